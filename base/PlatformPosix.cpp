@@ -1,0 +1,96 @@
+#ifndef _WIN32
+#include "base/Platform.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "base/Streams.h"
+
+namespace tw::platform {
+
+intptr_t OpenFile(const std::string& name, unsigned mode, std::string& error) {
+    int flags;
+    if (mode == fmCreate || (mode & 0xFF00) == fmCreate) flags = O_RDWR | O_CREAT | O_TRUNC;
+    else if ((mode & 3) == fmOpenWrite) flags = O_WRONLY;
+    else if ((mode & 3) == fmOpenReadWrite) flags = O_RDWR;
+    else flags = O_RDONLY;
+    int fd = ::open(name.c_str(), flags | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        error = "Is a directory";
+        return -1;
+    }
+    return fd;
+}
+
+void CloseFile(intptr_t h) { ::close(static_cast<int>(h)); }
+
+int64_t ReadFile(intptr_t h, void* buf, int64_t count) {
+    int64_t done = 0;
+    while (done < count) {
+        ssize_t r = ::read(static_cast<int>(h), static_cast<char*>(buf) + done, static_cast<size_t>(count - done));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;
+        done += r;
+    }
+    return done;
+}
+
+int64_t WriteFile(intptr_t h, const void* buf, int64_t count) {
+    int64_t done = 0;
+    while (done < count) {
+        ssize_t r = ::write(static_cast<int>(h), static_cast<const char*>(buf) + done, static_cast<size_t>(count - done));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;
+        done += r;
+    }
+    return done;
+}
+
+int64_t SeekFile(intptr_t h, int64_t offset, int origin) {
+    int whence = origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : SEEK_END;
+    off_t r = ::lseek(static_cast<int>(h), static_cast<off_t>(offset), whence);
+    return r < 0 ? -1 : static_cast<int64_t>(r);
+}
+
+int64_t FileSizeOfHandle(intptr_t h) {
+    struct stat st {};
+    if (::fstat(static_cast<int>(h), &st) != 0) return -1;
+    return static_cast<int64_t>(st.st_size);
+}
+
+bool TruncateFile(intptr_t h, int64_t size) { return ::ftruncate(static_cast<int>(h), static_cast<off_t>(size)) == 0; }
+void FlushFile(intptr_t) {}
+
+bool FileExists(const std::string& name) {
+    struct stat st {};
+    return ::stat(name.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+bool DirectoryExists(const std::string& name) {
+    struct stat st {};
+    return ::stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+bool RemoveFile(const std::string& name) { return ::unlink(name.c_str()) == 0; }
+bool MakeDirectory(const std::string& name) { return ::mkdir(name.c_str(), 0755) == 0 || errno == EEXIST; }
+int64_t FileSize(const std::string& name) {
+    struct stat st {};
+    if (::stat(name.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return -1;
+    return static_cast<int64_t>(st.st_size);
+}
+uint64_t TickMs() {
+    using namespace std::chrono;
+    return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+void SetThreadPriority(int) {}
+
+} // namespace tw::platform
+#endif

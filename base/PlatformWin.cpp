@@ -1,0 +1,114 @@
+#ifdef _WIN32
+#include "base/Platform.h"
+
+#include <windows.h>
+
+#include "base/Streams.h"
+#include "base/WinText.h"
+
+namespace tw::platform {
+
+static std::string LastErrorText() {
+    DWORD code = GetLastError();
+    wchar_t* msg = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                   0, reinterpret_cast<wchar_t*>(&msg), 0, nullptr);
+    std::string s = msg ? WideToUtf8(msg) : ("Error " + std::to_string(code));
+    if (msg) LocalFree(msg);
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
+    return s;
+}
+
+intptr_t OpenFile(const std::string& name, unsigned mode, std::string& error) {
+    DWORD access, disposition;
+    DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    if (mode == fmCreate || (mode & 0xFF00) == fmCreate) {
+        access = GENERIC_READ | GENERIC_WRITE;
+        disposition = CREATE_ALWAYS;
+        share = FILE_SHARE_READ;
+    } else {
+        access = (mode & 3) == fmOpenWrite ? GENERIC_WRITE : (mode & 3) == fmOpenReadWrite ? (GENERIC_READ | GENERIC_WRITE) : GENERIC_READ;
+        disposition = OPEN_EXISTING;
+        if (mode & fmShareDenyWrite) share = FILE_SHARE_READ;
+    }
+    HANDLE h = CreateFileW(Utf8ToWide(name).c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        error = LastErrorText();
+        return -1;
+    }
+    return reinterpret_cast<intptr_t>(h);
+}
+
+void CloseFile(intptr_t h) { CloseHandle(reinterpret_cast<HANDLE>(h)); }
+
+int64_t ReadFile(intptr_t h, void* buf, int64_t count) {
+    int64_t done = 0;
+    while (done < count) {
+        DWORD chunk = static_cast<DWORD>(std::min<int64_t>(count - done, 1 << 30)), got = 0;
+        if (!::ReadFile(reinterpret_cast<HANDLE>(h), static_cast<char*>(buf) + done, chunk, &got, nullptr) || got == 0) break;
+        done += got;
+    }
+    return done;
+}
+
+int64_t WriteFile(intptr_t h, const void* buf, int64_t count) {
+    int64_t done = 0;
+    while (done < count) {
+        DWORD chunk = static_cast<DWORD>(std::min<int64_t>(count - done, 1 << 30)), put = 0;
+        if (!::WriteFile(reinterpret_cast<HANDLE>(h), static_cast<const char*>(buf) + done, chunk, &put, nullptr) || put == 0) break;
+        done += put;
+    }
+    return done;
+}
+
+int64_t SeekFile(intptr_t h, int64_t offset, int origin) {
+    LARGE_INTEGER li, out;
+    li.QuadPart = offset;
+    DWORD method = origin == 0 ? FILE_BEGIN : origin == 1 ? FILE_CURRENT : FILE_END;
+    if (!SetFilePointerEx(reinterpret_cast<HANDLE>(h), li, &out, method)) return -1;
+    return out.QuadPart;
+}
+
+int64_t FileSizeOfHandle(intptr_t h) {
+    LARGE_INTEGER li;
+    if (!GetFileSizeEx(reinterpret_cast<HANDLE>(h), &li)) return -1;
+    return li.QuadPart;
+}
+
+bool TruncateFile(intptr_t h, int64_t size) {
+    int64_t pos = SeekFile(h, 0, 1);
+    if (SeekFile(h, size, 0) < 0) return false;
+    bool ok = SetEndOfFile(reinterpret_cast<HANDLE>(h)) != 0;
+    SeekFile(h, pos < size ? pos : size, 0);
+    return ok;
+}
+
+void FlushFile(intptr_t h) { FlushFileBuffers(reinterpret_cast<HANDLE>(h)); }
+
+bool FileExists(const std::string& name) {
+    DWORD a = GetFileAttributesW(Utf8ToWide(name).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+bool DirectoryExists(const std::string& name) {
+    DWORD a = GetFileAttributesW(Utf8ToWide(name).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+bool RemoveFile(const std::string& name) { return DeleteFileW(Utf8ToWide(name).c_str()) != 0; }
+bool MakeDirectory(const std::string& name) {
+    return CreateDirectoryW(Utf8ToWide(name).c_str(), nullptr) != 0 || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+int64_t FileSize(const std::string& name) {
+    WIN32_FILE_ATTRIBUTE_DATA d;
+    if (!GetFileAttributesExW(Utf8ToWide(name).c_str(), GetFileExInfoStandard, &d)) return -1;
+    if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return -1;
+    return (static_cast<int64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
+}
+uint64_t TickMs() { return GetTickCount64(); }
+void SetThreadPriority(int p) {
+    static const int map[] = {THREAD_PRIORITY_IDLE, THREAD_PRIORITY_LOWEST, THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_NORMAL,
+                              THREAD_PRIORITY_ABOVE_NORMAL, THREAD_PRIORITY_HIGHEST, THREAD_PRIORITY_TIME_CRITICAL};
+    if (p >= 0 && p < 7) ::SetThreadPriority(GetCurrentThread(), map[p]);
+}
+
+} // namespace tw::platform
+#endif

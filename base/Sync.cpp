@@ -1,0 +1,145 @@
+#include "base/Sync.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "base/SysUtils.h"
+
+namespace tw {
+
+namespace {
+
+struct Handover {
+    std::function<void()> fn;
+    bool waited = false;
+    bool done = false;
+    std::exception_ptr error;
+};
+
+struct SyncState {
+    std::mutex m;
+    std::condition_variable doneCv;    // workers wait here for their hand-over
+    std::condition_variable pendingCv; // the UI thread waits here in WaitServicing
+    std::deque<std::shared_ptr<Handover>> queue;
+    std::function<void()> wake;
+    std::thread::id mainId;
+    bool mainSet = false;
+};
+
+SyncState& S() {
+    static SyncState s;
+    return s;
+}
+
+void EnsureMain() {
+    SyncState& s = S();
+    std::lock_guard<std::mutex> lk(s.m);
+    if (!s.mainSet) {
+        s.mainId = std::this_thread::get_id();
+        s.mainSet = true;
+    }
+}
+
+void Enqueue(const std::shared_ptr<Handover>& h) {
+    SyncState& s = S();
+    std::function<void()> wake;
+    {
+        std::lock_guard<std::mutex> lk(s.m);
+        s.queue.push_back(h);
+        wake = s.wake;
+    }
+    s.pendingCv.notify_all();
+    if (wake) wake();
+}
+
+} // namespace
+
+void SetMainThread() {
+    SyncState& s = S();
+    std::lock_guard<std::mutex> lk(s.m);
+    s.mainId = std::this_thread::get_id();
+    s.mainSet = true;
+}
+
+bool IsMainThread() {
+    SyncState& s = S();
+    std::lock_guard<std::mutex> lk(s.m);
+    return !s.mainSet || s.mainId == std::this_thread::get_id();
+}
+
+void Synchronize(const std::function<void()>& fn) {
+    if (IsMainThread()) {
+        EnsureMain();
+        fn();
+        return;
+    }
+    auto h = std::make_shared<Handover>();
+    h->fn = fn;
+    h->waited = true;
+    Enqueue(h);
+    SyncState& s = S();
+    std::unique_lock<std::mutex> lk(s.m);
+    s.doneCv.wait(lk, [&] { return h->done; });
+    if (h->error) std::rethrow_exception(h->error);
+}
+
+void Queue(const std::function<void()>& fn) {
+    auto h = std::make_shared<Handover>();
+    h->fn = fn;
+    Enqueue(h);
+}
+
+bool CheckSynchronize() {
+    SyncState& s = S();
+    EnsureMain();
+    bool any = false;
+    for (;;) {
+        std::shared_ptr<Handover> h;
+        {
+            std::lock_guard<std::mutex> lk(s.m);
+            if (s.queue.empty()) break;
+            h = s.queue.front();
+            s.queue.pop_front();
+        }
+        any = true;
+        try {
+            h->fn();
+        } catch (...) {
+            // A queued (not waited) hand-over has nobody to report to.
+            if (h->waited) h->error = std::current_exception();
+        }
+        {
+            std::lock_guard<std::mutex> lk(s.m);
+            h->done = true;
+        }
+        s.doneCv.notify_all();
+    }
+    return any;
+}
+
+void SetWakeMainThread(std::function<void()> wake) {
+    SyncState& s = S();
+    std::lock_guard<std::mutex> lk(s.m);
+    s.wake = std::move(wake);
+}
+
+bool WaitServicing(const std::function<bool()>& pred, int timeoutMs) {
+    SyncState& s = S();
+    uint64_t start = GetTickCount64Ms();
+    for (;;) {
+        CheckSynchronize();
+        if (pred()) return true;
+        if (timeoutMs >= 0 && GetTickCount64Ms() - start >= static_cast<uint64_t>(timeoutMs)) return pred();
+        // Sleep until a hand-over arrives or a short slice passes (pred may
+        // change without anybody notifying us).
+        std::unique_lock<std::mutex> lk(s.m);
+        s.pendingCv.wait_for(lk, std::chrono::milliseconds(5), [&] { return !s.queue.empty(); });
+    }
+}
+
+} // namespace tw

@@ -1,0 +1,32 @@
+// Hand-over to the user-interface thread. A worker calls Synchronize(fn) and
+// blocks until the UI thread has run fn; the UI thread runs pending hand-overs
+// in CheckSynchronize, which its message loop and every wait on a worker call.
+#pragma once
+
+#include <functional>
+
+namespace tw {
+
+// The thread that calls this becomes the UI thread (the first caller of any
+// function here otherwise).
+void SetMainThread();
+bool IsMainThread();
+
+// Runs fn on the UI thread and waits for it. On the UI thread it runs at once.
+// An exception thrown by fn is re-thrown in the caller.
+void Synchronize(const std::function<void()>& fn);
+// Queues fn for the UI thread and returns at once.
+void Queue(const std::function<void()>& fn);
+
+// Runs every pending hand-over; returns true when one ran. UI thread only.
+bool CheckSynchronize();
+
+// Called (from any thread) whenever a hand-over is queued, so that the UI
+// thread can be woken; the Windows side posts a message to a hidden window.
+void SetWakeMainThread(std::function<void()> wake);
+
+// Waits on the UI thread until pred() holds, servicing hand-overs meanwhile.
+// timeoutMs < 0 waits without limit; returns pred()'s final value.
+bool WaitServicing(const std::function<bool()>& pred, int timeoutMs = -1);
+
+} // namespace tw

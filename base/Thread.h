@@ -1,0 +1,72 @@
+// Worker threads and auto-reset events, portable over std::thread.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "base/Object.h"
+
+namespace tw {
+
+// An event that releases one waiter and resets itself (or stays set until
+// reset when manualReset is true).
+class TEvent {
+public:
+    explicit TEvent(bool manualReset = false, bool initiallySet = false)
+        : manual_(manualReset), set_(initiallySet) {}
+    void SetEvent();
+    void ResetEvent();
+    // true when signalled within timeoutMs (< 0: without limit)
+    bool WaitFor(int timeoutMs);
+
+private:
+    std::mutex m_;
+    std::condition_variable cv_;
+    bool manual_;
+    bool set_;
+};
+
+enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
+
+// Override Execute; check Terminated() in its loop. Start runs it.
+// The destructor terminates and waits (servicing hand-overs on the UI thread).
+class TThread : public TObject {
+public:
+    TThread() = default;
+    ~TThread() override;
+
+    void Start();
+    void Terminate() { terminated_ = true; }
+    bool Terminated() const { return terminated_; }
+    bool Finished() const { return finished_; }
+    bool Started() const { return thread_.joinable(); }
+    // Waits for Execute to end; on the UI thread hand-overs are serviced
+    // meanwhile so a worker inside Synchronize cannot deadlock the wait.
+    void WaitFor();
+
+    TThreadPriority Priority() const { return priority_; }
+    void SetPriority(TThreadPriority p);
+
+    // Exception text that ended Execute, empty when none.
+    const std::string& FatalError() const { return fatal_; }
+
+protected:
+    virtual void Execute() = 0;
+    void Synchronize(const std::function<void()>& fn);
+
+private:
+    void Run();
+    std::thread thread_;
+    std::atomic<bool> terminated_{false};
+    std::atomic<bool> finished_{false};
+    TThreadPriority priority_ = tpNormal;
+    std::string fatal_;
+};
+
+// Applies a priority to the calling thread (best effort; Windows only).
+void SetCurrentThreadPriority(TThreadPriority p);
+
+} // namespace tw

@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "base/Exceptions.h"
+#include "base/Streams.h"
+#include "base/StringList.h"
+#include "base/SysUtils.h"
+
+using namespace tw;
+
+namespace {
+
+std::string TempDir() {
+    const char* t = std::getenv("TEMP");
+    if (!t) t = std::getenv("TMPDIR");
+#ifdef _WIN32
+    std::string d = t ? t : "C:\\windows\\temp";
+#else
+    std::string d = t ? t : "/tmp";
+#endif
+    d = IncludeTrailingPathDelimiter(d) + "tw_base_test_" + std::to_string(GetTickCount64Ms());
+    EXPECT_TRUE(ForceDirectories(d + PathDelim() + "sub"));
+    return IncludeTrailingPathDelimiter(d);
+}
+
+} // namespace
+
+TEST(FileStream, PositionsBeyond4GiBInASparseFile) {
+    std::string dir = TempDir();
+    std::string name = dir + "big.bin";
+    const int64_t far = (int64_t(5) << 30) + 123; // 5 GiB + 123
+    {
+        TFileStream f(name, fmCreate);
+        f.SetSize(far + 4);
+        EXPECT_EQ(f.Seek(far, soBeginning), far);
+        uint32_t v = 0xA1B2C3D4;
+        f.WriteBuffer(&v, 4);
+        EXPECT_EQ(f.Position(), far + 4);
+        EXPECT_EQ(f.Size(), far + 4);
+    }
+    {
+        TFileStream f(name, fmOpenRead);
+        EXPECT_EQ(f.Size(), far + 4);
+        EXPECT_EQ(f.Seek(-4, soEnd), far);
+        uint32_t v = 0;
+        f.ReadBuffer(&v, 4);
+        EXPECT_EQ(v, 0xA1B2C3D4u);
+    }
+    EXPECT_EQ(FileSizeOf(name), far + 4);
+    EXPECT_TRUE(RemoveFile(name));
+}
+
+TEST(FileStream, NamesWithUmlautsRoundTrip) {
+    std::string dir = TempDir();
+    std::string name = dir + "Aufnahme \xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F \xE2\x82\xAC.ts"; // äöüß €
+    {
+        TFileStream f(name, fmCreate);
+        f.WriteBuffer("GRR", 3);
+    }
+    EXPECT_TRUE(FileExists(name));
+    TStringList l;
+    l.Add("Zeile \xC3\xBC");
+    l.SaveToFile(name);
+    TStringList r;
+    r.LoadFromFile(name);
+    ASSERT_EQ(r.Count(), 1);
+    EXPECT_EQ(r[0], "Zeile \xC3\xBC");
+    EXPECT_TRUE(RemoveFile(name));
+    EXPECT_FALSE(FileExists(name));
+}
+
+TEST(FileStream, ReadingPastTheEndRaisesAndCreateTruncates) {
+    std::string name = TempDir() + "short.bin";
+    {
+        TFileStream f(name, fmCreate);
+        f.WriteBuffer("0123456789", 10);
+    }
+    {
+        TFileStream f(name, fmCreate); // an old file is replaced whole
+        f.WriteBuffer("ab", 2);
+    }
+    TFileStream f(name, fmOpenRead);
+    EXPECT_EQ(f.Size(), 2);
+    char buf[8];
+    EXPECT_EQ(f.Read(buf, 8), 2);
+    f.SetPosition(1);
+    EXPECT_THROW(f.ReadBuffer(buf, 2), EReadError);
+    EXPECT_THROW(TFileStream(name + ".missing", fmOpenRead), EFOpenError);
+    EXPECT_THROW(TFileStream(TempDir() + "no" + PathDelim() + "such" + PathDelim() + "x", fmCreate), EFCreateError);
+}
+
+TEST(MemoryStream, ReadWriteSeekAndPastEnd) {
+    TMemoryStream m;
+    m.WriteBuffer("hello", 5);
+    m.Seek(10, soBeginning);
+    m.WriteBuffer("!", 1); // writing past the end fills the gap with zeros
+    EXPECT_EQ(m.Size(), 11);
+    EXPECT_EQ(m.Memory()[7], 0);
+    m.SetPosition(0);
+    char buf[6] = {};
+    m.ReadBuffer(buf, 5);
+    EXPECT_STREQ(buf, "hello");
+    m.SetPosition(9);
+    EXPECT_THROW(m.ReadBuffer(buf, 3), EReadError);
+    EXPECT_THROW(m.Seek(-1, soBeginning), EStreamError);
+}

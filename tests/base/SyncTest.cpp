@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "base/Exceptions.h"
+#include "base/Sync.h"
+#include "base/Thread.h"
+
+using namespace tw;
+
+TEST(Synchronize, ThousandsOfCallsFromSeveralWorkersAllRunOnTheMainThread) {
+    SetMainThread();
+    const int workers = 6, perWorker = 1500;
+    std::atomic<int> finished{0};
+    int ran = 0; // touched only on the main thread
+    bool allOnMain = true;
+    std::vector<std::thread> ts;
+    for (int w = 0; w < workers; ++w)
+        ts.emplace_back([&] {
+            for (int i = 0; i < perWorker; ++i)
+                Synchronize([&] {
+                    ++ran;
+                    allOnMain = allOnMain && IsMainThread();
+                });
+            ++finished;
+        });
+    EXPECT_TRUE(WaitServicing([&] { return finished.load() == workers; }, 60000));
+    for (auto& t : ts) t.join();
+    EXPECT_EQ(ran, workers * perWorker);
+    EXPECT_TRUE(allOnMain);
+}
+
+TEST(Synchronize, ExceptionsReachTheCallerAndOnMainRunsInline) {
+    SetMainThread();
+    int inline_ran = 0;
+    Synchronize([&] { ++inline_ran; });
+    EXPECT_EQ(inline_ran, 1);
+    std::atomic<bool> caught{false}, done{false};
+    std::thread t([&] {
+        try {
+            Synchronize([] { throw EAbort("stop"); });
+        } catch (const EAbort&) {
+            caught = true;
+        }
+        done = true;
+    });
+    WaitServicing([&] { return done.load(); });
+    t.join();
+    EXPECT_TRUE(caught);
+}
+
+namespace {
+class TSyncingThread : public TThread {
+public:
+    std::atomic<int> calls{0};
+    int onMain = 0;
+
+protected:
+    void Execute() override {
+        while (!Terminated()) {
+            Synchronize([this] { onMain += IsMainThread() ? 1 : 0; });
+            ++calls;
+        }
+    }
+};
+} // namespace
+
+TEST(Thread, WaitForServicesHandOversSoItCannotDeadlock) {
+    SetMainThread();
+    TSyncingThread t;
+    t.Start();
+    WaitServicing([&] { return t.calls.load() >= 50; }, 30000);
+    t.Terminate();
+    t.WaitFor(); // the worker may sit inside Synchronize right now
+    EXPECT_GE(t.calls.load(), 50);
+    EXPECT_EQ(t.onMain, t.calls.load());
+}
+
+TEST(Event, AutoResetReleasesOneWaitAndTimesOut) {
+    TEvent e;
+    EXPECT_FALSE(e.WaitFor(10));
+    e.SetEvent();
+    EXPECT_TRUE(e.WaitFor(0));
+    EXPECT_FALSE(e.WaitFor(0)); // reset itself
+    TEvent m(true);
+    m.SetEvent();
+    EXPECT_TRUE(m.WaitFor(0));
+    EXPECT_TRUE(m.WaitFor(0));
+}
