@@ -1,0 +1,215 @@
+// TTSPacketReader: opens a recording of 188- or 192-byte packets, finds its
+// first packet, reads any packet by index into the views of TSPacketViews.h,
+// validates it, tracks continuity per PID and pushes every valid packet to
+// the PAT, PMT and PES readers registered with it.
+//
+// Registering a consumer
+// ----------------------
+// PAT, PMT and PES readers derive from TTSPacketConsumer (below) besides
+// TComponent and call `reader->AddReader(this)` from their Loaded() when their
+// TSPacketReader property is set. AddReader keeps a non-owning list (no
+// duplicate check, no removal; a consumer must outlive the reader's use of
+// it, which holds for components owned by the same window). For every valid
+// packet the reader walks the list in registration order and, for a consumer
+// whose ConsumerActive() holds and whose ConsumerPID() equals the packet's PID:
+//   - a PES consumer (ckPes) gets ProcessPesTsPacket(payload copy,
+//     payload_unit_start, payload offset in the packet, packet index, CC);
+//   - a PAT or PMT consumer (ckPat, ckPmt) gets ProcessPacket(raw 188-byte
+//     packet, packet index).
+// The buffers are the reader's own and valid only during the call.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "base/Object.h"
+#include "ts/TSPacketViews.h"
+
+namespace tw {
+
+class TBufFileStream;
+
+// What the packet reader feeds.
+class TTSPacketConsumer {
+public:
+    enum TConsumerKind { ckPes, ckPat, ckPmt };
+
+    virtual ~TTSPacketConsumer() = default;
+    virtual TConsumerKind ConsumerKind() const = 0;
+    // The reader asks both per packet, so they must be cheap (return the
+    // component's Active and PID properties).
+    virtual bool ConsumerActive() const = 0;
+    virtual int ConsumerPID() const = 0;
+
+    // PAT and PMT readers: the whole packet (Length 188) and its index.
+    virtual void ProcessPacket(const TTSPacketBuffer& raw, int64_t packetIndex) {}
+    // PES readers: the payload copy (Length = payload length), whether the
+    // packet starts a PES packet, where the payload starts inside the packet,
+    // the packet index and its continuity counter.
+    virtual void ProcessPesTsPacket(const TTSPacketBuffer& payload, bool payloadStart, uint8_t payloadOffset,
+                                    int64_t packetIndex, int continuityCounter) {}
+};
+
+// One record of the per-PID table.
+struct TTSPidRecord {
+    int32_t PID = 0;
+    int64_t PacketCount = 0;
+    int64_t FirstIndex = 0;
+    int64_t LastIndex = 0;
+    int32_t LastCC = -1;
+};
+
+class TTSPacketReader : public TComponent {
+public:
+    static constexpr int PID_TABLE_SIZE = 256;
+    static constexpr int PID_TABLE_USED = 255;
+    static constexpr int DEFAULT_BUFFER_SIZE = 131072;
+
+    explicit TTSPacketReader(TComponent* owner);
+    ~TTSPacketReader() override;
+
+    // --- properties ---
+    bool Active() const { return active_; }
+    void SetActive(bool value);
+    const std::string& FileName() const { return fileName_; }
+    void SetFileName(const std::string& value);
+    int64_t PacketIndex() const { return packetIndex_; }
+    void SetPacketIndex(int64_t value);
+    int64_t PacketCount() const { return packetCount_; }
+    int64_t PacketPosition() const { return packetPosition_; }
+    int64_t FileSize() const { return fileSize_; }
+    // Always 188: the size of the packet proper (192-byte files carry a prefix).
+    int PacketSize() const { return TS_PACKET_SIZE; }
+    int GarbageOffset() const { return garbageOffset_; }
+    void SetGarbageOffset(int value) { garbageOffset_ = value; }
+    bool M2TSMode() const { return m2tsMode_; }
+    void SetM2TSMode(bool value);
+    bool IgnorePacketErrors() const { return ignorePacketErrors_; }
+    void SetIgnorePacketErrors(bool v) { ignorePacketErrors_ = v; }
+    bool NoStartByteCheck() const { return noStartByteCheck_; }
+    void SetNoStartByteCheck(bool v) { noStartByteCheck_ = v; }
+    bool ReadOnly() const { return readOnly_; }
+    void SetReadOnly(bool v);
+    bool AutoResync() const { return autoResync_; }
+    void SetAutoResync(bool v) { autoResync_ = v; }
+    bool Eof() const;
+    int PacketBufferSize() const { return packetBufferSize_; }
+    void SetPacketBufferSize(int value);
+    TTSPacketHeader* TSPacketHeader() const { return header_; }
+    // Replaces the reference only (the reader keeps owning its own view).
+    void SetTSPacketHeader(TTSPacketHeader* h) { header_ = h; }
+
+    // The distance between packets in the file: 188, or 192 with prefixes.
+    int WorkingPacketSize() const { return workSize_; }
+    // The current packet as read (Length = bytes read, 188 for a whole one).
+    const TTSPacketBuffer& RawPacket() const { return raw_; }
+    // The 4-byte prefix of the current packet in 192-byte mode, else zero.
+    const uint8_t* M2TSPrefix() const { return prefix_; }
+    // Byte count added to packet positions by resynchronisation.
+    int32_t ResyncOffset() const { return resyncOffset_; }
+
+    // --- events ---
+    TNotifyEvent OnNewPacket;
+    std::function<void(TObject* sender, int64_t packetNo, int pid)> OnPayloadStartEvent;
+    std::function<void(TObject* sender, int64_t packetNo, int pid, int currentDiscontID, int lastDiscontID)>
+        OnDisconinuity;
+    std::function<void(TObject* sender, int offset, bool& Continue)> OnNoValidStartByte;
+    std::function<void(TObject* sender, int64_t packetNo, const std::string& errors)> OnInvalidPacketEvent;
+    std::function<void(TObject* sender, int64_t packetNo, int offset)> OnPacketResynchEvent;
+    std::function<void(TObject* sender, bool& Continue)> OnM2TSPacketsDetectEvent;
+    std::function<void(TObject* sender, int64_t packetNo, int pid, int& transport_scrambling_control, bool& Ignore)>
+        OnScrambledPacketEvent;
+
+    // --- moving ---
+    void Next();
+    void Previous();
+    void First();
+    void Last();
+    void Close();
+    // Searches the file from its start for the first packet; on success sets
+    // the working packet size, GarbageOffset and reads that packet.
+    bool FindFirstPacket();
+
+    // --- wiring ---
+    // Appends a PAT, PMT or PES reader (a TTSPacketConsumer); anything else is
+    // ignored.
+    void AddReader(TObject* reader);
+    int ReaderCount() const { return static_cast<int>(readers_.size()); }
+
+    // --- per-PID statistics ---
+    int PidTableCount() const { return pidCount_; }
+    const TTSPidRecord& PidRecord(int slot) const { return pids_[slot]; }
+
+    // --- the current packet ---
+    // Writes the current packet (and prefix) back to the file; needs ReadOnly
+    // off. Use PacketBufferSize 0 for readers that write back.
+    bool WriteCurrentPacket();
+    bool SetPacketPCR(int64_t PCR);
+    bool SetPacketPTS(int64_t PTS);
+    bool SetPacketDTS(int64_t DTS);
+    bool SetPacketESCR(int64_t ESCR);
+    bool SetPacketByte(uint8_t value, int index);
+    uint32_t PacketCrc32() const;
+    // See ts/TSPacketViews.h; uses neither the file nor the reader's state.
+    static bool PacketTimestamps(const TTSPacketBuffer& buffer, const TTSPacketHeader& header, int64_t& ESCR,
+                                 int64_t& DTS, int64_t& PTS) {
+        return tw::PacketTimestamps(buffer, header, ESCR, DTS, PTS);
+    }
+    // Validates a parsed header; Errors gets the comma-separated error text.
+    // The scrambled-packet event and IgnorePacketErrors apply only to the
+    // reader's own header.
+    bool ValidatePacket(std::string& Errors, TTSPacketHeader& header);
+
+protected:
+    // Shared with tests: the searches of the opening.
+    bool DetectM2TS();
+    int FindFirstSync();
+    bool ValidatePacketAt(int size, int64_t position);
+    bool Resync(int startDelta, int64_t basePosition);
+
+private:
+    void Open();
+    void ReadPacket(int64_t index);
+    void CopyPayload();
+    void ResetPidTable();
+    void ResetPidContinuity();
+    void CheckContinuity();
+    int PidSlot(int pid);
+    void DispatchPacket();
+    int ReadAt(int64_t position, void* buf, int count);
+    bool PesHeaderAt(int& s) const;
+    bool SetPesTime(int offset, int64_t value);
+
+    bool active_ = false;
+    std::string fileName_;
+    int64_t packetIndex_ = 0;
+    int64_t packetCount_ = 0;
+    int64_t packetPosition_ = 0;
+    int64_t fileSize_ = 0;
+    int garbageOffset_ = 0;
+    bool m2tsMode_ = false;
+    bool ignorePacketErrors_ = false;
+    bool noStartByteCheck_ = false;
+    bool readOnly_ = true;
+    bool autoResync_ = true;
+    int packetBufferSize_ = DEFAULT_BUFFER_SIZE;
+
+    TTSPacketHeader* ownHeader_ = nullptr;
+    TTSPacketHeader* header_ = nullptr;
+    std::vector<TTSPacketConsumer*> readers_;
+    TBufFileStream* stream_ = nullptr;
+    bool endFlag_ = false;
+    int32_t resyncOffset_ = 0;
+    TTSPacketBuffer raw_;
+    uint8_t prefix_[4] = {0, 0, 0, 0};
+    int workSize_ = TS_PACKET_SIZE;
+    TTSPidRecord pids_[PID_TABLE_SIZE];
+    int pidCount_ = 0;
+    // PID -> slot + 1 (0: no slot), so the per-packet lookup is one load.
+    uint8_t pidSlotOf_[8192] = {};
+    std::string errorText_;
+};
+
+} // namespace tw

@@ -1,0 +1,195 @@
+// The views of one transport packet (header, adaptation field, PCR, payload)
+// and the length-prefixed packet buffer that travels between the stream
+// components. The views are filled by ParsePacketHeader; users only read them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "base/Object.h"
+
+namespace tw {
+
+constexpr int TS_PACKET_SIZE = 188;
+constexpr int TS_M2TS_PACKET_SIZE = 192;
+constexpr int TS_PACKET_BUFFER_CAPACITY = 256;
+constexpr int TS_SYNC_BYTE = 0x47;
+
+// A packet (or a packet's payload) as it travels between the components: the
+// count of valid bytes, then room for 256 bytes. Readers hand their current
+// packet on in this form, builders leave their packets in it and the packet
+// writer queues it. Length is never above 256.
+struct TTSPacketBuffer {
+    int32_t Length = 0;
+    uint8_t Data[TS_PACKET_BUFFER_CAPACITY] = {};
+
+    void Clear() { Length = 0; }
+};
+
+enum TAdaptationFieldControl {
+    afc_RESERVED = 0,
+    afc_no_adaptation_field = 1,
+    afc_adaptation_field_only = 2,
+    afc_adaptation_field_followed_by_payload = 3,
+};
+
+enum TTSPaketError {
+    peSyncByte = 0,
+    pePayloadLength,
+    peErrorIndicator,
+    peInvalidAFT,
+    peScrambled,
+    peInvalidAFLength,
+};
+
+// A set of TTSPaketError, bit n = value n.
+class TTSPaketErrors {
+public:
+    TTSPaketErrors() = default;
+    bool Contains(TTSPaketError e) const { return (bits_ & (1u << e)) != 0; }
+    void Include(TTSPaketError e) { bits_ |= 1u << e; }
+    void Exclude(TTSPaketError e) { bits_ &= ~(1u << e); }
+    bool Empty() const { return bits_ == 0; }
+    void Clear() { bits_ = 0; }
+    uint32_t Bits() const { return bits_; }
+    bool operator==(const TTSPaketErrors& o) const { return bits_ == o.bits_; }
+
+private:
+    uint32_t bits_ = 0;
+};
+
+class TTSPacketHeader;
+void ParsePacketHeader(const TTSPacketBuffer& raw, TTSPacketHeader& header);
+
+// One PCR (or OPCR) field: 33-bit base at 90 kHz, 9-bit extension.
+class TTSPacketPCR : public TObject {
+public:
+    int64_t PCRBase() const { return base_; }
+    int Reserved() const { return reserved_; }
+    int PCRExtension() const { return extension_; }
+    // 27 MHz ticks: base x 300 + extension.
+    int64_t PCR() const { return pcr_; }
+    // The PCR as a time of day in fractions of days.
+    double PCRTime() const { return static_cast<double>(pcr_) / 2332800000000.0; }
+
+    void Zero() { base_ = 0; reserved_ = 0; extension_ = 0; pcr_ = 0; }
+    // Parses the six PCR bytes at p.
+    void Parse(const uint8_t* p);
+    // Stores a new value (used when the reader patches a PCR in place).
+    void Assign(int64_t pcr);
+
+private:
+    int64_t base_ = 0;
+    int reserved_ = 0;
+    int extension_ = 0;
+    int64_t pcr_ = 0;
+};
+
+class TTSPacketAdaptationField : public TObject {
+public:
+    int FieldLength() const { return fieldLength_; }
+    bool DiscontinuityIndicator() const { return (flags_ & 0x80) != 0; }
+    bool RandomAccessIndicator() const { return (flags_ & 0x40) != 0; }
+    bool ESPriorityIndicator() const { return (flags_ & 0x20) != 0; }
+    bool PCRFlag() const { return (flags_ & 0x10) != 0; }
+    bool OPCRFlag() const { return (flags_ & 0x08) != 0; }
+    bool SplicingPointFlag() const { return (flags_ & 0x04) != 0; }
+    bool PrivateDataFlag() const { return (flags_ & 0x02) != 0; }
+    bool FieldExtensionFlag() const { return (flags_ & 0x01) != 0; }
+    // The raw flag byte (byte 5), 0 when the field has no flags.
+    int Flags() const { return flags_; }
+    int SpliceCountdown() const { return spliceCountdown_; }
+    TTSPacketPCR* PCR() { return &pcr_; }
+    const TTSPacketPCR* PCR() const { return &pcr_; }
+    TTSPacketPCR* OPCR() { return &opcr_; }
+    const TTSPacketPCR* OPCR() const { return &opcr_; }
+
+    // Length and flags to zero, both PCR views zeroed; the splice countdown
+    // is kept (it belongs to the last packet that had one).
+    void ZeroFields() { fieldLength_ = 0; flags_ = 0; pcr_.Zero(); opcr_.Zero(); }
+
+private:
+    friend void ParsePacketHeader(const TTSPacketBuffer& raw, TTSPacketHeader& header);
+    int fieldLength_ = 0;
+    int flags_ = 0;
+    int spliceCountdown_ = 0;
+    TTSPacketPCR pcr_;
+    TTSPacketPCR opcr_;
+};
+
+class TTSPacketPayload : public TObject {
+public:
+    int PayloadLength() const { return payloadLength_; }
+    int PayloadStartByte() const { return payloadStartByte_; }
+    // Copy of the payload of the last valid packet (length-prefixed); this is
+    // what the packet reader hands to PES readers.
+    const TTSPacketBuffer& Data() const { return data_; }
+    TTSPacketBuffer& Data() { return data_; }
+
+private:
+    friend void ParsePacketHeader(const TTSPacketBuffer& raw, TTSPacketHeader& header);
+    int payloadLength_ = 0;
+    int payloadStartByte_ = 0;
+    TTSPacketBuffer data_;
+};
+
+class TTSPacketHeader : public TObject {
+public:
+    bool Synch() const { return synch_; }
+    int PID() const { return pid_; }
+    bool TransportError() const { return transportError_; }
+    bool PayloadStart() const { return payloadStart_; }
+    bool TransportPriority() const { return transportPriority_; }
+    int ContinuityCounter() const { return continuityCounter_; }
+    int TransportScramblingControl() const { return scrambling_; }
+    TAdaptationFieldControl AdaptationFieldControl() const { return afc_; }
+    TTSPacketAdaptationField* AdaptationField() { return &adaptationField_; }
+    const TTSPacketAdaptationField* AdaptationField() const { return &adaptationField_; }
+    TTSPacketPayload* Payload() { return &payload_; }
+    const TTSPacketPayload* Payload() const { return &payload_; }
+    // Name of a reserved PID (0..31), empty for others. Returns a shared
+    // constant, so reading it per packet costs nothing.
+    const std::string& PacketType() const;
+    bool Valid() const { return valid_; }
+    void SetValid(bool v) { valid_ = v; }
+    const TTSPaketErrors& PaketErrors() const { return errors_; }
+    TTSPaketErrors& PaketErrors() { return errors_; }
+
+    // Zeroes what the reader clears when no packet is current (see
+    // TTSPacketReader::Close): flags, PID, CC, scrambling, control reserved,
+    // adaptation field; the splice countdown and the payload view stay.
+    void ClearHeader();
+    // Used by the reader when a scrambled-packet handler rewrites the control.
+    void SetTransportScramblingControl(int v) { scrambling_ = v & 3; }
+
+private:
+    friend void ParsePacketHeader(const TTSPacketBuffer& raw, TTSPacketHeader& header);
+    bool synch_ = false;
+    int pid_ = 0;
+    bool transportError_ = false;
+    bool payloadStart_ = false;
+    bool transportPriority_ = false;
+    int continuityCounter_ = 0;
+    int scrambling_ = 0;
+    TAdaptationFieldControl afc_ = afc_RESERVED;
+    TTSPacketAdaptationField adaptationField_;
+    TTSPacketPayload payload_;
+    bool valid_ = false;
+    TTSPaketErrors errors_;
+};
+
+// Name of a reserved PID ("PAT", "CAT", ...); empty for PIDs above 31.
+const std::string& PacketTypeName(int pid);
+
+// Parses the first 188 bytes of a length-prefixed packet into a header view.
+// Without a sync byte only Synch (false) and Valid (false) are written.
+// Does not fill the payload copy (the reader does that for valid packets).
+void ParsePacketHeader(const TTSPacketBuffer& raw, TTSPacketHeader& header);
+
+// Reads PTS, DTS and ESCR of a PES header that starts in a packet described
+// by a parsed header. Every value is -1 when absent; false when no PES header
+// with valid time stamps (or an ESCR) starts there.
+bool PacketTimestamps(const TTSPacketBuffer& buffer, const TTSPacketHeader& header, int64_t& ESCR, int64_t& DTS,
+                      int64_t& PTS);
+
+} // namespace tw
