@@ -1,0 +1,76 @@
+// Time-stamp correction of the cleaning pass: one offset shifts every PCR,
+// PTS, DTS and ESCR of the written packets so that the recording starts at
+// 300 ticks of 90 kHz and the written part stays clear of the 33-bit wrap,
+// which some players cannot handle. Also the cut-point tests that count
+// across that wrap and the time texts the main window prints.
+//
+// Everything here is plain arithmetic on values and on raw 188-byte packet
+// buffers, so it has no state and allocates nothing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tw {
+
+// The shift uses 2^33 - 1 as its modulus (and that times 300 for 27 MHz
+// values): the offset itself is 2^33 - 1 - start + 300, so a stamp from the
+// start up to the wrap moves down and a stamp taken after the wrap moves up
+// by the same amount, and the output counts on without a wrap.
+constexpr int64_t kPtsModulus = 8589934591LL;       // 2^33 - 1
+constexpr int64_t kPcrModulus = 2576980377300LL;    // (2^33 - 1) * 300
+constexpr int64_t kPtsWrap = 8589934592LL;          // 2^33
+constexpr int64_t kTimerTargetStart = 300;          // 90 kHz ticks
+constexpr int64_t kPtsTicksPerDay = 7776000000LL;   // 90 kHz
+constexpr int64_t kPcrTicksPerDay = 2332800000000LL; // 27 MHz
+
+// The base of the offset: the first PTS, or the first DTS when that is above
+// 0 and below it, or the first PCR (90 kHz) when that is lower still.
+int64_t CleaningStartTime(int64_t firstPts, int64_t firstDts, int64_t firstPcr90);
+// (2^33 - 1) - start + 300.
+int64_t TimerOffsetFor(int64_t cleaningStartTime);
+// Whether the pass shifts its time stamps: only recordings with PCR; always
+// under mode 2, under mode 1 when the written part crosses the wrap (mode 0
+// becomes 1 when the user agrees during the analysis).
+bool TimerCorrectionApplies(int timerPatchMode, bool pcrAvailable, bool passCrossesWrap);
+// The written part crosses the wrap when first PCR + cut-out reaches 2^33.
+bool PassCrossesWrap(int64_t firstPcr90, int64_t cutOut);
+
+int64_t ShiftPts(int64_t pts, int64_t offset90);     // (pts + offset) mod 2^33-1
+int64_t ShiftPcr(int64_t pcr27, int64_t offset27);   // (pcr + offset) mod (2^33-1)*300
+int64_t ShiftEscr(int64_t escr27, int64_t offset90); // (offset*300 + escr) mod (2^33-1)*300
+
+// Cut tests on the latest PCR in 90 kHz (L, -1 before the first). A target
+// at or past 2^33 is reached only after L wrapped below the first PCR.
+bool CutInReached(int64_t latestPcr90, int64_t firstPcr90, int64_t cutIn);
+bool CutOutReached(int64_t latestPcr90, int64_t firstPcr90, int64_t endLimit);
+
+// Time texts of the main window (hh:mm:ss.zzz, whole days dropped).
+std::string PtsToTimeText(int64_t pts90);
+std::string PcrToTimeText(int64_t pcr27);
+int64_t PcrToPts(int64_t pcr27);                 // / 300, rounded
+int64_t TimeTextToPts(const std::string& text);  // 0 for texts under 12 chars
+
+// --- Raw packet access (188-byte packets, byte 0 is the sync byte) ---------
+
+// Offset of the payload in the packet, -1 when the packet carries none or its
+// adaptation field is too long.
+int PacketPayloadStart(const uint8_t* packet);
+// The PCR of a packet whose adaptation field carries one (27 MHz).
+bool ReadPacketPcr(const uint8_t* packet, int64_t& pcr27);
+// Rewrites the PCR base and extension, leaving the reserved bits alone.
+bool WritePacketPcr(uint8_t* packet, int64_t pcr27);
+// PTS, DTS and ESCR of a PES header that starts in this packet (each -1 when
+// absent). False when no header starts here or its PTS/DTS fields are broken.
+bool ReadPacketTimestamps(const uint8_t* packet, int64_t& escr, int64_t& dts, int64_t& pts);
+bool WritePacketPts(uint8_t* packet, int64_t pts);
+bool WritePacketDts(uint8_t* packet, int64_t dts);
+bool WritePacketEscr(uint8_t* packet, int64_t escr27);
+
+// The cleaning pass's two patches. The PCR one needs a packet with a PCR
+// (False otherwise); the PES one changes nothing and succeeds when no PES
+// header with a PTS starts in the packet.
+bool PatchPacketPcr(uint8_t* packet, int64_t offset27);
+bool PatchPesTimers(uint8_t* packet, int64_t offset90);
+
+} // namespace tw
