@@ -1,0 +1,547 @@
+#include "ts/TSPacketReader.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+
+#include "base/SysUtils.h"
+#include "ts/BufStream.h"
+#include "ts/dvb_crc32.h"
+
+namespace tw {
+
+TTSPacketReader::TTSPacketReader(TComponent* owner) : TComponent(owner) {
+    ownHeader_ = new TTSPacketHeader();
+    header_ = ownHeader_;
+    readers_.reserve(16);
+    errorText_.reserve(160);
+    ResetPidTable();
+}
+
+TTSPacketReader::~TTSPacketReader() {
+    Close();
+    delete ownHeader_;
+}
+
+// --- properties ---------------------------------------------------------
+
+void TTSPacketReader::SetActive(bool value) {
+    if (value == active_) return;
+    if (value) Open();
+    else Close();
+}
+
+void TTSPacketReader::SetFileName(const std::string& value) {
+    SetActive(false);
+    fileName_ = value;
+}
+
+void TTSPacketReader::SetM2TSMode(bool value) {
+    m2tsMode_ = value;
+    workSize_ = value ? TS_M2TS_PACKET_SIZE : TS_PACKET_SIZE;
+}
+
+void TTSPacketReader::SetReadOnly(bool v) {
+    if (!active_) readOnly_ = v;
+}
+
+void TTSPacketReader::SetPacketBufferSize(int value) {
+    if (active_ || value == packetBufferSize_ || value < 0 || value > 100000000) return;
+    packetBufferSize_ = value;
+}
+
+bool TTSPacketReader::Eof() const { return active_ && stream_ != nullptr && endFlag_; }
+
+void TTSPacketReader::SetPacketIndex(int64_t value) {
+    if (!active_) {
+        packetIndex_ = 0;
+        return;
+    }
+    if (stream_ == nullptr) return;
+    ReadPacket(value);
+}
+
+// --- opening and closing -----------------------------------------------
+
+void TTSPacketReader::Close() {
+    delete stream_;
+    stream_ = nullptr;
+    active_ = false;
+    endFlag_ = false;
+    packetCount_ = 0;
+    packetIndex_ = 0;
+    raw_.Length = 0;
+    std::memset(prefix_, 0, sizeof prefix_);
+    garbageOffset_ = 0;
+    packetPosition_ = 0;
+    fileSize_ = 0;
+    if (header_) header_->ClearHeader();
+}
+
+void TTSPacketReader::Open() {
+    if (stream_) {
+        Close();
+    }
+    if (!FileExists(fileName_)) {
+        active_ = false;
+        return;
+    }
+    try {
+        stream_ = new TBufFileStream(fileName_, readOnly_ ? (fmOpenRead | fmShareDenyNone) : fmOpenReadWrite,
+                                     packetBufferSize_);
+        resyncOffset_ = 0;
+        std::memset(prefix_, 0, sizeof prefix_);
+        m2tsMode_ = false;
+        workSize_ = TS_PACKET_SIZE;
+        fileSize_ = stream_->FileSize();
+        packetCount_ = fileSize_ / workSize_;
+        packetPosition_ = 0;
+        packetIndex_ = 0;
+        endFlag_ = false;
+        ResetPidTable();
+
+        if (DetectM2TS()) workSize_ = TS_M2TS_PACKET_SIZE;
+        const int sync = FindFirstSync();
+        garbageOffset_ = noStartByteCheck_ ? 0 : sync;
+
+        if (workSize_ == TS_M2TS_PACKET_SIZE) {
+            bool cont = true;
+            if (OnM2TSPacketsDetectEvent) OnM2TSPacketsDetectEvent(this, cont);
+            if (!cont) {
+                Close();
+                return;
+            }
+            m2tsMode_ = true;
+            // The search answers the first sync byte; the packet starts with
+            // its prefix four bytes earlier.
+            if (garbageOffset_ >= 4) garbageOffset_ -= 4;
+            packetCount_ = fileSize_ / TS_M2TS_PACKET_SIZE;
+        }
+        if (garbageOffset_ >= 1 && OnNoValidStartByte) {
+            bool cont = true;
+            OnNoValidStartByte(this, garbageOffset_, cont);
+            if (!cont) {
+                Close();
+                return;
+            }
+            if (noStartByteCheck_) garbageOffset_ = 0;
+        }
+        // Count only whole packets behind the garbage, with or without a
+        // handler, so that Last reads a real packet.
+        packetCount_ = (fileSize_ - garbageOffset_) / workSize_;
+        active_ = true;
+        ReadPacket(0);
+    } catch (...) {
+        // A file that cannot be opened or read leaves the reader inactive.
+    }
+    active_ = stream_ != nullptr;
+}
+
+int TTSPacketReader::ReadAt(int64_t position, void* buf, int count) {
+    if (position < 0 || stream_ == nullptr) return 0;
+    stream_->Seek(position, soBeginning);
+    return static_cast<int>(stream_->Read(buf, count));
+}
+
+bool TTSPacketReader::DetectM2TS() {
+    if (!stream_) return false;
+    const int64_t saved = stream_->Position();
+    int hist[193] = {};
+    const int64_t start = fileSize_ / 2 - 94000;
+    if (start >= 0) stream_->Seek(start, soBeginning);
+    std::vector<uint8_t> window(188000);
+    const int64_t got = stream_->Read(window.data(), static_cast<int64_t>(window.size()));
+    int64_t prev = 0;
+    for (int64_t k = 0; k < got; ++k) {
+        if (window[static_cast<size_t>(k)] != TS_SYNC_BYTE) continue;
+        const int64_t d = k - prev;
+        if (d >= 1 && d <= 192) ++hist[d];
+        prev = k;
+    }
+    int best = 0, bestCount = 0;
+    for (int d = 1; d <= 192; ++d)
+        if (hist[d] > bestCount) {
+            bestCount = hist[d];
+            best = d;
+        }
+    stream_->Seek(saved, soBeginning);
+    return best == TS_M2TS_PACKET_SIZE;
+}
+
+bool TTSPacketReader::ValidatePacketAt(int size, int64_t position) {
+    if (!stream_) return false;
+    const int64_t saved = stream_->Position();
+    TTSPacketHeader temp;
+    TTSPacketBuffer buf;
+    const int64_t at = position + (size - TS_PACKET_SIZE);
+    buf.Length = ReadAt(at, buf.Data, TS_PACKET_SIZE);
+    bool ok = false;
+    if (buf.Length == TS_PACKET_SIZE) {
+        ParsePacketHeader(buf, temp);
+        std::string errors;
+        ok = ValidatePacket(errors, temp);
+    }
+    stream_->Seek(saved, soBeginning);
+    return ok;
+}
+
+int TTSPacketReader::FindFirstSync() {
+    if (!stream_) return garbageOffset_;
+    if (stream_->Position() != 0) return garbageOffset_;
+    const int ws = workSize_;
+    const int64_t limit = std::min<int64_t>(fileSize_, static_cast<int64_t>(ws) * 1000);
+    uint8_t c = 0;
+    for (int64_t p1 = 0; p1 < limit; ++p1) {
+        if (ReadAt(p1, &c, 1) != 1) break;
+        if (c != TS_SYNC_BYTE) continue;
+        const int64_t p2 = p1 + ws;
+        if (ReadAt(p2, &c, 1) != 1 || c != TS_SYNC_BYTE) continue;
+        if (ReadAt(p2 + ws, &c, 1) != 1 || c != TS_SYNC_BYTE) continue;
+        if (ws == TS_PACKET_SIZE) {
+            if (ValidatePacketAt(ws, p1) && ValidatePacketAt(ws, p2)) {
+                stream_->Seek(0, soBeginning);
+                return static_cast<int>(p1);
+            }
+        } else if (p1 >= 4 && ValidatePacketAt(ws, p1 - 4) && ValidatePacketAt(ws, p2 - 4)) {
+            // The first packet itself: opening steps back over its prefix.
+            stream_->Seek(0, soBeginning);
+            return static_cast<int>(p1);
+        }
+    }
+    stream_->Seek(0, soBeginning);
+    return 0;
+}
+
+bool TTSPacketReader::FindFirstPacket() {
+    if (!stream_) return false;
+    if (stream_->Seek(0, soBeginning) != 0) return false;
+    const int64_t limit = std::min<int64_t>(fileSize_, static_cast<int64_t>(workSize_) * 10000);
+    uint8_t c = 0;
+    int size = 0;
+    int64_t pos = 0;
+    auto syncAt = [&](int64_t p) { return ReadAt(p, &c, 1) == 1 && c == TS_SYNC_BYTE; };
+    for (int64_t p1 = 0; p1 < limit && size == 0; ++p1) {
+        if (!syncAt(p1)) continue;
+        if (syncAt(p1 + 188) && syncAt(p1 + 376) && ValidatePacketAt(TS_PACKET_SIZE, p1)) {
+            size = TS_PACKET_SIZE;
+            pos = p1;
+        } else if (p1 >= 4 && syncAt(p1 + 192) && syncAt(p1 + 384) && ValidatePacketAt(TS_M2TS_PACKET_SIZE, p1 - 4)) {
+            // A 192-byte packet is found by its sync byte but starts with
+            // its prefix.
+            size = TS_M2TS_PACKET_SIZE;
+            pos = p1 - 4;
+        }
+    }
+    stream_->Seek(0, soBeginning);
+    if (size == 0) return false;
+    SetM2TSMode(size == TS_M2TS_PACKET_SIZE);
+    garbageOffset_ = static_cast<int>(pos % size);
+    packetCount_ = (fileSize_ - garbageOffset_) / size;
+    SetPacketIndex(pos / size);
+    return true;
+}
+
+// --- reading a packet -----------------------------------------------------
+
+void TTSPacketReader::ReadPacket(int64_t i) {
+    if (i < 0) return;
+    const int64_t prevIndex = packetIndex_;
+    if (!(i == prevIndex + 1 || i == prevIndex - 1)) resyncOffset_ = 0;
+    packetPosition_ = resyncOffset_ + garbageOffset_ + i * workSize_;
+    if (packetPosition_ >= fileSize_ || packetPosition_ < 0) {
+        endFlag_ = true;
+        return;
+    }
+    endFlag_ = packetPosition_ + workSize_ > fileSize_;
+    stream_->Seek(packetPosition_, soBeginning);
+    if (workSize_ == TS_M2TS_PACKET_SIZE) {
+        if (stream_->Read(prefix_, 4) != 4) std::memset(prefix_, 0, sizeof prefix_);
+    } else {
+        std::memset(prefix_, 0, sizeof prefix_);
+    }
+    raw_.Length = static_cast<int32_t>(stream_->Read(raw_.Data, TS_PACKET_SIZE));
+    packetIndex_ = i;
+    TTSPacketHeader& h = *header_;
+    if (raw_.Length < TS_PACKET_SIZE) {
+        h.ClearHeader();
+        return;
+    }
+    ParsePacketHeader(raw_, h);
+    if (ValidatePacket(errorText_, h)) {
+        h.SetValid(true);
+        CopyPayload();
+        if (i == 0) ResetPidTable();
+        else if (i != prevIndex + 1) ResetPidContinuity();
+        CheckContinuity();
+        if (OnNewPacket) OnNewPacket(this);
+        if (h.PayloadStart() && OnPayloadStartEvent) OnPayloadStartEvent(this, i, h.PID());
+        if (!readers_.empty()) DispatchPacket();
+    } else {
+        h.SetValid(false);
+        if (OnInvalidPacketEvent) OnInvalidPacketEvent(this, i, errorText_);
+        if (!h.Synch() && autoResync_ && Resync(1 - workSize_, packetPosition_)) {
+            if (OnPacketResynchEvent) OnPacketResynchEvent(this, i, resyncOffset_);
+        }
+    }
+}
+
+bool TTSPacketReader::ValidatePacket(std::string& Errors, TTSPacketHeader& header) {
+    header.SetValid(true);
+    Errors.clear();
+    header.PaketErrors().Clear();
+    const bool own = &header == header_;
+    if (ignorePacketErrors_ && own) return true;
+    if (!header.Synch()) {
+        Errors = "sync_byte_error";
+        header.PaketErrors().Include(peSyncByte);
+        header.SetValid(false);
+        return false;
+    }
+    bool valid = true;
+    auto fail = [&](const char* item, TTSPaketError e) {
+        Errors += item;
+        header.PaketErrors().Include(e);
+        valid = false;
+    };
+    if (header.Payload()->PayloadLength() < 0) {
+        fail("payload_length_error", pePayloadLength);
+        Errors += ", ";
+    }
+    if (header.TransportError()) {
+        fail("transport_error_indicator", peErrorIndicator);
+        Errors += ", ";
+    }
+    if (header.AdaptationFieldControl() == afc_RESERVED) {
+        fail("illegal_adaptation_field_type", peInvalidAFT);
+        Errors += ", ";
+    }
+    if (header.AdaptationField()->FieldLength() > 183) {
+        fail("adaptation_field_length_error", peInvalidAFLength);
+        char num[16];
+        std::snprintf(num, sizeof num, "%d", header.AdaptationField()->FieldLength());
+        Errors += num;
+        Errors += ", ";
+    }
+    if (header.TransportScramblingControl() != 0) {
+        header.PaketErrors().Include(peScrambled);
+        bool ignore = false;
+        if (OnScrambledPacketEvent && own) {
+            int tsc = header.TransportScramblingControl();
+            OnScrambledPacketEvent(this, packetIndex_, header.PID(), tsc, ignore);
+            if (ignore && tsc != header.TransportScramblingControl()) {
+                header.SetTransportScramblingControl(tsc & 3);
+                raw_.Data[3] = static_cast<uint8_t>((raw_.Data[3] & 0x3F) | ((tsc & 3) << 6));
+            }
+        }
+        if (!ignore) {
+            Errors += "transport_scrambling_control, ";
+            valid = false;
+        }
+    }
+    if (!Errors.empty()) Errors.resize(Errors.size() - 2);
+    header.SetValid(valid);
+    return valid;
+}
+
+void TTSPacketReader::CopyPayload() {
+    TTSPacketPayload* pl = header_->Payload();
+    TTSPacketBuffer& d = pl->Data();
+    const int len = pl->PayloadLength();
+    d.Length = len;
+    if (len > 0) std::memcpy(d.Data, raw_.Data + pl->PayloadStartByte(), static_cast<size_t>(len));
+}
+
+void TTSPacketReader::ResetPidTable() {
+    for (auto& r : pids_) r = TTSPidRecord();
+    pidCount_ = 0;
+    std::memset(pidSlotOf_, 0, sizeof pidSlotOf_);
+}
+
+void TTSPacketReader::ResetPidContinuity() {
+    for (auto& r : pids_) r.LastCC = -1;
+}
+
+int TTSPacketReader::PidSlot(int pid) {
+    pid &= 0x1FFF;
+    if (pidSlotOf_[pid] != 0) return pidSlotOf_[pid] - 1;
+    if (pidCount_ >= PID_TABLE_USED) return -1;
+    const int slot = pidCount_++;
+    pids_[slot] = TTSPidRecord();
+    pids_[slot].PID = pid;
+    pidSlotOf_[pid] = static_cast<uint8_t>(slot + 1);
+    return slot;
+}
+
+void TTSPacketReader::CheckContinuity() {
+    const TTSPacketHeader& h = *header_;
+    const int slot = PidSlot(h.PID());
+    if (slot < 0) return;
+    TTSPidRecord& r = pids_[slot];
+    if (r.PacketCount == 0) r.FirstIndex = packetIndex_;
+    ++r.PacketCount;
+    r.LastIndex = packetIndex_;
+    const int old = r.LastCC;
+    r.LastCC = h.ContinuityCounter();
+    if (h.AdaptationFieldControl() == afc_adaptation_field_only || old == -1) return;
+    if (h.ContinuityCounter() != ((old + 1) & 15) && OnDisconinuity)
+        OnDisconinuity(this, packetIndex_, h.PID(), h.ContinuityCounter(), old);
+}
+
+void TTSPacketReader::AddReader(TObject* reader) {
+    if (auto* c = dynamic_cast<TTSPacketConsumer*>(reader)) readers_.push_back(c);
+}
+
+void TTSPacketReader::DispatchPacket() {
+    const TTSPacketHeader& h = *header_;
+    const int pid = h.PID();
+    for (TTSPacketConsumer* c : readers_) {
+        if (c->ConsumerPID() != pid || !c->ConsumerActive()) continue;
+        if (c->ConsumerKind() == TTSPacketConsumer::ckPes)
+            c->ProcessPesTsPacket(h.Payload()->Data(), h.PayloadStart(),
+                                  static_cast<uint8_t>(h.Payload()->PayloadStartByte()), packetIndex_,
+                                  h.ContinuityCounter());
+        else
+            c->ProcessPacket(raw_, packetIndex_);
+    }
+}
+
+bool TTSPacketReader::Resync(int startDelta, int64_t basePosition) {
+    const int step = workSize_;
+    const int prefix = workSize_ == TS_M2TS_PACKET_SIZE ? 4 : 0;
+    int64_t delta = startDelta;
+    if (basePosition + delta < 0) delta = -basePosition;
+    uint8_t block[TS_M2TS_PACKET_SIZE];
+    uint8_t c = 0;
+    for (int round = 0; round < 10; ++round) {
+        const int got = ReadAt(basePosition + delta, block, step);
+        if (got < step) return false;
+        for (int j = 0; j < step; ++j) {
+            if (block[j] != TS_SYNC_BYTE) continue;
+            const int64_t sync = basePosition + delta + j;
+            // In 192-byte files the packet grid is that of the prefixes.
+            if (sync - prefix < 0) continue;
+            if (ReadAt(sync + step, &c, 1) == 1 && c == TS_SYNC_BYTE) {
+                resyncOffset_ += static_cast<int32_t>(delta + j - prefix);
+                return true;
+            }
+        }
+        delta += step;
+    }
+    return false;
+}
+
+// --- the current packet ---------------------------------------------------
+
+bool TTSPacketReader::WriteCurrentPacket() {
+    if (!active_ || readOnly_ || stream_ == nullptr) return false;
+    bool ok = false;
+    if (packetPosition_ >= 0 && packetPosition_ < fileSize_) {
+        try {
+            stream_->Seek(packetPosition_, soBeginning);
+            bool prefixOk = true;
+            if (workSize_ == TS_M2TS_PACKET_SIZE) prefixOk = stream_->Write(prefix_, 4) == 4;
+            if (prefixOk) ok = stream_->Write(raw_.Data, raw_.Length) == raw_.Length;
+        } catch (...) {
+            ok = false;
+        }
+    }
+    SetPacketIndex(packetIndex_);
+    return ok;
+}
+
+bool TTSPacketReader::SetPacketPCR(int64_t PCR) {
+    TTSPacketHeader& h = *header_;
+    const TAdaptationFieldControl afc = h.AdaptationFieldControl();
+    if ((afc != afc_adaptation_field_only && afc != afc_adaptation_field_followed_by_payload) ||
+        !h.AdaptationField()->PCRFlag())
+        return false;
+    h.AdaptationField()->PCR()->Assign(PCR);
+    const int64_t base = PCR / 300;
+    const int ext = static_cast<int>(PCR % 300);
+    uint8_t* b = raw_.Data;
+    b[6] = static_cast<uint8_t>(base >> 25);
+    b[7] = static_cast<uint8_t>(base >> 17);
+    b[8] = static_cast<uint8_t>(base >> 9);
+    b[9] = static_cast<uint8_t>(base >> 1);
+    b[10] = static_cast<uint8_t>((b[10] & 0x7E) | ((base & 1) << 7) | ((ext >> 8) & 1));
+    b[11] = static_cast<uint8_t>(ext & 0xFF);
+    return true;
+}
+
+// Offset of a PES header starting in the current packet's payload.
+bool TTSPacketReader::PesHeaderAt(int& s) const {
+    s = header_->Payload()->PayloadStartByte();
+    const uint8_t* b = raw_.Data;
+    return s >= 0 && s + 8 < TS_PACKET_SIZE && b[s] == 0 && b[s + 1] == 0 && b[s + 2] == 1;
+}
+
+bool TTSPacketReader::SetPesTime(int at, int64_t v) {
+    if (at + 5 > TS_PACKET_SIZE) return false;
+    uint8_t* b = raw_.Data;
+    b[at] = static_cast<uint8_t>((b[at] & 0xF1) + (((v >> 30) & 7) << 1));
+    b[at + 1] = static_cast<uint8_t>(v >> 22);
+    b[at + 2] = static_cast<uint8_t>((((v >> 15) & 0x7F) << 1) + (b[at + 2] & 1));
+    b[at + 3] = static_cast<uint8_t>(v >> 7);
+    b[at + 4] = static_cast<uint8_t>(((v & 0x7F) << 1) + (b[at + 4] & 1));
+    return true;
+}
+
+bool TTSPacketReader::SetPacketPTS(int64_t PTS) {
+    int s = 0;
+    if (!PesHeaderAt(s) || (raw_.Data[s + 7] >> 6) < 2) return false;
+    return SetPesTime(s + 9, PTS);
+}
+
+bool TTSPacketReader::SetPacketDTS(int64_t DTS) {
+    int s = 0;
+    if (!PesHeaderAt(s) || (raw_.Data[s + 7] >> 6) != 3) return false;
+    return SetPesTime(s + 14, DTS);
+}
+
+bool TTSPacketReader::SetPacketESCR(int64_t ESCR) {
+    int s = 0;
+    if (!PesHeaderAt(s) || (raw_.Data[s + 7] & 0x20) == 0) return false;
+    const int flags = raw_.Data[s + 7] >> 6;
+    int p = s + 9 + (flags == 2 ? 5 : flags == 3 ? 10 : 0);
+    if (p + 6 > TS_PACKET_SIZE) return false;
+    const int64_t base = ESCR / 300;
+    const int ext = static_cast<int>(ESCR % 300);
+    uint8_t* e = raw_.Data + p;
+    e[0] = static_cast<uint8_t>((e[0] & 0xC4) | (((base >> 30) & 7) << 3) | ((base >> 28) & 3));
+    e[1] = static_cast<uint8_t>(base >> 20);
+    e[2] = static_cast<uint8_t>((e[2] & 0x04) | (((base >> 15) & 0x1F) << 3) | ((base >> 13) & 3));
+    e[3] = static_cast<uint8_t>(base >> 5);
+    e[4] = static_cast<uint8_t>((e[4] & 0x04) | ((base & 0x1F) << 3) | ((ext >> 7) & 3));
+    e[5] = static_cast<uint8_t>((e[5] & 0x01) | ((ext & 0x7F) << 1));
+    return true;
+}
+
+bool TTSPacketReader::SetPacketByte(uint8_t value, int index) {
+    if (index < 0 || index >= raw_.Length) return false;
+    raw_.Data[index] = value;
+    return true;
+}
+
+uint32_t TTSPacketReader::PacketCrc32() const {
+    if (raw_.Length <= 0) return 0;
+    return Crc32Mpeg(raw_.Data, 0xFFFFFFFFu, raw_.Length);
+}
+
+void TTSPacketReader::Next() {
+    if (active_ && stream_ && !Eof()) SetPacketIndex(packetIndex_ + 1);
+}
+
+void TTSPacketReader::Previous() {
+    if (active_ && stream_ && packetIndex_ > 0) SetPacketIndex(packetIndex_ - 1);
+}
+
+void TTSPacketReader::First() {
+    if (active_ && stream_) SetPacketIndex(0);
+}
+
+void TTSPacketReader::Last() {
+    if (active_ && stream_) SetPacketIndex(packetCount_ - 1);
+}
+
+} // namespace tw

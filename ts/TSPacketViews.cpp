@@ -1,0 +1,156 @@
+#include "ts/TSPacketViews.h"
+
+namespace tw {
+
+namespace {
+
+const std::string kTypeNames[32] = {
+    "PAT",      "CAT",        "TSDT",     "reserved", "reserved", "reserved", "reserved", "reserved",
+    "reserved", "reserved",   "reserved", "reserved", "reserved", "reserved", "reserved", "reserved",
+    "NIT,ST",   "SDT,BAT,ST", "EIT,ST",   "RST,ST",   "TDT,TOT,ST", "network synchronization",
+    "reserved", "reserved",   "reserved", "reserved", "reserved", "reserved", "inband signalling",
+    "measurement", "DIT",     "SIT",
+};
+const std::string kEmpty;
+
+} // namespace
+
+const std::string& PacketTypeName(int pid) { return (pid >= 0 && pid < 32) ? kTypeNames[pid] : kEmpty; }
+
+const std::string& TTSPacketHeader::PacketType() const { return PacketTypeName(pid_); }
+
+void TTSPacketPCR::Parse(const uint8_t* p) {
+    base_ = (static_cast<int64_t>(p[0]) << 25) + (static_cast<int64_t>(p[1]) << 17) + (static_cast<int64_t>(p[2]) << 9) +
+            (static_cast<int64_t>(p[3]) << 1) + (p[4] >> 7);
+    reserved_ = (p[4] & 0x7E) >> 1;
+    extension_ = ((p[4] & 1) << 8) + p[5];
+    pcr_ = base_ * 300 + extension_;
+}
+
+void TTSPacketPCR::Assign(int64_t pcr) {
+    pcr_ = pcr;
+    extension_ = static_cast<int>(pcr % 300);
+    base_ = pcr / 300;
+}
+
+void TTSPacketHeader::ClearHeader() {
+    valid_ = false;
+    synch_ = false;
+    transportError_ = payloadStart_ = transportPriority_ = false;
+    pid_ = 0;
+    continuityCounter_ = 0;
+    scrambling_ = 0;
+    afc_ = afc_RESERVED;
+    adaptationField_.ZeroFields();
+}
+
+void ParsePacketHeader(const TTSPacketBuffer& raw, TTSPacketHeader& h) {
+    const uint8_t* b = raw.Data;
+    h.valid_ = false;
+    h.synch_ = b[0] == TS_SYNC_BYTE;
+    if (!h.synch_) return;
+    h.transportError_ = (b[1] & 0x80) != 0;
+    h.payloadStart_ = (b[1] & 0x40) != 0;
+    h.transportPriority_ = (b[1] & 0x20) != 0;
+    h.pid_ = ((b[1] & 0x1F) << 8) + b[2];
+    h.continuityCounter_ = b[3] & 0x0F;
+    h.scrambling_ = b[3] >> 6;
+    h.afc_ = static_cast<TAdaptationFieldControl>((b[3] & 0x30) >> 4);
+
+    TTSPacketAdaptationField& af = h.adaptationField_;
+    if (h.afc_ == afc_adaptation_field_only || h.afc_ == afc_adaptation_field_followed_by_payload) {
+        af.fieldLength_ = b[4];
+        if (af.fieldLength_ >= 1) {
+            af.flags_ = b[5];
+            // The optional fields follow at byte 6; PCR, OPCR and the splice
+            // countdown together end at byte 18 at most, inside any packet.
+            int p = 6;
+            if (af.PCRFlag()) {
+                af.pcr_.Parse(b + p);
+                p += 6;
+            } else {
+                af.pcr_.Zero();
+            }
+            if (af.OPCRFlag()) {
+                af.opcr_.Parse(b + p);
+                p += 6;
+            } else {
+                af.opcr_.Zero();
+            }
+            af.spliceCountdown_ = af.SplicingPointFlag() ? b[p] : 0;
+        } else {
+            af.flags_ = 0;
+            af.pcr_.Zero();
+            af.opcr_.Zero();
+            af.spliceCountdown_ = 0;
+        }
+    } else {
+        af.ZeroFields();
+        af.spliceCountdown_ = 0;
+    }
+
+    TTSPacketPayload& pl = h.payload_;
+    switch (h.afc_) {
+    case afc_adaptation_field_only:
+        pl.payloadStartByte_ = 0;
+        pl.payloadLength_ = 0;
+        break;
+    case afc_adaptation_field_followed_by_payload:
+        pl.payloadStartByte_ = af.fieldLength_ + 5;
+        pl.payloadLength_ = TS_PACKET_SIZE - pl.payloadStartByte_;
+        break;
+    default:
+        pl.payloadStartByte_ = 4;
+        pl.payloadLength_ = 184;
+        break;
+    }
+}
+
+bool PacketTimestamps(const TTSPacketBuffer& buffer, const TTSPacketHeader& header, int64_t& ESCR, int64_t& DTS,
+                      int64_t& PTS) {
+    PTS = DTS = ESCR = -1;
+    const TTSPacketPayload* pl = header.Payload();
+    const int s = pl->PayloadStartByte();
+    const int n = buffer.Length < TS_PACKET_SIZE ? buffer.Length : TS_PACKET_SIZE;
+    if (!header.PayloadStart() || pl->PayloadLength() < 9 || s < 0 || s + 9 > n) return false;
+    const uint8_t* b = buffer.Data;
+    if (b[s] != 0 || b[s + 1] != 0 || b[s + 2] != 1) return false;
+    if ((b[s + 6] >> 6) != 2 || (b[s + 6] & 0x30) != 0) return false;
+    const int flags = b[s + 7] >> 6;
+    int p = s + 9;
+    // Reads one 33-bit stamp with its prefix nibble; false on a bad marker.
+    auto stamp = [&](int at, int prefix, int64_t& out) -> bool {
+        if (at + 5 > n) return false;
+        if ((b[at] >> 4) != prefix || (b[at] & 1) == 0) return false;
+        if ((b[at + 2] & 1) == 0 || (b[at + 4] & 1) == 0) return false;
+        int64_t v = (b[at] >> 1) & 7;
+        v = (v << 15) + (static_cast<int64_t>(b[at + 1]) << 7) + (b[at + 2] >> 1);
+        v = (v << 15) + (static_cast<int64_t>(b[at + 3]) << 7) + (b[at + 4] >> 1);
+        out = v;
+        return true;
+    };
+    bool found = false;
+    if (flags == 2) {
+        if (!stamp(p, 2, PTS)) { PTS = -1; return false; }
+        p += 5;
+        found = true;
+    } else if (flags == 3) {
+        if (!stamp(p, 3, PTS)) { PTS = -1; return false; }
+        if (!stamp(p + 5, 1, DTS)) { DTS = -1; return false; }
+        p += 10;
+        found = true;
+    }
+    if (b[s + 7] & 0x20) {
+        if (p + 6 > n) return found;
+        const uint8_t* e = b + p;
+        int64_t base = (static_cast<int64_t>((e[0] >> 3) & 7) << 30) | (static_cast<int64_t>(e[0] & 3) << 28) |
+                       (static_cast<int64_t>(e[1]) << 20) | (static_cast<int64_t>(e[2] >> 3) << 15) |
+                       (static_cast<int64_t>(e[2] & 3) << 13) | (static_cast<int64_t>(e[3]) << 5) | (e[4] >> 3);
+        int64_t ext = ((e[4] & 3) << 7) + (e[5] >> 1);
+        ESCR = base * 300 + ext;
+        return true;
+    }
+    return found;
+}
+
+} // namespace tw
