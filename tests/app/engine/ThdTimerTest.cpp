@@ -1,0 +1,136 @@
+#include "app/engine/ThdTimer.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "base/Exceptions.h"
+#include "base/Sync.h"
+#include "base/SysUtils.h"
+
+using namespace tw;
+
+namespace {
+
+class ThdTimerTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetMainThread(); }
+    // Services hand-overs for ms milliseconds, as a busy pass that processes
+    // messages would.
+    static void Pump(int ms) {
+        WaitServicing([] { return false; }, ms);
+    }
+};
+
+TEST_F(ThdTimerTest, TicksArriveOnTheUserInterfaceThreadWhileItServicesHandOvers) {
+    TThreadedTimer t(nullptr);
+    t.SetInterval(20);
+    std::thread::id ui = std::this_thread::get_id();
+    int ticks = 0;
+    bool allOnUi = true;
+    t.OnTimer = [&](TObject* sender) {
+        EXPECT_EQ(sender, &t);
+        allOnUi = allOnUi && std::this_thread::get_id() == ui;
+        ++ticks;
+    };
+    t.SetEnabled(true);
+    ASSERT_TRUE(WaitServicing([&] { return ticks >= 3; }, 5000));
+    EXPECT_TRUE(allOnUi);
+    t.SetEnabled(false);
+    int after = ticks;
+    Pump(150);
+    EXPECT_EQ(ticks, after) << "no tick after disabling";
+}
+
+TEST_F(ThdTimerTest, OneShotHandlerGetsExactlyOneTick) {
+    TThreadedTimer t(nullptr);
+    t.SetInterval(10);
+    int ticks = 0;
+    t.OnTimer = [&](TObject*) {
+        t.SetEnabled(false);
+        ++ticks;
+    };
+    t.SetEnabled(true);
+    ASSERT_TRUE(WaitServicing([&] { return ticks >= 1; }, 5000));
+    Pump(100);
+    EXPECT_EQ(ticks, 1);
+    // Enabling again gives the next single tick.
+    t.SetEnabled(true);
+    ASSERT_TRUE(WaitServicing([&] { return ticks >= 2; }, 5000));
+    Pump(60);
+    EXPECT_EQ(ticks, 2);
+}
+
+TEST_F(ThdTimerTest, ZeroIntervalNeedsAllowZero) {
+    TThreadedTimer t(nullptr);
+    t.SetInterval(0);
+    int ticks = 0;
+    t.OnTimer = [&](TObject*) { ++ticks; };
+    t.SetEnabled(true);
+    EXPECT_TRUE(t.Enabled());
+    Pump(80);
+    EXPECT_EQ(ticks, 0);
+
+    TThreadedTimer z(nullptr);
+    z.SetAllowZero(true);
+    z.SetInterval(0);
+    int zt = 0;
+    z.OnTimer = [&](TObject*) {
+        if (++zt == 5) z.SetEnabled(false);
+    };
+    z.SetEnabled(true);
+    EXPECT_TRUE(WaitServicing([&] { return zt >= 5; }, 5000));
+}
+
+TEST_F(ThdTimerTest, ChangingTheIntervalRestartsARunningTimerAndOnlyStoresOnAStoppedOne) {
+    TThreadedTimer t(nullptr);
+    t.SetInterval(300);
+    EXPECT_EQ(t.Interval(), 300u);
+    EXPECT_FALSE(t.Enabled());
+    int ticks = 0;
+    uint64_t firstAt = 0;
+    t.OnTimer = [&](TObject*) {
+        if (ticks++ == 0) firstAt = GetTickCount64Ms();
+    };
+    uint64_t start = GetTickCount64Ms();
+    t.SetEnabled(true);
+    Pump(200);
+    // Restarting now: the first tick comes about 300 ms from here, not 100.
+    uint64_t restart = GetTickCount64Ms();
+    t.SetInterval(301);
+    EXPECT_TRUE(t.Enabled());
+    ASSERT_TRUE(WaitServicing([&] { return ticks >= 1; }, 5000));
+    EXPECT_GE(firstAt - restart, 250u) << "started " << (restart - start) << " ms after enabling";
+}
+
+TEST_F(ThdTimerTest, DestroyingWhileTheWorkerWaitsInsideAHandOverDoesNotDeadlock) {
+    int ticks = 0;
+    auto* t = new TThreadedTimer(nullptr);
+    t->SetInterval(5);
+    t->OnTimer = [&](TObject*) { ++ticks; };
+    t->SetEnabled(true);
+    // Do not service: the worker times out and blocks inside Synchronize.
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    delete t; // services the pending hand-over, which must not tick
+    EXPECT_EQ(ticks, 0);
+    Pump(30);
+    EXPECT_EQ(ticks, 0);
+}
+
+TEST_F(ThdTimerTest, OwnerDestroysItsTimersAndAThrowingHandlerDoesNotStopTheTimer) {
+    TComponent owner(nullptr);
+    auto* t = new TThreadedTimer(&owner);
+    t->SetInterval(10);
+    int calls = 0;
+    t->OnTimer = [&](TObject*) {
+        ++calls;
+        throw EConvertError("bad");
+    };
+    t->SetEnabled(true);
+    EXPECT_TRUE(WaitServicing([&] { return calls >= 2; }, 5000));
+    EXPECT_EQ(owner.ComponentCount(), 1);
+}
+
+} // namespace
