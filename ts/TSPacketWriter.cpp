@@ -1,0 +1,358 @@
+#include "ts/TSPacketWriter.h"
+
+#include <cstring>
+
+#include "base/Exceptions.h"
+#include "base/Sync.h"
+
+namespace tw {
+
+// --- write thread -----------------------------------------------------------
+
+TWriteThread::TWriteThread(TTSPacketWriter* writer, const std::string& fileName) : writer_(writer) {
+    try {
+        stream_ = std::make_unique<TFileStream>(fileName, fmCreate);
+        fileSize_ = stream_->Size();
+        position_ = stream_->Position();
+    } catch (const std::exception& e) {
+        stream_.reset();
+    }
+}
+
+TWriteThread::~TWriteThread() {
+    if (Started()) {
+        Terminate();
+        event_.SetEvent();
+        WaitFor();
+    }
+}
+
+bool TWriteThread::SeekTo(int64_t position) {
+    std::lock_guard<std::mutex> lk(streamLock_);
+    if (!stream_ || writing_) return false;
+    stream_->Seek(position, soBeginning);
+    position_ = position;
+    return true;
+}
+
+void TWriteThread::WriteBlock() {
+    writing_ = true;
+    const int64_t bytes = static_cast<int64_t>(packetsWritten_) * TS_PACKET_SIZE;
+    try {
+        std::lock_guard<std::mutex> lk(streamLock_);
+        if (bytes > 0) {
+            const int64_t put = stream_->Write(writer_->flat_.data(), bytes);
+            if (put != bytes)
+                writer_->RecordError("Write error in \"" + stream_->FileName() + "\": " + std::to_string(put) + " of " +
+                                     std::to_string(bytes) + " bytes written");
+        }
+        fileSize_ = stream_->Size();
+        position_ = stream_->Position();
+    } catch (const std::exception& e) {
+        writer_->RecordError(DescribeException(e));
+    }
+    writer_->packetIndex_ = position_ / TS_PACKET_SIZE;
+    writer_->packetCount_ = fileSize_ / TS_PACKET_SIZE;
+    if (writer_->OnAfterBufferWritten) {
+        const int written = packetsWritten_, deleted = packetsDeleted_;
+        try {
+            Synchronize([this, written, deleted] {
+                if (writer_->OnAfterBufferWritten) writer_->OnAfterBufferWritten(this, written, deleted);
+            });
+        } catch (...) {
+            // A failing handler must not stop the output: the data is written.
+        }
+    }
+    busy_ = false;
+    writing_ = false;
+}
+
+void TWriteThread::Execute() {
+    while (!Terminated()) {
+        event_.WaitFor(500);
+        if (busy_) WriteBlock();
+    }
+    // A block handed over together with the end request is still written.
+    if (busy_) WriteBlock();
+    std::lock_guard<std::mutex> lk(streamLock_);
+    stream_.reset();
+}
+
+// --- writer -------------------------------------------------------------------
+
+TTSPacketWriter::TTSPacketWriter(TComponent* owner) : TComponent(owner) {
+    // The creating thread is the one that services the write thread's
+    // hand-overs; make sure it is known as such before any worker asks.
+    (void)IsMainThread();
+    ClearContinuityTable();
+}
+
+TTSPacketWriter::~TTSPacketWriter() { Close(); }
+
+void TTSPacketWriter::RecordError(const std::string& text) {
+    std::lock_guard<std::mutex> lk(errorLock_);
+    if (writeError_.empty()) writeError_ = text;
+    failed_ = true;
+}
+
+bool TTSPacketWriter::HasError() const { return failed_; }
+
+std::string TTSPacketWriter::LastWriteError() const {
+    std::lock_guard<std::mutex> lk(errorLock_);
+    return writeError_;
+}
+
+void TTSPacketWriter::SetFileName(const std::string& value) {
+    SetActive(false);
+    fileName_ = value;
+}
+
+void TTSPacketWriter::SetPacketBufferSize(int value) {
+    if (active_ || value == packetBufferSize_ || value < 0 || value > 1000000) return;
+    packetBufferSize_ = value;
+}
+
+void TTSPacketWriter::SetActive(bool value) {
+    if (value == active_) return;
+    if (value) Open();
+    else Close();
+}
+
+void TTSPacketWriter::ClearContinuityTable() {
+    for (auto& r : cc_) r = TCCRecord();
+}
+
+void TTSPacketWriter::Open() {
+    if (stream_ || thread_) {
+        Close();
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lk(errorLock_);
+        writeError_.clear();
+        failed_ = false;
+    }
+    try {
+        ring_.assign(static_cast<size_t>(packetBufferSize_), TSlot());
+        queued_ = 0;
+        head_ = 0;
+        ClearContinuityTable();
+        if (packetBufferSize_ > 0) {
+            thread_ = std::make_unique<TWriteThread>(this, fileName_);
+            if (!thread_->Opened()) {
+                thread_.reset();
+                ring_.clear();
+                return;
+            }
+            packetCount_ = thread_->RecordedFileSize() / TS_PACKET_SIZE;
+            thread_->Start();
+            active_ = true;
+        } else {
+            stream_ = std::make_unique<TFileStream>(fileName_, fmCreate);
+            packetCount_ = stream_->Size() / TS_PACKET_SIZE;
+            active_ = true;
+        }
+        SetPacketIndex(packetCount_);
+    } catch (...) {
+        // An output that cannot be created leaves the writer inactive.
+        thread_.reset();
+        stream_.reset();
+        ring_.clear();
+        active_ = false;
+    }
+}
+
+bool TTSPacketWriter::Close() {
+    if (!active_ && !thread_ && !stream_) return !HasError();
+    Flush();
+    stream_.reset();
+    if (thread_) {
+        thread_->Terminate();
+        thread_->Wake();
+        thread_->WaitFor();
+        thread_.reset();
+    }
+    packetCount_ = 0;
+    packetIndex_ = 0;
+    ring_.clear();
+    ring_.shrink_to_fit();
+    queued_ = 0;
+    head_ = 0;
+    active_ = false;
+    return !HasError();
+}
+
+void TTSPacketWriter::SetPacketIndex(int64_t value) {
+    if (!active_) {
+        packetIndex_ = 0;
+        return;
+    }
+    const int64_t position = value * TS_PACKET_SIZE;
+    if (value < 0) return;
+    if (stream_) {
+        if (position < stream_->Size()) {
+            stream_->Seek(position, soBeginning);
+            packetIndex_ = value;
+        }
+    } else if (thread_) {
+        if (position < thread_->RecordedFileSize() && !thread_->Writing()) thread_->SeekTo(position);
+    }
+}
+
+bool TTSPacketWriter::QueuePacket(const TTSPacketBuffer& buffer, int64_t packetNo) {
+    if (!active_ || buffer.Length != TS_PACKET_SIZE) return false;
+    if (stream_) {
+        bool ok = false;
+        try {
+            ok = stream_->Write(buffer.Data, TS_PACKET_SIZE) == TS_PACKET_SIZE;
+            if (!ok) RecordError("Write error in \"" + fileName_ + "\"");
+            packetIndex_ = stream_->Position() / TS_PACKET_SIZE;
+            packetCount_ = stream_->Size() / TS_PACKET_SIZE;
+        } catch (const std::exception& e) {
+            RecordError(DescribeException(e));
+        }
+        return ok;
+    }
+    const int size = packetBufferSize_;
+    TSlot& s = ring_[static_cast<size_t>((head_ + queued_) % size)];
+    std::memcpy(s.Bytes, buffer.Data, TS_PACKET_SIZE);
+    s.Length = TS_PACKET_SIZE;
+    s.PacketNo = packetNo;
+    s.Deleted = false;
+    ++queued_;
+    if (queued_ >= size) {
+        // Hand over the oldest third (at least one packet for tiny rings).
+        int n = size / 3;
+        if (n < 1) n = queued_;
+        FlushRing(n);
+    }
+    return !HasError();
+}
+
+void TTSPacketWriter::WaitForWriteThread() {
+    if (!thread_) return;
+    while (thread_->Busy()) WaitServicing([this] { return !thread_->Busy(); }, 100);
+}
+
+bool TTSPacketWriter::FlushRing(int n) {
+    if (!thread_ || n <= 0) return !HasError();
+    WaitForWriteThread();
+    const size_t need = static_cast<size_t>(packetBufferSize_) * TS_PACKET_SIZE;
+    if (flat_.size() < need) flat_.resize(need);
+    int written = 0, deleted = 0;
+    const int size = packetBufferSize_;
+    for (int k = 0; k < n; ++k) {
+        TSlot& s = ring_[static_cast<size_t>((head_ + k) % size)];
+        if (s.Deleted) {
+            ++deleted;
+        } else {
+            if (autoCC_) RepairContinuityCounter(s);
+            std::memcpy(flat_.data() + static_cast<size_t>(written) * TS_PACKET_SIZE, s.Bytes, TS_PACKET_SIZE);
+            ++written;
+        }
+        s.PacketNo = -1;
+        s.Length = 0;
+        s.Deleted = false;
+    }
+    if (!thread_->Busy()) {
+        thread_->packetsWritten_ = written;
+        thread_->packetsDeleted_ = deleted;
+        thread_->busy_ = true;
+        thread_->Wake();
+    }
+    if (n >= queued_) {
+        queued_ = 0;
+        head_ = 0;
+    } else {
+        head_ = (head_ + n) % size;
+        queued_ -= n;
+    }
+    return !HasError();
+}
+
+bool TTSPacketWriter::Flush() {
+    if (!active_) return false;
+    if (stream_ || queued_ == 0) return !HasError();
+    FlushRing(queued_);
+    WaitForWriteThread();
+    return !HasError();
+}
+
+void TTSPacketWriter::RepairContinuityCounter(TSlot& slot) {
+    const uint32_t pid = static_cast<uint32_t>(((slot.Bytes[1] & 0x1F) << 8) | slot.Bytes[2]);
+    const int cc = slot.Bytes[3] & 0x0F;
+    const int afc = (slot.Bytes[3] >> 4) & 3;
+    TCCRecord* r = nullptr;
+    for (auto& rec : cc_) {
+        if (rec.PID == pid) {
+            r = &rec;
+            break;
+        }
+        if (rec.PID == 0xFFFFFFFFu) {
+            rec.PID = pid;
+            rec.LastCC = -1;
+            rec.InCorrection = false;
+            r = &rec;
+            break;
+        }
+    }
+    if (!r) return;
+    if (r->LastCC == -1) {
+        r->LastCC = cc;
+        r->InCorrection = false;
+        return;
+    }
+    const int expected = afc == 2 ? r->LastCC : (r->LastCC + 1) % 16;
+    if (cc != expected) {
+        slot.Bytes[3] = static_cast<uint8_t>((slot.Bytes[3] & 0xF0) | expected);
+        if (!r->InCorrection && OnContinuityCounterCorrected)
+            OnContinuityCounterCorrected(this, static_cast<int>(pid), slot.PacketNo, expected, cc);
+        r->InCorrection = true;
+    } else {
+        r->InCorrection = false;
+    }
+    r->LastCC = expected;
+}
+
+int TTSPacketWriter::FindQueuedPacket(int64_t packetNo) const {
+    const int size = packetBufferSize_;
+    for (int k = 0; k < queued_; ++k) {
+        const int slot = (head_ + k) % size;
+        if (ring_[static_cast<size_t>(slot)].PacketNo == packetNo) return slot;
+    }
+    return -1;
+}
+
+uint8_t TTSPacketWriter::QueuedPacketByte(int slot, int index) const {
+    if (slot < 0 || slot >= static_cast<int>(ring_.size()) || index < 0 || index >= TS_PACKET_BUFFER_CAPACITY) return 0;
+    return ring_[static_cast<size_t>(slot)].Bytes[index];
+}
+
+bool TTSPacketWriter::SetQueuedPacketBit(int slot, int bit, bool value) {
+    if (slot < 0 || slot >= static_cast<int>(ring_.size()) || bit < 0 || bit >= TS_PACKET_BUFFER_CAPACITY * 8)
+        return false;
+    uint8_t& b = ring_[static_cast<size_t>(slot)].Bytes[bit / 8];
+    const uint8_t mask = static_cast<uint8_t>(0x80 >> (bit % 8));
+    b = value ? static_cast<uint8_t>(b | mask) : static_cast<uint8_t>(b & ~mask);
+    return true;
+}
+
+bool TTSPacketWriter::DeleteQueuedPacket(int64_t packetNo) {
+    const int slot = FindQueuedPacket(packetNo);
+    if (slot < 0) return false;
+    ring_[static_cast<size_t>(slot)].Deleted = true;
+    return true;
+}
+
+bool TTSPacketWriter::SetPacketPID(TTSPacketBuffer& buffer, int pid) {
+    buffer.Data[1] = static_cast<uint8_t>((buffer.Data[1] & 0xE0) + ((pid >> 8) & 0x1F));
+    buffer.Data[2] = static_cast<uint8_t>(pid & 0xFF);
+    return true;
+}
+
+bool TTSPacketWriter::SetPacketCC(TTSPacketBuffer& buffer, int cc) {
+    buffer.Data[3] = static_cast<uint8_t>((buffer.Data[3] & 0xF0) + (cc & 15));
+    return true;
+}
+
+} // namespace tw

@@ -1,0 +1,154 @@
+// TTSPacketWriter: queues 188-byte packets in a ring of slots (where they can
+// still be found, patched or deleted), optionally repairs continuity counters
+// per PID on the way out, and hands the oldest third of the ring to its
+// TWriteThread whenever the ring is full. With PacketBufferSize 0 it writes
+// every packet at once through a plain file stream.
+//
+// The output file is created empty on activation. A failed write is kept
+// (LastWriteError) and makes Flush, QueuePacket and Close answer false, so a
+// full disk never ends in a reported success.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "base/Object.h"
+#include "base/Streams.h"
+#include "base/Thread.h"
+#include "ts/TSPacketViews.h"
+
+namespace tw {
+
+class TTSPacketWriter;
+
+class TWriteThread : public TThread {
+public:
+    // Creates (empties) the output file; Opened() tells whether that worked.
+    TWriteThread(TTSPacketWriter* writer, const std::string& fileName);
+    ~TWriteThread() override;
+
+    bool Opened() const { return stream_ != nullptr; }
+    bool Writing() const { return writing_; }
+    bool Busy() const { return busy_; }
+    int PacketsWritten() const { return packetsWritten_; }
+    int PacketsDeleted() const { return packetsDeleted_; }
+    int64_t RecordedFileSize() const { return fileSize_; }
+    int64_t RecordedPosition() const { return position_; }
+    // Wakes the thread (after the writer handed over a block).
+    void Wake() { event_.SetEvent(); }
+
+protected:
+    void Execute() override;
+
+private:
+    friend class TTSPacketWriter;
+    void WriteBlock();
+    bool SeekTo(int64_t position);
+
+    TTSPacketWriter* writer_;
+    std::unique_ptr<TFileStream> stream_;
+    std::mutex streamLock_;
+    TEvent event_{false, false};
+    std::atomic<bool> writing_{false};
+    std::atomic<bool> busy_{false};
+    std::atomic<int> packetsWritten_{0};
+    std::atomic<int> packetsDeleted_{0};
+    std::atomic<int64_t> fileSize_{0};
+    std::atomic<int64_t> position_{0};
+};
+
+class TTSPacketWriter : public TComponent {
+public:
+    static constexpr int CONTINUITY_TABLE_SIZE = 256;
+
+    explicit TTSPacketWriter(TComponent* owner);
+    ~TTSPacketWriter() override;
+
+    bool Active() const { return active_; }
+    void SetActive(bool value);
+    const std::string& FileName() const { return fileName_; }
+    void SetFileName(const std::string& value);
+    int PacketSize() const { return TS_PACKET_SIZE; }
+    int64_t PacketIndex() const { return packetIndex_; }
+    void SetPacketIndex(int64_t value);
+    int64_t PacketCount() const { return packetCount_; }
+    int PacketBufferSize() const { return packetBufferSize_; }
+    void SetPacketBufferSize(int value);
+    bool AutoContinuityCounter() const { return autoCC_; }
+    void SetAutoContinuityCounter(bool v) { autoCC_ = v; }
+
+    // Published but never fired.
+    TNotifyEvent OnNewPacket;
+    std::function<void(TObject* sender, int pid, int64_t packetNo, int correctedContCount, int oldContCount)>
+        OnContinuityCounterCorrected;
+    // Runs on the user-interface thread; Sender is the write thread.
+    std::function<void(TObject* sender, int packetsWritten, int packetsDeleted)> OnAfterBufferWritten;
+
+    // Takes a copy of a 188-byte packet (packets that were built rather than
+    // read are queued with number -1). False for other lengths, an inactive
+    // writer, or once a write has failed.
+    bool QueuePacket(const TTSPacketBuffer& buffer, int64_t packetNo);
+    // Writes everything queued and waits for it; false when inactive or when a
+    // write failed.
+    bool Flush();
+    // Deactivates (flushing first); false when any write failed.
+    bool Close();
+    // Text of the first failed write since activation, empty when none.
+    std::string LastWriteError() const;
+
+    int FindQueuedPacket(int64_t packetNo) const;
+    uint8_t QueuedPacketByte(int slot, int index) const;
+    bool SetQueuedPacketBit(int slot, int bit, bool value);
+    bool DeleteQueuedPacket(int64_t packetNo);
+    int QueuedCount() const { return queued_; }
+
+    static bool SetPacketPID(TTSPacketBuffer& buffer, int pid);
+    static bool SetPacketCC(TTSPacketBuffer& buffer, int cc);
+
+private:
+    friend class TWriteThread;
+    struct TSlot {
+        int64_t PacketNo = -1;
+        int32_t Length = 0;
+        uint8_t Bytes[TS_PACKET_BUFFER_CAPACITY] = {};
+        bool Deleted = false;
+    };
+    struct TCCRecord {
+        uint32_t PID = 0xFFFFFFFFu;
+        int32_t LastCC = -1;
+        bool InCorrection = false;
+    };
+
+    void Open();
+    bool FlushRing(int n);
+    void WaitForWriteThread();
+    void RepairContinuityCounter(TSlot& slot);
+    void ClearContinuityTable();
+    void RecordError(const std::string& text);
+    bool HasError() const;
+
+    bool active_ = false;
+    std::string fileName_;
+    std::atomic<int64_t> packetIndex_{0};
+    std::atomic<int64_t> packetCount_{0};
+    int packetBufferSize_ = 0;
+    bool autoCC_ = false;
+
+    std::unique_ptr<TWriteThread> thread_;
+    std::unique_ptr<TFileStream> stream_;
+    std::vector<TSlot> ring_;
+    int queued_ = 0;
+    int head_ = 0;
+    std::vector<uint8_t> flat_;
+    TCCRecord cc_[CONTINUITY_TABLE_SIZE];
+    mutable std::mutex errorLock_;
+    std::string writeError_;
+    std::atomic<bool> failed_{false};
+};
+
+} // namespace tw
