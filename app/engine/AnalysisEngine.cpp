@@ -1,0 +1,549 @@
+// Components, wiring, reset and the ten analysis steps.
+#include "app/engine/AnalysisEngine.h"
+
+#include "app/engine/AnalysisTexts.h"
+#include "app/engine/MainTexts.h"
+#include "app/engine/TimeStampCorrection.h"
+#include "base/Exceptions.h"
+#include "base/SysUtils.h"
+#include "ts/TSAC3Reader.h"
+#include "ts/TSH264Reader.h"
+#include "ts/TSMPEG2Reader.h"
+#include "ts/TSPacketReader.h"
+#include "ts/TSPatReader.h"
+#include "ts/TSPesReader.h"
+#include "ts/TSPmtReader.h"
+#include "ts/TSStreamType.h"
+
+namespace tw {
+
+namespace {
+
+// Marks the engine busy for the length of a pass and clears the mark however
+// the pass ends.
+class TBusyScope {
+public:
+    explicit TBusyScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~TBusyScope() { flag_ = false; }
+
+private:
+    bool& flag_;
+};
+
+template <class T> T* Make(TComponent* owner, const char* name) {
+    T* c = new T(owner);
+    c->SetName(name);
+    return c;
+}
+
+} // namespace
+
+TAnalysisEngine::TAnalysisEngine(IAnalysisHost* host)
+    : TComponent(nullptr), host_(host), tables_(std::make_unique<TAnalysisTables>()) {
+    CreateComponents();
+    BindAnalysisHandlers();
+}
+
+TAnalysisEngine::~TAnalysisEngine() {
+    // The readers hold raw pointers to each other; take them down while the
+    // tables and the host they report to still exist.
+    DestroyComponents();
+}
+
+void TAnalysisEngine::CreateComponents() {
+    TSPacketReader1 = Make<TTSPacketReader>(this, "TSPacketReader1");
+    RemuxPacketReader = Make<TTSPacketReader>(this, "RemuxPacketReader");
+    Raw_TSPacketReader = Make<TTSPacketReader>(this, "Raw_TSPacketReader");
+    FilterPacketReader = Make<TTSPacketReader>(this, "FilterPacketReader");
+    TSPacketReader_LowLevel = Make<TTSPacketReader>(this, "TSPacketReader_LowLevel");
+
+    TSPatReader_Scan = Make<TTSPatReader>(this, "TSPatReader_Scan");
+    TSPatReader_Scan->SetTSPacketReader(TSPacketReader1);
+    RebuildPat = Make<TTSPatReader>(this, "RebuildPat");
+    TSPmtReader_Scan = Make<TTSPmtReader>(this, "TSPmtReader_Scan");
+    TSPmtReader_Scan->SetTSPacketReader(TSPacketReader1);
+    RebuildPmt = Make<TTSPmtReader>(this, "RebuildPmt");
+    RebuildPmt->SetTSPacketReader(TSPacketReader1);
+    TSPmtReader_ScanType = Make<TTSPmtReader>(this, "TSPmtReader_ScanType");
+    TSPmtReader_ScanType->SetTSPacketReader(TSPacketReader1);
+
+    static const char* const audioNames[AUDIO_SLOTS] = {"TSPesReader_Audio1", "TSPesReader_Audio2",
+                                                        "TSPesReader_Audio3", "TSPesReader_Audio4"};
+    static const char* const textNames[TEXT_SLOTS] = {"TSPesReader_Text1", "TSPesReader_Text2", "TSPesReader_Text3",
+                                                      "TSPesReader_Text4"};
+    static const char* const ac3Names[AUDIO_SLOTS] = {"TSAC3Reader1", "TSAC3Reader2", "TSAC3Reader3",
+                                                      "TSAC3Reader4"};
+    TSPesReader_Video = Make<TTSPesReader>(this, "TSPesReader_Video");
+    TSPesReader_Video->SetTSPacketReader(RemuxPacketReader);
+    for (int i = 0; i < AUDIO_SLOTS; ++i) {
+        TSPesReader_Audio[i] = Make<TTSPesReader>(this, audioNames[i]);
+        TSPesReader_Audio[i]->SetTSPacketReader(RemuxPacketReader);
+    }
+    for (int i = 0; i < TEXT_SLOTS; ++i) {
+        TSPesReader_Text[i] = Make<TTSPesReader>(this, textNames[i]);
+        TSPesReader_Text[i]->SetTSPacketReader(RemuxPacketReader);
+    }
+    TSPesReader_Scan = Make<TTSPesReader>(this, "TSPesReader_Scan");
+    TSPesReader_Scan->SetTSPacketReader(TSPacketReader1);
+
+    TSStreamTypeReader1 = Make<TTSStreamTypeReader>(this, "TSStreamTypeReader1");
+    TSStreamTypeReader1->SetTSPesReader(TSPesReader_Scan);
+    TSMPEG2Reader1 = Make<TTSMPEG2Reader>(this, "TSMPEG2Reader1");
+    TSMPEG2Reader1->SetTSPesReader(TSPesReader_Video);
+    TSMPEG2Reader_Scan = Make<TTSMPEG2Reader>(this, "TSMPEG2Reader_Scan");
+    TSMPEG2Reader_Scan->SetTSPesReader(TSPesReader_Scan);
+    TSH264Reader1 = Make<TTSH264Reader>(this, "TSH264Reader1");
+    TSH264Reader1->SetTSPesReader(TSPesReader_Video);
+    TSH264Reader_Scan = Make<TTSH264Reader>(this, "TSH264Reader_Scan");
+    TSH264Reader_Scan->SetTSPesReader(TSPesReader_Scan);
+    for (int i = 0; i < AUDIO_SLOTS; ++i) {
+        TSAC3Reader[i] = Make<TTSAC3Reader>(this, ac3Names[i]);
+        TSAC3Reader[i]->SetTSPesReader(TSPesReader_Audio[i]);
+    }
+    TSAC3Reader_Scan = Make<TTSAC3Reader>(this, "TSAC3Reader_Scan");
+    TSAC3Reader_Scan->SetTSPesReader(TSPesReader_Scan);
+
+    // As a loaded layout does: every consumer registers with its producer.
+    // The engine is never part of another LoadTree, so this runs once.
+    LoadTree();
+}
+
+std::string TAnalysisEngine::MsgText(int msg) { return MessageTextIn(msg, host_->GermanTexts()); }
+
+// ---------------------------------------------------------------------------
+// Step panels
+
+void TAnalysisEngine::SetStep(TAnalysisStep step, TStepState state, const std::string& text) {
+    stepState_[step] = state;
+    stepText_[step] = text;
+    host_->SetStep(step, state, text);
+}
+
+void TAnalysisEngine::SetStepState(TAnalysisStep step, TStepState state) { SetStep(step, state, stepText_[step]); }
+
+void TAnalysisEngine::SetStepText(TAnalysisStep step, const std::string& text) { SetStep(step, stepState_[step], text); }
+
+void TAnalysisEngine::FailStep(TAnalysisStep step, const std::string& status, const std::string& logLine,
+                               const std::string& message) {
+    SetStep(step, TStepState::Failed, status);
+    if (!logLine.empty()) Log(logLine);
+    if (!message.empty()) host_->ShowMessage(TMessageKind::Error, message);
+}
+
+// ---------------------------------------------------------------------------
+// Reset
+
+void TAnalysisEngine::HideAllPanels() {
+    videoPanel_ = TStreamPanel();
+    host_->ShowPanel(TPanelKind::Video, 0, videoPanel_);
+    for (int i = 0; i < AUDIO_SLOTS; ++i) {
+        audioPanel_[i] = TStreamPanel();
+        host_->ShowPanel(TPanelKind::Audio, i, audioPanel_[i]);
+    }
+    for (int i = 0; i < TEXT_SLOTS; ++i) {
+        textPanel_[i] = TStreamPanel();
+        host_->ShowPanel(TPanelKind::Text, i, textPanel_[i]);
+    }
+}
+
+void TAnalysisEngine::ResetAll() {
+    // ResetStepLabels: all twenty labels idle, status texts empty.
+    for (int i = 0; i < ANALYSIS_STEP_COUNT; ++i) SetStep(static_cast<TAnalysisStep>(i), TStepState::Idle, "");
+
+    TSPesReader_Video->SetActive(false);
+    for (int i = 0; i < AUDIO_SLOTS; ++i) {
+        TSPesReader_Audio[i]->SetActive(false);
+        TSAC3Reader[i]->SetActive(false);
+    }
+    for (int i = 0; i < TEXT_SLOTS; ++i) TSPesReader_Text[i]->SetActive(false);
+    TSH264Reader1->SetActive(false);
+    TSMPEG2Reader1->SetActive(false);
+
+    DuplicatePacketHandling = host_->SettingBool("PESDuplicatePacketHandling", false);
+
+    TSAC3Reader_Scan->SetActive(false);
+    TSMPEG2Reader_Scan->SetActive(false);
+    TSH264Reader_Scan->SetActive(false);
+    TSStreamTypeReader1->SetActive(false);
+    RebuildPmt->SetActive(false);
+    RebuildPat->SetActive(false);
+    TSPesReader_Scan->SetActive(false);
+    TSPmtReader_Scan->SetActive(false);
+    TSPmtReader_ScanType->SetActive(false);
+    TSPatReader_Scan->SetActive(false);
+    TSPacketReader1->SetActive(false);
+    RemuxPacketReader->SetActive(false);
+
+    ScrambledMode = 0;
+    LastResyncOffset = 0;
+    tables_->ProgramNumber = 1;
+    tables_->TransportStreamId = 6;
+    TTimelineTexts timeline;
+    timeline.Begin = timeline.End = timeline.Duration = PtsToTimeText(0);
+    host_->ShowTimeline(timeline);
+    RebuildPmt->Clear();
+    TSPmtReader_Scan->Clear();
+    Raw_TSPacketReader->SetActive(false);
+
+    tables_->ClearAudioStreams();
+    tables_->ClearTextStreams();
+    host_->EnableButtons(false, false, false, false);
+    host_->ClearLog();
+    HideAllPanels();
+    host_->ShowAnalysisBoxes(false);
+    tables_->ClearPmtEntryTable();
+    analysed_ = false;
+}
+
+// ---------------------------------------------------------------------------
+// The ten steps
+
+bool TAnalysisEngine::AnalyseStream(const std::string& fileName) {
+    if (busy_) return false;
+    TBusyScope busy(busy_);
+    cancelRequested_ = false;
+    ResetAll();
+    bool ok = false;
+    try {
+        ok = RunSteps(fileName);
+    } catch (const std::exception& e) {
+        // Files, memory and the platform report by exceptions; the analysis
+        // turns them into a line and a message instead of leaving the window.
+        Log("Analysis stopped: " + DescribeException(e));
+        host_->HideProgress();
+        host_->ShowMessage(TMessageKind::Error, DescribeException(e));
+        ok = false;
+    }
+    if (!ok && cancelRequested_) Log(MsgText(mmAborted));
+    // Leave no reader active that a later pass would feed by surprise.
+    TSPesReader_Scan->SetActive(false);
+    TSPmtReader_Scan->SetActive(false);
+    TSPatReader_Scan->SetActive(false);
+    TSPmtReader_ScanType->SetActive(false);
+    RebuildPmt->SetActive(false);
+    analysed_ = ok;
+    return ok;
+}
+
+bool TAnalysisEngine::RunSteps(const std::string& fileName) {
+    TAnalysisTables& t = *tables_;
+    // 1. A fresh analysis state.
+    t.ResetAnalysis();
+    t.TimerPatchMode = host_->SettingInt("TimerPatchMode", 0);
+    fileName_ = fileName;
+    ownPmtPid_ = -1;
+    openDeclined_ = false;
+    fullRangeAsked_ = false;
+    ac3StreamIdAsked_ = false;
+    TSPacketReader1->SetFileName(fileName);
+    host_->ShowAnalysisBoxes(true);
+
+    // 2. Log header.
+    Log("Opening file " + fileName);
+    Log("");
+    Log("OS: " + host_->WindowsVersionText());
+    Log(host_->ProgramNameVersion());
+    Log("");
+    Log("Supported splitter filter found : " + host_->SupportedFilterText(0));
+    Log("Supported audio filter found    : " + host_->SupportedFilterText(1));
+    Log("Supported video filter found    : " + host_->SupportedFilterText(2));
+
+    // 3. Open.
+    TSPacketReader1->SetActive(true);
+    if (!TSPacketReader1->Active()) {
+        // A declined question has logged "ABORTED !!!" already; a file that
+        // cannot be opened at all says so once.
+        if (!openDeclined_) {
+            Log("Could not open file " + fileName);
+            host_->ShowMessage(TMessageKind::Error, "Could not open file " + fileName);
+        }
+        return false;
+    }
+    host_->FileOpened(ExtractFileName(fileName));
+    Log("");
+    Log("Scanning for TRP fill pakets");
+
+    // 4. Step 1: fill packets.
+    SetStep(asGarbageScan, TStepState::Running, "scanning");
+    host_->ProcessMessages();
+    t.FillPacketsAtStart = CountFillPacketsAtStart();
+    t.FillPacketsAtEnd = CountFillPacketsAtEnd();
+    if (t.FillPacketsAtStart > 0) Log("Found " + IntToStr(t.FillPacketsAtStart) + " fill pakets at start");
+    if (t.FillPacketsAtEnd > 0) Log("Found " + IntToStr(t.FillPacketsAtEnd) + " fill pakets at end");
+    if (t.FillPacketsAtStart == 0 && t.FillPacketsAtEnd == 0) {
+        host_->Pause(200);
+        SetStep(asGarbageScan, TStepState::Done, "Clean");
+    } else {
+        SetStep(asGarbageScan, TStepState::Done, IntToStr(t.FillPacketsAtStart + t.FillPacketsAtEnd) + " packet found");
+    }
+    if (cancelRequested_) return false;
+
+    // 5. Step 2: PIDs and their stream types.
+    Log("");
+    Log("Scanning for PIDs");
+    SetStepState(asPidScan, TStepState::Running);
+    host_->ProcessMessages();
+    ScanPids(PID_SCAN_LIMIT);
+    if (cancelRequested_) return false;
+    Log("");
+    Log("Found " + IntToStr(t.FoundStreamCount) + " different PIDs");
+    const std::string pidStatus = IntToStr(t.FoundStreamCount) + " PIDs found";
+    if (t.FoundStreamCount < 2) {
+        FailStep(asPidScan, pidStatus, "No PIDs found!", "No PIDs found!");
+        return false;
+    }
+    SetStep(asPidScan, TStepState::Done, pidStatus);
+    Log("");
+    Log("Identifying stream types");
+    ScanStreamTypes(STREAM_TYPE_SCAN_LIMIT);
+    if (cancelRequested_) return false;
+    Log("");
+    Log(t.LogPidLine());
+    Log("");
+
+    // 6. Steps 3 and 4: PAT and PMT.
+    Log("Scanning for PATs");
+    SetStepState(asPatScan, TStepState::Running);
+    host_->ProcessMessages();
+    ScanPats(PAT_SCAN_LIMIT);
+    if (cancelRequested_) return false;
+    if (!SettlePrograms()) return false;
+
+    // 7. Step 5: the new PAT.
+    SetStep(asPatRebuild, TStepState::Running, "scanning");
+    host_->ProcessMessages();
+    if (!BuildNewPat(RebuildPmt->PID(), t.ProgramNumber)) {
+        FailStep(asPatRebuild, "New PAT invalid", "New PAT invalid!", "New PAT invalid!");
+        return false;
+    }
+    SetStep(asPatRebuild, TStepState::Done, "OK");
+
+    // 8. Step 6: PCR.
+    SetStep(asPcrCheck, TStepState::Running, "checking");
+    host_->ProcessMessages();
+    if (!CheckPcr()) {
+        FailStep(asPcrCheck, "PCR PID is missing", "PCR PID is missing in stream!", "PCR PID is missing in stream!");
+        return false;
+    }
+    SetStep(asPcrCheck, TStepState::Done, "OK");
+    Log("PCR PID is $" + IntToHex(RebuildPmt->PcrPid(), 4));
+
+    // 9. Per-PID records and panels.
+    FillPidRecordsAndPanels();
+
+    // 10. The PAT packet.
+    RebuildPat->BuildPatPacket();
+    Log("");
+    Log("Created PAT:");
+    LogPatDump(RebuildPat, 0);
+    Log("");
+
+    // 11. Step 7: the PMT packets.
+    SetStep(asPmtRebuild, TStepState::Running, "checking");
+    host_->ProcessMessages();
+    RebuildPmt->SetProgramNumber(t.ProgramNumber);
+    if (!RebuildPmt->BuildPmtPackets()) {
+        Log("");
+        FailStep(asPmtRebuild, "Creating PMT failed", "New PMT could not be created!", "New PMT could not be created!");
+        return false;
+    }
+    Log("");
+    Log("Created PMT:");
+    LogPmtDump(RebuildPmt, 0);
+    Log("");
+    SetStep(asPmtRebuild, TStepState::Done, "OK");
+
+    // 12. Step 8: start, end and duration.
+    SetStep(asStartEndCheck, TStepState::Running, "scanning");
+    host_->ProcessMessages();
+    RunStartEndStep();
+    if (cancelRequested_) return false;
+    SetStep(asStartEndCheck, TStepState::Done, "OK");
+
+    // 13. The wrap question.
+    if (t.PcrWrap && t.TimerPatchMode == 0) {
+        if (host_->Ask(TAnalysisQuestion::PcrWrap, MsgText(mmPcrWrapDetected) + "\r" + MsgText(mmPcrWrapTrouble) +
+                                                       "\r" + MsgText(mmPatchTimerQuestion)))
+            t.TimerPatchMode = 1;
+    }
+
+    // 14. What the cleaning pass will copy.
+    Log("");
+    Log("The following PIDs will be imported into new stream: " + t.KeptPidText());
+
+    // 15. Step 9: video details.
+    SetStep(asVideoDetailsScan, TStepState::Running, "scanning");
+    host_->ProcessMessages();
+    if (t.VideoEntryIndex < 0) {
+        FailStep(asVideoDetailsScan, "No video stream in PMT", "No video stream found in PMT", "");
+        return false;
+    }
+    Log("");
+    Log("Scanning for video details");
+    RunVideoStep();
+    if (cancelRequested_) return false;
+
+    // 16. Step 10: audio details.
+    SetStep(asAudioDetailsScan, TStepState::Running, "scanning");
+    host_->ProcessMessages();
+    Log("");
+    Log("Scanning for audio details");
+    RunAudioStep();
+    if (cancelRequested_) return false;
+    int slots = 0;
+    for (const TAudioInfo& a : t.Audio)
+        if (a.Pid != 0) ++slots;
+    SetStep(asAudioDetailsScan, TStepState::Done,
+            slots == 1 ? std::string("1 stream scanned") : IntToStr(slots) + " streams scanned");
+
+    // 17. Finish.
+    ApplyTextStreamSettings();
+    host_->EnableButtons(true, PreserveCandidateCount() > 0, true, true);
+    TTimelineTexts timeline;
+    timeline.Visible = true;
+    timeline.Begin = PtsToTimeText(0);
+    timeline.End = timeline.Duration = PtsToTimeText(t.Duration);
+    host_->ShowTimeline(timeline);
+    return true;
+}
+
+bool TAnalysisEngine::SettlePrograms() {
+    TAnalysisTables& t = *tables_;
+    for (int round = 0; round < 2; ++round) {
+        // 6.1 No PAT: the program makes its own on a free PMT PID.
+        if (t.SavedPatCount == 0) {
+            int pid = -1;
+            if (!t.IsFoundPid(0xB1)) pid = 0xB1;
+            else if (!t.IsFoundPid(0x78)) pid = 0x78;
+            else if (!t.IsFoundPid(0x14)) pid = 0x14;
+            if (pid >= 0) {
+                t.CreationMode = true;
+                ownPmtPid_ = pid;
+                Log("");
+                Log("No valid PAT found!");
+                Log("--- PAT/PMT creation mode ---");
+                Log("Creating new PAT for PMT PID $" + IntToHex(pid, 4));
+                t.AddFoundPid(pid, 1, "PMT");
+                // Parsing the built PAT fires OnPatReceived, which records it.
+                TSPatReader_Scan->BuildSingleProgramPat(1, pid);
+                Log("");
+            }
+        }
+        // 6.2
+        Log("Found " + IntToStr(t.SavedPatCount) + " different PATs");
+        std::string line = "Found " + IntToStr(t.PmtPidCount) + " different PMT PIDs";
+        if (t.IgnoredPmtPidCount > 0)
+            line += " (" + IntToStr(t.IgnoredPmtPidCount) + " PMTPIDs ignored " + t.IgnoredPmtPidList + " )";
+        Log(line);
+        // 6.3
+        if (t.SavedPatCount == 0) {
+            const std::string status = MsgText(mmNoValidPat);
+            FailStep(asPatScan, status, "No valid PAT found!", status);
+            return false;
+        }
+        SetStep(asPatScan, TStepState::Done, "OK");
+
+        // 6.4 Creation mode: an own PMT from the found streams.
+        if (t.CreationMode) {
+            SetStep(asPmtScan, TStepState::Running, "scanning");
+            host_->ProcessMessages();
+            Log("Creating new PMT PID $" + IntToHex(ownPmtPid_, 4));
+            if (t.CountPcrPids() == 0) {
+                const std::string status = MsgText(mmPcrMissing);
+                FailStep(asPmtScan, status, "PMT could not be build because of missing PCR!", status);
+                return false;
+            }
+            if (!BuildOwnPmt()) {
+                const std::string status = MsgText(mmPmtInvalid);
+                FailStep(asPmtScan, status, "PMT could not be build!", status);
+                return false;
+            }
+            SetStep(asPmtScan, TStepState::Done, "OK");
+            return true;
+        }
+
+        // 6.5 Normal: scan the PMT PIDs, select one.
+        bool settled = false;
+        if (t.PmtPidCount > 0) {
+            Log("Scanning for PMTs");
+            SetStepState(asPmtScan, TStepState::Running);
+            host_->ProcessMessages();
+            ScanPmts(PMT_SCAN_LIMIT);
+            if (cancelRequested_) return false;
+            Log("Found " + IntToStr(t.SavedPmtCount) + " different PMTs");
+            if (t.SavedPmtCount == 1) {
+                Log("");
+                const TSavedPmt& p = t.SavedPmts[0];
+                settled = SelectPmt(p.Pid, p.PacketCount, p.PacketIndex);
+            } else if (t.SavedPmtCount > 1) {
+                Log("");
+                Log("PES WARNING: More than 1 PMT found, selecting last one");
+                const TSavedPmt& p = t.SavedPmts[static_cast<size_t>(t.SavedPmtCount - 1)];
+                settled = SelectPmt(p.Pid, p.PacketCount, p.PacketIndex);
+            }
+        }
+        // 6.6
+        if (!settled) {
+            if (round == 1) {
+                const std::string status = MsgText(mmPmtInvalid);
+                FailStep(asPmtScan, status, "PMT missing error!", status);
+                return false;
+            }
+            Log("PMT missing warning!");
+            Log("Trying to rebuild!");
+            t.SavedPatCount = 0;
+            continue;
+        }
+        // 6.7
+        SetStep(asPmtScan, TStepState::Done, "OK");
+        t.ProgramNumber = RebuildPmt->ProgramNumber();
+        return true;
+    }
+    return false;
+}
+
+void TAnalysisEngine::RunStartEndStep() {
+    TAnalysisTables& t = *tables_;
+    ScanStartEnd(START_END_LIMIT);
+    int firstPid = -1, lastPid = -1;
+    t.FirstPts = t.MaxFirstPts(&firstPid);
+    t.LastPts = t.MaxLastPts(&lastPid);
+    t.FirstPtsPid = firstPid;
+    t.LastPtsPid = lastPid;
+    t.FirstDts = t.MaxFirstDts();
+    const int pcrPid = RebuildPmt->PcrPid();
+    int64_t firstPcr = FindNextPcr(pcrPid, START_END_LIMIT);
+    firstPcr = (firstPcr / 300) * 300;
+    int64_t lastPcr = FindPreviousPcr(pcrPid, START_END_LIMIT);
+    if (lastPcr == -1) {
+        Log("Last PCR not found! Using last PTS instead!");
+        lastPcr = t.LastPts * 300;
+    }
+    t.FirstPcr = firstPcr;
+    t.LastPcr = lastPcr;
+    t.FirstPcr90k = firstPcr / 300;
+    t.LastPcr90k = lastPcr / 300;
+    t.Duration = CheckPcrWrap();
+    t.CutOut = t.Duration;
+
+    Log("First PTS is " + IntToStr(t.FirstPts) + " " + PtsToTimeText(t.FirstPts) + " PID:" + IntToStr(firstPid));
+    Log("Last PTS is " + IntToStr(t.LastPts) + " " + PtsToTimeText(t.LastPts) + " PID:" + IntToStr(lastPid));
+    Log("First DTS is " + IntToStr(t.FirstDts) + " " + PtsToTimeText(t.FirstDts));
+    Log("First PCR  is " + IntToStr(t.FirstPcr) + " " + PcrToTimeText(t.FirstPcr));
+    Log("First PCR\xC2\xB4 is " + IntToStr(t.FirstPcr / 300) + " " + PtsToTimeText(t.FirstPcr / 300));
+    Log("Last PCR  is " + IntToStr(t.LastPcr) + " " + PcrToTimeText(t.LastPcr));
+    Log("Duration of video stream is " + IntToStr(t.Duration) + " " + PtsToTimeText(t.Duration));
+}
+
+int TAnalysisEngine::PreserveCandidateCount() const {
+    const TAnalysisTables& t = *tables_;
+    const int pmtPid = RebuildPmt->PID();
+    int n = 0;
+    for (int i = 0; i < t.FoundStreamCount; ++i) {
+        const int pid = t.FoundStreams[static_cast<size_t>(i)].Pid;
+        if (pid != 0 && pid != pmtPid && !t.IsSelectedPid(pid)) ++n;
+    }
+    return n;
+}
+
+} // namespace tw

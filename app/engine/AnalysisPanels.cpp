@@ -1,0 +1,182 @@
+// Result panels: per-PID records from the rebuilt PMT, the video, audio and
+// text panels, and the clicks that drop or keep an audio or text stream.
+#include "app/engine/AnalysisEngine.h"
+
+#include "app/engine/AnalysisTexts.h"
+#include "app/engine/MainTexts.h"
+#include "base/SysUtils.h"
+#include "ts/TSAC3Reader.h"
+#include "ts/TSH264Reader.h"
+#include "ts/TSMPEG2Reader.h"
+#include "ts/TSPesReader.h"
+#include "ts/TSPmtReader.h"
+
+namespace tw {
+
+namespace {
+
+std::string ReplaceBarsByCr(const std::string& s) {
+    std::string out = s;
+    for (char& c : out)
+        if (c == '|') c = '\r';
+    return out;
+}
+
+} // namespace
+
+std::string TAnalysisEngine::StreamHint(const TPmtEntry& entry) const {
+    return "Stream type: " + IntToStr(entry.StreamType) + " = " + Trim(ReplaceBarsByCr(entry.Description));
+}
+
+void TAnalysisEngine::FillPidRecordsAndPanels() {
+    TAnalysisTables& t = *tables_;
+    for (int i = 0; i < RebuildPmt->PMTEntryCount(); ++i) {
+        const TPmtEntry& e = RebuildPmt->Entry(i);
+        const int rec = t.AddPidRecord(e.PID, i);
+        if (e.IsVideo) {
+            if (t.VideoEntryIndex < 0) {
+                t.VideoEntryIndex = i;
+                TSPesReader_Video->SetPID(e.PID);
+                TSPesReader_Video->SetActive(true);
+                if (e.StreamType == 27) TSH264Reader1->SetActive(true);
+                if (e.StreamType == 2) TSMPEG2Reader1->SetActive(true);
+                videoPanel_ = TStreamPanel();
+                videoPanel_.Visible = true;
+                videoPanel_.Title = PanelStreamTypeName(e.StreamType, 0, 0);
+                videoPanel_.TitleHint = StreamHint(e);
+                videoPanel_.Pid = "$" + IntToHex(e.PID, 4);
+                videoPanel_.LayerCheck =
+                    (TSH264Reader1->Active() || TSMPEG2Reader1->Active()) ? "TS,PES,ES" : "TS,PES";
+                host_->ShowPanel(TPanelKind::Video, 0, videoPanel_);
+            }
+            if (rec >= 0) t.PidRecords[static_cast<size_t>(rec)].Video = true;
+            ++t.VideoEntryCount;
+        } else if (e.IsAudio) {
+            if (t.AudioEntryCount < AUDIO_SLOTS) FillAudioPanels(t.AudioEntryCount, i);
+            ++t.AudioEntryCount;
+            if (rec >= 0) t.PidRecords[static_cast<size_t>(rec)].Audio = true;
+        } else if (e.IsOther) {
+            if (t.TextEntryCount < TEXT_SLOTS) FillTextPanels(t.TextEntryCount, i);
+            ++t.TextEntryCount;
+            if (rec >= 0) t.PidRecords[static_cast<size_t>(rec)].Text = true;
+        }
+    }
+}
+
+void TAnalysisEngine::FillAudioPanels(int slot, int entryIndex) {
+    TAnalysisTables& t = *tables_;
+    const TPmtEntry& e = RebuildPmt->Entry(entryIndex);
+    uint8_t kind = akMpeg;
+    if (e.AC3) kind = akAC3;
+    else if (e.DTS) kind = akDTS;
+    else if (e.EAC3) kind = akEAC3;
+    else if (e.AAC) kind = akAAC;
+    TAudioInfo& a = t.Audio[static_cast<size_t>(slot)];
+    a = TAudioInfo();
+    a.Pid = e.PID;
+    a.Language = e.Language;
+    a.Kind = kind;
+    a.EntryIndex = entryIndex;
+
+    TStreamPanel& p = audioPanel_[slot];
+    p = TStreamPanel();
+    p.Visible = true;
+    p.ToggleState = 1;
+    p.Title = PanelStreamTypeName(e.StreamType, kind, 0);
+    p.Details = LanguageCodeName(e.Language, German());
+    a.Details = p.Details;
+    p.TitleHint = AudioStreamHint(slot + 1, StreamHint(e), German());
+    TSPesReader_Audio[slot]->SetPID(e.PID);
+    if (kind == akAC3 || kind == akEAC3) {
+        TSAC3Reader[slot]->SetActive(true);
+        p.LayerCheck = "TS,PES,ES";
+    } else {
+        p.LayerCheck = "TS,PES";
+    }
+    TSPesReader_Audio[slot]->SetActive(true);
+    p.Pid = "$" + IntToHex(e.PID, 4);
+    p.LanguageItemEnabled = !e.Language.empty();
+    host_->ShowPanel(TPanelKind::Audio, slot, p);
+}
+
+void TAnalysisEngine::FillTextPanels(int slot, int entryIndex) {
+    TAnalysisTables& t = *tables_;
+    const TPmtEntry& e = RebuildPmt->Entry(entryIndex);
+    const int titleKind = e.Teletext ? 1 : e.Subtitle ? 2 : 0;
+    TTextInfo& x = t.Text[static_cast<size_t>(slot)];
+    x = TTextInfo();
+    x.Pid = e.PID;
+    x.Language = e.Language;
+    x.Kind = e.Subtitle ? tkSubtitles : tkTeletext;
+    x.EntryIndex = entryIndex;
+
+    TStreamPanel& p = textPanel_[slot];
+    p = TStreamPanel();
+    p.Visible = true;
+    p.ToggleState = 1;
+    p.Title = PanelStreamTypeName(e.StreamType, 0, titleKind);
+    p.Details = LanguageCodeName(e.Language, German());
+    p.TitleHint = TextStreamHint(slot + 1, StreamHint(e), German());
+    TSPesReader_Text[slot]->SetPID(e.PID);
+    TSPesReader_Text[slot]->SetActive(true);
+    p.LayerCheck = "TS,PES";
+    p.Pid = "$" + IntToHex(e.PID, 4);
+    p.LanguageItemEnabled = !e.Language.empty();
+    host_->ShowPanel(TPanelKind::Text, slot, p);
+}
+
+int TAnalysisEngine::ToggleAudioStream(int slot) {
+    if (slot < 0 || slot >= AUDIO_SLOTS) return 0;
+    TAnalysisTables& t = *tables_;
+    TStreamPanel& p = audioPanel_[slot];
+    TAudioInfo& a = t.Audio[static_cast<size_t>(slot)];
+    if (p.ToggleState == 1 && t.KeptAudioCount() > 1) {
+        p.ToggleState = 2;
+        a.Dropped = true;
+        TSPesReader_Audio[slot]->SetActive(false);
+        t.RemoveSelectedPid(a.Pid);
+    } else if (p.ToggleState == 2) {
+        p.ToggleState = 1;
+        a.Dropped = false;
+        TSPesReader_Audio[slot]->SetActive(true);
+        t.AddSelectedPid(a.Pid);
+    } else {
+        // The last kept audio stream stays; a hidden panel does not react.
+        return p.ToggleState;
+    }
+    host_->ShowPanel(TPanelKind::Audio, slot, p);
+    return p.ToggleState;
+}
+
+int TAnalysisEngine::ToggleTextStream(int slot) {
+    if (slot < 0 || slot >= TEXT_SLOTS) return 0;
+    TAnalysisTables& t = *tables_;
+    TStreamPanel& p = textPanel_[slot];
+    TTextInfo& x = t.Text[static_cast<size_t>(slot)];
+    if (p.ToggleState == 1) {
+        p.ToggleState = 2;
+        x.Dropped = true;
+        t.RemoveSelectedPid(TSPesReader_Text[slot]->PID());
+    } else if (p.ToggleState == 2) {
+        p.ToggleState = 1;
+        x.Dropped = false;
+        t.AddSelectedPid(TSPesReader_Text[slot]->PID());
+    } else {
+        return 0;
+    }
+    host_->ShowPanel(TPanelKind::Text, slot, p);
+    return p.ToggleState;
+}
+
+void TAnalysisEngine::ApplyTextStreamSettings() {
+    const TAnalysisTables& t = *tables_;
+    for (int i = 0; i < TEXT_SLOTS; ++i) {
+        if (t.Text[static_cast<size_t>(i)].Pid == 0) continue;
+        if (host_->SettingBool("NoTeletext", true) && t.Text[static_cast<size_t>(i)].Kind == tkTeletext)
+            ToggleTextStream(i);
+        if (host_->SettingBool("NoSubtitles", false) && t.Text[static_cast<size_t>(i)].Kind == tkSubtitles)
+            ToggleTextStream(i);
+    }
+}
+
+} // namespace tw

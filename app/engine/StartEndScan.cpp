@@ -1,0 +1,154 @@
+// The start/end check: per PID the first and last PTS and DTS, for the
+// stream its first and last PCR, whether the PCR wraps, and the duration.
+#include "app/engine/AnalysisEngine.h"
+
+#include <cstdlib>
+
+#include "app/engine/TimeStampCorrection.h"
+#include "base/SysUtils.h"
+#include "ts/TSPacketReader.h"
+#include "ts/TSPesReader.h"
+
+namespace tw {
+
+namespace {
+
+constexpr int64_t kJump = 2147483648LL; // 2^31 ticks: a jump or a wrap
+
+bool HasPcr(const TTSPacketHeader* h) {
+    return h->Valid() &&
+           (h->AdaptationFieldControl() == afc_adaptation_field_only ||
+            h->AdaptationFieldControl() == afc_adaptation_field_followed_by_payload) &&
+           h->AdaptationField()->PCRFlag();
+}
+
+int64_t AbsDiff(int64_t a, int64_t b) { return a > b ? a - b : b - a; }
+
+} // namespace
+
+int64_t TAnalysisEngine::FindNextPcr(int pid, int64_t limit) {
+    TTSPacketReader* r = TSPacketReader1;
+    int64_t result = -1;
+    r->SetPacketIndex(0);
+    while (r->PacketIndex() < limit && !r->Eof() && r->PacketCount() > 0) {
+        const TTSPacketHeader* h = r->TSPacketHeader();
+        if (h->PID() == pid && HasPcr(h)) {
+            result = h->AdaptationField()->PCR()->PCR();
+            break;
+        }
+        const int64_t before = r->PacketIndex();
+        r->Next();
+        if (r->PacketIndex() == before) break;
+    }
+    tables_->LogSuppressed = false;
+    return result;
+}
+
+int64_t TAnalysisEngine::FindPreviousPcr(int pid, int64_t limit) {
+    TTSPacketReader* r = TSPacketReader1;
+    int64_t result = -1;
+    int errors = 0;
+    if (r->PacketCount() > 0) {
+        r->SetPacketIndex(r->PacketCount() - 1);
+        const int64_t stop = r->PacketCount() - limit;
+        while (r->PacketIndex() > stop) {
+            const TTSPacketHeader* h = r->TSPacketHeader();
+            if (!h->Valid()) {
+                ++errors;
+                if (errors > SCAN_LOG_ERROR_LIMIT && !tables_->LogSuppressed) {
+                    tables_->LogSuppressed = true;
+                    Log("");
+                    Log("Too many errors skipping log entries!");
+                    Log("");
+                }
+            } else if (h->PID() == pid && HasPcr(h)) {
+                result = h->AdaptationField()->PCR()->PCR();
+                break;
+            }
+            if (r->PacketIndex() == 0) break;
+            r->Previous();
+        }
+    }
+    tables_->LogSuppressed = false;
+    return result;
+}
+
+int64_t TAnalysisEngine::CheckPcrWrap() {
+    TAnalysisTables& t = *tables_;
+    if (t.FirstPcr < t.LastPcr) return Round(static_cast<double>(t.LastPcr - t.FirstPcr) / 300.0);
+    const int64_t toWrap = kPtsWrap - t.FirstPcr90k;
+    Log("PCR wrap at " + PtsToTimeText(toWrap) + " detected!");
+    t.PcrWrap = true;
+    return toWrap + t.LastPcr90k;
+}
+
+void TAnalysisEngine::ScanStartEnd(int64_t limit) {
+    TAnalysisTables& t = *tables_;
+    TTSPacketReader* r = TSPacketReader1;
+    TSPesReader_Scan->SetActive(false);
+    if (limit > r->PacketCount()) limit = r->PacketCount();
+    if (t.PidRecordCount == 0) {
+        t.LogSuppressed = false;
+        return;
+    }
+    const int64_t fillEnd = t.FillPacketsAtEnd;
+    for (int i = 0; i < t.PidRecordCount && !cancelRequested_; ++i) {
+        TPidRecord& rec = t.PidRecords[static_cast<size_t>(i)];
+        TSPesReader_Scan->SetPID(rec.Pid);
+        TSPesReader_Scan->SetActive(true);
+        rec.FirstPts = rec.FirstDts = rec.LastPts = rec.LastDts = -1;
+        ScanPesPts = ScanPesDts = -1;
+        int64_t prevPts = -1, prevDts = -1;
+
+        // Start phase.
+        int errors = 0;
+        r->SetPacketIndex(0);
+        while (r->PacketIndex() < limit && !r->Eof()) {
+            const TTSPacketHeader* h = r->TSPacketHeader();
+            if (IsBrokenPacket()) {
+                if (CountBrokenPacket(errors, SCAN_ERROR_LIMIT)) break;
+            } else {
+                if ((AbsDiff(ScanPesPts, prevPts) >= kJump || AbsDiff(ScanPesDts, prevDts) >= kJump) &&
+                    rec.FirstPts >= 0)
+                    break;
+                if (ScanPesPts < rec.FirstPts || (rec.FirstPts == -1 && ScanPesPts >= 0)) rec.FirstPts = ScanPesPts;
+                if (ScanPesDts < rec.FirstDts || (rec.FirstDts == -1 && ScanPesDts >= 0)) rec.FirstDts = ScanPesDts;
+                prevPts = ScanPesPts;
+                prevDts = ScanPesDts;
+            }
+            (void)h;
+            const int64_t before = r->PacketIndex();
+            r->Next();
+            if (r->PacketIndex() == before) break;
+        }
+        // A value of -1 is "not found", never "smaller than found".
+        if (rec.FirstPts < -1) rec.FirstPts = -1;
+
+        // End phase. Its start never lies before the first packet, also when
+        // the window covers a whole short recording.
+        int64_t start = r->PacketCount() - limit - fillEnd;
+        if (start < 0) start = 0;
+        ScanPesPts = ScanPesDts = -1;
+        prevPts = -1;
+        errors = 0;
+        r->SetPacketIndex(start);
+        const int64_t stop = r->PacketCount() - fillEnd - 1;
+        while (r->PacketIndex() < stop && !r->Eof()) {
+            const TTSPacketHeader* h = r->TSPacketHeader();
+            if (!h->Valid()) {
+                if (CountBrokenPacket(errors, SCAN_ERROR_LIMIT)) break;
+            } else {
+                if (ScanPesPts > rec.LastPts || AbsDiff(ScanPesPts, prevPts) >= kJump) rec.LastPts = ScanPesPts;
+                if (ScanPesDts > rec.LastDts || AbsDiff(ScanPesDts, prevPts) >= kJump) rec.LastDts = ScanPesDts;
+                prevPts = ScanPesPts;
+            }
+            const int64_t before = r->PacketIndex();
+            r->Next();
+            if (r->PacketIndex() == before) break;
+        }
+        TSPesReader_Scan->SetActive(false);
+    }
+    t.LogSuppressed = false;
+}
+
+} // namespace tw

@@ -1,0 +1,194 @@
+// Handlers bound to the events of the scanning chain: the questions at
+// opening, invalid packets and resyncs, received and broken PAT/PMT sections,
+// the time stamps and stream ids of the scanning PES reader and the errors of
+// the scanning H.264 analyser. The cleaning chain's handlers bind to the
+// cleaning components (RemuxPacketReader, TSPesReader_Video, ...) the same
+// way from their own unit; they share the engine's counters and state.
+#include "app/engine/AnalysisEngine.h"
+
+#include "app/engine/MainTexts.h"
+#include "app/engine/TimeStampCorrection.h"
+#include "base/SysUtils.h"
+#include "ts/TSH264Reader.h"
+#include "ts/TSPacketReader.h"
+#include "ts/TSPatReader.h"
+#include "ts/TSPesReader.h"
+#include "ts/TSPmtReader.h"
+
+namespace tw {
+
+void TAnalysisEngine::BindAnalysisHandlers() {
+    using namespace std::placeholders;
+    TSPacketReader1->OnNoValidStartByte = [this](TObject* s, int offset, bool& c) {
+        TSPacketReader1NoValidStartByte(s, offset, c);
+    };
+    TSPacketReader1->OnM2TSPacketsDetectEvent = [this](TObject* s, bool& c) { TSPacketReader1M2TSPacketsDetectEvent(s, c); };
+    TSPacketReader1->OnScrambledPacketEvent = [this](TObject* s, int64_t n, int pid, int& tsc, bool& ignore) {
+        TSPacketReader1ScrambledPacketEvent(s, n, pid, tsc, ignore);
+    };
+    TSPacketReader1->OnInvalidPacketEvent = [this](TObject* s, int64_t n, const std::string& e) {
+        TSPacketReader1InvalidPacketEvent(s, n, e);
+    };
+    TSPacketReader1->OnPacketResynchEvent = [this](TObject* s, int64_t n, int offset) {
+        TSPacketReader1PacketResynchEvent(s, n, offset);
+    };
+    TSPatReader_Scan->OnPatReceived = [this](TObject* s) { TSPatReader_ScanPatReceived(s); };
+    TSPatReader_Scan->OnInvalidPat = [this](TObject* s, const std::string& e, int tableId, int64_t index) {
+        TSPatReader_ScanInvalidPat(s, e, tableId, index);
+    };
+    TSPmtReader_Scan->OnPmtReceived = [this](TObject* s) { TSPmtReader_ScanPmtReceived(s); };
+    TSPmtReader_Scan->OnPmtErrorReceived = [this](TObject* s) { TSPmtReader_ScanPmtErrorReceived(s); };
+    TSPesReader_Scan->OnPESPacketCompleted = [this](TObject* s, int64_t pts, int pid, int hs, int size, int count,
+                                                    bool valid) {
+        TSPesReader_ScanPESPacketCompleted(s, pts, pid, hs, size, count, valid);
+    };
+    TSPesReader_Scan->OnPayloadStart = [this](TObject* s, int64_t pts, int64_t dts, int pid, int64_t index) {
+        TSPesReader_ScanPayloadStart(s, pts, dts, pid, index);
+    };
+    TSH264Reader_Scan->OnH264Error = [this](TObject* s, int64_t pts, TH264ErrorType type, int64_t p1, int64_t p2,
+                                            int64_t p3) {
+        TSH264Reader_ScanH264Error(s, pts, static_cast<int>(type), p1, p2, p3);
+    };
+}
+
+void TAnalysisEngine::TSPacketReader1NoValidStartByte(TObject*, int offset, bool& Continue) {
+    if (tables_->LogSuppressed) return;
+    Continue = false;
+    if (host_->Ask(TAnalysisQuestion::NoValidStartByte, MsgText(mmStartByteNotFound))) {
+        Log("Working with an offset of " + IntToStr(offset) + " bytes");
+        Continue = true;
+    }
+    if (!Continue) {
+        Log("ABORTED !!!");
+        openDeclined_ = true;
+    }
+}
+
+void TAnalysisEngine::TSPacketReader1M2TSPacketsDetectEvent(TObject*, bool& Continue) {
+    Continue = false;
+    if (host_->Ask(TAnalysisQuestion::M2TSDetected, MsgText(mmM2tsDetected))) {
+        Log("Working in M2TS mode with 192 byte pakets!");
+        Log("Pakets will be converted from 192 byte pakets to 188 byte pakets!");
+        Continue = true;
+    } else {
+        Log("ABORTED !!!");
+        openDeclined_ = true;
+    }
+}
+
+void TAnalysisEngine::TSPacketReader1ScrambledPacketEvent(TObject*, int64_t, int, int&, bool& Ignore) {
+    if (ScrambledMode == 0) {
+        Log("Scrambled pakets detected!");
+        if (host_->Ask(TAnalysisQuestion::Scrambled, MsgText(mmScrambledDetected) + "\r" + MsgText(mmSkipScrambled))) {
+            ScrambledMode = 3;
+            Log("Ignore scrambled pakets!");
+        } else {
+            ScrambledMode = 1;
+            Log("Ignore transport_scrambling_control!");
+        }
+    }
+    if (ScrambledMode == 1) Ignore = true;
+}
+
+void TAnalysisEngine::TSPacketReader1InvalidPacketEvent(TObject*, int64_t packetNo, const std::string& errors) {
+    if (tables_->LogSuppressed) return;
+    if (ScrambledMode == 3 && errors == "transport_scrambling_control") return;
+    Log("TS  ERROR: Invalid paket $" + IntToHex(packetNo, 8) + "! Error: " + errors);
+}
+
+void TAnalysisEngine::TSPacketReader1PacketResynchEvent(TObject*, int64_t packetNo, int offset) {
+    if (tables_->LogSuppressed) return;
+    const int last = LastResyncOffset;
+    if (offset >= last) {
+        Log("Resync found for next paket $" + IntToHex(packetNo + 1, 8) + " with Offset: " + IntToStr(offset));
+    } else {
+        Log("TS  ERROR: Paket $" + IntToHex(packetNo - 1, 8) + " with " + IntToStr(last - offset) + " missing bytes");
+        Log("Resync found for paket $" + IntToHex(packetNo, 8) + " with Offset: " + IntToStr(offset));
+    }
+    LastResyncOffset = offset;
+}
+
+void TAnalysisEngine::TSPatReader_ScanPatReceived(TObject* sender) {
+    TAnalysisTables& t = *tables_;
+    TTSPatReader* pat = static_cast<TTSPatReader*>(sender);
+    if (t.SavedPatCount >= MAX_SAVED_PATS) return;
+    for (int i = 0; i < t.SavedPatCount; ++i) {
+        if (t.SavedPats[static_cast<size_t>(i)].Crc32 == pat->CRC32()) {
+            ++t.SavedPats[static_cast<size_t>(i)].Occurrences;
+            return;
+        }
+    }
+    TSavedPat& p = t.SavedPats[static_cast<size_t>(t.SavedPatCount)];
+    p = TSavedPat();
+    p.Pid = pat->PID();
+    p.TransportStreamID = pat->TransportStreamID();
+    p.VersionNumber = pat->VersionNumber();
+    p.PacketIndex = pat->PacketIndex();
+    p.Crc32 = pat->CRC32();
+    p.Occurrences = 1;
+    p.Used = true;
+    // A one-packet PAT holds 42 programs at most, so 64 places never cut.
+    p.EntryCount = pat->PATEntryCount() < MAX_PAT_PROGRAMS ? pat->PATEntryCount() : MAX_PAT_PROGRAMS;
+    for (int k = 0; k < p.EntryCount; ++k) {
+        p.ProgramNumbers[static_cast<size_t>(k)] = static_cast<uint16_t>(pat->Entry(k).ProgramNumber);
+        p.PmtPids[static_cast<size_t>(k)] = static_cast<uint16_t>(pat->Entry(k).PID);
+    }
+    CollectPatPmtPids();
+    LogPatDump(pat, t.SavedPatCount);
+    ++t.SavedPatCount;
+}
+
+void TAnalysisEngine::TSPatReader_ScanInvalidPat(TObject*, const std::string& errorString, int tableId,
+                                                 int64_t packetIndex) {
+    Log("Invalid PAT (" + IntToStr(tableId) + ") in paket $" + IntToHex(packetIndex, 8) + ": " + errorString);
+}
+
+void TAnalysisEngine::TSPmtReader_ScanPmtReceived(TObject* sender) {
+    TAnalysisTables& t = *tables_;
+    TTSPmtReader* pmt = static_cast<TTSPmtReader*>(sender);
+    if (t.SavedPmtCount >= MAX_SAVED_PMTS) return;
+    for (int i = 0; i < t.SavedPmtCount; ++i) {
+        if (t.SavedPmts[static_cast<size_t>(i)].Crc32 == pmt->CRC32()) {
+            ++t.SavedPmts[static_cast<size_t>(i)].Occurrences;
+            return;
+        }
+    }
+    TSavedPmt& p = t.SavedPmts[static_cast<size_t>(t.SavedPmtCount)];
+    p.Pid = pmt->PID();
+    p.PacketIndex = pmt->PacketIndex();
+    p.Crc32 = pmt->CRC32();
+    p.Occurrences = 1;
+    p.PacketCount = pmt->PMTPacketCount();
+    p.Used = true;
+    LogPmtDump(pmt, t.SavedPmtCount);
+    ++t.SavedPmtCount;
+}
+
+void TAnalysisEngine::TSPmtReader_ScanPmtErrorReceived(TObject*) { Log("PES Error: Invalid PMT. Ignoring this PMT!"); }
+
+void TAnalysisEngine::TSPesReader_ScanPESPacketCompleted(TObject*, int64_t, int, int, int, int, bool isValid) {
+    if (!isValid) return;
+    const TTSPesHeader* h = TSPesReader_Scan->PESHeader();
+    ScanPesPts = h->PTS();
+    ScanPesDts = h->DTS();
+}
+
+void TAnalysisEngine::TSPesReader_ScanPayloadStart(TObject*, int64_t, int64_t, int, int64_t) {
+    const TTSPesHeader* h = TSPesReader_Scan->PESHeader();
+    if (!h->Valid()) return;
+    ScanStreamId = h->StreamID();
+    ScanStreamIdType = h->StreamIDType();
+}
+
+void TAnalysisEngine::TSH264Reader_ScanH264Error(TObject*, int64_t pts, int errorType, int64_t param1, int64_t,
+                                                 int64_t) {
+    const std::string time = PtsToTimeText(pts);
+    switch (errorType) {
+    case 1: Log("ES  ERROR: H264 Emulation prevention buffer overflow " + time); break;
+    case 2: Log("ES  ERROR: H264 sequence parameter buffer overflow " + time + " size: " + IntToStr(param1)); break;
+    case 3: Log("ES  ERROR: H264 picture parameter buffer overflow " + time + " size: " + IntToStr(param1)); break;
+    default: Log("ES  ERROR: H264 Unknown error " + time); break;
+    }
+}
+
+} // namespace tw
