@@ -236,6 +236,8 @@ bool TTSPacketReader::FindFirstPacket() {
     stream_->Seek(0, soBeginning);
     if (size == 0) return false;
     SetM2TSMode(size == TS_M2TS_PACKET_SIZE);
+    // A new packet grid: whatever resynchronisation found before is void.
+    resyncOffset_ = 0;
     garbageOffset_ = static_cast<int>(pos % size);
     packetCount_ = (fileSize_ - garbageOffset_) / size;
     SetPacketIndex(pos / size);

@@ -212,7 +212,7 @@ void TsStream::AddNull(int count) {
         TsPacketOptions o;
         o.pid = 0x1FFF;
         o.payload.assign(184, 0xFF);
-        Add(o, false);
+        Add(o);
     }
 }
 

@@ -41,6 +41,7 @@ for i, s in sorted(streams.items()):
         kv.append('first_pts=%d' % (min(v) % (1 << 33)))
         # The last PES packet of a run is never completed, so the analysis
         # sees the stamps of all but the last packet in file order.
-        if len(v) > 1: kv.append('last_pts_but_last=%d' % (max(v[:-1]) % (1 << 33)))
+        if len(v) > 1: kv.append("last_pts_but_last=%d" % (max(v[:-1]) % (1 << 33)))
+        kv.append("last_pts=%d" % (max(v) % (1 << 33)))
     out.append('stream ' + ' '.join(kv))
 open(name + '.expect', 'w').write('\n'.join(out) + '\n')

@@ -1,0 +1,17 @@
+#!/bin/sh
+# Makes the reference recordings the cleaning tests read, with Debian's ffmpeg
+# as an independent encoder and muxer. The outputs are committed, so the tests
+# need no ffmpeg; run this only to renew them.
+set -eu
+cd "$(dirname "$0")"
+FF="ffmpeg -hide_banner -loglevel error -y"
+EXACT="-fflags +bitexact -flags:v +bitexact -flags:a +bitexact -map_metadata -1"
+
+# H.264 that signals full-range video (video_full_range_flag 1 in every SPS),
+# with MPEG audio; SPS repeated at every key frame.
+$FF -f lavfi -i testsrc=size=176x144:rate=25 -f lavfi -i sine=frequency=440:sample_rate=48000 -t 3 \
+    -map 0:v -map 1:a $EXACT -c:v libx264 -preset ultrafast -b:v 200k -g 25 -pix_fmt yuvj420p \
+    -color_range pc -x264-params fullrange=on -c:a mp2 -b:a 96k \
+    -mpegts_service_id 0x55 -mpegts_pmt_start_pid 0x0100 -mpegts_start_pid 0x0200 \
+    h264_fullrange.ts
+ls -l *.ts

@@ -1,0 +1,721 @@
+// The packet reader against streams made by the builder: finding the first
+// packet (188 and 192 bytes, garbage), validation texts, continuity, resync,
+// dispatch to consumers, the packet views and the in-place patches.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/support/TsBuilder.h"
+#include "ts/TSPacketReader.h"
+
+using namespace tw;
+using namespace tw::test;
+
+namespace {
+
+// Plain stream: PAT, PMT and a few video packets with growing CCs.
+TsStream CleanStream(int packetSize = 188, int videoPackets = 40) {
+    TsStream s(packetSize);
+    s.AddPat({{1, 0x100}});
+    s.AddPmt(0x100, 1, 0x101, {{2, 0x101, {}}});
+    for (int i = 0; i < videoPackets; ++i) {
+        TsPacketOptions o;
+        o.pid = 0x101;
+        o.payload.assign(184, static_cast<uint8_t>(i));
+        s.Add(o);
+    }
+    return s;
+}
+
+struct Recorder {
+    std::vector<std::string> invalid;
+    std::vector<int64_t> invalidNo;
+    std::vector<std::vector<int>> discont;
+    std::vector<int> noStart;
+    int m2tsAsked = 0;
+    std::vector<int64_t> resync;
+    int newPackets = 0;
+
+    void Attach(TTSPacketReader& r) {
+        r.OnInvalidPacketEvent = [this](TObject*, int64_t no, const std::string& e) {
+            invalid.push_back(e);
+            invalidNo.push_back(no);
+        };
+        r.OnDisconinuity = [this](TObject*, int64_t no, int pid, int cur, int last) {
+            discont.push_back({static_cast<int>(no), pid, cur, last});
+        };
+        r.OnNoValidStartByte = [this](TObject*, int offset, bool& cont) {
+            noStart.push_back(offset);
+            cont = true;
+        };
+        r.OnM2TSPacketsDetectEvent = [this](TObject*, bool&) { ++m2tsAsked; };
+        r.OnPacketResynchEvent = [this](TObject*, int64_t no, int) { resync.push_back(no); };
+        r.OnNewPacket = [this](TObject*) { ++newPackets; };
+    }
+};
+
+void ReadAll(TTSPacketReader& r) {
+    while (!r.Eof()) r.Next();
+}
+
+class FakeConsumer : public TComponent, public TTSPacketConsumer {
+public:
+    FakeConsumer(TConsumerKind kind, int pid) : TComponent(nullptr), kind_(kind), pid_(pid) {}
+    TConsumerKind ConsumerKind() const override { return kind_; }
+    bool ConsumerActive() const override { return active; }
+    int ConsumerPID() const override { return pid_; }
+    void ProcessPacket(const TTSPacketBuffer& raw, int64_t index) override {
+        packets.push_back(index);
+        lengths.push_back(raw.Length);
+    }
+    void ProcessPesTsPacket(const TTSPacketBuffer& payload, bool start, uint8_t offset, int64_t index,
+                            int cc) override {
+        packets.push_back(index);
+        lengths.push_back(payload.Length);
+        starts.push_back(start);
+        offsets.push_back(offset);
+        ccs.push_back(cc);
+        firstBytes.push_back(payload.Length > 0 ? payload.Data[0] : -1);
+    }
+    bool active = true;
+    std::vector<int64_t> packets;
+    std::vector<int> lengths, offsets, ccs, firstBytes;
+    std::vector<bool> starts;
+
+private:
+    TConsumerKind kind_;
+    int pid_;
+};
+
+} // namespace
+
+TEST(TSPacketReaderOpen, CleanFileStartsAtZeroWithoutQuestions) {
+    TsStream s = CleanStream();
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    Recorder rec;
+    rec.Attach(r);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ASSERT_TRUE(r.Active());
+    EXPECT_EQ(r.GarbageOffset(), 0);
+    EXPECT_FALSE(r.M2TSMode());
+    EXPECT_TRUE(rec.noStart.empty());
+    EXPECT_EQ(r.PacketCount(), static_cast<int64_t>(s.PacketCount()));
+    EXPECT_EQ(r.PacketIndex(), 0);
+    EXPECT_TRUE(r.TSPacketHeader()->Valid());
+    EXPECT_EQ(r.TSPacketHeader()->PID(), 0);
+    EXPECT_EQ(r.TSPacketHeader()->PacketType(), "PAT");
+    ReadAll(r);
+    EXPECT_TRUE(rec.invalid.empty());
+    EXPECT_TRUE(rec.discont.empty());
+    EXPECT_EQ(rec.newPackets, static_cast<int>(s.PacketCount()));
+}
+
+TEST(TSPacketReaderOpen, LeadingGarbageIsOfferedAndSkipped) {
+    TsStream s = CleanStream();
+    s.SetLeadingGarbage(Garbage(100));
+    TempFile f;
+    f.Write(s.Render());
+    const int64_t size = static_cast<int64_t>(s.Render().size());
+    TTSPacketReader r(nullptr);
+    Recorder rec;
+    rec.Attach(r);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ASSERT_TRUE(r.Active());
+    ASSERT_EQ(rec.noStart, std::vector<int>{100});
+    EXPECT_EQ(r.GarbageOffset(), 100);
+    EXPECT_EQ(r.PacketCount(), (size - 100) / 188);
+    EXPECT_EQ(r.PacketPosition(), 100);
+    EXPECT_TRUE(r.TSPacketHeader()->Valid());
+}
+
+TEST(TSPacketReaderOpen, RefusingTheGarbageQuestionClosesTheReader) {
+    TsStream s = CleanStream();
+    s.SetLeadingGarbage(Garbage(50));
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    r.OnNoValidStartByte = [](TObject*, int, bool& cont) { cont = false; };
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    EXPECT_FALSE(r.Active());
+    EXPECT_EQ(r.PacketCount(), 0);
+}
+
+TEST(TSPacketReaderOpen, NoStartByteCheckReadsFromOffsetZero) {
+    TsStream s = CleanStream();
+    s.SetLeadingGarbage(Garbage(30));
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    Recorder rec;
+    rec.Attach(r);
+    r.SetNoStartByteCheck(true);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ASSERT_TRUE(r.Active());
+    EXPECT_EQ(r.GarbageOffset(), 0);
+    EXPECT_TRUE(rec.noStart.empty());
+    EXPECT_FALSE(r.TSPacketHeader()->Valid());
+}
+
+TEST(TSPacketReaderOpen, MissingFileStaysInactive) {
+    TTSPacketReader r(nullptr);
+    r.SetFileName("/nonexistent/dir/none.ts");
+    r.SetActive(true);
+    EXPECT_FALSE(r.Active());
+    r.SetPacketIndex(5);
+    EXPECT_EQ(r.PacketIndex(), 0);
+    EXPECT_FALSE(r.Eof());
+}
+
+TEST(TSPacketReaderM2TS, CleanFileReadsItsFirstPacket) {
+    TsStream s = CleanStream(192, 60);
+    TempFile f(".m2ts");
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    Recorder rec;
+    rec.Attach(r);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ASSERT_TRUE(r.Active());
+    EXPECT_EQ(rec.m2tsAsked, 1);
+    EXPECT_TRUE(r.M2TSMode());
+    EXPECT_EQ(r.WorkingPacketSize(), 192);
+    EXPECT_EQ(r.PacketSize(), 188);
+    // The first packet (the PAT) is read at its prefix; nothing is asked.
+    EXPECT_EQ(r.GarbageOffset(), 0);
+    EXPECT_TRUE(rec.noStart.empty());
+    EXPECT_EQ(r.PacketPosition(), 0);
+    EXPECT_EQ(r.TSPacketHeader()->PID(), 0);
+    EXPECT_EQ(r.M2TSPrefix()[0], s.Render()[0]);
+    EXPECT_EQ(r.PacketCount(), static_cast<int64_t>(s.PacketCount()));
+    ReadAll(r);
+    EXPECT_TRUE(rec.invalid.empty());
+    EXPECT_EQ(rec.newPackets, static_cast<int>(s.PacketCount()));
+}
+
+TEST(TSPacketReaderM2TS, GarbageBeforeTheFirstPrefixIsOffered) {
+    TsStream s = CleanStream(192, 60);
+    s.SetLeadingGarbage(Garbage(77));
+    TempFile f(".m2ts");
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    Recorder rec;
+    rec.Attach(r);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ASSERT_TRUE(r.Active());
+    ASSERT_EQ(rec.noStart, std::vector<int>{77});
+    EXPECT_EQ(r.TSPacketHeader()->PID(), 0);
+    EXPECT_TRUE(r.TSPacketHeader()->Valid());
+    EXPECT_EQ(r.PacketCount(), static_cast<int64_t>(s.PacketCount()));
+}
+
+TEST(TSPacketReaderM2TS, DetectionCanBeRefused) {
+    TsStream s = CleanStream(192, 60);
+    TempFile f(".m2ts");
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    r.OnM2TSPacketsDetectEvent = [](TObject*, bool& cont) { cont = false; };
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    EXPECT_FALSE(r.Active());
+}
+
+TEST(TSPacketReaderM2TS, LostSyncResynchronisesOnThePrefixGrid) {
+    TsStream s = CleanStream(192, 60);
+    // 50 stray bytes between packets 20 and 21 shift the rest of the file.
+    s.InsertGarbageBefore(21, Garbage(50, 7));
+    TempFile f(".m2ts");
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    Recorder rec;
+    rec.Attach(r);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ASSERT_TRUE(r.M2TSMode());
+    ReadAll(r);
+    ASSERT_EQ(rec.resync.size(), 1u);
+    EXPECT_EQ(rec.resync[0], 21);
+    EXPECT_EQ(r.ResyncOffset(), 50);
+    // The packet found behind the garbage takes the broken slot and is not
+    // read again, so its PID shows one gap; the rest is read whole.
+    EXPECT_EQ(rec.invalid.size(), 1u);
+    ASSERT_EQ(rec.discont.size(), 1u);
+    EXPECT_EQ(rec.discont[0][0], 22);
+}
+
+TEST(TSPacketReaderRead, EofKeepsTheIndex) {
+    TsStream s = CleanStream();
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    const int64_t n = r.PacketCount();
+    r.SetPacketIndex(5);
+    r.SetPacketIndex(n);
+    EXPECT_TRUE(r.Eof());
+    EXPECT_EQ(r.PacketIndex(), 5);
+    r.Last();
+    EXPECT_EQ(r.PacketIndex(), n - 1);
+    EXPECT_FALSE(r.Eof()); // the last packet ends exactly at the end of the file
+    r.Next();
+    EXPECT_TRUE(r.Eof());
+    EXPECT_EQ(r.PacketIndex(), n - 1);
+    r.First();
+    EXPECT_FALSE(r.Eof());
+    EXPECT_EQ(r.PacketIndex(), 0);
+    r.Previous();
+    EXPECT_EQ(r.PacketIndex(), 0);
+}
+
+TEST(TSPacketReaderRead, PartialLastPacketClearsTheViews) {
+    TsStream s = CleanStream();
+    Bytes data = s.Render();
+    data.resize(data.size() + 100, 0x47); // a packet cut short
+    TempFile f;
+    f.Write(data);
+    TTSPacketReader r(nullptr);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ASSERT_EQ(r.PacketCount(), static_cast<int64_t>(s.PacketCount()));
+    r.SetPacketIndex(r.PacketCount());
+    EXPECT_TRUE(r.Eof());
+    EXPECT_EQ(r.RawPacket().Length, 100);
+    EXPECT_FALSE(r.TSPacketHeader()->Valid());
+    EXPECT_EQ(r.TSPacketHeader()->PID(), 0);
+}
+
+TEST(TSPacketReaderValidate, ErrorTexts) {
+    TsStream s = CleanStream(188, 4);
+    TsPacketOptions bad;
+    bad.pid = 0x101;
+    bad.afc = 3;
+    bad.adaptation = true;
+    bad.afLength = 200;
+    const size_t afBad = s.Add(bad);
+    const size_t noSync = s.Add(bad);
+    s.BreakSync(noSync);
+    TsPacketOptions te;
+    te.pid = 0x101;
+    te.payload.assign(184, 1);
+    const size_t teIdx = s.Add(te);
+    s.SetTransportError(teIdx);
+    TsPacketOptions reserved = te;
+    reserved.afc = 0;
+    const size_t resIdx = s.Add(reserved);
+    s.AddNull(3);
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    r.SetAutoResync(false);
+    Recorder rec;
+    rec.Attach(r);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ReadAll(r);
+    ASSERT_EQ(rec.invalid.size(), 4u);
+    EXPECT_EQ(rec.invalid[0], "payload_length_error, adaptation_field_length_error200");
+    EXPECT_EQ(rec.invalidNo[0], static_cast<int64_t>(afBad));
+    EXPECT_EQ(rec.invalid[1], "sync_byte_error");
+    EXPECT_EQ(rec.invalid[2], "transport_error_indicator");
+    EXPECT_EQ(rec.invalidNo[3], static_cast<int64_t>(resIdx));
+    EXPECT_EQ(rec.invalid[3], "illegal_adaptation_field_type");
+
+    r.SetPacketIndex(static_cast<int64_t>(afBad));
+    EXPECT_TRUE(r.TSPacketHeader()->PaketErrors().Contains(pePayloadLength));
+    EXPECT_TRUE(r.TSPacketHeader()->PaketErrors().Contains(peInvalidAFLength));
+    EXPECT_FALSE(r.TSPacketHeader()->PaketErrors().Contains(peSyncByte));
+}
+
+TEST(TSPacketReaderValidate, IgnorePacketErrorsStillFindsTheStart) {
+    TsStream s = CleanStream(188, 10);
+    s.SetLeadingGarbage(Garbage(20));
+    s.SetTransportError(5);
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    Recorder rec;
+    rec.Attach(r);
+    r.SetIgnorePacketErrors(true);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    EXPECT_EQ(r.GarbageOffset(), 20);
+    ReadAll(r);
+    EXPECT_TRUE(rec.invalid.empty());
+}
+
+TEST(TSPacketReaderValidate, ScrambledPacketsAndTheirHandler) {
+    TsStream s = CleanStream(188, 6);
+    s.SetScrambled(4, 3);
+    s.SetScrambled(5, 2);
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    Recorder rec;
+    rec.Attach(r);
+    std::vector<int> asked;
+    r.OnScrambledPacketEvent = [&](TObject*, int64_t no, int pid, int& tsc, bool& ignore) {
+        asked.push_back(tsc);
+        if (no == 4) {
+            ignore = true;
+            tsc = 0;
+        }
+    };
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    r.SetPacketIndex(4);
+    EXPECT_TRUE(r.TSPacketHeader()->Valid());
+    EXPECT_TRUE(r.TSPacketHeader()->PaketErrors().Contains(peScrambled));
+    EXPECT_EQ(r.TSPacketHeader()->TransportScramblingControl(), 0);
+    EXPECT_EQ(r.RawPacket().Data[3] >> 6, 0);
+    r.SetPacketIndex(5);
+    EXPECT_FALSE(r.TSPacketHeader()->Valid());
+    EXPECT_EQ(rec.invalid.back(), "transport_scrambling_control");
+    EXPECT_EQ(asked, (std::vector<int>{3, 2}));
+}
+
+TEST(TSPacketReaderContinuity, RepeatedPacketIsReportedOnce) {
+    TsStream s(188);
+    for (int cc : {5, 6, 6, 7}) {
+        TsPacketOptions o;
+        o.pid = 0x200;
+        o.cc = cc;
+        o.payload.assign(184, 0);
+        s.Add(o, false);
+    }
+    // An adaptation-only packet keeping an old counter is never reported.
+    TsPacketOptions af;
+    af.pid = 0x200;
+    af.cc = 2;
+    af.pcr = 27000000;
+    s.Add(af, false);
+    TsPacketOptions next;
+    next.pid = 0x200;
+    next.cc = 3;
+    next.payload.assign(184, 0);
+    s.Add(next, false);
+    s.AddNull(2);
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    Recorder rec;
+    rec.Attach(r);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ReadAll(r);
+    ASSERT_EQ(rec.discont.size(), 1u);
+    EXPECT_EQ(rec.discont[0], (std::vector<int>{2, 0x200, 6, 6}));
+    ASSERT_GE(r.PidTableCount(), 1);
+    EXPECT_EQ(r.PidRecord(0).PID, 0x200);
+    EXPECT_EQ(r.PidRecord(0).PacketCount, 6);
+    EXPECT_EQ(r.PidRecord(0).FirstIndex, 0);
+    EXPECT_EQ(r.PidRecord(0).LastIndex, 5);
+}
+
+TEST(TSPacketReaderContinuity, JumpsDoNotReportBreaks) {
+    TsStream s = CleanStream(188, 30);
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    Recorder rec;
+    rec.Attach(r);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    r.SetPacketIndex(10);
+    r.SetPacketIndex(20);
+    r.Next();
+    r.Previous();
+    EXPECT_TRUE(rec.discont.empty());
+}
+
+TEST(TSPacketReaderContinuity, PidTableHoldsAtMost255Pids) {
+    TsStream s(188);
+    for (int pid = 0x20; pid < 0x20 + 256; ++pid) {
+        TsPacketOptions o;
+        o.pid = pid;
+        o.payload.assign(184, 0);
+        s.Add(o);
+    }
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ReadAll(r);
+    EXPECT_EQ(r.PidTableCount(), 255);
+    EXPECT_EQ(r.PidRecord(254).PID, 0x20 + 254);
+}
+
+TEST(TSPacketReaderResync, LostSyncIn188ByteFile) {
+    TsStream s = CleanStream(188, 30);
+    s.InsertGarbageBefore(12, Garbage(33, 3));
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    Recorder rec;
+    rec.Attach(r);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    std::vector<int> pids;
+    r.OnNewPacket = [&](TObject* sender) { pids.push_back(static_cast<TTSPacketReader*>(sender)->TSPacketHeader()->PID()); };
+    ReadAll(r);
+    ASSERT_EQ(rec.resync, (std::vector<int64_t>{12}));
+    EXPECT_EQ(r.ResyncOffset(), 33);
+    EXPECT_EQ(rec.invalid.size(), 1u);
+    // 11 packets after the first, then one lost slot, the rest read in order.
+    EXPECT_EQ(pids.size(), s.PacketCount() - 2);
+    ASSERT_EQ(rec.discont.size(), 1u);
+    EXPECT_EQ(rec.discont[0][0], 13);
+}
+
+TEST(TSPacketReaderFind, FindFirstPacketBoth188And192) {
+    for (int size : {188, 192}) {
+        TsStream s = CleanStream(size, 40);
+        s.SetLeadingGarbage(Garbage(size == 188 ? 411 : 250));
+        TempFile f;
+        f.Write(s.Render());
+        TTSPacketReader r(nullptr);
+        r.SetNoStartByteCheck(true);
+        r.SetFileName(f.Name());
+        r.SetActive(true);
+        ASSERT_TRUE(r.FindFirstPacket()) << size;
+        EXPECT_EQ(r.WorkingPacketSize(), size);
+        const int64_t first = size == 188 ? 411 : 250;
+        EXPECT_EQ(r.PacketPosition(), first) << size;
+        EXPECT_EQ(r.GarbageOffset(), first % size);
+        EXPECT_TRUE(r.TSPacketHeader()->Valid());
+        EXPECT_EQ(r.TSPacketHeader()->PID(), 0);
+    }
+}
+
+TEST(TSPacketReaderDispatch, ConsumersGetTheirPidsInOrder) {
+    TsStream s(188);
+    s.AddPat({{1, 0x100}});
+    s.AddPes(0x101, PesPacket(0xE0, Bytes(400, 0x11), 90000), 27000000, true);
+    s.AddPat({{1, 0x100}});
+    TempFile f;
+    f.Write(s.Render());
+
+    TTSPacketReader r(nullptr);
+    FakeConsumer pat(TTSPacketConsumer::ckPat, 0);
+    FakeConsumer pes(TTSPacketConsumer::ckPes, 0x101);
+    FakeConsumer idle(TTSPacketConsumer::ckPes, 0x101);
+    idle.active = false;
+    TComponent notAConsumer(nullptr);
+    r.AddReader(&pat);
+    r.AddReader(&pes);
+    r.AddReader(&idle);
+    r.AddReader(&notAConsumer);
+    EXPECT_EQ(r.ReaderCount(), 3);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ReadAll(r);
+
+    EXPECT_EQ(pat.packets, (std::vector<int64_t>{0, s.PacketCount() - 1}));
+    EXPECT_EQ(pat.lengths[0], 188);
+    ASSERT_EQ(pes.packets.size(), s.PacketCount() - 2);
+    EXPECT_TRUE(pes.starts[0]);
+    EXPECT_FALSE(pes.starts[1]);
+    EXPECT_EQ(pes.offsets[0], 4 + 1 + 7); // adaptation field with PCR
+    EXPECT_EQ(pes.lengths[0], 188 - 12);
+    EXPECT_EQ(pes.firstBytes[0], 0x00);   // the PES start code prefix
+    EXPECT_EQ(pes.ccs[0], 0);
+    EXPECT_EQ(pes.ccs[1], 1);
+    EXPECT_TRUE(idle.packets.empty());
+}
+
+TEST(TSPacketViews, AdaptationFieldWithPcr) {
+    TTSPacketBuffer raw;
+    raw.Length = 188;
+    std::memset(raw.Data, 0xFF, 188);
+    const uint8_t head[] = {0x47, 0x01, 0x00, 0x30, 7, 0x10, 0x00, 0x00, 0x00, 0x01, 0x7E, 0x05};
+    std::memcpy(raw.Data, head, sizeof head);
+    TTSPacketHeader h;
+    ParsePacketHeader(raw, h);
+    EXPECT_TRUE(h.Synch());
+    EXPECT_EQ(h.PID(), 0x100);
+    EXPECT_EQ(h.AdaptationFieldControl(), afc_adaptation_field_followed_by_payload);
+    EXPECT_EQ(h.Payload()->PayloadStartByte(), 12);
+    EXPECT_EQ(h.Payload()->PayloadLength(), 176);
+    EXPECT_TRUE(h.AdaptationField()->PCRFlag());
+    EXPECT_EQ(h.AdaptationField()->PCR()->PCRBase(), 2);
+    EXPECT_EQ(h.AdaptationField()->PCR()->PCRExtension(), 5);
+    EXPECT_EQ(h.AdaptationField()->PCR()->PCR(), 605);
+    EXPECT_EQ(h.AdaptationField()->PCR()->Reserved(), 63);
+    EXPECT_EQ(h.AdaptationField()->OPCR()->PCR(), 0);
+
+    // Without sync the rest is left as it was.
+    raw.Data[0] = 0;
+    ParsePacketHeader(raw, h);
+    EXPECT_FALSE(h.Synch());
+    EXPECT_EQ(h.PID(), 0x100);
+}
+
+TEST(TSPacketViews, OpcrAndSpliceCountdownFollowThePcr) {
+    TsPacketOptions o;
+    o.pid = 31;
+    o.pcr = 123456789;
+    o.opcr = 987654321;
+    o.spliceCountdown = 0xF0;
+    o.payload.assign(100, 0);
+    TTSPacketBuffer raw;
+    Bytes p = MakePacket(o);
+    raw.Length = 188;
+    std::memcpy(raw.Data, p.data(), 188);
+    TTSPacketHeader h;
+    ParsePacketHeader(raw, h);
+    EXPECT_EQ(h.AdaptationField()->PCR()->PCR(), 123456789);
+    EXPECT_EQ(h.AdaptationField()->OPCR()->PCR(), 987654321);
+    EXPECT_EQ(h.AdaptationField()->SpliceCountdown(), 0xF0);
+    EXPECT_EQ(h.PacketType(), "SIT");
+    EXPECT_EQ(h.Payload()->PayloadLength(), 100);
+}
+
+class CurrentPacketTest : public ::testing::Test {
+protected:
+    void Open(const TsStream& s) {
+        f_.Write(s.Render());
+        r_.SetFileName(f_.Name());
+        r_.SetActive(true);
+        ASSERT_TRUE(r_.Active());
+    }
+    TempFile f_;
+    TTSPacketReader r_{nullptr};
+};
+
+TEST_F(CurrentPacketTest, PcrPatchKeepsReservedBitsAndNeedsTheFlag) {
+    TsStream s(188);
+    TsPacketOptions o;
+    o.pid = 0x101;
+    o.pcr = 1000;
+    o.payload.assign(10, 0);
+    s.Add(o);
+    TsPacketOptions plain;
+    plain.pid = 0x101;
+    plain.payload.assign(184, 0);
+    s.Add(plain);
+    s.AddNull(2);
+    Open(s);
+    const int64_t big = (int64_t{1} << 33) * 300 - 1; // largest PCR
+    ASSERT_TRUE(r_.SetPacketPCR(big));
+    TTSPacketHeader h;
+    ParsePacketHeader(r_.RawPacket(), h);
+    EXPECT_EQ(h.AdaptationField()->PCR()->PCR(), (int64_t{1} << 33) * 300 - 300 + 299 - 0);
+    EXPECT_EQ(h.AdaptationField()->PCR()->Reserved(), 63);
+    EXPECT_EQ(r_.TSPacketHeader()->AdaptationField()->PCR()->PCR(), big);
+    r_.Next();
+    const TTSPacketBuffer before = r_.RawPacket();
+    EXPECT_FALSE(r_.SetPacketPCR(5));
+    EXPECT_EQ(0, std::memcmp(before.Data, r_.RawPacket().Data, 188));
+}
+
+TEST_F(CurrentPacketTest, PtsDtsEscrPatchesReadBack) {
+    TsStream s(188);
+    Bytes pes = PesPacket(0xE0, Bytes(100, 0x22), 1000, 900);
+    // Add an ESCR after the DTS: flag and 6 bytes (markers set).
+    pes[7] |= 0x20;
+    pes[8] = static_cast<uint8_t>(pes[8] + 6);
+    const uint8_t escr[6] = {0xC4, 0x00, 0x04, 0x00, 0x04, 0x01};
+    pes.insert(pes.begin() + 19, escr, escr + 6);
+    s.AddPes(0x101, pes);
+    s.AddNull(2);
+    Open(s);
+    const int64_t maxTs = (int64_t{1} << 33) - 1;
+    ASSERT_TRUE(r_.SetPacketPTS(maxTs));
+    ASSERT_TRUE(r_.SetPacketDTS(12345));
+    ASSERT_TRUE(r_.SetPacketESCR(27000000LL * 3600 + 299));
+    int64_t e, d, p;
+    ASSERT_TRUE(TTSPacketReader::PacketTimestamps(r_.RawPacket(), *r_.TSPacketHeader(), e, d, p));
+    EXPECT_EQ(p, maxTs);
+    EXPECT_EQ(d, 12345);
+    EXPECT_EQ(e, 27000000LL * 3600 + 299);
+    // Every value bit set, prefix nibble and markers kept.
+    const int s0 = r_.TSPacketHeader()->Payload()->PayloadStartByte() + 9;
+    EXPECT_EQ(r_.RawPacket().Data[s0], 0x3F);
+    EXPECT_EQ(r_.RawPacket().Data[s0 + 1], 0xFF);
+    EXPECT_EQ(r_.RawPacket().Data[s0 + 2], 0xFF);
+    EXPECT_EQ(r_.RawPacket().Data[s0 + 4], 0xFF);
+}
+
+TEST_F(CurrentPacketTest, TimestampsNeedAPesHeader) {
+    TsStream s(188);
+    TsPacketOptions o;
+    o.pid = 0x101;
+    o.payloadStart = true;
+    o.payload.assign(184, 0x55);
+    s.Add(o);
+    s.AddPes(0x102, PesPacket(0xC0, Bytes(50, 1)));
+    s.AddNull(2);
+    Open(s);
+    int64_t e = 0, d = 0, p = 0;
+    EXPECT_FALSE(TTSPacketReader::PacketTimestamps(r_.RawPacket(), *r_.TSPacketHeader(), e, d, p));
+    EXPECT_EQ(p, -1);
+    EXPECT_EQ(d, -1);
+    EXPECT_EQ(e, -1);
+    EXPECT_FALSE(r_.SetPacketPTS(1));
+    r_.Next(); // PES without time stamps
+    EXPECT_FALSE(TTSPacketReader::PacketTimestamps(r_.RawPacket(), *r_.TSPacketHeader(), e, d, p));
+    EXPECT_FALSE(r_.SetPacketPTS(1));
+    EXPECT_FALSE(r_.SetPacketESCR(1));
+}
+
+TEST_F(CurrentPacketTest, CrcComparesPacketsAndByteChangesIt) {
+    TsStream s(188);
+    TsPacketOptions o;
+    o.pid = 0x101;
+    o.payload.assign(184, 9);
+    s.Add(o, false);
+    s.Add(o, false);
+    s.AddNull(2);
+    Open(s);
+    const uint32_t first = r_.PacketCrc32();
+    r_.Next();
+    EXPECT_EQ(r_.PacketCrc32(), first);
+    EXPECT_TRUE(r_.SetPacketByte(0x10, 187));
+    EXPECT_NE(r_.PacketCrc32(), first);
+    EXPECT_FALSE(r_.SetPacketByte(0, 188));
+    EXPECT_FALSE(r_.SetPacketByte(0, -1));
+}
+
+TEST(TSPacketReaderWrite, WriteCurrentPacketPutsThePatchIntoTheFile) {
+    for (int size : {188, 192}) {
+        TsStream s = CleanStream(size, 40);
+        TempFile f;
+        f.Write(s.Render());
+        TTSPacketReader r(nullptr);
+        r.SetPacketBufferSize(0);
+        r.SetReadOnly(false);
+        r.SetFileName(f.Name());
+        r.SetActive(true);
+        ASSERT_TRUE(r.Active());
+        r.SetPacketIndex(7);
+        ASSERT_TRUE(r.SetPacketByte(0xAB, 100));
+        ASSERT_TRUE(r.WriteCurrentPacket());
+        EXPECT_EQ(r.RawPacket().Data[100], 0xAB); // read again from the file
+        r.SetActive(false);
+        Bytes back = f.Read();
+        const size_t at = 7 * static_cast<size_t>(size) + (size == 192 ? 4 : 0) + 100;
+        EXPECT_EQ(back[at], 0xAB) << size;
+        EXPECT_EQ(back.size(), s.Render().size());
+    }
+}
+
+TEST(TSPacketReaderWrite, ReadOnlyReaderRefusesToWrite) {
+    TsStream s = CleanStream();
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    r.SetPacketByte(0, 10);
+    EXPECT_FALSE(r.WriteCurrentPacket());
+    EXPECT_EQ(f.Read(), s.Render());
+}
