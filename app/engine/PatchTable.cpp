@@ -4,34 +4,6 @@
 
 namespace tw {
 
-bool TPatchTable::AddPatchEntry(int pid, uint8_t kind, int64_t newValue, int64_t oldValue)
-{
-    if (count_ >= kMaxPatchEntries || FindPatchEntry(pid, kind) >= 0)
-        return false;
-    TPatchEntry& e = entries_[count_++];
-    e = TPatchEntry{};
-    e.PID = static_cast<uint32_t>(pid);
-    e.Kind = kind;
-    e.NewValue = newValue;
-    e.OldValue = oldValue;
-    return true;
-}
-
-int TPatchTable::FindPatchEntry(int pid, uint8_t kind) const
-{
-    for (int i = 0; i < count_; ++i)
-        if (entries_[i].PID == static_cast<uint32_t>(pid) && entries_[i].Kind == kind)
-            return i;
-    return -1;
-}
-
-bool TPatchTable::HasPatchEntry(int pid, uint8_t kind) const
-{
-    if (kind == 0 || count_ == 0)
-        return false;
-    return FindPatchEntry(pid, kind) >= 0;
-}
-
 std::string TPreserveList::ItemText(int pid, const std::string& typeText, const std::string& unknownText)
 {
     return "$" + IntToHex(pid, 4) + ": " + (typeText.empty() ? unknownText : typeText);
@@ -79,6 +51,46 @@ bool TPreserveList::PreserveStreams(const TPreserveContext& ctx)
         }
     }
     return restored;
+}
+
+} // namespace tw
+
+// --- On the engine's tables -------------------------------------------------
+
+#include "app/engine/AnalysisEngine.h"
+#include "app/engine/MainTexts.h"
+#include "ts/TSPmtReader.h"
+
+namespace tw {
+
+void FillPreserveList(TAnalysisEngine& engine, TPreserveList& list)
+{
+    const TAnalysisTables& t = engine.Tables();
+    std::vector<std::pair<int, std::string>> found;
+    found.reserve(static_cast<size_t>(t.FoundStreamCount));
+    for (int i = 0; i < t.FoundStreamCount; ++i)
+        found.emplace_back(t.FoundStreams[i].Pid, t.FoundStreams[i].TypeText);
+    list.Fill(found, [&t](int pid) { return t.IsSelectedPid(pid); }, engine.RebuildPmt->PID(),
+              MessageTextIn(mmUnknown, engine.German()));
+}
+
+bool RestorePmtEntry(TAnalysisEngine& engine, int pid)
+{
+    const TAnalysisTables& t = engine.Tables();
+    for (int i = 0; i < t.SavedPmtEntryCount; ++i)
+        if (t.SavedPmtEntries[i].PID == pid)
+            return engine.RebuildPmt->AddEntry(t.SavedPmtEntries[i]) >= 0;
+    return false;
+}
+
+bool PreserveStreams(TAnalysisEngine& engine, TPreserveList& list)
+{
+    TPreserveContext ctx;
+    ctx.IsKept = [&engine](int pid) { return engine.Tables().IsSelectedPid(pid); };
+    ctx.AddKept = [&engine](int pid) { engine.Tables().AddSelectedPid(pid); };
+    ctx.RestorePmtEntry = [&engine](int pid) { return RestorePmtEntry(engine, pid); };
+    ctx.Log = [&engine](const std::string& line) { engine.Log(line); };
+    return list.PreserveStreams(ctx);
 }
 
 } // namespace tw

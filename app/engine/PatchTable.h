@@ -1,8 +1,7 @@
-// Two small lists that carry decisions of the analysis to the cleaning pass:
-// the byte-patch table (single-byte corrections applied to the packets of one
-// PID, today the PES stream_id of an AC-3 stream that should read $BD) and the
-// preserve list (found streams the analysis did not keep, which the user can
-// tick to carry into the output all the same).
+// The preserve list: found streams the analysis did not keep, which the user
+// can tick in the preserve-streams dialog to carry into the output all the
+// same. (The byte-patch table lives with the analysis tables, which the
+// analysis fills; the cleaning pass applies it.)
 #pragma once
 
 #include <cstdint>
@@ -11,38 +10,6 @@
 #include <vector>
 
 namespace tw {
-
-constexpr int kMaxPatchEntries = 100;
-// Kind 3: the PES stream_id of an audio stream (the only kind in use).
-constexpr uint8_t kPatchAudioStreamId = 3;
-
-struct TPatchEntry {
-    uint32_t PID = 0;
-    uint8_t Kind = 0;
-    int64_t NewValue = 0;
-    int64_t OldValue = 0;
-    int64_t PatchedCount = 0;
-    int64_t FailedCount = 0;
-};
-
-class TPatchTable {
-public:
-    // Appends an entry with both counters zero; refused (False) when the table
-    // is full or (PID, Kind) is already present.
-    bool AddPatchEntry(int pid, uint8_t kind, int64_t newValue, int64_t oldValue);
-    // Index of the entry, -1 when none.
-    int FindPatchEntry(int pid, uint8_t kind) const;
-    bool HasPatchEntry(int pid, uint8_t kind) const;
-    void Clear() { count_ = 0; }
-    int Count() const { return count_; }
-    bool Empty() const { return count_ == 0; }
-    TPatchEntry& Entry(int index) { return entries_[index]; }
-    const TPatchEntry& Entry(int index) const { return entries_[index]; }
-
-private:
-    TPatchEntry entries_[kMaxPatchEntries];
-    int count_ = 0;
-};
 
 struct TPreserveItem {
     std::string Text; // "$" + PID in 4 hex digits + ": " + type text
@@ -85,5 +52,16 @@ public:
 private:
     std::vector<TPreserveItem> items_;
 };
+
+class TAnalysisEngine;
+
+// The preserve list from the engine's tables: found streams not kept, not
+// PID 0 and not the rebuilt PMT's PID ("Unknown" in the window's language).
+void FillPreserveList(TAnalysisEngine& engine, TPreserveList& list);
+// Applies the ticked items to the engine: kept-PID list, saved PMT entries
+// back into RebuildPmt, log lines. True when a PMT entry was restored.
+bool PreserveStreams(TAnalysisEngine& engine, TPreserveList& list);
+// Re-adds the first saved PMT entry of the PID to RebuildPmt.
+bool RestorePmtEntry(TAnalysisEngine& engine, int pid);
 
 } // namespace tw

@@ -6,27 +6,6 @@
 
 using namespace tw;
 
-TEST(PatchTable, EntriesAreUniqueAndBounded)
-{
-    TPatchTable t;
-    EXPECT_FALSE(t.HasPatchEntry(0x100, kPatchAudioStreamId));
-    EXPECT_TRUE(t.AddPatchEntry(0x100, kPatchAudioStreamId, 0xBD, 0xC0));
-    EXPECT_FALSE(t.AddPatchEntry(0x100, kPatchAudioStreamId, 0xBD, 0xC1));
-    EXPECT_EQ(t.Count(), 1);
-    EXPECT_EQ(t.Entry(0).OldValue, 0xC0);
-    EXPECT_TRUE(t.AddPatchEntry(0x100, 4, 1, 2)); // another kind is another entry
-    EXPECT_EQ(t.FindPatchEntry(0x100, 4), 1);
-    EXPECT_EQ(t.FindPatchEntry(0x101, kPatchAudioStreamId), -1);
-    EXPECT_FALSE(t.HasPatchEntry(0x100, 0));
-    for (int pid = 0x200; t.Count() < kMaxPatchEntries; ++pid)
-        ASSERT_TRUE(t.AddPatchEntry(pid, kPatchAudioStreamId, 0xBD, 0xC0));
-    EXPECT_FALSE(t.AddPatchEntry(0x1000, kPatchAudioStreamId, 0xBD, 0xC0));
-    t.Clear();
-    EXPECT_TRUE(t.Empty());
-    EXPECT_TRUE(t.AddPatchEntry(0x100, kPatchAudioStreamId, 0xBD, 0xC0));
-    EXPECT_EQ(t.Entry(0).PatchedCount, 0);
-}
-
 TEST(PreserveList, FillSkipsKeptPatAndPmt)
 {
     TPreserveList list;

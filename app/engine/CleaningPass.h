@@ -1,0 +1,185 @@
+// TCleaningPass: writes the repaired copy of an analysed recording. It reads
+// the recording again through the engine's RemuxPacketReader, keeps the
+// packets of the kept PIDs between the cut points, drops broken ones, shifts
+// PCR/PTS/DTS/ESCR when the timer correction applies, and queues the packets
+// to its clean packet writer (TSPacketWriter1) with a rebuilt PAT and PMT in
+// front and again every 10,000 written packets. The handlers bound to the
+// cleaning chain (packet reader, PES readers, analysers, writer) count, log
+// and fix what those components report while the pass runs.
+//
+// Runs on the caller's (user-interface) thread; the writer's write thread
+// does the disk writes. The analysis must have run on the same engine.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/engine/AnalysisEngine.h"
+#include "app/engine/PatchTable.h"
+#include "base/Object.h"
+#include "ts/TSPacketViews.h"
+
+namespace tw {
+
+class TTSPacketWriter;
+class TPacketHandlers;
+class TPesHandlers;
+
+// What the cleaning pass needs from the window beyond IAnalysisHost: the
+// progress window's cancel button, time panel and bandwidth meter, the stream
+// panels' size and error labels, and its two questions.
+class ICleaningHost {
+public:
+    virtual ~ICleaningHost() = default;
+    // The progress window's cancel flag (set by its button).
+    virtual bool CancelPressed() = 0;
+    virtual void ClearCancel() = 0;
+    // "Do you want to abort the process?" (Yes = true).
+    virtual bool AskAbort(const std::string& text) = 0;
+    // "PCR value out of range!\rDo you want the PCR values to be corrected?"
+    virtual bool AskPcrCorrection(const std::string& text) = 0;
+    // Cancel button and meter panel shown (true) or hidden with the window.
+    virtual void ShowCleaningControls(bool on) {}
+    virtual void ClearMeter() {}
+    virtual void SetMeterLineVisible(int line, bool visible) {}
+    // Bits of one PES to line 0 (video) or 1..4 (audio); Step advances.
+    virtual void MeterSample(int line, int64_t bits) {}
+    virtual void MeterStep() {}
+    // The progress window's time panel.
+    virtual void SetTimeText(const std::string& text) {}
+    // Size and error labels of the panel showing this PID ("$" + 4 hex).
+    virtual void UpdateStreamLabel(const std::string& pidText, const std::string& size, const std::string& errors) {}
+};
+
+enum class TCleaningResult {
+    NotRun,           // refused before it began (bad output name)
+    Failed,           // "Process aborted with errors!"
+    Aborted,          // "Process aborted!"
+    Success,          // "Process successfully completed!"
+    SuccessWithErrors // ... "But errors occurred, please check log!"
+};
+
+// Inputs the pass takes from the cut editor and the patch dialog.
+struct TCleaningOptions {
+    int64_t CutIn = 0;      // 90 kHz, relative to the stream start; 0 = from the start
+    int64_t CutOut = -1;    // 90 kHz; -1 = the stream length of the analysis
+    int NewServiceId = -1;  // -1 = unchanged
+    // Ring slots of the clean writer; large enough to reach back over the
+    // largest PES packet the fixes patch (see CleaningPass.cpp).
+    int WriterBufferPackets = 0;
+};
+
+class TCleaningPass : public TComponent {
+public:
+    // Both hosts and the engine must outlive the pass.
+    TCleaningPass(TComponent* owner, TAnalysisEngine* engine, ICleaningHost* host);
+    ~TCleaningPass() override;
+
+    TAnalysisEngine& Engine() { return *engine_; }
+    TTSPacketWriter* TSPacketWriter1 = nullptr;
+    TCleaningOptions Options;
+    // Streams the user ticked in the preserve-streams dialog.
+    TPreserveList PreserveList;
+
+    // START after the save dialog: checks the names, runs CleanStream and
+    // reports with a sound and a message box. Exceptions end as the result
+    // Failed with the exception text logged and shown (TerminateRequested()
+    // then tells the window to end the program).
+    TCleaningResult Run(const std::string& outputFileName);
+    // The pass alone (no sound, no message): flags, counters, output, log.
+    void CleanStream();
+    bool Running() const { return running_; }
+    bool TerminateRequested() const { return terminateRequested_; }
+
+    // Default output: the input name with "_fixed.ts" in place of its extension.
+    static std::string DefaultOutputName(const std::string& inputFileName);
+    // Refusal text (window language) when the output cannot be used; empty when fine.
+    std::string CheckOutputName(const std::string& inputFileName, const std::string& outputFileName) const;
+
+    // ---- run state shared with the handlers ----
+    struct TRunState {
+        bool Started = false, Ended = false, Failed = false, Aborted = false;
+        int64_t TimerOffset = 0; // 90 kHz; 0 = no correction
+        int64_t CutAtBeginning = 0, CutAtEnd = 0, NotNeeded = 0, InvalidDiscarded = 0;
+        int64_t Written = 0, BytesPassed = 0, GlobalErrors = 0;
+        int PatCC = 0, PmtCC = 0;
+        int64_t LastPesPts = -1;
+        int64_t CurrentPts = -1;   // latest PCR in 90 kHz
+        int64_t PcrStartValue = 0; // PTS at the cut-in point
+        int64_t ElapsedPts = 0;
+        int64_t StartValue = -1;
+        int64_t EndLimit = -1;
+        bool CutInReached = false, CutOutPassed = false;
+        bool InRange() const { return CutInReached && !CutOutPassed; }
+        // Packet handlers (reset per pass).
+        int64_t ScrambledCount = 0;
+        int64_t DiscontinuityCount = 0;
+        int64_t PrevPcr = -1, PrevPcrPacket = -1, PcrRate = 0;
+        bool AskPcrCorrection = true, CorrectPcr = false;
+        // PES handlers.
+        int64_t NalCounters[14] = {};
+        int64_t LastMeterStepPts = 0;
+        int FullRangeExpectedByte = -1;
+        int64_t FullRangeCorrected = 0;
+        // Deleted duplicates (statistics only).
+        int64_t DuplicatesDeleted = 0;
+        std::string WriteError; // the writer failed on the disk
+    };
+    TRunState State;
+
+    int64_t TotalErrors() const;
+    int64_t TotalWarnings() const;
+    // Size and error labels of the video and audio panels.
+    void UpdateStreamLabels();
+    // The NAL statistics block (title and 14 count lines, CR LF each).
+    std::string NalStatisticsText() const;
+    const std::string& LogFileName() const { return logFileName_; }
+    const std::string& OutputFileName() const { return outputFileName_; }
+
+    // Used by the handlers.
+    void Log(const std::string& line) { engine_->Log(line); }
+    ICleaningHost& CleaningHost() { return *host_; }
+    int VideoPid() const;
+    int64_t StreamFirstPts() const;
+    // Time text of a PTS relative to the stream's first PTS.
+    std::string RelTime(int64_t pts) const;
+
+private:
+    friend class TPacketHandlers;
+    friend class TPesHandlers;
+    void ResetRunState();
+    bool PrepareTables();
+    int InsertTablePackets();
+    void RemapPacketPid(TTSPacketBuffer& packet);
+    bool PatchPacketPcr(int64_t offset27);
+    bool PatchPesTimers(int64_t offset90);
+    void PatchAudioStreamId(int slot);
+    void ComputeTimerOffset();
+    void StartAt(int64_t packetNo);
+    void EndOfPass();
+    void Deactivate();
+    void SaveLogFile();
+    void CheckWriterHealth();
+    void CountPidPacket(int pid, int64_t timeStamp);
+    bool PmtHasUnkeptEntries() const;
+    std::string MsgText(int id) const;
+
+    TAnalysisEngine* engine_;
+    ICleaningHost* host_;
+    std::unique_ptr<TPacketHandlers> packetHandlers_;
+    std::unique_ptr<TPesHandlers> pesHandlers_;
+    std::string outputFileName_;
+    std::string logFileName_;
+    bool running_ = false;
+    bool terminateRequested_ = false;
+    bool pcrMode_ = false;
+    bool passWraps_ = false;
+    int64_t referencePts_ = 0;
+    int64_t lastTimeTextPts_ = -1;
+    uint64_t startTick_ = 0;
+    int64_t expectedWritten_ = 0;
+    TTSPacketBuffer packet_; // the packet on its way to the writer
+};
+
+} // namespace tw
