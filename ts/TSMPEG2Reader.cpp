@@ -1,0 +1,213 @@
+#include "ts/TSMPEG2Reader.h"
+
+#include <cstring>
+
+#include "base/SysUtils.h"
+#include "ts/TSPesReader.h"
+
+namespace tw {
+
+TTSMPEG2Reader::TTSMPEG2Reader(TComponent* owner)
+    : TComponent(owner), ownVideoInfo_(new TTSMPEG2VideoInfo), buffer_(new uint8_t[kMpeg2BufferCapacity]) {
+    videoInfo_ = ownVideoInfo_.get();
+}
+
+TTSMPEG2Reader::~TTSMPEG2Reader() { SetActive(false); }
+
+void TTSMPEG2Reader::Loaded() {
+    TComponent::Loaded();
+    if (tsPesReader_) tsPesReader_->AddReader(this);
+}
+
+void TTSMPEG2Reader::SetTSPesReader(TTSPesReader* value) {
+    tsPesReader_ = value;
+    pid_ = value ? value->PID() : 0;
+}
+
+void TTSMPEG2Reader::SetActive(bool value) {
+    if (value == active_) return;
+    active_ = value;
+    synched_ = false;
+    count_ = 0;
+    scanPos_ = 0;
+    horizontalSize_ = verticalSize_ = aspectRatioInformation_ = frameRateCode_ = 0;
+    bitRateValue_ = 0;
+    extensionId_ = profileAndLevel_ = progressiveSequence_ = chromaFormat_ = 0;
+    horizontalSizeExtension_ = verticalSizeExtension_ = 0;
+    RefreshVideoInfo();
+}
+
+void TTSMPEG2Reader::RefreshVideoInfo() {
+    if (!videoInfo_) return;
+    TTSMPEG2VideoInfo& v = *videoInfo_;
+    v.resolutionH_ = horizontalSize_;
+    v.resolutionV_ = verticalSize_;
+    switch (frameRateCode_) {
+    case 1: v.framesPerSecond_ = 24000.0 / 1001.0; break;
+    case 2: v.framesPerSecond_ = 24; break;
+    case 3: v.framesPerSecond_ = 25; break;
+    case 4: v.framesPerSecond_ = 30000.0 / 1001.0; break;
+    case 5: v.framesPerSecond_ = 30; break;
+    case 6: v.framesPerSecond_ = 50; break;
+    case 7: v.framesPerSecond_ = 60000.0 / 1001.0; break;
+    case 8: v.framesPerSecond_ = 60; break;
+    default: v.framesPerSecond_ = 0; break;
+    }
+    switch (aspectRatioInformation_) {
+    case 2: v.aspectRatio_ = "4/3"; break;
+    case 3: v.aspectRatio_ = "16/9"; break;
+    case 4: v.aspectRatio_ = "1/2.21"; break;
+    default: v.aspectRatio_.clear(); break;
+    }
+}
+
+void TTSMPEG2Reader::ProcessPES(const TPesCollection* Buffer, int DataStart, int DataLength, int64_t PTS,
+                                int64_t PacketIndex) {
+    if (!Buffer || DataLength <= 0 || DataStart < 0) return;
+    if (static_cast<int64_t>(DataStart) + DataLength > Buffer->Count) return;
+    const uint8_t* pes = Buffer->Bytes;
+    const int end = DataStart + DataLength;
+
+    if (!synched_) {
+        count_ = 0;
+        // Every position up to the second-last byte is examined, as the count
+        // of skipped bytes always did; a code is only taken when all four of
+        // its bytes lie inside the payload.
+        for (int p = DataStart; p <= end - 2; ++p) {
+            if (p + 3 < end && pes[p] == 0 && pes[p + 1] == 0 && pes[p + 2] == 1 && pes[p + 3] == 0) {
+                synched_ = true;
+                scanPos_ = 4;
+                break;
+            }
+            ++bytesBeforeSyncMark_;
+        }
+        if (!synched_) return;
+    }
+
+    if (static_cast<int64_t>(count_) + DataLength < static_cast<int64_t>(kMpeg2BufferCapacity) + 1) {
+        std::memcpy(buffer_.get() + count_, pes + DataStart, static_cast<size_t>(DataLength));
+        count_ += DataLength;
+    } else if (OnMpeg2BufferOverflowError) {
+        OnMpeg2BufferOverflowError(this, PacketIndex, count_ + DataLength, kMpeg2BufferCapacity + 1);
+    }
+    ScanUnits();
+}
+
+void TTSMPEG2Reader::ScanUnits() {
+    uint8_t* buf = buffer_.get();
+    // Align the buffer on its first start code.
+    int first = -1;
+    for (int i = 0; i <= count_ - 4; ++i) {
+        if (buf[i] == 0 && buf[i + 1] == 0 && buf[i + 2] == 1) {
+            first = i;
+            break;
+        }
+    }
+    if (first < 0) {
+        count_ = 0;
+        scanPos_ = 0;
+        return;
+    }
+    // Units are cut off the front; instead of moving the rest down after
+    // every unit, the front moves and the rest is moved down once at the end.
+    int base = first;
+    for (;;) {
+        const int n = count_ - base;
+        if (n < 8) break;
+        int found = -1;
+        const uint8_t* b = buf + base;
+        // The unit at the front starts with its own code: never cut it empty.
+        for (int i = scanPos_ < 1 ? 1 : scanPos_; i <= n - 5; ++i) {
+            if (b[i + 2] > 1) { // neither byte of 00 00 01 can start at i, i+1 or i+2 with b[i+2] > 1
+                i += 2;
+                continue;
+            }
+            if (b[i] == 0 && b[i + 1] == 0 && b[i + 2] == 1) {
+                found = i;
+                break;
+            }
+        }
+        if (found < 0) {
+            scanPos_ = n - 5;
+            break;
+        }
+        ProcessUnit(b, found);
+        base += found;
+        scanPos_ = 4;
+    }
+    if (base > 0) {
+        std::memmove(buf, buf + base, static_cast<size_t>(count_ - base));
+        count_ -= base;
+    }
+}
+
+void TTSMPEG2Reader::ProcessUnit(const uint8_t* unit, int length) {
+    // Fields behind the buffered bytes read as 0 (a unit this short is
+    // damaged anyway).
+    const int avail = count_ - static_cast<int>(unit - buffer_.get());
+    auto s = [&](int k) -> int { return 4 + k < avail ? unit[4 + k] : 0; };
+    const int v = 3 < avail ? unit[3] : 0;
+    if (v == 0xB3) {
+        horizontalSize_ = s(0) * 16 + (s(1) >> 4);
+        verticalSize_ = (s(1) & 15) * 256 + s(2);
+        aspectRatioInformation_ = s(3) >> 4;
+        frameRateCode_ = s(3) & 15;
+        bitRateValue_ = static_cast<uint32_t>(s(4)) * 1024 + s(5) * 4 + (s(6) >> 6);
+        RefreshVideoInfo();
+    } else if (v == 0xB5) {
+        extensionId_ = s(0) >> 4;
+        profileAndLevel_ = (s(0) & 15) * 16 + (s(1) >> 4);
+        progressiveSequence_ = (s(1) >> 3) & 1;
+        chromaFormat_ = (s(1) >> 1) & 3;
+        horizontalSizeExtension_ = (s(1) & 1) * 2 + (s(2) >> 7);
+        verticalSizeExtension_ = (s(2) >> 5) & 3;
+        if (extensionId_ == 1 && videoInfo_) {
+            videoInfo_->profile_ = (profileAndLevel_ >> 4) & 7;
+            videoInfo_->level_ = profileAndLevel_ & 15;
+            videoInfo_->interlaced_ = progressiveSequence_ == 0;
+        }
+    }
+    if (OnNewSequence) OnNewSequence(this, v, length, Mpeg2StartCodeName(v));
+}
+
+std::string TTSMPEG2Reader::Mpeg2StartCodeName(int value) {
+    value &= 0xFF;
+    if (value == 0x00) return "picture_start_code";
+    if (value <= 0xAF) return "slice_start_code_" + IntToHex(value, 2);
+    switch (value) {
+    case 0xB0:
+    case 0xB1:
+    case 0xB6: return "reserved";
+    case 0xB2: return "user_data_start_code";
+    case 0xB3: return "sequence_header_code";
+    case 0xB4: return "sequence_error_code";
+    case 0xB5: return "extension_start_code";
+    case 0xB7: return "sequence_end_code";
+    case 0xB8: return "group_start_code";
+    default: break;
+    }
+    return "system_start_code_" + IntToHex(value - 0xB8, 2);
+}
+
+std::string TTSMPEG2Reader::ProfileLevelText() const {
+    if (!videoInfo_ || videoInfo_->Profile() == 0 || videoInfo_->Level() == 0) return "";
+    std::string s;
+    switch (videoInfo_->Profile()) {
+    case 1: s = "High@"; break;
+    case 2: s = "Spatially Scalable@"; break;
+    case 3: s = "SNR Scalable@"; break;
+    case 4: s = "Main@"; break;
+    case 5: s = "Simple@"; break;
+    default: s = "@"; break;
+    }
+    switch (videoInfo_->Level()) {
+    case 4: s += "High"; break;
+    case 6: s += "High 1440"; break;
+    case 8: s += "Main"; break;
+    case 10: s += "Low"; break;
+    default: break;
+    }
+    return s;
+}
+
+} // namespace tw
