@@ -1,0 +1,505 @@
+// PAT and PMT readers fed through a packet reader (as in the program) and
+// directly: parsing, CRC and length checks, change detection, descriptor
+// decoding, builders and the dump texts.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/support/TsBuilder.h"
+#include "ts/TSPatReader.h"
+#include "ts/TSPmtReader.h"
+#include "ts/dvb_crc32.h"
+#include "base/SysUtils.h"
+
+using namespace tw;
+using namespace tw::test;
+
+namespace {
+
+TTSPacketBuffer ToBuffer(const Bytes& p) {
+    TTSPacketBuffer b;
+    b.Length = static_cast<int32_t>(p.size());
+    std::memcpy(b.Data, p.data(), p.size());
+    return b;
+}
+
+// The packets of one section on a PID.
+std::vector<TTSPacketBuffer> SectionPackets(int pid, const Bytes& section) {
+    TsStream s;
+    s.AddSection(pid, section);
+    std::vector<TTSPacketBuffer> out;
+    for (size_t i = 0; i < s.PacketCount(); ++i) out.push_back(ToBuffer(s.Packet(i)));
+    return out;
+}
+
+struct PatEvents {
+    int received = 0, changed = 0;
+    std::vector<std::string> errors;
+    void Attach(TTSPatReader& r) {
+        r.OnPatReceived = [this](TObject*) { ++received; };
+        r.OnPatChange = [this](TObject*) { ++changed; };
+        r.OnInvalidPat = [this](TObject*, const std::string& e, int, int64_t) { errors.push_back(e); };
+    }
+};
+
+struct PmtEvents {
+    int received = 0, changed = 0, errors = 0;
+    void Attach(TTSPmtReader& r) {
+        r.OnPmtReceived = [this](TObject*) { ++received; };
+        r.OnPmtChange = [this](TObject*) { ++changed; };
+        r.OnPmtErrorReceived = [this](TObject*) { ++errors; };
+    }
+};
+
+} // namespace
+
+TEST(TSPatReader, WiredThroughThePacketReaderWhenLoaded) {
+    TsStream s;
+    s.AddPat({{1, 0x100}, {2, 0x200}}, 0x77, 3);
+    s.AddNull(2);
+    s.AddPat({{1, 0x100}, {2, 0x200}}, 0x77, 3); // same table again
+    s.AddPat({{1, 0x100}, {2, 0x200}}, 0x77, 4); // new version
+    s.AddNull(2);
+    TempFile f;
+    f.Write(s.Render());
+
+    TComponent form(nullptr);
+    auto* reader = new TTSPacketReader(&form);
+    auto* pat = new TTSPatReader(&form);
+    pat->SetTSPacketReader(reader);
+    pat->SetPID(0);
+    pat->SetActive(true);
+    PatEvents ev;
+    ev.Attach(*pat);
+    form.LoadTree();
+    ASSERT_EQ(reader->ReaderCount(), 1);
+
+    reader->SetFileName(f.Name());
+    reader->SetActive(true);
+    while (!reader->Eof()) reader->Next();
+    EXPECT_EQ(ev.received, 3);
+    EXPECT_EQ(ev.changed, 2);
+    EXPECT_TRUE(ev.errors.empty());
+    EXPECT_EQ(pat->TransportStreamID(), 0x77);
+    EXPECT_EQ(pat->VersionNumber(), 4);
+    ASSERT_EQ(pat->PATEntryCount(), 2);
+    EXPECT_EQ(pat->Entry(1).ProgramNumber, 2);
+    EXPECT_EQ(pat->Entry(1).PID, 0x200);
+    EXPECT_EQ(pat->PacketIndex(), 4);
+    EXPECT_EQ(pat->SectionLength(), 17);
+}
+
+TEST(TSPatReader, BrokenSectionsAreReportedAndLeaveTheFieldsReset) {
+    TTSPatReader pat(nullptr);
+    PatEvents ev;
+    ev.Attach(pat);
+
+    auto bad = SectionPackets(0, PatSection(1, 0, {{1, 0x100}}, true));
+    pat.ProcessPacket(bad[0], 12);
+    ASSERT_EQ(ev.errors.size(), 1u);
+    const uint32_t good = Crc32Mpeg(bad[0].Data + 5, 0xFFFFFFFFu, 12);
+    char expect[64];
+    std::snprintf(expect, sizeof expect, "PAT CRC error ($%08X <> $%08X)", good ^ 0x00010000u, good);
+    EXPECT_EQ(ev.errors[0], expect);
+    EXPECT_EQ(pat.PATEntryCount(), 0);
+    EXPECT_EQ(pat.TransportStreamID(), 0);
+
+    // A pointer_field other than 0 is not followed: the table is misread.
+    TsPacketOptions o;
+    o.pid = 0;
+    o.payloadStart = true;
+    o.padWithAdaptation = false;
+    o.payload = Concat({{0x01, 0xFF}, PatSection(1, 0, {{1, 0x100}})});
+    pat.ProcessPacket(ToBuffer(MakePacket(o)), 13);
+    ASSERT_EQ(ev.errors.size(), 2u);
+    EXPECT_EQ(ev.errors[1], "Section Sync Indicator");
+
+    // Not a PAT at all.
+    auto pmt = SectionPackets(0, PmtSection(1, 0, 0x101, {}, {}));
+    pat.ProcessPacket(pmt[0], 14);
+    EXPECT_EQ(ev.errors.back(), "Section Sync Indicator");
+
+    // Longer than one packet.
+    auto big = SectionPackets(0, PatSection(1, 0, {{1, 0x100}}));
+    big[0].Data[6] = 0xB0;
+    big[0].Data[7] = 185;
+    pat.ProcessPacket(big[0], 15);
+    EXPECT_EQ(ev.errors.back(), "PAT too big (185)");
+    EXPECT_EQ(ev.received, 0);
+}
+
+TEST(TSPatReader, SingleProgramPatBytes) {
+    TTSPatReader pat(nullptr);
+    PatEvents ev;
+    ev.Attach(pat);
+    pat.BuildSingleProgramPat(1, 0x100);
+    const uint8_t expect[] = {0x47, 0x40, 0x00, 0x10, 0x00, 0x00, 0xB0, 0x0D, 0x00,
+                              0x06, 0xD7, 0x00, 0x00, 0x00, 0x01, 0xE1, 0x00};
+    const TTSPacketBuffer& in = pat.InputPacket();
+    EXPECT_EQ(in.Length, 188);
+    EXPECT_EQ(0, std::memcmp(in.Data, expect, sizeof expect));
+    EXPECT_EQ(Crc32Mpeg(in.Data + 5, 0xFFFFFFFFu, 16), 0u);
+    for (int i = 21; i < 188; ++i) ASSERT_EQ(in.Data[i], 0xFF) << i;
+    EXPECT_EQ(ev.received, 1);
+    EXPECT_EQ(ev.changed, 1);
+    EXPECT_EQ(pat.VersionNumber(), 11);
+    EXPECT_EQ(pat.TransportStreamID(), 6);
+
+    pat.BuildPatPacket();
+    EXPECT_EQ(0, std::memcmp(pat.OutputPacket().Data, in.Data, 188));
+}
+
+TEST(TSPatReader, BuildPatPacketFromEditedTable) {
+    TTSPatReader pat(nullptr);
+    pat.BuildSingleProgramPat(1, 0x100);
+    pat.SetPATEntryCount(0);
+    pat.BuildPatPacket();
+    const uint8_t* o = pat.OutputPacket().Data;
+    EXPECT_EQ(o[7], 9);
+    EXPECT_EQ(Crc32Mpeg(o + 5, 0xFFFFFFFFu, 12), 0u); // CRC right after byte 12
+    EXPECT_EQ(o[17], 0xFF);
+
+    // More programs than fit: 42 are written.
+    pat.SetPATEntryCount(60);
+    for (int i = 0; i < 60; ++i) pat.SetEntry(i, TPatEntry{i + 1, 0x100 + i, 7});
+    pat.BuildPatPacket();
+    EXPECT_EQ(o[7], 9 + 4 * 42);
+    EXPECT_EQ(Crc32Mpeg(o + 5, 0xFFFFFFFFu, 3 + 9 + 4 * 42), 0u);
+
+    // The built packet parses back to the same programs.
+    TTSPatReader back(nullptr);
+    back.ProcessPacket(pat.OutputPacket(), 0);
+    ASSERT_EQ(back.PATEntryCount(), 42);
+    EXPECT_EQ(back.Entry(41).PID, 0x100 + 41);
+}
+
+TEST(TSPatReader, DumpText) {
+    TTSPatReader pat(nullptr);
+    pat.BuildSingleProgramPat(0x1234, 0x1FF);
+    const std::string t = pat.PatDumpText();
+    EXPECT_EQ(t.substr(0, 29), "Table ID                 : 0\r");
+    EXPECT_NE(t.find("Section Length           : 13\r\n"), std::string::npos);
+    EXPECT_NE(t.find("Reserved Bit 0           : 0\r\nReserved Bit 1           : 1\r\n"), std::string::npos);
+    EXPECT_NE(t.find("\r\n\r\n  Program Number : $1234\r\n  Map PID        : $01FF\r\n"), std::string::npos);
+    const std::string crc = IntToHex(pat.CRC32(), 8);
+    EXPECT_NE(t.find("\r\n\r\nCRC32                    : $" + crc + " = $" + crc + "\r\n"), std::string::npos);
+    EXPECT_EQ(t.substr(t.size() - 2), "\r\n");
+}
+
+// --- PMT --------------------------------------------------------------------
+
+TEST(TSPmtReader, DescriptorsDecideKindAndLanguage) {
+    std::vector<PmtStream> streams = {
+        {2, 0x101, Descriptor(0x02, {0x80 | (3 << 3) | 0x04})},
+        {3, 0x102, Concat({Descriptor(0x03, {0x40 | 0x20 | 0x08}), LanguageDescriptor("deu")})},
+        {6, 0x103, Concat({LanguageDescriptor("eng"), Descriptor(0x6A, {0x00})})},
+        {6, 0x104, Descriptor(0x56, {'g', 'e', 'r', 0x09, 0x00, 'f', 'r', 'a', 0x11, 0x50})},
+        {6, 0x105, Concat({Descriptor(0x59, {'d', 'e', 'u', 0x10, 0, 1, 0, 1}), Descriptor(0x52, {0x06})})},
+        {132, 0x106, {}},
+        {6, 0x107, Descriptor(0x05, {'A', 'C', '-', '3'})},
+        {6, 0x108, Concat({Descriptor(0x7A, {0}), Descriptor(0x7C, {0})})},
+        {27, 0x109, Descriptor(0x50, {0x02, 0x03, 0x01, 'i', 't', 'a', 'X'})},
+    };
+    auto packets = SectionPackets(0x100, PmtSection(0x55, 2, 0x101, Descriptor(0x09, {1, 2, 3, 4}), streams));
+    ASSERT_EQ(packets.size(), 1u);
+    TTSPmtReader pmt(nullptr);
+    pmt.SetPID(0x100);
+    PmtEvents ev;
+    ev.Attach(pmt);
+    pmt.ProcessPacket(packets[0], 3);
+    ASSERT_EQ(ev.received, 1);
+    EXPECT_EQ(ev.errors, 0);
+    EXPECT_EQ(pmt.ProgramNumber(), 0x55);
+    EXPECT_EQ(pmt.VersionNumber(), 2);
+    EXPECT_EQ(pmt.PcrPid(), 0x101);
+    EXPECT_EQ(pmt.Description()->DescriptionLength(), 6);
+    ASSERT_EQ(pmt.PMTEntryCount(), 9);
+
+    const TPmtEntry& v = pmt.Entry(0);
+    EXPECT_TRUE(v.IsVideo);
+    EXPECT_TRUE(v.HasVideoDescriptor);
+    EXPECT_TRUE(v.MultipleFrameRate);
+    EXPECT_EQ(v.FrameRateCode, 3);
+    EXPECT_TRUE(v.MPEG1Only);
+
+    const TPmtEntry& a = pmt.Entry(1);
+    EXPECT_TRUE(a.IsAudio);
+    EXPECT_TRUE(a.HasAudioDescriptor);
+    EXPECT_EQ(a.AudioID, 1);
+    EXPECT_EQ(a.Layer, 2);
+    EXPECT_TRUE(a.VariableRate);
+    EXPECT_EQ(a.Language, "deu");
+    EXPECT_EQ(a.DescriptorCount, 2);
+
+    const TPmtEntry& ac3 = pmt.Entry(2);
+    EXPECT_EQ(ac3.Description,
+              "ITU-T Rec. H.222.0 | ISO/IEC 13818-1 PES packets containing private data (AC3)");
+    EXPECT_TRUE(ac3.IsAudio);
+    EXPECT_FALSE(ac3.IsOther);
+    EXPECT_TRUE(ac3.AC3);
+    EXPECT_EQ(ac3.Language, "eng");
+
+    const TPmtEntry& tt = pmt.Entry(3);
+    EXPECT_TRUE(tt.Teletext);
+    EXPECT_TRUE(tt.IsOther);
+    EXPECT_FALSE(tt.IsAudio);
+    EXPECT_EQ(tt.Language, "gerfraP"); // bytes below 32 dropped, languages run together
+    EXPECT_NE(tt.Description.find(" (Teletext)"), std::string::npos);
+
+    const TPmtEntry& sub = pmt.Entry(4);
+    EXPECT_TRUE(sub.Subtitle);
+    EXPECT_EQ(sub.ComponentTag, 6);
+    EXPECT_NE(sub.Description.find(" (Subtitle)"), std::string::npos);
+
+    const TPmtEntry& eac3 = pmt.Entry(5);
+    EXPECT_EQ(eac3.Description, "User private (EAC3)");
+    EXPECT_TRUE(eac3.IsAudio);
+    EXPECT_TRUE(eac3.EAC3);
+    EXPECT_FALSE(TTSPmtReader::IsAudioType(132));
+
+    EXPECT_TRUE(pmt.Entry(6).AC3); // registration "AC-3"
+    EXPECT_TRUE(pmt.Entry(7).AAC); // a later kind clears the earlier one
+    EXPECT_FALSE(pmt.Entry(7).EAC3);
+    EXPECT_EQ(pmt.Entry(8).Language, "itaX"); // the whole printable payload
+    EXPECT_EQ(pmt.VideoEntryCount(), 2);
+    EXPECT_EQ(pmt.IndexOfPid(0x105), 4);
+    EXPECT_EQ(pmt.IndexOfPid(0x1FF), -1);
+}
+
+TEST(TSPmtReader, SectionOverTwoPacketsAndChangeDetection) {
+    std::vector<PmtStream> streams;
+    for (int i = 0; i < 20; ++i) streams.push_back({4, 0x200 + i, LanguageDescriptor("deu")});
+    const Bytes section = PmtSection(1, 0, 0x200, {}, streams);
+    ASSERT_GT(section.size(), 184u);
+    TsStream s;
+    s.AddSection(0x100, section);
+    s.AddNull(1);
+    s.AddSection(0x100, section);
+    s.AddSection(0x100, PmtSection(1, 1, 0x200, {}, streams));
+    s.AddNull(1);
+    TempFile f;
+    f.Write(s.Render());
+
+    TComponent form(nullptr);
+    auto* reader = new TTSPacketReader(&form);
+    auto* pmt = new TTSPmtReader(&form);
+    pmt->SetTSPacketReader(reader);
+    pmt->SetPID(0x100);
+    pmt->SetActive(true);
+    PmtEvents ev;
+    ev.Attach(*pmt);
+    std::vector<int> countsAtReceive;
+    pmt->OnPmtReceived = [&](TObject*) {
+        ++ev.received;
+        countsAtReceive.push_back(pmt->PMTPacketCount());
+    };
+    form.LoadTree();
+    reader->SetFileName(f.Name());
+    reader->SetActive(true);
+    while (!reader->Eof()) reader->Next();
+    EXPECT_EQ(ev.received, 3);
+    EXPECT_EQ(ev.changed, 2);
+    EXPECT_EQ(ev.errors, 0);
+    EXPECT_EQ(countsAtReceive, (std::vector<int>{2, 2, 2}));
+    EXPECT_EQ(pmt->PMTEntryCount(), 20);
+    EXPECT_EQ(pmt->VersionNumber(), 1);
+    EXPECT_EQ(pmt->RecordedIndexCount(), 2);
+    EXPECT_EQ(pmt->PacketIndex(), 5);
+    EXPECT_EQ(pmt->Size(), static_cast<int>(section.size()) + 5);
+}
+
+TEST(TSPmtReader, LengthsRunningPastTheSectionFailTheParse) {
+    TTSPmtReader pmt(nullptr);
+    PmtEvents ev;
+    ev.Attach(pmt);
+    auto expectError = [&](Bytes section, const char* what) {
+        // Fix up the CRC so that only the lengths are wrong.
+        section.resize(section.size() - 4);
+        const uint32_t crc = Crc32Mpeg(section.data(), 0xFFFFFFFFu, static_cast<int64_t>(section.size()));
+        for (int k = 3; k >= 0; --k) section.push_back(static_cast<uint8_t>(crc >> (8 * k)));
+        auto packets = SectionPackets(0x100, section);
+        const int before = ev.errors;
+        for (const auto& p : packets) pmt.ProcessPacket(p, 0);
+        EXPECT_EQ(ev.errors, before + 1) << what;
+        EXPECT_EQ(pmt.PMTEntryCount(), 0) << what;
+    };
+
+    // ES_info_length pointing into the CRC.
+    Bytes s1 = PmtSection(1, 0, 0x101, {}, {{2, 0x101, LanguageDescriptor("deu")}});
+    s1[12 + 4] = 0x20;
+    expectError(s1, "ES_info_length");
+
+    // program_info_length beyond the section.
+    Bytes s2 = PmtSection(1, 0, 0x101, {}, {{2, 0x101, {}}});
+    s2[10] = 0xF0;
+    s2[11] = 0x40;
+    expectError(s2, "program_info_length");
+
+    // A descriptor longer than its ES info.
+    Bytes s3 = PmtSection(1, 0, 0x101, {}, {{2, 0x101, LanguageDescriptor("deu")}});
+    s3[12 + 5 + 1] = 30;
+    expectError(s3, "descriptor length");
+
+    // An entry header cut by the CRC.
+    Bytes s4 = PmtSection(1, 0, 0x101, {}, {});
+    s4.insert(s4.end() - 4, {0x02, 0xE1});
+    s4[2] = static_cast<uint8_t>(s4[2] + 2);
+    expectError(s4, "entry header");
+    EXPECT_EQ(ev.received, 0);
+
+    // A broken CRC.
+    auto bad = SectionPackets(0x100, PmtSection(1, 0, 0x101, {}, {{2, 0x101, {}}}, true));
+    pmt.ProcessPacket(bad[0], 0);
+    EXPECT_EQ(ev.errors, 5);
+}
+
+TEST(TSPmtReader, OverlongSectionIsDroppedAndTheNextOneTaken) {
+    TTSPmtReader pmt(nullptr);
+    PmtEvents ev;
+    ev.Attach(pmt);
+    std::vector<PmtStream> many;
+    for (int i = 0; i < 100; ++i) many.push_back({4, 0x200 + i, Concat({LanguageDescriptor("deu"), LanguageDescriptor("eng"), LanguageDescriptor("fra")})});
+    const Bytes huge = PmtSection(1, 0, 0x200, {}, many);
+    ASSERT_GT(huge.size(), 2048u);
+    for (const auto& p : SectionPackets(0x100, huge)) pmt.ProcessPacket(p, 0);
+    EXPECT_EQ(ev.received, 0);
+    for (const auto& p : SectionPackets(0x100, PmtSection(1, 0, 0x200, {}, {{2, 0x200, {}}}))) pmt.ProcessPacket(p, 0);
+    EXPECT_EQ(ev.received, 1);
+    EXPECT_EQ(pmt.PMTEntryCount(), 1);
+}
+
+TEST(TSPmtReader, BuildPacketsRoundTripOverSeveralPackets) {
+    std::vector<PmtStream> streams;
+    for (int i = 0; i < 40; ++i) streams.push_back({4, 0x300 + i, LanguageDescriptor("deu")});
+    TTSPmtReader pmt(nullptr);
+    for (const auto& p : SectionPackets(0x100, PmtSection(9, 3, 0x300, Descriptor(0x09, {1, 2}), streams)))
+        pmt.ProcessPacket(p, 0);
+    ASSERT_EQ(pmt.PMTEntryCount(), 40);
+    const int sectionBytes = pmt.Size() - 5;
+    ASSERT_TRUE(pmt.BuildPmtPackets());
+    EXPECT_EQ(pmt.SectionLength(), sectionBytes - 3);
+    const int expected = 1 + (sectionBytes + 5 - 188 + 183) / 184;
+    ASSERT_EQ(pmt.OutputPacketCount(), expected);
+    EXPECT_TRUE(pmt.OutputPacket(0).Data[1] & 0x40);
+    for (int k = 1; k < pmt.OutputPacketCount(); ++k) {
+        EXPECT_FALSE(pmt.OutputPacket(k).Data[1] & 0x40);
+        EXPECT_EQ(pmt.OutputPacket(k).Data[2], 0x00);
+    }
+
+    TTSPmtReader back(nullptr);
+    PmtEvents ev;
+    ev.Attach(back);
+    for (int k = 0; k < pmt.OutputPacketCount(); ++k) back.ProcessPacket(pmt.OutputPacket(k), k);
+    ASSERT_EQ(ev.received, 1);
+    EXPECT_EQ(back.ProgramNumber(), 9);
+    EXPECT_EQ(back.VersionNumber(), 3);
+    EXPECT_EQ(back.PMTEntryCount(), 40);
+    EXPECT_EQ(back.Entry(39).PID, 0x300 + 39);
+    EXPECT_EQ(back.Entry(39).Language, "deu");
+    EXPECT_EQ(back.Description()->DescriptionLength(), 4);
+    EXPECT_EQ(back.CRC32(), pmt.CRC32());
+
+    // Too many entries for eight packets.
+    for (int i = 0; i < 150; ++i) {
+        TPmtEntry e;
+        e.PID = 0x1000 + i;
+        e.StreamType = 4;
+        e.EsInfoLength = 6;
+        pmt.AddEntry(e);
+    }
+    EXPECT_FALSE(pmt.BuildPmtPackets());
+    EXPECT_EQ(pmt.OutputPacketCount(), 0);
+}
+
+TEST(TSPmtReader, BuildFromStreamsWithDefaultDescriptors) {
+    TTSPmtReader pmt(nullptr);
+    PmtEvents ev;
+    ev.Attach(pmt);
+    TPmtStreams st;
+    st.PmtPid = 0x100;
+    st.PcrPid = 0x101;
+    st.Pairs[0] = {0x101, 27};
+    st.Pairs[1] = {0x102, 55}; // unknown: left out
+    st.Pairs[5] = {0x103, TTSPmtReader::TELETEXT_TYPE};
+    pmt.BuildPmtFromStreams(st);
+    EXPECT_EQ(ev.received, 0); // building fires nothing
+    ASSERT_EQ(pmt.PMTEntryCount(), 2);
+    EXPECT_EQ(pmt.PID(), 0x100);
+    EXPECT_EQ(pmt.Entry(0).StreamType, 27);
+    EXPECT_EQ(pmt.Entry(0).Language, "eng");
+    EXPECT_EQ(pmt.Entry(1).StreamType, 6);
+    EXPECT_TRUE(pmt.Entry(1).Teletext);
+    EXPECT_EQ(pmt.Entry(1).Language, "ger");
+    EXPECT_EQ(pmt.SectionBuffer()[3], 0x12);
+    EXPECT_EQ(pmt.ProgramNumber(), 1);
+    EXPECT_EQ(TTSPmtReader::DefaultEsDescriptors(3), "UNKNOWN");
+}
+
+TEST(TSPmtReader, SetEntryLanguageWritesOnlyLanguageFields) {
+    const Bytes component = Descriptor(0x50, {0x02, 0x03, 0x07, 'e', 'n', 'g', 'x'});
+    TTSPmtReader pmt(nullptr);
+    for (const auto& p : SectionPackets(
+             0x100, PmtSection(1, 0, 0x101, {},
+                               {{4, 0x101, Concat({LanguageDescriptor("eng"), component})},
+                                {6, 0x102, Descriptor(0x56, {'e', 'n', 'g', 0x09, 0x00})}})))
+        pmt.ProcessPacket(p, 0);
+    ASSERT_EQ(pmt.PMTEntryCount(), 2);
+    EXPECT_TRUE(pmt.SetEntryLanguage(0x101, "deu"));
+    const TPmtEntry& e = pmt.Entry(0);
+    EXPECT_EQ(e.Language, "deu");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(e.EsInfo + 2), 3), "deu");
+    EXPECT_EQ(e.EsInfo[5], 0); // audio type kept
+    // stream_content, component_type and component_tag stay; the code changes.
+    const uint8_t* c = e.EsInfo + 6 + 2;
+    EXPECT_EQ(c[0], 0x02);
+    EXPECT_EQ(c[1], 0x03);
+    EXPECT_EQ(c[2], 0x07);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(c + 3), 3), "deu");
+    EXPECT_EQ(c[6], 'x');
+    EXPECT_TRUE(pmt.SetEntryLanguage(0x102, "fra"));
+    EXPECT_EQ(pmt.Entry(1).EsInfo[5], 0x09);
+    EXPECT_FALSE(pmt.SetEntryLanguage(0x1FF, "fra"));
+
+    // The rebuilt table carries the new languages.
+    ASSERT_TRUE(pmt.BuildPmtPackets());
+    TTSPmtReader back(nullptr);
+    back.ProcessPacket(pmt.OutputPacket(0), 0);
+    EXPECT_EQ(back.Entry(0).Language, "deux"); // the component descriptor came last
+    EXPECT_EQ(back.Entry(1).Language, "fra");
+}
+
+TEST(TSPmtReader, EntryTableEditing) {
+    TTSPmtReader pmt(nullptr);
+    TPmtEntry e;
+    e.PID = 0x101;
+    EXPECT_EQ(pmt.AddEntry(e), 0);
+    EXPECT_EQ(pmt.AddEntry(e), -1);
+    e.PID = 0x102;
+    EXPECT_EQ(pmt.AddEntry(e), 1);
+    e.PID = 0x103;
+    EXPECT_EQ(pmt.AddEntry(e), 2);
+    pmt.DeleteEntry(0);
+    pmt.DeleteEntry(7);
+    EXPECT_EQ(pmt.PMTEntryCount(), 2);
+    EXPECT_EQ(pmt.Entry(0).PID, 0x102);
+    EXPECT_TRUE(pmt.SetEntryStreamType(0x103, 27));
+    EXPECT_TRUE(pmt.Entry(1).IsVideo);
+    EXPECT_EQ(pmt.Entry(1).Description, TTSPmtReader::StreamTypeDescription(27));
+    EXPECT_FALSE(pmt.SetEntryStreamType(0x999, 2));
+}
+
+TEST(TSPmtReader, DumpTextLines) {
+    TTSPmtReader pmt(nullptr);
+    pmt.SetPID(0x100);
+    for (const auto& p : SectionPackets(0x100, PmtSection(0x2A, 1, 0x101, {}, {{6, 0x102, Descriptor(0x6A, {0x41})}})))
+        pmt.ProcessPacket(p, 0x10);
+    const std::string t = pmt.PmtDumpText();
+    EXPECT_EQ(t.substr(0, 38), "Packet                   : $00000010\r\n");
+    EXPECT_NE(t.find("PID                      : $0100\r\n"), std::string::npos);
+    EXPECT_NE(t.find("Program Number           : $002A\r\n"), std::string::npos);
+    EXPECT_NE(t.find("PCR PID                  : $0101\r\n\r\nProgram Info Length      : 0\r\n"), std::string::npos);
+    EXPECT_NE(t.find("  ES Info        : $6A, $01, $41\r\n  ES Info Text   : j_A\r\n"), std::string::npos);
+    EXPECT_NE(t.find(" = $"), std::string::npos);
+}
