@@ -129,6 +129,11 @@ bool ReadBoolSetting(const std::string& name, bool def) {
     return v.integer != 0;
 }
 
+int32_t ReadIntSetting(const std::string& name, int32_t def) {
+    TSettingValue v = SettingsBackend().Read(kSettingsKey, name);
+    return v.kind == skInteger ? v.integer : def;
+}
+
 bool LanguageIsGerman() { return RegReadString(kSettingsKey, "Language") == "GER"; }
 
 void WriteDefaultSettings() {

@@ -63,6 +63,8 @@ bool RegDeleteValue(const std::string& key, const std::string& name);
 // Convenience for the settings whose default is on: the value when it is
 // present with the right type, else def.
 bool ReadBoolSetting(const std::string& name, bool def);
+// The same for numbers on the settings key.
+int32_t ReadIntSetting(const std::string& name, int32_t def);
 
 // "GER" selects German for the main window and its messages; anything else
 // (also no value) English.
