@@ -1,0 +1,221 @@
+// The packet writer: ring hand-over to the write thread, deletion and bit
+// patches of queued packets, continuity repair, the unbuffered mode, and
+// that a failed write is reported rather than swallowed.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "base/Sync.h"
+#include "tests/support/TsBuilder.h"
+#include "ts/TSPacketWriter.h"
+
+using namespace tw;
+using namespace tw::test;
+
+namespace {
+
+TTSPacketBuffer Packet(int pid, int cc, int afc = 1, uint8_t fill = 0) {
+    TsPacketOptions o;
+    o.pid = pid;
+    o.cc = cc;
+    o.afc = afc;
+    if (afc == 2) o.adaptation = true;
+    else o.payload.assign(184, fill);
+    Bytes b = MakePacket(o);
+    TTSPacketBuffer buf;
+    buf.Length = 188;
+    std::memcpy(buf.Data, b.data(), 188);
+    return buf;
+}
+
+struct Written {
+    std::vector<std::pair<int, int>> blocks;
+    void Attach(TTSPacketWriter& w) {
+        w.OnAfterBufferWritten = [this](TObject* sender, int written, int deleted) {
+            EXPECT_TRUE(IsMainThread());
+            EXPECT_NE(dynamic_cast<TWriteThread*>(sender), nullptr);
+            blocks.emplace_back(written, deleted);
+        };
+    }
+};
+
+} // namespace
+
+TEST(TSPacketWriter, RingHandsOverAThirdWhenFull) {
+    TempFile f;
+    TTSPacketWriter w(nullptr);
+    Written wr;
+    wr.Attach(w);
+    w.SetPacketBufferSize(300);
+    w.SetFileName(f.Name());
+    w.SetActive(true);
+    ASSERT_TRUE(w.Active());
+    for (int i = 0; i < 299; ++i) ASSERT_TRUE(w.QueuePacket(Packet(0x100, i & 15, 1, static_cast<uint8_t>(i)), i));
+    EXPECT_EQ(w.QueuedCount(), 299);
+    EXPECT_TRUE(w.QueuePacket(Packet(0x100, 299 & 15, 1, 43), 299));
+    EXPECT_EQ(w.QueuedCount(), 200);
+    ASSERT_TRUE(WaitServicing([&] { return wr.blocks.size() == 1; }, 5000));
+    EXPECT_EQ(wr.blocks[0], std::make_pair(100, 0));
+    EXPECT_EQ(w.PacketCount(), 100);
+    EXPECT_EQ(w.PacketIndex(), 100);
+    // Deactivation writes the rest.
+    w.SetActive(false);
+    EXPECT_FALSE(w.Active());
+    Bytes out = f.Read();
+    ASSERT_EQ(out.size(), 300u * 188);
+    for (int i = 0; i < 300; ++i) ASSERT_EQ(out[static_cast<size_t>(i) * 188 + 4], i == 299 ? 43 : (i & 0xFF)) << i;
+    EXPECT_EQ(wr.blocks.back(), std::make_pair(200, 0));
+}
+
+TEST(TSPacketWriter, DeletedAndPatchedQueuedPackets) {
+    TempFile f;
+    TTSPacketWriter w(nullptr);
+    Written wr;
+    wr.Attach(w);
+    w.SetPacketBufferSize(30);
+    w.SetFileName(f.Name());
+    w.SetActive(true);
+    for (int i = 0; i < 10; ++i) w.QueuePacket(Packet(0x100, i), 1000 + i);
+    EXPECT_TRUE(w.DeleteQueuedPacket(1003));
+    EXPECT_FALSE(w.DeleteQueuedPacket(5));
+    const int slot = w.FindQueuedPacket(1005);
+    ASSERT_GE(slot, 0);
+    EXPECT_EQ(w.QueuedPacketByte(slot, 1), 0x01);
+    EXPECT_TRUE(w.SetQueuedPacketBit(slot, 13, true)); // 0x04 of byte 1
+    EXPECT_EQ(w.QueuedPacketByte(slot, 1), 0x05);
+    EXPECT_TRUE(w.SetQueuedPacketBit(slot, 15, false)); // 0x01 of byte 1
+    EXPECT_EQ(w.QueuedPacketByte(slot, 1), 0x04);
+    EXPECT_FALSE(w.SetQueuedPacketBit(99, 0, true));
+    EXPECT_EQ(w.QueuedPacketByte(99, 0), 0);
+    EXPECT_TRUE(w.Flush());
+    EXPECT_EQ(wr.blocks.back(), std::make_pair(9, 1));
+    EXPECT_EQ(w.PacketCount(), 9);
+    EXPECT_EQ(w.FindQueuedPacket(1005), -1);
+    EXPECT_TRUE(w.Close());
+    Bytes out = f.Read();
+    ASSERT_EQ(out.size(), 9u * 188);
+    EXPECT_EQ(out[3 * 188 + 3] & 15, 4); // packet 1003 is gone
+    EXPECT_EQ(out[4 * 188 + 1], 0x04);   // the patched PID bits
+}
+
+TEST(TSPacketWriter, ContinuityRepairReportsOncePerRun) {
+    TempFile f;
+    TTSPacketWriter w(nullptr);
+    w.SetPacketBufferSize(30);
+    w.SetAutoContinuityCounter(true);
+    std::vector<std::vector<int64_t>> events;
+    w.OnContinuityCounterCorrected = [&](TObject*, int pid, int64_t no, int corrected, int old) {
+        events.push_back({pid, no, corrected, old});
+    };
+    w.SetFileName(f.Name());
+    w.SetActive(true);
+    int n = 0;
+    for (int cc : {3, 4, 9, 10, 11}) w.QueuePacket(Packet(0x100, cc), n++);
+    w.QueuePacket(Packet(0x200, 7), n++);
+    w.QueuePacket(Packet(0x200, 8, 2), n++); // adaptation only keeps the counter
+    w.QueuePacket(Packet(0x200, 8), n++);
+    w.Close();
+    Bytes out = f.Read();
+    ASSERT_EQ(out.size(), 8u * 188);
+    std::vector<int> ccs;
+    for (int i = 0; i < 8; ++i) ccs.push_back(out[static_cast<size_t>(i) * 188 + 3] & 15);
+    EXPECT_EQ(ccs, (std::vector<int>{3, 4, 5, 6, 7, 7, 7, 8}));
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0], (std::vector<int64_t>{0x100, 2, 5, 9}));
+    EXPECT_EQ(events[1], (std::vector<int64_t>{0x200, 6, 7, 8}));
+}
+
+TEST(TSPacketWriter, RefusesWrongLengthsAndInactiveUse) {
+    TempFile f;
+    TTSPacketWriter w(nullptr);
+    TTSPacketBuffer p = Packet(0x100, 0);
+    EXPECT_FALSE(w.QueuePacket(p, 0));
+    EXPECT_FALSE(w.Flush());
+    w.SetPacketBufferSize(10);
+    w.SetFileName(f.Name());
+    w.SetActive(true);
+    p.Length = 187;
+    EXPECT_FALSE(w.QueuePacket(p, 0));
+    EXPECT_EQ(w.QueuedCount(), 0);
+    w.SetPacketBufferSize(20); // ignored while active
+    EXPECT_EQ(w.PacketBufferSize(), 10);
+}
+
+TEST(TSPacketWriter, OutputIsCreatedEmpty) {
+    TempFile f;
+    f.Write(Bytes(188 * 50, 0xAA));
+    for (int ring : {0, 12}) {
+        TTSPacketWriter w(nullptr);
+        w.SetPacketBufferSize(ring);
+        w.SetFileName(f.Name());
+        w.SetActive(true);
+        ASSERT_TRUE(w.Active());
+        EXPECT_EQ(w.PacketCount(), 0);
+        for (int i = 0; i < 3; ++i) EXPECT_TRUE(w.QueuePacket(Packet(0x100, i), i));
+        EXPECT_TRUE(w.Close());
+        EXPECT_EQ(f.Read().size(), 3u * 188) << ring;
+    }
+}
+
+TEST(TSPacketWriter, UnbufferedWritesAtOnce) {
+    TempFile f;
+    TTSPacketWriter w(nullptr);
+    w.SetFileName(f.Name());
+    w.SetActive(true);
+    ASSERT_TRUE(w.Active());
+    EXPECT_TRUE(w.QueuePacket(Packet(0x100, 0), 0));
+    EXPECT_TRUE(w.QueuePacket(Packet(0x100, 1), 1));
+    EXPECT_EQ(w.PacketCount(), 2);
+    EXPECT_EQ(w.PacketIndex(), 2);
+    EXPECT_EQ(f.Read().size(), 2u * 188);
+    // Rewriting from an earlier position.
+    w.SetPacketIndex(0);
+    EXPECT_EQ(w.PacketIndex(), 0);
+    EXPECT_TRUE(w.QueuePacket(Packet(0x300, 5), 2));
+    w.SetActive(false);
+    Bytes out = f.Read();
+    EXPECT_EQ(out.size(), 2u * 188);
+    EXPECT_EQ(out[2], 0x00);
+    EXPECT_EQ(out[1], 0x03);
+}
+
+TEST(TSPacketWriter, UncreatableOutputLeavesTheWriterInactive) {
+    for (int ring : {0, 9}) {
+        TTSPacketWriter w(nullptr);
+        w.SetPacketBufferSize(ring);
+        w.SetFileName("/nonexistent-dir/out.ts");
+        w.SetActive(true);
+        EXPECT_FALSE(w.Active()) << ring;
+    }
+}
+
+TEST(TSPacketWriter, PidAndCcHelpers) {
+    TTSPacketBuffer p = Packet(0x100, 3);
+    p.Data[1] |= 0x40;
+    EXPECT_TRUE(TTSPacketWriter::SetPacketPID(p, 0x1ABC));
+    EXPECT_EQ(p.Data[1], 0x40 | 0x1A);
+    EXPECT_EQ(p.Data[2], 0xBC);
+    EXPECT_TRUE(TTSPacketWriter::SetPacketCC(p, 0x1F));
+    EXPECT_EQ(p.Data[3], 0x1F);
+}
+
+#ifdef __linux__
+// A full disk: /dev/full accepts the open and fails every write. The failure
+// must come back from Flush and Close, never end in a reported success.
+TEST(TSPacketWriter, WriteErrorIsReported) {
+    for (int ring : {0, 9}) {
+        TTSPacketWriter w(nullptr);
+        w.SetPacketBufferSize(ring);
+        w.SetFileName("/dev/full");
+        w.SetActive(true);
+        ASSERT_TRUE(w.Active()) << ring;
+        for (int i = 0; i < 20; ++i) w.QueuePacket(Packet(0x100, i & 15), i);
+        EXPECT_FALSE(w.Flush()) << ring;
+        EXPECT_FALSE(w.LastWriteError().empty()) << ring;
+        EXPECT_FALSE(w.QueuePacket(Packet(0x100, 0), 99)) << ring;
+        EXPECT_FALSE(w.Close()) << ring;
+        EXPECT_FALSE(w.Active());
+    }
+}
+#endif
