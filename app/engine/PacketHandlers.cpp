@@ -6,6 +6,7 @@
 #include "base/SysUtils.h"
 #include "ts/TSPacketReader.h"
 #include "ts/TSPacketWriter.h"
+#include "ts/TSPmtReader.h"
 
 #include <cstdlib>
 
@@ -106,7 +107,8 @@ void TPacketHandlers::Resync(int64_t packetNo, int offset)
 
 void TPacketHandlers::Discontinuity(int64_t packetNo, int pid, int currentCC, int lastCC)
 {
-    if (!pass_.State.InRange() || pid == 0)
+    // Null packets carry no continuity: their counter means nothing.
+    if (!pass_.State.InRange() || pid == 0 || pid == 0x1FFF)
         return;
     pass_.Log("TS  WARNING: For PID " + IntToHex(pid, 4) + " $" + IntToHex(packetNo, 8) + ": Paket discontinuity " +
               IntToStr(lastCC) + "," + IntToStr(currentCC));
@@ -122,8 +124,12 @@ void TPacketHandlers::NewPacket()
     if ((afc != afc_adaptation_field_only && afc != afc_adaptation_field_followed_by_payload) ||
         !h->AdaptationField()->PCRFlag())
         return;
-    TCleaningPass::TRunState& s = pass_.State;
+    // Only the program's own clock: another program's PCR PID runs on a
+    // clock of its own, and comparing the two would "correct" good PCRs.
     const int pid = h->PID();
+    if (pid != en.RebuildPmt->PcrPid())
+        return;
+    TCleaningPass::TRunState& s = pass_.State;
     const int64_t n = r->PacketIndex();
     int64_t p = h->AdaptationField()->PCR()->PCR();
 

@@ -48,11 +48,32 @@ int64_t RoundedQuotient(int64_t num, int64_t den)
 
 int64_t CleaningStartTime(int64_t firstPts, int64_t firstDts, int64_t firstPcr90)
 {
-    int64_t start = firstPts;
-    if (firstDts > 0 && firstDts < start)
-        start = firstDts;
-    if (firstPcr90 < start)
-        start = firstPcr90;
+    if (firstPcr90 < 0) {
+        int64_t start = firstPts;
+        if (firstDts > 0 && firstDts < start)
+            start = firstDts;
+        return start;
+    }
+    // The stamps are compared on the circle of the 33-bit clock around the
+    // first PCR: when the recording begins just before the wrap, its first
+    // PTS may already have wrapped to a small value although it lies after
+    // the first PCR. A plain signed minimum would then take that PTS as the
+    // start and shift the PCR to just below the modulus, so the output would
+    // wrap at once.
+    auto rel = [firstPcr90](int64_t v) {
+        int64_t d = (v - firstPcr90) % kPtsWrap;
+        if (d < 0)
+            d += kPtsWrap;
+        return d >= kPtsWrap / 2 ? d - kPtsWrap : d;
+    };
+    int64_t earliest = 0;
+    if (firstPts >= 0 && rel(firstPts) < earliest)
+        earliest = rel(firstPts);
+    if (firstDts > 0 && rel(firstDts) < earliest)
+        earliest = rel(firstDts);
+    int64_t start = firstPcr90 + earliest;
+    if (start < 0)
+        start += kPtsWrap;
     return start;
 }
 

@@ -338,7 +338,7 @@ inline Bytes Damaged(const Bytes& in188, const Damage& d)
         }
     };
     garbage(d.LeadingGarbage);
-    int psiSeen = 0;
+    std::map<int, int> psiSeen; // per PID: every other table packet is lost
     for (size_t i = 0; i < n; ++i) {
         Bytes p(in188.begin() + static_cast<long>(i * 188), in188.begin() + static_cast<long>(i * 188 + 188));
         if (d.MidGarbage && i == d.MidGarbageAtPacket)
@@ -346,7 +346,7 @@ inline Bytes Damaged(const Bytes& in188, const Damage& d)
         if (lost.count(i))
             continue;
         const int pid = Pid(p.data());
-        if (d.DropPsi && (pid == 0 || (p[1] & 0x40 && p[4] == 0 && p[5] == 2)) && (psiSeen++ % 2 == 1))
+        if (d.DropPsi && (pid == 0 || (p[1] & 0x40 && p[4] == 0 && p[5] == 2)) && (psiSeen[pid]++ % 2 == 1))
             continue;
         if (bits.count(i))
             p[100] ^= 0x10;

@@ -84,6 +84,23 @@ TEST(TimeStampArithmetic, OffsetMovesEarliestStampTo300)
     // DTS of 0 or below is not a candidate; a lower PCR still wins.
     EXPECT_EQ(CleaningStartTime(500, 0, 600), 500);
     EXPECT_EQ(CleaningStartTime(500, 400, 600), 400);
+    EXPECT_EQ(CleaningStartTime(500, 400, 300), 300);
+    // Without PCR the plain minimum of PTS and DTS.
+    EXPECT_EQ(CleaningStartTime(500, 400, -1), 400);
+}
+
+TEST(TimeStampArithmetic, StartJustBeforeTheWrapTakesThePcr)
+{
+    // First PCR 0.16 s before the wrap, first PTS/DTS already past it: the
+    // PCR is the earliest stamp, and everything counts on from 300.
+    const int64_t pcr = kPtsWrap - 14192, pts = 52408, dts = 48808;
+    const int64_t start = CleaningStartTime(pts, dts, pcr);
+    EXPECT_EQ(start, pcr);
+    const int64_t off = TimerOffsetFor(start);
+    EXPECT_EQ(ShiftPts(pcr, off), 300);
+    EXPECT_EQ(ShiftPts(dts, off), 300 + 14192 + 48808 - 1);
+    // A DTS slightly before a PCR that lies just after the wrap wins.
+    EXPECT_EQ(CleaningStartTime(1000, kPtsWrap - 500, 200), kPtsWrap - 500);
 }
 
 TEST(TimeStampArithmetic, StampsAcrossTheWrapCountOn)

@@ -14,4 +14,12 @@ $FF -f lavfi -i testsrc=size=176x144:rate=25 -f lavfi -i sine=frequency=440:samp
     -color_range pc -x264-params fullrange=on -c:a mp2 -b:a 96k \
     -mpegts_service_id 0x55 -mpegts_pmt_start_pid 0x0100 -mpegts_start_pid 0x0200 \
     h264_fullrange.ts
+
+# H.264 with AC-3 at a broadcast-like constant mux rate (null packets fill
+# up), so PCRs follow each other at DVB-like packet distances.
+$FF -f lavfi -i testsrc=size=352x288:rate=25 -f lavfi -i sine=frequency=440:sample_rate=48000 -t 3 \
+    -map 0:v -map 1:a $EXACT -c:v libx264 -preset ultrafast -b:v 600k -g 25 -pix_fmt yuv420p \
+    -c:a ac3 -b:a 128k -metadata:s:a:0 language=deu -muxrate 1500k \
+    -mpegts_service_id 0x77 -mpegts_pmt_start_pid 0x0100 -mpegts_start_pid 0x0200 \
+    h264_ac3_cbr.ts
 ls -l *.ts
