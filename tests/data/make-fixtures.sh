@@ -43,7 +43,7 @@ $FF $VIDEO $AUDIO $AUDIO2 -t 1 -map 0:v -map 1:a -map 2:a $EXACT \
 # Time stamps that cross the 33-bit wrap (2^33 / 90 kHz = 95443.7 s).
 $FF $VIDEO $AUDIO -t 2 -map 0:v -map 1:a $EXACT \
     -c:v mpeg2video -b:v 300k -g 12 -c:a mp2 -b:a 96k \
-    -output_ts_offset 95442.9 -mpegts_service_id 9 \
+    -output_ts_offset 95441.5 -mpegts_service_id 9 \
     pts_wrap.ts
 
 for f in mpeg2_mp2.ts h264_ac3.ts m2ts_192.m2ts two_programs.ts pts_wrap.ts; do
