@@ -38,8 +38,10 @@ template <class T> T* Make(TComponent* owner, const char* name) {
 
 } // namespace
 
-TAnalysisEngine::TAnalysisEngine(IAnalysisHost* host)
-    : TComponent(nullptr), host_(host), tables_(std::make_unique<TAnalysisTables>()) {
+TAnalysisEngine::TAnalysisEngine(IAnalysisHost* host) : TAnalysisEngine(nullptr, host) {}
+
+TAnalysisEngine::TAnalysisEngine(TComponent* owner, IAnalysisHost* host)
+    : TComponent(owner), host_(host), tables_(std::make_unique<TAnalysisTables>()) {
     CreateComponents();
     BindAnalysisHandlers();
 }

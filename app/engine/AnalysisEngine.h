@@ -46,6 +46,9 @@ public:
     // its constructor (as a loaded layout would), so it has no owner: hold it
     // in a unique_ptr, never make it part of another component's LoadTree.
     explicit TAnalysisEngine(IAnalysisHost* host);
+    // With an owner that destroys it. The owner must not run LoadTree after
+    // this (the components would register a second time).
+    TAnalysisEngine(TComponent* owner, IAnalysisHost* host);
     ~TAnalysisEngine() override;
 
     IAnalysisHost& Host() { return *host_; }

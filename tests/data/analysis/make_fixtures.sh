@@ -44,3 +44,12 @@ for f in *.ts *.m2ts; do
   ffprobe -v error -show_entries packet=stream_index,pts,dts -of csv=p=0 "$f" > "${f%.*}.packets.csv"
   python3 expect_from_ffprobe.py "${f%.*}"
 done
+
+# ffprobe's view of the stream library's fixtures (tests/data), for the same
+# comparison; their recordings stay where they are.
+for f in ../*.ts ../*.m2ts; do
+  n="lib_$(basename "${f%.*}")"
+  ffprobe -v error -show_programs -show_streams -show_format -of json "$f" > "$n.json"
+  ffprobe -v error -show_entries packet=stream_index,pts,dts -of csv=p=0 "$f" > "$n.packets.csv"
+  python3 expect_from_ffprobe.py "$n"
+done
