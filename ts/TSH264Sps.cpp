@@ -15,7 +15,9 @@ public:
     int64_t Position() const { return pos_; }
     int64_t AbsoluteBit() const { return startBit_ + pos_; }
     bool Overrun() const { return overrun_; }
-    void MarkBad() { overrun_ = true; }
+    // A value outside the syntax: the set is bad, but reading goes on.
+    void MarkBad() { bad_ = true; }
+    bool Bad() const { return bad_ || overrun_; }
 
     uint32_t Bit() {
         const int64_t b = startBit_ + pos_;
@@ -38,7 +40,7 @@ public:
         while (Bit() == 0) {
             if (overrun_) return 0;
             if (++k > 31) {
-                overrun_ = true;
+                bad_ = true;
                 return 0;
             }
         }
@@ -57,6 +59,7 @@ private:
     int64_t startBit_;
     int64_t pos_ = 0;
     bool overrun_ = false;
+    bool bad_ = false;
 };
 
 void SkipScalingList(TBitReader& r, int size) {
@@ -251,7 +254,7 @@ void ParseH264Sps(const uint8_t* copy, int length, int startCodeLength, TH264Seq
         s.low_delay_hrd_flag = false;
         s.pic_struct_present_flag = false;
     }
-    if (r.Overrun()) s.Bad = true;
+    if (r.Bad()) s.Bad = true;
 }
 
 std::string SpsDumpText(const TH264SequenceParameterSet& s) {

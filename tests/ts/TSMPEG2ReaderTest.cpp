@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/EsBuilder.h"
+#include "ts/TSMPEG2Reader.h"
+#include "ts/TSPesReader.h"
+
+using namespace tw;
+using namespace tw::test;
+
+namespace {
+
+struct Mpeg2Rig {
+    TComponent owner{nullptr};
+    TTSMPEG2Reader* m = new TTSMPEG2Reader(&owner);
+    std::unique_ptr<TPesCollection> block = std::make_unique<TPesCollection>();
+    std::vector<std::string> units;
+
+    Mpeg2Rig() {
+        m->SetActive(true);
+        m->OnNewSequence = [this](TObject*, int no, int size, const std::string& name) {
+            units.push_back(name + ":" + std::to_string(size));
+            EXPECT_EQ(name, TTSMPEG2Reader::Mpeg2StartCodeName(no));
+        };
+    }
+    // Hands one PES packet (a 14-byte header, then the elementary bytes).
+    void Pes(const Bytes& es, int64_t packetIndex = 0) {
+        const Bytes p = MakePes(0xE0, es, 1000, -1, 0);
+        std::copy(p.begin(), p.end(), block->Bytes);
+        block->Count = static_cast<int32_t>(p.size());
+        m->ProcessPES(block.get(), 14, static_cast<int>(es.size()), 1000, packetIndex);
+    }
+};
+
+Bytes Picture(int slices = 2) {
+    Bytes b = Mpeg2PictureHeader();
+    for (int s = 1; s <= slices; ++s) b = Concat({b, Mpeg2Slice(s, 30)});
+    return b;
+}
+
+} // namespace
+
+TEST(Mpeg2Reader, WaitsForAPictureThenReadsSequenceHeaderAndExtension) {
+    Mpeg2Rig r;
+    // Data before any picture start code is only counted.
+    r.Pes(Repeat(0x11, 50));
+    EXPECT_FALSE(r.m->Synched());
+    EXPECT_EQ(r.m->BytesBeforeSyncMark(), 49);
+    EXPECT_TRUE(r.units.empty());
+
+    const Bytes seq = Mpeg2SequenceHeader(720, 576, 2, 3);
+    const Bytes ext = Mpeg2SequenceExtension(0x48, false);
+    r.Pes(Concat({seq, ext, Picture(2)}));
+    EXPECT_TRUE(r.m->Synched());
+    EXPECT_EQ(r.m->BytesBeforeSyncMark(), 49 + static_cast<int>(seq.size() + ext.size()));
+    // The sequence header in front of the picture is still parsed: the whole payload is kept.
+    ASSERT_GE(r.units.size(), 3u);
+    EXPECT_EQ(r.units[0], "sequence_header_code:" + std::to_string(seq.size()));
+    EXPECT_EQ(r.units[1], "extension_start_code:" + std::to_string(ext.size()));
+    EXPECT_EQ(r.units[2], "picture_start_code:" + std::to_string(Mpeg2PictureHeader().size()));
+    const TTSMPEG2VideoInfo& v = *r.m->MPEG2VideoInfo();
+    EXPECT_EQ(v.Resolution_H(), 720);
+    EXPECT_EQ(v.Resolution_V(), 576);
+    EXPECT_EQ(v.AspectRatio(), "4/3");
+    EXPECT_DOUBLE_EQ(v.FramesPerSecond(), 25.0);
+    EXPECT_EQ(v.Profile(), 4);
+    EXPECT_EQ(v.Level(), 8);
+    EXPECT_TRUE(v.Interlaced());
+    EXPECT_EQ(r.m->ProfileLevelText(), "Main@Main");
+    EXPECT_EQ(r.m->BitRateValue(), 15000u);
+
+    // The last slice stays until the next start code arrives.
+    const size_t before = r.units.size();
+    r.Pes(Concat({Mpeg2SequenceHeader(1920, 1080, 3, 4), Picture(1)}));
+    EXPECT_EQ(r.units[before], "slice_start_code_02:34");
+    EXPECT_EQ(v.Resolution_H(), 1920);
+    EXPECT_EQ(v.AspectRatio(), "16/9");
+    EXPECT_NEAR(v.FramesPerSecond(), 29.97, 0.001);
+}
+
+TEST(Mpeg2Reader, UnitsAreCutAcrossPesBoundaries) {
+    Mpeg2Rig r;
+    const Bytes es = Concat({Picture(3), Mpeg2SequenceHeader(544, 576, 3, 3), Picture(1), Mpeg2PictureHeader()});
+    // Split the stream at every awkward place, including inside a start code.
+    for (size_t pos = 0; pos < es.size();) {
+        const size_t n = std::min<size_t>(5, es.size() - pos);
+        r.Pes(Bytes(es.begin() + static_cast<long>(pos), es.begin() + static_cast<long>(pos + n)));
+        pos += n;
+    }
+    std::vector<std::string> expected = {"picture_start_code:8",     "slice_start_code_01:34", "slice_start_code_02:34",
+                                         "slice_start_code_03:34",   "sequence_header_code:12", "picture_start_code:8",
+                                         "slice_start_code_01:34"};
+    EXPECT_EQ(r.units, expected);
+    EXPECT_EQ(r.m->MPEG2VideoInfo()->Resolution_H(), 544);
+}
+
+TEST(Mpeg2Reader, FewerThanEightBytesCutNothing) {
+    Mpeg2Rig r;
+    r.Pes({0, 0, 1, 0, 0, 0, 1});
+    EXPECT_TRUE(r.m->Synched());
+    EXPECT_TRUE(r.units.empty());
+    EXPECT_EQ(r.m->BufferedBytes(), 7);
+}
+
+TEST(Mpeg2Reader, OverflowDropsThePayloadAndReportsIt) {
+    Mpeg2Rig r;
+    int64_t at = -1;
+    int size = 0, max = 0;
+    r.m->OnMpeg2BufferOverflowError = [&](TObject*, int64_t idx, int s, int m) {
+        at = idx;
+        size = s;
+        max = m;
+    };
+    // One picture start and then no further start code: the unit grows.
+    r.Pes(Concat({Mpeg2PictureHeader(), Repeat(0x55, 1500000)}), 1);
+    EXPECT_EQ(at, -1);
+    r.Pes(Repeat(0x55, 600000), 7);
+    EXPECT_EQ(at, 7);
+    EXPECT_EQ(max, kMpeg2BufferCapacity + 1);
+    EXPECT_EQ(size, r.m->BufferedBytes() + 600000);
+    EXPECT_LE(r.m->BufferedBytes(), kMpeg2BufferCapacity);
+}
+
+TEST(Mpeg2Reader, ActiveResetsTheSequenceButKeepsProfile) {
+    Mpeg2Rig r;
+    r.Pes(Concat({Mpeg2SequenceHeader(720, 576, 3, 3), Mpeg2SequenceExtension(0x48, true), Picture(1), Picture(1)}));
+    ASSERT_EQ(r.m->MPEG2VideoInfo()->Resolution_H(), 720);
+    EXPECT_FALSE(r.m->MPEG2VideoInfo()->Interlaced());
+    r.m->SetActive(false);
+    EXPECT_FALSE(r.m->Synched());
+    EXPECT_EQ(r.m->MPEG2VideoInfo()->Resolution_H(), 0);
+    EXPECT_EQ(r.m->MPEG2VideoInfo()->AspectRatio(), "");
+    EXPECT_EQ(r.m->MPEG2VideoInfo()->FramesPerSecond(), 0);
+    EXPECT_EQ(r.m->MPEG2VideoInfo()->Profile(), 4);
+    EXPECT_EQ(r.m->BufferedBytes(), 0);
+}
+
+TEST(Mpeg2Reader, StartCodeNamesAndProfileTexts) {
+    EXPECT_EQ(TTSMPEG2Reader::Mpeg2StartCodeName(0x00), "picture_start_code");
+    EXPECT_EQ(TTSMPEG2Reader::Mpeg2StartCodeName(0x01), "slice_start_code_01");
+    EXPECT_EQ(TTSMPEG2Reader::Mpeg2StartCodeName(0xAF), "slice_start_code_AF");
+    EXPECT_EQ(TTSMPEG2Reader::Mpeg2StartCodeName(0xB0), "reserved");
+    EXPECT_EQ(TTSMPEG2Reader::Mpeg2StartCodeName(0xB6), "reserved");
+    EXPECT_EQ(TTSMPEG2Reader::Mpeg2StartCodeName(0xB2), "user_data_start_code");
+    EXPECT_EQ(TTSMPEG2Reader::Mpeg2StartCodeName(0xB4), "sequence_error_code");
+    EXPECT_EQ(TTSMPEG2Reader::Mpeg2StartCodeName(0xB7), "sequence_end_code");
+    EXPECT_EQ(TTSMPEG2Reader::Mpeg2StartCodeName(0xB8), "group_start_code");
+    EXPECT_EQ(TTSMPEG2Reader::Mpeg2StartCodeName(0xB9), "system_start_code_01");
+    EXPECT_EQ(TTSMPEG2Reader::Mpeg2StartCodeName(0xFF), "system_start_code_47");
+
+    const struct {
+        int pl;
+        const char* text;
+    } cases[] = {{0x14, "High@High"}, {0x46, "Main@High 1440"}, {0x5A, "Simple@Low"}, {0x38, "SNR Scalable@Main"},
+                 {0x26, "Spatially Scalable@High 1440"}, {0x64, "@High"}, {0x45, "Main@"}};
+    for (const auto& c : cases) {
+        Mpeg2Rig r;
+        r.Pes(Concat({Mpeg2SequenceExtension(c.pl, true), Picture(1), Picture(1)}));
+        EXPECT_EQ(r.m->ProfileLevelText(), c.text) << std::hex << c.pl;
+    }
+    Mpeg2Rig none;
+    EXPECT_EQ(none.m->ProfileLevelText(), "");
+}
+
+TEST(Mpeg2Reader, WiredThroughThePesReader) {
+    TComponent owner(nullptr);
+    auto* pes = new TTSPesReader(&owner);
+    auto* m = new TTSMPEG2Reader(&owner);
+    pes->SetPID(0x1FF);
+    m->SetTSPesReader(pes);
+    EXPECT_EQ(m->PID(), 0x1FF);
+    m->Loaded();
+    pes->SetActive(true);
+    m->SetActive(true);
+    TPesFeeder f;
+    f.Feed(*pes, MakePes(0xE0, Concat({Mpeg2SequenceHeader(704, 576, 3, 3), Picture(2)}), 1, -1, 0));
+    EXPECT_EQ(m->MPEG2VideoInfo()->Resolution_H(), 0); // not yet complete
+    f.Feed(*pes, MakePes(0xE0, Picture(1), 2, -1, 0));
+    EXPECT_EQ(m->MPEG2VideoInfo()->Resolution_H(), 704);
+}
