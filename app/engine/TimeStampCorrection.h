@@ -13,12 +13,14 @@
 
 namespace tw {
 
-// The shift uses 2^33 - 1 as its modulus (and that times 300 for 27 MHz
-// values): the offset itself is 2^33 - 1 - start + 300, so a stamp from the
-// start up to the wrap moves down and a stamp taken after the wrap moves up
-// by the same amount, and the output counts on without a wrap.
-constexpr int64_t kPtsModulus = 8589934591LL;       // 2^33 - 1
-constexpr int64_t kPcrModulus = 2576980377300LL;    // (2^33 - 1) * 300
+// The shift works modulo the clock's own wrap, 2^33 (and 2^33 x 300 for
+// 27 MHz values): the offset is 2^33 - start + 300, so a stamp from the start
+// up to the wrap moves down and a stamp taken after the wrap moves up by the
+// same amount, and the output counts on without a wrap and without losing a
+// tick. (A modulus of 2^33 - 1 would put every stamp after the wrap one tick
+// early, which shortens the streams of a recording that crosses the wrap.)
+constexpr int64_t kPtsModulus = 8589934592LL;       // 2^33
+constexpr int64_t kPcrModulus = 2576980377600LL;    // 2^33 * 300
 constexpr int64_t kPtsWrap = 8589934592LL;          // 2^33
 constexpr int64_t kTimerTargetStart = 300;          // 90 kHz ticks
 constexpr int64_t kPtsTicksPerDay = 7776000000LL;   // 90 kHz
@@ -27,7 +29,7 @@ constexpr int64_t kPcrTicksPerDay = 2332800000000LL; // 27 MHz
 // The base of the offset: the first PTS, or the first DTS when that is above
 // 0 and below it, or the first PCR (90 kHz) when that is lower still.
 int64_t CleaningStartTime(int64_t firstPts, int64_t firstDts, int64_t firstPcr90);
-// (2^33 - 1) - start + 300.
+// 2^33 - start + 300.
 int64_t TimerOffsetFor(int64_t cleaningStartTime);
 // Whether the pass shifts its time stamps: only recordings with PCR; always
 // under mode 2, under mode 1 when the written part crosses the wrap (mode 0
@@ -36,9 +38,9 @@ bool TimerCorrectionApplies(int timerPatchMode, bool pcrAvailable, bool passCros
 // The written part crosses the wrap when first PCR + cut-out reaches 2^33.
 bool PassCrossesWrap(int64_t firstPcr90, int64_t cutOut);
 
-int64_t ShiftPts(int64_t pts, int64_t offset90);     // (pts + offset) mod 2^33-1
-int64_t ShiftPcr(int64_t pcr27, int64_t offset27);   // (pcr + offset) mod (2^33-1)*300
-int64_t ShiftEscr(int64_t escr27, int64_t offset90); // (offset*300 + escr) mod (2^33-1)*300
+int64_t ShiftPts(int64_t pts, int64_t offset90);     // (pts + offset) mod 2^33
+int64_t ShiftPcr(int64_t pcr27, int64_t offset27);   // (pcr + offset) mod 2^33*300
+int64_t ShiftEscr(int64_t escr27, int64_t offset90); // (offset*300 + escr) mod 2^33*300
 
 // Cut tests on the latest PCR in 90 kHz (L, -1 before the first). A target
 // at or past 2^33 is reached only after L wrapped below the first PCR.

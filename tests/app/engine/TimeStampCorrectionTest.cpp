@@ -98,7 +98,7 @@ TEST(TimeStampArithmetic, StartJustBeforeTheWrapTakesThePcr)
     EXPECT_EQ(start, pcr);
     const int64_t off = TimerOffsetFor(start);
     EXPECT_EQ(ShiftPts(pcr, off), 300);
-    EXPECT_EQ(ShiftPts(dts, off), 300 + 14192 + 48808 - 1);
+    EXPECT_EQ(ShiftPts(dts, off), 300 + 14192 + 48808);
     // A DTS slightly before a PCR that lies just after the wrap wins.
     EXPECT_EQ(CleaningStartTime(1000, kPtsWrap - 500, 200), kPtsWrap - 500);
 }
@@ -111,9 +111,9 @@ TEST(TimeStampArithmetic, StampsAcrossTheWrapCountOn)
     const int64_t afterWrap = ShiftPts(81000, off);
     EXPECT_EQ(ShiftPts(base, off), 300);
     EXPECT_EQ(beforeWrap, 300 + 81000);
-    // 0.1 s before the wrap to 0.9 s after: one second later in the output
-    // (the 2^33-1 modulus loses the single tick at the wrap).
-    EXPECT_EQ(afterWrap - beforeWrap, 90000 - 1);
+    // 0.1 s before the wrap to 0.9 s after: exactly one second later in the
+    // output, not a tick lost at the wrap.
+    EXPECT_EQ(afterWrap - beforeWrap, 90000);
     EXPECT_LT(afterWrap, kPtsWrap);
     // ESCR follows the PCR arithmetic.
     EXPECT_EQ(ShiftEscr(base * 300 + 7, off), 300 * 300 + 7);

@@ -1,0 +1,266 @@
+// Analysis plus cleaning of a 1 GB recording, beside ffmpeg's plain remux of
+// the same file.
+//
+//   build/clean-native/bench/bench_cleaning [size-in-MB] [recording]
+//
+// Without a recording it makes one in /tmp (a program of MPEG-2-typed video
+// at about 8 Mbit/s with PCR, MPEG audio and a teletext stream, with PAT and
+// PMT repeated, in the packet pattern of a DVB recording) and keeps it for the
+// next run. When ffmpeg is installed the bench also times
+// `ffmpeg -i in.ts -map 0 -c copy -f mpegts out.ts` on the same file and
+// prints the ratio.
+#include "app/engine/AnalysisEngine.h"
+#include "app/engine/AppLog.h"
+#include "app/engine/CleaningPass.h"
+#include "base/SysUtils.h"
+#include "ts/dvb_crc32.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace tw;
+
+namespace {
+
+class BenchHost : public IAnalysisHost, public ICleaningHost {
+public:
+    size_t Lines = 0;
+    void LogLine(const std::string& line) override
+    {
+        ++Lines;
+        AppendLogLine(line);
+    }
+    void ClearLog() override { tw::ClearLog(); }
+    void SetStep(TAnalysisStep, TStepState, const std::string&) override {}
+    void SetProgressStatus(const std::string&) override {}
+    void ShowProgress(int64_t, int64_t) override {}
+    void HideProgress() override {}
+    void ProcessMessages() override {}
+    bool Ask(TAnalysisQuestion, const std::string&) override { return true; }
+    void ShowMessage(TMessageKind, const std::string& text) override { std::printf("message: %s\n", text.c_str()); }
+    void PlaySound(const std::string&) override {}
+    void ShowPanel(TPanelKind, int, const TStreamPanel&) override {}
+    void ShowTimeline(const TTimelineTexts&) override {}
+    void ShowAnalysisBoxes(bool) override {}
+    void EnableButtons(bool, bool, bool, bool) override {}
+    void FileOpened(const std::string&) override {}
+    bool SettingBool(const std::string&, bool def) override { return def; }
+    int SettingInt(const std::string&, int def) override { return def; }
+    bool GermanTexts() override { return false; }
+    std::string WindowsVersionText() override { return "bench"; }
+    std::string ProgramNameVersion() override { return "bench"; }
+    std::string SupportedFilterText(int) override { return ""; }
+    bool CancelPressed() override { return false; }
+    void ClearCancel() override {}
+    bool AskAbort(const std::string&) override { return false; }
+    bool AskPcrCorrection(const std::string&) override { return false; }
+};
+
+// --- a synthetic recording ------------------------------------------------------
+
+struct Muxer {
+    FILE* f;
+    int cc[8192] = {};
+    uint8_t pkt[188];
+    int64_t written = 0;
+
+    void Packet(int pid, bool start, const uint8_t* data, int len, int64_t pcr27)
+    {
+        std::memset(pkt, 0xFF, 188);
+        pkt[0] = 0x47;
+        pkt[1] = uint8_t((start ? 0x40 : 0) | (pid >> 8));
+        pkt[2] = uint8_t(pid);
+        int pos = 4;
+        const int room = pcr27 >= 0 ? 188 - 4 - 8 : 184;
+        const int n = len < room ? len : room;
+        const int afLen = 184 - n - 1; // bytes after the length byte
+        if (pcr27 >= 0 || n < 184) {
+            pkt[3] = uint8_t(0x30 | (cc[pid] & 15));
+            pkt[4] = uint8_t(afLen);
+            if (afLen > 0) {
+                pkt[5] = pcr27 >= 0 ? 0x10 : 0x00;
+                if (pcr27 >= 0) {
+                    const int64_t base = pcr27 / 300, ext = pcr27 % 300;
+                    pkt[6] = uint8_t(base >> 25);
+                    pkt[7] = uint8_t(base >> 17);
+                    pkt[8] = uint8_t(base >> 9);
+                    pkt[9] = uint8_t(base >> 1);
+                    pkt[10] = uint8_t(((base & 1) << 7) | 0x7E | (ext >> 8));
+                    pkt[11] = uint8_t(ext);
+                }
+            }
+            pos = 5 + afLen;
+        } else {
+            pkt[3] = uint8_t(0x10 | (cc[pid] & 15));
+        }
+        std::memcpy(pkt + pos, data, size_t(n));
+        cc[pid] = (cc[pid] + 1) & 15;
+        std::fwrite(pkt, 1, 188, f);
+        ++written;
+    }
+
+    void Section(int pid, const std::vector<uint8_t>& sec)
+    {
+        std::vector<uint8_t> b(184, 0xFF);
+        b[0] = 0;
+        std::memcpy(b.data() + 1, sec.data(), sec.size());
+        Packet(pid, true, b.data(), 184, -1);
+    }
+
+    static void PutCrc(std::vector<uint8_t>& s)
+    {
+        const uint32_t crc = Crc32Mpeg(s.data(), 0xFFFFFFFFu, int64_t(s.size()));
+        s.push_back(uint8_t(crc >> 24));
+        s.push_back(uint8_t(crc >> 16));
+        s.push_back(uint8_t(crc >> 8));
+        s.push_back(uint8_t(crc));
+    }
+
+    void Tables()
+    {
+        std::vector<uint8_t> pat = {0x00, 0xB0, 13, 0x00, 0x01, 0xC1, 0, 0, 0x00, 0x01, 0xE1, 0x00};
+        PutCrc(pat);
+        Section(0, pat);
+        std::vector<uint8_t> pmt = {0x02, 0xB0, 0, 0x00, 0x01, 0xC1, 0, 0, 0xE1, 0x01, 0xF0, 0x00,
+                                    0x02, 0xE1, 0x01, 0xF0, 0x00, 0x03, 0xE1, 0x02, 0xF0, 0x00,
+                                    0x06, 0xE1, 0x03, 0xF0, 0x07, 0x56, 0x05, 'd', 'e', 'u', 0x09, 0x00};
+        pmt[2] = uint8_t(pmt.size() - 3 + 4);
+        PutCrc(pmt);
+        Section(0x100, pmt);
+    }
+
+    void Pes(int pid, int streamId, int64_t pts, int esBytes, int64_t pcr27, bool bounded)
+    {
+        static std::vector<uint8_t> buf;
+        buf.assign(size_t(14 + esBytes), 0x5A);
+        buf[0] = 0;
+        buf[1] = 0;
+        buf[2] = 1;
+        buf[3] = uint8_t(streamId);
+        const int len = bounded ? 8 + esBytes : 0;
+        buf[4] = uint8_t(len >> 8);
+        buf[5] = uint8_t(len);
+        buf[6] = 0x80;
+        buf[7] = 0x80;
+        buf[8] = 5;
+        buf[9] = uint8_t(0x21 | (((pts >> 30) & 7) << 1));
+        buf[10] = uint8_t(pts >> 22);
+        buf[11] = uint8_t(((pts >> 15) & 0x7F) << 1 | 1);
+        buf[12] = uint8_t(pts >> 7);
+        buf[13] = uint8_t((pts & 0x7F) << 1 | 1);
+        // A sequence header (720x576, 25 fps) and slice start codes every
+        // few KB so the stream looks like MPEG-2 video; MPEG-1 layer II frame
+        // headers (48 kHz, 192 kbit/s, 576 bytes a frame) for the audio.
+        if (streamId == 0xE0) {
+            static const uint8_t seq[] = {0, 0, 1, 0xB3, 0x2D, 0x02, 0x40, 0x23, 0xFF, 0xFF, 0xE0, 0x18};
+            std::memcpy(buf.data() + 14, seq, sizeof seq);
+            for (int k = 14 + 4096; k + 4 < int(buf.size()); k += 4096) {
+                buf[size_t(k)] = 0;
+                buf[size_t(k + 1)] = 0;
+                buf[size_t(k + 2)] = 1;
+                buf[size_t(k + 3)] = 0x01;
+            }
+        } else if (streamId == 0xC0) {
+            for (int k = 14; k + 4 <= int(buf.size()); k += 576) {
+                buf[size_t(k)] = 0xFF;
+                buf[size_t(k + 1)] = 0xFD;
+                buf[size_t(k + 2)] = 0xA4;
+                buf[size_t(k + 3)] = 0x04;
+            }
+        }
+        int off = 0;
+        bool first = true;
+        while (off < int(buf.size())) {
+            const int before = off;
+            const int room = (first && pcr27 >= 0) ? 176 : 184;
+            const int n = int(buf.size()) - off < room ? int(buf.size()) - off : room;
+            Packet(pid, first, buf.data() + off, n, first ? pcr27 : -1);
+            off = before + n;
+            first = false;
+        }
+    }
+};
+
+bool MakeRecording(const std::string& name, int64_t bytes)
+{
+    FILE* f = std::fopen(name.c_str(), "wb");
+    if (!f)
+        return false;
+    Muxer m{f};
+    int64_t pts = 1800000; // 20 s
+    const int64_t targetPackets = bytes / 188;
+    int frame = 0;
+    while (m.written < targetPackets) {
+        if (frame % 12 == 0)
+            m.Tables();
+        // 25 frames/s, 8 Mbit/s: 40,000 bytes per frame on average.
+        const int size = (frame % 12 == 0) ? 110000 : 33000;
+        m.Pes(0x101, 0xE0, pts + 9000, size, (pts - 900) * 300, false);
+        m.Pes(0x102, 0xC0, pts, 576, -1, true);
+        if (frame % 5 == 0)
+            m.Pes(0x103, 0xBD, pts, 800, -1, true);
+        pts += 3600;
+        ++frame;
+    }
+    std::fclose(f);
+    return true;
+}
+
+double Seconds(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b)
+{
+    return std::chrono::duration<double>(b - a).count();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int64_t mb = argc > 1 ? std::atoll(argv[1]) : 1024;
+    std::string in = argc > 2 ? argv[2] : "/tmp/tw_bench_cleaning_" + std::to_string(mb) + "MB.ts";
+    if (FileSizeOf(in) <= 0) {
+        std::printf("making %s (%lld MB)...\n", in.c_str(), static_cast<long long>(mb));
+        if (!MakeRecording(in, mb * 1024 * 1024)) {
+            std::printf("cannot write %s\n", in.c_str());
+            return 1;
+        }
+    }
+    const double sizeMb = double(FileSizeOf(in)) / 1048576.0;
+    const std::string out = "/tmp/tw_bench_cleaning_out.ts";
+    const std::string ffOut = "/tmp/tw_bench_cleaning_ffmpeg.ts";
+
+    BenchHost host;
+    TAnalysisEngine engine(&host);
+    TCleaningPass* pass = new TCleaningPass(&engine, &engine, &host);
+    // Read the file once so both tools start from the page cache.
+    std::system(("cat '" + in + "' > /dev/null").c_str());
+
+    const auto t0 = std::chrono::steady_clock::now();
+    const bool analysed = engine.AnalyseStream(in);
+    const auto t1 = std::chrono::steady_clock::now();
+    const TCleaningResult r = analysed ? pass->Run(out) : TCleaningResult::NotRun;
+    const auto t2 = std::chrono::steady_clock::now();
+    const double ours = Seconds(t0, t2);
+    std::printf("analysis: %.2f s, cleaning: %.2f s, together %.2f s (%.0f MB/s) on %.0f MB; result %d, output %lld "
+                "bytes\n",
+                Seconds(t0, t1), Seconds(t1, t2), ours, sizeMb / ours, sizeMb, static_cast<int>(r),
+                static_cast<long long>(FileSizeOf(out)));
+
+    if (std::system("ffmpeg -version > /dev/null 2>&1") == 0) {
+        const auto f0 = std::chrono::steady_clock::now();
+        const int rc = std::system(("ffmpeg -hide_banner -nostdin -loglevel error -y -i '" + in +
+                                    "' -map 0 -c copy -f mpegts '" + ffOut + "'")
+                                       .c_str());
+        const auto f1 = std::chrono::steady_clock::now();
+        const double ff = Seconds(f0, f1);
+        std::printf("ffmpeg remux: %.2f s (%.0f MB/s), exit %d\n", ff, sizeMb / ff, rc);
+        std::printf("ratio ffmpeg / ours: %.2f\n", ff / ours);
+        RemoveFile(ffOut);
+    }
+    RemoveFile(out);
+    RemoveFile(ChangeFileExt(out, ".log"));
+    return 0;
+}
