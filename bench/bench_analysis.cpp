@@ -1,0 +1,95 @@
+// Throughput of the whole ten-step analysis on a large recording, beside a
+// plain sequential read of the same file in the same run.
+//
+// Usage: bench_analysis <recording.ts>
+// Make a 1 GB recording (H.264 and two audio streams) with ffmpeg, e.g.
+//   ffmpeg -f lavfi -i testsrc2=size=1280x720:rate=25:duration=30 \
+//     -f lavfi -i sine=f=440:sample_rate=48000:duration=30 \
+//     -f lavfi -i sine=f=660:sample_rate=48000:duration=30 -map 0:v -map 1:a -map 2:a \
+//     -c:v libx264 -preset ultrafast -b:v 30M -minrate 30M -maxrate 30M -bufsize 30M \
+//     -c:a:0 ac3 -ac:a:0 6 -c:a:1 mp2 -f mpegts /tmp/short.ts
+//   ffmpeg -stream_loop 16 -i /tmp/short.ts -map 0 -c copy -f mpegts /tmp/big.ts
+// and compare with `time ffprobe -v error -show_packets /tmp/big.ts > /dev/null`.
+// The analysis reads the file's start and end windows and the fixed scan
+// limits, not all of it, so its MB/s is given over the file size.
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/engine/AnalysisEngine.h"
+#include "base/Streams.h"
+#include "base/SysUtils.h"
+
+namespace {
+
+using namespace tw;
+
+class TBenchHost : public IAnalysisHost {
+public:
+    int64_t lines = 0;
+    void LogLine(const std::string&) override { ++lines; }
+    void ClearLog() override {}
+    void SetStep(TAnalysisStep, TStepState, const std::string&) override {}
+    void SetProgressStatus(const std::string&) override {}
+    void ShowProgress(int64_t, int64_t) override {}
+    void HideProgress() override {}
+    void ProcessMessages() override {}
+    bool Ask(TAnalysisQuestion, const std::string&) override { return true; }
+    void ShowMessage(TMessageKind, const std::string& text) override { std::printf("message: %s\n", text.c_str()); }
+    void PlaySound(const std::string&) override {}
+    void ShowPanel(TPanelKind, int, const TStreamPanel&) override {}
+    void ShowTimeline(const TTimelineTexts&) override {}
+    void ShowAnalysisBoxes(bool) override {}
+    void EnableButtons(bool, bool, bool, bool) override {}
+    void FileOpened(const std::string&) override {}
+    bool SettingBool(const std::string&, bool d) override { return d; }
+    int SettingInt(const std::string&, int d) override { return d; }
+    bool GermanTexts() override { return false; }
+    std::string WindowsVersionText() override { return ""; }
+    std::string ProgramNameVersion() override { return ""; }
+    std::string SupportedFilterText(int) override { return ""; }
+};
+
+double Seconds(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b) {
+    return std::chrono::duration<double>(b - a).count();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s <recording.ts>\n", argv[0]);
+        return 2;
+    }
+    const std::string file = argv[1];
+    const double mb = static_cast<double>(FileSizeOf(file)) / 1e6;
+
+    // A plain sequential read of the whole file.
+    auto t0 = std::chrono::steady_clock::now();
+    {
+        TFileStream s(file, fmOpenRead);
+        std::vector<uint8_t> buf(1 << 20);
+        uint64_t sum = 0;
+        for (;;) {
+            const int n = s.Read(buf.data(), static_cast<int>(buf.size()));
+            if (n <= 0) break;
+            sum += buf[static_cast<size_t>(n) - 1];
+        }
+        if (sum == 1) std::printf(" ");
+    }
+    auto t1 = std::chrono::steady_clock::now();
+
+    TBenchHost host;
+    auto engine = std::make_unique<TAnalysisEngine>(&host);
+    const bool ok = engine->AnalyseStream(file);
+    auto t2 = std::chrono::steady_clock::now();
+
+    const double readS = Seconds(t0, t1), anaS = Seconds(t1, t2);
+    std::printf("file %.1f MB, %lld packets\n", mb, static_cast<long long>(engine->TSPacketReader1->PacketCount()));
+    std::printf("plain read     %.3f s  %.0f MB/s\n", readS, mb / readS);
+    std::printf("analysis (%s)  %.3f s  %.0f MB/s of the file, %lld log lines\n", ok ? "ok" : "failed", anaS,
+                mb / anaS, static_cast<long long>(host.lines));
+    return ok ? 0 : 1;
+}
