@@ -1,6 +1,8 @@
 #include "ts/TSPacketWriter.h"
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "base/Exceptions.h"
 #include "base/Sync.h"
@@ -230,7 +232,15 @@ bool TTSPacketWriter::QueuePacket(const TTSPacketBuffer& buffer, int64_t packetN
 }
 
 void TTSPacketWriter::WaitForWriteThread() {
-    if (!thread_) return;
+    if (!thread_ || !thread_->Busy()) return;
+    // A block usually lands in the disk cache within a fraction of a
+    // millisecond: poll briefly (still servicing hand-overs) before falling
+    // back to the sleeping wait, whose time slices would throttle the output.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2);
+    while (thread_->Busy() && std::chrono::steady_clock::now() < until) {
+        CheckSynchronize();
+        std::this_thread::yield();
+    }
     while (thread_->Busy()) WaitServicing([this] { return !thread_->Busy(); }, 100);
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "base/SysUtils.h"
 #include "ts/dvb_crc32.h"
@@ -332,7 +333,8 @@ bool TTSPmtReader::SetEntryLanguage(int pid, const std::string& text) {
     return result;
 }
 
-std::string TTSPmtReader::StreamTypeDescription(int t) {
+// The texts are built once, so entries copy them into storage they keep.
+static const char* DescriptionLiteral(int t) {
     switch (t) {
     case 0: return "ITU-T | ISO-IE Reserved";
     case 1: return "ISO/IEC 11172 Video";
@@ -373,6 +375,16 @@ std::string TTSPmtReader::StreamTypeDescription(int t) {
     case 234: return "Private stream type Video VC-1";
     default: return "User private";
     }
+}
+
+const std::string& TTSPmtReader::StreamTypeDescription(int t) {
+    static std::vector<std::string>* cache = [] {
+        auto* v = new std::vector<std::string>();
+        for (int k = 0; k < 256; ++k) v->emplace_back(DescriptionLiteral(k));
+        return v;
+    }();
+    static const std::string userPrivate = "User private";
+    return (t >= 0 && t < 256) ? (*cache)[static_cast<size_t>(t)] : userPrivate;
 }
 
 bool TTSPmtReader::IsVideoType(int t) { return t == 1 || t == 2 || t == 16 || t == 27 || t == 234; }

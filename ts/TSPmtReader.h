@@ -50,7 +50,16 @@ struct TPmtEntry {
     int32_t EsInfoLength = 0;
     uint8_t EsInfo[ES_INFO_CAPACITY] = {};
 
-    void Clear() { *this = TPmtEntry(); }
+    // Empties the record but keeps the texts' storage, so that parsing a
+    // table again allocates nothing.
+    void Clear() {
+        std::string d = std::move(Description), l = std::move(Language);
+        *this = TPmtEntry();
+        d.clear();
+        l.clear();
+        Description = std::move(d);
+        Language = std::move(l);
+    }
 };
 
 // Input of BuildPmtFromStreams: PMT PID, PCR PID and nine (PID, type) pairs.
@@ -139,7 +148,7 @@ public:
     int VideoEntryCount() const;
     bool SetEntryStreamType(int pid, int streamType);
     bool SetEntryLanguage(int pid, const std::string& text);
-    static std::string StreamTypeDescription(int streamType);
+    static const std::string& StreamTypeDescription(int streamType);
     static bool IsVideoType(int streamType);
     static bool IsAudioType(int streamType);
     static bool IsOtherType(int streamType);
