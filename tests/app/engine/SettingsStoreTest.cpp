@@ -66,6 +66,9 @@ TEST_F(SettingsStoreTest, AValueOfTheWrongTypeReadsAsMissing) {
     // A Boolean whose default is on keeps its default when stored as text.
     RegWriteString(kSettingsKey, "UpdateCheck", "0");
     EXPECT_TRUE(ReadBoolSetting("UpdateCheck", true));
+    EXPECT_EQ(ReadIntSetting("Priority", 3), 3);
+    RegWriteInteger(kSettingsKey, "Priority", 0);
+    EXPECT_EQ(ReadIntSetting("Priority", 3), 0) << "a stored 0 is a value";
 }
 
 TEST_F(SettingsStoreTest, DefaultsAreWrittenOnlyWhereMissingOrUnreadable) {
