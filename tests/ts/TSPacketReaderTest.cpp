@@ -132,6 +132,16 @@ TEST(TSPacketReaderOpen, LeadingGarbageIsOfferedAndSkipped) {
     EXPECT_EQ(r.PacketCount(), (size - 100) / 188);
     EXPECT_EQ(r.PacketPosition(), 100);
     EXPECT_TRUE(r.TSPacketHeader()->Valid());
+
+    // Without a handler the garbage is skipped all the same, and the count
+    // holds only whole packets, so Last reads a real one.
+    TTSPacketReader quiet(nullptr);
+    quiet.SetFileName(f.Name());
+    quiet.SetActive(true);
+    EXPECT_EQ(quiet.GarbageOffset(), 100);
+    EXPECT_EQ(quiet.PacketCount(), (size - 100) / 188);
+    quiet.Last();
+    EXPECT_TRUE(quiet.TSPacketHeader()->Valid());
 }
 
 TEST(TSPacketReaderOpen, RefusingTheGarbageQuestionClosesTheReader) {
