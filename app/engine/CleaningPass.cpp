@@ -252,11 +252,11 @@ bool TCleaningPass::PrepareTables()
     if (pat->OutputPacket().Length != TS_PACKET_SIZE)
         pat->BuildPatPacket();
 
-    bool remaps = false;
+    remaps_ = false;
     for (int i = 0; i < t.FoundStreamCount; ++i)
         if (t.FoundStreams[i].ReplacementPid >= 0 && t.FoundStreams[i].ReplacementPid != t.FoundStreams[i].Pid)
-            remaps = true;
-    if (remaps) {
+            remaps_ = true;
+    if (remaps_) {
         engine_->PatchPmtEntry();
         pmt->BuildPmtPackets();
         pmtChanged = true;
@@ -550,9 +550,13 @@ void TCleaningPass::CleanStream()
                     if (!PatchPesTimers(State.TimerOffset))
                         Log("TS  ERROR: Patching PTS/DTS/ESCR for paket $" + Hex8(no) + " failed!");
                 }
-                packet_ = r->RawPacket();
-                RemapPacketPid(packet_);
-                TSPacketWriter1->QueuePacket(packet_, no);
+                if (remaps_) {
+                    packet_ = r->RawPacket();
+                    RemapPacketPid(packet_);
+                    TSPacketWriter1->QueuePacket(packet_, no);
+                } else {
+                    TSPacketWriter1->QueuePacket(r->RawPacket(), no);
+                }
                 ++expectedWritten_;
                 CountPidPacket(pid, State.LastPesPts);
                 ++State.Written;

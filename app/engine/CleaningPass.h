@@ -175,6 +175,7 @@ private:
     bool terminateRequested_ = false;
     bool pcrMode_ = false;
     bool passWraps_ = false;
+    bool remaps_ = false; // PID remaps of the patch dialog exist
     int64_t referencePts_ = 0;
     int64_t lastTimeTextPts_ = -1;
     uint64_t startTick_ = 0;
