@@ -51,6 +51,7 @@ TEST(CleaningRoad, UndamagedRecordingKeepsEverything)
     const std::string in = DataFile("cleaning/h264_ac3_cbr.ts");
     ASSERT_TRUE(road.Analyse(in));
     const std::string out = TempName("plain");
+    Cleanup cleanup{{out, ChangeFileExt(out, ".log")}};
     EXPECT_EQ(road.Clean(out), TCleaningResult::Success) << AllLog();
     const OutputCheck c = CheckOutput(out);
     ExpectSoundOutput(c);
@@ -188,6 +189,7 @@ TEST(CleaningRoad, TimerPatchMode2RemovesTheWrap)
     road.host.TimerPatchMode = 2;
     ASSERT_TRUE(road.Analyse(in));
     const std::string out = TempName("wrap");
+    Cleanup cleanup{{out, ChangeFileExt(out, ".log")}};
     road.Clean(out);
     const std::string log = AllLog();
     EXPECT_NE(log.find("Patching timer PCR/PTS/DTS/ESCR with offset "), std::string::npos);

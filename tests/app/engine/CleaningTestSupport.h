@@ -13,6 +13,7 @@
 #include "ts/dvb_crc32.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -115,9 +116,21 @@ struct Road {
 inline std::string TempName(const std::string& tag, const std::string& ext = ".ts")
 {
     static int n = 0;
-    return "/tmp/tw_clean_" + std::to_string(static_cast<long>(::getpid())) + "_" + tag + "_" +
-           std::to_string(++n) + ext;
+    static const std::string stamp = std::to_string(GetTickCount64Ms());
+    const auto u8 = std::filesystem::temp_directory_path().u8string();
+    const std::string dir(u8.begin(), u8.end());
+    return IncludeTrailingPathDelimiter(dir) + "tw_clean_" + stamp + "_" + tag + "_" + std::to_string(++n) + ext;
 }
+
+// Removes the files it was given when the test ends, also after a skip.
+struct Cleanup {
+    std::vector<std::string> Files;
+    ~Cleanup()
+    {
+        for (const std::string& f : Files)
+            RemoveFile(f);
+    }
+};
 
 inline Bytes ReadFile(const std::string& name)
 {
