@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/Object.h"
+#include "ui/Controls.h"
 #include "ui/Forms.h"
 #include "ui/Types.h"
 
@@ -19,7 +20,22 @@ namespace tw {
 using TExceptionEvent = std::function<void(TObject* sender, const std::exception& e)>;
 using TIdleEvent = std::function<void(TObject* sender, bool& done)>;
 
-class THintWindow;
+// The window that shows a control's hint: multi-line text (lines split at
+// CR, LF or CR LF) on the hint colour, never activated.
+class THintWindow : public TCustomControl {
+public:
+    explicit THintWindow(TComponent* owner);
+    // Sizes the window to the text and shows it at a screen point.
+    void ActivateHint(TPoint screenPos, const std::string& text);
+    void ReleaseHint();
+    // The size the text needs (with the border).
+    TRect CalcHintRect(const std::string& text);
+    void WndProc(TMessage& m) override;
+
+protected:
+    void CreateParams(TCreateParams& p) override;
+    void Paint() override;
+};
 
 class TApplication : public TComponent {
 public:

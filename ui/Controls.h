@@ -181,6 +181,9 @@ protected:
     TCursor cursor_ = crDefault;
     TPopupMenu* popupMenu_ = nullptr;
     bool mouseIn_ = false;
+    // Left-button up over the control runs Click (controls whose system
+    // class reports clicks itself turn this off).
+    bool clickOnMouseUp_ = true;
 };
 
 // Parameters a windowed control passes to CreateWindowEx.

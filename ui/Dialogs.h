@@ -41,6 +41,8 @@ struct TDialogRequest {
 using TDialogHook = std::function<std::optional<int>(TDialogRequest& request)>;
 // Returns the previous hook.
 TDialogHook SetDialogHook(TDialogHook hook);
+// Asks the hook (if any); used by every dialog of the library.
+std::optional<int> CallDialogHook(TDialogRequest& request);
 
 // Shows a message dialog and returns the modal result (mrYes, mrOk, ...).
 int MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons, int helpCtx = 0);

@@ -102,6 +102,8 @@ public:
     bool PreviewKey(MSG& msg);
 
 protected:
+    friend class TControl;
+    friend class TWinControl;
     void CreateParams(TCreateParams& p) override;
     void HandleCreated() override;
     void PaintWindow(HDC dc) override;

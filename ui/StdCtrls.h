@@ -181,6 +181,7 @@ protected:
     size_t measuredLines_ = 0;
     int selA_ = -1, selB_ = -1;
     bool followEnd_ = true;
+    bool refreshPosted_ = false;
 };
 
 // Base of button, check box and radio button (the system BUTTON class).

@@ -59,6 +59,7 @@ protected:
     std::string titleKey_ = "Key", titleValue_ = "Value";
     TEdit* editor_ = nullptr;
     int editRow_ = -1;
+    bool focused_ = false;
 };
 
 } // namespace tw

@@ -1,0 +1,339 @@
+#include "ui/Menus.h"
+
+#include <algorithm>
+#include <map>
+
+#include "base/WinText.h"
+#include "ui/Application.h"
+#include "ui/Consts.h"
+#include "ui/Forms.h"
+
+namespace tw {
+
+namespace {
+UINT g_nextCommand = 1000;
+std::map<UINT, TMenuItem*>& Commands() {
+    static std::map<UINT, TMenuItem*> m;
+    return m;
+}
+} // namespace
+
+std::string StripHotkey(const std::string& caption) {
+    std::string r;
+    for (size_t i = 0; i < caption.size(); ++i) {
+        if (caption[i] == '&') {
+            if (i + 1 < caption.size() && caption[i + 1] == '&') {
+                r += '&';
+                ++i;
+            }
+            continue;
+        }
+        r += caption[i];
+    }
+    return r;
+}
+
+std::string ShortCutToText(TShortCut sc) {
+    if (sc == 0) return "";
+    std::string r;
+    if (sc & scShift) r += StdText(stKeyShift);
+    if (sc & scCtrl) r += StdText(stKeyCtrl);
+    if (sc & scAlt) r += StdText(stKeyAlt);
+    WORD vk = sc & 0xFF;
+    switch (vk) {
+    case VK_BACK: r += StdText(stKeyBkSp); break;
+    case VK_TAB: r += StdText(stKeyTab); break;
+    case VK_ESCAPE: r += StdText(stKeyEsc); break;
+    case VK_RETURN: r += StdText(stKeyEnter); break;
+    case VK_SPACE: r += StdText(stKeySpace); break;
+    case VK_PRIOR: r += StdText(stKeyPgUp); break;
+    case VK_NEXT: r += StdText(stKeyPgDn); break;
+    case VK_END: r += StdText(stKeyEnd); break;
+    case VK_HOME: r += StdText(stKeyHome); break;
+    case VK_LEFT: r += StdText(stKeyLeft); break;
+    case VK_UP: r += StdText(stKeyUp); break;
+    case VK_RIGHT: r += StdText(stKeyRight); break;
+    case VK_DOWN: r += StdText(stKeyDown); break;
+    case VK_INSERT: r += StdText(stKeyIns); break;
+    case VK_DELETE: r += StdText(stKeyDel); break;
+    default:
+        if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z'))
+            r += static_cast<char>(vk);
+        else if (vk >= VK_F1 && vk <= VK_F24)
+            r += "F" + std::to_string(vk - VK_F1 + 1);
+        else
+            r += "?";
+    }
+    return r;
+}
+
+// ---------------------------------------------------------------- TMenuItem
+
+TMenuItem::TMenuItem(TComponent* owner) : TComponent(owner) {
+    command_ = g_nextCommand++;
+    Commands()[command_] = this;
+}
+
+TMenuItem::~TMenuItem() {
+    Commands().erase(command_);
+    // Children still attached go with this item unless an owner takes them.
+    for (TMenuItem* c : items_) c->parent_ = nullptr;
+    items_.clear();
+    if (parent_) parent_->Remove(this);
+    if (handle_) DestroyMenu(handle_);
+}
+
+TMenuItem* TMenuItem::FindByCommand(UINT id) {
+    auto it = Commands().find(id);
+    return it == Commands().end() ? nullptr : it->second;
+}
+
+TMenu* TMenuItem::GetParentMenu() const {
+    const TMenuItem* i = this;
+    while (i->parent_) i = i->parent_;
+    return i->menu_;
+}
+
+int TMenuItem::IndexOf(const TMenuItem* item) const {
+    auto it = std::find(items_.begin(), items_.end(), item);
+    return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
+}
+
+void TMenuItem::Add(TMenuItem* item) { Insert(Count(), item); }
+
+void TMenuItem::Insert(int index, TMenuItem* item) {
+    if (!item || item->parent_) throw EInvalidOperation("Menu item is already inserted");
+    index = std::max(0, std::min(index, Count()));
+    items_.insert(items_.begin() + index, item);
+    item->parent_ = this;
+    RebuildSubmenu();
+    // A new submenu appears in the item's own place.
+    if (parent_ && items_.size() == 1) Changed();
+}
+
+void TMenuItem::Remove(TMenuItem* item) {
+    auto it = std::find(items_.begin(), items_.end(), item);
+    if (it == items_.end()) return;
+    items_.erase(it);
+    item->parent_ = nullptr;
+    RebuildSubmenu();
+}
+
+void TMenuItem::Delete(int index) {
+    TMenuItem* i = Items(index);
+    Remove(i);
+    delete i;
+}
+
+void TMenuItem::Clear() {
+    while (!items_.empty()) Delete(Count() - 1);
+}
+
+TMenuItem* TMenuItem::AddItem(const std::string& caption, TNotifyEvent onClick, TShortCut sc) {
+    auto* i = new TMenuItem(Owner() ? Owner() : this);
+    i->caption_ = caption;
+    i->shortCut_ = sc;
+    i->OnClick = std::move(onClick);
+    Add(i);
+    return i;
+}
+
+HMENU TMenuItem::Handle() {
+    if (!handle_) {
+        handle_ = (menu_ && !dynamic_cast<TPopupMenu*>(menu_)) ? CreateMenu() : CreatePopupMenu();
+        RebuildSubmenu();
+    }
+    return handle_;
+}
+
+void TMenuItem::FillInfo(MENUITEMINFOW& mi, std::wstring& text) {
+    mi = MENUITEMINFOW{};
+    mi.cbSize = sizeof(mi);
+    mi.fMask = MIIM_ID | MIIM_STATE | MIIM_FTYPE | MIIM_SUBMENU | MIIM_DATA;
+    mi.wID = command_;
+    mi.dwItemData = reinterpret_cast<ULONG_PTR>(this);
+    TMenu* m = GetParentMenu();
+    if (IsLine()) {
+        mi.fType = MFT_SEPARATOR;
+    } else {
+        std::string t = caption_;
+        if (shortCut_) t += "\t" + ShortCutToText(shortCut_);
+        text = Utf8ToWide(t);
+        mi.fMask |= MIIM_STRING;
+        mi.dwTypeData = text.data();
+        if (radioItem_) mi.fType |= MFT_RADIOCHECK;
+        if (m && m->OwnerDraw()) mi.fType |= MFT_OWNERDRAW;
+    }
+    mi.fState = (checked_ ? MFS_CHECKED : 0) | (enabled_ ? MFS_ENABLED : MFS_DISABLED) | (default_ ? MFS_DEFAULT : 0);
+    mi.hSubMenu = items_.empty() ? nullptr : Handle();
+}
+
+void TMenuItem::RebuildSubmenu() {
+    if (!handle_) return;
+    while (GetMenuItemCount(handle_) > 0) RemoveMenu(handle_, 0, MF_BYPOSITION);
+    UINT pos = 0;
+    for (TMenuItem* c : items_) {
+        if (!c->visible_) continue;
+        MENUITEMINFOW mi;
+        std::wstring text;
+        c->FillInfo(mi, text);
+        InsertMenuItemW(handle_, pos++, TRUE, &mi);
+    }
+    if (TMenu* m = GetParentMenu()) m->MenuChanged();
+}
+
+int TMenuItem::NativePosition() const {
+    if (!parent_) return -1;
+    int pos = 0;
+    for (TMenuItem* c : parent_->items_) {
+        if (c == this) return visible_ ? pos : -1;
+        if (c->visible_) ++pos;
+    }
+    return -1;
+}
+
+void TMenuItem::Changed() {
+    if (!parent_ || !parent_->handle_) return;
+    int pos = NativePosition();
+    if (pos < 0) return;
+    MENUITEMINFOW mi;
+    std::wstring text;
+    FillInfo(mi, text);
+    SetMenuItemInfoW(parent_->handle_, static_cast<UINT>(pos), TRUE, &mi);
+    if (TMenu* m = GetParentMenu()) m->MenuChanged();
+}
+
+void TMenuItem::SetCaption(const std::string& c) {
+    if (c == caption_) return;
+    bool wasLine = IsLine();
+    caption_ = c;
+    if (wasLine != IsLine() && parent_)
+        parent_->RebuildSubmenu();
+    else
+        Changed();
+}
+
+void TMenuItem::SetShortCut(TShortCut s) {
+    shortCut_ = s;
+    Changed();
+}
+
+void TMenuItem::SetChecked(bool c) {
+    if (c == checked_) return;
+    checked_ = c;
+    if (c && radioItem_ && parent_) {
+        for (TMenuItem* o : parent_->items_)
+            if (o != this && o->radioItem_ && o->groupIndex_ == groupIndex_ && o->checked_) {
+                o->checked_ = false;
+                o->Changed();
+            }
+    }
+    Changed();
+}
+
+void TMenuItem::SetRadioItem(bool r) {
+    radioItem_ = r;
+    Changed();
+}
+
+void TMenuItem::SetEnabled(bool e) {
+    if (e == enabled_) return;
+    enabled_ = e;
+    Changed();
+}
+
+void TMenuItem::SetVisible(bool v) {
+    if (v == visible_) return;
+    visible_ = v;
+    if (parent_) parent_->RebuildSubmenu();
+}
+
+void TMenuItem::SetDefault(bool d) {
+    default_ = d;
+    Changed();
+}
+
+void TMenuItem::Click() {
+    if (!enabled_) return;
+    if (autoCheck_) SetChecked(radioItem_ ? true : !checked_);
+    if (OnClick) OnClick(this);
+}
+
+TMenuItem* TMenuItem::FindBySubmenu(HMENU h) {
+    if (handle_ == h && h) return this;
+    for (TMenuItem* c : items_)
+        if (TMenuItem* r = c->FindBySubmenu(h)) return r;
+    return nullptr;
+}
+
+TMenuItem* TMenuItem::FindByShortCut(TShortCut sc) {
+    for (TMenuItem* c : items_) {
+        if (c->shortCut_ == sc && c->visible_) return c;
+        if (TMenuItem* r = c->FindByShortCut(sc)) return r;
+    }
+    return nullptr;
+}
+
+// ---------------------------------------------------------------- TMenu
+
+TMenu::TMenu(TComponent* owner, bool) : TComponent(owner) {
+    items_ = new TMenuItem(this);
+    items_->menu_ = this;
+}
+
+TMenu::~TMenu() {
+    // The root item is owned by this component and goes with it.
+}
+
+void TMenu::SetOwnerDraw(bool o) {
+    ownerDraw_ = o;
+    std::vector<TMenuItem*> stack{items_};
+    while (!stack.empty()) {
+        TMenuItem* i = stack.back();
+        stack.pop_back();
+        i->RebuildSubmenu();
+        for (TMenuItem* c : i->items_) stack.push_back(c);
+    }
+}
+
+bool TMenu::DispatchCommand(UINT id) {
+    TMenuItem* i = TMenuItem::FindByCommand(id);
+    if (!i || i->GetParentMenu() != this) return false;
+    i->Click();
+    return true;
+}
+
+bool TMenu::IsShortCut(TShortCut sc) {
+    TMenuItem* i = items_->FindByShortCut(sc);
+    if (!i) return false;
+    // Parents' clicks first: they may update the item's state.
+    std::vector<TMenuItem*> chain;
+    for (TMenuItem* p = i->ParentItem(); p && p != items_; p = p->ParentItem()) chain.push_back(p);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) (*it)->Click();
+    if (!i->Enabled()) return false;
+    i->Click();
+    return true;
+}
+
+TMainMenu::TMainMenu(TComponent* owner) : TMenu(owner, false) {}
+
+void TMainMenu::MenuChanged() {
+    if (form_ && form_->HandleAllocated()) DrawMenuBar(form_->HandleIfAllocated());
+}
+
+TPopupMenu::TPopupMenu(TComponent* owner) : TMenu(owner, true) {}
+
+void TPopupMenu::Popup(int x, int y) {
+    if (OnPopup) OnPopup(this);
+    HWND owner = GetActiveWindow();
+    if (!owner) owner = Application->Handle();
+    UINT flags = TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY;
+    if (alignment_ == paRight) flags |= TPM_RIGHTALIGN;
+    if (alignment_ == paCenter) flags |= TPM_CENTERALIGN;
+    Application->CancelHint();
+    UINT cmd = static_cast<UINT>(TrackPopupMenu(Handle(), flags, x, y, 0, owner, nullptr));
+    if (OnClose) OnClose(this);
+    if (cmd) DispatchCommand(cmd);
+}
+
+} // namespace tw

@@ -1,0 +1,230 @@
+#include "ui/ValEdit.h"
+
+#include <algorithm>
+
+#include "base/WinText.h"
+
+namespace tw {
+
+TValueListEditor::TValueListEditor(TComponent* owner)
+    : TCustomControl(owner), strings_(std::make_unique<TStringsList>()) {
+    width_ = 306;
+    height_ = 300;
+    color_ = clWindow;
+    tabStop_ = true;
+    strings_->OnChange = [this] {
+        if (row_ >= RowCount()) row_ = std::max(1, RowCount() - 1);
+        Invalidate();
+        if (OnStringsChange) OnStringsChange(this);
+    };
+}
+
+TValueListEditor::~TValueListEditor() { strings_->OnChange = nullptr; }
+
+void TValueListEditor::CreateParams(TCreateParams& p) {
+    TCustomControl::CreateParams(p);
+    p.Style |= WS_VSCROLL | WS_CLIPCHILDREN;
+    p.ExStyle |= WS_EX_CLIENTEDGE;
+}
+
+std::string TValueListEditor::Cells(int col, int row) const {
+    if (row == 0) return col == 0 ? titleKey_ : titleValue_;
+    if (row < 1 || row > strings_->Count()) return "";
+    std::string s = strings_->Get(row - 1);
+    size_t p = s.find('=');
+    if (col == 0) return p == std::string::npos ? s : s.substr(0, p);
+    return p == std::string::npos ? "" : s.substr(p + 1);
+}
+
+void TValueListEditor::SetCells(int col, int row, const std::string& v) {
+    if (row < 1 || row > strings_->Count()) return;
+    std::string key = Cells(0, row), value = Cells(1, row);
+    if (col == 0)
+        key = v;
+    else
+        value = v;
+    strings_->Put(row - 1, key + "=" + value);
+}
+
+std::string TValueListEditor::Values(const std::string& key) const { return strings_->Values(key); }
+
+void TValueListEditor::SetValues(const std::string& key, const std::string& value) {
+    for (int r = 1; r <= strings_->Count(); ++r)
+        if (Cells(0, r) == key) {
+            SetCells(1, r, value);
+            return;
+        }
+    strings_->Add(key + "=" + value);
+}
+
+void TValueListEditor::SetColWidths(int col, int w) {
+    colWidths_[col & 1] = w;
+    Invalidate();
+}
+
+void TValueListEditor::SetTitleCaptions(const std::string& key, const std::string& value) {
+    titleKey_ = key;
+    titleValue_ = value;
+    Invalidate();
+}
+
+TRect TValueListEditor::CellRect(int col, int row) const {
+    int y = row == 0 ? 0 : (row - topRow_ + 1) * rowHeight_;
+    int x = col == 0 ? 0 : colWidths_[0];
+    int w = col == 0 ? colWidths_[0] : std::max(colWidths_[1], ClientRect().Width() - colWidths_[0]);
+    return TRect(x, y, x + w, y + rowHeight_);
+}
+
+int TValueListEditor::RowAt(int y) const {
+    if (y < rowHeight_) return 0;
+    return topRow_ + y / rowHeight_ - 1;
+}
+
+void TValueListEditor::SetRow(int r) {
+    if (r < 1 || r >= RowCount()) return;
+    if (Editing()) EndEdit(true);
+    row_ = r;
+    int visible = std::max(1, ClientRect().Height() / rowHeight_ - 1);
+    if (row_ < topRow_) topRow_ = row_;
+    if (row_ >= topRow_ + visible) topRow_ = row_ - visible + 1;
+    Invalidate();
+}
+
+void TValueListEditor::Paint() {
+    TCanvas& c = Canvas();
+    TRect cr = ClientRect();
+    c.Brush().SetColor(color_);
+    c.FillRect(cr);
+    HDC dc = c.Handle();
+    int rows = RowCount();
+    for (int r = 0; r < rows; ++r) {
+        if (r != 0 && r < topRow_) continue;
+        TRect kr = CellRect(0, r), vr = CellRect(1, r);
+        if (kr.Top > cr.Bottom) break;
+        bool fixed = r == 0;
+        RECT k = kr.ToRECT(), v = vr.ToRECT();
+        if (fixed) {
+            FillRect(dc, &k, GetSysColorBrush(COLOR_BTNFACE));
+            FillRect(dc, &v, GetSysColorBrush(COLOR_BTNFACE));
+            DrawEdge(dc, &k, BDR_RAISEDINNER, BF_RECT);
+            DrawEdge(dc, &v, BDR_RAISEDINNER, BF_RECT);
+        } else {
+            if (r == row_) FillRect(dc, &v, GetSysColorBrush(focused_ ? COLOR_HIGHLIGHT : COLOR_BTNFACE));
+            HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNFACE));
+            HGDIOBJ o = SelectObject(dc, pen);
+            MoveToEx(dc, k.left, k.bottom - 1, nullptr);
+            LineTo(dc, v.right, v.bottom - 1);
+            MoveToEx(dc, k.right - 1, k.top, nullptr);
+            LineTo(dc, k.right - 1, k.bottom);
+            SelectObject(dc, o);
+            DeleteObject(pen);
+        }
+        c.Brush().SetStyle(bsClear);
+        c.Font().SetColor(!fixed && r == row_ && focused_ ? clHighlightText : font_->Color());
+        TRect kt = kr, vt = vr;
+        kt.Inflate(-3, 0);
+        vt.Inflate(-3, 0);
+        c.Font().SetColor(font_->Color());
+        c.DrawText(Cells(0, r), kt, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+        c.Font().SetColor(!fixed && r == row_ && focused_ ? clHighlightText : font_->Color());
+        c.DrawText(Cells(1, r), vt, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+    }
+}
+
+void TValueListEditor::EditValue() {
+    if (row_ < 1 || row_ >= RowCount()) return;
+    if (!editor_) {
+        editor_ = new TEdit(nullptr);
+        editor_->SetBorderStyle(bsNone);
+        editor_->SetParent(this);
+        editor_->OnExit = [this](TObject*) {
+            if (Editing()) EndEdit(true);
+        };
+        editor_->OnKeyDown = [this](TObject*, WORD& key, TShiftState) {
+            if (key == VK_RETURN) {
+                EndEdit(true);
+                key = 0;
+            } else if (key == VK_ESCAPE) {
+                EndEdit(false);
+                key = 0;
+            } else if (key == VK_UP || key == VK_DOWN) {
+                int r = row_ + (key == VK_UP ? -1 : 1);
+                EndEdit(true);
+                SetRow(r);
+                key = 0;
+            }
+        };
+    }
+    editRow_ = row_;
+    TRect r = CellRect(1, row_);
+    editor_->SetBounds(r.Left + 2, r.Top + 1, r.Width() - 3, r.Height() - 2);
+    editor_->SetText(Cells(1, row_));
+    editor_->SetVisible(true);
+    editor_->SetFocus();
+    editor_->SelectAll();
+}
+
+void TValueListEditor::EndEdit(bool accept) {
+    if (!Editing()) return;
+    int row = editRow_;
+    editRow_ = -1;
+    std::string v = editor_->Text();
+    editor_->SetVisible(false);
+    if (accept && row >= 1 && row < RowCount()) {
+        SetCells(1, row, v);
+        if (OnValidate) OnValidate(this, 1, row, Cells(0, row), Cells(1, row));
+    }
+    if (handle_ && IsWindowVisible(handle_)) ::SetFocus(handle_);
+    Invalidate();
+}
+
+void TValueListEditor::WndProc(TMessage& m) {
+    switch (m.Msg) {
+    case WM_GETDLGCODE:
+        m.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
+        return;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        focused_ = m.Msg == WM_SETFOCUS;
+        Invalidate();
+        break;
+    case WM_LBUTTONDOWN: {
+        if (handle_) ::SetFocus(handle_);
+        int r = RowAt(static_cast<short>(HIWORD(m.LParam)));
+        if (r >= 1 && r < RowCount()) {
+            bool again = r == row_;
+            SetRow(r);
+            if (again && static_cast<short>(LOWORD(m.LParam)) >= colWidths_[0]) EditValue();
+        }
+        break;
+    }
+    case WM_LBUTTONDBLCLK:
+        EditValue();
+        return;
+    case WM_KEYDOWN: {
+        WORD key = static_cast<WORD>(m.WParam);
+        if (DoKeyDown(key, KeyboardShiftState())) return;
+        if (key == VK_UP) SetRow(row_ - 1);
+        if (key == VK_DOWN) SetRow(row_ + 1);
+        if (key == VK_F2 || key == VK_RETURN) EditValue();
+        return;
+    }
+    case WM_CHAR:
+        if (m.WParam >= 32 && !Editing()) {
+            EditValue();
+            if (Editing()) PostMessageW(editor_->HandleIfAllocated(), WM_CHAR, m.WParam, m.LParam);
+            return;
+        }
+        break;
+    case WM_MOUSEWHEEL: {
+        int delta = static_cast<short>(HIWORD(m.WParam));
+        topRow_ = std::max(1, std::min(topRow_ - delta / WHEEL_DELTA, std::max(1, RowCount() - 1)));
+        Invalidate();
+        return;
+    }
+    default: break;
+    }
+    TCustomControl::WndProc(m);
+}
+
+} // namespace tw
