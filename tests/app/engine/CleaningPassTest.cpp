@@ -455,3 +455,99 @@ TEST(CleaningHandlers, NalStatisticsHaveFourteenLines)
     handlers.H264SliceReceived(5);
     EXPECT_EQ(road.pass->State.NalCounters[5], 1);
 }
+
+namespace {
+
+// PAT, PMT (MPEG-2 video with PCR, MPEG audio), then PES packets with a PCR
+// every video PES; the PCR of PES number badAt (when >= 0) is 10 s off.
+std::string BuildPcrStream(int badAt, int audioStreamId = 0xC0)
+{
+    test::TsStream s;
+    const std::vector<test::PmtStream> streams = {{2, 0x101, {}}, {3, 0x102, {}}};
+    int64_t pts = 900000;
+    for (int k = 0; k < 300; ++k) {
+        if (k % 25 == 0) {
+            s.AddPat({{1, 0x100}});
+            s.AddPmt(0x100, 1, 0x101, streams);
+        }
+        test::Bytes es(1500, 0x11);
+        es[0] = 0;
+        es[1] = 0;
+        es[2] = 1;
+        es[3] = 0xB3;
+        int64_t pcr = (pts - 9000) * 300;
+        if (k == badAt)
+            pcr += 900000LL * 300;
+        s.AddPes(0x101, test::PesPacket(0xE0, es, pts), pcr);
+        s.AddPes(0x102, test::PesPacket(audioStreamId, test::Bytes(300, 0x22), pts));
+        pts += 3600;
+    }
+    const std::string in = TempName("pcr");
+    s.Save(in);
+    return in;
+}
+
+} // namespace
+
+TEST(CleaningHandlers, OutOfRangePcrIsCorrectedAfterOneQuestion)
+{
+    const std::string in = BuildPcrStream(150);
+    Cleanup cleanup{{in}};
+    for (bool agree : {true, false}) {
+        Road road;
+        road.host.PcrCorrectionAnswer = agree;
+        ASSERT_TRUE(road.Analyse(in)) << AllLog();
+        const std::string out = TempName("pcr_out");
+        cleanup.Files.push_back(out);
+        cleanup.Files.push_back(ChangeFileExt(out, ".log"));
+        road.Clean(out);
+        const std::string log = AllLog();
+        EXPECT_EQ(road.host.PcrQuestions, 1);
+        EXPECT_GE(CountOccurrences(log, "TS  ERROR: PCR timing for PID 0101"), 1) << log;
+        const OutputCheck c = CheckOutput(out);
+        ExpectSoundOutput(c);
+        ASSERT_GT(c.Pcr90.size(), 200u);
+        int64_t maxStep = 0;
+        for (size_t i = 1; i < c.Pcr90.size(); ++i)
+            maxStep = std::max(maxStep, c.Pcr90[i] - c.Pcr90[i - 1]);
+        if (agree) {
+            EXPECT_NE(log.find("Try to correct PCR value to "), std::string::npos);
+            // The outlier is gone: it was rewritten at the measured rate.
+            EXPECT_LT(maxStep, 90000);
+            EXPECT_GE(road.pass->TotalWarnings(), 1);
+        } else {
+            EXPECT_EQ(log.find("Try to correct PCR value to "), std::string::npos);
+            EXPECT_GE(maxStep, 900000);
+            EXPECT_GE(road.pass->TotalErrors(), 1);
+        }
+    }
+}
+
+TEST(CleaningHandlers, AudioStreamIdIsPatchedAtEveryPesStart)
+{
+    const std::string in = BuildPcrStream(-1, 0xC0);
+    Cleanup cleanup{{in}};
+    Road road;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    TAnalysisTables& t = road.engine->Tables();
+    ASSERT_TRUE(t.AddPatchEntry(0x102, PATCH_KIND_STREAM_ID, 0xBD, 0xC0));
+    const std::string out = TempName("sid_out");
+    cleanup.Files.push_back(out);
+    cleanup.Files.push_back(ChangeFileExt(out, ".log"));
+    road.Clean(out);
+    const int e = t.FindPatchEntry(0x102, PATCH_KIND_STREAM_ID);
+    EXPECT_EQ(t.Patches[e].PatchedCount, 300);
+    EXPECT_EQ(t.Patches[e].FailedCount, 0);
+    const Bytes b = ReadFile(out);
+    int starts = 0;
+    for (size_t i = 0; i < b.size() / 188; ++i) {
+        const uint8_t* p = b.data() + i * 188;
+        if (Pid(p) == 0x102 && (p[1] & 0x40)) {
+            const int s = PacketPayloadStart(p);
+            ASSERT_GE(s, 0);
+            EXPECT_EQ(p[s + 3], 0xBD);
+            ++starts;
+        }
+    }
+    EXPECT_EQ(starts, 300);
+}

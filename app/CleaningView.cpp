@@ -1,0 +1,152 @@
+#include "app/CleaningView.h"
+
+#include "app/BandwidthMeter.h"
+#include "app/MainForm.h"
+#include "app/ProgressForm.h"
+#include "app/engine/AnalysisEngine.h"
+#include "base/SysUtils.h"
+#include "ui/Application.h"
+#include "ui/Dialogs.h"
+
+namespace tw {
+
+TCleaningView::TCleaningView(TForm1& form, TAnalysisEngine& engine)
+    : form_(form), engine_(engine), pass_(new TCleaningPass(&engine, &engine, this))
+{
+}
+
+TCleaningView::~TCleaningView() = default;
+
+bool TCleaningView::Busy() const { return pass_->Running(); }
+
+bool TCleaningView::RunSaveDialog(std::string& fileName)
+{
+    if (AskFileName)
+        return AskFileName(fileName);
+    TSaveDialog dlg(nullptr);
+    dlg.SetDefaultExt("ts");
+    dlg.SetFilter("TransportStream(*.ts)|*.ts");
+    dlg.SetTitle("Select filename for new stream");
+    dlg.SetFileName(fileName);
+    if (!dlg.Execute())
+        return false;
+    fileName = dlg.FileName();
+    return true;
+}
+
+void TCleaningView::EnableStartButtons(bool enabled)
+{
+    if (auto* raw = dynamic_cast<TMenuItem*>(form_.FindComponent("RawCutter1")))
+        raw->SetEnabled(enabled);
+    form_.sBitBtn1->SetEnabled(enabled);
+    form_.sBitBtn2->SetEnabled(enabled);
+    form_.sBitBtn3->SetEnabled(enabled);
+    form_.sBitBtn4->SetEnabled(enabled);
+    form_.sBitBtn1->Repaint();
+    form_.sBitBtn2->Repaint();
+    form_.sBitBtn3->Repaint();
+}
+
+void TCleaningView::Start()
+{
+    if (Busy() || engine_.Busy() || !engine_.Analysed())
+        return;
+    std::string name = TCleaningPass::DefaultOutputName(form_.OpenDialog1->FileName());
+    if (!RunSaveDialog(name))
+        return;
+    CleanTo(name);
+}
+
+TCleaningResult TCleaningView::CleanTo(const std::string& outputFileName)
+{
+    // A refused name leaves the buttons as they are, so the user can retry.
+    const std::string refusal = pass_->CheckOutputName(engine_.FileName(), outputFileName);
+    if (!refusal.empty()) {
+        engine_.Host().ShowMessage(TMessageKind::Error, refusal);
+        return TCleaningResult::NotRun;
+    }
+    EnableStartButtons(false);
+    if (Application)
+        Application->ProcessMessages();
+    form_.UpdateLabelTimer->SetEnabled(true);
+    const TCleaningResult r = pass_->Run(outputFileName);
+    form_.UpdateLabelTimer->SetEnabled(false);
+    ProgressTick();
+    // The buttons stay disabled: the next analysis enables them again.
+    if (pass_->TerminateRequested() && Application)
+        Application->Terminate();
+    return r;
+}
+
+void TCleaningView::ProgressTick()
+{
+    pass_->UpdateStreamLabels();
+}
+
+bool TCleaningView::CancelPressed() { return Form2 && Form2->CancelFlag; }
+
+void TCleaningView::ClearCancel()
+{
+    if (Form2)
+        Form2->CancelFlag = false;
+}
+
+bool TCleaningView::AskAbort(const std::string& text)
+{
+    return MessageDlg(text, mtConfirmation, mbYesNo) == mrYes;
+}
+
+bool TCleaningView::AskPcrCorrection(const std::string& text)
+{
+    return MessageDlg(text, mtConfirmation, mbYesNo) == mrYes;
+}
+
+void TCleaningView::ShowCleaningControls(bool on)
+{
+    if (!Form2)
+        return;
+    Form2->ShowCancelButton(on);
+    Form2->ShowMeterPanel(on);
+}
+
+void TCleaningView::ClearMeter()
+{
+    if (Form2 && Form2->OvBandwidthMeter1)
+        Form2->OvBandwidthMeter1->Clear();
+}
+
+void TCleaningView::SetMeterLineVisible(int line, bool visible)
+{
+    if (!Form2 || !Form2->OvBandwidthMeter1)
+        return;
+    if (TOvLine* l = Form2->OvBandwidthMeter1->Lines(line))
+        l->SetVisible(visible);
+}
+
+void TCleaningView::MeterSample(int line, int64_t bits)
+{
+    if (!Form2 || !Form2->OvBandwidthMeter1)
+        return;
+    if (TOvLine* l = Form2->OvBandwidthMeter1->Lines(line))
+        l->AddSample(static_cast<int32_t>(bits > INT32_MAX ? INT32_MAX : bits));
+}
+
+void TCleaningView::MeterStep()
+{
+    if (Form2 && Form2->OvBandwidthMeter1)
+        Form2->OvBandwidthMeter1->Step();
+}
+
+void TCleaningView::SetTimeText(const std::string& text)
+{
+    if (Form2 && Form2->PtsPanel)
+        Form2->PtsPanel->SetCaption(text);
+}
+
+void TCleaningView::UpdateStreamLabel(const std::string& pidText, const std::string& size, const std::string& errors)
+{
+    if (OnStreamLabel)
+        OnStreamLabel(pidText, size, errors);
+}
+
+} // namespace tw
