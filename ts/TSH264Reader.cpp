@@ -315,10 +315,12 @@ void TTSH264Reader::DeriveVideoInfo() {
             default: return nullptr;
             }
         };
-        if (const char* n = name(s.colour_primaries)) v.colorimetry_ = std::string("ColourPrimaries=") + n;
+        // Appended piece by piece: the text keeps its capacity from one
+        // parameter set to the next.
+        if (const char* n = name(s.colour_primaries)) v.colorimetry_.append("ColourPrimaries=").append(n);
         if (const char* n = name(s.transfer_characteristics))
-            v.colorimetry_ += std::string(", TransferCharacteristics=") + n;
-        if (const char* n = name(s.matrix_coefficients)) v.colorimetry_ += std::string(", MatrixCoefficients=") + n;
+            v.colorimetry_.append(", TransferCharacteristics=").append(n);
+        if (const char* n = name(s.matrix_coefficients)) v.colorimetry_.append(", MatrixCoefficients=").append(n);
     }
     if (v.colorimetry_.empty())
         v.colorimetry_ = v.resolutionH_ < 1280 ? "Assumed BT.601 but unspecified" : "Assumed BT.709 but unspecified";
