@@ -121,7 +121,7 @@ bool RegWriteFloat(const std::string& key, const std::string& name, double value
     return SettingsBackend().Write(key, name, v);
 }
 
-bool RegDeleteValue(const std::string& key, const std::string& name) { return SettingsBackend().Remove(key, name); }
+bool RegRemoveValue(const std::string& key, const std::string& name) { return SettingsBackend().Remove(key, name); }
 
 bool ReadBoolSetting(const std::string& name, bool def) {
     TSettingValue v = SettingsBackend().Read(kSettingsKey, name);

@@ -58,7 +58,7 @@ bool RegWriteBool(const std::string& key, const std::string& name, bool value);
 bool RegWriteString(const std::string& key, const std::string& name, const std::string& value);
 bool RegWriteInteger(const std::string& key, const std::string& name, int32_t value);
 bool RegWriteFloat(const std::string& key, const std::string& name, double value);
-bool RegDeleteValue(const std::string& key, const std::string& name);
+bool RegRemoveValue(const std::string& key, const std::string& name);
 
 // Convenience for the settings whose default is on: the value when it is
 // present with the right type, else def.

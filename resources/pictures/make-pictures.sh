@@ -30,3 +30,9 @@ screen 101.png "#a0a0a0" "#707070"
 speaker 200.png "#3a6ea5" "#3a6ea5" no
 speaker 201.png "#a0a0a0" "#b0b0b0" no
 speaker 202.png "#a0a0a0" "#b0b0b0" yes
+
+# The about box's picture: a quiet gradient with the program's name.
+convert -size 360x200 gradient:"#1c3f66"-"#3a6ea5" \
+    -fill white -font DejaVu-Sans-Bold -pointsize 40 -gravity north -annotate +0+40 "Tarnwick" \
+    -fill "#d8e4f0" -font DejaVu-Sans -pointsize 14 -gravity north -annotate +0+96 "DVB recording check and repair" \
+    -define png:color-type=2 about.png

@@ -1,0 +1,617 @@
+#include "app/MainForm.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include "app/AboutForm.h"
+#include "app/ChangesForm.h"
+#include "app/LogForm.h"
+#include "app/ProgressForm.h"
+#include "app/Settings.h"
+#include "app/engine/AppLog.h"
+#include "app/engine/MainTexts.h"
+#include "base/SysUtils.h"
+#include "base/WinText.h"
+#include "ui/Application.h"
+#include "ui/ImageFormats.h"
+
+namespace tw {
+
+TForm1* Form1 = nullptr;
+
+const char* const kHomePageGerman = "https://www.orvalin.example/tarnwick/de/";
+const char* const kHomePageEnglish = "https://www.orvalin.example/tarnwick/en/";
+
+std::function<void(const std::string&, const std::string&, const std::string&)> ShellOpenHook;
+std::function<std::string()> CommonAppDataHook;
+
+namespace {
+
+TMainWindowViewFactory g_viewFactory;
+bool g_paramsSet = false;
+std::vector<std::string> g_params;
+// True until the main window is activated the first time (process-wide).
+bool g_firstActivation = true;
+
+const char* const kStepPanels[] = {"sPanel12", "sPanel14", "sPanel15", "sPanel16", "sPanel17",
+                                   "sPanel18", "sPanel19", "sPanel20", "sPanel21", "sPanel22"};
+const char* const kStepLabels[] = {"GarbageScanLabel", "PIDScanLabel",    "PATScanLabel",       "PMTScanLabel",
+                                   "PATRebuildLabel",  "PCRCheckLabel",   "PMTRebuildLabel",    "StartEndCheckLabel",
+                                   "VideoDetailScanLabel", "AudioDetailScanLabel"};
+
+TControl* FindControl(TComponent* owner, const std::string& name) {
+    return dynamic_cast<TControl*>(owner->FindComponent(name));
+}
+
+} // namespace
+
+void SetMainWindowViewFactory(TMainWindowViewFactory factory) { g_viewFactory = std::move(factory); }
+
+void SetProgramParameters(std::vector<std::string> params) {
+    g_params = std::move(params);
+    g_paramsSet = true;
+}
+
+std::vector<std::string> ProgramParameters() {
+    if (g_paramsSet) return g_params;
+    std::vector<std::string> out;
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (argv) {
+        for (int i = 1; i < argc; ++i) out.push_back(WideToUtf8(argv[i]));
+        LocalFree(argv);
+    }
+    return out;
+}
+
+void ShellOpen(const std::string& file, const std::string& params, const std::string& dir) {
+    if (ShellOpenHook) {
+        ShellOpenHook(file, params, dir);
+        return;
+    }
+    std::wstring f = Utf8ToWide(file), p = Utf8ToWide(params), d = Utf8ToWide(dir);
+    ShellExecuteW(Form1 ? Form1->Handle() : nullptr, L"open", f.c_str(), p.empty() ? nullptr : p.c_str(),
+                  d.empty() ? nullptr : d.c_str(), SW_SHOWNORMAL);
+}
+
+// ---------------------------------------------------------------- creation
+
+TForm1::TForm1(TComponent* owner) : TForm(owner) {
+    SetName("Form1");
+    SetBounds(0, 0, 760, 600);
+    SetPosition(poScreenCenter);
+    SetShowHint(true);
+    BuildMenus();
+    BuildLayout();
+
+    OpenDialog1 = new TOpenDialog(this);
+    OpenDialog1->SetName("OpenDialog1");
+    OpenDialog1->SetOptions(ofHideReadOnly | ofFileMustExist | ofEnableSizing);
+    OpenDialog2 = new TOpenDialog(this);
+    OpenDialog2->SetName("OpenDialog2");
+    OpenDialog2->SetOptions(ofHideReadOnly | ofFileMustExist | ofEnableSizing);
+
+    auto timer = [this](const char* name, uint32_t ms, void (TForm1::*handler)(TObject*)) {
+        auto* t = new TThreadedTimer(this);
+        t->SetName(name);
+        t->SetInterval(ms);
+        t->OnTimer = [this, handler](TObject* s) { (this->*handler)(s); };
+        return t;
+    };
+    UpdateLabelTimer = timer("UpdateLabelTimer", 500, &TForm1::UpdateLabelTimerTimer);
+    ParameterStartTimer = timer("ParameterStartTimer", 250, &TForm1::ParameterStartTimerTimer);
+    GettingSystemInfoTimer = timer("GettingSystemInfoTimer", 200, &TForm1::GettingSystemInfoTimerTimer);
+    ThreadedTimer1 = timer("ThreadedTimer1", 2000, &TForm1::ThreadedTimer1Timer);
+
+    if (g_viewFactory) view_ = g_viewFactory(*this);
+
+    OnCreate = [this](TObject* s) { FormCreate(s); };
+    OnActivate = [this](TObject* s) { FormActivate(s); };
+    OnResize = [this](TObject* s) { FormResize(s); };
+    OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
+    OnCloseQuery = [this](TObject* s, bool& c) { FormCloseQuery(s, c); };
+    LoadTree();
+    ThreadedTimer1->SetEnabled(true);
+}
+
+TForm1::~TForm1() {
+    // The view refers to controls of this window: it goes first.
+    view_.reset();
+    delete ReleaseText;
+    ReleaseText = nullptr;
+    if (Form1 == this) Form1 = nullptr;
+}
+
+TMenuItem* TForm1::NewItem(TMenuItem* parent, const char* name, const std::string& caption, TNotifyEvent onClick) {
+    auto* item = new TMenuItem(this);
+    item->SetName(name);
+    item->SetCaption(caption);
+    item->OnClick = std::move(onClick);
+    parent->Add(item);
+    return item;
+}
+
+void TForm1::BuildMenus() {
+    MainMenu1 = new TMainMenu(this);
+    MainMenu1->SetName("MainMenu1");
+    TMenuItem* root = MainMenu1->Items();
+    File1 = NewItem(root, "File1", "File");
+    Open2 = NewItem(File1, "Open2", "Open", [this](TObject* s) { Open2Click(s); });
+    Open2->SetShortCut(ShortCut('O', ssCtrl));
+    NewItem(File1, "N1", "-");
+    Close1 = NewItem(File1, "Close1", "Close", [this](TObject* s) { Close1Click(s); });
+
+    Settings1 = NewItem(root, "Settings1", "Settings");
+    // The preferences dialog comes with its own unit; the item stays
+    // disabled until it is there.
+    Preferences1 = NewItem(Settings1, "Preferences1", "Preferences");
+    Preferences1->SetEnabled(false);
+    Priority1 = NewItem(Settings1, "Priority1", "Priority");
+    auto prio = [this](const char* name, const char* caption, unsigned cls) {
+        TMenuItem* i = NewItem(Priority1, name, caption, [this, cls](TObject*) {
+            SetPriority(cls);
+            CheckPriorityMenu();
+        });
+        i->SetRadioItem(true);
+        i->SetGroupIndex(1);
+        return i;
+    };
+    IDLE1 = prio("IDLE1", "IDLE", IDLE_PRIORITY_CLASS);
+    BELOWNORMALPRIORITYCLASS1 = prio("BELOWNORMALPRIORITYCLASS1", "BELOW NORMAL", BELOW_NORMAL_PRIORITY_CLASS);
+    NORMAL1 = prio("NORMAL1", "NORMAL", NORMAL_PRIORITY_CLASS);
+    ABOVENORMAL1 = prio("ABOVENORMAL1", "ABOVE NORMAL", ABOVE_NORMAL_PRIORITY_CLASS);
+    HIGH1 = prio("HIGH1", "HIGH", HIGH_PRIORITY_CLASS);
+    REALTIME1 = prio("REALTIME1", "REALTIME", REALTIME_PRIORITY_CLASS);
+    NORMAL1->SetChecked(true);
+
+    Tools1 = NewItem(root, "Tools1", "Tools");
+    Tools1->SetVisible(false);
+
+    Help1 = NewItem(root, "Help1", "Help");
+    Hilfe1 = NewItem(Help1, "Hilfe1", "Manual", [this](TObject* s) { Hilfe1Click(s); });
+    Changes1 = NewItem(Help1, "Changes1", "Changes Log", [this](TObject* s) { Changes1Click(s); });
+    NewItem(Help1, "N2", "-");
+    About = NewItem(Help1, "About", "About", [this](TObject* s) { AboutClick(s); });
+    SetMenu(MainMenu1);
+}
+
+void TForm1::BuildLayout() {
+    sStatusBar1 = new TPanel(this);
+    sStatusBar1->SetName("sStatusBar1");
+    sStatusBar1->SetParent(this);
+    sStatusBar1->SetAlign(alBottom);
+    sStatusBar1->SetHeight(22);
+    sStatusBar1->SetBevelOuter(bvLowered);
+    sStatusBar1->SetShowCaption(false);
+
+    sLabelStatus = new TLabel(this);
+    sLabelStatus->SetName("sLabelStatus");
+    sLabelStatus->SetParent(sStatusBar1);
+    sLabelStatus->SetBounds(6, 4, 400, 14);
+    sLabelStatus->SetCaption("");
+
+    sLabelFX1 = new TLabel(this);
+    sLabelFX1->SetName("sLabelFX1");
+    sLabelFX1->SetParent(sStatusBar1);
+    sLabelFX1->SetBounds(Width() - 170, 4, 150, 14);
+    sLabelFX1->SetAutoSize(true);
+    sLabelFX1->SetCaption("www.orvalin.example");
+    sLabelFX1->Font().SetColor(clBlue);
+    sLabelFX1->Font().SetStyle(fsUnderline);
+    sLabelFX1->SetCursor(crHandPoint);
+    sLabelFX1->OnClick = [this](TObject* s) { sLabelFX1Click(s); };
+
+    sGroupBox6 = new TGroupBox(this);
+    sGroupBox6->SetName("sGroupBox6");
+    sGroupBox6->SetParent(this);
+    sGroupBox6->SetAlign(alBottom);
+    sGroupBox6->SetHeight(54);
+
+    sPanel10 = new TPanel(this);
+    sPanel10->SetName("sPanel10");
+    sPanel10->SetParent(sGroupBox6);
+    sPanel10->SetBounds(0, 16, 82, 32);
+    sPanel10->SetBevelOuter(bvNone);
+    sPanel10->SetShowCaption(false);
+
+    sBitBtn1 = new TBitBtn(this);
+    sBitBtn1->SetName("sBitBtn1");
+    sBitBtn1->SetParent(sPanel10);
+    sBitBtn1->SetBounds(0, 2, 82, 28);
+    sBitBtn1->SetCaption("START");
+    sBitBtn1->SetEnabled(false);
+    sBitBtn1->OnClick = [this](TObject*) {
+        if (view_) view_->Start();
+    };
+    auto plain = [this](const char* name, int left, const char* caption, std::function<void()> run) {
+        auto* b = new TBitBtn(this);
+        b->SetName(name);
+        b->SetParent(sGroupBox6);
+        b->SetBounds(left, 18, 90, 28);
+        b->SetCaption(caption);
+        b->SetEnabled(false);
+        b->OnClick = [run](TObject*) { run(); };
+        return b;
+    };
+    sBitBtn2 = plain("sBitBtn2", 10, "Preserve", [this] { if (view_) view_->Preserve(); });
+    sBitBtn3 = plain("sBitBtn3", 106, "Patch", [this] { if (view_) view_->Patch(); });
+    sBitBtn4 = plain("sBitBtn4", 202, "Cut", [this] { if (view_) view_->Cut(); });
+
+    sGroupBox7 = new TGroupBox(this);
+    sGroupBox7->SetName("sGroupBox7");
+    sGroupBox7->SetParent(this);
+    sGroupBox7->SetAlign(alLeft);
+    sGroupBox7->SetWidth(228);
+    sGroupBox7->SetCaption("Preparation steps");
+
+    sGroupBox8 = new TGroupBox(this);
+    sGroupBox8->SetName("sGroupBox8");
+    sGroupBox8->SetParent(this);
+    sGroupBox8->SetAlign(alClient);
+    sGroupBox8->SetCaption("Identified Streams");
+
+    sPanel3 = new TPanel(this);
+    sPanel3->SetName("sPanel3");
+    sPanel3->SetParent(sGroupBox8);
+    sPanel3->SetAlign(alClient);
+    sPanel3->SetBevelOuter(bvNone);
+    sPanel3->SetShowCaption(false);
+    sPanel3->OnResize = [this](TObject* s) { sPanel3Resize(s); };
+
+    Image6 = new TImage(this);
+    Image6->SetName("Image6");
+    Image6->SetParent(sPanel3);
+    Image6->SetBounds(0, 40, 360, 200);
+    try {
+        auto* png = new TPngImage();
+        Image6->Picture().SetGraphic(png);
+        png->LoadFromResourceName(GetModuleHandleW(nullptr), "ABOUT");
+    } catch (...) {
+        Image6->Picture().Clear();
+    }
+
+    auto logoLabel = [this](const char* name, int top, int height, int size, bool bold) {
+        auto* l = new TLabel(this);
+        l->SetName(name);
+        l->SetParent(sPanel3);
+        l->SetAutoSize(false);
+        l->SetAlignment(taCenter);
+        l->SetAnchors(akLeft | akTop | akRight);
+        l->SetBounds(0, top, 500, height);
+        l->Font().SetSize(size);
+        if (bold) l->Font().SetStyle(fsBold);
+        return l;
+    };
+    sLabelFX13 = logoLabel("sLabelFX13", 252, 26, 14, true);
+    sLabelFX12 = logoLabel("sLabelFX12", 282, 72, 10, false);
+    sLabelFX12->SetWordWrap(true);
+    sLabelFX15 = logoLabel("sLabelFX15", 356, 22, 10, false);
+}
+
+// ---------------------------------------------------------------- life cycle
+
+void TForm1::FormCreate(TObject*) {
+    SkinOff = false;
+    // The program's folder, with a trailing backslash.
+    ProgramFolder = IncludeTrailingPathDelimiter(ExtractFileDir(Application->ExeName()));
+    ReleaseText = new TStringList();
+    VideoPanelHeight = 74;
+    TextPanelHeight = 44;
+    ApplySavedPriority();
+    CheckPriorityMenu();
+    // The skin manager is switched on here once the skin engine exists.
+    DataFolder = CommonAppDataPath() + "\\Orvalin\\Tarnwick";
+    SetCaption("Orvalin Tarnwick " + VersionText());
+    SetAcceptFiles(true);
+    UpdateCheck = ReadBoolSetting("UpdateCheck", true);
+    if (LanguageIsGerman()) SetGermanTexts();
+    else SetEnglishTexts();
+    // The update check of the release text comes with its own unit; it must
+    // never hold up the start.
+    if (view_) view_->ResetPanels();
+    for (const char* n : {"sLabel53", "sLabel54", "sLabel55", "sLabel56", "sLabel57"})
+        if (TControl* c = FindControl(this, n)) c->SetHint(MainMessage(mmAbbreviations));
+    NoPreview = ReadBoolSetting("NoPreview", false);
+    if (!CreateDataFolder()) {
+        std::string text = DataFolderErrorText(DataFolder);
+        WriteEventLog(kEventSource, text, eltError, kEventDataFolderFailed);
+        Application->MessageBox(text, Application->Title(), MB_OK | MB_ICONERROR);
+        DataFolder.clear();
+    }
+    WriteDefaultSettings();
+    if (DataFolder.empty()) {
+        Application->Terminate();
+        SetWindowState(wsMinimized);
+    }
+}
+
+void TForm1::FormActivate(TObject*) {
+    if (!g_firstActivation) return;
+    g_firstActivation = false;
+    GettingSystemInfoTimer->SetEnabled(true);
+    if (!ProgramParameters().empty()) {
+        Open2->SetEnabled(false);
+        ParameterStartTimer->SetEnabled(true);
+    }
+}
+
+void TForm1::ParameterStartTimerTimer(TObject*) {
+    ParameterStartTimer->SetEnabled(false);
+    OpenFromCommandLine();
+    Open2->SetEnabled(true);
+}
+
+void TForm1::GettingSystemInfoTimerTimer(TObject*) {
+    // One shot; the DirectShow filter probe hooks in here when it exists.
+    GettingSystemInfoTimer->SetEnabled(false);
+}
+
+void TForm1::ThreadedTimer1Timer(TObject*) {
+    // One shot; the update notice hooks in here when it exists.
+    ThreadedTimer1->SetEnabled(false);
+}
+
+void TForm1::UpdateLabelTimerTimer(TObject*) {
+    if (view_) view_->ProgressTick();
+    UpdateLabelTimer->SetTag((UpdateLabelTimer->Tag() + 1) % 3);
+    if (UpdateLabelTimer->Tag() == 0) {
+        if (view_) view_->RefreshSizeLabels();
+        Application->ProcessMessages();
+    }
+}
+
+void TForm1::FormResize(TObject*) {
+    if (IsLoading()) return;
+    sLabelFX1->SetLeft(Width() - 170);
+    sGroupBox7->SetWidth(Width() * 180 / 600);
+    if (TControl* first = FindControl(this, "sLabelFX11")) {
+        for (const char* n : kStepLabels)
+            if (TControl* c = FindControl(this, n)) c->SetWidth(first->Width());
+    }
+    int stepHeight = sGroupBox7->Height() * 39 / 448;
+    for (const char* n : kStepPanels)
+        if (TControl* c = FindControl(this, n)) c->SetHeight(stepHeight);
+    sPanel10->SetLeft(sGroupBox6->Width() / 2 - 41);
+    PlaceLogWindow(true);
+    if (view_) view_->Resized();
+}
+
+void TForm1::sPanel3Resize(TObject*) {
+    Image6->SetLeft(sPanel3->Width() / 2 - Image6->Width() / 2);
+    for (TLabel* l : {sLabelFX13, sLabelFX12, sLabelFX15}) l->SetWidth(sPanel3->Width());
+}
+
+void TForm1::PlaceLogWindow(bool withWidth) {
+    if (!Form3) return;
+    if (withWidth) Form3->SetBounds(Left(), Top() + Height(), Width(), Form3->Height());
+    else Form3->SetBounds(Left(), Top() + Height(), Form3->Width(), Form3->Height());
+}
+
+void TForm1::FormCloseQuery(TObject*, bool& canClose) {
+    // A running pass holds readers and writers of this window: closing now
+    // would pull them away. Offer to cancel instead; the pass ends itself.
+    if (view_ && view_->Busy()) {
+        canClose = false;
+        if (Form2 && MessageDlg(MainMessage(mmAbortQuestion), mtConfirmation, mbYesNo) == mrYes) Form2->CancelFlag = true;
+    }
+}
+
+void TForm1::FormClose(TObject*, TCloseAction& action) {
+    if (Form3) {
+        TForm3* f = Form3;
+        Form3 = nullptr;
+        delete f;
+    }
+    if (Form2) {
+        TForm2* f = Form2;
+        Form2 = nullptr;
+        delete f;
+    }
+    delete ReleaseText;
+    ReleaseText = nullptr;
+    action = caFree;
+}
+
+void TForm1::WndProc(TMessage& m) {
+    if (m.Msg == WM_DROPFILES) {
+        HDROP drop = reinterpret_cast<HDROP>(m.WParam);
+        std::vector<std::string> names;
+        UINT n = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+        for (UINT i = 0; i < n; ++i) {
+            UINT len = DragQueryFileW(drop, i, nullptr, 0);
+            std::wstring w(len + 1, L'\0');
+            DragQueryFileW(drop, i, w.data(), len + 1);
+            w.resize(len);
+            names.push_back(WideToUtf8(w));
+        }
+        // The drop is finished before the (long) analysis starts, so the
+        // shell is not held waiting.
+        DragFinish(drop);
+        m.Result = 0;
+        DropFiles(names);
+        return;
+    }
+    TForm::WndProc(m);
+    if (m.Msg == WM_MOVE) PlaceLogWindow(false);
+}
+
+// ---------------------------------------------------------------- opening
+
+bool TForm1::IsSupportedStreamFile(const std::string& fileName) {
+    std::string ext = LowerCase(ExtractFileExt(fileName));
+    return ext == ".ts" || ext == ".trp" || ext == ".m2ts" || ext == ".ts4" || ext == ".dvr";
+}
+
+bool TForm1::CanOpenNow() const { return !(view_ && view_->Busy()); }
+
+void TForm1::DropFiles(const std::vector<std::string>& names) {
+    if (names.size() != 1 || !IsSupportedStreamFile(names[0]) || !CanOpenNow()) return;
+    OpenRecording(names[0]);
+}
+
+void TForm1::OpenFromCommandLine() {
+    std::vector<std::string> params = ProgramParameters();
+    if (params.empty()) return;
+    const std::string& name = params[0];
+    if (!FileExists(name)) return;
+    if (!IsSupportedStreamFile(name) && LowerCase(ExtractFileName(name)) != "info.dvr") return;
+    if (!CanOpenNow()) return;
+    OpenRecording(name);
+}
+
+void TForm1::OpenRecording(const std::string& fileName) {
+    OpenDialog1->SetFileName(fileName);
+    ResetAll();
+    OpenStream();
+}
+
+void TForm1::ResetAll() {
+    for (TBitBtn* b : {sBitBtn1, sBitBtn2, sBitBtn3, sBitBtn4}) b->SetEnabled(false);
+    ClearLog();
+    if (Form3) {
+        PlaceLogWindow(true);
+        if (ReadBoolSetting("ShowLogfileWindow", false)) Form3->Show();
+    }
+    sPanel3->SetVisible(true);
+    sLabelStatus->SetCaption("");
+    if (view_) view_->ResetAll();
+}
+
+void TForm1::OpenStream() {
+    const std::string name = OpenDialog1->FileName();
+    sPanel3->SetVisible(view_ == nullptr);
+    sLabelStatus->SetCaption(ExtractFileName(name));
+    if (view_) view_->OpenStream(name);
+    else AppendLogLine("Opening file " + name);
+}
+
+void TForm1::Open2Click(TObject*) {
+    Application->ProcessMessages();
+    if (!CanOpenNow()) return;
+    SetAcceptFiles(false);
+    ResetAll();
+    if (OpenDialog1->Execute()) OpenStream();
+    SetAcceptFiles(true);
+}
+
+void TForm1::Close1Click(TObject*) { Close(); }
+
+// ---------------------------------------------------------------- texts
+
+void TForm1::SetGermanTexts() { ApplyTexts(true); }
+void TForm1::SetEnglishTexts() { ApplyTexts(false); }
+
+void TForm1::SetControlText(const std::string& name, int kind, const std::string& text) {
+    TComponent* c = FindComponent(name);
+    if (!c) return;
+    if (auto* item = dynamic_cast<TMenuItem*>(c)) {
+        if (kind == ctCaption) item->SetCaption(text);
+        else if (kind == ctHint) item->SetHint(text);
+    } else if (auto* dlg = dynamic_cast<TOpenDialog*>(c)) {
+        if (kind == ctFilter) dlg->SetFilter(text);
+    } else if (auto* ctl = dynamic_cast<TControl*>(c)) {
+        if (kind == ctCaption) ctl->SetCaption(text);
+        else if (kind == ctHint) ctl->SetHint(text);
+    }
+}
+
+void TForm1::ApplyTexts(bool german) {
+    for (const TControlText& t : MainControlTexts()) SetControlText(t.control, t.kind, german ? t.german : t.english);
+    MainMessages().SetLanguage(german);
+    // A width change runs the window's re-layout for the new texts.
+    int w = Width();
+    SetWidth(w + 1);
+    SetWidth(w);
+    for (const char* n : {"sLabel53", "sLabel54", "sLabel55", "sLabel56", "sLabel57"})
+        if (TControl* c = FindControl(this, n)) c->SetHint(MainMessage(mmAbbreviations));
+    if (view_) view_->LanguageChanged(german);
+}
+
+// ---------------------------------------------------------------- help menu
+
+void TForm1::Hilfe1Click(TObject*) {
+    std::string file = ProgramFolder + (LanguageIsGerman() ? "Handbuch.pdf" : "Manual.pdf");
+    if (FileExists(file)) ShellOpen(file, "/n,/e,", ProgramFolder);
+}
+
+void TForm1::Changes1Click(TObject*) {
+    std::string file = ProgramFolder + "Release.txt";
+    if (!FileExists(file) || !ChangesForm) return;
+    ChangesForm->sMemo_Ger->Lines().LoadFromFile(file);
+    ChangesForm->SetWidth(600);
+    ChangesForm->SetCaption(StripHotkey(Changes1->Caption()));
+    ChangesForm->ShowModal();
+}
+
+void TForm1::AboutClick(TObject*) {
+    if (!Form5) return;
+    Form5->SetCaption(StripHotkey(About->Caption()));
+    Form5->sLabel2->SetCaption("V " + VersionText());
+    Form5->ShowModal();
+}
+
+void TForm1::sLabelFX1Click(TObject*) { ShellOpen(LanguageIsGerman() ? kHomePageGerman : kHomePageEnglish, "", ""); }
+
+// ---------------------------------------------------------------- folders
+
+std::string TForm1::CommonAppDataPath() {
+    if (CommonAppDataHook) return CommonAppDataHook();
+    wchar_t path[MAX_PATH + 1] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, path))) return std::string();
+    return WideToUtf8(path);
+}
+
+bool TForm1::CreateDataFolder() {
+    if (!DirectoryExists(DataFolder)) ForceDirectories(DataFolder);
+    return DirectoryExists(DataFolder);
+}
+
+void TForm1::WriteDefaultSettings() { tw::WriteDefaultSettings(); }
+
+std::string TForm1::VersionText() { return tw::VersionText(); }
+
+// ---------------------------------------------------------------- priority
+
+unsigned TForm1::PriorityClassFromIndex(int index) {
+    switch (index) {
+    case 1: return IDLE_PRIORITY_CLASS;
+    case 2: return BELOW_NORMAL_PRIORITY_CLASS;
+    case 4: return ABOVE_NORMAL_PRIORITY_CLASS;
+    case 5: return HIGH_PRIORITY_CLASS;
+    case 6: return REALTIME_PRIORITY_CLASS;
+    default: return NORMAL_PRIORITY_CLASS;
+    }
+}
+
+int TForm1::PriorityIndexFromClass(unsigned cls) {
+    switch (cls) {
+    case IDLE_PRIORITY_CLASS: return 1;
+    case BELOW_NORMAL_PRIORITY_CLASS: return 2;
+    case ABOVE_NORMAL_PRIORITY_CLASS: return 4;
+    case HIGH_PRIORITY_CLASS: return 5;
+    case REALTIME_PRIORITY_CLASS: return 6;
+    default: return 3;
+    }
+}
+
+void TForm1::ApplySavedPriority() {
+    unsigned cls = PriorityClassFromIndex(RegReadInteger(kSettingsKey, "Priority"));
+    if (GetPriorityClass(GetCurrentProcess()) != cls) SetPriorityClass(GetCurrentProcess(), cls);
+}
+
+bool TForm1::SetPriority(unsigned cls) {
+    if (!SetPriorityClass(GetCurrentProcess(), cls)) return false;
+    RegWriteInteger(kSettingsKey, "Priority", PriorityIndexFromClass(cls));
+    return true;
+}
+
+void TForm1::CheckPriorityMenu() {
+    TMenuItem* items[] = {IDLE1, BELOWNORMALPRIORITYCLASS1, NORMAL1, ABOVENORMAL1, HIGH1, REALTIME1};
+    for (TMenuItem* i : items) i->SetChecked(false);
+    int index = PriorityIndexFromClass(GetPriorityClass(GetCurrentProcess()));
+    items[index - 1]->SetChecked(true);
+}
+
+} // namespace tw

@@ -1,0 +1,112 @@
+#include "app/ProgressForm.h"
+
+#include "app/BandwidthMeter.h"
+
+namespace tw {
+
+TForm2* Form2 = nullptr;
+
+TForm2::TForm2(TComponent* owner) : TForm(owner) {
+    SetName("Form2");
+    SetCaption("Progress");
+    SetBorderStyle(bsDialog);
+    SetFormStyle(fsStayOnTop);
+    SetPosition(poMainFormCenter);
+    SetBounds(0, 0, 420, 100);
+
+    sLabel1 = new TLabel(this);
+    sLabel1->SetName("sLabel1");
+    sLabel1->SetParent(this);
+    sLabel1->SetAutoSize(false);
+    sLabel1->SetAlignment(taCenter);
+    sLabel1->SetBounds(8, 6, 396, 16);
+    sLabel1->SetCaption("Working");
+
+    sPanel1 = new TPanel(this);
+    sPanel1->SetName("sPanel1");
+    sPanel1->SetParent(this);
+    sPanel1->SetBounds(8, 26, 396, 94);
+    sPanel1->SetBevelOuter(bvLowered);
+    sPanel1->SetShowCaption(false);
+    sPanel1->SetVisible(false);
+
+    OvBandwidthMeter1 = new TOvBandwidthMeter(this);
+    OvBandwidthMeter1->SetName("OvBandwidthMeter1");
+    OvBandwidthMeter1->SetParent(sPanel1);
+    OvBandwidthMeter1->SetAlign(alClient);
+    OvBandwidthMeter1->SetValueMin(0);
+    OvBandwidthMeter1->SetValueMax(30000000);
+    OvBandwidthMeter1->SetValueCount(60);
+    OvBandwidthMeter1->SetSpacing_Top(2);
+    OvBandwidthMeter1->SetSpacing_Bottom(2);
+    OvBandwidthMeter1->SetMeterColor(clWhite);
+    OvBandwidthMeter1->SetDirection(bdRightToLeft);
+    OvBandwidthMeter1->SetDisplayType(bdtLog10);
+
+    PtsPanel = new TPanel(this);
+    PtsPanel->SetName("PtsPanel");
+    PtsPanel->SetParent(this);
+    PtsPanel->SetBounds(314, 4, 90, 18);
+    PtsPanel->SetBevelOuter(bvLowered);
+    PtsPanel->SetCaption("00:00:00.000");
+    PtsPanel->SetVisible(false);
+
+    sGauge1 = new TGauge(this);
+    sGauge1->SetName("sGauge1");
+    sGauge1->SetParent(this);
+    sGauge1->SetBounds(8, 26, 396, 20);
+    sGauge1->SetMinValue(0);
+    sGauge1->SetMaxValue(100);
+    sGauge1->SetForeColor(clNavy);
+
+    sBitBtn1 = new TBitBtn(this);
+    sBitBtn1->SetName("sBitBtn1");
+    sBitBtn1->SetParent(this);
+    sBitBtn1->SetBounds(160, 50, 96, 24);
+    sBitBtn1->SetCaption("Abbrechen");
+    sBitBtn1->SetVisible(false);
+    sBitBtn1->OnClick = [this](TObject* s) { sBitBtn1Click(s); };
+
+    OnCreate = [this](TObject* s) { FormCreate(s); };
+    OnShow = [this](TObject* s) { FormShow(s); };
+    LoadTree();
+}
+
+void TForm2::FormCreate(TObject*) {
+    SetHeight(100);
+    sGauge1->SetTop(sPanel1->Top());
+    PlaceButton();
+}
+
+void TForm2::FormShow(TObject*) {
+    CancelFlag = false;
+    sGauge1->SetProgress(0);
+}
+
+void TForm2::sBitBtn1Click(TObject*) { CancelFlag = true; }
+
+void TForm2::PlaceButton() { sBitBtn1->SetTop(sGauge1->Top() + sGauge1->Height() + 6); }
+
+void TForm2::ShowCancelButton(bool show) {
+    sBitBtn1->SetVisible(show);
+    int h = show ? 120 : 100;
+    if (sPanel1->Visible()) h += 95;
+    SetHeight(h);
+    PlaceButton();
+}
+
+void TForm2::ShowMeterPanel(bool show) {
+    sPanel1->SetVisible(show);
+    if (show) {
+        SetHeight(223);
+        sGauge1->SetTop(sPanel1->Top() + 98);
+        PtsPanel->SetVisible(true);
+    } else {
+        SetHeight(100);
+        sGauge1->SetTop(sPanel1->Top());
+        PtsPanel->SetVisible(false);
+    }
+    PlaceButton();
+}
+
+} // namespace tw

@@ -1,0 +1,46 @@
+// The progress window that long passes show: status text, percent gauge,
+// optional bandwidth meter with its time panel, optional cancel button with
+// the cancel flag that the passes poll.
+#pragma once
+
+#include <string>
+
+#include "ui/Buttons.h"
+#include "ui/ExtCtrls.h"
+#include "ui/Gauges.h"
+#include "ui/Forms.h"
+#include "ui/StdCtrls.h"
+
+namespace tw {
+
+class TOvBandwidthMeter;
+
+class TForm2 : public TForm {
+public:
+    explicit TForm2(TComponent* owner);
+
+    TLabel* sLabel1;
+    TPanel* sPanel1;
+    TOvBandwidthMeter* OvBandwidthMeter1;
+    TGauge* sGauge1;
+    TBitBtn* sBitBtn1;
+    TPanel* PtsPanel;
+
+    // Set by the cancel button, cleared when the window is shown; the
+    // running pass reads it between packets and decides.
+    bool CancelFlag = false;
+
+    void ShowCancelButton(bool show);
+    void ShowMeterPanel(bool show);
+
+    void FormCreate(TObject* sender);
+    void FormShow(TObject* sender);
+    void sBitBtn1Click(TObject* sender);
+
+private:
+    void PlaceButton();
+};
+
+extern TForm2* Form2;
+
+} // namespace tw

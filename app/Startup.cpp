@@ -1,0 +1,118 @@
+#include "app/Startup.h"
+
+#include <windows.h>
+
+#include "app/AboutForm.h"
+#include "app/ChangesForm.h"
+#include "app/ExitForm.h"
+#include "app/LogForm.h"
+#include "app/MainForm.h"
+#include "app/ProgressForm.h"
+#include "app/Settings.h"
+#include "app/engine/MainTexts.h"
+#include "app/engine/SettingsStore.h"
+#include "base/Exceptions.h"
+#include "base/SysUtils.h"
+#include "ui/Application.h"
+#include "ui/Consts.h"
+
+namespace tw {
+
+std::function<bool()> PlatformIsNTHook;
+
+TStartupHooks& StartupHooks() {
+    static TStartupHooks h;
+    return h;
+}
+
+std::vector<std::string>& StartupTrace() {
+    static std::vector<std::string> t;
+    return t;
+}
+
+bool PlatformIsNT() {
+    if (PlatformIsNTHook) return PlatformIsNTHook();
+    OSVERSIONINFOW vi{};
+    vi.dwOSVersionInfoSize = sizeof vi;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (!GetVersionExW(&vi)) return true;
+#pragma GCC diagnostic pop
+    return vi.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+std::string EscapedExceptionText(const std::exception& e, uintptr_t address) {
+    return DescribeException(e) + " @ (Address $" + IntToHex(static_cast<int64_t>(address & 0xFFFFFFFFu), 8) + ")";
+}
+
+int RunStartup(bool runLoop) {
+    std::vector<std::string>& trace = StartupTrace();
+    trace.clear();
+    // 1. Unit initialisation: the picture formats.
+    RegisterStandardPictureFormats();
+    // 2. The language chooses the problem window's text.
+    bool german = LanguageIsGerman();
+    trace.push_back("Language");
+    // 3. Only the NT family runs the program.
+    if (!PlatformIsNT()) {
+        WriteEventLog(kEventSource, kPlatformEventText, eltError, kEventPlatformRefused);
+        trace.push_back("PlatformRefused");
+        ShowStartupProblem(PlatformProblemText(german));
+        Application->Terminate();
+        return 1;
+    }
+    // 4. The application object.
+    Application->Initialize();
+    Application->SetTitle("Tarnwick");
+    // 5. Main window, preserve-streams window.
+    Application->CreateForm(Form1);
+    trace.push_back("TForm1");
+    if (StartupHooks().createTrashForm) {
+        StartupHooks().createTrashForm(Application);
+        trace.push_back("TTrashForm");
+    }
+    // 6. The windowing layer's texts come in German; once, English for
+    // everybody else.
+    if (!LanguageIsGerman()) {
+        UseEnglishStdTexts();
+        trace.push_back("StdTexts");
+    }
+    // 7. Change log and raw cutter.
+    Application->CreateForm(ChangesForm);
+    trace.push_back("TChangesForm");
+    if (StartupHooks().createRawCutterForm) {
+        StartupHooks().createRawCutterForm(Application);
+        trace.push_back("TRawCutterForm");
+    }
+    // 8. The data folder failed: end here.
+    if (Application->Terminated()) {
+        trace.push_back("Terminated");
+        if (runLoop) Application->DestroyForms();
+        return 1;
+    }
+    // 9. About, progress, log.
+    Application->CreateForm(Form5);
+    trace.push_back("TForm5");
+    Application->CreateForm(Form2);
+    trace.push_back("TForm2");
+    Application->CreateForm(Form3);
+    trace.push_back("TForm3");
+    if (Form1) Form1->PlaceLogWindow(true);
+    if (!runLoop) return 0;
+    // 10. The message loop; what escapes it goes to the event log.
+    try {
+        if (!Application->Terminated()) Application->Run();
+    } catch (const std::exception& e) {
+        // The throw site is unknown here; the address field stays zero.
+        WriteEventLog(kEventSource, EscapedExceptionText(e, 0), eltError, kEventUnhandledException);
+    } catch (...) {
+        WriteEventLog(kEventSource, "Exception: unknown @ (Address $00000000)", eltError, kEventUnhandledException);
+    }
+    try {
+        Application->DestroyForms();
+    } catch (...) {
+    }
+    return 0;
+}
+
+} // namespace tw

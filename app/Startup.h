@@ -1,0 +1,39 @@
+// The program's start-up: language, platform check, application object, the
+// long-lived windows in their order, the English standard texts, the message
+// loop and the last-resort event-log entry.
+#pragma once
+
+#include <exception>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ui/Forms.h"
+
+namespace tw {
+
+// Windows that other parts of the program bring; the start-up creates them
+// at their place in the order when they are registered.
+struct TStartupHooks {
+    std::function<TCustomForm*(TComponent* owner)> createTrashForm;     // preserve-streams window
+    std::function<TCustomForm*(TComponent* owner)> createRawCutterForm; // raw cutter
+};
+TStartupHooks& StartupHooks();
+
+// What the start-up did, in order ("Language", "TForm1", "StdTexts", ...):
+// for the tests of the order.
+std::vector<std::string>& StartupTrace();
+
+// Seam for the platform test (the real one asks the system).
+extern std::function<bool()> PlatformIsNTHook;
+bool PlatformIsNT();
+
+// Runs the start-up; with runLoop the message loop runs until the main
+// window closes and the windows are destroyed at the end. Returns the exit code.
+int RunStartup(bool runLoop);
+
+// The event-log text of an exception that escaped the message loop:
+// class name, ": ", message, " @ (Address $", eight hex digits, ")".
+std::string EscapedExceptionText(const std::exception& e, uintptr_t address);
+
+} // namespace tw

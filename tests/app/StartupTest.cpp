@@ -1,0 +1,235 @@
+// The start-up in its order, the main window's life cycle, opening by
+// command line and drag and drop, and the language switch.
+#include <windows.h>
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "app/LogForm.h"
+#include "app/MainForm.h"
+#include "app/ProgressForm.h"
+#include "app/Settings.h"
+#include "app/Startup.h"
+#include "app/engine/AppLog.h"
+#include "app/engine/MainTexts.h"
+#include "base/Streams.h"
+#include "base/SysUtils.h"
+#include "base/WinText.h"
+#include "ui/Application.h"
+#include "ui/Consts.h"
+
+using namespace tw;
+
+namespace {
+
+struct FakeView : TMainWindowView {
+    std::vector<std::string> opened;
+    int resets = 0;
+    int panelResets = 0;
+    int languageChanges = 0;
+    bool busy = false;
+    void ResetPanels() override { ++panelResets; }
+    void ResetAll() override { ++resets; }
+    void OpenStream(const std::string& n) override { opened.push_back(n); }
+    void LanguageChanged(bool) override { ++languageChanges; }
+    bool Busy() const override { return busy; }
+};
+
+FakeView* g_view = nullptr;
+std::string g_recording;
+std::vector<std::string> g_traceAtStart;
+bool g_defaultsBefore[3];
+struct SavedBool {
+    const char* name;
+    bool present;
+    bool value;
+};
+std::vector<SavedBool> g_saved;
+
+std::string TempFolder() {
+    wchar_t buf[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH, buf);
+    return WideToUtf8(buf);
+}
+
+HGLOBAL BuildDrop(const std::vector<std::string>& files) {
+    std::wstring all;
+    for (const std::string& f : files) {
+        all += Utf8ToWide(f);
+        all += L'\0';
+    }
+    all += L'\0';
+    HGLOBAL h = GlobalAlloc(GHND, sizeof(DROPFILES) + all.size() * sizeof(wchar_t));
+    auto* df = static_cast<DROPFILES*>(GlobalLock(h));
+    df->pFiles = sizeof(DROPFILES);
+    df->fWide = TRUE;
+    std::memcpy(reinterpret_cast<BYTE*>(df) + sizeof(DROPFILES), all.data(), all.size() * sizeof(wchar_t));
+    GlobalUnlock(h);
+    return h;
+}
+
+void Drop(const std::vector<std::string>& files) {
+    SendMessageW(Form1->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(BuildDrop(files)), 0);
+}
+
+bool PumpUntil(const std::function<bool()>& pred, int ms) {
+    uint64_t end = GetTickCount64Ms() + static_cast<uint64_t>(ms);
+    while (GetTickCount64Ms() < end) {
+        Application->ProcessMessages();
+        if (pred()) return true;
+        Sleep(5);
+    }
+    return pred();
+}
+
+class StartupTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        // First start: the defaults are missing and English is the language.
+        for (const char* n : {"NoTeletext", "UpdateCheck", "PlaySound", "Language"}) {
+            g_saved.push_back({n, RegValueExists(kSettingsKey, n), RegReadBool(kSettingsKey, n)});
+            RegRemoveValue(kSettingsKey, n);
+        }
+        g_recording = TempFolder() + "tarnwick_startup_test.ts";
+        {
+            TFileStream f(g_recording, fmCreate);
+            uint8_t packet[188] = {0x47, 0x1F, 0xFF, 0x10};
+            f.WriteBuffer(packet, sizeof packet);
+        }
+        SetProgramParameters({g_recording});
+        SetMainWindowViewFactory([](TForm1&) {
+            auto v = std::make_unique<FakeView>();
+            g_view = v.get();
+            return v;
+        });
+        ASSERT_EQ(RunStartup(false), 0);
+        g_traceAtStart = StartupTrace();
+        g_defaultsBefore[0] = RegReadBool(kSettingsKey, "NoTeletext");
+        g_defaultsBefore[1] = RegReadBool(kSettingsKey, "UpdateCheck");
+        g_defaultsBefore[2] = RegReadBool(kSettingsKey, "PlaySound");
+    }
+    static void TearDownTestSuite() {
+        for (const SavedBool& s : g_saved) {
+            if (std::string(s.name) == "Language") continue;
+            if (s.present) RegWriteBool(kSettingsKey, s.name, s.value);
+            else RegRemoveValue(kSettingsKey, s.name);
+        }
+        RemoveFile(g_recording);
+        SetMainWindowViewFactory(nullptr);
+    }
+};
+
+TEST_F(StartupTest, WindowsAreCreatedInOrderAndDefaultsWrittenOnFirstStart) {
+    EXPECT_EQ(g_traceAtStart,
+              (std::vector<std::string>{"Language", "TForm1", "StdTexts", "TChangesForm", "TForm5", "TForm2", "TForm3"}));
+    ASSERT_NE(Form1, nullptr);
+    EXPECT_EQ(Application->MainForm(), Form1);
+    ASSERT_NE(Form2, nullptr);
+    ASSERT_NE(Form3, nullptr);
+    EXPECT_TRUE(g_defaultsBefore[0] && g_defaultsBefore[1] && g_defaultsBefore[2]);
+    EXPECT_FALSE(RegValueExists(kSettingsKey, "NoSubtitles"));
+    EXPECT_EQ(Application->Title(), "Tarnwick");
+    EXPECT_EQ(Form1->Caption(), "Orvalin Tarnwick " + VersionText());
+    EXPECT_TRUE(StdTextsAreEnglish());
+    EXPECT_EQ(StdText(stYes), "&Yes");
+    EXPECT_EQ(g_view->panelResets, 1);
+    EXPECT_FALSE(Form1->DataFolder.empty());
+    EXPECT_TRUE(DirectoryExists(Form1->DataFolder));
+    EXPECT_NE(Form1->DataFolder.find("\\Orvalin\\Tarnwick"), std::string::npos);
+    // Every log line reaches the log window.
+    AppendLogLine("first line of the log");
+    EXPECT_EQ(Form3->sMemo1->Lines().Get(Form3->sMemo1->Lines().Count() - 1), "first line of the log");
+}
+
+TEST_F(StartupTest, TheCommandLineRecordingOpensAfterTheFirstActivation) {
+    Form1->Show();
+    SetForegroundWindow(Form1->Handle());
+    ASSERT_TRUE(PumpUntil([] { return !g_view->opened.empty(); }, 8000)) << "no activation or no tick";
+    EXPECT_EQ(g_view->opened[0], g_recording);
+    EXPECT_EQ(Form1->OpenDialog1->FileName(), g_recording);
+    EXPECT_GE(g_view->resets, 1) << "ResetAll runs before OpenStream";
+    EXPECT_TRUE(Form1->Open2->Enabled());
+    EXPECT_FALSE(Form1->ParameterStartTimer->Enabled());
+    PumpUntil([] { return false; }, 400);
+    EXPECT_EQ(g_view->opened.size(), 1u) << "once only";
+}
+
+TEST_F(StartupTest, ADroppedRecordingIsTakenOthersAreRefused) {
+    g_view->opened.clear();
+    Drop({"C:\\rec\\movie.rec"});
+    Drop({"C:\\rec\\a.ts", "C:\\rec\\b.ts"});
+    Drop({"C:\\rec\\notes.txt"});
+    EXPECT_TRUE(g_view->opened.empty());
+    Drop({"C:\\rec\\Film.M2TS"});
+    ASSERT_EQ(g_view->opened.size(), 1u);
+    EXPECT_EQ(g_view->opened[0], "C:\\rec\\Film.M2TS");
+    // While a pass runs nothing new is opened.
+    g_view->busy = true;
+    Drop({"C:\\rec\\other.ts"});
+    g_view->busy = false;
+    EXPECT_EQ(g_view->opened.size(), 1u);
+    EXPECT_TRUE(TForm1::IsSupportedStreamFile("x.TRP"));
+    EXPECT_TRUE(TForm1::IsSupportedStreamFile("C:\\a.b\\x.ts4"));
+    EXPECT_FALSE(TForm1::IsSupportedStreamFile("C:\\a.ts\\x"));
+}
+
+TEST_F(StartupTest, MenusAndMessagesFollowTheLanguage) {
+    EXPECT_EQ(Form1->File1->Caption(), "File");
+    EXPECT_EQ(Form1->sGroupBox8->Caption(), "Identified Streams");
+    Form1->SetGermanTexts();
+    Form1->SetEnglishTexts();
+    Form1->SetGermanTexts();
+    EXPECT_EQ(Form1->File1->Caption(), "Datei");
+    EXPECT_EQ(Form1->Open2->Caption(), "Öffnen");
+    EXPECT_EQ(Form1->Changes1->Caption(), "Änderungen");
+    EXPECT_EQ(Form1->sBitBtn1->Caption(), "STARTEN");
+    EXPECT_EQ(Form1->sBitBtn4->Hint(), "Anfang und Ende des Streams beschneiden");
+    EXPECT_EQ(Form1->sLabelFX12->Caption(), "Überprüfen\rZusammenfügen\rBearbeiten\rReparieren");
+    EXPECT_EQ(Form1->OpenDialog2->Filter().substr(0, 6), "Alle u");
+    EXPECT_EQ(MainMessage(mmAborted), "Vorgang abgebrochen!");
+    EXPECT_EQ(g_view->languageChanges, 4);
+    Form1->SetEnglishTexts();
+    EXPECT_EQ(Form1->Hilfe1->Caption(), "Manual");
+    EXPECT_EQ(Form1->sGroupBox7->Caption(), "Preparation steps");
+    EXPECT_EQ(MainMessage(mmAborted), "Process aborted!");
+    EXPECT_EQ(Form1->OpenDialog1->Filter().substr(0, 28), "All supported stream formats");
+}
+
+TEST_F(StartupTest, TheLogWindowSitsBelowTheMainWindow) {
+    Form1->SetBounds(40, 30, 700, 500);
+    PumpUntil([] { return false; }, 50);
+    EXPECT_EQ(Form3->Left(), Form1->Left());
+    EXPECT_EQ(Form3->Top(), Form1->Top() + Form1->Height());
+    EXPECT_EQ(Form3->Width(), Form1->Width());
+    // Width 600: the preparation box takes 180.
+    Form1->SetWidth(600);
+    EXPECT_EQ(Form1->sGroupBox7->Width(), 180);
+    EXPECT_EQ(Form1->sPanel10->Left(), Form1->sGroupBox6->Width() / 2 - 41);
+}
+
+TEST_F(StartupTest, TheManualOpensOnlyWhenPresent) {
+    std::vector<std::string> calls;
+    ShellOpenHook = [&](const std::string& f, const std::string& p, const std::string& d) { calls.push_back(f + "|" + p + "|" + d); };
+    std::string manual = Form1->ProgramFolder + "Manual.pdf";
+    RemoveFile(manual);
+    Form1->Hilfe1Click(nullptr);
+    EXPECT_TRUE(calls.empty());
+    { TFileStream f(manual, fmCreate); }
+    Form1->Hilfe1Click(nullptr);
+    RemoveFile(manual);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0], manual + "|/n,/e,|" + Form1->ProgramFolder);
+    // No change log: nothing opens (a modal window here would hang the test).
+    RemoveFile(Form1->ProgramFolder + "Release.txt");
+    Form1->Changes1Click(nullptr);
+    Form1->sLabelFX1Click(nullptr);
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[1], std::string(kHomePageEnglish) + "||");
+    ShellOpenHook = nullptr;
+}
+
+} // namespace

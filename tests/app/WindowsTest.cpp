@@ -1,0 +1,136 @@
+// The progress, log and bandwidth-meter windows, and timer ticks during a
+// long pass on the user-interface thread.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "app/BandwidthMeter.h"
+#include "app/LogForm.h"
+#include "app/ProgressForm.h"
+#include "app/engine/AppLog.h"
+#include "app/engine/ThdTimer.h"
+#include "base/SysUtils.h"
+#include "ui/Application.h"
+
+using namespace tw;
+
+namespace {
+
+TEST(ProgressWindowTest, CancelSetsOnlyTheFlagWhichShowingClears) {
+    TForm2 f(nullptr);
+    EXPECT_EQ(f.Height(), 100);
+    EXPECT_EQ(f.sGauge1->Top(), f.sPanel1->Top());
+    f.Show();
+    f.sGauge1->SetProgress(40);
+    EXPECT_FALSE(f.CancelFlag);
+    f.ShowCancelButton(true);
+    f.sBitBtn1->Click();
+    EXPECT_TRUE(f.CancelFlag);
+    EXPECT_TRUE(f.Visible()) << "cancel decides nothing itself";
+    f.Hide();
+    f.Show();
+    EXPECT_FALSE(f.CancelFlag);
+    EXPECT_EQ(f.sGauge1->Progress(), 0);
+    f.Hide();
+}
+
+TEST(ProgressWindowTest, MeterPanelAndCancelButtonSizes) {
+    TForm2 f(nullptr);
+    f.ShowMeterPanel(true);
+    EXPECT_EQ(f.Height(), 223);
+    EXPECT_TRUE(f.PtsPanel->Visible());
+    EXPECT_EQ(f.sGauge1->Top(), f.sPanel1->Top() + 98);
+    f.ShowCancelButton(true);
+    EXPECT_EQ(f.Height(), 215);
+    f.ShowCancelButton(false);
+    EXPECT_EQ(f.Height(), 195);
+    f.ShowMeterPanel(false);
+    EXPECT_EQ(f.Height(), 100);
+    EXPECT_FALSE(f.PtsPanel->Visible());
+    f.ShowCancelButton(true);
+    EXPECT_EQ(f.Height(), 120);
+}
+
+TEST(LogWindowTest, TakesAHundredThousandLines) {
+    TLogSink* before = CurrentLogSink();
+    {
+        TForm3 log(nullptr);
+        log.Show();
+        EXPECT_EQ(CurrentLogSink(), &log);
+        ClearLog();
+        for (int i = 0; i < 100000; ++i) AppendLogLine("TS  ERROR: line " + IntToStr(i));
+        Application->ProcessMessages();
+        EXPECT_EQ(log.sMemo1->Lines().Count(), 100000);
+        EXPECT_EQ(LogLine(99999), "TS  ERROR: line 99999");
+        std::string name = "logwindow_test.log";
+        SaveLogToFile(name);
+        EXPECT_GT(FileSizeOf(name), 100000 * 20);
+        RemoveFile(name);
+        log.Hide();
+    }
+    // The window gone, the lines stay with the in-memory log.
+    EXPECT_EQ(LogLineCount(), 100000);
+    ClearLog();
+    if (before != CurrentLogSink()) SetLogSink(before == nullptr ? nullptr : before);
+}
+
+TEST(ThreadedTimerWindowsTest, TicksArriveWhileALongLoopProcessesMessages) {
+    TThreadedTimer t(nullptr);
+    t.SetInterval(30);
+    DWORD ui = GetCurrentThreadId();
+    int ticks = 0;
+    bool onUi = true;
+    t.OnTimer = [&](TObject*) {
+        onUi = onUi && GetCurrentThreadId() == ui;
+        ++ticks;
+    };
+    t.SetEnabled(true);
+    // A busy pass: it works and processes messages now and then.
+    uint64_t end = GetTickCount64Ms() + 600;
+    volatile uint64_t work = 0;
+    while (GetTickCount64Ms() < end) {
+        for (int i = 0; i < 10000; ++i) work = work + static_cast<uint64_t>(i);
+        Application->ProcessMessages();
+    }
+    t.SetEnabled(false);
+    EXPECT_GE(ticks, 5);
+    EXPECT_TRUE(onUi);
+}
+
+TEST(BandwidthMeterTest, StepDrawsTheSumOfTheSamples) {
+    TForm host(nullptr);
+    host.SetClientSize(200, 120);
+    TOvBandwidthMeter m(&host);
+    m.SetParent(&host);
+    m.SetBounds(0, 0, 100, 60);
+    m.SetSpacing_Top(10);
+    m.SetSpacing_Bottom(10);
+    m.SetValueMin(0);
+    m.SetValueMax(400);
+    m.SetValueCount(10);
+    m.Loaded();
+    m.Lines(1)->SetVisible(true);
+    for (int i = 0; i < 3; ++i) m.Lines(1)->AddSample(100);
+    m.Step();
+    EXPECT_EQ(m.Lines(1)->Value(), 300);
+    // Newest value at the right: slot 9 at x = 90, y = 10 + 40 - 30 = 20;
+    // the line rises to it from (80, 50), through about (85, 35). (The
+    // platform's polyline leaves out its very last pixel.)
+    auto redNear = [&](int x, int y) {
+        for (int dx = -1; dx <= 1; ++dx)
+            for (int dy = -2; dy <= 2; ++dy)
+                if (m.BackBuffer().Canvas().Pixels(x + dx, y + dy) == clRed) return true;
+        return false;
+    };
+    EXPECT_TRUE(redNear(85, 35));
+    EXPECT_TRUE(redNear(89, 23));
+    EXPECT_EQ(m.BackBuffer().Canvas().Pixels(50, 5), clWhite);
+    EXPECT_EQ(m.BackBuffer().Canvas().Pixels(40, 50), clRed) << "older slots sit on the base line";
+    m.Clear();
+    EXPECT_FALSE(redNear(85, 35));
+    EXPECT_EQ(m.Lines(0)->Color(), clBlack);
+    EXPECT_EQ(m.Lines(2)->Color(), clGreen);
+    EXPECT_EQ(m.Lines(15)->Color(), clBlack);
+}
+
+} // namespace
