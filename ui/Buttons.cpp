@@ -29,11 +29,8 @@ void DrawButtonGlyphAndText(TCanvas& c, const TRect& r, TBitmap* glyph, int numG
     }
     if (gw > 0) {
         int idx = (glyphIndex < numGlyphs) ? glyphIndex : 0;
-        HDC src = CreateCompatibleDC(c.Handle());
-        HGDIOBJ o = SelectObject(src, glyph->Handle());
-        TransparentBlt(c.Handle(), gx, gy, gw, gh, src, idx * gw, 0, gw, gh, ColorToRGB(glyph->TransparentColor()));
-        SelectObject(src, o);
-        DeleteDC(src);
+        COLORREF tc = ColorToRGB(glyph->TransparentColor());
+        TransparentBlt(c.Handle(), gx, gy, gw, gh, glyph->Canvas().Handle(), idx * gw, 0, gw, gh, tc);
     }
     if (!caption.empty()) {
         c.Brush().SetStyle(bsClear);

@@ -629,22 +629,14 @@ std::vector<RGBQUAD> TBitmap::Palette() const {
     if (BitsPerPixel() > 8) return {};
     if (!handle_) return DefaultPalette(pixelFormat_);
     std::vector<RGBQUAD> pal(static_cast<size_t>(1) << BitsPerPixel());
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ o = SelectObject(dc, handle_);
-    UINT n = GetDIBColorTable(dc, 0, static_cast<UINT>(pal.size()), pal.data());
-    SelectObject(dc, o);
-    DeleteDC(dc);
+    UINT n = GetDIBColorTable(const_cast<TBitmap*>(this)->MemDC(), 0, static_cast<UINT>(pal.size()), pal.data());
     pal.resize(n);
     return pal;
 }
 
 void TBitmap::SetPalette(const std::vector<RGBQUAD>& pal) {
     if (!handle_ || BitsPerPixel() > 8 || pal.empty()) return;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ o = SelectObject(dc, handle_);
-    SetDIBColorTable(dc, 0, static_cast<UINT>(pal.size()), pal.data());
-    SelectObject(dc, o);
-    DeleteDC(dc);
+    SetDIBColorTable(MemDC(), 0, static_cast<UINT>(pal.size()), pal.data());
     Changed();
 }
 
@@ -714,12 +706,9 @@ HBITMAP TBitmap::ReleaseHandle() {
 TColor TBitmap::TransparentColor() const {
     if (transparentColor_ != clDefault && transparentMode_ == tmFixed) return transparentColor_;
     if (!handle_ || width_ == 0 || height_ == 0) return clDefault;
-    // The bottom-left pixel, as the class library takes it.
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ o = SelectObject(dc, handle_);
-    COLORREF c = GetPixel(dc, 0, height_ - 1);
-    SelectObject(dc, o);
-    DeleteDC(dc);
+    // The bottom-left pixel, as the class library takes it. (A bitmap is
+    // selected into one DC at a time: always go through the canvas's.)
+    COLORREF c = GetPixel(const_cast<TBitmap*>(this)->MemDC(), 0, height_ - 1);
     return static_cast<TColor>(c);
 }
 
@@ -732,8 +721,7 @@ void TBitmap::SetTransparentColor(TColor c) {
 void TBitmap::Draw(TCanvas& canvas, const TRect& r) {
     if (!handle_) return;
     HDC dst = canvas.Handle();
-    HDC src = CreateCompatibleDC(dst);
-    HGDIOBJ o = SelectObject(src, handle_);
+    HDC src = MemDC();
     if (transparent_) {
         TransparentBlt(dst, r.Left, r.Top, r.Width(), r.Height(), src, 0, 0, width_, height_,
                        ColorToRGB(TransparentColor()));
@@ -744,8 +732,6 @@ void TBitmap::Draw(TCanvas& canvas, const TRect& r) {
         StretchBlt(dst, r.Left, r.Top, r.Width(), r.Height(), src, 0, 0, width_, height_, SRCCOPY);
         SetStretchBltMode(dst, oldMode);
     }
-    SelectObject(src, o);
-    DeleteDC(src);
 }
 
 void TBitmap::LoadFromStream(TStream& s) {

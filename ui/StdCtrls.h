@@ -311,13 +311,13 @@ public:
     TNotifyEvent OnSelect;
     TNotifyEvent OnDropDown;
     TNotifyEvent OnCloseUp;
+    void SetBounds(int left, int top, int width, int height) override;
     void WndProc(TMessage& m) override;
 
 protected:
     void CreateParams(TCreateParams& p) override;
     void HandleCreated() override;
     void HandleDestroying() override;
-    void SetBounds(int left, int top, int width, int height) override;
     std::unique_ptr<TNativeListStrings> items_;
     TComboBoxStyle style_ = csDropDown;
     int dropDownCount_ = 8;

@@ -1,0 +1,304 @@
+// Controls on real windows: ownership and destruction, the swappable
+// message procedure, layout, graphic controls fed by their parent, and
+// exceptions kept out of the window procedures.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <stdexcept>
+#include <vector>
+
+#include "ui/Application.h"
+#include "ui/ComCtrls.h"
+#include "ui/ExtCtrls.h"
+#include "ui/Forms.h"
+#include "ui/Gauges.h"
+#include "ui/StdCtrls.h"
+
+using namespace tw;
+
+namespace {
+
+int g_destroyed = 0;
+
+template <class Base> class Counted : public Base {
+public:
+    using Base::Base;
+    ~Counted() override { ++g_destroyed; }
+};
+
+class ControlsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Application->Initialize();
+        g_destroyed = 0;
+    }
+};
+
+} // namespace
+
+TEST_F(ControlsTest, FormDestroysOwnedAndParentedControlsAndTheirWindows) {
+    auto* form = new Counted<TForm>(Application);
+    auto* panel = new Counted<TPanel>(form);
+    panel->SetParent(form);
+    auto* box = new Counted<TGroupBox>(form);
+    box->SetParent(panel);
+    auto* button = new Counted<TButton>(form);
+    button->SetParent(box);
+    auto* label = new Counted<TLabel>(form);
+    label->SetParent(box);
+    // Parented but owned by nobody: goes with its parent.
+    auto* orphan = new Counted<TEdit>(nullptr);
+    orphan->SetParent(panel);
+    form->LoadTree();
+    HWND hForm = form->Handle();
+    HWND hButton = button->Handle();
+    HWND hOrphan = orphan->Handle();
+    ASSERT_TRUE(IsWindow(hButton));
+    EXPECT_EQ(GetParent(hButton), box->Handle());
+    EXPECT_EQ(TWinControl::FromHandle(hButton), button);
+
+    delete form;
+    EXPECT_EQ(g_destroyed, 6);
+    EXPECT_FALSE(IsWindow(hForm));
+    EXPECT_FALSE(IsWindow(hButton));
+    EXPECT_FALSE(IsWindow(hOrphan));
+}
+
+TEST_F(ControlsTest, ControlDeletedByHandLeavesParentAndOwner) {
+    TForm form(nullptr);
+    auto* panel = new TPanel(&form);
+    panel->SetParent(&form);
+    auto* edit = new TEdit(&form);
+    edit->SetParent(panel);
+    form.Handle();
+    EXPECT_EQ(panel->ControlCount(), 1);
+    int owned = form.ComponentCount();
+    delete edit;
+    EXPECT_EQ(panel->ControlCount(), 0);
+    EXPECT_EQ(form.ComponentCount(), owned - 1);
+}
+
+TEST_F(ControlsTest, SwappedWindowProcSeesEveryMessageAndChains) {
+    TForm form(nullptr);
+    form.SetCaption("Chain");
+    HWND h = form.Handle();
+    std::vector<UINT> seen;
+    TWndMethod saved = form.WindowProc;
+    form.WindowProc = [&](TMessage& m) {
+        seen.push_back(m.Msg);
+        saved(m);
+    };
+    constexpr UINT kPrivate = 0xA100;
+    SendMessageW(h, kPrivate, 1, 2);
+    // A message answered further down the chain keeps its result.
+    LRESULT len = SendMessageW(h, WM_GETTEXTLENGTH, 0, 0);
+    EXPECT_EQ(len, 5);
+    form.SetBounds(10, 10, 300, 200); // WM_WINDOWPOSCHANGING, WM_SIZE...
+    EXPECT_EQ(form.Perform(CM_MOUSEENTER), 0);
+    auto has = [&](UINT msg) { return std::find(seen.begin(), seen.end(), msg) != seen.end(); };
+    EXPECT_TRUE(has(kPrivate));
+    EXPECT_TRUE(has(WM_GETTEXTLENGTH));
+    EXPECT_TRUE(has(WM_SIZE));
+    EXPECT_TRUE(has(CM_MOUSEENTER));
+    EXPECT_EQ(form.Width(), 300);
+
+    // Restoring the saved procedure takes the hook out exactly.
+    form.WindowProc = saved;
+    seen.clear();
+    SendMessageW(h, kPrivate, 0, 0);
+    EXPECT_TRUE(seen.empty());
+}
+
+TEST_F(ControlsTest, WindowProcOfAControlCanSwallowMessages) {
+    TForm form(nullptr);
+    auto* edit = new TEdit(&form);
+    edit->SetParent(&form);
+    edit->SetText("abc");
+    HWND h = edit->Handle();
+    TWndMethod saved = edit->WindowProc;
+    edit->WindowProc = [&](TMessage& m) {
+        if (m.Msg == WM_SETTEXT) {
+            m.Result = TRUE; // swallowed
+            return;
+        }
+        saved(m);
+    };
+    SetWindowTextW(h, L"changed");
+    EXPECT_EQ(edit->Text(), "abc");
+    edit->WindowProc = saved;
+}
+
+TEST_F(ControlsTest, AlignAndAnchorsFollowTheParentSize) {
+    TForm form(nullptr);
+    form.SetBorderStyle(bsNone);
+    form.SetBounds(0, 0, 400, 300);
+    auto* top = new TPanel(&form);
+    top->SetParent(&form);
+    top->SetHeight(30);
+    top->SetAlign(alTop);
+    auto* status = new TStatusBar(&form);
+    status->SetParent(&form);
+    auto* client = new TPanel(&form);
+    client->SetParent(&form);
+    client->SetAlign(alClient);
+    auto* ok = new TButton(client);
+    ok->SetParent(client);
+    ok->SetBounds(300, 200, 75, 25);
+    ok->SetAnchors(akRight | akBottom);
+    form.Handle();
+    EXPECT_EQ(top->BoundsRect(), Rect(0, 0, 400, 30));
+    EXPECT_EQ(status->Top(), 300 - status->Height());
+    EXPECT_EQ(client->BoundsRect(), Rect(0, 30, 400, 300 - status->Height()));
+    int okRight = client->Width() - ok->Left();
+
+    form.SetBounds(0, 0, 500, 360);
+    EXPECT_EQ(top->Width(), 500);
+    EXPECT_EQ(client->Height(), 360 - 30 - status->Height());
+    // Anchored right and bottom: the distance to the corner stays.
+    EXPECT_EQ(client->Width() - ok->Left(), okRight);
+    EXPECT_EQ(ok->Width(), 75);
+}
+
+TEST_F(ControlsTest, GraphicControlsGetTheirParentsMouseMessages) {
+    TForm form(nullptr);
+    form.SetBorderStyle(bsNone);
+    form.SetBounds(0, 0, 200, 100);
+    auto* label = new TLabel(&form);
+    label->SetParent(&form);
+    label->SetAutoSize(false);
+    label->SetBounds(20, 20, 50, 20);
+    int clicks = 0, enters = 0, leaves = 0;
+    TPoint down;
+    label->OnClick = [&](TObject* s) {
+        EXPECT_EQ(s, label);
+        ++clicks;
+    };
+    label->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int x, int y) { down = TPoint(x, y); };
+    label->OnMouseEnter = [&](TObject*) { ++enters; };
+    label->OnMouseLeave = [&](TObject*) { ++leaves; };
+    HWND h = form.Handle();
+    SendMessageW(h, WM_MOUSEMOVE, 0, MAKELPARAM(30, 25));
+    SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 25));
+    SendMessageW(h, WM_LBUTTONUP, 0, MAKELPARAM(31, 26));
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(down, TPoint(10, 5)); // in the label's own coordinates
+    EXPECT_EQ(enters, 1);
+    SendMessageW(h, WM_MOUSEMOVE, 0, MAKELPARAM(150, 80));
+    EXPECT_EQ(leaves, 1);
+    EXPECT_TRUE(label->MouseInControl() == false);
+    // Released outside: no click.
+    SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 25));
+    SendMessageW(h, WM_LBUTTONUP, 0, MAKELPARAM(150, 80));
+    EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(ControlsTest, ButtonsReportClicksFromTheSystemControl) {
+    TForm form(nullptr);
+    auto* check = new TCheckBox(&form);
+    check->SetParent(&form);
+    auto* button = new TButton(&form);
+    button->SetParent(&form);
+    button->SetTop(40);
+    int checkClicks = 0, buttonClicks = 0;
+    check->OnClick = [&](TObject*) { ++checkClicks; };
+    button->OnClick = [&](TObject*) { ++buttonClicks; };
+    form.Handle();
+    SendMessageW(check->Handle(), BM_CLICK, 0, 0);
+    EXPECT_TRUE(check->Checked());
+    EXPECT_EQ(SendMessageW(check->Handle(), BM_GETCHECK, 0, 0), BST_CHECKED);
+    check->SetChecked(false);
+    EXPECT_EQ(checkClicks, 2);
+    EXPECT_EQ(SendMessageW(check->Handle(), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    SendMessageW(button->Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(buttonClicks, 1);
+}
+
+TEST_F(ControlsTest, RadioButtonsUnderOneParentExcludeEachOther) {
+    TForm form(nullptr);
+    auto* group = new TRadioGroup(&form);
+    group->SetParent(&form);
+    group->Items().Add("one");
+    group->Items().Add("two");
+    group->Items().Add("three");
+    group->SetItemIndex(0);
+    int clicks = 0;
+    group->OnClick = [&](TObject*) { ++clicks; };
+    form.Handle();
+    SendMessageW(group->Buttons(2)->Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(group->ItemIndex(), 2);
+    EXPECT_FALSE(group->Buttons(0)->Checked());
+    EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(ControlsTest, ExceptionInAHandlerGoesToOnExceptionNotThroughUser32) {
+    TForm form(nullptr);
+    auto* button = new TButton(&form);
+    button->SetParent(&form);
+    button->OnClick = [](TObject*) { throw EConvertError("bad number"); };
+    std::string caught;
+    TObject* sender = nullptr;
+    auto saved = Application->OnException;
+    Application->OnException = [&](TObject* s, const std::exception& e) {
+        caught = e.what();
+        sender = s;
+    };
+    SendMessageW(button->Handle(), BM_CLICK, 0, 0);
+    Application->OnException = saved;
+    EXPECT_EQ(caught, "bad number");
+    EXPECT_NE(sender, nullptr);
+}
+
+TEST_F(ControlsTest, ListsKeepTheirItemsAcrossWindowRecreation) {
+    TForm form(nullptr);
+    auto* combo = new TComboBox(&form);
+    combo->SetParent(&form);
+    combo->SetStyle(csDropDownList);
+    combo->Items().Add("Größe");
+    combo->Items().Add("two");
+    form.Handle();
+    combo->SetItemIndex(0);
+    EXPECT_EQ(combo->Text(), "Größe");
+    combo->SetSorted(true); // recreates the window
+    EXPECT_EQ(SendMessageW(combo->Handle(), CB_GETCOUNT, 0, 0), 2);
+    EXPECT_EQ(combo->ItemIndex(), 0);
+    auto* list = new TListBox(&form);
+    list->SetParent(&form);
+    list->Items().Add("a");
+    list->Items().Insert(0, "b");
+    EXPECT_EQ(SendMessageW(list->Handle(), LB_GETCOUNT, 0, 0), 2);
+    list->Items().Delete(0);
+    EXPECT_EQ(list->Items().Get(0), "a");
+    EXPECT_EQ(SendMessageW(list->Handle(), LB_GETCOUNT, 0, 0), 1);
+}
+
+TEST_F(ControlsTest, GaugePercentAndPageControlPages) {
+    TForm form(nullptr);
+    auto* gauge = new TGauge(&form);
+    gauge->SetParent(&form);
+    gauge->SetProgress(150);
+    EXPECT_EQ(gauge->Progress(), 100);
+    gauge->SetMaxValue(3);
+    gauge->SetProgress(1);
+    EXPECT_EQ(gauge->PercentDone(), 33);
+    gauge->SetMinValue(3);
+    EXPECT_EQ(gauge->PercentDone(), 0);
+
+    auto* pc = new TPageControl(&form);
+    pc->SetParent(&form);
+    auto* a = new TTabSheet(&form);
+    a->SetPageControl(pc);
+    a->SetCaption("A");
+    auto* b = new TTabSheet(&form);
+    b->SetPageControl(pc);
+    b->SetCaption("B");
+    form.Handle();
+    EXPECT_EQ(pc->ActivePage(), a);
+    EXPECT_EQ(SendMessageW(pc->Handle(), TCM_GETITEMCOUNT, 0, 0), 2);
+    pc->SetActivePageIndex(1);
+    EXPECT_TRUE(b->Visible());
+    EXPECT_FALSE(a->Visible());
+    b->SetTabVisible(false);
+    EXPECT_EQ(SendMessageW(pc->Handle(), TCM_GETITEMCOUNT, 0, 0), 1);
+}

@@ -1,0 +1,224 @@
+// Forms: creation events, modal runs ended by messages and timers, close
+// actions, menus and their command dispatch.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "ui/Application.h"
+#include "ui/ExtCtrls.h"
+#include "ui/Forms.h"
+#include "ui/Menus.h"
+#include "ui/StdCtrls.h"
+
+using namespace tw;
+
+namespace {
+
+class FormsTest : public ::testing::Test {
+protected:
+    void SetUp() override { Application->Initialize(); }
+};
+
+class TSampleForm : public TForm {
+public:
+    TButton* OkButton;
+    TEdit* Edit1;
+    int created = 0;
+    int shown = 0;
+    explicit TSampleForm(TComponent* owner) : TForm(owner) {
+        SetCaption("Sample");
+        SetBorderStyle(bsDialog);
+        SetClientSize(240, 100);
+        Edit1 = new TEdit(this);
+        Edit1->SetName("Edit1");
+        Edit1->SetParent(this);
+        Edit1->SetBounds(8, 8, 200, 21);
+        OkButton = new TButton(this);
+        OkButton->SetName("OkButton");
+        OkButton->SetParent(this);
+        OkButton->SetBounds(8, 60, 75, 25);
+        OkButton->SetCaption("OK");
+        OkButton->SetModalResult(mrOk);
+        OnCreate = [this](TObject*) { ++created; };
+        OnShow = [this](TObject*) { ++shown; };
+        LoadTree();
+    }
+};
+
+} // namespace
+
+TEST_F(FormsTest, LoadTreeFiresOnCreateOnceAndShowFiresOnShow) {
+    TSampleForm f(nullptr);
+    EXPECT_EQ(f.created, 1);
+    EXPECT_FALSE(f.Visible());
+    EXPECT_EQ(f.FindComponent("Edit1"), f.Edit1);
+    f.Show();
+    EXPECT_TRUE(IsWindowVisible(f.Handle()));
+    EXPECT_EQ(f.shown, 1);
+    f.Hide();
+    EXPECT_FALSE(IsWindowVisible(f.Handle()));
+    EXPECT_EQ(f.ClientWidth(), 240);
+}
+
+TEST_F(FormsTest, ShowModalEndsWithTheModalResultOfAClickedButton) {
+    TSampleForm f(nullptr);
+    TTimer timer(nullptr);
+    timer.SetInterval(50);
+    timer.OnTimer = [&](TObject*) {
+        timer.SetEnabled(false);
+        PostMessageW(f.OkButton->Handle(), BM_CLICK, 0, 0);
+    };
+    EXPECT_EQ(f.ShowModal(), mrOk);
+    EXPECT_FALSE(f.Visible());
+    EXPECT_FALSE(f.Modal());
+}
+
+TEST_F(FormsTest, ClosingAModalFormGivesCancelAndCloseQueryCanRefuseOnce) {
+    TSampleForm f(nullptr);
+    int asked = 0;
+    f.OnCloseQuery = [&](TObject*, bool& canClose) { canClose = ++asked > 1; };
+    TTimer timer(nullptr);
+    timer.SetInterval(30);
+    timer.OnTimer = [&](TObject*) {
+        PostMessageW(f.Handle(), WM_CLOSE, 0, 0);
+        if (asked >= 1) timer.SetEnabled(false);
+    };
+    EXPECT_EQ(f.ShowModal(), mrCancel);
+    EXPECT_EQ(asked, 2);
+}
+
+TEST_F(FormsTest, ModalFormDisablesTheOtherWindowsWhileItRuns) {
+    TSampleForm owner(nullptr);
+    owner.Show();
+    TSampleForm dlg(nullptr);
+    bool ownerEnabledDuring = true;
+    TTimer timer(nullptr);
+    timer.SetInterval(30);
+    timer.OnTimer = [&](TObject*) {
+        timer.SetEnabled(false);
+        ownerEnabledDuring = IsWindowEnabled(owner.Handle()) != 0;
+        dlg.SetModalResult(mrYes);
+    };
+    EXPECT_EQ(dlg.ShowModal(), mrYes);
+    EXPECT_FALSE(ownerEnabledDuring);
+    EXPECT_TRUE(IsWindowEnabled(owner.Handle()));
+}
+
+TEST_F(FormsTest, CloseActionFreeReleasesTheFormAfterItsHandlers) {
+    auto* f = new TSampleForm(Application);
+    bool destroyed = false;
+    f->OnDestroy = [&](TObject*) { destroyed = true; };
+    f->OnClose = [](TObject*, TCloseAction& a) { a = caFree; };
+    f->Show();
+    f->Close();
+    EXPECT_FALSE(destroyed); // still alive inside the caller
+    Application->ProcessMessages();
+    EXPECT_TRUE(destroyed);
+}
+
+TEST_F(FormsTest, CloseActionHideAndNone) {
+    TSampleForm f(nullptr);
+    f.Show();
+    TCloseAction next = caNone;
+    f.OnClose = [&](TObject*, TCloseAction& a) { a = next; };
+    SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindowVisible(f.Handle()));
+    next = caHide;
+    SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindowVisible(f.Handle()));
+}
+
+TEST_F(FormsTest, ScreenCentredFormSitsInTheMiddleOfTheWorkArea) {
+    TSampleForm f(nullptr);
+    f.SetPosition(poScreenCenter);
+    f.Show();
+    TRect wa = Screen->WorkAreaRect();
+    EXPECT_NEAR(f.Left() + f.Width() / 2, wa.Left + wa.Width() / 2, 1);
+    EXPECT_NEAR(f.Top() + f.Height() / 2, wa.Top + wa.Height() / 2, 1);
+}
+
+TEST_F(FormsTest, MenuCommandsReachTheirItems) {
+    TSampleForm f(nullptr);
+    auto* menu = new TMainMenu(&f);
+    auto* file = new TMenuItem(&f);
+    file->SetCaption("&File");
+    menu->Items()->Add(file);
+    int opened = 0, fileOpened = 0;
+    auto* open = file->AddItem("&Open...", [&](TObject*) { ++opened; }, ShortCut('O', ssCtrl));
+    file->OnClick = [&](TObject*) { ++fileOpened; };
+    auto* a = file->AddItem("Normal");
+    auto* b = file->AddItem("High");
+    a->SetRadioItem(true);
+    b->SetRadioItem(true);
+    a->SetChecked(true);
+    f.SetMenu(menu);
+    HWND h = f.Handle();
+    ASSERT_EQ(GetMenu(h), menu->Handle());
+    EXPECT_EQ(GetMenuItemCount(file->Handle()), 3);
+
+    SendMessageW(h, WM_COMMAND, MAKEWPARAM(open->Command(), 0), 0);
+    EXPECT_EQ(opened, 1);
+    // Opening the submenu runs the parent item's click first.
+    SendMessageW(h, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(file->Handle()), 0);
+    EXPECT_EQ(fileOpened, 1);
+    EXPECT_TRUE(f.IsShortCut(ShortCut('O', ssCtrl)));
+    EXPECT_EQ(opened, 2);
+    EXPECT_FALSE(f.IsShortCut(ShortCut('P', ssCtrl)));
+
+    open->SetEnabled(false);
+    SendMessageW(h, WM_COMMAND, MAKEWPARAM(open->Command(), 0), 0);
+    EXPECT_EQ(opened, 2);
+    MENUITEMINFOW mi{sizeof(mi), MIIM_STATE};
+    GetMenuItemInfoW(file->Handle(), 0, TRUE, &mi);
+    EXPECT_TRUE(mi.fState & MFS_DISABLED);
+
+    b->SetChecked(true);
+    EXPECT_FALSE(a->Checked());
+    GetMenuItemInfoW(file->Handle(), 1, TRUE, &mi);
+    EXPECT_FALSE(mi.fState & MFS_CHECKED);
+    GetMenuItemInfoW(file->Handle(), 2, TRUE, &mi);
+    EXPECT_TRUE(mi.fState & MFS_CHECKED);
+
+    // Hidden items leave the native menu; positions of the rest follow.
+    a->SetVisible(false);
+    EXPECT_EQ(GetMenuItemCount(file->Handle()), 2);
+    b->SetCaption("Higher");
+    wchar_t text[32] = {0};
+    GetMenuStringW(file->Handle(), 1, text, 32, MF_BYPOSITION);
+    EXPECT_STREQ(text, L"Higher");
+}
+
+TEST_F(FormsTest, KeyPreviewShowsKeysToTheFormFirst) {
+    TSampleForm f(nullptr);
+    f.SetKeyPreview(true);
+    std::wstring typed;
+    f.OnKeyPress = [&](TObject*, wchar_t& k) {
+        typed += k;
+        if (k == L'x') k = 0; // swallowed
+    };
+    f.Show();
+    f.Edit1->SetFocus();
+    PostMessageW(f.Edit1->Handle(), WM_CHAR, L'a', 0);
+    PostMessageW(f.Edit1->Handle(), WM_CHAR, L'x', 0);
+    Application->ProcessMessages();
+    EXPECT_EQ(typed, L"ax");
+    EXPECT_EQ(f.Edit1->Text(), "a");
+}
+
+TEST_F(FormsTest, MainWindowHooksSeeTheMainFormsMessagesFirst) {
+    TSampleForm f(nullptr);
+    TCustomForm* oldMain = Application->MainForm();
+    Application->SetMainForm(&f);
+    int seen = 0;
+    int key = Application->HookMainWindow([&](TMessage& m) {
+        if (m.Msg != WM_APP + 5) return false;
+        ++seen;
+        m.Result = 42;
+        return true;
+    });
+    EXPECT_EQ(SendMessageW(f.Handle(), WM_APP + 5, 0, 0), 42);
+    Application->UnhookMainWindow(key);
+    EXPECT_EQ(SendMessageW(f.Handle(), WM_APP + 5, 0, 0), 0);
+    EXPECT_EQ(seen, 1);
+    Application->SetMainForm(oldMain);
+}
