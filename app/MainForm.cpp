@@ -195,8 +195,8 @@ void TForm1::BuildLayout() {
     sLabelFX1 = new TLabel(this);
     sLabelFX1->SetName("sLabelFX1");
     sLabelFX1->SetParent(sStatusBar1);
-    sLabelFX1->SetBounds(Width() - 170, 4, 150, 14);
-    sLabelFX1->SetAutoSize(true);
+    sLabelFX1->SetAutoSize(false);
+    sLabelFX1->SetBounds(Width() - 170, 3, 165, 16);
     sLabelFX1->SetCaption("www.orvalin.example");
     sLabelFX1->Font().SetColor(clBlue);
     sLabelFX1->Font().SetStyle(fsUnderline);
@@ -394,7 +394,10 @@ void TForm1::FormCloseQuery(TObject*, bool& canClose) {
     // would pull them away. Offer to cancel instead; the pass ends itself.
     if (view_ && view_->Busy()) {
         canClose = false;
-        if (Form2 && MessageDlg(MainMessage(mmAbortQuestion), mtConfirmation, mbYesNo) == mrYes) Form2->CancelFlag = true;
+        if (MessageDlg(MainMessage(mmAbortQuestion), mtConfirmation, mbYesNo) == mrYes) {
+            if (Form2) Form2->CancelFlag = true;
+            view_->CancelRequested();
+        }
     }
 }
 

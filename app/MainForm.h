@@ -58,6 +58,9 @@ public:
     // True while an analysis or cleaning pass runs: opening, dropping and
     // closing are refused meanwhile.
     virtual bool Busy() const { return false; }
+    // The user agreed to abort the running pass (closing the window while
+    // Busy); the pass should end at its next packet.
+    virtual void CancelRequested() {}
 };
 
 using TMainWindowViewFactory = std::function<std::unique_ptr<TMainWindowView>(TForm1& form)>;

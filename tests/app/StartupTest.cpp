@@ -21,6 +21,7 @@
 #include "base/WinText.h"
 #include "ui/Application.h"
 #include "ui/Consts.h"
+#include "ui/Dialogs.h"
 
 using namespace tw;
 
@@ -32,6 +33,8 @@ struct FakeView : TMainWindowView {
     int panelResets = 0;
     int languageChanges = 0;
     bool busy = false;
+    int cancels = 0;
+    void CancelRequested() override { ++cancels; }
     void ResetPanels() override { ++panelResets; }
     void ResetAll() override { ++resets; }
     void OpenStream(const std::string& n) override { opened.push_back(n); }
@@ -175,6 +178,43 @@ TEST_F(StartupTest, ADroppedRecordingIsTakenOthersAreRefused) {
     EXPECT_TRUE(TForm1::IsSupportedStreamFile("x.TRP"));
     EXPECT_TRUE(TForm1::IsSupportedStreamFile("C:\\a.b\\x.ts4"));
     EXPECT_FALSE(TForm1::IsSupportedStreamFile("C:\\a.ts\\x"));
+}
+
+TEST_F(StartupTest, CommandLineNamesAreCheckedBeforeOpening) {
+    g_view->opened.clear();
+    std::string dir = TempFolder() + "tarnwick_rec\\";
+    ForceDirectories(dir);
+    std::string info = dir + "INFO.DVR", rec = dir + "movie.rec";
+    { TFileStream f(info, fmCreate); }
+    { TFileStream f(rec, fmCreate); }
+    SetProgramParameters({rec});
+    Form1->OpenFromCommandLine();
+    SetProgramParameters({dir + "missing.ts"});
+    Form1->OpenFromCommandLine();
+    EXPECT_TRUE(g_view->opened.empty()) << "a .rec file and a missing file are ignored";
+    SetProgramParameters({info});
+    Form1->OpenFromCommandLine();
+    ASSERT_EQ(g_view->opened.size(), 1u) << "the receiver's info file opens whatever its case";
+    EXPECT_EQ(g_view->opened[0], info);
+    RemoveFile(info);
+    RemoveFile(rec);
+    SetProgramParameters({g_recording});
+}
+
+TEST_F(StartupTest, ClosingWhileBusyOffersToCancelAndStaysOpen) {
+    g_view->busy = true;
+    SetDialogHook([](TDialogRequest& r) -> std::optional<int> {
+        EXPECT_EQ(r.Text, MainMessage(mmAbortQuestion));
+        return mrYes;
+    });
+    bool canClose = true;
+    Form1->FormCloseQuery(nullptr, canClose);
+    SetDialogHook(nullptr);
+    g_view->busy = false;
+    EXPECT_FALSE(canClose);
+    EXPECT_EQ(g_view->cancels, 1);
+    EXPECT_TRUE(Form2->CancelFlag);
+    Form2->CancelFlag = false;
 }
 
 TEST_F(StartupTest, MenusAndMessagesFollowTheLanguage) {
