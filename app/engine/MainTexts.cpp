@@ -304,45 +304,4 @@ std::string DescriptorLengthMessage(bool german) {
                   : "Language_Descriptor must have a length of 3 characters";
 }
 
-const std::vector<TStandardText>& StandardTexts() {
-    static const std::vector<TStandardText> texts = {
-        {"MsgDlgOK", "OK", "OK"},
-        {"MsgDlgCancel", "Abbrechen", "Cancel"},
-        {"MsgDlgYes", "&Ja", "&Yes"},
-        {"MsgDlgNo", "&Nein", "&No"},
-        {"MsgDlgHelp", "&Hilfe", "&Help"},
-        {"MsgDlgClose", "&Schließen", "&Close"},
-        {"MsgDlgIgnore", "&Ignorieren", "&Ignore"},
-        {"MsgDlgRetry", "&Wiederholen", "&Retry"},
-        {"MsgDlgAbortPlain", "Abbrechen", "Abort"},
-        {"MsgDlgAbort", "&Abbrechen", "&Abort"},
-        {"MsgDlgAll", "&Alle", "&All"},
-        {"MsgDlgNoToAll", "N&ein für alle", "N&o to All"},
-        {"MsgDlgYesToAll", "Ja für &alle", "Yes to &All"},
-        {"MsgDlgWarning", "Warnung", "Warning"},
-        {"MsgDlgError", "Fehler", "Error"},
-        {"MsgDlgInformation", "Information", "Information"},
-        {"MsgDlgConfirm", "Bestätigen", "Confirm"},
-        {"KeyBkSp", "Rück", "BkSp"},
-        {"KeyTab", "Tab", "Tab"},
-        {"KeyEsc", "Esc", "Esc"},
-        {"KeyEnter", "Eingabe", "Enter"},
-        {"KeySpace", "Leer", "Space"},
-        {"KeyPgUp", "Bild auf", "PgUp"},
-        {"KeyPgDn", "Bild ab", "PgDn"},
-        {"KeyEnd", "Ende", "End"},
-        {"KeyHome", "Pos1", "Home"},
-        {"KeyLeft", "Links", "Left"},
-        {"KeyUp", "Oben", "Up"},
-        {"KeyRight", "Rechts", "Right"},
-        {"KeyDown", "Unten", "Down"},
-        {"KeyIns", "Einfg", "Ins"},
-        {"KeyDel", "Entf", "Del"},
-        {"KeyShift", "Umsch+", "Shift+"},
-        {"KeyCtrl", "Strg+", "Ctrl+"},
-        {"KeyAlt", "Alt+", "Alt+"},
-    };
-    return texts;
-}
-
 } // namespace tw

@@ -115,13 +115,4 @@ std::string DescriptorDialogCaption(bool german);
 std::string DescriptorDialogPrompt(bool german);
 std::string DescriptorLengthMessage(bool german);
 
-// The windowing layer's standard texts (message-box buttons and titles,
-// shortcut key names): German as it comes, the English replacement.
-struct TStandardText {
-    const char* id; // "MsgDlgOK", "KeyBkSp", ...
-    const char* german;
-    const char* english;
-};
-const std::vector<TStandardText>& StandardTexts();
-
 } // namespace tw
