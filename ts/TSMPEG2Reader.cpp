@@ -61,6 +61,26 @@ void TTSMPEG2Reader::RefreshVideoInfo() {
     }
 }
 
+namespace {
+
+// First position p in [from, end - 4] holding 00 00 01 00 (a picture start
+// code), or -1. A stream that never shows one is searched whole on every PES
+// packet, so the 01 byte is looked for with memchr rather than byte by byte.
+int FindPictureStart(const uint8_t* pes, int from, int end) {
+    if (end - from < 4) return -1;
+    const uint8_t* p = pes + from + 2;
+    const uint8_t* const last = pes + end - 1; // the 01 byte needs one byte after it
+    while (p < last) {
+        p = static_cast<const uint8_t*>(std::memchr(p, 1, static_cast<size_t>(last - p)));
+        if (!p) return -1;
+        if (p[-1] == 0 && p[-2] == 0 && p[1] == 0) return static_cast<int>(p - pes) - 2;
+        ++p;
+    }
+    return -1;
+}
+
+} // namespace
+
 void TTSMPEG2Reader::ProcessPES(const TPesCollection* Buffer, int DataStart, int DataLength, int64_t PTS,
                                 int64_t PacketIndex) {
     if (!Buffer || DataLength <= 0 || DataStart < 0) return;
@@ -70,18 +90,17 @@ void TTSMPEG2Reader::ProcessPES(const TPesCollection* Buffer, int DataStart, int
 
     if (!synched_) {
         count_ = 0;
-        // Every position up to the second-last byte is examined, as the count
-        // of skipped bytes always did; a code is only taken when all four of
-        // its bytes lie inside the payload.
-        for (int p = DataStart; p <= end - 2; ++p) {
-            if (p + 3 < end && pes[p] == 0 && pes[p + 1] == 0 && pes[p + 2] == 1 && pes[p + 3] == 0) {
-                synched_ = true;
-                scanPos_ = 4;
-                break;
-            }
-            ++bytesBeforeSyncMark_;
+        // Every position up to the second-last byte counts as examined (the
+        // skipped-byte count always counted so); a code is only taken when
+        // all four of its bytes lie inside the payload.
+        const int at = FindPictureStart(pes, DataStart, end);
+        if (at < 0) {
+            if (end - 1 > DataStart) bytesBeforeSyncMark_ += end - 1 - DataStart;
+            return;
         }
-        if (!synched_) return;
+        bytesBeforeSyncMark_ += at - DataStart;
+        synched_ = true;
+        scanPos_ = 4;
     }
 
     if (static_cast<int64_t>(count_) + DataLength < static_cast<int64_t>(kMpeg2BufferCapacity) + 1) {

@@ -31,7 +31,8 @@ TWriteThread::~TWriteThread() {
 
 bool TWriteThread::SeekTo(int64_t position) {
     std::lock_guard<std::mutex> lk(streamLock_);
-    if (!stream_ || writing_) return false;
+    // Blocks already handed over belong before the new position.
+    if (!stream_ || writing_ || pending_ > 0) return false;
     stream_->Seek(position, soBeginning);
     position_ = position;
     return true;
@@ -39,11 +40,14 @@ bool TWriteThread::SeekTo(int64_t position) {
 
 void TWriteThread::WriteBlock() {
     writing_ = true;
-    const int64_t bytes = static_cast<int64_t>(packetsWritten_) * TS_PACKET_SIZE;
+    const TTSPacketWriter::TBlock& block = writer_->blocks_[writeBlock_];
+    packetsWritten_ = block.Written;
+    packetsDeleted_ = block.Deleted;
+    const int64_t bytes = static_cast<int64_t>(block.Written) * TS_PACKET_SIZE;
     try {
         std::lock_guard<std::mutex> lk(streamLock_);
         if (bytes > 0) {
-            const int64_t put = stream_->Write(writer_->flat_.data(), bytes);
+            const int64_t put = stream_->Write(block.Bytes.data(), bytes);
             if (put != bytes)
                 writer_->RecordError("Write error in \"" + stream_->FileName() + "\": " + std::to_string(put) + " of " +
                                      std::to_string(bytes) + " bytes written");
@@ -57,6 +61,8 @@ void TWriteThread::WriteBlock() {
     writer_->packetCount_ = fileSize_ / TS_PACKET_SIZE;
     if (writer_->OnAfterBufferWritten) {
         const int written = packetsWritten_, deleted = packetsDeleted_;
+        // A caller waiting for the block must service this hand-over.
+        writer_->doneCv_.notify_all();
         try {
             Synchronize([this, written, deleted] {
                 if (writer_->OnAfterBufferWritten) writer_->OnAfterBufferWritten(this, written, deleted);
@@ -65,17 +71,18 @@ void TWriteThread::WriteBlock() {
             // A failing handler must not stop the output: the data is written.
         }
     }
-    busy_ = false;
+    writeBlock_ ^= 1;
     writing_ = false;
+    writer_->BlockDone();
 }
 
 void TWriteThread::Execute() {
     while (!Terminated()) {
         event_.WaitFor(500);
-        if (busy_) WriteBlock();
+        while (pending_ > 0) WriteBlock();
     }
-    // A block handed over together with the end request is still written.
-    if (busy_) WriteBlock();
+    // Blocks handed over together with the end request are still written.
+    while (pending_ > 0) WriteBlock();
     std::lock_guard<std::mutex> lk(streamLock_);
     stream_.reset();
 }
@@ -122,6 +129,16 @@ void TTSPacketWriter::SetActive(bool value) {
 
 void TTSPacketWriter::ClearContinuityTable() {
     for (auto& r : cc_) r = TCCRecord();
+    for (auto& i : ccIndex_) i = -1;
+    ccUsed_ = 0;
+}
+
+void TTSPacketWriter::BlockDone() {
+    {
+        std::lock_guard<std::mutex> lk(doneLock_);
+        --thread_->pending_;
+    }
+    doneCv_.notify_all();
 }
 
 void TTSPacketWriter::Open() {
@@ -138,6 +155,7 @@ void TTSPacketWriter::Open() {
         ring_.assign(static_cast<size_t>(packetBufferSize_), TSlot());
         queued_ = 0;
         head_ = 0;
+        fillBlock_ = 0;
         ClearContinuityTable();
         if (packetBufferSize_ > 0) {
             thread_ = std::make_unique<TWriteThread>(this, fileName_);
@@ -178,6 +196,10 @@ bool TTSPacketWriter::Close() {
     packetIndex_ = 0;
     ring_.clear();
     ring_.shrink_to_fit();
+    for (TBlock& b : blocks_) {
+        b.Bytes.clear();
+        b.Bytes.shrink_to_fit();
+    }
     queued_ = 0;
     head_ = 0;
     active_ = false;
@@ -231,45 +253,57 @@ bool TTSPacketWriter::QueuePacket(const TTSPacketBuffer& buffer, int64_t packetN
     return !HasError();
 }
 
-void TTSPacketWriter::WaitForWriteThread() {
-    if (!thread_ || !thread_->Busy()) return;
-    // A block usually lands in the disk cache within a fraction of a
-    // millisecond: poll briefly (still servicing hand-overs) before falling
-    // back to the sleeping wait, whose time slices would throttle the output.
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2);
-    while (thread_->Busy() && std::chrono::steady_clock::now() < until) {
+void TTSPacketWriter::WaitForWriteThread(int maxPending) {
+    if (!thread_) return;
+    // The thread reports each finished block on doneCv_ (and rings it before
+    // it asks for a synchronised report, which this thread must run), so the
+    // wait ends as soon as a block is written. The short time-out only
+    // covers a report queued just after a look at the queue.
+    while (thread_->pending_ > maxPending) {
         CheckSynchronize();
-        std::this_thread::yield();
+        std::unique_lock<std::mutex> lk(doneLock_);
+        if (thread_->pending_ <= maxPending) break;
+        doneCv_.wait_for(lk, std::chrono::milliseconds(1));
     }
-    while (thread_->Busy()) WaitServicing([this] { return !thread_->Busy(); }, 100);
 }
 
 bool TTSPacketWriter::FlushRing(int n) {
     if (!thread_ || n <= 0) return !HasError();
-    WaitForWriteThread();
+    // Reports of written blocks run here, on the caller's thread, even when
+    // nothing has to wait for the thread.
+    CheckSynchronize();
+    // The block to fill is free once at most one (the other) is pending.
+    WaitForWriteThread(1);
+    TBlock& block = blocks_[fillBlock_];
     const size_t need = static_cast<size_t>(packetBufferSize_) * TS_PACKET_SIZE;
-    if (flat_.size() < need) flat_.resize(need);
+    if (block.Bytes.size() < need) block.Bytes.resize(need);
+    uint8_t* out = block.Bytes.data();
     int written = 0, deleted = 0;
     const int size = packetBufferSize_;
+    int slot = head_;
     for (int k = 0; k < n; ++k) {
-        TSlot& s = ring_[static_cast<size_t>((head_ + k) % size)];
+        TSlot& s = ring_[static_cast<size_t>(slot)];
         if (s.Deleted) {
             ++deleted;
         } else {
             if (autoCC_) RepairContinuityCounter(s);
-            std::memcpy(flat_.data() + static_cast<size_t>(written) * TS_PACKET_SIZE, s.Bytes, TS_PACKET_SIZE);
+            std::memcpy(out, s.Bytes, TS_PACKET_SIZE);
+            out += TS_PACKET_SIZE;
             ++written;
         }
         s.PacketNo = -1;
         s.Length = 0;
         s.Deleted = false;
+        if (++slot == size) slot = 0;
     }
-    if (!thread_->Busy()) {
-        thread_->packetsWritten_ = written;
-        thread_->packetsDeleted_ = deleted;
-        thread_->busy_ = true;
-        thread_->Wake();
+    block.Written = written;
+    block.Deleted = deleted;
+    {
+        std::lock_guard<std::mutex> lk(doneLock_);
+        ++thread_->pending_;
     }
+    fillBlock_ ^= 1;
+    thread_->Wake();
     if (n >= queued_) {
         queued_ = 0;
         head_ = 0;
@@ -292,20 +326,19 @@ void TTSPacketWriter::RepairContinuityCounter(TSlot& slot) {
     const uint32_t pid = static_cast<uint32_t>(((slot.Bytes[1] & 0x1F) << 8) | slot.Bytes[2]);
     const int cc = slot.Bytes[3] & 0x0F;
     const int afc = (slot.Bytes[3] >> 4) & 3;
+    // Records are taken in order of first appearance; once all are used,
+    // further PIDs pass unrepaired.
     TCCRecord* r = nullptr;
-    for (auto& rec : cc_) {
-        if (rec.PID == pid) {
-            r = &rec;
-            break;
-        }
-        if (rec.PID == 0xFFFFFFFFu) {
-            rec.PID = pid;
-            rec.LastCC = -1;
-            rec.InCorrection = false;
-            r = &rec;
-            break;
-        }
+    int index = ccIndex_[pid];
+    if (index < 0 && ccUsed_ < CONTINUITY_TABLE_SIZE) {
+        index = ccUsed_++;
+        ccIndex_[pid] = static_cast<int16_t>(index);
+        TCCRecord& rec = cc_[index];
+        rec.PID = pid;
+        rec.LastCC = -1;
+        rec.InCorrection = false;
     }
+    if (index >= 0) r = &cc_[index];
     if (!r) return;
     if (r->LastCC == -1) {
         r->LastCC = cc;

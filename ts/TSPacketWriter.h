@@ -1,8 +1,10 @@
 // TTSPacketWriter: queues 188-byte packets in a ring of slots (where they can
 // still be found, patched or deleted), optionally repairs continuity counters
 // per PID on the way out, and hands the oldest third of the ring to its
-// TWriteThread whenever the ring is full. With PacketBufferSize 0 it writes
-// every packet at once through a plain file stream.
+// TWriteThread whenever the ring is full. Two hand-over blocks alternate, so
+// the caller copies the next third while the thread still writes the last
+// one. With PacketBufferSize 0 it writes every packet at once through a plain
+// file stream.
 //
 // The output file is created empty on activation. A failed write is kept
 // (LastWriteError) and makes Flush, QueuePacket and Close answer false, so a
@@ -10,6 +12,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -34,7 +37,8 @@ public:
 
     bool Opened() const { return stream_ != nullptr; }
     bool Writing() const { return writing_; }
-    bool Busy() const { return busy_; }
+    // True while a handed-over block is not yet written.
+    bool Busy() const { return pending_ > 0; }
     int PacketsWritten() const { return packetsWritten_; }
     int PacketsDeleted() const { return packetsDeleted_; }
     int64_t RecordedFileSize() const { return fileSize_; }
@@ -55,7 +59,10 @@ private:
     std::mutex streamLock_;
     TEvent event_{false, false};
     std::atomic<bool> writing_{false};
-    std::atomic<bool> busy_{false};
+    // Handed-over blocks not yet written (0..2); they are written in the
+    // order they were handed over.
+    std::atomic<int> pending_{0};
+    int writeBlock_ = 0;
     std::atomic<int> packetsWritten_{0};
     std::atomic<int> packetsDeleted_{0};
     std::atomic<int64_t> fileSize_{0};
@@ -126,7 +133,10 @@ private:
 
     void Open();
     bool FlushRing(int n);
-    void WaitForWriteThread();
+    // Waits (servicing hand-overs) until at most maxPending blocks are
+    // still to be written.
+    void WaitForWriteThread(int maxPending = 0);
+    void BlockDone();
     void RepairContinuityCounter(TSlot& slot);
     void ClearContinuityTable();
     void RecordError(const std::string& text);
@@ -144,8 +154,20 @@ private:
     std::vector<TSlot> ring_;
     int queued_ = 0;
     int head_ = 0;
-    std::vector<uint8_t> flat_;
+    struct TBlock {
+        std::vector<uint8_t> Bytes;
+        int Written = 0;
+        int Deleted = 0;
+    };
+    TBlock blocks_[2];
+    int fillBlock_ = 0;
+    std::mutex doneLock_;
+    std::condition_variable doneCv_;
     TCCRecord cc_[CONTINUITY_TABLE_SIZE];
+    // Continuity record of each PID (index into cc_, -1 none yet): the
+    // repair runs for every packet written.
+    int16_t ccIndex_[8192];
+    int ccUsed_ = 0;
     mutable std::mutex errorLock_;
     std::string writeError_;
     std::atomic<bool> failed_{false};
