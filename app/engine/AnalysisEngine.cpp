@@ -479,8 +479,24 @@ bool TAnalysisEngine::SettlePrograms() {
                 settled = SelectPmt(p.Pid, p.PacketCount, p.PacketIndex);
             } else if (t.SavedPmtCount > 1) {
                 Log("");
-                Log("PES WARNING: More than 1 PMT found, selecting last one");
-                const TSavedPmt& p = t.SavedPmts[static_cast<size_t>(t.SavedPmtCount - 1)];
+                // The last PMT, as a later version of a program's table
+                // replaces an earlier one. With several programs the last
+                // one may carry only audio while another carries the video:
+                // then the last PMT that lists video is taken, so a
+                // recording with a TV program is never reduced to a radio
+                // program (the analysis would stop at the video step).
+                int chosen = t.SavedPmtCount - 1;
+                if (!t.SavedPmts[static_cast<size_t>(chosen)].HasVideo) {
+                    for (int i = chosen - 1; i >= 0; --i) {
+                        if (t.SavedPmts[static_cast<size_t>(i)].HasVideo) {
+                            chosen = i;
+                            break;
+                        }
+                    }
+                }
+                Log(chosen == t.SavedPmtCount - 1 ? "PES WARNING: More than 1 PMT found, selecting last one"
+                                                  : "PES WARNING: More than 1 PMT found, selecting last one with video");
+                const TSavedPmt& p = t.SavedPmts[static_cast<size_t>(chosen)];
                 settled = SelectPmt(p.Pid, p.PacketCount, p.PacketIndex);
             }
         }

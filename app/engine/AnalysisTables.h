@@ -53,6 +53,7 @@ struct TSavedPmt {
     int64_t Occurrences = 0;
     int PacketCount = 0;
     bool Used = false;
+    bool HasVideo = false; // the section lists at least one video entry
 };
 
 struct TSavedPat {

@@ -160,6 +160,7 @@ void TAnalysisEngine::TSPmtReader_ScanPmtReceived(TObject* sender) {
     p.Occurrences = 1;
     p.PacketCount = pmt->PMTPacketCount();
     p.Used = true;
+    p.HasVideo = pmt->VideoEntryCount() > 0;
     LogPmtDump(pmt, t.SavedPmtCount);
     ++t.SavedPmtCount;
 }

@@ -53,8 +53,9 @@ protected:
     // kept here as lib_<name>.expect.
     bool AnalyseLib(const std::string& file) { return engine->AnalyseStream(TestDataDir() + "/" + file); }
 
-    // Compares the engine's view of the selected program with ffprobe's.
-    void CheckAgainstFfprobe(const std::string& name) {
+    // Compares the engine's view of the selected program with ffprobe's: the
+    // program numbered programNumber, or, by default, the last one.
+    void CheckAgainstFfprobe(const std::string& name, int64_t programNumber = -1) {
         const auto expect = ReadExpect(name);
         ASSERT_FALSE(expect.empty()) << "missing " << name << ".expect";
         const TAnalysisTables& t = engine->Tables();
@@ -62,7 +63,7 @@ protected:
         // The program chosen: with several, the analysis takes the last one.
         const TExpectLine* program = nullptr;
         for (const auto& e : expect)
-            if (e.kind == "program") program = &e;
+            if (e.kind == "program" && (programNumber < 0 || e.Int("num") == programNumber)) program = &e;
         ASSERT_NE(program, nullptr);
         EXPECT_EQ(pmt->ProgramNumber(), program->Int("num"));
         EXPECT_EQ(t.ProgramNumber, program->Int("num"));
@@ -271,17 +272,23 @@ TEST_F(AnalysisFixtures, LibraryFixturePtsWrap) {
     CheckAgainstFfprobe("lib_pts_wrap");
 }
 
-TEST_F(AnalysisFixtures, LibraryFixtureTwoProgramsWithoutVideoInTheLast) {
-    // The last program carries one MP2 stream: the analysis selects it and
-    // stops at the video step without a message box.
-    EXPECT_FALSE(AnalyseLib("two_programs.ts"));
-    EXPECT_EQ(engine->RebuildPmt->ProgramNumber(), 102);
-    EXPECT_EQ(engine->RebuildPmt->PID(), 1025);
-    EXPECT_EQ(engine->RebuildPmt->PcrPid(), 1282);
-    EXPECT_EQ(host.States[asVideoDetailsScan], TStepState::Failed);
-    EXPECT_EQ(host.Texts[asVideoDetailsScan], "No video stream in PMT");
-    EXPECT_TRUE(host.Messages.empty());
-    EXPECT_EQ(engine->Tables().Audio[0].Language, "fra");
+TEST_F(AnalysisFixtures, LibraryFixtureTwoProgramsPrefersTheProgramWithVideo) {
+    // Program 101 carries MPEG-2 video and German MP2, the later program 102
+    // only French MP2. Taking the last PMT would drop the video and stop the
+    // analysis at the video step; the program with video is taken instead.
+    ASSERT_TRUE(AnalyseLib("two_programs.ts")) << host.All();
+    EXPECT_TRUE(host.Has("PES WARNING: More than 1 PMT found, selecting last one with video"));
+    EXPECT_EQ(host.Count("PES WARNING: More than 1 PMT found"), 1);
+    CheckAgainstFfprobe("lib_two_programs", 101);
+    EXPECT_EQ(engine->RebuildPmt->ProgramNumber(), 101);
+    EXPECT_EQ(engine->RebuildPmt->PID(), 0x400);
+    EXPECT_EQ(engine->RebuildPmt->PcrPid(), 0x500);
+    const TAnalysisTables& t = engine->Tables();
+    EXPECT_TRUE(t.IsSelectedPid(0x500));
+    EXPECT_TRUE(t.IsSelectedPid(0x501));
+    EXPECT_FALSE(t.IsSelectedPid(0x502)); // the other program's audio
+    EXPECT_EQ(t.Audio[0].Language, "deu");
+    EXPECT_EQ(t.Audio[1].Pid, 0); // no second audio slot
 }
 
 } // namespace
