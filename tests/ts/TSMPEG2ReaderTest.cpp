@@ -43,6 +43,22 @@ Bytes Picture(int slices = 2) {
 
 } // namespace
 
+TEST(Mpeg2Reader, PictureStartCodeMustLieWhollyInsideThePayload) {
+    Mpeg2Rig r;
+    // Slice and sequence codes and a code cut off by the payload's end do
+    // not synchronise; every position but the last counts as skipped.
+    r.Pes(Concat({Repeat(0x00, 7), Bytes{0x00, 0x00, 0x01, 0x01}, Repeat(0x01, 5), Bytes{0x00, 0x00, 0x01}}));
+    EXPECT_FALSE(r.m->Synched());
+    EXPECT_EQ(r.m->BytesBeforeSyncMark(), 18);
+    // A one-byte payload examines nothing.
+    r.Pes(Bytes{0x00});
+    EXPECT_EQ(r.m->BytesBeforeSyncMark(), 18);
+    // A code right at the payload's end is taken; the bytes before it count.
+    r.Pes(Concat({Bytes{0x00, 0x01, 0x00}, Bytes{0x00, 0x00, 0x01, 0x00}}));
+    EXPECT_TRUE(r.m->Synched());
+    EXPECT_EQ(r.m->BytesBeforeSyncMark(), 21);
+}
+
 TEST(Mpeg2Reader, WaitsForAPictureThenReadsSequenceHeaderAndExtension) {
     Mpeg2Rig r;
     // Data before any picture start code is only counted.

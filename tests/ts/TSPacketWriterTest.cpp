@@ -142,6 +142,48 @@ TEST(TSPacketWriter, RefusesWrongLengthsAndInactiveUse) {
     EXPECT_EQ(w.PacketBufferSize(), 10);
 }
 
+TEST(TSPacketWriter, ManyHandOversKeepOrderAndReportEveryBlock) {
+    // Blocks follow each other faster than the thread writes them: the
+    // output keeps the queue's order, drops the deleted packets and every
+    // block is reported once.
+    TempFile f;
+    TTSPacketWriter w(nullptr);
+    Written wr;
+    wr.Attach(w);
+    w.SetPacketBufferSize(30);
+    w.SetFileName(f.Name());
+    w.SetActive(true);
+    ASSERT_TRUE(w.Active());
+    const int total = 5000;
+    std::vector<int> kept;
+    for (int i = 0; i < total; ++i) {
+        TTSPacketBuffer p = Packet(0x100 + (i % 7), i & 15, 1, static_cast<uint8_t>(i * 13));
+        p.Data[4] = static_cast<uint8_t>(i >> 8);
+        p.Data[5] = static_cast<uint8_t>(i);
+        ASSERT_TRUE(w.QueuePacket(p, i));
+        if (i % 11 == 5) {
+            EXPECT_TRUE(w.DeleteQueuedPacket(i));
+        } else {
+            kept.push_back(i);
+        }
+    }
+    EXPECT_TRUE(w.Close());
+    const Bytes out = f.Read();
+    ASSERT_EQ(out.size(), kept.size() * 188);
+    for (size_t k = 0; k < kept.size(); ++k) {
+        const int i = kept[k];
+        ASSERT_EQ((out[k * 188 + 4] << 8) | out[k * 188 + 5], i) << k;
+        ASSERT_EQ(out[k * 188 + 100], static_cast<uint8_t>(i * 13)) << k;
+    }
+    int written = 0, deleted = 0;
+    for (const auto& b : wr.blocks) {
+        written += b.first;
+        deleted += b.second;
+    }
+    EXPECT_EQ(written, static_cast<int>(kept.size()));
+    EXPECT_EQ(deleted, total - static_cast<int>(kept.size()));
+}
+
 TEST(TSPacketWriter, OutputIsCreatedEmpty) {
     TempFile f;
     f.Write(Bytes(188 * 50, 0xAA));
