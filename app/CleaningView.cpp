@@ -5,6 +5,7 @@
 #include "app/ProgressForm.h"
 #include "app/engine/AnalysisEngine.h"
 #include "base/SysUtils.h"
+#include "ts/TSPacketReader.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
 
@@ -68,10 +69,11 @@ TCleaningResult TCleaningView::CleanTo(const std::string& outputFileName)
     EnableStartButtons(false);
     if (Application)
         Application->ProcessMessages();
+    abortAgreed_ = false;
     form_.UpdateLabelTimer->SetEnabled(true);
     const TCleaningResult r = pass_->Run(outputFileName);
     form_.UpdateLabelTimer->SetEnabled(false);
-    ProgressTick();
+    RefreshLabels();
     // The buttons stay disabled: the next analysis enables them again.
     if (pass_->TerminateRequested() && Application)
         Application->Terminate();
@@ -80,19 +82,36 @@ TCleaningResult TCleaningView::CleanTo(const std::string& outputFileName)
 
 void TCleaningView::ProgressTick()
 {
+    if (!Busy())
+        return;
+    const TTSPacketReader* r = engine_.RemuxPacketReader;
+    engine_.Host().ShowProgress(r->PacketCount(), r->PacketIndex());
+}
+
+void TCleaningView::RefreshLabels()
+{
     pass_->UpdateStreamLabels();
 }
 
-bool TCleaningView::CancelPressed() { return Form2 && Form2->CancelFlag; }
+void TCleaningView::RequestAbort()
+{
+    abortAgreed_ = true;
+}
+
+bool TCleaningView::CancelPressed() { return abortAgreed_ || (Form2 && Form2->CancelFlag); }
 
 void TCleaningView::ClearCancel()
 {
+    abortAgreed_ = false;
     if (Form2)
         Form2->CancelFlag = false;
 }
 
 bool TCleaningView::AskAbort(const std::string& text)
 {
+    // Closing the window asked this question already.
+    if (abortAgreed_)
+        return true;
     return MessageDlg(text, mtConfirmation, mbYesNo) == mrYes;
 }
 
@@ -105,8 +124,14 @@ void TCleaningView::ShowCleaningControls(bool on)
 {
     if (!Form2)
         return;
-    Form2->ShowCancelButton(on);
-    Form2->ShowMeterPanel(on);
+    // The meter panel first: the cancel button keeps the panel's extra height.
+    if (on) {
+        Form2->ShowMeterPanel(true);
+        Form2->ShowCancelButton(true);
+    } else {
+        Form2->ShowCancelButton(false);
+        Form2->ShowMeterPanel(false);
+    }
 }
 
 void TCleaningView::ClearMeter()

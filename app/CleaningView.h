@@ -29,9 +29,15 @@ public:
     void Start();
     // The START steps after the save dialog (used by tests and by Start).
     TCleaningResult CleanTo(const std::string& outputFileName);
-    // UpdateLabelTimer's tick while the pass runs: the panels' size labels.
+    // UpdateLabelTimer's tick while the pass runs: the progress of the
+    // cleaning reader in the progress window.
     void ProgressTick();
+    // Every third tick: the panels' size and error labels.
+    void RefreshLabels();
     bool Busy() const;
+    // The user agreed to abort (closing the window): the pass stops at its
+    // next look at the cancel flag without asking again.
+    void RequestAbort();
     TCleaningPass& Pass() { return *pass_; }
 
     // Where the per-PID size and error texts go (the panel whose PID label
@@ -59,6 +65,7 @@ private:
     TForm1& form_;
     TAnalysisEngine& engine_;
     TCleaningPass* pass_; // owned by the engine (a component of it)
+    bool abortAgreed_ = false;
 };
 
 } // namespace tw

@@ -1,0 +1,68 @@
+// The main window's analysis and cleaning view: builds the step panels into
+// "Preparation steps" and the result panels into "Identified Streams", owns
+// the analysis engine and the cleaning view, and is the engine's host (the
+// shell's share comes from TMainWindowHost).
+//
+// Registered at start-up with
+//     SetMainWindowViewFactory(MakeAnalysisView);
+// The main window then forwards opening, START, the progress tick, the
+// language switch and the close-while-busy question to it.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/CleaningView.h"
+#include "app/MainForm.h"
+#include "app/MainHost.h"
+#include "app/StreamPanels.h"
+#include "app/engine/AnalysisEngine.h"
+
+namespace tw {
+
+class TAnalysisView : public TMainWindowHost, public TMainWindowView {
+public:
+    explicit TAnalysisView(TForm1& form);
+    ~TAnalysisView() override;
+
+    TAnalysisEngine& Engine() { return *engine_; }
+    TCleaningView& Cleaning() { return *cleaning_; }
+    TStepPanels& Steps() { return steps_; }
+    TStreamPanels& Panels() { return panels_; }
+
+    // Clicks on the panels (audio pictures, text pictures or titles):
+    // refused while a pass runs. Return the engine's toggle state.
+    int AudioClick(int slot);
+    int TextClick(int slot);
+    // "Change Language_Descriptor" of a panel's popup menu.
+    void ChangeLanguageDescriptor(TPanelKind kind, int slot);
+
+    // TMainWindowView
+    void ResetPanels() override;
+    void ResetAll() override;
+    void OpenStream(const std::string& fileName) override;
+    void Start() override;
+    void LanguageChanged(bool german) override;
+    void ProgressTick() override;
+    void RefreshSizeLabels() override;
+    bool Busy() const override;
+    void CancelRequested() override;
+
+    // IAnalysisHost: the panels
+    void SetStep(TAnalysisStep step, TStepState state, const std::string& text) override;
+    void ShowPanel(TPanelKind kind, int slot, const TStreamPanel& panel) override;
+    void ShowTimeline(const TTimelineTexts& texts) override;
+    void ShowAnalysisBoxes(bool on) override;
+
+private:
+    TStepPanels steps_;
+    TStreamPanels panels_;
+    // The cleaning view's pass belongs to the engine: the view goes first.
+    std::unique_ptr<TAnalysisEngine> engine_;
+    std::unique_ptr<TCleaningView> cleaning_;
+};
+
+// The factory the program registers with SetMainWindowViewFactory.
+std::unique_ptr<TMainWindowView> MakeAnalysisView(TForm1& form);
+
+} // namespace tw

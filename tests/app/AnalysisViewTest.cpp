@@ -1,0 +1,376 @@
+// The main window with its real analysis view: a recording opened as the
+// user opens one, the step and result panels it fills, the stream toggles,
+// START through the save dialog to a written copy, the language switch
+// reaching the panels, and a close during the analysis.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "app/AnalysisView.h"
+#include "app/LogForm.h"
+#include "app/MainForm.h"
+#include "app/ProgressForm.h"
+#include "app/Settings.h"
+#include "app/Startup.h"
+#include "app/engine/AppLog.h"
+#include "app/engine/MainTexts.h"
+#include "app/engine/SettingsStore.h"
+#include "base/Streams.h"
+#include "base/SysUtils.h"
+#include "base/WinText.h"
+#include "ui/Application.h"
+#include "ui/Dialogs.h"
+
+using namespace tw;
+
+namespace {
+
+// A Unix path of the build is reachable from Wine through drive Z:.
+std::string Fixture(const std::string& name) { return std::string("Z:") + TW_TEST_DATA_DIR + "/" + name; }
+
+std::string TempFolder() {
+    wchar_t buf[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH, buf);
+    return WideToUtf8(buf);
+}
+
+void CopyRecording(const std::string& from, const std::string& to) {
+    TFileStream in(from, fmOpenRead);
+    TFileStream out(to, fmCreate);
+    std::vector<uint8_t> data(static_cast<size_t>(in.Size()));
+    in.ReadBuffer(data.data(), static_cast<int64_t>(data.size()));
+    out.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
+}
+
+std::vector<uint8_t> ReadAll(const std::string& name) {
+    TFileStream in(name, fmOpenRead);
+    std::vector<uint8_t> data(static_cast<size_t>(in.Size()));
+    if (!data.empty()) in.ReadBuffer(data.data(), static_cast<int64_t>(data.size()));
+    return data;
+}
+
+struct DialogLog {
+    std::vector<TDialogRequest> requests;
+    std::string saveDefault; // the name the save dialog offered
+    std::string saveAnswer;  // empty: cancel
+    bool yes = true;
+};
+DialogLog g_dialogs;
+
+TAnalysisView* View() { return dynamic_cast<TAnalysisView*>(Form1->View()); }
+
+const char* const kCaptions[ANALYSIS_STEP_COUNT] = {"Garbage scan", "PID scan",        "PAT scan",
+                                                    "PMT scan",     "PAT rebuild",     "PCR check",
+                                                    "PMT rebuild",  "Start/End check", "Video details scan",
+                                                    "Audio details scan"};
+
+class AnalysisViewTest : public ::testing::Test {
+protected:
+    static inline std::string recording;
+    static inline std::vector<std::pair<const char*, std::optional<bool>>> savedBools;
+    static inline std::optional<std::string> savedLanguage;
+
+    static void SetUpTestSuite() {
+        // No sounds, no network, English texts, no log window.
+        for (const char* n : {"PlaySound", "UpdateCheck", "ShowLogfileWindow", "NoTeletext"}) {
+            savedBools.push_back({n, RegValueExists(kSettingsKey, n) ? std::optional<bool>(RegReadBool(kSettingsKey, n))
+                                                                     : std::nullopt});
+            RegWriteBool(kSettingsKey, n, false);
+        }
+        if (RegValueExists(kSettingsKey, "Language")) savedLanguage = RegReadString(kSettingsKey, "Language");
+        RegWriteString(kSettingsKey, "Language", "ENG");
+        SetDialogHook([](TDialogRequest& rq) -> std::optional<int> {
+            g_dialogs.requests.push_back(rq);
+            switch (rq.Kind) {
+            case dkSaveFile:
+                g_dialogs.saveDefault = rq.Value ? *rq.Value : std::string();
+                if (g_dialogs.saveAnswer.empty()) return mrCancel;
+                *rq.Value = g_dialogs.saveAnswer;
+                return mrOk;
+            case dkOpenFile: return mrCancel;
+            case dkInputQuery: return mrCancel;
+            default:
+                if (rq.Buttons & mbYes) return g_dialogs.yes ? mrYes : mrNo;
+                return mrOk;
+            }
+        });
+        SetProgramParameters({});
+        SetMainWindowViewFactory(MakeAnalysisView);
+        ASSERT_EQ(RunStartup(false), 0);
+        ASSERT_NE(Form1, nullptr);
+        Form1->Show();
+        recording = TempFolder() + "tarnwick_view_test.ts";
+        CopyRecording(Fixture("analysis/h264_ac3_mp2.ts"), recording);
+    }
+
+    static void TearDownTestSuite() {
+        SetDialogHook(nullptr);
+        SetMainWindowViewFactory(nullptr);
+        for (auto& [n, v] : savedBools) {
+            if (v) RegWriteBool(kSettingsKey, n, *v);
+            else RegRemoveValue(kSettingsKey, n);
+        }
+        if (savedLanguage) RegWriteString(kSettingsKey, "Language", *savedLanguage);
+        else RegRemoveValue(kSettingsKey, "Language");
+        for (const char* suffix : {"", "_fixed.ts", "_fixed.log"}) {
+            std::string name = suffix[0] ? ChangeFileExt(recording, suffix) : recording;
+            if (FileExists(name)) RemoveFile(name);
+        }
+    }
+
+    void SetUp() override {
+        g_dialogs = DialogLog();
+        ASSERT_NE(View(), nullptr);
+    }
+
+    // Opens the recording as the menu, a drop and the command line do.
+    void Open() { Form1->OpenRecording(recording); }
+
+    // A left click where the user would click: at the control's centre, sent
+    // to the window that holds it.
+    static void ClickAt(TControl* c) {
+        TWinControl* parent = c->Parent();
+        const LPARAM at = MAKELPARAM(c->Left() + c->Width() / 2, c->Top() + c->Height() / 2);
+        SendMessageW(parent->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(parent->Handle(), WM_LBUTTONUP, 0, at);
+    }
+
+    static std::vector<std::string> MessageTexts() {
+        std::vector<std::string> out;
+        for (const TDialogRequest& r : g_dialogs.requests)
+            if (r.Kind == dkMessageDlg || r.Kind == dkMessageBox || r.Kind == dkShowMessage) out.push_back(r.Text);
+        return out;
+    }
+};
+
+TEST_F(AnalysisViewTest, TheTenStepsEndGreenAndThePanelsShowTheStreams) {
+    TAnalysisView& v = *View();
+    // Before the analysis: every step idle, the logo in place of the panels.
+    for (int i = 0; i < ANALYSIS_STEP_COUNT; ++i) {
+        EXPECT_EQ(v.Steps().Title[i]->Caption(), kCaptions[i]);
+        EXPECT_EQ(v.Steps().Status[i]->Font().Color(), StepStateColor(TStepState::Idle));
+    }
+    EXPECT_FALSE(v.Panels().StreamArea->Visible());
+
+    Open();
+    ASSERT_TRUE(v.Engine().Analysed()) << Form3->sMemo1->Lines().Text();
+    EXPECT_FALSE(v.Busy());
+    EXPECT_TRUE(MessageTexts().empty());
+    const std::string expectedStatus[ANALYSIS_STEP_COUNT] = {"Clean", "", "OK", "OK", "OK", "OK", "OK", "OK",
+                                                             "1 stream scanned", "2 streams scanned"};
+    for (int i = 0; i < ANALYSIS_STEP_COUNT; ++i) {
+        SCOPED_TRACE(kCaptions[i]);
+        EXPECT_EQ(v.Steps().Title[i]->Font().Color(), StepStateColor(TStepState::Done));
+        EXPECT_EQ(v.Steps().Status[i]->Font().Color(), StepStateColor(TStepState::Done));
+        EXPECT_EQ(v.Steps().Status[i]->Caption(), v.Engine().StepText(static_cast<TAnalysisStep>(i)));
+        if (!expectedStatus[i].empty()) EXPECT_EQ(v.Steps().Status[i]->Caption(), expectedStatus[i]);
+    }
+    EXPECT_NE(v.Steps().Status[asPidScan]->Caption().find(" PIDs found"), std::string::npos);
+
+    // The logo gives way to the panels; START and its neighbours are on.
+    EXPECT_FALSE(Form1->sPanel3->Visible());
+    EXPECT_TRUE(v.Panels().StreamArea->Visible());
+    EXPECT_TRUE(Form1->sBitBtn1->Enabled());
+    EXPECT_TRUE(Form1->sBitBtn3->Enabled());
+    EXPECT_TRUE(Form1->sBitBtn4->Enabled());
+    EXPECT_EQ(Form1->sLabelStatus->Caption(), "tarnwick_view_test.ts");
+
+    const TResultPanel& video = v.Panels().Video;
+    EXPECT_EQ(video.Box->Height(), VIDEO_PANEL_HEIGHT);
+    EXPECT_EQ(video.Pid->Caption(), "$0100");
+    EXPECT_EQ(video.Title->Caption(), "H264");
+    EXPECT_EQ(video.Layer->Caption(), "TS,PES,ES");
+    EXPECT_FALSE(video.Details->Caption().empty());
+    EXPECT_TRUE(video.Picture->Visible());
+    EXPECT_NE(video.Title->Hint().find("Stream type: 27 = "), std::string::npos);
+
+    const TResultPanel* audio = v.Panels().Audio;
+    EXPECT_EQ(audio[0].Box->Height(), AUDIO_PANEL_HEIGHT);
+    EXPECT_EQ(audio[0].Pid->Caption(), "$0101");
+    EXPECT_EQ(audio[0].Title->Caption(), "AC3");
+    EXPECT_EQ(audio[0].Layer->Caption(), "TS,PES,ES");
+    EXPECT_EQ(audio[0].Details->Caption(), "5.1 (German)\r48kHz\r384kBit");
+    EXPECT_EQ(audio[0].Picture->Tag(), 1);
+    EXPECT_EQ(audio[0].Picture->Cursor(), crHandPoint);
+    EXPECT_EQ(audio[0].Picture->Hint(), audio[0].Title->Hint());
+    EXPECT_EQ(audio[0].Title->Hint().rfind("Audio stream 1\r", 0), 0u);
+    EXPECT_TRUE(audio[0].LanguageItem->Enabled());
+    EXPECT_EQ(audio[1].Pid->Caption(), "$0102");
+    EXPECT_EQ(audio[1].Title->Caption(), "MPEG");
+    EXPECT_EQ(audio[1].Layer->Caption(), "TS,PES");
+    for (int i = 2; i < AUDIO_SLOTS; ++i) {
+        EXPECT_EQ(audio[i].Box->Height(), 0);
+        EXPECT_EQ(audio[i].Pid->Caption(), "");
+        EXPECT_EQ(audio[i].Picture->Tag(), 0);
+        EXPECT_FALSE(audio[i].LanguageItem->Enabled());
+    }
+    for (const TResultPanel& t : v.Panels().Text) EXPECT_EQ(t.Box->Height(), 0);
+    // The panels stack in their order under the video panel.
+    EXPECT_LT(video.Box->Top(), audio[0].Box->Top());
+    EXPECT_LT(audio[0].Box->Top(), audio[1].Box->Top());
+    EXPECT_LE(audio[1].Box->Top() + audio[1].Box->Height(), v.Panels().TimelineBox->Top()) << [&] {
+        std::string s;
+        for (TControl* c : {static_cast<TControl*>(video.Box), static_cast<TControl*>(audio[0].Box),
+                            static_cast<TControl*>(audio[1].Box), static_cast<TControl*>(audio[2].Box),
+                            static_cast<TControl*>(v.Panels().Text[0].Box),
+                            static_cast<TControl*>(v.Panels().TimelineBox)})
+            s += c->Name() + " " + IntToStr(c->Top()) + "+" + IntToStr(c->Height()) + "; ";
+        return s;
+    }();
+
+    // The timeline shows the run time in navy.
+    EXPECT_EQ(v.Panels().BeginValue->Caption(), "00:00:00.000");
+    EXPECT_EQ(v.Panels().EndValue->Caption(), v.Panels().DurationValue->Caption());
+    EXPECT_NE(v.Panels().DurationValue->Caption(), "00:00:00.000");
+    EXPECT_EQ(v.Panels().DurationValue->Font().Color(), static_cast<TColor>(0x800000));
+}
+
+TEST_F(AnalysisViewTest, AudioPanelsToggleAndTheLastKeptStreamStays) {
+    TAnalysisView& v = *View();
+    Open();
+    ASSERT_TRUE(v.Engine().Analysed());
+    TResultPanel* audio = v.Panels().Audio;
+    const TAnalysisTables& t = v.Engine().Tables();
+    ASSERT_TRUE(t.IsSelectedPid(0x101));
+    ASSERT_TRUE(t.IsSelectedPid(0x102));
+
+    ClickAt(audio[0].Picture);
+    EXPECT_EQ(audio[0].Picture->Tag(), 2);
+    EXPECT_FALSE(t.IsSelectedPid(0x101));
+    EXPECT_TRUE(t.Audio[0].Dropped);
+
+    // The second stream is the last kept one now: a click changes nothing.
+    ClickAt(audio[1].Picture);
+    EXPECT_EQ(audio[1].Picture->Tag(), 1);
+    EXPECT_TRUE(t.IsSelectedPid(0x102));
+
+    // Keeping the first again lets the second go.
+    ClickAt(audio[0].Picture);
+    EXPECT_EQ(audio[0].Picture->Tag(), 1);
+    EXPECT_TRUE(t.IsSelectedPid(0x101));
+    EXPECT_EQ(v.AudioClick(1), 2);
+    EXPECT_FALSE(t.IsSelectedPid(0x102));
+    // A hidden panel does not react.
+    EXPECT_EQ(v.AudioClick(3), 0);
+    EXPECT_EQ(v.TextClick(0), 0);
+}
+
+TEST_F(AnalysisViewTest, StartWritesTheCleanedCopyAndItsLog) {
+    TAnalysisView& v = *View();
+    Open();
+    ASSERT_TRUE(v.Engine().Analysed());
+    // The second audio stream is dropped from the copy.
+    ASSERT_EQ(v.AudioClick(1), 2);
+
+    // Cancelling the save dialog writes nothing.
+    const std::string output = ChangeFileExt(recording, "_fixed.ts");
+    const std::string log = ChangeFileExt(recording, "_fixed.log");
+    for (const std::string& f : {output, log})
+        if (FileExists(f)) RemoveFile(f);
+    Form1->sBitBtn1->Click();
+    EXPECT_EQ(g_dialogs.saveDefault, output);
+    EXPECT_FALSE(FileExists(output));
+    EXPECT_TRUE(Form1->sBitBtn1->Enabled());
+
+    g_dialogs = DialogLog();
+    g_dialogs.saveAnswer = output;
+    Form1->sBitBtn1->Click();
+    EXPECT_FALSE(v.Busy());
+    ASSERT_TRUE(FileExists(output));
+    ASSERT_TRUE(FileExists(log));
+    const std::vector<std::string> messages = MessageTexts();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.back().rfind(MainMessage(mmSuccess), 0), 0u) << messages.back();
+    // The buttons wait for the next analysis.
+    EXPECT_FALSE(Form1->sBitBtn1->Enabled());
+    EXPECT_FALSE(Form2->Visible());
+
+    const std::vector<uint8_t> data = ReadAll(output);
+    ASSERT_GT(data.size(), 188u * 100);
+    ASSERT_EQ(data.size() % 188, 0u);
+    std::set<int> pids;
+    for (size_t at = 0; at < data.size(); at += 188) {
+        ASSERT_EQ(data[at], 0x47) << "packet " << at / 188;
+        pids.insert(((data[at + 1] & 0x1F) << 8) | data[at + 2]);
+    }
+    EXPECT_TRUE(pids.count(0));
+    EXPECT_TRUE(pids.count(0x100));
+    EXPECT_TRUE(pids.count(0x101));
+    EXPECT_FALSE(pids.count(0x102));
+
+    // The log beside the copy holds the window's lines.
+    const std::vector<uint8_t> logData = ReadAll(log);
+    const std::string logText(logData.begin(), logData.end());
+    EXPECT_NE(logText.find("Opening file "), std::string::npos);
+    EXPECT_NE(logText.find("ERRORS : 0"), std::string::npos);
+
+    // The size and error labels of the written streams were filled.
+    const TResultPanel& video = v.Panels().Video;
+    EXPECT_NE(video.Size->Caption().find(" KB"), std::string::npos) << video.Size->Caption();
+    EXPECT_EQ(video.Errors->Caption(), "0");
+    EXPECT_FALSE(v.Panels().Audio[0].Size->Caption().empty());
+}
+
+TEST_F(AnalysisViewTest, TheProgressWindowOpensItsMeterBeforeTheCancelButton) {
+    TCleaningView& c = View()->Cleaning();
+    c.ShowCleaningControls(true);
+    EXPECT_EQ(Form2->Height(), 215);
+    EXPECT_TRUE(Form2->sBitBtn1->Visible());
+    EXPECT_TRUE(Form2->PtsPanel->Visible());
+    c.ShowCleaningControls(false);
+    EXPECT_EQ(Form2->Height(), 100);
+    EXPECT_FALSE(Form2->sBitBtn1->Visible());
+}
+
+TEST_F(AnalysisViewTest, LanguageSwitchAndResizeReachThePanels) {
+    TAnalysisView& v = *View();
+    Form1->SetGermanTexts();
+    EXPECT_EQ(v.Panels().Video.SizeCaption->Caption(), "Größe");
+    EXPECT_EQ(v.Panels().Audio[3].ErrorsCaption->Caption(), "Fehler");
+    EXPECT_EQ(v.Panels().Text[0].ErrorsCaption->Caption(), "Fehler");
+    EXPECT_EQ(v.Panels().BeginCaption->Caption(), "Anfang");
+    EXPECT_EQ(v.Panels().Audio[0].LanguageItem->Caption(), "Ändere Language_Descriptor");
+    EXPECT_EQ(v.Steps().Status[asPcrCheck]->Hint(), "Dieser Schritt überprüft den PCR Timer");
+    EXPECT_EQ(v.Panels().Audio[1].LayerCaption->Hint(), MainMessage(mmAbbreviations));
+    Form1->SetEnglishTexts();
+    EXPECT_EQ(v.Panels().Video.SizeCaption->Caption(), "Size");
+    EXPECT_EQ(v.Panels().Text[3].ErrorsCaption->Caption(), "Errors");
+
+    Form1->SetBounds(Form1->Left(), Form1->Top(), 900, 700);
+    const int stepHeight = Form1->sGroupBox7->Height() * 39 / 448;
+    for (int i = 0; i < ANALYSIS_STEP_COUNT; ++i) {
+        EXPECT_EQ(v.Steps().Panel[i]->Height(), stepHeight);
+        EXPECT_EQ(v.Steps().Status[i]->Width(), v.Steps().Title[0]->Width());
+    }
+    Form1->SetBounds(Form1->Left(), Form1->Top(), 760, 600);
+}
+
+// Closing while the analysis runs asks once, cancels the analysis and keeps
+// the window; the later steps stay idle and START stays off.
+TEST_F(AnalysisViewTest, ClosingDuringTheAnalysisCancelsIt) {
+    TAnalysisView& v = *View();
+    // The close arrives while the first step lets window messages run.
+    PostMessageW(Form1->Handle(), WM_CLOSE, 0, 0);
+    Open();
+    EXPECT_FALSE(v.Busy());
+    EXPECT_FALSE(v.Engine().Analysed());
+    EXPECT_TRUE(v.Engine().CancelRequested());
+    const std::vector<std::string> messages = MessageTexts();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], MainMessage(mmAbortQuestion));
+    EXPECT_TRUE(Form1->Visible());
+    EXPECT_FALSE(Form1->sBitBtn1->Enabled());
+    EXPECT_EQ(v.Steps().Status[asAudioDetailsScan]->Font().Color(), StepStateColor(TStepState::Idle));
+    EXPECT_NE(Form3->sMemo1->Lines().Text().find(MainMessage(mmAborted)), std::string::npos);
+
+    // The next open runs the whole analysis again.
+    g_dialogs = DialogLog();
+    Open();
+    EXPECT_TRUE(v.Engine().Analysed());
+}
+
+} // namespace
