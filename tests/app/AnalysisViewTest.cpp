@@ -22,6 +22,7 @@
 #include "base/Streams.h"
 #include "base/SysUtils.h"
 #include "base/WinText.h"
+#include "ts/TSPmtReader.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
 
@@ -57,6 +58,7 @@ struct DialogLog {
     std::vector<TDialogRequest> requests;
     std::string saveDefault; // the name the save dialog offered
     std::string saveAnswer;  // empty: cancel
+    std::string inputAnswer; // empty: cancel
     bool yes = true;
 };
 DialogLog g_dialogs;
@@ -92,7 +94,10 @@ protected:
                 *rq.Value = g_dialogs.saveAnswer;
                 return mrOk;
             case dkOpenFile: return mrCancel;
-            case dkInputQuery: return mrCancel;
+            case dkInputQuery:
+                if (g_dialogs.inputAnswer.empty()) return mrCancel;
+                *rq.Value = g_dialogs.inputAnswer;
+                return mrOk;
             default:
                 if (rq.Buttons & mbYes) return g_dialogs.yes ? mrYes : mrNo;
                 return mrOk;
@@ -257,6 +262,34 @@ TEST_F(AnalysisViewTest, AudioPanelsToggleAndTheLastKeptStreamStays) {
     // A hidden panel does not react.
     EXPECT_EQ(v.AudioClick(3), 0);
     EXPECT_EQ(v.TextClick(0), 0);
+}
+
+TEST_F(AnalysisViewTest, ThePopupMenuChangesTheLanguageDescriptor) {
+    TAnalysisView& v = *View();
+    Open();
+    ASSERT_TRUE(v.Engine().Analysed());
+    TTSPmtReader* pmt = v.Engine().RebuildPmt;
+    const int index = pmt->IndexOfPid(0x101);
+    ASSERT_GE(index, 0);
+    ASSERT_EQ(pmt->Entry(index).Language, "deu");
+
+    // Two letters are refused with the length message.
+    g_dialogs.inputAnswer = "fr";
+    v.Panels().Audio[0].LanguageItem->Click();
+    EXPECT_EQ(pmt->Entry(index).Language, "deu");
+    ASSERT_FALSE(MessageTexts().empty());
+    EXPECT_EQ(MessageTexts().back(), DescriptorLengthMessage(false));
+
+    // Capitals are stored in lower case and logged.
+    g_dialogs = DialogLog();
+    g_dialogs.inputAnswer = "FRA";
+    v.Panels().Audio[0].LanguageItem->Click();
+    EXPECT_EQ(pmt->Entry(index).Language, "fra");
+    EXPECT_TRUE(MessageTexts().empty());
+    EXPECT_NE(Form3->sMemo1->Lines().Text().find("Changed PMT Language_Descriptor for PID $0101 from deu to fra"),
+              std::string::npos);
+    ASSERT_FALSE(g_dialogs.requests.empty());
+    EXPECT_EQ(g_dialogs.requests[0].Caption, "Change Language_Descriptor");
 }
 
 TEST_F(AnalysisViewTest, StartWritesTheCleanedCopyAndItsLog) {
