@@ -1,5 +1,6 @@
 #include "ts/TSPacketWriter.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -43,11 +44,17 @@ void TWriteThread::WriteBlock() {
     const TTSPacketWriter::TBlock& block = writer_->blocks_[writeBlock_];
     packetsWritten_ = block.Written;
     packetsDeleted_ = block.Deleted;
+    // The packets lie in the ring's slots; a run that passes the ring's end
+    // goes out in two writes.
+    const int ringSlots = writer_->ringSlots_;
+    const int first = std::min(block.Written, ringSlots - block.Start);
     const int64_t bytes = static_cast<int64_t>(block.Written) * TS_PACKET_SIZE;
     try {
         std::lock_guard<std::mutex> lk(streamLock_);
         if (bytes > 0) {
-            const int64_t put = stream_->Write(block.Bytes.data(), bytes);
+            const int64_t firstBytes = static_cast<int64_t>(first) * TS_PACKET_SIZE;
+            int64_t put = stream_->Write(writer_->SlotBytes(block.Start), firstBytes);
+            if (put == firstBytes && bytes > firstBytes) put += stream_->Write(writer_->SlotBytes(0), bytes - firstBytes);
             if (put != bytes)
                 writer_->RecordError("Write error in \"" + stream_->FileName() + "\": " + std::to_string(put) + " of " +
                                      std::to_string(bytes) + " bytes written");
@@ -152,7 +159,14 @@ void TTSPacketWriter::Open() {
         failed_ = false;
     }
     try {
-        ring_.assign(static_cast<size_t>(packetBufferSize_), TSlot());
+        // Room for the full queue and the two thirds the thread may still
+        // be writing.
+        const int chunk = packetBufferSize_ >= 3 ? packetBufferSize_ / 3 : packetBufferSize_;
+        ringSlots_ = packetBufferSize_ > 0 ? packetBufferSize_ + 2 * chunk : 0;
+        ringBytes_.assign(static_cast<size_t>(ringSlots_) * TS_PACKET_SIZE, 0);
+        ringNo_.assign(static_cast<size_t>(ringSlots_), -1);
+        ringDeleted_.assign(static_cast<size_t>(ringSlots_), 0);
+        for (TBlock& b : blocks_) b = TBlock();
         queued_ = 0;
         head_ = 0;
         fillBlock_ = 0;
@@ -161,7 +175,7 @@ void TTSPacketWriter::Open() {
             thread_ = std::make_unique<TWriteThread>(this, fileName_);
             if (!thread_->Opened()) {
                 thread_.reset();
-                ring_.clear();
+                ringSlots_ = 0;
                 return;
             }
             packetCount_ = thread_->RecordedFileSize() / TS_PACKET_SIZE;
@@ -177,7 +191,7 @@ void TTSPacketWriter::Open() {
         // An output that cannot be created leaves the writer inactive.
         thread_.reset();
         stream_.reset();
-        ring_.clear();
+        ringSlots_ = 0;
         active_ = false;
     }
 }
@@ -194,12 +208,13 @@ bool TTSPacketWriter::Close() {
     }
     packetCount_ = 0;
     packetIndex_ = 0;
-    ring_.clear();
-    ring_.shrink_to_fit();
-    for (TBlock& b : blocks_) {
-        b.Bytes.clear();
-        b.Bytes.shrink_to_fit();
-    }
+    ringSlots_ = 0;
+    ringBytes_.clear();
+    ringBytes_.shrink_to_fit();
+    ringNo_.clear();
+    ringNo_.shrink_to_fit();
+    ringDeleted_.clear();
+    ringDeleted_.shrink_to_fit();
     queued_ = 0;
     head_ = 0;
     active_ = false;
@@ -238,11 +253,14 @@ bool TTSPacketWriter::QueuePacket(const TTSPacketBuffer& buffer, int64_t packetN
         return ok;
     }
     const int size = packetBufferSize_;
-    TSlot& s = ring_[static_cast<size_t>((head_ + queued_) % size)];
-    std::memcpy(s.Bytes, buffer.Data, TS_PACKET_SIZE);
-    s.Length = TS_PACKET_SIZE;
-    s.PacketNo = packetNo;
-    s.Deleted = false;
+    // The ring is sized so that this never waits; the check only keeps a
+    // slot still being written from being reused.
+    while (queued_ + SlotsInFlight() >= ringSlots_) WaitForWriteThread(thread_->pending_ - 1);
+    int slot = head_ + queued_;
+    if (slot >= ringSlots_) slot -= ringSlots_;
+    std::memcpy(SlotBytes(slot), buffer.Data, TS_PACKET_SIZE);
+    ringNo_[static_cast<size_t>(slot)] = packetNo;
+    ringDeleted_[static_cast<size_t>(slot)] = 0;
     ++queued_;
     if (queued_ >= size) {
         // Hand over the oldest third (at least one packet for tiny rings).
@@ -267,35 +285,42 @@ void TTSPacketWriter::WaitForWriteThread(int maxPending) {
     }
 }
 
+int TTSPacketWriter::SlotsInFlight() const {
+    if (!thread_) return 0;
+    const int pending = thread_->pending_;
+    // The pending blocks are the last handed over: fillBlock_ ^ 1, then fillBlock_.
+    int slots = 0;
+    if (pending >= 1) slots += blocks_[fillBlock_ ^ 1].Slots;
+    if (pending >= 2) slots += blocks_[fillBlock_].Slots;
+    return slots;
+}
+
 bool TTSPacketWriter::FlushRing(int n) {
     if (!thread_ || n <= 0) return !HasError();
     // Reports of written blocks run here, on the caller's thread, even when
     // nothing has to wait for the thread.
     CheckSynchronize();
-    // The block to fill is free once at most one (the other) is pending.
+    // The block record to fill is free once at most one (the other) is pending.
     WaitForWriteThread(1);
     TBlock& block = blocks_[fillBlock_];
-    const size_t need = static_cast<size_t>(packetBufferSize_) * TS_PACKET_SIZE;
-    if (block.Bytes.size() < need) block.Bytes.resize(need);
-    uint8_t* out = block.Bytes.data();
     int written = 0, deleted = 0;
-    const int size = packetBufferSize_;
-    int slot = head_;
+    int slot = head_, out = head_;
     for (int k = 0; k < n; ++k) {
-        TSlot& s = ring_[static_cast<size_t>(slot)];
-        if (s.Deleted) {
+        if (ringDeleted_[static_cast<size_t>(slot)]) {
             ++deleted;
         } else {
-            if (autoCC_) RepairContinuityCounter(s);
-            std::memcpy(out, s.Bytes, TS_PACKET_SIZE);
-            out += TS_PACKET_SIZE;
+            uint8_t* bytes = SlotBytes(slot);
+            if (autoCC_) RepairContinuityCounter(bytes, ringNo_[static_cast<size_t>(slot)]);
+            // Survivors move together behind a deleted packet so that the
+            // thread writes one run.
+            if (out != slot) std::memcpy(SlotBytes(out), bytes, TS_PACKET_SIZE);
             ++written;
+            if (++out == ringSlots_) out = 0;
         }
-        s.PacketNo = -1;
-        s.Length = 0;
-        s.Deleted = false;
-        if (++slot == size) slot = 0;
+        if (++slot == ringSlots_) slot = 0;
     }
+    block.Start = head_;
+    block.Slots = n;
     block.Written = written;
     block.Deleted = deleted;
     {
@@ -304,13 +329,8 @@ bool TTSPacketWriter::FlushRing(int n) {
     }
     fillBlock_ ^= 1;
     thread_->Wake();
-    if (n >= queued_) {
-        queued_ = 0;
-        head_ = 0;
-    } else {
-        head_ = (head_ + n) % size;
-        queued_ -= n;
-    }
+    head_ = slot;
+    queued_ -= n;
     return !HasError();
 }
 
@@ -322,10 +342,10 @@ bool TTSPacketWriter::Flush() {
     return !HasError();
 }
 
-void TTSPacketWriter::RepairContinuityCounter(TSlot& slot) {
-    const uint32_t pid = static_cast<uint32_t>(((slot.Bytes[1] & 0x1F) << 8) | slot.Bytes[2]);
-    const int cc = slot.Bytes[3] & 0x0F;
-    const int afc = (slot.Bytes[3] >> 4) & 3;
+void TTSPacketWriter::RepairContinuityCounter(uint8_t* packet, int64_t packetNo) {
+    const uint32_t pid = static_cast<uint32_t>(((packet[1] & 0x1F) << 8) | packet[2]);
+    const int cc = packet[3] & 0x0F;
+    const int afc = (packet[3] >> 4) & 3;
     // Records are taken in order of first appearance; once all are used,
     // further PIDs pass unrepaired.
     TCCRecord* r = nullptr;
@@ -347,9 +367,9 @@ void TTSPacketWriter::RepairContinuityCounter(TSlot& slot) {
     }
     const int expected = afc == 2 ? r->LastCC : (r->LastCC + 1) % 16;
     if (cc != expected) {
-        slot.Bytes[3] = static_cast<uint8_t>((slot.Bytes[3] & 0xF0) | expected);
+        packet[3] = static_cast<uint8_t>((packet[3] & 0xF0) | expected);
         if (!r->InCorrection && OnContinuityCounterCorrected)
-            OnContinuityCounterCorrected(this, static_cast<int>(pid), slot.PacketNo, expected, cc);
+            OnContinuityCounterCorrected(this, static_cast<int>(pid), packetNo, expected, cc);
         r->InCorrection = true;
     } else {
         r->InCorrection = false;
@@ -358,23 +378,30 @@ void TTSPacketWriter::RepairContinuityCounter(TSlot& slot) {
 }
 
 int TTSPacketWriter::FindQueuedPacket(int64_t packetNo) const {
-    const int size = packetBufferSize_;
+    int slot = head_;
     for (int k = 0; k < queued_; ++k) {
-        const int slot = (head_ + k) % size;
-        if (ring_[static_cast<size_t>(slot)].PacketNo == packetNo) return slot;
+        if (ringNo_[static_cast<size_t>(slot)] == packetNo) return slot;
+        if (++slot == ringSlots_) slot = 0;
     }
     return -1;
 }
 
+bool TTSPacketWriter::SlotQueued(int slot) const {
+    if (slot < 0 || slot >= ringSlots_) return false;
+    int rel = slot - head_;
+    if (rel < 0) rel += ringSlots_;
+    return rel < queued_;
+}
+
 uint8_t TTSPacketWriter::QueuedPacketByte(int slot, int index) const {
-    if (slot < 0 || slot >= static_cast<int>(ring_.size()) || index < 0 || index >= TS_PACKET_BUFFER_CAPACITY) return 0;
-    return ring_[static_cast<size_t>(slot)].Bytes[index];
+    if (!SlotQueued(slot) || index < 0 || index >= TS_PACKET_SIZE) return 0;
+    return ringBytes_[static_cast<size_t>(slot) * TS_PACKET_SIZE + static_cast<size_t>(index)];
 }
 
 bool TTSPacketWriter::SetQueuedPacketBit(int slot, int bit, bool value) {
-    if (slot < 0 || slot >= static_cast<int>(ring_.size()) || bit < 0 || bit >= TS_PACKET_BUFFER_CAPACITY * 8)
-        return false;
-    uint8_t& b = ring_[static_cast<size_t>(slot)].Bytes[bit / 8];
+    // Only queued packets: a slot handed over may be on its way to the disk.
+    if (!SlotQueued(slot) || bit < 0 || bit >= TS_PACKET_SIZE * 8) return false;
+    uint8_t& b = SlotBytes(slot)[bit / 8];
     const uint8_t mask = static_cast<uint8_t>(0x80 >> (bit % 8));
     b = value ? static_cast<uint8_t>(b | mask) : static_cast<uint8_t>(b & ~mask);
     return true;
@@ -383,7 +410,7 @@ bool TTSPacketWriter::SetQueuedPacketBit(int slot, int bit, bool value) {
 bool TTSPacketWriter::DeleteQueuedPacket(int64_t packetNo) {
     const int slot = FindQueuedPacket(packetNo);
     if (slot < 0) return false;
-    ring_[static_cast<size_t>(slot)].Deleted = true;
+    ringDeleted_[static_cast<size_t>(slot)] = 1;
     return true;
 }
 

@@ -1,10 +1,13 @@
 // TTSPacketWriter: queues 188-byte packets in a ring of slots (where they can
 // still be found, patched or deleted), optionally repairs continuity counters
-// per PID on the way out, and hands the oldest third of the ring to its
-// TWriteThread whenever the ring is full. Two hand-over blocks alternate, so
-// the caller copies the next third while the thread still writes the last
-// one. With PacketBufferSize 0 it writes every packet at once through a plain
-// file stream.
+// per PID on the way out, and hands the oldest third of the queue to its
+// TWriteThread whenever PacketBufferSize packets are queued. The thread
+// writes a handed-over third straight from the ring's slots, which lie back
+// to back in one array: the ring has room for two thirds in flight beside the
+// full queue, so the caller goes on queueing while the thread writes, and a
+// slot handed over is neither found, patched nor reused until it is written.
+// With PacketBufferSize 0 it writes every packet at once through a plain file
+// stream.
 //
 // The output file is created empty on activation. A failed write is kept
 // (LastWriteError) and makes Flush, QueuePacket and Close answer false, so a
@@ -108,7 +111,10 @@ public:
     // Text of the first failed write since activation, empty when none.
     std::string LastWriteError() const;
 
+    // Slot of a queued packet (-1 when not queued, also once handed over).
     int FindQueuedPacket(int64_t packetNo) const;
+    // Byte and bit access to a queued slot; 0 / false for a slot that holds
+    // no queued packet or an index outside the 188 bytes.
     uint8_t QueuedPacketByte(int slot, int index) const;
     bool SetQueuedPacketBit(int slot, int bit, bool value);
     bool DeleteQueuedPacket(int64_t packetNo);
@@ -119,12 +125,6 @@ public:
 
 private:
     friend class TWriteThread;
-    struct TSlot {
-        int64_t PacketNo = -1;
-        int32_t Length = 0;
-        uint8_t Bytes[TS_PACKET_BUFFER_CAPACITY] = {};
-        bool Deleted = false;
-    };
     struct TCCRecord {
         uint32_t PID = 0xFFFFFFFFu;
         int32_t LastCC = -1;
@@ -137,7 +137,11 @@ private:
     // still to be written.
     void WaitForWriteThread(int maxPending = 0);
     void BlockDone();
-    void RepairContinuityCounter(TSlot& slot);
+    // Slots handed over and not yet written.
+    int SlotsInFlight() const;
+    bool SlotQueued(int slot) const;
+    uint8_t* SlotBytes(int slot) { return ringBytes_.data() + static_cast<size_t>(slot) * TS_PACKET_SIZE; }
+    void RepairContinuityCounter(uint8_t* packet, int64_t packetNo);
     void ClearContinuityTable();
     void RecordError(const std::string& text);
     bool HasError() const;
@@ -151,11 +155,21 @@ private:
 
     std::unique_ptr<TWriteThread> thread_;
     std::unique_ptr<TFileStream> stream_;
-    std::vector<TSlot> ring_;
+    // The ring: ringSlots_ packets of 188 bytes back to back, with the
+    // number and deletion mark of each slot beside them. The queue is the
+    // queued_ slots from head_ on; the slots just before head_ are in flight.
+    std::vector<uint8_t> ringBytes_;
+    std::vector<int64_t> ringNo_;
+    std::vector<uint8_t> ringDeleted_;
+    int ringSlots_ = 0;
     int queued_ = 0;
     int head_ = 0;
+    // A handed-over run of slots: Slots from Start on (wrapping at the
+    // ring's end), of which the first Written hold the packets to write
+    // (the survivors moved together) and Deleted were dropped.
     struct TBlock {
-        std::vector<uint8_t> Bytes;
+        int Start = 0;
+        int Slots = 0;
         int Written = 0;
         int Deleted = 0;
     };

@@ -184,6 +184,60 @@ TEST(TSPacketWriter, ManyHandOversKeepOrderAndReportEveryBlock) {
     EXPECT_EQ(deleted, total - static_cast<int>(kept.size()));
 }
 
+TEST(TSPacketWriter, HandedOverSlotsAreNeitherFoundNorPatched) {
+    // The thread writes straight from the ring: once a packet is handed over
+    // its slot must not answer, or a late patch could race the disk write.
+    TempFile f;
+    TTSPacketWriter w(nullptr);
+    w.SetPacketBufferSize(31);
+    w.SetFileName(f.Name());
+    w.SetActive(true);
+    ASSERT_TRUE(w.Active());
+    for (int i = 0; i < 30; ++i) ASSERT_TRUE(w.QueuePacket(Packet(0x100, i & 15, 1, 7), i));
+    const int slot = w.FindQueuedPacket(0);
+    ASSERT_GE(slot, 0);
+    EXPECT_EQ(w.QueuedPacketByte(slot, 4), 7);
+    ASSERT_TRUE(w.QueuePacket(Packet(0x100, 30 & 15, 1, 7), 30)); // hands over packets 0..9
+    EXPECT_EQ(w.QueuedCount(), 21);
+    EXPECT_EQ(w.FindQueuedPacket(0), -1);
+    EXPECT_EQ(w.QueuedPacketByte(slot, 4), 0);
+    EXPECT_FALSE(w.SetQueuedPacketBit(slot, 32, true));
+    EXPECT_FALSE(w.DeleteQueuedPacket(9));
+    EXPECT_TRUE(w.DeleteQueuedPacket(10));
+    EXPECT_TRUE(w.Close());
+    const Bytes out = f.Read();
+    ASSERT_EQ(out.size(), 30u * 188);
+    EXPECT_EQ(out[4], 7);
+    EXPECT_EQ(out[10 * 188 + 3] & 15, 11); // packet 10 is gone
+}
+
+TEST(TSPacketWriter, RunsAcrossTheRingEndKeepOrder) {
+    // Ring sizes whose hand-overs do not divide the ring: runs wrap at its
+    // end, and deleted packets inside a wrapping run close up.
+    for (int ring : {1, 2, 4, 31, 100}) {
+        TempFile f;
+        TTSPacketWriter w(nullptr);
+        w.SetPacketBufferSize(ring);
+        w.SetFileName(f.Name());
+        w.SetActive(true);
+        ASSERT_TRUE(w.Active());
+        std::vector<int> kept;
+        for (int i = 0; i < 1000; ++i) {
+            TTSPacketBuffer p = Packet(0x100, i & 15);
+            p.Data[4] = static_cast<uint8_t>(i >> 8);
+            p.Data[5] = static_cast<uint8_t>(i);
+            ASSERT_TRUE(w.QueuePacket(p, i));
+            if (i % 3 == 1 && w.DeleteQueuedPacket(i - 1)) kept.pop_back();
+            kept.push_back(i);
+            if (i == 500) EXPECT_TRUE(w.Flush());
+        }
+        EXPECT_TRUE(w.Close());
+        const Bytes out = f.Read();
+        ASSERT_EQ(out.size(), kept.size() * 188) << ring;
+        for (size_t k = 0; k < kept.size(); ++k) ASSERT_EQ((out[k * 188 + 4] << 8) | out[k * 188 + 5], kept[k]) << ring;
+    }
+}
+
 TEST(TSPacketWriter, OutputIsCreatedEmpty) {
     TempFile f;
     f.Write(Bytes(188 * 50, 0xAA));
