@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,17 @@ public:
     int64_t Seek(int64_t offset, TSeekOrigin origin) override;
     int64_t Size() override;
     void SetSize(int64_t newSize) override;
+
+    // The packet readers' per-packet path, without virtual calls: moves to
+    // position (>= 0), and copies count bytes when they lie wholly inside the
+    // buffer as Read would serve them; false leaves the rest to Read.
+    void SetPositionFast(int64_t position) { pos_ = position; }
+    bool ReadBuffered(void* buffer, int count) {
+        if (pos_ < bufStart_ || pos_ + count >= bufEnd_ || count > bufferSize_) return false;
+        std::memcpy(buffer, buffer_.data() + (pos_ - bufStart_), static_cast<size_t>(count));
+        pos_ += count;
+        return true;
+    }
 
     int BufferSize() const { return bufferSize_; }
     int64_t BufferStart() const { return bufStart_; }

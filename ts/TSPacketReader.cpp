@@ -256,13 +256,15 @@ void TTSPacketReader::ReadPacket(int64_t i) {
         return;
     }
     endFlag_ = packetPosition_ + workSize_ > fileSize_;
-    stream_->Seek(packetPosition_, soBeginning);
+    stream_->SetPositionFast(packetPosition_);
     if (workSize_ == TS_M2TS_PACKET_SIZE) {
-        if (stream_->Read(prefix_, 4) != 4) std::memset(prefix_, 0, sizeof prefix_);
+        if (!stream_->ReadBuffered(prefix_, 4) && stream_->Read(prefix_, 4) != 4)
+            std::memset(prefix_, 0, sizeof prefix_);
     } else {
         std::memset(prefix_, 0, sizeof prefix_);
     }
-    raw_.Length = static_cast<int32_t>(stream_->Read(raw_.Data, TS_PACKET_SIZE));
+    if (stream_->ReadBuffered(raw_.Data, TS_PACKET_SIZE)) raw_.Length = TS_PACKET_SIZE;
+    else raw_.Length = static_cast<int32_t>(stream_->Read(raw_.Data, TS_PACKET_SIZE));
     packetIndex_ = i;
     TTSPacketHeader& h = *header_;
     if (raw_.Length < TS_PACKET_SIZE) {
@@ -398,8 +400,8 @@ void TTSPacketReader::DispatchPacket() {
     const TTSPacketHeader& h = *header_;
     const int pid = h.PID();
     for (TTSPacketConsumer* c : readers_) {
-        if (c->ConsumerPID() != pid || !c->ConsumerActive()) continue;
-        if (c->ConsumerKind() == TTSPacketConsumer::ckPes)
+        if (!c->WantsPacket(pid)) continue;
+        if (c->CachedKind() == TTSPacketConsumer::ckPes)
             c->ProcessPesTsPacket(h.Payload()->Data(), h.PayloadStart(),
                                   static_cast<uint8_t>(h.Payload()->PayloadStartByte()), packetIndex_,
                                   h.ContinuityCounter());

@@ -50,6 +50,29 @@ public:
     // the packet index and its continuity counter.
     virtual void ProcessPesTsPacket(const TTSPacketBuffer& payload, bool payloadStart, uint8_t payloadOffset,
                                     int64_t packetIndex, int continuityCounter) {}
+
+    // What the reader asks for every packet and consumer; read straight from
+    // the component's own fields when it bound them, so that no virtual call
+    // is made for consumers the packet is not for.
+    bool WantsPacket(int pid) const {
+        if (pidField_) return *pidField_ == pid && *activeField_;
+        return ConsumerPID() == pid && ConsumerActive();
+    }
+    TConsumerKind CachedKind() const { return pidField_ ? kind_ : ConsumerKind(); }
+
+protected:
+    // For components whose ConsumerPID/ConsumerActive return these fields and
+    // whose kind never changes.
+    void BindConsumerFields(const int* pid, const bool* active, TConsumerKind kind) {
+        pidField_ = pid;
+        activeField_ = active;
+        kind_ = kind;
+    }
+
+private:
+    const int* pidField_ = nullptr;
+    const bool* activeField_ = nullptr;
+    TConsumerKind kind_ = ckPes;
 };
 
 // One record of the per-PID table.

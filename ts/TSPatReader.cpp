@@ -19,6 +19,7 @@ void AppendHex8(std::string& s, uint32_t v) {
 } // namespace
 
 TTSPatReader::TTSPatReader(TComponent* owner) : TComponent(owner) {
+    BindConsumerFields(&pid_, &active_, ckPat);
     for (auto& e : entries_) e = TPatEntry{0, 0, 0};
     signature_.reserve(64);
     newSignature_.reserve(64);

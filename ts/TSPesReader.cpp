@@ -87,6 +87,7 @@ TTSPesReader::TTSPesReader(TComponent* owner)
       collection_(new TPesCollection) {
     header_ = ownHeader_.get();
     collection_->Count = 0;
+    BindConsumerFields(&pid_, &active_, ckPes);
 }
 
 TTSPesReader::~TTSPesReader() { SetActive(false); }

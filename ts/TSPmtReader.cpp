@@ -10,6 +10,7 @@
 namespace tw {
 
 TTSPmtReader::TTSPmtReader(TComponent* owner) : TComponent(owner) {
+    BindConsumerFields(&pid_, &active_, ckPmt);
     description_ = new TPmtDescription();
     entries_ = new TPmtEntry[MAX_ENTRIES];
 }

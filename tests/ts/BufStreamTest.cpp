@@ -103,3 +103,32 @@ TEST(TBufFileStream, WritesGoToTheFile) {
 TEST(TBufFileStream, MissingFileRaises) {
     EXPECT_THROW(TBufFileStream("/nonexistent/x.ts", fmOpenRead, 100), EFOpenError);
 }
+
+TEST(TBufFileStream, BufferedFastPathServesOnlyWhatReadWouldServeFromMemory) {
+    TempFile f;
+    const Bytes data = Counting(5000);
+    f.Write(data);
+    TBufFileStream s(f.Name(), fmOpenRead, 1000);
+    uint8_t buf[188];
+    // Nothing buffered yet: left to Read, which fills [0, 1000).
+    s.SetPositionFast(0);
+    EXPECT_FALSE(s.ReadBuffered(buf, 188));
+    EXPECT_EQ(s.Read(buf, 188), 188);
+    s.SetPositionFast(600);
+    ASSERT_TRUE(s.ReadBuffered(buf, 188));
+    EXPECT_EQ(0, std::memcmp(buf, data.data() + 600, 188));
+    EXPECT_EQ(s.Position(), 788);
+    // Ending exactly at the buffer's end is a refill for Read, so not served
+    // here; the position stays for Read to take over.
+    s.SetPositionFast(812);
+    EXPECT_FALSE(s.ReadBuffered(buf, 188));
+    EXPECT_EQ(s.Position(), 812);
+    EXPECT_EQ(s.Read(buf, 188), 188);
+    EXPECT_EQ(s.BufferStart(), 812);
+    EXPECT_EQ(0, std::memcmp(buf, data.data() + 812, 188));
+    // Before the buffer, and without any buffer at all.
+    s.SetPositionFast(100);
+    EXPECT_FALSE(s.ReadBuffered(buf, 188));
+    TBufFileStream direct(f.Name(), fmOpenRead, 0);
+    EXPECT_FALSE(direct.ReadBuffered(buf, 1));
+}

@@ -89,6 +89,17 @@ private:
     int pid_;
 };
 
+// Like the PAT, PMT and PES readers: the reader reads PID and Active straight
+// from these fields, so changes made after registration must still count.
+class BoundConsumer : public FakeConsumer {
+public:
+    BoundConsumer(TConsumerKind kind, int pid) : FakeConsumer(kind, pid), pid(pid) {
+        BindConsumerFields(&this->pid, &active, kind);
+    }
+    int ConsumerPID() const override { return pid; }
+    int pid;
+};
+
 } // namespace
 
 TEST(TSPacketReaderOpen, CleanFileStartsAtZeroWithoutQuestions) {
@@ -540,6 +551,35 @@ TEST(TSPacketReaderDispatch, ConsumersGetTheirPidsInOrder) {
     EXPECT_EQ(pes.ccs[0], 0);
     EXPECT_EQ(pes.ccs[1], 1);
     EXPECT_TRUE(idle.packets.empty());
+}
+
+TEST(TSPacketReaderDispatch, BoundFieldsChangedAfterRegistrationCount) {
+    TsStream s(188);
+    s.AddPat({{1, 0x100}});
+    s.AddPes(0x101, PesPacket(0xE0, Bytes(400, 0x11), 90000), 27000000, true);
+    s.AddPat({{1, 0x100}});
+    TempFile f;
+    f.Write(s.Render());
+
+    TTSPacketReader r(nullptr);
+    BoundConsumer pat(TTSPacketConsumer::ckPat, 0x1FFF);
+    BoundConsumer pes(TTSPacketConsumer::ckPes, 0x101);
+    r.AddReader(&pat);
+    r.AddReader(&pes);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    // Packet 0 (the first PAT) went by before the move to PID 0; the last
+    // PAT comes as a whole packet.
+    pat.pid = 0;
+    r.Next();
+    pes.active = false;
+    ReadAll(r);
+    EXPECT_EQ(pat.packets, (std::vector<int64_t>{static_cast<int64_t>(s.PacketCount()) - 1}));
+    EXPECT_EQ(pat.lengths[0], 188);
+    // Switched off after its first packet.
+    ASSERT_EQ(pes.packets.size(), 1u);
+    EXPECT_EQ(pes.packets[0], 1);
+    EXPECT_TRUE(pes.starts[0]);
 }
 
 TEST(TSPacketViews, AdaptationFieldWithPcr) {
