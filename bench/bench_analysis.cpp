@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/engine/AnalysisEngine.h"
+#include "app/engine/QuietHost.h"
 #include "base/Streams.h"
 #include "base/SysUtils.h"
 
@@ -26,30 +27,11 @@ namespace {
 
 using namespace tw;
 
-class TBenchHost : public IAnalysisHost {
+class TBenchHost : public TQuietHost {
 public:
     int64_t lines = 0;
     void LogLine(const std::string&) override { ++lines; }
-    void ClearLog() override {}
-    void SetStep(TAnalysisStep, TStepState, const std::string&) override {}
-    void SetProgressStatus(const std::string&) override {}
-    void ShowProgress(int64_t, int64_t) override {}
-    void HideProgress() override {}
-    void ProcessMessages() override {}
-    bool Ask(TAnalysisQuestion, const std::string&) override { return true; }
     void ShowMessage(TMessageKind, const std::string& text) override { std::printf("message: %s\n", text.c_str()); }
-    void PlaySound(const std::string&) override {}
-    void ShowPanel(TPanelKind, int, const TStreamPanel&) override {}
-    void ShowTimeline(const TTimelineTexts&) override {}
-    void ShowAnalysisBoxes(bool) override {}
-    void EnableButtons(bool, bool, bool, bool) override {}
-    void FileOpened(const std::string&) override {}
-    bool SettingBool(const std::string&, bool d) override { return d; }
-    int SettingInt(const std::string&, int d) override { return d; }
-    bool GermanTexts() override { return false; }
-    std::string WindowsVersionText() override { return ""; }
-    std::string ProgramNameVersion() override { return ""; }
-    std::string SupportedFilterText(int) override { return ""; }
 };
 
 double Seconds(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b) {

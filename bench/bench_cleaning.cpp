@@ -12,6 +12,7 @@
 #include "app/engine/AnalysisEngine.h"
 #include "app/engine/AppLog.h"
 #include "app/engine/CleaningPass.h"
+#include "app/engine/QuietHost.h"
 #include "base/SysUtils.h"
 #include "ts/dvb_crc32.h"
 
@@ -27,7 +28,7 @@ using namespace tw;
 
 namespace {
 
-class BenchHost : public IAnalysisHost, public ICleaningHost {
+class BenchHost : public TQuietHost {
 public:
     size_t Lines = 0;
     void LogLine(const std::string& line) override
@@ -36,29 +37,9 @@ public:
         AppendLogLine(line);
     }
     void ClearLog() override { tw::ClearLog(); }
-    void SetStep(TAnalysisStep, TStepState, const std::string&) override {}
-    void SetProgressStatus(const std::string&) override {}
-    void ShowProgress(int64_t, int64_t) override {}
-    void HideProgress() override {}
-    void ProcessMessages() override {}
-    bool Ask(TAnalysisQuestion, const std::string&) override { return true; }
     void ShowMessage(TMessageKind, const std::string& text) override { std::printf("message: %s\n", text.c_str()); }
-    void PlaySound(const std::string&) override {}
-    void ShowPanel(TPanelKind, int, const TStreamPanel&) override {}
-    void ShowTimeline(const TTimelineTexts&) override {}
-    void ShowAnalysisBoxes(bool) override {}
-    void EnableButtons(bool, bool, bool, bool) override {}
-    void FileOpened(const std::string&) override {}
-    bool SettingBool(const std::string&, bool def) override { return def; }
-    int SettingInt(const std::string&, int def) override { return def; }
-    bool GermanTexts() override { return false; }
     std::string WindowsVersionText() override { return "bench"; }
     std::string ProgramNameVersion() override { return "bench"; }
-    std::string SupportedFilterText(int) override { return ""; }
-    bool CancelPressed() override { return false; }
-    void ClearCancel() override {}
-    bool AskAbort(const std::string&) override { return false; }
-    bool AskPcrCorrection(const std::string&) override { return false; }
 };
 
 // --- a synthetic recording ------------------------------------------------------

@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "app/engine/AnalysisEngine.h"
+#include "app/engine/QuietHost.h"
 
 namespace tw::test {
 
-class TRecordingHost : public IAnalysisHost {
+class TRecordingHost : public TQuietHost {
 public:
     std::vector<std::string> Lines;
     std::vector<TAnalysisQuestion> Questions;
@@ -36,13 +37,11 @@ public:
         States[step] = state;
         Texts[step] = text;
     }
-    void SetProgressStatus(const std::string&) override {}
     void ShowProgress(int64_t total, int64_t position) override {
         ++ProgressCalls;
         EXPECT_GE(position, 0);
         if (total > 0) EXPECT_LE(position, total);
     }
-    void HideProgress() override {}
     void ProcessMessages() override {
         ++ProcessCalls;
         if (OnProcessMessages) OnProcessMessages();
@@ -53,19 +52,16 @@ public:
         return it == Answers.end() ? true : it->second;
     }
     void ShowMessage(TMessageKind, const std::string& text) override { Messages.push_back(text); }
-    void PlaySound(const std::string&) override {}
     void ShowPanel(TPanelKind kind, int slot, const TStreamPanel& panel) override {
         if (kind == TPanelKind::Video) Video = panel;
         else if (kind == TPanelKind::Audio) Audio[slot] = panel;
         else Text[slot] = panel;
     }
     void ShowTimeline(const TTimelineTexts& t) override { Timeline = t; }
-    void ShowAnalysisBoxes(bool) override {}
     void EnableButtons(bool start, bool preserve, bool, bool) override {
         StartEnabled = start;
         PreserveEnabled = preserve;
     }
-    void FileOpened(const std::string&) override {}
     bool SettingBool(const std::string& name, bool def) override {
         auto it = Settings.find(name);
         return it == Settings.end() ? def : it->second != 0;
@@ -74,10 +70,8 @@ public:
         auto it = Settings.find(name);
         return it == Settings.end() ? def : it->second;
     }
-    bool GermanTexts() override { return false; }
     std::string WindowsVersionText() override { return "Windows test"; }
     std::string ProgramNameVersion() override { return "Tarnwick.exe V 1.00"; }
-    std::string SupportedFilterText(int) override { return ""; }
 
     // Lines that contain `text`.
     int Count(const std::string& text) const {

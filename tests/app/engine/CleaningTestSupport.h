@@ -7,6 +7,7 @@
 #include "app/engine/AnalysisEngine.h"
 #include "app/engine/AppLog.h"
 #include "app/engine/CleaningPass.h"
+#include "app/engine/QuietHost.h"
 #include "app/engine/TimeStampCorrection.h"
 #include "base/Streams.h"
 #include "base/SysUtils.h"
@@ -25,7 +26,7 @@ namespace tw::cleantest {
 
 using Bytes = std::vector<uint8_t>;
 
-class TestHost : public IAnalysisHost, public ICleaningHost {
+class TestHost : public TQuietHost {
 public:
     // Answers; every question defaults to Yes except the PCR correction.
     std::map<TAnalysisQuestion, bool> Answers;
@@ -43,11 +44,6 @@ public:
     // IAnalysisHost
     void LogLine(const std::string& line) override { AppendLogLine(line); }
     void ClearLog() override { tw::ClearLog(); }
-    void SetStep(TAnalysisStep, TStepState, const std::string&) override {}
-    void SetProgressStatus(const std::string&) override {}
-    void ShowProgress(int64_t, int64_t) override {}
-    void HideProgress() override {}
-    void ProcessMessages() override {}
     bool Ask(TAnalysisQuestion q, const std::string& text) override
     {
         Questions.push_back(text);
@@ -56,11 +52,6 @@ public:
     }
     void ShowMessage(TMessageKind kind, const std::string& text) override { Messages.emplace_back(kind, text); }
     void PlaySound(const std::string& name) override { Sounds.push_back(name); }
-    void ShowPanel(TPanelKind, int, const TStreamPanel&) override {}
-    void ShowTimeline(const TTimelineTexts&) override {}
-    void ShowAnalysisBoxes(bool) override {}
-    void EnableButtons(bool, bool, bool, bool) override {}
-    void FileOpened(const std::string&) override {}
     bool SettingBool(const std::string& name, bool def) override
     {
         if (name == "PESDuplicatePacketHandling")
@@ -73,10 +64,8 @@ public:
             return TimerPatchMode;
         return def;
     }
-    bool GermanTexts() override { return false; }
     std::string WindowsVersionText() override { return "Test"; }
     std::string ProgramNameVersion() override { return "Tarnwick test"; }
-    std::string SupportedFilterText(int) override { return ""; }
 
     // ICleaningHost
     bool CancelPressed() override { return CancelAfterChecks >= 0 && ++checks_ > CancelAfterChecks && !cleared_; }
