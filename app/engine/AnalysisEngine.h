@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -135,6 +136,9 @@ public:
     void ScanStartEnd(int64_t limit);
 
     // ---- detail scans ----
+    // Steps the scan reader on from where it stands, at most `limit` packets,
+    // until found() holds; keeps the window alive and stops on cancel.
+    bool ScanUntil(int64_t limit, const std::function<bool()>& found);
     bool ScanH264Details(int pid, int64_t limit);
     bool ScanMpeg2Details(int64_t limit);
     bool ScanAudioDetails(int slot, int64_t budget);

@@ -14,39 +14,43 @@
 
 namespace tw {
 
-bool TAnalysisEngine::ScanH264Details(int pid, int64_t limit) {
-    TVideoInfo& v = tables_->Video;
-    v.Clear();
-    scanFullRangeFlag_ = false;
+bool TAnalysisEngine::ScanUntil(int64_t limit, const std::function<bool()>& found) {
     TTSPacketReader* r = TSPacketReader1;
-    r->SetPacketIndex(0);
-    TSPesReader_Scan->SetPID(pid);
-    TSPesReader_Scan->SetActive(true);
-    TSH264Reader_Scan->SetActive(true);
-    bool found = false;
     for (int64_t n = 0; n < limit && !r->Eof() && r->PacketCount() > 0; ++n) {
-        const TTSH264VideoInfo* info = TSH264Reader_Scan->H264VideoInfo();
-        if (info->Resolution_H() > 0) {
-            v.Resolution_H = info->Resolution_H();
-            v.Resolution_V = info->Resolution_V();
-            v.FramesPerSecond = info->FramesPerSecond();
-            v.Interlaced = info->Interlaced();
-            v.Level = info->Level();
-            v.Profile = info->Profile();
-            v.Colorimetry = info->Colorimetry();
-            v.Kind = 2;
-            scanFullRangeFlag_ = TSH264Reader_Scan->Sps().video_full_range_flag;
-            found = true;
-            break;
-        }
+        if (found()) return true;
         const int64_t before = r->PacketIndex();
         r->Next();
-        if (r->PacketIndex() == before) break;
+        if (r->PacketIndex() == before) break; // a reader that no longer advances
         if ((n & 0x3FFF) == 0x3FFF) {
             host_->ProcessMessages();
             if (cancelRequested_) break;
         }
     }
+    return false;
+}
+
+bool TAnalysisEngine::ScanH264Details(int pid, int64_t limit) {
+    TVideoInfo& v = tables_->Video;
+    v.Clear();
+    scanFullRangeFlag_ = false;
+    TSPacketReader1->SetPacketIndex(0);
+    TSPesReader_Scan->SetPID(pid);
+    TSPesReader_Scan->SetActive(true);
+    TSH264Reader_Scan->SetActive(true);
+    const bool found = ScanUntil(limit, [&] {
+        const TTSH264VideoInfo* info = TSH264Reader_Scan->H264VideoInfo();
+        if (info->Resolution_H() <= 0) return false;
+        v.Resolution_H = info->Resolution_H();
+        v.Resolution_V = info->Resolution_V();
+        v.FramesPerSecond = info->FramesPerSecond();
+        v.Interlaced = info->Interlaced();
+        v.Level = info->Level();
+        v.Profile = info->Profile();
+        v.Colorimetry = info->Colorimetry();
+        v.Kind = 2;
+        scanFullRangeFlag_ = TSH264Reader_Scan->Sps().video_full_range_flag;
+        return true;
+    });
     TSH264Reader_Scan->SetActive(false);
     TSPesReader_Scan->SetActive(false);
     return found;
@@ -55,33 +59,22 @@ bool TAnalysisEngine::ScanH264Details(int pid, int64_t limit) {
 bool TAnalysisEngine::ScanMpeg2Details(int64_t limit) {
     TVideoInfo& v = tables_->Video;
     v.Clear();
-    TTSPacketReader* r = TSPacketReader1;
-    r->SetPacketIndex(0);
+    TSPacketReader1->SetPacketIndex(0);
     TSPesReader_Scan->SetPID(TSPesReader_Video->PID());
     TSPesReader_Scan->SetActive(true);
     TSMPEG2Reader_Scan->SetActive(true);
-    bool found = false;
-    for (int64_t n = 0; n < limit && !r->Eof() && r->PacketCount() > 0; ++n) {
+    const bool found = ScanUntil(limit, [&] {
         const TTSMPEG2VideoInfo* info = TSMPEG2Reader_Scan->MPEG2VideoInfo();
-        if (info->Resolution_H() > 0) {
-            v.Resolution_H = info->Resolution_H();
-            v.Resolution_V = info->Resolution_V();
-            v.FramesPerSecond = info->FramesPerSecond();
-            v.Interlaced = info->Interlaced();
-            v.Profile = TSMPEG2Reader_Scan->ProfileLevelText();
-            v.AspectRatio = info->AspectRatio();
-            v.Kind = 1;
-            found = true;
-            break;
-        }
-        const int64_t before = r->PacketIndex();
-        r->Next();
-        if (r->PacketIndex() == before) break;
-        if ((n & 0x3FFF) == 0x3FFF) {
-            host_->ProcessMessages();
-            if (cancelRequested_) break;
-        }
-    }
+        if (info->Resolution_H() <= 0) return false;
+        v.Resolution_H = info->Resolution_H();
+        v.Resolution_V = info->Resolution_V();
+        v.FramesPerSecond = info->FramesPerSecond();
+        v.Interlaced = info->Interlaced();
+        v.Profile = TSMPEG2Reader_Scan->ProfileLevelText();
+        v.AspectRatio = info->AspectRatio();
+        v.Kind = 1;
+        return true;
+    });
     TSMPEG2Reader_Scan->SetActive(false);
     TSPesReader_Scan->SetActive(false);
     return found;
