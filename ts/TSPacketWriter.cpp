@@ -166,6 +166,7 @@ void TTSPacketWriter::Open() {
         ringBytes_.assign(static_cast<size_t>(ringSlots_) * TS_PACKET_SIZE, 0);
         ringNo_.assign(static_cast<size_t>(ringSlots_), -1);
         ringDeleted_.assign(static_cast<size_t>(ringSlots_), 0);
+        ringHeader_.assign(static_cast<size_t>(ringSlots_), 0);
         for (TBlock& b : blocks_) b = TBlock();
         queued_ = 0;
         head_ = 0;
@@ -215,6 +216,8 @@ bool TTSPacketWriter::Close() {
     ringNo_.shrink_to_fit();
     ringDeleted_.clear();
     ringDeleted_.shrink_to_fit();
+    ringHeader_.clear();
+    ringHeader_.shrink_to_fit();
     queued_ = 0;
     head_ = 0;
     active_ = false;
@@ -261,6 +264,7 @@ bool TTSPacketWriter::QueuePacket(const TTSPacketBuffer& buffer, int64_t packetN
     std::memcpy(SlotBytes(slot), buffer.Data, TS_PACKET_SIZE);
     ringNo_[static_cast<size_t>(slot)] = packetNo;
     ringDeleted_[static_cast<size_t>(slot)] = 0;
+    ringHeader_[static_cast<size_t>(slot)] = HeaderOf(buffer.Data);
     ++queued_;
     if (queued_ >= size) {
         // Hand over the oldest third (at least one packet for tiny rings).
@@ -310,7 +314,8 @@ bool TTSPacketWriter::FlushRing(int n) {
             ++deleted;
         } else {
             uint8_t* bytes = SlotBytes(slot);
-            if (autoCC_) RepairContinuityCounter(bytes, ringNo_[static_cast<size_t>(slot)]);
+            if (autoCC_)
+                RepairContinuityCounter(bytes, ringHeader_[static_cast<size_t>(slot)], ringNo_[static_cast<size_t>(slot)]);
             // Survivors move together behind a deleted packet so that the
             // thread writes one run.
             if (out != slot) std::memcpy(SlotBytes(out), bytes, TS_PACKET_SIZE);
@@ -342,10 +347,11 @@ bool TTSPacketWriter::Flush() {
     return !HasError();
 }
 
-void TTSPacketWriter::RepairContinuityCounter(uint8_t* packet, int64_t packetNo) {
-    const uint32_t pid = static_cast<uint32_t>(((packet[1] & 0x1F) << 8) | packet[2]);
-    const int cc = packet[3] & 0x0F;
-    const int afc = (packet[3] >> 4) & 3;
+void TTSPacketWriter::RepairContinuityCounter(uint8_t* packet, uint32_t header, int64_t packetNo) {
+    const uint32_t pid = (header >> 8) & 0x1FFF;
+    const uint8_t byte3 = static_cast<uint8_t>(header);
+    const int cc = byte3 & 0x0F;
+    const int afc = (byte3 >> 4) & 3;
     // Records are taken in order of first appearance; once all are used,
     // further PIDs pass unrepaired.
     TCCRecord* r = nullptr;
@@ -367,7 +373,7 @@ void TTSPacketWriter::RepairContinuityCounter(uint8_t* packet, int64_t packetNo)
     }
     const int expected = afc == 2 ? r->LastCC : (r->LastCC + 1) % 16;
     if (cc != expected) {
-        packet[3] = static_cast<uint8_t>((packet[3] & 0xF0) | expected);
+        packet[3] = static_cast<uint8_t>((byte3 & 0xF0) | expected);
         if (!r->InCorrection && OnContinuityCounterCorrected)
             OnContinuityCounterCorrected(this, static_cast<int>(pid), packetNo, expected, cc);
         r->InCorrection = true;
@@ -404,6 +410,7 @@ bool TTSPacketWriter::SetQueuedPacketBit(int slot, int bit, bool value) {
     uint8_t& b = SlotBytes(slot)[bit / 8];
     const uint8_t mask = static_cast<uint8_t>(0x80 >> (bit % 8));
     b = value ? static_cast<uint8_t>(b | mask) : static_cast<uint8_t>(b & ~mask);
+    if (bit / 8 >= 1 && bit / 8 <= 3) ringHeader_[static_cast<size_t>(slot)] = HeaderOf(SlotBytes(slot));
     return true;
 }
 

@@ -141,7 +141,11 @@ private:
     int SlotsInFlight() const;
     bool SlotQueued(int slot) const;
     uint8_t* SlotBytes(int slot) { return ringBytes_.data() + static_cast<size_t>(slot) * TS_PACKET_SIZE; }
-    void RepairContinuityCounter(uint8_t* packet, int64_t packetNo);
+    // header: bytes 1 to 3 of the packet (see ringHeader_).
+    void RepairContinuityCounter(uint8_t* packet, uint32_t header, int64_t packetNo);
+    static uint32_t HeaderOf(const uint8_t* packet) {
+        return (static_cast<uint32_t>(packet[1]) << 16) | (static_cast<uint32_t>(packet[2]) << 8) | packet[3];
+    }
     void ClearContinuityTable();
     void RecordError(const std::string& text);
     bool HasError() const;
@@ -161,6 +165,11 @@ private:
     std::vector<uint8_t> ringBytes_;
     std::vector<int64_t> ringNo_;
     std::vector<uint8_t> ringDeleted_;
+    // Bytes 1 to 3 (PID, counter, adaptation-field control) of each queued
+    // packet, kept up to date with every change to them, so that the
+    // continuity repair at hand-over reads this small table, still in the
+    // cache, rather than packets queued a whole ring ago.
+    std::vector<uint32_t> ringHeader_;
     int ringSlots_ = 0;
     int queued_ = 0;
     int head_ = 0;

@@ -126,6 +126,45 @@ TEST(TSPacketWriter, ContinuityRepairReportsOncePerRun) {
     EXPECT_EQ(events[1], (std::vector<int64_t>{0x200, 6, 7, 8}));
 }
 
+TEST(TSPacketWriter, ContinuityRepairSeesQueuedChangesAndSkipsDeletions) {
+    TempFile f;
+    TTSPacketWriter w(nullptr);
+    w.SetPacketBufferSize(30);
+    w.SetAutoContinuityCounter(true);
+    std::vector<std::vector<int64_t>> events;
+    w.OnContinuityCounterCorrected = [&](TObject*, int pid, int64_t no, int corrected, int old) {
+        events.push_back({pid, no, corrected, old});
+    };
+    w.SetFileName(f.Name());
+    w.SetActive(true);
+    w.QueuePacket(Packet(0x100, 3), 0);
+    w.QueuePacket(Packet(0x100, 4), 1);
+    w.QueuePacket(Packet(0x200, 9), 2);
+    w.QueuePacket(Packet(0x100, 5), 3);
+    w.QueuePacket(Packet(0x100, 7), 4);
+    w.QueuePacket(Packet(0x100, 6), 5);
+    // Packet 1 becomes adaptation-only (control 2), packet 2 moves to PID
+    // 0x100, packet 4 is dropped: the repair must follow all three.
+    const int s1 = w.FindQueuedPacket(1), s2 = w.FindQueuedPacket(2);
+    ASSERT_GE(s1, 0);
+    ASSERT_GE(s2, 0);
+    EXPECT_TRUE(w.SetQueuedPacketBit(s1, 3 * 8 + 2, true));
+    EXPECT_TRUE(w.SetQueuedPacketBit(s1, 3 * 8 + 3, false));
+    EXPECT_TRUE(w.SetQueuedPacketBit(s2, 1 * 8 + 6, false));
+    EXPECT_TRUE(w.SetQueuedPacketBit(s2, 1 * 8 + 7, true));
+    EXPECT_TRUE(w.DeleteQueuedPacket(4));
+    w.Close();
+    Bytes out = f.Read();
+    ASSERT_EQ(out.size(), 5u * 188);
+    std::vector<int> ccs;
+    for (size_t i = 0; i < 5; ++i) ccs.push_back(out[i * 188 + 3] & 15);
+    EXPECT_EQ(ccs, (std::vector<int>{3, 3, 4, 5, 6}));
+    EXPECT_EQ((out[188 + 3] >> 4) & 3, 2);
+    EXPECT_EQ(out[2 * 188 + 1] & 0x1F, 0x01);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0], (std::vector<int64_t>{0x100, 1, 3, 4}));
+}
+
 TEST(TSPacketWriter, RefusesWrongLengthsAndInactiveUse) {
     TempFile f;
     TTSPacketWriter w(nullptr);
