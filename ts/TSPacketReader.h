@@ -196,6 +196,7 @@ private:
     void Open();
     void ReadPacket(int64_t index);
     void CopyPayload();
+    bool PlainlyValid(TTSPacketHeader& h);
     void ResetPidTable();
     void ResetPidContinuity();
     void CheckContinuity();
