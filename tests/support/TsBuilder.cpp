@@ -315,17 +315,18 @@ Bytes Garbage(size_t n, uint32_t seed) {
     return g;
 }
 
-TempFile::TempFile(const std::string& suffix) {
+std::string UniqueTempName(const std::string& tag, const std::string& suffix) {
     // Unique across the test processes that ctest runs side by side.
     static std::atomic<int> counter{0};
     static const unsigned run = std::random_device{}() ^
                                 static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
-    auto dir = std::filesystem::temp_directory_path();
     char buf[64];
-    std::snprintf(buf, sizeof buf, "tw_test_%08x_%d", run, counter.fetch_add(1));
-    auto u8 = (dir / (std::string(buf) + suffix)).u8string();
-    name_.assign(u8.begin(), u8.end());
+    std::snprintf(buf, sizeof buf, "_%08x_%d", run, counter.fetch_add(1));
+    auto u8 = (std::filesystem::temp_directory_path() / ("tw_" + tag + buf + suffix)).u8string();
+    return std::string(u8.begin(), u8.end());
 }
+
+TempFile::TempFile(const std::string& suffix) : name_(UniqueTempName("test", suffix)) {}
 
 TempFile::~TempFile() {
     std::error_code ec;

@@ -117,6 +117,10 @@ private:
 // Bytes of n pseudo-random garbage without any 0x47.
 Bytes Garbage(size_t n, uint32_t seed = 1);
 
+// A name in the temporary folder that no other test, nor a test process
+// running beside this one, uses: "tw_<tag>_<run>_<n><suffix>".
+std::string UniqueTempName(const std::string& tag, const std::string& suffix);
+
 // A temporary file removed on destruction.
 class TempFile {
 public:

@@ -11,6 +11,7 @@
 #include "app/engine/TimeStampCorrection.h"
 #include "base/Streams.h"
 #include "base/SysUtils.h"
+#include "tests/support/TsBuilder.h"
 #include "ts/dvb_crc32.h"
 
 #include <cstdio>
@@ -104,11 +105,7 @@ struct Road {
 
 inline std::string TempName(const std::string& tag, const std::string& ext = ".ts")
 {
-    static int n = 0;
-    static const std::string stamp = std::to_string(GetTickCount64Ms());
-    const auto u8 = std::filesystem::temp_directory_path().u8string();
-    const std::string dir(u8.begin(), u8.end());
-    return IncludeTrailingPathDelimiter(dir) + "tw_clean_" + stamp + "_" + tag + "_" + std::to_string(++n) + ext;
+    return test::UniqueTempName("clean_" + tag, ext);
 }
 
 // Removes the files it was given when the test ends, also after a skip.
