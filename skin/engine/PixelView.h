@@ -10,22 +10,6 @@
 
 namespace skin {
 
-// Colours as the skin stores them: $00BBGGRR, red in the low byte; -1 means
-// "not set" in the skin's colour fields.
-using TColor = int32_t;
-constexpr TColor clKeyColor = 0xFF00FF;    // transparent pixels of skin pictures
-
-struct TPoint {
-    int X = 0, Y = 0;
-};
-
-// Right and bottom are exclusive unless a routine says otherwise.
-struct TRect {
-    int Left = 0, Top = 0, Right = 0, Bottom = 0;
-    int Width() const { return Right - Left; }
-    int Height() const { return Bottom - Top; }
-    bool operator==(const TRect&) const = default;
-};
 
 struct TPixelView {
     uint8_t* Bits = nullptr;   // first byte of the top row

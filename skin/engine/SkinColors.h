@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "skin/engine/PixelView.h"
+#include "skin/engine/SkinUtils.h"
 
 namespace skin {
 

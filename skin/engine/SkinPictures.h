@@ -9,6 +9,7 @@
 
 #include "base/Exceptions.h"
 #include "skin/engine/PixelView.h"
+#include "skin/engine/SkinUtils.h"
 
 namespace skin {
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "skin/engine/PixelView.h"
+#include "skin/engine/SkinUtils.h"
 
 namespace skin {
 
