@@ -804,7 +804,7 @@ struct TPNGGraphic::TLoad {
     void ReadBackground();
     void ReadTransparency();
     void DecodeImageData();
-    void InflateRow(uint8_t* target, uint32_t count);
+    bool InflateRow(uint8_t* target, uint32_t count);
     void Run();
 };
 
@@ -958,7 +958,8 @@ void TPNGGraphic::TLoad::ReadTransparency()
     }
 }
 
-void TPNGGraphic::TLoad::InflateRow(uint8_t* target, uint32_t count)
+// False when the image data ran out before the row was complete.
+bool TPNGGraphic::TLoad::InflateRow(uint8_t* target, uint32_t count)
 {
     uint8_t* out = target;
     uint32_t pending = count;
@@ -966,8 +967,7 @@ void TPNGGraphic::TLoad::InflateRow(uint8_t* target, uint32_t count)
         if (Decoder->AvailableInput() == 0 || ReadPosition == nullptr) {
             uint32_t imageDataLeft = 0;
             while (imageDataLeft == 0) {
-                // Image data that runs out leaves the rest of the picture as filled.
-                if (!IsChunk(kIDAT)) return;
+                if (!IsChunk(kIDAT)) return false;
                 ReadChunkData();
                 ReadPosition = Buffer.data();
                 BufferEnd = Buffer.data() + Buffer.size();
@@ -979,11 +979,12 @@ void TPNGGraphic::TLoad::InflateRow(uint8_t* target, uint32_t count)
         if (Decoder->LastResult() == Z_STREAM_END) {
             if (Decoder->AvailableOutput() > 0 || Decoder->AvailableInput() > 0)
                 RaiseInvalid("Cannot load image. Extra compressed data found in %s file.");
-            return;
+            return true;
         }
         if (Decoder->LastResult() != Z_OK) RaiseInvalid("Cannot load image. Compression error found in %s file.");
         pending = count - uint32_t(out - target);
     }
+    return true;
 }
 
 void TPNGGraphic::TLoad::DecodeImageData()
@@ -1047,6 +1048,7 @@ void TPNGGraphic::TLoad::DecodeImageData()
         Manager.ConvertRow({current + 1}, Graphic.ScanLine(y), Width, mask);
     };
 
+    // Image data that runs out leaves the rest of the picture as filled.
     if (Interlace == 1) {
         for (int pass = 0; pass < 7; ++pass) {
             if (uint32_t(kAdam7StartColumn[pass]) >= Width) continue;
@@ -1056,7 +1058,7 @@ void TPNGGraphic::TLoad::DecodeImageData()
             const size_t passRow = (size_t(passWidth) * BitDepth + 7) / 8 * size_t(pixelBytes) + 1;
             std::fill(previous, previous + rowSize, 0);
             for (uint32_t y = uint32_t(kAdam7StartRow[pass]); y < Height; y += uint32_t(kAdam7RowStep[pass])) {
-                InflateRow(current, uint32_t(passRow));
+                if (!InflateRow(current, uint32_t(passRow))) break;
                 Unfilter(current, previous, passRow - 1, size_t(SourceBPP));
                 convert(int(y), kAdam7Mask[pass]);
                 std::swap(current, previous);
@@ -1068,7 +1070,7 @@ void TPNGGraphic::TLoad::DecodeImageData()
         }
     } else {
         for (uint32_t y = 0; y < Height; ++y) {
-            InflateRow(current, uint32_t(rowSize));
+            if (!InflateRow(current, uint32_t(rowSize))) break;
             Unfilter(current, previous, rowSize - 1, size_t(SourceBPP));
             convert(int(y), 0xFF);
             std::swap(current, previous);
