@@ -845,12 +845,12 @@ void TPNGGraphic::TLoad::ReadHeader()
                                          "The compression scheme is", kFormatName));
     // Sizes beyond a DIB's, or beyond what the rest of the stream can
     // inflate to, are damage, not pictures.
-    const int64_t rowBytes = (int64_t(Width) * 64 + 7) / 8 + 1;
-    const int64_t bitmapRow = ((int64_t(Width) * 32 + 31) / 32) * 4;
-    const int64_t left = Stream.Size() - Stream.Position();
-    if (Width > INT32_MAX || Height > INT32_MAX || bitmapRow * Height > kMaxBitmapBytes ||
-        (int64_t(Width) * BitDepth + 7) / 8 * Height > kMaxInflateRatio * std::max<int64_t>(left, 0) ||
-        rowBytes > kMaxBitmapBytes)
+    if (Width > INT32_MAX || Height > INT32_MAX) RaiseInvalidFormat();
+    const int64_t bitmapRow = (int64_t(Width) * 32 + 31) / 32 * 4;
+    const int64_t rawRow = (int64_t(Width) * 64 + 7) / 8 + 1; // the widest: 16-bit RGBA
+    const int64_t left = std::max<int64_t>(Stream.Size() - Stream.Position(), 0);
+    if (bitmapRow > kMaxBitmapBytes / int64_t(Height) || rawRow > kMaxBitmapBytes ||
+        ((int64_t(Width) * BitDepth + 7) / 8 + 1) > kMaxInflateRatio * left / int64_t(Height))
         RaiseInvalidFormat();
     Decoder = std::make_unique<TLZ77Decoder>(Z_PARTIAL_FLUSH, false);
     Decoder->BeginDecoding();
