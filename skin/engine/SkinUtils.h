@@ -10,6 +10,9 @@
 
 #ifdef _WIN32
 #include "ui/Types.h"
+namespace tw {
+class TIcon;
+}
 #endif
 
 namespace skin {
@@ -114,6 +117,10 @@ extern TPoint DialogPos;
 void ShowWarning(const std::string& text);
 int ShowError(const std::string& text);
 void ShowAlert();
+
+// The shell's icon of an existing file (flags: SHGFI_* beside the icon
+// flag); nullptr when the file is missing or the shell gives none.
+std::unique_ptr<tw::TIcon> GetFileIcon(const std::string& fileName, unsigned flags);
 
 bool IsWinXPUp();
 int CaptionFontHeight();
