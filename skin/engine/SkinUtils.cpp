@@ -2,9 +2,18 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <filesystem>
 
 #include "base/SysUtils.h"
+
+#ifndef _WIN32
+#include <dirent.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#endif
 
 namespace skin {
 
@@ -182,7 +191,46 @@ bool IsValidFileName(const std::string& s)
     return !s.empty() && s.find_first_of("<>\"|*?/") == std::string::npos;
 }
 
+TSearchRec::~TSearchRec() { FindCloseEntry(*this); }
+
 #ifndef _WIN32
+int FindFirstEntry(const std::string& pathMask, int attr, TSearchRec& rec)
+{
+    FindCloseEntry(rec);
+    rec.Folder = tw::ExtractFilePath(pathMask);
+    rec.Pattern = tw::ExtractFileName(pathMask);
+    rec.ExcludeAttr = ~attr & (faHidden | faSysFile | faDirectory);
+    rec.FindHandle = opendir(rec.Folder.empty() ? "." : rec.Folder.c_str());
+    if (rec.FindHandle == nullptr) return ENOENT;
+    return FindNextEntry(rec);
+}
+
+int FindNextEntry(TSearchRec& rec)
+{
+    if (rec.FindHandle == nullptr) return ENOENT;
+    while (dirent* e = readdir(static_cast<DIR*>(rec.FindHandle))) {
+        if (fnmatch(rec.Pattern.c_str(), e->d_name, 0) != 0) continue;
+        struct stat st{};
+        if (stat((rec.Folder + e->d_name).c_str(), &st) != 0) continue;
+        int a = 0;
+        if (S_ISDIR(st.st_mode)) a |= faDirectory;
+        if (e->d_name[0] == '.' && std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) a |= faHidden;
+        if (!(st.st_mode & S_IWUSR)) a |= faReadOnly;
+        if (a & rec.ExcludeAttr) continue;
+        rec.Name = e->d_name;
+        rec.Size = S_ISDIR(st.st_mode) ? 0 : int64_t(st.st_size);
+        rec.Attr = a;
+        return 0;
+    }
+    return ENOENT;
+}
+
+void FindCloseEntry(TSearchRec& rec)
+{
+    if (rec.FindHandle) closedir(static_cast<DIR*>(rec.FindHandle));
+    rec.FindHandle = nullptr;
+}
+
 std::string AppFolder()
 {
     std::error_code ec;

@@ -82,6 +82,46 @@ std::unique_ptr<tw::TIcon> GetFileIcon(const std::string& fileName, unsigned fla
     return icon;
 }
 
+int FindFirstEntry(const std::string& pathMask, int attr, TSearchRec& rec)
+{
+    FindCloseEntry(rec);
+    rec.ExcludeAttr = ~attr & (faHidden | faSysFile | faDirectory);
+    WIN32_FIND_DATAW data;
+    HANDLE h = FindFirstFileW(tw::Utf8ToWide(pathMask).c_str(), &data);
+    if (h == INVALID_HANDLE_VALUE) return int(GetLastError());
+    rec.FindHandle = h;
+    // Skip what the attributes leave out, as the first match may be one.
+    for (;;) {
+        if (!(int(data.dwFileAttributes) & rec.ExcludeAttr)) {
+            rec.Name = tw::WideToUtf8(data.cFileName);
+            rec.Size = (int64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+            rec.Attr = int(data.dwFileAttributes) & faAnyFile;
+            return 0;
+        }
+        if (!FindNextFileW(h, &data)) return int(GetLastError());
+    }
+}
+
+int FindNextEntry(TSearchRec& rec)
+{
+    if (rec.FindHandle == nullptr) return ERROR_NO_MORE_FILES;
+    WIN32_FIND_DATAW data;
+    while (FindNextFileW(static_cast<HANDLE>(rec.FindHandle), &data)) {
+        if (int(data.dwFileAttributes) & rec.ExcludeAttr) continue;
+        rec.Name = tw::WideToUtf8(data.cFileName);
+        rec.Size = (int64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        rec.Attr = int(data.dwFileAttributes) & faAnyFile;
+        return 0;
+    }
+    return int(GetLastError());
+}
+
+void FindCloseEntry(TSearchRec& rec)
+{
+    if (rec.FindHandle) FindClose(static_cast<HANDLE>(rec.FindHandle));
+    rec.FindHandle = nullptr;
+}
+
 bool IsWinXPUp()
 {
     OSVERSIONINFOW info{};

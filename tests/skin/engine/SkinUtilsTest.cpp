@@ -3,6 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <set>
+
+#include "base/Streams.h"
+#include "base/SysUtils.h"
+#include "tests/support/TsBuilder.h"
+
 namespace skin {
 namespace {
 
@@ -89,6 +96,34 @@ TEST(SkinUtils, FileNames)
     EXPECT_TRUE(IsValidFileName("Dark skin.asz"));
     for (const char* bad : {"", "a<b", "a>b", "a\"b", "a|b", "a*b", "a?b", "a/b"}) EXPECT_FALSE(IsValidFileName(bad)) << bad;
     EXPECT_FALSE(AppFolder().empty());
+}
+
+TEST(SkinUtils, FileSearchMatchesMaskAndAttributes)
+{
+    const std::string dir = tw::IncludeTrailingPathDelimiter(tw::test::UniqueTempName("skinsearch", ""));
+    ASSERT_TRUE(tw::ForceDirectories(dir + "Sub.asz"));
+    for (const char* name : {"a.asz", "b.asz", "c.txt"}) {
+        tw::TFileStream f(dir + name, tw::fmCreate);
+        f.WriteBuffer("12345", 5);
+    }
+    auto names = [&](int attr) {
+        std::set<std::string> found;
+        TSearchRec rec;
+        for (int rc = FindFirstEntry(dir + "*.asz", attr, rec); rc == 0; rc = FindNextEntry(rec)) {
+            found.insert(rec.Name);
+            if (rec.Name == "a.asz") EXPECT_EQ(rec.Size, 5);
+            if (rec.Name == "Sub.asz") EXPECT_TRUE(rec.Attr & faDirectory);
+        }
+        FindCloseEntry(rec);
+        return found;
+    };
+    EXPECT_EQ(names(0), (std::set<std::string>{"a.asz", "b.asz"}));
+    EXPECT_EQ(names(faDirectory), (std::set<std::string>{"a.asz", "b.asz", "Sub.asz"}));
+    TSearchRec none;
+    EXPECT_NE(FindFirstEntry(dir + "*.none", faAnyFile, none), 0);
+    for (const char* name : {"a.asz", "b.asz", "c.txt"}) tw::RemoveFile(dir + name);
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
 }
 
 } // namespace
