@@ -10,6 +10,9 @@
 
 #ifdef _WIN32
 #include "ui/Types.h"
+namespace tw {
+class TIcon;
+}
 #endif
 
 namespace skin {
@@ -102,6 +105,27 @@ std::string NormalizeDir(const std::string& s);
 bool IsValidFileName(const std::string& s);
 std::string AppFolder();
 
+// The platform's file search. Files always match; folders only when the
+// attributes ask for faDirectory. 0 on success, an error code otherwise.
+constexpr int faReadOnly = 0x01, faHidden = 0x02, faSysFile = 0x04, faDirectory = 0x10, faArchive = 0x20,
+              faAnyFile = 0x3F;
+struct TSearchRec {
+    std::string Name;   // UTF-8, without the folder
+    int64_t Size = 0;
+    int Attr = 0;
+    // The search in progress (owned; released by FindCloseEntry).
+    void* FindHandle = nullptr;
+    std::string Folder, Pattern;
+    int ExcludeAttr = 0;
+    TSearchRec() = default;
+    TSearchRec(const TSearchRec&) = delete;
+    TSearchRec& operator=(const TSearchRec&) = delete;
+    ~TSearchRec();
+};
+int FindFirstEntry(const std::string& pathMask, int attr, TSearchRec& rec);
+int FindNextEntry(TSearchRec& rec);
+void FindCloseEntry(TSearchRec& rec);
+
 #ifdef _WIN32
 // Message boxes of the skin library. Kind: 0 warning, 1 error, 2 information,
 // 3 confirmation; Buttons as the class library's dialog buttons (4 = OK).
@@ -114,6 +138,10 @@ extern TPoint DialogPos;
 void ShowWarning(const std::string& text);
 int ShowError(const std::string& text);
 void ShowAlert();
+
+// The shell's icon of an existing file (flags: SHGFI_* beside the icon
+// flag); nullptr when the file is missing or the shell gives none.
+std::unique_ptr<tw::TIcon> GetFileIcon(const std::string& fileName, unsigned flags);
 
 bool IsWinXPUp();
 int CaptionFontHeight();

@@ -19,9 +19,10 @@
 
 namespace skin {
 
-TW_EXCEPTION(EInvalidGraphic, tw::Exception);
-TW_EXCEPTION(EGraphicCompression, tw::Exception);
-TW_EXCEPTION(EColorConversionError, tw::Exception);
+using tw::Exception;
+TW_EXCEPTION(EInvalidGraphic, Exception);
+TW_EXCEPTION(EGraphicCompression, Exception);
+TW_EXCEPTION(EColorConversionError, Exception);
 
 // The CRC-32 of the PNG standard (reflected polynomial $EDB88320); continues
 // crc over the buffer. A missing buffer yields 0.
@@ -152,6 +153,8 @@ public:
     ~TPNGGraphic();
     TPNGGraphic(const TPNGGraphic&) = delete;
     TPNGGraphic& operator=(const TPNGGraphic&) = delete;
+    TPNGGraphic(TPNGGraphic&&) = default;
+    TPNGGraphic& operator=(TPNGGraphic&&) = default;
 
     // Reads one PNG picture from the current position of the stream. Raises
     // EInvalidGraphic (or EGraphicCompression, EColorConversionError,

@@ -11,7 +11,8 @@
 
 namespace skin {
 
-TW_EXCEPTION(ESkinPackError, tw::Exception);
+using tw::Exception;
+TW_EXCEPTION(ESkinPackError, Exception);
 
 struct TacPackedFile {
     std::string FileName;   // as stored
