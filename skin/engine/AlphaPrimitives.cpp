@@ -447,7 +447,7 @@ void BlendMaskGlyph(const TRect& dstRect, const TRect& srcRect, const TPixelView
         uint8_t out[3];
         for (int i = 0; i < 3; ++i) {
             const int k = drawMode == 1 ? m[i] : std::min(m[i] + 100, 255);
-            out[i] = uint8_t(std::clamp(((d[i] - c[i]) * k + c[i] * 256) >> 8, 0, 255));
+            out[i] = uint8_t(ClampByte(((d[i] - c[i]) * k + c[i] * 256) >> 8));
         }
         Put3(d, out, db);
     });
@@ -499,7 +499,7 @@ void TileMaskPiece(const TRect& dstRect, const TRect& srcRect, const TPixelView&
             if (sy + band >= src.Height) return;
             const uint8_t* m = src.Row(sy + band) + sx * sb;
             uint8_t out[3];
-            for (int i = 0; i < 3; ++i) out[i] = uint8_t(std::clamp(((d[i] - c[i]) * m[i] + c[i] * 256) >> 8, 0, 255));
+            for (int i = 0; i < 3; ++i) out[i] = uint8_t(ClampByte(((d[i] - c[i]) * m[i] + c[i] * 256) >> 8));
             Put3(d, out, db);
             return;
         }

@@ -9,6 +9,7 @@
 #include "base/SysUtils.h"
 #include "skin/engine/SkinIni.h"
 #include "skin/engine/SkinPictures.h"
+#include "skin/engine/acSkinPack.h"
 #include "skin/engine/sSkinManager.h"
 
 namespace skin {
@@ -494,6 +495,36 @@ void LoadSkinTables(TsSkinManager& sm, const std::string* optionsText)
     ReadSkinPatterns(sm);
     ReadSkinGeneralData(sm);
     sm.UpdateCommonIndexes();
+}
+
+void LoadPackedSkinTables(TsSkinManager& sm, const TacSkinConvertor& sc)
+{
+    struct TRestore {
+        TsSkinManager& m;
+        bool packed;
+        std::function<bool(const std::string&, TsPackedEntry&)> find;
+        ~TRestore()
+        {
+            m.SkinIsPacked = packed;
+            m.FindPackedEntry = std::move(find);
+        }
+    } restore{sm, sm.SkinIsPacked, sm.FindPackedEntry};
+    sm.SkinIsPacked = true;
+    sm.FindPackedEntry = [&sc](const std::string& name, TsPackedEntry& entry) {
+        for (const TacPackedFile& f : sc.Files)
+            if (f.Data && tw::UpperCase(f.FileName) == name) {
+                entry.Data = f.Data->Memory();
+                entry.Size = static_cast<size_t>(f.Data->Size());
+                return true;
+            }
+        return false;
+    };
+    if (!sc.Options) {
+        LoadSkinTables(sm, nullptr);
+        return;
+    }
+    const std::string text(reinterpret_cast<const char*>(sc.Options->Memory()), static_cast<size_t>(sc.Options->Size()));
+    LoadSkinTables(sm, &text);
 }
 
 } // namespace skin

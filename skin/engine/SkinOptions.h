@@ -13,6 +13,7 @@ public:
 };
 
 class TsSkinManager;
+class TacSkinConvertor;
 
 void ReadSkinMasks(TsSkinManager& sm);
 void ReadSkinPatterns(TsSkinManager& sm);
@@ -22,5 +23,9 @@ void ReadSkinGeneralData(TsSkinManager& sm);
 // the manager's loading flag set for the run. A skin without its options
 // text (nullptr) raises EInvalidSkin; every error leaves the flag cleared.
 void LoadSkinTables(TsSkinManager& sm, const std::string* optionsText);
+
+// The same for an unpacked archive: pictures are its entries, the options
+// text its "Options.dat" (an archive without one raises EInvalidSkin).
+void LoadPackedSkinTables(TsSkinManager& sm, const TacSkinConvertor& sc);
 
 } // namespace skin
