@@ -35,4 +35,15 @@ struct TsGradVertex {
 };
 bool GradTriangleVertices(const TRect& r, const TsGradArray& data, TsGradVertex (&v)[5]);
 
+#ifdef _WIN32
+} // namespace skin
+namespace tw {
+class TBitmap;
+}
+namespace skin {
+// Mode 2 into a bitmap's device context; nothing without GradientFill.
+void PaintGradTriangles(tw::TBitmap& bmp, TRect r, const TsGradArray& data);
+bool GradientFillAvailable();
+#endif
+
 } // namespace skin
