@@ -74,9 +74,9 @@ const TCacheInfo& EmptyCacheInfo()
     return empty;
 }
 
-bool TacFast24::Attach(const TPixelView& bmp)
+bool TacFastRows::AttachRows(const TPixelView& bmp, int bitsPerPixel)
 {
-    if (bmp.Empty() || bmp.BitsPerPixel != 24 || bmp.Width < 2 || bmp.Height < 2) {
+    if (bmp.Empty() || bmp.BitsPerPixel != bitsPerPixel || bmp.Width < 2 || bmp.Height < 2) {
         Width = 0;
         return false;
     }
@@ -94,19 +94,6 @@ TColor TacFast24::GetPixel(int x, int y) const
 }
 
 void TacFast24::SetPixel(int x, int y, TColor c) { PutColor(FirstRow + RowDelta * y + 3 * x, c, 3); }
-
-bool TacFast32::Attach(const TPixelView& bmp)
-{
-    if (bmp.Empty() || bmp.BitsPerPixel != 32 || bmp.Width < 2 || bmp.Height < 2) {
-        Width = 0;
-        return false;
-    }
-    Width = bmp.Width;
-    Height = bmp.Height;
-    FirstRow = bmp.Bits;
-    RowDelta = bmp.Stride;
-    return true;
-}
 
 uint32_t TacFast32::GetPixel(int x, int y) const
 {

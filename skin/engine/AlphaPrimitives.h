@@ -21,25 +21,31 @@ struct TCacheInfo {
 TCacheInfo MakeCacheInfo(const TPixelView& bmp, int x = 0, int y = 0);
 const TCacheInfo& EmptyCacheInfo();
 
-class TacFast24 {
+// Row access to a picture of one format and at least 2 x 2 pixels; a refused
+// attach leaves Width 0. Coordinates are not checked.
+class TacFastRows {
 public:
-    bool Attach(const TPixelView& bmp);   // 24 bits and at least 2 x 2
-    TColor GetPixel(int x, int y) const;  // $00BBGGRR
-    void SetPixel(int x, int y, TColor c);
     int Width = 0, Height = 0;
     uint8_t* FirstRow = nullptr;
     ptrdiff_t RowDelta = 0;
+
+protected:
+    bool AttachRows(const TPixelView& bmp, int bitsPerPixel);
 };
 
-class TacFast32 {
+class TacFast24 : public TacFastRows {
 public:
-    bool Attach(const TPixelView& bmp);     // 32 bits and at least 2 x 2
+    bool Attach(const TPixelView& bmp) { return AttachRows(bmp, 24); }
+    TColor GetPixel(int x, int y) const;  // $00BBGGRR
+    void SetPixel(int x, int y, TColor c);
+};
+
+class TacFast32 : public TacFastRows {
+public:
+    bool Attach(const TPixelView& bmp) { return AttachRows(bmp, 32); }
     uint32_t GetPixel(int x, int y) const;  // $AABBGGRR
     void SetPixel(int x, int y, uint32_t c);
     void FillRect(const TRect& r, uint32_t pixel);
-    int Width = 0, Height = 0;
-    uint8_t* FirstRow = nullptr;
-    ptrdiff_t RowDelta = 0;
 };
 
 // Mixes SourceRect of the source into DestRect of the destination:
