@@ -90,6 +90,18 @@ void BlendMaskGlyph(const TRect& dstRect, const TRect& srcRect, const TPixelView
 void TileMaskPiece(const TRect& dstRect, const TRect& srcRect, const TPixelView& dst, const TsMaskData& mask,
                    const TCacheInfo& ci);
 
+// Re-composes the chosen corners (1 top-left, 2 bottom-left, 4 top-right,
+// 8 bottom-right) of a control's cache picture from its border mask: where
+// the mask shows the key colour the parent's background shows, from bg's
+// picture (Ready, at the control's offset X, Y) or bg's FillColor.
+void PaintCacheBorderSides(const TPixelView& cache, const TsMaskData& mask, int state, unsigned corners,
+                           const TCacheInfo& bg);
+// The disabled look of a finished cache picture: grey (dkGrayed) and/or
+// mixed with what lies under it (dkBlended) from the parent's cache at
+// offset, else its colour (parentColor standing in for the key colour).
+void PaintDisabledState(const TPixelView& bmp, unsigned disabledKind, TColor parentColor, const TCacheInfo& ci,
+                        TPoint offset);
+
 // The band below each frame of a mask (MaskType 1) weighs the background:
 // d := s + (bg - s) * m shr 8, m = 255 showing the background.
 void CopyMaskPieceOverBG(const TRect& dstRect, const TRect& srcRect, const TPixelView& dst, const TPixelView& src,
