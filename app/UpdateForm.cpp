@@ -49,7 +49,7 @@ TUpdateForm::TUpdateForm(TComponent* owner) : TForm(owner) {
         Image1->Picture().Clear();
     }
 
-    sLabel1 = label("sLabel1", 16, 100, 200, 9, "Versionshistorie");
+    sLabel1 = label("sLabel1", 16, 100, 300, 9, "Versionshistorie");
     sMemo1 = new TMemo(this);
     sMemo1->SetName("sMemo1");
     sMemo1->SetParent(this);
