@@ -107,14 +107,19 @@ void TRawCutterForm::SetEditText(TEdit* edit, int64_t value)
 
 // Each handler keeps the other edits in step with its own; OK needs all
 // three filled and To not before From.
+bool TRawCutterForm::BeginChange(int64_t& from, int64_t& to, int64_t& size)
+{
+    if (sEdit1->Text().empty() || sEdit2->Text().empty() || sEdit3->Text().empty()) {
+        sBitBtn1->SetEnabled(false);
+        return false;
+    }
+    return !updating_ && ReadEdits(from, to, size);
+}
+
 void TRawCutterForm::sEdit1Change(TObject*)
 {
     int64_t from, to, size;
-    if (sEdit1->Text().empty() || sEdit2->Text().empty() || sEdit3->Text().empty()) {
-        sBitBtn1->SetEnabled(false);
-        return;
-    }
-    if (updating_ || !ReadEdits(from, to, size))
+    if (!BeginChange(from, to, size))
         return;
     SetEditText(sEdit3, RawRangeSizeMB(from, to, PacketSize, true));
     sBitBtn1->SetEnabled(to >= from);
@@ -123,11 +128,7 @@ void TRawCutterForm::sEdit1Change(TObject*)
 void TRawCutterForm::sEdit2Change(TObject*)
 {
     int64_t from, to, size;
-    if (sEdit1->Text().empty() || sEdit2->Text().empty() || sEdit3->Text().empty()) {
-        sBitBtn1->SetEnabled(false);
-        return;
-    }
-    if (updating_ || !ReadEdits(from, to, size))
+    if (!BeginChange(from, to, size))
         return;
     SetEditText(sEdit3, RawRangeSizeMB(from, to, PacketSize, false));
     sBitBtn1->SetEnabled(to >= from);
@@ -136,11 +137,7 @@ void TRawCutterForm::sEdit2Change(TObject*)
 void TRawCutterForm::sEdit3Change(TObject*)
 {
     int64_t from, to, size;
-    if (sEdit1->Text().empty() || sEdit2->Text().empty() || sEdit3->Text().empty()) {
-        sBitBtn1->SetEnabled(false);
-        return;
-    }
-    if (updating_ || !ReadEdits(from, to, size))
+    if (!BeginChange(from, to, size))
         return;
     to = RawToFromSize(size, from, PacketSize);
     SetEditText(sEdit2, to);

@@ -44,6 +44,9 @@ private:
     // Set while the handlers write the other edits, so those do not answer.
     bool updating_ = false;
     bool ReadEdits(int64_t& from, int64_t& to, int64_t& size) const;
+    // False when a change handler must not act: an edit is empty (OK then
+    // goes off), the handler's own writing, or a text that does not convert.
+    bool BeginChange(int64_t& from, int64_t& to, int64_t& size);
     void SetEditText(TEdit* edit, int64_t value);
     void CopyRange(const std::string& input, const std::string& output, int64_t start, int64_t end);
 };

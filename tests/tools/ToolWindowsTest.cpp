@@ -274,23 +274,8 @@ TEST_F(ToolWindowsTest, DroppedReceiverIndexOpensTheMergerWithAllParts) {
 
 TEST_F(ToolWindowsTest, PatchAndPreserveButtonsReachTheCleanedCopy) {
     // Video, audio and a private data stream that the analysis leaves out.
-    test::TsStream s;
-    const std::vector<test::PmtStream> streams = {{2, 0x101, {}}, {3, 0x102, {}}, {0x06, 0x104, {}}};
-    int64_t pts = 900000;
-    while (s.PacketCount() < 3000) {
-        s.AddPat({{1, 0x100}});
-        s.AddPmt(0x100, 1, 0x101, streams);
-        for (int k = 0; k < 3; ++k) {
-            Bytes es(2000, 0x11);
-            es[2] = 1;
-            es[3] = 0xB3;
-            es[0] = es[1] = 0;
-            s.AddPes(0x101, test::PesPacket(0xE0, es, pts), pts * 300 - 9000 * 300);
-            s.AddPes(0x102, test::PesPacket(0xC0, Bytes(300, 0x22), pts));
-            pts += 3600;
-        }
-        s.AddPes(0x104, test::PesPacket(0xBF, Bytes(150, 0x33)));
-    }
+    const test::TsStream s = test::SmallProgram({{2, 0x101, {}}, {3, 0x102, {}}, {0x06, 0x104, {}}}, 0x104,
+                                                [](int64_t) { return test::PesPacket(0xBF, Bytes(150, 0x33)); });
     const std::string in = Temp("patch_in.ts");
     WriteAll(in, s.Render());
     const std::string out = Temp("patch_out.ts");
