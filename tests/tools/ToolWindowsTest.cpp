@@ -18,6 +18,7 @@
 #include "app/Startup.h"
 #include "app/engine/CleaningPass.h"
 #include "app/engine/SettingsStore.h"
+#include "base/Exceptions.h"
 #include "base/Streams.h"
 #include "base/SysUtils.h"
 #include "base/WinText.h"
@@ -360,4 +361,45 @@ TEST_F(ToolWindowsTest, PatchAndPreserveButtonsReachTheCleanedCopy) {
     EXPECT_EQ(pmtPids, (std::vector<int>{0x201, 0x202, 0x104}));
     EXPECT_FALSE(oldPids);
     EXPECT_TRUE(dataPackets);
+}
+
+TEST_F(ToolWindowsTest, SourcesHeldByAnotherProgramAreProbedAndCopied) {
+    const std::string in = Temp("held.ts");
+    WriteAll(in, ReadAll(Fixture("h264_ac3.ts")));
+    // Another program has the file open and lets nobody write to it.
+    TFileStream holder(in, fmOpenRead | fmShareDenyWrite);
+    EXPECT_THROW(TFileStream(in, fmOpenReadWrite), EFOpenError);
+    const TMergeSource s = ProbeMergeSource(in);
+    EXPECT_EQ(s.PacketSize, 188);
+    EXPECT_EQ(s.PacketCount, 86668 / 188);
+    const std::string dest = Temp("held_merged.ts");
+    files.push_back(ChangeFileExt(dest, ".log"));
+    TMergeSourceTable table;
+    table.Add(s);
+    struct : IMergeHost {} host;
+    EXPECT_EQ(MergeFiles({in}, table, dest, true, host).Outcome, TMergeOutcome::Success);
+    EXPECT_EQ(ReadAll(dest), ReadAll(in));
+}
+
+TEST_F(ToolWindowsTest, FailedMergeLeavesTheWindowUsable) {
+    const std::string a = Temp("gone_a.ts"), b = Temp("gone_b.ts");
+    WriteAll(a, ReadAll(Fixture("h264_ac3.ts")));
+    WriteAll(b, ReadAll(Fixture("h264_ac3.ts")));
+    const std::string dest = Temp("gone_dest.ts");
+    files.push_back(ChangeFileExt(dest, ".log"));
+    bool controlsBack = false;
+    WhenShown([] { return FileMergerForm && FileMergerForm->Visible(); }, [&] {
+        TFileMergerForm& f = *FileMergerForm;
+        f.AddFile(a);
+        f.AddFile(b);
+        RemoveFile(b);
+        f.sFilenameEdit1->SetText(dest);
+        Press(f.sBitBtn1);
+        controlsBack = f.sBitBtn1->Enabled() && f.sBitBtn3->Enabled() && f.sListBox1->Enabled() &&
+                       f.sFilenameEdit1->Enabled() && f.sBitBtn2->Enabled();
+    });
+    MenuCommand(Form1->FileMerger1);
+    EXPECT_TRUE(controlsBack);
+    EXPECT_TRUE(AnyMessageHas("File " + b + " not found!"));
+    EXPECT_TRUE(AnyMessageHas("Merging failed!"));
 }
