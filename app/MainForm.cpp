@@ -170,14 +170,16 @@ void TForm1::BuildMenus() {
     NORMAL1->SetChecked(true);
 
     Tools1 = NewItem(root, "Tools1", "Tools");
-    RawCutter1 = NewItem(Tools1, "RawCutter1", "Raw Cutter", [this](TObject* s) { RawCutter1Click(s); });
-    FileMerger1 = NewItem(Tools1, "FileMerger1", "File Merger", [this](TObject* s) { FileMerger1Click(s); });
+    Tools1->SetVisible(false);
 
     Help1 = NewItem(root, "Help1", "Help");
     Hilfe1 = NewItem(Help1, "Hilfe1", "Manual", [this](TObject* s) { Hilfe1Click(s); });
     Changes1 = NewItem(Help1, "Changes1", "Changes Log", [this](TObject* s) { Changes1Click(s); });
     NewItem(Help1, "N2", "-");
     About = NewItem(Help1, "About", "About", [this](TObject* s) { AboutClick(s); });
+    RawCutter1 = NewItem(Tools1, "RawCutter1", "Raw Cutter", [this](TObject* s) { RawCutter1Click(s); });
+    FileMerger1 = NewItem(Tools1, "FileMerger1", "File Merger", [this](TObject* s) { FileMerger1Click(s); });
+    Tools1->SetVisible(true);
     SetMenu(MainMenu1);
 }
 

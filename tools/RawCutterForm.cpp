@@ -6,7 +6,7 @@
 #include "base/SysUtils.h"
 #include "tools/ToolControls.h"
 #include "tools/engine/RawCutter.h"
-#include "tools/engine/ToolFiles.h"
+#include "tools/engine/StreamProbe.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
 

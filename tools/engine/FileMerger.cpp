@@ -9,7 +9,7 @@
 #include "base/Streams.h"
 #include "base/StringList.h"
 #include "base/SysUtils.h"
-#include "tools/engine/ToolFiles.h"
+#include "tools/engine/StreamProbe.h"
 
 namespace tw {
 

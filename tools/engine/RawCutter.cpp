@@ -5,7 +5,7 @@
 
 #include "base/Exceptions.h"
 #include "base/SysUtils.h"
-#include "tools/engine/ToolFiles.h"
+#include "tools/engine/StreamProbe.h"
 
 namespace tw {
 

@@ -8,7 +8,7 @@
 #include "base/SysUtils.h"
 #include "tests/app/engine/CleaningTestSupport.h"
 #include "tools/engine/RawCutter.h"
-#include "tools/engine/ToolFiles.h"
+#include "tools/engine/StreamProbe.h"
 
 using namespace tw;
 using cleantest::Bytes;

@@ -1,4 +1,4 @@
-#include "tools/engine/ToolFiles.h"
+#include "tools/engine/StreamProbe.h"
 
 #include <filesystem>
 
