@@ -747,16 +747,13 @@ struct TPNGGraphic::TLoad {
     TLoad(TPNGGraphic& g, tw::TStream& s) : Graphic(g), Stream(s), Manager(g.colorManager_) {}
     ~TLoad()
     {
-        // Also on error: the decoder is ended and freed (its destructor ends a
-        // stream still open), and the buffers go with this object.
-        if (Decoder) {
-            try {
-                Decoder->EndDecoding();
-            } catch (...) {
-                // Nothing is left to tell: the load already failed or ended.
-            }
+        // On error the decoder's destructor ends its stream; the buffers go
+        // with this object. A progress handler must not throw out of here.
+        try {
+            Progress(psEnding, 0, false, "");
+        } catch (...) {
+            // The load has already ended; there is nobody left to tell.
         }
-        Progress(psEnding, 0, false, "");
     }
 
     void Progress(TProgressStage stage, int percent, bool redraw, const std::string& msg)
@@ -1123,6 +1120,8 @@ void TPNGGraphic::TLoad::Run()
     }
     // A picture without image data is not a picture.
     if (!SawImageData) RaiseInvalidFormat();
+    Decoder->EndDecoding();
+    Decoder.reset();
 }
 
 TPNGGraphic::TPNGGraphic() = default;
