@@ -162,49 +162,38 @@ TColorManager::TColorManager()
     changed_ = true;
 }
 
-void TColorManager::SetSourceBitsPerSample(int value)
+namespace {
+
+const char* const kBadBitsPerSample = "Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16.";
+const char* const kBadSamplesPerPixel = "Sample count per pixel does not correspond to the given color scheme.";
+
+// Stores a setting and marks the converter for reselection when it changes.
+template <typename T, typename V>
+void Assign(T& field, V value, bool& changed)
 {
-    if (value < 1 || value > 16) RaiseConversion("Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16.");
-    if (sourceBPS_ != value) { sourceBPS_ = uint8_t(value); changed_ = true; }
+    if (field != T(value)) {
+        field = T(value);
+        changed = true;
+    }
 }
 
-void TColorManager::SetTargetBitsPerSample(int value)
+// A value outside min..max raises and keeps the old setting.
+int Checked(int value, int min, int max, const char* message)
 {
-    if (value < 1 || value > 16) RaiseConversion("Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16.");
-    if (targetBPS_ != value) { targetBPS_ = uint8_t(value); changed_ = true; }
+    if (value < min || value > max) RaiseConversion(message);
+    return value;
 }
 
-void TColorManager::SetSourceSamplesPerPixel(int value)
-{
-    if (value < 1 || value > 4) RaiseConversion("Sample count per pixel does not correspond to the given color scheme.");
-    if (sourceSPP_ != value) { sourceSPP_ = uint8_t(value); changed_ = true; }
-}
+} // namespace
 
-void TColorManager::SetTargetSamplesPerPixel(int value)
-{
-    if (value < 1 || value > 4) RaiseConversion("Sample count per pixel does not correspond to the given color scheme.");
-    if (targetSPP_ != value) { targetSPP_ = uint8_t(value); changed_ = true; }
-}
-
-void TColorManager::SetSourceColorScheme(TColorLayout value)
-{
-    if (sourceScheme_ != value) { sourceScheme_ = value; changed_ = true; }
-}
-
-void TColorManager::SetTargetColorScheme(TColorLayout value)
-{
-    if (targetScheme_ != value) { targetScheme_ = value; changed_ = true; }
-}
-
-void TColorManager::SetSourceOptions(unsigned value)
-{
-    if (sourceOptions_ != value) { sourceOptions_ = value; changed_ = true; }
-}
-
-void TColorManager::SetTargetOptions(unsigned value)
-{
-    if (targetOptions_ != value) { targetOptions_ = value; changed_ = true; }
-}
+void TColorManager::SetSourceBitsPerSample(int value) { Assign(sourceBPS_, Checked(value, 1, 16, kBadBitsPerSample), changed_); }
+void TColorManager::SetTargetBitsPerSample(int value) { Assign(targetBPS_, Checked(value, 1, 16, kBadBitsPerSample), changed_); }
+void TColorManager::SetSourceSamplesPerPixel(int value) { Assign(sourceSPP_, Checked(value, 1, 4, kBadSamplesPerPixel), changed_); }
+void TColorManager::SetTargetSamplesPerPixel(int value) { Assign(targetSPP_, Checked(value, 1, 4, kBadSamplesPerPixel), changed_); }
+void TColorManager::SetSourceColorScheme(TColorLayout value) { Assign(sourceScheme_, value, changed_); }
+void TColorManager::SetTargetColorScheme(TColorLayout value) { Assign(targetScheme_, value, changed_); }
+void TColorManager::SetSourceOptions(unsigned value) { Assign(sourceOptions_, value, changed_); }
+void TColorManager::SetTargetOptions(unsigned value) { Assign(targetOptions_, value, changed_); }
 
 int TColorManager::TargetPixelFormat(int side) const
 {
@@ -394,6 +383,32 @@ struct TMaskRunner {
     }
 };
 
+// Samples of 1 to 8 bits packed from the top bits of each byte down.
+struct TPackedSamples {
+    uint8_t* Byte;
+    int Bits;
+    int Shift;
+    unsigned Max;
+    TPackedSamples(const void* p, int bits)
+        : Byte(static_cast<uint8_t*>(const_cast<void*>(p))), Bits(bits), Shift(8 - bits), Max((1u << bits) - 1) {}
+    void Advance()
+    {
+        Shift -= Bits;
+        if (Shift < 0) {
+            Shift = 8 - Bits;
+            ++Byte;
+        }
+    }
+    unsigned Read()
+    {
+        const unsigned v = (*Byte >> Shift) & Max;
+        Advance();
+        return v;
+    }
+    // Writes into the current position, keeping the byte's other bits.
+    void Put(unsigned v) { *Byte = uint8_t((*Byte & ~(Max << Shift)) | (v << Shift)); }
+};
+
 } // namespace
 
 void TColorManager::RowIndexed8(const std::vector<const void*>& sources, void* target, unsigned count, uint8_t mask)
@@ -405,20 +420,12 @@ void TColorManager::RowIndexed8(const std::vector<const void*>& sources, void* t
         std::memcpy(t, s, (size_t(sb) * count + 7) / 8);
         return;
     }
-    const unsigned sourceMax = (1u << sb) - 1, targetMax = (1u << tb) - 1;
-    int sourceShift = 8 - sb;   // position of the next source sample in its byte
-    int targetShift = 8 - tb;
+    TPackedSamples source(s, sb), packed(t, tb);
     TMaskRunner runner(mask);
     for (unsigned x = 0; x < count; ++x) {
-        if (runner.Next()) {
-            unsigned v = (*s >> sourceShift) & sourceMax;
-            sourceShift -= sb;
-            if (sourceShift < 0) { sourceShift = 8 - sb; ++s; }
-            v = v * targetMax / sourceMax;
-            *t = uint8_t((*t & ~(targetMax << targetShift)) | (v << targetShift));
-        }
-        targetShift -= tb;
-        if (targetShift < 0) { targetShift = 8 - tb; ++t; }
+        // The target moves on for every pixel, the source only for written ones.
+        if (runner.Next()) packed.Put(source.Read() * packed.Max / source.Max);
+        packed.Advance();
     }
 }
 
@@ -440,38 +447,25 @@ void TColorManager::RowIndexed16To8(const std::vector<const void*>& sources, voi
                                     uint8_t mask)
 {
     const uint8_t* s = static_cast<const uint8_t*>(sources[0]);
-    uint8_t* t = static_cast<uint8_t*>(target);
-    const int tb = targetBPS_;
-    const unsigned targetMax = (1u << tb) - 1;
-    int targetShift = 8 - tb;
+    TPackedSamples packed(target, targetBPS_);
     TMaskRunner runner(mask);
     for (unsigned x = 0; x < count; ++x) {
         if (runner.Next()) {
-            unsigned v = unsigned(Read16(s)) * targetMax / 65535;
+            packed.Put(unsigned(Read16(s)) * packed.Max / 65535);
             s += 2;
-            *t = uint8_t((*t & ~(targetMax << targetShift)) | (v << targetShift));
         }
-        targetShift -= tb;
-        if (targetShift < 0) { targetShift = 8 - tb; ++t; }
+        packed.Advance();
     }
 }
 
 void TColorManager::RowIndexed8To16(const std::vector<const void*>& sources, void* target, unsigned count,
                                     uint8_t mask)
 {
-    const uint8_t* s = static_cast<const uint8_t*>(sources[0]);
+    TPackedSamples source(sources[0], std::min<int>(sourceBPS_, 8));
     uint16_t* t = static_cast<uint16_t*>(target);
-    const int sb = std::min<int>(sourceBPS_, 8);
-    const unsigned sourceMax = (1u << sb) - 1;
-    int sourceShift = 8 - sb;
     TMaskRunner runner(mask);
-    for (unsigned x = 0; x < count; ++x, ++t) {
-        if (!runner.Next()) continue;
-        unsigned v = (*s >> sourceShift) & sourceMax;
-        sourceShift -= sb;
-        if (sourceShift < 0) { sourceShift = 8 - sb; ++s; }
-        *t = uint16_t(v * 65535 / sourceMax);
-    }
+    for (unsigned x = 0; x < count; ++x, ++t)
+        if (runner.Next()) *t = uint16_t(source.Read() * 65535 / source.Max);
 }
 
 void TColorManager::RowGray(const std::vector<const void*>& sources, void* target, unsigned count, uint8_t mask)
@@ -753,16 +747,13 @@ struct TPNGGraphic::TLoad {
     TLoad(TPNGGraphic& g, tw::TStream& s) : Graphic(g), Stream(s), Manager(g.colorManager_) {}
     ~TLoad()
     {
-        // Also on error: the decoder is ended and freed (its destructor ends a
-        // stream still open), and the buffers go with this object.
-        if (Decoder) {
-            try {
-                Decoder->EndDecoding();
-            } catch (...) {
-                // Nothing is left to tell: the load already failed or ended.
-            }
+        // On error the decoder's destructor ends its stream; the buffers go
+        // with this object. A progress handler must not throw out of here.
+        try {
+            Progress(psEnding, 0, false, "");
+        } catch (...) {
+            // The load has already ended; there is nobody left to tell.
         }
-        Progress(psEnding, 0, false, "");
     }
 
     void Progress(TProgressStage stage, int percent, bool redraw, const std::string& msg)
@@ -858,65 +849,51 @@ void TPNGGraphic::TLoad::ReadHeader()
 
 void TPNGGraphic::TLoad::SetUpColorDepth()
 {
-    auto invalidColor = [] { RaiseInvalid("Invalid color format in %s file."); };
     const int d = BitDepth;
-    TPalette grayRamp;
+    auto accepts = [d](std::initializer_list<int> depths) {
+        if (std::find(depths.begin(), depths.end(), d) == depths.end())
+            RaiseInvalid("Invalid color format in %s file.");
+    };
+    auto configure = [&](TColorLayout source, TColorLayout target, int targetBits, int samples) {
+        Manager.SetSourceColorScheme(source);
+        Manager.SetTargetColorScheme(target);
+        Manager.SetSourceBitsPerSample(d);
+        Manager.SetTargetBitsPerSample(targetBits);
+        Manager.SetSourceSamplesPerPixel(samples);
+        Manager.SetTargetSamplesPerPixel(samples);
+    };
     switch (ColorType) {
     case 0:
-        if (d != 1 && d != 2 && d != 4 && d != 8 && d != 16) invalidColor();
-        Manager.SetSourceColorScheme(TColorLayout::Gray);
-        Manager.SetTargetColorScheme(TColorLayout::Gray);
-        Manager.SetSourceBitsPerSample(d);
-        Manager.SetTargetBitsPerSample(d == 2 ? 4 : d == 16 ? 8 : d);
-        Manager.SetSourceSamplesPerPixel(1);
-        Manager.SetTargetSamplesPerPixel(1);
+        accepts({1, 2, 4, 8, 16});
+        configure(TColorLayout::Gray, TColorLayout::Gray, d == 2 ? 4 : d == 16 ? 8 : d, 1);
         SourceBPP = (d + 7) / 8;
-        PendingPalette = Manager.MakeGrayPalette(false);
-        HavePalette = true;
         break;
     case 2:
-        if (d != 8 && d != 16) invalidColor();
-        Manager.SetSourceColorScheme(TColorLayout::RGB);
-        Manager.SetTargetColorScheme(TColorLayout::BGR);
-        Manager.SetSourceBitsPerSample(d);
-        Manager.SetTargetBitsPerSample(8);
-        Manager.SetSourceSamplesPerPixel(3);
-        Manager.SetTargetSamplesPerPixel(3);
+        accepts({8, 16});
+        configure(TColorLayout::RGB, TColorLayout::BGR, 8, 3);
         SourceBPP = d * 3 / 8;
         break;
     case 3:
-        if (d != 1 && d != 2 && d != 4 && d != 8) invalidColor();
-        Manager.SetSourceColorScheme(TColorLayout::Indexed);
-        Manager.SetTargetColorScheme(TColorLayout::Indexed);
-        Manager.SetSourceBitsPerSample(d);
-        Manager.SetTargetBitsPerSample(d == 2 ? 4 : d);
-        Manager.SetSourceSamplesPerPixel(1);
-        Manager.SetTargetSamplesPerPixel(1);
+        accepts({1, 2, 4, 8});
+        configure(TColorLayout::Indexed, TColorLayout::Indexed, d == 2 ? 4 : d, 1);
         SourceBPP = 1;
         break;
     case 4:
-        if (d != 8 && d != 16) invalidColor();
-        Manager.SetSourceColorScheme(TColorLayout::GrayAlpha);
-        Manager.SetTargetColorScheme(TColorLayout::Indexed);
-        Manager.SetSourceBitsPerSample(d);
-        Manager.SetTargetBitsPerSample(8);
-        Manager.SetSourceSamplesPerPixel(1);
-        Manager.SetTargetSamplesPerPixel(1);
+        // Only the grey samples are kept: an opaque 8-bit grey picture.
+        accepts({8, 16});
+        configure(TColorLayout::GrayAlpha, TColorLayout::Indexed, 8, 1);
         SourceBPP = d * 2 / 8;
-        PendingPalette = Manager.MakeGrayPalette(false);
-        HavePalette = true;
         break;
     case 6:
-        if (d != 8 && d != 16) invalidColor();
-        Manager.SetSourceColorScheme(TColorLayout::RGBA);
-        Manager.SetTargetColorScheme(TColorLayout::BGRA);
-        Manager.SetSourceBitsPerSample(d);
-        Manager.SetTargetBitsPerSample(8);
-        Manager.SetSourceSamplesPerPixel(4);
-        Manager.SetTargetSamplesPerPixel(4);
+        accepts({8, 16});
+        configure(TColorLayout::RGBA, TColorLayout::BGRA, 8, 4);
         SourceBPP = d * 4 / 8;
         break;
-    default: invalidColor();
+    default: RaiseInvalid("Invalid color format in %s file.");
+    }
+    if (ColorType == 0 || ColorType == 4) {
+        PendingPalette = Manager.MakeGrayPalette(false);
+        HavePalette = true;
     }
     DepthSetUp = true;
 }
@@ -1143,6 +1120,8 @@ void TPNGGraphic::TLoad::Run()
     }
     // A picture without image data is not a picture.
     if (!SawImageData) RaiseInvalidFormat();
+    Decoder->EndDecoding();
+    Decoder.reset();
 }
 
 TPNGGraphic::TPNGGraphic() = default;

@@ -174,12 +174,53 @@ TEST(ColorManager, ConvertsOtherLayouts)
     EXPECT_EQ(bgr[1], 100);
     EXPECT_EQ(bgr[2], 100);
 
+    // L* 100 with a* = b* = 0 is white; L* 0 is black.
+    cm.SetSourceColorScheme(TColorLayout::CIELab);
+    const uint8_t lab[] = {100, 0, 0, 0, 0, 0};
+    uint8_t two[6] = {};
+    cm.ConvertRow({lab}, two, 2, 0xFF);
+    EXPECT_EQ(two[0], 255);
+    EXPECT_EQ(two[1], 255);
+    EXPECT_EQ(two[2], 255);
+    EXPECT_EQ(two[3] + two[4] + two[5], 0);
+
     cm.SetSourceColorScheme(TColorLayout::BGR);
     cm.SetTargetColorScheme(TColorLayout::RGB);
     const uint8_t b[] = {1, 2, 3};
     cm.ConvertRow({b}, bgr, 1, 0xFF);
     EXPECT_EQ(bgr[0], 3);
     EXPECT_EQ(bgr[2], 1);
+
+    // Planar RGB: one pointer per sample.
+    cm.SetSourceColorScheme(TColorLayout::RGB);
+    cm.SetTargetColorScheme(TColorLayout::BGR);
+    const uint8_t r[] = {10, 11}, g[] = {20, 21}, bl[] = {30, 31};
+    cm.ConvertRow({r, g, bl}, two, 2, 0xFF);
+    EXPECT_EQ(two[3], 31);
+    EXPECT_EQ(two[4], 21);
+    EXPECT_EQ(two[5], 11);
+}
+
+TEST(ColorManager, PalettesFromEveryDataFormat)
+{
+    TColorManager cm;
+    const uint8_t quads[] = {1, 2, 3, 99, 4, 5, 6, 99};
+    TPalette p = cm.MakeColorPalette({quads}, 1, 2, false);
+    ASSERT_EQ(p.size(), 2u);
+    EXPECT_EQ(p[1], (TPaletteEntry{4, 5, 6}));
+    p = cm.MakeColorPalette({quads}, 1, 2, true);
+    EXPECT_EQ(p[0], (TPaletteEntry{3, 2, 1}));
+    const uint8_t red[] = {7, 8}, green[] = {9, 10}, blue[] = {11, 12};
+    p = cm.MakeColorPalette({red, green, blue}, 2, 2, false);
+    EXPECT_EQ(p[1], (TPaletteEntry{8, 10, 12}));
+    // 16-bit values, high byte first when swapping: $FFFF -> 255, $8000 -> 127.
+    cm.SetSourceOptions(coNeedByteSwap);
+    const uint8_t wide[] = {0xFF, 0xFF, 0x80, 0x00, 0x00, 0x00};
+    p = cm.MakeColorPalette({wide}, 4, 1, false);
+    EXPECT_EQ(p[0], (TPaletteEntry{255, 127, 0}));
+    // More than 256 colours are cut to 256.
+    std::vector<uint8_t> many(3 * 300, 1);
+    EXPECT_EQ(cm.MakeColorPalette({many.data()}, 0, 300, false).size(), 256u);
 }
 
 TEST(PngReader, PixelFormatsFollowTheColourType)
