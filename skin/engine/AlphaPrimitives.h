@@ -1,0 +1,97 @@
+#pragma once
+// The pixel layer of the skin: row access to 24- and 32-bit pictures, the
+// blends of fades and disabled looks, copies that treat the key colour
+// $FF00FF as transparent, and the painters of skin masks by state.
+#include <cstdint>
+
+#include "skin/engine/PixelView.h"
+#include "skin/engine/SkinUtils.h"
+#include "skin/engine/sMaskData.h"
+
+namespace skin {
+
+// Where a painted item's background comes from: a picture with the offset of
+// the item in it, or a plain colour when not Ready.
+struct TCacheInfo {
+    TPixelView Bmp;
+    int X = 0, Y = 0;
+    TColor FillColor = clKeyColor;
+    bool Ready = false;
+};
+TCacheInfo MakeCacheInfo(const TPixelView& bmp, int x = 0, int y = 0);
+const TCacheInfo& EmptyCacheInfo();
+
+class TacFast24 {
+public:
+    bool Attach(const TPixelView& bmp);   // 24 bits and at least 2 x 2
+    TColor GetPixel(int x, int y) const;  // $00BBGGRR
+    void SetPixel(int x, int y, TColor c);
+    int Width = 0, Height = 0;
+    uint8_t* FirstRow = nullptr;
+    ptrdiff_t RowDelta = 0;
+};
+
+class TacFast32 {
+public:
+    bool Attach(const TPixelView& bmp);     // 32 bits and at least 2 x 2
+    uint32_t GetPixel(int x, int y) const;  // $AABBGGRR
+    void SetPixel(int x, int y, uint32_t c);
+    void FillRect(const TRect& r, uint32_t pixel);
+    int Width = 0, Height = 0;
+    uint8_t* FirstRow = nullptr;
+    ptrdiff_t RowDelta = 0;
+};
+
+// Mixes SourceRect of the source into DestRect of the destination:
+// d := (d * Alpha + s * (255 - Alpha) + 127) shr 8 for every byte.
+class TacFastSum24 {
+public:
+    bool Attach(const TPixelView& src, const TPixelView& dst);
+    void Blend();
+    TPixelView Src, Dst;
+    TRect DestRect, SourceRect;
+    uint8_t Alpha = 0;
+
+protected:
+    int bytes_ = 3;
+};
+class TacFastSum32 : public TacFastSum24 {
+public:
+    TacFastSum32() { bytes_ = 4; }
+};
+
+void FillLongword(uint32_t* p, int count, uint32_t value);
+uint32_t ColorToPixel32(TColor c);
+void FillRect32(const TPixelView& bmp, const TRect& r, TColor c);
+// Percent is the share of the old pixel; right and bottom inclusive.
+void BlendColorRect(const TPixelView& bmp, TRect r, int percent, TColor c);
+// Source rects of the key copies are inclusive.
+void CopyKeyColorRect(const TPixelView& dst, const TPixelView& src, int x, int y, TRect r, TColor key);
+void CopyKeyGlyph(const TPixelView& dst, const TPixelView& src, int x, int y, TColor transColor);
+void CopyKeyColorPiece(const TPixelView& dst, const TPixelView& src, int x, int y, TRect r, TColor key,
+                       const TCacheInfo& ci, bool useBG);
+// Pixels of dstRect showing the key colour (tested on dst itself, or on the
+// mask's picture when maskIndex is valid) take the source's pixels.
+void CopyBGToKeyPixels(const TPixelView& dst, const TPixelView& src, const TRect& dstRect, TPoint srcPoint,
+                       int maskIndex, const TsSkinManager* sm, int pieceCode);
+
+void DrawMaskRect(const TPixelView& dst, const TRect& r, bool drawCentre, const TCacheInfo& ci, const TsMaskData& mask,
+                  int state, bool useBG);
+void DrawMaskGlyph(const TPixelView& dst, TPoint p, int state, int drawMode, const TsMaskData& mask,
+                   const TCacheInfo& ci);
+void BlendMaskGlyph(const TRect& dstRect, const TRect& srcRect, const TPixelView& dst, const TsMaskData& mask,
+                    int drawMode, TColor key, const TPixelView& src);
+void TileMaskPiece(const TRect& dstRect, const TRect& srcRect, const TPixelView& dst, const TsMaskData& mask,
+                   const TCacheInfo& ci);
+
+// The band below each frame of a mask (MaskType 1) weighs the background:
+// d := s + (bg - s) * m shr 8, m = 255 showing the background.
+void CopyMaskPieceOverBG(const TRect& dstRect, const TRect& srcRect, const TPixelView& dst, const TPixelView& src,
+                         const TCacheInfo& ci, bool updateCorners, const TsMaskData& mask);
+
+// Plain block copy and a stretch (nearest pixel) of src rect into dst rect,
+// both clipped to their pictures.
+void CopyRectPixels(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, TPoint srcAt);
+void StretchRectPixels(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, const TRect& srcRect);
+
+} // namespace skin
