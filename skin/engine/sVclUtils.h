@@ -16,6 +16,9 @@ namespace skin {
 // Set while a window is shown animated: children must not repaint
 // themselves into the picture being faded in.
 extern uint8_t AnimationRunning;
+// Set for the length of a skin change that is shown animated: controls may
+// show their hot state then, whatever their container says.
+extern bool WindowAnimating;
 
 LRESULT SendSkinCommand(HWND wnd, uint16_t command, LPARAM lparam = 0);
 // A graphic control gets the command through Perform; a windowed one only

@@ -5,6 +5,7 @@
 namespace skin {
 
 uint8_t AnimationRunning = 0;
+bool WindowAnimating = false;
 
 LRESULT SendSkinCommand(HWND wnd, uint16_t command, LPARAM lparam)
 {
