@@ -10,16 +10,13 @@
 #include <functional>
 #include <vector>
 
+#include "skin/engine/DefaultManager.h"
 #include "ui/Forms.h"
 #include "ui/Graphics.h"
 
 namespace skin {
 
 class TsSkinManager;
-
-// The manager used by every skin link, provider and adapter that has none of
-// its own; the skin manager of the main window sets it when it is created.
-extern TsSkinManager* DefaultManager;
 
 // What the registry needs of a form's skin provider. A provider answers
 // AC_QUERYPROVIDER with a pointer to this part of itself.

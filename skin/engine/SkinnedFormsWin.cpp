@@ -12,7 +12,6 @@
 
 namespace skin {
 
-TsSkinManager* DefaultManager = nullptr;
 std::function<void(tw::TMessage&)> BroadcastToForeignWindows;
 
 namespace {
