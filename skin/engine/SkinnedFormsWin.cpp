@@ -165,6 +165,8 @@ void EndSkinChange(TsSkinManager* manager, bool animate)
             provider->SetSkinChangeLock(false);
             continue;
         }
+        if (manager && manager->AnimEffects.SkinChanging.Active)
+            AnimShowControl(form, provider->FormSkinned() ? manager->AnimEffects.SkinChanging.Time : 0);
         if (provider->HasBorderWindow() && form->WindowState() == tw::wsMaximized)
             ReshowMaximized(wnd);
         SendMessageW(wnd, WM_SETREDRAW, TRUE, 0);

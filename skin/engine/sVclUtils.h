@@ -10,6 +10,7 @@
 #include "skin/engine/SkinMessages.h"
 #include "ui/Controls.h"
 #include "ui/Forms.h"
+#include "ui/Graphics.h"
 
 namespace skin {
 
@@ -63,6 +64,42 @@ TRect GetClientRectInWindow(HWND wnd);
 int AlignedChildrenSize(tw::TWinControl* parent, tw::TAlign align, bool withGraphic);
 // DrawText flags of a one-line text with the given alignment.
 UINT TextFlagsByAlignment(tw::TAlignment alignment);
+
+// Where a new picture is put in the child order: just above the control
+// (the overlay of an animated show covers the control and nothing else).
+void PlaceAfterControl(tw::TWinControl* overlay, tw::TWinControl* control);
+
+class TSkinnedFormLink;
+// Paints the control with its windowed children into the bitmap at (x, y)
+// (the bitmap's origin is the control's top-left). An invisible control
+// leaves its parent's colour in its place.
+void PaintControlTree(tw::TBitmap& bitmap, tw::TControl* control, int x, int y, TSkinnedFormLink* provider);
+
+// A plain window that shows whatever its user copies into its DC: the old
+// picture of a window while the new one fades in over it.
+class TOutputWindow : public tw::TCustomControl {
+public:
+    explicit TOutputWindow(tw::TComponent* owner);
+
+protected:
+    void CreateParams(tw::TCreateParams& p) override;
+    void WndProc(tw::TMessage& m) override;
+};
+
+// The DC of the picture an animated show renders (painting code that must
+// not draw on the screen meanwhile checks it), 0 otherwise.
+extern HDC AnimPaintDC;
+// A window that repaints itself over an animated show: it gets AC_SKINREFRESH
+// after every frame.
+extern HWND FadeWindow;
+
+// Captures what the screen shows of the control now and puts an overlay with
+// that picture over it; the page control calls this before changing pages.
+void ShowOutputWindow(tw::TWinControl* control);
+// Fades the control's new look in over the captured one (the screen as it is
+// now when nothing was captured before). The low 16 bits of duration are
+// milliseconds, one frame per 8 ms; below 8 ms the new look shows at once.
+void AnimShowControl(tw::TWinControl* control, uint32_t duration);
 
 // uxtheme's SetWindowTheme, loaded on first use; nullptr where there is none.
 using TSetWindowTheme = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
