@@ -74,9 +74,9 @@ const TCacheInfo& EmptyCacheInfo()
     return empty;
 }
 
-bool TacFast24::Attach(const TPixelView& bmp)
+bool TacFastRows::AttachRows(const TPixelView& bmp, int bitsPerPixel)
 {
-    if (bmp.Empty() || bmp.BitsPerPixel != 24 || bmp.Width < 2 || bmp.Height < 2) {
+    if (bmp.Empty() || bmp.BitsPerPixel != bitsPerPixel || bmp.Width < 2 || bmp.Height < 2) {
         Width = 0;
         return false;
     }
@@ -94,19 +94,6 @@ TColor TacFast24::GetPixel(int x, int y) const
 }
 
 void TacFast24::SetPixel(int x, int y, TColor c) { PutColor(FirstRow + RowDelta * y + 3 * x, c, 3); }
-
-bool TacFast32::Attach(const TPixelView& bmp)
-{
-    if (bmp.Empty() || bmp.BitsPerPixel != 32 || bmp.Width < 2 || bmp.Height < 2) {
-        Width = 0;
-        return false;
-    }
-    Width = bmp.Width;
-    Height = bmp.Height;
-    FirstRow = bmp.Bits;
-    RowDelta = bmp.Stride;
-    return true;
-}
 
 uint32_t TacFast32::GetPixel(int x, int y) const
 {
@@ -513,6 +500,61 @@ void TileMaskPiece(const TRect& dstRect, const TRect& srcRect, const TPixelView&
             PutColor(d, ci.FillColor, db);
         }
     });
+}
+
+void PaintCacheBorderSides(const TPixelView& cache, const TsMaskData& mask, int state, unsigned corners,
+                           const TCacheInfo& bg)
+{
+    if (cache.Empty() || cache.Width < 2 || cache.Height < 2 || !mask.Manager) return;
+    int imageCount = mask.ImageCount, maskType = mask.MaskType;
+    TRect r = mask.R;
+    const TPixelImage* image = mask.Bmp ? mask.Bmp.get() : mask.Manager->MasterBitmap.get();
+    if (!image || image->Width() == 0) return;
+    if (mask.Bmp && imageCount == 0) {
+        imageCount = 3;
+        maskType = 1;
+        r = {0, 0, image->Width(), image->Height()};
+    }
+    if (imageCount <= 0 || maskType < 0) return;
+    state = std::clamp(state, 0, imageCount - 1);
+    const int fx = r.Left + r.Width() * state / imageCount, fh = r.Height() / (maskType + 1);
+    const int fw = r.Width() / imageCount, cw = fw - mask.WL - mask.WR;
+    const TPixelView& img = image->View();
+    const int cb = cache.BytesPerPixel();
+    auto corner = [&](int w, int h, int sx, int sy, int dx, int dy) {
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                if (!img.Contains(sx + x, sy + y) || !cache.Contains(dx + x, dy + y)) continue;
+                if (!SameKey(img.Pixel(sx + x, sy + y), clKeyColor)) continue;
+                uint8_t* d = cache.Row(dy + y) + (dx + x) * cb;
+                if (bg.Ready && !bg.Bmp.Empty()) {
+                    const int bx = dx + x + bg.X, by = dy + y + bg.Y;
+                    if (bg.Bmp.Contains(bx, by)) Put3(d, bg.Bmp.Pixel(bx, by), cb);
+                } else if (bg.FillColor != clKeyColor) {
+                    PutColor(d, bg.FillColor, cb);
+                }
+            }
+    };
+    const int W = cache.Width, H = cache.Height;
+    if (corners & 1) corner(mask.WL, mask.WT, fx, r.Top, 0, 0);
+    if (corners & 2) corner(mask.WL, mask.WB, fx, r.Top + fh - mask.WB, 0, H - mask.WB);
+    if (corners & 4) corner(mask.WR, mask.WT, fx + mask.WL + cw, r.Top, W - mask.WR, 0);
+    if (corners & 8) corner(mask.WR, mask.WB, fx + mask.WL + cw, r.Top + fh - mask.WB, W - mask.WR, H - mask.WB);
+}
+
+void PaintDisabledState(const TPixelView& bmp, unsigned disabledKind, TColor parentColor, const TCacheInfo& ci,
+                        TPoint offset)
+{
+    if (bmp.Empty()) return;
+    if (disabledKind & dkGrayed) GrayScale(bmp);
+    if (!(disabledKind & dkBlended)) return;
+    if (ci.Ready && !ci.Bmp.Empty()) {
+        const TRect r{ci.X + offset.X, ci.Y + offset.Y, ci.X + offset.X + bmp.Width, ci.Y + offset.Y + bmp.Height};
+        BlendBmpRect(bmp, 0, 0, ci.Bmp, r, 0.4, TColor(0xFF000000));   // no transparent colour
+        return;
+    }
+    const TColor c = ci.FillColor == clKeyColor ? parentColor : ci.FillColor;
+    BlendColorRect(bmp, {0, 0, bmp.Width, bmp.Height}, 50, c);
 }
 
 } // namespace skin

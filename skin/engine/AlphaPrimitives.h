@@ -21,25 +21,31 @@ struct TCacheInfo {
 TCacheInfo MakeCacheInfo(const TPixelView& bmp, int x = 0, int y = 0);
 const TCacheInfo& EmptyCacheInfo();
 
-class TacFast24 {
+// Row access to a picture of one format and at least 2 x 2 pixels; a refused
+// attach leaves Width 0. Coordinates are not checked.
+class TacFastRows {
 public:
-    bool Attach(const TPixelView& bmp);   // 24 bits and at least 2 x 2
-    TColor GetPixel(int x, int y) const;  // $00BBGGRR
-    void SetPixel(int x, int y, TColor c);
     int Width = 0, Height = 0;
     uint8_t* FirstRow = nullptr;
     ptrdiff_t RowDelta = 0;
+
+protected:
+    bool AttachRows(const TPixelView& bmp, int bitsPerPixel);
 };
 
-class TacFast32 {
+class TacFast24 : public TacFastRows {
 public:
-    bool Attach(const TPixelView& bmp);     // 32 bits and at least 2 x 2
+    bool Attach(const TPixelView& bmp) { return AttachRows(bmp, 24); }
+    TColor GetPixel(int x, int y) const;  // $00BBGGRR
+    void SetPixel(int x, int y, TColor c);
+};
+
+class TacFast32 : public TacFastRows {
+public:
+    bool Attach(const TPixelView& bmp) { return AttachRows(bmp, 32); }
     uint32_t GetPixel(int x, int y) const;  // $AABBGGRR
     void SetPixel(int x, int y, uint32_t c);
     void FillRect(const TRect& r, uint32_t pixel);
-    int Width = 0, Height = 0;
-    uint8_t* FirstRow = nullptr;
-    ptrdiff_t RowDelta = 0;
 };
 
 // Mixes SourceRect of the source into DestRect of the destination:
@@ -83,6 +89,18 @@ void BlendMaskGlyph(const TRect& dstRect, const TRect& srcRect, const TPixelView
                     int drawMode, TColor key, const TPixelView& src);
 void TileMaskPiece(const TRect& dstRect, const TRect& srcRect, const TPixelView& dst, const TsMaskData& mask,
                    const TCacheInfo& ci);
+
+// Re-composes the chosen corners (1 top-left, 2 bottom-left, 4 top-right,
+// 8 bottom-right) of a control's cache picture from its border mask: where
+// the mask shows the key colour the parent's background shows, from bg's
+// picture (Ready, at the control's offset X, Y) or bg's FillColor.
+void PaintCacheBorderSides(const TPixelView& cache, const TsMaskData& mask, int state, unsigned corners,
+                           const TCacheInfo& bg);
+// The disabled look of a finished cache picture: grey (dkGrayed) and/or
+// mixed with what lies under it (dkBlended) from the parent's cache at
+// offset, else its colour (parentColor standing in for the key colour).
+void PaintDisabledState(const TPixelView& bmp, unsigned disabledKind, TColor parentColor, const TCacheInfo& ci,
+                        TPoint offset);
 
 // The band below each frame of a mask (MaskType 1) weighs the background:
 // d := s + (bg - s) * m shr 8, m = 255 showing the background.

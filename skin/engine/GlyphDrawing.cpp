@@ -250,4 +250,49 @@ void DrawGlyphBitmap(const TPixelView& glyph, const TPixelView& dst, const TRect
         CopyKeyGlyph(dst, gv, r.Left, r.Top, firstKey);
 }
 
+void StretchBmpByMargins(const TPixelView& dst, const TPixelView& src, const TRect& d, const TRect& s,
+                         const TRect& m, const TRect& limits, const int (&sideModes)[4], int centreMode, bool fillCentre)
+{
+    if (dst.Empty() || src.Empty()) return;
+    const int l2 = std::min(m.Left, limits.Left), t2 = std::min(m.Top, limits.Top);
+    const int r2 = std::min(m.Right, limits.Right), b2 = std::min(m.Bottom, limits.Bottom);
+    auto copy = [&](int w, int h, int sx, int sy, int dx, int dy) {
+        if (w > 0 && h > 0) CopyRectPixels(dst, {dx, dy, dx + w, dy + h}, src, {sx, sy});
+    };
+    // Corners, each cut to the corner limits where those are smaller.
+    copy(m.Left, t2, s.Left, s.Top, d.Left, d.Top);
+    if (m.Top != t2) copy(l2, m.Top - t2, s.Left, s.Top + t2, d.Left, d.Top + t2);
+    copy(m.Left, b2, s.Left, s.Bottom - b2, d.Left, d.Bottom - b2);
+    if (m.Bottom != b2) copy(l2, m.Bottom - b2, s.Left, s.Bottom - m.Bottom, d.Left, d.Bottom - m.Bottom);
+    copy(m.Right, t2, s.Right - m.Right, s.Top, d.Right - m.Right, d.Top);
+    if (m.Top != t2) copy(r2, m.Top - t2, s.Right - r2, s.Top + t2, d.Right - r2, d.Top + t2);
+    copy(m.Right, b2, s.Right - m.Right, s.Bottom - b2, d.Right - m.Right, d.Bottom - b2);
+    if (m.Bottom != b2) copy(r2, m.Bottom - b2, s.Right - r2, s.Bottom - m.Bottom, d.Right - r2, d.Bottom - m.Bottom);
+
+    const int cw = s.Width() - m.Left - m.Right, ch = s.Height() - m.Top - m.Bottom;
+    // One piece of the source repeated over an area (the last cut), or stretched.
+    auto fill = [&](const TRect& area, const TRect& piece, int mode) {
+        if (area.Width() <= 0 || area.Height() <= 0 || piece.Width() <= 0 || piece.Height() <= 0) return;
+        if (mode == 1) {
+            StretchRectPixels(dst, area, src, piece);
+            return;
+        }
+        for (int y = area.Top; y < area.Bottom; y += piece.Height())
+            for (int x = area.Left; x < area.Right; x += piece.Width())
+                CopyRectPixels(dst, {x, y, std::min(x + piece.Width(), area.Right), std::min(y + piece.Height(), area.Bottom)},
+                               src, {piece.Left, piece.Top});
+    };
+    fill({d.Left, d.Top + m.Top, d.Left + l2, d.Bottom - m.Bottom}, {s.Left, s.Top + m.Top, s.Left + l2, s.Top + m.Top + ch},
+         sideModes[0]);
+    fill({d.Left + m.Left, d.Top, d.Right - m.Right, d.Top + t2}, {s.Left + m.Left, s.Top, s.Left + m.Left + cw, s.Top + t2},
+         sideModes[1]);
+    fill({d.Right - r2, d.Top + m.Top, d.Right, d.Bottom - m.Bottom},
+         {s.Right - r2, s.Top + m.Top, s.Right, s.Top + m.Top + ch}, sideModes[2]);
+    fill({d.Left + m.Left, d.Bottom - b2, d.Right - m.Right, d.Bottom},
+         {s.Left + m.Left, s.Bottom - b2, s.Left + m.Left + cw, s.Bottom}, sideModes[3]);
+    if (fillCentre)
+        fill({d.Left + m.Left, d.Top + m.Top, d.Right - m.Right, d.Bottom - m.Bottom},
+             {s.Left + m.Left, s.Top + m.Top, s.Left + m.Left + cw, s.Top + m.Top + ch}, centreMode);
+}
+
 } // namespace skin

@@ -32,4 +32,22 @@ void GrayScaleTrans(const TPixelView& bmp, TColor transColor);
 // 8-bit plane of the same size.
 void CopyChannel(const TPixelView& bmp32, uint8_t* plane, ptrdiff_t planeStride, int channel, bool toPlane);
 
+// Nine pieces of srcRect into dstRect: corners as they are (cut by the corner
+// limits), sides repeated (mode 0) or stretched (1), the centre likewise when
+// fillCentre is set. Rects as (left, top, right, bottom) values.
+void StretchBmpByMargins(const TPixelView& dst, const TPixelView& src, const TRect& dstRect, const TRect& srcRect,
+                         const TRect& margins, const TRect& cornerLimits, const int (&sideModes)[4], int centreMode,
+                         bool fillCentre);
+
+#ifdef _WIN32
+} // namespace skin
+namespace tw {
+class TBitmap;
+}
+namespace skin {
+// A shape of colour with a soft edge of edgeWidth rings over rect r of bmp,
+// transparency in percent (GDI's RoundRect draws the rings).
+void PaintRoundedShape(tw::TBitmap& bmp, const TRect& r, int transparency, TColor color, int edgeWidth, int radius);
+#endif
+
 } // namespace skin

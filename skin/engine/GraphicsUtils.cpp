@@ -257,6 +257,25 @@ void PaintTextureBmp(const TPixelView& dst, TRect& r, const TCacheInfo& ci, int 
     r = {-1, -1, -1, -1};
 }
 
+namespace {
+
+// Two items in a row, the first left of the second with spacing between them.
+void PlaceSideBySide(int client, int margin, int spacing, int alignment, int firstW, int secondW, int& first, int& second)
+{
+    if (alignment == 0) {
+        first = margin;
+        second = margin + firstW + spacing;
+    } else if (alignment == 1) {
+        second = client - margin - secondW;
+        first = second - spacing - firstW;
+    } else {
+        first = (client - secondW - spacing - firstW) / 2;
+        second = first + firstW + spacing;
+    }
+}
+
+} // namespace
+
 void CalcButtonLayout(const TRect& client, TPoint glyphSize, TPoint captionSize, int layout, int alignment, int margin,
                       int spacing, TPoint& glyphPos, TRect& textBounds, unsigned biDiFlags)
 {
@@ -292,30 +311,8 @@ void CalcButtonLayout(const TRect& client, TPoint glyphSize, TPoint captionSize,
         spacing = (clientLen - margin - glyphLen - captionLen) / 2;
     }
     switch (layout) {
-    case 0:
-        if (alignment == 0) {
-            glyphPos.X = margin;
-            tp.X = margin + glyphSize.X + spacing;
-        } else if (alignment == 1) {
-            tp.X = cs.X - margin - captionSize.X;
-            glyphPos.X = tp.X - spacing - glyphSize.X;
-        } else {
-            glyphPos.X = (cs.X - captionSize.X - spacing - glyphSize.X) / 2;
-            tp.X = glyphPos.X + glyphSize.X + spacing;
-        }
-        break;
-    case 1:
-        if (alignment == 0) {
-            tp.X = margin;
-            glyphPos.X = margin + captionSize.X + spacing;
-        } else if (alignment == 1) {
-            glyphPos.X = cs.X - margin - glyphSize.X;
-            tp.X = glyphPos.X - spacing - captionSize.X;
-        } else {
-            tp.X = (cs.X - glyphSize.X - spacing - captionSize.X) / 2;
-            glyphPos.X = tp.X + captionSize.X + spacing;
-        }
-        break;
+    case 0: PlaceSideBySide(cs.X, margin, spacing, alignment, glyphSize.X, captionSize.X, glyphPos.X, tp.X); break;
+    case 1: PlaceSideBySide(cs.X, margin, spacing, alignment, captionSize.X, glyphSize.X, tp.X, glyphPos.X); break;
     case 2:
         glyphPos.Y = (cs.Y - captionSize.Y - spacing - glyphSize.Y) / 2;
         tp.Y = glyphPos.Y + glyphSize.Y + spacing;

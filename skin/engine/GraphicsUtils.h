@@ -4,6 +4,7 @@
 // glyph button's picture and caption.
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "skin/engine/AlphaPrimitives.h"
 #include "skin/engine/PixelView.h"
@@ -37,5 +38,28 @@ void PaintTextureBmp(const TPixelView& dst, TRect& r, const TCacheInfo& ci, int 
 
 void CalcButtonLayout(const TRect& client, TPoint glyphSize, TPoint captionSize, int layout, int alignment, int margin,
                       int spacing, TPoint& glyphPos, TRect& textBounds, unsigned biDiFlags);
+
+#ifdef _WIN32
+} // namespace skin
+namespace tw {
+class TBitmap;
+class TCanvas;
+}
+namespace skin {
+// Working bitmaps (device-independent); the caller owns them.
+tw::TBitmap* CreateBmp24(int width, int height);
+tw::TBitmap* CreateBmp32(int width, int height);
+tw::TBitmap* CreateBmpLike(tw::TBitmap& bmp);
+// width nested one-pixel frames, first colour top and left; the rect comes
+// back shrunk by the width and the width 0.
+void DrawRectFrame(HDC dc, TRect& r, TColor color1, int& width, TColor color2);
+void PaintFocusDots(tw::TCanvas& canvas, const TRect& r);
+// The text's extent in the font on the screen; 0, 0 when it cannot be measured.
+TPoint GetTextSize(HFONT font, const std::string& text);
+// UpdateLayeredWindow of user32, looked up once.
+using TUpdateLayeredWindow = BOOL(WINAPI*)(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*, DWORD);
+TUpdateLayeredWindow UpdateLayeredWindowEntry();
+bool LayeredWindowsAvailable();
+#endif
 
 } // namespace skin

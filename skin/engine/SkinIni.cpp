@@ -70,11 +70,6 @@ std::vector<std::string> TsIniText::SectionKeys(const std::string& section) cons
     return keys;
 }
 
-bool TsIniText::ValueExists(const std::string& section, const std::string& key) const
-{
-    return FindKey(section, key) != nullptr;
-}
-
 std::string TsIniText::ReadString(const std::string& section, const std::string& key, const std::string& def) const
 {
     const TKey* k = FindKey(section, key);
@@ -85,12 +80,6 @@ int TsIniText::ReadInteger(const std::string& section, const std::string& key, i
 {
     const TKey* k = FindKey(section, key);
     return k ? tw::StrToIntDef(k->Value, def) : def;
-}
-
-bool TsIniText::ReadBool(const std::string& section, const std::string& key, bool def) const
-{
-    const TKey* k = FindKey(section, key);
-    return k ? tw::StrToIntDef(k->Value, def ? 1 : 0) != 0 : def;
 }
 
 } // namespace skin

@@ -15,13 +15,10 @@ public:
 
     std::vector<std::string> SectionNames() const;
     std::vector<std::string> SectionKeys(const std::string& section) const;
-    bool SectionExists(const std::string& section) const { return Find(section) != nullptr; }
-    bool ValueExists(const std::string& section, const std::string& key) const;
 
     std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
     // Decimal, "$" or "0x" hexadecimal; anything else gives the default.
     int ReadInteger(const std::string& section, const std::string& key, int def) const;
-    bool ReadBool(const std::string& section, const std::string& key, bool def) const;
 
 private:
     struct TKey {

@@ -35,14 +35,27 @@ std::vector<std::string> SplitWords(const std::string& s, char sep)
     return words;
 }
 
-struct TChannels {
-    float R, G, B;
-};
+// The colour of one band, carried per channel in single precision: Color1
+// on its first pixel, each following pixel a step of (Color2 - Color1) / n.
+class TBandColour {
+public:
+    TBandColour(TColor c1, TColor c2, int n)
+        : r_(float(c1 & 0xFF)), g_(float((c1 >> 8) & 0xFF)), b_(float((c1 >> 16) & 0xFF)),
+          dr_((float(c2 & 0xFF) - r_) / float(n)), dg_((float((c2 >> 8) & 0xFF) - g_) / float(n)),
+          db_((float((c2 >> 16) & 0xFF) - b_) / float(n))
+    {
+    }
+    void Put(uint8_t* p, int bpp) const;
+    void Next()
+    {
+        r_ += dr_;
+        g_ += dg_;
+        b_ += db_;
+    }
 
-TChannels Split(TColor c)
-{
-    return {float(c & 0xFF), float((c >> 8) & 0xFF), float((c >> 16) & 0xFF)};
-}
+private:
+    float r_, g_, b_, dr_, dg_, db_;
+};
 
 uint8_t ToByte(float v)
 {
@@ -51,11 +64,11 @@ uint8_t ToByte(float v)
     return static_cast<uint8_t>(std::clamp(r, 0.0f, 255.0f));
 }
 
-void PutPixel(uint8_t* p, int bpp, uint8_t r, uint8_t g, uint8_t b)
+void TBandColour::Put(uint8_t* p, int bpp) const
 {
-    p[0] = b;
-    p[1] = g;
-    p[2] = r;
+    p[0] = ToByte(b_);
+    p[1] = ToByte(g_);
+    p[2] = ToByte(r_);
     if (bpp == 4) p[3] = 255;
 }
 
@@ -97,19 +110,11 @@ void PaintGrad(const TPixelView& bmp, TRect r, const TsGradArray& data, int offs
             int e = static_cast<int>(std::min<int64_t>(s + h * data[i].Percent / 100, r.Bottom - 1));
             if (i == count - 1) e = r.Bottom - 1;
             if (e > s) {
-                const TChannels c1 = Split(data[i].Color1), c2 = Split(data[i].Color2);
-                const float n = float(e - s);
-                const TChannels d{(c2.R - c1.R) / n, (c2.G - c1.G) / n, (c2.B - c1.B) / n};
-                TChannels c = c1;
-                for (int row = s; row <= e; ++row) {
-                    if (row >= 0 && row < bmp.Height) {
-                        const uint8_t rr = ToByte(c.R), gg = ToByte(c.G), bb = ToByte(c.B);
-                        uint8_t* p = bmp.Pixel(r.Left, row);
-                        for (int x = r.Left; x < r.Right; ++x, p += bpp) PutPixel(p, bpp, rr, gg, bb);
-                    }
-                    c.R += d.R;
-                    c.G += d.G;
-                    c.B += d.B;
+                TBandColour c(data[i].Color1, data[i].Color2, e - s);
+                for (int row = s; row <= e; ++row, c.Next()) {
+                    if (row < 0 || row >= bmp.Height) continue;
+                    uint8_t* p = bmp.Pixel(r.Left, row);
+                    for (int x = r.Left; x < r.Right; ++x, p += bpp) c.Put(p, bpp);
                 }
             }
             y = e;
@@ -123,17 +128,9 @@ void PaintGrad(const TPixelView& bmp, TRect r, const TsGradArray& data, int offs
                 int e = std::min(s + static_cast<int>(std::nearbyint(data[i].Percent * k)), r.Right - 1);
                 if (i == count - 1) e = r.Right - 1;
                 if (e > s) {
-                    const TChannels c1 = Split(data[i].Color1), c2 = Split(data[i].Color2);
-                    const float n = float(e - s);
-                    const TChannels d{(c2.R - c1.R) / n, (c2.G - c1.G) / n, (c2.B - c1.B) / n};
-                    TChannels c = c1;
+                    TBandColour c(data[i].Color1, data[i].Color2, e - s);
                     uint8_t* p = bmp.Pixel(s, row);
-                    for (int col = s; col <= e; ++col, p += bpp) {
-                        PutPixel(p, bpp, ToByte(c.R), ToByte(c.G), ToByte(c.B));
-                        c.R += d.R;
-                        c.G += d.G;
-                        c.B += d.B;
-                    }
+                    for (int col = s; col <= e; ++col, p += bpp, c.Next()) c.Put(p, bpp);
                 }
                 x = e;
             }

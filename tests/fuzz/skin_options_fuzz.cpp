@@ -8,28 +8,21 @@
 #include <vector>
 
 #include "skin/engine/AlphaPrimitives.h"
+#include "tests/skin/engine/SkinTestSupport.h"
 #include "skin/engine/GraphicsUtils.h"
 #include "skin/engine/SkinOptions.h"
 #include "skin/engine/sSkinManager.h"
 
 namespace {
 
+// A picture with key-coloured and coloured pixels, as a BMP file.
 std::string Bmp(int w, int h)
 {
-    const uint32_t row = (uint32_t(w) * 3 + 3) & ~3u;
-    std::string s(54 + row * uint32_t(h), '\0');
-    auto put = [&](size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i) s[at + i] = char(v >> (8 * i));
-    };
-    s[0] = 'B', s[1] = 'M';
-    put(2, uint32_t(s.size()));
-    put(10, 54);
-    put(14, 40);
-    put(18, uint32_t(w));
-    put(22, uint32_t(h));
-    s[26] = 1, s[28] = 24;
-    for (size_t i = 54; i < s.size(); ++i) s[i] = char(i * 37 % 256);
-    return s;
+    skin::TPixelImage img = skintest::Picture(w, h, 24, 0x405060);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if ((x * 7 + y * 3) % 5 == 0) skintest::SetPx(img.View(), x, y, skin::clKeyColor);
+    return skintest::BmpFile(img.View());
 }
 
 } // namespace

@@ -46,6 +46,10 @@ TEST(AlphaBlend, ColourRectPercentIsTheOldPixel)
     EXPECT_EQ(skintest::Alpha(img.View(), 1, 1), 255);
     BlendColorRect(img.View(), {0, 0, 3, 3}, 0, 0x0000FF);
     EXPECT_EQ(Px(img.View(), 1, 1), 0x0000FF);
+    FillRect32(img.View(), {1, 1, 9, 9}, 0x123456);   // clipped, opaque
+    EXPECT_EQ(Px(img.View(), 2, 2), 0x123456);
+    EXPECT_EQ(skintest::Alpha(img.View(), 2, 2), 255);
+    EXPECT_EQ(Px(img.View(), 0, 0), 0x0000FF);
 }
 
 namespace {
