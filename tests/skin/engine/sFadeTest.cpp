@@ -65,6 +65,8 @@ TEST(FadeSteps, EventsComeFromTheControlOrTheManager)
     EXPECT_TRUE(AnimEventAllowed(aeMouseLeave, 1u << aeMouseLeave, &m));
     EXPECT_FALSE(AnimEventAllowed(aeMouseEnter, 1u << aeMouseLeave, &m));
     // Without a manager of its own the default one answers; without any, no.
+    // (The first manager made becomes the default one.)
+    DefaultManager = nullptr;
     EXPECT_FALSE(AnimEventAllowed(aeMouseEnter, DefaultAnimatEvents, nullptr));
     DefaultManager = &m;
     EXPECT_TRUE(AnimEventAllowed(aeMouseEnter, DefaultAnimatEvents, nullptr));
