@@ -55,3 +55,122 @@ bool IsNoGlowKind(int32_t kind);
 bool IsRepaintOnHoverKind(int32_t kind);
 
 } // namespace skin
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <memory>
+
+#include "skin/engine/ItemPainting.h"
+#include "skin/engine/sFade.h"
+#include "ui/Controls.h"
+#include "ui/Graphics.h"
+
+namespace skin {
+
+class TsSkinManager;
+
+// The link of one skinned control (or another owner) to a section of a
+// skin manager: resolved indexes, the control's cache picture and the flags
+// that say when the picture must be painted again.
+class TsCommonData : public TFadeLink {
+public:
+    TsCommonData(tw::TObject* owner, bool createCacheBmp);
+    virtual ~TsCommonData();
+    TsCommonData(const TsCommonData&) = delete;
+    TsCommonData& operator=(const TsCommonData&) = delete;
+
+    const std::string& SkinSection() const { return skinSection_; }
+    void SetSkinSection(const std::string& value);
+    // The own manager, else the default one (nullptr when there is none).
+    TsSkinManager* SkinManager() const;
+    void SetSkinManager(TsSkinManager* value);
+    bool CustomColor() const { return customColor_; }
+    void SetCustomColor(bool value);
+    bool CustomFont() const { return customFont_; }
+    void SetCustomFont(bool value);
+    void Loaded();
+
+    bool Skinned(bool checkLoaded = false) const;
+    void UpdateIndexes();
+    void SetDefaultSection();
+    void UpdatePaintFlags();
+    void UpdateContainerFlag(bool forward);
+    bool ChildrenDrawOwnBG() const;
+
+    bool CalcActiveState() const;
+    void SetActiveState(bool value) { activeState_ = value; }
+    bool ActiveState() const { return activeState_; }
+    bool HotStateAllowed() const;
+    bool ControlFocused() const;
+    bool IsUpdating() const;
+    void InvalidateOwner();
+    void NotifyMouseEnter();
+    void NotifyMouseLeave();
+
+    void InitCacheBmp();
+    void InitCacheBmp24();
+    tw::TBitmap* CacheBmp() const { return cacheBmp_.get(); }
+    void GetOwnBGInfo(TacBGInfo& info, bool hot, HWND wnd = nullptr);
+    TColor GetControlBGColor(bool hot, HWND wnd = nullptr) const;
+    int BorderMaxWidth() const;
+    bool HasTransparency() const;
+    TCacheInfo GetParentCacheInfo();
+
+    tw::TControl* OwnerControl() const { return ownerControl_; }
+    tw::TObject* OwnerObject() const { return ownerObject_; }
+
+    int32_t COC = 0;            // the owner's control kind
+    int SkinIndex = -1;
+    int BorderIndex = -1;
+    int Texture = -1;
+    int HotTexture = -1;
+    int GlowID = -1;
+    bool Updating = false;
+    bool BGChangedFlag = true;
+    bool Special = true;
+    bool Focused = false;
+    bool MouseAbove = false;
+    uint16_t CtrlSkinState = 0;  // bit 1: the owner is a container whose children take its picture
+    uint16_t PaintFlags = 0;     // 4: IMAGEPERCENT; 1/2: gradient kind
+
+    // TFadeLink
+    tw::TControl* FadeOwner() const override { return ownerControl_; }
+    bool FadeSkinned() const override { return Skinned(); }
+    TsSkinManager* FadeManager() const override { return SkinManager(); }
+    int FadeSkinIndex() const override { return SkinIndex; }
+    tw::TBitmap* FadeCache() const override { return cacheBmp_.get(); }
+    bool BGChanged() const override { return BGChangedFlag; }
+    void SetBGChanged(bool changed) override { BGChangedFlag = changed; }
+    void UpdateControlGlow(bool) override {}
+
+private:
+    const TsGeneralData* Section() const;
+    bool OwnerIsEdit() const;
+    void TakeSectionColors();
+    std::string skinSection_;
+    bool customFont_ = false;
+    bool customColor_ = false;
+    bool activeState_ = false;
+    TsSkinManager* ownManager_ = nullptr;
+    tw::TControl* ownerControl_ = nullptr;
+    tw::TObject* ownerObject_ = nullptr;
+    std::unique_ptr<tw::TBitmap> cacheBmp_;
+};
+
+// The handlers every skinned control calls first; true when the message was
+// taken and the control must not handle it itself.
+bool CommonMessage(tw::TMessage& m, TsCommonData* data);
+bool CommonWndProc(tw::TMessage& m, TsCommonData* data);
+
+// The section whose font colours a control uses: the nearest parent section
+// that gives its own font, else defaultIndex.
+int GetFontIndex(tw::TControl* control, int defaultIndex, TsSkinManager* manager);
+
+// Asking a control or a window for its background (AC_QUERYBGINFO); true when
+// it answered. Unanswered with PleaseDraw the window draws itself into DrawDC.
+bool GetBGInfo(TacBGInfo& info, tw::TControl* control, bool pleaseDraw);
+bool GetBGInfoWnd(TacBGInfo& info, HWND wnd, bool pleaseDraw);
+
+} // namespace skin
+#endif

@@ -228,6 +228,8 @@ public:
     TsStoredSkins InternalSkins;
     tw::TNotifyEvent OnBeforeChange, OnAfterChange;
     bool SkinnedPopups = true;
+    // The window that is the manager's hot control now (a window handle).
+    uintptr_t ActiveControl = 0;
     TSkinAnnouncer* Announcer = &PlatformAnnouncer();
     // The program file's folder with its separator; relative skin folders
     // start there. Tests point it elsewhere.

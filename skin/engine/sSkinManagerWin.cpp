@@ -6,6 +6,7 @@
 #include "skin/engine/SkinMessages.h"
 #include "skin/engine/SkinnedForms.h"
 #include "skin/engine/sSkinManager.h"
+#include "skin/engine/sVclUtils.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
 
@@ -121,6 +122,15 @@ std::string ProgramFolderOfProcess()
 }
 
 HHOOK SkinHookHandle() { return g_hook; }
+
+void SetManagerActiveControl(TsSkinManager& manager, HWND wnd)
+{
+    const HWND previous = reinterpret_cast<HWND>(manager.ActiveControl);
+    if (previous == wnd) return;
+    manager.ActiveControl = reinterpret_cast<uintptr_t>(wnd);
+    if (previous) SendSkinCommand(previous, AC_DEACTIVATED, reinterpret_cast<LPARAM>(&manager));
+    if (wnd) SendSkinCommand(wnd, AC_ACTIVATED, reinterpret_cast<LPARAM>(&manager));
+}
 
 bool IsOwnPopupMenuWindow(HWND wnd)
 {

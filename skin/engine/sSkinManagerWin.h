@@ -34,6 +34,10 @@ extern std::function<void(HWND)> SubclassPopupMenuWindow;
 // lead to (another program's window under the mouse must stay alone).
 bool IsOwnPopupMenuWindow(HWND wnd);
 
+// A new hot control: the previous window hears AC_DEACTIVATED, the new one
+// AC_ACTIVATED, both with the manager.
+void SetManagerActiveControl(TsSkinManager& manager, HWND wnd);
+
 // Messages the menu painter posts for a newly opened popup menu.
 inline constexpr UINT WM_SKINPOPUPMENU = 0xBCB3;        // LParam: the menu
 inline constexpr UINT WM_SKINPOPUPMENUWINDOW = 0xBCB4;  // LParam: its window
