@@ -65,6 +65,7 @@ bool IsRepaintOnHoverKind(int32_t kind);
 #include "skin/engine/sFade.h"
 #include "ui/Controls.h"
 #include "ui/Graphics.h"
+#include "ui/StdCtrls.h"
 
 namespace skin {
 
@@ -156,6 +157,67 @@ private:
     tw::TControl* ownerControl_ = nullptr;
     tw::TObject* ownerObject_ = nullptr;
     std::unique_ptr<tw::TBitmap> cacheBmp_;
+};
+
+// Copies the control's cache into r of dc from (srcX, srcY), leaving out the
+// visible children that lie in r (windowed ones; graphic ones when opaque),
+// shifted by shift. With paintBorder the border mask goes over the cache's
+// edges first.
+void BlitControlCache(tw::TControl* control, TsCommonData& data, int srcX, int srcY, TPoint shift, bool paintBorder,
+                      HDC dc, const TRect& r);
+// The background of a bare window's parent, as cache information.
+TCacheInfo GetParentCacheInfoWnd(HWND wnd);
+
+// The caption label of an edit-type control.
+class TsEditLabel : public tw::TLabel {
+public:
+    TsEditLabel(tw::TWinControl* owner, class TsBoundLabel* bound);
+    bool UseSkinColor = true;
+    TsBoundLabel* Bound() const { return bound_; }
+
+private:
+    TsBoundLabel* bound_;
+};
+
+enum TsCaptionLayout { sclLeft, sclTopLeft, sclTopCenter, sclTopRight };
+
+// Gives an edit-type control a caption label placed beside or above it.
+class TsBoundLabel {
+public:
+    TsBoundLabel(tw::TWinControl* control, TsCommonData* data);
+    ~TsBoundLabel();
+    TsBoundLabel(const TsBoundLabel&) = delete;
+    TsBoundLabel& operator=(const TsBoundLabel&) = delete;
+
+    bool Active() const { return label_ != nullptr; }
+    void SetActive(bool value);
+    const std::string& Caption() const { return caption_; }
+    void SetCaption(const std::string& value);
+    int Indent() const { return indent_; }
+    void SetIndent(int value);
+    TsCaptionLayout Layout() const { return layout_; }
+    void SetLayout(TsCaptionLayout value);
+    int MaxWidth() const { return maxWidth_; }
+    void SetMaxWidth(int value);
+    tw::TFont& Font();
+    void SetFont(const tw::TFont& font);
+    bool UseSkinColor() const { return label_ ? label_->UseSkinColor : true; }
+    void SetUseSkinColor(bool value)
+    {
+        if (label_) label_->UseSkinColor = value;
+    }
+    void UpdatePosition();
+    TsEditLabel* Label() const { return label_; }
+
+private:
+    tw::TWinControl* control_;
+    TsCommonData* data_;
+    int maxWidth_ = 0;
+    std::string caption_;
+    TsCaptionLayout layout_ = sclLeft;
+    tw::TFont font_;
+    int indent_ = 0;
+    TsEditLabel* label_ = nullptr;   // owned by the control
 };
 
 // The handlers every skinned control calls first; true when the message was

@@ -1,6 +1,7 @@
 #include <exception>
 
 #include "base/SysUtils.h"
+#include "skin/engine/AlphaPrimitives.h"
 #include "skin/engine/DefaultManager.h"
 #include "skin/engine/GraphicsUtils.h"
 #include "skin/engine/SkinMessages.h"
@@ -724,6 +725,151 @@ bool GetBGInfoWnd(TacBGInfo& info, HWND wnd, bool pleaseDraw)
     info.BgType = btFill;
     info.Color = DefaultManager ? DefaultManager->GetGlobalColor() : TColor(tw::ColorToRGB(tw::clBtnFace));
     return false;
+}
+
+} // namespace skin
+
+namespace skin {
+
+void BlitControlCache(tw::TControl* control, TsCommonData& data, int srcX, int srcY, TPoint shift, bool paintBorder,
+                      HDC dc, const TRect& r)
+{
+    tw::TBitmap* cache = data.CacheBmp();
+    if (!cache || cache->Empty() || !dc) return;
+    TsSkinManager* sm = data.SkinManager();
+    if (paintBorder && sm && sm->MaskIndexValid(data.BorderIndex))
+        PaintCacheBorderSides(cache->PixelView(), sm->ma[size_t(data.BorderIndex)], data.CalcActiveState() ? 1 : 0, 15,
+                              data.GetParentCacheInfo());
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, r.Left, r.Top, r.Right, r.Bottom);
+    if (tw::TWinControl* w = AsWin(control)) {
+        for (int i = 0; i < w->ControlCount(); ++i) {
+            tw::TControl* c = w->Controls(i);
+            if (!c->Visible()) continue;
+            if (!c->IsWindowed() && !Designing(c)) {
+                // Graphic children that draw over a see-through background stay in.
+                auto* label = dynamic_cast<tw::TLabel*>(c);
+                if (!label || label->Transparent()) continue;
+            }
+            const TRect b = c->BoundsRect();
+            if (b.Right <= r.Left || b.Left >= r.Right || b.Bottom <= r.Top || b.Top >= r.Bottom) continue;
+            ExcludeClipRect(dc, b.Left + shift.X, b.Top + shift.Y, b.Right + shift.X, b.Bottom + shift.Y);
+        }
+    }
+    BitBlt(dc, r.Left, r.Top, r.Width(), r.Height(), cache->Canvas().Handle(), srcX, srcY, SRCCOPY);
+    RestoreDC(dc, saved);
+}
+
+TCacheInfo GetParentCacheInfoWnd(HWND wnd)
+{
+    const HWND parent = wnd ? GetParent(wnd) : nullptr;
+    if (!parent) return EmptyCacheInfo();
+    TacBGInfo info;
+    GetBGInfoWnd(info, parent, false);
+    if (info.BgType == btCache) {
+        RECT r{};
+        GetWindowRect(wnd, &r);
+        POINT p{r.left, r.top};
+        ScreenToClient(parent, &p);
+        info.OffsetX += p.x;
+        info.OffsetY += p.y;
+    }
+    return BGInfoToCacheInfo(info);
+}
+
+TsEditLabel::TsEditLabel(tw::TWinControl* owner, TsBoundLabel* bound) : tw::TLabel(owner), bound_(bound) {}
+
+TsBoundLabel::TsBoundLabel(tw::TWinControl* control, TsCommonData* data) : control_(control), data_(data) {}
+
+TsBoundLabel::~TsBoundLabel() { SetActive(false); }
+
+void TsBoundLabel::SetActive(bool value)
+{
+    if (!value) {
+        TsEditLabel* label = label_;
+        label_ = nullptr;
+        if (label && control_ && !control_->IsDestroying()) delete label;
+        return;
+    }
+    if (!control_) return;
+    if (!label_) label_ = new TsEditLabel(control_, this);
+    label_->SetVisible(false);
+    label_->SetParent(control_->Parent());
+    label_->SetFocusControl(control_);
+    switch (layout_) {
+    case sclLeft: label_->SetAlignment(tw::taRightJustify); break;
+    case sclTopLeft: label_->SetAlignment(tw::taLeftJustify); break;
+    case sclTopCenter: label_->SetAlignment(tw::taCenter); break;
+    case sclTopRight: label_->SetAlignment(tw::taRightJustify); break;
+    }
+    label_->SetName(control_->Name() + "Label");
+    if (caption_.empty()) caption_ = control_->Name();
+    label_->SetCaption(caption_);
+    label_->SetEnabled(control_->Enabled());
+    label_->SetVisible(control_->Visible() || Designing(control_));
+    UpdatePosition();
+}
+
+void TsBoundLabel::UpdatePosition()
+{
+    if (!label_ || !label_->Visible() || !control_) return;
+    label_->SetAutoSize(true);
+    label_->AdjustBounds();
+    const TRect c = control_->BoundsRect();
+    const int lw = label_->Width(), lh = label_->Height();
+    switch (layout_) {
+    case sclLeft: label_->SetBounds(c.Left - lw - 4 - indent_, c.Top + (c.Height() - lh) / 2 - 1, lw, lh); break;
+    case sclTopLeft: label_->SetBounds(c.Left, c.Top - lh - indent_, lw, lh); break;
+    case sclTopCenter: label_->SetBounds(c.Left + (c.Width() - lw) / 2, c.Top - lh - indent_, lw, lh); break;
+    case sclTopRight: label_->SetBounds(c.Left + c.Width() - lw, c.Top - lh - indent_, lw, lh); break;
+    }
+    if (maxWidth_ != 0) {
+        label_->SetAutoSize(false);
+        label_->SetWordWrap(true);
+        label_->SetBounds(label_->Left(), label_->Top(), maxWidth_, std::max(lh, c.Height()));
+    }
+}
+
+void TsBoundLabel::SetCaption(const std::string& value)
+{
+    caption_ = value;
+    if (label_) {
+        label_->SetCaption(value);
+        UpdatePosition();
+    }
+}
+
+void TsBoundLabel::SetIndent(int value)
+{
+    if (value == indent_) return;
+    indent_ = value;
+    if (label_) UpdatePosition();
+}
+
+void TsBoundLabel::SetLayout(TsCaptionLayout value)
+{
+    if (value == layout_) return;
+    layout_ = value;
+    if (label_) SetActive(true);
+}
+
+void TsBoundLabel::SetMaxWidth(int value)
+{
+    if (value == maxWidth_) return;
+    maxWidth_ = value;
+    if (label_) UpdatePosition();
+}
+
+tw::TFont& TsBoundLabel::Font() { return label_ ? label_->Font() : font_; }
+
+void TsBoundLabel::SetFont(const tw::TFont& font)
+{
+    font_.Assign(font);
+    if (label_) {
+        label_->SetParentFont(false);
+        label_->Font().Assign(font);
+    }
+    UpdatePosition();
 }
 
 } // namespace skin

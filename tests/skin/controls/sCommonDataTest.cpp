@@ -198,3 +198,78 @@ TEST_F(TsSkinLinkTest, OpaqueSectionAnswersItsColour)
 
 } // namespace
 } // namespace skin
+
+namespace skin {
+namespace {
+
+TEST(BoundLabel, PlacedByLayoutAndNamedAfterItsControl)
+{
+    tw::Application->Initialize();
+    tw::TForm form(nullptr);
+    form.SetBounds(0, 0, 400, 200);
+    tw::TEdit edit(&form);
+    edit.SetName("FileEdit");
+    edit.SetParent(&form);
+    edit.SetBounds(150, 60, 100, 22);
+    form.Handle();
+    TsBoundLabel bound(&edit, nullptr);
+    bound.SetIndent(3);
+    bound.SetActive(true);
+    TsEditLabel* label = bound.Label();
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->Caption(), "FileEdit");
+    EXPECT_EQ(label->Name(), "FileEditLabel");
+    EXPECT_EQ(label->FocusControl(), &edit);
+    EXPECT_EQ(label->Alignment(), tw::taRightJustify);
+    EXPECT_GT(label->Width(), 0);
+    EXPECT_EQ(label->Left() + label->Width() + 4 + 3, 150);
+    EXPECT_EQ(label->Top(), 60 + (22 - label->Height()) / 2 - 1);
+    bound.SetLayout(sclTopCenter);
+    bound.SetCaption("File");
+    label = bound.Label();
+    EXPECT_EQ(label->Left(), 150 + (100 - label->Width()) / 2);
+    EXPECT_EQ(label->Top(), 60 - label->Height() - 3);
+    bound.SetMaxWidth(40);
+    EXPECT_EQ(label->Width(), 40);
+    EXPECT_TRUE(label->WordWrap());
+    bound.SetActive(false);
+    EXPECT_EQ(bound.Label(), nullptr);
+    EXPECT_EQ(form.ControlCount(), 1);
+}
+
+} // namespace
+} // namespace skin
+
+namespace skin {
+namespace {
+
+TEST(CacheBlit, ChildrenStayOutOfTheCopy)
+{
+    tw::Application->Initialize();
+    tw::TForm form(nullptr);
+    tw::TPanel panel(&form);
+    panel.SetParent(&form);
+    panel.SetBounds(0, 0, 60, 40);
+    tw::TEdit edit(&form);
+    edit.SetParent(&panel);
+    edit.SetBounds(10, 10, 20, 10);
+    tw::TLabel seeThrough(&form);
+    seeThrough.SetParent(&panel);
+    seeThrough.SetAutoSize(false);
+    seeThrough.SetBounds(40, 0, 10, 10);
+    form.Handle();
+    TsCommonData data(&panel, true);
+    data.InitCacheBmp();
+    data.CacheBmp()->Canvas().Brush().SetColor(0x00AA00);
+    data.CacheBmp()->Canvas().FillRect({0, 0, 60, 40});
+    tw::TBitmap target(60, 40, tw::pf24bit);
+    target.Canvas().Brush().SetColor(0x0000AA);
+    target.Canvas().FillRect({0, 0, 60, 40});
+    BlitControlCache(&panel, data, 0, 0, {0, 0}, false, target.Canvas().Handle(), {0, 0, 60, 40});
+    EXPECT_EQ(target.Canvas().Pixels(5, 5), 0x00AA00);
+    EXPECT_EQ(target.Canvas().Pixels(15, 12), 0x0000AA);   // the edit paints itself
+    EXPECT_EQ(target.Canvas().Pixels(45, 5), 0x00AA00);    // a see-through label shows the cache
+}
+
+} // namespace
+} // namespace skin
