@@ -58,7 +58,7 @@ struct TItemValues {
 };
 
 TItemValues ValuesFor(const TsSkinManager& sm, int skinIndex, const std::string& section, int state, int textureIndex,
-                      int hotTextureIndex, TColor customColor)
+                      int hotTextureIndex, TColor customColor, bool fast)
 {
     TItemValues v;
     if (customColor != clKeyColor) {
@@ -72,7 +72,9 @@ TItemValues ValuesFor(const TsSkinManager& sm, int skinIndex, const std::string&
     if (v.Transparency == 100) return v;   // only the parent shows: nothing else counts
     v.ImagePercent = hot ? s.HotImagePercent : s.ImagePercent;
     v.GradientPercent = hot ? s.HotGradientPercent : s.GradientPercent;
-    if (v.ImagePercent > 0) {
+    if (v.ImagePercent > 0 && fast) {
+        v.Texture = hot ? hotTextureIndex : textureIndex;
+    } else if (v.ImagePercent > 0) {
         const char* property = hot ? "HOTPATTERN" : "PATTERN";
         int index = hot ? hotTextureIndex : textureIndex;
         if (index == -1) index = sm.GetTextureIndex(skinIndex, section, property);
@@ -89,7 +91,7 @@ TItemValues ValuesFor(const TsSkinManager& sm, int skinIndex, const std::string&
 
 // Texture, gradient and colour of the section into aR of dst.
 void SectionFill(const TsSkinManager& sm, const TItemValues& v, const TPixelView& dst, const TRect& aR,
-                 const TCacheInfo& ci)
+                 const TCacheInfo& ci, bool fast)
 {
     bool texturePainted = false;
     if (v.ImagePercent > 0) {
@@ -113,7 +115,8 @@ void SectionFill(const TsSkinManager& sm, const TItemValues& v, const TPixelView
             const TRect whole{0, 0, g.Width(), g.Height()};
             if (hasGradient) PaintGrad(g.View(), whole, *v.Gradient);
             else FillRectPixels(g.View(), whole, v.Color);
-            MixBitmapsRect(dst, g.View(), TColor(ClampByte(v.ImagePercent * 255 / 100)), whole, {aR.Left, aR.Top});
+            const int weight = fast ? std::min(255, v.ImagePercent * 256 / 100) : ClampByte(v.ImagePercent * 255 / 100);
+            MixBitmapsRect(dst, g.View(), TColor(weight), whole, {aR.Left, aR.Top});
         } else if (hasGradient) {
             PaintGrad(dst, aR, *v.Gradient);
         } else {
@@ -121,7 +124,9 @@ void SectionFill(const TsSkinManager& sm, const TItemValues& v, const TPixelView
         }
     }
     const int share = v.GradientPercent + v.ImagePercent;
-    if (share == 0)
+    if (fast && (share == 0 || share > 100))
+        FillRectPixels(dst, aR, !ci.Ready && v.Transparency == 100 ? ci.FillColor : v.Color);
+    else if (share == 0)
         FillRectPixels(dst, aR, !ci.Ready && v.Transparency != 0 ? ci.FillColor : v.Color);
     else if (share >= 1 && share <= 99)
         BlendColorRect(dst, {aR.Left, aR.Top, aR.Right - 1, aR.Bottom - 1}, share, v.Color);
@@ -144,6 +149,27 @@ bool ItemFits(const TsSkinManager* sm, int skinIndex, const TRect& r, const TPix
 
 TsSkinManager* ManagerOrDefault(TsSkinManager* m) { return m ? m : DefaultManager; }
 
+// The background painter of items with a given mask: the textures as
+// given, the colour share without the key-colour fallback, a 24-bit mixing
+// picture and no overlay texture.
+void PaintItemBGFast(const TsSkinManager& sm, int skinIndex, int textureIndex, int hotTextureIndex, const TCacheInfo& ci,
+                     int state, const TRect& r, TPoint pP, const TPixelView& item)
+{
+    const TItemValues v = ValuesFor(sm, skinIndex, sm.gd[size_t(skinIndex)].Name, state, textureIndex, hotTextureIndex,
+                                    clKeyColor, true);
+    if (!ci.Ready || v.Transparency == 0) {
+        SectionFill(sm, v, item, r, ci, true);
+    } else if (v.Transparency == 100) {
+        ParentBackground(ci, pP, item, r);
+    } else {
+        TPixelImage temp(r.Width(), r.Height(), 24);
+        SectionFill(sm, v, temp.View(), {0, 0, temp.Width(), temp.Height()}, ci, true);
+        if (!ci.Bmp.Empty() && ci.Bmp.Bits != item.Bits) ParentBackground(ci, pP, item, r);
+        MixBitmapsRect(item, temp.View(), TColor(ClampByte(v.Transparency * 255 / 100)),
+                       {0, 0, temp.Width(), temp.Height()}, {r.Left, r.Top});
+    }
+}
+
 } // namespace
 
 void PaintItemBG(TsSkinManager* manager, int skinIndex, const std::string& section, const TCacheInfo& ci, int state,
@@ -152,16 +178,16 @@ void PaintItemBG(TsSkinManager* manager, int skinIndex, const std::string& secti
 {
     const TsSkinManager* sm = ManagerOrDefault(manager);
     if (!sm || !sm->SkinIndexValid(skinIndex) || item.Empty() || r.Left >= r.Right || r.Top >= r.Bottom) return;
-    const TItemValues v = ValuesFor(*sm, skinIndex, section, state, textureIndex, hotTextureIndex, customColor);
+    const TItemValues v = ValuesFor(*sm, skinIndex, section, state, textureIndex, hotTextureIndex, customColor, false);
     const TRect aR = r;
     // Nothing to show through, or nothing shows through: painted in place.
     if ((!ci.Ready && ci.FillColor == clKeyColor) || v.Transparency == 0) {
-        SectionFill(*sm, v, item, aR, ci);
+        SectionFill(*sm, v, item, aR, ci, false);
     } else if (v.Transparency == 100) {
         ParentBackground(ci, pP, item, aR);
     } else {
         TPixelImage temp(aR.Width(), aR.Height(), item.BitsPerPixel);
-        SectionFill(*sm, v, temp.View(), {0, 0, temp.Width(), temp.Height()}, ci);
+        SectionFill(*sm, v, temp.View(), {0, 0, temp.Width(), temp.Height()}, ci, false);
         ParentBackground(ci, pP, item, aR);
         MixBitmapsRect(item, temp.View(), TColor(ClampByte(v.Transparency * 255 / 100)),
                        {0, 0, temp.Width(), temp.Height()}, {aR.Left, aR.Top});
@@ -209,7 +235,7 @@ void PaintItemWithMask(TsSkinManager* manager, int skinIndex, int maskIndex, int
 {
     TsSkinManager* sm = ManagerOrDefault(manager);
     if (!ItemFits(sm, skinIndex, r, item)) return;
-    PaintItemBG(sm, skinIndex, sm->gd[size_t(skinIndex)].Name, ci, state, r, pP, item, textureIndex, hotTextureIndex);
+    PaintItemBGFast(*sm, skinIndex, textureIndex, hotTextureIndex, ci, state, r, pP, item);
     ci.X += pP.X;
     ci.Y += pP.Y;
     if (sm->MaskIndexValid(maskIndex)) DrawMaskRect(item, r, filling, ci, sm->ma[size_t(maskIndex)], state, true);

@@ -138,3 +138,22 @@ TEST(ItemColours, SwapRedBlue)
     EXPECT_EQ(SwapRedBlue(0x123456), 0x563412);
     EXPECT_EQ(SwapRedBlue(0xFF0000), 0x0000FF);
 }
+
+TEST_F(ItemBG, ItemWithAGivenMaskTakesOnlyTheGivenTexturesAndNoKeyFill)
+{
+    // The named pattern is not looked up: only the colour remains.
+    const int s = Section(0x646464, 0, 60);
+    TsPatternData p;
+    p.Img = std::make_unique<TPixelImage>(Picture(2, 2, 24, 0xC8C8C8));
+    p.SectionName = sm.gd[size_t(s)].Name;
+    p.PropertyName = "PATTERN";
+    sm.pa.push_back(std::move(p));
+    TCacheInfo ci = EmptyCacheInfo();
+    PaintItemWithMask(&sm, s, -1, -1, -1, ci, true, 0, {1, 1, 3, 3}, {0, 0}, item.View());
+    EXPECT_EQ(At(1, 1), 0x646464);
+    // Nothing under it and half transparent: the colour, not the key colour.
+    const int t = Section(0x0000FF, 50);
+    PaintItemWithMask(&sm, t, -1, -1, -1, ci, true, 0, {1, 1, 3, 3}, {2, 2}, item.View());
+    EXPECT_EQ(At(2, 2), 0x0000FF);
+    EXPECT_EQ(ci.X, 0);   // the caller's record comes back as it was
+}
