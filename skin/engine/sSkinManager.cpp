@@ -62,6 +62,8 @@ std::string ProgramFolderOfProcess()
 
 TsSkinManager::TsSkinManager(tw::TComponent* owner) : tw::TComponent(owner), ProgramFolder(ProgramFolderOfProcess())
 {
+    Announcer->ManagerCreated(*this);
+    UpdateThirdLists();
     if (!DefaultManager) {
         DefaultManager = this;
         isDefault_ = true;
@@ -763,9 +765,33 @@ void TsSkinManager::UninstallSkinHook()
     hookInstalled_ = false;
 }
 
+void TsSkinManager::UpdateThirdLists()
+{
+    for (int i = 0; i < ThirdPartyList::Count; ++i) {
+        if (ThirdParty.GetString(i).empty()) ThirdParty.SetString(i, ThirdPartyDefault(i));
+        std::vector<std::string>& list = ThirdLists[size_t(i)];
+        list.clear();
+        const std::string& text = ThirdParty.GetString(i);
+        size_t start = 0;
+        while (start <= text.size()) {
+            size_t end = text.find_first_of("\r\n", start);
+            if (end == std::string::npos) end = text.size();
+            if (end > start) list.push_back(text.substr(start, end - start));
+            start = end + 1;
+        }
+    }
+}
+
+const char* const ThirdPartyKinds[ThirdPartyList::Count] = {
+    "Edit", "Button", "BitBtn", "CheckBox", "ComboBox", "Grid", "GroupBox", "ListView", "Panel", "TreeView",
+    "wwEdit", "GridEh", "VirtualTree", "PageControl", "TabControl", "ToolBar", "StatusBar", "SpeedButton"};
+
+std::string ThirdPartyDefault(int index) { return index == ThirdPartyList::ThirdButtons ? "TButton" : " "; }
+
 void TsSkinManager::Loaded()
 {
     tw::TComponent::Loaded();
+    UpdateThirdLists();
     if (skinDirectory_.empty()) skinDirectory_ = kDefaultSkinDirectory;
     if (active_ && !skinName_.empty()) SendNewSkin(false);
 }

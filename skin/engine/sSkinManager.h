@@ -4,6 +4,7 @@
 // and masks through their PARENTCLASS chain), the indexes resolved once per
 // load and the whole-skin colour transforms. The loading sequence and the
 // announcements to the windows build on this.
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -63,11 +64,18 @@ public:
     virtual void ResetMenuCache() {}
     // A plain message box; loading goes on after it.
     virtual void ShowMessage(const std::string&) {}
+    // Every new manager: the built-in shadow pictures of extended borders.
+    virtual void ManagerCreated(TsSkinManager&) {}
     // The default manager watches the main window while it exists.
     virtual void DefaultManagerCreated(TsSkinManager&) {}
     virtual void DefaultManagerDestroyed(TsSkinManager&) {}
 };
 TSkinAnnouncer& PlatformAnnouncer();
+
+// The kinds of foreign controls adapters may skin, in the order of the
+// ThirdPartyList properties, and the text an empty property gets.
+extern const char* const ThirdPartyKinds[ThirdPartyList::Count];
+std::string ThirdPartyDefault(int index);
 
 // The full skin folder of a SkinDirectory value: relative values start in
 // the program's folder (ending in a separator), the result ends in delim.
@@ -226,6 +234,9 @@ public:
     std::string SkinInfo() const;
     static std::string Version() { return kSkinLibraryVersion; }
     TsStoredSkins InternalSkins;
+    // ThirdParty's texts as lists of class names, one list per kind.
+    std::array<std::vector<std::string>, ThirdPartyList::Count> ThirdLists;
+    void UpdateThirdLists();
     tw::TNotifyEvent OnBeforeChange, OnAfterChange;
     bool SkinnedPopups = true;
     // The window that is the manager's hot control now (a window handle).

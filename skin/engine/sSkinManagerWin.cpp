@@ -4,11 +4,13 @@
 
 #include "base/WinText.h"
 #include "skin/engine/SkinMessages.h"
+#include "skin/engine/SkinPictures.h"
 #include "skin/engine/SkinnedForms.h"
 #include "skin/engine/sSkinManager.h"
 #include "skin/engine/sVclUtils.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
+#include "ui/Forms.h"
 
 namespace skin {
 
@@ -45,6 +47,12 @@ bool MainWindowHook(tw::TMessage& m)
     case WM_THEMECHANGED:
         m.Result = 1;
         return true;
+    case tw::CM_ACTIVATE:
+        // Every form drops its cached picture, the last one first.
+        for (int i = tw::Application->ComponentCount() - 1; i >= 0; --i)
+            if (auto* form = dynamic_cast<tw::TCustomForm*>(tw::Application->Components(i)); form && form->HandleAllocated())
+                SendSkinCommand(form->Handle(), AC_RESETCACHE);
+        return false;
     case WM_SKINPOPUPMENU:
     case WM_SKINPOPUPMENUWINDOW: {
         const HWND wnd = m.Msg == WM_SKINPOPUPMENU ? PopupWindowOfMenu(reinterpret_cast<HMENU>(m.LParam))
@@ -65,8 +73,31 @@ bool MainWindowHook(tw::TMessage& m)
     }
 }
 
+// An RCDATA picture of the program file; nullptr when missing or unreadable.
+std::shared_ptr<const TPixelImage> ResourcePicture(const wchar_t* name)
+{
+    const HRSRC res = FindResourceW(nullptr, name, MAKEINTRESOURCEW(10));   // RT_RCDATA
+    const HGLOBAL block = res ? LoadResource(nullptr, res) : nullptr;
+    const void* data = block ? LockResource(block) : nullptr;
+    if (!data) return nullptr;
+    try {
+        return std::shared_ptr<const TPixelImage>(
+            LoadPngPicture(static_cast<const uint8_t*>(data), SizeofResource(nullptr, res)));
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
 class TWindowsAnnouncer : public TSkinAnnouncer {
 public:
+    void ManagerCreated(TsSkinManager& m) override
+    {
+        // Read once for the whole program.
+        static const std::shared_ptr<const TPixelImage> active = ResourcePicture(L"acSHDA");
+        static const std::shared_ptr<const TPixelImage> inactive = ResourcePicture(L"acSHDI");
+        m.ShadowActive = active;
+        m.ShadowInactive = inactive;
+    }
     void BeginSkinChange(TsSkinManager& m) override { skin::BeginSkinChange(&m); }
     void EndSkinChange(TsSkinManager& m, bool animate) override { skin::EndSkinChange(&m, animate); }
     void BroadcastToForms(TsSkinManager& m, uint16_t command) override

@@ -71,6 +71,21 @@ TEST_F(SkinManagerWin, OwnSkinComesFromTheProgramsResources)
     EXPECT_TRUE(manager->PackedSkin());
     EXPECT_GE(manager->GetSkinIndex("FORM"), 0);
     EXPECT_FALSE(manager->ProgramFolder.empty());
+    // The built-in shadows of extended borders come with every manager.
+    ASSERT_TRUE(manager->ShadowActive);
+    ASSERT_TRUE(manager->ShadowInactive);
+    EXPECT_EQ(manager->ShadowActive->BitsPerPixel(), 32);
+}
+
+TEST_F(SkinManagerWin, ActivationDropsEveryFormsCachedPicture)
+{
+    TListeningForm a(tw::Application), b(tw::Application);
+    a.Handle();
+    b.Handle();
+    tw::TMessage m{tw::CM_ACTIVATE, 0, 0, 0};
+    EXPECT_FALSE(tw::Application->CallMainWindowHooks(m));   // others see it too
+    EXPECT_EQ(a.Commands, std::vector<uint16_t>{AC_RESETCACHE});
+    EXPECT_EQ(b.Commands, std::vector<uint16_t>{AC_RESETCACHE});
 }
 
 TEST_F(SkinManagerWin, DefaultSkinFolderOfTheTestPrefixHoldsNoSkin)

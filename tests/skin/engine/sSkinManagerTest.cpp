@@ -49,6 +49,17 @@ TEST(SkinFolder, VersionSwitchInAnyCase)
     EXPECT_FALSE(AcVerRequested({"tarnwick.exe", "-acver", "/acver2"}));
 }
 
+TEST(SkinFolder, ForeignClassListsGetTheirDefaultsAndSplitByLine)
+{
+    TsSkinManager m;
+    EXPECT_EQ(m.ThirdLists[ThirdPartyList::ThirdButtons], std::vector<std::string>{"TButton"});
+    EXPECT_EQ(m.ThirdParty.GetString(ThirdPartyList::ThirdEdits), " ");
+    m.ThirdParty.SetString(ThirdPartyList::ThirdEdits, "TEdit\r\nTMemo\r\n");
+    m.UpdateThirdLists();
+    EXPECT_EQ(m.ThirdLists[ThirdPartyList::ThirdEdits], (std::vector<std::string>{"TEdit", "TMemo"}));
+    EXPECT_STREQ(ThirdPartyKinds[ThirdPartyList::ThirdSpeedButton], "SpeedButton");
+}
+
 #ifdef TW_SKIN_ARCHIVE
 
 namespace {
