@@ -101,6 +101,26 @@ void ShowOutputWindow(tw::TWinControl* control);
 // milliseconds, one frame per 8 ms; below 8 ms the new look shows at once.
 void AnimShowControl(tw::TWinControl* control, uint32_t duration);
 
+// The DC of a whole window (nullptr: the screen), released when the scope
+// ends; the DC's state is restored first.
+class TWindowDC {
+public:
+    explicit TWindowDC(HWND wnd) : wnd_(wnd), dc_(GetWindowDC(wnd)), saved_(SaveDC(dc_)) {}
+    ~TWindowDC()
+    {
+        RestoreDC(dc_, saved_);
+        ReleaseDC(wnd_, dc_);
+    }
+    TWindowDC(const TWindowDC&) = delete;
+    TWindowDC& operator=(const TWindowDC&) = delete;
+    HDC Handle() const { return dc_; }
+
+private:
+    HWND wnd_;
+    HDC dc_;
+    int saved_;
+};
+
 // uxtheme's SetWindowTheme, loaded on first use; nullptr where there is none.
 using TSetWindowTheme = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
 TSetWindowTheme SetWindowThemeProc();

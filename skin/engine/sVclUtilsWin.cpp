@@ -218,6 +218,7 @@ TSetWindowTheme SetWindowThemeProc()
 #include <algorithm>
 #include <memory>
 
+#include "skin/engine/GdiGuards.h"
 #include "skin/engine/GraphicsUtils.h"
 #include "skin/engine/SkinnedForms.h"
 #include "ui/Application.h"
@@ -296,10 +297,9 @@ void PaintControlTree(tw::TBitmap& bitmap, tw::TControl* control, int x, int y, 
     }
     if (control->Parent() && !provider) {
         // Where the control would be, the parent's background shows.
-        HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(GetControlColor(control->Parent())));
+        TGdiObject brush(CreateSolidBrush(static_cast<COLORREF>(GetControlColor(control->Parent()))));
         RECT r{x, y, x + control->Width(), y + control->Height()};
-        FillRect(dc, &r, brush);
-        DeleteObject(brush);
+        FillRect(dc, &r, static_cast<HBRUSH>(brush.Get()));
     }
 }
 
@@ -398,9 +398,9 @@ void ShowOutputWindow(tw::TWinControl* control)
     const TRect wr = WindowRect(control->Handle());
     if (!a.Capture) {
         a.Capture = std::make_unique<tw::TBitmap>(std::max(wr.Width(), 1), std::max(wr.Height(), 1), tw::pf32bit);
-        HDC screen = GetDC(nullptr);
-        BitBlt(a.Capture->Canvas().Handle(), 0, 0, wr.Width(), wr.Height(), screen, wr.Left, wr.Top, SRCCOPY);
-        ReleaseDC(nullptr, screen);
+        TWindowDC screen(nullptr);
+        BitBlt(a.Capture->Canvas().Handle(), 0, 0, wr.Width(), wr.Height(), screen.Handle(), wr.Left, wr.Top,
+               SRCCOPY);
     }
     if (!a.Overlay) {
         a.Overlay = new TOutputWindow(control);
@@ -416,9 +416,8 @@ void ShowOutputWindow(tw::TWinControl* control)
                          SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
         }
         // Paint the old picture now, before the control changes below it.
-        HDC dc = GetWindowDC(a.Overlay->Handle());
-        BitBlt(dc, 0, 0, wr.Width(), wr.Height(), a.Capture->Canvas().Handle(), 0, 0, SRCCOPY);
-        ReleaseDC(a.Overlay->Handle(), dc);
+        TWindowDC dc(a.Overlay->Handle());
+        BitBlt(dc.Handle(), 0, 0, wr.Width(), wr.Height(), a.Capture->Canvas().Handle(), 0, 0, SRCCOPY);
     }
 }
 
@@ -441,7 +440,8 @@ void AnimShowControl(tw::TWinControl* control, uint32_t duration)
         a.Capture->SetSize(w, h);
 
     HWND overlay = a.Overlay->Handle();
-    HDC dc = GetWindowDC(overlay);
+    TWindowDC overlayDC(overlay);
+    HDC dc = overlayDC.Handle();
     const int frames = static_cast<int>((duration & 0xFFFF) >> 3);
     if (frames > 0) {
         const int step = 255 / frames;
@@ -464,7 +464,6 @@ void AnimShowControl(tw::TWinControl* control, uint32_t duration)
     if (!layeredForm)
         SetWindowPos(overlay, nullptr, 0, 0, 0, 0,
                      SWP_HIDEWINDOW | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
-    ReleaseDC(overlay, dc);
 }
 
 } // namespace skin
