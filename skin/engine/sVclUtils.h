@@ -69,6 +69,14 @@ UINT TextFlagsByAlignment(tw::TAlignment alignment);
 // (the overlay of an animated show covers the control and nothing else).
 void PlaceAfterControl(tw::TWinControl* overlay, tw::TWinControl* control);
 
+// A graphic child that shows in the DC: visible, at least 1 x 1, not going
+// away, and its bounds visible in the DC (parent coordinates).
+bool GraphicChildNeedsPaint(tw::TControl* child, HDC dc);
+// Paints the parent's graphic children into the DC, moved by offset, through
+// a buffer over the parent's background; a child whose top-left pixel comes
+// out as the key colour $FF00FF is left transparent.
+void PaintGraphicChildren(HDC dc, tw::TWinControl* parent, TPoint offset);
+
 class TSkinnedFormLink;
 // Paints the control with its windowed children into the bitmap at (x, y)
 // (the bitmap's origin is the control's top-left). An invisible control

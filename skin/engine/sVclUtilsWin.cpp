@@ -217,6 +217,7 @@ TSetWindowTheme SetWindowThemeProc()
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "skin/engine/GdiGuards.h"
 #include "skin/engine/GraphicsUtils.h"
@@ -300,6 +301,62 @@ void PaintControlTree(tw::TBitmap& bitmap, tw::TControl* control, int x, int y, 
         TGdiObject brush(CreateSolidBrush(static_cast<COLORREF>(GetControlColor(control->Parent()))));
         RECT r{x, y, x + control->Width(), y + control->Height()};
         FillRect(dc, &r, static_cast<HBRUSH>(brush.Get()));
+    }
+}
+
+bool GraphicChildNeedsPaint(tw::TControl* child, HDC dc)
+{
+    if (!child || child->IsWindowed() || child->IsDestroying())
+        return false;
+    if (!child->Visible() && !(child->ComponentState() & tw::csDesigning))
+        return false;
+    if (child->Width() < 1 || child->Height() < 1)
+        return false;
+    const RECT r = child->BoundsRect().ToRECT();
+    return RectVisible(dc, &r) != FALSE;
+}
+
+void PaintGraphicChildren(HDC dc, tw::TWinControl* parent, TPoint offset)
+{
+    if (!parent || parent->ControlCount() == 0)
+        return;
+    if (!parent->Visible() && !(parent->ComponentState() & tw::csDesigning))
+        return;
+    RECT clip{};
+    if (GetClipBox(dc, &clip) == NULLREGION || clip.right <= clip.left || clip.bottom <= clip.top) {
+        if (parent->HandleAllocated())
+            SendSkinCommand(parent->Handle(), AC_SETSPECIAL);
+        return;
+    }
+    const int w = std::max(parent->Width(), 1), h = std::max(parent->Height(), 1);
+    std::unique_ptr<tw::TBitmap> buffer;
+    std::vector<tw::TControl*> painted;
+    for (int i = 0; i < parent->ControlCount(); ++i) {
+        tw::TControl* child = parent->Controls(i);
+        if (!GraphicChildNeedsPaint(child, dc))
+            continue;
+        if (!buffer) {
+            // The children paint over what lies behind them; the parent's
+            // colour stands for its background here.
+            buffer = std::make_unique<tw::TBitmap>(w, h, tw::pf24bit);
+            TGdiObject brush(CreateSolidBrush(static_cast<COLORREF>(GetControlColor(parent))));
+            RECT all{0, 0, w, h};
+            FillRect(buffer->Canvas().Handle(), &all, static_cast<HBRUSH>(brush.Get()));
+        }
+        HDC mem = buffer->Canvas().Handle();
+        {
+            TOriginScope origin(mem, child->Left(), child->Top());
+            IntersectClipRect(mem, 0, 0, child->Width(), child->Height());
+            child->Perform(WM_PAINT, reinterpret_cast<WPARAM>(mem), 0);
+        }
+        painted.push_back(child);
+    }
+    for (tw::TControl* child : painted) {
+        // The key colour at the corner marks a child that paints nothing.
+        if (GetPixel(buffer->Canvas().Handle(), child->Left(), child->Top()) == RGB(255, 0, 255))
+            continue;
+        BitBlt(dc, child->Left() + offset.X, child->Top() + offset.Y, child->Width(), child->Height(),
+               buffer->Canvas().Handle(), child->Left(), child->Top(), SRCCOPY);
     }
 }
 
