@@ -17,53 +17,50 @@ class TCanvas;
 class TFont;
 using TColor = int32_t; // as in ui/Graphics.h
 
-// The device context of a window (nullptr: the screen), from GetDC.
-class TWindowDC {
+// What the device-context owners below share: the handle, and no copies.
+class TDCOwner {
 public:
-    explicit TWindowDC(HWND wnd = nullptr) : wnd_(wnd), dc_(GetDC(wnd)) {}
-    ~TWindowDC() {
-        if (dc_) ReleaseDC(wnd_, dc_);
-    }
-    TWindowDC(const TWindowDC&) = delete;
-    TWindowDC& operator=(const TWindowDC&) = delete;
+    TDCOwner(const TDCOwner&) = delete;
+    TDCOwner& operator=(const TDCOwner&) = delete;
     HDC Handle() const { return dc_; }
     operator HDC() const { return dc_; }
 
-private:
-    HWND wnd_;
+protected:
+    explicit TDCOwner(HDC dc) : dc_(dc) {}
+    ~TDCOwner() = default;
     HDC dc_;
 };
 
-// The device context of WM_PAINT, from BeginPaint.
-class TPaintDC {
+// The device context of a window (nullptr: the screen), from GetDC.
+class TWindowDC : public TDCOwner {
 public:
-    explicit TPaintDC(HWND wnd) : wnd_(wnd), dc_(BeginPaint(wnd, &ps_)) {}
+    explicit TWindowDC(HWND wnd = nullptr) : TDCOwner(GetDC(wnd)), wnd_(wnd) {}
+    ~TWindowDC() {
+        if (dc_) ReleaseDC(wnd_, dc_);
+    }
+
+private:
+    HWND wnd_;
+};
+
+// The device context of WM_PAINT, from BeginPaint.
+class TPaintDC : public TDCOwner {
+public:
+    explicit TPaintDC(HWND wnd) : TDCOwner(nullptr), wnd_(wnd) { dc_ = BeginPaint(wnd_, &ps_); }
     ~TPaintDC() { EndPaint(wnd_, &ps_); }
-    TPaintDC(const TPaintDC&) = delete;
-    TPaintDC& operator=(const TPaintDC&) = delete;
-    HDC Handle() const { return dc_; }
-    operator HDC() const { return dc_; }
 
 private:
     HWND wnd_;
     PAINTSTRUCT ps_{};
-    HDC dc_;
 };
 
 // A memory device context compatible with another (nullptr: the screen).
-class TMemoryDC {
+class TMemoryDC : public TDCOwner {
 public:
-    explicit TMemoryDC(HDC compatibleWith = nullptr) : dc_(CreateCompatibleDC(compatibleWith)) {}
+    explicit TMemoryDC(HDC compatibleWith = nullptr) : TDCOwner(CreateCompatibleDC(compatibleWith)) {}
     ~TMemoryDC() {
         if (dc_) DeleteDC(dc_);
     }
-    TMemoryDC(const TMemoryDC&) = delete;
-    TMemoryDC& operator=(const TMemoryDC&) = delete;
-    HDC Handle() const { return dc_; }
-    operator HDC() const { return dc_; }
-
-private:
-    HDC dc_;
 };
 
 // One GDI object (pen, brush, font, bitmap, region), deleted with its owner
