@@ -839,12 +839,12 @@ void TIcon::SetHandle(HICON h) {
     if (h) {
         ICONINFO ii{};
         if (GetIconInfo(h, &ii)) {
+            // The information comes with copies of the icon's bitmaps.
+            TGdiObject<HBITMAP> color(ii.hbmColor), mask(ii.hbmMask);
             BITMAP bm{};
-            GetObjectW(ii.hbmColor ? ii.hbmColor : ii.hbmMask, sizeof(bm), &bm);
+            GetObjectW(color ? color.Get() : mask.Get(), sizeof(bm), &bm);
             width_ = bm.bmWidth;
-            height_ = ii.hbmColor ? bm.bmHeight : bm.bmHeight / 2;
-            if (ii.hbmColor) DeleteObject(ii.hbmColor);
-            if (ii.hbmMask) DeleteObject(ii.hbmMask);
+            height_ = color ? bm.bmHeight : bm.bmHeight / 2;
         }
     }
     Changed();
