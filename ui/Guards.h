@@ -151,6 +151,7 @@ public:
             try {
                 f_();
             } catch (...) {
+                // Dropped: the exception under way is the one to report.
             }
         } else {
             f_();
