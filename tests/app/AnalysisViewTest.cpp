@@ -372,7 +372,11 @@ TEST_F(AnalysisViewTest, StartWritesTheCleanedCopyAndItsLog) {
 
     // The size and error labels of the written streams were filled.
     const TResultPanel& video = v.Panels().Video;
-    EXPECT_NE(video.Size->Caption().find(" KB"), std::string::npos) << video.Size->Caption();
+    // One decimal and the unit ("184.3 KB").
+    const std::string size = video.Size->Caption();
+    ASSERT_GT(size.size(), 5u);
+    EXPECT_EQ(size.substr(size.size() - 3), " KB") << size;
+    EXPECT_EQ(size[size.size() - 5], '.') << size;
     EXPECT_EQ(video.Errors->Caption(), "0");
     EXPECT_FALSE(v.Panels().Audio[0].Size->Caption().empty());
 }
