@@ -82,6 +82,15 @@ protected:
     }
 };
 
+// A new control of the form, placed on a parent.
+template <class C>
+C* Place(TForm& f, TWinControl* parent, int left, int top, int width, int height) {
+    auto* c = new C(&f);
+    c->SetParent(parent);
+    c->SetBounds(left, top, width, height);
+    return c;
+}
+
 // Paints a form and all its windows now.
 void PaintNow(TForm& f) {
     RedrawWindow(f.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
@@ -92,44 +101,26 @@ void PaintNow(TForm& f) {
 void BuildPaintAndDestroyAForm(TPngImage& alphaPicture) {
     TForm f(nullptr);
     f.SetBounds(10, 10, 420, 320);
-    auto* panel = new TPanel(&f);
-    panel->SetParent(&f);
-    panel->SetBounds(0, 0, 200, 80);
+    auto* panel = Place<TPanel>(f, &f, 0, 0, 200, 80);
     panel->SetBevelOuter(bvRaised);
     panel->SetBevelInner(bvLowered);
     panel->SetBevelWidth(2);
-    auto* label = new TLabel(&f);
-    label->SetParent(panel);
-    label->SetBounds(4, 4, 100, 16);
+    auto* label = Place<TLabel>(f, panel, 4, 4, 100, 16);
     label->SetCaption("Größe 14.7 MB");
-    auto* gauge = new TGauge(&f);
-    gauge->SetParent(&f);
-    gauge->SetBounds(0, 90, 200, 20);
+    auto* gauge = Place<TGauge>(f, &f, 0, 90, 200, 20);
     gauge->SetShowText(true);
     gauge->SetProgress(40);
-    auto* sketch = new TSketch(&f);
-    sketch->SetParent(&f);
-    sketch->SetBounds(210, 0, 100, 60);
+    auto* sketch = Place<TSketch>(f, &f, 210, 0, 100, 60);
     sketch->SetDoubleBuffered(true);
-    auto* plain = new TSketch(&f);
-    plain->SetParent(&f);
-    plain->SetBounds(210, 70, 100, 60);
+    auto* plain = Place<TSketch>(f, &f, 210, 70, 100, 60);
     plain->SetDoubleBuffered(false);
-    auto* graphic = new TGraphicSketch(&f);
-    graphic->SetParent(&f);
-    graphic->SetBounds(320, 0, 20, 20);
-    auto* memo = new TMemo(&f);
-    memo->SetParent(&f);
-    memo->SetBounds(0, 120, 200, 80);
+    auto* graphic = Place<TGraphicSketch>(f, &f, 320, 0, 20, 20);
+    auto* memo = Place<TMemo>(f, &f, 0, 120, 200, 80);
     memo->Lines().SetText("one\r\ntwo, the longest line of them all\r\nthree");
-    auto* values = new TValueListEditor(&f);
-    values->SetParent(&f);
-    values->SetBounds(210, 140, 200, 100);
+    auto* values = Place<TValueListEditor>(f, &f, 210, 140, 200, 100);
     values->SetValues("Language", "GER");
     values->SetValues("Sound", "on");
-    auto* picture = new TImage(&f);
-    picture->SetParent(&f);
-    picture->SetBounds(0, 210, 16, 16);
+    auto* picture = Place<TImage>(f, &f, 0, 210, 16, 16);
     auto* copy = new TPngImage();
     copy->Assign(alphaPicture);
     picture->Picture().SetGraphic(copy);
@@ -181,13 +172,9 @@ TEST_F(ResourcesTest, FormsThatComeAndGoLeaveNoGdiObjectsBehind) {
 TEST_F(ResourcesTest, APaintThatFailsGivesBackItsDeviceContextsAndBuffers) {
     TForm f(nullptr);
     f.SetBounds(0, 0, 200, 120);
-    auto* buffered = new TSketch(&f);
-    buffered->SetParent(&f);
-    buffered->SetBounds(0, 0, 80, 40);
+    auto* buffered = Place<TSketch>(f, &f, 0, 0, 80, 40);
     buffered->SetDoubleBuffered(true);
-    auto* graphic = new TGraphicSketch(&f);
-    graphic->SetParent(&f);
-    graphic->SetBounds(100, 0, 20, 20);
+    auto* graphic = Place<TGraphicSketch>(f, &f, 100, 0, 20, 20);
     f.LoadTree();
     f.Show();
     PaintNow(f);
@@ -273,13 +260,9 @@ TEST_F(ResourcesTest, ALayoutThatFailsCanRunAgain) {
 TEST_F(ResourcesTest, KeysFocusAndColoursReachTheirHandlers) {
     TForm f(nullptr);
     f.SetBounds(0, 0, 300, 120);
-    auto* edit = new TEdit(&f);
-    edit->SetParent(&f);
-    edit->SetBounds(8, 8, 120, 22);
+    auto* edit = Place<TEdit>(f, &f, 8, 8, 120, 22);
     edit->SetColor(clYellow);
-    auto* other = new TEdit(&f);
-    other->SetParent(&f);
-    other->SetBounds(8, 40, 120, 22);
+    auto* other = Place<TEdit>(f, &f, 8, 40, 120, 22);
     int enters = 0, exits = 0;
     edit->OnEnter = [&](TObject*) { ++enters; };
     edit->OnExit = [&](TObject*) { ++exits; };
