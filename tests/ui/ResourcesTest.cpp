@@ -114,7 +114,7 @@ void BuildPaintAndDestroyAForm(TPngImage& alphaPicture) {
     sketch->SetDoubleBuffered(true);
     auto* plain = Place<TSketch>(f, &f, 210, 70, 100, 60);
     plain->SetDoubleBuffered(false);
-    auto* graphic = Place<TGraphicSketch>(f, &f, 320, 0, 20, 20);
+    Place<TGraphicSketch>(f, &f, 320, 0, 20, 20);
     auto* memo = Place<TMemo>(f, &f, 0, 120, 200, 80);
     memo->Lines().SetText("one\r\ntwo, the longest line of them all\r\nthree");
     auto* values = Place<TValueListEditor>(f, &f, 210, 140, 200, 100);
