@@ -67,7 +67,7 @@ public:
     int64_t PCRBase() const { return base_; }
     int Reserved() const { return reserved_; }
     int PCRExtension() const { return extension_; }
-    // 27 MHz ticks: base x 300 + extension.
+    // 27 MHz ticks: base x kClockRatio + extension.
     int64_t PCR() const { return pcr_; }
     // The PCR as a time of day in fractions of days.
     double PCRTime() const { return static_cast<double>(pcr_) / 2332800000000.0; }
