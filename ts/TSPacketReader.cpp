@@ -5,6 +5,7 @@
 #include <cstring>
 #include <exception>
 
+#include "base/Exceptions.h"
 #include "base/SysUtils.h"
 #include "ts/BufStream.h"
 #include "ts/TSTimeStamp.h"
@@ -77,6 +78,9 @@ void TTSPacketReader::Close() {
     garbageOffset_ = 0;
     packetPosition_ = 0;
     fileSize_ = 0;
+    // No packet grid without a file: the next file starts from 188 bytes.
+    m2tsMode_ = false;
+    workSize_ = TS_PACKET_SIZE;
     if (header_) header_->ClearHeader();
 }
 
@@ -88,9 +92,20 @@ void TTSPacketReader::Open() {
         active_ = false;
         return;
     }
+    lastErrorText_.clear();
     try {
         stream_ = new TBufFileStream(fileName_, readOnly_ ? (fmOpenRead | fmShareDenyNone) : fmOpenReadWrite,
                                      packetBufferSize_);
+    } catch (const EStreamError& e) {
+        // A file that cannot be opened leaves the reader inactive; the
+        // platform's reason stays for the caller's message.
+        lastErrorText_ = e.Message();
+        Close();
+        return;
+    }
+    // What fails from here on, a read or an event handler, closes the
+    // reader and reaches the caller: half-open it could only mislead.
+    try {
         resyncOffset_ = 0;
         std::memset(prefix_, 0, sizeof prefix_);
         m2tsMode_ = false;
@@ -134,9 +149,9 @@ void TTSPacketReader::Open() {
         active_ = true;
         ReadPacket(0);
     } catch (...) {
-        // A file that cannot be opened or read leaves the reader inactive.
+        Close();
+        throw;
     }
-    active_ = stream_ != nullptr;
 }
 
 int TTSPacketReader::ReadAt(int64_t position, void* buf, int count) {

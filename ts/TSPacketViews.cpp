@@ -19,7 +19,9 @@ const std::string kEmpty;
 
 const std::string& PacketTypeName(int pid) { return (pid >= 0 && pid < 32) ? kTypeNames[pid] : kEmpty; }
 
-const std::string& TTSPacketHeader::PacketType() const { return PacketTypeName(pid_); }
+// Without a sync byte there is no packet (a cut-short last packet, a closed
+// reader), so there is no PID to name either.
+const std::string& TTSPacketHeader::PacketType() const { return synch_ ? PacketTypeName(pid_) : kEmpty; }
 
 void TTSPacketPCR::Parse(const uint8_t* p) {
     const TPcrFields f = ReadPcrFields(p);

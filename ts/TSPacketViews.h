@@ -147,8 +147,9 @@ public:
     const TTSPacketAdaptationField* AdaptationField() const { return &adaptationField_; }
     TTSPacketPayload* Payload() { return &payload_; }
     const TTSPacketPayload* Payload() const { return &payload_; }
-    // Name of a reserved PID (0..31), empty for others. Returns a shared
-    // constant, so reading it per packet costs nothing.
+    // Name of a reserved PID (0..31), empty for others and when no packet
+    // is current. Returns a shared constant, so reading it per packet costs
+    // nothing.
     const std::string& PacketType() const;
     bool Valid() const { return valid_; }
     void SetValid(bool v) { valid_ = v; }
