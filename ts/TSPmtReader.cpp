@@ -511,7 +511,10 @@ void TTSPmtReader::BuildPmtFromStreams(const TPmtStreams& st) {
         const std::string d = DefaultEsDescriptors(pair.Type);
         if (d == "UNKNOWN") continue;
         const int n = static_cast<int>(d.size());
-        if (p + 5 + n + 4 > TS_PACKET_SIZE) break; // one packet holds the built PMT
+        // Nine entries with the longest default descriptors take about 200
+        // bytes: the section may run past the first packet, and
+        // BuildPmtPackets splits it, so no stream is left out.
+        if (p + 5 + n + 4 > SECTION_CAPACITY) break;
         section_[p++] = static_cast<uint8_t>(k < 5 ? pair.Type : 6);
         section_[p++] = static_cast<uint8_t>(0xE0 + ((pair.PID >> 8) & 0x1F));
         section_[p++] = static_cast<uint8_t>(pair.PID);
@@ -528,6 +531,7 @@ void TTSPmtReader::BuildPmtFromStreams(const TPmtStreams& st) {
     section_[p++] = static_cast<uint8_t>(crc >> 16);
     section_[p++] = static_cast<uint8_t>(crc >> 8);
     section_[p++] = static_cast<uint8_t>(crc);
+    count_ = p > TS_PACKET_SIZE ? p : TS_PACKET_SIZE;
     // The built table replaces whatever was parsed before.
     Clear();
     indexCount_ = 0;

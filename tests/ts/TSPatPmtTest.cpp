@@ -501,6 +501,33 @@ TEST(TSPmtReader, BuildFromStreamsWithDefaultDescriptors) {
     EXPECT_EQ(TTSPmtReader::DefaultEsDescriptors(3), "UNKNOWN");
 }
 
+TEST(TSPmtReader, BuildFromNineStreamsKeepsEveryStream) {
+    // H.264, four type-6 audio streams and four subtitle streams need more
+    // than one packet: every one of them is in the table and in its packets.
+    TTSPmtReader pmt(nullptr);
+    TPmtStreams st;
+    st.PmtPid = 0xB1;
+    st.PcrPid = 0x101;
+    st.Pairs[0] = {0x101, 27};
+    for (int k = 1; k <= 4; ++k) st.Pairs[k] = {0x110 + k, 6};
+    for (int k = 5; k <= 8; ++k) st.Pairs[k] = {0x120 + k, TTSPmtReader::SUBTITLE_TYPE};
+    pmt.BuildPmtFromStreams(st);
+    ASSERT_EQ(pmt.PMTEntryCount(), 9);
+    EXPECT_EQ(pmt.Entry(8).PID, 0x128);
+    EXPECT_TRUE(pmt.Entry(8).Subtitle);
+    ASSERT_TRUE(pmt.BuildPmtPackets());
+    ASSERT_EQ(pmt.OutputPacketCount(), 2);
+
+    TTSPmtReader back(nullptr);
+    PmtEvents ev;
+    ev.Attach(back);
+    for (int k = 0; k < pmt.OutputPacketCount(); ++k) back.ProcessPacket(pmt.OutputPacket(k), k);
+    ASSERT_EQ(ev.received, 1);
+    ASSERT_EQ(back.PMTEntryCount(), 9);
+    for (int k = 0; k < 9; ++k) EXPECT_EQ(back.Entry(k).PID, st.Pairs[k].PID) << k;
+    EXPECT_EQ(back.Entry(4).Language, "ger");
+}
+
 TEST(TSPmtReader, SetEntryLanguageWritesOnlyLanguageFields) {
     const Bytes component = Descriptor(0x50, {0x02, 0x03, 0x07, 'e', 'n', 'g', 'x'});
     TTSPmtReader pmt(nullptr);
