@@ -100,7 +100,8 @@ void TTSPatReader::Parse() {
     int crcAt = 13;
     while (crcAt < sectionLength_ + 4) crcAt += 4;
     if (crcAt + 4 > TS_PACKET_SIZE || crcAt + 4 > input_.Length) {
-        if (OnInvalidPat) OnInvalidPat(this, "PAT too big (" + std::to_string(sectionLength_) + ")", tableId_, packetIndex_);
+        if (OnInvalidPat)
+            OnInvalidPat(this, "PAT too big (" + std::to_string(sectionLength_) + ")", tableId_, packetIndex_);
         ResetSection();
         return;
     }

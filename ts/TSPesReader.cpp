@@ -4,10 +4,6 @@
 #include <cstdlib>
 
 #include "base/SysUtils.h"
-#include "ts/TSAC3Reader.h"
-#include "ts/TSH264Reader.h"
-#include "ts/TSMPEG2Reader.h"
-#include "ts/TSStreamType.h"
 #include "ts/TSTimeStamp.h"
 #include "ts/dvb_crc32.h"
 
@@ -99,11 +95,7 @@ void TTSPesReader::Loaded() {
 }
 
 void TTSPesReader::AddReader(TObject* reader) {
-    if (!reader) return;
-    if (dynamic_cast<TTSAC3Reader*>(reader)) readers_.push_back({rkAC3, reader});
-    else if (dynamic_cast<TTSH264Reader*>(reader)) readers_.push_back({rkH264, reader});
-    else if (dynamic_cast<TTSMPEG2Reader*>(reader)) readers_.push_back({rkMPEG2, reader});
-    else if (dynamic_cast<TTSStreamTypeReader*>(reader)) readers_.push_back({rkStreamType, reader});
+    if (auto* c = dynamic_cast<TTSPesConsumer*>(reader)) readers_.push_back(c);
 }
 
 void TTSPesReader::SetActive(bool value) {
@@ -229,32 +221,10 @@ void TTSPesReader::ClosePesPacket() {
 }
 
 void TTSPesReader::Dispatch() {
-    const TPesCollection* block = collection_.get();
     const int64_t pts = header_->PTS();
-    for (const TRegistered& r : readers_) {
-        switch (r.kind) {
-        case rkAC3: {
-            auto* a = static_cast<TTSAC3Reader*>(r.reader);
-            if (a->Active()) a->ProcessPES(block, pesDataStart_, pesDataLength_, pts, packetIndex_);
-            break;
-        }
-        case rkH264: {
-            auto* h = static_cast<TTSH264Reader*>(r.reader);
-            if (h->Active()) h->ProcessPES(block, pesDataStart_, pesDataLength_, pts);
-            break;
-        }
-        case rkMPEG2: {
-            auto* m = static_cast<TTSMPEG2Reader*>(r.reader);
-            if (m->Active()) m->ProcessPES(block, pesDataStart_, pesDataLength_, pts, packetIndex_);
-            break;
-        }
-        case rkStreamType: {
-            auto* s = static_cast<TTSStreamTypeReader*>(r.reader);
-            if (s->Active()) s->SniffStreamType(block, pesDataStart_, pesDataLength_, pts, packetIndex_);
-            break;
-        }
-        }
-    }
+    for (TTSPesConsumer* c : readers_)
+        if (c->PesConsumerActive())
+            c->ConsumePesPacket(collection_.get(), pesDataStart_, pesDataLength_, pts, packetIndex_);
 }
 
 int TTSPesReader::HeaderBytesNeeded() const {
@@ -327,7 +297,8 @@ void TTSPesReader::ParseHeader() {
             p = 14;
         } else if (h.ptsDtsFlags_ == 3) {
             h.ptsPosition_ = 9;
-            ReadTimeStamp(9, kPtsBeforeDtsPrefix, pseCtrBitsPTS2, pseMarkerBit1PTS2, pseMarkerBit2PTS2, pseMarkerBit3PTS2,
+            ReadTimeStamp(9, kPtsBeforeDtsPrefix, pseCtrBitsPTS2, pseMarkerBit1PTS2, pseMarkerBit2PTS2,
+                          pseMarkerBit3PTS2,
                           "Wrong controlbits (PTS PTS/DTS)", "Wrong markerbit1 (PTS PTS/DTS)",
                           "Wrong markerbit2 (PTS PTS/DTS)", "Wrong markerbit3 (PTS PTS/DTS)", h.pts_);
             h.dtsPosition_ = 14;

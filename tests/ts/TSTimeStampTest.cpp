@@ -96,7 +96,8 @@ TEST(TSTimeStamp, PtsBytesPrefixAndMarkers) {
     EXPECT_EQ(PtsFieldFaults(f.data(), kPtsOnlyPrefix), sfPrefix | sfMarker1 | sfMarker2 | sfMarker3);
     EXPECT_EQ(ReadPts(f.data()), 12345);
 
-    for (int64_t v : {int64_t{0}, int64_t{1}, int64_t{0x7F}, int64_t{0x8000}, int64_t{1} << 30, kMaxBase - 1, kMaxBase}) {
+    for (int64_t v :
+         {int64_t{0}, int64_t{1}, int64_t{0x7F}, int64_t{0x8000}, int64_t{1} << 30, kMaxBase - 1, kMaxBase}) {
         MakePts(f.data(), kPtsOnlyPrefix, v);
         EXPECT_EQ(ReadPts(f.data()), v);
     }
