@@ -569,7 +569,7 @@ TEST(TSPacketReaderDispatch, ConsumersGetTheirPidsInOrder) {
     r.SetActive(true);
     ReadAll(r);
 
-    EXPECT_EQ(pat.packets, (std::vector<int64_t>{0, s.PacketCount() - 1}));
+    EXPECT_EQ(pat.packets, (std::vector<int64_t>{0, static_cast<int64_t>(s.PacketCount()) - 1}));
     EXPECT_EQ(pat.lengths[0], 188);
     ASSERT_EQ(pes.packets.size(), s.PacketCount() - 2);
     EXPECT_TRUE(pes.starts[0]);
