@@ -25,7 +25,10 @@ TTSPatReader::TTSPatReader(TComponent* owner) : TComponent(owner) {
     newSignature_.reserve(64);
 }
 
-TTSPatReader::~TTSPatReader() { active_ = false; }
+TTSPatReader::~TTSPatReader() {
+    active_ = false;
+    FieldsChanged();
+}
 
 void TTSPatReader::Loaded() {
     TComponent::Loaded();

@@ -195,7 +195,10 @@ public:
     TTSPacketReader* TSPacketReader() const { return tsPacketReader_; }
     void SetTSPacketReader(TTSPacketReader* value) { tsPacketReader_ = value; }
     int PID() const { return pid_; }
-    void SetPID(int value) { pid_ = value; }
+    void SetPID(int value) {
+        pid_ = value;
+        FieldsChanged();
+    }
     TTSPesHeader* PESHeader() const { return header_; }
     void SetPESHeader(TTSPesHeader* value) { header_ = value; }
 

@@ -17,6 +17,7 @@ TTSPmtReader::TTSPmtReader(TComponent* owner) : TComponent(owner) {
 
 TTSPmtReader::~TTSPmtReader() {
     active_ = false;
+    FieldsChanged();
     delete description_;
     delete[] entries_;
 }
@@ -32,6 +33,7 @@ void TTSPmtReader::SetActive(bool v) {
         continues_ = false;
     }
     active_ = v;
+    FieldsChanged();
 }
 
 void TTSPmtReader::Clear() {
@@ -536,7 +538,7 @@ void TTSPmtReader::BuildPmtFromStreams(const TPmtStreams& st) {
     Clear();
     indexCount_ = 0;
     packetIndex_ = 0;
-    pid_ = st.PmtPid;
+    SetPID(st.PmtPid);
     if (Parse() != prOk) Clear();
 }
 
