@@ -458,7 +458,6 @@ void TTSPacketReader::DispatchPacket() {
     const TTSPacketHeader& h = *header_;
     const int pid = h.PID();
     auto deliver = [&](TTSPacketConsumer* c) {
-        if (!c->WantsPacket(pid)) return;
         if (c->CachedKind() == TTSPacketConsumer::ckPes)
             c->ProcessPesTsPacket(h.Payload()->Data(), h.PayloadStart(),
                                   static_cast<uint8_t>(h.Payload()->PayloadStartByte()), packetIndex_,
@@ -467,15 +466,19 @@ void TTSPacketReader::DispatchPacket() {
             c->ProcessPacket(raw_, packetIndex_);
     };
     const uint64_t changes = TTSPacketConsumer::FieldChanges();
-    if (!indexValid_ || changes != indexedChanges_) RebuildConsumerIndex(changes);
+    if (changes != indexedChanges_ || !indexValid_) RebuildConsumerIndex(changes);
     // In registration order: the bits are the consumers' places in the list.
+    // The index is exact for bound consumers (every change of their fields
+    // rebuilt it above); the others are asked.
     uint64_t wanted = consumersOf_[pid & 0x1FFF] | askAlways_;
     while (wanted != 0) {
         const int k = std::countr_zero(wanted);
         wanted &= wanted - 1;
-        deliver(readers_[static_cast<size_t>(k)]);
+        TTSPacketConsumer* c = readers_[static_cast<size_t>(k)];
+        if (((askAlways_ >> k) & 1) == 0 || c->WantsPacket(pid)) deliver(c);
     }
-    for (size_t k = kIndexedConsumers; k < readers_.size(); ++k) deliver(readers_[k]);
+    for (size_t k = kIndexedConsumers; k < readers_.size(); ++k)
+        if (readers_[k]->WantsPacket(pid)) deliver(readers_[k]);
 }
 
 bool TTSPacketReader::Resync(int startDelta, int64_t basePosition) {
