@@ -9,6 +9,7 @@
 #include "base/SysUtils.h"
 #include "skin/engine/SkinIni.h"
 #include "skin/engine/SkinPictures.h"
+#include "skin/engine/SkinUtils.h"
 #include "skin/engine/acSkinPack.h"
 #include "skin/engine/sSkinManager.h"
 
@@ -404,11 +405,11 @@ TsGeneralData ReadSection(const TsSkinManager& sm, const std::string& s)
 
 // A section the program supplies and the skin lacks: missing keys come from
 // its parent record, else the defaults.
-TsGeneralData ReadExtraSection(const TsSkinManager& sm, const TsIniText& extra, const std::string& s)
+TsGeneralData ReadExtraSection(const TsSkinManager& sm, const TIniSections& extra, const std::string& s)
 {
     TsGeneralData g;
     g.Name = s;
-    const std::string parentText = extra.ReadString(s, "PARENTCLASS", "?");
+    const std::string parentText = ReadSectionValue(extra, s, "PARENTCLASS", "?");
     g.ParentClass = parentText == "?" ? "-1" : tw::UpperCase(parentText);
     const TsGeneralData* parent = nullptr;
     for (const TsGeneralData& r : sm.gd)
@@ -418,15 +419,15 @@ TsGeneralData ReadExtraSection(const TsSkinManager& sm, const TsIniText& extra, 
         }
     const TsGeneralData base = parent ? *parent : TsGeneralData();
     auto num = [&](const char* key, int32_t inherited, int missing = -1) {
-        const int v = extra.ReadInteger(s, key, missing);
+        const int v = ReadSectionInteger(extra, s, key, missing);
         return v == -1 ? inherited : v;
     };
     auto text = [&](const char* key, const std::string& inherited) {
-        const std::string v = extra.ReadString(s, key, "?");
+        const std::string v = ReadSectionValue(extra, s, key, "?");
         return v == "?" ? inherited : v;
     };
     auto flag = [&](const char* key, bool inherited) {
-        const std::string v = extra.ReadString(s, key, "?");
+        const std::string v = ReadSectionValue(extra, s, key, "?");
         return v == "?" ? inherited : IsTrue(v);
     };
     g.Color = num("COLOR", base.Color);
@@ -470,10 +471,12 @@ void ReadSkinGeneralData(TsSkinManager& sm)
     for (const std::string& section : ini->SectionNames()) sm.gd.push_back(ReadSection(sm, section));
 
     if (!sm.CommonSections.empty()) {
-        const TsIniText extra = CommonIni(sm);
-        for (const std::string& section : extra.SectionNames()) {
-            const bool known = std::any_of(sm.gd.begin(), sm.gd.end(), [&](const TsGeneralData& g) { return g.Name == section; });
-            if (!known) sm.gd.push_back(ReadExtraSection(sm, extra, section));
+        TIniSections extra;
+        ParseIniSections(sm.CommonSections, extra);
+        for (const TIniSection& section : extra) {
+            const bool known =
+                std::any_of(sm.gd.begin(), sm.gd.end(), [&](const TsGeneralData& g) { return g.Name == section.Name; });
+            if (!known) sm.gd.push_back(ReadExtraSection(sm, extra, section.Name));
         }
     }
     sm.UpdateSectionMaskIndexes();
