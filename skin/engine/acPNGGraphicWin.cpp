@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "skin/engine/AlphaPrimitives.h"
+#include "skin/engine/GdiGuards.h"
 #include "skin/engine/GlyphDrawing.h"
 #include "skin/engine/acPNG.h"
 
@@ -130,14 +131,12 @@ HICON MakeIcon32(tw::TBitmap& bitmap, bool cornerKey)
                     mask[static_cast<size_t>(y) * maskStride + x / 8] |= uint8_t(0x80 >> (x % 8));
             }
     }
-    HBITMAP maskBmp = CreateBitmap(w, h, 1, 1, mask.data());
+    TGdiObject maskBmp(CreateBitmap(w, h, 1, 1, mask.data()));
     ICONINFO info{};
     info.fIcon = TRUE;
-    info.hbmMask = maskBmp;
+    info.hbmMask = static_cast<HBITMAP>(maskBmp.Get());
     info.hbmColor = bitmap.Handle();
-    HICON icon = CreateIconIndirect(&info);
-    DeleteObject(maskBmp);
-    return icon;
+    return CreateIconIndirect(&info);
 }
 
 } // namespace skin

@@ -5,6 +5,7 @@
 #include "skin/engine/SkinMessages.h"
 #include "skin/engine/sFade.h"
 #include "skin/engine/sSkinManager.h"
+#include "skin/engine/sVclUtils.h"
 #include "ui/Application.h"
 
 namespace skin {
@@ -93,11 +94,8 @@ void TsFadeTimer::Tick()
             owner->IsWindowed()) {
             auto* win = static_cast<tw::TWinControl*>(owner);
             if (win->HandleAllocated()) {
-                HDC dc = GetWindowDC(win->Handle());
-                const int saved = SaveDC(dc);
-                BitBlt(dc, 0, 0, frame->Width(), frame->Height(), frame->Canvas().Handle(), 0, 0, SRCCOPY);
-                RestoreDC(dc, saved);
-                ReleaseDC(win->Handle(), dc);
+                TWindowDC dc(win->Handle());
+                BitBlt(dc.Handle(), 0, 0, frame->Width(), frame->Height(), frame->Canvas().Handle(), 0, 0, SRCCOPY);
             }
         }
     }

@@ -69,6 +69,14 @@ UINT TextFlagsByAlignment(tw::TAlignment alignment);
 // (the overlay of an animated show covers the control and nothing else).
 void PlaceAfterControl(tw::TWinControl* overlay, tw::TWinControl* control);
 
+// A graphic child that shows in the DC: visible, at least 1 x 1, not going
+// away, and its bounds visible in the DC (parent coordinates).
+bool GraphicChildNeedsPaint(tw::TControl* child, HDC dc);
+// Paints the parent's graphic children into the DC, moved by offset, through
+// a buffer over the parent's background; a child whose top-left pixel comes
+// out as the key colour $FF00FF is left transparent.
+void PaintGraphicChildren(HDC dc, tw::TWinControl* parent, TPoint offset);
+
 class TSkinnedFormLink;
 // Paints the control with its windowed children into the bitmap at (x, y)
 // (the bitmap's origin is the control's top-left). An invisible control
@@ -100,6 +108,26 @@ void ShowOutputWindow(tw::TWinControl* control);
 // now when nothing was captured before). The low 16 bits of duration are
 // milliseconds, one frame per 8 ms; below 8 ms the new look shows at once.
 void AnimShowControl(tw::TWinControl* control, uint32_t duration);
+
+// The DC of a whole window (nullptr: the screen), released when the scope
+// ends; the DC's state is restored first.
+class TWindowDC {
+public:
+    explicit TWindowDC(HWND wnd) : wnd_(wnd), dc_(GetWindowDC(wnd)), saved_(SaveDC(dc_)) {}
+    ~TWindowDC()
+    {
+        RestoreDC(dc_, saved_);
+        ReleaseDC(wnd_, dc_);
+    }
+    TWindowDC(const TWindowDC&) = delete;
+    TWindowDC& operator=(const TWindowDC&) = delete;
+    HDC Handle() const { return dc_; }
+
+private:
+    HWND wnd_;
+    HDC dc_;
+    int saved_;
+};
 
 // uxtheme's SetWindowTheme, loaded on first use; nullptr where there is none.
 using TSetWindowTheme = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);

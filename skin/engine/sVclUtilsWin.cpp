@@ -217,7 +217,9 @@ TSetWindowTheme SetWindowThemeProc()
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
+#include "skin/engine/GdiGuards.h"
 #include "skin/engine/GraphicsUtils.h"
 #include "skin/engine/SkinnedForms.h"
 #include "ui/Application.h"
@@ -296,10 +298,65 @@ void PaintControlTree(tw::TBitmap& bitmap, tw::TControl* control, int x, int y, 
     }
     if (control->Parent() && !provider) {
         // Where the control would be, the parent's background shows.
-        HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(GetControlColor(control->Parent())));
+        TGdiObject brush(CreateSolidBrush(static_cast<COLORREF>(GetControlColor(control->Parent()))));
         RECT r{x, y, x + control->Width(), y + control->Height()};
-        FillRect(dc, &r, brush);
-        DeleteObject(brush);
+        FillRect(dc, &r, static_cast<HBRUSH>(brush.Get()));
+    }
+}
+
+bool GraphicChildNeedsPaint(tw::TControl* child, HDC dc)
+{
+    if (!child || child->IsWindowed() || child->IsDestroying())
+        return false;
+    if (!child->Visible() && !(child->ComponentState() & tw::csDesigning))
+        return false;
+    if (child->Width() < 1 || child->Height() < 1)
+        return false;
+    const RECT r = child->BoundsRect().ToRECT();
+    return RectVisible(dc, &r) != FALSE;
+}
+
+void PaintGraphicChildren(HDC dc, tw::TWinControl* parent, TPoint offset)
+{
+    if (!parent || parent->ControlCount() == 0)
+        return;
+    if (!parent->Visible() && !(parent->ComponentState() & tw::csDesigning))
+        return;
+    RECT clip{};
+    if (GetClipBox(dc, &clip) == NULLREGION || clip.right <= clip.left || clip.bottom <= clip.top) {
+        if (parent->HandleAllocated())
+            SendSkinCommand(parent->Handle(), AC_SETSPECIAL);
+        return;
+    }
+    const int w = std::max(parent->Width(), 1), h = std::max(parent->Height(), 1);
+    std::unique_ptr<tw::TBitmap> buffer;
+    std::vector<tw::TControl*> painted;
+    for (int i = 0; i < parent->ControlCount(); ++i) {
+        tw::TControl* child = parent->Controls(i);
+        if (!GraphicChildNeedsPaint(child, dc))
+            continue;
+        if (!buffer) {
+            // The children paint over what lies behind them; the parent's
+            // colour stands for its background here.
+            buffer = std::make_unique<tw::TBitmap>(w, h, tw::pf24bit);
+            TGdiObject brush(CreateSolidBrush(static_cast<COLORREF>(GetControlColor(parent))));
+            RECT all{0, 0, w, h};
+            FillRect(buffer->Canvas().Handle(), &all, static_cast<HBRUSH>(brush.Get()));
+        }
+        HDC mem = buffer->Canvas().Handle();
+        {
+            TOriginScope origin(mem, child->Left(), child->Top());
+            IntersectClipRect(mem, 0, 0, child->Width(), child->Height());
+            child->Perform(WM_PAINT, reinterpret_cast<WPARAM>(mem), 0);
+        }
+        painted.push_back(child);
+    }
+    for (tw::TControl* child : painted) {
+        // The key colour at the corner marks a child that paints nothing.
+        if (GetPixel(buffer->Canvas().Handle(), child->Left(), child->Top()) == RGB(255, 0, 255))
+            continue;
+        BitBlt(dc, child->Left() + offset.X, child->Top() + offset.Y, child->Width(), child->Height(),
+               buffer->Canvas().Handle(), child->Left(), child->Top(), SRCCOPY);
     }
 }
 
@@ -398,9 +455,9 @@ void ShowOutputWindow(tw::TWinControl* control)
     const TRect wr = WindowRect(control->Handle());
     if (!a.Capture) {
         a.Capture = std::make_unique<tw::TBitmap>(std::max(wr.Width(), 1), std::max(wr.Height(), 1), tw::pf32bit);
-        HDC screen = GetDC(nullptr);
-        BitBlt(a.Capture->Canvas().Handle(), 0, 0, wr.Width(), wr.Height(), screen, wr.Left, wr.Top, SRCCOPY);
-        ReleaseDC(nullptr, screen);
+        TWindowDC screen(nullptr);
+        BitBlt(a.Capture->Canvas().Handle(), 0, 0, wr.Width(), wr.Height(), screen.Handle(), wr.Left, wr.Top,
+               SRCCOPY);
     }
     if (!a.Overlay) {
         a.Overlay = new TOutputWindow(control);
@@ -416,9 +473,8 @@ void ShowOutputWindow(tw::TWinControl* control)
                          SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
         }
         // Paint the old picture now, before the control changes below it.
-        HDC dc = GetWindowDC(a.Overlay->Handle());
-        BitBlt(dc, 0, 0, wr.Width(), wr.Height(), a.Capture->Canvas().Handle(), 0, 0, SRCCOPY);
-        ReleaseDC(a.Overlay->Handle(), dc);
+        TWindowDC dc(a.Overlay->Handle());
+        BitBlt(dc.Handle(), 0, 0, wr.Width(), wr.Height(), a.Capture->Canvas().Handle(), 0, 0, SRCCOPY);
     }
 }
 
@@ -441,7 +497,8 @@ void AnimShowControl(tw::TWinControl* control, uint32_t duration)
         a.Capture->SetSize(w, h);
 
     HWND overlay = a.Overlay->Handle();
-    HDC dc = GetWindowDC(overlay);
+    TWindowDC overlayDC(overlay);
+    HDC dc = overlayDC.Handle();
     const int frames = static_cast<int>((duration & 0xFFFF) >> 3);
     if (frames > 0) {
         const int step = 255 / frames;
@@ -464,7 +521,6 @@ void AnimShowControl(tw::TWinControl* control, uint32_t duration)
     if (!layeredForm)
         SetWindowPos(overlay, nullptr, 0, 0, 0, 0,
                      SWP_HIDEWINDOW | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
-    ReleaseDC(overlay, dc);
 }
 
 } // namespace skin

@@ -155,3 +155,59 @@ TEST_F(AnimShowTest, TreeIsPaintedChildByChildAtItsPlace)
 
 } // namespace
 } // namespace skin
+
+namespace skin {
+namespace {
+
+// A graphic control that fills itself with one colour.
+class TFilled : public tw::TGraphicControl {
+public:
+    TFilled(tw::TComponent* owner, COLORREF c) : tw::TGraphicControl(owner), colour(c) {}
+    COLORREF colour;
+    int Paints = 0;
+
+protected:
+    void Paint() override
+    {
+        ++Paints;
+        Canvas().Brush().SetColor(static_cast<tw::TColor>(colour));
+        Canvas().FillRect(ClientRect());
+    }
+};
+
+TEST_F(AnimShowTest, GraphicChildrenArePaintedThroughABufferAndKeyedOnesLeftOut)
+{
+    auto* green = new TFilled(form, RGB(0, 200, 0));
+    green->SetParent(panel);
+    green->SetBounds(2, 3, 10, 6);
+    auto* keyed = new TFilled(form, RGB(255, 0, 255));
+    keyed->SetParent(panel);
+    keyed->SetBounds(20, 3, 10, 6);
+    auto* hidden = new TFilled(form, RGB(0, 0, 200));
+    hidden->SetParent(panel);
+    hidden->SetBounds(40, 3, 10, 6);
+    hidden->SetVisible(false);
+    auto* empty = new TFilled(form, RGB(0, 0, 200));
+    empty->SetParent(panel);
+    empty->SetBounds(60, 3, 0, 6);
+
+    tw::TBitmap target(200, 100, tw::pf24bit);
+    PaintGraphicChildren(target.Canvas().Handle(), panel, TPoint(5, 1));
+    HDC dc = target.Canvas().Handle();
+    EXPECT_EQ(GetPixel(dc, 2 + 5, 3 + 1), RGB(0, 200, 0));
+    EXPECT_EQ(GetPixel(dc, 11 + 5, 8 + 1), RGB(0, 200, 0));
+    EXPECT_EQ(GetPixel(dc, 12 + 5, 8 + 1), RGB(255, 255, 255)); // beside it: untouched
+    EXPECT_EQ(GetPixel(dc, 20 + 5, 3 + 1), RGB(255, 255, 255)); // keyed: left out
+    EXPECT_EQ(keyed->Paints, 1);
+    EXPECT_EQ(hidden->Paints + empty->Paints, 0);
+
+    // Children outside the DC's clip are not painted at all.
+    green->Paints = 0;
+    IntersectClipRect(dc, 100, 50, 120, 60);
+    PaintGraphicChildren(dc, panel, TPoint(0, 0));
+    EXPECT_EQ(green->Paints, 0);
+    SelectClipRgn(dc, nullptr);
+}
+
+} // namespace
+} // namespace skin
