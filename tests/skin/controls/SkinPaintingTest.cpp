@@ -5,8 +5,7 @@
 
 #include <windows.h>
 
-#include <filesystem>
-
+#include "OwnSkin.h"
 #include "skin/engine/BorderPaintingWin.h"
 #include "skin/engine/DefaultManager.h"
 #include "skin/engine/ItemPaintingWin.h"
@@ -39,12 +38,8 @@ class SkinPainting : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        tw::Application->Initialize();
-        DefaultManager = nullptr;
-        manager = std::make_unique<TsSkinManager>();
-        manager->SetSkinDirectory((std::filesystem::temp_directory_path() / "tarnwick_no_skins").string());
-        ASSERT_TRUE(AddInternalSkinFromResource(*manager, kOwnSkinResource, "Tarnwick8 (internal)"));
-        manager->SetSkinName("Tarnwick8 (internal)");
+        manager = test::MakeOwnSkinManager();
+        ASSERT_TRUE(manager);
         g_log = &log;
         SkinDrawText = RecordingDrawText;
     }

@@ -5,8 +5,7 @@
 
 #include <windows.h>
 
-#include <filesystem>
-
+#include "OwnSkin.h"
 #include "skin/engine/DefaultManager.h"
 #include "skin/engine/SkinMessages.h"
 #include "skin/engine/sCommonData.h"
@@ -42,12 +41,8 @@ class TsSkinLinkTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        tw::Application->Initialize();
-        DefaultManager = nullptr;
-        manager = std::make_unique<TsSkinManager>();
-        manager->SetSkinDirectory((std::filesystem::temp_directory_path() / "tarnwick_no_skins").string());
-        ASSERT_TRUE(AddInternalSkinFromResource(*manager, kOwnSkinResource, "Tarnwick8 (internal)"));
-        manager->SetSkinName("Tarnwick8 (internal)");
+        manager = test::MakeOwnSkinManager();
+        ASSERT_TRUE(manager);
         form = std::make_unique<tw::TForm>(nullptr);
         form->SetBounds(10, 10, 300, 200);
         panel = new TLinkedPanel(form.get(), COC_TsPanel);

@@ -34,6 +34,15 @@ struct ItemBG : ::testing::Test {
     {
         PaintItemBG(&sm, index, sm.gd[size_t(index)].Name, ci, state, r, pP, item.View());
     }
+    // A JPEG-like texture of one colour for the section's PATTERN.
+    void AddPattern(int section, TColor colour)
+    {
+        TsPatternData p;
+        p.Img = std::make_unique<TPixelImage>(Picture(2, 2, 24, colour));
+        p.SectionName = sm.gd[size_t(section)].Name;
+        p.PropertyName = "PATTERN";
+        sm.pa.push_back(std::move(p));
+    }
     TColor At(int x, int y) { return Px(item.View(), x, y); }
 };
 
@@ -91,11 +100,7 @@ TEST_F(ItemBG, NoBackgroundAtAllKeepsTheKeyColour)
 TEST_F(ItemBG, TextureShareThenColourOverIt)
 {
     const int s = Section(0x646464, 0, 60);
-    TsPatternData p;
-    p.Img = std::make_unique<TPixelImage>(Picture(2, 2, 24, 0xC8C8C8));
-    p.SectionName = sm.gd[size_t(s)].Name;
-    p.PropertyName = "PATTERN";
-    sm.pa.push_back(std::move(p));
+    AddPattern(s, 0xC8C8C8);
     Paint(s, EmptyCacheInfo());
     // round(200 * 0.6 + 100 * 0.4) = 160.
     EXPECT_EQ(At(1, 1), 0xA0A0A0);
@@ -143,11 +148,7 @@ TEST_F(ItemBG, ItemWithAGivenMaskTakesOnlyTheGivenTexturesAndNoKeyFill)
 {
     // The named pattern is not looked up: only the colour remains.
     const int s = Section(0x646464, 0, 60);
-    TsPatternData p;
-    p.Img = std::make_unique<TPixelImage>(Picture(2, 2, 24, 0xC8C8C8));
-    p.SectionName = sm.gd[size_t(s)].Name;
-    p.PropertyName = "PATTERN";
-    sm.pa.push_back(std::move(p));
+    AddPattern(s, 0xC8C8C8);
     TCacheInfo ci = EmptyCacheInfo();
     PaintItemWithMask(&sm, s, -1, -1, -1, ci, true, 0, {1, 1, 3, 3}, {0, 0}, item.View());
     EXPECT_EQ(At(1, 1), 0x646464);
