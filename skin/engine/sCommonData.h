@@ -168,6 +168,11 @@ void BlitControlCache(tw::TControl* control, TsCommonData& data, int srcX, int s
 // The background of a bare window's parent, as cache information.
 TCacheInfo GetParentCacheInfoWnd(HWND wnd);
 
+// The frame of another class's group box, adapted: the GROUPBOX border of
+// the default manager below the caption the window reports (its height
+// answered to AC_QUERYCAPTIONHEIGHT); the caption strip is left alone.
+void PaintGroupBox(HWND wnd, HDC dc);
+
 // The caption label of an edit-type control.
 class TsEditLabel : public tw::TLabel {
 public:

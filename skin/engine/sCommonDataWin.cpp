@@ -873,3 +873,36 @@ void TsBoundLabel::SetFont(const tw::TFont& font)
 }
 
 } // namespace skin
+
+namespace skin {
+
+void PaintGroupBox(HWND wnd, HDC dc)
+{
+    TsSkinManager* sm = DefaultManager;
+    if (!sm || !wnd || !dc) return;
+    const int index = sm->GetSkinIndex("GROUPBOX");
+    const int mask = sm->GetMaskIndex(index, "GROUPBOX", "BORDERSMASK");
+    if (!sm->MaskIndexValid(mask)) return;
+    RECT client{};
+    GetClientRect(wnd, &client);
+    const int caption = int(SendSkinCommand(wnd, AC_QUERYCAPTIONHEIGHT));
+    const int w = client.right, h = client.bottom - caption;
+    if (w < 2 || h < 2) return;
+    tw::TBitmap frame(w, h, tw::pf24bit);
+    TCacheInfo bg = GetParentCacheInfoWnd(wnd);
+    if (bg.Ready) bg.Y += caption;
+    // What lies under the frame shows where the mask is see-through.
+    FillRectPixels(frame.PixelView(), {0, 0, w, h}, bg.Ready ? clKeyColor : bg.FillColor);
+    if (bg.Ready) CopyRectPixels(frame.PixelView(), {0, 0, w, h}, bg.Bmp, {bg.X, bg.Y});
+    DrawMaskRect(frame.PixelView(), {0, 0, w, h}, false, bg, sm->ma[size_t(mask)], 0, true);
+    const int saved = SaveDC(dc);
+    ExcludeClipRect(dc, 0, 0, w, caption);
+    const int l = sm->ma[size_t(mask)].WL, t = sm->ma[size_t(mask)].WT, r = sm->ma[size_t(mask)].WR,
+              b = sm->ma[size_t(mask)].WB;
+    // Only the border strips: the box's own painting keeps its inside.
+    ExcludeClipRect(dc, l, caption + t, w - r, caption + h - b);
+    BitBlt(dc, 0, caption, w, h, frame.Canvas().Handle(), 0, 0, SRCCOPY);
+    RestoreDC(dc, saved);
+}
+
+} // namespace skin

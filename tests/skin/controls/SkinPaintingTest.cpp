@@ -9,6 +9,7 @@
 #include "skin/engine/BorderPaintingWin.h"
 #include "skin/engine/DefaultManager.h"
 #include "skin/engine/ItemPaintingWin.h"
+#include "skin/engine/SkinMessages.h"
 #include "skin/engine/SkinText.h"
 #include "skin/engine/sCommonData.h"
 #include "skin/engine/sSkinManager.h"
@@ -232,6 +233,38 @@ TEST_F(SkinPainting, HundredSkinSwitchesLeaveNoGdiHandles)
     if (before == 0) GTEST_SKIP() << "the platform counts no GDI objects";
     for (int i = 0; i < 100; ++i) cycle();
     EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), before);
+}
+
+} // namespace
+} // namespace skin
+
+namespace skin {
+namespace {
+
+TEST_F(SkinPainting, AdaptedGroupBoxFrameBelowItsCaption)
+{
+    struct TCaptioned : tw::TPanel {
+        using tw::TPanel::TPanel;
+        void WndProc(tw::TMessage& m) override
+        {
+            if (m.Msg == SM_ALPHACMD && SkinCommandOf(m.WParam) == AC_QUERYCAPTIONHEIGHT) {
+                m.Result = 8;
+                return;
+            }
+            tw::TPanel::WndProc(m);
+        }
+    };
+    tw::TForm form(nullptr);
+    TCaptioned box(&form);
+    box.SetParent(&form);
+    box.SetBounds(0, 0, 40, 20);
+    form.Handle();
+    bmp.Canvas().Brush().SetColor(0x010203);
+    bmp.Canvas().FillRect({0, 0, 40, 20});
+    PaintGroupBox(box.Handle(), bmp.Canvas().Handle());
+    EXPECT_EQ(bmp.Canvas().Pixels(0, 3), 0x010203);     // the caption strip
+    EXPECT_NE(bmp.Canvas().Pixels(0, 14), 0x010203);    // the left border
+    EXPECT_EQ(bmp.Canvas().Pixels(20, 14), 0x010203);   // the inside
 }
 
 } // namespace
