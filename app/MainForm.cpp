@@ -14,6 +14,7 @@
 #include "app/engine/MainTexts.h"
 #include "base/SysUtils.h"
 #include "base/WinText.h"
+#include "tools/PacketTools.h"
 #include "ui/Application.h"
 #include "ui/ImageFormats.h"
 
@@ -168,6 +169,7 @@ void TForm1::BuildMenus() {
 
     Tools1 = NewItem(root, "Tools1", "Tools");
     Tools1->SetVisible(false);
+    AddPacketToolItems(*this, Tools1);
 
     Help1 = NewItem(root, "Help1", "Help");
     Hilfe1 = NewItem(Help1, "Hilfe1", "Manual", [this](TObject* s) { Hilfe1Click(s); });
