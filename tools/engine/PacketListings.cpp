@@ -27,6 +27,10 @@ public:
         buf_ += s;
         if (buf_.size() >= kChunk) Flush();
     }
+    void Add(const char* s) {
+        buf_ += s;
+        if (buf_.size() >= kChunk) Flush();
+    }
     void Flush() {
         if (!buf_.empty()) file_->WriteBuffer(buf_.data(), static_cast<int64_t>(buf_.size()));
         buf_.clear();
@@ -58,23 +62,31 @@ int64_t PacketBytesPosition(const TTSPacketReader& r) { return r.PacketPosition(
 
 std::string PacketProtocolLine(int64_t packetNo, const TTSPacketHeader& h, uint32_t crc) {
     static const char* const kAfc[4] = {" RES", " NO ", " AON", " AFP"};
-    std::string s;
-    s.reserve(48);
-    s += IntToHex(packetNo, 8);
-    s += ' ';
-    s += IntToHex(h.PID(), 4);
-    s += ' ';
-    s += IntToHex(crc, 8);
-    s += YesNo(h.Valid());
-    s += ' ';
-    s += IntToHex(h.ContinuityCounter() & 15, 1);
-    s += YesNo(h.TransportError());
-    s += YesNo(h.TransportPriority());
-    s += ' ';
-    s += IntToHex(h.TransportScramblingControl() & 3, 1);
-    s += h.PayloadStart() ? " Y " : " N ";
-    s += kAfc[h.AdaptationFieldControl() & 3];
-    return s;
+    static const char kHex[] = "0123456789ABCDEF";
+    // Written into a fixed buffer: a recording has millions of lines.
+    char line[64];
+    char* p = line;
+    auto hex = [&p](uint64_t v, int digits) {
+        for (int i = digits - 1; i >= 0; --i) *p++ = kHex[(v >> (4 * i)) & 15];
+    };
+    auto text = [&p](const char* t) {
+        while (*t) *p++ = *t++;
+    };
+    hex(static_cast<uint64_t>(packetNo), 8);
+    *p++ = ' ';
+    hex(static_cast<uint64_t>(h.PID()), 4);
+    *p++ = ' ';
+    hex(crc, 8);
+    text(YesNo(h.Valid()));
+    *p++ = ' ';
+    hex(static_cast<uint64_t>(h.ContinuityCounter()), 1);
+    text(YesNo(h.TransportError()));
+    text(YesNo(h.TransportPriority()));
+    *p++ = ' ';
+    hex(static_cast<uint64_t>(h.TransportScramblingControl()), 1);
+    text(h.PayloadStart() ? " Y " : " N ");
+    text(kAfc[h.AdaptationFieldControl() & 3]);
+    return std::string(line, p);
 }
 
 bool WritePacketProtocol(TTSPacketReader& reader, const std::string& input, const std::string& output,
@@ -87,7 +99,8 @@ bool WritePacketProtocol(TTSPacketReader& reader, const std::string& input, cons
                             "S=TransportScramblingControl,PS=PayloadStart,AFC=AdaptationFieldControl") +
                 kCrLf + " " + kCrLf + "Packet   PID  CRC32    V C E P S PS AFC" + kCrLf);
         while (!reader.Eof()) {
-            out.Add(PacketProtocolLine(reader.PacketIndex(), *reader.TSPacketHeader(), reader.PacketCrc32()) + kCrLf);
+            out.Add(PacketProtocolLine(reader.PacketIndex(), *reader.TSPacketHeader(), reader.PacketCrc32()));
+            out.Add(kCrLf);
             reader.Next();
         }
         out.Flush();
