@@ -32,7 +32,7 @@ namespace {
 
 std::string TimeOfDay(int64_t ms) {
     ms %= 86400000;
-    char buf[16];
+    char buf[32];
     std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%03d", static_cast<int>(ms / 3600000),
                   static_cast<int>(ms / 60000 % 60), static_cast<int>(ms / 1000 % 60), static_cast<int>(ms % 1000));
     return buf;
