@@ -1,7 +1,7 @@
 #include "tools/PacketEditorForm.h"
 
 #include "app/MainForm.h"
-#include "app/engine/AnalysisHost.h"
+#include "app/engine/SettingsStore.h"
 #include "base/SysUtils.h"
 #include "tools/ToolForms.h"
 #include "tools/engine/ToolFiles.h"
@@ -434,8 +434,7 @@ void TPacketEditorForm::AutoIncTimerTimer() {
 void SPacketEditor1Click(TForm1& form) {
     if (!form.CanOpenNow() || !form.OpenDialog2->Execute()) return;
     form.ResetAll();
-    auto* host = dynamic_cast<IAnalysisHost*>(form.View());
-    const bool german = host && host->GermanTexts();
+    const bool german = LanguageIsGerman();
     auto* editor = new TPacketEditorForm(nullptr);
     editor->Raw_TSPacketReader->SetFileName(form.OpenDialog2->FileName());
     editor->SetLanguage(german);

@@ -5,6 +5,7 @@
 #include "app/AnalysisView.h"
 #include "app/MainForm.h"
 #include "app/engine/AppLog.h"
+#include "app/engine/SettingsStore.h"
 #include "base/SysUtils.h"
 #include "tools/FilterForm.h"
 #include "tools/PacketEditorForm.h"
@@ -82,7 +83,7 @@ void SPacketFilter1Click(TForm1& form) {
         dialog->sCheckListBox1->Items().Add(DollarHex(f.Pid, 4) + " " + f.TypeText);
     }
     v->ProcessMessages();
-    dialog->German = v->GermanTexts();
+    dialog->German = LanguageIsGerman();
     const bool ok = dialog->ShowModal() == mrOk;
     std::vector<int> pids;
     const bool deleteInvalid = dialog->sCheckBox1->Checked();

@@ -351,3 +351,98 @@ TEST_F(PacketToolsTest, PacketEditorEditsByKeyAndMouseAndWritesOnlyThatPacket) {
     EXPECT_EQ(PidOf(&after[at]), 0x1FFF);
     EXPECT_EQ(after[at + 1] & 0xE0, before[at + 1] & 0xE0);
 }
+
+TEST_F(PacketToolsTest, GermanFilterDialogCancelledWritesNothing) {
+    const std::string in = Recording("german_in.ts");
+    g_dialogs.openAnswer = in;
+    g_dialogs.saveAnswer = Name("german_out.ts");
+    RegWriteString(kSettingsKey, "Language", "GER");
+    std::string caption, label, box, cancel;
+    ToolFormShownHook = [&](TForm& form) {
+        auto& f = static_cast<TFilterForm&>(form);
+        caption = f.Caption();
+        label = f.sLabel1->Caption();
+        box = f.sCheckBox1->Caption();
+        cancel = f.sBitBtn2->Caption();
+        Click(f.sBitBtn2);
+        PostMessageW(f.Handle(), WM_NULL, 0, 0);
+    };
+    Command("SPacketFilter1");
+    RegWriteString(kSettingsKey, "Language", "ENG");
+    EXPECT_EQ(caption, "TS-Packet-Filterung");
+    EXPECT_EQ(label, "Lösche PIDs");
+    EXPECT_EQ(box, "Lösche ungültige Pakete");
+    EXPECT_EQ(cancel, "Abbrechen");
+    EXPECT_FALSE(FileExists(g_dialogs.saveAnswer));
+    for (const TDialogRequest& r : g_dialogs.requests) EXPECT_NE(r.Kind, dkSaveFile);
+}
+
+TEST_F(PacketToolsTest, PacketEditorSearchesStepsAndReportsAFailedWrite) {
+    const std::string in = Name("editor_search.ts");
+    tw::test::TsStream ts;
+    for (int i = 0; i < 40; ++i) {
+        tw::test::TsPacketOptions o;
+        o.pid = i % 2 ? 0x101 : 0x100;
+        o.payloadStart = i == 6 || i == 30;
+        if (i == 11) o.pcr = 27000000;
+        o.payload.assign(184, static_cast<uint8_t>(i == 20 ? 0x47 : 0x10));
+        ts.Add(o);
+    }
+    ts.SetTransportError(25);
+    ts.Save(in);
+    const Bytes before = ReadAll(in);
+    g_dialogs.openAnswer = in;
+    std::vector<int64_t> at;
+    bool errorShown = false, pcrShown = false;
+    std::string selected;
+    ToolFormShownHook = [&](TForm& form) {
+        auto* f = static_cast<TPacketEditorForm*>(&form);
+        TTSPacketReader& r = *f->Raw_TSPacketReader;
+        auto pos = [&] { at.push_back(r.PacketIndex()); };
+        Click(f->sBitBtn8); // Payl. forward, PID $0100
+        pos();              // 6
+        Click(f->sBitBtn8);
+        pos(); // 30
+        Click(f->sBitBtn9); // Payl. backward
+        pos();              // 6
+        Click(f->sBitBtn10); // PCR forward
+        pos();               // 11
+        pcrShown = !f->sEdit6->Text().empty();
+        Click(f->sBitBtn12); // Error forward
+        pos();               // 25
+        errorShown = f->ErrorLabel->Visible();
+        Click(f->sBitBtn12); // none further: back to 25 with the message
+        pos();
+        Click(f->sBitBtn14); // |<
+        Click(f->sBitBtn16); // Sync: byte 0 of packet 0 is behind the caret...
+        pos();
+        selected = std::to_string(f->TSHexEditor1->SelStart());
+        for (int i = 0; i < 5; ++i) Click(f->sBitBtn3);
+        Click(f->sBitBtn6); // "<<-" on packet 5 (or below 10) does nothing
+        pos();
+        // A write that fails: another program holds the file and lets
+        // nobody write to it.
+        HANDLE lock = CreateFileW(Utf8ToWide(in).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        EXPECT_NE(lock, INVALID_HANDLE_VALUE);
+        f->TSHexEditor1->SetFocus();
+        Char(f->TSHexEditor1, L'5');
+        Application->ProcessMessages();
+        Click(f->sBitBtn4);
+        CloseHandle(lock);
+        Click(f->sBitBtn5); // discard
+        Click(f->sBitBtn1);
+        PostMessageW(f->Handle(), WM_NULL, 0, 0);
+    };
+    Command("SPacketEditor1");
+    EXPECT_EQ(at, (std::vector<int64_t>{6, 30, 6, 11, 25, 25, 0, 5}));
+    EXPECT_TRUE(pcrShown);
+    EXPECT_TRUE(errorShown);
+    EXPECT_EQ(selected, "0");
+    const auto msgs = Messages();
+    EXPECT_NE(std::find(msgs.begin(), msgs.end(), "Not found"), msgs.end());
+    bool failure = false;
+    for (const std::string& m : msgs) failure = failure || m.find("could not be written") != std::string::npos;
+    EXPECT_TRUE(failure);
+    EXPECT_EQ(ReadAll(in), before);
+}
