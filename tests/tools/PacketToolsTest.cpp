@@ -446,3 +446,33 @@ TEST_F(PacketToolsTest, PacketEditorSearchesStepsAndReportsAFailedWrite) {
     EXPECT_TRUE(failure);
     EXPECT_EQ(ReadAll(in), before);
 }
+
+TEST_F(PacketToolsTest, HoldingAStepButtonRepeatsUntilReleased) {
+    const std::string in = Recording("editor_hold.ts");
+    g_dialogs.openAnswer = in;
+    int64_t moved = 0, afterRelease = -1;
+    bool timerOff = false;
+    ToolFormShownHook = [&](TForm& form) {
+        auto* f = static_cast<TPacketEditorForm*>(&form);
+        TTSPacketReader& r = *f->Raw_TSPacketReader;
+        HWND b = f->sBitBtn3->Handle();
+        SendMessageW(b, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        // The timer clicks the held button from its fifth tick on.
+        const DWORD until = GetTickCount() + 10000;
+        while (r.PacketIndex() < 3 && GetTickCount() < until) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+            Application->ProcessMessages();
+        }
+        moved = r.PacketIndex();
+        SendMessageW(b, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+        Application->ProcessMessages();
+        timerOff = !f->AutoIncTimer->Enabled();
+        afterRelease = r.PacketIndex();
+        Click(f->sBitBtn1);
+        PostMessageW(f->Handle(), WM_NULL, 0, 0);
+    };
+    Command("SPacketEditor1");
+    EXPECT_GE(moved, 3);
+    EXPECT_TRUE(timerOff);
+    EXPECT_GE(afterRelease, moved);
+}

@@ -27,8 +27,9 @@ public:
         buf_ += s;
         if (buf_.size() >= kChunk) Flush();
     }
-    void Add(const char* s) {
-        buf_ += s;
+    // The buffer to append to directly; call Added() afterwards.
+    std::string& Buffer() { return buf_; }
+    void Added() {
         if (buf_.size() >= kChunk) Flush();
     }
     void Flush() {
@@ -60,10 +61,11 @@ int64_t PacketBytesPosition(const TTSPacketReader& r) { return r.PacketPosition(
 
 } // namespace
 
-std::string PacketProtocolLine(int64_t packetNo, const TTSPacketHeader& h, uint32_t crc) {
+void AppendPacketProtocolLine(std::string& out, int64_t packetNo, const TTSPacketHeader& h, uint32_t crc) {
     static const char* const kAfc[4] = {" RES", " NO ", " AON", " AFP"};
     static const char kHex[] = "0123456789ABCDEF";
-    // Written into a fixed buffer: a recording has millions of lines.
+    // Written into a fixed buffer, then appended: a recording has millions
+    // of lines.
     char line[64];
     char* p = line;
     auto hex = [&p](uint64_t v, int digits) {
@@ -86,7 +88,8 @@ std::string PacketProtocolLine(int64_t packetNo, const TTSPacketHeader& h, uint3
     hex(static_cast<uint64_t>(h.TransportScramblingControl()), 1);
     text(h.PayloadStart() ? " Y " : " N ");
     text(kAfc[h.AdaptationFieldControl() & 3]);
-    return std::string(line, p);
+    text(kCrLf);
+    out.append(line, static_cast<size_t>(p - line));
 }
 
 bool WritePacketProtocol(TTSPacketReader& reader, const std::string& input, const std::string& output,
@@ -99,8 +102,9 @@ bool WritePacketProtocol(TTSPacketReader& reader, const std::string& input, cons
                             "S=TransportScramblingControl,PS=PayloadStart,AFC=AdaptationFieldControl") +
                 kCrLf + " " + kCrLf + "Packet   PID  CRC32    V C E P S PS AFC" + kCrLf);
         while (!reader.Eof()) {
-            out.Add(PacketProtocolLine(reader.PacketIndex(), *reader.TSPacketHeader(), reader.PacketCrc32()));
-            out.Add(kCrLf);
+            AppendPacketProtocolLine(out.Buffer(), reader.PacketIndex(), *reader.TSPacketHeader(),
+                                     reader.PacketCrc32());
+            out.Added();
             reader.Next();
         }
         out.Flush();

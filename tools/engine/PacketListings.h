@@ -13,8 +13,8 @@ namespace tw {
 class TTSPacketReader;
 class TTSPacketHeader;
 
-// One protocol line (without CR LF) of a parsed packet.
-std::string PacketProtocolLine(int64_t packetNo, const TTSPacketHeader& h, uint32_t crc);
+// One protocol line (without CR LF) of a parsed packet, appended to out.
+void AppendPacketProtocolLine(std::string& out, int64_t packetNo, const TTSPacketHeader& h, uint32_t crc);
 
 // Writes the protocol of `input` to `output` (replacing it). False with the
 // reason when the input does not open or the output cannot be written.
