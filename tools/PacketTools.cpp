@@ -29,8 +29,14 @@ TToolProgress ProgressOf(TAnalysisView& v) {
     return {[&v](int64_t total, int64_t pos) { v.ShowProgress(total, pos); }, [&v] { v.ProcessMessages(); }};
 }
 
-// The open dialog of the tools; false on cancel or while a pass runs.
-bool ChooseInput(TForm1& form) { return form.CanOpenNow() && form.OpenDialog2->Execute(); }
+// The start of every tool: the open dialog (refused while a pass runs);
+// the main window's view, or null on cancel.
+TAnalysisView* ChooseInput(TForm1& form, std::string& input) {
+    TAnalysisView* v = ViewOf(form);
+    if (!v || !form.CanOpenNow() || !form.OpenDialog2->Execute()) return nullptr;
+    input = form.OpenDialog2->FileName();
+    return v;
+}
 
 // The save dialog for a tool's new recording, proposing `proposal`.
 bool ChooseOutput(const std::string& proposal, std::string& chosen) {
@@ -57,9 +63,9 @@ bool RefuseSameName(TAnalysisView& v, const std::string& input, const std::strin
 } // namespace
 
 void SPacketFilter1Click(TForm1& form) {
-    TAnalysisView* v = ViewOf(form);
-    if (!v || !ChooseInput(form)) return;
-    const std::string input = form.OpenDialog2->FileName();
+    std::string input;
+    TAnalysisView* v = ChooseInput(form, input);
+    if (!v) return;
     TAnalysisEngine& en = v->Engine();
     form.ResetAll();
     en.Tables().ResetAnalysis();
@@ -108,9 +114,9 @@ void SPacketFilter1Click(TForm1& form) {
 }
 
 void SLowLevelFormat1Click(TForm1& form) {
-    TAnalysisView* v = ViewOf(form);
-    if (!v || !ChooseInput(form)) return;
-    const std::string input = form.OpenDialog2->FileName();
+    std::string input;
+    TAnalysisView* v = ChooseInput(form, input);
+    if (!v) return;
     TAnalysisEngine& en = v->Engine();
     form.ResetAll();
     en.TSPacketReader_LowLevel->SetActive(false);
@@ -134,9 +140,9 @@ void SLowLevelFormat1Click(TForm1& form) {
 }
 
 void SPacketprotocoll1Click(TForm1& form) {
-    TAnalysisView* v = ViewOf(form);
-    if (!v || !ChooseInput(form)) return;
-    const std::string input = form.OpenDialog2->FileName();
+    std::string input;
+    TAnalysisView* v = ChooseInput(form, input);
+    if (!v) return;
     form.ResetAll();
     std::string error;
     if (!WritePacketProtocol(*v->Engine().Raw_TSPacketReader, input, ChangeFileExt(input, "_protocoll.txt"), error))
@@ -144,9 +150,9 @@ void SPacketprotocoll1Click(TForm1& form) {
 }
 
 void SDuplicateFinder1Click(TForm1& form) {
-    TAnalysisView* v = ViewOf(form);
-    if (!v || !ChooseInput(form)) return;
-    const std::string input = form.OpenDialog2->FileName();
+    std::string input;
+    TAnalysisView* v = ChooseInput(form, input);
+    if (!v) return;
     std::string answer = "0";
     if (!InputQuery("PID auswählen", "PID:", answer)) return;
     answer = Trim(answer);

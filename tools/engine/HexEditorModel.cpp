@@ -288,14 +288,28 @@ bool THexEditorModel::TypeChar(uint8_t c) {
     return true;
 }
 
-bool THexEditorModel::InsertBuffer(const uint8_t* bytes, int64_t count, int64_t pos) {
-    if (count <= 0 || pos < 0 || pos > Size() || !Admit(ukInsertBuffer, count)) return false;
-    Store(ukInsertBuffer, pos, count, nullptr, 0);
+void THexEditorModel::PutSelected(int64_t pos, const uint8_t* bytes, int64_t count) {
     data_.insert(data_.begin() + pos, bytes, bytes + count);
     changed_.insert(changed_.begin() + pos, static_cast<size_t>(count), false);
+    // The marks behind the edit no longer sit on the bytes they marked.
     ClearChangedFrom(pos);
     selAnchor_ = pos;
     caret_ = pos + count - 1;
+}
+
+bool THexEditorModel::RemoveByte(int64_t pos) {
+    if (pos < 0 || pos >= Size() || !Admit(ukBytesRemoved)) return false;
+    Store(ukBytesRemoved, pos, 1, data_.data() + pos, 1);
+    Remove(pos, 1);
+    ClearChangedFrom(pos);
+    SetCaret(pos, inChars_, 0);
+    return true;
+}
+
+bool THexEditorModel::InsertBuffer(const uint8_t* bytes, int64_t count, int64_t pos) {
+    if (count <= 0 || pos < 0 || pos > Size() || !Admit(ukInsertBuffer, count)) return false;
+    Store(ukInsertBuffer, pos, count, nullptr, 0);
+    PutSelected(pos, bytes, count);
     return true;
 }
 
@@ -303,10 +317,7 @@ bool THexEditorModel::AppendBuffer(const uint8_t* bytes, int64_t count) {
     if (count <= 0 || !Admit(ukAppendBuffer, count)) return false;
     const int64_t pos = Size();
     Store(ukAppendBuffer, pos, count, nullptr, 0);
-    data_.insert(data_.end(), bytes, bytes + count);
-    changed_.insert(changed_.end(), static_cast<size_t>(count), false);
-    selAnchor_ = pos;
-    caret_ = pos + count - 1;
+    PutSelected(pos, bytes, count);
     return true;
 }
 
@@ -322,11 +333,7 @@ bool THexEditorModel::ReplaceSelection(const uint8_t* bytes, int64_t count) {
     if (ReadOnlyView) return false;
     Store(ukReplaceSelection, start, count, data_.data() + start, sel);
     Remove(start, sel);
-    data_.insert(data_.begin() + start, bytes, bytes + count);
-    changed_.insert(changed_.begin() + start, static_cast<size_t>(count), false);
-    ClearChangedFrom(start);
-    selAnchor_ = start;
-    caret_ = start + count - 1;
+    PutSelected(start, bytes, count);
     return true;
 }
 
@@ -385,16 +392,8 @@ bool THexEditorModel::Key(THexKey key, bool shift, bool ctrl) {
         return true;
     case hkBack:
         if (InsertMode() && !ReadOnlyView) {
-            bool done = DeleteSelection();
-            if (caret_ > 0 && Admit(ukBytesRemoved)) {
-                const int64_t p = caret_ - 1;
-                Store(ukBytesRemoved, p, 1, data_.data() + p, 1);
-                Remove(p, 1);
-                ClearChangedFrom(p);
-                SetCaret(p, inChars_, 0);
-                done = true;
-            }
-            return done;
+            const bool removed = DeleteSelection();
+            return RemoveByte(caret_ - 1) || removed;
         }
         StepNibble(-1, false);
         return true;
@@ -403,12 +402,7 @@ bool THexEditorModel::Key(THexKey key, bool shift, bool ctrl) {
         if (ctrl) return DeleteSelection();
         if (!InsertMode()) return false;
         if (HasSelection()) return DeleteSelection();
-        if (data_.empty() || !Admit(ukBytesRemoved)) return false;
-        Store(ukBytesRemoved, caret_, 1, data_.data() + caret_, 1);
-        Remove(caret_, 1);
-        ClearChangedFrom(caret_);
-        SetCaret(caret_, inChars_, 0);
-        return true;
+        return RemoveByte(caret_);
     }
     return false;
 }
@@ -438,10 +432,7 @@ bool THexEditorModel::Undo() {
     if (undo_.empty()) return false;
     TUndo u = std::move(undo_.back());
     undo_.pop_back();
-    auto insertSaved = [&] {
-        data_.insert(data_.begin() + u.Pos, u.Bytes.begin(), u.Bytes.end());
-        changed_.insert(changed_.begin() + u.Pos, u.Bytes.size(), false);
-    };
+    auto insertSaved = [&] { PutSelected(u.Pos, u.Bytes.data(), static_cast<int64_t>(u.Bytes.size())); };
     switch (u.Kind) {
     case ukByteChanged:
     case ukDeleteNibble:

@@ -160,6 +160,10 @@ private:
     void Store(THexUndoKind kind, int64_t pos, int64_t count, const uint8_t* saved, int64_t savedCount);
     void ClearChangedFrom(int64_t pos);
     void Remove(int64_t pos, int64_t count);
+    // Puts bytes in at pos, unchanged and selected.
+    void PutSelected(int64_t pos, const uint8_t* bytes, int64_t count);
+    // Removes one byte (undo kind "Byte(s) removed") and puts the caret there.
+    bool RemoveByte(int64_t pos);
     void MoveCaretBy(int64_t bytes, bool shift);
     void StepNibble(int dir, bool shift);
     void BeginShift(bool shift);

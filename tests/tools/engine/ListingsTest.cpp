@@ -47,6 +47,17 @@ Bytes CrcZeroPacket(int pid, uint8_t fill) {
     return p;
 }
 
+// The duplicate groups of a PID in a recording.
+std::vector<TDuplicateGroup> GroupsOf(const TsStream& ts, int pid) {
+    TempFile in;
+    ts.Save(in.Name());
+    TTSPacketReader reader(nullptr);
+    TDuplicateFinder finder(reader);
+    std::string error;
+    EXPECT_TRUE(finder.Run(in.Name(), pid, error)) << error;
+    return finder.Groups();
+}
+
 } // namespace
 
 TEST(PacketProtocol, HeaderLinesAndFixedColumnsPerPacket) {
@@ -112,30 +123,20 @@ TEST(DuplicateFinder, EqualCrcButDifferentBytesIsNoDuplicate) {
     ts.AddRaw(y);
     ts.AddRaw(y);
     ts.AddRaw(x);
-    TempFile in;
-    ts.Save(in.Name());
-    TTSPacketReader reader(nullptr);
-    TDuplicateFinder finder(reader);
-    std::string error;
-    ASSERT_TRUE(finder.Run(in.Name(), 0x100, error));
-    ASSERT_EQ(finder.Groups().size(), 2u);
-    EXPECT_EQ(finder.Groups()[0].First, 0);
-    EXPECT_EQ(finder.Groups()[0].Repeats, std::vector<int64_t>{3});
-    EXPECT_EQ(finder.Groups()[1].First, 1);
-    EXPECT_EQ(finder.Groups()[1].Repeats, std::vector<int64_t>{2});
+    const auto groups = GroupsOf(ts, 0x100);
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_EQ(groups[0].First, 0);
+    EXPECT_EQ(groups[0].Repeats, std::vector<int64_t>{3});
+    EXPECT_EQ(groups[1].First, 1);
+    EXPECT_EQ(groups[1].Repeats, std::vector<int64_t>{2});
 }
 
 TEST(DuplicateFinder, ComparesThePacketsOf192ByteRecordings) {
     TsStream ts(192);
     for (int i = 0; i < 12; ++i) ts.AddRaw(Filler(0x100, i & 15, static_cast<uint8_t>(i)));
     ts.Packet(9) = ts.Packet(4);
-    TempFile in;
-    ts.Save(in.Name());
-    TTSPacketReader reader(nullptr);
-    TDuplicateFinder finder(reader);
-    std::string error;
-    ASSERT_TRUE(finder.Run(in.Name(), 0x100, error));
-    ASSERT_EQ(finder.Groups().size(), 1u);
-    EXPECT_EQ(finder.Groups()[0].First, 4);
-    EXPECT_EQ(finder.Groups()[0].Repeats, std::vector<int64_t>{9});
+    const auto groups = GroupsOf(ts, 0x100);
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(groups[0].First, 4);
+    EXPECT_EQ(groups[0].Repeats, std::vector<int64_t>{9});
 }
