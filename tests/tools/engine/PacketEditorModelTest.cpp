@@ -4,6 +4,7 @@
 // failed write.
 #include <gtest/gtest.h>
 
+#include "base/Streams.h"
 #include "base/SysUtils.h"
 #include "tests/support/TsBuilder.h"
 #include "tools/engine/PacketEditorModel.h"
@@ -158,12 +159,16 @@ TEST(PacketEditorModel, FailedWriteIsReported) {
     TempFile f;
     ts.Save(f.Name());
     OpenReader o(f.Name());
-    o.reader.SetPacketIndex(3);
+    o.reader.SetPacketIndex(27);
     TTSPacketBuffer edited = o.reader.RawPacket();
-    // The file went away behind the editor's back: nothing may be created.
-    RemoveFile(f.Name());
+    // The file was cut short behind the editor's back: the packet is gone,
+    // and writing it must neither succeed nor make the file grow again.
+    {
+        TFileStream cut(f.Name(), fmOpenReadWrite | fmShareDenyNone);
+        cut.SetSize(20 * 188);
+    }
     std::string error;
     EXPECT_FALSE(WritePacketBack(o.reader, edited, error));
     EXPECT_FALSE(error.empty());
-    EXPECT_FALSE(FileExists(f.Name()));
+    EXPECT_EQ(FileSizeOf(f.Name()), 20 * 188);
 }
