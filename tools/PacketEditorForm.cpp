@@ -78,6 +78,10 @@ TPacketEditorForm::TPacketEditorForm(TComponent* owner) : TForm(owner) {
     Raw_TSPacketReader = new TTSPacketReader(this);
     Raw_TSPacketReader->SetName("Raw_TSPacketReader");
     Raw_TSPacketReader->SetPacketBufferSize(0);
+    // Packets are shown where the chosen offset puts them: a raw view that
+    // moved its grid by itself would show (and write) other bytes than the
+    // user aligned it to.
+    Raw_TSPacketReader->SetAutoResync(false);
 
     sHeaderControl1 = new THeaderControl(this);
     sHeaderControl1->SetName("sHeaderControl1");

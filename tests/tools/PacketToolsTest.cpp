@@ -5,6 +5,8 @@
 // and mouse messages, its write-back read again from the file.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -475,4 +477,34 @@ TEST_F(PacketToolsTest, HoldingAStepButtonRepeatsUntilReleased) {
     EXPECT_GE(moved, 3);
     EXPECT_TRUE(timerOff);
     EXPECT_GE(afterRelease, moved);
+}
+
+TEST_F(PacketToolsTest, OffsetBoxRealignsAndTheHeaderSwitchesHexOffsets) {
+    const std::string in = Recording("editor_offset.ts");
+    g_dialogs.openAnswer = in;
+    bool invalidAtFour = false, validAgain = false;
+    std::string firstSection, offsetText;
+    ToolFormShownHook = [&](TForm& form) {
+        auto* f = static_cast<TPacketEditorForm*>(&form);
+        SendMessageW(f->sSpinEdit1->Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"4"));
+        invalidAtFour = f->Raw_TSPacketReader->GarbageOffset() == 4 && f->ErrorLabel->Visible();
+        SendMessageW(f->sSpinEdit1->Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"0"));
+        validAgain = f->Raw_TSPacketReader->GarbageOffset() == 0 && !f->ErrorLabel->Visible();
+        // A click on the header's first section, as the header reports it.
+        NMHEADERW nm{};
+        nm.hdr.hwndFrom = f->sHeaderControl1->Handle();
+        nm.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(nm.hdr.hwndFrom));
+        nm.hdr.code = HDN_ITEMCLICKW;
+        nm.iItem = 0;
+        SendMessageW(f->Handle(), WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
+        firstSection = f->sHeaderControl1->Sections(0).Text;
+        offsetText = f->TSHexEditor1->Model().OffsetText(1);
+        Click(f->sBitBtn1);
+        PostMessageW(f->Handle(), WM_NULL, 0, 0);
+    };
+    Command("SPacketEditor1");
+    EXPECT_TRUE(invalidAtFour);
+    EXPECT_TRUE(validAgain);
+    EXPECT_EQ(firstSection, "Hex.");
+    EXPECT_EQ(offsetText.substr(0, 2), "0x");
 }
