@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/WinText.h"
 #include "ui/Graphics.h"
 
 namespace tw {
@@ -13,6 +14,15 @@ void TColors::Changed() {
 }
 
 namespace {
+
+// A byte of the character half in the text of the canvas: bytes above 127
+// are characters of the system's ANSI code page.
+std::string CharCellText(char c) {
+    if (static_cast<unsigned char>(c) < 128) return std::string(1, c);
+    wchar_t w = 0;
+    if (MultiByteToWideChar(CP_ACP, 0, &c, 1, &w, 1) != 1) return ".";
+    return WideToUtf8(std::wstring(1, w));
+}
 
 // The inverse of a colour: selected unchanged digits take it.
 TColor Inverted(TColor c) { return static_cast<TColor>(ColorToRGB(c) ^ 0xFFFFFF); }
@@ -275,7 +285,8 @@ void TTSHexEditor::DrawCell(int col, int row, const TRect& r) {
     }
     const bool changed = model_.Changed(pos);
     const bool selected = model_.HasSelection() && pos >= model_.SelStart() && pos <= model_.SelEnd();
-    std::string s = inChars ? std::string(1, model_.CharText(pos)) : model_.HexText(pos).substr(static_cast<size_t>(nibble), 1);
+    std::string s = inChars ? CharCellText(model_.CharText(pos))
+                            : model_.HexText(pos).substr(static_cast<size_t>(nibble), 1);
     TColor fg = changed ? k.ChangedText() : inChars ? Font().Color() : model_.OddGroup(col) ? k.OddColumn() : k.EvenColumn();
     TColor bg = changed ? k.ChangedBackground() : k.Background();
     if (selected) {
@@ -386,6 +397,10 @@ bool TTSHexEditor::DoKeyDown(WORD& key, TShiftState shift) {
         break;
     case VK_DELETE: changed = model_.Key(hkDelete, sh, ctrl); break;
     case VK_BACK: changed = model_.Key(hkBack, sh, ctrl); break;
+    case 'Z':
+        if (!ctrl) return false;
+        changed = model_.Undo();
+        break;
     default:
         if (ctrl && key >= '0' && key <= '9') {
             changed = model_.MarkerKey(key - '0', sh);

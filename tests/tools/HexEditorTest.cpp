@@ -76,6 +76,11 @@ TEST_F(HexEditorTest, AsksForArrowsCharactersAndTabsAndReportsStateFromTheQueue)
     EXPECT_EQ(hex->Model().Data()[0], 0x70);
     EXPECT_TRUE(hex->Model().Changed(0));
     EXPECT_FALSE(hex->Model().Changed(1));
+    Hold(VK_CONTROL, true);
+    Key('Z');
+    Hold(VK_CONTROL, false);
+    EXPECT_EQ(hex->Model().Data()[0], 0);
+    EXPECT_FALSE(hex->Modified());
 }
 
 TEST_F(HexEditorTest, ShiftSelectsTabSwitchesHalvesAndMarkersJump) {
