@@ -1,5 +1,7 @@
 #include "tools/PacketEditorForm.h"
 
+#include <algorithm>
+
 #include "app/MainForm.h"
 #include "app/engine/SettingsStore.h"
 #include "base/SysUtils.h"
@@ -71,7 +73,6 @@ TPacketEditorForm::TPacketEditorForm(TComponent* owner) : TForm(owner) {
     SetCaption("TS Packet Editor");
     SetBorderStyle(bsDialog);
     SetPosition(poMainFormCenter);
-    SetClientSize(840, 430);
 
     // The window's own reader, unbuffered: after a write-back the packet is
     // read again from the file, never from a stale read-ahead buffer.
@@ -86,6 +87,7 @@ TPacketEditorForm::TPacketEditorForm(TComponent* owner) : TForm(owner) {
     sHeaderControl1 = new THeaderControl(this);
     sHeaderControl1->SetName("sHeaderControl1");
     sHeaderControl1->SetParent(this);
+    sHeaderControl1->SetAlign(alNone);
     TSHexEditor1 = new TTSHexEditor(this);
     TSHexEditor1->SetName("TSHexEditor1");
     TSHexEditor1->SetParent(this);
@@ -99,6 +101,9 @@ TPacketEditorForm::TPacketEditorForm(TComponent* owner) : TForm(owner) {
     TSHexEditor1->Colors().SetOffset(clBlack);
     // Edits keep the packet size: no insert mode.
     TSHexEditor1->Model().SetNoSizeChange(true);
+    // Laid out for a packet: the offset column's width follows the data size.
+    const std::vector<uint8_t> packet(TS_PACKET_SIZE, 0);
+    TSHexEditor1->Model().Load(packet.data(), packet.size());
     const int hexWidth = TSHexEditor1->ColumnLeft(TSHexEditor1->Model().ColCount()) + 4;
     TSHexEditor1->SetBounds(8, 30, hexWidth, TSHexEditor1->RowHeight() * 12 + 4);
     sHeaderControl1->SetBounds(8, 8, hexWidth, 22);
@@ -111,6 +116,7 @@ TPacketEditorForm::TPacketEditorForm(TComponent* owner) : TForm(owner) {
     sHeaderControl1->OnSectionClick = [this](TObject*, int) { SetOffsetHeader(!hexHeader_); };
 
     const int rx = hexWidth + 20;
+    SetClientSize(rx + 400, std::max(30 + TSHexEditor1->RowHeight() * 12 + 110, 430));
     auto label = [this](const char* name, const char* caption, int x, int y, TWinControl* parent = nullptr) {
         auto* l = new TLabel(this);
         l->SetName(name);
