@@ -16,11 +16,12 @@ void TColors::Changed() {
 namespace {
 
 // A byte of the character half in the text of the canvas: bytes above 127
-// are characters of the system's ANSI code page.
-std::string CharCellText(char c) {
+// are characters of the system's ANSI code page, or of its OEM (DOS) code
+// page for the DOS translation.
+std::string CharCellText(char c, TTranslationType t) {
     if (static_cast<unsigned char>(c) < 128) return std::string(1, c);
     wchar_t w = 0;
-    if (MultiByteToWideChar(CP_ACP, 0, &c, 1, &w, 1) != 1) return ".";
+    if (MultiByteToWideChar(t == ttDos8 ? CP_OEMCP : CP_ACP, 0, &c, 1, &w, 1) != 1) return ".";
     return WideToUtf8(std::wstring(1, w));
 }
 
@@ -285,7 +286,7 @@ void TTSHexEditor::DrawCell(int col, int row, const TRect& r) {
     }
     const bool changed = model_.Changed(pos);
     const bool selected = model_.HasSelection() && pos >= model_.SelStart() && pos <= model_.SelEnd();
-    std::string s = inChars ? CharCellText(model_.CharText(pos))
+    std::string s = inChars ? CharCellText(model_.CharText(pos), model_.Translation)
                             : model_.HexText(pos).substr(static_cast<size_t>(nibble), 1);
     TColor fg = changed ? k.ChangedText() : inChars ? Font().Color() : model_.OddGroup(col) ? k.OddColumn() : k.EvenColumn();
     TColor bg = changed ? k.ChangedBackground() : k.Background();
