@@ -432,15 +432,15 @@ bool TTSHexEditor::DoKeyPress(wchar_t& key) {
         int n = WideCharToMultiByte(CP_ACP, 0, &w, 1, ansi, sizeof ansi, nullptr, &lossy);
         if (n != 1) return true;
         uint8_t b = static_cast<uint8_t>(ansi[0]);
-        if (alt) {
-            // A code typed on the number pad: the platform's ANSI-to-OEM
-            // conversion, accepted whatever its value.
+        if (alt || model_.Translation == ttDos8) {
+            // DOS characters, and a code typed with Alt on the number pad: the
+            // platform's ANSI-to-OEM conversion (the latter accepted whatever
+            // its value).
             char oem[2] = {};
             CharToOemBuffA(ansi, oem, 1);
             b = static_cast<uint8_t>(oem[0]);
-        } else if (b < 32) {
-            return true;
         }
+        if (b < 32 && !alt) return true;
         changed = model_.TypeChar(b);
     } else if (key < 128) {
         changed = model_.TypeHexDigit(static_cast<char>(key));
