@@ -1,5 +1,7 @@
 #include "tools/PacketTools.h"
 
+#include <windows.h>
+
 #include <memory>
 
 #include "app/AnalysisView.h"
@@ -9,6 +11,7 @@
 #include "base/SysUtils.h"
 #include "tools/FilterForm.h"
 #include "tools/PacketEditorForm.h"
+#include "tools/ToolForms.h"
 #include "tools/engine/LowLevelFix.h"
 #include "tools/engine/PacketFilter.h"
 #include "tools/engine/PacketListings.h"
@@ -23,6 +26,34 @@ namespace {
 
 constexpr int64_t kFilterScanPackets = 100000;
 
+// The tools' own messages: key, German, English.
+const TToolText kToolMessages[] = {
+    {"sameName", "Die Ausgabedatei darf nicht die Eingabedatei sein:\r",
+     "The output file must not be the input file:\r"},
+};
+
+// While a tool runs on the user-interface thread it lets window messages
+// through: the main window takes no input meanwhile (nothing may open another
+// recording, start another tool or close the window under the running pass).
+bool g_toolRunning = false;
+
+class TToolRun {
+public:
+    explicit TToolRun(TForm1& form) : window_(form.Handle()) {
+        g_toolRunning = true;
+        EnableWindow(window_, FALSE);
+    }
+    ~TToolRun() {
+        EnableWindow(window_, TRUE);
+        g_toolRunning = false;
+    }
+    TToolRun(const TToolRun&) = delete;
+    TToolRun& operator=(const TToolRun&) = delete;
+
+private:
+    HWND window_;
+};
+
 TAnalysisView* ViewOf(TForm1& form) { return dynamic_cast<TAnalysisView*>(form.View()); }
 
 TToolProgress ProgressOf(TAnalysisView& v) {
@@ -33,7 +64,7 @@ TToolProgress ProgressOf(TAnalysisView& v) {
 // the main window's view, or null on cancel.
 TAnalysisView* ChooseInput(TForm1& form, std::string& input) {
     TAnalysisView* v = ViewOf(form);
-    if (!v || !form.CanOpenNow() || !form.OpenDialog2->Execute()) return nullptr;
+    if (!v || g_toolRunning || !form.CanOpenNow() || !form.OpenDialog2->Execute()) return nullptr;
     input = form.OpenDialog2->FileName();
     return v;
 }
@@ -55,8 +86,7 @@ bool ChooseOutput(const std::string& proposal, std::string& chosen) {
 // written (the copying tools also refuse it themselves).
 bool RefuseSameName(TAnalysisView& v, const std::string& input, const std::string& output) {
     if (!SameFileName(input, output)) return false;
-    v.ShowMessage(TMessageKind::Error, v.GermanTexts() ? "Die Ausgabedatei darf nicht die Eingabedatei sein:\r" + input
-                                                       : "The output file must not be the input file:\r" + input);
+    v.ShowMessage(TMessageKind::Error, ToolText(kToolMessages, "sameName", LanguageIsGerman()) + input);
     return true;
 }
 
@@ -104,6 +134,7 @@ void SPacketFilter1Click(TForm1& form) {
         TPacketFilter filter(*en.FilterPacketReader);
         filter.Pids = pids;
         filter.DeleteInvalid = deleteInvalid;
+        TToolRun running(form);
         v->SetProgressStatus("Filtering PIDs");
         const auto res = filter.Run(input, output, ProgressOf(*v));
         if (res.Ok) v->PlaySound("DONE");
@@ -125,6 +156,7 @@ void SLowLevelFormat1Click(TForm1& form) {
     const std::string logName = ChangeFileExt(proposal, ".log");
     std::string output;
     if (ChooseOutput(proposal, output) && !RefuseSameName(*v, input, output)) {
+        TToolRun running(form);
         TLowLevelFix fix(*en.TSPacketReader_LowLevel);
         fix.OnLog = [v](const std::string& line) { v->LogLine(line); };
         const auto res = fix.Run(input, output, ProgressOf(*v));
@@ -144,6 +176,7 @@ void SPacketprotocoll1Click(TForm1& form) {
     TAnalysisView* v = ChooseInput(form, input);
     if (!v) return;
     form.ResetAll();
+    TToolRun running(form);
     std::string error;
     if (!WritePacketProtocol(*v->Engine().Raw_TSPacketReader, input, ChangeFileExt(input, "_protocoll.txt"), error))
         v->LogLine(error);
@@ -159,6 +192,7 @@ void SDuplicateFinder1Click(TForm1& form) {
     int pid = 0;
     if (answer.empty() || answer == "0" || !TryStrToInt(answer, pid) || pid <= 0) return;
     form.ResetAll();
+    TToolRun running(form);
     TDuplicateFinder finder(*v->Engine().Raw_TSPacketReader);
     std::string error;
     if (!finder.WriteListing(input, pid, ChangeFileExt(input, "_duplicates.txt"), error)) v->LogLine(error);
