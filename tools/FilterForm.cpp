@@ -1,5 +1,6 @@
 #include "tools/FilterForm.h"
 
+#include "tools/ToolControls.h"
 #include "tools/ToolForms.h"
 
 namespace tw {
@@ -23,33 +24,14 @@ TFilterForm::TFilterForm(TComponent* owner) : TForm(owner) {
     SetPosition(poMainFormCenter);
     SetClientSize(300, 330);
 
-    sLabel1 = new TLabel(this);
-    sLabel1->SetName("sLabel1");
-    sLabel1->SetParent(this);
-    sLabel1->SetBounds(10, 8, 280, 16);
-
-    sCheckListBox1 = new TCheckListBox(this);
-    sCheckListBox1->SetName("sCheckListBox1");
-    sCheckListBox1->SetParent(this);
-    sCheckListBox1->SetBounds(10, 26, 280, 220);
+    sLabel1 = Place<TLabel>(this, this, "sLabel1", 10, 8, 280, 16);
+    sCheckListBox1 = Place<TCheckListBox>(this, this, "sCheckListBox1", 10, 26, 280, 220);
     sLabel1->SetFocusControl(sCheckListBox1);
-
-    sCheckBox1 = new TCheckBox(this);
-    sCheckBox1->SetName("sCheckBox1");
-    sCheckBox1->SetParent(this);
-    sCheckBox1->SetBounds(10, 254, 280, 20);
-
-    sBitBtn1 = new TBitBtn(this);
-    sBitBtn1->SetName("sBitBtn1");
-    sBitBtn1->SetParent(this);
+    sCheckBox1 = Place<TCheckBox>(this, this, "sCheckBox1", 10, 254, 280, 20);
+    sBitBtn1 = Place<TBitBtn>(this, this, "sBitBtn1", 60, 290, 85, 28);
     sBitBtn1->SetKind(bkOK);
-    sBitBtn1->SetBounds(60, 290, 85, 28);
-
-    sBitBtn2 = new TBitBtn(this);
-    sBitBtn2->SetName("sBitBtn2");
-    sBitBtn2->SetParent(this);
+    sBitBtn2 = Place<TBitBtn>(this, this, "sBitBtn2", 155, 290, 85, 28);
     sBitBtn2->SetKind(bkCancel);
-    sBitBtn2->SetBounds(155, 290, 85, 28);
 
     OnShow = [this](TObject* s) { FormShow(s); };
     LoadTree();

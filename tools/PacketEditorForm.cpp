@@ -5,6 +5,7 @@
 #include "app/MainForm.h"
 #include "app/engine/SettingsStore.h"
 #include "base/SysUtils.h"
+#include "tools/ToolControls.h"
 #include "tools/ToolForms.h"
 #include "tools/engine/ToolFiles.h"
 #include "ts/TSPacketReader.h"
@@ -53,11 +54,7 @@ std::string Msg(const char* key, bool german) { return ToolText(kEditorTexts, ke
 
 TBitBtn* TPacketEditorForm::Button(const char* name, const char* caption, int left, int top, int width,
                                    std::function<void()> run, bool repeat) {
-    auto* b = new TBitBtn(this);
-    b->SetName(name);
-    b->SetParent(this);
-    b->SetCaption(caption);
-    b->SetBounds(left, top, width, 26);
+    auto* b = Place<TBitBtn>(this, this, name, left, top, width, 26, caption);
     b->OnClick = [run](TObject*) { run(); };
     if (repeat) {
         b->OnMouseDown = [this, b](TObject*, TMouseButton mb, TShiftState, int, int) {
@@ -118,28 +115,15 @@ TPacketEditorForm::TPacketEditorForm(TComponent* owner) : TForm(owner) {
     const int rx = hexWidth + 20;
     SetClientSize(rx + 400, std::max(30 + TSHexEditor1->RowHeight() * 12 + 110, 430));
     auto label = [this](const char* name, const char* caption, int x, int y, TWinControl* parent = nullptr) {
-        auto* l = new TLabel(this);
-        l->SetName(name);
-        l->SetParent(parent ? parent : this);
-        l->SetCaption(caption);
-        l->SetBounds(x, y + 3, 170, 16);
-        return l;
+        return Place<TLabel>(this, parent ? parent : this, name, x, y + 3, 170, 16, caption);
     };
     auto edit = [this](const char* name, int x, int y, int w, TWinControl* parent = nullptr) {
-        auto* e = new TEdit(this);
-        e->SetName(name);
-        e->SetParent(parent ? parent : this);
-        e->SetBounds(x, y, w, 22);
+        auto* e = Place<TEdit>(this, parent ? parent : this, name, x, y, w, 22);
         e->SetReadOnly(true);
         return e;
     };
     auto check = [this](const char* name, const char* caption, int x, int y, TWinControl* parent = nullptr) {
-        auto* c = new TCheckBox(this);
-        c->SetName(name);
-        c->SetParent(parent ? parent : this);
-        c->SetCaption(caption);
-        c->SetBounds(x, y, 200, 20);
-        return c;
+        return Place<TCheckBox>(this, parent ? parent : this, name, x, y, 200, 20, caption);
     };
     label("LabelNumber", "Packet number", rx, 8);
     sEdit1 = edit("sEdit1", rx + 175, 8, 100);

@@ -15,6 +15,7 @@
 #include "tools/engine/LowLevelFix.h"
 #include "tools/engine/PacketFilter.h"
 #include "tools/engine/PacketListings.h"
+#include "tools/engine/StreamProbe.h"
 #include "ts/TSPacketReader.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
@@ -85,7 +86,7 @@ bool ChooseOutput(const std::string& proposal, std::string& chosen) {
 // A copy that would overwrite its own source is refused before anything is
 // written (the copying tools also refuse it themselves).
 bool RefuseSameName(TAnalysisView& v, const std::string& input, const std::string& output) {
-    if (!SameFileName(input, output)) return false;
+    if (!SameFilePath(input, output)) return false;
     v.ShowMessage(TMessageKind::Error, ToolText(kToolMessages, "sameName", LanguageIsGerman()) + input);
     return true;
 }

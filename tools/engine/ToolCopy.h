@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "tools/engine/StreamProbe.h"
 #include "tools/engine/ToolFiles.h"
 #include "ts/TSPacketReader.h"
 #include "ts/TSPacketWriter.h"
@@ -23,7 +24,8 @@ template <class TResult, class TKeep>
 TResult RunToolCopy(TTSPacketReader& reader, TTSPacketWriter& writer, const std::string& input,
                     const std::string& output, const TToolProgress& progress, TKeep keep) {
     TResult res;
-    if (SameFileName(input, output)) {
+    // Writing a copy over its own source would destroy the source.
+    if (SameFilePath(input, output)) {
         res.Error = "The output file must not be the input file";
         return res;
     }

@@ -1,6 +1,7 @@
 // What the whole-recording tools share: their output names beside the
-// input, the refusal of an output that is the input itself, and the two
-// callbacks through which a pass keeps the window alive.
+// input, texts of numbers, and the two callbacks through which a pass keeps
+// the window alive. (An output that is the input is told by SameFilePath of
+// StreamProbe.h.)
 #pragma once
 
 #include <cstdint>
@@ -12,12 +13,6 @@ namespace tw {
 // The input name with its extension replaced by suffix + the input's
 // extension ("a.ts", "_filtered" -> "a_filtered.ts").
 std::string ToolOutputName(const std::string& input, const std::string& suffix);
-
-// True when both names denote the same file by their text: separators and
-// letter case are not told apart (Windows names), "." and ".." are folded.
-// Writing a copy over its own source would destroy the source, so every
-// tool that writes a recording refuses such a name.
-bool SameFileName(const std::string& a, const std::string& b);
 
 // "$" + v in upper-case hexadecimal digits ("$0011"): PIDs and packet
 // numbers in the tools' texts.
