@@ -113,10 +113,15 @@ protected:
                 return mrOk;
             }
         });
-        SetProgramParameters({});
-        SetMainWindowViewFactory(MakeAnalysisView);
-        ASSERT_EQ(RunStartup(false), 0);
+        // One program per test process: the other tool tests may have
+        // started it already.
+        if (!Form1) {
+            SetProgramParameters({});
+            SetMainWindowViewFactory(MakeAnalysisView);
+            ASSERT_EQ(RunStartup(false), 0);
+        }
         ASSERT_NE(Form1, nullptr);
+        ASSERT_NE(dynamic_cast<TAnalysisView*>(Form1->View()), nullptr);
         Form1->Show();
         folder = TempFolder() + "tw_packettools_" + std::to_string(GetCurrentProcessId()) + "\\";
         ForceDirectories(folder);
