@@ -1,5 +1,6 @@
 #include "tools/engine/PacketListings.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -55,9 +56,6 @@ bool OpenReader(TTSPacketReader& reader, const std::string& input, std::string& 
     }
     return true;
 }
-
-// Where the 188 bytes of the reader's current packet lie in the file.
-int64_t PacketBytesPosition(const TTSPacketReader& r) { return r.PacketPosition() + (r.M2TSMode() ? 4 : 0); }
 
 } // namespace
 
@@ -118,57 +116,62 @@ bool WritePacketProtocol(TTSPacketReader& reader, const std::string& input, cons
 
 namespace {
 
-// CRC -> first distinct packet with that CRC; open addressing, grown at half
-// load. Distinct packets sharing a CRC are chained through Next.
-struct TDistinct {
-    int64_t Index;
-    int64_t Position;
-    uint32_t Crc;
-    int32_t Next;     // next distinct packet with the same CRC, -1 none
-    int32_t FirstRep; // first repeat (index into the repeat list), -1 none
-    int32_t LastRep;
-};
-
-struct TRepeat {
-    int64_t Index;
-    int32_t Next;
-};
-
+// The distinct packets of the chosen PID seen so far, found by their CRC.
+// Open addressing with linear probing; a slot holds a CRC and the number of
+// a distinct packet (+1; 0 is a free slot). Different packets that share a
+// CRC take a slot each, so a look-up walks all slots of its CRC. Per
+// distinct packet this costs about 11 bytes of table and 12 of record, so
+// that recordings of many gigabytes stay well inside memory.
 class TCrcTable {
 public:
-    TCrcTable() { Resize(1 << 16); }
-    // Slot of crc: the head distinct index or -1 when free.
-    int32_t& Head(uint32_t crc) {
-        if ((used_ + 1) * 2 > slots_.size()) Resize(slots_.size() * 2);
-        size_t i = Mix(crc) & (slots_.size() - 1);
-        while (slots_[i].Head >= 0 && slots_[i].Crc != crc) i = (i + 1) & (slots_.size() - 1);
-        if (slots_[i].Head < 0) {
-            slots_[i].Crc = crc;
-            ++used_;
+    TCrcTable() { slots_.assign(1 << 16, TSlot()); }
+    // Calls seen(distinct) for each distinct packet of this CRC until it
+    // answers true; returns that distinct number, or -1.
+    template <class F>
+    int64_t Find(uint32_t crc, F seen) const {
+        for (size_t i = Start(crc);; i = (i + 1) & (slots_.size() - 1)) {
+            const TSlot& s = slots_[i];
+            if (s.Distinct == 0) return -1;
+            if (s.Crc == crc && seen(static_cast<int64_t>(s.Distinct) - 1)) return static_cast<int64_t>(s.Distinct) - 1;
         }
-        return slots_[i].Head;
+    }
+    void Add(uint32_t crc, uint32_t distinct) {
+        if ((used_ + 1) * 4 > slots_.size() * 3) Grow();
+        Put(crc, distinct + 1);
+        ++used_;
     }
 
 private:
     struct TSlot {
         uint32_t Crc = 0;
-        int32_t Head = -1;
+        uint32_t Distinct = 0;
     };
-    static size_t Mix(uint32_t v) { return (static_cast<uint64_t>(v) * 0x9E3779B97F4A7C15ull) >> 20; }
-    void Resize(size_t n) {
-        std::vector<TSlot> old;
+    size_t Start(uint32_t crc) const {
+        return static_cast<size_t>((static_cast<uint64_t>(crc) * 0x9E3779B97F4A7C15ull) >> 17) & (slots_.size() - 1);
+    }
+    void Put(uint32_t crc, uint32_t distinctPlusOne) {
+        size_t i = Start(crc);
+        while (slots_[i].Distinct != 0) i = (i + 1) & (slots_.size() - 1);
+        slots_[i] = {crc, distinctPlusOne};
+    }
+    void Grow() {
+        std::vector<TSlot> old(slots_.size() * 2);
         old.swap(slots_);
-        slots_.assign(n, TSlot());
-        for (const TSlot& s : old) {
-            if (s.Head < 0) continue;
-            size_t i = Mix(s.Crc) & (n - 1);
-            while (slots_[i].Head >= 0) i = (i + 1) & (n - 1);
-            slots_[i] = s;
-        }
+        for (const TSlot& s : old)
+            if (s.Distinct != 0) Put(s.Crc, s.Distinct);
     }
     std::vector<TSlot> slots_;
     size_t used_ = 0;
 };
+
+// Where a distinct packet lies: its number and the reader's resync offset
+// then (the rest of its position is the same for every packet).
+#pragma pack(push, 4)
+struct TDistinct {
+    int64_t Index;
+    int32_t Resync;
+};
+#pragma pack(pop)
 
 } // namespace
 
@@ -177,8 +180,13 @@ bool TDuplicateFinder::Run(const std::string& input, int pid, std::string& error
     packetCount_ = 0;
     if (!OpenReader(reader_, input, error)) return false;
     packetCount_ = reader_.PacketCount();
+    // A packet's 188 bytes lie at garbage offset + index x packet distance +
+    // resync offset (+ the 4-byte prefix of 192-byte packets).
+    const int64_t base = reader_.GarbageOffset() + (reader_.M2TSMode() ? 4 : 0);
+    const int64_t distance = reader_.WorkingPacketSize();
     std::vector<TDistinct> distinct;
-    std::vector<TRepeat> repeats;
+    // (distinct number, packet number) of each repeat, in file order.
+    std::vector<std::pair<uint32_t, int64_t>> repeats;
     TCrcTable table;
     bool ok = true;
     try {
@@ -191,29 +199,17 @@ bool TDuplicateFinder::Run(const std::string& input, int pid, std::string& error
             const TTSPacketBuffer& raw = reader_.RawPacket();
             if (!h.Synch() || h.PID() != pid || raw.Length != TS_PACKET_SIZE) continue;
             const uint32_t crc = reader_.PacketCrc32();
-            int32_t& head = table.Head(crc);
-            int32_t* link = &head;
-            bool found = false;
-            for (int32_t d = head; d >= 0; d = distinct[static_cast<size_t>(d)].Next) {
-                TDistinct& e = distinct[static_cast<size_t>(d)];
-                again.Seek(e.Position, soBeginning);
-                if (again.Read(earlier, TS_PACKET_SIZE) == TS_PACKET_SIZE &&
-                    std::memcmp(earlier, raw.Data, TS_PACKET_SIZE) == 0) {
-                    const int32_t r = static_cast<int32_t>(repeats.size());
-                    repeats.push_back({reader_.PacketIndex(), -1});
-                    if (e.LastRep >= 0) repeats[static_cast<size_t>(e.LastRep)].Next = r;
-                    else e.FirstRep = r;
-                    e.LastRep = r;
-                    found = true;
-                    break;
-                }
-                link = &e.Next;
-            }
-            if (!found) {
-                // `link` may point into `distinct`: take the new index first.
-                const int32_t n = static_cast<int32_t>(distinct.size());
-                *link = n;
-                distinct.push_back({reader_.PacketIndex(), PacketBytesPosition(reader_), crc, -1, -1, -1});
+            const int64_t same = table.Find(crc, [&](int64_t d) {
+                const TDistinct& e = distinct[static_cast<size_t>(d)];
+                again.Seek(base + e.Index * distance + e.Resync, soBeginning);
+                return again.Read(earlier, TS_PACKET_SIZE) == TS_PACKET_SIZE &&
+                       std::memcmp(earlier, raw.Data, TS_PACKET_SIZE) == 0;
+            });
+            if (same >= 0) {
+                repeats.emplace_back(static_cast<uint32_t>(same), reader_.PacketIndex());
+            } else {
+                table.Add(crc, static_cast<uint32_t>(distinct.size()));
+                distinct.push_back({reader_.PacketIndex(), reader_.ResyncOffset()});
             }
         }
     } catch (const Exception& e) {
@@ -221,13 +217,14 @@ bool TDuplicateFinder::Run(const std::string& input, int pid, std::string& error
         ok = false;
     }
     reader_.SetActive(false);
-    for (const TDistinct& e : distinct) {
-        if (e.FirstRep < 0) continue;
-        TDuplicateGroup g;
-        g.First = e.Index;
-        for (int32_t r = e.FirstRep; r >= 0; r = repeats[static_cast<size_t>(r)].Next)
-            g.Repeats.push_back(repeats[static_cast<size_t>(r)].Index);
-        groups_.push_back(std::move(g));
+    // One group per repeated packet, in the order of its first appearance;
+    // the repeats keep their file order.
+    std::stable_sort(repeats.begin(), repeats.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t i = 0; i < repeats.size(); ++i) {
+        if (i == 0 || repeats[i].first != repeats[i - 1].first)
+            groups_.push_back({distinct[repeats[i].first].Index, {}});
+        groups_.back().Repeats.push_back(repeats[i].second);
     }
     return ok;
 }

@@ -140,3 +140,20 @@ TEST(DuplicateFinder, ComparesThePacketsOf192ByteRecordings) {
     EXPECT_EQ(groups[0].First, 4);
     EXPECT_EQ(groups[0].Repeats, std::vector<int64_t>{9});
 }
+
+TEST(DuplicateFinder, FindsRepeatsBehindGarbageThatMovedThePacketGrid) {
+    TsStream ts;
+    for (int i = 0; i < 20; ++i) ts.AddRaw(Filler(0x100, i & 15, static_cast<uint8_t>(i)));
+    ts.Packet(15) = ts.Packet(12); // both behind the garbage
+    ts.Packet(17) = ts.Packet(3);  // one before, one behind
+    ts.InsertGarbageBefore(8, Garbage(57, 9));
+    const auto groups = GroupsOf(ts, 0x100);
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_EQ(groups[0].First, 3);
+    EXPECT_EQ(groups[1].First, 12);
+    ASSERT_EQ(groups[0].Repeats.size(), 1u);
+    ASSERT_EQ(groups[1].Repeats.size(), 1u);
+    // The grid moved by the garbage: the repeats keep their reader numbers.
+    EXPECT_EQ(groups[1].Repeats[0] - groups[1].First, 3);
+    EXPECT_EQ(groups[0].Repeats[0] - groups[1].Repeats[0], 2);
+}
