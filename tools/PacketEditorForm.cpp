@@ -44,6 +44,7 @@ const TToolText kEditorTexts[] = {
      "The packet was changed!\rWrite the changed packet?"},
     {"@askWrite", "Geändertes Packet schreiben?", "Write the changed packet?"},
     {"@writeFailed", "Das Packet konnte nicht geschrieben werden:\r", "The packet could not be written:\r"},
+    {"@noPackets", "Keine Transportstream-Pakete in ", "No transport stream packets in "},
 };
 
 const char kSizeError[] = "Packet size error!";
@@ -262,7 +263,14 @@ void TPacketEditorForm::SetOffsetHeader(bool hex) {
 void TPacketEditorForm::FormShow(TObject*) {
     TTSPacketReader& r = *Raw_TSPacketReader;
     r.SetActive(true);
-    if (r.Active() && !r.TSPacketHeader()->Valid()) {
+    if (!r.Active() || r.PacketCount() == 0) {
+        // Nothing to show or edit: say so instead of an empty editor.
+        MessageDlg(Msg("@noPackets", German) + r.FileName(), mtError, mbOK);
+        SetModalResult(mrCancel);
+        ToolFormShown(*this);
+        return;
+    }
+    if (!r.TSPacketHeader()->Valid()) {
         r.FindFirstPacket();
         sSpinEdit1->SetValue(r.GarbageOffset());
     }

@@ -513,3 +513,19 @@ TEST_F(PacketToolsTest, OffsetBoxRealignsAndTheHeaderSwitchesHexOffsets) {
     EXPECT_EQ(firstSection, "Hex.");
     EXPECT_EQ(offsetText.substr(0, 2), "0x");
 }
+
+TEST_F(PacketToolsTest, PacketEditorSaysSoWhenTheFileHoldsNoPackets) {
+    const std::string in = Name("editor_empty.ts");
+    WriteAll(in, Bytes(100, 0x20));
+    g_dialogs.openAnswer = in;
+    bool shown = false;
+    ToolFormShownHook = [&](TForm& form) {
+        shown = true;
+        PostMessageW(form.Handle(), WM_NULL, 0, 0);
+    };
+    Command("SPacketEditor1");
+    EXPECT_TRUE(shown);
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0], "No transport stream packets in " + in);
+    EXPECT_EQ(ReadAll(in), Bytes(100, 0x20));
+}
