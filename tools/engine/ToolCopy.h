@@ -34,7 +34,8 @@ TResult RunToolCopy(TTSPacketReader& reader, TTSPacketWriter& writer, const std:
     reader.SetFileName(input);
     reader.SetActive(true);
     if (!reader.Active()) {
-        res.Error = "Could not open " + input;
+        const std::string why = reader.LastErrorText();
+        res.Error = "Could not open " + input + (why.empty() ? "" : " (" + why + ")");
         return res;
     }
     writer.SetActive(false);
@@ -43,7 +44,7 @@ TResult RunToolCopy(TTSPacketReader& reader, TTSPacketWriter& writer, const std:
     writer.SetFileName(output);
     writer.SetActive(true);
     if (!writer.Active()) {
-        const std::string why = writer.LastWriteError();
+        const std::string why = writer.LastErrorText();
         res.Error = "Could not create " + output + (why.empty() ? "" : " (" + why + ")");
         reader.SetActive(false);
         return res;
@@ -65,7 +66,7 @@ TResult RunToolCopy(TTSPacketReader& reader, TTSPacketWriter& writer, const std:
     }
     if (!writer.Flush()) writeFailed = true;
     res.Written = writer.PacketCount();
-    const std::string why = writer.LastWriteError();
+    const std::string why = writer.LastErrorText();
     if (!writer.Close()) writeFailed = true;
     reader.SetActive(false);
     if (writeFailed) res.Error = "Writing " + output + " failed" + (why.empty() ? "" : ": " + why);

@@ -123,6 +123,30 @@ TEST(PacketFilter, RefusesTooManyPidsAndAnOutputThatIsTheInput) {
     EXPECT_FALSE(filter.Run(in.Name(), out.Name(), {}).Ok);
     filter.Pids.assign(255, 0x101);
     EXPECT_TRUE(filter.Run(in.Name(), out.Name(), {}).Ok);
+
+    // An input that does not open: said so, and no output is made.
+    const std::string missing = in.Name() + ".gone";
+    const std::string never = out.Name() + ".new";
+    const auto res = filter.Run(missing, never, {});
+    EXPECT_FALSE(res.Ok);
+    EXPECT_EQ(res.Error.rfind("Could not open " + missing, 0), 0u) << res.Error;
+    EXPECT_FALSE(FileExists(never));
+}
+
+TEST(PacketFilter, AFullDiskIsReportedNotASuccess) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "needs /dev/full";
+#else
+    if (!FileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    TsStream ts = TwoStreams(400);
+    TempFile in;
+    ts.Save(in.Name());
+    TTSPacketReader reader(nullptr);
+    TPacketFilter filter(reader);
+    const auto res = filter.Run(in.Name(), "/dev/full", {});
+    EXPECT_FALSE(res.Ok);
+    EXPECT_NE(res.Error.find("failed"), std::string::npos) << res.Error;
+#endif
 }
 
 TEST(PacketFilter, RealRecordingStaysPlayableWithoutTheDroppedStream) {
