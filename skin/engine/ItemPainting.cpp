@@ -19,6 +19,10 @@ TCacheInfo BGInfoToCacheInfo(const TacBGInfo& info)
     return ci;
 }
 
+#ifndef _WIN32
+void PaintSectionGradient(const TPixelView& item, const TRect& r, const TsGradArray& data) { PaintGrad(item, r, data); }
+#endif
+
 TColor SwapRedBlue(TColor c)
 {
     const uint32_t u = uint32_t(c);
@@ -113,12 +117,12 @@ void SectionFill(const TsSkinManager& sm, const TItemValues& v, const TPixelView
         if (texturePainted) {
             TPixelImage g(aR.Width(), aR.Height(), dst.BitsPerPixel);
             const TRect whole{0, 0, g.Width(), g.Height()};
-            if (hasGradient) PaintGrad(g.View(), whole, *v.Gradient);
+            if (hasGradient) PaintSectionGradient(g.View(), whole, *v.Gradient);
             else FillRectPixels(g.View(), whole, v.Color);
             const int weight = fast ? std::min(255, v.ImagePercent * 256 / 100) : ClampByte(v.ImagePercent * 255 / 100);
             MixBitmapsRect(dst, g.View(), TColor(weight), whole, {aR.Left, aR.Top});
         } else if (hasGradient) {
-            PaintGrad(dst, aR, *v.Gradient);
+            PaintSectionGradient(dst, aR, *v.Gradient);
         } else {
             FillRectPixels(dst, aR, v.Color);
         }

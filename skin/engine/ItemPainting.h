@@ -7,6 +7,7 @@
 
 #include "skin/engine/AlphaPrimitives.h"
 #include "skin/engine/PixelView.h"
+#include "skin/engine/sGradient.h"
 
 namespace skin {
 
@@ -40,6 +41,10 @@ void PaintItem(TsSkinManager* manager, int skinIndex, const std::string& section
 // The background by the given textures, then the given mask as border.
 void PaintItemWithMask(TsSkinManager* manager, int skinIndex, int maskIndex, int textureIndex, int hotTextureIndex,
                        TCacheInfo& ci, bool filling, int state, const TRect& r, TPoint pP, const TPixelView& item);
+// A section's gradient into r of item; the triangle mode needs the
+// platform's gradient fill and paints nothing without it.
+void PaintSectionGradient(const TPixelView& item, const TRect& r, const TsGradArray& data);
+
 // Fills r (clipped) with one colour; alpha 255 in 32-bit pictures.
 void FillRectPixels(const TPixelView& item, const TRect& r, TColor c);
 

@@ -1,5 +1,6 @@
 #include "skin/engine/ItemPaintingWin.h"
 
+#include "skin/engine/AlphaPrimitives.h"
 #include "skin/engine/DefaultManager.h"
 #include "skin/engine/GdiGuards.h"
 #include "skin/engine/sCommonData.h"
@@ -8,6 +9,19 @@
 #include "ui/Graphics.h"
 
 namespace skin {
+
+void PaintSectionGradient(const TPixelView& item, const TRect& r, const TsGradArray& data)
+{
+    if (data.empty() || data[0].Mode != 2) {
+        PaintGrad(item, r, data);
+        return;
+    }
+    // Triangles through the platform, in a bitmap of the rectangle's size.
+    if (r.Width() <= 0 || r.Height() <= 0) return;
+    tw::TBitmap tmp(r.Width(), r.Height(), item.BitsPerPixel == 32 ? tw::pf32bit : tw::pf24bit);
+    PaintGradTriangles(tmp, {0, 0, r.Width(), r.Height()}, data);
+    CopyRectPixels(item, r, tmp.PixelView(), {0, 0});
+}
 
 void FillDC(HDC dc, const TRect& r, TColor color)
 {

@@ -269,3 +269,24 @@ TEST_F(SkinPainting, AdaptedGroupBoxFrameBelowItsCaption)
 
 } // namespace
 } // namespace skin
+
+namespace skin {
+namespace {
+
+TEST_F(SkinPainting, TriangleGradientsComeThroughThePlatform)
+{
+    const int bar = manager->GetSkinIndex("BARTITLE");
+    TsGeneralData& s = Section("BARTITLE");
+    ASSERT_FALSE(s.GradientArray.empty());
+    ASSERT_EQ(s.GradientArray[0].Mode, 2);
+    s.GradientPercent = 100;
+    s.ImagePercent = s.Transparency = 0;
+    s.Color = 0x0000FF;
+    tw::TBitmap item(40, 20, tw::pf24bit);
+    PaintItemBG(manager.get(), bar, "BARTITLE", EmptyCacheInfo(), 0, {0, 0, 40, 20}, {0, 0}, item.PixelView());
+    EXPECT_NE(item.Canvas().Pixels(20, 10), 0x0000FF);
+    EXPECT_NE(item.Canvas().Pixels(0, 0), item.Canvas().Pixels(20, 10));
+}
+
+} // namespace
+} // namespace skin
