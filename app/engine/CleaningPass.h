@@ -17,6 +17,7 @@
 
 #include "app/engine/AnalysisEngine.h"
 #include "app/engine/PatchTable.h"
+#include "app/engine/PcrClock.h"
 #include "base/Object.h"
 #include "ts/TSPacketViews.h"
 
@@ -115,7 +116,7 @@ public:
         // Packet handlers (reset per pass).
         int64_t ScrambledCount = 0;
         int64_t DiscontinuityCount = 0;
-        int64_t PrevPcr = -1, PrevPcrPacket = -1, PcrRate = 0;
+        TPcrClock PcrClock;
         bool AskPcrCorrection = true, CorrectPcr = false;
         // PES handlers.
         int64_t NalCounters[14] = {};

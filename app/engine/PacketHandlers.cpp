@@ -8,17 +8,7 @@
 #include "ts/TSPacketWriter.h"
 #include "ts/TSPmtReader.h"
 
-#include <cstdlib>
-
 namespace tw {
-
-namespace {
-// 30 s below the largest PCR: a PCR above this followed by a tiny one wraps.
-constexpr int64_t kPcrNearWrap = 0x257D0000000LL;
-constexpr int64_t kPcrAfterWrap = 0x200000;
-// More than this many 27 MHz ticks per packet between two PCRs is out of range.
-constexpr int64_t kPcrRateLimit = 280000;
-} // namespace
 
 void TPacketHandlers::Bind()
 {
@@ -41,9 +31,7 @@ void TPacketHandlers::Bind()
 void TPacketHandlers::ResetPass()
 {
     TCleaningPass::TRunState& s = pass_.State;
-    s.PrevPcr = -1;
-    s.PrevPcrPacket = -1;
-    s.PcrRate = 0;
+    s.PcrClock = TPcrClock();
     s.AskPcrCorrection = true;
     s.CorrectPcr = false;
     s.ScrambledCount = 0;
@@ -131,38 +119,29 @@ void TPacketHandlers::NewPacket()
         return;
     TCleaningPass::TRunState& s = pass_.State;
     const int64_t n = r->PacketIndex();
-    int64_t p = h->AdaptationField()->PCR()->PCR();
-
-    int64_t d;
-    if (s.PrevPcr == -1) {
-        d = 0;
-    } else if (s.PrevPcr > kPcrNearWrap && p < kPcrAfterWrap) {
-        en.Log("PCR wrap between paket $" + IntToHex(s.PrevPcrPacket, 8) + " and paket $" + IntToHex(n, 8) +
+    TTSPacketAdaptationField* af = h->AdaptationField();
+    int64_t p = af->PCR()->PCR();
+    const TPcrClock::TVerdict v = s.PcrClock.Judge(n, p, af->DiscontinuityIndicator());
+    if (v.Wrapped)
+        en.Log("PCR wrap between paket $" + IntToHex(v.ReferencePacket, 8) + " and paket $" + IntToHex(n, 8) +
                " on PID $" + IntToHex(pid, 4) + " detected!");
-        d = p;
-    } else {
-        d = p - s.PrevPcr;
-    }
-    const int64_t k = s.PrevPcrPacket == -1 ? 0 : n - s.PrevPcrPacket;
-    if (k > 0 && std::llabs(d / k) > kPcrRateLimit) {
+    if (v.OutOfRange) {
         if (s.AskPcrCorrection) {
             const bool de = en.German();
             s.CorrectPcr = pass_.CleaningHost().AskPcrCorrection(MessageTextIn(mmPcrOutOfRange, de) + "\r" +
                                                                  MessageTextIn(mmPcrCorrect, de));
             s.AskPcrCorrection = false;
         }
-        en.Log("TS  ERROR: PCR timing for PID " + IntToHex(pid, 4) + " last PCR:" + PcrToTimeText(s.PrevPcr) +
+        en.Log("TS  ERROR: PCR timing for PID " + IntToHex(pid, 4) + " last PCR:" + PcrToTimeText(v.Reference) +
                " current PCR:" + PcrToTimeText(p) + " at paket $" + IntToHex(n, 8) +
-               " TimeBase:" + IntToStr(h->AdaptationField()->PCR()->PCRBase()) +
-               " PCRExtension:" + IntToStr(h->AdaptationField()->PCR()->PCRExtension()));
-        if (s.CorrectPcr) {
-            if (r->SetPacketPCR(s.PrevPcr + s.PcrRate * k)) {
-                p = h->AdaptationField()->PCR()->PCR();
-                en.Log("Try to correct PCR value to " + PcrToTimeText(p));
-                en.CountWarning(pid);
-            } else {
-                en.CountError(pid);
-            }
+               " TimeBase:" + IntToStr(af->PCR()->PCRBase()) + " PCRExtension:" + IntToStr(af->PCR()->PCRExtension()));
+        // Without a measured rate there is nothing sound to put in its place:
+        // the value stays and counts as an error, so the pass cannot end as
+        // a plain success.
+        if (s.CorrectPcr && v.Correction >= 0 && r->SetPacketPCR(v.Correction)) {
+            p = af->PCR()->PCR();
+            en.Log("Try to correct PCR value to " + PcrToTimeText(p));
+            en.CountWarning(pid);
         } else {
             en.CountError(pid);
         }
@@ -171,10 +150,6 @@ void TPacketHandlers::NewPacket()
     if (s.CutInReached)
         s.ElapsedPts = (pts - s.PcrStartValue) & 0x1FFFFFFFFLL;
     s.CurrentPts = pts;
-    s.PrevPcr = p;
-    s.PrevPcrPacket = n;
-    if (k > 0)
-        s.PcrRate = d / k;
 }
 
 void TPacketHandlers::ContinuityCounterCorrected(int pid, int64_t packetNo, int corrected, int old)

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "../../support/TsBuilder.h"
 
 using namespace tw;
@@ -459,13 +461,14 @@ TEST(CleaningHandlers, NalStatisticsHaveFourteenLines)
 namespace {
 
 // PAT, PMT (MPEG-2 video with PCR, MPEG audio), then PES packets with a PCR
-// every video PES; the PCR of PES number badAt (when >= 0) is 10 s off.
-std::string BuildPcrStream(int badAt, int audioStreamId = 0xC0)
+// every video PES (25 a second); the PCRs of the PES numbers in bad are 10 s
+// off.
+std::string BuildPcrStream(const std::vector<int>& bad, int audioStreamId = 0xC0, int pesCount = 300)
 {
     test::TsStream s;
     const std::vector<test::PmtStream> streams = {{2, 0x101, {}}, {3, 0x102, {}}};
     int64_t pts = 900000;
-    for (int k = 0; k < 300; ++k) {
+    for (int k = 0; k < pesCount; ++k) {
         if (k % 25 == 0) {
             s.AddPat({{1, 0x100}});
             s.AddPmt(0x100, 1, 0x101, streams);
@@ -476,7 +479,7 @@ std::string BuildPcrStream(int badAt, int audioStreamId = 0xC0)
         es[2] = 1;
         es[3] = 0xB3;
         int64_t pcr = (pts - 9000) * 300;
-        if (k == badAt)
+        if (std::find(bad.begin(), bad.end(), k) != bad.end())
             pcr += 900000LL * 300;
         s.AddPes(0x101, test::PesPacket(0xE0, es, pts), pcr);
         s.AddPes(0x102, test::PesPacket(audioStreamId, test::Bytes(300, 0x22), pts));
@@ -491,7 +494,7 @@ std::string BuildPcrStream(int badAt, int audioStreamId = 0xC0)
 
 TEST(CleaningHandlers, OutOfRangePcrIsCorrectedAfterOneQuestion)
 {
-    const std::string in = BuildPcrStream(150);
+    const std::string in = BuildPcrStream({150});
     Cleanup cleanup{{in}};
     for (bool agree : {true, false}) {
         Road road;
@@ -523,9 +526,114 @@ TEST(CleaningHandlers, OutOfRangePcrIsCorrectedAfterOneQuestion)
     }
 }
 
+// Two bad PCRs in a row: both go back on the line of the good clock, the
+// output clock never runs backwards, and the pass is no plain success.
+TEST(CleaningHandlers, TwoBadPcrsInARowAreCorrectedFromTheLastGoodOne)
+{
+    const std::string in = BuildPcrStream({200, 201}, 0xC0, 500);
+    Cleanup cleanup{{in}};
+    Road road;
+    road.host.PcrCorrectionAnswer = true;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    const std::string out = TempName("pcr2_out");
+    cleanup.Files.push_back(out);
+    cleanup.Files.push_back(ChangeFileExt(out, ".log"));
+    const TCleaningResult result = road.Clean(out);
+    const std::string log = AllLog();
+    EXPECT_EQ(CountOccurrences(log, "Try to correct PCR value to "), 2) << log;
+    const OutputCheck c = CheckOutput(out);
+    ExpectSoundOutput(c);
+    ASSERT_EQ(c.Pcr90.size(), 500u);
+    // Every PCR is where the clock puts it, 40 ms apart (the corrected ones
+    // by the packets between them, which the tables make a little uneven).
+    for (size_t i = 1; i < c.Pcr90.size(); ++i)
+        EXPECT_NEAR(c.Pcr90[i] - c.Pcr90[i - 1], 3600, 900) << i;
+    EXPECT_EQ(c.Pcr90.back() - c.Pcr90.front(), 499 * 3600);
+    EXPECT_EQ(road.pass->TotalWarnings(), 2);
+    EXPECT_EQ(result, TCleaningResult::Success);
+}
+
+// A bad PCR before the clock's rate is known has no sound correction: it
+// stays, counts as an error, and the result says errors occurred.
+TEST(CleaningHandlers, UncorrectablePcrIsLeftAndCountsAsError)
+{
+    const std::string in = BuildPcrStream({1}, 0xC0, 100);
+    Cleanup cleanup{{in}};
+    Road road;
+    road.host.PcrCorrectionAnswer = true;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    const std::string out = TempName("pcr1_out");
+    cleanup.Files.push_back(out);
+    cleanup.Files.push_back(ChangeFileExt(out, ".log"));
+    EXPECT_EQ(road.Clean(out), TCleaningResult::SuccessWithErrors);
+    EXPECT_EQ(AllLog().find("Try to correct PCR value to "), std::string::npos);
+    const OutputCheck c = CheckOutput(out);
+    ASSERT_GT(c.Pcr90.size(), 2u);
+    EXPECT_EQ(c.Pcr90[1] - c.Pcr90[0], 3600 + 900000);
+    EXPECT_GE(road.pass->TotalErrors(), 1);
+}
+
+// An HD-like stream (hundreds of packets between PCRs) with bit errors in 5 %
+// of the packet headers, the correction answered Yes: every PCR written is
+// inside the PCR range (the sanitizer build catches an overflowing product).
+TEST(CleaningHandlers, PcrCorrectionOnFlippedHeadersStaysInRange)
+{
+    test::TsStream s;
+    const std::vector<test::PmtStream> streams = {{0x1B, 0x101, {}}, {3, 0x102, {}}};
+    // The clock passes its wrap halfway through.
+    int64_t pts = kPtsModulus - 120 * 3600 / 2;
+    for (int k = 0; k < 120; ++k) {
+        if (k % 12 == 0) {
+            s.AddPat({{1, 0x100}});
+            s.AddPmt(0x100, 1, 0x101, streams);
+        }
+        test::Bytes es(40000, 0x11);
+        es[2] = 1;
+        es[3] = 0x09;
+        const int64_t stamp = pts % kPtsModulus;
+        s.AddPes(0x101, test::PesPacket(0xE0, es, stamp), ((pts - 9000) % kPtsModulus) * 300);
+        s.AddPes(0x102, test::PesPacket(0xC0, test::Bytes(300, 0x22), stamp));
+        pts += 3600;
+    }
+    Bytes b = s.Render();
+    uint32_t seed = 4711;
+    int flippedPcrs = 0;
+    for (size_t i = 20; i < b.size() / 188; ++i) {
+        uint8_t* p = b.data() + i * 188;
+        int64_t pcr;
+        seed = seed * 1103515245u + 12345u;
+        // Headers at random, and the clock's own bytes more often (there
+        // are few PCRs among so many packets).
+        if ((seed >> 16) % 100 < 5)
+            p[1 + (seed >> 8) % 11] ^= static_cast<uint8_t>(1u << ((seed >> 4) % 8));
+        else if (ReadPacketPcr(p, pcr) && (seed >> 16) % 100 < 40 && ++flippedPcrs)
+            p[6 + (seed >> 8) % 5] ^= static_cast<uint8_t>(1u << ((seed >> 4) % 8));
+    }
+    const std::string in = TempName("hdflip");
+    WriteFile(in, b);
+    Cleanup cleanup{{in}};
+    Road road;
+    road.host.PcrCorrectionAnswer = true;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    const std::string out = TempName("hdflip_out");
+    cleanup.Files.push_back(out);
+    cleanup.Files.push_back(ChangeFileExt(out, ".log"));
+    road.Clean(out);
+    const OutputCheck c = CheckOutput(out);
+    ASSERT_GT(c.Pcr90.size(), 50u);
+    for (int64_t p : c.Pcr90)
+        EXPECT_LT(p, kPtsModulus);
+    // Only damaged PCRs are rewritten, and the clock still ends where the
+    // recording does (a correction built on corrections drifts away); a flip
+    // that moves a PCR less than the out-of-range limit (some 3 s over the
+    // packets between two PCRs here) stays unnoticed.
+    EXPECT_LE(CountOccurrences(AllLog(), "Try to correct PCR value to "), flippedPcrs);
+    EXPECT_NEAR(static_cast<double>(c.Pcr90.back()), static_cast<double>((pts - 3600 - 9000) % kPtsModulus), 4 * 90000.0);
+}
+
 TEST(CleaningHandlers, AudioStreamIdIsPatchedAtEveryPesStart)
 {
-    const std::string in = BuildPcrStream(-1, 0xC0);
+    const std::string in = BuildPcrStream({}, 0xC0);
     Cleanup cleanup{{in}};
     Road road;
     ASSERT_TRUE(road.Analyse(in)) << AllLog();
