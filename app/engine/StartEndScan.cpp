@@ -75,7 +75,9 @@ int64_t TAnalysisEngine::FindPreviousPcr(int pid, int64_t limit) {
 
 int64_t TAnalysisEngine::CheckPcrWrap() {
     TAnalysisTables& t = *tables_;
-    if (t.FirstPcr < t.LastPcr) return Round(static_cast<double>(t.LastPcr - t.FirstPcr) / 300.0);
+    // Only a last PCR below the first is a wrap; one PCR (or one value
+    // throughout) is a recording of no measurable length.
+    if (t.FirstPcr <= t.LastPcr) return Round(static_cast<double>(t.LastPcr - t.FirstPcr) / 300.0);
     const int64_t toWrap = kPtsWrap - t.FirstPcr90k;
     Log("PCR wrap at " + PtsToTimeText(toWrap) + " detected!");
     t.PcrWrap = true;

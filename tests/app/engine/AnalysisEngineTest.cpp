@@ -192,6 +192,26 @@ TEST_F(AnalysisEngineTest, RecordingShorterThanOneProgressStepAnalyses) {
     EXPECT_GT(host.ProgressCalls, 0);
 }
 
+TEST_F(AnalysisEngineTest, OnePcrIsNoWrap) {
+    // Every PCR but the first loses its flag: first and last PCR are one.
+    bool first = true;
+    const Bytes data = Edit(base, [&](uint8_t* p, size_t) {
+        if ((p[3] & 0x20) && p[4] > 0 && (p[5] & 0x10)) {
+            if (!first) p[5] &= static_cast<uint8_t>(~0x10);
+            first = false;
+        }
+        return true;
+    });
+    ASSERT_TRUE(Analyse(data)) << host.All();
+    const TAnalysisTables& t = engine->Tables();
+    ASSERT_GE(t.FirstPcr, 0);
+    EXPECT_EQ(t.FirstPcr, t.LastPcr);
+    EXPECT_FALSE(t.PcrWrap);
+    EXPECT_EQ(t.Duration, 0);
+    EXPECT_FALSE(host.Has("PCR wrap at"));
+    EXPECT_EQ(host.Asked(TAnalysisQuestion::PcrWrap), 0);
+}
+
 TEST_F(AnalysisEngineTest, EmptyFileGivesAClearMessage) {
     EXPECT_FALSE(Analyse(Bytes()));
     ASSERT_EQ(host.Messages.size(), 1u);
