@@ -122,6 +122,9 @@ public:
     bool BuildNewPat(int pmtPid, int programNumber);
     bool CheckPcr();
     void DeleteMissingPmtEntries();
+    // Logs an elementary stream of the program that the rebuild leaves out
+    // and counts it as a warning.
+    void WarnStreamLeftOut(int pid, int streamType);
     void DeletePmtEntry(); // cleaning: drop entries of PIDs not kept
     void PatchPmtEntry();  // cleaning: apply replacement PIDs
     int LogOwnPmtPcr();

@@ -12,6 +12,21 @@
 
 namespace tw {
 
+namespace {
+
+// The own PMT has four audio and four text places.
+bool TakeFreeSlot(int (&pids)[4], int (&codes)[4], int pid, int code) {
+    for (int k = 0; k < 4; ++k)
+        if (pids[k] < 0) {
+            pids[k] = pid;
+            codes[k] = code;
+            return true;
+        }
+    return false;
+}
+
+} // namespace
+
 void TAnalysisEngine::LogPmtEntries() {
     TAnalysisTables& t = *tables_;
     for (int i = 0; i < RebuildPmt->PMTEntryCount(); ++i) {
@@ -102,10 +117,17 @@ void TAnalysisEngine::DeleteMissingPmtEntries() {
         }
         Log("Deleting PMT entry: PID $" + IntToHex(e.PID, 4) + " type " + IntToStr(e.StreamType) + " = " +
             e.Description);
+        if (found) WarnStreamLeftOut(e.PID, e.StreamType);
         if (found && t.SavedPmtEntryCount < MAX_SAVED_PMT_ENTRIES)
             t.SavedPmtEntries[static_cast<size_t>(t.SavedPmtEntryCount++)] = e;
         RebuildPmt->DeleteEntry(i);
     }
+}
+
+void TAnalysisEngine::WarnStreamLeftOut(int pid, int streamType) {
+    Log("TS  WARNING: Stream PID $" + IntToHex(pid, 4) + " type " + IntToStr(streamType) +
+        " is not carried into the cleaned stream!");
+    ++tables_->StreamsLeftOut;
 }
 
 void TAnalysisEngine::DeletePmtEntry() {
@@ -176,19 +198,9 @@ bool TAnalysisEngine::BuildOwnPmt() {
             videoPid = f.Pid;
             videoCode = code;
         } else if (f.TypeText.find("Audio") != std::string::npos) {
-            for (int k = 0; k < 4; ++k)
-                if (audioPid[k] < 0) {
-                    audioPid[k] = f.Pid;
-                    audioCode[k] = code;
-                    break;
-                }
+            if (!TakeFreeSlot(audioPid, audioCode, f.Pid, code)) WarnStreamLeftOut(f.Pid, code);
         } else if (f.TypeText.find("text") != std::string::npos || f.TypeText.find("titles") != std::string::npos) {
-            for (int k = 0; k < 4; ++k)
-                if (textPid[k] < 0) {
-                    textPid[k] = f.Pid;
-                    textCode[k] = code;
-                    break;
-                }
+            if (!TakeFreeSlot(textPid, textCode, f.Pid, code)) WarnStreamLeftOut(f.Pid, code);
         }
     }
     bool missing = false;

@@ -376,6 +376,61 @@ TEST(CleaningRoad, DroppedTextStreamLeavesThePmt)
     RemoveFile(ChangeFileExt(out, ".log"));
 }
 
+// E-AC-3 with stream_type 0x87 (as ffmpeg writes it) is carried like any
+// other audio stream.
+TEST(CleaningRoad, EnhancedAc3TypedAtsStyleIsKept)
+{
+    Road road;
+    ASSERT_TRUE(road.Analyse(DataFile("analysis/h264_aac_eac3.ts")));
+    const std::string out = TempName("eac3");
+    Cleanup cleanup{{out, ChangeFileExt(out, ".log")}};
+    // (This small recording has PCRs closer in packets than the PCR check
+    // allows, so the result reports errors of its own.)
+    road.Clean(out);
+    EXPECT_EQ(AllLog().find("is not carried"), std::string::npos);
+    const OutputCheck c = CheckOutput(out);
+    ExpectSoundOutput(c);
+    EXPECT_EQ(c.PmtStreamPids, (std::vector<int>{0x100, 0x101, 0x102}));
+    EXPECT_EQ(c.Pids.count(0x102), 1u);
+    EXPECT_EQ(road.pass->TotalWarnings(), 0);
+}
+
+// A stream of the program that the rebuild cannot carry is named in the log
+// and counted, never dropped without a word.
+TEST(CleaningRoad, StreamLeftOutIsLoggedAndCounted)
+{
+    test::TsStream s;
+    // 0x86 (a cue table) is no stream the rebuilt program carries.
+    const std::vector<test::PmtStream> streams = {{2, 0x101, {}}, {3, 0x102, {}}, {0x86, 0x103, {}}};
+    int64_t pts = 900000;
+    for (int k = 0; k < 100; ++k) {
+        if (k % 25 == 0) {
+            s.AddPat({{1, 0x100}});
+            s.AddPmt(0x100, 1, 0x101, streams);
+        }
+        test::Bytes es(1500, 0x11);
+        es[2] = 1;
+        es[3] = 0xB3;
+        s.AddPes(0x101, test::PesPacket(0xE0, es, pts), (pts - 9000) * 300);
+        s.AddPes(0x102, test::PesPacket(0xC0, test::Bytes(300, 0x22), pts));
+        s.AddPes(0x103, test::PesPacket(0xBD, test::Bytes(20, 0xFC), pts));
+        pts += 3600;
+    }
+    const std::string in = TempName("leftout");
+    s.Save(in);
+    const std::string out = TempName("leftout_out");
+    Cleanup cleanup{{in, out, ChangeFileExt(out, ".log")}};
+    Road road;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    road.Clean(out);
+    const std::string log = AllLog();
+    EXPECT_NE(log.find("TS  WARNING: Stream PID $0103 type 134 is not carried into the cleaned stream!"),
+              std::string::npos)
+        << log;
+    EXPECT_GE(road.pass->TotalWarnings(), 1);
+    EXPECT_NE(log.find("WARNINGS : 1"), std::string::npos);
+}
+
 TEST(CleaningRoad, TablesRepeatEveryTenThousandWrittenPackets)
 {
     // A long stream built in code: PAT, PMT, one MPEG-2-typed PID with PCR.
