@@ -127,7 +127,7 @@ private:
     std::string colorimetry_;
 };
 
-class TTSH264Reader : public TComponent {
+class TTSH264Reader : public TComponent, public TTSPesConsumer {
 public:
     using TFirstSliceSynchEvent =
         std::function<void(TObject* Sender, int64_t SlicePTS, int64_t ByteBeforeSliceStart, TH264NALUnitType SliceType)>;
@@ -150,6 +150,13 @@ public:
     void Loaded() override;
 
     bool Active() const { return active_; }
+    // What the PES reader asks of a consumer.
+    bool PesConsumerActive() const override { return active_; }
+    void ConsumePesPacket(const TPesCollection* block, int dataStart, int dataLength, int64_t pts,
+                          int64_t packetIndex) override {
+        (void)packetIndex;
+        ProcessPES(block, dataStart, dataLength, pts);
+    }
     void SetActive(bool value);
     TTSPesReader* TSPesReader() const { return tsPesReader_; }
     void SetTSPesReader(TTSPesReader* value) { tsPesReader_ = value; }

@@ -5,8 +5,10 @@
 #include <cstring>
 #include <exception>
 
+#include "base/Exceptions.h"
 #include "base/SysUtils.h"
 #include "ts/BufStream.h"
+#include "ts/TSTimeStamp.h"
 #include "ts/dvb_crc32.h"
 
 namespace tw {
@@ -76,6 +78,9 @@ void TTSPacketReader::Close() {
     garbageOffset_ = 0;
     packetPosition_ = 0;
     fileSize_ = 0;
+    // No packet grid without a file: the next file starts from 188 bytes.
+    m2tsMode_ = false;
+    workSize_ = TS_PACKET_SIZE;
     if (header_) header_->ClearHeader();
 }
 
@@ -87,9 +92,20 @@ void TTSPacketReader::Open() {
         active_ = false;
         return;
     }
+    lastErrorText_.clear();
     try {
         stream_ = new TBufFileStream(fileName_, readOnly_ ? (fmOpenRead | fmShareDenyNone) : fmOpenReadWrite,
                                      packetBufferSize_);
+    } catch (const EStreamError& e) {
+        // A file that cannot be opened leaves the reader inactive; the
+        // platform's reason stays for the caller's message.
+        lastErrorText_ = e.Message();
+        Close();
+        return;
+    }
+    // What fails from here on, a read or an event handler, closes the
+    // reader and reaches the caller: half-open it could only mislead.
+    try {
         resyncOffset_ = 0;
         std::memset(prefix_, 0, sizeof prefix_);
         m2tsMode_ = false;
@@ -133,9 +149,9 @@ void TTSPacketReader::Open() {
         active_ = true;
         ReadPacket(0);
     } catch (...) {
-        // A file that cannot be opened or read leaves the reader inactive.
+        Close();
+        throw;
     }
-    active_ = stream_ != nullptr;
 }
 
 int TTSPacketReader::ReadAt(int64_t position, void* buf, int count) {
@@ -474,15 +490,7 @@ bool TTSPacketReader::SetPacketPCR(int64_t PCR) {
         !h.AdaptationField()->PCRFlag())
         return false;
     h.AdaptationField()->PCR()->Assign(PCR);
-    const int64_t base = PCR / 300;
-    const int ext = static_cast<int>(PCR % 300);
-    uint8_t* b = raw_.Data;
-    b[6] = static_cast<uint8_t>(base >> 25);
-    b[7] = static_cast<uint8_t>(base >> 17);
-    b[8] = static_cast<uint8_t>(base >> 9);
-    b[9] = static_cast<uint8_t>(base >> 1);
-    b[10] = static_cast<uint8_t>((b[10] & 0x7E) | ((base & 1) << 7) | ((ext >> 8) & 1));
-    b[11] = static_cast<uint8_t>(ext & 0xFF);
+    WritePcr(raw_.Data + 6, PCR);
     return true;
 }
 
@@ -494,13 +502,8 @@ bool TTSPacketReader::PesHeaderAt(int& s) const {
 }
 
 bool TTSPacketReader::SetPesTime(int at, int64_t v) {
-    if (at + 5 > TS_PACKET_SIZE) return false;
-    uint8_t* b = raw_.Data;
-    b[at] = static_cast<uint8_t>((b[at] & 0xF1) + (((v >> 30) & 7) << 1));
-    b[at + 1] = static_cast<uint8_t>(v >> 22);
-    b[at + 2] = static_cast<uint8_t>((((v >> 15) & 0x7F) << 1) + (b[at + 2] & 1));
-    b[at + 3] = static_cast<uint8_t>(v >> 7);
-    b[at + 4] = static_cast<uint8_t>(((v & 0x7F) << 1) + (b[at + 4] & 1));
+    if (at + kPtsFieldSize > TS_PACKET_SIZE) return false;
+    WritePts(raw_.Data + at, v);
     return true;
 }
 
@@ -521,16 +524,8 @@ bool TTSPacketReader::SetPacketESCR(int64_t ESCR) {
     if (!PesHeaderAt(s) || (raw_.Data[s + 7] & 0x20) == 0) return false;
     const int flags = raw_.Data[s + 7] >> 6;
     int p = s + 9 + (flags == 2 ? 5 : flags == 3 ? 10 : 0);
-    if (p + 6 > TS_PACKET_SIZE) return false;
-    const int64_t base = ESCR / 300;
-    const int ext = static_cast<int>(ESCR % 300);
-    uint8_t* e = raw_.Data + p;
-    e[0] = static_cast<uint8_t>((e[0] & 0xC4) | (((base >> 30) & 7) << 3) | ((base >> 28) & 3));
-    e[1] = static_cast<uint8_t>(base >> 20);
-    e[2] = static_cast<uint8_t>((e[2] & 0x04) | (((base >> 15) & 0x1F) << 3) | ((base >> 13) & 3));
-    e[3] = static_cast<uint8_t>(base >> 5);
-    e[4] = static_cast<uint8_t>((e[4] & 0x04) | ((base & 0x1F) << 3) | ((ext >> 7) & 3));
-    e[5] = static_cast<uint8_t>((e[5] & 0x01) | ((ext & 0x7F) << 1));
+    if (p + kEscrFieldSize > TS_PACKET_SIZE) return false;
+    WriteEscr(raw_.Data + p, ESCR);
     return true;
 }
 

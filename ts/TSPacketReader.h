@@ -132,6 +132,9 @@ public:
     const uint8_t* M2TSPrefix() const { return prefix_; }
     // Byte count added to packet positions by resynchronisation.
     int32_t ResyncOffset() const { return resyncOffset_; }
+    // Why the last opening failed (the platform's reason), empty after an
+    // opening that found its file.
+    const std::string& LastErrorText() const { return lastErrorText_; }
 
     // --- events ---
     TNotifyEvent OnNewPacket;
@@ -234,6 +237,7 @@ private:
     // PID -> slot + 1 (0: no slot), so the per-packet lookup is one load.
     uint8_t pidSlotOf_[8192] = {};
     std::string errorText_;
+    std::string lastErrorText_;
 };
 
 } // namespace tw

@@ -16,11 +16,6 @@
 
 namespace tw {
 
-class TTSAC3Reader;
-class TTSH264Reader;
-class TTSMPEG2Reader;
-class TTSStreamTypeReader;
-
 enum TPesStreamIdType : int {
     psid_unknown_stream,
     psid_program_stream,
@@ -219,8 +214,9 @@ public:
     // packets than there are records; its later bytes have no record.
     bool RecordsOverflowed() const { return recordsOverflowed_; }
 
-    // Analysers (AC-3, H.264, MPEG-2, stream-type sniffer) register here from
-    // their Loaded; any other object is ignored.
+    // Analysers (TTSPesConsumer: AC-3, H.264, MPEG-2, stream-type sniffer)
+    // register here from their Loaded, in the order they are fed; any other
+    // object is ignored.
     void AddReader(TObject* reader);
 
     // One valid transport packet of this PID: its payload bytes, the
@@ -254,12 +250,6 @@ public:
     TPTSWrapArroundEvent OnPTSWrapArround;
 
 private:
-    enum TReaderKind { rkAC3, rkH264, rkMPEG2, rkStreamType };
-    struct TRegistered {
-        TReaderKind kind;
-        TObject* reader;
-    };
-
     void ClosePesPacket();
     void Dispatch();
     int HeaderBytesNeeded() const;
@@ -271,7 +261,7 @@ private:
                        const char* m3Text, int64_t& value);
     void DropCollection();
 
-    std::vector<TRegistered> readers_;
+    std::vector<TTSPesConsumer*> readers_;
     bool active_ = false;
     TTSPacketReader* tsPacketReader_ = nullptr;
     int pid_ = 0;

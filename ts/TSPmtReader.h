@@ -167,7 +167,7 @@ private:
     enum TParseResult { prOk, prIncomplete, prFailed };
     TParseResult Parse();
     void ParseEsEntry(int streamType, int pid, const uint8_t* info, int infoLength);
-    bool ParseEsDescriptors(TPmtEntry& e);
+    void ParseEsDescriptors(TPmtEntry& e);
 
     bool active_ = false;
     int pid_ = 0;

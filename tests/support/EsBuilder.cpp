@@ -4,14 +4,16 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "ts/TSTimeStamp.h"
+
 namespace tw::test {
 
 Bytes Repeat(uint8_t value, size_t count) { return Bytes(count, value); }
 
 Bytes TimeStampField(int prefix, int64_t v) {
-    return {static_cast<uint8_t>((prefix << 4) | (((v >> 30) & 7) << 1) | 1), static_cast<uint8_t>((v >> 22) & 0xFF),
-            static_cast<uint8_t>((((v >> 15) & 0x7F) << 1) | 1), static_cast<uint8_t>((v >> 7) & 0xFF),
-            static_cast<uint8_t>(((v & 0x7F) << 1) | 1)};
+    Bytes b(kPtsFieldSize);
+    MakePts(b.data(), prefix, v);
+    return b;
 }
 
 Bytes MakePes(int streamId, const Bytes& payload, int64_t pts, int64_t dts, int lengthField) {
@@ -19,10 +21,10 @@ Bytes MakePes(int streamId, const Bytes& payload, int64_t pts, int64_t dts, int 
     int flags = 0;
     if (pts >= 0 && dts >= 0) {
         flags = 0xC0;
-        opt = Concat({TimeStampField(3, pts), TimeStampField(1, dts)});
+        opt = Concat({TimeStampField(kPtsBeforeDtsPrefix, pts), TimeStampField(kDtsPrefix, dts)});
     } else if (pts >= 0) {
         flags = 0x80;
-        opt = TimeStampField(2, pts);
+        opt = TimeStampField(kPtsOnlyPrefix, pts);
     }
     Bytes pes = {0x00, 0x00, 0x01, static_cast<uint8_t>(streamId), 0, 0, 0x84, static_cast<uint8_t>(flags),
                  static_cast<uint8_t>(opt.size())};

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Exceptions.h"
 #include "tests/support/TsBuilder.h"
 #include "ts/TSPacketReader.h"
 
@@ -219,6 +220,15 @@ TEST(TSPacketReaderM2TS, CleanFileReadsItsFirstPacket) {
     ReadAll(r);
     EXPECT_TRUE(rec.invalid.empty());
     EXPECT_EQ(rec.newPackets, static_cast<int>(s.PacketCount()));
+
+    // Closing forgets the packet grid and the packet: nothing is left that
+    // the next file, or a caller looking at the header, could take for its own.
+    r.First();
+    EXPECT_EQ(r.TSPacketHeader()->PacketType(), "PAT");
+    r.Close();
+    EXPECT_FALSE(r.M2TSMode());
+    EXPECT_EQ(r.WorkingPacketSize(), 188);
+    EXPECT_EQ(r.TSPacketHeader()->PacketType(), "");
 }
 
 TEST(TSPacketReaderM2TS, GarbageBeforeTheFirstPrefixIsOffered) {
@@ -312,6 +322,25 @@ TEST(TSPacketReaderRead, PartialLastPacketClearsTheViews) {
     EXPECT_EQ(r.RawPacket().Length, 100);
     EXPECT_FALSE(r.TSPacketHeader()->Valid());
     EXPECT_EQ(r.TSPacketHeader()->PID(), 0);
+    // No packet, so no reserved PID's name either.
+    EXPECT_EQ(r.TSPacketHeader()->PacketType(), "");
+}
+
+TEST(TSPacketReaderOpen, AFailingHandlerReachesTheCallerAndClosesTheReader) {
+    TsStream s = CleanStream();
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    r.OnNewPacket = [](TObject*) { throw EAbort("stop"); };
+    r.SetFileName(f.Name());
+    EXPECT_THROW(r.SetActive(true), EAbort);
+    EXPECT_FALSE(r.Active());
+    EXPECT_FALSE(r.Eof());
+    // Once the handler behaves, the same reader opens the file.
+    r.OnNewPacket = nullptr;
+    r.SetActive(true);
+    EXPECT_TRUE(r.Active());
+    EXPECT_TRUE(r.LastErrorText().empty());
 }
 
 TEST(TSPacketReaderValidate, ErrorTexts) {
