@@ -160,23 +160,22 @@ TCleaningResult TCleaningPass::Run(const std::string& outputFileName)
         const std::string second = "TS paket: $" + Hex8(engine_->RemuxPacketReader->PacketIndex());
         h.PlaySound("ERROR");
         h.ShowMessage(TMessageKind::Error, first + "\r\n" + second);
-        try {
-            Deactivate();
-            Log("");
-            Log(h.ProgramNameVersion());
-            Log(first);
-            Log(second);
-            SaveLogFile();
-        } catch (...) {
-        }
+        Deactivate();
+        Log("");
+        Log(h.ProgramNameVersion());
+        Log(first);
+        Log(second);
+        SaveLogFile();
         terminateRequested_ = true;
         return TCleaningResult::Failed;
     }
     running_ = false;
 
     if (State.Failed) {
+        // The user learns why the output could not be made, not only that.
+        const std::string& reason = State.WriteError.empty() ? State.OutputError : State.WriteError;
         h.PlaySound("STREAMCLEANINGFAILED");
-        h.ShowMessage(TMessageKind::Error, MsgText(mmAbortedWithErrors));
+        h.ShowMessage(TMessageKind::Error, MsgText(mmAbortedWithErrors) + (reason.empty() ? "" : "\r" + reason));
         return TCleaningResult::Failed;
     }
     if (State.Aborted) {
@@ -292,26 +291,18 @@ int TCleaningPass::InsertTablePackets()
 
 void TCleaningPass::RemapPacketPid(TTSPacketBuffer& packet)
 {
-    try {
-        const int pid = ((packet.Data[1] & 0x1F) << 8) | packet.Data[2];
-        const TAnalysisTables& t = engine_->Tables();
-        const int i = t.FoundStreamIndex(pid);
-        if (i >= 0 && t.FoundStreams[i].ReplacementPid >= 0)
-            TTSPacketWriter::SetPacketPID(packet, t.FoundStreams[i].ReplacementPid);
-    } catch (...) {
-    }
+    const int pid = ((packet.Data[1] & 0x1F) << 8) | packet.Data[2];
+    const TAnalysisTables& t = engine_->Tables();
+    const int i = t.FoundStreamIndex(pid);
+    if (i >= 0 && t.FoundStreams[i].ReplacementPid >= 0)
+        TTSPacketWriter::SetPacketPID(packet, t.FoundStreams[i].ReplacementPid);
 }
 
 bool TCleaningPass::PatchPacketPcr(int64_t offset27)
 {
     TTSPacketReader* r = engine_->RemuxPacketReader;
-    try {
-        const int64_t pcr = r->TSPacketHeader()->AdaptationField()->PCR()->PCR();
-        return r->SetPacketPCR(ShiftPcr(pcr, offset27));
-    } catch (...) {
-        Log("TS  ERROR: Patching PCR for paket $" + Hex8(r->PacketIndex()) + " exception occured!");
-        return false;
-    }
+    const int64_t pcr = r->TSPacketHeader()->AdaptationField()->PCR()->PCR();
+    return r->SetPacketPCR(ShiftPcr(pcr, offset27));
 }
 
 bool TCleaningPass::PatchPesTimers(int64_t offset90)
@@ -411,9 +402,11 @@ void TCleaningPass::CleanStream()
         Log("");
         if (!r->Active())
             Log("TS  ERROR: Could not open the recording " + r->FileName());
-        if (!TSPacketWriter1->Active())
+        if (!TSPacketWriter1->Active()) {
+            State.OutputError = TSPacketWriter1->LastErrorText();
             Log("TS  ERROR: Could not create the output file " + outputFileName_ +
-                (State.WriteError.empty() ? "" : " (" + State.WriteError + ")"));
+                (State.OutputError.empty() ? "" : " (" + State.OutputError + ")"));
+        }
         EndOfPass();
         return;
     }
@@ -698,10 +691,13 @@ void TCleaningPass::SaveLogFile()
         if (FileExists(logFileName_))
             RemoveFile(logFileName_);
         SaveLogToFile(logFileName_);
-    } catch (...) {
+    } catch (const std::exception& e) {
         const bool german = engine_->German();
-        engine_->Host().ShowMessage(TMessageKind::Error, german ? "Fehler beim Speichern des Logfiles!"
-                                                                : "Error while saving log file!");
+        const std::string reason = DescribeException(e);
+        Log((german ? "Fehler beim Speichern des Logfiles! " : "Error while saving log file! ") + reason);
+        engine_->Host().ShowMessage(TMessageKind::Error,
+                                    (german ? "Fehler beim Speichern des Logfiles!" : "Error while saving log file!") +
+                                        std::string("\r") + reason);
     }
 }
 

@@ -125,7 +125,8 @@ public:
         int64_t FullRangeCorrected = 0;
         // Deleted duplicates (statistics only).
         int64_t DuplicatesDeleted = 0;
-        std::string WriteError; // the writer failed on the disk
+        std::string WriteError;  // the writer failed on the disk
+        std::string OutputError; // the output could not be created (the platform's reason)
     };
     TRunState State;
 

@@ -1,6 +1,6 @@
 #include "app/engine/PcrClock.h"
 
-#include "app/engine/TimeStampCorrection.h"
+#include "ts/TSTimeStamp.h"
 
 namespace tw {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/engine/PcrClock.h"
-#include "app/engine/TimeStampCorrection.h"
+#include "ts/TSTimeStamp.h"
 
 namespace tw {
 namespace {
