@@ -176,7 +176,7 @@ void TAnalysisEngine::ResetAll() {
     TSPacketReader1->SetActive(false);
     RemuxPacketReader->SetActive(false);
 
-    ScrambledMode = 0;
+    ScrambledMode = TScrambledMode::NotAsked;
     LastResyncOffset = 0;
     tables_->ProgramNumber = 1;
     tables_->TransportStreamId = 6;
@@ -415,9 +415,8 @@ bool TAnalysisEngine::SettlePrograms() {
         // 6.1 No PAT: the program makes its own on a free PMT PID.
         if (t.SavedPatCount == 0) {
             int pid = -1;
-            if (!t.IsFoundPid(0xB1)) pid = 0xB1;
-            else if (!t.IsFoundPid(0x78)) pid = 0x78;
-            else if (!t.IsFoundPid(0x14)) pid = 0x14;
+            for (int candidate : kOwnPmtPids)
+                if (pid < 0 && !t.IsFoundPid(candidate)) pid = candidate;
             if (pid >= 0) {
                 t.CreationMode = true;
                 ownPmtPid_ = pid;
@@ -531,16 +530,16 @@ void TAnalysisEngine::RunStartEndStep() {
     t.FirstDts = t.MaxFirstDts();
     const int pcrPid = RebuildPmt->PcrPid();
     int64_t firstPcr = FindNextPcr(pcrPid, START_END_LIMIT);
-    firstPcr = (firstPcr / 300) * 300;
+    firstPcr = (firstPcr / kClockRatio) * kClockRatio;
     int64_t lastPcr = FindPreviousPcr(pcrPid, START_END_LIMIT);
     if (lastPcr == -1) {
         Log("Last PCR not found! Using last PTS instead!");
-        lastPcr = t.LastPts * 300;
+        lastPcr = t.LastPts * kClockRatio;
     }
     t.FirstPcr = firstPcr;
     t.LastPcr = lastPcr;
-    t.FirstPcr90k = firstPcr / 300;
-    t.LastPcr90k = lastPcr / 300;
+    t.FirstPcr90k = firstPcr / kClockRatio;
+    t.LastPcr90k = lastPcr / kClockRatio;
     t.Duration = CheckPcrWrap();
     t.CutOut = t.Duration;
 
@@ -548,7 +547,7 @@ void TAnalysisEngine::RunStartEndStep() {
     Log("Last PTS is " + IntToStr(t.LastPts) + " " + PtsToTimeText(t.LastPts) + " PID:" + IntToStr(lastPid));
     Log("First DTS is " + IntToStr(t.FirstDts) + " " + PtsToTimeText(t.FirstDts));
     Log("First PCR  is " + IntToStr(t.FirstPcr) + " " + PcrToTimeText(t.FirstPcr));
-    Log("First PCR\xC2\xB4 is " + IntToStr(t.FirstPcr / 300) + " " + PtsToTimeText(t.FirstPcr / 300));
+    Log("First PCR\xC2\xB4 is " + IntToStr(t.FirstPcr / kClockRatio) + " " + PtsToTimeText(t.FirstPcr / kClockRatio));
     Log("Last PCR  is " + IntToStr(t.LastPcr) + " " + PcrToTimeText(t.LastPcr));
     Log("Duration of video stream is " + IntToStr(t.Duration) + " " + PtsToTimeText(t.Duration));
 }

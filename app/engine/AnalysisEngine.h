@@ -27,6 +27,7 @@
 
 #include "app/engine/AnalysisHost.h"
 #include "app/engine/AnalysisTables.h"
+#include "app/engine/StreamCodes.h"
 #include "base/Object.h"
 
 namespace tw {
@@ -170,7 +171,10 @@ public:
     void CountWarning(int pid) { tables_->CountWarning(pid); }
     // Scrambled-packet mode per opened file: 0 not asked, 1 ignore the
     // scrambling control, 3 skip scrambled packets.
-    uint8_t ScrambledMode = 0;
+    TScrambledMode ScrambledMode = TScrambledMode::NotAsked;
+    // Asks once per opened file what to do with scrambled packets (logs the
+    // answer) and returns the mode.
+    TScrambledMode AskScrambledMode();
     bool DuplicatePacketHandling = false;
     int LastResyncOffset = 0;
     // PTS and DTS of the last valid PES completed on TSPesReader_Scan.

@@ -38,8 +38,8 @@ void TAnalysisEngine::FillPidRecordsAndPanels() {
                 t.VideoEntryIndex = i;
                 TSPesReader_Video->SetPID(e.PID);
                 TSPesReader_Video->SetActive(true);
-                if (e.StreamType == 27) TSH264Reader1->SetActive(true);
-                if (e.StreamType == 2) TSMPEG2Reader1->SetActive(true);
+                if (e.StreamType == kStreamTypeH264) TSH264Reader1->SetActive(true);
+                if (e.StreamType == kStreamTypeMpeg2Video) TSMPEG2Reader1->SetActive(true);
                 videoPanel_ = TStreamPanel();
                 videoPanel_.Visible = true;
                 videoPanel_.Title = PanelStreamTypeName(e.StreamType, 0, 0);

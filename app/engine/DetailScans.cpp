@@ -84,7 +84,7 @@ void TAnalysisEngine::RunVideoStep() {
     TAnalysisTables& t = *tables_;
     const TPmtEntry& entry = RebuildPmt->Entry(t.VideoEntryIndex);
     const TVideoInfo& v = t.Video;
-    if (entry.StreamType == 27) {
+    if (entry.StreamType == kStreamTypeH264) {
         if (ScanH264Details(entry.PID, VIDEO_DETAIL_LIMIT)) {
             std::string format = IntToStr(v.Resolution_H) + "x" + IntToStr(v.Resolution_V) + (v.Interlaced ? "i" : "p") +
                                  "/" + NumberText(v.FramesPerSecond) + " fps/" + v.Profile + "@" + LevelText(v.Level);
@@ -116,7 +116,7 @@ void TAnalysisEngine::RunVideoStep() {
         }
         host_->ShowPanel(TPanelKind::Video, 0, videoPanel_);
         SetStep(asVideoDetailsScan, TStepState::Done, "1 stream scanned");
-    } else if (entry.StreamType == 2) {
+    } else if (entry.StreamType == kStreamTypeMpeg2Video) {
         std::string format;
         if (ScanMpeg2Details(VIDEO_DETAIL_LIMIT)) {
             format = IntToStr(v.Resolution_H) + "x" + IntToStr(v.Resolution_V) + " / " + NumberText(v.FramesPerSecond) +

@@ -46,20 +46,9 @@ void TPacketHandlers::ScrambledPacket(int64_t packetNo, int pid, int& scrambling
     TAnalysisEngine& en = pass_.Engine();
     if (en.Tables().IsSelectedPid(pid)) {
         ++pass_.State.ScrambledCount;
-        if (en.ScrambledMode == 0) {
-            en.Log("Scrambled pakets detected!");
-            const bool de = en.German();
-            const std::string text = MessageTextIn(mmScrambledDetected, de) + "\r" + MessageTextIn(mmSkipScrambled, de);
-            if (en.Host().Ask(TAnalysisQuestion::Scrambled, text)) {
-                en.ScrambledMode = 3;
-                en.Log("Ignore scrambled pakets!");
-            } else {
-                en.ScrambledMode = 1;
-                en.Log("Ignore transport_scrambling_control!");
-            }
-        }
+        en.AskScrambledMode();
     }
-    if (en.ScrambledMode == 1) {
+    if (en.ScrambledMode == TScrambledMode::IgnoreControl) {
         ignore = true;
         scramblingControl = 0;
     }
@@ -70,7 +59,7 @@ void TPacketHandlers::InvalidPacket(int64_t packetNo, const std::string& errors)
     TAnalysisEngine& en = pass_.Engine();
     const int pid = en.RemuxPacketReader->TSPacketHeader()->PID();
     en.CountError(pid);
-    if (en.ScrambledMode == 3 && errors == "transport_scrambling_control")
+    if (en.ScrambledMode == TScrambledMode::SkipScrambled && errors == "transport_scrambling_control")
         return;
     en.Log("TS  ERROR: Invalid paket $" + IntToHex(packetNo, 8) + " for PID $" + IntToHex(pid, 4) +
            ", skipped! Error: " + errors);
@@ -95,7 +84,7 @@ void TPacketHandlers::Resync(int64_t packetNo, int offset)
 void TPacketHandlers::Discontinuity(int64_t packetNo, int pid, int currentCC, int lastCC)
 {
     // Null packets carry no continuity: their counter means nothing.
-    if (!pass_.State.InRange() || pid == 0 || pid == 0x1FFF)
+    if (!pass_.State.InRange() || pid == kPatPid || pid == kNullPid)
         return;
     pass_.Log("TS  WARNING: For PID " + IntToHex(pid, 4) + " $" + IntToHex(packetNo, 8) + ": Paket discontinuity " +
               IntToStr(lastCC) + "," + IntToStr(currentCC));
@@ -147,7 +136,7 @@ void TPacketHandlers::NewPacket()
     }
     const int64_t pts = PcrToPts(p);
     if (s.CutInReached)
-        s.ElapsedPts = (pts - s.PcrStartValue) & 0x1FFFFFFFFLL;
+        s.ElapsedPts = WrapClock(pts - s.PcrStartValue, kPtsModulus);
     s.CurrentPts = pts;
 }
 

@@ -77,22 +77,26 @@ void TAnalysisEngine::TSPacketReader1M2TSPacketsDetectEvent(TObject*, bool& Cont
 }
 
 void TAnalysisEngine::TSPacketReader1ScrambledPacketEvent(TObject*, int64_t, int, int&, bool& Ignore) {
-    if (ScrambledMode == 0) {
+    if (AskScrambledMode() == TScrambledMode::IgnoreControl) Ignore = true;
+}
+
+TScrambledMode TAnalysisEngine::AskScrambledMode() {
+    if (ScrambledMode == TScrambledMode::NotAsked) {
         Log("Scrambled pakets detected!");
         if (host_->Ask(TAnalysisQuestion::Scrambled, MsgText(mmScrambledDetected) + "\r" + MsgText(mmSkipScrambled))) {
-            ScrambledMode = 3;
+            ScrambledMode = TScrambledMode::SkipScrambled;
             Log("Ignore scrambled pakets!");
         } else {
-            ScrambledMode = 1;
+            ScrambledMode = TScrambledMode::IgnoreControl;
             Log("Ignore transport_scrambling_control!");
         }
     }
-    if (ScrambledMode == 1) Ignore = true;
+    return ScrambledMode;
 }
 
 void TAnalysisEngine::TSPacketReader1InvalidPacketEvent(TObject*, int64_t packetNo, const std::string& errors) {
     if (tables_->LogSuppressed) return;
-    if (ScrambledMode == 3 && errors == "transport_scrambling_control") return;
+    if (ScrambledMode == TScrambledMode::SkipScrambled && errors == "transport_scrambling_control") return;
     Log("TS  ERROR: Invalid paket $" + IntToHex(packetNo, 8) + "! Error: " + errors);
 }
 

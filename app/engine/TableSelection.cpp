@@ -81,7 +81,7 @@ bool TAnalysisEngine::SelectPmt(int pmtPid, int sectionPackets, int64_t packetIn
             Log("Video stream found: PID $" + IntToHex(vpid, 4));
             const int idx = RebuildPmt->IndexOfPid(vpid);
             if (idx >= 0) {
-                RebuildPmt->SetEntryStreamType(vpid, 27);
+                RebuildPmt->SetEntryStreamType(vpid, kStreamTypeH264);
                 const TPmtEntry& e = RebuildPmt->Entry(idx);
                 Log("Patched PMT entry for $" + IntToHex(vpid, 4) + " to stream type " + IntToStr(e.StreamType) + ": " +
                     e.Description);
@@ -173,14 +173,14 @@ int TAnalysisEngine::LogOwnPmtPcr() {
 
 int TAnalysisEngine::OwnPmtStreamCode(const std::string& typeText) {
     const std::string u = UpperCase(typeText);
-    if (u == "H264 VIDEO") return 27;
-    if (u == "AC3 AUDIO") return 129;
-    if (u == "E-AC3 AUDIO") return 6;
-    if (u == "MPEG2 VIDEO") return 2;
-    if (u == "MPEG1 AUDIO") return 4;
-    if (u == "AAC AUDIO") return 17;
-    if (u == "TELETEXT") return 70000;
-    if (u == "SUBTITLES") return 70001;
+    if (u == "H264 VIDEO") return kStreamTypeH264;
+    if (u == "AC3 AUDIO") return kStreamTypeAc3;
+    if (u == "E-AC3 AUDIO") return kStreamTypePrivateData;
+    if (u == "MPEG2 VIDEO") return kStreamTypeMpeg2Video;
+    if (u == "MPEG1 AUDIO") return kStreamTypeMpeg2Audio;
+    if (u == "AAC AUDIO") return kStreamTypeAacAdts;
+    if (u == "TELETEXT") return kOwnPmtTeletext;
+    if (u == "SUBTITLES") return kOwnPmtSubtitles;
     return -1;
 }
 

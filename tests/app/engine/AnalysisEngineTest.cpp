@@ -151,7 +151,7 @@ TEST_F(AnalysisEngineTest, ScrambledPacketsAskOnce) {
     host.Answers[TAnalysisQuestion::Scrambled] = true; // skip them
     ASSERT_TRUE(Analyse(data)) << host.All();
     EXPECT_EQ(host.Asked(TAnalysisQuestion::Scrambled), 1);
-    EXPECT_EQ(engine->ScrambledMode, 3);
+    EXPECT_EQ(engine->ScrambledMode, TScrambledMode::SkipScrambled);
     EXPECT_TRUE(host.Has("Ignore scrambled pakets!"));
     // Scrambled-only packets are good packets for the scans: the PID scan
     // counts all of them (the end phase of the start/end check is the one
