@@ -33,8 +33,16 @@ namespace {
 // packets, enough for such a PES even when the other kept streams take two
 // thirds of the multiplex.
 constexpr int kCleanWriterRing = 30000;
+// The rebuilt PAT and PMT go out again after this many written packets.
 constexpr int64_t kTableRepeat = 10000;
+// How often (in read packets) the window gets its messages and the writer's
+// health is looked at; not a multiple of kTableRepeat, so the two never
+// fall on the same packet.
 constexpr int64_t kMessageEvery = 10003;
+// With PCR, the end limit lies this many 90 kHz ticks (about one frame)
+// before the cut-out point: the PCR runs ahead of the frames it carries, and
+// the last frame written should end at the cut-out, not after it.
+constexpr int64_t kPcrCutOutLead = 3500;
 
 const char* const kCleaningCaptionEn = "Cleaning transport stream";
 const char* const kCleaningCaptionDe = "S\xC3\xA4" "ubere Transportstream";
@@ -361,17 +369,43 @@ void TCleaningPass::ComputeTimerOffset()
 
 void TCleaningPass::CleanStream()
 {
+    TTSPacketReader* r = engine_->RemuxPacketReader;
+    if (!BeginPass()) {
+        EndOfPass();
+        return;
+    }
+    LogCutPoints();
+    while (!r->Eof() && !State.Ended && !State.Failed) {
+        const int64_t no = r->PacketIndex();
+        UpdateTimePanel();
+        if (AbortRequested(no))
+            break;
+        HandlePacket(no);
+        if (no % kMessageEvery == 0)
+            KeepWindowAlive();
+        EndAtFillPackets(no);
+        if (State.Ended || State.Failed || State.Aborted)
+            break;
+        if (State.Started)
+            State.BytesPassed += r->PacketSize();
+        r->Next();
+    }
+    if (State.Ended)
+        State.CutAtEnd = packetCount_ - r->PacketIndex();
+    EndOfPass();
+}
+
+bool TCleaningPass::BeginPass()
+{
     TAnalysisEngine& en = *engine_;
     TAnalysisTables& t = en.Tables();
-    IAnalysisHost& h = en.Host();
     TTSPacketReader* r = en.RemuxPacketReader;
-    TTSPesReader* video = en.TSPesReader_Video;
 
     startTick_ = GetTickCount64Ms();
     ResetRunState();
     pcrMode_ = t.FirstPcr >= 0 && t.CountPcrPids() > 0;
-    const int64_t cutIn = Options.CutIn;
-    const int64_t cutOut = Options.CutOut >= 0 ? Options.CutOut : t.Duration;
+    cutIn_ = Options.CutIn;
+    cutOut_ = Options.CutOut >= 0 ? Options.CutOut : t.Duration;
 
     en.TSPacketReader1->SetActive(false);
     // The writer creates the output empty, so an existing file is replaced
@@ -390,10 +424,8 @@ void TCleaningPass::CleanStream()
     for (int i = 0; i < AUDIO_SLOTS; ++i)
         host_->SetMeterLineVisible(i + 1, en.TSPesReader_Audio[i]->Active());
 
-    if (!PrepareTables()) {
-        EndOfPass();
-        return;
-    }
+    if (!PrepareTables())
+        return false;
 
     if (!TSPacketWriter1->Active() || !r->Active()) {
         // Nothing can be written or read: the pass fails instead of reporting
@@ -407,185 +439,219 @@ void TCleaningPass::CleanStream()
             Log("TS  ERROR: Could not create the output file " + outputFileName_ +
                 (State.OutputError.empty() ? "" : " (" + State.OutputError + ")"));
         }
-        EndOfPass();
-        return;
+        return false;
     }
 
-    const bool german = en.German();
-    h.SetProgressStatus(german ? kCleaningCaptionDe : kCleaningCaptionEn);
+    en.Host().SetProgressStatus(en.German() ? kCleaningCaptionDe : kCleaningCaptionEn);
     pesHandlers_->ClearNalStatistics();
     r->SetPacketIndex(0);
     State.Written = InsertTablePackets();
+    packetCount_ = r->PacketCount();
+    return true;
+}
+
+void TCleaningPass::LogCutPoints()
+{
+    const TAnalysisTables& t = engine_->Tables();
     Log("");
     passWraps_ = false;
     if (!pcrMode_) {
-        Log("Cut in  at PTS: " + PtsToTimeText(cutIn) + " (" + PtsToTimeText(referencePts_ + cutIn) + ")");
-        Log("Cut out at PCR: " + PtsToTimeText(cutOut) + " (" + PtsToTimeText(referencePts_ + cutOut) + ")");
+        Log("Cut in  at PTS: " + PtsToTimeText(cutIn_) + " (" + PtsToTimeText(referencePts_ + cutIn_) + ")");
+        Log("Cut out at PCR: " + PtsToTimeText(cutOut_) + " (" + PtsToTimeText(referencePts_ + cutOut_) + ")");
     } else {
-        passWraps_ = PassCrossesWrap(t.FirstPcr90k, cutOut);
-        Log("Cut in  at PCR: " + PtsToTimeText(cutIn) + " (" + PtsToTimeText(t.FirstPcr90k + cutIn) + ")");
-        const int64_t absOut = t.FirstPcr90k + cutOut;
-        Log("Cut out at PCR: " + PtsToTimeText(cutOut) + " (" +
+        passWraps_ = PassCrossesWrap(t.FirstPcr90k, cutOut_);
+        Log("Cut in  at PCR: " + PtsToTimeText(cutIn_) + " (" + PtsToTimeText(t.FirstPcr90k + cutIn_) + ")");
+        const int64_t absOut = t.FirstPcr90k + cutOut_;
+        Log("Cut out at PCR: " + PtsToTimeText(cutOut_) + " (" +
             PtsToTimeText(passWraps_ ? absOut % kPtsWrap : absOut) + (passWraps_ ? ") [with PCR warp]" : ")"));
     }
+}
 
-    const int64_t packetCount = r->PacketCount();
-    const int64_t fillAtEnd = t.FillPacketsAtEnd;
-    while (!r->Eof() && !State.Ended && !State.Failed) {
-        const int64_t no = r->PacketIndex();
-        // 1. time panel
-        const int64_t fixed = video->PESHeader()->PTS_Fixed();
-        if (fixed != lastTimeTextPts_) {
-            lastTimeTextPts_ = fixed;
-            host_->SetTimeText(PtsToTimeText(State.ElapsedPts));
-        }
-        // 2. cancel
-        if (host_->CancelPressed()) {
-            if (host_->AskAbort(MsgText(mmAbortQuestion))) {
-                Log("Aborted at paket $" + Hex8(no) + " " + PtsToTimeText(video->PESHeader()->PTS()));
-                State.Aborted = true;
-                break;
-            }
-            host_->ClearCancel();
-        }
-        TTSPacketHeader* hd = r->TSPacketHeader();
-        const int pid = hd->PID();
-        if (!hd->Valid()) {
-            // 3. broken packets are never written
-            ++State.InvalidDiscarded;
-            if (t.IsSelectedPid(pid))
-                t.CountError(pid);
-            else
-                ++State.GlobalErrors;
-            h.ProcessMessages();
-        } else if (!t.IsSelectedPid(pid)) {
-            ++State.NotNeeded;
+void TCleaningPass::UpdateTimePanel()
+{
+    // Once per video PES, not per packet: the text is made only when the
+    // video's PTS moved on.
+    const int64_t fixed = engine_->TSPesReader_Video->PESHeader()->PTS_Fixed();
+    if (fixed != lastTimeTextPts_) {
+        lastTimeTextPts_ = fixed;
+        host_->SetTimeText(PtsToTimeText(State.ElapsedPts));
+    }
+}
+
+bool TCleaningPass::AbortRequested(int64_t no)
+{
+    if (!host_->CancelPressed())
+        return false;
+    if (host_->AskAbort(MsgText(mmAbortQuestion))) {
+        Log("Aborted at paket $" + Hex8(no) + " " + PtsToTimeText(engine_->TSPesReader_Video->PESHeader()->PTS()));
+        State.Aborted = true;
+        return true;
+    }
+    host_->ClearCancel();
+    return false;
+}
+
+void TCleaningPass::HandlePacket(int64_t no)
+{
+    TAnalysisTables& t = engine_->Tables();
+    const TTSPacketHeader* hd = engine_->RemuxPacketReader->TSPacketHeader();
+    const int pid = hd->PID();
+    if (!hd->Valid()) {
+        DiscardBrokenPacket(pid);
+        return;
+    }
+    if (!t.IsSelectedPid(pid)) {
+        ++State.NotNeeded;
+        return;
+    }
+    if (!State.Started && CutInReachedAt(no))
+        StartWriting();
+    if (State.Started && !State.Ended)
+        CheckCutOut(no);
+    if (!State.Started)
+        ++State.CutAtBeginning;
+    else if (State.Ended)
+        ++State.CutAtEnd;
+    else
+        WritePacket(no, pid);
+}
+
+void TCleaningPass::DiscardBrokenPacket(int pid)
+{
+    // Broken packets are never written.
+    TAnalysisTables& t = engine_->Tables();
+    ++State.InvalidDiscarded;
+    if (t.IsSelectedPid(pid))
+        t.CountError(pid);
+    else
+        ++State.GlobalErrors;
+    engine_->Host().ProcessMessages();
+}
+
+bool TCleaningPass::CutInReachedAt(int64_t no)
+{
+    const TAnalysisTables& t = engine_->Tables();
+    if (cutIn_ == 0) {
+        State.StartValue = referencePts_;
+        State.PcrStartValue = t.FirstPcr90k;
+        Log("");
+        if (!pcrMode_) {
+            Log("Starting at paket $" + Hex8(no) + " PTS: " + PtsToTimeText(State.StartValue - t.FirstPts) + " (" +
+                PtsToTimeText(State.StartValue) + ")");
         } else {
-            // a. cut-in
-            if (!State.Started) {
-                bool start = false;
-                if (cutIn == 0) {
-                    start = true;
-                    State.StartValue = referencePts_;
-                    State.PcrStartValue = t.FirstPcr90k;
-                    Log("");
-                    if (!pcrMode_) {
-                        Log("Starting at paket $" + Hex8(no) + " PTS: " + PtsToTimeText(State.StartValue - t.FirstPts) +
-                            " (" + PtsToTimeText(State.StartValue) + ")");
-                    } else {
-                        ComputeTimerOffset();
-                        Log("Starting at paket $" + Hex8(no) + " PCR: " +
-                            PtsToTimeText(State.PcrStartValue - t.FirstPcr90k) + " (" +
-                            PtsToTimeText(State.PcrStartValue) + ")");
-                    }
-                } else if (!pcrMode_) {
-                    if (State.LastPesPts >= referencePts_ + cutIn) {
-                        start = true;
-                        State.StartValue = State.LastPesPts;
-                        Log("");
-                        Log("Starting at paket $" + Hex8(no) + " PTS: " +
-                            PtsToTimeText(State.LastPesPts - referencePts_) + " (" + PtsToTimeText(State.LastPesPts) +
-                            ")");
-                    }
-                } else if (tw::CutInReached(State.CurrentPts, t.FirstPcr90k, cutIn)) {
-                    start = true;
-                    State.PcrStartValue = State.CurrentPts;
-                    ComputeTimerOffset();
-                    Log("");
-                    Log("Starting at paket $" + Hex8(no) + " PCR: " + PtsToTimeText(State.PcrStartValue - t.FirstPcr90k) +
-                        " (" + PtsToTimeText(State.CurrentPts) + ")");
-                }
-                if (start) {
-                    State.Started = true;
-                    State.CutInReached = true;
-                    // b. only on the starting packet
-                    if (State.StartValue >= 0)
-                        video->PESHeader()->SetPTS_Fix_Offset(State.StartValue);
-                    if (cutOut == t.Duration) {
-                        Log("No cutting at the end needed");
-                        State.EndLimit = -1;
-                    } else {
-                        State.EndLimit = pcrMode_ ? State.PcrStartValue + cutOut - cutIn - 3500 : cutOut - cutIn;
-                    }
-                }
-            }
-            // c. cut-out
-            if (State.Started && !State.Ended && video->PESHeader()->Valid() && State.EndLimit >= 0) {
-                if (!pcrMode_) {
-                    if (video->PESHeader()->PTS_Fixed() >= State.EndLimit) {
-                        State.Ended = true;
-                        Log("Cutting the end at paket $" + Hex8(no) + " PTS: " +
-                            PtsToTimeText(State.LastPesPts - referencePts_) + " (" + PtsToTimeText(State.LastPesPts) +
-                            ")");
-                    }
-                } else if (tw::CutOutReached(State.CurrentPts, t.FirstPcr90k, State.EndLimit)) {
-                    State.Ended = true;
-                    Log("Cutting the end at paket $" + Hex8(no) + " PCR: " + PtsToTimeText(State.ElapsedPts) + " (" +
-                        PtsToTimeText(State.CurrentPts) + ")");
-                }
-                if (State.Ended)
-                    State.CutOutPassed = true;
-            }
-            // d. write
-            if (!State.Started) {
-                ++State.CutAtBeginning;
-            } else if (State.Ended) {
-                ++State.CutAtEnd;
-            } else {
-                const TAdaptationFieldControl afc = hd->AdaptationFieldControl();
-                if (State.TimerOffset != 0 &&
-                    (afc == afc_adaptation_field_only || afc == afc_adaptation_field_followed_by_payload) &&
-                    hd->AdaptationField()->PCRFlag()) {
-                    if (!PatchPacketPcr(State.TimerOffset * 300))
-                        Log("TS  ERROR: Patching PCR for paket $" + Hex8(no) + " failed!");
-                }
-                if (State.TimerOffset != 0 && hd->PayloadStart()) {
-                    if (!PatchPesTimers(State.TimerOffset))
-                        Log("TS  ERROR: Patching PTS/DTS/ESCR for paket $" + Hex8(no) + " failed!");
-                }
-                if (remaps_) {
-                    packet_ = r->RawPacket();
-                    RemapPacketPid(packet_);
-                    TSPacketWriter1->QueuePacket(packet_, no);
-                } else {
-                    TSPacketWriter1->QueuePacket(r->RawPacket(), no);
-                }
-                ++expectedWritten_;
-                CountPidPacket(pid, State.LastPesPts);
-                ++State.Written;
-                // e. tables again every 10,000 written packets
-                if (State.Written % kTableRepeat == 0)
-                    State.Written += InsertTablePackets();
-            }
+            ComputeTimerOffset();
+            Log("Starting at paket $" + Hex8(no) + " PCR: " + PtsToTimeText(State.PcrStartValue - t.FirstPcr90k) +
+                " (" + PtsToTimeText(State.PcrStartValue) + ")");
         }
-        // f. keep the window alive
-        if (no % kMessageEvery == 0) {
-            h.ProcessMessages();
-            CheckWriterHealth();
-            if (!State.WriteError.empty())
-                State.Failed = true;
-        }
-        // 6. fill packets at the end
-        if (!State.Ended && fillAtEnd > 0 && no >= packetCount - fillAtEnd) {
+        return true;
+    }
+    if (!pcrMode_) {
+        if (State.LastPesPts < referencePts_ + cutIn_)
+            return false;
+        State.StartValue = State.LastPesPts;
+        Log("");
+        Log("Starting at paket $" + Hex8(no) + " PTS: " + PtsToTimeText(State.LastPesPts - referencePts_) + " (" +
+            PtsToTimeText(State.LastPesPts) + ")");
+        return true;
+    }
+    if (!tw::CutInReached(State.CurrentPts, t.FirstPcr90k, cutIn_))
+        return false;
+    State.PcrStartValue = State.CurrentPts;
+    ComputeTimerOffset();
+    Log("");
+    Log("Starting at paket $" + Hex8(no) + " PCR: " + PtsToTimeText(State.PcrStartValue - t.FirstPcr90k) + " (" +
+        PtsToTimeText(State.CurrentPts) + ")");
+    return true;
+}
+
+void TCleaningPass::StartWriting()
+{
+    State.Started = true;
+    State.CutInReached = true;
+    // Only on the starting packet: the video's PTS counts from here.
+    if (State.StartValue >= 0)
+        engine_->TSPesReader_Video->PESHeader()->SetPTS_Fix_Offset(State.StartValue);
+    if (cutOut_ == engine_->Tables().Duration) {
+        Log("No cutting at the end needed");
+        State.EndLimit = -1;
+    } else {
+        State.EndLimit = pcrMode_ ? State.PcrStartValue + cutOut_ - cutIn_ - kPcrCutOutLead : cutOut_ - cutIn_;
+    }
+}
+
+void TCleaningPass::CheckCutOut(int64_t no)
+{
+    TTSPesReader* video = engine_->TSPesReader_Video;
+    if (!video->PESHeader()->Valid() || State.EndLimit < 0)
+        return;
+    const TAnalysisTables& t = engine_->Tables();
+    if (!pcrMode_) {
+        if (video->PESHeader()->PTS_Fixed() >= State.EndLimit) {
             State.Ended = true;
-            State.CutOutPassed = true;
-            if (!pcrMode_)
-                Log("Ending at paket $" + Hex8(no) + " PTS: " + PtsToTimeText(State.LastPesPts - referencePts_) + " (" +
-                    PtsToTimeText(State.LastPesPts) + ")");
-            else
-                Log("Ending at paket $" + Hex8(no) + " PCR: " + PtsToTimeText(State.CurrentPts - t.FirstPcr90k) +
-                    " (" + PtsToTimeText(State.CurrentPts) + ")");
+            Log("Cutting the end at paket $" + Hex8(no) + " PTS: " + PtsToTimeText(State.LastPesPts - referencePts_) +
+                " (" + PtsToTimeText(State.LastPesPts) + ")");
         }
-        // 7. next
-        if (State.Ended || State.Failed || State.Aborted)
-            break;
-        if (State.Started)
-            State.BytesPassed += r->PacketSize();
-        r->Next();
+    } else if (tw::CutOutReached(State.CurrentPts, t.FirstPcr90k, State.EndLimit)) {
+        State.Ended = true;
+        Log("Cutting the end at paket $" + Hex8(no) + " PCR: " + PtsToTimeText(State.ElapsedPts) + " (" +
+            PtsToTimeText(State.CurrentPts) + ")");
     }
     if (State.Ended)
-        State.CutAtEnd = packetCount - r->PacketIndex();
-    EndOfPass();
+        State.CutOutPassed = true;
+}
+
+void TCleaningPass::WritePacket(int64_t no, int pid)
+{
+    TTSPacketReader* r = engine_->RemuxPacketReader;
+    if (State.TimerOffset != 0)
+        ShiftPacketTimers(no);
+    if (remaps_) {
+        packet_ = r->RawPacket();
+        RemapPacketPid(packet_);
+        TSPacketWriter1->QueuePacket(packet_, no);
+    } else {
+        TSPacketWriter1->QueuePacket(r->RawPacket(), no);
+    }
+    ++expectedWritten_;
+    CountPidPacket(pid, State.LastPesPts);
+    ++State.Written;
+    if (State.Written % kTableRepeat == 0)
+        State.Written += InsertTablePackets();
+}
+
+void TCleaningPass::ShiftPacketTimers(int64_t no)
+{
+    const TTSPacketHeader* hd = engine_->RemuxPacketReader->TSPacketHeader();
+    const TAdaptationFieldControl afc = hd->AdaptationFieldControl();
+    if ((afc == afc_adaptation_field_only || afc == afc_adaptation_field_followed_by_payload) &&
+        hd->AdaptationField()->PCRFlag() && !PatchPacketPcr(State.TimerOffset * kClockRatio))
+        Log("TS  ERROR: Patching PCR for paket $" + Hex8(no) + " failed!");
+    if (hd->PayloadStart() && !PatchPesTimers(State.TimerOffset))
+        Log("TS  ERROR: Patching PTS/DTS/ESCR for paket $" + Hex8(no) + " failed!");
+}
+
+void TCleaningPass::KeepWindowAlive()
+{
+    engine_->Host().ProcessMessages();
+    CheckWriterHealth();
+    if (!State.WriteError.empty())
+        State.Failed = true;
+}
+
+void TCleaningPass::EndAtFillPackets(int64_t no)
+{
+    const TAnalysisTables& t = engine_->Tables();
+    const int64_t fillAtEnd = t.FillPacketsAtEnd;
+    if (State.Ended || fillAtEnd <= 0 || no < packetCount_ - fillAtEnd)
+        return;
+    State.Ended = true;
+    State.CutOutPassed = true;
+    if (!pcrMode_)
+        Log("Ending at paket $" + Hex8(no) + " PTS: " + PtsToTimeText(State.LastPesPts - referencePts_) + " (" +
+            PtsToTimeText(State.LastPesPts) + ")");
+    else
+        Log("Ending at paket $" + Hex8(no) + " PCR: " + PtsToTimeText(State.CurrentPts - t.FirstPcr90k) + " (" +
+            PtsToTimeText(State.CurrentPts) + ")");
 }
 
 void TCleaningPass::CountPidPacket(int pid, int64_t timeStamp)

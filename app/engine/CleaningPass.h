@@ -151,6 +151,21 @@ private:
     friend class TPacketHandlers;
     friend class TPesHandlers;
     void ResetRunState();
+    // The stages of the pass, in their order; HandlePacket is one packet's
+    // way: broken, not kept, before the cut-in, after the cut-out, or written.
+    bool BeginPass();
+    void LogCutPoints();
+    void UpdateTimePanel();
+    bool AbortRequested(int64_t no);
+    void HandlePacket(int64_t no);
+    void DiscardBrokenPacket(int pid);
+    bool CutInReachedAt(int64_t no);
+    void StartWriting();
+    void CheckCutOut(int64_t no);
+    void WritePacket(int64_t no, int pid);
+    void ShiftPacketTimers(int64_t no);
+    void KeepWindowAlive();
+    void EndAtFillPackets(int64_t no);
     bool PrepareTables();
     int InsertTablePackets();
     void RemapPacketPid(TTSPacketBuffer& packet);
@@ -179,6 +194,8 @@ private:
     bool passWraps_ = false;
     bool remaps_ = false; // PID remaps of the patch dialog exist
     int64_t referencePts_ = 0;
+    int64_t cutIn_ = 0, cutOut_ = 0; // 90 kHz, of this pass
+    int64_t packetCount_ = 0;
     int64_t lastTimeTextPts_ = -1;
     uint64_t startTick_ = 0;
     int64_t expectedWritten_ = 0;

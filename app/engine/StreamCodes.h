@@ -18,10 +18,6 @@ constexpr int kStreamTypePrivateData = 0x06; // teletext, subtitles, DVB-style A
 constexpr int kStreamTypeAacAdts = 0x11;
 constexpr int kStreamTypeH264 = 0x1B;
 constexpr int kStreamTypeAc3 = 0x81;
-// Codes the own PMT builder takes for a private-data stream with a teletext
-// or subtitling descriptor.
-constexpr int kOwnPmtTeletext = 70000;
-constexpr int kOwnPmtSubtitles = 70001;
 
 // The PMT PIDs an own PAT may use, in the order they are tried: the first
 // that no stream of the recording occupies.

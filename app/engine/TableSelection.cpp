@@ -179,8 +179,8 @@ int TAnalysisEngine::OwnPmtStreamCode(const std::string& typeText) {
     if (u == "MPEG2 VIDEO") return kStreamTypeMpeg2Video;
     if (u == "MPEG1 AUDIO") return kStreamTypeMpeg2Audio;
     if (u == "AAC AUDIO") return kStreamTypeAacAdts;
-    if (u == "TELETEXT") return kOwnPmtTeletext;
-    if (u == "SUBTITLES") return kOwnPmtSubtitles;
+    if (u == "TELETEXT") return TTSPmtReader::TELETEXT_TYPE;
+    if (u == "SUBTITLES") return TTSPmtReader::SUBTITLE_TYPE;
     return -1;
 }
 
