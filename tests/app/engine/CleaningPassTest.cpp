@@ -721,3 +721,62 @@ TEST(CleaningHandlers, AudioStreamIdIsPatchedAtEveryPesStart)
     }
     EXPECT_EQ(starts, 300);
 }
+
+// Cut-in and cut-out, a new service identifier and a remapped PID together,
+// checked by analysing the output again with the program's own readers.
+TEST(CleaningRoad, CutRangeNewServiceIdAndRemappedPid)
+{
+    const std::string in = DataFile("cleaning/h264_ac3_cbr.ts");
+    Road road;
+    ASSERT_TRUE(road.Analyse(in));
+    TAnalysisTables& t = road.engine->Tables();
+    const int64_t firstPcr90 = t.FirstPcr90k;
+    const int64_t firstPts = t.FirstPts;
+    ASSERT_GT(t.Duration, 2 * 90000 + 45000);
+    ASSERT_GE(t.AudioEntryCount, 1);
+    const int audioPid = t.Audio[0].Pid;
+    const int videoPid = road.pass->VideoPid();
+    road.pass->Options.CutIn = 1 * 90000;
+    road.pass->Options.CutOut = 2 * 90000;
+    road.pass->Options.NewServiceId = 0x1234;
+    const int audioIndex = t.FoundStreamIndex(audioPid);
+    ASSERT_GE(audioIndex, 0);
+    t.FoundStreams[audioIndex].ReplacementPid = 0x777;
+    const std::string out = TempName("cut");
+    Cleanup cleanup{{out, ChangeFileExt(out, ".log")}};
+    EXPECT_EQ(road.Clean(out), TCleaningResult::Success) << AllLog();
+    const std::string log = AllLog();
+    EXPECT_NE(log.find("Patching ProgramNumber(SID) from $" + IntToHex(t.ProgramNumber, 4) + " to $1234"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("Patching PMT entry: PID $" + IntToHex(audioPid, 4) + " to $0777"), std::string::npos);
+    EXPECT_GT(road.pass->State.CutAtBeginning, 0);
+    EXPECT_GT(road.pass->State.CutAtEnd, 0);
+
+    const OutputCheck c = CheckOutput(out);
+    ExpectSoundOutput(c);
+    EXPECT_EQ(c.Pids.count(audioPid), 0u);
+    EXPECT_EQ(c.Pids.count(0x777), 1u);
+
+    Road again;
+    ASSERT_TRUE(again.Analyse(out)) << AllLog();
+    const TAnalysisTables& o = again.engine->Tables();
+    EXPECT_EQ(o.ProgramNumber, 0x1234);
+    EXPECT_EQ(again.engine->RebuildPmt->ProgramNumber(), 0x1234);
+    EXPECT_GE(again.engine->RebuildPmt->IndexOfPid(0x777), 0);
+    EXPECT_LT(again.engine->RebuildPmt->IndexOfPid(audioPid), 0);
+    EXPECT_GE(again.engine->RebuildPmt->IndexOfPid(videoPid), 0);
+    // The written range starts at the first PCR at or past the cut-in and
+    // ends about one frame before the cut-out.
+    EXPECT_GE(o.FirstPcr90k - firstPcr90, 1 * 90000);
+    EXPECT_LT(o.FirstPcr90k - firstPcr90, 1 * 90000 + 9000);
+    EXPECT_LE(o.LastPcr90k - firstPcr90, 2 * 90000);
+    EXPECT_GT(o.LastPcr90k - firstPcr90, 2 * 90000 - 9000);
+    ASSERT_FALSE(c.Pts.empty());
+    // The stamps of the written frames lie in the same second, counted from
+    // the first PTS (give or take the half second of a GOP at the edges).
+    for (int64_t pts : c.Pts) {
+        EXPECT_GE(pts, firstPts + 1 * 90000 - 90000 / 2) << pts;
+        EXPECT_LE(pts, firstPts + 2 * 90000 + 90000 / 2) << pts;
+    }
+}
