@@ -3,6 +3,7 @@
 
 #include "app/engine/AnalysisTexts.h"
 #include "app/engine/MainTexts.h"
+#include "app/engine/StreamTypeScan.h"
 #include "app/engine/TimeStampCorrection.h"
 #include "base/Exceptions.h"
 #include "base/SysUtils.h"
@@ -43,6 +44,7 @@ TAnalysisEngine::TAnalysisEngine(IAnalysisHost* host) : TAnalysisEngine(nullptr,
 TAnalysisEngine::TAnalysisEngine(TComponent* owner, IAnalysisHost* host)
     : TComponent(owner), host_(host), tables_(std::make_unique<TAnalysisTables>()) {
     CreateComponents();
+    typeScan_ = std::make_unique<TStreamTypeScan>(*this);
     BindAnalysisHandlers();
 }
 
@@ -66,8 +68,6 @@ void TAnalysisEngine::CreateComponents() {
     TSPmtReader_Scan->SetTSPacketReader(TSPacketReader1);
     RebuildPmt = Make<TTSPmtReader>(this, "RebuildPmt");
     RebuildPmt->SetTSPacketReader(TSPacketReader1);
-    TSPmtReader_ScanType = Make<TTSPmtReader>(this, "TSPmtReader_ScanType");
-    TSPmtReader_ScanType->SetTSPacketReader(TSPacketReader1);
 
     static const char* const audioNames[AUDIO_SLOTS] = {"TSPesReader_Audio1", "TSPesReader_Audio2",
                                                         "TSPesReader_Audio3", "TSPesReader_Audio4"};
@@ -88,8 +88,6 @@ void TAnalysisEngine::CreateComponents() {
     TSPesReader_Scan = Make<TTSPesReader>(this, "TSPesReader_Scan");
     TSPesReader_Scan->SetTSPacketReader(TSPacketReader1);
 
-    TSStreamTypeReader1 = Make<TTSStreamTypeReader>(this, "TSStreamTypeReader1");
-    TSStreamTypeReader1->SetTSPesReader(TSPesReader_Scan);
     TSMPEG2Reader1 = Make<TTSMPEG2Reader>(this, "TSMPEG2Reader1");
     TSMPEG2Reader1->SetTSPesReader(TSPesReader_Video);
     TSMPEG2Reader_Scan = Make<TTSMPEG2Reader>(this, "TSMPEG2Reader_Scan");
@@ -166,12 +164,10 @@ void TAnalysisEngine::ResetAll() {
     TSAC3Reader_Scan->SetActive(false);
     TSMPEG2Reader_Scan->SetActive(false);
     TSH264Reader_Scan->SetActive(false);
-    TSStreamTypeReader1->SetActive(false);
     RebuildPmt->SetActive(false);
     RebuildPat->SetActive(false);
     TSPesReader_Scan->SetActive(false);
     TSPmtReader_Scan->SetActive(false);
-    TSPmtReader_ScanType->SetActive(false);
     TSPatReader_Scan->SetActive(false);
     TSPacketReader1->SetActive(false);
     RemuxPacketReader->SetActive(false);
@@ -221,7 +217,6 @@ bool TAnalysisEngine::AnalyseStream(const std::string& fileName) {
     TSPesReader_Scan->SetActive(false);
     TSPmtReader_Scan->SetActive(false);
     TSPatReader_Scan->SetActive(false);
-    TSPmtReader_ScanType->SetActive(false);
     RebuildPmt->SetActive(false);
     analysed_ = ok;
     return ok;

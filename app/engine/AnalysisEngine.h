@@ -36,7 +36,7 @@ class TTSPacketReader;
 class TTSPatReader;
 class TTSPmtReader;
 class TTSPesReader;
-class TTSStreamTypeReader;
+class TStreamTypeScan;
 class TTSMPEG2Reader;
 class TTSH264Reader;
 class TTSAC3Reader;
@@ -67,12 +67,10 @@ public:
     TTSPatReader* RebuildPat = nullptr;              // the PAT the cleaning writes
     TTSPmtReader* TSPmtReader_Scan = nullptr;        // on TSPacketReader1
     TTSPmtReader* RebuildPmt = nullptr;              // on TSPacketReader1; the PMT the cleaning writes
-    TTSPmtReader* TSPmtReader_ScanType = nullptr;    // on TSPacketReader1
     TTSPesReader* TSPesReader_Video = nullptr;       // cleaning chain, on RemuxPacketReader
     TTSPesReader* TSPesReader_Audio[AUDIO_SLOTS] = {};
     TTSPesReader* TSPesReader_Text[TEXT_SLOTS] = {};
     TTSPesReader* TSPesReader_Scan = nullptr;        // on TSPacketReader1
-    TTSStreamTypeReader* TSStreamTypeReader1 = nullptr; // on TSPesReader_Scan
     TTSMPEG2Reader* TSMPEG2Reader1 = nullptr;        // on TSPesReader_Video
     TTSMPEG2Reader* TSMPEG2Reader_Scan = nullptr;    // on TSPesReader_Scan
     TTSH264Reader* TSH264Reader1 = nullptr;          // on TSPesReader_Video
@@ -179,9 +177,6 @@ public:
     int LastResyncOffset = 0;
     // PTS and DTS of the last valid PES completed on TSPesReader_Scan.
     int64_t ScanPesPts = -1, ScanPesDts = -1;
-    // stream_id of the latest valid PES start on TSPesReader_Scan.
-    int ScanStreamId = -1;
-    int ScanStreamIdType = 0;
     // Set while a pass suppresses the log (after 40 broken packets).
     bool& LogSuppressed() { return tables_->LogSuppressed; }
 
@@ -198,7 +193,6 @@ public:
     void TSPmtReader_ScanPmtErrorReceived(TObject* sender);
     void TSPesReader_ScanPESPacketCompleted(TObject* sender, int64_t pts, int pid, int headerSize, int size,
                                             int packetCount, bool isValid);
-    void TSPesReader_ScanPayloadStart(TObject* sender, int64_t pts, int64_t dts, int pid, int64_t packetIndex);
     void TSH264Reader_ScanH264Error(TObject* sender, int64_t pts, int errorType, int64_t param1, int64_t param2,
                                     int64_t param3);
 
@@ -245,9 +239,8 @@ private:
     bool ac3StreamIdAnswer_ = false;
     // What the H.264 scan saw (kept before its analyser is switched off).
     bool scanFullRangeFlag_ = false;
-    // Per-stream progress of the stream-type scan.
-    int64_t progressBase_ = 0;
-    int64_t progressTotal_ = 0;
+    // The stream-type step, with its per-PID readers.
+    std::unique_ptr<TStreamTypeScan> typeScan_;
 };
 
 } // namespace tw

@@ -3,6 +3,7 @@
 // (which dispatches every packet to the readers that are active), counts
 // broken packets, stops at its packet limit and updates the progress window.
 #include "app/engine/AnalysisEngine.h"
+#include "app/engine/StreamTypeScan.h"
 
 #include "base/SysUtils.h"
 #include "ts/TSH264Reader.h"
@@ -10,7 +11,6 @@
 #include "ts/TSPatReader.h"
 #include "ts/TSPesReader.h"
 #include "ts/TSPmtReader.h"
-#include "ts/TSStreamType.h"
 
 namespace tw {
 
@@ -147,60 +147,7 @@ void TAnalysisEngine::ScanPids(int64_t limit) {
     t.LogSuppressed = false;
 }
 
-void TAnalysisEngine::ScanStreamTypes(int64_t limit) {
-    TAnalysisTables& t = *tables_;
-    host_->SetProgressStatus("Searching for stream types");
-    t.LogSuppressed = false;
-    int errors = 0; // over all PIDs together
-    const int64_t streams = t.FoundStreamCount;
-    for (int i = 0; i < t.FoundStreamCount && !cancelRequested_; ++i) {
-        const int pid = t.FoundStreams[static_cast<size_t>(i)].Pid;
-        if (pid == 0) {
-            t.FoundStreams[static_cast<size_t>(i)].TypeText = "PAT";
-            continue;
-        }
-        ScanStreamId = -1;
-        ScanStreamIdType = psid_unknown_stream;
-        TSPesReader_Scan->SetPID(pid);
-        TSPesReader_Scan->SetActive(true);
-        TSStreamTypeReader1->SetActive(true);
-        RunScanLoop(
-            *this, limit, errors, SCAN_ERROR_LIMIT, [&]() { return TSStreamTypeReader1->ScannedPackets() < 20; },
-            [&](int64_t pos) { ShowProgress(streams * limit, static_cast<int64_t>(i) * limit + pos); });
-        if (TSStreamTypeReader1->ScannedPackets() >= 1) {
-            t.FoundStreams[static_cast<size_t>(i)].TypeText =
-                TSStreamTypeReader1->StreamTypeName(TSStreamTypeReader1->VotedStreamType()).substr(0, FOUND_TYPE_TEXT_MAX);
-            t.SetFoundStreamType(pid, ScanStreamId, static_cast<TPesStreamIdType>(ScanStreamIdType));
-        } else {
-            // No PES at all: perhaps a program map, perhaps only PCR.
-            TSPesReader_Scan->SetActive(false);
-            TSStreamTypeReader1->SetActive(false);
-            TSPmtReader_ScanType->SetPID(pid);
-            TSPmtReader_ScanType->SetActive(true);
-            TTSPacketReader* r = TSPacketReader1;
-            r->SetPacketIndex(0);
-            const int64_t last = r->PacketCount() < limit ? r->PacketCount() - 1 : limit;
-            while (TSPmtReader_ScanType->PMTEntryCount() < 1 && r->PacketIndex() < last) {
-                const int64_t next = r->PacketIndex() + 1;
-                r->SetPacketIndex(next);
-                if (r->PacketIndex() != next) break;
-                if (next % 10000 == 0) {
-                    host_->ProcessMessages();
-                    if (cancelRequested_) break;
-                }
-            }
-            if (TSPmtReader_ScanType->PMTEntryCount() >= 1) t.FoundStreams[static_cast<size_t>(i)].TypeText = "PMT";
-            if (t.FoundStreams[static_cast<size_t>(i)].TypeText.empty() && t.FoundStreams[static_cast<size_t>(i)].HasPcr)
-                t.FoundStreams[static_cast<size_t>(i)].TypeText = "PCR";
-        }
-        TSStreamTypeReader1->SetActive(false);
-        TSPesReader_Scan->SetActive(false);
-        TSPmtReader_ScanType->SetActive(false);
-        if (errors > SCAN_ERROR_LIMIT) break;
-    }
-    host_->HideProgress();
-    t.LogSuppressed = false;
-}
+void TAnalysisEngine::ScanStreamTypes(int64_t limit) { typeScan_->Run(limit); }
 
 void TAnalysisEngine::ScanPats(int64_t limit) {
     TAnalysisTables& t = *tables_;

@@ -42,9 +42,6 @@ void TAnalysisEngine::BindAnalysisHandlers() {
                                                     bool valid) {
         TSPesReader_ScanPESPacketCompleted(s, pts, pid, hs, size, count, valid);
     };
-    TSPesReader_Scan->OnPayloadStart = [this](TObject* s, int64_t pts, int64_t dts, int pid, int64_t index) {
-        TSPesReader_ScanPayloadStart(s, pts, dts, pid, index);
-    };
     TSH264Reader_Scan->OnH264Error = [this](TObject* s, int64_t pts, TH264ErrorType type, int64_t p1, int64_t p2,
                                             int64_t p3) {
         TSH264Reader_ScanH264Error(s, pts, static_cast<int>(type), p1, p2, p3);
@@ -176,13 +173,6 @@ void TAnalysisEngine::TSPesReader_ScanPESPacketCompleted(TObject*, int64_t, int,
     const TTSPesHeader* h = TSPesReader_Scan->PESHeader();
     ScanPesPts = h->PTS();
     ScanPesDts = h->DTS();
-}
-
-void TAnalysisEngine::TSPesReader_ScanPayloadStart(TObject*, int64_t, int64_t, int, int64_t) {
-    const TTSPesHeader* h = TSPesReader_Scan->PESHeader();
-    if (!h->Valid()) return;
-    ScanStreamId = h->StreamID();
-    ScanStreamIdType = h->StreamIDType();
 }
 
 void TAnalysisEngine::TSH264Reader_ScanH264Error(TObject*, int64_t pts, int errorType, int64_t param1, int64_t,
