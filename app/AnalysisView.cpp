@@ -13,7 +13,7 @@
 namespace tw {
 
 TAnalysisView::TAnalysisView(TForm1& form)
-    : TMainWindowHost(form), steps_(form), panels_(form), engine_(std::make_unique<TAnalysisEngine>(this)) {
+    : TMainWindowHost(form), steps_(form), panels_(form), engine_(std::make_unique<TAnalysisEngine>(TAnalysisHost{this, this, this, this, this})) {
     cleaning_ = std::make_unique<TCleaningView>(form, *engine_);
     cleaning_->OnStreamLabel = [this](const std::string& pidText, const std::string& size, const std::string& errors) {
         panels_.SetStreamLabels(pidText, size, errors);

@@ -63,7 +63,7 @@ TCleaningResult TCleaningView::CleanTo(const std::string& outputFileName)
     // A refused name leaves the buttons as they are, so the user can retry.
     const std::string refusal = pass_->CheckOutputName(engine_.FileName(), outputFileName);
     if (!refusal.empty()) {
-        engine_.Host().ShowMessage(TMessageKind::Error, refusal);
+        engine_.Questions().ShowMessage(TMessageKind::Error, refusal);
         return TCleaningResult::NotRun;
     }
     EnableStartButtons(false);
@@ -85,7 +85,7 @@ void TCleaningView::ProgressTick()
     if (!Busy())
         return;
     const TTSPacketReader* r = engine_.RemuxPacketReader;
-    engine_.Host().ShowProgress(r->PacketCount(), r->PacketIndex());
+    engine_.Progress().ShowProgress(r->PacketCount(), r->PacketIndex());
 }
 
 void TCleaningView::RefreshLabels()

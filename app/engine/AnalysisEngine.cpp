@@ -39,9 +39,13 @@ template <class T> T* Make(TComponent* owner, const char* name) {
 
 } // namespace
 
-TAnalysisEngine::TAnalysisEngine(IAnalysisHost* host) : TAnalysisEngine(nullptr, host) {}
+TAnalysisEngine::TAnalysisEngine(IAnalysisHost* host) : TAnalysisEngine(nullptr, host->Parts()) {}
 
-TAnalysisEngine::TAnalysisEngine(TComponent* owner, IAnalysisHost* host)
+TAnalysisEngine::TAnalysisEngine(const TAnalysisHost& host) : TAnalysisEngine(nullptr, host) {}
+
+TAnalysisEngine::TAnalysisEngine(TComponent* owner, IAnalysisHost* host) : TAnalysisEngine(owner, host->Parts()) {}
+
+TAnalysisEngine::TAnalysisEngine(TComponent* owner, const TAnalysisHost& host)
     : TComponent(owner), host_(host), tables_(std::make_unique<TAnalysisTables>()) {
     CreateComponents();
     typeScan_ = std::make_unique<TStreamTypeScan>(*this);
@@ -108,7 +112,7 @@ void TAnalysisEngine::CreateComponents() {
     LoadTree();
 }
 
-std::string TAnalysisEngine::MsgText(int msg) { return MessageTextIn(msg, host_->GermanTexts()); }
+std::string TAnalysisEngine::MsgText(int msg) { return MessageTextIn(msg, host_.Settings->GermanTexts()); }
 
 // ---------------------------------------------------------------------------
 // Step panels
@@ -116,7 +120,7 @@ std::string TAnalysisEngine::MsgText(int msg) { return MessageTextIn(msg, host_-
 void TAnalysisEngine::SetStep(TAnalysisStep step, TStepState state, const std::string& text) {
     stepState_[step] = state;
     stepText_[step] = text;
-    host_->SetStep(step, state, text);
+    host_.Streams->SetStep(step, state, text);
 }
 
 void TAnalysisEngine::SetStepState(TAnalysisStep step, TStepState state) { SetStep(step, state, stepText_[step]); }
@@ -127,7 +131,7 @@ void TAnalysisEngine::FailStep(TAnalysisStep step, const std::string& status, co
                                const std::string& message) {
     SetStep(step, TStepState::Failed, status);
     if (!logLine.empty()) Log(logLine);
-    if (!message.empty()) host_->ShowMessage(TMessageKind::Error, message);
+    if (!message.empty()) host_.Questions->ShowMessage(TMessageKind::Error, message);
 }
 
 // ---------------------------------------------------------------------------
@@ -135,14 +139,14 @@ void TAnalysisEngine::FailStep(TAnalysisStep step, const std::string& status, co
 
 void TAnalysisEngine::HideAllPanels() {
     videoPanel_ = TStreamPanel();
-    host_->ShowPanel(TPanelKind::Video, 0, videoPanel_);
+    host_.Streams->ShowPanel(TPanelKind::Video, 0, videoPanel_);
     for (int i = 0; i < AUDIO_SLOTS; ++i) {
         audioPanel_[i] = TStreamPanel();
-        host_->ShowPanel(TPanelKind::Audio, i, audioPanel_[i]);
+        host_.Streams->ShowPanel(TPanelKind::Audio, i, audioPanel_[i]);
     }
     for (int i = 0; i < TEXT_SLOTS; ++i) {
         textPanel_[i] = TStreamPanel();
-        host_->ShowPanel(TPanelKind::Text, i, textPanel_[i]);
+        host_.Streams->ShowPanel(TPanelKind::Text, i, textPanel_[i]);
     }
 }
 
@@ -159,7 +163,7 @@ void TAnalysisEngine::ResetAll() {
     TSH264Reader1->SetActive(false);
     TSMPEG2Reader1->SetActive(false);
 
-    DuplicatePacketHandling = host_->SettingBool("PESDuplicatePacketHandling", false);
+    DuplicatePacketHandling = host_.Settings->SettingBool("PESDuplicatePacketHandling", false);
 
     TSAC3Reader_Scan->SetActive(false);
     TSMPEG2Reader_Scan->SetActive(false);
@@ -178,17 +182,17 @@ void TAnalysisEngine::ResetAll() {
     tables_->TransportStreamId = 6;
     TTimelineTexts timeline;
     timeline.Begin = timeline.End = timeline.Duration = PtsToTimeText(0);
-    host_->ShowTimeline(timeline);
+    host_.Streams->ShowTimeline(timeline);
     RebuildPmt->Clear();
     TSPmtReader_Scan->Clear();
     Raw_TSPacketReader->SetActive(false);
 
     tables_->ClearAudioStreams();
     tables_->ClearTextStreams();
-    host_->EnableButtons(false, false, false, false);
-    host_->ClearLog();
+    host_.Streams->EnableButtons(false, false, false, false);
+    host_.Log->ClearLog();
     HideAllPanels();
-    host_->ShowAnalysisBoxes(false);
+    host_.Streams->ShowAnalysisBoxes(false);
     tables_->ClearPmtEntryTable();
     analysed_ = false;
 }
@@ -208,8 +212,8 @@ bool TAnalysisEngine::AnalyseStream(const std::string& fileName) {
         // Files, memory and the platform report by exceptions; the analysis
         // turns them into a line and a message instead of leaving the window.
         Log("Analysis stopped: " + DescribeException(e));
-        host_->HideProgress();
-        host_->ShowMessage(TMessageKind::Error, DescribeException(e));
+        host_.Progress->HideProgress();
+        host_.Questions->ShowMessage(TMessageKind::Error, DescribeException(e));
         ok = false;
     }
     if (!ok && cancelRequested_) Log(MsgText(mmAborted));
@@ -226,24 +230,24 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     TAnalysisTables& t = *tables_;
     // 1. A fresh analysis state.
     t.ResetAnalysis();
-    t.TimerPatchMode = host_->SettingInt("TimerPatchMode", 0);
+    t.TimerPatchMode = host_.Settings->SettingInt("TimerPatchMode", 0);
     fileName_ = fileName;
     ownPmtPid_ = -1;
     openDeclined_ = false;
     fullRangeAsked_ = false;
     ac3StreamIdAsked_ = false;
     TSPacketReader1->SetFileName(fileName);
-    host_->ShowAnalysisBoxes(true);
+    host_.Streams->ShowAnalysisBoxes(true);
 
     // 2. Log header.
     Log("Opening file " + fileName);
     Log("");
-    Log("OS: " + host_->WindowsVersionText());
-    Log(host_->ProgramNameVersion());
+    Log("OS: " + host_.Settings->WindowsVersionText());
+    Log(host_.Settings->ProgramNameVersion());
     Log("");
-    Log("Supported splitter filter found : " + host_->SupportedFilterText(0));
-    Log("Supported audio filter found    : " + host_->SupportedFilterText(1));
-    Log("Supported video filter found    : " + host_->SupportedFilterText(2));
+    Log("Supported splitter filter found : " + host_.Settings->SupportedFilterText(0));
+    Log("Supported audio filter found    : " + host_.Settings->SupportedFilterText(1));
+    Log("Supported video filter found    : " + host_.Settings->SupportedFilterText(2));
 
     // 3. Open.
     TSPacketReader1->SetActive(true);
@@ -252,23 +256,23 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
         // cannot be opened at all says so once.
         if (!openDeclined_) {
             Log("Could not open file " + fileName);
-            host_->ShowMessage(TMessageKind::Error, "Could not open file " + fileName);
+            host_.Questions->ShowMessage(TMessageKind::Error, "Could not open file " + fileName);
         }
         return false;
     }
-    host_->FileOpened(ExtractFileName(fileName));
+    host_.Streams->FileOpened(ExtractFileName(fileName));
     Log("");
     Log("Scanning for TRP fill pakets");
 
     // 4. Step 1: fill packets.
     SetStep(asGarbageScan, TStepState::Running, "scanning");
-    host_->ProcessMessages();
+    host_.Progress->ProcessMessages();
     t.FillPacketsAtStart = CountFillPacketsAtStart();
     t.FillPacketsAtEnd = CountFillPacketsAtEnd();
     if (t.FillPacketsAtStart > 0) Log("Found " + IntToStr(t.FillPacketsAtStart) + " fill pakets at start");
     if (t.FillPacketsAtEnd > 0) Log("Found " + IntToStr(t.FillPacketsAtEnd) + " fill pakets at end");
     if (t.FillPacketsAtStart == 0 && t.FillPacketsAtEnd == 0) {
-        host_->Pause(200);
+        host_.Progress->Pause(200);
         SetStep(asGarbageScan, TStepState::Done, "Clean");
     } else {
         SetStep(asGarbageScan, TStepState::Done, IntToStr(t.FillPacketsAtStart + t.FillPacketsAtEnd) + " packet found");
@@ -279,7 +283,7 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     Log("");
     Log("Scanning for PIDs");
     SetStepState(asPidScan, TStepState::Running);
-    host_->ProcessMessages();
+    host_.Progress->ProcessMessages();
     ScanPids(PID_SCAN_LIMIT);
     if (cancelRequested_) return false;
     Log("");
@@ -301,14 +305,14 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     // 6. Steps 3 and 4: PAT and PMT.
     Log("Scanning for PATs");
     SetStepState(asPatScan, TStepState::Running);
-    host_->ProcessMessages();
+    host_.Progress->ProcessMessages();
     ScanPats(PAT_SCAN_LIMIT);
     if (cancelRequested_) return false;
     if (!SettlePrograms()) return false;
 
     // 7. Step 5: the new PAT.
     SetStep(asPatRebuild, TStepState::Running, "scanning");
-    host_->ProcessMessages();
+    host_.Progress->ProcessMessages();
     if (!BuildNewPat(RebuildPmt->PID(), t.ProgramNumber)) {
         FailStep(asPatRebuild, "New PAT invalid", "New PAT invalid!", "New PAT invalid!");
         return false;
@@ -317,7 +321,7 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
 
     // 8. Step 6: PCR.
     SetStep(asPcrCheck, TStepState::Running, "checking");
-    host_->ProcessMessages();
+    host_.Progress->ProcessMessages();
     if (!CheckPcr()) {
         FailStep(asPcrCheck, "PCR PID is missing", "PCR PID is missing in stream!", "PCR PID is missing in stream!");
         return false;
@@ -337,7 +341,7 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
 
     // 11. Step 7: the PMT packets.
     SetStep(asPmtRebuild, TStepState::Running, "checking");
-    host_->ProcessMessages();
+    host_.Progress->ProcessMessages();
     RebuildPmt->SetProgramNumber(t.ProgramNumber);
     if (!RebuildPmt->BuildPmtPackets()) {
         Log("");
@@ -352,14 +356,14 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
 
     // 12. Step 8: start, end and duration.
     SetStep(asStartEndCheck, TStepState::Running, "scanning");
-    host_->ProcessMessages();
+    host_.Progress->ProcessMessages();
     RunStartEndStep();
     if (cancelRequested_) return false;
     SetStep(asStartEndCheck, TStepState::Done, "OK");
 
     // 13. The wrap question.
     if (t.PcrWrap && t.TimerPatchMode == 0) {
-        if (host_->Ask(TAnalysisQuestion::PcrWrap, MsgText(mmPcrWrapDetected) + "\r" + MsgText(mmPcrWrapTrouble) +
+        if (host_.Questions->Ask(TAnalysisQuestion::PcrWrap, MsgText(mmPcrWrapDetected) + "\r" + MsgText(mmPcrWrapTrouble) +
                                                        "\r" + MsgText(mmPatchTimerQuestion)))
             t.TimerPatchMode = 1;
     }
@@ -370,7 +374,7 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
 
     // 15. Step 9: video details.
     SetStep(asVideoDetailsScan, TStepState::Running, "scanning");
-    host_->ProcessMessages();
+    host_.Progress->ProcessMessages();
     if (t.VideoEntryIndex < 0) {
         FailStep(asVideoDetailsScan, "No video stream in PMT", "No video stream found in PMT", "");
         return false;
@@ -382,7 +386,7 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
 
     // 16. Step 10: audio details.
     SetStep(asAudioDetailsScan, TStepState::Running, "scanning");
-    host_->ProcessMessages();
+    host_.Progress->ProcessMessages();
     Log("");
     Log("Scanning for audio details");
     RunAudioStep();
@@ -395,12 +399,12 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
 
     // 17. Finish.
     ApplyTextStreamSettings();
-    host_->EnableButtons(true, PreserveCandidateCount() > 0, true, true);
+    host_.Streams->EnableButtons(true, PreserveCandidateCount() > 0, true, true);
     TTimelineTexts timeline;
     timeline.Visible = true;
     timeline.Begin = PtsToTimeText(0);
     timeline.End = timeline.Duration = PtsToTimeText(t.Duration);
-    host_->ShowTimeline(timeline);
+    host_.Streams->ShowTimeline(timeline);
     return true;
 }
 
@@ -442,7 +446,7 @@ bool TAnalysisEngine::SettlePrograms() {
         // 6.4 Creation mode: an own PMT from the found streams.
         if (t.CreationMode) {
             SetStep(asPmtScan, TStepState::Running, "scanning");
-            host_->ProcessMessages();
+            host_.Progress->ProcessMessages();
             Log("Creating new PMT PID $" + IntToHex(ownPmtPid_, 4));
             if (t.CountPcrPids() == 0) {
                 const std::string status = MsgText(mmPcrMissing);
@@ -463,7 +467,7 @@ bool TAnalysisEngine::SettlePrograms() {
         if (t.PmtPidCount > 0) {
             Log("Scanning for PMTs");
             SetStepState(asPmtScan, TStepState::Running);
-            host_->ProcessMessages();
+            host_.Progress->ProcessMessages();
             ScanPmts(PMT_SCAN_LIMIT);
             if (cancelRequested_) return false;
             Log("Found " + IntToStr(t.SavedPmtCount) + " different PMTs");

@@ -4,9 +4,9 @@
 // analysers), wires them at construction as a loaded layout would, keeps the
 // analysis tables and runs the ten analysis steps on the scanning reader.
 //
-// Everything it needs from the window goes through IAnalysisHost (log lines,
-// step states, progress, questions, panels, settings), so a native test can
-// analyse a whole recording and answer the questions itself.
+// Everything it needs from the window goes through the parts of
+// TAnalysisHost (log, progress, questions, stream view, settings), so a
+// native test can analyse a whole recording and answer the questions itself.
 //
 // Re-entrancy: the scans let the host process window messages. While Busy()
 // holds, the window must refuse whatever would pull the readers away (open,
@@ -48,12 +48,18 @@ public:
     // its constructor (as a loaded layout would), so it has no owner: hold it
     // in a unique_ptr, never make it part of another component's LoadTree.
     explicit TAnalysisEngine(IAnalysisHost* host);
+    explicit TAnalysisEngine(const TAnalysisHost& host);
     // With an owner that destroys it. The owner must not run LoadTree after
     // this (the components would register a second time).
     TAnalysisEngine(TComponent* owner, IAnalysisHost* host);
+    TAnalysisEngine(TComponent* owner, const TAnalysisHost& host);
     ~TAnalysisEngine() override;
 
-    IAnalysisHost& Host() { return *host_; }
+    ILogView& LogView() { return *host_.Log; }
+    IProgressView& Progress() { return *host_.Progress; }
+    IQuestions& Questions() { return *host_.Questions; }
+    IStreamView& Streams() { return *host_.Streams; }
+    IHostSettings& Settings() { return *host_.Settings; }
     TAnalysisTables& Tables() { return *tables_; }
     const TAnalysisTables& Tables() const { return *tables_; }
 
@@ -163,8 +169,8 @@ public:
     int PreserveCandidateCount() const;
 
     // ---- shared with the stream event handlers ----
-    void Log(const std::string& line) { host_->LogLine(line); }
-    bool German() { return host_->GermanTexts(); }
+    void Log(const std::string& line) { host_.Log->LogLine(line); }
+    bool German() { return host_.Settings->GermanTexts(); }
     void CountError(int pid) { tables_->CountError(pid); }
     void CountWarning(int pid) { tables_->CountWarning(pid); }
     // Scrambled-packet mode per opened file: 0 not asked, 1 ignore the
@@ -218,7 +224,7 @@ protected:
     // ScanPasses.cpp). Returns false when the pass was cancelled.
 
 private:
-    IAnalysisHost* host_;
+    TAnalysisHost host_;
     std::unique_ptr<TAnalysisTables> tables_;
     bool busy_ = false;
     bool analysed_ = false;

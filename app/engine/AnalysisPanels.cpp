@@ -47,7 +47,7 @@ void TAnalysisEngine::FillPidRecordsAndPanels() {
                 videoPanel_.Pid = "$" + IntToHex(e.PID, 4);
                 videoPanel_.LayerCheck =
                     (TSH264Reader1->Active() || TSMPEG2Reader1->Active()) ? "TS,PES,ES" : "TS,PES";
-                host_->ShowPanel(TPanelKind::Video, 0, videoPanel_);
+                host_.Streams->ShowPanel(TPanelKind::Video, 0, videoPanel_);
             }
             if (rec >= 0) t.PidRecords[static_cast<size_t>(rec)].Video = true;
             ++t.VideoEntryCount;
@@ -96,7 +96,7 @@ void TAnalysisEngine::FillAudioPanels(int slot, int entryIndex) {
     TSPesReader_Audio[slot]->SetActive(true);
     p.Pid = "$" + IntToHex(e.PID, 4);
     p.LanguageItemEnabled = !e.Language.empty();
-    host_->ShowPanel(TPanelKind::Audio, slot, p);
+    host_.Streams->ShowPanel(TPanelKind::Audio, slot, p);
 }
 
 void TAnalysisEngine::FillTextPanels(int slot, int entryIndex) {
@@ -122,7 +122,7 @@ void TAnalysisEngine::FillTextPanels(int slot, int entryIndex) {
     p.LayerCheck = "TS,PES";
     p.Pid = "$" + IntToHex(e.PID, 4);
     p.LanguageItemEnabled = !e.Language.empty();
-    host_->ShowPanel(TPanelKind::Text, slot, p);
+    host_.Streams->ShowPanel(TPanelKind::Text, slot, p);
 }
 
 int TAnalysisEngine::ToggleAudioStream(int slot) {
@@ -144,7 +144,7 @@ int TAnalysisEngine::ToggleAudioStream(int slot) {
         // The last kept audio stream stays; a hidden panel does not react.
         return p.ToggleState;
     }
-    host_->ShowPanel(TPanelKind::Audio, slot, p);
+    host_.Streams->ShowPanel(TPanelKind::Audio, slot, p);
     return p.ToggleState;
 }
 
@@ -164,7 +164,7 @@ int TAnalysisEngine::ToggleTextStream(int slot) {
     } else {
         return 0;
     }
-    host_->ShowPanel(TPanelKind::Text, slot, p);
+    host_.Streams->ShowPanel(TPanelKind::Text, slot, p);
     return p.ToggleState;
 }
 
@@ -172,9 +172,9 @@ void TAnalysisEngine::ApplyTextStreamSettings() {
     const TAnalysisTables& t = *tables_;
     for (int i = 0; i < TEXT_SLOTS; ++i) {
         if (t.Text[static_cast<size_t>(i)].Pid == 0) continue;
-        if (host_->SettingBool("NoTeletext", true) && t.Text[static_cast<size_t>(i)].Kind == tkTeletext)
+        if (host_.Settings->SettingBool("NoTeletext", true) && t.Text[static_cast<size_t>(i)].Kind == tkTeletext)
             ToggleTextStream(i);
-        if (host_->SettingBool("NoSubtitles", false) && t.Text[static_cast<size_t>(i)].Kind == tkSubtitles)
+        if (host_.Settings->SettingBool("NoSubtitles", false) && t.Text[static_cast<size_t>(i)].Kind == tkSubtitles)
             ToggleTextStream(i);
     }
 }

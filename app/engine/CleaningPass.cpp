@@ -148,7 +148,7 @@ TCleaningResult TCleaningPass::Run(const std::string& outputFileName)
 {
     if (running_ || engine_->Busy())
         return TCleaningResult::NotRun;
-    IAnalysisHost& h = engine_->Host();
+    IQuestions& h = engine_->Questions();
     const std::string refusal = CheckOutputName(engine_->FileName(), outputFileName);
     if (!refusal.empty()) {
         h.ShowMessage(TMessageKind::Error, refusal);
@@ -170,7 +170,7 @@ TCleaningResult TCleaningPass::Run(const std::string& outputFileName)
         h.ShowMessage(TMessageKind::Error, first + "\r\n" + second);
         Deactivate();
         Log("");
-        Log(h.ProgramNameVersion());
+        Log(engine_->Settings().ProgramNameVersion());
         Log(first);
         Log(second);
         SaveLogFile();
@@ -442,7 +442,7 @@ bool TCleaningPass::BeginPass()
         return false;
     }
 
-    en.Host().SetProgressStatus(en.German() ? kCleaningCaptionDe : kCleaningCaptionEn);
+    en.Progress().SetProgressStatus(en.German() ? kCleaningCaptionDe : kCleaningCaptionEn);
     pesHandlers_->ClearNalStatistics();
     r->SetPacketIndex(0);
     State.Written = InsertTablePackets();
@@ -525,7 +525,7 @@ void TCleaningPass::DiscardBrokenPacket(int pid)
         t.CountError(pid);
     else
         ++State.GlobalErrors;
-    engine_->Host().ProcessMessages();
+    engine_->Progress().ProcessMessages();
 }
 
 bool TCleaningPass::CutInReachedAt(int64_t no)
@@ -632,7 +632,7 @@ void TCleaningPass::ShiftPacketTimers(int64_t no)
 
 void TCleaningPass::KeepWindowAlive()
 {
-    engine_->Host().ProcessMessages();
+    engine_->Progress().ProcessMessages();
     CheckWriterHealth();
     if (!State.WriteError.empty())
         State.Failed = true;
@@ -725,7 +725,7 @@ void TCleaningPass::EndOfPass()
     Log(Format("Duration: %02llu:%02llu:%02llu", static_cast<unsigned long long>(secs / 3600),
                static_cast<unsigned long long>((secs / 60) % 60), static_cast<unsigned long long>(secs % 60)));
     SaveLogFile();
-    en.Host().ProcessMessages();
+    en.Progress().ProcessMessages();
 }
 
 void TCleaningPass::Deactivate()
@@ -748,7 +748,7 @@ void TCleaningPass::Deactivate()
     en.RebuildPat->SetActive(false);
     UpdateStreamLabels();
     host_->ShowCleaningControls(false);
-    en.Host().HideProgress();
+    en.Progress().HideProgress();
 }
 
 void TCleaningPass::SaveLogFile()
@@ -761,7 +761,7 @@ void TCleaningPass::SaveLogFile()
         const bool german = engine_->German();
         const std::string reason = DescribeException(e);
         Log((german ? "Fehler beim Speichern des Logfiles! " : "Error while saving log file! ") + reason);
-        engine_->Host().ShowMessage(TMessageKind::Error,
+        engine_->Questions().ShowMessage(TMessageKind::Error,
                                     (german ? "Fehler beim Speichern des Logfiles!" : "Error while saving log file!") +
                                         std::string("\r") + reason);
     }

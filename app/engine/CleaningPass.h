@@ -27,7 +27,7 @@ class TTSPacketWriter;
 class TPacketHandlers;
 class TPesHandlers;
 
-// What the cleaning pass needs from the window beyond IAnalysisHost: the
+// What the cleaning pass needs from the window beyond the analysis host: the
 // progress window's cancel button, time panel and bandwidth meter, the stream
 // panels' size and error labels, and its two questions.
 class ICleaningHost {

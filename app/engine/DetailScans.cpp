@@ -22,7 +22,7 @@ bool TAnalysisEngine::ScanUntil(int64_t limit, const std::function<bool()>& foun
         r->Next();
         if (r->PacketIndex() == before) break; // a reader that no longer advances
         if ((n & 0x3FFF) == 0x3FFF) {
-            host_->ProcessMessages();
+            host_.Progress->ProcessMessages();
             if (cancelRequested_) break;
         }
     }
@@ -98,7 +98,7 @@ void TAnalysisEngine::RunVideoStep() {
                 bool correct = false;
                 if (!fullRangeAsked_) {
                     fullRangeAsked_ = true;
-                    correct = host_->Ask(TAnalysisQuestion::VideoFullRange, MsgText(mmFullRangeSet) + "\r" +
+                    correct = host_.Questions->Ask(TAnalysisQuestion::VideoFullRange, MsgText(mmFullRangeSet) + "\r" +
                                                                                 MsgText(mmFullRangeNotForDvb) + "\r" +
                                                                                 MsgText(mmFullRangeCorrect));
                     if (correct) {
@@ -114,7 +114,7 @@ void TAnalysisEngine::RunVideoStep() {
             Log("Video format: Could not detect video header details");
             videoPanel_.Details = "Format details not found";
         }
-        host_->ShowPanel(TPanelKind::Video, 0, videoPanel_);
+        host_.Streams->ShowPanel(TPanelKind::Video, 0, videoPanel_);
         SetStep(asVideoDetailsScan, TStepState::Done, "1 stream scanned");
     } else if (entry.StreamType == kStreamTypeMpeg2Video) {
         std::string format;
@@ -127,7 +127,7 @@ void TAnalysisEngine::RunVideoStep() {
             format = "Format unknown";
             videoPanel_.Details.clear();
         }
-        host_->ShowPanel(TPanelKind::Video, 0, videoPanel_);
+        host_.Streams->ShowPanel(TPanelKind::Video, 0, videoPanel_);
         SetStep(asVideoDetailsScan, TStepState::Done, "1 stream scanned");
         Log("Video format: MPEG2 " + format);
     }
@@ -240,14 +240,14 @@ void TAnalysisEngine::RunAudioStep() {
                 a.Details = a.Mode + " (" + LanguageCodeName(a.Language, German()) + ")\r" + SampleRateText(a.SampleRate) +
                             "\r" + IntToStr(a.BitRate) + "kBit";
                 audioPanel_[i].Details = a.Details;
-                host_->ShowPanel(TPanelKind::Audio, i, audioPanel_[i]);
+                host_.Streams->ShowPanel(TPanelKind::Audio, i, audioPanel_[i]);
             }
             if (fidx >= 0 && t.FoundStreams[static_cast<size_t>(fidx)].StreamID != 0xBD) {
                 const int oldId = t.FoundStreams[static_cast<size_t>(fidx)].StreamID;
                 // Asked once per analysis; the answer holds for every stream.
                 if (!ac3StreamIdAsked_) {
                     ac3StreamIdAsked_ = true;
-                    ac3StreamIdAnswer_ = host_->Ask(TAnalysisQuestion::Ac3StreamId, MsgText(mmAc3StreamIdWrong) + "\r" +
+                    ac3StreamIdAnswer_ = host_.Questions->Ask(TAnalysisQuestion::Ac3StreamId, MsgText(mmAc3StreamIdWrong) + "\r" +
                                                                                         MsgText(mmAc3StreamIdForDvb) +
                                                                                         "\r" +
                                                                                         MsgText(mmAc3StreamIdCorrect));

@@ -51,8 +51,8 @@ bool TAnalysisEngine::CountBrokenPacket(int& errors, int limit) {
 }
 
 void TAnalysisEngine::ShowProgress(int64_t total, int64_t position) {
-    host_->ShowProgress(total, position);
-    host_->ProcessMessages();
+    host_.Progress->ShowProgress(total, position);
+    host_.Progress->ProcessMessages();
 }
 
 // ---------------------------------------------------------------------------
@@ -119,7 +119,7 @@ static void RunScanLoop(TAnalysisEngine& e, int64_t limit, int& errors, int erro
 
 void TAnalysisEngine::ScanPids(int64_t limit) {
     TAnalysisTables& t = *tables_;
-    host_->SetProgressStatus("Searching for PIDs");
+    host_.Progress->SetProgressStatus("Searching for PIDs");
     t.LogSuppressed = false;
     int errors = 0;
     int64_t effective = TSPacketReader1->PacketCount() < limit ? TSPacketReader1->PacketCount() - 1 : limit;
@@ -143,7 +143,7 @@ void TAnalysisEngine::ScanPids(int64_t limit) {
             return true;
         },
         [&](int64_t pos) { ShowProgress(effective, pos); });
-    host_->HideProgress();
+    host_.Progress->HideProgress();
     t.LogSuppressed = false;
 }
 
@@ -151,7 +151,7 @@ void TAnalysisEngine::ScanStreamTypes(int64_t limit) { typeScan_->Run(limit); }
 
 void TAnalysisEngine::ScanPats(int64_t limit) {
     TAnalysisTables& t = *tables_;
-    host_->SetProgressStatus("Searching for access tables");
+    host_.Progress->SetProgressStatus("Searching for access tables");
     t.LogSuppressed = false;
     int errors = 0;
     const int64_t effective = TSPacketReader1->PacketCount() < limit ? TSPacketReader1->PacketCount() - 1 : limit;
@@ -161,13 +161,13 @@ void TAnalysisEngine::ScanPats(int64_t limit) {
         *this, limit, errors, SCAN_ERROR_LIMIT, []() { return true; },
         [&](int64_t pos) { ShowProgress(effective, pos); });
     TSPatReader_Scan->SetActive(false);
-    host_->HideProgress();
+    host_.Progress->HideProgress();
     t.LogSuppressed = false;
 }
 
 void TAnalysisEngine::ScanPmts(int64_t limit) {
     TAnalysisTables& t = *tables_;
-    host_->SetProgressStatus("Searching for program maps");
+    host_.Progress->SetProgressStatus("Searching for program maps");
     t.LogSuppressed = false;
     int errors = 0; // over all PMT PIDs together
     // The total is a 32-bit product, as the progress window was always given.
@@ -180,7 +180,7 @@ void TAnalysisEngine::ScanPmts(int64_t limit) {
             [&](int64_t pos) { ShowProgress(total, pos); });
         TSPmtReader_Scan->SetActive(false);
     }
-    host_->HideProgress();
+    host_.Progress->HideProgress();
     t.LogSuppressed = false;
 }
 

@@ -51,7 +51,7 @@ void TAnalysisEngine::BindAnalysisHandlers() {
 void TAnalysisEngine::TSPacketReader1NoValidStartByte(TObject*, int offset, bool& Continue) {
     if (tables_->LogSuppressed) return;
     Continue = false;
-    if (host_->Ask(TAnalysisQuestion::NoValidStartByte, MsgText(mmStartByteNotFound))) {
+    if (host_.Questions->Ask(TAnalysisQuestion::NoValidStartByte, MsgText(mmStartByteNotFound))) {
         Log("Working with an offset of " + IntToStr(offset) + " bytes");
         Continue = true;
     }
@@ -63,7 +63,7 @@ void TAnalysisEngine::TSPacketReader1NoValidStartByte(TObject*, int offset, bool
 
 void TAnalysisEngine::TSPacketReader1M2TSPacketsDetectEvent(TObject*, bool& Continue) {
     Continue = false;
-    if (host_->Ask(TAnalysisQuestion::M2TSDetected, MsgText(mmM2tsDetected))) {
+    if (host_.Questions->Ask(TAnalysisQuestion::M2TSDetected, MsgText(mmM2tsDetected))) {
         Log("Working in M2TS mode with 192 byte pakets!");
         Log("Pakets will be converted from 192 byte pakets to 188 byte pakets!");
         Continue = true;
@@ -80,7 +80,7 @@ void TAnalysisEngine::TSPacketReader1ScrambledPacketEvent(TObject*, int64_t, int
 TScrambledMode TAnalysisEngine::AskScrambledMode() {
     if (ScrambledMode == TScrambledMode::NotAsked) {
         Log("Scrambled pakets detected!");
-        if (host_->Ask(TAnalysisQuestion::Scrambled, MsgText(mmScrambledDetected) + "\r" + MsgText(mmSkipScrambled))) {
+        if (host_.Questions->Ask(TAnalysisQuestion::Scrambled, MsgText(mmScrambledDetected) + "\r" + MsgText(mmSkipScrambled))) {
             ScrambledMode = TScrambledMode::SkipScrambled;
             Log("Ignore scrambled pakets!");
         } else {

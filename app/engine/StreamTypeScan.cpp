@@ -81,7 +81,7 @@ void TStreamTypeScan::EnsureProbes(size_t count)
 void TStreamTypeScan::Run(int64_t limit)
 {
     TAnalysisTables& t = engine_.Tables();
-    engine_.Host().SetProgressStatus("Searching for stream types");
+    engine_.Progress().SetProgressStatus("Searching for stream types");
     t.LogSuppressed = false;
     int errors = 0;
     // The PAT's PID is named without a look at its packets.
@@ -95,7 +95,7 @@ void TStreamTypeScan::Run(int64_t limit)
         ScanBatch(first, end, limit, errors);
         first = end;
     }
-    engine_.Host().HideProgress();
+    engine_.Progress().HideProgress();
     t.LogSuppressed = false;
 }
 

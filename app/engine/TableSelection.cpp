@@ -85,7 +85,7 @@ bool TAnalysisEngine::SelectPmt(int pmtPid, int sectionPackets, int64_t packetIn
                 const TPmtEntry& e = RebuildPmt->Entry(idx);
                 Log("Patched PMT entry for $" + IntToHex(vpid, 4) + " to stream type " + IntToStr(e.StreamType) + ": " +
                     e.Description);
-                host_->ShowMessage(TMessageKind::Warning, MsgText(mmNoVideoInPmt));
+                host_.Questions->ShowMessage(TMessageKind::Warning, MsgText(mmNoVideoInPmt));
             }
         }
         Log("");
