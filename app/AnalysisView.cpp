@@ -1,5 +1,6 @@
 #include "app/AnalysisView.h"
 
+#include "app/engine/CleaningChain.h"
 #include "app/engine/AppLog.h"
 #include "app/engine/MainTexts.h"
 #include "app/engine/SettingsStore.h"
@@ -92,10 +93,10 @@ void TAnalysisView::ChangeLanguageDescriptor(TPanelKind kind, int slot) {
     TTSPesReader* reader = nullptr;
     TLabel* label = nullptr;
     if (kind == TPanelKind::Audio && slot < AUDIO_SLOTS) {
-        reader = engine_->TSPesReader_Audio[slot];
+        reader = &engine_->Chain().AudioPes(slot);
         label = panels_.Audio[slot].Details;
     } else if (kind == TPanelKind::Text && slot < TEXT_SLOTS) {
-        reader = engine_->TSPesReader_Text[slot];
+        reader = &engine_->Chain().TextPes(slot);
         label = panels_.Text[slot].Details;
     }
     if (!reader || !label) return;

@@ -3,6 +3,7 @@
 #include "app/BandwidthMeter.h"
 #include "app/MainForm.h"
 #include "app/ProgressForm.h"
+#include "app/engine/CleaningChain.h"
 #include "app/engine/AnalysisEngine.h"
 #include "base/SysUtils.h"
 #include "ts/TSPacketReader.h"
@@ -84,7 +85,7 @@ void TCleaningView::ProgressTick()
 {
     if (!Busy())
         return;
-    const TTSPacketReader* r = engine_.RemuxPacketReader;
+    const TTSPacketReader* r = &engine_.Chain().Reader();
     engine_.Progress().ShowProgress(r->PacketCount(), r->PacketIndex());
 }
 

@@ -2,6 +2,7 @@
 #include "app/engine/AnalysisEngine.h"
 
 #include "app/engine/AnalysisTexts.h"
+#include "app/engine/CleaningChain.h"
 #include "app/engine/MainTexts.h"
 #include "app/engine/StreamTypeScan.h"
 #include "app/engine/TimeStampCorrection.h"
@@ -60,7 +61,7 @@ TAnalysisEngine::~TAnalysisEngine() {
 
 void TAnalysisEngine::CreateComponents() {
     TSPacketReader1 = Make<TTSPacketReader>(this, "TSPacketReader1");
-    RemuxPacketReader = Make<TTSPacketReader>(this, "RemuxPacketReader");
+    chain_ = new TCleaningChain(this);
     Raw_TSPacketReader = Make<TTSPacketReader>(this, "Raw_TSPacketReader");
     FilterPacketReader = Make<TTSPacketReader>(this, "FilterPacketReader");
     TSPacketReader_LowLevel = Make<TTSPacketReader>(this, "TSPacketReader_LowLevel");
@@ -73,37 +74,12 @@ void TAnalysisEngine::CreateComponents() {
     RebuildPmt = Make<TTSPmtReader>(this, "RebuildPmt");
     RebuildPmt->SetTSPacketReader(TSPacketReader1);
 
-    static const char* const audioNames[AUDIO_SLOTS] = {"TSPesReader_Audio1", "TSPesReader_Audio2",
-                                                        "TSPesReader_Audio3", "TSPesReader_Audio4"};
-    static const char* const textNames[TEXT_SLOTS] = {"TSPesReader_Text1", "TSPesReader_Text2", "TSPesReader_Text3",
-                                                      "TSPesReader_Text4"};
-    static const char* const ac3Names[AUDIO_SLOTS] = {"TSAC3Reader1", "TSAC3Reader2", "TSAC3Reader3",
-                                                      "TSAC3Reader4"};
-    TSPesReader_Video = Make<TTSPesReader>(this, "TSPesReader_Video");
-    TSPesReader_Video->SetTSPacketReader(RemuxPacketReader);
-    for (int i = 0; i < AUDIO_SLOTS; ++i) {
-        TSPesReader_Audio[i] = Make<TTSPesReader>(this, audioNames[i]);
-        TSPesReader_Audio[i]->SetTSPacketReader(RemuxPacketReader);
-    }
-    for (int i = 0; i < TEXT_SLOTS; ++i) {
-        TSPesReader_Text[i] = Make<TTSPesReader>(this, textNames[i]);
-        TSPesReader_Text[i]->SetTSPacketReader(RemuxPacketReader);
-    }
     TSPesReader_Scan = Make<TTSPesReader>(this, "TSPesReader_Scan");
     TSPesReader_Scan->SetTSPacketReader(TSPacketReader1);
-
-    TSMPEG2Reader1 = Make<TTSMPEG2Reader>(this, "TSMPEG2Reader1");
-    TSMPEG2Reader1->SetTSPesReader(TSPesReader_Video);
     TSMPEG2Reader_Scan = Make<TTSMPEG2Reader>(this, "TSMPEG2Reader_Scan");
     TSMPEG2Reader_Scan->SetTSPesReader(TSPesReader_Scan);
-    TSH264Reader1 = Make<TTSH264Reader>(this, "TSH264Reader1");
-    TSH264Reader1->SetTSPesReader(TSPesReader_Video);
     TSH264Reader_Scan = Make<TTSH264Reader>(this, "TSH264Reader_Scan");
     TSH264Reader_Scan->SetTSPesReader(TSPesReader_Scan);
-    for (int i = 0; i < AUDIO_SLOTS; ++i) {
-        TSAC3Reader[i] = Make<TTSAC3Reader>(this, ac3Names[i]);
-        TSAC3Reader[i]->SetTSPesReader(TSPesReader_Audio[i]);
-    }
     TSAC3Reader_Scan = Make<TTSAC3Reader>(this, "TSAC3Reader_Scan");
     TSAC3Reader_Scan->SetTSPesReader(TSPesReader_Scan);
 
@@ -154,14 +130,7 @@ void TAnalysisEngine::ResetAll() {
     // ResetStepLabels: all twenty labels idle, status texts empty.
     for (int i = 0; i < ANALYSIS_STEP_COUNT; ++i) SetStep(static_cast<TAnalysisStep>(i), TStepState::Idle, "");
 
-    TSPesReader_Video->SetActive(false);
-    for (int i = 0; i < AUDIO_SLOTS; ++i) {
-        TSPesReader_Audio[i]->SetActive(false);
-        TSAC3Reader[i]->SetActive(false);
-    }
-    for (int i = 0; i < TEXT_SLOTS; ++i) TSPesReader_Text[i]->SetActive(false);
-    TSH264Reader1->SetActive(false);
-    TSMPEG2Reader1->SetActive(false);
+    chain_->Deactivate();
 
     DuplicatePacketHandling = host_.Settings->SettingBool("PESDuplicatePacketHandling", false);
 
@@ -174,7 +143,6 @@ void TAnalysisEngine::ResetAll() {
     TSPmtReader_Scan->SetActive(false);
     TSPatReader_Scan->SetActive(false);
     TSPacketReader1->SetActive(false);
-    RemuxPacketReader->SetActive(false);
 
     ScrambledMode = TScrambledMode::NotAsked;
     LastResyncOffset = 0;

@@ -37,6 +37,7 @@ class TTSPatReader;
 class TTSPmtReader;
 class TTSPesReader;
 class TStreamTypeScan;
+class TCleaningChain;
 class TTSMPEG2Reader;
 class TTSH264Reader;
 class TTSAC3Reader;
@@ -64,8 +65,9 @@ public:
     const TAnalysisTables& Tables() const { return *tables_; }
 
     // ---- stream components (owned by the engine, wired at construction) ----
+    // The readers the recording is cleaned through.
+    TCleaningChain& Chain() const { return *chain_; }
     TTSPacketReader* TSPacketReader1 = nullptr;      // scanning
-    TTSPacketReader* RemuxPacketReader = nullptr;    // cleaning
     TTSPacketReader* Raw_TSPacketReader = nullptr;   // raw cutter
     TTSPacketReader* FilterPacketReader = nullptr;   // packet filter
     TTSPacketReader* TSPacketReader_LowLevel = nullptr;
@@ -73,15 +75,9 @@ public:
     TTSPatReader* RebuildPat = nullptr;              // the PAT the cleaning writes
     TTSPmtReader* TSPmtReader_Scan = nullptr;        // on TSPacketReader1
     TTSPmtReader* RebuildPmt = nullptr;              // on TSPacketReader1; the PMT the cleaning writes
-    TTSPesReader* TSPesReader_Video = nullptr;       // cleaning chain, on RemuxPacketReader
-    TTSPesReader* TSPesReader_Audio[AUDIO_SLOTS] = {};
-    TTSPesReader* TSPesReader_Text[TEXT_SLOTS] = {};
     TTSPesReader* TSPesReader_Scan = nullptr;        // on TSPacketReader1
-    TTSMPEG2Reader* TSMPEG2Reader1 = nullptr;        // on TSPesReader_Video
     TTSMPEG2Reader* TSMPEG2Reader_Scan = nullptr;    // on TSPesReader_Scan
-    TTSH264Reader* TSH264Reader1 = nullptr;          // on TSPesReader_Video
     TTSH264Reader* TSH264Reader_Scan = nullptr;      // on TSPesReader_Scan
-    TTSAC3Reader* TSAC3Reader[AUDIO_SLOTS] = {};     // on TSPesReader_Audio[i]
     TTSAC3Reader* TSAC3Reader_Scan = nullptr;        // on TSPesReader_Scan
 
     // ---- the pipeline ----
@@ -225,6 +221,7 @@ protected:
 
 private:
     TAnalysisHost host_;
+    TCleaningChain* chain_ = nullptr; // owned as a component
     std::unique_ptr<TAnalysisTables> tables_;
     bool busy_ = false;
     bool analysed_ = false;

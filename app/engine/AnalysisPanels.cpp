@@ -1,5 +1,6 @@
 // Result panels: per-PID records from the rebuilt PMT, the video, audio and
 // text panels, and the clicks that drop or keep an audio or text stream.
+#include "app/engine/CleaningChain.h"
 #include "app/engine/AnalysisEngine.h"
 
 #include "app/engine/AnalysisTexts.h"
@@ -36,17 +37,17 @@ void TAnalysisEngine::FillPidRecordsAndPanels() {
         if (e.IsVideo) {
             if (t.VideoEntryIndex < 0) {
                 t.VideoEntryIndex = i;
-                TSPesReader_Video->SetPID(e.PID);
-                TSPesReader_Video->SetActive(true);
-                if (e.StreamType == kStreamTypeH264) TSH264Reader1->SetActive(true);
-                if (e.StreamType == kStreamTypeMpeg2Video) TSMPEG2Reader1->SetActive(true);
+                Chain().VideoPes().SetPID(e.PID);
+                Chain().VideoPes().SetActive(true);
+                if (e.StreamType == kStreamTypeH264) Chain().H264().SetActive(true);
+                if (e.StreamType == kStreamTypeMpeg2Video) Chain().Mpeg2().SetActive(true);
                 videoPanel_ = TStreamPanel();
                 videoPanel_.Visible = true;
                 videoPanel_.Title = PanelStreamTypeName(e.StreamType, 0, 0);
                 videoPanel_.TitleHint = StreamHint(e);
                 videoPanel_.Pid = "$" + IntToHex(e.PID, 4);
                 videoPanel_.LayerCheck =
-                    (TSH264Reader1->Active() || TSMPEG2Reader1->Active()) ? "TS,PES,ES" : "TS,PES";
+                    (Chain().H264().Active() || Chain().Mpeg2().Active()) ? "TS,PES,ES" : "TS,PES";
                 host_.Streams->ShowPanel(TPanelKind::Video, 0, videoPanel_);
             }
             if (rec >= 0) t.PidRecords[static_cast<size_t>(rec)].Video = true;
@@ -86,14 +87,14 @@ void TAnalysisEngine::FillAudioPanels(int slot, int entryIndex) {
     p.Details = LanguageCodeName(e.Language, German());
     a.Details = p.Details;
     p.TitleHint = AudioStreamHint(slot + 1, StreamHint(e), German());
-    TSPesReader_Audio[slot]->SetPID(e.PID);
+    Chain().AudioPes(slot).SetPID(e.PID);
     if (kind == akAC3 || kind == akEAC3) {
-        TSAC3Reader[slot]->SetActive(true);
+        Chain().Ac3(slot).SetActive(true);
         p.LayerCheck = "TS,PES,ES";
     } else {
         p.LayerCheck = "TS,PES";
     }
-    TSPesReader_Audio[slot]->SetActive(true);
+    Chain().AudioPes(slot).SetActive(true);
     p.Pid = "$" + IntToHex(e.PID, 4);
     p.LanguageItemEnabled = !e.Language.empty();
     host_.Streams->ShowPanel(TPanelKind::Audio, slot, p);
@@ -117,8 +118,8 @@ void TAnalysisEngine::FillTextPanels(int slot, int entryIndex) {
     p.Title = PanelStreamTypeName(e.StreamType, 0, titleKind);
     p.Details = LanguageCodeName(e.Language, German());
     p.TitleHint = TextStreamHint(slot + 1, StreamHint(e), German());
-    TSPesReader_Text[slot]->SetPID(e.PID);
-    TSPesReader_Text[slot]->SetActive(true);
+    Chain().TextPes(slot).SetPID(e.PID);
+    Chain().TextPes(slot).SetActive(true);
     p.LayerCheck = "TS,PES";
     p.Pid = "$" + IntToHex(e.PID, 4);
     p.LanguageItemEnabled = !e.Language.empty();
@@ -133,12 +134,12 @@ int TAnalysisEngine::ToggleAudioStream(int slot) {
     if (p.ToggleState == 1 && t.KeptAudioCount() > 1) {
         p.ToggleState = 2;
         a.Dropped = true;
-        TSPesReader_Audio[slot]->SetActive(false);
+        Chain().AudioPes(slot).SetActive(false);
         t.RemoveSelectedPid(a.Pid);
     } else if (p.ToggleState == 2) {
         p.ToggleState = 1;
         a.Dropped = false;
-        TSPesReader_Audio[slot]->SetActive(true);
+        Chain().AudioPes(slot).SetActive(true);
         t.AddSelectedPid(a.Pid);
     } else {
         // The last kept audio stream stays; a hidden panel does not react.
@@ -156,11 +157,11 @@ int TAnalysisEngine::ToggleTextStream(int slot) {
     if (p.ToggleState == 1) {
         p.ToggleState = 2;
         x.Dropped = true;
-        t.RemoveSelectedPid(TSPesReader_Text[slot]->PID());
+        t.RemoveSelectedPid(Chain().TextPes(slot).PID());
     } else if (p.ToggleState == 2) {
         p.ToggleState = 1;
         x.Dropped = false;
-        t.AddSelectedPid(TSPesReader_Text[slot]->PID());
+        t.AddSelectedPid(Chain().TextPes(slot).PID());
     } else {
         return 0;
     }

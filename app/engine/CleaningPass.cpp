@@ -1,3 +1,4 @@
+#include "app/engine/CleaningChain.h"
 #include "app/engine/CleaningPass.h"
 
 #include "app/engine/AppLog.h"
@@ -116,7 +117,7 @@ std::string TCleaningPass::CheckOutputName(const std::string& input, const std::
     return {};
 }
 
-int TCleaningPass::VideoPid() const { return engine_->TSPesReader_Video ? engine_->TSPesReader_Video->PID() : -1; }
+int TCleaningPass::VideoPid() const { return engine_->Chain().VideoPes().PID(); }
 
 int64_t TCleaningPass::StreamFirstPts() const { return engine_->Tables().FirstPts; }
 
@@ -157,7 +158,7 @@ TCleaningResult TCleaningPass::Run(const std::string& outputFileName)
     outputFileName_ = outputFileName;
     logFileName_ = ChangeFileExt(outputFileName, ".log");
     TSPacketWriter1->SetFileName(outputFileName);
-    engine_->RemuxPacketReader->SetFileName(engine_->TSPacketReader1->FileName());
+    engine_->Chain().Reader().SetFileName(engine_->TSPacketReader1->FileName());
 
     running_ = true;
     try {
@@ -165,7 +166,7 @@ TCleaningResult TCleaningPass::Run(const std::string& outputFileName)
     } catch (const std::exception& e) {
         running_ = false;
         const std::string first = DescribeException(e);
-        const std::string second = "TS paket: $" + Hex8(engine_->RemuxPacketReader->PacketIndex());
+        const std::string second = "TS paket: $" + Hex8(engine_->Chain().Reader().PacketIndex());
         h.PlaySound("ERROR");
         h.ShowMessage(TMessageKind::Error, first + "\r\n" + second);
         Deactivate();
@@ -308,14 +309,14 @@ void TCleaningPass::RemapPacketPid(TTSPacketBuffer& packet)
 
 bool TCleaningPass::PatchPacketPcr(int64_t offset27)
 {
-    TTSPacketReader* r = engine_->RemuxPacketReader;
+    TTSPacketReader* r = &engine_->Chain().Reader();
     const int64_t pcr = r->TSPacketHeader()->AdaptationField()->PCR()->PCR();
     return r->SetPacketPCR(ShiftPcr(pcr, offset27));
 }
 
 bool TCleaningPass::PatchPesTimers(int64_t offset90)
 {
-    TTSPacketReader* r = engine_->RemuxPacketReader;
+    TTSPacketReader* r = &engine_->Chain().Reader();
     int64_t escr = -1, dts = -1, pts = -1;
     if (!TTSPacketReader::PacketTimestamps(r->RawPacket(), *r->TSPacketHeader(), escr, dts, pts) || pts < 0)
         return true;
@@ -332,12 +333,12 @@ bool TCleaningPass::PatchPesTimers(int64_t offset90)
 void TCleaningPass::PatchAudioStreamId(int slot)
 {
     TAnalysisTables& t = engine_->Tables();
-    TTSPesReader* pes = engine_->TSPesReader_Audio[slot];
+    TTSPesReader* pes = &engine_->Chain().AudioPes(slot);
     const int idx = t.FindPatchEntry(pes->PID(), PATCH_KIND_STREAM_ID);
     if (idx < 0)
         return;
     TPatchEntry& e = t.Patches[idx];
-    TTSPacketReader* r = engine_->RemuxPacketReader;
+    TTSPacketReader* r = &engine_->Chain().Reader();
     const int64_t startNo = pes->PayloadStartIndex();
     if (startNo == r->PacketIndex()) {
         const int pos = r->TSPacketHeader()->Payload()->PayloadStartByte() + 3;
@@ -369,7 +370,7 @@ void TCleaningPass::ComputeTimerOffset()
 
 void TCleaningPass::CleanStream()
 {
-    TTSPacketReader* r = engine_->RemuxPacketReader;
+    TTSPacketReader* r = &engine_->Chain().Reader();
     if (!BeginPass()) {
         EndOfPass();
         return;
@@ -399,7 +400,7 @@ bool TCleaningPass::BeginPass()
 {
     TAnalysisEngine& en = *engine_;
     TAnalysisTables& t = en.Tables();
-    TTSPacketReader* r = en.RemuxPacketReader;
+    TTSPacketReader* r = &en.Chain().Reader();
 
     startTick_ = GetTickCount64Ms();
     ResetRunState();
@@ -422,7 +423,7 @@ bool TCleaningPass::BeginPass()
     en.ShowProgress(r->PacketCount(), 0);
     host_->SetMeterLineVisible(0, true);
     for (int i = 0; i < AUDIO_SLOTS; ++i)
-        host_->SetMeterLineVisible(i + 1, en.TSPesReader_Audio[i]->Active());
+        host_->SetMeterLineVisible(i + 1, en.Chain().AudioPes(i).Active());
 
     if (!PrepareTables())
         return false;
@@ -471,7 +472,7 @@ void TCleaningPass::UpdateTimePanel()
 {
     // Once per video PES, not per packet: the text is made only when the
     // video's PTS moved on.
-    const int64_t fixed = engine_->TSPesReader_Video->PESHeader()->PTS_Fixed();
+    const int64_t fixed = engine_->Chain().VideoPes().PESHeader()->PTS_Fixed();
     if (fixed != lastTimeTextPts_) {
         lastTimeTextPts_ = fixed;
         host_->SetTimeText(PtsToTimeText(State.ElapsedPts));
@@ -483,7 +484,7 @@ bool TCleaningPass::AbortRequested(int64_t no)
     if (!host_->CancelPressed())
         return false;
     if (host_->AskAbort(MsgText(mmAbortQuestion))) {
-        Log("Aborted at paket $" + Hex8(no) + " " + PtsToTimeText(engine_->TSPesReader_Video->PESHeader()->PTS()));
+        Log("Aborted at paket $" + Hex8(no) + " " + PtsToTimeText(engine_->Chain().VideoPes().PESHeader()->PTS()));
         State.Aborted = true;
         return true;
     }
@@ -494,7 +495,7 @@ bool TCleaningPass::AbortRequested(int64_t no)
 void TCleaningPass::HandlePacket(int64_t no)
 {
     TAnalysisTables& t = engine_->Tables();
-    const TTSPacketHeader* hd = engine_->RemuxPacketReader->TSPacketHeader();
+    const TTSPacketHeader* hd = engine_->Chain().Reader().TSPacketHeader();
     const int pid = hd->PID();
     if (!hd->Valid()) {
         DiscardBrokenPacket(pid);
@@ -570,7 +571,7 @@ void TCleaningPass::StartWriting()
     State.CutInReached = true;
     // Only on the starting packet: the video's PTS counts from here.
     if (State.StartValue >= 0)
-        engine_->TSPesReader_Video->PESHeader()->SetPTS_Fix_Offset(State.StartValue);
+        engine_->Chain().VideoPes().PESHeader()->SetPTS_Fix_Offset(State.StartValue);
     if (cutOut_ == engine_->Tables().Duration) {
         Log("No cutting at the end needed");
         State.EndLimit = -1;
@@ -581,7 +582,7 @@ void TCleaningPass::StartWriting()
 
 void TCleaningPass::CheckCutOut(int64_t no)
 {
-    TTSPesReader* video = engine_->TSPesReader_Video;
+    TTSPesReader* video = &engine_->Chain().VideoPes();
     if (!video->PESHeader()->Valid() || State.EndLimit < 0)
         return;
     const TAnalysisTables& t = engine_->Tables();
@@ -602,7 +603,7 @@ void TCleaningPass::CheckCutOut(int64_t no)
 
 void TCleaningPass::WritePacket(int64_t no, int pid)
 {
-    TTSPacketReader* r = engine_->RemuxPacketReader;
+    TTSPacketReader* r = &engine_->Chain().Reader();
     if (State.TimerOffset != 0)
         ShiftPacketTimers(no);
     if (remaps_) {
@@ -621,7 +622,7 @@ void TCleaningPass::WritePacket(int64_t no, int pid)
 
 void TCleaningPass::ShiftPacketTimers(int64_t no)
 {
-    const TTSPacketHeader* hd = engine_->RemuxPacketReader->TSPacketHeader();
+    const TTSPacketHeader* hd = engine_->Chain().Reader().TSPacketHeader();
     const TAdaptationFieldControl afc = hd->AdaptationFieldControl();
     if ((afc == afc_adaptation_field_only || afc == afc_adaptation_field_followed_by_payload) &&
         hd->AdaptationField()->PCRFlag() && !PatchPacketPcr(State.TimerOffset * kClockRatio))
@@ -695,7 +696,7 @@ void TCleaningPass::EndOfPass()
         Log("---------- ABORTED ----------");
         Log("");
     }
-    if (en.TSH264Reader1 && en.TSH264Reader1->Active()) {
+    if (en.Chain().H264().Active()) {
         Log("");
         Log(NalStatisticsText());
         Log("");
@@ -732,18 +733,16 @@ void TCleaningPass::Deactivate()
 {
     TAnalysisEngine& en = *engine_;
     TSPacketWriter1->SetActive(false);
-    en.RemuxPacketReader->SetActive(false);
+    en.Chain().Reader().SetActive(false);
     en.TSPacketReader1->SetActive(false);
-    en.TSPesReader_Video->SetActive(false);
-    en.TSPesReader_Video->PESHeader()->SetPTS_Fix_Offset(0);
-    if (en.TSH264Reader1)
-        en.TSH264Reader1->SetActive(false);
-    if (en.TSMPEG2Reader1)
-        en.TSMPEG2Reader1->SetActive(false);
+    en.Chain().VideoPes().SetActive(false);
+    en.Chain().VideoPes().PESHeader()->SetPTS_Fix_Offset(0);
+    en.Chain().H264().SetActive(false);
+    en.Chain().Mpeg2().SetActive(false);
     for (int i = 0; i < AUDIO_SLOTS; ++i)
-        en.TSPesReader_Audio[i]->SetActive(false);
+        en.Chain().AudioPes(i).SetActive(false);
     for (int i = 0; i < TEXT_SLOTS; ++i)
-        en.TSPesReader_Text[i]->SetActive(false);
+        en.Chain().TextPes(i).SetActive(false);
     en.RebuildPmt->SetActive(false);
     en.RebuildPat->SetActive(false);
     UpdateStreamLabels();

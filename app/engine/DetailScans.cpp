@@ -1,5 +1,6 @@
 // Steps 9 and 10: the picture format of the video stream and the audio mode
 // of each AC-3 / E-AC-3 stream (sampled at seven places and settled by vote).
+#include "app/engine/CleaningChain.h"
 #include "app/engine/AnalysisEngine.h"
 
 #include "app/engine/AnalysisTexts.h"
@@ -60,7 +61,7 @@ bool TAnalysisEngine::ScanMpeg2Details(int64_t limit) {
     TVideoInfo& v = tables_->Video;
     v.Clear();
     TSPacketReader1->SetPacketIndex(0);
-    TSPesReader_Scan->SetPID(TSPesReader_Video->PID());
+    TSPesReader_Scan->SetPID(Chain().VideoPes().PID());
     TSPesReader_Scan->SetActive(true);
     TSMPEG2Reader_Scan->SetActive(true);
     const bool found = ScanUntil(limit, [&] {

@@ -1,3 +1,4 @@
+#include "app/engine/CleaningChain.h"
 #include "app/engine/PacketHandlers.h"
 
 #include "app/engine/CleaningPass.h"
@@ -13,7 +14,7 @@ namespace tw {
 void TPacketHandlers::Bind()
 {
     TAnalysisEngine& en = pass_.Engine();
-    TTSPacketReader* r = en.RemuxPacketReader;
+    TTSPacketReader* r = &en.Chain().Reader();
     r->OnScrambledPacketEvent = [this](TObject*, int64_t no, int pid, int& tsc, bool& ignore) {
         ScrambledPacket(no, pid, tsc, ignore);
     };
@@ -57,7 +58,7 @@ void TPacketHandlers::ScrambledPacket(int64_t packetNo, int pid, int& scrambling
 void TPacketHandlers::InvalidPacket(int64_t packetNo, const std::string& errors)
 {
     TAnalysisEngine& en = pass_.Engine();
-    const int pid = en.RemuxPacketReader->TSPacketHeader()->PID();
+    const int pid = en.Chain().Reader().TSPacketHeader()->PID();
     en.CountError(pid);
     if (en.ScrambledMode == TScrambledMode::SkipScrambled && errors == "transport_scrambling_control")
         return;
@@ -94,7 +95,7 @@ void TPacketHandlers::Discontinuity(int64_t packetNo, int pid, int currentCC, in
 void TPacketHandlers::NewPacket()
 {
     TAnalysisEngine& en = pass_.Engine();
-    TTSPacketReader* r = en.RemuxPacketReader;
+    TTSPacketReader* r = &en.Chain().Reader();
     TTSPacketHeader* h = r->TSPacketHeader();
     const TAdaptationFieldControl afc = h->AdaptationFieldControl();
     if ((afc != afc_adaptation_field_only && afc != afc_adaptation_field_followed_by_payload) ||
