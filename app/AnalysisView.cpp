@@ -1,5 +1,6 @@
 #include "app/AnalysisView.h"
 
+#include "app/engine/TableSelection.h"
 #include "app/engine/CleaningChain.h"
 #include "app/engine/AppLog.h"
 #include "app/engine/MainTexts.h"
@@ -101,7 +102,7 @@ void TAnalysisView::ChangeLanguageDescriptor(TPanelKind kind, int slot) {
     }
     if (!reader || !label) return;
     const int pid = reader->PID();
-    TTSPmtReader* pmt = engine_->RebuildPmt;
+    TTSPmtReader* pmt = &engine_->Selection().Pmt();
     const int index = pmt->IndexOfPid(pid);
     if (index < 0) return;
     const std::string old = pmt->Entry(index).Language;

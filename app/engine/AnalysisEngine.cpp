@@ -5,6 +5,7 @@
 #include "app/engine/CleaningChain.h"
 #include "app/engine/MainTexts.h"
 #include "app/engine/StreamTypeScan.h"
+#include "app/engine/TableSelection.h"
 #include "app/engine/TimeStampCorrection.h"
 #include "base/Exceptions.h"
 #include "base/SysUtils.h"
@@ -68,11 +69,9 @@ void TAnalysisEngine::CreateComponents() {
 
     TSPatReader_Scan = Make<TTSPatReader>(this, "TSPatReader_Scan");
     TSPatReader_Scan->SetTSPacketReader(TSPacketReader1);
-    RebuildPat = Make<TTSPatReader>(this, "RebuildPat");
     TSPmtReader_Scan = Make<TTSPmtReader>(this, "TSPmtReader_Scan");
     TSPmtReader_Scan->SetTSPacketReader(TSPacketReader1);
-    RebuildPmt = Make<TTSPmtReader>(this, "RebuildPmt");
-    RebuildPmt->SetTSPacketReader(TSPacketReader1);
+    selection_ = new TTableSelection(*this);
 
     TSPesReader_Scan = Make<TTSPesReader>(this, "TSPesReader_Scan");
     TSPesReader_Scan->SetTSPacketReader(TSPacketReader1);
@@ -137,8 +136,8 @@ void TAnalysisEngine::ResetAll() {
     TSAC3Reader_Scan->SetActive(false);
     TSMPEG2Reader_Scan->SetActive(false);
     TSH264Reader_Scan->SetActive(false);
-    RebuildPmt->SetActive(false);
-    RebuildPat->SetActive(false);
+    Selection().Pmt().SetActive(false);
+    Selection().Pat().SetActive(false);
     TSPesReader_Scan->SetActive(false);
     TSPmtReader_Scan->SetActive(false);
     TSPatReader_Scan->SetActive(false);
@@ -151,7 +150,7 @@ void TAnalysisEngine::ResetAll() {
     TTimelineTexts timeline;
     timeline.Begin = timeline.End = timeline.Duration = PtsToTimeText(0);
     host_.Streams->ShowTimeline(timeline);
-    RebuildPmt->Clear();
+    Selection().Pmt().Clear();
     TSPmtReader_Scan->Clear();
     Raw_TSPacketReader->SetActive(false);
 
@@ -189,7 +188,7 @@ bool TAnalysisEngine::AnalyseStream(const std::string& fileName) {
     TSPesReader_Scan->SetActive(false);
     TSPmtReader_Scan->SetActive(false);
     TSPatReader_Scan->SetActive(false);
-    RebuildPmt->SetActive(false);
+    Selection().Pmt().SetActive(false);
     analysed_ = ok;
     return ok;
 }
@@ -281,7 +280,7 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     // 7. Step 5: the new PAT.
     SetStep(asPatRebuild, TStepState::Running, "scanning");
     host_.Progress->ProcessMessages();
-    if (!BuildNewPat(RebuildPmt->PID(), t.ProgramNumber)) {
+    if (!Selection().BuildNewPat(Selection().Pmt().PID(), t.ProgramNumber)) {
         FailStep(asPatRebuild, "New PAT invalid", "New PAT invalid!", "New PAT invalid!");
         return false;
     }
@@ -290,35 +289,35 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     // 8. Step 6: PCR.
     SetStep(asPcrCheck, TStepState::Running, "checking");
     host_.Progress->ProcessMessages();
-    if (!CheckPcr()) {
+    if (!Selection().CheckPcr()) {
         FailStep(asPcrCheck, "PCR PID is missing", "PCR PID is missing in stream!", "PCR PID is missing in stream!");
         return false;
     }
     SetStep(asPcrCheck, TStepState::Done, "OK");
-    Log("PCR PID is $" + IntToHex(RebuildPmt->PcrPid(), 4));
+    Log("PCR PID is $" + IntToHex(Selection().Pmt().PcrPid(), 4));
 
     // 9. Per-PID records and panels.
     FillPidRecordsAndPanels();
 
     // 10. The PAT packet.
-    RebuildPat->BuildPatPacket();
+    Selection().Pat().BuildPatPacket();
     Log("");
     Log("Created PAT:");
-    LogPatDump(RebuildPat, 0);
+    LogPatDump(&Selection().Pat(), 0);
     Log("");
 
     // 11. Step 7: the PMT packets.
     SetStep(asPmtRebuild, TStepState::Running, "checking");
     host_.Progress->ProcessMessages();
-    RebuildPmt->SetProgramNumber(t.ProgramNumber);
-    if (!RebuildPmt->BuildPmtPackets()) {
+    Selection().Pmt().SetProgramNumber(t.ProgramNumber);
+    if (!Selection().Pmt().BuildPmtPackets()) {
         Log("");
         FailStep(asPmtRebuild, "Creating PMT failed", "New PMT could not be created!", "New PMT could not be created!");
         return false;
     }
     Log("");
     Log("Created PMT:");
-    LogPmtDump(RebuildPmt, 0);
+    LogPmtDump(&Selection().Pmt(), 0);
     Log("");
     SetStep(asPmtRebuild, TStepState::Done, "OK");
 
@@ -421,7 +420,7 @@ bool TAnalysisEngine::SettlePrograms() {
                 FailStep(asPmtScan, status, "PMT could not be build because of missing PCR!", status);
                 return false;
             }
-            if (!BuildOwnPmt()) {
+            if (!Selection().BuildOwnPmt(ownPmtPid_)) {
                 const std::string status = MsgText(mmPmtInvalid);
                 FailStep(asPmtScan, status, "PMT could not be build!", status);
                 return false;
@@ -442,7 +441,7 @@ bool TAnalysisEngine::SettlePrograms() {
             if (t.SavedPmtCount == 1) {
                 Log("");
                 const TSavedPmt& p = t.SavedPmts[0];
-                settled = SelectPmt(p.Pid, p.PacketCount, p.PacketIndex);
+                settled = Selection().SelectPmt(p.Pid, p.PacketCount, p.PacketIndex);
             } else if (t.SavedPmtCount > 1) {
                 Log("");
                 // The last PMT, as a later version of a program's table
@@ -463,7 +462,7 @@ bool TAnalysisEngine::SettlePrograms() {
                 Log(chosen == t.SavedPmtCount - 1 ? "PES WARNING: More than 1 PMT found, selecting last one"
                                                   : "PES WARNING: More than 1 PMT found, selecting last one with video");
                 const TSavedPmt& p = t.SavedPmts[static_cast<size_t>(chosen)];
-                settled = SelectPmt(p.Pid, p.PacketCount, p.PacketIndex);
+                settled = Selection().SelectPmt(p.Pid, p.PacketCount, p.PacketIndex);
             }
         }
         // 6.6
@@ -480,7 +479,7 @@ bool TAnalysisEngine::SettlePrograms() {
         }
         // 6.7
         SetStep(asPmtScan, TStepState::Done, "OK");
-        t.ProgramNumber = RebuildPmt->ProgramNumber();
+        t.ProgramNumber = Selection().Pmt().ProgramNumber();
         return true;
     }
     return false;
@@ -495,7 +494,7 @@ void TAnalysisEngine::RunStartEndStep() {
     t.FirstPtsPid = firstPid;
     t.LastPtsPid = lastPid;
     t.FirstDts = t.MaxFirstDts();
-    const int pcrPid = RebuildPmt->PcrPid();
+    const int pcrPid = Selection().Pmt().PcrPid();
     int64_t firstPcr = FindNextPcr(pcrPid, START_END_LIMIT);
     firstPcr = (firstPcr / kClockRatio) * kClockRatio;
     int64_t lastPcr = FindPreviousPcr(pcrPid, START_END_LIMIT);
@@ -521,7 +520,7 @@ void TAnalysisEngine::RunStartEndStep() {
 
 int TAnalysisEngine::PreserveCandidateCount() const {
     const TAnalysisTables& t = *tables_;
-    const int pmtPid = RebuildPmt->PID();
+    const int pmtPid = Selection().Pmt().PID();
     int n = 0;
     for (int i = 0; i < t.FoundStreamCount; ++i) {
         const int pid = t.FoundStreams[static_cast<size_t>(i)].Pid;

@@ -38,6 +38,7 @@ class TTSPmtReader;
 class TTSPesReader;
 class TStreamTypeScan;
 class TCleaningChain;
+class TTableSelection;
 class TTSMPEG2Reader;
 class TTSH264Reader;
 class TTSAC3Reader;
@@ -67,14 +68,14 @@ public:
     // ---- stream components (owned by the engine, wired at construction) ----
     // The readers the recording is cleaned through.
     TCleaningChain& Chain() const { return *chain_; }
+    // The program settled by the analysis, with the PAT and PMT it writes.
+    TTableSelection& Selection() const { return *selection_; }
     TTSPacketReader* TSPacketReader1 = nullptr;      // scanning
     TTSPacketReader* Raw_TSPacketReader = nullptr;   // raw cutter
     TTSPacketReader* FilterPacketReader = nullptr;   // packet filter
     TTSPacketReader* TSPacketReader_LowLevel = nullptr;
     TTSPatReader* TSPatReader_Scan = nullptr;        // on TSPacketReader1
-    TTSPatReader* RebuildPat = nullptr;              // the PAT the cleaning writes
     TTSPmtReader* TSPmtReader_Scan = nullptr;        // on TSPacketReader1
-    TTSPmtReader* RebuildPmt = nullptr;              // on TSPacketReader1; the PMT the cleaning writes
     TTSPesReader* TSPesReader_Scan = nullptr;        // on TSPacketReader1
     TTSMPEG2Reader* TSMPEG2Reader_Scan = nullptr;    // on TSPesReader_Scan
     TTSH264Reader* TSH264Reader_Scan = nullptr;      // on TSPesReader_Scan
@@ -115,23 +116,6 @@ public:
     void LogPatDump(TTSPatReader* reader, int number);
     void LogPmtDump(TTSPmtReader* reader, int number);
     void LogH264Dump(TTSH264Reader* reader);
-
-    // ---- program table selection and rebuild ----
-    bool SelectPmt(int pmtPid, int sectionPackets, int64_t packetIndex);
-    int FindVideoStream();
-    bool BuildOwnPmt();
-    bool BuildNewPat(int pmtPid, int programNumber);
-    bool CheckPcr();
-    void DeleteMissingPmtEntries();
-    // Logs an elementary stream of the program that the rebuild leaves out
-    // and counts it as a warning.
-    void WarnStreamLeftOut(int pid, int streamType);
-    void DeletePmtEntry(); // cleaning: drop entries of PIDs not kept
-    void PatchPmtEntry();  // cleaning: apply replacement PIDs
-    int LogOwnPmtPcr();
-    static int OwnPmtStreamCode(const std::string& typeText);
-    // The PMT entry dump of the selection ("0.", "  stream_type ...").
-    void LogPmtEntries();
 
     // ---- start/end and PCR wrap ----
     int64_t FindNextPcr(int pid, int64_t limit);
@@ -222,6 +206,7 @@ protected:
 private:
     TAnalysisHost host_;
     TCleaningChain* chain_ = nullptr; // owned as a component
+    TTableSelection* selection_ = nullptr; // owned as a component
     std::unique_ptr<TAnalysisTables> tables_;
     bool busy_ = false;
     bool analysed_ = false;

@@ -1,5 +1,6 @@
 // Result panels: per-PID records from the rebuilt PMT, the video, audio and
 // text panels, and the clicks that drop or keep an audio or text stream.
+#include "app/engine/TableSelection.h"
 #include "app/engine/CleaningChain.h"
 #include "app/engine/AnalysisEngine.h"
 
@@ -31,8 +32,8 @@ std::string TAnalysisEngine::StreamHint(const TPmtEntry& entry) const {
 
 void TAnalysisEngine::FillPidRecordsAndPanels() {
     TAnalysisTables& t = *tables_;
-    for (int i = 0; i < RebuildPmt->PMTEntryCount(); ++i) {
-        const TPmtEntry& e = RebuildPmt->Entry(i);
+    for (int i = 0; i < Selection().Pmt().PMTEntryCount(); ++i) {
+        const TPmtEntry& e = Selection().Pmt().Entry(i);
         const int rec = t.AddPidRecord(e.PID, i);
         if (e.IsVideo) {
             if (t.VideoEntryIndex < 0) {
@@ -66,7 +67,7 @@ void TAnalysisEngine::FillPidRecordsAndPanels() {
 
 void TAnalysisEngine::FillAudioPanels(int slot, int entryIndex) {
     TAnalysisTables& t = *tables_;
-    const TPmtEntry& e = RebuildPmt->Entry(entryIndex);
+    const TPmtEntry& e = Selection().Pmt().Entry(entryIndex);
     uint8_t kind = akMpeg;
     if (e.AC3) kind = akAC3;
     else if (e.DTS) kind = akDTS;
@@ -102,7 +103,7 @@ void TAnalysisEngine::FillAudioPanels(int slot, int entryIndex) {
 
 void TAnalysisEngine::FillTextPanels(int slot, int entryIndex) {
     TAnalysisTables& t = *tables_;
-    const TPmtEntry& e = RebuildPmt->Entry(entryIndex);
+    const TPmtEntry& e = Selection().Pmt().Entry(entryIndex);
     const int titleKind = e.Teletext ? 1 : e.Subtitle ? 2 : 0;
     TTextInfo& x = t.Text[static_cast<size_t>(slot)];
     x = TTextInfo();

@@ -1,3 +1,4 @@
+#include "app/engine/TableSelection.h"
 #include "app/engine/CleaningChain.h"
 #include "app/engine/CleaningPass.h"
 
@@ -207,7 +208,7 @@ TCleaningResult TCleaningPass::Run(const std::string& outputFileName)
 
 bool TCleaningPass::PmtHasUnkeptEntries() const
 {
-    const TTSPmtReader* pmt = engine_->RebuildPmt;
+    const TTSPmtReader* pmt = &engine_->Selection().Pmt();
     for (int i = 0; i < pmt->PMTEntryCount(); ++i)
         if (!engine_->Tables().IsSelectedPid(pmt->Entry(i).PID))
             return true;
@@ -217,8 +218,8 @@ bool TCleaningPass::PmtHasUnkeptEntries() const
 bool TCleaningPass::PrepareTables()
 {
     TAnalysisTables& t = engine_->Tables();
-    TTSPmtReader* pmt = engine_->RebuildPmt;
-    TTSPatReader* pat = engine_->RebuildPat;
+    TTSPmtReader* pmt = &engine_->Selection().Pmt();
+    TTSPatReader* pat = &engine_->Selection().Pat();
     bool pmtChanged = tw::PreserveStreams(*engine_, PreserveList);
 
     if (Options.NewServiceId >= 0) {
@@ -239,7 +240,7 @@ bool TCleaningPass::PrepareTables()
     // also text and data streams the user dropped or never kept.
     bool rebuild = false;
     if (t.KeptAudioCount() < t.AudioEntryCount || PmtHasUnkeptEntries()) {
-        engine_->DeletePmtEntry();
+        engine_->Selection().DeletePmtEntry();
         rebuild = true;
     }
     // The packets are always built from the entries as they stand now, so
@@ -265,7 +266,7 @@ bool TCleaningPass::PrepareTables()
         if (t.FoundStreams[i].ReplacementPid >= 0 && t.FoundStreams[i].ReplacementPid != t.FoundStreams[i].Pid)
             remaps_ = true;
     if (remaps_) {
-        engine_->PatchPmtEntry();
+        engine_->Selection().PatchPmtEntry();
         pmt->BuildPmtPackets();
         pmtChanged = true;
     }
@@ -280,8 +281,8 @@ bool TCleaningPass::PrepareTables()
 
 int TCleaningPass::InsertTablePackets()
 {
-    TTSPatReader* pat = engine_->RebuildPat;
-    TTSPmtReader* pmt = engine_->RebuildPmt;
+    TTSPatReader* pat = &engine_->Selection().Pat();
+    TTSPmtReader* pmt = &engine_->Selection().Pmt();
     TTSPacketBuffer buf = pat->OutputPacket();
     TTSPacketWriter::SetPacketCC(buf, State.PatCC);
     State.PatCC = (State.PatCC + 1) & 15;
@@ -743,8 +744,8 @@ void TCleaningPass::Deactivate()
         en.Chain().AudioPes(i).SetActive(false);
     for (int i = 0; i < TEXT_SLOTS; ++i)
         en.Chain().TextPes(i).SetActive(false);
-    en.RebuildPmt->SetActive(false);
-    en.RebuildPat->SetActive(false);
+    en.Selection().Pmt().SetActive(false);
+    en.Selection().Pat().SetActive(false);
     UpdateStreamLabels();
     host_->ShowCleaningControls(false);
     en.Progress().HideProgress();

@@ -1,5 +1,6 @@
 // Steps 9 and 10: the picture format of the video stream and the audio mode
 // of each AC-3 / E-AC-3 stream (sampled at seven places and settled by vote).
+#include "app/engine/TableSelection.h"
 #include "app/engine/CleaningChain.h"
 #include "app/engine/AnalysisEngine.h"
 
@@ -83,7 +84,7 @@ bool TAnalysisEngine::ScanMpeg2Details(int64_t limit) {
 
 void TAnalysisEngine::RunVideoStep() {
     TAnalysisTables& t = *tables_;
-    const TPmtEntry& entry = RebuildPmt->Entry(t.VideoEntryIndex);
+    const TPmtEntry& entry = Selection().Pmt().Entry(t.VideoEntryIndex);
     const TVideoInfo& v = t.Video;
     if (entry.StreamType == kStreamTypeH264) {
         if (ScanH264Details(entry.PID, VIDEO_DETAIL_LIMIT)) {

@@ -1,3 +1,4 @@
+#include "app/engine/TableSelection.h"
 #include "app/engine/CleaningChain.h"
 #include "app/engine/PacketHandlers.h"
 
@@ -104,7 +105,7 @@ void TPacketHandlers::NewPacket()
     // Only the program's own clock: another program's PCR PID runs on a
     // clock of its own, and comparing the two would "correct" good PCRs.
     const int pid = h->PID();
-    if (pid != en.RebuildPmt->PcrPid())
+    if (pid != en.Selection().Pmt().PcrPid())
         return;
     TCleaningPass::TRunState& s = pass_.State;
     const int64_t n = r->PacketIndex();

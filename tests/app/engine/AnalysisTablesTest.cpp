@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "AnalysisTestHost.h"
+#include "app/engine/TableSelection.h"
 #include "app/engine/AnalysisEngine.h"
 #include "app/engine/AnalysisTables.h"
 #include "app/engine/AnalysisTexts.h"
@@ -117,10 +118,10 @@ TEST(AnalysisSteps, CaptionsAndColours) {
 }
 
 TEST(AnalysisSelection, OwnPmtCodesAndPcrWrap) {
-    EXPECT_EQ(TAnalysisEngine::OwnPmtStreamCode("MPEG1 Audio"), 4);
-    EXPECT_EQ(TAnalysisEngine::OwnPmtStreamCode("E-AC3 Audio"), 6);
-    EXPECT_EQ(TAnalysisEngine::OwnPmtStreamCode("Subtitles"), 70001);
-    EXPECT_EQ(TAnalysisEngine::OwnPmtStreamCode("PCR"), -1);
+    EXPECT_EQ(TTableSelection::OwnPmtStreamCode("MPEG1 Audio"), 4);
+    EXPECT_EQ(TTableSelection::OwnPmtStreamCode("E-AC3 Audio"), 6);
+    EXPECT_EQ(TTableSelection::OwnPmtStreamCode("Subtitles"), 70001);
+    EXPECT_EQ(TTableSelection::OwnPmtStreamCode("PCR"), -1);
 
     TRecordingHost host;
     TAnalysisEngine engine(&host);

@@ -3,6 +3,7 @@
 // output bytes (always) and by ffprobe/ffmpeg where installed.
 #include "CleaningTestSupport.h"
 
+#include "app/engine/TableSelection.h"
 #include "app/engine/PesHandlers.h"
 #include "ts/TSPesReader.h"
 
@@ -762,10 +763,10 @@ TEST(CleaningRoad, CutRangeNewServiceIdAndRemappedPid)
     ASSERT_TRUE(again.Analyse(out)) << AllLog();
     const TAnalysisTables& o = again.engine->Tables();
     EXPECT_EQ(o.ProgramNumber, 0x1234);
-    EXPECT_EQ(again.engine->RebuildPmt->ProgramNumber(), 0x1234);
-    EXPECT_GE(again.engine->RebuildPmt->IndexOfPid(0x777), 0);
-    EXPECT_LT(again.engine->RebuildPmt->IndexOfPid(audioPid), 0);
-    EXPECT_GE(again.engine->RebuildPmt->IndexOfPid(videoPid), 0);
+    EXPECT_EQ(again.engine->Selection().Pmt().ProgramNumber(), 0x1234);
+    EXPECT_GE(again.engine->Selection().Pmt().IndexOfPid(0x777), 0);
+    EXPECT_LT(again.engine->Selection().Pmt().IndexOfPid(audioPid), 0);
+    EXPECT_GE(again.engine->Selection().Pmt().IndexOfPid(videoPid), 0);
     // The written range starts at the first PCR at or past the cut-in and
     // ends about one frame before the cut-out.
     EXPECT_GE(o.FirstPcr90k - firstPcr90, 1 * 90000);
