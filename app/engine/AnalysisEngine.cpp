@@ -4,7 +4,10 @@
 #include "app/engine/AnalysisTexts.h"
 #include "app/engine/CleaningChain.h"
 #include "app/engine/MainTexts.h"
-#include "app/engine/StreamTypeScan.h"
+#include "app/engine/DetailScans.h"
+#include "app/engine/ScanPasses.h"
+#include "app/engine/StartEndScan.h"
+#include "app/engine/StreamHandlers.h"
 #include "app/engine/TableSelection.h"
 #include "app/engine/TimeStampCorrection.h"
 #include "base/Exceptions.h"
@@ -48,10 +51,9 @@ TAnalysisEngine::TAnalysisEngine(const TAnalysisHost& host) : TAnalysisEngine(nu
 TAnalysisEngine::TAnalysisEngine(TComponent* owner, IAnalysisHost* host) : TAnalysisEngine(owner, host->Parts()) {}
 
 TAnalysisEngine::TAnalysisEngine(TComponent* owner, const TAnalysisHost& host)
-    : TComponent(owner), host_(host), tables_(std::make_unique<TAnalysisTables>()) {
+    : TComponent(owner), scan_(new TScanPasses(*this)), TSPacketReader1(scan_->Reader()), host_(host), tables_(std::make_unique<TAnalysisTables>()) {
     CreateComponents();
-    typeScan_ = std::make_unique<TStreamTypeScan>(*this);
-    BindAnalysisHandlers();
+    handlers_->Bind();
 }
 
 TAnalysisEngine::~TAnalysisEngine() {
@@ -61,30 +63,20 @@ TAnalysisEngine::~TAnalysisEngine() {
 }
 
 void TAnalysisEngine::CreateComponents() {
-    TSPacketReader1 = Make<TTSPacketReader>(this, "TSPacketReader1");
     chain_ = new TCleaningChain(this);
-    Raw_TSPacketReader = Make<TTSPacketReader>(this, "Raw_TSPacketReader");
-    FilterPacketReader = Make<TTSPacketReader>(this, "FilterPacketReader");
-    TSPacketReader_LowLevel = Make<TTSPacketReader>(this, "TSPacketReader_LowLevel");
-
-    TSPatReader_Scan = Make<TTSPatReader>(this, "TSPatReader_Scan");
-    TSPatReader_Scan->SetTSPacketReader(TSPacketReader1);
-    TSPmtReader_Scan = Make<TTSPmtReader>(this, "TSPmtReader_Scan");
-    TSPmtReader_Scan->SetTSPacketReader(TSPacketReader1);
     selection_ = new TTableSelection(*this);
-
-    TSPesReader_Scan = Make<TTSPesReader>(this, "TSPesReader_Scan");
-    TSPesReader_Scan->SetTSPacketReader(TSPacketReader1);
-    TSMPEG2Reader_Scan = Make<TTSMPEG2Reader>(this, "TSMPEG2Reader_Scan");
-    TSMPEG2Reader_Scan->SetTSPesReader(TSPesReader_Scan);
-    TSH264Reader_Scan = Make<TTSH264Reader>(this, "TSH264Reader_Scan");
-    TSH264Reader_Scan->SetTSPesReader(TSPesReader_Scan);
-    TSAC3Reader_Scan = Make<TTSAC3Reader>(this, "TSAC3Reader_Scan");
-    TSAC3Reader_Scan->SetTSPesReader(TSPesReader_Scan);
+    details_ = std::make_unique<TDetailScans>(*this, *scan_);
+    startEnd_ = std::make_unique<TStartEndScan>(*this, *scan_);
+    handlers_ = std::make_unique<TScanHandlers>(*this, *scan_);
 
     // As a loaded layout does: every consumer registers with its producer.
     // The engine is never part of another LoadTree, so this runs once.
     LoadTree();
+}
+
+void TAnalysisEngine::ShowProgress(int64_t total, int64_t position) {
+    host_.Progress->ShowProgress(total, position);
+    host_.Progress->ProcessMessages();
 }
 
 std::string TAnalysisEngine::MsgText(int msg) { return MessageTextIn(msg, host_.Settings->GermanTexts()); }
@@ -133,15 +125,9 @@ void TAnalysisEngine::ResetAll() {
 
     DuplicatePacketHandling = host_.Settings->SettingBool("PESDuplicatePacketHandling", false);
 
-    TSAC3Reader_Scan->SetActive(false);
-    TSMPEG2Reader_Scan->SetActive(false);
-    TSH264Reader_Scan->SetActive(false);
     Selection().Pmt().SetActive(false);
     Selection().Pat().SetActive(false);
-    TSPesReader_Scan->SetActive(false);
-    TSPmtReader_Scan->SetActive(false);
-    TSPatReader_Scan->SetActive(false);
-    TSPacketReader1->SetActive(false);
+    scan_->Deactivate();
 
     ScrambledMode = TScrambledMode::NotAsked;
     LastResyncOffset = 0;
@@ -151,8 +137,7 @@ void TAnalysisEngine::ResetAll() {
     timeline.Begin = timeline.End = timeline.Duration = PtsToTimeText(0);
     host_.Streams->ShowTimeline(timeline);
     Selection().Pmt().Clear();
-    TSPmtReader_Scan->Clear();
-    Raw_TSPacketReader->SetActive(false);
+    scan_->PmtScan()->Clear();
 
     tables_->ClearAudioStreams();
     tables_->ClearTextStreams();
@@ -185,9 +170,9 @@ bool TAnalysisEngine::AnalyseStream(const std::string& fileName) {
     }
     if (!ok && cancelRequested_) Log(MsgText(mmAborted));
     // Leave no reader active that a later pass would feed by surprise.
-    TSPesReader_Scan->SetActive(false);
-    TSPmtReader_Scan->SetActive(false);
-    TSPatReader_Scan->SetActive(false);
+    scan_->PesScan()->SetActive(false);
+    scan_->PmtScan()->SetActive(false);
+    scan_->PatScan()->SetActive(false);
     Selection().Pmt().SetActive(false);
     analysed_ = ok;
     return ok;
@@ -200,10 +185,10 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     t.TimerPatchMode = host_.Settings->SettingInt("TimerPatchMode", 0);
     fileName_ = fileName;
     ownPmtPid_ = -1;
-    openDeclined_ = false;
+    scan_->OpenDeclined = false;
     fullRangeAsked_ = false;
     ac3StreamIdAsked_ = false;
-    TSPacketReader1->SetFileName(fileName);
+    scan_->Reader()->SetFileName(fileName);
     host_.Streams->ShowAnalysisBoxes(true);
 
     // 2. Log header.
@@ -217,11 +202,11 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     Log("Supported video filter found    : " + host_.Settings->SupportedFilterText(2));
 
     // 3. Open.
-    TSPacketReader1->SetActive(true);
-    if (!TSPacketReader1->Active()) {
+    scan_->Reader()->SetActive(true);
+    if (!scan_->Reader()->Active()) {
         // A declined question has logged "ABORTED !!!" already; a file that
         // cannot be opened at all says so once.
-        if (!openDeclined_) {
+        if (!scan_->OpenDeclined) {
             Log("Could not open file " + fileName);
             host_.Questions->ShowMessage(TMessageKind::Error, "Could not open file " + fileName);
         }
@@ -234,8 +219,8 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     // 4. Step 1: fill packets.
     SetStep(asGarbageScan, TStepState::Running, "scanning");
     host_.Progress->ProcessMessages();
-    t.FillPacketsAtStart = CountFillPacketsAtStart();
-    t.FillPacketsAtEnd = CountFillPacketsAtEnd();
+    t.FillPacketsAtStart = scan_->CountFillPacketsAtStart();
+    t.FillPacketsAtEnd = scan_->CountFillPacketsAtEnd();
     if (t.FillPacketsAtStart > 0) Log("Found " + IntToStr(t.FillPacketsAtStart) + " fill pakets at start");
     if (t.FillPacketsAtEnd > 0) Log("Found " + IntToStr(t.FillPacketsAtEnd) + " fill pakets at end");
     if (t.FillPacketsAtStart == 0 && t.FillPacketsAtEnd == 0) {
@@ -251,7 +236,7 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     Log("Scanning for PIDs");
     SetStepState(asPidScan, TStepState::Running);
     host_.Progress->ProcessMessages();
-    ScanPids(PID_SCAN_LIMIT);
+    scan_->ScanPids(PID_SCAN_LIMIT);
     if (cancelRequested_) return false;
     Log("");
     Log("Found " + IntToStr(t.FoundStreamCount) + " different PIDs");
@@ -263,7 +248,7 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     SetStep(asPidScan, TStepState::Done, pidStatus);
     Log("");
     Log("Identifying stream types");
-    ScanStreamTypes(STREAM_TYPE_SCAN_LIMIT);
+    scan_->ScanStreamTypes(STREAM_TYPE_SCAN_LIMIT);
     if (cancelRequested_) return false;
     Log("");
     Log(t.LogPidLine());
@@ -273,7 +258,7 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     Log("Scanning for PATs");
     SetStepState(asPatScan, TStepState::Running);
     host_.Progress->ProcessMessages();
-    ScanPats(PAT_SCAN_LIMIT);
+    scan_->ScanPats(PAT_SCAN_LIMIT);
     if (cancelRequested_) return false;
     if (!SettlePrograms()) return false;
 
@@ -392,7 +377,7 @@ bool TAnalysisEngine::SettlePrograms() {
                 Log("Creating new PAT for PMT PID $" + IntToHex(pid, 4));
                 t.AddFoundPid(pid, 1, "PMT");
                 // Parsing the built PAT fires OnPatReceived, which records it.
-                TSPatReader_Scan->BuildSingleProgramPat(1, pid);
+                scan_->PatScan()->BuildSingleProgramPat(1, pid);
                 Log("");
             }
         }
@@ -435,7 +420,7 @@ bool TAnalysisEngine::SettlePrograms() {
             Log("Scanning for PMTs");
             SetStepState(asPmtScan, TStepState::Running);
             host_.Progress->ProcessMessages();
-            ScanPmts(PMT_SCAN_LIMIT);
+            scan_->ScanPmts(PMT_SCAN_LIMIT);
             if (cancelRequested_) return false;
             Log("Found " + IntToStr(t.SavedPmtCount) + " different PMTs");
             if (t.SavedPmtCount == 1) {
@@ -487,7 +472,7 @@ bool TAnalysisEngine::SettlePrograms() {
 
 void TAnalysisEngine::RunStartEndStep() {
     TAnalysisTables& t = *tables_;
-    ScanStartEnd(START_END_LIMIT);
+    startEnd_->ScanStartEnd(START_END_LIMIT);
     int firstPid = -1, lastPid = -1;
     t.FirstPts = t.MaxFirstPts(&firstPid);
     t.LastPts = t.MaxLastPts(&lastPid);
@@ -495,9 +480,9 @@ void TAnalysisEngine::RunStartEndStep() {
     t.LastPtsPid = lastPid;
     t.FirstDts = t.MaxFirstDts();
     const int pcrPid = Selection().Pmt().PcrPid();
-    int64_t firstPcr = FindNextPcr(pcrPid, START_END_LIMIT);
+    int64_t firstPcr = startEnd_->FindNextPcr(pcrPid, START_END_LIMIT);
     firstPcr = (firstPcr / kClockRatio) * kClockRatio;
-    int64_t lastPcr = FindPreviousPcr(pcrPid, START_END_LIMIT);
+    int64_t lastPcr = startEnd_->FindPreviousPcr(pcrPid, START_END_LIMIT);
     if (lastPcr == -1) {
         Log("Last PCR not found! Using last PTS instead!");
         lastPcr = t.LastPts * kClockRatio;
@@ -506,7 +491,7 @@ void TAnalysisEngine::RunStartEndStep() {
     t.LastPcr = lastPcr;
     t.FirstPcr90k = firstPcr / kClockRatio;
     t.LastPcr90k = lastPcr / kClockRatio;
-    t.Duration = CheckPcrWrap();
+    t.Duration = startEnd_->CheckPcrWrap();
     t.CutOut = t.Duration;
 
     Log("First PTS is " + IntToStr(t.FirstPts) + " " + PtsToTimeText(t.FirstPts) + " PID:" + IntToStr(firstPid));
@@ -527,6 +512,138 @@ int TAnalysisEngine::PreserveCandidateCount() const {
         if (pid != 0 && pid != pmtPid && !t.IsSelectedPid(pid)) ++n;
     }
     return n;
+}
+
+// ---------------------------------------------------------------------------
+// Dumps
+
+void TAnalysisEngine::LogPatDump(TTSPatReader* reader, int number) {
+    Log("\r\n----------- PAT " + IntToStr(number) + " -----------\r\n" + reader->PatDumpText() +
+        "-----------------------------\r\n");
+}
+
+void TAnalysisEngine::LogPmtDump(TTSPmtReader* reader, int number) {
+    Log("\r\n----------- PMT " + IntToStr(number) + " -----------\r\n" + reader->PmtDumpText() +
+        "-----------------------------\r\n");
+}
+
+void TAnalysisEngine::LogH264Dump(TTSH264Reader* reader) {
+    Log("\r\n-------- H264 Video ---------\r\n" + reader->SpsDumpText() + "-----------------------------\r\n");
+}
+
+
+TScrambledMode TAnalysisEngine::AskScrambledMode() {
+    if (ScrambledMode == TScrambledMode::NotAsked) {
+        Log("Scrambled pakets detected!");
+        if (host_.Questions->Ask(TAnalysisQuestion::Scrambled, MsgText(mmScrambledDetected) + "\r" + MsgText(mmSkipScrambled))) {
+            ScrambledMode = TScrambledMode::SkipScrambled;
+            Log("Ignore scrambled pakets!");
+        } else {
+            ScrambledMode = TScrambledMode::IgnoreControl;
+            Log("Ignore transport_scrambling_control!");
+        }
+    }
+    return ScrambledMode;
+}
+
+// ---------------------------------------------------------------------------
+// Steps 9 and 10: video and audio details
+
+void TAnalysisEngine::RunVideoStep() {
+    TAnalysisTables& t = *tables_;
+    const TPmtEntry& entry = Selection().Pmt().Entry(t.VideoEntryIndex);
+    const TVideoInfo& v = t.Video;
+    if (entry.StreamType == kStreamTypeH264) {
+        if (details_->ScanH264Details(entry.PID, VIDEO_DETAIL_LIMIT)) {
+            std::string format = IntToStr(v.Resolution_H) + "x" + IntToStr(v.Resolution_V) + (v.Interlaced ? "i" : "p") +
+                                 "/" + NumberText(v.FramesPerSecond) + " fps/" + v.Profile + "@" + LevelText(v.Level);
+            if (!v.Colorimetry.empty()) format += "\r\nColorimetry : " + v.Colorimetry;
+            LogH264Dump(scan_->H264Scan());
+            Log("Video format: H264 " + format);
+            videoPanel_.Details =
+                VideoDetailsText(v.Resolution_H, v.Resolution_V, v.Profile, v.Level, v.FramesPerSecond, v.Interlaced);
+            if (details_->FullRangeFlag()) {
+                Log("ES  WARNING: video_full_range_flag is set!");
+                bool correct = false;
+                if (!fullRangeAsked_) {
+                    fullRangeAsked_ = true;
+                    correct = host_.Questions->Ask(TAnalysisQuestion::VideoFullRange, MsgText(mmFullRangeSet) + "\r" +
+                                                                                MsgText(mmFullRangeNotForDvb) + "\r" +
+                                                                                MsgText(mmFullRangeCorrect));
+                    if (correct) {
+                        t.FullRangeCorrect = true;
+                        Log("Reset video_full_range_flag !");
+                    } else {
+                        t.FullRangeIgnore = true;
+                        Log("Ignore video_full_range_flag !");
+                    }
+                }
+            }
+        } else {
+            Log("Video format: Could not detect video header details");
+            videoPanel_.Details = "Format details not found";
+        }
+        host_.Streams->ShowPanel(TPanelKind::Video, 0, videoPanel_);
+        SetStep(asVideoDetailsScan, TStepState::Done, "1 stream scanned");
+    } else if (entry.StreamType == kStreamTypeMpeg2Video) {
+        std::string format;
+        if (details_->ScanMpeg2Details(VIDEO_DETAIL_LIMIT)) {
+            format = IntToStr(v.Resolution_H) + "x" + IntToStr(v.Resolution_V) + " / " + NumberText(v.FramesPerSecond) +
+                     " fps";
+            videoPanel_.Details =
+                VideoDetailsText(v.Resolution_H, v.Resolution_V, v.Profile, 0, v.FramesPerSecond, v.Interlaced);
+        } else {
+            format = "Format unknown";
+            videoPanel_.Details.clear();
+        }
+        host_.Streams->ShowPanel(TPanelKind::Video, 0, videoPanel_);
+        SetStep(asVideoDetailsScan, TStepState::Done, "1 stream scanned");
+        Log("Video format: MPEG2 " + format);
+    }
+    // Any other video type leaves the step running.
+}
+
+void TAnalysisEngine::RunAudioStep() {
+    TAnalysisTables& t = *tables_;
+    for (int i = 0; i < AUDIO_SLOTS && !cancelRequested_; ++i) {
+        TAudioInfo& a = t.Audio[static_cast<size_t>(i)];
+        if (a.Pid == 0) continue;
+        const int fidx = t.FoundStreamIndex(a.Pid);
+        std::string description;
+        if (a.Kind != akAC3 && a.Kind != akEAC3) {
+            if (fidx >= 0 && LowerCase(t.FoundStreams[static_cast<size_t>(fidx)].TypeText).find("audio") != std::string::npos)
+                description = t.FoundStreams[static_cast<size_t>(fidx)].TypeText;
+        } else {
+            if (details_->ScanAudioDetails(i, AUDIO_DETAIL_BUDGET)) {
+                description = std::string(a.Kind == akEAC3 ? "E-AC3 " : "AC3 ") + a.Mode + " " +
+                              IntToStr(a.SampleRate) + "Hz (" + UpperCase(a.Language) + ")";
+                a.Details = a.Mode + " (" + LanguageCodeName(a.Language, German()) + ")\r" + SampleRateText(a.SampleRate) +
+                            "\r" + IntToStr(a.BitRate) + "kBit";
+                audioPanel_[i].Details = a.Details;
+                host_.Streams->ShowPanel(TPanelKind::Audio, i, audioPanel_[i]);
+            }
+            if (fidx >= 0 && t.FoundStreams[static_cast<size_t>(fidx)].StreamID != 0xBD) {
+                const int oldId = t.FoundStreams[static_cast<size_t>(fidx)].StreamID;
+                // Asked once per analysis; the answer holds for every stream.
+                if (!ac3StreamIdAsked_) {
+                    ac3StreamIdAsked_ = true;
+                    ac3StreamIdAnswer_ = host_.Questions->Ask(TAnalysisQuestion::Ac3StreamId, MsgText(mmAc3StreamIdWrong) + "\r" +
+                                                                                        MsgText(mmAc3StreamIdForDvb) +
+                                                                                        "\r" +
+                                                                                        MsgText(mmAc3StreamIdCorrect));
+                }
+                if (ac3StreamIdAnswer_) {
+                    t.AddPatchEntry(a.Pid, PATCH_KIND_STREAM_ID, 0xBD, oldId);
+                    Log("Audio stream " + IntToStr(i + 1) + ": Patch StreamID from $" + IntToHex(oldId & 0xFF, 2) +
+                        " to $BD !");
+                } else {
+                    Log("Audio stream " + IntToStr(i + 1) + ": Ignore AC3 StreamID $" + IntToHex(oldId & 0xFF, 2) +
+                        "<> $BD !");
+                }
+            }
+        }
+        Log("Audio stream " + IntToStr(i + 1) + ": " + description);
+    }
 }
 
 } // namespace tw

@@ -1,8 +1,15 @@
-// TAnalysisEngine: the portable heart of the main window. It owns the stream
-// components the main window places on itself (packet readers, PAT, PMT and
-// PES readers, the stream-type sniffer and the MPEG-2, H.264 and AC-3
-// analysers), wires them at construction as a loaded layout would, keeps the
-// analysis tables and runs the ten analysis steps on the scanning reader.
+// TAnalysisEngine: the portable heart of the main window. It runs the ten
+// analysis steps and keeps what they found; the passes are objects of their
+// own, each owning its readers:
+//   TScanPasses      the scanning reader with its PAT, PMT and PES readers and
+//                    analysers; fill packets, PIDs, stream types, PATs, PMTs
+//   TScanHandlers    the handlers bound to the scanning chain's events
+//   TTableSelection  the program kept, with the PAT and PMT the cleaning writes
+//   TStartEndScan    first and last time stamps, PCR wrap, duration
+//   TDetailScans     video format and audio mode
+//   TCleaningChain   the readers the recording is cleaned through
+// and the tables (TAnalysisTables) hold the results. The engine itself keeps
+// the step states and the result panels.
 //
 // Everything it needs from the window goes through the parts of
 // TAnalysisHost (log, progress, questions, stream view, settings), so a
@@ -13,11 +20,6 @@
 // drop, tools, close); a close may call RequestCancel(), after which the
 // running pass ends at its next packet and the analysis stops with
 // "Process aborted!".
-//
-// Files: AnalysisEngine.cpp (components, wiring, reset, the ten steps),
-// ScanPasses.cpp, TableSelection.cpp, StartEndScan.cpp, DetailScans.cpp,
-// StreamPanels (panel filling and toggles, in AnalysisPanels.cpp) and
-// StreamHandlers.cpp (the handlers bound to the readers' events).
 #pragma once
 
 #include <cstdint>
@@ -35,16 +37,19 @@ namespace tw {
 class TTSPacketReader;
 class TTSPatReader;
 class TTSPmtReader;
-class TTSPesReader;
-class TStreamTypeScan;
+class TTSH264Reader;
+class TScanPasses;
+class TScanHandlers;
+class TStartEndScan;
+class TDetailScans;
 class TCleaningChain;
 class TTableSelection;
-class TTSMPEG2Reader;
-class TTSH264Reader;
-class TTSAC3Reader;
 struct TPmtEntry;
 
 class TAnalysisEngine : public TComponent {
+    // First: the scanning reader's alias below is taken from it.
+    TScanPasses* scan_; // owned as a component
+
 public:
     // The host must outlive the engine. The engine wires its components in
     // its constructor (as a loaded layout would), so it has no owner: hold it
@@ -65,21 +70,14 @@ public:
     TAnalysisTables& Tables() { return *tables_; }
     const TAnalysisTables& Tables() const { return *tables_; }
 
-    // ---- stream components (owned by the engine, wired at construction) ----
-    // The readers the recording is cleaned through.
-    TCleaningChain& Chain() const { return *chain_; }
-    // The program settled by the analysis, with the PAT and PMT it writes.
+    // ---- the passes (owned by the engine, wired at construction) ----
+    TScanPasses& Scan() const { return *scan_; }
     TTableSelection& Selection() const { return *selection_; }
-    TTSPacketReader* TSPacketReader1 = nullptr;      // scanning
-    TTSPacketReader* Raw_TSPacketReader = nullptr;   // raw cutter
-    TTSPacketReader* FilterPacketReader = nullptr;   // packet filter
-    TTSPacketReader* TSPacketReader_LowLevel = nullptr;
-    TTSPatReader* TSPatReader_Scan = nullptr;        // on TSPacketReader1
-    TTSPmtReader* TSPmtReader_Scan = nullptr;        // on TSPacketReader1
-    TTSPesReader* TSPesReader_Scan = nullptr;        // on TSPacketReader1
-    TTSMPEG2Reader* TSMPEG2Reader_Scan = nullptr;    // on TSPesReader_Scan
-    TTSH264Reader* TSH264Reader_Scan = nullptr;      // on TSPesReader_Scan
-    TTSAC3Reader* TSAC3Reader_Scan = nullptr;        // on TSPesReader_Scan
+    TStartEndScan& StartEnd() const { return *startEnd_; }
+    TDetailScans& Details() const { return *details_; }
+    TCleaningChain& Chain() const { return *chain_; }
+    // The scanning reader (Scan().Reader()), for callers that name it.
+    TTSPacketReader* const TSPacketReader1;
 
     // ---- the pipeline ----
     // Back to the state before an analysis (step panels idle, readers off,
@@ -98,38 +96,18 @@ public:
     TStepState StepState(TAnalysisStep s) const { return stepState_[s]; }
     const std::string& StepText(TAnalysisStep s) const { return stepText_[s]; }
 
-    // ---- scan passes ----
-    int64_t CountFillPacketsAtStart();
-    int64_t CountFillPacketsAtEnd();
-    void ScanPids(int64_t limit);
-    void ScanStreamTypes(int64_t limit);
-    void ScanPats(int64_t limit);
-    void ScanPmts(int64_t limit);
-    void CollectPatPmtPids();
-    // The scanning reader's current packet is broken (invalid for another
-    // reason than scrambling only).
-    bool IsBrokenPacket() const;
-    // Counts a broken packet against `errors` (logging the notice after 40);
-    // true when the pass must end.
-    bool CountBrokenPacket(int& errors, int limit);
+    // Shared by the passes: the progress window at a position (with the
+    // window's messages), the dumps of the log.
     void ShowProgress(int64_t total, int64_t position);
     void LogPatDump(TTSPatReader* reader, int number);
     void LogPmtDump(TTSPmtReader* reader, int number);
     void LogH264Dump(TTSH264Reader* reader);
-
-    // ---- start/end and PCR wrap ----
-    int64_t FindNextPcr(int pid, int64_t limit);
-    int64_t FindPreviousPcr(int pid, int64_t limit);
-    int64_t CheckPcrWrap();
-    void ScanStartEnd(int64_t limit);
-
-    // ---- detail scans ----
-    // Steps the scan reader on from where it stands, at most `limit` packets,
-    // until found() holds; keeps the window alive and stops on cancel.
-    bool ScanUntil(int64_t limit, const std::function<bool()>& found);
-    bool ScanH264Details(int pid, int64_t limit);
-    bool ScanMpeg2Details(int64_t limit);
-    bool ScanAudioDetails(int slot, int64_t budget);
+    std::string MsgText(int msg);
+    // Step panels: state and status text (the last ones are kept).
+    void SetStep(TAnalysisStep step, TStepState state, const std::string& text);
+    void SetStepState(TAnalysisStep step, TStepState state);
+    void SetStepText(TAnalysisStep step, const std::string& text);
+    void FailStep(TAnalysisStep step, const std::string& status, const std::string& logLine, const std::string& message);
 
     // ---- result panels and stream toggles ----
     void FillAudioPanels(int slot, int entryIndex);
@@ -161,35 +139,12 @@ public:
     TScrambledMode AskScrambledMode();
     bool DuplicatePacketHandling = false;
     int LastResyncOffset = 0;
-    // PTS and DTS of the last valid PES completed on TSPesReader_Scan.
-    int64_t ScanPesPts = -1, ScanPesDts = -1;
     // Set while a pass suppresses the log (after 40 broken packets).
     bool& LogSuppressed() { return tables_->LogSuppressed; }
-
-    // ---- handlers bound to the scanning chain (StreamHandlers.cpp) ----
-    void TSPacketReader1NoValidStartByte(TObject* sender, int offset, bool& Continue);
-    void TSPacketReader1M2TSPacketsDetectEvent(TObject* sender, bool& Continue);
-    void TSPacketReader1ScrambledPacketEvent(TObject* sender, int64_t packetNo, int pid,
-                                             int& transport_scrambling_control, bool& Ignore);
-    void TSPacketReader1InvalidPacketEvent(TObject* sender, int64_t packetNo, const std::string& errors);
-    void TSPacketReader1PacketResynchEvent(TObject* sender, int64_t packetNo, int offset);
-    void TSPatReader_ScanPatReceived(TObject* sender);
-    void TSPatReader_ScanInvalidPat(TObject* sender, const std::string& errorString, int tableId, int64_t packetIndex);
-    void TSPmtReader_ScanPmtReceived(TObject* sender);
-    void TSPmtReader_ScanPmtErrorReceived(TObject* sender);
-    void TSPesReader_ScanPESPacketCompleted(TObject* sender, int64_t pts, int pid, int headerSize, int size,
-                                            int packetCount, bool isValid);
-    void TSH264Reader_ScanH264Error(TObject* sender, int64_t pts, int errorType, int64_t param1, int64_t param2,
-                                    int64_t param3);
 
 protected:
     void CreateComponents();
     void RunStartEndStep();
-    void BindAnalysisHandlers();
-    void SetStep(TAnalysisStep step, TStepState state, const std::string& text);
-    void SetStepState(TAnalysisStep step, TStepState state);
-    void SetStepText(TAnalysisStep step, const std::string& text);
-    void FailStep(TAnalysisStep step, const std::string& status, const std::string& logLine, const std::string& message);
     bool RunSteps(const std::string& fileName);
     bool SettlePrograms();
     void FillPidRecordsAndPanels();
@@ -198,15 +153,14 @@ protected:
     void HideAllPanels();
     void PublishAudioPanel(int slot);
     void PublishTextPanel(int slot);
-    std::string MsgText(int msg);
-
-    // The packet loop shared by the scans: examines packets 1..limit (see
-    // ScanPasses.cpp). Returns false when the pass was cancelled.
 
 private:
     TAnalysisHost host_;
     TCleaningChain* chain_ = nullptr; // owned as a component
     TTableSelection* selection_ = nullptr; // owned as a component
+    std::unique_ptr<TDetailScans> details_;
+    std::unique_ptr<TStartEndScan> startEnd_;
+    std::unique_ptr<TScanHandlers> handlers_;
     std::unique_ptr<TAnalysisTables> tables_;
     bool busy_ = false;
     bool analysed_ = false;
@@ -219,16 +173,10 @@ private:
     TStreamPanel textPanel_[TEXT_SLOTS];
     // The PMT PID chosen for an own PAT in creation mode.
     int ownPmtPid_ = -1;
-    // A question at opening was answered No (the handler logged it).
-    bool openDeclined_ = false;
     // Questions asked at most once per analysis, and their answers.
     bool fullRangeAsked_ = false;
     bool ac3StreamIdAsked_ = false;
     bool ac3StreamIdAnswer_ = false;
-    // What the H.264 scan saw (kept before its analyser is switched off).
-    bool scanFullRangeFlag_ = false;
-    // The stream-type step, with its per-PID readers.
-    std::unique_ptr<TStreamTypeScan> typeScan_;
 };
 
 } // namespace tw

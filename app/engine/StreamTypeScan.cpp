@@ -1,6 +1,7 @@
 #include "app/engine/StreamTypeScan.h"
 
 #include "app/engine/AnalysisEngine.h"
+#include "app/engine/ScanPasses.h"
 #include "app/engine/StreamCodes.h"
 #include "ts/TSPacketReader.h"
 #include "ts/TSPesReader.h"
@@ -48,7 +49,10 @@ struct TStreamTypeScan::TProbe {
     }
 };
 
-TStreamTypeScan::TStreamTypeScan(TAnalysisEngine& engine) : engine_(engine), byPid_(kPidCount, nullptr) {}
+TStreamTypeScan::TStreamTypeScan(TAnalysisEngine& engine, TScanPasses& scan)
+    : engine_(engine), scan_(scan), byPid_(kPidCount, nullptr)
+{
+}
 
 TStreamTypeScan::~TStreamTypeScan() = default;
 
@@ -57,11 +61,11 @@ void TStreamTypeScan::EnsureProbes(size_t count)
     while (probes_.size() < count) {
         auto p = std::make_unique<TProbe>();
         p->Pes = std::make_unique<TTSPesReader>(nullptr);
-        p->Pes->SetTSPacketReader(engine_.TSPacketReader1);
+        p->Pes->SetTSPacketReader(scan_.Reader());
         p->Sniffer = std::make_unique<TTSStreamTypeReader>(nullptr);
         p->Sniffer->SetTSPesReader(p->Pes.get());
         p->Pmt = std::make_unique<TTSPmtReader>(nullptr);
-        p->Pmt->SetTSPacketReader(engine_.TSPacketReader1);
+        p->Pmt->SetTSPacketReader(scan_.Reader());
         TProbe* probe = p.get();
         // The stream_id of the latest valid PES start, as the log names it.
         p->Pes->OnPayloadStart = [probe](TObject*, int64_t, int64_t, int, int64_t) {
@@ -115,7 +119,7 @@ void TStreamTypeScan::ScanBatch(int firstFound, int endFound, int64_t limit, int
         ++open;
     }
 
-    TTSPacketReader* r = engine_.TSPacketReader1;
+    TTSPacketReader* r = scan_.Reader();
     const TTSPacketHeader* h = r->TSPacketHeader();
     r->SetPacketIndex(0);
     int64_t last = limit;
@@ -129,8 +133,8 @@ void TStreamTypeScan::ScanBatch(int firstFound, int endFound, int64_t limit, int
         // reader then stays where it was.
         if (r->PacketIndex() != next)
             break;
-        if (engine_.IsBrokenPacket()) {
-            if (engine_.CountBrokenPacket(errors, SCAN_ERROR_LIMIT))
+        if (scan_.IsBrokenPacket()) {
+            if (scan_.CountBrokenPacket(errors, SCAN_ERROR_LIMIT))
                 break;
         } else if (TProbe* probe = byPid_[static_cast<size_t>(h->PID())]) {
             if (!probe->SawPmt && probe->Pmt->PMTEntryCount() >= 1)

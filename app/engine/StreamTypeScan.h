@@ -16,13 +16,14 @@
 namespace tw {
 
 class TAnalysisEngine;
+class TScanPasses;
 class TTSPesReader;
 class TTSStreamTypeReader;
 class TTSPmtReader;
 
 class TStreamTypeScan {
 public:
-    explicit TStreamTypeScan(TAnalysisEngine& engine);
+    TStreamTypeScan(TAnalysisEngine& engine, TScanPasses& scan);
     ~TStreamTypeScan();
 
     // Types every found stream from packets 1..limit of the scanning reader.
@@ -36,6 +37,7 @@ private:
     void ScanBatch(int firstFound, int endFound, int64_t limit, int& errors);
 
     TAnalysisEngine& engine_;
+    TScanPasses& scan_;
     std::vector<std::unique_ptr<TProbe>> probes_;
     // Probe per PID of the running batch (nullptr for PIDs not probed).
     std::vector<TProbe*> byPid_;

@@ -1,6 +1,8 @@
 #include "app/engine/TableSelection.h"
 
 #include "app/engine/AnalysisEngine.h"
+#include "app/engine/DetailScans.h"
+#include "app/engine/ScanPasses.h"
 
 #include "app/engine/MainTexts.h"
 #include "base/SysUtils.h"
@@ -17,7 +19,7 @@ TTableSelection::TTableSelection(TAnalysisEngine& engine) : TComponent(&engine),
     pmt_ = new TTSPmtReader(this);
     pmt_->SetName("RebuildPmt");
     // The selected section is read from the scanning reader.
-    pmt_->SetTSPacketReader(engine.TSPacketReader1);
+    pmt_->SetTSPacketReader(engine.Scan().Reader());
 }
 
 namespace {
@@ -52,7 +54,7 @@ bool TTableSelection::SelectPmt(int pmtPid, int sectionPackets, int64_t packetIn
     engine_.Log("Selecting PMT with PID $" + IntToHex(pmtPid, 4) + " at position $" + IntToHex(packetIndex, 8));
     pmt_->SetPID(pmtPid);
     pmt_->SetActive(true);
-    TTSPacketReader* r = engine_.TSPacketReader1;
+    TTSPacketReader* r = engine_.Scan().Reader();
     r->SetPacketIndex(packetIndex);
     if (sectionPackets >= 2) {
         int counted = 1;
@@ -109,7 +111,7 @@ bool TTableSelection::SelectPmt(int pmtPid, int sectionPackets, int64_t packetIn
 
 int TTableSelection::FindVideoStream() {
     const int pid = engine_.Tables().MostFrequentPid();
-    if (pid >= 0 && engine_.ScanH264Details(pid, VIDEO_DETAIL_LIMIT)) return pid;
+    if (pid >= 0 && engine_.Details().ScanH264Details(pid, VIDEO_DETAIL_LIMIT)) return pid;
     return -1;
 }
 
