@@ -1,6 +1,7 @@
 // Components, wiring, reset and the ten analysis steps.
 #include "app/engine/AnalysisEngine.h"
 
+#include "app/engine/AnalysisPanels.h"
 #include "app/engine/AnalysisTexts.h"
 #include "app/engine/CleaningChain.h"
 #include "app/engine/MainTexts.h"
@@ -66,6 +67,7 @@ void TAnalysisEngine::CreateComponents() {
     chain_ = new TCleaningChain(this);
     selection_ = new TTableSelection(*this);
     details_ = std::make_unique<TDetailScans>(*this, *scan_);
+    panels_ = std::make_unique<TResultPanels>(*this);
     startEnd_ = std::make_unique<TStartEndScan>(*this, *scan_);
     handlers_ = std::make_unique<TScanHandlers>(*this, *scan_);
 
@@ -78,6 +80,16 @@ void TAnalysisEngine::ShowProgress(int64_t total, int64_t position) {
     host_.Progress->ShowProgress(total, position);
     host_.Progress->ProcessMessages();
 }
+
+int TAnalysisEngine::ToggleAudioStream(int slot) { return panels_->ToggleAudio(slot); }
+
+int TAnalysisEngine::ToggleTextStream(int slot) { return panels_->ToggleText(slot); }
+
+const TStreamPanel& TAnalysisEngine::VideoPanel() const { return panels_->Video(); }
+
+const TStreamPanel& TAnalysisEngine::AudioPanel(int slot) const { return panels_->Audio(slot); }
+
+const TStreamPanel& TAnalysisEngine::TextPanel(int slot) const { return panels_->Text(slot); }
 
 std::string TAnalysisEngine::MsgText(int msg) { return MessageTextIn(msg, host_.Settings->GermanTexts()); }
 
@@ -103,19 +115,6 @@ void TAnalysisEngine::FailStep(TAnalysisStep step, const std::string& status, co
 
 // ---------------------------------------------------------------------------
 // Reset
-
-void TAnalysisEngine::HideAllPanels() {
-    videoPanel_ = TStreamPanel();
-    host_.Streams->ShowPanel(TPanelKind::Video, 0, videoPanel_);
-    for (int i = 0; i < AUDIO_SLOTS; ++i) {
-        audioPanel_[i] = TStreamPanel();
-        host_.Streams->ShowPanel(TPanelKind::Audio, i, audioPanel_[i]);
-    }
-    for (int i = 0; i < TEXT_SLOTS; ++i) {
-        textPanel_[i] = TStreamPanel();
-        host_.Streams->ShowPanel(TPanelKind::Text, i, textPanel_[i]);
-    }
-}
 
 void TAnalysisEngine::ResetAll() {
     // ResetStepLabels: all twenty labels idle, status texts empty.
@@ -143,7 +142,7 @@ void TAnalysisEngine::ResetAll() {
     tables_->ClearTextStreams();
     host_.Streams->EnableButtons(false, false, false, false);
     host_.Log->ClearLog();
-    HideAllPanels();
+    panels_->HideAll();
     host_.Streams->ShowAnalysisBoxes(false);
     tables_->ClearPmtEntryTable();
     analysed_ = false;
@@ -282,7 +281,7 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     Log("PCR PID is $" + IntToHex(Selection().Pmt().PcrPid(), 4));
 
     // 9. Per-PID records and panels.
-    FillPidRecordsAndPanels();
+    panels_->FillFromSelection();
 
     // 10. The PAT packet.
     Selection().Pat().BuildPatPacket();
@@ -350,8 +349,8 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
             slots == 1 ? std::string("1 stream scanned") : IntToStr(slots) + " streams scanned");
 
     // 17. Finish.
-    ApplyTextStreamSettings();
-    host_.Streams->EnableButtons(true, PreserveCandidateCount() > 0, true, true);
+    panels_->ApplyTextStreamSettings();
+    host_.Streams->EnableButtons(true, panels_->PreserveCandidateCount() > 0, true, true);
     TTimelineTexts timeline;
     timeline.Visible = true;
     timeline.Begin = PtsToTimeText(0);
@@ -503,17 +502,6 @@ void TAnalysisEngine::RunStartEndStep() {
     Log("Duration of video stream is " + IntToStr(t.Duration) + " " + PtsToTimeText(t.Duration));
 }
 
-int TAnalysisEngine::PreserveCandidateCount() const {
-    const TAnalysisTables& t = *tables_;
-    const int pmtPid = Selection().Pmt().PID();
-    int n = 0;
-    for (int i = 0; i < t.FoundStreamCount; ++i) {
-        const int pid = t.FoundStreams[static_cast<size_t>(i)].Pid;
-        if (pid != 0 && pid != pmtPid && !t.IsSelectedPid(pid)) ++n;
-    }
-    return n;
-}
-
 // ---------------------------------------------------------------------------
 // Dumps
 
@@ -560,7 +548,7 @@ void TAnalysisEngine::RunVideoStep() {
             if (!v.Colorimetry.empty()) format += "\r\nColorimetry : " + v.Colorimetry;
             LogH264Dump(scan_->H264Scan());
             Log("Video format: H264 " + format);
-            videoPanel_.Details =
+            panels_->Video().Details =
                 VideoDetailsText(v.Resolution_H, v.Resolution_V, v.Profile, v.Level, v.FramesPerSecond, v.Interlaced);
             if (details_->FullRangeFlag()) {
                 Log("ES  WARNING: video_full_range_flag is set!");
@@ -581,22 +569,22 @@ void TAnalysisEngine::RunVideoStep() {
             }
         } else {
             Log("Video format: Could not detect video header details");
-            videoPanel_.Details = "Format details not found";
+            panels_->Video().Details = "Format details not found";
         }
-        host_.Streams->ShowPanel(TPanelKind::Video, 0, videoPanel_);
+        host_.Streams->ShowPanel(TPanelKind::Video, 0, panels_->Video());
         SetStep(asVideoDetailsScan, TStepState::Done, "1 stream scanned");
     } else if (entry.StreamType == kStreamTypeMpeg2Video) {
         std::string format;
         if (details_->ScanMpeg2Details(VIDEO_DETAIL_LIMIT)) {
             format = IntToStr(v.Resolution_H) + "x" + IntToStr(v.Resolution_V) + " / " + NumberText(v.FramesPerSecond) +
                      " fps";
-            videoPanel_.Details =
+            panels_->Video().Details =
                 VideoDetailsText(v.Resolution_H, v.Resolution_V, v.Profile, 0, v.FramesPerSecond, v.Interlaced);
         } else {
             format = "Format unknown";
-            videoPanel_.Details.clear();
+            panels_->Video().Details.clear();
         }
-        host_.Streams->ShowPanel(TPanelKind::Video, 0, videoPanel_);
+        host_.Streams->ShowPanel(TPanelKind::Video, 0, panels_->Video());
         SetStep(asVideoDetailsScan, TStepState::Done, "1 stream scanned");
         Log("Video format: MPEG2 " + format);
     }
@@ -619,8 +607,8 @@ void TAnalysisEngine::RunAudioStep() {
                               IntToStr(a.SampleRate) + "Hz (" + UpperCase(a.Language) + ")";
                 a.Details = a.Mode + " (" + LanguageCodeName(a.Language, German()) + ")\r" + SampleRateText(a.SampleRate) +
                             "\r" + IntToStr(a.BitRate) + "kBit";
-                audioPanel_[i].Details = a.Details;
-                host_.Streams->ShowPanel(TPanelKind::Audio, i, audioPanel_[i]);
+                panels_->Audio(i).Details = a.Details;
+                host_.Streams->ShowPanel(TPanelKind::Audio, i, panels_->Audio(i));
             }
             if (fidx >= 0 && t.FoundStreams[static_cast<size_t>(fidx)].StreamID != 0xBD) {
                 const int oldId = t.FoundStreams[static_cast<size_t>(fidx)].StreamID;

@@ -42,6 +42,7 @@ class TScanPasses;
 class TScanHandlers;
 class TStartEndScan;
 class TDetailScans;
+class TResultPanels;
 class TCleaningChain;
 class TTableSelection;
 struct TPmtEntry;
@@ -110,21 +111,13 @@ public:
     void FailStep(TAnalysisStep step, const std::string& status, const std::string& logLine, const std::string& message);
 
     // ---- result panels and stream toggles ----
-    void FillAudioPanels(int slot, int entryIndex);
-    void FillTextPanels(int slot, int entryIndex);
-    // Drops or keeps again audio stream `slot` (0..3); the last kept audio
-    // stream cannot be dropped. Returns the new toggle state (0 hidden,
-    // 1 kept, 2 dropped).
+    TResultPanels& Panels() const { return *panels_; }
+    // Drops or keeps again audio stream `slot` (see TResultPanels).
     int ToggleAudioStream(int slot);
     int ToggleTextStream(int slot);
-    void ApplyTextStreamSettings();
-    const TStreamPanel& VideoPanel() const { return videoPanel_; }
-    const TStreamPanel& AudioPanel(int slot) const { return audioPanel_[slot]; }
-    const TStreamPanel& TextPanel(int slot) const { return textPanel_[slot]; }
-    // "Stream type: 27 = AVC video ..." for an entry of RebuildPmt.
-    std::string StreamHint(const TPmtEntry& entry) const;
-    // Found streams not kept: what the preserve list offers.
-    int PreserveCandidateCount() const;
+    const TStreamPanel& VideoPanel() const;
+    const TStreamPanel& AudioPanel(int slot) const;
+    const TStreamPanel& TextPanel(int slot) const;
 
     // ---- shared with the stream event handlers ----
     void Log(const std::string& line) { host_.Log->LogLine(line); }
@@ -147,18 +140,15 @@ protected:
     void RunStartEndStep();
     bool RunSteps(const std::string& fileName);
     bool SettlePrograms();
-    void FillPidRecordsAndPanels();
     void RunVideoStep();
     void RunAudioStep();
-    void HideAllPanels();
-    void PublishAudioPanel(int slot);
-    void PublishTextPanel(int slot);
 
 private:
     TAnalysisHost host_;
     TCleaningChain* chain_ = nullptr; // owned as a component
     TTableSelection* selection_ = nullptr; // owned as a component
     std::unique_ptr<TDetailScans> details_;
+    std::unique_ptr<TResultPanels> panels_;
     std::unique_ptr<TStartEndScan> startEnd_;
     std::unique_ptr<TScanHandlers> handlers_;
     std::unique_ptr<TAnalysisTables> tables_;
@@ -168,9 +158,6 @@ private:
     std::string fileName_;
     TStepState stepState_[ANALYSIS_STEP_COUNT] = {};
     std::string stepText_[ANALYSIS_STEP_COUNT];
-    TStreamPanel videoPanel_;
-    TStreamPanel audioPanel_[AUDIO_SLOTS];
-    TStreamPanel textPanel_[TEXT_SLOTS];
     // The PMT PID chosen for an own PAT in creation mode.
     int ownPmtPid_ = -1;
     // Questions asked at most once per analysis, and their answers.
