@@ -46,6 +46,66 @@ void ExpectSoundOutput(const OutputCheck& c)
     EXPECT_EQ(c.FirstPmtPacket, 1);
 }
 
+// A program built in code: PAT, PMT (video with PCR on 0x101, MPEG audio on
+// 0x102, and whatever else the options list), then per step a video PES with
+// a PCR, 40 ms apart, an audio PES and, for a listed PID 0x103, a small
+// private PES.
+struct TProgramOptions {
+    std::vector<test::PmtStream> Streams = {{2, 0x101, {}}, {3, 0x102, {}}};
+    int PesCount = 300;
+    int TablesEvery = 25;
+    size_t VideoBytes = 1500;
+    uint8_t VideoStartCode = 0xB3;
+    int64_t FirstPts = 900000;  // may lie just before the 33-bit wrap
+    std::vector<int> BadPcrs;   // steps whose PCR is 10 s off
+    int AudioStreamId = 0xC0;
+};
+
+test::TsStream BuildProgram(const TProgramOptions& o)
+{
+    test::TsStream s;
+    int64_t pts = o.FirstPts;
+    for (int k = 0; k < o.PesCount; ++k) {
+        if (k % o.TablesEvery == 0) {
+            s.AddPat({{1, 0x100}});
+            s.AddPmt(0x100, 1, 0x101, o.Streams);
+        }
+        test::Bytes es(o.VideoBytes, 0x11);
+        es[0] = 0;
+        es[1] = 0;
+        es[2] = 1;
+        es[3] = o.VideoStartCode;
+        const int64_t stamp = pts % kPtsModulus;
+        int64_t pcr = ((pts - 9000) % kPtsModulus) * 300;
+        if (std::find(o.BadPcrs.begin(), o.BadPcrs.end(), k) != o.BadPcrs.end())
+            pcr += 900000LL * 300;
+        s.AddPes(0x101, test::PesPacket(0xE0, es, stamp), pcr);
+        s.AddPes(0x102, test::PesPacket(o.AudioStreamId, test::Bytes(300, 0x22), stamp));
+        for (const test::PmtStream& extra : o.Streams)
+            if (extra.pid == 0x103)
+                s.AddPes(0x103, test::PesPacket(0xBD, test::Bytes(20, 0xFC), stamp));
+        pts += 3600;
+    }
+    return s;
+}
+
+std::string SaveProgram(const TProgramOptions& o, const std::string& tag)
+{
+    const std::string name = TempName(tag);
+    BuildProgram(o).Save(name);
+    return name;
+}
+
+// The PCR stream of the handler tests: 300 steps unless said otherwise.
+std::string BuildPcrStream(const std::vector<int>& bad, int audioStreamId = 0xC0, int pesCount = 300)
+{
+    TProgramOptions o;
+    o.BadPcrs = bad;
+    o.AudioStreamId = audioStreamId;
+    o.PesCount = pesCount;
+    return SaveProgram(o, "pcr");
+}
+
 } // namespace
 
 TEST(CleaningRoad, UndamagedRecordingKeepsEverything)
@@ -407,25 +467,11 @@ TEST(CleaningRoad, EnhancedAc3TypedAtsStyleIsKept)
 // and counted, never dropped without a word.
 TEST(CleaningRoad, StreamLeftOutIsLoggedAndCounted)
 {
-    test::TsStream s;
+    TProgramOptions o;
     // 0x86 (a cue table) is no stream the rebuilt program carries.
-    const std::vector<test::PmtStream> streams = {{2, 0x101, {}}, {3, 0x102, {}}, {0x86, 0x103, {}}};
-    int64_t pts = 900000;
-    for (int k = 0; k < 100; ++k) {
-        if (k % 25 == 0) {
-            s.AddPat({{1, 0x100}});
-            s.AddPmt(0x100, 1, 0x101, streams);
-        }
-        test::Bytes es(1500, 0x11);
-        es[2] = 1;
-        es[3] = 0xB3;
-        s.AddPes(0x101, test::PesPacket(0xE0, es, pts), (pts - 9000) * 300);
-        s.AddPes(0x102, test::PesPacket(0xC0, test::Bytes(300, 0x22), pts));
-        s.AddPes(0x103, test::PesPacket(0xBD, test::Bytes(20, 0xFC), pts));
-        pts += 3600;
-    }
-    const std::string in = TempName("leftout");
-    s.Save(in);
+    o.Streams = {{2, 0x101, {}}, {3, 0x102, {}}, {0x86, 0x103, {}}};
+    o.PesCount = 100;
+    const std::string in = SaveProgram(o, "leftout");
     const std::string out = TempName("leftout_out");
     Cleanup cleanup{{in, out, ChangeFileExt(out, ".log")}};
     Road road;
@@ -521,40 +567,6 @@ TEST(CleaningHandlers, NalStatisticsHaveFourteenLines)
     EXPECT_EQ(road.pass->State.NalCounters[5], 1);
 }
 
-namespace {
-
-// PAT, PMT (MPEG-2 video with PCR, MPEG audio), then PES packets with a PCR
-// every video PES (25 a second); the PCRs of the PES numbers in bad are 10 s
-// off.
-std::string BuildPcrStream(const std::vector<int>& bad, int audioStreamId = 0xC0, int pesCount = 300)
-{
-    test::TsStream s;
-    const std::vector<test::PmtStream> streams = {{2, 0x101, {}}, {3, 0x102, {}}};
-    int64_t pts = 900000;
-    for (int k = 0; k < pesCount; ++k) {
-        if (k % 25 == 0) {
-            s.AddPat({{1, 0x100}});
-            s.AddPmt(0x100, 1, 0x101, streams);
-        }
-        test::Bytes es(1500, 0x11);
-        es[0] = 0;
-        es[1] = 0;
-        es[2] = 1;
-        es[3] = 0xB3;
-        int64_t pcr = (pts - 9000) * 300;
-        if (std::find(bad.begin(), bad.end(), k) != bad.end())
-            pcr += 900000LL * 300;
-        s.AddPes(0x101, test::PesPacket(0xE0, es, pts), pcr);
-        s.AddPes(0x102, test::PesPacket(audioStreamId, test::Bytes(300, 0x22), pts));
-        pts += 3600;
-    }
-    const std::string in = TempName("pcr");
-    s.Save(in);
-    return in;
-}
-
-} // namespace
-
 TEST(CleaningHandlers, OutOfRangePcrIsCorrectedAfterOneQuestion)
 {
     const std::string in = BuildPcrStream({150});
@@ -641,23 +653,16 @@ TEST(CleaningHandlers, UncorrectablePcrIsLeftAndCountsAsError)
 // inside the PCR range (the sanitizer build catches an overflowing product).
 TEST(CleaningHandlers, PcrCorrectionOnFlippedHeadersStaysInRange)
 {
-    test::TsStream s;
-    const std::vector<test::PmtStream> streams = {{0x1B, 0x101, {}}, {3, 0x102, {}}};
+    TProgramOptions o;
+    o.Streams = {{0x1B, 0x101, {}}, {3, 0x102, {}}};
+    o.PesCount = 120;
+    o.TablesEvery = 12;
+    o.VideoBytes = 40000;
+    o.VideoStartCode = 0x09;
     // The clock passes its wrap halfway through.
-    int64_t pts = kPtsModulus - 120 * 3600 / 2;
-    for (int k = 0; k < 120; ++k) {
-        if (k % 12 == 0) {
-            s.AddPat({{1, 0x100}});
-            s.AddPmt(0x100, 1, 0x101, streams);
-        }
-        test::Bytes es(40000, 0x11);
-        es[2] = 1;
-        es[3] = 0x09;
-        const int64_t stamp = pts % kPtsModulus;
-        s.AddPes(0x101, test::PesPacket(0xE0, es, stamp), ((pts - 9000) % kPtsModulus) * 300);
-        s.AddPes(0x102, test::PesPacket(0xC0, test::Bytes(300, 0x22), stamp));
-        pts += 3600;
-    }
+    o.FirstPts = kPtsModulus - 120 * 3600 / 2;
+    const test::TsStream s = BuildProgram(o);
+    const int64_t pts = o.FirstPts + 120 * 3600;
     Bytes b = s.Render();
     uint32_t seed = 4711;
     int flippedPcrs = 0;
