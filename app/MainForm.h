@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/engine/FilterChoices.h"
 #include "app/engine/ThdTimer.h"
 #include "base/StringList.h"
 #include "ui/Buttons.h"
@@ -86,7 +87,9 @@ public:
     TMenuItem* ABOVENORMAL1;
     TMenuItem* HIGH1;
     TMenuItem* REALTIME1;
-    TMenuItem* Tools1; // hidden until the tools add their items
+    TMenuItem* Tools1;
+    TMenuItem* RawCutter1;
+    TMenuItem* FileMerger1;
     TMenuItem* Help1;
     TMenuItem* Hilfe1;
     TMenuItem* Changes1;
@@ -127,6 +130,8 @@ public:
     bool SkinOff = false;
     int VideoPanelHeight = 74;
     int TextPanelHeight = 44;
+    // What the DirectShow filter probe found (all missing until it ran).
+    TFilterAvailability FilterProbe;
 
     TMainWindowView* View() const { return view_.get(); }
 
@@ -140,6 +145,7 @@ public:
     void GettingSystemInfoTimerTimer(TObject* sender);
     void UpdateLabelTimerTimer(TObject* sender);
     void ThreadedTimer1Timer(TObject* sender);
+    void Preferences1Click(TObject* sender);
     void sPanel3Resize(TObject* sender);
 
     // --- opening
@@ -155,6 +161,14 @@ public:
     void Close1Click(TObject* sender);
     // A drop of exactly one file with a supported extension opens it.
     void DropFiles(const std::vector<std::string>& names);
+    // An "info.dvr" with a title: the receiver recording goes to the merger.
+    static bool RecordingTitle(const std::string& fileName);
+
+    // --- tools
+    void RawCutter1Click(TObject* sender);
+    void FileMerger1Click(TObject* sender);
+    // Creates the merger window when needed and resets it in the language.
+    void PrepareFileMerger();
 
     // --- texts
     void SetGermanTexts();
@@ -172,6 +186,16 @@ public:
     bool CreateDataFolder();
     void WriteDefaultSettings();
     static std::string VersionText();
+
+    // --- update check
+    // HEAD: true when the answer's status is 200. Bounded in time.
+    bool HttpUrlAvailable(const std::string& address, bool redirect);
+    // GET: the body when the status is 200, else empty. Bounded in time.
+    std::string HttpGetText(const std::string& address, bool redirect);
+    // Fetches the release text (when UpdateCheck is on); silent on failure.
+    void FetchReleaseText();
+    // The version number at the start of the release text; 0 when none.
+    double ReleaseTextVersion() const;
 
     // --- process priority
     static unsigned PriorityClassFromIndex(int index);
@@ -205,6 +229,10 @@ extern std::function<void(const std::string& file, const std::string& params, co
 void ShellOpen(const std::string& file, const std::string& params, const std::string& dir);
 // Replaces the common application-data folder (tests).
 extern std::function<std::string()> CommonAppDataHook;
+
+// The address of the release text for a `Language` value; tests point it at
+// a server of their own.
+extern std::function<std::string(const std::string& language)> ReleaseTextAddressHook;
 
 // The maker's home pages behind the status-bar link.
 extern const char* const kHomePageGerman;

@@ -625,6 +625,19 @@ uint8_t* TBitmap::ScanLine(int row) {
 
 const uint8_t* TBitmap::ScanLine(int row) const { return const_cast<TBitmap*>(this)->ScanLine(row); }
 
+skin::TPixelView TBitmap::PixelView() {
+    skin::TPixelView v;
+    const int bpp = BitsPerPixel();
+    if (!bits_ || width_ <= 0 || height_ <= 0 || (bpp != 24 && bpp != 32)) return v;
+    GdiFlush();
+    v.Bits = bits_ + static_cast<size_t>(height_ - 1) * static_cast<size_t>(RowBytes());
+    v.Width = width_;
+    v.Height = height_;
+    v.Stride = -static_cast<ptrdiff_t>(RowBytes());
+    v.BitsPerPixel = bpp;
+    return v;
+}
+
 std::vector<RGBQUAD> TBitmap::Palette() const {
     if (BitsPerPixel() > 8) return {};
     if (!handle_) return DefaultPalette(pixelFormat_);
