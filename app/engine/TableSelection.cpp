@@ -169,12 +169,12 @@ void TTableSelection::PatchPmtEntry() {
     }
     // The clock goes with its stream: a PCR PID left on the old number would
     // name a PID the output no longer carries.
-    const int pcrIdx = t.FoundStreamIndex(RebuildPmt->PcrPid());
+    const int pcrIdx = t.FoundStreamIndex(pmt_->PcrPid());
     if (pcrIdx >= 0) {
         const int repl = t.FoundStreams[static_cast<size_t>(pcrIdx)].ReplacementPid;
-        if (repl >= 0 && repl != RebuildPmt->PcrPid()) {
-            Log("Patching PCR PID: $" + IntToHex(RebuildPmt->PcrPid(), 4) + " to $" + IntToHex(repl, 4));
-            RebuildPmt->SetPcrPid(repl);
+        if (repl >= 0 && repl != pmt_->PcrPid()) {
+            engine_.Log("Patching PCR PID: $" + IntToHex(pmt_->PcrPid(), 4) + " to $" + IntToHex(repl, 4));
+            pmt_->SetPcrPid(repl);
         }
     }
 }
