@@ -27,19 +27,16 @@ class TTSPacketWriter;
 class TPacketHandlers;
 class TPesHandlers;
 
-// What the cleaning pass needs from the window beyond the analysis host: the
-// progress window's cancel button, time panel and bandwidth meter, the stream
-// panels' size and error labels, and its two questions.
-class ICleaningHost {
+// What the cleaning pass needs from the window beyond the analysis host, in
+// the window's parts: the progress window's cancel button, time panel and
+// bandwidth meter; its two questions; the stream panels' size and error
+// labels.
+class ICleaningProgress {
 public:
-    virtual ~ICleaningHost() = default;
+    virtual ~ICleaningProgress() = default;
     // The progress window's cancel flag (set by its button).
     virtual bool CancelPressed() = 0;
     virtual void ClearCancel() = 0;
-    // "Do you want to abort the process?" (Yes = true).
-    virtual bool AskAbort(const std::string& text) = 0;
-    // "PCR value out of range!\rDo you want the PCR values to be corrected?"
-    virtual bool AskPcrCorrection(const std::string& text) = 0;
     // Cancel button and meter panel shown (true) or hidden with the window.
     virtual void ShowCleaningControls(bool on) {}
     virtual void ClearMeter() {}
@@ -49,9 +46,26 @@ public:
     virtual void MeterStep() {}
     // The progress window's time panel.
     virtual void SetTimeText(const std::string& text) {}
+};
+
+class ICleaningQuestions {
+public:
+    virtual ~ICleaningQuestions() = default;
+    // "Do you want to abort the process?" (Yes = true).
+    virtual bool AskAbort(const std::string& text) = 0;
+    // "PCR value out of range!\rDo you want the PCR values to be corrected?"
+    virtual bool AskPcrCorrection(const std::string& text) = 0;
+};
+
+class IStreamLabels {
+public:
+    virtual ~IStreamLabels() = default;
     // Size and error labels of the panel showing this PID ("$" + 4 hex).
     virtual void UpdateStreamLabel(const std::string& pidText, const std::string& size, const std::string& errors) {}
 };
+
+// The three parts in one object (the cleaning view, hosts without a window).
+class ICleaningHost : public ICleaningProgress, public ICleaningQuestions, public IStreamLabels {};
 
 enum class TCleaningResult {
     NotRun,           // refused before it began (bad output name)

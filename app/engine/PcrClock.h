@@ -20,7 +20,7 @@ namespace tw {
 class TPcrClock {
 public:
     struct TVerdict {
-        bool Wrapped = false;    // the clock passed 2^33 * 300 since the reference
+        bool Wrapped = false;    // the clock passed its wrap since the reference
         bool OutOfRange = false; // too far from the reference for the packets between
         int64_t Reference = -1;  // the last good PCR (27 MHz) the value was judged by
         int64_t ReferencePacket = -1;

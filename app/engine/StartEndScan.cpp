@@ -80,7 +80,7 @@ int64_t TStartEndScan::CheckPcrWrap() {
     TAnalysisTables& t = engine_.Tables();
     // Only a last PCR below the first is a wrap; one PCR (or one value
     // throughout) is a recording of no measurable length.
-    if (t.FirstPcr <= t.LastPcr) return Round(static_cast<double>(t.LastPcr - t.FirstPcr) / 300.0);
+    if (t.FirstPcr <= t.LastPcr) return Round(static_cast<double>(t.LastPcr - t.FirstPcr) / kClockRatio);
     const int64_t toWrap = kPtsWrap - t.FirstPcr90k;
     engine_.Log("PCR wrap at " + PtsToTimeText(toWrap) + " detected!");
     t.PcrWrap = true;
