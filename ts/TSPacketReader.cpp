@@ -1,6 +1,7 @@
 #include "ts/TSPacketReader.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -421,22 +422,63 @@ void TTSPacketReader::CheckContinuity() {
         OnDisconinuity(this, packetIndex_, h.PID(), h.ContinuityCounter(), old);
 }
 
+std::atomic<uint64_t> TTSPacketConsumer::fieldChanges_{0};
+
 void TTSPacketReader::AddReader(TObject* reader) {
-    if (auto* c = dynamic_cast<TTSPacketConsumer*>(reader)) readers_.push_back(c);
+    if (auto* c = dynamic_cast<TTSPacketConsumer*>(reader)) {
+        readers_.push_back(c);
+        indexValid_ = false;
+    }
+}
+
+void TTSPacketReader::RebuildConsumerIndex(uint64_t changes) {
+    for (int pid : indexedPids_) consumersOf_[pid] = 0;
+    indexedPids_.clear();
+    askAlways_ = 0;
+    const int n = std::min<int>(static_cast<int>(readers_.size()), kIndexedConsumers);
+    for (int k = 0; k < n; ++k) {
+        const TTSPacketConsumer* c = readers_[static_cast<size_t>(k)];
+        const uint64_t bit = uint64_t{1} << k;
+        if (!c->FieldsBound()) {
+            askAlways_ |= bit;
+            continue;
+        }
+        // An inactive consumer or one on no real PID gets no packet until
+        // its fields change, which rebuilds the index.
+        const int pid = c->BoundPID();
+        if (!c->BoundActive() || pid < 0 || pid > 0x1FFF) continue;
+        if (consumersOf_[pid] == 0) indexedPids_.push_back(pid);
+        consumersOf_[pid] |= bit;
+    }
+    indexedChanges_ = changes;
+    indexValid_ = true;
 }
 
 void TTSPacketReader::DispatchPacket() {
     const TTSPacketHeader& h = *header_;
     const int pid = h.PID();
-    for (TTSPacketConsumer* c : readers_) {
-        if (!c->WantsPacket(pid)) continue;
+    auto deliver = [&](TTSPacketConsumer* c) {
         if (c->CachedKind() == TTSPacketConsumer::ckPes)
             c->ProcessPesTsPacket(h.Payload()->Data(), h.PayloadStart(),
                                   static_cast<uint8_t>(h.Payload()->PayloadStartByte()), packetIndex_,
                                   h.ContinuityCounter());
         else
             c->ProcessPacket(raw_, packetIndex_);
+    };
+    const uint64_t changes = TTSPacketConsumer::FieldChanges();
+    if (changes != indexedChanges_ || !indexValid_) RebuildConsumerIndex(changes);
+    // In registration order: the bits are the consumers' places in the list.
+    // The index is exact for bound consumers (every change of their fields
+    // rebuilt it above); the others are asked.
+    uint64_t wanted = consumersOf_[pid & 0x1FFF] | askAlways_;
+    while (wanted != 0) {
+        const int k = std::countr_zero(wanted);
+        wanted &= wanted - 1;
+        TTSPacketConsumer* c = readers_[static_cast<size_t>(k)];
+        if (((askAlways_ >> k) & 1) == 0 || c->WantsPacket(pid)) deliver(c);
     }
+    for (size_t k = kIndexedConsumers; k < readers_.size(); ++k)
+        if (readers_[k]->WantsPacket(pid)) deliver(readers_[k]);
 }
 
 bool TTSPacketReader::Resync(int startDelta, int64_t basePosition) {

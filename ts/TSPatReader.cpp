@@ -21,11 +21,16 @@ void AppendHex8(std::string& s, uint32_t v) {
 TTSPatReader::TTSPatReader(TComponent* owner) : TComponent(owner) {
     BindConsumerFields(&pid_, &active_, ckPat);
     for (auto& e : entries_) e = TPatEntry{0, 0, 0};
-    signature_.reserve(64);
-    newSignature_.reserve(64);
+    // Six header fields and two per program, eight digits each, for the
+    // most programs one packet holds: comparing tables allocates nothing.
+    signature_.reserve(8 * (6 + 2 * 42));
+    newSignature_.reserve(8 * (6 + 2 * 42));
 }
 
-TTSPatReader::~TTSPatReader() { active_ = false; }
+TTSPatReader::~TTSPatReader() {
+    active_ = false;
+    FieldsChanged();
+}
 
 void TTSPatReader::Loaded() {
     TComponent::Loaded();

@@ -101,6 +101,7 @@ void TTSPesReader::AddReader(TObject* reader) {
 void TTSPesReader::SetActive(bool value) {
     if (value == active_) return;
     active_ = value;
+    FieldsChanged();
     if (!value) {
         header_->Reset();
         header_->ptsFixWrapOffset_ = 0;

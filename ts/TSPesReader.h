@@ -1,7 +1,8 @@
 // PES reader: collects the transport packets of one PID into PES packets,
 // checks each PES header, keeps one record per transport packet of the PES
 // being collected and hands every complete, valid PES packet to the
-// elementary-stream analysers registered with it.
+// elementary-stream analysers registered with it (TTSPesConsumer, in
+// ts/TSPesTypes.h: the reader knows them only through that interface).
 #pragma once
 
 #include <cstdint>
@@ -195,7 +196,10 @@ public:
     TTSPacketReader* TSPacketReader() const { return tsPacketReader_; }
     void SetTSPacketReader(TTSPacketReader* value) { tsPacketReader_ = value; }
     int PID() const { return pid_; }
-    void SetPID(int value) { pid_ = value; }
+    void SetPID(int value) {
+        pid_ = value;
+        FieldsChanged();
+    }
     TTSPesHeader* PESHeader() const { return header_; }
     void SetPESHeader(TTSPesHeader* value) { header_ = value; }
 

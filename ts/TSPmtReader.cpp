@@ -13,10 +13,16 @@ TTSPmtReader::TTSPmtReader(TComponent* owner) : TComponent(owner) {
     BindConsumerFields(&pid_, &active_, ckPmt);
     description_ = new TPmtDescription();
     entries_ = new TPmtEntry[MAX_ENTRIES];
+    // The texts are made now, not by the first table read from a stream,
+    // and each entry has room for the longest description with its suffix,
+    // so reading tables allocates nothing.
+    (void)StreamTypeDescription(0);
+    for (int k = 0; k < MAX_ENTRIES; ++k) entries_[k].Description.reserve(128);
 }
 
 TTSPmtReader::~TTSPmtReader() {
     active_ = false;
+    FieldsChanged();
     delete description_;
     delete[] entries_;
 }
@@ -32,6 +38,7 @@ void TTSPmtReader::SetActive(bool v) {
         continues_ = false;
     }
     active_ = v;
+    FieldsChanged();
 }
 
 void TTSPmtReader::Clear() {
@@ -385,6 +392,7 @@ static const char* DescriptionLiteral(int t) {
 const std::string& TTSPmtReader::StreamTypeDescription(int t) {
     static std::vector<std::string>* cache = [] {
         auto* v = new std::vector<std::string>();
+        v->reserve(256);
         for (int k = 0; k < 256; ++k) v->emplace_back(DescriptionLiteral(k));
         return v;
     }();
@@ -537,7 +545,7 @@ void TTSPmtReader::BuildPmtFromStreams(const TPmtStreams& st) {
     Clear();
     indexCount_ = 0;
     packetIndex_ = 0;
-    pid_ = st.PmtPid;
+    SetPID(st.PmtPid);
     if (Parse() != prOk) Clear();
 }
 

@@ -92,7 +92,10 @@ public:
     bool Active() const { return active_; }
     void SetActive(bool v);
     int PID() const { return pid_; }
-    void SetPID(int v) { pid_ = v; }
+    void SetPID(int v) {
+        pid_ = v;
+        FieldsChanged();
+    }
     TTSPacketReader* TSPacketReader() const { return packetReader_; }
     void SetTSPacketReader(TTSPacketReader* r) { packetReader_ = r; }
 

@@ -290,6 +290,9 @@ public:
 private:
     friend class TBitmapCanvas;
     void Allocate(int w, int h, TPixelFormat pf, const std::vector<RGBQUAD>* pal);
+    // Frees the current section and takes this one in its place.
+    void Replace(HBITMAP h, uint8_t* bits, int w, int ht, TPixelFormat pf);
+    void FreeCanvasDC();
     void FreeHandle();
     HDC MemDC();
     HBITMAP handle_ = nullptr;

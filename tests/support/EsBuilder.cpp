@@ -26,10 +26,9 @@ Bytes MakePes(int streamId, const Bytes& payload, int64_t pts, int64_t dts, int 
         flags = 0x80;
         opt = TimeStampField(kPtsOnlyPrefix, pts);
     }
-    Bytes pes = {0x00, 0x00, 0x01, static_cast<uint8_t>(streamId), 0, 0, 0x84, static_cast<uint8_t>(flags),
-                 static_cast<uint8_t>(opt.size())};
-    pes.insert(pes.end(), opt.begin(), opt.end());
-    pes.insert(pes.end(), payload.begin(), payload.end());
+    Bytes pes = Concat({{0x00, 0x00, 0x01, static_cast<uint8_t>(streamId), 0, 0, 0x84, static_cast<uint8_t>(flags),
+                         static_cast<uint8_t>(opt.size())},
+                        opt, payload});
     int len = lengthField;
     if (len < 0) {
         const size_t l = pes.size() - 6;
@@ -41,10 +40,9 @@ Bytes MakePes(int streamId, const Bytes& payload, int64_t pts, int64_t dts, int 
 }
 
 Bytes MakePlainPes(int streamId, const Bytes& payload) {
-    Bytes pes = {0x00, 0x00, 0x01, static_cast<uint8_t>(streamId), static_cast<uint8_t>(payload.size() >> 8),
-                 static_cast<uint8_t>(payload.size())};
-    pes.insert(pes.end(), payload.begin(), payload.end());
-    return pes;
+    return Concat({{0x00, 0x00, 0x01, static_cast<uint8_t>(streamId), static_cast<uint8_t>(payload.size() >> 8),
+                    static_cast<uint8_t>(payload.size())},
+                   payload});
 }
 
 void TPesFeeder::Packet(TTSPesReader& reader, const uint8_t* data, int length, bool start) {
@@ -368,9 +366,7 @@ Bytes Mpeg2PictureHeader(int temporalReference, int codingType) {
 }
 
 Bytes Mpeg2Slice(int slice, size_t bodyBytes, uint8_t fill) {
-    Bytes b = {0, 0, 1, static_cast<uint8_t>(slice)};
-    b.insert(b.end(), bodyBytes, fill);
-    return b;
+    return Concat({{0, 0, 1, static_cast<uint8_t>(slice)}, Bytes(bodyBytes, fill)});
 }
 
 Bytes ReadFileBytes(const std::string& path) {

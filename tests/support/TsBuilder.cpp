@@ -124,16 +124,13 @@ Bytes PmtSection(int program, int version, int pcrPid, const Bytes& programInfo,
                static_cast<uint8_t>(pcrPid),
                static_cast<uint8_t>(0xF0 | ((programInfo.size() >> 8) & 0x0F)),
                static_cast<uint8_t>(programInfo.size())};
-    s.insert(s.end(), programInfo.begin(), programInfo.end());
-    s.insert(s.end(), body.begin(), body.end());
+    s = Concat({s, programInfo, body});
     PutCrc(s, breakCrc);
     return s;
 }
 
 Bytes Descriptor(int tag, const Bytes& payload) {
-    Bytes d = {static_cast<uint8_t>(tag), static_cast<uint8_t>(payload.size())};
-    d.insert(d.end(), payload.begin(), payload.end());
-    return d;
+    return Concat({{static_cast<uint8_t>(tag), static_cast<uint8_t>(payload.size())}, payload});
 }
 
 Bytes LanguageDescriptor(const std::string& lang3) {
@@ -164,10 +161,9 @@ Bytes PesPacket(int streamId, const Bytes& es, int64_t pts, int64_t dts, int len
         flags = 0x80;
         PutStamp(opt, kPtsOnlyPrefix, pts);
     }
-    Bytes b = {0x00, 0x00, 0x01, static_cast<uint8_t>(streamId), 0, 0, 0x80, static_cast<uint8_t>(flags),
-               static_cast<uint8_t>(opt.size())};
-    b.insert(b.end(), opt.begin(), opt.end());
-    b.insert(b.end(), es.begin(), es.end());
+    Bytes b = Concat({{0x00, 0x00, 0x01, static_cast<uint8_t>(streamId), 0, 0, 0x80, static_cast<uint8_t>(flags),
+                       static_cast<uint8_t>(opt.size())},
+                      opt, es});
     size_t len = b.size() - 6;
     int field = lengthField >= 0 ? lengthField : (len > 0xFFFF ? 0 : static_cast<int>(len));
     b[4] = static_cast<uint8_t>(field >> 8);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -98,6 +99,15 @@ public:
         BindConsumerFields(&this->pid, &active, kind);
     }
     int ConsumerPID() const override { return pid; }
+    // Bound fields change with an announcement, as the components' setters do.
+    void Move(int newPid) {
+        pid = newPid;
+        FieldsChanged();
+    }
+    void Switch(bool on) {
+        active = on;
+        FieldsChanged();
+    }
     int pid;
 };
 
@@ -569,7 +579,7 @@ TEST(TSPacketReaderDispatch, ConsumersGetTheirPidsInOrder) {
     r.SetActive(true);
     ReadAll(r);
 
-    EXPECT_EQ(pat.packets, (std::vector<int64_t>{0, s.PacketCount() - 1}));
+    EXPECT_EQ(pat.packets, (std::vector<int64_t>{0, static_cast<int64_t>(s.PacketCount()) - 1}));
     EXPECT_EQ(pat.lengths[0], 188);
     ASSERT_EQ(pes.packets.size(), s.PacketCount() - 2);
     EXPECT_TRUE(pes.starts[0]);
@@ -599,9 +609,9 @@ TEST(TSPacketReaderDispatch, BoundFieldsChangedAfterRegistrationCount) {
     r.SetActive(true);
     // Packet 0 (the first PAT) went by before the move to PID 0; the last
     // PAT comes as a whole packet.
-    pat.pid = 0;
+    pat.Move(0);
     r.Next();
-    pes.active = false;
+    pes.Switch(false);
     ReadAll(r);
     EXPECT_EQ(pat.packets, (std::vector<int64_t>{static_cast<int64_t>(s.PacketCount()) - 1}));
     EXPECT_EQ(pat.lengths[0], 188);
@@ -609,6 +619,33 @@ TEST(TSPacketReaderDispatch, BoundFieldsChangedAfterRegistrationCount) {
     ASSERT_EQ(pes.packets.size(), 1u);
     EXPECT_EQ(pes.packets[0], 1);
     EXPECT_TRUE(pes.starts[0]);
+}
+
+TEST(TSPacketReaderDispatch, ManyConsumersOfOnePidInRegistrationOrder) {
+    // More consumers than the PID index holds: those beyond it are asked
+    // for every packet, after the indexed ones, so the order still holds.
+    TsStream s = CleanStream(188, 3);
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    std::vector<std::unique_ptr<BoundConsumer>> consumers;
+    std::vector<int> order;
+    for (int k = 0; k < 70; ++k) {
+        consumers.push_back(std::make_unique<BoundConsumer>(TTSPacketConsumer::ckPat, k % 2 ? 0x101 : 0));
+        r.AddReader(consumers.back().get());
+    }
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ReadAll(r);
+    for (int k = 0; k < 70; ++k) {
+        const size_t expected = k % 2 ? 3 : 1;
+        EXPECT_EQ(consumers[static_cast<size_t>(k)]->packets.size(), expected) << k;
+    }
+    // A consumer moved to another PID is found there from the next packet.
+    consumers[0]->Move(0x101);
+    r.First();
+    ReadAll(r);
+    EXPECT_EQ(consumers[0]->packets.size(), 1u + 3u);
 }
 
 TEST(TSPacketViews, AdaptationFieldWithPcr) {

@@ -44,6 +44,11 @@ struct PatEvents {
     }
 };
 
+// Reads a built table back from the builder's own output packets.
+void FeedOutput(const TTSPmtReader& built, TTSPmtReader& reader) {
+    for (int k = 0; k < built.OutputPacketCount(); ++k) reader.ProcessPacket(built.OutputPacket(k), k);
+}
+
 struct PmtEvents {
     int received = 0, changed = 0, errors = 0;
     void Attach(TTSPmtReader& r) {
@@ -455,7 +460,7 @@ TEST(TSPmtReader, BuildPacketsRoundTripOverSeveralPackets) {
     TTSPmtReader back(nullptr);
     PmtEvents ev;
     ev.Attach(back);
-    for (int k = 0; k < pmt.OutputPacketCount(); ++k) back.ProcessPacket(pmt.OutputPacket(k), k);
+    FeedOutput(pmt, back);
     ASSERT_EQ(ev.received, 1);
     EXPECT_EQ(back.ProgramNumber(), 9);
     EXPECT_EQ(back.VersionNumber(), 3);
@@ -521,7 +526,7 @@ TEST(TSPmtReader, BuildFromNineStreamsKeepsEveryStream) {
     TTSPmtReader back(nullptr);
     PmtEvents ev;
     ev.Attach(back);
-    for (int k = 0; k < pmt.OutputPacketCount(); ++k) back.ProcessPacket(pmt.OutputPacket(k), k);
+    FeedOutput(pmt, back);
     ASSERT_EQ(ev.received, 1);
     ASSERT_EQ(back.PMTEntryCount(), 9);
     for (int k = 0; k < 9; ++k) EXPECT_EQ(back.Entry(k).PID, st.Pairs[k].PID) << k;
