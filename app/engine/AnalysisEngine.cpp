@@ -65,6 +65,9 @@ TAnalysisEngine::~TAnalysisEngine() {
 
 void TAnalysisEngine::CreateComponents() {
     chain_ = new TCleaningChain(this);
+    rawReader_ = Make<TTSPacketReader>(this, "Raw_TSPacketReader");
+    filterReader_ = Make<TTSPacketReader>(this, "FilterPacketReader");
+    lowLevelReader_ = Make<TTSPacketReader>(this, "TSPacketReader_LowLevel");
     selection_ = new TTableSelection(*this);
     details_ = std::make_unique<TDetailScans>(*this, *scan_);
     panels_ = std::make_unique<TResultPanels>(*this);
@@ -137,6 +140,7 @@ void TAnalysisEngine::ResetAll() {
     host_.Streams->ShowTimeline(timeline);
     Selection().Pmt().Clear();
     scan_->PmtScan()->Clear();
+    rawReader_->SetActive(false);
 
     tables_->ClearAudioStreams();
     tables_->ClearTextStreams();

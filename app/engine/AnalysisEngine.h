@@ -79,6 +79,11 @@ public:
     TCleaningChain& Chain() const { return *chain_; }
     // The scanning reader (Scan().Reader()), for callers that name it.
     TTSPacketReader* const TSPacketReader1;
+    // Readers the packet tools borrow: the raw reader (protocol, duplicates),
+    // the packet filter's and the low-level fix's.
+    TTSPacketReader& RawReader() const { return *rawReader_; }
+    TTSPacketReader& FilterReader() const { return *filterReader_; }
+    TTSPacketReader& LowLevelReader() const { return *lowLevelReader_; }
 
     // ---- the pipeline ----
     // Back to the state before an analysis (step panels idle, readers off,
@@ -147,6 +152,9 @@ private:
     TAnalysisHost host_;
     TCleaningChain* chain_ = nullptr; // owned as a component
     TTableSelection* selection_ = nullptr; // owned as a component
+    TTSPacketReader* rawReader_ = nullptr;      // owned as components
+    TTSPacketReader* filterReader_ = nullptr;
+    TTSPacketReader* lowLevelReader_ = nullptr;
     std::unique_ptr<TDetailScans> details_;
     std::unique_ptr<TResultPanels> panels_;
     std::unique_ptr<TStartEndScan> startEnd_;
