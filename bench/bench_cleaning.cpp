@@ -13,6 +13,7 @@
 #include "app/engine/AppLog.h"
 #include "app/engine/CleaningPass.h"
 #include "app/engine/QuietHost.h"
+#include "base/Sync.h"
 #include "base/SysUtils.h"
 #include "ts/dvb_crc32.h"
 
@@ -231,6 +232,7 @@ void Settle(const std::string& in)
 
 int main(int argc, char** argv)
 {
+    tw::SetMainThread(); // the thread that services the workers' hand-overs
     const int64_t mb = argc > 1 ? std::atoll(argv[1]) : 1024;
     std::string in = argc > 2 && argv[2][0] ? argv[2] : "/tmp/tw_bench_cleaning_" + std::to_string(mb) + "MB.ts";
     const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
