@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/ByteSearch.h"
 #include "base/SysUtils.h"
 #include "ts/TSPesReader.h"
 
@@ -251,8 +252,8 @@ int TTSH264Reader::CopyUnit(int s, int end) {
         // A run of non-zero bytes can neither hold a start code nor an
         // emulation-prevention byte: copy it in one go.
         if (i < end && b[i] != 0) {
-            const void* z = std::memchr(b + i, 0, static_cast<size_t>(end - i));
-            const int j = z ? static_cast<int>(static_cast<const uint8_t*>(z) - b) : end;
+            const uint8_t* z = FindByte(b + i, b + end, 0);
+            const int j = z ? static_cast<int>(z - b) : end;
             std::memcpy(out + o, b + i, static_cast<size_t>(j - i));
             o += j - i;
             i = j;
