@@ -1,11 +1,13 @@
 #include "app/AnalysisView.h"
 
 #include "app/engine/AppLog.h"
+#include "app/engine/CleaningPass.h"
 #include "app/engine/MainTexts.h"
 #include "app/engine/SettingsStore.h"
 #include "base/SysUtils.h"
 #include "ts/TSPacketReader.h"
 #include "ts/TSPesReader.h"
+#include "tools/PatchForm.h"
 #include "ts/TSPmtReader.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
@@ -48,10 +50,13 @@ void TAnalysisView::ResetAll() {
 }
 
 void TAnalysisView::OpenStream(const std::string& fileName) {
-    // A receiver folder ("info.dvr") is the file merger's; until it exists
-    // the name goes to the analysis, which reports what it finds.
     if (Busy()) return;
+    // The patch and preserve choices belong to the recording they were made for.
+    TCleaningPass& pass = cleaning_->Pass();
+    pass.Options.NewServiceId = -1;
+    pass.PreserveList.Clear();
     const bool ok = engine_->AnalyseStream(fileName);
+    if (ok) FillPreserveList(*engine_, pass.PreserveList);
     if (ok && form_.Visible() && form_.Enabled()) {
         try {
             form_.SetFocus();
@@ -62,6 +67,16 @@ void TAnalysisView::OpenStream(const std::string& fileName) {
 }
 
 void TAnalysisView::Start() { cleaning_->Start(); }
+
+void TAnalysisView::Preserve() {
+    if (Busy() || !engine_->Analysed() || !TrashForm) return;
+    TrashForm->Execute(cleaning_->Pass().PreserveList, LanguageIsGerman());
+}
+
+void TAnalysisView::Patch() {
+    if (Busy() || !engine_->Analysed()) return;
+    TPatchForm::Execute(*engine_, cleaning_->Pass().Options.NewServiceId);
+}
 
 void TAnalysisView::LanguageChanged(bool german) { panels_.LanguageChanged(german); }
 

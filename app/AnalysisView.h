@@ -42,6 +42,9 @@ public:
     void ResetAll() override;
     void OpenStream(const std::string& fileName) override;
     void Start() override;
+    // The preserve-streams and patch dialogs; refused while a pass runs.
+    void Preserve() override;
+    void Patch() override;
     void LanguageChanged(bool german) override;
     void ProgressTick() override;
     void RefreshSizeLabels() override;

@@ -15,6 +15,9 @@
 #include "base/SysUtils.h"
 #include "base/WinText.h"
 #include "ui/Application.h"
+#include "tools/FileMergerForm.h"
+#include "tools/RawCutterForm.h"
+#include "tools/engine/DvrParts.h"
 #include "ui/ImageFormats.h"
 
 namespace tw {
@@ -174,6 +177,9 @@ void TForm1::BuildMenus() {
     Changes1 = NewItem(Help1, "Changes1", "Changes Log", [this](TObject* s) { Changes1Click(s); });
     NewItem(Help1, "N2", "-");
     About = NewItem(Help1, "About", "About", [this](TObject* s) { AboutClick(s); });
+    RawCutter1 = NewItem(Tools1, "RawCutter1", "Raw Cutter", [this](TObject* s) { RawCutter1Click(s); });
+    FileMerger1 = NewItem(Tools1, "FileMerger1", "File Merger", [this](TObject* s) { FileMerger1Click(s); });
+    Tools1->SetVisible(true);
     SetMenu(MainMenu1);
 }
 
@@ -482,8 +488,26 @@ void TForm1::ResetAll() {
     if (view_) view_->ResetAll();
 }
 
+bool TForm1::RecordingTitle(const std::string& fileName) {
+    if (LowerCase(ExtractFileName(fileName)) != "info.dvr") return false;
+    try {
+        return !ReadDvrInfoTitle(fileName).empty();
+    } catch (const std::exception&) {
+        // An index that cannot be read is no receiver recording.
+        return false;
+    }
+}
+
 void TForm1::OpenStream() {
     const std::string name = OpenDialog1->FileName();
+    if (RecordingTitle(name)) {
+        PrepareFileMerger();
+        FileMergerForm->RecordingIndexPath = name;
+        FileMergerForm->ShowModal();
+        OpenDialog1->SetFileName(FileMergerForm->sFilenameEdit1->Text());
+        delete FileMergerForm;
+        return;
+    }
     sPanel3->SetVisible(view_ == nullptr);
     sLabelStatus->SetCaption(ExtractFileName(name));
     if (view_) view_->OpenStream(name);
@@ -500,6 +524,28 @@ void TForm1::Open2Click(TObject*) {
 }
 
 void TForm1::Close1Click(TObject*) { Close(); }
+
+// ---------------------------------------------------------------- tools
+
+void TForm1::RawCutter1Click(TObject*) {
+    if (!CanOpenNow() || !RawCutterForm || !OpenDialog2->Execute()) return;
+    ResetAll();
+    RawCutterForm->Run(OpenDialog2->FileName());
+}
+
+void TForm1::PrepareFileMerger() {
+    if (!FileMergerForm) FileMergerForm = new TFileMergerForm(Application);
+    FileMergerForm->German = LanguageIsGerman();
+    FileMergerForm->ResetMerger();
+}
+
+void TForm1::FileMerger1Click(TObject*) {
+    if (!CanOpenNow()) return;
+    ResetAll();
+    PrepareFileMerger();
+    FileMergerForm->ShowModal();
+    delete FileMergerForm;
+}
 
 // ---------------------------------------------------------------- texts
 

@@ -86,7 +86,9 @@ public:
     TMenuItem* ABOVENORMAL1;
     TMenuItem* HIGH1;
     TMenuItem* REALTIME1;
-    TMenuItem* Tools1; // hidden until the tools add their items
+    TMenuItem* Tools1;
+    TMenuItem* RawCutter1;
+    TMenuItem* FileMerger1;
     TMenuItem* Help1;
     TMenuItem* Hilfe1;
     TMenuItem* Changes1;
@@ -155,6 +157,14 @@ public:
     void Close1Click(TObject* sender);
     // A drop of exactly one file with a supported extension opens it.
     void DropFiles(const std::vector<std::string>& names);
+    // An "info.dvr" with a title: the receiver recording goes to the merger.
+    static bool RecordingTitle(const std::string& fileName);
+
+    // --- tools
+    void RawCutter1Click(TObject* sender);
+    void FileMerger1Click(TObject* sender);
+    // Creates the merger window when needed and resets it in the language.
+    void PrepareFileMerger();
 
     // --- texts
     void SetGermanTexts();

@@ -79,7 +79,12 @@ void TMainWindowHost::EnableButtons(bool start, bool preserve, bool patch, bool 
     form_.sBitBtn4->SetEnabled(cut);
 }
 
-void TMainWindowHost::FileOpened(const std::string& fileName) { form_.sLabelStatus->SetCaption(fileName); }
+void TMainWindowHost::FileOpened(const std::string& fileName) {
+    // A cleaning pass disables the raw cutter; the next opened recording
+    // brings it back.
+    form_.RawCutter1->SetEnabled(true);
+    form_.sLabelStatus->SetCaption(fileName);
+}
 
 bool TMainWindowHost::SettingBool(const std::string& name, bool defaultValue) {
     return ReadBoolSetting(name, defaultValue);

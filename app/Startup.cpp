@@ -13,6 +13,7 @@
 #include "app/engine/SettingsStore.h"
 #include "base/Exceptions.h"
 #include "base/SysUtils.h"
+#include "tools/PatchForm.h"
 #include "ui/Application.h"
 #include "ui/Consts.h"
 
@@ -65,6 +66,7 @@ int RunStartup(bool runLoop) {
     Application->Initialize();
     Application->SetTitle("Tarnwick");
     // 5. Main window, preserve-streams window.
+    RegisterToolWindows(StartupHooks());
     Application->CreateForm(Form1);
     trace.push_back("TForm1");
     if (StartupHooks().createTrashForm) {

@@ -135,6 +135,16 @@ void TAnalysisEngine::PatchPmtEntry() {
             Log("Patching PMT entry: PID $" + IntToHex(pid, 4) + " to $" + IntToHex(repl, 4));
         }
     }
+    // The clock goes with its stream: a PCR PID left on the old number would
+    // name a PID the output no longer carries.
+    const int pcrIdx = t.FoundStreamIndex(RebuildPmt->PcrPid());
+    if (pcrIdx >= 0) {
+        const int repl = t.FoundStreams[static_cast<size_t>(pcrIdx)].ReplacementPid;
+        if (repl >= 0 && repl != RebuildPmt->PcrPid()) {
+            Log("Patching PCR PID: $" + IntToHex(RebuildPmt->PcrPid(), 4) + " to $" + IntToHex(repl, 4));
+            RebuildPmt->SetPcrPid(repl);
+        }
+    }
 }
 
 int TAnalysisEngine::LogOwnPmtPcr() {

@@ -42,7 +42,8 @@ TEST(StartupFailureTest, RefusedPlatformThenMissingDataFolder) {
         return IDOK;
     });
     EXPECT_EQ(RunStartup(false), 1);
-    EXPECT_EQ(StartupTrace(), (std::vector<std::string>{"Language", "TForm1", "StdTexts", "TChangesForm", "Terminated"}));
+    EXPECT_EQ(StartupTrace(), (std::vector<std::string>{"Language", "TForm1", "TTrashForm", "StdTexts", "TChangesForm",
+                                                        "TRawCutterForm", "Terminated"}));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], "Application directory error! \rPath: Q:\\no\\such\\drive\\Orvalin\\Tarnwick");
     ASSERT_NE(Form1, nullptr);

@@ -128,7 +128,8 @@ protected:
 
 TEST_F(StartupTest, WindowsAreCreatedInOrderAndDefaultsWrittenOnFirstStart) {
     EXPECT_EQ(g_traceAtStart,
-              (std::vector<std::string>{"Language", "TForm1", "StdTexts", "TChangesForm", "TForm5", "TForm2", "TForm3"}));
+              (std::vector<std::string>{"Language", "TForm1", "TTrashForm", "StdTexts", "TChangesForm", "TRawCutterForm",
+                                        "TForm5", "TForm2", "TForm3"}));
     ASSERT_NE(Form1, nullptr);
     EXPECT_EQ(Application->MainForm(), Form1);
     ASSERT_NE(Form2, nullptr);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -113,6 +114,15 @@ private:
     Bytes leading_;
     std::map<size_t, Bytes> between_;
 };
+
+// A small program built in code: PAT (program 1 on PMT PID $0100) and PMT
+// with `streams` before every three frames; MPEG-2-typed video on $0101
+// carrying the PCR and MPEG audio on $0102, 3,600 ticks per frame; after each
+// three frames the PES that `extraPes` makes for the next frame's PTS on
+// `extraPid` (none when extraPid < 0); until the stream holds `packets`
+// packets.
+TsStream SmallProgram(const std::vector<PmtStream>& streams, int extraPid,
+                      const std::function<Bytes(int64_t pts)>& extraPes, size_t packets = 3000);
 
 // Bytes of n pseudo-random garbage without any 0x47.
 Bytes Garbage(size_t n, uint32_t seed = 1);

@@ -339,25 +339,10 @@ TEST(CleaningRoad, DroppedTextStreamLeavesThePmt)
 {
     // Video, audio and a teletext stream; the teletext is dropped, and no
     // audio stream with it: its entry must still leave the rebuilt PMT.
-    test::TsStream s;
     const std::vector<test::PmtStream> streams = {
         {2, 0x101, {}}, {3, 0x102, {}}, {6, 0x103, test::Descriptor(0x56, {'d', 'e', 'u', 0x09, 0x00})}};
-    int64_t pts = 900000;
-    while (s.PacketCount() < 3000) {
-        s.AddPat({{1, 0x100}});
-        s.AddPmt(0x100, 1, 0x101, streams);
-        for (int k = 0; k < 3; ++k) {
-            test::Bytes es(2000, 0x11);
-            es[0] = 0;
-            es[1] = 0;
-            es[2] = 1;
-            es[3] = 0xB3;
-            s.AddPes(0x101, test::PesPacket(0xE0, es, pts), pts * 300 - 9000 * 300);
-            s.AddPes(0x102, test::PesPacket(0xC0, test::Bytes(300, 0x22), pts));
-            pts += 3600;
-        }
-        s.AddPes(0x103, test::PesPacket(0xBD, test::Bytes(180, 0x10), pts));
-    }
+    const test::TsStream s = test::SmallProgram(
+        streams, 0x103, [](int64_t pts) { return test::PesPacket(0xBD, test::Bytes(180, 0x10), pts); });
     const std::string in = TempName("text");
     s.Save(in);
     Road road;

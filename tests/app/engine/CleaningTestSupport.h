@@ -141,7 +141,8 @@ inline void WriteFile(const std::string& name, const Bytes& b)
     FILE* f = std::fopen(name.c_str(), "wb");
     if (!f)
         return;
-    std::fwrite(b.data(), 1, b.size(), f);
+    if (!b.empty())
+        std::fwrite(b.data(), 1, b.size(), f);
     std::fclose(f);
 }
 

@@ -1,0 +1,405 @@
+// The tools as the user reaches them: Tools > Raw Cutter and Tools > File
+// Merger through the main window's menu, an "info.dvr" dropped on the main
+// window, and the Patch and Preserve buttons after an analysis, each driven
+// with real messages while its dialog runs modally. The dialogs' questions
+// and file choices are answered through the dialog seam.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "app/AnalysisView.h"
+#include "app/LogForm.h"
+#include "app/MainForm.h"
+#include "app/Settings.h"
+#include "app/Startup.h"
+#include "app/engine/CleaningPass.h"
+#include "app/engine/SettingsStore.h"
+#include "base/Exceptions.h"
+#include "base/Streams.h"
+#include "base/SysUtils.h"
+#include "base/WinText.h"
+#include "tests/support/TsBuilder.h"
+#include "tools/FileMergerForm.h"
+#include "tools/PatchForm.h"
+#include "tools/RawCutterForm.h"
+#include "tools/engine/DvrParts.h"
+#include "ui/Application.h"
+#include "ui/Dialogs.h"
+
+using namespace tw;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+std::string Fixture(const std::string& name) { return std::string("Z:") + TW_TEST_DATA_DIR + "/" + name; }
+
+std::string TempFolder() {
+    wchar_t buf[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH, buf);
+    return WideToUtf8(buf);
+}
+
+Bytes ReadAll(const std::string& name) {
+    TFileStream in(name, fmOpenRead);
+    Bytes data(static_cast<size_t>(in.Size()));
+    if (!data.empty()) in.ReadBuffer(data.data(), static_cast<int64_t>(data.size()));
+    return data;
+}
+
+void WriteAll(const std::string& name, const Bytes& data) {
+    TFileStream out(name, fmCreate);
+    if (!data.empty()) out.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
+}
+
+Bytes Slice(const Bytes& b, size_t from, size_t to) { return Bytes(b.begin() + from, b.begin() + to); }
+
+// What the dialogs were asked and how they answer.
+struct Dialogs {
+    std::vector<TDialogRequest> requests;
+    std::string openAnswer, saveAnswer; // empty: cancel
+    std::string saveProposed;           // the name the save dialog offered
+    bool yes = true;
+};
+Dialogs g_dialogs;
+
+std::vector<std::string> Messages() {
+    std::vector<std::string> out;
+    for (const TDialogRequest& r : g_dialogs.requests)
+        if (r.Kind == dkMessageDlg || r.Kind == dkMessageBox || r.Kind == dkShowMessage) out.push_back(r.Text);
+    return out;
+}
+
+bool AnyMessageHas(const std::string& part) {
+    for (const std::string& m : Messages())
+        if (m.find(part) != std::string::npos) return true;
+    return false;
+}
+
+// Runs `act` from the modal loop of a window, once `shown` says the window
+// is up. A timer message is what reaches a modal loop as the user's input
+// would.
+std::function<bool()> g_shown;
+std::function<void()> g_act;
+void CALLBACK ModalTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    if (!g_shown || !g_shown()) return;
+    KillTimer(nullptr, id);
+    g_shown = nullptr;
+    auto act = std::move(g_act);
+    act();
+}
+void WhenShown(std::function<bool()> shown, std::function<void()> act) {
+    g_shown = std::move(shown);
+    g_act = std::move(act);
+    SetTimer(nullptr, 0, 20, ModalTimer);
+}
+
+void Press(TWinControl* button) { SendMessageW(button->Handle(), BM_CLICK, 0, 0); }
+
+void MenuCommand(TMenuItem* item) { SendMessageW(Form1->Handle(), WM_COMMAND, MAKEWPARAM(item->Command(), 0), 0); }
+
+class ToolWindowsTest : public ::testing::Test {
+protected:
+    static inline std::vector<std::string> files;
+
+    static void SetUpTestSuite() {
+        for (const char* n : {"PlaySound", "UpdateCheck", "ShowLogfileWindow"}) RegWriteBool(kSettingsKey, n, false);
+        RegWriteString(kSettingsKey, "Language", "ENG");
+        SetDialogHook([](TDialogRequest& rq) -> std::optional<int> {
+            g_dialogs.requests.push_back(rq);
+            switch (rq.Kind) {
+            case dkOpenFile:
+            case dkSaveFile: {
+                const std::string& answer = rq.Kind == dkOpenFile ? g_dialogs.openAnswer : g_dialogs.saveAnswer;
+                if (rq.Kind == dkSaveFile) g_dialogs.saveProposed = *rq.Value;
+                if (answer.empty()) return mrCancel;
+                *rq.Value = answer;
+                return mrOk;
+            }
+            case dkInputQuery: return mrCancel;
+            default:
+                if (rq.Buttons & mbYes) return g_dialogs.yes ? mrYes : mrNo;
+                return mrOk;
+            }
+        });
+        SetProgramParameters({});
+        SetMainWindowViewFactory(MakeAnalysisView);
+        ASSERT_EQ(RunStartup(false), 0);
+        ASSERT_NE(Form1, nullptr);
+        Form1->Show();
+    }
+
+    static void TearDownTestSuite() {
+        SetDialogHook(nullptr);
+        SetMainWindowViewFactory(nullptr);
+        for (const std::string& f : files)
+            if (FileExists(f)) RemoveFile(f);
+    }
+
+    void SetUp() override { g_dialogs = Dialogs(); }
+
+    static std::string Temp(const std::string& name) {
+        files.push_back(TempFolder() + "tarnwick_tools_" + name);
+        return files.back();
+    }
+
+    static TAnalysisView* View() { return dynamic_cast<TAnalysisView*>(Form1->View()); }
+};
+
+} // namespace
+
+TEST_F(ToolWindowsTest, ToolsMenuHoldsTheRawCutterAndTheMerger) {
+    EXPECT_TRUE(Form1->Tools1->Visible());
+    EXPECT_EQ(Form1->RawCutter1->Caption(), "Raw Cutter");
+    EXPECT_EQ(Form1->FileMerger1->Caption(), "File Merger");
+    ASSERT_NE(RawCutterForm, nullptr);
+    ASSERT_NE(TrashForm, nullptr);
+}
+
+TEST_F(ToolWindowsTest, RawCutterCopiesTheRangeTypedIntoTheDialog) {
+    const std::string in = Temp("raw_in.ts");
+    WriteAll(in, ReadAll(Fixture("cleaning/h264_ac3_cbr.ts")));
+    const std::string out = Temp("raw_in_cutted.ts");
+    g_dialogs.openAnswer = in;
+    g_dialogs.saveAnswer = out;
+    std::string packetText, toText;
+    bool okAfterBadRange = true;
+    WhenShown([] { return RawCutterForm->Visible(); }, [&] {
+        TRawCutterForm& f = *RawCutterForm;
+        packetText = f.sLabelFX1->Caption();
+        toText = f.sEdit2->Text();
+        // From after To: OK goes off; a size typed in sets To again.
+        f.sEdit1->SetText("3000");
+        okAfterBadRange = f.sBitBtn1->Enabled();
+        f.sEdit1->SetText("100");
+        f.sEdit3->SetText("0");
+        EXPECT_EQ(f.sEdit2->Text(), "100");
+        f.sEdit2->SetText("$3E7"); // 999
+        Press(f.sBitBtn1);
+    });
+    MenuCommand(Form1->RawCutter1);
+    EXPECT_EQ(g_dialogs.saveProposed, out);
+    EXPECT_EQ(packetText, "Paket size: 188 Byte");
+    EXPECT_EQ(toText, IntToStr(561744 / 188 - 1));
+    EXPECT_FALSE(okAfterBadRange);
+    const Bytes all = ReadAll(in);
+    ASSERT_TRUE(FileExists(out));
+    EXPECT_EQ(ReadAll(out), Slice(all, 100 * 188, 1000 * 188));
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_EQ(ReadAll(in), all);
+}
+
+TEST_F(ToolWindowsTest, RawCutterRefusesToWriteOverItsInput) {
+    const std::string in = Temp("raw_same.ts");
+    const Bytes data = ReadAll(Fixture("h264_ac3.ts"));
+    WriteAll(in, data);
+    g_dialogs.openAnswer = in;
+    g_dialogs.saveAnswer = in;
+    WhenShown([] { return RawCutterForm->Visible(); }, [] { Press(RawCutterForm->sBitBtn1); });
+    MenuCommand(Form1->RawCutter1);
+    EXPECT_TRUE(AnyMessageHas("The file was not cut."));
+    EXPECT_EQ(ReadAll(in), data);
+}
+
+TEST_F(ToolWindowsTest, MergerJoinsSplitPartsInCutMode) {
+    const Bytes all = ReadAll(Fixture("cleaning/h264_ac3_cbr.ts"));
+    const std::string p1 = Temp("m1.ts"), p2 = Temp("m2.ts"), p3 = Temp("m3.ts");
+    WriteAll(p1, Slice(all, 0, 200050));
+    WriteAll(p2, Slice(all, 188100, 376130));
+    WriteAll(p3, Slice(all, 188 * 1990, all.size()));
+    const std::string dest = Temp("m_all.ts");
+    files.push_back(ChangeFileExt(dest, ".log"));
+    std::string proposedDest;
+    bool controlsBack = false;
+    WhenShown([] { return FileMergerForm && FileMergerForm->Visible(); }, [&] {
+        TFileMergerForm& f = *FileMergerForm;
+        // Added in the wrong order, then put right by dragging.
+        f.AddFile(p1);
+        f.AddFile(p3);
+        f.AddFile(p2);
+        f.AddFile(p2);
+        EXPECT_EQ(f.sListBox1->Items().Count(), 3);
+        EXPECT_TRUE(f.CutMode);
+        proposedDest = f.sFilenameEdit1->Text();
+        const TRect r2 = f.sListBox1->ItemRect(2), r1 = f.sListBox1->ItemRect(1);
+        f.MoveListItem(r2.Left + 2, r2.Top + 2, r1.Left + 2, r1.Top + 2);
+        f.sFilenameEdit1->SetText(p2);
+        Press(f.sBitBtn1); // the destination is a source: refused
+        EXPECT_TRUE(f.sBitBtn1->Enabled());
+        f.sFilenameEdit1->SetText(dest);
+        Press(f.sBitBtn1);
+        controlsBack = f.sBitBtn1->Enabled() && f.sListBox1->Enabled();
+    });
+    MenuCommand(Form1->FileMerger1);
+    EXPECT_EQ(FileMergerForm, nullptr);
+    EXPECT_EQ(proposedDest, ChangeFileExt(p3, "_merged.ts"));
+    EXPECT_TRUE(AnyMessageHas("must not be one of the source files"));
+    EXPECT_TRUE(AnyMessageHas("Merging successfully compleated!"));
+    EXPECT_TRUE(controlsBack);
+    EXPECT_EQ(ReadAll(dest), all);
+    EXPECT_TRUE(FileExists(ChangeFileExt(dest, ".log")));
+}
+
+TEST_F(ToolWindowsTest, DroppedReceiverIndexOpensTheMergerWithAllParts) {
+    const std::string dir = TempFolder() + "tarnwick_dvr_window\\";
+    CreateDirectoryW(Utf8ToWide(dir).c_str(), nullptr);
+    const Bytes all = ReadAll(Fixture("cleaning/h264_ac3_cbr.ts"));
+    for (int i = 0; i < 3; ++i) {
+        files.push_back(dir + DvrPartFileName(i));
+        WriteAll(files.back(), Slice(all, 188 * 900 * i, 188 * 900 * (i + 1)));
+    }
+    Bytes info(kDvrInfoSize, 0);
+    const std::string title = "Krimi";
+    for (size_t i = 0; i < title.size(); ++i) info[i * 2 + 1] = static_cast<uint8_t>(title[i]);
+    files.push_back(dir + "info.dvr");
+    WriteAll(files.back(), info);
+    const std::string dest = dir + "Krimi.ts";
+    files.push_back(dest);
+    files.push_back(dir + "Krimi.log");
+    int listed = 0;
+    // The parts arrive with the merger's start timer; OK waits for them.
+    WhenShown([] { return FileMergerForm && FileMergerForm->Visible() && FileMergerForm->sBitBtn1->Enabled(); },
+              [&] {
+                  listed = FileMergerForm->sListBox1->Items().Count();
+                  Press(FileMergerForm->sBitBtn1);
+              });
+    Form1->DropFiles({dir + "info.dvr"});
+    EXPECT_EQ(listed, 3);
+    EXPECT_EQ(ReadAll(dest), Slice(all, 0, 188 * 2700));
+    EXPECT_EQ(Form1->OpenDialog1->FileName(), dest);
+    RemoveDirectoryW(Utf8ToWide(dir).c_str());
+}
+
+TEST_F(ToolWindowsTest, PatchAndPreserveButtonsReachTheCleanedCopy) {
+    // Video, audio and a private data stream that the analysis leaves out.
+    const test::TsStream s = test::SmallProgram({{2, 0x101, {}}, {3, 0x102, {}}, {0x06, 0x104, {}}}, 0x104,
+                                                [](int64_t) { return test::PesPacket(0xBF, Bytes(150, 0x33)); });
+    const std::string in = Temp("patch_in.ts");
+    WriteAll(in, s.Render());
+    const std::string out = Temp("patch_out.ts");
+    files.push_back(ChangeFileExt(out, ".log"));
+    Form1->OpenRecording(in);
+    ASSERT_TRUE(View()->Engine().Analysed()) << Form3->sMemo1->Lines().Text();
+    ASSERT_TRUE(Form1->sBitBtn2->Enabled());
+    ASSERT_TRUE(Form1->sBitBtn3->Enabled());
+
+    // Preserve: the data stream is offered and ticked.
+    std::vector<std::string> offered;
+    std::string caption;
+    WhenShown([] { return TrashForm->Visible(); }, [&] {
+        caption = TrashForm->Caption();
+        for (int i = 0; i < TrashForm->sCheckListBox1->Items().Count(); ++i) {
+            offered.push_back(TrashForm->sCheckListBox1->Items().Get(i));
+            if (offered.back().rfind("$0104", 0) == 0) TrashForm->sCheckListBox1->SetChecked(i, true);
+        }
+        Press(TrashForm->sBitBtn1);
+    });
+    Press(Form1->sBitBtn2);
+    EXPECT_EQ(caption, "Preserve streams");
+    EXPECT_EQ(offered, (std::vector<std::string>{"$0104: Unknown"}));
+
+    // Patch: a PID out of range is put back with a message; then a new SID
+    // and new PIDs.
+    std::string currentSid, grid;
+    WhenShown([] { return Screen->ActiveForm() && Screen->ActiveForm()->Name() == "PatchForm"; }, [&] {
+        auto* f = dynamic_cast<TPatchForm*>(Screen->ActiveForm());
+        ASSERT_NE(f, nullptr);
+        currentSid = f->sEdit1->Text();
+        grid = f->ValueListEditor1->Strings().Text();
+        TValueListEditor* g = f->ValueListEditor1;
+        int videoRow = -1, audioRow = -1;
+        for (int r = 1; r < g->RowCount(); ++r) {
+            if (g->Keys(r) == "$0101") videoRow = r;
+            if (g->Keys(r) == "$0102") audioRow = r;
+        }
+        ASSERT_GT(videoRow, 0);
+        ASSERT_GT(audioRow, 0);
+        g->SetRow(videoRow);
+        g->EditValue();
+        g->InplaceEditor()->SetText("8192");
+        g->EndEdit(true);
+        EXPECT_EQ(g->Cells(1, videoRow), "$0101");
+        g->SetCells(1, videoRow, "$0201");
+        g->SetCells(1, audioRow, "$0202");
+        f->sEdit2->SetText("$0077");
+        Press(f->sBitBtn1);
+    });
+    Press(Form1->sBitBtn3);
+    EXPECT_EQ(currentSid, "$0001");
+    EXPECT_EQ(grid.find("$0100="), std::string::npos);
+    EXPECT_NE(grid.find("$0104=$0104"), std::string::npos);
+    EXPECT_TRUE(AnyMessageHas("8190"));
+
+    g_dialogs.saveAnswer = out;
+    Press(Form1->sBitBtn1);
+    const Bytes b = ReadAll(out);
+    ASSERT_EQ(b.size() % 188, 0u);
+    // The copy's first PAT names program $0077; its PMT lists the new PIDs
+    // and the preserved stream; the old PIDs are gone.
+    int program = -1;
+    std::vector<int> pmtPids;
+    bool oldPids = false, dataPackets = false;
+    for (size_t i = 0; i < b.size(); i += 188) {
+        const uint8_t* p = b.data() + i;
+        const int pid = ((p[1] & 0x1F) << 8) | p[2];
+        if (pid == 0x101 || pid == 0x102) oldPids = true;
+        if (pid == 0x104) dataPackets = true;
+        if (!(p[1] & 0x40)) continue;
+        const uint8_t* sec = p + 5 + p[4];
+        if (pid == 0 && program < 0) program = (sec[8] << 8) | sec[9];
+        if (pid == 0x100 && pmtPids.empty()) {
+            const int len = ((sec[1] & 0x0F) << 8) | sec[2];
+            const int info = ((sec[10] & 0x0F) << 8) | sec[11];
+            for (int q = 12 + info; q + 5 <= len + 3 - 4; q += 5 + (((sec[q + 3] & 0x0F) << 8) | sec[q + 4]))
+                pmtPids.push_back(((sec[q + 1] & 0x1F) << 8) | sec[q + 2]);
+        }
+    }
+    EXPECT_EQ(program, 0x77);
+    EXPECT_EQ(pmtPids, (std::vector<int>{0x201, 0x202, 0x104}));
+    EXPECT_FALSE(oldPids);
+    EXPECT_TRUE(dataPackets);
+}
+
+TEST_F(ToolWindowsTest, SourcesHeldByAnotherProgramAreProbedAndCopied) {
+    const std::string in = Temp("held.ts");
+    WriteAll(in, ReadAll(Fixture("h264_ac3.ts")));
+    // Another program has the file open and lets nobody write to it.
+    TFileStream holder(in, fmOpenRead | fmShareDenyWrite);
+    EXPECT_THROW(TFileStream(in, fmOpenReadWrite), EFOpenError);
+    const TMergeSource s = ProbeMergeSource(in);
+    EXPECT_EQ(s.PacketSize, 188);
+    EXPECT_EQ(s.PacketCount, 86668 / 188);
+    const std::string dest = Temp("held_merged.ts");
+    files.push_back(ChangeFileExt(dest, ".log"));
+    TMergeSourceTable table;
+    table.Add(s);
+    struct : IMergeHost {} host;
+    EXPECT_EQ(MergeFiles({in}, table, dest, true, host).Outcome, TMergeOutcome::Success);
+    EXPECT_EQ(ReadAll(dest), ReadAll(in));
+}
+
+TEST_F(ToolWindowsTest, FailedMergeLeavesTheWindowUsable) {
+    const std::string a = Temp("gone_a.ts"), b = Temp("gone_b.ts");
+    WriteAll(a, ReadAll(Fixture("h264_ac3.ts")));
+    WriteAll(b, ReadAll(Fixture("h264_ac3.ts")));
+    const std::string dest = Temp("gone_dest.ts");
+    files.push_back(ChangeFileExt(dest, ".log"));
+    bool controlsBack = false;
+    WhenShown([] { return FileMergerForm && FileMergerForm->Visible(); }, [&] {
+        TFileMergerForm& f = *FileMergerForm;
+        f.AddFile(a);
+        f.AddFile(b);
+        RemoveFile(b);
+        f.sFilenameEdit1->SetText(dest);
+        Press(f.sBitBtn1);
+        controlsBack = f.sBitBtn1->Enabled() && f.sBitBtn3->Enabled() && f.sListBox1->Enabled() &&
+                       f.sFilenameEdit1->Enabled() && f.sBitBtn2->Enabled();
+    });
+    MenuCommand(Form1->FileMerger1);
+    EXPECT_TRUE(controlsBack);
+    EXPECT_TRUE(AnyMessageHas("File " + b + " not found!"));
+    EXPECT_TRUE(AnyMessageHas("Merging failed!"));
+}

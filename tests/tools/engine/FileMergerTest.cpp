@@ -1,0 +1,284 @@
+// The merger on real files: a recording split at packet and non-packet
+// boundaries with overlaps comes back whole in the cut-to-packets mode; a
+// receiver folder made here is counted, titled and merged; and the faults of
+// old (destination among the sources, empty sources, one short match
+// trusted, a fixed table) stay away.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "base/StringList.h"
+#include "base/SysUtils.h"
+#include "tests/app/engine/CleaningTestSupport.h"
+#include "tools/engine/DvrParts.h"
+#include "tools/engine/FileMerger.h"
+
+using namespace tw;
+using cleantest::Bytes;
+
+namespace {
+
+struct RecordingHost : IMergeHost {
+    std::vector<std::string> Actions;
+    int CancelAfter = -1; // blocks
+    int Blocks = 0;
+    void SetAction(const std::string& t) override { Actions.push_back(t); }
+    bool Cancelled() override { return CancelAfter >= 0 && ++Blocks > CancelAfter; }
+};
+
+// Files removed at the end of the test.
+struct Files {
+    std::vector<std::string> Names;
+    std::string Add(const std::string& tag, const Bytes& data)
+    {
+        Names.push_back(test::UniqueTempName(tag, ".ts"));
+        cleantest::WriteFile(Names.back(), data);
+        return Names.back();
+    }
+    std::string Name(const std::string& tag)
+    {
+        Names.push_back(test::UniqueTempName(tag, ".ts"));
+        return Names.back();
+    }
+    ~Files()
+    {
+        for (const std::string& n : Names) {
+            RemoveFile(n);
+            RemoveFile(MergeLogName(n));
+        }
+    }
+};
+
+Bytes Slice(const Bytes& b, size_t from, size_t to) { return Bytes(b.begin() + from, b.begin() + to); }
+
+TMergeSourceTable Probe(const std::vector<std::string>& names)
+{
+    TMergeSourceTable t;
+    for (const std::string& n : names)
+        t.Add(ProbeMergeSource(n));
+    return t;
+}
+
+// cmp where there is one; the Windows build, run under Wine, compares the
+// bytes itself.
+bool Cmp(const std::string& a, const std::string& b)
+{
+#if defined(_WIN32)
+    return cleantest::ReadFile(a) == cleantest::ReadFile(b);
+#else
+    return std::system(("cmp -s '" + a + "' '" + b + "'").c_str()) == 0;
+#endif
+}
+
+} // namespace
+
+TEST(FileMerger, SplitRecordingWithOverlapsComesBackWhole)
+{
+    const std::string original = cleantest::DataFile("cleaning/h264_ac3_cbr.ts");
+    const Bytes all = cleantest::ReadFile(original);
+    ASSERT_EQ(all.size() % 188, 0u);
+    Files f;
+    // Part 1 ends inside packet 1064; part 2 starts inside packet 1000 and
+    // ends inside packet 2000; part 3 starts on the boundary of packet 1990.
+    const std::vector<std::string> parts = {f.Add("merge_p1", Slice(all, 0, 200050)),
+                                            f.Add("merge_p2", Slice(all, 188100, 376130)),
+                                            f.Add("merge_p3", Slice(all, 188 * 1990, all.size()))};
+    const TMergeSourceTable table = Probe(parts);
+    EXPECT_EQ(table.Entry(1).SyncOffset, 88);
+    EXPECT_EQ(table.Entry(0).Remainder, 18);
+    const std::string dest = f.Name("merge_dest");
+    RecordingHost host;
+    const TMergeReport r = MergeFiles(parts, table, dest, true, host);
+    ASSERT_EQ(r.Outcome, TMergeOutcome::Success) << r.Error;
+    EXPECT_TRUE(Cmp(dest, original));
+    TStringList log;
+    log.LoadFromFile(MergeLogName(dest));
+    EXPECT_EQ(log[0], dest);
+    EXPECT_NE(log.Text().find("       Overlapping  : 63 packets"), std::string::npos);
+    EXPECT_NE(log.Text().find("       Overlapping  : 10 packets"), std::string::npos);
+    EXPECT_NE(log.Text().find("       Byte offset  : 11932"), std::string::npos); // 88 + 63 x 188
+    EXPECT_NE(log.Text().find("Duration: "), std::string::npos);
+
+    // Without the cut mode the parts are joined as they are.
+    const std::string plain = f.Name("merge_plain");
+    EXPECT_EQ(MergeFiles(parts, table, plain, false, host).Outcome, TMergeOutcome::Success);
+    Bytes joined;
+    for (const std::string& p : parts) {
+        const Bytes b = cleantest::ReadFile(p);
+        joined.insert(joined.end(), b.begin(), b.end());
+    }
+    EXPECT_EQ(cleantest::ReadFile(plain), joined);
+}
+
+TEST(FileMerger, OverlapOnlyWhenTheWholeTailRepeats)
+{
+    Bytes tail(188 * 20), head(188 * 20);
+    for (size_t i = 0; i < tail.size(); ++i) {
+        tail[i] = static_cast<uint8_t>(i * 13 + 1);
+        head[i] = static_cast<uint8_t>(i * 31 + 5);
+    }
+    // The last 8 packets of the tail start the head: found.
+    std::copy(tail.end() - 8 * 188, tail.end(), head.begin());
+    EXPECT_EQ(FindMergeOverlap(tail.data(), 3760, head.data(), 3760, 188), 8 * 188);
+    // The head repeats 1,024 bytes of the tail but the tail goes on
+    // differently after them: no overlap, nothing removed.
+    Bytes head2(188 * 20, 0x55);
+    std::copy(tail.begin() + 188 * 4, tail.begin() + 188 * 4 + 1024, head2.begin());
+    EXPECT_EQ(FindMergeOverlap(tail.data(), 3760, head2.data(), 3760, 188), 0);
+    // Fewer than 1,024 repeated bytes are not trusted.
+    Bytes head3 = head;
+    std::copy(tail.end() - 5 * 188, tail.end(), head3.begin());
+    std::fill(head3.begin() + 5 * 188, head3.end(), 0x99);
+    EXPECT_EQ(FindMergeOverlap(tail.data(), 3760, head3.data(), 3760, 188), 0);
+    // A short probe is not searched.
+    EXPECT_EQ(FindMergeOverlap(tail.data(), 3760, head.data(), 1000, 188), 0);
+}
+
+TEST(FileMerger, TwentyRepeatedPacketsAreWrittenOnce)
+{
+    const Bytes all = cleantest::ReadFile(cleantest::DataFile("cleaning/h264_ac3_cbr.ts"));
+    Files f;
+    const std::vector<std::string> parts = {f.Add("rep_p1", Slice(all, 0, 188 * 1500)),
+                                            f.Add("rep_p2", Slice(all, 188 * 1480, 188 * 2000 + 77))};
+    const std::string dest = f.Name("rep_dest");
+    RecordingHost host;
+    const TMergeReport r = MergeFiles(parts, Probe(parts), dest, true, host);
+    ASSERT_EQ(r.Outcome, TMergeOutcome::Success);
+    EXPECT_NE(std::find(r.Log.begin(), r.Log.end(), "       Overlapping  : 20 packets"), r.Log.end());
+    // The partial packet at the end is not copied.
+    EXPECT_EQ(cleantest::ReadFile(dest), Slice(all, 0, 188 * 2000));
+}
+
+TEST(FileMerger, ShortFirstSourceIsNotComparedAndEmptySourcesAreHarmless)
+{
+    const Bytes all = cleantest::ReadFile(cleantest::DataFile("cleaning/h264_ac3_cbr.ts"));
+    Files f;
+    const std::vector<std::string> parts = {f.Add("short_p1", Slice(all, 0, 188 * 100)), f.Add("short_empty", {}),
+                                            f.Add("short_p2", Slice(all, 188 * 90, 188 * 200))};
+    const TMergeSourceTable table = Probe(parts);
+    EXPECT_EQ(table.Entry(1).PacketSize, 0);
+    EXPECT_EQ(table.TotalMergeSize(), 188 * 210);
+    const std::string dest = f.Name("short_dest");
+    RecordingHost host;
+    const TMergeReport r = MergeFiles(parts, table, dest, true, host);
+    ASSERT_EQ(r.Outcome, TMergeOutcome::Success);
+    EXPECT_EQ(FileSizeOf(dest), 188 * 210);
+    EXPECT_GE(r.SpeedMBs, 0.0);
+    EXPECT_EQ(MergeSpeedText(0), "0.0");
+}
+
+TEST(FileMerger, MissingSourceAndCancelEndAsFailureWithTheLogWritten)
+{
+    const Bytes all = cleantest::ReadFile(cleantest::DataFile("cleaning/h264_ac3_cbr.ts"));
+    Files f;
+    const std::string a = f.Add("miss_a", Slice(all, 0, 188 * 10));
+    const std::string missing = f.Name("miss_gone");
+    const std::string dest = f.Name("miss_dest");
+    RecordingHost host;
+    TMergeReport r = MergeFiles({a, missing}, Probe({a}), dest, false, host);
+    EXPECT_EQ(r.Outcome, TMergeOutcome::MissingSource);
+    EXPECT_EQ(r.MissingFile, missing);
+    EXPECT_EQ(FileSizeOf(dest), 188 * 10);
+    TStringList log;
+    log.LoadFromFile(MergeLogName(dest));
+    EXPECT_NE(log.Text().find("File " + missing + " not found!"), std::string::npos);
+    EXPECT_EQ(MergeResultText(r, false), "Merging failed!");
+
+    host.CancelAfter = 0;
+    r = MergeFiles({a, a}, Probe({a}), dest, false, host);
+    EXPECT_EQ(r.Outcome, TMergeOutcome::Cancelled);
+}
+
+TEST(FileMerger, DestinationMayNotBeASourceNorItsLogReplaceOne)
+{
+    Files f;
+    const std::string a = f.Add("dest_a", Bytes(188, 0x47));
+    const std::string b = f.Add("dest_b", Bytes(188, 0x47));
+    EXPECT_FALSE(CheckMergeDestination(a, {a, b}, false).empty());
+    EXPECT_FALSE(CheckMergeDestination(ChangeFileExt(a, ".log"), {b}, true).empty());
+    EXPECT_FALSE(CheckMergeDestination(ChangeFileExt(b, ".x"), {ChangeFileExt(b, ".log")}, false).empty());
+    EXPECT_TRUE(CheckMergeDestination(MergedDestinationName(b), {a, b}, false).empty());
+    EXPECT_EQ(MergedDestinationName("/r/b.ts"), "/r/b_merged.ts");
+}
+
+TEST(FileMerger, SourceTableGrowsAndKeepsOneEntryPerName)
+{
+    TMergeSourceTable t;
+    for (int i = 0; i < kMaxDvrParts; ++i)
+        EXPECT_TRUE(t.Add({"/rec/" + DvrPartFileName(i), 188, 0, 10, 0}));
+    EXPECT_FALSE(t.Add({"/REC/000.DVR", 188, 0, 10, 0}));
+    EXPECT_EQ(t.Count(), kMaxDvrParts);
+    EXPECT_EQ(t.TotalMergeSize(), int64_t(188) * 10 * kMaxDvrParts);
+    EXPECT_EQ(t.Find("/rec/999.dvr"), 999);
+    EXPECT_TRUE(t.Remove("/rec/500.dvr"));
+    EXPECT_EQ(t.Find("/rec/999.dvr"), 998);
+    EXPECT_EQ(t.Find("/rec/500.dvr"), -1);
+}
+
+TEST(ReceiverParts, FolderIsCountedTitledAndMergedInOrder)
+{
+    namespace fs = std::filesystem;
+    const std::string dir = test::UniqueTempName("dvr", "") + "/";
+    fs::create_directories(dir);
+    const Bytes all = cleantest::ReadFile(cleantest::DataFile("cleaning/h264_ac3_cbr.ts"));
+    std::vector<std::string> parts;
+    for (int i = 0; i < 5; ++i) {
+        parts.push_back(dir + DvrPartFileName(i));
+        cleantest::WriteFile(parts.back(), Slice(all, 188 * 500 * i, 188 * 500 * (i + 1)));
+    }
+    Bytes info(kDvrInfoSize, 0);
+    const std::string title = "Tatort";
+    for (size_t i = 0; i < title.size(); ++i)
+        info[i * 2 + 1] = static_cast<uint8_t>(title[i]);
+    cleantest::WriteFile(dir + "info.dvr", info);
+
+    EXPECT_EQ(CountDvrParts(dir), 5);
+    EXPECT_EQ(ReadDvrInfoTitle(dir + "info.dvr"), "Tatort");
+    EXPECT_EQ(DvrRecordingDestination(dir + "info.dvr", "Tatort"), dir + "Tatort.ts");
+
+    TMergeSourceTable table;
+    for (int i = 0; i < CountDvrParts(dir); ++i)
+        table.Add(ProbeMergeSource(dir + DvrPartFileName(i)));
+    const std::string dest = DvrRecordingDestination(dir + "info.dvr", ReadDvrInfoTitle(dir + "info.dvr"));
+    RecordingHost host;
+    ASSERT_EQ(MergeFiles(parts, table, dest, false, host).Outcome, TMergeOutcome::Success);
+    EXPECT_EQ(cleantest::ReadFile(dest), Slice(all, 0, 188 * 2500));
+
+    // A gap hides the later parts.
+    RemoveFile(dir + "002.dvr");
+    EXPECT_EQ(CountDvrParts(dir), 2);
+    fs::remove_all(dir);
+}
+
+TEST(ReceiverParts, NamesAndTitles)
+{
+    namespace fs = std::filesystem;
+    EXPECT_EQ(DvrPartFileName(0), "000.dvr");
+    EXPECT_EQ(DvrPartFileName(42), "042.dvr");
+    EXPECT_EQ(DvrPartFileName(999), "999.dvr");
+    const std::string dir = test::UniqueTempName("dvr_t", "") + "/";
+    fs::create_directories(dir);
+    EXPECT_EQ(CountDvrParts(dir), 0);
+    Bytes info(kDvrInfoSize, 0);
+    cleantest::WriteFile(dir + "INFO.DVR", info);
+    // No part yet: no title.
+    EXPECT_EQ(ReadDvrInfoTitle(dir + "INFO.DVR"), "");
+    cleantest::WriteFile(dir + "000.dvr", Bytes(188, 0x47));
+    // Sixteen characters without an end, one of them U+0141 (low byte 'A')
+    // and one U+00E9 (kept as the Latin-1 character, in UTF-8).
+    const char* t = "ABCDEFGHIJKLMNOP";
+    for (int i = 0; i < 16; ++i)
+        info[i * 2 + 1] = static_cast<uint8_t>(t[i]);
+    info[0] = 0x01;
+    info[1] = 0x41;
+    info[3] = 0xE9;
+    cleantest::WriteFile(dir + "INFO.DVR", info);
+    EXPECT_EQ(ReadDvrInfoTitle(dir + "INFO.DVR"), "A\xC3\xA9" "CDEFGHIJKLMNOP");
+    cleantest::WriteFile(dir + "info.dvr.bak", info);
+    EXPECT_EQ(ReadDvrInfoTitle(dir + "info.dvr.bak"), "");
+    info.pop_back();
+    cleantest::WriteFile(dir + "INFO.DVR", info);
+    EXPECT_EQ(ReadDvrInfoTitle(dir + "INFO.DVR"), "");
+    fs::remove_all(dir);
+}

@@ -1,0 +1,150 @@
+// The patch and preserve choices on the whole road of a recording: what the
+// dialogs would show after the analysis, and what the cleaned copy carries
+// after they were taken back (program number, remapped PIDs, preserved
+// streams), checked by our own reading of the output and by ffprobe where
+// it is installed.
+#include <gtest/gtest.h>
+
+#include "tests/app/engine/CleaningTestSupport.h"
+#include "tools/engine/PatchChoices.h"
+#include "ts/TSPmtReader.h"
+
+using namespace tw;
+using namespace tw::cleantest;
+
+namespace {
+
+// Program number and PCR PID of the output's first PAT and PMT.
+struct Programs {
+    int ProgramNumber = -1;
+    int PcrPid = -1;
+};
+
+Programs ReadPrograms(const std::string& file)
+{
+    Programs p;
+    const OutputCheck c = CheckOutput(file);
+    const Bytes b = ReadFile(file);
+    for (size_t i = 0; i + 188 <= b.size(); i += 188) {
+        const uint8_t* k = b.data() + i;
+        if (!(k[1] & 0x40) || ((k[3] >> 4) & 1) == 0)
+            continue;
+        const uint8_t* s = k + 5 + k[4];
+        if (Pid(k) == 0 && p.ProgramNumber < 0)
+            p.ProgramNumber = (s[8] << 8) | s[9];
+        else if (Pid(k) == c.PmtPid && p.PcrPid < 0)
+            p.PcrPid = ((s[8] & 0x1F) << 8) | s[9];
+    }
+    return p;
+}
+
+} // namespace
+
+TEST(PatchChoices, DialogRowsAndChecks)
+{
+    Road road;
+    ASSERT_TRUE(road.Analyse(DataFile("h264_ac3.ts")));
+    const TPatchChoices c = FillPatchChoices(*road.engine, -1);
+    EXPECT_EQ(c.CurrentSid, "$1234");
+    EXPECT_EQ(c.NewSid, "$1234");
+    // PID 0 and the PMT's PID ($0100) are not offered.
+    for (const auto& [key, value] : c.Rows) {
+        EXPECT_NE(key, "$0000");
+        EXPECT_NE(key, "$0100");
+        EXPECT_EQ(key, value);
+    }
+    EXPECT_NE(std::find(c.Rows.begin(), c.Rows.end(), std::make_pair(std::string("$0300"), std::string("$0300"))),
+              c.Rows.end());
+    EXPECT_EQ(FillPatchChoices(*road.engine, 0x55).NewSid, "$0055");
+
+    int pid = 0;
+    EXPECT_TRUE(ParseStreamPid("$1FFE", pid));
+    EXPECT_EQ(pid, 8190);
+    EXPECT_TRUE(ParseStreamPid("1", pid));
+    for (const char* bad : {"0", "8191", "$1FFF", "8192", "65535", "x", ""})
+        EXPECT_FALSE(ParseStreamPid(bad, pid)) << bad;
+    EXPECT_TRUE(CheckPatchRows({{"$0300", "$0300"}, {"$0301", "$0400"}}, 0x100, false).empty());
+    EXPECT_NE(CheckPatchRows({{"$0300", "$2000"}}, 0x100, false).find("8190"), std::string::npos);
+    EXPECT_FALSE(CheckPatchRows({{"$0300", "$0400"}, {"$0301", "$0400"}}, 0x100, false).empty());
+    EXPECT_FALSE(CheckPatchRows({{"$0300", "$0100"}}, 0x100, true).empty());
+
+    // The same SID as now keeps it; a row left unchanged counts as a remap.
+    TPatchResult r = ApplyPatchChoices(*road.engine, "$1234", c.Rows);
+    EXPECT_EQ(r.NewServiceId, -1);
+    EXPECT_EQ(r.RemapCount, static_cast<int>(c.Rows.size()));
+    // Program number 0 would name the network PID: not taken.
+    EXPECT_EQ(ApplyPatchChoices(*road.engine, "0", {}).NewServiceId, -1);
+    // A SID that does not convert leaves the replacement PIDs alone.
+    r = ApplyPatchChoices(*road.engine, "$12G4", {{"$0300", "$0555"}});
+    EXPECT_EQ(r.RemapCount, -1);
+    const TAnalysisTables& t = road.engine->Tables();
+    EXPECT_EQ(t.FoundStreams[t.FoundStreamIndex(0x300)].ReplacementPid, 0x300);
+}
+
+TEST(PatchChoices, CleanedCopyCarriesTheNewSidAndPids)
+{
+    Cleanup files;
+    Road road;
+    ASSERT_TRUE(road.Analyse(DataFile("h264_ac3.ts")));
+    const TPatchResult r = ApplyPatchChoices(*road.engine, "$0077", {{"$0300", "$0400"}, {"$0301", "$0401"}});
+    EXPECT_EQ(r.NewServiceId, 0x77);
+    EXPECT_EQ(r.RemapCount, 2);
+    road.pass->Options.NewServiceId = r.NewServiceId;
+    const std::string out = TempName("patched");
+    files.Files = {out, ChangeFileExt(out, ".log")};
+    ASSERT_EQ(road.Clean(out), TCleaningResult::Success);
+
+    const OutputCheck c = CheckOutput(out);
+    EXPECT_EQ(c.PmtStreamPids, (std::vector<int>{0x400, 0x401}));
+    EXPECT_EQ(c.Pids.count(0x300) + c.Pids.count(0x301), 0u);
+    EXPECT_EQ(c.Pids.count(0x400) + c.Pids.count(0x401), 2u);
+    EXPECT_EQ(c.PmtCrcErrors + c.PatCrcErrors, 0);
+    const Programs p = ReadPrograms(out);
+    EXPECT_EQ(p.ProgramNumber, 0x77);
+    // The clock moved with its stream.
+    EXPECT_EQ(p.PcrPid, 0x400);
+
+    if (!HaveFfmpeg())
+        GTEST_SKIP() << "ffprobe not installed: the independent check is skipped";
+    const std::string probe = Probe(out, "program=program_num:stream=id");
+    EXPECT_NE(probe.find("program_num=119"), std::string::npos) << probe;
+    EXPECT_NE(probe.find("id=0x400"), std::string::npos) << probe;
+    EXPECT_NE(probe.find("id=0x401"), std::string::npos) << probe;
+    EXPECT_EQ(probe.find("id=0x300"), std::string::npos) << probe;
+}
+
+TEST(PreserveChoices, TickedStreamReachesTheCopyAndItsPmt)
+{
+    // Video, audio and a private data stream, whose entry the analysis takes
+    // out of the PMT (neither video, audio nor text).
+    const test::TsStream s = test::SmallProgram({{2, 0x101, {}}, {3, 0x102, {}}, {0x06, 0x104, {}}}, 0x104,
+                                                [](int64_t) { return test::PesPacket(0xBF, test::Bytes(150, 0x33)); });
+    Cleanup files;
+    const std::string in = TempName("preserve_in");
+    const std::string out = TempName("preserved");
+    files.Files = {in, out, ChangeFileExt(out, ".log")};
+    s.Save(in);
+    Road road;
+    ASSERT_TRUE(road.Analyse(in));
+    ASSERT_FALSE(road.engine->Tables().IsSelectedPid(0x104));
+    TPreserveList& list = road.pass->PreserveList;
+    FillPreserveList(*road.engine, list);
+    int tick = -1;
+    for (int i = 0; i < list.Count(); ++i) {
+        int pid = 0;
+        ASSERT_TRUE(TPreserveList::ItemPid(list.Item(i).Text, pid));
+        EXPECT_NE(pid, 0);
+        EXPECT_NE(pid, 0x100);
+        if (pid == 0x104)
+            tick = i;
+    }
+    ASSERT_GE(tick, 0) << "the data stream is offered";
+    list.Item(tick).Checked = true;
+    ASSERT_NE(road.Clean(out), TCleaningResult::Failed);
+    const OutputCheck c = CheckOutput(out);
+    EXPECT_EQ(c.Pids.count(0x104), 1u);
+    EXPECT_EQ(c.PmtStreamPids, (std::vector<int>{0x101, 0x102, 0x104}));
+    if (!HaveFfmpeg())
+        GTEST_SKIP() << "ffprobe not installed";
+    EXPECT_NE(Probe(out, "stream=id").find("id=0x104"), std::string::npos);
+}

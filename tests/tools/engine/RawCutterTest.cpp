@@ -1,0 +1,218 @@
+// The raw cutter on real files: the copied range against dd's copy of the
+// same bytes, the dialog's arithmetic, and the copy's refusals and failures.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "base/Exceptions.h"
+#include "base/SysUtils.h"
+#include "tests/app/engine/CleaningTestSupport.h"
+#include "tools/engine/RawCutter.h"
+#include "tools/engine/StreamProbe.h"
+
+using namespace tw;
+using cleantest::Bytes;
+
+namespace {
+
+// Passes the first `limit` bytes on, then fails like a full disk.
+class FailingStream : public TStream {
+public:
+    FailingStream(std::unique_ptr<TStream> inner, int64_t limit) : inner_(std::move(inner)), limit_(limit) {}
+    int64_t Read(void* b, int64_t n) override { return inner_->Read(b, n); }
+    int64_t Write(const void* b, int64_t n) override
+    {
+        const int64_t room = std::max<int64_t>(0, limit_ - written_);
+        const int64_t w = inner_->Write(b, std::min(n, room));
+        written_ += w;
+        return w;
+    }
+    int64_t Seek(int64_t o, TSeekOrigin s) override { return inner_->Seek(o, s); }
+    void SetSize(int64_t n) override { inner_->SetSize(n); }
+
+private:
+    std::unique_ptr<TStream> inner_;
+    int64_t limit_;
+    int64_t written_ = 0;
+};
+
+// The same bytes as cut by dd; the Windows build, run under Wine, has no dd
+// and takes them from the file itself.
+Bytes DdRange(const std::string& file, int64_t start, int64_t count)
+{
+#if defined(_WIN32)
+    const Bytes all = cleantest::ReadFile(file);
+    return Bytes(all.begin() + start, all.begin() + start + count);
+#else
+    const std::string out = test::UniqueTempName("raw_dd", ".ts");
+    const std::string cmd = "dd if='" + file + "' of='" + out + "' bs=65536 iflag=skip_bytes,count_bytes skip=" +
+                            IntToStr(start) + " count=" + IntToStr(count) + " status=none";
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
+    Bytes b = cleantest::ReadFile(out);
+    RemoveFile(out);
+    return b;
+#endif
+}
+
+// A recording with leading garbage in 192-byte packets.
+std::string MakeGarbage192(test::TempFile& f, size_t garbage, int packets)
+{
+    test::TsStream s(192);
+    for (int i = 0; i < packets; ++i)
+        s.Add({.pid = 0x100 + i % 3, .payload = Bytes(184, static_cast<uint8_t>(i))});
+    s.SetLeadingGarbage(test::Garbage(garbage));
+    s.Save(f.Name());
+    return f.Name();
+}
+
+} // namespace
+
+TEST(RawCutter, RangeMatchesDdByteForByte)
+{
+    const std::string in = cleantest::DataFile("cleaning/h264_ac3_cbr.ts");
+    const TStreamProbe p = ProbeStreamFile(in);
+    ASSERT_TRUE(p.Found);
+    const TRawCutSetup s = RawCutSetup(p.PacketSize, p.GarbageOffset, p.FileSize, true);
+    ASSERT_EQ(s.PacketCount, p.FileSize / 188);
+    // Packets 1000..2063: more than one block of 1,000,001 bytes is not
+    // needed to see the boundaries, so the block is checked below.
+    const TRawRange r = RawCutRange(1000, 2063, s.PacketSize, s.Offset);
+    const std::string out = test::UniqueTempName("raw_out", ".ts");
+    int calls = 0;
+    const TRawCopyReport rep = RawCopyFile(in, out, r.Start, r.End, [&](int64_t, int64_t) { return ++calls > 0; });
+    EXPECT_EQ(rep.Result, TRawCopyResult::Done);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(rep.Copied, 1064 * 188);
+    EXPECT_EQ(cleantest::ReadFile(out), DdRange(in, r.Start, r.End - r.Start));
+    RemoveFile(out);
+}
+
+TEST(RawCutter, BlocksAreAtMostOneMillionAndOneBytes)
+{
+    test::TempFile in;
+    Bytes data(kRawCopyBlock + 1);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(i * 7);
+    in.Write(data);
+    const std::string out = test::UniqueTempName("raw_blocks", ".ts");
+    std::vector<int64_t> done;
+    auto progress = [&](int64_t, int64_t d) {
+        done.push_back(d);
+        return true;
+    };
+    EXPECT_EQ(RawCopyFile(in.Name(), out, 0, kRawCopyBlock, progress).Result, TRawCopyResult::Done);
+    EXPECT_EQ(done.size(), 1u);
+    done.clear();
+    EXPECT_EQ(RawCopyFile(in.Name(), out, 0, kRawCopyBlock + 1, progress).Result, TRawCopyResult::Done);
+    EXPECT_EQ(done, (std::vector<int64_t>{0, kRawCopyBlock}));
+    EXPECT_EQ(cleantest::ReadFile(out), data);
+    RemoveFile(out);
+}
+
+TEST(RawCutter, GarbageIsSkippedOnRequest)
+{
+    test::TempFile f;
+    MakeGarbage192(f, 100, 50);
+    const TStreamProbe p = ProbeStreamFile(f.Name());
+    ASSERT_TRUE(p.Found);
+    EXPECT_EQ(p.PacketSize, 192);
+    EXPECT_EQ(p.GarbageOffset, 100);
+    const TRawCutSetup yes = RawCutSetup(p.PacketSize, p.GarbageOffset, p.FileSize, true);
+    EXPECT_EQ(yes.From, 0);
+    EXPECT_EQ(yes.Offset, 100);
+    EXPECT_EQ(yes.To, (p.FileSize - 100) / 192 - 1);
+    EXPECT_EQ(RawCutRange(yes.From, yes.To, 192, yes.Offset).Start, 100);
+    const TRawCutSetup no = RawCutSetup(p.PacketSize, p.GarbageOffset, p.FileSize, false);
+    EXPECT_EQ(no.Offset, 0);
+    // Nothing found: 188-byte packets, the whole file.
+    const TRawCutSetup none = RawCutSetup(0, 0, 1000, true);
+    EXPECT_EQ(none.PacketSize, 188);
+    EXPECT_EQ(none.To, 1000 / 188 - 1);
+}
+
+TEST(RawCutter, EditArithmetic)
+{
+    EXPECT_EQ(RawToFromSize(1, 10, 188), 10 + Round(1048576.0 / 188));
+    EXPECT_EQ(RawToFromSize(1, 10, 188), 5588);
+    EXPECT_EQ(RawToFromSize(0, 10, 188), 10);
+    // The From edit rounds, the To edit truncates.
+    EXPECT_EQ(RawRangeSizeMB(0, 8000, 188, true), 1);
+    EXPECT_EQ(RawRangeSizeMB(0, 8000, 188, false), 1);
+    EXPECT_EQ(RawRangeSizeMB(0, 5000, 188, true), 1);
+    EXPECT_EQ(RawRangeSizeMB(0, 5000, 188, false), 0);
+    // To equal to From is one packet.
+    const TRawRange one = RawCutRange(7, 7, 188, 60);
+    EXPECT_EQ(one.End - one.Start, 188);
+    EXPECT_EQ(one.Start, 7 * 188 + 60);
+    EXPECT_EQ(RawCutterOutputName("C:\\rec\\a.b.ts"), "C:\\rec\\a.b_cutted.ts");
+    EXPECT_TRUE(RawNumberKeyAllowed('7', ""));
+    EXPECT_TRUE(RawNumberKeyAllowed('$', ""));
+    EXPECT_TRUE(RawNumberKeyAllowed('\b', "12"));
+    EXPECT_FALSE(RawNumberKeyAllowed('a', "12"));
+    EXPECT_TRUE(RawNumberKeyAllowed('a', "$1"));
+    EXPECT_TRUE(RawNumberKeyAllowed('F', "$"));
+    EXPECT_FALSE(RawNumberKeyAllowed('g', "$1"));
+}
+
+TEST(RawCutter, OutputEqualToInputIsRefusedAndTheInputKept)
+{
+    test::TempFile in;
+    const Bytes data(188 * 10, 0x47);
+    in.Write(data);
+    // Also under another spelling of the same name.
+    const std::string other = ExtractFilePath(in.Name()) + "." + PathDelim() + ExtractFileName(in.Name());
+    for (const std::string& out : {in.Name(), other}) {
+        const TRawCopyReport r = RawCopyFile(in.Name(), out, 0, 188, nullptr);
+        EXPECT_EQ(r.Result, TRawCopyResult::Refused);
+        EXPECT_FALSE(r.Error.empty());
+        EXPECT_EQ(in.Read(), data);
+    }
+}
+
+TEST(RawCutter, ToBeyondTheEndStopsAtTheEnd)
+{
+    test::TempFile in;
+    Bytes data(188 * 10);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(i);
+    in.Write(data);
+    const std::string out = test::UniqueTempName("raw_beyond", ".ts");
+    const TRawRange r = RawCutRange(5, 1000000, 188, 0);
+    const TRawCopyReport rep = RawCopyFile(in.Name(), out, r.Start, r.End, nullptr);
+    EXPECT_EQ(rep.Result, TRawCopyResult::Done);
+    EXPECT_TRUE(rep.Shortened);
+    EXPECT_EQ(cleantest::ReadFile(out), Bytes(data.begin() + 5 * 188, data.end()));
+    // Starting beyond the end copies nothing, and ends.
+    EXPECT_EQ(RawCopyFile(in.Name(), out, 5000, 6000, nullptr).Copied, 0);
+    RemoveFile(out);
+}
+
+TEST(RawCutter, WriteFailureEndsAsFailureWithoutAHalfFile)
+{
+    test::TempFile in;
+    in.Write(Bytes(kRawCopyBlock * 2, 0x11));
+    const std::string out = test::UniqueTempName("raw_fail", ".ts");
+    auto failing = [](const std::string& name) -> std::unique_ptr<TStream> {
+        return std::make_unique<FailingStream>(std::make_unique<TFileStream>(name, fmCreate), kRawCopyBlock + 10);
+    };
+    const TRawCopyReport r = RawCopyFile(in.Name(), out, 0, kRawCopyBlock * 2, nullptr, failing);
+    EXPECT_EQ(r.Result, TRawCopyResult::Failed);
+    EXPECT_FALSE(r.Error.empty());
+    EXPECT_FALSE(FileExists(out));
+    // A missing input fails before any output exists.
+    EXPECT_NE(RawCopyFile(in.Name() + ".missing", out, 0, 10, nullptr).Result, TRawCopyResult::Done);
+    EXPECT_FALSE(FileExists(out));
+}
+
+TEST(RawCutter, CancelKeepsWhatWasCopied)
+{
+    test::TempFile in;
+    in.Write(Bytes(kRawCopyBlock * 3, 0x22));
+    const std::string out = test::UniqueTempName("raw_cancel", ".ts");
+    int n = 0;
+    const TRawCopyReport r = RawCopyFile(in.Name(), out, 0, kRawCopyBlock * 3, [&](int64_t, int64_t) { return ++n < 2; });
+    EXPECT_EQ(r.Result, TRawCopyResult::Cancelled);
+    EXPECT_EQ(r.Copied, kRawCopyBlock);
+    EXPECT_EQ(FileSizeOf(out), kRawCopyBlock);
+    RemoveFile(out);
+}

@@ -1,0 +1,356 @@
+#include "tools/FileMergerForm.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "app/engine/SettingsStore.h"
+#include "base/StringList.h"
+#include "base/SysUtils.h"
+#include "base/WinText.h"
+#include "tools/ToolControls.h"
+#include "tools/engine/DvrParts.h"
+#include "ui/Application.h"
+
+namespace tw {
+
+TFileMergerForm* FileMergerForm = nullptr;
+
+namespace {
+
+enum {
+    mtSourceLabel, mtDestLabel, mtAdd, mtRemove, mtCancel, mtInvalid1, mtInvalid2, mtInvalid3, mtCut1, mtCut2,
+    mtExists1, mtExists2, mtNoSpace, mtProgress, mtAbort, mtFile, mtTotal
+};
+// German, English.
+const char* const kTexts[][2] = {
+    {"Quelldateien", "Source files"},
+    {"Zieldateiname", "Destination file name"},
+    {"Datei hinzuf\xC3\xBCgen", "Add file"},
+    {"Datei entfernen", "Remove file"},
+    {"Abbrechen", "Cancel"},
+    {"Datei ", "The File "},
+    {" scheint keine TS-Struktur zu haben!", " seems not to have a valid TS structure!"},
+    {"Datei trotzdem hinzuf\xC3\xBCgen?", "Add the file nevertheless?"},
+    {"Datei beginnt nicht mir g\xC3\xBCltigen TS-Daten!", "File is not starting with valid TS data!"},
+    {"Datei auf TS-Packetgr\xC3\xB6\xC3\x9F" "e zurechtschneiden?", "Cutting file to valid TS packet size?"},
+    {" existiert bereits!", " already exists!"},
+    {"Datei \xC3\xBC" "berschreiben?", "Overwrite file?"},
+    {"Nicht genug Speicherplatz frei!", "Not enought disk space!"},
+    {"Fortschritt", "Progress"},
+    {"Abbrechen", "Abort"},
+    {"Datei", "File"},
+    {"Gesamt", "Total"},
+};
+
+} // namespace
+
+// ---------------------------------------------------------------- progress
+
+TMergeProgressForm::TMergeProgressForm(TComponent* owner) : TForm(owner)
+{
+    SetName("MergeProgressForm");
+    SetBorderStyle(bsDialog);
+    SetBorderIcons(0);
+    SetPosition(poOwnerFormCenter);
+    SetClientSize(360, 140);
+    sLabel1 = Place<TLabel>(this, this, "sLabel1", 10, 8, 340, 16, "Working");
+    Place<TLabel>(this, this, "sLabel2", 10, 30, 100, 16, "File");
+    sGauge2 = Place<TGauge>(this, this, "sGauge2", 10, 46, 340, 18);
+    Place<TLabel>(this, this, "sLabel3", 10, 68, 100, 16, "Total");
+    sGauge1 = Place<TGauge>(this, this, "sGauge1", 10, 84, 340, 18);
+    sBitBtn1 = PlaceButton(this, this, "sBitBtn1", 135, 108, "Abort", mrNone);
+    sBitBtn1->OnClick = [this](TObject*) { CancelFlag = true; };
+    OnShow = [this](TObject*) { CancelFlag = false; };
+    LoadTree();
+}
+
+// ---------------------------------------------------------------- merger
+
+TFileMergerForm::TFileMergerForm(TComponent* owner) : TForm(owner)
+{
+    SetName("FileMergerForm");
+    SetCaption("File Merger");
+    SetPosition(poScreenCenter);
+    SetClientSize(520, 300);
+    SetKeyPreview(true);
+
+    Place<TLabel>(this, this, "sLabel1", 10, 6, 300, 16, "Source Files");
+    sListBox1 = Place<TListBox>(this, this, "sListBox1", 10, 24, 400, 170);
+    sBitBtn3 = PlaceButton(this, this, "sBitBtn3", 420, 24, "Add File", mrNone);
+    sBitBtn4 = PlaceButton(this, this, "sBitBtn4", 420, 56, "Remove File", mrNone);
+    sBitBtn4->SetEnabled(false);
+    Place<TLabel>(this, this, "sLabel2", 10, 202, 300, 16, "Destination file name");
+    sFilenameEdit1 = Place<TEdit>(this, this, "sFilenameEdit1", 10, 220, 370, 22);
+    sFilenameEdit1->SetMaxLength(255);
+    sFilenameButton = Place<TBitBtn>(this, this, "sFilenameButton", 384, 219, 26, 24, "...");
+    sBitBtn1 = PlaceButton(this, this, "sBitBtn1", 320, 260, "OK", mrNone);
+    sBitBtn1->SetDefault(true);
+    sBitBtn2 = PlaceButton(this, this, "sBitBtn2", 420, 260, "Cancel", mrCancel);
+
+    sOpenDialog1 = new TOpenDialog(this);
+    sOpenDialog1->SetName("sOpenDialog1");
+    sOpenDialog1->SetOptions(ofHideReadOnly | ofAllowMultiSelect | ofFileMustExist | ofEnableSizing);
+    AutoStartFileTimer = new TThreadedTimer(this);
+    AutoStartFileTimer->SetName("AutoStartFileTimer");
+    AutoStartFileTimer->SetInterval(500);
+    AutoStartFileTimer->OnTimer = [this](TObject*) {
+        AutoStartFileTimer->SetEnabled(false);
+        AddDvrRecording(RecordingIndexPath);
+        sBitBtn1->SetEnabled(true);
+        sBitBtn3->SetEnabled(true);
+    };
+
+    sBitBtn1->OnClick = [this](TObject* s) { sBitBtn1Click(s); };
+    sBitBtn3->OnClick = [this](TObject* s) { sBitBtn3Click(s); };
+    sBitBtn4->OnClick = [this](TObject*) { RemoveSelected(); };
+    sFilenameButton->OnClick = [this](TObject*) {
+        TSaveDialog dlg(nullptr);
+        dlg.SetFileName(sFilenameEdit1->Text());
+        if (dlg.Execute())
+            sFilenameEdit1->SetText(dlg.FileName());
+    };
+    sListBox1->OnClick = [this](TObject*) { sBitBtn4->SetEnabled(sListBox1->ItemIndex() >= 0); };
+    sListBox1->OnMouseDown = [this](TObject*, TMouseButton, TShiftState, int x, int y) {
+        pressX_ = x;
+        pressY_ = y;
+    };
+    sListBox1->OnMouseUp = [this](TObject*, TMouseButton, TShiftState, int x, int y) {
+        MoveListItem(pressX_, pressY_, x, y);
+    };
+    OnKeyDown = [this](TObject*, WORD& key, TShiftState) {
+        if (key == VK_DELETE && sBitBtn4->Enabled() && !sFilenameEdit1->Focused()) {
+            RemoveSelected();
+            key = 0;
+        } else if (key == VK_ESCAPE && sBitBtn2->Enabled()) {
+            SetModalResult(mrCancel);
+            key = 0;
+        }
+    };
+    OnShow = [this](TObject*) {
+        if (RecordingIndexPath.empty())
+            return;
+        sBitBtn1->SetEnabled(false);
+        sBitBtn3->SetEnabled(false);
+        AutoStartFileTimer->SetEnabled(true);
+    };
+    LoadTree();
+}
+
+TFileMergerForm::~TFileMergerForm()
+{
+    AutoStartFileTimer->SetEnabled(false);
+    if (FileMergerForm == this)
+        FileMergerForm = nullptr;
+}
+
+std::string TFileMergerForm::MergerText(int id) const { return kTexts[id][German ? 0 : 1]; }
+
+void TFileMergerForm::ResetMerger()
+{
+    sListBox1->Clear();
+    table_.Clear();
+    sFilenameEdit1->SetText("");
+    CutMode = false;
+    CutQuestionAsked = false;
+    sBitBtn4->SetEnabled(false);
+    if (auto* l = dynamic_cast<TLabel*>(FindComponent("sLabel1")))
+        l->SetCaption(MergerText(mtSourceLabel));
+    if (auto* l = dynamic_cast<TLabel*>(FindComponent("sLabel2")))
+        l->SetCaption(MergerText(mtDestLabel));
+    sBitBtn3->SetCaption(MergerText(mtAdd));
+    sBitBtn4->SetCaption(MergerText(mtRemove));
+    sBitBtn2->SetCaption(MergerText(mtCancel));
+}
+
+std::vector<std::string> TFileMergerForm::MergeOrder()
+{
+    std::vector<std::string> order;
+    for (int i = 0; i < sListBox1->Items().Count(); ++i)
+        order.push_back(sListBox1->Items().Get(i));
+    return order;
+}
+
+void TFileMergerForm::AddFile(const std::string& fileName)
+{
+    const TMergeSource s = ProbeMergeSource(fileName);
+    if (s.PacketSize < 1 &&
+        MessageDlg(MergerText(mtInvalid1) + ExtractFileName(fileName) + MergerText(mtInvalid2) + "\r" +
+                       MergerText(mtInvalid3),
+                   mtConfirmation, mbYesNo) != mrYes)
+        return;
+    AddMergeSource(s);
+}
+
+void TFileMergerForm::AddFiles(std::vector<std::string> fileNames)
+{
+    TStringList sorted;
+    sorted.SetSorted(true);
+    for (const std::string& n : fileNames)
+        sorted.Add(n);
+    for (int i = 0; i < sorted.Count(); ++i)
+        AddFile(sorted[i]);
+}
+
+void TFileMergerForm::AddMergeSource(const TMergeSource& source)
+{
+    if (sListBox1->Items().Count() >= 1 && sFilenameEdit1->Text().empty())
+        sFilenameEdit1->SetText(MergedDestinationName(source.FileName));
+    if (table_.Add(source))
+        sListBox1->Items().Add(source.FileName);
+    sListBox1->Invalidate();
+    Application->ProcessMessages();
+    if (!CutQuestionAsked && source.SyncOffset >= 1) {
+        CutQuestionAsked = true;
+        if (MessageDlg(MergerText(mtCut1) + "\r" + MergerText(mtCut2), mtConfirmation, mbYesNo) == mrYes)
+            CutMode = true;
+    }
+}
+
+void TFileMergerForm::AddDvrRecording(const std::string& indexPath)
+{
+    const std::string title = ReadDvrInfoTitle(indexPath);
+    if (title.empty())
+        return;
+    const std::string folder = ExtractFilePath(indexPath);
+    const int parts = CountDvrParts(folder);
+    for (int i = 0; i < parts; ++i) {
+        sFilenameEdit1->SetText(DvrRecordingDestination(indexPath, title));
+        AddFile(folder + DvrPartFileName(i));
+    }
+}
+
+void TFileMergerForm::sBitBtn3Click(TObject*)
+{
+    if (!sOpenDialog1->Execute())
+        return;
+    const std::vector<std::string>& files = sOpenDialog1->Files();
+    if (files.size() == 1) {
+        // A title read from an index that cannot be opened reaches the user
+        // as a message, not as an exception through the window.
+        std::string title;
+        try {
+            title = ReadDvrInfoTitle(files[0]);
+        } catch (const std::exception&) {
+        }
+        if (!title.empty())
+            AddDvrRecording(files[0]);
+        else
+            AddFile(files[0]);
+    } else {
+        AddFiles(files);
+    }
+}
+
+void TFileMergerForm::RemoveSelected()
+{
+    const int i = sListBox1->ItemIndex();
+    if (i < 0)
+        return;
+    table_.Remove(sListBox1->Items().Get(i));
+    sListBox1->Items().Delete(i);
+    const int n = sListBox1->Items().Count();
+    if (n == 0) {
+        sBitBtn4->SetEnabled(false);
+        return;
+    }
+    sListBox1->SetItemIndex(std::min(i, n - 1));
+}
+
+void TFileMergerForm::MoveListItem(int pressX, int pressY, int dropX, int dropY)
+{
+    const int from = sListBox1->ItemAtPos(TPoint{pressX, pressY}, true);
+    const int to = sListBox1->ItemAtPos(TPoint{dropX, dropY}, true);
+    if (from < 0 || to < 0 || from == to)
+        return;
+    const std::string name = sListBox1->Items().Get(from);
+    sListBox1->Items().Delete(from);
+    sListBox1->Items().Insert(to, name);
+    sListBox1->SetItemIndex(to);
+}
+
+int64_t TFileMergerForm::FreeSpace(const std::string& destination)
+{
+    // Asked of the destination's folder, so shares without a drive letter
+    // are measured too.
+    ULARGE_INTEGER free{};
+    const std::wstring dir = Utf8ToWide(ExtractFilePath(destination));
+    if (dir.empty() || !GetDiskFreeSpaceExW(dir.c_str(), &free, nullptr, nullptr))
+        return -1;
+    return static_cast<int64_t>(free.QuadPart);
+}
+
+void TFileMergerForm::EnableControls(bool on)
+{
+    for (TControl* c : std::initializer_list<TControl*>{sBitBtn1, sBitBtn2, sBitBtn3, sBitBtn4, sListBox1, sFilenameEdit1})
+        c->SetEnabled(on);
+    if (on)
+        sBitBtn4->SetEnabled(sListBox1->ItemIndex() >= 0);
+}
+
+void TFileMergerForm::sBitBtn1Click(TObject*)
+{
+    const std::string dest = Trim(sFilenameEdit1->Text());
+    const std::vector<std::string> order = MergeOrder();
+    if (dest.empty() || order.empty())
+        return;
+    const std::string refusal = CheckMergeDestination(dest, order, German);
+    if (!refusal.empty()) {
+        ToolMessage("WARNING", refusal, mtWarning);
+        return;
+    }
+    if (FileExists(dest) &&
+        MessageDlg((German ? "Datei " : "File ") + dest + MergerText(mtExists1) + "\r" + MergerText(mtExists2),
+                   mtConfirmation, mbYesNo) != mrYes)
+        return;
+    if (FreeSpace(dest) <= table_.TotalMergeSize()) {
+        ToolMessage("WARNING", MergerText(mtNoSpace), mtWarning);
+        return;
+    }
+    EnableControls(false);
+    Progress = new TMergeProgressForm(this);
+    Progress->SetCaption(MergerText(mtProgress));
+    Progress->sBitBtn1->SetCaption(MergerText(mtAbort));
+    if (auto* l = dynamic_cast<TLabel*>(Progress->FindComponent("sLabel2")))
+        l->SetCaption(MergerText(mtFile));
+    if (auto* l = dynamic_cast<TLabel*>(Progress->FindComponent("sLabel3")))
+        l->SetCaption(MergerText(mtTotal));
+    Progress->Show();
+    const TMergeReport r = MergeFiles(order, table_, dest, CutMode, *this);
+    delete Progress;
+    Progress = nullptr;
+    // Whatever the merge ended with, the window is usable again.
+    CutMode = false;
+    CutQuestionAsked = false;
+    EnableControls(true);
+    if (r.Outcome == TMergeOutcome::MissingSource)
+        MessageDlg(MergeMissingText(r.MissingFile, German), mtError, mbOK);
+    if (r.Outcome == TMergeOutcome::Success)
+        ToolMessage("FILEMERGINGSUCCESSFULLYCOMPLETED", MergeResultText(r, German), mtInformation);
+    else
+        ToolMessage("FILEMERGINGFAILED", MergeResultText(r, German), mtError);
+    SetModalResult(mrOk);
+}
+
+void TFileMergerForm::SetAction(const std::string& text)
+{
+    if (!Progress)
+        return;
+    Progress->sLabel1->SetCaption(text);
+    Application->ProcessMessages();
+}
+
+void TFileMergerForm::SetProgress(int filePercent, int totalPercent)
+{
+    if (!Progress)
+        return;
+    Progress->sGauge1->SetProgress(totalPercent);
+    Progress->sGauge2->SetProgress(filePercent);
+    Progress->sGauge1->Repaint();
+    Progress->sGauge2->Repaint();
+    Application->ProcessMessages();
+}
+
+bool TFileMergerForm::Cancelled() { return Progress && Progress->CancelFlag; }
+
+} // namespace tw

@@ -1,0 +1,86 @@
+// The file merger's window TFileMergerForm and its progress window
+// TMergeProgressForm. The user collects sources (files, or all parts of a
+// receiver recording), orders them by dragging, names the destination and
+// merges; the merge itself is tools/engine/FileMerger.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/engine/ThdTimer.h"
+#include "tools/engine/FileMerger.h"
+#include "ui/Buttons.h"
+#include "ui/Dialogs.h"
+#include "ui/Forms.h"
+#include "ui/Gauges.h"
+#include "ui/StdCtrls.h"
+
+namespace tw {
+
+class TMergeProgressForm : public TForm {
+public:
+    explicit TMergeProgressForm(TComponent* owner);
+    TLabel* sLabel1; // the current action
+    TGauge* sGauge2; // this file, %
+    TGauge* sGauge1; // the whole merge, %
+    TBitBtn* sBitBtn1;
+    // Cleared when the window shows, set by the cancel button.
+    bool CancelFlag = false;
+};
+
+class TFileMergerForm : public TForm, private IMergeHost {
+public:
+    explicit TFileMergerForm(TComponent* owner);
+    ~TFileMergerForm() override;
+
+    TListBox* sListBox1;
+    TBitBtn* sBitBtn3; // add
+    TBitBtn* sBitBtn4; // remove
+    TEdit* sFilenameEdit1;
+    TBitBtn* sFilenameButton; // browse for the destination
+    TBitBtn* sBitBtn1; // OK
+    TBitBtn* sBitBtn2; // Cancel
+    TOpenDialog* sOpenDialog1;
+    TThreadedTimer* AutoStartFileTimer;
+    TMergeProgressForm* Progress = nullptr; // only while merging
+
+    bool German = false;
+    bool CutMode = false;
+    bool CutQuestionAsked = false;
+    // An "info.dvr" handed over by the main window; empty otherwise.
+    std::string RecordingIndexPath;
+
+    const TMergeSourceTable& Sources() const { return table_; }
+    // The list in merge order.
+    std::vector<std::string> MergeOrder();
+
+    void ResetMerger();
+    // Probes and adds one file (with the invalid-file and cut questions).
+    void AddFile(const std::string& fileName);
+    // Several files at once, sorted by name.
+    void AddFiles(std::vector<std::string> fileNames);
+    void AddDvrRecording(const std::string& indexPath);
+    void RemoveSelected();
+    // A drag in the list from the item under `press` to the item under `drop`.
+    void MoveListItem(int pressX, int pressY, int dropX, int dropY);
+    // The OK button: checks, then the merge.
+    void sBitBtn1Click(TObject* sender);
+    void sBitBtn3Click(TObject* sender);
+
+private:
+    void AddMergeSource(const TMergeSource& source);
+    void EnableControls(bool on);
+    // Free bytes on the destination's drive; -1 when unknown.
+    static int64_t FreeSpace(const std::string& destination);
+    std::string MergerText(int id) const;
+    void SetAction(const std::string& text) override;
+    void SetProgress(int filePercent, int totalPercent) override;
+    bool Cancelled() override;
+
+    TMergeSourceTable table_;
+    int pressX_ = -1, pressY_ = -1;
+};
+
+extern TFileMergerForm* FileMergerForm;
+
+} // namespace tw

@@ -1,0 +1,175 @@
+#include "tools/PatchForm.h"
+
+#include "app/Startup.h"
+#include "app/engine/AnalysisEngine.h"
+#include "app/engine/MainTexts.h"
+#include "app/engine/SettingsStore.h"
+#include "tools/RawCutterForm.h"
+#include "tools/ToolControls.h"
+#include "tools/engine/PatchChoices.h"
+#include "ts/TSPmtReader.h"
+#include "ui/Dialogs.h"
+
+namespace tw {
+
+TTrashForm* TrashForm = nullptr;
+
+TPatchForm::TPatchForm(TComponent* owner) : TForm(owner)
+{
+    SetName("PatchForm");
+    SetCaption("Stream Patch");
+    SetBorderStyle(bsDialog);
+    SetBorderIcons(0);
+    SetPosition(poMainFormCenter);
+    SetClientSize(380, 260);
+
+    sPageControl1 = Place<TPageControl>(this, this, "sPageControl1", 6, 6, 368, 212);
+    auto sheet = [this](const char* name, const char* caption) {
+        auto* t = new TTabSheet(this);
+        t->SetName(name);
+        t->SetPageControl(sPageControl1);
+        t->SetCaption(caption);
+        return t;
+    };
+    sTabSheet3 = sheet("sTabSheet3", "Warning");
+    sTabSheet2 = sheet("sTabSheet2", "SID");
+    sTabSheet1 = sheet("sTabSheet1", "PIDS");
+
+    sLabelFX1 = Place<TLabel>(this, sTabSheet3, "sLabelFX1", 10, 10, 340, 28, " Warning ");
+    sLabelFX1->Font().SetSize(14);
+    sLabelFX1->Font().SetStyle(fsBold);
+    sLabelFX1->Font().SetColor(clYellow);
+    sLabelFX1->SetColor(clRed);
+    sLabelFX1->SetTransparent(false);
+    sLabelFX2 = Place<TLabel>(this, sTabSheet3, "sLabelFX2", 10, 46, 340, 18, "");
+    sLabelFX2->Font().SetColor(clRed);
+    sLabel1 = Place<TLabel>(this, sTabSheet3, "sLabel1", 10, 72, 340, 80, "");
+    sLabel1->SetAutoSize(false);
+    sLabel1->SetWordWrap(true);
+
+    sLabel2 = Place<TLabel>(this, sTabSheet2, "sLabel2", 10, 14, 160, 16, "");
+    sEdit1 = Place<TEdit>(this, sTabSheet2, "sEdit1", 180, 10, 100, 22);
+    sEdit1->SetReadOnly(true);
+    sLabel3 = Place<TLabel>(this, sTabSheet2, "sLabel3", 10, 44, 160, 16, "");
+    sEdit2 = Place<TEdit>(this, sTabSheet2, "sEdit2", 180, 40, 100, 22);
+
+    ValueListEditor1 = Place<TValueListEditor>(this, sTabSheet1, "ValueListEditor1", 4, 4, 350, 176);
+    ValueListEditor1->SetColWidths(0, 150);
+    ValueListEditor1->SetColWidths(1, 185);
+    ValueListEditor1->OnValidate = [this](TObject* s, int c, int r, const std::string& k, const std::string& v) {
+        ValueListEditor1Validate(s, c, r, k, v);
+    };
+
+    sBitBtn1 = PlaceButton(this, this, "sBitBtn1", 92, 226, "OK", mrNone);
+    sBitBtn2 = PlaceButton(this, this, "sBitBtn2", 198, 226, "Cancel", mrCancel);
+    // OK closes only with rows every stream can take.
+    sBitBtn1->OnClick = [this](TObject*) {
+        if (ValueListEditor1->Editing())
+            ValueListEditor1->EndEdit(true);
+        const std::string problem = CheckPatchRows(Rows(), PmtPid, German);
+        if (!problem.empty()) {
+            sPageControl1->SetActivePage(sTabSheet1);
+            MessageDlg(problem, mtWarning, mbOK);
+            return;
+        }
+        SetModalResult(mrOk);
+    };
+    LoadTree();
+    sPageControl1->SetActivePage(sTabSheet3);
+}
+
+void TPatchForm::SetTexts(bool german)
+{
+    German = german;
+    auto t = [german](int id) { return MessageTextIn(id, german); };
+    sBitBtn2->SetCaption(t(mmCancel));
+    std::string warning(1, ' ');
+    warning += t(mmWarning);
+    sLabelFX1->SetCaption(warning + " ");
+    sTabSheet3->SetCaption(t(mmWarning));
+    sLabelFX2->SetCaption(t(mmExperimental));
+    sLabel1->SetCaption(t(mmExpertWarning));
+    sTabSheet2->SetCaption(t(mmProgNoSid));
+    sLabel2->SetCaption(t(mmCurrentPnr));
+    sLabel3->SetCaption(t(mmNewPnr));
+    ValueListEditor1->SetTitleCaptions(t(mmCurrentPid), t(mmNewPid));
+}
+
+void TPatchForm::ValueListEditor1Validate(TObject*, int, int row, const std::string& key, const std::string& value)
+{
+    int pid = 0;
+    if (ParseStreamPid(value, pid))
+        return;
+    ValueListEditor1->SetCells(1, row, key);
+    MessageDlg(StreamPidRangeMessage(German), mtWarning, mbOK);
+}
+
+std::vector<std::pair<std::string, std::string>> TPatchForm::Rows()
+{
+    std::vector<std::pair<std::string, std::string>> rows;
+    for (int r = 1; r < ValueListEditor1->RowCount(); ++r)
+        rows.emplace_back(ValueListEditor1->Cells(0, r), ValueListEditor1->Cells(1, r));
+    return rows;
+}
+
+bool TPatchForm::Execute(TAnalysisEngine& engine, int& newServiceId)
+{
+    TPatchForm form(nullptr);
+    form.SetTexts(LanguageIsGerman());
+    form.PmtPid = engine.RebuildPmt->PID();
+    const TPatchChoices c = FillPatchChoices(engine, newServiceId);
+    form.sEdit1->SetText(c.CurrentSid);
+    form.sEdit2->SetText(c.NewSid);
+    for (const auto& [key, value] : c.Rows)
+        form.ValueListEditor1->Strings().Add(key + "=" + value);
+    if (form.ShowModal() != mrOk)
+        return false;
+    newServiceId = ApplyPatchChoices(engine, form.sEdit2->Text(), form.Rows()).NewServiceId;
+    return true;
+}
+
+// ---------------------------------------------------------------- preserve
+
+TTrashForm::TTrashForm(TComponent* owner) : TForm(owner)
+{
+    SetName("TrashForm");
+    SetCaption("Preserve streams");
+    SetBorderStyle(bsDialog);
+    SetPosition(poMainFormCenter);
+    SetClientSize(300, 250);
+    sCheckListBox1 = Place<TCheckListBox>(this, this, "sCheckListBox1", 6, 6, 288, 204);
+    sBitBtn1 = PlaceButton(this, this, "sBitBtn1", 105, 218, "OK", mrOk);
+    LoadTree();
+}
+
+TTrashForm::~TTrashForm()
+{
+    if (TrashForm == this)
+        TrashForm = nullptr;
+}
+
+void TTrashForm::Execute(TPreserveList& list, bool german)
+{
+    SetCaption(MessageTextIn(mmPreserveStreams, german));
+    sCheckListBox1->Clear();
+    for (int i = 0; i < list.Count(); ++i) {
+        sCheckListBox1->Items().Add(list.Item(i).Text);
+        sCheckListBox1->SetChecked(i, list.Item(i).Checked);
+    }
+    ShowModal();
+    // The ticks are the list: they stay whichever way the window closed.
+    for (int i = 0; i < list.Count() && i < sCheckListBox1->Items().Count(); ++i)
+        list.Item(i).Checked = sCheckListBox1->Checked(i);
+}
+
+void RegisterToolWindows(TStartupHooks& hooks)
+{
+    if (!hooks.createTrashForm)
+        hooks.createTrashForm = [](TComponent* owner) -> TCustomForm* { return TrashForm = new TTrashForm(owner); };
+    if (!hooks.createRawCutterForm)
+        hooks.createRawCutterForm = [](TComponent* owner) -> TCustomForm* {
+            return RawCutterForm = new TRawCutterForm(owner);
+        };
+}
+
+} // namespace tw

@@ -1,0 +1,227 @@
+#include "tools/RawCutterForm.h"
+
+#include "app/ProgressForm.h"
+#include "app/engine/MainTexts.h"
+#include "app/engine/SettingsStore.h"
+#include "base/SysUtils.h"
+#include "tools/ToolControls.h"
+#include "tools/engine/RawCutter.h"
+#include "tools/engine/StreamProbe.h"
+#include "ui/Application.h"
+#include "ui/Dialogs.h"
+
+namespace tw {
+
+TRawCutterForm* RawCutterForm = nullptr;
+
+namespace {
+
+// The dialog's own texts (the rest of the dialog is English only).
+struct TRawCutterText {
+    const char* English;
+    const char* German;
+};
+enum { rtGarbage1, rtGarbage2, rtFailed, rtShortened, rtRefused };
+const TRawCutterText kTexts[] = {
+    {"File is not starting with valid TS data!", "Datei beginnt nicht mir g\xC3\xBCltigen TS-Daten!"},
+    {"Cutting file to valid TS packet size?", "Datei auf TS-Packetgr\xC3\xB6\xC3\x9F" "e zurechtschneiden?"},
+    {"Raw paket copy exception error!", "Raw paket copy exception error!"},
+    {"The range reached beyond the end of the file: copied up to its end.",
+     "Der Bereich reichte \xC3\xBC" "ber das Dateiende hinaus: bis zum Ende kopiert."},
+    {"The file was not cut.", "Die Datei wurde nicht geschnitten."},
+};
+
+std::string RawText(int id, bool german) { return german ? kTexts[id].German : kTexts[id].English; }
+
+// The key filter of the number edits; `decider` is the edit whose text
+// allows hexadecimal digits after a leading "$".
+void FilterKeys(TEdit* edit, TEdit* decider)
+{
+    edit->OnKeyPress = [decider](TObject*, wchar_t& key) {
+        if (key > 0x7F || !RawNumberKeyAllowed(static_cast<char>(key), decider->Text()))
+            key = 0;
+    };
+}
+
+} // namespace
+
+TRawCutterForm::TRawCutterForm(TComponent* owner) : TForm(owner)
+{
+    SetName("RawCutterForm");
+    SetCaption("Raw Cutter");
+    SetBorderStyle(bsDialog);
+    SetPosition(poScreenCenter);
+    SetClientSize(330, 196);
+
+    Place<TLabel>(this, this, "sLabel4", 10, 12, 60, 16, "File:");
+    sEdit4 = Place<TEdit>(this, this, "sEdit4", 80, 8, 240, 22);
+    sEdit4->SetEnabled(false);
+    sLabelFX1 = Place<TLabel>(this, this, "sLabelFX1", 10, 38, 200, 16, "Paket size: 188 Byte");
+    Place<TLabel>(this, this, "sLabel5", 10, 64, 100, 16, "Offset Bytes");
+    sSpinEdit1 = Place<TSpinEdit>(this, this, "sSpinEdit1", 120, 60, 80, 22);
+    sSpinEdit1->SetMinValue(0);
+    sSpinEdit1->SetMaxValue(187);
+    Place<TLabel>(this, this, "sLabel1", 10, 92, 100, 16, "From packet");
+    sEdit1 = Place<TEdit>(this, this, "sEdit1", 120, 88, 200, 22);
+    sEdit1->SetText("0");
+    Place<TLabel>(this, this, "sLabel2", 10, 118, 100, 16, "To packet");
+    sEdit2 = Place<TEdit>(this, this, "sEdit2", 120, 114, 200, 22);
+    Place<TLabel>(this, this, "sLabel3", 10, 144, 100, 16, "Size in MBytes");
+    sEdit3 = Place<TEdit>(this, this, "sEdit3", 120, 140, 200, 22);
+    sBitBtn1 = PlaceButton(this, this, "sBitBtn1", 70, 166, "OK", mrOk);
+    sBitBtn2 = PlaceButton(this, this, "sBitBtn2", 170, 166, "Cancel", mrCancel);
+
+    sEdit1->OnChange = [this](TObject* s) { sEdit1Change(s); };
+    sEdit2->OnChange = [this](TObject* s) { sEdit2Change(s); };
+    sEdit3->OnChange = [this](TObject* s) { sEdit3Change(s); };
+    FilterKeys(sEdit1, sEdit1);
+    FilterKeys(sEdit2, sEdit2);
+    FilterKeys(sEdit3, sEdit2);
+    LoadTree();
+}
+
+TRawCutterForm::~TRawCutterForm()
+{
+    if (RawCutterForm == this)
+        RawCutterForm = nullptr;
+}
+
+void TRawCutterForm::SetRawCutterTexts()
+{
+    GarbageLine1 = RawText(rtGarbage1, German);
+    GarbageLine2 = RawText(rtGarbage2, German);
+}
+
+bool TRawCutterForm::ReadEdits(int64_t& from, int64_t& to, int64_t& size) const
+{
+    return TryStrToInt64(sEdit1->Text(), from) && TryStrToInt64(sEdit2->Text(), to) &&
+           TryStrToInt64(sEdit3->Text(), size);
+}
+
+void TRawCutterForm::SetEditText(TEdit* edit, int64_t value)
+{
+    updating_ = true;
+    edit->SetText(IntToStr(value));
+    updating_ = false;
+}
+
+// Each handler keeps the other edits in step with its own; OK needs all
+// three filled and To not before From.
+bool TRawCutterForm::BeginChange(int64_t& from, int64_t& to, int64_t& size)
+{
+    if (sEdit1->Text().empty() || sEdit2->Text().empty() || sEdit3->Text().empty()) {
+        sBitBtn1->SetEnabled(false);
+        return false;
+    }
+    return !updating_ && ReadEdits(from, to, size);
+}
+
+void TRawCutterForm::sEdit1Change(TObject*)
+{
+    int64_t from, to, size;
+    if (!BeginChange(from, to, size))
+        return;
+    SetEditText(sEdit3, RawRangeSizeMB(from, to, PacketSize, true));
+    sBitBtn1->SetEnabled(to >= from);
+}
+
+void TRawCutterForm::sEdit2Change(TObject*)
+{
+    int64_t from, to, size;
+    if (!BeginChange(from, to, size))
+        return;
+    SetEditText(sEdit3, RawRangeSizeMB(from, to, PacketSize, false));
+    sBitBtn1->SetEnabled(to >= from);
+}
+
+void TRawCutterForm::sEdit3Change(TObject*)
+{
+    int64_t from, to, size;
+    if (!BeginChange(from, to, size))
+        return;
+    to = RawToFromSize(size, from, PacketSize);
+    SetEditText(sEdit2, to);
+    sBitBtn1->SetEnabled(to >= from);
+}
+
+void TRawCutterForm::Run(const std::string& fileName)
+{
+    sEdit4->SetText(fileName);
+    PacketSize = 188;
+    German = LanguageIsGerman();
+    SetRawCutterTexts();
+    const TStreamProbe probe = ProbeStreamFile(fileName);
+    bool skip = false;
+    if (probe.Found && probe.GarbageOffset > 0)
+        skip = MessageDlg(GarbageLine1 + "\r" + GarbageLine2, mtConfirmation, mbYesNo) == mrYes;
+    const TRawCutSetup setup = RawCutSetup(probe.PacketSize, probe.GarbageOffset, probe.FileSize, skip);
+    PacketSize = setup.PacketSize;
+    PacketCount = setup.PacketCount;
+    updating_ = true;
+    sSpinEdit1->SetMaxValue(PacketSize - 1);
+    sSpinEdit1->SetValue(setup.Offset);
+    sLabelFX1->SetCaption("Paket size: " + IntToStr(PacketSize) + " Byte");
+    sEdit1->SetText(IntToStr(setup.From));
+    sEdit2->SetText(IntToStr(setup.To));
+    sEdit3->SetText(IntToStr(setup.SizeMB));
+    updating_ = false;
+    sBitBtn1->SetEnabled(setup.To >= setup.From);
+    if (ShowModal() != mrOk)
+        return;
+
+    TSaveDialog save(nullptr);
+    save.SetFileName(RawCutterOutputName(fileName));
+    save.SetOptions(ofHideReadOnly | ofEnableSizing);
+    if (!save.Execute())
+        return;
+    int64_t from = 0, to = 0;
+    if (!TryStrToInt64(sEdit1->Text(), from) || !TryStrToInt64(sEdit2->Text(), to) || to < from)
+        return;
+    const TRawRange range = RawCutRange(from, to, PacketSize, sSpinEdit1->Value());
+    CopyRange(fileName, save.FileName(), range.Start, range.End);
+}
+
+void TRawCutterForm::CopyRange(const std::string& input, const std::string& output, int64_t start, int64_t end)
+{
+    if (Form2) {
+        Form2->SetCaption("Raw packet copy");
+        Form2->ShowCancelButton(true);
+    }
+    Application->ProcessMessages();
+    auto progress = [](int64_t total, int64_t done) {
+        if (Form2) {
+            if (!Form2->Visible())
+                Form2->Show();
+            Form2->sGauge1->SetProgress(total > 0 ? static_cast<int>(done * 100 / total) : 0);
+        }
+        Application->ProcessMessages();
+        if (Form2 && Form2->CancelFlag) {
+            if (MessageDlg(MainMessage(mmAbortQuestion), mtConfirmation, mbYesNo) == mrYes)
+                return false;
+            Form2->CancelFlag = false;
+        }
+        return true;
+    };
+    const TRawCopyReport r = RawCopyFile(input, output, start, end, progress);
+    if (Form2) {
+        Form2->Hide();
+        Form2->ShowCancelButton(false);
+    }
+    switch (r.Result) {
+    case TRawCopyResult::Failed:
+        ToolMessage("ERROR", RawText(rtFailed, German) + "\r" + r.Error, mtError);
+        break;
+    case TRawCopyResult::Refused:
+        ToolMessage("WARNING", RawText(rtRefused, German) + "\r" + r.Error, mtWarning);
+        return;
+    case TRawCopyResult::Done:
+        if (r.Shortened)
+            MessageDlg(RawText(rtShortened, German), mtInformation, mbOK);
+        break;
+    case TRawCopyResult::Cancelled:
+        break;
+    }
+    PlayNotificationSound("DONE");
+}
+
+} // namespace tw

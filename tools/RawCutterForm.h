@@ -1,0 +1,56 @@
+// The raw cutter's dialog TRawCutterForm and its command: a range of whole
+// packets of any transport-stream file copied byte for byte into a new file
+// ("_cutted"). The dialog exists from start-up and is only shown; Run does
+// the whole command for a file the user picked.
+#pragma once
+
+#include <string>
+
+#include "ui/Buttons.h"
+#include "ui/Forms.h"
+#include "ui/Spin.h"
+#include "ui/StdCtrls.h"
+
+namespace tw {
+
+class TRawCutterForm : public TForm {
+public:
+    explicit TRawCutterForm(TComponent* owner);
+    ~TRawCutterForm() override;
+
+    TEdit* sEdit4;         // file name, read-only
+    TLabel* sLabelFX1;     // "Paket size: 188 Byte"
+    TSpinEdit* sSpinEdit1; // offset in bytes
+    TEdit* sEdit1;         // From packet
+    TEdit* sEdit2;         // To packet (inclusive)
+    TEdit* sEdit3;         // size in MB
+    TBitBtn* sBitBtn1;     // OK
+    TBitBtn* sBitBtn2;     // Cancel
+
+    int PacketSize = 188;
+    int64_t PacketCount = 0;
+    bool German = false;
+    std::string GarbageLine1, GarbageLine2;
+
+    // The command for one file: probe, dialog, save dialog, copy.
+    void Run(const std::string& fileName);
+    void SetRawCutterTexts();
+
+    void sEdit1Change(TObject* sender);
+    void sEdit2Change(TObject* sender);
+    void sEdit3Change(TObject* sender);
+
+private:
+    // Set while the handlers write the other edits, so those do not answer.
+    bool updating_ = false;
+    bool ReadEdits(int64_t& from, int64_t& to, int64_t& size) const;
+    // False when a change handler must not act: an edit is empty (OK then
+    // goes off), the handler's own writing, or a text that does not convert.
+    bool BeginChange(int64_t& from, int64_t& to, int64_t& size);
+    void SetEditText(TEdit* edit, int64_t value);
+    void CopyRange(const std::string& input, const std::string& output, int64_t start, int64_t end);
+};
+
+extern TRawCutterForm* RawCutterForm;
+
+} // namespace tw

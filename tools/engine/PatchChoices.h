@@ -1,0 +1,54 @@
+// What the patch dialog shows and what its OK takes back: the program's
+// service identifier (program number) and new PIDs for its streams. The
+// cleaning pass applies both (the new service identifier from its options,
+// the new PIDs from the found-stream records).
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tw {
+
+class TAnalysisEngine;
+
+// PIDs a stream may take: 0 is the PAT's and $1FFF the null packets'.
+constexpr int kFirstStreamPid = 1;
+constexpr int kLastStreamPid = 0x1FFE;
+
+struct TPatchChoices {
+    std::string CurrentSid; // "$" + 4 hex digits
+    std::string NewSid;
+    // Key (current PID) and value (new PID), "$" + 4 hex digits each.
+    std::vector<std::pair<std::string, std::string>> Rows;
+};
+
+// The dialog's contents: the current program number (first program of the
+// rebuilt PAT), the new one when chosen, and one row per found stream but
+// PID 0 and the PMT's own PID.
+TPatchChoices FillPatchChoices(const TAnalysisEngine& engine, int newServiceId);
+
+// A grid value that is a PID a stream may take.
+bool ParseStreamPid(const std::string& text, int& pid);
+// The message for a value that is not such a PID.
+std::string StreamPidRangeMessage(bool german);
+
+// Checks the rows before OK takes them: every new PID a stream may take,
+// no two streams on one PID, none on the PMT's PID. Empty when fine,
+// else the message for the user.
+std::string CheckPatchRows(const std::vector<std::pair<std::string, std::string>>& rows, int pmtPid, bool german);
+
+struct TPatchResult {
+    int NewServiceId = -1; // -1 = keep the current one
+    int RemapCount = 0;
+};
+
+// Takes the dialog's values back: the new service identifier (-1 when it
+// does not convert, is not 1..65,535 or equals the current one) and, when it
+// converted, each row's new PID into its found stream's replacement PID.
+// When the identifier does not convert, the replacement PIDs stay as they
+// were and RemapCount is -1.
+TPatchResult ApplyPatchChoices(TAnalysisEngine& engine, const std::string& newSidText,
+                               const std::vector<std::pair<std::string, std::string>>& rows);
+
+} // namespace tw

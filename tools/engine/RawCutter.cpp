@@ -1,0 +1,120 @@
+#include "tools/engine/RawCutter.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "base/Exceptions.h"
+#include "base/SysUtils.h"
+#include "tools/engine/StreamProbe.h"
+
+namespace tw {
+
+TRawCutSetup RawCutSetup(int packetSize, int garbageOffset, int64_t fileSize, bool skipGarbage)
+{
+    TRawCutSetup s;
+    s.PacketSize = packetSize > 0 ? packetSize : 188;
+    if (skipGarbage && garbageOffset > 0) {
+        s.From = garbageOffset / s.PacketSize;
+        s.Offset = garbageOffset % s.PacketSize;
+    }
+    const int64_t usable = std::max<int64_t>(0, fileSize - s.Offset);
+    s.PacketCount = usable / s.PacketSize;
+    s.To = s.PacketCount - 1;
+    s.SizeMB = RawRangeSizeMB(s.From, s.To, s.PacketSize, true);
+    return s;
+}
+
+int64_t RawRangeSizeMB(int64_t from, int64_t to, int packetSize, bool rounded)
+{
+    const int64_t bytes = (to - from) * packetSize;
+    if (!rounded)
+        return bytes / kMegaByte;
+    return Round(static_cast<double>(bytes) / static_cast<double>(kMegaByte));
+}
+
+int64_t RawToFromSize(int64_t sizeMB, int64_t from, int packetSize)
+{
+    const double bytes = static_cast<double>(sizeMB) * kMegaByte + static_cast<double>(from) * packetSize;
+    return Round(bytes / packetSize);
+}
+
+TRawRange RawCutRange(int64_t from, int64_t to, int packetSize, int offset)
+{
+    return {from * packetSize + offset, (to + 1) * packetSize + offset};
+}
+
+std::string RawCutterOutputName(const std::string& inputFileName)
+{
+    return ChangeFileExt(inputFileName, "_cutted" + ExtractFileExt(inputFileName));
+}
+
+bool RawNumberKeyAllowed(char key, const std::string& decidingText)
+{
+    if ((key >= '0' && key <= '9') || key == '\b' || key == '$')
+        return true;
+    if (!decidingText.empty() && decidingText[0] == '$')
+        return (key >= 'a' && key <= 'f') || (key >= 'A' && key <= 'F');
+    return false;
+}
+
+TRawCopyReport RawCopyFile(const std::string& input, const std::string& output, int64_t start, int64_t end,
+                           const TRawProgress& progress, const TOutputFactory& createOutput)
+{
+    TRawCopyReport r;
+    if (output.empty() || SameFilePath(input, output)) {
+        r.Error = "The output must not be the file being cut.";
+        return r;
+    }
+    std::unique_ptr<TFileStream> in;
+    try {
+        in = std::make_unique<TFileStream>(input, fmOpenRead | fmShareDenyNone);
+    } catch (const Exception& e) {
+        r.Error = e.Message();
+        return r;
+    }
+    if (FileExists(output) && (!RemoveFile(output) || FileExists(output))) {
+        r.Error = "Cannot replace " + output;
+        return r;
+    }
+    // Nothing beyond the end of the input can be copied: without this a
+    // range past the end would wait for ever for bytes that never come.
+    const int64_t size = in->Size();
+    start = std::clamp<int64_t>(start, 0, size);
+    if (end > size) {
+        r.Shortened = true;
+        end = size;
+    }
+    end = std::max(end, start);
+    bool created = false;
+    try {
+        std::unique_ptr<TStream> out = createOutput ? createOutput(output) : std::make_unique<TFileStream>(output, fmCreate);
+        created = true;
+        std::vector<uint8_t> buffer(static_cast<size_t>(std::min(kRawCopyBlock, std::max<int64_t>(end - start, 1))));
+        in->SetPosition(start);
+        int64_t pos = start;
+        r.Result = TRawCopyResult::Done;
+        while (pos < end) {
+            if (progress && !progress(end - start, pos - start)) {
+                r.Result = TRawCopyResult::Cancelled;
+                break;
+            }
+            const int64_t chunk = std::min<int64_t>(static_cast<int64_t>(buffer.size()), end - pos);
+            // A short read inside the file's size is a read failure: the
+            // file shrank or the medium failed.
+            in->ReadBuffer(buffer.data(), chunk);
+            out->WriteBuffer(buffer.data(), chunk);
+            pos += chunk;
+            r.Copied += chunk;
+        }
+        if (auto* f = dynamic_cast<TFileStream*>(out.get()))
+            f->Flush();
+    } catch (const Exception& e) {
+        r.Result = TRawCopyResult::Failed;
+        r.Error = e.Message();
+    }
+    if (r.Result == TRawCopyResult::Failed && created)
+        RemoveFile(output);
+    return r;
+}
+
+} // namespace tw
