@@ -11,7 +11,11 @@
 #include <new>
 #include <string>
 
+#include "base/Object.h"
 #include "base/Streams.h"
+#include "ts/TSPacketReader.h"
+#include "ts/TSPatReader.h"
+#include "ts/TSPmtReader.h"
 
 #ifdef _WIN32
 #include <malloc.h>
@@ -72,5 +76,17 @@ inline double PlainRead(const std::string& file, size_t blockBytes, int64_t& byt
     if (sum == 1) std::printf(" ");
     return s;
 }
+
+// A packet reader with a PAT and a PMT reader on it, owned together.
+struct TTableScan {
+    TComponent owner{nullptr};
+    TTSPacketReader* reader = new TTSPacketReader(&owner);
+    TTSPatReader* pat = new TTSPatReader(&owner);
+    TTSPmtReader* pmt = new TTSPmtReader(&owner);
+    TTableScan() {
+        pat->SetTSPacketReader(reader);
+        pmt->SetTSPacketReader(reader);
+    }
+};
 
 } // namespace tw::bench

@@ -62,12 +62,10 @@ struct Streams {
 
 Streams FindStreams(const std::string& file) {
     Streams st;
-    TComponent owner(nullptr);
-    auto* reader = new TTSPacketReader(&owner);
-    auto* pat = new TTSPatReader(&owner);
-    auto* pmt = new TTSPmtReader(&owner);
-    pat->SetTSPacketReader(reader);
-    pmt->SetTSPacketReader(reader);
+    bench::TTableScan scan;
+    TTSPacketReader* reader = scan.reader;
+    TTSPatReader* pat = scan.pat;
+    TTSPmtReader* pmt = scan.pmt;
     bool done = false;
     pat->OnPatReceived = [&](TObject*) {
         for (int i = 0; i < pat->PATEntryCount() && !pmt->Active(); ++i)
@@ -90,7 +88,7 @@ Streams FindStreams(const std::string& file) {
         }
         done = true;
     };
-    owner.LoadTree();
+    scan.owner.LoadTree();
     pat->SetActive(true);
     reader->SetFileName(file);
     reader->SetActive(true);

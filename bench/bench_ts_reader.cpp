@@ -104,13 +104,11 @@ struct ScanResult {
 
 ScanResult ReaderScan(const std::string& name, TTSPacketWriter* writer) {
     ScanResult r;
-    TComponent form(nullptr);
-    auto* reader = new TTSPacketReader(&form);
-    auto* pat = new TTSPatReader(&form);
-    auto* pmt = new TTSPmtReader(&form);
-    pat->SetTSPacketReader(reader);
+    bench::TTableScan tables;
+    TTSPacketReader* reader = tables.reader;
+    TTSPatReader* pat = tables.pat;
+    TTSPmtReader* pmt = tables.pmt;
     pat->SetActive(true);
-    pmt->SetTSPacketReader(reader);
     pmt->SetPID(0x200);
     pmt->SetActive(true);
     pat->OnPatReceived = [&](TObject*) { ++r.pats; };
@@ -118,7 +116,7 @@ ScanResult ReaderScan(const std::string& name, TTSPacketWriter* writer) {
     pmt->OnPmtReceived = [&](TObject*) {
         if (++r.pmts == 2) steady = g_allocations.load();
     };
-    form.LoadTree();
+    tables.owner.LoadTree();
     auto t0 = Clock::now();
     reader->SetFileName(name);
     reader->SetActive(true);
