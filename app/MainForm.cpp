@@ -5,13 +5,19 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <memory>
+
 #include "app/AboutForm.h"
 #include "app/ChangesForm.h"
 #include "app/LogForm.h"
+#include "app/HttpClient.h"
 #include "app/ProgressForm.h"
+#include "app/SettingsForm.h"
+#include "app/UpdateForm.h"
 #include "app/Settings.h"
 #include "app/engine/AppLog.h"
 #include "app/engine/MainTexts.h"
+#include "app/engine/UpdateCheck.h"
 #include "base/SysUtils.h"
 #include "base/WinText.h"
 #include "ui/Application.h"
@@ -29,6 +35,7 @@ const char* const kHomePageEnglish = "https://www.orvalin.example/tarnwick/en/";
 
 std::function<void(const std::string&, const std::string&, const std::string&)> ShellOpenHook;
 std::function<std::string()> CommonAppDataHook;
+std::function<std::string(const std::string&)> ReleaseTextAddressHook;
 
 namespace {
 
@@ -149,8 +156,7 @@ void TForm1::BuildMenus() {
     Settings1 = NewItem(root, "Settings1", "Settings");
     // The preferences dialog comes with its own unit; the item stays
     // disabled until it is there.
-    Preferences1 = NewItem(Settings1, "Preferences1", "Preferences");
-    Preferences1->SetEnabled(false);
+    Preferences1 = NewItem(Settings1, "Preferences1", "Preferences", [this](TObject* s) { Preferences1Click(s); });
     Priority1 = NewItem(Settings1, "Priority1", "Priority");
     auto prio = [this](const char* name, const char* caption, unsigned cls) {
         TMenuItem* i = NewItem(Priority1, name, caption, [this, cls](TObject*) {
@@ -314,8 +320,9 @@ void TForm1::FormCreate(TObject*) {
     UpdateCheck = ReadBoolSetting("UpdateCheck", true);
     if (LanguageIsGerman()) SetGermanTexts();
     else SetEnglishTexts();
-    // The update check of the release text comes with its own unit; it must
-    // never hold up the start.
+    // Each request is bounded in time, so a server that is down or hangs
+    // delays the start by seconds at most.
+    FetchReleaseText();
     if (view_) view_->ResetPanels();
     for (const char* n : {"sLabel53", "sLabel54", "sLabel55", "sLabel56", "sLabel57"})
         if (TControl* c = FindControl(this, n)) c->SetHint(MainMessage(mmAbbreviations));
@@ -355,8 +362,96 @@ void TForm1::GettingSystemInfoTimerTimer(TObject*) {
 }
 
 void TForm1::ThreadedTimer1Timer(TObject*) {
-    // One shot; the update notice hooks in here when it exists.
     ThreadedTimer1->SetEnabled(false);
+    double v = ReleaseTextVersion();
+    double lastVersion = RegReadFloat(kSettingsKey, "LastUpdateMessage_Version");
+    double lastDate = RegReadFloat(kSettingsKey, "LastUpdateMessage_Date");
+    if (!UpdateNoticeDue(kProgramVersion, v, lastVersion, lastDate, NowAsDays())) return;
+    std::string language = RegReadString(kSettingsKey, "Language");
+    auto form = std::make_unique<TUpdateForm>(this);
+    UpdateForm = form.get();
+    form->sLabelFX2->SetCaption(UpdateVersionText(v));
+    form->SetDownloadAddress(DownloadPageAddress(language));
+    form->sMemo1->Lines().SetText(ReleaseText ? ReleaseText->Text() : "");
+    form->ShowModal();
+    RegWriteFloat(kSettingsKey, "LastUpdateMessage_Version", v);
+    RegWriteFloat(kSettingsKey, "LastUpdateMessage_Date", NowAsDays());
+}
+
+// ---------------------------------------------------------------- update check
+
+bool TForm1::HttpUrlAvailable(const std::string& address, bool redirect) {
+    return HttpRequest("HEAD", address, redirect).Status == 200;
+}
+
+std::string TForm1::HttpGetText(const std::string& address, bool redirect) {
+    THttpResponse r = HttpRequest("GET", address, redirect);
+    return r.Status == 200 ? r.Body : "";
+}
+
+void TForm1::FetchReleaseText() {
+    if (!ReleaseText || !ReadBoolSetting("UpdateCheck", true)) return;
+    std::string language = RegReadString(kSettingsKey, "Language");
+    std::string address = ReleaseTextAddressHook ? ReleaseTextAddressHook(language) : ReleaseTextAddress(language);
+    if (HttpUrlAvailable(address, false)) ReleaseText->SetText(HttpGetText(address, false));
+}
+
+double TForm1::ReleaseTextVersion() const {
+    return ReleaseText ? tw::ReleaseTextVersion(ReleaseText->Text()) : 0.0;
+}
+
+// ---------------------------------------------------------------- preferences
+
+void TForm1::Preferences1Click(TObject*) {
+    auto form = std::make_unique<TSettingsForm>(this);
+    SettingsForm = form.get();
+    bool english = RegReadString(kSettingsKey, "Language") == "ENG";
+    form->SetTexts(english);
+    form->DataFolder = DataFolder;
+    form->Filters = FilterProbe;
+    form->sEdit1->SetText(FilterProbe.DirectXVersion);
+    form->sCheckBox1->SetChecked(ReadBoolSetting("ShowLogfileWindow", false));
+    form->sCheckBox3->SetChecked(ReadBoolSetting("UpdateCheck", true));
+    form->sCheckBox5->SetChecked(ReadBoolSetting("PlaySound", true));
+    form->sCheckBox4->SetChecked(ReadBoolSetting("PESDuplicatePacketHandling", false));
+    form->sCheckBox6->SetChecked(ReadBoolSetting("NoTeletext", false));
+    form->sCheckBox7->SetChecked(ReadBoolSetting("NoSubtitles", false));
+    form->sCheckBox2->SetChecked(ReadBoolSetting("NoPreview", false));
+    // A stored position outside a list (a hand-edited registry) counts as
+    // the list's default, so OK never stores "no choice".
+    auto position = [](const char* name, int count) {
+        int v = ReadIntSetting(name, 0);
+        return v >= 0 && v < count ? v : 0;
+    };
+    form->sComboBox4->SetItemIndex(position("MpegSplitter", 3));
+    form->sComboBox4Change(form->sComboBox4);
+    form->sComboBox2->SetItemIndex(position("MpegVideoFilter", 3));
+    form->sComboBox3->SetItemIndex(position("H264VideoFilter", 3));
+    form->sComboBox5->SetItemIndex(position("MpegAudioFilter", 2));
+    form->sRadioGroup1->SetItemIndex(position("TimerPatchMode", 3));
+    if (form->ShowModal() != mrOk) return;
+
+    bool english2 = form->sComboBox1->ItemIndex() == 1;
+    RegWriteString(kSettingsKey, "Language", english2 ? "ENG" : "GER");
+    ApplyTexts(!english2);
+    bool showLog = form->sCheckBox1->Checked();
+    if (Form3) {
+        if (showLog) Form3->Show();
+        else Form3->Hide();
+    }
+    RegWriteBool(kSettingsKey, "ShowLogfileWindow", showLog);
+    NoPreview = form->sCheckBox2->Checked();
+    RegWriteBool(kSettingsKey, "NoPreview", NoPreview);
+    RegWriteBool(kSettingsKey, "UpdateCheck", form->sCheckBox3->Checked());
+    RegWriteBool(kSettingsKey, "PESDuplicatePacketHandling", form->sCheckBox4->Checked());
+    RegWriteBool(kSettingsKey, "NoTeletext", form->sCheckBox6->Checked());
+    RegWriteBool(kSettingsKey, "NoSubtitles", form->sCheckBox7->Checked());
+    RegWriteBool(kSettingsKey, "PlaySound", form->sCheckBox5->Checked());
+    RegWriteInteger(kSettingsKey, "MpegSplitter", form->sComboBox4->ItemIndex());
+    RegWriteInteger(kSettingsKey, "MpegAudioFilter", form->sComboBox5->ItemIndex());
+    RegWriteInteger(kSettingsKey, "MpegVideoFilter", form->sComboBox2->ItemIndex());
+    RegWriteInteger(kSettingsKey, "H264VideoFilter", form->sComboBox3->ItemIndex());
+    RegWriteInteger(kSettingsKey, "TimerPatchMode", form->sRadioGroup1->ItemIndex());
 }
 
 void TForm1::UpdateLabelTimerTimer(TObject*) {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/engine/FilterChoices.h"
 #include "app/engine/ThdTimer.h"
 #include "base/StringList.h"
 #include "ui/Buttons.h"
@@ -129,6 +130,8 @@ public:
     bool SkinOff = false;
     int VideoPanelHeight = 74;
     int TextPanelHeight = 44;
+    // What the DirectShow filter probe found (all missing until it ran).
+    TFilterAvailability FilterProbe;
 
     TMainWindowView* View() const { return view_.get(); }
 
@@ -142,6 +145,7 @@ public:
     void GettingSystemInfoTimerTimer(TObject* sender);
     void UpdateLabelTimerTimer(TObject* sender);
     void ThreadedTimer1Timer(TObject* sender);
+    void Preferences1Click(TObject* sender);
     void sPanel3Resize(TObject* sender);
 
     // --- opening
@@ -183,6 +187,16 @@ public:
     void WriteDefaultSettings();
     static std::string VersionText();
 
+    // --- update check
+    // HEAD: true when the answer's status is 200. Bounded in time.
+    bool HttpUrlAvailable(const std::string& address, bool redirect);
+    // GET: the body when the status is 200, else empty. Bounded in time.
+    std::string HttpGetText(const std::string& address, bool redirect);
+    // Fetches the release text (when UpdateCheck is on); silent on failure.
+    void FetchReleaseText();
+    // The version number at the start of the release text; 0 when none.
+    double ReleaseTextVersion() const;
+
     // --- process priority
     static unsigned PriorityClassFromIndex(int index);
     static int PriorityIndexFromClass(unsigned cls);
@@ -215,6 +229,10 @@ extern std::function<void(const std::string& file, const std::string& params, co
 void ShellOpen(const std::string& file, const std::string& params, const std::string& dir);
 // Replaces the common application-data folder (tests).
 extern std::function<std::string()> CommonAppDataHook;
+
+// The address of the release text for a `Language` value; tests point it at
+// a server of their own.
+extern std::function<std::string(const std::string& language)> ReleaseTextAddressHook;
 
 // The maker's home pages behind the status-bar link.
 extern const char* const kHomePageGerman;

@@ -1,0 +1,87 @@
+#include "app/UpdateForm.h"
+
+#include <windows.h>
+
+#include "app/MainForm.h"
+#include "ui/ImageFormats.h"
+
+namespace tw {
+
+TUpdateForm* UpdateForm = nullptr;
+
+TUpdateForm::TUpdateForm(TComponent* owner) : TForm(owner) {
+    SetName("UpdateForm");
+    SetCaption("Software Update");
+    SetBorderStyle(bsDialog);
+    SetPosition(poMainFormCenter);
+    SetClientSize(460, 360);
+    SetShowHint(true);
+
+    auto label = [this](const char* name, int left, int top, int width, int size, const std::string& text) {
+        auto* l = new TLabel(this);
+        l->SetName(name);
+        l->SetParent(this);
+        l->SetBounds(left, top, width, size + 12);
+        l->Font().SetSize(size);
+        l->SetCaption(text);
+        return l;
+    };
+    sLabelFX1 = label("sLabelFX1", 96, 14, 340, 14, "Update verfügbar");
+    sLabelFX1->Font().SetStyle(fsBold);
+    sLabelFX2 = label("sLabelFX2", 96, 44, 340, 11, "");
+    sLabelFX3 = label("sLabelFX3", 96, 70, 120, 11, "DOWNLOAD");
+    sLabelFX3->Font().SetStyle(fsBold | fsUnderline);
+    sLabelFX3->Font().SetColor(clBlue);
+    sLabelFX3->SetCursor(crHandPoint);
+
+    Image1 = new TImage(this);
+    Image1->SetName("Image1");
+    Image1->SetParent(this);
+    Image1->SetBounds(16, 14, 64, 64);
+    Image1->SetStretch(true);
+    Image1->SetCursor(crHandPoint);
+    try {
+        auto* png = new TPngImage();
+        Image1->Picture().SetGraphic(png);
+        png->LoadFromResourceName(GetModuleHandleW(nullptr), "ABOUT");
+    } catch (...) {
+        // The notice works without its picture.
+        Image1->Picture().Clear();
+    }
+
+    sLabel1 = label("sLabel1", 16, 100, 300, 9, "Versionshistorie");
+    sMemo1 = new TMemo(this);
+    sMemo1->SetName("sMemo1");
+    sMemo1->SetParent(this);
+    sMemo1->SetBounds(16, 120, 428, 190);
+    sMemo1->SetReadOnly(true);
+    sMemo1->SetScrollBars(ssVertical);
+
+    sBitBtn1 = new TBitBtn(this);
+    sBitBtn1->SetName("sBitBtn1");
+    sBitBtn1->SetParent(this);
+    sBitBtn1->SetKind(bkOK);
+    sBitBtn1->SetCaption("OK");
+    sBitBtn1->SetBounds(188, 322, 85, 27);
+    sBitBtn1->SetDefault(true);
+
+    sLabelFX3->OnClick = [this](TObject* s) { sLabelFX3Click(s); };
+    Image1->OnClick = [this](TObject* s) { sLabelFX3Click(s); };
+    LoadTree();
+}
+
+TUpdateForm::~TUpdateForm() {
+    if (UpdateForm == this) UpdateForm = nullptr;
+}
+
+void TUpdateForm::SetDownloadAddress(const std::string& address) {
+    download_ = address;
+    sLabelFX3->SetHint(address);
+    Image1->SetHint(address);
+}
+
+void TUpdateForm::sLabelFX3Click(TObject*) {
+    if (!download_.empty()) ShellOpen(download_, "", "");
+}
+
+} // namespace tw
