@@ -607,7 +607,7 @@ void TCleaningPass::CheckWriterHealth()
 {
     if (!State.WriteError.empty())
         return;
-    State.WriteError = TSPacketWriter1->LastWriteError();
+    State.WriteError = TSPacketWriter1->LastErrorText();
 }
 
 void TCleaningPass::EndOfPass()
