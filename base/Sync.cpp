@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "base/Exceptions.h"
 #include "base/SysUtils.h"
 
 namespace tw {
@@ -36,13 +37,8 @@ SyncState& S() {
     return s;
 }
 
-void EnsureMain() {
-    SyncState& s = S();
-    std::lock_guard<std::mutex> lk(s.m);
-    if (!s.mainSet) {
-        s.mainId = std::this_thread::get_id();
-        s.mainSet = true;
-    }
+[[noreturn]] void Unregistered() {
+    throw EThreadError("No user-interface thread is registered: the host must call SetMainThread at start-up");
 }
 
 void Enqueue(const std::shared_ptr<Handover>& h) {
@@ -66,15 +62,24 @@ void SetMainThread() {
     s.mainSet = true;
 }
 
+void ClearMainThread() {
+    SyncState& s = S();
+    std::lock_guard<std::mutex> lk(s.m);
+    s.mainId = std::thread::id();
+    s.mainSet = false;
+}
+
 bool IsMainThread() {
     SyncState& s = S();
     std::lock_guard<std::mutex> lk(s.m);
-    return !s.mainSet || s.mainId == std::this_thread::get_id();
+    if (!s.mainSet) Unregistered();
+    return s.mainId == std::this_thread::get_id();
 }
+
+void RequireMainThread() { (void)IsMainThread(); }
 
 void Synchronize(const std::function<void()>& fn) {
     if (IsMainThread()) {
-        EnsureMain();
         fn();
         return;
     }
@@ -89,6 +94,7 @@ void Synchronize(const std::function<void()>& fn) {
 }
 
 void Queue(const std::function<void()>& fn) {
+    RequireMainThread(); // nobody would ever run it
     auto h = std::make_shared<Handover>();
     h->fn = fn;
     Enqueue(h);
@@ -96,7 +102,9 @@ void Queue(const std::function<void()>& fn) {
 
 bool CheckSynchronize() {
     SyncState& s = S();
-    EnsureMain();
+    // Hand-overs belong to the UI thread; another thread that services its
+    // own waits (a writer used off the UI thread) must not run them.
+    if (!IsMainThread()) return false;
     bool any = false;
     for (;;) {
         std::shared_ptr<Handover> h;

@@ -7,10 +7,18 @@
 
 namespace tw {
 
-// The thread that calls this becomes the UI thread (the first caller of any
-// function here otherwise).
+// Every host registers its UI thread once, before any worker starts: the
+// program's start-up, every test executable's main, every benchmark. Nothing
+// is guessed: asking before a registration raises EThreadError, since a guess
+// would make whichever thread asks first (a timer's worker, say) the UI thread
+// and leave the real one waiting for hand-overs nobody runs.
 void SetMainThread();
+// Ends the registration (a host that tears its UI thread down; tests).
+void ClearMainThread();
+// true on the registered UI thread; EThreadError when none is registered.
 bool IsMainThread();
+// EThreadError when no UI thread is registered (workers check before they start).
+void RequireMainThread();
 
 // Runs fn on the UI thread and waits for it. On the UI thread it runs at once.
 // An exception thrown by fn is re-thrown in the caller.
@@ -18,7 +26,8 @@ void Synchronize(const std::function<void()>& fn);
 // Queues fn for the UI thread and returns at once.
 void Queue(const std::function<void()>& fn);
 
-// Runs every pending hand-over; returns true when one ran. UI thread only.
+// Runs every pending hand-over on the UI thread; returns true when one ran.
+// On any other thread it runs nothing and returns false.
 bool CheckSynchronize();
 
 // Called (from any thread) whenever a hand-over is queued, so that the UI

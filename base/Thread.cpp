@@ -44,6 +44,9 @@ TThread::~TThread() {
 
 void TThread::Start() {
     if (thread_.joinable()) throw EThreadError("Thread already started");
+    // A worker hands over to the UI thread and is waited for from it: the
+    // host must have registered that thread (see SetMainThread).
+    RequireMainThread();
     thread_ = std::thread([this] { Run(); });
 }
 

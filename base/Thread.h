@@ -31,7 +31,8 @@ private:
 
 enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 
-// Override Execute; check Terminated() in its loop. Start runs it.
+// Override Execute; check Terminated() in its loop. Start runs it (and raises
+// EThreadError when the host registered no UI thread, see SetMainThread).
 // The destructor terminates and waits (servicing hand-overs on the UI thread).
 class TThread : public TObject {
 public:

@@ -10,6 +10,7 @@
 //
 // The recordings (four PIDs with running counters, every 997th packet of the
 // video PID repeated) are kept in /tmp for the next run.
+#include "base/Sync.h"
 #include "base/SysUtils.h"
 #include "tools/engine/LowLevelFix.h"
 #include "tools/engine/PacketFilter.h"
@@ -111,6 +112,7 @@ std::string Recording(int64_t mb) {
 } // namespace
 
 int main(int argc, char** argv) {
+    tw::SetMainThread(); // the thread that services the workers' hand-overs
     const int64_t mb = argc > 1 ? std::atoll(argv[1]) : 1024;
     const std::string in = Recording(mb), half = Recording(mb / 2);
     const std::string out = "/tmp/tw_bench_tools_out.ts";

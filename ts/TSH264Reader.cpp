@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/ByteSearch.h"
 #include "base/SysUtils.h"
 #include "ts/TSPesReader.h"
 
@@ -271,8 +272,8 @@ int TTSH264Reader::ScanUnit(int s, int end) {
         // A run of non-zero bytes can neither hold a start code nor an
         // emulation-prevention byte: step over it in one go.
         if (i < end && b[i] != 0) {
-            const void* z = std::memchr(b + i, 0, static_cast<size_t>(end - i));
-            i = z ? static_cast<int>(static_cast<const uint8_t*>(z) - b) : end;
+            const uint8_t* z = FindByte(b + i, b + end, 0);
+            i = z ? static_cast<int>(z - b) : end;
         }
         if (i + 4 < end) {
             if (StartCode4(b, i)) break;

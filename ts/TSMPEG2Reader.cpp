@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/ByteSearch.h"
 #include "base/SysUtils.h"
 #include "ts/TSPesReader.h"
 
@@ -65,13 +66,13 @@ namespace {
 
 // First position p in [from, end - 4] holding 00 00 01 00 (a picture start
 // code), or -1. A stream that never shows one is searched whole on every PES
-// packet, so the 01 byte is looked for with memchr rather than byte by byte.
+// packet, so the 01 byte is looked for with FindByte rather than byte by byte.
 int FindPictureStart(const uint8_t* pes, int from, int end) {
     if (end - from < 4) return -1;
     const uint8_t* p = pes + from + 2;
     const uint8_t* const last = pes + end - 1; // the 01 byte needs one byte after it
     while (p < last) {
-        p = static_cast<const uint8_t*>(std::memchr(p, 1, static_cast<size_t>(last - p)));
+        p = FindByte(p, last, 1);
         if (!p) return -1;
         if (p[-1] == 0 && p[-2] == 0 && p[1] == 0) return static_cast<int>(p - pes) - 2;
         ++p;

@@ -99,9 +99,9 @@ void TWriteThread::Execute() {
 // --- writer -------------------------------------------------------------------
 
 TTSPacketWriter::TTSPacketWriter(TComponent* owner) : TComponent(owner) {
-    // The creating thread is the one that services the write thread's
-    // hand-overs; make sure it is known as such before any worker asks.
-    (void)IsMainThread();
+    // The write thread's reports are handed to the UI thread: a host that
+    // registered none fails here, at once, rather than in the write thread.
+    RequireMainThread();
     ClearContinuityTable();
 }
 

@@ -211,6 +211,7 @@ private:
     int64_t cutIn_ = 0, cutOut_ = 0; // 90 kHz, of this pass
     int64_t packetCount_ = 0;
     int64_t lastTimeTextPts_ = -1;
+    uint64_t timeTextTick_ = 0;
     uint64_t startTick_ = 0;
     int64_t expectedWritten_ = 0;
     TTSPacketBuffer packet_; // the packet on its way to the writer

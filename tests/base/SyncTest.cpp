@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -11,7 +12,6 @@
 using namespace tw;
 
 TEST(Synchronize, ThousandsOfCallsFromSeveralWorkersAllRunOnTheMainThread) {
-    SetMainThread();
     const int workers = 6, perWorker = 1500;
     std::atomic<int> finished{0};
     int ran = 0; // touched only on the main thread
@@ -33,7 +33,6 @@ TEST(Synchronize, ThousandsOfCallsFromSeveralWorkersAllRunOnTheMainThread) {
 }
 
 TEST(Synchronize, ExceptionsReachTheCallerAndOnMainRunsInline) {
-    SetMainThread();
     int inline_ran = 0;
     Synchronize([&] { ++inline_ran; });
     EXPECT_EQ(inline_ran, 1);
@@ -68,7 +67,6 @@ protected:
 } // namespace
 
 TEST(Thread, WaitForServicesHandOversSoItCannotDeadlock) {
-    SetMainThread();
     TSyncingThread t;
     t.Start();
     WaitServicing([&] { return t.calls.load() >= 50; }, 30000);
@@ -76,6 +74,59 @@ TEST(Thread, WaitForServicesHandOversSoItCannotDeadlock) {
     t.WaitFor(); // the worker may sit inside Synchronize right now
     EXPECT_GE(t.calls.load(), 50);
     EXPECT_EQ(t.onMain, t.calls.load());
+}
+
+namespace {
+// Leaves the test executable's registration as its main made it.
+struct TUnregistered {
+    TUnregistered() { ClearMainThread(); }
+    ~TUnregistered() { SetMainThread(); }
+};
+
+class TIdleThread : public TThread {
+protected:
+    void Execute() override {}
+};
+} // namespace
+
+TEST(MainThread, WithoutARegistrationEveryQuestionFailsAndNoWorkerTakesOver) {
+    {
+        TUnregistered none;
+        // A worker that hands over first must not become the UI thread.
+        std::string workerError;
+        std::thread w([&] {
+            try {
+                Synchronize([] {});
+            } catch (const EThreadError& e) {
+                workerError = e.what();
+            }
+        });
+        w.join();
+        EXPECT_NE(workerError.find("SetMainThread"), std::string::npos) << workerError;
+        EXPECT_THROW(IsMainThread(), EThreadError);
+        EXPECT_THROW(CheckSynchronize(), EThreadError);
+        EXPECT_THROW(Queue([] {}), EThreadError);
+        TIdleThread t;
+        EXPECT_THROW(t.Start(), EThreadError);
+        EXPECT_FALSE(t.Started());
+    }
+    EXPECT_TRUE(IsMainThread());
+}
+
+TEST(MainThread, OtherThreadsNeverRunTheHandOversOfTheUserInterfaceThread) {
+    int ran = 0; // touched only on the main thread
+    Queue([&] { ++ran; });
+    bool workerRan = true, workerIsMain = true;
+    std::thread w([&] {
+        workerIsMain = IsMainThread();
+        workerRan = CheckSynchronize();
+    });
+    w.join();
+    EXPECT_FALSE(workerIsMain);
+    EXPECT_FALSE(workerRan);
+    EXPECT_EQ(ran, 0);
+    EXPECT_TRUE(CheckSynchronize());
+    EXPECT_EQ(ran, 1);
 }
 
 TEST(Event, AutoResetReleasesOneWaitAndTimesOut) {

@@ -135,6 +135,11 @@ TEST(CleaningRoad, UndamagedRecordingKeepsEverything)
     EXPECT_NE(logText.find("ERRORS : 0"), std::string::npos);
     EXPECT_NE(logText.find("Speed: "), std::string::npos);
     EXPECT_EQ(logText.find("Discarded invalid pakets"), std::string::npos);
+    // The time panel is updated sparingly, but its last text is the end.
+    const std::vector<std::string>& times = road.host.TimeTexts;
+    ASSERT_GE(times.size(), 2u);
+    EXPECT_LT(times.front(), times.back());
+    EXPECT_EQ(times.back(), *std::max_element(times.begin(), times.end()));
 
     if (!HaveFfmpeg())
         GTEST_SKIP() << "ffmpeg not installed: independent checks skipped";

@@ -86,6 +86,8 @@ public:
         return PcrCorrectionAnswer;
     }
     void MeterSample(int, int64_t bits) override { MeterBits += bits; }
+    void SetTimeText(const std::string& text) override { TimeTexts.push_back(text); }
+    std::vector<std::string> TimeTexts;
     void MeterStep() override { ++Steps; }
 
 private:

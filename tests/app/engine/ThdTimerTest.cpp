@@ -16,7 +16,6 @@ namespace {
 
 class ThdTimerTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetMainThread(); }
     // Services hand-overs for ms milliseconds, as a busy pass that processes
     // messages would.
     static void Pump(int ms) {
@@ -103,6 +102,34 @@ TEST_F(ThdTimerTest, ChangingTheIntervalRestartsARunningTimerAndOnlyStoresOnASto
     EXPECT_TRUE(t.Enabled());
     ASSERT_TRUE(WaitServicing([&] { return ticks >= 1; }, 5000));
     EXPECT_GE(firstAt - restart, 250u) << "started " << (restart - start) << " ms after enabling";
+}
+
+TEST_F(ThdTimerTest, TheWorkerNeverBecomesTheUserInterfaceThread) {
+    // Once a timer's worker asked first and so became the "UI thread": it ran
+    // its ticks itself and the real UI thread was left answering false.
+    {
+        ClearMainThread();
+        TThreadedTimer t(nullptr);
+        t.SetInterval(1);
+        int ticks = 0;
+        t.OnTimer = [&](TObject*) { ++ticks; };
+        EXPECT_THROW(t.SetEnabled(true), EThreadError); // no worker without a UI thread
+        SetMainThread();
+        EXPECT_EQ(ticks, 0);
+    }
+    TThreadedTimer t(nullptr);
+    t.SetInterval(1);
+    int ticks = 0;
+    bool tickOnMain = true;
+    t.OnTimer = [&](TObject*) {
+        tickOnMain = tickOnMain && IsMainThread();
+        ++ticks;
+    };
+    t.SetEnabled(true);
+    ASSERT_TRUE(WaitServicing([&] { return ticks >= 3; }, 5000));
+    t.SetEnabled(false);
+    EXPECT_TRUE(tickOnMain);
+    EXPECT_TRUE(IsMainThread());
 }
 
 TEST_F(ThdTimerTest, DestroyingWhileTheWorkerWaitsInsideAHandOverDoesNotDeadlock) {

@@ -1,0 +1,33 @@
+#include "base/ByteSearch.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace tw;
+
+// Every start and length around the sixteen-byte blocks, the value at every
+// place (and twice, and nowhere), against a plain loop.
+TEST(FindByte, FindsTheFirstMatchAtEveryAlignmentAndNothingPastTheEnd) {
+    std::vector<uint8_t> buf(80);
+    auto plain = [](const uint8_t* p, const uint8_t* end, uint8_t v) -> const uint8_t* {
+        for (; p < end; ++p)
+            if (*p == v) return p;
+        return nullptr;
+    };
+    for (size_t start = 0; start < 17; ++start) {
+        for (size_t len = 0; start + len <= buf.size(); ++len) {
+            const uint8_t* p = buf.data() + start;
+            const uint8_t* end = p + len;
+            for (size_t at = 0; at <= len; ++at) { // at == len: not in the range
+                for (size_t k = 0; k < buf.size(); ++k) buf[k] = static_cast<uint8_t>(0x80 | k);
+                if (start + at < buf.size()) buf[start + at] = 0; // may lie just past the end
+                if (at + 5 < len) buf[start + at + 5] = 0;         // a second match after it
+                ASSERT_EQ(FindByte(p, end, 0), plain(p, end, 0)) << start << " " << len << " " << at;
+            }
+        }
+    }
+    const uint8_t one[] = {0xFF};
+    EXPECT_EQ(FindByte(one, one, 0xFF), nullptr);
+    EXPECT_EQ(FindByte(one, one + 1, 0xFF), one);
+}
