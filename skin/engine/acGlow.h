@@ -35,4 +35,67 @@ TPixelImage CreateGlowPicture(const TsSkinManager& sm, int maskIndex, int width,
 // multiplied by their alpha as layered windows take them.
 TPixelImage CutGlowPicture(const TPixelImage& full, const TGlowPlacement& p);
 
+#ifdef _WIN32
+} // namespace skin
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "skin/engine/GraphicsUtils.h"
+#include "ui/Types.h"
+
+namespace tw {
+class TForm;
+}
+
+namespace skin {
+
+// One shown halo: its window (a borderless form that lets the mouse through)
+// keeps the layered picture; the picture itself is dropped once shown.
+class TacGlowEffect {
+public:
+    explicit TacGlowEffect(TsSkinManager& sm);
+    virtual ~TacGlowEffect();
+    TacGlowEffect(const TacGlowEffect&) = delete;
+    TacGlowEffect& operator=(const TacGlowEffect&) = delete;
+
+    virtual void CreateGlowBmp(int width, int height);
+    // False when there is nothing to show (no layered windows, a halo below
+    // one pixel); the effect then has no window.
+    bool Show(const TRect& r, const TRect& clip, HWND host);
+    HWND WindowHandle() const;
+
+    TsSkinManager& Manager;
+    int MaskIndex = -1;
+    int Margin = 0;
+    // Set when the manager goes: the window is destroyed at once instead of
+    // after the current message.
+    bool FreeAtOnce = false;
+
+private:
+    tw::TForm* window_ = nullptr;
+    tw::TWndMethod savedProc_;
+    TPixelImage picture_;
+};
+
+// r: the control on the screen, clip: its visible part in its own
+// coordinates; sm nullptr: the default manager. The glow id, or -1 when no
+// halo was made (no layered windows, no mask "<glowName>0" in the section,
+// nothing visible).
+int ShowGlow(const TRect& r, const TRect& clip, const std::string& section, TsSkinManager* sm, HWND host, int margin,
+             const std::string& glowName);
+// Ids already hidden, negative or beyond the list are ignored; the ids of
+// the other glows stay as they are.
+void HideGlow(int id);
+void ClearGlows(bool managerDestroying = false);
+// The window of a shown glow; nullptr for none.
+HWND GlowWindow(int id);
+
+// Where the glows find UpdateLayeredWindow; tests put a recorder (or
+// nothing: no layered windows) in its place.
+extern TUpdateLayeredWindow (*GlowLayeredEntry)();
+#endif
+
 } // namespace skin
