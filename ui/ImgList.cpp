@@ -1,7 +1,6 @@
 #include "ui/ImgList.h"
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include "ui/Guards.h"
@@ -23,24 +22,13 @@ TGdiObject<HBITMAP> SectionCopy(TBitmap& src, int bits) {
         from = &converted;
     }
     int w = from->Width(), h = from->Height();
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = static_cast<WORD>(bits);
-    bi.bmiHeader.biCompression = BI_RGB;
-    void* raw = nullptr;
-    TGdiObject<HBITMAP> section(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &raw, nullptr, 0));
-    if (!section || !raw) return TGdiObject<HBITMAP>(nullptr);
-    GdiFlush();
-    auto* dst = static_cast<uint8_t*>(raw);
-    size_t stride = (static_cast<size_t>(w) * bits / 8 + 3) & ~size_t(3);
+    TBitmap copy(w, h, bits == 32 ? pf32bit : pf24bit);
     int srcBytes = from->PixelFormat() == pf32bit ? 4 : 3;
     int dstBytes = bits / 8;
+    GdiFlush();
     for (int y = 0; y < h; ++y) {
         const uint8_t* s = from->ScanLine(y);
-        uint8_t* d = dst + stride * static_cast<size_t>(y);
+        uint8_t* d = copy.ScanLine(y);
         for (int x = 0; x < w; ++x, s += srcBytes, d += dstBytes) {
             d[0] = s[0];
             d[1] = s[1];
@@ -48,7 +36,7 @@ TGdiObject<HBITMAP> SectionCopy(TBitmap& src, int bits) {
             if (dstBytes == 4) d[3] = srcBytes == 4 ? s[3] : 0;
         }
     }
-    return section;
+    return TGdiObject<HBITMAP>(copy.ReleaseHandle());
 }
 
 // A mask picture as the platform wants it: one bit per pixel, set where the

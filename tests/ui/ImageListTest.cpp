@@ -132,6 +132,14 @@ TEST_F(ImageListTest, AddReplaceDeleteAndResizeKeepTheCountRight) {
     ASSERT_TRUE(list.GetImageBitmap(2, out));
     EXPECT_EQ(Pixel32(out, 0, 0), 0xFFFF0000u);
 
+    // Pictures of other formats are converted on the way in.
+    TBitmap paletted(4, 4, pf8bit);
+    paletted.Canvas().Brush().SetColor(clLime);
+    paletted.Canvas().FillRect(TRect(0, 0, 4, 4));
+    EXPECT_TRUE(list.Replace(1, paletted));
+    ASSERT_TRUE(list.GetImageBitmap(1, out));
+    EXPECT_EQ(Pixel32(out, 2, 2), 0xFF00FF00u);
+
     EXPECT_TRUE(list.Delete(0));
     EXPECT_FALSE(list.Delete(5));
     EXPECT_EQ(list.Count(), 2);
