@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/AboutForm.h"
@@ -80,7 +81,11 @@ void SaveScreenRect(const std::string& name, RECT r) {
     // The screen DC copies nothing at all when the rectangle reaches past
     // the screen: only the part on it.
     const RECT screenRect{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    const RECT whole = r;
     IntersectRect(&r, &r, &screenRect);
+    if (!EqualRect(&r, &whole))
+        std::printf("%s reaches past the screen (%ld,%ld)-(%ld,%ld): only its part on the screen is kept\n",
+                    name.c_str(), whole.left, whole.top, whole.right, whole.bottom);
     const int w = r.right - r.left, h = r.bottom - r.top;
     if (w <= 0 || h <= 0) {
         g_missing.push_back(name + " (empty rectangle)");
@@ -330,6 +335,17 @@ void ShootTools(const std::string& recording) {
 
     g_answers.open = recording;
     ShootModal("rawcutter", [] { return RawCutterForm; }, [] { MenuCommand(Form1->RawCutter1); });
+    // The packet tools of the Tools menu, on the same recording (both
+    // cancelled: nothing is written).
+    for (const auto& [item, form, name] : {std::tuple{"SPacketFilter1", "FilterForm", "packetfilter"},
+                                           std::tuple{"SPacketEditor1", "PacketEditorForm", "packeteditor"}}) {
+        auto* menu = dynamic_cast<TMenuItem*>(Form1->FindComponent(item));
+        if (!menu) {
+            g_missing.push_back(name);
+            continue;
+        }
+        ShootModal(name, [form = std::string(form)] { return ActiveFormNamed(form); }, [menu] { MenuCommand(menu); });
+    }
     g_answers.open.clear();
 
     // Three parts of one (longer) recording, merged back into one.
