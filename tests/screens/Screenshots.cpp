@@ -24,9 +24,9 @@
 #include "app/UpdateForm.h"
 #include "app/engine/MainTexts.h"
 #include "app/engine/SettingsStore.h"
-#include "base/Streams.h"
 #include "base/SysUtils.h"
 #include "base/WinText.h"
+#include "tests/support/FileBytes.h"
 #include "resources/skin/Canvas.h"
 #include "tools/FileMergerForm.h"
 #include "tools/PatchForm.h"
@@ -40,6 +40,8 @@ using namespace tw;
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using test::ReadAll;
+using test::WriteAll;
 
 std::string g_outFolder;
 std::vector<std::string> g_missing; // windows that never showed
@@ -51,18 +53,6 @@ std::string TempFolder() {
     wchar_t buf[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH, buf);
     return WideToUtf8(buf);
-}
-
-Bytes ReadAll(const std::string& name) {
-    TFileStream in(name, fmOpenRead);
-    Bytes data(static_cast<size_t>(in.Size()));
-    if (!data.empty()) in.ReadBuffer(data.data(), static_cast<int64_t>(data.size()));
-    return data;
-}
-
-void WriteAll(const std::string& name, const Bytes& data) {
-    TFileStream out(name, fmCreate);
-    if (!data.empty()) out.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
 }
 
 // Lets queued painting and the X server catch up with what was shown.
@@ -207,7 +197,7 @@ std::optional<int> AnswerDialog(TDialogRequest& rq) {
     case dkInputQuery: return mrCancel;
     default:
         if (g_answers.realMessages) return std::nullopt;
-        std::printf("message: %s\n", rq.Text.c_str());
+        std::printf("answered: %s\n", rq.Text.c_str());
         return rq.Buttons & mbYes ? mrYes : mrOk;
     }
 }
