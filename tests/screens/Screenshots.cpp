@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <exception>
 #include <functional>
 #include <map>
 #include <optional>
@@ -131,7 +132,14 @@ void CALLBACK WatchTimer(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
     auto act = std::move(it->second.act);
     g_watches.erase(it);
-    act(*f);
+    // No exception may unwind through the system's timer dispatch.
+    try {
+        act(*f);
+    } catch (const std::exception& e) {
+        // Closed all the same, or the run would wait on it for ever.
+        g_missing.push_back(f->Name() + " (" + e.what() + ")");
+        f->SetModalResult(mrCancel);
+    }
 }
 
 UINT_PTR StartWatch(std::function<TCustomForm*()> shown, std::function<void(TCustomForm&)> act, int waitTicks) {
@@ -141,8 +149,8 @@ UINT_PTR StartWatch(std::function<TCustomForm*()> shown, std::function<void(TCus
 }
 
 // Runs `open`, which shows a window and returns when it is gone; `act`
-// photographs it and closes it. A window that never showed is listed. The
-// progress windows of short passes are taken sooner (`waitTicks`).
+// photographs it and closes it. A window that never showed is listed. A
+// short pass's progress window is taken sooner (`waitTicks`).
 void WhileShown(const std::string& name, std::function<TCustomForm*()> shown, std::function<void(TCustomForm&)> act,
                 const std::function<void()>& open, int waitTicks = 5) {
     bool done = false;
