@@ -237,8 +237,7 @@ TAnalysisView* View() { return dynamic_cast<TAnalysisView*>(Form1->View()); }
 
 void ShootMainAndLog() {
     // The log window sits right under the main window: one picture of both.
-    // The first windows of the run take a moment to reach the display.
-    for (int i = 0; i < 20; ++i) Settle(Form1->Handle());
+    Settle(Form1->Handle());
     RECT main, log;
     GetWindowRect(Form1->Handle(), &main);
     if (Form3 && Form3->Visible()) {
@@ -401,6 +400,11 @@ int Run() {
     Form1->Show();
     // Top left, so the log window below it fits on the screen too.
     Form1->SetBounds(0, 0, Form1->Width(), Form1->Height());
+
+    // Before any recording: the logo in place of the stream panels. The
+    // first windows of the run take a moment to reach the display.
+    for (int i = 0; i < 20; ++i) Settle(Form1->Handle());
+    Capture("start", Form1);
 
     const std::string recording = TempFolder() + "Tarnwick_Recording.ts";
     WriteAll(recording, ReadAll(SourcePath("tests/data/h264_ac3.ts")));
