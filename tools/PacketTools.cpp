@@ -7,6 +7,7 @@
 #include "app/AnalysisView.h"
 #include "app/MainForm.h"
 #include "app/engine/AppLog.h"
+#include "app/engine/ScanPasses.h"
 #include "app/engine/SettingsStore.h"
 #include "base/SysUtils.h"
 #include "tools/FilterForm.h"
@@ -105,8 +106,8 @@ void SPacketFilter1Click(TForm1& form) {
     v->ProcessMessages();
     const bool opened = en.TSPacketReader1->Active();
     if (opened) {
-        en.ScanPids(kFilterScanPackets);
-        en.ScanStreamTypes(kFilterScanPackets);
+        en.Scan().ScanPids(kFilterScanPackets);
+        en.Scan().ScanStreamTypes(kFilterScanPackets);
     }
     en.TSPacketReader1->SetActive(false);
     if (!opened) {
@@ -132,7 +133,7 @@ void SPacketFilter1Click(TForm1& form) {
     std::string output;
     if (ok && static_cast<int>(pids.size()) <= TPacketFilter::kMaxPids &&
         ChooseOutput(ToolOutputName(input, "_filtered"), output) && !RefuseSameName(*v, input, output)) {
-        TPacketFilter filter(*en.FilterPacketReader);
+        TPacketFilter filter(en.FilterReader());
         filter.Pids = pids;
         filter.DeleteInvalid = deleteInvalid;
         TToolRun running(form);
@@ -151,14 +152,14 @@ void SLowLevelFormat1Click(TForm1& form) {
     if (!v) return;
     TAnalysisEngine& en = v->Engine();
     form.ResetAll();
-    en.TSPacketReader_LowLevel->SetActive(false);
+    en.LowLevelReader().SetActive(false);
     const std::string proposal = ToolOutputName(input, "_lowLevelFixed");
     // The log stays beside the proposed name, whatever name is chosen.
     const std::string logName = ChangeFileExt(proposal, ".log");
     std::string output;
     if (ChooseOutput(proposal, output) && !RefuseSameName(*v, input, output)) {
         TToolRun running(form);
-        TLowLevelFix fix(*en.TSPacketReader_LowLevel);
+        TLowLevelFix fix(en.LowLevelReader());
         fix.OnLog = [v](const std::string& line) { v->LogLine(line); };
         const auto res = fix.Run(input, output, ProgressOf(*v));
         if (res.Ok) v->PlaySound("DONE");
@@ -179,7 +180,7 @@ void SPacketprotocoll1Click(TForm1& form) {
     form.ResetAll();
     TToolRun running(form);
     std::string error;
-    if (!WritePacketProtocol(*v->Engine().Raw_TSPacketReader, input, ChangeFileExt(input, "_protocoll.txt"), error))
+    if (!WritePacketProtocol(v->Engine().RawReader(), input, ChangeFileExt(input, "_protocoll.txt"), error))
         v->LogLine(error);
 }
 
@@ -194,7 +195,7 @@ void SDuplicateFinder1Click(TForm1& form) {
     if (answer.empty() || answer == "0" || !TryStrToInt(answer, pid) || pid <= 0) return;
     form.ResetAll();
     TToolRun running(form);
-    TDuplicateFinder finder(*v->Engine().Raw_TSPacketReader);
+    TDuplicateFinder finder(v->Engine().RawReader());
     std::string error;
     if (!finder.WriteListing(input, pid, ChangeFileExt(input, "_duplicates.txt"), error)) v->LogLine(error);
 }
