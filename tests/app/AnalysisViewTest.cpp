@@ -23,6 +23,7 @@
 #include "base/Streams.h"
 #include "base/SysUtils.h"
 #include "base/WinText.h"
+#include "tests/support/FileBytes.h"
 #include "ts/TSPmtReader.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
@@ -30,6 +31,8 @@
 using namespace tw;
 
 namespace {
+
+using test::ReadAll;
 
 // A Unix path of the build is reachable from Wine through drive Z:.
 std::string Fixture(const std::string& name) { return std::string("Z:") + TW_TEST_DATA_DIR + "/" + name; }
@@ -46,13 +49,6 @@ void CopyRecording(const std::string& from, const std::string& to) {
     std::vector<uint8_t> data(static_cast<size_t>(in.Size()));
     in.ReadBuffer(data.data(), static_cast<int64_t>(data.size()));
     out.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
-}
-
-std::vector<uint8_t> ReadAll(const std::string& name) {
-    TFileStream in(name, fmOpenRead);
-    std::vector<uint8_t> data(static_cast<size_t>(in.Size()));
-    if (!data.empty()) in.ReadBuffer(data.data(), static_cast<int64_t>(data.size()));
-    return data;
 }
 
 // Whether the window or one of its visible children still waits for a repaint.

@@ -20,6 +20,7 @@
 #include "base/Streams.h"
 #include "base/SysUtils.h"
 #include "base/WinText.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TsBuilder.h"
 #include "tools/FilterForm.h"
 #include "tools/PacketEditorForm.h"
@@ -33,6 +34,9 @@ using namespace tw;
 using tw::test::Bytes;
 
 namespace {
+
+using test::ReadAll;
+using test::WriteAll;
 
 struct Dialogs {
     std::vector<TDialogRequest> requests;
@@ -48,18 +52,6 @@ std::string TempFolder() {
     wchar_t buf[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH, buf);
     return WideToUtf8(buf);
-}
-
-Bytes ReadAll(const std::string& name) {
-    TFileStream in(name, fmOpenRead);
-    Bytes data(static_cast<size_t>(in.Size()));
-    if (!data.empty()) in.ReadBuffer(data.data(), static_cast<int64_t>(data.size()));
-    return data;
-}
-
-void WriteAll(const std::string& name, const Bytes& data) {
-    TFileStream out(name, fmCreate);
-    out.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
 }
 
 int PidOf(const uint8_t* p) { return ((p[1] & 0x1F) << 8) | p[2]; }

@@ -22,6 +22,7 @@
 #include "base/Streams.h"
 #include "base/SysUtils.h"
 #include "base/WinText.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TsBuilder.h"
 #include "tools/FileMergerForm.h"
 #include "tools/PatchForm.h"
@@ -35,24 +36,15 @@ using Bytes = std::vector<uint8_t>;
 
 namespace {
 
+using test::ReadAll;
+using test::WriteAll;
+
 std::string Fixture(const std::string& name) { return std::string("Z:") + TW_TEST_DATA_DIR + "/" + name; }
 
 std::string TempFolder() {
     wchar_t buf[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH, buf);
     return WideToUtf8(buf);
-}
-
-Bytes ReadAll(const std::string& name) {
-    TFileStream in(name, fmOpenRead);
-    Bytes data(static_cast<size_t>(in.Size()));
-    if (!data.empty()) in.ReadBuffer(data.data(), static_cast<int64_t>(data.size()));
-    return data;
-}
-
-void WriteAll(const std::string& name, const Bytes& data) {
-    TFileStream out(name, fmCreate);
-    if (!data.empty()) out.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
 }
 
 Bytes Slice(const Bytes& b, size_t from, size_t to) { return Bytes(b.begin() + from, b.begin() + to); }

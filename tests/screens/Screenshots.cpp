@@ -1,0 +1,454 @@
+// Starts the program's windows as a user meets them, with a real recording
+// opened and analysed, and saves a picture of each into the folder given as
+// the first argument (scripts/screenshots). The pictures are for people to
+// look at, so a window that does not show is reported and the rest go on.
+#include <windows.h>
+
+#include <cstdio>
+#include <exception>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "app/AboutForm.h"
+#include "app/AnalysisView.h"
+#include "app/ChangesForm.h"
+#include "app/LogForm.h"
+#include "app/MainForm.h"
+#include "app/ProgressForm.h"
+#include "app/Settings.h"
+#include "app/SettingsForm.h"
+#include "app/Startup.h"
+#include "app/UpdateForm.h"
+#include "app/engine/MainTexts.h"
+#include "app/engine/SettingsStore.h"
+#include "base/SysUtils.h"
+#include "base/WinText.h"
+#include "tests/support/FileBytes.h"
+#include "resources/skin/Canvas.h"
+#include "tools/FileMergerForm.h"
+#include "tools/PatchForm.h"
+#include "tools/RawCutterForm.h"
+#include "ui/Application.h"
+#include "ui/Dialogs.h"
+#include "ui/Guards.h"
+
+using namespace tw;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using test::ReadAll;
+using test::WriteAll;
+
+std::string g_outFolder;
+std::vector<std::string> g_missing; // windows that never showed
+
+// A Unix path of the build is reachable from Wine through drive Z:.
+std::string SourcePath(const std::string& rel) { return std::string("Z:") + TW_SOURCE_DIR + "/" + rel; }
+
+std::string TempFolder() {
+    wchar_t buf[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH, buf);
+    return WideToUtf8(buf);
+}
+
+// Lets queued painting and the X server catch up with what was shown.
+void Settle(HWND h) {
+    RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    for (int i = 0; i < 10; ++i) {
+        Application->ProcessMessages();
+        Sleep(15);
+    }
+    GdiFlush();
+}
+
+// Copies a rectangle of the screen (what the user sees there, frame and
+// all) into <name>.png.
+void SaveScreenRect(const std::string& name, RECT r) {
+    // The screen DC copies nothing at all when the rectangle reaches past
+    // the screen: only the part on it.
+    const RECT screenRect{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    const RECT whole = r;
+    IntersectRect(&r, &r, &screenRect);
+    if (!EqualRect(&r, &whole))
+        std::printf("%s reaches past the screen (%ld,%ld)-(%ld,%ld): only its part on the screen is kept\n",
+                    name.c_str(), whole.left, whole.top, whole.right, whole.bottom);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    if (w <= 0 || h <= 0) {
+        g_missing.push_back(name + " (empty rectangle)");
+        return;
+    }
+    TBitmap shot(w, h, pf24bit);
+    {
+        TWindowDC screen(nullptr);
+        BitBlt(shot.Canvas().Handle(), 0, 0, w, h, screen.Handle(), r.left, r.top, SRCCOPY);
+    }
+    GdiFlush(); // the copy reaches the bitmap's bits
+    skingen::Canvas picture(w, h);
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* row = shot.ScanLine(y);
+        for (int x = 0; x < w; ++x) picture.Set(x, y, {row[x * 3 + 2], row[x * 3 + 1], row[x * 3]});
+    }
+    WriteAll(g_outFolder + "\\" + name + ".png", picture.Png(false));
+    std::printf("saved %s.png (%dx%d)\n", name.c_str(), w, h);
+}
+
+void Capture(const std::string& name, HWND h) {
+    Settle(h);
+    RECT r;
+    GetWindowRect(h, &r);
+    SaveScreenRect(name, r);
+}
+
+void Capture(const std::string& name, TWinControl* c) {
+    if (!c || !c->HandleAllocated() || !IsWindowVisible(c->HandleIfAllocated())) {
+        g_missing.push_back(name);
+        return;
+    }
+    Capture(name, c->HandleIfAllocated());
+}
+
+// Watches for a window that a modal loop (or a long pass) brings up: a
+// timer message reaches those loops as the user's input would. Once `shown`
+// answers the window, `act` runs once from inside the loop.
+struct Watch {
+    std::function<TCustomForm*()> shown;
+    std::function<void(TCustomForm&)> act;
+    int waitTicks = 5; // a few ticks after it showed, so the display has mapped it
+    int seen = 0;
+};
+std::map<UINT_PTR, Watch> g_watches;
+
+void CALLBACK WatchTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    auto it = g_watches.find(id);
+    if (it == g_watches.end()) return;
+    TCustomForm* f = it->second.shown();
+    if (!f || !f->Visible() || !f->HandleAllocated()) return;
+    if (++it->second.seen < it->second.waitTicks) return;
+    KillTimer(nullptr, id);
+    auto act = std::move(it->second.act);
+    g_watches.erase(it);
+    // No exception may unwind through the system's timer dispatch.
+    try {
+        act(*f);
+    } catch (const std::exception& e) {
+        // Closed all the same, or the run would wait on it for ever.
+        g_missing.push_back(f->Name() + " (" + e.what() + ")");
+        f->SetModalResult(mrCancel);
+    }
+}
+
+UINT_PTR StartWatch(std::function<TCustomForm*()> shown, std::function<void(TCustomForm&)> act, int waitTicks) {
+    const UINT_PTR id = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, WatchTimer);
+    g_watches[id] = Watch{std::move(shown), std::move(act), waitTicks};
+    return id;
+}
+
+// Runs `open`, which shows a window and returns when it is gone; `act`
+// photographs it and closes it. A window that never showed is listed. A
+// short pass's progress window is taken sooner (`waitTicks`).
+void WhileShown(const std::string& name, std::function<TCustomForm*()> shown, std::function<void(TCustomForm&)> act,
+                const std::function<void()>& open, int waitTicks = 5) {
+    bool done = false;
+    const UINT_PTR id = StartWatch(
+        std::move(shown),
+        [&, act = std::move(act)](TCustomForm& f) {
+            done = true;
+            act(f);
+        },
+        waitTicks);
+    open();
+    if (g_watches.erase(id)) KillTimer(nullptr, id);
+    if (!done) g_missing.push_back(name);
+}
+
+// The common case: one picture, then the window closes as with Cancel.
+void ShootModal(const std::string& name, std::function<TCustomForm*()> shown, const std::function<void()>& open) {
+    WhileShown(
+        name, std::move(shown),
+        [name](TCustomForm& f) {
+            Capture(name, &f);
+            f.SetModalResult(mrCancel);
+        },
+        open);
+}
+
+void Press(TWinControl* button) { SendMessageW(button->Handle(), BM_CLICK, 0, 0); }
+void MenuCommand(TMenuItem* item) { SendMessageW(Form1->Handle(), WM_COMMAND, MAKEWPARAM(item->Command(), 0), 0); }
+
+TCustomForm* ActiveFormNamed(const std::string& name) {
+    TCustomForm* f = Screen->ActiveForm();
+    return f && f->Name() == name ? f : nullptr;
+}
+
+// Answers of the file dialogs and questions (a real dialog of the system
+// would show no data of ours); a message box is shown for real when asked.
+struct Answers {
+    std::string open, save;
+    bool realMessages = false;
+};
+Answers g_answers;
+
+std::optional<int> AnswerDialog(TDialogRequest& rq) {
+    switch (rq.Kind) {
+    case dkOpenFile:
+    case dkSaveFile: {
+        const std::string& a = rq.Kind == dkOpenFile ? g_answers.open : g_answers.save;
+        if (a.empty()) return mrCancel;
+        *rq.Value = a;
+        return mrOk;
+    }
+    case dkInputQuery: return mrCancel;
+    default:
+        if (g_answers.realMessages) return std::nullopt;
+        std::printf("answered: %s\n", rq.Text.c_str());
+        return rq.Buttons & mbYes ? mrYes : mrOk;
+    }
+}
+
+// Settings the run changes, put back at the end: the prefix is shared with
+// the window tests.
+const char* const kTouched[] = {"Language", "ShowLogfileWindow", "UpdateCheck", "PlaySound", "NoTeletext",
+                                "LastUpdateMessage_Version", "LastUpdateMessage_Date"};
+
+class SavedSettings {
+public:
+    SavedSettings() {
+        for (const char* n : kTouched) saved_.push_back(SettingsBackend().Read(kSettingsKey, n));
+    }
+    ~SavedSettings() {
+        for (size_t i = 0; i < saved_.size(); ++i) {
+            if (saved_[i].kind == skMissing) SettingsBackend().Remove(kSettingsKey, kTouched[i]);
+            else SettingsBackend().Write(kSettingsKey, kTouched[i], saved_[i]);
+        }
+    }
+
+private:
+    std::vector<TSettingValue> saved_;
+};
+
+TAnalysisView* View() { return dynamic_cast<TAnalysisView*>(Form1->View()); }
+
+// ---------------------------------------------------------------- the windows
+
+void ShootMainAndLog() {
+    // The log window sits right under the main window: one picture of both.
+    Settle(Form1->Handle());
+    RECT main, log;
+    GetWindowRect(Form1->Handle(), &main);
+    if (Form3 && Form3->Visible()) {
+        Capture("log", Form3);
+        GetWindowRect(Form3->Handle(), &log);
+        UnionRect(&main, &main, &log);
+    }
+    SaveScreenRect("main", main);
+}
+
+void ShootHelpWindows() {
+    ShootModal("about", [] { return Form5; }, [] { Form1->AboutClick(nullptr); });
+    Form1->ProgramFolder = SourcePath("tests/screens/");
+    ShootModal("changes", [] { return ChangesForm; }, [] { Form1->Changes1Click(nullptr); });
+}
+
+void ShootPreferences() {
+    WhileShown(
+        "preferences", [] { return SettingsForm; },
+        [](TCustomForm& f) {
+            const char* const pages[] = {"preferences-general", "preferences-preview", "preferences-correction"};
+            for (int i = 0; i < 3; ++i) {
+                SettingsForm->sPageControl1->SetActivePageIndex(i);
+                Capture(pages[i], &f);
+            }
+            f.SetModalResult(mrCancel);
+        },
+        [] { MenuCommand(Form1->Preferences1); });
+}
+
+void ShootUpdateNotice() {
+    SettingsBackend().Remove(kSettingsKey, "LastUpdateMessage_Version");
+    SettingsBackend().Remove(kSettingsKey, "LastUpdateMessage_Date");
+    Form1->ReleaseText->SetText("1.10\r\n"
+                                "\r\n"
+                                "Version 1.10\r\n"
+                                "- Faster analysis of recordings larger than 4 GB\r\n"
+                                "- The raw cutter keeps the packet size of M2TS recordings\r\n"
+                                "- Audio streams with a changed language are shown at once\r\n"
+                                "\r\n"
+                                "Version 1.05\r\n"
+                                "- Merging of receiver recordings in cut mode\r\n");
+    ShootModal("update", [] { return UpdateForm; }, [] { Form1->ThreadedTimer1Timer(nullptr); });
+    Form1->ReleaseText->Clear();
+}
+
+// The fixture recordings pass in a blink; a progress window is only seen
+// on a longer one: the recording over and over (the seams are what a
+// damaged recording holds too).
+Bytes Repeated(const Bytes& data, int times) {
+    Bytes out;
+    out.reserve(data.size() * static_cast<size_t>(times));
+    for (int i = 0; i < times; ++i) out.insert(out.end(), data.begin(), data.end());
+    return out;
+}
+
+// START writes the cleaned copy; the progress window is photographed while
+// the pass runs.
+void ShootProgress(const std::string& recording) {
+    const std::string longer = ChangeFileExt(recording, "_long.ts");
+    WriteAll(longer, Repeated(ReadAll(recording), 100));
+    Form1->OpenRecording(longer);
+    g_answers.save = ChangeFileExt(longer, "_fixed.ts");
+    WhileShown(
+        "progress",
+        [] { return Form2 && Form2->sBitBtn1->Visible() ? Form2 : nullptr; },
+        [](TCustomForm& f) {
+            // What the window's half-second tick would show by now.
+            Form1->UpdateLabelTimerTimer(nullptr);
+            Capture("progress", &f);
+        },
+        [] { Press(Form1->sBitBtn1); });
+    g_answers.save.clear();
+    for (const std::string& name : {longer, ChangeFileExt(longer, "_fixed.ts"), ChangeFileExt(longer, "_fixed.log")})
+        if (FileExists(name)) RemoveFile(name);
+}
+
+void ShootTools(const std::string& recording) {
+    ShootModal("patch-warning", [] { return ActiveFormNamed("PatchForm"); }, [] { Press(Form1->sBitBtn3); });
+    WhileShown(
+        "patch", [] { return ActiveFormNamed("PatchForm"); },
+        [](TCustomForm& f) {
+            auto& patch = dynamic_cast<TPatchForm&>(f);
+            patch.sPageControl1->SetActivePage(patch.sTabSheet2);
+            Capture("patch-sid", &f);
+            patch.sPageControl1->SetActivePage(patch.sTabSheet1);
+            Capture("patch-pids", &f);
+            f.SetModalResult(mrCancel);
+        },
+        [] { Press(Form1->sBitBtn3); });
+    ShootModal("preserve", [] { return TrashForm; }, [] { Press(Form1->sBitBtn2); });
+
+    g_answers.open = recording;
+    ShootModal("rawcutter", [] { return RawCutterForm; }, [] { MenuCommand(Form1->RawCutter1); });
+    // The packet tools of the Tools menu, on the same recording (both
+    // cancelled: nothing is written).
+    for (const auto& [item, form, name] : {std::tuple{"SPacketFilter1", "FilterForm", "packetfilter"},
+                                           std::tuple{"SPacketEditor1", "PacketEditorForm", "packeteditor"}}) {
+        auto* menu = dynamic_cast<TMenuItem*>(Form1->FindComponent(item));
+        if (!menu) {
+            g_missing.push_back(name);
+            continue;
+        }
+        ShootModal(name, [form = std::string(form)] { return ActiveFormNamed(form); }, [menu] { MenuCommand(menu); });
+    }
+    g_answers.open.clear();
+
+    // Three parts of one (longer) recording, merged back into one.
+    const Bytes all = Repeated(ReadAll(recording), 90);
+    const size_t third = all.size() / 188 / 3 * 188;
+    std::vector<std::string> parts;
+    for (int i = 0; i < 3; ++i) {
+        parts.push_back(ChangeFileExt(recording, "_part" + IntToStr(i + 1) + ".ts"));
+        WriteAll(parts.back(), Bytes(all.begin() + static_cast<std::ptrdiff_t>(third * i),
+                                     i == 2 ? all.end() : all.begin() + static_cast<std::ptrdiff_t>(third * (i + 1))));
+    }
+    const std::string merged = ChangeFileExt(recording, "_merged.ts");
+    WhileShown(
+        "merger", [] { return FileMergerForm; },
+        [&](TCustomForm& f) {
+            for (const std::string& p : parts) FileMergerForm->AddFile(p);
+            FileMergerForm->sFilenameEdit1->SetText(merged);
+            Capture("merger", &f);
+            WhileShown(
+                "merger-progress",
+                [] {
+                    TMergeProgressForm* p = FileMergerForm ? FileMergerForm->Progress : nullptr;
+                    return p;
+                },
+                [](TCustomForm& p) { Capture("merger-progress", &p); }, [&] { Press(FileMergerForm->sBitBtn1); }, 2);
+            f.SetModalResult(mrCancel);
+        },
+        [] { MenuCommand(Form1->FileMerger1); });
+    for (const std::string& p : parts) RemoveFile(p);
+    for (const std::string& name : {merged, ChangeFileExt(merged, ".log")})
+        if (FileExists(name)) RemoveFile(name);
+}
+
+void ShootMessageBox() {
+    g_answers.realMessages = true;
+    WhileShown(
+        "message", [] { return Screen->ActiveForm() != Form1 ? Screen->ActiveForm() : nullptr; },
+        [](TCustomForm& f) {
+            Capture("message", &f);
+            f.SetModalResult(mrNo);
+        },
+        [] { MessageDlg(MainMessage(mmAbortQuestion), mtConfirmation, mbYesNo); });
+    g_answers.realMessages = false;
+}
+
+int Run() {
+    SavedSettings restore;
+    RegWriteString(kSettingsKey, "Language", "ENG");
+    RegWriteBool(kSettingsKey, "ShowLogfileWindow", true);
+    for (const char* n : {"UpdateCheck", "PlaySound", "NoTeletext"}) RegWriteBool(kSettingsKey, n, false);
+    SetDialogHook(AnswerDialog);
+    SetProgramParameters({});
+    SetMainWindowViewFactory(MakeAnalysisView);
+    if (RunStartup(false) != 0 || !Form1) return 2;
+    Form1->Show();
+    // Top left, so the log window below it fits on the screen too.
+    Form1->SetBounds(0, 0, Form1->Width(), Form1->Height());
+
+    // Before any recording: the logo in place of the stream panels. The
+    // first windows of the run take a moment to reach the display.
+    for (int i = 0; i < 20; ++i) Settle(Form1->Handle());
+    Capture("start", Form1);
+
+    const std::string recording = TempFolder() + "Tarnwick_Recording.ts";
+    WriteAll(recording, ReadAll(SourcePath("tests/data/h264_ac3.ts")));
+    Form1->OpenRecording(recording);
+    if (!View() || !View()->Engine().Analysed()) {
+        std::printf("the analysis did not end: %s\n", Form3 ? Form3->sMemo1->Lines().Text().c_str() : "");
+        return 2;
+    }
+    ShootMainAndLog();
+    ShootHelpWindows();
+    ShootPreferences();
+    ShootUpdateNotice();
+    ShootMessageBox();
+    ShootProgress(recording);
+    // Back to the recording of the main window's picture for the tools.
+    Form1->OpenRecording(recording);
+    ShootTools(recording);
+
+    SetDialogHook(nullptr);
+    SetMainWindowViewFactory(nullptr);
+    for (const std::string& name :
+         {recording, ChangeFileExt(recording, "_fixed.ts"), ChangeFileExt(recording, "_fixed.log")})
+        if (FileExists(name)) RemoveFile(name);
+    for (const std::string& m : g_missing) std::printf("not shown: %s\n", m.c_str());
+    return g_missing.empty() ? 0 : 1;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2) {
+        std::printf("usage: screenshots <output folder>\n");
+        return 2;
+    }
+    g_outFolder = WideToUtf8(argv[1]);
+    InstallWindowsSettings();
+    Application->Initialize();
+    try {
+        const int rc = Run();
+        std::fflush(stdout);
+        Application->DestroyForms();
+        return rc;
+    } catch (const std::exception& e) {
+        std::printf("failed: %s\n", e.what());
+        return 2;
+    }
+}
