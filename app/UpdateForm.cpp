@@ -21,6 +21,9 @@ TUpdateForm::TUpdateForm(TComponent* owner) : TForm(owner) {
         auto* l = new TLabel(this);
         l->SetName(name);
         l->SetParent(this);
+        // Fixed bounds: measured before the window exists, an automatic
+        // size came out too narrow for the larger fonts.
+        l->SetAutoSize(false);
         l->SetBounds(left, top, width, size + 12);
         l->Font().SetSize(size);
         l->SetCaption(text);
