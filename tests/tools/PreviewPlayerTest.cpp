@@ -16,6 +16,7 @@
 #include "tools/OrvalinPlayer.h"
 #include "tools/PlayThread.h"
 #include "ui/Application.h"
+#include "ui/Dialogs.h"
 #include "ui/Forms.h"
 
 using namespace tw;
@@ -115,6 +116,20 @@ TEST_F(PreviewPlayerTest, Mpeg2RecordingOpensRunsPausesSeeksAndSteps) {
     player->SetVolume(50);
     EXPECT_EQ(player->Volume(), 0);
     EXPECT_NE(player->GraphFilterNames().find("Video Renderer"), std::string::npos) << player->GraphFilterNames();
+    // The rate is what the graph reports back (Wine's keeps 1.0); a
+    // backward rate on a graph that cannot play backwards is never asked for.
+    EXPECT_EQ(player->PlaybackRate(), 1.0);
+    player->SetPlaybackRate(-2.0);
+    EXPECT_GT(player->PlaybackRate(), 0.0);
+    player->SetPlaybackRate(1.0);
+    std::vector<std::string> messages;
+    TDialogHook previous = SetDialogHook([&](TDialogRequest& rq) -> std::optional<int> {
+        messages.push_back(rq.Text);
+        return IDOK;
+    });
+    EXPECT_FALSE(player->ShowFilterPropertyPage("No such filter"));
+    SetDialogHook(previous);
+    EXPECT_EQ(messages, std::vector<std::string>{"Filter not Found No such filter"});
     // 176 x 144 in 538 x 310: full height, centred.
     TPlayThread* t = player->PlayThread();
     ASSERT_NE(t, nullptr);
