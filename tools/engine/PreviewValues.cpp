@@ -67,8 +67,6 @@ const std::vector<TResultRun>& ResultRuns() {
     return runs;
 }
 
-std::string TwoDigits(uint32_t v) { return (v < 10 ? "0" : "") + IntToStr(v); }
-
 } // namespace
 
 std::string HResultText(THResult code) {
@@ -82,12 +80,7 @@ std::string HResultText(THResult code) {
 std::string HResultHex(THResult code) { return IntToHex(static_cast<uint32_t>(code), 8); }
 
 std::string PreviewMsToTimeText(uint32_t ms) {
-    uint32_t hours = (ms / 3600000u) % 100u;
-    uint32_t minutes = (ms / 60000u) % 60u;
-    uint32_t seconds = (ms / 1000u) % 60u;
-    uint32_t millis = ms % 1000u;
-    std::string z = millis < 10 ? "00" : millis < 100 ? "0" : "";
-    return TwoDigits(hours) + ":" + TwoDigits(minutes) + ":" + TwoDigits(seconds) + "." + z + IntToStr(millis);
+    return Format("%02u:%02u:%02u.%03u", (ms / 3600000u) % 100u, (ms / 60000u) % 60u, (ms / 1000u) % 60u, ms % 1000u);
 }
 
 std::optional<int64_t> PreviewTimeTextToPts(const std::string& text) {
