@@ -267,43 +267,38 @@ void TPlayThread::ReleaseAfterFailure() {
 
 bool TPlayThread::OpenMedia() {
     comInitialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-    auto fail = [this](const std::string& logLine, const std::string& text, bool removeFilters) {
-        Log(logLine);
+    auto fail = [this](const std::string& text, bool removeFilters) {
+        Log(text);
         if (removeFilters) RemoveAllFilters();
         ReleaseAfterFailure();
         UninitializeCom();
         ReportCouldNotPlay(text + "\r" + LastError());
         return false;
     };
-    auto query = [this](const IID& iid, void** out) {
-        return CheckHResult(graph_->QueryInterface(iid, out)) && *out;
+    // One interface of the graph; what fails names the interface.
+    auto take = [&](const IID& iid, void** out, const std::string& what, bool removeFilters) {
+        if (!CheckHResult(graph_->QueryInterface(iid, out)) || !*out)
+            return fail("Failed to create " + what, removeFilters);
+        Log("Successfully created " + what);
+        return true;
     };
 
     if (!CheckHResult(CoCreateInstance(kFilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                        reinterpret_cast<void**>(&graph_))) ||
         !graph_)
-        return fail("Failed to create Graph Builder", "Failed to create Graph Builder", false);
+        return fail("Failed to create Graph Builder", false);
     Log("Successfully created Graph Builder");
-    if (!query(IID_IMediaControl, reinterpret_cast<void**>(&mediaControl_)))
-        return fail("Failed to create Media Control", "Failed to create Media Control", false);
-    Log("Successfully created Media Control");
-    if (!query(IID_IMediaEventEx, reinterpret_cast<void**>(&mediaEvent_)))
-        return fail("Failed to create Media Event", "Failed to create Media Event", false);
-    Log("Successfully created Media Event");
+    if (!take(IID_IMediaControl, reinterpret_cast<void**>(&mediaControl_), "Media Control", false)) return false;
+    if (!take(IID_IMediaEventEx, reinterpret_cast<void**>(&mediaEvent_), "Media Event", false)) return false;
 
     builder_->Splitter = player_->DirectShowSplitterFilter;
     builder_->Video = player_->DirectShowVideoFilter;
     builder_->Audio = player_->DirectShowAudioFilter;
-    if (!builder_->BuildFilterGraph(player_->FileName))
-        return fail("Failed to render file", "Failed to render file", true);
+    if (!builder_->BuildFilterGraph(player_->FileName)) return fail("Failed to render file", true);
     Log("Successfully rendered file");
     Log(GraphFilterNames());
-    if (!query(IID_IMediaSeeking, reinterpret_cast<void**>(&mediaSeeking_)))
-        return fail("Failed to create Media Seeking", "Failed to create Media Seeking", true);
-    Log("Successfully created Media Seeking");
-    if (!query(IID_IVideoWindow, reinterpret_cast<void**>(&videoWindow_)))
-        return fail("Failed to create Video Window", "Failed to create Video Window", true);
-    Log("Successfully created Video Window");
+    if (!take(IID_IMediaSeeking, reinterpret_cast<void**>(&mediaSeeking_), "Media Seeking", true)) return false;
+    if (!take(IID_IVideoWindow, reinterpret_cast<void**>(&videoWindow_), "Video Window", true)) return false;
 
     // The player made its window before it started the thread.
     HWND owner = player_->HandleIfAllocated();
@@ -312,10 +307,12 @@ bool TPlayThread::OpenMedia() {
     if (!CheckHResult(videoWindow_->put_WindowStyle(WS_CHILD))) Log("Failed to set video window style");
     SetVideoWindowPosition(0, 0, player_->Width(), player_->Height());
 
-    if (!query(IID_IBasicVideo, reinterpret_cast<void**>(&basicVideo_)))
-        return fail("Failed to create Basic Video", "Failed to create Basic Video", true);
-    Log("Successfully created Basic Video");
+    if (!take(IID_IBasicVideo, reinterpret_cast<void**>(&basicVideo_), "Basic Video", true)) return false;
 
+    // Missing audio or position interfaces do not stop the opening.
+    auto query = [this](const IID& iid, void** out) {
+        return CheckHResult(graph_->QueryInterface(iid, out)) && *out;
+    };
     long db = 0;
     if (!query(IID_IBasicAudio, reinterpret_cast<void**>(&basicAudio_))) {
         Log("Failed to create Basic Audio");
