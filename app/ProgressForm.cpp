@@ -1,14 +1,26 @@
 #include "app/ProgressForm.h"
 
 #include "app/BandwidthMeter.h"
+#include "app/Settings.h"
 
 namespace tw {
 
 TForm2* Form2 = nullptr;
 
+namespace {
+
+// The window's texts: English, German.
+struct TProgressTexts {
+    const char* caption;
+    const char* cancel;
+};
+constexpr TProgressTexts kProgressTexts[2] = {{"Progress", "Abort"}, {"Fortschritt", "Abbrechen"}};
+
+} // namespace
+
 TForm2::TForm2(TComponent* owner) : TForm(owner) {
     SetName("Form2");
-    SetCaption("Progress");
+    SetCaption(kProgressTexts[0].caption);
     SetBorderStyle(bsDialog);
     SetFormStyle(fsStayOnTop);
     SetPosition(poMainFormCenter);
@@ -63,7 +75,7 @@ TForm2::TForm2(TComponent* owner) : TForm(owner) {
     sBitBtn1->SetName("sBitBtn1");
     sBitBtn1->SetParent(this);
     sBitBtn1->SetBounds(160, 50, 96, 24);
-    sBitBtn1->SetCaption("Abbrechen");
+    sBitBtn1->SetCaption(kProgressTexts[1].cancel);
     sBitBtn1->SetVisible(false);
     sBitBtn1->OnClick = [this](TObject* s) { sBitBtn1Click(s); };
 
@@ -79,8 +91,28 @@ void TForm2::FormCreate(TObject*) {
 }
 
 void TForm2::FormShow(TObject*) {
+    ApplyLanguage(LanguageIsGerman());
     CancelFlag = false;
     sGauge1->SetProgress(0);
+}
+
+void TForm2::ApplyLanguage(bool german) {
+    const TProgressTexts& t = kProgressTexts[german ? 1 : 0];
+    SetCaption(t.caption);
+    sBitBtn1->SetCaption(t.cancel);
+}
+
+void TForm2::SetVisible(bool visible) {
+    const bool wasShown = HandleAllocated() && IsWindowVisible(HandleIfAllocated());
+    TForm::SetVisible(visible);
+    if (visible || !wasShown) return;
+    // The windows below get their uncovered parts painted now, not when the
+    // next message loop gets round to it.
+    for (int i = 0; i < Screen->FormCount(); ++i) {
+        TCustomForm* f = Screen->Forms(i);
+        if (f != this && f->HandleAllocated() && IsWindowVisible(f->HandleIfAllocated()))
+            RedrawWindow(f->HandleIfAllocated(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    }
 }
 
 void TForm2::sBitBtn1Click(TObject*) { CancelFlag = true; }

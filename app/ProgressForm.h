@@ -32,6 +32,12 @@ public:
 
     void ShowCancelButton(bool show);
     void ShowMeterPanel(bool show);
+    // Caption and cancel button in German or English; showing the window
+    // applies the `Language` setting.
+    void ApplyLanguage(bool german);
+    // Hiding repaints at once what the window uncovered: a message box that
+    // follows would otherwise sit on a stale picture of this window.
+    void SetVisible(bool visible) override;
 
     void FormCreate(TObject* sender);
     void FormShow(TObject* sender);

@@ -62,7 +62,7 @@ int SamplingRateHz(TSamplingRate rate) {
     }
 }
 
-TTSAC3Frame::TTSAC3Frame() : bytes_(new uint8_t[kAC3FrameCapacity]()) {}
+TTSAC3Frame::TTSAC3Frame() : bytes_(new uint8_t[kAC3FrameCapacity]) {}
 
 // What one frame header says, before it is taken over into the frame.
 struct TTSAC3Reader::THeader {
@@ -80,7 +80,7 @@ struct TTSAC3Reader::THeader {
 };
 
 TTSAC3Reader::TTSAC3Reader(TComponent* owner)
-    : TComponent(owner), ownFrame_(new TTSAC3Frame), buffer_(new uint8_t[kAC3BufferCapacity]()) {
+    : TComponent(owner), ownFrame_(new TTSAC3Frame), buffer_(new uint8_t[kAC3BufferCapacity]) {
     frame_ = ownFrame_.get();
     for (int i = 0; i < 256; ++i) {
         uint16_t c = static_cast<uint16_t>(i << 8);
@@ -106,9 +106,9 @@ void TTSAC3Reader::SetActive(bool value) {
     synched_ = false;
     count_ = 0;
     bytesBeforeFrameStart_ = 0;
-    std::memset(buffer_.get(), 0, kAC3BufferCapacity);
+    // The buffers (3 MB) are not cleared: only their first count_ and
+    // byteCount_ bytes mean anything, and both counts start again at 0.
     if (frame_) {
-        std::memset(frame_->bytes_.get(), 0, kAC3FrameCapacity);
         frame_->byteCount_ = 0;
         frame_->crc1_ = frame_->crc2_ = 0;
         frame_->samplingRate_ = sr48k;

@@ -65,7 +65,7 @@ private:
     int byteCount_ = 0;
 };
 
-class TTSAC3Reader : public TComponent {
+class TTSAC3Reader : public TComponent, public TTSPesConsumer {
 public:
     using TFrameReceivedEvent = std::function<void(TObject* Sender, int64_t FramePTS, int64_t PreviousFramePTS)>;
     using TFirstFrameSynchEvent = std::function<void(TObject* Sender, int64_t FramePTS, int64_t ByteBeforeFrameStart)>;
@@ -82,6 +82,12 @@ public:
     void Loaded() override;
 
     bool Active() const { return active_; }
+    // What the PES reader asks of a consumer.
+    bool PesConsumerActive() const override { return active_; }
+    void ConsumePesPacket(const TPesCollection* block, int dataStart, int dataLength, int64_t pts,
+                          int64_t packetIndex) override {
+        ProcessPES(block, dataStart, dataLength, pts, packetIndex);
+    }
     void SetActive(bool value);
     TTSPesReader* TSPesReader() const { return tsPesReader_; }
     void SetTSPesReader(TTSPesReader* value) { tsPesReader_ = value; }

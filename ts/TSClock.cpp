@@ -26,24 +26,32 @@ bool ReadFields(const std::string& s, int64_t& h, int64_t& m, int64_t& sec, int6
 
 } // namespace
 
-std::string DateTimeToTimeText(double t) {
-    // Time of day only, in whole milliseconds.
-    double frac = t - std::floor(t);
-    int64_t ms = static_cast<int64_t>(std::llround(frac * 86400000.0));
-    ms %= 86400000;
-    if (ms < 0) ms += 86400000;
-    const int64_t h = ms / 3600000;
-    const int64_t m = ms / 60000 % 60;
-    const int64_t s = ms / 1000 % 60;
-    const int64_t z = ms % 1000;
+std::string MsToTimeText(int64_t ms) {
+    // Log times are differences and may be negative: the sign goes in front
+    // of the magnitude's text, whose whole days are dropped.
+    const bool negative = ms < 0;
+    const int64_t a = negative ? -(ms % 86400000) : ms % 86400000;
+    const int64_t h = a / 3600000;
+    const int64_t m = a / 60000 % 60;
+    const int64_t s = a / 1000 % 60;
+    const int64_t z = a % 1000;
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%02lld:%02lld:%02lld.%03lld", static_cast<long long>(h), static_cast<long long>(m),
-                  static_cast<long long>(s), static_cast<long long>(z));
+    std::snprintf(buf, sizeof buf, "%s%02lld:%02lld:%02lld.%03lld", negative && a != 0 ? "-" : "",
+                  static_cast<long long>(h), static_cast<long long>(m), static_cast<long long>(s),
+                  static_cast<long long>(z));
     return buf;
 }
 
+std::string DateTimeToTimeText(double t) {
+    // Time of day only, in whole milliseconds, rounded on the magnitude so
+    // that -t gives the text of t with a "-" in front.
+    const double a = std::fabs(t);
+    const int64_t ms = static_cast<int64_t>(std::llround((a - std::floor(a)) * 86400000.0)) % 86400000;
+    return MsToTimeText(t < 0 ? -ms : ms);
+}
+
 std::string PcrToTimeText(int64_t value) {
-    return DateTimeToTimeText(static_cast<double>(value) / static_cast<double>(PCR_TICKS_PER_DAY));
+    return DateTimeToTimeText(static_cast<double>(value) / static_cast<double>(kPcrTicksPerDay));
 }
 
 int64_t TimeTextToPcr(const std::string& text) {

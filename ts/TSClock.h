@@ -9,12 +9,16 @@
 namespace tw {
 
 // 27 MHz ticks in one day (27,000,000 x 86,400).
-constexpr int64_t PCR_TICKS_PER_DAY = 2332800000000LL;
+constexpr int64_t kPcrTicksPerDay = 2332800000000LL;
 
-// The time of day of a 27 MHz value; 24 hours and more wrap around.
+// The time of day of a 27 MHz value; 24 hours and more wrap around. A
+// negative value (a difference) is written with a leading "-".
 std::string PcrToTimeText(int64_t value);
-// A time of day given as a fraction of days, rounded to milliseconds.
+// A time of day given as a fraction of days, rounded to milliseconds; whole
+// days are dropped, a negative value gets a leading "-".
 std::string DateTimeToTimeText(double t);
+// The same text of a count of milliseconds.
+std::string MsToTimeText(int64_t ms);
 // Reads the four fields of a 12-character text by position; 0 when the text
 // is shorter or a field is not a number.
 int64_t TimeTextToPcr(const std::string& text);

@@ -22,6 +22,19 @@ inline bool StartCode3(const uint8_t* b, int i) { return b[i] == 0 && b[i + 1] =
 TTSH264Slice::TTSH264Slice()
     : unit_(new uint8_t[kH264UnitCapacity]), removed_(new int32_t[kH264RemovedCapacity]) {}
 
+void TTSH264Slice::MakeCopy() const {
+    pending_ = false;
+    uint8_t* out = unit_.get();
+    int from = unitFirst_, o = 0;
+    for (int k = 0; k < removedCount_; ++k) {
+        const int at = removed_[k];
+        std::memcpy(out + o, source_ + from, static_cast<size_t>(at - from));
+        o += at - from;
+        from = at + 1;
+    }
+    std::memcpy(out + o, source_ + from, static_cast<size_t>(unitLast_ + 1 - from));
+}
+
 int64_t TTSH264Slice::UnitBitToPesBit(int64_t bit) const {
     // The copy's byte c is the PES byte that c bytes were kept before;
     // every removed byte at or before the running position pushes it on.
@@ -94,6 +107,7 @@ void TTSH264Reader::SetActive(bool value) {
     active_ = value;
     synched_ = false;
     slice_->unitLength_ = 0;
+    slice_->pending_ = false;
     slice_->sliceSize_ = 0;
     slice_->pts_ = -1;
     if (videoInfo_) videoInfo_->Clear();
@@ -177,11 +191,14 @@ void TTSH264Reader::WalkNalUnits(int dataStart, int end, int64_t pts) {
             else sequenceText_ += "Unknown[$" + IntToHex(nalType, 2) + "]|";
         }
         slice_->startCodeLength_ = hdr;
-        pos = CopyUnit(pos, end);
+        pos = ScanUnit(pos, end);
         ++found;
 
-        const uint8_t* unit = slice_->unit_.get();
         const int len = slice_->unitLength_;
+        // Only delimiters and parameter sets are looked into (and only
+        // those that fit their store); any other unit is copied when asked.
+        const bool looked = (nalType == 7 || nalType == 8 || nalType == 9) && len <= kH264StoredUnitCapacity;
+        const uint8_t* unit = looked ? slice_->UnitData() : nullptr;
         switch (nalType) {
         case 9: {
             // A delimiter longer than its store is damage; it is neither
@@ -225,45 +242,48 @@ void TTSH264Reader::WalkNalUnits(int dataStart, int end, int64_t pts) {
         ++sliceCount_;
         slice_->pts_ = -1;
     }
+    // The PES bytes are the PES reader's and change with its next packet.
+    if (slice_->pending_) {
+        slice_->pending_ = false;
+        slice_->unitLength_ = 0;
+    }
+    slice_->source_ = nullptr;
     if (OnSlicesSequence) OnSlicesSequence(this, pts, found, sequenceText_);
 }
 
-int TTSH264Reader::CopyUnit(int s, int end) {
+int TTSH264Reader::ScanUnit(int s, int end) {
     const uint8_t* b = block_->Bytes;
-    uint8_t* out = slice_->unit_.get();
     TTSH264Slice& sl = *slice_;
     sl.unitFirst_ = s;
     sl.removedCount_ = 0;
-    int i = s, o = 0;
+    int i = s;
     while (i < end) {
         if (i + 2 < end && b[i] == 0 && b[i + 1] == 0 && b[i + 2] == 3) {
             if (sl.removedCount_ >= kH264RemovedCapacity) {
                 if (OnH264Error) OnH264Error(this, sl.pts_, her_EmuPrevBufferOverflow, 0, 0, 0);
                 break;
             }
-            out[o++] = 0;
-            out[o++] = 0;
             sl.removed_[sl.removedCount_++] = i + 2;
             i += 3;
         } else {
-            out[o++] = b[i++];
+            ++i;
         }
         // A run of non-zero bytes can neither hold a start code nor an
-        // emulation-prevention byte: copy it in one go.
+        // emulation-prevention byte: step over it in one go.
         if (i < end && b[i] != 0) {
             const void* z = std::memchr(b + i, 0, static_cast<size_t>(end - i));
-            const int j = z ? static_cast<int>(static_cast<const uint8_t*>(z) - b) : end;
-            std::memcpy(out + o, b + i, static_cast<size_t>(j - i));
-            o += j - i;
-            i = j;
+            i = z ? static_cast<int>(static_cast<const uint8_t*>(z) - b) : end;
         }
         if (i + 4 < end) {
             if (StartCode4(b, i)) break;
             if (i > s + 2 && StartCode3(b, i)) break;
         }
     }
-    sl.unitLength_ = o;
+    // Every removed byte took one of the unit's bytes out of the copy.
+    sl.unitLength_ = i - s - sl.removedCount_;
     sl.unitLast_ = i - 1;
+    sl.source_ = b;
+    sl.pending_ = true;
     return i;
 }
 

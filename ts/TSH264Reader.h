@@ -1,5 +1,6 @@
-// H.264 analyser: walks the NAL units of each PES packet it receives, copies
-// each unit without its emulation-prevention bytes, keeps the last access
+// H.264 analyser: walks the NAL units of each PES packet it receives, finds
+// each unit's emulation-prevention bytes (copying the unit without them only
+// where its contents are used or asked for), keeps the last access
 // unit delimiter and parameter sets to see changes, reads every sequence
 // parameter set into the video information and records where its
 // video_full_range_flag lies in the PES packet, so that the bit can be
@@ -59,7 +60,15 @@ public:
     int SliceSize() const { return sliceSize_; }
     TH264NALUnitType SliceType() const { return sliceType_; }
 
-    const uint8_t* UnitData() const { return unit_.get(); }
+    // The copy is made when first asked for: the analysis itself needs only
+    // the contents of delimiters and parameter sets, and copying every
+    // picture slice would cost more than the rest of the walk. Ask while
+    // the unit is being reported (in the reader's events); once the PES
+    // packet is done, a unit nobody asked for has no copy (length 0).
+    const uint8_t* UnitData() const {
+        if (pending_) MakeCopy();
+        return unit_.get();
+    }
     int UnitLength() const { return unitLength_; }
     // 3 or 4: the start code the unit begins with.
     int StartCodeLength() const { return startCodeLength_; }
@@ -80,6 +89,11 @@ public:
 
 private:
     friend class TTSH264Reader;
+    // Copies the unit from the PES bytes, leaving out the removed bytes.
+    void MakeCopy() const;
+    // The unit has no copy yet; source_ holds the PES bytes it lies in.
+    mutable bool pending_ = false;
+    const uint8_t* source_ = nullptr;
     int64_t pts_ = -1;
     int64_t previousPTS_ = 0;
     int sliceSize_ = 0;
@@ -127,7 +141,7 @@ private:
     std::string colorimetry_;
 };
 
-class TTSH264Reader : public TComponent {
+class TTSH264Reader : public TComponent, public TTSPesConsumer {
 public:
     using TFirstSliceSynchEvent =
         std::function<void(TObject* Sender, int64_t SlicePTS, int64_t ByteBeforeSliceStart, TH264NALUnitType SliceType)>;
@@ -150,6 +164,13 @@ public:
     void Loaded() override;
 
     bool Active() const { return active_; }
+    // What the PES reader asks of a consumer.
+    bool PesConsumerActive() const override { return active_; }
+    void ConsumePesPacket(const TPesCollection* block, int dataStart, int dataLength, int64_t pts,
+                          int64_t packetIndex) override {
+        (void)packetIndex;
+        ProcessPES(block, dataStart, dataLength, pts);
+    }
     void SetActive(bool value);
     TTSPesReader* TSPesReader() const { return tsPesReader_; }
     void SetTSPesReader(TTSPesReader* value) { tsPesReader_ = value; }
@@ -197,7 +218,7 @@ private:
     };
 
     void WalkNalUnits(int dataStart, int end, int64_t pts);
-    int CopyUnit(int s, int end);
+    int ScanUnit(int s, int end);
     void SequenceParameterSet();
     void DeriveVideoInfo();
 

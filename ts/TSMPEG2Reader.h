@@ -43,7 +43,7 @@ private:
 // Capacity of the unit buffer.
 constexpr int kMpeg2BufferCapacity = 2000000;
 
-class TTSMPEG2Reader : public TComponent {
+class TTSMPEG2Reader : public TComponent, public TTSPesConsumer {
 public:
     using TNewSequenceEvent = std::function<void(TObject* Sender, int SequenceNo, int Size, const std::string& SequenceName)>;
     using TMPEG2BufferErrorEvent =
@@ -58,6 +58,12 @@ public:
     void Loaded() override;
 
     bool Active() const { return active_; }
+    // What the PES reader asks of a consumer.
+    bool PesConsumerActive() const override { return active_; }
+    void ConsumePesPacket(const TPesCollection* block, int dataStart, int dataLength, int64_t pts,
+                          int64_t packetIndex) override {
+        ProcessPES(block, dataStart, dataLength, pts, packetIndex);
+    }
     void SetActive(bool value);
     bool Synched() const { return synched_; }
     void SetSynched(bool value) { synched_ = value; }

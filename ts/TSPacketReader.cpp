@@ -1,12 +1,15 @@
 #include "ts/TSPacketReader.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 
+#include "base/Exceptions.h"
 #include "base/SysUtils.h"
 #include "ts/BufStream.h"
+#include "ts/TSTimeStamp.h"
 #include "ts/dvb_crc32.h"
 
 namespace tw {
@@ -76,6 +79,9 @@ void TTSPacketReader::Close() {
     garbageOffset_ = 0;
     packetPosition_ = 0;
     fileSize_ = 0;
+    // No packet grid without a file: the next file starts from 188 bytes.
+    m2tsMode_ = false;
+    workSize_ = TS_PACKET_SIZE;
     if (header_) header_->ClearHeader();
 }
 
@@ -87,9 +93,20 @@ void TTSPacketReader::Open() {
         active_ = false;
         return;
     }
+    lastErrorText_.clear();
     try {
         stream_ = new TBufFileStream(fileName_, readOnly_ ? (fmOpenRead | fmShareDenyNone) : fmOpenReadWrite,
                                      packetBufferSize_);
+    } catch (const EStreamError& e) {
+        // A file that cannot be opened leaves the reader inactive; the
+        // platform's reason stays for the caller's message.
+        lastErrorText_ = e.Message();
+        Close();
+        return;
+    }
+    // What fails from here on, a read or an event handler, closes the
+    // reader and reaches the caller: half-open it could only mislead.
+    try {
         resyncOffset_ = 0;
         std::memset(prefix_, 0, sizeof prefix_);
         m2tsMode_ = false;
@@ -133,9 +150,9 @@ void TTSPacketReader::Open() {
         active_ = true;
         ReadPacket(0);
     } catch (...) {
-        // A file that cannot be opened or read leaves the reader inactive.
+        Close();
+        throw;
     }
-    active_ = stream_ != nullptr;
 }
 
 int TTSPacketReader::ReadAt(int64_t position, void* buf, int count) {
@@ -405,22 +422,63 @@ void TTSPacketReader::CheckContinuity() {
         OnDisconinuity(this, packetIndex_, h.PID(), h.ContinuityCounter(), old);
 }
 
+std::atomic<uint64_t> TTSPacketConsumer::fieldChanges_{0};
+
 void TTSPacketReader::AddReader(TObject* reader) {
-    if (auto* c = dynamic_cast<TTSPacketConsumer*>(reader)) readers_.push_back(c);
+    if (auto* c = dynamic_cast<TTSPacketConsumer*>(reader)) {
+        readers_.push_back(c);
+        indexValid_ = false;
+    }
+}
+
+void TTSPacketReader::RebuildConsumerIndex(uint64_t changes) {
+    for (int pid : indexedPids_) consumersOf_[pid] = 0;
+    indexedPids_.clear();
+    askAlways_ = 0;
+    const int n = std::min<int>(static_cast<int>(readers_.size()), kIndexedConsumers);
+    for (int k = 0; k < n; ++k) {
+        const TTSPacketConsumer* c = readers_[static_cast<size_t>(k)];
+        const uint64_t bit = uint64_t{1} << k;
+        if (!c->FieldsBound()) {
+            askAlways_ |= bit;
+            continue;
+        }
+        // An inactive consumer or one on no real PID gets no packet until
+        // its fields change, which rebuilds the index.
+        const int pid = c->BoundPID();
+        if (!c->BoundActive() || pid < 0 || pid > 0x1FFF) continue;
+        if (consumersOf_[pid] == 0) indexedPids_.push_back(pid);
+        consumersOf_[pid] |= bit;
+    }
+    indexedChanges_ = changes;
+    indexValid_ = true;
 }
 
 void TTSPacketReader::DispatchPacket() {
     const TTSPacketHeader& h = *header_;
     const int pid = h.PID();
-    for (TTSPacketConsumer* c : readers_) {
-        if (!c->WantsPacket(pid)) continue;
+    auto deliver = [&](TTSPacketConsumer* c) {
         if (c->CachedKind() == TTSPacketConsumer::ckPes)
             c->ProcessPesTsPacket(h.Payload()->Data(), h.PayloadStart(),
                                   static_cast<uint8_t>(h.Payload()->PayloadStartByte()), packetIndex_,
                                   h.ContinuityCounter());
         else
             c->ProcessPacket(raw_, packetIndex_);
+    };
+    const uint64_t changes = TTSPacketConsumer::FieldChanges();
+    if (changes != indexedChanges_ || !indexValid_) RebuildConsumerIndex(changes);
+    // In registration order: the bits are the consumers' places in the list.
+    // The index is exact for bound consumers (every change of their fields
+    // rebuilt it above); the others are asked.
+    uint64_t wanted = consumersOf_[pid & 0x1FFF] | askAlways_;
+    while (wanted != 0) {
+        const int k = std::countr_zero(wanted);
+        wanted &= wanted - 1;
+        TTSPacketConsumer* c = readers_[static_cast<size_t>(k)];
+        if (((askAlways_ >> k) & 1) == 0 || c->WantsPacket(pid)) deliver(c);
     }
+    for (size_t k = kIndexedConsumers; k < readers_.size(); ++k)
+        if (readers_[k]->WantsPacket(pid)) deliver(readers_[k]);
 }
 
 bool TTSPacketReader::Resync(int startDelta, int64_t basePosition) {
@@ -474,15 +532,7 @@ bool TTSPacketReader::SetPacketPCR(int64_t PCR) {
         !h.AdaptationField()->PCRFlag())
         return false;
     h.AdaptationField()->PCR()->Assign(PCR);
-    const int64_t base = PCR / 300;
-    const int ext = static_cast<int>(PCR % 300);
-    uint8_t* b = raw_.Data;
-    b[6] = static_cast<uint8_t>(base >> 25);
-    b[7] = static_cast<uint8_t>(base >> 17);
-    b[8] = static_cast<uint8_t>(base >> 9);
-    b[9] = static_cast<uint8_t>(base >> 1);
-    b[10] = static_cast<uint8_t>((b[10] & 0x7E) | ((base & 1) << 7) | ((ext >> 8) & 1));
-    b[11] = static_cast<uint8_t>(ext & 0xFF);
+    WritePcr(raw_.Data + 6, PCR);
     return true;
 }
 
@@ -494,13 +544,8 @@ bool TTSPacketReader::PesHeaderAt(int& s) const {
 }
 
 bool TTSPacketReader::SetPesTime(int at, int64_t v) {
-    if (at + 5 > TS_PACKET_SIZE) return false;
-    uint8_t* b = raw_.Data;
-    b[at] = static_cast<uint8_t>((b[at] & 0xF1) + (((v >> 30) & 7) << 1));
-    b[at + 1] = static_cast<uint8_t>(v >> 22);
-    b[at + 2] = static_cast<uint8_t>((((v >> 15) & 0x7F) << 1) + (b[at + 2] & 1));
-    b[at + 3] = static_cast<uint8_t>(v >> 7);
-    b[at + 4] = static_cast<uint8_t>(((v & 0x7F) << 1) + (b[at + 4] & 1));
+    if (at + kPtsFieldSize > TS_PACKET_SIZE) return false;
+    WritePts(raw_.Data + at, v);
     return true;
 }
 
@@ -521,16 +566,8 @@ bool TTSPacketReader::SetPacketESCR(int64_t ESCR) {
     if (!PesHeaderAt(s) || (raw_.Data[s + 7] & 0x20) == 0) return false;
     const int flags = raw_.Data[s + 7] >> 6;
     int p = s + 9 + (flags == 2 ? 5 : flags == 3 ? 10 : 0);
-    if (p + 6 > TS_PACKET_SIZE) return false;
-    const int64_t base = ESCR / 300;
-    const int ext = static_cast<int>(ESCR % 300);
-    uint8_t* e = raw_.Data + p;
-    e[0] = static_cast<uint8_t>((e[0] & 0xC4) | (((base >> 30) & 7) << 3) | ((base >> 28) & 3));
-    e[1] = static_cast<uint8_t>(base >> 20);
-    e[2] = static_cast<uint8_t>((e[2] & 0x04) | (((base >> 15) & 0x1F) << 3) | ((base >> 13) & 3));
-    e[3] = static_cast<uint8_t>(base >> 5);
-    e[4] = static_cast<uint8_t>((e[4] & 0x04) | ((base & 0x1F) << 3) | ((ext >> 7) & 3));
-    e[5] = static_cast<uint8_t>((e[5] & 0x01) | ((ext & 0x7F) << 1));
+    if (p + kEscrFieldSize > TS_PACKET_SIZE) return false;
+    WriteEscr(raw_.Data + p, ESCR);
     return true;
 }
 

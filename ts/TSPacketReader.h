@@ -11,7 +11,9 @@
 // duplicate check, no removal; a consumer must outlive the reader's use of
 // it, which holds for components owned by the same window). For every valid
 // packet the reader walks the list in registration order and, for a consumer
-// whose ConsumerActive() holds and whose ConsumerPID() equals the packet's PID:
+// whose ConsumerActive() holds and whose ConsumerPID() equals the packet's PID
+// (for consumers with bound fields found through a PID index, so that a
+// packet costs nothing for the consumers it is not for):
 //   - a PES consumer (ckPes) gets ProcessPesTsPacket(payload copy,
 //     payload_unit_start, payload offset in the packet, packet index, CC);
 //   - a PAT or PMT consumer (ckPat, ckPmt) gets ProcessPacket(raw 188-byte
@@ -19,6 +21,7 @@
 // The buffers are the reader's own and valid only during the call.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -59,17 +62,29 @@ public:
         return ConsumerPID() == pid && ConsumerActive();
     }
     TConsumerKind CachedKind() const { return pidField_ ? kind_ : ConsumerKind(); }
+    // Bound consumers are found through the readers' PID index.
+    bool FieldsBound() const { return pidField_ != nullptr; }
+    int BoundPID() const { return *pidField_; }
+    bool BoundActive() const { return *activeField_; }
+
+    // Counts every change of a bound PID or Active field; a packet reader
+    // rebuilds its PID index when the count moved.
+    static uint64_t FieldChanges() { return fieldChanges_.load(std::memory_order_relaxed); }
 
 protected:
     // For components whose ConsumerPID/ConsumerActive return these fields and
-    // whose kind never changes.
+    // whose kind never changes. Such a component calls FieldsChanged after
+    // every change of either field.
     void BindConsumerFields(const int* pid, const bool* active, TConsumerKind kind) {
         pidField_ = pid;
         activeField_ = active;
         kind_ = kind;
+        FieldsChanged();
     }
+    static void FieldsChanged() { fieldChanges_.fetch_add(1, std::memory_order_relaxed); }
 
 private:
+    static std::atomic<uint64_t> fieldChanges_;
     const int* pidField_ = nullptr;
     const bool* activeField_ = nullptr;
     TConsumerKind kind_ = ckPes;
@@ -132,6 +147,9 @@ public:
     const uint8_t* M2TSPrefix() const { return prefix_; }
     // Byte count added to packet positions by resynchronisation.
     int32_t ResyncOffset() const { return resyncOffset_; }
+    // Why the last opening failed (the platform's reason), empty after an
+    // opening that found its file.
+    const std::string& LastErrorText() const { return lastErrorText_; }
 
     // --- events ---
     TNotifyEvent OnNewPacket;
@@ -233,7 +251,18 @@ private:
     int pidCount_ = 0;
     // PID -> slot + 1 (0: no slot), so the per-packet lookup is one load.
     uint8_t pidSlotOf_[8192] = {};
+    // The consumers of each PID as bits of their index in readers_ (the
+    // first 64; the others, and consumers without bound fields, are asked
+    // for every packet), rebuilt when a bound field changed.
+    static constexpr int kIndexedConsumers = 64;
+    void RebuildConsumerIndex(uint64_t changes);
+    uint64_t consumersOf_[8192] = {};
+    uint64_t askAlways_ = 0;
+    std::vector<int> indexedPids_;
+    uint64_t indexedChanges_ = ~uint64_t{0};
+    bool indexValid_ = false;
     std::string errorText_;
+    std::string lastErrorText_;
 };
 
 } // namespace tw

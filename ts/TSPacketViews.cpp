@@ -1,5 +1,7 @@
 #include "ts/TSPacketViews.h"
 
+#include "ts/TSTimeStamp.h"
+
 namespace tw {
 
 namespace {
@@ -17,20 +19,22 @@ const std::string kEmpty;
 
 const std::string& PacketTypeName(int pid) { return (pid >= 0 && pid < 32) ? kTypeNames[pid] : kEmpty; }
 
-const std::string& TTSPacketHeader::PacketType() const { return PacketTypeName(pid_); }
+// Without a sync byte there is no packet (a cut-short last packet, a closed
+// reader), so there is no PID to name either.
+const std::string& TTSPacketHeader::PacketType() const { return synch_ ? PacketTypeName(pid_) : kEmpty; }
 
 void TTSPacketPCR::Parse(const uint8_t* p) {
-    base_ = (static_cast<int64_t>(p[0]) << 25) + (static_cast<int64_t>(p[1]) << 17) + (static_cast<int64_t>(p[2]) << 9) +
-            (static_cast<int64_t>(p[3]) << 1) + (p[4] >> 7);
-    reserved_ = (p[4] & 0x7E) >> 1;
-    extension_ = ((p[4] & 1) << 8) + p[5];
-    pcr_ = base_ * 300 + extension_;
+    const TPcrFields f = ReadPcrFields(p);
+    base_ = f.Base;
+    reserved_ = f.Reserved;
+    extension_ = f.Extension;
+    pcr_ = f.Value();
 }
 
 void TTSPacketPCR::Assign(int64_t pcr) {
     pcr_ = pcr;
-    extension_ = static_cast<int>(pcr % 300);
-    base_ = pcr / 300;
+    extension_ = static_cast<int>(pcr % kClockRatio);
+    base_ = pcr / kClockRatio;
 }
 
 void TTSPacketHeader::ClearHeader() {
@@ -120,13 +124,8 @@ bool PacketTimestamps(const TTSPacketBuffer& buffer, const TTSPacketHeader& head
     int p = s + 9;
     // Reads one 33-bit stamp with its prefix nibble; false on a bad marker.
     auto stamp = [&](int at, int prefix, int64_t& out) -> bool {
-        if (at + 5 > n) return false;
-        if ((b[at] >> 4) != prefix || (b[at] & 1) == 0) return false;
-        if ((b[at + 2] & 1) == 0 || (b[at + 4] & 1) == 0) return false;
-        int64_t v = (b[at] >> 1) & 7;
-        v = (v << 15) + (static_cast<int64_t>(b[at + 1]) << 7) + (b[at + 2] >> 1);
-        v = (v << 15) + (static_cast<int64_t>(b[at + 3]) << 7) + (b[at + 4] >> 1);
-        out = v;
+        if (at + kPtsFieldSize > n || PtsFieldFaults(b + at, prefix) != 0) return false;
+        out = ReadPts(b + at);
         return true;
     };
     bool found = false;
@@ -141,13 +140,8 @@ bool PacketTimestamps(const TTSPacketBuffer& buffer, const TTSPacketHeader& head
         found = true;
     }
     if (b[s + 7] & 0x20) {
-        if (p + 6 > n) return found;
-        const uint8_t* e = b + p;
-        int64_t base = (static_cast<int64_t>((e[0] >> 3) & 7) << 30) | (static_cast<int64_t>(e[0] & 3) << 28) |
-                       (static_cast<int64_t>(e[1]) << 20) | (static_cast<int64_t>(e[2] >> 3) << 15) |
-                       (static_cast<int64_t>(e[2] & 3) << 13) | (static_cast<int64_t>(e[3]) << 5) | (e[4] >> 3);
-        int64_t ext = ((e[4] & 3) << 7) + (e[5] >> 1);
-        ESCR = base * 300 + ext;
+        if (p + kEscrFieldSize > n) return found;
+        ESCR = ReadEscr(b + p);
         return true;
     }
     return found;

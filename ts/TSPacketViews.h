@@ -67,7 +67,7 @@ public:
     int64_t PCRBase() const { return base_; }
     int Reserved() const { return reserved_; }
     int PCRExtension() const { return extension_; }
-    // 27 MHz ticks: base x 300 + extension.
+    // 27 MHz ticks: base x kClockRatio + extension.
     int64_t PCR() const { return pcr_; }
     // The PCR as a time of day in fractions of days.
     double PCRTime() const { return static_cast<double>(pcr_) / 2332800000000.0; }
@@ -147,8 +147,9 @@ public:
     const TTSPacketAdaptationField* AdaptationField() const { return &adaptationField_; }
     TTSPacketPayload* Payload() { return &payload_; }
     const TTSPacketPayload* Payload() const { return &payload_; }
-    // Name of a reserved PID (0..31), empty for others. Returns a shared
-    // constant, so reading it per packet costs nothing.
+    // Name of a reserved PID (0..31), empty for others and when no packet
+    // is current. Returns a shared constant, so reading it per packet costs
+    // nothing.
     const std::string& PacketType() const;
     bool Valid() const { return valid_; }
     void SetValid(bool v) { valid_ = v; }

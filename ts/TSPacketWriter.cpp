@@ -18,7 +18,9 @@ TWriteThread::TWriteThread(TTSPacketWriter* writer, const std::string& fileName)
         fileSize_ = stream_->Size();
         position_ = stream_->Position();
     } catch (const std::exception& e) {
+        // The reason goes to the user's message: the writer stays inactive.
         stream_.reset();
+        writer_->RecordError(e.what());
     }
 }
 
@@ -113,7 +115,7 @@ void TTSPacketWriter::RecordError(const std::string& text) {
 
 bool TTSPacketWriter::HasError() const { return failed_; }
 
-std::string TTSPacketWriter::LastWriteError() const {
+std::string TTSPacketWriter::LastErrorText() const {
     std::lock_guard<std::mutex> lk(errorLock_);
     return writeError_;
 }
@@ -188,8 +190,10 @@ void TTSPacketWriter::Open() {
             active_ = true;
         }
         SetPacketIndex(packetCount_);
-    } catch (...) {
-        // An output that cannot be created leaves the writer inactive.
+    } catch (const std::exception& e) {
+        // An output that cannot be created leaves the writer inactive; the
+        // platform's reason is kept for the user.
+        RecordError(e.what());
         thread_.reset();
         stream_.reset();
         ringSlots_ = 0;

@@ -9,8 +9,9 @@
 // With PacketBufferSize 0 it writes every packet at once through a plain file
 // stream.
 //
-// The output file is created empty on activation. A failed write is kept
-// (LastWriteError) and makes Flush, QueuePacket and Close answer false, so a
+// The output file is created empty on activation. An output that cannot be
+// created, or a failed write, is kept with the platform's reason
+// (LastErrorText) and makes Flush, QueuePacket and Close answer false, so a
 // full disk never ends in a reported success.
 #pragma once
 
@@ -108,8 +109,9 @@ public:
     bool Flush();
     // Deactivates (flushing first); false when any write failed.
     bool Close();
-    // Text of the first failed write since activation, empty when none.
-    std::string LastWriteError() const;
+    // Why the output could not be created, or the first failed write since
+    // activation (with the platform's reason); empty when none.
+    std::string LastErrorText() const;
 
     // Slot of a queued packet (-1 when not queued, also once handed over).
     int FindQueuedPacket(int64_t packetNo) const;

@@ -21,11 +21,16 @@ void AppendHex8(std::string& s, uint32_t v) {
 TTSPatReader::TTSPatReader(TComponent* owner) : TComponent(owner) {
     BindConsumerFields(&pid_, &active_, ckPat);
     for (auto& e : entries_) e = TPatEntry{0, 0, 0};
-    signature_.reserve(64);
-    newSignature_.reserve(64);
+    // Six header fields and two per program, eight digits each, for the
+    // most programs one packet holds: comparing tables allocates nothing.
+    signature_.reserve(8 * (6 + 2 * 42));
+    newSignature_.reserve(8 * (6 + 2 * 42));
 }
 
-TTSPatReader::~TTSPatReader() { active_ = false; }
+TTSPatReader::~TTSPatReader() {
+    active_ = false;
+    FieldsChanged();
+}
 
 void TTSPatReader::Loaded() {
     TComponent::Loaded();
@@ -92,13 +97,21 @@ void TTSPatReader::Parse() {
     AppendHex8(newSignature_, static_cast<uint32_t>(sectionNumber_));
     AppendHex8(newSignature_, static_cast<uint32_t>(lastSectionNumber_));
 
-    if (sectionLength_ > input_.Length - 4) {
-        if (OnInvalidPat) OnInvalidPat(this, "PAT too big (" + std::to_string(sectionLength_) + ")", tableId_, packetIndex_);
+    // The entries are read in steps of four until the section's length is
+    // reached, and the CRC right after the last one (a length that is not
+    // 9 + 4n puts it past the section's end). The section, CRC included,
+    // must lie inside this one packet; a longer one continues in the next
+    // packet, which this reader does not collect.
+    int crcAt = 13;
+    while (crcAt < sectionLength_ + 4) crcAt += 4;
+    if (crcAt + 4 > TS_PACKET_SIZE || crcAt + 4 > input_.Length) {
+        if (OnInvalidPat)
+            OnInvalidPat(this, "PAT too big (" + std::to_string(sectionLength_) + ")", tableId_, packetIndex_);
         ResetSection();
         return;
     }
     int i = 13;
-    while (i < sectionLength_ + 4) {
+    for (; i < crcAt; i += 4) {
         TPatEntry e;
         e.ProgramNumber = b[i] * 256 + b[i + 1];
         e.PID = ((b[i + 2] & 0x1F) << 8) + b[i + 3];
@@ -106,11 +119,7 @@ void TTSPatReader::Parse() {
         if (entryCount_ < MAX_ENTRIES) entries_[entryCount_++] = e;
         AppendHex8(newSignature_, static_cast<uint32_t>(e.ProgramNumber));
         AppendHex8(newSignature_, static_cast<uint32_t>(e.PID));
-        i += 4;
     }
-    // A section length below 9 or not a multiple of four can put i beyond the
-    // section; the CRC is then read at i as the loop left it (still inside
-    // the 188 bytes, as section_length + 8 <= 188 was checked).
     crc_ = (static_cast<uint32_t>(b[i]) << 24) | (static_cast<uint32_t>(b[i + 1]) << 16) |
            (static_cast<uint32_t>(b[i + 2]) << 8) | b[i + 3];
     crcCalculated_ = Crc32Mpeg(b + 5, 0xFFFFFFFFu, i - 5);

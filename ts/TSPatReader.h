@@ -30,9 +30,15 @@ public:
     ~TTSPatReader() override;
 
     bool Active() const { return active_; }
-    void SetActive(bool v) { active_ = v; }
+    void SetActive(bool v) {
+        active_ = v;
+        FieldsChanged();
+    }
     int PID() const { return pid_; }
-    void SetPID(int v) { pid_ = v; }
+    void SetPID(int v) {
+        pid_ = v;
+        FieldsChanged();
+    }
     TTSPacketReader* TSPacketReader() const { return packetReader_; }
     void SetTSPacketReader(TTSPacketReader* r) { packetReader_ = r; }
 

@@ -4,10 +4,7 @@
 #include <cstdlib>
 
 #include "base/SysUtils.h"
-#include "ts/TSAC3Reader.h"
-#include "ts/TSH264Reader.h"
-#include "ts/TSMPEG2Reader.h"
-#include "ts/TSStreamType.h"
+#include "ts/TSTimeStamp.h"
 #include "ts/dvb_crc32.h"
 
 namespace tw {
@@ -98,16 +95,13 @@ void TTSPesReader::Loaded() {
 }
 
 void TTSPesReader::AddReader(TObject* reader) {
-    if (!reader) return;
-    if (dynamic_cast<TTSAC3Reader*>(reader)) readers_.push_back({rkAC3, reader});
-    else if (dynamic_cast<TTSH264Reader*>(reader)) readers_.push_back({rkH264, reader});
-    else if (dynamic_cast<TTSMPEG2Reader*>(reader)) readers_.push_back({rkMPEG2, reader});
-    else if (dynamic_cast<TTSStreamTypeReader*>(reader)) readers_.push_back({rkStreamType, reader});
+    if (auto* c = dynamic_cast<TTSPesConsumer*>(reader)) readers_.push_back(c);
 }
 
 void TTSPesReader::SetActive(bool value) {
     if (value == active_) return;
     active_ = value;
+    FieldsChanged();
     if (!value) {
         header_->Reset();
         header_->ptsFixWrapOffset_ = 0;
@@ -228,32 +222,10 @@ void TTSPesReader::ClosePesPacket() {
 }
 
 void TTSPesReader::Dispatch() {
-    const TPesCollection* block = collection_.get();
     const int64_t pts = header_->PTS();
-    for (const TRegistered& r : readers_) {
-        switch (r.kind) {
-        case rkAC3: {
-            auto* a = static_cast<TTSAC3Reader*>(r.reader);
-            if (a->Active()) a->ProcessPES(block, pesDataStart_, pesDataLength_, pts, packetIndex_);
-            break;
-        }
-        case rkH264: {
-            auto* h = static_cast<TTSH264Reader*>(r.reader);
-            if (h->Active()) h->ProcessPES(block, pesDataStart_, pesDataLength_, pts);
-            break;
-        }
-        case rkMPEG2: {
-            auto* m = static_cast<TTSMPEG2Reader*>(r.reader);
-            if (m->Active()) m->ProcessPES(block, pesDataStart_, pesDataLength_, pts, packetIndex_);
-            break;
-        }
-        case rkStreamType: {
-            auto* s = static_cast<TTSStreamTypeReader*>(r.reader);
-            if (s->Active()) s->SniffStreamType(block, pesDataStart_, pesDataLength_, pts, packetIndex_);
-            break;
-        }
-        }
-    }
+    for (TTSPesConsumer* c : readers_)
+        if (c->PesConsumerActive())
+            c->ConsumePesPacket(collection_.get(), pesDataStart_, pesDataLength_, pts, packetIndex_);
 }
 
 int TTSPesReader::HeaderBytesNeeded() const {
@@ -272,14 +244,15 @@ void TTSPesReader::HeaderError(TPESPaketError e, const std::string& text) {
 void TTSPesReader::ReadTimeStamp(int p, int prefix, TPESPaketError ctrl, TPESPaketError m1, TPESPaketError m2,
                                  TPESPaketError m3, const char* ctrlText, const char* m1Text, const char* m2Text,
                                  const char* m3Text, int64_t& value) {
-    const TPesCollection& c = *collection_;
-    const int b0 = c.At(p), b1 = c.At(p + 1), b2 = c.At(p + 2), b3 = c.At(p + 3), b4 = c.At(p + 4);
-    if ((b0 >> 4) != prefix) HeaderError(ctrl, ctrlText);
-    value = (static_cast<int64_t>((b0 >> 1) & 7) << 30) + (static_cast<int64_t>(b1) << 22) +
-            (static_cast<int64_t>(b2 >> 1) << 15) + (static_cast<int64_t>(b3) << 7) + (b4 >> 1);
-    if ((b0 & 1) == 0) HeaderError(m1, m1Text);
-    if ((b2 & 1) == 0) HeaderError(m2, m2Text);
-    if ((b4 & 1) == 0) HeaderError(m3, m3Text);
+    // Copied through At, so a header cut short reads zero bytes, not stale ones.
+    uint8_t field[kPtsFieldSize];
+    for (int k = 0; k < kPtsFieldSize; ++k) field[k] = collection_->At(p + k);
+    const int faults = PtsFieldFaults(field, prefix);
+    if (faults & sfPrefix) HeaderError(ctrl, ctrlText);
+    value = ReadPts(field);
+    if (faults & sfMarker1) HeaderError(m1, m1Text);
+    if (faults & sfMarker2) HeaderError(m2, m2Text);
+    if (faults & sfMarker3) HeaderError(m3, m3Text);
 }
 
 void TTSPesReader::ParseHeader() {
@@ -319,29 +292,27 @@ void TTSPesReader::ParseHeader() {
         int p = 9;
         if (h.ptsDtsFlags_ == 2) {
             h.ptsPosition_ = 9;
-            ReadTimeStamp(9, 2, pseCtrBitsPTS, pseMarkerBit1PTS, pseMarkerBit2PTS, pseMarkerBit3PTS,
+            ReadTimeStamp(9, kPtsOnlyPrefix, pseCtrBitsPTS, pseMarkerBit1PTS, pseMarkerBit2PTS, pseMarkerBit3PTS,
                           "Wrong controlbits (PTS)", "Wrong markerbit1 (PTS)", "Wrong markerbit2 (PTS)",
                           "Wrong markerbit3 (PTS)", h.pts_);
             p = 14;
         } else if (h.ptsDtsFlags_ == 3) {
             h.ptsPosition_ = 9;
-            ReadTimeStamp(9, 3, pseCtrBitsPTS2, pseMarkerBit1PTS2, pseMarkerBit2PTS2, pseMarkerBit3PTS2,
+            ReadTimeStamp(9, kPtsBeforeDtsPrefix, pseCtrBitsPTS2, pseMarkerBit1PTS2, pseMarkerBit2PTS2,
+                          pseMarkerBit3PTS2,
                           "Wrong controlbits (PTS PTS/DTS)", "Wrong markerbit1 (PTS PTS/DTS)",
                           "Wrong markerbit2 (PTS PTS/DTS)", "Wrong markerbit3 (PTS PTS/DTS)", h.pts_);
             h.dtsPosition_ = 14;
-            ReadTimeStamp(14, 1, pseCtrBitsDTS, pseMarkerBit1DTS, pseMarkerBit2DTS, pseMarkerBit3DTS,
+            ReadTimeStamp(14, kDtsPrefix, pseCtrBitsDTS, pseMarkerBit1DTS, pseMarkerBit2DTS, pseMarkerBit3DTS,
                           "Wrong controlbits (DTS PTS/DTS)", "Wrong markerbit1 (DTS PTS/DTS)",
                           "Wrong markerbit2 (DTS PTS/DTS)", "Wrong markerbit3 (DTS PTS/DTS)", h.dts_);
             p = 19;
         }
         if (h.escrFlag_) {
-            const int64_t e0 = c.At(p), e1 = c.At(p + 1), e2 = c.At(p + 2), e3 = c.At(p + 3), e4 = c.At(p + 4),
-                          e5 = c.At(p + 5);
-            const int64_t base = (((e0 >> 3) & 7) << 30) + ((e0 & 3) << 28) + (e1 << 20) + (((e2 >> 3) & 31) << 15) +
-                                 ((e2 & 3) << 13) + (e3 << 5) + ((e4 >> 3) & 31);
-            const int64_t ext = ((e4 & 3) << 7) + (e5 >> 1);
-            h.escr_ = base * 300 + ext;
-            p += 6;
+            uint8_t field[kEscrFieldSize];
+            for (int k = 0; k < kEscrFieldSize; ++k) field[k] = c.At(p + k);
+            h.escr_ = ReadEscr(field);
+            p += kEscrFieldSize;
         }
         if (h.esRateFlag_) {
             const int64_t r0 = c.At(p), r1 = c.At(p + 1), r2 = c.At(p + 2);

@@ -1,7 +1,8 @@
 // PES reader: collects the transport packets of one PID into PES packets,
 // checks each PES header, keeps one record per transport packet of the PES
 // being collected and hands every complete, valid PES packet to the
-// elementary-stream analysers registered with it.
+// elementary-stream analysers registered with it (TTSPesConsumer, in
+// ts/TSPesTypes.h: the reader knows them only through that interface).
 #pragma once
 
 #include <cstdint>
@@ -15,11 +16,6 @@
 #include "ts/TSPesTypes.h"
 
 namespace tw {
-
-class TTSAC3Reader;
-class TTSH264Reader;
-class TTSMPEG2Reader;
-class TTSStreamTypeReader;
 
 enum TPesStreamIdType : int {
     psid_unknown_stream,
@@ -200,7 +196,10 @@ public:
     TTSPacketReader* TSPacketReader() const { return tsPacketReader_; }
     void SetTSPacketReader(TTSPacketReader* value) { tsPacketReader_ = value; }
     int PID() const { return pid_; }
-    void SetPID(int value) { pid_ = value; }
+    void SetPID(int value) {
+        pid_ = value;
+        FieldsChanged();
+    }
     TTSPesHeader* PESHeader() const { return header_; }
     void SetPESHeader(TTSPesHeader* value) { header_ = value; }
 
@@ -219,8 +218,9 @@ public:
     // packets than there are records; its later bytes have no record.
     bool RecordsOverflowed() const { return recordsOverflowed_; }
 
-    // Analysers (AC-3, H.264, MPEG-2, stream-type sniffer) register here from
-    // their Loaded; any other object is ignored.
+    // Analysers (TTSPesConsumer: AC-3, H.264, MPEG-2, stream-type sniffer)
+    // register here from their Loaded, in the order they are fed; any other
+    // object is ignored.
     void AddReader(TObject* reader);
 
     // One valid transport packet of this PID: its payload bytes, the
@@ -254,12 +254,6 @@ public:
     TPTSWrapArroundEvent OnPTSWrapArround;
 
 private:
-    enum TReaderKind { rkAC3, rkH264, rkMPEG2, rkStreamType };
-    struct TRegistered {
-        TReaderKind kind;
-        TObject* reader;
-    };
-
     void ClosePesPacket();
     void Dispatch();
     int HeaderBytesNeeded() const;
@@ -271,7 +265,7 @@ private:
                        const char* m3Text, int64_t& value);
     void DropCollection();
 
-    std::vector<TRegistered> readers_;
+    std::vector<TTSPesConsumer*> readers_;
     bool active_ = false;
     TTSPacketReader* tsPacketReader_ = nullptr;
     int pid_ = 0;

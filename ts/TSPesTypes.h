@@ -47,4 +47,20 @@ struct TPesCollection {
     uint8_t At(int64_t i) const { return (i >= 0 && i < Count) ? Bytes[i] : 0; }
 };
 
+// What the PES reader feeds. The elementary-stream analysers derive from it
+// besides TComponent and call `pesReader->AddReader(this)` from their
+// Loaded(); the PES reader knows them only through these two calls.
+class TTSPesConsumer {
+public:
+    virtual ~TTSPesConsumer() = default;
+    // Asked for every PES packet, so it must be cheap (the Active property).
+    virtual bool PesConsumerActive() const = 0;
+    // One complete, valid PES packet: the reader's collection block (valid
+    // only during the call), where the payload starts in it and how long it
+    // is, the packet's PTS and the index of the transport packet that
+    // completed it.
+    virtual void ConsumePesPacket(const TPesCollection* block, int dataStart, int dataLength, int64_t pts,
+                                  int64_t packetIndex) = 0;
+};
+
 } // namespace tw

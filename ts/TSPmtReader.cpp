@@ -13,10 +13,16 @@ TTSPmtReader::TTSPmtReader(TComponent* owner) : TComponent(owner) {
     BindConsumerFields(&pid_, &active_, ckPmt);
     description_ = new TPmtDescription();
     entries_ = new TPmtEntry[MAX_ENTRIES];
+    // The texts are made now, not by the first table read from a stream,
+    // and each entry has room for the longest description with its suffix,
+    // so reading tables allocates nothing.
+    (void)StreamTypeDescription(0);
+    for (int k = 0; k < MAX_ENTRIES; ++k) entries_[k].Description.reserve(128);
 }
 
 TTSPmtReader::~TTSPmtReader() {
     active_ = false;
+    FieldsChanged();
     delete description_;
     delete[] entries_;
 }
@@ -32,6 +38,7 @@ void TTSPmtReader::SetActive(bool v) {
         continues_ = false;
     }
     active_ = v;
+    FieldsChanged();
 }
 
 void TTSPmtReader::Clear() {
@@ -117,27 +124,28 @@ TTSPmtReader::TParseResult TTSPmtReader::Parse() {
     description_->SetDescriptionLength(programInfoLength);
     std::memcpy(description_->Data(), b + 17, static_cast<size_t>(description_->DescriptionLength()));
 
+    // The walk over the entries ends at the section's end, where the CRC
+    // begins. A table whose CRC holds is the muxer's own: a last entry or
+    // descriptor claiming more bytes than remain loses only what is cut
+    // off, so the streams before it are never lost with it.
     int p = 17 + programInfoLength;
-    while (p < end) {
-        // An entry or its descriptors running into the CRC means the section
-        // is broken: better no table than one read from the wrong bytes.
-        if (p + 5 > end) return prFailed;
+    while (p + 5 <= end) {
         const int streamType = b[p];
         const int pid = ((b[p + 1] & 0x1F) << 8) + b[p + 2];
-        const int esInfoLength = ((b[p + 3] & 0x0F) << 8) + b[p + 4];
+        int esInfoLength = ((b[p + 3] & 0x0F) << 8) + b[p + 4];
         p += 5;
-        if (p + esInfoLength > end) return prFailed;
+        if (p + esInfoLength > end) esInfoLength = end - p;
         if (entryCount_ < MAX_PARSED_ENTRIES) {
             ParseEsEntry(streamType, pid, b + p, esInfoLength);
-            if (!ParseEsDescriptors(entries_[entryCount_])) return prFailed;
+            ParseEsDescriptors(entries_[entryCount_]);
             ++entryCount_;
         }
         p += esInfoLength;
     }
-    crc_ = (static_cast<uint32_t>(b[p]) << 24) | (static_cast<uint32_t>(b[p + 1]) << 16) |
-           (static_cast<uint32_t>(b[p + 2]) << 8) | b[p + 3];
-    crcCalculated_ = Crc32Mpeg(b + 5, 0xFFFFFFFFu, p - 5);
-    size_ = p + 4;
+    crc_ = (static_cast<uint32_t>(b[end]) << 24) | (static_cast<uint32_t>(b[end + 1]) << 16) |
+           (static_cast<uint32_t>(b[end + 2]) << 8) | b[end + 3];
+    crcCalculated_ = Crc32Mpeg(b + 5, 0xFFFFFFFFu, end - 5);
+    size_ = end + 4;
     return crc_ == crcCalculated_ ? prOk : prFailed;
 }
 
@@ -175,13 +183,13 @@ std::string PrintableText(const uint8_t* p, int n, int low, int high) {
 
 } // namespace
 
-bool TTSPmtReader::ParseEsDescriptors(TPmtEntry& e) {
+void TTSPmtReader::ParseEsDescriptors(TPmtEntry& e) {
     const uint8_t* info = e.EsInfo;
     int j = 0;
     while (j < e.EsInfoLength - 1) {
         const int tag = info[j];
         const int len = info[j + 1];
-        if (j + 2 + len > e.EsInfoLength) return false;
+        if (j + 2 + len > e.EsInfoLength) break;
         const uint8_t* d = info + j + 2;
         switch (tag) {
         case 0x02:
@@ -233,6 +241,9 @@ bool TTSPmtReader::ParseEsDescriptors(TPmtEntry& e) {
         ++e.DescriptorCount;
         j += len + 2;
     }
+    // A descriptor cut short (or a lone tag byte) is dropped, so a table
+    // rebuilt from the entry carries only whole descriptors.
+    e.EsInfoLength = j;
 
     const int st = e.StreamType;
     auto audio = [&](const char* suffix) {
@@ -250,7 +261,6 @@ bool TTSPmtReader::ParseEsDescriptors(TPmtEntry& e) {
     else if (st == 133 || st == 130) { e.Description += " (DTS)"; SetAudioKind(e, e.DTS); e.IsAudio = true; }
     else if (st == 6 && e.Teletext) { e.Description += " (Teletext)"; e.IsAudio = false; e.IsOther = true; }
     else if (st == 6 && e.Subtitle) { e.Description += " (Subtitle)"; e.IsAudio = false; e.IsOther = true; }
-    return true;
 }
 
 int TTSPmtReader::AddEntry(const TPmtEntry& record) {
@@ -381,6 +391,7 @@ static const char* DescriptionLiteral(int t) {
 const std::string& TTSPmtReader::StreamTypeDescription(int t) {
     static std::vector<std::string>* cache = [] {
         auto* v = new std::vector<std::string>();
+        v->reserve(256);
         for (int k = 0; k < 256; ++k) v->emplace_back(DescriptionLiteral(k));
         return v;
     }();
@@ -508,7 +519,10 @@ void TTSPmtReader::BuildPmtFromStreams(const TPmtStreams& st) {
         const std::string d = DefaultEsDescriptors(pair.Type);
         if (d == "UNKNOWN") continue;
         const int n = static_cast<int>(d.size());
-        if (p + 5 + n + 4 > TS_PACKET_SIZE) break; // one packet holds the built PMT
+        // Nine entries with the longest default descriptors take about 200
+        // bytes: the section may run past the first packet, and
+        // BuildPmtPackets splits it, so no stream is left out.
+        if (p + 5 + n + 4 > SECTION_CAPACITY) break;
         section_[p++] = static_cast<uint8_t>(k < 5 ? pair.Type : 6);
         section_[p++] = static_cast<uint8_t>(0xE0 + ((pair.PID >> 8) & 0x1F));
         section_[p++] = static_cast<uint8_t>(pair.PID);
@@ -525,11 +539,12 @@ void TTSPmtReader::BuildPmtFromStreams(const TPmtStreams& st) {
     section_[p++] = static_cast<uint8_t>(crc >> 16);
     section_[p++] = static_cast<uint8_t>(crc >> 8);
     section_[p++] = static_cast<uint8_t>(crc);
+    count_ = p > TS_PACKET_SIZE ? p : TS_PACKET_SIZE;
     // The built table replaces whatever was parsed before.
     Clear();
     indexCount_ = 0;
     packetIndex_ = 0;
-    pid_ = st.PmtPid;
+    SetPID(st.PmtPid);
     if (Parse() != prOk) Clear();
 }
 

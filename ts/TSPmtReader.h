@@ -92,7 +92,10 @@ public:
     bool Active() const { return active_; }
     void SetActive(bool v);
     int PID() const { return pid_; }
-    void SetPID(int v) { pid_ = v; }
+    void SetPID(int v) {
+        pid_ = v;
+        FieldsChanged();
+    }
     TTSPacketReader* TSPacketReader() const { return packetReader_; }
     void SetTSPacketReader(TTSPacketReader* r) { packetReader_ = r; }
 
@@ -167,7 +170,7 @@ private:
     enum TParseResult { prOk, prIncomplete, prFailed };
     TParseResult Parse();
     void ParseEsEntry(int streamType, int pid, const uint8_t* info, int infoLength);
-    bool ParseEsDescriptors(TPmtEntry& e);
+    void ParseEsDescriptors(TPmtEntry& e);
 
     bool active_ = false;
     int pid_ = 0;

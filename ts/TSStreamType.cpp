@@ -25,6 +25,25 @@ std::string StreamTypeName(TEsStreamType value) {
     return "";
 }
 
+namespace {
+
+// The frame header of MPEG audio layer I, II or III: the 11-bit sync, a
+// layer, a bit rate other than free or forbidden and a sample rate.
+// Encoders write many combinations (layer II at 192 kbit/s and 48 kHz
+// without CRC is FF FD A4), so the fields are checked, not a list.
+bool IsMpegAudioHeader(const uint8_t* h) {
+    if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0) return false;
+    const int layer = (h[1] >> 1) & 3, bitrate = h[2] >> 4, sampleRate = (h[2] >> 2) & 3;
+    return layer != 0 && bitrate >= 1 && bitrate <= 14 && sampleRate <= 2;
+}
+
+// An ADTS header of AAC: sync, layer 00 and a defined sampling-frequency index.
+bool IsAdtsHeader(const uint8_t* h) {
+    return h[0] == 0xFF && (h[1] & 0xF6) == 0xF0 && ((h[2] >> 2) & 0x0F) <= 12;
+}
+
+} // namespace
+
 TTSStreamTypeReader::TTSStreamTypeReader(TComponent* owner) : TComponent(owner) { Reset(); }
 
 TTSStreamTypeReader::~TTSStreamTypeReader() { SetActive(false); }
@@ -91,14 +110,12 @@ void TTSStreamTypeReader::SniffStreamType(const TPesCollection* Buffer, int Data
         TEsStreamType t = estUnknown;
         if (videoGate && m3(p, 0x00, 0x00, 0x01)) t = estMPEG2Video;
         else if (videoGate && has(p, 4) && b[p] == 0 && b[p + 1] == 0 && b[p + 2] == 0 && b[p + 3] == 1) t = estH264;
-        else if (mpaGate && (m3(p, 0xFF, 0xFC, 0xC4) || m3(p, 0xFF, 0xFC, 0xA4) || m3(p, 0xFF, 0xFC, 0x84) ||
-                             m3(p, 0xFF, 0xFD, 0x94) || m3(p, 0xFF, 0xFC, 0x44) || m3(p, 0xFF, 0xFD, 0x44) ||
-                             m3(p, 0xFF, 0xFD, 0x84)))
+        else if (mpaGate && has(p, 3) && IsMpegAudioHeader(b + p))
             t = estMPEG1Audio;
         else if (m3(p, 0x10, 0x02, 0x2C) && has(p, 5) && b[p + 4] == 0xE4) t = estTeletext;
         else if (m3(p, 0x20, 0x00, 0x0F)) t = estSubTitles;
         else if (aacGate && ((has(p, 4) && b[p] == 0x56 && b[p + 1] == 0xE1 && b[p + 3] == 0xFF) ||
-                             m3(p, 0xFF, 0xF1, 0x4C)))
+                             (has(p, 3) && IsAdtsHeader(b + p))))
             t = estAAC;
         else if (ac3Gate) {
             if (m3(p, 0x7F, 0xFE, 0x80)) t = estDTS;

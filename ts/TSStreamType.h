@@ -13,7 +13,7 @@ namespace tw {
 
 class TTSPesReader;
 
-class TTSStreamTypeReader : public TComponent {
+class TTSStreamTypeReader : public TComponent, public TTSPesConsumer {
 public:
     using TIdentifiedEvent =
         std::function<void(TObject* Sender, TEsStreamType EsStreamType, const std::string& FirstEightBytes)>;
@@ -26,6 +26,12 @@ public:
     void Loaded() override;
 
     bool Active() const { return active_; }
+    // What the PES reader asks of a consumer.
+    bool PesConsumerActive() const override { return active_; }
+    void ConsumePesPacket(const TPesCollection* block, int dataStart, int dataLength, int64_t pts,
+                          int64_t packetIndex) override {
+        SniffStreamType(block, dataStart, dataLength, pts, packetIndex);
+    }
     void SetActive(bool value);
     TTSPesReader* TSPesReader() const { return tsPesReader_; }
     // Also takes over the source's PID (0 when cleared).

@@ -12,6 +12,7 @@
 #include "ui/Dialogs.h"
 #include "ui/ExtCtrls.h"
 #include "ui/Graphics.h"
+#include "ui/Guards.h"
 
 namespace tw {
 
@@ -65,13 +66,11 @@ std::string NormaliseLines(const std::string& t) {
 } // namespace
 
 TRect THintWindow::CalcHintRect(const std::string& text) {
-    HDC dc = GetDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, font_->Handle());
+    TWindowDC dc;
+    TSelection font(dc, font_->Handle());
     std::wstring w = Utf8ToWide(NormaliseLines(text));
     RECT r{0, 0, 600, 0};
     ::DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &r, DT_CALCRECT | DT_NOPREFIX | DT_LEFT);
-    SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
     return TRect(0, 0, r.right + 8, r.bottom + 6);
 }
 

@@ -5,8 +5,26 @@
 #include "base/Exceptions.h"
 #include "base/Streams.h"
 #include "base/SysUtils.h"
+#include "ui/Guards.h"
 
 namespace tw {
+
+namespace {
+
+// BeginUpdate now, EndUpdate when the caller's scope ends.
+auto UpdateScope(TStrings& s) {
+    s.BeginUpdate();
+    return TScopeExit([&s] { s.EndUpdate(); });
+}
+
+// The lines replace the whole content, with one redraw.
+void ReplaceLines(TStrings& s, const std::vector<std::string>& lines) {
+    auto update = UpdateScope(s);
+    s.Clear();
+    for (const auto& l : lines) s.Add(l);
+}
+
+} // namespace
 
 int TStrings::Add(const std::string& s) {
     int n = Count();
@@ -15,14 +33,8 @@ int TStrings::Add(const std::string& s) {
 }
 
 void TStrings::AddStrings(const std::vector<std::string>& lines) {
-    BeginUpdate();
-    try {
-        for (const auto& l : lines) Add(l);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    auto update = UpdateScope(*this);
+    for (const auto& l : lines) Add(l);
 }
 
 int TStrings::IndexOf(const std::string& s) const {
@@ -56,42 +68,18 @@ std::vector<std::string> SplitLines(const std::string& text) {
 }
 } // namespace
 
-void TStrings::SetText(const std::string& text) {
-    BeginUpdate();
-    try {
-        Clear();
-        for (auto& l : SplitLines(text)) Add(l);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
-}
+void TStrings::SetText(const std::string& text) { ReplaceLines(*this, SplitLines(text)); }
 
 void TStrings::Assign(const TStrings& other) {
     if (&other == this) return;
-    std::vector<std::string> v = other.ToVector();
-    BeginUpdate();
-    try {
-        Clear();
-        for (auto& l : v) Add(l);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    ReplaceLines(*this, other.ToVector());
 }
 
 void TStrings::Assign(const TStringList& other) {
-    BeginUpdate();
-    try {
-        Clear();
-        for (int i = 0; i < other.Count(); ++i) Add(other[i]);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    std::vector<std::string> lines;
+    lines.reserve(static_cast<size_t>(other.Count()));
+    for (int i = 0; i < other.Count(); ++i) lines.push_back(other[i]);
+    ReplaceLines(*this, lines);
 }
 
 std::vector<std::string> TStrings::ToVector() const {

@@ -8,6 +8,7 @@
 #include "base/WinText.h"
 #include "ui/Application.h"
 #include "ui/Forms.h"
+#include "ui/Guards.h"
 #include "ui/Menus.h"
 
 namespace tw {
@@ -511,13 +512,8 @@ TWinControl* TWinControl::FromHandle(HWND h) {
 HWND TWinControl::Handle() {
     if (!handle_ && !creatingHandle_) {
         creatingHandle_ = true;
-        try {
-            CreateWnd();
-        } catch (...) {
-            creatingHandle_ = false;
-            throw;
-        }
-        creatingHandle_ = false;
+        TScopeExit created([this] { creatingHandle_ = false; });
+        CreateWnd();
     }
     return handle_;
 }
@@ -619,10 +615,6 @@ void TWinControl::SetBounds(int l, int t, int w, int h) {
         // WM_SIZE / WM_MOVE stored what the system made of it; keep the
         // asked-for values where the system left them alone (hidden, etc.).
         if (!IsIconic(handle_)) StoreBounds(l, t, w, h);
-        int oldW = lastClientW_;
-        int oldH = lastClientH_;
-        (void)oldW;
-        (void)oldH;
         Realign();
     } else {
         bool sized = w != width_ || h != height_;
@@ -756,19 +748,14 @@ void TWinControl::EnableAlign() {
 void TWinControl::Realign() {
     if (alignLock_ > 0 || aligning_) return;
     aligning_ = true;
-    try {
-        TRect cr = ClientRect();
-        if (lastClientW_ >= 0 && (cr.Width() != lastClientW_ || cr.Height() != lastClientH_))
-            AnchorChildren(lastClientW_, lastClientH_, cr.Width(), cr.Height());
-        lastClientW_ = cr.Width();
-        lastClientH_ = cr.Height();
-        TRect r = AdjustedClientRect();
-        AlignControls(r);
-    } catch (...) {
-        aligning_ = false;
-        throw;
-    }
-    aligning_ = false;
+    TScopeExit aligned([this] { aligning_ = false; });
+    TRect cr = ClientRect();
+    if (lastClientW_ >= 0 && (cr.Width() != lastClientW_ || cr.Height() != lastClientH_))
+        AnchorChildren(lastClientW_, lastClientH_, cr.Width(), cr.Height());
+    lastClientW_ = cr.Width();
+    lastClientH_ = cr.Height();
+    TRect r = AdjustedClientRect();
+    AlignControls(r);
 }
 
 void TWinControl::AnchorChildren(int oldW, int oldH, int newW, int newH) {
@@ -844,10 +831,10 @@ void TWinControl::SetParent(TWinControl* parent) {
     if (parent == parent_) return;
     TControl::SetParent(parent);
     if (handle_) {
+        // A window moves to a parent that has one; otherwise it goes and is
+        // made again when needed.
         if (parent && parent->HandleAllocated())
             ::SetParent(handle_, parent->HandleIfAllocated());
-        else if (!parent && (GetWindowLongPtrW(handle_, GWL_STYLE) & WS_CHILD))
-            DestroyWnd();
         else
             DestroyWnd();
     }
@@ -928,12 +915,10 @@ void TWinControl::PaintControls(HDC dc, TControl* first) {
         if (c->IsWindowed() || !c->visible_) continue;
         RECT r = c->BoundsRect().ToRECT();
         if (!RectVisible(dc, &r)) continue;
-        int saved = SaveDC(dc);
-        POINT old;
-        OffsetViewportOrgEx(dc, c->left_, c->top_, &old);
+        TSavedDCState saved(dc);
+        OffsetViewportOrgEx(dc, c->left_, c->top_, nullptr);
         IntersectClipRect(dc, 0, 0, c->width_, c->height_);
         c->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
-        RestoreDC(dc, saved);
     }
 }
 
@@ -943,38 +928,36 @@ void TWinControl::PaintWindow(HDC dc) {
 }
 
 void TWinControl::PaintHandler(TMessage& m) {
-    PAINTSTRUCT ps{};
-    HDC dc = reinterpret_cast<HDC>(m.WParam);
-    bool own = dc == nullptr;
-    if (own) dc = BeginPaint(handle_, &ps);
-    if (doubleBuffered_ && own) {
-        RECT cr;
-        GetClientRect(handle_, &cr);
-        HDC mem = CreateCompatibleDC(dc);
-        HBITMAP bmp = CreateCompatibleBitmap(dc, cr.right > 0 ? cr.right : 1, cr.bottom > 0 ? cr.bottom : 1);
-        HGDIOBJ old = SelectObject(mem, bmp);
-        FillRect(mem, &cr, BackgroundBrush());
-        PaintWindow(mem);
-        PaintControls(mem);
-        BitBlt(dc, 0, 0, cr.right, cr.bottom, mem, 0, 0, SRCCOPY);
-        SelectObject(mem, old);
-        DeleteObject(bmp);
-        DeleteDC(mem);
-    } else {
+    m.Result = 0;
+    if (HDC given = reinterpret_cast<HDC>(m.WParam)) {
+        PaintWindow(given);
+        PaintControls(given);
+        return;
+    }
+    TPaintDC dc(handle_);
+    if (!doubleBuffered_) {
         PaintWindow(dc);
         PaintControls(dc);
+        return;
     }
-    if (own) EndPaint(handle_, &ps);
-    m.Result = 0;
+    // The whole client area is drawn off screen and copied in one go.
+    RECT cr;
+    GetClientRect(handle_, &cr);
+    TMemoryDC mem(dc);
+    TGdiObject<HBITMAP> bmp(CreateCompatibleBitmap(dc, cr.right > 0 ? cr.right : 1, cr.bottom > 0 ? cr.bottom : 1));
+    TSelection selected(mem, bmp);
+    FillRect(mem, &cr, BackgroundBrush());
+    PaintWindow(mem);
+    PaintControls(mem);
+    BitBlt(dc, 0, 0, cr.right, cr.bottom, mem, 0, 0, SRCCOPY);
 }
 
 void TWinControl::PaintTo(HDC dc, int x, int y) {
     if (!Handle()) return;
-    int saved = SaveDC(dc);
+    TSavedDCState saved(dc);
     OffsetViewportOrgEx(dc, x, y, nullptr);
     SendMessageW(handle_, WM_PRINT, reinterpret_cast<WPARAM>(dc),
                  PRF_CLIENT | PRF_NONCLIENT | PRF_ERASEBKGND | PRF_CHILDREN);
-    RestoreDC(dc, saved);
 }
 
 void TWinControl::DefaultHandler(TMessage& m) {
@@ -986,205 +969,221 @@ void TWinControl::DefaultHandler(TMessage& m) {
 }
 
 void TWinControl::WndProc(TMessage& m) {
+    bool done = false;
     switch (m.Msg) {
-    case WM_PAINT: {
-        bool hasGraphic = false;
-        for (TControl* c : controls_)
-            if (!c->IsWindowed() && c->visible_) hasGraphic = true;
-        if (defWndProc_ != DefWindowProcW && !hasGraphic && !doubleBuffered_) {
-            DefaultHandler(m);
-        } else {
-            PaintHandler(m);
-        }
-        return;
-    }
-    case WM_ERASEBKGND:
-        if (defWndProc_ == DefWindowProcW || !defWndProc_) {
-            if (!doubleBuffered_) {
-                RECT r;
-                GetClientRect(handle_, &r);
-                FillRect(reinterpret_cast<HDC>(m.WParam), &r, BackgroundBrush());
-            }
-            m.Result = 1;
-            return;
-        }
-        break;
+    case WM_PAINT: done = PaintMessage(m); break;
+    case WM_ERASEBKGND: done = EraseBackground(m); break;
     case WM_SIZE:
-    case WM_MOVE:
-        DefaultHandler(m);
-        UpdateBoundsFromWindow();
-        return;
+    case WM_MOVE: done = BoundsMessage(m); break;
     case WM_COMMAND:
-        if (m.LParam) {
-            if (TWinControl* c = FromHandle(reinterpret_cast<HWND>(m.LParam))) {
-                m.Result = c->Perform(CN_COMMAND, m.WParam, m.LParam);
-                return;
-            }
-        }
-        break;
-    case WM_NOTIFY: {
-        auto* hdr = reinterpret_cast<NMHDR*>(m.LParam);
-        if (hdr && hdr->hwndFrom != handle_) {
-            if (TWinControl* c = FromHandle(hdr->hwndFrom)) {
-                m.Result = c->Perform(CN_NOTIFY, m.WParam, m.LParam);
-                return;
-            }
-        }
-        break;
-    }
-    case WM_DRAWITEM: {
-        auto* di = reinterpret_cast<DRAWITEMSTRUCT*>(m.LParam);
-        if (di && di->CtlType != ODT_MENU) {
-            if (TWinControl* c = FromHandle(di->hwndItem)) {
-                m.Result = c->Perform(CN_DRAWITEM, m.WParam, m.LParam);
-                return;
-            }
-        }
-        break;
-    }
-    case WM_MEASUREITEM: {
-        auto* mi = reinterpret_cast<MEASUREITEMSTRUCT*>(m.LParam);
-        if (mi && mi->CtlType != ODT_MENU && mi->CtlID) {
-            if (TWinControl* c = FromHandle(GetDlgItem(handle_, static_cast<int>(mi->CtlID)))) {
-                m.Result = c->Perform(CN_MEASUREITEM, m.WParam, m.LParam);
-                return;
-            }
-        }
-        break;
-    }
+    case WM_NOTIFY:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
     case WM_CTLCOLORBTN:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORSCROLLBAR:
-        if (TWinControl* c = FromHandle(reinterpret_cast<HWND>(m.LParam))) {
-            m.Result = c->Perform(CN_BASE + m.Msg, m.WParam, m.LParam);
-            if (m.Result) return;
-        }
-        break;
+    case WM_HSCROLL:
+    case WM_VSCROLL: done = ReflectNotification(m); break;
     case CN_CTLCOLORBTN:
     case CN_CTLCOLOREDIT:
     case CN_CTLCOLORLISTBOX:
     case CN_CTLCOLORSTATIC:
     case CN_CTLCOLORSCROLLBAR:
         m.Result = CtlColor(reinterpret_cast<HDC>(m.WParam));
-        return;
-    case WM_HSCROLL:
-    case WM_VSCROLL:
-        if (m.LParam) {
-            if (TWinControl* c = FromHandle(reinterpret_cast<HWND>(m.LParam))) {
-                if (c != this) {
-                    m.Result = c->Perform(CN_BASE + m.Msg, m.WParam, m.LParam);
-                    return;
-                }
-            }
-        }
+        done = true;
         break;
-    case WM_SETCURSOR:
-        if (reinterpret_cast<HWND>(m.WParam) == handle_ && LOWORD(m.LParam) == HTCLIENT) {
-            TCursor cur = Screen ? Screen->Cursor() : crDefault;
-            if (cur == crDefault) {
-                POINT pt;
-                GetCursorPos(&pt);
-                ::ScreenToClient(handle_, &pt);
-                TControl* c = ControlAtPos(TPoint(pt.x, pt.y), true);
-                cur = c ? c->Cursor() : cursor_;
-                if (c && cur == crDefault) cur = cursor_;
-            }
-            if (cur != crDefault) {
-                ::SetCursor(CursorHandle(cur));
-                m.Result = 1;
-                return;
-            }
-        }
-        break;
+    case WM_SETCURSOR: done = CursorMessage(m); break;
     case WM_SETFOCUS:
+    case WM_KILLFOCUS: done = FocusMessage(m); break;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+    case WM_CHAR: done = KeyMessage(m); break;
+    case WM_CONTEXTMENU: done = ContextMenuMessage(m); break;
+    case WM_MOUSELEAVE: MouseLeft(); break;
+    default: done = IsMouseMsg(m.Msg) && RouteMouseMessage(m); break;
+    }
+    if (!done) TControl::WndProc(m);
+}
+
+bool TWinControl::PaintMessage(TMessage& m) {
+    // A system class paints itself unless graphic children or the off-screen
+    // buffer need the library's painting.
+    bool hasGraphic = false;
+    for (TControl* c : controls_)
+        if (!c->IsWindowed() && c->visible_) hasGraphic = true;
+    if (defWndProc_ != DefWindowProcW && !hasGraphic && !doubleBuffered_)
         DefaultHandler(m);
+    else
+        PaintHandler(m);
+    return true;
+}
+
+bool TWinControl::EraseBackground(TMessage& m) {
+    // System classes erase their own way; the library's own windows fill
+    // with their colour (or leave it to the off-screen buffer).
+    if (defWndProc_ != DefWindowProcW) return false;
+    if (!doubleBuffered_) {
+        RECT r;
+        GetClientRect(handle_, &r);
+        FillRect(reinterpret_cast<HDC>(m.WParam), &r, BackgroundBrush());
+    }
+    m.Result = 1;
+    return true;
+}
+
+bool TWinControl::BoundsMessage(TMessage& m) {
+    DefaultHandler(m);
+    UpdateBoundsFromWindow();
+    return true;
+}
+
+namespace {
+bool IsCtlColorMessage(UINT msg) { return msg >= WM_CTLCOLORMSGBOX && msg <= WM_CTLCOLORSTATIC; }
+} // namespace
+
+TWinControl* TWinControl::NotifyingChild(const TMessage& m) const {
+    switch (m.Msg) {
+    case WM_NOTIFY: {
+        auto* hdr = reinterpret_cast<const NMHDR*>(m.LParam);
+        return hdr && hdr->hwndFrom != handle_ ? FromHandle(hdr->hwndFrom) : nullptr;
+    }
+    case WM_DRAWITEM: {
+        auto* di = reinterpret_cast<const DRAWITEMSTRUCT*>(m.LParam);
+        return di && di->CtlType != ODT_MENU ? FromHandle(di->hwndItem) : nullptr;
+    }
+    case WM_MEASUREITEM: {
+        auto* mi = reinterpret_cast<const MEASUREITEMSTRUCT*>(m.LParam);
+        if (!mi || mi->CtlType == ODT_MENU || !mi->CtlID) return nullptr;
+        return FromHandle(GetDlgItem(handle_, static_cast<int>(mi->CtlID)));
+    }
+    case WM_HSCROLL:
+    case WM_VSCROLL: {
+        // A window's own scroll bars report with the window itself.
+        TWinControl* c = FromHandle(reinterpret_cast<HWND>(m.LParam));
+        return c != this ? c : nullptr;
+    }
+    default: // WM_COMMAND and WM_CTLCOLOR*: the child's window in LParam
+        return FromHandle(reinterpret_cast<HWND>(m.LParam));
+    }
+}
+
+bool TWinControl::ReflectNotification(TMessage& m) {
+    TWinControl* c = NotifyingChild(m);
+    if (!c) return false;
+    m.Result = c->Perform(CN_BASE + m.Msg, m.WParam, m.LParam);
+    // A child that leaves its colours alone gets the system's.
+    return !IsCtlColorMessage(m.Msg) || m.Result != 0;
+}
+
+bool TWinControl::CursorMessage(TMessage& m) {
+    if (reinterpret_cast<HWND>(m.WParam) != handle_ || LOWORD(m.LParam) != HTCLIENT) return false;
+    // The application's cursor first, then the graphic child's under the
+    // mouse, then this control's.
+    TCursor cur = Screen ? Screen->Cursor() : crDefault;
+    if (cur == crDefault) {
+        POINT pt;
+        GetCursorPos(&pt);
+        ::ScreenToClient(handle_, &pt);
+        TControl* c = ControlAtPos(TPoint(pt.x, pt.y), true);
+        cur = c && c->Cursor() != crDefault ? c->Cursor() : cursor_;
+    }
+    if (cur == crDefault) return false;
+    ::SetCursor(CursorHandle(cur));
+    m.Result = 1;
+    return true;
+}
+
+bool TWinControl::FocusMessage(TMessage& m) {
+    DefaultHandler(m);
+    if (m.Msg == WM_SETFOCUS) {
         if (TCustomForm* f = ParentForm()) {
             if (f != this) f->activeControl_ = this;
         }
         if (OnEnter) OnEnter(this);
-        return;
-    case WM_KILLFOCUS:
-        DefaultHandler(m);
-        if (OnExit) OnExit(this);
-        return;
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN: {
-        WORD key = static_cast<WORD>(m.WParam);
-        if (DoKeyDown(key, KeyboardShiftState())) return;
-        m.WParam = key;
-        break;
+    } else if (OnExit) {
+        OnExit(this);
     }
-    case WM_KEYUP:
-    case WM_SYSKEYUP: {
-        WORD key = static_cast<WORD>(m.WParam);
-        if (OnKeyUp) OnKeyUp(this, key, KeyboardShiftState());
-        if (key == 0) return;
-        m.WParam = key;
-        break;
-    }
-    case WM_CHAR: {
+    return true;
+}
+
+bool TWinControl::KeyMessage(TMessage& m) {
+    // The events may swallow the key (set it to 0) or change it.
+    if (m.Msg == WM_CHAR) {
         auto key = static_cast<wchar_t>(m.WParam);
-        if (DoKeyPress(key)) return;
+        if (DoKeyPress(key)) return true;
         m.WParam = key;
-        break;
+        return false;
     }
-    case WM_CONTEXTMENU: {
-        TPoint sp(static_cast<short>(LOWORD(m.LParam)), static_cast<short>(HIWORD(m.LParam)));
-        TControl* target = this;
-        if (m.LParam == -1) {
-            sp = ClientToScreen(TPoint(width_ / 2, height_ / 2));
-        } else if (TControl* c = ControlAtPos(ScreenToClient(sp), false)) {
-            target = c;
-        }
-        TPopupMenu* pm = target->PopupMenu();
-        if (!pm && target != this) pm = popupMenu_;
-        if (pm && pm->AutoPopup()) {
-            pm->SetPopupComponent(target);
-            pm->Popup(sp.X, sp.Y);
-            m.Result = 1;
-            return;
-        }
-        break;
+    WORD key = static_cast<WORD>(m.WParam);
+    if (m.Msg == WM_KEYDOWN || m.Msg == WM_SYSKEYDOWN) {
+        if (DoKeyDown(key, KeyboardShiftState())) return true;
+    } else {
+        if (OnKeyUp) OnKeyUp(this, key, KeyboardShiftState());
+        if (key == 0) return true;
     }
-    case WM_MOUSELEAVE:
-        if (Application) {
-            TControl* mc = Application->MouseControl();
-            if (mc == this || (mc && mc->parent_ == this && !mc->IsWindowed())) Application->SetMouseControl(nullptr);
-        }
-        break;
-    default:
-        if (IsMouseMsg(m.Msg)) {
-            TPoint p = PointFromLParam(m.LParam);
-            if (m.Msg == WM_MOUSEMOVE) {
-                TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE, handle_, 0};
-                if (handle_) TrackMouseEvent(&tme);
-            }
-            TControl* target = captureControl_;
-            if (!target) target = ControlAtPos(p, false);
-            if (target) {
-                if (m.Msg == WM_LBUTTONDOWN || m.Msg == WM_RBUTTONDOWN || m.Msg == WM_LBUTTONDBLCLK) {
-                    captureControl_ = target;
-                    if (handle_) SetCapture(handle_);
-                }
-                bool up = m.Msg == WM_LBUTTONUP || m.Msg == WM_RBUTTONUP || m.Msg == WM_MBUTTONUP;
-                TPoint cp(p.X - target->left_, p.Y - target->top_);
-                target->Perform(m.Msg, m.WParam, LParamFromPoint(cp));
-                if (up && captureControl_) {
-                    captureControl_ = nullptr;
-                    if (GetCapture() == handle_) ReleaseCapture();
-                }
-                m.Result = 0;
-                return;
-            }
-            if (m.Msg == WM_LBUTTONDOWN && clickOnMouseUp_ && defWndProc_ == DefWindowProcW && handle_)
-                SetCapture(handle_);
-            if (m.Msg == WM_LBUTTONUP && GetCapture() == handle_ && defWndProc_ == DefWindowProcW) ReleaseCapture();
-        }
-        break;
+    m.WParam = key;
+    return false;
+}
+
+bool TWinControl::ContextMenuMessage(TMessage& m) {
+    TPoint sp(static_cast<short>(LOWORD(m.LParam)), static_cast<short>(HIWORD(m.LParam)));
+    TControl* target = this;
+    if (m.LParam == -1) {
+        // From the keyboard: the menu opens over the middle of the control.
+        sp = ClientToScreen(TPoint(width_ / 2, height_ / 2));
+    } else if (TControl* c = ControlAtPos(ScreenToClient(sp), false)) {
+        target = c;
     }
-    TControl::WndProc(m);
+    TPopupMenu* pm = target->PopupMenu();
+    if (!pm && target != this) pm = popupMenu_;
+    if (!pm || !pm->AutoPopup()) return false;
+    pm->SetPopupComponent(target);
+    pm->Popup(sp.X, sp.Y);
+    m.Result = 1;
+    return true;
+}
+
+void TWinControl::MouseLeft() {
+    if (!Application) return;
+    TControl* mc = Application->MouseControl();
+    if (mc == this || (mc && mc->parent_ == this && !mc->IsWindowed())) Application->SetMouseControl(nullptr);
+}
+
+bool TWinControl::RouteMouseMessage(TMessage& m) {
+    TPoint p = PointFromLParam(m.LParam);
+    if (m.Msg == WM_MOUSEMOVE && handle_) {
+        // Ask for WM_MOUSELEAVE, which ends the hover of the control.
+        TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE, handle_, 0};
+        TrackMouseEvent(&tme);
+    }
+    // A graphic child under the mouse (or holding it) gets the message in
+    // its own coordinates.
+    TControl* target = captureControl_;
+    if (!target) target = ControlAtPos(p, false);
+    if (target) {
+        if (m.Msg == WM_LBUTTONDOWN || m.Msg == WM_RBUTTONDOWN || m.Msg == WM_LBUTTONDBLCLK) {
+            captureControl_ = target;
+            if (handle_) SetCapture(handle_);
+        }
+        bool up = m.Msg == WM_LBUTTONUP || m.Msg == WM_RBUTTONUP || m.Msg == WM_MBUTTONUP;
+        TPoint cp(p.X - target->left_, p.Y - target->top_);
+        target->Perform(m.Msg, m.WParam, LParamFromPoint(cp));
+        if (up && captureControl_) {
+            captureControl_ = nullptr;
+            if (GetCapture() == handle_) ReleaseCapture();
+        }
+        m.Result = 0;
+        return true;
+    }
+    // The library's own windows hold the mouse between down and up, so that
+    // the click lands where it began.
+    if (m.Msg == WM_LBUTTONDOWN && clickOnMouseUp_ && defWndProc_ == DefWindowProcW && handle_) SetCapture(handle_);
+    if (m.Msg == WM_LBUTTONUP && GetCapture() == handle_ && defWndProc_ == DefWindowProcW) ReleaseCapture();
+    return false;
 }
 
 // ---------------------------------------------------------------- TGraphicControl
@@ -1201,16 +1200,8 @@ void TGraphicControl::WndProc(TMessage& m) {
     if (m.Msg == WM_PAINT) {
         HDC dc = reinterpret_cast<HDC>(m.WParam);
         if (!dc) return;
-        canvas_->SetHandle(dc);
-        canvas_->Font().Assign(*font_);
-        canvas_->Brush().SetColor(color_);
-        try {
-            Paint();
-        } catch (...) {
-            canvas_->SetHandle(nullptr);
-            throw;
-        }
-        canvas_->SetHandle(nullptr);
+        TCanvasAttachment attached(*canvas_, dc, *font_, color_);
+        Paint();
         return;
     }
     TControl::WndProc(m);
@@ -1223,16 +1214,8 @@ TCustomControl::TCustomControl(TComponent* owner) : TWinControl(owner), canvas_(
 TCustomControl::~TCustomControl() = default;
 
 void TCustomControl::PaintWindow(HDC dc) {
-    canvas_->SetHandle(dc);
-    canvas_->Font().Assign(*font_);
-    canvas_->Brush().SetColor(color_);
-    try {
-        Paint();
-    } catch (...) {
-        canvas_->SetHandle(nullptr);
-        throw;
-    }
-    canvas_->SetHandle(nullptr);
+    TCanvasAttachment attached(*canvas_, dc, *font_, color_);
+    Paint();
 }
 
 void TCustomControl::Paint() {

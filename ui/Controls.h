@@ -288,6 +288,23 @@ protected:
     void UpdateBoundsFromWindow();
     void AnchorChildren(int oldW, int oldH, int newW, int newH);
 
+    // WndProc's handlers, one per message (or kind of message): true when
+    // the message is done, false when TControl::WndProc (the mouse events
+    // and the system's handling) still gets it.
+    bool PaintMessage(TMessage& m);
+    bool EraseBackground(TMessage& m);
+    bool BoundsMessage(TMessage& m);
+    // WM_COMMAND, WM_NOTIFY, WM_DRAWITEM, WM_MEASUREITEM, WM_CTLCOLOR*,
+    // WM_H/VSCROLL of a child go back to it as CN_*.
+    bool ReflectNotification(TMessage& m);
+    TWinControl* NotifyingChild(const TMessage& m) const;
+    bool CursorMessage(TMessage& m);
+    bool FocusMessage(TMessage& m);
+    bool KeyMessage(TMessage& m);
+    bool ContextMenuMessage(TMessage& m);
+    void MouseLeft();
+    bool RouteMouseMessage(TMessage& m);
+
     HWND handle_ = nullptr;
     WNDPROC defWndProc_ = nullptr;
     std::vector<TControl*> controls_;

@@ -9,6 +9,7 @@
 #include "ui/Application.h"
 #include "ui/Consts.h"
 #include "ui/ExtCtrls.h"
+#include "ui/Guards.h"
 #include "ui/Menus.h"
 
 namespace tw {
@@ -66,81 +67,78 @@ public:
 } // namespace
 
 TForm* CreateMessageDialog(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons) {
-    auto* f = new TMessageForm(Application);
-    try {
-        f->SetName("MessageDlg");
-        f->SetBorderStyle(bsDialog);
-        f->SetBorderIcons(biSystemMenu);
-        f->SetPosition(poScreenCenter);
-        f->SetCaption(DialogTitle(type));
-        f->Font().SetName("Tahoma");
+    // Owned here until it is complete: a failure half-way frees it.
+    auto owned = std::make_unique<TMessageForm>(Application);
+    TMessageForm* f = owned.get();
+    f->SetName("MessageDlg");
+    f->SetBorderStyle(bsDialog);
+    f->SetBorderIcons(biSystemMenu);
+    f->SetPosition(poScreenCenter);
+    f->SetCaption(DialogTitle(type));
+    f->Font().SetName("Tahoma");
 
-        int left = 12;
-        if (type != mtCustom) {
-            LPCWSTR id = type == mtWarning ? IDI_WARNING
-                         : type == mtError ? IDI_ERROR
-                         : type == mtInformation ? IDI_INFORMATION
-                                                 : IDI_QUESTION;
-            auto* img = new TImage(f);
-            img->SetName("Image");
-            img->SetParent(f);
-            img->SetBounds(12, 12, 32, 32);
-            img->Picture().Icon()->SetHandle(CopyIcon(LoadIconW(nullptr, id)));
-            left = 56;
-        }
-        // Size the text: lines break at line feeds and at a third of the
-        // screen width.
-        HDC dc = GetDC(nullptr);
-        HGDIOBJ old = SelectObject(dc, f->Font().Handle());
-        std::wstring w = Utf8ToWide(msg);
-        RECT tr{0, 0, std::max<int>(200, GetSystemMetrics(SM_CXSCREEN) / 3), 0};
-        DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &tr, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-        SelectObject(dc, old);
-        ReleaseDC(nullptr, dc);
-
-        auto* label = new TLabel(f);
-        label->SetName("Message");
-        label->SetParent(f);
-        label->SetShowAccelChar(false);
-        label->SetAutoSize(false);
-        label->SetWordWrap(true);
-        label->SetBounds(left, 12, tr.right + 4, std::max<int>(tr.bottom, 16));
-        label->SetCaption(msg);
-
-        std::vector<const ButtonDef*> defs;
-        for (const ButtonDef& b : kButtons)
-            if (buttons & b.flag) defs.push_back(&b);
-        if (defs.empty()) defs.push_back(&kButtons[2]);
-        const int bw = 75, bh = 25, gap = 8;
-        int rowW = static_cast<int>(defs.size()) * bw + (static_cast<int>(defs.size()) - 1) * gap;
-        int clientW = std::max<LONG>(left + tr.right + 16, rowW + 24);
-        int textBottom = std::max<int>(12 + tr.bottom, type != mtCustom ? 44 : 0);
-        int by = textBottom + 16;
-        int bx = (clientW - rowW) / 2;
-        bool hasCancel = (buttons & mbCancel) != 0;
-        bool first = true;
-        for (const ButtonDef* d : defs) {
-            auto* b = new TButton(f);
-            b->SetName(StripHotkey(StdText(d->text)));
-            b->SetParent(f);
-            b->SetBounds(bx, by, bw, bh);
-            b->SetCaption(StdText(d->text));
-            b->SetModalResult(d->result);
-            if (first) {
-                b->SetDefault(true);
-                f->SetActiveControl(b);
-            }
-            if (d->flag == mbCancel || (!hasCancel && d->flag == mbNo)) b->SetCancel(true);
-            first = false;
-            bx += bw + gap;
-        }
-        f->SetClientSize(clientW, by + bh + 12);
-        f->LoadTree();
-    } catch (...) {
-        delete f;
-        throw;
+    int left = 12;
+    if (type != mtCustom) {
+        LPCWSTR id = type == mtWarning ? IDI_WARNING
+                     : type == mtError ? IDI_ERROR
+                     : type == mtInformation ? IDI_INFORMATION
+                                             : IDI_QUESTION;
+        auto* img = new TImage(f);
+        img->SetName("Image");
+        img->SetParent(f);
+        img->SetBounds(12, 12, 32, 32);
+        img->Picture().Icon()->SetHandle(CopyIcon(LoadIconW(nullptr, id)));
+        left = 56;
     }
-    return f;
+    // Size the text: lines break at line feeds and at a third of the
+    // screen width.
+    RECT tr{0, 0, std::max<int>(200, GetSystemMetrics(SM_CXSCREEN) / 3), 0};
+    {
+        TWindowDC dc;
+        TSelection font(dc, f->Font().Handle());
+        std::wstring w = Utf8ToWide(msg);
+        DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &tr, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    }
+
+    auto* label = new TLabel(f);
+    label->SetName("Message");
+    label->SetParent(f);
+    label->SetShowAccelChar(false);
+    label->SetAutoSize(false);
+    label->SetWordWrap(true);
+    label->SetBounds(left, 12, tr.right + 4, std::max<int>(tr.bottom, 16));
+    label->SetCaption(msg);
+
+    std::vector<const ButtonDef*> defs;
+    for (const ButtonDef& b : kButtons)
+        if (buttons & b.flag) defs.push_back(&b);
+    if (defs.empty()) defs.push_back(&kButtons[2]);
+    const int bw = 75, bh = 25, gap = 8;
+    int rowW = static_cast<int>(defs.size()) * bw + (static_cast<int>(defs.size()) - 1) * gap;
+    int clientW = std::max<LONG>(left + tr.right + 16, rowW + 24);
+    int textBottom = std::max<int>(12 + tr.bottom, type != mtCustom ? 44 : 0);
+    int by = textBottom + 16;
+    int bx = (clientW - rowW) / 2;
+    bool hasCancel = (buttons & mbCancel) != 0;
+    bool first = true;
+    for (const ButtonDef* d : defs) {
+        auto* b = new TButton(f);
+        b->SetName(StripHotkey(StdText(d->text)));
+        b->SetParent(f);
+        b->SetBounds(bx, by, bw, bh);
+        b->SetCaption(StdText(d->text));
+        b->SetModalResult(d->result);
+        if (first) {
+            b->SetDefault(true);
+            f->SetActiveControl(b);
+        }
+        if (d->flag == mbCancel || (!hasCancel && d->flag == mbNo)) b->SetCancel(true);
+        first = false;
+        bx += bw + gap;
+    }
+    f->SetClientSize(clientW, by + bh + 12);
+    f->LoadTree();
+    return owned.release();
 }
 
 int MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons, int) {

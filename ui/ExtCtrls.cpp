@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/WinText.h"
+#include "ui/Guards.h"
 
 namespace tw {
 
@@ -32,17 +33,14 @@ TRect TPanel::AdjustedClientRect() const {
 namespace {
 void Frame3D(HDC dc, RECT& r, COLORREF topLeft, COLORREF bottomRight, int width) {
     for (int i = 0; i < width; ++i) {
-        HPEN p1 = CreatePen(PS_SOLID, 1, topLeft), p2 = CreatePen(PS_SOLID, 1, bottomRight);
-        HGDIOBJ old = SelectObject(dc, p1);
+        TGdiObject<HPEN> p1(CreatePen(PS_SOLID, 1, topLeft)), p2(CreatePen(PS_SOLID, 1, bottomRight));
+        TSelection pen(dc, p1);
         MoveToEx(dc, r.left, r.bottom - 1, nullptr);
         LineTo(dc, r.left, r.top);
         LineTo(dc, r.right - 1, r.top);
-        SelectObject(dc, p2);
+        pen.Select(p2);
         LineTo(dc, r.right - 1, r.bottom - 1);
         LineTo(dc, r.left - 1, r.bottom - 1);
-        SelectObject(dc, old);
-        DeleteObject(p1);
-        DeleteObject(p2);
         InflateRect(&r, -1, -1);
     }
 }

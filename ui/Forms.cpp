@@ -7,6 +7,7 @@
 #include "base/WinText.h"
 #include "ui/Application.h"
 #include "ui/Consts.h"
+#include "ui/Guards.h"
 #include "ui/Menus.h"
 #include "ui/StdCtrls.h"
 
@@ -273,37 +274,32 @@ TModalResult TCustomForm::ShowModal() {
     ++Application->modalLevel_;
     modalResult_ = mrNone;
     bool release = false;
-    auto restore = [&] {
+    // However the loop ends, the other windows come back and this one goes.
+    TScopeExit end([&] {
         for (HWND h : others)
             if (IsWindow(h)) EnableWindow(h, TRUE);
         modal_ = false;
         --Application->modalLevel_;
-    };
-    try {
-        Show();
-        for (;;) {
-            Application->HandleMessage();
-            if (Application->Terminated() && modalResult_ == mrNone) modalResult_ = mrCancel;
-            if (modalResult_ != mrNone) {
-                TCloseAction action = caHide;
-                if (CloseQuery()) {
-                    DoClose(action);
-                    if (action == caNone) modalResult_ = mrNone;
-                    if (action == caFree) release = true;
-                } else {
-                    modalResult_ = mrNone;
-                }
-                if (Application->Terminated() && modalResult_ == mrNone) modalResult_ = mrCancel;
-                if (modalResult_ != mrNone) break;
-            }
-        }
-    } catch (...) {
-        restore();
         Hide();
-        throw;
+    });
+    Show();
+    for (;;) {
+        Application->HandleMessage();
+        if (Application->Terminated() && modalResult_ == mrNone) modalResult_ = mrCancel;
+        if (modalResult_ != mrNone) {
+            TCloseAction action = caHide;
+            if (CloseQuery()) {
+                DoClose(action);
+                if (action == caNone) modalResult_ = mrNone;
+                if (action == caFree) release = true;
+            } else {
+                modalResult_ = mrNone;
+            }
+            if (Application->Terminated() && modalResult_ == mrNone) modalResult_ = mrCancel;
+            if (modalResult_ != mrNone) break;
+        }
     }
-    restore();
-    Hide();
+    end.Run();
     if (prevActive && IsWindow(prevActive)) SetActiveWindow(prevActive);
     TModalResult r = modalResult_;
     if (release) Release();
@@ -458,17 +454,8 @@ TPoint TCustomForm::ClientOrigin() const {
 void TCustomForm::PaintWindow(HDC dc) {
     if (OnPaint) {
         TCanvas c;
-        c.SetHandle(dc);
-        c.Font().Assign(*font_);
-        c.Brush().SetColor(color_);
-        // The canvas must be detached before it goes.
-        try {
-            OnPaint(this);
-        } catch (...) {
-            c.SetHandle(nullptr);
-            throw;
-        }
-        c.SetHandle(nullptr);
+        TCanvasAttachment attached(c, dc, *font_, color_);
+        OnPaint(this);
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ui/Guards.h"
+
 namespace tw {
 
 TGauge::TGauge(TComponent* owner) : TGraphicControl(owner) {
@@ -65,7 +67,7 @@ void TGauge::Paint() {
         std::string t = std::to_string(PercentDone()) + "%";
         c.Brush().SetStyle(bsClear);
         // The text shows in the background colour over the filled part.
-        int saved = SaveDC(c.Handle());
+        TSavedDCState clip(c.Handle());
         c.Font().SetColor(foreColor_);
         c.DrawText(t, r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
         if (!fill.IsEmpty()) {
@@ -73,7 +75,6 @@ void TGauge::Paint() {
             c.Font().SetColor(backColor_);
             c.DrawText(t, r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
         }
-        RestoreDC(c.Handle(), saved);
     }
 }
 

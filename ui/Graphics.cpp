@@ -8,6 +8,7 @@
 #include "base/SysUtils.h"
 #include "base/WinText.h"
 #include "ui/Consts.h"
+#include "ui/Guards.h"
 
 namespace tw {
 
@@ -20,9 +21,8 @@ COLORREF ColorToRGB(TColor c) {
 
 int ScreenPixelsPerInch() {
     static int ppi = [] {
-        HDC dc = GetDC(nullptr);
+        TWindowDC dc;
         int v = GetDeviceCaps(dc, LOGPIXELSY);
-        ReleaseDC(nullptr, dc);
         return v > 0 ? v : 96;
     }();
     return ppi;
@@ -220,6 +220,14 @@ void TCanvas::DeselectObjects() {
     }
     oldPen_ = oldBrush_ = oldFont_ = nullptr;
 }
+
+TCanvasAttachment::TCanvasAttachment(TCanvas& canvas, HDC dc, const TFont& font, TColor brushColor) : canvas_(canvas) {
+    canvas_.SetHandle(dc);
+    canvas_.Font().Assign(font);
+    canvas_.Brush().SetColor(brushColor);
+}
+
+TCanvasAttachment::~TCanvasAttachment() { canvas_.SetHandle(nullptr); }
 
 void TCanvas::SetHandle(HDC dc) {
     if (dc == dc_) return;
@@ -500,6 +508,25 @@ void FillInfo(BitmapInfo& bi, int w, int h, TPixelFormat pf, const std::vector<R
     }
 }
 
+// A new DIB section; throws when the system has no room for it.
+TGdiObject<HBITMAP> NewDibSection(int w, int h, TPixelFormat pf, const std::vector<RGBQUAD>& pal, uint8_t*& bits) {
+    BitmapInfo bi;
+    FillInfo(bi, w, h, pf, pal);
+    void* b = nullptr;
+    HBITMAP hb = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS, &b, nullptr, 0);
+    if (!hb) throw EOutOfMemory(StdText(stOutOfResources));
+    bits = static_cast<uint8_t*>(b);
+    return TGdiObject<HBITMAP>(hb);
+}
+
+// Copies the top-left w x h pixels of one bitmap into another; neither may
+// be selected into a DC (a bitmap lives in one DC at a time).
+void CopyPixels(HBITMAP to, HBITMAP from, int w, int h) {
+    TMemoryDC dst, src;
+    TSelection toSel(dst, to), fromSel(src, from);
+    BitBlt(dst, 0, 0, w, h, src, 0, 0, SRCCOPY);
+}
+
 } // namespace
 
 TBitmap::TBitmap() = default;
@@ -514,11 +541,24 @@ TBitmap::~TBitmap() {
     FreeHandle();
 }
 
-void TBitmap::FreeHandle() {
+void TBitmap::FreeCanvasDC() {
     if (canvas_) static_cast<TBitmapCanvas*>(canvas_.get())->Free();
+}
+
+void TBitmap::FreeHandle() {
+    FreeCanvasDC();
     if (handle_) DeleteObject(handle_);
     handle_ = nullptr;
     bits_ = nullptr;
+}
+
+void TBitmap::Replace(HBITMAP h, uint8_t* bits, int w, int ht, TPixelFormat pf) {
+    FreeHandle();
+    handle_ = h;
+    bits_ = bits;
+    width_ = w;
+    height_ = ht;
+    pixelFormat_ = pf;
 }
 
 int TBitmap::BitsPerPixel() const { return BitsOf(pixelFormat_); }
@@ -527,24 +567,15 @@ int TBitmap::RowBytes() const { return ((width_ * BitsPerPixel() + 31) / 32) * 4
 
 void TBitmap::Allocate(int w, int h, TPixelFormat pf, const std::vector<RGBQUAD>* pal) {
     if (pf == pfDevice || pf == pfCustom) pf = pf24bit;
-    std::vector<RGBQUAD> p = pal ? *pal : DefaultPalette(pf);
     if (w <= 0 || h <= 0) {
         FreeHandle();
         width_ = height_ = 0;
         pixelFormat_ = pf;
         return;
     }
-    BitmapInfo bi;
-    FillInfo(bi, w, h, pf, p);
-    void* bits = nullptr;
-    HBITMAP hb = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!hb) throw EOutOfMemory(StdText(stOutOfResources));
-    FreeHandle();
-    handle_ = hb;
-    bits_ = static_cast<uint8_t*>(bits);
-    width_ = w;
-    height_ = h;
-    pixelFormat_ = pf;
+    uint8_t* bits = nullptr;
+    TGdiObject<HBITMAP> hb = NewDibSection(w, h, pf, pal ? *pal : DefaultPalette(pf), bits);
+    Replace(hb.Release(), bits, w, h, pf);
 }
 
 HDC TBitmap::MemDC() { return Canvas().Handle(); }
@@ -559,35 +590,27 @@ void TBitmap::SetSize(int w, int h) {
     if (w < 0) w = 0;
     if (h < 0) h = 0;
     if (w == width_ && h == height_ && (handle_ || w == 0 || h == 0)) return;
-    HBITMAP oldH = handle_;
-    int oldW = width_, oldHt = height_;
+    if (w == 0 || h == 0) {
+        Allocate(w, h, pixelFormat_, nullptr);
+        Changed();
+        return;
+    }
     std::vector<RGBQUAD> pal = Palette();
-    // Keep the old bitmap alive while the new one takes its content.
-    if (canvas_) static_cast<TBitmapCanvas*>(canvas_.get())->Free();
-    handle_ = nullptr;
-    bits_ = nullptr;
-    try {
-        Allocate(w, h, pixelFormat_, pal.empty() ? nullptr : &pal);
-    } catch (...) {
-        handle_ = oldH;
-        throw;
+    if (pal.empty()) pal = DefaultPalette(pixelFormat_);
+    // The old picture stays in place until the new one holds its content.
+    uint8_t* bits = nullptr;
+    TGdiObject<HBITMAP> fresh = NewDibSection(w, h, pixelFormat_, pal, bits);
+    {
+        TMemoryDC dc;
+        TSelection sel(dc, fresh);
+        RECT all{0, 0, w, h};
+        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     }
     if (handle_) {
-        HDC dst = CreateCompatibleDC(nullptr);
-        HGDIOBJ o1 = SelectObject(dst, handle_);
-        RECT all{0, 0, w, h};
-        FillRect(dst, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        if (oldH) {
-            HDC src = CreateCompatibleDC(nullptr);
-            HGDIOBJ o2 = SelectObject(src, oldH);
-            BitBlt(dst, 0, 0, std::min(w, oldW), std::min(h, oldHt), src, 0, 0, SRCCOPY);
-            SelectObject(src, o2);
-            DeleteDC(src);
-        }
-        SelectObject(dst, o1);
-        DeleteDC(dst);
+        FreeCanvasDC();
+        CopyPixels(fresh, handle_, std::min(w, width_), std::min(h, height_));
     }
-    if (oldH) DeleteObject(oldH);
+    Replace(fresh.Release(), bits, w, h, pixelFormat_);
     Changed();
 }
 
@@ -598,22 +621,11 @@ void TBitmap::SetPixelFormat(TPixelFormat pf) {
         pixelFormat_ = pf;
         return;
     }
-    HBITMAP oldH = handle_;
-    if (canvas_) static_cast<TBitmapCanvas*>(canvas_.get())->Free();
-    handle_ = nullptr;
-    bits_ = nullptr;
-    int w = width_, h = height_;
-    Allocate(w, h, pf, nullptr);
-    HDC dst = CreateCompatibleDC(nullptr);
-    HDC src = CreateCompatibleDC(nullptr);
-    HGDIOBJ o1 = SelectObject(dst, handle_);
-    HGDIOBJ o2 = SelectObject(src, oldH);
-    BitBlt(dst, 0, 0, w, h, src, 0, 0, SRCCOPY);
-    SelectObject(src, o2);
-    SelectObject(dst, o1);
-    DeleteDC(src);
-    DeleteDC(dst);
-    DeleteObject(oldH);
+    uint8_t* bits = nullptr;
+    TGdiObject<HBITMAP> fresh = NewDibSection(width_, height_, pf, DefaultPalette(pf), bits);
+    FreeCanvasDC();
+    CopyPixels(fresh, handle_, width_, height_);
+    Replace(fresh.Release(), bits, width_, height_, pf);
     Changed();
 }
 
@@ -624,6 +636,19 @@ uint8_t* TBitmap::ScanLine(int row) {
 }
 
 const uint8_t* TBitmap::ScanLine(int row) const { return const_cast<TBitmap*>(this)->ScanLine(row); }
+
+skin::TPixelView TBitmap::PixelView() {
+    skin::TPixelView v;
+    const int bpp = BitsPerPixel();
+    if (!bits_ || width_ <= 0 || height_ <= 0 || (bpp != 24 && bpp != 32)) return v;
+    GdiFlush();
+    v.Bits = bits_ + static_cast<size_t>(height_ - 1) * static_cast<size_t>(RowBytes());
+    v.Width = width_;
+    v.Height = height_;
+    v.Stride = -static_cast<ptrdiff_t>(RowBytes());
+    v.BitsPerPixel = bpp;
+    return v;
+}
 
 std::vector<RGBQUAD> TBitmap::Palette() const {
     if (BitsPerPixel() > 8) return {};
@@ -647,55 +672,45 @@ void TBitmap::SetHandle(HBITMAP h) {
         Changed();
         return;
     }
+    TGdiObject<HBITMAP> given(h);
     DIBSECTION ds{};
     if (GetObjectW(h, sizeof(ds), &ds) == sizeof(ds) && ds.dsBm.bmBits) {
-        handle_ = h;
-        bits_ = static_cast<uint8_t*>(ds.dsBm.bmBits);
-        width_ = ds.dsBm.bmWidth;
-        height_ = std::abs(ds.dsBm.bmHeight);
+        TPixelFormat pf = pf32bit;
         switch (ds.dsBmih.biBitCount) {
-        case 1: pixelFormat_ = pf1bit; break;
-        case 4: pixelFormat_ = pf4bit; break;
-        case 8: pixelFormat_ = pf8bit; break;
-        case 16: pixelFormat_ = ds.dsBmih.biCompression == BI_BITFIELDS && ds.dsBitfields[1] == 0x07E0 ? pf16bit : pf15bit; break;
-        case 24: pixelFormat_ = pf24bit; break;
-        default: pixelFormat_ = pf32bit; break;
+        case 1: pf = pf1bit; break;
+        case 4: pf = pf4bit; break;
+        case 8: pf = pf8bit; break;
+        case 16: pf = ds.dsBmih.biCompression == BI_BITFIELDS && ds.dsBitfields[1] == 0x07E0 ? pf16bit : pf15bit; break;
+        case 24: pf = pf24bit; break;
+        default: break;
         }
+        const int w = ds.dsBm.bmWidth, ht = std::abs(ds.dsBm.bmHeight);
         if (ds.dsBm.bmHeight < 0 || ds.dsBmih.biHeight < 0) {
             // A top-down section: copy it into our bottom-up layout.
-            HBITMAP keep = handle_;
-            handle_ = nullptr;
-            bits_ = nullptr;
-            int w = width_, hh = height_;
-            width_ = height_ = 0;
-            Allocate(w, hh, pixelFormat_, nullptr);
-            HDC d = CreateCompatibleDC(nullptr), s = CreateCompatibleDC(nullptr);
-            HGDIOBJ a = SelectObject(d, handle_), b = SelectObject(s, keep);
-            BitBlt(d, 0, 0, w, hh, s, 0, 0, SRCCOPY);
-            SelectObject(d, a);
-            SelectObject(s, b);
-            DeleteDC(d);
-            DeleteDC(s);
-            DeleteObject(keep);
+            uint8_t* bits = nullptr;
+            TGdiObject<HBITMAP> fresh = NewDibSection(w, ht, pf, DefaultPalette(pf), bits);
+            CopyPixels(fresh, given, w, ht);
+            Replace(fresh.Release(), bits, w, ht, pf);
+        } else {
+            Replace(given.Release(), static_cast<uint8_t*>(ds.dsBm.bmBits), w, ht, pf);
         }
     } else {
+        // A device bitmap: its pixels go into a 24-bit section.
         BITMAP bm{};
         GetObjectW(h, sizeof(bm), &bm);
-        Allocate(bm.bmWidth, bm.bmHeight, bm.bmBitsPixel >= 24 ? pf24bit : pf24bit, nullptr);
-        HDC d = CreateCompatibleDC(nullptr), s = CreateCompatibleDC(nullptr);
-        HGDIOBJ a = SelectObject(d, handle_), b = SelectObject(s, h);
-        BitBlt(d, 0, 0, bm.bmWidth, bm.bmHeight, s, 0, 0, SRCCOPY);
-        SelectObject(d, a);
-        SelectObject(s, b);
-        DeleteDC(d);
-        DeleteDC(s);
-        DeleteObject(h);
+        pixelFormat_ = pf24bit;
+        if (bm.bmWidth > 0 && bm.bmHeight > 0) {
+            uint8_t* bits = nullptr;
+            TGdiObject<HBITMAP> fresh = NewDibSection(bm.bmWidth, bm.bmHeight, pf24bit, {}, bits);
+            CopyPixels(fresh, given, bm.bmWidth, bm.bmHeight);
+            Replace(fresh.Release(), bits, bm.bmWidth, bm.bmHeight, pf24bit);
+        }
     }
     Changed();
 }
 
 HBITMAP TBitmap::ReleaseHandle() {
-    if (canvas_) static_cast<TBitmapCanvas*>(canvas_.get())->Free();
+    FreeCanvasDC();
     HBITMAP h = handle_;
     handle_ = nullptr;
     bits_ = nullptr;
@@ -837,12 +852,12 @@ void TIcon::SetHandle(HICON h) {
     if (h) {
         ICONINFO ii{};
         if (GetIconInfo(h, &ii)) {
+            // The information comes with copies of the icon's bitmaps.
+            TGdiObject<HBITMAP> color(ii.hbmColor), mask(ii.hbmMask);
             BITMAP bm{};
-            GetObjectW(ii.hbmColor ? ii.hbmColor : ii.hbmMask, sizeof(bm), &bm);
+            GetObjectW(color ? color.Get() : mask.Get(), sizeof(bm), &bm);
             width_ = bm.bmWidth;
-            height_ = ii.hbmColor ? bm.bmHeight : bm.bmHeight / 2;
-            if (ii.hbmColor) DeleteObject(ii.hbmColor);
-            if (ii.hbmMask) DeleteObject(ii.hbmMask);
+            height_ = color ? bm.bmHeight : bm.bmHeight / 2;
         }
     }
     Changed();

@@ -13,6 +13,7 @@
 
 #include "base/Object.h"
 #include "ui/Types.h"
+#include "skin/engine/PixelView.h"
 
 namespace tw {
 
@@ -255,6 +256,9 @@ public:
     int RowBytes() const;
     uint8_t* ScanLine(int row);
     const uint8_t* ScanLine(int row) const;
+    // The DIB section as the skin engine's pixel view (top row first, negative
+    // stride); empty unless the bitmap is 24 or 32 bits.
+    skin::TPixelView PixelView();
 
     HBITMAP Handle() const { return handle_; }
     // Takes ownership of a DIB section or device bitmap (converted to a DIB).
@@ -286,6 +290,9 @@ public:
 private:
     friend class TBitmapCanvas;
     void Allocate(int w, int h, TPixelFormat pf, const std::vector<RGBQUAD>* pal);
+    // Frees the current section and takes this one in its place.
+    void Replace(HBITMAP h, uint8_t* bits, int w, int ht, TPixelFormat pf);
+    void FreeCanvasDC();
     void FreeHandle();
     HDC MemDC();
     HBITMAP handle_ = nullptr;

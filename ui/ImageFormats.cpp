@@ -13,6 +13,7 @@ extern "C" {
 #include "base/Streams.h"
 #include "base/WinText.h"
 #include "ui/Consts.h"
+#include "ui/Guards.h"
 
 namespace tw {
 
@@ -280,12 +281,10 @@ void TPngImage::Draw(TCanvas& canvas, const TRect& r) {
             d[x * 4 + 3] = static_cast<uint8_t>(a);
         }
     }
-    HDC src = CreateCompatibleDC(canvas.Handle());
-    HGDIOBJ o = SelectObject(src, pre.Handle());
+    TMemoryDC src(canvas.Handle());
+    TSelection picture(src, pre.Handle());
     BLENDFUNCTION bf{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     AlphaBlend(canvas.Handle(), r.Left, r.Top, r.Width(), r.Height(), src, 0, 0, pre.Width(), pre.Height(), bf);
-    SelectObject(src, o);
-    DeleteDC(src);
 }
 
 void TPngImage::Assign(const TGraphic& source) {

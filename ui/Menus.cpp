@@ -60,7 +60,7 @@ std::string ShortCutToText(TShortCut sc) {
         if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z'))
             r += static_cast<char>(vk);
         else if (vk >= VK_F1 && vk <= VK_F24)
-            r += "F" + std::to_string(vk - VK_F1 + 1);
+            r += 'F' + std::to_string(vk - VK_F1 + 1);
         else
             r += "?";
     }
@@ -157,7 +157,10 @@ void TMenuItem::FillInfo(MENUITEMINFOW& mi, std::wstring& text) {
         mi.fType = MFT_SEPARATOR;
     } else {
         std::string t = caption_;
-        if (shortCut_) t += "\t" + ShortCutToText(shortCut_);
+        if (shortCut_) {
+            t += '\t';
+            t += ShortCutToText(shortCut_);
+        }
         text = Utf8ToWide(t);
         mi.fMask |= MIIM_STRING;
         mi.dwTypeData = text.data();

@@ -8,7 +8,7 @@
 
 namespace tw {
 
-TSpinEdit::TSpinEdit(TComponent* owner) : TCustomEdit(owner) { text_ = "0"; }
+TSpinEdit::TSpinEdit(TComponent* owner) : TCustomEdit(owner) { text_.assign(1, '0'); }
 
 int TSpinEdit::Clamp(int v) const {
     if (min_ == 0 && max_ == 0) return v;

@@ -9,6 +9,7 @@
 #include "base/WinText.h"
 #include "ui/Application.h"
 #include "ui/Forms.h"
+#include "ui/Guards.h"
 
 namespace tw {
 
@@ -35,13 +36,13 @@ UINT TLabel::DrawTextFlags() const {
 
 void TLabel::AdjustBounds() {
     if (!autoSize_ || IsLoading()) return;
-    HDC dc = GetDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, font_->Handle());
-    std::wstring w = W(text_.empty() ? " " : text_);
     RECT r{0, 0, wordWrap_ ? width_ : 0, 0};
-    ::DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &r, DrawTextFlags() | DT_CALCRECT);
-    SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
+    {
+        TWindowDC dc;
+        TSelection font(dc, font_->Handle());
+        std::wstring w = W(text_.empty() ? " " : text_);
+        ::DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &r, DrawTextFlags() | DT_CALCRECT);
+    }
     int nw = wordWrap_ ? width_ : r.right;
     int nl = left_;
     if (!wordWrap_ && alignment_ == taRightJustify) nl = left_ + width_ - nw;
@@ -335,12 +336,12 @@ void TMemo::SetBorderStyle(TBorderStyle b) {
 }
 
 void TMemo::MeasureFont() {
-    HDC dc = GetDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, font_->Handle());
     TEXTMETRICW tm{};
-    GetTextMetricsW(dc, &tm);
-    SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
+    {
+        TWindowDC dc;
+        TSelection font(dc, font_->Handle());
+        GetTextMetricsW(dc, &tm);
+    }
     lineHeight_ = tm.tmHeight > 0 ? tm.tmHeight : 13;
     charWidth_ = tm.tmAveCharWidth > 0 ? tm.tmAveCharWidth : 7;
     maxWidth_ = 0;
@@ -365,8 +366,8 @@ int TMemo::LongestLineWidth() {
         maxWidth_ = 0;
     }
     if (measuredLines_ == v.size()) return maxWidth_;
-    HDC dc = GetDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, font_->Handle());
+    TWindowDC dc;
+    TSelection font(dc, font_->Handle());
     for (size_t i = measuredLines_; i < v.size(); ++i) {
         // Only lines that could be longer than the longest so far are measured.
         if (static_cast<int>(v[i].size()) * charWidth_ * 2 < maxWidth_) continue;
@@ -375,8 +376,6 @@ int TMemo::LongestLineWidth() {
         GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &s);
         maxWidth_ = std::max<int>(maxWidth_, s.cx);
     }
-    SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
     measuredLines_ = v.size();
     return maxWidth_;
 }
@@ -1037,9 +1036,8 @@ void TListBox::WndProc(TMessage& m) {
     }
     if (m.Msg == CN_DRAWITEM) {
         auto* di = reinterpret_cast<DRAWITEMSTRUCT*>(m.LParam);
-        HGDIOBJ old = SelectObject(di->hDC, font_->Handle());
+        TSelection font(di->hDC, font_->Handle());
         DrawItem(static_cast<int>(di->itemID), TRect(di->rcItem), di->itemState, di->hDC);
-        SelectObject(di->hDC, old);
         m.Result = 1;
         return;
     }

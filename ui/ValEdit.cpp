@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/WinText.h"
+#include "ui/Guards.h"
 
 namespace tw {
 
@@ -110,14 +111,12 @@ void TValueListEditor::Paint() {
             DrawEdge(dc, &v, BDR_RAISEDINNER, BF_RECT);
         } else {
             if (r == row_) FillRect(dc, &v, GetSysColorBrush(focused_ ? COLOR_HIGHLIGHT : COLOR_BTNFACE));
-            HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNFACE));
-            HGDIOBJ o = SelectObject(dc, pen);
+            TGdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNFACE)));
+            TSelection selected(dc, pen);
             MoveToEx(dc, k.left, k.bottom - 1, nullptr);
             LineTo(dc, v.right, v.bottom - 1);
             MoveToEx(dc, k.right - 1, k.top, nullptr);
             LineTo(dc, k.right - 1, k.bottom);
-            SelectObject(dc, o);
-            DeleteObject(pen);
         }
         c.Brush().SetStyle(bsClear);
         c.Font().SetColor(!fixed && r == row_ && focused_ ? clHighlightText : font_->Color());

@@ -42,21 +42,6 @@ const char* const kCleaningCaptionDe = "S\xC3\xA4" "ubere Transportstream";
 std::string Hex8(int64_t v) { return IntToHex(v, 8); }
 std::string Hex4(int64_t v) { return IntToHex(v, 4); }
 
-std::string SizeText(int64_t bytes)
-{
-    // Mirrors the main window's size texts (GB, MB, KB, B).
-    char buf[64];
-    if (bytes >= (int64_t(1) << 30))
-        std::snprintf(buf, sizeof buf, "%.2f GB", double(bytes) / double(int64_t(1) << 30));
-    else if (bytes >= (int64_t(1) << 20))
-        std::snprintf(buf, sizeof buf, "%.2f MB", double(bytes) / double(int64_t(1) << 20));
-    else if (bytes >= 1024)
-        std::snprintf(buf, sizeof buf, "%.2f KB", double(bytes) / 1024.0);
-    else
-        std::snprintf(buf, sizeof buf, "%lld B", static_cast<long long>(bytes));
-    return buf;
-}
-
 bool SameFileName(const std::string& a, const std::string& b)
 {
     namespace fs = std::filesystem;
@@ -611,7 +596,7 @@ void TCleaningPass::CheckWriterHealth()
 {
     if (!State.WriteError.empty())
         return;
-    State.WriteError = TSPacketWriter1->LastWriteError();
+    State.WriteError = TSPacketWriter1->LastErrorText();
 }
 
 void TCleaningPass::EndOfPass()

@@ -283,6 +283,18 @@ std::string VersionText(double version) {
     return s;
 }
 
+std::string SizeText(int64_t bytes) {
+    constexpr int64_t kKiB = 1024, kMiB = kKiB * 1024, kGiB = kMiB * 1024;
+    std::string s;
+    if (bytes > kGiB) s = Format("%.1f GB", double(bytes) / double(kGiB));
+    else if (bytes >= kMiB) s = Format("%.1f MB", double(bytes) / double(kMiB));
+    else if (bytes >= kKiB) s = Format("%.1f KB", double(bytes) / double(kKiB));
+    else return IntToStr(bytes) + " B";
+    for (char& c : s)
+        if (c == ',') c = '.';
+    return s;
+}
+
 const char* const kProblemCaption = "Tarnwick Problem";
 const char* const kPlatformEventText = "This OS is not supported!";
 

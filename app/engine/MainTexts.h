@@ -4,6 +4,7 @@
 // language-dependent texts. Portable, so the engines take the same texts.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -103,6 +104,11 @@ std::string WindowsVersionText(int platformId, int major, int minor, int build, 
 extern const double kProgramVersion;
 std::string VersionText(double version);
 inline std::string VersionText() { return VersionText(kProgramVersion); }
+
+// The stream panels' size of a byte count, one decimal with a "." whatever
+// the locale: "1.5 GB" above 1 GiB, "14.7 MB" from 1 MiB, "3.0 KB" from
+// 1 KiB, "512 B" below.
+std::string SizeText(int64_t bytes);
 
 // Start-up texts.
 extern const char* const kProblemCaption; // "Tarnwick Problem"

@@ -35,7 +35,6 @@ void TPacketHandlers::Bind()
                                                                  int old) {
         ContinuityCounterCorrected(pid, no, corrected, old);
     };
-    pass_.TSPacketWriter1->OnAfterBufferWritten = [](TObject*, int, int) {};
 }
 
 void TPacketHandlers::ResetPass()

@@ -4,12 +4,16 @@
 // which some players cannot handle. Also the cut-point tests that count
 // across that wrap and the time texts the main window prints.
 //
-// Everything here is plain arithmetic on values and on raw 188-byte packet
-// buffers, so it has no state and allocates nothing.
+// Everything here is plain arithmetic on clock values; the bit layouts of
+// the fields themselves are ts/TSTimeStamp.h's, and the packet reader
+// writes the shifted values back through it.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+#include "ts/TSClock.h"
+#include "ts/TSTimeStamp.h"
 
 namespace tw {
 
@@ -19,12 +23,8 @@ namespace tw {
 // same amount, and the output counts on without a wrap and without losing a
 // tick. (A modulus of 2^33 - 1 would put every stamp after the wrap one tick
 // early, which shortens the streams of a recording that crosses the wrap.)
-constexpr int64_t kPtsModulus = 8589934592LL;       // 2^33
-constexpr int64_t kPcrModulus = 2576980377600LL;    // 2^33 * 300
-constexpr int64_t kPtsWrap = 8589934592LL;          // 2^33
-constexpr int64_t kTimerTargetStart = 300;          // 90 kHz ticks
-constexpr int64_t kPtsTicksPerDay = 7776000000LL;   // 90 kHz
-constexpr int64_t kPcrTicksPerDay = 2332800000000LL; // 27 MHz
+constexpr int64_t kPtsWrap = kPtsModulus;
+constexpr int64_t kTimerTargetStart = 300; // 90 kHz ticks
 
 // The base of the offset: the first PTS, or the first DTS when that is above
 // 0 and below it, or the first PCR (90 kHz) when that is lower still.
@@ -47,32 +47,10 @@ int64_t ShiftEscr(int64_t escr27, int64_t offset90); // (offset*300 + escr) mod 
 bool CutInReached(int64_t latestPcr90, int64_t firstPcr90, int64_t cutIn);
 bool CutOutReached(int64_t latestPcr90, int64_t firstPcr90, int64_t endLimit);
 
-// Time texts of the main window (hh:mm:ss.zzz, whole days dropped).
+// Time texts of the main window (hh:mm:ss.zzz, whole days dropped, "-" in
+// front of a negative difference); 27 MHz values use PcrToTimeText.
 std::string PtsToTimeText(int64_t pts90);
-std::string PcrToTimeText(int64_t pcr27);
-int64_t PcrToPts(int64_t pcr27);                 // / 300, rounded
+int64_t PcrToPts(int64_t pcr27);                 // / 300, rounded, halves to even
 int64_t TimeTextToPts(const std::string& text);  // 0 for texts under 12 chars
-
-// --- Raw packet access (188-byte packets, byte 0 is the sync byte) ---------
-
-// Offset of the payload in the packet, -1 when the packet carries none or its
-// adaptation field is too long.
-int PacketPayloadStart(const uint8_t* packet);
-// The PCR of a packet whose adaptation field carries one (27 MHz).
-bool ReadPacketPcr(const uint8_t* packet, int64_t& pcr27);
-// Rewrites the PCR base and extension, leaving the reserved bits alone.
-bool WritePacketPcr(uint8_t* packet, int64_t pcr27);
-// PTS, DTS and ESCR of a PES header that starts in this packet (each -1 when
-// absent). False when no header starts here or its PTS/DTS fields are broken.
-bool ReadPacketTimestamps(const uint8_t* packet, int64_t& escr, int64_t& dts, int64_t& pts);
-bool WritePacketPts(uint8_t* packet, int64_t pts);
-bool WritePacketDts(uint8_t* packet, int64_t dts);
-bool WritePacketEscr(uint8_t* packet, int64_t escr27);
-
-// The cleaning pass's two patches. The PCR one needs a packet with a PCR
-// (False otherwise); the PES one changes nothing and succeeds when no PES
-// header with a PTS starts in the packet.
-bool PatchPacketPcr(uint8_t* packet, int64_t offset27);
-bool PatchPesTimers(uint8_t* packet, int64_t offset90);
 
 } // namespace tw

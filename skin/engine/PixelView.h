@@ -10,6 +10,7 @@
 
 namespace skin {
 
+
 struct TPixelView {
     uint8_t* Bits = nullptr;   // first byte of the top row
     int Width = 0;

@@ -54,8 +54,29 @@ std::vector<uint8_t> ReadAll(const std::string& name) {
     return data;
 }
 
+// Whether the window or one of its visible children still waits for a repaint.
+bool PaintPending(HWND h) {
+    if (GetUpdateRect(h, nullptr, FALSE)) return true;
+    bool pending = false;
+    EnumChildWindows(
+        h,
+        [](HWND child, LPARAM found) -> BOOL {
+            if (IsWindowVisible(child) && GetUpdateRect(child, nullptr, FALSE)) *reinterpret_cast<bool*>(found) = true;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&pending));
+    return pending;
+}
+
+// What the user would see behind a message box when it opens.
+struct Backdrop {
+    bool progressShown = false;
+    bool mainPaintPending = false;
+};
+
 struct DialogLog {
     std::vector<TDialogRequest> requests;
+    std::vector<Backdrop> backdrops; // one per request
     std::string saveDefault; // the name the save dialog offered
     std::string saveAnswer;  // empty: cancel
     std::string inputAnswer; // empty: cancel
@@ -87,6 +108,10 @@ protected:
         RegWriteString(kSettingsKey, "Language", "ENG");
         SetDialogHook([](TDialogRequest& rq) -> std::optional<int> {
             g_dialogs.requests.push_back(rq);
+            Backdrop b;
+            b.progressShown = Form2 && Form2->HandleAllocated() && IsWindowVisible(Form2->HandleIfAllocated());
+            b.mainPaintPending = Form1 && Form1->HandleAllocated() && PaintPending(Form1->HandleIfAllocated());
+            g_dialogs.backdrops.push_back(b);
             switch (rq.Kind) {
             case dkSaveFile:
                 g_dialogs.saveDefault = rq.Value ? *rq.Value : std::string();
@@ -318,6 +343,10 @@ TEST_F(AnalysisViewTest, StartWritesTheCleanedCopyAndItsLog) {
     const std::vector<std::string> messages = MessageTexts();
     ASSERT_FALSE(messages.empty());
     EXPECT_EQ(messages.back().rfind(MainMessage(mmSuccess), 0), 0u) << messages.back();
+    // The result box opens over a main window that shows itself again, not
+    // a picture of the progress window.
+    EXPECT_FALSE(g_dialogs.backdrops.back().progressShown);
+    EXPECT_FALSE(g_dialogs.backdrops.back().mainPaintPending);
     // The buttons wait for the next analysis.
     EXPECT_FALSE(Form1->sBitBtn1->Enabled());
     EXPECT_FALSE(Form2->Visible());
@@ -343,7 +372,11 @@ TEST_F(AnalysisViewTest, StartWritesTheCleanedCopyAndItsLog) {
 
     // The size and error labels of the written streams were filled.
     const TResultPanel& video = v.Panels().Video;
-    EXPECT_NE(video.Size->Caption().find(" KB"), std::string::npos) << video.Size->Caption();
+    // One decimal and the unit ("184.3 KB").
+    const std::string size = video.Size->Caption();
+    ASSERT_GT(size.size(), 5u);
+    EXPECT_EQ(size.substr(size.size() - 3), " KB") << size;
+    EXPECT_EQ(size[size.size() - 5], '.') << size;
     EXPECT_EQ(video.Errors->Caption(), "0");
     EXPECT_FALSE(v.Panels().Audio[0].Size->Caption().empty());
 }
@@ -357,6 +390,21 @@ TEST_F(AnalysisViewTest, TheProgressWindowOpensItsMeterBeforeTheCancelButton) {
     c.ShowCleaningControls(false);
     EXPECT_EQ(Form2->Height(), 100);
     EXPECT_FALSE(Form2->sBitBtn1->Visible());
+}
+
+TEST_F(AnalysisViewTest, AMessageAfterThePassFindsTheMainWindowRepainted) {
+    Form2->Show();
+    ASSERT_TRUE(IsWindowVisible(Form2->Handle()));
+    Application->ProcessMessages();
+    ASSERT_FALSE(PaintPending(Form1->Handle()));
+    // Windows invalidates what a window covered when it goes; Wine keeps a
+    // picture of every window instead, so the test does it by hand.
+    RedrawWindow(Form1->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    Form2->Hide();
+    MessageDlg("done", mtInformation, mbOK);
+    ASSERT_EQ(g_dialogs.backdrops.size(), 1u);
+    EXPECT_FALSE(g_dialogs.backdrops[0].progressShown);
+    EXPECT_FALSE(g_dialogs.backdrops[0].mainPaintPending) << "the box would sit on a picture of the progress window";
 }
 
 TEST_F(AnalysisViewTest, LanguageSwitchAndResizeReachThePanels) {

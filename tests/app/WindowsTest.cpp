@@ -7,6 +7,7 @@
 #include "app/BandwidthMeter.h"
 #include "app/LogForm.h"
 #include "app/ProgressForm.h"
+#include "app/engine/SettingsStore.h"
 #include "app/engine/AppLog.h"
 #include "app/engine/ThdTimer.h"
 #include "base/SysUtils.h"
@@ -49,6 +50,30 @@ TEST(ProgressWindowTest, MeterPanelAndCancelButtonSizes) {
     EXPECT_FALSE(f.PtsPanel->Visible());
     f.ShowCancelButton(true);
     EXPECT_EQ(f.Height(), 120);
+}
+
+// The Language setting decides the texts each time the window opens: a
+// switch in the preferences reaches the next pass.
+TEST(ProgressWindowTest, TextsFollowTheLanguageSettingWhenShown) {
+    const bool had = RegValueExists(kSettingsKey, "Language");
+    const std::string saved = had ? RegReadString(kSettingsKey, "Language") : std::string();
+    TForm2 f(nullptr);
+    struct Case {
+        const char* language; // nullptr: no value
+        const char* caption;
+        const char* cancel;
+    };
+    for (const Case& c : {Case{"GER", "Fortschritt", "Abbrechen"}, Case{"ENG", "Progress", "Abort"},
+                          Case{nullptr, "Progress", "Abort"}, Case{"GER", "Fortschritt", "Abbrechen"}}) {
+        if (c.language) RegWriteString(kSettingsKey, "Language", c.language);
+        else RegRemoveValue(kSettingsKey, "Language");
+        f.Show();
+        EXPECT_EQ(f.Caption(), c.caption) << (c.language ? c.language : "(none)");
+        EXPECT_EQ(f.sBitBtn1->Caption(), c.cancel) << (c.language ? c.language : "(none)");
+        f.Hide();
+    }
+    if (had) RegWriteString(kSettingsKey, "Language", saved);
+    else RegRemoveValue(kSettingsKey, "Language");
 }
 
 TEST(LogWindowTest, TakesAHundredThousandLines) {

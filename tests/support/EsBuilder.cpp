@@ -4,14 +4,16 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "ts/TSTimeStamp.h"
+
 namespace tw::test {
 
 Bytes Repeat(uint8_t value, size_t count) { return Bytes(count, value); }
 
 Bytes TimeStampField(int prefix, int64_t v) {
-    return {static_cast<uint8_t>((prefix << 4) | (((v >> 30) & 7) << 1) | 1), static_cast<uint8_t>((v >> 22) & 0xFF),
-            static_cast<uint8_t>((((v >> 15) & 0x7F) << 1) | 1), static_cast<uint8_t>((v >> 7) & 0xFF),
-            static_cast<uint8_t>(((v & 0x7F) << 1) | 1)};
+    Bytes b(kPtsFieldSize);
+    MakePts(b.data(), prefix, v);
+    return b;
 }
 
 Bytes MakePes(int streamId, const Bytes& payload, int64_t pts, int64_t dts, int lengthField) {
@@ -19,15 +21,14 @@ Bytes MakePes(int streamId, const Bytes& payload, int64_t pts, int64_t dts, int 
     int flags = 0;
     if (pts >= 0 && dts >= 0) {
         flags = 0xC0;
-        opt = Concat({TimeStampField(3, pts), TimeStampField(1, dts)});
+        opt = Concat({TimeStampField(kPtsBeforeDtsPrefix, pts), TimeStampField(kDtsPrefix, dts)});
     } else if (pts >= 0) {
         flags = 0x80;
-        opt = TimeStampField(2, pts);
+        opt = TimeStampField(kPtsOnlyPrefix, pts);
     }
-    Bytes pes = {0x00, 0x00, 0x01, static_cast<uint8_t>(streamId), 0, 0, 0x84, static_cast<uint8_t>(flags),
-                 static_cast<uint8_t>(opt.size())};
-    pes.insert(pes.end(), opt.begin(), opt.end());
-    pes.insert(pes.end(), payload.begin(), payload.end());
+    Bytes pes = Concat({{0x00, 0x00, 0x01, static_cast<uint8_t>(streamId), 0, 0, 0x84, static_cast<uint8_t>(flags),
+                         static_cast<uint8_t>(opt.size())},
+                        opt, payload});
     int len = lengthField;
     if (len < 0) {
         const size_t l = pes.size() - 6;
@@ -39,10 +40,9 @@ Bytes MakePes(int streamId, const Bytes& payload, int64_t pts, int64_t dts, int 
 }
 
 Bytes MakePlainPes(int streamId, const Bytes& payload) {
-    Bytes pes = {0x00, 0x00, 0x01, static_cast<uint8_t>(streamId), static_cast<uint8_t>(payload.size() >> 8),
-                 static_cast<uint8_t>(payload.size())};
-    pes.insert(pes.end(), payload.begin(), payload.end());
-    return pes;
+    return Concat({{0x00, 0x00, 0x01, static_cast<uint8_t>(streamId), static_cast<uint8_t>(payload.size() >> 8),
+                    static_cast<uint8_t>(payload.size())},
+                   payload});
 }
 
 void TPesFeeder::Packet(TTSPesReader& reader, const uint8_t* data, int length, bool start) {
@@ -366,9 +366,7 @@ Bytes Mpeg2PictureHeader(int temporalReference, int codingType) {
 }
 
 Bytes Mpeg2Slice(int slice, size_t bodyBytes, uint8_t fill) {
-    Bytes b = {0, 0, 1, static_cast<uint8_t>(slice)};
-    b.insert(b.end(), bodyBytes, fill);
-    return b;
+    return Concat({{0, 0, 1, static_cast<uint8_t>(slice)}, Bytes(bodyBytes, fill)});
 }
 
 Bytes ReadFileBytes(const std::string& path) {

@@ -9,6 +9,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "ts/TSTimeStamp.h"
 #include "ts/dvb_crc32.h"
 
 namespace tw::test {
@@ -20,11 +21,9 @@ std::filesystem::path Path(const std::string& utf8) {
 } // namespace
 
 Bytes PcrBytes(int64_t pcr27) {
-    const int64_t base = (pcr27 / 300) & 0x1FFFFFFFFLL;
-    const int ext = static_cast<int>(pcr27 % 300);
-    return {static_cast<uint8_t>(base >> 25), static_cast<uint8_t>(base >> 17), static_cast<uint8_t>(base >> 9),
-            static_cast<uint8_t>(base >> 1), static_cast<uint8_t>(((base & 1) << 7) | 0x7E | ((ext >> 8) & 1)),
-            static_cast<uint8_t>(ext & 0xFF)};
+    Bytes b(kPcrFieldSize);
+    MakePcr(b.data(), pcr27);
+    return b;
 }
 
 Bytes MakePacket(const TsPacketOptions& o) {
@@ -125,16 +124,13 @@ Bytes PmtSection(int program, int version, int pcrPid, const Bytes& programInfo,
                static_cast<uint8_t>(pcrPid),
                static_cast<uint8_t>(0xF0 | ((programInfo.size() >> 8) & 0x0F)),
                static_cast<uint8_t>(programInfo.size())};
-    s.insert(s.end(), programInfo.begin(), programInfo.end());
-    s.insert(s.end(), body.begin(), body.end());
+    s = Concat({s, programInfo, body});
     PutCrc(s, breakCrc);
     return s;
 }
 
 Bytes Descriptor(int tag, const Bytes& payload) {
-    Bytes d = {static_cast<uint8_t>(tag), static_cast<uint8_t>(payload.size())};
-    d.insert(d.end(), payload.begin(), payload.end());
-    return d;
+    return Concat({{static_cast<uint8_t>(tag), static_cast<uint8_t>(payload.size())}, payload});
 }
 
 Bytes LanguageDescriptor(const std::string& lang3) {
@@ -150,11 +146,8 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
 }
 
 static void PutStamp(Bytes& b, int prefix, int64_t v) {
-    b.push_back(static_cast<uint8_t>((prefix << 4) | (((v >> 30) & 7) << 1) | 1));
-    b.push_back(static_cast<uint8_t>(v >> 22));
-    b.push_back(static_cast<uint8_t>((((v >> 15) & 0x7F) << 1) | 1));
-    b.push_back(static_cast<uint8_t>(v >> 7));
-    b.push_back(static_cast<uint8_t>(((v & 0x7F) << 1) | 1));
+    b.resize(b.size() + kPtsFieldSize);
+    MakePts(b.data() + b.size() - kPtsFieldSize, prefix, v);
 }
 
 Bytes PesPacket(int streamId, const Bytes& es, int64_t pts, int64_t dts, int lengthField) {
@@ -162,16 +155,15 @@ Bytes PesPacket(int streamId, const Bytes& es, int64_t pts, int64_t dts, int len
     int flags = 0;
     if (pts >= 0 && dts >= 0) {
         flags = 0xC0;
-        PutStamp(opt, 3, pts);
-        PutStamp(opt, 1, dts);
+        PutStamp(opt, kPtsBeforeDtsPrefix, pts);
+        PutStamp(opt, kDtsPrefix, dts);
     } else if (pts >= 0) {
         flags = 0x80;
-        PutStamp(opt, 2, pts);
+        PutStamp(opt, kPtsOnlyPrefix, pts);
     }
-    Bytes b = {0x00, 0x00, 0x01, static_cast<uint8_t>(streamId), 0, 0, 0x80, static_cast<uint8_t>(flags),
-               static_cast<uint8_t>(opt.size())};
-    b.insert(b.end(), opt.begin(), opt.end());
-    b.insert(b.end(), es.begin(), es.end());
+    Bytes b = Concat({{0x00, 0x00, 0x01, static_cast<uint8_t>(streamId), 0, 0, 0x80, static_cast<uint8_t>(flags),
+                       static_cast<uint8_t>(opt.size())},
+                      opt, es});
     size_t len = b.size() - 6;
     int field = lengthField >= 0 ? lengthField : (len > 0xFFFF ? 0 : static_cast<int>(len));
     b[4] = static_cast<uint8_t>(field >> 8);

@@ -35,8 +35,8 @@ const Fixture kFixtures[] = {
     {"h264_1080i25_ac3_51", estH264, estAC3},
     {"h264_720p50_fullrange_ac3_441", estH264, estAC3},
     {"h264_1080p25_eac3_51", estH264, estEAC3},
-    // Layer II at 192 kbit/s (FF FD A4) is none of the sniffer's signatures.
-    {"h264_720p25_main_mp2", estH264, estUnknown},
+    // Layer II at 192 kbit/s without CRC (FF FD A4), as most encoders write it.
+    {"h264_720p25_main_mp2", estH264, estMPEG1Audio},
     {"h264_576i25_ac3_640", estH264, estAC3},
 };
 

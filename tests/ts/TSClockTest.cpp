@@ -1,6 +1,8 @@
 // Clock conversions and time texts.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "ts/TSClock.h"
 
 using namespace tw;
@@ -22,6 +24,19 @@ TEST(TSClock, DateTimeToTimeText) {
     EXPECT_EQ(DateTimeToTimeText(3.25), "06:00:00.000");
     EXPECT_EQ(DateTimeToTimeText(1.0 - 1e-10), "00:00:00.000");
     EXPECT_EQ(DateTimeToTimeText((10 * 3600 + 11 * 60 + 12.013) / 86400.0), "10:11:12.013");
+}
+
+TEST(TSClock, NegativeTimesKeepTheirSign) {
+    // Log times are differences: a stamp just before the reference is
+    // "-00:00:00.001", not a time late in the previous day.
+    EXPECT_EQ(PcrToTimeText(-27000), "-00:00:00.001");
+    EXPECT_EQ(PcrToTimeText(-97200000000LL), "-01:00:00.000");
+    EXPECT_EQ(DateTimeToTimeText(-0.25), "-06:00:00.000");
+    EXPECT_EQ(DateTimeToTimeText(-1.5), "-12:00:00.000"); // whole days dropped from the magnitude
+    EXPECT_EQ(DateTimeToTimeText(-1e-10), "00:00:00.000"); // nothing left to sign
+    EXPECT_EQ(MsToTimeText(-1), "-00:00:00.001");
+    EXPECT_EQ(MsToTimeText(-86400000), "00:00:00.000");
+    EXPECT_EQ(MsToTimeText(INT64_MIN), "-07:12:55.808");
 }
 
 TEST(TSClock, TimeTextToPcr) {

@@ -129,6 +129,29 @@ TEST(H264Reader, RemovesEmulationPreventionBytesAndRemembersThem) {
     EXPECT_EQ(removed[0], 14 + static_cast<int>(kAud.size()) + 8);
 }
 
+TEST(H264Reader, UnitsNobodyLooksIntoAreNotCopied) {
+    // A picture slice with emulation-prevention bytes: its length is known
+    // without a copy, the copy is made when asked for during the report,
+    // and once the PES packet is done an unasked unit leaves none behind.
+    H264Rig r;
+    const Bytes slice = {0, 0, 0, 1, 5, 0x88, 0x00, 0x00, 0x03, 0x00, 0x00, 0x03, 0x01, 0x77};
+    int idrLength = -1;
+    std::vector<uint8_t> asked;
+    r.h->OnSliceReceived = [&](TObject* s, int64_t, int64_t, TH264NALUnitType t) {
+        const TTSH264Slice& sl = *static_cast<TTSH264Reader*>(s)->H264Slice();
+        if (t != frt_IDR_picture) return;
+        idrLength = sl.UnitLength();
+        if (asked.empty()) asked.assign(sl.UnitData(), sl.UnitData() + sl.UnitLength());
+    };
+    r.Pes(Concat({kAud, slice}));
+    EXPECT_EQ(idrLength, static_cast<int>(slice.size()) - 2);
+    EXPECT_EQ(asked, (Bytes{0, 0, 0, 1, 5, 0x88, 0x00, 0x00, 0x00, 0x00, 0x01, 0x77}));
+    r.Pes(Concat({kAud, slice}));
+    EXPECT_EQ(idrLength, static_cast<int>(slice.size()) - 2);
+    EXPECT_EQ(r.h->H264Slice()->UnitLength(), 0);
+    EXPECT_EQ(r.h->H264Slice()->RemovedCount(), 2);
+}
+
 TEST(H264Reader, UnknownUnitTypes) {
     H264Rig r;
     std::vector<TH264NALUnitType> types;

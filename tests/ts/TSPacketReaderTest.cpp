@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "base/Exceptions.h"
 #include "tests/support/TsBuilder.h"
 #include "ts/TSPacketReader.h"
 
@@ -97,6 +99,15 @@ public:
         BindConsumerFields(&this->pid, &active, kind);
     }
     int ConsumerPID() const override { return pid; }
+    // Bound fields change with an announcement, as the components' setters do.
+    void Move(int newPid) {
+        pid = newPid;
+        FieldsChanged();
+    }
+    void Switch(bool on) {
+        active = on;
+        FieldsChanged();
+    }
     int pid;
 };
 
@@ -219,6 +230,15 @@ TEST(TSPacketReaderM2TS, CleanFileReadsItsFirstPacket) {
     ReadAll(r);
     EXPECT_TRUE(rec.invalid.empty());
     EXPECT_EQ(rec.newPackets, static_cast<int>(s.PacketCount()));
+
+    // Closing forgets the packet grid and the packet: nothing is left that
+    // the next file, or a caller looking at the header, could take for its own.
+    r.First();
+    EXPECT_EQ(r.TSPacketHeader()->PacketType(), "PAT");
+    r.Close();
+    EXPECT_FALSE(r.M2TSMode());
+    EXPECT_EQ(r.WorkingPacketSize(), 188);
+    EXPECT_EQ(r.TSPacketHeader()->PacketType(), "");
 }
 
 TEST(TSPacketReaderM2TS, GarbageBeforeTheFirstPrefixIsOffered) {
@@ -312,6 +332,25 @@ TEST(TSPacketReaderRead, PartialLastPacketClearsTheViews) {
     EXPECT_EQ(r.RawPacket().Length, 100);
     EXPECT_FALSE(r.TSPacketHeader()->Valid());
     EXPECT_EQ(r.TSPacketHeader()->PID(), 0);
+    // No packet, so no reserved PID's name either.
+    EXPECT_EQ(r.TSPacketHeader()->PacketType(), "");
+}
+
+TEST(TSPacketReaderOpen, AFailingHandlerReachesTheCallerAndClosesTheReader) {
+    TsStream s = CleanStream();
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    r.OnNewPacket = [](TObject*) { throw EAbort("stop"); };
+    r.SetFileName(f.Name());
+    EXPECT_THROW(r.SetActive(true), EAbort);
+    EXPECT_FALSE(r.Active());
+    EXPECT_FALSE(r.Eof());
+    // Once the handler behaves, the same reader opens the file.
+    r.OnNewPacket = nullptr;
+    r.SetActive(true);
+    EXPECT_TRUE(r.Active());
+    EXPECT_TRUE(r.LastErrorText().empty());
 }
 
 TEST(TSPacketReaderValidate, ErrorTexts) {
@@ -540,7 +579,7 @@ TEST(TSPacketReaderDispatch, ConsumersGetTheirPidsInOrder) {
     r.SetActive(true);
     ReadAll(r);
 
-    EXPECT_EQ(pat.packets, (std::vector<int64_t>{0, s.PacketCount() - 1}));
+    EXPECT_EQ(pat.packets, (std::vector<int64_t>{0, static_cast<int64_t>(s.PacketCount()) - 1}));
     EXPECT_EQ(pat.lengths[0], 188);
     ASSERT_EQ(pes.packets.size(), s.PacketCount() - 2);
     EXPECT_TRUE(pes.starts[0]);
@@ -570,9 +609,9 @@ TEST(TSPacketReaderDispatch, BoundFieldsChangedAfterRegistrationCount) {
     r.SetActive(true);
     // Packet 0 (the first PAT) went by before the move to PID 0; the last
     // PAT comes as a whole packet.
-    pat.pid = 0;
+    pat.Move(0);
     r.Next();
-    pes.active = false;
+    pes.Switch(false);
     ReadAll(r);
     EXPECT_EQ(pat.packets, (std::vector<int64_t>{static_cast<int64_t>(s.PacketCount()) - 1}));
     EXPECT_EQ(pat.lengths[0], 188);
@@ -580,6 +619,33 @@ TEST(TSPacketReaderDispatch, BoundFieldsChangedAfterRegistrationCount) {
     ASSERT_EQ(pes.packets.size(), 1u);
     EXPECT_EQ(pes.packets[0], 1);
     EXPECT_TRUE(pes.starts[0]);
+}
+
+TEST(TSPacketReaderDispatch, ManyConsumersOfOnePidInRegistrationOrder) {
+    // More consumers than the PID index holds: those beyond it are asked
+    // for every packet, after the indexed ones, so the order still holds.
+    TsStream s = CleanStream(188, 3);
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    std::vector<std::unique_ptr<BoundConsumer>> consumers;
+    std::vector<int> order;
+    for (int k = 0; k < 70; ++k) {
+        consumers.push_back(std::make_unique<BoundConsumer>(TTSPacketConsumer::ckPat, k % 2 ? 0x101 : 0));
+        r.AddReader(consumers.back().get());
+    }
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ReadAll(r);
+    for (int k = 0; k < 70; ++k) {
+        const size_t expected = k % 2 ? 3 : 1;
+        EXPECT_EQ(consumers[static_cast<size_t>(k)]->packets.size(), expected) << k;
+    }
+    // A consumer moved to another PID is found there from the next packet.
+    consumers[0]->Move(0x101);
+    r.First();
+    ReadAll(r);
+    EXPECT_EQ(consumers[0]->packets.size(), 1u + 3u);
 }
 
 TEST(TSPacketViews, AdaptationFieldWithPcr) {

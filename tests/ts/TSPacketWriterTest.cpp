@@ -335,6 +335,27 @@ TEST(TSPacketWriter, PidAndCcHelpers) {
     EXPECT_EQ(p.Data[3], 0x1F);
 }
 
+// An output that cannot be created says why, in the platform's words.
+TEST(TSPacketWriter, OutputThatCannotBeCreatedKeepsItsReason) {
+    TempFile plainFile;
+    plainFile.Write({0});
+    // A file stands where the folder should be.
+    const std::string name = plainFile.Name() + "/out.ts";
+    for (int ring : {0, 9}) {
+        TTSPacketWriter w(nullptr);
+        w.SetPacketBufferSize(ring);
+        w.SetFileName(name);
+        w.SetActive(true);
+        EXPECT_FALSE(w.Active()) << ring;
+        const std::string reason = w.LastErrorText();
+        EXPECT_NE(reason.find("Cannot create file"), std::string::npos) << reason;
+        // More than our own words: the platform's reason follows them.
+        EXPECT_GT(reason.size(), std::string("Cannot create file \"" + name + "\". ").size()) << reason;
+        EXPECT_FALSE(w.QueuePacket(Packet(0x100, 0), 0)) << ring;
+        EXPECT_FALSE(w.Close()) << ring;
+    }
+}
+
 #ifdef __linux__
 // A full disk: /dev/full accepts the open and fails every write. The failure
 // must come back from Flush and Close, never end in a reported success.
@@ -347,7 +368,7 @@ TEST(TSPacketWriter, WriteErrorIsReported) {
         ASSERT_TRUE(w.Active()) << ring;
         for (int i = 0; i < 20; ++i) w.QueuePacket(Packet(0x100, i & 15), i);
         EXPECT_FALSE(w.Flush()) << ring;
-        EXPECT_FALSE(w.LastWriteError().empty()) << ring;
+        EXPECT_FALSE(w.LastErrorText().empty()) << ring;
         EXPECT_FALSE(w.QueuePacket(Packet(0x100, 0), 99)) << ring;
         EXPECT_FALSE(w.Close()) << ring;
         EXPECT_FALSE(w.Active());

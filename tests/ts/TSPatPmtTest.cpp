@@ -44,6 +44,11 @@ struct PatEvents {
     }
 };
 
+// Reads a built table back from the builder's own output packets.
+void FeedOutput(const TTSPmtReader& built, TTSPmtReader& reader) {
+    for (int k = 0; k < built.OutputPacketCount(); ++k) reader.ProcessPacket(built.OutputPacket(k), k);
+}
+
 struct PmtEvents {
     int received = 0, changed = 0, errors = 0;
     void Attach(TTSPmtReader& r) {
@@ -128,6 +133,42 @@ TEST(TSPatReader, BrokenSectionsAreReportedAndLeaveTheFieldsReset) {
     pat.ProcessPacket(big[0], 15);
     EXPECT_EQ(ev.errors.back(), "PAT too big (185)");
     EXPECT_EQ(ev.received, 0);
+}
+
+TEST(TSPatReader, TheLargestSectionsStayInsideThePacket) {
+    // 42 programs (section_length 177) end with their CRC at the packet's
+    // last byte; 43 (181) or a length up to 184 would need a second packet,
+    // and their CRC must not be looked for past the packet's end.
+    auto packetOf = [](int programs, int lengthField) {
+        std::vector<PatProgram> list;
+        for (int k = 0; k < programs; ++k) list.push_back({k + 1, 0x100 + k});
+        const Bytes section = PatSection(1, 0, list);
+        TsPacketOptions o;
+        o.pid = 0;
+        o.payloadStart = true;
+        o.padWithAdaptation = false;
+        o.payload = Concat({{0x00}, section});
+        o.payload.resize(184);
+        TTSPacketBuffer b = ToBuffer(MakePacket(o));
+        b.Data[7] = static_cast<uint8_t>(lengthField);
+        // Bytes beyond the packet that a read past its end would take.
+        std::memset(b.Data + 188, 0xAB, sizeof b.Data - 188);
+        return b;
+    };
+    TTSPatReader pat(nullptr);
+    PatEvents ev;
+    ev.Attach(pat);
+    pat.ProcessPacket(packetOf(42, 177), 1);
+    EXPECT_TRUE(ev.errors.empty());
+    EXPECT_EQ(ev.received, 1);
+    EXPECT_EQ(pat.PATEntryCount(), 42);
+    for (int length : {178, 180, 181, 182, 184}) {
+        pat.ProcessPacket(packetOf(43, length), 2);
+        ASSERT_FALSE(ev.errors.empty()) << length;
+        EXPECT_EQ(ev.errors.back(), "PAT too big (" + std::to_string(length) + ")");
+        EXPECT_EQ(pat.PATEntryCount(), 0);
+    }
+    EXPECT_EQ(ev.received, 1);
 }
 
 TEST(TSPatReader, SingleProgramPatBytes) {
@@ -310,49 +351,77 @@ TEST(TSPmtReader, SectionOverTwoPacketsAndChangeDetection) {
     EXPECT_EQ(pmt->Size(), static_cast<int>(section.size()) + 5);
 }
 
-TEST(TSPmtReader, LengthsRunningPastTheSectionFailTheParse) {
+namespace {
+
+// Sets a new CRC on a section whose bytes a test changed, so that only the
+// changed lengths are wrong.
+Bytes WithCrc(Bytes section) {
+    section.resize(section.size() - 4);
+    const uint32_t crc = Crc32Mpeg(section.data(), 0xFFFFFFFFu, static_cast<int64_t>(section.size()));
+    for (int k = 3; k >= 0; --k) section.push_back(static_cast<uint8_t>(crc >> (8 * k)));
+    return section;
+}
+
+} // namespace
+
+TEST(TSPmtReader, LengthsRunningPastTheSectionEndTheWalk) {
     TTSPmtReader pmt(nullptr);
     PmtEvents ev;
     ev.Attach(pmt);
-    auto expectError = [&](Bytes section, const char* what) {
-        // Fix up the CRC so that only the lengths are wrong.
-        section.resize(section.size() - 4);
-        const uint32_t crc = Crc32Mpeg(section.data(), 0xFFFFFFFFu, static_cast<int64_t>(section.size()));
-        for (int k = 3; k >= 0; --k) section.push_back(static_cast<uint8_t>(crc >> (8 * k)));
-        auto packets = SectionPackets(0x100, section);
-        const int before = ev.errors;
-        for (const auto& p : packets) pmt.ProcessPacket(p, 0);
-        EXPECT_EQ(ev.errors, before + 1) << what;
-        EXPECT_EQ(pmt.PMTEntryCount(), 0) << what;
+    auto feed = [&](const Bytes& section) {
+        for (const auto& p : SectionPackets(0x100, WithCrc(section))) pmt.ProcessPacket(p, 0);
     };
+    const std::vector<PmtStream> two = {{2, 0x101, LanguageDescriptor("deu")}, {3, 0x102, LanguageDescriptor("eng")}};
 
-    // ES_info_length pointing into the CRC.
-    Bytes s1 = PmtSection(1, 0, 0x101, {}, {{2, 0x101, LanguageDescriptor("deu")}});
-    s1[12 + 4] = 0x20;
-    expectError(s1, "ES_info_length");
+    // The last descriptor claims more bytes than its ES info holds: the
+    // table stays, with both streams; only that descriptor is dropped.
+    Bytes s1 = PmtSection(1, 0, 0x101, {}, two);
+    const size_t secondDescriptor = 12 + 5 + 6 + 5;
+    s1[secondDescriptor + 1] = 30;
+    feed(s1);
+    EXPECT_EQ(ev.errors, 0);
+    ASSERT_EQ(ev.received, 1);
+    ASSERT_EQ(pmt.PMTEntryCount(), 2);
+    EXPECT_EQ(pmt.Entry(0).Language, "deu");
+    EXPECT_EQ(pmt.Entry(1).PID, 0x102);
+    EXPECT_EQ(pmt.Entry(1).Language, "");
+    EXPECT_EQ(pmt.Entry(1).EsInfoLength, 0);
+    EXPECT_EQ(pmt.Entry(1).DescriptorCount, 0);
 
-    // program_info_length beyond the section.
-    Bytes s2 = PmtSection(1, 0, 0x101, {}, {{2, 0x101, {}}});
-    s2[10] = 0xF0;
-    s2[11] = 0x40;
-    expectError(s2, "program_info_length");
+    // The last ES_info_length points into the CRC: the walk stops at the
+    // section's end and the descriptor cut by it is dropped.
+    Bytes s2 = PmtSection(1, 0, 0x101, {}, two);
+    s2[12 + 5 + 6 + 4] = 0x20;
+    feed(s2);
+    EXPECT_EQ(ev.errors, 0);
+    ASSERT_EQ(pmt.PMTEntryCount(), 2);
+    EXPECT_EQ(pmt.Entry(0).Language, "deu");
+    EXPECT_EQ(pmt.Entry(1).PID, 0x102);
+    EXPECT_EQ(pmt.Entry(1).Language, "eng");
 
-    // A descriptor longer than its ES info.
-    Bytes s3 = PmtSection(1, 0, 0x101, {}, {{2, 0x101, LanguageDescriptor("deu")}});
-    s3[12 + 5 + 1] = 30;
-    expectError(s3, "descriptor length");
+    // An entry header cut by the CRC: the streams before it stay.
+    Bytes s3 = PmtSection(1, 0, 0x101, {}, {{2, 0x101, {}}});
+    s3.insert(s3.end() - 4, {0x02, 0xE1});
+    s3[2] = static_cast<uint8_t>(s3[2] + 2);
+    feed(s3);
+    EXPECT_EQ(ev.errors, 0);
+    ASSERT_EQ(pmt.PMTEntryCount(), 1);
+    EXPECT_EQ(pmt.Entry(0).PID, 0x101);
+    EXPECT_EQ(ev.received, 3);
 
-    // An entry header cut by the CRC.
-    Bytes s4 = PmtSection(1, 0, 0x101, {}, {});
-    s4.insert(s4.end() - 4, {0x02, 0xE1});
-    s4[2] = static_cast<uint8_t>(s4[2] + 2);
-    expectError(s4, "entry header");
-    EXPECT_EQ(ev.received, 0);
+    // program_info_length beyond the section leaves nothing to read.
+    Bytes s4 = PmtSection(1, 0, 0x101, {}, {{2, 0x101, {}}});
+    s4[10] = 0xF0;
+    s4[11] = 0x40;
+    feed(s4);
+    EXPECT_EQ(ev.errors, 1);
+    EXPECT_EQ(pmt.PMTEntryCount(), 0);
 
     // A broken CRC.
     auto bad = SectionPackets(0x100, PmtSection(1, 0, 0x101, {}, {{2, 0x101, {}}}, true));
     pmt.ProcessPacket(bad[0], 0);
-    EXPECT_EQ(ev.errors, 5);
+    EXPECT_EQ(ev.errors, 2);
+    EXPECT_EQ(ev.received, 3);
 }
 
 TEST(TSPmtReader, OverlongSectionIsDroppedAndTheNextOneTaken) {
@@ -391,7 +460,7 @@ TEST(TSPmtReader, BuildPacketsRoundTripOverSeveralPackets) {
     TTSPmtReader back(nullptr);
     PmtEvents ev;
     ev.Attach(back);
-    for (int k = 0; k < pmt.OutputPacketCount(); ++k) back.ProcessPacket(pmt.OutputPacket(k), k);
+    FeedOutput(pmt, back);
     ASSERT_EQ(ev.received, 1);
     EXPECT_EQ(back.ProgramNumber(), 9);
     EXPECT_EQ(back.VersionNumber(), 3);
@@ -435,6 +504,33 @@ TEST(TSPmtReader, BuildFromStreamsWithDefaultDescriptors) {
     EXPECT_EQ(pmt.SectionBuffer()[3], 0x12);
     EXPECT_EQ(pmt.ProgramNumber(), 1);
     EXPECT_EQ(TTSPmtReader::DefaultEsDescriptors(3), "UNKNOWN");
+}
+
+TEST(TSPmtReader, BuildFromNineStreamsKeepsEveryStream) {
+    // H.264, four type-6 audio streams and four subtitle streams need more
+    // than one packet: every one of them is in the table and in its packets.
+    TTSPmtReader pmt(nullptr);
+    TPmtStreams st;
+    st.PmtPid = 0xB1;
+    st.PcrPid = 0x101;
+    st.Pairs[0] = {0x101, 27};
+    for (int k = 1; k <= 4; ++k) st.Pairs[k] = {0x110 + k, 6};
+    for (int k = 5; k <= 8; ++k) st.Pairs[k] = {0x120 + k, TTSPmtReader::SUBTITLE_TYPE};
+    pmt.BuildPmtFromStreams(st);
+    ASSERT_EQ(pmt.PMTEntryCount(), 9);
+    EXPECT_EQ(pmt.Entry(8).PID, 0x128);
+    EXPECT_TRUE(pmt.Entry(8).Subtitle);
+    ASSERT_TRUE(pmt.BuildPmtPackets());
+    ASSERT_EQ(pmt.OutputPacketCount(), 2);
+
+    TTSPmtReader back(nullptr);
+    PmtEvents ev;
+    ev.Attach(back);
+    FeedOutput(pmt, back);
+    ASSERT_EQ(ev.received, 1);
+    ASSERT_EQ(back.PMTEntryCount(), 9);
+    for (int k = 0; k < 9; ++k) EXPECT_EQ(back.Entry(k).PID, st.Pairs[k].PID) << k;
+    EXPECT_EQ(back.Entry(4).Language, "ger");
 }
 
 TEST(TSPmtReader, SetEntryLanguageWritesOnlyLanguageFields) {

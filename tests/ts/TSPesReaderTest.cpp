@@ -397,6 +397,44 @@ TEST(PesReader, StreamIdClassesAndNames) {
     EXPECT_EQ(TTSPesReader::StreamIdType(0xFB), psid_flexmux_stream);
 }
 
+namespace {
+
+// Any consumer, not only the program's four analysers: the reader knows
+// them only through the consumer interface.
+struct FakePesConsumer : TComponent, TTSPesConsumer {
+    explicit FakePesConsumer(std::vector<std::string>& log, std::string name)
+        : TComponent(nullptr), log_(log), name_(std::move(name)) {}
+    bool active = true;
+    bool PesConsumerActive() const override { return active; }
+    void ConsumePesPacket(const TPesCollection* block, int start, int length, int64_t pts, int64_t) override {
+        log_.push_back(name_ + " " + std::to_string(pts) + " " + std::to_string(length) + " " +
+                       std::to_string(block->Bytes[start]));
+    }
+    std::vector<std::string>& log_;
+    std::string name_;
+};
+
+} // namespace
+
+TEST(PesReader, ConsumersGetEveryCompletePacketInRegistrationOrder) {
+    TComponent owner(nullptr);
+    auto* pes = new TTSPesReader(&owner);
+    std::vector<std::string> log;
+    FakePesConsumer first(log, "first"), idle(log, "idle"), second(log, "second");
+    idle.active = false;
+    pes->AddReader(&first);
+    pes->AddReader(&idle);
+    pes->AddReader(&second);
+    pes->SetActive(true);
+    TPesFeeder f;
+    f.Feed(*pes, MakePes(0xC0, Payload(5), 1000));
+    EXPECT_TRUE(log.empty()); // not complete before the next start
+    f.Feed(*pes, MakePes(0xC0, Payload(7), 2000));
+    const std::vector<std::string> expected = {"first 1000 5 " + std::to_string(Payload(5)[0]),
+                                               "second 1000 5 " + std::to_string(Payload(5)[0])};
+    EXPECT_EQ(log, expected);
+}
+
 TEST(PesReader, AddReaderTakesOnlyAnalysers) {
     TComponent owner(nullptr);
     auto* pes = new TTSPesReader(&owner);

@@ -77,6 +77,37 @@ TEST(StreamTypeSniffer, ClassifiesBySignatureBehindTheStreamIdGate) {
     }
 }
 
+TEST(StreamTypeSniffer, EveryValidMpegAudioAndAdtsHeader) {
+    const struct {
+        Bytes header;
+        TEsStreamType expected;
+    } cases[] = {
+        {{0xFF, 0xFD, 0xA4, 0x00}, estMPEG1Audio}, // layer II, 192 kbit/s, 48 kHz, no CRC
+        {{0xFF, 0xFD, 0xE4, 0x00}, estMPEG1Audio}, // layer II, 384 kbit/s
+        {{0xFF, 0xFD, 0x10, 0x00}, estMPEG1Audio}, // 32 kbit/s, 44.1 kHz
+        {{0xFF, 0xFB, 0x90, 0x64}, estMPEG1Audio}, // layer III
+        {{0xFF, 0xFF, 0x98, 0x00}, estMPEG1Audio}, // layer I
+        {{0xFF, 0xF3, 0x64, 0x00}, estMPEG1Audio}, // MPEG-2 layer III, 24 kHz
+        {{0xFF, 0xE3, 0x48, 0x00}, estMPEG1Audio}, // MPEG-2.5 layer III
+        {{0xFF, 0xFD, 0x04, 0x00}, estUnknown},    // free format
+        {{0xFF, 0xFD, 0xF4, 0x00}, estUnknown},    // forbidden bit rate
+        {{0xFF, 0xFD, 0xAC, 0x00}, estUnknown},    // reserved sample rate
+        {{0xFF, 0xF1, 0x50, 0x80}, estAAC},        // ADTS, 44.1 kHz
+        {{0xFF, 0xF9, 0x4C, 0x80}, estAAC},        // ADTS, MPEG-2 ID
+        {{0xFF, 0xF0, 0x98, 0x80}, estAAC},        // ADTS with CRC, 24 kHz
+        {{0xFF, 0xF1, 0x74, 0x80}, estUnknown},    // reserved sampling index 13
+    };
+    for (const auto& c : cases) {
+        SniffRig r;
+        EXPECT_EQ(r.Sniff(0xC0, c.header), c.expected)
+            << std::hex << int(c.header[1]) << " " << int(c.header[2]);
+    }
+    // The gates stay: MPEG audio is not looked for in private streams.
+    SniffRig r;
+    EXPECT_EQ(r.Sniff(0xBD, {0xFF, 0xFD, 0xA4, 0x00}), estUnknown);
+    EXPECT_EQ(r.Sniff(0xE0, {0xFF, 0xFD, 0xA4, 0x00}), estUnknown);
+}
+
 TEST(StreamTypeSniffer, GatesKeepSignaturesOfOtherStreamKinds) {
     SniffRig r;
     // A video start code inside audio, an AC-3 sync word inside video.

@@ -98,10 +98,11 @@ TEST_F(AnalysisEngineTest, MissingPatAndPmtEnterCreationMode) {
     EXPECT_TRUE(host.Has("New PMT: CRC OK!"));
     EXPECT_EQ(engine->RebuildPmt->PID(), 0xB1);
     EXPECT_EQ(engine->RebuildPmt->PcrPid(), 0x100);
-    // Video (27) and the AC-3 stream (129); the MP2 stream has no known type.
-    ASSERT_EQ(engine->RebuildPmt->PMTEntryCount(), 2);
+    // Video (27), the AC-3 stream (129) and the MP2 stream the sniffer knows.
+    ASSERT_EQ(engine->RebuildPmt->PMTEntryCount(), 3) << host.All();
     EXPECT_EQ(engine->RebuildPmt->Entry(0).StreamType, 27);
     EXPECT_EQ(engine->RebuildPmt->Entry(1).StreamType, 129);
+    EXPECT_EQ(engine->RebuildPmt->Entry(2).StreamType, 4);
     EXPECT_EQ(engine->Tables().Audio[0].Mode, "5.1");
     EXPECT_EQ(host.States[asAudioDetailsScan], TStepState::Done);
 }

@@ -12,6 +12,7 @@
 #include "base/Streams.h"
 #include "base/SysUtils.h"
 #include "tests/support/TsBuilder.h"
+#include "tests/support/TsProbe.h"
 #include "ts/dvb_crc32.h"
 
 #include <cstdio>
@@ -26,6 +27,9 @@
 namespace tw::cleantest {
 
 using Bytes = std::vector<uint8_t>;
+using test::PacketPayloadStart;
+using test::ReadPacketPcr;
+using test::ReadPacketTimestamps;
 
 class TestHost : public TQuietHost {
 public:

@@ -74,6 +74,22 @@ TEST(MainTextsTest, WindowsVersionAndProgramVersionTexts) {
     EXPECT_EQ(DataFolderErrorText("C:\\x"), "Application directory error! \rPath: C:\\x");
 }
 
+TEST(MainTextsTest, SizeTextHasOneDecimalAndTheUnitOfItsRange) {
+    EXPECT_EQ(SizeText(0), "0 B");
+    EXPECT_EQ(SizeText(1023), "1023 B");
+    EXPECT_EQ(SizeText(1024), "1.0 KB");
+    EXPECT_EQ(SizeText(188 * 100), "18.4 KB");
+    EXPECT_EQ(SizeText((int64_t(1) << 20) - 1), "1024.0 KB");
+    EXPECT_EQ(SizeText(int64_t(1) << 20), "1.0 MB");
+    EXPECT_EQ(SizeText(15456010), "14.7 MB"); // 14.74 MiB
+    EXPECT_EQ(SizeText(int64_t(188) * 82237), "14.7 MB");
+    // Exactly 1 GiB is still counted in MB; above it in GB.
+    EXPECT_EQ(SizeText(int64_t(1) << 30), "1024.0 MB");
+    EXPECT_EQ(SizeText((int64_t(1) << 30) + 1), "1.0 GB");
+    EXPECT_EQ(SizeText(int64_t(188) * 40000000), "7.0 GB");
+    EXPECT_EQ(SizeText(int64_t(5) << 40), "5120.0 GB"); // beyond 4 GiB without overflow
+}
+
 TEST(AppLogTest, LinesSplitAtBreaksAndSaveWithCrLf) {
     ClearLog();
     AppendLogLine("one");

@@ -1,0 +1,32 @@
+#pragma once
+// Small pictures and packed skins made in code for the skin engine's tests.
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "skin/engine/PixelView.h"
+#include "skin/engine/SkinUtils.h"
+#include "skin/engine/sSkinManager.h"
+
+namespace skintest {
+
+using skin::TColor;
+
+// A 24- or 32-bit picture filled with one colour ($00BBGGRR; alpha 255).
+skin::TPixelImage Picture(int w, int h, int bpp, TColor fill = 0);
+void SetPx(const skin::TPixelView& v, int x, int y, TColor c, int alpha = 255);
+TColor Px(const skin::TPixelView& v, int x, int y);
+int Alpha(const skin::TPixelView& v, int x, int y);
+
+// File images of pictures.
+std::string BmpFile(const skin::TPixelView& v);
+std::string JpegFile(int w, int h, TColor fill);
+
+// A manager reading a packed skin held in memory: entry names as stored.
+struct TPackedSkin {
+    std::map<std::string, std::string> Files;
+    void Attach(skin::TsSkinManager& sm) const;
+};
+
+} // namespace skintest
