@@ -278,7 +278,8 @@ void TOrvalinPlayer::WndProc(TMessage& m) {
 
 std::string TOrvalinPlayer::GraphFilterNames() {
     TPlayThread* t = LiveThread();
-    if (!t || !t->Graph()) return "";
+    // While the graph is built its filter list belongs to the thread alone.
+    if (!t || !t->Graph() || opening_) return "";
     return t->GraphFilterNames();
 }
 
