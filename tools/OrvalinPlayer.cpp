@@ -278,8 +278,7 @@ void TOrvalinPlayer::WndProc(TMessage& m) {
 
 std::string TOrvalinPlayer::GraphFilterNames() {
     TPlayThread* t = LiveThread();
-    // While the graph is built its filter list belongs to the thread alone.
-    if (!t || !t->Graph() || opening_) return "";
+    if (!t || !t->Graph()) return "";
     return t->GraphFilterNames();
 }
 
