@@ -54,6 +54,7 @@ public:
         IBaseFilter* f = nullptr;
         HRESULT r = graph_->AddSourceFilter(Utf8ToWide(file).c_str(), Utf8ToWide(name).c_str(), &f);
         if (SUCCEEDED(r) && f) filter = Hold(f);
+        ReleaseRef(f);
         return r;
     }
     std::string FilterClassId(TFilterRef filter) override {
@@ -71,6 +72,7 @@ public:
         IBaseFilter* f = nullptr;
         r = CoCreateInstance(id, nullptr, kFilterContext, IID_IBaseFilter, reinterpret_cast<void**>(&f));
         if (SUCCEEDED(r) && f) filter = Hold(f);
+        ReleaseRef(f);
         return r;
     }
     THResult AddFilter(TFilterRef filter, const std::string& name) override {
@@ -127,8 +129,7 @@ public:
             }
             filters.push_back(Hold(f));
             names.push_back(name);
-            f->Release();
-            f = nullptr;
+            ReleaseRef(f);
         }
         e->Release();
         return S_OK;
@@ -166,7 +167,8 @@ private:
     IPin* Pin(TFilterRef f, int i) const {
         return slots_.at(static_cast<size_t>(f - 1)).Pins.at(static_cast<size_t>(i));
     }
-    // Takes a reference of its own; a filter already held keeps its handle.
+    // Takes a reference of its own (the caller releases the one it got); a
+    // filter already held keeps its handle.
     TFilterRef Hold(IBaseFilter* f) {
         for (size_t i = 0; i < slots_.size(); ++i)
             if (slots_[i].Filter == f) return static_cast<TFilterRef>(i + 1);
