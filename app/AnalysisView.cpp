@@ -1,5 +1,7 @@
 #include "app/AnalysisView.h"
 
+#include "app/engine/TableSelection.h"
+#include "app/engine/CleaningChain.h"
 #include "app/engine/AppLog.h"
 #include "app/engine/CleaningPass.h"
 #include "app/engine/MainTexts.h"
@@ -15,7 +17,7 @@
 namespace tw {
 
 TAnalysisView::TAnalysisView(TForm1& form)
-    : TMainWindowHost(form), steps_(form), panels_(form), engine_(std::make_unique<TAnalysisEngine>(this)) {
+    : TMainWindowHost(form), steps_(form), panels_(form), engine_(std::make_unique<TAnalysisEngine>(TAnalysisHost{this, this, this, this, this})) {
     cleaning_ = std::make_unique<TCleaningView>(form, *engine_);
     cleaning_->OnStreamLabel = [this](const std::string& pidText, const std::string& size, const std::string& errors) {
         panels_.SetStreamLabels(pidText, size, errors);
@@ -107,15 +109,15 @@ void TAnalysisView::ChangeLanguageDescriptor(TPanelKind kind, int slot) {
     TTSPesReader* reader = nullptr;
     TLabel* label = nullptr;
     if (kind == TPanelKind::Audio && slot < AUDIO_SLOTS) {
-        reader = engine_->TSPesReader_Audio[slot];
+        reader = &engine_->Chain().AudioPes(slot);
         label = panels_.Audio[slot].Details;
     } else if (kind == TPanelKind::Text && slot < TEXT_SLOTS) {
-        reader = engine_->TSPesReader_Text[slot];
+        reader = &engine_->Chain().TextPes(slot);
         label = panels_.Text[slot].Details;
     }
     if (!reader || !label) return;
     const int pid = reader->PID();
-    TTSPmtReader* pmt = engine_->RebuildPmt;
+    TTSPmtReader* pmt = &engine_->Selection().Pmt();
     const int index = pmt->IndexOfPid(pid);
     if (index < 0) return;
     const std::string old = pmt->Entry(index).Language;

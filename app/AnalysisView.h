@@ -1,7 +1,7 @@
 // The main window's analysis and cleaning view: builds the step panels into
 // "Preparation steps" and the result panels into "Identified Streams", owns
-// the analysis engine and the cleaning view, and is the engine's host (the
-// shell's share comes from TMainWindowHost).
+// the analysis engine and the cleaning view, and is the engine's stream view
+// (the shell's parts of the host come from TMainWindowHost).
 //
 // Registered at start-up with
 //     SetMainWindowViewFactory(MakeAnalysisView);
@@ -20,7 +20,7 @@
 
 namespace tw {
 
-class TAnalysisView : public TMainWindowHost, public TMainWindowView {
+class TAnalysisView : public TMainWindowHost, public IStreamView, public TMainWindowView {
 public:
     explicit TAnalysisView(TForm1& form);
     ~TAnalysisView() override;
@@ -51,11 +51,15 @@ public:
     bool Busy() const override;
     void CancelRequested() override;
 
-    // IAnalysisHost: the panels
+    // IStreamView
     void SetStep(TAnalysisStep step, TStepState state, const std::string& text) override;
     void ShowPanel(TPanelKind kind, int slot, const TStreamPanel& panel) override;
     void ShowTimeline(const TTimelineTexts& texts) override;
     void ShowAnalysisBoxes(bool on) override;
+    void EnableButtons(bool start, bool preserve, bool patch, bool cut) override {
+        TMainWindowHost::EnableButtons(start, preserve, patch, cut);
+    }
+    void FileOpened(const std::string& fileName) override { TMainWindowHost::FileOpened(fileName); }
 
 private:
     TStepPanels steps_;

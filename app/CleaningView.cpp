@@ -3,6 +3,7 @@
 #include "app/BandwidthMeter.h"
 #include "app/MainForm.h"
 #include "app/ProgressForm.h"
+#include "app/engine/CleaningChain.h"
 #include "app/engine/AnalysisEngine.h"
 #include "base/SysUtils.h"
 #include "ts/TSPacketReader.h"
@@ -63,7 +64,7 @@ TCleaningResult TCleaningView::CleanTo(const std::string& outputFileName)
     // A refused name leaves the buttons as they are, so the user can retry.
     const std::string refusal = pass_->CheckOutputName(engine_.FileName(), outputFileName);
     if (!refusal.empty()) {
-        engine_.Host().ShowMessage(TMessageKind::Error, refusal);
+        engine_.Questions().ShowMessage(TMessageKind::Error, refusal);
         return TCleaningResult::NotRun;
     }
     EnableStartButtons(false);
@@ -84,8 +85,8 @@ void TCleaningView::ProgressTick()
 {
     if (!Busy())
         return;
-    const TTSPacketReader* r = engine_.RemuxPacketReader;
-    engine_.Host().ShowProgress(r->PacketCount(), r->PacketIndex());
+    const TTSPacketReader* r = &engine_.Chain().Reader();
+    engine_.Progress().ShowProgress(r->PacketCount(), r->PacketIndex());
 }
 
 void TCleaningView::RefreshLabels()

@@ -23,6 +23,7 @@
 #include "base/WinText.h"
 #include "ui/Application.h"
 #include "tools/FileMergerForm.h"
+#include "tools/PacketTools.h"
 #include "tools/RawCutterForm.h"
 #include "tools/engine/DvrParts.h"
 #include "ui/ImageFormats.h"
@@ -180,6 +181,7 @@ void TForm1::BuildMenus() {
 
     Tools1 = NewItem(root, "Tools1", "Tools");
     Tools1->SetVisible(false);
+    AddPacketToolItems(*this, Tools1);
 
     Help1 = NewItem(root, "Help1", "Help");
     Hilfe1 = NewItem(Help1, "Hilfe1", "Manual", [this](TObject* s) { Hilfe1Click(s); });

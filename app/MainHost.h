@@ -1,8 +1,8 @@
-// The shell's half of the analysis host: everything IAnalysisHost asks of
-// the main window that is not a step or result panel (log, progress window,
-// questions and messages, sounds, buttons, status line, settings, header
-// texts). The panel code derives from it and adds SetStep, ShowPanel and
-// ShowTimeline.
+// The shell's parts of the analysis host: the log window, the progress window
+// with the message loop, questions, messages and sounds, and the settings and
+// header texts. The stream view (step and result panels, the boxes around
+// them, buttons, status line) is the panel code's part; it derives from this
+// and uses the shell's halves of the boxes, buttons and status line below.
 #pragma once
 
 #include "app/engine/AnalysisHost.h"
@@ -11,7 +11,7 @@ namespace tw {
 
 class TForm1;
 
-class TMainWindowHost : public IAnalysisHost {
+class TMainWindowHost : public ILogView, public IProgressView, public IQuestions, public IHostSettings {
 public:
     explicit TMainWindowHost(TForm1& form) : form_(form) {}
 
@@ -25,15 +25,17 @@ public:
     bool Ask(TAnalysisQuestion question, const std::string& text) override;
     void ShowMessage(TMessageKind kind, const std::string& text) override;
     void PlaySound(const std::string& resourceName) override;
-    void ShowAnalysisBoxes(bool on) override;
-    void EnableButtons(bool start, bool preserve, bool patch, bool cut) override;
-    void FileOpened(const std::string& fileName) override;
     bool SettingBool(const std::string& name, bool defaultValue) override;
     int SettingInt(const std::string& name, int defaultValue) override;
     bool GermanTexts() override;
     std::string WindowsVersionText() override;
     std::string ProgramNameVersion() override;
     std::string SupportedFilterText(int kind) override;
+
+    // The shell's halves of what the stream view shows.
+    void ShowAnalysisBoxes(bool on);
+    void EnableButtons(bool start, bool preserve, bool patch, bool cut);
+    void FileOpened(const std::string& fileName);
 
 protected:
     TForm1& form_;

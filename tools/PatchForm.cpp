@@ -1,6 +1,7 @@
 #include "tools/PatchForm.h"
 
 #include "app/Startup.h"
+#include "app/engine/TableSelection.h"
 #include "app/engine/AnalysisEngine.h"
 #include "app/engine/MainTexts.h"
 #include "app/engine/SettingsStore.h"
@@ -116,7 +117,7 @@ bool TPatchForm::Execute(TAnalysisEngine& engine, int& newServiceId)
 {
     TPatchForm form(nullptr);
     form.SetTexts(LanguageIsGerman());
-    form.PmtPid = engine.RebuildPmt->PID();
+    form.PmtPid = engine.Selection().Pmt().PID();
     const TPatchChoices c = FillPatchChoices(engine, newServiceId);
     form.sEdit1->SetText(c.CurrentSid);
     form.sEdit2->SetText(c.NewSid);

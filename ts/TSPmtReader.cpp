@@ -257,7 +257,8 @@ void TTSPmtReader::ParseEsDescriptors(TPmtEntry& e) {
     else if (st == 6 && e.AAC) audio(" (AAC)");
     else if (st == 129) { e.Description += " (AC3)"; SetAudioKind(e, e.AC3); e.IsAudio = true; }
     else if (st == 131) { e.Description += " (LPCM)"; e.IsAudio = true; }
-    else if (st == 132) { e.Description += " (EAC3)"; SetAudioKind(e, e.EAC3); e.IsAudio = true; }
+    // 0x87 is E-AC-3 as ATSC and ffmpeg write it.
+    else if (st == 132 || st == 135) { e.Description += " (EAC3)"; SetAudioKind(e, e.EAC3); e.IsAudio = true; }
     else if (st == 133 || st == 130) { e.Description += " (DTS)"; SetAudioKind(e, e.DTS); e.IsAudio = true; }
     else if (st == 6 && e.Teletext) { e.Description += " (Teletext)"; e.IsAudio = false; e.IsOther = true; }
     else if (st == 6 && e.Subtitle) { e.Description += " (Subtitle)"; e.IsAudio = false; e.IsOther = true; }

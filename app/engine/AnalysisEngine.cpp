@@ -1,8 +1,15 @@
 // Components, wiring, reset and the ten analysis steps.
 #include "app/engine/AnalysisEngine.h"
 
+#include "app/engine/AnalysisPanels.h"
 #include "app/engine/AnalysisTexts.h"
+#include "app/engine/CleaningChain.h"
 #include "app/engine/MainTexts.h"
+#include "app/engine/DetailScans.h"
+#include "app/engine/ScanPasses.h"
+#include "app/engine/StartEndScan.h"
+#include "app/engine/StreamHandlers.h"
+#include "app/engine/TableSelection.h"
 #include "app/engine/TimeStampCorrection.h"
 #include "base/Exceptions.h"
 #include "base/SysUtils.h"
@@ -38,12 +45,16 @@ template <class T> T* Make(TComponent* owner, const char* name) {
 
 } // namespace
 
-TAnalysisEngine::TAnalysisEngine(IAnalysisHost* host) : TAnalysisEngine(nullptr, host) {}
+TAnalysisEngine::TAnalysisEngine(IAnalysisHost* host) : TAnalysisEngine(nullptr, host->Parts()) {}
 
-TAnalysisEngine::TAnalysisEngine(TComponent* owner, IAnalysisHost* host)
-    : TComponent(owner), host_(host), tables_(std::make_unique<TAnalysisTables>()) {
+TAnalysisEngine::TAnalysisEngine(const TAnalysisHost& host) : TAnalysisEngine(nullptr, host) {}
+
+TAnalysisEngine::TAnalysisEngine(TComponent* owner, IAnalysisHost* host) : TAnalysisEngine(owner, host->Parts()) {}
+
+TAnalysisEngine::TAnalysisEngine(TComponent* owner, const TAnalysisHost& host)
+    : TComponent(owner), scan_(new TScanPasses(*this)), TSPacketReader1(scan_->Reader()), host_(host), tables_(std::make_unique<TAnalysisTables>()) {
     CreateComponents();
-    BindAnalysisHandlers();
+    handlers_->Bind();
 }
 
 TAnalysisEngine::~TAnalysisEngine() {
@@ -53,64 +64,37 @@ TAnalysisEngine::~TAnalysisEngine() {
 }
 
 void TAnalysisEngine::CreateComponents() {
-    TSPacketReader1 = Make<TTSPacketReader>(this, "TSPacketReader1");
-    RemuxPacketReader = Make<TTSPacketReader>(this, "RemuxPacketReader");
-    Raw_TSPacketReader = Make<TTSPacketReader>(this, "Raw_TSPacketReader");
-    FilterPacketReader = Make<TTSPacketReader>(this, "FilterPacketReader");
-    TSPacketReader_LowLevel = Make<TTSPacketReader>(this, "TSPacketReader_LowLevel");
-
-    TSPatReader_Scan = Make<TTSPatReader>(this, "TSPatReader_Scan");
-    TSPatReader_Scan->SetTSPacketReader(TSPacketReader1);
-    RebuildPat = Make<TTSPatReader>(this, "RebuildPat");
-    TSPmtReader_Scan = Make<TTSPmtReader>(this, "TSPmtReader_Scan");
-    TSPmtReader_Scan->SetTSPacketReader(TSPacketReader1);
-    RebuildPmt = Make<TTSPmtReader>(this, "RebuildPmt");
-    RebuildPmt->SetTSPacketReader(TSPacketReader1);
-    TSPmtReader_ScanType = Make<TTSPmtReader>(this, "TSPmtReader_ScanType");
-    TSPmtReader_ScanType->SetTSPacketReader(TSPacketReader1);
-
-    static const char* const audioNames[AUDIO_SLOTS] = {"TSPesReader_Audio1", "TSPesReader_Audio2",
-                                                        "TSPesReader_Audio3", "TSPesReader_Audio4"};
-    static const char* const textNames[TEXT_SLOTS] = {"TSPesReader_Text1", "TSPesReader_Text2", "TSPesReader_Text3",
-                                                      "TSPesReader_Text4"};
-    static const char* const ac3Names[AUDIO_SLOTS] = {"TSAC3Reader1", "TSAC3Reader2", "TSAC3Reader3",
-                                                      "TSAC3Reader4"};
-    TSPesReader_Video = Make<TTSPesReader>(this, "TSPesReader_Video");
-    TSPesReader_Video->SetTSPacketReader(RemuxPacketReader);
-    for (int i = 0; i < AUDIO_SLOTS; ++i) {
-        TSPesReader_Audio[i] = Make<TTSPesReader>(this, audioNames[i]);
-        TSPesReader_Audio[i]->SetTSPacketReader(RemuxPacketReader);
-    }
-    for (int i = 0; i < TEXT_SLOTS; ++i) {
-        TSPesReader_Text[i] = Make<TTSPesReader>(this, textNames[i]);
-        TSPesReader_Text[i]->SetTSPacketReader(RemuxPacketReader);
-    }
-    TSPesReader_Scan = Make<TTSPesReader>(this, "TSPesReader_Scan");
-    TSPesReader_Scan->SetTSPacketReader(TSPacketReader1);
-
-    TSStreamTypeReader1 = Make<TTSStreamTypeReader>(this, "TSStreamTypeReader1");
-    TSStreamTypeReader1->SetTSPesReader(TSPesReader_Scan);
-    TSMPEG2Reader1 = Make<TTSMPEG2Reader>(this, "TSMPEG2Reader1");
-    TSMPEG2Reader1->SetTSPesReader(TSPesReader_Video);
-    TSMPEG2Reader_Scan = Make<TTSMPEG2Reader>(this, "TSMPEG2Reader_Scan");
-    TSMPEG2Reader_Scan->SetTSPesReader(TSPesReader_Scan);
-    TSH264Reader1 = Make<TTSH264Reader>(this, "TSH264Reader1");
-    TSH264Reader1->SetTSPesReader(TSPesReader_Video);
-    TSH264Reader_Scan = Make<TTSH264Reader>(this, "TSH264Reader_Scan");
-    TSH264Reader_Scan->SetTSPesReader(TSPesReader_Scan);
-    for (int i = 0; i < AUDIO_SLOTS; ++i) {
-        TSAC3Reader[i] = Make<TTSAC3Reader>(this, ac3Names[i]);
-        TSAC3Reader[i]->SetTSPesReader(TSPesReader_Audio[i]);
-    }
-    TSAC3Reader_Scan = Make<TTSAC3Reader>(this, "TSAC3Reader_Scan");
-    TSAC3Reader_Scan->SetTSPesReader(TSPesReader_Scan);
+    chain_ = new TCleaningChain(this);
+    rawReader_ = Make<TTSPacketReader>(this, "Raw_TSPacketReader");
+    filterReader_ = Make<TTSPacketReader>(this, "FilterPacketReader");
+    lowLevelReader_ = Make<TTSPacketReader>(this, "TSPacketReader_LowLevel");
+    selection_ = new TTableSelection(*this);
+    details_ = std::make_unique<TDetailScans>(*this, *scan_);
+    panels_ = std::make_unique<TResultPanels>(*this);
+    startEnd_ = std::make_unique<TStartEndScan>(*this, *scan_);
+    handlers_ = std::make_unique<TScanHandlers>(*this, *scan_);
 
     // As a loaded layout does: every consumer registers with its producer.
     // The engine is never part of another LoadTree, so this runs once.
     LoadTree();
 }
 
-std::string TAnalysisEngine::MsgText(int msg) { return MessageTextIn(msg, host_->GermanTexts()); }
+void TAnalysisEngine::ShowProgress(int64_t total, int64_t position) {
+    host_.Progress->ShowProgress(total, position);
+    host_.Progress->ProcessMessages();
+}
+
+int TAnalysisEngine::ToggleAudioStream(int slot) { return panels_->ToggleAudio(slot); }
+
+int TAnalysisEngine::ToggleTextStream(int slot) { return panels_->ToggleText(slot); }
+
+const TStreamPanel& TAnalysisEngine::VideoPanel() const { return panels_->Video(); }
+
+const TStreamPanel& TAnalysisEngine::AudioPanel(int slot) const { return panels_->Audio(slot); }
+
+const TStreamPanel& TAnalysisEngine::TextPanel(int slot) const { return panels_->Text(slot); }
+
+std::string TAnalysisEngine::MsgText(int msg) { return MessageTextIn(msg, host_.Settings->GermanTexts()); }
 
 // ---------------------------------------------------------------------------
 // Step panels
@@ -118,7 +102,7 @@ std::string TAnalysisEngine::MsgText(int msg) { return MessageTextIn(msg, host_-
 void TAnalysisEngine::SetStep(TAnalysisStep step, TStepState state, const std::string& text) {
     stepState_[step] = state;
     stepText_[step] = text;
-    host_->SetStep(step, state, text);
+    host_.Streams->SetStep(step, state, text);
 }
 
 void TAnalysisEngine::SetStepState(TAnalysisStep step, TStepState state) { SetStep(step, state, stepText_[step]); }
@@ -129,70 +113,41 @@ void TAnalysisEngine::FailStep(TAnalysisStep step, const std::string& status, co
                                const std::string& message) {
     SetStep(step, TStepState::Failed, status);
     if (!logLine.empty()) Log(logLine);
-    if (!message.empty()) host_->ShowMessage(TMessageKind::Error, message);
+    if (!message.empty()) host_.Questions->ShowMessage(TMessageKind::Error, message);
 }
 
 // ---------------------------------------------------------------------------
 // Reset
 
-void TAnalysisEngine::HideAllPanels() {
-    videoPanel_ = TStreamPanel();
-    host_->ShowPanel(TPanelKind::Video, 0, videoPanel_);
-    for (int i = 0; i < AUDIO_SLOTS; ++i) {
-        audioPanel_[i] = TStreamPanel();
-        host_->ShowPanel(TPanelKind::Audio, i, audioPanel_[i]);
-    }
-    for (int i = 0; i < TEXT_SLOTS; ++i) {
-        textPanel_[i] = TStreamPanel();
-        host_->ShowPanel(TPanelKind::Text, i, textPanel_[i]);
-    }
-}
-
 void TAnalysisEngine::ResetAll() {
     // ResetStepLabels: all twenty labels idle, status texts empty.
     for (int i = 0; i < ANALYSIS_STEP_COUNT; ++i) SetStep(static_cast<TAnalysisStep>(i), TStepState::Idle, "");
 
-    TSPesReader_Video->SetActive(false);
-    for (int i = 0; i < AUDIO_SLOTS; ++i) {
-        TSPesReader_Audio[i]->SetActive(false);
-        TSAC3Reader[i]->SetActive(false);
-    }
-    for (int i = 0; i < TEXT_SLOTS; ++i) TSPesReader_Text[i]->SetActive(false);
-    TSH264Reader1->SetActive(false);
-    TSMPEG2Reader1->SetActive(false);
+    chain_->Deactivate();
 
-    DuplicatePacketHandling = host_->SettingBool("PESDuplicatePacketHandling", false);
+    DuplicatePacketHandling = host_.Settings->SettingBool("PESDuplicatePacketHandling", false);
 
-    TSAC3Reader_Scan->SetActive(false);
-    TSMPEG2Reader_Scan->SetActive(false);
-    TSH264Reader_Scan->SetActive(false);
-    TSStreamTypeReader1->SetActive(false);
-    RebuildPmt->SetActive(false);
-    RebuildPat->SetActive(false);
-    TSPesReader_Scan->SetActive(false);
-    TSPmtReader_Scan->SetActive(false);
-    TSPmtReader_ScanType->SetActive(false);
-    TSPatReader_Scan->SetActive(false);
-    TSPacketReader1->SetActive(false);
-    RemuxPacketReader->SetActive(false);
+    Selection().Pmt().SetActive(false);
+    Selection().Pat().SetActive(false);
+    scan_->Deactivate();
 
-    ScrambledMode = 0;
+    ScrambledMode = TScrambledMode::NotAsked;
     LastResyncOffset = 0;
     tables_->ProgramNumber = 1;
     tables_->TransportStreamId = 6;
     TTimelineTexts timeline;
     timeline.Begin = timeline.End = timeline.Duration = PtsToTimeText(0);
-    host_->ShowTimeline(timeline);
-    RebuildPmt->Clear();
-    TSPmtReader_Scan->Clear();
-    Raw_TSPacketReader->SetActive(false);
+    host_.Streams->ShowTimeline(timeline);
+    Selection().Pmt().Clear();
+    scan_->PmtScan()->Clear();
+    rawReader_->SetActive(false);
 
     tables_->ClearAudioStreams();
     tables_->ClearTextStreams();
-    host_->EnableButtons(false, false, false, false);
-    host_->ClearLog();
-    HideAllPanels();
-    host_->ShowAnalysisBoxes(false);
+    host_.Streams->EnableButtons(false, false, false, false);
+    host_.Log->ClearLog();
+    panels_->HideAll();
+    host_.Streams->ShowAnalysisBoxes(false);
     tables_->ClearPmtEntryTable();
     analysed_ = false;
 }
@@ -212,17 +167,16 @@ bool TAnalysisEngine::AnalyseStream(const std::string& fileName) {
         // Files, memory and the platform report by exceptions; the analysis
         // turns them into a line and a message instead of leaving the window.
         Log("Analysis stopped: " + DescribeException(e));
-        host_->HideProgress();
-        host_->ShowMessage(TMessageKind::Error, DescribeException(e));
+        host_.Progress->HideProgress();
+        host_.Questions->ShowMessage(TMessageKind::Error, DescribeException(e));
         ok = false;
     }
     if (!ok && cancelRequested_) Log(MsgText(mmAborted));
     // Leave no reader active that a later pass would feed by surprise.
-    TSPesReader_Scan->SetActive(false);
-    TSPmtReader_Scan->SetActive(false);
-    TSPatReader_Scan->SetActive(false);
-    TSPmtReader_ScanType->SetActive(false);
-    RebuildPmt->SetActive(false);
+    scan_->PesScan()->SetActive(false);
+    scan_->PmtScan()->SetActive(false);
+    scan_->PatScan()->SetActive(false);
+    Selection().Pmt().SetActive(false);
     analysed_ = ok;
     return ok;
 }
@@ -231,49 +185,49 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     TAnalysisTables& t = *tables_;
     // 1. A fresh analysis state.
     t.ResetAnalysis();
-    t.TimerPatchMode = host_->SettingInt("TimerPatchMode", 0);
+    t.TimerPatchMode = host_.Settings->SettingInt("TimerPatchMode", 0);
     fileName_ = fileName;
     ownPmtPid_ = -1;
-    openDeclined_ = false;
+    scan_->OpenDeclined = false;
     fullRangeAsked_ = false;
     ac3StreamIdAsked_ = false;
-    TSPacketReader1->SetFileName(fileName);
-    host_->ShowAnalysisBoxes(true);
+    scan_->Reader()->SetFileName(fileName);
+    host_.Streams->ShowAnalysisBoxes(true);
 
     // 2. Log header.
     Log("Opening file " + fileName);
     Log("");
-    Log("OS: " + host_->WindowsVersionText());
-    Log(host_->ProgramNameVersion());
+    Log("OS: " + host_.Settings->WindowsVersionText());
+    Log(host_.Settings->ProgramNameVersion());
     Log("");
-    Log("Supported splitter filter found : " + host_->SupportedFilterText(0));
-    Log("Supported audio filter found    : " + host_->SupportedFilterText(1));
-    Log("Supported video filter found    : " + host_->SupportedFilterText(2));
+    Log("Supported splitter filter found : " + host_.Settings->SupportedFilterText(0));
+    Log("Supported audio filter found    : " + host_.Settings->SupportedFilterText(1));
+    Log("Supported video filter found    : " + host_.Settings->SupportedFilterText(2));
 
     // 3. Open.
-    TSPacketReader1->SetActive(true);
-    if (!TSPacketReader1->Active()) {
+    scan_->Reader()->SetActive(true);
+    if (!scan_->Reader()->Active()) {
         // A declined question has logged "ABORTED !!!" already; a file that
         // cannot be opened at all says so once.
-        if (!openDeclined_) {
+        if (!scan_->OpenDeclined) {
             Log("Could not open file " + fileName);
-            host_->ShowMessage(TMessageKind::Error, "Could not open file " + fileName);
+            host_.Questions->ShowMessage(TMessageKind::Error, "Could not open file " + fileName);
         }
         return false;
     }
-    host_->FileOpened(ExtractFileName(fileName));
+    host_.Streams->FileOpened(ExtractFileName(fileName));
     Log("");
     Log("Scanning for TRP fill pakets");
 
     // 4. Step 1: fill packets.
     SetStep(asGarbageScan, TStepState::Running, "scanning");
-    host_->ProcessMessages();
-    t.FillPacketsAtStart = CountFillPacketsAtStart();
-    t.FillPacketsAtEnd = CountFillPacketsAtEnd();
+    host_.Progress->ProcessMessages();
+    t.FillPacketsAtStart = scan_->CountFillPacketsAtStart();
+    t.FillPacketsAtEnd = scan_->CountFillPacketsAtEnd();
     if (t.FillPacketsAtStart > 0) Log("Found " + IntToStr(t.FillPacketsAtStart) + " fill pakets at start");
     if (t.FillPacketsAtEnd > 0) Log("Found " + IntToStr(t.FillPacketsAtEnd) + " fill pakets at end");
     if (t.FillPacketsAtStart == 0 && t.FillPacketsAtEnd == 0) {
-        host_->Pause(200);
+        host_.Progress->Pause(200);
         SetStep(asGarbageScan, TStepState::Done, "Clean");
     } else {
         SetStep(asGarbageScan, TStepState::Done, IntToStr(t.FillPacketsAtStart + t.FillPacketsAtEnd) + " packet found");
@@ -284,8 +238,8 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     Log("");
     Log("Scanning for PIDs");
     SetStepState(asPidScan, TStepState::Running);
-    host_->ProcessMessages();
-    ScanPids(PID_SCAN_LIMIT);
+    host_.Progress->ProcessMessages();
+    scan_->ScanPids(PID_SCAN_LIMIT);
     if (cancelRequested_) return false;
     Log("");
     Log("Found " + IntToStr(t.FoundStreamCount) + " different PIDs");
@@ -297,7 +251,7 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     SetStep(asPidScan, TStepState::Done, pidStatus);
     Log("");
     Log("Identifying stream types");
-    ScanStreamTypes(STREAM_TYPE_SCAN_LIMIT);
+    scan_->ScanStreamTypes(STREAM_TYPE_SCAN_LIMIT);
     if (cancelRequested_) return false;
     Log("");
     Log(t.LogPidLine());
@@ -306,15 +260,15 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     // 6. Steps 3 and 4: PAT and PMT.
     Log("Scanning for PATs");
     SetStepState(asPatScan, TStepState::Running);
-    host_->ProcessMessages();
-    ScanPats(PAT_SCAN_LIMIT);
+    host_.Progress->ProcessMessages();
+    scan_->ScanPats(PAT_SCAN_LIMIT);
     if (cancelRequested_) return false;
     if (!SettlePrograms()) return false;
 
     // 7. Step 5: the new PAT.
     SetStep(asPatRebuild, TStepState::Running, "scanning");
-    host_->ProcessMessages();
-    if (!BuildNewPat(RebuildPmt->PID(), t.ProgramNumber)) {
+    host_.Progress->ProcessMessages();
+    if (!Selection().BuildNewPat(Selection().Pmt().PID(), t.ProgramNumber)) {
         FailStep(asPatRebuild, "New PAT invalid", "New PAT invalid!", "New PAT invalid!");
         return false;
     }
@@ -322,49 +276,49 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
 
     // 8. Step 6: PCR.
     SetStep(asPcrCheck, TStepState::Running, "checking");
-    host_->ProcessMessages();
-    if (!CheckPcr()) {
+    host_.Progress->ProcessMessages();
+    if (!Selection().CheckPcr()) {
         FailStep(asPcrCheck, "PCR PID is missing", "PCR PID is missing in stream!", "PCR PID is missing in stream!");
         return false;
     }
     SetStep(asPcrCheck, TStepState::Done, "OK");
-    Log("PCR PID is $" + IntToHex(RebuildPmt->PcrPid(), 4));
+    Log("PCR PID is $" + IntToHex(Selection().Pmt().PcrPid(), 4));
 
     // 9. Per-PID records and panels.
-    FillPidRecordsAndPanels();
+    panels_->FillFromSelection();
 
     // 10. The PAT packet.
-    RebuildPat->BuildPatPacket();
+    Selection().Pat().BuildPatPacket();
     Log("");
     Log("Created PAT:");
-    LogPatDump(RebuildPat, 0);
+    LogPatDump(&Selection().Pat(), 0);
     Log("");
 
     // 11. Step 7: the PMT packets.
     SetStep(asPmtRebuild, TStepState::Running, "checking");
-    host_->ProcessMessages();
-    RebuildPmt->SetProgramNumber(t.ProgramNumber);
-    if (!RebuildPmt->BuildPmtPackets()) {
+    host_.Progress->ProcessMessages();
+    Selection().Pmt().SetProgramNumber(t.ProgramNumber);
+    if (!Selection().Pmt().BuildPmtPackets()) {
         Log("");
         FailStep(asPmtRebuild, "Creating PMT failed", "New PMT could not be created!", "New PMT could not be created!");
         return false;
     }
     Log("");
     Log("Created PMT:");
-    LogPmtDump(RebuildPmt, 0);
+    LogPmtDump(&Selection().Pmt(), 0);
     Log("");
     SetStep(asPmtRebuild, TStepState::Done, "OK");
 
     // 12. Step 8: start, end and duration.
     SetStep(asStartEndCheck, TStepState::Running, "scanning");
-    host_->ProcessMessages();
+    host_.Progress->ProcessMessages();
     RunStartEndStep();
     if (cancelRequested_) return false;
     SetStep(asStartEndCheck, TStepState::Done, "OK");
 
     // 13. The wrap question.
     if (t.PcrWrap && t.TimerPatchMode == 0) {
-        if (host_->Ask(TAnalysisQuestion::PcrWrap, MsgText(mmPcrWrapDetected) + "\r" + MsgText(mmPcrWrapTrouble) +
+        if (host_.Questions->Ask(TAnalysisQuestion::PcrWrap, MsgText(mmPcrWrapDetected) + "\r" + MsgText(mmPcrWrapTrouble) +
                                                        "\r" + MsgText(mmPatchTimerQuestion)))
             t.TimerPatchMode = 1;
     }
@@ -375,7 +329,7 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
 
     // 15. Step 9: video details.
     SetStep(asVideoDetailsScan, TStepState::Running, "scanning");
-    host_->ProcessMessages();
+    host_.Progress->ProcessMessages();
     if (t.VideoEntryIndex < 0) {
         FailStep(asVideoDetailsScan, "No video stream in PMT", "No video stream found in PMT", "");
         return false;
@@ -387,7 +341,7 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
 
     // 16. Step 10: audio details.
     SetStep(asAudioDetailsScan, TStepState::Running, "scanning");
-    host_->ProcessMessages();
+    host_.Progress->ProcessMessages();
     Log("");
     Log("Scanning for audio details");
     RunAudioStep();
@@ -399,13 +353,13 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
             slots == 1 ? std::string("1 stream scanned") : IntToStr(slots) + " streams scanned");
 
     // 17. Finish.
-    ApplyTextStreamSettings();
-    host_->EnableButtons(true, PreserveCandidateCount() > 0, true, true);
+    panels_->ApplyTextStreamSettings();
+    host_.Streams->EnableButtons(true, panels_->PreserveCandidateCount() > 0, true, true);
     TTimelineTexts timeline;
     timeline.Visible = true;
     timeline.Begin = PtsToTimeText(0);
     timeline.End = timeline.Duration = PtsToTimeText(t.Duration);
-    host_->ShowTimeline(timeline);
+    host_.Streams->ShowTimeline(timeline);
     return true;
 }
 
@@ -415,9 +369,8 @@ bool TAnalysisEngine::SettlePrograms() {
         // 6.1 No PAT: the program makes its own on a free PMT PID.
         if (t.SavedPatCount == 0) {
             int pid = -1;
-            if (!t.IsFoundPid(0xB1)) pid = 0xB1;
-            else if (!t.IsFoundPid(0x78)) pid = 0x78;
-            else if (!t.IsFoundPid(0x14)) pid = 0x14;
+            for (int candidate : kOwnPmtPids)
+                if (pid < 0 && !t.IsFoundPid(candidate)) pid = candidate;
             if (pid >= 0) {
                 t.CreationMode = true;
                 ownPmtPid_ = pid;
@@ -427,7 +380,7 @@ bool TAnalysisEngine::SettlePrograms() {
                 Log("Creating new PAT for PMT PID $" + IntToHex(pid, 4));
                 t.AddFoundPid(pid, 1, "PMT");
                 // Parsing the built PAT fires OnPatReceived, which records it.
-                TSPatReader_Scan->BuildSingleProgramPat(1, pid);
+                scan_->PatScan()->BuildSingleProgramPat(1, pid);
                 Log("");
             }
         }
@@ -448,14 +401,14 @@ bool TAnalysisEngine::SettlePrograms() {
         // 6.4 Creation mode: an own PMT from the found streams.
         if (t.CreationMode) {
             SetStep(asPmtScan, TStepState::Running, "scanning");
-            host_->ProcessMessages();
+            host_.Progress->ProcessMessages();
             Log("Creating new PMT PID $" + IntToHex(ownPmtPid_, 4));
             if (t.CountPcrPids() == 0) {
                 const std::string status = MsgText(mmPcrMissing);
                 FailStep(asPmtScan, status, "PMT could not be build because of missing PCR!", status);
                 return false;
             }
-            if (!BuildOwnPmt()) {
+            if (!Selection().BuildOwnPmt(ownPmtPid_)) {
                 const std::string status = MsgText(mmPmtInvalid);
                 FailStep(asPmtScan, status, "PMT could not be build!", status);
                 return false;
@@ -469,14 +422,14 @@ bool TAnalysisEngine::SettlePrograms() {
         if (t.PmtPidCount > 0) {
             Log("Scanning for PMTs");
             SetStepState(asPmtScan, TStepState::Running);
-            host_->ProcessMessages();
-            ScanPmts(PMT_SCAN_LIMIT);
+            host_.Progress->ProcessMessages();
+            scan_->ScanPmts(PMT_SCAN_LIMIT);
             if (cancelRequested_) return false;
             Log("Found " + IntToStr(t.SavedPmtCount) + " different PMTs");
             if (t.SavedPmtCount == 1) {
                 Log("");
                 const TSavedPmt& p = t.SavedPmts[0];
-                settled = SelectPmt(p.Pid, p.PacketCount, p.PacketIndex);
+                settled = Selection().SelectPmt(p.Pid, p.PacketCount, p.PacketIndex);
             } else if (t.SavedPmtCount > 1) {
                 Log("");
                 // The last PMT, as a later version of a program's table
@@ -497,7 +450,7 @@ bool TAnalysisEngine::SettlePrograms() {
                 Log(chosen == t.SavedPmtCount - 1 ? "PES WARNING: More than 1 PMT found, selecting last one"
                                                   : "PES WARNING: More than 1 PMT found, selecting last one with video");
                 const TSavedPmt& p = t.SavedPmts[static_cast<size_t>(chosen)];
-                settled = SelectPmt(p.Pid, p.PacketCount, p.PacketIndex);
+                settled = Selection().SelectPmt(p.Pid, p.PacketCount, p.PacketIndex);
             }
         }
         // 6.6
@@ -514,7 +467,7 @@ bool TAnalysisEngine::SettlePrograms() {
         }
         // 6.7
         SetStep(asPmtScan, TStepState::Done, "OK");
-        t.ProgramNumber = RebuildPmt->ProgramNumber();
+        t.ProgramNumber = Selection().Pmt().ProgramNumber();
         return true;
     }
     return false;
@@ -522,46 +475,167 @@ bool TAnalysisEngine::SettlePrograms() {
 
 void TAnalysisEngine::RunStartEndStep() {
     TAnalysisTables& t = *tables_;
-    ScanStartEnd(START_END_LIMIT);
+    startEnd_->ScanStartEnd(START_END_LIMIT);
     int firstPid = -1, lastPid = -1;
     t.FirstPts = t.MaxFirstPts(&firstPid);
     t.LastPts = t.MaxLastPts(&lastPid);
     t.FirstPtsPid = firstPid;
     t.LastPtsPid = lastPid;
     t.FirstDts = t.MaxFirstDts();
-    const int pcrPid = RebuildPmt->PcrPid();
-    int64_t firstPcr = FindNextPcr(pcrPid, START_END_LIMIT);
-    firstPcr = (firstPcr / 300) * 300;
-    int64_t lastPcr = FindPreviousPcr(pcrPid, START_END_LIMIT);
+    const int pcrPid = Selection().Pmt().PcrPid();
+    int64_t firstPcr = startEnd_->FindNextPcr(pcrPid, START_END_LIMIT);
+    firstPcr = (firstPcr / kClockRatio) * kClockRatio;
+    int64_t lastPcr = startEnd_->FindPreviousPcr(pcrPid, START_END_LIMIT);
     if (lastPcr == -1) {
         Log("Last PCR not found! Using last PTS instead!");
-        lastPcr = t.LastPts * 300;
+        lastPcr = t.LastPts * kClockRatio;
     }
     t.FirstPcr = firstPcr;
     t.LastPcr = lastPcr;
-    t.FirstPcr90k = firstPcr / 300;
-    t.LastPcr90k = lastPcr / 300;
-    t.Duration = CheckPcrWrap();
+    t.FirstPcr90k = firstPcr / kClockRatio;
+    t.LastPcr90k = lastPcr / kClockRatio;
+    t.Duration = startEnd_->CheckPcrWrap();
     t.CutOut = t.Duration;
 
     Log("First PTS is " + IntToStr(t.FirstPts) + " " + PtsToTimeText(t.FirstPts) + " PID:" + IntToStr(firstPid));
     Log("Last PTS is " + IntToStr(t.LastPts) + " " + PtsToTimeText(t.LastPts) + " PID:" + IntToStr(lastPid));
     Log("First DTS is " + IntToStr(t.FirstDts) + " " + PtsToTimeText(t.FirstDts));
     Log("First PCR  is " + IntToStr(t.FirstPcr) + " " + PcrToTimeText(t.FirstPcr));
-    Log("First PCR\xC2\xB4 is " + IntToStr(t.FirstPcr / 300) + " " + PtsToTimeText(t.FirstPcr / 300));
+    Log("First PCR\xC2\xB4 is " + IntToStr(t.FirstPcr / kClockRatio) + " " + PtsToTimeText(t.FirstPcr / kClockRatio));
     Log("Last PCR  is " + IntToStr(t.LastPcr) + " " + PcrToTimeText(t.LastPcr));
     Log("Duration of video stream is " + IntToStr(t.Duration) + " " + PtsToTimeText(t.Duration));
 }
 
-int TAnalysisEngine::PreserveCandidateCount() const {
-    const TAnalysisTables& t = *tables_;
-    const int pmtPid = RebuildPmt->PID();
-    int n = 0;
-    for (int i = 0; i < t.FoundStreamCount; ++i) {
-        const int pid = t.FoundStreams[static_cast<size_t>(i)].Pid;
-        if (pid != 0 && pid != pmtPid && !t.IsSelectedPid(pid)) ++n;
+// ---------------------------------------------------------------------------
+// Dumps
+
+void TAnalysisEngine::LogPatDump(TTSPatReader* reader, int number) {
+    Log("\r\n----------- PAT " + IntToStr(number) + " -----------\r\n" + reader->PatDumpText() +
+        "-----------------------------\r\n");
+}
+
+void TAnalysisEngine::LogPmtDump(TTSPmtReader* reader, int number) {
+    Log("\r\n----------- PMT " + IntToStr(number) + " -----------\r\n" + reader->PmtDumpText() +
+        "-----------------------------\r\n");
+}
+
+void TAnalysisEngine::LogH264Dump(TTSH264Reader* reader) {
+    Log("\r\n-------- H264 Video ---------\r\n" + reader->SpsDumpText() + "-----------------------------\r\n");
+}
+
+
+TScrambledMode TAnalysisEngine::AskScrambledMode() {
+    if (ScrambledMode == TScrambledMode::NotAsked) {
+        Log("Scrambled pakets detected!");
+        if (host_.Questions->Ask(TAnalysisQuestion::Scrambled, MsgText(mmScrambledDetected) + "\r" + MsgText(mmSkipScrambled))) {
+            ScrambledMode = TScrambledMode::SkipScrambled;
+            Log("Ignore scrambled pakets!");
+        } else {
+            ScrambledMode = TScrambledMode::IgnoreControl;
+            Log("Ignore transport_scrambling_control!");
+        }
     }
-    return n;
+    return ScrambledMode;
+}
+
+// ---------------------------------------------------------------------------
+// Steps 9 and 10: video and audio details
+
+void TAnalysisEngine::RunVideoStep() {
+    TAnalysisTables& t = *tables_;
+    const TPmtEntry& entry = Selection().Pmt().Entry(t.VideoEntryIndex);
+    const TVideoInfo& v = t.Video;
+    if (entry.StreamType == kStreamTypeH264) {
+        if (details_->ScanH264Details(entry.PID, VIDEO_DETAIL_LIMIT)) {
+            std::string format = IntToStr(v.Resolution_H) + "x" + IntToStr(v.Resolution_V) + (v.Interlaced ? "i" : "p") +
+                                 "/" + NumberText(v.FramesPerSecond) + " fps/" + v.Profile + "@" + LevelText(v.Level);
+            if (!v.Colorimetry.empty()) format += "\r\nColorimetry : " + v.Colorimetry;
+            LogH264Dump(scan_->H264Scan());
+            Log("Video format: H264 " + format);
+            panels_->Video().Details =
+                VideoDetailsText(v.Resolution_H, v.Resolution_V, v.Profile, v.Level, v.FramesPerSecond, v.Interlaced);
+            if (details_->FullRangeFlag()) {
+                Log("ES  WARNING: video_full_range_flag is set!");
+                bool correct = false;
+                if (!fullRangeAsked_) {
+                    fullRangeAsked_ = true;
+                    correct = host_.Questions->Ask(TAnalysisQuestion::VideoFullRange, MsgText(mmFullRangeSet) + "\r" +
+                                                                                MsgText(mmFullRangeNotForDvb) + "\r" +
+                                                                                MsgText(mmFullRangeCorrect));
+                    if (correct) {
+                        t.FullRangeCorrect = true;
+                        Log("Reset video_full_range_flag !");
+                    } else {
+                        t.FullRangeIgnore = true;
+                        Log("Ignore video_full_range_flag !");
+                    }
+                }
+            }
+        } else {
+            Log("Video format: Could not detect video header details");
+            panels_->Video().Details = "Format details not found";
+        }
+        host_.Streams->ShowPanel(TPanelKind::Video, 0, panels_->Video());
+        SetStep(asVideoDetailsScan, TStepState::Done, "1 stream scanned");
+    } else if (entry.StreamType == kStreamTypeMpeg2Video) {
+        std::string format;
+        if (details_->ScanMpeg2Details(VIDEO_DETAIL_LIMIT)) {
+            format = IntToStr(v.Resolution_H) + "x" + IntToStr(v.Resolution_V) + " / " + NumberText(v.FramesPerSecond) +
+                     " fps";
+            panels_->Video().Details =
+                VideoDetailsText(v.Resolution_H, v.Resolution_V, v.Profile, 0, v.FramesPerSecond, v.Interlaced);
+        } else {
+            format = "Format unknown";
+            panels_->Video().Details.clear();
+        }
+        host_.Streams->ShowPanel(TPanelKind::Video, 0, panels_->Video());
+        SetStep(asVideoDetailsScan, TStepState::Done, "1 stream scanned");
+        Log("Video format: MPEG2 " + format);
+    }
+    // Any other video type leaves the step running.
+}
+
+void TAnalysisEngine::RunAudioStep() {
+    TAnalysisTables& t = *tables_;
+    for (int i = 0; i < AUDIO_SLOTS && !cancelRequested_; ++i) {
+        TAudioInfo& a = t.Audio[static_cast<size_t>(i)];
+        if (a.Pid == 0) continue;
+        const int fidx = t.FoundStreamIndex(a.Pid);
+        std::string description;
+        if (a.Kind != akAC3 && a.Kind != akEAC3) {
+            if (fidx >= 0 && LowerCase(t.FoundStreams[static_cast<size_t>(fidx)].TypeText).find("audio") != std::string::npos)
+                description = t.FoundStreams[static_cast<size_t>(fidx)].TypeText;
+        } else {
+            if (details_->ScanAudioDetails(i, AUDIO_DETAIL_BUDGET)) {
+                description = std::string(a.Kind == akEAC3 ? "E-AC3 " : "AC3 ") + a.Mode + " " +
+                              IntToStr(a.SampleRate) + "Hz (" + UpperCase(a.Language) + ")";
+                a.Details = a.Mode + " (" + LanguageCodeName(a.Language, German()) + ")\r" + SampleRateText(a.SampleRate) +
+                            "\r" + IntToStr(a.BitRate) + "kBit";
+                panels_->Audio(i).Details = a.Details;
+                host_.Streams->ShowPanel(TPanelKind::Audio, i, panels_->Audio(i));
+            }
+            if (fidx >= 0 && t.FoundStreams[static_cast<size_t>(fidx)].StreamID != 0xBD) {
+                const int oldId = t.FoundStreams[static_cast<size_t>(fidx)].StreamID;
+                // Asked once per analysis; the answer holds for every stream.
+                if (!ac3StreamIdAsked_) {
+                    ac3StreamIdAsked_ = true;
+                    ac3StreamIdAnswer_ = host_.Questions->Ask(TAnalysisQuestion::Ac3StreamId, MsgText(mmAc3StreamIdWrong) + "\r" +
+                                                                                        MsgText(mmAc3StreamIdForDvb) +
+                                                                                        "\r" +
+                                                                                        MsgText(mmAc3StreamIdCorrect));
+                }
+                if (ac3StreamIdAnswer_) {
+                    t.AddPatchEntry(a.Pid, PATCH_KIND_STREAM_ID, 0xBD, oldId);
+                    Log("Audio stream " + IntToStr(i + 1) + ": Patch StreamID from $" + IntToHex(oldId & 0xFF, 2) +
+                        " to $BD !");
+                } else {
+                    Log("Audio stream " + IntToStr(i + 1) + ": Ignore AC3 StreamID $" + IntToHex(oldId & 0xFF, 2) +
+                        "<> $BD !");
+                }
+            }
+        }
+        Log("Audio stream " + IntToStr(i + 1) + ": " + description);
+    }
 }
 
 } // namespace tw

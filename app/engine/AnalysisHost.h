@@ -62,24 +62,28 @@ struct TTimelineTexts {
     std::string Begin, End, Duration;
 };
 
-class IAnalysisHost {
-public:
-    virtual ~IAnalysisHost() = default;
+// What a window offers the engine, in the parts a window really has. A pass
+// takes only the parts it uses; the main window hands each part to the
+// engine (TAnalysisHost), and a host without a window (tests, benchmarks)
+// can be all parts in one object (IAnalysisHost).
 
-    // Log window: one line per call (a line may hold CR LF for dump blocks).
+// The log window: one line per call (a line may hold CR LF for dump blocks).
+class ILogView {
+public:
+    virtual ~ILogView() = default;
     virtual void LogLine(const std::string& line) = 0;
     virtual void ClearLog() = 0;
+};
 
-    // Step panels: caption and status label take the state's colours; the
-    // status label shows `text`.
-    virtual void SetStep(TAnalysisStep step, TStepState state, const std::string& text) = 0;
-
-    // Progress window: status text of the running pass, then a position of
-    // a total (percent = position * 100 / total). HideProgress closes it.
+// The progress window and the message loop behind it.
+class IProgressView {
+public:
+    virtual ~IProgressView() = default;
+    // Status text of the running pass, then a position of a total (percent =
+    // position * 100 / total). HideProgress closes it.
     virtual void SetProgressStatus(const std::string& text) = 0;
     virtual void ShowProgress(int64_t total, int64_t position) = 0;
     virtual void HideProgress() = 0;
-
     // Lets pending window messages run. The engine is Busy meanwhile; the
     // window must refuse open, drop, tools and close (a close may ask the
     // engine to cancel instead).
@@ -87,13 +91,26 @@ public:
     // A short visible pause (the garbage step shows "scanning" a moment);
     // the window keeps processing messages meanwhile.
     virtual void Pause(int milliseconds) { (void)milliseconds; }
+};
 
+// Questions, message boxes and sounds.
+class IQuestions {
+public:
+    virtual ~IQuestions() = default;
     // Yes/No question; true only for Yes.
     virtual bool Ask(TAnalysisQuestion question, const std::string& text) = 0;
     virtual void ShowMessage(TMessageKind kind, const std::string& text) = 0;
     virtual void PlaySound(const std::string& resourceName) = 0;
+};
 
-    // Result panels and the boxes around them.
+// The analysis steps and the streams found: step panels, result panels, the
+// boxes around them, the buttons and the status line.
+class IStreamView {
+public:
+    virtual ~IStreamView() = default;
+    // Step panels: caption and status label take the state's colours; the
+    // status label shows `text`.
+    virtual void SetStep(TAnalysisStep step, TStepState state, const std::string& text) = 0;
     virtual void ShowPanel(TPanelKind kind, int slot, const TStreamPanel& panel) = 0;
     virtual void ShowTimeline(const TTimelineTexts& texts) = 0;
     // Preparation / Identified Streams boxes on, logo hidden (true); or the
@@ -104,19 +121,38 @@ public:
     virtual void EnableButtons(bool start, bool preserve, bool patch, bool cut) = 0;
     // File name (without folder) for the status bar after a successful open.
     virtual void FileOpened(const std::string& fileName) = 0;
+};
 
-    // Settings (registry values of the settings key; absent -> default).
+// The settings and the texts of the program's surroundings.
+class IHostSettings {
+public:
+    virtual ~IHostSettings() = default;
+    // Registry values of the settings key; absent -> default.
     virtual bool SettingBool(const std::string& name, bool defaultValue) = 0;
     virtual int SettingInt(const std::string& name, int defaultValue) = 0;
     // The main window's language: true for German message texts.
     virtual bool GermanTexts() = 0;
-
     // Header lines of the log: the Windows version text, the program's file
     // name with its version, and what the filter probe found (kind 0
     // splitter, 1 audio, 2 video; empty when nothing is known).
     virtual std::string WindowsVersionText() = 0;
     virtual std::string ProgramNameVersion() = 0;
     virtual std::string SupportedFilterText(int kind) = 0;
+};
+
+// The parts one window hands the engine; all must outlive it.
+struct TAnalysisHost {
+    ILogView* Log = nullptr;
+    IProgressView* Progress = nullptr;
+    IQuestions* Questions = nullptr;
+    IStreamView* Streams = nullptr;
+    IHostSettings* Settings = nullptr;
+};
+
+// All parts in one object.
+class IAnalysisHost : public ILogView, public IProgressView, public IQuestions, public IStreamView, public IHostSettings {
+public:
+    TAnalysisHost Parts() { return {this, this, this, this, this}; }
 };
 
 } // namespace tw

@@ -1,6 +1,10 @@
-// Result panels: per-PID records from the rebuilt PMT, the video, audio and
-// text panels, and the clicks that drop or keep an audio or text stream.
+#include "app/engine/TableSelection.h"
+#include "app/engine/CleaningChain.h"
+#include "app/engine/AnalysisPanels.h"
+
 #include "app/engine/AnalysisEngine.h"
+#include "app/engine/CleaningChain.h"
+#include "app/engine/TableSelection.h"
 
 #include "app/engine/AnalysisTexts.h"
 #include "app/engine/MainTexts.h"
@@ -24,48 +28,48 @@ std::string ReplaceBarsByCr(const std::string& s) {
 
 } // namespace
 
-std::string TAnalysisEngine::StreamHint(const TPmtEntry& entry) const {
+std::string TResultPanels::StreamHint(const TPmtEntry& entry) const {
     return "Stream type: " + IntToStr(entry.StreamType) + " = " + Trim(ReplaceBarsByCr(entry.Description));
 }
 
-void TAnalysisEngine::FillPidRecordsAndPanels() {
-    TAnalysisTables& t = *tables_;
-    for (int i = 0; i < RebuildPmt->PMTEntryCount(); ++i) {
-        const TPmtEntry& e = RebuildPmt->Entry(i);
+void TResultPanels::FillFromSelection() {
+    TAnalysisTables& t = engine_.Tables();
+    for (int i = 0; i < engine_.Selection().Pmt().PMTEntryCount(); ++i) {
+        const TPmtEntry& e = engine_.Selection().Pmt().Entry(i);
         const int rec = t.AddPidRecord(e.PID, i);
         if (e.IsVideo) {
             if (t.VideoEntryIndex < 0) {
                 t.VideoEntryIndex = i;
-                TSPesReader_Video->SetPID(e.PID);
-                TSPesReader_Video->SetActive(true);
-                if (e.StreamType == 27) TSH264Reader1->SetActive(true);
-                if (e.StreamType == 2) TSMPEG2Reader1->SetActive(true);
+                engine_.Chain().VideoPes().SetPID(e.PID);
+                engine_.Chain().VideoPes().SetActive(true);
+                if (e.StreamType == kStreamTypeH264) engine_.Chain().H264().SetActive(true);
+                if (e.StreamType == kStreamTypeMpeg2Video) engine_.Chain().Mpeg2().SetActive(true);
                 videoPanel_ = TStreamPanel();
                 videoPanel_.Visible = true;
                 videoPanel_.Title = PanelStreamTypeName(e.StreamType, 0, 0);
                 videoPanel_.TitleHint = StreamHint(e);
                 videoPanel_.Pid = "$" + IntToHex(e.PID, 4);
                 videoPanel_.LayerCheck =
-                    (TSH264Reader1->Active() || TSMPEG2Reader1->Active()) ? "TS,PES,ES" : "TS,PES";
-                host_->ShowPanel(TPanelKind::Video, 0, videoPanel_);
+                    (engine_.Chain().H264().Active() || engine_.Chain().Mpeg2().Active()) ? "TS,PES,ES" : "TS,PES";
+                engine_.Streams().ShowPanel(TPanelKind::Video, 0, videoPanel_);
             }
             if (rec >= 0) t.PidRecords[static_cast<size_t>(rec)].Video = true;
             ++t.VideoEntryCount;
         } else if (e.IsAudio) {
-            if (t.AudioEntryCount < AUDIO_SLOTS) FillAudioPanels(t.AudioEntryCount, i);
+            if (t.AudioEntryCount < AUDIO_SLOTS) FillAudio(t.AudioEntryCount, i);
             ++t.AudioEntryCount;
             if (rec >= 0) t.PidRecords[static_cast<size_t>(rec)].Audio = true;
         } else if (e.IsOther) {
-            if (t.TextEntryCount < TEXT_SLOTS) FillTextPanels(t.TextEntryCount, i);
+            if (t.TextEntryCount < TEXT_SLOTS) FillText(t.TextEntryCount, i);
             ++t.TextEntryCount;
             if (rec >= 0) t.PidRecords[static_cast<size_t>(rec)].Text = true;
         }
     }
 }
 
-void TAnalysisEngine::FillAudioPanels(int slot, int entryIndex) {
-    TAnalysisTables& t = *tables_;
-    const TPmtEntry& e = RebuildPmt->Entry(entryIndex);
+void TResultPanels::FillAudio(int slot, int entryIndex) {
+    TAnalysisTables& t = engine_.Tables();
+    const TPmtEntry& e = engine_.Selection().Pmt().Entry(entryIndex);
     uint8_t kind = akMpeg;
     if (e.AC3) kind = akAC3;
     else if (e.DTS) kind = akDTS;
@@ -83,25 +87,25 @@ void TAnalysisEngine::FillAudioPanels(int slot, int entryIndex) {
     p.Visible = true;
     p.ToggleState = 1;
     p.Title = PanelStreamTypeName(e.StreamType, kind, 0);
-    p.Details = LanguageCodeName(e.Language, German());
+    p.Details = LanguageCodeName(e.Language, engine_.German());
     a.Details = p.Details;
-    p.TitleHint = AudioStreamHint(slot + 1, StreamHint(e), German());
-    TSPesReader_Audio[slot]->SetPID(e.PID);
+    p.TitleHint = AudioStreamHint(slot + 1, StreamHint(e), engine_.German());
+    engine_.Chain().AudioPes(slot).SetPID(e.PID);
     if (kind == akAC3 || kind == akEAC3) {
-        TSAC3Reader[slot]->SetActive(true);
+        engine_.Chain().Ac3(slot).SetActive(true);
         p.LayerCheck = "TS,PES,ES";
     } else {
         p.LayerCheck = "TS,PES";
     }
-    TSPesReader_Audio[slot]->SetActive(true);
+    engine_.Chain().AudioPes(slot).SetActive(true);
     p.Pid = "$" + IntToHex(e.PID, 4);
     p.LanguageItemEnabled = !e.Language.empty();
-    host_->ShowPanel(TPanelKind::Audio, slot, p);
+    engine_.Streams().ShowPanel(TPanelKind::Audio, slot, p);
 }
 
-void TAnalysisEngine::FillTextPanels(int slot, int entryIndex) {
-    TAnalysisTables& t = *tables_;
-    const TPmtEntry& e = RebuildPmt->Entry(entryIndex);
+void TResultPanels::FillText(int slot, int entryIndex) {
+    TAnalysisTables& t = engine_.Tables();
+    const TPmtEntry& e = engine_.Selection().Pmt().Entry(entryIndex);
     const int titleKind = e.Teletext ? 1 : e.Subtitle ? 2 : 0;
     TTextInfo& x = t.Text[static_cast<size_t>(slot)];
     x = TTextInfo();
@@ -115,68 +119,92 @@ void TAnalysisEngine::FillTextPanels(int slot, int entryIndex) {
     p.Visible = true;
     p.ToggleState = 1;
     p.Title = PanelStreamTypeName(e.StreamType, 0, titleKind);
-    p.Details = LanguageCodeName(e.Language, German());
-    p.TitleHint = TextStreamHint(slot + 1, StreamHint(e), German());
-    TSPesReader_Text[slot]->SetPID(e.PID);
-    TSPesReader_Text[slot]->SetActive(true);
+    p.Details = LanguageCodeName(e.Language, engine_.German());
+    p.TitleHint = TextStreamHint(slot + 1, StreamHint(e), engine_.German());
+    engine_.Chain().TextPes(slot).SetPID(e.PID);
+    engine_.Chain().TextPes(slot).SetActive(true);
     p.LayerCheck = "TS,PES";
     p.Pid = "$" + IntToHex(e.PID, 4);
     p.LanguageItemEnabled = !e.Language.empty();
-    host_->ShowPanel(TPanelKind::Text, slot, p);
+    engine_.Streams().ShowPanel(TPanelKind::Text, slot, p);
 }
 
-int TAnalysisEngine::ToggleAudioStream(int slot) {
+int TResultPanels::ToggleAudio(int slot) {
     if (slot < 0 || slot >= AUDIO_SLOTS) return 0;
-    TAnalysisTables& t = *tables_;
+    TAnalysisTables& t = engine_.Tables();
     TStreamPanel& p = audioPanel_[slot];
     TAudioInfo& a = t.Audio[static_cast<size_t>(slot)];
     if (p.ToggleState == 1 && t.KeptAudioCount() > 1) {
         p.ToggleState = 2;
         a.Dropped = true;
-        TSPesReader_Audio[slot]->SetActive(false);
+        engine_.Chain().AudioPes(slot).SetActive(false);
         t.RemoveSelectedPid(a.Pid);
     } else if (p.ToggleState == 2) {
         p.ToggleState = 1;
         a.Dropped = false;
-        TSPesReader_Audio[slot]->SetActive(true);
+        engine_.Chain().AudioPes(slot).SetActive(true);
         t.AddSelectedPid(a.Pid);
     } else {
         // The last kept audio stream stays; a hidden panel does not react.
         return p.ToggleState;
     }
-    host_->ShowPanel(TPanelKind::Audio, slot, p);
+    engine_.Streams().ShowPanel(TPanelKind::Audio, slot, p);
     return p.ToggleState;
 }
 
-int TAnalysisEngine::ToggleTextStream(int slot) {
+int TResultPanels::ToggleText(int slot) {
     if (slot < 0 || slot >= TEXT_SLOTS) return 0;
-    TAnalysisTables& t = *tables_;
+    TAnalysisTables& t = engine_.Tables();
     TStreamPanel& p = textPanel_[slot];
     TTextInfo& x = t.Text[static_cast<size_t>(slot)];
     if (p.ToggleState == 1) {
         p.ToggleState = 2;
         x.Dropped = true;
-        t.RemoveSelectedPid(TSPesReader_Text[slot]->PID());
+        t.RemoveSelectedPid(engine_.Chain().TextPes(slot).PID());
     } else if (p.ToggleState == 2) {
         p.ToggleState = 1;
         x.Dropped = false;
-        t.AddSelectedPid(TSPesReader_Text[slot]->PID());
+        t.AddSelectedPid(engine_.Chain().TextPes(slot).PID());
     } else {
         return 0;
     }
-    host_->ShowPanel(TPanelKind::Text, slot, p);
+    engine_.Streams().ShowPanel(TPanelKind::Text, slot, p);
     return p.ToggleState;
 }
 
-void TAnalysisEngine::ApplyTextStreamSettings() {
-    const TAnalysisTables& t = *tables_;
+void TResultPanels::ApplyTextStreamSettings() {
+    const TAnalysisTables& t = engine_.Tables();
     for (int i = 0; i < TEXT_SLOTS; ++i) {
         if (t.Text[static_cast<size_t>(i)].Pid == 0) continue;
-        if (host_->SettingBool("NoTeletext", true) && t.Text[static_cast<size_t>(i)].Kind == tkTeletext)
-            ToggleTextStream(i);
-        if (host_->SettingBool("NoSubtitles", false) && t.Text[static_cast<size_t>(i)].Kind == tkSubtitles)
-            ToggleTextStream(i);
+        if (engine_.Settings().SettingBool("NoTeletext", true) && t.Text[static_cast<size_t>(i)].Kind == tkTeletext)
+            ToggleText(i);
+        if (engine_.Settings().SettingBool("NoSubtitles", false) && t.Text[static_cast<size_t>(i)].Kind == tkSubtitles)
+            ToggleText(i);
     }
+}
+
+void TResultPanels::HideAll() {
+    videoPanel_ = TStreamPanel();
+    engine_.Streams().ShowPanel(TPanelKind::Video, 0, videoPanel_);
+    for (int i = 0; i < AUDIO_SLOTS; ++i) {
+        audioPanel_[i] = TStreamPanel();
+        engine_.Streams().ShowPanel(TPanelKind::Audio, i, audioPanel_[i]);
+    }
+    for (int i = 0; i < TEXT_SLOTS; ++i) {
+        textPanel_[i] = TStreamPanel();
+        engine_.Streams().ShowPanel(TPanelKind::Text, i, textPanel_[i]);
+    }
+}
+
+int TResultPanels::PreserveCandidateCount() const {
+    const TAnalysisTables& t = engine_.Tables();
+    const int pmtPid = engine_.Selection().Pmt().PID();
+    int n = 0;
+    for (int i = 0; i < t.FoundStreamCount; ++i) {
+        const int pid = t.FoundStreams[static_cast<size_t>(i)].Pid;
+        if (pid != 0 && pid != pmtPid && !t.IsSelectedPid(pid)) ++n;
+    }
+    return n;
 }
 
 } // namespace tw

@@ -17,6 +17,7 @@ void TAnalysisTables::ResetAnalysis() {
     IgnoredPmtPidList.clear();
     KeptPidCount = 0;
     PidRecordCount = 0;
+    StreamsLeftOut = 0;
     PatchCount = 0;
     Video.Clear();
     ClearAudioStreams();
@@ -203,7 +204,7 @@ int64_t TAnalysisTables::TotalErrors() const {
 }
 
 int64_t TAnalysisTables::TotalWarnings() const {
-    int64_t n = 0;
+    int64_t n = StreamsLeftOut;
     for (int i = 0; i < PidRecordCount; ++i) n += PidRecords[static_cast<size_t>(i)].Warnings;
     return n;
 }

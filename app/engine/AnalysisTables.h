@@ -199,7 +199,11 @@ public:
     void CountError(int pid);
     void CountWarning(int pid);
     int64_t TotalErrors() const;
+    // Includes the streams left out of the rebuilt program.
     int64_t TotalWarnings() const;
+    // Elementary streams of the kept program that the rebuilt PMT leaves out
+    // (each logged with its PID and type).
+    int StreamsLeftOut = 0;
     // Reductions of the start/end check.
     int64_t MaxFirstPts(int* pid) const;
     int64_t MaxFirstDts() const;

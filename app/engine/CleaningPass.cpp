@@ -1,3 +1,5 @@
+#include "app/engine/TableSelection.h"
+#include "app/engine/CleaningChain.h"
 #include "app/engine/CleaningPass.h"
 
 #include "app/engine/AppLog.h"
@@ -33,8 +35,16 @@ namespace {
 // packets, enough for such a PES even when the other kept streams take two
 // thirds of the multiplex.
 constexpr int kCleanWriterRing = 30000;
+// The rebuilt PAT and PMT go out again after this many written packets.
 constexpr int64_t kTableRepeat = 10000;
+// How often (in read packets) the window gets its messages and the writer's
+// health is looked at; not a multiple of kTableRepeat, so the two never
+// fall on the same packet.
 constexpr int64_t kMessageEvery = 10003;
+// With PCR, the end limit lies this many 90 kHz ticks (about one frame)
+// before the cut-out point: the PCR runs ahead of the frames it carries, and
+// the last frame written should end at the cut-out, not after it.
+constexpr int64_t kPcrCutOutLead = 3500;
 
 const char* const kCleaningCaptionEn = "Cleaning transport stream";
 const char* const kCleaningCaptionDe = "S\xC3\xA4" "ubere Transportstream";
@@ -93,7 +103,7 @@ std::string TCleaningPass::CheckOutputName(const std::string& input, const std::
     return {};
 }
 
-int TCleaningPass::VideoPid() const { return engine_->TSPesReader_Video ? engine_->TSPesReader_Video->PID() : -1; }
+int TCleaningPass::VideoPid() const { return engine_->Chain().VideoPes().PID(); }
 
 int64_t TCleaningPass::StreamFirstPts() const { return engine_->Tables().FirstPts; }
 
@@ -125,7 +135,7 @@ TCleaningResult TCleaningPass::Run(const std::string& outputFileName)
 {
     if (running_ || engine_->Busy())
         return TCleaningResult::NotRun;
-    IAnalysisHost& h = engine_->Host();
+    IQuestions& h = engine_->Questions();
     const std::string refusal = CheckOutputName(engine_->FileName(), outputFileName);
     if (!refusal.empty()) {
         h.ShowMessage(TMessageKind::Error, refusal);
@@ -134,7 +144,7 @@ TCleaningResult TCleaningPass::Run(const std::string& outputFileName)
     outputFileName_ = outputFileName;
     logFileName_ = ChangeFileExt(outputFileName, ".log");
     TSPacketWriter1->SetFileName(outputFileName);
-    engine_->RemuxPacketReader->SetFileName(engine_->TSPacketReader1->FileName());
+    engine_->Chain().Reader().SetFileName(engine_->TSPacketReader1->FileName());
 
     running_ = true;
     try {
@@ -142,26 +152,25 @@ TCleaningResult TCleaningPass::Run(const std::string& outputFileName)
     } catch (const std::exception& e) {
         running_ = false;
         const std::string first = DescribeException(e);
-        const std::string second = "TS paket: $" + Hex8(engine_->RemuxPacketReader->PacketIndex());
+        const std::string second = "TS paket: $" + Hex8(engine_->Chain().Reader().PacketIndex());
         h.PlaySound("ERROR");
         h.ShowMessage(TMessageKind::Error, first + "\r\n" + second);
-        try {
-            Deactivate();
-            Log("");
-            Log(h.ProgramNameVersion());
-            Log(first);
-            Log(second);
-            SaveLogFile();
-        } catch (...) {
-        }
+        Deactivate();
+        Log("");
+        Log(engine_->Settings().ProgramNameVersion());
+        Log(first);
+        Log(second);
+        SaveLogFile();
         terminateRequested_ = true;
         return TCleaningResult::Failed;
     }
     running_ = false;
 
     if (State.Failed) {
+        // The user learns why the output could not be made, not only that.
+        const std::string& reason = State.WriteError.empty() ? State.OutputError : State.WriteError;
         h.PlaySound("STREAMCLEANINGFAILED");
-        h.ShowMessage(TMessageKind::Error, MsgText(mmAbortedWithErrors));
+        h.ShowMessage(TMessageKind::Error, MsgText(mmAbortedWithErrors) + (reason.empty() ? "" : "\r" + reason));
         return TCleaningResult::Failed;
     }
     if (State.Aborted) {
@@ -184,7 +193,7 @@ TCleaningResult TCleaningPass::Run(const std::string& outputFileName)
 
 bool TCleaningPass::PmtHasUnkeptEntries() const
 {
-    const TTSPmtReader* pmt = engine_->RebuildPmt;
+    const TTSPmtReader* pmt = &engine_->Selection().Pmt();
     for (int i = 0; i < pmt->PMTEntryCount(); ++i)
         if (!engine_->Tables().IsSelectedPid(pmt->Entry(i).PID))
             return true;
@@ -194,8 +203,8 @@ bool TCleaningPass::PmtHasUnkeptEntries() const
 bool TCleaningPass::PrepareTables()
 {
     TAnalysisTables& t = engine_->Tables();
-    TTSPmtReader* pmt = engine_->RebuildPmt;
-    TTSPatReader* pat = engine_->RebuildPat;
+    TTSPmtReader* pmt = &engine_->Selection().Pmt();
+    TTSPatReader* pat = &engine_->Selection().Pat();
     bool pmtChanged = tw::PreserveStreams(*engine_, PreserveList);
 
     if (Options.NewServiceId >= 0) {
@@ -216,7 +225,7 @@ bool TCleaningPass::PrepareTables()
     // also text and data streams the user dropped or never kept.
     bool rebuild = false;
     if (t.KeptAudioCount() < t.AudioEntryCount || PmtHasUnkeptEntries()) {
-        engine_->DeletePmtEntry();
+        engine_->Selection().DeletePmtEntry();
         rebuild = true;
     }
     // The packets are always built from the entries as they stand now, so
@@ -242,7 +251,7 @@ bool TCleaningPass::PrepareTables()
         if (t.FoundStreams[i].ReplacementPid >= 0 && t.FoundStreams[i].ReplacementPid != t.FoundStreams[i].Pid)
             remaps_ = true;
     if (remaps_) {
-        engine_->PatchPmtEntry();
+        engine_->Selection().PatchPmtEntry();
         pmt->BuildPmtPackets();
         pmtChanged = true;
     }
@@ -257,8 +266,8 @@ bool TCleaningPass::PrepareTables()
 
 int TCleaningPass::InsertTablePackets()
 {
-    TTSPatReader* pat = engine_->RebuildPat;
-    TTSPmtReader* pmt = engine_->RebuildPmt;
+    TTSPatReader* pat = &engine_->Selection().Pat();
+    TTSPmtReader* pmt = &engine_->Selection().Pmt();
     TTSPacketBuffer buf = pat->OutputPacket();
     TTSPacketWriter::SetPacketCC(buf, State.PatCC);
     State.PatCC = (State.PatCC + 1) & 15;
@@ -277,31 +286,23 @@ int TCleaningPass::InsertTablePackets()
 
 void TCleaningPass::RemapPacketPid(TTSPacketBuffer& packet)
 {
-    try {
-        const int pid = ((packet.Data[1] & 0x1F) << 8) | packet.Data[2];
-        const TAnalysisTables& t = engine_->Tables();
-        const int i = t.FoundStreamIndex(pid);
-        if (i >= 0 && t.FoundStreams[i].ReplacementPid >= 0)
-            TTSPacketWriter::SetPacketPID(packet, t.FoundStreams[i].ReplacementPid);
-    } catch (...) {
-    }
+    const int pid = ((packet.Data[1] & 0x1F) << 8) | packet.Data[2];
+    const TAnalysisTables& t = engine_->Tables();
+    const int i = t.FoundStreamIndex(pid);
+    if (i >= 0 && t.FoundStreams[i].ReplacementPid >= 0)
+        TTSPacketWriter::SetPacketPID(packet, t.FoundStreams[i].ReplacementPid);
 }
 
 bool TCleaningPass::PatchPacketPcr(int64_t offset27)
 {
-    TTSPacketReader* r = engine_->RemuxPacketReader;
-    try {
-        const int64_t pcr = r->TSPacketHeader()->AdaptationField()->PCR()->PCR();
-        return r->SetPacketPCR(ShiftPcr(pcr, offset27));
-    } catch (...) {
-        Log("TS  ERROR: Patching PCR for paket $" + Hex8(r->PacketIndex()) + " exception occured!");
-        return false;
-    }
+    TTSPacketReader* r = &engine_->Chain().Reader();
+    const int64_t pcr = r->TSPacketHeader()->AdaptationField()->PCR()->PCR();
+    return r->SetPacketPCR(ShiftPcr(pcr, offset27));
 }
 
 bool TCleaningPass::PatchPesTimers(int64_t offset90)
 {
-    TTSPacketReader* r = engine_->RemuxPacketReader;
+    TTSPacketReader* r = &engine_->Chain().Reader();
     int64_t escr = -1, dts = -1, pts = -1;
     if (!TTSPacketReader::PacketTimestamps(r->RawPacket(), *r->TSPacketHeader(), escr, dts, pts) || pts < 0)
         return true;
@@ -318,12 +319,12 @@ bool TCleaningPass::PatchPesTimers(int64_t offset90)
 void TCleaningPass::PatchAudioStreamId(int slot)
 {
     TAnalysisTables& t = engine_->Tables();
-    TTSPesReader* pes = engine_->TSPesReader_Audio[slot];
+    TTSPesReader* pes = &engine_->Chain().AudioPes(slot);
     const int idx = t.FindPatchEntry(pes->PID(), PATCH_KIND_STREAM_ID);
     if (idx < 0)
         return;
     TPatchEntry& e = t.Patches[idx];
-    TTSPacketReader* r = engine_->RemuxPacketReader;
+    TTSPacketReader* r = &engine_->Chain().Reader();
     const int64_t startNo = pes->PayloadStartIndex();
     if (startNo == r->PacketIndex()) {
         const int pos = r->TSPacketHeader()->Payload()->PayloadStartByte() + 3;
@@ -355,17 +356,43 @@ void TCleaningPass::ComputeTimerOffset()
 
 void TCleaningPass::CleanStream()
 {
+    TTSPacketReader* r = &engine_->Chain().Reader();
+    if (!BeginPass()) {
+        EndOfPass();
+        return;
+    }
+    LogCutPoints();
+    while (!r->Eof() && !State.Ended && !State.Failed) {
+        const int64_t no = r->PacketIndex();
+        UpdateTimePanel();
+        if (AbortRequested(no))
+            break;
+        HandlePacket(no);
+        if (no % kMessageEvery == 0)
+            KeepWindowAlive();
+        EndAtFillPackets(no);
+        if (State.Ended || State.Failed || State.Aborted)
+            break;
+        if (State.Started)
+            State.BytesPassed += r->PacketSize();
+        r->Next();
+    }
+    if (State.Ended)
+        State.CutAtEnd = packetCount_ - r->PacketIndex();
+    EndOfPass();
+}
+
+bool TCleaningPass::BeginPass()
+{
     TAnalysisEngine& en = *engine_;
     TAnalysisTables& t = en.Tables();
-    IAnalysisHost& h = en.Host();
-    TTSPacketReader* r = en.RemuxPacketReader;
-    TTSPesReader* video = en.TSPesReader_Video;
+    TTSPacketReader* r = &en.Chain().Reader();
 
     startTick_ = GetTickCount64Ms();
     ResetRunState();
     pcrMode_ = t.FirstPcr >= 0 && t.CountPcrPids() > 0;
-    const int64_t cutIn = Options.CutIn;
-    const int64_t cutOut = Options.CutOut >= 0 ? Options.CutOut : t.Duration;
+    cutIn_ = Options.CutIn;
+    cutOut_ = Options.CutOut >= 0 ? Options.CutOut : t.Duration;
 
     en.TSPacketReader1->SetActive(false);
     // The writer creates the output empty, so an existing file is replaced
@@ -382,12 +409,10 @@ void TCleaningPass::CleanStream()
     en.ShowProgress(r->PacketCount(), 0);
     host_->SetMeterLineVisible(0, true);
     for (int i = 0; i < AUDIO_SLOTS; ++i)
-        host_->SetMeterLineVisible(i + 1, en.TSPesReader_Audio[i]->Active());
+        host_->SetMeterLineVisible(i + 1, en.Chain().AudioPes(i).Active());
 
-    if (!PrepareTables()) {
-        EndOfPass();
-        return;
-    }
+    if (!PrepareTables())
+        return false;
 
     if (!TSPacketWriter1->Active() || !r->Active()) {
         // Nothing can be written or read: the pass fails instead of reporting
@@ -396,188 +421,224 @@ void TCleaningPass::CleanStream()
         Log("");
         if (!r->Active())
             Log("TS  ERROR: Could not open the recording " + r->FileName());
-        if (!TSPacketWriter1->Active())
+        if (!TSPacketWriter1->Active()) {
+            State.OutputError = TSPacketWriter1->LastErrorText();
             Log("TS  ERROR: Could not create the output file " + outputFileName_ +
-                (State.WriteError.empty() ? "" : " (" + State.WriteError + ")"));
-        EndOfPass();
-        return;
+                (State.OutputError.empty() ? "" : " (" + State.OutputError + ")"));
+        }
+        return false;
     }
 
-    const bool german = en.German();
-    h.SetProgressStatus(german ? kCleaningCaptionDe : kCleaningCaptionEn);
+    en.Progress().SetProgressStatus(en.German() ? kCleaningCaptionDe : kCleaningCaptionEn);
     pesHandlers_->ClearNalStatistics();
     r->SetPacketIndex(0);
     State.Written = InsertTablePackets();
+    packetCount_ = r->PacketCount();
+    return true;
+}
+
+void TCleaningPass::LogCutPoints()
+{
+    const TAnalysisTables& t = engine_->Tables();
     Log("");
     passWraps_ = false;
     if (!pcrMode_) {
-        Log("Cut in  at PTS: " + PtsToTimeText(cutIn) + " (" + PtsToTimeText(referencePts_ + cutIn) + ")");
-        Log("Cut out at PCR: " + PtsToTimeText(cutOut) + " (" + PtsToTimeText(referencePts_ + cutOut) + ")");
+        Log("Cut in  at PTS: " + PtsToTimeText(cutIn_) + " (" + PtsToTimeText(referencePts_ + cutIn_) + ")");
+        Log("Cut out at PCR: " + PtsToTimeText(cutOut_) + " (" + PtsToTimeText(referencePts_ + cutOut_) + ")");
     } else {
-        passWraps_ = PassCrossesWrap(t.FirstPcr90k, cutOut);
-        Log("Cut in  at PCR: " + PtsToTimeText(cutIn) + " (" + PtsToTimeText(t.FirstPcr90k + cutIn) + ")");
-        const int64_t absOut = t.FirstPcr90k + cutOut;
-        Log("Cut out at PCR: " + PtsToTimeText(cutOut) + " (" +
+        passWraps_ = PassCrossesWrap(t.FirstPcr90k, cutOut_);
+        Log("Cut in  at PCR: " + PtsToTimeText(cutIn_) + " (" + PtsToTimeText(t.FirstPcr90k + cutIn_) + ")");
+        const int64_t absOut = t.FirstPcr90k + cutOut_;
+        Log("Cut out at PCR: " + PtsToTimeText(cutOut_) + " (" +
             PtsToTimeText(passWraps_ ? absOut % kPtsWrap : absOut) + (passWraps_ ? ") [with PCR warp]" : ")"));
     }
+}
 
-    const int64_t packetCount = r->PacketCount();
-    const int64_t fillAtEnd = t.FillPacketsAtEnd;
-    while (!r->Eof() && !State.Ended && !State.Failed) {
-        const int64_t no = r->PacketIndex();
-        // 1. time panel
-        const int64_t fixed = video->PESHeader()->PTS_Fixed();
-        if (fixed != lastTimeTextPts_) {
-            lastTimeTextPts_ = fixed;
-            host_->SetTimeText(PtsToTimeText(State.ElapsedPts));
-        }
-        // 2. cancel
-        if (host_->CancelPressed()) {
-            if (host_->AskAbort(MsgText(mmAbortQuestion))) {
-                Log("Aborted at paket $" + Hex8(no) + " " + PtsToTimeText(video->PESHeader()->PTS()));
-                State.Aborted = true;
-                break;
-            }
-            host_->ClearCancel();
-        }
-        TTSPacketHeader* hd = r->TSPacketHeader();
-        const int pid = hd->PID();
-        if (!hd->Valid()) {
-            // 3. broken packets are never written
-            ++State.InvalidDiscarded;
-            if (t.IsSelectedPid(pid))
-                t.CountError(pid);
-            else
-                ++State.GlobalErrors;
-            h.ProcessMessages();
-        } else if (!t.IsSelectedPid(pid)) {
-            ++State.NotNeeded;
+void TCleaningPass::UpdateTimePanel()
+{
+    // Once per video PES, not per packet: the text is made only when the
+    // video's PTS moved on.
+    const int64_t fixed = engine_->Chain().VideoPes().PESHeader()->PTS_Fixed();
+    if (fixed != lastTimeTextPts_) {
+        lastTimeTextPts_ = fixed;
+        host_->SetTimeText(PtsToTimeText(State.ElapsedPts));
+    }
+}
+
+bool TCleaningPass::AbortRequested(int64_t no)
+{
+    if (!host_->CancelPressed())
+        return false;
+    if (host_->AskAbort(MsgText(mmAbortQuestion))) {
+        Log("Aborted at paket $" + Hex8(no) + " " + PtsToTimeText(engine_->Chain().VideoPes().PESHeader()->PTS()));
+        State.Aborted = true;
+        return true;
+    }
+    host_->ClearCancel();
+    return false;
+}
+
+void TCleaningPass::HandlePacket(int64_t no)
+{
+    TAnalysisTables& t = engine_->Tables();
+    const TTSPacketHeader* hd = engine_->Chain().Reader().TSPacketHeader();
+    const int pid = hd->PID();
+    if (!hd->Valid()) {
+        DiscardBrokenPacket(pid);
+        return;
+    }
+    if (!t.IsSelectedPid(pid)) {
+        ++State.NotNeeded;
+        return;
+    }
+    if (!State.Started && CutInReachedAt(no))
+        StartWriting();
+    if (State.Started && !State.Ended)
+        CheckCutOut(no);
+    if (!State.Started)
+        ++State.CutAtBeginning;
+    else if (State.Ended)
+        ++State.CutAtEnd;
+    else
+        WritePacket(no, pid);
+}
+
+void TCleaningPass::DiscardBrokenPacket(int pid)
+{
+    // Broken packets are never written.
+    TAnalysisTables& t = engine_->Tables();
+    ++State.InvalidDiscarded;
+    if (t.IsSelectedPid(pid))
+        t.CountError(pid);
+    else
+        ++State.GlobalErrors;
+    engine_->Progress().ProcessMessages();
+}
+
+bool TCleaningPass::CutInReachedAt(int64_t no)
+{
+    const TAnalysisTables& t = engine_->Tables();
+    if (cutIn_ == 0) {
+        State.StartValue = referencePts_;
+        State.PcrStartValue = t.FirstPcr90k;
+        Log("");
+        if (!pcrMode_) {
+            Log("Starting at paket $" + Hex8(no) + " PTS: " + PtsToTimeText(State.StartValue - t.FirstPts) + " (" +
+                PtsToTimeText(State.StartValue) + ")");
         } else {
-            // a. cut-in
-            if (!State.Started) {
-                bool start = false;
-                if (cutIn == 0) {
-                    start = true;
-                    State.StartValue = referencePts_;
-                    State.PcrStartValue = t.FirstPcr90k;
-                    Log("");
-                    if (!pcrMode_) {
-                        Log("Starting at paket $" + Hex8(no) + " PTS: " + PtsToTimeText(State.StartValue - t.FirstPts) +
-                            " (" + PtsToTimeText(State.StartValue) + ")");
-                    } else {
-                        ComputeTimerOffset();
-                        Log("Starting at paket $" + Hex8(no) + " PCR: " +
-                            PtsToTimeText(State.PcrStartValue - t.FirstPcr90k) + " (" +
-                            PtsToTimeText(State.PcrStartValue) + ")");
-                    }
-                } else if (!pcrMode_) {
-                    if (State.LastPesPts >= referencePts_ + cutIn) {
-                        start = true;
-                        State.StartValue = State.LastPesPts;
-                        Log("");
-                        Log("Starting at paket $" + Hex8(no) + " PTS: " +
-                            PtsToTimeText(State.LastPesPts - referencePts_) + " (" + PtsToTimeText(State.LastPesPts) +
-                            ")");
-                    }
-                } else if (tw::CutInReached(State.CurrentPts, t.FirstPcr90k, cutIn)) {
-                    start = true;
-                    State.PcrStartValue = State.CurrentPts;
-                    ComputeTimerOffset();
-                    Log("");
-                    Log("Starting at paket $" + Hex8(no) + " PCR: " + PtsToTimeText(State.PcrStartValue - t.FirstPcr90k) +
-                        " (" + PtsToTimeText(State.CurrentPts) + ")");
-                }
-                if (start) {
-                    State.Started = true;
-                    State.CutInReached = true;
-                    // b. only on the starting packet
-                    if (State.StartValue >= 0)
-                        video->PESHeader()->SetPTS_Fix_Offset(State.StartValue);
-                    if (cutOut == t.Duration) {
-                        Log("No cutting at the end needed");
-                        State.EndLimit = -1;
-                    } else {
-                        State.EndLimit = pcrMode_ ? State.PcrStartValue + cutOut - cutIn - 3500 : cutOut - cutIn;
-                    }
-                }
-            }
-            // c. cut-out
-            if (State.Started && !State.Ended && video->PESHeader()->Valid() && State.EndLimit >= 0) {
-                if (!pcrMode_) {
-                    if (video->PESHeader()->PTS_Fixed() >= State.EndLimit) {
-                        State.Ended = true;
-                        Log("Cutting the end at paket $" + Hex8(no) + " PTS: " +
-                            PtsToTimeText(State.LastPesPts - referencePts_) + " (" + PtsToTimeText(State.LastPesPts) +
-                            ")");
-                    }
-                } else if (tw::CutOutReached(State.CurrentPts, t.FirstPcr90k, State.EndLimit)) {
-                    State.Ended = true;
-                    Log("Cutting the end at paket $" + Hex8(no) + " PCR: " + PtsToTimeText(State.ElapsedPts) + " (" +
-                        PtsToTimeText(State.CurrentPts) + ")");
-                }
-                if (State.Ended)
-                    State.CutOutPassed = true;
-            }
-            // d. write
-            if (!State.Started) {
-                ++State.CutAtBeginning;
-            } else if (State.Ended) {
-                ++State.CutAtEnd;
-            } else {
-                const TAdaptationFieldControl afc = hd->AdaptationFieldControl();
-                if (State.TimerOffset != 0 &&
-                    (afc == afc_adaptation_field_only || afc == afc_adaptation_field_followed_by_payload) &&
-                    hd->AdaptationField()->PCRFlag()) {
-                    if (!PatchPacketPcr(State.TimerOffset * 300))
-                        Log("TS  ERROR: Patching PCR for paket $" + Hex8(no) + " failed!");
-                }
-                if (State.TimerOffset != 0 && hd->PayloadStart()) {
-                    if (!PatchPesTimers(State.TimerOffset))
-                        Log("TS  ERROR: Patching PTS/DTS/ESCR for paket $" + Hex8(no) + " failed!");
-                }
-                if (remaps_) {
-                    packet_ = r->RawPacket();
-                    RemapPacketPid(packet_);
-                    TSPacketWriter1->QueuePacket(packet_, no);
-                } else {
-                    TSPacketWriter1->QueuePacket(r->RawPacket(), no);
-                }
-                ++expectedWritten_;
-                CountPidPacket(pid, State.LastPesPts);
-                ++State.Written;
-                // e. tables again every 10,000 written packets
-                if (State.Written % kTableRepeat == 0)
-                    State.Written += InsertTablePackets();
-            }
+            ComputeTimerOffset();
+            Log("Starting at paket $" + Hex8(no) + " PCR: " + PtsToTimeText(State.PcrStartValue - t.FirstPcr90k) +
+                " (" + PtsToTimeText(State.PcrStartValue) + ")");
         }
-        // f. keep the window alive
-        if (no % kMessageEvery == 0) {
-            h.ProcessMessages();
-            CheckWriterHealth();
-            if (!State.WriteError.empty())
-                State.Failed = true;
-        }
-        // 6. fill packets at the end
-        if (!State.Ended && fillAtEnd > 0 && no >= packetCount - fillAtEnd) {
+        return true;
+    }
+    if (!pcrMode_) {
+        if (State.LastPesPts < referencePts_ + cutIn_)
+            return false;
+        State.StartValue = State.LastPesPts;
+        Log("");
+        Log("Starting at paket $" + Hex8(no) + " PTS: " + PtsToTimeText(State.LastPesPts - referencePts_) + " (" +
+            PtsToTimeText(State.LastPesPts) + ")");
+        return true;
+    }
+    if (!tw::CutInReached(State.CurrentPts, t.FirstPcr90k, cutIn_))
+        return false;
+    State.PcrStartValue = State.CurrentPts;
+    ComputeTimerOffset();
+    Log("");
+    Log("Starting at paket $" + Hex8(no) + " PCR: " + PtsToTimeText(State.PcrStartValue - t.FirstPcr90k) + " (" +
+        PtsToTimeText(State.CurrentPts) + ")");
+    return true;
+}
+
+void TCleaningPass::StartWriting()
+{
+    State.Started = true;
+    State.CutInReached = true;
+    // Only on the starting packet: the video's PTS counts from here.
+    if (State.StartValue >= 0)
+        engine_->Chain().VideoPes().PESHeader()->SetPTS_Fix_Offset(State.StartValue);
+    if (cutOut_ == engine_->Tables().Duration) {
+        Log("No cutting at the end needed");
+        State.EndLimit = -1;
+    } else {
+        State.EndLimit = pcrMode_ ? State.PcrStartValue + cutOut_ - cutIn_ - kPcrCutOutLead : cutOut_ - cutIn_;
+    }
+}
+
+void TCleaningPass::CheckCutOut(int64_t no)
+{
+    TTSPesReader* video = &engine_->Chain().VideoPes();
+    if (!video->PESHeader()->Valid() || State.EndLimit < 0)
+        return;
+    const TAnalysisTables& t = engine_->Tables();
+    if (!pcrMode_) {
+        if (video->PESHeader()->PTS_Fixed() >= State.EndLimit) {
             State.Ended = true;
-            State.CutOutPassed = true;
-            if (!pcrMode_)
-                Log("Ending at paket $" + Hex8(no) + " PTS: " + PtsToTimeText(State.LastPesPts - referencePts_) + " (" +
-                    PtsToTimeText(State.LastPesPts) + ")");
-            else
-                Log("Ending at paket $" + Hex8(no) + " PCR: " + PtsToTimeText(State.CurrentPts - t.FirstPcr90k) +
-                    " (" + PtsToTimeText(State.CurrentPts) + ")");
+            Log("Cutting the end at paket $" + Hex8(no) + " PTS: " + PtsToTimeText(State.LastPesPts - referencePts_) +
+                " (" + PtsToTimeText(State.LastPesPts) + ")");
         }
-        // 7. next
-        if (State.Ended || State.Failed || State.Aborted)
-            break;
-        if (State.Started)
-            State.BytesPassed += r->PacketSize();
-        r->Next();
+    } else if (tw::CutOutReached(State.CurrentPts, t.FirstPcr90k, State.EndLimit)) {
+        State.Ended = true;
+        Log("Cutting the end at paket $" + Hex8(no) + " PCR: " + PtsToTimeText(State.ElapsedPts) + " (" +
+            PtsToTimeText(State.CurrentPts) + ")");
     }
     if (State.Ended)
-        State.CutAtEnd = packetCount - r->PacketIndex();
-    EndOfPass();
+        State.CutOutPassed = true;
+}
+
+void TCleaningPass::WritePacket(int64_t no, int pid)
+{
+    TTSPacketReader* r = &engine_->Chain().Reader();
+    if (State.TimerOffset != 0)
+        ShiftPacketTimers(no);
+    if (remaps_) {
+        packet_ = r->RawPacket();
+        RemapPacketPid(packet_);
+        TSPacketWriter1->QueuePacket(packet_, no);
+    } else {
+        TSPacketWriter1->QueuePacket(r->RawPacket(), no);
+    }
+    ++expectedWritten_;
+    CountPidPacket(pid, State.LastPesPts);
+    ++State.Written;
+    if (State.Written % kTableRepeat == 0)
+        State.Written += InsertTablePackets();
+}
+
+void TCleaningPass::ShiftPacketTimers(int64_t no)
+{
+    const TTSPacketHeader* hd = engine_->Chain().Reader().TSPacketHeader();
+    const TAdaptationFieldControl afc = hd->AdaptationFieldControl();
+    if ((afc == afc_adaptation_field_only || afc == afc_adaptation_field_followed_by_payload) &&
+        hd->AdaptationField()->PCRFlag() && !PatchPacketPcr(State.TimerOffset * kClockRatio))
+        Log("TS  ERROR: Patching PCR for paket $" + Hex8(no) + " failed!");
+    if (hd->PayloadStart() && !PatchPesTimers(State.TimerOffset))
+        Log("TS  ERROR: Patching PTS/DTS/ESCR for paket $" + Hex8(no) + " failed!");
+}
+
+void TCleaningPass::KeepWindowAlive()
+{
+    engine_->Progress().ProcessMessages();
+    CheckWriterHealth();
+    if (!State.WriteError.empty())
+        State.Failed = true;
+}
+
+void TCleaningPass::EndAtFillPackets(int64_t no)
+{
+    const TAnalysisTables& t = engine_->Tables();
+    const int64_t fillAtEnd = t.FillPacketsAtEnd;
+    if (State.Ended || fillAtEnd <= 0 || no < packetCount_ - fillAtEnd)
+        return;
+    State.Ended = true;
+    State.CutOutPassed = true;
+    if (!pcrMode_)
+        Log("Ending at paket $" + Hex8(no) + " PTS: " + PtsToTimeText(State.LastPesPts - referencePts_) + " (" +
+            PtsToTimeText(State.LastPesPts) + ")");
+    else
+        Log("Ending at paket $" + Hex8(no) + " PCR: " + PtsToTimeText(State.CurrentPts - t.FirstPcr90k) + " (" +
+            PtsToTimeText(State.CurrentPts) + ")");
 }
 
 void TCleaningPass::CountPidPacket(int pid, int64_t timeStamp)
@@ -621,7 +682,7 @@ void TCleaningPass::EndOfPass()
         Log("---------- ABORTED ----------");
         Log("");
     }
-    if (en.TSH264Reader1 && en.TSH264Reader1->Active()) {
+    if (en.Chain().H264().Active()) {
         Log("");
         Log(NalStatisticsText());
         Log("");
@@ -651,30 +712,28 @@ void TCleaningPass::EndOfPass()
     Log(Format("Duration: %02llu:%02llu:%02llu", static_cast<unsigned long long>(secs / 3600),
                static_cast<unsigned long long>((secs / 60) % 60), static_cast<unsigned long long>(secs % 60)));
     SaveLogFile();
-    en.Host().ProcessMessages();
+    en.Progress().ProcessMessages();
 }
 
 void TCleaningPass::Deactivate()
 {
     TAnalysisEngine& en = *engine_;
     TSPacketWriter1->SetActive(false);
-    en.RemuxPacketReader->SetActive(false);
+    en.Chain().Reader().SetActive(false);
     en.TSPacketReader1->SetActive(false);
-    en.TSPesReader_Video->SetActive(false);
-    en.TSPesReader_Video->PESHeader()->SetPTS_Fix_Offset(0);
-    if (en.TSH264Reader1)
-        en.TSH264Reader1->SetActive(false);
-    if (en.TSMPEG2Reader1)
-        en.TSMPEG2Reader1->SetActive(false);
+    en.Chain().VideoPes().SetActive(false);
+    en.Chain().VideoPes().PESHeader()->SetPTS_Fix_Offset(0);
+    en.Chain().H264().SetActive(false);
+    en.Chain().Mpeg2().SetActive(false);
     for (int i = 0; i < AUDIO_SLOTS; ++i)
-        en.TSPesReader_Audio[i]->SetActive(false);
+        en.Chain().AudioPes(i).SetActive(false);
     for (int i = 0; i < TEXT_SLOTS; ++i)
-        en.TSPesReader_Text[i]->SetActive(false);
-    en.RebuildPmt->SetActive(false);
-    en.RebuildPat->SetActive(false);
+        en.Chain().TextPes(i).SetActive(false);
+    en.Selection().Pmt().SetActive(false);
+    en.Selection().Pat().SetActive(false);
     UpdateStreamLabels();
     host_->ShowCleaningControls(false);
-    en.Host().HideProgress();
+    en.Progress().HideProgress();
 }
 
 void TCleaningPass::SaveLogFile()
@@ -683,10 +742,13 @@ void TCleaningPass::SaveLogFile()
         if (FileExists(logFileName_))
             RemoveFile(logFileName_);
         SaveLogToFile(logFileName_);
-    } catch (...) {
+    } catch (const std::exception& e) {
         const bool german = engine_->German();
-        engine_->Host().ShowMessage(TMessageKind::Error, german ? "Fehler beim Speichern des Logfiles!"
-                                                                : "Error while saving log file!");
+        const std::string reason = DescribeException(e);
+        Log((german ? "Fehler beim Speichern des Logfiles! " : "Error while saving log file! ") + reason);
+        engine_->Questions().ShowMessage(TMessageKind::Error,
+                                    (german ? "Fehler beim Speichern des Logfiles!" : "Error while saving log file!") +
+                                        std::string("\r") + reason);
     }
 }
 

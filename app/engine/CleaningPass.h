@@ -17,6 +17,7 @@
 
 #include "app/engine/AnalysisEngine.h"
 #include "app/engine/PatchTable.h"
+#include "app/engine/PcrClock.h"
 #include "base/Object.h"
 #include "ts/TSPacketViews.h"
 
@@ -26,19 +27,16 @@ class TTSPacketWriter;
 class TPacketHandlers;
 class TPesHandlers;
 
-// What the cleaning pass needs from the window beyond IAnalysisHost: the
-// progress window's cancel button, time panel and bandwidth meter, the stream
-// panels' size and error labels, and its two questions.
-class ICleaningHost {
+// What the cleaning pass needs from the window beyond the analysis host, in
+// the window's parts: the progress window's cancel button, time panel and
+// bandwidth meter; its two questions; the stream panels' size and error
+// labels.
+class ICleaningProgress {
 public:
-    virtual ~ICleaningHost() = default;
+    virtual ~ICleaningProgress() = default;
     // The progress window's cancel flag (set by its button).
     virtual bool CancelPressed() = 0;
     virtual void ClearCancel() = 0;
-    // "Do you want to abort the process?" (Yes = true).
-    virtual bool AskAbort(const std::string& text) = 0;
-    // "PCR value out of range!\rDo you want the PCR values to be corrected?"
-    virtual bool AskPcrCorrection(const std::string& text) = 0;
     // Cancel button and meter panel shown (true) or hidden with the window.
     virtual void ShowCleaningControls(bool on) {}
     virtual void ClearMeter() {}
@@ -48,9 +46,26 @@ public:
     virtual void MeterStep() {}
     // The progress window's time panel.
     virtual void SetTimeText(const std::string& text) {}
+};
+
+class ICleaningQuestions {
+public:
+    virtual ~ICleaningQuestions() = default;
+    // "Do you want to abort the process?" (Yes = true).
+    virtual bool AskAbort(const std::string& text) = 0;
+    // "PCR value out of range!\rDo you want the PCR values to be corrected?"
+    virtual bool AskPcrCorrection(const std::string& text) = 0;
+};
+
+class IStreamLabels {
+public:
+    virtual ~IStreamLabels() = default;
     // Size and error labels of the panel showing this PID ("$" + 4 hex).
     virtual void UpdateStreamLabel(const std::string& pidText, const std::string& size, const std::string& errors) {}
 };
+
+// The three parts in one object (the cleaning view, hosts without a window).
+class ICleaningHost : public ICleaningProgress, public ICleaningQuestions, public IStreamLabels {};
 
 enum class TCleaningResult {
     NotRun,           // refused before it began (bad output name)
@@ -115,7 +130,7 @@ public:
         // Packet handlers (reset per pass).
         int64_t ScrambledCount = 0;
         int64_t DiscontinuityCount = 0;
-        int64_t PrevPcr = -1, PrevPcrPacket = -1, PcrRate = 0;
+        TPcrClock PcrClock;
         bool AskPcrCorrection = true, CorrectPcr = false;
         // PES handlers.
         int64_t NalCounters[14] = {};
@@ -124,7 +139,8 @@ public:
         int64_t FullRangeCorrected = 0;
         // Deleted duplicates (statistics only).
         int64_t DuplicatesDeleted = 0;
-        std::string WriteError; // the writer failed on the disk
+        std::string WriteError;  // the writer failed on the disk
+        std::string OutputError; // the output could not be created (the platform's reason)
     };
     TRunState State;
 
@@ -149,6 +165,21 @@ private:
     friend class TPacketHandlers;
     friend class TPesHandlers;
     void ResetRunState();
+    // The stages of the pass, in their order; HandlePacket is one packet's
+    // way: broken, not kept, before the cut-in, after the cut-out, or written.
+    bool BeginPass();
+    void LogCutPoints();
+    void UpdateTimePanel();
+    bool AbortRequested(int64_t no);
+    void HandlePacket(int64_t no);
+    void DiscardBrokenPacket(int pid);
+    bool CutInReachedAt(int64_t no);
+    void StartWriting();
+    void CheckCutOut(int64_t no);
+    void WritePacket(int64_t no, int pid);
+    void ShiftPacketTimers(int64_t no);
+    void KeepWindowAlive();
+    void EndAtFillPackets(int64_t no);
     bool PrepareTables();
     int InsertTablePackets();
     void RemapPacketPid(TTSPacketBuffer& packet);
@@ -177,6 +208,8 @@ private:
     bool passWraps_ = false;
     bool remaps_ = false; // PID remaps of the patch dialog exist
     int64_t referencePts_ = 0;
+    int64_t cutIn_ = 0, cutOut_ = 0; // 90 kHz, of this pass
+    int64_t packetCount_ = 0;
     int64_t lastTimeTextPts_ = -1;
     uint64_t startTick_ = 0;
     int64_t expectedWritten_ = 0;

@@ -1,3 +1,5 @@
+#include "app/engine/TableSelection.h"
+#include "app/engine/CleaningChain.h"
 #include "app/engine/PacketHandlers.h"
 
 #include "app/engine/CleaningPass.h"
@@ -8,22 +10,12 @@
 #include "ts/TSPacketWriter.h"
 #include "ts/TSPmtReader.h"
 
-#include <cstdlib>
-
 namespace tw {
-
-namespace {
-// 30 s below the largest PCR: a PCR above this followed by a tiny one wraps.
-constexpr int64_t kPcrNearWrap = 0x257D0000000LL;
-constexpr int64_t kPcrAfterWrap = 0x200000;
-// More than this many 27 MHz ticks per packet between two PCRs is out of range.
-constexpr int64_t kPcrRateLimit = 280000;
-} // namespace
 
 void TPacketHandlers::Bind()
 {
     TAnalysisEngine& en = pass_.Engine();
-    TTSPacketReader* r = en.RemuxPacketReader;
+    TTSPacketReader* r = &en.Chain().Reader();
     r->OnScrambledPacketEvent = [this](TObject*, int64_t no, int pid, int& tsc, bool& ignore) {
         ScrambledPacket(no, pid, tsc, ignore);
     };
@@ -40,9 +32,7 @@ void TPacketHandlers::Bind()
 void TPacketHandlers::ResetPass()
 {
     TCleaningPass::TRunState& s = pass_.State;
-    s.PrevPcr = -1;
-    s.PrevPcrPacket = -1;
-    s.PcrRate = 0;
+    s.PcrClock = TPcrClock();
     s.AskPcrCorrection = true;
     s.CorrectPcr = false;
     s.ScrambledCount = 0;
@@ -58,20 +48,9 @@ void TPacketHandlers::ScrambledPacket(int64_t packetNo, int pid, int& scrambling
     TAnalysisEngine& en = pass_.Engine();
     if (en.Tables().IsSelectedPid(pid)) {
         ++pass_.State.ScrambledCount;
-        if (en.ScrambledMode == 0) {
-            en.Log("Scrambled pakets detected!");
-            const bool de = en.German();
-            const std::string text = MessageTextIn(mmScrambledDetected, de) + "\r" + MessageTextIn(mmSkipScrambled, de);
-            if (en.Host().Ask(TAnalysisQuestion::Scrambled, text)) {
-                en.ScrambledMode = 3;
-                en.Log("Ignore scrambled pakets!");
-            } else {
-                en.ScrambledMode = 1;
-                en.Log("Ignore transport_scrambling_control!");
-            }
-        }
+        en.AskScrambledMode();
     }
-    if (en.ScrambledMode == 1) {
+    if (en.ScrambledMode == TScrambledMode::IgnoreControl) {
         ignore = true;
         scramblingControl = 0;
     }
@@ -80,9 +59,9 @@ void TPacketHandlers::ScrambledPacket(int64_t packetNo, int pid, int& scrambling
 void TPacketHandlers::InvalidPacket(int64_t packetNo, const std::string& errors)
 {
     TAnalysisEngine& en = pass_.Engine();
-    const int pid = en.RemuxPacketReader->TSPacketHeader()->PID();
+    const int pid = en.Chain().Reader().TSPacketHeader()->PID();
     en.CountError(pid);
-    if (en.ScrambledMode == 3 && errors == "transport_scrambling_control")
+    if (en.ScrambledMode == TScrambledMode::SkipScrambled && errors == "transport_scrambling_control")
         return;
     en.Log("TS  ERROR: Invalid paket $" + IntToHex(packetNo, 8) + " for PID $" + IntToHex(pid, 4) +
            ", skipped! Error: " + errors);
@@ -107,7 +86,7 @@ void TPacketHandlers::Resync(int64_t packetNo, int offset)
 void TPacketHandlers::Discontinuity(int64_t packetNo, int pid, int currentCC, int lastCC)
 {
     // Null packets carry no continuity: their counter means nothing.
-    if (!pass_.State.InRange() || pid == 0 || pid == 0x1FFF)
+    if (!pass_.State.InRange() || pid == kPatPid || pid == kNullPid)
         return;
     pass_.Log("TS  WARNING: For PID " + IntToHex(pid, 4) + " $" + IntToHex(packetNo, 8) + ": Paket discontinuity " +
               IntToStr(lastCC) + "," + IntToStr(currentCC));
@@ -117,7 +96,7 @@ void TPacketHandlers::Discontinuity(int64_t packetNo, int pid, int currentCC, in
 void TPacketHandlers::NewPacket()
 {
     TAnalysisEngine& en = pass_.Engine();
-    TTSPacketReader* r = en.RemuxPacketReader;
+    TTSPacketReader* r = &en.Chain().Reader();
     TTSPacketHeader* h = r->TSPacketHeader();
     const TAdaptationFieldControl afc = h->AdaptationFieldControl();
     if ((afc != afc_adaptation_field_only && afc != afc_adaptation_field_followed_by_payload) ||
@@ -126,54 +105,41 @@ void TPacketHandlers::NewPacket()
     // Only the program's own clock: another program's PCR PID runs on a
     // clock of its own, and comparing the two would "correct" good PCRs.
     const int pid = h->PID();
-    if (pid != en.RebuildPmt->PcrPid())
+    if (pid != en.Selection().Pmt().PcrPid())
         return;
     TCleaningPass::TRunState& s = pass_.State;
     const int64_t n = r->PacketIndex();
-    int64_t p = h->AdaptationField()->PCR()->PCR();
-
-    int64_t d;
-    if (s.PrevPcr == -1) {
-        d = 0;
-    } else if (s.PrevPcr > kPcrNearWrap && p < kPcrAfterWrap) {
-        en.Log("PCR wrap between paket $" + IntToHex(s.PrevPcrPacket, 8) + " and paket $" + IntToHex(n, 8) +
+    TTSPacketAdaptationField* af = h->AdaptationField();
+    int64_t p = af->PCR()->PCR();
+    const TPcrClock::TVerdict v = s.PcrClock.Judge(n, p, af->DiscontinuityIndicator());
+    if (v.Wrapped)
+        en.Log("PCR wrap between paket $" + IntToHex(v.ReferencePacket, 8) + " and paket $" + IntToHex(n, 8) +
                " on PID $" + IntToHex(pid, 4) + " detected!");
-        d = p;
-    } else {
-        d = p - s.PrevPcr;
-    }
-    const int64_t k = s.PrevPcrPacket == -1 ? 0 : n - s.PrevPcrPacket;
-    if (k > 0 && std::llabs(d / k) > kPcrRateLimit) {
+    if (v.OutOfRange) {
         if (s.AskPcrCorrection) {
             const bool de = en.German();
             s.CorrectPcr = pass_.CleaningHost().AskPcrCorrection(MessageTextIn(mmPcrOutOfRange, de) + "\r" +
                                                                  MessageTextIn(mmPcrCorrect, de));
             s.AskPcrCorrection = false;
         }
-        en.Log("TS  ERROR: PCR timing for PID " + IntToHex(pid, 4) + " last PCR:" + PcrToTimeText(s.PrevPcr) +
+        en.Log("TS  ERROR: PCR timing for PID " + IntToHex(pid, 4) + " last PCR:" + PcrToTimeText(v.Reference) +
                " current PCR:" + PcrToTimeText(p) + " at paket $" + IntToHex(n, 8) +
-               " TimeBase:" + IntToStr(h->AdaptationField()->PCR()->PCRBase()) +
-               " PCRExtension:" + IntToStr(h->AdaptationField()->PCR()->PCRExtension()));
-        if (s.CorrectPcr) {
-            if (r->SetPacketPCR(s.PrevPcr + s.PcrRate * k)) {
-                p = h->AdaptationField()->PCR()->PCR();
-                en.Log("Try to correct PCR value to " + PcrToTimeText(p));
-                en.CountWarning(pid);
-            } else {
-                en.CountError(pid);
-            }
+               " TimeBase:" + IntToStr(af->PCR()->PCRBase()) + " PCRExtension:" + IntToStr(af->PCR()->PCRExtension()));
+        // Without a measured rate there is nothing sound to put in its place:
+        // the value stays and counts as an error, so the pass cannot end as
+        // a plain success.
+        if (s.CorrectPcr && v.Correction >= 0 && r->SetPacketPCR(v.Correction)) {
+            p = af->PCR()->PCR();
+            en.Log("Try to correct PCR value to " + PcrToTimeText(p));
+            en.CountWarning(pid);
         } else {
             en.CountError(pid);
         }
     }
     const int64_t pts = PcrToPts(p);
     if (s.CutInReached)
-        s.ElapsedPts = (pts - s.PcrStartValue) & 0x1FFFFFFFFLL;
+        s.ElapsedPts = WrapClock(pts - s.PcrStartValue, kPtsModulus);
     s.CurrentPts = pts;
-    s.PrevPcr = p;
-    s.PrevPcrPacket = n;
-    if (k > 0)
-        s.PcrRate = d / k;
 }
 
 void TPacketHandlers::ContinuityCounterCorrected(int pid, int64_t packetNo, int corrected, int old)

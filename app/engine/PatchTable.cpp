@@ -1,3 +1,4 @@
+#include "app/engine/TableSelection.h"
 #include "app/engine/PatchTable.h"
 
 #include "base/SysUtils.h"
@@ -70,7 +71,7 @@ void FillPreserveList(TAnalysisEngine& engine, TPreserveList& list)
     found.reserve(static_cast<size_t>(t.FoundStreamCount));
     for (int i = 0; i < t.FoundStreamCount; ++i)
         found.emplace_back(t.FoundStreams[i].Pid, t.FoundStreams[i].TypeText);
-    list.Fill(found, [&t](int pid) { return t.IsSelectedPid(pid); }, engine.RebuildPmt->PID(),
+    list.Fill(found, [&t](int pid) { return t.IsSelectedPid(pid); }, engine.Selection().Pmt().PID(),
               MessageTextIn(mmUnknown, engine.German()));
 }
 
@@ -79,7 +80,7 @@ bool RestorePmtEntry(TAnalysisEngine& engine, int pid)
     const TAnalysisTables& t = engine.Tables();
     for (int i = 0; i < t.SavedPmtEntryCount; ++i)
         if (t.SavedPmtEntries[i].PID == pid)
-            return engine.RebuildPmt->AddEntry(t.SavedPmtEntries[i]) >= 0;
+            return engine.Selection().Pmt().AddEntry(t.SavedPmtEntries[i]) >= 0;
     return false;
 }
 

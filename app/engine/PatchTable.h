@@ -59,9 +59,9 @@ class TAnalysisEngine;
 // PID 0 and not the rebuilt PMT's PID ("Unknown" in the window's language).
 void FillPreserveList(TAnalysisEngine& engine, TPreserveList& list);
 // Applies the ticked items to the engine: kept-PID list, saved PMT entries
-// back into RebuildPmt, log lines. True when a PMT entry was restored.
+// back into the selected PMT, log lines. True when a PMT entry was restored.
 bool PreserveStreams(TAnalysisEngine& engine, TPreserveList& list);
-// Re-adds the first saved PMT entry of the PID to RebuildPmt.
+// Re-adds the first saved PMT entry of the PID to the selected PMT.
 bool RestorePmtEntry(TAnalysisEngine& engine, int pid);
 
 } // namespace tw

@@ -1,3 +1,4 @@
+#include "app/engine/CleaningChain.h"
 #include "app/engine/PesHandlers.h"
 
 #include "app/engine/CleaningPass.h"
@@ -37,8 +38,8 @@ std::string Hex8(int64_t v) { return IntToHex(v, 8); }
 void TPesHandlers::Bind()
 {
     TAnalysisEngine& en = pass_.Engine();
-    TTSPesReader* av[1 + AUDIO_SLOTS] = {en.TSPesReader_Video, en.TSPesReader_Audio[0], en.TSPesReader_Audio[1],
-                                         en.TSPesReader_Audio[2], en.TSPesReader_Audio[3]};
+    TTSPesReader* av[1 + AUDIO_SLOTS] = {&en.Chain().VideoPes(), &en.Chain().AudioPes(0), &en.Chain().AudioPes(1),
+                                         &en.Chain().AudioPes(2), &en.Chain().AudioPes(3)};
     for (int i = 0; i < 1 + AUDIO_SLOTS; ++i) {
         TTSPesReader* r = av[i];
         const int slot = i - 1;
@@ -53,16 +54,16 @@ void TPesHandlers::Bind()
         r->OnPESPacketSizeError = [](TObject*, int64_t, int, int, int) {};
         r->OnDisconinuity = [](TObject*, int64_t, int, int, int) {};
     }
-    en.TSPesReader_Video->OnBeforeNewPacket = [](TObject*) {};
+    en.Chain().VideoPes().OnBeforeNewPacket = [](TObject*) {};
     for (int i = 0; i < TEXT_SLOTS; ++i) {
-        TTSPesReader* r = en.TSPesReader_Text[i];
+        TTSPesReader* r = &en.Chain().TextPes(i);
         r->OnPESPacketCompleted = [this, r](TObject*, int64_t pts, int pid, int, int, int, bool ok) {
             TextPesCompleted(r, pts, pid, ok);
         };
         r->OnDisconinuity = [](TObject*, int64_t, int, int, int) {};
     }
     for (int i = 0; i < AUDIO_SLOTS; ++i) {
-        TTSAC3Reader* a = en.TSAC3Reader[i];
+        TTSAC3Reader* a = &en.Chain().Ac3(i);
         a->OnCRCError = [this, i](TObject*, int pid, int64_t, int64_t framePts) { Ac3CrcError(i, pid, framePts); };
         a->OnAC3PropertyChange = [this](TObject*, int pid, int64_t framePts, const std::string& oldProps,
                                         const std::string& newProps) {
@@ -72,10 +73,10 @@ void TPesHandlers::Bind()
             Ac3BufferOverflow(pid, packetIndex, framePts);
         };
     }
-    en.TSMPEG2Reader1->OnMpeg2BufferOverflowError = [this](TObject*, int64_t idx, int size, int max) {
+    en.Chain().Mpeg2().OnMpeg2BufferOverflowError = [this](TObject*, int64_t idx, int size, int max) {
         Mpeg2BufferOverflow(idx, size, max);
     };
-    TTSH264Reader* h = en.TSH264Reader1;
+    TTSH264Reader* h = &en.Chain().H264();
     h->OnSliceReceived = [this](TObject*, int64_t, int64_t, TH264NALUnitType type) {
         H264SliceReceived(static_cast<int>(type));
     };
@@ -134,16 +135,16 @@ void TPesHandlers::PesCompleted(TTSPesReader* reader, int64_t pts, int pid, int,
             DeleteRedundantPackets(reader);
     }
     int line = -1;
-    if (reader == en.TSPesReader_Video)
+    if (reader == &en.Chain().VideoPes())
         line = 0;
     for (int i = 0; i < AUDIO_SLOTS; ++i)
-        if (reader == en.TSPesReader_Audio[i])
+        if (reader == &en.Chain().AudioPes(i))
             line = i + 1;
     if (line < 0)
         return;
     pass_.CleaningHost().MeterSample(line, int64_t(pesSize) * 8);
     if (line == 0 && isValid) {
-        const int64_t fixed = en.TSPesReader_Video->PESHeader()->PTS_Fixed();
+        const int64_t fixed = en.Chain().VideoPes().PESHeader()->PTS_Fixed();
         if (fixed - pass_.State.LastMeterStepPts >= kMeterStepTicks) {
             pass_.CleaningHost().MeterStep();
             pass_.State.LastMeterStepPts = fixed;
@@ -241,7 +242,7 @@ void TPesHandlers::Ac3CrcError(int slot, int pid, int64_t framePts)
     if (!pass_.State.InRange())
         return;
     pass_.Log("ES  ERROR: For PID " + Hex4(pid) + " " + pass_.RelTime(framePts) + " AC3 paket $" +
-              Hex8(pass_.Engine().TSAC3Reader[slot]->AC3FrameCount()) + " has AC3 Crc error");
+              Hex8(pass_.Engine().Chain().Ac3(slot).AC3FrameCount()) + " has AC3 Crc error");
     pass_.Engine().CountError(pid);
 }
 
@@ -324,7 +325,7 @@ void TPesHandlers::H264SequenceParameterSet(int64_t)
 {
     TAnalysisEngine& en = pass_.Engine();
     const TAnalysisTables& t = en.Tables();
-    TTSH264Reader* h = en.TSH264Reader1;
+    TTSH264Reader* h = &en.Chain().H264();
     const int vpid = pass_.VideoPid();
     const int64_t k = pass_.State.NalCounters[kNalSps];
     const int f = h->VideoFullRangeFlag() ? 1 : 0;
@@ -349,7 +350,7 @@ void TPesHandlers::H264SequenceParameterSet(int64_t)
     }
     int64_t packetNo = 0;
     uint8_t offset = 0;
-    if (!en.TSPesReader_Video->PacketOfPESOffset(static_cast<int>(bitPos / 8), packetNo, offset)) {
+    if (!en.Chain().VideoPes().PacketOfPESOffset(static_cast<int>(bitPos / 8), packetNo, offset)) {
         pass_.Log("ES  ERROR: Changing Sequence Parameter Set (" + IntToStr(k) +
                   ") video_full_range_flag byte position not found!");
         en.CountError(vpid);

@@ -2,7 +2,12 @@
 // types, PATs and PMTs. Each pass drives the scanning reader packet by packet
 // (which dispatches every packet to the readers that are active), counts
 // broken packets, stops at its packet limit and updates the progress window.
+#include "app/engine/ScanPasses.h"
+
 #include "app/engine/AnalysisEngine.h"
+#include "app/engine/StreamTypeScan.h"
+#include "ts/TSAC3Reader.h"
+#include "ts/TSMPEG2Reader.h"
 
 #include "base/SysUtils.h"
 #include "ts/TSH264Reader.h"
@@ -10,9 +15,51 @@
 #include "ts/TSPatReader.h"
 #include "ts/TSPesReader.h"
 #include "ts/TSPmtReader.h"
-#include "ts/TSStreamType.h"
 
 namespace tw {
+
+namespace {
+template <class T> T* Make(TComponent* owner, const char* name) {
+    T* c = new T(owner);
+    c->SetName(name);
+    return c;
+}
+} // namespace
+
+TScanPasses::TScanPasses(TAnalysisEngine& engine) : TComponent(&engine), engine_(engine) {
+    SetName("ScanPasses");
+    // Consumers are fed in the order they register: the PAT, PMT and PES
+    // readers on the packet reader; the MPEG-2, H.264 and AC-3 analysers on
+    // the PES reader.
+    reader_ = Make<TTSPacketReader>(this, "TSPacketReader1");
+    patScan_ = Make<TTSPatReader>(this, "TSPatReader_Scan");
+    patScan_->SetTSPacketReader(reader_);
+    pmtScan_ = Make<TTSPmtReader>(this, "TSPmtReader_Scan");
+    pmtScan_->SetTSPacketReader(reader_);
+    pesScan_ = Make<TTSPesReader>(this, "TSPesReader_Scan");
+    pesScan_->SetTSPacketReader(reader_);
+    mpeg2Scan_ = Make<TTSMPEG2Reader>(this, "TSMPEG2Reader_Scan");
+    mpeg2Scan_->SetTSPesReader(pesScan_);
+    h264Scan_ = Make<TTSH264Reader>(this, "TSH264Reader_Scan");
+    h264Scan_->SetTSPesReader(pesScan_);
+    ac3Scan_ = Make<TTSAC3Reader>(this, "TSAC3Reader_Scan");
+    ac3Scan_->SetTSPesReader(pesScan_);
+    typeScan_ = std::make_unique<TStreamTypeScan>(engine, *this);
+}
+
+TScanPasses::~TScanPasses() = default;
+
+bool TScanPasses::CancelRequested() const { return engine_.CancelRequested(); }
+
+void TScanPasses::Deactivate() {
+    ac3Scan_->SetActive(false);
+    mpeg2Scan_->SetActive(false);
+    h264Scan_->SetActive(false);
+    pesScan_->SetActive(false);
+    pmtScan_->SetActive(false);
+    patScan_->SetActive(false);
+    reader_->SetActive(false);
+}
 
 namespace {
 
@@ -26,8 +73,8 @@ int64_t ProgressStep(int64_t limit) {
 
 } // namespace
 
-bool TAnalysisEngine::IsBrokenPacket() const {
-    const TTSPacketHeader* h = TSPacketReader1->TSPacketHeader();
+bool TScanPasses::IsBrokenPacket() const {
+    const TTSPacketHeader* h = reader_->TSPacketHeader();
     if (h->Valid()) return false;
     // A packet that is invalid only because it is scrambled is good.
     TTSPaketErrors onlyScrambled;
@@ -35,31 +82,26 @@ bool TAnalysisEngine::IsBrokenPacket() const {
     return !(h->PaketErrors() == onlyScrambled);
 }
 
-bool TAnalysisEngine::CountBrokenPacket(int& errors, int limit) {
+bool TScanPasses::CountBrokenPacket(int& errors, int limit) {
     ++errors;
     if (errors > limit) {
-        Log("Scan aborted (too many errors) !");
+        engine_.Log("Scan aborted (too many errors) !");
         return true;
     }
-    if (errors > SCAN_LOG_ERROR_LIMIT && !tables_->LogSuppressed) {
-        tables_->LogSuppressed = true;
-        Log("");
-        Log("Too many errors skipping log entries!");
-        Log("");
+    if (errors > SCAN_LOG_ERROR_LIMIT && !engine_.Tables().LogSuppressed) {
+        engine_.Tables().LogSuppressed = true;
+        engine_.Log("");
+        engine_.Log("Too many errors skipping log entries!");
+        engine_.Log("");
     }
     return false;
-}
-
-void TAnalysisEngine::ShowProgress(int64_t total, int64_t position) {
-    host_->ShowProgress(total, position);
-    host_->ProcessMessages();
 }
 
 // ---------------------------------------------------------------------------
 // Fill packets
 
-int64_t TAnalysisEngine::CountFillPacketsAtStart() {
-    TTSPacketReader* r = TSPacketReader1;
+int64_t TScanPasses::CountFillPacketsAtStart() {
+    TTSPacketReader* r = reader_;
     int64_t n = 0;
     r->SetPacketIndex(0);
     while (r->PacketIndex() < r->PacketCount() && !r->Eof()) {
@@ -72,8 +114,8 @@ int64_t TAnalysisEngine::CountFillPacketsAtStart() {
     return n < 10 ? 0 : n;
 }
 
-int64_t TAnalysisEngine::CountFillPacketsAtEnd() {
-    TTSPacketReader* r = TSPacketReader1;
+int64_t TScanPasses::CountFillPacketsAtEnd() {
+    TTSPacketReader* r = reader_;
     int64_t n = 0;
     if (r->PacketCount() < 2) return 0;
     r->SetPacketIndex(r->PacketCount() - 1);
@@ -93,9 +135,9 @@ int64_t TAnalysisEngine::CountFillPacketsAtEnd() {
 // packet index to the progress window. Returns when the limit, the end of the
 // file, the error limit or a cancel ends the pass.
 template <class OnPacket, class Progress>
-static void RunScanLoop(TAnalysisEngine& e, int64_t limit, int& errors, int errorLimit, OnPacket onPacket,
+static void RunScanLoop(TScanPasses& e, int64_t limit, int& errors, int errorLimit, OnPacket onPacket,
                         Progress progress) {
-    TTSPacketReader* r = e.TSPacketReader1;
+    TTSPacketReader* r = e.Reader();
     r->SetPacketIndex(0);
     if (r->PacketCount() < limit) limit = r->PacketCount() - 1;
     const int64_t step = ProgressStep(limit);
@@ -117,13 +159,13 @@ static void RunScanLoop(TAnalysisEngine& e, int64_t limit, int& errors, int erro
     }
 }
 
-void TAnalysisEngine::ScanPids(int64_t limit) {
-    TAnalysisTables& t = *tables_;
-    host_->SetProgressStatus("Searching for PIDs");
+void TScanPasses::ScanPids(int64_t limit) {
+    TAnalysisTables& t = engine_.Tables();
+    engine_.Progress().SetProgressStatus("Searching for PIDs");
     t.LogSuppressed = false;
     int errors = 0;
-    int64_t effective = TSPacketReader1->PacketCount() < limit ? TSPacketReader1->PacketCount() - 1 : limit;
-    const TTSPacketHeader* h = TSPacketReader1->TSPacketHeader();
+    int64_t effective = reader_->PacketCount() < limit ? reader_->PacketCount() - 1 : limit;
+    const TTSPacketHeader* h = reader_->TSPacketHeader();
     RunScanLoop(
         *this, limit, errors, SCAN_ERROR_LIMIT,
         [&]() {
@@ -142,105 +184,52 @@ void TAnalysisEngine::ScanPids(int64_t limit) {
             }
             return true;
         },
-        [&](int64_t pos) { ShowProgress(effective, pos); });
-    host_->HideProgress();
+        [&](int64_t pos) { engine_.ShowProgress(effective, pos); });
+    engine_.Progress().HideProgress();
     t.LogSuppressed = false;
 }
 
-void TAnalysisEngine::ScanStreamTypes(int64_t limit) {
-    TAnalysisTables& t = *tables_;
-    host_->SetProgressStatus("Searching for stream types");
-    t.LogSuppressed = false;
-    int errors = 0; // over all PIDs together
-    const int64_t streams = t.FoundStreamCount;
-    for (int i = 0; i < t.FoundStreamCount && !cancelRequested_; ++i) {
-        const int pid = t.FoundStreams[static_cast<size_t>(i)].Pid;
-        if (pid == 0) {
-            t.FoundStreams[static_cast<size_t>(i)].TypeText = "PAT";
-            continue;
-        }
-        ScanStreamId = -1;
-        ScanStreamIdType = psid_unknown_stream;
-        TSPesReader_Scan->SetPID(pid);
-        TSPesReader_Scan->SetActive(true);
-        TSStreamTypeReader1->SetActive(true);
-        RunScanLoop(
-            *this, limit, errors, SCAN_ERROR_LIMIT, [&]() { return TSStreamTypeReader1->ScannedPackets() < 20; },
-            [&](int64_t pos) { ShowProgress(streams * limit, static_cast<int64_t>(i) * limit + pos); });
-        if (TSStreamTypeReader1->ScannedPackets() >= 1) {
-            t.FoundStreams[static_cast<size_t>(i)].TypeText =
-                TSStreamTypeReader1->StreamTypeName(TSStreamTypeReader1->VotedStreamType()).substr(0, FOUND_TYPE_TEXT_MAX);
-            t.SetFoundStreamType(pid, ScanStreamId, static_cast<TPesStreamIdType>(ScanStreamIdType));
-        } else {
-            // No PES at all: perhaps a program map, perhaps only PCR.
-            TSPesReader_Scan->SetActive(false);
-            TSStreamTypeReader1->SetActive(false);
-            TSPmtReader_ScanType->SetPID(pid);
-            TSPmtReader_ScanType->SetActive(true);
-            TTSPacketReader* r = TSPacketReader1;
-            r->SetPacketIndex(0);
-            const int64_t last = r->PacketCount() < limit ? r->PacketCount() - 1 : limit;
-            while (TSPmtReader_ScanType->PMTEntryCount() < 1 && r->PacketIndex() < last) {
-                const int64_t next = r->PacketIndex() + 1;
-                r->SetPacketIndex(next);
-                if (r->PacketIndex() != next) break;
-                if (next % 10000 == 0) {
-                    host_->ProcessMessages();
-                    if (cancelRequested_) break;
-                }
-            }
-            if (TSPmtReader_ScanType->PMTEntryCount() >= 1) t.FoundStreams[static_cast<size_t>(i)].TypeText = "PMT";
-            if (t.FoundStreams[static_cast<size_t>(i)].TypeText.empty() && t.FoundStreams[static_cast<size_t>(i)].HasPcr)
-                t.FoundStreams[static_cast<size_t>(i)].TypeText = "PCR";
-        }
-        TSStreamTypeReader1->SetActive(false);
-        TSPesReader_Scan->SetActive(false);
-        TSPmtReader_ScanType->SetActive(false);
-        if (errors > SCAN_ERROR_LIMIT) break;
-    }
-    host_->HideProgress();
-    t.LogSuppressed = false;
-}
+void TScanPasses::ScanStreamTypes(int64_t limit) { typeScan_->Run(limit); }
 
-void TAnalysisEngine::ScanPats(int64_t limit) {
-    TAnalysisTables& t = *tables_;
-    host_->SetProgressStatus("Searching for access tables");
+void TScanPasses::ScanPats(int64_t limit) {
+    TAnalysisTables& t = engine_.Tables();
+    engine_.Progress().SetProgressStatus("Searching for access tables");
     t.LogSuppressed = false;
     int errors = 0;
-    const int64_t effective = TSPacketReader1->PacketCount() < limit ? TSPacketReader1->PacketCount() - 1 : limit;
-    TSPatReader_Scan->SetPID(0);
-    TSPatReader_Scan->SetActive(true);
+    const int64_t effective = reader_->PacketCount() < limit ? reader_->PacketCount() - 1 : limit;
+    patScan_->SetPID(0);
+    patScan_->SetActive(true);
     RunScanLoop(
         *this, limit, errors, SCAN_ERROR_LIMIT, []() { return true; },
-        [&](int64_t pos) { ShowProgress(effective, pos); });
-    TSPatReader_Scan->SetActive(false);
-    host_->HideProgress();
+        [&](int64_t pos) { engine_.ShowProgress(effective, pos); });
+    patScan_->SetActive(false);
+    engine_.Progress().HideProgress();
     t.LogSuppressed = false;
 }
 
-void TAnalysisEngine::ScanPmts(int64_t limit) {
-    TAnalysisTables& t = *tables_;
-    host_->SetProgressStatus("Searching for program maps");
+void TScanPasses::ScanPmts(int64_t limit) {
+    TAnalysisTables& t = engine_.Tables();
+    engine_.Progress().SetProgressStatus("Searching for program maps");
     t.LogSuppressed = false;
     int errors = 0; // over all PMT PIDs together
     // The total is a 32-bit product, as the progress window was always given.
     const int64_t total = static_cast<int32_t>(static_cast<uint32_t>(t.PmtPidCount) * static_cast<uint32_t>(limit));
-    for (int i = 0; i < t.PmtPidCount && !cancelRequested_; ++i) {
-        TSPmtReader_Scan->SetPID(t.PmtPids[static_cast<size_t>(i)]);
-        TSPmtReader_Scan->SetActive(true);
+    for (int i = 0; i < t.PmtPidCount && !engine_.CancelRequested(); ++i) {
+        pmtScan_->SetPID(t.PmtPids[static_cast<size_t>(i)]);
+        pmtScan_->SetActive(true);
         RunScanLoop(
             *this, limit, errors, PMT_SCAN_ERROR_LIMIT, []() { return true; },
-            [&](int64_t pos) { ShowProgress(total, pos); });
-        TSPmtReader_Scan->SetActive(false);
+            [&](int64_t pos) { engine_.ShowProgress(total, pos); });
+        pmtScan_->SetActive(false);
     }
-    host_->HideProgress();
+    engine_.Progress().HideProgress();
     t.LogSuppressed = false;
 }
 
-void TAnalysisEngine::CollectPatPmtPids() {
-    TAnalysisTables& t = *tables_;
-    for (int i = 0; i < TSPatReader_Scan->PATEntryCount(); ++i) {
-        const int pid = TSPatReader_Scan->Entry(i).PID;
+void TScanPasses::CollectPatPmtPids() {
+    TAnalysisTables& t = engine_.Tables();
+    for (int i = 0; i < patScan_->PATEntryCount(); ++i) {
+        const int pid = patScan_->Entry(i).PID;
         if (t.HasPmtPid(pid)) continue;
         if (t.IsFoundPid(pid)) {
             if (t.PmtPidCount < MAX_PMT_PIDS) t.PmtPids[static_cast<size_t>(t.PmtPidCount++)] = pid;
@@ -253,23 +242,6 @@ void TAnalysisEngine::CollectPatPmtPids() {
             t.IgnoredPmtPidList += item;
         }
     }
-}
-
-// ---------------------------------------------------------------------------
-// Dumps
-
-void TAnalysisEngine::LogPatDump(TTSPatReader* reader, int number) {
-    Log("\r\n----------- PAT " + IntToStr(number) + " -----------\r\n" + reader->PatDumpText() +
-        "-----------------------------\r\n");
-}
-
-void TAnalysisEngine::LogPmtDump(TTSPmtReader* reader, int number) {
-    Log("\r\n----------- PMT " + IntToStr(number) + " -----------\r\n" + reader->PmtDumpText() +
-        "-----------------------------\r\n");
-}
-
-void TAnalysisEngine::LogH264Dump(TTSH264Reader* reader) {
-    Log("\r\n-------- H264 Video ---------\r\n" + reader->SpsDumpText() + "-----------------------------\r\n");
 }
 
 } // namespace tw

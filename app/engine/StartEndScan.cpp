@@ -1,6 +1,9 @@
 // The start/end check: per PID the first and last PTS and DTS, for the
 // stream its first and last PCR, whether the PCR wraps, and the duration.
+#include "app/engine/StartEndScan.h"
+
 #include "app/engine/AnalysisEngine.h"
+#include "app/engine/ScanPasses.h"
 
 #include <cstdlib>
 
@@ -26,8 +29,8 @@ int64_t AbsDiff(int64_t a, int64_t b) { return a > b ? a - b : b - a; }
 
 } // namespace
 
-int64_t TAnalysisEngine::FindNextPcr(int pid, int64_t limit) {
-    TTSPacketReader* r = TSPacketReader1;
+int64_t TStartEndScan::FindNextPcr(int pid, int64_t limit) {
+    TTSPacketReader* r = scan_.Reader();
     int64_t result = -1;
     r->SetPacketIndex(0);
     while (r->PacketIndex() < limit && !r->Eof() && r->PacketCount() > 0) {
@@ -40,12 +43,12 @@ int64_t TAnalysisEngine::FindNextPcr(int pid, int64_t limit) {
         r->Next();
         if (r->PacketIndex() == before) break;
     }
-    tables_->LogSuppressed = false;
+    engine_.Tables().LogSuppressed = false;
     return result;
 }
 
-int64_t TAnalysisEngine::FindPreviousPcr(int pid, int64_t limit) {
-    TTSPacketReader* r = TSPacketReader1;
+int64_t TStartEndScan::FindPreviousPcr(int pid, int64_t limit) {
+    TTSPacketReader* r = scan_.Reader();
     int64_t result = -1;
     int errors = 0;
     if (r->PacketCount() > 0) {
@@ -55,11 +58,11 @@ int64_t TAnalysisEngine::FindPreviousPcr(int pid, int64_t limit) {
             const TTSPacketHeader* h = r->TSPacketHeader();
             if (!h->Valid()) {
                 ++errors;
-                if (errors > SCAN_LOG_ERROR_LIMIT && !tables_->LogSuppressed) {
-                    tables_->LogSuppressed = true;
-                    Log("");
-                    Log("Too many errors skipping log entries!");
-                    Log("");
+                if (errors > SCAN_LOG_ERROR_LIMIT && !engine_.Tables().LogSuppressed) {
+                    engine_.Tables().LogSuppressed = true;
+                    engine_.Log("");
+                    engine_.Log("Too many errors skipping log entries!");
+                    engine_.Log("");
                 }
             } else if (h->PID() == pid && HasPcr(h)) {
                 result = h->AdaptationField()->PCR()->PCR();
@@ -69,35 +72,37 @@ int64_t TAnalysisEngine::FindPreviousPcr(int pid, int64_t limit) {
             r->Previous();
         }
     }
-    tables_->LogSuppressed = false;
+    engine_.Tables().LogSuppressed = false;
     return result;
 }
 
-int64_t TAnalysisEngine::CheckPcrWrap() {
-    TAnalysisTables& t = *tables_;
-    if (t.FirstPcr < t.LastPcr) return Round(static_cast<double>(t.LastPcr - t.FirstPcr) / 300.0);
+int64_t TStartEndScan::CheckPcrWrap() {
+    TAnalysisTables& t = engine_.Tables();
+    // Only a last PCR below the first is a wrap; one PCR (or one value
+    // throughout) is a recording of no measurable length.
+    if (t.FirstPcr <= t.LastPcr) return Round(static_cast<double>(t.LastPcr - t.FirstPcr) / kClockRatio);
     const int64_t toWrap = kPtsWrap - t.FirstPcr90k;
-    Log("PCR wrap at " + PtsToTimeText(toWrap) + " detected!");
+    engine_.Log("PCR wrap at " + PtsToTimeText(toWrap) + " detected!");
     t.PcrWrap = true;
     return toWrap + t.LastPcr90k;
 }
 
-void TAnalysisEngine::ScanStartEnd(int64_t limit) {
-    TAnalysisTables& t = *tables_;
-    TTSPacketReader* r = TSPacketReader1;
-    TSPesReader_Scan->SetActive(false);
+void TStartEndScan::ScanStartEnd(int64_t limit) {
+    TAnalysisTables& t = engine_.Tables();
+    TTSPacketReader* r = scan_.Reader();
+    scan_.PesScan()->SetActive(false);
     if (limit > r->PacketCount()) limit = r->PacketCount();
     if (t.PidRecordCount == 0) {
         t.LogSuppressed = false;
         return;
     }
     const int64_t fillEnd = t.FillPacketsAtEnd;
-    for (int i = 0; i < t.PidRecordCount && !cancelRequested_; ++i) {
+    for (int i = 0; i < t.PidRecordCount && !engine_.CancelRequested(); ++i) {
         TPidRecord& rec = t.PidRecords[static_cast<size_t>(i)];
-        TSPesReader_Scan->SetPID(rec.Pid);
-        TSPesReader_Scan->SetActive(true);
+        scan_.PesScan()->SetPID(rec.Pid);
+        scan_.PesScan()->SetActive(true);
         rec.FirstPts = rec.FirstDts = rec.LastPts = rec.LastDts = -1;
-        ScanPesPts = ScanPesDts = -1;
+        scan_.ScanPesPts = scan_.ScanPesDts = -1;
         int64_t prevPts = -1, prevDts = -1;
 
         // Start phase.
@@ -105,16 +110,16 @@ void TAnalysisEngine::ScanStartEnd(int64_t limit) {
         r->SetPacketIndex(0);
         while (r->PacketIndex() < limit && !r->Eof()) {
             const TTSPacketHeader* h = r->TSPacketHeader();
-            if (IsBrokenPacket()) {
-                if (CountBrokenPacket(errors, SCAN_ERROR_LIMIT)) break;
+            if (scan_.IsBrokenPacket()) {
+                if (scan_.CountBrokenPacket(errors, SCAN_ERROR_LIMIT)) break;
             } else {
-                if ((AbsDiff(ScanPesPts, prevPts) >= kJump || AbsDiff(ScanPesDts, prevDts) >= kJump) &&
+                if ((AbsDiff(scan_.ScanPesPts, prevPts) >= kJump || AbsDiff(scan_.ScanPesDts, prevDts) >= kJump) &&
                     rec.FirstPts >= 0)
                     break;
-                if (ScanPesPts < rec.FirstPts || (rec.FirstPts == -1 && ScanPesPts >= 0)) rec.FirstPts = ScanPesPts;
-                if (ScanPesDts < rec.FirstDts || (rec.FirstDts == -1 && ScanPesDts >= 0)) rec.FirstDts = ScanPesDts;
-                prevPts = ScanPesPts;
-                prevDts = ScanPesDts;
+                if (scan_.ScanPesPts < rec.FirstPts || (rec.FirstPts == -1 && scan_.ScanPesPts >= 0)) rec.FirstPts = scan_.ScanPesPts;
+                if (scan_.ScanPesDts < rec.FirstDts || (rec.FirstDts == -1 && scan_.ScanPesDts >= 0)) rec.FirstDts = scan_.ScanPesDts;
+                prevPts = scan_.ScanPesPts;
+                prevDts = scan_.ScanPesDts;
             }
             (void)h;
             const int64_t before = r->PacketIndex();
@@ -128,7 +133,7 @@ void TAnalysisEngine::ScanStartEnd(int64_t limit) {
         // the window covers a whole short recording.
         int64_t start = r->PacketCount() - limit - fillEnd;
         if (start < 0) start = 0;
-        ScanPesPts = ScanPesDts = -1;
+        scan_.ScanPesPts = scan_.ScanPesDts = -1;
         prevPts = -1;
         errors = 0;
         r->SetPacketIndex(start);
@@ -136,17 +141,17 @@ void TAnalysisEngine::ScanStartEnd(int64_t limit) {
         while (r->PacketIndex() < stop && !r->Eof()) {
             const TTSPacketHeader* h = r->TSPacketHeader();
             if (!h->Valid()) {
-                if (CountBrokenPacket(errors, SCAN_ERROR_LIMIT)) break;
+                if (scan_.CountBrokenPacket(errors, SCAN_ERROR_LIMIT)) break;
             } else {
-                if (ScanPesPts > rec.LastPts || AbsDiff(ScanPesPts, prevPts) >= kJump) rec.LastPts = ScanPesPts;
-                if (ScanPesDts > rec.LastDts || AbsDiff(ScanPesDts, prevPts) >= kJump) rec.LastDts = ScanPesDts;
-                prevPts = ScanPesPts;
+                if (scan_.ScanPesPts > rec.LastPts || AbsDiff(scan_.ScanPesPts, prevPts) >= kJump) rec.LastPts = scan_.ScanPesPts;
+                if (scan_.ScanPesDts > rec.LastDts || AbsDiff(scan_.ScanPesDts, prevPts) >= kJump) rec.LastDts = scan_.ScanPesDts;
+                prevPts = scan_.ScanPesPts;
             }
             const int64_t before = r->PacketIndex();
             r->Next();
             if (r->PacketIndex() == before) break;
         }
-        TSPesReader_Scan->SetActive(false);
+        scan_.PesScan()->SetActive(false);
     }
     t.LogSuppressed = false;
 }

@@ -1,7 +1,15 @@
 #include "skin/engine/sSkinManager.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "base/SysUtils.h"
+#include "skin/engine/DefaultManager.h"
+#include "skin/engine/SkinOptions.h"
+#include "skin/engine/acSkinPack.h"
 
 #include "skin/engine/SkinColors.h"
 #include "skin/engine/SkinIni.h"
@@ -33,8 +41,48 @@ TColor ColorToRGB(TColor c)
     return c < 0 ? SysColorSource(c & 0xFF) : c;
 }
 
-TsSkinManager::TsSkinManager() = default;
-TsSkinManager::~TsSkinManager() = default;
+bool SkinLoading = false;
+bool SendingNewSkin = false;
+bool RemovingSkin = false;
+
+#ifndef _WIN32
+TSkinAnnouncer& PlatformAnnouncer()
+{
+    static TSkinAnnouncer none;
+    return none;
+}
+
+std::string ProgramFolderOfProcess()
+{
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : tw::IncludeTrailingPathDelimiter(exe.parent_path().string());
+}
+#endif
+
+TsSkinManager::TsSkinManager(tw::TComponent* owner) : tw::TComponent(owner), ProgramFolder(ProgramFolderOfProcess())
+{
+    Announcer->ManagerCreated(*this);
+    UpdateThirdLists();
+    if (!DefaultManager) {
+        DefaultManager = this;
+        isDefault_ = true;
+        Announcer->DefaultManagerCreated(*this);
+    }
+}
+
+TsSkinManager::~TsSkinManager()
+{
+    // Destructors must not throw: whatever the windows do with the removal
+    // stays with them.
+    try {
+        SetActive(false);
+    } catch (...) {
+    }
+    FreeTables();
+    if (isDefault_) PlatformAnnouncer().DefaultManagerDestroyed(*this);
+    if (DefaultManager == this) DefaultManager = nullptr;
+}
 
 int TsSkinManager::GetSkinIndex(const std::string& section) const
 {
@@ -287,7 +335,7 @@ std::unique_ptr<TPixelImage> CopyFrame32(const TPixelImage& src, int x0, int y0,
 void TsSkinManager::UpdateExtBorderImages()
 {
     ExtBorderMargins = {};
-    if (!Active || !ExtendedBorders) return;
+    if (!active_ || !ExtendedBorders) return;
     ExtBorderActive = std::make_unique<TPixelImage>();
     ExtBorderInactive = std::make_unique<TPixelImage>();
     const int ex = ConstData.ExBorder;
@@ -387,6 +435,398 @@ void TsSkinManager::ChangeSkinHue(int value)
         }
     }
     TransformSkinColours([value](TColor c) { return ChangeHue(value, c); }, kept);
+}
+
+
+namespace {
+
+// Sets a library-wide flag for a scope and puts back what was there, also
+// when a reader raises.
+class TFlagScope {
+public:
+    explicit TFlagScope(bool& flag) : flag_(flag), was_(flag) { flag = true; }
+    ~TFlagScope() { flag_ = was_; }
+    TFlagScope(const TFlagScope&) = delete;
+    TFlagScope& operator=(const TFlagScope&) = delete;
+
+private:
+    bool& flag_;
+    bool was_;
+};
+
+bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+
+std::filesystem::path Utf8Path(const std::string& name)
+{
+    return std::filesystem::path(std::u8string(name.begin(), name.end()));
+}
+
+std::string PathUtf8(const std::filesystem::path& p)
+{
+    const std::u8string s = p.u8string();
+    return std::string(s.begin(), s.end());
+}
+
+std::string LowerAscii(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return s;
+}
+
+const char* const kOptionsFile = "Options.dat";
+
+} // namespace
+
+std::string NormalizeSkinDirectory(const std::string& dir, char delim)
+{
+    if (dir.empty()) return dir;
+    std::string s = dir;
+    const char last = s.back();
+    if (last == '/' || last == '\\') s.back() = delim;
+    else if (s.size() == 1) s += std::string(":") + delim;
+    else s += delim;
+    return s;
+}
+
+std::string FullSkinDirectory(const std::string& dir, const std::string& programFolder, char delim)
+{
+    std::string s;
+    if (StartsWith(dir, "..")) {
+        // The parent of the program's folder. A folder without any separator
+        // has no parent to go to: the search stops at its start instead of
+        // running past it.
+        std::string parent = programFolder;
+        if (!parent.empty()) parent.pop_back();
+        while (!parent.empty() && parent.back() != '/' && parent.back() != '\\') parent.pop_back();
+        s = parent + (dir.size() > 3 ? dir.substr(3) : std::string());
+    } else if (StartsWith(dir, ".\\") || StartsWith(dir, "./")) {
+        s = programFolder + dir.substr(2);
+    } else if (dir.find(':') == std::string::npos && dir.find("\\\\") == std::string::npos &&
+               !(delim == '/' && StartsWith(dir, "/"))) {
+        s = programFolder + dir;
+    } else {
+        s = dir;
+    }
+    return NormalizeSkinDirectory(s, delim);
+}
+
+bool AcVerRequested(const std::vector<std::string>& args)
+{
+    return std::any_of(args.begin(), args.end(), [](const std::string& a) { return LowerAscii(a) == "/acver"; });
+}
+
+int TsStoredSkins::IndexOfSkin(const std::string& name) const
+{
+    for (size_t i = 0; i < Items.size(); ++i)
+        if (Items[i].Name == name) return static_cast<int>(i);
+    return -1;
+}
+
+TsStoredSkin& TsStoredSkins::Add(const std::string& name, std::shared_ptr<tw::TMemoryStream> data)
+{
+    Items.push_back({name, std::move(data)});
+    return Items.back();
+}
+
+std::string TsSkinManager::GetFullSkinDirectory() const
+{
+    return FullSkinDirectory(skinDirectory_, ProgramFolder, tw::PathDelim());
+}
+
+std::string TsSkinManager::PackedFileName() const
+{
+    return NormalizeSkinDirectory(skinDirectory_, tw::PathDelim()) + skinName_ + "." + kPackedSkinExt;
+}
+
+void TsSkinManager::SetSkinDirectory(const std::string& value)
+{
+    if (value == skinDirectory_) return;
+    skinDirectory_ = value.empty() ? kDefaultSkinDirectory : value;
+}
+
+void TsSkinManager::SetSkinName(const std::string& value)
+{
+    skinName_ = value;
+    if (!active_) return;
+    if (OnBeforeChange) OnBeforeChange(this);
+    {
+        TFlagScope loading(SkinLoading);
+        skinLoaded_ = false;
+        LoadSkin();
+        if (active_) SendNewSkin(true);
+        else SendRemoveSkin();
+    }
+    if (OnAfterChange) OnAfterChange(this);
+}
+
+void TsSkinManager::LoadSkin()
+{
+    // A packed file of the name wins over a folder of the same name.
+    packed_ = tw::FileExists(PackedFileName());
+    if (packed_) LoadPackedSkin();
+    else LoadUnpackedSkin();
+}
+
+void TsSkinManager::LoadPackedSkin()
+{
+    if (!active_) return;
+    std::unique_ptr<TacSkinConvertor> sc;
+    LoadPackedFile(PackedFileName(), sc, true);
+    if (!sc) throw EInvalidSkin("The skin file \"" + PackedFileName() + "\" cannot be read");
+    sc->FreePackedData();
+    SkinPath = GetFullSkinDirectory();
+    LoadPackedSkinTables(*this, *sc);
+}
+
+void TsSkinManager::LoadUnpackedSkin()
+{
+    if (!active_) return;
+    const std::string folder = GetFullSkinDirectory() + skinName_ + tw::PathDelim();
+    if (!skinName_.empty() && tw::FileExists(folder + kOptionsFile)) {
+        packed_ = false;
+        SkinPath = folder;
+        tw::TMemoryStream file;
+        file.LoadFromFile(folder + kOptionsFile);
+        const std::string text(reinterpret_cast<const char*>(file.Memory()), static_cast<size_t>(file.Size()));
+        LoadSkinTables(*this, &text);
+        return;
+    }
+    // Not in the skin folder: one of the skins kept inside the program.
+    SkinPath.clear();
+    int index = InternalSkins.IndexOfSkin(skinName_);
+    if (index < 0) {
+        if (InternalSkins.Count() == 0) {
+            active_ = false;
+            return;
+        }
+        index = 0;
+        skinName_ = InternalSkins.Items[0].Name;
+    }
+    const TsStoredSkin& stored = InternalSkins.Items[size_t(index)];
+    if (!stored.Data || stored.Data->Size() == 0) {
+        // A stored skin holds its archive; one without is not a skin.
+        packed_ = false;
+        LoadSkinTables(*this, nullptr);
+        return;
+    }
+    packed_ = true;
+    TacSkinConvertor sc;
+    sc.SetPackedData(stored.Data.get(), false);
+    sc.ExtractPackedData();
+    sc.FreePackedData();   // the stream stays the stored skin's
+    LoadPackedSkinTables(*this, sc);
+}
+
+void TsSkinManager::SendNewSkin(bool repaint)
+{
+    if (IsLoading()) return;
+    Announcer->ClearGlows();
+    if (repaint) Announcer->BeginSkinChange(*this);
+    Announcer->ResetMenuCache();
+    skinLoaded_ = false;
+    {
+        TFlagScope sending(SendingNewSkin);
+        UpdateCommonIndexes();
+        Announcer->BroadcastToForms(*this, 1);   // AC_SKINLOADED
+    }
+    skinLoaded_ = true;
+    if (IsDefault() && !hookInstalled_) InstallSkinHook();
+    if (repaint) RepaintForms();
+}
+
+void TsSkinManager::RepaintForms()
+{
+    Announcer->BroadcastToForms(*this, 16);   // AC_STOPANIMATION
+    if (!IsLoading()) {
+        Announcer->BeginSkinChange(*this);
+        Announcer->BroadcastToForms(*this, 3);   // AC_SKINREFRESH
+        Announcer->EndSkinChange(*this, true);
+    } else {
+        Announcer->BroadcastToForms(*this, 3);
+    }
+    Announcer->RedrawAdapters();
+}
+
+void TsSkinManager::SendRemoveSkin()
+{
+    TFlagScope removing(RemovingSkin);
+    Announcer->ClearGlows();
+    UninstallSkinHook();
+    skinLoaded_ = false;
+    Announcer->BroadcastToForms(*this, 2);   // AC_SKINREMOVED
+    FreeTables();
+}
+
+void TsSkinManager::FreeTables()
+{
+    while (!ma.empty()) ma.pop_back();
+    MasterBitmap.reset();
+    pa.clear();
+    gd.clear();
+}
+
+void TsSkinManager::SetActive(bool value)
+{
+    if (value == active_) return;
+    if (!value) {
+        active_ = false;
+        if (!IsLoading()) SendRemoveSkin();
+        UpdateCommonIndexes();
+    } else {
+        active_ = true;
+        SetSkinName(skinName_);
+    }
+}
+
+void TsSkinManager::Reload()
+{
+    if (!skinLoaded_) return;
+    {
+        TFlagScope loading(SkinLoading);
+        LoadSkin();
+    }
+    if (!IsLoading()) RepaintForms();
+}
+
+void TsSkinManager::SetHueOffset(int value)
+{
+    if (value == HueOffset) return;
+    HueOffset = value;
+    Reload();
+}
+
+void TsSkinManager::SetSaturation(int value)
+{
+    if (value == Saturation) return;
+    Saturation = value;
+    Reload();
+}
+
+void TsSkinManager::SetExtendedBorders(bool value)
+{
+    if (value == ExtendedBorders) return;
+    ExtendedBorders = value;
+    UpdateExtBorderImages();
+    Reload();
+}
+
+void TsSkinManager::SetCommonSections(const std::vector<std::string>& lines)
+{
+    CommonSections.clear();
+    for (std::string line : lines) {
+        if (!line.empty() && line[0] != ';') line.erase(std::remove(line.begin(), line.end(), ' '), line.end());
+        CommonSections.push_back(line);
+    }
+    SetSkinName(skinName_);
+}
+
+bool TsSkinManager::IsDefault() const { return DefaultManager == this; }
+
+void TsSkinManager::SetIsDefault(bool value)
+{
+    // A manager cannot give up being the default one this way.
+    if (!value && DefaultManager) {
+        isDefault_ = DefaultManager == this;
+        return;
+    }
+    isDefault_ = true;
+    DefaultManager = this;
+    if (active_) {
+        SendNewSkin(true);
+        RepaintForms();
+    } else {
+        SendRemoveSkin();
+    }
+}
+
+std::string TsSkinManager::SkinInfo() const
+{
+    if (!skinLoaded_) return "N/A";
+    // The shortest form, with a point whatever the user's locale says.
+    char text[32];
+    std::snprintf(text, sizeof text, "%.15g", SkinData.Version);
+    std::string r = text;
+    std::replace(r.begin(), r.end(), ',', '.');
+    return r;
+}
+
+void TsSkinManager::InstallSkinHook()
+{
+    if (!IsDefault() || hookInstalled_ || (ComponentState() & tw::csDesigning)) return;
+    hookInstalled_ = true;
+    Announcer->InstallSkinHook(*this);
+}
+
+void TsSkinManager::UninstallSkinHook()
+{
+    if (!IsDefault() || !hookInstalled_ || (ComponentState() & tw::csDesigning)) return;
+    Announcer->UninstallSkinHook(*this);
+    hookInstalled_ = false;
+}
+
+void TsSkinManager::UpdateThirdLists()
+{
+    for (int i = 0; i < ThirdPartyList::Count; ++i) {
+        if (ThirdParty.GetString(i).empty()) ThirdParty.SetString(i, ThirdPartyDefault(i));
+        std::vector<std::string>& list = ThirdLists[size_t(i)];
+        list.clear();
+        const std::string& text = ThirdParty.GetString(i);
+        size_t start = 0;
+        while (start <= text.size()) {
+            size_t end = text.find_first_of("\r\n", start);
+            if (end == std::string::npos) end = text.size();
+            if (end > start) list.push_back(text.substr(start, end - start));
+            start = end + 1;
+        }
+    }
+}
+
+const char* const ThirdPartyKinds[ThirdPartyList::Count] = {
+    "Edit", "Button", "BitBtn", "CheckBox", "ComboBox", "Grid", "GroupBox", "ListView", "Panel", "TreeView",
+    "wwEdit", "GridEh", "VirtualTree", "PageControl", "TabControl", "ToolBar", "StatusBar", "SpeedButton"};
+
+std::string ThirdPartyDefault(int index) { return index == ThirdPartyList::ThirdButtons ? "TButton" : " "; }
+
+void TsSkinManager::Loaded()
+{
+    tw::TComponent::Loaded();
+    UpdateThirdLists();
+    if (skinDirectory_.empty()) skinDirectory_ = kDefaultSkinDirectory;
+    if (active_ && !skinName_.empty()) SendNewSkin(false);
+}
+
+void TsSkinManager::CheckSkinVersion()
+{
+    if (SkinData.Version > 255.0)
+        Announcer->ShowMessage("This version of the skin have not complete support by used skin library package "
+                               "release.\r\nComponents must be updated up to latest version for using this skin.");
+}
+
+std::vector<std::string> TsSkinManager::GetSkinNames(int skinTypes, std::string* firstName) const
+{
+    std::vector<std::string> names;
+    for (const TsStoredSkin& s : InternalSkins.Items) names.push_back(s.Name);
+    const std::string dir = GetFullSkinDirectory();
+    std::error_code ec;
+    if (!dir.empty() && std::filesystem::is_directory(Utf8Path(dir), ec)) {
+        for (auto it = std::filesystem::directory_iterator(Utf8Path(dir), ec);
+             !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+            const std::string name = PathUtf8(it->path().filename());
+            if (name.empty() || name[0] == '.') continue;
+            std::error_code kindError;
+            if (it->is_directory(kindError)) {
+                if (skinTypes != 1 && tw::FileExists(dir + name + tw::PathDelim() + kOptionsFile))
+                    names.push_back(name);
+            } else if (skinTypes != 0 && LowerAscii(tw::ExtractFileExt(name)) == std::string(".") + kPackedSkinExt) {
+                // "Dark.v2.asz" is the skin "Dark.v2": only the extension goes.
+                names.push_back(name.substr(0, name.size() - 4));
+            }
+        }
+    }
+    if (firstName) *firstName = names.empty() ? std::string() : names.front();
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 } // namespace skin

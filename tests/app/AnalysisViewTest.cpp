@@ -16,6 +16,7 @@
 #include "app/ProgressForm.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
+#include "app/engine/TableSelection.h"
 #include "app/engine/AppLog.h"
 #include "app/engine/MainTexts.h"
 #include "app/engine/SettingsStore.h"
@@ -293,7 +294,7 @@ TEST_F(AnalysisViewTest, ThePopupMenuChangesTheLanguageDescriptor) {
     TAnalysisView& v = *View();
     Open();
     ASSERT_TRUE(v.Engine().Analysed());
-    TTSPmtReader* pmt = v.Engine().RebuildPmt;
+    TTSPmtReader* pmt = &v.Engine().Selection().Pmt();
     const int index = pmt->IndexOfPid(0x101);
     ASSERT_GE(index, 0);
     ASSERT_EQ(pmt->Entry(index).Language, "deu");

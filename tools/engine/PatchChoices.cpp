@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "app/engine/TableSelection.h"
 #include "app/engine/AnalysisEngine.h"
 #include "base/SysUtils.h"
 #include "ts/TSPatReader.h"
@@ -19,7 +20,7 @@ std::string Hex(int v)
 
 int CurrentProgramNumber(const TAnalysisEngine& engine)
 {
-    const TTSPatReader* pat = engine.RebuildPat;
+    const TTSPatReader* pat = &engine.Selection().Pat();
     return pat->PATEntryCount() > 0 ? pat->Entry(0).ProgramNumber : 0;
 }
 
@@ -32,7 +33,7 @@ TPatchChoices FillPatchChoices(const TAnalysisEngine& engine, int newServiceId)
     if (newServiceId != -1)
         c.NewSid = Hex(newServiceId);
     const TAnalysisTables& t = engine.Tables();
-    const int pmtPid = engine.RebuildPmt->PID();
+    const int pmtPid = engine.Selection().Pmt().PID();
     for (int i = 0; i < t.FoundStreamCount; ++i) {
         const TFoundStream& f = t.FoundStreams[static_cast<size_t>(i)];
         if (f.Pid == 0 || f.Pid == pmtPid)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "AnalysisTestHost.h"
+#include "app/engine/TableSelection.h"
 #include "app/engine/AnalysisEngine.h"
 #include "base/SysUtils.h"
 #include "tests/support/TsBuilder.h"
@@ -61,7 +62,7 @@ TEST_F(AnalysisEngineTest, LeadingGarbageIsSkippedWithAnOffset) {
     ASSERT_TRUE(Analyse(data)) << host.All();
     EXPECT_EQ(host.Asked(TAnalysisQuestion::NoValidStartByte), 1);
     EXPECT_TRUE(host.Has("Working with an offset of 100 bytes"));
-    EXPECT_EQ(engine->RebuildPmt->PcrPid(), 0x100);
+    EXPECT_EQ(engine->Selection().Pmt().PcrPid(), 0x100);
 }
 
 TEST_F(AnalysisEngineTest, DecliningTheOffsetStopsQuietly) {
@@ -96,13 +97,13 @@ TEST_F(AnalysisEngineTest, MissingPatAndPmtEnterCreationMode) {
     EXPECT_TRUE(host.Has("Creating new PAT for PMT PID $00B1"));
     EXPECT_TRUE(host.Has("PCR for selfmade PMT: $0100"));
     EXPECT_TRUE(host.Has("New PMT: CRC OK!"));
-    EXPECT_EQ(engine->RebuildPmt->PID(), 0xB1);
-    EXPECT_EQ(engine->RebuildPmt->PcrPid(), 0x100);
+    EXPECT_EQ(engine->Selection().Pmt().PID(), 0xB1);
+    EXPECT_EQ(engine->Selection().Pmt().PcrPid(), 0x100);
     // Video (27), the AC-3 stream (129) and the MP2 stream the sniffer knows.
-    ASSERT_EQ(engine->RebuildPmt->PMTEntryCount(), 3) << host.All();
-    EXPECT_EQ(engine->RebuildPmt->Entry(0).StreamType, 27);
-    EXPECT_EQ(engine->RebuildPmt->Entry(1).StreamType, 129);
-    EXPECT_EQ(engine->RebuildPmt->Entry(2).StreamType, 4);
+    ASSERT_EQ(engine->Selection().Pmt().PMTEntryCount(), 3) << host.All();
+    EXPECT_EQ(engine->Selection().Pmt().Entry(0).StreamType, 27);
+    EXPECT_EQ(engine->Selection().Pmt().Entry(1).StreamType, 129);
+    EXPECT_EQ(engine->Selection().Pmt().Entry(2).StreamType, 4);
     EXPECT_EQ(engine->Tables().Audio[0].Mode, "5.1");
     EXPECT_EQ(host.States[asAudioDetailsScan], TStepState::Done);
 }
@@ -116,7 +117,7 @@ TEST_F(AnalysisEngineTest, CreationModeAvoidsPidsInUse) {
     });
     ASSERT_TRUE(Analyse(data)) << host.All();
     EXPECT_TRUE(host.Has("Creating new PAT for PMT PID $0078"));
-    EXPECT_EQ(engine->RebuildPmt->PID(), 0x78);
+    EXPECT_EQ(engine->Selection().Pmt().PID(), 0x78);
 }
 
 TEST_F(AnalysisEngineTest, AllThreeOwnPmtPidsInUseStops) {
@@ -151,7 +152,7 @@ TEST_F(AnalysisEngineTest, ScrambledPacketsAskOnce) {
     host.Answers[TAnalysisQuestion::Scrambled] = true; // skip them
     ASSERT_TRUE(Analyse(data)) << host.All();
     EXPECT_EQ(host.Asked(TAnalysisQuestion::Scrambled), 1);
-    EXPECT_EQ(engine->ScrambledMode, 3);
+    EXPECT_EQ(engine->ScrambledMode, TScrambledMode::SkipScrambled);
     EXPECT_TRUE(host.Has("Ignore scrambled pakets!"));
     // Scrambled-only packets are good packets for the scans: the PID scan
     // counts all of them (the end phase of the start/end check is the one
@@ -191,6 +192,26 @@ TEST_F(AnalysisEngineTest, RecordingShorterThanOneProgressStepAnalyses) {
     EXPECT_EQ(host.States[asPidScan], TStepState::Done) << host.All();
     EXPECT_EQ(host.States[asPatScan], TStepState::Done);
     EXPECT_GT(host.ProgressCalls, 0);
+}
+
+TEST_F(AnalysisEngineTest, OnePcrIsNoWrap) {
+    // Every PCR but the first loses its flag: first and last PCR are one.
+    bool first = true;
+    const Bytes data = Edit(base, [&](uint8_t* p, size_t) {
+        if ((p[3] & 0x20) && p[4] > 0 && (p[5] & 0x10)) {
+            if (!first) p[5] &= static_cast<uint8_t>(~0x10);
+            first = false;
+        }
+        return true;
+    });
+    ASSERT_TRUE(Analyse(data)) << host.All();
+    const TAnalysisTables& t = engine->Tables();
+    ASSERT_GE(t.FirstPcr, 0);
+    EXPECT_EQ(t.FirstPcr, t.LastPcr);
+    EXPECT_FALSE(t.PcrWrap);
+    EXPECT_EQ(t.Duration, 0);
+    EXPECT_FALSE(host.Has("PCR wrap at"));
+    EXPECT_EQ(host.Asked(TAnalysisQuestion::PcrWrap), 0);
 }
 
 TEST_F(AnalysisEngineTest, EmptyFileGivesAClearMessage) {

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "AnalysisTestHost.h"
+#include "app/engine/TableSelection.h"
 #include "app/engine/AnalysisEngine.h"
 #include "base/SysUtils.h"
 #include "tests/support/TsBuilder.h"
@@ -59,7 +60,7 @@ protected:
         const auto expect = ReadExpect(name);
         ASSERT_FALSE(expect.empty()) << "missing " << name << ".expect";
         const TAnalysisTables& t = engine->Tables();
-        const TTSPmtReader* pmt = engine->RebuildPmt;
+        const TTSPmtReader* pmt = &engine->Selection().Pmt();
         // The program chosen: with several, the analysis takes the last one.
         const TExpectLine* program = nullptr;
         for (const auto& e : expect)
@@ -280,9 +281,9 @@ TEST_F(AnalysisFixtures, LibraryFixtureTwoProgramsPrefersTheProgramWithVideo) {
     EXPECT_TRUE(host.Has("PES WARNING: More than 1 PMT found, selecting last one with video"));
     EXPECT_EQ(host.Count("PES WARNING: More than 1 PMT found"), 1);
     CheckAgainstFfprobe("lib_two_programs", 101);
-    EXPECT_EQ(engine->RebuildPmt->ProgramNumber(), 101);
-    EXPECT_EQ(engine->RebuildPmt->PID(), 0x400);
-    EXPECT_EQ(engine->RebuildPmt->PcrPid(), 0x500);
+    EXPECT_EQ(engine->Selection().Pmt().ProgramNumber(), 101);
+    EXPECT_EQ(engine->Selection().Pmt().PID(), 0x400);
+    EXPECT_EQ(engine->Selection().Pmt().PcrPid(), 0x500);
     const TAnalysisTables& t = engine->Tables();
     EXPECT_TRUE(t.IsSelectedPid(0x500));
     EXPECT_TRUE(t.IsSelectedPid(0x501));

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "AnalysisTestHost.h"
+#include "app/engine/StartEndScan.h"
+#include "app/engine/TableSelection.h"
 #include "app/engine/AnalysisEngine.h"
 #include "app/engine/AnalysisTables.h"
 #include "app/engine/AnalysisTexts.h"
@@ -117,10 +119,10 @@ TEST(AnalysisSteps, CaptionsAndColours) {
 }
 
 TEST(AnalysisSelection, OwnPmtCodesAndPcrWrap) {
-    EXPECT_EQ(TAnalysisEngine::OwnPmtStreamCode("MPEG1 Audio"), 4);
-    EXPECT_EQ(TAnalysisEngine::OwnPmtStreamCode("E-AC3 Audio"), 6);
-    EXPECT_EQ(TAnalysisEngine::OwnPmtStreamCode("Subtitles"), 70001);
-    EXPECT_EQ(TAnalysisEngine::OwnPmtStreamCode("PCR"), -1);
+    EXPECT_EQ(TTableSelection::OwnPmtStreamCode("MPEG1 Audio"), 4);
+    EXPECT_EQ(TTableSelection::OwnPmtStreamCode("E-AC3 Audio"), 6);
+    EXPECT_EQ(TTableSelection::OwnPmtStreamCode("Subtitles"), 70001);
+    EXPECT_EQ(TTableSelection::OwnPmtStreamCode("PCR"), -1);
 
     TRecordingHost host;
     TAnalysisEngine engine(&host);
@@ -129,12 +131,12 @@ TEST(AnalysisSelection, OwnPmtCodesAndPcrWrap) {
     t.LastPcr90k = 500000;
     t.FirstPcr = t.FirstPcr90k * 300;
     t.LastPcr = t.LastPcr90k * 300;
-    EXPECT_EQ(engine.CheckPcrWrap(), 1434592);
+    EXPECT_EQ(engine.StartEnd().CheckPcrWrap(), 1434592);
     EXPECT_TRUE(t.PcrWrap);
     EXPECT_TRUE(host.Has("PCR wrap at 00:00:10.384 detected!")) << host.All();
     t.FirstPcr = 300;
     t.LastPcr = 900301;
-    EXPECT_EQ(engine.CheckPcrWrap(), 3000);
+    EXPECT_EQ(engine.StartEnd().CheckPcrWrap(), 3000);
 }
 
 } // namespace

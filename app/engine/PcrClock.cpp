@@ -1,0 +1,92 @@
+#include "app/engine/PcrClock.h"
+
+#include "ts/TSTimeStamp.h"
+
+namespace tw {
+
+namespace {
+// 30 s below the largest PCR: a PCR above this followed by a tiny one wraps.
+constexpr int64_t kPcrNearWrap = 0x257D0000000LL;
+constexpr int64_t kPcrAfterWrap = 0x200000;
+// More than this many 27 MHz ticks per packet between two PCRs is out of range.
+constexpr int64_t kPcrRateLimit = 280000;
+// This many out-of-range PCRs in a row that run on with each other are a
+// clock that jumped, not damage (at the usual 25 PCRs a second, 0.2 s).
+constexpr int kPcrsOfAJump = 5;
+// Beyond this distance in packets an extrapolation means nothing any more
+// (and the products below stay far inside 64 bits).
+constexpr int64_t kMaxExtrapolationPackets = int64_t(1) << 31;
+
+// pcr - from across at most one wrap; sets wrapped when it crossed it.
+int64_t ClockStep(int64_t from, int64_t pcr, bool& wrapped)
+{
+    wrapped = from > kPcrNearWrap && pcr < kPcrAfterWrap;
+    return wrapped ? pcr + kPcrModulus - from : pcr - from;
+}
+
+// A clock never runs backwards; forwards it may not run faster than the limit.
+bool InRange(int64_t ticks, int64_t packets)
+{
+    return packets <= 0 || (ticks >= 0 && ticks / packets <= kPcrRateLimit);
+}
+
+} // namespace
+
+void TPcrClock::TakeAsReference(int64_t packetNo, int64_t pcr27)
+{
+    good_ = pcr27;
+    goodPacket_ = packetNo;
+    runLength_ = 0;
+}
+
+int64_t TPcrClock::Extrapolate(int64_t packetNo) const
+{
+    const int64_t k = packetNo - goodPacket_;
+    if (good_ < 0 || ratePackets_ <= 0 || k <= 0 || k > kMaxExtrapolationPackets)
+        return -1;
+    // good + rateTicks * k / ratePackets, without the product's overflow.
+    const int64_t whole = rateTicks_ / ratePackets_;
+    const int64_t part = (rateTicks_ % ratePackets_) * k / ratePackets_;
+    return (good_ + (whole * k) % kPcrModulus + part) % kPcrModulus;
+}
+
+TPcrClock::TVerdict TPcrClock::Judge(int64_t packetNo, int64_t pcr27, bool discontinuity)
+{
+    TVerdict v;
+    v.Reference = good_;
+    v.ReferencePacket = goodPacket_;
+    if (good_ < 0 || discontinuity) {
+        // The first PCR, or a jump the stream announces itself.
+        TakeAsReference(packetNo, pcr27);
+        return v;
+    }
+    const int64_t k = packetNo - goodPacket_;
+    const int64_t d = ClockStep(good_, pcr27, v.Wrapped);
+    if (InRange(d, k)) {
+        // Only a clock that moved forward tells its rate.
+        if (d > 0 && k > 0 && k <= kMaxExtrapolationPackets) {
+            rateTicks_ = d;
+            ratePackets_ = k;
+        }
+        TakeAsReference(packetNo, pcr27);
+        return v;
+    }
+    bool runWrapped = false;
+    if (runLength_ > 0 && packetNo > runPacket_) {
+        const int64_t step = ClockStep(runPcr_, pcr27, runWrapped);
+        runLength_ = step > 0 && InRange(step, packetNo - runPacket_) ? runLength_ + 1 : 1;
+    } else {
+        runLength_ = 1;
+    }
+    runPcr_ = pcr27;
+    runPacket_ = packetNo;
+    if (runLength_ >= kPcrsOfAJump) {
+        TakeAsReference(packetNo, pcr27);
+        return v;
+    }
+    v.OutOfRange = true;
+    v.Correction = Extrapolate(packetNo);
+    return v;
+}
+
+} // namespace tw

@@ -1,0 +1,46 @@
+// TStreamTypeScan: the stream-type step of the analysis. It reads the first
+// packets of the recording once for all found PIDs at the same time (not
+// once per PID): every PID gets its own PES reader with a stream-type
+// sniffer and a program-map reader on the scanning packet reader, so a
+// recording with many table PIDs costs one pass, not one per PID.
+//
+// A PID is typed by its sniffer's vote after 20 PES packets (or what it saw
+// until the limit); a PID without any PES is a program map when a section
+// with an entry arrives on it, else "PCR" when it carries a clock.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace tw {
+
+class TAnalysisEngine;
+class TScanPasses;
+class TTSPesReader;
+class TTSStreamTypeReader;
+class TTSPmtReader;
+
+class TStreamTypeScan {
+public:
+    TStreamTypeScan(TAnalysisEngine& engine, TScanPasses& scan);
+    ~TStreamTypeScan();
+
+    // Types every found stream from packets 1..limit of the scanning reader.
+    void Run(int64_t limit);
+
+private:
+    struct TProbe;
+    // Probes stay registered with the scanning reader once made (its list
+    // has no removal), so they are made once and reused by later analyses.
+    void EnsureProbes(size_t count);
+    void ScanBatch(int firstFound, int endFound, int64_t limit, int& errors);
+
+    TAnalysisEngine& engine_;
+    TScanPasses& scan_;
+    std::vector<std::unique_ptr<TProbe>> probes_;
+    // Probe per PID of the running batch (nullptr for PIDs not probed).
+    std::vector<TProbe*> byPid_;
+};
+
+} // namespace tw

@@ -1,0 +1,54 @@
+// TTableSelection: settles the one program the cleaned recording carries.
+// It selects a saved PMT (or builds an own one from the found streams),
+// checks its PCR PID, drops the entries of absent streams, builds the
+// one-program PAT and decides the kept PIDs. It owns the PAT and PMT the
+// cleaning pass writes, and makes the two PMT edits that pass needs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "base/Object.h"
+
+namespace tw {
+
+class TAnalysisEngine;
+class TTSPatReader;
+class TTSPmtReader;
+
+class TTableSelection : public TComponent {
+public:
+    // Owned by the engine; its PMT reads the selected section from the
+    // engine's scanning reader.
+    explicit TTableSelection(TAnalysisEngine& engine);
+
+    // The PAT and PMT the cleaning writes.
+    TTSPatReader& Pat() const { return *pat_; }
+    TTSPmtReader& Pmt() const { return *pmt_; }
+
+    bool SelectPmt(int pmtPid, int sectionPackets, int64_t packetIndex);
+    int FindVideoStream();
+    // A PMT of the found streams on the PMT PID of an own PAT.
+    bool BuildOwnPmt(int pmtPid);
+    bool BuildNewPat(int pmtPid, int programNumber);
+    bool CheckPcr();
+    void DeleteMissingPmtEntries();
+    // Logs an elementary stream of the program that the rebuild leaves out
+    // and counts it as a warning.
+    void WarnStreamLeftOut(int pid, int streamType);
+    void DeletePmtEntry(); // cleaning: drop entries of PIDs not kept
+    void PatchPmtEntry();  // cleaning: apply replacement PIDs
+    static int OwnPmtStreamCode(const std::string& typeText);
+    // The PMT entry dump of the selection ("0.", "  stream_type ..."); marks
+    // the entries' PIDs as kept.
+    void LogPmtEntries();
+
+private:
+    int LogOwnPmtPcr();
+
+    TAnalysisEngine& engine_;
+    TTSPatReader* pat_ = nullptr;
+    TTSPmtReader* pmt_ = nullptr;
+};
+
+} // namespace tw

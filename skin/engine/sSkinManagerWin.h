@@ -1,0 +1,45 @@
+#pragma once
+// Windows only. The skin manager's ties to the program file and the
+// application window: the skin kept as a resource, the version switch, the
+// window hook that skins popup menus, and the seam of the window-creation
+// hook that skins windows the program does not create.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace skin {
+
+class TsSkinManager;
+
+// Name of the RCDATA resource that holds the program's own skin archive.
+inline constexpr const wchar_t* kOwnSkinResource = L"TARNWICKSKIN";
+
+// Adds the archive of an RCDATA resource of the program file as a stored
+// skin; false when the program has no such resource.
+bool AddInternalSkinFromResource(TsSkinManager& manager, const wchar_t* resourceName, const std::string& skinName);
+
+// Once at start-up: "/acver" on the command line shows the library's version.
+void SkinManagerUnitStart(const std::vector<std::string>& args);
+
+// The window-creation (CBT) hook procedure comes with the skinning of
+// windows the program does not create; until that is there no hook is set.
+extern HOOKPROC SkinCBTHookProc;
+HHOOK SkinHookHandle();
+
+// Skins one popup menu window; set by the menu skinning.
+extern std::function<void(HWND)> SubclassPopupMenuWindow;
+// A popup menu window of this thread: the only kind the menu messages may
+// lead to (another program's window under the mouse must stay alone).
+bool IsOwnPopupMenuWindow(HWND wnd);
+
+// A new hot control: the previous window hears AC_DEACTIVATED, the new one
+// AC_ACTIVATED, both with the manager.
+void SetManagerActiveControl(TsSkinManager& manager, HWND wnd);
+
+// Messages the menu painter posts for a newly opened popup menu.
+inline constexpr UINT WM_SKINPOPUPMENU = 0xBCB3;        // LParam: the menu
+inline constexpr UINT WM_SKINPOPUPMENUWINDOW = 0xBCB4;  // LParam: its window
+
+} // namespace skin

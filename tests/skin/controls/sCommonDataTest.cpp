@@ -1,0 +1,270 @@
+// The per-control skin link with real windows: sections by control kind,
+// the protocol's answers, hover and focus through real messages, and what
+// a skin removal leaves behind.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "OwnSkin.h"
+#include "skin/engine/DefaultManager.h"
+#include "skin/engine/SkinMessages.h"
+#include "skin/engine/sCommonData.h"
+#include "skin/engine/sSkinManager.h"
+#include "skin/engine/sSkinManagerWin.h"
+#include "ui/Application.h"
+#include "ui/ExtCtrls.h"
+#include "ui/Forms.h"
+#include "ui/StdCtrls.h"
+
+namespace skin {
+namespace {
+
+// Controls wired the way every skinned control is: the link sees each
+// message first.
+template <class Base> class TLinked : public Base {
+public:
+    TLinked(tw::TComponent* owner, int32_t kind) : Base(owner), SkinData(this, true) { SkinData.COC = kind; }
+    TsCommonData SkinData;
+    std::vector<uint16_t> Activations;
+    void WndProc(tw::TMessage& m) override
+    {
+        if (m.Msg == SM_ALPHACMD && (SkinCommandOf(m.WParam) == AC_ACTIVATED || SkinCommandOf(m.WParam) == AC_DEACTIVATED))
+            Activations.push_back(SkinCommandOf(m.WParam));
+        if (CommonWndProc(m, &SkinData)) return;
+        Base::WndProc(m);
+    }
+};
+using TLinkedPanel = TLinked<tw::TPanel>;
+using TLinkedEdit = TLinked<tw::TEdit>;
+
+class TsSkinLinkTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        manager = test::MakeOwnSkinManager();
+        ASSERT_TRUE(manager);
+        form = std::make_unique<tw::TForm>(nullptr);
+        form->SetBounds(10, 10, 300, 200);
+        panel = new TLinkedPanel(form.get(), COC_TsPanel);
+        panel->SetParent(form.get());
+        panel->SetBounds(0, 0, 200, 150);
+        edit = new TLinkedEdit(form.get(), COC_TsEdit);
+        edit->SetParent(panel);
+        edit->SetBounds(10, 10, 100, 22);
+        form->Handle();
+        panel->SkinData.Loaded();
+        edit->SkinData.Loaded();
+    }
+    void TearDown() override
+    {
+        form.reset();
+        manager.reset();
+    }
+    TsGeneralData& Section(const std::string& name) { return manager->gd[size_t(manager->GetSkinIndex(name))]; }
+    LRESULT Ask(tw::TWinControl* c, uint16_t cmd, LPARAM lp = 0)
+    {
+        return SendMessageW(c->Handle(), SM_ALPHACMD, SkinWParam(cmd), lp);
+    }
+    std::unique_ptr<TsSkinManager> manager;
+    std::unique_ptr<tw::TForm> form;
+    TLinkedPanel* panel = nullptr;
+    TLinkedEdit* edit = nullptr;
+};
+
+TEST_F(TsSkinLinkTest, SectionsComeFromTheKindOrTheClassName)
+{
+    EXPECT_EQ(panel->SkinData.SkinSection(), "PANEL");
+    EXPECT_EQ(edit->SkinData.SkinSection(), "EDIT");
+    EXPECT_EQ(edit->SkinData.SkinIndex, manager->GetSkinIndex("EDIT"));
+    EXPECT_EQ(edit->SkinData.BorderIndex, Section("EDIT").BorderIndex);
+    TsCommonData group(panel, false);
+    group.COC = COC_TsRadioGroup;
+    group.Loaded();
+    EXPECT_EQ(group.SkinSection(), "GROUPBOX");
+    tw::TBevel bevel(nullptr);
+    TsCommonData other(&bevel, false);
+    other.COC = 9999;
+    other.Loaded();
+    EXPECT_EQ(other.SkinSection(), "TBEVEL");   // the owner's class name; no such section
+    EXPECT_EQ(other.SkinIndex, -1);
+    other.SetSkinSection("");
+    EXPECT_EQ(other.SkinSection(), "UNKNOWN");
+}
+
+TEST_F(TsSkinLinkTest, ProtocolAnswers)
+{
+    EXPECT_EQ(Ask(edit, AC_QUERYSKINNED), 1);
+    EXPECT_EQ(Ask(edit, AC_QUERYSKININDEX), manager->GetSkinIndex("EDIT") + 1);
+    // Half transparent over a white parent: the weight is against 256.
+    TsGeneralData& s = Section("EDIT");
+    s.Transparency = 50;
+    s.Color = 0x000000;
+    panel->SkinData.SetCustomColor(false);
+    Section("PANEL").Color = 0xFFFFFF;
+    Section("PANEL").Transparency = 0;
+    EXPECT_EQ(Ask(edit, AC_QUERYCOLOR), 0x313131);
+    // No section: SkinIndex -1 answers 0.
+    edit->SkinData.SetSkinSection("NOSUCHSECTION");
+    EXPECT_EQ(Ask(edit, AC_QUERYSKININDEX), 0);
+}
+
+TEST_F(TsSkinLinkTest, SkinLoadedOfAnotherManagerIsIgnored)
+{
+    TsSkinManager other;
+    edit->SkinData.SkinIndex = -1;
+    Ask(edit, AC_SKINLOADED, reinterpret_cast<LPARAM>(&other));
+    EXPECT_EQ(edit->SkinData.SkinIndex, -1);
+    Ask(edit, AC_SKINLOADED, reinterpret_cast<LPARAM>(manager.get()));
+    EXPECT_EQ(edit->SkinData.SkinIndex, manager->GetSkinIndex("EDIT"));
+}
+
+TEST_F(TsSkinLinkTest, HoverMarksEditsHotButNotPanels)
+{
+    edit->SkinData.BGChangedFlag = false;
+    edit->Perform(tw::CM_MOUSEENTER, 0, 0);
+    EXPECT_TRUE(edit->SkinData.MouseAbove);
+    EXPECT_TRUE(edit->SkinData.BGChangedFlag);
+    EXPECT_EQ(manager->ActiveControl, reinterpret_cast<uintptr_t>(edit->Handle()));
+    panel->Perform(tw::CM_MOUSEENTER, 0, 0);
+    EXPECT_FALSE(panel->SkinData.MouseAbove);
+    // The edit stopped being the manager's hot control when the panel took over.
+    EXPECT_EQ(edit->Activations, (std::vector<uint16_t>{AC_ACTIVATED, AC_DEACTIVATED}));
+    edit->Perform(tw::CM_MOUSELEAVE, 0, 0);
+    EXPECT_FALSE(edit->SkinData.MouseAbove);
+}
+
+TEST_F(TsSkinLinkTest, FocusThroughRealMessages)
+{
+    form->Show();
+    edit->SetFocus();
+    EXPECT_TRUE(edit->SkinData.Focused);
+    EXPECT_TRUE(edit->SkinData.ControlFocused());
+    panel->SetFocus();
+    EXPECT_FALSE(edit->SkinData.Focused);
+}
+
+TEST_F(TsSkinLinkTest, RemovalGivesEditsTheirSystemColours)
+{
+    edit->SkinData.InitCacheBmp();
+    EXPECT_EQ(edit->SkinData.CacheBmp()->Width(), 100);
+    manager->SetActive(false);   // the form is not registered: tell the controls ourselves
+    Ask(edit, AC_SKINREMOVED, reinterpret_cast<LPARAM>(manager.get()));
+    EXPECT_EQ(edit->SkinData.SkinIndex, -1);
+    EXPECT_EQ(edit->SkinData.CacheBmp()->Width(), 0);
+    EXPECT_EQ(edit->Color(), tw::clWindow);
+    EXPECT_EQ(edit->Font().Color(), tw::clWindowText);
+}
+
+TEST_F(TsSkinLinkTest, DisabledControlPaintsItselfUnlessItsParentHasAGradient)
+{
+    Section("EDIT").Transparency = 0;
+    Section("PANEL").GradientPercent = 0;
+    Section("PANEL").ImagePercent = 0;
+    Section("PANEL").Transparency = 0;
+    form->Show();
+    edit->SetEnabled(false);
+    EXPECT_FALSE(edit->SkinData.IsUpdating());
+    Section("PANEL").GradientPercent = 50;
+    EXPECT_TRUE(edit->SkinData.IsUpdating());
+}
+
+TEST_F(TsSkinLinkTest, EnabledChangeDropsTheCache)
+{
+    edit->SkinData.InitCacheBmp();
+    edit->Perform(tw::CM_ENABLEDCHANGED, 0, 0);
+    EXPECT_EQ(edit->SkinData.CacheBmp()->Width(), 0);
+}
+
+TEST_F(TsSkinLinkTest, OpaqueSectionAnswersItsColour)
+{
+    TsGeneralData& s = Section("PANEL");
+    s.Transparency = 0;
+    s.GradientPercent = 0;
+    s.ImagePercent = 0;
+    TacBGInfo info;
+    Ask(panel, AC_QUERYBGINFO, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.BgType, btFill);
+    EXPECT_EQ(info.Color, s.Color);
+    // The edit asks its parent through GetBGInfo.
+    TacBGInfo asked;
+    EXPECT_TRUE(GetBGInfo(asked, panel, false));
+    EXPECT_EQ(asked.Color, s.Color);
+}
+
+} // namespace
+} // namespace skin
+
+namespace skin {
+namespace {
+
+TEST(BoundLabel, PlacedByLayoutAndNamedAfterItsControl)
+{
+    tw::Application->Initialize();
+    tw::TForm form(nullptr);
+    form.SetBounds(0, 0, 400, 200);
+    tw::TEdit edit(&form);
+    edit.SetName("FileEdit");
+    edit.SetParent(&form);
+    edit.SetBounds(150, 60, 100, 22);
+    form.Handle();
+    TsBoundLabel bound(&edit, nullptr);
+    bound.SetIndent(3);
+    bound.SetActive(true);
+    TsEditLabel* label = bound.Label();
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->Caption(), "FileEdit");
+    EXPECT_EQ(label->Name(), "FileEditLabel");
+    EXPECT_EQ(label->FocusControl(), &edit);
+    EXPECT_EQ(label->Alignment(), tw::taRightJustify);
+    EXPECT_GT(label->Width(), 0);
+    EXPECT_EQ(label->Left() + label->Width() + 4 + 3, 150);
+    EXPECT_EQ(label->Top(), 60 + (22 - label->Height()) / 2 - 1);
+    bound.SetLayout(sclTopCenter);
+    bound.SetCaption("File");
+    label = bound.Label();
+    EXPECT_EQ(label->Left(), 150 + (100 - label->Width()) / 2);
+    EXPECT_EQ(label->Top(), 60 - label->Height() - 3);
+    bound.SetMaxWidth(40);
+    EXPECT_EQ(label->Width(), 40);
+    EXPECT_TRUE(label->WordWrap());
+    bound.SetActive(false);
+    EXPECT_EQ(bound.Label(), nullptr);
+    EXPECT_EQ(form.ControlCount(), 1);
+}
+
+} // namespace
+} // namespace skin
+
+namespace skin {
+namespace {
+
+TEST(CacheBlit, ChildrenStayOutOfTheCopy)
+{
+    tw::Application->Initialize();
+    tw::TForm form(nullptr);
+    tw::TPanel panel(&form);
+    panel.SetParent(&form);
+    panel.SetBounds(0, 0, 60, 40);
+    tw::TEdit edit(&form);
+    edit.SetParent(&panel);
+    edit.SetBounds(10, 10, 20, 10);
+    tw::TLabel seeThrough(&form);
+    seeThrough.SetParent(&panel);
+    seeThrough.SetAutoSize(false);
+    seeThrough.SetBounds(40, 0, 10, 10);
+    form.Handle();
+    TsCommonData data(&panel, true);
+    data.InitCacheBmp();
+    data.CacheBmp()->Canvas().Brush().SetColor(0x00AA00);
+    data.CacheBmp()->Canvas().FillRect({0, 0, 60, 40});
+    tw::TBitmap target(60, 40, tw::pf24bit);
+    target.Canvas().Brush().SetColor(0x0000AA);
+    target.Canvas().FillRect({0, 0, 60, 40});
+    BlitControlCache(&panel, data, 0, 0, {0, 0}, false, target.Canvas().Handle(), {0, 0, 60, 40});
+    EXPECT_EQ(target.Canvas().Pixels(5, 5), 0x00AA00);
+    EXPECT_EQ(target.Canvas().Pixels(15, 12), 0x0000AA);   // the edit paints itself
+    EXPECT_EQ(target.Canvas().Pixels(45, 5), 0x00AA00);    // a see-through label shows the cache
+}
+
+} // namespace
+} // namespace skin

@@ -1,0 +1,133 @@
+// The hex editor control under Wine with real key and mouse messages: what
+// it asks of the dialog manager, its state event coming from the message
+// queue, Shift selection, the halves, markers, clicks on the blank column and
+// past the data.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "tools/TSHexEditor.h"
+#include "ui/Application.h"
+#include "ui/Forms.h"
+
+using namespace tw;
+
+namespace {
+
+class HexEditorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        form = std::make_unique<TForm>(nullptr);
+        form->SetClientSize(700, 300);
+        hex = new TTSHexEditor(form.get());
+        hex->SetParent(form.get());
+        hex->SetBounds(0, 0, 680, 280);
+        hex->OnStateChanged = [this](TObject*) { ++events; };
+        form->Show();
+        TTSPacketBuffer rec;
+        rec.Length = 188;
+        for (int i = 0; i < 188; ++i) rec.Data[i] = static_cast<uint8_t>(i);
+        hex->LoadPacketBuffer(rec);
+        hex->SetFocus();
+        Application->ProcessMessages();
+        events = 0;
+    }
+    void TearDown() override {
+        Hold(VK_SHIFT, false);
+        Hold(VK_CONTROL, false);
+        form.reset();
+    }
+
+    // Holds a modifier for the keyboard state the control reads.
+    static void Hold(int vk, bool down) {
+        BYTE state[256];
+        GetKeyboardState(state);
+        state[vk] = down ? 0x80 : 0;
+        SetKeyboardState(state);
+    }
+    void Key(WORD vk) {
+        SendMessageW(hex->Handle(), WM_KEYDOWN, vk, 1);
+        SendMessageW(hex->Handle(), WM_KEYUP, vk, 0xC0000001);
+    }
+    void Click(int col, int row) {
+        const LPARAM at = MAKELPARAM(hex->ColumnLeft(col) + 2, row * hex->RowHeight() + hex->RowHeight() / 2);
+        SendMessageW(hex->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(hex->Handle(), WM_LBUTTONUP, 0, at);
+    }
+
+    std::unique_ptr<TForm> form;
+    TTSHexEditor* hex = nullptr;
+    int events = 0;
+};
+
+} // namespace
+
+TEST_F(HexEditorTest, AsksForArrowsCharactersAndTabsAndReportsStateFromTheQueue) {
+    const LRESULT code = SendMessageW(hex->Handle(), WM_GETDLGCODE, 0, 0);
+    EXPECT_EQ(code & (DLGC_WANTARROWS | DLGC_WANTCHARS | DLGC_WANTTAB),
+              DLGC_WANTARROWS | DLGC_WANTCHARS | DLGC_WANTTAB);
+    SendMessageW(hex->Handle(), WM_CHAR, L'7', 1);
+    // The event runs once the change is complete, from the message queue.
+    EXPECT_EQ(events, 0);
+    Application->ProcessMessages();
+    EXPECT_GE(events, 1);
+    EXPECT_EQ(hex->Model().Data()[0], 0x70);
+    EXPECT_TRUE(hex->Model().Changed(0));
+    EXPECT_FALSE(hex->Model().Changed(1));
+    Hold(VK_CONTROL, true);
+    Key('Z');
+    Hold(VK_CONTROL, false);
+    EXPECT_EQ(hex->Model().Data()[0], 0);
+    EXPECT_FALSE(hex->Modified());
+}
+
+TEST_F(HexEditorTest, ShiftSelectsTabSwitchesHalvesAndMarkersJump) {
+    Key(VK_DOWN);
+    Hold(VK_SHIFT, true);
+    Key(VK_DOWN);
+    Key(VK_END);
+    Hold(VK_SHIFT, false);
+    EXPECT_EQ(hex->SelStart(), 16);
+    EXPECT_EQ(hex->SelEnd(), 47);
+
+    Key(VK_TAB);
+    EXPECT_TRUE(hex->Model().CaretInChars());
+    SendMessageW(hex->Handle(), WM_CHAR, L'G', 1);
+    EXPECT_EQ(hex->Model().Data()[47], 0x47);
+    SendMessageW(hex->Handle(), WM_CHAR, 0x01, 1); // below 32: refused
+    EXPECT_EQ(hex->Model().Data()[48], 48);
+
+    Hold(VK_CONTROL, true);
+    Hold(VK_SHIFT, true);
+    Key('3');
+    Hold(VK_SHIFT, false);
+    Key(VK_HOME);
+    EXPECT_EQ(hex->Model().CaretPos(), 0);
+    Key('3');
+    Hold(VK_CONTROL, false);
+    EXPECT_EQ(hex->Model().MarkerOnRow(3), 3);
+    EXPECT_EQ(hex->Model().CaretPos(), 48);
+    EXPECT_FALSE(hex->Model().CaretInChars());
+}
+
+TEST_F(HexEditorTest, ClicksPlaceTheCaretButNeverOnTheBlankColumn) {
+    const THexEditorModel& m = hex->Model();
+    Click(m.FirstCharColumn() + 5, 2);
+    EXPECT_EQ(m.CaretPos(), 37);
+    EXPECT_TRUE(m.CaretInChars());
+    Click(m.BlankColumn(), 1);
+    EXPECT_EQ(m.CaretPos(), 37);
+    // Past the data (row 11 has 12 bytes): the last byte.
+    Click(m.FirstHexColumn() + 2 * 14, 11);
+    EXPECT_EQ(m.CaretPos(), 187);
+    EXPECT_FALSE(m.CaretInChars());
+    Hold(VK_SHIFT, true);
+    SendMessageW(hex->Handle(), WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT,
+                 MAKELPARAM(hex->ColumnLeft(m.FirstHexColumn()) + 2, 10 * hex->RowHeight() + 2));
+    SendMessageW(hex->Handle(), WM_LBUTTONUP, 0, 0);
+    Hold(VK_SHIFT, false);
+    EXPECT_EQ(hex->SelStart(), 160);
+    EXPECT_EQ(hex->SelEnd(), 187);
+}

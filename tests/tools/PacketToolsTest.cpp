@@ -1,0 +1,531 @@
+// The packet tools inside the running program under Wine: the Tools menu
+// items (hidden ones reached by their command ids), the packet filter's
+// dialog ticked with the mouse, the low-level fix with its log beside the
+// proposed name, the two listings, and the packet editor driven by real key
+// and mouse messages, its write-back read again from the file.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <vector>
+
+#include "app/AnalysisView.h"
+#include "app/MainForm.h"
+#include "app/Settings.h"
+#include "app/Startup.h"
+#include "app/engine/SettingsStore.h"
+#include "base/Streams.h"
+#include "base/SysUtils.h"
+#include "base/WinText.h"
+#include "tests/support/TsBuilder.h"
+#include "tools/FilterForm.h"
+#include "tools/PacketEditorForm.h"
+#include "tools/ToolForms.h"
+#include "ts/TSPacketReader.h"
+#include "ui/Application.h"
+#include "ui/Dialogs.h"
+#include "ui/Menus.h"
+
+using namespace tw;
+using tw::test::Bytes;
+
+namespace {
+
+struct Dialogs {
+    std::vector<TDialogRequest> requests;
+    std::string openAnswer;  // empty: cancel
+    std::string saveAnswer;  // empty: cancel
+    std::string saveOffered; // what the save dialog proposed
+    std::string inputAnswer; // empty: cancel
+    bool yes = true;
+};
+Dialogs g_dialogs;
+
+std::string TempFolder() {
+    wchar_t buf[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH, buf);
+    return WideToUtf8(buf);
+}
+
+Bytes ReadAll(const std::string& name) {
+    TFileStream in(name, fmOpenRead);
+    Bytes data(static_cast<size_t>(in.Size()));
+    if (!data.empty()) in.ReadBuffer(data.data(), static_cast<int64_t>(data.size()));
+    return data;
+}
+
+void WriteAll(const std::string& name, const Bytes& data) {
+    TFileStream out(name, fmCreate);
+    out.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
+}
+
+int PidOf(const uint8_t* p) { return ((p[1] & 0x1F) << 8) | p[2]; }
+
+TMenuItem* Item(const char* name) { return dynamic_cast<TMenuItem*>(Form1->FindComponent(name)); }
+
+// The menu command as Windows delivers it.
+void Command(const char* name) {
+    TMenuItem* item = Item(name);
+    ASSERT_NE(item, nullptr) << name;
+    SendMessageW(Form1->Handle(), WM_COMMAND, MAKEWPARAM(item->Command(), 0), 0);
+}
+
+void Click(TControl* c) { SendMessageW(static_cast<TWinControl*>(c)->Handle(), BM_CLICK, 0, 0); }
+
+void Key(TWinControl* c, WORD vk) {
+    SendMessageW(c->Handle(), WM_KEYDOWN, vk, 1);
+    SendMessageW(c->Handle(), WM_KEYUP, vk, 0xC0000001);
+}
+
+void Char(TWinControl* c, wchar_t ch) { SendMessageW(c->Handle(), WM_CHAR, ch, 1); }
+
+class PacketToolsTest : public ::testing::Test {
+protected:
+    static inline std::vector<std::pair<const char*, std::optional<bool>>> savedBools;
+    static inline std::string folder;
+    static inline std::vector<std::string> made;
+
+    static void SetUpTestSuite() {
+        for (const char* n : {"PlaySound", "UpdateCheck", "ShowLogfileWindow"}) {
+            savedBools.push_back({n, RegValueExists(kSettingsKey, n) ? std::optional<bool>(RegReadBool(kSettingsKey, n))
+                                                                     : std::nullopt});
+            RegWriteBool(kSettingsKey, n, false);
+        }
+        RegWriteString(kSettingsKey, "Language", "ENG");
+        SetDialogHook([](TDialogRequest& rq) -> std::optional<int> {
+            g_dialogs.requests.push_back(rq);
+            auto answer = [&](const std::string& a) -> std::optional<int> {
+                if (a.empty()) return mrCancel;
+                *rq.Value = a;
+                return mrOk;
+            };
+            switch (rq.Kind) {
+            case dkOpenFile: return answer(g_dialogs.openAnswer);
+            case dkSaveFile:
+                g_dialogs.saveOffered = *rq.Value;
+                return answer(g_dialogs.saveAnswer);
+            case dkInputQuery: return answer(g_dialogs.inputAnswer);
+            default:
+                if (rq.Buttons & mbYes) return g_dialogs.yes ? mrYes : mrNo;
+                return mrOk;
+            }
+        });
+        // One program per test process: the other tool tests may have
+        // started it already.
+        if (!Form1) {
+            SetProgramParameters({});
+            SetMainWindowViewFactory(MakeAnalysisView);
+            ASSERT_EQ(RunStartup(false), 0);
+        }
+        ASSERT_NE(Form1, nullptr);
+        ASSERT_NE(dynamic_cast<TAnalysisView*>(Form1->View()), nullptr);
+        Form1->Show();
+        folder = TempFolder() + "tw_packettools_" + std::to_string(GetCurrentProcessId()) + "\\";
+        ForceDirectories(folder);
+    }
+
+    static void TearDownTestSuite() {
+        SetDialogHook(nullptr);
+        ToolFormShownHook = nullptr;
+        for (const std::string& f : made)
+            if (FileExists(f)) RemoveFile(f);
+        RemoveDirectoryW(Utf8ToWide(folder).c_str());
+        for (auto& [n, v] : savedBools) {
+            if (v) RegWriteBool(kSettingsKey, n, *v);
+            else RegRemoveValue(kSettingsKey, n);
+        }
+    }
+
+    void SetUp() override {
+        g_dialogs = Dialogs();
+        ToolFormShownHook = nullptr;
+    }
+
+    static std::string Name(const std::string& base) {
+        made.push_back(folder + base);
+        return folder + base;
+    }
+
+    // A recording of the committed fixtures, copied to the test folder.
+    static std::string Recording(const std::string& base) {
+        const std::string name = Name(base);
+        WriteAll(name, ReadAll(std::string("Z:") + TW_TEST_DATA_DIR + "/h264_ac3.ts"));
+        return name;
+    }
+
+    static std::vector<std::string> Messages() {
+        std::vector<std::string> out;
+        for (const TDialogRequest& r : g_dialogs.requests)
+            if (r.Kind == dkMessageDlg || r.Kind == dkMessageBox || r.Kind == dkShowMessage) out.push_back(r.Text);
+        return out;
+    }
+};
+
+} // namespace
+
+TEST_F(PacketToolsTest, ToolsMenuShowsFilterAndEditorAndHidesTheOthers) {
+    ASSERT_NE(Form1->Tools1, nullptr);
+    EXPECT_TRUE(Form1->Tools1->Visible());
+    for (const char* n : {"SPacketFilter1", "SPacketEditor1"}) {
+        ASSERT_NE(Item(n), nullptr) << n;
+        EXPECT_TRUE(Item(n)->Visible()) << n;
+    }
+    for (const char* n : {"SLowLevelFormat1", "SPacketprotocoll1", "SDuplicateFinder1"}) {
+        ASSERT_NE(Item(n), nullptr) << n;
+        EXPECT_FALSE(Item(n)->Visible()) << n;
+        EXPECT_NE(Item(n)->Command(), 0u) << n;
+    }
+    EXPECT_EQ(Item("SPacketFilter1")->Caption(), "TS Packet Filter");
+    EXPECT_EQ(Item("SLowLevelFormat1")->Caption(), "TS Low Level Structur Fix");
+}
+
+TEST_F(PacketToolsTest, FilterDialogListsThePidsAndTheTickedOneIsGone) {
+    const std::string in = Recording("filter_in.ts");
+    const std::string out = Name("filter_out.ts");
+    g_dialogs.openAnswer = in;
+    g_dialogs.saveAnswer = out;
+    std::vector<std::string> items;
+    std::string caption;
+    ToolFormShownHook = [&](TForm& form) {
+        auto* f = dynamic_cast<TFilterForm*>(&form);
+        ASSERT_NE(f, nullptr);
+        caption = f->Caption();
+        TCheckListBox* list = f->sCheckListBox1;
+        for (int i = 0; i < list->Items().Count(); ++i) items.push_back(list->Items().Strings(i));
+        // A click on the check box of the $0301 item.
+        for (int i = 0; i < list->Items().Count(); ++i) {
+            if (list->Items().Strings(i).rfind("$0301", 0) != 0) continue;
+            RECT r{};
+            SendMessageW(list->Handle(), LB_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&r));
+            const LPARAM at = MAKELPARAM(5, r.top + 2);
+            SendMessageW(list->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+            SendMessageW(list->Handle(), WM_LBUTTONUP, 0, at);
+            EXPECT_TRUE(list->Checked(i));
+        }
+        Click(f->sBitBtn1);
+        PostMessageW(f->Handle(), WM_NULL, 0, 0);
+    };
+    Command("SPacketFilter1");
+    EXPECT_EQ(caption, "TS Packet Filtering");
+    ASSERT_GE(items.size(), 2u);
+    EXPECT_EQ(g_dialogs.saveOffered, ChangeFileExt(in, "_filtered.ts"));
+    const Bytes src = ReadAll(in), dst = ReadAll(out);
+    Bytes expect;
+    for (size_t p = 0; p + 188 <= src.size(); p += 188)
+        if (PidOf(&src[p]) != 0x301) expect.insert(expect.end(), src.begin() + p, src.begin() + p + 188);
+    EXPECT_EQ(dst, expect);
+    EXPECT_LT(dst.size(), src.size());
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(PacketToolsTest, FilterAndFixRefuseToWriteOverTheirInput) {
+    const std::string in = Recording("same_in.ts");
+    const Bytes before = ReadAll(in);
+    g_dialogs.openAnswer = in;
+    g_dialogs.saveAnswer = UpperCase(in);
+    ToolFormShownHook = [](TForm& form) {
+        Click(static_cast<TFilterForm&>(form).sBitBtn1);
+        PostMessageW(form.Handle(), WM_NULL, 0, 0);
+    };
+    Command("SPacketFilter1");
+    Command("SLowLevelFormat1");
+    EXPECT_EQ(ReadAll(in), before);
+    ASSERT_EQ(Messages().size(), 2u);
+    for (const std::string& m : Messages()) EXPECT_NE(m.find("must not be the input"), std::string::npos) << m;
+    made.push_back(ChangeFileExt(in, "_lowLevelFixed.log"));
+}
+
+TEST_F(PacketToolsTest, LowLevelFixWritesWellFramedPacketsAndItsLogBesideTheProposal) {
+    const std::string in = Name("lowlevel_in.ts");
+    Bytes data = ReadAll(std::string("Z:") + TW_TEST_DATA_DIR + "/h264_ac3.ts");
+    const Bytes garbage = tw::test::Garbage(61, 5);
+    data.insert(data.begin() + 188 * 20 + 33, garbage.begin(), garbage.end());
+    data.insert(data.begin(), garbage.begin(), garbage.begin() + 7);
+    WriteAll(in, data);
+    const std::string out = Name("elsewhere.ts");
+    g_dialogs.openAnswer = in;
+    g_dialogs.saveAnswer = out;
+    Command("SLowLevelFormat1");
+    const std::string log = ChangeFileExt(in, "_lowLevelFixed.log");
+    made.push_back(log);
+    EXPECT_EQ(g_dialogs.saveOffered, ChangeFileExt(in, "_lowLevelFixed.ts"));
+    ASSERT_TRUE(FileExists(log));
+    const Bytes logText = ReadAll(log);
+    const std::string text(logText.begin(), logText.end());
+    EXPECT_NE(text.find("Cutting 7 bytes at the start"), std::string::npos) << text;
+    EXPECT_NE(text.find("packets skipped"), std::string::npos) << text;
+    const Bytes fixed = ReadAll(out);
+    ASSERT_EQ(fixed.size() % 188, 0u);
+    for (size_t p = 0; p < fixed.size(); p += 188) ASSERT_EQ(fixed[p], 0x47) << p;
+}
+
+TEST_F(PacketToolsTest, ProtocolAndDuplicateListingsBesideTheRecording) {
+    const std::string in = Name("listing.ts");
+    tw::test::TsStream ts;
+    for (int i = 0; i < 12; ++i) {
+        tw::test::TsPacketOptions o;
+        o.pid = 0x44;
+        o.cc = i & 15;
+        o.payload.assign(184, static_cast<uint8_t>(i % 5));
+        ts.Add(o, false);
+    }
+    ts.Packet(7) = ts.Packet(2);
+    ts.Save(in);
+    g_dialogs.openAnswer = in;
+    Command("SPacketprotocoll1");
+    const std::string protocol = ChangeFileExt(in, "_protocoll.txt");
+    made.push_back(protocol);
+    ASSERT_TRUE(FileExists(protocol));
+    const Bytes p = ReadAll(protocol);
+    const std::string ptext(p.begin(), p.end());
+    EXPECT_NE(ptext.find("\r\n0000000B 0044 "), std::string::npos) << ptext;
+
+    g_dialogs.inputAnswer = "$44";
+    Command("SDuplicateFinder1");
+    const std::string dups = ChangeFileExt(in, "_duplicates.txt");
+    made.push_back(dups);
+    ASSERT_TRUE(FileExists(dups));
+    const Bytes d = ReadAll(dups);
+    EXPECT_EQ(std::string(d.begin(), d.end()),
+              "Packets: 12\r\nPID: $0044\r\n \r\nDupplicate packet: $00000002 > $00000007, \r\n");
+    bool asked = false;
+    for (const TDialogRequest& r : g_dialogs.requests)
+        if (r.Kind == dkInputQuery) asked = r.Caption == "PID auswählen" && r.Text == "PID:";
+    EXPECT_TRUE(asked);
+}
+
+TEST_F(PacketToolsTest, PacketEditorEditsByKeyAndMouseAndWritesOnlyThatPacket) {
+    const std::string in = Recording("editor.ts");
+    const Bytes before = ReadAll(in);
+    const int64_t packets = static_cast<int64_t>(before.size() / 188);
+    g_dialogs.openAnswer = in;
+    int64_t lastIndexAfterStep = -1;
+    std::string pidText, numberText;
+    ToolFormShownHook = [&](TForm& form) {
+        auto* f = dynamic_cast<TPacketEditorForm*>(&form);
+        ASSERT_NE(f, nullptr);
+        TTSHexEditor* hex = f->TSHexEditor1;
+        // Packet $10 by the number box: numbers turn hexadecimal.
+        f->sEdit1->SetText("$10");
+        Key(f->sEdit1, VK_RETURN);
+        EXPECT_EQ(f->Raw_TSPacketReader->PacketIndex(), 16);
+        numberText = f->sEdit1->Text();
+        // A click on the low digit of byte 4 (row 0), then two digits typed.
+        hex->SetFocus();
+        const int col = hex->Model().FirstHexColumn() + 2 * 4 + 1;
+        const LPARAM at = MAKELPARAM(hex->ColumnLeft(col) + 2, hex->RowHeight() / 2);
+        SendMessageW(hex->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(hex->Handle(), WM_LBUTTONUP, 0, at);
+        EXPECT_EQ(hex->Model().CaretPos(), 4);
+        EXPECT_EQ(hex->Model().CaretNibble(), 1);
+        Key(hex, VK_LEFT);
+        Char(hex, 'A');
+        Char(hex, 'b');
+        Application->ProcessMessages();
+        EXPECT_TRUE(hex->Modified());
+        EXPECT_TRUE(f->sBitBtn4->Enabled());
+        // Bytes 1 and 2 (the PID, flags kept) changed by typing in the hex half.
+        const std::string b1 = IntToHex((before[16 * 188 + 1] & 0xE0) | 0x1F, 2);
+        hex->Model().SetCaret(1, false, 0);
+        for (char c : b1 + "FF") Char(hex, static_cast<wchar_t>(c));
+        Application->ProcessMessages();
+        pidText = f->sEdit2->Text();
+        Click(f->sBitBtn4); // write, confirmed by the dialog hook
+        EXPECT_FALSE(hex->Modified());
+        // Last packet: "->" and "->>" stay there.
+        Click(f->sBitBtn15);
+        Click(f->sBitBtn3);
+        Click(f->sBitBtn7);
+        lastIndexAfterStep = f->Raw_TSPacketReader->PacketIndex();
+        Click(f->sBitBtn1);
+        PostMessageW(f->Handle(), WM_NULL, 0, 0);
+    };
+    Command("SPacketEditor1");
+    EXPECT_EQ(numberText, "$00000010");
+    EXPECT_EQ(pidText, "$1FFF");
+    EXPECT_EQ(lastIndexAfterStep, packets - 1);
+    const Bytes after = ReadAll(in);
+    ASSERT_EQ(after.size(), before.size());
+    const size_t at = 16 * 188;
+    for (size_t i = 0; i < after.size(); ++i) {
+        if (i == at + 1 || i == at + 2 || i == at + 4) continue;
+        ASSERT_EQ(after[i], before[i]) << "byte " << i << " changed";
+    }
+    EXPECT_EQ(after[at + 4], 0xAB);
+    EXPECT_EQ(PidOf(&after[at]), 0x1FFF);
+    EXPECT_EQ(after[at + 1] & 0xE0, before[at + 1] & 0xE0);
+}
+
+TEST_F(PacketToolsTest, GermanFilterDialogCancelledWritesNothing) {
+    const std::string in = Recording("german_in.ts");
+    g_dialogs.openAnswer = in;
+    g_dialogs.saveAnswer = Name("german_out.ts");
+    RegWriteString(kSettingsKey, "Language", "GER");
+    std::string caption, label, box, cancel;
+    ToolFormShownHook = [&](TForm& form) {
+        auto& f = static_cast<TFilterForm&>(form);
+        caption = f.Caption();
+        label = f.sLabel1->Caption();
+        box = f.sCheckBox1->Caption();
+        cancel = f.sBitBtn2->Caption();
+        Click(f.sBitBtn2);
+        PostMessageW(f.Handle(), WM_NULL, 0, 0);
+    };
+    Command("SPacketFilter1");
+    RegWriteString(kSettingsKey, "Language", "ENG");
+    EXPECT_EQ(caption, "TS-Packet-Filterung");
+    EXPECT_EQ(label, "Lösche PIDs");
+    EXPECT_EQ(box, "Lösche ungültige Pakete");
+    EXPECT_EQ(cancel, "Abbrechen");
+    EXPECT_FALSE(FileExists(g_dialogs.saveAnswer));
+    for (const TDialogRequest& r : g_dialogs.requests) EXPECT_NE(r.Kind, dkSaveFile);
+}
+
+TEST_F(PacketToolsTest, PacketEditorSearchesStepsAndReportsAFailedWrite) {
+    const std::string in = Name("editor_search.ts");
+    tw::test::TsStream ts;
+    for (int i = 0; i < 40; ++i) {
+        tw::test::TsPacketOptions o;
+        o.pid = i % 2 ? 0x101 : 0x100;
+        o.payloadStart = i == 6 || i == 30;
+        if (i == 11) o.pcr = 27000000;
+        o.payload.assign(184, static_cast<uint8_t>(i == 20 ? 0x47 : 0x10));
+        ts.Add(o);
+    }
+    ts.SetTransportError(25);
+    ts.Save(in);
+    const Bytes before = ReadAll(in);
+    g_dialogs.openAnswer = in;
+    std::vector<int64_t> at;
+    bool errorShown = false, pcrShown = false;
+    std::string selected;
+    ToolFormShownHook = [&](TForm& form) {
+        auto* f = static_cast<TPacketEditorForm*>(&form);
+        TTSPacketReader& r = *f->Raw_TSPacketReader;
+        auto pos = [&] { at.push_back(r.PacketIndex()); };
+        Click(f->sBitBtn8); // Payl. forward, PID $0100
+        pos();              // 6
+        Click(f->sBitBtn8);
+        pos(); // 30
+        Click(f->sBitBtn9); // Payl. backward
+        pos();              // 6
+        Click(f->sBitBtn10); // PCR forward
+        pos();               // 11
+        pcrShown = !f->sEdit6->Text().empty();
+        Click(f->sBitBtn12); // Error forward
+        pos();               // 25
+        errorShown = f->ErrorLabel->Visible();
+        Click(f->sBitBtn12); // none further: back to 25 with the message
+        pos();
+        Click(f->sBitBtn14); // |<
+        Click(f->sBitBtn16); // Sync: byte 0 of packet 0 is behind the caret...
+        pos();
+        selected = std::to_string(f->TSHexEditor1->SelStart());
+        for (int i = 0; i < 5; ++i) Click(f->sBitBtn3);
+        Click(f->sBitBtn6); // "<<-" on packet 5 (or below 10) does nothing
+        pos();
+        // A write that fails: another program holds the file and lets
+        // nobody write to it.
+        HANDLE lock = CreateFileW(Utf8ToWide(in).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        EXPECT_NE(lock, INVALID_HANDLE_VALUE);
+        f->TSHexEditor1->SetFocus();
+        Char(f->TSHexEditor1, L'5');
+        Application->ProcessMessages();
+        Click(f->sBitBtn4);
+        CloseHandle(lock);
+        Click(f->sBitBtn5); // discard
+        Click(f->sBitBtn1);
+        PostMessageW(f->Handle(), WM_NULL, 0, 0);
+    };
+    Command("SPacketEditor1");
+    EXPECT_EQ(at, (std::vector<int64_t>{6, 30, 6, 11, 25, 25, 0, 5}));
+    EXPECT_TRUE(pcrShown);
+    EXPECT_TRUE(errorShown);
+    EXPECT_EQ(selected, "0");
+    const auto msgs = Messages();
+    EXPECT_NE(std::find(msgs.begin(), msgs.end(), "Not found"), msgs.end());
+    bool failure = false;
+    for (const std::string& m : msgs) failure = failure || m.find("could not be written") != std::string::npos;
+    EXPECT_TRUE(failure);
+    EXPECT_EQ(ReadAll(in), before);
+}
+
+TEST_F(PacketToolsTest, HoldingAStepButtonRepeatsUntilReleased) {
+    const std::string in = Recording("editor_hold.ts");
+    g_dialogs.openAnswer = in;
+    int64_t moved = 0, afterRelease = -1;
+    bool timerOff = false;
+    ToolFormShownHook = [&](TForm& form) {
+        auto* f = static_cast<TPacketEditorForm*>(&form);
+        TTSPacketReader& r = *f->Raw_TSPacketReader;
+        HWND b = f->sBitBtn3->Handle();
+        SendMessageW(b, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        // The timer clicks the held button from its fifth tick on.
+        const DWORD until = GetTickCount() + 10000;
+        while (r.PacketIndex() < 3 && GetTickCount() < until) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+            Application->ProcessMessages();
+        }
+        moved = r.PacketIndex();
+        SendMessageW(b, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+        Application->ProcessMessages();
+        timerOff = !f->AutoIncTimer->Enabled();
+        afterRelease = r.PacketIndex();
+        Click(f->sBitBtn1);
+        PostMessageW(f->Handle(), WM_NULL, 0, 0);
+    };
+    Command("SPacketEditor1");
+    EXPECT_GE(moved, 3);
+    EXPECT_TRUE(timerOff);
+    EXPECT_GE(afterRelease, moved);
+}
+
+TEST_F(PacketToolsTest, OffsetBoxRealignsAndTheHeaderSwitchesHexOffsets) {
+    const std::string in = Recording("editor_offset.ts");
+    g_dialogs.openAnswer = in;
+    bool invalidAtFour = false, validAgain = false;
+    std::string firstSection, offsetText;
+    ToolFormShownHook = [&](TForm& form) {
+        auto* f = static_cast<TPacketEditorForm*>(&form);
+        SendMessageW(f->sSpinEdit1->Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"4"));
+        invalidAtFour = f->Raw_TSPacketReader->GarbageOffset() == 4 && f->ErrorLabel->Visible();
+        SendMessageW(f->sSpinEdit1->Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"0"));
+        validAgain = f->Raw_TSPacketReader->GarbageOffset() == 0 && !f->ErrorLabel->Visible();
+        // A click on the header's first section, as the header reports it.
+        NMHEADERW nm{};
+        nm.hdr.hwndFrom = f->sHeaderControl1->Handle();
+        nm.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(nm.hdr.hwndFrom));
+        nm.hdr.code = HDN_ITEMCLICKW;
+        nm.iItem = 0;
+        SendMessageW(f->Handle(), WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
+        firstSection = f->sHeaderControl1->Sections(0).Text;
+        offsetText = f->TSHexEditor1->Model().OffsetText(1);
+        Click(f->sBitBtn1);
+        PostMessageW(f->Handle(), WM_NULL, 0, 0);
+    };
+    Command("SPacketEditor1");
+    EXPECT_TRUE(invalidAtFour);
+    EXPECT_TRUE(validAgain);
+    EXPECT_EQ(firstSection, "Hex.");
+    EXPECT_EQ(offsetText.substr(0, 2), "0x");
+}
+
+TEST_F(PacketToolsTest, PacketEditorSaysSoWhenTheFileHoldsNoPackets) {
+    const std::string in = Name("editor_empty.ts");
+    WriteAll(in, Bytes(100, 0x20));
+    g_dialogs.openAnswer = in;
+    bool shown = false;
+    ToolFormShownHook = [&](TForm& form) {
+        shown = true;
+        PostMessageW(form.Handle(), WM_NULL, 0, 0);
+    };
+    Command("SPacketEditor1");
+    EXPECT_TRUE(shown);
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0], "No transport stream packets in " + in);
+    EXPECT_EQ(ReadAll(in), Bytes(100, 0x20));
+}

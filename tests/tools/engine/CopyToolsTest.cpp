@@ -1,0 +1,247 @@
+// The copying tools on recordings made in the test and on an ffmpeg-made one:
+// the packet filter (chosen PIDs gone, every other packet intact and in
+// order, continuity intact, scrambled packets kept unless damaged) and the
+// low-level fix (garbage inside a packet, missing bytes, leading garbage:
+// every sync byte right and every sound packet kept). Both refuse to write
+// over their input.
+#include <gtest/gtest.h>
+
+#include "tests/app/engine/CleaningTestSupport.h"
+#include "tools/engine/LowLevelFix.h"
+#include "tools/engine/PacketFilter.h"
+#include "ts/TSPacketReader.h"
+
+using namespace tw;
+using namespace tw::test;
+using tw::cleantest::CheckOutput;
+
+namespace {
+
+// A small recording: PAT, PMT and two PES streams with running counters.
+TsStream TwoStreams(int packetsPerPid) {
+    TsStream ts;
+    ts.AddPat({{1, 0x1000}});
+    ts.AddPmt(0x1000, 1, 0x100, {{0x1B, 0x100, {}}, {0x81, 0x101, {}}});
+    for (int i = 0; i < packetsPerPid; ++i) {
+        TsPacketOptions v;
+        v.pid = 0x100;
+        v.payloadStart = i % 10 == 0;
+        v.payload.assign(184, static_cast<uint8_t>(i));
+        ts.Add(v);
+        TsPacketOptions a;
+        a.pid = 0x101;
+        a.payload.assign(184, static_cast<uint8_t>(0x80 + i % 64));
+        ts.Add(a);
+    }
+    return ts;
+}
+
+std::vector<Bytes> Packets(const Bytes& file) {
+    std::vector<Bytes> out;
+    for (size_t p = 0; p + 188 <= file.size(); p += 188) out.emplace_back(file.begin() + p, file.begin() + p + 188);
+    return out;
+}
+
+int PidOf(const Bytes& p) { return ((p[1] & 0x1F) << 8) | p[2]; }
+
+struct Counter {
+    int shows = 0, messages = 0;
+    TToolProgress Progress() {
+        return {[this](int64_t, int64_t) { ++shows; }, [this] { ++messages; }};
+    }
+};
+
+} // namespace
+
+TEST(PacketFilter, DropsChosenPidsAndKeepsEverythingElseInOrder) {
+    TsStream ts = TwoStreams(60);
+    TempFile in, out;
+    ts.Save(in.Name());
+    TTSPacketReader reader(nullptr);
+    TPacketFilter filter(reader);
+    filter.Pids = {0x101};
+    Counter c;
+    const auto res = filter.Run(in.Name(), out.Name(), c.Progress());
+    ASSERT_TRUE(res.Ok) << res.Error;
+    EXPECT_EQ(res.DroppedPid, 60);
+    EXPECT_EQ(c.shows, 1); // packet 0 only in so small a file
+
+    std::vector<Bytes> kept;
+    for (const Bytes& p : Packets(in.Read()))
+        if (PidOf(p) != 0x101) kept.push_back(p);
+    EXPECT_EQ(Packets(out.Read()), kept);
+    const auto check = CheckOutput(out.Name());
+    EXPECT_TRUE(check.AllSync);
+    EXPECT_EQ(check.ContinuityErrors, 0);
+    EXPECT_EQ(check.Pids.count(0x101), 0u);
+    EXPECT_EQ(res.Written, static_cast<int64_t>(kept.size()));
+}
+
+TEST(PacketFilter, DeleteInvalidDropsOnlyDamagedPacketsNotScrambledOnes) {
+    TsStream ts = TwoStreams(20);
+    const size_t scrambled = 6, broken = 9, afBroken = 12;
+    ts.SetScrambled(scrambled, 2);
+    ts.SetTransportError(broken);
+    ts.Packet(afBroken)[3] = static_cast<uint8_t>(ts.Packet(afBroken)[3] & 0xCF); // reserved control
+    TempFile in, out;
+    ts.Save(in.Name());
+    TTSPacketReader reader(nullptr);
+    TPacketFilter filter(reader);
+    filter.DeleteInvalid = true;
+    const auto res = filter.Run(in.Name(), out.Name(), {});
+    ASSERT_TRUE(res.Ok) << res.Error;
+    EXPECT_EQ(res.DroppedInvalid, 2);
+    const auto inPackets = Packets(in.Read());
+    std::vector<Bytes> expect;
+    for (size_t i = 0; i < inPackets.size(); ++i)
+        if (i != broken && i != afBroken) expect.push_back(inPackets[i]);
+    EXPECT_EQ(Packets(out.Read()), expect);
+
+    // Without the box every packet is copied as it is.
+    filter.DeleteInvalid = false;
+    ASSERT_TRUE(filter.Run(in.Name(), out.Name(), {}).Ok);
+    EXPECT_EQ(out.Read(), in.Read());
+}
+
+TEST(PacketFilter, RefusesTooManyPidsAndAnOutputThatIsTheInput) {
+    TsStream ts = TwoStreams(5);
+    TempFile in;
+    ts.Save(in.Name());
+    const Bytes before = in.Read();
+    TTSPacketReader reader(nullptr);
+    TPacketFilter filter(reader);
+    filter.Pids = {0x101};
+    for (const std::string& same : {in.Name(), UpperCase(in.Name()), ExtractFilePath(in.Name()) + "./" + ExtractFileName(in.Name())}) {
+        const auto res = filter.Run(in.Name(), same, {});
+        EXPECT_FALSE(res.Ok) << same;
+        EXPECT_FALSE(res.Error.empty());
+    }
+    EXPECT_EQ(in.Read(), before);
+
+    TempFile out;
+    filter.Pids.assign(256, 0x200);
+    EXPECT_FALSE(filter.Run(in.Name(), out.Name(), {}).Ok);
+    filter.Pids.assign(255, 0x101);
+    EXPECT_TRUE(filter.Run(in.Name(), out.Name(), {}).Ok);
+
+    // An input that does not open: said so, and no output is made.
+    const std::string missing = in.Name() + ".gone";
+    const std::string never = out.Name() + ".new";
+    const auto res = filter.Run(missing, never, {});
+    EXPECT_FALSE(res.Ok);
+    EXPECT_EQ(res.Error.rfind("Could not open " + missing, 0), 0u) << res.Error;
+    EXPECT_FALSE(FileExists(never));
+}
+
+TEST(PacketFilter, AFullDiskIsReportedNotASuccess) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "needs /dev/full";
+#else
+    if (!FileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    TsStream ts = TwoStreams(400);
+    TempFile in;
+    ts.Save(in.Name());
+    TTSPacketReader reader(nullptr);
+    TPacketFilter filter(reader);
+    const auto res = filter.Run(in.Name(), "/dev/full", {});
+    EXPECT_FALSE(res.Ok);
+    EXPECT_NE(res.Error.find("failed"), std::string::npos) << res.Error;
+#endif
+}
+
+TEST(PacketFilter, RealRecordingStaysPlayableWithoutTheDroppedStream) {
+    const std::string src = TestDataDir() + "/h264_ac3.ts";
+    TempFile out;
+    TTSPacketReader reader(nullptr);
+    TPacketFilter filter(reader);
+    filter.Pids = {0x301};
+    const auto res = filter.Run(src, out.Name(), {});
+    ASSERT_TRUE(res.Ok) << res.Error;
+    EXPECT_GT(res.DroppedPid, 0);
+    const auto check = CheckOutput(out.Name());
+    EXPECT_TRUE(check.AllSync);
+    EXPECT_EQ(check.ContinuityErrors, 0);
+    EXPECT_EQ(check.Pids.count(0x301), 0u);
+    EXPECT_EQ(check.Pids.count(0x300), 1u);
+    if (!cleantest::HaveFfmpeg()) GTEST_SKIP() << "ffprobe not installed";
+    // The PMT still names the stream; ffprobe must find no packet of it.
+    const std::string streams =
+        cleantest::RunCapture("ffprobe -v error -count_packets -show_entries stream=id,nb_read_packets -of csv=p=0 '" +
+                              out.Name() + "' 2>&1");
+    EXPECT_NE(streams.find("0x300,"), std::string::npos) << streams;
+    EXPECT_EQ(streams.find("0x300,0"), std::string::npos) << streams;
+    EXPECT_TRUE(streams.find("0x301,N/A") != std::string::npos || streams.find("0x301,0\n") != std::string::npos)
+        << streams;
+    EXPECT_EQ(cleantest::DecodeErrors(out.Name()), "");
+}
+
+TEST(LowLevelFix, GarbageInsidePacketsAndMissingBytesLeaveOnlyWellFramedPackets) {
+    TsStream ts = TwoStreams(30);
+    const size_t n = ts.PacketCount();
+    const Bytes clean = ts.Render();
+    const auto original = Packets(clean);
+    // Garbage in the middle of packet 10, 23 bytes missing from packet 30,
+    // and leading garbage.
+    Bytes damaged(Garbage(50, 7));
+    for (size_t i = 0; i < n; ++i) {
+        const Bytes& p = original[i];
+        if (i == 10) {
+            damaged.insert(damaged.end(), p.begin(), p.begin() + 90);
+            const Bytes g = Garbage(77, 3);
+            damaged.insert(damaged.end(), g.begin(), g.end());
+            damaged.insert(damaged.end(), p.begin() + 90, p.end());
+        } else if (i == 30) {
+            damaged.insert(damaged.end(), p.begin(), p.end() - 23);
+        } else {
+            damaged.insert(damaged.end(), p.begin(), p.end());
+        }
+    }
+    TempFile in, out;
+    in.Write(damaged);
+    TTSPacketReader reader(nullptr);
+    TLowLevelFix fix(reader);
+    std::vector<std::string> log;
+    fix.OnLog = [&](const std::string& l) { log.push_back(l); };
+    const auto res = fix.Run(in.Name(), out.Name(), {});
+    ASSERT_TRUE(res.Ok) << res.Error;
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.front(), "Cutting 50 bytes at the start");
+
+    const Bytes written = out.Read();
+    ASSERT_EQ(written.size() % 188, 0u);
+    const auto outPackets = Packets(written);
+    for (const Bytes& p : outPackets) ASSERT_EQ(p[0], 0x47);
+    // Every sound packet is kept, in order.
+    size_t at = 0;
+    for (size_t i = 0; i < n; ++i) {
+        if (i == 10 || i == 30) continue;
+        while (at < outPackets.size() && outPackets[at] != original[i]) ++at;
+        ASSERT_LT(at, outPackets.size()) << "packet " << i << " lost";
+    }
+    EXPECT_EQ(res.Written, static_cast<int64_t>(outPackets.size()));
+    EXPECT_EQ(log[log.size() - 2], std::to_string(res.Skipped) + " packets skipped");
+    EXPECT_GT(res.Skipped, 0);
+}
+
+TEST(LowLevelFix, SoundRecordingIsCopiedWholeAndTheInputIsNeverTheOutput) {
+    TsStream ts = TwoStreams(10);
+    TempFile in, out;
+    ts.Save(in.Name());
+    TTSPacketReader reader(nullptr);
+    TLowLevelFix fix(reader);
+    std::vector<std::string> log;
+    fix.OnLog = [&](const std::string& l) { log.push_back(l); };
+    auto res = fix.Run(in.Name(), out.Name(), {});
+    ASSERT_TRUE(res.Ok);
+    EXPECT_EQ(res.Skipped, 0);
+    EXPECT_EQ(out.Read(), in.Read());
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0], "0 packets skipped");
+    EXPECT_EQ(log[1], std::to_string(ts.PacketCount()) + " packets written incl. 0 invalid packets");
+
+    const Bytes before = in.Read();
+    res = fix.Run(in.Name(), in.Name(), {});
+    EXPECT_FALSE(res.Ok);
+    EXPECT_EQ(in.Read(), before);
+    EXPECT_EQ(ToolOutputName("C:\\rec\\a.b.ts", "_lowLevelFixed"), "C:\\rec\\a.b_lowLevelFixed.ts");
+}

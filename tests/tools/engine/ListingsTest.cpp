@@ -1,0 +1,159 @@
+// The packet protocol's columns for known packets and the duplicate finder on
+// recordings with duplicated packets made here, including two different
+// packets that share a CRC (they must not be reported).
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "base/Streams.h"
+#include "base/SysUtils.h"
+#include "tests/support/TsBuilder.h"
+#include "tools/engine/PacketListings.h"
+#include "ts/TSPacketReader.h"
+#include "ts/dvb_crc32.h"
+
+using namespace tw;
+using namespace tw::test;
+
+namespace {
+
+std::string ReadText(const std::string& name) {
+    const Bytes b = [&] {
+        TFileStream f(name, fmOpenRead);
+        Bytes d(static_cast<size_t>(f.Size()));
+        if (!d.empty()) f.ReadBuffer(d.data(), static_cast<int64_t>(d.size()));
+        return d;
+    }();
+    return std::string(b.begin(), b.end());
+}
+
+Bytes Filler(int pid, int cc, uint8_t fill) {
+    TsPacketOptions o;
+    o.pid = pid;
+    o.cc = cc;
+    o.payload.assign(184, fill);
+    return MakePacket(o);
+}
+
+// A packet whose last four bytes are the CRC of the rest: the CRC over all
+// 188 bytes is then 0, whatever the rest holds, so two such packets collide.
+Bytes CrcZeroPacket(int pid, uint8_t fill) {
+    Bytes p = Filler(pid, 0, fill);
+    const uint32_t crc = Crc32Mpeg(p.data(), 0xFFFFFFFFu, 184);
+    p[184] = static_cast<uint8_t>(crc >> 24);
+    p[185] = static_cast<uint8_t>(crc >> 16);
+    p[186] = static_cast<uint8_t>(crc >> 8);
+    p[187] = static_cast<uint8_t>(crc);
+    return p;
+}
+
+// The duplicate groups of a PID in a recording.
+std::vector<TDuplicateGroup> GroupsOf(const TsStream& ts, int pid) {
+    TempFile in;
+    ts.Save(in.Name());
+    TTSPacketReader reader(nullptr);
+    TDuplicateFinder finder(reader);
+    std::string error;
+    EXPECT_TRUE(finder.Run(in.Name(), pid, error)) << error;
+    return finder.Groups();
+}
+
+} // namespace
+
+TEST(PacketProtocol, HeaderLinesAndFixedColumnsPerPacket) {
+    TsStream ts;
+    TsPacketOptions a;
+    a.pid = 0x11;
+    a.cc = 5;
+    a.payloadStart = true;
+    a.payload.assign(184, 1);
+    ts.Add(a, false);
+    TsPacketOptions b;
+    b.pid = 0x1FFF;
+    b.cc = 0xC;
+    b.priority = true;
+    b.transportError = true;
+    b.scrambling = 3;
+    b.adaptation = true;
+    b.payload.assign(100, 2);
+    ts.Add(b, false);
+    TempFile in, out;
+    ts.Save(in.Name());
+    TTSPacketReader reader(nullptr);
+    std::string error;
+    ASSERT_TRUE(WritePacketProtocol(reader, in.Name(), out.Name(), error)) << error;
+    const auto crc = [&](size_t i) { return Crc32Mpeg(ts.Packet(i).data(), 0xFFFFFFFFu, 188); };
+    const std::string expect =
+        "V=Valid,C=ContinuityCounter,E=Transport Error,P=Transport Priority,S=TransportScramblingControl,"
+        "PS=PayloadStart,AFC=AdaptationFieldControl\r\n \r\nPacket   PID  CRC32    V C E P S PS AFC\r\n"
+        "00000000 0011 " + IntToHex(crc(0), 8) + " Y 5 N N 0 Y  NO \r\n"
+        "00000001 1FFF " + IntToHex(crc(1), 8) + " N C Y Y 3 N  AFP\r\n";
+    EXPECT_EQ(ReadText(out.Name()), expect);
+    EXPECT_FALSE(reader.Active());
+}
+
+TEST(DuplicateFinder, RepeatsOfOnePidInOneLineInFileOrder) {
+    TsStream ts;
+    for (int i = 0; i < 40; ++i) ts.AddRaw(Filler(i % 2 ? 0x100 : 0x200, i & 15, static_cast<uint8_t>(i)));
+    const Bytes dup = Filler(0x100, 3, 0xAB);
+    for (size_t i : {10u, 20u, 30u}) ts.Packet(i) = dup;
+    ts.Packet(12) = Filler(0x100, 4, 0xCD);
+    ts.Packet(33) = Filler(0x100, 4, 0xCD);
+    ts.Packet(25) = Filler(0x200, 3, 0xAB); // same content on another PID: not ours
+    TempFile in, out;
+    ts.Save(in.Name());
+    TTSPacketReader reader(nullptr);
+    TDuplicateFinder finder(reader);
+    std::string error;
+    ASSERT_TRUE(finder.WriteListing(in.Name(), 0x100, out.Name(), error)) << error;
+    EXPECT_EQ(ReadText(out.Name()),
+              "Packets: 40\r\nPID: $0100\r\n \r\n"
+              "Dupplicate packet: $0000000A > $00000014, $0000001E, \r\n"
+              "Dupplicate packet: $0000000C > $00000021, \r\n");
+
+    ASSERT_TRUE(finder.WriteListing(in.Name(), 0x1234, out.Name(), error));
+    EXPECT_EQ(ReadText(out.Name()), "Packets: 40\r\nPID: $1234\r\n \r\n");
+}
+
+TEST(DuplicateFinder, EqualCrcButDifferentBytesIsNoDuplicate) {
+    TsStream ts;
+    const Bytes x = CrcZeroPacket(0x100, 1), y = CrcZeroPacket(0x100, 2);
+    ASSERT_NE(x, y);
+    ts.AddRaw(x);
+    ts.AddRaw(y);
+    ts.AddRaw(y);
+    ts.AddRaw(x);
+    const auto groups = GroupsOf(ts, 0x100);
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_EQ(groups[0].First, 0);
+    EXPECT_EQ(groups[0].Repeats, std::vector<int64_t>{3});
+    EXPECT_EQ(groups[1].First, 1);
+    EXPECT_EQ(groups[1].Repeats, std::vector<int64_t>{2});
+}
+
+TEST(DuplicateFinder, ComparesThePacketsOf192ByteRecordings) {
+    TsStream ts(192);
+    for (int i = 0; i < 12; ++i) ts.AddRaw(Filler(0x100, i & 15, static_cast<uint8_t>(i)));
+    ts.Packet(9) = ts.Packet(4);
+    const auto groups = GroupsOf(ts, 0x100);
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(groups[0].First, 4);
+    EXPECT_EQ(groups[0].Repeats, std::vector<int64_t>{9});
+}
+
+TEST(DuplicateFinder, FindsRepeatsBehindGarbageThatMovedThePacketGrid) {
+    TsStream ts;
+    for (int i = 0; i < 20; ++i) ts.AddRaw(Filler(0x100, i & 15, static_cast<uint8_t>(i)));
+    ts.Packet(15) = ts.Packet(12); // both behind the garbage
+    ts.Packet(17) = ts.Packet(3);  // one before, one behind
+    ts.InsertGarbageBefore(8, Garbage(57, 9));
+    const auto groups = GroupsOf(ts, 0x100);
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_EQ(groups[0].First, 3);
+    EXPECT_EQ(groups[1].First, 12);
+    ASSERT_EQ(groups[0].Repeats.size(), 1u);
+    ASSERT_EQ(groups[1].Repeats.size(), 1u);
+    // The grid moved by the garbage: the repeats keep their reader numbers.
+    EXPECT_EQ(groups[1].Repeats[0] - groups[1].First, 3);
+    EXPECT_EQ(groups[0].Repeats[0] - groups[1].Repeats[0], 2);
+}

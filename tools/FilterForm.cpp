@@ -1,0 +1,46 @@
+#include "tools/FilterForm.h"
+
+#include "tools/ToolControls.h"
+#include "tools/ToolForms.h"
+
+namespace tw {
+
+namespace {
+
+// The dialog's texts: control name, German, English.
+const TToolText kFilterTexts[] = {
+    {"", "TS-Packet-Filterung", "TS Packet Filtering"},
+    {"sLabel1", "Lösche PIDs", "Delete PIDs"},
+    {"sCheckBox1", "Lösche ungültige Pakete", "Delete invalid packets"},
+    {"sBitBtn2", "Abbrechen", "Cancel"},
+};
+
+} // namespace
+
+TFilterForm::TFilterForm(TComponent* owner) : TForm(owner) {
+    SetName("FilterForm");
+    SetCaption("TS Packet Filtering");
+    SetBorderStyle(bsDialog);
+    SetPosition(poMainFormCenter);
+    SetClientSize(300, 330);
+
+    sLabel1 = Place<TLabel>(this, this, "sLabel1", 10, 8, 280, 16);
+    sCheckListBox1 = Place<TCheckListBox>(this, this, "sCheckListBox1", 10, 26, 280, 220);
+    sLabel1->SetFocusControl(sCheckListBox1);
+    sCheckBox1 = Place<TCheckBox>(this, this, "sCheckBox1", 10, 254, 280, 20);
+    sBitBtn1 = Place<TBitBtn>(this, this, "sBitBtn1", 60, 290, 85, 28);
+    sBitBtn1->SetKind(bkOK);
+    sBitBtn2 = Place<TBitBtn>(this, this, "sBitBtn2", 155, 290, 85, 28);
+    sBitBtn2->SetKind(bkCancel);
+
+    OnShow = [this](TObject* s) { FormShow(s); };
+    LoadTree();
+    ApplyToolTexts(*this, kFilterTexts, German);
+}
+
+void TFilterForm::FormShow(TObject*) {
+    ApplyToolTexts(*this, kFilterTexts, German);
+    ToolFormShown(*this);
+}
+
+} // namespace tw

@@ -1,0 +1,473 @@
+#include "tools/TSHexEditor.h"
+
+#include <algorithm>
+
+#include "base/WinText.h"
+#include "ui/Graphics.h"
+
+namespace tw {
+
+void TColors::Changed() {
+    if (!owner_) return;
+    if (Background_ != owner_->Color()) owner_->SetColor(Background_);
+    owner_->Invalidate();
+}
+
+namespace {
+
+// A byte of the character half in the text of the canvas: bytes above 127
+// are characters of the system's ANSI code page, or of its OEM (DOS) code
+// page for the DOS translation.
+std::string CharCellText(char c, TTranslationType t) {
+    if (static_cast<unsigned char>(c) < 128) return std::string(1, c);
+    wchar_t w = 0;
+    if (MultiByteToWideChar(t == ttDos8 ? CP_OEMCP : CP_ACP, 0, &c, 1, &w, 1) != 1) return ".";
+    return WideToUtf8(std::wstring(1, w));
+}
+
+// The inverse of a colour: selected unchanged digits take it.
+TColor Inverted(TColor c) { return static_cast<TColor>(ColorToRGB(c) ^ 0xFFFFFF); }
+
+} // namespace
+
+TTSHexEditor::TTSHexEditor(TComponent* owner) : TCustomControl(owner), colors_(std::make_unique<TColors>(this)) {
+    Font().SetName("Courier");
+    Font().SetSize(12);
+    SetColor(colors_->Background());
+    SetCursor(crIBeam);
+    SetTabStop(true);
+    SetBounds(0, 0, 400, 200);
+    Measure();
+}
+
+TTSHexEditor::~TTSHexEditor() = default;
+
+void TTSHexEditor::CreateParams(TCreateParams& p) {
+    TCustomControl::CreateParams(p);
+    p.Style |= WS_BORDER; // single border, no 3-D look
+}
+
+void TTSHexEditor::HandleCreated() {
+    TCustomControl::HandleCreated();
+    Measure();
+}
+
+void TTSHexEditor::FontChanged() {
+    TCustomControl::FontChanged();
+    Measure();
+    Invalidate();
+}
+
+void TTSHexEditor::Resize() {
+    TCustomControl::Resize();
+    ScrollToCaret();
+}
+
+// Column unit = the width of "w", row height = the height of "yY" + 2.
+void TTSHexEditor::Measure() {
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, Font().Handle());
+    SIZE w{}, y{};
+    GetTextExtentPoint32W(dc, L"w", 1, &w);
+    GetTextExtentPoint32W(dc, L"yY", 2, &y);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    unit_ = std::max<int>(w.cx, 1);
+    rowHeight_ = std::max<int>(y.cy + 2, 4);
+    model_.PageRows = std::max(ClientRect().Height() / rowHeight_ - 1, 1);
+}
+
+// --- geometry -------------------------------------------------------------------
+
+int TTSHexEditor::ColumnWidth(int col) const {
+    if (col == 0) return (model_.OffsetWidth() + 1) * unit_;
+    if (col == 1) return model_.ShowMarkerColumn ? unit_ : 0;
+    if (model_.WideColumn(col)) return 2 * unit_;
+    return unit_;
+}
+
+int TTSHexEditor::ColumnLeft(int col) const {
+    int x = 0;
+    for (int c = 0; c < col; ++c) x += ColumnWidth(c);
+    return x;
+}
+
+bool TTSHexEditor::CellAt(int x, int y, int& col, int& row) const {
+    if (x < 0 || y < 0) return false;
+    row = topRow_ + y / rowHeight_;
+    int left = 0;
+    for (int c = 0; c < model_.ColCount(); ++c) {
+        const int w = ColumnWidth(c);
+        if (x < left + w) {
+            col = c;
+            return true;
+        }
+        left += w;
+    }
+    return false;
+}
+
+// --- properties ---------------------------------------------------------------------
+
+void TTSHexEditor::Changed(bool stateChanged) {
+    ScrollToCaret();
+    PlaceCaret();
+    Invalidate();
+    if (!stateChanged) return;
+    // The event runs once the change is complete: from the message queue.
+    if (HWND h = HandleIfAllocated()) PostMessageW(h, kStateChangedMessage, 7, 7);
+    else if (OnStateChanged) OnStateChanged(this);
+}
+
+void TTSHexEditor::SetBytesPerLine(int v) {
+    model_.SetBytesPerLine(v);
+    Changed(false);
+}
+
+void TTSHexEditor::SetBytesPerColumn(int v) {
+    model_.SetBytesPerColumn(v);
+    Changed(false);
+}
+
+void TTSHexEditor::SetOffsetDisplay(TOffsetDisplayStyle v) {
+    model_.OffsetDisplay = v;
+    Changed(false);
+}
+
+void TTSHexEditor::SetOffsetSeparator(char c) {
+    model_.OffsetSeparator = c;
+    Changed(false);
+}
+
+void TTSHexEditor::SetTranslation(TTranslationType t) {
+    model_.Translation = t;
+    Changed(false);
+}
+
+void TTSHexEditor::SetShowMarkerColumn(bool v) {
+    model_.ShowMarkerColumn = v;
+    Changed(false);
+}
+
+void TTSHexEditor::SetCaretStyle(TCaretStyle s) {
+    caretStyle_ = s;
+    if (hasCaret_) MakeCaret();
+}
+
+void TTSHexEditor::SetFocusFrame(bool v) {
+    focusFrame_ = v;
+    Invalidate();
+}
+
+// --- operations ---------------------------------------------------------------------
+
+bool TTSHexEditor::LoadPacketBuffer(const TTSPacketBuffer& buffer) {
+    const HCURSOR old = ::SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    const bool ok = model_.LoadPacketBuffer(buffer);
+    fileName_ = "Untitled";
+    topRow_ = 0;
+    ::SetCursor(old);
+    Changed(true);
+    return ok;
+}
+
+void TTSHexEditor::SetMarker(int index, int row) {
+    model_.SetMarker(index, row);
+    Invalidate();
+}
+
+void TTSHexEditor::SetSelStart(int64_t v) {
+    model_.SetSelStart(v);
+    Changed(true);
+}
+
+void TTSHexEditor::SetSelEnd(int64_t v) {
+    model_.SetSelEnd(v);
+    Changed(true);
+}
+
+bool TTSHexEditor::InsertBuffer(const uint8_t* bytes, int64_t count, int64_t pos) {
+    const bool ok = model_.InsertBuffer(bytes, count, pos);
+    Changed(true);
+    return ok;
+}
+
+bool TTSHexEditor::AppendBuffer(const uint8_t* bytes, int64_t count) {
+    const bool ok = model_.AppendBuffer(bytes, count);
+    Changed(true);
+    return ok;
+}
+
+bool TTSHexEditor::ReplaceSelection(const uint8_t* bytes, int64_t count) {
+    const bool ok = model_.ReplaceSelection(bytes, count);
+    Changed(true);
+    return ok;
+}
+
+bool TTSHexEditor::Undo() {
+    const bool ok = model_.Undo();
+    Changed(true);
+    return ok;
+}
+
+void TTSHexEditor::Seek(int64_t offset, int origin) {
+    model_.Seek(offset, origin);
+    Changed(true);
+}
+
+// --- caret ---------------------------------------------------------------------------
+
+void TTSHexEditor::ScrollToCaret() {
+    const int visible = std::max(ClientRect().Height() / std::max(rowHeight_, 1), 1);
+    const int row = static_cast<int>(model_.CaretPos() / model_.BytesPerLine());
+    if (row < topRow_) topRow_ = row;
+    else if (row >= topRow_ + visible) topRow_ = row - visible + 1;
+    topRow_ = std::clamp(topRow_, 0, std::max(model_.RowCount() - 1, 0));
+}
+
+void TTSHexEditor::MakeCaret() {
+    HWND h = HandleIfAllocated();
+    if (!h) return;
+    if (hasCaret_) DestroyCaret();
+    const bool insert = AutoCaretMode && model_.InsertMode();
+    const TCaretStyle style = insert ? csLeftLine : caretStyle_;
+    const int w = style == csLeftLine ? 2 : unit_;
+    const int ht = style == csBottomLine ? 2 : rowHeight_;
+    hasCaret_ = CreateCaret(h, nullptr, w, ht) != FALSE;
+    PlaceCaret();
+    if (hasCaret_) ShowCaret(h);
+}
+
+void TTSHexEditor::PlaceCaret() {
+    if (!hasCaret_) return;
+    int col = 0, row = 0;
+    model_.ByteCell(model_.CaretPos(), model_.CaretInChars(), model_.CaretNibble(), col, row);
+    int x = ColumnLeft(col), y = (row - topRow_) * rowHeight_;
+    if (row < topRow_ || y >= ClientRect().Height()) x = y = -1000; // parked outside
+    else if (caretStyle_ == csBottomLine && !(AutoCaretMode && model_.InsertMode())) y += rowHeight_ - 2;
+    SetCaretPos(x, y);
+}
+
+// --- drawing ---------------------------------------------------------------------------
+
+void TTSHexEditor::DrawCell(int col, int row, const TRect& r) {
+    TCanvas& c = Canvas();
+    const TColors& k = *colors_;
+    auto text = [&](const std::string& s, TColor fg, TColor bg) {
+        c.Brush().SetColor(bg);
+        c.FillRect(r);
+        c.Font().SetColor(fg);
+        SetBkMode(c.Handle(), TRANSPARENT);
+        c.TextRect(r, r.Left, r.Top + 1, s);
+    };
+    if (col == 0) {
+        text(row < model_.RowCount() ? model_.OffsetText(row) : "", k.Offset(), k.Background());
+        return;
+    }
+    if (col == 1) {
+        const int marker = model_.MarkerOnRow(row);
+        if (marker < 0) {
+            text("", k.PositionText(), k.Background());
+            return;
+        }
+        const int size = c.Font().Size();
+        c.Font().SetName("Arial");
+        c.Font().SetSize(static_cast<int>(size * 0.75 + 0.5));
+        text(std::to_string(marker), k.PositionText(), k.PositionBackground());
+        c.Font().Assign(Font());
+        return;
+    }
+    bool inChars = false;
+    int nibble = 0;
+    const int64_t pos = model_.CellByte(col, row, inChars, nibble);
+    if (pos < 0) {
+        text("", k.Offset(), k.Background());
+        return;
+    }
+    const bool changed = model_.Changed(pos);
+    const bool selected = model_.HasSelection() && pos >= model_.SelStart() && pos <= model_.SelEnd();
+    std::string s = inChars ? CharCellText(model_.CharText(pos), model_.Translation)
+                            : model_.HexText(pos).substr(static_cast<size_t>(nibble), 1);
+    TColor fg = changed ? k.ChangedText() : inChars ? Font().Color() : model_.OddGroup(col) ? k.OddColumn() : k.EvenColumn();
+    TColor bg = changed ? k.ChangedBackground() : k.Background();
+    if (selected) {
+        std::swap(fg, bg);
+        if (!changed && !inChars) fg = Inverted(bg);
+    }
+    text(s, fg, bg);
+    // The caret's byte in the other half is framed.
+    if (Focused() && pos == model_.CaretPos() && inChars != model_.CaretInChars()) {
+        TRect fr = r;
+        if (!inChars) {
+            // Both digits of the byte.
+            if (nibble == 1) return;
+            fr.Right = fr.Left + ColumnWidth(col) + unit_;
+        }
+        if (focusFrame_) {
+            c.DrawFocusRect(fr);
+        } else {
+            c.Brush().SetColor(k.CursorFrame());
+            c.FrameRect(fr);
+        }
+    }
+}
+
+void TTSHexEditor::Paint() {
+    TCanvas& c = Canvas();
+    const TRect client = ClientRect();
+    c.Brush().SetColor(colors_->Background());
+    c.FillRect(client);
+    const int rows = model_.RowCount();
+    for (int row = topRow_; row < rows; ++row) {
+        const int y = (row - topRow_) * rowHeight_;
+        if (y >= client.Bottom) break;
+        int x = 0;
+        for (int col = 0; col < model_.ColCount(); ++col) {
+            const int w = ColumnWidth(col);
+            if (w > 0 && col != model_.BlankColumn()) DrawCell(col, row, TRect(x, y, x + w, y + rowHeight_));
+            x += w;
+        }
+    }
+}
+
+// --- input ---------------------------------------------------------------------------------
+
+void TTSHexEditor::WndProc(TMessage& m) {
+    switch (m.Msg) {
+    case WM_GETDLGCODE:
+        m.Result = DLGC_WANTARROWS | DLGC_WANTCHARS | (model_.WantTabs ? DLGC_WANTTAB : 0);
+        return;
+    case kStateChangedMessage:
+        if (m.WParam == 7 && m.LParam == 7) {
+            if (OnStateChanged) OnStateChanged(this);
+            return;
+        }
+        break;
+    case WM_SETFOCUS:
+        TCustomControl::WndProc(m);
+        MakeCaret();
+        Invalidate();
+        return;
+    case WM_KILLFOCUS:
+        TCustomControl::WndProc(m);
+        if (hasCaret_) DestroyCaret();
+        hasCaret_ = false;
+        // Losing the focus ends a Shift selection.
+        Invalidate();
+        return;
+    case WM_SYSKEYUP:
+    case WM_KEYUP:
+        // A character right after Alt was released was typed as a code on
+        // the number pad.
+        altReleased_ = m.WParam == VK_MENU;
+        break;
+    case WM_SIZE:
+        TCustomControl::WndProc(m);
+        Measure();
+        return;
+    default: break;
+    }
+    TCustomControl::WndProc(m);
+}
+
+bool TTSHexEditor::DoKeyDown(WORD& key, TShiftState shift) {
+    if (TWinControl::DoKeyDown(key, shift)) return true;
+    const bool ctrl = (shift & ssCtrl) != 0, sh = (shift & ssShift) != 0;
+    bool handled = true;
+    bool changed = false;
+    switch (key) {
+    case VK_LEFT: changed = model_.Key(hkLeft, sh, ctrl); break;
+    case VK_RIGHT: changed = model_.Key(hkRight, sh, ctrl); break;
+    case VK_UP: changed = model_.Key(hkUp, sh, ctrl); break;
+    case VK_DOWN: changed = model_.Key(hkDown, sh, ctrl); break;
+    case VK_PRIOR: changed = model_.Key(hkPageUp, sh, ctrl); break;
+    case VK_NEXT: changed = model_.Key(hkPageDown, sh, ctrl); break;
+    case VK_HOME: changed = model_.Key(hkHome, sh, ctrl); break;
+    case VK_END: changed = model_.Key(hkEnd, sh, ctrl); break;
+    case VK_TAB:
+        if (ctrl || !model_.WantTabs) return false;
+        changed = model_.Key(hkTab, false, false);
+        break;
+    case 'T':
+        if (!ctrl) return false;
+        changed = model_.Key(hkTab, false, true);
+        break;
+    case VK_INSERT:
+        changed = model_.Key(hkInsert, false, false);
+        if (AutoCaretMode && hasCaret_) MakeCaret();
+        break;
+    case VK_DELETE: changed = model_.Key(hkDelete, sh, ctrl); break;
+    case VK_BACK: changed = model_.Key(hkBack, sh, ctrl); break;
+    case 'Z':
+        if (!ctrl) return false;
+        changed = model_.Undo();
+        break;
+    default:
+        if (ctrl && key >= '0' && key <= '9') {
+            changed = model_.MarkerKey(key - '0', sh);
+        } else {
+            handled = false;
+        }
+        break;
+    }
+    if (handled) {
+        key = 0;
+        Changed(changed);
+    }
+    return handled;
+}
+
+bool TTSHexEditor::DoKeyPress(wchar_t& key) {
+    if (TWinControl::DoKeyPress(key)) return true;
+    const bool alt = altReleased_;
+    altReleased_ = false;
+    if (key == VK_BACK || key == VK_TAB || key == 27 || key == '\r') return true; // done in DoKeyDown
+    if (GetKeyState(VK_CONTROL) < 0) return true;
+    bool changed = false;
+    if (model_.CaretInChars()) {
+        // Back to a byte of the chosen character set.
+        char ansi[4] = {};
+        wchar_t w = key;
+        BOOL lossy = FALSE;
+        int n = WideCharToMultiByte(CP_ACP, 0, &w, 1, ansi, sizeof ansi, nullptr, &lossy);
+        if (n != 1) return true;
+        uint8_t b = static_cast<uint8_t>(ansi[0]);
+        if (alt || model_.Translation == ttDos8) {
+            // DOS characters, and a code typed with Alt on the number pad: the
+            // platform's ANSI-to-OEM conversion (the latter accepted whatever
+            // its value).
+            char oem[2] = {};
+            CharToOemBuffA(ansi, oem, 1);
+            b = static_cast<uint8_t>(oem[0]);
+        }
+        if (b < 32 && !alt) return true;
+        changed = model_.TypeChar(b);
+    } else if (key < 128) {
+        changed = model_.TypeHexDigit(static_cast<char>(key));
+    }
+    Changed(changed);
+    return true;
+}
+
+void TTSHexEditor::MouseDown(TMouseButton b, TShiftState s, int x, int y) {
+    if (CanFocus() && !Focused()) SetFocus();
+    TCustomControl::MouseDown(b, s, x, y);
+    if (b != mbLeft) return;
+    int col = 0, row = 0;
+    if (!CellAt(x, y, col, row)) return;
+    if (col < model_.FirstHexColumn() || col == model_.BlankColumn()) return; // never the blank column
+    bool inChars = false;
+    int nibble = 0;
+    int64_t pos = model_.CellByte(col, row, inChars, nibble);
+    if (pos < 0) {
+        // Past the end of the data: the last byte.
+        inChars = col > model_.BlankColumn();
+        pos = model_.Size() - 1;
+        nibble = 0;
+        if (pos < 0) return;
+    }
+    model_.SetCaret(pos, inChars, nibble, (s & ssShift) != 0);
+    Changed(true);
+}
+
+} // namespace tw

@@ -1,0 +1,186 @@
+// The hex editor's model, free of any window: the bytes being edited with
+// their changed marks, the undo store, ten row markers, caret and selection,
+// the grid layout (which column shows which nibble or character) and the
+// keyboard's state machine. The control TTSHexEditor draws it and feeds it
+// key and mouse input.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/Exceptions.h"
+#include "ts/TSPacketViews.h"
+
+namespace tw {
+
+class EHexEditor : public Exception {
+public:
+    using Exception::Exception;
+};
+
+enum TOffsetDisplayStyle { odHex, odDec, odOctal, odNone };
+enum TTranslationType { ttAnsi, ttDos8, ttASCII, ttMac, ttEBCDIC };
+
+// Undo kinds in the order of their descriptions.
+enum THexUndoKind {
+    ukByteChanged = 0,
+    ukBytesRemoved,
+    ukInsertBuffer,
+    ukReplaceSelection,
+    ukAppendBuffer,
+    ukInsertNibble,
+    ukDeleteNibble,
+    ukConvert,
+};
+
+// Keys the state machine knows (the control maps virtual keys to them).
+enum THexKey { hkLeft, hkRight, hkUp, hkDown, hkPageUp, hkPageDown, hkHome, hkEnd, hkTab, hkInsert, hkDelete, hkBack };
+
+class THexEditorModel {
+public:
+    static constexpr int kMarkers = 10;
+
+    // --- data
+    // Replaces the data; no byte is changed afterwards, nothing modified,
+    // caret on the first digit of row 0, no selection.
+    void Load(const uint8_t* data, size_t count);
+    // The packet record's first Length bytes (at most its 256).
+    bool LoadPacketBuffer(const TTSPacketBuffer& buffer);
+    // The data into a packet record. The record holds at most 256 bytes: a
+    // longer buffer gives the first 256 and false (never a write past the
+    // record).
+    bool GetPacketBuffer(TTSPacketBuffer& buffer) const;
+    const std::vector<uint8_t>& Data() const { return data_; }
+    int64_t Size() const { return static_cast<int64_t>(data_.size()); }
+    bool Changed(int64_t pos) const { return pos >= 0 && pos < Size() && changed_[static_cast<size_t>(pos)]; }
+    bool Modified() const { return modified_; }
+
+    // --- settings
+    int BytesPerLine() const { return bytesPerLine_; }
+    void SetBytesPerLine(int v); // 1..256, else "Invalid BytesPerLine argument"
+    int BytesPerColumn() const { return bytesPerColumn_; }
+    void SetBytesPerColumn(int v) { bytesPerColumn_ = v < 1 ? 1 : v; }
+    TOffsetDisplayStyle OffsetDisplay = odHex;
+    char OffsetSeparator = ':';
+    bool ShowMarkerColumn = true;
+    TTranslationType Translation = ttAnsi;
+    bool SwapNibbles = false;
+    bool MaskWhiteSpaces = true;
+    char MaskChar = '.';
+    bool AllowInsertMode = false;
+    bool NoSizeChange() const { return noSizeChange_; }
+    void SetNoSizeChange(bool v) {
+        noSizeChange_ = v;
+        if (v) AllowInsertMode = false;
+    }
+    bool WantTabs = true;
+    bool ReadOnlyView = false;
+    // Insert mode is in force only when allowed and the size may change.
+    bool InsertMode() const { return insertMode_ && AllowInsertMode && !noSizeChange_; }
+
+    // --- layout: column 0 offset, 1 marker, then 2 x BytesPerLine nibble
+    // columns, one blank column, BytesPerLine character columns.
+    int ColCount() const { return bytesPerLine_ * 3 + 3; }
+    int RowCount() const;
+    int FirstHexColumn() const { return 2; }
+    int BlankColumn() const { return 2 + 2 * bytesPerLine_; }
+    int FirstCharColumn() const { return BlankColumn() + 1; }
+    // A nibble column that ends a column group is drawn twice as wide.
+    bool WideColumn(int col) const;
+    // The byte under a cell; -1 for cells that show none (offset, marker,
+    // blank, past the end). nibble 0 = first digit shown.
+    int64_t CellByte(int col, int row, bool& inChars, int& nibble) const;
+    // The cell of a byte in the hex half (its first digit) or the characters.
+    void ByteCell(int64_t pos, bool inChars, int nibble, int& col, int& row) const;
+    // Width of the offset column in characters.
+    int OffsetWidth() const;
+    std::string OffsetText(int row) const;
+    std::string HexText(int64_t pos) const;
+    // The character shown for a byte (MaskChar for those below 32 when masked).
+    char CharText(int64_t pos) const;
+    // Which digit colour a nibble column takes: true for the odd groups
+    // (the first group is odd).
+    bool OddGroup(int col) const { return ((col - 2) / 2 / bytesPerColumn_) % 2 == 0; }
+
+    // --- caret and selection
+    int64_t CaretPos() const { return caret_; }
+    bool CaretInChars() const { return inChars_; }
+    int CaretNibble() const { return nibble_; }
+    void SetCaret(int64_t pos, bool inChars, int nibble, bool extendSelection = false);
+    // Seek: origin 0 from the start, 1 from the caret, 2 from the end.
+    void Seek(int64_t offset, int origin);
+    bool HasSelection() const { return selAnchor_ >= 0; }
+    int64_t SelStart() const;
+    int64_t SelEnd() const;
+    int64_t SelCount() const { return HasSelection() ? SelEnd() - SelStart() + 1 : 0; }
+    void SetSelStart(int64_t v); // "Invalid SelStart" outside the data
+    void SetSelEnd(int64_t v);   // "Invalid SelEnd"
+    void ClearSelection() { selAnchor_ = -1; }
+
+    // --- markers (rows, -1 unset)
+    void SetMarker(int index, int row); // "SetMarker : Invalid marker index"
+    int Marker(int index) const;
+    // The marker number set on a row, -1 none.
+    int MarkerOnRow(int row) const;
+
+    // --- editing (each true when it changed something)
+    bool TypeHexDigit(char c);
+    bool TypeChar(uint8_t translated);
+    // Keys; shift extends the selection, ctrl as described per key.
+    bool Key(THexKey key, bool shift, bool ctrl);
+    // Ctrl+digit / Ctrl+Shift+digit.
+    bool MarkerKey(int digit, bool shift);
+    bool InsertBuffer(const uint8_t* bytes, int64_t count, int64_t pos);
+    bool AppendBuffer(const uint8_t* bytes, int64_t count);
+    bool ReplaceSelection(const uint8_t* bytes, int64_t count);
+    bool DeleteSelection();
+
+    // --- undo
+    bool CanUndo() const { return !undo_.empty(); }
+    // "Byte changed", ...; "No Undo" when nothing can be undone.
+    std::string UndoDescription() const;
+    bool Undo();
+    void ResetUndo() { undo_.clear(); }
+
+    // Rows a page moves (set by the control from its height).
+    int PageRows = 8;
+
+private:
+    struct TUndo {
+        THexUndoKind Kind;
+        int64_t Pos;
+        int64_t Count;
+        std::vector<uint8_t> Bytes;
+        bool WasModified;
+    };
+    // The gate of every edit: refused on an empty buffer (except insert and
+    // append) and, without size changes, for edits that change the length.
+    bool Admit(THexUndoKind kind, int64_t count = 0) const;
+    void Store(THexUndoKind kind, int64_t pos, int64_t count, const uint8_t* saved, int64_t savedCount);
+    void ClearChangedFrom(int64_t pos);
+    void Remove(int64_t pos, int64_t count);
+    // Puts bytes in at pos, unchanged and selected.
+    void PutSelected(int64_t pos, const uint8_t* bytes, int64_t count);
+    // Removes one byte (undo kind "Byte(s) removed") and puts the caret there.
+    bool RemoveByte(int64_t pos);
+    void MoveCaretBy(int64_t bytes, bool shift);
+    void StepNibble(int dir, bool shift);
+    void BeginShift(bool shift);
+
+    std::vector<uint8_t> data_;
+    std::vector<bool> changed_;
+    std::vector<TUndo> undo_;
+    int markers_[kMarkers] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+    int bytesPerLine_ = 16;
+    int bytesPerColumn_ = 2;
+    bool noSizeChange_ = false;
+    bool insertMode_ = false;
+    bool modified_ = false;
+    int64_t caret_ = 0;
+    bool inChars_ = false;
+    int nibble_ = 0;
+    int64_t selAnchor_ = -1;
+};
+
+} // namespace tw

@@ -1,0 +1,48 @@
+#include "tools/engine/PacketFilter.h"
+
+#include <bitset>
+
+#include "tools/engine/ToolCopy.h"
+#include "ts/TSPacketReader.h"
+#include "ts/TSPacketWriter.h"
+
+namespace tw {
+
+TPacketFilter::TPacketFilter(TTSPacketReader& reader)
+    : reader_(reader), writer_(std::make_unique<TTSPacketWriter>(nullptr)) {}
+
+TPacketFilter::~TPacketFilter() = default;
+
+TPacketFilter::TResult TPacketFilter::Run(const std::string& input, const std::string& output,
+                                          const TToolProgress& progress) {
+    TResult res;
+    if (static_cast<int>(Pids.size()) > kMaxPids) {
+        res.Error = "Too many PIDs";
+        return res;
+    }
+    std::bitset<8192> drop;
+    for (int pid : Pids)
+        if (pid >= 0 && pid < 8192) drop.set(static_cast<size_t>(pid));
+
+    // Scrambling alone does not make a packet damaged here: the reader is
+    // told to take such packets as they are.
+    auto savedScrambled = reader_.OnScrambledPacketEvent;
+    reader_.OnScrambledPacketEvent = [](TObject*, int64_t, int, int&, bool& ignore) { ignore = true; };
+    const bool deleteInvalid = DeleteInvalid;
+    res = RunToolCopy<TResult>(reader_, *writer_, input, output, progress,
+                      [&](const TTSPacketHeader& h, TResult& r, TTSPacketWriter&) {
+                          if (drop.test(static_cast<size_t>(h.PID()))) {
+                              ++r.DroppedPid;
+                              return false;
+                          }
+                          if (deleteInvalid && !h.Valid()) {
+                              ++r.DroppedInvalid;
+                              return false;
+                          }
+                          return true;
+                      });
+    reader_.OnScrambledPacketEvent = savedScrambled;
+    return res;
+}
+
+} // namespace tw

@@ -1,0 +1,53 @@
+// The packet filter's copy: a recording without the packets of chosen PIDs
+// and, when asked, without damaged ones. Runs on the caller's thread to the
+// end, reading through the given reader and writing through its own writer
+// (no continuity repair: the packets kept are copied as they are).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tools/engine/ToolFiles.h"
+
+namespace tw {
+
+class TTSPacketReader;
+class TTSPacketWriter;
+
+class TPacketFilter {
+public:
+    // The dialog's list holds at most this many PIDs.
+    static constexpr int kMaxPids = 255;
+
+    // The reader must outlive the filter; the filter sets its file name,
+    // buffer, scrambled-packet event and activity.
+    explicit TPacketFilter(TTSPacketReader& reader);
+    ~TPacketFilter();
+
+    // PIDs whose packets are dropped (more than kMaxPids are refused).
+    std::vector<int> Pids;
+    // Drop packets that are not valid. A packet that is scrambled and
+    // otherwise sound is valid and kept: the filter cannot descramble, but
+    // the packet is no less a part of the recording.
+    bool DeleteInvalid = false;
+
+    struct TResult {
+        bool Ok = false;
+        std::string Error;      // why nothing or not everything was written
+        int64_t Read = 0;       // packets examined
+        int64_t Written = 0;
+        int64_t DroppedPid = 0;
+        int64_t DroppedInvalid = 0;
+    };
+    TResult Run(const std::string& input, const std::string& output, const TToolProgress& progress);
+
+    TTSPacketWriter& Writer() { return *writer_; }
+
+private:
+    TTSPacketReader& reader_;
+    std::unique_ptr<TTSPacketWriter> writer_;
+};
+
+} // namespace tw

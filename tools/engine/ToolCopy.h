@@ -1,0 +1,77 @@
+// The packet loop the copying tools share (packet filter, low-level fix):
+// open, refuse an output that is the input, copy the packets `keep` admits
+// with progress and window messages at the fixed packet numbers, flush, and
+// report a failed write with its reason.
+#pragma once
+
+#include <string>
+
+#include "tools/engine/StreamProbe.h"
+#include "tools/engine/ToolFiles.h"
+#include "ts/TSPacketReader.h"
+#include "ts/TSPacketWriter.h"
+
+namespace tw {
+
+// Reader buffer of the copying tools (bytes) and the writer's ring (packets).
+constexpr int kToolReaderBuffer = 1000000;
+constexpr int kToolWriterRing = 20000;
+
+// TResult needs Ok, Error, Read and Written; keep(header, result, writer)
+// decides per packet and counts what it drops (it may queue a packet of its
+// own, and answers false when it did).
+template <class TResult, class TKeep>
+TResult RunToolCopy(TTSPacketReader& reader, TTSPacketWriter& writer, const std::string& input,
+                    const std::string& output, const TToolProgress& progress, TKeep keep) {
+    TResult res;
+    // Writing a copy over its own source would destroy the source.
+    if (SameFilePath(input, output)) {
+        res.Error = "The output file must not be the input file";
+        return res;
+    }
+    reader.SetActive(false);
+    reader.SetPacketBufferSize(kToolReaderBuffer);
+    reader.SetFileName(input);
+    reader.SetActive(true);
+    if (!reader.Active()) {
+        const std::string why = reader.LastErrorText();
+        res.Error = "Could not open " + input + (why.empty() ? "" : " (" + why + ")");
+        return res;
+    }
+    writer.SetActive(false);
+    writer.SetAutoContinuityCounter(false);
+    writer.SetPacketBufferSize(kToolWriterRing);
+    writer.SetFileName(output);
+    writer.SetActive(true);
+    if (!writer.Active()) {
+        const std::string why = writer.LastErrorText();
+        res.Error = "Could not create " + output + (why.empty() ? "" : " (" + why + ")");
+        reader.SetActive(false);
+        return res;
+    }
+    const int64_t total = reader.PacketCount();
+    bool writeFailed = false;
+    while (!reader.Eof()) {
+        const int64_t no = reader.PacketIndex();
+        if (no % kToolProgressEvery == 0) progress.Show(total, no);
+        ++res.Read;
+        if (keep(*reader.TSPacketHeader(), res, writer)) {
+            if (!writer.QueuePacket(reader.RawPacket(), no)) {
+                writeFailed = true;
+                break;
+            }
+        }
+        reader.Next();
+        if (reader.PacketIndex() % kToolMessagesEvery == 0) progress.Process();
+    }
+    if (!writer.Flush()) writeFailed = true;
+    res.Written = writer.PacketCount();
+    const std::string why = writer.LastErrorText();
+    if (!writer.Close()) writeFailed = true;
+    reader.SetActive(false);
+    if (writeFailed) res.Error = "Writing " + output + " failed" + (why.empty() ? "" : ": " + why);
+    res.Ok = !writeFailed;
+    return res;
+}
+
+} // namespace tw
