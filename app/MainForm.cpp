@@ -16,6 +16,7 @@
 #include "app/UpdateForm.h"
 #include "app/Settings.h"
 #include "app/engine/AppLog.h"
+#include "app/engine/FilterProbe.h"
 #include "app/engine/MainTexts.h"
 #include "app/engine/UpdateCheck.h"
 #include "base/SysUtils.h"
@@ -115,6 +116,8 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
     ParameterStartTimer = timer("ParameterStartTimer", 250, &TForm1::ParameterStartTimerTimer);
     GettingSystemInfoTimer = timer("GettingSystemInfoTimer", 200, &TForm1::GettingSystemInfoTimerTimer);
     ThreadedTimer1 = timer("ThreadedTimer1", 2000, &TForm1::ThreadedTimer1Timer);
+    DirectShowInfo1 = new TDirectShowInfo(this);
+    DirectShowInfo1->SetName("DirectShowInfo1");
 
     if (g_viewFactory) view_ = g_viewFactory(*this);
 
@@ -359,8 +362,27 @@ void TForm1::ParameterStartTimerTimer(TObject*) {
 }
 
 void TForm1::GettingSystemInfoTimerTimer(TObject*) {
-    // One shot; the DirectShow filter probe hooks in here when it exists.
+    SupportedSplitters.clear();
+    SupportedAudioFilters.clear();
+    SupportedVideoFilters.clear();
     GettingSystemInfoTimer->SetEnabled(false);
+    // Runs inside the timer's hand-over: nothing may escape. A probe that
+    // fails leaves every filter missing, which only narrows the choices.
+    try {
+        TFilterProbeResult r = ProbeFilters(DirectShowInfo1->DirectXVersionText(),
+                                            [this](const std::string& n) { return FindDirectShowFilter(n); });
+        FilterProbe = r.Filters;
+        SupportedSplitters = r.Splitters;
+        SupportedAudioFilters = r.AudioFilters;
+        SupportedVideoFilters = r.VideoFilters;
+        for (const std::string& line : r.LogLines) AppendLogLine(line);
+    } catch (const std::exception& e) {
+        AppendLogLine("DirectShow filter probe failed: " + std::string(e.what()));
+    }
+}
+
+bool TForm1::FindDirectShowFilter(const std::string& friendlyName) {
+    return DirectShowInfo1->FindFilter(friendlyName).Found;
 }
 
 void TForm1::ThreadedTimer1Timer(TObject*) {

@@ -18,6 +18,7 @@
 #include "app/engine/FilterChoices.h"
 #include "app/engine/ThdTimer.h"
 #include "base/StringList.h"
+#include "tools/DirectShowInfo.h"
 #include "ui/Buttons.h"
 #include "ui/Dialogs.h"
 #include "ui/ExtCtrls.h"
@@ -132,6 +133,11 @@ public:
     int TextPanelHeight = 44;
     // What the DirectShow filter probe found (all missing until it ran).
     TFilterAvailability FilterProbe;
+    // The probe's lists of found filters ("Tessu,Movrak"), empty until it ran.
+    std::string SupportedSplitters;
+    std::string SupportedAudioFilters;
+    std::string SupportedVideoFilters;
+    TDirectShowInfo* DirectShowInfo1;
 
     TMainWindowView* View() const { return view_.get(); }
 
@@ -143,6 +149,8 @@ public:
     void FormCloseQuery(TObject* sender, bool& canClose);
     void ParameterStartTimerTimer(TObject* sender);
     void GettingSystemInfoTimerTimer(TObject* sender);
+    // True when a DirectShow filter of that friendly name is installed.
+    bool FindDirectShowFilter(const std::string& friendlyName);
     void UpdateLabelTimerTimer(TObject* sender);
     void ThreadedTimer1Timer(TObject* sender);
     void Preferences1Click(TObject* sender);

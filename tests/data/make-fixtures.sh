@@ -46,7 +46,14 @@ $FF $VIDEO $AUDIO -t 2 -map 0:v -map 1:a $EXACT \
     -output_ts_offset 95441.5 -mpegts_service_id 9 \
     pts_wrap.ts
 
+# The same content as mpeg2_mp2.ts in a program stream: Wine's GStreamer
+# back end of DirectShow plays MPEG-2 program streams but not transport
+# streams, so the preview player's tests on the real graph use this one.
+$FF $VIDEO $AUDIO -t 2 -map 0:v -map 1:a $EXACT \
+    -c:v mpeg2video -b:v 300k -g 12 -c:a mp2 -b:a 96k -f mpeg \
+    mpeg2_mp2_ps.mpg
+
 for f in mpeg2_mp2.ts h264_ac3.ts m2ts_192.m2ts two_programs.ts pts_wrap.ts; do
     ffprobe -v error -show_programs -show_streams -of json "$f" > "${f%.*}.json"
 done
-ls -l *.ts *.m2ts *.json
+ls -l *.ts *.m2ts *.mpg *.json
