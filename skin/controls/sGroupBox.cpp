@@ -9,6 +9,7 @@ namespace skin {
 TsGroupBox::TsGroupBox(tw::TComponent* owner) : tw::TGroupBox(owner), SkinData(this, true)
 {
     SkinData.COC = COC_TsGroupBox;
+    SkinData.SetDefaultSection();
 }
 
 TsGroupBox::~TsGroupBox() { StopFadeEffect(fade_); }

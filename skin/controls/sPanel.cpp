@@ -8,6 +8,7 @@ namespace skin {
 TsPanel::TsPanel(tw::TComponent* owner) : tw::TPanel(owner), SkinData(this, true)
 {
     SkinData.COC = COC_TsPanel;
+    SkinData.SetDefaultSection();
 }
 
 TsPanel::~TsPanel() { StopFadeEffect(fade_); }
