@@ -4,6 +4,7 @@
 #include "skin/engine/ItemPaintingWin.h"
 #include "skin/engine/SkinMessages.h"
 #include "skin/engine/sSkinManager.h"
+#include "skin/engine/sVclUtils.h"
 
 namespace skin {
 
@@ -66,7 +67,12 @@ bool ParentSkinFontColor(tw::TControl* control, TColor& color)
 {
     TsSkinManager* manager = DefaultManager;
     if (!control || !manager || !manager->Active() || !manager->SkinLoaded()) return false;
-    const int index = GetFontIndex(control, manager->GetSkinIndex("TRANSPARENT"), manager);
+    // Without a parent section that gives its own font: the section of the
+    // parent itself, else the form's.
+    int fallback = -1;
+    if (control->Parent()) fallback = int(SendSkinCommandToControl(control->Parent(), AC_QUERYSKININDEX)) - 1;
+    if (!manager->SkinIndexValid(fallback)) fallback = manager->GetSkinIndex("FORM");
+    const int index = GetFontIndex(control, fallback, manager);
     if (!manager->SkinIndexValid(index)) return false;
     color = manager->gd[size_t(index)].FontColor[0];
     return true;
