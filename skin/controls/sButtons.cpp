@@ -45,6 +45,16 @@ private:
     Button& b_;
 };
 
+// Everything of a button's face besides the state.
+template <class Button> std::string ButtonLook(Button& b)
+{
+    const tw::TBitmap& g = b.Glyph();
+    return b.Caption() + '\n' + std::to_string(b.Enabled()) + ',' + std::to_string(b.Font().Color()) + ',' +
+           std::to_string(reinterpret_cast<uintptr_t>(g.Handle())) + ',' + std::to_string(g.Width()) + ',' +
+           std::to_string(b.NumGlyphs()) + ',' + std::to_string(int(b.Layout())) + ',' +
+           std::to_string(reinterpret_cast<uintptr_t>(b.GlyphProps.Images)) + ',' + std::to_string(b.GlyphProps.ImageIndex);
+}
+
 SIZE GlyphSize(tw::TBitmap& glyph, int numGlyphs, const TsButtonGlyphProps& props)
 {
     if (!glyph.Empty()) return SIZE{glyph.Width() / std::max(1, numGlyphs), glyph.Height()};
@@ -134,6 +144,7 @@ void TsBitBtn::DrawSkinned(const DRAWITEMSTRUCT& di)
 {
     pressed_ = (di.itemState & ODS_SELECTED) != 0;
     const int state = CurrentState();
+    NoteCacheLook(SkinData, ButtonLook(*this) + std::to_string(Spacing()), paintedLook_);
     if (UpdateControlCache(SkinData, state, paintedState_)) DrawButtonContent(*this, *link_, state, Spacing(), glyphRect_);
     DrawControlCache(SkinData, di.hDC, 0, 0);
     if ((di.itemState & ODS_FOCUS) != 0 && (di.itemState & ODS_NOFOCUSRECT) == 0) {
@@ -206,6 +217,7 @@ void TsSpeedButton::Paint()
         return;
     }
     const int state = CurrentState();
+    NoteCacheLook(SkinData, ButtonLook(*this), paintedLook_);
     if (UpdateControlCache(SkinData, state, paintedState_)) DrawButtonContent(*this, *link_, state, 4, glyphRect_);
     DrawControlCache(SkinData, Canvas().Handle(), 0, 0);
 }

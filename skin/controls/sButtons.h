@@ -4,6 +4,7 @@
 // it. Both answer the glyph drawing's questions through a TsGlyphButton
 // link, so their class-library interface stays as it is.
 #include <memory>
+#include <string>
 
 #include "skin/engine/ImageListGlyphs.h"
 #include "skin/engine/sCommonData.h"
@@ -51,6 +52,7 @@ private:
     TRect glyphRect_;
     bool pressed_ = false;
     int paintedState_ = -1;
+    std::string paintedLook_;
     TsFadeTimer* fade_ = nullptr;
     std::unique_ptr<TsGlyphButton> link_;
 };
@@ -75,6 +77,7 @@ protected:
 private:
     TRect glyphRect_;
     int paintedState_ = -1;
+    std::string paintedLook_;
     TsFadeTimer* fade_ = nullptr;
     std::unique_ptr<TsGlyphButton> link_;
 };

@@ -56,6 +56,13 @@ bool UpdateControlCache(TsCommonData& data, int state, int& paintedState)
     return true;
 }
 
+void NoteCacheLook(TsCommonData& data, const std::string& look, std::string& paintedLook)
+{
+    if (look == paintedLook) return;
+    paintedLook = look;
+    data.BGChangedFlag = true;
+}
+
 void DrawControlCache(TsCommonData& data, HDC dc, int x, int y)
 {
     tw::TBitmap* cache = data.CacheBmp();

@@ -4,6 +4,8 @@
 // cache picture built from the skin only when the background changed.
 #include <windows.h>
 
+#include <string>
+
 #include "skin/engine/sCommonData.h"
 #include "skin/engine/sFade.h"
 #include "ui/Controls.h"
@@ -22,6 +24,10 @@ bool AnswerControlCommand(tw::TMessage& m, TsCommonData& data, TsFadeTimer*& fad
 // Returns true when it painted the picture again; false when it was still
 // good or the control is not skinned.
 bool UpdateControlCache(TsCommonData& data, int state, int& paintedState);
+
+// What a cache shows beyond its section (caption, glyph, value) written as
+// a key: a key other than the one painted marks the background changed.
+void NoteCacheLook(TsCommonData& data, const std::string& look, std::string& paintedLook);
 
 // Copies the cache picture to (x, y) of dc.
 void DrawControlCache(TsCommonData& data, HDC dc, int x, int y);

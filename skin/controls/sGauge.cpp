@@ -28,10 +28,7 @@ void TsGauge::SetProgress(int value)
     if (value == progress_) return;
     const int shown = PercentDone();
     progress_ = value;
-    if (PercentDone() != shown) {
-        SkinData.BGChangedFlag = true;
-        Invalidate();
-    }
+    if (PercentDone() != shown) Invalidate();
     if (OnChange) OnChange(this);
 }
 
@@ -39,7 +36,6 @@ void TsGauge::SetSuffix(const std::string& value)
 {
     if (suffix_ == value) return;
     suffix_ = value;
-    SkinData.BGChangedFlag = true;
     Invalidate();
 }
 
@@ -58,6 +54,11 @@ void TsGauge::Paint()
         tw::TGauge::Paint();
         return;
     }
+    // Kind, text and colours are set through the plain gauge, which only invalidates.
+    NoteCacheLook(SkinData,
+                  ShownText() + ',' + std::to_string(int(kind_)) + ',' + std::to_string(showText_) + ',' +
+                      std::to_string(Font().Color()),
+                  paintedLook_);
     if (UpdateControlCache(SkinData, 0, paintedState_)) {
         TsSkinManager* manager = SkinData.SkinManager();
         tw::TBitmap& cache = *SkinData.CacheBmp();

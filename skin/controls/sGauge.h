@@ -35,6 +35,7 @@ private:
     std::string suffix_ = "%";
     TsFadeTimer* fade_ = nullptr;
     int paintedState_ = -1;
+    std::string paintedLook_;
 };
 
 } // namespace skin

@@ -47,14 +47,15 @@ void TsGroupBox::Paint()
         tw::TGroupBox::Paint();
         return;
     }
-    if (UpdateControlCache(SkinData, 0, paintedState_) && !text_.empty()) {
-        tw::TCanvas& c = SkinData.CacheBmp()->Canvas();
-        c.Font().Assign(Font());
-        const SIZE ts = c.TextExtent(text_);
-        DrawControlText(&c, text_.c_str(), Enabled(), TRect(8, 0, 8 + ts.cx + 4, ts.cy), DT_CENTER | DT_SINGLELINE,
-                        &SkinData, false);
-    }
+    UpdateControlCache(SkinData, 0, paintedState_);
     DrawControlCache(SkinData, Canvas().Handle(), 0, 0);
+    // The caption over the copy: the cache stays the children's background.
+    if (text_.empty()) return;
+    tw::TCanvas& c = Canvas();
+    c.Font().Assign(Font());
+    const SIZE ts = c.TextExtent(text_);
+    DrawControlText(&c, text_.c_str(), Enabled(), TRect(8, 0, 8 + ts.cx + 4, ts.cy), DT_CENTER | DT_SINGLELINE,
+                    &SkinData, false);
 }
 
 } // namespace skin

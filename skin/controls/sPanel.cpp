@@ -42,17 +42,19 @@ void TsPanel::Paint()
         tw::TPanel::Paint();
         return;
     }
-    if (UpdateControlCache(SkinData, 0, paintedState_) && showCaption_ && !text_.empty()) {
-        tw::TCanvas& c = SkinData.CacheBmp()->Canvas();
-        c.Font().Assign(Font());
-        TRect r = ClientRect();
-        const int inset = BorderWidth() + SkinData.BorderMaxWidth();
-        r = TRect(r.Left + inset, r.Top + inset, r.Right - inset, r.Bottom - inset);
-        UINT flags = DT_SINGLELINE | DT_VCENTER | DT_EXPANDTABS;
-        flags |= alignment_ == tw::taCenter ? DT_CENTER : alignment_ == tw::taRightJustify ? DT_RIGHT : DT_LEFT;
-        DrawControlText(&c, text_.c_str(), Enabled(), r, flags, &SkinData, false);
-    }
+    UpdateControlCache(SkinData, 0, paintedState_);
     DrawControlCache(SkinData, Canvas().Handle(), 0, 0);
+    // The caption goes over the copy, so the cache stays the background the
+    // children take and a new caption needs no new cache.
+    if (!showCaption_ || text_.empty()) return;
+    tw::TCanvas& c = Canvas();
+    c.Font().Assign(Font());
+    const TRect client = ClientRect();
+    const int inset = BorderWidth() + SkinData.BorderMaxWidth();
+    const TRect r(client.Left + inset, client.Top + inset, client.Right - inset, client.Bottom - inset);
+    UINT flags = DT_SINGLELINE | DT_VCENTER | DT_EXPANDTABS;
+    flags |= alignment_ == tw::taCenter ? DT_CENTER : alignment_ == tw::taRightJustify ? DT_RIGHT : DT_LEFT;
+    DrawControlText(&c, text_.c_str(), Enabled(), r, flags, &SkinData, false);
 }
 
 } // namespace skin

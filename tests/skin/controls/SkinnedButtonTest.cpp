@@ -97,6 +97,13 @@ TEST_F(SkinnedButtonTest, GlyphButtonHotAndPressedFromTheMouse)
     MouseAt(form->Handle(), WM_MOUSEMOVE, 300, 200);
     EXPECT_EQ(bit->CurrentState(), 0);
     EXPECT_EQ(Middle(cache), normal);
+    // The caption is part of the cached face: a new one paints it again.
+    test::MarkCache(cache, 1, 1);
+    PaintNow();
+    EXPECT_TRUE(test::CacheMarked(cache, 1, 1));
+    bit->SetCaption("Stop");
+    PaintNow();
+    EXPECT_FALSE(test::CacheMarked(cache, 1, 1));
 }
 
 TEST_F(SkinnedButtonTest, GlyphGoesBesideTheCaption)

@@ -55,6 +55,10 @@ TEST_F(SkinnedPanelTest, CacheIsPaintedAgainExactlyWhenTheBackgroundChanged)
     // A repaint alone (children, other windows passing over) copies the cache.
     PaintNow();
     EXPECT_TRUE(test::CacheMarked(cache, 100, 100));
+    // The caption is written over the copy: the background stays.
+    panel->SetCaption("Step 2");
+    PaintNow();
+    EXPECT_TRUE(test::CacheMarked(cache, 100, 100));
     // The skin says the background changed.
     SendMessageW(panel->Handle(), SM_ALPHACMD, SkinWParam(AC_BGCHANGED), 0);
     PaintNow();

@@ -1,0 +1,114 @@
+// Skinned gauge, status bar and hint window with real windows: the gauge's
+// value, its repaint only when the shown percentage changes, the bar's
+// painting under and without the skin, and hints in skinned windows.
+#include "SkinnedControls.h"
+#include "skin/controls/sGauge.h"
+#include "skin/controls/sHintWindow.h"
+#include "skin/controls/sStatusBar.h"
+#include "skin/engine/sSkinManager.h"
+#include "ui/Application.h"
+
+namespace skin {
+namespace {
+
+class SkinnedGaugeTest : public test::SkinnedFormTest {
+protected:
+    void SetUp() override
+    {
+        SkinnedFormTest::SetUp();
+        gauge = new TsGauge(form.get());
+        gauge->SetParent(form.get());
+        gauge->SetBounds(10, 10, 200, 24);
+        bar = new TsStatusBar(form.get());
+        bar->SetParent(form.get());
+        bar->SetAlign(tw::alBottom);
+        bar->SetSimplePanel(true);
+        bar->SetSimpleText("recording.ts");
+        ShowForm();
+    }
+    TsGauge* gauge = nullptr;
+    TsStatusBar* bar = nullptr;
+};
+
+TEST_F(SkinnedGaugeTest, ProgressIsLimitedAndChangesAreReported)
+{
+    int changes = 0;
+    gauge->OnChange = [&](tw::TObject*) { ++changes; };
+    gauge->SetProgress(150);
+    EXPECT_EQ(gauge->Progress(), 100);
+    gauge->SetProgress(-5);
+    EXPECT_EQ(gauge->Progress(), 0);
+    gauge->SetProgress(0);   // no change, no event
+    EXPECT_EQ(changes, 2);
+    gauge->SetProgress(42);
+    EXPECT_EQ(gauge->ShownText(), "42%");
+    gauge->SetSuffix(" %");
+    EXPECT_EQ(gauge->ShownText(), "42 %");
+}
+
+TEST_F(SkinnedGaugeTest, RepaintsOnlyWhenTheShownPercentageChanges)
+{
+    EXPECT_EQ(gauge->SkinData.SkinSection(), "GAUGE");
+    gauge->SetMaxValue(1000);
+    gauge->SetProgress(0);
+    PaintNow();
+    tw::TBitmap* cache = gauge->SkinData.CacheBmp();
+    ASSERT_EQ(cache->Width(), 200);
+    test::MarkCache(cache, 100, 12);
+    for (int v = 1; v < 10; ++v) gauge->SetProgress(v);   // still 0 %
+    PaintNow();
+    EXPECT_TRUE(test::CacheMarked(cache, 100, 12));
+    gauge->SetProgress(500);
+    PaintNow();
+    EXPECT_FALSE(test::CacheMarked(cache, 100, 12));
+    // Half done: the filled part differs from the empty one.
+    gauge->SetShowText(false);   // through the plain gauge: still a new face
+    PaintNow();
+    EXPECT_NE(test::CachePixel(cache, 50, 12), test::CachePixel(cache, 150, 12));
+}
+
+TEST_F(SkinnedGaugeTest, StatusBarPaintsFromItsSectionAndPlainWithoutTheSkin)
+{
+    EXPECT_EQ(bar->SkinData.SkinSection(), "STATUSBAR");
+    EXPECT_EQ(bar->SkinData.CacheBmp()->Width(), bar->Width());
+    // A new text is painted over the cache, which stays the background.
+    test::MarkCache(bar->SkinData.CacheBmp(), bar->Width() - 30, 2);
+    bar->SetSimpleText("other.ts");
+    PaintNow();
+    EXPECT_TRUE(test::CacheMarked(bar->SkinData.CacheBmp(), bar->Width() - 30, 2));
+    SkinOff();
+    EXPECT_FALSE(bar->SkinData.Skinned());
+    EXPECT_FALSE(gauge->SkinData.Skinned());
+    bar->SetSimpleText("plain.ts");
+    gauge->SetProgress(30);
+    PaintNow();
+    EXPECT_EQ(bar->SkinData.CacheBmp()->Width(), 0);
+    EXPECT_EQ(gauge->SkinData.CacheBmp()->Width(), 0);
+    SkinOn();
+    EXPECT_EQ(bar->SkinData.CacheBmp()->Width(), bar->Width());
+    EXPECT_EQ(gauge->SkinData.CacheBmp()->Width(), 200);
+}
+
+TEST_F(SkinnedGaugeTest, HintsComeInSkinnedWindowsAndPlainOnesAgain)
+{
+    UseSkinnedHints(true);
+    tw::Application->ActivateHint("first line\nsecond line", TPoint{50, 50});
+    auto* hint = dynamic_cast<TacCustomHintWindow*>(tw::Application->HintWindow());
+    ASSERT_NE(hint, nullptr);
+    const int oneLine = hint->CalcHintRect("first line").Height();
+    EXPECT_GT(hint->Height(), oneLine);
+    EXPECT_GT(hint->Width(), hint->CalcHintRect("first").Width());
+    UpdateWindow(hint->Handle());
+    // Without the skin the same window paints plainly.
+    manager->SetActive(false);
+    InvalidateRect(hint->Handle(), nullptr, TRUE);
+    UpdateWindow(hint->Handle());
+    manager->SetActive(true);
+    UseSkinnedHints(false);
+    tw::Application->ActivateHint("plain", TPoint{50, 50});
+    EXPECT_EQ(dynamic_cast<TacCustomHintWindow*>(tw::Application->HintWindow()), nullptr);
+    tw::Application->CancelHint();
+}
+
+} // namespace
+} // namespace skin
