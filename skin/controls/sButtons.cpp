@@ -85,6 +85,13 @@ void DrawButtonContent(Button& b, TsGlyphButton& link, int state, int spacing, T
                         &b.SkinData, state > 0);
 }
 
+// Hover fades where the skin asks for them; a plain repaint otherwise.
+void FadeHover(TsFadeTimer*& fade, TsCommonData& data, bool entering)
+{
+    const TacAnimatEvent event = entering ? aeMouseEnter : aeMouseLeave;
+    StartFadeEffect(fade, &data, false, entering ? 1 : 2, AnimEventAllowed(event, DefaultAnimatEvents, data.SkinManager()));
+}
+
 } // namespace
 
 void LayoutButtonContent(const TRect& r, SIZE glyph, SIZE text, tw::TButtonLayout layout, int spacing, TRect& glyphRect,
@@ -140,12 +147,18 @@ int TsBitBtn::CurrentState() const
     return MouseInControl() ? 1 : 0;
 }
 
-void TsBitBtn::DrawSkinned(const DRAWITEMSTRUCT& di)
+void TsBitBtn::PaintFace()
 {
-    pressed_ = (di.itemState & ODS_SELECTED) != 0;
     const int state = CurrentState();
     NoteCacheLook(SkinData, ButtonLook(*this) + std::to_string(Spacing()), paintedLook_);
     if (UpdateControlCache(SkinData, state, paintedState_)) DrawButtonContent(*this, *link_, state, Spacing(), glyphRect_);
+}
+
+void TsBitBtn::DrawSkinned(const DRAWITEMSTRUCT& di)
+{
+    pressed_ = (di.itemState & ODS_SELECTED) != 0;
+    // A running fade shows its own frames; the window shows the newest one.
+    PaintFace();
     DrawControlCache(SkinData, di.hDC, 0, 0);
     if ((di.itemState & ODS_FOCUS) != 0 && (di.itemState & ODS_NOFOCUSRECT) == 0) {
         RECT focus = di.rcItem;
@@ -157,6 +170,11 @@ void TsBitBtn::DrawSkinned(const DRAWITEMSTRUCT& di)
 void TsBitBtn::WndProc(tw::TMessage& m)
 {
     if (CommonWndProc(m, &SkinData)) return;
+    if (m.Msg == SM_ALPHACMD && SkinCommandOf(m.WParam) == AC_FADESTART) {
+        PaintFace();   // the new state, for the fade to blend towards
+        m.Result = 0;
+        return;
+    }
     if (AnswerControlCommand(m, SkinData, fade_)) return;
     if (m.Msg == tw::CN_DRAWITEM && SkinData.Skinned()) {
         DrawSkinned(*reinterpret_cast<DRAWITEMSTRUCT*>(m.LParam));
@@ -165,7 +183,8 @@ void TsBitBtn::WndProc(tw::TMessage& m)
     }
     tw::TBitBtn::WndProc(m);
     // The system button repaints for its pushed state only; hot comes from us.
-    if ((m.Msg == tw::CM_MOUSEENTER || m.Msg == tw::CM_MOUSELEAVE) && SkinData.Skinned()) Invalidate();
+    if ((m.Msg == tw::CM_MOUSEENTER || m.Msg == tw::CM_MOUSELEAVE) && SkinData.Skinned())
+        FadeHover(fade_, SkinData, m.Msg == tw::CM_MOUSEENTER);
 }
 
 // ---------------------------------------------------------------- TsSpeedButton
@@ -194,20 +213,43 @@ int TsSpeedButton::CurrentState() const
 void TsSpeedButton::WndProc(tw::TMessage& m)
 {
     if (CommonWndProc(m, &SkinData)) return;
+    if (m.Msg == SM_ALPHACMD && SkinCommandOf(m.WParam) == AC_FADESTART) {
+        PaintFace();
+        m.Result = 0;
+        return;
+    }
+    if (m.Msg == SM_ALPHACMD && SkinCommandOf(m.WParam) == AC_FADEFRAME) {
+        // No window of our own: the frame goes onto the parent where we are.
+        auto* frame = reinterpret_cast<tw::TBitmap*>(m.LParam);
+        if (frame && Parent() && Parent()->HandleAllocated() && Visible()) {
+            HDC dc = GetDC(Parent()->HandleIfAllocated());
+            BitBlt(dc, Left(), Top(), frame->Width(), frame->Height(), frame->Canvas().Handle(), 0, 0, SRCCOPY);
+            ReleaseDC(Parent()->HandleIfAllocated(), dc);
+        }
+        m.Result = 1;
+        return;
+    }
     if (AnswerControlCommand(m, SkinData, fade_)) return;
     tw::TSpeedButton::WndProc(m);
 }
 
 void TsSpeedButton::MouseEnter()
 {
-    if (SkinData.Skinned()) Invalidate();
     tw::TSpeedButton::MouseEnter();
+    if (SkinData.Skinned()) FadeHover(fade_, SkinData, true);
 }
 
 void TsSpeedButton::MouseLeave()
 {
-    if (SkinData.Skinned()) Invalidate();
     tw::TSpeedButton::MouseLeave();
+    if (SkinData.Skinned()) FadeHover(fade_, SkinData, false);
+}
+
+void TsSpeedButton::PaintFace()
+{
+    const int state = CurrentState();
+    NoteCacheLook(SkinData, ButtonLook(*this), paintedLook_);
+    if (UpdateControlCache(SkinData, state, paintedState_)) DrawButtonContent(*this, *link_, state, 4, glyphRect_);
 }
 
 void TsSpeedButton::Paint()
@@ -216,9 +258,7 @@ void TsSpeedButton::Paint()
         tw::TSpeedButton::Paint();
         return;
     }
-    const int state = CurrentState();
-    NoteCacheLook(SkinData, ButtonLook(*this), paintedLook_);
-    if (UpdateControlCache(SkinData, state, paintedState_)) DrawButtonContent(*this, *link_, state, 4, glyphRect_);
+    PaintFace();
     DrawControlCache(SkinData, Canvas().Handle(), 0, 0);
 }
 

@@ -41,6 +41,8 @@ public:
     // 0 normal, 1 hot, 2 pressed.
     int CurrentState() const;
     const TRect& GlyphRect() const { return glyphRect_; }
+    // A hover fade is running.
+    bool Fading() const { return fade_ != nullptr; }
     void WndProc(tw::TMessage& m) override;
     void Loaded() override;
 
@@ -49,6 +51,8 @@ protected:
 
 private:
     void DrawSkinned(const DRAWITEMSTRUCT& di);
+    // The cache in the current state, when it is out of date.
+    void PaintFace();
     TRect glyphRect_;
     bool pressed_ = false;
     int paintedState_ = -1;
@@ -66,6 +70,8 @@ public:
     TsGlyphButton& GlyphLink() { return *link_; }
     int CurrentState() const;
     const TRect& GlyphRect() const { return glyphRect_; }
+    // A hover fade is running.
+    bool Fading() const { return fade_ != nullptr; }
     void WndProc(tw::TMessage& m) override;
     void Loaded() override;
 
@@ -75,6 +81,7 @@ protected:
     void MouseLeave() override;
 
 private:
+    void PaintFace();
     TRect glyphRect_;
     int paintedState_ = -1;
     std::string paintedLook_;

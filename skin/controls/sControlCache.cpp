@@ -22,12 +22,14 @@ bool AnswerControlCommand(tw::TMessage& m, TsCommonData& data, TsFadeTimer*& fad
         data.InvalidateOwner();
         return false;
     case AC_STOPANIMATION:
+        // The fade is over: the cache in the new state stands alone.
         StopFadeEffect(fade);
+        data.InvalidateOwner();
         return true;
     case AC_FADESTART:
     case AC_FADEFRAME:
-        // The fade drew its frame into the cache; show it as it is.
-        if (data.OwnerControl()) data.OwnerControl()->Invalidate();
+        // Windowed controls leave the frames to the fade timer.
+        m.Result = 0;
         return true;
     case AC_SKINLOADED:
     case AC_SKINREFRESH:

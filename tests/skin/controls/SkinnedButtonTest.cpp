@@ -106,6 +106,28 @@ TEST_F(SkinnedButtonTest, GlyphButtonHotAndPressedFromTheMouse)
     EXPECT_FALSE(test::CacheMarked(cache, 1, 1));
 }
 
+TEST_F(SkinnedButtonTest, HoverFadesWhereTheSkinAsksAndEnds)
+{
+    ASSERT_TRUE(manager->gd[size_t(bit->SkinData.SkinIndex)].FadingEnabled);
+    manager->AnimEffects.Buttons.Events = (1u << aeMouseEnter) | (1u << aeMouseLeave);
+    MouseAt(bit->Handle(), WM_MOUSEMOVE, 20, 10);
+    EXPECT_TRUE(bit->Fading());
+    // The cache already shows the new state the frames blend towards.
+    EXPECT_EQ(bit->SkinData.CacheBmp()->Width(), 100);
+    const DWORD start = GetTickCount();
+    while (bit->Fading() && GetTickCount() - start < 5000) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        tw::Application->ProcessMessages();
+    }
+    EXPECT_FALSE(bit->Fading());
+    EXPECT_EQ(bit->CurrentState(), 1);
+    // Without the events the state changes at once.
+    manager->AnimEffects.Buttons.Events = 0;
+    MouseAt(form->Handle(), WM_MOUSEMOVE, 300, 200);
+    EXPECT_FALSE(bit->Fading());
+    EXPECT_EQ(bit->CurrentState(), 0);
+}
+
 TEST_F(SkinnedButtonTest, GlyphGoesBesideTheCaption)
 {
     bit->Glyph().SetSize(32, 16);   // two glyphs of 16 x 16
