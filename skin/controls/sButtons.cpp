@@ -121,24 +121,8 @@ void LayoutButtonContent(const TRect& r, SIZE glyph, SIZE text, tw::TButtonLayou
 // ---------------------------------------------------------------- TsBitBtn
 
 TsBitBtn::TsBitBtn(tw::TComponent* owner)
-    : tw::TBitBtn(owner), SkinData(this, true), link_(std::make_unique<TButtonGlyphLink<TsBitBtn>>(*this))
+    : TsSkinnedControl(owner, COC_TsBitBtn), link_(std::make_unique<TButtonGlyphLink<TsBitBtn>>(*this))
 {
-    SkinData.COC = COC_TsBitBtn;
-    SkinData.SetDefaultSection();
-}
-
-TsBitBtn::~TsBitBtn() { StopFadeEffect(fade_); }
-
-void TsBitBtn::Loaded()
-{
-    tw::TBitBtn::Loaded();
-    SkinData.Loaded();
-}
-
-void TsBitBtn::CreateWindowHandle(const tw::TCreateParams& p)
-{
-    tw::TBitBtn::CreateWindowHandle(p);
-    SkinData.Loaded();
 }
 
 int TsBitBtn::CurrentState() const
@@ -157,7 +141,6 @@ void TsBitBtn::PaintFace()
 void TsBitBtn::DrawSkinned(const DRAWITEMSTRUCT& di)
 {
     pressed_ = (di.itemState & ODS_SELECTED) != 0;
-    // A running fade shows its own frames; the window shows the newest one.
     PaintFace();
     DrawControlCache(SkinData, di.hDC, 0, 0);
     if ((di.itemState & ODS_FOCUS) != 0 && (di.itemState & ODS_NOFOCUSRECT) == 0) {
@@ -167,41 +150,33 @@ void TsBitBtn::DrawSkinned(const DRAWITEMSTRUCT& di)
     }
 }
 
-void TsBitBtn::WndProc(tw::TMessage& m)
+bool TsBitBtn::SkinnedMessage(tw::TMessage& m)
 {
-    if (CommonWndProc(m, &SkinData)) return;
     if (m.Msg == SM_ALPHACMD && SkinCommandOf(m.WParam) == AC_FADESTART) {
         PaintFace();   // the new state, for the fade to blend towards
         m.Result = 0;
-        return;
+        return true;
     }
-    if (AnswerControlCommand(m, SkinData, fade_)) return;
-    if (m.Msg == tw::CN_DRAWITEM && SkinData.Skinned()) {
+    if (!SkinData.Skinned()) return false;
+    if (m.Msg == tw::CN_DRAWITEM) {
         DrawSkinned(*reinterpret_cast<DRAWITEMSTRUCT*>(m.LParam));
         m.Result = 1;
-        return;
+        return true;
     }
-    tw::TBitBtn::WndProc(m);
-    // The system button repaints for its pushed state only; hot comes from us.
-    if ((m.Msg == tw::CM_MOUSEENTER || m.Msg == tw::CM_MOUSELEAVE) && SkinData.Skinned())
+    if (m.Msg == tw::CM_MOUSEENTER || m.Msg == tw::CM_MOUSELEAVE) {
+        // The system button repaints for its pushed state only; hot comes from us.
+        tw::TBitBtn::WndProc(m);
         FadeHover(fade_, SkinData, m.Msg == tw::CM_MOUSEENTER);
+        return true;
+    }
+    return false;
 }
 
 // ---------------------------------------------------------------- TsSpeedButton
 
 TsSpeedButton::TsSpeedButton(tw::TComponent* owner)
-    : tw::TSpeedButton(owner), SkinData(this, true), link_(std::make_unique<TButtonGlyphLink<TsSpeedButton>>(*this))
+    : TsSkinnedControl(owner, COC_TsSpeedButton), link_(std::make_unique<TButtonGlyphLink<TsSpeedButton>>(*this))
 {
-    SkinData.COC = COC_TsSpeedButton;
-    SkinData.SetDefaultSection();
-}
-
-TsSpeedButton::~TsSpeedButton() { StopFadeEffect(fade_); }
-
-void TsSpeedButton::Loaded()
-{
-    tw::TSpeedButton::Loaded();
-    SkinData.Loaded();
 }
 
 int TsSpeedButton::CurrentState() const
@@ -210,15 +185,15 @@ int TsSpeedButton::CurrentState() const
     return mouseIn_ ? 1 : 0;
 }
 
-void TsSpeedButton::WndProc(tw::TMessage& m)
+bool TsSpeedButton::SkinnedMessage(tw::TMessage& m)
 {
-    if (CommonWndProc(m, &SkinData)) return;
-    if (m.Msg == SM_ALPHACMD && SkinCommandOf(m.WParam) == AC_FADESTART) {
+    if (m.Msg != SM_ALPHACMD) return false;
+    if (SkinCommandOf(m.WParam) == AC_FADESTART) {
         PaintFace();
         m.Result = 0;
-        return;
+        return true;
     }
-    if (m.Msg == SM_ALPHACMD && SkinCommandOf(m.WParam) == AC_FADEFRAME) {
+    if (SkinCommandOf(m.WParam) == AC_FADEFRAME) {
         // No window of our own: the frame goes onto the parent where we are.
         auto* frame = reinterpret_cast<tw::TBitmap*>(m.LParam);
         if (frame && Parent() && Parent()->HandleAllocated() && Visible()) {
@@ -227,10 +202,9 @@ void TsSpeedButton::WndProc(tw::TMessage& m)
             ReleaseDC(Parent()->HandleIfAllocated(), dc);
         }
         m.Result = 1;
-        return;
+        return true;
     }
-    if (AnswerControlCommand(m, SkinData, fade_)) return;
-    tw::TSpeedButton::WndProc(m);
+    return false;
 }
 
 void TsSpeedButton::MouseEnter()

@@ -6,9 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "skin/controls/sSkinnedControl.h"
 #include "skin/engine/ImageListGlyphs.h"
-#include "skin/engine/sCommonData.h"
-#include "skin/engine/sFade.h"
 #include "ui/Buttons.h"
 #include "ui/ImgList.h"
 
@@ -31,11 +30,9 @@ struct TsButtonGlyphProps {
 void LayoutButtonContent(const TRect& r, SIZE glyph, SIZE text, tw::TButtonLayout layout, int spacing, TRect& glyphRect,
                          TRect& textRect);
 
-class TsBitBtn : public tw::TBitBtn {
+class TsBitBtn : public TsSkinnedControl<tw::TBitBtn> {
 public:
     explicit TsBitBtn(tw::TComponent* owner);
-    ~TsBitBtn() override;
-    TsCommonData SkinData;
     TsButtonGlyphProps GlyphProps;
     TsGlyphButton& GlyphLink() { return *link_; }
     // 0 normal, 1 hot, 2 pressed.
@@ -43,11 +40,9 @@ public:
     const TRect& GlyphRect() const { return glyphRect_; }
     // A hover fade is running.
     bool Fading() const { return fade_ != nullptr; }
-    void WndProc(tw::TMessage& m) override;
-    void Loaded() override;
 
 protected:
-    void CreateWindowHandle(const tw::TCreateParams& p) override;
+    bool SkinnedMessage(tw::TMessage& m) override;
 
 private:
     void DrawSkinned(const DRAWITEMSTRUCT& di);
@@ -55,37 +50,27 @@ private:
     void PaintFace();
     TRect glyphRect_;
     bool pressed_ = false;
-    int paintedState_ = -1;
-    std::string paintedLook_;
-    TsFadeTimer* fade_ = nullptr;
     std::unique_ptr<TsGlyphButton> link_;
 };
 
-class TsSpeedButton : public tw::TSpeedButton {
+class TsSpeedButton : public TsSkinnedControl<tw::TSpeedButton> {
 public:
     explicit TsSpeedButton(tw::TComponent* owner);
-    ~TsSpeedButton() override;
-    TsCommonData SkinData;
     TsButtonGlyphProps GlyphProps;
     TsGlyphButton& GlyphLink() { return *link_; }
     int CurrentState() const;
     const TRect& GlyphRect() const { return glyphRect_; }
-    // A hover fade is running.
     bool Fading() const { return fade_ != nullptr; }
-    void WndProc(tw::TMessage& m) override;
-    void Loaded() override;
 
 protected:
     void Paint() override;
     void MouseEnter() override;
     void MouseLeave() override;
+    bool SkinnedMessage(tw::TMessage& m) override;
 
 private:
     void PaintFace();
     TRect glyphRect_;
-    int paintedState_ = -1;
-    std::string paintedLook_;
-    TsFadeTimer* fade_ = nullptr;
     std::unique_ptr<TsGlyphButton> link_;
 };
 

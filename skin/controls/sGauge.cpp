@@ -8,19 +8,7 @@
 
 namespace skin {
 
-TsGauge::TsGauge(tw::TComponent* owner) : tw::TGauge(owner), SkinData(this, true)
-{
-    SkinData.COC = COC_TsGauge;
-    SkinData.SetDefaultSection();
-}
-
-TsGauge::~TsGauge() { StopFadeEffect(fade_); }
-
-void TsGauge::Loaded()
-{
-    tw::TGauge::Loaded();
-    SkinData.Loaded();
-}
+TsGauge::TsGauge(tw::TComponent* owner) : TsSkinnedControl(owner, COC_TsGauge) {}
 
 void TsGauge::SetProgress(int value)
 {
@@ -40,13 +28,6 @@ void TsGauge::SetSuffix(const std::string& value)
 }
 
 std::string TsGauge::ShownText() const { return std::to_string(PercentDone()) + suffix_; }
-
-void TsGauge::WndProc(tw::TMessage& m)
-{
-    if (CommonWndProc(m, &SkinData)) return;
-    if (AnswerControlCommand(m, SkinData, fade_)) return;
-    tw::TGauge::WndProc(m);
-}
 
 void TsGauge::Paint()
 {

@@ -5,17 +5,14 @@
 // changed.
 #include <string>
 
-#include "skin/engine/sCommonData.h"
-#include "skin/engine/sFade.h"
+#include "skin/controls/sSkinnedControl.h"
 #include "ui/Gauges.h"
 
 namespace skin {
 
-class TsGauge : public tw::TGauge {
+class TsGauge : public TsSkinnedControl<tw::TGauge> {
 public:
     explicit TsGauge(tw::TComponent* owner);
-    ~TsGauge() override;
-    TsCommonData SkinData;
     // Limited to MinValue..MaxValue; repaints only when the shown
     // percentage changes; OnChange runs when the value changed.
     void SetProgress(int value);
@@ -25,17 +22,12 @@ public:
     // The text the gauge shows: the percentage and the suffix.
     std::string ShownText() const;
     tw::TNotifyEvent OnChange;
-    void WndProc(tw::TMessage& m) override;
-    void Loaded() override;
 
 protected:
     void Paint() override;
 
 private:
     std::string suffix_ = "%";
-    TsFadeTimer* fade_ = nullptr;
-    int paintedState_ = -1;
-    std::string paintedLook_;
 };
 
 } // namespace skin

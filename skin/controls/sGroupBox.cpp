@@ -6,39 +6,13 @@
 
 namespace skin {
 
-TsGroupBox::TsGroupBox(tw::TComponent* owner) : tw::TGroupBox(owner), SkinData(this, true)
-{
-    SkinData.COC = COC_TsGroupBox;
-    SkinData.SetDefaultSection();
-}
+TsGroupBox::TsGroupBox(tw::TComponent* owner) : TsSkinnedControl(owner, COC_TsGroupBox) {}
 
-TsGroupBox::~TsGroupBox() { StopFadeEffect(fade_); }
-
-void TsGroupBox::Loaded()
+bool TsGroupBox::SkinnedMessage(tw::TMessage& m)
 {
-    tw::TGroupBox::Loaded();
-    SkinData.Loaded();
-}
-
-void TsGroupBox::CreateWindowHandle(const tw::TCreateParams& p)
-{
-    tw::TGroupBox::CreateWindowHandle(p);
-    SkinData.Loaded();
-}
-
-void TsGroupBox::WndProc(tw::TMessage& m)
-{
-    if (CommonWndProc(m, &SkinData)) return;
-    if (m.Msg == SM_ALPHACMD && SkinCommandOf(m.WParam) == AC_QUERYCAPTIONHEIGHT) {
-        m.Result = Canvas().HandleAllocated() ? Canvas().TextHeight("0") : std::abs(Font().Height());
-        return;
-    }
-    if (AnswerControlCommand(m, SkinData, fade_)) return;
-    if (m.Msg == WM_ERASEBKGND && SkinData.Skinned()) {
-        m.Result = 1;
-        return;
-    }
-    tw::TGroupBox::WndProc(m);
+    if (m.Msg != SM_ALPHACMD || SkinCommandOf(m.WParam) != AC_QUERYCAPTIONHEIGHT) return false;
+    m.Result = Canvas().HandleAllocated() ? Canvas().TextHeight("0") : std::abs(Font().Height());
+    return true;
 }
 
 void TsGroupBox::Paint()

@@ -5,36 +5,7 @@
 
 namespace skin {
 
-TsPanel::TsPanel(tw::TComponent* owner) : tw::TPanel(owner), SkinData(this, true)
-{
-    SkinData.COC = COC_TsPanel;
-    SkinData.SetDefaultSection();
-}
-
-TsPanel::~TsPanel() { StopFadeEffect(fade_); }
-
-void TsPanel::Loaded()
-{
-    tw::TPanel::Loaded();
-    SkinData.Loaded();
-}
-
-void TsPanel::CreateWindowHandle(const tw::TCreateParams& p)
-{
-    tw::TPanel::CreateWindowHandle(p);
-    SkinData.Loaded();
-}
-
-void TsPanel::WndProc(tw::TMessage& m)
-{
-    if (CommonWndProc(m, &SkinData)) return;
-    if (AnswerControlCommand(m, SkinData, fade_)) return;
-    if (m.Msg == WM_ERASEBKGND && SkinData.Skinned()) {
-        m.Result = 1;
-        return;
-    }
-    tw::TPanel::WndProc(m);
-}
+TsPanel::TsPanel(tw::TComponent* owner) : TsSkinnedControl(owner, COC_TsPanel) {}
 
 void TsPanel::Paint()
 {

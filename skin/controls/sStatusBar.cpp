@@ -7,25 +7,7 @@
 
 namespace skin {
 
-TsStatusBar::TsStatusBar(tw::TComponent* owner) : tw::TStatusBar(owner), SkinData(this, true)
-{
-    SkinData.COC = COC_TsStatusBar;
-    SkinData.SetDefaultSection();
-}
-
-TsStatusBar::~TsStatusBar() { StopFadeEffect(fade_); }
-
-void TsStatusBar::Loaded()
-{
-    tw::TStatusBar::Loaded();
-    SkinData.Loaded();
-}
-
-void TsStatusBar::CreateWindowHandle(const tw::TCreateParams& p)
-{
-    tw::TStatusBar::CreateWindowHandle(p);
-    SkinData.Loaded();
-}
+TsStatusBar::TsStatusBar(tw::TComponent* owner) : TsSkinnedControl(owner, COC_TsStatusBar) {}
 
 void TsStatusBar::PaintSkinned(HDC dc)
 {
@@ -56,36 +38,33 @@ void TsStatusBar::PaintSkinned(HDC dc)
     BitBlt(dc, 0, 0, frame.Width(), frame.Height(), c.Handle(), 0, 0, SRCCOPY);
 }
 
-void TsStatusBar::WndProc(tw::TMessage& m)
+bool TsStatusBar::SkinnedMessage(tw::TMessage& m)
 {
-    if (CommonWndProc(m, &SkinData)) return;
-    if (AnswerControlCommand(m, SkinData, fade_)) return;
-    if (SkinData.Skinned()) {
-        switch (m.Msg) {
-        case WM_ERASEBKGND:
-            m.Result = 1;
-            return;
-        case WM_PAINT:
-        case WM_PRINTCLIENT: {
-            if (m.WParam) {
-                PaintSkinned(reinterpret_cast<HDC>(m.WParam));
-            } else {
-                PAINTSTRUCT ps;
-                HDC dc = BeginPaint(Handle(), &ps);
-                PaintSkinned(dc);
-                EndPaint(Handle(), &ps);
-            }
-            m.Result = 0;
-            return;
+    if (!SkinData.Skinned()) return false;
+    switch (m.Msg) {
+    case WM_PAINT:
+    case WM_PRINTCLIENT:
+        if (m.WParam) {
+            PaintSkinned(reinterpret_cast<HDC>(m.WParam));
+        } else {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(Handle(), &ps);
+            PaintSkinned(dc);
+            EndPaint(Handle(), &ps);
         }
-        default:
-            break;
-        }
-    }
-    tw::TStatusBar::WndProc(m);
-    // The native bar drew its new text at once; ours comes from the next paint.
-    if (SkinData.Skinned() && (m.Msg == SB_SETTEXTW || m.Msg == SB_SIMPLE || m.Msg == SB_SETPARTS || m.Msg == WM_SETTEXT))
+        m.Result = 0;
+        return true;
+    case SB_SETTEXTW:
+    case SB_SIMPLE:
+    case SB_SETPARTS:
+    case WM_SETTEXT:
+        // The native bar drew its new text at once; ours comes from the next paint.
+        tw::TStatusBar::WndProc(m);
         Invalidate();
+        return true;
+    default:
+        return false;
+    }
 }
 
 } // namespace skin
