@@ -120,9 +120,9 @@ void LayoutButtonContent(const TRect& r, SIZE glyph, SIZE text, tw::TButtonLayou
 
 // ---------------------------------------------------------------- TsBitBtn
 
-TsBitBtn::TsBitBtn(tw::TComponent* owner)
-    : TsSkinnedControl(owner, COC_TsBitBtn), link_(std::make_unique<TButtonGlyphLink<TsBitBtn>>(*this))
+TsBitBtn::TsBitBtn(tw::TComponent* owner) : TsSkinnedButton(owner, COC_TsBitBtn)
 {
+    link_ = std::make_unique<TButtonGlyphLink<TsBitBtn>>(*this);
 }
 
 int TsBitBtn::CurrentState() const
@@ -174,9 +174,9 @@ bool TsBitBtn::SkinnedMessage(tw::TMessage& m)
 
 // ---------------------------------------------------------------- TsSpeedButton
 
-TsSpeedButton::TsSpeedButton(tw::TComponent* owner)
-    : TsSkinnedControl(owner, COC_TsSpeedButton), link_(std::make_unique<TButtonGlyphLink<TsSpeedButton>>(*this))
+TsSpeedButton::TsSpeedButton(tw::TComponent* owner) : TsSkinnedButton(owner, COC_TsSpeedButton)
 {
+    link_ = std::make_unique<TButtonGlyphLink<TsSpeedButton>>(*this);
 }
 
 int TsSpeedButton::CurrentState() const

@@ -30,16 +30,26 @@ struct TsButtonGlyphProps {
 void LayoutButtonContent(const TRect& r, SIZE glyph, SIZE text, tw::TButtonLayout layout, int spacing, TRect& glyphRect,
                          TRect& textRect);
 
-class TsBitBtn : public TsSkinnedControl<tw::TBitBtn> {
+// What both skinned buttons add to their class-library button.
+template <class Base> class TsSkinnedButton : public TsSkinnedControl<Base> {
 public:
-    explicit TsBitBtn(tw::TComponent* owner);
+    TsSkinnedButton(tw::TComponent* owner, int32_t kind) : TsSkinnedControl<Base>(owner, kind) {}
     TsButtonGlyphProps GlyphProps;
     TsGlyphButton& GlyphLink() { return *link_; }
-    // 0 normal, 1 hot, 2 pressed.
-    int CurrentState() const;
     const TRect& GlyphRect() const { return glyphRect_; }
     // A hover fade is running.
-    bool Fading() const { return fade_ != nullptr; }
+    bool Fading() const { return this->fade_ != nullptr; }
+
+protected:
+    TRect glyphRect_;
+    std::unique_ptr<TsGlyphButton> link_;
+};
+
+class TsBitBtn : public TsSkinnedButton<tw::TBitBtn> {
+public:
+    explicit TsBitBtn(tw::TComponent* owner);
+    // 0 normal, 1 hot, 2 pressed.
+    int CurrentState() const;
 
 protected:
     bool SkinnedMessage(tw::TMessage& m) override;
@@ -48,19 +58,13 @@ private:
     void DrawSkinned(const DRAWITEMSTRUCT& di);
     // The cache in the current state, when it is out of date.
     void PaintFace();
-    TRect glyphRect_;
     bool pressed_ = false;
-    std::unique_ptr<TsGlyphButton> link_;
 };
 
-class TsSpeedButton : public TsSkinnedControl<tw::TSpeedButton> {
+class TsSpeedButton : public TsSkinnedButton<tw::TSpeedButton> {
 public:
     explicit TsSpeedButton(tw::TComponent* owner);
-    TsButtonGlyphProps GlyphProps;
-    TsGlyphButton& GlyphLink() { return *link_; }
     int CurrentState() const;
-    const TRect& GlyphRect() const { return glyphRect_; }
-    bool Fading() const { return fade_ != nullptr; }
 
 protected:
     void Paint() override;
@@ -70,8 +74,6 @@ protected:
 
 private:
     void PaintFace();
-    TRect glyphRect_;
-    std::unique_ptr<TsGlyphButton> link_;
 };
 
 } // namespace skin
