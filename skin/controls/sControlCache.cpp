@@ -77,10 +77,12 @@ bool ParentSkinFontColor(tw::TControl* control, TColor& color)
     TsSkinManager* manager = DefaultManager;
     if (!control || !manager || !manager->Active() || !manager->SkinLoaded()) return false;
     // Without a parent section that gives its own font: the section of the
-    // parent itself, else the form's.
-    int fallback = -1;
-    if (control->Parent()) fallback = int(SendSkinCommandToControl(control->Parent(), AC_QUERYSKININDEX)) - 1;
-    if (!manager->SkinIndexValid(fallback)) fallback = manager->GetSkinIndex("FORM");
+    // parent itself. A parent without a skin (a form still in its system
+    // frame) keeps the label's own colour: the skin's text colours are made
+    // for the skin's backgrounds.
+    if (!control->Parent()) return false;
+    const int fallback = int(SendSkinCommandToControl(control->Parent(), AC_QUERYSKININDEX)) - 1;
+    if (!manager->SkinIndexValid(fallback)) return false;
     const int index = GetFontIndex(control, fallback, manager);
     if (!manager->SkinIndexValid(index)) return false;
     color = manager->gd[size_t(index)].FontColor[0];

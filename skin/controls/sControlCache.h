@@ -33,8 +33,8 @@ void NoteCacheLook(TsCommonData& data, const std::string& look, std::string& pai
 void DrawControlCache(TsCommonData& data, HDC dc, int x, int y);
 
 // The text colour of a control without a section of its own: the font
-// colour of the nearest parent section that gives one; false when the
-// control is not under a loaded skin.
+// colour of the nearest parent section that gives one, else the parent's
+// own; false when the control's parent is not skinned.
 bool ParentSkinFontColor(tw::TControl* control, TColor& color);
 
 } // namespace skin

@@ -95,6 +95,10 @@ TEST_F(SkinnedPanelTest, LabelsTakeTheFontColourOfTheSectionTheyAreOn)
     TColor color = -1;
     ASSERT_TRUE(ParentSkinFontColor(label, color));
     EXPECT_EQ(color, manager->gd[size_t(panel->SkinData.SkinIndex)].FontColor[0]);
+    // On a form without a skin the label keeps its own colour.
+    TsLabel onForm(form.get());
+    onForm.SetParent(form.get());
+    EXPECT_FALSE(ParentSkinFontColor(&onForm, color));
     SkinOff();
     EXPECT_FALSE(ParentSkinFontColor(label, color));
 }
