@@ -22,6 +22,10 @@ std::string TickLabelText(int64_t pcr) {
     return std::to_string(h) + (m <= 9 ? ":0" : ":") + std::to_string(m);
 }
 
+std::string RangeErrorText(const TRangeError& e) {
+    return "Wert muss zwischen " + std::to_string(e.Low) + " und " + std::to_string(e.High) + " liegen";
+}
+
 TTimeLineModel::TTimeLineModel() { CalcBarRect(); }
 
 std::optional<TRangeError> TTimeLineModel::SetMinPCR(int64_t v, bool loading) {

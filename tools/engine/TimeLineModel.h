@@ -46,6 +46,9 @@ struct TRangeError {
     int64_t Low = 0, High = 0;
 };
 
+// The message of a refused range change.
+std::string RangeErrorText(const TRangeError& e);
+
 // 27 MHz ticks in one hour, ten minutes and one minute.
 constexpr int64_t kPcrPerHour = 97200000000LL;
 constexpr int64_t kPcrPerTenMinutes = 16200000000LL;
