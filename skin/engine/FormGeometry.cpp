@@ -78,20 +78,6 @@ int TitleIconSize(int ownSize, int skinTitleHeight, bool showsAppIcon)
     return 16;
 }
 
-int CaptionButtonWidth(int maskWidth, int imageCount, bool valid)
-{
-    if (!valid || imageCount < 1)
-        return 21;
-    return maskWidth / imageCount;
-}
-
-int CaptionButtonHeight(int maskHeight, int maskType, bool ownBitmap, bool valid)
-{
-    if (!valid || maskType < 0)
-        return 21;
-    return ownBitmap ? maskHeight / 2 : maskHeight / (maskType + 1);
-}
-
 int TitleButtonsWidth(const TCaptionLayoutInput& in)
 {
     const int space = in.Large ? in.BISpace : 0;

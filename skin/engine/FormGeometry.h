@@ -71,13 +71,6 @@ int TitleBarHeight(const TTitleInput& in, bool useSkin, const TFrameMetrics& m);
 // title height; 0 when the form shows no application icon.
 int TitleIconSize(int ownSize, int skinTitleHeight, bool showsAppIcon);
 
-// Width of one caption-button picture: the mask's (or its own bitmap's)
-// width over its image count, 21 without a picture.
-int CaptionButtonWidth(int maskWidth, int imageCount, bool valid);
-// Height from the close mask: the rectangle's height over MaskType + 1, or
-// half an own bitmap's height; 21 without a picture.
-int CaptionButtonHeight(int maskHeight, int maskType, bool ownBitmap, bool valid);
-
 // What the system menu allows (the skinned system menu answers these).
 struct TSysMenuState {
     bool VisibleClose = true;

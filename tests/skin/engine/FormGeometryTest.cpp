@@ -44,11 +44,6 @@ TEST(FormGeometry, BorderAndTitleMeasures)
     EXPECT_EQ(TitleIconSize(20, 30, true), 20);
     EXPECT_EQ(TitleIconSize(20, 30, false), 0);
 
-    EXPECT_EQ(CaptionButtonWidth(66, 3, true), 22);
-    EXPECT_EQ(CaptionButtonWidth(66, 3, false), 21);
-    EXPECT_EQ(CaptionButtonHeight(40, 1, false, true), 20);
-    EXPECT_EQ(CaptionButtonHeight(40, 0, true, true), 20);
-    EXPECT_EQ(CaptionButtonHeight(40, 1, false, false), 21);
 
     EXPECT_EQ(SnapCoordinate(1905, 20, 1920, 10), 1900);
     EXPECT_EQ(SnapCoordinate(1880, 20, 1920, 10), 1880);
