@@ -195,4 +195,37 @@ TRect MaximizedRegionRect(int width, int height, int borderWidth, int sysBorderW
     return TRect(borderWidth, sysBorderWidth, width - borderWidth, height - sysBorderWidth);
 }
 
+TRect SizeOutline(int edge, TPoint cursor, TPoint start, const TRect& form, int minWidth, int minHeight)
+{
+    TRect r = form;
+    const int dx = cursor.X - start.X, dy = cursor.Y - start.Y;
+    const bool top = edge == htTop || edge == htTopLeft || edge == htTopRight;
+    const bool left = edge == htLeft || edge == htTopLeft || edge == htBottomLeft;
+    const bool vertical = edge != htLeft && edge != htRight;
+    const bool horizontal = edge != htTop && edge != htBottom;
+    if (vertical) {
+        if (top) {
+            r.Top = form.Top + dy;
+            if (r.Bottom - r.Top < minHeight)
+                r.Top = r.Bottom - minHeight;
+        } else {
+            r.Bottom = form.Bottom + dy;
+            if (r.Bottom - r.Top < minHeight)
+                r.Bottom = r.Top + minHeight;
+        }
+    }
+    if (horizontal) {
+        if (left) {
+            r.Left = form.Left + dx;
+            if (r.Right - r.Left < minWidth)
+                r.Left = r.Right - minWidth;
+        } else {
+            r.Right = form.Right + dx;
+            if (r.Right - r.Left < minWidth)
+                r.Right = r.Left + minWidth;
+        }
+    }
+    return r;
+}
+
 } // namespace skin

@@ -146,4 +146,9 @@ int SnapCoordinate(int p, int size, int edge, int buffer);
 // beyond the screen is cut away.
 TRect MaximizedRegionRect(int width, int height, int borderWidth, int sysBorderWidth);
 
+// The outline of a size drag with the drawn frame: the dragged edges follow
+// the cursor's way from the start point, the opposite edge keeps the minimum
+// size. form is the window's rectangle when the drag began.
+TRect SizeOutline(int edge, TPoint cursor, TPoint start, const TRect& form, int minWidth, int minHeight);
+
 } // namespace skin

@@ -88,6 +88,29 @@ bool IsButtonCode(int code)
 
 TPoint PointOf(LPARAM lp) { return TPoint(short(LOWORD(lp)), short(HIWORD(lp))); }
 
+bool IsFrameCode(int code) { return code == htCaption || (code >= htLeft && code <= htBottomRight); }
+
+// One outline drag at a time in the process: the mouse is captured by the
+// form that started it.
+struct TOutlineDrag {
+    TsSkinProvider* Owner = nullptr;
+    int Edge = 0;         // htCaption: moving
+    TPoint Start, Last;   // screen points
+    TRect Form;           // the window when the drag began
+    TRect Outline;
+    HDC DesktopDC = nullptr;
+    int SavedDC = 0;
+};
+TOutlineDrag g_drag;
+
+// Drawn with R2_NOT: drawing the same outline again erases it.
+void DrawOutline(const TRect& r)
+{
+    POINT pts[5] = {{r.Left, r.Top}, {r.Right - 1, r.Top}, {r.Right - 1, r.Bottom - 1}, {r.Left, r.Bottom - 1},
+                    {r.Left, r.Top}};
+    Polyline(g_drag.DesktopDC, pts, 5);
+}
+
 } // namespace
 
 TsSkinProvider::TsSkinProvider(tw::TComponent* owner)
@@ -98,6 +121,8 @@ TsSkinProvider::TsSkinProvider(tw::TComponent* owner)
 
 TsSkinProvider::~TsSkinProvider()
 {
+    if (Dragging())
+        EndOutline(false);
     // The form destroys its components while it is still whole, so its
     // procedure can be given back here.
     if (subclassed_)
@@ -346,6 +371,60 @@ void TsSkinProvider::ButtonUp(int code, LPARAM lp)
     PostMessageW(wnd, WM_SYSCOMMAND, command, lp);
 }
 
+bool TsSkinProvider::Dragging() const { return g_drag.Owner == this; }
+
+void TsSkinProvider::BeginOutline(int code, TPoint screen)
+{
+    HWND wnd = form_->Handle();
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    g_drag.Owner = this;
+    g_drag.Edge = code;
+    g_drag.Start = g_drag.Last = screen;
+    g_drag.Form = g_drag.Outline = TRect(wr.left, wr.top, wr.right, wr.bottom);
+    HWND desktop = GetDesktopWindow();
+    g_drag.DesktopDC = GetWindowDC(desktop);
+    g_drag.SavedDC = SaveDC(g_drag.DesktopDC);
+    SetROP2(g_drag.DesktopDC, R2_NOT);
+    DrawOutline(g_drag.Outline);
+    SetCapture(wnd);
+}
+
+void TsSkinProvider::FollowOutline(TPoint screen)
+{
+    DrawOutline(g_drag.Outline);
+    if (g_drag.Edge == htCaption) {
+        const int dx = screen.X - g_drag.Last.X, dy = screen.Y - g_drag.Last.Y;
+        g_drag.Outline = TRect(g_drag.Outline.Left + dx, g_drag.Outline.Top + dy, g_drag.Outline.Right + dx,
+                               g_drag.Outline.Bottom + dy);
+        g_drag.Last = screen;
+    } else {
+        // The form may raise the system's least tracking size.
+        MINMAXINFO mmi{};
+        mmi.ptMinTrackSize = {GetSystemMetrics(SM_CXMINTRACK), GetSystemMetrics(SM_CYMINTRACK)};
+        SendMessageW(form_->Handle(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+        g_drag.Outline = SizeOutline(g_drag.Edge, screen, g_drag.Start, g_drag.Form, std::max(0L, mmi.ptMinTrackSize.x),
+                                     std::max(0L, mmi.ptMinTrackSize.y));
+    }
+    DrawOutline(g_drag.Outline);
+}
+
+void TsSkinProvider::EndOutline(bool apply)
+{
+    // Cleared first: releasing the capture sends WM_CAPTURECHANGED here.
+    const TOutlineDrag drag = g_drag;
+    g_drag = TOutlineDrag();
+    DrawOutline(drag.Outline);
+    RestoreDC(drag.DesktopDC, drag.SavedDC);
+    ReleaseDC(GetDesktopWindow(), drag.DesktopDC);
+    HWND wnd = form_->HandleAllocated() ? form_->Handle() : nullptr;
+    if (wnd && GetCapture() == wnd)
+        ReleaseCapture();
+    const TRect& r = drag.Outline;
+    if (apply && wnd && !(r == drag.Form))
+        MoveWindow(wnd, r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top, TRUE);
+}
+
 void TsSkinProvider::UpdateFormRegion()
 {
     if (!subclassed_ || !drawNonClient_ || !form_->HandleAllocated())
@@ -534,6 +613,14 @@ void TsSkinProvider::NewWndProc(tw::TMessage& m)
         SetHotButton(0);
         break;
     case WM_NCLBUTTONDOWN:
+        if (resizeMode_ == rmBorder && !g_drag.Owner && IsFrameCode(int(m.WParam)) && !IsZoomed(form_->Handle())) {
+            if (GetActiveWindow() != form_->Handle())
+                SetActiveWindow(form_->Handle());
+            BeginOutline(int(m.WParam), PointOf(m.LParam));
+            m.Result = 0;
+            return;
+        }
+        [[fallthrough]];
     case WM_NCLBUTTONDBLCLK:
         if (drawNonClient_ && IsButtonCode(int(m.WParam))) {
             hotCode_ = int(m.WParam);
@@ -543,7 +630,34 @@ void TsSkinProvider::NewWndProc(tw::TMessage& m)
             return;
         }
         break;
+    case WM_MOUSEMOVE:
+        if (Dragging()) {
+            POINT p{short(LOWORD(m.LParam)), short(HIWORD(m.LParam))};
+            ClientToScreen(form_->Handle(), &p);
+            FollowOutline(TPoint(p.x, p.y));
+            m.Result = 0;
+            return;
+        }
+        break;
+    case WM_LBUTTONUP:
+        if (Dragging()) {
+            EndOutline(true);
+            m.Result = 0;
+            return;
+        }
+        break;
+    case WM_CAPTURECHANGED:
+        // Capture taken away (another window, Escape in a menu): the drag
+        // ends without moving anything, and the desktop keeps no outline.
+        if (Dragging())
+            EndOutline(false);
+        break;
     case WM_NCLBUTTONUP:
+        if (Dragging()) {
+            EndOutline(true);
+            m.Result = 0;
+            return;
+        }
         if (drawNonClient_ && IsButtonCode(int(m.WParam))) {
             ButtonUp(int(m.WParam), m.LParam);
             m.Result = 0;
@@ -556,6 +670,8 @@ void TsSkinProvider::NewWndProc(tw::TMessage& m)
         return;
     case WM_DESTROY:
     case WM_NCDESTROY:
+        if (Dragging())
+            EndOutline(false);
         // A new window (RecreateWnd) gets its region afresh.
         regionSize_ = {-1, -1};
         hotCode_ = 0;

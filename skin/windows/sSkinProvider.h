@@ -32,6 +32,10 @@ bool DwmCompositionEnabled();
 // Sets DWMWA_TRANSITIONS_FORCEDISABLED while composition runs.
 void SetDwmTransitions(HWND wnd, bool off);
 
+// rmStandard: the system moves and sizes the form; rmBorder: the provider
+// drags an outline and moves or sizes the window once, at the release.
+enum TResizeMode { rmStandard, rmBorder };
+
 class TsSkinProvider : public tw::TComponent, public TSkinnedFormLink {
 public:
     // The owner is the form; anything else is left alone.
@@ -43,6 +47,10 @@ public:
     void SetSkinManager(TsSkinManager* m) { manager_ = m; }
     bool DrawNonClientArea() const { return drawNonClient_; }
     void SetDrawNonClientArea(bool d);
+    TResizeMode ResizeMode() const { return resizeMode_; }
+    void SetResizeMode(TResizeMode m) { resizeMode_ = m; }
+    // True while this provider drags an outline.
+    bool Dragging() const;
     // True while the provider has the form's message procedure.
     bool Subclassed() const { return subclassed_; }
     // The hit code of the hot or pressed caption button (0 none).
@@ -93,12 +101,17 @@ private:
     void SetHotButton(int code);
     void ButtonUp(int code, LPARAM lp);
     int MaskIndex(const char* name) const;
+    // The outline drag of rmBorder.
+    void BeginOutline(int code, TPoint screen);
+    void FollowOutline(TPoint screen);
+    void EndOutline(bool apply);
 
     tw::TCustomForm* form_ = nullptr;
     TsSkinManager* manager_ = nullptr;
     tw::TWndMethod saved_;
     bool subclassed_ = false;
     bool drawNonClient_ = true;
+    TResizeMode resizeMode_ = rmStandard;
     bool changeLocked_ = false;
     bool formActive_ = true;
     bool pressed_ = false;

@@ -209,5 +209,21 @@ TEST(FormGeometry, UserButtonsClippedToTitleBar)
     EXPECT_EQ(FormHitTest(in, {inside.Left + 1, 50}), htClient);
 }
 
+TEST(FormGeometry, SizeOutlineKeepsTheMinimum)
+{
+    const TRect form(100, 100, 400, 300);
+    // Right edge dragged far left stops at the minimum width; none given, it
+    // may shrink to nothing.
+    EXPECT_EQ(SizeOutline(htRight, {10, 0}, {400, 0}, form, 120, 0), TRect(100, 100, 220, 300));
+    EXPECT_EQ(SizeOutline(htRight, {100, 0}, {400, 0}, form, 0, 0), TRect(100, 100, 100, 300));
+    // The top-left corner moves Left and Top only.
+    EXPECT_EQ(SizeOutline(htTopLeft, {90, 80}, {100, 100}, form, 0, 0), TRect(90, 80, 400, 300));
+    EXPECT_EQ(SizeOutline(htBottom, {0, 350}, {0, 300}, form, 0, 0), TRect(100, 100, 400, 350));
+    EXPECT_EQ(SizeOutline(htTop, {0, 290}, {0, 100}, form, 0, 50), TRect(100, 250, 400, 300));
+    EXPECT_EQ(SizeOutline(htBottomLeft, {350, 310}, {100, 300}, form, 60, 0), TRect(340, 100, 400, 310));
+    // No movement, no change.
+    EXPECT_EQ(SizeOutline(htBottomRight, {5, 5}, {5, 5}, form, 0, 0), form);
+}
+
 } // namespace
 } // namespace skin

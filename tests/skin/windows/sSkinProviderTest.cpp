@@ -249,6 +249,67 @@ TEST_F(SkinProviderTest, ExcludedFormsAndMissingSkinsAreLeftAlone)
     DefaultManager = &manager;
 }
 
+TEST_F(SkinProviderTest, OutlineDragMovesOrSizesOnceAtTheRelease)
+{
+    HWND wnd = Show();
+    provider->SetResizeMode(rmBorder);
+    RECT start;
+    GetWindowRect(wnd, &start);
+    auto client = [&](int sx, int sy) {
+        POINT p{sx, sy};
+        ScreenToClient(wnd, &p);
+        return MAKELPARAM(p.x, p.y);
+    };
+    auto rect = [&] {
+        RECT r;
+        GetWindowRect(wnd, &r);
+        return r;
+    };
+    auto same = [&](const RECT& a) {
+        const RECT b = rect();
+        return EqualRect(&a, &b) != 0;
+    };
+
+    // The right edge dragged 50 pixels: nothing moves until the release.
+    const int edgeX = start.right - 1, midY = (start.top + start.bottom) / 2;
+    SendMessageW(wnd, WM_NCLBUTTONDOWN, htRight, MAKELPARAM(edgeX, midY));
+    ASSERT_TRUE(provider->Dragging());
+    SendMessageW(wnd, WM_MOUSEMOVE, 0, client(edgeX + 50, midY));
+    EXPECT_EQ(rect().right, start.right);
+    SendMessageW(wnd, WM_LBUTTONUP, 0, client(edgeX + 50, midY));
+    EXPECT_FALSE(provider->Dragging());
+    EXPECT_EQ(rect().right, start.right + 50);
+    EXPECT_EQ(rect().left, start.left);
+
+    // Far to the left it stops at the form's minimum width.
+    RECT r = rect();
+    SendMessageW(wnd, WM_NCLBUTTONDOWN, htRight, MAKELPARAM(r.right - 1, midY));
+    SendMessageW(wnd, WM_MOUSEMOVE, 0, client(r.left - 300, midY));
+    SendMessageW(wnd, WM_LBUTTONUP, 0, client(r.left - 300, midY));
+    EXPECT_EQ(rect().right - rect().left, GetSystemMetrics(SM_CXMINTRACK));
+
+    // A press and release without moving changes nothing; neither does a
+    // drag whose capture is taken away.
+    r = rect();
+    SendMessageW(wnd, WM_NCLBUTTONDOWN, htTopLeft, MAKELPARAM(r.left, r.top));
+    SendMessageW(wnd, WM_LBUTTONUP, 0, client(r.left, r.top));
+    EXPECT_TRUE(same(r));
+    SendMessageW(wnd, WM_NCLBUTTONDOWN, htTopLeft, MAKELPARAM(r.left, r.top));
+    SendMessageW(wnd, WM_MOUSEMOVE, 0, client(r.left - 20, r.top - 20));
+    ReleaseCapture();
+    EXPECT_FALSE(provider->Dragging());
+    EXPECT_TRUE(same(r));
+
+    // The caption moves the whole window.
+    SendMessageW(wnd, WM_NCLBUTTONDOWN, htCaption, MAKELPARAM(r.left + 100, r.top + 10));
+    SendMessageW(wnd, WM_MOUSEMOVE, 0, client(r.left + 130, r.top + 30));
+    SendMessageW(wnd, WM_NCLBUTTONUP, htCaption, MAKELPARAM(r.left + 130, r.top + 30));
+    const RECT moved = rect();
+    EXPECT_EQ(moved.left, r.left + 30);
+    EXPECT_EQ(moved.top, r.top + 20);
+    EXPECT_EQ(moved.right - moved.left, r.right - r.left);
+}
+
 TEST(SkinProviderPlatform, CompositionAnswersComeFromTheSeam)
 {
     TPlatformAnswers& a = PlatformAnswers();
