@@ -103,6 +103,25 @@ struct TOutlineDrag {
 };
 TOutlineDrag g_drag;
 
+// Every provider, so that those without their form hear of a new skin.
+std::vector<TsSkinProvider*>& Providers()
+{
+    static std::vector<TsSkinProvider*> list;
+    return list;
+}
+
+void WakeIdleProviders(tw::TMessage& m)
+{
+    if (m.Msg != SM_ALPHACMD || (SkinCommandOf(m.WParam) != AC_SKINLOADED && SkinCommandOf(m.WParam) != AC_SKINREFRESH))
+        return;
+    // A copy: applying a skin may create or free forms.
+    for (TsSkinProvider* p : std::vector<TsSkinProvider*>(Providers())) {
+        const auto& all = Providers();
+        if (std::find(all.begin(), all.end(), p) != all.end() && !p->Subclassed())
+            p->ApplySkin();
+    }
+}
+
 // Drawn with R2_NOT: drawing the same outline again erases it.
 void DrawOutline(const TRect& r)
 {
@@ -116,6 +135,8 @@ void DrawOutline(const TRect& r)
 TsSkinProvider::TsSkinProvider(tw::TComponent* owner)
     : tw::TComponent(owner), form_(dynamic_cast<tw::TCustomForm*>(owner))
 {
+    Providers().push_back(this);
+    BroadcastToIdleProviders = WakeIdleProviders;
     ApplySkin();
 }
 
@@ -123,6 +144,8 @@ TsSkinProvider::~TsSkinProvider()
 {
     if (Dragging())
         EndOutline(false);
+    auto& all = Providers();
+    all.erase(std::remove(all.begin(), all.end(), this), all.end());
     // The form destroys its components while it is still whole, so its
     // procedure can be given back here.
     if (subclassed_)
@@ -141,6 +164,29 @@ void TsSkinProvider::SetDrawNonClientArea(bool d)
                      SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void TsSkinProvider::SetUseGlobalColor(bool u)
+{
+    if (useGlobalColor_ == u)
+        return;
+    useGlobalColor_ = u;
+    if (subclassed_)
+        TakeColor(u);
+}
+
+void TsSkinProvider::TakeColor(bool take)
+{
+    if (take && !colorTaken_) {
+        ownColor_ = form_->Color();
+        colorTaken_ = true;
+    }
+    if (take)
+        form_->SetColor(SkinManager()->GetGlobalColor());
+    else if (colorTaken_) {
+        form_->SetColor(ownColor_);
+        colorTaken_ = false;
+    }
+}
+
 bool TsSkinProvider::CanSkin() const
 {
     const TsSkinManager* sm = SkinManager();
@@ -155,6 +201,8 @@ void TsSkinProvider::ApplySkin()
         Subclass();
     hotCode_ = 0;
     pressed_ = false;
+    if (useGlobalColor_)
+        TakeColor(true);
     if (!form_->HandleAllocated())
         return;
     HWND wnd = form_->Handle();
@@ -171,7 +219,8 @@ void TsSkinProvider::RemoveSkin()
     Unsubclass();
     hotCode_ = 0;
     pressed_ = false;
-    if (!form_->HandleAllocated())
+    TakeColor(false);
+    if (!form_->HandleAllocated() || form_->IsDestroying())
         return;
     HWND wnd = form_->Handle();
     SetDwmTransitions(wnd, false);

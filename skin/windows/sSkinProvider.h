@@ -45,6 +45,10 @@ public:
     tw::TCustomForm* Form() const { return form_; }
     TsSkinManager* SkinManager() const;
     void SetSkinManager(TsSkinManager* m) { manager_ = m; }
+    // The form takes the skin's colour while skinned (its own comes back
+    // with the system frame).
+    bool UseGlobalColor() const { return useGlobalColor_; }
+    void SetUseGlobalColor(bool u);
     bool DrawNonClientArea() const { return drawNonClient_; }
     void SetDrawNonClientArea(bool d);
     TResizeMode ResizeMode() const { return resizeMode_; }
@@ -85,6 +89,7 @@ private:
     };
 
     bool CanSkin() const;
+    void TakeColor(bool take);
     void Subclass();
     void Unsubclass();
     void NewWndProc(tw::TMessage& m);
@@ -111,6 +116,9 @@ private:
     tw::TWndMethod saved_;
     bool subclassed_ = false;
     bool drawNonClient_ = true;
+    bool useGlobalColor_ = true;
+    bool colorTaken_ = false;
+    tw::TColor ownColor_ = 0;
     TResizeMode resizeMode_ = rmStandard;
     bool changeLocked_ = false;
     bool formActive_ = true;

@@ -185,9 +185,12 @@ TEST_F(SkinProviderTest, RegionFollowsTheSize)
 
 TEST_F(SkinProviderTest, RemovingTheSkinGivesTheFormBack)
 {
+    form->SetColor(0x00123456);
     HWND wnd = Show();
+    EXPECT_EQ(form->Color(), tw::TColor(manager.GetGlobalColor()));
     SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_SKINREMOVED), reinterpret_cast<LPARAM>(&manager));
     EXPECT_FALSE(provider->Subclassed());
+    EXPECT_EQ(form->Color(), tw::TColor(0x00123456));
     EXPECT_EQ(QueryProvider(form), nullptr);
     EXPECT_EQ(RegionSize().cx, -1);
     // Hit tests reach the form's own procedure again.
@@ -197,9 +200,12 @@ TEST_F(SkinProviderTest, RemovingTheSkinGivesTheFormBack)
     const auto& registry = SkinnedForms();
     EXPECT_TRUE(std::find(registry.begin(), registry.end(), form) == registry.end());
 
-    provider->ApplySkin();
+    // A new skin announced to the forms takes the form over again.
+    tw::TMessage loaded{SM_ALPHACMD, SkinWParam(AC_SKINLOADED), reinterpret_cast<LPARAM>(&manager), 0};
+    BroadcastToForms(loaded);
     EXPECT_TRUE(provider->Subclassed());
     EXPECT_NE(RegionSize().cx, -1);
+    EXPECT_EQ(QueryProvider(form), static_cast<TSkinnedFormLink*>(provider));
 }
 
 TEST_F(SkinProviderTest, LateMessagesReachTheFormsOwnProcedure)
