@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/AboutForm.h"
+#include "app/AppSkin.h"
 #include "app/ChangesForm.h"
 #include "app/LogForm.h"
 #include "app/HttpClient.h"
@@ -21,6 +22,7 @@
 #include "app/engine/UpdateCheck.h"
 #include "base/SysUtils.h"
 #include "base/WinText.h"
+#include "skin/engine/sSkinManager.h"
 #include "ui/Application.h"
 #include "tools/FileMergerForm.h"
 #include "tools/PacketTools.h"
@@ -118,6 +120,7 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
     ThreadedTimer1 = timer("ThreadedTimer1", 2000, &TForm1::ThreadedTimer1Timer);
     DirectShowInfo1 = new TDirectShowInfo(this);
     DirectShowInfo1->SetName("DirectShowInfo1");
+    sSkinManager1 = CreateProgramSkinManager(this);
 
     if (g_viewFactory) view_ = g_viewFactory(*this);
 
@@ -318,7 +321,7 @@ void TForm1::FormCreate(TObject*) {
     TextPanelHeight = 44;
     ApplySavedPriority();
     CheckPriorityMenu();
-    // The skin manager is switched on here once the skin engine exists.
+    sSkinManager1->SetActive(!SkinOff);
     DataFolder = CommonAppDataPath() + "\\Orvalin\\Tarnwick";
     SetCaption("Orvalin Tarnwick " + VersionText());
     SetAcceptFiles(true);
