@@ -22,6 +22,10 @@
 #include "app/engine/UpdateCheck.h"
 #include "base/SysUtils.h"
 #include "base/WinText.h"
+#include "skin/controls/sButtons.h"
+#include "skin/controls/sGroupBox.h"
+#include "skin/controls/sLabel.h"
+#include "skin/controls/sPanel.h"
 #include "skin/engine/sSkinManager.h"
 #include "ui/Application.h"
 #include "tools/FileMergerForm.h"
@@ -198,7 +202,7 @@ void TForm1::BuildMenus() {
 }
 
 void TForm1::BuildLayout() {
-    sStatusBar1 = new TPanel(this);
+    sStatusBar1 = new skin::TsPanel(this);
     sStatusBar1->SetName("sStatusBar1");
     sStatusBar1->SetParent(this);
     sStatusBar1->SetAlign(alBottom);
@@ -206,13 +210,13 @@ void TForm1::BuildLayout() {
     sStatusBar1->SetBevelOuter(bvLowered);
     sStatusBar1->SetShowCaption(false);
 
-    sLabelStatus = new TLabel(this);
+    sLabelStatus = new skin::TsLabel(this);
     sLabelStatus->SetName("sLabelStatus");
     sLabelStatus->SetParent(sStatusBar1);
     sLabelStatus->SetBounds(6, 4, 400, 14);
     sLabelStatus->SetCaption("");
 
-    sLabelFX1 = new TLabel(this);
+    sLabelFX1 = new skin::TsLabel(this);
     sLabelFX1->SetName("sLabelFX1");
     sLabelFX1->SetParent(sStatusBar1);
     sLabelFX1->SetAutoSize(false);
@@ -223,20 +227,20 @@ void TForm1::BuildLayout() {
     sLabelFX1->SetCursor(crHandPoint);
     sLabelFX1->OnClick = [this](TObject* s) { sLabelFX1Click(s); };
 
-    sGroupBox6 = new TGroupBox(this);
+    sGroupBox6 = new skin::TsGroupBox(this);
     sGroupBox6->SetName("sGroupBox6");
     sGroupBox6->SetParent(this);
     sGroupBox6->SetAlign(alBottom);
     sGroupBox6->SetHeight(54);
 
-    sPanel10 = new TPanel(this);
+    sPanel10 = new skin::TsPanel(this);
     sPanel10->SetName("sPanel10");
     sPanel10->SetParent(sGroupBox6);
     sPanel10->SetBounds(0, 16, 82, 32);
     sPanel10->SetBevelOuter(bvNone);
     sPanel10->SetShowCaption(false);
 
-    sBitBtn1 = new TBitBtn(this);
+    sBitBtn1 = new skin::TsBitBtn(this);
     sBitBtn1->SetName("sBitBtn1");
     sBitBtn1->SetParent(sPanel10);
     sBitBtn1->SetBounds(0, 2, 82, 28);
@@ -246,7 +250,7 @@ void TForm1::BuildLayout() {
         if (view_) view_->Start();
     };
     auto plain = [this](const char* name, int left, const char* caption, std::function<void()> run) {
-        auto* b = new TBitBtn(this);
+        auto* b = new skin::TsBitBtn(this);
         b->SetName(name);
         b->SetParent(sGroupBox6);
         b->SetBounds(left, 18, 90, 28);
@@ -259,20 +263,20 @@ void TForm1::BuildLayout() {
     sBitBtn3 = plain("sBitBtn3", 106, "Patch", [this] { if (view_) view_->Patch(); });
     sBitBtn4 = plain("sBitBtn4", 202, "Cut", [this] { if (view_) view_->Cut(); });
 
-    sGroupBox7 = new TGroupBox(this);
+    sGroupBox7 = new skin::TsGroupBox(this);
     sGroupBox7->SetName("sGroupBox7");
     sGroupBox7->SetParent(this);
     sGroupBox7->SetAlign(alLeft);
     sGroupBox7->SetWidth(228);
     sGroupBox7->SetCaption("Preparation steps");
 
-    sGroupBox8 = new TGroupBox(this);
+    sGroupBox8 = new skin::TsGroupBox(this);
     sGroupBox8->SetName("sGroupBox8");
     sGroupBox8->SetParent(this);
     sGroupBox8->SetAlign(alClient);
     sGroupBox8->SetCaption("Identified Streams");
 
-    sPanel3 = new TPanel(this);
+    sPanel3 = new skin::TsPanel(this);
     sPanel3->SetName("sPanel3");
     sPanel3->SetParent(sGroupBox8);
     sPanel3->SetAlign(alClient);
@@ -293,7 +297,7 @@ void TForm1::BuildLayout() {
     }
 
     auto logoLabel = [this](const char* name, int top, int height, int size, bool bold) {
-        auto* l = new TLabel(this);
+        auto* l = new skin::TsLabel(this);
         l->SetName(name);
         l->SetParent(sPanel3);
         l->SetAutoSize(false);
