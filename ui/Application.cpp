@@ -348,8 +348,15 @@ void TApplication::CancelHint() {
     if (hintWindow_) hintWindow_->ReleaseHint();
 }
 
+void TApplication::SetHintWindowClass(std::function<THintWindow*(TComponent* owner)> make) {
+    CancelHint();
+    delete hintWindow_;
+    hintWindow_ = nullptr;
+    makeHintWindow_ = std::move(make);
+}
+
 void TApplication::ActivateHint(const std::string& text, TPoint screenPos) {
-    if (!hintWindow_) hintWindow_ = new THintWindow(this);
+    if (!hintWindow_) hintWindow_ = makeHintWindow_ ? makeHintWindow_(this) : new THintWindow(this);
     hintWindow_->SetColor(hintColor_);
     hintWindow_->ActivateHint(screenPos, text);
     if (hintHidePause_ > 0) SetTimer(Handle(), kHintHideTimer, static_cast<UINT>(hintHidePause_), nullptr);

@@ -28,8 +28,8 @@ public:
     // Sizes the window to the text and shows it at a screen point.
     void ActivateHint(TPoint screenPos, const std::string& text);
     void ReleaseHint();
-    // The size the text needs (with the border).
-    TRect CalcHintRect(const std::string& text);
+    // The size the text needs (with the border); a skinned hint measures its own way.
+    virtual TRect CalcHintRect(const std::string& text);
     void WndProc(TMessage& m) override;
 
 protected:
@@ -111,6 +111,9 @@ public:
     // Shows a hint text now at a screen point (tests, custom hints).
     void ActivateHint(const std::string& text, TPoint screenPos);
     THintWindow* HintWindow() const { return hintWindow_; }
+    // Makes the window hints are shown in (a skin brings its own); the
+    // current one is dropped and the next hint comes in a new one.
+    void SetHintWindowClass(std::function<THintWindow*(TComponent* owner)> make);
     TNotifyEvent OnHint;
 
     // Mouse tracking: the control under the mouse gets CM_MOUSEENTER and
@@ -150,6 +153,7 @@ private:
     TControl* mouseControl_ = nullptr;
     TControl* hintControl_ = nullptr;
     THintWindow* hintWindow_ = nullptr;
+    std::function<THintWindow*(TComponent*)> makeHintWindow_;
     bool handlingException_ = false;
 };
 

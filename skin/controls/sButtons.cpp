@@ -1,0 +1,213 @@
+#include "skin/controls/sButtons.h"
+
+#include <algorithm>
+#include <type_traits>
+
+#include "skin/controls/sControlCache.h"
+#include "skin/engine/SkinMessages.h"
+#include "skin/engine/SkinText.h"
+
+namespace skin {
+
+namespace {
+
+// The glyph drawing's view of one of our buttons.
+template <class Button> class TButtonGlyphLink final : public TsGlyphButton {
+public:
+    explicit TButtonGlyphLink(Button& button) : b_(button) {}
+    tw::TCustomImageList* Images() const override { return b_.GlyphProps.Images; }
+    int ImageIndex() const override { return b_.GlyphProps.ImageIndex; }
+    tw::TBitmap* Glyph() override { return &b_.Glyph(); }
+    int NumGlyphs() const override { return b_.NumGlyphs(); }
+    int Blend() const override { return b_.GlyphProps.Blend; }
+    bool Grayed() const override { return b_.GlyphProps.Grayed; }
+    bool Reflected() const override { return b_.GlyphProps.Reflected; }
+    unsigned DisabledGlyphKind() const override { return b_.GlyphProps.DisabledGlyphKind; }
+    bool Down() const override
+    {
+        if constexpr (std::is_base_of_v<tw::TSpeedButton, Button>) return b_.Down();
+        else return b_.CurrentState() == 2;
+    }
+    bool GlyphEnabled() const override { return b_.Enabled(); }
+    bool Skinned() const override { return b_.SkinData.Skinned(); }
+    bool GlyphFocused() const override
+    {
+        if constexpr (std::is_base_of_v<tw::TWinControl, Button>) return b_.Focused();
+        else return false;
+    }
+    tw::TBitmap* CacheBitmap() override { return b_.SkinData.CacheBmp(); }
+    TRect GlyphRect() override { return b_.GlyphRect(); }
+    int CurrentState() override { return b_.CurrentState(); }
+    int ButtonWidth() const override { return b_.Width(); }
+    int ButtonHeight() const override { return b_.Height(); }
+
+private:
+    Button& b_;
+};
+
+SIZE GlyphSize(tw::TBitmap& glyph, int numGlyphs, const TsButtonGlyphProps& props)
+{
+    if (!glyph.Empty()) return SIZE{glyph.Width() / std::max(1, numGlyphs), glyph.Height()};
+    if (props.Images && props.ImageIndex >= 0 && props.ImageIndex < GetImageCount(props.Images))
+        return SIZE{props.Images->Width(), props.Images->Height()};
+    return SIZE{0, 0};
+}
+
+// Glyph and caption over the freshly painted cache; the glyph rectangle is
+// kept for the glyph drawing's question.
+template <class Button>
+void DrawButtonContent(Button& b, TsGlyphButton& link, int state, int spacing, TRect& glyphRect)
+{
+    tw::TCanvas& c = b.SkinData.CacheBmp()->Canvas();
+    c.Font().Assign(b.Font());
+    const std::string caption = b.Caption();
+    const SIZE text = caption.empty() ? SIZE{0, 0} : c.TextExtent(caption);
+    const SIZE glyph = GlyphSize(b.Glyph(), b.NumGlyphs(), b.GlyphProps);
+    TRect textRect;
+    LayoutButtonContent(TRect(0, 0, b.Width(), b.Height()), glyph, text, b.Layout(), spacing, glyphRect, textRect);
+    if (state == 2) {
+        glyphRect.Offset(1, 1);
+        textRect.Offset(1, 1);
+    }
+    if (glyph.cx > 0) DrawBtnGlyph(&link, nullptr);
+    if (!caption.empty())
+        DrawControlText(&c, caption.c_str(), b.Enabled(), textRect, DT_SINGLELINE | DT_CENTER | DT_VCENTER,
+                        &b.SkinData, state > 0);
+}
+
+} // namespace
+
+void LayoutButtonContent(const TRect& r, SIZE glyph, SIZE text, tw::TButtonLayout layout, int spacing, TRect& glyphRect,
+                         TRect& textRect)
+{
+    const bool both = glyph.cx > 0 && text.cx > 0;
+    const int gap = both ? spacing : 0;
+    const bool across = layout == tw::blGlyphLeft || layout == tw::blGlyphRight;
+    const int total = across ? glyph.cx + gap + text.cx : glyph.cy + gap + text.cy;
+    const int start = across ? r.Left + (r.Width() - total) / 2 : r.Top + (r.Height() - total) / 2;
+    const bool glyphFirst = layout == tw::blGlyphLeft || layout == tw::blGlyphTop;
+    if (across) {
+        const int gx = glyphFirst ? start : start + text.cx + gap;
+        const int tx = glyphFirst ? start + glyph.cx + gap : start;
+        const int gy = r.Top + (r.Height() - glyph.cy) / 2;
+        glyphRect = TRect(gx, gy, gx + glyph.cx, gy + glyph.cy);
+        textRect = TRect(tx, r.Top, tx + text.cx, r.Bottom);
+    } else {
+        const int gy = glyphFirst ? start : start + text.cy + gap;
+        const int ty = glyphFirst ? start + glyph.cy + gap : start;
+        const int gx = r.Left + (r.Width() - glyph.cx) / 2;
+        glyphRect = TRect(gx, gy, gx + glyph.cx, gy + glyph.cy);
+        textRect = TRect(r.Left, ty, r.Right, ty + text.cy);
+    }
+}
+
+// ---------------------------------------------------------------- TsBitBtn
+
+TsBitBtn::TsBitBtn(tw::TComponent* owner)
+    : tw::TBitBtn(owner), SkinData(this, true), link_(std::make_unique<TButtonGlyphLink<TsBitBtn>>(*this))
+{
+    SkinData.COC = COC_TsBitBtn;
+    SkinData.SetDefaultSection();
+}
+
+TsBitBtn::~TsBitBtn() { StopFadeEffect(fade_); }
+
+void TsBitBtn::Loaded()
+{
+    tw::TBitBtn::Loaded();
+    SkinData.Loaded();
+}
+
+void TsBitBtn::CreateWindowHandle(const tw::TCreateParams& p)
+{
+    tw::TBitBtn::CreateWindowHandle(p);
+    SkinData.Loaded();
+}
+
+int TsBitBtn::CurrentState() const
+{
+    if (pressed_) return 2;
+    return MouseInControl() ? 1 : 0;
+}
+
+void TsBitBtn::DrawSkinned(const DRAWITEMSTRUCT& di)
+{
+    pressed_ = (di.itemState & ODS_SELECTED) != 0;
+    const int state = CurrentState();
+    if (UpdateControlCache(SkinData, state, paintedState_)) DrawButtonContent(*this, *link_, state, Spacing(), glyphRect_);
+    DrawControlCache(SkinData, di.hDC, 0, 0);
+    if ((di.itemState & ODS_FOCUS) != 0 && (di.itemState & ODS_NOFOCUSRECT) == 0) {
+        RECT focus = di.rcItem;
+        InflateRect(&focus, -3, -3);
+        DrawFocusRect(di.hDC, &focus);
+    }
+}
+
+void TsBitBtn::WndProc(tw::TMessage& m)
+{
+    if (CommonWndProc(m, &SkinData)) return;
+    if (AnswerControlCommand(m, SkinData, fade_)) return;
+    if (m.Msg == tw::CN_DRAWITEM && SkinData.Skinned()) {
+        DrawSkinned(*reinterpret_cast<DRAWITEMSTRUCT*>(m.LParam));
+        m.Result = 1;
+        return;
+    }
+    tw::TBitBtn::WndProc(m);
+    // The system button repaints for its pushed state only; hot comes from us.
+    if ((m.Msg == tw::CM_MOUSEENTER || m.Msg == tw::CM_MOUSELEAVE) && SkinData.Skinned()) Invalidate();
+}
+
+// ---------------------------------------------------------------- TsSpeedButton
+
+TsSpeedButton::TsSpeedButton(tw::TComponent* owner)
+    : tw::TSpeedButton(owner), SkinData(this, true), link_(std::make_unique<TButtonGlyphLink<TsSpeedButton>>(*this))
+{
+    SkinData.COC = COC_TsSpeedButton;
+    SkinData.SetDefaultSection();
+}
+
+TsSpeedButton::~TsSpeedButton() { StopFadeEffect(fade_); }
+
+void TsSpeedButton::Loaded()
+{
+    tw::TSpeedButton::Loaded();
+    SkinData.Loaded();
+}
+
+int TsSpeedButton::CurrentState() const
+{
+    if (down_ || (pressed_ && mouseIn_)) return 2;
+    return mouseIn_ ? 1 : 0;
+}
+
+void TsSpeedButton::WndProc(tw::TMessage& m)
+{
+    if (CommonWndProc(m, &SkinData)) return;
+    if (AnswerControlCommand(m, SkinData, fade_)) return;
+    tw::TSpeedButton::WndProc(m);
+}
+
+void TsSpeedButton::MouseEnter()
+{
+    if (SkinData.Skinned()) Invalidate();
+    tw::TSpeedButton::MouseEnter();
+}
+
+void TsSpeedButton::MouseLeave()
+{
+    if (SkinData.Skinned()) Invalidate();
+    tw::TSpeedButton::MouseLeave();
+}
+
+void TsSpeedButton::Paint()
+{
+    if (!SkinData.Skinned()) {
+        tw::TSpeedButton::Paint();
+        return;
+    }
+    const int state = CurrentState();
+    if (UpdateControlCache(SkinData, state, paintedState_)) DrawButtonContent(*this, *link_, state, 4, glyphRect_);
+    DrawControlCache(SkinData, Canvas().Handle(), 0, 0);
+}
+
+} // namespace skin

@@ -1,0 +1,81 @@
+#include "skin/controls/sControlCache.h"
+
+#include "skin/engine/DefaultManager.h"
+#include "skin/engine/ItemPaintingWin.h"
+#include "skin/engine/SkinMessages.h"
+#include "skin/engine/sSkinManager.h"
+#include "skin/engine/sVclUtils.h"
+
+namespace skin {
+
+bool AnswerControlCommand(tw::TMessage& m, TsCommonData& data, TsFadeTimer*& fade)
+{
+    if (m.Msg != SM_ALPHACMD) return false;
+    switch (SkinCommandOf(m.WParam)) {
+    case AC_REFRESHSTATE:
+    case AC_RESETCACHE:
+        data.BGChangedFlag = true;
+        data.InvalidateOwner();
+        return true;
+    case AC_SETACTIVESTATE:
+        data.BGChangedFlag = true;
+        data.InvalidateOwner();
+        return false;
+    case AC_STOPANIMATION:
+        StopFadeEffect(fade);
+        return true;
+    case AC_FADESTART:
+    case AC_FADEFRAME:
+        // The fade drew its frame into the cache; show it as it is.
+        if (data.OwnerControl()) data.OwnerControl()->Invalidate();
+        return true;
+    case AC_SKINLOADED:
+    case AC_SKINREFRESH:
+    case AC_SKINREMOVED:
+        StopFadeEffect(fade);
+        data.BGChangedFlag = true;
+        if (data.OwnerControl()) data.OwnerControl()->Invalidate();
+        return false;
+    default:
+        return false;
+    }
+}
+
+bool UpdateControlCache(TsCommonData& data, int state, int& paintedState)
+{
+    tw::TControl* c = data.OwnerControl();
+    tw::TBitmap* cache = data.CacheBmp();
+    if (!c || !cache || !data.Skinned() || c->Width() <= 0 || c->Height() <= 0) return false;
+    if (!data.BGChangedFlag && paintedState == state && cache->Width() == c->Width() && cache->Height() == c->Height())
+        return false;
+    if (cache->Width() != c->Width() || cache->Height() != c->Height()) cache->SetSize(c->Width(), c->Height());
+    const TRect r(0, 0, c->Width(), c->Height());
+    PaintItemOnParentBG(data, c->Parent(), true, state, r, TPoint{c->Left(), c->Top()}, *cache, true);
+    data.BGChangedFlag = false;
+    paintedState = state;
+    return true;
+}
+
+void DrawControlCache(TsCommonData& data, HDC dc, int x, int y)
+{
+    tw::TBitmap* cache = data.CacheBmp();
+    if (!cache || cache->Empty()) return;
+    BitBlt(dc, x, y, cache->Width(), cache->Height(), cache->Canvas().Handle(), 0, 0, SRCCOPY);
+}
+
+bool ParentSkinFontColor(tw::TControl* control, TColor& color)
+{
+    TsSkinManager* manager = DefaultManager;
+    if (!control || !manager || !manager->Active() || !manager->SkinLoaded()) return false;
+    // Without a parent section that gives its own font: the section of the
+    // parent itself, else the form's.
+    int fallback = -1;
+    if (control->Parent()) fallback = int(SendSkinCommandToControl(control->Parent(), AC_QUERYSKININDEX)) - 1;
+    if (!manager->SkinIndexValid(fallback)) fallback = manager->GetSkinIndex("FORM");
+    const int index = GetFontIndex(control, fallback, manager);
+    if (!manager->SkinIndexValid(index)) return false;
+    color = manager->gd[size_t(index)].FontColor[0];
+    return true;
+}
+
+} // namespace skin

@@ -1,0 +1,78 @@
+#pragma once
+// Windows only. What every skinned control of this folder shares: it owns
+// its skin link, hands each message to the common handler first, keeps the
+// fade timer of its hot and pressed looks and answers the sub-commands that
+// the engine leaves to the control itself.
+#include <windows.h>
+
+#include "skin/engine/SkinMessages.h"
+#include "skin/engine/sCommonData.h"
+#include "skin/engine/sFade.h"
+#include "ui/Controls.h"
+
+namespace skin {
+
+template <class Base> class TsSkinned : public Base {
+public:
+    TsSkinned(tw::TComponent* owner, int32_t kind) : Base(owner), SkinData(this, true) { SkinData.COC = kind; }
+    ~TsSkinned() override { StopFadeEffect(fadeTimer_); }
+
+    TsCommonData SkinData;
+
+    void Loaded() override
+    {
+        Base::Loaded();
+        SkinData.Loaded();
+    }
+    void WndProc(tw::TMessage& m) override
+    {
+        if (CommonWndProc(m, &SkinData)) return;
+        if (m.Msg == SM_ALPHACMD && ControlCommand(m)) return;
+        if (SkinData.Skinned() && SkinnedMessage(m)) return;
+        Base::WndProc(m);
+    }
+
+protected:
+    // A message of the skinned look; true when it was taken.
+    virtual bool SkinnedMessage(tw::TMessage&) { return false; }
+    // Paints the look again at once, the cache rebuilt.
+    void RepaintSkin()
+    {
+        SkinData.BGChangedFlag = true;
+        SkinData.InvalidateOwner();
+    }
+    // Controls created in code are never loaded from a form file: their
+    // link finds its section when their window comes.
+    void HandleCreated() override
+    {
+        Base::HandleCreated();
+        if (SkinData.SkinIndex < 0) SkinData.Loaded();
+    }
+    TsFadeTimer* fadeTimer_ = nullptr;
+
+private:
+    bool ControlCommand(tw::TMessage& m)
+    {
+        switch (SkinCommandOf(m.WParam)) {
+        case AC_REFRESHSTATE:
+        case AC_SETACTIVESTATE:
+            if (SkinData.Skinned()) RepaintSkin();
+            return true;
+        case AC_STOPANIMATION:
+            StopFadeEffect(fadeTimer_);
+            return true;
+        case AC_RESETCACHE:
+            SkinData.BGChangedFlag = true;
+            return true;
+        case AC_FADESTART:
+            return true;
+        case AC_FADEFRAME:
+            m.Result = 0;   // the timer copies the frame to the window itself
+            return true;
+        default:
+            return false;
+        }
+    }
+};
+
+} // namespace skin
