@@ -1,6 +1,7 @@
 #include "app/AboutForm.h"
 
 #include "app/engine/MainTexts.h"
+#include "skin/controls/sLabel.h"
 #include "ui/ImageFormats.h"
 
 namespace tw {
@@ -30,7 +31,7 @@ TForm5::TForm5(TComponent* owner) : TForm(owner) {
     }
 
     auto label = [this](const char* name, int top, int size, const std::string& text) {
-        auto* l = new TLabel(this);
+        auto* l = new skin::TsLabel(this);
         l->SetName(name);
         l->SetParent(this);
         l->SetAutoSize(false);

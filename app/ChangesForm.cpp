@@ -1,5 +1,9 @@
 #include "app/ChangesForm.h"
 
+#include "skin/controls/sButtons.h"
+#include "skin/controls/sMemo.h"
+#include "skin/controls/sPanel.h"
+
 namespace tw {
 
 TChangesForm* ChangesForm = nullptr;
@@ -11,7 +15,7 @@ TChangesForm::TChangesForm(TComponent* owner) : TForm(owner) {
     SetPosition(poScreenCenter);
     SetBounds(0, 0, 600, 480);
 
-    sPanel1 = new TPanel(this);
+    sPanel1 = new skin::TsPanel(this);
     sPanel1->SetName("sPanel1");
     sPanel1->SetParent(this);
     sPanel1->SetAlign(alBottom);
@@ -19,7 +23,7 @@ TChangesForm::TChangesForm(TComponent* owner) : TForm(owner) {
     sPanel1->SetBevelOuter(bvNone);
     sPanel1->SetShowCaption(false);
 
-    sBitBtn1 = new TBitBtn(this);
+    sBitBtn1 = new skin::TsBitBtn(this);
     sBitBtn1->SetName("sBitBtn1");
     sBitBtn1->SetParent(sPanel1);
     sBitBtn1->SetBounds(250, 8, 90, 25);
@@ -27,7 +31,7 @@ TChangesForm::TChangesForm(TComponent* owner) : TForm(owner) {
     sBitBtn1->SetKind(bkOK);
     sBitBtn1->SetDefault(true);
 
-    sMemo_Ger = new TMemo(this);
+    sMemo_Ger = new skin::TsMemo(this);
     sMemo_Ger->SetName("sMemo_Ger");
     sMemo_Ger->SetParent(this);
     sMemo_Ger->SetAlign(alClient);

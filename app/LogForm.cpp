@@ -1,5 +1,9 @@
 #include "app/LogForm.h"
 
+#include "skin/controls/sButtons.h"
+#include "skin/controls/sMemo.h"
+#include "skin/controls/sPanel.h"
+
 namespace tw {
 
 TForm3* Form3 = nullptr;
@@ -9,7 +13,7 @@ TForm3::TForm3(TComponent* owner) : TForm(owner) {
     SetCaption("Log");
     SetBounds(0, 0, 800, 250);
 
-    sMemo1 = new TMemo(this);
+    sMemo1 = new skin::TsMemo(this);
     sMemo1->SetName("sMemo1");
     sMemo1->SetParent(this);
     sMemo1->SetAlign(alClient);
@@ -55,7 +59,7 @@ TLogForm::TLogForm(TComponent* owner) : TForm(owner) {
     SetPosition(poMainFormCenter);
     SetBounds(0, 0, 640, 420);
 
-    sPanel1 = new TPanel(this);
+    sPanel1 = new skin::TsPanel(this);
     sPanel1->SetName("sPanel1");
     sPanel1->SetParent(this);
     sPanel1->SetAlign(alBottom);
@@ -63,14 +67,14 @@ TLogForm::TLogForm(TComponent* owner) : TForm(owner) {
     sPanel1->SetBevelOuter(bvNone);
     sPanel1->SetShowCaption(false);
 
-    sBitBtn1 = new TBitBtn(this);
+    sBitBtn1 = new skin::TsBitBtn(this);
     sBitBtn1->SetName("sBitBtn1");
     sBitBtn1->SetParent(sPanel1);
     sBitBtn1->SetBounds(270, 8, 90, 25);
     sBitBtn1->SetKind(bkOK);
     sBitBtn1->SetDefault(true);
 
-    sMemo1 = new TMemo(this);
+    sMemo1 = new skin::TsMemo(this);
     sMemo1->SetName("sMemo1");
     sMemo1->SetParent(this);
     sMemo1->SetAlign(alClient);

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/AboutForm.h"
+#include "app/AppSkin.h"
 #include "app/ChangesForm.h"
 #include "app/LogForm.h"
 #include "app/HttpClient.h"
@@ -21,6 +22,11 @@
 #include "app/engine/UpdateCheck.h"
 #include "base/SysUtils.h"
 #include "base/WinText.h"
+#include "skin/controls/sButtons.h"
+#include "skin/controls/sGroupBox.h"
+#include "skin/controls/sLabel.h"
+#include "skin/controls/sPanel.h"
+#include "skin/engine/sSkinManager.h"
 #include "ui/Application.h"
 #include "tools/FileMergerForm.h"
 #include "tools/PacketTools.h"
@@ -118,6 +124,7 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
     ThreadedTimer1 = timer("ThreadedTimer1", 2000, &TForm1::ThreadedTimer1Timer);
     DirectShowInfo1 = new TDirectShowInfo(this);
     DirectShowInfo1->SetName("DirectShowInfo1");
+    sSkinManager1 = CreateProgramSkinManager(this);
 
     if (g_viewFactory) view_ = g_viewFactory(*this);
 
@@ -195,7 +202,7 @@ void TForm1::BuildMenus() {
 }
 
 void TForm1::BuildLayout() {
-    sStatusBar1 = new TPanel(this);
+    sStatusBar1 = new skin::TsPanel(this);
     sStatusBar1->SetName("sStatusBar1");
     sStatusBar1->SetParent(this);
     sStatusBar1->SetAlign(alBottom);
@@ -203,13 +210,13 @@ void TForm1::BuildLayout() {
     sStatusBar1->SetBevelOuter(bvLowered);
     sStatusBar1->SetShowCaption(false);
 
-    sLabelStatus = new TLabel(this);
+    sLabelStatus = new skin::TsLabel(this);
     sLabelStatus->SetName("sLabelStatus");
     sLabelStatus->SetParent(sStatusBar1);
     sLabelStatus->SetBounds(6, 4, 400, 14);
     sLabelStatus->SetCaption("");
 
-    sLabelFX1 = new TLabel(this);
+    sLabelFX1 = new skin::TsLabel(this);
     sLabelFX1->SetName("sLabelFX1");
     sLabelFX1->SetParent(sStatusBar1);
     sLabelFX1->SetAutoSize(false);
@@ -220,20 +227,20 @@ void TForm1::BuildLayout() {
     sLabelFX1->SetCursor(crHandPoint);
     sLabelFX1->OnClick = [this](TObject* s) { sLabelFX1Click(s); };
 
-    sGroupBox6 = new TGroupBox(this);
+    sGroupBox6 = new skin::TsGroupBox(this);
     sGroupBox6->SetName("sGroupBox6");
     sGroupBox6->SetParent(this);
     sGroupBox6->SetAlign(alBottom);
     sGroupBox6->SetHeight(54);
 
-    sPanel10 = new TPanel(this);
+    sPanel10 = new skin::TsPanel(this);
     sPanel10->SetName("sPanel10");
     sPanel10->SetParent(sGroupBox6);
     sPanel10->SetBounds(0, 16, 82, 32);
     sPanel10->SetBevelOuter(bvNone);
     sPanel10->SetShowCaption(false);
 
-    sBitBtn1 = new TBitBtn(this);
+    sBitBtn1 = new skin::TsBitBtn(this);
     sBitBtn1->SetName("sBitBtn1");
     sBitBtn1->SetParent(sPanel10);
     sBitBtn1->SetBounds(0, 2, 82, 28);
@@ -243,7 +250,7 @@ void TForm1::BuildLayout() {
         if (view_) view_->Start();
     };
     auto plain = [this](const char* name, int left, const char* caption, std::function<void()> run) {
-        auto* b = new TBitBtn(this);
+        auto* b = new skin::TsBitBtn(this);
         b->SetName(name);
         b->SetParent(sGroupBox6);
         b->SetBounds(left, 18, 90, 28);
@@ -256,20 +263,20 @@ void TForm1::BuildLayout() {
     sBitBtn3 = plain("sBitBtn3", 106, "Patch", [this] { if (view_) view_->Patch(); });
     sBitBtn4 = plain("sBitBtn4", 202, "Cut", [this] { sBitBtn4Click(); });
 
-    sGroupBox7 = new TGroupBox(this);
+    sGroupBox7 = new skin::TsGroupBox(this);
     sGroupBox7->SetName("sGroupBox7");
     sGroupBox7->SetParent(this);
     sGroupBox7->SetAlign(alLeft);
     sGroupBox7->SetWidth(228);
     sGroupBox7->SetCaption("Preparation steps");
 
-    sGroupBox8 = new TGroupBox(this);
+    sGroupBox8 = new skin::TsGroupBox(this);
     sGroupBox8->SetName("sGroupBox8");
     sGroupBox8->SetParent(this);
     sGroupBox8->SetAlign(alClient);
     sGroupBox8->SetCaption("Identified Streams");
 
-    sPanel3 = new TPanel(this);
+    sPanel3 = new skin::TsPanel(this);
     sPanel3->SetName("sPanel3");
     sPanel3->SetParent(sGroupBox8);
     sPanel3->SetAlign(alClient);
@@ -290,7 +297,7 @@ void TForm1::BuildLayout() {
     }
 
     auto logoLabel = [this](const char* name, int top, int height, int size, bool bold) {
-        auto* l = new TLabel(this);
+        auto* l = new skin::TsLabel(this);
         l->SetName(name);
         l->SetParent(sPanel3);
         l->SetAutoSize(false);
@@ -318,7 +325,7 @@ void TForm1::FormCreate(TObject*) {
     TextPanelHeight = 44;
     ApplySavedPriority();
     CheckPriorityMenu();
-    // The skin manager is switched on here once the skin engine exists.
+    sSkinManager1->SetActive(!SkinOff);
     DataFolder = CommonAppDataPath() + "\\Orvalin\\Tarnwick";
     SetCaption("Orvalin Tarnwick " + VersionText());
     SetAcceptFiles(true);

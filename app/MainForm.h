@@ -26,6 +26,10 @@
 #include "ui/Menus.h"
 #include "ui/StdCtrls.h"
 
+namespace skin {
+class TsSkinManager;
+}
+
 namespace tw {
 
 class TForm1;
@@ -138,6 +142,8 @@ public:
     std::string SupportedAudioFilters;
     std::string SupportedVideoFilters;
     TDirectShowInfo* DirectShowInfo1;
+    // The program's skin manager (our own skin); SkinOff switches it off.
+    skin::TsSkinManager* sSkinManager1;
 
     TMainWindowView* View() const { return view_.get(); }
 

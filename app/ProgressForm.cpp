@@ -2,6 +2,9 @@
 
 #include "app/BandwidthMeter.h"
 #include "app/Settings.h"
+#include "skin/controls/sButtons.h"
+#include "skin/controls/sLabel.h"
+#include "skin/controls/sPanel.h"
 
 namespace tw {
 
@@ -26,7 +29,7 @@ TForm2::TForm2(TComponent* owner) : TForm(owner) {
     SetPosition(poMainFormCenter);
     SetBounds(0, 0, 420, 100);
 
-    sLabel1 = new TLabel(this);
+    sLabel1 = new skin::TsLabel(this);
     sLabel1->SetName("sLabel1");
     sLabel1->SetParent(this);
     sLabel1->SetAutoSize(false);
@@ -34,7 +37,7 @@ TForm2::TForm2(TComponent* owner) : TForm(owner) {
     sLabel1->SetBounds(8, 6, 396, 16);
     sLabel1->SetCaption("Working");
 
-    sPanel1 = new TPanel(this);
+    sPanel1 = new skin::TsPanel(this);
     sPanel1->SetName("sPanel1");
     sPanel1->SetParent(this);
     sPanel1->SetBounds(8, 26, 396, 94);
@@ -55,7 +58,7 @@ TForm2::TForm2(TComponent* owner) : TForm(owner) {
     OvBandwidthMeter1->SetDirection(bdRightToLeft);
     OvBandwidthMeter1->SetDisplayType(bdtLog10);
 
-    PtsPanel = new TPanel(this);
+    PtsPanel = new skin::TsPanel(this);
     PtsPanel->SetName("PtsPanel");
     PtsPanel->SetParent(this);
     PtsPanel->SetBounds(314, 4, 90, 18);
@@ -63,7 +66,7 @@ TForm2::TForm2(TComponent* owner) : TForm(owner) {
     PtsPanel->SetCaption("00:00:00.000");
     PtsPanel->SetVisible(false);
 
-    sGauge1 = new TGauge(this);
+    sGauge1 = new skin::TsGauge(this);
     sGauge1->SetName("sGauge1");
     sGauge1->SetParent(this);
     sGauge1->SetBounds(8, 26, 396, 20);
@@ -71,7 +74,7 @@ TForm2::TForm2(TComponent* owner) : TForm(owner) {
     sGauge1->SetMaxValue(100);
     sGauge1->SetForeColor(clNavy);
 
-    sBitBtn1 = new TBitBtn(this);
+    sBitBtn1 = new skin::TsBitBtn(this);
     sBitBtn1->SetName("sBitBtn1");
     sBitBtn1->SetParent(this);
     sBitBtn1->SetBounds(160, 50, 96, 24);

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "skin/controls/sGauge.h"
 #include "ui/Buttons.h"
 #include "ui/ExtCtrls.h"
 #include "ui/Gauges.h"
@@ -22,7 +23,7 @@ public:
     TLabel* sLabel1;
     TPanel* sPanel1;
     TOvBandwidthMeter* OvBandwidthMeter1;
-    TGauge* sGauge1;
+    skin::TsGauge* sGauge1;
     TBitBtn* sBitBtn1;
     TPanel* PtsPanel;
 

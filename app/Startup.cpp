@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/AboutForm.h"
+#include "app/AppSkin.h"
 #include "app/ChangesForm.h"
 #include "app/ExitForm.h"
 #include "app/LogForm.h"
@@ -49,8 +50,9 @@ std::string EscapedExceptionText(const std::exception& e, uintptr_t address) {
 int RunStartup(bool runLoop) {
     std::vector<std::string>& trace = StartupTrace();
     trace.clear();
-    // 1. Unit initialisation: the picture formats.
+    // 1. Unit initialisation: the picture formats, the skin engine.
     RegisterStandardPictureFormats();
+    StartSkinUnit();
     // 2. The language chooses the problem window's text.
     bool german = LanguageIsGerman();
     trace.push_back("Language");
@@ -100,6 +102,9 @@ int RunStartup(bool runLoop) {
     Application->CreateForm(Form3);
     trace.push_back("TForm3");
     if (Form1) Form1->PlaceLogWindow(true);
+    // Every window made so far wears the main window's skin.
+    for (int i = 0; i < Application->ComponentCount(); ++i)
+        JoinSkin(dynamic_cast<TCustomForm*>(Application->Components(i)));
     if (!runLoop) return 0;
     // 10. The message loop; what escapes it goes to the event log.
     try {

@@ -67,7 +67,7 @@ TColor StepStateColor(TStepState state) {
 TStepPanels::TStepPanels(TForm1& form) : form_(form) {
     const int width = form.sGroupBox7->ClientWidth() > 40 ? form.sGroupBox7->ClientWidth() : 220;
     for (int i = 0; i < ANALYSIS_STEP_COUNT; ++i) {
-        TPanel* p = new TPanel(&form);
+        auto* p = new skin::TsPanel(&form);
         p->SetName(kStepPanelNames[i]);
         p->SetParent(form.sGroupBox7);
         // alTop keeps creation order for equal tops: place each below the last.
@@ -79,7 +79,7 @@ TStepPanels::TStepPanels(TForm1& form) : form_(form) {
         p->SetShowHint(true);
         Panel[i] = p;
 
-        TLabel* t = new TLabel(&form);
+        auto* t = new skin::TsLabelFX(&form);
         t->SetName(kStepTitleNames[i]);
         t->SetParent(p);
         t->SetAutoSize(false);
@@ -91,7 +91,7 @@ TStepPanels::TStepPanels(TForm1& form) : form_(form) {
         t->SetShowHint(true);
         Title[i] = t;
 
-        TLabel* s = new TLabel(&form);
+        auto* s = new skin::TsLabelFX(&form);
         s->SetName(kStepStatusNames[i]);
         s->SetParent(p);
         s->SetAutoSize(false);
@@ -111,9 +111,18 @@ void TStepPanels::Reset() {
 
 void TStepPanels::SetStep(TAnalysisStep step, TStepState state, const std::string& text) {
     if (step < 0 || step >= ANALYSIS_STEP_COUNT) return;
+    // Under the skin: the bar section of the state, the text in its colour
+    // over a darker shadow. The section first: a panel whose section is
+    // missing gives its labels the plain window text colour.
+    const TStepColours look = StepStatusColours(StepStateColour(state));
+    Panel[step]->SkinData.SetSkinSection(look.SkinSection);
     const TColor c = StepStateColor(state);
     Title[step]->Font().SetColor(c);
     Status[step]->Font().SetColor(c);
+    for (skin::TsLabelFX* l : {Title[step], Status[step]}) {
+        l->Kind().SetColor(static_cast<TColor>(look.Font));
+        l->Shadow().SetColor(static_cast<TColor>(look.Shadow));
+    }
     Status[step]->SetCaption(text);
     Title[step]->Repaint();
     Status[step]->Repaint();
@@ -122,7 +131,7 @@ void TStepPanels::SetStep(TAnalysisStep step, TStepState state, const std::strin
 // ---------------------------------------------------------------- result panels
 
 TStreamPanels::TStreamPanels(TForm1& form) : form_(form) {
-    StreamArea = new TPanel(&form);
+    StreamArea = new skin::TsPanel(&form);
     StreamArea->SetName("StreamArea");
     StreamArea->SetParent(form.sGroupBox8);
     StreamArea->SetAlign(alClient);
@@ -140,7 +149,7 @@ TStreamPanels::TStreamPanels(TForm1& form) : form_(form) {
 
 TLabel* TStreamPanels::NewLabel(TWinControl* parent, const std::string& name, int left, int top, int width,
                                 int height) {
-    TLabel* l = new TLabel(&form_);
+    TLabel* l = new skin::TsLabel(&form_);
     l->SetName(name);
     l->SetParent(parent);
     l->SetAutoSize(false);
@@ -160,7 +169,7 @@ void TStreamPanels::BuildPanel(TResultPanel& p, TPanelKind kind, int slot) {
     case TPanelKind::Text: prefix = "Text" + IntToStr(slot + 1); open = TEXT_PANEL_HEIGHT; break;
     }
     p.OpenHeight = open;
-    p.Box = new TGroupBox(&form_);
+    p.Box = new skin::TsGroupBox(&form_);
     p.Box->SetName(prefix + "StreamBox");
     p.Box->SetParent(StreamArea);
     p.Box->SetBounds(0, 0, width, open);
@@ -245,7 +254,7 @@ void TStreamPanels::BuildPanel(TResultPanel& p, TPanelKind kind, int slot) {
 }
 
 void TStreamPanels::BuildTimeline() {
-    TimelineBox = new TGroupBox(&form_);
+    TimelineBox = new skin::TsGroupBox(&form_);
     TimelineBox->SetName("TimelineBox");
     TimelineBox->SetParent(StreamArea);
     TimelineBox->SetBounds(0, 0, 500, 44);

@@ -14,6 +14,9 @@
 
 #include "app/engine/AnalysisHost.h"
 #include "app/engine/AnalysisTables.h"
+#include "skin/controls/sGroupBox.h"
+#include "skin/controls/sLabel.h"
+#include "skin/controls/sPanel.h"
 #include "ui/ExtCtrls.h"
 #include "ui/Menus.h"
 #include "ui/StdCtrls.h"
@@ -35,9 +38,9 @@ public:
     void Reset();
     void SetStep(TAnalysisStep step, TStepState state, const std::string& text);
 
-    TPanel* Panel[ANALYSIS_STEP_COUNT] = {};
-    TLabel* Title[ANALYSIS_STEP_COUNT] = {};
-    TLabel* Status[ANALYSIS_STEP_COUNT] = {};
+    skin::TsPanel* Panel[ANALYSIS_STEP_COUNT] = {};
+    skin::TsLabelFX* Title[ANALYSIS_STEP_COUNT] = {};
+    skin::TsLabelFX* Status[ANALYSIS_STEP_COUNT] = {};
 
 private:
     TForm1& form_;

@@ -175,7 +175,7 @@ void TRadioGroup::UpdateButtons() {
         buttons_.pop_back();
     }
     while (static_cast<int>(buttons_.size()) < items_->Count()) {
-        auto* b = new TRadioButton(nullptr);
+        TRadioButton* b = NewButton();
         int index = static_cast<int>(buttons_.size());
         b->OnClick = [this, index](TObject*) {
             if (updating_) return;

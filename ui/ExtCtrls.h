@@ -112,6 +112,8 @@ public:
     void Loaded() override;
 
 protected:
+    // The button made for each item; skinned groups make skinned ones.
+    virtual TRadioButton* NewButton() { return new TRadioButton(nullptr); }
     void Resize() override;
     void UpdateButtons();
     void ArrangeButtons();

@@ -436,6 +436,16 @@ int main(int argc, char** argv)
             {"PANEL", "", kPanel, kPanel, kText, kText},
             {"PANEL_LOW", "PANEL", kPanelLow, kPanelLow, kText, kText},
             {"GROUPBOX", "PANEL", kPanel, kPanel, kText, kText},
+            // The analysis steps' bars: near black, with a trace of the
+            // colour of the step's state.
+            {"BARPANEL_BLACK_BLUE", "PANEL_LOW", Mix(kTitle, {0, 0, 0}, 0.5), Mix(kTitle, {0, 0, 0}, 0.5), {0, 255, 255},
+             {0, 255, 255}},
+            {"BARPANEL_BLACK_RED", "PANEL_LOW", Mix({16, 16, 18}, {255, 0, 0}, 0.12),
+             Mix({16, 16, 18}, {255, 0, 0}, 0.12), {255, 0, 0}, {255, 0, 0}},
+            {"BARPANEL_BLACK_GREEN", "PANEL_LOW", Mix({16, 16, 18}, {0, 255, 0}, 0.08),
+             Mix({16, 16, 18}, {0, 255, 0}, 0.08), {0, 255, 0}, {0, 255, 0}},
+            {"BARPANEL_BLACK_YELLOW", "PANEL_LOW", Mix({16, 16, 18}, {255, 255, 0}, 0.08),
+             Mix({16, 16, 18}, {255, 255, 0}, 0.08), {255, 255, 0}, {255, 255, 0}},
             {"BUTTON", "", kControl, kHot, kText, kWhite},
             {"SPEEDBUTTON", "BUTTON", kControl, kHot, kText, kWhite},
             {"SPEEDBUTTON_SMALL", "SPEEDBUTTON", kControl, kHot, kText, kWhite},

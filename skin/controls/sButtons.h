@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "skin/controls/sSkinnedControl.h"
+#include "skin/controls/sControlBase.h"
 #include "skin/engine/ImageListGlyphs.h"
 #include "ui/Buttons.h"
 #include "ui/ImgList.h"

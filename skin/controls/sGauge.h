@@ -5,7 +5,7 @@
 // changed.
 #include <string>
 
-#include "skin/controls/sSkinnedControl.h"
+#include "skin/controls/sControlBase.h"
 #include "ui/Gauges.h"
 
 namespace skin {

@@ -1,7 +1,7 @@
 #pragma once
 // The skinned group box: the GROUPBOX section painted into its cache, the
 // caption in the section's font colour.
-#include "skin/controls/sSkinnedControl.h"
+#include "skin/controls/sControlBase.h"
 #include "ui/StdCtrls.h"
 
 namespace skin {

@@ -1,7 +1,7 @@
 #pragma once
 // The skinned panel: the PANEL section (or the one it is given) painted
 // into its cache, its caption in the section's font colour.
-#include "skin/controls/sSkinnedControl.h"
+#include "skin/controls/sControlBase.h"
 #include "ui/ExtCtrls.h"
 
 namespace skin {

@@ -1,50 +1,78 @@
 #pragma once
-// The part every skinned control of this folder shares: its skin link with
-// the control kind, the common handler first, then the control's own skin
-// messages, then the shared sub-command answers, and the fade timer field.
-#include <cstdint>
-#include <string>
+// Windows only. What every skinned control of this folder shares: it owns
+// its skin link, hands each message to the common handler first, keeps the
+// fade timer of its hot and pressed looks and answers the sub-commands that
+// the engine leaves to the control itself.
+#include <windows.h>
 
-#include "skin/controls/sControlCache.h"
+#include "skin/engine/SkinMessages.h"
 #include "skin/engine/sCommonData.h"
 #include "skin/engine/sFade.h"
+#include "ui/Controls.h"
 
 namespace skin {
 
-template <class Base> class TsSkinnedControl : public Base {
+template <class Base> class TsSkinned : public Base {
 public:
-    TsSkinnedControl(tw::TComponent* owner, int32_t kind) : Base(owner), SkinData(this, true)
-    {
-        SkinData.COC = kind;
-        SkinData.SetDefaultSection();
-    }
-    ~TsSkinnedControl() override { StopFadeEffect(fade_); }
+    TsSkinned(tw::TComponent* owner, int32_t kind) : Base(owner), SkinData(this, true) { SkinData.COC = kind; }
+    ~TsSkinned() override { StopFadeEffect(fadeTimer_); }
+
     TsCommonData SkinData;
 
-    void WndProc(tw::TMessage& m) override
-    {
-        if (CommonWndProc(m, &SkinData)) return;
-        if (SkinnedMessage(m)) return;
-        if (AnswerControlCommand(m, SkinData, fade_)) return;
-        // The cache covers the whole window.
-        if (m.Msg == WM_ERASEBKGND && SkinData.Skinned()) {
-            m.Result = 1;
-            return;
-        }
-        Base::WndProc(m);
-    }
     void Loaded() override
     {
         Base::Loaded();
         SkinData.Loaded();
     }
+    void WndProc(tw::TMessage& m) override
+    {
+        if (CommonWndProc(m, &SkinData)) return;
+        if (m.Msg == SM_ALPHACMD && ControlCommand(m)) return;
+        if (SkinData.Skinned() && SkinnedMessage(m)) return;
+        Base::WndProc(m);
+    }
 
 protected:
-    // The control's own handling before the shared one; true when done.
+    // A message of the skinned look; true when it was taken.
     virtual bool SkinnedMessage(tw::TMessage&) { return false; }
-    TsFadeTimer* fade_ = nullptr;
-    int paintedState_ = -1;
-    std::string paintedLook_;
+    // Paints the look again at once, the cache rebuilt.
+    void RepaintSkin()
+    {
+        SkinData.BGChangedFlag = true;
+        SkinData.InvalidateOwner();
+    }
+    // Controls created in code are never loaded from a form file: their
+    // link finds its section when their window comes.
+    void HandleCreated() override
+    {
+        Base::HandleCreated();
+        if (SkinData.SkinIndex < 0) SkinData.Loaded();
+    }
+    TsFadeTimer* fadeTimer_ = nullptr;
+
+private:
+    bool ControlCommand(tw::TMessage& m)
+    {
+        switch (SkinCommandOf(m.WParam)) {
+        case AC_REFRESHSTATE:
+        case AC_SETACTIVESTATE:
+            if (SkinData.Skinned()) RepaintSkin();
+            return true;
+        case AC_STOPANIMATION:
+            StopFadeEffect(fadeTimer_);
+            return true;
+        case AC_RESETCACHE:
+            SkinData.BGChangedFlag = true;
+            return true;
+        case AC_FADESTART:
+            return true;
+        case AC_FADEFRAME:
+            m.Result = 0;   // the timer copies the frame to the window itself
+            return true;
+        default:
+            return false;
+        }
+    }
 };
 
 } // namespace skin

@@ -1,7 +1,7 @@
 #pragma once
 // The skinned status bar: the STATUSBAR section behind the panels' texts
 // (or the simple text) in the section's font colour.
-#include "skin/controls/sSkinnedControl.h"
+#include "skin/controls/sControlBase.h"
 #include "ui/ComCtrls.h"
 
 namespace skin {

@@ -13,6 +13,7 @@
 namespace skin {
 
 std::function<void(tw::TMessage&)> BroadcastToForeignWindows;
+std::function<void(tw::TMessage&)> BroadcastToIdleProviders;
 
 namespace {
 
@@ -88,12 +89,16 @@ void BroadcastToForms(tw::TMessage& message)
         auto* form = dynamic_cast<tw::TForm*>(tw::Application->Components(i));
         if (!form || form->IsDestroying() || form->IsLoading())
             continue;
-        // Forms whose window belongs to the skin library get it as skinned forms.
-        if (form->HandleAllocated() && AskWindow(form->Handle(), AC_QUERYSKINNED))
+        // Skinned forms get it below, once: the registered ones (also before
+        // they have a window) and those whose window belongs to the library.
+        if (std::find(Registry().begin(), Registry().end(), form) != Registry().end() ||
+            (form->HandleAllocated() && AskWindow(form->Handle(), AC_QUERYSKINNED)))
             continue;
         DeliverToForm(form, message);
     }
     BroadcastToSkinnedForms(message);
+    if (BroadcastToIdleProviders)
+        BroadcastToIdleProviders(message);
 }
 
 void BroadcastToSkinnedForms(tw::TMessage& message)

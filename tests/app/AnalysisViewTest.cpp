@@ -195,6 +195,11 @@ TEST_F(AnalysisViewTest, TheTenStepsEndGreenAndThePanelsShowTheStreams) {
         EXPECT_EQ(v.Steps().Status[i]->Font().Color(), StepStateColor(TStepState::Done));
         EXPECT_EQ(v.Steps().Status[i]->Caption(), v.Engine().StepText(static_cast<TAnalysisStep>(i)));
         if (!expectedStatus[i].empty()) EXPECT_EQ(v.Steps().Status[i]->Caption(), expectedStatus[i]);
+        // Under our skin: the green bar, green text over a dark green shadow.
+        EXPECT_EQ(v.Steps().Panel[i]->SkinData.SkinSection(), "BARPANEL_BLACK_GREEN");
+        EXPECT_GE(v.Steps().Panel[i]->SkinData.SkinIndex, 0);
+        EXPECT_EQ(v.Steps().Title[i]->Kind().Color(), static_cast<TColor>(0x00FF00));
+        EXPECT_EQ(v.Steps().Status[i]->Shadow().Color(), static_cast<TColor>(0x008000));
     }
     EXPECT_NE(v.Steps().Status[asPidScan]->Caption().find(" PIDs found"), std::string::npos);
 

@@ -19,25 +19,15 @@
 #include "ui/StdCtrls.h"
 #include "ui/ValEdit.h"
 
+#include "tests/support/GdiObjects.h"
+
 using namespace tw;
 
 namespace {
 
 std::string Data(const char* name) { return std::string(TW_UI_TEST_DATA) + "/" + name; }
 
-// The process's live GDI objects. Wine does not count them for
-// GetGuiResources; there a handle's low word is its slot in the process's
-// handle table, and a handle without the upper word names whatever lives in
-// that slot, so the live slots can be counted.
-DWORD GdiObjects() {
-    SetLastError(0);
-    const DWORD n = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    if (n != 0 || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return n;
-    DWORD live = 0;
-    for (ULONG_PTR slot = 1; slot < 0x10000; ++slot)
-        if (GetObjectType(reinterpret_cast<HGDIOBJ>(slot))) ++live;
-    return live;
-}
+using tw::test::GdiObjects;
 
 // A window of its own class that draws on its canvas, optionally through an
 // off-screen buffer, and can be told to fail while painting.

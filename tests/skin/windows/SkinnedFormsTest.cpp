@@ -90,6 +90,10 @@ TEST_F(SkinnedFormsTest, BroadcastReachesEveryFormOnceWithItsControls)
     made.push_back(loose);
     loose->Handle();
     AddSkinnedForm(loose);
+    // A registered form of the application that has no window yet.
+    auto* early = new TProviderForm(tw::Application);
+    made.push_back(early);
+    AddSkinnedForm(early);
     int foreign = 0;
     BroadcastToForeignWindows = [&](tw::TMessage&) { ++foreign; };
 
@@ -99,6 +103,8 @@ TEST_F(SkinnedFormsTest, BroadcastReachesEveryFormOnceWithItsControls)
     EXPECT_EQ(skinned->Commands, std::vector<uint16_t>{AC_SKINLOADED});
     EXPECT_EQ(skinnedChild->Commands, std::vector<uint16_t>{AC_SKINLOADED});
     EXPECT_EQ(loose->Commands, std::vector<uint16_t>{AC_SKINLOADED});
+    EXPECT_EQ(early->Commands, std::vector<uint16_t>{AC_SKINLOADED});
+    EXPECT_FALSE(early->HandleAllocated());
     EXPECT_EQ(plainChild->Commands, std::vector<uint16_t>{AC_SKINLOADED});
     EXPECT_EQ(foreign, 1);
 }

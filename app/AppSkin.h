@@ -1,0 +1,32 @@
+// The program's skin: the unit start-up of the skin engine, the main
+// window's skin manager with our own skin, and the tie of each form to the
+// skinned-form registry (until the forms get skinned frames).
+#pragma once
+
+#include "base/Object.h"
+#include "ui/Forms.h"
+
+namespace skin {
+class TsSkinManager;
+}
+
+namespace tw {
+
+// The name our own skin is stored under in the skin manager.
+inline constexpr const char* kProgramSkinName = "Tarnwick8 (internal)";
+
+// Once, before any window exists: "png" as a picture format and the
+// "/acver" switch of the command line.
+void StartSkinUnit();
+
+// The skin manager of the main window (owned by it): the program's only one,
+// so the default manager, holding our own skin from the program's resources
+// and loading it by name.
+skin::TsSkinManager* CreateProgramSkinManager(TComponent* owner);
+
+// Puts the form into the skinned-form registry for its lifetime: skin-wide
+// messages reach it once, and it stops drawing while the skin changes. A
+// second call for the same form does nothing.
+void JoinSkin(TCustomForm* form);
+
+} // namespace tw

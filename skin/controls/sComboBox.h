@@ -1,0 +1,16 @@
+#pragma once
+// Windows only. The skinned combo box: the system list with the skin's
+// edit frame over the edge it draws inside its own window.
+#include "skin/controls/sEdit.h"
+
+namespace skin {
+
+class TsComboBox : public TsSkinned<tw::TComboBox> {
+public:
+    explicit TsComboBox(tw::TComponent* owner) : TsSkinned(owner, COC_TsComboBox) {}
+
+protected:
+    bool SkinnedMessage(tw::TMessage& m) override;
+};
+
+} // namespace skin

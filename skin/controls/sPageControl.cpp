@@ -1,0 +1,164 @@
+#include "skin/controls/sPageControl.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "skin/engine/AlphaPrimitives.h"
+#include "skin/engine/ItemPaintingWin.h"
+#include "skin/engine/SkinText.h"
+#include "skin/engine/sSkinManager.h"
+#include "base/WinText.h"
+#include "skin/engine/sVclUtils.h"
+
+namespace skin {
+
+namespace {
+
+// The section of the tabs of a page control whose tabs stand on top.
+const char* const kTabSection = "TABTOP";
+// Pixels the selected tab reaches over its neighbours' top edge.
+constexpr int kSelectedRise = 2;
+
+} // namespace
+
+void TsTabSheet::Paint()
+{
+    if (!SkinData.Skinned()) {
+        TTabSheet::Paint();
+        return;
+    }
+    const int w = Width(), h = Height();
+    if (w <= 0 || h <= 0) return;
+    tw::TBitmap* cache = SkinData.CacheBmp();
+    if (SkinData.BGChangedFlag || !cache || cache->Width() != w || cache->Height() != h) {
+        SkinData.InitCacheBmp();
+        cache = SkinData.CacheBmp();
+        if (!cache) return;
+        PaintControlBG(SkinData, SkinData.GetParentCacheInfo(), 0, {0, 0, w, h}, {0, 0}, *cache);
+        SkinData.BGChangedFlag = false;
+    }
+    BitBlt(Canvas().Handle(), 0, 0, w, h, cache->Canvas().Handle(), 0, 0, SRCCOPY);
+}
+
+uint32_t TsPageControl::PageChangeTime() const
+{
+    const TsSkinManager* sm = SkinData.SkinManager();
+    if (!SkinData.Skinned() || !sm || !sm->AnimEffects.PageChange.Active || IsLoading() || !Visible()) return 0;
+    return sm->AnimEffects.PageChange.Time;
+}
+
+void TsPageControl::SetActivePage(tw::TTabSheet* page)
+{
+    const uint32_t time = page != ActivePage() && HandleAllocated() ? PageChangeTime() : 0;
+    if (time > 0) ShowOutputWindow(this);
+    TPageControl::SetActivePage(page);
+    if (time > 0) AnimShowControl(this, time);
+}
+
+void TsPageControl::SetActivePageIndex(int index)
+{
+    SetActivePage(index >= 0 && index < PageCount() ? Pages(index) : nullptr);
+}
+
+void TsPageControl::SetHotTab(int tab)
+{
+    if (tab == hotTab_) return;
+    hotTab_ = tab;
+    SkinData.BGChangedFlag = true;
+    if (HandleAllocated()) InvalidateRect(Handle(), nullptr, FALSE);
+}
+
+bool TsPageControl::SkinnedMessage(tw::TMessage& m)
+{
+    switch (m.Msg) {
+    case WM_ERASEBKGND:
+        m.Result = 1;
+        return true;
+    case WM_PAINT: {
+        PAINTSTRUCT ps{};
+        HDC dc = m.WParam ? reinterpret_cast<HDC>(m.WParam) : BeginPaint(Handle(), &ps);
+        PaintSkinned(dc);
+        if (!m.WParam) EndPaint(Handle(), &ps);
+        m.Result = 0;
+        return true;
+    }
+    case WM_MOUSEMOVE: {
+        TCHITTESTINFO hit{};
+        hit.pt = {static_cast<short>(LOWORD(m.LParam)), static_cast<short>(HIWORD(m.LParam))};
+        SetHotTab(static_cast<int>(SendMessageW(Handle(), TCM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit))));
+        return false;
+    }
+    case tw::CM_MOUSELEAVE:
+        TPageControl::WndProc(m);
+        SetHotTab(-1);
+        return true;
+    case tw::CN_NOTIFY:
+        if (reinterpret_cast<NMHDR*>(m.LParam)->code == TCN_SELCHANGE) {
+            const uint32_t time = PageChangeTime();
+            if (time > 0) ShowOutputWindow(this);
+            TPageControl::WndProc(m);
+            SkinData.BGChangedFlag = true;
+            InvalidateRect(Handle(), nullptr, FALSE);
+            if (time > 0) AnimShowControl(this, time);
+            return true;
+        }
+        return false;
+    default:
+        return false;
+    }
+}
+
+void TsPageControl::PaintSkinned(HDC dc)
+{
+    const int w = Width(), h = Height();
+    if (w <= 0 || h <= 0 || !dc) return;
+    tw::TBitmap* cache = SkinData.CacheBmp();
+    if (SkinData.BGChangedFlag || !cache || cache->Width() != w || cache->Height() != h) {
+        SkinData.InitCacheBmp();
+        cache = SkinData.CacheBmp();
+        if (!cache) return;
+        TsSkinManager* sm = SkinData.SkinManager();
+        const TCacheInfo parent = SkinData.GetParentCacheInfo();
+        const TRect whole{0, 0, w, h};
+        if (parent.Ready)
+            CopyRectPixels(cache->PixelView(), whole, parent.Bmp, {parent.X, parent.Y});
+        else
+            FillRectPixels(cache->PixelView(), whole, parent.FillColor);
+        // The frame of the pages: from the tabs' bottom to the window's.
+        TRect frame = DisplayRect();
+        const int border = sm && sm->MaskIndexValid(SkinData.BorderIndex) ? 2 : 0;
+        frame = {0, std::max(frame.Top - border - 2, 0), w, h};
+        PaintControlItem(SkinData, parent, true, 0, frame, {0, 0}, *cache, false);
+        const int tabIndex = sm ? sm->GetSkinIndex(kTabSection) : -1;
+        const int count = static_cast<int>(SendMessageW(Handle(), TCM_GETITEMCOUNT, 0, 0));
+        const int selected = static_cast<int>(SendMessageW(Handle(), TCM_GETCURSEL, 0, 0));
+        tw::TCanvas& canvas = cache->Canvas();
+        canvas.Font().Assign(Font());
+        const TCacheInfo itself = MakeCacheInfo(cache->PixelView());
+        for (int i = 0; i < count; ++i) {
+            RECT ir{};
+            if (!SendMessageW(Handle(), TCM_GETITEMRECT, WPARAM(i), reinterpret_cast<LPARAM>(&ir))) continue;
+            TRect r(ir);
+            const int state = i == selected ? 2 : i == hotTab_ ? 1 : 0;
+            if (i == selected) r.Top = std::max(r.Top - kSelectedRise, 0);
+            r.Bottom = std::min(r.Bottom + (i == selected ? 1 : 0), h);
+            r.Right = std::min(r.Right, w);
+            if (r.Left >= r.Right || r.Top >= r.Bottom) continue;
+            if (tabIndex >= 0) PaintItem(sm, tabIndex, kTabSection, itself, true, state, r, {0, 0}, cache->PixelView());
+            wchar_t text[256] = {};
+            TCITEMW item{};
+            item.mask = TCIF_TEXT;
+            item.pszText = text;
+            item.cchTextMax = 255;
+            SendMessageW(Handle(), TCM_GETITEMW, WPARAM(i), reinterpret_cast<LPARAM>(&item));
+            const std::string caption = tw::WideToUtf8(text);
+            DrawSectionText(&canvas, caption.c_str(), Enabled(), r, DT_SINGLELINE | DT_VCENTER | DT_CENTER,
+                            tabIndex >= 0 ? tabIndex : SkinData.SkinIndex, state != 0, sm);
+        }
+        SkinData.BGChangedFlag = false;
+    }
+    BitBlt(dc, 0, 0, w, h, cache->Canvas().Handle(), 0, 0, SRCCOPY);
+}
+
+} // namespace skin
