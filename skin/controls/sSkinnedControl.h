@@ -5,12 +5,46 @@
 // the engine leaves to the control itself.
 #include <windows.h>
 
+#include <string>
+
+#include "skin/engine/AlphaPrimitives.h"
 #include "skin/engine/SkinMessages.h"
 #include "skin/engine/sCommonData.h"
 #include "skin/engine/sFade.h"
 #include "ui/Controls.h"
 
 namespace skin {
+
+// Rebuilds the link's cache with build(cache) when its background changed
+// or its size is no longer w x h, then copies the cache onto dc.
+template <class Build> void PaintThroughCache(TsCommonData& data, int w, int h, HDC dc, Build build)
+{
+    if (w <= 0 || h <= 0 || !dc) return;
+    tw::TBitmap* cache = data.CacheBmp();
+    if (data.BGChangedFlag || !cache || cache->Width() != w || cache->Height() != h) {
+        data.InitCacheBmp();
+        cache = data.CacheBmp();
+        if (!cache) return;
+        build(*cache);
+        data.BGChangedFlag = false;
+    }
+    BitBlt(dc, 0, 0, w, h, cache->Canvas().Handle(), 0, 0, SRCCOPY);
+}
+
+// What lies under the control (parent's picture or colour) into r.
+void FillFromParent(tw::TBitmap& cache, const TCacheInfo& parent, const TRect& r);
+
+// A captioned item (tab, header section) from a section into its rectangle
+// of the cache: background and border for the state, then its text.
+struct TsTextItem {
+    TRect R;
+    std::string Text;
+    int State = 0;
+    UINT Flags = DT_SINGLELINE | DT_VCENTER | DT_CENTER;
+    int TextIndent = 0;   // left and right, inside R
+};
+void PaintTextItem(tw::TBitmap& cache, TsSkinManager* manager, int skinIndex, const std::string& section,
+                   const TsTextItem& item, bool enabled);
 
 template <class Base> class TsSkinned : public Base {
 public:
