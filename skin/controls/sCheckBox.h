@@ -65,15 +65,22 @@ protected:
         case WM_LBUTTONUP:
         case WM_KEYDOWN:
         case WM_KEYUP:
-        case tw::CM_MOUSEENTER:
-        case tw::CM_MOUSELEAVE:
             Base::WndProc(m);
             RepaintNow();
             return true;
+        case tw::CM_MOUSEENTER:
+        case tw::CM_MOUSELEAVE: {
+            Base::WndProc(m);
+            const bool enter = m.Msg == tw::CM_MOUSEENTER;
+            this->ShowNewLook(enter ? aeMouseEnter : aeMouseLeave, enter ? 1 : 2);
+            return true;
+        }
         default:
             return false;
         }
     }
+
+    void RebuildCache() override { PaintCheckControl(*this, this->SkinData, Look(), nullptr); }
 
 private:
     void RepaintNow()

@@ -31,8 +31,15 @@ int TsHeaderControl::SectionAt(LPARAM point)
 void TsHeaderControl::SetLook(int hot, int pressed)
 {
     if (hot == hot_ && pressed == pressed_) return;
+    const bool hotOnly = pressed == pressed_;
+    const bool entering = hot >= 0;
     hot_ = hot;
     pressed_ = pressed;
+    if (hotOnly) {
+        // The sections light up and go dark the way the skin's buttons do.
+        ShowNewLook(entering ? aeMouseEnter : aeMouseLeave, entering ? 1 : 2);
+        return;
+    }
     SkinData.BGChangedFlag = true;
     if (HandleAllocated()) InvalidateRect(Handle(), nullptr, FALSE);
 }

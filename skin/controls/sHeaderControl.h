@@ -15,6 +15,7 @@ public:
 
 protected:
     bool SkinnedMessage(tw::TMessage& m) override;
+    void RebuildCache() override { PaintSkinned(nullptr); }
 
 private:
     int SectionAt(LPARAM point);

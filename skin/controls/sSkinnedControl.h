@@ -16,10 +16,11 @@
 namespace skin {
 
 // Rebuilds the link's cache with build(cache) when its background changed
-// or its size is no longer w x h, then copies the cache onto dc.
+// or its size is no longer w x h, then copies the cache onto dc (nullptr:
+// the cache alone, as the goal of a fade).
 template <class Build> void PaintThroughCache(TsCommonData& data, int w, int h, HDC dc, Build build)
 {
-    if (w <= 0 || h <= 0 || !dc) return;
+    if (w <= 0 || h <= 0) return;
     tw::TBitmap* cache = data.CacheBmp();
     if (data.BGChangedFlag || !cache || cache->Width() != w || cache->Height() != h) {
         data.InitCacheBmp();
@@ -28,7 +29,7 @@ template <class Build> void PaintThroughCache(TsCommonData& data, int w, int h, 
         build(*cache);
         data.BGChangedFlag = false;
     }
-    BitBlt(dc, 0, 0, w, h, cache->Canvas().Handle(), 0, 0, SRCCOPY);
+    if (dc) BitBlt(dc, 0, 0, w, h, cache->Canvas().Handle(), 0, 0, SRCCOPY);
 }
 
 // What lies under the control (parent's picture or colour) into r.
@@ -52,6 +53,8 @@ public:
     ~TsSkinned() override { StopFadeEffect(fadeTimer_); }
 
     TsCommonData SkinData;
+    // A fade between two looks is running.
+    bool Fading() const { return fadeTimer_ && fadeTimer_->Enabled(); }
 
     void Loaded() override
     {
@@ -74,6 +77,18 @@ protected:
     {
         SkinData.BGChangedFlag = true;
         SkinData.InvalidateOwner();
+    }
+    // Builds the cache of the current look without showing it.
+    virtual void RebuildCache() {}
+    // Shows a changed hot or pressed look: a fade from the picture on screen
+    // when the section and the manager ask for one (the cache is rebuilt at
+    // once as its goal; the timer shows the frames), else a plain repaint.
+    void ShowNewLook(TacAnimatEvent event, uint8_t direction)
+    {
+        if (!SkinData.Skinned() || !this->HandleAllocated()) return;
+        StartFadeEffect(fadeTimer_, &SkinData, false, direction,
+                        AnimEventAllowed(event, DefaultAnimatEvents, SkinData.SkinManager()));
+        if (fadeTimer_ && fadeTimer_->Enabled()) RebuildCache();
     }
     // Controls created in code are never loaded from a form file: their
     // link finds its section when their window comes.

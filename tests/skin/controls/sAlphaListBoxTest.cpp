@@ -9,6 +9,7 @@
 #include "skin/controls/sCheckListBox.h"
 #include "skin/controls/sHeaderControl.h"
 #include "skin/engine/sSkinManager.h"
+#include "ui/Application.h"
 
 namespace skin {
 namespace {
@@ -128,6 +129,28 @@ TEST_F(TsHeaderTest, SectionsAreSkinnedButtonsWithHotAndPressedLooks)
     header->Perform(tw::CM_MOUSELEAVE, 0, 0);
     PaintNow(header);
     EXPECT_EQ(header->SkinData.CacheBmp()->Canvas().Pixels(100, 11), normal);
+}
+
+TEST_F(TsHeaderTest, SectionsFadeLikeTheSkinsButtons)
+{
+    ASSERT_TRUE(manager->gd[size_t(header->SkinData.SkinIndex)].FadingEnabled);
+    SendMessageW(header->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(20, 11));
+    EXPECT_TRUE(header->Fading());
+    const TColor goal = header->SkinData.CacheBmp()->Canvas().Pixels(20, 11);
+    // The timer's frames run to their end and stop it.
+    for (int i = 0; i < 500 && header->Fading(); ++i) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        tw::Application->ProcessMessages();
+    }
+    EXPECT_FALSE(header->Fading());
+    HDC dc = GetDC(header->Handle());
+    EXPECT_EQ(GetPixel(dc, 20, 11), goal);
+    ReleaseDC(header->Handle(), dc);
+    // Going away in the middle of a fade takes the timer with it.
+    SendMessageW(header->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(100, 11));
+    header->Perform(tw::CM_MOUSELEAVE, 0, 0);
+    delete header;
+    tw::Application->ProcessMessages();
 }
 
 TEST_F(TsHeaderTest, SkinOffAndOn)

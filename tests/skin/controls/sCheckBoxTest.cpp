@@ -5,6 +5,8 @@
 
 #include "skin/controls/sCheckBox.h"
 #include "skin/controls/sRadioGroup.h"
+#include "base/Exceptions.h"
+#include "ui/Application.h"
 
 namespace skin {
 namespace {
@@ -106,6 +108,19 @@ TEST_F(TsCheckBoxTest, SkinSwitchesLeaveNoGdiHandles)
         PaintNow(box);
     }
     EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), before);
+}
+
+TEST_F(TsCheckBoxTest, AThrowingClickHandlerStopsAtTheWindowProcedure)
+{
+    std::vector<std::string> caught;
+    tw::Application->OnException = [&](tw::TObject*, const std::exception& e) { caught.push_back(e.what()); };
+    box->OnClick = [](tw::TObject*) { throw tw::Exception("handler failed"); };
+    MouseDown(box, 5, 10);
+    MouseUp(box, 5, 10);
+    tw::Application->OnException = nullptr;
+    EXPECT_EQ(caught, std::vector<std::string>{"handler failed"});
+    PaintNow(box);   // still alive and painting
+    EXPECT_FALSE(box->SkinData.BGChangedFlag);
 }
 
 TEST_F(TsCheckBoxTest, NoSectionOrNoSizePaintsNothingAndThrowsNothing)
