@@ -78,9 +78,32 @@ TEST_F(TsEditTest, EditKindsTakeTheirSections)
     EXPECT_TRUE(PaintEditFrame(*spin, spin->SkinData));
     EXPECT_TRUE(PaintClientFrame(*combo, combo->SkinData, 2));
     EXPECT_EQ(combo->SkinData.CacheBmp()->Width(), combo->ClientWidth());
+}
+
+TEST_F(TsEditTest, SpinValueIsLimitedAndSurvivesAHalfTypedEntry)
+{
+    auto* spin = new TsSpinEdit(form.get());
+    spin->SetParent(form.get());
+    spin->SetMinValue(-5);
     spin->SetMaxValue(10);
     spin->SetValue(40);
-    EXPECT_EQ(spin->Value(), 10);
+    EXPECT_EQ(spin->Text(), "10");
+    spin->SetValue(-9);
+    EXPECT_EQ(spin->Value(), -5);
+    spin->SetText("");
+    EXPECT_EQ(spin->Value(), -5);   // the value last set
+    spin->SetText("7x");
+    EXPECT_EQ(spin->Value(), -5);
+    spin->SetText(" 12 ");
+    EXPECT_EQ(spin->Value(), 12);   // typed beyond the limits: read as typed
+    spin->SetMaxValue(-5);          // equal limits: no limit
+    spin->SetValue(123456);
+    EXPECT_EQ(spin->Value(), 123456);
+    spin->BeginLoading();
+    spin->SetValue(3);
+    EXPECT_EQ(spin->Text(), "123456");
+    spin->Loaded();
+    EXPECT_EQ(spin->Value(), 3);
 }
 
 TEST_F(TsEditTest, FileNameWithForbiddenCharactersIsRefused)
