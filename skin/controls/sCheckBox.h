@@ -40,18 +40,8 @@ protected:
     }
     bool SkinnedMessage(tw::TMessage& m) override
     {
+        if (this->OwnPaintMessage(m)) return true;
         switch (m.Msg) {
-        case WM_ERASEBKGND:
-            m.Result = 1;
-            return true;
-        case WM_PAINT: {
-            PAINTSTRUCT ps{};
-            HDC dc = m.WParam ? reinterpret_cast<HDC>(m.WParam) : BeginPaint(this->Handle(), &ps);
-            PaintCheckControl(*this, this->SkinData, Look(), dc);
-            if (!m.WParam) EndPaint(this->Handle(), &ps);
-            m.Result = 0;
-            return true;
-        }
         // The system button draws straight onto its window when these
         // change its look: our picture goes over it again at once.
         case BM_SETCHECK:
@@ -80,7 +70,7 @@ protected:
         }
     }
 
-    void RebuildCache() override { PaintCheckControl(*this, this->SkinData, Look(), nullptr); }
+    void PaintSkin(HDC dc) override { PaintCheckControl(*this, this->SkinData, Look(), dc); }
 
 private:
     void RepaintNow()

@@ -46,18 +46,8 @@ void TsHeaderControl::SetLook(int hot, int pressed)
 
 bool TsHeaderControl::SkinnedMessage(tw::TMessage& m)
 {
+    if (OwnPaintMessage(m)) return true;
     switch (m.Msg) {
-    case WM_ERASEBKGND:
-        m.Result = 1;
-        return true;
-    case WM_PAINT: {
-        PAINTSTRUCT ps{};
-        HDC dc = m.WParam ? reinterpret_cast<HDC>(m.WParam) : BeginPaint(Handle(), &ps);
-        PaintSkinned(dc);
-        if (!m.WParam) EndPaint(Handle(), &ps);
-        m.Result = 0;
-        return true;
-    }
     case WM_MOUSEMOVE:
         SetLook(SectionAt(m.LParam), pressed_);
         return false;
@@ -81,7 +71,7 @@ bool TsHeaderControl::SkinnedMessage(tw::TMessage& m)
     }
 }
 
-void TsHeaderControl::PaintSkinned(HDC dc)
+void TsHeaderControl::PaintSkin(HDC dc)
 {
     const int w = Width(), h = Height();
     PaintThroughCache(SkinData, w, h, dc, [&](tw::TBitmap& cache) {

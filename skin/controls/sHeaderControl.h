@@ -15,12 +15,11 @@ public:
 
 protected:
     bool SkinnedMessage(tw::TMessage& m) override;
-    void RebuildCache() override { PaintSkinned(nullptr); }
+    void PaintSkin(HDC dc) override;
 
 private:
     int SectionAt(LPARAM point);
     void SetLook(int hot, int pressed);
-    void PaintSkinned(HDC dc);
     int hot_ = -1;
     int pressed_ = -1;
 };

@@ -62,18 +62,8 @@ void TsPageControl::SetHotTab(int tab)
 
 bool TsPageControl::SkinnedMessage(tw::TMessage& m)
 {
+    if (OwnPaintMessage(m)) return true;
     switch (m.Msg) {
-    case WM_ERASEBKGND:
-        m.Result = 1;
-        return true;
-    case WM_PAINT: {
-        PAINTSTRUCT ps{};
-        HDC dc = m.WParam ? reinterpret_cast<HDC>(m.WParam) : BeginPaint(Handle(), &ps);
-        PaintSkinned(dc);
-        if (!m.WParam) EndPaint(Handle(), &ps);
-        m.Result = 0;
-        return true;
-    }
     case WM_MOUSEMOVE: {
         TCHITTESTINFO hit{};
         hit.pt = {static_cast<short>(LOWORD(m.LParam)), static_cast<short>(HIWORD(m.LParam))};
@@ -100,7 +90,7 @@ bool TsPageControl::SkinnedMessage(tw::TMessage& m)
     }
 }
 
-void TsPageControl::PaintSkinned(HDC dc)
+void TsPageControl::PaintSkin(HDC dc)
 {
     const int w = Width(), h = Height();
     PaintThroughCache(SkinData, w, h, dc, [&](tw::TBitmap& cache) {

@@ -27,11 +27,11 @@ public:
 
 protected:
     bool SkinnedMessage(tw::TMessage& m) override;
+    void PaintSkin(HDC dc) override;
 
 private:
     // Milliseconds of the page-change fade; 0 when there is none.
     uint32_t PageChangeTime() const;
-    void PaintSkinned(HDC dc);
     void SetHotTab(int tab);
     int hotTab_ = -1;
 };

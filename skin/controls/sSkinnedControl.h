@@ -78,8 +78,25 @@ protected:
         SkinData.BGChangedFlag = true;
         SkinData.InvalidateOwner();
     }
-    // Builds the cache of the current look without showing it.
-    virtual void RebuildCache() {}
+    // Paints a control that shows only the skin's picture: the cache
+    // (rebuilt when its background changed) onto dc; nullptr builds the
+    // cache alone.
+    virtual void PaintSkin(HDC) {}
+    // The paint messages of such a control; true when taken.
+    bool OwnPaintMessage(tw::TMessage& m)
+    {
+        if (m.Msg == WM_ERASEBKGND) {
+            m.Result = 1;
+            return true;
+        }
+        if (m.Msg != WM_PAINT) return false;
+        PAINTSTRUCT ps{};
+        HDC dc = m.WParam ? reinterpret_cast<HDC>(m.WParam) : BeginPaint(this->Handle(), &ps);
+        PaintSkin(dc);
+        if (!m.WParam) EndPaint(this->Handle(), &ps);
+        m.Result = 0;
+        return true;
+    }
     // Shows a changed hot or pressed look: a fade from the picture on screen
     // when the section and the manager ask for one (the cache is rebuilt at
     // once as its goal; the timer shows the frames), else a plain repaint.
@@ -88,7 +105,7 @@ protected:
         if (!SkinData.Skinned() || !this->HandleAllocated()) return;
         StartFadeEffect(fadeTimer_, &SkinData, false, direction,
                         AnimEventAllowed(event, DefaultAnimatEvents, SkinData.SkinManager()));
-        if (fadeTimer_ && fadeTimer_->Enabled()) RebuildCache();
+        if (fadeTimer_ && fadeTimer_->Enabled()) PaintSkin(nullptr);
     }
     // Controls created in code are never loaded from a form file: their
     // link finds its section when their window comes.
