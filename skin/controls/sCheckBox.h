@@ -4,7 +4,7 @@
 // from the skin, built in the link's cache and copied to the window.
 #include <string>
 
-#include "skin/controls/sSkinnedControl.h"
+#include "skin/controls/sWindowSkin.h"
 #include "ui/StdCtrls.h"
 
 namespace skin {

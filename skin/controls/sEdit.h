@@ -2,7 +2,7 @@
 // Windows only. The skinned one-line edit, and the frame that every
 // edit-like skinned control (edit, spin edit, file-name edit, combo box,
 // memo) takes from the skin over its system border.
-#include "skin/controls/sSkinnedControl.h"
+#include "skin/controls/sWindowSkin.h"
 #include "ui/StdCtrls.h"
 
 namespace skin {

@@ -2,7 +2,7 @@
 // Windows only. The skinned header: the system header keeps the clicks and
 // the resizing; its sections are painted as skinned buttons, hot under the
 // mouse and pressed while held down.
-#include "skin/controls/sSkinnedControl.h"
+#include "skin/controls/sWindowSkin.h"
 #include "ui/ComCtrls.h"
 
 namespace skin {

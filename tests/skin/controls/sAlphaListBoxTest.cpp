@@ -1,7 +1,7 @@
 // Skinned lists and the header with real windows: items in the skin's
 // colours, the selection in its highlight, check marks from the skin, hot
 // and pressed header sections from real mouse messages.
-#include "SkinnedControls.h"
+#include "ControlWindows.h"
 
 #include <commctrl.h>
 
@@ -14,11 +14,11 @@
 namespace skin {
 namespace {
 
-class TsListTest : public test::SkinnedControls {
+class TsListTest : public test::ControlWindows {
 protected:
     void SetUp() override
     {
-        SkinnedControls::SetUp();
+        ControlWindows::SetUp();
         list = new TsAlphaListBox(form.get());
         list->SetParent(form.get());
         list->SetBounds(10, 10, 150, 120);
@@ -92,11 +92,11 @@ TEST_F(TsListTest, CheckListShowsTheSkinsMarks)
     EXPECT_FALSE(checks->Checked(7));   // no such item: no check state
 }
 
-class TsHeaderTest : public test::SkinnedControls {
+class TsHeaderTest : public test::ControlWindows {
 protected:
     void SetUp() override
     {
-        SkinnedControls::SetUp();
+        ControlWindows::SetUp();
         header = new TsHeaderControl(form.get());
         header->SetParent(form.get());
         header->SetBounds(10, 10, 300, 22);

@@ -1,7 +1,7 @@
 // Skinned check boxes and the radio group with real windows: sections,
 // the cache rebuilt exactly when its background changed, check and pressed
 // looks from real mouse messages, and the skin switched off and on.
-#include "SkinnedControls.h"
+#include "ControlWindows.h"
 
 #include "skin/controls/sCheckBox.h"
 #include "skin/controls/sRadioGroup.h"
@@ -11,11 +11,11 @@
 namespace skin {
 namespace {
 
-class TsCheckBoxTest : public test::SkinnedControls {
+class TsCheckBoxTest : public test::ControlWindows {
 protected:
     void SetUp() override
     {
-        SkinnedControls::SetUp();
+        ControlWindows::SetUp();
         box = new TsCheckBox(form.get());
         box->SetParent(form.get());
         box->SetBounds(10, 10, 150, 20);
@@ -133,11 +133,11 @@ TEST_F(TsCheckBoxTest, NoSectionOrNoSizePaintsNothingAndThrowsNothing)
     EXPECT_EQ(box->SkinData.SkinIndex, manager->GetSkinIndex("CHECKBOX"));
 }
 
-class TsRadioGroupTest : public test::SkinnedControls {
+class TsRadioGroupTest : public test::ControlWindows {
 protected:
     void SetUp() override
     {
-        SkinnedControls::SetUp();
+        ControlWindows::SetUp();
         group = new TsRadioGroup(form.get());
         group->SetParent(form.get());
         group->SetBounds(10, 10, 200, 100);

@@ -1,7 +1,7 @@
 // Skinned edits, memo and combo box with real windows: the skin's frame
 // over the system edge, hot when focused, and the system frame again when
 // the skin is off; the file-name edit's check.
-#include "SkinnedControls.h"
+#include "ControlWindows.h"
 
 #include "base/Exceptions.h"
 #include "skin/controls/sComboBox.h"
@@ -13,11 +13,11 @@
 namespace skin {
 namespace {
 
-class TsEditTest : public test::SkinnedControls {
+class TsEditTest : public test::ControlWindows {
 protected:
     void SetUp() override
     {
-        SkinnedControls::SetUp();
+        ControlWindows::SetUp();
         edit = new TsEdit(form.get());
         edit->SetParent(form.get());
         edit->SetBounds(10, 10, 120, 22);

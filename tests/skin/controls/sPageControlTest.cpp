@@ -1,7 +1,7 @@
 // The skinned page control with real windows: tabs and sheets painted from
 // the skin, pages switched by real clicks, the hot tab from the mouse, and
 // the system tabs again when the skin is off.
-#include "SkinnedControls.h"
+#include "ControlWindows.h"
 
 #include <commctrl.h>
 
@@ -10,11 +10,11 @@
 namespace skin {
 namespace {
 
-class TsPageControlTest : public test::SkinnedControls {
+class TsPageControlTest : public test::ControlWindows {
 protected:
     void SetUp() override
     {
-        SkinnedControls::SetUp();
+        ControlWindows::SetUp();
         manager->AnimEffects.PageChange.Active = false;
         pages = new TsPageControl(form.get());
         pages->SetParent(form.get());

@@ -15,7 +15,7 @@
 
 namespace skin::test {
 
-class SkinnedControls : public ::testing::Test {
+class ControlWindows : public ::testing::Test {
 protected:
     void SetUp() override
     {

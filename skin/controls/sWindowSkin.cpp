@@ -1,4 +1,4 @@
-#include "skin/controls/sSkinnedControl.h"
+#include "skin/controls/sWindowSkin.h"
 
 #include "skin/engine/ItemPainting.h"
 #include "skin/engine/SkinText.h"
