@@ -63,8 +63,13 @@ public:
     }
     void WndProc(tw::TMessage& m) override
     {
-        if (CommonWndProc(m, &SkinData)) return;
-        if (m.Msg == SM_ALPHACMD && ControlCommand(m)) return;
+        bool taken = CommonWndProc(m, &SkinData);
+        if (m.Msg == SM_ALPHACMD) {
+            if (!taken) taken = ControlCommand(m);
+            const uint16_t command = SkinCommandOf(m.WParam);
+            if (command == AC_SKINLOADED || command == AC_SKINREMOVED || command == AC_SKINREFRESH) SkinChanged();
+        }
+        if (taken) return;
         if (SkinData.Skinned() && SkinnedMessage(m)) return;
         Base::WndProc(m);
     }
@@ -78,6 +83,9 @@ protected:
         SkinData.BGChangedFlag = true;
         SkinData.InvalidateOwner();
     }
+    // A skin was loaded, changed or removed (and the window was made): the
+    // control takes what it keeps of the skin.
+    virtual void SkinChanged() {}
     // Paints a control that shows only the skin's picture: the cache
     // (rebuilt when its background changed) onto dc; nullptr builds the
     // cache alone.
@@ -113,6 +121,7 @@ protected:
     {
         Base::HandleCreated();
         if (SkinData.SkinIndex < 0) SkinData.Loaded();
+        SkinChanged();
     }
     TsFadeTimer* fadeTimer_ = nullptr;
 

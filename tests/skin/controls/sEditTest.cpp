@@ -9,6 +9,7 @@
 #include "skin/controls/sFileNameEdit.h"
 #include "skin/controls/sMemo.h"
 #include "skin/controls/sSpinEdit.h"
+#include "skin/engine/sSkinManager.h"
 
 namespace skin {
 namespace {
@@ -78,6 +79,18 @@ TEST_F(TsEditTest, EditKindsTakeTheirSections)
     EXPECT_TRUE(PaintEditFrame(*spin, spin->SkinData));
     EXPECT_TRUE(PaintClientFrame(*combo, combo->SkinData, 2));
     EXPECT_EQ(combo->SkinData.CacheBmp()->Width(), combo->ClientWidth());
+    // Lists and the memo paint themselves in the section's colours, and in
+    // the system's again without the skin.
+    const TsGeneralData& edit = manager->gd[size_t(manager->GetSkinIndex("EDIT"))];
+    const TColor editColor = edit.Color;   // the tables are filled anew by the switch below
+    EXPECT_EQ(memo->Color(), editColor);
+    EXPECT_EQ(memo->Font().Color(), edit.FontColor[0]);
+    EXPECT_EQ(combo->Color(), manager->gd[size_t(manager->GetSkinIndex("COMBOBOX"))].Color);
+    SwitchSkin(false);
+    EXPECT_EQ(memo->Color(), tw::clWindow);
+    EXPECT_EQ(combo->Font().Color(), tw::clWindowText);
+    SwitchSkin(true);
+    EXPECT_EQ(memo->Color(), editColor);
 }
 
 TEST_F(TsEditTest, SpinValueIsLimitedAndSurvivesAHalfTypedEntry)
