@@ -254,7 +254,7 @@ void TForm1::BuildLayout() {
     };
     sBitBtn2 = plain("sBitBtn2", 10, "Preserve", [this] { if (view_) view_->Preserve(); });
     sBitBtn3 = plain("sBitBtn3", 106, "Patch", [this] { if (view_) view_->Patch(); });
-    sBitBtn4 = plain("sBitBtn4", 202, "Cut", [this] { if (view_) view_->Cut(); });
+    sBitBtn4 = plain("sBitBtn4", 202, "Cut", [this] { sBitBtn4Click(); });
 
     sGroupBox7 = new TGroupBox(this);
     sGroupBox7->SetName("sGroupBox7");

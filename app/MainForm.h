@@ -141,6 +141,11 @@ public:
 
     TMainWindowView* View() const { return view_.get(); }
 
+    // --- the cut editor (tools/CutEditorForm.cpp)
+    void sBitBtn4Click();
+    void ApplyPlayerFilterChoice(int videoKind);
+    void EnablePlayerDebugLog();
+
     // --- life cycle
     void FormCreate(TObject* sender);
     void FormActivate(TObject* sender);

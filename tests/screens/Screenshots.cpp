@@ -32,6 +32,8 @@
 #include "tools/FileMergerForm.h"
 #include "tools/PatchForm.h"
 #include "tools/RawCutterForm.h"
+#include "tools/CutEditorForm.h"
+#include "tools/OrvalinPlayer.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
 #include "ui/Guards.h"
@@ -315,6 +317,30 @@ void ShootProgress(const std::string& recording) {
         if (FileExists(name)) RemoveFile(name);
 }
 
+// The cut editor. Wine's DirectShow plays no transport stream, so the
+// preview is pointed at the program-stream copy of a fixture to show a picture.
+void ShootCutEditor() {
+    WhileShown(
+        "cut", [] { return static_cast<TCustomForm*>(TimeLineForm); },
+        [](TCustomForm& f) {
+            auto& cut = dynamic_cast<TTimeLineForm&>(f);
+            TOrvalinPlayer& p = *cut.DirectShowPlayer1;
+            const uint64_t end = GetTickCount64Ms() + 10000;
+            while (!p.IsMediaOpen() && GetTickCount64Ms() < end) Settle(f.Handle());
+            p.ClosePlayer();
+            p.FileName = SourcePath("tests/data/mpeg2_mp2_ps.mpg");
+            p.Play();
+            const uint64_t end2 = GetTickCount64Ms() + 10000;
+            while ((!p.IsMediaOpen() || p.MovieTime() < 400) && GetTickCount64Ms() < end2) Settle(f.Handle());
+            p.Pause();
+            cut.sMaskEdit2->SetText("00:00:01.000");
+            for (int i = 0; i < 5; ++i) Settle(f.Handle());
+            Capture("cut", &f);
+            f.SetModalResult(mrCancel);
+        },
+        [] { Form1->sBitBtn4Click(); });
+}
+
 void ShootTools(const std::string& recording) {
     ShootModal("patch-warning", [] { return ActiveFormNamed("PatchForm"); }, [] { Press(Form1->sBitBtn3); });
     WhileShown(
@@ -329,6 +355,7 @@ void ShootTools(const std::string& recording) {
         },
         [] { Press(Form1->sBitBtn3); });
     ShootModal("preserve", [] { return TrashForm; }, [] { Press(Form1->sBitBtn2); });
+    ShootCutEditor();
 
     g_answers.open = recording;
     ShootModal("rawcutter", [] { return RawCutterForm; }, [] { MenuCommand(Form1->RawCutter1); });

@@ -1,0 +1,286 @@
+// The cut editor from the main window's Cut button to the cleaned copy: the
+// times typed in the editor, or its end mark dragged on the time line with
+// real mouse messages, become the cleaning pass's cut points, and the copy
+// starts and ends there. The preview of a transport stream does not render
+// under Wine, so the typed cut also shows that a graph failure leaves the
+// editor usable. Every wait is bounded.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "app/AnalysisView.h"
+#include "app/CleaningView.h"
+#include "app/MainForm.h"
+#include "app/Startup.h"
+#include "app/engine/AnalysisEngine.h"
+#include "app/engine/SettingsStore.h"
+#include "base/Streams.h"
+#include "base/SysUtils.h"
+#include "base/WinText.h"
+#include "skin/engine/SkinOptions.h"
+#include "skin/engine/acSkinPack.h"
+#include "skin/engine/sCommonData.h"
+#include "skin/engine/sSkinManager.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TsProbe.h"
+#include "tools/CutEditorForm.h"
+#include "tools/OrvalinPlayer.h"
+#include "tools/TimeLine.h"
+#include "ts/TSClock.h"
+#include "ui/Application.h"
+#include "ui/Dialogs.h"
+
+using namespace tw;
+
+namespace {
+
+std::string Fixture(const std::string& name) { return std::string("Z:") + TW_TEST_DATA_DIR + "/" + name; }
+
+std::string TempFolder() {
+    wchar_t buf[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH, buf);
+    return WideToUtf8(buf);
+}
+
+void CopyRecording(const std::string& from, const std::string& to) {
+    const std::vector<uint8_t> data = test::ReadAll(from);
+    TFileStream out(to, fmCreate);
+    out.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
+}
+
+std::vector<std::string> g_messages;
+
+// What the test does once the editor shows; a second timer gives up after
+// a bound so that a window that never answers fails instead of hanging.
+std::function<void(TTimeLineForm&)> g_onModal;
+bool g_gaveUp = false;
+void CALLBACK ModalTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    if (!TimeLineForm || !TimeLineForm->Visible() || !g_onModal) return;
+    KillTimer(nullptr, id);
+    auto action = std::move(g_onModal);
+    g_onModal = nullptr;
+    action(*TimeLineForm);
+}
+void CALLBACK GiveUpTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    if (TimeLineForm && TimeLineForm->Visible()) {
+        g_gaveUp = true;
+        TimeLineForm->SetModalResult(mrCancel);
+    }
+}
+void WhenModal(std::function<void(TTimeLineForm&)> action) {
+    g_gaveUp = false;
+    g_onModal = std::move(action);
+    SetTimer(nullptr, 0, 20, ModalTimer);
+    SetTimer(nullptr, 0, 30000, GiveUpTimer);
+}
+
+// Keeps the windows alive until done; false when the time ran out.
+bool WaitUntil(const std::function<bool()>& done, int limitMs = 10000) {
+    const uint64_t end = GetTickCount64Ms() + static_cast<uint64_t>(limitMs);
+    while (!done()) {
+        if (GetTickCount64Ms() > end) return false;
+        Application->ProcessMessages();
+        Sleep(5);
+    }
+    return true;
+}
+
+// First and last PTS of a PID in a written 188-byte stream, through our reader.
+struct PtsRange {
+    int64_t First = -1, Last = -1;
+};
+PtsRange ReadPtsRange(const std::string& file, int pid) {
+    const std::vector<uint8_t> data = test::ReadAll(file);
+    PtsRange r;
+    for (size_t at = 0; at + 188 <= data.size(); at += 188) {
+        const uint8_t* p = &data[at];
+        if (p[0] != 0x47 || (((p[1] & 0x1F) << 8) | p[2]) != pid) continue;
+        int64_t escr, dts, pts;
+        if (!test::ReadPacketTimestamps(p, escr, dts, pts) || pts < 0) continue;
+        if (r.First < 0 || pts < r.First) r.First = pts;
+        if (pts > r.Last) r.Last = pts;
+    }
+    return r;
+}
+
+TAnalysisView* View() { return dynamic_cast<TAnalysisView*>(Form1->View()); }
+
+constexpr int kVideoPid = 0x210;
+constexpr int64_t kHalfSecond = 45000;
+
+class CutEditorTest : public ::testing::Test {
+protected:
+    static inline std::string recording;
+    static inline std::vector<TSettingValue> saved;
+    static constexpr const char* kTouched[] = {"PlaySound", "UpdateCheck", "ShowLogfileWindow", "NoPreview", "Language"};
+
+    static void SetUpTestSuite() {
+        for (const char* n : kTouched) saved.push_back(SettingsBackend().Read(kSettingsKey, n));
+        for (const char* n : {"PlaySound", "UpdateCheck", "ShowLogfileWindow"}) RegWriteBool(kSettingsKey, n, false);
+        RegWriteString(kSettingsKey, "Language", "ENG");
+        SetDialogHook([](TDialogRequest& rq) -> std::optional<int> {
+            g_messages.push_back(rq.Text);
+            if (rq.Kind == dkSaveFile || rq.Kind == dkOpenFile || rq.Kind == dkInputQuery) return mrCancel;
+            return (rq.Buttons & mbYes) ? mrYes : mrOk;
+        });
+        SetProgramParameters({});
+        SetMainWindowViewFactory(MakeAnalysisView);
+        ASSERT_EQ(RunStartup(false), 0);
+        ASSERT_NE(Form1, nullptr);
+        Form1->Show();
+        recording = TempFolder() + "tarnwick_cut_test.ts";
+        CopyRecording(Fixture("mpeg2_mp2.ts"), recording);
+    }
+
+    static void TearDownTestSuite() {
+        SetDialogHook(nullptr);
+        SetMainWindowViewFactory(nullptr);
+        for (size_t i = 0; i < saved.size(); ++i) {
+            if (saved[i].kind == skMissing) SettingsBackend().Remove(kSettingsKey, kTouched[i]);
+            else SettingsBackend().Write(kSettingsKey, kTouched[i], saved[i]);
+        }
+        for (const char* suffix : {"", "_cut.ts", "_cut.log"}) {
+            const std::string name = suffix[0] ? ChangeFileExt(recording, suffix) : recording;
+            if (FileExists(name)) RemoveFile(name);
+        }
+    }
+
+    void SetUp() override {
+        g_messages.clear();
+        Form1->OpenRecording(recording);
+        ASSERT_TRUE(View()->Engine().Analysed());
+    }
+
+    // Runs the Cut button with the editor's action, then START into a copy;
+    // returns the copy's video PTS range relative to the recording's start.
+    PtsRange CutAndClean(std::function<void(TTimeLineForm&)> action) {
+        WhenModal(std::move(action));
+        Form1->sBitBtn4Click();
+        EXPECT_FALSE(g_gaveUp) << "the editor did not answer";
+        const std::string out = ChangeFileExt(recording, "_cut.ts");
+        if (FileExists(out)) RemoveFile(out);
+        View()->Cleaning().CleanTo(out);
+        const PtsRange in = ReadPtsRange(recording, kVideoPid);
+        PtsRange r = ReadPtsRange(out, kVideoPid);
+        if (r.First >= 0) {
+            r.First -= in.First;
+            r.Last -= in.First;
+        }
+        return r;
+    }
+};
+
+TEST_F(CutEditorTest, TypedTimesCutTheCleanedCopyAndAGraphFailureLeavesTheEditorUsable) {
+    RegWriteBool(kSettingsKey, "NoPreview", false);
+    Form1->NoPreview = false;
+    bool sawCaption = false, opened = false;
+    const PtsRange r = CutAndClean([&](TTimeLineForm& f) {
+        // The preview of a transport stream fails under Wine: wait (bounded)
+        // for its answer, then type as the user would.
+        WaitUntil([&] { return f.DirectShowPlayer1->IsMediaOpen() || !g_messages.empty(); }, 15000);
+        sawCaption = f.Caption() == "Cutting";
+        opened = f.DirectShowPlayer1->IsMediaOpen();
+        f.sMaskEdit3->SetText("00:00:00.500");
+        f.sMaskEdit2->SetText("00:00:01.500");
+        EXPECT_EQ(f.sTimeLine1->Slices().Slice(0).Slice_In_PCR, 27000000LL / 2);
+        EXPECT_EQ(f.sTimeLine1->Slices().Slice(0).Slice_Out_PCR, 27000000LL * 3 / 2);
+        // A half-typed end is no time: nothing moves.
+        f.sMaskEdit2->SetText("00:00:0_.___");
+        EXPECT_EQ(f.sTimeLine1->Slices().Slice(0).Slice_Out_PCR, 27000000LL * 3 / 2);
+        f.sMaskEdit2->SetText("00:00:01.500");
+        f.sBitBtn1->Click();
+    });
+    EXPECT_TRUE(sawCaption);
+    // Either the preview played or its failure was told with the graph's text.
+    const bool told = std::any_of(g_messages.begin(), g_messages.end(), [](const std::string& m) {
+        return m.rfind("DirectX error: ", 0) == 0 && m.size() > 15;
+    });
+    EXPECT_TRUE(opened || told);
+    auto* begin = dynamic_cast<TLabel*>(Form1->FindComponent("sLabel22"));
+    auto* end = dynamic_cast<TLabel*>(Form1->FindComponent("sLabel23"));
+    ASSERT_TRUE(begin && end);
+    EXPECT_EQ(begin->Caption(), "00:00:00.500");
+    EXPECT_EQ(end->Caption(), "00:00:01.500");
+    EXPECT_EQ(View()->Engine().Tables().CutIn, kHalfSecond);
+    ASSERT_GE(r.First, 0);
+    // Within a few frames of the chosen times (the pass starts and stops on
+    // the clock's packets, the pictures are reordered).
+    EXPECT_NEAR(static_cast<double>(r.First), 45000.0, 12000.0);
+    EXPECT_NEAR(static_cast<double>(r.Last), 135000.0, 12000.0);
+}
+
+TEST_F(CutEditorTest, DraggingTheEndMarkWithTheMouseCutsThere) {
+    RegWriteBool(kSettingsKey, "NoPreview", true);
+    Form1->NoPreview = true;
+    // The time line takes the mouse only while skinned: our own skin.
+    skin::TsSkinManager sm;
+    std::unique_ptr<skin::TacSkinConvertor> sc;
+    skin::LoadPackedFile(TW_SKIN_ARCHIVE, sc, false);
+    ASSERT_TRUE(sc);
+    skin::LoadPackedSkinTables(sm, *sc);
+    int changes = 0;
+    int64_t lengthPcr = 0;
+    const PtsRange r = CutAndClean([&](TTimeLineForm& f) {
+        TsTimeLine& tl = *f.sTimeLine1;
+        tl.SkinData().SetSkinManager(&sm);
+        tl.SkinData().UpdateIndexes();
+        ASSERT_TRUE(tl.SkinData().Skinned());
+        lengthPcr = tl.LengthPCR();
+        auto prior = tl.OnChange;
+        tl.OnChange = [&, prior](TObject* s, int i, bool in, bool out) {
+            ++changes;
+            prior(s, i, in, out);
+        };
+        const HWND form = f.Handle();
+        const int y = tl.Top() + 10;
+        const int outX = tl.Left() + tl.PcrToX(tl.Slices().Slice(0).Slice_Out_PCR);
+        const int target = tl.Left() + tl.PcrToX(lengthPcr / 2);
+        SendMessageW(form, WM_MOUSEMOVE, 0, MAKELPARAM(outX - 1, y));
+        EXPECT_TRUE(tl.Slices().Hot().IsOut);
+        SendMessageW(form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(outX - 1, y));
+        SendMessageW(form, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(target, y));
+        SendMessageW(form, WM_LBUTTONUP, 0, MAKELPARAM(target, y));
+        EXPECT_EQ(f.sMaskEdit2->Text(), PcrToTimeText(tl.Slices().Slice(0).Slice_Out_PCR));
+        tl.Repaint(); // paints through the skin without a fault
+        f.sBitBtn1->Click();
+    });
+    EXPECT_GE(changes, 1);
+    const int64_t outPts = View()->Engine().Tables().CutOut;
+    EXPECT_NEAR(static_cast<double>(outPts), static_cast<double>(lengthPcr / 600), 3000.0);
+    EXPECT_EQ(View()->Engine().Tables().CutIn, 0);
+    ASSERT_GE(r.First, 0);
+    EXPECT_NEAR(static_cast<double>(r.Last), static_cast<double>(outPts), 12000.0);
+}
+
+TEST_F(CutEditorTest, CancelChangesNothingAndTheUnskinnedTimeLineIgnoresTheMouse) {
+    RegWriteBool(kSettingsKey, "NoPreview", true);
+    Form1->NoPreview = true;
+    const int64_t cutOut = View()->Engine().Tables().CutOut;
+    WhenModal([&](TTimeLineForm& f) {
+        TsTimeLine& tl = *f.sTimeLine1;
+        const int64_t before = tl.Slices().Slice(0).Slice_Out_PCR;
+        const int outX = tl.Left() + tl.PcrToX(before);
+        const HWND form = f.Handle();
+        SendMessageW(form, WM_MOUSEMOVE, 0, MAKELPARAM(outX, tl.Top() + 10));
+        SendMessageW(form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(outX, tl.Top() + 10));
+        SendMessageW(form, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(tl.Left() + 40, tl.Top() + 10));
+        SendMessageW(form, WM_LBUTTONUP, 0, MAKELPARAM(tl.Left() + 40, tl.Top() + 10));
+        EXPECT_EQ(tl.Slices().Slice(0).Slice_Out_PCR, before);
+        f.sMaskEdit3->SetText("00:00:01.000");
+        f.sBitBtn2->Click();
+    });
+    Form1->sBitBtn4Click();
+    EXPECT_FALSE(g_gaveUp);
+    EXPECT_EQ(View()->Engine().Tables().CutIn, 0);
+    EXPECT_EQ(View()->Engine().Tables().CutOut, cutOut);
+    EXPECT_EQ(TimeLineForm, nullptr);
+}
+
+} // namespace

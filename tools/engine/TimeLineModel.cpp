@@ -1,0 +1,199 @@
+#include "tools/engine/TimeLineModel.h"
+
+#include <cmath>
+#include <limits>
+
+#include "ts/TSClock.h"
+
+namespace tw {
+
+namespace {
+// Half the width of the zone around a mark that takes the pointer.
+constexpr int kHitSlack = 3;
+constexpr int64_t kIntMax = std::numeric_limits<int32_t>::max();
+
+// Rounding as the rest of the program does it: halves to the even neighbour.
+int64_t RoundEven(double v) { return static_cast<int64_t>(std::nearbyint(v)); }
+} // namespace
+
+std::string TickLabelText(int64_t pcr) {
+    const int64_t h = pcr / kPcrPerHour;
+    const int64_t m = (pcr / kPcrPerMinute) % 60;
+    return std::to_string(h) + (m <= 9 ? ":0" : ":") + std::to_string(m);
+}
+
+std::string RangeErrorText(const TRangeError& e) {
+    return "Wert muss zwischen " + std::to_string(e.Low) + " und " + std::to_string(e.High) + " liegen";
+}
+
+TTimeLineModel::TTimeLineModel() { CalcBarRect(); }
+
+std::optional<TRangeError> TTimeLineModel::SetMinPCR(int64_t v, bool loading) {
+    if (v == MinPcr_) return std::nullopt;
+    if (v > MaxPcr_ && !loading) return TRangeError{-kIntMax, MaxPcr_ - 1};
+    MinPcr_ = v;
+    return std::nullopt;
+}
+
+std::optional<TRangeError> TTimeLineModel::SetMaxPCR(int64_t v, bool loading) {
+    if (v == MaxPcr_) return std::nullopt;
+    if (v < MinPcr_ && !loading) return TRangeError{MinPcr_ + 1, kIntMax};
+    MaxPcr_ = v;
+    return std::nullopt;
+}
+
+void TTimeLineModel::CalcBarRect() {
+    Bar_ = TBarRect{SpaceH_, 2, Width_ - SpaceH_, BarHeight_ + 2};
+}
+
+void TTimeLineModel::SetWidth(int w) {
+    Width_ = w;
+    CalcBarRect();
+}
+
+void TTimeLineModel::SetSpaceH(int v) {
+    SpaceH_ = v;
+    CalcBarRect();
+}
+
+void TTimeLineModel::SetSliceBarHeight(int v) {
+    BarHeight_ = v;
+    CalcBarRect();
+}
+
+int TTimeLineModel::BarWidth() const {
+    const int w = Width_ - 2 * SpaceH_;
+    return w > 0 ? w : 0;
+}
+
+double TTimeLineModel::Scale() const {
+    return HasScale() ? static_cast<double>(BarWidth()) / static_cast<double>(LengthPCR()) : 0.0;
+}
+
+int TTimeLineModel::AddSlice() {
+    Slices_.emplace_back();
+    return SliceCount() - 1;
+}
+
+void TTimeLineModel::Notify(int i, bool in, bool out) {
+    if (OnChange) OnChange(i, in, out);
+}
+
+void TTimeLineModel::SetSliceInPcr(int i, int64_t v) {
+    TSliceItem& s = Slices_.at(static_cast<size_t>(i));
+    if (v > s.Slice_Out_PCR || v == s.Slice_In_PCR) return;
+    s.Slice_In_PCR = v;
+    s.Slice_In = PcrToTimeText(v);
+    Notify(i, true, false);
+}
+
+void TTimeLineModel::SetSliceOutPcr(int i, int64_t v) {
+    TSliceItem& s = Slices_.at(static_cast<size_t>(i));
+    if (v < s.Slice_In_PCR || v == s.Slice_Out_PCR) return;
+    s.Slice_Out_PCR = v;
+    s.Slice_Out = PcrToTimeText(v);
+    Notify(i, false, true);
+}
+
+void TTimeLineModel::SetSliceIn(int i, const std::string& text) {
+    TSliceItem& s = Slices_.at(static_cast<size_t>(i));
+    if (text == s.Slice_In || !IsValidTimeText(text)) return;
+    s.Slice_In = text;
+    s.Slice_In_PCR = TimeTextToPcr(text);
+    Notify(i, true, false);
+}
+
+void TTimeLineModel::SetSliceOut(int i, const std::string& text) {
+    TSliceItem& s = Slices_.at(static_cast<size_t>(i));
+    if (text == s.Slice_Out || !IsValidTimeText(text)) return;
+    s.Slice_Out = text;
+    s.Slice_Out_PCR = TimeTextToPcr(text);
+    Notify(i, false, true);
+}
+
+int TTimeLineModel::PcrToX(int64_t pcr) const {
+    return static_cast<int>(RoundEven(static_cast<double>(pcr) * Scale())) + SpaceH_;
+}
+
+TSliceHit TTimeLineModel::HitTestSliceEdge(int x) const {
+    TSliceHit r;
+    if (!HasScale()) return r;
+    for (int i = 0; i < SliceCount(); ++i) {
+        const int xIn = PcrToX(Slices_[static_cast<size_t>(i)].Slice_In_PCR);
+        const int xOut = PcrToX(Slices_[static_cast<size_t>(i)].Slice_Out_PCR);
+        if (x - kHitSlack <= xIn && xIn <= x + kHitSlack) return TSliceHit{i, xIn, false, true};
+        if (x - kHitSlack <= xOut && xOut <= x + kHitSlack) return TSliceHit{i, xOut, true, false};
+    }
+    return r;
+}
+
+void TTimeLineModel::DragSliceEdge(int index, int x, bool isIn) {
+    if (!HasScale() || index < 0 || index >= SliceCount()) return;
+    const double ticksPerPixel = static_cast<double>(LengthPCR()) / BarWidth();
+    const int64_t pcr = RoundEven((x - SpaceH_) * ticksPerPixel);
+    if (isIn)
+        SetSliceInPcr(index, pcr);
+    else
+        SetSliceOutPcr(index, pcr);
+}
+
+bool TTimeLineModel::MouseMove(int x, int y, bool leftDown) {
+    const bool inBar = Bar_.Contains(x, y);
+    if (leftDown) {
+        if (!inBar) return false;
+        LastX_ = x;
+        Hot_.EdgeX = x;
+        // The edge taken when the button went down stays, however far it moves.
+        if (Hot_.Index >= 0) DragSliceEdge(Hot_.Index, x, Hot_.IsIn);
+        return true;
+    }
+    if (inBar) {
+        LastX_ = x;
+        OverBar_ = true;
+        Hot_ = HitTestSliceEdge(x);
+        return true;
+    }
+    const bool was = OverBar_;
+    OverBar_ = false;
+    Hot_.Index = -1;
+    return was;
+}
+
+void TTimeLineModel::MouseLeave() {
+    OverBar_ = false;
+    Hot_.Index = -1;
+}
+
+std::vector<TScaleTick> TTimeLineModel::ScaleTicks() const {
+    std::vector<TScaleTick> ticks;
+    if (!HasScale()) return ticks;
+    const double scale = Scale();
+    const double barWidth = BarWidth();
+    const int y0 = BarHeight_ + 4;
+    struct Kind {
+        int64_t Pcr;
+        int Every; // ticks at multiples of this are drawn by the longer kind
+        int Y2, FontSize;
+    };
+    const Kind kinds[] = {{kPcrPerMinute, 10, BarHeight_ + 7, 0},
+                          {kPcrPerTenMinutes, 6, BarHeight_ + 9, 7},
+                          {kPcrPerHour, 0, BarHeight_ + 16, 8}};
+    for (const Kind& k : kinds) {
+        const double px = scale * static_cast<double>(k.Pcr);
+        const int64_t steps = RoundEven(barWidth / px);
+        for (int64_t i = 0; i <= steps; ++i) {
+            if (k.Every != 0 && i % k.Every == 0) continue;
+            TScaleTick t;
+            t.X = static_cast<int>(RoundEven(static_cast<double>(i) * px)) + SpaceH_;
+            t.Y1 = y0;
+            t.Y2 = k.Y2;
+            t.FontSize = k.FontSize;
+            t.Pcr = i * k.Pcr;
+            if (k.FontSize != 0) t.Label = TickLabelText(t.Pcr);
+            ticks.push_back(t);
+        }
+    }
+    return ticks;
+}
+
+} // namespace tw
