@@ -48,6 +48,9 @@ void BroadcastToSkinnedForms(tw::TMessage& message);
 // The windows of other programs' dialogs that the library skins get the
 // broadcasts too; their hook installs this.
 extern std::function<void(tw::TMessage&)> BroadcastToForeignWindows;
+// Form providers that gave their form back when the skin went are not in the
+// registry; they hear of a new skin through this, which they install.
+extern std::function<void(tw::TMessage&)> BroadcastToIdleProviders;
 
 void BeginSkinChange(TsSkinManager* manager);
 void EndSkinChange(TsSkinManager* manager, bool animate);

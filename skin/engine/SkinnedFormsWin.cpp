@@ -13,6 +13,7 @@
 namespace skin {
 
 std::function<void(tw::TMessage&)> BroadcastToForeignWindows;
+std::function<void(tw::TMessage&)> BroadcastToIdleProviders;
 
 namespace {
 
@@ -94,6 +95,8 @@ void BroadcastToForms(tw::TMessage& message)
         DeliverToForm(form, message);
     }
     BroadcastToSkinnedForms(message);
+    if (BroadcastToIdleProviders)
+        BroadcastToIdleProviders(message);
 }
 
 void BroadcastToSkinnedForms(tw::TMessage& message)
