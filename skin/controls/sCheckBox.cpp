@@ -34,36 +34,27 @@ int CheckMaskIndex(TsCommonData& data, const TsCheckLook& look)
 void PaintCheckControl(tw::TWinControl& control, TsCommonData& data, const TsCheckLook& look, HDC dc)
 {
     const int w = control.Width(), h = control.Height();
-    if (w <= 0 || h <= 0 || !dc) return;
-    tw::TBitmap* cache = data.CacheBmp();
-    if (data.BGChangedFlag || !cache || cache->Width() != w || cache->Height() != h) {
-        data.InitCacheBmp();
-        cache = data.CacheBmp();
-        if (!cache) return;
-        const TRect r{0, 0, w, h};
-        PaintControlItem(data, data.GetParentCacheInfo(), true, look.State, r, {0, 0}, *cache, false);
+    PaintThroughCache(data, w, h, dc, [&](tw::TBitmap& cache) {
+        PaintControlItem(data, data.GetParentCacheInfo(), true, look.State, TRect{0, 0, w, h}, {0, 0}, cache, false);
         TRect text{0, 0, w, h};
         const int maskIndex = CheckMaskIndex(data, look);
         if (maskIndex >= 0) {
             const TsMaskData& mask = data.SkinManager()->ma[size_t(maskIndex)];
             const int mw = MaskFrameWidth(mask), mh = MaskFrameHeight(mask);
             const int x = look.TextLeft ? w - mw : 0;
-            const TCacheInfo itself = MakeCacheInfo(cache->PixelView());
-            DrawMaskGlyph(cache->PixelView(), {x, (h - mh) / 2}, std::min(look.State, mask.ImageCount - 1), 1, mask,
-                          itself);
+            DrawMaskGlyph(cache.PixelView(), {x, (h - mh) / 2}, std::min(look.State, mask.ImageCount - 1), 1, mask,
+                          MakeCacheInfo(cache.PixelView()));
             if (look.TextLeft)
                 text.Right = x - kTextGap;
             else
                 text.Left = mw + kTextGap;
         }
-        tw::TCanvas& canvas = cache->Canvas();
+        tw::TCanvas& canvas = cache.Canvas();
         canvas.Font().Assign(control.Font());
         const std::string caption = control.Caption();
         const UINT flags = DT_SINGLELINE | DT_VCENTER | (look.TextLeft ? DT_RIGHT : DT_LEFT);
         DrawControlText(&canvas, caption.c_str(), control.Enabled(), text, flags, &data, look.State != 0);
-        data.BGChangedFlag = false;
-    }
-    BitBlt(dc, 0, 0, w, h, cache->Canvas().Handle(), 0, 0, SRCCOPY);
+    });
 }
 
 TsCheckLook TsCheckBox::Look()

@@ -4,7 +4,7 @@
 // from the skin, built in the link's cache and copied to the window.
 #include <string>
 
-#include "skin/controls/sSkinnedControl.h"
+#include "skin/controls/sWindowSkin.h"
 #include "ui/StdCtrls.h"
 
 namespace skin {
@@ -40,18 +40,8 @@ protected:
     }
     bool SkinnedMessage(tw::TMessage& m) override
     {
+        if (this->OwnPaintMessage(m)) return true;
         switch (m.Msg) {
-        case WM_ERASEBKGND:
-            m.Result = 1;
-            return true;
-        case WM_PAINT: {
-            PAINTSTRUCT ps{};
-            HDC dc = m.WParam ? reinterpret_cast<HDC>(m.WParam) : BeginPaint(this->Handle(), &ps);
-            PaintCheckControl(*this, this->SkinData, Look(), dc);
-            if (!m.WParam) EndPaint(this->Handle(), &ps);
-            m.Result = 0;
-            return true;
-        }
         // The system button draws straight onto its window when these
         // change its look: our picture goes over it again at once.
         case BM_SETCHECK:
@@ -65,15 +55,22 @@ protected:
         case WM_LBUTTONUP:
         case WM_KEYDOWN:
         case WM_KEYUP:
-        case tw::CM_MOUSEENTER:
-        case tw::CM_MOUSELEAVE:
             Base::WndProc(m);
             RepaintNow();
             return true;
+        case tw::CM_MOUSEENTER:
+        case tw::CM_MOUSELEAVE: {
+            Base::WndProc(m);
+            const bool enter = m.Msg == tw::CM_MOUSEENTER;
+            this->ShowNewLook(enter ? aeMouseEnter : aeMouseLeave, enter ? 1 : 2);
+            return true;
+        }
         default:
             return false;
         }
     }
+
+    void PaintSkin(HDC dc) override { PaintCheckControl(*this, this->SkinData, Look(), dc); }
 
 private:
     void RepaintNow()

@@ -10,6 +10,7 @@ public:
     explicit TsComboBox(tw::TComponent* owner) : TsSkinned(owner, COC_TsComboBox) {}
 
 protected:
+    void SkinChanged() override { TakeEditColors(*this, SkinData); }
     bool SkinnedMessage(tw::TMessage& m) override;
 };
 

@@ -1,6 +1,7 @@
 #include "skin/controls/sEdit.h"
 
 #include "skin/engine/BorderPaintingWin.h"
+#include "skin/engine/sSkinManager.h"
 #include "skin/engine/sVclUtils.h"
 #include "ui/Guards.h"
 
@@ -44,6 +45,16 @@ bool PaintClientFrame(tw::TWinControl& control, TsCommonData& data, int edge)
     TRect inner;
     PaintControlBorder(dc, TRect{0, 0, cr.right, cr.bottom}, edge, data, EditState(data), inner);
     return true;
+}
+
+void TakeEditColors(tw::TControl& control, TsCommonData& data)
+{
+    TsSkinManager* sm = data.SkinManager();
+    const bool skinned = data.Skinned() && sm && sm->SkinIndexValid(data.SkinIndex);
+    const TColor color = skinned ? sm->gd[size_t(data.SkinIndex)].Color : tw::clWindow;
+    const TColor font = skinned ? sm->gd[size_t(data.SkinIndex)].FontColor[0] : tw::clWindowText;
+    if (!data.CustomColor() && control.Color() != color) control.SetColor(color);
+    if (!data.CustomFont() && control.Font().Color() != font) control.Font().SetColor(font);
 }
 
 } // namespace skin

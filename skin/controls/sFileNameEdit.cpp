@@ -1,19 +1,17 @@
 #include "skin/controls/sFileNameEdit.h"
 
+#include <algorithm>
+
 #include "base/Exceptions.h"
+#include "skin/engine/SkinUtils.h"
 
 namespace skin {
 
-bool ValidFileName(const std::string& name)
-{
-    for (unsigned char c : name)
-        if (c < 32 || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*') return false;
-    return true;
-}
-
 void TsFilenameEdit::SetFileName(const std::string& value)
 {
-    if (!value.empty() && !ValidFileName(value)) throw tw::Exception("Invalid file name");
+    // Control characters (a pasted tab or line break) no file name holds either.
+    const bool control = std::any_of(value.begin(), value.end(), [](unsigned char c) { return c < 32; });
+    if (!value.empty() && (control || !IsValidFileName(value))) throw tw::Exception("Invalid file name");
     SetText(value);
 }
 

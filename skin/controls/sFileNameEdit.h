@@ -15,8 +15,4 @@ public:
     void SetFileName(const std::string& value);
 };
 
-// Characters a Windows path cannot hold (the folder separators and the
-// drive colon are allowed).
-bool ValidFileName(const std::string& name);
-
 } // namespace skin

@@ -4,9 +4,7 @@
 
 #include <algorithm>
 
-#include "skin/engine/AlphaPrimitives.h"
 #include "skin/engine/ItemPaintingWin.h"
-#include "skin/engine/SkinText.h"
 #include "skin/engine/sSkinManager.h"
 #include "base/WinText.h"
 #include "skin/engine/sVclUtils.h"
@@ -29,16 +27,9 @@ void TsTabSheet::Paint()
         return;
     }
     const int w = Width(), h = Height();
-    if (w <= 0 || h <= 0) return;
-    tw::TBitmap* cache = SkinData.CacheBmp();
-    if (SkinData.BGChangedFlag || !cache || cache->Width() != w || cache->Height() != h) {
-        SkinData.InitCacheBmp();
-        cache = SkinData.CacheBmp();
-        if (!cache) return;
-        PaintControlBG(SkinData, SkinData.GetParentCacheInfo(), 0, {0, 0, w, h}, {0, 0}, *cache);
-        SkinData.BGChangedFlag = false;
-    }
-    BitBlt(Canvas().Handle(), 0, 0, w, h, cache->Canvas().Handle(), 0, 0, SRCCOPY);
+    PaintThroughCache(SkinData, w, h, Canvas().Handle(), [&](tw::TBitmap& cache) {
+        PaintControlBG(SkinData, SkinData.GetParentCacheInfo(), 0, {0, 0, w, h}, {0, 0}, cache);
+    });
 }
 
 uint32_t TsPageControl::PageChangeTime() const
@@ -71,18 +62,8 @@ void TsPageControl::SetHotTab(int tab)
 
 bool TsPageControl::SkinnedMessage(tw::TMessage& m)
 {
+    if (OwnPaintMessage(m)) return true;
     switch (m.Msg) {
-    case WM_ERASEBKGND:
-        m.Result = 1;
-        return true;
-    case WM_PAINT: {
-        PAINTSTRUCT ps{};
-        HDC dc = m.WParam ? reinterpret_cast<HDC>(m.WParam) : BeginPaint(Handle(), &ps);
-        PaintSkinned(dc);
-        if (!m.WParam) EndPaint(Handle(), &ps);
-        m.Result = 0;
-        return true;
-    }
     case WM_MOUSEMOVE: {
         TCHITTESTINFO hit{};
         hit.pt = {static_cast<short>(LOWORD(m.LParam)), static_cast<short>(HIWORD(m.LParam))};
@@ -109,56 +90,41 @@ bool TsPageControl::SkinnedMessage(tw::TMessage& m)
     }
 }
 
-void TsPageControl::PaintSkinned(HDC dc)
+void TsPageControl::PaintSkin(HDC dc)
 {
     const int w = Width(), h = Height();
-    if (w <= 0 || h <= 0 || !dc) return;
-    tw::TBitmap* cache = SkinData.CacheBmp();
-    if (SkinData.BGChangedFlag || !cache || cache->Width() != w || cache->Height() != h) {
-        SkinData.InitCacheBmp();
-        cache = SkinData.CacheBmp();
-        if (!cache) return;
+    PaintThroughCache(SkinData, w, h, dc, [&](tw::TBitmap& cache) {
         TsSkinManager* sm = SkinData.SkinManager();
         const TCacheInfo parent = SkinData.GetParentCacheInfo();
-        const TRect whole{0, 0, w, h};
-        if (parent.Ready)
-            CopyRectPixels(cache->PixelView(), whole, parent.Bmp, {parent.X, parent.Y});
-        else
-            FillRectPixels(cache->PixelView(), whole, parent.FillColor);
+        FillFromParent(cache, parent, {0, 0, w, h});
         // The frame of the pages: from the tabs' bottom to the window's.
-        TRect frame = DisplayRect();
         const int border = sm && sm->MaskIndexValid(SkinData.BorderIndex) ? 2 : 0;
-        frame = {0, std::max(frame.Top - border - 2, 0), w, h};
-        PaintControlItem(SkinData, parent, true, 0, frame, {0, 0}, *cache, false);
+        const TRect frame{0, std::max(DisplayRect().Top - border - 2, 0), w, h};
+        PaintControlItem(SkinData, parent, true, 0, frame, {0, 0}, cache, false);
         const int tabIndex = sm ? sm->GetSkinIndex(kTabSection) : -1;
+        if (tabIndex < 0) return;
         const int count = static_cast<int>(SendMessageW(Handle(), TCM_GETITEMCOUNT, 0, 0));
         const int selected = static_cast<int>(SendMessageW(Handle(), TCM_GETCURSEL, 0, 0));
-        tw::TCanvas& canvas = cache->Canvas();
-        canvas.Font().Assign(Font());
-        const TCacheInfo itself = MakeCacheInfo(cache->PixelView());
+        cache.Canvas().Font().Assign(Font());
         for (int i = 0; i < count; ++i) {
             RECT ir{};
             if (!SendMessageW(Handle(), TCM_GETITEMRECT, WPARAM(i), reinterpret_cast<LPARAM>(&ir))) continue;
-            TRect r(ir);
-            const int state = i == selected ? 2 : i == hotTab_ ? 1 : 0;
-            if (i == selected) r.Top = std::max(r.Top - kSelectedRise, 0);
-            r.Bottom = std::min(r.Bottom + (i == selected ? 1 : 0), h);
-            r.Right = std::min(r.Right, w);
-            if (r.Left >= r.Right || r.Top >= r.Bottom) continue;
-            if (tabIndex >= 0) PaintItem(sm, tabIndex, kTabSection, itself, true, state, r, {0, 0}, cache->PixelView());
+            TsTextItem tab;
+            tab.R = TRect(ir);
+            tab.State = i == selected ? 2 : i == hotTab_ ? 1 : 0;
+            if (i == selected) tab.R.Top = std::max(tab.R.Top - kSelectedRise, 0);
+            tab.R.Bottom = std::min(tab.R.Bottom + (i == selected ? 1 : 0), h);
+            tab.R.Right = std::min(tab.R.Right, w);
             wchar_t text[256] = {};
             TCITEMW item{};
             item.mask = TCIF_TEXT;
             item.pszText = text;
             item.cchTextMax = 255;
             SendMessageW(Handle(), TCM_GETITEMW, WPARAM(i), reinterpret_cast<LPARAM>(&item));
-            const std::string caption = tw::WideToUtf8(text);
-            DrawSectionText(&canvas, caption.c_str(), Enabled(), r, DT_SINGLELINE | DT_VCENTER | DT_CENTER,
-                            tabIndex >= 0 ? tabIndex : SkinData.SkinIndex, state != 0, sm);
+            tab.Text = tw::WideToUtf8(text);
+            PaintTextItem(cache, sm, tabIndex, kTabSection, tab, Enabled());
         }
-        SkinData.BGChangedFlag = false;
-    }
-    BitBlt(dc, 0, 0, w, h, cache->Canvas().Handle(), 0, 0, SRCCOPY);
+    });
 }
 
 } // namespace skin

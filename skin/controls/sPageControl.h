@@ -3,7 +3,7 @@
 // control keeps the keyboard and the clicks; tabs, frame and sheets are
 // painted from the skin, and a page change fades in over the old picture
 // when the skin manager's page-change animation asks for it.
-#include "skin/controls/sSkinnedControl.h"
+#include "skin/controls/sWindowSkin.h"
 #include "ui/ComCtrls.h"
 
 namespace skin {
@@ -27,11 +27,11 @@ public:
 
 protected:
     bool SkinnedMessage(tw::TMessage& m) override;
+    void PaintSkin(HDC dc) override;
 
 private:
     // Milliseconds of the page-change fade; 0 when there is none.
     uint32_t PageChangeTime() const;
-    void PaintSkinned(HDC dc);
     void SetHotTab(int tab);
     int hotTab_ = -1;
 };

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "skin/engine/AlphaPrimitives.h"
 #include "skin/engine/ItemPaintingWin.h"
 #include "skin/engine/SkinText.h"
 
@@ -19,13 +18,8 @@ constexpr int kCaptionMargin = 2;
 void PaintGroupFrame(tw::TWinControl& control, TsCommonData& data, HDC dc)
 {
     const int w = control.Width(), h = control.Height();
-    if (w <= 0 || h <= 0 || !dc) return;
-    tw::TBitmap* cache = data.CacheBmp();
-    if (data.BGChangedFlag || !cache || cache->Width() != w || cache->Height() != h) {
-        data.InitCacheBmp();
-        cache = data.CacheBmp();
-        if (!cache) return;
-        tw::TCanvas& canvas = cache->Canvas();
+    PaintThroughCache(data, w, h, dc, [&](tw::TBitmap& cache) {
+        tw::TCanvas& canvas = cache.Canvas();
         canvas.Font().Assign(control.Font());
         const std::string caption = control.Caption();
         const int captionHeight = canvas.TextExtent(caption.empty() ? "0" : caption).cy;
@@ -33,20 +27,15 @@ void PaintGroupFrame(tw::TWinControl& control, TsCommonData& data, HDC dc)
         // The strip above the frame shows the parent; the frame starts at
         // the caption's middle.
         const TRect strip{0, 0, w, std::min(captionHeight / 2, h)};
-        if (parent.Ready)
-            CopyRectPixels(cache->PixelView(), strip, parent.Bmp, {parent.X, parent.Y});
-        else
-            FillRectPixels(cache->PixelView(), strip, parent.FillColor);
-        const TRect frame{0, strip.Bottom, w, h};
-        PaintControlItem(data, parent, true, 0, frame, {0, 0}, *cache, false);
+        FillFromParent(cache, parent, strip);
+        PaintControlItem(data, parent, true, 0, TRect{0, strip.Bottom, w, h}, {0, 0}, cache, false);
         if (!caption.empty()) {
             const int textWidth = canvas.TextExtent(caption).cx;
-            const TRect text{kCaptionIndent, 0, std::min(w, kCaptionIndent + textWidth + 2 * kCaptionMargin), captionHeight};
+            const TRect text{kCaptionIndent, 0, std::min(w, kCaptionIndent + textWidth + 2 * kCaptionMargin),
+                             captionHeight};
             DrawControlText(&canvas, caption.c_str(), control.Enabled(), text, DT_SINGLELINE | DT_CENTER, &data, false);
         }
-        data.BGChangedFlag = false;
-    }
-    BitBlt(dc, 0, 0, w, h, cache->Canvas().Handle(), 0, 0, SRCCOPY);
+    });
 }
 
 void TsRadioGroup::SetItemIndex(int index)

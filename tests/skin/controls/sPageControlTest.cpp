@@ -1,0 +1,95 @@
+// The skinned page control with real windows: tabs and sheets painted from
+// the skin, pages switched by real clicks, the hot tab from the mouse, and
+// the system tabs again when the skin is off.
+#include "ControlWindows.h"
+
+#include <commctrl.h>
+
+#include "skin/controls/sPageControl.h"
+
+namespace skin {
+namespace {
+
+class TsPageControlTest : public test::ControlWindows {
+protected:
+    void SetUp() override
+    {
+        ControlWindows::SetUp();
+        manager->AnimEffects.PageChange.Active = false;
+        pages = new TsPageControl(form.get());
+        pages->SetParent(form.get());
+        pages->SetBounds(10, 10, 300, 200);
+        for (const char* caption : {"General", "Cleaning", "Files"}) {
+            auto* sheet = new TsTabSheet(form.get());
+            sheet->SetCaption(caption);
+            sheet->SetPageControl(pages);
+            sheets.push_back(sheet);
+        }
+        ShowAll();
+    }
+    TRect TabRect(int i)
+    {
+        RECT r{};
+        SendMessageW(pages->Handle(), TCM_GETITEMRECT, WPARAM(i), reinterpret_cast<LPARAM>(&r));
+        return TRect(r);
+    }
+    TsPageControl* pages = nullptr;
+    std::vector<TsTabSheet*> sheets;
+};
+
+TEST_F(TsPageControlTest, SectionsAndCaches)
+{
+    EXPECT_EQ(pages->SkinData.SkinSection(), "PAGECONTROL");
+    EXPECT_EQ(sheets[0]->SkinData.SkinSection(), "TABSHEET");
+    EXPECT_EQ(pages->SkinData.CacheBmp()->Width(), 300);
+    EXPECT_FALSE(pages->SkinData.BGChangedFlag);
+    EXPECT_EQ(sheets[0]->SkinData.CacheBmp()->Width(), sheets[0]->Width());
+    EXPECT_TRUE(sheets[0]->SkinData.IsUpdating());   // a sheet never paints by itself
+}
+
+TEST_F(TsPageControlTest, ClickOnATabSwitchesThePageAndRepaintsTheTabs)
+{
+    const TRect second = TabRect(1);
+    const TPoint at{(second.Left + second.Right) / 2, (second.Top + second.Bottom) / 2};
+    const TColor before = pages->SkinData.CacheBmp()->Canvas().Pixels(at.X, second.Top + 2);
+    MouseDown(pages, at.X, at.Y);
+    MouseUp(pages, at.X, at.Y);
+    EXPECT_EQ(pages->ActivePage(), sheets[1]);
+    EXPECT_TRUE(sheets[1]->Visible());
+    PaintNow(pages);
+    EXPECT_NE(pages->SkinData.CacheBmp()->Canvas().Pixels(at.X, second.Top + 2), before);
+}
+
+TEST_F(TsPageControlTest, MouseOverATabMakesItHot)
+{
+    const TRect third = TabRect(2);
+    SendMessageW(pages->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(third.Left + 3, third.Top + 3));
+    EXPECT_EQ(pages->HotTab(), 2);
+    EXPECT_TRUE(pages->SkinData.BGChangedFlag);
+    pages->Perform(tw::CM_MOUSELEAVE, 0, 0);
+    EXPECT_EQ(pages->HotTab(), -1);
+}
+
+TEST_F(TsPageControlTest, PageChangeFadesWhenTheSkinAsks)
+{
+    manager->AnimEffects.PageChange.Active = true;
+    manager->AnimEffects.PageChange.Time = 16;
+    pages->SetActivePageIndex(2);
+    EXPECT_EQ(pages->ActivePage(), sheets[2]);
+    EXPECT_EQ(FadeWindow, nullptr);   // the fade ended with the call
+}
+
+TEST_F(TsPageControlTest, SkinOffAndOn)
+{
+    SwitchSkin(false);
+    EXPECT_EQ(pages->SkinData.SkinIndex, -1);
+    PaintNow(pages);
+    pages->SetActivePageIndex(1);
+    EXPECT_EQ(pages->ActivePage(), sheets[1]);
+    SwitchSkin(true);
+    PaintNow(pages);
+    EXPECT_EQ(pages->SkinData.CacheBmp()->Width(), 300);
+}
+
+} // namespace
+} // namespace skin
