@@ -21,14 +21,8 @@ TForm5::TForm5(TComponent* owner) : TForm(owner) {
     Image1->SetParent(this);
     Image1->SetAlign(alClient);
     Image1->SetStretch(true);
-    try {
-        auto* png = new TPngImage();
-        Image1->Picture().SetGraphic(png);
-        png->LoadFromResourceName(GetModuleHandleW(nullptr), "ABOUT");
-    } catch (...) {
-        // Without the picture the box still shows its texts.
-        Image1->Picture().Clear();
-    }
+    // Without the picture the box still shows its texts.
+    LoadPngResource(Image1->Picture(), "ABOUT");
 
     auto label = [this](const char* name, int top, int size, const std::string& text) {
         auto* l = new skin::TsLabel(this);

@@ -288,13 +288,7 @@ void TForm1::BuildLayout() {
     Image6->SetName("Image6");
     Image6->SetParent(sPanel3);
     Image6->SetBounds(0, 40, 360, 200);
-    try {
-        auto* png = new TPngImage();
-        Image6->Picture().SetGraphic(png);
-        png->LoadFromResourceName(GetModuleHandleW(nullptr), "ABOUT");
-    } catch (...) {
-        Image6->Picture().Clear();
-    }
+    LoadPngResource(Image6->Picture(), "ABOUT");
 
     auto logoLabel = [this](const char* name, int top, int height, int size, bool bold) {
         auto* l = new skin::TsLabel(this);

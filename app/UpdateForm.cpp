@@ -43,14 +43,8 @@ TUpdateForm::TUpdateForm(TComponent* owner) : TForm(owner) {
     Image1->SetBounds(16, 14, 64, 64);
     Image1->SetStretch(true);
     Image1->SetCursor(crHandPoint);
-    try {
-        auto* png = new TPngImage();
-        Image1->Picture().SetGraphic(png);
-        png->LoadFromResourceName(GetModuleHandleW(nullptr), "ABOUT");
-    } catch (...) {
-        // The notice works without its picture.
-        Image1->Picture().Clear();
-    }
+    // The notice works without its picture.
+    LoadPngResource(Image1->Picture(), "ABOUT");
 
     sLabel1 = label("sLabel1", 16, 100, 300, 9, "Versionshistorie");
     sMemo1 = new TMemo(this);

@@ -311,4 +311,16 @@ void RegisterStandardPictureFormats() {
                                  [] { return static_cast<TGraphic*>(new TPngImage()); });
 }
 
+bool LoadPngResource(TPicture& picture, const std::string& name) {
+    try {
+        auto* png = new TPngImage();
+        picture.SetGraphic(png);
+        png->LoadFromResourceName(GetModuleHandleW(nullptr), name);
+        return true;
+    } catch (const std::exception&) {
+        picture.Clear();
+        return false;
+    }
+}
+
 } // namespace tw

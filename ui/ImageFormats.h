@@ -53,4 +53,8 @@ private:
     bool hasAlpha_ = false;
 };
 
+// Puts the program's PNG resource `name` into `picture`; false, with the
+// picture left empty, when the resource is missing or cannot be read.
+bool LoadPngResource(TPicture& picture, const std::string& name);
+
 } // namespace tw
