@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "base/Exceptions.h"
@@ -216,5 +217,15 @@ bool ForceDirectories(const std::string& dir) {
 }
 
 uint64_t GetTickCount64Ms() { return platform::TickMs(); }
+
+bool SameFilePath(const std::string& a, const std::string& b) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path pa = fs::u8path(a), pb = fs::u8path(b);
+    if (fs::exists(pa, ec) && fs::exists(pb, ec)) return fs::equivalent(pa, pb, ec);
+    const auto na = fs::absolute(pa, ec).lexically_normal().u8string();
+    const auto nb = fs::absolute(pb, ec).lexically_normal().u8string();
+    return SameText(std::string(na.begin(), na.end()), std::string(nb.begin(), nb.end()));
+}
 
 } // namespace tw

@@ -43,6 +43,10 @@ std::string IncludeTrailingPathDelimiter(const std::string& path);
 bool FileExists(const std::string& fileName);
 bool DirectoryExists(const std::string& dir);
 bool RemoveFile(const std::string& fileName); // delete a file (not named DeleteFile: a Win32 macro)
+// True when both names lead to the same file (also through a different
+// spelling or case); for names that do not exist yet, the absolute names
+// are compared case-insensitively, as Windows file names are.
+bool SameFilePath(const std::string& a, const std::string& b);
 bool ForceDirectories(const std::string& dir);
 int64_t FileSizeOf(const std::string& fileName); // -1 when missing
 char PathDelim();

@@ -16,7 +16,6 @@
 #include "tools/engine/LowLevelFix.h"
 #include "tools/engine/PacketFilter.h"
 #include "tools/engine/PacketListings.h"
-#include "tools/engine/StreamProbe.h"
 #include "ts/TSPacketReader.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"

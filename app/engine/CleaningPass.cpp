@@ -19,7 +19,6 @@
 #include "ts/TSAC3Reader.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <system_error>
 
 namespace tw {
@@ -52,19 +51,6 @@ const char* const kCleaningCaptionDe = "S\xC3\xA4" "ubere Transportstream";
 std::string Hex8(int64_t v) { return IntToHex(v, 8); }
 std::string Hex4(int64_t v) { return IntToHex(v, 4); }
 
-bool SameFileName(const std::string& a, const std::string& b)
-{
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    if (fs::exists(fs::u8path(a), ec) && fs::exists(fs::u8path(b), ec))
-        return fs::equivalent(fs::u8path(a), fs::u8path(b), ec);
-    // Not both present: compare the absolute names (case-insensitively, as
-    // Windows file names are).
-    const auto na = fs::absolute(fs::u8path(a), ec).lexically_normal().u8string();
-    const auto nb = fs::absolute(fs::u8path(b), ec).lexically_normal().u8string();
-    return SameText(std::string(na.begin(), na.end()), std::string(nb.begin(), nb.end()));
-}
-
 } // namespace
 
 TCleaningPass::TCleaningPass(TComponent* owner, TAnalysisEngine* engine, ICleaningHost* host)
@@ -91,11 +77,11 @@ std::string TCleaningPass::CheckOutputName(const std::string& input, const std::
     const bool de = engine_->German();
     if (output.empty())
         return de ? "Kein Dateiname f\xC3\xBCr den neuen Stream!" : "No file name for the new stream!";
-    if (SameFileName(input, output))
+    if (SameFilePath(input, output))
         return de ? "Die neue Datei darf nicht die ge\xC3\xB6" "ffnete Aufnahme sein!\rBitte anderen Namen w\xC3\xA4hlen."
                   : "The new file must not be the opened recording!\rPlease choose another name.";
     const std::string log = ChangeFileExt(output, ".log");
-    if (SameFileName(log, output) || SameFileName(log, input))
+    if (SameFilePath(log, output) || SameFilePath(log, input))
         return de ? "Das Log neben der neuen Datei (" + ExtractFileName(log) +
                         ") w\xC3\xBCrde sie oder die Aufnahme ersetzen!\rBitte anderen Namen w\xC3\xA4hlen."
                   : "The log beside the new file (" + ExtractFileName(log) +

@@ -21,6 +21,7 @@
 #include "app/engine/UpdateCheck.h"
 #include "base/Streams.h"
 #include "base/SysUtils.h"
+#include "tests/support/SavedSettings.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
 
@@ -141,18 +142,16 @@ void RecordMessages() {
     });
 }
 
-// Every setting these tests may change, restored afterwards: the window
-// tests of other executables share the prefix's registry.
-const char* const kTouched[] = {"Language", "UpdateCheck", "ShowLogfileWindow", "NoPreview", "NoTeletext", "NoSubtitles",
-                                "PlaySound", "PESDuplicatePacketHandling", "TimerPatchMode", "MpegSplitter",
-                                "MpegVideoFilter", "H264VideoFilter", "MpegAudioFilter", "LastUpdateMessage_Version",
-                                "LastUpdateMessage_Date"};
-std::vector<TSettingValue> g_savedSettings;
+// Every setting these tests may change, restored afterwards.
+test::SavedSettings* g_savedSettings = nullptr;
 
 class PreferencesTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        for (const char* n : kTouched) g_savedSettings.push_back(SettingsBackend().Read(kSettingsKey, n));
+        g_savedSettings = new test::SavedSettings(
+            {"Language", "UpdateCheck", "ShowLogfileWindow", "NoPreview", "NoTeletext", "NoSubtitles", "PlaySound",
+             "PESDuplicatePacketHandling", "TimerPatchMode", "MpegSplitter", "MpegVideoFilter", "H264VideoFilter",
+             "MpegAudioFilter", "LastUpdateMessage_Version", "LastUpdateMessage_Date"});
         g_server = new LocalHttpServer();
         ReleaseTextAddressHook = [](const std::string&) { return g_server->Url(g_path); };
         for (const char* n : {"Language", "UpdateCheck", "ShowLogfileWindow", "MpegSplitter", "LastUpdateMessage_Version",
@@ -165,10 +164,8 @@ protected:
         ASSERT_NE(Form1, nullptr);
     }
     static void TearDownTestSuite() {
-        for (size_t i = 0; i < g_savedSettings.size(); ++i) {
-            if (g_savedSettings[i].kind == skMissing) SettingsBackend().Remove(kSettingsKey, kTouched[i]);
-            else SettingsBackend().Write(kSettingsKey, kTouched[i], g_savedSettings[i]);
-        }
+        delete g_savedSettings;
+        g_savedSettings = nullptr;
         ReleaseTextAddressHook = nullptr;
         delete g_server;
         g_server = nullptr;

@@ -34,6 +34,7 @@
 #include "tools/RawCutterForm.h"
 #include "tools/CutEditorForm.h"
 #include "tools/OrvalinPlayer.h"
+#include "tests/support/SavedSettings.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
 #include "ui/Guards.h"
@@ -211,27 +212,6 @@ std::optional<int> AnswerDialog(TDialogRequest& rq) {
         return rq.Buttons & mbYes ? mrYes : mrOk;
     }
 }
-
-// Settings the run changes, put back at the end: the prefix is shared with
-// the window tests.
-const char* const kTouched[] = {"Language", "ShowLogfileWindow", "UpdateCheck", "PlaySound", "NoTeletext",
-                                "LastUpdateMessage_Version", "LastUpdateMessage_Date"};
-
-class SavedSettings {
-public:
-    SavedSettings() {
-        for (const char* n : kTouched) saved_.push_back(SettingsBackend().Read(kSettingsKey, n));
-    }
-    ~SavedSettings() {
-        for (size_t i = 0; i < saved_.size(); ++i) {
-            if (saved_[i].kind == skMissing) SettingsBackend().Remove(kSettingsKey, kTouched[i]);
-            else SettingsBackend().Write(kSettingsKey, kTouched[i], saved_[i]);
-        }
-    }
-
-private:
-    std::vector<TSettingValue> saved_;
-};
 
 TAnalysisView* View() { return dynamic_cast<TAnalysisView*>(Form1->View()); }
 
@@ -416,7 +396,9 @@ void ShootMessageBox() {
 }
 
 int Run() {
-    SavedSettings restore;
+    // Put back at the end: the prefix is shared with the window tests.
+    test::SavedSettings restore({"Language", "ShowLogfileWindow", "UpdateCheck", "PlaySound", "NoTeletext",
+                                 "LastUpdateMessage_Version", "LastUpdateMessage_Date"});
     RegWriteString(kSettingsKey, "Language", "ENG");
     RegWriteBool(kSettingsKey, "ShowLogfileWindow", true);
     for (const char* n : {"UpdateCheck", "PlaySound", "NoTeletext"}) RegWriteBool(kSettingsKey, n, false);

@@ -1,6 +1,5 @@
 #include "tools/engine/StreamProbe.h"
 
-#include <filesystem>
 
 #include "base/SysUtils.h"
 #include "ts/TSPacketReader.h"
@@ -31,18 +30,6 @@ TStreamProbe ProbeStreamFile(const std::string& fileName)
     }
     reader.Close();
     return p;
-}
-
-bool SameFilePath(const std::string& a, const std::string& b)
-{
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path pa = fs::u8path(a), pb = fs::u8path(b);
-    if (fs::exists(pa, ec) && fs::exists(pb, ec))
-        return fs::equivalent(pa, pb, ec);
-    const auto na = fs::absolute(pa, ec).lexically_normal().u8string();
-    const auto nb = fs::absolute(pb, ec).lexically_normal().u8string();
-    return SameText(std::string(na.begin(), na.end()), std::string(nb.begin(), nb.end()));
 }
 
 } // namespace tw

@@ -21,9 +21,4 @@ struct TStreamProbe {
 // read-only file is probed as well as any other.
 TStreamProbe ProbeStreamFile(const std::string& fileName);
 
-// True when both names lead to the same file (also through a different
-// spelling or case); for names that do not exist yet, the absolute names
-// are compared case-insensitively.
-bool SameFilePath(const std::string& a, const std::string& b);
-
 } // namespace tw

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "tools/engine/StreamProbe.h"
+#include "base/SysUtils.h"
 #include "tools/engine/ToolFiles.h"
 #include "ts/TSPacketReader.h"
 #include "ts/TSPacketWriter.h"

@@ -1,7 +1,7 @@
 // What the whole-recording tools share: their output names beside the
 // input, texts of numbers, and the two callbacks through which a pass keeps
 // the window alive. (An output that is the input is told by SameFilePath of
-// StreamProbe.h.)
+// base/SysUtils.h.)
 #pragma once
 
 #include <cstdint>

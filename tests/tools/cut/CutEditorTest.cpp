@@ -28,6 +28,7 @@
 #include "skin/engine/sCommonData.h"
 #include "skin/engine/sSkinManager.h"
 #include "tests/support/FileBytes.h"
+#include "tests/support/SavedSettings.h"
 #include "tests/support/TsProbe.h"
 #include "tools/CutEditorForm.h"
 #include "tools/OrvalinPlayer.h"
@@ -118,11 +119,10 @@ constexpr int64_t kHalfSecond = 45000;
 class CutEditorTest : public ::testing::Test {
 protected:
     static inline std::string recording;
-    static inline std::vector<TSettingValue> saved;
-    static constexpr const char* kTouched[] = {"PlaySound", "UpdateCheck", "ShowLogfileWindow", "NoPreview", "Language"};
+    static inline test::SavedSettings* saved = nullptr;
 
     static void SetUpTestSuite() {
-        for (const char* n : kTouched) saved.push_back(SettingsBackend().Read(kSettingsKey, n));
+        saved = new test::SavedSettings({"PlaySound", "UpdateCheck", "ShowLogfileWindow", "NoPreview", "Language"});
         for (const char* n : {"PlaySound", "UpdateCheck", "ShowLogfileWindow"}) RegWriteBool(kSettingsKey, n, false);
         RegWriteString(kSettingsKey, "Language", "ENG");
         SetDialogHook([](TDialogRequest& rq) -> std::optional<int> {
@@ -142,10 +142,8 @@ protected:
     static void TearDownTestSuite() {
         SetDialogHook(nullptr);
         SetMainWindowViewFactory(nullptr);
-        for (size_t i = 0; i < saved.size(); ++i) {
-            if (saved[i].kind == skMissing) SettingsBackend().Remove(kSettingsKey, kTouched[i]);
-            else SettingsBackend().Write(kSettingsKey, kTouched[i], saved[i]);
-        }
+        delete saved;
+        saved = nullptr;
         for (const char* suffix : {"", "_cut.ts", "_cut.log"}) {
             const std::string name = suffix[0] ? ChangeFileExt(recording, suffix) : recording;
             if (FileExists(name)) RemoveFile(name);
