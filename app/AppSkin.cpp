@@ -3,12 +3,15 @@
 #include <windows.h>
 
 #include "app/MainForm.h"
+#include "skin/controls/sButtons.h"
+#include "skin/controls/sLabel.h"
 #include "skin/engine/SkinMessages.h"
 #include "skin/engine/SkinnedForms.h"
 #include "skin/engine/acPNGGraphic.h"
 #include "skin/engine/sSkinManager.h"
 #include "skin/engine/sSkinManagerWin.h"
 #include "ui/Application.h"
+#include "ui/Dialogs.h"
 
 namespace tw {
 
@@ -85,6 +88,15 @@ private:
 void StartSkinUnit() {
     skin::RegisterPNGGraphic();
     skin::SkinManagerUnitStart(ProgramParameters());
+    InstallSkinnedMessageDialogs();
+}
+
+void InstallSkinnedMessageDialogs() {
+    TMessageDialogParts parts;
+    parts.NewLabel = [](TComponent* owner) -> TLabel* { return new skin::TsLabel(owner); };
+    parts.NewButton = [](TComponent* owner) -> TButton* { return new skin::TsBitBtn(owner); };
+    parts.Finish = [](TForm& form) { JoinSkin(&form); };
+    SetMessageDialogParts(std::move(parts));
 }
 
 skin::TsSkinManager* CreateProgramSkinManager(TComponent* owner) {

@@ -15,9 +15,15 @@ namespace tw {
 // The name our own skin is stored under in the skin manager.
 inline constexpr const char* kProgramSkinName = "Tarnwick8 (internal)";
 
-// Once, before any window exists: "png" as a picture format and the
-// "/acver" switch of the command line.
+// Once, before any window exists: "png" as a picture format, the "/acver"
+// switch of the command line, and the skinned message dialogs.
 void StartSkinUnit();
+
+// The program's message boxes and questions (MessageDlg, ShowMessage, the
+// skin library's messages, Application->MessageBox) built from skinned
+// labels and buttons and joined to the skin, with the library's layout,
+// answers and keys.
+void InstallSkinnedMessageDialogs();
 
 // The skin manager of the main window (owned by it): the program's only one,
 // so the default manager, holding our own skin from the program's resources

@@ -1,5 +1,6 @@
 #include "app/LogForm.h"
 
+#include "app/AppSkin.h"
 #include "skin/controls/sButtons.h"
 #include "skin/controls/sMemo.h"
 #include "skin/controls/sPanel.h"
@@ -80,7 +81,10 @@ TLogForm::TLogForm(TComponent* owner) : TForm(owner) {
     sMemo1->SetAlign(alClient);
     sMemo1->Font().SetName("Courier New");
     sMemo1->SetScrollBars(ssBoth);
+    sMemo1->SetReadOnly(true);
     LoadTree();
+    // Made for one showing, after the start-up joined the other windows.
+    JoinSkin(this);
 }
 
 } // namespace tw

@@ -5,6 +5,9 @@
 #include "skin/controls/sButtons.h"
 #include "skin/controls/sLabel.h"
 #include "skin/controls/sPanel.h"
+#include "skin/engine/DefaultManager.h"
+#include "skin/engine/SkinMessages.h"
+#include "skin/engine/sSkinManager.h"
 
 namespace tw {
 
@@ -95,6 +98,7 @@ void TForm2::FormCreate(TObject*) {
 
 void TForm2::FormShow(TObject*) {
     ApplyLanguage(LanguageIsGerman());
+    TakeMeterColors();
     CancelFlag = false;
     sGauge1->SetProgress(0);
 }
@@ -119,6 +123,30 @@ void TForm2::SetVisible(bool visible) {
 }
 
 void TForm2::sBitBtn1Click(TObject*) { CancelFlag = true; }
+
+void TForm2::TakeMeterColors() {
+    TColor back = clWhite, text = clBlack;
+    skin::TsSkinManager* sm = skin::DefaultManager;
+    // The manager counts its skin as loaded only after announcing it: the
+    // tables are what tell here.
+    if (sm && sm->Active() && !sm->gd.empty()) {
+        const int edit = sm->GetSkinIndex("EDIT");
+        if (sm->SkinIndexValid(edit)) {
+            back = sm->gd[static_cast<size_t>(edit)].Color;
+            text = sm->gd[static_cast<size_t>(edit)].FontColor[0];
+        }
+    }
+    // The line first: a new background redraws the whole meter.
+    OvBandwidthMeter1->Lines(0)->SetColor(text);
+    OvBandwidthMeter1->SetMeterColor(back);
+}
+
+void TForm2::WndProc(TMessage& m) {
+    TForm::WndProc(m);
+    if (m.Msg != skin::SM_ALPHACMD) return;
+    const auto command = skin::SkinCommandOf(m.WParam);
+    if (command == skin::AC_SKINLOADED || command == skin::AC_SKINREMOVED) TakeMeterColors();
+}
 
 void TForm2::PlaceButton() { sBitBtn1->SetTop(sGauge1->Top() + sGauge1->Height() + 6); }
 

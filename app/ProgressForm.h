@@ -40,6 +40,12 @@ public:
     // follows would otherwise sit on a stale picture of this window.
     void SetVisible(bool visible) override;
 
+    // The meter on the skin's field colour (that of the edits and memos)
+    // with its first line in the field's text colour; white and black
+    // without a skin. Showing the window and a change of skin take them.
+    void TakeMeterColors();
+    void WndProc(TMessage& m) override;
+
     void FormCreate(TObject* sender);
     void FormShow(TObject* sender);
     void sBitBtn1Click(TObject* sender);

@@ -2,8 +2,10 @@
 
 #include <memory>
 
+#include "app/AppSkin.h"
 #include "app/LogForm.h"
 #include "base/SysUtils.h"
+#include "skin/controls/sControlCache.h"
 #include "ui/Dialogs.h"
 
 namespace tw {
@@ -54,12 +56,12 @@ TSettingsForm::TSettingsForm(TComponent* owner) : TForm(owner) {
     SetPosition(poMainFormCenter);
     SetClientSize(440, 330);
 
-    sPageControl1 = new TPageControl(this);
+    sPageControl1 = new skin::TsPageControl(this);
     sPageControl1->SetName("sPageControl1");
     sPageControl1->SetParent(this);
     sPageControl1->SetBounds(8, 8, 424, 272);
     auto page = [this](const char* name) {
-        auto* p = new TTabSheet(this);
+        auto* p = new skin::TsTabSheet(this);
         p->SetName(name);
         p->SetPageControl(sPageControl1);
         return p;
@@ -69,37 +71,34 @@ TSettingsForm::TSettingsForm(TComponent* owner) : TForm(owner) {
     sTabSheet3 = page("sTabSheet3");
 
     auto check = [this](TWinControl* parent, const char* name, int top) {
-        auto* c = new TCheckBox(this);
+        auto* c = new skin::TsCheckBox(this);
         c->SetName(name);
         c->SetParent(parent);
         c->SetBounds(16, top, 380, 20);
         return c;
     };
-    auto label = [this](TWinControl* parent, const char* name, int left, int top, int width) {
-        auto* l = new TLabel(this);
-        l->SetName(name);
-        l->SetParent(parent);
-        l->SetBounds(left, top, width, 16);
-        return l;
-    };
     auto list = [this](TWinControl* parent, const char* name, int top) {
-        auto* c = new TComboBox(this);
+        auto* c = new skin::TsComboBox(this);
         c->SetName(name);
         c->SetParent(parent);
         c->SetStyle(csDropDownList);
         c->SetBounds(180, top, 220, 24);
         return c;
     };
+    auto bound = [](skin::TsBoundLabel* b) {
+        b->SetActive(true);
+        return std::unique_ptr<skin::TsBoundLabel>(b);
+    };
 
     // General
-    sLabel1 = label(sTabSheet1, "sLabel1", 16, 19, 150);
     sComboBox1 = list(sTabSheet1, "sComboBox1", 16);
+    sLabel1 = bound(new skin::TsBoundLabel(sComboBox1, &sComboBox1->SkinData));
     sCheckBox1 = check(sTabSheet1, "sCheckBox1", 60);
     sCheckBox3 = check(sTabSheet1, "sCheckBox3", 88);
     sCheckBox5 = check(sTabSheet1, "sCheckBox5", 116);
 
     // Correction Behavior
-    sRadioGroup1 = new TRadioGroup(this);
+    sRadioGroup1 = new skin::TsRadioGroup(this);
     sRadioGroup1->SetName("sRadioGroup1");
     sRadioGroup1->SetParent(sTabSheet3);
     sRadioGroup1->SetBounds(12, 10, 392, 100);
@@ -108,43 +107,43 @@ TSettingsForm::TSettingsForm(TComponent* owner) : TForm(owner) {
     sCheckBox7 = check(sTabSheet3, "sCheckBox7", 180);
 
     // Preview
-    sLabel2 = label(sTabSheet2, "sLabel2", 16, 15, 150);
-    sLabel2->SetCaption("DirectX Version");
-    sEdit1 = new TEdit(this);
+    sEdit1 = new skin::TsEdit(this);
     sEdit1->SetName("sEdit1");
     sEdit1->SetParent(sTabSheet2);
     sEdit1->SetBounds(180, 12, 120, 22);
     sEdit1->SetReadOnly(true);
+    sLabel2 = bound(new skin::TsBoundLabel(sEdit1, &sEdit1->SkinData));
+    sLabel2->SetCaption("DirectX Version");
     sCheckBox2 = check(sTabSheet2, "sCheckBox2", 42);
-    sLabel3 = label(sTabSheet2, "sLabel3", 16, 75, 150);
-    sLabel3->SetCaption("Splitter");
     sComboBox4 = list(sTabSheet2, "sComboBox4", 72);
-    sLabel4 = label(sTabSheet2, "sLabel4", 16, 105, 150);
-    sLabel4->SetCaption("MPEG-2 Video");
     sComboBox2 = list(sTabSheet2, "sComboBox2", 102);
-    sLabel5 = label(sTabSheet2, "sLabel5", 16, 135, 150);
-    sLabel5->SetCaption("H.264 Video");
     sComboBox3 = list(sTabSheet2, "sComboBox3", 132);
-    sLabel6 = label(sTabSheet2, "sLabel6", 16, 165, 150);
-    sLabel6->SetCaption("Audio");
     sComboBox5 = list(sTabSheet2, "sComboBox5", 162);
+    sLabel3 = bound(new skin::TsBoundLabel(sComboBox4, &sComboBox4->SkinData));
+    sLabel3->SetCaption("Splitter");
+    sLabel4 = bound(new skin::TsBoundLabel(sComboBox2, &sComboBox2->SkinData));
+    sLabel4->SetCaption("MPEG-2 Video");
+    sLabel5 = bound(new skin::TsBoundLabel(sComboBox3, &sComboBox3->SkinData));
+    sLabel5->SetCaption("H.264 Video");
+    sLabel6 = bound(new skin::TsBoundLabel(sComboBox5, &sComboBox5->SkinData));
+    sLabel6->SetCaption("Audio");
     FillList(sComboBox4, SplitterEntries());
     FillList(sComboBox2, Mpeg2VideoEntries());
     FillList(sComboBox3, H264VideoEntries());
     FillList(sComboBox5, AudioDecoderEntries());
     // The decoders can be chosen only beside a splitter of the user's choice.
     for (TComboBox* c : {sComboBox2, sComboBox3, sComboBox5}) c->SetEnabled(false);
-    sBitBtn3 = new TBitBtn(this);
+    sBitBtn3 = new skin::TsBitBtn(this);
     sBitBtn3->SetName("sBitBtn3");
     sBitBtn3->SetParent(sTabSheet2);
     sBitBtn3->SetBounds(180, 200, 160, 25);
 
-    sBitBtn1 = new TBitBtn(this);
+    sBitBtn1 = new skin::TsBitBtn(this);
     sBitBtn1->SetName("sBitBtn1");
     sBitBtn1->SetParent(this);
     sBitBtn1->SetKind(bkOK);
     sBitBtn1->SetBounds(250, 292, 85, 27);
-    sBitBtn2 = new TBitBtn(this);
+    sBitBtn2 = new skin::TsBitBtn(this);
     sBitBtn2->SetName("sBitBtn2");
     sBitBtn2->SetParent(this);
     sBitBtn2->SetKind(bkCancel);
@@ -155,8 +154,9 @@ TSettingsForm::TSettingsForm(TComponent* owner) : TForm(owner) {
     sComboBox3->OnChange = [this](TObject* s) { sComboBox3Change(s); };
     sComboBox5->OnChange = [this](TObject* s) { sComboBox5Click(s); };
     sBitBtn3->OnClick = [this](TObject* s) { sBitBtn3Click(s); };
-    SetTexts(false);
     LoadTree();
+    JoinSkin(this);
+    SetTexts(false);
     sPageControl1->SetActivePage(sTabSheet1);
 }
 
@@ -168,6 +168,7 @@ void TSettingsForm::SetTexts(bool english) {
     for (const TSettingsText& t : kTexts) {
         const char* text = english ? t.english : t.german;
         if (t.control == std::string("SettingsForm")) SetCaption(text);
+        else if (t.control == std::string("sLabel1")) sLabel1->SetCaption(text);
         else if (auto* c = dynamic_cast<TControl*>(FindComponent(t.control))) c->SetCaption(text);
     }
     sBitBtn1->SetCaption("OK");
@@ -180,6 +181,14 @@ void TSettingsForm::SetTexts(bool english) {
     sRadioGroup1->Items().Clear();
     for (int i = 0; i < 3; ++i) sRadioGroup1->Items().Add(modes[i]);
     sRadioGroup1->SetItemIndex(mode);
+    ColourLabels();
+}
+
+void TSettingsForm::ColourLabels() {
+    for (skin::TsBoundLabel* b : {sLabel1.get(), sLabel2.get(), sLabel3.get(), sLabel4.get(), sLabel5.get(), sLabel6.get()}) {
+        TColor color = clWindowText;
+        if (b->Label() && skin::ParentSkinFontColor(b->Label(), color)) b->Label()->Font().SetColor(color);
+    }
 }
 
 TFilterChoices TSettingsForm::Choices() const {

@@ -3,14 +3,18 @@
 // main window (TForm1::Preferences1Click).
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "app/engine/FilterChoices.h"
-#include "ui/Buttons.h"
-#include "ui/ComCtrls.h"
-#include "ui/ExtCtrls.h"
+#include "skin/controls/sButtons.h"
+#include "skin/controls/sCheckBox.h"
+#include "skin/controls/sComboBox.h"
+#include "skin/controls/sEdit.h"
+#include "skin/controls/sPageControl.h"
+#include "skin/controls/sRadioGroup.h"
+#include "skin/engine/sCommonData.h"
 #include "ui/Forms.h"
-#include "ui/StdCtrls.h"
 
 namespace tw {
 
@@ -19,37 +23,35 @@ public:
     explicit TSettingsForm(TComponent* owner);
     ~TSettingsForm() override;
 
-    TPageControl* sPageControl1;
-    TTabSheet* sTabSheet1; // General
-    TTabSheet* sTabSheet2; // Preview
-    TTabSheet* sTabSheet3; // Correction Behavior
+    skin::TsPageControl* sPageControl1;
+    skin::TsTabSheet* sTabSheet1; // General
+    skin::TsTabSheet* sTabSheet2; // Preview
+    skin::TsTabSheet* sTabSheet3; // Correction Behavior
     // General
-    TLabel* sLabel1;        // "Language"
-    TComboBox* sComboBox1;  // German, English
-    TCheckBox* sCheckBox1;  // ShowLogfileWindow
-    TCheckBox* sCheckBox3;  // UpdateCheck
-    TCheckBox* sCheckBox5;  // PlaySound
+    skin::TsComboBox* sComboBox1; // German, English
+    skin::TsCheckBox* sCheckBox1; // ShowLogfileWindow
+    skin::TsCheckBox* sCheckBox3; // UpdateCheck
+    skin::TsCheckBox* sCheckBox5; // PlaySound
     // Correction Behavior
-    TRadioGroup* sRadioGroup1; // TimerPatchMode
-    TCheckBox* sCheckBox4;     // PESDuplicatePacketHandling
-    TCheckBox* sCheckBox6;     // NoTeletext
-    TCheckBox* sCheckBox7;     // NoSubtitles
+    skin::TsRadioGroup* sRadioGroup1; // TimerPatchMode
+    skin::TsCheckBox* sCheckBox4;     // PESDuplicatePacketHandling
+    skin::TsCheckBox* sCheckBox6;     // NoTeletext
+    skin::TsCheckBox* sCheckBox7;     // NoSubtitles
     // Preview
-    TLabel* sLabel2;       // "DirectX Version"
-    TEdit* sEdit1;         // the probe's DirectX version, read-only
-    TCheckBox* sCheckBox2; // NoPreview
-    TLabel* sLabel3;       // splitter
-    TComboBox* sComboBox4; // MpegSplitter
-    TLabel* sLabel4;
-    TComboBox* sComboBox2; // MpegVideoFilter
-    TLabel* sLabel5;
-    TComboBox* sComboBox3; // H264VideoFilter
-    TLabel* sLabel6;
-    TComboBox* sComboBox5; // MpegAudioFilter
-    TBitBtn* sBitBtn3;     // shows the DirectX log
+    skin::TsEdit* sEdit1;         // the probe's DirectX version, read-only
+    skin::TsCheckBox* sCheckBox2; // NoPreview
+    skin::TsComboBox* sComboBox4; // MpegSplitter
+    skin::TsComboBox* sComboBox2; // MpegVideoFilter
+    skin::TsComboBox* sComboBox3; // H264VideoFilter
+    skin::TsComboBox* sComboBox5; // MpegAudioFilter
+    skin::TsBitBtn* sBitBtn3;     // shows the DirectX log
     // Buttons
-    TBitBtn* sBitBtn1; // OK
-    TBitBtn* sBitBtn2; // Cancel
+    skin::TsBitBtn* sBitBtn1; // OK
+    skin::TsBitBtn* sBitBtn2; // Cancel
+    // The captions beside the lists and the edit, placed by their controls:
+    // "Language" (sComboBox1), "DirectX Version" (sEdit1), then the splitter
+    // and the three decoder lists.
+    std::unique_ptr<skin::TsBoundLabel> sLabel1, sLabel2, sLabel3, sLabel4, sLabel5, sLabel6;
 
     // Copied in by the main window before showing.
     std::string DataFolder;
@@ -71,6 +73,9 @@ public:
 
 private:
     void ShowRuleMessage(const std::string& text);
+    // The bound labels are plain labels: they take the skin's text colour
+    // of the page they stand on whenever their texts are set.
+    void ColourLabels();
 };
 
 // The dialog while it is shown (nullptr otherwise).

@@ -2,12 +2,17 @@
 
 #include <windows.h>
 
+#include "app/AppSkin.h"
 #include "app/MainForm.h"
 #include "ui/ImageFormats.h"
 
 namespace tw {
 
 TUpdateForm* UpdateForm = nullptr;
+
+namespace {
+constexpr TColor kLinkColor = 0x00FFC080;
+} // namespace
 
 TUpdateForm::TUpdateForm(TComponent* owner) : TForm(owner) {
     SetName("UpdateForm");
@@ -17,8 +22,7 @@ TUpdateForm::TUpdateForm(TComponent* owner) : TForm(owner) {
     SetClientSize(460, 360);
     SetShowHint(true);
 
-    auto label = [this](const char* name, int left, int top, int width, int size, const std::string& text) {
-        auto* l = new TLabel(this);
+    auto label = [this](auto* l, const char* name, int left, int top, int width, int size, const std::string& text) {
         l->SetName(name);
         l->SetParent(this);
         // Fixed bounds: measured before the window exists, an automatic
@@ -29,12 +33,13 @@ TUpdateForm::TUpdateForm(TComponent* owner) : TForm(owner) {
         l->SetCaption(text);
         return l;
     };
-    sLabelFX1 = label("sLabelFX1", 96, 14, 340, 14, "Update verfügbar");
+    sLabelFX1 = label(new skin::TsLabelFX(this), "sLabelFX1", 96, 14, 340, 14, "Update verfügbar");
     sLabelFX1->Font().SetStyle(fsBold);
-    sLabelFX2 = label("sLabelFX2", 96, 44, 340, 11, "");
-    sLabelFX3 = label("sLabelFX3", 96, 70, 120, 11, "DOWNLOAD");
+    sLabelFX2 = label(new skin::TsLabelFX(this), "sLabelFX2", 96, 44, 340, 11, "");
+    sLabelFX3 = label(new skin::TsLabelFX(this), "sLabelFX3", 96, 70, 120, 11, "DOWNLOAD");
     sLabelFX3->Font().SetStyle(fsBold | fsUnderline);
-    sLabelFX3->Font().SetColor(clBlue);
+    // A link: the light blue that reads on the dark skin.
+    sLabelFX3->Kind().SetColor(kLinkColor);
     sLabelFX3->SetCursor(crHandPoint);
 
     Image1 = new TImage(this);
@@ -46,15 +51,15 @@ TUpdateForm::TUpdateForm(TComponent* owner) : TForm(owner) {
     // The notice works without its picture.
     LoadPngResource(Image1->Picture(), "ABOUT");
 
-    sLabel1 = label("sLabel1", 16, 100, 300, 9, "Versionshistorie");
-    sMemo1 = new TMemo(this);
+    sLabel1 = label(new skin::TsLabel(this), "sLabel1", 16, 100, 300, 9, "Versionshistorie");
+    sMemo1 = new skin::TsMemo(this);
     sMemo1->SetName("sMemo1");
     sMemo1->SetParent(this);
     sMemo1->SetBounds(16, 120, 428, 190);
     sMemo1->SetReadOnly(true);
     sMemo1->SetScrollBars(ssVertical);
 
-    sBitBtn1 = new TBitBtn(this);
+    sBitBtn1 = new skin::TsBitBtn(this);
     sBitBtn1->SetName("sBitBtn1");
     sBitBtn1->SetParent(this);
     sBitBtn1->SetKind(bkOK);
@@ -65,6 +70,7 @@ TUpdateForm::TUpdateForm(TComponent* owner) : TForm(owner) {
     sLabelFX3->OnClick = [this](TObject* s) { sLabelFX3Click(s); };
     Image1->OnClick = [this](TObject* s) { sLabelFX3Click(s); };
     LoadTree();
+    JoinSkin(this);
 }
 
 TUpdateForm::~TUpdateForm() {

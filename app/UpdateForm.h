@@ -4,10 +4,11 @@
 
 #include <string>
 
-#include "ui/Buttons.h"
+#include "skin/controls/sButtons.h"
+#include "skin/controls/sLabel.h"
+#include "skin/controls/sMemo.h"
 #include "ui/ExtCtrls.h"
 #include "ui/Forms.h"
-#include "ui/StdCtrls.h"
 
 namespace tw {
 
@@ -16,13 +17,13 @@ public:
     explicit TUpdateForm(TComponent* owner);
     ~TUpdateForm() override;
 
-    TLabel* sLabelFX1; // "Update verfügbar"
-    TLabel* sLabelFX2; // the version
-    TImage* Image1;    // opens the download page too
-    TLabel* sLabelFX3; // "DOWNLOAD"
-    TLabel* sLabel1;   // "Versionshistorie"
-    TMemo* sMemo1;     // the release text
-    TBitBtn* sBitBtn1; // OK
+    skin::TsLabelFX* sLabelFX1; // "Update verfügbar"
+    skin::TsLabelFX* sLabelFX2; // the version
+    TImage* Image1;             // opens the download page too
+    skin::TsLabelFX* sLabelFX3; // "DOWNLOAD"
+    skin::TsLabel* sLabel1;     // "Versionshistorie"
+    skin::TsMemo* sMemo1;       // the release text
+    skin::TsBitBtn* sBitBtn1;   // OK
 
     // The download page; also the hint of the link and the picture.
     const std::string& DownloadAddress() const { return download_; }

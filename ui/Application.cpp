@@ -334,6 +334,7 @@ int TApplication::MessageBox(const std::string& text, const std::string& caption
     rq.Caption = caption;
     rq.Flags = flags;
     if (auto r = CallDialogHook(rq)) return *r;
+    if (auto r = ShowMessageBoxWithParts(text, caption, flags)) return *r;
     HWND owner = GetActiveWindow();
     if (!owner && mainForm_) owner = mainForm_->HandleIfAllocated();
     return ::MessageBoxW(owner, Utf8ToWide(text).c_str(), Utf8ToWide(caption).c_str(), flags);

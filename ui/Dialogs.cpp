@@ -64,7 +64,18 @@ public:
     explicit TMessageForm(TComponent* owner) : TForm(owner) {}
 };
 
+TMessageDialogParts& Parts() {
+    static TMessageDialogParts p;
+    return p;
+}
+
 } // namespace
+
+TMessageDialogParts SetMessageDialogParts(TMessageDialogParts parts) {
+    TMessageDialogParts old = std::move(Parts());
+    Parts() = std::move(parts);
+    return old;
+}
 
 TForm* CreateMessageDialog(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons) {
     // Owned here until it is complete: a failure half-way frees it.
@@ -100,7 +111,8 @@ TForm* CreateMessageDialog(const std::string& msg, TMsgDlgType type, TMsgDlgButt
         DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &tr, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
     }
 
-    auto* label = new TLabel(f);
+    const TMessageDialogParts& parts = Parts();
+    TLabel* label = parts.NewLabel ? parts.NewLabel(f) : new TLabel(f);
     label->SetName("Message");
     label->SetParent(f);
     label->SetShowAccelChar(false);
@@ -120,9 +132,11 @@ TForm* CreateMessageDialog(const std::string& msg, TMsgDlgType type, TMsgDlgButt
     int by = textBottom + 16;
     int bx = (clientW - rowW) / 2;
     bool hasCancel = (buttons & mbCancel) != 0;
+    // A lone button answers Escape too, as the system's message boxes do.
+    bool lone = defs.size() == 1;
     bool first = true;
     for (const ButtonDef* d : defs) {
-        auto* b = new TButton(f);
+        TButton* b = parts.NewButton ? parts.NewButton(f) : new TButton(f);
         b->SetName(StripHotkey(StdText(d->text)));
         b->SetParent(f);
         b->SetBounds(bx, by, bw, bh);
@@ -132,13 +146,52 @@ TForm* CreateMessageDialog(const std::string& msg, TMsgDlgType type, TMsgDlgButt
             b->SetDefault(true);
             f->SetActiveControl(b);
         }
-        if (d->flag == mbCancel || (!hasCancel && d->flag == mbNo)) b->SetCancel(true);
+        if (lone || d->flag == mbCancel || (!hasCancel && d->flag == mbNo)) b->SetCancel(true);
         first = false;
         bx += bw + gap;
     }
     f->SetClientSize(clientW, by + bh + 12);
     f->LoadTree();
+    if (parts.Finish) parts.Finish(*f);
     return owned.release();
+}
+
+std::optional<int> ShowMessageBoxWithParts(const std::string& text, const std::string& caption, UINT flags) {
+    const TMessageDialogParts& parts = Parts();
+    if (!parts.NewLabel && !parts.NewButton && !parts.Finish) return std::nullopt;
+    TMsgDlgButtons buttons = 0;
+    switch (flags & MB_TYPEMASK) {
+    case MB_OK: buttons = mbOK; break;
+    case MB_OKCANCEL: buttons = mbOKCancel; break;
+    case MB_ABORTRETRYIGNORE: buttons = mbAbortRetryIgnore; break;
+    case MB_YESNOCANCEL: buttons = mbYesNoCancel; break;
+    case MB_YESNO: buttons = mbYesNo; break;
+    case MB_RETRYCANCEL: buttons = mbRetry | mbCancel; break;
+    default: return std::nullopt;
+    }
+    TMsgDlgType type = mtCustom;
+    switch (flags & MB_ICONMASK) {
+    case MB_ICONERROR: type = mtError; break;
+    case MB_ICONQUESTION: type = mtConfirmation; break;
+    case MB_ICONWARNING: type = mtWarning; break;
+    case MB_ICONINFORMATION: type = mtInformation; break;
+    default: break;
+    }
+    std::unique_ptr<TForm> f(CreateMessageDialog(text, type, buttons));
+    f->SetCaption(caption);
+    // MB_DEFBUTTON2.. move the default from the first button.
+    const int defaultIndex = static_cast<int>((flags & MB_DEFMASK) >> 8);
+    if (defaultIndex > 0) {
+        std::vector<TButton*> row;
+        for (int i = 0; i < f->ControlCount(); ++i)
+            if (auto* b = dynamic_cast<TButton*>(f->Controls(i))) row.push_back(b);
+        if (defaultIndex < static_cast<int>(row.size())) {
+            for (size_t i = 0; i < row.size(); ++i) row[i]->SetDefault(static_cast<int>(i) == defaultIndex);
+            f->SetActiveControl(row[static_cast<size_t>(defaultIndex)]);
+        }
+    }
+    // The modal results are the system's answer codes.
+    return f->ShowModal();
 }
 
 int MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons, int) {

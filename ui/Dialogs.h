@@ -44,6 +44,24 @@ TDialogHook SetDialogHook(TDialogHook hook);
 // Asks the hook (if any); used by every dialog of the library.
 std::optional<int> CallDialogHook(TDialogRequest& request);
 
+// What the message dialogs are built from. The library builds them from its
+// plain label and buttons; a program with a look of its own (the skin) puts
+// its classes in place here, and the layout, the answers and the keys stay
+// the same. Each member may be empty (the plain one is used); Finish runs
+// on the complete form.
+struct TMessageDialogParts {
+    std::function<TLabel*(TComponent* owner)> NewLabel;
+    std::function<TButton*(TComponent* owner)> NewButton;
+    std::function<void(TForm& form)> Finish;
+};
+// Returns the parts in use before.
+TMessageDialogParts SetMessageDialogParts(TMessageDialogParts parts);
+// A system message box (MB_ flags) as a message dialog of the installed
+// parts, answering the system's IDOK.. codes; nullopt when no parts are
+// installed or the flags ask for buttons the dialogs do not have (the
+// caller then shows the system's box).
+std::optional<int> ShowMessageBoxWithParts(const std::string& text, const std::string& caption, UINT flags);
+
 // Shows a message dialog and returns the modal result (mrYes, mrOk, ...).
 int MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons, int helpCtx = 0);
 // Builds the dialog form without showing it (the caller owns it).

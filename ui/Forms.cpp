@@ -250,6 +250,30 @@ void TCustomForm::ApplyPosition() {
     SetBounds(x, y, width_, height_);
 }
 
+void TCustomForm::KeepOnWorkArea() {
+    if (!handle_ || parent_) return;
+    // The monitor the form opens on: the one its rectangle mostly lies on,
+    // else the nearest.
+    const RECT bounds{left_, top_, left_ + width_, top_ + height_};
+    HMONITOR monitor = MonitorFromRect(&bounds, MONITOR_DEFAULTTONEAREST);
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    if (!monitor || !GetMonitorInfoW(monitor, &info)) return;
+    const TRect area(info.rcWork);
+    const TRect r = KeptOnArea(TRect(bounds), area);
+    if (r.Left != left_ || r.Top != top_ || r.Width() != width_ || r.Height() != height_)
+        SetBounds(r.Left, r.Top, r.Width(), r.Height());
+}
+
+TRect KeptOnArea(const TRect& r, const TRect& area) {
+    if (area.Width() <= 0 || area.Height() <= 0) return r;
+    const int w = std::min(r.Width(), area.Width());
+    const int h = std::min(r.Height(), area.Height());
+    const int x = std::max(area.Left, std::min(r.Left, area.Right - w));
+    const int y = std::max(area.Top, std::min(r.Top, area.Bottom - h));
+    return TRect(x, y, x + w, y + h);
+}
+
 void TCustomForm::BringToFront() {
     if (handle_ && IsWindowVisible(handle_)) SetWindowPos(handle_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }
@@ -470,6 +494,7 @@ void TCustomForm::WndProc(TMessage& m) {
                 ApplyPosition();
             DoShow();
             if (!visible_) return; // OnShow hid it again
+            if (windowState_ == wsNormal) KeepOnWorkArea();
             int cmd = windowState_ == wsMinimized ? SW_SHOWMINIMIZED
                       : windowState_ == wsMaximized ? SW_SHOWMAXIMIZED
                                                     : SW_SHOWNORMAL;

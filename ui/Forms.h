@@ -112,6 +112,9 @@ protected:
     virtual void DoHide();
     virtual void DoClose(TCloseAction& action);
     void ApplyPosition();
+    // A form opens whole on the work area of its monitor: moved in, and
+    // made smaller where it is larger than the work area.
+    void KeepOnWorkArea();
     void ApplyStyles();
     TButton* FindDialogButton(bool defaultButton) const;
 
@@ -157,6 +160,9 @@ private:
 };
 
 extern TScreen* Screen;
+
+// The rectangle moved (and, where it is larger, cut) to lie inside area.
+TRect KeptOnArea(const TRect& r, const TRect& area);
 
 // Finds the form a window belongs to (its own library form or the top-level
 // ancestor's).

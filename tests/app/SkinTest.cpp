@@ -10,14 +10,24 @@
 #include <map>
 
 #include "app/AppSkin.h"
+#include "app/BandwidthMeter.h"
+#include "app/LogForm.h"
 #include "app/MainForm.h"
+#include "app/ProgressForm.h"
+#include "app/SettingsForm.h"
 #include "app/Startup.h"
+#include "app/UpdateForm.h"
+#include "skin/controls/sButtons.h"
+#include "skin/controls/sLabel.h"
 #include "skin/engine/DefaultManager.h"
+#include "skin/engine/SkinUtils.h"
 #include "skin/engine/SkinMessages.h"
 #include "skin/engine/SkinnedForms.h"
 #include "skin/engine/sSkinManager.h"
 #include "tests/support/GdiObjects.h"
 #include "ui/Application.h"
+#include "ui/Dialogs.h"
+#include "ui/ExtCtrls.h"
 
 using namespace tw;
 
@@ -138,6 +148,253 @@ TEST_F(SkinTest, TheSkinGoesOffAndComesBackWithoutLeakingGdiObjects) {
     for (int i = 0; i < 100; ++i) offOn();
     EXPECT_TRUE(m.SkinLoaded());
     EXPECT_LE(test::GdiObjects(), before);
+}
+
+// The windows made after the start-up join the skin themselves and are built
+// from skinned controls.
+// A skinned control's skin link (nullptr for a plain control).
+template <class... Skinned> const skin::TsCommonData* SkinDataAs(TControl* c) {
+    const skin::TsCommonData* data = nullptr;
+    auto take = [&](auto* typed) {
+        if (!data && typed) data = &typed->SkinData;
+    };
+    (take(dynamic_cast<Skinned*>(c)), ...);
+    return data;
+}
+const skin::TsCommonData* SkinDataOf(TControl* c) {
+    return SkinDataAs<skin::TsPageControl, skin::TsTabSheet, skin::TsCheckBox, skin::TsComboBox, skin::TsEdit,
+                      skin::TsMemo, skin::TsBitBtn, skin::TsRadioGroup>(c);
+}
+
+bool Joined(TCustomForm* form) {
+    return std::count(skin::SkinnedForms().begin(), skin::SkinnedForms().end(), form) == 1;
+}
+
+TEST_F(SkinTest, PreferencesAreBuiltFromSkinnedControlsWithTheirSections) {
+    skin::TsSkinManager& m = Manager();
+    TSettingsForm form(Form1);
+    form.SetTexts(true);
+    EXPECT_TRUE(Joined(&form));
+    EXPECT_EQ(form.Color(), m.GetGlobalColor());
+    form.Show();
+    Pump();
+    struct Expect {
+        const char* name;
+        const char* section;
+    };
+    for (const Expect& e : {Expect{"sPageControl1", "PAGECONTROL"}, Expect{"sTabSheet1", "TABSHEET"},
+                            Expect{"sCheckBox1", "CHECKBOX"}, Expect{"sCheckBox4", "CHECKBOX"},
+                            Expect{"sComboBox1", "COMBOBOX"}, Expect{"sComboBox4", "COMBOBOX"},
+                            Expect{"sEdit1", "EDIT"}, Expect{"sBitBtn1", "BUTTON"}, Expect{"sBitBtn3", "BUTTON"},
+                            Expect{"sRadioGroup1", "GROUPBOX"}}) {
+        SCOPED_TRACE(e.name);
+        auto* c = dynamic_cast<TControl*>(form.FindComponent(e.name));
+        ASSERT_NE(c, nullptr);
+        const skin::TsCommonData* data = SkinDataOf(c);
+        ASSERT_NE(data, nullptr) << "not a skinned control";
+        EXPECT_EQ(data->SkinSection(), e.section);
+        EXPECT_GE(data->SkinIndex, 0);
+    }
+    // The captions of the lists and the edit are bound labels beside them,
+    // in the skin's text colour of their page.
+    struct Bound {
+        skin::TsBoundLabel* label;
+        TWinControl* control;
+        const char* caption;
+    };
+    for (const Bound& b : {Bound{form.sLabel1.get(), form.sComboBox1, "Language"},
+                           Bound{form.sLabel2.get(), form.sEdit1, "DirectX Version"},
+                           Bound{form.sLabel3.get(), form.sComboBox4, "Splitter"},
+                           Bound{form.sLabel6.get(), form.sComboBox5, "Audio"}}) {
+        SCOPED_TRACE(b.caption);
+        ASSERT_NE(b.label->Label(), nullptr);
+        EXPECT_EQ(b.label->Label()->Caption(), b.caption);
+        EXPECT_EQ(b.label->Label()->Parent(), b.control->Parent());
+        EXPECT_EQ(b.label->Label()->Left() + b.label->Label()->Width() + 4, b.control->Left());
+        EXPECT_GT(b.label->Label()->Left(), 0) << "the caption fits left of its control";
+        EXPECT_EQ(b.label->Label()->Font().Color(),
+                  m.gd[static_cast<size_t>(m.GetSkinIndex("TABSHEET"))].FontColor[0]);
+    }
+    form.SetTexts(false);
+    EXPECT_EQ(form.sLabel1->Label()->Caption(), "Sprache");
+    EXPECT_EQ(form.sRadioGroup1->Items().Count(), 3);
+    form.Hide();
+}
+
+TEST_F(SkinTest, UpdateNoticeAndTextWindowJoinTheSkin) {
+    TUpdateForm update(Form1);
+    EXPECT_TRUE(Joined(&update));
+    EXPECT_EQ(update.Color(), Manager().GetGlobalColor());
+    EXPECT_NE(SkinDataOf(update.sMemo1), nullptr);
+    EXPECT_NE(SkinDataOf(update.sBitBtn1), nullptr);
+    TLogForm text(Form1);
+    EXPECT_TRUE(Joined(&text));
+    EXPECT_EQ(text.Color(), Manager().GetGlobalColor());
+    EXPECT_TRUE(text.sMemo1->ReadOnly());
+}
+
+// The message dialog that is showing modally, or nullptr.
+TCustomForm* ShownMessage() {
+    for (int i = Screen->FormCount() - 1; i >= 0; --i) {
+        TCustomForm* f = Screen->Forms(i);
+        if (f->Modal() && f->Name() == "MessageDlg" && IsWindowVisible(f->Handle())) return f;
+    }
+    return nullptr;
+}
+
+skin::TsBitBtn* AnswerButton(TCustomForm& f, TModalResult r) {
+    for (int i = 0; i < f.ControlCount(); ++i)
+        if (auto* b = dynamic_cast<skin::TsBitBtn*>(f.Controls(i)); b && b->ModalResult() == r) return b;
+    return nullptr;
+}
+
+// Acts on the next message dialog once it shows; one still up two seconds
+// after that is ended with mrAbort, so a fault fails instead of hanging.
+class TMessageActor {
+public:
+    explicit TMessageActor(std::function<void(TCustomForm&)> act) : act_(std::move(act)) {
+        timer_.SetInterval(30);
+        timer_.OnTimer = [this](TObject*) {
+            TCustomForm* f = ShownMessage();
+            if (!f) return;
+            if (!acted_) {
+                acted_ = true;
+                since_ = GetTickCount();
+                act_(*f);
+            } else if (GetTickCount() - since_ > 2000) {
+                rescued = true;
+                f->SetModalResult(mrAbort);
+            }
+        };
+    }
+    bool rescued = false;
+
+private:
+    std::function<void(TCustomForm&)> act_;
+    TTimer timer_{nullptr};
+    bool acted_ = false;
+    DWORD since_ = 0;
+};
+
+void Click(TWinControl* c) {
+    if (!c) return; // the rescue then ends the dialog and the test fails
+    PostMessageW(c->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(6, 6));
+    PostMessageW(c->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(6, 6));
+}
+void Key(WORD key) { PostMessageW(GetFocus(), WM_KEYDOWN, key, 0); }
+
+TEST_F(SkinTest, QuestionsAreSkinnedAndAnsweredByClicksAndKeys) {
+    skin::TsSkinManager& m = Manager();
+    // What the question looks like while it is up.
+    bool joined = false, skinnedText = false;
+    TColor color = 0;
+    int skinnedButtons = 0;
+    {
+        TMessageActor actor([&](TCustomForm& f) {
+            joined = Joined(&f);
+            color = f.Color();
+            skinnedText = dynamic_cast<skin::TsLabel*>(f.FindComponent("Message")) != nullptr;
+            for (TModalResult r : {mrYes, mrNo, mrCancel})
+                if (AnswerButton(f, r)) ++skinnedButtons;
+            Click(AnswerButton(f, mrCancel));
+        });
+        EXPECT_EQ(MessageDlg("Cut the recording here?", mtConfirmation, mbYesNoCancel), mrCancel);
+        EXPECT_FALSE(actor.rescued);
+    }
+    EXPECT_TRUE(joined);
+    EXPECT_TRUE(skinnedText);
+    EXPECT_EQ(color, m.GetGlobalColor());
+    EXPECT_EQ(skinnedButtons, 3);
+
+    struct Case {
+        const char* how;
+        std::function<void(TCustomForm&)> act;
+        TModalResult answer;
+    };
+    const Case cases[] = {
+        {"click Yes", [](TCustomForm& f) { Click(AnswerButton(f, mrYes)); }, mrYes},
+        {"click No", [](TCustomForm& f) { Click(AnswerButton(f, mrNo)); }, mrNo},
+        {"Enter", [](TCustomForm&) { Key(VK_RETURN); }, mrYes},
+        {"Escape", [](TCustomForm&) { Key(VK_ESCAPE); }, mrCancel},
+        {"Tab, Enter",
+         [](TCustomForm&) {
+             Key(VK_TAB);
+             Application->ProcessMessages();
+             Key(VK_RETURN);
+         },
+         mrNo},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        TMessageActor actor(c.act);
+        EXPECT_EQ(MessageDlg("Cut the recording here?", mtConfirmation, mbYesNoCancel), c.answer);
+        EXPECT_FALSE(actor.rescued);
+    }
+    // Without a Cancel button, Escape answers No.
+    {
+        TMessageActor actor([](TCustomForm&) { Key(VK_ESCAPE); });
+        EXPECT_EQ(MessageDlg("Go on?", mtConfirmation, mbYesNo), mrNo);
+    }
+    // The skin library's own messages and the system-style boxes too.
+    {
+        std::string caption;
+        TMessageActor actor([&](TCustomForm& f) {
+            caption = f.Caption();
+            Click(AnswerButton(f, mrYes));
+        });
+        EXPECT_EQ(skin::ShowSkinMessage("Apply the skin?", 3, mbYesNo), mrYes);
+        EXPECT_EQ(caption, "Confirm");
+    }
+    {
+        bool skinned = false;
+        TMessageActor actor([&](TCustomForm& f) {
+            skinned = Joined(&f) && AnswerButton(f, mrOk) != nullptr;
+            Key(VK_RETURN);
+        });
+        EXPECT_EQ(Application->MessageBox("Cannot open the file.", Application->Title(), MB_OK | MB_ICONERROR), IDOK);
+        EXPECT_TRUE(skinned);
+    }
+}
+
+TEST_F(SkinTest, TheBandwidthMeterTakesTheSkinsFieldColours) {
+    skin::TsSkinManager& m = Manager();
+    const skin::TsGeneralData& edit = m.gd[static_cast<size_t>(m.GetSkinIndex("EDIT"))];
+    // The start-up's progress window: the skin's changes reach it.
+    ASSERT_NE(Form2, nullptr);
+    TForm2& f = *Form2;
+    f.Show();
+    f.ShowMeterPanel(true);
+    EXPECT_EQ(f.OvBandwidthMeter1->Color(), edit.Color);
+    EXPECT_NE(f.OvBandwidthMeter1->Color(), clWhite);
+    EXPECT_EQ(f.OvBandwidthMeter1->Lines(0)->Color(), edit.FontColor[0]);
+    Pump();
+    EXPECT_EQ(f.OvBandwidthMeter1->BackBuffer().Canvas().Pixels(1, 1), ColorToRGB(edit.Color));
+    // Without a skin the designed white and black; back with it.
+    m.SetActive(false);
+    Pump();
+    EXPECT_EQ(f.OvBandwidthMeter1->Color(), clWhite);
+    EXPECT_EQ(f.OvBandwidthMeter1->Lines(0)->Color(), clBlack);
+    m.SetActive(true);
+    Pump();
+    EXPECT_EQ(f.OvBandwidthMeter1->Color(), edit.Color);
+    f.ShowMeterPanel(false);
+    f.Hide();
+}
+
+// The log window sits below the main window; where that is below the
+// screen, it opens on the work area all the same.
+TEST_F(SkinTest, TheLogWindowOpensOnTheWorkArea) {
+    const TRect wa = Screen->WorkAreaRect();
+    const TRect saved = Form1->BoundsRect();
+    Form1->SetBounds(wa.Left, wa.Top, std::min(800, wa.Width()), wa.Height() - 100);
+    Form1->PlaceLogWindow(true);
+    EXPECT_GT(Form3->Top() + Form3->Height(), wa.Bottom);
+    Form3->Show();
+    EXPECT_LE(Form3->Top() + Form3->Height(), wa.Bottom);
+    EXPECT_GE(Form3->Top(), wa.Top);
+    EXPECT_EQ(Form3->Height(), 250);
+    Form3->Hide();
+    Form1->SetBounds(saved.Left, saved.Top, saved.Width(), saved.Height());
 }
 
 } // namespace

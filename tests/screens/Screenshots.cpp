@@ -48,6 +48,8 @@ using test::ReadAll;
 using test::WriteAll;
 
 std::string g_outFolder;
+// "ENG" (the README's pictures) or "GER", from the command line.
+std::string g_language = "ENG";
 std::vector<std::string> g_missing; // windows that never showed
 
 // A Unix path of the build is reachable from Wine through drive Z:.
@@ -399,7 +401,7 @@ int Run() {
     // Put back at the end: the prefix is shared with the window tests.
     test::SavedSettings restore({"Language", "ShowLogfileWindow", "UpdateCheck", "PlaySound", "NoTeletext",
                                  "LastUpdateMessage_Version", "LastUpdateMessage_Date"});
-    RegWriteString(kSettingsKey, "Language", "ENG");
+    RegWriteString(kSettingsKey, "Language", g_language);
     RegWriteBool(kSettingsKey, "ShowLogfileWindow", true);
     for (const char* n : {"UpdateCheck", "PlaySound", "NoTeletext"}) RegWriteBool(kSettingsKey, n, false);
     SetDialogHook(AnswerDialog);
@@ -445,10 +447,11 @@ int Run() {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) {
-        std::printf("usage: screenshots <output folder>\n");
+        std::printf("usage: screenshots <output folder> [GER]\n");
         return 2;
     }
     g_outFolder = WideToUtf8(argv[1]);
+    if (argc > 2 && WideToUtf8(argv[2]) == "GER") g_language = "GER";
     InstallWindowsSettings();
     Application->Initialize();
     try {

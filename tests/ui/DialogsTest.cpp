@@ -127,3 +127,114 @@ TEST_F(DialogsTest, InputQueryFormReturnsTheTypedText) {
     EXPECT_TRUE(InputQuery("Caption", "Prompt:", v));
     EXPECT_EQ(v, "eng");
 }
+
+namespace {
+
+// Stand-ins for a program's own classes.
+class TOwnLabel : public TLabel {
+public:
+    using TLabel::TLabel;
+};
+class TOwnButton : public TButton {
+public:
+    using TButton::TButton;
+};
+
+// The message dialog that is showing modally, or nullptr.
+TCustomForm* ShownDialog() {
+    for (int i = Screen->FormCount() - 1; i >= 0; --i)
+        if (Screen->Forms(i)->Modal() && Screen->Forms(i)->Name() == "MessageDlg") return Screen->Forms(i);
+    return nullptr;
+}
+
+class DialogPartsTest : public DialogsTest {
+protected:
+    void SetUp() override {
+        DialogsTest::SetUp();
+        TMessageDialogParts parts;
+        parts.NewLabel = [](TComponent* o) -> TLabel* { return new TOwnLabel(o); };
+        parts.NewButton = [](TComponent* o) -> TButton* { return new TOwnButton(o); };
+        parts.Finish = [this](TForm& f) { finished.push_back(&f); };
+        SetMessageDialogParts(std::move(parts));
+    }
+    void TearDown() override {
+        SetMessageDialogParts({});
+        DialogsTest::TearDown();
+    }
+    // Runs `act` on the dialog once it shows. A dialog that is still up two
+    // seconds later is ended with mrAbort, so a fault fails the test
+    // instead of hanging it.
+    void WhenShown(std::function<void(TCustomForm&)> act) {
+        rescued = false;
+        timer = std::make_unique<TTimer>(nullptr);
+        timer->SetInterval(30);
+        timer->OnTimer = [this, act](TObject*) {
+            TCustomForm* f = ShownDialog();
+            if (!f || !IsWindowVisible(f->Handle())) return;
+            timer->SetEnabled(false);
+            act(*f);
+            rescue->SetEnabled(true);
+        };
+        rescue = std::make_unique<TTimer>(nullptr);
+        rescue->SetEnabled(false);
+        rescue->SetInterval(2000);
+        rescue->OnTimer = [this](TObject*) {
+            rescue->SetEnabled(false);
+            if (TCustomForm* f = ShownDialog()) {
+                rescued = true;
+                f->SetModalResult(mrAbort);
+            }
+        };
+    }
+    std::vector<TForm*> finished;
+    std::unique_ptr<TTimer> timer, rescue;
+    bool rescued = false;
+};
+
+TOwnButton* ButtonOf(TCustomForm& f, TModalResult r) {
+    for (int i = 0; i < f.ControlCount(); ++i)
+        if (auto* b = dynamic_cast<TOwnButton*>(f.Controls(i)); b && b->ModalResult() == r) return b;
+    return nullptr;
+}
+
+TEST_F(DialogPartsTest, TheDialogIsBuiltFromTheInstalledPartsWithTheSameLayout) {
+    std::unique_ptr<TForm> f(CreateMessageDialog("Overwrite?", mtConfirmation, mbYesNoCancel));
+    EXPECT_EQ(finished, std::vector<TForm*>{f.get()});
+    EXPECT_NE(dynamic_cast<TOwnLabel*>(f->FindComponent("Message")), nullptr);
+    int buttons = 0;
+    for (int i = 0; i < f->ControlCount(); ++i) {
+        if (dynamic_cast<TButton*>(f->Controls(i))) {
+            ++buttons;
+            EXPECT_NE(dynamic_cast<TOwnButton*>(f->Controls(i)), nullptr);
+        }
+    }
+    EXPECT_EQ(buttons, 3);
+    EXPECT_TRUE(ButtonOf(*f, mrYes)->Default());
+    EXPECT_TRUE(ButtonOf(*f, mrCancel)->Cancel());
+    EXPECT_FALSE(ButtonOf(*f, mrNo)->Cancel());
+    // Without a Cancel button No takes Escape; a lone OK takes it too.
+    std::unique_ptr<TForm> yesNo(CreateMessageDialog("Go on?", mtConfirmation, mbYesNo));
+    EXPECT_TRUE(ButtonOf(*yesNo, mrNo)->Cancel());
+    std::unique_ptr<TForm> ok(CreateMessageDialog("Done.", mtInformation, mbOK));
+    EXPECT_TRUE(ButtonOf(*ok, mrOk)->Cancel());
+    EXPECT_TRUE(ButtonOf(*ok, mrOk)->Default());
+}
+
+// The system's message box flags in the program's dialogs: buttons, the
+// default button and the answer codes.
+TEST_F(DialogPartsTest, ApplicationMessageBoxAnswersTheSystemCodes) {
+    std::string caption;
+    WhenShown([&](TCustomForm& f) {
+        caption = f.Caption();
+        PostMessageW(GetFocus(), WM_KEYDOWN, VK_RETURN, 0);
+    });
+    EXPECT_EQ(Application->MessageBox("Save?", "Tarnwick", MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2), IDNO);
+    EXPECT_EQ(caption, "Tarnwick");
+    WhenShown([](TCustomForm& f) { PostMessageW(ButtonOf(f, mrRetry)->Handle(), BM_CLICK, 0, 0); });
+    EXPECT_EQ(Application->MessageBox("Locked", "Tarnwick", MB_RETRYCANCEL | MB_ICONWARNING), IDRETRY);
+    WhenShown([](TCustomForm&) { PostMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0); });
+    EXPECT_EQ(Application->MessageBox("Failed", "Tarnwick", MB_OK | MB_ICONERROR), IDOK);
+    EXPECT_EQ(finished.size(), 3u);
+}
+
+} // namespace

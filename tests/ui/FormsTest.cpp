@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "ui/Application.h"
 #include "ui/ExtCtrls.h"
 #include "ui/Forms.h"
@@ -135,6 +137,63 @@ TEST_F(FormsTest, ScreenCentredFormSitsInTheMiddleOfTheWorkArea) {
     TRect wa = Screen->WorkAreaRect();
     EXPECT_NEAR(f.Left() + f.Width() / 2, wa.Left + wa.Width() / 2, 1);
     EXPECT_NEAR(f.Top() + f.Height() / 2, wa.Top + wa.Height() / 2, 1);
+}
+
+// A window that would open partly off the screen (below it, right of it,
+// larger than it) opens whole on the work area of its monitor; one that
+// fits stays where it was put, and a second showing is kept in as well.
+TEST_F(FormsTest, FormsOpenWholeOnTheWorkArea) {
+    const TRect wa = Screen->WorkAreaRect();
+    auto inside = [&](const TForm& f) {
+        return f.Left() >= wa.Left && f.Top() >= wa.Top && f.Left() + f.Width() <= wa.Right &&
+               f.Top() + f.Height() <= wa.Bottom;
+    };
+    struct Case {
+        const char* what;
+        int left, top, width, height;
+    };
+    const Case cases[] = {
+        {"below", wa.Left + 10, wa.Bottom - 80, 300, 250},
+        {"right", wa.Right - 50, wa.Top + 10, 300, 200},
+        {"above and left", wa.Left - 200, wa.Top - 100, 300, 200},
+        {"wider", wa.Left + 20, wa.Top + 20, wa.Width() + 258, 200},
+        {"taller and wider", wa.Left, wa.Top, wa.Width() + 100, wa.Height() + 100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TSampleForm f(nullptr);
+        f.SetBounds(c.left, c.top, c.width, c.height);
+        f.Show();
+        EXPECT_TRUE(inside(f)) << f.Left() << "," << f.Top() << " " << f.Width() << "x" << f.Height();
+        RECT real;
+        GetWindowRect(f.Handle(), &real);
+        EXPECT_EQ(TRect(real), f.BoundsRect());
+        EXPECT_EQ(f.Width(), std::min(c.width, wa.Width()));
+        EXPECT_EQ(f.Height(), std::min(c.height, wa.Height()));
+        // Moved off while hidden: the next showing brings it back.
+        f.Hide();
+        f.SetBounds(wa.Right - 10, wa.Bottom - 10, f.Width(), f.Height());
+        f.Show();
+        EXPECT_TRUE(inside(f));
+        f.Hide();
+    }
+    TSampleForm fits(nullptr);
+    fits.SetBounds(wa.Left + 30, wa.Top + 40, 200, 150);
+    fits.Show();
+    EXPECT_EQ(fits.BoundsRect(), TRect(wa.Left + 30, wa.Top + 40, wa.Left + 230, wa.Top + 190));
+    fits.Hide();
+}
+
+TEST(KeptOnAreaTest, MovesInThenCuts) {
+    const TRect area(0, 0, 1024, 740);
+    EXPECT_EQ(KeptOnArea(TRect(10, 600, 810, 850), area), TRect(10, 490, 810, 740));
+    EXPECT_EQ(KeptOnArea(TRect(-30, -5, 70, 95), area), TRect(0, 0, 100, 100));
+    EXPECT_EQ(KeptOnArea(TRect(100, 50, 1382, 650), area), TRect(0, 50, 1024, 650));
+    EXPECT_EQ(KeptOnArea(TRect(5, 6, 105, 106), area), TRect(5, 6, 105, 106));
+    // No work area known: left as it is.
+    EXPECT_EQ(KeptOnArea(TRect(5, 6, 105, 106), TRect()), TRect(5, 6, 105, 106));
+    // A second monitor left of the first.
+    EXPECT_EQ(KeptOnArea(TRect(-300, 10, -100, 110), TRect(-1280, 0, 0, 1024)), TRect(-300, 10, -100, 110));
 }
 
 TEST_F(FormsTest, MenuCommandsReachTheirItems) {
