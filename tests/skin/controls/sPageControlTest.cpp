@@ -60,6 +60,19 @@ TEST_F(TsPageControlTest, ClickOnATabSwitchesThePageAndRepaintsTheTabs)
     EXPECT_NE(pages->SkinData.CacheBmp()->Canvas().Pixels(at.X, second.Top + 2), before);
 }
 
+// A page switched by the program shows its tab as the selected one, as a
+// click does.
+TEST_F(TsPageControlTest, APageSetInCodeRepaintsTheTabs)
+{
+    const TRect second = TabRect(1);
+    const int x = (second.Left + second.Right) / 2;
+    PaintNow(pages);
+    const TColor before = pages->SkinData.CacheBmp()->Canvas().Pixels(x, second.Top + 2);
+    pages->SetActivePageIndex(1);
+    PaintNow(pages);
+    EXPECT_NE(pages->SkinData.CacheBmp()->Canvas().Pixels(x, second.Top + 2), before);
+}
+
 TEST_F(TsPageControlTest, MouseOverATabMakesItHot)
 {
     const TRect third = TabRect(2);
