@@ -54,6 +54,16 @@ private:
                 // broadcast to the application's forms passes it by.
                 m.Result = 1;
                 return;
+            case skin::AC_QUERYSKININDEX: {
+                // The form's section, for the controls that take their text
+                // colour from their parent (labels straight on the form):
+                // the one whose colour the form wears. 0 while no skin is on.
+                skin::TsSkinManager* manager = skin::DefaultManager;
+                const int index = manager ? manager->ConstData.IndexGlobalInfo : -1;
+                const bool on = manager && manager->Active() && manager->SkinIndexValid(index);
+                m.Result = on ? index + 1 : 0;
+                return;
+            }
             case skin::AC_SKINLOADED:
                 ApplySkin(reinterpret_cast<skin::TsSkinManager*>(m.LParam));
                 break;

@@ -18,6 +18,7 @@
 #include "app/Startup.h"
 #include "app/UpdateForm.h"
 #include "skin/controls/sButtons.h"
+#include "skin/controls/sControlCache.h"
 #include "skin/controls/sLabel.h"
 #include "skin/engine/DefaultManager.h"
 #include "skin/engine/SkinUtils.h"
@@ -227,6 +228,13 @@ TEST_F(SkinTest, UpdateNoticeAndTextWindowJoinTheSkin) {
     EXPECT_EQ(update.Color(), Manager().GetGlobalColor());
     EXPECT_NE(SkinDataOf(update.sMemo1), nullptr);
     EXPECT_NE(SkinDataOf(update.sBitBtn1), nullptr);
+    // A label straight on the form writes in the text colour of the form's
+    // section, not in black on the dark form.
+    const skin::TsGeneralData& global = Manager().gd[static_cast<size_t>(Manager().ConstData.IndexGlobalInfo)];
+    TColor labelColor = 0;
+    EXPECT_TRUE(skin::ParentSkinFontColor(update.sLabel1, labelColor));
+    EXPECT_EQ(labelColor, global.FontColor[0]);
+    EXPECT_NE(labelColor, update.Color());
     TLogForm text(Form1);
     EXPECT_TRUE(Joined(&text));
     EXPECT_EQ(text.Color(), Manager().GetGlobalColor());
