@@ -184,18 +184,6 @@ TEST_F(FormsTest, FormsOpenWholeOnTheWorkArea) {
     fits.Hide();
 }
 
-TEST(KeptOnAreaTest, MovesInThenCuts) {
-    const TRect area(0, 0, 1024, 740);
-    EXPECT_EQ(KeptOnArea(TRect(10, 600, 810, 850), area), TRect(10, 490, 810, 740));
-    EXPECT_EQ(KeptOnArea(TRect(-30, -5, 70, 95), area), TRect(0, 0, 100, 100));
-    EXPECT_EQ(KeptOnArea(TRect(100, 50, 1382, 650), area), TRect(0, 50, 1024, 650));
-    EXPECT_EQ(KeptOnArea(TRect(5, 6, 105, 106), area), TRect(5, 6, 105, 106));
-    // No work area known: left as it is.
-    EXPECT_EQ(KeptOnArea(TRect(5, 6, 105, 106), TRect()), TRect(5, 6, 105, 106));
-    // A second monitor left of the first.
-    EXPECT_EQ(KeptOnArea(TRect(-300, 10, -100, 110), TRect(-1280, 0, 0, 1024)), TRect(-300, 10, -100, 110));
-}
-
 TEST_F(FormsTest, MenuCommandsReachTheirItems) {
     TSampleForm f(nullptr);
     auto* menu = new TMainMenu(&f);
