@@ -1,15 +1,37 @@
 #include "tools/ToolControls.h"
 
 #include "app/engine/SettingsStore.h"
+#include "ui/ImageFormats.h"
 
 namespace tw {
 
-TBitBtn* PlaceButton(TComponent* owner, TWinControl* parent, const char* name, int left, int top,
-                     const std::string& caption, TModalResult result)
+skin::TsBoundLabel* BoundLabelOf(TComponent* control)
 {
-    auto* b = Place<TBitBtn>(owner, parent, name, left, top, 90, 26, caption);
+    auto* bound = dynamic_cast<IBoundCaption*>(control);
+    return bound ? &bound->BoundLabel() : nullptr;
+}
+
+skin::TsBitBtn* PlaceButton(TComponent* owner, TWinControl* parent, const char* name, int left, int top,
+                            const std::string& caption, TModalResult result)
+{
+    auto* b = Place<skin::TsBitBtn>(owner, parent, name, left, top, 90, 26, caption);
     b->SetModalResult(result);
     return b;
+}
+
+bool SetButtonPicture(TBitBtn* button, const std::string& resource, TButtonLayout layout)
+{
+    TPicture picture;
+    if (!LoadPngResource(picture, resource))
+        return false;
+    auto* png = dynamic_cast<TPngImage*>(picture.Graphic());
+    if (!png || png->Empty())
+        return false;
+    button->Glyph().Assign(png->Bitmap());
+    button->SetNumGlyphs(1);
+    button->SetLayout(layout);
+    button->Invalidate();
+    return true;
 }
 
 void ToolMessage(const std::string& sound, const std::string& text, TMsgDlgType type)
