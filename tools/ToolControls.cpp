@@ -1,6 +1,9 @@
 #include "tools/ToolControls.h"
 
 #include "app/engine/SettingsStore.h"
+#include "skin/controls/sControlCache.h"
+#include "skin/engine/DefaultManager.h"
+#include "skin/engine/sSkinManager.h"
 #include "ui/ImageFormats.h"
 
 namespace tw {
@@ -9,6 +12,25 @@ skin::TsBoundLabel* BoundLabelOf(TComponent* control)
 {
     auto* bound = dynamic_cast<IBoundCaption*>(control);
     return bound ? &bound->BoundLabel() : nullptr;
+}
+
+void TakeSkinFontColor(skin::TsBoundLabel& bound)
+{
+    TLabel* label = bound.Label();
+    if (!label)
+        return;
+    TColor color = clBlack;
+    skin::TsSkinManager* manager = skin::DefaultManager;
+    if (skin::ParentSkinFontColor(label, color)) {
+        label->Font().SetColor(color);
+    } else if (manager && manager->Active() && manager->SkinLoaded()) {
+        // A form without a skin section of its own: the skin's text colour,
+        // made for the skin's window colour the form takes.
+        label->Font().SetColor(manager->GetGlobalFontColor());
+    } else {
+        label->SetParentFont(true);
+    }
+    label->Invalidate();
 }
 
 skin::TsBitBtn* PlaceButton(TComponent* owner, TWinControl* parent, const char* name, int left, int top,

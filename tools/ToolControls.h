@@ -6,6 +6,7 @@
 #include <string>
 
 #include "skin/controls/sButtons.h"
+#include "skin/engine/SkinMessages.h"
 #include "skin/engine/sCommonData.h"
 #include "ui/Buttons.h"
 #include "ui/Controls.h"
@@ -36,10 +37,29 @@ public:
     virtual skin::TsBoundLabel& BoundLabel() = 0;
 };
 
+// A bound label's text in the skin's font colour for what lies under it
+// (the label itself paints as a plain label); its own colour without a skin.
+void TakeSkinFontColor(skin::TsBoundLabel& bound);
+
 template <class T> class TBound final : public T, public IBoundCaption {
 public:
     explicit TBound(TComponent* owner) : T(owner), bound_(this, &this->SkinData) {}
     skin::TsBoundLabel& BoundLabel() override { return bound_; }
+    void WndProc(TMessage& m) override
+    {
+        T::WndProc(m);
+        if (m.Msg != skin::SM_ALPHACMD) return;
+        const uint16_t command = skin::SkinCommandOf(m.WParam);
+        if (command == skin::AC_SKINLOADED || command == skin::AC_SKINREMOVED || command == skin::AC_SKINREFRESH)
+            TakeSkinFontColor(bound_);
+    }
+
+protected:
+    void HandleCreated() override
+    {
+        T::HandleCreated();
+        TakeSkinFontColor(bound_);
+    }
 
 private:
     skin::TsBoundLabel bound_;
@@ -59,6 +79,7 @@ T* PlaceBound(TComponent* owner, TWinControl* parent, const char* name, int left
     c->BoundLabel().SetLayout(layout);
     c->BoundLabel().SetCaption(caption);
     c->BoundLabel().SetActive(true);
+    TakeSkinFontColor(c->BoundLabel());
     return c;
 }
 

@@ -24,6 +24,8 @@
 #include "base/WinText.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TsBuilder.h"
+#include "skin/engine/DefaultManager.h"
+#include "skin/engine/sSkinManager.h"
 #include "tests/tools/SkinnedControls.h"
 #include "tools/FileMergerForm.h"
 #include "tools/PatchForm.h"
@@ -105,12 +107,14 @@ struct BoundCaption {
     std::string text;
     bool visible = false;
     TRect label, box;
+    TColor color = clNone;
 };
 BoundCaption CaptionOf(TControl* box) {
     skin::TsBoundLabel* bound = BoundLabelOf(box);
     if (!bound || !bound->Label()) return {};
     TLabel* l = bound->Label();
-    return {l->Caption(), l->Visible() && l->Parent() == box->Parent(), l->BoundsRect(), box->BoundsRect()};
+    return {l->Caption(), l->Visible() && l->Parent() == box->Parent(), l->BoundsRect(), box->BoundsRect(),
+            static_cast<TColor>(ColorToRGB(l->Font().Color()))};
 }
 
 // Lets a window that was just shown create and paint its controls.
@@ -495,9 +499,12 @@ TEST_F(ToolWindowsTest, MergerRefusesADestinationNoFileCanHave) {
     EXPECT_EQ(destination.text, "Destination file name");
     for (const BoundCaption& c : {sources, destination}) {
         EXPECT_TRUE(c.visible) << c.text;
-        // Above its control, starting at its left edge.
+        // Above its control, starting at its left edge, in the skin's text
+        // colour (a window made after start-up too).
         EXPECT_LE(c.label.Bottom, c.box.Top) << c.text;
         EXPECT_EQ(c.label.Left, c.box.Left) << c.text;
+        ASSERT_NE(skin::DefaultManager, nullptr);
+        EXPECT_EQ(c.color, skin::DefaultManager->GetGlobalFontColor()) << c.text;
     }
     int refusals = 0;
     for (const std::string& m : Messages()) refusals += m == "Invalid file name";
@@ -532,10 +539,24 @@ TEST_F(ToolWindowsTest, PatchAndPreserveDialogsWearTheSkinInGerman) {
     patch.SetTexts(true);
     patch.sEdit1->SetText("$0001");
     patch.Show();
-    // Every page once in front, so each has made its controls.
+    // Every page once in front, so each has made its controls; the tabs
+    // show each change.
+    auto tabs = [&patch] {
+        std::vector<COLORREF> out;
+        TBitmap* cache = patch.sPageControl1->SkinData.CacheBmp();
+        if (!cache) return out;
+        for (int x = 0; x < cache->Width(); ++x) out.push_back(GetPixel(cache->Canvas().Handle(), x, 10));
+        return out;
+    };
+    Settle();
+    std::vector<COLORREF> before = tabs();
     for (skin::TsTabSheet* sheet : {patch.sTabSheet2, patch.sTabSheet1, patch.sTabSheet3}) {
         patch.sPageControl1->SetActivePage(sheet);
         Settle();
+        const std::vector<COLORREF> after = tabs();
+        EXPECT_FALSE(after.empty());
+        EXPECT_NE(after, before) << sheet->Name();
+        before = after;
     }
     // The grid draws itself (key and value cells); all else is skinned.
     std::vector<std::string> unskinned = test::UnskinnedControls(patch, {"ValueListEditor1"});
