@@ -610,3 +610,35 @@ TEST_F(PacketToolsTest, PacketEditorWearsTheSkinAndItsSearchPairsShowTheirWay) {
     EXPECT_EQ(germanNumber, "Paketnummer");
     EXPECT_EQ(numberText, "0");
 }
+
+TEST_F(PacketToolsTest, FilterDialogWearsTheSkinWithItsListCaptionAbove) {
+    g_dialogs.openAnswer = Recording("filter_skin.ts");
+    std::vector<std::string> unskinned;
+    TRect label, list;
+    std::string caption;
+    bool labelShown = false;
+    auto check = [&](TForm& form) {
+        auto* f = dynamic_cast<TFilterForm*>(&form);
+        ASSERT_NE(f, nullptr);
+        unskinned = test::UnskinnedControls(*f);
+        caption = f->sLabel1->Caption();
+        labelShown = f->sLabel1->Visible() && f->sLabel1->Parent() == f;
+        label = f->sLabel1->BoundsRect();
+        list = f->sCheckListBox1->BoundsRect();
+        Click(f->sBitBtn2);
+        PostMessageW(f->Handle(), WM_NULL, 0, 0);
+    };
+    ToolFormShownHook = [&](TForm& form) { WhenVisible(form, check); };
+    Command("SPacketFilter1");
+    EXPECT_TRUE(unskinned.empty()) << [&] {
+        std::string all;
+        for (const std::string& n : unskinned) all += n + " ";
+        return all;
+    }();
+    // The list's own caption, above it at its left edge.
+    EXPECT_EQ(caption, "Delete PIDs");
+    EXPECT_TRUE(labelShown);
+    EXPECT_LE(label.Bottom, list.Top);
+    EXPECT_EQ(label.Left, list.Left);
+    for (const TDialogRequest& r : g_dialogs.requests) EXPECT_NE(r.Kind, dkSaveFile);
+}
