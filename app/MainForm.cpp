@@ -23,6 +23,7 @@
 #include "base/SysUtils.h"
 #include "base/WinText.h"
 #include "skin/controls/sButtons.h"
+#include "skin/controls/sDialogs.h"
 #include "skin/controls/sGroupBox.h"
 #include "skin/controls/sLabel.h"
 #include "skin/controls/sPanel.h"
@@ -107,7 +108,8 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
     OpenDialog1 = new TOpenDialog(this);
     OpenDialog1->SetName("OpenDialog1");
     OpenDialog1->SetOptions(ofHideReadOnly | ofFileMustExist | ofEnableSizing);
-    OpenDialog2 = new TOpenDialog(this);
+    // The tools' open dialog (raw cutter, packet filter, packet editor).
+    OpenDialog2 = new skin::TsOpenDialog(this);
     OpenDialog2->SetName("OpenDialog2");
     OpenDialog2->SetOptions(ofHideReadOnly | ofFileMustExist | ofEnableSizing);
 

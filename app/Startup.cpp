@@ -15,6 +15,7 @@
 #include "base/Exceptions.h"
 #include "base/SysUtils.h"
 #include "tools/PatchForm.h"
+#include "tools/ToolForms.h"
 #include "ui/Application.h"
 #include "ui/Consts.h"
 
@@ -105,6 +106,8 @@ int RunStartup(bool runLoop) {
     // Every window made so far wears the main window's skin.
     for (int i = 0; i < Application->ComponentCount(); ++i)
         JoinSkin(dynamic_cast<TCustomForm*>(Application->Components(i)));
+    // And the tools' windows that come later.
+    JoinToolFormSkin = JoinSkin;
     if (!runLoop) return 0;
     // 10. The message loop; what escapes it goes to the event log.
     try {

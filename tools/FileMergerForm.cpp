@@ -5,10 +5,12 @@
 #include <algorithm>
 
 #include "app/engine/SettingsStore.h"
+#include "base/Exceptions.h"
 #include "base/StringList.h"
 #include "base/SysUtils.h"
 #include "base/WinText.h"
 #include "tools/ToolControls.h"
+#include "tools/ToolForms.h"
 #include "tools/engine/DvrParts.h"
 #include "ui/Application.h"
 
@@ -54,15 +56,21 @@ TMergeProgressForm::TMergeProgressForm(TComponent* owner) : TForm(owner)
     SetBorderIcons(0);
     SetPosition(poOwnerFormCenter);
     SetClientSize(360, 140);
-    sLabel1 = Place<TLabel>(this, this, "sLabel1", 10, 8, 340, 16, "Working");
-    Place<TLabel>(this, this, "sLabel2", 10, 30, 100, 16, "File");
-    sGauge2 = Place<TGauge>(this, this, "sGauge2", 10, 46, 340, 18);
-    Place<TLabel>(this, this, "sLabel3", 10, 68, 100, 16, "Total");
-    sGauge1 = Place<TGauge>(this, this, "sGauge1", 10, 84, 340, 18);
+    sLabel1 = Place<skin::TsLabel>(this, this, "sLabel1", 10, 8, 340, 16, "Working");
+    Place<skin::TsLabel>(this, this, "sLabel2", 10, 30, 100, 16, "File");
+    sGauge2 = Place<skin::TsGauge>(this, this, "sGauge2", 10, 46, 340, 18);
+    Place<skin::TsLabel>(this, this, "sLabel3", 10, 68, 100, 16, "Total");
+    sGauge1 = Place<skin::TsGauge>(this, this, "sGauge1", 10, 84, 340, 18);
+    for (skin::TsGauge* g : {sGauge1, sGauge2}) {
+        g->SetMinValue(0);
+        g->SetMaxValue(100);
+        g->SetSuffix("%");
+    }
     sBitBtn1 = PlaceButton(this, this, "sBitBtn1", 135, 108, "Abort", mrNone);
     sBitBtn1->OnClick = [this](TObject*) { CancelFlag = true; };
     OnShow = [this](TObject*) { CancelFlag = false; };
     LoadTree();
+    JoinToolForm(this);
 }
 
 // ---------------------------------------------------------------- merger
@@ -75,20 +83,20 @@ TFileMergerForm::TFileMergerForm(TComponent* owner) : TForm(owner)
     SetClientSize(520, 300);
     SetKeyPreview(true);
 
-    Place<TLabel>(this, this, "sLabel1", 10, 6, 300, 16, "Source Files");
-    sListBox1 = Place<TListBox>(this, this, "sListBox1", 10, 24, 400, 170);
-    sBitBtn3 = PlaceButton(this, this, "sBitBtn3", 420, 24, "Add File", mrNone);
-    sBitBtn4 = PlaceButton(this, this, "sBitBtn4", 420, 56, "Remove File", mrNone);
+    sListBox1 = PlaceBound<skin::TsAlphaListBox>(this, this, "sListBox1", 10, 26, 400, 168, "Source Files",
+                                                 skin::sclTopLeft);
+    sBitBtn3 = PlaceButton(this, this, "sBitBtn3", 420, 26, "Add File", mrNone);
+    sBitBtn4 = PlaceButton(this, this, "sBitBtn4", 420, 58, "Remove File", mrNone);
     sBitBtn4->SetEnabled(false);
-    Place<TLabel>(this, this, "sLabel2", 10, 202, 300, 16, "Destination file name");
-    sFilenameEdit1 = Place<TEdit>(this, this, "sFilenameEdit1", 10, 220, 370, 22);
+    sFilenameEdit1 = PlaceBound<skin::TsFilenameEdit>(this, this, "sFilenameEdit1", 10, 222, 370, 22,
+                                                      "Destination file name", skin::sclTopLeft);
     sFilenameEdit1->SetMaxLength(255);
-    sFilenameButton = Place<TBitBtn>(this, this, "sFilenameButton", 384, 219, 26, 24, "...");
-    sBitBtn1 = PlaceButton(this, this, "sBitBtn1", 320, 260, "OK", mrNone);
+    sFilenameButton = Place<skin::TsBitBtn>(this, this, "sFilenameButton", 384, 221, 26, 24, "...");
+    sBitBtn1 = PlaceButton(this, this, "sBitBtn1", 320, 262, "OK", mrNone);
     sBitBtn1->SetDefault(true);
-    sBitBtn2 = PlaceButton(this, this, "sBitBtn2", 420, 260, "Cancel", mrCancel);
+    sBitBtn2 = PlaceButton(this, this, "sBitBtn2", 420, 262, "Cancel", mrCancel);
 
-    sOpenDialog1 = new TOpenDialog(this);
+    sOpenDialog1 = new skin::TsOpenDialog(this);
     sOpenDialog1->SetName("sOpenDialog1");
     sOpenDialog1->SetOptions(ofHideReadOnly | ofAllowMultiSelect | ofFileMustExist | ofEnableSizing);
     AutoStartFileTimer = new TThreadedTimer(this);
@@ -105,10 +113,10 @@ TFileMergerForm::TFileMergerForm(TComponent* owner) : TForm(owner)
     sBitBtn3->OnClick = [this](TObject* s) { sBitBtn3Click(s); };
     sBitBtn4->OnClick = [this](TObject*) { RemoveSelected(); };
     sFilenameButton->OnClick = [this](TObject*) {
-        TSaveDialog dlg(nullptr);
+        skin::TsSaveDialog dlg(nullptr);
         dlg.SetFileName(sFilenameEdit1->Text());
         if (dlg.Execute())
-            sFilenameEdit1->SetText(dlg.FileName());
+            TakeDestination(dlg.FileName());
     };
     sListBox1->OnClick = [this](TObject*) { sBitBtn4->SetEnabled(sListBox1->ItemIndex() >= 0); };
     sListBox1->OnMouseDown = [this](TObject*, TMouseButton, TShiftState, int x, int y) {
@@ -135,6 +143,7 @@ TFileMergerForm::TFileMergerForm(TComponent* owner) : TForm(owner)
         AutoStartFileTimer->SetEnabled(true);
     };
     LoadTree();
+    JoinToolForm(this);
 }
 
 TFileMergerForm::~TFileMergerForm()
@@ -154,10 +163,8 @@ void TFileMergerForm::ResetMerger()
     CutMode = false;
     CutQuestionAsked = false;
     sBitBtn4->SetEnabled(false);
-    if (auto* l = dynamic_cast<TLabel*>(FindComponent("sLabel1")))
-        l->SetCaption(MergerText(mtSourceLabel));
-    if (auto* l = dynamic_cast<TLabel*>(FindComponent("sLabel2")))
-        l->SetCaption(MergerText(mtDestLabel));
+    BoundLabelOf(sListBox1)->SetCaption(MergerText(mtSourceLabel));
+    BoundLabelOf(sFilenameEdit1)->SetCaption(MergerText(mtDestLabel));
     sBitBtn3->SetCaption(MergerText(mtAdd));
     sBitBtn4->SetCaption(MergerText(mtRemove));
     sBitBtn2->SetCaption(MergerText(mtCancel));
@@ -280,6 +287,17 @@ int64_t TFileMergerForm::FreeSpace(const std::string& destination)
     return static_cast<int64_t>(free.QuadPart);
 }
 
+bool TFileMergerForm::TakeDestination(const std::string& name)
+{
+    try {
+        sFilenameEdit1->SetFileName(name);
+        return true;
+    } catch (const Exception& e) {
+        ToolMessage("WARNING", e.what(), mtWarning);
+        return false;
+    }
+}
+
 void TFileMergerForm::EnableControls(bool on)
 {
     for (TControl* c : std::initializer_list<TControl*>{sBitBtn1, sBitBtn2, sBitBtn3, sBitBtn4, sListBox1, sFilenameEdit1})
@@ -292,7 +310,7 @@ void TFileMergerForm::sBitBtn1Click(TObject*)
 {
     const std::string dest = Trim(sFilenameEdit1->Text());
     const std::vector<std::string> order = MergeOrder();
-    if (dest.empty() || order.empty())
+    if (dest.empty() || order.empty() || !TakeDestination(dest))
         return;
     const std::string refusal = CheckMergeDestination(dest, order, German);
     if (!refusal.empty()) {

@@ -9,21 +9,23 @@
 
 #include "app/engine/ThdTimer.h"
 #include "tools/engine/FileMerger.h"
-#include "ui/Buttons.h"
-#include "ui/Dialogs.h"
+#include "skin/controls/sAlphaListBox.h"
+#include "skin/controls/sButtons.h"
+#include "skin/controls/sDialogs.h"
+#include "skin/controls/sFileNameEdit.h"
+#include "skin/controls/sGauge.h"
+#include "skin/controls/sLabel.h"
 #include "ui/Forms.h"
-#include "ui/Gauges.h"
-#include "ui/StdCtrls.h"
 
 namespace tw {
 
 class TMergeProgressForm : public TForm {
 public:
     explicit TMergeProgressForm(TComponent* owner);
-    TLabel* sLabel1; // the current action
-    TGauge* sGauge2; // this file, %
-    TGauge* sGauge1; // the whole merge, %
-    TBitBtn* sBitBtn1;
+    skin::TsLabel* sLabel1; // the current action
+    skin::TsGauge* sGauge2; // this file, %, under "File"
+    skin::TsGauge* sGauge1; // the whole merge, %, under "Total"
+    skin::TsBitBtn* sBitBtn1;
     // Cleared when the window shows, set by the cancel button.
     bool CancelFlag = false;
 };
@@ -33,14 +35,15 @@ public:
     explicit TFileMergerForm(TComponent* owner);
     ~TFileMergerForm() override;
 
-    TListBox* sListBox1;
-    TBitBtn* sBitBtn3; // add
-    TBitBtn* sBitBtn4; // remove
-    TEdit* sFilenameEdit1;
-    TBitBtn* sFilenameButton; // browse for the destination
-    TBitBtn* sBitBtn1; // OK
-    TBitBtn* sBitBtn2; // Cancel
-    TOpenDialog* sOpenDialog1;
+    // The list and the destination carry their captions in bound labels.
+    skin::TsAlphaListBox* sListBox1;
+    skin::TsBitBtn* sBitBtn3; // add
+    skin::TsBitBtn* sBitBtn4; // remove
+    skin::TsFilenameEdit* sFilenameEdit1;
+    skin::TsBitBtn* sFilenameButton; // browse for the destination
+    skin::TsBitBtn* sBitBtn1; // OK
+    skin::TsBitBtn* sBitBtn2; // Cancel
+    skin::TsOpenDialog* sOpenDialog1;
     TThreadedTimer* AutoStartFileTimer;
     TMergeProgressForm* Progress = nullptr; // only while merging
 
@@ -70,6 +73,9 @@ public:
 private:
     void AddMergeSource(const TMergeSource& source);
     void EnableControls(bool on);
+    // The destination through the edit's file-name check: false, with the
+    // user told why, for a name no file can have.
+    bool TakeDestination(const std::string& name);
     // Free bytes on the destination's drive; -1 when unknown.
     static int64_t FreeSpace(const std::string& destination);
     std::string MergerText(int id) const;

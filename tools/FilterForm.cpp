@@ -10,7 +10,7 @@ namespace {
 // The dialog's texts: control name, German, English.
 const TToolText kFilterTexts[] = {
     {"", "TS-Packet-Filterung", "TS Packet Filtering"},
-    {"sLabel1", "Lösche PIDs", "Delete PIDs"},
+    {"sCheckListBox1", "Lösche PIDs", "Delete PIDs"},
     {"sCheckBox1", "Lösche ungültige Pakete", "Delete invalid packets"},
     {"sBitBtn2", "Abbrechen", "Cancel"},
 };
@@ -24,18 +24,19 @@ TFilterForm::TFilterForm(TComponent* owner) : TForm(owner) {
     SetPosition(poMainFormCenter);
     SetClientSize(300, 330);
 
-    sLabel1 = Place<TLabel>(this, this, "sLabel1", 10, 8, 280, 16);
-    sCheckListBox1 = Place<TCheckListBox>(this, this, "sCheckListBox1", 10, 26, 280, 220);
-    sLabel1->SetFocusControl(sCheckListBox1);
-    sCheckBox1 = Place<TCheckBox>(this, this, "sCheckBox1", 10, 254, 280, 20);
-    sBitBtn1 = Place<TBitBtn>(this, this, "sBitBtn1", 60, 290, 85, 28);
+    sCheckListBox1 = PlaceBound<skin::TsCheckListBox>(this, this, "sCheckListBox1", 10, 28, 280, 218, "Delete PIDs",
+                                                      skin::sclTopLeft);
+    sLabel1 = BoundLabelOf(sCheckListBox1)->Label();
+    sCheckBox1 = Place<skin::TsCheckBox>(this, this, "sCheckBox1", 10, 254, 280, 20);
+    sBitBtn1 = Place<skin::TsBitBtn>(this, this, "sBitBtn1", 60, 290, 85, 28);
     sBitBtn1->SetKind(bkOK);
-    sBitBtn2 = Place<TBitBtn>(this, this, "sBitBtn2", 155, 290, 85, 28);
+    sBitBtn2 = Place<skin::TsBitBtn>(this, this, "sBitBtn2", 155, 290, 85, 28);
     sBitBtn2->SetKind(bkCancel);
 
     OnShow = [this](TObject* s) { FormShow(s); };
     LoadTree();
     ApplyToolTexts(*this, kFilterTexts, German);
+    JoinToolForm(this);
 }
 
 void TFilterForm::FormShow(TObject*) {

@@ -2,8 +2,9 @@
 // tick for deletion and the box for deleting invalid packets.
 #pragma once
 
-#include "ui/Buttons.h"
-#include "ui/CheckLst.h"
+#include "skin/controls/sButtons.h"
+#include "skin/controls/sCheckBox.h"
+#include "skin/controls/sCheckListBox.h"
 #include "ui/Forms.h"
 #include "ui/StdCtrls.h"
 
@@ -13,11 +14,11 @@ class TFilterForm : public TForm {
 public:
     explicit TFilterForm(TComponent* owner);
 
-    TLabel* sLabel1;               // bound to the list: "Delete PIDs"
-    TCheckListBox* sCheckListBox1; // "$0100 H264 Video", ...
-    TCheckBox* sCheckBox1;         // "Delete invalid packets"
-    TBitBtn* sBitBtn1;             // OK
-    TBitBtn* sBitBtn2;             // Cancel
+    skin::TsCheckListBox* sCheckListBox1; // "$0100 H264 Video", ...
+    TLabel* sLabel1;                      // the list's bound label: "Delete PIDs"
+    skin::TsCheckBox* sCheckBox1;         // "Delete invalid packets"
+    skin::TsBitBtn* sBitBtn1;             // OK
+    skin::TsBitBtn* sBitBtn2;             // Cancel
     // Set by the caller before showing: German texts.
     bool German = false;
 

@@ -19,12 +19,12 @@ namespace {
 // starts with "@" are messages.
 const TToolText kEditorTexts[] = {
     {"", "TS Packet Editor", "TS Packet Editor"},
-    {"LabelNumber", "Paketnummer", "Packet number"},
-    {"LabelOffset", "Offset", "Offset"},
-    {"LabelPid", "PID", "PID"},
-    {"LabelScrambling", "Transport Scrambling Control", "Transport Scrambling Control"},
-    {"LabelAfc", "Adaptation Field Control", "Adaptation Field Control"},
-    {"LabelCc", "Continuity Counter", "Continuity Counter"},
+    {"sEdit1", "Paketnummer", "Packet number"},
+    {"sSpinEdit1", "Offset", "Offset"},
+    {"sEdit2", "PID", "PID"},
+    {"sEdit3", "Transport Scrambling Control", "Transport Scrambling Control"},
+    {"sEdit4", "Adaptation Field Control", "Adaptation Field Control"},
+    {"sEdit5", "Continuity Counter", "Continuity Counter"},
     {"sCheckBox1", "Transport Error Indicator", "Transport Error Indicator"},
     {"sCheckBox2", "Payload Unit Start Indicator", "Payload Unit Start Indicator"},
     {"sCheckBox3", "Transport Priority", "Transport Priority"},
@@ -32,13 +32,13 @@ const TToolText kEditorTexts[] = {
     {"sCheckBox4", "Discontinuity Indicator", "Discontinuity Indicator"},
     {"sCheckBox5", "Random Access Indicator", "Random Access Indicator"},
     {"sCheckBox6", "ES Priority Indicator", "ES Priority Indicator"},
-    {"LabelPcr", "PCR", "PCR"},
-    {"LabelOpcr", "OPCR", "OPCR"},
-    {"LabelLength", "Length", "Length"},
+    {"sEdit6", "PCR", "PCR"},
+    {"sEdit7", "OPCR", "OPCR"},
+    {"sEdit8", "Length", "Length"},
     {"sPanelPES", "PES Timer", "PES Timer"},
-    {"LabelPts", "PTS", "PTS"},
-    {"LabelDts", "DTS", "DTS"},
-    {"LabelEscr", "ESCR", "ESCR"},
+    {"sEdit10", "PTS", "PTS"},
+    {"sEdit11", "DTS", "DTS"},
+    {"sEdit12", "ESCR", "ESCR"},
     {"@notFound", "Nicht gefunden", "Not found"},
     {"@askChanged", "Packet wurde verändert!\rGeändertes Packet schreiben?",
      "The packet was changed!\rWrite the changed packet?"},
@@ -53,9 +53,9 @@ std::string Msg(const char* key, bool german) { return ToolText(kEditorTexts, ke
 
 } // namespace
 
-TBitBtn* TPacketEditorForm::Button(const char* name, const char* caption, int left, int top, int width,
-                                   std::function<void()> run, bool repeat) {
-    auto* b = Place<TBitBtn>(this, this, name, left, top, width, 26, caption);
+skin::TsBitBtn* TPacketEditorForm::Button(const char* name, const char* caption, int left, int top, int width,
+                                          std::function<void()> run, bool repeat) {
+    auto* b = Place<skin::TsBitBtn>(this, this, name, left, top, width, 26, caption);
     b->OnClick = [run](TObject*) { run(); };
     if (repeat) {
         b->OnMouseDown = [this, b](TObject*, TMouseButton mb, TShiftState, int, int) {
@@ -82,7 +82,7 @@ TPacketEditorForm::TPacketEditorForm(TComponent* owner) : TForm(owner) {
     // user aligned it to.
     Raw_TSPacketReader->SetAutoResync(false);
 
-    sHeaderControl1 = new THeaderControl(this);
+    sHeaderControl1 = new skin::TsHeaderControl(this);
     sHeaderControl1->SetName("sHeaderControl1");
     sHeaderControl1->SetParent(this);
     sHeaderControl1->SetAlign(alNone);
@@ -115,19 +115,16 @@ TPacketEditorForm::TPacketEditorForm(TComponent* owner) : TForm(owner) {
 
     const int rx = hexWidth + 20;
     SetClientSize(rx + 400, std::max(30 + TSHexEditor1->RowHeight() * 12 + 110, 430));
-    auto label = [this](const char* name, const char* caption, int x, int y, TWinControl* parent = nullptr) {
-        return Place<TLabel>(this, parent ? parent : this, name, x, y + 3, 170, 16, caption);
-    };
-    auto edit = [this](const char* name, int x, int y, int w, TWinControl* parent = nullptr) {
-        auto* e = Place<TEdit>(this, parent ? parent : this, name, x, y, w, 22);
+    // Captions beside the boxes are the boxes' bound labels.
+    auto edit = [this](const char* name, const char* caption, int x, int y, int w, TWinControl* parent = nullptr) {
+        auto* e = PlaceBound<skin::TsEdit>(this, parent ? parent : this, name, x, y, w, 22, caption);
         e->SetReadOnly(true);
         return e;
     };
     auto check = [this](const char* name, const char* caption, int x, int y, TWinControl* parent = nullptr) {
-        return Place<TCheckBox>(this, parent ? parent : this, name, x, y, 200, 20, caption);
+        return Place<skin::TsCheckBox>(this, parent ? parent : this, name, x, y, 200, 20, caption);
     };
-    label("LabelNumber", "Packet number", rx, 8);
-    sEdit1 = edit("sEdit1", rx + 175, 8, 100);
+    sEdit1 = edit("sEdit1", "Packet number", rx + 175, 8, 100);
     sEdit1->SetReadOnly(false);
     sEdit1->OnKeyDown = [this](TObject*, WORD& key, TShiftState) {
         if (key == VK_RETURN) {
@@ -136,60 +133,41 @@ TPacketEditorForm::TPacketEditorForm(TComponent* owner) : TForm(owner) {
         }
     };
     sEdit1->OnExit = [this](TObject*) { PacketNumberEntered(); };
-    label("LabelOffset", "Offset", rx, 34);
-    sSpinEdit1 = new TSpinEdit(this);
-    sSpinEdit1->SetName("sSpinEdit1");
-    sSpinEdit1->SetParent(this);
-    sSpinEdit1->SetBounds(rx + 175, 34, 70, 22);
+    sSpinEdit1 = PlaceBound<skin::TsSpinEdit>(this, this, "sSpinEdit1", rx + 175, 34, 70, 22, "Offset");
     sSpinEdit1->SetMinValue(0);
     sSpinEdit1->SetMaxValue(191);
     sSpinEdit1->OnChange = [this](TObject*) { OffsetChanged(); };
-    sLabelFX1 = label("sLabelFX1", "M2TS", rx + 255, 34);
+    sLabelFX1 = Place<skin::TsLabelFX>(this, this, "sLabelFX1", rx + 255, 37, 60, 16, "M2TS");
     sLabelFX1->SetVisible(false);
-    label("LabelPid", "PID", rx, 64);
-    sEdit2 = edit("sEdit2", rx + 175, 64, 100);
-    label("LabelScrambling", "Transport Scrambling Control", rx, 90);
-    sEdit3 = edit("sEdit3", rx + 175, 90, 120);
-    label("LabelAfc", "Adaptation Field Control", rx, 116);
-    sEdit4 = edit("sEdit4", rx + 175, 116, 120);
-    label("LabelCc", "Continuity Counter", rx, 142);
-    sEdit5 = edit("sEdit5", rx + 175, 142, 50);
+    sEdit2 = edit("sEdit2", "PID", rx + 175, 64, 100);
+    sEdit3 = edit("sEdit3", "Transport Scrambling Control", rx + 175, 90, 120);
+    sEdit4 = edit("sEdit4", "Adaptation Field Control", rx + 175, 116, 120);
+    sEdit5 = edit("sEdit5", "Continuity Counter", rx + 175, 142, 50);
     sCheckBox1 = check("sCheckBox1", "Transport Error Indicator", rx, 168);
     sCheckBox2 = check("sCheckBox2", "Payload Unit Start Indicator", rx, 188);
     sCheckBox3 = check("sCheckBox3", "Transport Priority", rx, 208);
     for (TCheckBox* c : {sCheckBox1, sCheckBox2, sCheckBox3}) c->SetEnabled(false);
-    ErrorLabel = label("ErrorLabel", "ERROR", rx + 230, 168);
+    ErrorLabel = Place<skin::TsLabel>(this, this, "ErrorLabel", rx + 230, 171, 170, 16, "ERROR");
+    // Red on any skin: the one warning of the window.
+    ErrorLabel->SetUseSkinColor(false);
     ErrorLabel->Font().SetColor(clRed);
+    ErrorLabel->Font().SetStyle(fsBold);
     ErrorLabel->SetShowHint(true);
     ErrorLabel->SetVisible(false);
 
-    sPanelAF = new TGroupBox(this);
-    sPanelAF->SetName("sPanelAF");
-    sPanelAF->SetParent(this);
-    sPanelAF->SetCaption("Adaptation Field");
-    sPanelAF->SetBounds(rx, 232, 190, 150);
-    sCheckBox4 = check("sCheckBox4", "Discontinuity Indicator", 8, 18, sPanelAF);
-    sCheckBox5 = check("sCheckBox5", "Random Access Indicator", 8, 38, sPanelAF);
-    sCheckBox6 = check("sCheckBox6", "ES Priority Indicator", 8, 58, sPanelAF);
-    label("LabelPcr", "PCR", 8, 80, sPanelAF)->SetWidth(40);
-    sEdit6 = edit("sEdit6", 52, 80, 120, sPanelAF);
+    sPanelAF = Place<skin::TsGroupBox>(this, this, "sPanelAF", rx, 232, 190, 156, "Adaptation Field");
+    sCheckBox4 = check("sCheckBox4", "Discontinuity Indicator", 8, 20, sPanelAF);
+    sCheckBox5 = check("sCheckBox5", "Random Access Indicator", 8, 40, sPanelAF);
+    sCheckBox6 = check("sCheckBox6", "ES Priority Indicator", 8, 60, sPanelAF);
+    sEdit6 = edit("sEdit6", "PCR", 56, 82, 120, sPanelAF);
     sEdit6->SetShowHint(true);
-    label("LabelOpcr", "OPCR", 8, 104, sPanelAF)->SetWidth(40);
-    sEdit7 = edit("sEdit7", 52, 104, 120, sPanelAF);
-    label("LabelLength", "Length", 8, 128, sPanelAF)->SetWidth(40);
-    sEdit8 = edit("sEdit8", 52, 124, 50, sPanelAF);
+    sEdit7 = edit("sEdit7", "OPCR", 56, 106, 120, sPanelAF);
+    sEdit8 = edit("sEdit8", "Length", 56, 130, 50, sPanelAF);
 
-    sPanelPES = new TGroupBox(this);
-    sPanelPES->SetName("sPanelPES");
-    sPanelPES->SetParent(this);
-    sPanelPES->SetCaption("PES Timer");
-    sPanelPES->SetBounds(rx + 200, 232, 180, 110);
-    label("LabelPts", "PTS", 8, 20, sPanelPES)->SetWidth(40);
-    sEdit10 = edit("sEdit10", 52, 20, 110, sPanelPES);
-    label("LabelDts", "DTS", 8, 48, sPanelPES)->SetWidth(40);
-    sEdit11 = edit("sEdit11", 52, 48, 110, sPanelPES);
-    label("LabelEscr", "ESCR", 8, 76, sPanelPES)->SetWidth(40);
-    sEdit12 = edit("sEdit12", 52, 76, 110, sPanelPES);
+    sPanelPES = Place<skin::TsGroupBox>(this, this, "sPanelPES", rx + 200, 232, 180, 110, "PES Timer");
+    sEdit10 = edit("sEdit10", "PTS", 56, 22, 110, sPanelPES);
+    sEdit11 = edit("sEdit11", "DTS", 56, 50, 110, sPanelPES);
+    sEdit12 = edit("sEdit12", "ESCR", 56, 78, 110, sPanelPES);
 
     const int by = 30 + TSHexEditor1->RowHeight() * 12 + 14;
     sBitBtn14 = Button("sBitBtn14", "|<", 8, by, 36, [this] {
@@ -206,13 +184,29 @@ TPacketEditorForm::TPacketEditorForm(TComponent* owner) : TForm(owner) {
         Raw_TSPacketReader->Last();
         ShowPacket();
     });
-    sBitBtn9 = Button("sBitBtn9", "Payl.", 8, by + 32, 50, [this] { Search(psPayloadStart, false); });
-    sBitBtn8 = Button("sBitBtn8", "Payl.", 62, by + 32, 50, [this] { Search(psPayloadStart, true); });
-    sBitBtn11 = Button("sBitBtn11", "PCR", 120, by + 32, 50, [this] { Search(psPcr, false); });
-    sBitBtn10 = Button("sBitBtn10", "PCR", 174, by + 32, 50, [this] { Search(psPcr, true); });
-    sBitBtn13 = Button("sBitBtn13", "Error", 232, by + 32, 50, [this] { Search(psError, false); });
-    sBitBtn12 = Button("sBitBtn12", "Error", 286, by + 32, 50, [this] { Search(psError, true); });
-    sBitBtn16 = Button("sBitBtn16", "Sync", 344, by + 32, 50, [this] { SearchSync(); });
+    // The backward and forward searches of a pair share their caption; the
+    // arrow beside it says which way each one goes.
+    struct TSearchButton {
+        skin::TsBitBtn*& button;
+        const char* name;
+        const char* caption;
+        TPacketSearch kind;
+        bool forward;
+    };
+    const TSearchButton searches[] = {
+        {sBitBtn9, "sBitBtn9", "Payl.", psPayloadStart, false}, {sBitBtn8, "sBitBtn8", "Payl.", psPayloadStart, true},
+        {sBitBtn11, "sBitBtn11", "PCR", psPcr, false},           {sBitBtn10, "sBitBtn10", "PCR", psPcr, true},
+        {sBitBtn13, "sBitBtn13", "Error", psError, false},       {sBitBtn12, "sBitBtn12", "Error", psError, true},
+    };
+    int sx = 8;
+    for (const TSearchButton& sb : searches) {
+        const TPacketSearch kind = sb.kind;
+        const bool forward = sb.forward;
+        sb.button = Button(sb.name, sb.caption, sx, by + 32, 68, [this, kind, forward] { Search(kind, forward); });
+        SetButtonPicture(sb.button, forward ? "SEARCHNEXT" : "SEARCHBACK", forward ? blGlyphRight : blGlyphLeft);
+        sx += forward ? 76 : 70;
+    }
+    sBitBtn16 = Button("sBitBtn16", "Sync", sx, by + 32, 56, [this] { SearchSync(); });
     sBitBtn4 = Button("sBitBtn4", "Write", 280, by, 60, [this] {
         if (MessageDlg(Msg("@askWrite", German), mtConfirmation, mbYes | mbNo) == mrYes) WritePacket();
     });
@@ -224,7 +218,7 @@ TPacketEditorForm::TPacketEditorForm(TComponent* owner) : TForm(owner) {
         SetModalResult(mrOk);
     });
 
-    sStatusBar1 = new TStatusBar(this);
+    sStatusBar1 = new skin::TsStatusBar(this);
     sStatusBar1->SetName("sStatusBar1");
     sStatusBar1->SetParent(this);
     sStatusBar1->SetAlign(alBottom);
@@ -238,6 +232,7 @@ TPacketEditorForm::TPacketEditorForm(TComponent* owner) : TForm(owner) {
     OnShow = [this](TObject* s) { FormShow(s); };
     LoadTree();
     SetOffsetHeader(false);
+    JoinToolForm(this);
 }
 
 void TPacketEditorForm::SetLanguage(bool german) {

@@ -8,11 +8,15 @@
 #include "app/engine/ThdTimer.h"
 #include "tools/TSHexEditor.h"
 #include "tools/engine/PacketEditorModel.h"
-#include "ui/Buttons.h"
-#include "ui/ComCtrls.h"
+#include "skin/controls/sButtons.h"
+#include "skin/controls/sCheckBox.h"
+#include "skin/controls/sEdit.h"
+#include "skin/controls/sGroupBox.h"
+#include "skin/controls/sHeaderControl.h"
+#include "skin/controls/sLabel.h"
+#include "skin/controls/sSpinEdit.h"
+#include "skin/controls/sStatusBar.h"
 #include "ui/Forms.h"
-#include "ui/Spin.h"
-#include "ui/StdCtrls.h"
 
 namespace tw {
 
@@ -24,46 +28,47 @@ public:
 
     TTSPacketReader* Raw_TSPacketReader;
     TTSHexEditor* TSHexEditor1;
-    THeaderControl* sHeaderControl1;
-    TEdit* sEdit1;          // packet number
-    TSpinEdit* sSpinEdit1;  // offset
-    TLabel* sLabelFX1;      // "M2TS"
-    TEdit* sEdit2;          // PID
-    TEdit* sEdit3;          // transport scrambling control
-    TEdit* sEdit4;          // adaptation field control
-    TEdit* sEdit5;          // continuity counter
-    TCheckBox* sCheckBox1;  // transport error indicator
-    TCheckBox* sCheckBox2;  // payload unit start indicator
-    TCheckBox* sCheckBox3;  // transport priority
-    TLabel* ErrorLabel;
-    TGroupBox* sPanelAF;    // "Adaptation Field"
-    TCheckBox* sCheckBox4;  // discontinuity indicator
-    TCheckBox* sCheckBox5;  // random access indicator
-    TCheckBox* sCheckBox6;  // ES priority indicator
-    TEdit* sEdit6;          // PCR
-    TEdit* sEdit7;          // OPCR
-    TEdit* sEdit8;          // adaptation field length
-    TGroupBox* sPanelPES;   // "PES Timer"
-    TEdit* sEdit10;         // PTS
-    TEdit* sEdit11;         // DTS
-    TEdit* sEdit12;         // ESCR
-    TStatusBar* sStatusBar1;
-    TBitBtn* sBitBtn1;      // OK
-    TBitBtn* sBitBtn2;      // <-
-    TBitBtn* sBitBtn3;      // ->
-    TBitBtn* sBitBtn4;      // write
-    TBitBtn* sBitBtn5;      // discard
-    TBitBtn* sBitBtn6;      // <<-
-    TBitBtn* sBitBtn7;      // ->>
-    TBitBtn* sBitBtn8;      // Payl. forward
-    TBitBtn* sBitBtn9;      // Payl. backward
-    TBitBtn* sBitBtn10;     // PCR forward
-    TBitBtn* sBitBtn11;     // PCR backward
-    TBitBtn* sBitBtn12;     // Error forward
-    TBitBtn* sBitBtn13;     // Error backward
-    TBitBtn* sBitBtn14;     // |<
-    TBitBtn* sBitBtn15;     // >|
-    TBitBtn* sBitBtn16;     // Sync
+    skin::TsHeaderControl* sHeaderControl1;
+    // The edits and the offset box carry their captions in bound labels.
+    skin::TsEdit* sEdit1;          // packet number
+    skin::TsSpinEdit* sSpinEdit1;  // offset
+    skin::TsLabelFX* sLabelFX1;    // "M2TS"
+    skin::TsEdit* sEdit2;    // PID
+    skin::TsEdit* sEdit3;    // transport scrambling control
+    skin::TsEdit* sEdit4;    // adaptation field control
+    skin::TsEdit* sEdit5;    // continuity counter
+    skin::TsCheckBox* sCheckBox1; // transport error indicator
+    skin::TsCheckBox* sCheckBox2; // payload unit start indicator
+    skin::TsCheckBox* sCheckBox3; // transport priority
+    skin::TsLabel* ErrorLabel;
+    skin::TsGroupBox* sPanelAF;  // "Adaptation Field"
+    skin::TsCheckBox* sCheckBox4; // discontinuity indicator
+    skin::TsCheckBox* sCheckBox5; // random access indicator
+    skin::TsCheckBox* sCheckBox6; // ES priority indicator
+    skin::TsEdit* sEdit6;    // PCR
+    skin::TsEdit* sEdit7;    // OPCR
+    skin::TsEdit* sEdit8;    // adaptation field length
+    skin::TsGroupBox* sPanelPES; // "PES Timer"
+    skin::TsEdit* sEdit10;   // PTS
+    skin::TsEdit* sEdit11;   // DTS
+    skin::TsEdit* sEdit12;   // ESCR
+    skin::TsStatusBar* sStatusBar1;
+    skin::TsBitBtn* sBitBtn1; // OK
+    skin::TsBitBtn* sBitBtn2; // <-
+    skin::TsBitBtn* sBitBtn3; // ->
+    skin::TsBitBtn* sBitBtn4; // write
+    skin::TsBitBtn* sBitBtn5; // discard
+    skin::TsBitBtn* sBitBtn6; // <<-
+    skin::TsBitBtn* sBitBtn7; // ->>
+    skin::TsBitBtn* sBitBtn8; // Payl. forward
+    skin::TsBitBtn* sBitBtn9; // Payl. backward
+    skin::TsBitBtn* sBitBtn10; // PCR forward
+    skin::TsBitBtn* sBitBtn11; // PCR backward
+    skin::TsBitBtn* sBitBtn12; // Error forward
+    skin::TsBitBtn* sBitBtn13; // Error backward
+    skin::TsBitBtn* sBitBtn14; // |<
+    skin::TsBitBtn* sBitBtn15; // >|
+    skin::TsBitBtn* sBitBtn16; // Sync
     TThreadedTimer* AutoIncTimer;
 
     // Packet numbers in "$" + 8 hexadecimal digits once the user typed one so.
@@ -92,7 +97,7 @@ public:
     void OffsetChanged();
 
 private:
-    TBitBtn* Button(const char* name, const char* caption, int left, int top, int width, std::function<void()> run,
+    skin::TsBitBtn* Button(const char* name, const char* caption, int left, int top, int width, std::function<void()> run,
                     bool repeat = false);
     void AutoIncTimerTimer();
     TPacketFields fields_;

@@ -10,6 +10,7 @@
 #include "app/engine/ScanPasses.h"
 #include "app/engine/SettingsStore.h"
 #include "base/SysUtils.h"
+#include "skin/controls/sDialogs.h"
 #include "tools/FilterForm.h"
 #include "tools/PacketEditorForm.h"
 #include "tools/ToolForms.h"
@@ -72,7 +73,7 @@ TAnalysisView* ChooseInput(TForm1& form, std::string& input) {
 
 // The save dialog for a tool's new recording, proposing `proposal`.
 bool ChooseOutput(const std::string& proposal, std::string& chosen) {
-    TSaveDialog dlg(nullptr);
+    skin::TsSaveDialog dlg(nullptr);
     dlg.SetTitle("Select filename for new stream");
     dlg.SetFilter("TransportStream(*.ts)|*.ts");
     dlg.SetFileName(proposal);

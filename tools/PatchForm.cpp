@@ -7,6 +7,7 @@
 #include "app/engine/SettingsStore.h"
 #include "tools/RawCutterForm.h"
 #include "tools/ToolControls.h"
+#include "tools/ToolForms.h"
 #include "tools/engine/PatchChoices.h"
 #include "ts/TSPmtReader.h"
 #include "ui/Dialogs.h"
@@ -24,9 +25,9 @@ TPatchForm::TPatchForm(TComponent* owner) : TForm(owner)
     SetPosition(poMainFormCenter);
     SetClientSize(380, 260);
 
-    sPageControl1 = Place<TPageControl>(this, this, "sPageControl1", 6, 6, 368, 212);
+    sPageControl1 = Place<skin::TsPageControl>(this, this, "sPageControl1", 6, 6, 368, 212);
     auto sheet = [this](const char* name, const char* caption) {
-        auto* t = new TTabSheet(this);
+        auto* t = new skin::TsTabSheet(this);
         t->SetName(name);
         t->SetPageControl(sPageControl1);
         t->SetCaption(caption);
@@ -36,23 +37,24 @@ TPatchForm::TPatchForm(TComponent* owner) : TForm(owner)
     sTabSheet2 = sheet("sTabSheet2", "SID");
     sTabSheet1 = sheet("sTabSheet1", "PIDS");
 
-    sLabelFX1 = Place<TLabel>(this, sTabSheet3, "sLabelFX1", 10, 10, 340, 28, " Warning ");
+    sLabelFX1 = Place<skin::TsLabelFX>(this, sTabSheet3, "sLabelFX1", 10, 10, 340, 28, " Warning ");
     sLabelFX1->Font().SetSize(14);
     sLabelFX1->Font().SetStyle(fsBold);
-    sLabelFX1->Font().SetColor(clYellow);
-    sLabelFX1->SetColor(clRed);
-    sLabelFX1->SetTransparent(false);
-    sLabelFX2 = Place<TLabel>(this, sTabSheet3, "sLabelFX2", 10, 46, 340, 18, "");
-    sLabelFX2->Font().SetColor(clRed);
-    sLabel1 = Place<TLabel>(this, sTabSheet3, "sLabel1", 10, 72, 340, 80, "");
+    sLabelFX1->Kind().SetColor(clYellow);
+    sLabelFX1->Shadow().SetColor(clRed);
+    sLabelFX1->Shadow().SetDistance(2);
+    sLabelFX2 = Place<skin::TsLabelFX>(this, sTabSheet3, "sLabelFX2", 10, 46, 340, 18, "");
+    sLabelFX2->Kind().SetColor(clRed);
+    sLabelFX2->Shadow().SetColor(clBlack);
+    sLabel1 = Place<skin::TsLabel>(this, sTabSheet3, "sLabel1", 10, 72, 340, 80, "");
     sLabel1->SetAutoSize(false);
     sLabel1->SetWordWrap(true);
 
-    sLabel2 = Place<TLabel>(this, sTabSheet2, "sLabel2", 10, 14, 160, 16, "");
-    sEdit1 = Place<TEdit>(this, sTabSheet2, "sEdit1", 180, 10, 100, 22);
+    sEdit1 = PlaceBound<skin::TsEdit>(this, sTabSheet2, "sEdit1", 180, 10, 100, 22, "Current pr.no.(SID)");
     sEdit1->SetReadOnly(true);
-    sLabel3 = Place<TLabel>(this, sTabSheet2, "sLabel3", 10, 44, 160, 16, "");
-    sEdit2 = Place<TEdit>(this, sTabSheet2, "sEdit2", 180, 40, 100, 22);
+    sEdit2 = PlaceBound<skin::TsEdit>(this, sTabSheet2, "sEdit2", 180, 40, 100, 22, "New pr.no.(SID)");
+    sLabel2 = BoundLabelOf(sEdit1)->Label();
+    sLabel3 = BoundLabelOf(sEdit2)->Label();
 
     ValueListEditor1 = Place<TValueListEditor>(this, sTabSheet1, "ValueListEditor1", 4, 4, 350, 176);
     ValueListEditor1->SetColWidths(0, 150);
@@ -77,6 +79,7 @@ TPatchForm::TPatchForm(TComponent* owner) : TForm(owner)
     };
     LoadTree();
     sPageControl1->SetActivePage(sTabSheet3);
+    JoinToolForm(this);
 }
 
 void TPatchForm::SetTexts(bool german)
@@ -91,8 +94,8 @@ void TPatchForm::SetTexts(bool german)
     sLabelFX2->SetCaption(t(mmExperimental));
     sLabel1->SetCaption(t(mmExpertWarning));
     sTabSheet2->SetCaption(t(mmProgNoSid));
-    sLabel2->SetCaption(t(mmCurrentPnr));
-    sLabel3->SetCaption(t(mmNewPnr));
+    BoundLabelOf(sEdit1)->SetCaption(t(mmCurrentPnr));
+    BoundLabelOf(sEdit2)->SetCaption(t(mmNewPnr));
     ValueListEditor1->SetTitleCaptions(t(mmCurrentPid), t(mmNewPid));
 }
 
@@ -138,7 +141,7 @@ TTrashForm::TTrashForm(TComponent* owner) : TForm(owner)
     SetBorderStyle(bsDialog);
     SetPosition(poMainFormCenter);
     SetClientSize(300, 250);
-    sCheckListBox1 = Place<TCheckListBox>(this, this, "sCheckListBox1", 6, 6, 288, 204);
+    sCheckListBox1 = Place<skin::TsCheckListBox>(this, this, "sCheckListBox1", 6, 6, 288, 204);
     sBitBtn1 = PlaceButton(this, this, "sBitBtn1", 105, 218, "OK", mrOk);
     LoadTree();
 }

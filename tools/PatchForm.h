@@ -5,9 +5,11 @@
 #pragma once
 
 #include "app/engine/PatchTable.h"
-#include "ui/Buttons.h"
-#include "ui/CheckLst.h"
-#include "ui/ComCtrls.h"
+#include "skin/controls/sButtons.h"
+#include "skin/controls/sCheckListBox.h"
+#include "skin/controls/sEdit.h"
+#include "skin/controls/sLabel.h"
+#include "skin/controls/sPageControl.h"
 #include "ui/Forms.h"
 #include "ui/StdCtrls.h"
 #include "ui/ValEdit.h"
@@ -21,20 +23,20 @@ class TPatchForm : public TForm {
 public:
     explicit TPatchForm(TComponent* owner);
 
-    TPageControl* sPageControl1;
-    TTabSheet* sTabSheet3; // warning
-    TTabSheet* sTabSheet2; // SID
-    TTabSheet* sTabSheet1; // PIDs
-    TLabel* sLabelFX1;     // " Warning "
-    TLabel* sLabelFX2;     // expert-function notice
-    TLabel* sLabel1;       // advice
-    TLabel* sLabel2;       // current SID label
-    TLabel* sLabel3;       // new SID label
-    TEdit* sEdit1;         // current program number, read-only
-    TEdit* sEdit2;         // new program number
+    skin::TsPageControl* sPageControl1;
+    skin::TsTabSheet* sTabSheet3; // warning
+    skin::TsTabSheet* sTabSheet2; // SID
+    skin::TsTabSheet* sTabSheet1; // PIDs
+    skin::TsLabelFX* sLabelFX1;   // " Warning ", yellow on a red shadow
+    skin::TsLabelFX* sLabelFX2;   // expert-function notice, red
+    skin::TsLabel* sLabel1;       // advice
+    skin::TsEdit* sEdit1;         // current program number, read-only
+    skin::TsEdit* sEdit2;         // new program number
+    TLabel* sLabel2;              // sEdit1's bound label: current SID
+    TLabel* sLabel3;              // sEdit2's bound label: new SID
     TValueListEditor* ValueListEditor1;
-    TBitBtn* sBitBtn1;     // OK
-    TBitBtn* sBitBtn2;     // Cancel
+    skin::TsBitBtn* sBitBtn1;     // OK
+    skin::TsBitBtn* sBitBtn2;     // Cancel
 
     // The PMT's PID, which no stream may take.
     int PmtPid = -1;
@@ -55,8 +57,8 @@ class TTrashForm : public TForm {
 public:
     explicit TTrashForm(TComponent* owner);
     ~TTrashForm() override;
-    TCheckListBox* sCheckListBox1;
-    TBitBtn* sBitBtn1;
+    skin::TsCheckListBox* sCheckListBox1;
+    skin::TsBitBtn* sBitBtn1;
 
     // Shows the list's items with their ticks and takes the ticks back.
     void Execute(TPreserveList& list, bool german);

@@ -4,6 +4,7 @@
 #include "app/engine/MainTexts.h"
 #include "app/engine/SettingsStore.h"
 #include "base/SysUtils.h"
+#include "skin/controls/sDialogs.h"
 #include "tools/ToolControls.h"
 #include "tools/engine/RawCutter.h"
 #include "tools/engine/StreamProbe.h"
@@ -51,25 +52,20 @@ TRawCutterForm::TRawCutterForm(TComponent* owner) : TForm(owner)
     SetCaption("Raw Cutter");
     SetBorderStyle(bsDialog);
     SetPosition(poScreenCenter);
-    SetClientSize(330, 196);
+    SetClientSize(330, 206);
 
-    Place<TLabel>(this, this, "sLabel4", 10, 12, 60, 16, "File:");
-    sEdit4 = Place<TEdit>(this, this, "sEdit4", 80, 8, 240, 22);
+    sEdit4 = PlaceBound<skin::TsEdit>(this, this, "sEdit4", 120, 10, 200, 22, "File:");
     sEdit4->SetEnabled(false);
-    sLabelFX1 = Place<TLabel>(this, this, "sLabelFX1", 10, 38, 200, 16, "Paket size: 188 Byte");
-    Place<TLabel>(this, this, "sLabel5", 10, 64, 100, 16, "Offset Bytes");
-    sSpinEdit1 = Place<TSpinEdit>(this, this, "sSpinEdit1", 120, 60, 80, 22);
+    sLabelFX1 = Place<skin::TsLabelFX>(this, this, "sLabelFX1", 120, 38, 200, 16, "Paket size: 188 Byte");
+    sSpinEdit1 = PlaceBound<skin::TsSpinEdit>(this, this, "sSpinEdit1", 120, 60, 80, 22, "Offset Bytes");
     sSpinEdit1->SetMinValue(0);
     sSpinEdit1->SetMaxValue(187);
-    Place<TLabel>(this, this, "sLabel1", 10, 92, 100, 16, "From packet");
-    sEdit1 = Place<TEdit>(this, this, "sEdit1", 120, 88, 200, 22);
+    sEdit1 = PlaceBound<skin::TsEdit>(this, this, "sEdit1", 120, 88, 200, 22, "From packet");
     sEdit1->SetText("0");
-    Place<TLabel>(this, this, "sLabel2", 10, 118, 100, 16, "To packet");
-    sEdit2 = Place<TEdit>(this, this, "sEdit2", 120, 114, 200, 22);
-    Place<TLabel>(this, this, "sLabel3", 10, 144, 100, 16, "Size in MBytes");
-    sEdit3 = Place<TEdit>(this, this, "sEdit3", 120, 140, 200, 22);
-    sBitBtn1 = PlaceButton(this, this, "sBitBtn1", 70, 166, "OK", mrOk);
-    sBitBtn2 = PlaceButton(this, this, "sBitBtn2", 170, 166, "Cancel", mrCancel);
+    sEdit2 = PlaceBound<skin::TsEdit>(this, this, "sEdit2", 120, 114, 200, 22, "To packet");
+    sEdit3 = PlaceBound<skin::TsEdit>(this, this, "sEdit3", 120, 140, 200, 22, "Size in MBytes");
+    sBitBtn1 = PlaceButton(this, this, "sBitBtn1", 70, 170, "OK", mrOk);
+    sBitBtn2 = PlaceButton(this, this, "sBitBtn2", 170, 170, "Cancel", mrCancel);
 
     sEdit1->OnChange = [this](TObject* s) { sEdit1Change(s); };
     sEdit2->OnChange = [this](TObject* s) { sEdit2Change(s); };
@@ -169,7 +165,7 @@ void TRawCutterForm::Run(const std::string& fileName)
     if (ShowModal() != mrOk)
         return;
 
-    TSaveDialog save(nullptr);
+    skin::TsSaveDialog save(nullptr);
     save.SetFileName(RawCutterOutputName(fileName));
     save.SetOptions(ofHideReadOnly | ofEnableSizing);
     if (!save.Execute())

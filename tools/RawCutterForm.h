@@ -6,10 +6,11 @@
 
 #include <string>
 
-#include "ui/Buttons.h"
+#include "skin/controls/sButtons.h"
+#include "skin/controls/sEdit.h"
+#include "skin/controls/sLabel.h"
+#include "skin/controls/sSpinEdit.h"
 #include "ui/Forms.h"
-#include "ui/Spin.h"
-#include "ui/StdCtrls.h"
 
 namespace tw {
 
@@ -18,14 +19,15 @@ public:
     explicit TRawCutterForm(TComponent* owner);
     ~TRawCutterForm() override;
 
-    TEdit* sEdit4;         // file name, read-only
-    TLabel* sLabelFX1;     // "Paket size: 188 Byte"
-    TSpinEdit* sSpinEdit1; // offset in bytes
-    TEdit* sEdit1;         // From packet
-    TEdit* sEdit2;         // To packet (inclusive)
-    TEdit* sEdit3;         // size in MB
-    TBitBtn* sBitBtn1;     // OK
-    TBitBtn* sBitBtn2;     // Cancel
+    // The edits carry their captions in bound labels.
+    skin::TsEdit* sEdit4;         // "File:", read-only
+    skin::TsLabelFX* sLabelFX1;   // "Paket size: 188 Byte"
+    skin::TsSpinEdit* sSpinEdit1; // "Offset Bytes"
+    skin::TsEdit* sEdit1;         // "From packet"
+    skin::TsEdit* sEdit2;         // "To packet" (inclusive)
+    skin::TsEdit* sEdit3;         // "Size in MBytes"
+    skin::TsBitBtn* sBitBtn1;     // OK
+    skin::TsBitBtn* sBitBtn2;     // Cancel
 
     int PacketSize = 188;
     int64_t PacketCount = 0;

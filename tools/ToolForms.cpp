@@ -1,10 +1,16 @@
 #include "tools/ToolForms.h"
 
+#include "tools/ToolControls.h"
 #include "ui/Controls.h"
 
 namespace tw {
 
 std::function<void(TForm& form)> ToolFormShownHook;
+std::function<void(TCustomForm* form)> JoinToolFormSkin;
+
+void JoinToolForm(TCustomForm* form) {
+    if (JoinToolFormSkin) JoinToolFormSkin(form);
+}
 
 void ApplyToolText(TForm& form, const TToolText& text, bool german) {
     const std::string s = german ? text.German : text.English;
@@ -12,7 +18,11 @@ void ApplyToolText(TForm& form, const TToolText& text, bool german) {
         form.SetCaption(s);
         return;
     }
-    if (auto* c = dynamic_cast<TControl*>(form.FindComponent(text.Control))) c->SetCaption(s);
+    TComponent* c = form.FindComponent(text.Control);
+    if (skin::TsBoundLabel* bound = BoundLabelOf(c))
+        bound->SetCaption(s);
+    else if (auto* control = dynamic_cast<TControl*>(c))
+        control->SetCaption(s);
 }
 
 void ToolFormShown(TForm& form) {

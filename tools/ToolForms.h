@@ -19,7 +19,8 @@ struct TToolText {
 };
 
 // Puts a text on the named control of the form (the caption of a label,
-// button or box; the form's own caption for ""). Message entries, whose
+// button or box, the bound label of an edit or list; the form's own caption
+// for ""). Message entries, whose
 // names name no control, are left alone.
 void ApplyToolText(TForm& form, const TToolText& text, bool german);
 template <size_t N>
@@ -33,6 +34,12 @@ std::string ToolText(const TToolText (&table)[N], const std::string& control, bo
         if (control == t.Control) return german ? t.German : t.English;
     return "";
 }
+
+// The program's skin for a tool window made after start-up (the windows
+// made at start-up join it there): set by the program's start-up, nothing
+// without it.
+extern std::function<void(TCustomForm* form)> JoinToolFormSkin;
+void JoinToolForm(TCustomForm* form);
 
 // Tests: called when a tool's window has been shown (inside its modal run).
 extern std::function<void(TForm& form)> ToolFormShownHook;

@@ -15,7 +15,7 @@ TValueListEditor::TValueListEditor(TComponent* owner)
     tabStop_ = true;
     strings_->OnChange = [this] {
         if (row_ >= RowCount()) row_ = std::max(1, RowCount() - 1);
-        Invalidate();
+        ScrollTo(topRow_);
         if (OnStringsChange) OnStringsChange(this);
     };
 }
@@ -26,6 +26,32 @@ void TValueListEditor::CreateParams(TCreateParams& p) {
     TCustomControl::CreateParams(p);
     p.Style |= WS_VSCROLL | WS_CLIPCHILDREN;
     p.ExStyle |= WS_EX_CLIENTEDGE;
+}
+
+void TValueListEditor::HandleCreated() {
+    TCustomControl::HandleCreated();
+    UpdateScrollBar();
+}
+
+int TValueListEditor::VisibleRows() const { return std::max(1, ClientRect().Height() / rowHeight_ - 1); }
+
+void TValueListEditor::ScrollTo(int top) {
+    const int last = std::max(1, RowCount() - VisibleRows());
+    topRow_ = std::max(1, std::min(top, last));
+    UpdateScrollBar();
+    Invalidate();
+}
+
+void TValueListEditor::UpdateScrollBar() {
+    if (!handle_) return;
+    SCROLLINFO si{};
+    si.cbSize = sizeof(si);
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    si.nMin = 0;
+    si.nMax = std::max(0, RowCount() - 2);
+    si.nPage = static_cast<UINT>(VisibleRows());
+    si.nPos = topRow_ - 1;
+    SetScrollInfo(handle_, SB_VERT, &si, TRUE);
 }
 
 std::string TValueListEditor::Cells(int col, int row) const {
@@ -85,10 +111,11 @@ void TValueListEditor::SetRow(int r) {
     if (r < 1 || r >= RowCount()) return;
     if (Editing()) EndEdit(true);
     row_ = r;
-    int visible = std::max(1, ClientRect().Height() / rowHeight_ - 1);
-    if (row_ < topRow_) topRow_ = row_;
-    if (row_ >= topRow_ + visible) topRow_ = row_ - visible + 1;
-    Invalidate();
+    const int visible = VisibleRows();
+    int top = topRow_;
+    if (row_ < top) top = row_;
+    if (row_ >= top + visible) top = row_ - visible + 1;
+    ScrollTo(top);
 }
 
 void TValueListEditor::Paint() {
@@ -216,11 +243,40 @@ void TValueListEditor::WndProc(TMessage& m) {
         }
         break;
     case WM_MOUSEWHEEL: {
+        // The in-place editor belongs to its row: the edit ends first.
+        if (Editing()) EndEdit(true);
         int delta = static_cast<short>(HIWORD(m.WParam));
-        topRow_ = std::max(1, std::min(topRow_ - delta / WHEEL_DELTA, std::max(1, RowCount() - 1)));
-        Invalidate();
+        ScrollTo(topRow_ - delta / WHEEL_DELTA);
         return;
     }
+    case WM_VSCROLL: {
+        if (Editing()) EndEdit(true);
+        const int page = VisibleRows();
+        switch (LOWORD(m.WParam)) {
+        case SB_LINEUP: ScrollTo(topRow_ - 1); break;
+        case SB_LINEDOWN: ScrollTo(topRow_ + 1); break;
+        case SB_PAGEUP: ScrollTo(topRow_ - page); break;
+        case SB_PAGEDOWN: ScrollTo(topRow_ + page); break;
+        case SB_TOP: ScrollTo(1); break;
+        case SB_BOTTOM: ScrollTo(RowCount()); break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION: {
+            SCROLLINFO si{};
+            si.cbSize = sizeof(si);
+            si.fMask = SIF_TRACKPOS;
+            GetScrollInfo(handle_, SB_VERT, &si);
+            ScrollTo(si.nTrackPos + 1);
+            break;
+        }
+        default: break;
+        }
+        m.Result = 0;
+        return;
+    }
+    case WM_SIZE:
+        TCustomControl::WndProc(m);
+        ScrollTo(topRow_);
+        return;
     default: break;
     }
     TCustomControl::WndProc(m);

@@ -46,9 +46,19 @@ public:
     TNotifyEvent OnStringsChange;
     void WndProc(TMessage& m) override;
 
+    // The first data row shown (1 when the grid is scrolled to its top).
+    int TopRow() const { return topRow_; }
+    // Data rows that fit under the title row.
+    int VisibleRows() const;
+
 protected:
     void CreateParams(TCreateParams& p) override;
+    void HandleCreated() override;
     void Paint() override;
+    // Shows the rows from `top` on, kept within the rows there are.
+    void ScrollTo(int top);
+    // The scroll bar's range and thumb for the rows; hidden while all fit.
+    void UpdateScrollBar();
     int RowAt(int y) const;
     TRect CellRect(int col, int row) const;
     std::unique_ptr<TStringsList> strings_;

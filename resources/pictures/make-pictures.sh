@@ -2,7 +2,8 @@
 # Draws the main window's status pictures with ImageMagick: a film screen for
 # the video panel (100 active, 101 idle) and a speaker for the audio panels
 # (200 kept, 201 idle, 202 dropped). 48x48, transparent background.
-# The PNGs are committed; run this only to change them.
+# The PNGs are committed; run this only to change them. The packet editor's
+# search arrows come from make-arrows.py (no ImageMagick needed).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 

@@ -44,7 +44,7 @@ void TsPageControl::SetActivePage(tw::TTabSheet* page)
     const uint32_t time = page != ActivePage() && HandleAllocated() ? PageChangeTime() : 0;
     if (time > 0) ShowOutputWindow(this);
     TPageControl::SetActivePage(page);
-    RepaintSkin();   // the tabs in the cache still show the old page
+    if (HandleAllocated()) RepaintSkin();   // the tabs show the new page as selected
     if (time > 0) AnimShowControl(this, time);
 }
 

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -22,8 +23,10 @@
 #include "base/WinText.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TsBuilder.h"
+#include "tests/tools/SkinnedControls.h"
 #include "tools/FilterForm.h"
 #include "tools/PacketEditorForm.h"
+#include "tools/ToolControls.h"
 #include "tools/ToolForms.h"
 #include "ts/TSPacketReader.h"
 #include "ui/Application.h"
@@ -520,4 +523,122 @@ TEST_F(PacketToolsTest, PacketEditorSaysSoWhenTheFileHoldsNoPackets) {
     ASSERT_EQ(Messages().size(), 1u);
     EXPECT_EQ(Messages()[0], "No transport stream packets in " + in);
     EXPECT_EQ(ReadAll(in), Bytes(100, 0x20));
+}
+
+namespace {
+
+// What a skinned button shows, as its cache holds it: one number per pixel.
+std::vector<COLORREF> ButtonPicture(skin::TsBitBtn* b) {
+    RedrawWindow(b->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    std::vector<COLORREF> out;
+    TBitmap* cache = b->SkinData.CacheBmp();
+    if (!cache) return out;
+    for (int y = 0; y < cache->Height(); ++y)
+        for (int x = 0; x < cache->Width(); ++x) out.push_back(GetPixel(cache->Canvas().Handle(), x, y));
+    return out;
+}
+
+// Runs `act` from the modal loop once the window is on the screen (the
+// shown hook runs before it is).
+TForm* g_visibleForm = nullptr;
+std::function<void(TForm&)> g_whenVisible;
+void CALLBACK VisibleTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    if (!g_visibleForm || !IsWindowVisible(g_visibleForm->Handle())) return;
+    KillTimer(nullptr, id);
+    auto act = std::move(g_whenVisible);
+    TForm* form = g_visibleForm;
+    g_visibleForm = nullptr;
+    act(*form);
+}
+void WhenVisible(TForm& form, std::function<void(TForm&)> act) {
+    g_visibleForm = &form;
+    g_whenVisible = std::move(act);
+    SetTimer(nullptr, 0, 20, VisibleTimer);
+}
+
+} // namespace
+
+TEST_F(PacketToolsTest, PacketEditorWearsTheSkinAndItsSearchPairsShowTheirWay) {
+    g_dialogs.openAnswer = Recording("editor_skin.ts");
+    std::vector<std::string> unskinned;
+    struct Pair {
+        std::string back, next;
+        bool glyphs = false, sides = false, differ = false;
+    };
+    std::vector<Pair> pairs;
+    std::string pidCaption, germanNumber, numberText;
+    auto check = [&](TForm& form) {
+        auto* f = dynamic_cast<TPacketEditorForm*>(&form);
+        ASSERT_NE(f, nullptr);
+        // The hex view draws itself; everything else comes from the skin.
+        unskinned = test::UnskinnedControls(*f, {"TSHexEditor1"});
+        for (auto [back, next] : {std::pair{f->sBitBtn9, f->sBitBtn8}, std::pair{f->sBitBtn11, f->sBitBtn10},
+                                  std::pair{f->sBitBtn13, f->sBitBtn12}}) {
+            Pair p;
+            p.back = back->Caption();
+            p.next = next->Caption();
+            p.glyphs = !back->Glyph().Empty() && !next->Glyph().Empty();
+            const std::vector<COLORREF> a = ButtonPicture(back), b = ButtonPicture(next);
+            // The arrow back before the caption, the arrow on after it.
+            p.sides = back->GlyphRect().Right <= back->Width() / 2 && next->GlyphRect().Left >= next->Width() / 2;
+            p.differ = !a.empty() && a.size() == b.size() && a != b;
+            pairs.push_back(p);
+        }
+        pidCaption = BoundLabelOf(f->sEdit2)->Label()->Caption();
+        // The language reaches the bound labels, never the boxes' contents.
+        f->SetLanguage(true);
+        germanNumber = BoundLabelOf(f->sEdit1)->Label()->Caption();
+        numberText = f->sEdit1->Text();
+        Click(f->sBitBtn1);
+        PostMessageW(f->Handle(), WM_NULL, 0, 0);
+    };
+    ToolFormShownHook = [&](TForm& form) { WhenVisible(form, check); };
+    Command("SPacketEditor1");
+    EXPECT_TRUE(unskinned.empty()) << [&] {
+        std::string all;
+        for (const std::string& n : unskinned) all += n + " ";
+        return all;
+    }();
+    ASSERT_EQ(pairs.size(), 3u);
+    for (const Pair& p : pairs) {
+        EXPECT_EQ(p.back, p.next);
+        EXPECT_TRUE(p.glyphs) << p.back;
+        EXPECT_TRUE(p.sides) << p.back;
+        EXPECT_TRUE(p.differ) << p.back;
+    }
+    EXPECT_EQ(pidCaption, "PID");
+    EXPECT_EQ(germanNumber, "Paketnummer");
+    EXPECT_EQ(numberText, "0");
+}
+
+TEST_F(PacketToolsTest, FilterDialogWearsTheSkinWithItsListCaptionAbove) {
+    g_dialogs.openAnswer = Recording("filter_skin.ts");
+    std::vector<std::string> unskinned;
+    TRect label, list;
+    std::string caption;
+    bool labelShown = false;
+    auto check = [&](TForm& form) {
+        auto* f = dynamic_cast<TFilterForm*>(&form);
+        ASSERT_NE(f, nullptr);
+        unskinned = test::UnskinnedControls(*f);
+        caption = f->sLabel1->Caption();
+        labelShown = f->sLabel1->Visible() && f->sLabel1->Parent() == f;
+        label = f->sLabel1->BoundsRect();
+        list = f->sCheckListBox1->BoundsRect();
+        Click(f->sBitBtn2);
+        PostMessageW(f->Handle(), WM_NULL, 0, 0);
+    };
+    ToolFormShownHook = [&](TForm& form) { WhenVisible(form, check); };
+    Command("SPacketFilter1");
+    EXPECT_TRUE(unskinned.empty()) << [&] {
+        std::string all;
+        for (const std::string& n : unskinned) all += n + " ";
+        return all;
+    }();
+    // The list's own caption, above it at its left edge.
+    EXPECT_EQ(caption, "Delete PIDs");
+    EXPECT_TRUE(labelShown);
+    EXPECT_LE(label.Bottom, list.Top);
+    EXPECT_EQ(label.Left, list.Left);
+    for (const TDialogRequest& r : g_dialogs.requests) EXPECT_NE(r.Kind, dkSaveFile);
 }

@@ -24,10 +24,15 @@
 #include "base/WinText.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TsBuilder.h"
+#include "skin/engine/DefaultManager.h"
+#include "skin/engine/sSkinManager.h"
+#include "tests/tools/SkinnedControls.h"
 #include "tools/FileMergerForm.h"
 #include "tools/PatchForm.h"
 #include "tools/RawCutterForm.h"
+#include "tools/ToolControls.h"
 #include "tools/engine/DvrParts.h"
+#include "tools/engine/ToolFiles.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
 
@@ -90,6 +95,37 @@ void WhenShown(std::function<bool()> shown, std::function<void()> act) {
 }
 
 void Press(TWinControl* button) { SendMessageW(button->Handle(), BM_CLICK, 0, 0); }
+
+std::string Joined(const std::vector<std::string>& names) {
+    std::string out;
+    for (const std::string& n : names) out += n + " ";
+    return out;
+}
+
+// A bound label as the user sees it beside its control.
+struct BoundCaption {
+    std::string text;
+    bool visible = false;
+    TRect label, box;
+    TColor color = clNone;
+};
+BoundCaption CaptionOf(TControl* box) {
+    skin::TsBoundLabel* bound = BoundLabelOf(box);
+    if (!bound || !bound->Label()) return {};
+    TLabel* l = bound->Label();
+    return {l->Caption(), l->Visible() && l->Parent() == box->Parent(), l->BoundsRect(), box->BoundsRect(),
+            static_cast<TColor>(ColorToRGB(l->Font().Color()))};
+}
+
+// Lets a window that was just shown create and paint its controls.
+void Settle() {
+    MSG msg;
+    for (int i = 0; i < 5; ++i)
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+}
 
 void MenuCommand(TMenuItem* item) { SendMessageW(Form1->Handle(), WM_COMMAND, MAKEWPARAM(item->Command(), 0), 0); }
 
@@ -394,4 +430,169 @@ TEST_F(ToolWindowsTest, FailedMergeLeavesTheWindowUsable) {
     EXPECT_TRUE(controlsBack);
     EXPECT_TRUE(AnyMessageHas("File " + b + " not found!"));
     EXPECT_TRUE(AnyMessageHas("Merging failed!"));
+}
+
+TEST_F(ToolWindowsTest, RawCutterWearsTheSkinWithItsCaptionsBesideTheBoxes) {
+    const std::string in = Temp("raw_skin.ts");
+    WriteAll(in, ReadAll(Fixture("h264_ac3.ts")));
+    std::vector<std::string> unskinned;
+    std::vector<BoundCaption> captions;
+    WhenShown([] { return RawCutterForm->Visible(); }, [&] {
+        TRawCutterForm& f = *RawCutterForm;
+        unskinned = test::UnskinnedControls(f);
+        for (TControl* box : std::initializer_list<TControl*>{f.sEdit4, f.sSpinEdit1, f.sEdit1, f.sEdit2, f.sEdit3})
+            captions.push_back(CaptionOf(box));
+        Press(f.sBitBtn2);
+    });
+    // The dialog itself, as the menu command runs it (the menu item may be
+    // off while a recording is loaded).
+    RawCutterForm->Run(in);
+    EXPECT_TRUE(unskinned.empty()) << Joined(unskinned);
+    const std::vector<std::string> texts{"File:", "Offset Bytes", "From packet", "To packet", "Size in MBytes"};
+    ASSERT_EQ(captions.size(), texts.size());
+    for (size_t i = 0; i < texts.size(); ++i) {
+        const BoundCaption& c = captions[i];
+        EXPECT_EQ(c.text, texts[i]);
+        EXPECT_TRUE(c.visible) << texts[i];
+        // Left of its box, on the window, on the box's line.
+        EXPECT_LE(c.label.Right, c.box.Left) << texts[i];
+        EXPECT_GE(c.label.Left, 0) << texts[i];
+        const int middle = (c.label.Top + c.label.Bottom) / 2;
+        EXPECT_GT(middle, c.box.Top) << texts[i];
+        EXPECT_LT(middle, c.box.Bottom) << texts[i];
+    }
+    EXPECT_TRUE(g_dialogs.saveProposed.empty());
+}
+
+TEST_F(ToolWindowsTest, MergerRefusesADestinationNoFileCanHave) {
+    const std::string a = Temp("name_a.ts"), b = Temp("name_b.ts");
+    WriteAll(a, ReadAll(Fixture("h264_ac3.ts")));
+    WriteAll(b, ReadAll(Fixture("h264_ac3.ts")));
+    const std::string bad = TempFolder() + "tarnwick_tools_merged|1.ts";
+    const std::string good = Temp("name_merged.ts");
+    files.push_back(ChangeFileExt(good, ".log"));
+    std::vector<std::string> unskinned;
+    BoundCaption sources, destination;
+    bool usableAfterRefusal = false;
+    std::string afterOk, afterBrowse;
+    WhenShown([] { return FileMergerForm && FileMergerForm->Visible(); }, [&] {
+        TFileMergerForm& f = *FileMergerForm;
+        unskinned = test::UnskinnedControls(f);
+        sources = CaptionOf(f.sListBox1);
+        destination = CaptionOf(f.sFilenameEdit1);
+        f.AddFile(a);
+        f.AddFile(b);
+        f.sFilenameEdit1->SetText(bad);
+        Press(f.sBitBtn1);
+        usableAfterRefusal = f.sBitBtn1->Enabled() && f.sListBox1->Enabled() && f.ModalResult() == mrNone;
+        afterOk = f.sFilenameEdit1->Text();
+        // A name from the browse button goes through the same check.
+        f.sFilenameEdit1->SetText(good);
+        g_dialogs.saveAnswer = bad;
+        Press(f.sFilenameButton);
+        afterBrowse = f.sFilenameEdit1->Text();
+        Press(f.sBitBtn1);
+    });
+    MenuCommand(Form1->FileMerger1);
+    EXPECT_TRUE(unskinned.empty()) << Joined(unskinned);
+    EXPECT_EQ(sources.text, "Source files");
+    EXPECT_EQ(destination.text, "Destination file name");
+    for (const BoundCaption& c : {sources, destination}) {
+        EXPECT_TRUE(c.visible) << c.text;
+        // Above its control, starting at its left edge, in the skin's text
+        // colour (a window made after start-up too).
+        EXPECT_LE(c.label.Bottom, c.box.Top) << c.text;
+        EXPECT_EQ(c.label.Left, c.box.Left) << c.text;
+        ASSERT_NE(skin::DefaultManager, nullptr);
+        EXPECT_EQ(c.color, skin::DefaultManager->GetGlobalFontColor()) << c.text;
+    }
+    int refusals = 0;
+    for (const std::string& m : Messages()) refusals += m == "Invalid file name";
+    EXPECT_EQ(refusals, 2);
+    EXPECT_TRUE(usableAfterRefusal);
+    EXPECT_EQ(afterOk, bad);
+    EXPECT_EQ(afterBrowse, good);
+    EXPECT_FALSE(FileExists(bad));
+    EXPECT_TRUE(AnyMessageHas("Merging successfully compleated!"));
+    Bytes both = ReadAll(a);
+    const Bytes second = ReadAll(b);
+    both.insert(both.end(), second.begin(), second.end());
+    EXPECT_EQ(ReadAll(good), both);
+}
+
+TEST_F(ToolWindowsTest, MergeProgressShowsSkinnedPercentGauges) {
+    TMergeProgressForm p(nullptr);
+    p.Show();
+    Settle();
+    const std::vector<std::string> unskinned = test::UnskinnedControls(p);
+    EXPECT_TRUE(unskinned.empty()) << Joined(unskinned);
+    p.sGauge1->SetProgress(140);
+    p.sGauge2->SetProgress(37);
+    // Limited to the gauge's range and shown with the percent sign.
+    EXPECT_EQ(p.sGauge1->ShownText(), "100%");
+    EXPECT_EQ(p.sGauge2->ShownText(), "37%");
+    p.Hide();
+}
+
+TEST_F(ToolWindowsTest, PatchAndPreserveDialogsWearTheSkinInGerman) {
+    TPatchForm patch(nullptr);
+    patch.SetTexts(true);
+    patch.sEdit1->SetText("$0001");
+    patch.Show();
+    // Every page once in front, so each has made its controls; the tabs
+    // show each change.
+    auto tabs = [&patch] {
+        std::vector<COLORREF> out;
+        TBitmap* cache = patch.sPageControl1->SkinData.CacheBmp();
+        if (!cache) return out;
+        for (int x = 0; x < cache->Width(); ++x) out.push_back(GetPixel(cache->Canvas().Handle(), x, 10));
+        return out;
+    };
+    Settle();
+    std::vector<COLORREF> before = tabs();
+    for (skin::TsTabSheet* sheet : {patch.sTabSheet2, patch.sTabSheet1, patch.sTabSheet3}) {
+        patch.sPageControl1->SetActivePage(sheet);
+        Settle();
+        const std::vector<COLORREF> after = tabs();
+        EXPECT_FALSE(after.empty());
+        EXPECT_NE(after, before) << sheet->Name();
+        before = after;
+    }
+    // The grid draws itself (key and value cells); all else is skinned.
+    std::vector<std::string> unskinned = test::UnskinnedControls(patch, {"ValueListEditor1"});
+    EXPECT_TRUE(unskinned.empty()) << Joined(unskinned);
+    const BoundCaption current = CaptionOf(patch.sEdit1), fresh = CaptionOf(patch.sEdit2);
+    EXPECT_EQ(current.text, "Urspr\xC3\xBCngliche PNR (SID)");
+    EXPECT_EQ(fresh.text, "Neue PNR (SID)");
+    EXPECT_LE(current.label.Right, current.box.Left);
+    // The caption went to the label, not into the box.
+    EXPECT_EQ(patch.sEdit1->Text(), "$0001");
+    EXPECT_EQ(patch.sLabelFX1->Kind().Color(), clYellow);
+    EXPECT_EQ(patch.sLabelFX1->Shadow().Color(), clRed);
+    EXPECT_EQ(patch.sLabelFX2->Kind().Color(), clRed);
+
+    // The grid's scroll bar: gone while the rows fit, and it scrolls when
+    // they do not.
+    TValueListEditor* grid = patch.ValueListEditor1;
+    auto scrollBar = [grid] { return (GetWindowLongPtrW(grid->Handle(), GWL_STYLE) & WS_VSCROLL) != 0; };
+    for (int pid = 0x101; pid < 0x104; ++pid) grid->Strings().Add(DollarHex(pid, 4) + "=" + DollarHex(pid, 4));
+    Settle();
+    EXPECT_FALSE(scrollBar());
+    for (int pid = 0x104; pid < 0x120; ++pid) grid->Strings().Add(DollarHex(pid, 4) + "=" + DollarHex(pid, 4));
+    Settle();
+    EXPECT_TRUE(scrollBar());
+    SendMessageW(grid->Handle(), WM_VSCROLL, SB_PAGEDOWN, 0);
+    EXPECT_EQ(grid->TopRow(), 1 + grid->VisibleRows());
+    SendMessageW(grid->Handle(), WM_VSCROLL, SB_BOTTOM, 0);
+    EXPECT_EQ(grid->TopRow() + grid->VisibleRows(), grid->RowCount());
+    SendMessageW(grid->Handle(), WM_VSCROLL, SB_LINEUP, 0);
+    EXPECT_EQ(grid->TopRow() + grid->VisibleRows(), grid->RowCount() - 1);
+    patch.Hide();
+
+    ASSERT_NE(TrashForm, nullptr);
+    TrashForm->Show();
+    Settle();
+    unskinned = test::UnskinnedControls(*TrashForm);
+    EXPECT_TRUE(unskinned.empty()) << Joined(unskinned);
+    TrashForm->Hide();
 }
