@@ -4,9 +4,12 @@
 #include "SkinnedControls.h"
 #include "skin/controls/sButton.h"
 #include "skin/controls/sButtons.h"
+#include "skin/controls/sCheckBox.h"
 #include "skin/controls/sEdit.h"
 #include "skin/engine/acGlow.h"
 #include "skin/engine/sSkinManager.h"
+#include "tests/support/GdiObjects.h"
+#include "ui/Application.h"
 #include "ui/ImgList.h"
 
 namespace skin {
@@ -170,6 +173,29 @@ TEST_F(SkinnedPushButtonTest, HoverGlowComesAndGoes)
     EXPECT_FALSE(GlowWindow(last));
 }
 
+TEST_F(SkinnedPushButtonTest, OtherControlsGlowThroughTheCommonHandler)
+{
+    // A check box on a section with a glow: the common handler shows the
+    // halo on enter and clears every halo on leave.
+    auto* check = new TsCheckBox(form.get());
+    check->SetParent(form.get());
+    check->SetBounds(10, 60, 120, 24);
+    check->SkinData.SetSkinSection("BUTTON");
+    PaintNow();
+    MouseAt(check->Handle(), WM_MOUSEMOVE, 5, 5);
+    const int id = check->SkinData.GlowID;
+    ASSERT_GE(id, 0);
+    EXPECT_TRUE(GlowWindow(id));
+    MouseAt(form->Handle(), WM_MOUSEMOVE, 300, 200);
+    EXPECT_EQ(check->SkinData.GlowID, -1);
+    EXPECT_FALSE(GlowWindow(id));
+    // Hidden while hot: the halo goes with it.
+    MouseAt(check->Handle(), WM_MOUSEMOVE, 5, 5);
+    ASSERT_GE(check->SkinData.GlowID, 0);
+    check->SetVisible(false);
+    EXPECT_EQ(check->SkinData.GlowID, -1);
+}
+
 TEST_F(SkinnedPushButtonTest, NoGlowWithoutAGlowSectionOrLayeredWindows)
 {
     auto* edit = new TsEdit(form.get());
@@ -190,6 +216,26 @@ TEST_F(SkinnedPushButtonTest, NoGlowWithoutAGlowSectionOrLayeredWindows)
     GlowLayeredEntry = UpdateLayeredWindowEntry;
     manager->SetAllowGlowing(false);
     EXPECT_FALSE(manager->AllowGlowing());
+}
+
+TEST_F(SkinnedPushButtonTest, HoveringGivesBackWhatItTakes)
+{
+    const auto settle = [] {
+        // Halos are released after the message that hid them.
+        for (int i = 0; i < 5; ++i) tw::Application->ProcessMessages();
+    };
+    const auto hoverOnce = [&] {
+        MouseAt(button->Handle(), WM_MOUSEMOVE, 20, 10);
+        MouseAt(button->Handle(), WM_LBUTTONDOWN, 20, 10, MK_LBUTTON);
+        MouseAt(button->Handle(), WM_LBUTTONUP, 20, 10);
+        MouseAt(form->Handle(), WM_MOUSEMOVE, 300, 200);
+        settle();
+    };
+    hoverOnce();
+    const DWORD before = tw::test::GdiObjects();
+    ASSERT_GT(before, 0u);
+    for (int i = 0; i < 30; ++i) hoverOnce();
+    EXPECT_LE(tw::test::GdiObjects(), before);
 }
 
 TEST_F(SkinnedPushButtonTest, ASkinChangeClearsTheGlows)
