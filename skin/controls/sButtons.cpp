@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <type_traits>
 
+#include "skin/controls/sButton.h"
 #include "skin/controls/sControlCache.h"
 #include "skin/engine/SkinMessages.h"
 #include "skin/engine/SkinText.h"
@@ -138,11 +139,27 @@ void TsBitBtn::PaintFace()
     if (UpdateControlCache(SkinData, state, paintedState_)) DrawButtonContent(*this, *link_, state, Spacing(), glyphRect_);
 }
 
+void TsBitBtn::WndProc(tw::TMessage& m)
+{
+    // SetDefault asks the system for a (default) push button style, which
+    // would end our drawing.
+    if (m.Msg == BM_SETSTYLE) m.WParam = (m.WParam & ~static_cast<WPARAM>(BS_TYPEMASK)) | BS_OWNERDRAW;
+    TsSkinnedButton::WndProc(m);
+}
+
 void TsBitBtn::DrawSkinned(const DRAWITEMSTRUCT& di)
 {
-    pressed_ = (di.itemState & ODS_SELECTED) != 0;
+    const bool pressed = (di.itemState & ODS_SELECTED) != 0;
+    bool fading = false;
+    if (pressed != pressed_ && paintedState_ >= 0 && ButtonFadeWanted(SkinData, pressed ? aeMouseDown : aeMouseUp)) {
+        // The face on screen fades into the new one; the timer draws the frames.
+        pressed_ = pressed;
+        StartFadeEffect(fade_, &SkinData, false, pressed ? 1 : 2, true);
+        fading = Fading();
+    }
+    pressed_ = pressed;
     PaintFace();
-    DrawControlCache(SkinData, di.hDC, 0, 0);
+    if (!fading) DrawControlCache(SkinData, di.hDC, 0, 0);
     if ((di.itemState & ODS_FOCUS) != 0 && (di.itemState & ODS_NOFOCUSRECT) == 0) {
         RECT focus = di.rcItem;
         InflateRect(&focus, -3, -3);
@@ -161,6 +178,12 @@ bool TsBitBtn::SkinnedMessage(tw::TMessage& m)
     if (m.Msg == tw::CN_DRAWITEM) {
         DrawSkinned(*reinterpret_cast<DRAWITEMSTRUCT*>(m.LParam));
         m.Result = 1;
+        return true;
+    }
+    if (m.Msg == WM_LBUTTONDOWN || m.Msg == WM_LBUTTONDBLCLK || m.Msg == WM_LBUTTONUP || m.Msg == WM_CAPTURECHANGED) {
+        // No halo while the button is held down.
+        tw::TBitBtn::WndProc(m);
+        SkinData.UpdateControlGlow(false);
         return true;
     }
     if (m.Msg == tw::CM_MOUSEENTER || m.Msg == tw::CM_MOUSELEAVE) {
@@ -217,6 +240,22 @@ void TsSpeedButton::MouseLeave()
 {
     tw::TSpeedButton::MouseLeave();
     if (SkinData.Skinned()) FadeHover(fade_, SkinData, false);
+}
+
+void TsSpeedButton::MouseDown(tw::TMouseButton b, tw::TShiftState s, int x, int y)
+{
+    const int before = CurrentState();
+    tw::TSpeedButton::MouseDown(b, s, x, y);
+    if (SkinData.Skinned() && CurrentState() == 2 && before != 2)
+        StartFadeEffect(fade_, &SkinData, false, 1, AnimEventAllowed(aeMouseDown, DefaultAnimatEvents, SkinData.SkinManager()));
+}
+
+void TsSpeedButton::MouseUp(tw::TMouseButton b, tw::TShiftState s, int x, int y)
+{
+    const int before = CurrentState();
+    tw::TSpeedButton::MouseUp(b, s, x, y);
+    if (SkinData.Skinned() && before == 2 && CurrentState() != 2)
+        StartFadeEffect(fade_, &SkinData, false, 2, AnimEventAllowed(aeMouseUp, DefaultAnimatEvents, SkinData.SkinManager()));
 }
 
 void TsSpeedButton::PaintFace()

@@ -36,9 +36,27 @@ public:
     TsSkinnedButton(tw::TComponent* owner, int32_t kind) : TsSkinnedControl<Base>(owner, kind) {}
     TsButtonGlyphProps GlyphProps;
     TsGlyphButton& GlyphLink() { return *link_; }
+    // The picture from an image list instead of (or beside) the caption;
+    // the face is painted again.
+    void SetImages(tw::TCustomImageList* images)
+    {
+        GlyphProps.Images = images;
+        this->Invalidate();
+    }
+    void SetImageIndex(int index)
+    {
+        GlyphProps.ImageIndex = index;
+        this->Invalidate();
+    }
+    // The picture from a bitmap (numGlyphs states side by side: normal,
+    // disabled, pressed, down); the key colour is its bottom-left pixel.
+    void SetGlyph(const tw::TBitmap& glyph, int numGlyphs = 1)
+    {
+        this->Glyph().Assign(glyph);
+        this->SetNumGlyphs(numGlyphs);
+        this->Invalidate();
+    }
     const TRect& GlyphRect() const { return glyphRect_; }
-    // A hover fade is running.
-    bool Fading() const { return this->fade_ != nullptr; }
 
 protected:
     TRect glyphRect_;
@@ -50,6 +68,7 @@ public:
     explicit TsBitBtn(tw::TComponent* owner);
     // 0 normal, 1 hot, 2 pressed.
     int CurrentState() const;
+    void WndProc(tw::TMessage& m) override;
 
 protected:
     bool SkinnedMessage(tw::TMessage& m) override;
@@ -70,6 +89,8 @@ protected:
     void Paint() override;
     void MouseEnter() override;
     void MouseLeave() override;
+    void MouseDown(tw::TMouseButton b, tw::TShiftState s, int x, int y) override;
+    void MouseUp(tw::TMouseButton b, tw::TShiftState s, int x, int y) override;
     bool SkinnedMessage(tw::TMessage& m) override;
 
 private:

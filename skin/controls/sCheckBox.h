@@ -25,9 +25,9 @@ int CheckMaskIndex(TsCommonData& data, const TsCheckLook& look);
 // then copies it onto dc.
 void PaintCheckControl(tw::TWinControl& control, TsCommonData& data, const TsCheckLook& look, HDC dc);
 
-template <class Base> class TsCheckControl : public TsSkinned<Base> {
+template <class Base> class TsCheckControl : public TsSkinnedControl<Base> {
 public:
-    TsCheckControl(tw::TComponent* owner, int32_t kind) : TsSkinned<Base>(owner, kind) {}
+    TsCheckControl(tw::TComponent* owner, int32_t kind) : TsSkinnedControl<Base>(owner, kind) {}
 
 protected:
     virtual TsCheckLook Look() = 0;

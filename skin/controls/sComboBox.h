@@ -5,12 +5,14 @@
 
 namespace skin {
 
-class TsComboBox : public TsSkinned<tw::TComboBox> {
+class TsComboBox : public TsSkinnedControl<tw::TComboBox> {
 public:
-    explicit TsComboBox(tw::TComponent* owner) : TsSkinned(owner, COC_TsComboBox) {}
+    explicit TsComboBox(tw::TComponent* owner) : TsSkinnedControl(owner, COC_TsComboBox) {}
 
 protected:
     void SkinChanged() override { TakeEditColors(*this, SkinData); }
+    // The system combo box paints its own inside.
+    bool EraseFromCache() const override { return false; }
     bool SkinnedMessage(tw::TMessage& m) override;
 };
 

@@ -8,23 +8,23 @@
 
 namespace skin {
 
-bool AnswerControlCommand(tw::TMessage& m, TsCommonData& data, TsFadeTimer*& fade)
+bool AnswerControlCommand(tw::TMessage& m, TsCommonData& data, TsFadeTimer*& fade, bool& skinChanged)
 {
+    skinChanged = false;
     if (m.Msg != SM_ALPHACMD) return false;
     switch (SkinCommandOf(m.WParam)) {
     case AC_REFRESHSTATE:
+    case AC_SETACTIVESTATE:   // the common handler has taken the new state
     case AC_RESETCACHE:
         data.BGChangedFlag = true;
         data.InvalidateOwner();
+        m.Result = 0;
         return true;
-    case AC_SETACTIVESTATE:
-        data.BGChangedFlag = true;
-        data.InvalidateOwner();
-        return false;
     case AC_STOPANIMATION:
         // The fade is over: the cache in the new state stands alone.
         StopFadeEffect(fade);
         data.InvalidateOwner();
+        m.Result = 0;
         return true;
     case AC_FADESTART:
     case AC_FADEFRAME:
@@ -37,6 +37,7 @@ bool AnswerControlCommand(tw::TMessage& m, TsCommonData& data, TsFadeTimer*& fad
         StopFadeEffect(fade);
         data.BGChangedFlag = true;
         if (data.OwnerControl()) data.OwnerControl()->Invalidate();
+        skinChanged = true;
         return false;
     default:
         return false;

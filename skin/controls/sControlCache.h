@@ -12,11 +12,15 @@
 
 namespace skin {
 
-// The control's answers to AC_REFRESHSTATE, AC_SETACTIVESTATE,
-// AC_STOPANIMATION, AC_RESETCACHE, AC_FADESTART and AC_FADEFRAME, and its
-// repaint after a skin was loaded, changed or removed. Call it after
-// CommonWndProc returned false; true when the message is done.
-bool AnswerControlCommand(tw::TMessage& m, TsCommonData& data, TsFadeTimer*& fade);
+// The control's own answers to the skin sub-commands the common handler
+// leaves to it: AC_REFRESHSTATE, AC_SETACTIVESTATE and AC_RESETCACHE paint
+// the control again from a rebuilt cache, AC_STOPANIMATION ends its fade,
+// AC_FADESTART and AC_FADEFRAME leave the frames to the fade timer (result
+// 0); all of them end here. After a skin was loaded, changed or removed the
+// fade stops, the cache is marked and the control repainted; skinChanged is
+// set and the message goes on. Call it after CommonWndProc returned false;
+// true when the message is done.
+bool AnswerControlCommand(tw::TMessage& m, TsCommonData& data, TsFadeTimer*& fade, bool& skinChanged);
 
 // Rebuilds the cache picture (the control's size) from its section over
 // what its parent shows, in the given state, when the background changed,

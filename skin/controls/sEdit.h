@@ -20,13 +20,23 @@ bool PaintClientFrame(tw::TWinControl& control, TsCommonData& data, int edge);
 void TakeEditColors(tw::TControl& control, TsCommonData& data);
 
 // The non-client painting of an edit-like control: its frame over the
-// system's.
-template <class Base> class TsEditFrame : public TsSkinned<Base> {
+// system's; and its caption label, which follows it.
+template <class Base> class TsEditFrame : public TsSkinnedControl<Base> {
 public:
-    TsEditFrame(tw::TComponent* owner, int32_t kind) : TsSkinned<Base>(owner, kind) {}
+    TsEditFrame(tw::TComponent* owner, int32_t kind) : TsSkinnedControl<Base>(owner, kind) {}
+
+    // The caption placed beside or above the edit (off until made Active).
+    TsBoundLabel& BoundLabel() { return boundLabel_; }
+    void SetParent(tw::TWinControl* parent) override
+    {
+        Base::SetParent(parent);
+        if (boundLabel_.Active()) boundLabel_.SetActive(true);
+    }
 
 protected:
     void SkinChanged() override { TakeEditColors(*this, this->SkinData); }
+    // The system edit paints its own inside.
+    bool EraseFromCache() const override { return false; }
     bool SkinnedMessage(tw::TMessage& m) override
     {
         // Focus and hover redraw the frame through the common handler.
@@ -35,6 +45,27 @@ protected:
         PaintEditFrame(*this, this->SkinData);
         return true;
     }
+    void BoundsChanged() override
+    {
+        Base::BoundsChanged();
+        boundLabel_.UpdatePosition();
+    }
+    void VisibleChanged() override
+    {
+        Base::VisibleChanged();
+        if (TsEditLabel* label = boundLabel_.Label()) {
+            label->SetVisible(this->Visible());
+            boundLabel_.UpdatePosition();
+        }
+    }
+    void EnabledChanged() override
+    {
+        Base::EnabledChanged();
+        if (TsEditLabel* label = boundLabel_.Label()) label->SetEnabled(this->Enabled());
+    }
+
+private:
+    TsBoundLabel boundLabel_{this, &this->SkinData};
 };
 
 class TsEdit : public TsEditFrame<tw::TEdit> {

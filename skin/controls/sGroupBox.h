@@ -1,6 +1,6 @@
 #pragma once
-// The skinned group box: the GROUPBOX section painted into its cache, the
-// caption in the section's font colour.
+// The skinned group box: the caption on what lies under the box, the
+// GROUPBOX section's frame below it in the cache.
 #include "skin/controls/sControlBase.h"
 #include "ui/StdCtrls.h"
 
@@ -13,6 +13,9 @@ public:
 protected:
     void Paint() override;
     bool SkinnedMessage(tw::TMessage& m) override;
+
+private:
+    int CaptionHeight();
 };
 
 } // namespace skin

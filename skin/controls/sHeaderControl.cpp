@@ -18,7 +18,7 @@ constexpr int kTextIndent = 4;
 
 } // namespace
 
-TsHeaderControl::TsHeaderControl(tw::TComponent* owner) : TsSkinned(owner, 0) { SkinData.SetSkinSection(kSectionLook); }
+TsHeaderControl::TsHeaderControl(tw::TComponent* owner) : TsSkinnedControl(owner, 0) { SkinData.SetSkinSection(kSectionLook); }
 
 int TsHeaderControl::SectionAt(LPARAM point)
 {

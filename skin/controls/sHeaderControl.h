@@ -7,7 +7,7 @@
 
 namespace skin {
 
-class TsHeaderControl : public TsSkinned<tw::THeaderControl> {
+class TsHeaderControl : public TsSkinnedControl<tw::THeaderControl> {
 public:
     explicit TsHeaderControl(tw::TComponent* owner);
     int HotSection() const { return hot_; }

@@ -8,17 +8,17 @@
 
 namespace skin {
 
-class TsTabSheet : public TsSkinned<tw::TTabSheet> {
+class TsTabSheet : public TsSkinnedControl<tw::TTabSheet> {
 public:
-    explicit TsTabSheet(tw::TComponent* owner) : TsSkinned(owner, COC_TsTabSheet) {}
+    explicit TsTabSheet(tw::TComponent* owner) : TsSkinnedControl(owner, COC_TsTabSheet) {}
 
 protected:
     void Paint() override;
 };
 
-class TsPageControl : public TsSkinned<tw::TPageControl> {
+class TsPageControl : public TsSkinnedControl<tw::TPageControl> {
 public:
-    explicit TsPageControl(tw::TComponent* owner) : TsSkinned(owner, COC_TsPageControl) {}
+    explicit TsPageControl(tw::TComponent* owner) : TsSkinnedControl(owner, COC_TsPageControl) {}
     // As the class library's, with the page-change animation.
     void SetActivePage(tw::TTabSheet* page);
     void SetActivePageIndex(int index);

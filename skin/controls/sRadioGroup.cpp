@@ -49,7 +49,7 @@ void TsRadioGroup::SetItemIndex(int index)
 
 void TsRadioGroup::Loaded()
 {
-    TsSkinned::Loaded();
+    TsSkinnedControl::Loaded();
     itemIndex_ = std::clamp(itemIndex_, -1, Items().Count() - 1);
     updating_ = true;
     for (size_t k = 0; k < buttons_.size(); ++k) buttons_[k]->SetChecked(static_cast<int>(k) == itemIndex_);

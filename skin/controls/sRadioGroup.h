@@ -11,9 +11,9 @@ namespace skin {
 // it, the caption over the frame's top edge; then copies it onto dc.
 void PaintGroupFrame(tw::TWinControl& control, TsCommonData& data, HDC dc);
 
-class TsRadioGroup : public TsSkinned<tw::TRadioGroup> {
+class TsRadioGroup : public TsSkinnedControl<tw::TRadioGroup> {
 public:
-    explicit TsRadioGroup(tw::TComponent* owner) : TsSkinned(owner, COC_TsRadioGroup) {}
+    explicit TsRadioGroup(tw::TComponent* owner) : TsSkinnedControl(owner, COC_TsRadioGroup) {}
     // Limited to -1..(number of buttons - 1); while the group is loading the
     // value is only stored and reaches the buttons when loading ends.
     void SetItemIndex(int index);

@@ -18,6 +18,7 @@ enum TacControlKind : int32_t {
     COC_TsFileNameEdit = 6,
     COC_TsSpinEdit = 7,
     COC_TsAlphaListBox = 8,
+    COC_TsMaskEdit = 10,
     COC_TsComboBox = 11,
     COC_TsBar = 19,
     COC_TsBarTitle = 20,
@@ -143,7 +144,13 @@ public:
     tw::TBitmap* FadeCache() const override { return cacheBmp_.get(); }
     bool BGChanged() const override { return BGChangedFlag; }
     void SetBGChanged(bool changed) override { BGChangedFlag = changed; }
-    void UpdateControlGlow(bool) override {}
+    // Shows the section's halo around the hot owner (forced: also when one
+    // is shown), or hides it when the owner is no longer hot; wnd stands in
+    // for an owner that is no control.
+    void UpdateControlGlow(bool forced) override { UpdateControlGlow(forced, nullptr); }
+    void UpdateControlGlow(bool forced, HWND wnd);
+    // Hides the owner's halo, if it has one.
+    void HideOwnGlow();
 
 private:
     const TsGeneralData* Section() const;
@@ -157,6 +164,7 @@ private:
     tw::TControl* ownerControl_ = nullptr;
     tw::TObject* ownerObject_ = nullptr;
     std::unique_ptr<tw::TBitmap> cacheBmp_;
+    HWND glowWnd_ = nullptr;   // the window of GlowID when it was shown
 };
 
 // Copies the control's cache into r of dc from (srcX, srcY), leaving out the

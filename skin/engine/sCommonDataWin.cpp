@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <exception>
 
 #include "base/SysUtils.h"
@@ -5,6 +6,7 @@
 #include "skin/engine/DefaultManager.h"
 #include "skin/engine/GraphicsUtils.h"
 #include "skin/engine/SkinMessages.h"
+#include "skin/engine/acGlow.h"
 #include "skin/engine/sCommonData.h"
 #include "skin/engine/sSkinManager.h"
 #include "skin/engine/sSkinManagerWin.h"
@@ -51,7 +53,100 @@ TsCommonData::TsCommonData(tw::TObject* owner, bool createCacheBmp)
     if (createCacheBmp) cacheBmp_ = std::make_unique<tw::TBitmap>(0, 0, tw::pf24bit);
 }
 
-TsCommonData::~TsCommonData() = default;
+TsCommonData::~TsCommonData() { HideOwnGlow(); }
+
+void TsCommonData::HideOwnGlow()
+{
+    if (GlowID < 0) return;
+    // The list may have been cleared (a skin change) and the id given to
+    // another control's halo since.
+    if (GlowWindow(GlowID) == glowWnd_) HideGlow(GlowID);
+    GlowID = -1;
+    glowWnd_ = nullptr;
+}
+
+namespace {
+
+// The window a control's halo belongs to: its form's parent window, else
+// its form (the class library has no MDI children).
+HWND GlowHost(tw::TControl* c)
+{
+    tw::TCustomForm* form = c->ParentForm();
+    if (!form) return nullptr;
+    if (form->Parent()) return form->Parent()->HandleIfAllocated();
+    return form->HandleIfAllocated();
+}
+
+// The left button holds the control down: the window (or, for a graphic
+// control, its parent) has the mouse captured.
+bool HeldDown(tw::TControl* c)
+{
+    const HWND capture = GetCapture();
+    if (!capture) return false;
+    if (tw::TWinControl* w = AsWin(c)) return capture == w->HandleIfAllocated();
+    return c->Parent() && capture == c->Parent()->HandleIfAllocated();
+}
+
+TRect ClipBoxOf(HDC dc)
+{
+    RECT r{};
+    if (!dc || GetClipBox(dc, &r) == ERROR) return TRect();
+    return TRect(r.left, r.top, r.right, r.bottom);
+}
+
+} // namespace
+
+void TsCommonData::UpdateControlGlow(bool forced, HWND wnd)
+{
+    TsSkinManager* sm = SkinManager();
+    const TsGeneralData* s = Section();
+    if (!sm || !sm->AllowGlowing() || !s || s->GlowCount < 1) return;
+    tw::TControl* c = ownerControl_;
+    if (c) {
+        if (MouseAbove && !HeldDown(c) && (!forced || GlowID < 0)) {
+            TRect r, clip;
+            if (tw::TWinControl* w = AsWin(c)) {
+                if (!w->HandleAllocated()) return;
+                RECT wr{};
+                GetWindowRect(w->HandleIfAllocated(), &wr);
+                r = TRect(wr.left, wr.top, wr.right, wr.bottom);
+                HDC dc = GetWindowDC(w->HandleIfAllocated());
+                clip = ClipBoxOf(dc);
+                if (dc) ReleaseDC(w->HandleIfAllocated(), dc);
+            } else {
+                if (!c->Parent() || !c->Parent()->HandleAllocated()) return;
+                const TPoint o = c->ClientOrigin();
+                r = TRect(o.X, o.Y, o.X + c->Width(), o.Y + c->Height());
+                const HWND pw = c->Parent()->HandleIfAllocated();
+                HDC dc = GetDC(pw);
+                const TRect pc = ClipBoxOf(dc);
+                if (dc) ReleaseDC(pw, dc);
+                // The part of the control its parent shows, in the control's coordinates.
+                const TRect b = c->BoundsRect();
+                clip = TRect(std::max(pc.Left, b.Left) - b.Left, std::max(pc.Top, b.Top) - b.Top,
+                             std::min(pc.Right, b.Right) - b.Left, std::min(pc.Bottom, b.Bottom) - b.Top);
+            }
+            // A halo shown before goes: a second one would stay behind it.
+            HideOwnGlow();
+            GlowID = ShowGlow(r, clip, skinSection_, sm, GlowHost(c), s->GlowMargin, "GLOW");
+            glowWnd_ = GlowWindow(GlowID);
+        } else {
+            HideOwnGlow();
+        }
+        return;
+    }
+    if (wnd) {
+        RECT wr{};
+        GetWindowRect(wnd, &wr);
+        const TRect r(wr.left, wr.top, wr.right, wr.bottom);
+        HDC dc = GetWindowDC(wnd);
+        const TRect clip = ClipBoxOf(dc);
+        if (dc) ReleaseDC(wnd, dc);
+        HideOwnGlow();
+        GlowID = ShowGlow(r, clip, skinSection_, sm, GetAncestor(wnd, GA_ROOT), s->GlowMargin, "GLOW");
+        glowWnd_ = GlowWindow(GlowID);
+    }
+}
 
 TsSkinManager* TsCommonData::SkinManager() const { return ownManager_ ? ownManager_ : DefaultManager; }
 
@@ -571,6 +666,9 @@ bool CommonMessage(tw::TMessage& m, TsCommonData* d)
 
 namespace {
 
+// Buttons (kinds 92 to 94) show and hide their halo with their own fades.
+bool GlowsFromCommonHandler(int32_t kind) { return !IsNoGlowKind(kind) && (kind < 92 || kind > 94); }
+
 bool CommonWndProcBody(tw::TMessage& m, TsCommonData* d)
 {
     if (m.Msg == SM_ALPHACMD) return CommonMessage(m, d);
@@ -599,6 +697,8 @@ bool CommonWndProcBody(tw::TMessage& m, TsCommonData* d)
             d->BGChangedFlag = true;
             if (c) c->Perform(SM_ALPHACMD, SkinWParam(AC_ENDUPDATE, 1), 0);
         }
+        // A halo stays where it was made: it would hang beside the control.
+        d->HideOwnGlow();
         return false;
     case WM_SIZE:
         if (d->Skinned()) {
@@ -608,11 +708,14 @@ bool CommonWndProcBody(tw::TMessage& m, TsCommonData* d)
                 for (int i = 0; i < w->ControlCount(); ++i)
                     SendWithArg(w->Controls(i), SkinWParam(AC_ENDUPDATE, 1));
         }
+        d->HideOwnGlow();
         return false;
     case WM_FONTCHANGE:
     case tw::CM_VISIBLECHANGED:
         d->Focused = false;
         d->MouseAbove = false;
+        // No halo around a control that can no longer be hot or is gone from view.
+        if (c && (!c->Enabled() || !c->Visible())) d->HideOwnGlow();
         return false;
     case WM_PARENTNOTIFY:
         if (w && LOWORD(m.WParam) == WM_CREATE) NotifyParentForm(c);
@@ -637,6 +740,7 @@ bool CommonWndProcBody(tw::TMessage& m, TsCommonData* d)
             }
             if (!IsNoHotKind(d->COC)) d->MouseAbove = true;
             if (w->HandleAllocated()) SetManagerActiveControl(*DefaultManager, w->HandleIfAllocated());
+            if (GlowsFromCommonHandler(d->COC)) d->UpdateControlGlow(false);
             if (IsRepaintOnHoverKind(d->COC)) {
                 d->BGChangedFlag = true;
                 RedrawOwner(c, RDW_INVALIDATE | RDW_UPDATENOW | RDW_FRAME);
@@ -648,6 +752,10 @@ bool CommonWndProcBody(tw::TMessage& m, TsCommonData* d)
     case tw::CM_MOUSELEAVE:
         if (Designing(c)) return false;
         if (!IsNoHotKind(d->COC)) d->MouseAbove = false;
+        if (GlowsFromCommonHandler(d->COC)) {
+            ClearGlows();
+            d->HideOwnGlow();
+        }
         if (IsRepaintOnHoverKind(d->COC) && c && c->Visible()) {
             d->BGChangedFlag = true;
             RedrawOwner(c, RDW_INVALIDATE | RDW_UPDATENOW | RDW_FRAME);

@@ -54,6 +54,8 @@ class TSkinAnnouncer {
 public:
     virtual ~TSkinAnnouncer() = default;
     virtual void ClearGlows() {}
+    // Whether the platform can show layered windows (the glows need them).
+    virtual bool LayeredWindows() const { return false; }
     virtual void BeginSkinChange(TsSkinManager&) {}
     virtual void EndSkinChange(TsSkinManager&, bool /*animate*/) {}
     virtual void BroadcastToForms(TsSkinManager&, uint16_t /*command*/) {}
@@ -239,6 +241,10 @@ public:
     void UpdateThirdLists();
     tw::TNotifyEvent OnBeforeChange, OnAfterChange;
     bool SkinnedPopups = true;
+    // Hot controls of sections with a glow get a halo. Stored as set; the
+    // answer is false where the platform has no layered windows.
+    bool AllowGlowing() const { return allowGlowing_ && Announcer && Announcer->LayeredWindows(); }
+    void SetAllowGlowing(bool value) { allowGlowing_ = value; }
     // The window that is the manager's hot control now (a window handle).
     uintptr_t ActiveControl = 0;
     TSkinAnnouncer* Announcer = &PlatformAnnouncer();
@@ -259,6 +265,7 @@ public:
     void Loaded() override;
 
 private:
+    bool allowGlowing_ = true;
     std::string PackedFileName() const;
     void LoadSkin();
     void LoadPackedSkin();

@@ -6,6 +6,7 @@
 #include "skin/engine/SkinMessages.h"
 #include "skin/engine/SkinPictures.h"
 #include "skin/engine/SkinnedForms.h"
+#include "skin/engine/acGlow.h"
 #include "skin/engine/sSkinManager.h"
 #include "skin/engine/sVclUtils.h"
 #include "ui/Application.h"
@@ -99,6 +100,9 @@ public:
         m.ShadowInactive = inactive;
     }
     void BeginSkinChange(TsSkinManager& m) override { skin::BeginSkinChange(&m); }
+    // A new or removed skin ends every halo: they were made from the old one.
+    void ClearGlows() override { skin::ClearGlows(); }
+    bool LayeredWindows() const override { return GlowLayeredEntry && GlowLayeredEntry(); }
     void EndSkinChange(TsSkinManager& m, bool animate) override { skin::EndSkinChange(&m, animate); }
     void BroadcastToForms(TsSkinManager& m, uint16_t command) override
     {

@@ -128,6 +128,34 @@ TEST_F(SkinnedButtonTest, HoverFadesWhereTheSkinAsksAndEnds)
     EXPECT_EQ(bit->CurrentState(), 0);
 }
 
+TEST_F(SkinnedButtonTest, PressedFacesFadeWhereTheSkinAsks)
+{
+    manager->AnimEffects.Buttons.Events = (1u << aeMouseDown) | (1u << aeMouseUp);
+    HWND wnd = form->Handle();
+    MouseAt(wnd, WM_MOUSEMOVE, 30, 75);
+    EXPECT_FALSE(speed->Fading());
+    MouseAt(wnd, WM_LBUTTONDOWN, 30, 75, MK_LBUTTON);
+    EXPECT_TRUE(speed->Fading());
+    EXPECT_EQ(speed->CurrentState(), 2);
+    MouseAt(wnd, WM_LBUTTONUP, 30, 75);
+    EXPECT_TRUE(speed->Fading());
+    EXPECT_EQ(speed->CurrentState(), 1);
+    // The glyph button fades into its pushed face the same way.
+    MouseAt(bit->Handle(), WM_MOUSEMOVE, 20, 10);
+    MouseAt(bit->Handle(), WM_LBUTTONDOWN, 20, 10, MK_LBUTTON);
+    EXPECT_TRUE(bit->Fading());
+    EXPECT_EQ(bit->CurrentState(), 2);
+    MouseAt(bit->Handle(), WM_LBUTTONUP, 20, 10);
+    // Without the skin's fading the face changes at once.
+    manager->gd[size_t(speed->SkinData.SkinIndex)].FadingEnabled = false;
+    speed->Perform(SM_ALPHACMD, SkinWParam(AC_STOPANIMATION), 0);
+    MouseAt(wnd, WM_MOUSEMOVE, 30, 75);
+    MouseAt(wnd, WM_LBUTTONDOWN, 30, 75, MK_LBUTTON);
+    EXPECT_FALSE(speed->Fading());
+    EXPECT_EQ(speed->CurrentState(), 2);
+    MouseAt(wnd, WM_LBUTTONUP, 30, 75);
+}
+
 TEST_F(SkinnedButtonTest, GlyphGoesBesideTheCaption)
 {
     bit->Glyph().SetSize(32, 16);   // two glyphs of 16 x 16

@@ -139,5 +139,26 @@ TEST(SkinnedLabelFX, KindAndShadowColours)
     EXPECT_EQ(label.Shadow().B(), GetBValue(face));
 }
 
+TEST_F(SkinnedPanelTest, GroupBoxFrameStartsBelowItsCaption)
+{
+    tw::TBitmap* cache = box->SkinData.CacheBmp();
+    ASSERT_EQ(cache->Width(), 120);
+    const int caption = int(SendSkinCommand(box->Handle(), AC_QUERYCAPTIONHEIGHT));
+    ASSERT_GT(caption, 4);
+    // Right of the caption text, the strip shows what lies under the box.
+    const COLORREF under = COLORREF(tw::ColorToRGB(form->Color()));
+    EXPECT_EQ(test::CachePixel(cache, 110, 0), under);
+    EXPECT_EQ(test::CachePixel(cache, 110, caption - 2), under);
+    // Below it the section: its frame, then its inside.
+    EXPECT_NE(test::CachePixel(cache, 110, caption + 1), under);
+    EXPECT_NE(test::CachePixel(cache, 60, 80), under);
+    // A caption in a larger font moves the frame down.
+    test::MarkCache(cache, 60, 80);
+    box->Font().SetSize(16);
+    PaintNow();
+    EXPECT_FALSE(test::CacheMarked(cache, 60, 80));
+    EXPECT_EQ(test::CachePixel(cache, 110, caption + 1), under);
+}
+
 } // namespace
 } // namespace skin
