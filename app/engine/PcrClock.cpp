@@ -23,6 +23,8 @@ constexpr int64_t kStampSlack = 9000;
 // Decode times run ahead of the clock by the decoder's buffer delay, a
 // second or two; one further ahead than this is damage, not a clock.
 constexpr int64_t kMaxStampLead = 10 * 90000;
+// The longest a multiplex may leave between two PCRs (0.1 s, 27 MHz).
+constexpr int64_t kMaxPcrInterval = 2700000;
 
 // pcr - from across at most one wrap; sets wrapped when it crossed it.
 int64_t ClockStep(int64_t from, int64_t pcr, bool& wrapped)
@@ -124,7 +126,10 @@ TPcrClock::TVerdict TPcrClock::Judge(int64_t packetNo, int64_t pcr27, bool disco
     bool runWrapped = false;
     if (runLength_ > 0 && packetNo > runPacket_) {
         const int64_t step = ClockStep(runPcr_, pcr27, runWrapped);
-        runLength_ = step > 0 && InRange(step, packetNo - runPacket_) ? runLength_ + 1 : 1;
+        // At a low rate the packet count says little: PCRs no further apart
+        // than the system layer allows between two agree as well.
+        const bool agrees = step > 0 && (InRange(step, packetNo - runPacket_) || step <= kMaxPcrInterval);
+        runLength_ = agrees ? runLength_ + 1 : 1;
     } else {
         runLength_ = 1;
     }

@@ -116,6 +116,13 @@ TEST(PcrClock, LowRateStepsThatTheTimeStampsMakeTooAreNoError)
     f.clock.Judge(0, f.pcr90 * 300, false);
     for (int i = 0; i < 200; ++i)
         ASSERT_FALSE(f.Next(3 + i % 5).OutOfRange) << i; // 7,200 x 300 / 3 = 720,000 per packet
+    // An unannounced jump: a few PCRs that agree with each other, then
+    // the new clock is taken, however few packets lie between.
+    f.pcr90 += 3600 * 90000;
+    int outOfRange = 0;
+    for (int i = 0; i < 10; ++i)
+        outOfRange += f.Next(4).OutOfRange ? 1 : 0;
+    EXPECT_EQ(outOfRange, 4);
     // Across the wrap of the clock as well.
     f.pcr90 = kPtsModulus - 20 * LowRateFeed::kPcrStep90;
     f.clock.Judge(f.packet += 40, f.pcr90 * 300, true);
