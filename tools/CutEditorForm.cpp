@@ -6,6 +6,7 @@
 #include "app/CleaningView.h"
 #include "app/MainForm.h"
 #include "app/engine/AnalysisEngine.h"
+#include "app/engine/CleaningChain.h"
 #include "app/engine/SettingsStore.h"
 #include "app/engine/ThdTimer.h"
 #include "app/engine/TimeStampCorrection.h"
@@ -205,10 +206,10 @@ void TTimeLineForm::FillFilterMenu(const std::string& names) {
 }
 
 void TTimeLineForm::UpdateSliceFromEdits() {
-    TTimeLineModel& m = sTimeLine1->Slices();
-    if (m.SliceCount() == 0) return;
-    m.SetSliceIn(0, sMaskEdit3->Text());
-    m.SetSliceOut(0, sMaskEdit2->Text());
+    TSliceCollection& slices = sTimeLine1->Slices();
+    if (slices.Count() == 0) return;
+    slices.Items(0).SetSlice_In(sMaskEdit3->Text());
+    slices.Items(0).SetSlice_Out(sMaskEdit2->Text());
 }
 
 void TTimeLineForm::FormShow() {
@@ -292,13 +293,13 @@ void TTimeLineForm::SeekToText(const std::string& text) {
 
 void TTimeLineForm::sTimeLine1Change(int sliceIndex, bool isSliceIn, bool isSliceOut) {
     if (!Shown || sliceIndex != 0) return;
-    const TSliceItem& s = sTimeLine1->Slices().Slice(0);
+    const TSliceItem& s = sTimeLine1->Slices().Items(0);
     if (isSliceIn) {
-        sMaskEdit3->SetText(PcrToTimeText(s.Slice_In_PCR));
+        sMaskEdit3->SetText(PcrToTimeText(s.Slice_In_PCR()));
         SeekToText(sMaskEdit3->Text());
     }
     if (isSliceOut) {
-        sMaskEdit2->SetText(PcrToTimeText(s.Slice_Out_PCR));
+        sMaskEdit2->SetText(PcrToTimeText(s.Slice_Out_PCR()));
         SeekToText(sMaskEdit2->Text());
     }
 }
@@ -370,7 +371,8 @@ void TForm1::sBitBtn4Click() {
     std::unique_ptr<TTimeLineForm> owned(TimeLineForm);
     TTimeLineForm& f = *TimeLineForm;
     // The preview reads the file itself; the analysis readers let go of it.
-    for (TTSPacketReader* r : {engine.TSPacketReader1, &engine.RawReader(), &engine.FilterReader()})
+    for (TTSPacketReader* r :
+         {engine.TSPacketReader1, &engine.Chain().Reader(), &engine.RawReader(), &engine.FilterReader()})
         if (r->Active()) r->SetActive(false);
     f.English = RegReadString(kSettingsKey, "Language") == "ENG";
     auto* beginLabel = dynamic_cast<TLabel*>(FindComponent("sLabel22"));
@@ -392,8 +394,8 @@ void TForm1::sBitBtn4Click() {
         f.EnablePreview(false);
     }
     // A stream without length leaves a range the time line does not map.
-    (void)f.sTimeLine1->Slices().SetMaxPCR(t.Duration * 300, true);
-    f.sTimeLine1->Slices().AddSlice();
+    (void)f.sTimeLine1->Model().SetMaxPCR(t.Duration * 300, true);
+    f.sTimeLine1->Slices().Add();
     f.UpdateSliceFromEdits();
     const TModalResult result = f.ShowModal();
     f.DirectShowPlayer1->ClosePlayer();

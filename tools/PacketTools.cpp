@@ -5,8 +5,10 @@
 #include <memory>
 
 #include "app/AnalysisView.h"
+#include "app/CleaningView.h"
 #include "app/MainForm.h"
 #include "app/engine/AppLog.h"
+#include "app/engine/CleaningPass.h"
 #include "app/engine/ScanPasses.h"
 #include "app/engine/SettingsStore.h"
 #include "base/SysUtils.h"
@@ -133,7 +135,7 @@ void SPacketFilter1Click(TForm1& form) {
     std::string output;
     if (ok && static_cast<int>(pids.size()) <= TPacketFilter::kMaxPids &&
         ChooseOutput(ToolOutputName(input, "_filtered"), output) && !RefuseSameName(*v, input, output)) {
-        TPacketFilter filter(en.FilterReader());
+        TPacketFilter filter(en.FilterReader(), &v->Cleaning().Pass().PacketHandlers());
         filter.Pids = pids;
         filter.DeleteInvalid = deleteInvalid;
         TToolRun running(form);

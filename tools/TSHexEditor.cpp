@@ -124,6 +124,11 @@ void TTSHexEditor::SetBytesPerLine(int v) {
     Changed(false);
 }
 
+void TTSHexEditor::SetLineLength(int row, int length) {
+    model_.SetLineLength(row, length);
+    Changed(false);
+}
+
 void TTSHexEditor::SetBytesPerColumn(int v) {
     model_.SetBytesPerColumn(v);
     Changed(false);
@@ -219,7 +224,7 @@ void TTSHexEditor::Seek(int64_t offset, int origin) {
 
 void TTSHexEditor::ScrollToCaret() {
     const int visible = std::max(ClientRect().Height() / std::max(rowHeight_, 1), 1);
-    const int row = static_cast<int>(model_.CaretPos() / model_.BytesPerLine());
+    const int row = model_.RowOfByte(model_.CaretPos());
     if (row < topRow_) topRow_ = row;
     else if (row >= topRow_ + visible) topRow_ = row - visible + 1;
     topRow_ = std::clamp(topRow_, 0, std::max(model_.RowCount() - 1, 0));
@@ -460,9 +465,12 @@ void TTSHexEditor::MouseDown(TMouseButton b, TShiftState s, int x, int y) {
     int nibble = 0;
     int64_t pos = model_.CellByte(col, row, inChars, nibble);
     if (pos < 0) {
-        // Past the end of the data: the last byte.
+        // Past the end of a row: its last byte; past the end of the data:
+        // the last byte.
         inChars = col > model_.BlankColumn();
-        pos = model_.Size() - 1;
+        pos = row < model_.RowCount() && model_.RowLength(row) > 0
+                  ? model_.RowStart(row) + model_.RowLength(row) - 1
+                  : model_.Size() - 1;
         nibble = 0;
         if (pos < 0) return;
     }

@@ -63,6 +63,9 @@ public:
     // --- properties (the model's, with a repaint)
     int BytesPerLine() const { return model_.BytesPerLine(); }
     void SetBytesPerLine(int v);
+    // Row `row` gets `length` bytes (1..BytesPerLine, else EHexEditor
+    // "Invalid Line Length argument"); the rows after it move with it.
+    void SetLineLength(int row, int length);
     int BytesPerColumn() const { return model_.BytesPerColumn(); }
     void SetBytesPerColumn(int v);
     TOffsetDisplayStyle OffsetDisplay() const { return model_.OffsetDisplay; }

@@ -180,7 +180,11 @@ void TsTimeLine::Paint() {
     skin::PaintControlItem(*skinData_, skinData_->GetParentCacheInfo(), true, 0, r, TPoint{Left(), Top()}, cache, true);
     DrawSliceBar(cache);
     skinData_->BGChangedFlag = false;
+    skin::PaintCacheBorder(*skinData_, 0);
     Canvas().Draw(0, 0, &cache);
+    // Every paint builds the cache anew: no bitmap of the control's size is
+    // held between paints.
+    skinData_->FreeCacheBmp();
 }
 
 void TsTimeLine::DrawSliceBar(TBitmap& bmp) {
@@ -204,8 +208,8 @@ void TsTimeLine::DrawSliceBar(TBitmap& bmp) {
     const auto slice = sectionOf(sliceBarSkin_);
     for (int i = 0; i < model_.SliceCount(); ++i) {
         const TSliceItem& s = model_.Slice(i);
-        const int x1 = model_.PcrToX(s.Slice_In_PCR);
-        paintBlock(slice, x1, model_.PcrToX(s.Slice_Out_PCR) - x1);
+        const int x1 = model_.PcrToX(s.Slice_In_PCR());
+        paintBlock(slice, x1, model_.PcrToX(s.Slice_Out_PCR()) - x1);
     }
     TCanvas& c = bmp.Canvas();
     c.Pen().SetColor(clBlack);

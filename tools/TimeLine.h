@@ -53,10 +53,14 @@ public:
     int SpaceH() const { return model_.SpaceH(); }
     void SetSpaceH(int v);
 
-    // The slices: add one, read them, move their marks (the model keeps In
+    // The slices: add one, read them, move their marks (an item keeps In
     // before Out and the change event follows).
-    TTimeLineModel& Slices() { return model_; }
-    const TTimeLineModel& Slices() const { return model_; }
+    TSliceCollection& Slices() { return model_.Slices(); }
+    const TSliceCollection& Slices() const { return model_.Slices(); }
+    void SetSlices(const TSliceCollection& c) { model_.Slices().Assign(c); }
+    // Range, geometry and hover state behind the control.
+    TTimeLineModel& Model() { return model_; }
+    const TTimeLineModel& Model() const { return model_; }
 
     int PcrToX(int64_t pcr) const { return model_.PcrToX(pcr); }
     TSliceHit HitTestSliceEdge(int x) const { return model_.HitTestSliceEdge(x); }

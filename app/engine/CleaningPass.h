@@ -156,6 +156,8 @@ public:
     // Used by the handlers.
     void Log(const std::string& line) { engine_->Log(line); }
     ICleaningHost& CleaningHost() { return *host_; }
+    // The packet-level handlers (the packet filter's copy runs through them).
+    TPacketHandlers& PacketHandlers() { return *packetHandlers_; }
     int VideoPid() const;
     int64_t StreamFirstPts() const;
     // Time text of a PTS relative to the stream's first PTS.

@@ -15,18 +15,35 @@ namespace tw {
 void TPacketHandlers::Bind()
 {
     TAnalysisEngine& en = pass_.Engine();
-    TTSPacketReader* r = &en.Chain().Reader();
-    r->OnScrambledPacketEvent = [this](TObject*, int64_t no, int pid, int& tsc, bool& ignore) {
-        ScrambledPacket(no, pid, tsc, ignore);
-    };
-    r->OnInvalidPacketEvent = [this](TObject*, int64_t no, const std::string& errors) { InvalidPacket(no, errors); };
-    r->OnPacketResynchEvent = [this](TObject*, int64_t no, int offset) { Resync(no, offset); };
-    r->OnDisconinuity = [this](TObject*, int64_t no, int pid, int cur, int last) { Discontinuity(no, pid, cur, last); };
-    r->OnNewPacket = [this](TObject*) { NewPacket(); };
+    BindReader(en.Chain().Reader(), false);
+    // The packet filter's copy goes through the same handlers: what it
+    // copies is checked, logged, counted and repaired like a cleaned packet.
+    BindReader(en.FilterReader(), true);
     pass_.TSPacketWriter1->OnContinuityCounterCorrected = [this](TObject*, int pid, int64_t no, int corrected,
                                                                  int old) {
         ContinuityCounterCorrected(pid, no, corrected, old);
     };
+}
+
+void TPacketHandlers::BindReader(TTSPacketReader& reader, bool filter)
+{
+    TTSPacketReader* r = &reader;
+    r->OnScrambledPacketEvent = [this](TObject*, int64_t no, int pid, int& tsc, bool& ignore) {
+        ScrambledPacket(no, pid, tsc, ignore);
+    };
+    r->OnInvalidPacketEvent = [this, r](TObject*, int64_t no, const std::string& errors) {
+        InvalidPacket(*r, no, errors);
+    };
+    r->OnPacketResynchEvent = [this](TObject*, int64_t no, int offset) { Resync(no, offset); };
+    r->OnDisconinuity = [this](TObject*, int64_t no, int pid, int cur, int last) { Discontinuity(no, pid, cur, last); };
+    r->OnNewPacket = [this, r, filter](TObject*) { NewPacket(*r, filter); };
+}
+
+void TPacketHandlers::BeginFilterRun()
+{
+    ResetPass();
+    // The filter copies the whole recording: all of it is inside the range.
+    pass_.State.CutInReached = true;
 }
 
 void TPacketHandlers::ResetPass()
@@ -40,6 +57,7 @@ void TPacketHandlers::ResetPass()
     s.ElapsedPts = 0;
     s.CutInReached = false;
     s.CutOutPassed = false;
+    filterPcrPid_ = -1;
     pass_.Engine().LastResyncOffset = 0;
 }
 
@@ -56,10 +74,10 @@ void TPacketHandlers::ScrambledPacket(int64_t packetNo, int pid, int& scrambling
     }
 }
 
-void TPacketHandlers::InvalidPacket(int64_t packetNo, const std::string& errors)
+void TPacketHandlers::InvalidPacket(TTSPacketReader& reader, int64_t packetNo, const std::string& errors)
 {
     TAnalysisEngine& en = pass_.Engine();
-    const int pid = en.Chain().Reader().TSPacketHeader()->PID();
+    const int pid = reader.TSPacketHeader()->PID();
     en.CountError(pid);
     if (en.ScrambledMode == TScrambledMode::SkipScrambled && errors == "transport_scrambling_control")
         return;
@@ -93,19 +111,34 @@ void TPacketHandlers::Discontinuity(int64_t packetNo, int pid, int currentCC, in
     ++pass_.State.DiscontinuityCount;
 }
 
-void TPacketHandlers::NewPacket()
+void TPacketHandlers::NoteTimeStamps(const TTSPacketReader& reader, const TTSPacketHeader& header)
+{
+    int64_t escr, dts, pts;
+    if (PacketTimestamps(reader.RawPacket(), header, escr, dts, pts))
+        pass_.State.PcrClock.NoteTimeStamp(dts >= 0 ? dts : pts);
+}
+
+void TPacketHandlers::NewPacket(TTSPacketReader& reader, bool filter)
 {
     TAnalysisEngine& en = pass_.Engine();
-    TTSPacketReader* r = &en.Chain().Reader();
+    TTSPacketReader* r = &reader;
     TTSPacketHeader* h = r->TSPacketHeader();
+    // The program's decode times are the clock the PCRs are judged by (the
+    // filter knows no program: every stream's, those of another clock are
+    // too far from this one to count).
+    if (h->PayloadStart() && h->Valid() && (filter || en.Tables().IsSelectedPid(h->PID())))
+        NoteTimeStamps(*r, *h);
     const TAdaptationFieldControl afc = h->AdaptationFieldControl();
     if ((afc != afc_adaptation_field_only && afc != afc_adaptation_field_followed_by_payload) ||
         !h->AdaptationField()->PCRFlag())
         return;
     // Only the program's own clock: another program's PCR PID runs on a
     // clock of its own, and comparing the two would "correct" good PCRs.
+    // The filter has no program; it follows the first clock it meets.
     const int pid = h->PID();
-    if (pid != en.Selection().Pmt().PcrPid())
+    if (filter && filterPcrPid_ < 0)
+        filterPcrPid_ = pid;
+    if (pid != (filter ? filterPcrPid_ : en.Selection().Pmt().PcrPid()))
         return;
     TCleaningPass::TRunState& s = pass_.State;
     const int64_t n = r->PacketIndex();

@@ -11,24 +11,37 @@ namespace tw {
 
 class TCleaningPass;
 class TObject;
+class TTSPacketHeader;
+class TTSPacketReader;
 
 class TPacketHandlers {
 public:
     explicit TPacketHandlers(TCleaningPass& pass) : pass_(pass) {}
-    // Binds the handlers to RemuxPacketReader and TSPacketWriter1.
+    // Binds the handlers to RemuxPacketReader and TSPacketWriter1, and the
+    // reader handlers to FilterPacketReader as well.
     void Bind();
     // Per-pass state back to its start values.
     void ResetPass();
+    // Per-run state for a copy of the packet filter: as for a pass, with the
+    // whole recording inside the cut range.
+    void BeginFilterRun();
 
     void ScrambledPacket(int64_t packetNo, int pid, int& scramblingControl, bool& ignore);
-    void InvalidPacket(int64_t packetNo, const std::string& errors);
+    void InvalidPacket(TTSPacketReader& reader, int64_t packetNo, const std::string& errors);
     void Resync(int64_t packetNo, int offset);
     void Discontinuity(int64_t packetNo, int pid, int currentCC, int lastCC);
-    void NewPacket();
+    // The PCR check of a packet read (by the cleaning reader, or with
+    // `filter` by the packet filter's, which checks the first PCR PID it
+    // meets since it knows no program).
+    void NewPacket(TTSPacketReader& reader, bool filter);
     void ContinuityCounterCorrected(int pid, int64_t packetNo, int corrected, int old);
 
 private:
+    void BindReader(TTSPacketReader& reader, bool filter);
+    void NoteTimeStamps(const TTSPacketReader& reader, const TTSPacketHeader& header);
+
     TCleaningPass& pass_;
+    int filterPcrPid_ = -1;
 };
 
 } // namespace tw

@@ -16,6 +16,15 @@ constexpr int kPcrsOfAJump = 5;
 // Beyond this distance in packets an extrapolation means nothing any more
 // (and the products below stay far inside 64 bits).
 constexpr int64_t kMaxExtrapolationPackets = int64_t(1) << 31;
+// How far a PCR step may outrun the time stamps seen meanwhile (90 kHz,
+// 0.1 s): decode times come in steps of a frame or an audio block, and the
+// PCR may fall anywhere between two of them.
+constexpr int64_t kStampSlack = 9000;
+// Decode times run ahead of the clock by the decoder's buffer delay, a
+// second or two; one further ahead than this is damage, not a clock.
+constexpr int64_t kMaxStampLead = 10 * 90000;
+// The longest a multiplex may leave between two PCRs (0.1 s, 27 MHz).
+constexpr int64_t kMaxPcrInterval = 2700000;
 
 // pcr - from across at most one wrap; sets wrapped when it crossed it.
 int64_t ClockStep(int64_t from, int64_t pcr, bool& wrapped)
@@ -37,6 +46,44 @@ void TPcrClock::TakeAsReference(int64_t packetNo, int64_t pcr27)
     good_ = pcr27;
     goodPacket_ = packetNo;
     runLength_ = 0;
+    stampAtReference_ = stampHigh_;
+}
+
+bool TPcrClock::NearTheClock(int64_t stamp90) const
+{
+    if (good_ < 0)
+        return true;
+    const int64_t lead = WrapClock(stamp90 - good_ / kClockRatio, kPtsModulus);
+    return lead <= kMaxStampLead || lead >= kPtsModulus - kMaxStampLead;
+}
+
+void TPcrClock::NoteTimeStamp(int64_t stamp90)
+{
+    // Further from the clock than any buffer holds: a damaged stamp (or one
+    // across a splice the clock has not made yet) says nothing.
+    if (stamp90 < 0 || stamp90 >= kPtsModulus || !NearTheClock(stamp90))
+        return;
+    if (stampHigh_ < 0 || !NearTheClock(stampHigh_)) {
+        // A new start: nothing is measured from a stamp of another clock.
+        // The first stamp after the reference stands in for the time at it
+        // (which can only make the stamps seem to have gone less far).
+        stampHigh_ = stamp90;
+        stampAtReference_ = good_ >= 0 ? stamp90 : -1;
+        return;
+    }
+    // Only forward (the streams' stamps interleave: audio runs behind video),
+    // across the wrap of the 33-bit clock.
+    const int64_t step = WrapClock(stamp90 - stampHigh_, kPtsModulus);
+    if (step > 0 && step <= kMaxStampLead)
+        stampHigh_ = stamp90;
+}
+
+bool TPcrClock::StampsWentAsFar(int64_t ticks27) const
+{
+    if (stampHigh_ < 0 || stampAtReference_ < 0)
+        return false;
+    const int64_t went = WrapClock(stampHigh_ - stampAtReference_, kPtsModulus);
+    return ticks27 / kClockRatio <= went + kStampSlack;
 }
 
 int64_t TPcrClock::Extrapolate(int64_t packetNo) const
@@ -56,13 +103,18 @@ TPcrClock::TVerdict TPcrClock::Judge(int64_t packetNo, int64_t pcr27, bool disco
     v.Reference = good_;
     v.ReferencePacket = goodPacket_;
     if (good_ < 0 || discontinuity) {
-        // The first PCR, or a jump the stream announces itself.
+        // The first PCR, or a jump the stream announces itself (after which
+        // the stamps seen belong to the old clock).
+        if (good_ >= 0)
+            stampHigh_ = -1;
         TakeAsReference(packetNo, pcr27);
         return v;
     }
     const int64_t k = packetNo - goodPacket_;
     const int64_t d = ClockStep(good_, pcr27, v.Wrapped);
-    if (InRange(d, k)) {
+    // A forward step the program's time stamps made too is the recording's
+    // own pace, however few packets lie between.
+    if (InRange(d, k) || (d > 0 && StampsWentAsFar(d))) {
         // Only a clock that moved forward tells its rate.
         if (d > 0 && k > 0 && k <= kMaxExtrapolationPackets) {
             rateTicks_ = d;
@@ -74,7 +126,10 @@ TPcrClock::TVerdict TPcrClock::Judge(int64_t packetNo, int64_t pcr27, bool disco
     bool runWrapped = false;
     if (runLength_ > 0 && packetNo > runPacket_) {
         const int64_t step = ClockStep(runPcr_, pcr27, runWrapped);
-        runLength_ = step > 0 && InRange(step, packetNo - runPacket_) ? runLength_ + 1 : 1;
+        // At a low rate the packet count says little: PCRs no further apart
+        // than the system layer allows between two agree as well.
+        const bool agrees = step > 0 && (InRange(step, packetNo - runPacket_) || step <= kMaxPcrInterval);
+        runLength_ = agrees ? runLength_ + 1 : 1;
     } else {
         runLength_ = 1;
     }
@@ -82,6 +137,8 @@ TPcrClock::TVerdict TPcrClock::Judge(int64_t packetNo, int64_t pcr27, bool disco
     runPacket_ = packetNo;
     if (runLength_ >= kPcrsOfAJump) {
         TakeAsReference(packetNo, pcr27);
+        // The stamps seen so far belong to the clock before the jump.
+        stampHigh_ = stampAtReference_ = -1;
         return v;
     }
     v.OutOfRange = true;

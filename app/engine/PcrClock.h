@@ -11,6 +11,15 @@
 // A real jump of the clock (a PCR with the discontinuity indicator, or a run
 // of out-of-range PCRs that agree with each other) becomes the new reference,
 // so a splice does not make every later PCR a "correction".
+//
+// The per-packet limit alone takes a low-rate recording for a broken one: at
+// well under a megabit a second, a muxer that sends a PCR every 80 ms has
+// only a few packets between two of them, and the step per packet passes the
+// limit although the clock is perfectly sound. So a step that passes the
+// limit is still good when the program's own time stamps went on as far: the
+// decode times (DTS, else PTS) of its PES headers, fed in as they pass, are
+// the recording's clock as the encoder saw it. A bad PCR moves away from
+// them; a sound one moves with them.
 #pragma once
 
 #include <cstdint>
@@ -30,10 +39,15 @@ public:
 
     // Judges the PCR found in packet packetNo and learns from it.
     TVerdict Judge(int64_t packetNo, int64_t pcr27, bool discontinuity);
+    // A decode time stamp (90 kHz) of the program, in the order of the packets
+    // (a PCR packet's own PES header before its PCR is judged).
+    void NoteTimeStamp(int64_t stamp90);
 
 private:
     void TakeAsReference(int64_t packetNo, int64_t pcr27);
     int64_t Extrapolate(int64_t packetNo) const;
+    bool StampsWentAsFar(int64_t ticks27) const;
+    bool NearTheClock(int64_t stamp90) const;
 
     int64_t good_ = -1, goodPacket_ = -1;
     // The rate as the last good interval: rateTicks_ over ratePackets_.
@@ -41,6 +55,9 @@ private:
     // Out-of-range PCRs in a row that agree with each other.
     int64_t runPcr_ = -1, runPacket_ = -1;
     int runLength_ = 0;
+    // The furthest decode time seen (90 kHz; -1 none), and where it stood
+    // when the reference was taken.
+    int64_t stampHigh_ = -1, stampAtReference_ = -1;
 };
 
 } // namespace tw

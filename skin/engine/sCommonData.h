@@ -113,6 +113,9 @@ public:
     void InitCacheBmp();
     void InitCacheBmp24();
     tw::TBitmap* CacheBmp() const { return cacheBmp_.get(); }
+    // For controls that build their cache anew on every paint and keep no
+    // bitmap between paints.
+    void FreeCacheBmp() { cacheBmp_.reset(); }
     void GetOwnBGInfo(TacBGInfo& info, bool hot, HWND wnd = nullptr);
     TColor GetControlBGColor(bool hot, HWND wnd = nullptr) const;
     int BorderMaxWidth() const;
@@ -173,6 +176,9 @@ private:
 // edges first.
 void BlitControlCache(tw::TControl* control, TsCommonData& data, int srcX, int srcY, TPoint shift, bool paintBorder,
                       HDC dc, const TRect& r);
+// The border mask of the link's border section over its cache bitmap, on
+// all four sides, for a state; nothing without a cache or a border mask.
+void PaintCacheBorder(TsCommonData& data, int state);
 // The background of a bare window's parent, as cache information.
 TCacheInfo GetParentCacheInfoWnd(HWND wnd);
 

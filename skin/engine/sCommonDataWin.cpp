@@ -839,6 +839,14 @@ bool GetBGInfoWnd(TacBGInfo& info, HWND wnd, bool pleaseDraw)
 
 namespace skin {
 
+void PaintCacheBorder(TsCommonData& data, int state)
+{
+    tw::TBitmap* cache = data.CacheBmp();
+    TsSkinManager* sm = data.SkinManager();
+    if (!cache || cache->Empty() || !sm || !sm->MaskIndexValid(data.BorderIndex)) return;
+    PaintCacheBorderSides(cache->PixelView(), sm->ma[size_t(data.BorderIndex)], state, 15, data.GetParentCacheInfo());
+}
+
 void BlitControlCache(tw::TControl* control, TsCommonData& data, int srcX, int srcY, TPoint shift, bool paintBorder,
                       HDC dc, const TRect& r)
 {

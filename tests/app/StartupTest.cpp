@@ -273,4 +273,55 @@ TEST_F(StartupTest, TheManualOpensOnlyWhenPresent) {
     ShellOpenHook = nullptr;
 }
 
+// The Priority setting's six indexes map to the six classes and back;
+// anything else is the normal class, index 3.
+TEST_F(StartupTest, PriorityIndexesAndClassesMapBothWays) {
+    const unsigned classes[] = {IDLE_PRIORITY_CLASS,         BELOW_NORMAL_PRIORITY_CLASS, NORMAL_PRIORITY_CLASS,
+                                ABOVE_NORMAL_PRIORITY_CLASS, HIGH_PRIORITY_CLASS,         REALTIME_PRIORITY_CLASS};
+    for (int i = 1; i <= 6; ++i) {
+        EXPECT_EQ(TForm1::PriorityClassFromIndex(i), classes[i - 1]) << i;
+        EXPECT_EQ(TForm1::PriorityIndexFromClass(classes[i - 1]), i) << i;
+    }
+    for (int i : {0, 7, -1, 255}) EXPECT_EQ(TForm1::PriorityClassFromIndex(i), static_cast<unsigned>(NORMAL_PRIORITY_CLASS)) << i;
+    for (unsigned c : {0u, 1u, 0x10u, 0x100000u}) EXPECT_EQ(TForm1::PriorityIndexFromClass(c), 3) << c;
+}
+
+// Each item of the Priority menu sets the class, remembers it, and the menu
+// ticks exactly one item: the class the process really has (which may be
+// less than asked: a system may grant HIGH for REALTIME).
+TEST_F(StartupTest, PriorityMenuTicksTheClassInForce) {
+    const bool had = RegValueExists(kSettingsKey, "Priority");
+    const int saved = RegReadInteger(kSettingsKey, "Priority");
+    TMenuItem* items[] = {Form1->IDLE1, Form1->BELOWNORMALPRIORITYCLASS1, Form1->NORMAL1, Form1->ABOVENORMAL1,
+                          Form1->HIGH1, Form1->REALTIME1};
+    for (int i = 0; i < 6; ++i) {
+        RegRemoveValue(kSettingsKey, "Priority");
+        items[i]->Click();
+        const int inForce = TForm1::PriorityIndexFromClass(GetPriorityClass(GetCurrentProcess()));
+        int ticked = 0;
+        for (int j = 0; j < 6; ++j) {
+            if (!items[j]->Checked()) continue;
+            ++ticked;
+            EXPECT_EQ(j + 1, inForce) << items[i]->Name();
+        }
+        EXPECT_EQ(ticked, 1) << items[i]->Name();
+        // Written only when the class could be set, then as the index asked.
+        if (RegValueExists(kSettingsKey, "Priority")) EXPECT_EQ(RegReadInteger(kSettingsKey, "Priority"), i + 1);
+    }
+    // A saved index is applied at start; one out of range means normal.
+    RegWriteInteger(kSettingsKey, "Priority", 2);
+    Form1->ApplySavedPriority();
+    Form1->CheckPriorityMenu();
+    EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), static_cast<DWORD>(BELOW_NORMAL_PRIORITY_CLASS));
+    EXPECT_TRUE(Form1->BELOWNORMALPRIORITYCLASS1->Checked());
+    EXPECT_FALSE(Form1->NORMAL1->Checked());
+    RegWriteInteger(kSettingsKey, "Priority", 7);
+    Form1->ApplySavedPriority();
+    Form1->CheckPriorityMenu();
+    EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
+    EXPECT_TRUE(Form1->NORMAL1->Checked());
+    if (had) RegWriteInteger(kSettingsKey, "Priority", saved);
+    else RegRemoveValue(kSettingsKey, "Priority");
+}
+
 } // namespace

@@ -131,3 +131,20 @@ TEST_F(HexEditorTest, ClicksPlaceTheCaretButNeverOnTheBlankColumn) {
     EXPECT_EQ(hex->SelStart(), 160);
     EXPECT_EQ(hex->SelEnd(), 187);
 }
+
+// A row made shorter than the others: its bytes take the clicks, and a click
+// past its end lands on its own last byte, not on the last of the data.
+TEST_F(HexEditorTest, ARowOfItsOwnLengthTakesTheClicksOfItsBytes) {
+    EXPECT_THROW(hex->SetLineLength(0, 17), EHexEditor);
+    hex->SetLineLength(0, 4);
+    const THexEditorModel& m = hex->Model();
+    EXPECT_EQ(m.RowCount(), 13);
+    Click(m.FirstCharColumn() + 2, 1);
+    EXPECT_EQ(m.CaretPos(), 6);
+    EXPECT_TRUE(m.CaretInChars());
+    Click(m.FirstHexColumn() + 2 * 10, 0);
+    EXPECT_EQ(m.CaretPos(), 3);
+    EXPECT_FALSE(m.CaretInChars());
+    Click(m.FirstHexColumn() + 2 * 10, 20); // no such row
+    EXPECT_EQ(m.CaretPos(), 187);
+}

@@ -69,8 +69,76 @@ void THexEditorModel::SetBytesPerLine(int v) {
 }
 
 int THexEditorModel::RowCount() const {
+    if (OwnLineLengths()) return static_cast<int>(Lines().size());
     const int64_t rows = (Size() + bytesPerLine_ - 1) / bytesPerLine_;
     return static_cast<int>(std::max<int64_t>(rows, 1));
+}
+
+void THexEditorModel::FitLines(std::vector<int64_t>& starts, int64_t size) const {
+    std::vector<int64_t> fitted{0};
+    for (size_t i = 1; i < starts.size(); ++i) {
+        const int64_t at = starts[i];
+        if (at >= size) break;
+        if (at <= fitted.back()) continue;
+        // A row longer than a line is split where a line ends.
+        while (at - fitted.back() > bytesPerLine_) fitted.push_back(fitted.back() + bytesPerLine_);
+        fitted.push_back(at);
+    }
+    while (size - fitted.back() > bytesPerLine_) fitted.push_back(fitted.back() + bytesPerLine_);
+    starts.swap(fitted);
+}
+
+const std::vector<int64_t>& THexEditorModel::Lines() const {
+    // Edits change the size after the rows were laid out: the rows are
+    // fitted again before they are used, never trusted as they stand.
+    if (linesSize_ != Size() || linesWidth_ != bytesPerLine_) {
+        FitLines(lineStarts_, Size());
+        linesSize_ = Size();
+        linesWidth_ = bytesPerLine_;
+    }
+    return lineStarts_;
+}
+
+void THexEditorModel::SetLineLength(int row, int length) {
+    if (length < 1 || length > bytesPerLine_ || row < 0 || row >= RowCount())
+        throw EHexEditor("Invalid Line Length argument");
+    std::vector<int64_t> starts;
+    if (OwnLineLengths()) {
+        starts = Lines();
+    } else {
+        // The rows as they stand become the list of starts.
+        for (int r = 0, n = RowCount(); r < n; ++r) starts.push_back(RowStart(r));
+    }
+    const size_t r = static_cast<size_t>(row);
+    const int64_t oldNext = r + 1 < starts.size() ? starts[r + 1] : Size();
+    const int64_t shift = starts[r] + length - oldNext;
+    for (size_t i = r + 1; i < starts.size(); ++i) starts[i] += shift;
+    // A last row made shorter leaves bytes over: they start a row of their own.
+    if (r + 1 == starts.size()) starts.push_back(starts[r] + length);
+    FitLines(starts, Size());
+    lineStarts_ = starts;
+    linesSize_ = Size();
+    linesWidth_ = bytesPerLine_;
+}
+
+int64_t THexEditorModel::RowStart(int row) const {
+    if (row < 0) return 0;
+    if (!OwnLineLengths()) return std::min<int64_t>(static_cast<int64_t>(row) * bytesPerLine_, Size());
+    const std::vector<int64_t>& l = Lines();
+    return static_cast<size_t>(row) < l.size() ? l[static_cast<size_t>(row)] : Size();
+}
+
+int THexEditorModel::RowLength(int row) const {
+    if (row < 0 || row >= RowCount()) return 0;
+    const int64_t next = row + 1 < RowCount() ? RowStart(row + 1) : Size();
+    return static_cast<int>(std::min<int64_t>(next - RowStart(row), bytesPerLine_));
+}
+
+int THexEditorModel::RowOfByte(int64_t pos) const {
+    if (pos <= 0) return 0;
+    if (!OwnLineLengths()) return static_cast<int>(pos / bytesPerLine_);
+    const std::vector<int64_t>& l = Lines();
+    return static_cast<int>(std::upper_bound(l.begin(), l.end(), pos) - l.begin()) - 1;
 }
 
 bool THexEditorModel::WideColumn(int col) const {
@@ -92,13 +160,17 @@ int64_t THexEditorModel::CellByte(int col, int row, bool& inChars, int& nibble) 
     } else {
         return -1;
     }
+    if (OwnLineLengths()) {
+        if (row < 0 || row >= RowCount() || inLine >= RowLength(row)) return -1;
+        return RowStart(row) + inLine;
+    }
     const int64_t pos = static_cast<int64_t>(row) * bytesPerLine_ + inLine;
     return pos < Size() ? pos : -1;
 }
 
 void THexEditorModel::ByteCell(int64_t pos, bool inChars, int nibble, int& col, int& row) const {
-    row = static_cast<int>(pos / bytesPerLine_);
-    const int inLine = static_cast<int>(pos % bytesPerLine_);
+    row = RowOfByte(pos);
+    const int inLine = static_cast<int>(pos - RowStart(row));
     col = inChars ? FirstCharColumn() + inLine : FirstHexColumn() + inLine * 2 + nibble;
 }
 
@@ -117,7 +189,7 @@ int THexEditorModel::OffsetWidth() const {
 }
 
 std::string THexEditorModel::OffsetText(int row) const {
-    const int64_t off = static_cast<int64_t>(row) * bytesPerLine_;
+    const int64_t off = OwnLineLengths() ? RowStart(row) : static_cast<int64_t>(row) * bytesPerLine_;
     const int width = OffsetWidth();
     std::string digits;
     switch (OffsetDisplay) {
@@ -372,6 +444,33 @@ void THexEditorModel::StepNibble(int dir, bool shift) {
 
 bool THexEditorModel::Key(THexKey key, bool shift, bool ctrl) {
     const int64_t line = bytesPerLine_;
+    if (OwnLineLengths()) {
+        // Rows differ in length: up and down keep the place in the row as far
+        // as the row reaches; Home and End go to the ends of the caret's row.
+        const int row = RowOfByte(caret_);
+        const int inLine = static_cast<int>(caret_ - RowStart(row));
+        auto toRow = [&](int target) {
+            target = std::clamp(target, 0, RowCount() - 1);
+            const int64_t pos = RowStart(target) + std::min(inLine, std::max(RowLength(target) - 1, 0));
+            MoveCaretBy(pos - caret_, shift);
+            return true;
+        };
+        switch (key) {
+        case hkUp: return toRow(row - 1);
+        case hkDown: return toRow(row + 1);
+        case hkPageUp: return toRow(row - std::max(PageRows, 1));
+        case hkPageDown: return toRow(row + std::max(PageRows, 1));
+        case hkHome:
+            if (ctrl) break;
+            MoveCaretBy(RowStart(row) - caret_, shift);
+            return true;
+        case hkEnd:
+            if (ctrl) break;
+            MoveCaretBy(RowStart(row) + std::max(RowLength(row) - 1, 0) - caret_, shift);
+            return true;
+        default: break;
+        }
+    }
     switch (key) {
     case hkLeft: StepNibble(-1, shift); return true;
     case hkRight: StepNibble(1, shift); return true;
@@ -410,13 +509,13 @@ bool THexEditorModel::Key(THexKey key, bool shift, bool ctrl) {
 bool THexEditorModel::MarkerKey(int digit, bool shift) {
     if (digit < 0 || digit >= kMarkers) return false;
     if (shift) {
-        markers_[digit] = static_cast<int>(caret_ / bytesPerLine_);
+        markers_[digit] = RowOfByte(caret_);
         return true;
     }
     const int row = markers_[digit];
-    if (row < 0 || row >= RowCount() || static_cast<int64_t>(row) * bytesPerLine_ >= std::max<int64_t>(Size(), 1))
+    if (row < 0 || row >= RowCount() || RowStart(row) >= std::max<int64_t>(Size(), 1))
         return false;
-    SetCaret(static_cast<int64_t>(row) * bytesPerLine_, false, 0);
+    SetCaret(RowStart(row), false, 0);
     return true;
 }
 

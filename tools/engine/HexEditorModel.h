@@ -79,6 +79,23 @@ public:
     // Insert mode is in force only when allowed and the size may change.
     bool InsertMode() const { return insertMode_ && AllowInsertMode && !noSizeChange_; }
 
+    // --- rows of their own lengths: off until a row's length is set. Row
+    // `row` then holds `length` bytes (1..BytesPerLine, else "Invalid Line
+    // Length argument"; a row that does not exist is refused the same way)
+    // and the rows after it start that much earlier or later, each keeping
+    // its length. Bytes a change leaves over at the end get rows of
+    // BytesPerLine; rows pushed past the end go. A shorter BytesPerLine
+    // splits the rows that no longer fit.
+    void SetLineLength(int row, int length);
+    bool OwnLineLengths() const { return !lineStarts_.empty(); }
+    // Back to rows of BytesPerLine each.
+    void ResetLineLengths() { lineStarts_.clear(); }
+    // First byte of a row and its number of bytes (0 for the one row of an
+    // empty buffer); the row a byte lies in.
+    int64_t RowStart(int row) const;
+    int RowLength(int row) const;
+    int RowOfByte(int64_t pos) const;
+
     // --- layout: column 0 offset, 1 marker, then 2 x BytesPerLine nibble
     // columns, one blank column, BytesPerLine character columns.
     int ColCount() const { return bytesPerLine_ * 3 + 3; }
@@ -168,8 +185,18 @@ private:
     void StepNibble(int dir, bool shift);
     void BeginShift(bool shift);
 
+    // The row starts fitted to the data's size and BytesPerLine of now.
+    const std::vector<int64_t>& Lines() const;
+    // Row starts beginning at 0 for `size` bytes: every row 1..BytesPerLine
+    // bytes long, rows past the end gone, the rest filled up.
+    void FitLines(std::vector<int64_t>& starts, int64_t size) const;
+
     std::vector<uint8_t> data_;
     std::vector<bool> changed_;
+    // Row starts of the own-lengths mode (empty: rows of BytesPerLine).
+    mutable std::vector<int64_t> lineStarts_;
+    mutable int64_t linesSize_ = -1;
+    mutable int linesWidth_ = 0;
     std::vector<TUndo> undo_;
     int markers_[kMarkers] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
     int bytesPerLine_ = 16;

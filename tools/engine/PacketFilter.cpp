@@ -2,14 +2,15 @@
 
 #include <bitset>
 
+#include "app/engine/PacketHandlers.h"
 #include "tools/engine/ToolCopy.h"
 #include "ts/TSPacketReader.h"
 #include "ts/TSPacketWriter.h"
 
 namespace tw {
 
-TPacketFilter::TPacketFilter(TTSPacketReader& reader)
-    : reader_(reader), writer_(std::make_unique<TTSPacketWriter>(nullptr)) {}
+TPacketFilter::TPacketFilter(TTSPacketReader& reader, TPacketHandlers* handlers)
+    : reader_(reader), handlers_(handlers), writer_(std::make_unique<TTSPacketWriter>(nullptr)) {}
 
 TPacketFilter::~TPacketFilter() = default;
 
@@ -24,10 +25,8 @@ TPacketFilter::TResult TPacketFilter::Run(const std::string& input, const std::s
     for (int pid : Pids)
         if (pid >= 0 && pid < 8192) drop.set(static_cast<size_t>(pid));
 
-    // Scrambling alone does not make a packet damaged here: the reader is
-    // told to take such packets as they are.
-    auto savedScrambled = reader_.OnScrambledPacketEvent;
-    reader_.OnScrambledPacketEvent = [](TObject*, int64_t, int, int&, bool& ignore) { ignore = true; };
+    if (handlers_)
+        handlers_->BeginFilterRun();
     const bool deleteInvalid = DeleteInvalid;
     res = RunToolCopy<TResult>(reader_, *writer_, input, output, progress,
                       [&](const TTSPacketHeader& h, TResult& r, TTSPacketWriter&) {
@@ -35,13 +34,12 @@ TPacketFilter::TResult TPacketFilter::Run(const std::string& input, const std::s
                               ++r.DroppedPid;
                               return false;
                           }
-                          if (deleteInvalid && !h.Valid()) {
+                          if (deleteInvalid && !h.PaketErrors().Empty()) {
                               ++r.DroppedInvalid;
                               return false;
                           }
                           return true;
                       });
-    reader_.OnScrambledPacketEvent = savedScrambled;
     return res;
 }
 

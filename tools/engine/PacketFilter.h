@@ -15,6 +15,7 @@ namespace tw {
 
 class TTSPacketReader;
 class TTSPacketWriter;
+class TPacketHandlers;
 
 class TPacketFilter {
 public:
@@ -22,15 +23,19 @@ public:
     static constexpr int kMaxPids = 255;
 
     // The reader must outlive the filter; the filter sets its file name,
-    // buffer, scrambled-packet event and activity.
-    explicit TPacketFilter(TTSPacketReader& reader);
+    // buffer and activity. With `handlers` (bound to the reader: the main
+    // window's FilterPacketReader), what the reader reports about the packets
+    // is logged, counted and repaired as in the cleaning pass, the PCR check
+    // included; their run state starts afresh with each copy.
+    explicit TPacketFilter(TTSPacketReader& reader, TPacketHandlers* handlers = nullptr);
     ~TPacketFilter();
 
     // PIDs whose packets are dropped (more than kMaxPids are refused).
     std::vector<int> Pids;
-    // Drop packets that are not valid. A packet that is scrambled and
-    // otherwise sound is valid and kept: the filter cannot descramble, but
-    // the packet is no less a part of the recording.
+    // Drop packets with any fault the reader found in them. A scrambled
+    // packet counts as one unless the user chose to ignore the scrambling
+    // control (the scrambled-packet question of the handlers), after which
+    // the reader takes it as it is.
     bool DeleteInvalid = false;
 
     struct TResult {
@@ -47,6 +52,7 @@ public:
 
 private:
     TTSPacketReader& reader_;
+    TPacketHandlers* handlers_;
     std::unique_ptr<TTSPacketWriter> writer_;
 };
 

@@ -26,7 +26,86 @@ std::string RangeErrorText(const TRangeError& e) {
     return "Wert muss zwischen " + std::to_string(e.Low) + " und " + std::to_string(e.High) + " liegen";
 }
 
-TTimeLineModel::TTimeLineModel() { CalcBarRect(); }
+void TSliceItem::SetSlice_In_PCR(int64_t v) {
+    if (v > outPcr_ || v == inPcr_) return;
+    inPcr_ = v;
+    inText_ = PcrToTimeText(v);
+    NotifyChange(true, false);
+}
+
+void TSliceItem::SetSlice_Out_PCR(int64_t v) {
+    if (v < inPcr_ || v == outPcr_) return;
+    outPcr_ = v;
+    outText_ = PcrToTimeText(v);
+    NotifyChange(false, true);
+}
+
+void TSliceItem::SetSlice_In(const std::string& text) {
+    if (text == inText_ || !IsValidTimeText(text)) return;
+    inText_ = text;
+    inPcr_ = TimeTextToPcr(text);
+    NotifyChange(true, false);
+}
+
+void TSliceItem::SetSlice_Out(const std::string& text) {
+    if (text == outText_ || !IsValidTimeText(text)) return;
+    outText_ = text;
+    outPcr_ = TimeTextToPcr(text);
+    NotifyChange(false, true);
+}
+
+void TSliceItem::Assign(const TSliceItem& source) {
+    inPcr_ = source.inPcr_;
+    outPcr_ = source.outPcr_;
+    inText_ = source.inText_;
+    outText_ = source.outText_;
+}
+
+int TSliceItem::Index() const { return collection_ ? collection_->IndexOf(this) : -1; }
+
+void TSliceItem::NotifyChange(bool in, bool out) {
+    if (collection_ && collection_->OnChange) collection_->OnChange(Index(), in, out);
+}
+
+TSliceItem& TSliceCollection::Add() {
+    items_.push_back(std::make_unique<TSliceItem>(this));
+    return *items_.back();
+}
+
+int TSliceCollection::IndexOf(const TSliceItem* item) const {
+    for (size_t i = 0; i < items_.size(); ++i)
+        if (items_[i].get() == item) return static_cast<int>(i);
+    return -1;
+}
+
+void TSliceCollection::Assign(const TSliceCollection& source) {
+    if (&source == this) return;
+    items_.clear();
+    for (const auto& item : source.items_) Add().Assign(*item);
+}
+
+TTimeLineModel::TTimeLineModel() {
+    Slices_.OnChange = [this](int i, bool in, bool out) { Notify(i, in, out); };
+    CalcBarRect();
+}
+
+TTimeLineModel::TTimeLineModel(const TTimeLineModel& other) : TTimeLineModel() { *this = other; }
+
+TTimeLineModel& TTimeLineModel::operator=(const TTimeLineModel& other) {
+    if (&other == this) return *this;
+    OnChange = other.OnChange;
+    MinPcr_ = other.MinPcr_;
+    MaxPcr_ = other.MaxPcr_;
+    Width_ = other.Width_;
+    SpaceH_ = other.SpaceH_;
+    BarHeight_ = other.BarHeight_;
+    Bar_ = other.Bar_;
+    Slices_.Assign(other.Slices_);
+    OverBar_ = other.OverBar_;
+    LastX_ = other.LastX_;
+    Hot_ = other.Hot_;
+    return *this;
+}
 
 std::optional<TRangeError> TTimeLineModel::SetMinPCR(int64_t v, bool loading) {
     if (v == MinPcr_) return std::nullopt;
@@ -71,44 +150,12 @@ double TTimeLineModel::Scale() const {
 }
 
 int TTimeLineModel::AddSlice() {
-    Slices_.emplace_back();
+    Slices_.Add();
     return SliceCount() - 1;
 }
 
 void TTimeLineModel::Notify(int i, bool in, bool out) {
     if (OnChange) OnChange(i, in, out);
-}
-
-void TTimeLineModel::SetSliceInPcr(int i, int64_t v) {
-    TSliceItem& s = Slices_.at(static_cast<size_t>(i));
-    if (v > s.Slice_Out_PCR || v == s.Slice_In_PCR) return;
-    s.Slice_In_PCR = v;
-    s.Slice_In = PcrToTimeText(v);
-    Notify(i, true, false);
-}
-
-void TTimeLineModel::SetSliceOutPcr(int i, int64_t v) {
-    TSliceItem& s = Slices_.at(static_cast<size_t>(i));
-    if (v < s.Slice_In_PCR || v == s.Slice_Out_PCR) return;
-    s.Slice_Out_PCR = v;
-    s.Slice_Out = PcrToTimeText(v);
-    Notify(i, false, true);
-}
-
-void TTimeLineModel::SetSliceIn(int i, const std::string& text) {
-    TSliceItem& s = Slices_.at(static_cast<size_t>(i));
-    if (text == s.Slice_In || !IsValidTimeText(text)) return;
-    s.Slice_In = text;
-    s.Slice_In_PCR = TimeTextToPcr(text);
-    Notify(i, true, false);
-}
-
-void TTimeLineModel::SetSliceOut(int i, const std::string& text) {
-    TSliceItem& s = Slices_.at(static_cast<size_t>(i));
-    if (text == s.Slice_Out || !IsValidTimeText(text)) return;
-    s.Slice_Out = text;
-    s.Slice_Out_PCR = TimeTextToPcr(text);
-    Notify(i, false, true);
 }
 
 int TTimeLineModel::PcrToX(int64_t pcr) const {
@@ -119,8 +166,8 @@ TSliceHit TTimeLineModel::HitTestSliceEdge(int x) const {
     TSliceHit r;
     if (!HasScale()) return r;
     for (int i = 0; i < SliceCount(); ++i) {
-        const int xIn = PcrToX(Slices_[static_cast<size_t>(i)].Slice_In_PCR);
-        const int xOut = PcrToX(Slices_[static_cast<size_t>(i)].Slice_Out_PCR);
+        const int xIn = PcrToX(Slices_.Items(i).Slice_In_PCR());
+        const int xOut = PcrToX(Slices_.Items(i).Slice_Out_PCR());
         if (x - kHitSlack <= xIn && xIn <= x + kHitSlack) return TSliceHit{i, xIn, false, true};
         if (x - kHitSlack <= xOut && xOut <= x + kHitSlack) return TSliceHit{i, xOut, true, false};
     }

@@ -7,17 +7,73 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace tw {
 
-struct TSliceItem {
-    int64_t Slice_In_PCR = 0;
-    int64_t Slice_Out_PCR = 0;
-    std::string Slice_In = "00:00:00.000";
-    std::string Slice_Out = "00:00:00.000";
+class TSliceCollection;
+
+// One cut slice: its In and Out marks in 27 MHz ticks and as time texts.
+// A mark that changes tells the time line owning the collection.
+class TSliceItem {
+public:
+    explicit TSliceItem(TSliceCollection* collection) : collection_(collection) {}
+    TSliceItem(const TSliceItem&) = delete;
+    TSliceItem& operator=(const TSliceItem&) = delete;
+
+    int64_t Slice_In_PCR() const { return inPcr_; }
+    int64_t Slice_Out_PCR() const { return outPcr_; }
+    const std::string& Slice_In() const { return inText_; }
+    const std::string& Slice_Out() const { return outText_; }
+    // In may not pass Out and Out may not pass In (equal is fine); the texts
+    // follow.
+    void SetSlice_In_PCR(int64_t v);
+    void SetSlice_Out_PCR(int64_t v);
+    // A valid time text that differs from the stored one sets the mark; it
+    // is not compared with the other mark. Others are ignored.
+    void SetSlice_In(const std::string& text);
+    void SetSlice_Out(const std::string& text);
+    // Both marks and texts as they are, without telling anyone.
+    void Assign(const TSliceItem& source);
+    std::string DisplayName() const { return "SliceItem"; }
+    TSliceCollection* Collection() const { return collection_; }
+    // Place in the collection, -1 without one.
+    int Index() const;
+
+private:
+    void NotifyChange(bool in, bool out);
+
+    TSliceCollection* collection_;
+    int64_t inPcr_ = 0;
+    int64_t outPcr_ = 0;
+    std::string inText_ = "00:00:00.000";
+    std::string outText_ = "00:00:00.000";
+};
+
+// The slices of a time line, in the order they were added.
+class TSliceCollection {
+public:
+    TSliceCollection() = default;
+    TSliceCollection(const TSliceCollection&) = delete;
+    TSliceCollection& operator=(const TSliceCollection&) = delete;
+
+    // The owning time line's change handler: (slice index, In changed, Out
+    // changed). Empty for a collection no time line owns.
+    std::function<void(int, bool, bool)> OnChange;
+
+    TSliceItem& Add();
+    int Count() const { return static_cast<int>(items_.size()); }
+    TSliceItem& Items(int i) { return *items_.at(static_cast<size_t>(i)); }
+    const TSliceItem& Items(int i) const { return *items_.at(static_cast<size_t>(i)); }
+    int IndexOf(const TSliceItem* item) const;
+    // Copies of the source's items in place of these, without notification.
+    void Assign(const TSliceCollection& source);
+
+private:
+    std::vector<std::unique_ptr<TSliceItem>> items_;
 };
 
 struct TBarRect {
@@ -63,6 +119,9 @@ public:
     std::function<void(int, bool, bool)> OnChange;
 
     TTimeLineModel();
+    // A copy has its own slices, which tell the copy of their changes.
+    TTimeLineModel(const TTimeLineModel& other);
+    TTimeLineModel& operator=(const TTimeLineModel& other);
 
     int64_t MinPCR() const { return MinPcr_; }
     int64_t MaxPCR() const { return MaxPcr_; }
@@ -87,17 +146,16 @@ public:
     // (or an inverted one left by loading) has no scale.
     bool HasScale() const { return LengthPCR() > 0 && BarWidth() > 0; }
 
+    TSliceCollection& Slices() { return Slices_; }
+    const TSliceCollection& Slices() const { return Slices_; }
     int AddSlice();
-    int SliceCount() const { return static_cast<int>(Slices_.size()); }
-    const TSliceItem& Slice(int i) const { return Slices_.at(static_cast<size_t>(i)); }
-    // In may not pass Out and Out may not pass In (equal is fine); the texts
-    // follow. A changed value fires OnChange.
-    void SetSliceInPcr(int i, int64_t v);
-    void SetSliceOutPcr(int i, int64_t v);
-    // A valid time text that differs from the stored one sets the mark; it
-    // is not compared with the other mark. Others are ignored.
-    void SetSliceIn(int i, const std::string& text);
-    void SetSliceOut(int i, const std::string& text);
+    int SliceCount() const { return Slices_.Count(); }
+    const TSliceItem& Slice(int i) const { return Slices_.Items(i); }
+    // The setters of slice i (see TSliceItem); a changed mark fires OnChange.
+    void SetSliceInPcr(int i, int64_t v) { Slices_.Items(i).SetSlice_In_PCR(v); }
+    void SetSliceOutPcr(int i, int64_t v) { Slices_.Items(i).SetSlice_Out_PCR(v); }
+    void SetSliceIn(int i, const std::string& text) { Slices_.Items(i).SetSlice_In(text); }
+    void SetSliceOut(int i, const std::string& text) { Slices_.Items(i).SetSlice_Out(text); }
 
     int PcrToX(int64_t pcr) const;
     TSliceHit HitTestSliceEdge(int x) const;
@@ -124,7 +182,7 @@ private:
     int SpaceH_ = 10;
     int BarHeight_ = 20;
     TBarRect Bar_;
-    std::vector<TSliceItem> Slices_;
+    TSliceCollection Slices_;
     bool OverBar_ = false;
     int LastX_ = 0;
     TSliceHit Hot_;

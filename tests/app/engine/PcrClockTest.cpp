@@ -89,5 +89,69 @@ TEST(PcrClock, WrapIsReportedAndInRange)
     EXPECT_FALSE(v.OutOfRange);
 }
 
+// A low-rate recording as a muxer writes it: a PCR every 80 ms with only a
+// few packets between (far more ticks per packet than the limit), its PES
+// headers' decode times 0.7 s ahead of the clock and moving with it.
+struct LowRateFeed {
+    static constexpr int64_t kPcrStep90 = 7200;
+    static constexpr int64_t kLead90 = 63000;
+    TPcrClock clock;
+    int64_t packet = 0, pcr90 = 63000;
+    // The next PCR packet, its PES header in front; returns the verdict.
+    TPcrClock::TVerdict Next(int64_t packets, int64_t pcr90Override = -1)
+    {
+        packet += packets;
+        pcr90 += kPcrStep90;
+        clock.NoteTimeStamp((pcr90 + kLead90) % kPtsModulus);
+        // Audio between, behind the video: no step back for the clock.
+        clock.NoteTimeStamp((pcr90 + kLead90 - 12000) % kPtsModulus);
+        return clock.Judge(packet, (pcr90Override >= 0 ? pcr90Override : pcr90 % kPtsModulus) * 300, false);
+    }
+};
+
+TEST(PcrClock, LowRateStepsThatTheTimeStampsMakeTooAreNoError)
+{
+    LowRateFeed f;
+    f.clock.NoteTimeStamp(f.pcr90 + LowRateFeed::kLead90);
+    f.clock.Judge(0, f.pcr90 * 300, false);
+    for (int i = 0; i < 200; ++i)
+        ASSERT_FALSE(f.Next(3 + i % 5).OutOfRange) << i; // 7,200 x 300 / 3 = 720,000 per packet
+    // An unannounced jump: a few PCRs that agree with each other, then
+    // the new clock is taken, however few packets lie between.
+    f.pcr90 += 3600 * 90000;
+    int outOfRange = 0;
+    for (int i = 0; i < 10; ++i)
+        outOfRange += f.Next(4).OutOfRange ? 1 : 0;
+    EXPECT_EQ(outOfRange, 4);
+    // Across the wrap of the clock as well.
+    f.pcr90 = kPtsModulus - 20 * LowRateFeed::kPcrStep90;
+    f.clock.Judge(f.packet += 40, f.pcr90 * 300, true);
+    for (int i = 0; i < 40; ++i)
+        ASSERT_FALSE(f.Next(4).OutOfRange) << i;
+}
+
+TEST(PcrClock, LowRateStillCatchesPcrsThatLeaveTheTimeStamps)
+{
+    LowRateFeed f;
+    f.clock.Judge(0, f.pcr90 * 300, false);
+    for (int i = 0; i < 20; ++i)
+        f.Next(5);
+    // Half a second ahead of its stamps, and ten seconds: damage both.
+    TPcrClock::TVerdict v = f.Next(4, f.pcr90 + LowRateFeed::kPcrStep90 + 45000);
+    EXPECT_TRUE(v.OutOfRange);
+    EXPECT_EQ(v.Correction, (f.pcr90 - LowRateFeed::kPcrStep90) * 300 + 4 * (LowRateFeed::kPcrStep90 * 300 / 5));
+    EXPECT_TRUE(f.Next(4, f.pcr90 + LowRateFeed::kPcrStep90 + 900000).OutOfRange);
+    EXPECT_FALSE(f.Next(5).OutOfRange);
+    // A damaged stamp far ahead explains nothing.
+    f.clock.NoteTimeStamp(f.pcr90 + 3600 * 90000);
+    EXPECT_TRUE(f.Next(4, f.pcr90 + LowRateFeed::kPcrStep90 + 900000).OutOfRange);
+    // Nor do stamps that stood still while the clock leapt.
+    TPcrClock still;
+    still.NoteTimeStamp(100000);
+    still.Judge(0, 40000 * 300, false);
+    still.NoteTimeStamp(100000);
+    EXPECT_TRUE(still.Judge(4, 67000 * 300, false).OutOfRange);
+}
+
 } // namespace
 } // namespace tw

@@ -19,6 +19,7 @@
 #include "app/MainForm.h"
 #include "app/Startup.h"
 #include "app/engine/AnalysisEngine.h"
+#include "app/engine/CleaningChain.h"
 #include "app/engine/SettingsStore.h"
 #include "base/Streams.h"
 #include "base/SysUtils.h"
@@ -34,6 +35,7 @@
 #include "tools/OrvalinPlayer.h"
 #include "tools/TimeLine.h"
 #include "ts/TSClock.h"
+#include "ts/TSPacketReader.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
 
@@ -187,11 +189,11 @@ TEST_F(CutEditorTest, TypedTimesCutTheCleanedCopyAndAGraphFailureLeavesTheEditor
         opened = f.DirectShowPlayer1->IsMediaOpen();
         f.sMaskEdit3->SetText("00:00:00.500");
         f.sMaskEdit2->SetText("00:00:01.500");
-        EXPECT_EQ(f.sTimeLine1->Slices().Slice(0).Slice_In_PCR, 27000000LL / 2);
-        EXPECT_EQ(f.sTimeLine1->Slices().Slice(0).Slice_Out_PCR, 27000000LL * 3 / 2);
+        EXPECT_EQ(f.sTimeLine1->Slices().Items(0).Slice_In_PCR(), 27000000LL / 2);
+        EXPECT_EQ(f.sTimeLine1->Slices().Items(0).Slice_Out_PCR(), 27000000LL * 3 / 2);
         // A half-typed end is no time: nothing moves.
         f.sMaskEdit2->SetText("00:00:0_.___");
-        EXPECT_EQ(f.sTimeLine1->Slices().Slice(0).Slice_Out_PCR, 27000000LL * 3 / 2);
+        EXPECT_EQ(f.sTimeLine1->Slices().Items(0).Slice_Out_PCR(), 27000000LL * 3 / 2);
         f.sMaskEdit2->SetText("00:00:01.500");
         f.sBitBtn1->Click();
     });
@@ -238,15 +240,17 @@ TEST_F(CutEditorTest, DraggingTheEndMarkWithTheMouseCutsThere) {
         };
         const HWND form = f.Handle();
         const int y = tl.Top() + 10;
-        const int outX = tl.Left() + tl.PcrToX(tl.Slices().Slice(0).Slice_Out_PCR);
+        const int outX = tl.Left() + tl.PcrToX(tl.Slices().Items(0).Slice_Out_PCR());
         const int target = tl.Left() + tl.PcrToX(lengthPcr / 2);
         SendMessageW(form, WM_MOUSEMOVE, 0, MAKELPARAM(outX - 1, y));
-        EXPECT_TRUE(tl.Slices().Hot().IsOut);
+        EXPECT_TRUE(tl.Model().Hot().IsOut);
         SendMessageW(form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(outX - 1, y));
         SendMessageW(form, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(target, y));
         SendMessageW(form, WM_LBUTTONUP, 0, MAKELPARAM(target, y));
-        EXPECT_EQ(f.sMaskEdit2->Text(), PcrToTimeText(tl.Slices().Slice(0).Slice_Out_PCR));
+        EXPECT_EQ(f.sMaskEdit2->Text(), PcrToTimeText(tl.Slices().Items(0).Slice_Out_PCR()));
         tl.Repaint(); // paints through the skin without a fault
+        // and keeps no cache bitmap between paints
+        EXPECT_EQ(tl.SkinData().CacheBmp(), nullptr);
         f.sBitBtn1->Click();
     });
     EXPECT_GE(changes, 1);
@@ -261,16 +265,28 @@ TEST_F(CutEditorTest, CancelChangesNothingAndTheUnskinnedTimeLineIgnoresTheMouse
     RegWriteBool(kSettingsKey, "NoPreview", true);
     Form1->NoPreview = true;
     const int64_t cutOut = View()->Engine().Tables().CutOut;
+    // Every reader of the main window lets go of the file while the preview
+    // has it, the cleaning one too.
+    TAnalysisEngine& engine = View()->Engine();
+    TTSPacketReader* readers[] = {engine.TSPacketReader1, &engine.Chain().Reader(), &engine.RawReader(),
+                                  &engine.FilterReader()};
+    for (TTSPacketReader* r : readers) {
+        r->SetFileName(recording);
+        r->SetActive(true);
+        ASSERT_TRUE(r->Active());
+    }
     WhenModal([&](TTimeLineForm& f) {
+        for (TTSPacketReader* r : readers)
+            EXPECT_FALSE(r->Active()) << r->Name();
         TsTimeLine& tl = *f.sTimeLine1;
-        const int64_t before = tl.Slices().Slice(0).Slice_Out_PCR;
+        const int64_t before = tl.Slices().Items(0).Slice_Out_PCR();
         const int outX = tl.Left() + tl.PcrToX(before);
         const HWND form = f.Handle();
         SendMessageW(form, WM_MOUSEMOVE, 0, MAKELPARAM(outX, tl.Top() + 10));
         SendMessageW(form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(outX, tl.Top() + 10));
         SendMessageW(form, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(tl.Left() + 40, tl.Top() + 10));
         SendMessageW(form, WM_LBUTTONUP, 0, MAKELPARAM(tl.Left() + 40, tl.Top() + 10));
-        EXPECT_EQ(tl.Slices().Slice(0).Slice_Out_PCR, before);
+        EXPECT_EQ(tl.Slices().Items(0).Slice_Out_PCR(), before);
         f.sMaskEdit3->SetText("00:00:01.000");
         f.sBitBtn2->Click();
     });

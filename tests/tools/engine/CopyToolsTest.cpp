@@ -1,12 +1,14 @@
 // The copying tools on recordings made in the test and on an ffmpeg-made one:
 // the packet filter (chosen PIDs gone, every other packet intact and in
-// order, continuity intact, scrambled packets kept unless damaged) and the
+// order, continuity intact; damaged and scrambled packets dropped on request,
+// what the cleaning pass's packet handlers report logged) and the
 // low-level fix (garbage inside a packet, missing bytes, leading garbage:
 // every sync byte right and every sound packet kept). Both refuse to write
 // over their input.
 #include <gtest/gtest.h>
 
 #include "tests/app/engine/CleaningTestSupport.h"
+#include "app/engine/PacketHandlers.h"
 #include "tools/engine/LowLevelFix.h"
 #include "tools/engine/PacketFilter.h"
 #include "ts/TSPacketReader.h"
@@ -77,7 +79,7 @@ TEST(PacketFilter, DropsChosenPidsAndKeepsEverythingElseInOrder) {
     EXPECT_EQ(res.Written, static_cast<int64_t>(kept.size()));
 }
 
-TEST(PacketFilter, DeleteInvalidDropsOnlyDamagedPacketsNotScrambledOnes) {
+TEST(PacketFilter, DeleteInvalidDropsDamagedAndScrambledPackets) {
     TsStream ts = TwoStreams(20);
     const size_t scrambled = 6, broken = 9, afBroken = 12;
     ts.SetScrambled(scrambled, 2);
@@ -90,17 +92,110 @@ TEST(PacketFilter, DeleteInvalidDropsOnlyDamagedPacketsNotScrambledOnes) {
     filter.DeleteInvalid = true;
     const auto res = filter.Run(in.Name(), out.Name(), {});
     ASSERT_TRUE(res.Ok) << res.Error;
-    EXPECT_EQ(res.DroppedInvalid, 2);
+    // The filter cannot descramble: a scrambled packet is one it cannot
+    // vouch for, like a damaged one.
+    EXPECT_EQ(res.DroppedInvalid, 3);
     const auto inPackets = Packets(in.Read());
     std::vector<Bytes> expect;
     for (size_t i = 0; i < inPackets.size(); ++i)
-        if (i != broken && i != afBroken) expect.push_back(inPackets[i]);
+        if (i != broken && i != afBroken && i != scrambled) expect.push_back(inPackets[i]);
     EXPECT_EQ(Packets(out.Read()), expect);
 
     // Without the box every packet is copied as it is.
     filter.DeleteInvalid = false;
     ASSERT_TRUE(filter.Run(in.Name(), out.Name(), {}).Ok);
     EXPECT_EQ(out.Read(), in.Read());
+}
+
+namespace {
+
+std::string WholeLog() {
+    std::string all;
+    for (const std::string& l : LogLines()) all += l + "\n";
+    return all;
+}
+
+// A program whose video PID carries the clock, 40 ms per PES; the PCR of
+// PES `badPcr` lies 10 s off.
+TsStream ClockedProgram(int pesCount, int badPcr) {
+    TsStream ts;
+    ts.AddPat({{1, 0x1000}});
+    ts.AddPmt(0x1000, 1, 0x100, {{2, 0x100, {}}, {3, 0x101, {}}});
+    int64_t pts = 900000;
+    for (int k = 0; k < pesCount; ++k, pts += 3600) {
+        const int64_t pcr = (pts - 9000 + (k == badPcr ? 900000 : 0)) * 300;
+        ts.AddPes(0x100, PesPacket(0xE0, Bytes(1500, 0x11), pts), pcr);
+        ts.AddPes(0x101, PesPacket(0xC0, Bytes(300, 0x22), pts));
+    }
+    return ts;
+}
+
+size_t NthOfPid(TsStream& ts, int pid, int n) {
+    for (size_t i = 0; i < ts.PacketCount(); ++i)
+        if (PidOf(ts.Packet(i)) == pid && n-- == 0) return i;
+    return 0;
+}
+
+} // namespace
+
+// The main window's filter reader runs through the cleaning pass's packet
+// handlers: a damaged packet it copies is logged and counted, a continuity
+// gap is logged, a PCR far off the clock is asked about once and rewritten
+// in the copy; a scrambled packet counts as invalid.
+TEST(PacketFilter, CopiesThroughTheCleaningHandlers) {
+    TsStream ts = ClockedProgram(80, 40);
+    const size_t broken = NthOfPid(ts, 0x101, 10);
+    ts.SetTransportError(broken);
+    ts.Drop(NthOfPid(ts, 0x100, 100)); // a gap in the video's counter
+    const size_t scrambled = NthOfPid(ts, 0x101, 20);
+    ts.SetScrambled(scrambled, 2);
+    TempFile in, out;
+    ts.Save(in.Name());
+    cleantest::Road road;
+    road.host.PcrCorrectionAnswer = true;
+    TPacketFilter filter(road.engine->FilterReader(), &road.pass->PacketHandlers());
+    ClearLog();
+    auto res = filter.Run(in.Name(), out.Name(), {});
+    ASSERT_TRUE(res.Ok) << res.Error;
+    std::string log = WholeLog();
+    EXPECT_NE(log.find("TS  ERROR: Invalid paket $" + IntToHex(static_cast<int64_t>(broken), 8) +
+                       " for PID $0101, skipped! Error: "),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("TS  WARNING: For PID 0100 $"), std::string::npos) << log;
+    EXPECT_NE(log.find("Paket discontinuity"), std::string::npos);
+    EXPECT_EQ(road.host.PcrQuestions, 1);
+    EXPECT_EQ(cleantest::CountOccurrences(log, "TS  ERROR: PCR timing for PID 0100"), 1) << log;
+    EXPECT_EQ(cleantest::CountOccurrences(log, "Try to correct PCR value to "), 1);
+    // Everything copied, the bad PCR back on the clock's line.
+    auto check = CheckOutput(out.Name());
+    EXPECT_EQ(check.Packets, static_cast<int64_t>(ts.PacketCount()));
+    ASSERT_EQ(check.Pcr90.size(), 80u);
+    for (size_t i = 1; i < check.Pcr90.size(); ++i) EXPECT_NEAR(check.Pcr90[i] - check.Pcr90[i - 1], 3600, 900) << i;
+
+    // A second copy starts its clock afresh: no question left over from the
+    // first, nothing judged against the first copy's last PCR.
+    ClearLog();
+    road.host.PcrQuestions = 0;
+    filter.DeleteInvalid = true;
+    res = filter.Run(in.Name(), out.Name(), {});
+    ASSERT_TRUE(res.Ok);
+    EXPECT_EQ(road.host.PcrQuestions, 1);
+    EXPECT_EQ(res.DroppedInvalid, 2); // the damaged and the scrambled packet
+    // Told to ignore the scrambling control, the reader takes the packet and
+    // the copy carries it with the control cleared; it is still a packet
+    // the reader found scrambled, which the box drops.
+    road.engine->ScrambledMode = TScrambledMode::IgnoreControl;
+    res = filter.Run(in.Name(), out.Name(), {});
+    ASSERT_TRUE(res.Ok);
+    EXPECT_EQ(res.DroppedInvalid, 2);
+    filter.DeleteInvalid = false;
+    res = filter.Run(in.Name(), out.Name(), {});
+    ASSERT_TRUE(res.Ok);
+    const auto outPackets = Packets(out.Read());
+    ASSERT_EQ(outPackets.size(), ts.PacketCount());
+    EXPECT_EQ(outPackets[scrambled][3] & 0xC0, 0);
+    EXPECT_EQ(Packets(in.Read())[scrambled][3] & 0xC0, 0x80);
 }
 
 TEST(PacketFilter, RefusesTooManyPidsAndAnOutputThatIsTheInput) {

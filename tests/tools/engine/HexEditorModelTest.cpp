@@ -219,3 +219,84 @@ TEST(HexEditorModel, PacketRecordNeverOverflows) {
     EXPECT_FALSE(m.LoadPacketBuffer(rec));
     EXPECT_EQ(m.Size(), 256);
 }
+
+// Rows of their own lengths: a packet shown with its 4-byte header on a row
+// of its own, the rest following in rows of 16 that keep their lengths.
+TEST(HexEditorModel, RowsOfTheirOwnLengths) {
+    THexEditorModel m = PacketModel();
+    EXPECT_FALSE(m.OwnLineLengths());
+    EXPECT_THROW(m.SetLineLength(0, 0), EHexEditor);
+    EXPECT_THROW(m.SetLineLength(0, 17), EHexEditor);
+    EXPECT_THROW(m.SetLineLength(12, 4), EHexEditor); // no such row
+    EXPECT_FALSE(m.OwnLineLengths());
+    m.SetLineLength(0, 4);
+    // Rows: 4, then 16 x 11 from 4 on (ends at 180), then the 8 left over.
+    ASSERT_EQ(m.RowCount(), 13);
+    EXPECT_EQ(m.RowStart(1), 4);
+    EXPECT_EQ(m.RowLength(11), 16);
+    EXPECT_EQ(m.RowStart(12), 180);
+    EXPECT_EQ(m.RowLength(12), 8);
+    bool inChars = false;
+    int nibble = 0;
+    EXPECT_EQ(m.CellByte(m.FirstHexColumn() + 2 * 3, 0, inChars, nibble), 3);
+    EXPECT_EQ(m.CellByte(m.FirstHexColumn() + 2 * 4, 0, inChars, nibble), -1);
+    EXPECT_EQ(m.CellByte(m.FirstCharColumn(), 1, inChars, nibble), 4);
+    int col = 0, row = 0;
+    m.ByteCell(20, true, 0, col, row);
+    EXPECT_EQ(row, 2);
+    EXPECT_EQ(col, m.FirstCharColumn());
+    EXPECT_EQ(m.OffsetText(1), "0x04:");
+    EXPECT_EQ(m.RowOfByte(187), 12);
+
+    // Lengthening a row pushes the rest back; rows past the end go.
+    m.SetLineLength(12, 16);
+    EXPECT_EQ(m.RowCount(), 13);
+    m.SetLineLength(0, 16);
+    EXPECT_EQ(m.RowStart(1), 16);
+    EXPECT_EQ(m.RowStart(11), 176);
+    EXPECT_EQ(m.RowLength(11), 12);
+    EXPECT_EQ(m.RowCount(), 12);
+    // A narrower line splits the rows that no longer fit.
+    m.SetLineLength(1, 3);
+    m.SetBytesPerLine(8);
+    EXPECT_EQ(m.RowStart(1), 8);
+    EXPECT_EQ(m.RowStart(2), 16);
+    EXPECT_EQ(m.RowLength(2), 3);
+    EXPECT_EQ(m.RowStart(3), 19);
+    int64_t total = 0;
+    for (int r = 0; r < m.RowCount(); ++r) total += m.RowLength(r);
+    EXPECT_EQ(total, 188);
+}
+
+TEST(HexEditorModel, KeysAndMarkersFollowRowsOfTheirOwnLengths) {
+    THexEditorModel m = PacketModel();
+    m.SetLineLength(0, 4);
+    m.SetCaret(3, false, 0);
+    m.Key(hkDown, false, false);
+    EXPECT_EQ(m.CaretPos(), 7); // same place in the next row
+    m.Key(hkDown, false, false);
+    EXPECT_EQ(m.CaretPos(), 23);
+    m.SetCaret(19, false, 0); // last byte of row 1
+    m.Key(hkUp, false, false);
+    EXPECT_EQ(m.CaretPos(), 3); // row 0 is only 4 bytes long
+    m.SetCaret(10, false, 0);
+    m.Key(hkHome, false, false);
+    EXPECT_EQ(m.CaretPos(), 4);
+    m.Key(hkEnd, true, false);
+    EXPECT_EQ(m.CaretPos(), 19);
+    EXPECT_EQ(m.SelCount(), 16);
+    m.SetCaret(99, false, 0);
+    EXPECT_TRUE(m.MarkerKey(5, true));
+    EXPECT_EQ(m.MarkerOnRow(6), 5); // 99 lies in the row from 84
+    m.SetCaret(0, false, 0);
+    EXPECT_TRUE(m.MarkerKey(5, false));
+    EXPECT_EQ(m.CaretPos(), 84);
+    // Removing bytes shortens the rows from the end; none reaches past it.
+    m.SetCaret(0, false, 0);
+    m.SetSelStart(0);
+    m.SetSelEnd(99);
+    m.AllowInsertMode = true;
+    ASSERT_TRUE(m.DeleteSelection());
+    ASSERT_EQ(m.Size(), 88);
+    EXPECT_EQ(m.RowStart(m.RowCount() - 1) + m.RowLength(m.RowCount() - 1), 88);
+}

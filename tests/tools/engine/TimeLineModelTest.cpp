@@ -45,7 +45,7 @@ TEST(TimeLineModel, NoLengthMeansNoMappingRatherThanADivisionByZero) {
         EXPECT_EQ(m.PcrToX(123456), m.SpaceH());
         EXPECT_EQ(m.HitTestSliceEdge(m.SpaceH()).Index, -1);
         m.DragSliceEdge(s, 300, false);
-        EXPECT_EQ(m.Slice(s).Slice_Out_PCR, 0);
+        EXPECT_EQ(m.Slice(s).Slice_Out_PCR(), 0);
         EXPECT_TRUE(m.ScaleTicks().empty());
         m.MouseMove(20, 10, false);
         EXPECT_EQ(m.Hot().Index, -1);
@@ -77,11 +77,11 @@ TEST(TimeLineModel, SliceMarksKeepInBeforeOutAndNotify) {
     m.OnChange = [&](int i, bool in, bool out) { seen.emplace_back(i, in, out); };
     const int s = m.AddSlice();
     m.SetSliceOutPcr(s, kPcrPerMinute * 10);
-    EXPECT_EQ(m.Slice(s).Slice_Out, "00:10:00.000");
+    EXPECT_EQ(m.Slice(s).Slice_Out(), "00:10:00.000");
     m.SetSliceInPcr(s, kPcrPerMinute * 11); // past Out: ignored
-    EXPECT_EQ(m.Slice(s).Slice_In_PCR, 0);
+    EXPECT_EQ(m.Slice(s).Slice_In_PCR(), 0);
     m.SetSliceInPcr(s, kPcrPerMinute * 10); // onto Out: taken
-    EXPECT_EQ(m.Slice(s).Slice_In, "00:10:00.000");
+    EXPECT_EQ(m.Slice(s).Slice_In(), "00:10:00.000");
     m.SetSliceOutPcr(s, kPcrPerMinute); // before In: ignored
     m.SetSliceInPcr(s, kPcrPerMinute * 10); // unchanged: silent
     ASSERT_EQ(seen.size(), 2u);
@@ -90,11 +90,11 @@ TEST(TimeLineModel, SliceMarksKeepInBeforeOutAndNotify) {
 
     // Texts: only valid, changed ones, and not compared with the other mark.
     m.SetSliceIn(s, "00:20:00.000");
-    EXPECT_EQ(m.Slice(s).Slice_In_PCR, kPcrPerMinute * 20);
+    EXPECT_EQ(m.Slice(s).Slice_In_PCR(), kPcrPerMinute * 20);
     m.SetSliceOut(s, "00:6x:00.000");
     m.SetSliceOut(s, "00:61:00.000");
     m.SetSliceOut(s, "0:30:00.000");
-    EXPECT_EQ(m.Slice(s).Slice_Out_PCR, kPcrPerMinute * 10);
+    EXPECT_EQ(m.Slice(s).Slice_Out_PCR(), kPcrPerMinute * 10);
     EXPECT_EQ(seen.size(), 3u);
 }
 
@@ -131,12 +131,12 @@ TEST(TimeLineModel, DragKeepsTheEdgeTakenAtButtonDown) {
     EXPECT_TRUE(m.MouseMove(374, 10, false)); // over the Out mark at 375
     EXPECT_TRUE(m.Hot().IsOut);
     EXPECT_TRUE(m.MouseMove(200, 10, true)); // dragged to the middle
-    EXPECT_EQ(m.Slice(s).Slice_Out_PCR, kPcrPerHour / 2);
-    EXPECT_EQ(m.Slice(s).Slice_Out, "00:30:00.000");
+    EXPECT_EQ(m.Slice(s).Slice_Out_PCR(), kPcrPerHour / 2);
+    EXPECT_EQ(m.Slice(s).Slice_Out(), "00:30:00.000");
     m.MouseMove(20, 10, true); // left of the bar: nothing
-    EXPECT_EQ(m.Slice(s).Slice_Out_PCR, kPcrPerHour / 2);
+    EXPECT_EQ(m.Slice(s).Slice_Out_PCR(), kPcrPerHour / 2);
     m.MouseMove(25, 10, true); // onto In exactly: accepted
-    EXPECT_EQ(m.Slice(s).Slice_Out_PCR, 0);
+    EXPECT_EQ(m.Slice(s).Slice_Out_PCR(), 0);
     EXPECT_EQ(seen.size(), 2u);
     EXPECT_FALSE(std::get<1>(seen.back()));
     // Leaving forgets the hover.
@@ -167,4 +167,52 @@ TEST(TimeLineModel, ScaleOfShortAndHourRanges) {
     EXPECT_EQ(ticks[0].Y2, 20 + 16);
     EXPECT_EQ(TickLabelText(kPcrPerHour + 5 * kPcrPerMinute), "1:05");
     EXPECT_EQ(TickLabelText(12 * kPcrPerHour + 40 * kPcrPerMinute), "12:40");
+}
+
+// A slice set through its collection tells the owning time line with its
+// own index; copies (of one slice or of the whole line) carry the marks
+// without a word and tell only their new owner afterwards.
+TEST(TimeLineModel, SlicesTellTheirOwnerAndCopiesTheirs) {
+    TTimeLineModel m = HourLine();
+    std::vector<std::tuple<int, bool, bool>> seen;
+    m.OnChange = [&](int i, bool in, bool out) { seen.emplace_back(i, in, out); };
+    TSliceCollection& slices = m.Slices();
+    slices.Add();
+    TSliceItem& second = slices.Add();
+    EXPECT_EQ(second.DisplayName(), "SliceItem");
+    EXPECT_EQ(second.Index(), 1);
+    second.SetSlice_Out("00:40:00.000");
+    second.SetSlice_In_PCR(kPcrPerMinute * 5);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0], std::make_tuple(1, false, true));
+    EXPECT_EQ(seen[1], std::make_tuple(1, true, false));
+    EXPECT_EQ(second.Slice_In(), "00:05:00.000");
+
+    // Assign: the values as they are, silently.
+    TSliceCollection loose;
+    TSliceItem& odd = loose.Add();
+    odd.SetSlice_Out_PCR(kPcrPerMinute);
+    odd.SetSlice_In_PCR(kPcrPerMinute);
+    TSliceItem& far = loose.Add();
+    far.SetSlice_Out_PCR(kPcrPerHour);
+    far.SetSlice_In_PCR(kPcrPerHour);
+    far.SetSlice_Out_PCR(kPcrPerHour / 2); // before In: refused
+    EXPECT_EQ(far.Slice_Out_PCR(), kPcrPerHour);
+    seen.clear();
+    slices.Items(0).Assign(far);
+    EXPECT_EQ(slices.Items(0).Slice_In(), "01:00:00.000");
+    slices.Assign(loose);
+    EXPECT_TRUE(seen.empty());
+    ASSERT_EQ(slices.Count(), 2);
+    EXPECT_EQ(slices.Items(1).Slice_In_PCR(), kPcrPerHour);
+    EXPECT_EQ(slices.Items(1).Collection(), &slices);
+
+    // A copy of the line has slices of its own that report to the copy.
+    TTimeLineModel copy = m;
+    std::vector<int> copySeen;
+    copy.OnChange = [&](int i, bool, bool) { copySeen.push_back(i); };
+    copy.Slices().Items(1).SetSlice_In("00:10:00.000");
+    EXPECT_EQ(copySeen, std::vector<int>{1});
+    EXPECT_TRUE(seen.empty());
+    EXPECT_EQ(m.Slice(1).Slice_In_PCR(), kPcrPerHour);
 }
