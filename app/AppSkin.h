@@ -1,6 +1,6 @@
-// The program's skin: the unit start-up of the skin engine, the main
-// window's skin manager with our own skin, and the tie of each form to the
-// skinned-form registry (until the forms get skinned frames).
+// The program's skin: the unit start-up of the skin engine (with the frame
+// provider every form gets when it is made), and the main window's skin
+// manager with our own skin.
 #pragma once
 
 #include "base/Object.h"
@@ -15,8 +15,8 @@ namespace tw {
 // The name our own skin is stored under in the skin manager.
 inline constexpr const char* kProgramSkinName = "Tarnwick8 (internal)";
 
-// Once, before any window exists: "png" as a picture format and the
-// "/acver" switch of the command line.
+// Once, before any window exists: "png" as a picture format, the "/acver"
+// switch of the command line, and the frame provider of every form.
 void StartSkinUnit();
 
 // The skin manager of the main window (owned by it): the program's only one,
@@ -24,9 +24,10 @@ void StartSkinUnit();
 // and loading it by name.
 skin::TsSkinManager* CreateProgramSkinManager(TComponent* owner);
 
-// Puts the form into the skinned-form registry for its lifetime: skin-wide
-// messages reach it once, and it stops drawing while the skin changes. A
-// second call for the same form does nothing.
+// Gives a form made before the skin set-up its frame provider, which puts
+// it into the skinned-form registry for its lifetime: skin-wide messages
+// reach it once, and it stops drawing while the skin changes. A form that
+// has a provider keeps it.
 void JoinSkin(TCustomForm* form);
 
 } // namespace tw

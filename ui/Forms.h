@@ -158,6 +158,12 @@ private:
 
 extern TScreen* Screen;
 
+// Told of every form as soon as its base part is built (before the derived
+// form sets its properties): the skin set-up puts the form's frame provider
+// in here, so that no form, also one made long after start-up, misses it.
+using TFormCreationHook = std::function<void(TCustomForm*)>;
+extern TFormCreationHook FormCreationHook;
+
 // Finds the form a window belongs to (its own library form or the top-level
 // ancestor's).
 TCustomForm* GetParentForm(TControl* c);
