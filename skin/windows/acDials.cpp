@@ -486,6 +486,123 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 }
 
 // ---------------------------------------------------------------------------
+// Push buttons of foreign dialogs, painted from the section "BUTTON". The
+// system's button draws itself on state changes without WM_PAINT, so after
+// each of those it is painted over again at once.
+
+namespace {
+
+class TacBtnWnd final : public TacMainWnd {
+public:
+    TacBtnWnd(HWND wnd, TsSkinManager* manager) : TacMainWnd(wnd, manager, "BUTTON", "TacBtnWnd")
+    {
+        InvalidateRect(wnd, nullptr, TRUE);
+    }
+    ~TacBtnWnd() override
+    {
+        // The system's picture back.
+        if (IsWindow(Handle()))
+            InvalidateRect(Handle(), nullptr, TRUE);
+    }
+
+protected:
+    LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override
+    {
+        const HWND wnd = Handle();
+        switch (msg) {
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(wnd, &ps);
+            Paint(dc);
+            EndPaint(wnd, &ps);
+            return 0;
+        }
+        case WM_PRINTCLIENT:
+            Paint(reinterpret_cast<HDC>(wp));
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_MOUSEMOVE:
+            if (!hot_) {
+                TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE, wnd, 0};
+                hot_ = TrackMouseEvent(&tme) != 0;
+                InvalidateRect(wnd, nullptr, FALSE);
+            }
+            break;
+        case WM_MOUSELEAVE:
+            hot_ = false;
+            InvalidateRect(wnd, nullptr, FALSE);
+            break;
+        case BM_SETSTATE:
+        case BM_SETSTYLE:
+        case BM_CLICK:
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+        case WM_ENABLE:
+        case WM_SETTEXT:
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+        case WM_LBUTTONUP:
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+        case WM_CAPTURECHANGED: {
+            const LRESULT r = CallSaved(msg, wp, lp);
+            if (IsWindow(wnd) && TacMainWnd::Of(wnd) == this) {
+                HDC dc = GetDC(wnd);
+                if (dc) {
+                    Paint(dc);
+                    ReleaseDC(wnd, dc);
+                }
+                ValidateRect(wnd, nullptr);
+            }
+            return r;
+        }
+        default:
+            break;
+        }
+        return TacMainWnd::AdapterWndProc(msg, wp, lp);
+    }
+
+private:
+    void Paint(HDC dc)
+    {
+        const HWND wnd = Handle();
+        RECT cr;
+        GetClientRect(wnd, &cr);
+        const int w = cr.right, h = cr.bottom;
+        if (w <= 0 || h <= 0 || !manager_)
+            return;
+        const LRESULT st = CallSaved(BM_GETSTATE, 0, 0);
+        const bool enabled = IsWindowEnabled(wnd) != 0;
+        const int state = !enabled ? 0 : (st & BST_PUSHED) ? 2 : hot_ || (st & BST_FOCUS) ? 1 : 0;
+        const TColor back = manager_->GetGlobalColor();
+        tw::TBitmap bmp(w, h, tw::pf24bit);
+        HBRUSH brush = CreateSolidBrush(COLORREF(back));
+        FillRect(bmp.Canvas().Handle(), &cr, brush);
+        DeleteObject(brush);
+        PaintItemByName(bmp, "BUTTON", "", state, manager_, {0, 0}, back, nullptr);
+        wchar_t text[256] = {};
+        GetWindowTextW(wnd, text, 256);
+        HFONT font = reinterpret_cast<HFONT>(CallSaved(WM_GETFONT, 0, 0));
+        HGDIOBJ old = font ? SelectObject(bmp.Canvas().Handle(), font) : nullptr;
+        const std::string caption = tw::WideToUtf8(text);
+        WriteSectionText(&bmp.Canvas(), caption.c_str(), enabled, TRect(2, 0, w - 2, h),
+                         DT_CENTER | DT_VCENTER | DT_SINGLELINE, manager_->GetSkinIndex("BUTTON"), state != 0, manager_);
+        if (old)
+            SelectObject(bmp.Canvas().Handle(), old);
+        if ((st & BST_FOCUS) && !(CallSaved(WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)) {
+            RECT f{3, 3, w - 3, h - 3};
+            DrawFocusRect(bmp.Canvas().Handle(), &f);
+        }
+        BitBlt(dc, 0, 0, w, h, bmp.Canvas().Handle(), 0, 0, SRCCOPY);
+    }
+
+    bool hot_ = false;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------
 // Providers of foreign dialogs
 
 TacProvider::~TacProvider()
@@ -585,7 +702,13 @@ bool AdaptDialogChild(TacProvider& provider, HWND wnd)
         kind = "TacTransPanelWnd", section = "CHECKBOX";
     }
     if (kind) {
-        auto adapter = std::make_unique<TacMainWnd>(wnd, sm, section, kind);
+        std::unique_ptr<TacMainWnd> adapter;
+        // Plain push buttons are painted from the skin; the others keep the
+        // system's picture for now and only answer as skinned.
+        if (std::strcmp(kind, "TacBtnWnd") == 0 && (style & 0xF) <= BS_DEFPUSHBUTTON && !(style & (BS_ICON | BS_BITMAP)))
+            adapter = std::make_unique<TacBtnWnd>(wnd, sm);
+        else
+            adapter = std::make_unique<TacMainWnd>(wnd, sm, section, kind);
         if (dialogChild)
             adapter->DialogChild = true;
         provider.Children.push_back(std::move(adapter));

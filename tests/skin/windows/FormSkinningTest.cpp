@@ -288,6 +288,69 @@ TEST_F(FormSkinningTest, GripAndUserTitleButtons)
     EXPECT_EQ(Hit(wnd, x, y), htCaption);
 }
 
+TEST_F(FormSkinningTest, DialogChildrenGetTheAdapterTheirClassAndStyleAsk)
+{
+    HWND parent = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+    auto child = [&](const wchar_t* cls, DWORD style, bool visible = true) {
+        return CreateWindowW(cls, L"x", WS_CHILD | (visible ? WS_VISIBLE : 0) | style, 0, 0, 50, 20, parent, nullptr,
+                             nullptr, nullptr);
+    };
+    struct Case {
+        HWND Wnd;
+        const char* Kind; // nullptr: no adapter
+        const char* Section;
+    };
+    const std::vector<Case> cases = {
+        {child(L"STATIC", SS_ICON), "TacIconWnd", "CHECKBOX"},
+        {child(L"STATIC", SS_BLACKFRAME), "TacIconWnd", "CHECKBOX"},   // mask test: 7 holds 3
+        {child(L"STATIC", SS_ENHMETAFILE), "TacIconWnd", "CHECKBOX"},  // 15 holds 14
+        {child(L"STATIC", SS_OWNERDRAW), nullptr, nullptr},
+        {child(L"STATIC", SS_GRAYRECT), nullptr, nullptr},
+        {child(L"STATIC", SS_LEFT), "TacStaticWnd", "CHECKBOX"},
+        {child(L"BUTTON", BS_GROUPBOX), "TacGroupBoxWnd", "GROUPBOX"},
+        {child(L"BUTTON", BS_OWNERDRAW), "TacCheckBoxWnd", "CHECKBOX"},
+        {child(L"BUTTON", BS_AUTORADIOBUTTON), "TacCheckBoxWnd", "CHECKBOX"},
+        {child(L"BUTTON", BS_DEFPUSHBUTTON), "TacBtnWnd", "BUTTON"},
+        {child(L"BUTTON", BS_USERBUTTON), "TacBtnWnd", "BUTTON"},
+        {child(L"EDIT", 0, false), nullptr, nullptr},
+        {child(L"LISTBOX", 0), "TacEditWnd", "EDIT"},
+        {child(L"SCROLLBAR", 0), "TacSizerWnd", "CHECKBOX"},
+        {child(L"msctls_updown32", 0), "TacSpinWnd", "SPEEDBUTTON_SMALL"},
+    };
+    TacProvider provider;
+    provider.DialogAdapter = std::make_unique<TacDialogWnd>(parent, &manager);
+    provider.DialogAdapter->PaintSuppressed = true;
+    ASSERT_TRUE(AdaptDialogChildren(provider, parent));
+    for (const Case& c : cases) {
+        TacMainWnd* a = TacMainWnd::Of(c.Wnd);
+        if (!c.Kind) {
+            EXPECT_EQ(a, nullptr);
+            continue;
+        }
+        ASSERT_NE(a, nullptr) << c.Kind;
+        EXPECT_STREQ(a->Kind(), c.Kind);
+        EXPECT_EQ(a->Section(), c.Section);
+        EXPECT_EQ(SendSkinCommand(c.Wnd, AC_QUERYSKINNED), 1);
+    }
+    // A hidden edit still means the dialog paints its own client.
+    EXPECT_FALSE(provider.DialogAdapter->PaintSuppressed);
+    EXPECT_TRUE(TacMainWnd::Of(cases[12].Wnd)->DialogChild);
+    // A second walk adds nothing: skinned children answer so.
+    const size_t count = provider.Children.size();
+    AdaptDialogChildren(provider, parent);
+    EXPECT_EQ(provider.Children.size(), count);
+
+    // Freed, every window has its own procedure back.
+    const LONG_PTR editProc = GetWindowLongPtrW(cases[11].Wnd, GWLP_WNDPROC);
+    provider.Children.clear();
+    provider.DialogAdapter.reset();
+    for (const Case& c : cases)
+        EXPECT_EQ(TacMainWnd::Of(c.Wnd), nullptr);
+    EXPECT_EQ(GetWindowLongPtrW(cases[11].Wnd, GWLP_WNDPROC), editProc);
+    EXPECT_EQ(SendSkinCommand(cases[9].Wnd, AC_QUERYSKINNED), 0);
+    DestroyWindow(parent);
+}
+
 // Runs once the modal loop of a system dialog is under way.
 struct TDialogProbe {
     std::function<void(HWND)> Act;
