@@ -916,7 +916,6 @@ void TsSkinProvider::MaxInfo(tw::TMessage& m)
 void TsSkinProvider::BuildNonClientPicture(const TMeasures& ms)
 {
     TsSkinManager* sm = SkinManager();
-    HWND wnd = form_->Handle();
     layoutIn_ = CaptionInput(ms);
     buttons_ = LayoutCaptionButtons(layoutIn_);
     ncCache_ = std::make_unique<tw::TBitmap>(ms.Width, ms.Height, tw::pf24bit);
@@ -977,7 +976,6 @@ void TsSkinProvider::BuildNonClientPicture(const TMeasures& ms)
     // The strip behind the buttons is kept, then the buttons in their states.
     titleBg_ = std::make_unique<tw::TBitmap>(ms.Width, titleBottom, tw::pf24bit);
     BitBlt(titleBg_->Canvas().Handle(), 0, 0, ms.Width, titleBottom, bmp.Canvas().Handle(), 0, 0, SRCCOPY);
-    (void)wnd;
     for (int code : {htClose, htMaxButton, htMinButton, htHelp})
         DrawButton(code);
     for (int i = 0; i < titleButtons_.Count(); ++i)
