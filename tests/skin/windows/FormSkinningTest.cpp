@@ -11,6 +11,7 @@
 
 #include "skin/engine/SkinMessages.h"
 #include "skin/engine/SkinOptions.h"
+#include "skin/engine/SkinUtils.h"
 #include "skin/engine/acSkinPack.h"
 #include "skin/engine/sSkinManager.h"
 #include "skin/engine/sSkinManagerWin.h"
@@ -195,6 +196,18 @@ TEST_F(FormSkinningTest, MessageTableRows)
     HWND wnd = Shown(f);
     TsSkinProvider* p = FindProvider(f);
     ASSERT_TRUE(p->Skinned());
+
+    // What the controls ask of their form.
+    RECT frame;
+    GetWindowRect(wnd, &frame);
+    POINT origin{0, 0};
+    ClientToScreen(wnd, &origin);
+    EXPECT_EQ(SendSkinCommand(wnd, AC_QUERYCLIENTORIGIN), MAKELONG(origin.x - frame.left, origin.y - frame.top));
+    const TsGeneralData& section = manager.gd[size_t(manager.GetSkinIndex("FORM"))];
+    EXPECT_EQ(SendSkinCommand(wnd, AC_QUERYUPDATING), section.GradientPercent + section.ImagePercent > 0 ? 1 : 0);
+    EXPECT_EQ(SendSkinCommand(wnd, AC_QUERYAPPLICATION), reinterpret_cast<LRESULT>(tw::Application));
+    SendSkinCommand(wnd, AC_SETACTIVESTATE, 0);
+    EXPECT_EQ(SendSkinCommand(wnd, AC_QUERYACTIVE), 0);
 
     // The redraw count never goes below zero.
     SendMessageW(wnd, WM_SETREDRAW, FALSE, 0);
@@ -424,6 +437,33 @@ TEST_F(FormSkinningTest, AMessageBoxIsSkinnedAndAnswers)
     DestroyWindow(CreateWindowW(L"STATIC", L"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr));
     EXPECT_TRUE(DialogProviders().empty());
     manager.SendRemoveSkin();
+}
+
+TEST_F(FormSkinningTest, TheSkinnedMessageRoutineShowsItsBoxWhereAskedInTheSkinsFrame)
+{
+    RECT at{};
+    bool skinned = false;
+    UINT_PTR timer = 0;
+    static std::function<void()> probe;
+    probe = [&] {
+        HWND box = FindWindowW(nullptr, L"Information");
+        if (!box || !IsWindowVisible(box))
+            return;
+        KillTimer(nullptr, timer);
+        GetWindowRect(box, &at);
+        auto* link = reinterpret_cast<TSkinnedFormLink*>(SendSkinCommand(box, AC_QUERYPROVIDER));
+        skinned = link && link->FormSkinned();
+        PostMessageW(box, WM_CLOSE, 0, 0);
+    };
+    timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) { probe(); });
+    ShowSkinMessageAt("Placed", 2, tw::mbOK, 70, 80);
+    EXPECT_EQ(at.left, 70);
+    EXPECT_EQ(at.top, 80);
+    EXPECT_TRUE(skinned);
+    // Given back: the next box goes where the system puts it.
+    EXPECT_EQ(DialogPos.X, -1);
+    EXPECT_EQ(DialogPos.Y, -1);
+    probe = nullptr;
 }
 
 TEST_F(FormSkinningTest, TheSaveDialogIsSkinnedAndReturnsTheChosenFile)
