@@ -439,7 +439,12 @@ TsSkinProvider::TMeasures TsSkinProvider::Measure() const
     MENUBARINFO mbi{};
     mbi.cbSize = sizeof(mbi);
     if (GetMenu(wnd) && GetMenuBarInfo(wnd, OBJID_MENU, 0, &mbi))
+    {
         ms.Menu = mbi.rcBar.bottom - mbi.rcBar.top + 1;
+        // With the line the system draws below it.
+        ms.MenuRect = TRect(mbi.rcBar.left - wr.left, mbi.rcBar.top - wr.top, mbi.rcBar.right - wr.left,
+                            mbi.rcBar.bottom - wr.top + 1);
+    }
     ms.Title = IsIconic(wnd) ? GetSystemMetrics(SM_CYCAPTION) : std::max(0, top - ms.Border - ms.Menu);
     return ms;
 }
@@ -1007,9 +1012,28 @@ void TsSkinProvider::PaintNonClient()
         return;
     const int saved = SaveDC(dc);
     ExcludeClipRect(dc, ms.Client.Left, ms.Client.Top, ms.Client.Right, ms.Client.Bottom);
+    // The menu line stays the system's until menus are drawn from the skin.
+    if (ms.MenuRect.Right > ms.MenuRect.Left)
+        ExcludeClipRect(dc, ms.MenuRect.Left, ms.MenuRect.Top, ms.MenuRect.Right, ms.MenuRect.Bottom);
     BitBlt(dc, 0, 0, ms.Width, ms.Height, ncCache_->Canvas().Handle(), 0, 0, SRCCOPY);
     RestoreDC(dc, saved);
     ReleaseDC(wnd, dc);
+}
+
+void TsSkinProvider::PaintMenuLine()
+{
+    const TMeasures ms = Measure();
+    if (ms.MenuRect.Right <= ms.MenuRect.Left)
+        return;
+    RECT wr;
+    GetWindowRect(form_->Handle(), &wr);
+    // The system paints its non-client area only inside the region given:
+    // here the menu line alone, the skinned frame around it stays.
+    HRGN rgn = CreateRectRgn(wr.left + ms.MenuRect.Left, wr.top + ms.MenuRect.Top, wr.left + ms.MenuRect.Right,
+                             wr.top + ms.MenuRect.Bottom);
+    tw::TMessage paint{WM_NCPAINT, reinterpret_cast<WPARAM>(rgn), 0, 0};
+    CallSaved(paint);
+    DeleteObject(rgn);
 }
 
 // ---------------------------------------------------------------------------
@@ -1307,8 +1331,10 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         if (!drawNonClient_)
             break;
         // Nothing of the system's frame while the form is not on screen.
-        if (Showing())
+        if (Showing() && !changeLocked_) {
             PaintNonClient();
+            PaintMenuLine();
+        }
         m.Result = 0;
         return;
     case WM_NCACTIVATE:

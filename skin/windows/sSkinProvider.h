@@ -188,6 +188,7 @@ private:
         int Border = 0;      // frame width the system keeps around the client
         int Title = 0;       // title bar height below the top frame
         int Menu = 0;        // menu line
+        TRect MenuRect;      // the menu line, in window coordinates (empty without)
         TRect Client;        // in window coordinates
     };
 
@@ -218,6 +219,8 @@ private:
     bool Showing() const;
     void InvalidateFrame();
     void BuildNonClientPicture(const TMeasures& ms);
+    // Lets the system draw the menu line, which the frame picture leaves out.
+    void PaintMenuLine();
     // The outline drag of rmBorder.
     void BeginOutline(int code, TPoint screen);
     void FollowOutline(TPoint screen);

@@ -21,6 +21,7 @@
 #include "tests/support/GdiObjects.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
+#include "ui/Menus.h"
 
 #ifdef TW_SKIN_ARCHIVE
 
@@ -33,8 +34,17 @@ public:
     using tw::TForm::TForm;
     std::vector<UINT> Seen;
     std::vector<uint16_t> Commands;
+    std::vector<RECT> NcPaints; // the region's box in window coordinates, empty for the whole frame
     void WndProc(tw::TMessage& m) override
     {
+        if (m.Msg == WM_NCPAINT) {
+            RECT box{}, wr{};
+            if (m.WParam > 1 && GetRgnBox(reinterpret_cast<HRGN>(m.WParam), &box) != ERROR) {
+                GetWindowRect(Handle(), &wr);
+                OffsetRect(&box, -wr.left, -wr.top);
+            }
+            NcPaints.push_back(box);
+        }
         if (m.Msg == SM_ALPHACMD)
             Commands.push_back(SkinCommandOf(m.WParam));
         else if (m.Msg == WM_PRINTCLIENT || m.Msg == WM_ENTERIDLE || m.Msg == WM_SETREDRAW)
@@ -362,6 +372,34 @@ TEST_F(FormSkinningTest, DialogChildrenGetTheAdapterTheirClassAndStyleAsk)
     EXPECT_EQ(GetWindowLongPtrW(cases[11].Wnd, GWLP_WNDPROC), editProc);
     EXPECT_EQ(SendSkinCommand(cases[9].Wnd, AC_QUERYSKINNED), 0);
     DestroyWindow(parent);
+}
+
+TEST_F(FormSkinningTest, TheMenuLineStaysTheSystemsInsideTheSkinnedFrame)
+{
+    TLogForm* f = NewForm();
+    auto* menu = new tw::TMainMenu(f);
+    auto* file = new tw::TMenuItem(f);
+    file->SetCaption("File");
+    menu->Items()->Add(file);
+    f->SetMenu(menu);
+    HWND wnd = Shown(f);
+    ASSERT_TRUE(FindProvider(f)->Skinned());
+    MENUBARINFO mbi{};
+    mbi.cbSize = sizeof(mbi);
+    ASSERT_TRUE(GetMenuBarInfo(wnd, OBJID_MENU, 0, &mbi));
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    f->NcPaints.clear();
+    RedrawWindow(wnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+    // The form's own painting of its frame is asked for the menu line only.
+    ASSERT_FALSE(f->NcPaints.empty());
+    for (const RECT& r : f->NcPaints) {
+        EXPECT_EQ(r.top, mbi.rcBar.top - wr.top);
+        EXPECT_EQ(r.left, mbi.rcBar.left - wr.left);
+        EXPECT_LE(r.bottom, mbi.rcBar.bottom - wr.top + 1);
+    }
+    // Clicks there open the menus as before.
+    EXPECT_EQ(Hit(wnd, mbi.rcBar.left - wr.left + 5, mbi.rcBar.top - wr.top + 3), HTMENU);
 }
 
 // Runs once the modal loop of a system dialog is under way.
