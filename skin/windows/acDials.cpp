@@ -600,6 +600,58 @@ private:
     bool hot_ = false;
 };
 
+// The size grip of a sizeable dialog (a scroll bar of the size-box styles):
+// the skin's grip picture on the dialog's colour.
+class TacSizerWnd final : public TacMainWnd {
+public:
+    TacSizerWnd(HWND wnd, TsSkinManager* manager) : TacMainWnd(wnd, manager, "CHECKBOX", "TacSizerWnd")
+    {
+        InvalidateRect(wnd, nullptr, TRUE);
+    }
+    ~TacSizerWnd() override
+    {
+        if (IsWindow(Handle()))
+            InvalidateRect(Handle(), nullptr, TRUE);
+    }
+
+protected:
+    LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override
+    {
+        if (msg == WM_PAINT) {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(Handle(), &ps);
+            Paint(dc);
+            EndPaint(Handle(), &ps);
+            return 0;
+        }
+        if (msg == WM_ERASEBKGND)
+            return 1;
+        return TacMainWnd::AdapterWndProc(msg, wp, lp);
+    }
+
+private:
+    void Paint(HDC dc)
+    {
+        RECT cr;
+        GetClientRect(Handle(), &cr);
+        if (cr.right <= 0 || cr.bottom <= 0 || !manager_)
+            return;
+        tw::TBitmap bmp(cr.right, cr.bottom, tw::pf24bit);
+        HBRUSH brush = CreateSolidBrush(COLORREF(manager_->GetGlobalColor()));
+        FillRect(bmp.Canvas().Handle(), &cr, brush);
+        DeleteObject(brush);
+        const int grip = MaskOf(manager_, "GRIPIMAGE");
+        if (manager_->MaskIndexValid(grip)) {
+            const TsMaskData& mask = manager_->ma[size_t(grip)];
+            const TPixelView view = bmp.PixelView();
+            // In the bottom-right corner, where the sizing happens.
+            const TPoint at(cr.right - MaskFrameWidth(mask), cr.bottom - MaskFrameHeight(mask));
+            DrawMaskGlyph(view, at, 0, 1, mask, MakeCacheInfo(view, 0, 0));
+        }
+        BitBlt(dc, 0, 0, cr.right, cr.bottom, bmp.Canvas().Handle(), 0, 0, SRCCOPY);
+    }
+};
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -707,6 +759,8 @@ bool AdaptDialogChild(TacProvider& provider, HWND wnd)
         // system's picture for now and only answer as skinned.
         if (std::strcmp(kind, "TacBtnWnd") == 0 && (style & 0xF) <= BS_DEFPUSHBUTTON && !(style & (BS_ICON | BS_BITMAP)))
             adapter = std::make_unique<TacBtnWnd>(wnd, sm);
+        else if (std::strcmp(kind, "TacSizerWnd") == 0 && (style & (SBS_SIZEBOX | SBS_SIZEGRIP)))
+            adapter = std::make_unique<TacSizerWnd>(wnd, sm);
         else
             adapter = std::make_unique<TacMainWnd>(wnd, sm, section, kind);
         if (dialogChild)

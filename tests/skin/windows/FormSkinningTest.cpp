@@ -339,11 +339,15 @@ TEST_F(FormSkinningTest, DialogChildrenGetTheAdapterTheirClassAndStyleAsk)
         {child(L"LISTBOX", 0), "TacEditWnd", "EDIT"},
         {child(L"SCROLLBAR", 0), "TacSizerWnd", "CHECKBOX"},
         {child(L"msctls_updown32", 0), "TacSpinWnd", "SPEEDBUTTON_SMALL"},
+        {child(L"SCROLLBAR", SBS_SIZEGRIP), "TacSizerWnd", "CHECKBOX"},
     };
     TacProvider provider;
     provider.DialogAdapter = std::make_unique<TacDialogWnd>(parent, &manager);
     provider.DialogAdapter->PaintSuppressed = true;
     ASSERT_TRUE(AdaptDialogChildren(provider, parent));
+    // Painted from the skin while adapted.
+    ShowWindow(parent, SW_SHOWNOACTIVATE);
+    UpdateWindow(parent);
     for (const Case& c : cases) {
         TacMainWnd* a = TacMainWnd::Of(c.Wnd);
         if (!c.Kind) {
