@@ -1046,6 +1046,9 @@ void TsSkinProvider::ProviderWindowProc(tw::TMessage& m)
     try {
         if (m.Msg == SM_ALPHACMD && AlphaFirstPass(m))
             return;
+        // A manager that went away without a word leaves the form unskinned.
+        if (skinned_ && !SkinManager())
+            skinned_ = false;
         if (skinned_ && !form_->IsDestroying()) {
             if (m.Msg == SM_ALPHACMD)
                 SkinnedAlphaCommand(m);
@@ -1310,9 +1313,10 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         if (!drawNonClient_ || !wnd || IsIconic(wnd) || form_->BorderStyle() == tw::bsNone)
             break;
         const int code = HitTest(PointOf(m.LParam));
+        // Leaving a pressed button ends the press: a release elsewhere
+        // runs nothing.
         if (code == htNowhere || code == htClient || code == htCaption || code == htMenu) {
-            if (!pressed_)
-                SetHotButton(0);
+            SetHotButton(0);
             // The form decides over its own client area (a splitter, a
             // transparent control); on the title the system's caption
             // buttons and icon are not there, so its answer is only taken
@@ -1322,8 +1326,7 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
                 m.Result = code;
             return;
         }
-        if (!pressed_)
-            SetHotButton(IsButtonCode(code) ? code : 0);
+        SetHotButton(IsButtonCode(code) ? code : 0);
         m.Result = code;
         return;
     }
@@ -1454,6 +1457,11 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
             ButtonUp(int(m.WParam), m.LParam);
             m.Result = 0;
             return;
+        }
+        if (pressed_) {
+            // Released off the button: the press ends without a command.
+            pressed_ = false;
+            SetHotButton(0);
         }
         break;
     case WM_SYSCOMMAND: {

@@ -309,6 +309,25 @@ TEST_F(FormSkinningTest, GripAndUserTitleButtons)
     // A disabled one is title bar.
     b.Enabled = false;
     EXPECT_EQ(Hit(wnd, x, y), htCaption);
+
+    // Pressed, left and come back before the release: the close button
+    // does nothing, the press ended when the mouse left it.
+    Hit(wnd, 200, 10);
+    const TRect close = p->Buttons().Close;
+    const LPARAM onClose = MAKELPARAM(wr.left + (close.Left + close.Right) / 2, wr.top + (close.Top + close.Bottom) / 2);
+    SendMessageW(wnd, WM_NCLBUTTONDOWN, htClose, onClose);
+    ASSERT_TRUE(p->ButtonPressed());
+    EXPECT_EQ(Hit(wnd, 200, 10), htCaption);
+    EXPECT_FALSE(p->ButtonPressed());
+    EXPECT_EQ(SendMessageW(wnd, WM_NCHITTEST, 0, onClose), htClose);
+    SendMessageW(wnd, WM_NCLBUTTONUP, htClose, onClose);
+    tw::Application->ProcessMessages();
+    EXPECT_TRUE(IsWindowVisible(wnd));
+    // Released off the button, the press ends too.
+    SendMessageW(wnd, WM_NCLBUTTONDOWN, htClose, onClose);
+    SendMessageW(wnd, WM_NCLBUTTONUP, htCaption, MAKELPARAM(wr.left + 200, wr.top + 10));
+    EXPECT_FALSE(p->ButtonPressed());
+    EXPECT_EQ(p->HotCode(), 0);
 }
 
 TEST_F(FormSkinningTest, DialogChildrenGetTheAdapterTheirClassAndStyleAsk)
