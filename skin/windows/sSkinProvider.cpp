@@ -1193,6 +1193,104 @@ void TsSkinProvider::SkinnedAlphaCommand(tw::TMessage& m)
     }
 }
 
+void TsSkinProvider::Size(tw::TMessage& m)
+{
+    HWND wnd = form_->Handle();
+    if (GripShown()) {
+        // The grip moves: its old and new places are drawn again.
+        const TMeasures ms = Measure();
+        const TRect g = GripRect(ms);
+        const int w = g.Right - g.Left, h = g.Bottom - g.Top;
+        const int cw = LOWORD(m.LParam), ch = HIWORD(m.LParam);
+        RECT before{prevClient_.Right - w, prevClient_.Bottom - h, prevClient_.Right, prevClient_.Bottom};
+        RECT after{cw - w, ch - h, cw, ch};
+        InvalidateRect(wnd, &before, TRUE);
+        InvalidateRect(wnd, &after, TRUE);
+    }
+    prevClient_ = TRect(0, 0, LOWORD(m.LParam), HIWORD(m.LParam));
+    CallSaved(m);
+    if (changeLocked_)
+        return;
+    if (!Showing()) {
+        skinData_->BGChangedFlag = true;
+        return;
+    }
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    if (!ncCache_ || ncCache_->Width() != wr.right - wr.left || ncCache_->Height() != wr.bottom - wr.top) {
+        skinData_->BGChangedFlag = true;
+        hotCode_ = -1;
+        if (drawNonClient_)
+            SendMessageW(wnd, WM_NCPAINT, 1, 0);
+    }
+}
+
+void TsSkinProvider::PosChanging(tw::TMessage& m)
+{
+    HWND wnd = form_->Handle();
+    // Setting the region moves nothing; let it through untouched.
+    if (regionBusy_)
+        return;
+    if (screenSnap_ && m.LParam && !IsZoomed(wnd)) {
+        auto* wp = reinterpret_cast<WINDOWPOS*>(m.LParam);
+        if (!(wp->flags & SWP_NOMOVE) && (wp->x != 0 || wp->y != 0)) {
+            MONITORINFO mi{};
+            mi.cbSize = sizeof(mi);
+            GetMonitorInfoW(MonitorFromWindow(wnd, MONITOR_DEFAULTTONEAREST), &mi);
+            RECT wr;
+            GetWindowRect(wnd, &wr);
+            const int w = (wp->flags & SWP_NOSIZE) ? wr.right - wr.left : wp->cx;
+            const int h = (wp->flags & SWP_NOSIZE) ? wr.bottom - wr.top : wp->cy;
+            wp->x = SnapCoordinate(wp->x, w, mi.rcWork.right, snapBuffer_);
+            wp->y = SnapCoordinate(wp->y, h, mi.rcWork.bottom, snapBuffer_);
+            wp->x = SnapCoordinate(wp->x, 0, mi.rcWork.left, snapBuffer_);
+            wp->y = SnapCoordinate(wp->y, 0, mi.rcWork.top, snapBuffer_);
+        }
+    }
+    CallSaved(m);
+}
+
+void TsSkinProvider::NcHitTest(tw::TMessage& m)
+{
+    const int code = HitTest(PointOf(m.LParam));
+    // Leaving a pressed button ends the press: a release elsewhere
+    // runs nothing.
+    if (code == htNowhere || code == htClient || code == htCaption || code == htMenu) {
+        SetHotButton(0);
+        // The form decides over its own client area (a splitter, a
+        // transparent control); on the title the system's caption
+        // buttons and icon are not there, so its answer is only taken
+        // where it agrees with the drawn title.
+        CallSaved(m);
+        if (code == htCaption && m.Result != HTCAPTION && m.Result != HTCLIENT)
+            m.Result = code;
+        return;
+    }
+    SetHotButton(IsButtonCode(code) ? code : 0);
+    m.Result = code;
+}
+
+void TsSkinProvider::Print(tw::TMessage& m)
+{
+    HWND wnd = form_->Handle();
+    // The frame comes from the skin's picture; the client and the
+    // child windows print themselves.
+    HDC dc = reinterpret_cast<HDC>(m.WParam);
+    if (!dc || !IsWindowVisible(wnd))
+        return;
+    const TMeasures ms = Measure();
+    if ((m.LParam & PRF_NONCLIENT) && drawNonClient_) {
+        if (!ncCache_ || skinData_->BGChangedFlag || ncCache_->Width() != ms.Width || ncCache_->Height() != ms.Height)
+            BuildNonClientPicture(ms);
+        const int saved = SaveDC(dc);
+        ExcludeClipRect(dc, ms.Client.Left, ms.Client.Top, ms.Client.Right, ms.Client.Bottom);
+        BitBlt(dc, 0, 0, ms.Width, ms.Height, ncCache_->Canvas().Handle(), 0, 0, SRCCOPY);
+        RestoreDC(dc, saved);
+        m.LParam &= ~LPARAM(PRF_NONCLIENT);
+    }
+    CallSaved(m);
+}
+
 void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
 {
     HWND wnd = form_->HandleAllocated() ? form_->Handle() : nullptr;
@@ -1202,36 +1300,9 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         CallSaved(m);
         ApplySkin();
         return;
-    case WM_SIZE: {
-        if (GripShown()) {
-            // The grip moves: its old and new places are drawn again.
-            const TMeasures ms = Measure();
-            const TRect g = GripRect(ms);
-            const int w = g.Right - g.Left, h = g.Bottom - g.Top;
-            const int cw = LOWORD(m.LParam), ch = HIWORD(m.LParam);
-            RECT before{prevClient_.Right - w, prevClient_.Bottom - h, prevClient_.Right, prevClient_.Bottom};
-            RECT after{cw - w, ch - h, cw, ch};
-            InvalidateRect(wnd, &before, TRUE);
-            InvalidateRect(wnd, &after, TRUE);
-        }
-        prevClient_ = TRect(0, 0, LOWORD(m.LParam), HIWORD(m.LParam));
-        CallSaved(m);
-        if (changeLocked_)
-            return;
-        if (!Showing()) {
-            skinData_->BGChangedFlag = true;
-            return;
-        }
-        RECT wr;
-        GetWindowRect(wnd, &wr);
-        if (!ncCache_ || ncCache_->Width() != wr.right - wr.left || ncCache_->Height() != wr.bottom - wr.top) {
-            skinData_->BGChangedFlag = true;
-            hotCode_ = -1;
-            if (drawNonClient_)
-                SendMessageW(wnd, WM_NCPAINT, 1, 0);
-        }
+    case WM_SIZE:
+        Size(m);
         return;
-    }
     case WM_ACTIVATE:
         CallSaved(m);
         if (Showing())
@@ -1277,26 +1348,7 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         MaxInfo(m);
         return;
     case WM_WINDOWPOSCHANGING:
-        // Setting the region moves nothing; let it through untouched.
-        if (regionBusy_)
-            return;
-        if (screenSnap_ && m.LParam && !IsZoomed(wnd)) {
-            auto* wp = reinterpret_cast<WINDOWPOS*>(m.LParam);
-            if (!(wp->flags & SWP_NOMOVE) && (wp->x != 0 || wp->y != 0)) {
-                MONITORINFO mi{};
-                mi.cbSize = sizeof(mi);
-                GetMonitorInfoW(MonitorFromWindow(wnd, MONITOR_DEFAULTTONEAREST), &mi);
-                RECT wr;
-                GetWindowRect(wnd, &wr);
-                const int w = (wp->flags & SWP_NOSIZE) ? wr.right - wr.left : wp->cx;
-                const int h = (wp->flags & SWP_NOSIZE) ? wr.bottom - wr.top : wp->cy;
-                wp->x = SnapCoordinate(wp->x, w, mi.rcWork.right, snapBuffer_);
-                wp->y = SnapCoordinate(wp->y, h, mi.rcWork.bottom, snapBuffer_);
-                wp->x = SnapCoordinate(wp->x, 0, mi.rcWork.left, snapBuffer_);
-                wp->y = SnapCoordinate(wp->y, 0, mi.rcWork.top, snapBuffer_);
-            }
-        }
-        CallSaved(m);
+        PosChanging(m);
         return;
     case WM_WINDOWPOSCHANGED:
         CallSaved(m);
@@ -1309,27 +1361,11 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         skinData_->BGChangedFlag = true;
         PaintNonClient();
         return;
-    case WM_NCHITTEST: {
+    case WM_NCHITTEST:
         if (!drawNonClient_ || !wnd || IsIconic(wnd) || form_->BorderStyle() == tw::bsNone)
             break;
-        const int code = HitTest(PointOf(m.LParam));
-        // Leaving a pressed button ends the press: a release elsewhere
-        // runs nothing.
-        if (code == htNowhere || code == htClient || code == htCaption || code == htMenu) {
-            SetHotButton(0);
-            // The form decides over its own client area (a splitter, a
-            // transparent control); on the title the system's caption
-            // buttons and icon are not there, so its answer is only taken
-            // where it agrees with the drawn title.
-            CallSaved(m);
-            if (code == htCaption && m.Result != HTCAPTION && m.Result != HTCLIENT)
-                m.Result = code;
-            return;
-        }
-        SetHotButton(IsButtonCode(code) ? code : 0);
-        m.Result = code;
+        NcHitTest(m);
         return;
-    }
     case WM_NCPAINT:
         if (!drawNonClient_)
             break;
@@ -1490,25 +1526,9 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
     case CM_OWNREGIONQUERY:
         m.Result = 0;
         return;
-    case WM_PRINT: {
-        // The frame comes from the skin's picture; the client and the
-        // child windows print themselves.
-        HDC dc = reinterpret_cast<HDC>(m.WParam);
-        if (!dc || !IsWindowVisible(wnd))
-            return;
-        const TMeasures ms = Measure();
-        if ((m.LParam & PRF_NONCLIENT) && drawNonClient_) {
-            if (!ncCache_ || skinData_->BGChangedFlag || ncCache_->Width() != ms.Width || ncCache_->Height() != ms.Height)
-                BuildNonClientPicture(ms);
-            const int saved = SaveDC(dc);
-            ExcludeClipRect(dc, ms.Client.Left, ms.Client.Top, ms.Client.Right, ms.Client.Bottom);
-            BitBlt(dc, 0, 0, ms.Width, ms.Height, ncCache_->Canvas().Handle(), 0, 0, SRCCOPY);
-            RestoreDC(dc, saved);
-            m.LParam &= ~LPARAM(PRF_NONCLIENT);
-        }
-        CallSaved(m);
+    case WM_PRINT:
+        Print(m);
         return;
-    }
     case WM_PRINTCLIENT:
         if (!(m.LParam & PRF_CLIENT))
             return;

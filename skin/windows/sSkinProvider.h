@@ -198,6 +198,10 @@ private:
     bool AlphaFirstPass(tw::TMessage& m);
     void SkinnedAlphaCommand(tw::TMessage& m);
     void SkinnedDispatch(tw::TMessage& m);
+    void Size(tw::TMessage& m);
+    void PosChanging(tw::TMessage& m);
+    void NcHitTest(tw::TMessage& m);
+    void Print(tw::TMessage& m);
     void CallSaved(tw::TMessage& m);
     // Lets the saved procedure handle a message that would draw the system
     // caption, with the window marked invisible so it draws nothing.
