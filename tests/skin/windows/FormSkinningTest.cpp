@@ -132,6 +132,19 @@ TEST_F(FormSkinningTest, EveryFormHasOneProviderFromItsCreation)
     EXPECT_EQ(Hit(wnd, 200, 10), htCaption);
     EXPECT_EQ(std::count(SkinnedForms().begin(), SkinnedForms().end(), f), 1);
 
+    // Where the system keeps its own (undrawn) icon the drawn title has
+    // text: the form's procedure would answer HTSYSMENU there, the title
+    // bar it is.
+    second->SetShowAppIcon(false);
+    RECT cr;
+    GetClientRect(wnd, &cr);
+    POINT origin{0, 0};
+    ClientToScreen(wnd, &origin);
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    const int left = origin.x - wr.left;
+    EXPECT_EQ(Hit(wnd, left + 4, (origin.y - wr.top) / 2), htCaption);
+
     // Switching the skin colour off gives the system's face, not the skin's.
     second->SetUseGlobalColor(false);
     EXPECT_EQ(f->Color(), tw::clBtnFace);
