@@ -1,6 +1,6 @@
-// The program's skin: the unit start-up of the skin engine, the main
-// window's skin manager with our own skin, and the tie of each form to the
-// skinned-form registry (until the forms get skinned frames).
+// The program's skin: the unit start-up of the skin engine (with the frame
+// provider every form gets when it is made), and the main window's skin
+// manager with our own skin.
 #pragma once
 
 #include "base/Object.h"
@@ -16,7 +16,8 @@ namespace tw {
 inline constexpr const char* kProgramSkinName = "Tarnwick8 (internal)";
 
 // Once, before any window exists: "png" as a picture format, the "/acver"
-// switch of the command line, and the skinned message dialogs.
+// switch of the command line, the frame provider of every form and the
+// skinned message dialogs.
 void StartSkinUnit();
 
 // The program's message boxes and questions (MessageDlg, ShowMessage, the
@@ -30,9 +31,10 @@ void InstallSkinnedMessageDialogs();
 // and loading it by name.
 skin::TsSkinManager* CreateProgramSkinManager(TComponent* owner);
 
-// Puts the form into the skinned-form registry for its lifetime: skin-wide
-// messages reach it once, and it stops drawing while the skin changes. A
-// second call for the same form does nothing.
+// Gives a form made before the skin set-up its frame provider, which puts
+// it into the skinned-form registry for its lifetime: skin-wide messages
+// reach it once, and it stops drawing while the skin changes. A form that
+// has a provider keeps it.
 void JoinSkin(TCustomForm* form);
 
 } // namespace tw

@@ -14,6 +14,7 @@
 namespace tw {
 
 TScreen* Screen = new TScreen();
+TFormCreationHook FormCreationHook;
 
 // ---------------------------------------------------------------- TScreen
 
@@ -53,6 +54,7 @@ TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner) {
     width_ = 320;
     height_ = 240;
     Screen->forms_.push_back(this);
+    if (FormCreationHook) FormCreationHook(this);
 }
 
 TCustomForm::~TCustomForm() {

@@ -163,6 +163,11 @@ extern TScreen* Screen;
 
 // The rectangle moved (and, where it is larger, cut) to lie inside area.
 TRect KeptOnArea(const TRect& r, const TRect& area);
+// Told of every form as soon as its base part is built (before the derived
+// form sets its properties): the skin set-up puts the form's frame provider
+// in here, so that no form, also one made long after start-up, misses it.
+using TFormCreationHook = std::function<void(TCustomForm*)>;
+extern TFormCreationHook FormCreationHook;
 
 // Finds the form a window belongs to (its own library form or the top-level
 // ancestor's).

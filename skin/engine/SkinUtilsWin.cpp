@@ -46,6 +46,11 @@ int ShowSkinMessage(const std::string& text, int kind, unsigned buttons, int)
     if (auto r = tw::CallDialogHook(rq)) return *r;
     std::unique_ptr<tw::TForm> box(tw::CreateMessageDialog(text, DialogType(kind), buttons));
     box->SetCaption(caption);
+    // A box asked for at a screen point (ShowSkinMessageAt) is shown there.
+    if (DialogPos.X != -1 || DialogPos.Y != -1) {
+        box->SetPosition(tw::poDesigned);
+        box->SetBounds(DialogPos.X, DialogPos.Y, box->Width(), box->Height());
+    }
     // The message must not hide behind a topmost or inactive window.
     box->SetFormStyle(tw::fsStayOnTop);
     box->OnShow = [](tw::TObject* sender) { SetForegroundWindow(static_cast<tw::TForm*>(sender)->Handle()); };

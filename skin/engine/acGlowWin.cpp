@@ -68,6 +68,8 @@ bool TacGlowEffect::Show(const TRect& r, const TRect& clip, HWND host)
     picture_ = TPixelImage();
 
     auto* form = new tw::TForm(nullptr);
+    // The library-wide tag: a halo is never skinned as a form itself.
+    form->SetTag(-98);
     window_ = form;
     savedProc_ = form->WindowProc;
     // Clicks go through the halo to whatever lies below it.

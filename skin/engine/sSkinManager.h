@@ -19,6 +19,9 @@
 namespace skin {
 
 class TsIniText;
+// Bits of TsSkinManager::SkinningRules.
+enum TacSkinningRule : uint8_t { srStdForms = 1, srStdDialogs = 2, srThirdParty = 4 };
+
 class TsSkinManager;
 
 // The library's version, shown for "/acver" and answered by Version().
@@ -245,6 +248,8 @@ public:
     // answer is false where the platform has no layered windows.
     bool AllowGlowing() const { return allowGlowing_ && Announcer && Announcer->LayeredWindows(); }
     void SetAllowGlowing(bool value) { allowGlowing_ = value; }
+    // Which windows without a provider of their own the CBT hook skins.
+    uint8_t SkinningRules = srStdForms | srStdDialogs | srThirdParty;
     // The window that is the manager's hot control now (a window handle).
     uintptr_t ActiveControl = 0;
     TSkinAnnouncer* Announcer = &PlatformAnnouncer();

@@ -12,6 +12,8 @@
 #include "skin/engine/SkinUtils.h"
 #include "skin/engine/sMaskData.h"
 #include "skin/engine/sSkinManager.h"
+#include "skin/windows/acDials.h"
+#include "ui/Application.h"
 #include "ui/Graphics.h"
 
 namespace skin {
@@ -103,25 +105,6 @@ struct TOutlineDrag {
 };
 TOutlineDrag g_drag;
 
-// Every provider, so that those without their form hear of a new skin.
-std::vector<TsSkinProvider*>& Providers()
-{
-    static std::vector<TsSkinProvider*> list;
-    return list;
-}
-
-void WakeIdleProviders(tw::TMessage& m)
-{
-    if (m.Msg != SM_ALPHACMD || (SkinCommandOf(m.WParam) != AC_SKINLOADED && SkinCommandOf(m.WParam) != AC_SKINREFRESH))
-        return;
-    // A copy: applying a skin may create or free forms.
-    for (TsSkinProvider* p : std::vector<TsSkinProvider*>(Providers())) {
-        const auto& all = Providers();
-        if (std::find(all.begin(), all.end(), p) != all.end() && !p->Subclassed())
-            p->ApplySkin();
-    }
-}
-
 // Drawn with R2_NOT: drawing the same outline again erases it.
 void DrawOutline(const TRect& r)
 {
@@ -130,38 +113,155 @@ void DrawOutline(const TRect& r)
     Polyline(g_drag.DesktopDC, pts, 5);
 }
 
+// Messages of the class library's own that the provider looks at.
+constexpr UINT CM_OWNREGIONQUERY = 0xBC4D;
+constexpr WPARAM kOwnRegionAnswer = 0x41A2;
+
 } // namespace
 
-TsSkinProvider::TsSkinProvider(tw::TComponent* owner)
-    : tw::TComponent(owner), form_(dynamic_cast<tw::TCustomForm*>(owner))
+// ---------------------------------------------------------------------------
+
+TsTitleButton& TsTitleButtons::Add()
 {
-    Providers().push_back(this);
-    BroadcastToIdleProviders = WakeIdleProviders;
-    ApplySkin();
+    items_.push_back(std::make_unique<TsTitleButton>());
+    items_.back()->HitCode = htUserButton + int(items_.size()) - 1;
+    return *items_.back();
+}
+
+void TsTitleButtons::Assign(const TsTitleButtons& other)
+{
+    if (&other == this)
+        return;
+    items_.clear();
+    for (const auto& b : other.items_) {
+        TsTitleButton& n = Add();
+        n.Name = b->Name;
+        n.Hint = b->Hint;
+        n.Enabled = b->Enabled;
+        n.Visible = b->Visible;
+        n.UseSkinData = b->UseSkinData;
+        n.Glyph = b->Glyph;
+        n.OnMouseDown = b->OnMouseDown;
+        n.OnMouseUp = b->OnMouseUp;
+    }
+}
+
+TsSkinProvider* FindProvider(tw::TCustomForm* form)
+{
+    if (!form)
+        return nullptr;
+    for (int i = 0; i < form->ComponentCount(); ++i)
+        if (auto* p = dynamic_cast<TsSkinProvider*>(form->Components(i)))
+            return p;
+    return nullptr;
+}
+
+namespace {
+
+tw::TCustomForm* NearestForm(tw::TComponent* c)
+{
+    for (; c; c = c->Owner())
+        if (auto* f = dynamic_cast<tw::TCustomForm*>(c))
+            return f;
+    return nullptr;
+}
+
+} // namespace
+
+TsSkinProvider::TsSkinProvider(tw::TComponent* owner, bool applyNow)
+    : tw::TComponent(owner), form_(NearestForm(owner))
+{
+    SetName("sSkinProvider1");
+    skinData_ = std::make_unique<TsCommonData>(form_, false);
+    skinData_->SetSkinSection("FORM");
+    skinData_->COC = COC_TsSkinProvider;
+    if (!form_)
+        return;
+    // The newest provider wins: an older one gives the form back first, so
+    // the procedure saved below is the form's own.
+    for (int i = form_->ComponentCount() - 1; i >= 0; --i) {
+        auto* other = dynamic_cast<TsSkinProvider*>(form_->Components(i));
+        if (other && other != this)
+            delete other;
+    }
+    saved_ = form_->WindowProc;
+    form_->WindowProc = [this](tw::TMessage& m) { ProviderWindowProc(m); };
+    hooked_ = true;
+    AddSkinnedForm(form_);
+    registered_ = true;
+    if (applyNow)
+        ApplySkin();
 }
 
 TsSkinProvider::~TsSkinProvider()
 {
     if (Dragging())
         EndOutline(false);
-    auto& all = Providers();
-    all.erase(std::remove(all.begin(), all.end(), this), all.end());
-    // The form destroys its components while it is still whole, so its
-    // procedure can be given back here.
-    if (subclassed_)
-        RemoveSkin();
+    if (form_ && hooked_) {
+        if (skinned_ && !form_->IsDestroying())
+            RemoveSkin();
+        skinned_ = false;
+        if (registered_)
+            RemoveSkinnedForm(form_);
+        // The form destroys its components while it is still whole, so its
+        // procedure can be given back here; a window it still has calls the
+        // form's own procedure from now on.
+        form_->WindowProc = saved_;
+    }
 }
 
-TsSkinManager* TsSkinProvider::SkinManager() const { return manager_ ? manager_ : DefaultManager; }
+TsSkinManager* TsSkinProvider::SkinManager() const { return skinData_->SkinManager(); }
+
+void TsSkinProvider::SetSkinManager(TsSkinManager* m) { skinData_->SetSkinManager(m); }
+
+void TsSkinProvider::Notification(tw::TComponent* component, bool inserted)
+{
+    auto* m = dynamic_cast<TsSkinManager*>(component);
+    if (!m)
+        return;
+    if (inserted && !skinData_->SkinManager())
+        skinData_->SetSkinManager(m);
+    else if (!inserted && skinData_->SkinManager() == m)
+        skinData_->SetSkinManager(nullptr);
+}
+
+void TsSkinProvider::Loaded()
+{
+    tw::TComponent::Loaded();
+    // The form's own properties are set by now: the colour it keeps without
+    // the skin is the one it was designed with.
+    if (form_ && !skinned_)
+        ApplySkin();
+}
+
+bool TsSkinProvider::Showing() const
+{
+    return form_ && form_->HandleAllocated() && IsWindowVisible(form_->Handle());
+}
+
+void TsSkinProvider::InvalidateFrame()
+{
+    skinData_->BGChangedFlag = true;
+    hotCode_ = -1;
+    if (Showing())
+        SendMessageW(form_->Handle(), WM_NCPAINT, 1, 0);
+}
 
 void TsSkinProvider::SetDrawNonClientArea(bool d)
 {
     if (drawNonClient_ == d)
         return;
     drawNonClient_ = d;
-    if (form_ && form_->HandleAllocated())
-        SetWindowPos(form_->Handle(), nullptr, 0, 0, 0, 0,
-                     SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!form_ || !form_->HandleAllocated())
+        return;
+    HWND wnd = form_->Handle();
+    if (!d && !form_->IsDestroying())
+        SetWindowRgn(wnd, nullptr, IsWindowVisible(wnd));
+    regionSize_ = {-1, -1};
+    skinData_->BGChangedFlag = true;
+    if (d && skinned_)
+        UpdateFormRegion();
+    SetWindowPos(wnd, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TsSkinProvider::SetUseGlobalColor(bool u)
@@ -169,8 +269,62 @@ void TsSkinProvider::SetUseGlobalColor(bool u)
     if (useGlobalColor_ == u)
         return;
     useGlobalColor_ = u;
-    if (subclassed_)
-        TakeColor(u);
+    if (!form_)
+        return;
+    if (u && skinned_ && !skinData_->CustomColor())
+        TakeColor(true);
+    else if (!u) {
+        colorTaken_ = false;
+        form_->SetColor(tw::clBtnFace);
+    }
+}
+
+void TsSkinProvider::SetCaptionAlignment(tw::TAlignment a)
+{
+    if (captionAlignment_ == a)
+        return;
+    captionAlignment_ = a;
+    InvalidateFrame();
+}
+
+void TsSkinProvider::SetShowAppIcon(bool s)
+{
+    if (showAppIcon_ == s)
+        return;
+    showAppIcon_ = s;
+    InvalidateFrame();
+}
+
+void TsSkinProvider::SetGripMode(TsGripMode g)
+{
+    if (gripMode_ == g)
+        return;
+    gripMode_ = g;
+    if (Showing())
+        InvalidateRect(form_->Handle(), nullptr, TRUE);
+}
+
+void TsSkinProvider::SetTitleSkin(const std::string& s)
+{
+    if (titleSkin_ == s)
+        return;
+    titleSkin_ = s;
+    regionSize_ = {-1, -1};
+    if (skinned_)
+        UpdateFormRegion();
+    InvalidateFrame();
+}
+
+void TsSkinProvider::SetAllowExtBorders(bool a)
+{
+    if (allowExtBorders_ == a)
+        return;
+    allowExtBorders_ = a;
+    // The extended-border window itself comes with the border effects; the
+    // frame is redrawn so a change is seen either way.
+    skinData_->BGChangedFlag = true;
+    if (!IsLoading() && Showing())
+        RedrawWindow(form_->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
 }
 
 void TsSkinProvider::TakeColor(bool take)
@@ -190,35 +344,54 @@ void TsSkinProvider::TakeColor(bool take)
 bool TsSkinProvider::CanSkin() const
 {
     const TsSkinManager* sm = SkinManager();
-    return form_ && form_->Tag() != acNoSkinTag && sm && sm->SkinIndexValid(sm->ConstData.IndexGlobalInfo);
+    return form_ && !form_->IsDestroying() && form_->Tag() != acNoSkinTag && sm && sm->Active() &&
+           sm->SkinIndexValid(sm->ConstData.IndexGlobalInfo);
 }
 
 void TsSkinProvider::ApplySkin()
 {
+    if (form_ && form_->Tag() == acNoSkinTag && registered_) {
+        // Excluded forms (covers, halos) stay out of the skin-wide messages.
+        RemoveSkinnedForm(form_);
+        registered_ = false;
+    }
     if (!CanSkin())
         return;
-    if (!subclassed_)
-        Subclass();
-    hotCode_ = 0;
+    if (!registered_) {
+        AddSkinnedForm(form_);
+        registered_ = true;
+    }
+    skinned_ = true;
+    skinData_->UpdateIndexes();
+    hotCode_ = -1;
     pressed_ = false;
-    if (useGlobalColor_)
+    skinData_->BGChangedFlag = true;
+    if (useGlobalColor_ && !skinData_->CustomColor())
         TakeColor(true);
+    for (int i = 0; i < titleButtons_.Count(); ++i) {
+        TsTitleButton& b = titleButtons_.Items(i);
+        b.ImageIndex = b.UseSkinData ? MaskIndex("TITLEBUTTON") : -1;
+    }
     if (!form_->HandleAllocated())
         return;
     HWND wnd = form_->Handle();
     SetDwmTransitions(wnd, true);
     regionSize_ = {-1, -1};
     UpdateFormRegion();
-    RedrawWindow(wnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE);
+    if (IsWindowVisible(wnd))
+        RedrawWindow(wnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE);
 }
 
 void TsSkinProvider::RemoveSkin()
 {
-    if (!subclassed_)
+    if (!skinned_)
         return;
-    Unsubclass();
-    hotCode_ = 0;
+    skinned_ = false;
+    hotCode_ = -1;
     pressed_ = false;
+    ncCache_.reset();
+    titleBg_.reset();
+    cutouts_.clear();
     TakeColor(false);
     if (!form_->HandleAllocated() || form_->IsDestroying())
         return;
@@ -228,23 +401,6 @@ void TsSkinProvider::RemoveSkin()
     regionSize_ = {-1, -1};
     SetWindowPos(wnd, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     RedrawWindow(wnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);
-}
-
-void TsSkinProvider::Subclass()
-{
-    saved_ = form_->WindowProc;
-    form_->WindowProc = [this](tw::TMessage& m) { NewWndProc(m); };
-    subclassed_ = true;
-    AddSkinnedForm(form_);
-}
-
-void TsSkinProvider::Unsubclass()
-{
-    // Replacing WindowProc may destroy the closure this call came through:
-    // nothing of it is used afterwards.
-    RemoveSkinnedForm(form_);
-    subclassed_ = false;
-    form_->WindowProc = saved_;
 }
 
 void TsSkinProvider::CallSaved(tw::TMessage& m)
@@ -283,7 +439,12 @@ TsSkinProvider::TMeasures TsSkinProvider::Measure() const
     MENUBARINFO mbi{};
     mbi.cbSize = sizeof(mbi);
     if (GetMenu(wnd) && GetMenuBarInfo(wnd, OBJID_MENU, 0, &mbi))
+    {
         ms.Menu = mbi.rcBar.bottom - mbi.rcBar.top + 1;
+        // With the line the system draws below it.
+        ms.MenuRect = TRect(mbi.rcBar.left - wr.left, mbi.rcBar.top - wr.top, mbi.rcBar.right - wr.left,
+                            mbi.rcBar.bottom - wr.top + 1);
+    }
     ms.Title = IsIconic(wnd) ? GetSystemMetrics(SM_CYCAPTION) : std::max(0, top - ms.Border - ms.Menu);
     return ms;
 }
@@ -344,18 +505,68 @@ TCaptionLayoutInput TsSkinProvider::CaptionInput(const TMeasures& ms) const
     in.HelpWidth = width("BICONHELP", "SICONHELP");
     const int close = MaskIndex(in.Large ? "BICONCLOSE" : "SICONCLOSE");
     in.ButtonHeight = sm->MaskIndexValid(close) ? MaskFrameHeight(sm->ma[size_t(close)]) : 21;
+    const int title = MaskIndex("TITLEBUTTON");
+    const int skinWidth = sm->MaskIndexValid(title) ? MaskFrameWidth(sm->ma[size_t(title)]) : 21;
+    for (int i = 0; i < titleButtons_.Count(); ++i) {
+        const TsTitleButton& b = titleButtons_.Items(i);
+        TUserButtonInput u;
+        u.Visible = b.Visible;
+        u.Enabled = b.Enabled;
+        u.Width = std::max(b.Glyph ? b.Glyph->Width() + 2 : 0, skinWidth);
+        in.User.push_back(u);
+    }
     return in;
 }
 
 TRect TsSkinProvider::IconRect(const TMeasures& ms) const
 {
     const tw::TBorderStyle bs = form_->BorderStyle();
-    if ((bs != tw::bsSingle && bs != tw::bsSizeable) || !(form_->BorderIcons() & tw::biSystemMenu))
+    if (!showAppIcon_ || (bs != tw::bsSingle && bs != tw::bsSizeable) || !(form_->BorderIcons() & tw::biSystemMenu))
         return TRect();
-    const int size = TitleIconSize(0, SkinManager()->SkinData.TitleHeight, true);
+    const int own = titleIcon_.Width ? titleIcon_.Width : titleIcon_.Height;
+    const int size = TitleIconSize(own, SkinManager()->SkinData.TitleHeight, true);
     const int left = ms.Border + SkinManager()->SkinData.BILeft;
     const int top = ms.Border + (ms.Title - size) / 2;
     return TRect(left, top, left + size, top + size);
+}
+
+bool TsSkinProvider::GripShown() const
+{
+    if (gripMode_ != gmRightBottom || !form_->HandleAllocated())
+        return false;
+    HWND wnd = form_->Handle();
+    return !IsZoomed(wnd) && (GetWindowLongPtrW(wnd, GWL_STYLE) & WS_THICKFRAME) &&
+           SkinManager()->MaskIndexValid(MaskIndex("GRIPIMAGE"));
+}
+
+TRect TsSkinProvider::GripRect(const TMeasures& ms) const
+{
+    if (!GripShown())
+        return TRect();
+    const TsMaskData& mask = SkinManager()->ma[size_t(MaskIndex("GRIPIMAGE"))];
+    const int w = MaskFrameWidth(mask), h = MaskFrameHeight(mask);
+    return TRect(ms.Client.Right - w, ms.Client.Bottom - h, ms.Client.Right, ms.Client.Bottom);
+}
+
+void TsSkinProvider::PaintGrip(HDC dc)
+{
+    if (!GripShown())
+        return;
+    const TMeasures ms = Measure();
+    const TRect g = GripRect(ms);
+    const int w = g.Right - g.Left, h = g.Bottom - g.Top;
+    if (w <= 0 || h <= 0)
+        return;
+    // The form's background behind it, the picture over that.
+    tw::TBitmap bmp(w, h, tw::pf24bit);
+    const TColor back = TColor(tw::ColorToRGB(form_->Color()));
+    HBRUSH brush = CreateSolidBrush(back);
+    RECT all{0, 0, w, h};
+    FillRect(bmp.Canvas().Handle(), &all, brush);
+    DeleteObject(brush);
+    const TPixelView view = bmp.PixelView();
+    DrawMaskGlyph(view, TPoint(0, 0), 0, 1, SkinManager()->ma[size_t(MaskIndex("GRIPIMAGE"))], MakeCacheInfo(view, 0, 0));
+    BitBlt(dc, g.Left - ms.Client.Left, g.Top - ms.Client.Top, w, h, bmp.Canvas().Handle(), 0, 0, SRCCOPY);
 }
 
 THitTestInput TsSkinProvider::HitInput(const TMeasures& ms) const
@@ -372,6 +583,7 @@ THitTestInput TsSkinProvider::HitInput(const TMeasures& ms) const
     in.TitleHeight = ms.Title;
     in.MenuHeight = ms.Menu;
     in.IconRect = IconRect(ms);
+    in.GripRect = GripRect(ms);
     in.Help = (form_->BorderIcons() & tw::biHelp) != 0;
     in.Menu = MenuState();
     return in;
@@ -380,9 +592,13 @@ THitTestInput TsSkinProvider::HitInput(const TMeasures& ms) const
 int TsSkinProvider::HitTest(TPoint screen)
 {
     const TMeasures ms = Measure();
-    buttons_ = LayoutCaptionButtons(CaptionInput(ms));
+    layoutIn_ = CaptionInput(ms);
+    buttons_ = LayoutCaptionButtons(layoutIn_);
     THitTestInput in = HitInput(ms);
     in.Buttons = buttons_;
+    in.User = layoutIn_.User;
+    for (int i = 0; i < titleButtons_.Count() && size_t(i) < buttons_.User.size(); ++i)
+        titleButtons_.Items(i).Rect = buttons_.User[size_t(i)];
     RECT wr;
     GetWindowRect(form_->Handle(), &wr);
     return FormHitTest(in, TPoint(screen.X - wr.left, screen.Y - wr.top));
@@ -392,26 +608,147 @@ void TsSkinProvider::SetHotButton(int code)
 {
     if (!drawNonClient_ || code == hotCode_ || (hotCode_ == -1 && code == 0))
         return;
-    const bool repaint = IsButtonCode(code) || IsButtonCode(hotCode_);
+    const int old = hotCode_;
     hotCode_ = code;
     pressed_ = false;
-    if (repaint)
+    // Only the buttons that change are drawn again.
+    if (IsButtonCode(old))
+        RepaintButton(old);
+    if (IsButtonCode(code))
+        RepaintButton(code);
+}
+
+void TsSkinProvider::DrawButton(int code)
+{
+    TsSkinManager* sm = SkinManager();
+    HWND wnd = form_->Handle();
+    const TPixelView view = ncCache_->PixelView();
+    const TCacheInfo ci = MakeCacheInfo(view, 0, 0);
+    const TSysMenuState menu = layoutIn_.Menu;
+    TRect r;
+    const char* large = nullptr;
+    const char* small = nullptr;
+    bool enabled = true;
+    int mask = -1;
+    switch (code) {
+    case htClose:
+        r = buttons_.Close, large = "BICONCLOSE", small = "SICONCLOSE";
+        break;
+    case htMaxButton:
+        r = buttons_.Max;
+        if (IsZoomed(wnd))
+            large = small = "BICONNORM", enabled = menu.EnabledRestore;
+        else
+            large = "BICONMAX", small = "SICONMAX", enabled = menu.EnabledMax;
+        break;
+    case htMinButton:
+        r = buttons_.Min;
+        if (IsIconic(wnd))
+            large = small = "BICONNORM", enabled = menu.EnabledRestore;
+        else
+            large = "BICONMIN", small = "SICONMIN", enabled = menu.EnabledMin;
+        break;
+    case htHelp:
+        r = buttons_.Help, large = "BICONHELP", small = "SICONHELP";
+        break;
+    default: {
+        const int i = code - htUserButton;
+        if (i < 0 || i >= titleButtons_.Count() || size_t(i) >= buttons_.User.size())
+            return;
+        const TsTitleButton& b = titleButtons_.Items(i);
+        r = buttons_.User[size_t(i)];
+        enabled = b.Enabled;
+        mask = b.ImageIndex;
+        break;
+    }
+    }
+    if (r.Right <= r.Left || r.Bottom <= r.Top)
+        return;
+    // The title strip behind it first, so a state drawn before leaves nothing.
+    if (titleBg_)
+        BitBlt(ncCache_->Canvas().Handle(), r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top,
+               titleBg_->Canvas().Handle(), r.Left, r.Top, SRCCOPY);
+    if (large)
+        mask = MaskIndex(layoutIn_.Large ? large : small);
+    int state = hotCode_ == code ? (pressed_ ? 2 : 1) : 0;
+    if (!enabled)
+        state = 0;
+    if (sm->MaskIndexValid(mask)) {
+        const int row = (!formActive_ || !enabled) && state == 0 ? 2 : 1;
+        DrawMaskGlyph(view, TPoint(r.Left, r.Top), state, row, sm->ma[size_t(mask)], ci);
+    }
+    if (code >= htUserButton) {
+        const TsTitleButton& b = titleButtons_.Items(code - htUserButton);
+        if (b.Glyph && !b.Glyph->Empty()) {
+            const int shift = state == 2 ? 1 : 0;
+            const int x = r.Left + (r.Right - r.Left - b.Glyph->Width()) / 2 + shift;
+            const int y = r.Top + (r.Bottom - r.Top - b.Glyph->Height()) / 2 + shift;
+            // The bottom-left pixel's colour is the glyph's transparent one.
+            const COLORREF key = GetPixel(b.Glyph->Canvas().Handle(), 0, b.Glyph->Height() - 1);
+            TransparentBlt(ncCache_->Canvas().Handle(), x, y, b.Glyph->Width(), b.Glyph->Height(),
+                           b.Glyph->Canvas().Handle(), 0, 0, b.Glyph->Width(), b.Glyph->Height(), key);
+        }
+    }
+}
+
+void TsSkinProvider::RepaintButton(int code)
+{
+    if (!skinned_ || !drawNonClient_ || changeLocked_ || !ncCache_ || skinData_->BGChangedFlag || !Showing()) {
         PaintNonClient();
+        return;
+    }
+    DrawButton(code);
+    TRect r;
+    if (code == htClose) r = buttons_.Close;
+    else if (code == htMaxButton) r = buttons_.Max;
+    else if (code == htMinButton) r = buttons_.Min;
+    else if (code == htHelp) r = buttons_.Help;
+    else if (code >= htUserButton && size_t(code - htUserButton) < buttons_.User.size())
+        r = buttons_.User[size_t(code - htUserButton)];
+    if (r.Right <= r.Left)
+        return;
+    HWND wnd = form_->Handle();
+    HDC dc = GetWindowDC(wnd);
+    if (!dc)
+        return;
+    const int saved = SaveDC(dc);
+    BitBlt(dc, r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top, ncCache_->Canvas().Handle(), r.Left, r.Top, SRCCOPY);
+    RestoreDC(dc, saved);
+    ReleaseDC(wnd, dc);
 }
 
 void TsSkinProvider::ButtonUp(int code, LPARAM lp)
 {
     const bool was = pressed_ && hotCode_ == code;
     pressed_ = false;
-    PaintNonClient();
+    if (IsButtonCode(code))
+        RepaintButton(code);
     if (!was)
         return;
     HWND wnd = form_->Handle();
+    if (code >= htUserButton) {
+        const int i = code - htUserButton;
+        if (i < titleButtons_.Count()) {
+            TsTitleButton& b = titleButtons_.Items(i);
+            b.State = 0;
+            if (b.OnMouseUp)
+                b.OnMouseUp(b, 0, PointOf(lp));
+        }
+        return;
+    }
     WPARAM command = 0;
     switch (code) {
     case htClose: command = SC_CLOSE; break;
     case htMaxButton: command = IsZoomed(wnd) || IsIconic(wnd) ? SC_RESTORE : SC_MAXIMIZE; break;
-    case htMinButton: command = IsIconic(wnd) ? SC_RESTORE : SC_MINIMIZE; break;
+    case htMinButton:
+        // The main form's minimize takes the whole program down with it.
+        if (tw::Application && tw::Application->MainForm() == form_) {
+            command = SC_MINIMIZE;
+            skinData_->BGChangedFlag = true;
+        } else {
+            command = IsIconic(wnd) ? SC_RESTORE : SC_MINIMIZE;
+        }
+        break;
     case htHelp: command = SC_CONTEXTHELP; break;
     default: return;
     }
@@ -474,12 +811,53 @@ void TsSkinProvider::EndOutline(bool apply)
         MoveWindow(wnd, r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top, TRUE);
 }
 
+void TsSkinProvider::CollectBorderCutouts()
+{
+    cutouts_.clear();
+    if (!form_->HandleAllocated())
+        return;
+    const TsSkinManager* sm = SkinManager();
+    RECT wr;
+    GetWindowRect(form_->Handle(), &wr);
+    const int width = wr.right - wr.left, height = wr.bottom - wr.top;
+    const int border = sm->GetMaskIndex(skinData_->SkinIndex, skinData_->SkinSection(), "BORDERSMASK");
+    if (sm->MaskIndexValid(border)) {
+        const TsMaskData& mask = sm->ma[size_t(border)];
+        GetMaskTransRects(cutouts_, width, mask, 0, false);
+        GetMaskTransRects(cutouts_, width, mask, height - mask.WB, true);
+    }
+    const std::string title = titleSkin_.empty() ? std::string("FORMTITLE") : titleSkin_;
+    const int ti = sm->GetSkinIndex(title);
+    if (sm->SkinIndexValid(ti)) {
+        const int tm = sm->GetMaskIndex(ti, title, "BORDERSMASK");
+        if (sm->MaskIndexValid(tm))
+            GetMaskTransRects(cutouts_, width, sm->ma[size_t(tm)], 0, false);
+    }
+    skinData_->BGChangedFlag = true;
+}
+
+HRGN TsSkinProvider::MakeFormRegion(int dx, int dy) const
+{
+    RECT wr{};
+    GetWindowRect(form_->Handle(), &wr);
+    HRGN rgn = CreateRectRgn(dx, dy, dx + wr.right - wr.left, dy + wr.bottom - wr.top);
+    for (const TRect& r : cutouts_) {
+        HRGN piece = CreateRectRgn(dx + r.Left, dy + r.Top, dx + r.Right, dy + r.Bottom);
+        CombineRgn(rgn, rgn, piece, RGN_DIFF);
+        DeleteObject(piece);
+    }
+    return rgn;
+}
+
 void TsSkinProvider::UpdateFormRegion()
 {
-    if (!subclassed_ || !drawNonClient_ || !form_->HandleAllocated())
+    if (!skinned_ || !drawNonClient_ || regionBusy_ || !form_->HandleAllocated())
         return;
     HWND wnd = form_->Handle();
     if (form_->BorderStyle() == tw::bsNone && !IsIconic(wnd))
+        return;
+    // A window that keeps a region of its own says so.
+    if (SendMessageW(wnd, CM_OWNREGIONQUERY, kOwnRegionAnswer, 0) == LRESULT(kOwnRegionAnswer))
         return;
     if (form_->Parent()) {
         SetWindowRgn(wnd, nullptr, TRUE);
@@ -488,167 +866,539 @@ void TsSkinProvider::UpdateFormRegion()
     RECT wr;
     GetWindowRect(wnd, &wr);
     const SIZE size{wr.right - wr.left, wr.bottom - wr.top};
+    const bool zoomed = IsZoomed(wnd);
     if (size.cx == regionSize_.cx && size.cy == regionSize_.cy)
         return;
     regionSize_ = size;
-    TRect r(0, 0, size.cx, size.cy);
-    if (IsZoomed(wnd)) {
+    regionBusy_ = true;
+    HRGN rgn = nullptr;
+    if (zoomed) {
         const int b = Measure().Border;
-        r = MaximizedRegionRect(size.cx, size.cy, b, b);
+        const TRect r = MaximizedRegionRect(size.cx, size.cy, b, b);
+        rgn = CreateRectRgn(r.Left, r.Top, r.Right, r.Bottom);
+        cutouts_.clear();
+    } else {
+        CollectBorderCutouts();
+        rgn = MakeFormRegion(0, 0);
     }
+    skinData_->BGChangedFlag = true;
     // The system owns the region once it is set.
-    SetWindowRgn(wnd, CreateRectRgn(r.Left, r.Top, r.Right, r.Bottom), IsWindowVisible(wnd));
+    SetWindowRgn(wnd, rgn, IsWindowVisible(wnd));
+    regionBusy_ = false;
+}
+
+void TsSkinProvider::MaxInfo(tw::TMessage& m)
+{
+    HWND wnd = form_->Handle();
+    if (skinned_ && drawNonClient_ && !form_->Parent() && m.LParam) {
+        auto* mmi = reinterpret_cast<MINMAXINFO*>(m.LParam);
+        const LONG_PTR style = GetWindowLongPtrW(wnd, GWL_STYLE);
+        const bool tool = (GetWindowLongPtrW(wnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0;
+        const int b = (style & WS_THICKFRAME) ? GetSystemMetrics(SM_CXFRAME)
+                      : (style & WS_BORDER)   ? GetSystemMetrics(SM_CXFIXEDFRAME)
+                                              : 0;
+        MONITORINFO mi{};
+        mi.cbSize = sizeof(mi);
+        GetMonitorInfoW(MonitorFromWindow(wnd, MONITOR_DEFAULTTONEAREST), &mi);
+        const RECT& w = mi.rcWork;
+        const int s = GetSystemMetrics(tool ? SM_CYSMCAPTION : SM_CYCAPTION);
+        const int title = Measure().Title;
+        int c = 0;
+        if ((style & WS_CAPTION) == WS_CAPTION)
+            c = title > s + b ? title - s - b : b;
+        const TsSkinData& sd = SkinManager()->SkinData;
+        const int d = sd.TitleHeight != sd.MaxHeight ? sd.TitleHeight - sd.MaxHeight + sd.CenterOffset : 0;
+        // The frame the system draws lies beyond the work area on each side.
+        mmi->ptMaxPosition.x = w.left - mi.rcMonitor.left - b;
+        mmi->ptMaxPosition.y = w.top - mi.rcMonitor.top + c - b - d;
+        mmi->ptMaxSize.x = (w.right - w.left) + 2 * b;
+        mmi->ptMaxSize.y = 2 * b + (w.bottom - w.top) - c + d;
+        m.Result = 0;
+    }
+    CallSaved(m);
+}
+
+void TsSkinProvider::BuildNonClientPicture(const TMeasures& ms)
+{
+    TsSkinManager* sm = SkinManager();
+    layoutIn_ = CaptionInput(ms);
+    buttons_ = LayoutCaptionButtons(layoutIn_);
+    ncCache_ = std::make_unique<tw::TBitmap>(ms.Width, ms.Height, tw::pf24bit);
+    tw::TBitmap& bmp = *ncCache_;
+    const TColor face = ColorToRGB(clSysBtnFace);
+    PaintItemByName(bmp, skinData_->SkinSection(), "", formActive_ ? 1 : 0, sm, {0, 0}, face, nullptr);
+    const int titleBottom = ms.Border + ms.Title;
+    titleBg_.reset();
+    if (form_->BorderStyle() == tw::bsNone || titleBottom <= 0) {
+        skinData_->BGChangedFlag = false;
+        return;
+    }
+    const std::string titleSection = titleSkin_.empty() ? std::string("FORMTITLE") : titleSkin_;
+    tw::TBitmap title(ms.Width, titleBottom, tw::pf24bit);
+    PaintItemByName(title, titleSection, "", formActive_ ? 1 : 0, sm, {0, 0}, face, nullptr);
+    BitBlt(bmp.Canvas().Handle(), 0, 0, ms.Width, titleBottom, title.Canvas().Handle(), 0, 0, SRCCOPY);
+
+    const TRect icon = IconRect(ms);
+    if (icon.Right > icon.Left) {
+        HDC dc = bmp.Canvas().Handle();
+        const int iw = icon.Right - icon.Left, ih = icon.Bottom - icon.Top;
+        if (titleIcon_.Glyph && !titleIcon_.Glyph->Empty()) {
+            tw::TBitmap& g = *titleIcon_.Glyph;
+            TransparentBlt(dc, icon.Left, icon.Top, iw, ih, g.Canvas().Handle(), 0, 0, g.Width(), g.Height(),
+                           RGB(255, 0, 255));
+        } else {
+            HICON h = form_->Icon().Handle();
+            if (!h) h = ApplicationIcon(false);
+            if (!h) h = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+            DrawIconEx(dc, icon.Left, icon.Top, h, iw, ih, 0, nullptr, DI_NORMAL);
+        }
+    }
+
+    // Caption text between the icon and the buttons.
+    TRect text(std::max(icon.Right, ms.Border) + 4 + sm->SkinData.BILeft, ms.Border,
+               ms.Width - TitleButtonsWidth(layoutIn_) - 6, titleBottom);
+    if (text.Right > text.Left) {
+        HFONT font = CreateCaptionFont();
+        LOGFONTW lf{};
+        HFONT bold = nullptr;
+        if (font && GetObjectW(font, sizeof(lf), &lf)) {
+            lf.lfWeight = FW_BOLD;
+            bold = CreateFontIndirectW(&lf);
+        }
+        HGDIOBJ old = bold ? SelectObject(bmp.Canvas().Handle(), bold) : nullptr;
+        const std::string caption = form_->Text();
+        const UINT align = captionAlignment_ == tw::taCenter        ? DT_CENTER
+                           : captionAlignment_ == tw::taRightJustify ? DT_RIGHT
+                                                                     : DT_LEFT;
+        WriteSectionText(&bmp.Canvas(), caption.c_str(), true, text,
+                         align | DT_END_ELLIPSIS | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX,
+                         sm->GetSkinIndex(titleSection), formActive_, sm);
+        if (old) SelectObject(bmp.Canvas().Handle(), old);
+        if (bold) DeleteObject(bold);
+        if (font) DeleteObject(font);
+    }
+
+    // The strip behind the buttons is kept, then the buttons in their states.
+    titleBg_ = std::make_unique<tw::TBitmap>(ms.Width, titleBottom, tw::pf24bit);
+    BitBlt(titleBg_->Canvas().Handle(), 0, 0, ms.Width, titleBottom, bmp.Canvas().Handle(), 0, 0, SRCCOPY);
+    for (int code : {htClose, htMaxButton, htMinButton, htHelp})
+        DrawButton(code);
+    for (int i = 0; i < titleButtons_.Count(); ++i)
+        DrawButton(htUserButton + i);
+    skinData_->BGChangedFlag = false;
 }
 
 void TsSkinProvider::PaintNonClient()
 {
-    if (!subclassed_ || !drawNonClient_ || changeLocked_ || !form_->HandleAllocated())
+    if (!skinned_ || !drawNonClient_ || changeLocked_ || !form_->HandleAllocated())
         return;
     HWND wnd = form_->Handle();
-    TsSkinManager* sm = SkinManager();
     const TMeasures ms = Measure();
     if (ms.Width <= 0 || ms.Height <= 0)
         return;
-    const TCaptionLayoutInput layoutIn = CaptionInput(ms);
-    buttons_ = LayoutCaptionButtons(layoutIn);
-
-    tw::TBitmap bmp(ms.Width, ms.Height, tw::pf24bit);
-    const TColor face = ColorToRGB(clSysBtnFace);
-    PaintItemByName(bmp, "FORM", "", 0, sm, {0, 0}, face, nullptr);
-    const int titleBottom = ms.Border + ms.Title;
-    if (form_->BorderStyle() != tw::bsNone && titleBottom > 0) {
-        tw::TBitmap title(ms.Width, titleBottom, tw::pf24bit);
-        PaintItemByName(title, "FORMTITLE", "", formActive_ ? 1 : 0, sm, {0, 0}, face, nullptr);
-        BitBlt(bmp.Canvas().Handle(), 0, 0, ms.Width, titleBottom, title.Canvas().Handle(), 0, 0, SRCCOPY);
-
-        const TRect icon = IconRect(ms);
-        if (icon.Right > icon.Left) {
-            HICON h = form_->Icon().Handle();
-            if (!h) h = ApplicationIcon(false);
-            if (!h) h = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
-            DrawIconEx(bmp.Canvas().Handle(), icon.Left, icon.Top, h, icon.Right - icon.Left, icon.Bottom - icon.Top,
-                       0, nullptr, DI_NORMAL);
-        }
-
-        // Caption text between the icon and the buttons.
-        TRect text(std::max(icon.Right, ms.Border) + 4 + sm->SkinData.BILeft, ms.Border,
-                   ms.Width - TitleButtonsWidth(layoutIn) - 6, titleBottom);
-        if (text.Right > text.Left) {
-            HFONT font = CreateCaptionFont();
-            LOGFONTW lf{};
-            HFONT bold = nullptr;
-            if (font && GetObjectW(font, sizeof(lf), &lf)) {
-                lf.lfWeight = FW_BOLD;
-                bold = CreateFontIndirectW(&lf);
-            }
-            HGDIOBJ old = bold ? SelectObject(bmp.Canvas().Handle(), bold) : nullptr;
-            const std::string caption = form_->Text();
-            WriteSectionText(&bmp.Canvas(), caption.c_str(), true, text,
-                             DT_LEFT | DT_END_ELLIPSIS | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX,
-                             sm->GetSkinIndex("FORMTITLE"), formActive_, sm);
-            if (old) SelectObject(bmp.Canvas().Handle(), old);
-            if (bold) DeleteObject(bold);
-            if (font) DeleteObject(font);
-        }
-
-        // Caption buttons in their states.
-        const TPixelView view = bmp.PixelView();
-        const TCacheInfo ci = MakeCacheInfo(view, 0, 0);
-        const bool zoomed = IsZoomed(wnd);
-        auto draw = [&](const TRect& r, int code, const char* large, const char* small, bool enabled) {
-            if (r.Right <= r.Left) return;
-            const int i = MaskIndex(layoutIn.Large ? large : small);
-            if (!sm->MaskIndexValid(i)) return;
-            int state = hotCode_ == code ? (pressed_ ? 2 : 1) : 0;
-            if (!enabled) state = 0;
-            const int row = (!formActive_ || !enabled) && state == 0 ? 2 : 1;
-            DrawMaskGlyph(view, TPoint(r.Left, r.Top), state, row, sm->ma[size_t(i)], ci);
-        };
-        const TSysMenuState menu = layoutIn.Menu;
-        draw(buttons_.Close, htClose, "BICONCLOSE", "SICONCLOSE", true);
-        if (zoomed)
-            draw(buttons_.Max, htMaxButton, "BICONNORM", "BICONNORM", menu.EnabledRestore);
-        else
-            draw(buttons_.Max, htMaxButton, "BICONMAX", "SICONMAX", menu.EnabledMax);
-        if (IsIconic(wnd))
-            draw(buttons_.Min, htMinButton, "BICONNORM", "BICONNORM", menu.EnabledRestore);
-        else
-            draw(buttons_.Min, htMinButton, "BICONMIN", "SICONMIN", menu.EnabledMin);
-        draw(buttons_.Help, htHelp, "BICONHELP", "SICONHELP", true);
+    if (!ncCache_ || skinData_->BGChangedFlag || ncCache_->Width() != ms.Width || ncCache_->Height() != ms.Height)
+        BuildNonClientPicture(ms);
+    else {
+        // The same picture; only the button states may have changed.
+        layoutIn_ = CaptionInput(ms);
+        buttons_ = LayoutCaptionButtons(layoutIn_);
+        for (int code : {htClose, htMaxButton, htMinButton, htHelp})
+            DrawButton(code);
+        for (int i = 0; i < titleButtons_.Count(); ++i)
+            DrawButton(htUserButton + i);
     }
-
     HDC dc = GetWindowDC(wnd);
     if (!dc)
         return;
     const int saved = SaveDC(dc);
     ExcludeClipRect(dc, ms.Client.Left, ms.Client.Top, ms.Client.Right, ms.Client.Bottom);
-    BitBlt(dc, 0, 0, ms.Width, ms.Height, bmp.Canvas().Handle(), 0, 0, SRCCOPY);
+    // The menu line stays the system's until menus are drawn from the skin.
+    if (ms.MenuRect.Right > ms.MenuRect.Left)
+        ExcludeClipRect(dc, ms.MenuRect.Left, ms.MenuRect.Top, ms.MenuRect.Right, ms.MenuRect.Bottom);
+    BitBlt(dc, 0, 0, ms.Width, ms.Height, ncCache_->Canvas().Handle(), 0, 0, SRCCOPY);
     RestoreDC(dc, saved);
     ReleaseDC(wnd, dc);
 }
 
-void TsSkinProvider::NewWndProc(tw::TMessage& m)
+void TsSkinProvider::PaintMenuLine()
 {
-    switch (m.Msg) {
-    case SM_ALPHACMD:
-        switch (SkinCommandOf(m.WParam)) {
-        case AC_QUERYPROVIDER:
-            m.Result = reinterpret_cast<LRESULT>(static_cast<TSkinnedFormLink*>(this));
+    const TMeasures ms = Measure();
+    if (ms.MenuRect.Right <= ms.MenuRect.Left)
+        return;
+    RECT wr;
+    GetWindowRect(form_->Handle(), &wr);
+    // The system paints its non-client area only inside the region given:
+    // here the menu line alone, the skinned frame around it stays.
+    HRGN rgn = CreateRectRgn(wr.left + ms.MenuRect.Left, wr.top + ms.MenuRect.Top, wr.left + ms.MenuRect.Right,
+                             wr.top + ms.MenuRect.Bottom);
+    tw::TMessage paint{WM_NCPAINT, reinterpret_cast<WPARAM>(rgn), 0, 0};
+    CallSaved(paint);
+    DeleteObject(rgn);
+}
+
+// ---------------------------------------------------------------------------
+// The window procedure: a first pass over the skin messages whatever the
+// state, then the skinned dispatch, or everything to the form's own
+// procedure while no skin is applied.
+
+void TsSkinProvider::ProviderWindowProc(tw::TMessage& m)
+{
+    try {
+        if (m.Msg == SM_ALPHACMD && AlphaFirstPass(m))
             return;
-        case AC_QUERYSKINNED:
-            m.Result = 1;
-            return;
-        case AC_SKINREMOVED: {
-            // The controls hear of it too, through the form's own procedure.
-            tw::TWndMethod saved = saved_;
-            RemoveSkin();
-            saved(m);
+        // A manager that went away without a word leaves the form unskinned.
+        if (skinned_ && !SkinManager())
+            skinned_ = false;
+        if (skinned_ && !form_->IsDestroying()) {
+            if (m.Msg == SM_ALPHACMD)
+                SkinnedAlphaCommand(m);
+            else
+                SkinnedDispatch(m);
             return;
         }
-        case AC_SKINLOADED:
-        case AC_SKINREFRESH:
-            CallSaved(m);
-            ApplySkin();
-            return;
-        default:
-            CallSaved(m);
-            return;
+        if (m.Msg == SM_ALPHACMD) {
+            const uint16_t command = SkinCommandOf(m.WParam);
+            if (command == AC_SKINLOADED || command == AC_SKINREFRESH) {
+                const auto* from = reinterpret_cast<TsSkinManager*>(m.LParam);
+                if (!form_->IsDestroying() && (!from || from == SkinManager()))
+                    ApplySkin();
+                return;
+            }
         }
-    case WM_NCHITTEST: {
-        if (!drawNonClient_ || IsIconic(form_->Handle()))
+        CallSaved(m);
+        switch (m.Msg) {
+        case WM_NCCREATE:
+        case WM_CREATE:
+            // A form built without a layout is skinned when its window comes.
+            if (!form_->IsDestroying())
+                ApplySkin();
             break;
-        const int code = HitTest(PointOf(m.LParam));
-        if (!pressed_)
-            SetHotButton(IsButtonCode(code) ? code : 0);
-        m.Result = code;
+        case WM_DESTROY:
+        case WM_NCDESTROY:
+            regionSize_ = {-1, -1};
+            break;
+        default:
+            break;
+        }
+    } catch (const std::exception&) {
+        // Nothing may unwind through the system's window procedure.
+    }
+}
+
+bool TsSkinProvider::AlphaFirstPass(tw::TMessage& m)
+{
+    switch (SkinCommandOf(m.WParam)) {
+    case AC_SKINREMOVED: {
+        const auto* from = reinterpret_cast<TsSkinManager*>(m.LParam);
+        if (!from || from == SkinManager()) {
+            RemoveSkin();
+            hotCode_ = -1;
+        }
+        // The form's own procedure hears of it too.
+        CallSaved(m);
+        return true;
+    }
+    case AC_QUERYSKINNED:
+        m.Result = 1;
+        return true;
+    case AC_QUERYPROVIDER:
+        m.Result = reinterpret_cast<LRESULT>(static_cast<TSkinnedFormLink*>(this));
+        return true;
+    case AC_CONTAINERFLAG:
+        m.Result = skinData_->CtrlSkinState;
+        return true;
+    case AC_QUERYAPPLICATION:
+        m.Result = reinterpret_cast<LRESULT>(tw::Application);
+        return true;
+    case AC_QUERYSKININDEX: {
+        // The section whose colours the client wears, for the controls that
+        // take their text colour from their parent (labels straight on the
+        // form). 0 while no skin is on.
+        const TsSkinManager* sm = SkinManager();
+        const int index = sm ? sm->ConstData.IndexGlobalInfo : -1;
+        m.Result = skinned_ && sm && sm->SkinIndexValid(index) ? index + 1 : 0;
+        return true;
+    }
+    case AC_QUERYCLIENTORIGIN: {
+        const TMeasures ms = form_->HandleAllocated() ? Measure() : TMeasures();
+        m.Result = MAKELONG(ms.Client.Left, ms.Client.Top);
+        return true;
+    }
+    case AC_QUERYBGINFO:
+        if (!skinned_ || !m.LParam)
+            return false;
+        {
+            // The client is filled with the form's colour: the controls on
+            // it take the same.
+            auto* info = reinterpret_cast<TacBGInfo*>(m.LParam);
+            info->BgType = btFill;
+            info->Color = TColor(tw::ColorToRGB(form_->Color()));
+            if (info->PleaseDraw && info->DrawDC) {
+                HBRUSH brush = CreateSolidBrush(info->Color);
+                RECT r{info->R.Left, info->R.Top, info->R.Right, info->R.Bottom};
+                FillRect(HDC(info->DrawDC), &r, brush);
+                DeleteObject(brush);
+            }
+        }
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TsSkinProvider::SkinnedAlphaCommand(tw::TMessage& m)
+{
+    const auto* from = reinterpret_cast<TsSkinManager*>(m.LParam);
+    switch (SkinCommandOf(m.WParam)) {
+    case AC_SKINLOADED:
+    case AC_SKINREFRESH:
+        if (!from || from == SkinManager())
+            ApplySkin();
+        return;
+    case AC_SETACTIVESTATE:
+        skinData_->SetActiveState(LOWORD(m.WParam) == 1);
+        if (skinData_->CalcActiveState())
+            skinData_->BGChangedFlag = true;
+        return;
+    case AC_SETUPDATING:
+        skinData_->Updating = LOWORD(m.WParam) != 0;
+        return;
+    case AC_QUERYACTIVE:
+        m.Result = !changeLocked_ && skinData_->HotStateAllowed() && skinData_->ActiveState() ? 1 : 0;
+        return;
+    case AC_QUERYUPDATING: {
+        const TsSkinManager* sm = SkinManager();
+        const bool valid = sm->SkinIndexValid(skinData_->SkinIndex);
+        const bool picture =
+            valid && sm->gd[size_t(skinData_->SkinIndex)].GradientPercent + sm->gd[size_t(skinData_->SkinIndex)].ImagePercent > 0;
+        m.LParam = picture ? 1 : 0;
+        m.Result = m.LParam;
         return;
     }
+    case AC_QUERYCOLOR: {
+        const TsSkinManager* sm = SkinManager();
+        if (!skinData_->CustomColor() && sm->SkinIndexValid(skinData_->SkinIndex)) {
+            const TsGeneralData& s = sm->gd[size_t(skinData_->SkinIndex)];
+            m.Result = formActive_ ? s.HotColor : s.Color;
+        } else {
+            m.Result = LRESULT(tw::ColorToRGB(form_->Color()));
+        }
+        return;
+    }
+    case AC_BEFORESCROLL:
+        if (skinData_->Updating)
+            SendMessageW(form_->Handle(), WM_SETREDRAW, FALSE, 0);
+        return;
+    case AC_AFTERSCROLL:
+        if (skinData_->Updating) {
+            SendMessageW(form_->Handle(), WM_SETREDRAW, TRUE, 0);
+            RedrawWindow(form_->Handle(), nullptr, nullptr,
+                         RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        }
+        return;
+    default:
+        // Sub-commands a skinned form does not answer end here.
+        return;
+    }
+}
+
+void TsSkinProvider::Size(tw::TMessage& m)
+{
+    HWND wnd = form_->Handle();
+    if (GripShown()) {
+        // The grip moves: its old and new places are drawn again.
+        const TMeasures ms = Measure();
+        const TRect g = GripRect(ms);
+        const int w = g.Right - g.Left, h = g.Bottom - g.Top;
+        const int cw = LOWORD(m.LParam), ch = HIWORD(m.LParam);
+        RECT before{prevClient_.Right - w, prevClient_.Bottom - h, prevClient_.Right, prevClient_.Bottom};
+        RECT after{cw - w, ch - h, cw, ch};
+        InvalidateRect(wnd, &before, TRUE);
+        InvalidateRect(wnd, &after, TRUE);
+    }
+    prevClient_ = TRect(0, 0, LOWORD(m.LParam), HIWORD(m.LParam));
+    CallSaved(m);
+    if (changeLocked_)
+        return;
+    if (!Showing()) {
+        skinData_->BGChangedFlag = true;
+        return;
+    }
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    if (!ncCache_ || ncCache_->Width() != wr.right - wr.left || ncCache_->Height() != wr.bottom - wr.top) {
+        skinData_->BGChangedFlag = true;
+        hotCode_ = -1;
+        if (drawNonClient_)
+            SendMessageW(wnd, WM_NCPAINT, 1, 0);
+    }
+}
+
+void TsSkinProvider::PosChanging(tw::TMessage& m)
+{
+    HWND wnd = form_->Handle();
+    // Setting the region moves nothing; let it through untouched.
+    if (regionBusy_)
+        return;
+    if (screenSnap_ && m.LParam && !IsZoomed(wnd)) {
+        auto* wp = reinterpret_cast<WINDOWPOS*>(m.LParam);
+        if (!(wp->flags & SWP_NOMOVE) && (wp->x != 0 || wp->y != 0)) {
+            MONITORINFO mi{};
+            mi.cbSize = sizeof(mi);
+            GetMonitorInfoW(MonitorFromWindow(wnd, MONITOR_DEFAULTTONEAREST), &mi);
+            RECT wr;
+            GetWindowRect(wnd, &wr);
+            const int w = (wp->flags & SWP_NOSIZE) ? wr.right - wr.left : wp->cx;
+            const int h = (wp->flags & SWP_NOSIZE) ? wr.bottom - wr.top : wp->cy;
+            wp->x = SnapCoordinate(wp->x, w, mi.rcWork.right, snapBuffer_);
+            wp->y = SnapCoordinate(wp->y, h, mi.rcWork.bottom, snapBuffer_);
+            wp->x = SnapCoordinate(wp->x, 0, mi.rcWork.left, snapBuffer_);
+            wp->y = SnapCoordinate(wp->y, 0, mi.rcWork.top, snapBuffer_);
+        }
+    }
+    CallSaved(m);
+}
+
+void TsSkinProvider::NcHitTest(tw::TMessage& m)
+{
+    const int code = HitTest(PointOf(m.LParam));
+    // Leaving a pressed button ends the press: a release elsewhere
+    // runs nothing.
+    if (code == htNowhere || code == htClient || code == htCaption || code == htMenu) {
+        SetHotButton(0);
+        // The form decides over its own client area (a splitter, a
+        // transparent control); on the title the system's caption
+        // buttons and icon are not there, so its answer is only taken
+        // where it agrees with the drawn title.
+        CallSaved(m);
+        if (code == htCaption && m.Result != HTCAPTION && m.Result != HTCLIENT)
+            m.Result = code;
+        return;
+    }
+    SetHotButton(IsButtonCode(code) ? code : 0);
+    m.Result = code;
+}
+
+void TsSkinProvider::Print(tw::TMessage& m)
+{
+    HWND wnd = form_->Handle();
+    // The frame comes from the skin's picture; the client and the
+    // child windows print themselves.
+    HDC dc = reinterpret_cast<HDC>(m.WParam);
+    if (!dc || !IsWindowVisible(wnd))
+        return;
+    const TMeasures ms = Measure();
+    if ((m.LParam & PRF_NONCLIENT) && drawNonClient_) {
+        if (!ncCache_ || skinData_->BGChangedFlag || ncCache_->Width() != ms.Width || ncCache_->Height() != ms.Height)
+            BuildNonClientPicture(ms);
+        const int saved = SaveDC(dc);
+        ExcludeClipRect(dc, ms.Client.Left, ms.Client.Top, ms.Client.Right, ms.Client.Bottom);
+        BitBlt(dc, 0, 0, ms.Width, ms.Height, ncCache_->Canvas().Handle(), 0, 0, SRCCOPY);
+        RestoreDC(dc, saved);
+        m.LParam &= ~LPARAM(PRF_NONCLIENT);
+    }
+    CallSaved(m);
+}
+
+void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
+{
+    HWND wnd = form_->HandleAllocated() ? form_->Handle() : nullptr;
+    switch (m.Msg) {
+    case WM_NCCREATE:
+    case WM_CREATE:
+        CallSaved(m);
+        ApplySkin();
+        return;
+    case WM_SIZE:
+        Size(m);
+        return;
+    case WM_ACTIVATE:
+        CallSaved(m);
+        if (Showing())
+            hotCode_ = -1;
+        return;
+    case WM_SETREDRAW:
+        if (m.WParam)
+            redrawCount_ = std::max(0, redrawCount_ - 1);
+        else
+            ++redrawCount_;
+        CallSaved(m);
+        return;
+    case WM_SETTEXT:
+        if (!Showing() || !drawNonClient_) {
+            CallSaved(m);
+            return;
+        }
+        // The system would draw its own caption with the new text: with the
+        // window marked invisible it draws nothing, and no second window
+        // has to cover the title meanwhile.
+        skinData_->BGChangedFlag = true;
+        CallSavedHidden(m);
+        PaintNonClient();
+        return;
+    case WM_PAINT:
+        if (changeLocked_) {
+            // Drawn once the change is over; what is drawn now would be
+            // half the old skin and half the new one.
+            ValidateRect(wnd, nullptr);
+            m.Result = 0;
+            return;
+        }
+        CallSaved(m);
+        if (GripShown() && wnd) {
+            HDC dc = GetDC(wnd);
+            if (dc) {
+                PaintGrip(dc);
+                ReleaseDC(wnd, dc);
+            }
+        }
+        return;
+    case WM_GETMINMAXINFO:
+        MaxInfo(m);
+        return;
+    case WM_WINDOWPOSCHANGING:
+        PosChanging(m);
+        return;
+    case WM_WINDOWPOSCHANGED:
+        CallSaved(m);
+        UpdateFormRegion();
+        return;
+    case WM_SETICON:
+        if (!Showing() || !drawNonClient_)
+            break;
+        CallSavedHidden(m);
+        skinData_->BGChangedFlag = true;
+        PaintNonClient();
+        return;
+    case WM_NCHITTEST:
+        if (!drawNonClient_ || !wnd || IsIconic(wnd) || form_->BorderStyle() == tw::bsNone)
+            break;
+        NcHitTest(m);
+        return;
     case WM_NCPAINT:
         if (!drawNonClient_)
             break;
-        PaintNonClient();
+        // Nothing of the system's frame while the form is not on screen.
+        if (Showing() && !changeLocked_) {
+            PaintNonClient();
+            PaintMenuLine();
+        }
         m.Result = 0;
         return;
     case WM_NCACTIVATE:
         if (!drawNonClient_)
             break;
         formActive_ = m.WParam != 0;
+        skinData_->BGChangedFlag = true;
         // -1: the system handles the activation but draws no caption.
         m.LParam = -1;
         CallSaved(m);
         m.Result = TRUE;
         PaintNonClient();
         return;
-    case WM_SETTEXT:
-    case WM_SETICON:
-        if (!drawNonClient_ || !form_->HandleAllocated())
-            break;
-        CallSavedHidden(m);
-        PaintNonClient();
-        return;
     case WM_NCMOUSEMOVE:
         if (drawNonClient_ && !trackingLeave_) {
-            TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE | TME_NONCLIENT, form_->Handle(), 0};
+            TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE | TME_NONCLIENT, wnd, 0};
             trackingLeave_ = TrackMouseEvent(&tme) != 0;
         }
         if (IsButtonCode(int(m.WParam))) {
@@ -657,32 +1407,73 @@ void TsSkinProvider::NewWndProc(tw::TMessage& m)
         }
         break;
     case WM_NCMOUSELEAVE:
-        trackingLeave_ = false;
+    case WM_MOUSELEAVE:
+    case tw::CM_MOUSELEAVE:
+        if (m.Msg == WM_NCMOUSELEAVE)
+            trackingLeave_ = false;
         pressed_ = false;
         SetHotButton(0);
         break;
-    case WM_NCLBUTTONDOWN:
-        if (resizeMode_ == rmBorder && !g_drag.Owner && IsFrameCode(int(m.WParam)) && !IsZoomed(form_->Handle())) {
-            if (GetActiveWindow() != form_->Handle())
-                SetActiveWindow(form_->Handle());
-            BeginOutline(int(m.WParam), PointOf(m.LParam));
+    case WM_NCLBUTTONDOWN: {
+        const int code = int(m.WParam);
+        if (resizeMode_ == rmBorder && !g_drag.Owner && IsFrameCode(code) && !IsZoomed(wnd)) {
+            if (GetActiveWindow() != wnd)
+                SetActiveWindow(wnd);
+            BeginOutline(code, PointOf(m.LParam));
             m.Result = 0;
             return;
         }
-        [[fallthrough]];
-    case WM_NCLBUTTONDBLCLK:
-        if (drawNonClient_ && IsButtonCode(int(m.WParam))) {
-            hotCode_ = int(m.WParam);
+        if (drawNonClient_ && IsButtonCode(code)) {
+            hotCode_ = code;
             pressed_ = true;
-            PaintNonClient();
+            RepaintButton(code);
+            if (code >= htUserButton && code - htUserButton < titleButtons_.Count()) {
+                TsTitleButton& b = titleButtons_.Items(code - htUserButton);
+                b.State = 2;
+                if (b.OnMouseDown)
+                    b.OnMouseDown(b, 0, PointOf(m.LParam));
+            }
+            m.Result = 0;
+            return;
+        }
+        // A click on the title of a maximized form only activates it.
+        if (drawNonClient_ && code == htCaption && IsZoomed(wnd)) {
+            if (GetActiveWindow() != wnd)
+                SetActiveWindow(wnd);
             m.Result = 0;
             return;
         }
         break;
+    }
+    case WM_NCLBUTTONDBLCLK: {
+        const int code = int(m.WParam);
+        if (!drawNonClient_)
+            break;
+        if (IsButtonCode(code)) {
+            hotCode_ = code;
+            pressed_ = true;
+            RepaintButton(code);
+            m.Result = 0;
+            return;
+        }
+        if (code == htSysMenu) {
+            PostMessageW(wnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+            m.Result = 0;
+            return;
+        }
+        if (code == htCaption) {
+            const TSysMenuState s = MenuState();
+            if (s.VisibleClose && (s.EnabledMax || s.EnabledRestore))
+                PostMessageW(wnd, WM_SYSCOMMAND, IsZoomed(wnd) || IsIconic(wnd) ? SC_RESTORE : SC_MAXIMIZE, 0);
+            m.Result = 0;
+            return;
+        }
+        break;
+    }
     case WM_MOUSEMOVE:
         if (Dragging()) {
             POINT p{short(LOWORD(m.LParam)), short(HIWORD(m.LParam))};
-            ClientToScreen(form_->Handle(), &p);
+            ClientToScreen(wnd, &p);
             FollowOutline(TPoint(p.x, p.y));
             m.Result = 0;
             return;
@@ -712,25 +1503,100 @@ void TsSkinProvider::NewWndProc(tw::TMessage& m)
             m.Result = 0;
             return;
         }
+        if (pressed_) {
+            // Released off the button: the press ends without a command.
+            pressed_ = false;
+            SetHotButton(0);
+        }
         break;
-    case WM_WINDOWPOSCHANGED:
+    case WM_SYSCOMMAND: {
+        const WPARAM kind = m.WParam & 0xFFF0;
         CallSaved(m);
-        UpdateFormRegion();
+        if (kind == SC_MAXIMIZE || kind == SC_RESTORE) {
+            pressed_ = false;
+            SetHotButton(0);
+            if (kind == SC_RESTORE) {
+                skinData_->BGChangedFlag = true;
+                RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
+            }
+        } else if (kind == SC_MINIMIZE) {
+            ncCache_.reset();
+        }
         return;
+    }
+    case WM_INITMENUPOPUP:
+        // The drawn frame is sized by the mouse only.
+        if (HIWORD(m.LParam))
+            EnableMenuItem(reinterpret_cast<HMENU>(m.WParam), SC_SIZE, MF_BYCOMMAND | MF_GRAYED);
+        break;
+    case WM_ENTERIDLE:
+        m.Result = 0;
+        return;
+    case CM_OWNREGIONQUERY:
+        m.Result = 0;
+        return;
+    case WM_PRINT:
+        Print(m);
+        return;
+    case WM_PRINTCLIENT:
+        if (!(m.LParam & PRF_CLIENT))
+            return;
+        break;
+    case tw::CM_VISIBLECHANGED:
+        CallSaved(m);
+        if (!m.WParam && !form_->IsDestroying())
+            ncCache_.reset();
+        return;
+    case tw::CM_ENABLEDCHANGED:
+        CallSaved(m);
+        if (drawNonClient_) {
+            skinData_->BGChangedFlag = true;
+            if (Showing())
+                SendMessageW(wnd, WM_NCPAINT, 1, 0);
+        }
+        return;
+    case WM_SETTINGCHANGE:
+        skinData_->BGChangedFlag = true;
+        break;
     case WM_DESTROY:
     case WM_NCDESTROY:
         if (Dragging())
             EndOutline(false);
         // A new window (RecreateWnd) gets its region afresh.
         regionSize_ = {-1, -1};
-        hotCode_ = 0;
+        hotCode_ = -1;
         pressed_ = false;
         trackingLeave_ = false;
+        ncCache_.reset();
         break;
     default:
         break;
     }
     CallSaved(m);
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+
+void GiveFormAProvider(tw::TCustomForm* form)
+{
+    // The form is not built yet: the skin comes with its layout or window.
+    new TsSkinProvider(form, false);
+}
+
+} // namespace
+
+void InstallFormSkinning()
+{
+    tw::FormCreationHook = GiveFormAProvider;
+    InstallDialogSkinning();
+}
+
+void UninstallFormSkinning()
+{
+    tw::FormCreationHook = nullptr;
+    UninstallDialogSkinning();
 }
 
 } // namespace skin

@@ -1,16 +1,23 @@
 #pragma once
-// The skin provider of a form: it takes over the form's message procedure,
-// draws the frame and title bar from the skin, answers the hit test for the
-// drawn frame, runs the drawn caption buttons and keeps the window region in
-// step with the size. Removing the skin gives the form its system frame back
-// with nothing left subclassed.
+// The skin provider of a form: it holds the form's message procedure from
+// the form's creation to its end, and while a skin is there it draws the
+// frame and title bar from the skin, answers the hit test for the drawn
+// frame, runs the drawn caption buttons and keeps the window region (with
+// the skin's corner cut-outs) in step with the size. Without a skin every
+// message goes on to the form's own procedure, so removing the skin gives
+// the form its system frame back.
 #include <windows.h>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <string>
+#include <vector>
 
+#include "skin/engine/BorderPainting.h"
 #include "skin/engine/FormGeometry.h"
 #include "skin/engine/SkinnedForms.h"
+#include "skin/engine/sCommonData.h"
 #include "ui/Forms.h"
 
 namespace skin {
@@ -19,6 +26,9 @@ class TsSkinManager;
 
 // A window or control with this Tag is never skinned from outside.
 inline constexpr std::intptr_t acNoSkinTag = -98;
+
+// Control-kind code of a form's skin link.
+inline constexpr int32_t COC_TsSkinProvider = 224;
 
 // What the provider asks of the system that tests must be able to set: Wine
 // shows no desktop composition and answers an old Windows version.
@@ -35,49 +45,142 @@ void SetDwmTransitions(HWND wnd, bool off);
 // rmStandard: the system moves and sizes the form; rmBorder: the provider
 // drags an outline and moves or sizes the window once, at the release.
 enum TResizeMode { rmStandard, rmBorder };
+// gmRightBottom: the skin's grip picture in the client's bottom-right corner.
+enum TsGripMode { gmNone, gmRightBottom };
+
+// The picture of the title icon; 0 for a size means "by the skin's title".
+class TsTitleIcon {
+public:
+    std::shared_ptr<tw::TBitmap> Glyph;
+    int Width = 0;
+    int Height = 0;
+};
+
+class TsTitleButton;
+using TTitleButtonMouseEvent = std::function<void(TsTitleButton& sender, int button, TPoint pos)>;
+
+// One user button on the title bar, left of the fixed caption buttons.
+class TsTitleButton {
+public:
+    std::string Name;
+    std::string Hint;
+    bool Enabled = true;
+    bool Visible = true;
+    bool UseSkinData = true;
+    std::shared_ptr<tw::TBitmap> Glyph;
+    TTitleButtonMouseEvent OnMouseDown;
+    TTitleButtonMouseEvent OnMouseUp;
+
+    // Kept by the provider.
+    int State = 0;        // 0 normal, 1 hot, 2 pressed
+    int ImageIndex = -1;  // the TITLEBUTTON mask, -1 without skin data
+    TRect Rect;           // window coordinates
+    int HitCode = 0;      // 1000 + index
+};
+
+class TsTitleButtons {
+public:
+    TsTitleButton& Add();
+    int Count() const { return int(items_.size()); }
+    TsTitleButton& Items(int i) { return *items_.at(size_t(i)); }
+    const TsTitleButton& Items(int i) const { return *items_.at(size_t(i)); }
+    void Clear() { items_.clear(); }
+    // Copies the published part of every button of another collection.
+    void Assign(const TsTitleButtons& other);
+
+private:
+    std::vector<std::unique_ptr<TsTitleButton>> items_;
+};
+
+// The message record the extended-border window hands over for its hit test.
+using TacNCHitTest = std::function<void(tw::TMessage& msg)>;
 
 class TsSkinProvider : public tw::TComponent, public TSkinnedFormLink {
 public:
-    // The owner is the form; anything else is left alone.
-    explicit TsSkinProvider(tw::TComponent* owner);
+    // The owner is the form (or a component on it). A second provider on a
+    // form frees the older one: the newest wins. With applyNow the skin is
+    // applied at once when there is one; the form-creation hook passes
+    // false, as the form is not built yet.
+    explicit TsSkinProvider(tw::TComponent* owner, bool applyNow = true);
     ~TsSkinProvider() override;
 
     tw::TCustomForm* Form() const { return form_; }
     TsSkinManager* SkinManager() const;
-    void SetSkinManager(TsSkinManager* m) { manager_ = m; }
-    // The form takes the skin's colour while skinned (its own comes back
-    // with the system frame).
+    void SetSkinManager(TsSkinManager* m);
+    // The form's skin link (section "FORM").
+    TsCommonData& SkinData() { return *skinData_; }
+
+    // The form takes the skin's colour while skinned; switched off it gets
+    // the system's button face.
     bool UseGlobalColor() const { return useGlobalColor_; }
     void SetUseGlobalColor(bool u);
     bool DrawNonClientArea() const { return drawNonClient_; }
     void SetDrawNonClientArea(bool d);
     TResizeMode ResizeMode() const { return resizeMode_; }
     void SetResizeMode(TResizeMode m) { resizeMode_ = m; }
-    // True while this provider drags an outline.
-    bool Dragging() const;
-    // True while the provider has the form's message procedure.
-    bool Subclassed() const { return subclassed_; }
+    tw::TAlignment CaptionAlignment() const { return captionAlignment_; }
+    void SetCaptionAlignment(tw::TAlignment a);
+    bool ShowAppIcon() const { return showAppIcon_; }
+    void SetShowAppIcon(bool s);
+    TsGripMode GripMode() const { return gripMode_; }
+    void SetGripMode(TsGripMode g);
+    const std::string& TitleSkin() const { return titleSkin_; }
+    void SetTitleSkin(const std::string& s);
+    bool ScreenSnap() const { return screenSnap_; }
+    void SetScreenSnap(bool s) { screenSnap_ = s; }
+    int SnapBuffer() const { return snapBuffer_; }
+    void SetSnapBuffer(int b) { snapBuffer_ = b; }
+    bool AllowExtBorders() const { return allowExtBorders_; }
+    void SetAllowExtBorders(bool a);
+    bool MakeSkinMenu() const { return makeSkinMenu_; }
+    void SetMakeSkinMenu(bool m) { makeSkinMenu_ = m; }
+    TsTitleIcon& TitleIcon() { return titleIcon_; }
+    TsTitleButtons& TitleButtons() { return titleButtons_; }
+    void SetTitleButtons(const TsTitleButtons& b) { titleButtons_.Assign(b); }
+    // Asked by the extended-border window's hit test.
+    TacNCHitTest OnExtHitTest;
+
+    void Loaded() override;
+    // A skin manager placed on the form becomes the skin link's; the skin
+    // link forgets a manager that goes away.
+    void Notification(tw::TComponent* component, bool inserted);
+
+    // True while the skin is applied and the frame is drawn from it.
+    bool Skinned() const { return skinned_; }
     // The hit code of the hot or pressed caption button (0 none).
-    int HotCode() const { return hotCode_; }
+    int HotCode() const { return hotCode_ < 0 ? 0 : hotCode_; }
     bool ButtonPressed() const { return pressed_; }
     // The caption buttons as last placed, in window coordinates.
     const TCaptionLayout& Buttons() const { return buttons_; }
+    // WM_SETREDRAW FALSE not yet matched by TRUE.
+    int RedrawSuspendCount() const { return redrawCount_; }
+    // True while this provider drags an outline.
+    bool Dragging() const;
+    // The skin's cut-outs of the window as last collected (window coordinates).
+    const TRectList& Cutouts() const { return cutouts_; }
 
-    // Takes over the form (when the skin is there and the form is not
-    // excluded) and paints its frame; Remove gives the form back.
+    // Applies the skin (when there is one and the form is not excluded) and
+    // paints the frame; RemoveSkin gives the form its system frame back.
     void ApplySkin();
     void RemoveSkin();
 
     // TSkinnedFormLink
     TsSkinManager* LinkManager() const override { return SkinManager(); }
-    bool FormSkinned() const override { return subclassed_; }
+    bool FormSkinned() const override { return skinned_; }
     void SetSkinChangeLock(bool locked) override { changeLocked_ = locked; }
     bool HasBorderWindow() const override { return false; }
     void UpdateFormRegion() override;
     void UpdateBorderWindow(uint8_t) override {}
 
-    // Paints the frame and title bar into the window's DC.
+    // Rebuilds the frame picture when it changed and copies it to the window.
     void PaintNonClient();
+    // Collects the transparent pieces of the skin's frame for the current size.
+    void CollectBorderCutouts();
+    // A region of the window's size without the cut-outs; the caller owns it.
+    HRGN MakeFormRegion(int dx, int dy) const;
+    // MINMAXINFO of a maximized skinned form: on the work area with the
+    // system frame beyond it.
+    void MaxInfo(tw::TMessage& m);
 
 private:
     struct TMeasures {
@@ -85,14 +188,20 @@ private:
         int Border = 0;      // frame width the system keeps around the client
         int Title = 0;       // title bar height below the top frame
         int Menu = 0;        // menu line
+        TRect MenuRect;      // the menu line, in window coordinates (empty without)
         TRect Client;        // in window coordinates
     };
 
     bool CanSkin() const;
     void TakeColor(bool take);
-    void Subclass();
-    void Unsubclass();
-    void NewWndProc(tw::TMessage& m);
+    void ProviderWindowProc(tw::TMessage& m);
+    bool AlphaFirstPass(tw::TMessage& m);
+    void SkinnedAlphaCommand(tw::TMessage& m);
+    void SkinnedDispatch(tw::TMessage& m);
+    void Size(tw::TMessage& m);
+    void PosChanging(tw::TMessage& m);
+    void NcHitTest(tw::TMessage& m);
+    void Print(tw::TMessage& m);
     void CallSaved(tw::TMessage& m);
     // Lets the saved procedure handle a message that would draw the system
     // caption, with the window marked invisible so it draws nothing.
@@ -102,31 +211,71 @@ private:
     TCaptionLayoutInput CaptionInput(const TMeasures& ms) const;
     THitTestInput HitInput(const TMeasures& ms) const;
     TRect IconRect(const TMeasures& ms) const;
+    TRect GripRect(const TMeasures& ms) const;
+    bool GripShown() const;
+    void PaintGrip(HDC dc);
     int HitTest(TPoint screen);
     void SetHotButton(int code);
+    void RepaintButton(int code);
+    void DrawButton(int code);
     void ButtonUp(int code, LPARAM lp);
     int MaskIndex(const char* name) const;
+    bool Showing() const;
+    void InvalidateFrame();
+    void BuildNonClientPicture(const TMeasures& ms);
+    // Lets the system draw the menu line, which the frame picture leaves out.
+    void PaintMenuLine();
     // The outline drag of rmBorder.
     void BeginOutline(int code, TPoint screen);
     void FollowOutline(TPoint screen);
     void EndOutline(bool apply);
 
     tw::TCustomForm* form_ = nullptr;
-    TsSkinManager* manager_ = nullptr;
+    std::unique_ptr<TsCommonData> skinData_;
     tw::TWndMethod saved_;
-    bool subclassed_ = false;
+    bool hooked_ = false;
+    bool registered_ = false;
+    bool skinned_ = false;
     bool drawNonClient_ = true;
     bool useGlobalColor_ = true;
     bool colorTaken_ = false;
     tw::TColor ownColor_ = 0;
     TResizeMode resizeMode_ = rmStandard;
+    tw::TAlignment captionAlignment_ = tw::taLeftJustify;
+    bool showAppIcon_ = true;
+    TsGripMode gripMode_ = gmNone;
+    std::string titleSkin_;
+    bool screenSnap_ = false;
+    int snapBuffer_ = 10;
+    bool allowExtBorders_ = true;
+    bool makeSkinMenu_ = false;
+    TsTitleIcon titleIcon_;
+    TsTitleButtons titleButtons_;
     bool changeLocked_ = false;
     bool formActive_ = true;
     bool pressed_ = false;
     bool trackingLeave_ = false;
-    int hotCode_ = 0;
+    bool regionBusy_ = false;
+    int redrawCount_ = 0;
+    int hotCode_ = -1;
     TCaptionLayout buttons_;
+    TCaptionLayoutInput layoutIn_;
+    TRectList cutouts_;
     SIZE regionSize_{-1, -1};
+    TRect prevClient_;
+    // The frame picture and the title strip behind the caption buttons, from
+    // which a single button is repainted.
+    std::unique_ptr<tw::TBitmap> ncCache_;
+    std::unique_ptr<tw::TBitmap> titleBg_;
 };
+
+// The form-creation hook and the window hook of the program: every form gets
+// its provider when it is made, and the default skin manager's CBT hook
+// skins the windows the program does not create. Installed once at start-up.
+void InstallFormSkinning();
+void UninstallFormSkinning();
+
+// The provider of a form, nullptr when it has none.
+TsSkinProvider* FindProvider(tw::TCustomForm* form);
 
 } // namespace skin

@@ -25,6 +25,7 @@
 #include "skin/engine/SkinMessages.h"
 #include "skin/engine/SkinnedForms.h"
 #include "skin/engine/sSkinManager.h"
+#include "skin/windows/sSkinProvider.h"
 #include "tests/support/GdiObjects.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
@@ -69,6 +70,10 @@ TEST_F(SkinTest, AfterStartUpTheMainWindowHoldsTheOnlyManagerWithOurSkin) {
         SCOPED_TRACE(form->Name());
         EXPECT_EQ(std::count(skin::SkinnedForms().begin(), skin::SkinnedForms().end(), form), 1);
         EXPECT_EQ(form->Color(), m.GetGlobalColor());
+        // Each in the skin's frame, through its own provider.
+        skin::TsSkinProvider* provider = skin::FindProvider(form);
+        ASSERT_NE(provider, nullptr);
+        EXPECT_TRUE(provider->Skinned());
     }
     EXPECT_GE(forms, 5);
     // Joining twice changes nothing.
@@ -124,6 +129,23 @@ TEST_F(SkinTest, ASkinChangeReachesEveryRegisteredFormOnceUnderOneRedrawLock) {
     EXPECT_TRUE(logs.count(Form1) && Form1->Visible());
 }
 
+TEST_F(SkinTest, AFormMadeLaterWearsTheSkinToo) {
+    auto* later = new TForm(Application);
+    later->SetBounds(80, 80, 300, 200);
+    later->Show();
+    Pump();
+    skin::TsSkinProvider* provider = skin::FindProvider(later);
+    ASSERT_NE(provider, nullptr);
+    EXPECT_TRUE(provider->Skinned());
+    EXPECT_EQ(later->Color(), Manager().GetGlobalColor());
+    RECT wr;
+    GetWindowRect(later->Handle(), &wr);
+    EXPECT_EQ(SendMessageW(later->Handle(), WM_NCHITTEST, 0, MAKELPARAM(wr.left + 100, wr.top + 8)), HTCAPTION);
+    delete later;
+    Pump();
+    EXPECT_EQ(std::count(skin::SkinnedForms().begin(), skin::SkinnedForms().end(), later), 0);
+}
+
 TEST_F(SkinTest, TheSkinGoesOffAndComesBackWithoutLeakingGdiObjects) {
     skin::TsSkinManager& m = Manager();
     const TColor skinned = Form1->Color();
@@ -132,6 +154,15 @@ TEST_F(SkinTest, TheSkinGoesOffAndComesBackWithoutLeakingGdiObjects) {
     EXPECT_FALSE(m.SkinLoaded());
     EXPECT_LT(m.GetSkinIndex("PANEL"), 0);
     EXPECT_NE(Form1->Color(), skinned);
+    // Every window has its system frame back: no region, nothing skinned.
+    for (TCustomForm* form : skin::SkinnedForms()) {
+        SCOPED_TRACE(form->Name());
+        EXPECT_FALSE(skin::FindProvider(form)->Skinned());
+        if (!form->HandleAllocated()) continue;
+        HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+        EXPECT_EQ(GetWindowRgn(form->Handle(), rgn), ERROR);
+        DeleteObject(rgn);
+    }
     m.SetActive(true);
     Pump();
     EXPECT_TRUE(m.SkinLoaded());

@@ -98,20 +98,19 @@ protected:
 TEST_F(SkinProviderTest, HitCodesFollowTheDrawnFrame)
 {
     Show();
-    ASSERT_TRUE(provider->Subclassed());
+    ASSERT_TRUE(provider->Skinned());
     EXPECT_EQ(QueryProvider(form), static_cast<TSkinnedFormLink*>(provider));
 
     // Lay the buttons out once through a hit test, then ask at each.
     EXPECT_EQ(Hit(200, 10), htCaption);
     const TCaptionLayout b = provider->Buttons();
+    seen.clear();
     ASSERT_GT(b.Close.Right, b.Close.Left);
     EXPECT_EQ(Hit(Centre(b.Close).X, Centre(b.Close).Y), htClose);
     EXPECT_EQ(provider->HotCode(), htClose);
     EXPECT_EQ(Hit(Centre(b.Max).X, Centre(b.Max).Y), htMaxButton);
     EXPECT_EQ(Hit(Centre(b.Min).X, Centre(b.Min).Y), htMinButton);
     EXPECT_LT(b.Min.Right, b.Max.Left + 1);
-    EXPECT_EQ(Hit(200, 150), htClient);
-    EXPECT_EQ(provider->HotCode(), 0);
 
     RECT wr, cr;
     GetWindowRect(form->Handle(), &wr);
@@ -125,8 +124,12 @@ TEST_F(SkinProviderTest, HitCodesFollowTheDrawnFrame)
     EXPECT_EQ(Hit(w - 1, 0), htTopRight);
     EXPECT_EQ(Hit(0, h - 1), htBottomLeft);
     EXPECT_EQ(Hit(w - 1, h - 1), htBottomRight);
-    // The form's own procedure never saw the hit tests.
+    // The form's own procedure never saw the hit tests of the drawn frame,
+    // but decides over its client area.
     EXPECT_TRUE(std::find(seen.begin(), seen.end(), UINT(WM_NCHITTEST)) == seen.end());
+    EXPECT_EQ(Hit(200, 150), htClient);
+    EXPECT_EQ(provider->HotCode(), 0);
+    EXPECT_EQ(seen, std::vector<UINT>{WM_NCHITTEST});
 }
 
 TEST_F(SkinProviderTest, DrawnButtonsDoWhatTheSystemCommandsDo)
@@ -189,21 +192,24 @@ TEST_F(SkinProviderTest, RemovingTheSkinGivesTheFormBack)
     HWND wnd = Show();
     EXPECT_EQ(form->Color(), tw::TColor(manager.GetGlobalColor()));
     SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_SKINREMOVED), reinterpret_cast<LPARAM>(&manager));
-    EXPECT_FALSE(provider->Subclassed());
+    EXPECT_FALSE(provider->Skinned());
     EXPECT_EQ(form->Color(), tw::TColor(0x00123456));
-    EXPECT_EQ(QueryProvider(form), nullptr);
+    // The provider stays the form's, unskinned, and keeps its place in the
+    // registry for the next skin.
+    ASSERT_EQ(QueryProvider(form), static_cast<TSkinnedFormLink*>(provider));
+    EXPECT_FALSE(QueryProvider(form)->FormSkinned());
     EXPECT_EQ(RegionSize().cx, -1);
     // Hit tests reach the form's own procedure again.
     seen.clear();
     Hit(200, 150);
     EXPECT_EQ(seen, std::vector<UINT>{WM_NCHITTEST});
     const auto& registry = SkinnedForms();
-    EXPECT_TRUE(std::find(registry.begin(), registry.end(), form) == registry.end());
+    EXPECT_EQ(std::count(registry.begin(), registry.end(), form), 1);
 
     // A new skin announced to the forms takes the form over again.
     tw::TMessage loaded{SM_ALPHACMD, SkinWParam(AC_SKINLOADED), reinterpret_cast<LPARAM>(&manager), 0};
     BroadcastToForms(loaded);
-    EXPECT_TRUE(provider->Subclassed());
+    EXPECT_TRUE(provider->Skinned());
     EXPECT_NE(RegionSize().cx, -1);
     EXPECT_EQ(QueryProvider(form), static_cast<TSkinnedFormLink*>(provider));
 }
@@ -230,7 +236,7 @@ TEST_F(SkinProviderTest, LateMessagesReachTheFormsOwnProcedure)
     // Provider freed while skinned: the same.
     seen.clear();
     provider->ApplySkin();
-    ASSERT_TRUE(provider->Subclassed());
+    ASSERT_TRUE(provider->Skinned());
     delete provider;
     DestroyWindow(form->Handle());
     EXPECT_TRUE(ended());
@@ -240,7 +246,7 @@ TEST_F(SkinProviderTest, ExcludedFormsAndMissingSkinsAreLeftAlone)
 {
     form->SetTag(acNoSkinTag);
     Show();
-    EXPECT_FALSE(provider->Subclassed());
+    EXPECT_FALSE(provider->Skinned());
     EXPECT_EQ(RegionSize().cx, -1);
 
     // Without a loaded skin there is nothing to draw with.
@@ -249,7 +255,7 @@ TEST_F(SkinProviderTest, ExcludedFormsAndMissingSkinsAreLeftAlone)
         DefaultManager = &empty;
         auto* other = new tw::TForm(tw::Application);
         auto* p = new TsSkinProvider(other);
-        EXPECT_FALSE(p->Subclassed());
+        EXPECT_FALSE(p->Skinned());
         delete other;
     }
     DefaultManager = &manager;

@@ -1,0 +1,896 @@
+#include "skin/windows/acDials.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "base/WinText.h"
+#include "skin/engine/AlphaPrimitives.h"
+#include "skin/engine/DefaultManager.h"
+#include "skin/engine/ItemPaintingWin.h"
+#include "skin/engine/SkinMessages.h"
+#include "skin/engine/SkinText.h"
+#include "skin/engine/SkinUtils.h"
+#include "skin/engine/SkinnedForms.h"
+#include "skin/engine/sMaskData.h"
+#include "skin/engine/sSkinManager.h"
+#include "skin/engine/sSkinManagerWin.h"
+#include "skin/engine/sVclUtils.h"
+#include "skin/windows/sSkinProvider.h"
+#include "ui/Forms.h"
+#include "ui/Graphics.h"
+
+namespace skin {
+
+namespace {
+
+constexpr const wchar_t* kAdapterProperty = L"ACSBSC";
+
+// 1 while AdaptDialogChild makes an adapter: edit-like adapters then know
+// they sit in a foreign dialog.
+bool g_dialogChildFlag = false;
+
+// Slots are never erased while the hook is there; a provider that goes
+// leaves an empty slot, which every walk skips.
+std::vector<std::unique_ptr<TacProvider>>& ProviderList()
+{
+    static std::vector<std::unique_ptr<TacProvider>> list;
+    return list;
+}
+
+std::string ClassNameOf(HWND wnd)
+{
+    char name[128] = {};
+    const int n = GetClassNameA(wnd, name, sizeof(name));
+    return std::string(name, size_t(std::max(n, 0)));
+}
+
+std::string Lower(std::string s)
+{
+    for (char& c : s)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool Has(LONG_PTR style, LONG_PTR mask) { return (style & mask) == mask; }
+
+int VisibleDialogCount()
+{
+    int n = 0;
+    for (const auto& p : ProviderList())
+        if (p && p->DialogAdapter && IsWindowVisible(p->DialogAdapter->Handle()))
+            ++n;
+    return n;
+}
+
+tw::TCustomForm* FindFormByHandle(HWND wnd)
+{
+    for (int i = 0; i < tw::Screen->FormCount(); ++i) {
+        tw::TCustomForm* f = tw::Screen->Forms(i);
+        if (f->HandleIfAllocated() == wnd)
+            return f;
+    }
+    return nullptr;
+}
+
+int MaskOf(const TsSkinManager* sm, const char* name)
+{
+    return sm->GetMaskIndex(sm->ConstData.IndexGlobalInfo, "GLOBALINFO", name);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// TacMainWnd
+
+TacMainWnd::TacMainWnd(HWND wnd, TsSkinManager* manager, const std::string& section, const char* kind)
+    : manager_(manager ? manager : DefaultManager), section_(section), wnd_(wnd), kind_(kind)
+{
+    DialogChild = g_dialogChildFlag;
+    SetPropW(wnd_, kAdapterProperty, this);
+    saved_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(wnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
+}
+
+TacMainWnd::~TacMainWnd() { Unsubclass(true); }
+
+TacMainWnd* TacMainWnd::Of(HWND wnd) { return static_cast<TacMainWnd*>(GetPropW(wnd, kAdapterProperty)); }
+
+void TacMainWnd::Unsubclass(bool repaint)
+{
+    if (unsubclassed_ || !saved_)
+        return;
+    unsubclassed_ = true;
+    if (!IsWindow(wnd_))
+        return;
+    if (GetWindowLongPtrW(wnd_, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&Proc))
+        SetWindowLongPtrW(wnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(saved_));
+    if (Of(wnd_) == this)
+        RemovePropW(wnd_, kAdapterProperty);
+    if (repaint && IsWindowVisible(wnd_))
+        RedrawWindow(wnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
+LRESULT TacMainWnd::CallSaved(UINT msg, WPARAM wp, LPARAM lp)
+{
+    return saved_ ? CallWindowProcW(saved_, wnd_, msg, wp, lp) : DefWindowProcW(wnd_, msg, wp, lp);
+}
+
+LRESULT TacMainWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == SM_ALPHACMD && SkinCommandOf(wp) == AC_QUERYSKINNED)
+        return 1;
+    return CallSaved(msg, wp, lp);
+}
+
+LRESULT CALLBACK TacMainWnd::Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    TacMainWnd* self = Of(wnd);
+    if (!self)
+        return DefWindowProcW(wnd, msg, wp, lp);
+    if (msg == WM_DESTROY || msg == WM_NCDESTROY) {
+        // The window ends: it gets its own procedure back for its last
+        // messages, and the hook frees the adapter later.
+        const WNDPROC saved = self->saved_;
+        self->Unsubclass(false);
+        return saved ? CallWindowProcW(saved, wnd, msg, wp, lp) : DefWindowProcW(wnd, msg, wp, lp);
+    }
+    try {
+        return self->AdapterWndProc(msg, wp, lp);
+    } catch (const std::exception&) {
+        // Nothing may unwind through the system's window procedure.
+        return self->CallSaved(msg, wp, lp);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// TacDialogWnd
+
+TacDialogWnd::TacDialogWnd(HWND wnd, TsSkinManager* manager) : TacMainWnd(wnd, manager, "DIALOG", "TacDialogWnd")
+{
+    // From version 7 on the system paints a dialog's client itself; only
+    // dialogs with fields (which clear the flag) are painted by their own
+    // procedure.
+    PaintSuppressed = PlatformAnswers().MajorVersion() >= 7;
+}
+
+TacDialogWnd::~TacDialogWnd()
+{
+    const HWND wnd = Handle();
+    const bool ends = Unsubclassed();
+    Unsubclass(false);
+    if (!ends && IsWindow(wnd)) {
+        // The system's frame back, with nothing of the skin left.
+        SetWindowRgn(wnd, nullptr, FALSE);
+        SetWindowPos(wnd, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    }
+    if (brush_)
+        DeleteObject(brush_);
+}
+
+TacDialogWnd::TMeasures TacDialogWnd::Measure() const
+{
+    TMeasures ms;
+    const HWND wnd = Handle();
+    RECT wr, cr;
+    GetWindowRect(wnd, &wr);
+    GetClientRect(wnd, &cr);
+    POINT origin{0, 0};
+    ClientToScreen(wnd, &origin);
+    ms.Width = wr.right - wr.left;
+    ms.Height = wr.bottom - wr.top;
+    const int left = origin.x - wr.left, top = origin.y - wr.top;
+    ms.Client = TRect(left, top, left + cr.right, top + cr.bottom);
+    ms.Border = left;
+    ms.Title = std::max(0, top - left);
+    return ms;
+}
+
+TCaptionLayoutInput TacDialogWnd::LayoutInput(const TMeasures& ms) const
+{
+    const HWND wnd = Handle();
+    const LONG_PTR style = GetWindowLongPtrW(wnd, GWL_STYLE);
+    const LONG_PTR ex = GetWindowLongPtrW(wnd, GWL_EXSTYLE);
+    TCaptionLayoutInput in;
+    in.Large = !(ex & WS_EX_TOOLWINDOW) && (style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+    if (!in.Large && !manager_->MaskIndexValid(MaskOf(manager_, "SICONCLOSE")))
+        in.Large = true;
+    in.WindowWidth = ms.Width;
+    in.RightBorder = ms.Border;
+    in.SkinBorderWidth = ms.Border;
+    in.TitleBarHeight = ms.Title;
+    in.HasTitle = Has(style, WS_CAPTION);
+    in.Zoomed = IsZoomed(wnd);
+    in.Iconic = IsIconic(wnd);
+    in.Help = (ex & WS_EX_CONTEXTHELP) != 0;
+    in.BIRight = manager_->SkinData.BIRight;
+    in.BISpace = manager_->SkinData.BISpace;
+    in.BIVAlign = manager_->SkinData.BIVAlign;
+    in.SysFrame = GetSystemMetrics(SM_CXFRAME);
+    in.Menu.VisibleClose = (style & WS_SYSMENU) != 0;
+    in.Menu.VisibleMax = in.Menu.VisibleMin = (style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) != 0;
+    in.Menu.EnabledMax = (style & WS_MAXIMIZEBOX) && !in.Zoomed;
+    in.Menu.EnabledMin = (style & WS_MINIMIZEBOX) && !in.Iconic;
+    in.Menu.EnabledRestore = in.Zoomed || in.Iconic;
+    auto width = [&](const char* large, const char* small) {
+        const int i = MaskOf(manager_, in.Large ? large : small);
+        return manager_->MaskIndexValid(i) ? MaskFrameWidth(manager_->ma[size_t(i)]) : 21;
+    };
+    in.CloseWidth = width("BICONCLOSE", "SICONCLOSE");
+    in.MaxWidth = width("BICONMAX", "SICONMAX");
+    in.MinWidth = width("BICONMIN", "SICONMIN");
+    in.HelpWidth = width("BICONHELP", "SICONHELP");
+    const int close = MaskOf(manager_, in.Large ? "BICONCLOSE" : "SICONCLOSE");
+    in.ButtonHeight = manager_->MaskIndexValid(close) ? MaskFrameHeight(manager_->ma[size_t(close)]) : 21;
+    return in;
+}
+
+int TacDialogWnd::HitTest(LPARAM screenPoint)
+{
+    const HWND wnd = Handle();
+    const TMeasures ms = Measure();
+    const TCaptionLayoutInput li = LayoutInput(ms);
+    buttons_ = LayoutCaptionButtons(li);
+    THitTestInput in;
+    in.Width = ms.Width;
+    in.Height = ms.Height;
+    in.Zoomed = li.Zoomed;
+    in.Iconic = li.Iconic;
+    in.Style = uint32_t(GetWindowLongPtrW(wnd, GWL_STYLE));
+    in.BorderWidth = ms.Border;
+    in.SysBorderWidth = ms.Border;
+    in.TitleHeight = ms.Title;
+    in.Help = li.Help;
+    in.Menu = li.Menu;
+    in.Buttons = buttons_;
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    return FormHitTest(in, TPoint(short(LOWORD(screenPoint)) - wr.left, short(HIWORD(screenPoint)) - wr.top));
+}
+
+COLORREF TacDialogWnd::TextColor() const
+{
+    const int i = manager_->GetSkinIndex("DIALOG");
+    return manager_->SkinIndexValid(i) ? COLORREF(manager_->gd[size_t(i)].FontColor[0]) : GetSysColor(COLOR_BTNTEXT);
+}
+
+HBRUSH TacDialogWnd::Brush()
+{
+    const COLORREF c = COLORREF(manager_->GetGlobalColor());
+    if (!brush_ || brushColor_ != c) {
+        // One brush per dialog, made again only when the colour changes.
+        if (brush_)
+            DeleteObject(brush_);
+        brush_ = CreateSolidBrush(c);
+        brushColor_ = c;
+    }
+    return brush_;
+}
+
+void TacDialogWnd::UpdateRegion()
+{
+    const HWND wnd = Handle();
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    const SIZE size{wr.right - wr.left, wr.bottom - wr.top};
+    if (size.cx == regionSize_.cx && size.cy == regionSize_.cy)
+        return;
+    regionSize_ = size;
+    TRectList cut;
+    const int section = manager_->GetSkinIndex("DIALOG");
+    const int border = manager_->GetMaskIndex(section, "DIALOG", "BORDERSMASK");
+    if (manager_->MaskIndexValid(border)) {
+        const TsMaskData& mask = manager_->ma[size_t(border)];
+        GetMaskTransRects(cut, size.cx, mask, 0, false);
+        GetMaskTransRects(cut, size.cx, mask, size.cy - mask.WB, true);
+    }
+    HRGN rgn = CreateRectRgn(0, 0, size.cx, size.cy);
+    for (const TRect& r : cut) {
+        HRGN piece = CreateRectRgn(r.Left, r.Top, r.Right, r.Bottom);
+        CombineRgn(rgn, rgn, piece, RGN_DIFF);
+        DeleteObject(piece);
+    }
+    SetWindowRgn(wnd, rgn, IsWindowVisible(wnd));
+}
+
+void TacDialogWnd::PaintNonClient()
+{
+    const HWND wnd = Handle();
+    const TMeasures ms = Measure();
+    if (ms.Width <= 0 || ms.Height <= 0 || !manager_)
+        return;
+    const TCaptionLayoutInput li = LayoutInput(ms);
+    buttons_ = LayoutCaptionButtons(li);
+    tw::TBitmap bmp(ms.Width, ms.Height, tw::pf24bit);
+    const TColor face = TColor(GetSysColor(COLOR_BTNFACE));
+    PaintItemByName(bmp, "DIALOG", "", active_ ? 1 : 0, manager_, {0, 0}, face, nullptr);
+    const int titleBottom = ms.Border + ms.Title;
+    if (li.HasTitle && titleBottom > 0) {
+        tw::TBitmap title(ms.Width, titleBottom, tw::pf24bit);
+        PaintItemByName(title, "FORMTITLE", "", active_ ? 1 : 0, manager_, {0, 0}, face, nullptr);
+        BitBlt(bmp.Canvas().Handle(), 0, 0, ms.Width, titleBottom, title.Canvas().Handle(), 0, 0, SRCCOPY);
+        wchar_t text[512] = {};
+        GetWindowTextW(wnd, text, 512);
+        const TRect r(ms.Border + 8, ms.Border, ms.Width - TitleButtonsWidth(li) - 6, titleBottom);
+        if (r.Right > r.Left) {
+            HFONT font = CreateCaptionFont();
+            HGDIOBJ old = font ? SelectObject(bmp.Canvas().Handle(), font) : nullptr;
+            const std::string caption = tw::WideToUtf8(text);
+            WriteSectionText(&bmp.Canvas(), caption.c_str(), true, r,
+                             DT_LEFT | DT_END_ELLIPSIS | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX,
+                             manager_->GetSkinIndex("FORMTITLE"), active_, manager_);
+            if (old)
+                SelectObject(bmp.Canvas().Handle(), old);
+            if (font)
+                DeleteObject(font);
+        }
+        const TPixelView view = bmp.PixelView();
+        const TCacheInfo ci = MakeCacheInfo(view, 0, 0);
+        auto draw = [&](const TRect& b, int code, const char* large, const char* small, bool enabled) {
+            if (b.Right <= b.Left)
+                return;
+            const int i = MaskOf(manager_, li.Large ? large : small);
+            if (!manager_->MaskIndexValid(i))
+                return;
+            const int state = !enabled || hot_ != code ? 0 : pressed_ ? 2 : 1;
+            const int row = (!active_ || !enabled) && state == 0 ? 2 : 1;
+            DrawMaskGlyph(view, TPoint(b.Left, b.Top), state, row, manager_->ma[size_t(i)], ci);
+        };
+        draw(buttons_.Close, htClose, "BICONCLOSE", "SICONCLOSE", true);
+        draw(buttons_.Max, htMaxButton, li.Zoomed ? "BICONNORM" : "BICONMAX", li.Zoomed ? "BICONNORM" : "SICONMAX",
+             li.Zoomed ? li.Menu.EnabledRestore : li.Menu.EnabledMax);
+        draw(buttons_.Min, htMinButton, "BICONMIN", "SICONMIN", li.Menu.EnabledMin);
+        draw(buttons_.Help, htHelp, "BICONHELP", "SICONHELP", true);
+    }
+    HDC dc = GetWindowDC(wnd);
+    if (!dc)
+        return;
+    const int saved = SaveDC(dc);
+    ExcludeClipRect(dc, ms.Client.Left, ms.Client.Top, ms.Client.Right, ms.Client.Bottom);
+    BitBlt(dc, 0, 0, ms.Width, ms.Height, bmp.Canvas().Handle(), 0, 0, SRCCOPY);
+    RestoreDC(dc, saved);
+    ReleaseDC(wnd, dc);
+}
+
+void TacDialogWnd::Repaint()
+{
+    regionSize_ = {-1, -1};
+    UpdateRegion();
+    RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
+void TacDialogWnd::SetHot(int code)
+{
+    if (code == hot_)
+        return;
+    hot_ = code;
+    pressed_ = false;
+    PaintNonClient();
+}
+
+LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
+{
+    const HWND wnd = Handle();
+    auto isButton = [](int c) { return c == htClose || c == htMaxButton || c == htMinButton || c == htHelp; };
+    switch (msg) {
+    case WM_NCPAINT:
+        if (IsWindowVisible(wnd))
+            PaintNonClient();
+        return 0;
+    case WM_NCACTIVATE: {
+        active_ = wp != 0;
+        // -1: the system takes the activation but draws no caption.
+        CallSaved(msg, wp, -1);
+        PaintNonClient();
+        return TRUE;
+    }
+    case WM_SETTEXT: {
+        const LONG_PTR style = GetWindowLongPtrW(wnd, GWL_STYLE);
+        if (!(style & WS_VISIBLE))
+            return CallSaved(msg, wp, lp);
+        // Marked invisible, the system draws no caption of its own.
+        SetWindowLongPtrW(wnd, GWL_STYLE, style & ~LONG_PTR(WS_VISIBLE));
+        const LRESULT r = CallSaved(msg, wp, lp);
+        SetWindowLongPtrW(wnd, GWL_STYLE, GetWindowLongPtrW(wnd, GWL_STYLE) | WS_VISIBLE);
+        PaintNonClient();
+        return r;
+    }
+    case WM_NCHITTEST: {
+        const int code = HitTest(lp);
+        if (isButton(code)) {
+            if (!pressed_)
+                SetHot(code);
+            return code;
+        }
+        // Leaving the pressed button ends the press.
+        if (hot_)
+            SetHot(0);
+        if (code == htClient || code == htCaption) {
+            const LRESULT own = CallSaved(msg, wp, lp);
+            return code == htCaption && own != HTCAPTION && own != HTCLIENT ? code : own;
+        }
+        return code;
+    }
+    case WM_NCMOUSEMOVE:
+        if (!tracking_) {
+            TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE | TME_NONCLIENT, wnd, 0};
+            tracking_ = TrackMouseEvent(&tme) != 0;
+        }
+        if (isButton(int(wp)))
+            return 0;
+        break;
+    case WM_NCMOUSELEAVE:
+        tracking_ = false;
+        SetHot(0);
+        break;
+    case WM_NCLBUTTONDOWN:
+    case WM_NCLBUTTONDBLCLK:
+        if (isButton(int(wp))) {
+            hot_ = int(wp);
+            pressed_ = true;
+            PaintNonClient();
+            return 0;
+        }
+        break;
+    case WM_NCLBUTTONUP:
+        if (isButton(int(wp))) {
+            const bool run = pressed_ && hot_ == int(wp);
+            pressed_ = false;
+            PaintNonClient();
+            if (run) {
+                WPARAM command = SC_CLOSE;
+                if (wp == htMaxButton)
+                    command = IsZoomed(wnd) ? SC_RESTORE : SC_MAXIMIZE;
+                else if (wp == htMinButton)
+                    command = IsIconic(wnd) ? SC_RESTORE : SC_MINIMIZE;
+                else if (wp == htHelp)
+                    command = SC_CONTEXTHELP;
+                PostMessageW(wnd, WM_SYSCOMMAND, command, lp);
+            }
+            return 0;
+        }
+        break;
+    case WM_WINDOWPOSCHANGED: {
+        const LRESULT r = CallSaved(msg, wp, lp);
+        UpdateRegion();
+        return r;
+    }
+    case WM_PAINT:
+        if (PaintSuppressed) {
+            PAINTSTRUCT ps;
+            BeginPaint(wnd, &ps);
+            EndPaint(wnd, &ps);
+            return 0;
+        }
+        break;
+    case WM_ERASEBKGND: {
+        RECT r;
+        GetClientRect(wnd, &r);
+        FillRect(reinterpret_cast<HDC>(wp), &r, Brush());
+        return 1;
+    }
+    case WM_CTLCOLORDLG:
+        return reinterpret_cast<LRESULT>(Brush());
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+        HDC dc = reinterpret_cast<HDC>(wp);
+        SetTextColor(dc, TextColor());
+        SetBkColor(dc, COLORREF(manager_->GetGlobalColor()));
+        SetBkMode(dc, TRANSPARENT);
+        return reinterpret_cast<LRESULT>(Brush());
+    }
+    default:
+        break;
+    }
+    return TacMainWnd::AdapterWndProc(msg, wp, lp);
+}
+
+// ---------------------------------------------------------------------------
+// Push buttons of foreign dialogs, painted from the section "BUTTON". The
+// system's button draws itself on state changes without WM_PAINT, so after
+// each of those it is painted over again at once.
+
+namespace {
+
+class TacBtnWnd final : public TacMainWnd {
+public:
+    TacBtnWnd(HWND wnd, TsSkinManager* manager) : TacMainWnd(wnd, manager, "BUTTON", "TacBtnWnd")
+    {
+        InvalidateRect(wnd, nullptr, TRUE);
+    }
+    ~TacBtnWnd() override
+    {
+        // The system's picture back.
+        if (IsWindow(Handle()))
+            InvalidateRect(Handle(), nullptr, TRUE);
+    }
+
+protected:
+    LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override
+    {
+        const HWND wnd = Handle();
+        switch (msg) {
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(wnd, &ps);
+            Paint(dc);
+            EndPaint(wnd, &ps);
+            return 0;
+        }
+        case WM_PRINTCLIENT:
+            Paint(reinterpret_cast<HDC>(wp));
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_MOUSEMOVE:
+            if (!hot_) {
+                TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE, wnd, 0};
+                hot_ = TrackMouseEvent(&tme) != 0;
+                InvalidateRect(wnd, nullptr, FALSE);
+            }
+            break;
+        case WM_MOUSELEAVE:
+            hot_ = false;
+            InvalidateRect(wnd, nullptr, FALSE);
+            break;
+        case BM_SETSTATE:
+        case BM_SETSTYLE:
+        case BM_CLICK:
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+        case WM_ENABLE:
+        case WM_SETTEXT:
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+        case WM_LBUTTONUP:
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+        case WM_CAPTURECHANGED: {
+            const LRESULT r = CallSaved(msg, wp, lp);
+            if (IsWindow(wnd) && TacMainWnd::Of(wnd) == this) {
+                HDC dc = GetDC(wnd);
+                if (dc) {
+                    Paint(dc);
+                    ReleaseDC(wnd, dc);
+                }
+                ValidateRect(wnd, nullptr);
+            }
+            return r;
+        }
+        default:
+            break;
+        }
+        return TacMainWnd::AdapterWndProc(msg, wp, lp);
+    }
+
+private:
+    void Paint(HDC dc)
+    {
+        const HWND wnd = Handle();
+        RECT cr;
+        GetClientRect(wnd, &cr);
+        const int w = cr.right, h = cr.bottom;
+        if (w <= 0 || h <= 0 || !manager_)
+            return;
+        const LRESULT st = CallSaved(BM_GETSTATE, 0, 0);
+        const bool enabled = IsWindowEnabled(wnd) != 0;
+        const int state = !enabled ? 0 : (st & BST_PUSHED) ? 2 : hot_ || (st & BST_FOCUS) ? 1 : 0;
+        const TColor back = manager_->GetGlobalColor();
+        tw::TBitmap bmp(w, h, tw::pf24bit);
+        HBRUSH brush = CreateSolidBrush(COLORREF(back));
+        FillRect(bmp.Canvas().Handle(), &cr, brush);
+        DeleteObject(brush);
+        PaintItemByName(bmp, "BUTTON", "", state, manager_, {0, 0}, back, nullptr);
+        wchar_t text[256] = {};
+        GetWindowTextW(wnd, text, 256);
+        HFONT font = reinterpret_cast<HFONT>(CallSaved(WM_GETFONT, 0, 0));
+        HGDIOBJ old = font ? SelectObject(bmp.Canvas().Handle(), font) : nullptr;
+        const std::string caption = tw::WideToUtf8(text);
+        WriteSectionText(&bmp.Canvas(), caption.c_str(), enabled, TRect(2, 0, w - 2, h),
+                         DT_CENTER | DT_VCENTER | DT_SINGLELINE, manager_->GetSkinIndex("BUTTON"), state != 0, manager_);
+        if (old)
+            SelectObject(bmp.Canvas().Handle(), old);
+        if ((st & BST_FOCUS) && !(CallSaved(WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)) {
+            RECT f{3, 3, w - 3, h - 3};
+            DrawFocusRect(bmp.Canvas().Handle(), &f);
+        }
+        BitBlt(dc, 0, 0, w, h, bmp.Canvas().Handle(), 0, 0, SRCCOPY);
+    }
+
+    bool hot_ = false;
+};
+
+// The size grip of a sizeable dialog (a scroll bar of the size-box styles):
+// the skin's grip picture on the dialog's colour.
+class TacSizerWnd final : public TacMainWnd {
+public:
+    TacSizerWnd(HWND wnd, TsSkinManager* manager) : TacMainWnd(wnd, manager, "CHECKBOX", "TacSizerWnd")
+    {
+        InvalidateRect(wnd, nullptr, TRUE);
+    }
+    ~TacSizerWnd() override
+    {
+        if (IsWindow(Handle()))
+            InvalidateRect(Handle(), nullptr, TRUE);
+    }
+
+protected:
+    LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override
+    {
+        if (msg == WM_PAINT) {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(Handle(), &ps);
+            Paint(dc);
+            EndPaint(Handle(), &ps);
+            return 0;
+        }
+        if (msg == WM_ERASEBKGND)
+            return 1;
+        return TacMainWnd::AdapterWndProc(msg, wp, lp);
+    }
+
+private:
+    void Paint(HDC dc)
+    {
+        RECT cr;
+        GetClientRect(Handle(), &cr);
+        if (cr.right <= 0 || cr.bottom <= 0 || !manager_)
+            return;
+        tw::TBitmap bmp(cr.right, cr.bottom, tw::pf24bit);
+        HBRUSH brush = CreateSolidBrush(COLORREF(manager_->GetGlobalColor()));
+        FillRect(bmp.Canvas().Handle(), &cr, brush);
+        DeleteObject(brush);
+        const int grip = MaskOf(manager_, "GRIPIMAGE");
+        if (manager_->MaskIndexValid(grip)) {
+            const TsMaskData& mask = manager_->ma[size_t(grip)];
+            const TPixelView view = bmp.PixelView();
+            // In the bottom-right corner, where the sizing happens.
+            const TPoint at(cr.right - MaskFrameWidth(mask), cr.bottom - MaskFrameHeight(mask));
+            DrawMaskGlyph(view, at, 0, 1, mask, MakeCacheInfo(view, 0, 0));
+        }
+        BitBlt(dc, 0, 0, cr.right, cr.bottom, bmp.Canvas().Handle(), 0, 0, SRCCOPY);
+    }
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Providers of foreign dialogs
+
+TacProvider::~TacProvider()
+{
+    // The children first: the dialog's frame goes back last.
+    for (auto& c : Children)
+        c.reset();
+    Children.clear();
+    DialogAdapter.reset();
+}
+
+std::vector<TacProvider*> DialogProviders()
+{
+    std::vector<TacProvider*> r;
+    for (const auto& p : ProviderList())
+        if (p)
+            r.push_back(p.get());
+    return r;
+}
+
+TacProvider* FindDialogProvider(HWND wnd)
+{
+    for (const auto& p : ProviderList())
+        if (p && p->Handle == wnd)
+            return p.get();
+    return nullptr;
+}
+
+bool HasDescendantOfClass(HWND wnd, const std::string& lowerName)
+{
+    for (HWND c = GetTopWindow(wnd); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        if (Lower(ClassNameOf(c)) == lowerName || HasDescendantOfClass(c, lowerName))
+            return true;
+    }
+    return false;
+}
+
+bool AdaptDialogChild(TacProvider& provider, HWND wnd)
+{
+    if (!wnd)
+        return false;
+    if (AskWindow(wnd, AC_QUERYSKINNED))
+        return true;
+    g_dialogChildFlag = true;
+    const std::string name = Lower(ClassNameOf(wnd));
+    const LONG_PTR style = GetWindowLongPtrW(wnd, GWL_STYLE);
+    TsSkinManager* sm = DefaultManager;
+    const char* kind = nullptr;
+    const char* section = nullptr;
+    bool dialogChild = false;
+    TacDialogWnd* dlg = provider.DialogAdapter.get();
+    if (name == "static") {
+        if (Has(style, 3) || Has(style, 14))
+            kind = "TacIconWnd", section = "CHECKBOX";
+        else if (!Has(style, 13) && (style & 31) != 5 && (style & 31) != 6 && (style & 31) != 11)
+            kind = "TacStaticWnd", section = "CHECKBOX";
+    } else if (name == "#32770") {
+        kind = "TacTransPanelWnd", section = "CHECKBOX";
+    } else if (name == "tpanel" || name == "tsilentpaintpanel") {
+        kind = "TacDlgPanelWnd", section = "PANEL";
+    } else if (name == "button") {
+        if (Has(style, 7))
+            kind = "TacGroupBoxWnd", section = "GROUPBOX";
+        else if (Has(style, 3) || Has(style, 2) || Has(style, 5) || Has(style, 9) || Has(style, 4))
+            kind = "TacCheckBoxWnd", section = "CHECKBOX";
+        else
+            kind = "TacBtnWnd", section = "BUTTON";
+    } else if (name == "combobox" || name == "comboboxex32") {
+        kind = "TacComboBoxWnd", section = "COMBOBOX", dialogChild = name == "combobox";
+        if (dlg) dlg->PaintSuppressed = false;
+    } else if (name == "combolbox") {
+        kind = "TacEditWnd", section = "COMBOBOX";
+        if (dlg) dlg->PaintSuppressed = false;
+    } else if (name == "scrollbar") {
+        kind = "TacSizerWnd", section = "CHECKBOX";
+    } else if (name == "systabcontrol32") {
+        if (!Has(style, 0x2000))
+            kind = "TacTabControlWnd", section = "PAGECONTROL";
+    } else if (name == "syslistview32") {
+        kind = "TacListViewWnd", section = "EDIT", dialogChild = true;
+    } else if (name == "msctls_updown32") {
+        kind = "TacSpinWnd", section = "SPEEDBUTTON_SMALL";
+    } else if (name == "listbox") {
+        kind = "TacEditWnd", section = "EDIT", dialogChild = true;
+    } else if (name == "link window" || name == "syslink") {
+        kind = "TacLinkWnd", section = "CHECKBOX";
+    } else if (name == "toolbarwindow32") {
+        kind = "TacToolBarWnd", section = Has(style, 0x200) ? "BAR" : "CHECKBOX";
+    } else if (name == "edit") {
+        // Even a hidden edit means the dialog paints its own client.
+        if (dlg) dlg->PaintSuppressed = false;
+        if (IsWindowVisible(wnd))
+            kind = "TacEditWnd", section = "EDIT", dialogChild = true;
+    } else if (name == "systreeview32") {
+        kind = "TacTreeViewWnd", section = "EDIT", dialogChild = true;
+    } else if (name.find("shbrowseforfolder") != std::string::npos) {
+        kind = "TacTransPanelWnd", section = "CHECKBOX";
+    }
+    if (kind) {
+        std::unique_ptr<TacMainWnd> adapter;
+        // Plain push buttons are painted from the skin; the others keep the
+        // system's picture for now and only answer as skinned.
+        if (std::strcmp(kind, "TacBtnWnd") == 0 && (style & 0xF) <= BS_DEFPUSHBUTTON && !(style & (BS_ICON | BS_BITMAP)))
+            adapter = std::make_unique<TacBtnWnd>(wnd, sm);
+        else if (std::strcmp(kind, "TacSizerWnd") == 0 && (style & (SBS_SIZEBOX | SBS_SIZEGRIP)))
+            adapter = std::make_unique<TacSizerWnd>(wnd, sm);
+        else
+            adapter = std::make_unique<TacMainWnd>(wnd, sm, section, kind);
+        if (dialogChild)
+            adapter->DialogChild = true;
+        provider.Children.push_back(std::move(adapter));
+    }
+    g_dialogChildFlag = false;
+    return true;
+}
+
+bool AdaptDialogChildren(TacProvider& provider, HWND parent)
+{
+    for (HWND c = GetTopWindow(parent); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        if (!AdaptDialogChildren(provider, c))
+            return false;
+        if ((GetWindowLongPtrW(c, GWL_STYLE) & WS_CHILD) && !AdaptDialogChild(provider, c))
+            return false;
+    }
+    return true;
+}
+
+namespace {
+
+void PrepareDialog(TacProvider& provider, HWND wnd)
+{
+    provider.Handle = wnd;
+    if (provider.DialogAdapter || !DefaultManager || !DefaultManager->Active())
+        return;
+    const std::string name = ClassNameOf(wnd);
+    if (name != "#32770" && name != "TMessageForm")
+        return;
+    provider.DialogAdapter = std::make_unique<TacDialogWnd>(wnd, DefaultManager);
+    if (DialogPos.X != -1 || DialogPos.Y != -1)
+        SetWindowPos(wnd, HWND_TOP, DialogPos.X, DialogPos.Y, 0, 0, SWP_NOSIZE | SWP_NOREDRAW | SWP_NOOWNERZORDER);
+    AdaptDialogChildren(provider, wnd);
+    provider.DialogAdapter->Repaint();
+}
+
+} // namespace
+
+bool HookActivatedWindow(HWND wnd)
+{
+    TsSkinManager* sm = DefaultManager;
+    if (!wnd || AskWindow(wnd, AC_QUERYSKINNED) || !sm || FindDialogProvider(wnd))
+        return false;
+    if (tw::TCustomForm* form = FindFormByHandle(wnd)) {
+        // A form of the class library without its provider (the creation
+        // hook gives every form one; this is for forms made before it).
+        if (form->Tag() == acNoSkinTag || !(sm->SkinningRules & srStdForms) || FindProvider(form))
+            return false;
+        new TsSkinProvider(form);
+        return true;
+    }
+    if (ClassNameOf(wnd) != "#32770" || !(sm->SkinningRules & srStdDialogs))
+        return false;
+    // A second dialog over a skinned one stays as it is, unless it is a file
+    // dialog opened from it.
+    if (VisibleDialogCount() > 0 && !HasDescendantOfClass(wnd, "toolbarwindow32"))
+        return false;
+    auto provider = std::make_unique<TacProvider>();
+    TacProvider& p = *provider;
+    ProviderList().push_back(std::move(provider));
+    PrepareDialog(p, wnd);
+    return true;
+}
+
+void SweepDestroyedDialogs()
+{
+    for (auto& p : ProviderList())
+        if (p && p->DialogAdapter && p->DialogAdapter->Unsubclassed())
+            p.reset();
+}
+
+namespace {
+
+void FreeAllDialogProviders()
+{
+    auto& list = ProviderList();
+    // Freeing may send messages that reach the hook again: take them out first.
+    std::vector<std::unique_ptr<TacProvider>> all;
+    all.swap(list);
+    all.clear();
+}
+
+LRESULT CALLBACK DialogHookProc(int code, WPARAM wp, LPARAM lp)
+{
+    const LRESULT result = CallNextHookEx(SkinHookHandle(), code, wp, lp);
+    try {
+        if (code == HCBT_DESTROYWND)
+            SweepDestroyedDialogs();
+        else if (code == HCBT_ACTIVATE && wp)
+            HookActivatedWindow(reinterpret_cast<HWND>(wp));
+    } catch (const std::exception&) {
+        // The window stays unskinned.
+    }
+    return result;
+}
+
+void BroadcastToDialogs(tw::TMessage& m)
+{
+    if (m.Msg != SM_ALPHACMD)
+        return;
+    switch (SkinCommandOf(m.WParam)) {
+    case AC_SKINREMOVED:
+        FreeAllDialogProviders();
+        break;
+    case AC_SKINLOADED:
+    case AC_SKINREFRESH:
+        for (TacProvider* p : DialogProviders())
+            if (p->DialogAdapter && !p->DialogAdapter->Unsubclassed())
+                p->DialogAdapter->Repaint();
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+void InstallDialogSkinning()
+{
+    SkinCBTHookProc = DialogHookProc;
+    BroadcastToForeignWindows = BroadcastToDialogs;
+}
+
+void UninstallDialogSkinning()
+{
+    SkinCBTHookProc = nullptr;
+    BroadcastToForeignWindows = nullptr;
+    FreeAllDialogProviders();
+}
+
+} // namespace skin

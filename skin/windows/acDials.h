@@ -1,0 +1,126 @@
+#pragma once
+// Windows the program does not create itself (the system's message boxes and
+// file dialogs) get the skin's frame from outside: the default skin manager's
+// window-creation (CBT) hook sees them activated, subclasses the dialog with
+// a frame adapter and its child windows with small adapters, and gives each
+// window its own procedure back when the dialog ends or the skin goes.
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "skin/engine/BorderPainting.h"
+#include "skin/engine/FormGeometry.h"
+
+namespace skin {
+
+class TsCommonData;
+class TsSkinManager;
+
+// Root of the adapters that skin a window by subclassing it. The adapter
+// sits in the window property "ACSBSC" while it has the window.
+class TacMainWnd {
+public:
+    TacMainWnd(HWND wnd, TsSkinManager* manager, const std::string& section, const char* kind);
+    virtual ~TacMainWnd();
+    TacMainWnd(const TacMainWnd&) = delete;
+    TacMainWnd& operator=(const TacMainWnd&) = delete;
+
+    HWND Handle() const { return wnd_; }
+    // The adapter class the window was given ("TacBtnWnd", ...).
+    const char* Kind() const { return kind_; }
+    const std::string& Section() const { return section_; }
+    bool Unsubclassed() const { return unsubclassed_; }
+    void ClearUnsubclassed() { unsubclassed_ = false; }
+    bool DialogChild = false;
+
+    // Gives the window its procedure back (once).
+    void Unsubclass(bool repaint);
+    // The adapter of a window, nullptr when it has none.
+    static TacMainWnd* Of(HWND wnd);
+
+protected:
+    virtual LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT CallSaved(UINT msg, WPARAM wp, LPARAM lp);
+    TsSkinManager* manager_;
+    std::string section_;
+
+private:
+    static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+    HWND wnd_;
+    WNDPROC saved_ = nullptr;
+    const char* kind_;
+    bool unsubclassed_ = false;
+};
+
+// The skinned frame of a system dialog (window class "#32770"), painted from
+// the section "DIALOG" with the title of "FORMTITLE".
+class TacDialogWnd : public TacMainWnd {
+public:
+    TacDialogWnd(HWND wnd, TsSkinManager* manager);
+    ~TacDialogWnd() override;
+
+    int HotButton() const { return hot_; }
+    const TCaptionLayout& Buttons() const { return buttons_; }
+    bool PaintSuppressed = false;
+    // Paints the frame again after a change of state or skin.
+    void Repaint();
+
+protected:
+    LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+private:
+    struct TMeasures {
+        int Width = 0, Height = 0, Border = 0, Title = 0;
+        TRect Client;
+    };
+    TMeasures Measure() const;
+    TCaptionLayoutInput LayoutInput(const TMeasures& ms) const;
+    int HitTest(LPARAM screenPoint);
+    void PaintNonClient();
+    void UpdateRegion();
+    void SetHot(int code);
+    HBRUSH Brush();
+    COLORREF TextColor() const;
+
+    bool active_ = true;
+    bool pressed_ = false;
+    bool tracking_ = false;
+    int hot_ = 0;
+    TCaptionLayout buttons_;
+    SIZE regionSize_{-1, -1};
+    HBRUSH brush_ = nullptr;
+    COLORREF brushColor_ = 0;
+};
+
+// One skinned foreign dialog with its children's adapters.
+class TacProvider {
+public:
+    ~TacProvider();
+    HWND Handle = nullptr;
+    std::unique_ptr<TacDialogWnd> DialogAdapter;
+    std::vector<std::unique_ptr<TacMainWnd>> Children;
+};
+
+// The hook's decision for one activated window; true when it was skinned
+// now or is served already.
+bool HookActivatedWindow(HWND wnd);
+// The adapters of a dialog's children: descendants first, then the window.
+bool AdaptDialogChildren(TacProvider& provider, HWND parent);
+bool AdaptDialogChild(TacProvider& provider, HWND wnd);
+// Frees the providers of dialogs whose windows have ended.
+void SweepDestroyedDialogs();
+// The skinned foreign dialogs now (nil slots skipped).
+std::vector<TacProvider*> DialogProviders();
+// The provider of a dialog window, nullptr when it is not skinned.
+TacProvider* FindDialogProvider(HWND wnd);
+// Lower-case class name search through all descendants.
+bool HasDescendantOfClass(HWND wnd, const std::string& lowerName);
+
+// Sets the hook procedure the skin manager installs with the skin and the
+// broadcast that tells skinned dialogs of skin changes.
+void InstallDialogSkinning();
+void UninstallDialogSkinning();
+
+} // namespace skin
