@@ -89,6 +89,12 @@ TEST_F(OwnSkin, EveryKindOfPictureIsThere)
     EXPECT_EQ(sm.ma[size_t(glow)].ImgType, itisaGlow);
     EXPECT_EQ(sm.ma[size_t(glow)].Bmp->BitsPerPixel(), 32);
     EXPECT_GE(sm.GetMaskIndexByName("GLOBALINFO", "BICONCLOSEGLOW0"), 0);
+    // Every section with a GLOW value that buttons use has its halo mask.
+    for (const char* section : {"BUTTON", "SPEEDBUTTON"}) {
+        SCOPED_TRACE(section);
+        EXPECT_GE(sm.gd[size_t(Section(section))].GlowCount, 1);
+        EXPECT_GE(sm.GetMaskIndexByName(section, "GLOW0"), 0);
+    }
     EXPECT_GE(sm.GetPatternIndex(Section("FORM"), "FORM", "PATTERN"), 0);           // large JPEG
     EXPECT_GE(sm.GetTextureIndex(Section("PANEL_LOW"), "PANEL_LOW", "HOTPATTERN"), 0);   // small JPEG
     EXPECT_GE(sm.GetTextureIndex(Section("MDIAREA"), "MDIAREA", "PATTERN"), 0);     // tile of the master
