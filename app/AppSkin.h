@@ -3,6 +3,9 @@
 // skinned-form registry (until the forms get skinned frames).
 #pragma once
 
+#include <functional>
+#include <string>
+
 #include "base/Object.h"
 #include "ui/Forms.h"
 
@@ -23,6 +26,15 @@ void StartSkinUnit();
 // so the default manager, holding our own skin from the program's resources
 // and loading it by name.
 skin::TsSkinManager* CreateProgramSkinManager(TComponent* owner);
+
+// For tests: when set, the skin folder the program's manager searches
+// (instead of the system-wide one).
+extern std::function<std::string()> SkinDirectoryHook;
+
+// A skin of the skin folder that could not be loaded (the internal skin took
+// its place) is told to the user once: a message naming the file and the
+// reason. Nothing happens when the last load had no such failure.
+void ReportSkinLoadError(skin::TsSkinManager* manager, bool german);
 
 // Puts the form into the skinned-form registry for its lifetime: skin-wide
 // messages reach it once, and it stops drawing while the skin changes. A

@@ -321,6 +321,7 @@ void TForm1::FormCreate(TObject*) {
     ApplySavedPriority();
     CheckPriorityMenu();
     sSkinManager1->SetActive(!SkinOff);
+    ReportSkinLoadError(sSkinManager1, LanguageIsGerman());
     DataFolder = CommonAppDataPath() + "\\Orvalin\\Tarnwick";
     SetCaption("Orvalin Tarnwick " + VersionText());
     SetAcceptFiles(true);
