@@ -124,7 +124,13 @@ unsigned short EventLogTypeOf(int typeCode) {
     }
 }
 
+std::function<void(const std::string&, const std::string&, int, int)> EventLogHook;
+
 void WriteEventLog(const std::string& source, const std::string& text, int typeCode, int eventId) {
+    if (EventLogHook) {
+        EventLogHook(source, text, typeCode, eventId);
+        return;
+    }
     HANDLE h = RegisterEventSourceW(nullptr, Utf8ToWide(source).c_str());
     if (!h) return;
     std::wstring w = Utf8ToWide(text);

@@ -4,6 +4,7 @@
 // unit puts the registry and the WAV resources behind them.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "app/engine/SettingsStore.h"
@@ -31,6 +32,9 @@ extern const char* const kEventSource; // "Tarnwick"
 // Registers the source, reports one entry with one string, deregisters.
 // Nothing is written when the source cannot be registered.
 void WriteEventLog(const std::string& source, const std::string& text, int typeCode, int eventId);
+// For tests: when set, WriteEventLog hands its entry here instead.
+extern std::function<void(const std::string& source, const std::string& text, int typeCode, int eventId)>
+    EventLogHook;
 // The event-log type of a caller's type code (EVENTLOG_ERROR_TYPE, ...).
 unsigned short EventLogTypeOf(int typeCode);
 

@@ -29,7 +29,10 @@ extern std::function<bool()> PlatformIsNTHook;
 bool PlatformIsNT();
 
 // Runs the start-up; with runLoop the message loop runs until the main
-// window closes and the windows are destroyed at the end. Returns the exit code.
+// window closes and the windows are destroyed at the end. Returns the exit
+// code. An exception that escapes the start-up before the loop gets the
+// event-log entry of one that escapes the loop and the problem window, and
+// ends the start-up with 1.
 int RunStartup(bool runLoop);
 
 // The event-log text of an exception that escaped the message loop:

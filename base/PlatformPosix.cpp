@@ -34,23 +34,27 @@ intptr_t OpenFile(const std::string& name, unsigned mode, std::string& error) {
 
 void CloseFile(intptr_t h) { ::close(static_cast<int>(h)); }
 
-int64_t ReadFile(intptr_t h, void* buf, int64_t count) {
+int64_t ReadFile(intptr_t h, void* buf, int64_t count, std::string* error) {
     int64_t done = 0;
     while (done < count) {
         ssize_t r = ::read(static_cast<int>(h), static_cast<char*>(buf) + done, static_cast<size_t>(count - done));
         if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) break;
+        if (r < 0 && error) *error = std::strerror(errno);
+        if (r <= 0) break;   // 0: the end of the file, no error
         done += r;
     }
     return done;
 }
 
-int64_t WriteFile(intptr_t h, const void* buf, int64_t count) {
+int64_t WriteFile(intptr_t h, const void* buf, int64_t count, std::string* error) {
     int64_t done = 0;
     while (done < count) {
         ssize_t r = ::write(static_cast<int>(h), static_cast<const char*>(buf) + done, static_cast<size_t>(count - done));
         if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) break;
+        if (r <= 0) {
+            if (error) *error = r < 0 ? std::strerror(errno) : "nothing was written";
+            break;
+        }
         done += r;
     }
     return done;

@@ -41,21 +41,32 @@ intptr_t OpenFile(const std::string& name, unsigned mode, std::string& error) {
 
 void CloseFile(intptr_t h) { CloseHandle(reinterpret_cast<HANDLE>(h)); }
 
-int64_t ReadFile(intptr_t h, void* buf, int64_t count) {
+int64_t ReadFile(intptr_t h, void* buf, int64_t count, std::string* error) {
     int64_t done = 0;
     while (done < count) {
         DWORD chunk = static_cast<DWORD>(std::min<int64_t>(count - done, 1 << 30)), got = 0;
-        if (!::ReadFile(reinterpret_cast<HANDLE>(h), static_cast<char*>(buf) + done, chunk, &got, nullptr) || got == 0) break;
+        if (!::ReadFile(reinterpret_cast<HANDLE>(h), static_cast<char*>(buf) + done, chunk, &got, nullptr)) {
+            if (error) *error = LastErrorText();
+            break;
+        }
+        if (got == 0) break;   // the end of the file: no error
         done += got;
     }
     return done;
 }
 
-int64_t WriteFile(intptr_t h, const void* buf, int64_t count) {
+int64_t WriteFile(intptr_t h, const void* buf, int64_t count, std::string* error) {
     int64_t done = 0;
     while (done < count) {
         DWORD chunk = static_cast<DWORD>(std::min<int64_t>(count - done, 1 << 30)), put = 0;
-        if (!::WriteFile(reinterpret_cast<HANDLE>(h), static_cast<const char*>(buf) + done, chunk, &put, nullptr) || put == 0) break;
+        if (!::WriteFile(reinterpret_cast<HANDLE>(h), static_cast<const char*>(buf) + done, chunk, &put, nullptr)) {
+            if (error) *error = LastErrorText();
+            break;
+        }
+        if (put == 0) {
+            if (error) *error = "nothing was written";
+            break;
+        }
         done += put;
     }
     return done;

@@ -562,10 +562,27 @@ void TsSkinManager::SetSkinName(const std::string& value)
 
 void TsSkinManager::LoadSkin()
 {
+    LoadErrorFile.clear();
+    LoadError.clear();
     // A packed file of the name wins over a folder of the same name.
     packed_ = tw::FileExists(PackedFileName());
-    if (packed_) LoadPackedSkin();
-    else LoadUnpackedSkin();
+    const std::string file = packed_ ? PackedFileName()
+                                     : GetFullSkinDirectory() + skinName_ + tw::PathDelim() + kOptionsFile;
+    const bool fromFolder = packed_ || (!skinName_.empty() && tw::FileExists(file));
+    try {
+        if (packed_) LoadPackedSkin();
+        else LoadUnpackedSkin();
+    } catch (const std::exception& e) {
+        // A skin in the skin folder is input like any file: one that cannot
+        // be read is told to the owner (LoadError) and the skin stored in the
+        // program takes its place. Without one there is nothing to fall back
+        // on, and the failure goes to the caller.
+        if (!fromFolder || InternalSkins.Count() == 0) throw;
+        LoadErrorFile = file;
+        LoadError = e.what();
+        FreeTables();
+        LoadStoredSkin();
+    }
 }
 
 void TsSkinManager::LoadPackedSkin()
@@ -590,9 +607,16 @@ void TsSkinManager::LoadUnpackedSkin()
         file.LoadFromFile(folder + kOptionsFile);
         const std::string text(reinterpret_cast<const char*>(file.Memory()), static_cast<size_t>(file.Size()));
         LoadSkinTables(*this, &text);
+        // Options without a single section paint every control blank.
+        if (gd.empty()) throw EInvalidSkin("The skin options hold no skin sections");
         return;
     }
     // Not in the skin folder: one of the skins kept inside the program.
+    LoadStoredSkin();
+}
+
+void TsSkinManager::LoadStoredSkin()
+{
     SkinPath.clear();
     int index = InternalSkins.IndexOfSkin(skinName_);
     if (index < 0) {

@@ -220,9 +220,14 @@ public:
 
     // The component: which skin, from where, and the announcements.
     const std::string& SkinName() const { return skinName_; }
-    // Loads the named skin (when Active) and announces it. A damaged packed
-    // skin raises; the flags are cleared and the skin counts as not loaded.
+    // Loads the named skin (when Active) and announces it. A skin of the
+    // skin folder that cannot be loaded gives way to a stored skin (the one
+    // of the name, else the first) and leaves its file and reason in
+    // LoadErrorFile and LoadError; without a stored skin it raises, the flags
+    // are cleared and the skin counts as not loaded.
     void SetSkinName(const std::string& value);
+    // Why the last load could not use the skin folder's skin; empty when it could.
+    std::string LoadErrorFile, LoadError;
     const std::string& SkinDirectory() const { return skinDirectory_; }
     void SetSkinDirectory(const std::string& value);
     bool Active() const { return active_; }
@@ -275,6 +280,7 @@ private:
     void LoadSkin();
     void LoadPackedSkin();
     void LoadUnpackedSkin();
+    void LoadStoredSkin();
     void Reload();
     void FreeTables();
     std::string skinName_;

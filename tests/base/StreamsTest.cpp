@@ -91,6 +91,36 @@ TEST(FileStream, ReadingPastTheEndRaisesAndCreateTruncates) {
     EXPECT_THROW(TFileStream(TempDir() + "no" + PathDelim() + "such" + PathDelim() + "x", fmCreate), EFCreateError);
 }
 
+TEST(FileStream, AShortWriteKeepsThePlatformsReasonAndTheEndOfDataHasNone) {
+    std::string name = TempDir() + "reason.bin";
+    {
+        TFileStream f(name, fmCreate);
+        f.WriteBuffer("0123", 4);
+        EXPECT_EQ(f.LastErrorText(), "");
+    }
+    TFileStream f(name, fmOpenRead);
+    EXPECT_EQ(f.Write("x", 1), 0);
+    const std::string reason = f.LastErrorText();
+    EXPECT_FALSE(reason.empty());
+    try {
+        f.WriteBuffer("x", 1);
+        ADD_FAILURE() << "no exception";
+    } catch (const EWriteError& e) {
+        EXPECT_NE(e.Message().find(reason), std::string::npos) << e.Message();
+    }
+    // Running out of data is no error: nothing to report, and a read that
+    // follows a failed write forgets the old reason.
+    char buf[8];
+    EXPECT_EQ(f.Read(buf, 8), 4);
+    EXPECT_EQ(f.LastErrorText(), "");
+    try {
+        f.ReadBuffer(buf, 1);
+        ADD_FAILURE() << "no exception";
+    } catch (const EReadError& e) {
+        EXPECT_EQ(e.Message(), "Stream read error");
+    }
+}
+
 TEST(MemoryStream, ReadWriteSeekAndPastEnd) {
     TMemoryStream m;
     m.WriteBuffer("hello", 5);

@@ -595,4 +595,21 @@ TEST_F(ToolWindowsTest, PatchAndPreserveDialogsWearTheSkinInGerman) {
     unskinned = test::UnskinnedControls(*TrashForm);
     EXPECT_TRUE(unskinned.empty()) << Joined(unskinned);
     TrashForm->Hide();
+
+TEST_F(ToolWindowsTest, AMergeOfFilesWithoutASinglePacketSaysSoAndWritesNothing) {
+    const std::string a = Temp("nopackets_a.ts");
+    WriteAll(a, Bytes());
+    const std::string dest = Temp("nopackets_dest.ts");
+    files.push_back(ChangeFileExt(dest, ".log"));
+    g_dialogs.yes = true; // add it all the same when asked
+    WhenShown([] { return FileMergerForm && FileMergerForm->Visible(); }, [&] {
+        TFileMergerForm& f = *FileMergerForm;
+        f.AddFile(a);
+        f.sFilenameEdit1->SetText(dest);
+        Press(f.sBitBtn1);
+    });
+    MenuCommand(Form1->FileMerger1);
+    EXPECT_TRUE(AnyMessageHas("Merging failed!\rNo transport stream packets found in " + a));
+    EXPECT_FALSE(AnyMessageHas("successfully"));
+    EXPECT_FALSE(FileExists(dest));
 }

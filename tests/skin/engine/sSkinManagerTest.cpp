@@ -235,15 +235,52 @@ TEST_F(Manager, FolderSkinAndPackedFileOfTheSameNameThePackedWins)
     EXPECT_GE(sm->GetSkinIndex("EDIT"), 0);
 }
 
-TEST_F(Manager, DamagedPackedFileRaisesAndTheNextLoadStartsClean)
+TEST_F(Manager, DamagedPackedFileRaisesWithoutAStoredSkinAndTheNextLoadStartsClean)
 {
-    AddInternal();
     WriteFile(dir / "Broken.asz", "not an archive at all");
     EXPECT_THROW(sm->SetSkinName("Broken"), tw::Exception);
     EXPECT_FALSE(SkinLoading);
     EXPECT_FALSE(sm->SkinLoaded());
+    AddInternal();
     sm->SetSkinName(internal);
     EXPECT_TRUE(sm->SkinLoaded());
+    EXPECT_EQ(sm->LoadError, "");
+}
+
+// A skin in the skin folder is input: a damaged archive (also one that has
+// the stored skin's name) or options without a section give way to the
+// stored skin, and the file and the reason are kept for one report.
+TEST_F(Manager, ADamagedSkinOfTheFolderGivesWayToTheStoredOne)
+{
+    AddInternal();
+    std::string junk(5000, '\0');
+    uint32_t x = 12345;
+    for (char& c : junk) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 24);
+    }
+    WriteFile(dir / (internal + ".asz"), junk);
+    fs::create_directories(dir / "Blank");
+    WriteFile(dir / "Blank" / "Options.dat", junk);
+    for (const std::string& name : {internal, std::string("Blank")}) {
+        rec.Log.clear();
+        EXPECT_NO_THROW(sm->SetSkinName(name)) << name;
+        EXPECT_TRUE(sm->Active()) << name;
+        EXPECT_TRUE(sm->SkinLoaded()) << name;
+        EXPECT_FALSE(SkinLoading);
+        EXPECT_EQ(sm->SkinName(), internal);
+        EXPECT_EQ(sm->SkinPath, "");
+        EXPECT_GE(sm->GetSkinIndex("BUTTON"), 0) << name;
+        EXPECT_FALSE(sm->LoadError.empty()) << name;
+        EXPECT_EQ(rec.Log.front(), "glows");
+    }
+    EXPECT_EQ(sm->LoadErrorFile, sm->GetFullSkinDirectory() + "Blank" + tw::PathDelim() + "Options.dat");
+    sm->SetSkinName("Broken");   // no such skin anywhere: no error either
+    EXPECT_EQ(sm->LoadError, "");
+    fs::remove(dir / (internal + ".asz"));
+    sm->SetSkinName(internal);
+    EXPECT_TRUE(sm->SkinLoaded());
+    EXPECT_EQ(sm->LoadErrorFile, "");
 }
 
 TEST_F(Manager, SkinNamesCutOnlyTheExtension)
