@@ -3,11 +3,11 @@
 #include <windows.h>
 
 #include "app/MainForm.h"
-#include "skin/engine/SkinMessages.h"
-#include "skin/engine/SkinnedForms.h"
-#include "skin/engine/acPNGGraphic.h"
-#include "skin/engine/sSkinManager.h"
-#include "skin/engine/sSkinManagerWin.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/SkinnedForms.h"
+#include "skin/engine/link/sSkinManagerWin.h"
+#include "skin/engine/painting/acPNGGraphic.h"
 #include "ui/Application.h"
 
 namespace tw {

@@ -10,7 +10,7 @@
 #include "app/engine/ThdTimer.h"
 #include "app/engine/TimeStampCorrection.h"
 #include "base/SysUtils.h"
-#include "skin/engine/sCommonData.h"
+#include "skin/engine/link/sCommonData.h"
 #include "tools/OrvalinPlayer.h"
 #include "tools/TimeLine.h"
 #include "tools/ToolControls.h"

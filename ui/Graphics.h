@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "base/Object.h"
+#include "skin/engine/common/PixelView.h"
 #include "ui/Types.h"
-#include "skin/engine/PixelView.h"
 
 namespace tw {
 

@@ -4,8 +4,8 @@
 #include <type_traits>
 
 #include "skin/controls/sControlCache.h"
-#include "skin/engine/SkinMessages.h"
-#include "skin/engine/SkinText.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/link/SkinText.h"
 
 namespace skin {
 

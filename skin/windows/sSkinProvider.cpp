@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <string>
 
-#include "skin/engine/AlphaPrimitives.h"
-#include "skin/engine/DefaultManager.h"
-#include "skin/engine/GdiGuards.h"
-#include "skin/engine/ItemPaintingWin.h"
-#include "skin/engine/SkinMessages.h"
-#include "skin/engine/SkinText.h"
-#include "skin/engine/SkinUtils.h"
-#include "skin/engine/sMaskData.h"
-#include "skin/engine/sSkinManager.h"
+#include "skin/engine/common/DefaultManager.h"
+#include "skin/engine/common/GdiGuards.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/common/SkinUtils.h"
+#include "skin/engine/data/sMaskData.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/ItemPaintingWin.h"
+#include "skin/engine/link/SkinText.h"
+#include "skin/engine/painting/AlphaPrimitives.h"
 #include "ui/Graphics.h"
 
 namespace skin {

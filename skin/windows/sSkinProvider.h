@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "skin/engine/FormGeometry.h"
-#include "skin/engine/SkinnedForms.h"
+#include "skin/engine/data/FormGeometry.h"
+#include "skin/engine/link/SkinnedForms.h"
 #include "ui/Forms.h"
 
 namespace skin {
