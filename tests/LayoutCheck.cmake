@@ -7,6 +7,7 @@
 set(rules
   "base|base/"
   "ts|base/,ts/"
+  "ui|base/,ui/"
   "skin/engine/common|base/,ui/,skin/engine/common/"
   "skin/engine/images|base/,ui/,skin/engine/common/,skin/engine/images/"
   "skin/engine/data|base/,ui/,skin/engine/common/,skin/engine/images/,skin/engine/data/"

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/PixelView.h"
+
 #ifdef _WIN32
 #include "ui/Types.h"
 namespace tw {
@@ -21,6 +23,10 @@ namespace skin {
 using TColor = int32_t;
 inline constexpr TColor clNone = 0x1FFFFFFF;
 inline constexpr TColor clKeyColor = 0xFF00FF;
+
+// The skin's picture work runs on the run-time library's pixel views.
+using TPixelView = tw::TPixelView;
+using TPixelImage = tw::TPixelImage;
 
 #ifdef _WIN32
 // On Windows the skin shares the class library's geometry types.

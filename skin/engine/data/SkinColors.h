@@ -3,7 +3,7 @@
 // that applies them to pictures.
 #include <functional>
 
-#include "skin/engine/common/PixelView.h"
+#include "base/PixelView.h"
 #include "skin/engine/common/SkinUtils.h"
 
 namespace skin {

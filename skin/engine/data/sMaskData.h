@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "skin/engine/common/PixelView.h"
+#include "base/PixelView.h"
 #include "skin/engine/data/sGradient.h"
 
 namespace skin {

@@ -13,7 +13,7 @@
 
 #include "base/Object.h"
 #include "base/Streams.h"
-#include "skin/engine/common/PixelView.h"
+#include "base/PixelView.h"
 #include "skin/engine/data/sMaskData.h"
 
 namespace skin {

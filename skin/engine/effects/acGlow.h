@@ -3,7 +3,7 @@
 // layered, click-through window of its own around the control. The portable
 // part places and composes the halo's picture; the windows and the list of
 // shown glows are on the Windows side.
-#include "skin/engine/common/PixelView.h"
+#include "base/PixelView.h"
 #include "skin/engine/common/SkinUtils.h"
 
 namespace skin {

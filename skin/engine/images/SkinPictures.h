@@ -8,7 +8,7 @@
 #include <string>
 
 #include "base/Exceptions.h"
-#include "skin/engine/common/PixelView.h"
+#include "base/PixelView.h"
 #include "skin/engine/common/SkinUtils.h"
 
 namespace skin {

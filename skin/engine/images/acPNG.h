@@ -14,7 +14,7 @@
 
 #include "base/Exceptions.h"
 #include "base/Streams.h"
-#include "skin/engine/common/PixelView.h"
+#include "base/PixelView.h"
 #include "skin/engine/common/SkinUtils.h"
 
 namespace skin {

@@ -4,7 +4,7 @@
 // $FF00FF as transparent, and the painters of skin masks by state.
 #include <cstdint>
 
-#include "skin/engine/common/PixelView.h"
+#include "base/PixelView.h"
 #include "skin/engine/common/SkinUtils.h"
 #include "skin/engine/data/sMaskData.h"
 

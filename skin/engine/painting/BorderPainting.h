@@ -4,7 +4,7 @@
 // window regions leave out.
 #include <vector>
 
-#include "skin/engine/common/PixelView.h"
+#include "base/PixelView.h"
 #include "skin/engine/data/sMaskData.h"
 
 namespace skin {

@@ -3,7 +3,7 @@
 // the whole-picture mixers of fades, disabled looks and tints.
 #include <cstdint>
 
-#include "skin/engine/common/PixelView.h"
+#include "base/PixelView.h"
 #include "skin/engine/common/SkinUtils.h"
 #include "skin/engine/painting/AlphaPrimitives.h"
 

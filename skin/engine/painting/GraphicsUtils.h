@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "skin/engine/common/PixelView.h"
+#include "base/PixelView.h"
 #include "skin/engine/common/SkinUtils.h"
 #include "skin/engine/painting/AlphaPrimitives.h"
 

@@ -2,7 +2,7 @@
 // Glyphs of the skinned glyph buttons: from the button's own glyph bitmap or
 // from an image list, with the button's blend, grayed, reflected and disabled
 // looks, into its cache bitmap (skinned) or onto a canvas.
-#include "skin/engine/common/PixelView.h"
+#include "base/PixelView.h"
 #include "skin/engine/common/SkinUtils.h"
 
 namespace skin {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "skin/engine/common/PixelView.h"
+#include "base/PixelView.h"
 #include "skin/engine/data/sGradient.h"
 #include "skin/engine/painting/AlphaPrimitives.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "skin/engine/common/PixelView.h"
+#include "base/PixelView.h"
 #include "skin/engine/common/SkinUtils.h"
 #include "skin/engine/data/sSkinManager.h"
 

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "base/Streams.h"
+#include "skin/engine/common/SkinUtils.h"
 #include "skin/engine/painting/acPNGGraphic.h"
 #include "tests/skin/engine/PngBuilder.h"
 

@@ -8,8 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace skin {
-
+namespace tw {
 
 struct TPixelView {
     uint8_t* Bits = nullptr;   // first byte of the top row
@@ -53,4 +52,4 @@ private:
     TPixelView view_;
 };
 
-} // namespace skin
+} // namespace tw
