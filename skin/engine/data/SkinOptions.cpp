@@ -101,6 +101,11 @@ std::unique_ptr<TPixelImage> FindPicture(const TsSkinManager& sm, const std::str
     return img;
 }
 
+// A rectangle with its right left of its left or its bottom above its top
+// names no piece of a picture: the painters would compute frames of negative
+// size from it and look for the mask half above the picture.
+bool InsideOut(const TRect& r) { return r.Right < r.Left || r.Bottom < r.Top; }
+
 TsMaskData NewMask(TsSkinManager& sm, const std::string& section, const std::string& key)
 {
     TsMaskData m;
@@ -145,6 +150,7 @@ bool ReadFixedForm(TsSkinManager& sm, const std::string& section, const std::str
         return false;
     }
     m.R = {Field(v, 2, 5), Field(v, 7, 10), Field(v, 12, 15), Field(v, 17, 20)};
+    if (InsideOut(m.R)) return false;
     if (v[0] == '^') PieceWidthRule(m);
     sm.ma.push_back(std::move(m));
     return true;
@@ -194,6 +200,7 @@ void ReadRectForm(TsSkinManager& sm, const std::string& section, const std::stri
     TsMaskData m = NewMask(sm, tw::UpperCase(section), tw::UpperCase(key));
     m.ImgType = itisaBorder;
     m.R = {at(r, 0), at(r, 1), at(r, 2), at(r, 3)};
+    if (InsideOut(m.R)) return;
     m.ImageCount = int16_t(std::max(at(f, 0), 1));
     m.MaskType = int16_t(std::max(at(f, 1), 0));
     m.BorderWidth = int16_t(f.size() > 2 ? std::max(at(f, 2), 0) : 0);

@@ -41,6 +41,15 @@ TRect ClipInclusive(TRect r, const TPixelView& v)
     return r;
 }
 
+// The row of a mask's transparency half that belongs to source row sy, when
+// it lies in the picture. A mask whose rectangle is turned inside out puts
+// the half above row 0, so both bounds are checked.
+bool BandRowInside(const TPixelView& src, int sy, int band)
+{
+    const int64_t y = int64_t(sy) + band;
+    return y >= 0 && y < src.Height;
+}
+
 // Calls f(dx, dy, sx, sy) for every pixel of a w x h block at dst (x, y) from
 // src (sx, sy) that lies inside both pictures.
 template <class F> void ForOverlap(const TPixelView& dst, int x, int y, const TPixelView& src, int sx, int sy, int w, int h, F f)
@@ -287,7 +296,7 @@ void CopyMaskPieceOverBG(const TRect& dstRect, const TRect& srcRect, const TPixe
     const int db = dst.BytesPerPixel(), sb = src.BytesPerPixel();
     const int w = std::min(dstRect.Width(), srcRect.Width()), h = std::min(dstRect.Height(), srcRect.Height());
     ForOverlap(dst, dstRect.Left, dstRect.Top, src, srcRect.Left, srcRect.Top, w, h, [&](int dx, int dy, int sx, int sy) {
-        if (sy + band >= src.Height) return;
+        if (!BandRowInside(src, sy, band)) return;
         const uint8_t* s = src.Row(sy) + sx * sb;
         const uint8_t* m = src.Row(sy + band) + sx * sb;
         uint8_t* d = dst.Row(dy) + dx * db;
@@ -426,7 +435,7 @@ void BlendMaskGlyph(const TRect& dstRect, const TRect& srcRect, const TPixelView
     const int band = mask.R.Height() / (mask.MaskType + 1);
     const int db = dst.BytesPerPixel(), sb = src.BytesPerPixel();
     ForOverlap(dst, dstRect.Left, dstRect.Top, src, srcRect.Left, srcRect.Top, w, h, [&](int dx, int dy, int sx, int sy) {
-        if (sy + band >= src.Height) return;
+        if (!BandRowInside(src, sy, band)) return;
         const uint8_t* c = src.Row(sy) + sx * sb;
         if (SameKey(c, key)) return;
         const uint8_t* m = src.Row(sy + band) + sx * sb;
@@ -483,7 +492,7 @@ void TileMaskPiece(const TRect& dstRect, const TRect& srcRect, const TPixelView&
         const uint8_t* c = src.Row(sy) + sx * sb;
         uint8_t* d = dst.Row(dy) + dx * db;
         if (!SameKey(c, clKeyColor)) {
-            if (sy + band >= src.Height) return;
+            if (!BandRowInside(src, sy, band)) return;
             const uint8_t* m = src.Row(sy + band) + sx * sb;
             uint8_t out[3];
             for (int i = 0; i < 3; ++i) out[i] = uint8_t(ClampByte(((d[i] - c[i]) * m[i] + c[i] * 256) >> 8));

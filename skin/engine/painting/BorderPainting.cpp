@@ -80,6 +80,9 @@ void CopyMaskPiece(int dstX1, int dstY1, int dstX2, int dstY2, int srcX, int src
     for (int r = 0; r < rows; ++r) {
         const int sy = srcY + r;
         if (sy >= src.Height || (mask.MaskType == 1 && sy + halfH >= src.Height)) break;
+        // A rectangle turned inside out puts the transparency half above
+        // the picture: such rows are left alone.
+        if (mask.MaskType == 1 && sy + halfH < 0) continue;
         const uint8_t* s = src.Row(sy);
         const uint8_t* m = mask.MaskType == 1 ? src.Row(sy + halfH) : nullptr;
         uint8_t* d = dst.Row(dstY1 + r);

@@ -10,6 +10,7 @@
 #include "base/SysUtils.h"
 #include "skin/engine/data/SkinOptions.h"
 #include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/painting/AlphaPrimitives.h"
 #include "tests/support/TsBuilder.h"
 
 using namespace skin;
@@ -125,6 +126,35 @@ TEST(SkinOptions, FixedMaskFormsByPosition)
     minus.MaskType = -1;
     minus.R = {0, 0, 4, 4};
     EXPECT_EQ(MaskFrameHeight(minus), 0);
+}
+
+TEST(SkinOptions, RectanglesTurnedInsideOutAreRefused)
+{
+    // A bottom above its top (or a right left of its left) names no piece
+    // of the master bitmap; painted, such a mask made the painters reach
+    // rows above the picture.
+    TLoaded s;
+    s.pack.Files["master.bmp"] = skintest::BmpFile(Picture(24, 12, 24, 0x405060).View());
+    s.Load("[GLOBALINFO]\nMASTERBITMAP=MASTER.BMP\n"
+           "[BUTTON]\nBORDER=^0000^0005^0010^0000^0002^0002^0002^0002^1^1^1^1\n"
+           "WIDE=^0010^0000^0000^0006^0002^0002^0002^0002^1^1^1^1\n"
+           "GLYPH=@0000@0008@0012@0002@3@1\n"
+           "RECT=R# (0,5,10,0) (1,1)\n"
+           "FLAT=^0000^0004^0012^0004^0000^0000^0000^0000^1^1^1^1\n"
+           "GOOD=^0000^0000^0012^0012^0002^0002^0002^0002^1^1^1^1\n");
+    EXPECT_EQ(s.Mask("BUTTON", "BORDER"), nullptr);
+    EXPECT_EQ(s.Mask("BUTTON", "WIDE"), nullptr);
+    EXPECT_EQ(s.Mask("BUTTON", "GLYPH"), nullptr);
+    EXPECT_EQ(s.Mask("BUTTON", "RECT"), nullptr);
+    EXPECT_NE(s.Mask("BUTTON", "FLAT"), nullptr);   // empty is not inside out
+    ASSERT_NE(s.Mask("BUTTON", "GOOD"), nullptr);
+    // What was kept paints inside its pictures in every state.
+    TPixelImage dst = Picture(20, 14, 32, 0xAAAAAA), bg = Picture(20, 14, 24, 0x111111);
+    for (const TsMaskData& m : s.sm.ma)
+        for (int state = 0; state < 4; ++state) {
+            DrawMaskRect(dst.View(), {-2, -1, 19, 15}, true, MakeCacheInfo(bg.View(), 1, 1), m, state, true);
+            DrawMaskGlyph(dst.View(), {-3, 2}, state, state, m, EmptyCacheInfo());
+        }
 }
 
 TEST(SkinOptions, PictureFilesAndTheRectForm)

@@ -174,6 +174,28 @@ TEST(MaskRect, ZeroSizedPiecesAndBrokenMasksDrawNothing)
     SUCCEED();
 }
 
+TEST(MaskRect, InsideOutMaskStaysInsideThePictures)
+{
+    // A mask made in code with its bottom above its top: the mask half then
+    // lies above the frame, and every painter must stop at row 0 as it does
+    // at the last row.
+    TMaskSkin s(1, 4);
+    s.sm.ma[0].R = {0, 5, 3, 0};
+    s.sm.ma[0].WL = s.sm.ma[0].WT = s.sm.ma[0].WR = s.sm.ma[0].WB = 2;
+    const TsMaskData& m = s.Mask();
+    TPixelImage dst = Picture(8, 8, 24, 0xAAAAAA), bg = Picture(8, 8, 24, 0x111111);
+    for (int state = 0; state < 3; ++state)
+        DrawMaskRect(dst.View(), {0, 0, 8, 8}, true, MakeCacheInfo(bg.View(), 0, 0), m, state, true);
+    BlendMaskGlyph({0, 0, 3, 3}, {0, 0, 3, 3}, dst.View(), m, 1, clKeyColor, s.sm.MasterBitmap->View());
+    TileMaskPiece({0, 0, 8, 8}, {0, 0, 3, 3}, dst.View(), m, EmptyCacheInfo());
+    CopyMaskPieceOverBG({0, 0, 3, 3}, {0, 0, 3, 3}, dst.View(), s.sm.MasterBitmap->View(), EmptyCacheInfo(), false, m);
+    // Rows whose mask row would lie above the picture are left as they were.
+    TPixelImage row0 = Picture(3, 1, 24, 0xAAAAAA);
+    CopyMaskPieceOverBG({0, 0, 3, 1}, {0, 0, 3, 1}, row0.View(), s.sm.MasterBitmap->View(), EmptyCacheInfo(), false, m);
+    EXPECT_EQ(Px(row0.View(), 0, 0), 0xAAAAAA);
+    EXPECT_EQ(Px(row0.View(), 2, 0), 0xAAAAAA);
+}
+
 TEST(MaskGlyph, LeftOfThePictureSkipsColumnsNotFrames)
 {
     TsSkinManager sm;

@@ -106,6 +106,19 @@ TEST_F(Border, TransparencyHalfWeighsTheDestination)
     EXPECT_EQ(Px(bmp.View(), 1, 1), 0x969696);
 }
 
+TEST_F(Border, TransparencyHalfAboveThePictureIsNotRead)
+{
+    // A rectangle with its bottom above its top puts the transparency band
+    // above row 0: those rows are left alone rather than read from outside.
+    TsMaskData m = Mask(Picture(2, 4, 24, 0x646464), 1, 1);
+    m.MaskType = 1;
+    m.R = {0, 4, 2, 0};
+    TPixelImage bmp = Picture(2, 2, 24, 0xC8C8C8);
+    CopyMaskPiece(0, 0, 1, 1, 0, 0, 1, 1, bmp.View(), nullptr, m, false);
+    EXPECT_EQ(Px(bmp.View(), 0, 0), 0xC8C8C8);
+    EXPECT_EQ(Px(bmp.View(), 1, 1), 0xC8C8C8);
+}
+
 TEST_F(Border, TransparentCornerRunsPlacedForTheTarget)
 {
     TPixelImage frame = Picture(4, 3, 24, 0x101010);
