@@ -14,6 +14,8 @@ set(rules
   "skin/engine/painting|base/,ui/,skin/engine/common/,skin/engine/images/,skin/engine/data/,skin/engine/painting/"
   "skin/engine/effects|base/,ui/,skin/engine/common/,skin/engine/images/,skin/engine/data/,skin/engine/painting/,skin/engine/effects/"
   "skin/engine/link|base/,ui/,skin/engine/"
+  "app/shared|base/,ts/,ui/,skin/,app/engine/,app/shared/"
+  "tools|base/,ts/,ui/,skin/,app/engine/,app/shared/,tools/"
 )
 
 set(faults "")

@@ -1,4 +1,4 @@
-#include "app/BandwidthMeter.h"
+#include "app/shared/BandwidthMeter.h"
 
 namespace tw {
 

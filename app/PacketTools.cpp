@@ -1,4 +1,4 @@
-#include "tools/PacketTools.h"
+#include "app/PacketTools.h"
 
 #include <windows.h>
 
@@ -197,6 +197,18 @@ void SDuplicateFinder1Click(TForm1& form) {
     TDuplicateFinder finder(v->Engine().RawReader());
     std::string error;
     if (!finder.WriteListing(input, pid, ChangeFileExt(input, "_duplicates.txt"), error)) v->LogLine(error);
+}
+
+void SPacketEditor1Click(TForm1& form) {
+    if (!form.CanOpenNow() || !form.OpenDialog2->Execute()) return;
+    form.ResetAll();
+    const bool german = LanguageIsGerman();
+    auto* editor = new TPacketEditorForm(nullptr);
+    editor->Raw_TSPacketReader->SetFileName(form.OpenDialog2->FileName());
+    editor->SetLanguage(german);
+    editor->ShowModal();
+    editor->Raw_TSPacketReader->SetActive(false);
+    delete editor;
 }
 
 void AddPacketToolItems(TForm1& form, TMenuItem* tools) {

@@ -1,7 +1,7 @@
-#include "app/ProgressForm.h"
+#include "app/shared/ProgressForm.h"
 
-#include "app/BandwidthMeter.h"
-#include "app/Settings.h"
+#include "app/shared/BandwidthMeter.h"
+#include "app/shared/Settings.h"
 #include "skin/controls/sButtons.h"
 #include "skin/controls/sLabel.h"
 #include "skin/controls/sPanel.h"

@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "app/shared/Settings.h"
 
 #include <windows.h>
 
