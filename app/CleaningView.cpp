@@ -1,8 +1,8 @@
 #include "app/CleaningView.h"
 
-#include "app/BandwidthMeter.h"
+#include "app/shared/BandwidthMeter.h"
 #include "app/MainForm.h"
-#include "app/ProgressForm.h"
+#include "app/shared/ProgressForm.h"
 #include "app/engine/CleaningChain.h"
 #include "app/engine/AnalysisEngine.h"
 #include "base/SysUtils.h"

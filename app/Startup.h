@@ -8,16 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "app/shared/StartupHooks.h"
 #include "ui/Forms.h"
 
 namespace tw {
 
-// Windows that other parts of the program bring; the start-up creates them
-// at their place in the order when they are registered.
-struct TStartupHooks {
-    std::function<TCustomForm*(TComponent* owner)> createTrashForm;     // preserve-streams window
-    std::function<TCustomForm*(TComponent* owner)> createRawCutterForm; // raw cutter
-};
 TStartupHooks& StartupHooks();
 
 // What the start-up did, in order ("Language", "TForm1", "StdTexts", ...):

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "skin/engine/GraphicsUtils.h"
-#include "skin/engine/ItemPaintingWin.h"
-#include "skin/engine/SkinMessages.h"
-#include "skin/engine/sCommonData.h"
-#include "skin/engine/sSkinManager.h"
-#include "skin/engine/sVclUtils.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/ItemPaintingWin.h"
+#include "skin/engine/link/sCommonData.h"
+#include "skin/engine/link/sVclUtils.h"
+#include "skin/engine/painting/GraphicsUtils.h"
 #include "ui/Application.h"
 
 namespace tw {

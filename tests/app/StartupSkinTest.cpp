@@ -18,7 +18,7 @@
 #include "base/Streams.h"
 #include "base/SysUtils.h"
 #include "base/WinText.h"
-#include "skin/engine/sSkinManager.h"
+#include "skin/engine/data/sSkinManager.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
 

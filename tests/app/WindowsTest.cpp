@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/BandwidthMeter.h"
+#include "app/shared/BandwidthMeter.h"
 #include "app/LogForm.h"
-#include "app/ProgressForm.h"
+#include "app/shared/ProgressForm.h"
 #include "app/engine/SettingsStore.h"
 #include "app/engine/AppLog.h"
 #include "app/engine/ThdTimer.h"

@@ -15,7 +15,7 @@
 
 #include "app/AnalysisView.h"
 #include "app/MainForm.h"
-#include "app/Settings.h"
+#include "app/shared/Settings.h"
 #include "app/Startup.h"
 #include "app/engine/SettingsStore.h"
 #include "base/Streams.h"
