@@ -12,13 +12,35 @@
 
 namespace tw::platform {
 
+// A regular file that is replaced is unlinked and made new, not truncated:
+// ext4 writes out the whole new content on close of a file truncated to zero
+// (its protection for programs that rewrite a file in place), so the caller
+// would wait for the disk. Anything else (a device, a pipe, a file that
+// cannot be unlinked) is opened and truncated as before, and that open's
+// error is the reason.
+static int CreateReplacing(const char* name) {
+    constexpr int kFlags = O_RDWR | O_CREAT | O_CLOEXEC;
+    int fd = ::open(name, kFlags | O_EXCL, 0644);
+    if (fd >= 0 || errno != EEXIST) return fd;
+    struct stat st {};
+    if (::lstat(name, &st) == 0 && S_ISREG(st.st_mode) && ::unlink(name) == 0) {
+        fd = ::open(name, kFlags | O_EXCL, 0644);
+        if (fd >= 0) return fd;
+    }
+    return ::open(name, kFlags | O_TRUNC, 0644);
+}
+
 intptr_t OpenFile(const std::string& name, unsigned mode, std::string& error) {
-    int flags;
-    if (mode == fmCreate || (mode & 0xFF00) == fmCreate) flags = O_RDWR | O_CREAT | O_TRUNC;
-    else if ((mode & 3) == fmOpenWrite) flags = O_WRONLY;
-    else if ((mode & 3) == fmOpenReadWrite) flags = O_RDWR;
-    else flags = O_RDONLY;
-    int fd = ::open(name.c_str(), flags | O_CLOEXEC, 0644);
+    int fd;
+    if (mode == fmCreate || (mode & 0xFF00) == fmCreate) {
+        fd = CreateReplacing(name.c_str());
+    } else {
+        int flags;
+        if ((mode & 3) == fmOpenWrite) flags = O_WRONLY;
+        else if ((mode & 3) == fmOpenReadWrite) flags = O_RDWR;
+        else flags = O_RDONLY;
+        fd = ::open(name.c_str(), flags | O_CLOEXEC, 0644);
+    }
     if (fd < 0) {
         error = std::strerror(errno);
         return -1;

@@ -1,6 +1,14 @@
 #include "app/shared/BandwidthMeter.h"
 
+#include "base/SysUtils.h"
+#include "ui/ExtCtrls.h"
+
 namespace tw {
+
+namespace {
+// Ten pictures a second are all the eye follows.
+constexpr unsigned kRepaintEveryMs = 100;
+} // namespace
 
 TOvBandwidthMeter::TOvBandwidthMeter(TComponent* owner)
     : TGraphicControl(owner), buffer_(std::make_unique<TBitmap>()), background_(std::make_unique<TPicture>()) {
@@ -18,6 +26,14 @@ TOvBandwidthMeter::TOvBandwidthMeter(TComponent* owner)
         Invalidate();
     };
     SetBounds(0, 0, 100, 50);
+    repaintTimer_ = std::make_unique<TTimer>(nullptr);
+    repaintTimer_->SetEnabled(false);
+    repaintTimer_->SetInterval(kRepaintEveryMs);
+    repaintTimer_->OnTimer = [this](TObject*) {
+        repaintTimer_->SetEnabled(false);
+        lastInvalidateMs_ = GetTickCount64Ms();
+        Invalidate();
+    };
 }
 
 TOvBandwidthMeter::~TOvBandwidthMeter() { background_->OnChange = nullptr; }
@@ -43,14 +59,29 @@ void TOvBandwidthMeter::SetMeterColor(TColor c) {
 
 void TOvBandwidthMeter::Step() {
     for (auto& l : lines_) l->Data().Step(scale_.valueCount, direction_);
-    Redraw();
-    Repaint();
+    ScheduleRepaint();
 }
 
 void TOvBandwidthMeter::Clear() {
     for (auto& l : lines_) l->Data().Clear();
-    Redraw();
-    Repaint();
+    ScheduleRepaint();
+}
+
+void TOvBandwidthMeter::ScheduleRepaint() {
+    stale_ = true;
+    if (repaintTimer_->Enabled()) return; // a repaint is due already
+    const uint64_t now = GetTickCount64Ms();
+    if (now - lastInvalidateMs_ >= kRepaintEveryMs) {
+        lastInvalidateMs_ = now;
+        Invalidate();
+    } else {
+        repaintTimer_->SetEnabled(true);
+    }
+}
+
+TBitmap& TOvBandwidthMeter::BackBuffer() {
+    if (stale_) Redraw();
+    return *buffer_;
 }
 
 void TOvBandwidthMeter::Loaded() {
@@ -70,6 +101,7 @@ void TOvBandwidthMeter::Resize() {
 }
 
 void TOvBandwidthMeter::Redraw() {
+    stale_ = false;
     TBitmap& b = *buffer_;
     if (b.Empty()) return;
     scale_.width = b.Width();
@@ -95,6 +127,7 @@ void TOvBandwidthMeter::Redraw() {
 
 void TOvBandwidthMeter::Paint() {
     if (buffer_->Empty()) return;
+    if (stale_) Redraw();
     Canvas().CopyRect(TRect(0, 0, Width(), Height()), buffer_->Canvas(), TRect(0, 0, buffer_->Width(), buffer_->Height()));
 }
 

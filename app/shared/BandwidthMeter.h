@@ -1,6 +1,10 @@
 // TOvBandwidthMeter: a strip chart of up to 16 value lines that scrolls one
 // step per Step. Producers add samples to a line between steps; a step takes
-// their sum. Drawing goes to a back buffer; painting copies it.
+// their sum. Drawing goes to a back buffer; painting copies it. A pass steps
+// the meter once per second of video, hundreds of times a second on a fast
+// disk: steps only mark the picture stale and invalidate at most ten times a
+// second; the buffer is redrawn when it is painted (or read), and a step
+// that came too soon is shown by a timer, so the last value always appears.
 #pragma once
 
 #include <memory>
@@ -12,6 +16,7 @@
 namespace tw {
 
 class TOvBandwidthMeter;
+class TTimer;
 
 class TOvLine : public TObject {
 public:
@@ -61,13 +66,14 @@ public:
     // Optional background picture, stretched over the meter.
     TPicture& Background() { return *background_; }
 
-    // Advances every line by one step, redraws and paints.
+    // Advances every line by one step; the picture follows within 100 ms.
     void Step();
-    // Zeroes every line's history and samples, redraws and paints.
+    // Zeroes every line's history and samples; the picture follows as for Step.
     void Clear();
     // The logarithmic divisor of the last redraw (1.0 for linear).
     double LogDivisor() const { return logDivisor_; }
-    TBitmap& BackBuffer() { return *buffer_; }
+    // The back buffer, redrawn first if steps came since it was drawn.
+    TBitmap& BackBuffer();
 
     void Loaded() override;
 
@@ -75,6 +81,9 @@ protected:
     void Paint() override;
     void Resize() override;
     void Redraw();
+    // Marks the picture stale and invalidates now or, within 100 ms of the
+    // last invalidation, when the timer fires.
+    void ScheduleRepaint();
 
 private:
     std::unique_ptr<TOvLine> lines_[kBandwidthLines];
@@ -85,6 +94,9 @@ private:
     double logDivisor_ = 1.0;
     std::vector<TBandwidthPoint> points_;
     std::vector<TPoint> poly_;
+    std::unique_ptr<TTimer> repaintTimer_;
+    uint64_t lastInvalidateMs_ = 0;
+    bool stale_ = false;
 };
 
 } // namespace tw

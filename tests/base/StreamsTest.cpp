@@ -119,6 +119,40 @@ TEST(FileStream, AShortWriteKeepsThePlatformsReasonAndTheEndOfDataHasNone) {
     } catch (const EReadError& e) {
         EXPECT_EQ(e.Message(), "Stream read error");
     }
+
+// A replaced file is made new rather than truncated; where the old one cannot
+// simply go away (still open elsewhere, a directory of that name) the create
+// either still replaces the content or fails with the platform's reason, and
+// leaves the directory alone.
+TEST(FileStream, CreateReplacesAFileStillOpenAndKeepsTheReasonOfAFailure) {
+    const std::string dir = TempDir();
+    const std::string name = dir + "replaced.bin";
+    {
+        TFileStream f(name, fmCreate);
+        f.WriteBuffer("old content, longer", 19);
+    }
+    {
+        TFileStream reader(name, fmOpenRead);
+        TFileStream f(name, fmCreate);
+        f.WriteBuffer("new", 3);
+    }
+    {
+        TFileStream f(name, fmOpenRead);
+        char buf[32] = {};
+        EXPECT_EQ(f.Read(buf, sizeof buf), 3);
+        EXPECT_EQ(std::string(buf, 3), "new");
+    }
+    const std::string sub = dir + "sub";
+    try {
+        TFileStream f(sub, fmCreate);
+        ADD_FAILURE() << "a directory was opened as a file";
+    } catch (const EFCreateError& e) {
+        const std::string what = e.what();
+        const std::string prefix = "Cannot create file \"" + sub + "\". ";
+        ASSERT_EQ(what.compare(0, prefix.size(), prefix), 0) << what;
+        EXPECT_GT(what.size(), prefix.size()) << "the platform's reason is missing";
+    }
+    EXPECT_TRUE(DirectoryExists(sub));
 }
 
 TEST(MemoryStream, ReadWriteSeekAndPastEnd) {

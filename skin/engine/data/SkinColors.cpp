@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/Rounding.h"
 #include "skin/engine/data/sSkinManager.h"
 
 namespace skin {
 
 namespace {
-int Channel(double v) { return static_cast<int>(std::clamp<double>(std::nearbyint(v), 0, 255)); }
+int Channel(double v) { return tw::RoundToByte(v); }
 } // namespace
 
 TColor ChangeSaturation(TColor c, int percent)
@@ -38,7 +39,7 @@ TColor ChangeHue(int delta, TColor c)
     else
         h = 240.0 + 60.0 * (r - g) / d;
     if (h < 0) h += 360.0;
-    int hue = static_cast<int>(std::nearbyint(h + delta)) % 360;
+    int hue = static_cast<int>(tw::RoundHalfEven(h + delta) % 360);
     if (hue < 0) hue += 360;
     const int sector = hue / 60;
     const double f = hue / 60.0 - sector;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/Exceptions.h"
+#include "base/Rounding.h"
 #include "base/SysUtils.h"
 
 namespace skin {
@@ -60,8 +61,7 @@ private:
 uint8_t ToByte(float v)
 {
     // Round to nearest, halves to even; the channels never leave 0..255.
-    const float r = std::nearbyint(v);
-    return static_cast<uint8_t>(std::clamp(r, 0.0f, 255.0f));
+    return tw::RoundToByte(v);
 }
 
 void TBandColour::Put(uint8_t* p, int bpp) const
@@ -125,7 +125,7 @@ void PaintGrad(const TPixelView& bmp, TRect r, const TsGradArray& data, int offs
             int x = r.Left;
             for (size_t i = 0; i < count; ++i) {
                 const int s = x;
-                int e = std::min(s + static_cast<int>(std::nearbyint(data[i].Percent * k)), r.Right - 1);
+                int e = std::min(s + static_cast<int>(tw::RoundHalfEven(data[i].Percent * k)), r.Right - 1);
                 if (i == count - 1) e = r.Right - 1;
                 if (e > s) {
                     TBandColour c(data[i].Color1, data[i].Color2, e - s);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/Rounding.h"
 #include "base/SysUtils.h"
 
 namespace skin {
@@ -29,7 +30,7 @@ uint32_t BigEndian32(const uint8_t* p)
 uint16_t BigEndian16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
 
 // Rounds half to even, as the gamma and palette tables are specified.
-int RoundEven(double v) { return static_cast<int>(std::nearbyint(v)); }
+int RoundEven(double v) { return static_cast<int>(tw::RoundHalfEven(v)); }
 
 // The platform's MulDiv: rounded to the nearest integer.
 int MulDiv(int64_t a, int64_t b, int64_t c)

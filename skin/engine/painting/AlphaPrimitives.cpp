@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/Rounding.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/painting/GlyphDrawing.h"
 
@@ -183,7 +184,7 @@ void BlendColorRect(const TPixelView& bmp, TRect r, int percent, TColor c)
     const double k = (percent & 255) / 100.0;
     const double cb = (c >> 16) & 0xFF, cg = (c >> 8) & 0xFF, cr = c & 0xFF;
     auto mix = [k](double p, double col) {
-        return uint8_t(std::clamp(std::nearbyint(p * k + col * (1 - k)), 0.0, 255.0));
+        return tw::RoundToByte(p * k + col * (1 - k));
     };
     const int bpp = bmp.BytesPerPixel();
     for (int y = r.Top; y <= r.Bottom; ++y)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/Rounding.h"
 #include "skin/engine/images/SkinPictures.h"
 
 namespace skin {
@@ -11,7 +12,7 @@ namespace {
 
 bool IsKey(const uint8_t* p) { return p[0] == 0xFF && p[1] == 0 && p[2] == 0xFF; }
 
-uint8_t RoundByte(double v) { return uint8_t(std::clamp(std::nearbyint(v), 0.0, 255.0)); }
+uint8_t RoundByte(double v) { return tw::RoundToByte(v); }
 
 TColor PixelColor(const uint8_t* p) { return p[2] | p[1] << 8 | p[0] << 16; }
 
@@ -68,9 +69,9 @@ void DrawAlphaBitmap(const TRect& dstRect, const TRect& srcRect, const TPixelVie
             uint8_t* p = s.Pixel(x, y);
             if (tintColor != clNoTint && !IsKey(p)) {
                 const int grey = (p[0] + p[1] + p[2]) / 3;
-                p[0] = uint8_t(std::min(255.0, std::nearbyint(grey * ((tintColor >> 16) & 0xFF) / 255.0)));
-                p[1] = uint8_t(std::min(255.0, std::nearbyint(grey * ((tintColor >> 8) & 0xFF) / 255.0)));
-                p[2] = uint8_t(std::min(255.0, std::nearbyint(grey * (tintColor & 0xFF) / 255.0)));
+                p[0] = tw::RoundToByte(grey * ((tintColor >> 16) & 0xFF) / 255.0);
+                p[1] = tw::RoundToByte(grey * ((tintColor >> 8) & 0xFF) / 255.0);
+                p[2] = tw::RoundToByte(grey * (tintColor & 0xFF) / 255.0);
             }
             if (blend != 0) p[3] = uint8_t(p[3] * (100 - std::clamp(blend, 0, 100)) / 100);
         }

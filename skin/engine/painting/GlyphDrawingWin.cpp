@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/Rounding.h"
 #include "skin/engine/common/GdiGuards.h"
 #include "skin/engine/images/SkinPictures.h"
 #include "skin/engine/painting/GlyphDrawing.h"
@@ -30,7 +31,7 @@ void PaintRoundedShape(tw::TBitmap& bmp, const TRect& r, int transparency, TColo
             TGdiObject brush(CreateSolidBrush(RGB(grey, grey, grey)));
             TGdiSelection selected(dc, brush.Get());
             RoundRect(dc, i, i, w - i, h - i, rr, rr);
-            grey = (int(std::nearbyint((n - i) * d)) + t) & 0xFF;
+            grey = (int(tw::RoundHalfEven((n - i) * d)) + t) & 0xFF;
         }
         TGdiObject brush(CreateSolidBrush(RGB(grey, grey, grey)));
         TGdiSelection selected(dc, brush.Get());

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/Exceptions.h"
+#include "base/Rounding.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/images/SkinPictures.h"
 
@@ -25,7 +26,7 @@ TColor BlendColors(TColor c1, TColor c2, double k)
     TColor r = TColor(uint32_t(c1) & 0xFF000000u);
     for (int shift = 0; shift < 24; shift += 8) {
         const double v = ((c1 >> shift) & 0xFF) * k + ((c2 >> shift) & 0xFF) * (1 - k);
-        r |= (int(std::clamp(std::nearbyint(v), 0.0, 255.0)) & 0xFF) << shift;
+        r |= int(tw::RoundToByte(v)) << shift;
     }
     return r;
 }
@@ -122,7 +123,7 @@ std::vector<std::vector<TContributor>> Contributors(int dstSize, int srcSize, in
             int index = j < 0 ? -j : (j >= srcSize ? 2 * srcSize - j - 1 : j);
             // Mirroring alone leaves wide filters on small pictures outside it.
             index = std::clamp(index, 0, srcSize - 1);
-            list[size_t(i)].push_back({index, int(std::nearbyint(w * scale * 65536.0f))});
+            list[size_t(i)].push_back({index, int(tw::RoundHalfEven(w * scale * 65536.0f))});
         }
     }
     return list;
