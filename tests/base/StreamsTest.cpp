@@ -119,6 +119,7 @@ TEST(FileStream, AShortWriteKeepsThePlatformsReasonAndTheEndOfDataHasNone) {
     } catch (const EReadError& e) {
         EXPECT_EQ(e.Message(), "Stream read error");
     }
+}
 
 // A replaced file is made new rather than truncated; where the old one cannot
 // simply go away (still open elsewhere, a directory of that name) the create
