@@ -23,7 +23,7 @@
 
 #include "app/AnalysisView.h"
 #include "app/MainForm.h"
-#include "app/Settings.h"
+#include "app/shared/Settings.h"
 #include "app/Startup.h"
 #include "app/engine/AppLog.h"
 #include "app/engine/SettingsStore.h"

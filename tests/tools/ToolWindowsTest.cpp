@@ -595,6 +595,7 @@ TEST_F(ToolWindowsTest, PatchAndPreserveDialogsWearTheSkinInGerman) {
     unskinned = test::UnskinnedControls(*TrashForm);
     EXPECT_TRUE(unskinned.empty()) << Joined(unskinned);
     TrashForm->Hide();
+}
 
 TEST_F(ToolWindowsTest, AMergeOfFilesWithoutASinglePacketSaysSoAndWritesNothing) {
     const std::string a = Temp("nopackets_a.ts");
