@@ -78,6 +78,13 @@ private:
     void DrawSliceBar(TBitmap& bmp);
     void DrawPointer(TCanvas& c);
 
+public:
+    // The colour of the time scale's ticks and labels: the text colour of
+    // the control's skin section; black without one.
+    TColor ScaleColor() const;
+
+private:
+
     TTimeLineModel model_;
     std::unique_ptr<skin::TsCommonData> skinData_;
     TColor foreColor_ = clBlack;
