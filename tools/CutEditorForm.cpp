@@ -348,8 +348,12 @@ void TTimeLineForm::CouldNotPlay(const std::string& error) {
 
 void TTimeLineForm::WndProc(TMessage& m) {
     TForm::WndProc(m);
-    // The video window follows the form.
-    if (m.Msg == WM_MOVE && DirectShowPlayer1) DirectShowPlayer1->Invalidate();
+    // The video window follows the form (one that floats over the preview
+    // is placed again).
+    if (m.Msg == WM_MOVE && DirectShowPlayer1) {
+        DirectShowPlayer1->Invalidate();
+        DirectShowPlayer1->PlaceVideoWindow();
+    }
 }
 
 // ---------------------------------------------------------------- launcher
