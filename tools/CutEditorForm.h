@@ -29,7 +29,7 @@ public:
     explicit TTimeLineForm(TComponent* owner);
     ~TTimeLineForm() override;
 
-    TOrvalinPlayer* DirectShowPlayer1;
+    TOrvalinPlayer* DirectShowPlayer1 = nullptr;
     skin::TsScrollBar* sScrollBar1;
     TsTimeLine* sTimeLine1;
     skin::TsPanel* sPanel3;
