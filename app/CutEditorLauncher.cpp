@@ -98,6 +98,10 @@ void TForm1::sBitBtn4Click() {
         if (endLabel) endLabel->SetCaption(PtsToTimeText(cut.CutOut));
         if (lengthLabel) lengthLabel->SetCaption(PtsToTimeText(cut.CutOut - cut.CutIn));
     }
+    // The video renderer's window was the preview's child until the play
+    // thread let go of the graph: a moment for the system to finish with it
+    // before the form goes.
+    Sleep(100);
     owned.reset();
 }
 
