@@ -1062,6 +1062,7 @@ void TsSkinProvider::ProviderWindowProc(tw::TMessage& m)
                 const auto* from = reinterpret_cast<TsSkinManager*>(m.LParam);
                 if (!form_->IsDestroying() && (!from || from == SkinManager()))
                     ApplySkin();
+                CallSaved(m);
                 return;
             }
         }
@@ -1154,6 +1155,9 @@ void TsSkinProvider::SkinnedAlphaCommand(tw::TMessage& m)
     case AC_SKINREFRESH:
         if (!from || from == SkinManager())
             ApplySkin();
+        // The form's own procedure hears of it too (it may take colours of
+        // the new skin for what it draws itself).
+        CallSaved(m);
         return;
     case AC_SETACTIVESTATE:
         skinData_->SetActiveState(LOWORD(m.WParam) == 1);
