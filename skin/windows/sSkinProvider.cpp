@@ -12,7 +12,9 @@
 #include "skin/engine/SkinUtils.h"
 #include "skin/engine/sMaskData.h"
 #include "skin/engine/sSkinManager.h"
+#include "skin/windows/acCtrlAdapter.h"
 #include "skin/windows/acDials.h"
+#include "skin/windows/acSBUtils.h"
 #include "ui/Application.h"
 #include "ui/Graphics.h"
 
@@ -195,6 +197,7 @@ TsSkinProvider::TsSkinProvider(tw::TComponent* owner, bool applyNow)
 
 TsSkinProvider::~TsSkinProvider()
 {
+    ReleaseAdapters();
     if (Dragging())
         EndOutline(false);
     if (form_ && hooked_) {
@@ -380,10 +383,12 @@ void TsSkinProvider::ApplySkin()
     UpdateFormRegion();
     if (IsWindowVisible(wnd))
         RedrawWindow(wnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE);
+    AttachAdapters();
 }
 
 void TsSkinProvider::RemoveSkin()
 {
+    ReleaseAdapters();
     if (!skinned_)
         return;
     skinned_ = false;
@@ -1356,6 +1361,12 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
     case WM_GETMINMAXINFO:
         MaxInfo(m);
         return;
+    case WM_SHOWWINDOW:
+        CallSaved(m);
+        // The children's windows exist by now.
+        if (m.WParam && !form_->IsDestroying())
+            AttachAdapters();
+        return;
     case WM_WINDOWPOSCHANGING:
         PosChanging(m);
         return;
@@ -1573,6 +1584,36 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         break;
     }
     CallSaved(m);
+}
+
+// ---------------------------------------------------------------------------
+// Adapters of the skinned state
+
+void TsSkinProvider::CreateCtrlAdapter()
+{
+    if (!skinned_ || !form_ || form_->IsDestroying())
+        return;
+    if (!ctrlAdapter_)
+        ctrlAdapter_ = std::make_unique<TacCtrlAdapter>(form_, SkinManager());
+    ctrlAdapter_->AdaptControls();
+}
+
+void TsSkinProvider::AttachAdapters()
+{
+    if (!skinned_ || !form_ || form_->IsDestroying() || !form_->HandleAllocated())
+        return;
+    // The form's own scroll bars, when it shows any.
+    if (WantsScrollAdapter(form_->Handle()))
+        AttachScrollAdapter(skinData_.get(), form_->Handle(), formAdapter_);
+    CreateCtrlAdapter();
+    ctrlAdapter_->Refresh();
+}
+
+void TsSkinProvider::ReleaseAdapters()
+{
+    // The controls' windows get their own procedures back before the form's.
+    ctrlAdapter_.reset();
+    formAdapter_.reset();
 }
 
 // ---------------------------------------------------------------------------

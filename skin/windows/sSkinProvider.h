@@ -23,6 +23,8 @@
 namespace skin {
 
 class TsSkinManager;
+class TacCtrlAdapter;
+class TacScrollWnd;
 
 // A window or control with this Tag is never skinned from outside.
 inline constexpr std::intptr_t acNoSkinTag = -98;
@@ -159,6 +161,14 @@ public:
     // The skin's cut-outs of the window as last collected (window coordinates).
     const TRectList& Cutouts() const { return cutouts_; }
 
+    // The adapters of the skinned state: the control adapter over the form's
+    // controls and the scroll adapter of the form's own window (nullptr
+    // while unskinned).
+    TacCtrlAdapter* CtrlAdapter() const { return ctrlAdapter_.get(); }
+    TacScrollWnd* FormAdapter() const { return formAdapter_.get(); }
+    // Makes the control adapter (when skinned) and runs it over the form.
+    virtual void CreateCtrlAdapter();
+
     // Applies the skin (when there is one and the form is not excluded) and
     // paints the frame; RemoveSkin gives the form its system frame back.
     void ApplySkin();
@@ -267,6 +277,11 @@ private:
     // which a single button is repainted.
     std::unique_ptr<tw::TBitmap> ncCache_;
     std::unique_ptr<tw::TBitmap> titleBg_;
+    // Adapters while skinned; see AttachAdapters.
+    void AttachAdapters();
+    void ReleaseAdapters();
+    std::unique_ptr<TacCtrlAdapter> ctrlAdapter_;
+    std::unique_ptr<TacScrollWnd> formAdapter_;
 };
 
 // The form-creation hook and the window hook of the program: every form gets
