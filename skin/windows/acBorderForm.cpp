@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "skin/engine/acGlow.h"
-#include "skin/engine/sSkinManager.h"
+#include "skin/engine/effects/acGlow.h"
+#include "skin/engine/data/sSkinManager.h"
 
 namespace skin {
 
@@ -40,7 +40,7 @@ const wchar_t* BorderClass()
 // Nearest-pixel nine-piece stretch of a 32-bit picture into dst: corners as
 // they are (at most half the target each way), edges stretched along, the
 // middle left clear (the form covers it).
-void NinePiece(const TPixelView& src, const TPixelView& dst)
+void NinePiece(const tw::TPixelView& src, const tw::TPixelView& dst)
 {
     if (src.Empty() || dst.Empty() || src.BitsPerPixel != 32 || dst.BitsPerPixel != 32)
         return;

@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 
-#include "skin/engine/PixelView.h"
+#include "base/PixelView.h"
 #include "ui/Types.h"
 
 namespace skin {
@@ -56,7 +56,7 @@ private:
     bool active_ = true;
     uint8_t alpha_ = 255;
     int updates_ = 0;
-    TPixelImage picture_;
+    tw::TPixelImage picture_;
     bool pictureActive_ = true;
 };
 

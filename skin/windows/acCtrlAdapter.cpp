@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "skin/engine/sSkinManager.h"
+#include "skin/engine/data/sSkinManager.h"
 #include "skin/windows/sSkinProvider.h"
 #include "ui/CheckLst.h"
 #include "ui/Forms.h"

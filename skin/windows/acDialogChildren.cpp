@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cctype>
 
-#include "skin/engine/ItemPaintingWin.h"
-#include "skin/engine/sMaskData.h"
-#include "skin/engine/sSkinManager.h"
+#include "skin/engine/link/ItemPaintingWin.h"
+#include "skin/engine/data/sMaskData.h"
+#include "skin/engine/data/sSkinManager.h"
 
 namespace skin {
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "skin/engine/AlphaPrimitives.h"
-#include "skin/engine/ItemPainting.h"
-#include "skin/engine/sCommonData.h"
-#include "skin/engine/sMaskData.h"
+#include "skin/engine/painting/AlphaPrimitives.h"
+#include "skin/engine/painting/ItemPainting.h"
+#include "skin/engine/link/sCommonData.h"
+#include "skin/engine/data/sMaskData.h"
 
 namespace skin {
 

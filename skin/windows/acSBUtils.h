@@ -11,7 +11,7 @@
 
 #include <string>
 
-#include "skin/engine/sSkinManager.h"
+#include "skin/engine/data/sSkinManager.h"
 #include "skin/windows/acDials.h"
 #include "ui/Graphics.h"
 

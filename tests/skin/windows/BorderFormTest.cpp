@@ -9,13 +9,13 @@
 #include <memory>
 #include <vector>
 
-#include "skin/engine/DefaultManager.h"
-#include "skin/engine/SkinMessages.h"
-#include "skin/engine/SkinOptions.h"
-#include "skin/engine/acGlow.h"
-#include "skin/engine/acSkinPack.h"
-#include "skin/engine/sSkinManager.h"
-#include "skin/engine/sVclUtils.h"
+#include "skin/engine/common/DefaultManager.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/data/SkinOptions.h"
+#include "skin/engine/effects/acGlow.h"
+#include "skin/engine/data/acSkinPack.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/sVclUtils.h"
 #include "skin/windows/acBorderForm.h"
 #include "skin/windows/sSkinProvider.h"
 #include "tests/support/GdiObjects.h"
@@ -85,7 +85,7 @@ protected:
     {
         // The built-in shadows are resources of the program: a plain grey
         // half-transparent picture stands in for them here.
-        auto shadow = std::make_shared<TPixelImage>(24, 24, 32);
+        auto shadow = std::make_shared<tw::TPixelImage>(24, 24, 32);
         for (int y = 0; y < 24; ++y)
             for (int x = 0; x < 24; ++x) {
                 uint8_t* p = shadow->View().Pixel(x, y);

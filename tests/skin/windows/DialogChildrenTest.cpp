@@ -11,12 +11,12 @@
 #include <memory>
 #include <string>
 
-#include "skin/engine/DefaultManager.h"
-#include "skin/engine/SkinMessages.h"
-#include "skin/engine/SkinOptions.h"
-#include "skin/engine/acSkinPack.h"
-#include "skin/engine/sSkinManager.h"
-#include "skin/engine/sVclUtils.h"
+#include "skin/engine/common/DefaultManager.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/data/SkinOptions.h"
+#include "skin/engine/data/acSkinPack.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/sVclUtils.h"
 #include "skin/windows/acDialogChildren.h"
 #include "skin/windows/acDials.h"
 #include "tests/support/GdiObjects.h"
