@@ -36,63 +36,6 @@ bool MouseMessage(UINT msg)
 
 } // namespace
 
-int TsScrollGeometry::PositionAt(int offset) const
-{
-    if (Room <= 0 || Max <= Min) return Min;
-    const int64_t rel = std::clamp(offset - TrackStart, 0, Room);
-    return Min + int((rel * (int64_t(Max) - Min) + Room / 2) / Room);
-}
-
-TsScrollPart TsScrollGeometry::PartAt(TPoint p) const
-{
-    if (!Thumb.IsEmpty() && Thumb.Contains(p)) return spThumb;
-    if (LineMin.Contains(p)) return spLineMin;
-    if (LineMax.Contains(p)) return spLineMax;
-    if (Thumb.IsEmpty() || !Track.Contains(p)) return spNone;
-    const int at = Vertical ? p.Y : p.X;
-    return at < (Vertical ? Thumb.Top : Thumb.Left) ? spPageMin : spPageMax;
-}
-
-TsScrollGeometry ScrollGeometry(int width, int height, bool vertical, int min, int max, int page, int pos)
-{
-    TsScrollGeometry g;
-    g.Vertical = vertical;
-    g.Min = min;
-    g.Max = max;
-    const int len = vertical ? height : width, thick = vertical ? width : height;
-    if (len <= 0 || thick <= 0) return g;
-    const auto along = [&](int a, int b) { return vertical ? TRect(0, a, width, b) : TRect(a, 0, b, height); };
-    const int button = std::min(thick, len / 2);
-    g.LineMin = along(0, button);
-    g.LineMax = along(len - button, len);
-    g.Track = along(button, len - button);
-    const int track = len - 2 * button;
-    g.TrackStart = button;
-    if (max <= min || track < TsScrollGeometry::kMinThumb) return g;
-    int thumb = page > 0 ? int(int64_t(track) * page / (int64_t(max) - min + page)) : thick;
-    thumb = std::clamp(thumb, TsScrollGeometry::kMinThumb, track);
-    g.Room = track - thumb;
-    const int64_t rel = std::clamp(pos, min, max) - int64_t(min);
-    const int at = button + int(int64_t(g.Room) * rel / (int64_t(max) - min));
-    g.Thumb = along(at, at + thumb);
-    return g;
-}
-
-void PaintScrollPart(tw::TBitmap& cache, TsSkinManager& sm, const TsConstData::TScrollPart& part, int state,
-                     const TRect& r)
-{
-    if (r.IsEmpty() || !sm.SkinIndexValid(part.SkinIndex)) return;
-    const TCacheInfo under = MakeCacheInfo(cache.PixelView());
-    PaintItem(&sm, part.SkinIndex, sm.gd[size_t(part.SkinIndex)].Name, under, true, state, r, TPoint{0, 0},
-              cache.PixelView(), part.BGTexture, part.BGHotTexture);
-    if (!sm.MaskIndexValid(part.GlyphIndex)) return;
-    const TsMaskData& glyph = sm.ma[size_t(part.GlyphIndex)];
-    const int gw = MaskFrameWidth(glyph), gh = MaskFrameHeight(glyph);
-    if (gw <= 0 || gh <= 0 || gw > r.Width() || gh > r.Height()) return;
-    DrawMaskGlyph(cache.PixelView(), {r.Left + (r.Width() - gw) / 2, r.Top + (r.Height() - gh) / 2},
-                  std::min(state, std::max(0, glyph.ImageCount - 1)), 1, glyph, MakeCacheInfo(cache.PixelView()));
-}
-
 TsScrollBar::TsScrollBar(tw::TComponent* owner) : TsSkinnedControl(owner, 0)
 {
     // The bar takes the track section of its direction.

@@ -16,6 +16,7 @@
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/link/sSkinManagerWin.h"
 #include "skin/engine/link/sVclUtils.h"
+#include "skin/windows/acDialogChildren.h"
 #include "skin/windows/sSkinProvider.h"
 #include "ui/Forms.h"
 #include "ui/Graphics.h"
@@ -155,6 +156,7 @@ TacDialogWnd::TacDialogWnd(HWND wnd, TsSkinManager* manager) : TacMainWnd(wnd, m
 
 TacDialogWnd::~TacDialogWnd()
 {
+
     const HWND wnd = Handle();
     const bool ends = Unsubclassed();
     Unsubclass(false);
@@ -471,7 +473,25 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
     }
     case WM_CTLCOLORDLG:
         return reinterpret_cast<LRESULT>(Brush());
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+        if (!fieldBrushes_)
+            fieldBrushes_ = std::make_unique<TacBrushes>();
+        if (const LRESULT brush = SkinCtlColor(manager_, *fieldBrushes_, msg, reinterpret_cast<HDC>(wp),
+                                               reinterpret_cast<HWND>(lp)))
+            return brush;
+        break;
     case WM_CTLCOLORSTATIC:
+        // A read-only edit asks as a label does; it stays a field.
+        if (TacMainWnd* child = TacMainWnd::Of(reinterpret_cast<HWND>(lp));
+            child && std::strcmp(child->Kind(), "TacEditWnd") == 0) {
+            if (!fieldBrushes_)
+                fieldBrushes_ = std::make_unique<TacBrushes>();
+            if (const LRESULT brush = SkinCtlColor(manager_, *fieldBrushes_, WM_CTLCOLOREDIT,
+                                                   reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp)))
+                return brush;
+        }
+        [[fallthrough]];
     case WM_CTLCOLORBTN: {
         HDC dc = reinterpret_cast<HDC>(wp);
         SetTextColor(dc, TextColor());
@@ -757,10 +777,19 @@ bool AdaptDialogChild(TacProvider& provider, HWND wnd)
         std::unique_ptr<TacMainWnd> adapter;
         // Plain push buttons are painted from the skin; the others keep the
         // system's picture for now and only answer as skinned.
-        if (std::strcmp(kind, "TacBtnWnd") == 0 && (style & 0xF) <= BS_DEFPUSHBUTTON && !(style & (BS_ICON | BS_BITMAP)))
+        const auto is = [&](const char* k) { return std::strcmp(kind, k) == 0; };
+        if (is("TacBtnWnd") && (style & 0xF) <= BS_DEFPUSHBUTTON && !(style & (BS_ICON | BS_BITMAP)))
             adapter = std::make_unique<TacBtnWnd>(wnd, sm);
-        else if (std::strcmp(kind, "TacSizerWnd") == 0 && (style & (SBS_SIZEBOX | SBS_SIZEGRIP)))
+        else if (is("TacSizerWnd") && (style & (SBS_SIZEBOX | SBS_SIZEGRIP)))
             adapter = std::make_unique<TacSizerWnd>(wnd, sm);
+        else if (is("TacEditWnd"))
+            adapter = std::make_unique<TacEditWnd>(wnd, sm, section);
+        else if (is("TacComboBoxWnd"))
+            adapter = std::make_unique<TacComboBoxWnd>(wnd, sm, section);
+        else if (is("TacListViewWnd") || is("TacTreeViewWnd"))
+            adapter = std::make_unique<TacViewWnd>(wnd, sm, section, is("TacTreeViewWnd"));
+        else if (is("TacTransPanelWnd"))
+            adapter = std::make_unique<TacTransPanelWnd>(wnd, sm, section);
         else
             adapter = std::make_unique<TacMainWnd>(wnd, sm, section, kind);
         if (dialogChild)

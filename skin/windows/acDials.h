@@ -17,6 +17,7 @@ namespace skin {
 
 class TsCommonData;
 class TsSkinManager;
+class TacBrushes;
 
 // Root of the adapters that skin a window by subclassing it. The adapter
 // sits in the window property "ACSBSC" while it has the window.
@@ -92,6 +93,8 @@ private:
     SIZE regionSize_{-1, -1};
     HBRUSH brush_ = nullptr;
     COLORREF brushColor_ = 0;
+    // The fields' colours (edits and lists straight on the dialog).
+    std::unique_ptr<TacBrushes> fieldBrushes_;
 };
 
 // One skinned foreign dialog with its children's adapters.

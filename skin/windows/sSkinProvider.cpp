@@ -12,11 +12,17 @@
 #include "skin/engine/link/ItemPaintingWin.h"
 #include "skin/engine/link/SkinText.h"
 #include "skin/engine/painting/AlphaPrimitives.h"
+#include "skin/windows/acBorderForm.h"
+#include "skin/windows/acCtrlAdapter.h"
 #include "skin/windows/acDials.h"
+#include "skin/windows/acSBUtils.h"
 #include "ui/Application.h"
 #include "ui/Graphics.h"
 
 namespace skin {
+
+std::function<void(TsSkinProvider&, bool)> PrepareFormMenus;
+std::function<bool(TsSkinProvider&, POINT)> PopupFormSystemMenu;
 
 // ---------------------------------------------------------------------------
 // Desktop composition, looked up at run time: systems before version 6 have
@@ -195,6 +201,7 @@ TsSkinProvider::TsSkinProvider(tw::TComponent* owner, bool applyNow)
 
 TsSkinProvider::~TsSkinProvider()
 {
+    ReleaseAdapters();
     if (Dragging())
         EndOutline(false);
     if (form_ && hooked_) {
@@ -255,6 +262,12 @@ void TsSkinProvider::SetDrawNonClientArea(bool d)
     if (!form_ || !form_->HandleAllocated())
         return;
     HWND wnd = form_->Handle();
+    if (!d) {
+        SetExtBorders(false);
+        SetSysMenuStyle(false);
+    } else if (skinned_) {
+        SetSysMenuStyle(true);
+    }
     if (!d && !form_->IsDestroying())
         SetWindowRgn(wnd, nullptr, IsWindowVisible(wnd));
     regionSize_ = {-1, -1};
@@ -262,6 +275,8 @@ void TsSkinProvider::SetDrawNonClientArea(bool d)
     if (d && skinned_)
         UpdateFormRegion();
     SetWindowPos(wnd, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (d && skinned_)
+        SetExtBorders(SkinManager()->ExtendedBorders);
 }
 
 void TsSkinProvider::SetUseGlobalColor(bool u)
@@ -323,6 +338,8 @@ void TsSkinProvider::SetAllowExtBorders(bool a)
     // The extended-border window itself comes with the border effects; the
     // frame is redrawn so a change is seen either way.
     skinData_->BGChangedFlag = true;
+    if (!IsLoading() && skinned_)
+        SetExtBorders(SkinManager()->ExtendedBorders);
     if (!IsLoading() && Showing())
         RedrawWindow(form_->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
 }
@@ -380,12 +397,25 @@ void TsSkinProvider::ApplySkin()
     UpdateFormRegion();
     if (IsWindowVisible(wnd))
         RedrawWindow(wnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE);
+    AttachAdapters();
+    SetSysMenuStyle(true);
+    if (PrepareFormMenus)
+        PrepareFormMenus(*this, true);
+    if (!IsLoading())
+        SetExtBorders(SkinManager()->ExtendedBorders);
 }
 
 void TsSkinProvider::RemoveSkin()
 {
+    ReleaseAdapters();
+    SetExtBorders(false);
     if (!skinned_)
         return;
+    if (form_->HandleAllocated() && !form_->IsDestroying()) {
+        SetSysMenuStyle(false);
+        if (PrepareFormMenus)
+            PrepareFormMenus(*this, false);
+    }
     skinned_ = false;
     hotCode_ = -1;
     pressed_ = false;
@@ -457,7 +487,7 @@ TSysMenuState TsSkinProvider::MenuState() const
     const bool boxes = bs == tw::bsSingle || bs == tw::bsSizeable;
     HWND wnd = form_->Handle();
     const bool zoomed = IsZoomed(wnd), iconic = IsIconic(wnd);
-    s.VisibleClose = (icons & tw::biSystemMenu) && GetSystemMenu(wnd, FALSE);
+    s.VisibleClose = (icons & tw::biSystemMenu) && (sysMenuRemoved_ || GetSystemMenu(wnd, FALSE));
     // The system shows both boxes as soon as one of them is asked for.
     s.VisibleMax = s.VisibleMin = boxes && (icons & (tw::biMinimize | tw::biMaximize));
     s.EnabledMax = (icons & tw::biMaximize) && !zoomed;
@@ -1360,12 +1390,21 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
     case WM_GETMINMAXINFO:
         MaxInfo(m);
         return;
+    case WM_SHOWWINDOW:
+        CallSaved(m);
+        // The children's windows exist by now.
+        if (m.WParam && !form_->IsDestroying())
+            AttachAdapters();
+        return;
     case WM_WINDOWPOSCHANGING:
         PosChanging(m);
         return;
     case WM_WINDOWPOSCHANGED:
         CallSaved(m);
         UpdateFormRegion();
+        // The extended border follows: moved, sized, shown or hidden.
+        if (borderForm_)
+            UpdateBorderWindow(255);
         return;
     case WM_SETICON:
         if (!Showing() || !drawNonClient_)
@@ -1394,6 +1433,8 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
             break;
         formActive_ = m.WParam != 0;
         skinData_->BGChangedFlag = true;
+        if (borderForm_)
+            borderForm_->SetActive(formActive_);
         // -1: the system handles the activation but draws no caption.
         m.LParam = -1;
         CallSaved(m);
@@ -1437,6 +1478,16 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
                 if (b.OnMouseDown)
                     b.OnMouseDown(b, 0, PointOf(m.LParam));
             }
+            m.Result = 0;
+            return;
+        }
+        if (drawNonClient_ && code == htSysMenu && sysMenuRemoved_) {
+            // Under the icon, as the system shows its own.
+            const TMeasures ms = Measure();
+            const TRect icon = IconRect(ms);
+            RECT wr;
+            GetWindowRect(wnd, &wr);
+            PopupSystemMenu(POINT{wr.left + icon.Left, wr.top + ms.Border + ms.Title});
             m.Result = 0;
             return;
         }
@@ -1513,8 +1564,24 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
             SetHotButton(0);
         }
         break;
+    case WM_NCRBUTTONUP:
+        if (drawNonClient_ && sysMenuRemoved_ && (m.WParam == htCaption || m.WParam == htSysMenu)) {
+            PopupSystemMenu(POINT{short(LOWORD(m.LParam)), short(HIWORD(m.LParam))});
+            m.Result = 0;
+            return;
+        }
+        break;
     case WM_SYSCOMMAND: {
         const WPARAM kind = m.WParam & 0xFFF0;
+        if (kind == SC_KEYMENU && m.LParam == ' ' && sysMenuRemoved_) {
+            // Alt+Space: the menu at the client's top-left corner.
+            const TMeasures ms = Measure();
+            RECT wr;
+            GetWindowRect(wnd, &wr);
+            PopupSystemMenu(POINT{wr.left + ms.Client.Left, wr.top + ms.Client.Top});
+            m.Result = 0;
+            return;
+        }
         CallSaved(m);
         if (kind == SC_MAXIMIZE || kind == SC_RESTORE) {
             pressed_ = false;
@@ -1577,6 +1644,117 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         break;
     }
     CallSaved(m);
+}
+
+// ---------------------------------------------------------------------------
+// Adapters of the skinned state
+
+void TsSkinProvider::CreateCtrlAdapter()
+{
+    if (!skinned_ || !form_ || form_->IsDestroying())
+        return;
+    if (!ctrlAdapter_)
+        ctrlAdapter_ = std::make_unique<TacCtrlAdapter>(form_, SkinManager());
+    ctrlAdapter_->AdaptControls();
+}
+
+void TsSkinProvider::AttachAdapters()
+{
+    if (!skinned_ || !form_ || form_->IsDestroying() || !form_->HandleAllocated())
+        return;
+    // The form's own scroll bars, when it shows any.
+    if (WantsScrollAdapter(form_->Handle()))
+        AttachScrollAdapter(skinData_.get(), form_->Handle(), formAdapter_);
+    CreateCtrlAdapter();
+    ctrlAdapter_->Refresh();
+}
+
+// ---------------------------------------------------------------------------
+// Extended borders and the system menu's style
+
+void TsSkinProvider::SetExtBorders(bool on)
+{
+    const bool can = on && skinned_ && form_ && !form_->IsDestroying() && form_->HandleAllocated() && drawNonClient_ &&
+                     allowExtBorders_ && form_->BorderStyle() != tw::bsNone && !form_->Parent();
+    if (!can) {
+        borderForm_.reset();
+        return;
+    }
+    if (!borderForm_) {
+        borderForm_ = std::make_unique<TacBorderForm>(form_->Handle(), SkinManager());
+        borderForm_->SetActive(formActive_);
+        borderForm_->OnHitTest = [this](POINT p) {
+            if (!OnExtHitTest)
+                return 0;
+            tw::TMessage msg{WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y), 0};
+            OnExtHitTest(msg);
+            return int(msg.Result);
+        };
+        skinData_->BGChangedFlag = true;
+    }
+    UpdateBorderWindow(255);
+}
+
+void TsSkinProvider::UpdateBorderWindow(uint8_t alpha)
+{
+    // Without layered windows there is nothing to show it with.
+    if (borderForm_ && !borderForm_->UpdateBorderWindow(true, alpha))
+        borderForm_.reset();
+}
+
+TRect TsSkinProvider::ExtBorderMargins() const
+{
+    return borderForm_ ? borderForm_->Margins() : TRect();
+}
+
+void TsSkinProvider::SetSysMenuStyle(bool active)
+{
+    if (!form_ || !form_->HandleAllocated())
+        return;
+    const HWND wnd = form_->Handle();
+    const LONG_PTR style = GetWindowLongPtrW(wnd, GWL_STYLE);
+    if (active) {
+        // A form designed without a system menu never gains one.
+        if (!(style & WS_SYSMENU) && !sysMenuRemoved_)
+            return;
+        // The menu itself is made while the style is there, so it stays.
+        GetSystemMenu(wnd, FALSE);
+        SetWindowLongPtrW(wnd, GWL_STYLE, drawNonClient_ ? style & ~LONG_PTR(WS_SYSMENU) : style | WS_SYSMENU);
+        sysMenuRemoved_ = drawNonClient_;
+    } else if (sysMenuRemoved_) {
+        SetWindowLongPtrW(wnd, GWL_STYLE, style | WS_SYSMENU);
+        sysMenuRemoved_ = false;
+    }
+}
+
+void TsSkinProvider::PopupSystemMenu(POINT screen)
+{
+    if (PopupFormSystemMenu && PopupFormSystemMenu(*this, screen))
+        return;
+    const HWND wnd = form_->Handle();
+    HMENU menu = GetSystemMenu(wnd, FALSE);
+    if (!menu)
+        return;
+    const bool zoomed = IsZoomed(wnd), iconic = IsIconic(wnd);
+    const TSysMenuState s = MenuState();
+    auto state = [&](UINT cmd, bool on) { EnableMenuItem(menu, cmd, MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED)); };
+    state(SC_RESTORE, zoomed || iconic);
+    state(SC_MOVE, !zoomed && !iconic);
+    state(SC_SIZE, false);
+    state(SC_MINIMIZE, s.EnabledMin);
+    state(SC_MAXIMIZE, s.EnabledMax);
+    SetForegroundWindow(wnd);
+    const UINT cmd = UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN, screen.x,
+                                         screen.y, 0, wnd, nullptr));
+    if (cmd)
+        PostMessageW(wnd, WM_SYSCOMMAND, cmd, 0);
+}
+
+void TsSkinProvider::ReleaseAdapters()
+{
+    // The controls' windows get their own procedures back before the form's.
+    ctrlAdapter_.reset();
+    formAdapter_.reset();
 }
 
 // ---------------------------------------------------------------------------

@@ -23,6 +23,17 @@
 namespace skin {
 
 class TsSkinManager;
+class TacBorderForm;
+class TacCtrlAdapter;
+class TacScrollWnd;
+class TsSkinProvider;
+
+// Where the skinned menus come in: a form's menus are switched into or out
+// of the skin's painting with the skin (skinned: true or false), and the
+// skinned system menu pops up in place of the system's (true when it did).
+// Empty: the menus keep the system's look, the system's own menu pops up.
+extern std::function<void(TsSkinProvider& provider, bool skinned)> PrepareFormMenus;
+extern std::function<bool(TsSkinProvider& provider, POINT screen)> PopupFormSystemMenu;
 
 // A window or control with this Tag is never skinned from outside.
 inline constexpr std::intptr_t acNoSkinTag = -98;
@@ -159,6 +170,14 @@ public:
     // The skin's cut-outs of the window as last collected (window coordinates).
     const TRectList& Cutouts() const { return cutouts_; }
 
+    // The adapters of the skinned state: the control adapter over the form's
+    // controls and the scroll adapter of the form's own window (nullptr
+    // while unskinned).
+    TacCtrlAdapter* CtrlAdapter() const { return ctrlAdapter_.get(); }
+    TacScrollWnd* FormAdapter() const { return formAdapter_.get(); }
+    // Makes the control adapter (when skinned) and runs it over the form.
+    virtual void CreateCtrlAdapter();
+
     // Applies the skin (when there is one and the form is not excluded) and
     // paints the frame; RemoveSkin gives the form its system frame back.
     void ApplySkin();
@@ -168,9 +187,23 @@ public:
     TsSkinManager* LinkManager() const override { return SkinManager(); }
     bool FormSkinned() const override { return skinned_; }
     void SetSkinChangeLock(bool locked) override { changeLocked_ = locked; }
-    bool HasBorderWindow() const override { return false; }
+    bool HasBorderWindow() const override { return borderForm_ != nullptr; }
     void UpdateFormRegion() override;
-    void UpdateBorderWindow(uint8_t) override {}
+    void UpdateBorderWindow(uint8_t alpha) override;
+
+    // The extended border (a layered window around the form) while the
+    // manager asks for it, the form has a drawn title of its own, no parent
+    // and extended borders are allowed; nullptr otherwise.
+    TacBorderForm* BorderForm() const { return borderForm_.get(); }
+    void SetExtBorders(bool on);
+    // The margins of the extended border; empty without one.
+    TRect ExtBorderMargins() const;
+    // WS_SYSMENU is taken off while the frame is drawn (the system then
+    // draws no caption buttons of its own) and given back with the skin.
+    bool SysMenuStyleRemoved() const { return sysMenuRemoved_; }
+    void SetSysMenuStyle(bool active);
+    // The system menu at a screen point (the skinned one when there is).
+    void PopupSystemMenu(POINT screen);
 
     // Rebuilds the frame picture when it changed and copies it to the window.
     void PaintNonClient();
@@ -267,6 +300,13 @@ private:
     // which a single button is repainted.
     std::unique_ptr<tw::TBitmap> ncCache_;
     std::unique_ptr<tw::TBitmap> titleBg_;
+    // Adapters while skinned; see AttachAdapters.
+    void AttachAdapters();
+    void ReleaseAdapters();
+    std::unique_ptr<TacCtrlAdapter> ctrlAdapter_;
+    std::unique_ptr<TacScrollWnd> formAdapter_;
+    std::unique_ptr<TacBorderForm> borderForm_;
+    bool sysMenuRemoved_ = false;
 };
 
 // The form-creation hook and the window hook of the program: every form gets

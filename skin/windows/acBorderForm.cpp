@@ -1,0 +1,201 @@
+#include "skin/windows/acBorderForm.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "skin/engine/effects/acGlow.h"
+#include "skin/engine/data/sSkinManager.h"
+
+namespace skin {
+
+namespace {
+
+LRESULT CALLBACK BorderProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    switch (msg) {
+    case WM_NCHITTEST:
+        // The mouse goes through the shadow to what lies below it.
+        return HTTRANSPARENT;
+    case WM_MOUSEACTIVATE:
+        return MA_NOACTIVATE;
+    default:
+        return DefWindowProcW(wnd, msg, wp, lp);
+    }
+}
+
+const wchar_t* BorderClass()
+{
+    static const wchar_t* name = [] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = BorderProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"TacBorderForm";
+        RegisterClassExW(&wc);
+        return L"TacBorderForm";
+    }();
+    return name;
+}
+
+// Nearest-pixel nine-piece stretch of a 32-bit picture into dst: corners as
+// they are (at most half the target each way), edges stretched along, the
+// middle left clear (the form covers it).
+void NinePiece(const tw::TPixelView& src, const tw::TPixelView& dst)
+{
+    if (src.Empty() || dst.Empty() || src.BitsPerPixel != 32 || dst.BitsPerPixel != 32)
+        return;
+    const int cw = std::min(src.Width / 2, dst.Width / 2), ch = std::min(src.Height / 2, dst.Height / 2);
+    auto mapAxis = [](int d, int dLen, int sLen, int corner) {
+        if (d < corner) return d;
+        if (d >= dLen - corner) return sLen - (dLen - d);
+        const int sMid = std::max(1, sLen - 2 * corner), dMid = std::max(1, dLen - 2 * corner);
+        return corner + std::min(sMid - 1, int((int64_t(d - corner) * sMid) / dMid));
+    };
+    for (int y = 0; y < dst.Height; ++y) {
+        const bool midY = y >= ch && y < dst.Height - ch;
+        const int sy = std::clamp(mapAxis(y, dst.Height, src.Height, ch), 0, src.Height - 1);
+        uint8_t* out = dst.Row(y);
+        for (int x = 0; x < dst.Width; ++x, out += 4) {
+            const bool midX = x >= cw && x < dst.Width - cw;
+            if (midX && midY) {
+                std::memset(out, 0, 4);
+                continue;
+            }
+            const int sx = std::clamp(mapAxis(x, dst.Width, src.Width, cw), 0, src.Width - 1);
+            const uint8_t* in = src.Pixel(sx, sy);
+            // Premultiplied, as the layered window wants it.
+            const unsigned a = in[3];
+            out[0] = uint8_t(in[0] * a / 255);
+            out[1] = uint8_t(in[1] * a / 255);
+            out[2] = uint8_t(in[2] * a / 255);
+            out[3] = uint8_t(a);
+        }
+    }
+}
+
+} // namespace
+
+TacBorderForm::TacBorderForm(HWND owner, TsSkinManager* manager) : owner_(owner), manager_(manager) {}
+
+TacBorderForm::~TacBorderForm()
+{
+    if (wnd_)
+        DestroyWindow(wnd_);
+}
+
+TRect TacBorderForm::Margins() const
+{
+    return manager_ ? manager_->ExtBorderMargins : TRect();
+}
+
+void TacBorderForm::SetActive(bool active)
+{
+    if (active == active_)
+        return;
+    active_ = active;
+    if (shown_)
+        UpdateBorderWindow(true, alpha_);
+}
+
+void TacBorderForm::BuildPicture(int width, int height)
+{
+    picture_.Resize(width, height, 32);
+    pictureActive_ = active_;
+    const TPixelImage* src = manager_ ? (active_ ? manager_->ExtBorderActive.get() : manager_->ExtBorderInactive.get())
+                                      : nullptr;
+    if (src)
+        NinePiece(src->View(), picture_.View());
+}
+
+bool TacBorderForm::UpdateBorderWindow(bool repaint, uint8_t alpha)
+{
+    const TUpdateLayeredWindow update = GlowLayeredEntry ? GlowLayeredEntry() : nullptr;
+    if (!update || !IsWindow(owner_) || !manager_)
+        return false;
+    alpha_ = alpha;
+    const TRect m = Margins();
+    RECT or_;
+    GetWindowRect(owner_, &or_);
+    const bool visible = IsWindowVisible(owner_) && !IsIconic(owner_) && !IsZoomed(owner_);
+    if (!visible) {
+        if (wnd_ && shown_)
+            ShowWindow(wnd_, SW_HIDE);
+        shown_ = false;
+        return true;
+    }
+    const TRect b(or_.left - m.Left, or_.top - m.Top, or_.right + m.Right, or_.bottom + m.Bottom);
+    const int w = b.Width(), h = b.Bottom - b.Top;
+    if (w <= 0 || h <= 0)
+        return true;
+    if (!wnd_) {
+        wnd_ = CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TRANSPARENT, BorderClass(),
+                               L"", WS_POPUP, b.Left, b.Top, w, h, owner_, nullptr, GetModuleHandleW(nullptr), nullptr);
+        if (!wnd_)
+            return false;
+        repaint = true;
+    }
+    if (repaint || picture_.Width() != w || picture_.Height() != h || pictureActive_ != active_)
+        BuildPicture(w, h);
+    bounds_ = b;
+    // The picture into a DIB section for the layered window.
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool ok = false;
+    if (dib && bits) {
+        const TPixelView& v = picture_.View();
+        for (int y = 0; y < h; ++y)
+            std::memcpy(static_cast<uint8_t*>(bits) + size_t(y) * size_t(w) * 4, v.Row(y), size_t(w) * 4);
+        HGDIOBJ old = SelectObject(mem, dib);
+        POINT pos{b.Left, b.Top}, zero{0, 0};
+        SIZE size{w, h};
+        BLENDFUNCTION blend{AC_SRC_OVER, 0, alpha, AC_SRC_ALPHA};
+        ok = update(wnd_, screen, &pos, &size, mem, &zero, 0, &blend, ULW_ALPHA) != FALSE;
+        SelectObject(mem, old);
+    }
+    if (dib)
+        DeleteObject(dib);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    ++updates_;
+    if (!ok)
+        return false;
+    // Right behind its form, whatever else is on screen.
+    SetWindowPos(wnd_, owner_, b.Left, b.Top, w, h, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    shown_ = true;
+    return true;
+}
+
+int TacBorderForm::HitTest(POINT screen) const
+{
+    if (OnHitTest) {
+        if (const int own = OnHitTest(screen))
+            return own;
+    }
+    const TRect& b = bounds_;
+    if (!shown_ || screen.x < b.Left || screen.y < b.Top || screen.x >= b.Right || screen.y >= b.Bottom)
+        return HTNOWHERE;
+    const TRect m = Margins();
+    const bool left = screen.x < b.Left + m.Left, right = screen.x >= b.Right - m.Right;
+    const bool top = screen.y < b.Top + m.Top, bottom = screen.y >= b.Bottom - m.Bottom;
+    if (!(GetWindowLongPtrW(owner_, GWL_STYLE) & WS_THICKFRAME))
+        return (left || right || top || bottom) ? HTBORDER : HTNOWHERE;
+    if (top && left) return HTTOPLEFT;
+    if (top && right) return HTTOPRIGHT;
+    if (bottom && left) return HTBOTTOMLEFT;
+    if (bottom && right) return HTBOTTOMRIGHT;
+    if (left) return HTLEFT;
+    if (right) return HTRIGHT;
+    if (top) return HTTOP;
+    if (bottom) return HTBOTTOM;
+    return HTNOWHERE;
+}
+
+} // namespace skin

@@ -1,0 +1,63 @@
+#pragma once
+// The extended border of a skinned form: a layered window around it, behind
+// it in the z-order, that shows the skin's extended-border picture (or the
+// built-in shadow) in the margins the manager gives. It follows its form
+// (moved, sized, shown, hidden, activated) and is only there while the
+// platform shows layered windows: without them the provider frees it.
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+
+#include "base/PixelView.h"
+#include "ui/Types.h"
+
+namespace skin {
+
+class TsSkinManager;
+using tw::TRect;
+
+class TacBorderForm {
+public:
+    // owner: the form's window. The manager gives the pictures and margins.
+    TacBorderForm(HWND owner, TsSkinManager* manager);
+    ~TacBorderForm();
+    TacBorderForm(const TacBorderForm&) = delete;
+    TacBorderForm& operator=(const TacBorderForm&) = delete;
+
+    // (Re)creates, places and shows the window around its owner with the
+    // opacity (255 opaque); repaint builds the picture again. False when
+    // the platform cannot show it (no layered windows): the caller frees it.
+    bool UpdateBorderWindow(bool repaint, uint8_t alpha = 255);
+    // The picture of the active or the inactive form.
+    void SetActive(bool active);
+
+    HWND Handle() const { return wnd_; }
+    HWND Owner() const { return owner_; }
+    // Where it lies (screen) and the margins around the owner.
+    TRect Bounds() const { return bounds_; }
+    TRect Margins() const;
+    bool Shown() const { return shown_; }
+    uint8_t Alpha() const { return alpha_; }
+    int Updates() const { return updates_; }
+    // The hit code for a screen point on the border: the sizing edges of the
+    // owner when it can be sized, HTBORDER otherwise, HTNOWHERE outside.
+    // OnHitTest (the provider's OnExtHitTest) may answer first (non-zero).
+    int HitTest(POINT screen) const;
+    std::function<int(POINT)> OnHitTest;
+
+private:
+    void BuildPicture(int width, int height);
+    HWND owner_;
+    TsSkinManager* manager_;
+    HWND wnd_ = nullptr;
+    TRect bounds_;
+    bool shown_ = false;
+    bool active_ = true;
+    uint8_t alpha_ = 255;
+    int updates_ = 0;
+    tw::TPixelImage picture_;
+    bool pictureActive_ = true;
+};
+
+} // namespace skin

@@ -1,0 +1,54 @@
+#pragma once
+// The control adapter of a skinned form: it walks the form's controls and
+// gives the windows that need it an adapter of their own (the skinned scroll
+// bars of the memo, the lists and the grid; the skin's colours and frame for
+// the controls of the class library that have no skin link). The provider
+// makes it while the skin is on and frees it with the skin: every window
+// then has its own procedure and the system's look back.
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+#include "skin/windows/acSBUtils.h"
+
+namespace tw {
+class TControl;
+class TWinControl;
+class TCustomForm;
+} // namespace tw
+
+namespace skin {
+
+class TsSkinManager;
+
+class TacCtrlAdapter {
+public:
+    TacCtrlAdapter(tw::TCustomForm* form, TsSkinManager* manager);
+    ~TacCtrlAdapter();
+    TacCtrlAdapter(const TacCtrlAdapter&) = delete;
+    TacCtrlAdapter& operator=(const TacCtrlAdapter&) = delete;
+
+    // Adapts one control (and its children), or with nullptr the whole form.
+    // Adapters of windows that have ended are dropped first, so a window made
+    // again (RecreateWnd) gets a new one.
+    void AdaptControls(tw::TWinControl* control = nullptr);
+    // Whether a control would get an adapter of its own now.
+    bool CanAdapt(tw::TControl* control) const;
+    // Gives one control its adapter (nothing when it has one or needs none).
+    void AdaptControl(tw::TControl* control);
+    // The skin changed: every adapted window shows the new one.
+    void Refresh();
+
+    // The adapter of a window, nullptr when it has none from here.
+    TacMainWnd* AdapterOf(HWND wnd) const;
+    int Count() const;
+
+private:
+    void Sweep();
+    tw::TCustomForm* form_;
+    TsSkinManager* manager_;
+    std::vector<std::unique_ptr<TacMainWnd>> adapters_;
+};
+
+} // namespace skin

@@ -1,0 +1,99 @@
+#include "skin/windows/sMDIForm.h"
+
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/windows/sSkinProvider.h"
+
+namespace skin {
+
+TacMDIWnd::TacMDIWnd(HWND client, TsSkinManager* manager, const std::string& section)
+    : TacScrollWnd(client, manager, section, "TacMDIWnd")
+{
+    InvalidateRect(client, nullptr, TRUE);
+}
+
+TacMDIWnd::~TacMDIWnd()
+{
+    if (brush_)
+        DeleteObject(brush_);
+}
+
+LRESULT TacMDIWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
+{
+    switch (msg) {
+    case WM_ERASEBKGND:
+        if (manager_ && manager_->Active() && wp) {
+            const int i = manager_->GetSkinIndex("MDIAREA");
+            const COLORREF c = COLORREF(manager_->SkinIndexValid(i) ? manager_->gd[size_t(i)].Color
+                                                                    : manager_->GetGlobalColor()) &
+                               0xFFFFFF;
+            if (!brush_ || c != brushColor_) {
+                if (brush_)
+                    DeleteObject(brush_);
+                brush_ = CreateSolidBrush(c);
+                brushColor_ = c;
+            }
+            RECT r;
+            GetClientRect(Handle(), &r);
+            FillRect(reinterpret_cast<HDC>(wp), &r, brush_);
+            return 1;
+        }
+        break;
+    case WM_MDICREATE:
+    case WM_MDIDESTROY:
+    case WM_MDIACTIVATE:
+    case WM_MDIRESTORE:
+    case WM_MDIMAXIMIZE: {
+        // The parent's title and menu line show the active child's state.
+        TsMDIForm* helper = MDIForm;
+        const LRESULT r = TacScrollWnd::AdapterWndProc(msg, wp, lp);
+        if (helper)
+            helper->RepaintFrame();
+        return r;
+    }
+    default:
+        break;
+    }
+    return TacScrollWnd::AdapterWndProc(msg, wp, lp);
+}
+
+TsMDIForm::TsMDIForm(TsSkinProvider* provider, HWND client) : provider_(provider), client_(client)
+{
+    if (provider_ && provider_->Form())
+        provider_->Form()->HandleNeeded();
+}
+
+TsMDIForm::~TsMDIForm() { DisconnectFromClient(); }
+
+void TsMDIForm::ConnectToClientIfNeeded()
+{
+    if (!adapter_)
+        ConnectToClient();
+}
+
+void TsMDIForm::ConnectToClient()
+{
+    DisconnectFromClient();
+    if (!provider_ || !provider_->Skinned() || !client_ || !IsWindow(client_))
+        return;
+    adapter_ = std::make_unique<TacMDIWnd>(client_, provider_->SkinManager(), "CHECKBOX");
+    adapter_->MDIForm = this;
+    adapter_->ProviderSkinData = &provider_->SkinData();
+    adapter_->Provider = provider_;
+}
+
+void TsMDIForm::DisconnectFromClient()
+{
+    // Freeing the adapter gives the client its own procedure back.
+    adapter_.reset();
+}
+
+void TsMDIForm::RepaintFrame()
+{
+    ++repaints_;
+    if (!provider_ || !provider_->Form() || !provider_->Form()->HandleAllocated())
+        return;
+    provider_->SkinData().BGChangedFlag = true;
+    SendMessageW(provider_->Form()->Handle(), WM_NCPAINT, 1, 0);
+}
+
+} // namespace skin

@@ -1,0 +1,256 @@
+// The extended border of a skinned form under Wine: made only when the
+// manager asks for it and layered windows can be shown (a recorder stands in
+// for the layered update, as the screen cannot be checked), it follows its
+// form, is freed with the skin and when it cannot be shown; the system menu
+// style taken off while the frame is drawn and given back; the hooks left
+// for the skinned menus are called.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "skin/engine/common/DefaultManager.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/data/SkinOptions.h"
+#include "skin/engine/effects/acGlow.h"
+#include "skin/engine/data/acSkinPack.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/sVclUtils.h"
+#include "skin/windows/acBorderForm.h"
+#include "skin/windows/sSkinProvider.h"
+#include "tests/support/GdiObjects.h"
+#include "ui/Application.h"
+#include "ui/ExtCtrls.h"
+
+#ifdef TW_SKIN_ARCHIVE
+
+namespace skin {
+namespace {
+
+struct TLayeredCall {
+    HWND Wnd;
+    POINT Pos;
+    SIZE Size;
+    BYTE Alpha;
+};
+std::vector<TLayeredCall> g_calls;
+bool g_layered = true;
+
+BOOL WINAPI RecordLayered(HWND wnd, HDC, POINT* pos, SIZE* size, HDC, POINT*, COLORREF, BLENDFUNCTION* blend, DWORD)
+{
+    g_calls.push_back({wnd, pos ? *pos : POINT{}, size ? *size : SIZE{}, blend ? blend->SourceConstantAlpha : BYTE(0)});
+    return TRUE;
+}
+
+TUpdateLayeredWindow Entry() { return g_layered ? RecordLayered : nullptr; }
+
+class BorderFormTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        tw::Application->Initialize();
+        savedEntry = GlowLayeredEntry;
+        GlowLayeredEntry = Entry;
+        g_layered = true;
+        g_calls.clear();
+        std::unique_ptr<TacSkinConvertor> sc;
+        LoadPackedFile(TW_SKIN_ARCHIVE, sc, false);
+        ASSERT_TRUE(sc) << TW_SKIN_ARCHIVE;
+        LoadPackedSkinTables(manager, *sc);
+        DefaultManager = &manager;
+        InstallFormSkinning();
+        form = new tw::TForm(tw::Application);
+        form->SetText("Bordered");
+        form->SetBounds(100, 100, 300, 200);
+        form->Show();
+        tw::Application->ProcessMessages();
+        provider = FindProvider(form);
+        ASSERT_NE(provider, nullptr);
+    }
+    void TearDown() override
+    {
+        delete form;
+        PrepareFormMenus = nullptr;
+        PopupFormSystemMenu = nullptr;
+        UninstallFormSkinning();
+        DefaultManager = nullptr;
+        GlowLayeredEntry = savedEntry;
+    }
+    void Send(uint16_t command)
+    {
+        SendSkinCommand(form->Handle(), command, reinterpret_cast<LPARAM>(&manager));
+        tw::Application->ProcessMessages();
+    }
+    void BordersOn()
+    {
+        // The built-in shadows are resources of the program: a plain grey
+        // half-transparent picture stands in for them here.
+        auto shadow = std::make_shared<tw::TPixelImage>(24, 24, 32);
+        for (int y = 0; y < 24; ++y)
+            for (int x = 0; x < 24; ++x) {
+                uint8_t* p = shadow->View().Pixel(x, y);
+                p[0] = p[1] = p[2] = 40;
+                p[3] = 128;
+            }
+        manager.ShadowActive = shadow;
+        manager.ShadowInactive = shadow;
+        manager.ExtendedBorders = true;
+        manager.UpdateExtBorderImages();
+        Send(AC_SKINLOADED);
+    }
+    TRect Expected() const
+    {
+        RECT wr;
+        GetWindowRect(form->Handle(), &wr);
+        const TRect m = manager.ExtBorderMargins;
+        return TRect(wr.left - m.Left, wr.top - m.Top, wr.right + m.Right, wr.bottom + m.Bottom);
+    }
+
+    TUpdateLayeredWindow (*savedEntry)() = nullptr;
+    TsSkinManager manager;
+    tw::TForm* form = nullptr;
+    TsSkinProvider* provider = nullptr;
+};
+
+TEST_F(BorderFormTest, OnlyWhenTheManagerAsksAndLayeredWindowsExist)
+{
+    EXPECT_EQ(provider->BorderForm(), nullptr);
+    EXPECT_FALSE(provider->HasBorderWindow());
+    BordersOn();
+    TacBorderForm* b = provider->BorderForm();
+    ASSERT_NE(b, nullptr);
+    const TRect m = manager.ExtBorderMargins;
+    ASSERT_GT(m.Left + m.Top + m.Right + m.Bottom, 0);
+    EXPECT_TRUE(b->Shown());
+    EXPECT_TRUE(b->Bounds() == Expected());
+    EXPECT_TRUE(provider->ExtBorderMargins() == m);
+    ASSERT_FALSE(g_calls.empty());
+    EXPECT_EQ(g_calls.back().Wnd, b->Handle());
+    EXPECT_EQ(g_calls.back().Size.cx, Expected().Width());
+    EXPECT_EQ(g_calls.back().Alpha, 255);
+    EXPECT_EQ(GetWindow(b->Handle(), GW_OWNER), form->Handle());
+    // Not allowed, or no layered windows: none.
+    provider->SetAllowExtBorders(false);
+    EXPECT_EQ(provider->BorderForm(), nullptr);
+    EXPECT_TRUE(provider->ExtBorderMargins().IsEmpty());
+    provider->SetAllowExtBorders(true);
+    ASSERT_NE(provider->BorderForm(), nullptr);
+    g_layered = false;
+    form->SetBounds(120, 100, 300, 200);
+    EXPECT_EQ(provider->BorderForm(), nullptr);
+    g_layered = true;
+    // A form without a title, or inside another control, never has one.
+    form->SetBorderStyle(tw::bsNone);
+    Send(AC_SKINLOADED);
+    EXPECT_EQ(provider->BorderForm(), nullptr);
+    form->SetBorderStyle(tw::bsSizeable);
+    Send(AC_SKINLOADED);
+    EXPECT_NE(provider->BorderForm(), nullptr);
+    tw::TForm* inner = new tw::TForm(form);
+    auto* panel = new tw::TPanel(form);
+    panel->SetParent(form);
+    inner->SetParent(panel);
+    inner->Show();
+    tw::Application->ProcessMessages();
+    TsSkinProvider* ip = FindProvider(inner);
+    ASSERT_NE(ip, nullptr);
+    ip->SetExtBorders(true);
+    EXPECT_EQ(ip->BorderForm(), nullptr);
+}
+
+TEST_F(BorderFormTest, TheBorderFollowsItsForm)
+{
+    BordersOn();
+    TacBorderForm* b = provider->BorderForm();
+    ASSERT_NE(b, nullptr);
+    form->SetBounds(150, 130, 360, 240);
+    tw::Application->ProcessMessages();
+    EXPECT_TRUE(b->Bounds() == Expected());
+    EXPECT_EQ(g_calls.back().Pos.x, Expected().Left);
+    EXPECT_EQ(g_calls.back().Size.cy, Expected().Bottom - Expected().Top);
+    form->Hide();
+    tw::Application->ProcessMessages();
+    EXPECT_FALSE(b->Shown());
+    EXPECT_FALSE(IsWindowVisible(b->Handle()));
+    form->Show();
+    tw::Application->ProcessMessages();
+    EXPECT_TRUE(b->Shown());
+    // The hit test: sizing edges of a sizeable form, the provider first.
+    const TRect r = b->Bounds();
+    EXPECT_EQ(b->HitTest(POINT{r.Left + 1, (r.Top + r.Bottom) / 2}), HTLEFT);
+    EXPECT_EQ(b->HitTest(POINT{r.Right - 1, r.Bottom - 1}), HTBOTTOMRIGHT);
+    EXPECT_EQ(b->HitTest(POINT{r.Left - 5, r.Top}), HTNOWHERE);
+    provider->OnExtHitTest = [](tw::TMessage& m) { m.Result = HTCAPTION; };
+    EXPECT_EQ(b->HitTest(POINT{r.Left + 1, r.Top + 1}), HTCAPTION);
+}
+
+TEST_F(BorderFormTest, TheBorderGoesWithTheSkinAndLeavesNothingBehind)
+{
+    BordersOn();
+    ASSERT_NE(provider->BorderForm(), nullptr);
+    const HWND border = provider->BorderForm()->Handle();
+    Send(AC_SKINREMOVED);
+    EXPECT_EQ(provider->BorderForm(), nullptr);
+    EXPECT_FALSE(IsWindow(border));
+    for (int i = 0; i < 3; ++i) {
+        Send(AC_SKINLOADED);
+        Send(AC_SKINREMOVED);
+    }
+    const DWORD gdi = tw::test::GdiObjects();
+    for (int i = 0; i < 20; ++i) {
+        Send(AC_SKINLOADED);
+        form->SetBounds(100 + i, 100, 300, 200);
+        Send(AC_SKINREMOVED);
+    }
+    EXPECT_LE(tw::test::GdiObjects(), gdi);
+}
+
+TEST_F(BorderFormTest, TheSystemMenuStyleIsTakenOffWhileTheFrameIsDrawn)
+{
+    const HWND wnd = form->Handle();
+    EXPECT_TRUE(provider->SysMenuStyleRemoved());
+    EXPECT_FALSE(GetWindowLongPtrW(wnd, GWL_STYLE) & WS_SYSMENU);
+    Send(AC_SKINREMOVED);
+    EXPECT_FALSE(provider->SysMenuStyleRemoved());
+    EXPECT_TRUE(GetWindowLongPtrW(wnd, GWL_STYLE) & WS_SYSMENU);
+    Send(AC_SKINLOADED);
+    provider->SetDrawNonClientArea(false);
+    EXPECT_TRUE(GetWindowLongPtrW(wnd, GWL_STYLE) & WS_SYSMENU);
+    provider->SetDrawNonClientArea(true);
+    EXPECT_FALSE(GetWindowLongPtrW(wnd, GWL_STYLE) & WS_SYSMENU);
+    // A form designed without a system menu never gains one.
+    Send(AC_SKINREMOVED);
+    form->SetBorderIcons(0);
+    Send(AC_SKINLOADED);
+    Send(AC_SKINREMOVED);
+    EXPECT_FALSE(GetWindowLongPtrW(form->Handle(), GWL_STYLE) & WS_SYSMENU);
+}
+
+TEST_F(BorderFormTest, TheMenuHooksAreAskedWithTheSkin)
+{
+    std::vector<bool> prepared;
+    std::vector<POINT> popups;
+    PrepareFormMenus = [&](TsSkinProvider& p, bool skinned) {
+        EXPECT_EQ(&p, provider);
+        prepared.push_back(skinned);
+    };
+    PopupFormSystemMenu = [&](TsSkinProvider&, POINT at) {
+        popups.push_back(at);
+        return true;
+    };
+    Send(AC_SKINREMOVED);
+    Send(AC_SKINLOADED);
+    EXPECT_EQ(prepared, (std::vector<bool>{false, true}));
+    RECT wr;
+    GetWindowRect(form->Handle(), &wr);
+    SendMessageW(form->Handle(), WM_NCRBUTTONUP, HTCAPTION, MAKELPARAM(wr.left + 40, wr.top + 8));
+    ASSERT_EQ(popups.size(), 1u);
+    EXPECT_EQ(popups[0].x, wr.left + 40);
+    SendMessageW(form->Handle(), WM_SYSCOMMAND, SC_KEYMENU, ' ');
+    EXPECT_EQ(popups.size(), 2u);
+}
+
+} // namespace
+} // namespace skin
+
+#endif

@@ -1,0 +1,197 @@
+// The children of a skinned system dialog under Wine: fields, lists, combo
+// boxes and check boxes answer in the skin's colours, list and tree views
+// wear them while adapted and get their own back, a system edit scrolls by
+// the skinned arrows, and adapting again and again leaves no GDI object.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <memory>
+#include <string>
+
+#include "skin/engine/common/DefaultManager.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/data/SkinOptions.h"
+#include "skin/engine/data/acSkinPack.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/sVclUtils.h"
+#include "skin/windows/acDialogChildren.h"
+#include "skin/windows/acDials.h"
+#include "tests/support/GdiObjects.h"
+#include "ui/Application.h"
+
+#ifdef TW_SKIN_ARCHIVE
+
+namespace skin {
+namespace {
+
+class DialogChildrenTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        tw::Application->Initialize();
+        INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES};
+        InitCommonControlsEx(&icc);
+        std::unique_ptr<TacSkinConvertor> sc;
+        LoadPackedFile(TW_SKIN_ARCHIVE, sc, false);
+        ASSERT_TRUE(sc) << TW_SKIN_ARCHIVE;
+        LoadPackedSkinTables(manager, *sc);
+        DefaultManager = &manager;
+        dialog = CreateWindowW(L"#32770", L"Fields", WS_POPUP | WS_CAPTION | WS_SYSMENU, 50, 50, 420, 320, nullptr,
+                               nullptr, nullptr, nullptr);
+        ASSERT_NE(dialog, nullptr);
+        edit = Child(L"EDIT", WS_BORDER | ES_MULTILINE | WS_VSCROLL | ES_AUTOVSCROLL, 10, 10, 180, 90);
+        std::wstring text;
+        for (int i = 0; i < 60; ++i)
+            text += L"line " + std::to_wstring(i) + L"\r\n";
+        SetWindowTextW(edit, text.c_str());
+        list = Child(L"LISTBOX", WS_BORDER | WS_VSCROLL, 200, 10, 180, 90);
+        combo = Child(L"COMBOBOX", CBS_DROPDOWN, 10, 110, 180, 120);
+        check = Child(L"BUTTON", BS_AUTOCHECKBOX, 200, 110, 180, 20);
+        view = Child(WC_LISTVIEWW, LVS_REPORT, 10, 150, 180, 80);
+        tree = Child(WC_TREEVIEWW, 0, 200, 150, 180, 80);
+        page = Child(L"#32770", 0, 10, 240, 380, 40);
+        label = CreateWindowW(L"STATIC", L"On the page", WS_CHILD | WS_VISIBLE, 4, 4, 100, 20, page, nullptr, nullptr,
+                              nullptr);
+        ShowWindow(dialog, SW_SHOWNOACTIVATE);
+        UpdateWindow(dialog);
+    }
+    void TearDown() override
+    {
+        provider.reset();
+        if (dialog)
+            DestroyWindow(dialog);
+        DefaultManager = nullptr;
+    }
+    HWND Child(const wchar_t* cls, DWORD style, int x, int y, int w, int h)
+    {
+        return CreateWindowW(cls, L"", WS_CHILD | WS_VISIBLE | style, x, y, w, h, dialog, nullptr, nullptr, nullptr);
+    }
+    void Adapt()
+    {
+        provider = std::make_unique<TacProvider>();
+        provider->Handle = dialog;
+        provider->DialogAdapter = std::make_unique<TacDialogWnd>(dialog, &manager);
+        ASSERT_TRUE(AdaptDialogChildren(*provider, dialog));
+    }
+    TacSectionColors Edit() const { return SectionColors(&manager, "EDIT"); }
+    // Asks a window for the colours of a child as the child would.
+    static std::pair<COLORREF, COLORREF> Asked(HWND to, UINT msg, HWND child, LRESULT* brush = nullptr)
+    {
+        HDC dc = CreateCompatibleDC(nullptr);
+        const LRESULT r = SendMessageW(to, msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(child));
+        if (brush)
+            *brush = r;
+        const std::pair<COLORREF, COLORREF> c{GetBkColor(dc), GetTextColor(dc)};
+        DeleteDC(dc);
+        return c;
+    }
+
+    TsSkinManager manager;
+    std::unique_ptr<TacProvider> provider;
+    HWND dialog = nullptr, edit = nullptr, list = nullptr, combo = nullptr, check = nullptr, view = nullptr,
+         tree = nullptr, page = nullptr, label = nullptr;
+};
+
+TEST_F(DialogChildrenTest, FieldsListsAndCombosAnswerInTheSkinsColours)
+{
+    const COLORREF viewBack = COLORREF(SendMessageW(view, LVM_GETBKCOLOR, 0, 0));
+    const COLORREF treeBack = COLORREF(SendMessageW(tree, TVM_GETBKCOLOR, 0, 0));
+    Adapt();
+    const TacSectionColors field = Edit();
+    ASSERT_TRUE(field.Valid);
+    ASSERT_NE(field.Back, viewBack);   // the dark skin's fields are not the system's white
+
+    for (HWND f : {edit, list}) {
+        ASSERT_NE(dynamic_cast<TacEditWnd*>(TacMainWnd::Of(f)), nullptr);
+        LRESULT brush = 0;
+        const auto c = Asked(dialog, f == edit ? WM_CTLCOLOREDIT : WM_CTLCOLORLISTBOX, f, &brush);
+        EXPECT_NE(brush, 0);
+        EXPECT_EQ(c.first, field.Back);
+        EXPECT_EQ(c.second, field.Text);
+    }
+    // A read-only edit asks as a label would and still gets the field's look.
+    EXPECT_EQ(Asked(dialog, WM_CTLCOLORSTATIC, edit).first, field.Back);
+    // The combo box answers for its own edit and list.
+    ASSERT_NE(dynamic_cast<TacComboBoxWnd*>(TacMainWnd::Of(combo)), nullptr);
+    COMBOBOXINFO cbi{};
+    cbi.cbSize = sizeof(cbi);
+    ASSERT_TRUE(GetComboBoxInfo(combo, &cbi));
+    EXPECT_EQ(Asked(combo, WM_CTLCOLOREDIT, cbi.hwndItem).first, field.Back);
+    EXPECT_EQ(Asked(combo, WM_CTLCOLORLISTBOX, cbi.hwndList).second, field.Text);
+    // Check boxes are written in the dialog's text colour.
+    const TacSectionColors dlg = SectionColors(&manager, "DIALOG");
+    EXPECT_EQ(Asked(dialog, WM_CTLCOLORBTN, check).second, dlg.Text);
+    // The nested page answers its labels in the dialog's colours.
+    ASSERT_NE(dynamic_cast<TacTransPanelWnd*>(TacMainWnd::Of(page)), nullptr);
+    const auto onPage = Asked(page, WM_CTLCOLORSTATIC, label);
+    EXPECT_EQ(onPage.second, dlg.Text);
+    EXPECT_EQ(onPage.first, COLORREF(manager.GetGlobalColor()) & 0xFFFFFF);
+    // The views wear the field colours while adapted, their own after.
+    EXPECT_EQ(COLORREF(SendMessageW(view, LVM_GETBKCOLOR, 0, 0)), field.Back);
+    EXPECT_EQ(COLORREF(SendMessageW(view, LVM_GETTEXTCOLOR, 0, 0)), field.Text);
+    EXPECT_EQ(COLORREF(SendMessageW(tree, TVM_GETBKCOLOR, 0, 0)), field.Back);
+    provider.reset();
+    EXPECT_EQ(COLORREF(SendMessageW(view, LVM_GETBKCOLOR, 0, 0)), viewBack);
+    EXPECT_EQ(COLORREF(SendMessageW(tree, TVM_GETBKCOLOR, 0, 0)), treeBack);
+    for (HWND w : {edit, list, combo, check, view, tree, page})
+        EXPECT_EQ(TacMainWnd::Of(w), nullptr);
+    // Without a dialog adapter the system's colours are asked again.
+    EXPECT_NE(Asked(dialog, WM_CTLCOLOREDIT, edit).first, field.Back);
+}
+
+TEST_F(DialogChildrenTest, ASystemEditScrollsByTheSkinnedArrows)
+{
+    Adapt();
+    auto* a = dynamic_cast<TacScrollWnd*>(TacMainWnd::Of(edit));
+    ASSERT_NE(a, nullptr);
+    a->UpdateScrollState(false);
+    const TacScrollBarState bar = a->Bar(true);
+    ASSERT_TRUE(bar.Visible);
+    ASSERT_TRUE(bar.Enabled);
+    const TsScrollGeometry g = ScrollGeometry(bar.Rect.Width(), bar.Rect.Height(), true, bar.Min, bar.Max, bar.Page, bar.Pos);
+    RECT wr;
+    GetWindowRect(edit, &wr);
+    const POINT at{wr.left + bar.Rect.Left + (g.LineMax.Left + g.LineMax.Right) / 2,
+                   wr.top + bar.Rect.Top + (g.LineMax.Top + g.LineMax.Bottom) / 2};
+    EXPECT_EQ(SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+    for (int i = 0; i < 2; ++i) {
+        SendMessageW(edit, WM_NCLBUTTONDOWN, HTVSCROLL, MAKELPARAM(at.x, at.y));
+        POINT c = at;
+        ScreenToClient(edit, &c);
+        SendMessageW(edit, WM_LBUTTONUP, 0, MAKELPARAM(c.x, c.y));
+    }
+    EXPECT_EQ(SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0), 2);
+    EXPECT_EQ(a->Bar(true).Pos, 2);
+    // Typing at the end scrolls the edit itself; the bar follows.
+    SendMessageW(edit, EM_SETSEL, WPARAM(-1), -1);
+    SendMessageW(edit, EM_SCROLLCARET, 0, 0);
+    EXPECT_EQ(a->Bar(true).Pos, int(SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0)));
+}
+
+TEST_F(DialogChildrenTest, AdaptingAgainAndAgainLeavesNothingBehind)
+{
+    const LONG_PTR editProc = GetWindowLongPtrW(edit, GWLP_WNDPROC);
+    for (int i = 0; i < 3; ++i) {
+        Adapt();
+        Asked(dialog, WM_CTLCOLOREDIT, edit);
+        provider.reset();
+    }
+    const DWORD gdi = tw::test::GdiObjects();
+    for (int i = 0; i < 20; ++i) {
+        Adapt();
+        Asked(dialog, WM_CTLCOLOREDIT, edit);
+        Asked(combo, WM_CTLCOLORLISTBOX, combo);
+        RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        provider.reset();
+    }
+    EXPECT_LE(tw::test::GdiObjects(), gdi);
+    EXPECT_EQ(GetWindowLongPtrW(edit, GWLP_WNDPROC), editProc);
+}
+
+} // namespace
+} // namespace skin
+
+#endif

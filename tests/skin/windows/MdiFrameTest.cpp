@@ -1,0 +1,138 @@
+// The MDI helper and the frame adapter under Wine, on a test-only MDI
+// parent (a skinned form with a system MDI client window) and a test-only
+// frame (a plain container control): adapters made only while skinned, one
+// at a time, children's changes repaint the parent's frame, the frame wears
+// the section's colour and everything gets its own procedure back.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "skin/engine/common/DefaultManager.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/data/SkinOptions.h"
+#include "skin/engine/data/acSkinPack.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/sVclUtils.h"
+#include "skin/windows/sFrameAdapter.h"
+#include "skin/windows/sMDIForm.h"
+#include "skin/windows/sSkinProvider.h"
+#include "ui/Application.h"
+#include "ui/ExtCtrls.h"
+
+#ifdef TW_SKIN_ARCHIVE
+
+namespace skin {
+namespace {
+
+class MdiFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        tw::Application->Initialize();
+        std::unique_ptr<TacSkinConvertor> sc;
+        LoadPackedFile(TW_SKIN_ARCHIVE, sc, false);
+        ASSERT_TRUE(sc) << TW_SKIN_ARCHIVE;
+        LoadPackedSkinTables(manager, *sc);
+        DefaultManager = &manager;
+        InstallFormSkinning();
+        form = new tw::TForm(tw::Application);
+        form->SetBounds(60, 60, 400, 300);
+        form->Show();
+        tw::Application->ProcessMessages();
+        provider = FindProvider(form);
+        ASSERT_NE(provider, nullptr);
+        CLIENTCREATESTRUCT ccs{nullptr, 0xFF00};
+        client = CreateWindowW(L"MDICLIENT", nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 380, 250,
+                               form->Handle(), nullptr, nullptr, &ccs);
+        ASSERT_NE(client, nullptr);
+    }
+    void TearDown() override
+    {
+        delete form;
+        UninstallFormSkinning();
+        DefaultManager = nullptr;
+    }
+    void Send(HWND wnd, uint16_t command) { SendSkinCommand(wnd, command, reinterpret_cast<LPARAM>(&manager)); }
+
+    TsSkinManager manager;
+    tw::TForm* form = nullptr;
+    TsSkinProvider* provider = nullptr;
+    HWND client = nullptr;
+};
+
+TEST_F(MdiFrameTest, TheMdiClientIsAdaptedOnceWhileSkinnedAndRepaintsTheFrame)
+{
+    const LONG_PTR own = GetWindowLongPtrW(client, GWLP_WNDPROC);
+    auto helper = std::make_unique<TsMDIForm>(provider, client);
+    helper->ConnectToClientIfNeeded();
+    ASSERT_NE(helper->MDIAdapter(), nullptr);
+    EXPECT_EQ(TacMainWnd::Of(client), helper->MDIAdapter());
+    EXPECT_STREQ(helper->MDIAdapter()->Kind(), "TacMDIWnd");
+    EXPECT_EQ(helper->MDIAdapter()->Provider, provider);
+    EXPECT_EQ(helper->MDIAdapter()->MDIForm, helper.get());
+    // Connected twice: still one adapter on the client.
+    helper->ConnectToClient();
+    helper->ConnectToClientIfNeeded();
+    EXPECT_EQ(TacMainWnd::Of(client), helper->MDIAdapter());
+    // A child made and ended: the parent's frame is painted again each time.
+    const int before = helper->FrameRepaints();
+    MDICREATESTRUCTW mcs{L"MDICLIENT", L"child", nullptr, 0, 0, 120, 80, 0, 0};
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefMDIChildProcW;
+    wc.lpszClassName = L"TwTestMdiChild";
+    RegisterClassW(&wc);
+    mcs.szClass = L"TwTestMdiChild";
+    HWND child = reinterpret_cast<HWND>(SendMessageW(client, WM_MDICREATE, 0, reinterpret_cast<LPARAM>(&mcs)));
+    ASSERT_NE(child, nullptr);
+    SendMessageW(client, WM_MDIDESTROY, reinterpret_cast<WPARAM>(child), 0);
+    EXPECT_GE(helper->FrameRepaints(), before + 2);
+    // Without the skin: no adapter, the client's own procedure.
+    Send(form->Handle(), AC_SKINREMOVED);
+    helper->ConnectToClient();
+    EXPECT_EQ(helper->MDIAdapter(), nullptr);
+    EXPECT_EQ(GetWindowLongPtrW(client, GWLP_WNDPROC), own);
+    Send(form->Handle(), AC_SKINLOADED);
+    helper->ConnectToClient();
+    EXPECT_NE(helper->MDIAdapter(), nullptr);
+    helper.reset();
+    EXPECT_EQ(TacMainWnd::Of(client), nullptr);
+    EXPECT_EQ(GetWindowLongPtrW(client, GWLP_WNDPROC), own);
+}
+
+TEST_F(MdiFrameTest, AFrameWearsItsSectionAndGetsItsProcedureBack)
+{
+    auto* frame = new tw::TPanel(form);
+    frame->SetParent(form);
+    frame->SetBounds(10, 10, 150, 100);
+    tw::Application->ProcessMessages();
+    auto* adapter = new TsFrameAdapter(frame);
+    ASSERT_EQ(adapter->Frame(), frame);
+    EXPECT_EQ(adapter->SkinData().COC, COC_TsFrameAdapter);
+    EXPECT_EQ(adapter->SkinData().SkinSection(), "GROUPBOX");
+    EXPECT_EQ(frame->Perform(SM_ALPHACMD, SkinWParam(AC_QUERYSKINNED), 0), 1);
+    Send(frame->Handle(), AC_SKINLOADED);
+    ASSERT_TRUE(adapter->SkinData().Skinned());
+    const int section = manager.GetSkinIndex("GROUPBOX");
+    ASSERT_TRUE(manager.SkinIndexValid(section));
+    // Its background is the section's colour (the parent's when transparent).
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bmp = CreateCompatibleBitmap(GetDC(nullptr), 20, 20);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    EXPECT_EQ(frame->Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 1);
+    EXPECT_EQ(GetPixel(dc, 2, 2), COLORREF(tw::ColorToRGB(adapter->SkinColor())) & 0xFFFFFF);
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+    Send(frame->Handle(), AC_SKINREMOVED);
+    EXPECT_EQ(adapter->ScrollAdapter(), nullptr);
+    delete adapter;
+    EXPECT_EQ(frame->Perform(SM_ALPHACMD, SkinWParam(AC_QUERYSKINNED), 0), 0);
+    // Placed on a form, the adapter has no frame and takes nothing over.
+    TsFrameAdapter onForm(form);
+    EXPECT_EQ(onForm.Frame(), nullptr);
+}
+
+} // namespace
+} // namespace skin
+
+#endif
