@@ -30,6 +30,9 @@ void InstallSkinnedMessageDialogs();
 // so the default manager, holding our own skin from the program's resources
 // and loading it by name.
 skin::TsSkinManager* CreateProgramSkinManager(TComponent* owner);
+// The program's settings of that manager: show and page-change fades, no
+// fade on a skin change, the icon strip of the menus, the foreign classes.
+void ConfigureProgramSkinManager(skin::TsSkinManager& manager);
 
 // Gives a form made before the skin set-up its frame provider, which puts
 // it into the skinned-form registry for its lifetime: skin-wide messages
