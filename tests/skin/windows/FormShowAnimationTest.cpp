@@ -6,7 +6,10 @@
 #include <memory>
 #include <vector>
 
+#include "skin/engine/GraphicsUtils.h"
+#include "skin/engine/SkinMessages.h"
 #include "skin/engine/SkinOptions.h"
+#include "skin/engine/SkinnedForms.h"
 #include "skin/engine/acSkinPack.h"
 #include "skin/engine/sSkinManager.h"
 #include "skin/engine/sVclUtils.h"
@@ -155,6 +158,89 @@ TEST_F(FormShowAnimationTest, WithTheAnimationOffTheFormShowsAsBefore)
     tw::Application->ProcessMessages();
     EXPECT_EQ(shot.Calls, 0);
     EXPECT_TRUE(IsWindowVisible(dialog->Handle()));
+}
+
+// A provider with an extended-border window, as far as the fade asks.
+struct TBorderLink : TSkinnedFormLink {
+    TsSkinManager* Manager = nullptr;
+    HWND Border = nullptr;
+    SIZE Picture{360, 280};
+    int Paints = 0, Restores = 0;
+    TsSkinManager* LinkManager() const override { return Manager; }
+    bool FormSkinned() const override { return true; }
+    void SetSkinChangeLock(bool) override {}
+    bool HasBorderWindow() const override { return Border != nullptr; }
+    void UpdateFormRegion() override {}
+    void UpdateBorderWindow(uint8_t) override {}
+    HWND BorderWindow() const override { return Border; }
+    SIZE PaintAll() override
+    {
+        ++Paints;
+        return Picture;
+    }
+    bool TitleHeightRaised() const override { return true; }
+    void RestoreBorderRegion() override { ++Restores; }
+};
+
+class TBorderedForm : public tw::TForm {
+public:
+    using tw::TForm::TForm;
+    TBorderLink* Link = nullptr;
+    void WndProc(tw::TMessage& m) override
+    {
+        if (m.Msg == SM_ALPHACMD && SkinCommandOf(m.WParam) == AC_QUERYPROVIDER) {
+            m.Result = reinterpret_cast<LRESULT>(static_cast<TSkinnedFormLink*>(Link));
+            return;
+        }
+        tw::TForm::WndProc(m);
+    }
+};
+
+TEST_F(FormShowAnimationTest, ExtendedBordersFadeAsOneLayeredPictureOverTheBorderWindow)
+{
+    if (!LayeredWindowsAvailable())
+        GTEST_SKIP() << "no layered windows";
+    TBorderLink link;
+    link.Manager = &manager;
+    manager.ExtBorderMargins = TRect(5, 6, 7, 8);
+    link.Border = CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(link.Border, nullptr);
+    auto* bordered = new TBorderedForm(form);
+    bordered->Link = &link;
+    bordered->SetBounds(100, 90, 300, 200);
+    bordered->Show();
+    tw::Application->ProcessMessages();
+    const int before = int(tw::Application->ComponentCount());
+
+    AnimShowControl(bordered, 16);
+    EXPECT_EQ(link.Paints, 1);
+    EXPECT_EQ(link.Restores, 1);
+    ASSERT_EQ(shot.Calls, 1);
+    EXPECT_TRUE(shot.Layered);
+    EXPECT_EQ(shot.PictureSize.cx, 360);
+    EXPECT_EQ(shot.PictureSize.cy, 280);
+
+    // The border window holds the finished picture, shown at its place: the
+    // top margin above the form (the title is raised), the frame and left
+    // margin to its left.
+    EXPECT_TRUE(GetWindowLongPtrW(link.Border, GWL_EXSTYLE) & WS_EX_LAYERED);
+    EXPECT_TRUE(IsWindowVisible(link.Border));
+    RECT br, fr;
+    GetWindowRect(link.Border, &br);
+    GetWindowRect(bordered->Handle(), &fr);
+    EXPECT_EQ(br.right - br.left, 360);
+    EXPECT_EQ(br.bottom - br.top, 280);
+    EXPECT_EQ(br.top, fr.top - 6);
+    EXPECT_LE(br.left, fr.left);
+    // The fading window is gone and nothing was left behind.
+    EXPECT_EQ(int(tw::Application->ComponentCount()), before);
+    EXPECT_EQ(AnimationRunning, 0);
+    EXPECT_EQ(AnimPaintDC, nullptr);
+    for (int i = 0; i < bordered->ComponentCount(); ++i)
+        EXPECT_EQ(dynamic_cast<TOutputWindow*>(bordered->Components(i)), nullptr);
+    delete bordered;
+    DestroyWindow(link.Border);
 }
 
 } // namespace
