@@ -5,11 +5,11 @@
 #include "app/MainForm.h"
 #include "skin/controls/sButtons.h"
 #include "skin/controls/sLabel.h"
-#include "skin/engine/SkinMessages.h"
-#include "skin/engine/SkinnedForms.h"
-#include "skin/engine/acPNGGraphic.h"
-#include "skin/engine/sSkinManager.h"
-#include "skin/engine/sSkinManagerWin.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/SkinnedForms.h"
+#include "skin/engine/link/sSkinManagerWin.h"
+#include "skin/engine/painting/acPNGGraphic.h"
 #include "skin/windows/sSkinProvider.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
@@ -31,6 +31,8 @@ void InstallSkinnedMessageDialogs() {
     parts.Finish = [](TForm& form) { JoinSkin(&form); };
     SetMessageDialogParts(std::move(parts));
 }
+
+std::function<std::string()> SkinDirectoryHook;
 
 void ConfigureProgramSkinManager(skin::TsSkinManager& manager) {
     // Forms and pages fade in; a skin change repaints at once.
@@ -70,9 +72,23 @@ skin::TsSkinManager* CreateProgramSkinManager(TComponent* owner) {
     auto* manager = new skin::TsSkinManager(owner);
     manager->SetName("sSkinManager1");
     ConfigureProgramSkinManager(*manager);
+    if (SkinDirectoryHook) manager->SetSkinDirectory(SkinDirectoryHook());
     skin::AddInternalSkinFromResource(*manager, skin::kOwnSkinResource, kProgramSkinName);
     manager->SetSkinName(kProgramSkinName);
     return manager;
+}
+
+void ReportSkinLoadError(skin::TsSkinManager* manager, bool german) {
+    if (!manager || manager->LoadError.empty()) return;
+    const std::string text =
+        german ? "Der Skin \"" + manager->LoadErrorFile + "\" kann nicht geladen werden:\r" + manager->LoadError +
+                     "\rDer eingebaute Skin wird verwendet."
+               : "The skin \"" + manager->LoadErrorFile + "\" cannot be loaded:\r" + manager->LoadError +
+                     "\rThe program's own skin is used.";
+    // Once: a reload of the same skin later (hue, saturation) says nothing new.
+    manager->LoadError.clear();
+    manager->LoadErrorFile.clear();
+    Application->MessageBox(text, Application->Title(), MB_OK | MB_ICONWARNING);
 }
 
 void JoinSkin(TCustomForm* form) {

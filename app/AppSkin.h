@@ -3,6 +3,9 @@
 // manager with our own skin.
 #pragma once
 
+#include <functional>
+#include <string>
+
 #include "base/Object.h"
 #include "ui/Forms.h"
 
@@ -33,6 +36,15 @@ skin::TsSkinManager* CreateProgramSkinManager(TComponent* owner);
 // The program's settings of that manager: show and page-change fades, no
 // fade on a skin change, the icon strip of the menus, the foreign classes.
 void ConfigureProgramSkinManager(skin::TsSkinManager& manager);
+
+// For tests: when set, the skin folder the program's manager searches
+// (instead of the system-wide one).
+extern std::function<std::string()> SkinDirectoryHook;
+
+// A skin of the skin folder that could not be loaded (the internal skin took
+// its place) is told to the user once: a message naming the file and the
+// reason. Nothing happens when the last load had no such failure.
+void ReportSkinLoadError(skin::TsSkinManager* manager, bool german);
 
 // Gives a form made before the skin set-up its frame provider, which puts
 // it into the skinned-form registry for its lifetime: skin-wide messages

@@ -1,8 +1,8 @@
 #include "app/CleaningView.h"
 
-#include "app/BandwidthMeter.h"
+#include "app/shared/BandwidthMeter.h"
 #include "app/MainForm.h"
-#include "app/ProgressForm.h"
+#include "app/shared/ProgressForm.h"
 #include "app/engine/CleaningChain.h"
 #include "app/engine/AnalysisEngine.h"
 #include "base/SysUtils.h"
@@ -74,6 +74,8 @@ TCleaningResult TCleaningView::CleanTo(const std::string& outputFileName)
     form_.UpdateLabelTimer->SetEnabled(true);
     const TCleaningResult r = pass_->Run(outputFileName);
     form_.UpdateLabelTimer->SetEnabled(false);
+    if (Form2)
+        Form2->Hide();
     RefreshLabels();
     // The buttons stay disabled: the next analysis enables them again.
     if (pass_->TerminateRequested() && Application)
@@ -83,7 +85,9 @@ TCleaningResult TCleaningView::CleanTo(const std::string& outputFileName)
 
 void TCleaningView::ProgressTick()
 {
-    if (!Busy())
+    // Only a window the pass shows is updated: the timer also ticks while a
+    // message box of a failing pass waits, and must not bring the window back.
+    if (!Busy() || !Form2 || !Form2->Visible())
         return;
     const TTSPacketReader* r = &engine_.Chain().Reader();
     engine_.Progress().ShowProgress(r->PacketCount(), r->PacketIndex());

@@ -7,8 +7,8 @@
 
 namespace tw {
 
-// Time a request may take in each phase (resolve, connect, send, receive),
-// and in all.
+// Time the update check's requests may take together, whatever the server
+// does (silence, or an answer trickled byte by byte).
 constexpr unsigned kHttpTimeoutMs = 3000;
 // A release text is a few kilobytes; anything beyond this is not one.
 constexpr size_t kHttpMaxBody = 1 << 20;
@@ -20,7 +20,8 @@ struct THttpResponse {
 };
 
 // HEAD or GET of a plain "http://" address; redirects are followed only when
-// asked. Never throws.
+// asked. Returns within timeoutMs: at the deadline the request is cancelled
+// and answers Status 0. Never throws.
 THttpResponse HttpRequest(const std::string& verb, const std::string& address, bool followRedirects,
                           unsigned timeoutMs = kHttpTimeoutMs);
 

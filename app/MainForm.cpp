@@ -5,17 +5,18 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <chrono>
 #include <memory>
 
 #include "app/AboutForm.h"
 #include "app/AppSkin.h"
 #include "app/ChangesForm.h"
-#include "app/LogForm.h"
 #include "app/HttpClient.h"
-#include "app/ProgressForm.h"
+#include "app/LogForm.h"
+#include "app/shared/ProgressForm.h"
+#include "app/shared/Settings.h"
 #include "app/SettingsForm.h"
 #include "app/UpdateForm.h"
-#include "app/Settings.h"
 #include "app/engine/AppLog.h"
 #include "app/engine/FilterProbe.h"
 #include "app/engine/MainTexts.h"
@@ -27,12 +28,12 @@
 #include "skin/controls/sGroupBox.h"
 #include "skin/controls/sLabel.h"
 #include "skin/controls/sPanel.h"
-#include "skin/engine/sSkinManager.h"
-#include "ui/Application.h"
+#include "skin/engine/data/sSkinManager.h"
 #include "tools/FileMergerForm.h"
-#include "tools/PacketTools.h"
+#include "app/PacketTools.h"
 #include "tools/RawCutterForm.h"
 #include "tools/engine/DvrParts.h"
+#include "ui/Application.h"
 #include "ui/ImageFormats.h"
 
 namespace tw {
@@ -322,6 +323,7 @@ void TForm1::FormCreate(TObject*) {
     ApplySavedPriority();
     CheckPriorityMenu();
     sSkinManager1->SetActive(!SkinOff);
+    ReportSkinLoadError(sSkinManager1, LanguageIsGerman());
     DataFolder = CommonAppDataPath() + "\\Orvalin\\Tarnwick";
     SetCaption("Orvalin Tarnwick " + VersionText());
     SetAcceptFiles(true);
@@ -407,12 +409,12 @@ void TForm1::ThreadedTimer1Timer(TObject*) {
 
 // ---------------------------------------------------------------- update check
 
-bool TForm1::HttpUrlAvailable(const std::string& address, bool redirect) {
-    return HttpRequest("HEAD", address, redirect).Status == 200;
+bool TForm1::HttpUrlAvailable(const std::string& address, bool redirect, unsigned timeoutMs) {
+    return HttpRequest("HEAD", address, redirect, timeoutMs).Status == 200;
 }
 
-std::string TForm1::HttpGetText(const std::string& address, bool redirect) {
-    THttpResponse r = HttpRequest("GET", address, redirect);
+std::string TForm1::HttpGetText(const std::string& address, bool redirect, unsigned timeoutMs) {
+    THttpResponse r = HttpRequest("GET", address, redirect, timeoutMs);
     return r.Status == 200 ? r.Body : "";
 }
 
@@ -420,7 +422,12 @@ void TForm1::FetchReleaseText() {
     if (!ReleaseText || !ReadBoolSetting("UpdateCheck", true)) return;
     std::string language = RegReadString(kSettingsKey, "Language");
     std::string address = ReleaseTextAddressHook ? ReleaseTextAddressHook(language) : ReleaseTextAddress(language);
-    if (HttpUrlAvailable(address, false)) ReleaseText->SetText(HttpGetText(address, false));
+    // Both requests share one bound: the start waits for them.
+    auto start = std::chrono::steady_clock::now();
+    if (!HttpUrlAvailable(address, false, kHttpTimeoutMs)) return;
+    auto used = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    if (used >= static_cast<long long>(kHttpTimeoutMs)) return;
+    ReleaseText->SetText(HttpGetText(address, false, kHttpTimeoutMs - static_cast<unsigned>(used)));
 }
 
 double TForm1::ReleaseTextVersion() const {

@@ -208,9 +208,9 @@ public:
 
     // --- update check
     // HEAD: true when the answer's status is 200. Bounded in time.
-    bool HttpUrlAvailable(const std::string& address, bool redirect);
+    bool HttpUrlAvailable(const std::string& address, bool redirect, unsigned timeoutMs);
     // GET: the body when the status is 200, else empty. Bounded in time.
-    std::string HttpGetText(const std::string& address, bool redirect);
+    std::string HttpGetText(const std::string& address, bool redirect, unsigned timeoutMs);
     // Fetches the release text (when UpdateCheck is on); silent on failure.
     void FetchReleaseText();
     // The version number at the start of the release text; 0 when none.

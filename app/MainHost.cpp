@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "app/MainForm.h"
-#include "app/ProgressForm.h"
-#include "app/Settings.h"
+#include "app/shared/ProgressForm.h"
+#include "app/shared/Settings.h"
 #include "app/engine/AppLog.h"
 #include "app/engine/MainTexts.h"
 #include "base/SysUtils.h"

@@ -13,7 +13,7 @@
 #include "skin/controls/sEdit.h"
 #include "skin/controls/sPageControl.h"
 #include "skin/controls/sRadioGroup.h"
-#include "skin/engine/sCommonData.h"
+#include "skin/engine/link/sCommonData.h"
 #include "ui/Forms.h"
 
 namespace tw {

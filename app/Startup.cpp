@@ -8,8 +8,8 @@
 #include "app/ExitForm.h"
 #include "app/LogForm.h"
 #include "app/MainForm.h"
-#include "app/ProgressForm.h"
-#include "app/Settings.h"
+#include "app/shared/ProgressForm.h"
+#include "app/shared/Settings.h"
 #include "app/engine/MainTexts.h"
 #include "app/engine/SettingsStore.h"
 #include "base/Exceptions.h"
@@ -48,7 +48,46 @@ std::string EscapedExceptionText(const std::exception& e, uintptr_t address) {
     return DescribeException(e) + " @ (Address $" + IntToHex(static_cast<int64_t>(address & 0xFFFFFFFFu), 8) + ")";
 }
 
+namespace {
+
+// What escapes the start-up goes where an exception that escapes the message
+// loop goes, and the user sees it in the problem window: a start that ends
+// without a word looks like a program that never started.
+int StartupFailed(const std::string& text, bool runLoop) {
+    StartupTrace().push_back("Exception");
+    WriteEventLog(kEventSource, text, eltError, kEventUnhandledException);
+    try {
+        ShowStartupProblem(text);
+    } catch (...) {
+        // Not even the problem window: the event-log entry stands.
+    }
+    try {
+        if (Application) {
+            Application->Terminate();
+            if (runLoop) Application->DestroyForms();
+        }
+    } catch (...) {
+    }
+    return 1;
+}
+
+int RunStartupSteps(bool runLoop);
+
+} // namespace
+
 int RunStartup(bool runLoop) {
+    try {
+        return RunStartupSteps(runLoop);
+    } catch (const std::exception& e) {
+        return StartupFailed(EscapedExceptionText(e, 0), runLoop);
+    } catch (...) {
+        return StartupFailed("Exception: unknown @ (Address $00000000)", runLoop);
+    }
+}
+
+namespace {
+
+int RunStartupSteps(bool runLoop) {
     std::vector<std::string>& trace = StartupTrace();
     trace.clear();
     // 1. Unit initialisation: the picture formats, the skin engine.
@@ -124,5 +163,7 @@ int RunStartup(bool runLoop) {
     }
     return 0;
 }
+
+} // namespace
 
 } // namespace tw

@@ -8,16 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "app/shared/StartupHooks.h"
 #include "ui/Forms.h"
 
 namespace tw {
 
-// Windows that other parts of the program bring; the start-up creates them
-// at their place in the order when they are registered.
-struct TStartupHooks {
-    std::function<TCustomForm*(TComponent* owner)> createTrashForm;     // preserve-streams window
-    std::function<TCustomForm*(TComponent* owner)> createRawCutterForm; // raw cutter
-};
 TStartupHooks& StartupHooks();
 
 // What the start-up did, in order ("Language", "TForm1", "StdTexts", ...):
@@ -29,7 +24,10 @@ extern std::function<bool()> PlatformIsNTHook;
 bool PlatformIsNT();
 
 // Runs the start-up; with runLoop the message loop runs until the main
-// window closes and the windows are destroyed at the end. Returns the exit code.
+// window closes and the windows are destroyed at the end. Returns the exit
+// code. An exception that escapes the start-up before the loop gets the
+// event-log entry of one that escapes the loop and the problem window, and
+// ends the start-up with 1.
 int RunStartup(bool runLoop);
 
 // The event-log text of an exception that escaped the message loop:

@@ -9,8 +9,10 @@ namespace tw::platform {
 
 intptr_t OpenFile(const std::string& utf8Name, unsigned mode, std::string& error); // -1 on failure
 void CloseFile(intptr_t h);
-int64_t ReadFile(intptr_t h, void* buf, int64_t count);
-int64_t WriteFile(intptr_t h, const void* buf, int64_t count);
+// Both move what they can; when they stop short, `error` (when given) gets
+// the platform's reason.
+int64_t ReadFile(intptr_t h, void* buf, int64_t count, std::string* error = nullptr);
+int64_t WriteFile(intptr_t h, const void* buf, int64_t count, std::string* error = nullptr);
 int64_t SeekFile(intptr_t h, int64_t offset, int origin); // -1 on failure
 int64_t FileSizeOfHandle(intptr_t h);
 bool TruncateFile(intptr_t h, int64_t size);

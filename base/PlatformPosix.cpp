@@ -12,13 +12,35 @@
 
 namespace tw::platform {
 
+// A regular file that is replaced is unlinked and made new, not truncated:
+// ext4 writes out the whole new content on close of a file truncated to zero
+// (its protection for programs that rewrite a file in place), so the caller
+// would wait for the disk. Anything else (a device, a pipe, a file that
+// cannot be unlinked) is opened and truncated as before, and that open's
+// error is the reason.
+static int CreateReplacing(const char* name) {
+    constexpr int kFlags = O_RDWR | O_CREAT | O_CLOEXEC;
+    int fd = ::open(name, kFlags | O_EXCL, 0644);
+    if (fd >= 0 || errno != EEXIST) return fd;
+    struct stat st {};
+    if (::lstat(name, &st) == 0 && S_ISREG(st.st_mode) && ::unlink(name) == 0) {
+        fd = ::open(name, kFlags | O_EXCL, 0644);
+        if (fd >= 0) return fd;
+    }
+    return ::open(name, kFlags | O_TRUNC, 0644);
+}
+
 intptr_t OpenFile(const std::string& name, unsigned mode, std::string& error) {
-    int flags;
-    if (mode == fmCreate || (mode & 0xFF00) == fmCreate) flags = O_RDWR | O_CREAT | O_TRUNC;
-    else if ((mode & 3) == fmOpenWrite) flags = O_WRONLY;
-    else if ((mode & 3) == fmOpenReadWrite) flags = O_RDWR;
-    else flags = O_RDONLY;
-    int fd = ::open(name.c_str(), flags | O_CLOEXEC, 0644);
+    int fd;
+    if (mode == fmCreate || (mode & 0xFF00) == fmCreate) {
+        fd = CreateReplacing(name.c_str());
+    } else {
+        int flags;
+        if ((mode & 3) == fmOpenWrite) flags = O_WRONLY;
+        else if ((mode & 3) == fmOpenReadWrite) flags = O_RDWR;
+        else flags = O_RDONLY;
+        fd = ::open(name.c_str(), flags | O_CLOEXEC, 0644);
+    }
     if (fd < 0) {
         error = std::strerror(errno);
         return -1;
@@ -34,23 +56,27 @@ intptr_t OpenFile(const std::string& name, unsigned mode, std::string& error) {
 
 void CloseFile(intptr_t h) { ::close(static_cast<int>(h)); }
 
-int64_t ReadFile(intptr_t h, void* buf, int64_t count) {
+int64_t ReadFile(intptr_t h, void* buf, int64_t count, std::string* error) {
     int64_t done = 0;
     while (done < count) {
         ssize_t r = ::read(static_cast<int>(h), static_cast<char*>(buf) + done, static_cast<size_t>(count - done));
         if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) break;
+        if (r < 0 && error) *error = std::strerror(errno);
+        if (r <= 0) break;   // 0: the end of the file, no error
         done += r;
     }
     return done;
 }
 
-int64_t WriteFile(intptr_t h, const void* buf, int64_t count) {
+int64_t WriteFile(intptr_t h, const void* buf, int64_t count, std::string* error) {
     int64_t done = 0;
     while (done < count) {
         ssize_t r = ::write(static_cast<int>(h), static_cast<const char*>(buf) + done, static_cast<size_t>(count - done));
         if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) break;
+        if (r <= 0) {
+            if (error) *error = r < 0 ? std::strerror(errno) : "nothing was written";
+            break;
+        }
         done += r;
     }
     return done;

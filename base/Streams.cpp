@@ -16,11 +16,17 @@ int64_t TStream::Size() {
 }
 
 void TStream::ReadBuffer(void* buffer, int64_t count) {
-    if (count > 0 && Read(buffer, count) != count) throw EReadError("Stream read error");
+    if (count > 0 && Read(buffer, count) != count) {
+        const std::string reason = LastErrorText();
+        throw EReadError(reason.empty() ? "Stream read error" : "Stream read error: " + reason);
+    }
 }
 
 void TStream::WriteBuffer(const void* buffer, int64_t count) {
-    if (count > 0 && Write(buffer, count) != count) throw EWriteError("Stream write error");
+    if (count > 0 && Write(buffer, count) != count) {
+        const std::string reason = LastErrorText();
+        throw EWriteError(reason.empty() ? "Stream write error" : "Stream write error: " + reason);
+    }
 }
 
 int64_t TStream::CopyFrom(TStream& source, int64_t count) {
@@ -55,12 +61,14 @@ TFileStream::~TFileStream() {
 
 int64_t TFileStream::Read(void* buffer, int64_t count) {
     if (count <= 0) return 0;
-    return platform::ReadFile(handle_, buffer, count);
+    lastError_.clear();
+    return platform::ReadFile(handle_, buffer, count, &lastError_);
 }
 
 int64_t TFileStream::Write(const void* buffer, int64_t count) {
     if (count <= 0) return 0;
-    return platform::WriteFile(handle_, buffer, count);
+    lastError_.clear();
+    return platform::WriteFile(handle_, buffer, count, &lastError_);
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {

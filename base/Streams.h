@@ -26,6 +26,9 @@ public:
 
     void ReadBuffer(void* buffer, int64_t count);   // EReadError when short
     void WriteBuffer(const void* buffer, int64_t count); // EWriteError when short
+    // The platform's reason why the last Read or Write stopped short; empty
+    // when it did not, or at the end of the data.
+    virtual std::string LastErrorText() const { return {}; }
     // Copies count bytes from source (0: all from its start); returns count.
     int64_t CopyFrom(TStream& source, int64_t count);
 };
@@ -56,10 +59,12 @@ public:
     void Flush();
 
     const std::string& FileName() const { return fileName_; }
+    std::string LastErrorText() const override { return lastError_; }
 
 private:
     std::string fileName_;
     intptr_t handle_ = -1;
+    std::string lastError_;
 };
 
 class TMemoryStream : public TStream {

@@ -10,6 +10,7 @@
 
 #include "base/Exceptions.h"
 #include "base/Platform.h"
+#include "base/Rounding.h"
 
 namespace tw {
 
@@ -145,7 +146,7 @@ std::string Format(const char* fmt, ...) {
     return s;
 }
 
-int64_t Round(double v) { return static_cast<int64_t>(std::nearbyint(v)); }
+int64_t Round(double v) { return RoundHalfEven(v); }
 
 static bool IsDelim(char c) { return c == '\\' || c == '/'; }
 

@@ -9,7 +9,8 @@
 // next run. Each run also times a plain read of the file (1 MiB blocks into a
 // page-aligned buffer). When ffmpeg is installed the bench also times
 // `ffmpeg -i in.ts -map 0 -c copy -f mpegts out.ts` on the same file and
-// prints the ratios of the best times of `runs` alternating runs (default 3).
+// prints the ratios of the median times of `runs` alternating runs (default
+// 5), with the machine's load.
 // The Windows build of this bench runs under Wine without ffmpeg;
 // bench/compare-windows runs both builds side by side.
 #include "app/engine/AnalysisEngine.h"
@@ -219,6 +220,33 @@ double TimeOurs(const std::string& in, const std::string& out, double& analysis)
     return Seconds(t0, t2);
 }
 
+double Median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// The machine's load average, where the platform tells it: other builds
+// running beside a bench change every figure.
+std::string LoadText()
+{
+#ifdef _WIN32
+    return "unknown";
+#else
+    std::string s = "unknown";
+    if (FILE* f = std::fopen("/proc/loadavg", "r")) {
+        char buf[64] = {};
+        if (std::fgets(buf, sizeof buf, f))
+            s = std::string(buf, std::strcspn(buf, " \n"));
+        std::fclose(f);
+    }
+    return s;
+#endif
+}
+
 // Both tools start alike: input in the page cache, no dirty output of the
 // other still waiting for the disk.
 void Settle(const std::string& in)
@@ -241,7 +269,7 @@ int main(int argc, char** argv)
     tw::SetMainThread(); // the thread that services the workers' hand-overs
     const int64_t mb = argc > 1 ? std::atoll(argv[1]) : 1024;
     std::string in = argc > 2 && argv[2][0] ? argv[2] : "/tmp/tw_bench_cleaning_" + std::to_string(mb) + "MB.ts";
-    const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
+    const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
     if (FileSizeOf(in) <= 0) {
         std::printf("making %s (%lld MB)...\n", in.c_str(), static_cast<long long>(mb));
         if (!MakeRecording(in, mb * 1024 * 1024)) {
@@ -259,21 +287,18 @@ int main(int argc, char** argv)
     const bool haveFfmpeg = std::system("ffmpeg -version > /dev/null 2>&1") == 0;
 #endif
 
-    // The best of several alternating runs of each, so that a busy machine
-    // does not decide the ratio.
-    double ours = 1e9, ff = 1e9, plain = 1e9, analysis = 0;
+    // The medians of several alternating runs of each, so that a busy
+    // machine does not decide the ratio.
+    std::vector<double> oursRuns, ffRuns, plainRuns, analysisRuns;
     for (int run = 0; run < runs; ++run) {
         Settle(in);
         int64_t bytes = 0;
         const double p = bench::PlainRead(in, 1 << 20, bytes);
         std::printf("  plain read: %.3f s\n", p);
-        plain = std::min(plain, p);
+        plainRuns.push_back(p);
         double a = 0;
-        const double t = TimeOurs(in, out, a);
-        if (t < ours) {
-            ours = t;
-            analysis = a;
-        }
+        oursRuns.push_back(TimeOurs(in, out, a));
+        analysisRuns.push_back(a);
         RemoveFile(out);
         RemoveFile(ChangeFileExt(out, ".log"));
         if (!haveFfmpeg)
@@ -285,15 +310,17 @@ int main(int argc, char** argv)
                                        .c_str());
         const auto f1 = std::chrono::steady_clock::now();
         std::printf("  ffmpeg remux: %.2f s, exit %d\n", Seconds(f0, f1), rc);
-        ff = std::min(ff, Seconds(f0, f1));
+        ffRuns.push_back(Seconds(f0, f1));
         RemoveFile(ffOut);
     }
-    std::printf("plain read: %.3f s (%.0f MB/s), best of %d\n", plain, sizeMb / plain, runs);
-    std::printf("analysis + cleaning: %.2f s (analysis %.2f s, %.0f MB/s) on %.0f MB, best of %d\n", ours, analysis,
+    const double plain = Median(plainRuns), ours = Median(oursRuns), analysis = Median(analysisRuns);
+    const double ff = haveFfmpeg ? Median(ffRuns) : 0;
+    std::printf("plain read: %.3f s (%.0f MB/s), median of %d\n", plain, sizeMb / plain, runs);
+    std::printf("analysis + cleaning: %.2f s (analysis %.2f s, %.0f MB/s) on %.0f MB, median of %d\n", ours, analysis,
                 sizeMb / ours, sizeMb, runs);
-    std::printf("ours / plain read: %.2f\n", ours / plain);
+    std::printf("ours / plain read: %.2f (load %s)\n", ours / plain, LoadText().c_str());
     if (haveFfmpeg) {
-        std::printf("ffmpeg remux: %.2f s (%.0f MB/s), best of %d\n", ff, sizeMb / ff, runs);
+        std::printf("ffmpeg remux: %.2f s (%.0f MB/s), median of %d\n", ff, sizeMb / ff, runs);
         std::printf("ratio ffmpeg / ours: %.2f; ffmpeg / plain read: %.2f\n", ff / ours, ff / plain);
     }
     return 0;

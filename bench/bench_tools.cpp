@@ -77,6 +77,9 @@ double PlainCopy(const std::string& in, const std::string& out) {
     Aligned buf(kBlock);
     const double t0 = Now();
     const int fi = ::open(in.c_str(), O_RDONLY);
+    // A new file, as the tools make theirs: a truncated one would be written
+    // out on close and the anchor would wait for the disk.
+    if (!out.empty()) ::unlink(out.c_str());
     const int fo = out.empty() ? -1 : ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ssize_t n;
     while ((n = ::read(fi, buf.p, kBlock)) > 0)

@@ -2,16 +2,12 @@
 
 #include <memory>
 
-#include "app/AnalysisView.h"
-#include "app/CleaningView.h"
-#include "app/MainForm.h"
 #include "app/engine/AnalysisEngine.h"
-#include "app/engine/CleaningChain.h"
 #include "app/engine/SettingsStore.h"
 #include "app/engine/ThdTimer.h"
 #include "app/engine/TimeStampCorrection.h"
 #include "base/SysUtils.h"
-#include "skin/engine/sCommonData.h"
+#include "skin/engine/link/sCommonData.h"
 #include "tools/OrvalinPlayer.h"
 #include "tools/TimeLine.h"
 #include "tools/ToolControls.h"
@@ -29,6 +25,9 @@ namespace {
 constexpr int kBarMax = 32767;
 const char* const kTimeMask = "!90:00:00.000;1;_";
 const char* const kZeroTime = "00:00:00.000";
+constexpr int kMinWidth = 530, kMinHeight = 400;
+constexpr int kTimeRowTop = 22;   // edits, copy buttons and the position in sPanel2
+constexpr int kTransportTop = 18; // the transport buttons in sPanel3
 } // namespace
 
 TTimeLineForm::TTimeLineForm(TComponent* owner) : TForm(owner) {
@@ -36,56 +35,73 @@ TTimeLineForm::TTimeLineForm(TComponent* owner) : TForm(owner) {
     SetCaption("Schnitt");
     SetPosition(poMainFormCenter);
     SetBorderIcons(biSystemMenu | biMaximize);
+    Constraints().MinWidth = kMinWidth;
+    Constraints().MinHeight = kMinHeight;
     SetClientSize(640, 520);
 
     // Bottom up, so that the preview takes what is left.
-    TPanel* buttons = Place<TPanel>(this, this, "sPanel1", 0, 0, 640, 40);
-    buttons->SetAlign(alBottom);
-    buttons->SetBevelOuter(bvNone);
-    sBitBtn1 = PlaceButton(this, buttons, "sBitBtn1", 220, 8, "OK", mrOk);
-    sBitBtn2 = PlaceButton(this, buttons, "sBitBtn2", 330, 8, "Cancel", mrCancel);
+    sPanel1 = Place<skin::TsPanel>(this, this, "sPanel1", 0, 0, 640, 40);
+    sPanel1->SetAlign(alBottom);
+    sPanel1->SetBevelOuter(bvNone);
+    sBitBtn1 = PlaceButton(this, sPanel1, "sBitBtn1", 220, 8, "OK", mrOk);
+    sBitBtn2 = PlaceButton(this, sPanel1, "sBitBtn2", 330, 8, "Cancel", mrCancel);
 
-    sPanel2 = Place<TPanel>(this, this, "sPanel2", 0, 0, 640, 56);
+    // Times row: begin edit, current position, end edit; sPanel2Resize
+    // places them around the centre.
+    sPanel2 = Place<skin::TsPanel>(this, this, "sPanel2", 0, 0, 640, 56);
     sPanel2->SetAlign(alBottom);
     sPanel2->SetBevelOuter(bvNone);
-    sStickyLabel1 = Place<TLabel>(this, sPanel2, "sStickyLabel1", 0, 2, 110, 14, "Aktuelle Position");
-    TimeLabel = Place<TPanel>(this, sPanel2, "TimeLabel", 0, 20, 100, 24, kZeroTime);
-    sMaskEdit3 = Place<TMaskEdit>(this, sPanel2, "sMaskEdit3", 0, 20, 100, 24);
-    sLabelBegin = Place<TLabel>(this, sPanel2, "sLabelBegin", 0, 2, 100, 14, "Anfangspunkt");
-    sBitBtn5 = PlaceButton(this, sPanel2, "sBitBtn5", 0, 20, ">", mrNone);
-    sMaskEdit2 = Place<TMaskEdit>(this, sPanel2, "sMaskEdit2", 0, 20, 100, 24);
-    sLabelEnd = Place<TLabel>(this, sPanel2, "sLabelEnd", 0, 2, 100, 14, "Endpunkt");
-    sBitBtn6 = PlaceButton(this, sPanel2, "sBitBtn6", 0, 20, "<", mrNone);
-    for (TMaskEdit* e : {sMaskEdit3, sMaskEdit2}) {
+    TimeLabel = Place<skin::TsPanel>(this, sPanel2, "TimeLabel", 270, kTimeRowTop, 100, 24, kZeroTime);
+    TimeLabel->SetBevelOuter(bvLowered);
+    sStickyLabel1 = Place<skin::TsStickyLabel>(this, sPanel2, "sStickyLabel1", 270, 2, 110, 14, "Aktuelle Position");
+    sStickyLabel1->SetAttachTo(TimeLabel);
+    sStickyLabel1->SetAlignTo(skin::saTop);
+    sMaskEdit3 = Place<skin::TsMaskEdit>(this, sPanel2, "sMaskEdit3", 122, kTimeRowTop, 100, 24);
+    sMaskEdit2 = Place<skin::TsMaskEdit>(this, sPanel2, "sMaskEdit2", 418, kTimeRowTop, 100, 24);
+    for (auto [e, caption] : {std::pair{sMaskEdit3, "Anfangspunkt"}, std::pair{sMaskEdit2, "Endpunkt"}}) {
         e->SetEditMask(kTimeMask);
         e->SetMaxLength(12);
+        e->BoundLabel().SetLayout(skin::sclTopLeft);
+        e->BoundLabel().SetCaption(caption);
+        e->BoundLabel().SetActive(true);
+        TakeSkinFontColor(e->BoundLabel());
     }
-    sBitBtn5->SetWidth(24);
-    sBitBtn6->SetWidth(24);
+    sBitBtn5 = PlaceButton(this, sPanel2, "sBitBtn5", 97, kTimeRowTop, "", mrNone);
+    sBitBtn6 = PlaceButton(this, sPanel2, "sBitBtn6", 519, kTimeRowTop, "", mrNone);
+    for (auto [b, picture] : {std::pair{sBitBtn5, "CUTBEGIN"}, std::pair{sBitBtn6, "CUTEND"}}) {
+        b->SetBounds(b->Left(), kTimeRowTop, 24, 24);
+        // Without its picture the button still says what it does.
+        if (!SetButtonPicture(b, picture, blGlyphLeft)) b->SetCaption(b == sBitBtn5 ? ">" : "<");
+    }
 
-    sPanel3 = Place<TPanel>(this, this, "sPanel3", 0, 0, 640, 44);
+    // Transport row: the eight buttons around the centre (sPanel3Resize),
+    // the speed box at the left and the volume bar at the right.
+    sPanel3 = Place<skin::TsPanel>(this, this, "sPanel3", 0, 0, 640, 60);
     sPanel3->SetAlign(alBottom);
     sPanel3->SetBevelOuter(bvNone);
-    sButton6 = Place<TButton>(this, sPanel3, "sButton6", 0, 8, 44, 26, "-10s");
-    sButton5 = Place<TButton>(this, sPanel3, "sButton5", 0, 8, 44, 26, "-1s");
-    sButton1 = Place<TButton>(this, sPanel3, "sButton1", 0, 8, 44, 26, "-1");
-    sBitBtn4 = PlaceButton(this, sPanel3, "sBitBtn4", 0, 8, ">", mrNone);
-    sBitBtn3 = PlaceButton(this, sPanel3, "sBitBtn3", 0, 8, "||", mrNone);
-    sButton2 = Place<TButton>(this, sPanel3, "sButton2", 0, 8, 44, 26, "+1");
-    sButton3 = Place<TButton>(this, sPanel3, "sButton3", 0, 8, 44, 26, "+1s");
-    sButton4 = Place<TButton>(this, sPanel3, "sButton4", 0, 8, 44, 26, "+10s");
-    sBitBtn4->SetBounds(0, 8, 44, 26);
-    sBitBtn3->SetBounds(0, 8, 44, 26);
-    sLabelSpeed = Place<TLabel>(this, sPanel3, "sLabelSpeed", 8, 2, 60, 14, "Speed");
-    sComboBox1 = Place<TComboBox>(this, sPanel3, "sComboBox1", 8, 18, 70, 22);
+    sButton6 = Place<skin::TsButton>(this, sPanel3, "sButton6", 0, kTransportTop, 44, 26, "-10s");
+    sButton5 = Place<skin::TsButton>(this, sPanel3, "sButton5", 0, kTransportTop, 44, 26, "-1s");
+    sButton1 = Place<skin::TsButton>(this, sPanel3, "sButton1", 0, kTransportTop, 44, 26, "-1");
+    sBitBtn4 = PlaceButton(this, sPanel3, "sBitBtn4", 0, kTransportTop, "", mrNone);
+    sBitBtn3 = PlaceButton(this, sPanel3, "sBitBtn3", 0, kTransportTop, "", mrNone);
+    sButton2 = Place<skin::TsButton>(this, sPanel3, "sButton2", 0, kTransportTop, 44, 26, "+1");
+    sButton3 = Place<skin::TsButton>(this, sPanel3, "sButton3", 0, kTransportTop, 44, 26, "+1s");
+    sButton4 = Place<skin::TsButton>(this, sPanel3, "sButton4", 0, kTransportTop, 44, 26, "+10s");
+    for (auto [b, picture] : {std::pair{sBitBtn4, "PLAY"}, std::pair{sBitBtn3, "PAUSE"}}) {
+        b->SetBounds(0, kTransportTop, 44, 26);
+        if (!SetButtonPicture(b, picture, blGlyphLeft)) b->SetCaption(b == sBitBtn4 ? ">" : "||");
+    }
+    sComboBox1 = PlaceBound<skin::TsComboBox>(this, sPanel3, "sComboBox1", 6, 24, 56, 22, "Speed", skin::sclTopLeft);
     sComboBox1->SetStyle(csDropDownList);
     for (const char* s : {"0.25 x", "0.5 x", "1 x", "1.5 x", "2 x"}) sComboBox1->Items().Add(s);
-    sTrackBar1 = Place<TTrackBar>(this, sPanel3, "sTrackBar1", 600, 0, 30, 44);
+    sTrackBar1 = Place<skin::TsTrackBar>(this, sPanel3, "sTrackBar1", 600, 0, 30, 42);
     sTrackBar1->SetOrientation(trVertical);
     sTrackBar1->SetMin(0);
     sTrackBar1->SetMax(100);
     sTrackBar1->SetHint("Volume");
     sTrackBar1->SetShowHint(true);
+    sPanel4 = Place<skin::TsPanel>(this, sPanel3, "sPanel4", 590, 42, 50, 16, "Volume");
+    sPanel4->SetBevelOuter(bvNone);
 
     sTimeLine1 = Place<TsTimeLine>(this, this, "sTimeLine1", 0, 0, 640, 50);
     sTimeLine1->SetAlign(alBottom);
@@ -95,7 +111,7 @@ TTimeLineForm::TTimeLineForm(TComponent* owner) : TForm(owner) {
     sTimeLine1->SetSliceBarBackSkin("TIMELINEBBG");
     sTimeLine1->SetForeColor(clBlack);
 
-    sScrollBar1 = Place<TScrollBar>(this, this, "sScrollBar1", 0, 0, 640, 18);
+    sScrollBar1 = Place<skin::TsScrollBar>(this, this, "sScrollBar1", 0, 0, 640, 18);
     sScrollBar1->SetAlign(alBottom);
     sScrollBar1->SetParams(0, 0, kBarMax);
     sScrollBar1->SetSmallChange(327);
@@ -162,9 +178,9 @@ TTimeLineForm::~TTimeLineForm() {
 void TTimeLineForm::SetCutterLanguage() {
     SetCaption(English ? "Cutting" : "Schneiden");
     sBitBtn2->SetCaption(English ? "Cancel" : "Abbrechen");
-    sLabelBegin->SetCaption(English ? "Begin at" : "Anfangspunkt");
+    sMaskEdit3->BoundLabel().SetCaption(English ? "Begin at" : "Anfangspunkt");
     sStickyLabel1->SetCaption(English ? "Current position" : "Aktuelle Position");
-    sLabelEnd->SetCaption(English ? "End at" : "Endpunkt");
+    sMaskEdit2->BoundLabel().SetCaption(English ? "End at" : "Endpunkt");
     PreviewNotAvailableText = English ? "Video preview not available!" : "Video-Vorschau nicht verf\xC3\xBC" "gbar!";
     CreatingPreviewText = English ? "Creating video preview" : "Erstelle Video-Vorschau";
 }
@@ -234,18 +250,17 @@ void TTimeLineForm::sPanel3Resize() {
         c->SetLeft(x);
         x += 48;
     }
-    sTrackBar1->SetLeft(sPanel3->Width() - sTrackBar1->Width() - 4);
+    // The volume bar over its caption at the right end.
+    sPanel4->SetLeft(sPanel3->Width() - sPanel4->Width() - 4);
+    sTrackBar1->SetLeft(sPanel4->Left() + (sPanel4->Width() - sTrackBar1->Width()) / 2);
 }
 
 void TTimeLineForm::sPanel2Resize() {
     TimeLabel->SetLeft((sPanel2->Width() - TimeLabel->Width()) / 2);
-    sStickyLabel1->SetLeft(TimeLabel->Left());
     sMaskEdit2->SetLeft(TimeLabel->Left() + TimeLabel->Width() + 48);
-    sBitBtn6->SetLeft(sMaskEdit2->Left() - sBitBtn6->Width() - 1);
-    sLabelEnd->SetLeft(sMaskEdit2->Left());
+    sBitBtn6->SetLeft(sMaskEdit2->Left() + sMaskEdit2->Width() + 1);
     sMaskEdit3->SetLeft(TimeLabel->Left() - 48 - sMaskEdit3->Width());
-    sBitBtn5->SetLeft(sMaskEdit3->Left() + sMaskEdit3->Width() + 1);
-    sLabelBegin->SetLeft(sMaskEdit3->Left());
+    sBitBtn5->SetLeft(sMaskEdit3->Left() - 1 - sBitBtn5->Width());
 }
 
 void TTimeLineForm::PlayClick() {
@@ -329,89 +344,12 @@ void TTimeLineForm::CouldNotPlay(const std::string& error) {
 
 void TTimeLineForm::WndProc(TMessage& m) {
     TForm::WndProc(m);
-    // The video window follows the form.
-    if (m.Msg == WM_MOVE && DirectShowPlayer1) DirectShowPlayer1->Invalidate();
-}
-
-// ---------------------------------------------------------------- launcher
-
-void TForm1::ApplyPlayerFilterChoice(int videoKind) {
-    if (!TimeLineForm || !TimeLineForm->DirectShowPlayer1) return;
-    const TPlayerFilterChoice c =
-        ChoosePlayerFilters(videoKind, ReadIntSetting("MpegSplitter", 0), ReadIntSetting("MpegAudioFilter", 0),
-                            ReadIntSetting("MpegVideoFilter", 0), ReadIntSetting("H264VideoFilter", 0), FilterProbe);
-    TOrvalinPlayer& p = *TimeLineForm->DirectShowPlayer1;
-    p.DirectShowSplitterFilter = c.Splitter;
-    p.DirectShowAudioFilter = c.Audio;
-    p.DirectShowVideoFilter = c.Video;
-    TimeLineForm->VideoChainText = c.VideoChain;
-    TimeLineForm->AudioChainText = c.AudioChain;
-}
-
-void TForm1::EnablePlayerDebugLog() {
-    if (!TimeLineForm || DataFolder.empty()) return;
-    TOrvalinPlayer& p = *TimeLineForm->DirectShowPlayer1;
-    const std::string name = IncludeTrailingPathDelimiter(DataFolder) + "DirectXdebug.log";
-    p.CloseDebugFile();
-    if (FileExists(name)) RemoveFile(name);
-    p.DebugFileName = name;
-    p.Debug = true;
-}
-
-void TForm1::sBitBtn4Click() {
-    auto* view = dynamic_cast<TAnalysisView*>(View());
-    if (!view || view->Busy() || !view->Engine().Analysed()) return;
-    TAnalysisEngine& engine = view->Engine();
-    TAnalysisTables& t = engine.Tables();
-    if (!TimeLineForm) {
-        TimeLineForm = new TTimeLineForm(Application);
-        TimeLineForm->DirectXText = "DirectX Version: " + FilterProbe.DirectXVersion;
-        EnablePlayerDebugLog();
+    // The video window follows the form (one that floats over the preview
+    // is placed again).
+    if (m.Msg == WM_MOVE && DirectShowPlayer1) {
+        DirectShowPlayer1->Invalidate();
+        DirectShowPlayer1->PlaceVideoWindow();
     }
-    std::unique_ptr<TTimeLineForm> owned(TimeLineForm);
-    TTimeLineForm& f = *TimeLineForm;
-    // The preview reads the file itself; the analysis readers let go of it.
-    for (TTSPacketReader* r :
-         {engine.TSPacketReader1, &engine.Chain().Reader(), &engine.RawReader(), &engine.FilterReader()})
-        if (r->Active()) r->SetActive(false);
-    f.English = RegReadString(kSettingsKey, "Language") == "ENG";
-    auto* beginLabel = dynamic_cast<TLabel*>(FindComponent("sLabel22"));
-    auto* endLabel = dynamic_cast<TLabel*>(FindComponent("sLabel23"));
-    auto* lengthLabel = dynamic_cast<TLabel*>(FindComponent("DurationLabel"));
-    const std::string beginText = beginLabel ? beginLabel->Caption() : PtsToTimeText(t.CutIn);
-    const std::string endText = endLabel ? endLabel->Caption() : PtsToTimeText(t.CutOut);
-    f.TimeLabel->SetCaption(beginText);
-    f.sMaskEdit3->SetText(beginText);
-    f.sMaskEdit2->SetText(endText);
-    f.Duration = static_cast<uint32_t>(PtsToMs(t.Duration));
-    f.sComboBox1->SetItemIndex(2);
-    f.SetCutterLanguage();
-    if (!NoPreview) {
-        ApplyPlayerFilterChoice(t.Video.Kind);
-        f.DirectShowPlayer1->FileName = engine.FileName();
-        f.BeginPosition = TimeTextToPts(f.TimeLabel->Caption());
-    } else {
-        f.EnablePreview(false);
-    }
-    // A stream without length leaves a range the time line does not map.
-    (void)f.sTimeLine1->Model().SetMaxPCR(t.Duration * 300, true);
-    f.sTimeLine1->Slices().Add();
-    f.UpdateSliceFromEdits();
-    const TModalResult result = f.ShowModal();
-    f.DirectShowPlayer1->ClosePlayer();
-    if (result == mrOk) {
-        const TCutPoints cut =
-            ApplyCutEditorTimes({t.CutIn, t.CutOut}, t.Duration, f.sMaskEdit3->Text(), f.sMaskEdit2->Text());
-        t.CutIn = cut.CutIn;
-        t.CutOut = cut.CutOut;
-        TCleaningOptions& o = view->Cleaning().Pass().Options;
-        o.CutIn = cut.CutIn;
-        o.CutOut = cut.CutOut;
-        if (beginLabel) beginLabel->SetCaption(PtsToTimeText(cut.CutIn));
-        if (endLabel) endLabel->SetCaption(PtsToTimeText(cut.CutOut));
-        if (lengthLabel) lengthLabel->SetCaption(PtsToTimeText(cut.CutOut - cut.CutIn));
-    }
-    owned.reset();
 }
 
 } // namespace tw

@@ -7,13 +7,16 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/Buttons.h"
-#include "ui/ComCtrls.h"
-#include "ui/ExtCtrls.h"
+#include "skin/controls/sButton.h"
+#include "skin/controls/sButtons.h"
+#include "skin/controls/sComboBox.h"
+#include "skin/controls/sMaskEdit.h"
+#include "skin/controls/sPanel.h"
+#include "skin/controls/sScrollBar.h"
+#include "skin/controls/sStickyLabel.h"
+#include "skin/controls/sTrackBar.h"
 #include "ui/Forms.h"
-#include "ui/Mask.h"
 #include "ui/Menus.h"
-#include "ui/StdCtrls.h"
 
 namespace tw {
 
@@ -26,27 +29,26 @@ public:
     explicit TTimeLineForm(TComponent* owner);
     ~TTimeLineForm() override;
 
-    TOrvalinPlayer* DirectShowPlayer1;
-    TScrollBar* sScrollBar1;
+    TOrvalinPlayer* DirectShowPlayer1 = nullptr;
+    skin::TsScrollBar* sScrollBar1;
     TsTimeLine* sTimeLine1;
-    TPanel* sPanel3;
-    TButton *sButton6, *sButton5, *sButton1; // -10s, -1s, -1
-    TBitBtn *sBitBtn4, *sBitBtn3;            // play, pause
-    TButton *sButton2, *sButton3, *sButton4; // +1, +1s, +10s
-    TComboBox* sComboBox1;
-    TLabel* sLabelSpeed;
-    TTrackBar* sTrackBar1;
-    TPanel* sPanel2;
-    TMaskEdit* sMaskEdit3; // begin
-    TLabel* sLabelBegin;
-    TBitBtn* sBitBtn5;
-    TPanel* TimeLabel;
-    TLabel* sStickyLabel1;
-    TBitBtn* sBitBtn6;
-    TMaskEdit* sMaskEdit2; // end
-    TLabel* sLabelEnd;
-    TBitBtn* sBitBtn1; // OK
-    TBitBtn* sBitBtn2; // Cancel
+    skin::TsPanel* sPanel3;
+    skin::TsButton *sButton6, *sButton5, *sButton1; // -10s, -1s, -1
+    skin::TsBitBtn *sBitBtn4, *sBitBtn3;            // play, pause
+    skin::TsButton *sButton2, *sButton3, *sButton4; // +1, +1s, +10s
+    skin::TsComboBox* sComboBox1;                   // speed, bound label "Speed"
+    skin::TsTrackBar* sTrackBar1;
+    skin::TsPanel* sPanel4; // the volume bar's caption
+    skin::TsPanel* sPanel2;
+    skin::TsMaskEdit* sMaskEdit3; // begin, with its bound label
+    skin::TsBitBtn* sBitBtn5;
+    skin::TsPanel* TimeLabel;
+    skin::TsStickyLabel* sStickyLabel1;
+    skin::TsBitBtn* sBitBtn6;
+    skin::TsMaskEdit* sMaskEdit2; // end, with its bound label
+    skin::TsPanel* sPanel1;
+    skin::TsBitBtn* sBitBtn1; // OK
+    skin::TsBitBtn* sBitBtn2; // Cancel
     TThreadedTimer* ThreadedTimer1;
     TPopupMenu* PopupMenu1;
 

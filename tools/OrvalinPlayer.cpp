@@ -219,6 +219,10 @@ void TOrvalinPlayer::FitVideoToAspect() {
 
 void TOrvalinPlayer::Resize() {
     TCustomControl::Resize();
+    PlaceVideoWindow();
+}
+
+void TOrvalinPlayer::PlaceVideoWindow() {
     TPlayThread* t = LiveThread();
     if (!mediaOpen_ || !t || !t->VideoWindow()) return;
     if (KeepAspectRatio) FitVideoToAspect();

@@ -76,6 +76,9 @@ public:
     std::string GraphFilterNames();
     bool ShowFilterPropertyPage(const std::string& filterName);
     void FitVideoToAspect();
+    // Places the video window over the control again (after a resize, or
+    // when the form moved and the video window floats over it).
+    void PlaceVideoWindow();
     static std::string MsToTimeText(uint32_t ms);
     // No answer for a text whose fields are not digits.
     static std::optional<int64_t> TimeTextToPts(const std::string& text);

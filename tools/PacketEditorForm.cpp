@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "app/MainForm.h"
 #include "app/engine/SettingsStore.h"
 #include "base/SysUtils.h"
 #include "tools/ToolControls.h"
@@ -426,18 +425,6 @@ void TPacketEditorForm::AutoIncTimerTimer() {
     }
     // The first four ticks only count: a click is not a hold.
     if (++ticks_ > 4) held_->Click();
-}
-
-void SPacketEditor1Click(TForm1& form) {
-    if (!form.CanOpenNow() || !form.OpenDialog2->Execute()) return;
-    form.ResetAll();
-    const bool german = LanguageIsGerman();
-    auto* editor = new TPacketEditorForm(nullptr);
-    editor->Raw_TSPacketReader->SetFileName(form.OpenDialog2->FileName());
-    editor->SetLanguage(german);
-    editor->ShowModal();
-    editor->Raw_TSPacketReader->SetActive(false);
-    delete editor;
 }
 
 } // namespace tw

@@ -106,9 +106,4 @@ private:
     bool hexHeader_ = false;
 };
 
-// The Tools menu's "TS Packet Editor": open dialog, then the editor on the
-// chosen file, modally.
-class TForm1;
-void SPacketEditor1Click(TForm1& form);
-
 } // namespace tw

@@ -1,6 +1,6 @@
 #include "tools/PatchForm.h"
 
-#include "app/Startup.h"
+#include "app/shared/StartupHooks.h"
 #include "app/engine/TableSelection.h"
 #include "app/engine/AnalysisEngine.h"
 #include "app/engine/MainTexts.h"

@@ -217,11 +217,40 @@ void TPlayThread::SetVideoWindowPosition(int left, int top, int width, int heigh
         videoLeft_ = videoTop_ = videoWidth_ = videoHeight_ = 0;
         return;
     }
-    videoWindow_->SetWindowPosition(left, top, width, height);
+    POINT at{left, top};
+    // A floating window is placed on the screen, over the preview.
+    if (floating_ && player_->HandleAllocated()) ClientToScreen(player_->HandleIfAllocated(), &at);
+    videoWindow_->SetWindowPosition(at.x, at.y, width, height);
     videoLeft_ = left;
     videoTop_ = top;
     videoWidth_ = width;
     videoHeight_ = height;
+}
+
+namespace {
+// Whether drawing into a window reaches the screen: its device context
+// answers for a pixel of its own.
+bool DrawingReachesScreen(HWND window) {
+    HDC dc = GetDC(window);
+    if (!dc) return false;
+    const COLORREF pixel = GetPixel(dc, 0, 0);
+    ReleaseDC(window, dc);
+    return pixel != CLR_INVALID;
+}
+} // namespace
+
+void TPlayThread::MakeVideoWindowFloat(HWND preview) {
+    HWND form = GetAncestor(preview, GA_ROOT);
+    if (!videoHwnd_ || !form) return;
+    Log("Video window shows no picture as a child: floating it over the preview");
+    const bool visible = IsWindowVisible(videoHwnd_) != FALSE;
+    SetParent(videoHwnd_, nullptr);
+    SetWindowLongW(videoHwnd_, GWL_STYLE, static_cast<LONG>(WS_POPUP | WS_CLIPSIBLINGS | (visible ? WS_VISIBLE : 0)));
+    // Owned by the form: above it, minimised and hidden with it.
+    SetWindowLongPtrW(videoHwnd_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(form));
+    videoWindow_->put_MessageDrain(reinterpret_cast<OAHWND>(preview));
+    floating_ = true;
+    SetWindowPos(videoHwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
 void TPlayThread::PauseGraph() {
@@ -252,8 +281,11 @@ void TPlayThread::UninitializeCom() {
 void TPlayThread::ReleaseAfterFailure() {
     if (videoWindow_) {
         videoWindow_->put_Visible(OAFALSE);
+        if (floating_) videoWindow_->put_MessageDrain(0);
         videoWindow_->put_Owner(0);
     }
+    floating_ = false;
+    videoHwnd_ = nullptr;
     ReleaseRef(mediaPosition_);
     ReleaseRef(basicAudio_);
     ReleaseRef(basicVideo_);
@@ -347,6 +379,9 @@ bool TPlayThread::OpenMedia() {
     if (!CheckHResult(mediaControl_->Run())) Log("Failed to run media control");
     Log("Pausing playback");
     if (!CheckHResult(mediaControl_->Pause())) Log("Failed to pause media control");
+    // Shown by now (the renderer shows its window when the graph starts).
+    videoHwnd_ = owner ? GetWindow(owner, GW_CHILD) : nullptr;
+    if (videoHwnd_ && IsWindowVisible(videoHwnd_) && !DrawingReachesScreen(videoHwnd_)) MakeVideoWindowFloat(owner);
 
     LONGLONG duration = 0;
     if (!CheckHResult(mediaSeeking_->GetDuration(&duration))) {
@@ -467,8 +502,11 @@ void TPlayThread::DestroyGraph() {
     ReleaseLogged(*this, basicVideo_, "BasicVideo released", "BasicVideo release failed");
     if (videoWindow_) {
         videoWindow_->put_Visible(OAFALSE);
+        if (floating_) videoWindow_->put_MessageDrain(0);
         videoWindow_->put_Owner(0);
     }
+    floating_ = false;
+    videoHwnd_ = nullptr;
     ReleaseLogged(*this, videoWindow_, "VideoWindow released", "VideoWindow release failed");
     ReleaseLogged(*this, mediaEvent_, "Event released", "Event release failed");
     ReleaseLogged(*this, mediaControl_, "MediaControl released", "MediaControl release failed");

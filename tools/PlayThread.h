@@ -42,6 +42,10 @@ public:
     int VideoTop() const { return videoTop_; }
     int VideoWidth() const { return videoWidth_; }
     int VideoHeight() const { return videoHeight_; }
+    // Whether the video window floats over the preview instead of being its
+    // child (a child window that reaches no screen).
+    bool VideoFloats() const { return floating_; }
+    HWND VideoHandle() const { return videoHwnd_; }
 
     // Told to stop (also what the poll asks).
     bool Terminated() const override { return TThread::Terminated(); }
@@ -59,6 +63,11 @@ protected:
     void Execute() override;
 
 private:
+    // Some systems (Wine) give a renderer's window that was made a child of
+    // another window no picture on the screen: such a window is made an
+    // owned window of the preview's form, placed over the preview in screen
+    // coordinates, its mouse and keys still going to the preview.
+    void MakeVideoWindowFloat(HWND preview);
     bool OpenMedia();
     void ReportCouldNotPlay(const std::string& text);
     void HandleEndOfMedia() override;
@@ -94,6 +103,10 @@ private:
     std::unique_ptr<TComPreviewGraph> comGraph_;
     std::unique_ptr<TFilterGraphBuilder> builder_;
     int videoLeft_ = 0, videoTop_ = 0, videoWidth_ = 0, videoHeight_ = 0;
+    // The renderer's window, and whether it floats over the preview as a
+    // window of its own (see MakeVideoWindowFloat).
+    HWND videoHwnd_ = nullptr;
+    bool floating_ = false;
 };
 
 } // namespace tw

@@ -1,6 +1,6 @@
 #include "tools/RawCutterForm.h"
 
-#include "app/ProgressForm.h"
+#include "app/shared/ProgressForm.h"
 #include "app/engine/MainTexts.h"
 #include "app/engine/SettingsStore.h"
 #include "base/SysUtils.h"

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "skin/engine/GraphicsUtils.h"
-#include "skin/engine/ItemPaintingWin.h"
-#include "skin/engine/SkinMessages.h"
-#include "skin/engine/sCommonData.h"
-#include "skin/engine/sSkinManager.h"
-#include "skin/engine/sVclUtils.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/ItemPaintingWin.h"
+#include "skin/engine/link/sCommonData.h"
+#include "skin/engine/link/sVclUtils.h"
+#include "skin/engine/painting/GraphicsUtils.h"
 #include "ui/Application.h"
 
 namespace tw {
@@ -212,7 +212,10 @@ void TsTimeLine::DrawSliceBar(TBitmap& bmp) {
         paintBlock(slice, x1, model_.PcrToX(s.Slice_Out_PCR()) - x1);
     }
     TCanvas& c = bmp.Canvas();
-    c.Pen().SetColor(clBlack);
+    // The scale lies on the control's own skin section, which can be dark:
+    // it takes that section's text colour, as a skinned gauge's text does.
+    const TColor scaleColor = ScaleColor();
+    c.Pen().SetColor(scaleColor);
     c.Brush().SetStyle(bsClear);
     for (const TScaleTick& t : model_.ScaleTicks()) {
         c.MoveTo(t.X, t.Y1);
@@ -221,10 +224,18 @@ void TsTimeLine::DrawSliceBar(TBitmap& bmp) {
         c.Font().Assign(Font());
         c.Font().SetName("Arial");
         c.Font().SetSize(t.FontSize);
+        c.Font().SetColor(scaleColor);
         const int x = std::max(0, model_.PcrToX(t.Pcr) - c.TextWidth(t.Label) / 2);
         c.TextOut(x, t.Y2, t.Label);
     }
     DrawPointer(c);
+}
+
+TColor TsTimeLine::ScaleColor() const {
+    skin::TsSkinManager* sm = skinData_->SkinManager();
+    const int index = skinData_->SkinIndex;
+    if (!sm || !sm->SkinIndexValid(index)) return clBlack;
+    return skin::ColorToRGB(sm->gd[static_cast<size_t>(index)].FontColor[0]);
 }
 
 void TsTimeLine::DrawPointer(TCanvas& c) {

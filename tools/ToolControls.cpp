@@ -2,8 +2,8 @@
 
 #include "app/engine/SettingsStore.h"
 #include "skin/controls/sControlCache.h"
-#include "skin/engine/DefaultManager.h"
-#include "skin/engine/sSkinManager.h"
+#include "skin/engine/common/DefaultManager.h"
+#include "skin/engine/data/sSkinManager.h"
 #include "ui/ImageFormats.h"
 
 namespace tw {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "skin/controls/sButtons.h"
-#include "skin/engine/SkinMessages.h"
-#include "skin/engine/sCommonData.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/link/sCommonData.h"
 #include "ui/Buttons.h"
 #include "ui/Controls.h"
 #include "ui/Dialogs.h"

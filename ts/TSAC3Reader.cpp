@@ -1,5 +1,6 @@
 #include "ts/TSAC3Reader.h"
 
+#include <array>
 #include <cstring>
 
 #include "base/SysUtils.h"
@@ -82,11 +83,6 @@ struct TTSAC3Reader::THeader {
 TTSAC3Reader::TTSAC3Reader(TComponent* owner)
     : TComponent(owner), ownFrame_(new TTSAC3Frame), buffer_(new uint8_t[kAC3BufferCapacity]) {
     frame_ = ownFrame_.get();
-    for (int i = 0; i < 256; ++i) {
-        uint16_t c = static_cast<uint16_t>(i << 8);
-        for (int k = 0; k < 8; ++k) c = static_cast<uint16_t>((c & 0x8000) ? ((c << 1) ^ 0x8005) : (c << 1));
-        crcTable_[i] = c;
-    }
     lastMode_.reserve(8);
 }
 
@@ -126,9 +122,39 @@ void TTSAC3Reader::SetActive(bool value) {
     lastMode_.clear();
 }
 
+namespace {
+
+using TCrc16Tables = std::array<std::array<uint16_t, 256>, 4>;
+
+// CRC-16 with polynomial 0x8005, most significant bit first. Table k advances
+// a byte that has k more bytes behind it in a four-byte step.
+constexpr TCrc16Tables MakeCrc16Tables() {
+    TCrc16Tables t{};
+    for (int i = 0; i < 256; ++i) {
+        uint16_t c = static_cast<uint16_t>(i << 8);
+        for (int k = 0; k < 8; ++k) c = static_cast<uint16_t>((c & 0x8000) ? ((c << 1) ^ 0x8005) : (c << 1));
+        t[0][static_cast<size_t>(i)] = c;
+    }
+    for (size_t k = 1; k < 4; ++k)
+        for (size_t i = 0; i < 256; ++i)
+            t[k][i] = static_cast<uint16_t>((t[k - 1][i] << 8) ^ t[0][t[k - 1][i] >> 8]);
+    return t;
+}
+
+constexpr TCrc16Tables kCrc16 = MakeCrc16Tables();
+
+} // namespace
+
 uint16_t TTSAC3Reader::Crc16(const uint8_t* data, int length, uint16_t crc) const {
-    for (int i = 0; i < length; ++i)
-        crc = static_cast<uint16_t>(crcTable_[(data[i] ^ (crc >> 8)) & 0xFF] ^ (crc << 8));
+    // Every frame is checked whole: four bytes a step through independent
+    // look-ups rather than a chain of one per byte.
+    const auto& t = kCrc16;
+    int i = 0;
+    for (; i + 4 <= length; i += 4) {
+        const unsigned x = crc ^ (unsigned(data[i]) << 8 | data[i + 1]);
+        crc = static_cast<uint16_t>(t[3][x >> 8] ^ t[2][x & 0xFF] ^ t[1][data[i + 2]] ^ t[0][data[i + 3]]);
+    }
+    for (; i < length; ++i) crc = static_cast<uint16_t>(t[0][(data[i] ^ (crc >> 8)) & 0xFF] ^ (crc << 8));
     return crc;
 }
 

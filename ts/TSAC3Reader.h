@@ -125,7 +125,6 @@ private:
     bool CrcOk(const uint8_t* f, int size, bool eac3, uint16_t crc1, uint16_t crc2) const;
     static std::string PropertiesText(const std::string& mode, TSamplingRate rate);
 
-    uint16_t crcTable_[256];
     bool active_ = false;
     TTSPesReader* tsPesReader_ = nullptr;
     bool synched_ = false;

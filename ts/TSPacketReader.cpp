@@ -383,7 +383,13 @@ void TTSPacketReader::CopyPayload() {
     TTSPacketBuffer& d = pl->Data();
     const int len = pl->PayloadLength();
     d.Length = len;
-    if (len > 0) std::memcpy(d.Data, raw_.Data + pl->PayloadStartByte(), static_cast<size_t>(len));
+    // Most packets carry a full payload behind the four header bytes: that
+    // copy has a constant size, which compiles to a few vector moves instead
+    // of a string instruction (about a tenth of the pass's CPU before).
+    if (len == TS_FULL_PAYLOAD_SIZE && pl->PayloadStartByte() == TS_PACKET_SIZE - TS_FULL_PAYLOAD_SIZE)
+        std::memcpy(d.Data, raw_.Data + (TS_PACKET_SIZE - TS_FULL_PAYLOAD_SIZE), TS_FULL_PAYLOAD_SIZE);
+    else if (len > 0)
+        std::memcpy(d.Data, raw_.Data + pl->PayloadStartByte(), static_cast<size_t>(len));
 }
 
 void TTSPacketReader::ResetPidTable() {

@@ -13,6 +13,8 @@ namespace tw {
 constexpr int TS_PACKET_SIZE = 188;
 constexpr int TS_M2TS_PACKET_SIZE = 192;
 constexpr int TS_PACKET_BUFFER_CAPACITY = 256;
+// The payload of a packet without an adaptation field.
+constexpr int TS_FULL_PAYLOAD_SIZE = TS_PACKET_SIZE - 4;
 constexpr int TS_SYNC_BYTE = 0x47;
 
 // A packet (or a packet's payload) as it travels between the components: the

@@ -57,9 +57,12 @@ void TWriteThread::WriteBlock() {
             const int64_t firstBytes = static_cast<int64_t>(first) * TS_PACKET_SIZE;
             int64_t put = stream_->Write(writer_->SlotBytes(block.Start), firstBytes);
             if (put == firstBytes && bytes > firstBytes) put += stream_->Write(writer_->SlotBytes(0), bytes - firstBytes);
-            if (put != bytes)
+            if (put != bytes) {
+                // The count says how much is missing, the platform why.
+                const std::string reason = stream_->LastErrorText();
                 writer_->RecordError("Write error in \"" + stream_->FileName() + "\": " + std::to_string(put) + " of " +
-                                     std::to_string(bytes) + " bytes written");
+                                     std::to_string(bytes) + " bytes written" + (reason.empty() ? "" : " (" + reason + ")"));
+            }
         }
         fileSize_ = stream_->Size();
         position_ = stream_->Position();
@@ -250,8 +253,14 @@ bool TTSPacketWriter::QueuePacket(const TTSPacketBuffer& buffer, int64_t packetN
     if (stream_) {
         bool ok = false;
         try {
-            ok = stream_->Write(buffer.Data, TS_PACKET_SIZE) == TS_PACKET_SIZE;
-            if (!ok) RecordError("Write error in \"" + fileName_ + "\"");
+            const int64_t put = stream_->Write(buffer.Data, TS_PACKET_SIZE);
+            ok = put == TS_PACKET_SIZE;
+            if (!ok) {
+                const std::string reason = stream_->LastErrorText();
+                RecordError("Write error in \"" + fileName_ + "\": " + std::to_string(put) + " of " +
+                            std::to_string(TS_PACKET_SIZE) + " bytes written" +
+                            (reason.empty() ? "" : " (" + reason + ")"));
+            }
             packetIndex_ = stream_->Position() / TS_PACKET_SIZE;
             packetCount_ = stream_->Size() / TS_PACKET_SIZE;
         } catch (const std::exception& e) {

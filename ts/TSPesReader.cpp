@@ -140,7 +140,12 @@ void TTSPesReader::ProcessPesTsPacket(const TTSPacketBuffer& payload, bool paylo
         return;
     }
 
-    std::memcpy(collection_->Bytes + collection_->Count, payload.Data, static_cast<size_t>(length));
+    // A full payload (most packets) as a constant-size copy: a few vector
+    // moves instead of a string instruction.
+    if (length == TS_FULL_PAYLOAD_SIZE)
+        std::memcpy(collection_->Bytes + collection_->Count, payload.Data, TS_FULL_PAYLOAD_SIZE);
+    else
+        std::memcpy(collection_->Bytes + collection_->Count, payload.Data, static_cast<size_t>(length));
     collection_->Count += length;
     lastCC_ = continuityCounter;
     if (payloadStart) {

@@ -450,7 +450,9 @@ bool TCustomForm::PreviewKey(MSG& msg) {
     return false;
 }
 
-void TCustomForm::SetBounds(int l, int t, int w, int h) { TWinControl::SetBounds(l, t, w, h); }
+void TCustomForm::SetBounds(int l, int t, int w, int h) {
+    TWinControl::SetBounds(l, t, std::max(w, constraints_.MinWidth), std::max(h, constraints_.MinHeight));
+}
 
 void TCustomForm::SetClientSize(int w, int h) {
     TRect cr = ClientRect();
@@ -550,7 +552,12 @@ void TCustomForm::WndProc(TMessage& m) {
         }
         break;
     case WM_GETMINMAXINFO:
-        break;
+        DefaultHandler(m);
+        if (auto* mmi = reinterpret_cast<MINMAXINFO*>(m.LParam)) {
+            mmi->ptMinTrackSize.x = std::max<LONG>(mmi->ptMinTrackSize.x, constraints_.MinWidth);
+            mmi->ptMinTrackSize.y = std::max<LONG>(mmi->ptMinTrackSize.y, constraints_.MinHeight);
+        }
+        return;
     case WM_SIZE:
         DefaultHandler(m);
         if (m.WParam == SIZE_MINIMIZED) return;

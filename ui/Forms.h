@@ -30,6 +30,13 @@ enum TCloseAction { caNone, caHide, caFree, caMinimize };
 using TCloseEvent = std::function<void(TObject* sender, TCloseAction& action)>;
 using TCloseQueryEvent = std::function<void(TObject* sender, bool& canClose)>;
 
+// The least size a form can be given, by code or by the user's dragging
+// (0: no limit).
+struct TSizeConstraints {
+    int MinWidth = 0;
+    int MinHeight = 0;
+};
+
 class TCustomForm : public TWinControl {
 public:
     explicit TCustomForm(TComponent* owner);
@@ -54,6 +61,8 @@ public:
     TIcon& Icon() { return icon_; }
     // Accept files dropped from the shell (WM_DROPFILES reaches WindowProc).
     void SetAcceptFiles(bool a);
+    // Outer size limits; setting them does not resize the form at once.
+    TSizeConstraints& Constraints() { return constraints_; }
 
     void Show();
     void Hide();
@@ -132,6 +141,7 @@ protected:
     TMainMenu* menu_ = nullptr;
     TWinControl* activeControl_ = nullptr;
     TIcon icon_;
+    TSizeConstraints constraints_;
 };
 
 class TForm : public TCustomForm {

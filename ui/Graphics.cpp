@@ -637,8 +637,8 @@ uint8_t* TBitmap::ScanLine(int row) {
 
 const uint8_t* TBitmap::ScanLine(int row) const { return const_cast<TBitmap*>(this)->ScanLine(row); }
 
-skin::TPixelView TBitmap::PixelView() {
-    skin::TPixelView v;
+TPixelView TBitmap::PixelView() {
+    TPixelView v;
     const int bpp = BitsPerPixel();
     if (!bits_ || width_ <= 0 || height_ <= 0 || (bpp != 24 && bpp != 32)) return v;
     GdiFlush();

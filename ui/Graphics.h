@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "base/Object.h"
+#include "base/PixelView.h"
 #include "ui/Types.h"
-#include "skin/engine/PixelView.h"
 
 namespace tw {
 
@@ -258,7 +258,7 @@ public:
     const uint8_t* ScanLine(int row) const;
     // The DIB section as the skin engine's pixel view (top row first, negative
     // stride); empty unless the bitmap is 24 or 32 bits.
-    skin::TPixelView PixelView();
+    TPixelView PixelView();
 
     HBITMAP Handle() const { return handle_; }
     // Takes ownership of a DIB section or device bitmap (converted to a DIB).

@@ -210,8 +210,10 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
         // A declined question has logged "ABORTED !!!" already; a file that
         // cannot be opened at all says so once.
         if (!scan_->OpenDeclined) {
-            Log("Could not open file " + fileName);
-            host_.Questions->ShowMessage(TMessageKind::Error, "Could not open file " + fileName);
+            const std::string reason = scan_->Reader()->LastErrorText();
+            Log("Could not open file " + fileName + (reason.empty() ? "" : " (" + reason + ")"));
+            host_.Questions->ShowMessage(TMessageKind::Error,
+                                         "Could not open file " + fileName + (reason.empty() ? "" : "\r" + reason));
         }
         return false;
     }

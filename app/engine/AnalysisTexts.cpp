@@ -2,13 +2,14 @@
 
 #include <cmath>
 
+#include "base/Rounding.h"
 #include "base/SysUtils.h"
 
 namespace tw {
 
 std::string NumberText(double value) {
-    const double r = std::nearbyint(value);
-    if (r == value) return IntToStr(static_cast<int64_t>(r));
+    const int64_t r = RoundHalfEven(value);
+    if (static_cast<double>(r) == value) return IntToStr(r);
     return Format("%.3f", value);
 }
 

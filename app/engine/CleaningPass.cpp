@@ -138,26 +138,34 @@ TCleaningResult TCleaningPass::Run(const std::string& outputFileName)
         CleanStream();
     } catch (const std::exception& e) {
         running_ = false;
+        State.Failed = true;
         const std::string first = DescribeException(e);
         const std::string second = "TS paket: $" + Hex8(engine_->Chain().Reader().PacketIndex());
-        h.PlaySound("ERROR");
-        h.ShowMessage(TMessageKind::Error, first + "\r\n" + second);
+        // The windows are put away and the log saved before the one message,
+        // so that nothing of the pass stays on screen behind or after it.
         Deactivate();
         Log("");
         Log(engine_->Settings().ProgramNameVersion());
         Log(first);
         Log(second);
         SaveLogFile();
+        h.PlaySound("ERROR");
+        h.ShowMessage(TMessageKind::Error,
+                      first + "\r\n" + second + (logSaveError_.empty() ? "" : "\r\n" + logSaveError_));
         terminateRequested_ = true;
         return TCleaningResult::Failed;
     }
     running_ = false;
+    // However the pass ended, its progress window goes now.
+    engine_->Progress().HideProgress();
 
     if (State.Failed) {
-        // The user learns why the output could not be made, not only that.
+        // The user learns why the output could not be made, not only that;
+        // a log that could not be saved either belongs to the same message.
         const std::string& reason = State.WriteError.empty() ? State.OutputError : State.WriteError;
         h.PlaySound("STREAMCLEANINGFAILED");
-        h.ShowMessage(TMessageKind::Error, MsgText(mmAbortedWithErrors) + (reason.empty() ? "" : "\r" + reason));
+        h.ShowMessage(TMessageKind::Error, MsgText(mmAbortedWithErrors) + (reason.empty() ? "" : "\r" + reason) +
+                                               (logSaveError_.empty() ? "" : "\r" + logSaveError_));
         return TCleaningResult::Failed;
     }
     if (State.Aborted) {
@@ -409,8 +417,11 @@ bool TCleaningPass::BeginPass()
         // an empty success.
         State.Failed = true;
         Log("");
-        if (!r->Active())
-            Log("TS  ERROR: Could not open the recording " + r->FileName());
+        if (!r->Active()) {
+            State.OutputError = r->LastErrorText();
+            Log("TS  ERROR: Could not open the recording " + r->FileName() +
+                (State.OutputError.empty() ? "" : " (" + State.OutputError + ")"));
+        }
         if (!TSPacketWriter1->Active()) {
             State.OutputError = TSPacketWriter1->LastErrorText();
             Log("TS  ERROR: Could not create the output file " + outputFileName_ +
@@ -738,6 +749,7 @@ void TCleaningPass::Deactivate()
 
 void TCleaningPass::SaveLogFile()
 {
+    logSaveError_.clear();
     try {
         if (FileExists(logFileName_))
             RemoveFile(logFileName_);
@@ -746,9 +758,12 @@ void TCleaningPass::SaveLogFile()
         const bool german = engine_->German();
         const std::string reason = DescribeException(e);
         Log((german ? "Fehler beim Speichern des Logfiles! " : "Error while saving log file! ") + reason);
-        engine_->Questions().ShowMessage(TMessageKind::Error,
-                                    (german ? "Fehler beim Speichern des Logfiles!" : "Error while saving log file!") +
-                                        std::string("\r") + reason);
+        logSaveError_ =
+            (german ? "Fehler beim Speichern des Logfiles!" : "Error while saving log file!") + std::string("\r") + reason;
+        // A failed pass has a message of its own, which carries this one:
+        // one failure (an unwritable folder) makes one box, not two.
+        if (!State.Failed)
+            engine_->Questions().ShowMessage(TMessageKind::Error, logSaveError_);
     }
 }
 

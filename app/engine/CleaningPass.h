@@ -140,7 +140,7 @@ public:
         // Deleted duplicates (statistics only).
         int64_t DuplicatesDeleted = 0;
         std::string WriteError;  // the writer failed on the disk
-        std::string OutputError; // the output could not be created (the platform's reason)
+        std::string OutputError; // the output could not be created or the recording not opened (the platform's reason)
     };
     TRunState State;
 
@@ -204,6 +204,7 @@ private:
     std::unique_ptr<TPesHandlers> pesHandlers_;
     std::string outputFileName_;
     std::string logFileName_;
+    std::string logSaveError_;   // why the last log could not be saved; empty when it was
     bool running_ = false;
     bool terminateRequested_ = false;
     bool pcrMode_ = false;

@@ -1,8 +1,12 @@
 #!/usr/bin/env python3
-"""Draws the packet editor's search arrows: search-back.png and search-next.png,
-16x16 with alpha, in the colours of the main window's status pictures (blue
-body, dark outline). The backward and forward search buttons carry them beside
-their captions, so the two buttons of a pair can be told apart.
+"""Draws the small button pictures, 16x16 with alpha, in the colours of the
+main window's status pictures (blue body, dark outline):
+- search-back.png and search-next.png: the packet editor's search arrows,
+  beside their captions, so the two buttons of a pair can be told apart;
+- play.png and pause.png: the cut editor's transport buttons;
+- cut-begin.png and cut-end.png: the cut editor's buttons that take the
+  current position as the begin (an arrow into an In mark) or the end (an
+  Out mark with an arrow into it from the right).
 The PNGs are committed; run this only to change them. Python's standard
 library only: the polygon is filled by 4x4 supersampling."""
 import os
@@ -49,14 +53,31 @@ def coverage(poly, px, py):
     return count / (SUB * SUB)
 
 
+def coverage_any(polys, px, py):
+    """Coverage of the union of several shapes."""
+    count = 0
+    for sy in range(SUB):
+        for sx in range(SUB):
+            qx, qy = px + (sx + 0.5) / SUB, py + (sy + 0.5) / SUB
+            if any(inside(p, qx, qy) for p in polys):
+                count += 1
+    return count / (SUB * SUB)
+
+
 def render(poly):
-    body = shrink(poly, 1.1)
+    return render_all([poly])
+
+
+def render_all(polys):
+    """One picture of several shapes: each keeps its own outline where it
+    borders the background, not where it overlaps another."""
+    bodies = [shrink(p, 1.1) for p in polys]
     rows = []
     for y in range(SIZE):
         row = bytearray([0])
         for x in range(SIZE):
-            outer = coverage(poly, x, y)
-            inner = coverage(body, x, y)
+            outer = coverage_any(polys, x, y)
+            inner = coverage_any(bodies, x, y)
             if outer <= 0:
                 row += bytes(4)
                 continue
@@ -79,6 +100,24 @@ def png(path, raw):
                 chunk(b"IEND", b""))
 
 
+def rect(x1, y1, x2, y2):
+    return [(x1, y1), (x2, y1), (x2, y2), (x1, y2)]
+
+
+def mirrored(polys):
+    return [[(SIZE - x, y) for x, y in p] for p in polys]
+
+
+PLAY = [[(3.0, 1.5), (14.5, 8.0), (3.0, 14.5)]]
+PAUSE = [rect(2.5, 2.0, 7.0, 14.0), rect(9.0, 2.0, 13.5, 14.0)]
+# An arrow pointing right into an In mark (a bracket open to the right).
+CUT_BEGIN = [[(0.5, 6.0), (4.5, 6.0), (4.5, 3.0), (9.5, 8.0), (4.5, 13.0), (4.5, 10.0), (0.5, 10.0)],
+             rect(10.5, 1.0, 13.5, 15.0), rect(10.5, 1.0, 15.5, 4.0), rect(10.5, 12.0, 15.5, 15.0)]
+
 here = os.path.dirname(os.path.abspath(__file__))
 png(os.path.join(here, "search-back.png"), render(BACK))
 png(os.path.join(here, "search-next.png"), render([(SIZE - x, y) for x, y in BACK]))
+png(os.path.join(here, "play.png"), render_all(PLAY))
+png(os.path.join(here, "pause.png"), render_all(PAUSE))
+png(os.path.join(here, "cut-begin.png"), render_all(CUT_BEGIN))
+png(os.path.join(here, "cut-end.png"), render_all(mirrored(CUT_BEGIN)))

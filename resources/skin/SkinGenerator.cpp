@@ -616,6 +616,9 @@ int main(int argc, char** argv)
         // its weight band, and two JPEG textures (a large pattern, a small tile).
         s.files["BTNGLOW.PNG"] = GlowPicture(36, 36, 12, kAccent).Png(true);
         o.Set("BUTTON", "GLOW0=!BTNGLOW.PNG!1!0!3!0012!0012!0012!0012");
+        // Speed buttons take GLOW from BUTTON; the halo's mask is looked up
+        // in the section itself, so they get their own.
+        o.Set("SPEEDBUTTON", "GLOW0=!BTNGLOW.PNG!1!0!3!0012!0012!0012!0012");
         s.files["CLOSEGLOW.PNG"] = GlowPicture(32, 28, 8, Rgb{230, 90, 90}).Png(true);
         o.Set("GLOBALINFO", "BICONCLOSEGLOW0=!CLOSEGLOW.PNG!1!0!3!0008!0008!0008!0008");
         {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "skin/engine/AlphaPrimitives.h"
-#include "skin/engine/GlyphDrawing.h"
+#include "skin/engine/painting/AlphaPrimitives.h"
+#include "skin/engine/painting/GlyphDrawing.h"
 #include "ui/Graphics.h"
 
 namespace skin {

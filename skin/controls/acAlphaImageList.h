@@ -2,7 +2,7 @@
 // Windows only. The image list of the skinned controls whose images keep
 // their alpha: states laid side by side in one image, drawn blended into a
 // skinned control's cache or onto a device context.
-#include "skin/engine/ImageListGlyphs.h"
+#include "skin/engine/painting/ImageListGlyphs.h"
 #include "ui/ImgList.h"
 
 namespace skin {

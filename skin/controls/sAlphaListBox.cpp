@@ -1,10 +1,10 @@
 #include "skin/controls/sAlphaListBox.h"
 
-#include "skin/engine/AlphaPrimitives.h"
-#include "skin/engine/ItemPaintingWin.h"
-#include "skin/engine/SkinText.h"
-#include "skin/engine/sMaskData.h"
-#include "skin/engine/sSkinManager.h"
+#include "skin/engine/data/sMaskData.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/ItemPaintingWin.h"
+#include "skin/engine/link/SkinText.h"
+#include "skin/engine/painting/AlphaPrimitives.h"
 
 namespace skin {
 

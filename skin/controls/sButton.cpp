@@ -1,8 +1,8 @@
 #include "skin/controls/sButton.h"
 
 #include "base/WinText.h"
-#include "skin/engine/SkinText.h"
-#include "skin/engine/sSkinManager.h"
+#include "skin/engine/link/SkinText.h"
+#include "skin/engine/data/sSkinManager.h"
 
 namespace skin {
 

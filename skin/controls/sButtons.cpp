@@ -5,8 +5,8 @@
 
 #include "skin/controls/sButton.h"
 #include "skin/controls/sControlCache.h"
-#include "skin/engine/SkinMessages.h"
-#include "skin/engine/SkinText.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/link/SkinText.h"
 
 namespace skin {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "skin/controls/sControlBase.h"
-#include "skin/engine/ImageListGlyphs.h"
+#include "skin/engine/painting/ImageListGlyphs.h"
 #include "ui/Buttons.h"
 #include "ui/ImgList.h"
 

@@ -11,9 +11,9 @@
 #include <type_traits>
 
 #include "skin/controls/sControlCache.h"
-#include "skin/engine/SkinMessages.h"
-#include "skin/engine/sCommonData.h"
-#include "skin/engine/sFade.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/effects/sFade.h"
+#include "skin/engine/link/sCommonData.h"
 #include "ui/Controls.h"
 
 namespace skin {

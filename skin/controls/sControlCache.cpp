@@ -1,10 +1,10 @@
 #include "skin/controls/sControlCache.h"
 
-#include "skin/engine/DefaultManager.h"
-#include "skin/engine/ItemPaintingWin.h"
-#include "skin/engine/SkinMessages.h"
-#include "skin/engine/sSkinManager.h"
-#include "skin/engine/sVclUtils.h"
+#include "skin/engine/common/DefaultManager.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/ItemPaintingWin.h"
+#include "skin/engine/link/sVclUtils.h"
 
 namespace skin {
 

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "skin/engine/sCommonData.h"
-#include "skin/engine/sFade.h"
+#include "skin/engine/effects/sFade.h"
+#include "skin/engine/link/sCommonData.h"
 #include "ui/Controls.h"
 
 namespace skin {

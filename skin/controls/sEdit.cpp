@@ -1,8 +1,8 @@
 #include "skin/controls/sEdit.h"
 
-#include "skin/engine/BorderPaintingWin.h"
-#include "skin/engine/sSkinManager.h"
-#include "skin/engine/sVclUtils.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/BorderPaintingWin.h"
+#include "skin/engine/link/sVclUtils.h"
 #include "ui/Guards.h"
 
 namespace skin {

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "base/Exceptions.h"
-#include "skin/engine/SkinUtils.h"
+#include "skin/engine/common/SkinUtils.h"
 
 namespace skin {
 

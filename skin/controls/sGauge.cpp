@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "skin/controls/sControlCache.h"
-#include "skin/engine/SkinText.h"
-#include "skin/engine/sSkinManager.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/SkinText.h"
 
 namespace skin {
 

@@ -2,10 +2,11 @@
 
 #include <algorithm>
 
+#include "skin/controls/sControlCache.h"
 #include "skin/controls/sWindowSkin.h"
-#include "skin/engine/ItemPaintingWin.h"
-#include "skin/engine/SkinMessages.h"
-#include "skin/engine/SkinText.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/link/ItemPaintingWin.h"
+#include "skin/engine/link/SkinText.h"
 
 namespace skin {
 

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-#include "skin/engine/ItemPaintingWin.h"
-#include "skin/engine/sSkinManager.h"
-#include "skin/engine/sVclUtils.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/ItemPaintingWin.h"
+#include "skin/engine/link/sVclUtils.h"
 
 namespace skin {
 

@@ -1,9 +1,9 @@
 #include "skin/controls/sHintWindow.h"
 
-#include "skin/engine/DefaultManager.h"
-#include "skin/engine/ItemPaintingWin.h"
-#include "skin/engine/sHtmlParse.h"
-#include "skin/engine/sSkinManager.h"
+#include "skin/engine/common/DefaultManager.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/ItemPaintingWin.h"
+#include "skin/engine/painting/sHtmlParse.h"
 
 namespace skin {
 

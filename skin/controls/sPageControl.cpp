@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
-#include "skin/engine/ItemPaintingWin.h"
-#include "skin/engine/sSkinManager.h"
 #include "base/WinText.h"
-#include "skin/engine/sVclUtils.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/ItemPaintingWin.h"
+#include "skin/engine/link/sVclUtils.h"
 
 namespace skin {
 

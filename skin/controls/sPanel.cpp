@@ -1,7 +1,7 @@
 #include "skin/controls/sPanel.h"
 
 #include "skin/controls/sControlCache.h"
-#include "skin/engine/SkinText.h"
+#include "skin/engine/link/SkinText.h"
 
 namespace skin {
 

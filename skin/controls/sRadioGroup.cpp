@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "skin/engine/ItemPaintingWin.h"
-#include "skin/engine/SkinText.h"
+#include "skin/engine/link/ItemPaintingWin.h"
+#include "skin/engine/link/SkinText.h"
 
 namespace skin {
 

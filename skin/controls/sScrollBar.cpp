@@ -6,9 +6,9 @@
 #include <cstdint>
 
 #include "skin/controls/sWindowSkin.h"
-#include "skin/engine/AlphaPrimitives.h"
-#include "skin/engine/ItemPainting.h"
-#include "skin/engine/ItemPaintingWin.h"
+#include "skin/engine/painting/AlphaPrimitives.h"
+#include "skin/engine/painting/ItemPainting.h"
+#include "skin/engine/link/ItemPaintingWin.h"
 
 namespace skin {
 

@@ -6,7 +6,7 @@
 // scroll range stay the system's. Notifications reach the control as the
 // system bar's would, so OnScroll and OnChange behave the same.
 #include "skin/controls/sControlBase.h"
-#include "skin/engine/sSkinManager.h"
+#include "skin/engine/data/sSkinManager.h"
 #include "ui/StdCtrls.h"
 
 namespace skin {

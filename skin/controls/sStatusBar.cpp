@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "skin/controls/sControlCache.h"
-#include "skin/engine/SkinText.h"
+#include "skin/engine/link/SkinText.h"
 
 namespace skin {
 

@@ -8,9 +8,9 @@
 
 #include "skin/controls/sScrollBar.h"
 #include "skin/controls/sWindowSkin.h"
-#include "skin/engine/ItemPainting.h"
-#include "skin/engine/ItemPaintingWin.h"
-#include "skin/engine/sSkinManager.h"
+#include "skin/engine/painting/ItemPainting.h"
+#include "skin/engine/link/ItemPaintingWin.h"
+#include "skin/engine/data/sSkinManager.h"
 
 namespace skin {
 

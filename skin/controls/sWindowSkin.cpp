@@ -1,7 +1,7 @@
 #include "skin/controls/sWindowSkin.h"
 
-#include "skin/engine/ItemPainting.h"
-#include "skin/engine/SkinText.h"
+#include "skin/engine/link/SkinText.h"
+#include "skin/engine/painting/ItemPainting.h"
 
 namespace skin {
 

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "skin/controls/sControlBase.h"
-#include "skin/engine/AlphaPrimitives.h"
-#include "skin/engine/SkinMessages.h"
-#include "skin/engine/sCommonData.h"
-#include "skin/engine/sFade.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/effects/sFade.h"
+#include "skin/engine/link/sCommonData.h"
+#include "skin/engine/painting/AlphaPrimitives.h"
 #include "ui/Controls.h"
 
 namespace skin {

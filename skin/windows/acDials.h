@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "skin/engine/BorderPainting.h"
-#include "skin/engine/FormGeometry.h"
+#include "skin/engine/painting/BorderPainting.h"
+#include "skin/engine/data/FormGeometry.h"
 
 namespace skin {
 

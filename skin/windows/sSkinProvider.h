@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "skin/engine/BorderPainting.h"
-#include "skin/engine/FormGeometry.h"
-#include "skin/engine/SkinnedForms.h"
-#include "skin/engine/sCommonData.h"
+#include "skin/engine/data/FormGeometry.h"
+#include "skin/engine/link/SkinnedForms.h"
+#include "skin/engine/link/sCommonData.h"
+#include "skin/engine/painting/BorderPainting.h"
 #include "ui/Forms.h"
 
 namespace skin {

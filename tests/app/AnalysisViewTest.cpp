@@ -13,8 +13,8 @@
 #include "app/AnalysisView.h"
 #include "app/LogForm.h"
 #include "app/MainForm.h"
-#include "app/ProgressForm.h"
-#include "app/Settings.h"
+#include "app/shared/ProgressForm.h"
+#include "app/shared/Settings.h"
 #include "app/Startup.h"
 #include "app/engine/TableSelection.h"
 #include "app/engine/AppLog.h"
@@ -69,6 +69,7 @@ bool PaintPending(HWND h) {
 struct Backdrop {
     bool progressShown = false;
     bool mainPaintPending = false;
+    bool progressShownAfter = false; // once the box was answered
 };
 
 struct DialogLog {
@@ -78,6 +79,9 @@ struct DialogLog {
     std::string saveAnswer;  // empty: cancel
     std::string inputAnswer; // empty: cancel
     bool yes = true;
+    // How long a message box stays open, with the messages running as under
+    // a real box (the program's timers tick meanwhile).
+    int boxMs = 0;
 };
 DialogLog g_dialogs;
 
@@ -121,6 +125,15 @@ protected:
                 *rq.Value = g_dialogs.inputAnswer;
                 return mrOk;
             default:
+                if (g_dialogs.boxMs > 0) {
+                    const DWORD end = GetTickCount() + static_cast<DWORD>(g_dialogs.boxMs);
+                    while (static_cast<int>(end - GetTickCount()) > 0) {
+                        Application->ProcessMessages();
+                        Sleep(10);
+                    }
+                    g_dialogs.backdrops.back().progressShownAfter =
+                        Form2 && Form2->HandleAllocated() && IsWindowVisible(Form2->HandleIfAllocated());
+                }
                 if (rq.Buttons & mbYes) return g_dialogs.yes ? mrYes : mrNo;
                 return mrOk;
             }
@@ -381,6 +394,63 @@ TEST_F(AnalysisViewTest, StartWritesTheCleanedCopyAndItsLog) {
     EXPECT_EQ(size[size.size() - 5], '.') << size;
     EXPECT_EQ(video.Errors->Caption(), "0");
     EXPECT_FALSE(v.Panels().Audio[0].Size->Caption().empty());
+}
+
+TEST_F(AnalysisViewTest, APassThatCannotCreateItsOutputEndsWithOneMessageAndNoProgressWindow) {
+    TAnalysisView& v = *View();
+    Open();
+    ASSERT_TRUE(v.Engine().Analysed());
+    // Neither the copy nor its log can be made in a folder that is not there.
+    const std::string folder = TempFolder() + "tarnwick_no_such_folder";
+    ASSERT_FALSE(DirectoryExists(folder));
+    g_dialogs = DialogLog();
+    g_dialogs.saveAnswer = folder + "\\out.ts";
+    g_dialogs.boxMs = 1200;
+    Form1->sBitBtn1->Click();
+    EXPECT_FALSE(v.Busy());
+    const std::vector<std::string> messages = MessageTexts();
+    EXPECT_EQ(messages.size(), 1u) << (messages.empty() ? std::string() : messages.front());
+    ASSERT_FALSE(messages.empty());
+    const std::string head = MainMessage(mmAbortedWithErrors) + "\r";
+    ASSERT_EQ(messages.back().rfind(head, 0), 0u) << messages.back();
+    // The reason follows, with the platform's words for it.
+    EXPECT_GT(messages.back().size(), head.size() + 10) << messages.back();
+    EXPECT_NE(messages.back().find("out.ts"), std::string::npos) << messages.back();
+    EXPECT_NE(messages.back().find("log"), std::string::npos) << messages.back();
+    // Nothing of the pass stays on screen: not behind the box, not while it
+    // waits (the label timer ticks), not after it.
+    ASSERT_EQ(g_dialogs.backdrops.size(), g_dialogs.requests.size());
+    EXPECT_FALSE(g_dialogs.backdrops.back().progressShown);
+    EXPECT_FALSE(g_dialogs.backdrops.back().progressShownAfter);
+    Application->ProcessMessages();
+    EXPECT_FALSE(Form2->Visible());
+    EXPECT_FALSE(IsWindowVisible(Form2->Handle()));
+    EXPECT_FALSE(DirectoryExists(folder));
+}
+
+// Another program holds the recording open without sharing it: the open
+// says so with the platform's reason, not only that it failed.
+TEST_F(AnalysisViewTest, ARecordingThatCannotBeReadIsReportedWithThePlatformsReason) {
+    TAnalysisView& v = *View();
+    // Nothing of ours may hold the recording now (the last analysis did).
+    Form1->OpenRecording(Fixture("analysis/h264_ac3_mp2.ts"));
+    HANDLE held = CreateFileW(Utf8ToWide(recording).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    g_dialogs = DialogLog();
+    Open();
+    CloseHandle(held);
+    EXPECT_FALSE(v.Engine().Analysed());
+    const std::vector<std::string> messages = MessageTexts();
+    ASSERT_EQ(messages.size(), 1u);
+    const std::string head = "Could not open file " + recording + "\r";
+    ASSERT_EQ(messages[0].rfind(head, 0), 0u) << messages[0];
+    EXPECT_GT(messages[0].size(), head.size() + 10) << messages[0];
+    EXPECT_NE(Form3->sMemo1->Lines().Text().find("Could not open file " + recording + " ("), std::string::npos);
+    // Free again, the recording opens as before.
+    g_dialogs = DialogLog();
+    Open();
+    EXPECT_TRUE(v.Engine().Analysed());
 }
 
 TEST_F(AnalysisViewTest, TheProgressWindowOpensItsMeterBeforeTheCancelButton) {

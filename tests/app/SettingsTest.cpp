@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/Settings.h"
+#include "app/shared/Settings.h"
 #include "base/WinText.h"
 
 using namespace tw;

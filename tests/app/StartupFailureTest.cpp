@@ -7,7 +7,7 @@
 
 #include "app/ExitForm.h"
 #include "app/MainForm.h"
-#include "app/Settings.h"
+#include "app/shared/Settings.h"
 #include "app/Startup.h"
 #include "app/engine/MainTexts.h"
 #include "ui/Application.h"

@@ -11,8 +11,8 @@
 
 #include "app/LogForm.h"
 #include "app/MainForm.h"
-#include "app/ProgressForm.h"
-#include "app/Settings.h"
+#include "app/shared/ProgressForm.h"
+#include "app/shared/Settings.h"
 #include "app/Startup.h"
 #include "app/engine/AppLog.h"
 #include "app/engine/MainTexts.h"

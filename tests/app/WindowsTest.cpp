@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/BandwidthMeter.h"
+#include "app/shared/BandwidthMeter.h"
 #include "app/LogForm.h"
-#include "app/ProgressForm.h"
+#include "app/shared/ProgressForm.h"
 #include "app/engine/SettingsStore.h"
 #include "app/engine/AppLog.h"
 #include "app/engine/ThdTimer.h"
@@ -156,6 +156,58 @@ TEST(BandwidthMeterTest, StepDrawsTheSumOfTheSamples) {
     EXPECT_EQ(m.Lines(0)->Color(), clBlack);
     EXPECT_EQ(m.Lines(2)->Color(), clGreen);
     EXPECT_EQ(m.Lines(15)->Color(), clBlack);
+}
+
+// A pass steps the meter far faster than anyone can watch: a burst of steps
+// costs a few paints, not one each, and the last step still reaches the
+// screen once the burst is over.
+class TCountingMeter : public TOvBandwidthMeter {
+public:
+    using TOvBandwidthMeter::TOvBandwidthMeter;
+    int Paints = 0;
+    int32_t PaintedValue = -1;
+
+protected:
+    void Paint() override {
+        ++Paints;
+        TOvBandwidthMeter::Paint();
+        PaintedValue = Lines(1)->Data().History(9); // the newest slot of ten
+    }
+};
+
+TEST(BandwidthMeterTest, ABurstOfStepsPaintsAtMostTenTimesASecondAndShowsTheLast) {
+    TForm host(nullptr);
+    host.SetClientSize(200, 120);
+    TCountingMeter m(&host);
+    m.SetParent(&host);
+    m.SetBounds(0, 0, 100, 60);
+    m.SetValueMin(0);
+    m.SetValueMax(100000);
+    m.SetValueCount(10);
+    m.Loaded();
+    m.Lines(1)->SetVisible(true);
+    host.Show();
+    auto pump = [](uint64_t ms) {
+        const uint64_t end = GetTickCount64Ms() + ms;
+        while (GetTickCount64Ms() < end) {
+            Application->ProcessMessages();
+            Sleep(5);
+        }
+    };
+    pump(200);
+    const int before = m.Paints;
+    const uint64_t t0 = GetTickCount64Ms();
+    for (int i = 1; i <= 300; ++i) {
+        m.Lines(1)->AddSample(i);
+        m.Step();
+        Application->ProcessMessages();
+    }
+    const uint64_t burstMs = GetTickCount64Ms() - t0;
+    EXPECT_LE(m.Paints - before, static_cast<int>(burstMs / 100) + 2) << "in " << burstMs << " ms";
+    pump(300);
+    EXPECT_EQ(m.PaintedValue, 300) << "the last step is on the screen";
+    EXPECT_EQ(m.BackBuffer().Canvas().Pixels(50, 5), clWhite);
+    host.Hide();
 }
 
 } // namespace

@@ -91,6 +91,71 @@ TEST(FileStream, ReadingPastTheEndRaisesAndCreateTruncates) {
     EXPECT_THROW(TFileStream(TempDir() + "no" + PathDelim() + "such" + PathDelim() + "x", fmCreate), EFCreateError);
 }
 
+TEST(FileStream, AShortWriteKeepsThePlatformsReasonAndTheEndOfDataHasNone) {
+    std::string name = TempDir() + "reason.bin";
+    {
+        TFileStream f(name, fmCreate);
+        f.WriteBuffer("0123", 4);
+        EXPECT_EQ(f.LastErrorText(), "");
+    }
+    TFileStream f(name, fmOpenRead);
+    EXPECT_EQ(f.Write("x", 1), 0);
+    const std::string reason = f.LastErrorText();
+    EXPECT_FALSE(reason.empty());
+    try {
+        f.WriteBuffer("x", 1);
+        ADD_FAILURE() << "no exception";
+    } catch (const EWriteError& e) {
+        EXPECT_NE(e.Message().find(reason), std::string::npos) << e.Message();
+    }
+    // Running out of data is no error: nothing to report, and a read that
+    // follows a failed write forgets the old reason.
+    char buf[8];
+    EXPECT_EQ(f.Read(buf, 8), 4);
+    EXPECT_EQ(f.LastErrorText(), "");
+    try {
+        f.ReadBuffer(buf, 1);
+        ADD_FAILURE() << "no exception";
+    } catch (const EReadError& e) {
+        EXPECT_EQ(e.Message(), "Stream read error");
+    }
+}
+
+// A replaced file is made new rather than truncated; where the old one cannot
+// simply go away (still open elsewhere, a directory of that name) the create
+// either still replaces the content or fails with the platform's reason, and
+// leaves the directory alone.
+TEST(FileStream, CreateReplacesAFileStillOpenAndKeepsTheReasonOfAFailure) {
+    const std::string dir = TempDir();
+    const std::string name = dir + "replaced.bin";
+    {
+        TFileStream f(name, fmCreate);
+        f.WriteBuffer("old content, longer", 19);
+    }
+    {
+        TFileStream reader(name, fmOpenRead);
+        TFileStream f(name, fmCreate);
+        f.WriteBuffer("new", 3);
+    }
+    {
+        TFileStream f(name, fmOpenRead);
+        char buf[32] = {};
+        EXPECT_EQ(f.Read(buf, sizeof buf), 3);
+        EXPECT_EQ(std::string(buf, 3), "new");
+    }
+    const std::string sub = dir + "sub";
+    try {
+        TFileStream f(sub, fmCreate);
+        ADD_FAILURE() << "a directory was opened as a file";
+    } catch (const EFCreateError& e) {
+        const std::string what = e.what();
+        const std::string prefix = "Cannot create file \"" + sub + "\". ";
+        ASSERT_EQ(what.compare(0, prefix.size(), prefix), 0) << what;
+        EXPECT_GT(what.size(), prefix.size()) << "the platform's reason is missing";
+    }
+    EXPECT_TRUE(DirectoryExists(sub));
+}
+
 TEST(MemoryStream, ReadWriteSeekAndPastEnd) {
     TMemoryStream m;
     m.WriteBuffer("hello", 5);

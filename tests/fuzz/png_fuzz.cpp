@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "skin/engine/acPNG.h"
+#include "skin/engine/images/acPNG.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

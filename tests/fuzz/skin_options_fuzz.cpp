@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "skin/engine/AlphaPrimitives.h"
+#include "skin/engine/data/SkinOptions.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/painting/AlphaPrimitives.h"
+#include "skin/engine/painting/GraphicsUtils.h"
 #include "tests/skin/engine/SkinTestSupport.h"
-#include "skin/engine/GraphicsUtils.h"
-#include "skin/engine/SkinOptions.h"
-#include "skin/engine/sSkinManager.h"
 
 namespace {
 

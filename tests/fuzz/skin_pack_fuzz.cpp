@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "skin/engine/acSkinPack.h"
+#include "skin/engine/data/acSkinPack.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -18,8 +18,8 @@
 #include "app/ChangesForm.h"
 #include "app/LogForm.h"
 #include "app/MainForm.h"
-#include "app/ProgressForm.h"
-#include "app/Settings.h"
+#include "app/shared/ProgressForm.h"
+#include "app/shared/Settings.h"
 #include "app/SettingsForm.h"
 #include "app/Startup.h"
 #include "app/UpdateForm.h"
@@ -316,7 +316,9 @@ void ShootCutEditor() {
             while ((!p.IsMediaOpen() || p.MovieTime() < 400) && GetTickCount64Ms() < end2) Settle(f.Handle());
             p.Pause();
             cut.sMaskEdit2->SetText("00:00:01.000");
-            for (int i = 0; i < 5; ++i) Settle(f.Handle());
+            // The paused picture reaches the screen a moment after the
+            // renderer drew it.
+            for (int i = 0; i < 10; ++i) Settle(f.Handle());
             Capture("cut", &f);
             f.SetModalResult(mrCancel);
         },

@@ -15,7 +15,7 @@
 
 #include "app/AnalysisView.h"
 #include "app/MainForm.h"
-#include "app/Settings.h"
+#include "app/shared/Settings.h"
 #include "app/Startup.h"
 #include "app/engine/SettingsStore.h"
 #include "base/Streams.h"
@@ -28,6 +28,7 @@
 #include "tools/PacketEditorForm.h"
 #include "tools/ToolControls.h"
 #include "tools/ToolForms.h"
+#include "tools/engine/ToolCopy.h"
 #include "ts/TSPacketReader.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
@@ -231,6 +232,25 @@ TEST_F(PacketToolsTest, FilterAndFixRefuseToWriteOverTheirInput) {
     ASSERT_EQ(Messages().size(), 2u);
     for (const std::string& m : Messages()) EXPECT_NE(m.find("must not be the input"), std::string::npos) << m;
     made.push_back(ChangeFileExt(in, "_lowLevelFixed.log"));
+}
+
+TEST_F(PacketToolsTest, FilterAndFixSayWhenTheInputHoldsNoPacketsAndWriteNothing) {
+    const std::string in = Name("nopackets_in.ts");
+    WriteAll(in, Bytes());
+    const std::string out = Name("nopackets_out.ts");
+    g_dialogs.openAnswer = in;
+    g_dialogs.saveAnswer = out;
+    ToolFormShownHook = [](TForm& form) {
+        Click(static_cast<TFilterForm&>(form).sBitBtn1);
+        PostMessageW(form.Handle(), WM_NULL, 0, 0);
+    };
+    Command("SPacketFilter1");
+    Command("SLowLevelFormat1");
+    made.push_back(ChangeFileExt(in, "_lowLevelFixed.log"));
+    EXPECT_FALSE(FileExists(out));
+    const std::vector<std::string> messages = Messages();
+    ASSERT_EQ(messages.size(), 2u);
+    for (const std::string& m : messages) EXPECT_EQ(m, NoPacketsText(in));
 }
 
 TEST_F(PacketToolsTest, LowLevelFixWritesWellFramedPacketsAndItsLogBesideTheProposal) {

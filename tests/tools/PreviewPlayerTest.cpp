@@ -296,3 +296,80 @@ TEST_F(PreviewPlayerTest, DestroyingAPlayingPlayerWaitsForItsThread) {
     player = new TOrvalinPlayer(form.get());
     EXPECT_NE(ReadText(logName).find("Playback thread destroyed"), std::string::npos);
 }
+
+namespace {
+
+// Share of the pixels of a screen rectangle that are not black: what a
+// person sees there.
+double ShareNotBlack(RECT r) {
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    if (w <= 0 || h <= 0) return 0.0;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    size_t lit = 0;
+    const auto* px = static_cast<const uint32_t*>(bits);
+    for (int i = 0; i < w * h; ++i) lit += (px[i] & 0xFFFFFF) > 0x101010 ? 1 : 0;
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return static_cast<double>(lit) / (w * h);
+}
+
+} // namespace
+
+// The picture is on the screen where the preview shows it, paused, after
+// the window was painted over (as an uncovered window and the screenshots
+// repaint it) and after the form moved.
+TEST_F(PreviewPlayerTest, ThePictureReachesTheScreenAndFollowsTheForm) {
+    player->FileName = Fixture(kPlayable);
+    player->Play();
+    ASSERT_TRUE(player->IsMediaOpen()) << Log();
+    player->Play();
+    ASSERT_TRUE(WaitUntil([&] { return player->MovieTime() > 400; }));
+    player->Pause();
+    TPlayThread* t = player->PlayThread();
+    ASSERT_NE(t, nullptr);
+    auto videoOnScreen = [&] {
+        RECT r{t->VideoLeft(), t->VideoTop(), t->VideoLeft() + t->VideoWidth(), t->VideoTop() + t->VideoHeight()};
+        MapWindowPoints(player->Handle(), nullptr, reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    };
+    auto settle = [] {
+        for (int i = 0; i < 20; ++i) {
+            Application->ProcessMessages();
+            Sleep(10);
+        }
+    };
+    // The system shows a window's drawing a moment later: bounded wait.
+    EXPECT_TRUE(WaitUntil([&] { return ShareNotBlack(videoOnScreen()) > 0.3; }, 3000));
+    RedrawWindow(form->Handle(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    settle();
+    EXPECT_GT(ShareNotBlack(videoOnScreen()), 0.3);
+    // The form moves; the picture goes with it (a floating video window is
+    // placed again by the form, as the cut editor does on WM_MOVE).
+    form->SetBounds(form->Left() + 120, form->Top() + 60, form->Width(), form->Height());
+    player->PlaceVideoWindow();
+    settle();
+    RECT placed{};
+    GetWindowRect(t->VideoHandle(), &placed);
+    EXPECT_EQ(TRect(placed), TRect(videoOnScreen()));
+    player->Play();
+    ASSERT_TRUE(WaitUntil([&] { return player->MovieTime() > 800; }));
+    player->Pause();
+    EXPECT_TRUE(WaitUntil([&] { return ShareNotBlack(videoOnScreen()) > 0.3; }, 3000));
+    player->ClosePlayer();
+    EXPECT_EQ(player->PlayThread(), nullptr);
+}

@@ -7,19 +7,24 @@
 #include <vector>
 
 #include "skin/controls/sAlphaListBox.h"
+#include "skin/controls/sButton.h"
 #include "skin/controls/sButtons.h"
 #include "skin/controls/sCheckBox.h"
 #include "skin/controls/sCheckListBox.h"
+#include "skin/controls/sComboBox.h"
 #include "skin/controls/sEdit.h"
 #include "skin/controls/sFileNameEdit.h"
 #include "skin/controls/sGauge.h"
 #include "skin/controls/sGroupBox.h"
 #include "skin/controls/sHeaderControl.h"
 #include "skin/controls/sLabel.h"
+#include "skin/controls/sMaskEdit.h"
 #include "skin/controls/sPageControl.h"
 #include "skin/controls/sPanel.h"
+#include "skin/controls/sScrollBar.h"
 #include "skin/controls/sSpinEdit.h"
 #include "skin/controls/sStatusBar.h"
+#include "skin/controls/sTrackBar.h"
 #include "ui/Forms.h"
 
 namespace tw::test {
@@ -43,6 +48,11 @@ inline skin::TsCommonData* SkinLinkOf(TComponent* c)
     TW_SKIN_LINK(skin::TsPageControl)
     TW_SKIN_LINK(skin::TsTabSheet)
     TW_SKIN_LINK(skin::TsPanel)
+    TW_SKIN_LINK(skin::TsButton)
+    TW_SKIN_LINK(skin::TsMaskEdit)
+    TW_SKIN_LINK(skin::TsComboBox)
+    TW_SKIN_LINK(skin::TsScrollBar)
+    TW_SKIN_LINK(skin::TsTrackBar)
 #undef TW_SKIN_LINK
     return nullptr;
 }

@@ -14,7 +14,7 @@
 #include "app/AnalysisView.h"
 #include "app/LogForm.h"
 #include "app/MainForm.h"
-#include "app/Settings.h"
+#include "app/shared/Settings.h"
 #include "app/Startup.h"
 #include "app/engine/CleaningPass.h"
 #include "app/engine/SettingsStore.h"
@@ -24,8 +24,8 @@
 #include "base/WinText.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TsBuilder.h"
-#include "skin/engine/DefaultManager.h"
-#include "skin/engine/sSkinManager.h"
+#include "skin/engine/common/DefaultManager.h"
+#include "skin/engine/data/sSkinManager.h"
 #include "tests/tools/SkinnedControls.h"
 #include "tools/FileMergerForm.h"
 #include "tools/PatchForm.h"
@@ -595,4 +595,22 @@ TEST_F(ToolWindowsTest, PatchAndPreserveDialogsWearTheSkinInGerman) {
     unskinned = test::UnskinnedControls(*TrashForm);
     EXPECT_TRUE(unskinned.empty()) << Joined(unskinned);
     TrashForm->Hide();
+}
+
+TEST_F(ToolWindowsTest, AMergeOfFilesWithoutASinglePacketSaysSoAndWritesNothing) {
+    const std::string a = Temp("nopackets_a.ts");
+    WriteAll(a, Bytes());
+    const std::string dest = Temp("nopackets_dest.ts");
+    files.push_back(ChangeFileExt(dest, ".log"));
+    g_dialogs.yes = true; // add it all the same when asked
+    WhenShown([] { return FileMergerForm && FileMergerForm->Visible(); }, [&] {
+        TFileMergerForm& f = *FileMergerForm;
+        f.AddFile(a);
+        f.sFilenameEdit1->SetText(dest);
+        Press(f.sBitBtn1);
+    });
+    MenuCommand(Form1->FileMerger1);
+    EXPECT_TRUE(AnyMessageHas("Merging failed!\rNo transport stream packets found in " + a));
+    EXPECT_FALSE(AnyMessageHas("successfully"));
+    EXPECT_FALSE(FileExists(dest));
 }

@@ -24,6 +24,31 @@ TEST(Crc32Mpeg, CheckValueAndSections) {
     EXPECT_EQ(Crc32Mpeg(check + 4, part, 5), 0x0376E6E7u);
 }
 
+// The block-wise computation against the polynomial bit by bit: every length
+// around the eight-byte steps, from every alignment, from several start values.
+TEST(Crc32Mpeg, AgreesWithTheBitwiseDefinition) {
+    auto bitwise = [](const uint8_t* p, uint32_t crc, size_t n) {
+        for (size_t i = 0; i < n; ++i) {
+            crc ^= uint32_t(p[i]) << 24;
+            for (int k = 0; k < 8; ++k) crc = (crc & 0x80000000u) ? (crc << 1) ^ 0x04C11DB7u : (crc << 1);
+        }
+        return crc;
+    };
+    Bytes data(220);
+    uint32_t seed = 1;
+    for (uint8_t& b : data) {
+        seed = seed * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(seed >> 23);
+    }
+    for (uint32_t start : {0xFFFFFFFFu, 0u, 0x80000001u})
+        for (size_t offset = 0; offset < 8; ++offset)
+            for (size_t n : {size_t(0), size_t(1), size_t(7), size_t(8), size_t(9), size_t(15), size_t(16), size_t(17),
+                             size_t(184), size_t(188), size_t(212)})
+                ASSERT_EQ(Crc32Mpeg(data.data() + offset, start, static_cast<int64_t>(n)),
+                          bitwise(data.data() + offset, start, n))
+                    << "start " << start << ", offset " << offset << ", length " << n;
+}
+
 namespace {
 
 Bytes Counting(size_t n) {

@@ -113,6 +113,40 @@ TEST(Mpeg2Reader, UnitsAreCutAcrossPesBoundaries) {
     EXPECT_EQ(r.m->MPEG2VideoInfo()->Resolution_H(), 544);
 }
 
+// Start codes at every offset against the search's blocks, behind runs of
+// zeros, among lone 01 bytes and codes that miss a zero, fed in pieces of odd
+// sizes: the units are exactly the gaps between the codes.
+TEST(Mpeg2Reader, EveryStartCodeIsFoundWhereverItFalls) {
+    Mpeg2Rig r;
+    const uint8_t fill[] = {0x00, 0x00, 0x01, 0x5A, 0xFF, 0x00, 0xB3};
+    uint32_t seed = 7;
+    auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    Bytes es = {0x00, 0x00, 0x01, 0x00}; // a picture first: the reader synchronises on it
+    std::vector<size_t> codes = {0};
+    for (int k = 0; k < 400; ++k) {
+        const size_t gap = 4 + next() % 90;
+        for (size_t i = 0; i < gap; ++i) es.push_back(fill[(next() >> 8) % sizeof fill]);
+        codes.push_back(es.size());
+        es.insert(es.end(), {0x00, 0x00, 0x01, static_cast<uint8_t>(k % 3 == 0 ? 0x00 : 1 + k % 0xAF)});
+    }
+    es.insert(es.end(), 20, 0x77);
+    // Only the planted codes are codes: a chance 00 00 01 in the filling loses its 01.
+    for (size_t i = 0, c = 0; i + 2 < es.size(); ++i) {
+        while (c < codes.size() && codes[c] < i) ++c;
+        if (es[i] == 0 && es[i + 1] == 0 && es[i + 2] == 1 && !(c < codes.size() && codes[c] == i)) es[i + 2] = 0x02;
+    }
+    std::vector<std::string> expected;
+    for (size_t c = 0; c + 1 < codes.size(); ++c)
+        expected.push_back(TTSMPEG2Reader::Mpeg2StartCodeName(es[codes[c] + 3]) + ":" +
+                           std::to_string(codes[c + 1] - codes[c]));
+    for (size_t pos = 0, piece = 0; pos < es.size(); ++piece) {
+        const size_t n = std::min<size_t>(piece % 2 ? 7 : 333, es.size() - pos);
+        r.Pes(Bytes(es.begin() + static_cast<long>(pos), es.begin() + static_cast<long>(pos + n)));
+        pos += n;
+    }
+    EXPECT_EQ(r.units, expected);
+}
+
 TEST(Mpeg2Reader, FewerThanEightBytesCutNothing) {
     Mpeg2Rig r;
     r.Pes({0, 0, 1, 0, 0, 0, 1});

@@ -269,3 +269,47 @@ TEST_F(FormsTest, MainWindowHooksSeeTheMainFormsMessagesFirst) {
     EXPECT_EQ(seen, 1);
     Application->SetMainForm(oldMain);
 }
+
+// A form's least size holds for sizes set in code and is what the user's
+// dragging is told (WM_GETMINMAXINFO); larger sizes and a form without
+// limits keep the system's answer.
+TEST_F(FormsTest, ConstraintsKeepAFormAtItsLeastSize) {
+    auto askMinTrack = [](TForm& f) {
+        // Filled with the system's own least size, as the system asks.
+        MINMAXINFO mmi{};
+        mmi.ptMinTrackSize = {GetSystemMetrics(SM_CXMINTRACK), GetSystemMetrics(SM_CYMINTRACK)};
+        SendMessageW(f.Handle(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+        return mmi.ptMinTrackSize;
+    };
+    TSampleForm plain(nullptr);
+    plain.SetBorderStyle(bsSizeable);
+    plain.Show();
+    const POINT systemMin = askMinTrack(plain);
+    EXPECT_EQ(systemMin.x, GetSystemMetrics(SM_CXMINTRACK));
+    EXPECT_EQ(systemMin.y, GetSystemMetrics(SM_CYMINTRACK));
+    plain.Hide();
+
+    TSampleForm f(nullptr);
+    f.SetBorderStyle(bsSizeable);
+    f.Constraints().MinWidth = 330;
+    f.Constraints().MinHeight = 210;
+    f.SetBounds(40, 40, 100, 80);
+    EXPECT_EQ(f.Width(), 330);
+    EXPECT_EQ(f.Height(), 210);
+    f.Show();
+    RECT real;
+    GetWindowRect(f.Handle(), &real);
+    EXPECT_EQ(real.right - real.left, 330);
+    EXPECT_EQ(real.bottom - real.top, 210);
+    const POINT least = askMinTrack(f);
+    EXPECT_EQ(least.x, std::max<LONG>(330, systemMin.x));
+    EXPECT_EQ(least.y, std::max<LONG>(210, systemMin.y));
+    // A client size too small for the limits gives the least outer size.
+    f.SetClientSize(50, 50);
+    EXPECT_EQ(f.Width(), 330);
+    EXPECT_EQ(f.Height(), 210);
+    f.SetBounds(40, 40, 500, 400);
+    EXPECT_EQ(f.Width(), 500);
+    EXPECT_EQ(f.Height(), 400);
+    f.Hide();
+}

@@ -237,20 +237,38 @@ TMergeReport MergeFiles(const std::vector<std::string>& order, const TMergeSourc
     run.total = table.TotalMergeSize();
     run.Log(destination);
     run.Log("Calculated size: " + IntToStr(run.total) + " bytes");
-    try {
-        TFileStream dest(destination, FileExists(destination) ? fmOpenReadWrite : fmCreate);
-        dest.SetSize(0);
-        dest.SetPosition(0);
+    // Sources without a single packet among them make no recording: refused
+    // before the destination is touched (a missing source is the run's to
+    // report, by name).
+    bool anyMissing = false;
+    int64_t packets = 0;
+    for (const std::string& name : order) {
+        if (!FileExists(name)) {
+            anyMissing = true;
+            break;
+        }
+        packets += ProbeMergeSource(name).PacketCount;
+    }
+    if (!anyMissing && packets == 0) {
+        r.Outcome = TMergeOutcome::Failed;
+        r.Error = order.size() == 1 ? "No transport stream packets found in " + order[0]
+                                    : std::string("No transport stream packets found in the files to merge");
+    } else {
         try {
-            run.Run(order, dest);
+            TFileStream dest(destination, FileExists(destination) ? fmOpenReadWrite : fmCreate);
+            dest.SetSize(0);
+            dest.SetPosition(0);
+            try {
+                run.Run(order, dest);
+            } catch (const Exception& e) {
+                r.Outcome = TMergeOutcome::Failed;
+                r.Error = e.Message();
+            }
+            dest.Flush();
         } catch (const Exception& e) {
             r.Outcome = TMergeOutcome::Failed;
             r.Error = e.Message();
         }
-        dest.Flush();
-    } catch (const Exception& e) {
-        r.Outcome = TMergeOutcome::Failed;
-        r.Error = e.Message();
     }
     if (r.Outcome == TMergeOutcome::Failed)
         run.Log("Error: " + r.Error);

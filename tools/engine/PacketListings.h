@@ -27,10 +27,16 @@ struct TDuplicateGroup {
     std::vector<int64_t> Repeats;
 };
 
+// The key the duplicate finder files a 188-byte packet under: a 32-bit hash
+// of all its bytes, a fraction of the cost of its CRC (which was the larger
+// part of the search). Equal packets have equal keys; different packets may
+// share one.
+uint32_t DuplicateKey(const uint8_t* packet);
+
 // Finds the packets of `pid` whose bytes repeat an earlier packet of that PID.
-// Candidates are found by the packet CRC in a hash table (one look-up per
+// Candidates are found by their DuplicateKey in a hash table (one look-up per
 // packet, so the search is linear in the recording) and confirmed by
-// comparing the bytes, so that two different packets sharing a CRC are never
+// comparing the bytes, so that two different packets sharing a key are never
 // reported. Groups come in the order of their first packet, repeats in file
 // order (the order of the listing's lines).
 class TDuplicateFinder {

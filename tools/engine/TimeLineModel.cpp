@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "base/Rounding.h"
 #include "ts/TSClock.h"
 
 namespace tw {
@@ -13,7 +14,7 @@ constexpr int kHitSlack = 3;
 constexpr int64_t kIntMax = std::numeric_limits<int32_t>::max();
 
 // Rounding as the rest of the program does it: halves to the even neighbour.
-int64_t RoundEven(double v) { return static_cast<int64_t>(std::nearbyint(v)); }
+int64_t RoundEven(double v) { return RoundHalfEven(v); }
 } // namespace
 
 std::string TickLabelText(int64_t pcr) {

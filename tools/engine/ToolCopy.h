@@ -13,6 +13,11 @@
 
 namespace tw {
 
+// The message for an input without a single transport-stream packet.
+inline std::string NoPacketsText(const std::string& input) {
+    return "No transport stream packets found in " + input;
+}
+
 // Reader buffer of the copying tools (bytes) and the writer's ring (packets).
 constexpr int kToolReaderBuffer = 1000000;
 constexpr int kToolWriterRing = 20000;
@@ -38,6 +43,13 @@ TResult RunToolCopy(TTSPacketReader& reader, TTSPacketWriter& writer, const std:
         res.Error = "Could not open " + input + (why.empty() ? "" : " (" + why + ")");
         return res;
     }
+    // A recording without a single packet has nothing to copy: an empty
+    // output would only look like a result.
+    if (reader.PacketCount() <= 0 || reader.Eof()) {
+        res.Error = NoPacketsText(input);
+        reader.SetActive(false);
+        return res;
+    }
     writer.SetActive(false);
     writer.SetAutoContinuityCounter(false);
     writer.SetPacketBufferSize(kToolWriterRing);
@@ -51,10 +63,12 @@ TResult RunToolCopy(TTSPacketReader& reader, TTSPacketWriter& writer, const std:
     }
     const int64_t total = reader.PacketCount();
     bool writeFailed = false;
+    bool anyPacket = false;   // a packet with its sync byte: garbage alone is no recording
     while (!reader.Eof()) {
         const int64_t no = reader.PacketIndex();
         if (no % kToolProgressEvery == 0) progress.Show(total, no);
         ++res.Read;
+        anyPacket = anyPacket || reader.TSPacketHeader()->Synch();
         if (keep(*reader.TSPacketHeader(), res, writer)) {
             if (!writer.QueuePacket(reader.RawPacket(), no)) {
                 writeFailed = true;
@@ -71,6 +85,13 @@ TResult RunToolCopy(TTSPacketReader& reader, TTSPacketWriter& writer, const std:
     reader.SetActive(false);
     if (writeFailed) res.Error = "Writing " + output + " failed" + (why.empty() ? "" : ": " + why);
     res.Ok = !writeFailed;
+    if (res.Ok && !anyPacket) {
+        // The reader found no packet after all (nothing but garbage): the
+        // file made for the copy goes again.
+        RemoveFile(output);
+        res.Error = NoPacketsText(input);
+        res.Ok = false;
+    }
     return res;
 }
 

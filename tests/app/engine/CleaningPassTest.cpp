@@ -353,11 +353,19 @@ TEST(CleaningRoad, UnwritableOutputFailsInsteadOfSucceeding)
     const std::string& message = road.host.Messages.back().second;
     const std::string head = "Process aborted with errors!\r";
     ASSERT_EQ(message.substr(0, head.size()), head);
-    const std::string reason = message.substr(head.size());
+    const size_t reasonEnd = message.find('\r', head.size());
+    const std::string reason = message.substr(head.size(), reasonEnd - head.size());
     EXPECT_FALSE(reason.empty());
     EXPECT_NE(AllLog().find("Could not create the output file /nonexistent_tw_dir/sub/out.ts (" + reason + ")"),
               std::string::npos)
         << AllLog();
+    // The log cannot go there either: one failure, one message, which
+    // carries both.
+    EXPECT_EQ(std::count_if(road.host.Messages.begin(), road.host.Messages.end(),
+                            [](const auto& m) { return m.first == TMessageKind::Error; }),
+              1);
+    ASSERT_NE(reasonEnd, std::string::npos) << message;
+    EXPECT_EQ(message.substr(reasonEnd + 1).rfind("Error while saving log file!\r", 0), 0u) << message;
 }
 
 TEST(CleaningRoad, ExistingOutputIsReplacedWhole)

@@ -8,9 +8,9 @@
 #include <memory>
 
 #include "OwnSkin.h"
-#include "skin/engine/SkinMessages.h"
-#include "skin/engine/sCommonData.h"
-#include "skin/engine/sVclUtils.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/link/sCommonData.h"
+#include "skin/engine/link/sVclUtils.h"
 #include "ui/Forms.h"
 
 namespace skin::test {

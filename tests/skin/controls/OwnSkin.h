@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "skin/engine/DefaultManager.h"
-#include "skin/engine/sSkinManager.h"
-#include "skin/engine/sSkinManagerWin.h"
+#include "skin/engine/common/DefaultManager.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/sSkinManagerWin.h"
 #include "ui/Application.h"
 
 namespace skin::test {

@@ -6,11 +6,11 @@
 
 #include <filesystem>
 
-#include "skin/engine/DefaultManager.h"
-#include "skin/engine/SkinMessages.h"
-#include "skin/engine/SkinnedForms.h"
-#include "skin/engine/sSkinManager.h"
-#include "skin/engine/sSkinManagerWin.h"
+#include "skin/engine/common/DefaultManager.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/SkinnedForms.h"
+#include "skin/engine/link/sSkinManagerWin.h"
 #include "ui/Application.h"
 #include "ui/Forms.h"
 

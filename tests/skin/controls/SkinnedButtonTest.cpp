@@ -3,7 +3,7 @@
 // of the buttons, and the plain buttons while the skin is off.
 #include "SkinnedControls.h"
 #include "skin/controls/sButtons.h"
-#include "skin/engine/sSkinManager.h"
+#include "skin/engine/data/sSkinManager.h"
 
 namespace skin {
 namespace {

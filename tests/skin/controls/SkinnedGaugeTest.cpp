@@ -5,7 +5,7 @@
 #include "skin/controls/sGauge.h"
 #include "skin/controls/sHintWindow.h"
 #include "skin/controls/sStatusBar.h"
-#include "skin/engine/sSkinManager.h"
+#include "skin/engine/data/sSkinManager.h"
 #include "ui/Application.h"
 
 namespace skin {

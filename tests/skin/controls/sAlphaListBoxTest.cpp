@@ -8,7 +8,7 @@
 #include "skin/controls/sAlphaListBox.h"
 #include "skin/controls/sCheckListBox.h"
 #include "skin/controls/sHeaderControl.h"
-#include "skin/engine/sSkinManager.h"
+#include "skin/engine/data/sSkinManager.h"
 #include "ui/Application.h"
 
 namespace skin {

@@ -6,8 +6,8 @@
 #include "skin/controls/sButtons.h"
 #include "skin/controls/sCheckBox.h"
 #include "skin/controls/sEdit.h"
-#include "skin/engine/acGlow.h"
-#include "skin/engine/sSkinManager.h"
+#include "skin/engine/effects/acGlow.h"
+#include "skin/engine/data/sSkinManager.h"
 #include "tests/support/GdiObjects.h"
 #include "ui/Application.h"
 #include "ui/ImgList.h"
@@ -171,6 +171,27 @@ TEST_F(SkinnedPushButtonTest, HoverGlowComesAndGoes)
     ASSERT_GE(last, 0);
     delete button;
     EXPECT_FALSE(GlowWindow(last));
+}
+
+TEST_F(SkinnedPushButtonTest, SpeedButtonsGlowToo)
+{
+    auto* speed = new TsSpeedButton(form.get());
+    speed->SetParent(form.get());
+    speed->SetBounds(10, 60, 60, 30);
+    PaintNow();
+    MouseAt(form->Handle(), WM_MOUSEMOVE, 30, 75);
+    ASSERT_EQ(speed->CurrentState(), 1);
+    const int id = speed->SkinData.GlowID;
+    ASSERT_GE(id, 0);
+    // Around the button's place on the screen.
+    RECT hr{};
+    GetWindowRect(GlowWindow(id), &hr);
+    const tw::TPoint origin = speed->ClientOrigin();
+    EXPECT_LT(hr.left, origin.X);
+    EXPECT_GT(hr.bottom, origin.Y + 30);
+    MouseAt(form->Handle(), WM_MOUSEMOVE, 300, 200);
+    EXPECT_EQ(speed->SkinData.GlowID, -1);
+    EXPECT_FALSE(GlowWindow(id));
 }
 
 TEST_F(SkinnedPushButtonTest, OtherControlsGlowThroughTheCommonHandler)

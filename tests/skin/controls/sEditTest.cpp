@@ -9,7 +9,7 @@
 #include "skin/controls/sFileNameEdit.h"
 #include "skin/controls/sMemo.h"
 #include "skin/controls/sSpinEdit.h"
-#include "skin/engine/sSkinManager.h"
+#include "skin/engine/data/sSkinManager.h"
 
 namespace skin {
 namespace {

@@ -5,6 +5,7 @@
 
 #include "ControlWindows.h"
 #include "SkinnedControls.h"
+#include "tests/support/GdiObjects.h"
 #include "skin/controls/sScrollBar.h"
 #include "skin/controls/sTrackBar.h"
 #include "ui/Application.h"
@@ -172,6 +173,48 @@ TEST_F(SkinnedBarTest, TrackBarThumbHotPressedAndValue)
     SendMessageW(track->Handle(), WM_KEYDOWN, VK_RIGHT, 0);
     SendMessageW(track->Handle(), WM_KEYUP, VK_RIGHT, 0);
     EXPECT_EQ(track->Position(), 61);
+}
+
+TEST_F(SkinnedBarTest, VerticalTrackBarAndNoGdiLeftBehind)
+{
+    auto* volume = new TsTrackBar(form.get());
+    volume->SetParent(form.get());
+    volume->SetOrientation(tw::trVertical);
+    volume->SetBounds(300, 10, 30, 120);
+    volume->SetMax(100);
+    PaintNow(volume);
+    const TRect channel = volume->ChannelRect();
+    EXPECT_GT(channel.Height(), channel.Width());
+    const TRect top = volume->ThumbRect();
+    volume->SetPosition(100);
+    PaintNow(volume);
+    EXPECT_GT(volume->ThumbRect().Top, top.Top);
+    EXPECT_EQ(volume->SkinData.CacheBmp()->Height(), 120);
+
+    // Moving values, hovering and skin switches give back what they take.
+    const auto round = [&](int i) {
+        bar->SetPosition(i * 37 % 1000);
+        track->SetPosition(i % 100);
+        Mouse(bar, WM_MOUSEMOVE, 195, 9);
+        Mouse(bar, WM_MOUSEMOVE, 100, 9);
+        Mouse(track, WM_MOUSEMOVE, 1, 1);
+        PaintNow(bar);
+        PaintNow(track);
+    };
+    round(0);
+    SwitchSkin(false);
+    SwitchSkin(true);
+    round(1);
+    const DWORD before = tw::test::GdiObjects();
+    ASSERT_GT(before, 0u);
+    for (int i = 2; i < 40; ++i) {
+        round(i);
+        if (i % 10 == 0) {
+            SwitchSkin(false);
+            SwitchSkin(true);
+        }
+    }
+    EXPECT_LE(tw::test::GdiObjects(), before);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "SkinTestSupport.h"
+#include "tests/skin/engine/SkinTestSupport.h"
 
 #include <cstdio>
 #include <cstring>

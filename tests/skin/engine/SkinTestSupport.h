@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "skin/engine/PixelView.h"
-#include "skin/engine/SkinUtils.h"
-#include "skin/engine/sSkinManager.h"
+#include "base/PixelView.h"
+#include "skin/engine/common/SkinUtils.h"
+#include "skin/engine/data/sSkinManager.h"
 
 namespace skintest {
 

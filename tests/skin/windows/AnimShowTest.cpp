@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "SkinTestControls.h"
-#include "skin/engine/sVclUtils.h"
+#include "skin/engine/link/sVclUtils.h"
 #include "ui/Application.h"
 
 namespace skin {

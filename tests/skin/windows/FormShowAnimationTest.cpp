@@ -6,13 +6,13 @@
 #include <memory>
 #include <vector>
 
-#include "skin/engine/GraphicsUtils.h"
-#include "skin/engine/SkinMessages.h"
-#include "skin/engine/SkinOptions.h"
-#include "skin/engine/SkinnedForms.h"
-#include "skin/engine/acSkinPack.h"
-#include "skin/engine/sSkinManager.h"
-#include "skin/engine/sVclUtils.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/data/SkinOptions.h"
+#include "skin/engine/data/acSkinPack.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/SkinnedForms.h"
+#include "skin/engine/link/sVclUtils.h"
+#include "skin/engine/painting/GraphicsUtils.h"
 #include "skin/windows/sSkinProvider.h"
 #include "ui/Application.h"
 

@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "skin/engine/SkinMessages.h"
-#include "skin/engine/SkinOptions.h"
-#include "skin/engine/SkinUtils.h"
-#include "skin/engine/acSkinPack.h"
-#include "skin/engine/sSkinManager.h"
-#include "skin/engine/sSkinManagerWin.h"
-#include "skin/engine/sVclUtils.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/data/SkinOptions.h"
+#include "skin/engine/common/SkinUtils.h"
+#include "skin/engine/data/acSkinPack.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/sSkinManagerWin.h"
+#include "skin/engine/link/sVclUtils.h"
 #include "skin/windows/acDials.h"
 #include "skin/windows/sSkinProvider.h"
 #include "tests/support/GdiObjects.h"

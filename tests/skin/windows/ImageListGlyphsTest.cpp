@@ -5,8 +5,8 @@
 
 #include <windows.h>
 
-#include "skin/engine/GlyphDrawing.h"
-#include "skin/engine/ImageListGlyphs.h"
+#include "skin/engine/painting/GlyphDrawing.h"
+#include "skin/engine/painting/ImageListGlyphs.h"
 #include "ui/Application.h"
 #include "ui/Graphics.h"
 #include "ui/ImgList.h"

@@ -3,9 +3,9 @@
 // they answer "skinned" and a colour, and remember every sub-command.
 #include <vector>
 
-#include "skin/engine/SkinMessages.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/link/SkinnedForms.h"
 #include "ui/ExtCtrls.h"
-#include "skin/engine/SkinnedForms.h"
 #include "ui/Forms.h"
 
 namespace skin::test {

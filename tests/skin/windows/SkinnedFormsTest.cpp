@@ -6,9 +6,9 @@
 #include <memory>
 
 #include "SkinTestControls.h"
-#include "skin/engine/SkinnedForms.h"
-#include "skin/engine/sSkinManager.h"
-#include "skin/engine/sVclUtils.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/SkinnedForms.h"
+#include "skin/engine/link/sVclUtils.h"
 #include "ui/Application.h"
 
 namespace skin {

@@ -7,8 +7,8 @@
 
 #include <vector>
 
-#include "skin/engine/acGlow.h"
-#include "skin/engine/sSkinManager.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/effects/acGlow.h"
 #include "ui/Application.h"
 #include "ui/Forms.h"
 

@@ -7,7 +7,8 @@
 #include <fstream>
 
 #include "base/Streams.h"
-#include "skin/engine/acPNGGraphic.h"
+#include "skin/engine/common/SkinUtils.h"
+#include "skin/engine/painting/acPNGGraphic.h"
 #include "tests/skin/engine/PngBuilder.h"
 
 namespace skin {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "SkinTestControls.h"
-#include "skin/engine/sFade.h"
-#include "skin/engine/sSkinManager.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/effects/sFade.h"
 #include "ui/Application.h"
 
 namespace skin {

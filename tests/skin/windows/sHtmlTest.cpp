@@ -2,7 +2,7 @@
 // and what the markup leaves open stays on the canvas.
 #include <gtest/gtest.h>
 
-#include "skin/engine/sHtmlParse.h"
+#include "skin/engine/painting/sHtmlParse.h"
 #include "ui/Graphics.h"
 
 namespace skin {

@@ -9,10 +9,10 @@
 #include <memory>
 #include <vector>
 
-#include "skin/engine/SkinMessages.h"
-#include "skin/engine/SkinOptions.h"
-#include "skin/engine/acSkinPack.h"
-#include "skin/engine/sSkinManager.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/data/SkinOptions.h"
+#include "skin/engine/data/acSkinPack.h"
+#include "skin/engine/data/sSkinManager.h"
 #include "ui/Application.h"
 
 #ifdef TW_SKIN_ARCHIVE

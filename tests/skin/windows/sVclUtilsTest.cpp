@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "SkinTestControls.h"
-#include "skin/engine/sVclUtils.h"
+#include "skin/engine/link/sVclUtils.h"
 #include "ui/Application.h"
 #include "ui/StdCtrls.h"
 

@@ -24,16 +24,18 @@
 #include "base/Streams.h"
 #include "base/SysUtils.h"
 #include "base/WinText.h"
-#include "skin/engine/SkinOptions.h"
-#include "skin/engine/acSkinPack.h"
-#include "skin/engine/sCommonData.h"
-#include "skin/engine/sSkinManager.h"
+#include "skin/engine/data/SkinOptions.h"
+#include "skin/engine/data/acSkinPack.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/sCommonData.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/SavedSettings.h"
 #include "tests/support/TsProbe.h"
+#include "tests/tools/SkinnedControls.h"
 #include "tools/CutEditorForm.h"
 #include "tools/OrvalinPlayer.h"
 #include "tools/TimeLine.h"
+#include "tools/ToolControls.h"
 #include "ts/TSClock.h"
 #include "ts/TSPacketReader.h"
 #include "ui/Application.h"
@@ -113,6 +115,23 @@ PtsRange ReadPtsRange(const std::string& file, int pid) {
     return r;
 }
 
+// Types digits into a time edit as the keyboard would, from its first place
+// (the mask steps over ":" and ".").
+void TypeDigits(TWinControl& edit, const std::string& digits) {
+    const HWND h = edit.Handle();
+    SendMessageW(h, EM_SETSEL, 0, 0);
+    for (char c : digits) SendMessageW(h, WM_CHAR, static_cast<WPARAM>(c), 0);
+}
+
+bool Inside(const TRect& inner, const TRect& outer) {
+    return inner.Left >= outer.Left && inner.Top >= outer.Top && inner.Right <= outer.Right &&
+           inner.Bottom <= outer.Bottom;
+}
+
+bool Overlap(const TRect& a, const TRect& b) {
+    return a.Left < b.Right && b.Left < a.Right && a.Top < b.Bottom && b.Top < a.Bottom;
+}
+
 TAnalysisView* View() { return dynamic_cast<TAnalysisView*>(Form1->View()); }
 
 constexpr int kVideoPid = 0x210;
@@ -181,14 +200,18 @@ TEST_F(CutEditorTest, TypedTimesCutTheCleanedCopyAndAGraphFailureLeavesTheEditor
     RegWriteBool(kSettingsKey, "NoPreview", false);
     Form1->NoPreview = false;
     bool sawCaption = false, opened = false;
+    std::string previewCaption;
     const PtsRange r = CutAndClean([&](TTimeLineForm& f) {
         // The preview of a transport stream fails under Wine: wait (bounded)
         // for its answer, then type as the user would.
         WaitUntil([&] { return f.DirectShowPlayer1->IsMediaOpen() || !g_messages.empty(); }, 15000);
         sawCaption = f.Caption() == "Cutting";
         opened = f.DirectShowPlayer1->IsMediaOpen();
-        f.sMaskEdit3->SetText("00:00:00.500");
-        f.sMaskEdit2->SetText("00:00:01.500");
+        if (!opened) previewCaption = f.DirectShowPlayer1->EmptyCaption();
+        TypeDigits(*f.sMaskEdit3, "000000500");
+        TypeDigits(*f.sMaskEdit2, "000001500");
+        EXPECT_EQ(f.sMaskEdit3->Text(), "00:00:00.500");
+        EXPECT_EQ(f.sMaskEdit2->Text(), "00:00:01.500");
         EXPECT_EQ(f.sTimeLine1->Slices().Items(0).Slice_In_PCR(), 27000000LL / 2);
         EXPECT_EQ(f.sTimeLine1->Slices().Items(0).Slice_Out_PCR(), 27000000LL * 3 / 2);
         // A half-typed end is no time: nothing moves.
@@ -203,6 +226,8 @@ TEST_F(CutEditorTest, TypedTimesCutTheCleanedCopyAndAGraphFailureLeavesTheEditor
         return m.rfind("DirectX error: ", 0) == 0 && m.size() > 15;
     });
     EXPECT_TRUE(opened || told);
+    // A preview that failed says so where the picture would be.
+    if (!opened) EXPECT_EQ(previewCaption, "Video preview not available!");
     auto* begin = dynamic_cast<TLabel*>(Form1->FindComponent("sLabel22"));
     auto* end = dynamic_cast<TLabel*>(Form1->FindComponent("sLabel23"));
     ASSERT_TRUE(begin && end);
@@ -294,6 +319,94 @@ TEST_F(CutEditorTest, CancelChangesNothingAndTheUnskinnedTimeLineIgnoresTheMouse
     EXPECT_FALSE(g_gaveUp);
     EXPECT_EQ(View()->Engine().Tables().CutIn, 0);
     EXPECT_EQ(View()->Engine().Tables().CutOut, cutOut);
+    EXPECT_EQ(TimeLineForm, nullptr);
+}
+
+// The window is built from the skinned controls, its transport and copy
+// buttons carry pictures, its rows keep their places down to the least
+// size, and the copy buttons still take the current position.
+TEST_F(CutEditorTest, TheEditorIsSkinnedKeepsItsLayoutAtItsLeastSizeAndCopiesThePosition) {
+    RegWriteBool(kSettingsKey, "NoPreview", true);
+    Form1->NoPreview = true;
+    std::vector<std::string> unskinned;
+    WhenModal([&](TTimeLineForm& f) {
+        // The preview and the time line draw themselves.
+        unskinned = test::UnskinnedControls(f, {"DirectShowPlayer1", "sTimeLine1"});
+        for (skin::TsBitBtn* b : {f.sBitBtn4, f.sBitBtn3, f.sBitBtn5, f.sBitBtn6}) {
+            EXPECT_FALSE(b->Glyph().Empty()) << b->Name();
+            EXPECT_EQ(b->Caption(), "") << b->Name();
+        }
+        EXPECT_EQ(f.sMaskEdit3->EditMask(), "!90:00:00.000;1;_");
+        EXPECT_EQ(f.sMaskEdit2->MaxLength(), 12);
+        // The time scale is written in the skin's text colour, not black on
+        // the dark bar.
+        TsTimeLine& tl = *f.sTimeLine1;
+        ASSERT_TRUE(tl.SkinData().Skinned());
+        EXPECT_NE(tl.ScaleColor(), clBlack);
+        tl.Repaint();
+
+        MINMAXINFO mmi{};
+        SendMessageW(f.Handle(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+        EXPECT_GE(mmi.ptMinTrackSize.x, 530);
+        EXPECT_GE(mmi.ptMinTrackSize.y, 400);
+        for (int width : {640, 200}) {
+            SCOPED_TRACE(width);
+            f.SetBounds(f.Left(), f.Top(), width, width * 3 / 4);
+            Application->ProcessMessages();
+            EXPECT_GE(f.Width(), 530);
+            EXPECT_GE(f.Height(), 400);
+            // Times row: [copy][begin]  [position]  [end][copy], captions above.
+            EXPECT_EQ(f.sBitBtn5->Left() + f.sBitBtn5->Width() + 1, f.sMaskEdit3->Left());
+            EXPECT_EQ(f.sMaskEdit3->Left() + f.sMaskEdit3->Width() + 48, f.TimeLabel->Left());
+            EXPECT_EQ(f.TimeLabel->Left() + f.TimeLabel->Width() + 48, f.sMaskEdit2->Left());
+            EXPECT_EQ(f.sMaskEdit2->Left() + f.sMaskEdit2->Width() + 1, f.sBitBtn6->Left());
+            EXPECT_GE(f.sBitBtn5->Left(), 0);
+            EXPECT_LE(f.sBitBtn6->Left() + f.sBitBtn6->Width(), f.sPanel2->Width());
+            for (skin::TsMaskEdit* e : {f.sMaskEdit3, f.sMaskEdit2}) {
+                TLabel* label = e->BoundLabel().Label();
+                ASSERT_NE(label, nullptr);
+                EXPECT_TRUE(label->Visible());
+                EXPECT_EQ(label->Left(), e->Left());
+                EXPECT_LE(label->Top() + label->Height(), e->Top());
+                EXPECT_GE(label->Top(), 0);
+            }
+            EXPECT_LE(f.sStickyLabel1->Top() + f.sStickyLabel1->Height(), f.TimeLabel->Top());
+            EXPECT_GE(f.sStickyLabel1->Top(), 0);
+            // Transport row: nothing overlaps, all within the row.
+            std::vector<TControl*> row{f.sComboBox1, f.sButton6, f.sButton5, f.sButton1, f.sBitBtn4, f.sBitBtn3,
+                                       f.sButton2,   f.sButton3, f.sButton4, f.sTrackBar1, f.sPanel4};
+            const TRect panel(0, 0, f.sPanel3->Width(), f.sPanel3->Height());
+            for (size_t i = 0; i < row.size(); ++i) {
+                EXPECT_TRUE(Inside(row[i]->BoundsRect(), panel)) << row[i]->Name();
+                for (size_t j = i + 1; j < row.size(); ++j)
+                    EXPECT_FALSE(Overlap(row[i]->BoundsRect(), row[j]->BoundsRect()))
+                        << row[i]->Name() << " " << row[j]->Name();
+            }
+        }
+        EXPECT_EQ(BoundLabelOf(f.sComboBox1)->Caption(), "Speed");
+        EXPECT_EQ(f.sMaskEdit3->BoundLabel().Caption(), "Begin at");
+        EXPECT_EQ(f.sMaskEdit2->BoundLabel().Caption(), "End at");
+        EXPECT_EQ(f.sStickyLabel1->Caption(), "Current position");
+        EXPECT_EQ(f.sPanel4->Caption(), "Volume");
+
+        // The copy buttons, clicked as the user would.
+        f.TimeLabel->SetCaption("00:00:01.234");
+        SendMessageW(f.sBitBtn6->Handle(), BM_CLICK, 0, 0);
+        EXPECT_EQ(f.sMaskEdit2->Text(), "00:00:01.234");
+        EXPECT_EQ(tl.Slices().Items(0).Slice_Out_PCR(), 1234LL * 27000);
+        f.TimeLabel->SetCaption("00:00:00.250");
+        SendMessageW(f.sBitBtn5->Handle(), BM_CLICK, 0, 0);
+        EXPECT_EQ(f.sMaskEdit3->Text(), "00:00:00.250");
+        EXPECT_EQ(tl.Slices().Items(0).Slice_In_PCR(), 250LL * 27000);
+        f.sBitBtn2->Click();
+    });
+    Form1->sBitBtn4Click();
+    EXPECT_FALSE(g_gaveUp);
+    EXPECT_TRUE(unskinned.empty()) << [&] {
+        std::string all;
+        for (const std::string& u : unskinned) all += u + " ";
+        return all;
+    }();
     EXPECT_EQ(TimeLineForm, nullptr);
 }
 

@@ -11,6 +11,7 @@
 #include "app/engine/PacketHandlers.h"
 #include "tools/engine/LowLevelFix.h"
 #include "tools/engine/PacketFilter.h"
+#include "tools/engine/ToolCopy.h"
 #include "ts/TSPacketReader.h"
 
 using namespace tw;
@@ -226,6 +227,34 @@ TEST(PacketFilter, RefusesTooManyPidsAndAnOutputThatIsTheInput) {
     EXPECT_FALSE(res.Ok);
     EXPECT_EQ(res.Error.rfind("Could not open " + missing, 0), 0u) << res.Error;
     EXPECT_FALSE(FileExists(never));
+}
+
+// An input without a single packet (empty, or nothing but garbage) has
+// nothing to copy: both tools say so and leave no output behind.
+TEST(CopyTools, AnInputWithoutPacketsIsRefusedAndLeavesNoOutput) {
+    TempFile empty, garbage, out;
+    empty.Write({});
+    garbage.Write(Bytes(188 * 3 + 17, 0x11));
+    TTSPacketReader reader(nullptr);
+    TPacketFilter filter(reader);
+    TLowLevelFix fix(reader);
+    for (const std::string& input : {empty.Name(), garbage.Name()}) {
+        if (FileExists(out.Name())) RemoveFile(out.Name());
+        auto r1 = filter.Run(input, out.Name(), {});
+        EXPECT_FALSE(r1.Ok) << input;
+        EXPECT_EQ(r1.Error, NoPacketsText(input));
+        EXPECT_FALSE(FileExists(out.Name())) << input;
+        auto r2 = fix.Run(input, out.Name(), {});
+        EXPECT_FALSE(r2.Ok) << input;
+        EXPECT_EQ(r2.Error, NoPacketsText(input));
+        EXPECT_FALSE(FileExists(out.Name())) << input;
+    }
+    // One packet is a recording.
+    TsStream one;
+    one.AddPat({{1, 0x1000}});
+    one.Save(empty.Name());
+    EXPECT_TRUE(filter.Run(empty.Name(), out.Name(), {}).Ok);
+    EXPECT_EQ(FileSizeOf(out.Name()), 188);
 }
 
 TEST(PacketFilter, AFullDiskIsReportedNotASuccess) {

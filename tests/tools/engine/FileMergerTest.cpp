@@ -190,6 +190,34 @@ TEST(FileMerger, MissingSourceAndCancelEndAsFailureWithTheLogWritten)
     EXPECT_EQ(r.Outcome, TMergeOutcome::Cancelled);
 }
 
+TEST(FileMerger, SourcesWithoutASinglePacketAreRefusedAndTheDestinationStaysAsItWas)
+{
+    Files f;
+    const std::string empty = f.Add("nopk_empty", {});
+    const std::string garbage = f.Add("nopk_garbage", Bytes(1000, 0x11));
+    const std::string dest = f.Name("nopk_dest");
+    RecordingHost host;
+    for (bool cut : {false, true}) {
+        TMergeReport r = MergeFiles({empty}, Probe({empty}), dest, cut, host);
+        EXPECT_EQ(r.Outcome, TMergeOutcome::Failed) << cut;
+        EXPECT_NE(r.Error.find(empty), std::string::npos) << r.Error;
+        EXPECT_FALSE(FileExists(dest)) << cut;
+        r = MergeFiles({empty, garbage}, Probe({empty, garbage}), dest, cut, host);
+        EXPECT_EQ(r.Outcome, TMergeOutcome::Failed) << cut;
+        EXPECT_EQ(MergeResultText(r, false), "Merging failed!\r" + r.Error);
+        EXPECT_FALSE(FileExists(dest)) << cut;
+    }
+    // An existing destination is not emptied by a refused merge.
+    cleantest::WriteFile(dest, Bytes(188, 0x47));
+    EXPECT_EQ(MergeFiles({empty}, Probe({empty}), dest, false, host).Outcome, TMergeOutcome::Failed);
+    EXPECT_EQ(FileSizeOf(dest), 188);
+    // Nothing to merge at all is no success either.
+    EXPECT_EQ(MergeFiles({}, TMergeSourceTable(), dest, false, host).Outcome, TMergeOutcome::Failed);
+    TStringList log;
+    log.LoadFromFile(MergeLogName(dest));
+    EXPECT_NE(log.Text().find("Error: No transport stream packets"), std::string::npos) << log.Text();
+}
+
 TEST(FileMerger, DestinationMayNotBeASourceNorItsLogReplaceOne)
 {
     Files f;

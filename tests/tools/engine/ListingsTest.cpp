@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <unordered_map>
 
 #include "base/Streams.h"
 #include "base/SysUtils.h"
@@ -129,6 +130,33 @@ TEST(DuplicateFinder, EqualCrcButDifferentBytesIsNoDuplicate) {
     EXPECT_EQ(groups[0].Repeats, std::vector<int64_t>{3});
     EXPECT_EQ(groups[1].First, 1);
     EXPECT_EQ(groups[1].Repeats, std::vector<int64_t>{2});
+}
+
+// Two different packets filed under one key (found by trying payloads until
+// two keys meet) are told apart by their bytes; equal packets share a key.
+TEST(DuplicateFinder, EqualKeyButDifferentBytesIsNoDuplicate) {
+    Bytes x = Filler(0x100, 5, 0x33), y;
+    EXPECT_EQ(DuplicateKey(x.data()), DuplicateKey(Filler(0x100, 5, 0x33).data()));
+    std::unordered_map<uint32_t, uint32_t> seen;
+    for (uint32_t k = 0; k < 4000000 && y.empty(); ++k) {
+        std::memcpy(x.data() + 100, &k, 4);
+        const auto [at, added] = seen.emplace(DuplicateKey(x.data()), k);
+        if (!added) {
+            y = x;
+            std::memcpy(x.data() + 100, &at->second, 4);
+        }
+    }
+    ASSERT_FALSE(y.empty()) << "no two payloads share a key";
+    ASSERT_NE(x, y);
+    ASSERT_EQ(DuplicateKey(x.data()), DuplicateKey(y.data()));
+    TsStream ts;
+    for (const Bytes* p : {&x, &y, &y, &x, &y}) ts.AddRaw(*p);
+    const auto groups = GroupsOf(ts, 0x100);
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_EQ(groups[0].First, 0);
+    EXPECT_EQ(groups[0].Repeats, std::vector<int64_t>{3});
+    EXPECT_EQ(groups[1].First, 1);
+    EXPECT_EQ(groups[1].Repeats, (std::vector<int64_t>{2, 4}));
 }
 
 TEST(DuplicateFinder, ComparesThePacketsOf192ByteRecordings) {

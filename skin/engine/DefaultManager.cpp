@@ -1,7 +1,0 @@
-#include "skin/engine/DefaultManager.h"
-
-namespace skin {
-
-TsSkinManager* DefaultManager = nullptr;
-
-} // namespace skin

@@ -1,0 +1,7 @@
+#include "skin/engine/common/DefaultManager.h"
+
+namespace skin {
+
+TsSkinManager* DefaultManager = nullptr;
+
+} // namespace skin

@@ -1,0 +1,687 @@
+#include "skin/engine/data/SkinOptions.h"
+
+#include <algorithm>
+#include <charconv>
+#include <vector>
+
+#include "base/Exceptions.h"
+#include "base/Streams.h"
+#include "base/SysUtils.h"
+#include "skin/engine/common/SkinUtils.h"
+#include "skin/engine/data/SkinIni.h"
+#include "skin/engine/data/acSkinPack.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/images/SkinPictures.h"
+#include "skin/engine/data/sStoredSkins.h"
+
+namespace skin {
+
+namespace {
+
+const char* const kGlobal = "GLOBALINFO";
+constexpr int kPatternMinPixels = 90000;   // smaller JPEG textures are drawn as masks
+
+bool Contains(const std::string& s, const char* what) { return s.find(what) != std::string::npos; }
+
+// Fixed fields and the words of the "!" and "#" forms: decimal or "$" hex.
+int StrictInt(const std::string& s)
+{
+    return tw::StrToInt(s);
+}
+
+std::vector<std::string> Words(const std::string& s, const std::string& separators)
+{
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (true) {
+        i = s.find_first_not_of(separators, i);
+        if (i == std::string::npos) break;
+        size_t j = s.find_first_of(separators, i);
+        if (j == std::string::npos) j = s.size();
+        words.push_back(s.substr(i, j - i));
+        i = j;
+    }
+    return words;
+}
+
+// Characters from..to (1-based, inclusive) of a fixed-form value.
+int Field(const std::string& v, size_t from, size_t to)
+{
+    return StrictInt(v.substr(from - 1, to - from + 1));
+}
+
+// Border piece widths when the value gives none: the border width, else a
+// third of a frame. ImageCount 0 and MaskType -1 count as one frame and no
+// mask half, so a broken value never divides by zero.
+void PieceWidthRule(TsMaskData& m)
+{
+    if (m.WL + m.WT + m.WR + m.WB != 0) return;
+    if (m.BorderWidth != 0) {
+        m.WL = m.WT = m.WR = m.WB = m.BorderWidth;
+        return;
+    }
+    const int frames = std::max<int>(m.ImageCount, 1) * 3;
+    const int bands = (std::max<int>(m.MaskType, 0) + 1) * 3;
+    m.WL = m.WR = int16_t(m.R.Width() / frames);
+    m.WT = m.WB = int16_t(m.R.Height() / bands);
+}
+
+std::string FileExt(const std::string& name)
+{
+    const size_t dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : tw::UpperCase(name.substr(dot));
+}
+
+std::unique_ptr<TPixelImage> DecodePicture(const std::string& name, const uint8_t* data, size_t size)
+{
+    const std::string ext = FileExt(name);
+    if (ext == ".PNG") return LoadPngPicture(data, size);
+    if (ext == ".JPG" || ext == ".JPEG") return LoadJpegPicture(data, size);
+    return LoadBmpPicture(data, size);
+}
+
+// A picture of the skin by name: the packed entry (name compared as given
+// against the upper-cased entry names) or the folder's file. Nothing when
+// there is no such picture or it is empty.
+std::unique_ptr<TPixelImage> FindPicture(const TsSkinManager& sm, const std::string& name, bool folderOnly = false)
+{
+    std::unique_ptr<TPixelImage> img;
+    if (sm.SkinIsPacked && !folderOnly) {
+        TsPackedEntry entry;
+        if (!sm.FindPackedEntry || !sm.FindPackedEntry(name, entry)) return nullptr;
+        img = DecodePicture(name, entry.Data, entry.Size);
+    } else {
+        const std::string path = name.find(':') != std::string::npos ? name : sm.SkinPath + name;
+        if (!tw::FileExists(path)) return nullptr;
+        tw::TFileStream f(path, tw::fmOpenRead | tw::fmShareDenyWrite);
+        std::vector<uint8_t> bytes(static_cast<size_t>(f.Size()));
+        if (!bytes.empty()) f.ReadBuffer(bytes.data(), bytes.size());
+        img = DecodePicture(name, bytes.data(), bytes.size());
+    }
+    if (!img || img->Width() < 1) return nullptr;
+    return img;
+}
+
+// A rectangle with its right left of its left or its bottom above its top
+// names no piece of a picture: the painters would compute frames of negative
+// size from it and look for the mask half above the picture.
+bool InsideOut(const TRect& r) { return r.Right < r.Left || r.Bottom < r.Top; }
+
+TsMaskData NewMask(TsSkinManager& sm, const std::string& section, const std::string& key)
+{
+    TsMaskData m;
+    m.SectionName = section;
+    m.PropertyName = key;
+    m.Manager = &sm;
+    return m;
+}
+
+bool ReadFixedForm(TsSkinManager& sm, const std::string& section, const std::string& key, const std::string& v)
+{
+    // A value too short for its form names no picture; it is skipped rather
+    // than read beyond its end.
+    TsMaskData m = NewMask(sm, section, key);
+    switch (v[0]) {
+    case '@':
+        if (v.size() < 24) return false;
+        m.ImgType = itisaGlyph;
+        m.ImageCount = int16_t(Field(v, 22, 22));
+        m.MaskType = int16_t(Field(v, 24, 24));
+        break;
+    case '^':
+        if (v.size() < 48) return false;
+        m.ImgType = itisaBorder;
+        m.WL = int16_t(Field(v, 22, 25));
+        m.WT = int16_t(Field(v, 27, 30));
+        m.WR = int16_t(Field(v, 32, 35));
+        m.WB = int16_t(Field(v, 37, 40));
+        m.ImageCount = int16_t(Field(v, 42, 42));
+        m.MaskType = int16_t(Field(v, 44, 44));
+        m.StretchMode = int16_t(Field(v, 46, 46));
+        m.BorderWidth = int16_t(Field(v, 48, 48));
+        break;
+    case '~':
+        if (v.size() < 23) return false;
+        m.ImgType = itisaTexture;
+        m.ImageCount = 1;
+        m.StretchMode = int16_t(Field(v, 22, 23));
+        m.MaskType = v.size() > 24 ? int16_t(Field(v, 25, 25)) : 0;
+        break;
+    default:
+        return false;
+    }
+    m.R = {Field(v, 2, 5), Field(v, 7, 10), Field(v, 12, 15), Field(v, 17, 20)};
+    if (InsideOut(m.R)) return false;
+    if (v[0] == '^') PieceWidthRule(m);
+    sm.ma.push_back(std::move(m));
+    return true;
+}
+
+void ReadFileForm(TsSkinManager& sm, const std::string& section, const std::string& key, const std::string& v)
+{
+    const std::vector<std::string> w = Words(v, "!");
+    if (w.empty() || !(Contains(w[0], ".BMP") || Contains(w[0], ".PNG"))) return;
+    TsMaskData m = NewMask(sm, section, key);
+    m.ImageCount = w.size() > 1 ? int16_t(StrictInt(w[1])) : 0;
+    m.MaskType = w.size() > 2 ? int16_t(StrictInt(w[2])) : 0;
+    // Types beyond the known ones are the last; negative ones a border.
+    const int type = w.size() > 3 ? StrictInt(w[3]) : 0;
+    m.ImgType = TacImgType(std::clamp(type, 0, int(itisaPngGlyph)));
+    m.StretchMode = 4;
+    std::unique_ptr<TPixelImage> img = FindPicture(sm, w[0]);
+    if (!img) return;
+    if (Contains(w[0], ".BMP")) {
+        if (m.ImgType != itisaTexture) SetPictureFormat(img, 24);
+    } else if (img->BitsPerPixel() == 32) {
+        ClearTransparentWhite(img->View());
+    }
+    m.R = {0, 0, img->Width(), img->Height()};
+    m.Bmp = std::move(img);
+    if (w.size() > 4) {
+        m.WL = int16_t(w.size() > 4 ? StrictInt(w[4]) : 0);
+        m.WT = int16_t(w.size() > 5 ? StrictInt(w[5]) : 0);
+        m.WR = int16_t(w.size() > 6 ? StrictInt(w[6]) : 0);
+        m.WB = int16_t(w.size() > 7 ? StrictInt(w[7]) : 0);
+    } else {
+        m.WL = m.WR = int16_t(m.R.Width() / (std::max<int>(m.ImageCount, 1) * 3));
+        m.WT = m.WB = int16_t(m.R.Height() / ((std::max<int>(m.MaskType, 0) + 1) * 3));
+    }
+    sm.ma.push_back(std::move(m));
+}
+
+void ReadRectForm(TsSkinManager& sm, const std::string& section, const std::string& key, const std::string& v)
+{
+    const std::vector<std::string> w = Words(v, " ()");
+    const std::vector<std::string> r = Words(w.size() > 1 ? w[1] : std::string(), " ,");
+    const std::vector<std::string> f = Words(w.size() > 2 ? w[2] : std::string(), " ,");
+    auto at = [](const std::vector<std::string>& list, size_t i) {
+        if (i >= list.size()) throw tw::EConvertError("'' is not a valid integer value");
+        return StrictInt(list[i]);
+    };
+    TsMaskData m = NewMask(sm, tw::UpperCase(section), tw::UpperCase(key));
+    m.ImgType = itisaBorder;
+    m.R = {at(r, 0), at(r, 1), at(r, 2), at(r, 3)};
+    if (InsideOut(m.R)) return;
+    m.ImageCount = int16_t(std::max(at(f, 0), 1));
+    m.MaskType = int16_t(std::max(at(f, 1), 0));
+    m.BorderWidth = int16_t(f.size() > 2 ? std::max(at(f, 2), 0) : 0);
+    m.StretchMode = int16_t(f.size() > 3 ? at(f, 3) : 1);
+    PieceWidthRule(m);
+    sm.ma.push_back(std::move(m));
+}
+
+void ReadBitmapForm(TsSkinManager& sm, const std::string& section, const std::string& key, const std::string& value,
+                    bool folderOnly)
+{
+    std::unique_ptr<TPixelImage> img = FindPicture(sm, tw::UpperCase(value), folderOnly);
+    if (!img) return;
+    SetPictureFormat(img, 24);
+    TsMaskData m = NewMask(sm, tw::UpperCase(section), tw::UpperCase(key));
+    m.ImgType = itisaBorder;
+    m.ImageCount = 3;
+    m.MaskType = 1;
+    m.R = {0, 0, img->Width(), img->Height()};
+    m.WL = m.WR = int16_t(img->Width() / 9);
+    m.WT = m.WB = int16_t(img->Height() / 6);
+    m.Bmp = std::move(img);
+    sm.ma.push_back(std::move(m));
+}
+
+void ReadMaskValue(TsSkinManager& sm, const std::string& section, const std::string& key, const std::string& v)
+{
+    if (v.empty()) return;
+    if (v[0] == '@' || v[0] == '^' || v[0] == '~') {
+        ReadFixedForm(sm, section, key, v);
+    } else if (v[0] == '!') {
+        ReadFileForm(sm, section, key, v);
+    } else if (Contains(v, "#") && v != "#") {
+        ReadRectForm(sm, section, key, v);
+    } else if (Contains(tw::UpperCase(v), ".BMP")) {
+        ReadBitmapForm(sm, section, key, v, false);
+    }
+}
+
+bool IsJpegName(const std::string& upper) { return Contains(upper, ".JPG") || Contains(upper, ".JPEG"); }
+
+void ReadTexture(TsSkinManager& sm, const std::string& section, const std::string& key, const std::string& upper,
+                 bool folderOnly)
+{
+    std::unique_ptr<TPixelImage> img = FindPicture(sm, upper, folderOnly);
+    if (!img) return;
+    SetPictureFormat(img, 24);
+    if (!folderOnly && int64_t(img->Width()) * img->Height() < kPatternMinPixels) {
+        TsMaskData m = NewMask(sm, tw::UpperCase(section), tw::UpperCase(key));
+        m.ImgType = itisaTexture;
+        m.ImageCount = 1;
+        m.R = {0, 0, img->Width(), img->Height()};
+        m.Bmp = std::move(img);
+        sm.ma.push_back(std::move(m));
+        return;
+    }
+    TsPatternData p;
+    p.Img = std::move(img);
+    p.SectionName = tw::UpperCase(section);
+    p.PropertyName = tw::UpperCase(key);
+    sm.pa.push_back(std::move(p));
+}
+
+TsIniText CommonIni(const TsSkinManager& sm)
+{
+    std::string text;
+    for (const std::string& line : sm.CommonSections) text += line + "\n";
+    return TsIniText(text);
+}
+
+// VERSION is written with "." whatever the system's decimal separator.
+double ReadVersion(const std::string& text)
+{
+    const std::string t = tw::Trim(text);
+    double v = 0.0;
+    const auto res = std::from_chars(t.data(), t.data() + t.size(), v);
+    return res.ec == std::errc() && res.ptr == t.data() + t.size() ? v : 0.0;
+}
+
+// The stored skin the manager's SkinName names, nullptr when there is none.
+const TsStoredSkin* StoredSkinOf(const TsSkinManager& sm)
+{
+    const int index = sm.InternalSkins.IndexOfSkin(sm.SkinName());
+    return index < 0 ? nullptr : &sm.InternalSkins.Items(index);
+}
+
+std::unique_ptr<TPixelImage> Copy24(const TPixelImage& image)
+{
+    auto copy = std::make_unique<TPixelImage>(image);
+    SetPictureFormat(copy, 24);
+    return copy;
+}
+
+// The pictures of a skin stored taken apart: named items bring their own
+// picture, the others are rectangles of the master bitmap.
+void ReadStoredMasks(TsSkinManager& sm, const TsStoredSkin& stored)
+{
+    sm.MasterBitmap = Copy24(stored.MasterBitmap);
+    for (const TsSkinImage& item : stored.Images) {
+        TsMaskData m = NewMask(sm, tw::UpperCase(item.SectionName), tw::UpperCase(item.PropertyName));
+        if (!item.Name.empty()) {
+            // A named item without a picture keeps an empty rectangle rather
+            // than a picture of no size for the painters to divide by.
+            if (item.Image.Width() > 0 && item.Image.Height() > 0) m.Bmp = Copy24(item.Image);
+            m.R = {0, 0, m.Bmp ? m.Bmp->Width() : 0, m.Bmp ? m.Bmp->Height() : 0};
+        } else {
+            m.R = {item.Left, item.Top, item.Right, item.Bottom};
+        }
+        m.ImageCount = int16_t(item.ImageCount);
+        m.MaskType = int16_t(item.MaskType);
+        if (m.ImageCount == 0) {
+            m.ImageCount = 3;
+            m.MaskType = 1;
+        }
+        m.BorderWidth = int16_t(item.BorderWidth);
+        m.StretchMode = int16_t(item.StretchMode);
+        m.ImgType = item.ImgType;
+        m.WL = int16_t(item.WL);
+        m.WT = int16_t(item.WT);
+        m.WR = int16_t(item.WR);
+        m.WB = int16_t(item.WB);
+        PieceWidthRule(m);
+        sm.ma.push_back(std::move(m));
+    }
+}
+
+void ReadExtraMasks(TsSkinManager& sm)
+{
+    if (sm.CommonSections.empty()) return;
+    const TsIniText extra = CommonIni(sm);
+    for (const std::string& section : extra.SectionNames()) {
+        if (tw::UpperCase(section) == kGlobal) continue;
+        for (const std::string& key : extra.SectionKeys(section)) {
+            const std::string v = extra.ReadString(section, key, "-");
+            if (sm.MasterBitmap && sm.MasterBitmap->Width() > 0 && Contains(v, "#") && v != "#")
+                ReadRectForm(sm, section, key, v);
+            else if (Contains(tw::UpperCase(v), ".BMP"))
+                ReadBitmapForm(sm, section, key, v, true);
+        }
+    }
+}
+
+// Stored textures stay patterns whatever their size; an item without a
+// picture shares the last other one of its name that has one.
+void ReadStoredPatterns(TsSkinManager& sm, const TsStoredSkin& stored)
+{
+    const int count = stored.Patterns.Count();
+    for (int i = 0; i < count; ++i) {
+        const TsSkinPattern& item = stored.Patterns.Items(i);
+        const TPixelImage* source = item.Image.Width() > 0 ? &item.Image : nullptr;
+        for (int j = count - 1; !source && j >= 0; --j) {
+            const TsSkinPattern& other = stored.Patterns.Items(j);
+            if (j != i && other.Name == item.Name && other.Image.Width() > 0) source = &other.Image;
+        }
+        TsPatternData p;
+        p.Img = source ? Copy24(*source) : std::make_unique<TPixelImage>();
+        p.SectionName = tw::UpperCase(item.SectionName);
+        p.PropertyName = tw::UpperCase(item.PropertyName);
+        sm.pa.push_back(std::move(p));
+    }
+}
+
+} // namespace
+
+void ReadSkinMasks(TsSkinManager& sm)
+{
+    sm.ma.clear();
+    sm.MasterBitmap.reset();
+    const TsIniText* ini = sm.SkinIni;
+    if (!ini) {
+        const TsStoredSkin* stored = StoredSkinOf(sm);
+        if (!stored) return;
+        ReadStoredMasks(sm, *stored);
+        ReadExtraMasks(sm);
+        return;
+    }
+    const std::string masterName = ini->ReadString(kGlobal, "MASTERBITMAP", "");
+    sm.MasterBitmap = masterName.empty() ? nullptr : FindPicture(sm, masterName);
+    if (!sm.MasterBitmap) sm.MasterBitmap = std::make_unique<TPixelImage>();
+    SetPictureFormat(sm.MasterBitmap, 24);
+
+    for (const std::string& section : ini->SectionNames())
+        for (const std::string& key : ini->SectionKeys(section)) {
+            if (tw::SameText(section, kGlobal) && tw::SameText(key, "MASTERBITMAP")) continue;
+            ReadMaskValue(sm, section, key, ini->ReadString(section, key, ""));
+        }
+
+    ReadExtraMasks(sm);
+}
+
+void ReadSkinPatterns(TsSkinManager& sm)
+{
+    sm.pa.clear();
+    const TsIniText* ini = sm.SkinIni;
+    if (ini) {
+        for (const std::string& section : ini->SectionNames())
+            for (const std::string& key : ini->SectionKeys(section)) {
+                const std::string upper = tw::UpperCase(ini->ReadString(section, key, "-"));
+                if (IsJpegName(upper)) ReadTexture(sm, section, key, upper, false);
+            }
+    } else {
+        const TsStoredSkin* stored = StoredSkinOf(sm);
+        if (!stored) return;
+        ReadStoredPatterns(sm, *stored);
+    }
+    if (sm.CommonSections.empty()) return;
+    const TsIniText extra = CommonIni(sm);
+    for (const std::string& section : extra.SectionNames())
+        for (const std::string& key : extra.SectionKeys(section)) {
+            const std::string upper = tw::UpperCase(extra.ReadString(section, key, "-"));
+            if (IsJpegName(upper)) ReadTexture(sm, section, key, upper, true);
+        }
+}
+
+namespace {
+
+void ReadGlobalInfo(TsSkinManager& sm, const TsIniText& ini)
+{
+    TsSkinData& d = sm.SkinData;
+    auto i16 = [&](const char* key, int def) { return int16_t(ini.ReadInteger(kGlobal, key, def)); };
+    auto strict = [&](const char* key, const char* def) { return int16_t(StrictInt(ini.ReadString(kGlobal, key, def))); };
+    d.Version = ReadVersion(ini.ReadString(kGlobal, "VERSION", "0"));
+    d.Author = ini.ReadString(kGlobal, "AUTHOR", "");
+    d.Description = ini.ReadString(kGlobal, "DESCRIPTION", "");
+    d.BorderWidth = i16("BORDERWIDTH", 4);
+    d.TitleHeight = i16("TITLEHEIGHT", 30);
+    d.MaxHeight = i16("MAXHEIGHT", 0);
+    if (d.MaxHeight == 0) d.MaxHeight = d.TitleHeight;
+    d.FormOffset = i16("FORMOFFSET", 8);
+    d.CenterOffset = i16("CENTEROFFSET", 0);
+    d.BorderMode = i16("BORDERMODE", 0);
+    d.Shadow1Color = ini.ReadInteger(kGlobal, "SHADOW1COLOR", 0);
+    d.Shadow1Offset = strict("SHADOW1OFFSET", "0");
+    d.Shadow1Blur = strict("SHADOW1BLUR", "-1");
+    d.Shadow1Transparency = strict("SHADOW1TRANSPARENCY", "0");
+    d.BISpace = i16("BISPACE", 0);
+    d.BIVAlign = i16("BIVALIGN", 0);
+    d.BIRight = i16("BIRIGHT", 0);
+    d.BILeft = i16("BILEFT", 0);
+    d.BorderColor = ini.ReadInteger(kGlobal, "BORDERCOLOR", 0);
+    d.BIKeepHue = i16("BIKEEPHUE", 0);
+    d.BICloseGlow = strict("BICONCLOSEGLOW", "0");
+    d.BICloseGlowMargin = strict("BICONCLOSEGLOWMARGIN", "0");
+    d.BIMaxGlow = strict("BICONMAXGLOW", "0");
+    d.BIMaxGlowMargin = strict("BICONMAXGLOWMARGIN", "0");
+    d.BIMinGlow = strict("BICONMINGLOW", "0");
+    d.BIMinGlowMargin = strict("BICONMINGLOWMARGIN", "0");
+}
+
+bool IsTrue(const std::string& s) { return tw::UpperCase(s) == "TRUE"; }
+
+void ParseGradients(TsGeneralData& g)
+{
+    if (g.GradientData != " ") PrepareGradArray(g.GradientData, g.GradientArray);
+    if (g.HotGradientData != " ") PrepareGradArray(g.HotGradientData, g.HotGradientArray);
+}
+
+TsGeneralData ReadSection(const TsSkinManager& sm, const std::string& s)
+{
+    TsGeneralData g;
+    const TsIniText& ini = *sm.SkinIni;
+    auto num = [&](const char* key, int def) { return sm.ReadInheritedInteger(s, key, def); };
+    auto flag = [&](const char* key) { return IsTrue(sm.ReadInheritedString(s, key, "FALSE")); };
+    g.Name = s;
+    g.ParentClass = ini.ReadString(s, "PARENTCLASS", "");
+    g.Color = ColorToRGB(num("COLOR", 0xFFFFFF));
+    g.ReservedBoolean = flag("RESERVEDBOOLEAN");
+    g.GiveOwnFont = flag("GIVEOWNFONT");
+    g.GlowCount = num("GLOW", 0);
+    g.GlowMargin = num("GLOWMARGIN", 0);
+    const char* font[5] = {"FONTCOLOR", "TCLEFT", "TCTOP", "TCRIGHT", "TCBOTTOM"};
+    const char* hotFont[5] = {"HOTFONTCOLOR", "HOTTCLEFT", "HOTTCTOP", "HOTTCRIGHT", "HOTTCBOTTOM"};
+    for (int i = 0; i < 5; ++i) {
+        g.FontColor[size_t(i)] = num(font[i], i == 0 ? 0 : -1);
+        g.HotFontColor[size_t(i)] = num(hotFont[i], i == 0 ? 0 : -1);
+    }
+    g.Transparency = num("TRANSPARENCY", 0);
+    g.GradientPercent = num("GRADIENTPERCENT", 0);
+    g.ImagePercent = num("IMAGEPERCENT", 0);
+    g.GradientData = sm.ReadInheritedString(s, "GRADIENTDATA", " ");
+    g.ShowFocus = flag("SHOWFOCUS");
+    g.FadingEnabled = flag("FADINGENABLED");
+    g.FadingIterations = num("FADINGITERATIONS", 5);
+    g.HotColor = num("HOTCOLOR", 0xFFFFFF);
+    g.HotTransparency = num("HOTTRANSPARENCY", 0);
+    g.HotGradientPercent = num("HOTGRADIENTPERCENT", 0);
+    g.HotGradientData = sm.ReadInheritedString(s, "HOTGRADIENTDATA", "");
+    g.HotImagePercent = num("HOTIMAGEPERCENT", 0);
+    ParseGradients(g);
+    return g;
+}
+
+// A section the program supplies and the skin lacks: missing keys come from
+// its parent record, else the defaults.
+TsGeneralData ReadExtraSection(const TsSkinManager& sm, const TIniSections& extra, const std::string& s)
+{
+    TsGeneralData g;
+    g.Name = s;
+    const std::string parentText = ReadSectionValue(extra, s, "PARENTCLASS", "?");
+    g.ParentClass = parentText == "?" ? "-1" : tw::UpperCase(parentText);
+    const TsGeneralData* parent = nullptr;
+    for (const TsGeneralData& r : sm.gd)
+        if (tw::UpperCase(r.Name) == g.ParentClass) {
+            parent = &r;
+            break;
+        }
+    const TsGeneralData base = parent ? *parent : TsGeneralData();
+    auto num = [&](const char* key, int32_t inherited, int missing = -1) {
+        const int v = ReadSectionInteger(extra, s, key, missing);
+        return v == -1 ? inherited : v;
+    };
+    auto text = [&](const char* key, const std::string& inherited) {
+        const std::string v = ReadSectionValue(extra, s, key, "?");
+        return v == "?" ? inherited : v;
+    };
+    auto flag = [&](const char* key, bool inherited) {
+        const std::string v = ReadSectionValue(extra, s, key, "?");
+        return v == "?" ? inherited : IsTrue(v);
+    };
+    g.Color = num("COLOR", base.Color);
+    g.ReservedBoolean = flag("RESERVEDBOOLEAN", base.ReservedBoolean);
+    g.GiveOwnFont = flag("GIVEOWNFONT", base.GiveOwnFont);
+    g.GlowCount = num("GLOW", base.GlowCount, 0);
+    g.GlowMargin = num("GLOWMARGIN", base.GlowMargin, 0);
+    const char* font[5] = {"FONTCOLOR", "TCLEFT", "TCTOP", "TCRIGHT", "TCBOTTOM"};
+    const char* hotFont[5] = {"HOTFONTCOLOR", "HOTTCLEFT", "HOTTCTOP", "HOTTCRIGHT", "HOTTCBOTTOM"};
+    for (size_t i = 0; i < 5; ++i) {
+        g.FontColor[i] = num(font[i], base.FontColor[i]);
+        g.HotFontColor[i] = num(hotFont[i], base.HotFontColor[i]);
+    }
+    g.Transparency = num("TRANSPARENCY", base.Transparency);
+    g.GradientPercent = num("GRADIENTPERCENT", base.GradientPercent);
+    g.ImagePercent = num("IMAGEPERCENT", base.ImagePercent);
+    g.GradientData = text("GRADIENTDATA", base.GradientData);
+    g.ShowFocus = flag("SHOWFOCUS", base.ShowFocus);
+    g.FadingEnabled = flag("FADINGENABLED", base.FadingEnabled);
+    g.FadingIterations = num("FADINGITERATIONS", base.FadingIterations);
+    g.HotColor = num("HOTCOLOR", base.HotColor);
+    g.HotTransparency = num("HOTTRANSPARENCY", base.HotTransparency);
+    g.HotGradientPercent = num("HOTGRADIENTPERCENT", base.HotGradientPercent);
+    g.HotGradientData = text("HOTGRADIENTDATA", base.HotGradientData);
+    g.HotImagePercent = num("HOTIMAGEPERCENT", base.HotImagePercent);
+    g.GradientArray.clear();
+    g.HotGradientArray.clear();
+    ParseGradients(g);
+    return g;
+}
+
+// Only these constants are stored with a skin; the others keep what the
+// previous skin left.
+void ReadStoredGlobals(TsSkinManager& sm, const TsStoredSkin& stored)
+{
+    TsSkinData& d = sm.SkinData;
+    d.Version = stored.Version;
+    d.Author = stored.Author;
+    d.Description = stored.Description;
+    d.Shadow1Color = stored.Shadow1Color;
+    d.Shadow1Offset = int16_t(stored.Shadow1Offset);
+    d.Shadow1Blur = int16_t(stored.Shadow1Blur);
+    d.Shadow1Transparency = int16_t(stored.Shadow1Transparency);
+    d.BorderColor = stored.BorderColor;
+}
+
+TsGeneralData StoredSection(const TsSkinGeneral& item)
+{
+    TsGeneralData g;
+    g.Name = item.SectionName;
+    g.ParentClass = item.ParentClass;
+    g.Color = item.Color;
+    g.ReservedBoolean = item.ReservedBoolean;
+    g.GiveOwnFont = item.GiveOwnFont;
+    g.GlowCount = item.GlowCount;
+    g.GlowMargin = item.GlowMargin;
+    g.Transparency = item.Transparency;
+    g.GradientPercent = item.GradientPercent;
+    g.ImagePercent = item.ImagePercent;
+    g.GradientData = item.GradientData;
+    PrepareGradArray(g.GradientData, g.GradientArray);
+    g.ShowFocus = item.ShowFocus;
+    g.FadingEnabled = item.FadingEnabled;
+    g.FadingIterations = item.FadingIterations;
+    g.HotColor = item.HotColor;
+    g.HotTransparency = item.HotTransparency;
+    g.HotGradientPercent = item.HotGradientPercent;
+    g.HotGradientData = item.HotGradientData;
+    PrepareGradArray(g.HotGradientData, g.HotGradientArray);
+    g.HotImagePercent = item.HotImagePercent;
+    g.FontColor = StoredFontColors(item.FontColor);
+    g.HotFontColor = StoredFontColors(item.HotFontColor);
+    return g;
+}
+
+} // namespace
+
+void ReadSkinGeneralData(TsSkinManager& sm)
+{
+    const TsIniText* ini = sm.SkinIni;
+    if (ini) {
+        ReadGlobalInfo(sm, *ini);
+        sm.CheckSkinVersion();
+        sm.gd.clear();
+        for (const std::string& section : ini->SectionNames()) sm.gd.push_back(ReadSection(sm, section));
+    } else {
+        const TsStoredSkin* stored = StoredSkinOf(sm);
+        if (!stored) return;
+        ReadStoredGlobals(sm, *stored);
+        sm.CheckSkinVersion();
+        sm.gd.clear();
+        for (const TsSkinGeneral& item : stored->GeneralData) sm.gd.push_back(StoredSection(item));
+    }
+
+    if (!sm.CommonSections.empty()) {
+        TIniSections extra;
+        ParseIniSections(sm.CommonSections, extra);
+        for (const TIniSection& section : extra) {
+            const bool known =
+                std::any_of(sm.gd.begin(), sm.gd.end(), [&](const TsGeneralData& g) { return g.Name == section.Name; });
+            if (!known) sm.gd.push_back(ReadExtraSection(sm, extra, section.Name));
+        }
+    }
+    sm.UpdateSectionMaskIndexes();
+    sm.ChangeSkinHue(sm.HueOffset);
+    sm.ChangeSkinSaturation(sm.Saturation);
+}
+
+void LoadSkinTables(TsSkinManager& sm, const std::string* optionsText)
+{
+    TsSkinManager::TLoadingScope loading(sm);
+    if (!optionsText) throw EInvalidSkin("The skin has no \"Options.dat\"");
+    const TsIniText ini(*optionsText);
+    sm.SkinIni = &ini;
+    struct TReset {
+        TsSkinManager& m;
+        ~TReset() { m.SkinIni = nullptr; }
+    } reset{sm};
+    ReadSkinMasks(sm);
+    ReadSkinPatterns(sm);
+    ReadSkinGeneralData(sm);
+    sm.UpdateCommonIndexes();
+}
+
+void LoadPackedSkinTables(TsSkinManager& sm, const TacSkinConvertor& sc)
+{
+    struct TRestore {
+        TsSkinManager& m;
+        bool packed;
+        std::function<bool(const std::string&, TsPackedEntry&)> find;
+        ~TRestore()
+        {
+            m.SkinIsPacked = packed;
+            m.FindPackedEntry = std::move(find);
+        }
+    } restore{sm, sm.SkinIsPacked, sm.FindPackedEntry};
+    sm.SkinIsPacked = true;
+    sm.FindPackedEntry = [&sc](const std::string& name, TsPackedEntry& entry) {
+        for (const TacPackedFile& f : sc.Files)
+            if (f.Data && tw::UpperCase(f.FileName) == name) {
+                entry.Data = f.Data->Memory();
+                entry.Size = static_cast<size_t>(f.Data->Size());
+                return true;
+            }
+        return false;
+    };
+    if (!sc.Options) {
+        LoadSkinTables(sm, nullptr);
+        return;
+    }
+    const std::string text(reinterpret_cast<const char*>(sc.Options->Memory()), static_cast<size_t>(sc.Options->Size()));
+    LoadSkinTables(sm, &text);
+}
+
+void LoadStoredSkinTables(TsSkinManager& sm)
+{
+    TsSkinManager::TLoadingScope loading(sm);
+    sm.SkinIni = nullptr;
+    sm.SkinIsPacked = false;
+    ReadSkinMasks(sm);
+    ReadSkinPatterns(sm);
+    ReadSkinGeneralData(sm);
+    sm.UpdateCommonIndexes();
+}
+
+} // namespace skin

@@ -1,0 +1,41 @@
+#pragma once
+// Skin pictures from their file bytes: BMP and JPEG here, PNG through the
+// library's own PNG reader. Broken data raises an exception; nothing is read
+// past the bytes given.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "base/Exceptions.h"
+#include "base/PixelView.h"
+#include "skin/engine/common/SkinUtils.h"
+
+namespace skin {
+
+class EInvalidPicture : public tw::Exception {
+public:
+    using tw::Exception::Exception;
+};
+
+// 1-, 4-, 8-bit palette, 24- and 32-bit uncompressed BMP; 32-bit keeps its
+// fourth byte, everything else becomes 24 bits.
+std::unique_ptr<TPixelImage> LoadBmpPicture(const uint8_t* data, size_t size);
+// A JPEG as 24 bits (greyscale and colour).
+std::unique_ptr<TPixelImage> LoadJpegPicture(const uint8_t* data, size_t size);
+// A PNG as 32 bits with alpha.
+std::unique_ptr<TPixelImage> LoadPngPicture(const uint8_t* data, size_t size);
+
+// A copy in the other format: 24 bits drop alpha, 32 bits add alpha 255.
+std::unique_ptr<TPixelImage> ConvertPicture(const TPixelView& src, int bitsPerPixel);
+void SetPictureFormat(std::unique_ptr<TPixelImage>& picture, int bitsPerPixel);
+
+// Copies rect r of src (clipped to it) to (x, y) of dst (clipped to it);
+// both 24 or 32 bits, alpha made 255 when only dst has it.
+void CopyPixels(const TPixelView& dst, int x, int y, const TPixelView& src, TRect r);
+
+// Fully transparent white pixels of a 32-bit picture become 0 in all four
+// bytes, so that filtering never brings their white into view.
+void ClearTransparentWhite(const TPixelView& v);
+
+} // namespace skin

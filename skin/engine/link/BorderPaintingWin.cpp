@@ -1,0 +1,119 @@
+#include "skin/engine/link/BorderPaintingWin.h"
+
+#include <algorithm>
+
+#include "skin/engine/common/GdiGuards.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/sCommonData.h"
+#include "skin/engine/painting/AlphaPrimitives.h"
+#include "skin/engine/painting/ItemPainting.h"
+
+namespace skin {
+
+void CutRectsFromRegion(HRGN rgn, const TRectList& rects)
+{
+    if (!rgn) return;
+    for (const TRect& r : rects) {
+        const TGdiObject piece(CreateRectRgn(r.Left, r.Top, r.Right, r.Bottom));
+        CombineRgn(rgn, rgn, static_cast<HRGN>(piece.Get()), RGN_DIFF);
+    }
+}
+
+void CreateMaskRegion(HRGN& rgn, const TPixelView& bmp, TColor keyColor)
+{
+    rgn = CreateRectRgn(0, 0, bmp.Width, bmp.Height);
+    TRectList rects;
+    CollectColorRects(rects, bmp, keyColor);
+    CutRectsFromRegion(rgn, rects);
+}
+
+void DrawButtonMask(tw::TBitmap& bmp, HRGN rgn, bool filling, const TsMaskData& mask, int state)
+{
+    TRectList cut;
+    DrawButtonMask(bmp.PixelView(), rgn ? &cut : nullptr, filling, mask, state);
+    CutRectsFromRegion(rgn, cut);
+}
+
+void FillDCBorder(HDC dc, const TRect& r, int left, int top, int right, int bottom, TColor color)
+{
+    const int saved = SaveDC(dc);
+    const TGdiObject brush(CreateSolidBrush(tw::ColorToRGB(color)));
+    const HBRUSH b = static_cast<HBRUSH>(brush.Get());
+    const RECT strips[] = {{r.Left, r.Top, r.Right, r.Top + top},
+                           {r.Left, r.Top + top, r.Left + left, r.Bottom},
+                           {r.Left + left, r.Bottom - bottom, r.Right, r.Bottom},
+                           {r.Right - right, r.Top + top, r.Right, r.Bottom - bottom}};
+    for (const RECT& s : strips)
+        if (s.left < s.right && s.top < s.bottom) FillRect(dc, &s, b);
+    RestoreDC(dc, saved);
+}
+
+void BitBltBorder(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int bw)
+{
+    // Each strip from the same place of the source, none beyond the rectangle.
+    const int w = std::min(bw, width), h = std::min(bw, height);
+    BitBlt(dst, x, y, w, height, src, srcX, srcY, SRCCOPY);
+    BitBlt(dst, x + w, y, width - w, h, src, srcX + w, srcY, SRCCOPY);
+    BitBlt(dst, x + width - w, y + h, w, height - h, src, srcX + width - w, srcY + h, SRCCOPY);
+    BitBlt(dst, x + w, y + height - h, width - w, h, src, srcX + w, srcY + height - h, SRCCOPY);
+}
+
+void ExcludeControls(HDC dc, tw::TWinControl* parent, int offsetX, int offsetY)
+{
+    if (!parent) return;
+    for (int i = 0; i < parent->ControlCount(); ++i) {
+        tw::TControl* c = parent->Controls(i);
+        if (!c->Visible() || c->IsWindowed()) continue;
+        ExcludeClipRect(dc, c->Left() + offsetX, c->Top() + offsetY, c->Left() + c->Width() + offsetX,
+                        c->Top() + c->Height() + offsetY);
+    }
+}
+
+void PaintControlBorder(HDC dc, const TRect& r, int borderWidth, TsCommonData& data, int state, TRect& clientR)
+{
+    const TRect rc = r;
+    const TColor bg = data.GetControlBGColor(state != 0);
+    tw::TControl* owner = data.OwnerControl();
+    TacBGInfo info;
+    if (owner && owner->Parent()) {
+        GetBGInfo(info, owner->Parent(), false);
+        info.OffsetX += owner->Left();
+        info.OffsetY += owner->Top();
+    }
+    TsSkinManager* sm = data.SkinManager();
+    auto shrink = [](const TRect& a, int l, int t, int rr, int b) { return TRect{a.Left + l, a.Top + t, a.Right - rr, a.Bottom - b}; };
+    if (!sm || !sm->MaskIndexValid(data.BorderIndex)) {
+        if (borderWidth != 0) FillDCBorder(dc, rc, borderWidth, borderWidth, borderWidth, borderWidth, bg);
+        clientR = shrink(rc, borderWidth, borderWidth, borderWidth, borderWidth);
+        return;
+    }
+    const TsMaskData& m = sm->ma[size_t(data.BorderIndex)];
+    data.InitCacheBmp();
+    tw::TBitmap& cache = *data.CacheBmp();
+    HDC cacheDC = cache.Canvas().Handle();
+    if (m.MaskType == 1) {
+        if (info.BgType != btCache) {
+            FillDCBorder(cacheDC, rc, m.WL, m.WT, m.WR, m.WB, bg);
+        } else {
+            // The whole of rc from the parent's picture: the mask and the
+            // control's own painting cover what lies inside the strips.
+            CopyRectPixels(cache.PixelView(), rc, info.Bmp, {info.OffsetX + rc.Left, info.OffsetY + rc.Top});
+        }
+    }
+    DrawMaskRect(cache.PixelView(), rc, false, BGInfoToCacheInfo(info), m, state, true);
+    clientR = shrink(rc, m.WL, m.WT, m.WR, m.WB);
+    if (borderWidth != 0) {
+        const int W = rc.Width(), H = rc.Height();
+        const int l = std::max(std::min(borderWidth, W - m.WR) - m.WL, 0);
+        const int t = std::max(std::min(borderWidth, H - m.WB) - m.WT, 0);
+        const int rr = std::max(std::min(borderWidth, W - m.WL) - m.WR, 0);
+        const int b = std::max(std::min(borderWidth, H - m.WT) - m.WB, 0);
+        FillDCBorder(cacheDC, clientR, l, t, rr, b, bg);
+        clientR = shrink(rc, borderWidth, borderWidth, borderWidth, borderWidth);
+        clientR.Right = std::max(clientR.Right, clientR.Left);
+        clientR.Bottom = std::max(clientR.Bottom, clientR.Top);
+        if (dc != cacheDC) BitBltBorder(dc, rc.Left, rc.Top, W, H, cacheDC, rc.Left, rc.Top, borderWidth);
+    }
+}
+
+} // namespace skin

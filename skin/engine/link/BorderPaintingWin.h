@@ -1,0 +1,31 @@
+#pragma once
+// Windows only. Border pictures onto device contexts and windows: regions
+// without the key-coloured pixels, border strips, and a skinned control's
+// border painted through its cache.
+#include <windows.h>
+
+#include "skin/engine/painting/BorderPainting.h"
+#include "ui/Controls.h"
+#include "ui/Graphics.h"
+
+namespace skin {
+
+class TsCommonData;
+
+// Runs removed from the region one CombineRgn each.
+void CutRectsFromRegion(HRGN rgn, const TRectList& rects);
+// A region of the bitmap's size without its key-coloured pixels; the caller owns it.
+void CreateMaskRegion(HRGN& rgn, const TPixelView& bmp, TColor keyColor);
+// The button painter with the corners' key pixels cut from rgn (when given).
+void DrawButtonMask(tw::TBitmap& bmp, HRGN rgn, bool filling, const TsMaskData& mask, int state);
+
+void FillDCBorder(HDC dc, const TRect& r, int left, int top, int right, int bottom, TColor color);
+void BitBltBorder(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int borderWidth);
+// Leaves the visible graphic children of parent out of the DC's clip region.
+void ExcludeControls(HDC dc, tw::TWinControl* parent, int offsetX, int offsetY);
+
+// The border of a skinned windowed control, into its cache and onto dc;
+// clientR comes back as what lies inside the border.
+void PaintControlBorder(HDC dc, const TRect& r, int borderWidth, TsCommonData& data, int state, TRect& clientR);
+
+} // namespace skin

@@ -1,0 +1,570 @@
+#include "skin/engine/painting/AlphaPrimitives.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "base/Rounding.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/painting/GlyphDrawing.h"
+
+namespace skin {
+
+namespace {
+
+bool SameKey(const uint8_t* p, TColor key)
+{
+    return p[0] == uint8_t(key >> 16) && p[1] == uint8_t(key >> 8) && p[2] == uint8_t(key);
+}
+
+void Put3(uint8_t* d, const uint8_t* s, int dstBytes)
+{
+    d[0] = s[0];
+    d[1] = s[1];
+    d[2] = s[2];
+    if (dstBytes == 4) d[3] = 255;
+}
+
+void PutColor(uint8_t* d, TColor c, int dstBytes)
+{
+    d[0] = uint8_t(c >> 16);
+    d[1] = uint8_t(c >> 8);
+    d[2] = uint8_t(c);
+    if (dstBytes == 4) d[3] = 255;
+}
+
+// An inclusive source rect cut to the picture.
+TRect ClipInclusive(TRect r, const TPixelView& v)
+{
+    r.Left = std::max(r.Left, 0);
+    r.Top = std::max(r.Top, 0);
+    r.Right = std::min(r.Right, v.Width - 1);
+    r.Bottom = std::min(r.Bottom, v.Height - 1);
+    return r;
+}
+
+// The row of a mask's transparency half that belongs to source row sy, when
+// it lies in the picture. A mask whose rectangle is turned inside out puts
+// the half above row 0, so both bounds are checked.
+bool BandRowInside(const TPixelView& src, int sy, int band)
+{
+    const int64_t y = int64_t(sy) + band;
+    return y >= 0 && y < src.Height;
+}
+
+// Calls f(dx, dy, sx, sy) for every pixel of a w x h block at dst (x, y) from
+// src (sx, sy) that lies inside both pictures.
+template <class F> void ForOverlap(const TPixelView& dst, int x, int y, const TPixelView& src, int sx, int sy, int w, int h, F f)
+{
+    if (x < 0) { sx -= x; w += x; x = 0; }
+    if (y < 0) { sy -= y; h += y; y = 0; }
+    if (sx < 0) { x -= sx; w += sx; sx = 0; }
+    if (sy < 0) { y -= sy; h += sy; sy = 0; }
+    w = std::min({w, dst.Width - x, src.Width - sx});
+    h = std::min({h, dst.Height - y, src.Height - sy});
+    for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i) f(x + i, y + j, sx + i, sy + j);
+}
+
+} // namespace
+
+TCacheInfo MakeCacheInfo(const TPixelView& bmp, int x, int y)
+{
+    TCacheInfo ci;
+    ci.Bmp = bmp;
+    ci.X = x;
+    ci.Y = y;
+    ci.FillColor = clKeyColor;
+    ci.Ready = true;
+    return ci;
+}
+
+const TCacheInfo& EmptyCacheInfo()
+{
+    static const TCacheInfo empty;
+    return empty;
+}
+
+bool TacFastRows::AttachRows(const TPixelView& bmp, int bitsPerPixel)
+{
+    if (bmp.Empty() || bmp.BitsPerPixel != bitsPerPixel || bmp.Width < 2 || bmp.Height < 2) {
+        Width = 0;
+        return false;
+    }
+    Width = bmp.Width;
+    Height = bmp.Height;
+    FirstRow = bmp.Bits;
+    RowDelta = bmp.Stride;
+    return true;
+}
+
+TColor TacFast24::GetPixel(int x, int y) const
+{
+    const uint8_t* p = FirstRow + RowDelta * y + 3 * x;
+    return p[2] | p[1] << 8 | p[0] << 16;
+}
+
+void TacFast24::SetPixel(int x, int y, TColor c) { PutColor(FirstRow + RowDelta * y + 3 * x, c, 3); }
+
+uint32_t TacFast32::GetPixel(int x, int y) const
+{
+    const uint8_t* p = FirstRow + RowDelta * y + 4 * x;
+    return uint32_t(p[2]) | uint32_t(p[1]) << 8 | uint32_t(p[0]) << 16 | uint32_t(p[3]) << 24;
+}
+
+void TacFast32::SetPixel(int x, int y, uint32_t c)
+{
+    uint8_t* p = FirstRow + RowDelta * y + 4 * x;
+    p[0] = uint8_t(c >> 16);
+    p[1] = uint8_t(c >> 8);
+    p[2] = uint8_t(c);
+    p[3] = uint8_t(c >> 24);
+}
+
+void TacFast32::FillRect(const TRect& r, uint32_t pixel)
+{
+    // Kept inside the picture: callers pass rects of controls that may overhang.
+    const int left = std::max(r.Left, 0), right = std::min(r.Right, Width);
+    for (int y = std::max(r.Top, 0); y < std::min(r.Bottom, Height); ++y)
+        FillLongword(reinterpret_cast<uint32_t*>(FirstRow + RowDelta * y) + left, right - left, pixel);
+}
+
+bool TacFastSum24::Attach(const TPixelView& src, const TPixelView& dst)
+{
+    if (src.Empty() || dst.Empty() || src.Width < 2 || src.Height < 2 || dst.Width < 2 || dst.Height < 2) return false;
+    Src = src;
+    Dst = dst;
+    return true;
+}
+
+void TacFastSum24::Blend()
+{
+    if (Src.Empty() || Dst.Empty() || Src.BytesPerPixel() != bytes_ || Dst.BytesPerPixel() != bytes_) return;
+    const int a = Alpha, na = 255 - a;
+    const int dx = SourceRect.Left - DestRect.Left, dy = SourceRect.Bottom - DestRect.Bottom;
+    for (int y = DestRect.Bottom - 1; y >= DestRect.Top; --y) {
+        const int sy = y + dy;
+        if (y < 0 || y >= Dst.Height || sy < 0 || sy >= Src.Height) continue;
+        for (int x = DestRect.Right - 1; x >= DestRect.Left; --x) {
+            const int sx = x + dx;
+            if (x < 0 || x >= Dst.Width || sx < 0 || sx >= Src.Width) continue;
+            uint8_t* d = Dst.Row(y) + x * bytes_;
+            const uint8_t* s = Src.Row(sy) + sx * bytes_;
+            for (int b = bytes_ - 1; b >= 0; --b) d[b] = uint8_t((d[b] * a + s[b] * na + 127) >> 8);
+        }
+    }
+}
+
+void FillLongword(uint32_t* p, int count, uint32_t value)
+{
+    for (int i = 0; i < count; ++i) p[i] = value;
+}
+
+uint32_t ColorToPixel32(TColor c)
+{
+    return uint32_t(c & 0xFF) << 16 | uint32_t(c & 0xFF00) | uint32_t((c >> 16) & 0xFF) | 0xFF000000u;
+}
+
+void FillRect32(const TPixelView& bmp, const TRect& r, TColor c)
+{
+    TacFast32 f;
+    if (!f.Attach(bmp)) return;
+    // Stored as bytes blue, green, red, alpha: the value little-endian.
+    const uint32_t px = ColorToPixel32(c);
+    f.FillRect(r, px);
+}
+
+void BlendColorRect(const TPixelView& bmp, TRect r, int percent, TColor c)
+{
+    if (bmp.Empty()) return;
+    r.Left = std::max(r.Left, 0);
+    r.Top = std::max(r.Top, 0);
+    r.Right = std::min(r.Right, bmp.Width - 1);
+    r.Bottom = std::min(r.Bottom, bmp.Height - 1);
+    c = ColorToRGB(c);
+    const double k = (percent & 255) / 100.0;
+    const double cb = (c >> 16) & 0xFF, cg = (c >> 8) & 0xFF, cr = c & 0xFF;
+    auto mix = [k](double p, double col) {
+        return tw::RoundToByte(p * k + col * (1 - k));
+    };
+    const int bpp = bmp.BytesPerPixel();
+    for (int y = r.Top; y <= r.Bottom; ++y)
+        for (int x = r.Left; x <= r.Right; ++x) {
+            uint8_t* p = bmp.Row(y) + x * bpp;
+            p[0] = mix(p[0], cb);
+            p[1] = mix(p[1], cg);
+            p[2] = mix(p[2], cr);
+        }
+}
+
+void CopyKeyColorRect(const TPixelView& dst, const TPixelView& src, int x, int y, TRect r, TColor key)
+{
+    if (dst.Empty() || src.Empty()) return;
+    r = ClipInclusive(r, src);
+    const int db = dst.BytesPerPixel(), sb = src.BytesPerPixel();
+    ForOverlap(dst, x, y, src, r.Left, r.Top, r.Right - r.Left + 1, r.Bottom - r.Top + 1, [&](int dx, int dy, int sx, int sy) {
+        const uint8_t* s = src.Row(sy) + sx * sb;
+        if (!SameKey(s, key)) Put3(dst.Row(dy) + dx * db, s, db);
+    });
+}
+
+void CopyKeyGlyph(const TPixelView& dst, const TPixelView& src, int x, int y, TColor transColor)
+{
+    if (dst.Empty() || src.Empty()) return;
+    const int db = dst.BytesPerPixel(), sb = src.BytesPerPixel();
+    ForOverlap(dst, x, y, src, 0, 0, src.Width, src.Height, [&](int dx, int dy, int sx, int sy) {
+        const uint8_t* s = src.Row(sy) + sx * sb;
+        if (!SameKey(s, transColor)) Put3(dst.Row(dy) + dx * db, s, db);
+    });
+}
+
+void CopyKeyColorPiece(const TPixelView& dst, const TPixelView& src, int x, int y, TRect r, TColor key,
+                       const TCacheInfo& ci, bool useBG)
+{
+    if (dst.Empty() || src.Empty()) return;
+    r = ClipInclusive(r, src);
+    const int db = dst.BytesPerPixel(), sb = src.BytesPerPixel();
+    const bool withBG = useBG && ci.Ready && !ci.Bmp.Empty();
+    if (withBG && db == 4 && ci.Bmp.BitsPerPixel != 32) return;
+    const bool dstIsCache = withBG && ci.Bmp.Bits == dst.Bits;
+    const uint8_t keyPixel[4] = {uint8_t(key >> 16), uint8_t(key >> 8), uint8_t(key), 0};
+    ForOverlap(dst, x, y, src, r.Left, r.Top, r.Right - r.Left + 1, r.Bottom - r.Top + 1, [&](int dx, int dy, int sx, int sy) {
+        const uint8_t* s = src.Row(sy) + sx * sb;
+        uint8_t* d = dst.Row(dy) + dx * db;
+        if (withBG) {
+            if (!SameKey(s, key)) {
+                Put3(d, s, db);
+            } else if (!dstIsCache) {
+                const int bx = ci.X + dx, by = ci.Y + dy;
+                if (ci.Bmp.Contains(bx, by)) Put3(d, ci.Bmp.Pixel(bx, by), db);
+            }
+            return;
+        }
+        const bool isKey = sb == 4 ? std::equal(s, s + 4, keyPixel) : SameKey(s, key);
+        if (!isKey) {
+            if (sb == 4 && db == 4)
+                std::copy(s, s + 4, d);
+            else
+                Put3(d, s, db);
+        } else if (!ci.Ready) {
+            PutColor(d, ci.FillColor, db);
+        }
+    });
+}
+
+void CopyBGToKeyPixels(const TPixelView& dst, const TPixelView& src, const TRect& dstRect, TPoint srcPoint,
+                       int maskIndex, const TsSkinManager* sm, int pieceCode)
+{
+    if (dst.Empty() || src.Empty()) return;
+    const TPixelImage* maskImage = nullptr;
+    TPoint origin;
+    if (maskIndex >= 0) {
+        if (!sm || !sm->MaskIndexValid(maskIndex)) return;
+        const TsMaskData& m = sm->ma[size_t(maskIndex)];
+        maskImage = sm->MaskImage(maskIndex);
+        if (!maskImage || maskImage->Width() == 0) return;
+        origin = {m.R.Left, m.R.Top};
+        if (pieceCode == 14 || pieceCode == 17) origin.X += MaskFrameWidth(m) - m.WR;
+        if (pieceCode == 16 || pieceCode == 17) origin.Y += MaskFrameHeight(m) - m.WB;
+    }
+    const int w = std::max(dstRect.Width(), 0), h = std::max(dstRect.Height(), 0);
+    const int db = dst.BytesPerPixel(), sb = src.BytesPerPixel();
+    // Every picture is clipped: a rect reaching past the right or bottom edge
+    // of any of them leaves those pixels alone.
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int dx = dstRect.Left + x, dy = dstRect.Top + y, sx = srcPoint.X + x, sy = srcPoint.Y + y;
+            if (!dst.Contains(dx, dy) || !src.Contains(sx, sy)) continue;
+            uint8_t* d = dst.Pixel(dx, dy);
+            const uint8_t* test = d;
+            if (maskImage) {
+                const TPixelView& mv = maskImage->View();
+                if (!mv.Contains(origin.X + x, origin.Y + y)) continue;
+                test = mv.Pixel(origin.X + x, origin.Y + y);
+            }
+            if (!SameKey(test, clKeyColor)) continue;
+            const uint8_t* s = src.Row(sy) + sx * sb;
+            std::copy(s, s + std::min(db, sb), d);
+            if (db == 4 && sb == 3) d[3] = 255;
+        }
+}
+
+void CopyMaskPieceOverBG(const TRect& dstRect, const TRect& srcRect, const TPixelView& dst, const TPixelView& src,
+                         const TCacheInfo& ci, bool updateCorners, const TsMaskData& mask)
+{
+    if (dst.Empty() || src.Empty()) return;
+    const int band = MaskFrameHeight(mask);
+    const bool fromCache = ci.Ready && updateCorners && !ci.Bmp.Empty();
+    const int db = dst.BytesPerPixel(), sb = src.BytesPerPixel();
+    const int w = std::min(dstRect.Width(), srcRect.Width()), h = std::min(dstRect.Height(), srcRect.Height());
+    ForOverlap(dst, dstRect.Left, dstRect.Top, src, srcRect.Left, srcRect.Top, w, h, [&](int dx, int dy, int sx, int sy) {
+        if (!BandRowInside(src, sy, band)) return;
+        const uint8_t* s = src.Row(sy) + sx * sb;
+        const uint8_t* m = src.Row(sy + band) + sx * sb;
+        uint8_t* d = dst.Row(dy) + dx * db;
+        const uint8_t* bg = d;
+        if (fromCache && ci.Bmp.Contains(ci.X + dx, ci.Y + dy)) bg = ci.Bmp.Pixel(ci.X + dx, ci.Y + dy);
+        uint8_t out[3];
+        for (int c = 0; c < 3; ++c) out[c] = uint8_t((s[c] * (256 - m[c]) + bg[c] * m[c]) >> 8);
+        Put3(d, out, db);
+    });
+}
+
+void CopyRectPixels(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, TPoint srcAt)
+{
+    if (dst.Empty() || src.Empty()) return;
+    const int db = dst.BytesPerPixel(), sb = src.BytesPerPixel();
+    ForOverlap(dst, dstRect.Left, dstRect.Top, src, srcAt.X, srcAt.Y, dstRect.Width(), dstRect.Height(),
+               [&](int dx, int dy, int sx, int sy) {
+                   const uint8_t* s = src.Row(sy) + sx * sb;
+                   uint8_t* d = dst.Row(dy) + dx * db;
+                   if (db == 4 && sb == 4)
+                       std::copy(s, s + 4, d);
+                   else
+                       Put3(d, s, db);
+               });
+}
+
+void StretchRectPixels(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, const TRect& srcRect)
+{
+    if (dst.Empty() || src.Empty() || dstRect.Width() <= 0 || dstRect.Height() <= 0 || srcRect.Width() <= 0 ||
+        srcRect.Height() <= 0)
+        return;
+    const int db = dst.BytesPerPixel(), sb = src.BytesPerPixel();
+    for (int y = std::max(dstRect.Top, 0); y < std::min(dstRect.Bottom, dst.Height); ++y) {
+        const int sy = srcRect.Top + int(int64_t(y - dstRect.Top) * srcRect.Height() / dstRect.Height());
+        for (int x = std::max(dstRect.Left, 0); x < std::min(dstRect.Right, dst.Width); ++x) {
+            const int sx = srcRect.Left + int(int64_t(x - dstRect.Left) * srcRect.Width() / dstRect.Width());
+            if (!src.Contains(sx, sy)) continue;
+            Put3(dst.Pixel(x, y), src.Pixel(sx, sy), db);
+            if (db == 4 && sb == 4) dst.Pixel(x, y)[3] = src.Pixel(sx, sy)[3];
+        }
+    }
+}
+
+namespace {
+
+// Tiles a tw x th piece over the area from its top-left; the last row and
+// column are cut. A piece of no size draws nothing (and never loops).
+template <class F> void Tile(const TRect& area, int tw, int th, F draw)
+{
+    if (tw <= 0 || th <= 0 || area.Width() <= 0 || area.Height() <= 0) return;
+    for (int y = area.Top; y < area.Bottom; y += th)
+        for (int x = area.Left; x < area.Right; x += tw)
+            draw(TRect{x, y, std::min(x + tw, area.Right), std::min(y + th, area.Bottom)});
+}
+
+} // namespace
+
+void DrawMaskRect(const TPixelView& dst, const TRect& r, bool drawCentre, const TCacheInfo& ci, const TsMaskData& mask,
+                  int state, bool useBG)
+{
+    if (dst.Empty() || (state == 0 && (mask.StretchMode & 2)) || r.Width() < 2 || r.Height() < 2 || !mask.Manager ||
+        mask.ImageCount <= 0 || mask.MaskType < 0)
+        return;
+    const TPixelImage* image = mask.Bmp ? mask.Bmp.get() : mask.Manager->MasterBitmap.get();
+    if (!image || image->Width() == 0) return;
+    const TPixelView& img = image->View();
+    int wl = mask.WL, wt = mask.WT, wr = mask.WR, wb = mask.WB;
+    if (r.Width() < wl + wr) {
+        const int d = (wl + wr - r.Width()) / 2;
+        wl = std::max(wl - d, 0);
+        wr = std::max(wr - d - (r.Width() & 1), 0);
+    }
+    if (r.Height() < wt + wb) {
+        const int d = (wt + wb - r.Height()) / 2;
+        wt = std::max(wt - d, 0);
+        wb = std::max(wb - d - (r.Height() & 1), 0);
+    }
+    const int frame = state < mask.ImageCount ? std::max(state, 0) : mask.ImageCount - 1;
+    const int fw = MaskFrameWidth(mask), fh = MaskFrameHeight(mask);
+    const int ox = mask.R.Left + fw * frame, oy = mask.R.Top;
+    const int cw = std::max(fw - wl - wr, 0), ch = std::max(fh - wt - wb, 0);
+    const int rx = ox + wl + cw, by = oy + fh - wb;   // right-hand columns, bottom rows of the frame
+
+    struct TPiece {
+        TRect Dst;
+        TRect Src;
+        bool Corner;
+    };
+    const TPiece pieces[9] = {
+        {{r.Left, r.Top, r.Left + wl, r.Top + wt}, {ox, oy, ox + wl, oy + wt}, true},
+        {{r.Left, r.Top + wt, r.Left + wl, r.Bottom - wb}, {ox, oy + wt, ox + wl, oy + wt + ch}, false},
+        {{r.Left + wl, r.Top, r.Right - wr, r.Top + wt}, {ox + wl, oy, ox + wl + cw, oy + wt}, false},
+        {{r.Left, r.Bottom - wb, r.Left + wl, r.Bottom}, {ox, by, ox + wl, by + wb}, true},
+        {{r.Left + wl, r.Bottom - wb, r.Right - wr, r.Bottom}, {ox + wl, by, ox + wl + cw, by + wb}, false},
+        {{r.Right - wr, r.Bottom - wb, r.Right, r.Bottom}, {rx, by, rx + wr, by + wb}, true},
+        {{r.Right - wr, r.Top, r.Right, r.Top + wt}, {rx, oy, rx + wr, oy + wt}, true},
+        {{r.Right - wr, r.Top + wt, r.Right, r.Bottom - wb}, {rx, oy + wt, rx + wr, oy + wt + ch}, false},
+        {{r.Left + wl, r.Top + wt, r.Right - wr, r.Bottom - wb}, {ox + wl, oy + wt, ox + wl + cw, oy + wt + ch}, false},
+    };
+    const bool centre = drawCentre && (mask.StretchMode & 4);
+    for (int i = 0; i < 9; ++i) {
+        const TPiece& p = pieces[i];
+        if (i == 8 && !centre) break;
+        if (p.Dst.Width() <= 0 || p.Dst.Height() <= 0) continue;
+        if (mask.MaskType == 0) {
+            if (p.Corner) {
+                CopyKeyColorPiece(dst, img, p.Dst.Left, p.Dst.Top, {p.Src.Left, p.Src.Top, p.Src.Right - 1, p.Src.Bottom - 1},
+                                  clKeyColor, ci, useBG);
+            } else if (mask.StretchMode & 1) {
+                StretchRectPixels(dst, p.Dst, img, p.Src);
+            } else {
+                Tile(p.Dst, p.Src.Width(), p.Src.Height(),
+                     [&](const TRect& t) { CopyRectPixels(dst, t, img, {p.Src.Left, p.Src.Top}); });
+            }
+        } else if (p.Corner) {
+            CopyMaskPieceOverBG(p.Dst, p.Src, dst, img, ci, useBG, mask);
+        } else {
+            Tile(p.Dst, p.Src.Width(), p.Src.Height(), [&](const TRect& t) {
+                CopyMaskPieceOverBG(t, {p.Src.Left, p.Src.Top, p.Src.Left + t.Width(), p.Src.Top + t.Height()}, dst, img,
+                                    EmptyCacheInfo(), false, mask);
+            });
+        }
+    }
+}
+
+void BlendMaskGlyph(const TRect& dstRect, const TRect& srcRect, const TPixelView& dst, const TsMaskData& mask,
+                    int drawMode, TColor key, const TPixelView& src)
+{
+    if (dst.Empty() || src.Empty()) return;
+    const int w = std::min(dstRect.Width(), srcRect.Width()), h = std::min(dstRect.Height(), srcRect.Height());
+    if (w <= 0 || h <= 0) return;
+    if (mask.MaskType <= 0) {
+        CopyKeyColorRect(dst, src, dstRect.Left, dstRect.Top, {srcRect.Left, srcRect.Top, srcRect.Left + w - 1, srcRect.Top + h - 1}, key);
+        return;
+    }
+    const int band = mask.R.Height() / (mask.MaskType + 1);
+    const int db = dst.BytesPerPixel(), sb = src.BytesPerPixel();
+    ForOverlap(dst, dstRect.Left, dstRect.Top, src, srcRect.Left, srcRect.Top, w, h, [&](int dx, int dy, int sx, int sy) {
+        if (!BandRowInside(src, sy, band)) return;
+        const uint8_t* c = src.Row(sy) + sx * sb;
+        if (SameKey(c, key)) return;
+        const uint8_t* m = src.Row(sy + band) + sx * sb;
+        uint8_t* d = dst.Row(dy) + dx * db;
+        uint8_t out[3];
+        for (int i = 0; i < 3; ++i) {
+            const int k = drawMode == 1 ? m[i] : std::min(m[i] + 100, 255);
+            out[i] = uint8_t(ClampByte(((d[i] - c[i]) * k + c[i] * 256) >> 8));
+        }
+        Put3(d, out, db);
+    });
+}
+
+void DrawMaskGlyph(const TPixelView& dst, TPoint p, int state, int drawMode, const TsMaskData& mask, const TCacheInfo& ci)
+{
+    if (dst.Empty() || mask.ImageCount <= 0 || mask.MaskType < 0) return;
+    const int frame = std::clamp(state, 0, mask.ImageCount - 1);
+    const int fw = MaskFrameWidth(mask), fh = MaskFrameHeight(mask);
+    TRect src{mask.R.Left + fw * frame, mask.R.Top, mask.R.Left + fw * (frame + 1), mask.R.Top + fh};
+    // Left of or above the picture: the hidden columns and rows are skipped,
+    // never taken from the neighbouring frame.
+    if (p.X < 0) { src.Left -= p.X; p.X = 0; }
+    if (p.Y < 0) { src.Top -= p.Y; p.Y = 0; }
+    if (src.Width() <= 0 || src.Height() <= 0) return;
+    const TRect dstRect{p.X, p.Y, p.X + src.Width(), p.Y + src.Height()};
+    if (mask.Bmp) {
+        if (mask.Bmp->Width() >= mask.R.Right && mask.Bmp->Height() >= mask.R.Bottom)
+            BlendMaskGlyph(dstRect, src, dst, mask, drawMode, clKeyColor, mask.Bmp->View());
+        return;
+    }
+    if (!mask.Manager || !mask.Manager->MasterBitmap) return;
+    const TPixelView& master = mask.Manager->MasterBitmap->View();
+    if (mask.MaskType >= 1)
+        BlendMaskGlyph(dstRect, src, dst, mask, drawMode, clKeyColor, master);
+    else if (drawMode == 1)
+        CopyKeyColorPiece(dst, master, p.X, p.Y, {src.Left, src.Top, src.Right - 1, src.Bottom - 1}, clKeyColor, ci, true);
+    else
+        BlendBmpRect(dst, p.X, p.Y, master, src, 0.5, clKeyColor);
+}
+
+void TileMaskPiece(const TRect& dstRect, const TRect& srcRect, const TPixelView& dst, const TsMaskData& mask,
+                   const TCacheInfo& ci)
+{
+    if (dst.Empty() || !mask.Manager) return;
+    const TPixelImage* image = mask.Bmp ? mask.Bmp.get() : mask.Manager->MasterBitmap.get();
+    if (!image || image->Width() == 0) return;
+    const TPixelView& src = image->View();
+    const int band = mask.R.Height() / 2;
+    const int db = dst.BytesPerPixel(), sb = src.BytesPerPixel();
+    const bool ready = ci.Ready && !ci.Bmp.Empty();
+    if (ready && ci.Bmp.BitsPerPixel != 24 && ci.Bmp.BitsPerPixel != 32) return;
+    const int w = std::min(dstRect.Width(), srcRect.Width()), h = std::min(dstRect.Height(), srcRect.Height());
+    ForOverlap(dst, dstRect.Left, dstRect.Top, src, srcRect.Left, srcRect.Top, w, h, [&](int dx, int dy, int sx, int sy) {
+        const uint8_t* c = src.Row(sy) + sx * sb;
+        uint8_t* d = dst.Row(dy) + dx * db;
+        if (!SameKey(c, clKeyColor)) {
+            if (!BandRowInside(src, sy, band)) return;
+            const uint8_t* m = src.Row(sy + band) + sx * sb;
+            uint8_t out[3];
+            for (int i = 0; i < 3; ++i) out[i] = uint8_t(ClampByte(((d[i] - c[i]) * m[i] + c[i] * 256) >> 8));
+            Put3(d, out, db);
+            return;
+        }
+        if (ready) {
+            if (ci.Bmp.BitsPerPixel == 32 && ci.FillColor != clKeyColor) {
+                PutColor(d, ci.FillColor, db);
+            } else if (ci.Bmp.Contains(ci.X + dx, ci.Y + dy)) {
+                Put3(d, ci.Bmp.Pixel(ci.X + dx, ci.Y + dy), db);
+            }
+        } else if (ci.FillColor != clKeyColor) {
+            PutColor(d, ci.FillColor, db);
+        }
+    });
+}
+
+void PaintCacheBorderSides(const TPixelView& cache, const TsMaskData& mask, int state, unsigned corners,
+                           const TCacheInfo& bg)
+{
+    if (cache.Empty() || cache.Width < 2 || cache.Height < 2 || !mask.Manager) return;
+    int imageCount = mask.ImageCount, maskType = mask.MaskType;
+    TRect r = mask.R;
+    const TPixelImage* image = mask.Bmp ? mask.Bmp.get() : mask.Manager->MasterBitmap.get();
+    if (!image || image->Width() == 0) return;
+    if (mask.Bmp && imageCount == 0) {
+        imageCount = 3;
+        maskType = 1;
+        r = {0, 0, image->Width(), image->Height()};
+    }
+    if (imageCount <= 0 || maskType < 0) return;
+    state = std::clamp(state, 0, imageCount - 1);
+    const int fx = r.Left + r.Width() * state / imageCount, fh = r.Height() / (maskType + 1);
+    const int fw = r.Width() / imageCount, cw = fw - mask.WL - mask.WR;
+    const TPixelView& img = image->View();
+    const int cb = cache.BytesPerPixel();
+    auto corner = [&](int w, int h, int sx, int sy, int dx, int dy) {
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                if (!img.Contains(sx + x, sy + y) || !cache.Contains(dx + x, dy + y)) continue;
+                if (!SameKey(img.Pixel(sx + x, sy + y), clKeyColor)) continue;
+                uint8_t* d = cache.Row(dy + y) + (dx + x) * cb;
+                if (bg.Ready && !bg.Bmp.Empty()) {
+                    const int bx = dx + x + bg.X, by = dy + y + bg.Y;
+                    if (bg.Bmp.Contains(bx, by)) Put3(d, bg.Bmp.Pixel(bx, by), cb);
+                } else if (bg.FillColor != clKeyColor) {
+                    PutColor(d, bg.FillColor, cb);
+                }
+            }
+    };
+    const int W = cache.Width, H = cache.Height;
+    if (corners & 1) corner(mask.WL, mask.WT, fx, r.Top, 0, 0);
+    if (corners & 2) corner(mask.WL, mask.WB, fx, r.Top + fh - mask.WB, 0, H - mask.WB);
+    if (corners & 4) corner(mask.WR, mask.WT, fx + mask.WL + cw, r.Top, W - mask.WR, 0);
+    if (corners & 8) corner(mask.WR, mask.WB, fx + mask.WL + cw, r.Top + fh - mask.WB, W - mask.WR, H - mask.WB);
+}
+
+void PaintDisabledState(const TPixelView& bmp, unsigned disabledKind, TColor parentColor, const TCacheInfo& ci,
+                        TPoint offset)
+{
+    if (bmp.Empty()) return;
+    if (disabledKind & dkGrayed) GrayScale(bmp);
+    if (!(disabledKind & dkBlended)) return;
+    if (ci.Ready && !ci.Bmp.Empty()) {
+        const TRect r{ci.X + offset.X, ci.Y + offset.Y, ci.X + offset.X + bmp.Width, ci.Y + offset.Y + bmp.Height};
+        BlendBmpRect(bmp, 0, 0, ci.Bmp, r, 0.4, TColor(0xFF000000));   // no transparent colour
+        return;
+    }
+    const TColor c = ci.FillColor == clKeyColor ? parentColor : ci.FillColor;
+    BlendColorRect(bmp, {0, 0, bmp.Width, bmp.Height}, 50, c);
+}
+
+} // namespace skin

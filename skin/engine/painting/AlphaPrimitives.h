@@ -1,0 +1,115 @@
+#pragma once
+// The pixel layer of the skin: row access to 24- and 32-bit pictures, the
+// blends of fades and disabled looks, copies that treat the key colour
+// $FF00FF as transparent, and the painters of skin masks by state.
+#include <cstdint>
+
+#include "base/PixelView.h"
+#include "skin/engine/common/SkinUtils.h"
+#include "skin/engine/data/sMaskData.h"
+
+namespace skin {
+
+// Where a painted item's background comes from: a picture with the offset of
+// the item in it, or a plain colour when not Ready.
+struct TCacheInfo {
+    TPixelView Bmp;
+    int X = 0, Y = 0;
+    TColor FillColor = clKeyColor;
+    bool Ready = false;
+};
+TCacheInfo MakeCacheInfo(const TPixelView& bmp, int x = 0, int y = 0);
+const TCacheInfo& EmptyCacheInfo();
+
+// Row access to a picture of one format and at least 2 x 2 pixels; a refused
+// attach leaves Width 0. Coordinates are not checked.
+class TacFastRows {
+public:
+    int Width = 0, Height = 0;
+    uint8_t* FirstRow = nullptr;
+    ptrdiff_t RowDelta = 0;
+
+protected:
+    bool AttachRows(const TPixelView& bmp, int bitsPerPixel);
+};
+
+class TacFast24 : public TacFastRows {
+public:
+    bool Attach(const TPixelView& bmp) { return AttachRows(bmp, 24); }
+    TColor GetPixel(int x, int y) const;  // $00BBGGRR
+    void SetPixel(int x, int y, TColor c);
+};
+
+class TacFast32 : public TacFastRows {
+public:
+    bool Attach(const TPixelView& bmp) { return AttachRows(bmp, 32); }
+    uint32_t GetPixel(int x, int y) const;  // $AABBGGRR
+    void SetPixel(int x, int y, uint32_t c);
+    void FillRect(const TRect& r, uint32_t pixel);
+};
+
+// Mixes SourceRect of the source into DestRect of the destination:
+// d := (d * Alpha + s * (255 - Alpha) + 127) shr 8 for every byte.
+class TacFastSum24 {
+public:
+    bool Attach(const TPixelView& src, const TPixelView& dst);
+    void Blend();
+    TPixelView Src, Dst;
+    TRect DestRect, SourceRect;
+    uint8_t Alpha = 0;
+
+protected:
+    int bytes_ = 3;
+};
+class TacFastSum32 : public TacFastSum24 {
+public:
+    TacFastSum32() { bytes_ = 4; }
+};
+
+void FillLongword(uint32_t* p, int count, uint32_t value);
+uint32_t ColorToPixel32(TColor c);
+void FillRect32(const TPixelView& bmp, const TRect& r, TColor c);
+// Percent is the share of the old pixel; right and bottom inclusive.
+void BlendColorRect(const TPixelView& bmp, TRect r, int percent, TColor c);
+// Source rects of the key copies are inclusive.
+void CopyKeyColorRect(const TPixelView& dst, const TPixelView& src, int x, int y, TRect r, TColor key);
+void CopyKeyGlyph(const TPixelView& dst, const TPixelView& src, int x, int y, TColor transColor);
+void CopyKeyColorPiece(const TPixelView& dst, const TPixelView& src, int x, int y, TRect r, TColor key,
+                       const TCacheInfo& ci, bool useBG);
+// Pixels of dstRect showing the key colour (tested on dst itself, or on the
+// mask's picture when maskIndex is valid) take the source's pixels.
+void CopyBGToKeyPixels(const TPixelView& dst, const TPixelView& src, const TRect& dstRect, TPoint srcPoint,
+                       int maskIndex, const TsSkinManager* sm, int pieceCode);
+
+void DrawMaskRect(const TPixelView& dst, const TRect& r, bool drawCentre, const TCacheInfo& ci, const TsMaskData& mask,
+                  int state, bool useBG);
+void DrawMaskGlyph(const TPixelView& dst, TPoint p, int state, int drawMode, const TsMaskData& mask,
+                   const TCacheInfo& ci);
+void BlendMaskGlyph(const TRect& dstRect, const TRect& srcRect, const TPixelView& dst, const TsMaskData& mask,
+                    int drawMode, TColor key, const TPixelView& src);
+void TileMaskPiece(const TRect& dstRect, const TRect& srcRect, const TPixelView& dst, const TsMaskData& mask,
+                   const TCacheInfo& ci);
+
+// Re-composes the chosen corners (1 top-left, 2 bottom-left, 4 top-right,
+// 8 bottom-right) of a control's cache picture from its border mask: where
+// the mask shows the key colour the parent's background shows, from bg's
+// picture (Ready, at the control's offset X, Y) or bg's FillColor.
+void PaintCacheBorderSides(const TPixelView& cache, const TsMaskData& mask, int state, unsigned corners,
+                           const TCacheInfo& bg);
+// The disabled look of a finished cache picture: grey (dkGrayed) and/or
+// mixed with what lies under it (dkBlended) from the parent's cache at
+// offset, else its colour (parentColor standing in for the key colour).
+void PaintDisabledState(const TPixelView& bmp, unsigned disabledKind, TColor parentColor, const TCacheInfo& ci,
+                        TPoint offset);
+
+// The band below each frame of a mask (MaskType 1) weighs the background:
+// d := s + (bg - s) * m shr 8, m = 255 showing the background.
+void CopyMaskPieceOverBG(const TRect& dstRect, const TRect& srcRect, const TPixelView& dst, const TPixelView& src,
+                         const TCacheInfo& ci, bool updateCorners, const TsMaskData& mask);
+
+// Plain block copy and a stretch (nearest pixel) of src rect into dst rect,
+// both clipped to their pictures.
+void CopyRectPixels(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, TPoint srcAt);
+void StretchRectPixels(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, const TRect& srcRect);
+
+} // namespace skin

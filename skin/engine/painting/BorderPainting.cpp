@@ -1,0 +1,167 @@
+#include "skin/engine/painting/BorderPainting.h"
+
+#include <algorithm>
+
+#include "skin/engine/common/SkinUtils.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/painting/AlphaPrimitives.h"
+
+namespace skin {
+
+namespace {
+
+const TPixelImage* MaskPicture(const TsMaskData& m)
+{
+    if (m.Bmp) return m.Bmp.get();
+    return m.Manager ? m.Manager->MasterBitmap.get() : nullptr;
+}
+
+// Runs of key pixels of one row of src, from column x0 to x1 (exclusive),
+// placed at (dx + column, y).
+void CollectRowRuns(TRectList& rects, const TPixelView& src, int row, int x0, int x1, int dx, int y, TColor key)
+{
+    int start = -1;
+    for (int x = x0; x <= x1; ++x) {
+        const bool isKey = x < x1 && PixelColor(src, x, row) == key;
+        if (isKey && start < 0) start = x;
+        if (!isKey && start >= 0) {
+            rects.push_back({dx + start, y, dx + x, y + 1});
+            start = -1;
+        }
+    }
+}
+
+} // namespace
+
+TColor PixelColor(const TPixelView& v, int x, int y)
+{
+    const uint8_t* p = v.Row(y) + x * v.BytesPerPixel();
+    return TColor(p[2] | (p[1] << 8) | (p[0] << 16));
+}
+
+void CollectColorRects(TRectList& rects, const TPixelView& bmp, TColor color)
+{
+    if (bmp.BitsPerPixel != 24 || bmp.Width < 2 || bmp.Height < 2) return;
+    for (int y = 0; y < bmp.Height; ++y) CollectRowRuns(rects, bmp, y, 0, bmp.Width, 0, y, color);
+}
+
+void GetMaskTransRects(TRectList& rects, int targetWidth, const TsMaskData& mask, int offsetY, bool bottom)
+{
+    const TPixelImage* img = MaskPicture(mask);
+    if (!mask.Manager || !img || img->View().Empty()) return;
+    const TPixelView& src = img->View();
+    const int count = std::max<int>(mask.ImageCount, 1);
+    const int fw = mask.R.Width() / count;
+    const int h = bottom ? mask.WB : mask.WT;
+    const int top = mask.R.Top + (bottom ? MaskFrameHeight(mask) - mask.WB : 0);
+    for (int row = 0; row < h; ++row) {
+        const int y = top + row;
+        if (y < 0 || y >= src.Height) continue;
+        const int left0 = std::max(mask.R.Left, 0), left1 = std::min(mask.R.Left + int(mask.WL), src.Width);
+        CollectRowRuns(rects, src, y, left0, std::max(left0, left1), -mask.R.Left, offsetY + row, clKeyColor);
+        const int right0 = std::max(mask.R.Left + fw - mask.WR, 0), right1 = std::min(mask.R.Left + fw, src.Width);
+        CollectRowRuns(rects, src, y, right0, std::max(right0, right1), targetWidth - fw - mask.R.Left, offsetY + row,
+                       clKeyColor);
+    }
+}
+
+void CopyMaskPiece(int dstX1, int dstY1, int dstX2, int dstY2, int srcX, int srcY, int srcRight, int srcBottom,
+                   const TPixelView& dst, TRectList* cutOut, const TsMaskData& mask, bool useKey)
+{
+    if (dstX1 < 0 || dstY1 < 0 || dstX2 < 0 || dstY2 < 0 || dst.Width < 2 || dst.Height < 2 || !mask.Manager) return;
+    if (dst.BitsPerPixel != 24) return;
+    const TPixelImage* img = MaskPicture(mask);
+    if (!img || img->BitsPerPixel() != 24) return;
+    const TPixelView& src = img->View();
+    const int rows = std::min({srcBottom - srcY, dstY2 - dstY1, dst.Height - 1 - dstY1}) + 1;
+    const int cols = std::min({dstX2 - dstX1, srcRight - srcX, dst.Width - 1 - dstX1}) + 1;
+    if (rows <= 0 || cols <= 0 || srcX < 0 || srcY < 0) return;
+    const int halfH = mask.R.Height() / 2;
+    for (int r = 0; r < rows; ++r) {
+        const int sy = srcY + r;
+        if (sy >= src.Height || (mask.MaskType == 1 && sy + halfH >= src.Height)) break;
+        // A rectangle turned inside out puts the transparency half above
+        // the picture: such rows are left alone.
+        if (mask.MaskType == 1 && sy + halfH < 0) continue;
+        const uint8_t* s = src.Row(sy);
+        const uint8_t* m = mask.MaskType == 1 ? src.Row(sy + halfH) : nullptr;
+        uint8_t* d = dst.Row(dstY1 + r);
+        int runStart = -1;
+        const int usable = std::min(cols, src.Width - srcX);
+        for (int c = 0; c <= usable; ++c) {
+            const bool inRow = c < usable;
+            const uint8_t* sp = inRow ? s + (srcX + c) * 3 : nullptr;
+            const bool key = inRow && useKey && TColor(sp[2] | (sp[1] << 8) | (sp[0] << 16)) == clKeyColor;
+            if (key && runStart < 0) runStart = c;
+            if (!key && runStart >= 0) {
+                if (cutOut) cutOut->push_back({dstX1 + runStart, dstY1 + r, dstX1 + c, dstY1 + r + 1});
+                runStart = -1;
+            }
+            if (!inRow || key) continue;
+            uint8_t* dp = d + (dstX1 + c) * 3;
+            if (!m) {
+                dp[0] = sp[0], dp[1] = sp[1], dp[2] = sp[2];
+            } else {
+                const uint8_t* mp = m + (srcX + c) * 3;
+                for (int ch = 0; ch < 3; ++ch)
+                    dp[ch] = uint8_t(ClampByte(((dp[ch] - sp[ch]) * mp[ch] + sp[ch] * 256) >> 8));
+            }
+        }
+    }
+}
+
+void DrawButtonMask(const TPixelView& bmp, TRectList* cutOut, bool filling, const TsMaskData& mask, int state)
+{
+    if (bmp.Width <= 1 || bmp.Height <= 1 || !mask.Manager) return;
+    const int W = bmp.Width, H = bmp.Height;
+    int l = mask.WL, t = mask.WT, r = mask.WR, b = mask.WB;
+    // Too small for both corners: each gives up half of the excess.
+    if (W < l + r) {
+        const int d = (l + r - W) / 2;
+        l = std::max(l - d, 0);
+        r = std::max(r - d - (W % 2), 0);
+    }
+    if (H < t + b) {
+        const int d = (t + b - H) / 2;
+        t = std::max(t - d, 0);
+        b = std::max(b - d - (H % 2), 0);
+    }
+    TRect src = mask.R;
+    int count = mask.ImageCount;
+    if (count < 1) {
+        count = 1;
+        if (mask.Bmp) src = {0, 0, mask.Bmp->Width(), mask.Bmp->Height()};
+    }
+    state = std::clamp(state, 0, count - 1);
+    const int fw = src.Width() / count;
+    const int fh = src.Height() / (mask.MaskType + 1);
+    const int cw = std::max(fw - mask.WL - mask.WR, 0), ch = std::max(fh - mask.WT - mask.WB, 0);
+    const int x0 = fw * state + src.Left, y0 = src.Top;
+    const bool stretch = (mask.StretchMode & 1) && mask.MaskType != 1;
+    auto piece = [&](int dx1, int dy1, int dx2, int dy2, int sx, int sy, int sr, int sb, bool key) {
+        CopyMaskPiece(dx1, dy1, dx2, dy2, sx, sy, sr, sb, bmp, cutOut, mask, key);
+    };
+    // Sides and the centre: one stretched piece, or tiles cut at the end.
+    auto area = [&](int dx1, int dy1, int dx2, int dy2, int sx, int sy, int sw, int sh) {
+        if (dx2 < dx1 || dy2 < dy1 || sw <= 0 || sh <= 0) return;
+        if (stretch) {
+            const TPixelImage* img = MaskPicture(mask);
+            if (img) StretchRectPixels(bmp, {dx1, dy1, dx2 + 1, dy2 + 1}, img->View(), {sx, sy, sx + sw, sy + sh});
+            return;
+        }
+        for (int y = dy1; y <= dy2; y += sh)
+            for (int x = dx1; x <= dx2; x += sw)
+                piece(x, y, std::min(x + sw - 1, dx2), std::min(y + sh - 1, dy2), sx, sy, sx + sw - 1, sy + sh - 1, false);
+    };
+    piece(0, 0, l - 1, t - 1, x0, y0, x0 + l - 1, y0 + t - 1, true);
+    piece(0, H - b, l - 1, H - 1, x0, y0 + fh - b, x0 + l - 1, y0 + fh - 1, true);
+    area(0, t, l - 1, H - b - 1, x0, y0 + mask.WT, l, ch);
+    area(l, 0, W - r - 1, t - 1, x0 + mask.WL, y0, cw, t);
+    area(l, H - b, W - r - 1, H - 1, x0 + mask.WL, y0 + fh - b, cw, b);
+    area(W - r, t, W - 1, H - b - 1, x0 + fw - r, y0 + mask.WT, r, ch);
+    piece(W - r, H - b, W - 1, H - 1, x0 + fw - r, y0 + fh - b, x0 + fw - 1, y0 + fh - 1, true);
+    piece(W - r, 0, W - 1, t - 1, x0 + fw - r, y0, x0 + fw - 1, y0 + t - 1, true);
+    if (filling && (mask.StretchMode & 4)) area(l, t, W - r - 1, H - b - 1, x0 + mask.WL, y0 + mask.WT, cw, ch);
+}
+
+} // namespace skin

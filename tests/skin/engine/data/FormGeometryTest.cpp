@@ -1,0 +1,229 @@
+// The drawn frame's measures, the caption-button layout and the hit test.
+#include "skin/engine/data/FormGeometry.h"
+
+#include <gtest/gtest.h>
+
+namespace skin {
+namespace {
+
+const TFrameMetrics kMetrics; // 4, 3, 19, 15
+
+TEST(FormGeometry, BorderAndTitleMeasures)
+{
+    EXPECT_EQ(FormBorderWidth(fsThickFrame, 6, true, kMetrics), 6);
+    // Without a skin width the system's frame for the style decides.
+    EXPECT_EQ(FormBorderWidth(fsThickFrame | fsBorder, 0, true, kMetrics), 4);
+    EXPECT_EQ(FormBorderWidth(fsBorder, 6, false, kMetrics), 3);
+    EXPECT_EQ(FormBorderWidth(0, 0, true, kMetrics), 0);
+
+    TTitleInput t;
+    t.Style = fsCaption;
+    t.SkinTitleHeight = 26;
+    EXPECT_EQ(TitleBarHeight(t, true, kMetrics), 26);
+    EXPECT_EQ(TitleBarHeight(t, false, kMetrics), 19);
+    t.ToolWindow = true;
+    EXPECT_EQ(TitleBarHeight(t, false, kMetrics), 15);
+    t.TitleRaised = true;
+    t.SkinTitleHeight = 10;
+    EXPECT_EQ(TitleBarHeight(t, true, kMetrics), 19); // small caption + 4
+    // A form without a title has none, unless it is iconic.
+    t = TTitleInput();
+    t.HasTitle = false;
+    t.Style = fsCaption;
+    EXPECT_EQ(TitleBarHeight(t, true, kMetrics), 0);
+    t.Iconic = true;
+    EXPECT_EQ(TitleBarHeight(t, true, kMetrics), 19);
+    t = TTitleInput();
+    t.Style = fsBorder; // only half of the caption bits
+    EXPECT_EQ(TitleBarHeight(t, true, kMetrics), 0);
+
+    EXPECT_EQ(TitleIconSize(0, 12, true), 8);
+    EXPECT_EQ(TitleIconSize(0, 16, true), 8);
+    EXPECT_EQ(TitleIconSize(0, 17, true), 16);
+    EXPECT_EQ(TitleIconSize(0, 8, true), 1);
+    EXPECT_EQ(TitleIconSize(20, 30, true), 20);
+    EXPECT_EQ(TitleIconSize(20, 30, false), 0);
+
+
+    EXPECT_EQ(SnapCoordinate(1905, 20, 1920, 10), 1900);
+    EXPECT_EQ(SnapCoordinate(1880, 20, 1920, 10), 1880);
+    EXPECT_EQ(SnapCoordinate(-4, 0, 0, 10), 0);
+    EXPECT_EQ(MaximizedRegionRect(800, 600, 4, 4), TRect(4, 4, 796, 596));
+}
+
+TCaptionLayoutInput Sizeable()
+{
+    TCaptionLayoutInput in;
+    in.WindowWidth = 400;
+    in.RightBorder = 4;
+    in.SkinBorderWidth = 4;
+    in.TitleBarHeight = 26;
+    in.BIRight = 2;
+    in.BISpace = 1;
+    in.ButtonHeight = 20;
+    return in;
+}
+
+TEST(FormGeometry, CaptionButtonLayout)
+{
+    TCaptionLayoutInput in = Sizeable();
+    TCaptionLayout l = LayoutCaptionButtons(in);
+    // Right to left: close, maximize, minimize, spaced by BISPACE, centred.
+    EXPECT_EQ(l.Close, TRect(373, 5, 394, 25));
+    EXPECT_EQ(l.Max, TRect(351, 5, 372, 25));
+    EXPECT_EQ(l.Min, TRect(329, 5, 350, 25));
+    EXPECT_EQ(l.Help, TRect());
+    EXPECT_EQ(TitleButtonsWidth(in), 2 + 21 + 22 + 22);
+
+    // The small set has no spacing; user buttons start 8 pixels further left
+    // and hidden ones get no place.
+    in.Large = false;
+    in.User = {{true, true, 30}, {false, true, 21}, {true, false, 21}};
+    l = LayoutCaptionButtons(in);
+    EXPECT_EQ(l.Min, TRect(331, 5, 352, 25));
+    EXPECT_EQ(l.User[0], TRect(293, 5, 323, 25));
+    EXPECT_EQ(l.User[1], TRect());
+    EXPECT_EQ(l.User[2], TRect(272, 5, 293, 25));
+    EXPECT_EQ(TitleButtonsWidth(in), 2 + 63 + 8 + 72);
+
+    // Without a close button there is no other caption button, but user
+    // buttons are still placed.
+    in.Menu.VisibleClose = false;
+    in.Help = true;
+    l = LayoutCaptionButtons(in);
+    EXPECT_EQ(l.Close, TRect());
+    EXPECT_EQ(l.Help, TRect());
+    EXPECT_EQ(l.User[0], TRect(356, 5, 386, 25));
+
+    // A small large-set button is lowered by 2; top alignment ignores centring.
+    in = Sizeable();
+    in.ButtonHeight = 14;
+    EXPECT_EQ(LayoutCaptionButtons(in).Close.Top, 10);
+    in.BIVAlign = 1;
+    EXPECT_EQ(LayoutCaptionButtons(in).Close.Top, 0);
+
+    // An iconic form always has its minimize (restore) button.
+    in = Sizeable();
+    in.Menu.VisibleMin = false;
+    EXPECT_EQ(LayoutCaptionButtons(in).Min, TRect());
+    in.Iconic = true;
+    EXPECT_EQ(LayoutCaptionButtons(in).Min, TRect(329, 5, 350, 25));
+
+    in.HasTitle = false;
+    EXPECT_EQ(LayoutCaptionButtons(in).Close, TRect());
+}
+
+THitTestInput HitForm()
+{
+    TCaptionLayoutInput c = Sizeable();
+    c.User = {{true, true, 21}};
+    THitTestInput in;
+    in.Width = 400;
+    in.Height = 300;
+    in.Style = fsThickFrame | fsCaption;
+    in.BorderWidth = 4;
+    in.SysBorderWidth = 4;
+    in.TitleHeight = 26;
+    in.IconRect = TRect(6, 7, 22, 23);
+    in.Buttons = LayoutCaptionButtons(c);
+    in.User = c.User;
+    return in;
+}
+
+TEST(FormGeometry, HitTestRegions)
+{
+    THitTestInput in = HitForm();
+    EXPECT_EQ(FormHitTest(in, {380, 10}), htClose);
+    EXPECT_EQ(FormHitTest(in, {360, 10}), htMaxButton);
+    EXPECT_EQ(FormHitTest(in, {340, 10}), htMinButton);
+    EXPECT_EQ(FormHitTest(in, {310, 10}), htUserButton);
+    EXPECT_EQ(FormHitTest(in, {200, 10}), htCaption);
+    EXPECT_EQ(FormHitTest(in, {10, 10}), htSysMenu);
+    EXPECT_EQ(FormHitTest(in, {200, 100}), htClient);
+
+    // Every border and corner of the sizing frame.
+    EXPECT_EQ(FormHitTest(in, {200, 0}), htTop);
+    EXPECT_EQ(FormHitTest(in, {200, 299}), htBottom);
+    EXPECT_EQ(FormHitTest(in, {200, 296}), htBottom);
+    EXPECT_EQ(FormHitTest(in, {200, 295}), htClient);
+    EXPECT_EQ(FormHitTest(in, {0, 100}), htLeft);
+    EXPECT_EQ(FormHitTest(in, {396, 100}), htRight);
+    EXPECT_EQ(FormHitTest(in, {1, 1}), htTopLeft);
+    EXPECT_EQ(FormHitTest(in, {399, 1}), htTopRight);
+    EXPECT_EQ(FormHitTest(in, {2, 298}), htBottomLeft);
+    EXPECT_EQ(FormHitTest(in, {398, 298}), htBottomRight);
+
+    // Menu line and size grip.
+    in.MenuHeight = 19;
+    EXPECT_EQ(FormHitTest(in, {200, 35}), htMenu);
+    EXPECT_EQ(FormHitTest(in, {200, 49}), htClient);
+    in.GripRect = TRect(380, 280, 396, 296);
+    EXPECT_EQ(FormHitTest(in, {390, 290}), htBottomRight);
+
+    // A maximized or fixed form has no sizing frame.
+    in.Zoomed = true;
+    EXPECT_EQ(FormHitTest(in, {200, 0}), htCaption);
+    in.Zoomed = false;
+    in.Style = fsCaption | fsBorder;
+    EXPECT_EQ(FormHitTest(in, {0, 100}), htClient);
+}
+
+TEST(FormGeometry, HitTestButtonPermissions)
+{
+    THitTestInput in = HitForm();
+    // Maximize answers only when the menu allows maximizing or restoring.
+    in.Menu.EnabledMax = false;
+    EXPECT_EQ(FormHitTest(in, {360, 10}), htCaption);
+    in.Menu.EnabledRestore = true;
+    EXPECT_EQ(FormHitTest(in, {360, 10}), htMaxButton);
+    in.Iconic = true;
+    EXPECT_EQ(FormHitTest(in, {360, 10}), htCaption);
+    in.Menu.EnabledMin = false;
+    EXPECT_EQ(FormHitTest(in, {340, 10}), htCaption);
+    // A disabled user button is part of the caption.
+    in.User[0].Enabled = false;
+    EXPECT_EQ(FormHitTest(in, {310, 10}), htCaption);
+}
+
+TEST(FormGeometry, UserButtonsClippedToTitleBar)
+{
+    // A narrow form with many user buttons: the leftmost run past the icon
+    // and the left frame; those parts must keep their own answers.
+    TCaptionLayoutInput c = Sizeable();
+    c.WindowWidth = 150;
+    c.User.assign(6, TUserButtonInput());
+    THitTestInput in = HitForm();
+    in.Width = 150;
+    in.Buttons = LayoutCaptionButtons(c);
+    in.User = c.User;
+    ASSERT_LT(in.Buttons.User[5].Left, 0);
+    EXPECT_EQ(FormHitTest(in, {1, 10}), htLeft);
+    EXPECT_EQ(FormHitTest(in, {10, 10}), htSysMenu);
+    EXPECT_EQ(FormHitTest(in, {10, 1}), htTop);
+    // The button cut by the frame leaves nothing inside the title.
+    EXPECT_EQ(FormHitTest(in, {4, 10}), htCaption);
+    const TRect& inside = in.Buttons.User[0];
+    EXPECT_EQ(FormHitTest(in, {inside.Left + 1, 10}), htUserButton);
+    // Below the title bar a user button taller than the title answers nothing.
+    in.Buttons.User[0].Bottom = 60;
+    EXPECT_EQ(FormHitTest(in, {inside.Left + 1, 50}), htClient);
+}
+
+TEST(FormGeometry, SizeOutlineKeepsTheMinimum)
+{
+    const TRect form(100, 100, 400, 300);
+    // Right edge dragged far left stops at the minimum width; none given, it
+    // may shrink to nothing.
+    EXPECT_EQ(SizeOutline(htRight, {10, 0}, {400, 0}, form, 120, 0), TRect(100, 100, 220, 300));
+    EXPECT_EQ(SizeOutline(htRight, {100, 0}, {400, 0}, form, 0, 0), TRect(100, 100, 100, 300));
+    // The top-left corner moves Left and Top only.
+    EXPECT_EQ(SizeOutline(htTopLeft, {90, 80}, {100, 100}, form, 0, 0), TRect(90, 80, 400, 300));
+    EXPECT_EQ(SizeOutline(htBottom, {0, 350}, {0, 300}, form, 0, 0), TRect(100, 100, 400, 350));
+    EXPECT_EQ(SizeOutline(htTop, {0, 290}, {0, 100}, form, 0, 50), TRect(100, 250, 400, 300));
+    EXPECT_EQ(SizeOutline(htBottomLeft, {350, 310}, {100, 300}, form, 60, 0), TRect(340, 100, 400, 310));
+    // No movement, no change.
+    EXPECT_EQ(SizeOutline(htBottomRight, {5, 5}, {5, 5}, form, 0, 0), form);
+}
+
+} // namespace
+} // namespace skin

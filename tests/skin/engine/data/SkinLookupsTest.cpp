@@ -1,0 +1,88 @@
+// Look-ups of a loaded skin and the whole-skin colour transforms.
+#include <gtest/gtest.h>
+
+#include "tests/skin/engine/SkinTestSupport.h"
+#include "skin/engine/data/SkinColors.h"
+#include "skin/engine/data/SkinOptions.h"
+#include "skin/engine/data/sSkinManager.h"
+
+using namespace skin;
+using skintest::Picture;
+using skintest::Px;
+using skintest::SetPx;
+
+TEST(SkinColours, SaturationAndHueByHand)
+{
+    // m = 150: red 100 - 49 * 0.5 = 75.5 -> 76; blue 200 + 24.5 -> 224.
+    EXPECT_EQ(ChangeSaturation(100 | 150 << 8 | 200 << 16, -49), 76 | 150 << 8 | 224 << 16);
+    EXPECT_EQ(ChangeSaturation(clSysBtnFace, 0), clSysBtnFace);
+    EXPECT_EQ(ChangeHue(120, 0x0000FF), 0x00FF00);
+    EXPECT_EQ(ChangeHue(-120, 0x0000FF), 0xFF0000);
+    EXPECT_EQ(ChangeHue(77, 0x808080), 0x808080);
+}
+
+TEST(SkinColours, SkinSaturationSparesKeyAndGrey)
+{
+    TsSkinManager sm;
+    sm.Saturation = 150;   // acts as -49
+    sm.MasterBitmap = std::make_unique<TPixelImage>(Picture(2, 2, 24, 0x808080));
+    SetPx(sm.MasterBitmap->View(), 0, 0, clKeyColor);
+    SetPx(sm.MasterBitmap->View(), 1, 0, 100 | 150 << 8 | 200 << 16);
+    const std::string text = "[S]\nCOLOR=$C89664\nFONTCOLOR=-1\nGRADIENTDATA=$C89664;0;100;0;0\n";
+    skintest::TPackedSkin none;
+    none.Attach(sm);
+    // The master bitmap is read by the load; fill it again afterwards and transform by hand.
+    LoadSkinTables(sm, &text);
+    EXPECT_EQ(sm.gd[0].Color, 76 | 150 << 8 | 224 << 16);
+    EXPECT_EQ(sm.gd[0].GradientArray[0].Color1, 76 | 150 << 8 | 224 << 16);
+    sm.MasterBitmap = std::make_unique<TPixelImage>(Picture(2, 2, 24, 0x808080));
+    SetPx(sm.MasterBitmap->View(), 0, 0, clKeyColor);
+    SetPx(sm.MasterBitmap->View(), 1, 0, 100 | 150 << 8 | 200 << 16);
+    sm.ChangeSkinSaturation(-30);   // amount 30 towards grey: 100 + 15 = 115, 200 - 15 = 185
+    EXPECT_EQ(Px(sm.MasterBitmap->View(), 1, 0), 115 | 150 << 8 | 185 << 16);
+    EXPECT_EQ(Px(sm.MasterBitmap->View(), 0, 0), clKeyColor);
+    EXPECT_EQ(Px(sm.MasterBitmap->View(), 1, 1), 0x808080);
+}
+
+TEST(SkinColours, HueKeepsTheCloseIconWhenAsked)
+{
+    TsSkinManager sm;
+    sm.MasterBitmap = std::make_unique<TPixelImage>(Picture(4, 1, 24, 0x0000FF));
+    const std::string text = "[GLOBALINFO]\nBIKEEPHUE=2\nBICONCLOSE=@0000@0000@0002@0001@1@0\n";
+    LoadSkinTables(sm, &text);
+    sm.MasterBitmap = std::make_unique<TPixelImage>(Picture(4, 2, 24, 0x0000FF));
+    sm.ChangeSkinHue(120);
+    EXPECT_EQ(Px(sm.MasterBitmap->View(), 1, 0), 0x0000FF);   // inside the kept icon
+    EXPECT_EQ(Px(sm.MasterBitmap->View(), 2, 0), 0x00FF00);
+}
+
+TEST(SkinLookups, ColoursAndIndexes)
+{
+    TsSkinManager sm;
+    EXPECT_EQ(sm.GetGlobalColor(), ColorToRGB(clSysBtnFace));
+    const std::string text = "[GLOBALINFO]\nCOLOR=$202020\nFONTCOLOR=$C0C0C0\nBOXCHECKED=@0000@0000@0003@0001@3@0\n"
+                             "EXBORDER=^0000^0000^0006^0002^0002^0002^0002^0002^2^0^0^0\n"
+                             "[MENUITEM]\nHOTCOLOR=$FFFFFF\nHOTFONTCOLOR=$00FF00\n"
+                             "[TABTOP]\nBORDERSMASK=^0000^0000^0003^0003^0001^0001^0001^0001^1^0^0^0\n"
+                             "[COMBOBOX]\nGLYPHMASK=@0000@0000@0003@0001@3@0\n";
+    LoadSkinTables(sm, &text);
+    EXPECT_EQ(sm.GetGlobalColor(), 0x202020);
+    EXPECT_EQ(sm.GetGlobalFontColor(), 0xC0C0C0);
+    EXPECT_EQ(sm.GetHighlightColor(), ColorToRGB(clSysHighlight));
+    EXPECT_EQ(sm.GetHighlightFontColor(), ColorToRGB(clSysHighlightText));
+    EXPECT_EQ(sm.GetEditHotFontColor(), clKeyColor);
+    EXPECT_GE(sm.ConstData.CheckBoxChecked, 0);
+    EXPECT_EQ(sm.ConstData.RadioButtonChecked, -1);
+    EXPECT_GE(sm.ConstData.MaskTabTop, 0);
+    EXPECT_GE(sm.ConstData.ComboGlyph, 0);
+    EXPECT_EQ(sm.gd[size_t(sm.GetSkinIndex("TABTOP"))].BorderIndex, sm.ConstData.MaskTabTop);
+    EXPECT_EQ(sm.MaskWidthLeft(sm.ConstData.ExBorder), 2);
+    EXPECT_EQ(sm.GetMaskFrameSize(sm.ConstData.CheckBoxChecked).X, 1);
+
+    sm.ExtendedBorders = true;
+    sm.SkinData.FormOffset = 1;
+    sm.UpdateExtBorderImages();
+    EXPECT_EQ(sm.ExtBorderMargins, (TRect{1, 1, 1, 1}));
+    EXPECT_EQ(sm.ExtBorderActive->Width(), 3);
+    EXPECT_EQ(sm.ExtBorderActive->BitsPerPixel(), 32);
+}

@@ -1,0 +1,252 @@
+// The options file into the skin tables: inheritance, mask forms, textures,
+// pictures by name, and the faults of broken skins.
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+#include "tests/skin/engine/SkinTestSupport.h"
+#include "base/Exceptions.h"
+#include "base/Streams.h"
+#include "base/SysUtils.h"
+#include "skin/engine/data/SkinOptions.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/painting/AlphaPrimitives.h"
+#include "tests/support/TsBuilder.h"
+
+using namespace skin;
+using skintest::Picture;
+
+namespace {
+
+// Loads an options text with the given packed pictures.
+struct TLoaded {
+    TsSkinManager sm;
+    skintest::TPackedSkin pack;
+    void Load(const std::string& text) { pack.Attach(sm); LoadSkinTables(sm, &text); }
+    const TsGeneralData& Section(const std::string& name)
+    {
+        const int i = sm.GetSkinIndex(name);
+        EXPECT_GE(i, 0) << name;
+        return sm.gd.at(size_t(i));
+    }
+    const TsMaskData* Mask(const std::string& section, const std::string& key)
+    {
+        const int i = sm.GetMaskIndexByName(section, key);
+        return i < 0 ? nullptr : &sm.ma[size_t(i)];
+    }
+};
+
+} // namespace
+
+TEST(SkinOptions, SectionsInheritThroughTheirParent)
+{
+    TLoaded s;
+    s.Load("[PANEL]\nCOLOR=$00FF00\nFONTCOLOR=$123\nSHOWFOCUS=true\n"
+           "[BUTTON]\nPARENTCLASS=PANEL\nSHOWFOCUS=1\n"
+           "[EDIT]\nPARENTCLASS=PANEL\nCOLOR=-1\nGRADIENTDATA=1;2;3;0;0\n"
+           "[SELF]\nPARENTCLASS=SELF\n"
+           "[HEX]\nCOLOR=0x0000FF\nFADINGITERATIONS=abc\n");
+    EXPECT_EQ(s.Section("BUTTON").Color, 0x00FF00);
+    EXPECT_EQ(s.Section("BUTTON").FontColor[0], 0x123);
+    EXPECT_EQ(s.Section("BUTTON").ParentClass, "PANEL");
+    EXPECT_TRUE(s.Section("PANEL").ShowFocus);
+    EXPECT_FALSE(s.Section("BUTTON").ShowFocus);
+    EXPECT_EQ(s.Section("EDIT").Color, 0x00FF00);
+    ASSERT_EQ(s.Section("EDIT").GradientArray.size(), 1u);
+    EXPECT_EQ(s.Section("SELF").Color, 0xFFFFFF);
+    EXPECT_EQ(s.Section("SELF").FontColor[1], -1);
+    EXPECT_EQ(s.Section("SELF").GradientData, " ");
+    EXPECT_TRUE(s.Section("SELF").GradientArray.empty());
+    EXPECT_EQ(s.Section("HEX").Color, 0x0000FF);
+    EXPECT_EQ(s.Section("HEX").FadingIterations, 5);
+}
+
+TEST(SkinOptions, ParentLoopsEndAtTheDepthBound)
+{
+    TLoaded s;
+    s.Load("[A]\nPARENTCLASS=B\n[B]\nPARENTCLASS=A\nX=@0000@0000@0002@0002@1@0\n");
+    EXPECT_EQ(s.Section("A").Color, 0xFFFFFF);
+    EXPECT_EQ(s.sm.GetMaskIndex(s.sm.GetSkinIndex("A"), "A", "Y"), -1);
+    EXPECT_EQ(s.sm.GetMaskIndex(s.sm.GetSkinIndex("A"), "A", "X"), 0);   // found one level up
+    EXPECT_EQ(s.sm.ReadInheritedString("A", "NOWHERE", "d"), "d");
+}
+
+TEST(SkinOptions, GlobalInfoDefaultsAndVersionWithADot)
+{
+    // Whatever the system's decimal separator: "." is the separator.
+    const char* old = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = old ? old : "C";
+    std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    TLoaded s;
+    s.Load("[GLOBALINFO]\nVERSION=12.5\nTITLEHEIGHT=22\nMAXHEIGHT=0\nSHADOW1BLUR=$3\n");
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    EXPECT_DOUBLE_EQ(s.sm.SkinData.Version, 12.5);
+    EXPECT_EQ(s.sm.SkinData.MaxHeight, 22);
+    EXPECT_EQ(s.sm.SkinData.BorderWidth, 4);
+    EXPECT_EQ(s.sm.SkinData.Shadow1Blur, 3);
+    TLoaded d;
+    d.Load("[GLOBALINFO]\nVERSION=1,5\n");
+    EXPECT_DOUBLE_EQ(d.sm.SkinData.Version, 0.0);
+    EXPECT_EQ(d.sm.SkinData.TitleHeight, 30);
+    EXPECT_EQ(d.sm.SkinData.MaxHeight, 30);
+    EXPECT_EQ(d.sm.SkinData.Shadow1Blur, -1);
+}
+
+TEST(SkinOptions, FixedMaskFormsByPosition)
+{
+    TLoaded s;
+    s.Load("[B]\nBORDERSMASK=^0181^0202^0205^0250^0004^0004^0004^0004^1^1^1^1\n"
+           "GLYPHMASK=@0112@0204@0160@0240@3@1\n"
+           "T24=~0205~0217~0207~0219~10\n"
+           "T25=~0205~0217~0207~0219~10~1\n"
+           "SHORT=@0001@0002\n"
+           "ZERO=^0000^0000^0009^0012^0000^0000^0000^0000^0^0^0^0\n");
+    const TsMaskData* b = s.Mask("B", "BORDERSMASK");
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->R, (TRect{181, 202, 205, 250}));
+    EXPECT_EQ(b->WL, 4);
+    EXPECT_EQ(b->StretchMode, 1);
+    EXPECT_EQ(b->ImgType, itisaBorder);
+    const TsMaskData* g = s.Mask("B", "GLYPHMASK");
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(g->ImageCount, 3);
+    EXPECT_EQ(g->MaskType, 1);
+    EXPECT_EQ(MaskFrameWidth(*g), 16);
+    EXPECT_EQ(MaskFrameHeight(*g), 18);
+    EXPECT_EQ(s.Mask("B", "T24")->MaskType, 0);
+    EXPECT_EQ(s.Mask("B", "T25")->MaskType, 1);
+    EXPECT_EQ(s.Mask("B", "T25")->StretchMode, 10);
+    EXPECT_EQ(s.Mask("B", "SHORT"), nullptr);   // too short for its form: no picture
+    const TsMaskData* z = s.Mask("B", "ZERO");  // ImageCount 0 and no widths: no division by zero
+    ASSERT_NE(z, nullptr);
+    EXPECT_EQ(z->WL, 3);
+    EXPECT_EQ(z->WT, 4);
+    EXPECT_EQ(MaskFrameWidth(*z), 0);
+    TsMaskData minus;
+    minus.MaskType = -1;
+    minus.R = {0, 0, 4, 4};
+    EXPECT_EQ(MaskFrameHeight(minus), 0);
+}
+
+TEST(SkinOptions, RectanglesTurnedInsideOutAreRefused)
+{
+    // A bottom above its top (or a right left of its left) names no piece
+    // of the master bitmap; painted, such a mask made the painters reach
+    // rows above the picture.
+    TLoaded s;
+    s.pack.Files["master.bmp"] = skintest::BmpFile(Picture(24, 12, 24, 0x405060).View());
+    s.Load("[GLOBALINFO]\nMASTERBITMAP=MASTER.BMP\n"
+           "[BUTTON]\nBORDER=^0000^0005^0010^0000^0002^0002^0002^0002^1^1^1^1\n"
+           "WIDE=^0010^0000^0000^0006^0002^0002^0002^0002^1^1^1^1\n"
+           "GLYPH=@0000@0008@0012@0002@3@1\n"
+           "RECT=R# (0,5,10,0) (1,1)\n"
+           "FLAT=^0000^0004^0012^0004^0000^0000^0000^0000^1^1^1^1\n"
+           "GOOD=^0000^0000^0012^0012^0002^0002^0002^0002^1^1^1^1\n");
+    EXPECT_EQ(s.Mask("BUTTON", "BORDER"), nullptr);
+    EXPECT_EQ(s.Mask("BUTTON", "WIDE"), nullptr);
+    EXPECT_EQ(s.Mask("BUTTON", "GLYPH"), nullptr);
+    EXPECT_EQ(s.Mask("BUTTON", "RECT"), nullptr);
+    EXPECT_NE(s.Mask("BUTTON", "FLAT"), nullptr);   // empty is not inside out
+    ASSERT_NE(s.Mask("BUTTON", "GOOD"), nullptr);
+    // What was kept paints inside its pictures in every state.
+    TPixelImage dst = Picture(20, 14, 32, 0xAAAAAA), bg = Picture(20, 14, 24, 0x111111);
+    for (const TsMaskData& m : s.sm.ma)
+        for (int state = 0; state < 4; ++state) {
+            DrawMaskRect(dst.View(), {-2, -1, 19, 15}, true, MakeCacheInfo(bg.View(), 1, 1), m, state, true);
+            DrawMaskGlyph(dst.View(), {-3, 2}, state, state, m, EmptyCacheInfo());
+        }
+}
+
+TEST(SkinOptions, PictureFilesAndTheRectForm)
+{
+    TLoaded s;
+    TPixelImage pic = Picture(18, 12, 24, 0x00FF00);
+    s.pack.Files["Glow.bmp"] = skintest::BmpFile(pic.View());
+    s.pack.Files["master.bmp"] = skintest::BmpFile(Picture(40, 30, 24, 0x010203).View());
+    s.pack.Files["Tex.jpg"] = skintest::JpegFile(299, 300, 0x808080);
+    s.pack.Files["Big.jpg"] = skintest::JpegFile(300, 300, 0x808080);
+    s.Load("[GLOBALINFO]\nMASTERBITMAP=MASTER.BMP\n"
+           "[S]\nA=!GLOW.BMP!1!0!3!0018!0018!0018!0018\n"
+           "B=!GLOW.BMP!3!1!7\n"
+           "C=!glow.bmp!1!0!3\n"
+           "D=R# (1,2,3,4) (0,-1)\n"
+           "E=glow.bmp\n"
+           "PATTERN=tex.jpg\nHOTPATTERN=BIG.JPG\n"
+           "FADINGINTERVALIN=200\nSUID=5\n");
+    EXPECT_EQ(s.sm.MasterBitmap->Width(), 40);
+    const TsMaskData* a = s.Mask("S", "A");
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->ImgType, itisaGlow);
+    EXPECT_EQ(a->WB, 18);
+    EXPECT_EQ(a->StretchMode, 4);
+    EXPECT_EQ(a->R, (TRect{0, 0, 18, 12}));
+    const TsMaskData* b = s.Mask("S", "B");
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->ImgType, itisaPngGlyph);
+    EXPECT_EQ(b->WL, 2);   // 18 div (3 * 3)
+    EXPECT_EQ(b->WT, 2);   // 12 div (2 * 3)
+    EXPECT_EQ(s.Mask("S", "C"), nullptr);   // the "!" name is compared as written
+    const TsMaskData* d = s.Mask("S", "D");
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->R, (TRect{1, 2, 3, 4}));
+    EXPECT_EQ(d->ImageCount, 1);
+    EXPECT_EQ(d->MaskType, 0);
+    EXPECT_EQ(d->StretchMode, 1);
+    const TsMaskData* e = s.Mask("S", "E");
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->ImageCount, 3);
+    EXPECT_EQ(e->WL, 2);
+    const int t = s.sm.GetTextureIndex(s.sm.GetSkinIndex("S"), "S", "PATTERN");
+    ASSERT_GE(t, 0);
+    EXPECT_EQ(s.sm.ma[size_t(t)].Bmp->Width(), 299);
+    EXPECT_EQ(s.sm.GetPatternIndex(s.sm.GetSkinIndex("S"), "S", "HOTPATTERN"), 0);
+    EXPECT_EQ(s.sm.pa.size(), 1u);
+    EXPECT_EQ(s.sm.ma.size(), 5u);   // the numeric keys leave no trace
+}
+
+TEST(SkinOptions, FolderSkinPicturesBesideTheOptions)
+{
+    const std::string dir = tw::IncludeTrailingPathDelimiter(tw::test::UniqueTempName("skinfolder", ""));
+    ASSERT_TRUE(tw::ForceDirectories(dir));
+    {
+        tw::TFileStream f(dir + "PIC.BMP", tw::fmCreate);
+        const std::string bmp = skintest::BmpFile(Picture(9, 6, 24, 0x0000FF).View());
+        f.WriteBuffer(bmp.data(), int64_t(bmp.size()));
+    }
+    TsSkinManager sm;
+    sm.SkinPath = dir;
+    const std::string text = "[S]\nM=pic.bmp\nN=missing.bmp\n";
+    LoadSkinTables(sm, &text);
+    EXPECT_GE(sm.GetMaskIndexByName("S", "M"), 0);
+    EXPECT_EQ(sm.GetMaskIndexByName("S", "N"), -1);
+    tw::RemoveFile(dir + "PIC.BMP");
+}
+
+TEST(SkinOptions, ExtraSectionsFillWhatTheSkinLacks)
+{
+    TLoaded s;
+    s.sm.CommonSections = {"[PANEL]", "COLOR=1", "[MYPANEL]", "PARENTCLASS=panel", "GLOW=-1", "[LONE]"};
+    s.Load("[PANEL]\nCOLOR=$334455\nGLOW=3\n");
+    EXPECT_EQ(s.Section("PANEL").Color, 0x334455);
+    EXPECT_EQ(s.Section("MYPANEL").Color, 0x334455);
+    EXPECT_EQ(s.Section("MYPANEL").GlowCount, 3);
+    EXPECT_EQ(s.Section("LONE").ParentClass, "-1");
+    EXPECT_EQ(s.Section("LONE").Color, 0xFFFFFF);
+}
+
+TEST(SkinOptions, FailuresLeaveTheLoadingFlagCleared)
+{
+    TsSkinManager sm;
+    EXPECT_THROW(LoadSkinTables(sm, nullptr), EInvalidSkin);   // no "Options.dat"
+    EXPECT_FALSE(sm.Loading());
+    const std::string bad = "[GLOBALINFO]\nSHADOW1OFFSET=abc\n";
+    EXPECT_THROW(LoadSkinTables(sm, &bad), tw::EConvertError);
+    EXPECT_FALSE(sm.Loading());
+    EXPECT_EQ(sm.SkinIni, nullptr);
+    const std::string hash = "[GLOBALINFO]\nDESCRIPTION=Skin #1\n";   // any "#" value is the rect form
+    EXPECT_THROW(LoadSkinTables(sm, &hash), tw::EConvertError);
+    const std::string fine = "[X]\nCOLOR=1\n";
+    LoadSkinTables(sm, &fine);
+    EXPECT_FALSE(sm.Loading());
+    EXPECT_EQ(sm.gd.size(), 1u);
+}

@@ -1,0 +1,317 @@
+// The skin manager as a component: where a skin is found, what is announced
+// when it comes and goes, and the skin list of the system menu.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "base/Streams.h"
+#include "base/SysUtils.h"
+#include "skin/engine/common/DefaultManager.h"
+#include "skin/engine/data/SkinOptions.h"
+#include "skin/engine/data/acSkinPack.h"
+#include "skin/engine/data/sSkinManager.h"
+
+using namespace skin;
+
+TEST(SkinFolder, RelativeValuesStartInTheProgramFolder)
+{
+    const std::string prog = "C:\\App\\Bin\\";
+    EXPECT_EQ(FullSkinDirectory("..\\Skins", prog, '\\'), "C:\\App\\Skins\\");
+    EXPECT_EQ(FullSkinDirectory(".\\Skins", prog, '\\'), "C:\\App\\Bin\\Skins\\");
+    EXPECT_EQ(FullSkinDirectory("./Skins/", prog, '\\'), "C:\\App\\Bin\\Skins\\");
+    EXPECT_EQ(FullSkinDirectory("Skins", prog, '\\'), "C:\\App\\Bin\\Skins\\");
+    EXPECT_EQ(FullSkinDirectory("\\\\server\\skins", prog, '\\'), "\\\\server\\skins\\");
+    EXPECT_EQ(FullSkinDirectory("c:\\Skins", prog, '\\'), "c:\\Skins\\");
+    // Only the separator on POSIX, where an absolute path has no drive.
+    EXPECT_EQ(FullSkinDirectory("/opt/skins", "/usr/bin/", '/'), "/opt/skins/");
+}
+
+TEST(SkinFolder, ParentOfAFolderWithoutSeparatorEnds)
+{
+    // The search for the parent's separator stops at the start of the text.
+    EXPECT_EQ(FullSkinDirectory("..\\Skins", "NoSeparator", '\\'), "Skins\\");
+    EXPECT_EQ(FullSkinDirectory("..", "", '\\'), "");
+    EXPECT_EQ(FullSkinDirectory("..\\Skins", "", '\\'), "Skins\\");
+}
+
+TEST(SkinFolder, NormalisingOnlyTouchesTheEnd)
+{
+    EXPECT_EQ(NormalizeSkinDirectory("", '\\'), "");
+    EXPECT_EQ(NormalizeSkinDirectory("d:/skins/", '\\'), "d:/skins\\");
+    EXPECT_EQ(NormalizeSkinDirectory("d", '\\'), "d:\\");
+    EXPECT_EQ(NormalizeSkinDirectory("d:\\x", '\\'), "d:\\x\\");
+}
+
+TEST(SkinFolder, VersionSwitchInAnyCase)
+{
+    EXPECT_TRUE(AcVerRequested({"tarnwick.exe", "/ACVer"}));
+    EXPECT_FALSE(AcVerRequested({"tarnwick.exe", "-acver", "/acver2"}));
+}
+
+TEST(SkinFolder, ForeignClassListsGetTheirDefaultsAndSplitByLine)
+{
+    TsSkinManager m;
+    EXPECT_EQ(m.ThirdLists[ThirdPartyList::ThirdButtons], std::vector<std::string>{"TButton"});
+    EXPECT_EQ(m.ThirdParty.GetString(ThirdPartyList::ThirdEdits), " ");
+    m.ThirdParty.SetString(ThirdPartyList::ThirdEdits, "TEdit\r\nTMemo\r\n");
+    m.UpdateThirdLists();
+    EXPECT_EQ(m.ThirdLists[ThirdPartyList::ThirdEdits], (std::vector<std::string>{"TEdit", "TMemo"}));
+    EXPECT_STREQ(ThirdPartyKinds[ThirdPartyList::ThirdSpeedButton], "SpeedButton");
+}
+
+#ifdef TW_SKIN_ARCHIVE
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Writes down what the manager asks of the windows.
+struct TRecorder : TSkinAnnouncer {
+    std::vector<std::string> Log;
+    void ClearGlows() override { Log.push_back("glows"); }
+    void BeginSkinChange(TsSkinManager&) override { Log.push_back("begin"); }
+    void EndSkinChange(TsSkinManager&, bool) override { Log.push_back("end"); }
+    void BroadcastToForms(TsSkinManager& m, uint16_t cmd) override
+    {
+        Log.push_back("cmd" + std::to_string(cmd) + (cmd == 1 && m.SkinLoaded() ? "!" : ""));
+    }
+    void RedrawAdapters() override { Log.push_back("redraw"); }
+    void InstallSkinHook(TsSkinManager&) override { Log.push_back("hook+"); }
+    void UninstallSkinHook(TsSkinManager&) override { Log.push_back("hook-"); }
+    void ShowMessage(const std::string& s) override { Log.push_back(s); }
+};
+
+std::shared_ptr<tw::TMemoryStream> Archive()
+{
+    auto s = std::make_shared<tw::TMemoryStream>();
+    s->LoadFromFile(TW_SKIN_ARCHIVE);
+    return s;
+}
+
+void WriteFile(const fs::path& p, const std::string& data)
+{
+    std::ofstream(p, std::ios::binary).write(data.data(), std::streamsize(data.size()));
+}
+
+// Our own skin unpacked into a folder, as a skin folder holds it.
+void UnpackInto(const fs::path& dir)
+{
+    fs::create_directories(dir);
+    std::unique_ptr<TacSkinConvertor> sc;
+    LoadPackedFile(TW_SKIN_ARCHIVE, sc, true);
+    for (const TacPackedFile& f : sc->Files)
+        WriteFile(dir / f.FileName, std::string(reinterpret_cast<const char*>(f.Data->Memory()), size_t(f.Data->Size())));
+    WriteFile(dir / "Options.dat",
+              std::string(reinterpret_cast<const char*>(sc->Options->Memory()), size_t(sc->Options->Size())));
+}
+
+struct Manager : ::testing::Test {
+    fs::path dir;
+    TRecorder rec;
+    std::unique_ptr<TsSkinManager> sm;
+    const std::string internal = "Tarnwick8 (internal)";
+
+    void SetUp() override
+    {
+        dir = fs::path(::testing::TempDir()) / ("skinmgr_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        DefaultManager = nullptr;
+        sm = std::make_unique<TsSkinManager>();
+        sm->Announcer = &rec;
+        sm->SetSkinDirectory(dir.string());
+    }
+    void TearDown() override
+    {
+        sm.reset();
+        fs::remove_all(dir);
+    }
+    void AddInternal() { sm->InternalSkins.Add(internal, Archive()); }
+};
+
+} // namespace
+
+TEST_F(Manager, FirstManagerIsTheDefaultOneUntilItGoes)
+{
+    EXPECT_TRUE(sm->IsDefault());
+    TsSkinManager second;
+    EXPECT_FALSE(second.IsDefault());
+    sm->SetIsDefault(false);   // cannot give it up this way
+    EXPECT_TRUE(sm->IsDefault());
+    sm.reset();
+    EXPECT_EQ(DefaultManager, nullptr);
+}
+
+TEST_F(Manager, InternalSkinLoadsAndIsAnnouncedOnce)
+{
+    AddInternal();
+    EXPECT_EQ(sm->SkinInfo(), "N/A");
+    int before = 0, after = 0;
+    sm->OnBeforeChange = [&](tw::TObject* s) { EXPECT_EQ(s, sm.get()); ++before; };
+    sm->OnAfterChange = [&](tw::TObject*) {
+        EXPECT_FALSE(SkinLoading);
+        ++after;
+    };
+    sm->SetSkinName(internal);
+    EXPECT_TRUE(sm->SkinLoaded());
+    EXPECT_TRUE(sm->PackedSkin());
+    EXPECT_EQ(sm->SkinPath, "");
+    EXPECT_GE(sm->GetSkinIndex("BUTTON"), 0);
+    EXPECT_EQ(sm->SkinInfo(), "1");
+    EXPECT_EQ(before, 1);
+    EXPECT_EQ(after, 1);
+    // The skin is not marked loaded while AC_SKINLOADED goes round.
+    const std::vector<std::string> expected = {"glows", "begin", "cmd1", "hook+", "cmd16", "begin", "cmd3", "end", "redraw"};
+    EXPECT_EQ(rec.Log, expected);
+    // The stored skin keeps its archive for the next load.
+    EXPECT_GT(sm->InternalSkins.Items(0).Data->Size(), 0);
+}
+
+TEST_F(Manager, UnknownNameTakesTheFirstStoredSkin)
+{
+    AddInternal();
+    sm->SetSkinName("Nowhere");
+    EXPECT_EQ(sm->SkinName(), internal);
+    EXPECT_TRUE(sm->SkinLoaded());
+}
+
+TEST_F(Manager, NoSkinAtAllSwitchesOffAndRemoves)
+{
+    sm->SetSkinName("Nowhere");
+    EXPECT_FALSE(sm->Active());
+    EXPECT_FALSE(sm->SkinLoaded());
+    EXPECT_TRUE(sm->gd.empty());
+    EXPECT_EQ(rec.Log, (std::vector<std::string>{"glows", "cmd2"}));
+}
+
+TEST_F(Manager, InactiveManagerOnlyStoresUntilSwitchedOn)
+{
+    AddInternal();
+    sm->SetActive(false);
+    rec.Log.clear();
+    sm->SetSkinName(internal);
+    sm->SetHueOffset(40);
+    EXPECT_TRUE(rec.Log.empty());
+    EXPECT_TRUE(sm->gd.empty());
+    sm->SetActive(true);
+    EXPECT_TRUE(sm->SkinLoaded());
+    EXPECT_EQ(sm->HueOffset, 40);
+    // Switching off removes the skin, the hook and every common index.
+    rec.Log.clear();
+    sm->SetActive(false);
+    EXPECT_EQ(rec.Log, (std::vector<std::string>{"glows", "hook-", "cmd2"}));
+    EXPECT_TRUE(sm->ma.empty());
+    EXPECT_EQ(sm->MasterBitmap, nullptr);
+    EXPECT_EQ(sm->ConstData.IndexGlobalInfo, -1);
+}
+
+TEST_F(Manager, HueChangeReloadsWithoutAnnouncingANewSkin)
+{
+    AddInternal();
+    sm->SetSkinName(internal);
+    const TColor before = sm->gd[size_t(sm->GetSkinIndex("BUTTON"))].Color;
+    rec.Log.clear();
+    sm->SetHueOffset(120);
+    EXPECT_NE(sm->gd[size_t(sm->GetSkinIndex("BUTTON"))].Color, before);
+    EXPECT_EQ(rec.Log, (std::vector<std::string>{"cmd16", "begin", "cmd3", "end", "redraw"}));
+}
+
+TEST_F(Manager, FolderSkinAndPackedFileOfTheSameNameThePackedWins)
+{
+    AddInternal();
+    UnpackInto(dir / "Plain");
+    sm->SetSkinName("Plain");
+    EXPECT_FALSE(sm->PackedSkin());
+    EXPECT_EQ(sm->SkinPath, sm->GetFullSkinDirectory() + "Plain" + tw::PathDelim());
+    EXPECT_GE(sm->GetSkinIndex("EDIT"), 0);
+    EXPECT_NE(sm->MasterBitmap, nullptr);
+
+    UnpackInto(dir / "Both");
+    fs::copy_file(TW_SKIN_ARCHIVE, dir / "Both.asz");
+    sm->SetSkinName("Both");
+    EXPECT_TRUE(sm->PackedSkin());
+    EXPECT_EQ(sm->SkinName(), "Both");
+    EXPECT_GE(sm->GetSkinIndex("EDIT"), 0);
+}
+
+TEST_F(Manager, DamagedPackedFileRaisesWithoutAStoredSkinAndTheNextLoadStartsClean)
+{
+    WriteFile(dir / "Broken.asz", "not an archive at all");
+    EXPECT_THROW(sm->SetSkinName("Broken"), tw::Exception);
+    EXPECT_FALSE(SkinLoading);
+    EXPECT_FALSE(sm->SkinLoaded());
+    AddInternal();
+    sm->SetSkinName(internal);
+    EXPECT_TRUE(sm->SkinLoaded());
+    EXPECT_EQ(sm->LoadError, "");
+}
+
+// A skin in the skin folder is input: a damaged archive (also one that has
+// the stored skin's name) or options without a section give way to the
+// stored skin, and the file and the reason are kept for one report.
+TEST_F(Manager, ADamagedSkinOfTheFolderGivesWayToTheStoredOne)
+{
+    AddInternal();
+    std::string junk(5000, '\0');
+    uint32_t x = 12345;
+    for (char& c : junk) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 24);
+    }
+    WriteFile(dir / (internal + ".asz"), junk);
+    fs::create_directories(dir / "Blank");
+    WriteFile(dir / "Blank" / "Options.dat", junk);
+    for (const std::string& name : {internal, std::string("Blank")}) {
+        rec.Log.clear();
+        EXPECT_NO_THROW(sm->SetSkinName(name)) << name;
+        EXPECT_TRUE(sm->Active()) << name;
+        EXPECT_TRUE(sm->SkinLoaded()) << name;
+        EXPECT_FALSE(SkinLoading);
+        EXPECT_EQ(sm->SkinName(), internal);
+        EXPECT_EQ(sm->SkinPath, "");
+        EXPECT_GE(sm->GetSkinIndex("BUTTON"), 0) << name;
+        EXPECT_FALSE(sm->LoadError.empty()) << name;
+        EXPECT_EQ(rec.Log.front(), "glows");
+    }
+    EXPECT_EQ(sm->LoadErrorFile, sm->GetFullSkinDirectory() + "Blank" + tw::PathDelim() + "Options.dat");
+    sm->SetSkinName("Broken");   // no such skin anywhere: no error either
+    EXPECT_EQ(sm->LoadError, "");
+    fs::remove(dir / (internal + ".asz"));
+    sm->SetSkinName(internal);
+    EXPECT_TRUE(sm->SkinLoaded());
+    EXPECT_EQ(sm->LoadErrorFile, "");
+}
+
+TEST_F(Manager, SkinNamesCutOnlyTheExtension)
+{
+    AddInternal();
+    UnpackInto(dir / "Folder");
+    fs::create_directories(dir / "NoOptions");
+    UnpackInto(dir / ".hidden");
+    WriteFile(dir / "Dark.v2.asz", "x");
+    WriteFile(dir / "Upper.ASZ", "x");
+    WriteFile(dir / "readme.txt", "x");
+    std::string first;
+    EXPECT_EQ(sm->GetSkinNames(0, &first), (std::vector<std::string>{"Folder", internal}));
+    EXPECT_EQ(first, internal);
+    EXPECT_EQ(sm->GetSkinNames(1), (std::vector<std::string>{"Dark.v2", internal, "Upper"}));
+    EXPECT_EQ(sm->GetSkinNames(2), (std::vector<std::string>{"Dark.v2", "Folder", internal, "Upper"}));
+    // A skin folder that does not exist lists the stored skins alone.
+    sm->SetSkinDirectory((dir / "missing").string());
+    EXPECT_EQ(sm->GetSkinNames(2), (std::vector<std::string>{internal}));
+}
+
+TEST_F(Manager, CommonSectionsLoseTheirBlanksAndReload)
+{
+    AddInternal();
+    sm->SetSkinName(internal);
+    rec.Log.clear();
+    sm->SetCommonSections({"[EXTRA SECTION]", "; a comment stays", "COLOR = 255", ""});
+    EXPECT_EQ(sm->CommonSections,
+              (std::vector<std::string>{"[EXTRASECTION]", "; a comment stays", "COLOR=255", ""}));
+    EXPECT_TRUE(sm->SkinLoaded());
+    EXPECT_EQ(rec.Log.front(), "glows");
+}
+
+#endif
