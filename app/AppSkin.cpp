@@ -34,9 +34,44 @@ void InstallSkinnedMessageDialogs() {
 
 std::function<std::string()> SkinDirectoryHook;
 
+void ConfigureProgramSkinManager(skin::TsSkinManager& manager) {
+    // Forms and pages fade in; a skin change repaints at once.
+    manager.AnimEffects.FormShow.Time = 150;
+    manager.AnimEffects.DialogShow.Time = 80;
+    manager.AnimEffects.PageChange.Time = 80;
+    manager.AnimEffects.SkinChanging.Active = false;
+    manager.MenuSupport.IcoLineSkin = "ICOLINE";
+    // The class library's standard controls, and the usual names of their
+    // relatives, may be skinned from outside where no skinned class is used.
+    using L = skin::ThirdPartyList;
+    const struct {
+        int index;
+        const char* text;
+    } lists[] = {
+        {L::ThirdEdits, "TEdit\r\nTMemo\r\nTMaskEdit\r\nTLabeledEdit\r\nTSpinEdit\r\nTListBox\r\nTCheckListBox\r\nTRichEdit\r\nTHotKey"},
+        {L::ThirdButtons, "TButton"},
+        {L::ThirdBitBtns, "TBitBtn"},
+        {L::ThirdCheckBoxes, "TCheckBox\r\nTRadioButton"},
+        {L::ThirdComboBoxes, "TComboBox\r\nTColorBox"},
+        {L::ThirdGrids, "TStringGrid\r\nTDrawGrid\r\nTValueListEditor"},
+        {L::ThirdGroupBoxes, "TGroupBox\r\nTRadioGroup"},
+        {L::ThirdListViews, "TListView"},
+        {L::ThirdPanels, "TPanel"},
+        {L::ThirdTreeViews, "TTreeView"},
+        {L::ThirdPageControl, "TPageControl"},
+        {L::ThirdTabControl, "TTabControl"},
+        {L::ThirdToolBar, "TToolBar"},
+        {L::ThirdStatusBar, "TStatusBar"},
+        {L::ThirdSpeedButton, " "},
+    };
+    for (const auto& list : lists) manager.ThirdParty.SetString(list.index, list.text);
+    manager.UpdateThirdLists();
+}
+
 skin::TsSkinManager* CreateProgramSkinManager(TComponent* owner) {
     auto* manager = new skin::TsSkinManager(owner);
     manager->SetName("sSkinManager1");
+    ConfigureProgramSkinManager(*manager);
     if (SkinDirectoryHook) manager->SetSkinDirectory(SkinDirectoryHook());
     skin::AddInternalSkinFromResource(*manager, skin::kOwnSkinResource, kProgramSkinName);
     manager->SetSkinName(kProgramSkinName);

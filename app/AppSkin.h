@@ -33,6 +33,9 @@ void InstallSkinnedMessageDialogs();
 // so the default manager, holding our own skin from the program's resources
 // and loading it by name.
 skin::TsSkinManager* CreateProgramSkinManager(TComponent* owner);
+// The program's settings of that manager: show and page-change fades, no
+// fade on a skin change, the icon strip of the menus, the foreign classes.
+void ConfigureProgramSkinManager(skin::TsSkinManager& manager);
 
 // For tests: when set, the skin folder the program's manager searches
 // (instead of the system-wide one).

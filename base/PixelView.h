@@ -29,6 +29,23 @@ class TPixelImage {
 public:
     TPixelImage() = default;
     TPixelImage(int width, int height, int bitsPerPixel) { Resize(width, height, bitsPerPixel); }
+    // A copy owns its own rows: the view must point at them, not at the
+    // original's (a plain member copy would leave it there).
+    TPixelImage(const TPixelImage& other) : data_(other.data_), view_(other.view_)
+    {
+        view_.Bits = data_.empty() ? nullptr : data_.data();
+    }
+    TPixelImage& operator=(const TPixelImage& other)
+    {
+        if (this != &other) {
+            data_ = other.data_;
+            view_ = other.view_;
+            view_.Bits = data_.empty() ? nullptr : data_.data();
+        }
+        return *this;
+    }
+    TPixelImage(TPixelImage&&) noexcept = default;
+    TPixelImage& operator=(TPixelImage&&) noexcept = default;
 
     void Resize(int width, int height, int bitsPerPixel)
     {

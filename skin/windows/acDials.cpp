@@ -907,18 +907,30 @@ void BroadcastToDialogs(tw::TMessage& m)
     }
 }
 
+// After a skin change every visible foreign dialog is drawn again whole,
+// frame and children, in the new skin.
+void RedrawDialogs()
+{
+    for (TacProvider* p : DialogProviders())
+        if (p->Handle && IsWindowVisible(p->Handle))
+            RedrawWindow(p->Handle, nullptr, nullptr,
+                         RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
 } // namespace
 
 void InstallDialogSkinning()
 {
     SkinCBTHookProc = DialogHookProc;
     BroadcastToForeignWindows = BroadcastToDialogs;
+    RedrawAdaptedWindows = RedrawDialogs;
 }
 
 void UninstallDialogSkinning()
 {
     SkinCBTHookProc = nullptr;
     BroadcastToForeignWindows = nullptr;
+    RedrawAdaptedWindows = nullptr;
     FreeAllDialogProviders();
 }
 

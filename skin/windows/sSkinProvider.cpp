@@ -12,6 +12,8 @@
 #include "skin/engine/link/ItemPaintingWin.h"
 #include "skin/engine/link/SkinText.h"
 #include "skin/engine/painting/AlphaPrimitives.h"
+#include "skin/engine/link/sVclUtils.h"
+#include "skin/engine/painting/GraphicsUtils.h"
 #include "skin/windows/acBorderForm.h"
 #include "skin/windows/acCtrlAdapter.h"
 #include "skin/windows/acDials.h"
@@ -917,6 +919,92 @@ void TsSkinProvider::UpdateFormRegion()
     regionBusy_ = false;
 }
 
+HRGN TsSkinProvider::AnimationRegion()
+{
+    if (!skinned_ || !drawNonClient_ || form_->Parent() || !form_->HandleAllocated() ||
+        form_->BorderStyle() == tw::bsNone)
+        return nullptr;
+    CollectBorderCutouts();
+    return MakeFormRegion(0, 0);
+}
+
+uint32_t TsSkinProvider::ShowAnimationTime() const
+{
+    const TsSkinManager* sm = SkinManager();
+    if (!sm || !skinned_ || form_->Parent())
+        return 0;
+    const tw::TBorderStyle bs = form_->BorderStyle();
+    const TacFormAnimation& effect = bs == tw::bsSingle || bs == tw::bsSizeable
+                                         ? static_cast<const TacFormAnimation&>(sm->AnimEffects.FormShow)
+                                         : static_cast<const TacFormAnimation&>(sm->AnimEffects.DialogShow);
+    return effect.Active ? effect.Time : 0;
+}
+
+bool TsSkinProvider::PrepareTransparent()
+{
+    HWND wnd = form_->Handle();
+    const TUpdateLayeredWindow update = UpdateLayeredWindowEntry();
+    const LONG_PTR ex = GetWindowLongPtrW(wnd, GWL_EXSTYLE);
+    if (!update || (ex & WS_EX_LAYERED))
+        return false;
+    SetWindowLongPtrW(wnd, GWL_EXSTYLE, ex | WS_EX_LAYERED);
+    // An empty, all but transparent picture of the window's size (a layered
+    // window takes the size of its picture): the window is there but shows
+    // nothing of itself.
+    RECT wr{};
+    GetWindowRect(wnd, &wr);
+    SIZE size{std::max<LONG>(wr.right - wr.left, 1), std::max<LONG>(wr.bottom - wr.top, 1)};
+    tw::TBitmap empty(size.cx, size.cy, tw::pf32bit);
+    TWindowDC screen(nullptr);
+    POINT origin{0, 0};
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 10, AC_SRC_ALPHA};
+    if (!update(wnd, screen.Handle(), nullptr, &size, empty.Canvas().Handle(), &origin, 0x1FFFFFFF, &blend, ULW_ALPHA)) {
+        SetWindowLongPtrW(wnd, GWL_EXSTYLE, ex);
+        return false;
+    }
+    return true;
+}
+
+void TsSkinProvider::AnimatedShowing(tw::TMessage& m)
+{
+    const uint32_t time =
+        m.WParam && drawNonClient_ && skinData_->BGChangedFlag && !AnimationRunning ? ShowAnimationTime() : 0;
+    if (time == 0) {
+        CallSaved(m);
+        return;
+    }
+    HWND wnd = form_->Handle();
+    const bool activeState = skinData_->ActiveState();
+    skinData_->SetActiveState(true);
+    changeLocked_ = true;
+    const bool transparent = PrepareTransparent();
+    // The children draw once, into the faded picture, not on the screen.
+    std::vector<HWND> children;
+    for (HWND c = GetWindow(wnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        if (IsWindowVisible(c)) {
+            children.push_back(c);
+            SendMessageW(c, WM_SETREDRAW, FALSE, 0);
+        }
+    CallSaved(m);
+    for (HWND c : children)
+        if (IsWindow(c))
+            SendMessageW(c, WM_SETREDRAW, TRUE, 0);
+    // OnShow may have hidden it again.
+    if (form_->Visible() && IsWindowVisible(wnd)) {
+        // The form stays transparent while the fade runs over it: the overlay
+        // captures what lies below it, and printing it still works.
+        AnimShowControl(form_, time);
+    }
+    if (transparent)
+        SetWindowLongPtrW(wnd, GWL_EXSTYLE, GetWindowLongPtrW(wnd, GWL_EXSTYLE) & ~LONG_PTR(WS_EX_LAYERED));
+    regionSize_ = {-1, -1};
+    UpdateFormRegion();
+    changeLocked_ = false;
+    skinData_->SetActiveState(activeState);
+    if (IsWindowVisible(wnd))
+        RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+}
+
 void TsSkinProvider::MaxInfo(tw::TMessage& m)
 {
     HWND wnd = form_->Handle();
@@ -1086,13 +1174,24 @@ void TsSkinProvider::ProviderWindowProc(tw::TMessage& m)
                 SkinnedDispatch(m);
             return;
         }
+        if (m.Msg == tw::CM_SHOWINGCHANGED && m.WParam && !form_->HandleAllocated() && !form_->IsDestroying()) {
+            // The form's first showing makes its window, and the window
+            // brings the skin: that showing fades in like any later one.
+            form_->Handle();
+            if (skinned_) {
+                AnimatedShowing(m);
+                return;
+            }
+        }
         if (m.Msg == SM_ALPHACMD) {
             const uint16_t command = SkinCommandOf(m.WParam);
             if (command == AC_SKINLOADED || command == AC_SKINREFRESH) {
+                // The form's own procedure hears of the new skin first, as
+                // it hears of its removal: forms take skin colours there.
+                CallSaved(m);
                 const auto* from = reinterpret_cast<TsSkinManager*>(m.LParam);
                 if (!form_->IsDestroying() && (!from || from == SkinManager()))
                     ApplySkin();
-                CallSaved(m);
                 return;
             }
         }
@@ -1613,6 +1712,9 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         if (!(m.LParam & PRF_CLIENT))
             return;
         break;
+    case tw::CM_SHOWINGCHANGED:
+        AnimatedShowing(m);
+        return;
     case tw::CM_VISIBLECHANGED:
         CallSaved(m);
         if (!m.WParam && !form_->IsDestroying())

@@ -204,6 +204,12 @@ public:
     void SetSysMenuStyle(bool active);
     // The system menu at a screen point (the skinned one when there is).
     void PopupSystemMenu(POINT screen);
+    HRGN AnimationRegion() override;
+
+    // The fade-in time of this form when it is shown: the manager's form-show
+    // time for the sizeable and single borders, the dialog-show time for the
+    // others; 0 when it is not shown animated.
+    uint32_t ShowAnimationTime() const;
 
     // Rebuilds the frame picture when it changed and copies it to the window.
     void PaintNonClient();
@@ -236,6 +242,11 @@ private:
     void NcHitTest(tw::TMessage& m);
     void Print(tw::TMessage& m);
     void CallSaved(tw::TMessage& m);
+    // CM_SHOWINGCHANGED: the form fades in with its frame when it is shown.
+    void AnimatedShowing(tw::TMessage& m);
+    // Makes the shown form invisible until the fade has its picture; false
+    // when it could not be done (the form then shows as it is).
+    bool PrepareTransparent();
     // Lets the saved procedure handle a message that would draw the system
     // caption, with the window marked invisible so it draws nothing.
     void CallSavedHidden(tw::TMessage& m);

@@ -47,6 +47,26 @@ protected:
     static void Pump() { Application->ProcessMessages(); }
 };
 
+TEST_F(SkinTest, TheProgramsManagerFadesFormsAndPagesButNotSkinChanges) {
+    const skin::TsSkinManager& m = Manager();
+    EXPECT_EQ(m.AnimEffects.FormShow.Time, 150);
+    EXPECT_EQ(m.AnimEffects.DialogShow.Time, 80);
+    EXPECT_EQ(m.AnimEffects.PageChange.Time, 80);
+    EXPECT_TRUE(m.AnimEffects.PageChange.Active);
+    EXPECT_FALSE(m.AnimEffects.SkinChanging.Active);
+    EXPECT_EQ(m.MenuSupport.IcoLineSkin, "ICOLINE");
+    using L = skin::ThirdPartyList;
+    const auto& buttons = m.ThirdLists[L::ThirdButtons];
+    EXPECT_NE(std::find(buttons.begin(), buttons.end(), "TButton"), buttons.end());
+    const auto& grids = m.ThirdLists[L::ThirdGrids];
+    EXPECT_NE(std::find(grids.begin(), grids.end(), "TStringGrid"), grids.end());
+    EXPECT_EQ(m.ThirdParty.GetString(L::ThirdSpeedButton), " ");
+    // The main window's frame answers with the form-show time.
+    auto* provider = skin::FindProvider(Form1);
+    ASSERT_NE(provider, nullptr);
+    EXPECT_EQ(provider->ShowAnimationTime(), Form1->BorderStyle() == bsSizeable || Form1->BorderStyle() == bsSingle ? 150u : 80u);
+}
+
 TEST_F(SkinTest, AfterStartUpTheMainWindowHoldsTheOnlyManagerWithOurSkin) {
     skin::TsSkinManager& m = Manager();
     EXPECT_EQ(skin::DefaultManager, &m);

@@ -12,6 +12,7 @@
 #include "skin/engine/data/acSkinPack.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/images/SkinPictures.h"
+#include "skin/engine/data/sStoredSkins.h"
 
 namespace skin {
 
@@ -280,6 +281,89 @@ double ReadVersion(const std::string& text)
     return res.ec == std::errc() && res.ptr == t.data() + t.size() ? v : 0.0;
 }
 
+// The stored skin the manager's SkinName names, nullptr when there is none.
+const TsStoredSkin* StoredSkinOf(const TsSkinManager& sm)
+{
+    const int index = sm.InternalSkins.IndexOfSkin(sm.SkinName());
+    return index < 0 ? nullptr : &sm.InternalSkins.Items(index);
+}
+
+std::unique_ptr<TPixelImage> Copy24(const TPixelImage& image)
+{
+    auto copy = std::make_unique<TPixelImage>(image);
+    SetPictureFormat(copy, 24);
+    return copy;
+}
+
+// The pictures of a skin stored taken apart: named items bring their own
+// picture, the others are rectangles of the master bitmap.
+void ReadStoredMasks(TsSkinManager& sm, const TsStoredSkin& stored)
+{
+    sm.MasterBitmap = Copy24(stored.MasterBitmap);
+    for (const TsSkinImage& item : stored.Images) {
+        TsMaskData m = NewMask(sm, tw::UpperCase(item.SectionName), tw::UpperCase(item.PropertyName));
+        if (!item.Name.empty()) {
+            // A named item without a picture keeps an empty rectangle rather
+            // than a picture of no size for the painters to divide by.
+            if (item.Image.Width() > 0 && item.Image.Height() > 0) m.Bmp = Copy24(item.Image);
+            m.R = {0, 0, m.Bmp ? m.Bmp->Width() : 0, m.Bmp ? m.Bmp->Height() : 0};
+        } else {
+            m.R = {item.Left, item.Top, item.Right, item.Bottom};
+        }
+        m.ImageCount = int16_t(item.ImageCount);
+        m.MaskType = int16_t(item.MaskType);
+        if (m.ImageCount == 0) {
+            m.ImageCount = 3;
+            m.MaskType = 1;
+        }
+        m.BorderWidth = int16_t(item.BorderWidth);
+        m.StretchMode = int16_t(item.StretchMode);
+        m.ImgType = item.ImgType;
+        m.WL = int16_t(item.WL);
+        m.WT = int16_t(item.WT);
+        m.WR = int16_t(item.WR);
+        m.WB = int16_t(item.WB);
+        PieceWidthRule(m);
+        sm.ma.push_back(std::move(m));
+    }
+}
+
+void ReadExtraMasks(TsSkinManager& sm)
+{
+    if (sm.CommonSections.empty()) return;
+    const TsIniText extra = CommonIni(sm);
+    for (const std::string& section : extra.SectionNames()) {
+        if (tw::UpperCase(section) == kGlobal) continue;
+        for (const std::string& key : extra.SectionKeys(section)) {
+            const std::string v = extra.ReadString(section, key, "-");
+            if (sm.MasterBitmap && sm.MasterBitmap->Width() > 0 && Contains(v, "#") && v != "#")
+                ReadRectForm(sm, section, key, v);
+            else if (Contains(tw::UpperCase(v), ".BMP"))
+                ReadBitmapForm(sm, section, key, v, true);
+        }
+    }
+}
+
+// Stored textures stay patterns whatever their size; an item without a
+// picture shares the last other one of its name that has one.
+void ReadStoredPatterns(TsSkinManager& sm, const TsStoredSkin& stored)
+{
+    const int count = stored.Patterns.Count();
+    for (int i = 0; i < count; ++i) {
+        const TsSkinPattern& item = stored.Patterns.Items(i);
+        const TPixelImage* source = item.Image.Width() > 0 ? &item.Image : nullptr;
+        for (int j = count - 1; !source && j >= 0; --j) {
+            const TsSkinPattern& other = stored.Patterns.Items(j);
+            if (j != i && other.Name == item.Name && other.Image.Width() > 0) source = &other.Image;
+        }
+        TsPatternData p;
+        p.Img = source ? Copy24(*source) : std::make_unique<TPixelImage>();
+        p.SectionName = tw::UpperCase(item.SectionName);
+        p.PropertyName = tw::UpperCase(item.PropertyName);
+        sm.pa.push_back(std::move(p));
+    }
+}
+
 } // namespace
 
 void ReadSkinMasks(TsSkinManager& sm)
@@ -287,7 +371,13 @@ void ReadSkinMasks(TsSkinManager& sm)
     sm.ma.clear();
     sm.MasterBitmap.reset();
     const TsIniText* ini = sm.SkinIni;
-    if (!ini) return;
+    if (!ini) {
+        const TsStoredSkin* stored = StoredSkinOf(sm);
+        if (!stored) return;
+        ReadStoredMasks(sm, *stored);
+        ReadExtraMasks(sm);
+        return;
+    }
     const std::string masterName = ini->ReadString(kGlobal, "MASTERBITMAP", "");
     sm.MasterBitmap = masterName.empty() ? nullptr : FindPicture(sm, masterName);
     if (!sm.MasterBitmap) sm.MasterBitmap = std::make_unique<TPixelImage>();
@@ -299,30 +389,24 @@ void ReadSkinMasks(TsSkinManager& sm)
             ReadMaskValue(sm, section, key, ini->ReadString(section, key, ""));
         }
 
-    if (sm.CommonSections.empty()) return;
-    const TsIniText extra = CommonIni(sm);
-    for (const std::string& section : extra.SectionNames()) {
-        if (tw::UpperCase(section) == kGlobal) continue;
-        for (const std::string& key : extra.SectionKeys(section)) {
-            const std::string v = extra.ReadString(section, key, "-");
-            if (sm.MasterBitmap->Width() > 0 && Contains(v, "#") && v != "#")
-                ReadRectForm(sm, section, key, v);
-            else if (Contains(tw::UpperCase(v), ".BMP"))
-                ReadBitmapForm(sm, section, key, v, true);
-        }
-    }
+    ReadExtraMasks(sm);
 }
 
 void ReadSkinPatterns(TsSkinManager& sm)
 {
     sm.pa.clear();
     const TsIniText* ini = sm.SkinIni;
-    if (!ini) return;
-    for (const std::string& section : ini->SectionNames())
-        for (const std::string& key : ini->SectionKeys(section)) {
-            const std::string upper = tw::UpperCase(ini->ReadString(section, key, "-"));
-            if (IsJpegName(upper)) ReadTexture(sm, section, key, upper, false);
-        }
+    if (ini) {
+        for (const std::string& section : ini->SectionNames())
+            for (const std::string& key : ini->SectionKeys(section)) {
+                const std::string upper = tw::UpperCase(ini->ReadString(section, key, "-"));
+                if (IsJpegName(upper)) ReadTexture(sm, section, key, upper, false);
+            }
+    } else {
+        const TsStoredSkin* stored = StoredSkinOf(sm);
+        if (!stored) return;
+        ReadStoredPatterns(sm, *stored);
+    }
     if (sm.CommonSections.empty()) return;
     const TsIniText extra = CommonIni(sm);
     for (const std::string& section : extra.SectionNames())
@@ -466,16 +550,68 @@ TsGeneralData ReadExtraSection(const TsSkinManager& sm, const TIniSections& extr
     return g;
 }
 
+// Only these constants are stored with a skin; the others keep what the
+// previous skin left.
+void ReadStoredGlobals(TsSkinManager& sm, const TsStoredSkin& stored)
+{
+    TsSkinData& d = sm.SkinData;
+    d.Version = stored.Version;
+    d.Author = stored.Author;
+    d.Description = stored.Description;
+    d.Shadow1Color = stored.Shadow1Color;
+    d.Shadow1Offset = int16_t(stored.Shadow1Offset);
+    d.Shadow1Blur = int16_t(stored.Shadow1Blur);
+    d.Shadow1Transparency = int16_t(stored.Shadow1Transparency);
+    d.BorderColor = stored.BorderColor;
+}
+
+TsGeneralData StoredSection(const TsSkinGeneral& item)
+{
+    TsGeneralData g;
+    g.Name = item.SectionName;
+    g.ParentClass = item.ParentClass;
+    g.Color = item.Color;
+    g.ReservedBoolean = item.ReservedBoolean;
+    g.GiveOwnFont = item.GiveOwnFont;
+    g.GlowCount = item.GlowCount;
+    g.GlowMargin = item.GlowMargin;
+    g.Transparency = item.Transparency;
+    g.GradientPercent = item.GradientPercent;
+    g.ImagePercent = item.ImagePercent;
+    g.GradientData = item.GradientData;
+    PrepareGradArray(g.GradientData, g.GradientArray);
+    g.ShowFocus = item.ShowFocus;
+    g.FadingEnabled = item.FadingEnabled;
+    g.FadingIterations = item.FadingIterations;
+    g.HotColor = item.HotColor;
+    g.HotTransparency = item.HotTransparency;
+    g.HotGradientPercent = item.HotGradientPercent;
+    g.HotGradientData = item.HotGradientData;
+    PrepareGradArray(g.HotGradientData, g.HotGradientArray);
+    g.HotImagePercent = item.HotImagePercent;
+    g.FontColor = StoredFontColors(item.FontColor);
+    g.HotFontColor = StoredFontColors(item.HotFontColor);
+    return g;
+}
+
 } // namespace
 
 void ReadSkinGeneralData(TsSkinManager& sm)
 {
     const TsIniText* ini = sm.SkinIni;
-    if (!ini) return;
-    ReadGlobalInfo(sm, *ini);
-    sm.CheckSkinVersion();
-    sm.gd.clear();
-    for (const std::string& section : ini->SectionNames()) sm.gd.push_back(ReadSection(sm, section));
+    if (ini) {
+        ReadGlobalInfo(sm, *ini);
+        sm.CheckSkinVersion();
+        sm.gd.clear();
+        for (const std::string& section : ini->SectionNames()) sm.gd.push_back(ReadSection(sm, section));
+    } else {
+        const TsStoredSkin* stored = StoredSkinOf(sm);
+        if (!stored) return;
+        ReadStoredGlobals(sm, *stored);
+        sm.CheckSkinVersion();
+        sm.gd.clear();
+        for (const TsSkinGeneral& item : stored->GeneralData) sm.gd.push_back(StoredSection(item));
+    }
 
     if (!sm.CommonSections.empty()) {
         TIniSections extra;
@@ -535,6 +671,17 @@ void LoadPackedSkinTables(TsSkinManager& sm, const TacSkinConvertor& sc)
     }
     const std::string text(reinterpret_cast<const char*>(sc.Options->Memory()), static_cast<size_t>(sc.Options->Size()));
     LoadSkinTables(sm, &text);
+}
+
+void LoadStoredSkinTables(TsSkinManager& sm)
+{
+    TsSkinManager::TLoadingScope loading(sm);
+    sm.SkinIni = nullptr;
+    sm.SkinIsPacked = false;
+    ReadSkinMasks(sm);
+    ReadSkinPatterns(sm);
+    ReadSkinGeneralData(sm);
+    sm.UpdateCommonIndexes();
 }
 
 } // namespace skin

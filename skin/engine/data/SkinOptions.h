@@ -24,6 +24,10 @@ void ReadSkinGeneralData(TsSkinManager& sm);
 // text (nullptr) raises EInvalidSkin; every error leaves the flag cleared.
 void LoadSkinTables(TsSkinManager& sm, const std::string* optionsText);
 
+// The same for the stored skin the manager's SkinName names when it holds
+// no packed archive: the readers copy its collections.
+void LoadStoredSkinTables(TsSkinManager& sm);
+
 // The same for an unpacked archive: pictures are its entries, the options
 // text its "Options.dat" (an archive without one raises EInvalidSkin).
 void LoadPackedSkinTables(TsSkinManager& sm, const TacSkinConvertor& sc);

@@ -522,19 +522,6 @@ bool AcVerRequested(const std::vector<std::string>& args)
     return std::any_of(args.begin(), args.end(), [](const std::string& a) { return LowerAscii(a) == "/acver"; });
 }
 
-int TsStoredSkins::IndexOfSkin(const std::string& name) const
-{
-    for (size_t i = 0; i < Items.size(); ++i)
-        if (Items[i].Name == name) return static_cast<int>(i);
-    return -1;
-}
-
-TsStoredSkin& TsStoredSkins::Add(const std::string& name, std::shared_ptr<tw::TMemoryStream> data)
-{
-    Items.push_back({name, std::move(data)});
-    return Items.back();
-}
-
 std::string TsSkinManager::GetFullSkinDirectory() const
 {
     return FullSkinDirectory(skinDirectory_, ProgramFolder, tw::PathDelim());
@@ -549,6 +536,7 @@ void TsSkinManager::SetSkinDirectory(const std::string& value)
 {
     if (value == skinDirectory_) return;
     skinDirectory_ = value.empty() ? kDefaultSkinDirectory : value;
+    SkinPath = GetFullSkinDirectory();
 }
 
 void TsSkinManager::SetSkinName(const std::string& value)
@@ -631,13 +619,13 @@ void TsSkinManager::LoadStoredSkin()
             return;
         }
         index = 0;
-        skinName_ = InternalSkins.Items[0].Name;
+        skinName_ = InternalSkins.Items(0).Name();
     }
-    const TsStoredSkin& stored = InternalSkins.Items[size_t(index)];
-    if (!stored.Data || stored.Data->Size() == 0) {
-        // A stored skin holds its archive; one without is not a skin.
+    const TsStoredSkin& stored = InternalSkins.Items(index);
+    if (!stored.HasPackedData()) {
+        // Taken apart already: the readers copy the stored collections.
         packed_ = false;
-        LoadSkinTables(*this, nullptr);
+        LoadStoredSkinTables(*this);
         return;
     }
     packed_ = true;
@@ -653,7 +641,7 @@ void TsSkinManager::SendNewSkin(bool repaint)
     if (IsLoading()) return;
     Announcer->ClearGlows();
     if (repaint) Announcer->BeginSkinChange(*this);
-    Announcer->ResetMenuCache();
+    Announcer->ResetMenuCache(*this);
     skinLoaded_ = false;
     {
         TFlagScope sending(SendingNewSkin);
@@ -823,6 +811,7 @@ void TsSkinManager::Loaded()
     tw::TComponent::Loaded();
     UpdateThirdLists();
     if (skinDirectory_.empty()) skinDirectory_ = kDefaultSkinDirectory;
+    if (MenuSupport.IcoLineSkin.empty()) MenuSupport.IcoLineSkin = "ICOLINE";
     if (active_ && !skinName_.empty()) SendNewSkin(false);
 }
 
@@ -836,7 +825,7 @@ void TsSkinManager::CheckSkinVersion()
 std::vector<std::string> TsSkinManager::GetSkinNames(int skinTypes, std::string* firstName) const
 {
     std::vector<std::string> names;
-    for (const TsStoredSkin& s : InternalSkins.Items) names.push_back(s.Name);
+    for (int i = 0; i < InternalSkins.Count(); ++i) names.push_back(InternalSkins.Items(i).Name());
     const std::string dir = GetFullSkinDirectory();
     std::error_code ec;
     if (!dir.empty() && std::filesystem::is_directory(Utf8Path(dir), ec)) {

@@ -15,6 +15,7 @@
 #include "base/Streams.h"
 #include "base/PixelView.h"
 #include "skin/engine/data/sMaskData.h"
+#include "skin/engine/data/sStoredSkins.h"
 
 namespace skin {
 
@@ -35,19 +36,18 @@ extern bool SkinLoading;       // a skin is being read
 extern bool SendingNewSkin;    // AC_SKINLOADED is going round
 extern bool RemovingSkin;      // AC_SKINREMOVED is going round
 
-// A skin kept inside the program: its name and its packed archive.
-struct TsStoredSkin {
-    std::string Name;
-    std::shared_ptr<tw::TMemoryStream> Data;
+// What the program's menus take from the manager (the menu painter reads it).
+struct TacMenuFont {
+    std::string Name = "Tahoma";
+    int Height = -11;   // pixels, negative: the character height
+    TColor Color = 0;
+    bool Bold = false;
 };
-
-class TsStoredSkins {
-public:
-    std::vector<TsStoredSkin> Items;
-    int Count() const { return static_cast<int>(Items.size()); }
-    // Exact, case-sensitive; -1 when absent.
-    int IndexOfSkin(const std::string& name) const;
-    TsStoredSkin& Add(const std::string& name, std::shared_ptr<tw::TMemoryStream> data);
+struct TacMenuSupport {
+    std::string IcoLineSkin;   // section of the icon strip beside the items
+    bool UseExtraLine = false; // a vertical strip along the whole popup
+    int ExtraLineWidth = 32;
+    TacMenuFont ExtraLineFont;
 };
 
 // What the manager needs of the windows when a skin comes or goes. The
@@ -66,7 +66,8 @@ public:
     virtual void RedrawAdapters() {}
     virtual void InstallSkinHook(TsSkinManager&) {}
     virtual void UninstallSkinHook(TsSkinManager&) {}
-    virtual void ResetMenuCache() {}
+    // The menu painter's cached skin index goes.
+    virtual void ResetMenuCache(TsSkinManager&) {}
     // A plain message box; loading goes on after it.
     virtual void ShowMessage(const std::string&) {}
     // Every new manager: the built-in shadow pictures of extended borders.
@@ -232,6 +233,7 @@ public:
     // Why the last load could not use the skin folder's skin; empty when it could.
     std::string LoadErrorFile, LoadError;
     const std::string& SkinDirectory() const { return skinDirectory_; }
+    // A new folder also becomes the skin data's path (as the full folder).
     void SetSkinDirectory(const std::string& value);
     bool Active() const { return active_; }
     void SetActive(bool value);
@@ -246,7 +248,8 @@ public:
     void SetIsDefault(bool value);
     std::string SkinInfo() const;
     static std::string Version() { return kSkinLibraryVersion; }
-    TsStoredSkins InternalSkins;
+    TsStoredSkins InternalSkins{this};
+    TacMenuSupport MenuSupport;
     // ThirdParty's texts as lists of class names, one list per kind.
     std::array<std::vector<std::string>, ThirdPartyList::Count> ThirdLists;
     void UpdateThirdLists();

@@ -31,6 +31,23 @@ public:
     virtual void UpdateFormRegion() = 0;
     virtual void UpdateBorderWindow(uint8_t alpha) = 0;
 
+    // What an animated show of the form asks of its provider. The defaults
+    // fit a provider without an extended-border window.
+    // The extended-border window, nullptr without one.
+    virtual HWND BorderWindow() const { return nullptr; }
+    // Rebuilds the whole frame picture and gives its size (the extended-
+    // border window's size, which is larger than the form's).
+    virtual SIZE PaintAll() { return SIZE{0, 0}; }
+    // The title bar was raised for the extended borders: the picture then
+    // starts just the top margin above the form.
+    virtual bool TitleHeightRaised() const { return false; }
+    // Collects the frame's cut-outs again and returns the region of the form
+    // without them, in window coordinates (nullptr: the whole window). The
+    // caller owns it.
+    virtual HRGN AnimationRegion() { return nullptr; }
+    // Sets the extended-border window's region again after the animation.
+    virtual void RestoreBorderRegion() {}
+
 protected:
     ~TSkinnedFormLink() = default;
 };

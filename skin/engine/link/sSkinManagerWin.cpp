@@ -17,6 +17,8 @@ namespace skin {
 
 HOOKPROC SkinCBTHookProc = nullptr;
 std::function<void(HWND)> SubclassPopupMenuWindow;
+void (*RedrawAdaptedWindows)() = nullptr;
+std::function<void(TsSkinManager&)> ResetMenuSkinCache;
 
 namespace {
 
@@ -120,6 +122,14 @@ public:
         g_hook = nullptr;
     }
     void ShowMessage(const std::string& text) override { tw::ShowMessage(text); }
+    void RedrawAdapters() override
+    {
+        if (RedrawAdaptedWindows) RedrawAdaptedWindows();
+    }
+    void ResetMenuCache(TsSkinManager& m) override
+    {
+        if (ResetMenuSkinCache) ResetMenuSkinCache(m);
+    }
     void DefaultManagerCreated(TsSkinManager& m) override
     {
         if (tw::Application && g_mainWindowHook < 0 && !(m.ComponentState() & tw::csDesigning))

@@ -28,6 +28,13 @@ void SkinManagerUnitStart(const std::vector<std::string>& args);
 extern HOOKPROC SkinCBTHookProc;
 HHOOK SkinHookHandle();
 
+// Redraws every visible window skinned from outside (the foreign dialogs and
+// their children) after a skin change; set by the dialog skinning.
+extern void (*RedrawAdaptedWindows)();
+// Makes the menu painter look its skin section up again; set by the menu
+// skinning, which caches the index between paints.
+extern std::function<void(TsSkinManager&)> ResetMenuSkinCache;
+
 // Skins one popup menu window; set by the menu skinning.
 extern std::function<void(HWND)> SubclassPopupMenuWindow;
 // A popup menu window of this thread: the only kind the menu messages may

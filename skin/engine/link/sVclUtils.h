@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 
 #include "skin/engine/common/GdiGuards.h"
 #include "skin/engine/common/SkinMessages.h"
@@ -108,7 +109,13 @@ void ShowOutputWindow(tw::TWinControl* control);
 // Fades the control's new look in over the captured one (the screen as it is
 // now when nothing was captured before). The low 16 bits of duration are
 // milliseconds, one frame per 8 ms; below 8 ms the new look shows at once.
+// A form with a skin provider shows with the provider's frame: with an
+// extended-border window as one layered picture, else through the overlay,
+// which then takes the outline of the skinned form.
 void AnimShowControl(tw::TWinControl* control, uint32_t duration);
+// Sees the finished picture of every animated show and the window it is
+// shown in (the overlay, or the layered fading window); for tests.
+extern std::function<void(const tw::TBitmap& picture, HWND window, bool layered)> AnimationProbe;
 
 // uxtheme's SetWindowTheme, loaded on first use; nullptr where there is none.
 using TSetWindowTheme = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);

@@ -222,6 +222,8 @@ TSetWindowTheme SetWindowThemeProc()
 #include "skin/engine/common/GdiGuards.h"
 #include "skin/engine/link/SkinnedForms.h"
 #include "skin/engine/painting/GraphicsUtils.h"
+#include "skin/engine/data/FormGeometry.h"
+#include "skin/engine/data/sSkinManager.h"
 #include "ui/Application.h"
 
 namespace skin {
@@ -478,6 +480,109 @@ void ShowOutputWindow(tw::TWinControl* control)
     }
 }
 
+namespace {
+
+// Fills the frames' picture of a layered window: the whole picture, with
+// its own alpha, at the window's position.
+bool ShowLayered(TUpdateLayeredWindow update, HWND wnd, HDC screen, SIZE size, HDC picture, uint8_t alpha)
+{
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, alpha, AC_SRC_ALPHA};
+    POINT origin{0, 0};
+    return update(wnd, screen, nullptr, &size, picture, &origin, 0, &blend, ULW_ALPHA) != FALSE;
+}
+
+// Where the provider's picture starts, left of and above the form's window:
+// the picture holds the shadow margins and the skin's frame, which is wider
+// and taller than the system's.
+POINT LayeredOffset(tw::TCustomForm* form, TSkinnedFormLink* link)
+{
+    const TsSkinManager* sm = link->LinkManager();
+    if (!sm)
+        return {0, 0};
+    const TsSkinData& d = sm->SkinData;
+    const TRect& margin = sm->ExtBorderMargins;
+    TFrameMetrics metrics;
+    metrics.CxFrame = GetSystemMetrics(SM_CXFRAME);
+    metrics.CxFixedFrame = GetSystemMetrics(SM_CXFIXEDFRAME);
+    const uint32_t style = static_cast<uint32_t>(GetWindowLongPtrW(form->Handle(), GWL_STYLE));
+    const int sysBorder = FormBorderWidth(style, 0, false, metrics);
+    POINT off{d.BorderWidth - sysBorder + margin.Left, margin.Top};
+    if (!link->TitleHeightRaised()) {
+        off.y += d.TitleHeight - GetSystemMetrics(SM_CYCAPTION) - sysBorder;
+        if (IsZoomed(form->Handle()) && d.TitleHeight != d.MaxHeight)
+            off.y += d.TitleHeight - d.MaxHeight;
+    }
+    return off;
+}
+
+void AddExStyle(HWND wnd, LONG_PTR bits)
+{
+    SetWindowLongPtrW(wnd, GWL_EXSTYLE, GetWindowLongPtrW(wnd, GWL_EXSTYLE) | bits);
+}
+
+// A form with extended borders fades in as one layered picture (frame,
+// shadow and client) in a window of its own over the border window's place;
+// the border window then takes the finished picture.
+void AnimShowLayered(tw::TCustomForm* form, TSkinnedFormLink* link, HWND border, uint32_t duration)
+{
+    const TUpdateLayeredWindow update = UpdateLayeredWindowEntry();
+    const uint8_t target = 255;   // the class library's forms are opaque
+    const SIZE size = link->PaintAll();
+    const int w = std::max<int>(size.cx, form->Width()), h = std::max<int>(size.cy, form->Height());
+    tw::TBitmap picture(std::max(w, 1), std::max(h, 1), tw::pf32bit);
+    AnimPaintDC = picture.Canvas().Handle();
+    PaintControlTree(picture, form, 0, 0, link);
+    const int frames = static_cast<int>((duration & 0xFFFF) >> 3);
+    uint8_t alpha = frames > 0 ? 0 : target;
+
+    const TRect wr = WindowRect(form->Handle());
+    const POINT off = LayeredOffset(form, link);
+    const bool topmost = (GetWindowLongPtrW(form->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    // The fading window is a plain borderless form that the skin leaves alone.
+    tw::TForm fader(nullptr);
+    fader.SetTag(-98);   // the tag that keeps a form out of the skinning
+    fader.SetBorderStyle(tw::bsNone);
+    if (topmost)
+        fader.SetFormStyle(tw::fsStayOnTop);
+    HWND fw = fader.Handle();
+    AddExStyle(fw, WS_EX_LAYERED | WS_EX_NOACTIVATE);
+    AddExStyle(border, WS_EX_LAYERED | WS_EX_NOACTIVATE);
+    SetWindowPos(fw, topmost ? HWND_TOPMOST : GetWindow(form->Handle(), GW_HWNDPREV), wr.Left - off.x, wr.Top - off.y,
+                 w, h, SWP_NOCOPYBITS | SWP_NOACTIVATE | SWP_NOREDRAW);
+    TWindowDC screen(nullptr);
+    const HDC pic = picture.Canvas().Handle();
+    ShowLayered(update, fw, screen.Handle(), {w, h}, pic, alpha);
+    ShowWindow(fw, SW_SHOWNOACTIVATE);
+    if (frames > 0) {
+        const int step = target / frames;
+        for (int i = 0; i <= frames; ++i) {
+            alpha = static_cast<uint8_t>(std::min<int>(alpha + step, target));
+            ShowLayered(update, fw, screen.Handle(), {w, h}, pic, alpha);
+            NotifyFadeWindow();
+            Sleep(8);
+        }
+        alpha = target;
+    }
+    ShowWindow(border, SW_HIDE);
+    SetWindowPos(border, nullptr, wr.Left - off.x, wr.Top - off.y, w, h,
+                 SWP_NOZORDER | SWP_NOCOPYBITS | SWP_NOACTIVATE | SWP_NOREDRAW);
+    ShowLayered(update, border, screen.Handle(), {w, h}, pic, alpha);
+    AnimationRunning = 0;
+    SendMessageW(form->Handle(), WM_SETREDRAW, TRUE, 0);
+    link->RestoreBorderRegion();
+    RedrawWindow(form->Handle(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+    if (AnimationProbe)
+        AnimationProbe(picture, fw, true);
+    AnimPaintDC = nullptr;
+    ShowWindow(border, SW_SHOWNOACTIVATE);
+    SetWindowPos(border, form->Handle(), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+} // namespace
+
+std::function<void(const tw::TBitmap& picture, HWND window, bool layered)> AnimationProbe;
+
 void AnimShowControl(tw::TWinControl* control, uint32_t duration)
 {
     if (!control || !control->HandleAllocated())
@@ -485,6 +590,16 @@ void AnimShowControl(tw::TWinControl* control, uint32_t duration)
     AnimationRunning = 1;
     TAnimCleanup cleanup;
     TAnimState& a = Anim();
+    // A form shows with the frame its provider draws.
+    auto* form = dynamic_cast<tw::TCustomForm*>(control);
+    TSkinnedFormLink* link = form ? QueryProvider(form) : nullptr;
+    if (link && link->BorderWindow() && LayeredWindowsAvailable()) {
+        // The screen is not captured on this path: drop an overlay made before.
+        delete a.Overlay;
+        a.Overlay = nullptr;
+        AnimShowLayered(form, link, link->BorderWindow(), duration);
+        return;
+    }
     if (!a.Overlay)
         ShowOutputWindow(control);
     const int w = std::max(control->Width(), 1), h = std::max(control->Height(), 1);
@@ -497,6 +612,12 @@ void AnimShowControl(tw::TWinControl* control, uint32_t duration)
         a.Capture->SetSize(w, h);
 
     HWND overlay = a.Overlay->Handle();
+    // The overlay takes the skin's outline of the form (its rounded corners).
+    if (link && link->FormSkinned())
+        if (HRGN region = link->AnimationRegion())
+            SetWindowRgn(overlay, region, FALSE);
+    if (AnimationProbe)
+        AnimationProbe(picture, overlay, false);
     TWindowDC overlayDC(overlay);
     HDC dc = overlayDC.Handle();
     const int frames = static_cast<int>((duration & 0xFFFF) >> 3);

@@ -118,6 +118,31 @@ TEST_F(SkinManagerWin, EveryFormHearsOfTheSkinOnceAndOfItsRemoval)
     RemoveSkinnedForm(&registered);
 }
 
+TEST_F(SkinManagerWin, NewSkinResetsTheMenuCacheAndRedrawsTheAdaptedWindows)
+{
+    ASSERT_TRUE(AddInternalSkinFromResource(*manager, kOwnSkinResource, kOwnSkin));
+    static int redraws = 0;
+    redraws = 0;
+    int resets = 0;
+    RedrawAdaptedWindows = [] { ++redraws; };
+    ResetMenuSkinCache = [&](TsSkinManager& m) {
+        EXPECT_EQ(&m, manager.get());
+        // Before the forms hear of the skin: they may paint menus at once.
+        EXPECT_FALSE(m.SkinLoaded());
+        ++resets;
+    };
+    manager->SetSkinName(kOwnSkin);
+    EXPECT_EQ(resets, 1);
+    EXPECT_EQ(redraws, 1);
+    // A hue change repaints without a new announcement.
+    manager->SetHueOffset(20);
+    EXPECT_EQ(resets, 1);
+    EXPECT_EQ(redraws, 2);
+    RedrawAdaptedWindows = nullptr;
+    ResetMenuSkinCache = nullptr;
+    manager->SetSkinName(kOwnSkin);   // without the seams nothing is called
+}
+
 TEST_F(SkinManagerWin, WindowHookFollowsTheSkin)
 {
     ASSERT_TRUE(AddInternalSkinFromResource(*manager, kOwnSkinResource, kOwnSkin));

@@ -165,7 +165,7 @@ TEST_F(Manager, InternalSkinLoadsAndIsAnnouncedOnce)
     const std::vector<std::string> expected = {"glows", "begin", "cmd1", "hook+", "cmd16", "begin", "cmd3", "end", "redraw"};
     EXPECT_EQ(rec.Log, expected);
     // The stored skin keeps its archive for the next load.
-    EXPECT_GT(sm->InternalSkins.Items[0].Data->Size(), 0);
+    EXPECT_GT(sm->InternalSkins.Items(0).Data->Size(), 0);
 }
 
 TEST_F(Manager, UnknownNameTakesTheFirstStoredSkin)
