@@ -975,10 +975,11 @@ void TWinControl::WndProc(TMessage& m) {
     case WM_ERASEBKGND: done = EraseBackground(m); break;
     case WM_SIZE:
     case WM_MOVE: done = BoundsMessage(m); break;
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM: done = ReflectNotification(m) || DispatchMenuOwnerDraw(m); break;
+    case WM_MENUCHAR: done = DispatchMenuOwnerDraw(m); break;
     case WM_COMMAND:
     case WM_NOTIFY:
-    case WM_DRAWITEM:
-    case WM_MEASUREITEM:
     case WM_CTLCOLORBTN:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:

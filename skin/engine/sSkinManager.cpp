@@ -793,6 +793,7 @@ void TsSkinManager::Loaded()
     tw::TComponent::Loaded();
     UpdateThirdLists();
     if (skinDirectory_.empty()) skinDirectory_ = kDefaultSkinDirectory;
+    if (MenuSupport.IcoLineSkin.empty()) MenuSupport.IcoLineSkin = "ICOLINE";
     if (active_ && !skinName_.empty()) SendNewSkin(false);
 }
 

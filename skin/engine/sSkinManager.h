@@ -75,6 +75,17 @@ public:
 };
 TSkinAnnouncer& PlatformAnnouncer();
 
+// How skinned popup menus are laid out: the section of the icon column at
+// the left of every popup, and the optional extra line (a strip with a
+// vertical caption along the popup's left edge).
+struct TacMenuSupport {
+    std::string IcoLineSkin;        // "ICOLINE" after loading when empty
+    bool UseExtraLine = false;
+    int ExtraLineWidth = 32;
+    std::string ExtraLineFontName;  // empty: the menu font
+    int ExtraLineFontHeight = 0;    // 0: the menu font's
+};
+
 // The kinds of foreign controls adapters may skin, in the order of the
 // ThirdPartyList properties, and the text an empty property gets.
 extern const char* const ThirdPartyKinds[ThirdPartyList::Count];
@@ -242,6 +253,7 @@ public:
     void UpdateThirdLists();
     tw::TNotifyEvent OnBeforeChange, OnAfterChange;
     bool SkinnedPopups = true;
+    TacMenuSupport MenuSupport;
     // Which windows without a provider of their own the CBT hook skins.
     uint8_t SkinningRules = srStdForms | srStdDialogs | srThirdParty;
     // The window that is the manager's hot control now (a window handle).
