@@ -1177,6 +1177,14 @@ bool TWinControl::RouteMouseMessage(TMessage& m) {
             captureControl_ = nullptr;
             if (GetCapture() == handle_) ReleaseCapture();
         }
+        // The system makes no context-menu request of a click it never saw:
+        // a right click on a graphic child (a label, a picture) asks here,
+        // where the child's popup menu is found.
+        if (m.Msg == WM_RBUTTONUP && handle_) {
+            POINT sp{p.X, p.Y};
+            ::ClientToScreen(handle_, &sp);
+            SendMessageW(handle_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(handle_), MAKELPARAM(sp.x, sp.y));
+        }
         m.Result = 0;
         return true;
     }
