@@ -13,6 +13,7 @@
 #include "ui/ExtCtrls.h"
 #include "ui/Graphics.h"
 #include "ui/Guards.h"
+#include "ui/Menus.h"
 
 namespace tw {
 
@@ -160,6 +161,18 @@ LRESULT CALLBACK TApplication::AppWndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp
             Application->HandleException(nullptr);
         }
         return 0;
+    }
+    // Popup menus shown without an active form belong to this window; the
+    // main-window hooks hear what is posted to it.
+    TMessage m{msg, wp, lp, 0};
+    if (DispatchMenuOwnerDraw(m)) return m.Result;
+    if (Application && msg >= WM_USER) {
+        try {
+            if (Application->CallMainWindowHooks(m)) return m.Result;
+        } catch (...) {
+            Application->HandleException(nullptr);
+            return 0;
+        }
     }
     return DefWindowProcW(h, msg, wp, lp);
 }

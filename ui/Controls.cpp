@@ -975,10 +975,11 @@ void TWinControl::WndProc(TMessage& m) {
     case WM_ERASEBKGND: done = EraseBackground(m); break;
     case WM_SIZE:
     case WM_MOVE: done = BoundsMessage(m); break;
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM: done = ReflectNotification(m) || DispatchMenuOwnerDraw(m); break;
+    case WM_MENUCHAR: done = DispatchMenuOwnerDraw(m); break;
     case WM_COMMAND:
     case WM_NOTIFY:
-    case WM_DRAWITEM:
-    case WM_MEASUREITEM:
     case WM_CTLCOLORBTN:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
@@ -1175,6 +1176,14 @@ bool TWinControl::RouteMouseMessage(TMessage& m) {
         if (up && captureControl_) {
             captureControl_ = nullptr;
             if (GetCapture() == handle_) ReleaseCapture();
+        }
+        // The system makes no context-menu request of a click it never saw:
+        // a right click on a graphic child (a label, a picture) asks here,
+        // where the child's popup menu is found.
+        if (m.Msg == WM_RBUTTONUP && handle_) {
+            POINT sp{p.X, p.Y};
+            ::ClientToScreen(handle_, &sp);
+            SendMessageW(handle_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(handle_), MAKELPARAM(sp.x, sp.y));
         }
         m.Result = 0;
         return true;

@@ -33,6 +33,20 @@ std::string StripHotkey(const std::string& caption) {
     return r;
 }
 
+wchar_t HotkeyOf(const std::string& caption) {
+    for (size_t i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] != '&') continue;
+        if (caption[i + 1] == '&') {
+            ++i;
+            continue;
+        }
+        const std::wstring w = Utf8ToWide(caption.substr(i + 1, 4));
+        if (w.empty()) return 0;
+        return static_cast<wchar_t>(reinterpret_cast<uintptr_t>(CharUpperW(reinterpret_cast<LPWSTR>(uintptr_t(w[0])))));
+    }
+    return 0;
+}
+
 std::string ShortCutToText(TShortCut sc) {
     if (sc == 0) return "";
     std::string r;
@@ -155,6 +169,7 @@ void TMenuItem::FillInfo(MENUITEMINFOW& mi, std::wstring& text) {
     TMenu* m = GetParentMenu();
     if (IsLine()) {
         mi.fType = MFT_SEPARATOR;
+        if (m && m->OwnerDraw()) mi.fType |= MFT_OWNERDRAW;
     } else {
         std::string t = caption_;
         if (shortCut_) {
@@ -165,6 +180,7 @@ void TMenuItem::FillInfo(MENUITEMINFOW& mi, std::wstring& text) {
         mi.fMask |= MIIM_STRING;
         mi.dwTypeData = text.data();
         if (radioItem_) mi.fType |= MFT_RADIOCHECK;
+        if (break_) mi.fType |= MFT_MENUBARBREAK;
         if (m && m->OwnerDraw()) mi.fType |= MFT_OWNERDRAW;
     }
     mi.fState = (checked_ ? MFS_CHECKED : 0) | (enabled_ ? MFS_ENABLED : MFS_DISABLED) | (default_ ? MFS_DEFAULT : 0);
@@ -234,6 +250,12 @@ void TMenuItem::SetChecked(bool c) {
     Changed();
 }
 
+void TMenuItem::SetBreak(bool b) {
+    if (b == break_) return;
+    break_ = b;
+    Changed();
+}
+
 void TMenuItem::SetRadioItem(bool r) {
     radioItem_ = r;
     Changed();
@@ -262,6 +284,21 @@ void TMenuItem::Click() {
     if (OnClick) OnClick(this);
 }
 
+TMenuItem* TMenuItem::FindByHandle(HMENU h) {
+    if (!h) return nullptr;
+    for (auto& [id, item] : Commands())
+        if (item->handle_ == h) return item;
+    return nullptr;
+}
+
+TMenuItem* TMenuItem::FromOwnerDraw(UINT id, ULONG_PTR data) {
+    if (TMenuItem* i = FindByCommand(id); i && (data == 0 || reinterpret_cast<ULONG_PTR>(i) == data)) return i;
+    // Items with a submenu may be reported by their submenu's handle.
+    for (auto& [cmd, item] : Commands())
+        if (reinterpret_cast<ULONG_PTR>(item) == data) return item;
+    return nullptr;
+}
+
 TMenuItem* TMenuItem::FindBySubmenu(HMENU h) {
     if (handle_ == h && h) return this;
     for (TMenuItem* c : items_)
@@ -285,7 +322,9 @@ TMenu::TMenu(TComponent* owner, bool) : TComponent(owner) {
 }
 
 TMenu::~TMenu() {
-    // The root item is owned by this component and goes with it.
+    // The items go while this is still a menu: an item leaving its parent
+    // tells the menu, which must not be half destroyed by then.
+    DestroyComponents();
 }
 
 void TMenu::SetOwnerDraw(bool o) {
@@ -337,6 +376,109 @@ void TPopupMenu::Popup(int x, int y) {
     UINT cmd = static_cast<UINT>(TrackPopupMenu(Handle(), flags, x, y, 0, owner, nullptr));
     if (OnClose) OnClose(this);
     if (cmd) DispatchCommand(cmd);
+}
+
+} // namespace tw
+
+namespace tw {
+
+namespace {
+
+// The handler that paints an item: its own, else its menu's.
+bool DrawMenuItem(TMenuItem* item, const DRAWITEMSTRUCT& di) {
+    TMenu* menu = item->GetParentMenu();
+    TCanvas canvas;
+    const int saved = SaveDC(di.hDC);
+    canvas.SetHandle(di.hDC);
+    const TRect r(di.rcItem.left, di.rcItem.top, di.rcItem.right, di.rcItem.bottom);
+    bool done = true;
+    if (item->OnAdvancedDrawItem)
+        item->OnAdvancedDrawItem(item, canvas, r, di.itemState);
+    else if (item->OnDrawItem)
+        item->OnDrawItem(item, canvas, r, (di.itemState & ODS_SELECTED) != 0);
+    else if (menu && menu->OnAdvancedDrawItem)
+        menu->OnAdvancedDrawItem(item, canvas, r, di.itemState);
+    else
+        done = false;
+    canvas.SetHandle(nullptr);
+    RestoreDC(di.hDC, saved);
+    return done;
+}
+
+bool MeasureMenuItem(TMenuItem* item, MEASUREITEMSTRUCT& mi) {
+    TMenu* menu = item->GetParentMenu();
+    const TMenuMeasureItemEvent& handler = item->OnMeasureItem ? item->OnMeasureItem
+                                           : menu                ? menu->OnMeasureItem
+                                                                 : item->OnMeasureItem;
+    if (!handler) return false;
+    // Measured with the font menus are drawn in.
+    HDC dc = GetDC(nullptr);
+    const int saved = SaveDC(dc);
+    NONCLIENTMETRICSW ncm{};
+    ncm.cbSize = sizeof(ncm);
+    HFONT font = SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0) ? CreateFontIndirectW(&ncm.lfMenuFont)
+                                                                                       : nullptr;
+    if (font) SelectObject(dc, font);
+    TCanvas canvas;
+    canvas.SetHandle(dc);
+    int w = static_cast<int>(mi.itemWidth), h = static_cast<int>(mi.itemHeight);
+    handler(item, canvas, w, h);
+    canvas.SetHandle(nullptr);
+    RestoreDC(dc, saved);
+    ReleaseDC(nullptr, dc);
+    if (font) DeleteObject(font);
+    mi.itemWidth = static_cast<UINT>(std::max(0, w));
+    mi.itemHeight = static_cast<UINT>(std::max(0, h));
+    return true;
+}
+
+} // namespace
+
+bool DispatchMenuOwnerDraw(TMessage& m) {
+    try {
+        switch (m.Msg) {
+        case WM_DRAWITEM: {
+            auto* di = reinterpret_cast<const DRAWITEMSTRUCT*>(m.LParam);
+            if (!di || di->CtlType != ODT_MENU) return false;
+            TMenuItem* item = TMenuItem::FromOwnerDraw(di->itemID, di->itemData);
+            if (!item || !DrawMenuItem(item, *di)) return false;
+            m.Result = TRUE;
+            return true;
+        }
+        case WM_MEASUREITEM: {
+            auto* mi = reinterpret_cast<MEASUREITEMSTRUCT*>(m.LParam);
+            if (!mi || mi->CtlType != ODT_MENU) return false;
+            TMenuItem* item = TMenuItem::FromOwnerDraw(mi->itemID, mi->itemData);
+            if (!item || !MeasureMenuItem(item, *mi)) return false;
+            m.Result = TRUE;
+            return true;
+        }
+        case WM_MENUCHAR: {
+            // Owner-drawn items carry no text for the system to search: the
+            // access key is looked up in the captions.
+            TMenuItem* parent = TMenuItem::FindByHandle(reinterpret_cast<HMENU>(m.LParam));
+            if (!parent) return false;
+            const auto key = static_cast<wchar_t>(reinterpret_cast<uintptr_t>(
+                CharUpperW(reinterpret_cast<LPWSTR>(uintptr_t(LOWORD(m.WParam))))));
+            int pos = 0;
+            for (int i = 0; i < parent->Count(); ++i) {
+                TMenuItem* c = parent->Items(i);
+                if (!c->Visible()) continue;
+                if (!c->IsLine() && c->Enabled() && HotkeyOf(c->Caption()) == key) {
+                    m.Result = MAKELRESULT(pos, MNC_EXECUTE);
+                    return true;
+                }
+                ++pos;
+            }
+            return false;
+        }
+        default:
+            return false;
+        }
+    } catch (...) {
+        // Nothing may unwind through the system's menu code.
+        return false;
+    }
 }
 
 } // namespace tw

@@ -20,6 +20,9 @@ class TCustomForm;
 
 using TMenuDrawItemEvent = std::function<void(TObject* sender, TCanvas& canvas, const TRect& r, bool selected)>;
 using TMenuMeasureItemEvent = std::function<void(TObject* sender, TCanvas& canvas, int& width, int& height)>;
+// With the system's ODS_* state of the item (selected, grayed, checked, hot
+// on a menu bar, ...).
+using TAdvancedMenuDrawItemEvent = std::function<void(TObject* sender, TCanvas& canvas, const TRect& r, UINT state)>;
 
 class TMenuItem : public TComponent {
 public:
@@ -51,6 +54,9 @@ public:
     int ImageIndex() const { return imageIndex_; }
     void SetImageIndex(int i) { imageIndex_ = i; }
     bool IsLine() const { return caption_ == "-"; }
+    // The item starts a new column of its popup.
+    bool Break() const { return break_; }
+    void SetBreak(bool b);
 
     // --- children
     int Count() const { return static_cast<int>(items_.size()); }
@@ -81,6 +87,12 @@ public:
     // Room for owner-drawn items (used when the menu is OwnerDraw).
     TMenuDrawItemEvent OnDrawItem;
     TMenuMeasureItemEvent OnMeasureItem;
+    TAdvancedMenuDrawItemEvent OnAdvancedDrawItem;
+    // The item of a native submenu handle anywhere in the process.
+    static TMenuItem* FindByHandle(HMENU h);
+    // The item a WM_DRAWITEM/WM_MEASUREITEM record names: its id, else its
+    // item data when that is a live item (a stale pointer is never used).
+    static TMenuItem* FromOwnerDraw(UINT id, ULONG_PTR data);
 
 private:
     friend class TMenu;
@@ -90,6 +102,7 @@ private:
     int NativePosition() const;
     std::string caption_;
     TShortCut shortCut_ = 0;
+    bool break_ = false;
     bool checked_ = false, radioItem_ = false, autoCheck_ = false, enabled_ = true, visible_ = true, default_ = false;
     int groupIndex_ = 0;
     int imageIndex_ = -1;
@@ -114,6 +127,10 @@ public:
     bool IsShortCut(TShortCut sc);
     // Called when the native menu changed (a form redraws its menu bar).
     virtual void MenuChanged() {}
+    // Painting of owner-drawn items that have no handler of their own (so
+    // that items added later are painted the same way).
+    TAdvancedMenuDrawItemEvent OnAdvancedDrawItem;
+    TMenuMeasureItemEvent OnMeasureItem;
 
 protected:
     TMenuItem* items_;
@@ -157,5 +174,14 @@ private:
 
 // Removes "&" access-key marks ("&&" stays one "&").
 std::string StripHotkey(const std::string& caption);
+// The access key of a caption (upper case), 0 when it has none.
+wchar_t HotkeyOf(const std::string& caption);
+// The text of a shortcut ("Ctrl+O"), in the current key names.
+std::string ShortCutToText(TShortCut sc);
+
+// WM_MEASUREITEM, WM_DRAWITEM of menu items and WM_MENUCHAR for owner-drawn
+// menus, sent to the window that owns the menu: true when handled (the
+// result is in m.Result).
+bool DispatchMenuOwnerDraw(TMessage& m);
 
 } // namespace tw

@@ -18,13 +18,14 @@
 #include "skin/windows/acCtrlAdapter.h"
 #include "skin/windows/acDials.h"
 #include "skin/windows/acSBUtils.h"
+#include "skin/windows/sSkinMenus.h"
+#include "skin/windows/sSystemMenu.h"
 #include "ui/Application.h"
 #include "ui/Graphics.h"
+#include "ui/Menus.h"
 
 namespace skin {
 
-std::function<void(TsSkinProvider&, bool)> PrepareFormMenus;
-std::function<bool(TsSkinProvider&, POINT)> PopupFormSystemMenu;
 
 // ---------------------------------------------------------------------------
 // Desktop composition, looked up at run time: systems before version 6 have
@@ -391,6 +392,13 @@ void TsSkinProvider::ApplySkin()
         TsTitleButton& b = titleButtons_.Items(i);
         b.ImageIndex = b.UseSkinData ? MaskIndex("TITLEBUTTON") : -1;
     }
+    if (!systemMenu_) {
+        systemMenu_ = new TsSystemMenu(this);
+        systemMenu_->SetForm(form_);
+    }
+    systemMenu_->SetSkinManager(SkinManager());
+    systemMenu_->UpdateItems();
+    PrepareFormMenus(true);
     if (!form_->HandleAllocated())
         return;
     HWND wnd = form_->Handle();
@@ -401,8 +409,6 @@ void TsSkinProvider::ApplySkin()
         RedrawWindow(wnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE);
     AttachAdapters();
     SetSysMenuStyle(true);
-    if (PrepareFormMenus)
-        PrepareFormMenus(*this, true);
     if (!IsLoading())
         SetExtBorders(SkinManager()->ExtendedBorders);
 }
@@ -415,10 +421,9 @@ void TsSkinProvider::RemoveSkin()
         return;
     if (form_->HandleAllocated() && !form_->IsDestroying()) {
         SetSysMenuStyle(false);
-        if (PrepareFormMenus)
-            PrepareFormMenus(*this, false);
     }
     skinned_ = false;
+    PrepareFormMenus(false);
     hotCode_ = -1;
     pressed_ = false;
     ncCache_.reset();
@@ -1130,8 +1135,10 @@ void TsSkinProvider::PaintNonClient()
         return;
     const int saved = SaveDC(dc);
     ExcludeClipRect(dc, ms.Client.Left, ms.Client.Top, ms.Client.Right, ms.Client.Bottom);
-    // The menu line stays the system's until menus are drawn from the skin.
-    if (ms.MenuRect.Right > ms.MenuRect.Left)
+    // The menu line is the system's unless the menus are drawn from the skin.
+    if (MenuLineSkinned())
+        PaintSkinnedMenuLine(ms);
+    else if (ms.MenuRect.Right > ms.MenuRect.Left)
         ExcludeClipRect(dc, ms.MenuRect.Left, ms.MenuRect.Top, ms.MenuRect.Right, ms.MenuRect.Bottom);
     BitBlt(dc, 0, 0, ms.Width, ms.Height, ncCache_->Canvas().Handle(), 0, 0, SRCCOPY);
     RestoreDC(dc, saved);
@@ -1152,6 +1159,188 @@ void TsSkinProvider::PaintMenuLine()
     tw::TMessage paint{WM_NCPAINT, reinterpret_cast<WPARAM>(rgn), 0, 0};
     CallSaved(paint);
     DeleteObject(rgn);
+}
+
+// ---------------------------------------------------------------------------
+// Menus: the menu line painted from the skin, the form's menus switched to
+// the skinned painter, and the system menu of the title.
+
+bool TsSkinProvider::MenuLineSkinned() const
+{
+    tw::TMainMenu* menu = form_ ? form_->Menu() : nullptr;
+    TsSkinManager* sm = SkinManager();
+    if (!skinned_ || !drawNonClient_ || !menu || !sm || sm != DefaultManager)
+        return false;
+    TsSkinableMenus* service = TsSkinableMenus::Of(sm);
+    return service->Active() && service->Prepared(menu);
+}
+
+void TsSkinProvider::PrepareFormMenus(bool skinned)
+{
+    TsSkinManager* sm = SkinManager();
+    // Only the default manager's service paints menus (one look per program).
+    if (!form_ || !sm || sm != DefaultManager)
+        return;
+    TsSkinableMenus* service = TsSkinableMenus::Of(sm);
+    service->UpdateFromSkin();
+    const bool on = skinned && service->Active();
+    for (int i = 0; i < form_->ComponentCount(); ++i) {
+        tw::TComponent* c = form_->Components(i);
+        if (auto* main = dynamic_cast<tw::TMainMenu*>(c))
+            service->PrepareMainMenu(main, on && drawNonClient_);
+        else if (auto* popup = dynamic_cast<tw::TPopupMenu*>(c))
+            service->PrepareMenu(popup, on);
+    }
+    if (systemMenu_)
+        service->PrepareMenu(systemMenu_, on);
+}
+
+void TsSkinProvider::PaintSkinnedMenuLine(const TMeasures& ms)
+{
+    tw::TMainMenu* menu = form_->Menu();
+    TsSkinManager* sm = SkinManager();
+    if (!menu || !sm || !ncCache_ || ms.MenuRect.Right <= ms.MenuRect.Left)
+        return;
+    HDC dc = ncCache_->Canvas().Handle();
+    int line = sm->GetSkinIndex("MENULINE");
+    TCacheInfo ci;
+    ci.FillColor = form_->Color();
+    if (sm->SkinIndexValid(line))
+        PaintItemToDC(line, "MENULINE", ci, true, 0, ms.MenuRect, {0, 0}, dc, sm);
+    else
+        FillDC(dc, ms.MenuRect, form_->Color());
+    HWND wnd = form_->Handle();
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    HMENU bar = GetMenu(wnd);
+    TsSkinableMenus* service = TsSkinableMenus::Of(sm);
+    tw::TCanvas canvas;
+    canvas.SetHandle(dc);
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, ms.MenuRect.Left, ms.MenuRect.Top, ms.MenuRect.Right, ms.MenuRect.Bottom);
+    const int count = bar ? GetMenuItemCount(bar) : 0;
+    for (int pos = 0; pos < count; ++pos) {
+        MENUITEMINFOW mi{};
+        mi.cbSize = sizeof(mi);
+        mi.fMask = MIIM_ID | MIIM_DATA | MIIM_STATE | MIIM_FTYPE;
+        RECT r;
+        if (!GetMenuItemInfoW(bar, UINT(pos), TRUE, &mi) || !(mi.fType & MFT_OWNERDRAW) ||
+            !GetMenuItemRect(wnd, bar, UINT(pos), &r))
+            continue;
+        tw::TMenuItem* item = tw::TMenuItem::FromOwnerDraw(mi.wID, mi.dwItemData);
+        if (!item)
+            continue;
+        const TRect ir(r.left - wr.left, r.top - wr.top, r.right - wr.left, r.bottom - wr.top);
+        UINT state = kMenuLineState | ODS_NOFOCUSRECT;
+        if (mi.fState & MFS_DISABLED)
+            state |= ODS_DISABLED | ODS_GRAYED;
+        service->DrawItem(item, canvas, ir, state);
+    }
+    RestoreDC(dc, saved);
+    canvas.SetHandle(nullptr);
+}
+
+void TsSkinProvider::ShowSystemMenu(int x, int y)
+{
+    if (!form_ || !form_->HandleAllocated())
+        return;
+    HWND wnd = form_->Handle();
+    TsSkinManager* sm = SkinManager();
+    if (systemMenu_ && sm && sm->SkinnedPopups) {
+        systemMenu_->UpdateItems();
+        if (makeSkinMenu_ && systemMenu_->Items()->Count() > 0)
+            systemMenu_->MakeSkinItems();
+        if (sm == DefaultManager)
+            TsSkinableMenus::Of(sm)->PrepareMenu(systemMenu_, TsSkinableMenus::Of(sm)->Active());
+        systemMenu_->Popup(x, y);
+        return;
+    }
+    // The system's own menu, its commands set by what the drawn frame
+    // allows; with the window marked invisible the system draws no caption
+    // while it prepares the menu.
+    HMENU menu = GetSystemMenu(wnd, FALSE);
+    if (!menu)
+        return;
+    TsSystemMenu probe(nullptr);
+    probe.SetForm(form_);
+    const LONG_PTR style = GetWindowLongPtrW(wnd, GWL_STYLE);
+    SetWindowLongPtrW(wnd, GWL_STYLE, style & ~LONG_PTR(WS_VISIBLE));
+    auto enable = [menu](UINT cmd, bool on) {
+        EnableMenuItem(menu, cmd, MF_BYCOMMAND | (on ? MF_ENABLED : (MF_GRAYED | MF_DISABLED)));
+    };
+    enable(SC_RESTORE, probe.RestoreAllowed());
+    enable(SC_MOVE, !IsZoomed(wnd) && !IsIconic(wnd));
+    enable(SC_SIZE, probe.SizeAllowed());
+    enable(SC_MINIMIZE, probe.VisibleMin() && probe.EnabledMin());
+    enable(SC_MAXIMIZE, probe.VisibleMax() && probe.EnabledMax());
+    enable(SC_CLOSE, probe.VisibleClose());
+    SetWindowLongPtrW(wnd, GWL_STYLE, GetWindowLongPtrW(wnd, GWL_STYLE) | (style & WS_VISIBLE));
+    const UINT cmd = UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, wnd, nullptr));
+    if (cmd)
+        PostMessageW(wnd, WM_SYSCOMMAND, cmd, 0);
+}
+
+bool TsSkinProvider::SystemMenuMessage(tw::TMessage& m)
+{
+    if (!drawNonClient_ || !form_->HandleAllocated() || form_->BorderStyle() == tw::bsNone)
+        return false;
+    HWND wnd = form_->Handle();
+    switch (m.Msg) {
+    case WM_NCLBUTTONDOWN: {
+        if (int(m.WParam) != htSysMenu || Dragging())
+            return false;
+        SetHotButton(0);
+        // A double click on the icon closes the form: the menu waits that
+        // long for a second click, which is left in the queue (nothing is
+        // dispatched meanwhile, so the form cannot go away under us).
+        sysMenuDoubleClick_ = false;
+        const DWORD start = GetTickCount();
+        MSG next;
+        while (GetTickCount() - start < 200) {
+            if (PeekMessageW(&next, wnd, WM_NCLBUTTONDOWN, WM_NCLBUTTONDBLCLK, PM_NOREMOVE)) {
+                sysMenuDoubleClick_ = true;
+                break;
+            }
+            Sleep(10);
+        }
+        if (!sysMenuDoubleClick_) {
+            const TMeasures ms = Measure();
+            RECT wr;
+            GetWindowRect(wnd, &wr);
+            ShowSystemMenu(wr.left + ms.Border, wr.top + ms.Border + ms.Title);
+        }
+        m.Result = 0;
+        return true;
+    }
+    case WM_NCLBUTTONDBLCLK:
+        if (int(m.WParam) == htSysMenu)
+            sysMenuDoubleClick_ = true;
+        return false;
+    case WM_NCRBUTTONDOWN:
+        if (int(m.WParam) != htCaption && int(m.WParam) != htSysMenu)
+            return false;
+        m.Result = 0;
+        return true;
+    case WM_NCRBUTTONUP:
+        if (int(m.WParam) != htCaption && int(m.WParam) != htSysMenu)
+            return false;
+        ShowSystemMenu(short(LOWORD(m.LParam)), short(HIWORD(m.LParam)));
+        m.Result = 0;
+        return true;
+    case WM_SYSCOMMAND:
+        // Alt+Space: the menu under the title icon.
+        if ((m.WParam & 0xFFF0) == SC_KEYMENU && m.LParam == ' ') {
+            const TMeasures ms = Measure();
+            RECT wr;
+            GetWindowRect(wnd, &wr);
+            ShowSystemMenu(wr.left + ms.Border, wr.top + ms.Border + ms.Title);
+            m.Result = 0;
+            return true;
+        }
+        return false;
+    default:
+        return false;
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -1424,6 +1613,8 @@ void TsSkinProvider::Print(tw::TMessage& m)
     if ((m.LParam & PRF_NONCLIENT) && drawNonClient_) {
         if (!ncCache_ || skinData_->BGChangedFlag || ncCache_->Width() != ms.Width || ncCache_->Height() != ms.Height)
             BuildNonClientPicture(ms);
+        if (MenuLineSkinned())
+            PaintSkinnedMenuLine(ms);
         const int saved = SaveDC(dc);
         ExcludeClipRect(dc, ms.Client.Left, ms.Client.Top, ms.Client.Right, ms.Client.Bottom);
         BitBlt(dc, 0, 0, ms.Width, ms.Height, ncCache_->Canvas().Handle(), 0, 0, SRCCOPY);
@@ -1436,6 +1627,8 @@ void TsSkinProvider::Print(tw::TMessage& m)
 void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
 {
     HWND wnd = form_->HandleAllocated() ? form_->Handle() : nullptr;
+    if (SystemMenuMessage(m))
+        return;
     switch (m.Msg) {
     case WM_NCCREATE:
     case WM_CREATE:
@@ -1523,7 +1716,8 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         // Nothing of the system's frame while the form is not on screen.
         if (Showing() && !changeLocked_) {
             PaintNonClient();
-            PaintMenuLine();
+            if (!MenuLineSkinned())
+                PaintMenuLine();
         }
         m.Result = 0;
         return;
@@ -1831,25 +2025,7 @@ void TsSkinProvider::SetSysMenuStyle(bool active)
 
 void TsSkinProvider::PopupSystemMenu(POINT screen)
 {
-    if (PopupFormSystemMenu && PopupFormSystemMenu(*this, screen))
-        return;
-    const HWND wnd = form_->Handle();
-    HMENU menu = GetSystemMenu(wnd, FALSE);
-    if (!menu)
-        return;
-    const bool zoomed = IsZoomed(wnd), iconic = IsIconic(wnd);
-    const TSysMenuState s = MenuState();
-    auto state = [&](UINT cmd, bool on) { EnableMenuItem(menu, cmd, MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED)); };
-    state(SC_RESTORE, zoomed || iconic);
-    state(SC_MOVE, !zoomed && !iconic);
-    state(SC_SIZE, false);
-    state(SC_MINIMIZE, s.EnabledMin);
-    state(SC_MAXIMIZE, s.EnabledMax);
-    SetForegroundWindow(wnd);
-    const UINT cmd = UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN, screen.x,
-                                         screen.y, 0, wnd, nullptr));
-    if (cmd)
-        PostMessageW(wnd, WM_SYSCOMMAND, cmd, 0);
+    ShowSystemMenu(screen.x, screen.y);
 }
 
 void TsSkinProvider::ReleaseAdapters()

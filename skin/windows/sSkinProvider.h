@@ -27,13 +27,7 @@ class TacBorderForm;
 class TacCtrlAdapter;
 class TacScrollWnd;
 class TsSkinProvider;
-
-// Where the skinned menus come in: a form's menus are switched into or out
-// of the skin's painting with the skin (skinned: true or false), and the
-// skinned system menu pops up in place of the system's (true when it did).
-// Empty: the menus keep the system's look, the system's own menu pops up.
-extern std::function<void(TsSkinProvider& provider, bool skinned)> PrepareFormMenus;
-extern std::function<bool(TsSkinProvider& provider, POINT screen)> PopupFormSystemMenu;
+class TsSystemMenu;
 
 // A window or control with this Tag is never skinned from outside.
 inline constexpr std::intptr_t acNoSkinTag = -98;
@@ -221,6 +215,15 @@ public:
     // system frame beyond it.
     void MaxInfo(tw::TMessage& m);
 
+    // The skinned system menu (made with the first skin application).
+    TsSystemMenu* SystemMenu() const { return systemMenu_; }
+    // Pops the system menu up at a screen point: the skinned one while the
+    // manager skins popups, else the system's with the commands the drawn
+    // frame allows.
+    void ShowSystemMenu(int x, int y);
+    // True while the menu line is painted from the skin (its items owner-drawn).
+    bool MenuLineSkinned() const;
+
 private:
     struct TMeasures {
         int Width = 0, Height = 0;
@@ -269,6 +272,14 @@ private:
     void BuildNonClientPicture(const TMeasures& ms);
     // Lets the system draw the menu line, which the frame picture leaves out.
     void PaintMenuLine();
+    // The form's main and popup menus into or out of skinned painting.
+    void PrepareFormMenus(bool skinned);
+    // The menu line from the skin into the frame picture: MENULINE, then
+    // every top-level item through the skinned menus' painter.
+    void PaintSkinnedMenuLine(const TMeasures& ms);
+    // The title icon's and the title's system menu (mouse and Alt+Space);
+    // true when the message was taken.
+    bool SystemMenuMessage(tw::TMessage& m);
     // The outline drag of rmBorder.
     void BeginOutline(int code, TPoint screen);
     void FollowOutline(TPoint screen);
@@ -318,6 +329,8 @@ private:
     std::unique_ptr<TacScrollWnd> formAdapter_;
     std::unique_ptr<TacBorderForm> borderForm_;
     bool sysMenuRemoved_ = false;
+    TsSystemMenu* systemMenu_ = nullptr;   // owned as a component
+    bool sysMenuDoubleClick_ = false;
 };
 
 // The form-creation hook and the window hook of the program: every form gets

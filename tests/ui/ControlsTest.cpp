@@ -14,6 +14,7 @@
 #include "ui/ExtCtrls.h"
 #include "ui/Forms.h"
 #include "ui/Gauges.h"
+#include "ui/Menus.h"
 #include "ui/StdCtrls.h"
 
 using namespace tw;
@@ -192,6 +193,48 @@ TEST_F(ControlsTest, GraphicControlsGetTheirParentsMouseMessages) {
     SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 25));
     SendMessageW(h, WM_LBUTTONUP, 0, MAKELPARAM(150, 80));
     EXPECT_EQ(clicks, 1);
+}
+
+namespace {
+void CALLBACK CloseOpenMenu(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    // Any open popup menu of this thread takes the Escape.
+    PostMessageW(GetActiveWindow(), WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageW(GetActiveWindow(), WM_KEYDOWN, VK_ESCAPE, 0);
+}
+} // namespace
+
+TEST_F(ControlsTest, ARightClickOnAGraphicChildOpensItsPopupMenu) {
+    TForm form(nullptr);
+    form.SetBounds(40, 40, 300, 160);
+    auto* box = new TGroupBox(&form);
+    box->SetParent(&form);
+    box->SetBounds(10, 10, 260, 100);
+    auto* label = new TLabel(&form);
+    label->SetParent(box);
+    label->SetAutoSize(false);
+    label->SetBounds(20, 30, 80, 20);
+    auto* menu = new TPopupMenu(&form);
+    menu->Items()->AddItem("Change");
+    int popups = 0;
+    menu->OnPopup = [&](TObject*) { ++popups; };
+    box->SetPopupMenu(menu);
+    label->SetPopupMenu(menu);
+    form.Show();
+    Application->ProcessMessages();
+    HWND h = box->Handle();
+    // On the label: the child's menu, the label named as its component.
+    SetTimer(nullptr, 0, 100, CloseOpenMenu);
+    SendMessageW(h, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(30, 35));
+    SendMessageW(h, WM_RBUTTONUP, 0, MAKELPARAM(30, 35));
+    EXPECT_EQ(popups, 1);
+    EXPECT_EQ(menu->PopupComponent(), label);
+    // Beside it, on the box itself.
+    SetTimer(nullptr, 0, 100, CloseOpenMenu);
+    SendMessageW(h, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(200, 80));
+    SendMessageW(h, WM_RBUTTONUP, 0, MAKELPARAM(200, 80));
+    EXPECT_EQ(popups, 2);
+    EXPECT_EQ(menu->PopupComponent(), box);
 }
 
 TEST_F(ControlsTest, ButtonsReportClicksFromTheSystemControl) {

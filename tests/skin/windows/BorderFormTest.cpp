@@ -70,8 +70,6 @@ protected:
     void TearDown() override
     {
         delete form;
-        PrepareFormMenus = nullptr;
-        PopupFormSystemMenu = nullptr;
         UninstallFormSkinning();
         DefaultManager = nullptr;
         GlowLayeredEntry = savedEntry;
@@ -224,30 +222,6 @@ TEST_F(BorderFormTest, TheSystemMenuStyleIsTakenOffWhileTheFrameIsDrawn)
     Send(AC_SKINLOADED);
     Send(AC_SKINREMOVED);
     EXPECT_FALSE(GetWindowLongPtrW(form->Handle(), GWL_STYLE) & WS_SYSMENU);
-}
-
-TEST_F(BorderFormTest, TheMenuHooksAreAskedWithTheSkin)
-{
-    std::vector<bool> prepared;
-    std::vector<POINT> popups;
-    PrepareFormMenus = [&](TsSkinProvider& p, bool skinned) {
-        EXPECT_EQ(&p, provider);
-        prepared.push_back(skinned);
-    };
-    PopupFormSystemMenu = [&](TsSkinProvider&, POINT at) {
-        popups.push_back(at);
-        return true;
-    };
-    Send(AC_SKINREMOVED);
-    Send(AC_SKINLOADED);
-    EXPECT_EQ(prepared, (std::vector<bool>{false, true}));
-    RECT wr;
-    GetWindowRect(form->Handle(), &wr);
-    SendMessageW(form->Handle(), WM_NCRBUTTONUP, HTCAPTION, MAKELPARAM(wr.left + 40, wr.top + 8));
-    ASSERT_EQ(popups.size(), 1u);
-    EXPECT_EQ(popups[0].x, wr.left + 40);
-    SendMessageW(form->Handle(), WM_SYSCOMMAND, SC_KEYMENU, ' ');
-    EXPECT_EQ(popups.size(), 2u);
 }
 
 } // namespace

@@ -1,0 +1,454 @@
+#include "skin/windows/sSkinMenus.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "base/WinText.h"
+#include "skin/engine/link/ItemPaintingWin.h"
+#include "skin/engine/common/DefaultManager.h"
+#include "skin/engine/painting/GraphicsUtils.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/link/SkinText.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/sSkinManagerWin.h"
+#include "skin/engine/link/sVclUtils.h"
+#include "ui/Application.h"
+
+namespace skin {
+
+namespace {
+
+// The popup windows skinned now, by their menu: the painter reports a popup
+// only until its window is ours.
+std::vector<std::pair<HMENU, HWND>>& SkinnedWindows()
+{
+    static std::vector<std::pair<HMENU, HWND>> list;
+    return list;
+}
+
+void ForgetMenuWindow(HWND wnd)
+{
+    auto& list = SkinnedWindows();
+    list.erase(std::remove_if(list.begin(), list.end(), [wnd](const auto& e) { return e.second == wnd; }), list.end());
+}
+
+constexpr UINT MN_GETHMENU_ = 0x01E1;
+
+struct TSections {
+    int Line = -1, Item = -1, Main = -1, Icons = -1;
+};
+
+TSections SectionsOf(const TsSkinManager& sm)
+{
+    TSections s;
+    s.Line = sm.GetSkinIndex("MENULINE");
+    s.Item = sm.GetSkinIndex("MENUITEM");
+    s.Main = sm.GetSkinIndex("MAINMENU");
+    if (!sm.SkinIndexValid(s.Main))
+        s.Main = s.Item;
+    const std::string ico = sm.MenuSupport.IcoLineSkin.empty() ? std::string("ICOLINE") : sm.MenuSupport.IcoLineSkin;
+    s.Icons = sm.GetSkinIndex(ico);
+    return s;
+}
+
+TColor SectionColor(const TsSkinManager& sm, int index, bool hot)
+{
+    if (!sm.SkinIndexValid(index))
+        return TColor(GetSysColor(COLOR_MENU));
+    const TsGeneralData& g = sm.gd[size_t(index)];
+    return hot ? g.HotColor : g.Color;
+}
+
+TColor SectionFontColor(const TsSkinManager& sm, int index, bool hot)
+{
+    if (!sm.SkinIndexValid(index))
+        return TColor(GetSysColor(COLOR_MENUTEXT));
+    const TsGeneralData& g = sm.gd[size_t(index)];
+    return hot ? g.HotFontColor[0] : g.FontColor[0];
+}
+
+// A section painted over r of a DC, its corners filled with the colour
+// around it (key-coloured corners never show).
+void PaintSection(TsSkinManager& sm, int index, int state, const TRect& r, HDC dc, TColor around)
+{
+    if (r.Width() <= 0 || r.Height() <= 0)
+        return;
+    if (!sm.SkinIndexValid(index)) {
+        FillDC(dc, r, around);
+        return;
+    }
+    TCacheInfo ci;
+    ci.FillColor = around;
+    PaintItemToDC(index, sm.gd[size_t(index)].Name, ci, true, state, r, {0, 0}, dc, &sm);
+}
+
+void SetMenuFont(tw::TCanvas& canvas)
+{
+    NONCLIENTMETRICSW ncm{};
+    ncm.cbSize = sizeof(ncm);
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0))
+        return;
+    canvas.Font().SetName(tw::WideToUtf8(ncm.lfMenuFont.lfFaceName));
+    canvas.Font().SetHeight(ncm.lfMenuFont.lfHeight);
+    canvas.Font().SetStyle(ncm.lfMenuFont.lfWeight >= FW_SEMIBOLD ? tw::fsBold : tw::TFontStyles(0));
+}
+
+// The first visible item of the item's popup.
+bool IsFirstOfPopup(const tw::TMenuItem* item)
+{
+    const tw::TMenuItem* parent = item->ParentItem();
+    if (!parent)
+        return false;
+    for (int i = 0; i < parent->Count(); ++i)
+        if (parent->Items(i)->Visible())
+            return parent->Items(i) == item;
+    return false;
+}
+
+void DrawCheck(tw::TCanvas& canvas, const TRect& box, bool radio, TColor color)
+{
+    canvas.Pen().SetColor(color);
+    canvas.Brush().SetColor(color);
+    canvas.Brush().SetStyle(tw::bsSolid);
+    const int cx = (box.Left + box.Right) / 2, cy = (box.Top + box.Bottom) / 2;
+    if (radio) {
+        canvas.Ellipse(cx - 3, cy - 3, cx + 4, cy + 4);
+    } else {
+        // A tick two pixels thick.
+        for (int d = 0; d < 2; ++d)
+            canvas.Polyline({TPoint(cx - 4, cy - 1 + d), TPoint(cx - 1, cy + 2 + d), TPoint(cx + 5, cy - 4 + d)});
+    }
+    canvas.Brush().SetStyle(tw::bsClear);
+}
+
+} // namespace
+
+TsSkinableMenus::TsSkinableMenus(TsSkinManager* manager) : tw::TComponent(manager), manager_(manager)
+{
+    active_ = Active();
+    // The main-window hook skins the popup windows the painter reports.
+    SubclassPopupMenuWindow = [](HWND wnd) {
+        if (TsSkinableMenus* s = Of(DefaultManager))
+            s->SubclassMenuWindow(wnd);
+    };
+}
+
+TsSkinableMenus::~TsSkinableMenus() = default;
+
+TsSkinableMenus* TsSkinableMenus::Of(TsSkinManager* manager)
+{
+    if (!manager)
+        return nullptr;
+    for (int i = 0; i < manager->ComponentCount(); ++i)
+        if (auto* s = dynamic_cast<TsSkinableMenus*>(manager->Components(i)))
+            return s;
+    return new TsSkinableMenus(manager);
+}
+
+bool TsSkinableMenus::Active() const
+{
+    return manager_ && manager_->SkinnedPopups && manager_->Active() &&
+           manager_->SkinIndexValid(manager_->GetSkinIndex("MENUITEM"));
+}
+
+bool TsSkinableMenus::UpdateFromSkin()
+{
+    const bool now = Active();
+    if (now == active_)
+        return false;
+    active_ = now;
+    return true;
+}
+
+void TsSkinableMenus::PrepareMenu(tw::TMenu* menu, bool skinned)
+{
+    if (!menu)
+        return;
+    if (skinned) {
+        menu->OnMeasureItem = [this](tw::TObject* sender, tw::TCanvas& canvas, int& w, int& h) {
+            if (auto* item = dynamic_cast<tw::TMenuItem*>(sender))
+                MeasureItem(item, canvas, w, h);
+        };
+        menu->OnAdvancedDrawItem = [this](tw::TObject* sender, tw::TCanvas& canvas, const TRect& r, UINT state) {
+            if (auto* item = dynamic_cast<tw::TMenuItem*>(sender))
+                DrawItem(item, canvas, r, state);
+        };
+        if (!menu->OwnerDraw())
+            menu->SetOwnerDraw(true);
+    } else {
+        menu->OnMeasureItem = nullptr;
+        menu->OnAdvancedDrawItem = nullptr;
+        if (menu->OwnerDraw())
+            menu->SetOwnerDraw(false);
+    }
+}
+
+bool TsSkinableMenus::Prepared(const tw::TMenu* menu) const
+{
+    return menu && menu->OwnerDraw() && menu->OnAdvancedDrawItem;
+}
+
+bool TsSkinableMenus::OnMenuLine(const tw::TMenuItem* item, UINT state)
+{
+    if ((state & kMenuLineState) == kMenuLineState)
+        return true;
+    const tw::TMenuItem* parent = item->ParentItem();
+    return parent && !parent->ParentItem() && dynamic_cast<tw::TMainMenu*>(parent->GetParentMenu());
+}
+
+void TsSkinableMenus::MeasureItem(tw::TMenuItem* item, tw::TCanvas& canvas, int& width, int& height)
+{
+    SetMenuFont(canvas);
+    const std::string caption = tw::StripHotkey(item->Caption());
+    const SIZE text = canvas.TextExtent(caption.empty() ? std::string("0") : caption);
+    if (OnMenuLine(item, 0)) {
+        width = text.cx + 12;
+        height = std::max<int>(GetSystemMetrics(SM_CYMENU), text.cy + 4);
+        return;
+    }
+    if (item->IsLine()) {
+        width = kMenuIconColumn;
+        height = kMenuSeparatorHeight;
+        return;
+    }
+    height = std::max<int>(kMenuMinItemHeight, text.cy + 8);
+    width = kMenuIconColumn + 8 + text.cx + 8;
+    if (item->ShortCut())
+        width += kMenuShortCutGap + canvas.TextExtent(tw::ShortCutToText(item->ShortCut())).cx;
+    width += kMenuArrowRoom;
+    if (manager_ && manager_->MenuSupport.UseExtraLine && IsFirstOfPopup(item) && OnGetMenuExtraLineData) {
+        std::string section, text2;
+        bool visible = false;
+        OnGetMenuExtraLineData(item, section, text2, visible);
+        if (visible)
+            width += manager_->MenuSupport.ExtraLineWidth;
+    }
+}
+
+void TsSkinableMenus::DrawItem(tw::TMenuItem* item, tw::TCanvas& canvas, const TRect& r, UINT state)
+{
+    if (!manager_ || r.Width() <= 0 || r.Height() <= 0)
+        return;
+    TsSkinManager& sm = *manager_;
+    const TSections s = SectionsOf(sm);
+    HDC dc = canvas.Handle();
+    SetMenuFont(canvas);
+    const bool enabled = item->Enabled() && !(state & (ODS_GRAYED | ODS_DISABLED));
+    const bool selected = (state & (ODS_SELECTED | ODS_HOTLIGHT)) != 0;
+    const std::string caption = item->Caption();
+    const UINT prefix = (state & ODS_NOACCEL) ? UINT(DT_HIDEPREFIX) : 0u;
+
+    if (OnMenuLine(item, state)) {
+        const TColor lineColor = SectionColor(sm, s.Line, false);
+        PaintSection(sm, s.Line, 0, r, dc, lineColor);
+        int textIndex = s.Line;
+        if (selected && enabled) {
+            PaintSection(sm, s.Main, 1, r, dc, lineColor);
+            textIndex = s.Main;
+        }
+        if (!sm.SkinIndexValid(textIndex))
+            textIndex = s.Item;
+        WriteSectionText(&canvas, caption.c_str(), enabled, r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | prefix,
+                         textIndex, selected && enabled, &sm);
+        return;
+    }
+
+    const TColor itemColor = SectionColor(sm, s.Item, false);
+    TRect body = r;
+    if (sm.MenuSupport.UseExtraLine && OnGetMenuExtraLineData && item->ParentItem()) {
+        // The extra line runs along the whole popup: each item paints its
+        // part of the strip.
+        tw::TMenuItem* first = nullptr;
+        for (int i = 0; i < item->ParentItem()->Count() && !first; ++i)
+            if (item->ParentItem()->Items(i)->Visible())
+                first = item->ParentItem()->Items(i);
+        std::string section = "MENUITEM", text;
+        bool visible = false;
+        OnGetMenuExtraLineData(first, section, text, visible);
+        if (visible) {
+            const int w = std::min(sm.MenuSupport.ExtraLineWidth, r.Width() / 2);
+            const int index = sm.SkinIndexValid(sm.GetSkinIndex(section)) ? sm.GetSkinIndex(section) : s.Icons;
+            PaintSection(sm, index, 0, TRect(r.Left, r.Top, r.Left + w, r.Bottom), dc, itemColor);
+            body.Left += w;
+        }
+    }
+    PaintSection(sm, s.Item, 0, body, dc, itemColor);
+    const TRect icons(body.Left, body.Top, body.Left + kMenuIconColumn, body.Bottom);
+    PaintSection(sm, s.Icons, 0, icons, dc, itemColor);
+
+    if (item->IsLine()) {
+        const int y = (body.Top + body.Bottom) / 2;
+        const TColor c = BlendColors(SectionFontColor(sm, s.Item, false), itemColor, 0.35);
+        FillDC(dc, TRect(icons.Right + 4, y, body.Right - 4, y + 1), c);
+        PostPopupMessage(item);
+        return;
+    }
+    if (selected && enabled)
+        PaintSection(sm, s.Item, 1, body, dc, itemColor);
+    if (item->Checked()) {
+        const TColor c = SectionFontColor(sm, selected && enabled ? s.Item : s.Icons, selected && enabled);
+        DrawCheck(canvas, icons, item->RadioItem(), enabled ? c : BlendColors(c, itemColor, 0.5));
+    }
+    const bool hot = selected && enabled;
+    TRect text(icons.Right + 8, body.Top, body.Right - kMenuArrowRoom, body.Bottom);
+    WriteSectionText(&canvas, caption.c_str(), enabled, text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | prefix, s.Item,
+                     hot, &sm);
+    if (item->ShortCut()) {
+        // Every item of a popup is as wide as the widest: right-aligned, the
+        // shortcuts stand in one column.
+        const std::string keys = tw::ShortCutToText(item->ShortCut());
+        WriteSectionText(&canvas, keys.c_str(), enabled, text, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX,
+                         s.Item, hot, &sm);
+    }
+    PostPopupMessage(item);
+}
+
+void TsSkinableMenus::PostPopupMessage(tw::TMenuItem* item)
+{
+    // The painter of a popup's first item reports the popup, once: the
+    // main-window hook then skins its window.
+    if (!IsFirstOfPopup(item) || !tw::Application || SkinnedMenuWindow(item->ParentItem()->Handle()))
+        return;
+    HWND app = tw::Application->Handle();
+    MSG pending;
+    if (PeekMessageW(&pending, app, WM_SKINPOPUPMENU, WM_SKINPOPUPMENUWINDOW, PM_NOREMOVE))
+        return;
+    PostMessageW(app, WM_SKINPOPUPMENU, 0, reinterpret_cast<LPARAM>(item->ParentItem()->Handle()));
+}
+
+// --------------------------------------------------------------------------
+// The popup window
+
+bool SkinnedMenuWindow(HMENU menu)
+{
+    for (const auto& [m, wnd] : SkinnedWindows())
+        if (m == menu && IsWindow(wnd) && IsWindowVisible(wnd))
+            return true;
+    return false;
+}
+
+TRect PopupMenuInsets(HWND wnd)
+{
+    RECT client{};
+    GetClientRect(wnd, &client);
+    const auto menu = reinterpret_cast<HMENU>(SendMessageW(wnd, MN_GETHMENU_, 0, 0));
+    RECT first{};
+    if (!menu || GetMenuItemCount(menu) <= 0 || !GetMenuItemRect(wnd, menu, 0, &first))
+        return TRect(3, 3, 3, 3);
+    POINT tl{first.left, first.top}, br{first.right, first.bottom};
+    ScreenToClient(wnd, &tl);
+    ScreenToClient(wnd, &br);
+    const int left = std::clamp<int>(tl.x, 0, 16), top = std::clamp<int>(tl.y, 0, 16);
+    const int right = std::clamp<int>(client.right - br.x, 0, 16);
+    return TRect(left, top, right, top);
+}
+
+void TsSkinableMenus::PaintPopupFrame(HWND wnd, HDC dc)
+{
+    if (!manager_ || !Active())
+        return;
+    TsSkinManager& sm = *manager_;
+    const TSections s = SectionsOf(sm);
+    RECT cr{};
+    GetClientRect(wnd, &cr);
+    const TRect in = PopupMenuInsets(wnd);
+    const int saved = SaveDC(dc);
+    // Only the ring around the items: they are painted by their owner.
+    ExcludeClipRect(dc, in.Left, in.Top, cr.right - in.Right, cr.bottom - in.Bottom);
+    PaintSection(sm, s.Main, 0, TRect(0, 0, cr.right, cr.bottom), dc, SectionColor(sm, s.Item, false));
+    RestoreDC(dc, saved);
+}
+
+LRESULT CALLBACK TsSkinableMenus::MenuWindowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    const auto old = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
+    if (!old)
+        return DefWindowProcW(wnd, msg, wp, lp);
+    try {
+        TsSkinableMenus* self = Of(DefaultManager);
+        switch (msg) {
+        case SM_ALPHACMD:
+            switch (SkinCommandOf(wp)) {
+            case AC_SETACTIVESTATE:
+                return 1;   // already skinned
+            case AC_MENUPREPARED:
+                InvalidateRect(wnd, nullptr, FALSE);
+                return 0;
+            default:
+                return 0;
+            }
+        case WM_PAINT: {
+            const LRESULT r = CallWindowProcW(old, wnd, msg, wp, lp);
+            if (self) {
+                HDC dc = GetDC(wnd);
+                if (dc) {
+                    self->PaintPopupFrame(wnd, dc);
+                    ReleaseDC(wnd, dc);
+                }
+            }
+            return r;
+        }
+        case WM_PRINTCLIENT: {
+            const LRESULT r = CallWindowProcW(old, wnd, msg, wp, lp);
+            if (self && wp)
+                self->PaintPopupFrame(wnd, reinterpret_cast<HDC>(wp));
+            return r;
+        }
+        case WM_NCPAINT: {
+            RECT wr{}, cr{};
+            GetWindowRect(wnd, &wr);
+            GetClientRect(wnd, &cr);
+            if (!self || (wr.right - wr.left == cr.right && wr.bottom - wr.top == cr.bottom))
+                break;
+            // A system frame around the client area takes the frame colour.
+            HDC dc = GetWindowDC(wnd);
+            if (dc) {
+                POINT o{0, 0};
+                ClientToScreen(wnd, &o);
+                const int saved = SaveDC(dc);
+                ExcludeClipRect(dc, o.x - wr.left, o.y - wr.top, o.x - wr.left + cr.right, o.y - wr.top + cr.bottom);
+                const TSections s = SectionsOf(*self->manager_);
+                FillDC(dc, TRect(0, 0, wr.right - wr.left, wr.bottom - wr.top),
+                       SectionColor(*self->manager_, s.Main, false));
+                RestoreDC(dc, saved);
+                ReleaseDC(wnd, dc);
+            }
+            return 0;
+        }
+        case WM_NCDESTROY:
+            ForgetMenuWindow(wnd);
+            SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+            SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
+            return CallWindowProcW(old, wnd, msg, wp, lp);
+        default:
+            break;
+        }
+    } catch (...) {
+        // The menu keeps the system's look; nothing unwinds through it.
+    }
+    return CallWindowProcW(old, wnd, msg, wp, lp);
+}
+
+void TsSkinableMenus::SubclassMenuWindow(HWND wnd)
+{
+    if (!IsOwnPopupMenuWindow(wnd))
+        return;
+    if (SendSkinCommand(wnd, AC_SETACTIVESTATE) != 0) {
+        SendSkinCommand(wnd, AC_MENUPREPARED);
+        return;
+    }
+    // The system keeps nothing of its own in the menu window's user data.
+    if (GetWindowLongPtrW(wnd, GWLP_USERDATA) != 0)
+        return;
+    const LONG_PTR old = GetWindowLongPtrW(wnd, GWLP_WNDPROC);
+    SetWindowLongPtrW(wnd, GWLP_USERDATA, old);
+    SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MenuWindowProc));
+    ++subclassed_;
+    if (const auto menu = reinterpret_cast<HMENU>(SendMessageW(wnd, MN_GETHMENU_, 0, 0)))
+        SkinnedWindows().emplace_back(menu, wnd);
+    SetWindowPos(wnd, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(wnd, nullptr, FALSE);
+}
+
+} // namespace skin

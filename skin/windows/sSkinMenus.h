@@ -1,0 +1,91 @@
+#pragma once
+// Menus drawn from the skin. The service switches a form's main menu and its
+// popup menus to owner-drawn items and paints them: the menu line from
+// MENULINE (a hot or open item from MAINMENU), popup items from MENUITEM
+// with the icon column of ICOLINE at their left, the shortcut in a
+// right-aligned column, and the popup window's frame from MAINMENU. The
+// system keeps everything else of a menu (opening, keyboard, hit tests,
+// commands), so a skinned menu works exactly as an unskinned one.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "skin/engine/common/SkinUtils.h"
+#include "ui/Menus.h"
+
+namespace skin {
+
+class TsSkinManager;
+
+// The item state the menu line's painter adds to the system's ODS_* flags
+// (no access-key underline, and the bit the system leaves unused).
+inline constexpr UINT kMenuLineState = ODS_NOACCEL | 0x400;
+
+// Sizes of the popup items (pixels).
+inline constexpr int kMenuIconColumn = 24;     // the ICOLINE strip
+inline constexpr int kMenuSeparatorHeight = 7;
+inline constexpr int kMenuMinItemHeight = 20;
+inline constexpr int kMenuShortCutGap = 24;    // between caption and shortcut
+inline constexpr int kMenuArrowRoom = 16;      // the submenu arrow the system draws
+
+// What the extra line along a popup's left edge shows; asked for the popup's
+// first item. LineVisible false (the default) leaves the line out.
+using TacGetExtraLineData = std::function<void(tw::TMenuItem* firstItem, std::string& skinSection,
+                                               std::string& caption, bool& lineVisible)>;
+
+class TsSkinableMenus : public tw::TComponent {
+public:
+    // Owned (and freed) by its manager.
+    explicit TsSkinableMenus(TsSkinManager* manager);
+    ~TsSkinableMenus() override;
+    // The service of a manager, made on first use; nullptr without manager.
+    static TsSkinableMenus* Of(TsSkinManager* manager);
+
+    TsSkinManager* Manager() const { return manager_; }
+    // True while the loaded skin draws menus (it has the MENUITEM section)
+    // and the manager's SkinnedPopups is on.
+    bool Active() const;
+    // Takes the skin's menu setting again; true when it changed.
+    bool UpdateFromSkin();
+    bool ActiveState() const { return active_; }
+
+    // Switches a popup menu (and items added to it later) into or out of
+    // skinned owner-drawn painting.
+    void PrepareMenu(tw::TMenu* menu, bool skinned);
+    // The same for a main menu: the menu line and every dropdown.
+    void PrepareMainMenu(tw::TMainMenu* menu, bool skinned) { PrepareMenu(menu, skinned); }
+    bool Prepared(const tw::TMenu* menu) const;
+
+    // WM_MEASUREITEM of an item (canvas with the menu font selected).
+    void MeasureItem(tw::TMenuItem* item, tw::TCanvas& canvas, int& width, int& height);
+    // Paints one item into a canvas: on the menu line when it is a top-level
+    // item of a main menu or the state has kMenuLineState.
+    void DrawItem(tw::TMenuItem* item, tw::TCanvas& canvas, const TRect& r, UINT state);
+    static bool OnMenuLine(const tw::TMenuItem* item, UINT state);
+
+    // Gives a popup-menu window ("#32768") the skin's frame; a window that is
+    // already ours is told that its menu was prepared again.
+    void SubclassMenuWindow(HWND wnd);
+    // Number of popup windows skinned so far (tests).
+    int SubclassedWindows() const { return subclassed_; }
+
+    TacGetExtraLineData OnGetMenuExtraLineData;
+
+private:
+    void PaintPopupFrame(HWND wnd, HDC dc);
+    static LRESULT CALLBACK MenuWindowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+    void PostPopupMessage(tw::TMenuItem* item);
+
+    TsSkinManager* manager_;
+    bool active_ = false;
+    int subclassed_ = 0;
+};
+
+// The frame of a popup-menu window as the system laid it out: how far its
+// first item lies inside the client area (what the skin's frame covers).
+TRect PopupMenuInsets(HWND wnd);
+// True while the visible popup window of this menu has the skin's frame.
+bool SkinnedMenuWindow(HMENU menu);
+
+} // namespace skin

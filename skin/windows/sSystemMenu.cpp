@@ -1,0 +1,198 @@
+#include "skin/windows/sSystemMenu.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "skin/engine/data/sSkinManager.h"
+
+namespace skin {
+
+namespace {
+
+// The items' captions as the system names them.
+struct TSysMenuTexts {
+    const char* Restore = "Restore";
+    const char* Move = "Move";
+    const char* Size = "Size";
+    const char* Minimize = "Minimize";
+    const char* Maximize = "Maximize";
+    const char* Close = "Close";
+    const char* Skins = "Skins";
+};
+constexpr TSysMenuTexts kTexts;
+
+bool SmallFrame(tw::TBorderStyle bs)
+{
+    return bs == tw::bsDialog || bs == tw::bsNone || bs == tw::bsToolWindow || bs == tw::bsSizeToolWin;
+}
+
+} // namespace
+
+TsSystemMenu::TsSystemMenu(tw::TComponent* owner) : TsCustomSysMenu(owner)
+{
+    auto add = [this](const char* caption, const char* name, WPARAM sc, bool update) {
+        tw::TMenuItem* item = Items()->AddItem(caption, [this, sc, update](tw::TObject*) { Command(sc, update); });
+        item->SetName(name);
+        return item;
+    };
+    ItemRestore = add(kTexts.Restore, "miRestore", SC_RESTORE, true);
+    ItemMove = add(kTexts.Move, "miMove", SC_MOVE, false);
+    ItemSize = add(kTexts.Size, "miSize", SC_SIZE, false);
+    ItemMinimize = add(kTexts.Minimize, "miMinimize", SC_MINIMIZE, false);
+    ItemMaximize = add(kTexts.Maximize, "miMaximize", SC_MAXIMIZE, true);
+    Items()->AddItem("-");
+    ItemClose = add(kTexts.Close, "miClose", SC_CLOSE, false);
+    ItemClose->SetShortCut(tw::TShortCut(tw::scAlt | VK_F4));
+    ItemClose->SetDefault(true);
+}
+
+void TsSystemMenu::Command(WPARAM sc, bool update)
+{
+    if (form_ && form_->HandleAllocated())
+        SendMessageW(form_->HandleIfAllocated(), WM_SYSCOMMAND, sc, 0);
+    if (update)
+        UpdateItems();
+}
+
+bool TsSystemMenu::VisibleClose() const
+{
+    return form_ && (form_->BorderIcons() & tw::biSystemMenu);
+}
+
+bool TsSystemMenu::VisibleMax() const
+{
+    if (!VisibleClose())
+        return false;
+    if (form_->WindowState() == tw::wsMinimized)
+        return true;
+    if (SmallFrame(form_->BorderStyle()))
+        return false;
+    return (form_->BorderIcons() & tw::biMaximize) != 0;
+}
+
+bool TsSystemMenu::VisibleMin() const
+{
+    if (!VisibleClose())
+        return false;
+    if (form_->WindowState() == tw::wsMinimized)
+        return true;
+    if (SmallFrame(form_->BorderStyle()))
+        return false;
+    return (form_->BorderIcons() & tw::biMinimize) != 0;
+}
+
+bool TsSystemMenu::EnabledMax() const
+{
+    if (!form_ || form_->WindowState() == tw::wsMaximized)
+        return false;
+    const tw::TBorderStyle bs = form_->BorderStyle();
+    if (bs != tw::bsSingle && bs != tw::bsSizeable)
+        return false;
+    return (form_->BorderIcons() & tw::biMaximize) != 0;
+}
+
+bool TsSystemMenu::EnabledMin() const
+{
+    return form_ && (form_->BorderIcons() & tw::biMinimize) && form_->WindowState() != tw::wsMinimized;
+}
+
+bool TsSystemMenu::EnabledRestore() const
+{
+    if (!form_)
+        return false;
+    const tw::TWindowState ws = form_->WindowState();
+    return ((form_->BorderIcons() & tw::biMaximize) && ws != tw::wsNormal) || ws == tw::wsMinimized;
+}
+
+bool TsSystemMenu::RestoreAllowed() const
+{
+    return form_ && !SmallFrame(form_->BorderStyle()) && EnabledRestore();
+}
+
+bool TsSystemMenu::MoveAllowed() const
+{
+    return form_ && form_->WindowState() == tw::wsNormal;
+}
+
+bool TsSystemMenu::SizeAllowed() const
+{
+    if (!form_ || form_->WindowState() != tw::wsNormal)
+        return false;
+    const tw::TBorderStyle bs = form_->BorderStyle();
+    return bs == tw::bsSizeable || bs == tw::bsSizeToolWin;
+}
+
+void TsSystemMenu::UpdateItems()
+{
+    ItemRestore->SetEnabled(RestoreAllowed());
+    ItemMove->SetEnabled(MoveAllowed());
+    ItemSize->SetEnabled(SizeAllowed());
+    ItemMinimize->SetVisible(VisibleMin());
+    ItemMinimize->SetEnabled(EnabledMin());
+    ItemMaximize->SetVisible(VisibleMax());
+    ItemMaximize->SetEnabled(EnabledMax());
+    ItemClose->SetVisible(VisibleClose());
+}
+
+tw::TMenuItem* TsSystemMenu::SkinItem() const
+{
+    for (int i = 0; i < Items()->Count(); ++i)
+        if (Items()->Items(i)->Name() == kSkinSelectItem)
+            return Items()->Items(i);
+    return nullptr;
+}
+
+void TsSystemMenu::RemoveSkinItems()
+{
+    tw::TMenuItem* item = SkinItem();
+    if (!item)
+        return;
+    const int at = Items()->IndexOf(item);
+    // The line that set the list apart goes with it.
+    if (at + 1 < Items()->Count() && Items()->Items(at + 1)->IsLine())
+        Items()->Delete(at + 1);
+    Items()->Delete(at);
+}
+
+void TsSystemMenu::MakeSkinItems()
+{
+    RemoveSkinItems();
+    if (!manager_)
+        return;
+    const std::vector<std::string> names = manager_->GetSkinNames(2);
+    if (names.empty())
+        return;
+    auto* root = new tw::TMenuItem(this);
+    root->SetName(kSkinSelectItem);
+    root->SetCaption(kTexts.Skins);
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::string name = names[i];
+        auto* item = new tw::TMenuItem(this);
+        item->SetName(kSkinSelectItem + std::to_string(i));
+        // A skin name is shown as it is: "&" is no access key here.
+        std::string caption;
+        for (char c : name) {
+            caption += c;
+            if (c == '&')
+                caption += '&';
+        }
+        item->SetCaption(caption);
+        item->SetRadioItem(true);
+        item->SetBreak(i > 0 && i % kSkinsPerColumn == 0);
+        item->SetChecked(name == manager_->SkinName());
+        item->OnClick = [this, name](tw::TObject*) {
+            if (manager_ && manager_->SkinName() != name)
+                manager_->SetSkinName(name);
+        };
+        root->Add(item);
+    }
+    // Just above the close command, set apart from it by a line.
+    const int at = std::max(0, Items()->IndexOf(ItemClose));
+    Items()->Insert(at, root);
+    auto* line = new tw::TMenuItem(this);
+    line->SetCaption("-");
+    Items()->Insert(at + 1, line);
+}
+
+} // namespace skin

@@ -1,0 +1,74 @@
+#pragma once
+// The skinned system menu of a form: the popup of the title icon and of a
+// right click on the title, drawn by the skinned menus. It also answers
+// which caption buttons the form shows and which of them work, and can list
+// the skins the manager knows so that the user picks one.
+#include <string>
+
+#include "ui/Forms.h"
+#include "ui/Menus.h"
+
+namespace skin {
+
+class TsSkinManager;
+
+class TsCustomSysMenu : public tw::TPopupMenu {
+public:
+    explicit TsCustomSysMenu(tw::TComponent* owner) : tw::TPopupMenu(owner) {}
+    virtual bool VisibleClose() const = 0;
+    virtual bool VisibleMax() const = 0;
+    virtual bool VisibleMin() const = 0;
+    virtual bool EnabledMax() const = 0;
+    virtual bool EnabledMin() const = 0;
+    virtual bool EnabledRestore() const = 0;
+};
+
+// Name of the skin-selection item and the prefix of its sub-items' names.
+inline constexpr const char* kSkinSelectItem = "SkinSelectItem";
+// A new column of skin names after so many.
+inline constexpr int kSkinsPerColumn = 20;
+
+class TsSystemMenu : public TsCustomSysMenu {
+public:
+    // owner: the form's provider; the provider sets the form.
+    explicit TsSystemMenu(tw::TComponent* owner);
+
+    tw::TCustomForm* Form() const { return form_; }
+    void SetForm(tw::TCustomForm* form) { form_ = form; }
+    // The manager whose skins are listed and chosen.
+    TsSkinManager* SkinManager() const { return manager_; }
+    void SetSkinManager(TsSkinManager* m) { manager_ = m; }
+
+    bool VisibleClose() const override;
+    bool VisibleMax() const override;
+    bool VisibleMin() const override;
+    bool EnabledMax() const override;
+    bool EnabledMin() const override;
+    bool EnabledRestore() const override;
+    // What the unskinned popup allows for Restore.
+    bool RestoreAllowed() const;
+    bool MoveAllowed() const;
+    bool SizeAllowed() const;
+
+    // Shows, hides, enables and disables the items by the form's state.
+    void UpdateItems();
+    // Takes the skin-selection item out (with its sub-items) and builds it
+    // again from the manager's skin names; nothing without a manager.
+    void MakeSkinItems();
+    void RemoveSkinItems();
+    tw::TMenuItem* SkinItem() const;
+
+    tw::TMenuItem* ItemRestore = nullptr;
+    tw::TMenuItem* ItemMove = nullptr;
+    tw::TMenuItem* ItemSize = nullptr;
+    tw::TMenuItem* ItemMinimize = nullptr;
+    tw::TMenuItem* ItemMaximize = nullptr;
+    tw::TMenuItem* ItemClose = nullptr;
+
+private:
+    void Command(WPARAM sc, bool update);
+    tw::TCustomForm* form_ = nullptr;
+    TsSkinManager* manager_ = nullptr;
+};
+
+} // namespace skin

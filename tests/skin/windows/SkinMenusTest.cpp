@@ -1,0 +1,401 @@
+// Menus drawn from the skin, under Wine with real input: the menu line of a
+// skinned form, its dropdowns and popup menus opened by mouse and keyboard
+// with their commands run, the popup window's frame, and the skinned system
+// menu of the title with its skin list.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/data/SkinOptions.h"
+#include "skin/engine/data/acSkinPack.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/sSkinManagerWin.h"
+#include "skin/engine/link/sVclUtils.h"
+#include "skin/windows/sSkinMenus.h"
+#include "skin/windows/sSkinProvider.h"
+#include "skin/windows/sSystemMenu.h"
+#include "ui/Application.h"
+#include "ui/Menus.h"
+
+#ifdef TW_SKIN_ARCHIVE
+
+namespace skin {
+namespace {
+
+// What a timer saw of the popup menu that was open while it ran.
+struct TMenuProbe {
+    std::function<void(HWND popup)> Act;
+    HWND Popup = nullptr;
+    int Ticks = 0;
+};
+TMenuProbe* g_menuProbe = nullptr;
+
+BOOL CALLBACK FindPopupMenu(HWND wnd, LPARAM out)
+{
+    wchar_t name[16] = {};
+    GetClassNameW(wnd, name, 16);
+    if (std::wstring(name) == L"#32768" && IsWindowVisible(wnd)) {
+        *reinterpret_cast<HWND*>(out) = wnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND OpenPopupMenu()
+{
+    HWND wnd = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindPopupMenu, reinterpret_cast<LPARAM>(&wnd));
+    return wnd;
+}
+
+void CALLBACK MenuProbeTimer(HWND, UINT, UINT_PTR id, DWORD)
+{
+    if (!g_menuProbe) {
+        KillTimer(nullptr, id);
+        return;
+    }
+    HWND popup = OpenPopupMenu();
+    // Give the main-window hook its turn: the popup is skinned by a posted
+    // message after its first paint.
+    if ((!popup || ++g_menuProbe->Ticks < 4) && g_menuProbe->Ticks < 100) {
+        if (!popup)
+            ++g_menuProbe->Ticks;
+        return;
+    }
+    KillTimer(nullptr, id);
+    g_menuProbe->Popup = popup;
+    auto act = std::move(g_menuProbe->Act);
+    g_menuProbe->Act = nullptr;
+    if (act)
+        act(popup);
+    else
+        PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+}
+
+void WhenMenuOpens(TMenuProbe& probe)
+{
+    g_menuProbe = &probe;
+    SetTimer(nullptr, 0, 50, MenuProbeTimer);
+}
+
+void Key(WORD vk)
+{
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[1].ki.wVk = vk;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, in, sizeof(INPUT));
+}
+
+void ClickAt(POINT screen, bool right = false)
+{
+    SetCursorPos(screen.x, screen.y);
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_MOUSE;
+    in[0].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+    in[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+    SendInput(2, in, sizeof(INPUT));
+}
+
+COLORREF ScreenPixel(int x, int y)
+{
+    HDC dc = GetDC(nullptr);
+    const COLORREF c = GetPixel(dc, x, y);
+    ReleaseDC(nullptr, dc);
+    return c;
+}
+
+// Runs the message loop until done() or about two seconds passed.
+void PumpUntil(const std::function<bool()>& done)
+{
+    for (int i = 0; i < 200 && !done(); ++i) {
+        tw::Application->ProcessMessages();
+        Sleep(10);
+    }
+}
+
+class SkinMenusTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        tw::Application->Initialize();
+        std::unique_ptr<TacSkinConvertor> sc;
+        LoadPackedFile(TW_SKIN_ARCHIVE, sc, false);
+        ASSERT_TRUE(sc) << TW_SKIN_ARCHIVE;
+        LoadPackedSkinTables(manager, *sc);
+        DefaultManager = &manager;
+        InstallFormSkinning();
+    }
+    void TearDown() override
+    {
+        g_menuProbe = nullptr;
+        delete form;
+        UninstallFormSkinning();
+        DefaultManager = nullptr;
+    }
+    // A shown skinned form with File (Open Ctrl+O, Exit) on its menu line.
+    HWND MakeForm()
+    {
+        form = new tw::TForm(tw::Application);
+        form->SetText("Menus");
+        form->SetBounds(80, 80, 420, 260);
+        auto* menu = new tw::TMainMenu(form);
+        file = new tw::TMenuItem(form);
+        file->SetCaption("&File");
+        menu->Items()->Add(file);
+        open = file->AddItem("&Open...", [this](tw::TObject*) { ++opened; }, tw::TShortCut(tw::scCtrl | 'O'));
+        file->AddItem("-");
+        exitItem = file->AddItem("E&xit", [this](tw::TObject*) { ++exited; });
+        auto* tools = new tw::TMenuItem(form);
+        tools->SetCaption("&Tools");
+        menu->Items()->Add(tools);
+        tools->AddItem("&Cut");
+        form->SetMenu(menu);
+        form->Show();
+        tw::Application->ProcessMessages();
+        SetForegroundWindow(form->Handle());
+        tw::Application->ProcessMessages();
+        return form->Handle();
+    }
+    int Section(const char* name) { return manager.GetSkinIndex(name); }
+    TColor SectionColor(const char* name) { return manager.gd[size_t(Section(name))].Color; }
+
+    TsSkinManager manager;
+    tw::TForm* form = nullptr;
+    tw::TMenuItem* file = nullptr;
+    tw::TMenuItem* open = nullptr;
+    tw::TMenuItem* exitItem = nullptr;
+    int opened = 0, exited = 0;
+};
+
+TEST_F(SkinMenusTest, TheMenuLineIsPaintedFromTheSkinAndOpensByMouse)
+{
+    HWND wnd = MakeForm();
+    TsSkinProvider* provider = FindProvider(form);
+    ASSERT_TRUE(provider && provider->Skinned());
+    ASSERT_TRUE(provider->MenuLineSkinned());
+    HMENU bar = GetMenu(wnd);
+    MENUITEMINFOW mi{};
+    mi.cbSize = sizeof(mi);
+    mi.fMask = MIIM_FTYPE;
+    ASSERT_TRUE(GetMenuItemInfoW(bar, 0, TRUE, &mi));
+    EXPECT_TRUE(mi.fType & MFT_OWNERDRAW);
+
+    // The whole line in the skin's colour, right of the last item too
+    // (where the system would have drawn its menu colour).
+    MENUBARINFO mbi{};
+    mbi.cbSize = sizeof(mbi);
+    ASSERT_TRUE(GetMenuBarInfo(wnd, OBJID_MENU, 0, &mbi));
+    RedrawWindow(wnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+    tw::Application->ProcessMessages();
+    const COLORREF line = ScreenPixel(mbi.rcBar.right - 4, (mbi.rcBar.top + mbi.rcBar.bottom) / 2);
+    EXPECT_EQ(line, COLORREF(SectionColor("MENULINE")));
+    RECT item{};
+    ASSERT_TRUE(GetMenuItemRect(wnd, bar, 0, &item));
+    // The item is as wide as its caption needs, no more than a tab.
+    EXPECT_GT(item.right - item.left, 10);
+    EXPECT_LT(item.right - item.left, 80);
+
+    // A click on "File" opens its dropdown, skinned; Enter on the first
+    // item runs "Open...".
+    TMenuProbe probe;
+    bool skinnedPopup = false;
+    COLORREF itemPixel = 0;
+    probe.Act = [&](HWND popup) {
+        skinnedPopup = SendSkinCommand(popup, AC_SETACTIVESTATE) == 1;
+        RECT r{};
+        GetMenuItemRect(popup, file->Handle(), 2, &r);   // "Exit", not selected
+        itemPixel = ScreenPixel(r.right - 6, r.top + 3);
+        Key(VK_DOWN);
+        Key(VK_RETURN);
+    };
+    WhenMenuOpens(probe);
+    ClickAt(POINT{(item.left + item.right) / 2, (item.top + item.bottom) / 2});
+    PumpUntil([&] { return opened > 0 || (probe.Popup && !OpenPopupMenu()); });
+    ASSERT_NE(probe.Popup, nullptr) << "no dropdown opened";
+    EXPECT_TRUE(skinnedPopup);
+    EXPECT_EQ(itemPixel, COLORREF(SectionColor("MENUITEM")));
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(exited, 0);
+}
+
+TEST_F(SkinMenusTest, TheKeyboardOpensTheMenuLineByAccessKey)
+{
+    HWND wnd = MakeForm();
+    ASSERT_TRUE(FindProvider(form)->MenuLineSkinned());
+    // Alt+F: the system finds no text in owner-drawn items and asks the
+    // form, which answers from the captions; X runs "Exit".
+    TMenuProbe probe;
+    probe.Act = [&](HWND) {
+        PostMessageW(wnd, WM_CHAR, 'x', 0);
+    };
+    WhenMenuOpens(probe);
+    PostMessageW(wnd, WM_SYSCOMMAND, SC_KEYMENU, 'f');
+    PumpUntil([&] { return exited > 0 || (probe.Popup && !OpenPopupMenu()); });
+    ASSERT_NE(probe.Popup, nullptr) << "Alt+F opened nothing";
+    EXPECT_EQ(exited, 1);
+    EXPECT_EQ(opened, 0);
+}
+
+TEST_F(SkinMenusTest, APopupMenuIsSkinnedAndRunsItsCommand)
+{
+    MakeForm();
+    auto* popup = new tw::TPopupMenu(form);
+    int first = 0, second = 0;
+    popup->Items()->AddItem("First", [&](tw::TObject*) { ++first; });
+    tw::TMenuItem* disabled = popup->Items()->AddItem("Disabled", [&](tw::TObject*) { ++second; });
+    disabled->SetEnabled(false);
+    popup->Items()->AddItem("Second", [&](tw::TObject*) { ++second; });
+    // Menus made after the skin came are prepared with the next application.
+    FindProvider(form)->ApplySkin();
+    ASSERT_TRUE(TsSkinableMenus::Of(&manager)->Prepared(popup));
+
+    TMenuProbe probe;
+    bool skinned = false;
+    COLORREF frame = 0;
+    probe.Act = [&](HWND wnd) {
+        skinned = SendSkinCommand(wnd, AC_SETACTIVESTATE) == 1;
+        RECT wr;
+        GetWindowRect(wnd, &wr);
+        frame = ScreenPixel(wr.left + 1, (wr.top + wr.bottom) / 2);
+        // Up from nothing selected: the last item, "Second".
+        Key(VK_UP);
+        Key(VK_RETURN);
+    };
+    WhenMenuOpens(probe);
+    popup->Popup(200, 200);
+    tw::Application->ProcessMessages();
+    ASSERT_NE(probe.Popup, nullptr);
+    EXPECT_TRUE(skinned);
+    // The frame comes from MAINMENU, not the system's 3-D edge.
+    EXPECT_NE(frame, COLORREF(GetSysColor(COLOR_MENU)));
+    EXPECT_NE(frame, COLORREF(GetSysColor(COLOR_BTNHIGHLIGHT)));
+    EXPECT_EQ(first, 0);
+    EXPECT_EQ(second, 1);
+
+    // Without SkinnedPopups the same menu is the system's again.
+    manager.SkinnedPopups = false;
+    FindProvider(form)->ApplySkin();
+    EXPECT_FALSE(popup->OwnerDraw());
+}
+
+TEST_F(SkinMenusTest, OwnerDrawnItemsMeasureRoomForTheShortcutColumn)
+{
+    MakeForm();
+    TsSkinableMenus* menus = TsSkinableMenus::Of(&manager);
+    tw::TCanvas canvas;
+    HDC dc = CreateCompatibleDC(nullptr);
+    canvas.SetHandle(dc);
+    int wOpen = 0, hOpen = 0, wExit = 0, hExit = 0, wLine = 0, hLine = 0, wBar = 0, hBar = 0;
+    menus->MeasureItem(open, canvas, wOpen, hOpen);
+    menus->MeasureItem(exitItem, canvas, wExit, hExit);
+    menus->MeasureItem(file->Items(1), canvas, wLine, hLine);
+    menus->MeasureItem(file, canvas, wBar, hBar);
+    // The shortcut adds its text and the gap before the column.
+    EXPECT_GE(wOpen - wExit, kMenuShortCutGap + canvas.TextWidth("Ctrl+O") - canvas.TextWidth("Exit"));
+    EXPECT_GE(hOpen, kMenuMinItemHeight);
+    EXPECT_EQ(hLine, kMenuSeparatorHeight);
+    // The menu line's item has no icon column and no arrow room.
+    EXPECT_LT(wBar, kMenuIconColumn + kMenuArrowRoom + canvas.TextWidth("File"));
+    canvas.SetHandle(nullptr);
+    DeleteDC(dc);
+}
+
+TEST_F(SkinMenusTest, TheSystemMenuIsSkinnedListsTheSkinsAndCloses)
+{
+    // One stored skin to choose from.
+    manager.InternalSkins.Add("Stored", std::make_shared<tw::TMemoryStream>());
+    HWND wnd = MakeForm();
+    TsSkinProvider* provider = FindProvider(form);
+    provider->SetMakeSkinMenu(true);
+    ASSERT_NE(provider->SystemMenu(), nullptr);
+    bool closed = false;
+    form->OnClose = [&](tw::TObject*, tw::TCloseAction& action) {
+        closed = true;
+        action = tw::caHide;
+    };
+    TMenuProbe probe;
+    bool skinned = false;
+    probe.Act = [&](HWND) {
+        skinned = OpenPopupMenu() && SendSkinCommand(OpenPopupMenu(), AC_SETACTIVESTATE) == 1;
+        // Up from nothing selected: the last item, Close.
+        Key(VK_UP);
+        Key(VK_RETURN);
+    };
+    WhenMenuOpens(probe);
+    // A right click on the title.
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    const int titleY = wr.top + 10;
+    ASSERT_EQ(SendMessageW(wnd, WM_NCHITTEST, 0, MAKELPARAM(wr.left + 120, titleY)), HTCAPTION);
+    SendMessageW(wnd, WM_NCRBUTTONUP, HTCAPTION, MAKELPARAM(wr.left + 120, titleY));
+    PumpUntil([&] { return closed; });
+    ASSERT_NE(probe.Popup, nullptr) << "no system menu";
+    EXPECT_TRUE(skinned);
+    EXPECT_TRUE(closed);
+
+    TsSystemMenu* sm = provider->SystemMenu();
+    tw::TMenuItem* skins = sm->SkinItem();
+    ASSERT_NE(skins, nullptr);
+    ASSERT_EQ(skins->Count(), 1);
+    EXPECT_EQ(skins->Items(0)->Name(), "SkinSelectItem0");
+    EXPECT_EQ(skins->Items(0)->Caption(), "Stored");
+    EXPECT_TRUE(skins->Items(0)->RadioItem());
+    EXPECT_FALSE(skins->Items(0)->Checked());
+    // Built again each time, never twice.
+    sm->MakeSkinItems();
+    int lists = 0;
+    for (int i = 0; i < sm->Items()->Count(); ++i)
+        lists += sm->Items()->Items(i)->Name() == kSkinSelectItem;
+    EXPECT_EQ(lists, 1);
+    EXPECT_EQ(sm->Items()->Items(sm->Items()->Count() - 1), sm->ItemClose);
+}
+
+TEST_F(SkinMenusTest, SystemMenuAnswersFollowTheFormsFrameAndState)
+{
+    tw::TForm f(nullptr);
+    TsSystemMenu menu(nullptr);
+    menu.SetForm(&f);
+    f.SetBorderStyle(tw::bsSizeable);
+    EXPECT_TRUE(menu.VisibleClose());
+    EXPECT_TRUE(menu.VisibleMax());
+    EXPECT_TRUE(menu.EnabledMax());
+    EXPECT_FALSE(menu.EnabledRestore());
+    EXPECT_TRUE(menu.SizeAllowed());
+    // A tool window shows neither maximize nor minimize.
+    f.SetBorderStyle(tw::bsToolWindow);
+    EXPECT_FALSE(menu.VisibleMax());
+    EXPECT_FALSE(menu.VisibleMin());
+    EXPECT_FALSE(menu.EnabledMax());
+    EXPECT_FALSE(menu.SizeAllowed());
+    // Without the system menu icon no button is visible at all.
+    f.SetBorderStyle(tw::bsSingle);
+    f.SetBorderIcons(tw::biMinimize | tw::biMaximize);
+    EXPECT_FALSE(menu.VisibleClose());
+    EXPECT_FALSE(menu.VisibleMax());
+    EXPECT_FALSE(menu.VisibleMin());
+    menu.UpdateItems();
+    EXPECT_FALSE(menu.ItemClose->Visible());
+    EXPECT_FALSE(menu.ItemMaximize->Visible());
+    // Maximized: maximize is off, restore and move follow.
+    f.SetBorderIcons(tw::biSystemMenu | tw::biMinimize | tw::biMaximize);
+    f.Show();
+    f.SetWindowState(tw::wsMaximized);
+    tw::Application->ProcessMessages();
+    EXPECT_FALSE(menu.EnabledMax());
+    EXPECT_TRUE(menu.EnabledRestore());
+    EXPECT_FALSE(menu.MoveAllowed());
+    menu.UpdateItems();
+    EXPECT_TRUE(menu.ItemRestore->Enabled());
+    EXPECT_FALSE(menu.ItemMove->Enabled());
+    f.Hide();
+}
+
+} // namespace
+} // namespace skin
+
+#endif
