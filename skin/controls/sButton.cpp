@@ -14,6 +14,27 @@ bool ButtonFadeWanted(TsCommonData& data, TacAnimatEvent event)
     return AnimEventAllowed(event, DefaultAnimatEvents, sm);
 }
 
+void DrawOwnerButtonFace(const DRAWITEMSTRUCT& di, TsCommonData& data, TsFadeTimer*& fade, int paintedState,
+                         bool& pressedState, const std::function<void()>& paintFace)
+{
+    const bool pressed = (di.itemState & ODS_SELECTED) != 0;
+    bool fading = false;
+    if (pressed != pressedState && paintedState >= 0 && ButtonFadeWanted(data, pressed ? aeMouseDown : aeMouseUp)) {
+        // The face on screen fades into the new one; the timer draws the frames.
+        pressedState = pressed;
+        StartFadeEffect(fade, &data, false, pressed ? 1 : 2, true);
+        fading = fade && fade->Enabled();
+    }
+    pressedState = pressed;
+    paintFace();
+    if (!fading) DrawControlCache(data, di.hDC, 0, 0);
+    if ((di.itemState & ODS_FOCUS) != 0 && (di.itemState & ODS_NOFOCUSRECT) == 0) {
+        RECT focus = di.rcItem;
+        InflateRect(&focus, -3, -3);
+        DrawFocusRect(di.hDC, &focus);
+    }
+}
+
 void DrawPlainButton(const DRAWITEMSTRUCT& di, const std::string& caption, bool isDefault)
 {
     HDC dc = di.hDC;
@@ -88,22 +109,7 @@ void TsButton::PaintFace()
 
 void TsButton::DrawFace(const DRAWITEMSTRUCT& di)
 {
-    const bool pressed = (di.itemState & ODS_SELECTED) != 0;
-    bool fading = false;
-    if (pressed != pressed_ && paintedState_ >= 0 && ButtonFadeWanted(SkinData, pressed ? aeMouseDown : aeMouseUp)) {
-        // The face on screen fades into the new one; the timer draws the frames.
-        pressed_ = pressed;
-        StartFadeEffect(fade_, &SkinData, false, pressed ? 1 : 2, true);
-        fading = Fading();
-    }
-    pressed_ = pressed;
-    PaintFace();
-    if (!fading) DrawControlCache(SkinData, di.hDC, 0, 0);
-    if ((di.itemState & ODS_FOCUS) != 0 && (di.itemState & ODS_NOFOCUSRECT) == 0) {
-        RECT focus = di.rcItem;
-        InflateRect(&focus, -3, -3);
-        DrawFocusRect(di.hDC, &focus);
-    }
+    DrawOwnerButtonFace(di, SkinData, fade_, paintedState_, pressed_, [this] { PaintFace(); });
 }
 
 bool TsButton::SkinnedMessage(tw::TMessage& m)

@@ -3,6 +3,8 @@
 // keyboard, the clicks and the focus; its face is the BUTTON section in the
 // state the mouse gives (normal, hot, pressed) with the caption over it,
 // built in the link's cache and drawn as the button's owner.
+#include <functional>
+
 #include "skin/controls/sControlBase.h"
 #include "ui/StdCtrls.h"
 
@@ -29,6 +31,13 @@ private:
 // Whether a change of a button's face fades: the section asks for fading,
 // the event is allowed, and the cache on screen is the one to fade from.
 bool ButtonFadeWanted(TsCommonData& data, TacAnimatEvent event);
+
+// The skinned face of an owner-drawn button: where the skin asks, the face
+// on screen fades into the new pressed state (the fade timer draws the
+// frames), else paintFace builds the cache and it is drawn; the focus frame
+// goes on top. pressedState is the button's own record of its state.
+void DrawOwnerButtonFace(const DRAWITEMSTRUCT& di, TsCommonData& data, TsFadeTimer*& fade, int paintedState,
+                         bool& pressedState, const std::function<void()>& paintFace);
 
 // The plain face of an owner-drawn button while no skin is active.
 void DrawPlainButton(const DRAWITEMSTRUCT& di, const std::string& caption, bool isDefault);

@@ -149,22 +149,7 @@ void TsBitBtn::WndProc(tw::TMessage& m)
 
 void TsBitBtn::DrawSkinned(const DRAWITEMSTRUCT& di)
 {
-    const bool pressed = (di.itemState & ODS_SELECTED) != 0;
-    bool fading = false;
-    if (pressed != pressed_ && paintedState_ >= 0 && ButtonFadeWanted(SkinData, pressed ? aeMouseDown : aeMouseUp)) {
-        // The face on screen fades into the new one; the timer draws the frames.
-        pressed_ = pressed;
-        StartFadeEffect(fade_, &SkinData, false, pressed ? 1 : 2, true);
-        fading = Fading();
-    }
-    pressed_ = pressed;
-    PaintFace();
-    if (!fading) DrawControlCache(SkinData, di.hDC, 0, 0);
-    if ((di.itemState & ODS_FOCUS) != 0 && (di.itemState & ODS_NOFOCUSRECT) == 0) {
-        RECT focus = di.rcItem;
-        InflateRect(&focus, -3, -3);
-        DrawFocusRect(di.hDC, &focus);
-    }
+    DrawOwnerButtonFace(di, SkinData, fade_, paintedState_, pressed_, [this] { PaintFace(); });
 }
 
 bool TsBitBtn::SkinnedMessage(tw::TMessage& m)
