@@ -79,6 +79,8 @@ TacBorderForm::TacBorderForm(HWND owner, TsSkinManager* manager) : owner_(owner)
 
 TacBorderForm::~TacBorderForm()
 {
+    if (OnDestroy)
+        OnDestroy();
     if (wnd_)
         DestroyWindow(wnd_);
 }

@@ -45,6 +45,9 @@ public:
     // OnHitTest (the provider's OnExtHitTest) may answer first (non-zero).
     int HitTest(POINT screen) const;
     std::function<int(POINT)> OnHitTest;
+    // Called as the window goes: the provider's caption-button fades, which
+    // draw with this window, end with it.
+    std::function<void()> OnDestroy;
 
 private:
     void BuildPicture(int width, int height);

@@ -9,6 +9,8 @@
 #include "skin/engine/common/SkinUtils.h"
 #include "skin/engine/data/sMaskData.h"
 #include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/effects/acGlow.h"
+#include "skin/engine/effects/sFade.h"
 #include "skin/engine/link/ItemPaintingWin.h"
 #include "skin/engine/link/SkinText.h"
 #include "skin/engine/painting/AlphaPrimitives.h"
@@ -204,6 +206,10 @@ TsSkinProvider::TsSkinProvider(tw::TComponent* owner, bool applyNow)
 
 TsSkinProvider::~TsSkinProvider()
 {
+    // The fades draw with the border window and through this provider: both
+    // go before anything else of the provider does.
+    FreeButtonAnimations();
+    borderForm_.reset();
     ReleaseAdapters();
     if (Dragging())
         EndOutline(false);
@@ -383,6 +389,8 @@ void TsSkinProvider::ApplySkin()
     }
     skinned_ = true;
     skinData_->UpdateIndexes();
+    // Fades of the old skin's pictures end here.
+    FreeButtonAnimations();
     hotCode_ = -1;
     pressed_ = false;
     skinData_->BGChangedFlag = true;
@@ -415,6 +423,7 @@ void TsSkinProvider::ApplySkin()
 
 void TsSkinProvider::RemoveSkin()
 {
+    FreeButtonAnimations();
     ReleaseAdapters();
     SetExtBorders(false);
     if (!skinned_)
@@ -655,7 +664,7 @@ void TsSkinProvider::SetHotButton(int code)
         RepaintButton(code);
 }
 
-void TsSkinProvider::DrawButton(int code)
+TRect TsSkinProvider::DrawButton(int code, int forced)
 {
     TsSkinManager* sm = SkinManager();
     HWND wnd = form_->Handle();
@@ -691,7 +700,7 @@ void TsSkinProvider::DrawButton(int code)
     default: {
         const int i = code - htUserButton;
         if (i < 0 || i >= titleButtons_.Count() || size_t(i) >= buttons_.User.size())
-            return;
+            return TRect();
         const TsTitleButton& b = titleButtons_.Items(i);
         r = buttons_.User[size_t(i)];
         enabled = b.Enabled;
@@ -700,16 +709,24 @@ void TsSkinProvider::DrawButton(int code)
     }
     }
     if (r.Right <= r.Left || r.Bottom <= r.Top)
-        return;
+        return TRect();
     // The title strip behind it first, so a state drawn before leaves nothing.
     if (titleBg_)
         BitBlt(ncCache_->Canvas().Handle(), r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top,
                titleBg_->Canvas().Handle(), r.Left, r.Top, SRCCOPY);
     if (large)
         mask = MaskIndex(layoutIn_.Large ? large : small);
-    int state = hotCode_ == code ? (pressed_ ? 2 : 1) : 0;
+    int state = forced >= 0 ? forced : ButtonState(code);
     if (!enabled)
         state = 0;
+    if (TacButtonFx* fx = forced < 0 ? Fx(code) : nullptr) {
+        // While a fade runs the button's first frame is drawn; the timer
+        // puts its frames over it.
+        if (fx->Animation && fx->Animation->Running())
+            state = 0;
+        else if (state == 0)
+            HideButtonGlow(*fx);
+    }
     if (sm->MaskIndexValid(mask)) {
         const int row = (!formActive_ || !enabled) && state == 0 ? 2 : 1;
         DrawMaskGlyph(view, TPoint(r.Left, r.Top), state, row, sm->ma[size_t(mask)], ci);
@@ -726,23 +743,90 @@ void TsSkinProvider::DrawButton(int code)
                            b.Glyph->Canvas().Handle(), 0, 0, b.Glyph->Width(), b.Glyph->Height(), key);
         }
     }
+    return r;
+}
+
+TRect TsSkinProvider::ButtonRect(int code) const
+{
+    switch (code) {
+    case htClose: return buttons_.Close;
+    case htMaxButton: return buttons_.Max;
+    case htMinButton: return buttons_.Min;
+    case htHelp: return buttons_.Help;
+    default:
+        if (code >= htUserButton && size_t(code - htUserButton) < buttons_.User.size())
+            return buttons_.User[size_t(code - htUserButton)];
+        return TRect();
+    }
+}
+
+int TsSkinProvider::ButtonState(int code) const { return hotCode_ == code ? (pressed_ ? 2 : 1) : 0; }
+
+TacButtonFx* TsSkinProvider::Fx(int code)
+{
+    switch (code) {
+    case htClose: return &fx_[0];
+    case htMaxButton: return &fx_[1];
+    case htMinButton: return &fx_[2];
+    case htHelp: return &fx_[3];
+    default:
+        if (code >= htUserButton && code - htUserButton < titleButtons_.Count())
+            return &titleButtons_.Items(code - htUserButton).Fx;
+        return nullptr;
+    }
+}
+
+const TacButtonFx* TsSkinProvider::ButtonFx(int code) const { return const_cast<TsSkinProvider*>(this)->Fx(code); }
+
+bool TsSkinProvider::FadesButton(const TacButtonFx& fx, int state) const
+{
+    // As the controls' fades: not while a skin loads, and only on the mouse
+    // events the manager lets buttons fade on. Without layered windows
+    // there is no glowing and no extended border, and so no fade.
+    const TsSkinManager* sm = SkinManager();
+    if (!sm || sm->Loading() || (!sm->AllowGlowing() && !borderForm_))
+        return false;
+    const TacAnimatEvent event = state == 2   ? aeMouseDown
+                                 : state == 1 ? (fx.State == 2 ? aeMouseUp : aeMouseEnter)
+                                              : aeMouseLeave;
+    return AnimEventAllowed(event, DefaultAnimatEvents, sm);
 }
 
 void TsSkinProvider::RepaintButton(int code)
 {
+    TacButtonFx* fx = Fx(code);
+    const int state = ButtonState(code);
     if (!skinned_ || !drawNonClient_ || changeLocked_ || !ncCache_ || skinData_->BGChangedFlag || !Showing()) {
+        // The whole frame is drawn again: a fade would blend old pictures.
+        if (fx) {
+            FreeBtnAnimation(fx->Animation);
+            fx->State = state;
+            if (state == 0)
+                HideButtonGlow(*fx);
+        }
         PaintNonClient();
         return;
     }
-    DrawButton(code);
-    TRect r;
-    if (code == htClose) r = buttons_.Close;
-    else if (code == htMaxButton) r = buttons_.Max;
-    else if (code == htMinButton) r = buttons_.Min;
-    else if (code == htHelp) r = buttons_.Help;
-    else if (code >= htUserButton && size_t(code - htUserButton) < buttons_.User.size())
-        r = buttons_.User[size_t(code - htUserButton)];
-    if (r.Right <= r.Left)
+    if (fx && FadesButton(*fx, state)) {
+        fx->State = state;
+        const TacSBAnimationOwner owner{this, this, borderForm_.get(), form_->Handle(), skinData_.get()};
+        // Hot in ten steps, pressed at once, and back without restarting.
+        StartBtnAnimation(*fx, code, state, state == 2 ? 1 : 10, owner, state != 0);
+        return;
+    }
+    if (fx) {
+        FreeBtnAnimation(fx->Animation);
+        fx->State = state;
+    }
+    const TRect r = DrawButton(code);
+    if (fx && state != 0)
+        ShowButtonGlow(code, *fx);
+    PutButton(r);
+}
+
+void TsSkinProvider::PutButton(const TRect& r)
+{
+    if (r.Right <= r.Left || r.Bottom <= r.Top || !ncCache_ || changeLocked_ || !Showing())
         return;
     HWND wnd = form_->Handle();
     HDC dc = GetWindowDC(wnd);
@@ -752,6 +836,151 @@ void TsSkinProvider::RepaintButton(int code)
     BitBlt(dc, r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top, ncCache_->Canvas().Handle(), r.Left, r.Top, SRCCOPY);
     RestoreDC(dc, saved);
     ReleaseDC(wnd, dc);
+}
+
+// ---------------------------------------------------------------------------
+// Fades and halos of the caption buttons
+
+namespace {
+
+// A piece of a picture as a bitmap of its own.
+void CopyPiece(tw::TBitmap& from, const TRect& r, tw::TBitmap& out)
+{
+    out.SetPixelFormat(tw::pf24bit);
+    out.SetSize(r.Right - r.Left, r.Bottom - r.Top);
+    BitBlt(out.Canvas().Handle(), 0, 0, out.Width(), out.Height(), from.Canvas().Handle(), r.Left, r.Top, SRCCOPY);
+}
+
+bool OnPicture(const TRect& r, const tw::TBitmap* bmp)
+{
+    return bmp && r.Right > r.Left && r.Bottom > r.Top && r.Left >= 0 && r.Top >= 0 && r.Right <= bmp->Width() &&
+           r.Bottom <= bmp->Height();
+}
+
+} // namespace
+
+bool TsSkinProvider::ButtonPicture(int code, int state, tw::TBitmap& out)
+{
+    const TRect r = ButtonRect(code);
+    if (!skinned_ || !OnPicture(r, ncCache_.get()))
+        return false;
+    // Drawn into the frame picture and taken out again; the picture keeps
+    // what the title shows.
+    tw::TBitmap keep;
+    CopyPiece(*ncCache_, r, keep);
+    DrawButton(code, state);
+    CopyPiece(*ncCache_, r, out);
+    BitBlt(ncCache_->Canvas().Handle(), r.Left, r.Top, keep.Width(), keep.Height(), keep.Canvas().Handle(), 0, 0,
+           SRCCOPY);
+    return true;
+}
+
+bool TsSkinProvider::ShownButtonPicture(int code, tw::TBitmap& out)
+{
+    const TRect r = ButtonRect(code);
+    if (!skinned_ || !OnPicture(r, ncCache_.get()))
+        return false;
+    CopyPiece(*ncCache_, r, out);
+    return true;
+}
+
+void TsSkinProvider::ShowButtonPicture(int code, tw::TBitmap& picture)
+{
+    TRect r = ButtonRect(code);
+    if (!skinned_ || !OnPicture(r, ncCache_.get()))
+        return;
+    // A frame made before the title was laid out again covers no more than it did.
+    r.Right = r.Left + std::min(r.Right - r.Left, picture.Width());
+    r.Bottom = r.Top + std::min(r.Bottom - r.Top, picture.Height());
+    BitBlt(ncCache_->Canvas().Handle(), r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top, picture.Canvas().Handle(),
+           0, 0, SRCCOPY);
+    PutButton(r);
+}
+
+void TsSkinProvider::ButtonGlow(int code, bool show)
+{
+    TacButtonFx* fx = Fx(code);
+    if (!fx)
+        return;
+    if (show)
+        ShowButtonGlow(code, *fx);
+    else
+        HideButtonGlow(*fx);
+}
+
+void TsSkinProvider::ButtonFadeEnded(int code)
+{
+    if (!skinned_ || !ncCache_)
+        return;
+    PutButton(DrawButton(code));
+}
+
+void TsSkinProvider::ShowButtonGlow(int code, TacButtonFx& fx)
+{
+    TsSkinManager* sm = SkinManager();
+    if (!sm || !sm->AllowGlowing() || !Showing())
+        return;
+    if (fx.GlowId >= 0 && fx.GlowWnd && GlowWindow(fx.GlowId) == fx.GlowWnd)
+        return;
+    fx.GlowId = -1;
+    fx.GlowWnd = nullptr;
+    // The skin gives halos to close, maximize and minimize; each picture's
+    // halo is its mask name followed by "GLOW".
+    const TsSkinData& d = sm->SkinData;
+    HWND wnd = form_->Handle();
+    const bool large = layoutIn_.Large;
+    int glow = 0, margin = 0;
+    const char* name = nullptr;
+    switch (code) {
+    case htClose:
+        glow = d.BICloseGlow, margin = d.BICloseGlowMargin, name = large ? "BICONCLOSE" : "SICONCLOSE";
+        break;
+    case htMaxButton:
+        glow = d.BIMaxGlow, margin = d.BIMaxGlowMargin;
+        name = IsZoomed(wnd) ? "BICONNORM" : large ? "BICONMAX" : "SICONMAX";
+        break;
+    case htMinButton:
+        glow = d.BIMinGlow, margin = d.BIMinGlowMargin;
+        name = IsIconic(wnd) ? "BICONNORM" : large ? "BICONMIN" : "SICONMIN";
+        break;
+    default:
+        return;
+    }
+    const TRect r = ButtonRect(code);
+    if (glow < 1 || r.Right <= r.Left || r.Bottom <= r.Top)
+        return;
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    const TRect screen(wr.left + r.Left, wr.top + r.Top, wr.left + r.Right, wr.top + r.Bottom);
+    const TRect clip(0, 0, r.Right - r.Left, r.Bottom - r.Top);
+    HWND host = form_->Parent() ? form_->Parent()->HandleIfAllocated() : wnd;
+    fx.GlowId = ShowGlow(screen, clip, "GLOBALINFO", sm, host, margin, std::string(name) + "GLOW");
+    fx.GlowWnd = GlowWindow(fx.GlowId);
+}
+
+void TsSkinProvider::HideButtonGlow(TacButtonFx& fx)
+{
+    // The list may have been cleared (a skin change) and the id given to
+    // another halo since.
+    if (fx.GlowId >= 0 && fx.GlowWnd && GlowWindow(fx.GlowId) == fx.GlowWnd)
+        HideGlow(fx.GlowId);
+    fx.GlowId = -1;
+    fx.GlowWnd = nullptr;
+}
+
+void TsSkinProvider::FreeButtonAnimations()
+{
+    for (TacButtonFx& fx : fx_) {
+        FreeBtnAnimation(fx.Animation);
+        HideButtonGlow(fx);
+        fx.State = 0;
+    }
+    for (int i = 0; i < titleButtons_.Count(); ++i) {
+        TacButtonFx& fx = titleButtons_.Items(i).Fx;
+        FreeBtnAnimation(fx.Animation);
+        HideButtonGlow(fx);
+        fx.State = 0;
+    }
 }
 
 void TsSkinProvider::ButtonUp(int code, LPARAM lp)
@@ -1351,6 +1580,9 @@ bool TsSkinProvider::SystemMenuMessage(tw::TMessage& m)
 void TsSkinProvider::ProviderWindowProc(tw::TMessage& m)
 {
     try {
+        // No fade may outlive the window it draws on, skinned or not.
+        if (m.Msg == WM_DESTROY)
+            FreeButtonAnimations();
         if (m.Msg == SM_ALPHACMD && AlphaFirstPass(m))
             return;
         // A manager that went away without a word leaves the form unskinned.
@@ -1551,6 +1783,8 @@ void TsSkinProvider::Size(tw::TMessage& m)
     if (!ncCache_ || ncCache_->Width() != wr.right - wr.left || ncCache_->Height() != wr.bottom - wr.top) {
         skinData_->BGChangedFlag = true;
         hotCode_ = -1;
+        // The buttons move: their fades and halos would stay where they were.
+        FreeButtonAnimations();
         if (drawNonClient_)
             SendMessageW(wnd, WM_NCPAINT, 1, 0);
     }
@@ -1683,6 +1917,9 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         MaxInfo(m);
         return;
     case WM_SHOWWINDOW:
+        // A hidden form leaves no halo on the screen.
+        if (!m.WParam)
+            FreeButtonAnimations();
         CallSaved(m);
         // The children's windows exist by now.
         if (m.WParam && !form_->IsDestroying())
@@ -1693,6 +1930,10 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         return;
     case WM_WINDOWPOSCHANGED:
         CallSaved(m);
+        // The halos stay where they were shown; a moved form drops them.
+        if (m.LParam && !(reinterpret_cast<const WINDOWPOS*>(m.LParam)->flags & SWP_NOMOVE))
+            for (TacButtonFx& fx : fx_)
+                HideButtonGlow(fx);
         UpdateFormRegion();
         // The extended border follows: moved, sized, shown or hidden.
         if (borderForm_)
@@ -1979,6 +2220,7 @@ void TsSkinProvider::SetExtBorders(bool on)
     if (!borderForm_) {
         borderForm_ = std::make_unique<TacBorderForm>(form_->Handle(), SkinManager());
         borderForm_->SetActive(formActive_);
+        borderForm_->OnDestroy = [this] { FreeButtonAnimations(); };
         borderForm_->OnHitTest = [this](POINT p) {
             if (!OnExtHitTest)
                 return 0;

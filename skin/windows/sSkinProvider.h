@@ -18,6 +18,7 @@
 #include "skin/engine/link/SkinnedForms.h"
 #include "skin/engine/link/sCommonData.h"
 #include "skin/engine/painting/BorderPainting.h"
+#include "skin/windows/acSBAnimation.h"
 #include "ui/Forms.h"
 
 namespace skin {
@@ -81,6 +82,7 @@ public:
     int ImageIndex = -1;  // the TITLEBUTTON mask, -1 without skin data
     TRect Rect;           // window coordinates
     int HitCode = 0;      // 1000 + index
+    TacButtonFx Fx;       // its fade (freed by the provider)
 };
 
 class TsTitleButtons {
@@ -100,7 +102,7 @@ private:
 // The message record the extended-border window hands over for its hit test.
 using TacNCHitTest = std::function<void(tw::TMessage& msg)>;
 
-class TsSkinProvider : public tw::TComponent, public TSkinnedFormLink {
+class TsSkinProvider : public tw::TComponent, public TSkinnedFormLink, private TacSBAnimationHost {
 public:
     // The owner is the form (or a component on it). A second provider on a
     // form frees the older one: the newest wins. With applyNow the skin is
@@ -157,6 +159,12 @@ public:
     bool ButtonPressed() const { return pressed_; }
     // The caption buttons as last placed, in window coordinates.
     const TCaptionLayout& Buttons() const { return buttons_; }
+    // The fade and halo of a caption button (hit code); nullptr for codes
+    // that name no button.
+    const TacButtonFx* ButtonFx(int code) const;
+    // Ends and frees the fades of all caption buttons and the user title
+    // buttons, and hides their halos.
+    void FreeButtonAnimations();
     // WM_SETREDRAW FALSE not yet matched by TRUE.
     int RedrawSuspendCount() const { return redrawCount_; }
     // True while this provider drags an outline.
@@ -264,7 +272,25 @@ private:
     int HitTest(TPoint screen);
     void SetHotButton(int code);
     void RepaintButton(int code);
-    void DrawButton(int code);
+    // Draws the button into the frame picture in its state, or in the state
+    // given; returns its rectangle (empty when it is not on the title).
+    TRect DrawButton(int code, int state = -1);
+    TRect ButtonRect(int code) const;
+    // Copies a button's rectangle of the frame picture to the window.
+    void PutButton(const TRect& r);
+    // The state the button shows without a fade: 0 normal, 1 hot, 2 pressed.
+    int ButtonState(int code) const;
+    TacButtonFx* Fx(int code);
+    // Whether a change of the button to the state runs as a fade.
+    bool FadesButton(const TacButtonFx& fx, int state) const;
+    void ShowButtonGlow(int code, TacButtonFx& fx);
+    static void HideButtonGlow(TacButtonFx& fx);
+    // TacSBAnimationHost
+    bool ButtonPicture(int code, int state, tw::TBitmap& out) override;
+    bool ShownButtonPicture(int code, tw::TBitmap& out) override;
+    void ShowButtonPicture(int code, tw::TBitmap& picture) override;
+    void ButtonGlow(int code, bool show) override;
+    void ButtonFadeEnded(int code) override;
     void ButtonUp(int code, LPARAM lp);
     int MaskIndex(const char* name) const;
     bool Showing() const;
@@ -314,6 +340,8 @@ private:
     int redrawCount_ = 0;
     int hotCode_ = -1;
     TCaptionLayout buttons_;
+    // Close, maximize, minimize and help.
+    TacButtonFx fx_[4];
     TCaptionLayoutInput layoutIn_;
     TRectList cutouts_;
     SIZE regionSize_{-1, -1};

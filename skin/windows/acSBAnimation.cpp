@@ -1,0 +1,182 @@
+#include "skin/windows/acSBAnimation.h"
+
+#include <algorithm>
+#include <set>
+
+#include "base/Sync.h"
+#include "skin/engine/painting/GlyphDrawing.h"
+
+namespace skin {
+
+namespace {
+
+// Fades stopped inside their own tick, freed once the tick has returned; one
+// that goes with its owner before that leaves the set itself.
+std::set<TacSBAnimation*>& PendingFrees()
+{
+    static std::set<TacSBAnimation*> pending;
+    return pending;
+}
+
+bool SameSize(const tw::TBitmap& a, const tw::TBitmap& b)
+{
+    return a.Width() == b.Width() && a.Height() == b.Height() && a.Width() > 0 && a.Height() > 0;
+}
+
+} // namespace
+
+TacSBAnimation::TacSBAnimation(tw::TComponent* owner) : tw::TTimer(owner)
+{
+    SetEnabled(false);
+    SetInterval(SBAnimationInterval);
+    // Nothing may unwind through the timer's window procedure: a frame that
+    // fails ends the fade, and the button is drawn in its state.
+    OnTimer = [this](tw::TObject*) {
+        ticking_ = true;
+        try {
+            Tick();
+        } catch (const std::exception&) {
+            Stop();
+        }
+        ticking_ = false;
+    };
+}
+
+TacSBAnimation::~TacSBAnimation() { PendingFrees().erase(this); }
+
+uint8_t TacSBAnimation::Alpha() const
+{
+    if (frames_ <= 0)
+        return 0;
+    return static_cast<uint8_t>(std::clamp(255 - (step_ * 256) / frames_, 0, 255));
+}
+
+void TacSBAnimation::Stop()
+{
+    SetEnabled(false);
+    from_.reset();
+    to_.reset();
+}
+
+void TacSBAnimation::StartAnimation()
+{
+    const bool turning = Running() && !Restart;
+    const int shown = step_ - 1;
+    auto from = std::make_unique<tw::TBitmap>();
+    auto to = std::make_unique<tw::TBitmap>();
+    if (!Host || !Wnd || !IsWindow(Wnd) || !Host->ShownButtonPicture(Button, *from) ||
+        !Host->ButtonPicture(Button, NewState, *to) || !SameSize(*from, *to)) {
+        // Nothing to fade between: the button just shows its state.
+        Stop();
+        if (Host)
+            Host->ButtonFadeEnded(Button);
+        return;
+    }
+    from_ = std::move(from);
+    to_ = std::move(to);
+    frames_ = std::max(1, Steps);
+    // The way back from a fade that had not got far is as short.
+    if (turning)
+        frames_ = std::clamp(shown, 1, frames_);
+    step_ = 1;
+    SetInterval(SBAnimationInterval);
+    SetEnabled(true);
+}
+
+void TacSBAnimation::RebuildFrames()
+{
+    from_.reset();
+    to_.reset();
+    auto to = std::make_unique<tw::TBitmap>();
+    if (!Host || !Wnd || !IsWindow(Wnd) || !Host->ButtonPicture(Button, NewState, *to) || to->Empty()) {
+        Stop();
+        if (Host)
+            Host->ButtonFadeEnded(Button);
+        return;
+    }
+    auto from = std::make_unique<tw::TBitmap>();
+    from->Assign(*to);
+    from_ = std::move(from);
+    to_ = std::move(to);
+    frames_ = std::max(1, Steps);
+    Host->ShowButtonPicture(Button, *to_);
+    Host->ButtonGlow(Button, NewState != 0);
+    // Shown already: the next tick only ends the fade.
+    step_ = frames_ + 1;
+    SetInterval(SBAnimationInterval);
+    SetEnabled(true);
+}
+
+void TacSBAnimation::Tick()
+{
+    if (!Host || IsDestroying())
+        return;
+    if (!Wnd || !IsWindow(Wnd)) {
+        Stop();
+        return;
+    }
+    if (step_ > frames_ || !from_ || !to_) {
+        Stop();
+        Host->ButtonFadeEnded(Button);
+        return;
+    }
+    Host->ButtonGlow(Button, NewState != 0);
+    tw::TBitmap frame;
+    frame.Assign(*from_);
+    SumBitmaps(frame.PixelView(), to_->PixelView(), Alpha());
+    Host->ShowButtonPicture(Button, frame);
+    ++step_;
+}
+
+void StartBtnAnimation(TacButtonFx& button, int code, int newState, int steps, const TacSBAnimationOwner& owner,
+                       bool restart)
+{
+    if (!owner.Owner || !owner.Host)
+        return;
+    TacSBAnimation* a = button.Animation;
+    if (!a) {
+        a = new TacSBAnimation(owner.Owner);
+        button.Animation = a;
+    }
+    a->BorderForm = owner.BorderForm;
+    a->Wnd = owner.Wnd;
+    a->SkinData = owner.SkinData;
+    a->Host = owner.Host;
+    a->Button = code;
+    // The fade always ends at the state asked for last: a way back that
+    // kept the old target would leave a button hot after the mouse left.
+    a->NewState = newState;
+    a->Steps = steps;
+    a->Restart = restart;
+    if (newState == 2) {
+        a->RebuildFrames();
+        return;
+    }
+    if (newState == 0)
+        owner.Host->ButtonGlow(code, false);
+    a->StartAnimation();
+}
+
+void FreeBtnAnimation(TacSBAnimation*& animation)
+{
+    TacSBAnimation* a = animation;
+    if (!a)
+        return;
+    animation = nullptr;
+    if (a->IsDestroying())
+        return;
+    a->Stop();
+    a->Host = nullptr;
+    if (!a->ticking_) {
+        delete a;
+        return;
+    }
+    // Freeing the timer now would pull its tick out from under itself.
+    PendingFrees().insert(a);
+    tw::Queue([a] {
+        if (PendingFrees().erase(a))
+            delete a;
+    });
+}
+
+} // namespace skin
