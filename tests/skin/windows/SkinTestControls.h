@@ -1,9 +1,18 @@
 #pragma once
 // Controls that take part in the skin protocol the way skinned ones do:
 // they answer "skinned" and a colour, and remember every sub-command.
+#include <windows.h>
+
+#include <memory>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/data/SkinOptions.h"
+#include "skin/engine/data/acSkinPack.h"
+#include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/link/SkinnedForms.h"
 #include "ui/ExtCtrls.h"
 #include "ui/Forms.h"
@@ -78,5 +87,37 @@ public:
         TListening::WndProc(m);
     }
 };
+
+} // namespace skin::test
+
+#ifdef TW_SKIN_ARCHIVE
+namespace skin::test {
+
+// The program's own skin (the archive the build made) loaded into a manager
+// that becomes the default one; the caller clears DefaultManager again.
+inline ::testing::AssertionResult LoadOwnSkin(TsSkinManager& manager)
+{
+    std::unique_ptr<TacSkinConvertor> sc;
+    LoadPackedFile(TW_SKIN_ARCHIVE, sc, false);
+    if (!sc)
+        return ::testing::AssertionFailure() << "cannot load " << TW_SKIN_ARCHIVE;
+    LoadPackedSkinTables(manager, *sc);
+    DefaultManager = &manager;
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace skin::test
+#endif
+
+namespace skin::test {
+
+// The hit code a window answers for a point in window coordinates, asked
+// the way the system asks: screen coordinates in WM_NCHITTEST.
+inline int NcHit(HWND wnd, int x, int y)
+{
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    return int(SendMessageW(wnd, WM_NCHITTEST, 0, MAKELPARAM(wr.left + x, wr.top + y)));
+}
 
 } // namespace skin::test
