@@ -4,6 +4,10 @@
 #include <set>
 
 #include "base/Sync.h"
+#include "skin/engine/data/FormGeometry.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/effects/acGlow.h"
+#include "skin/engine/effects/sFade.h"
 #include "skin/engine/painting/GlyphDrawing.h"
 
 namespace skin {
@@ -177,6 +181,60 @@ void FreeBtnAnimation(TacSBAnimation*& animation)
         if (PendingFrees().erase(a))
             delete a;
     });
+}
+
+bool CaptionFadeAllowed(const TsSkinManager* sm, bool borderWindow, int oldState, int newState)
+{
+    if (!sm || sm->Loading() || (!sm->AllowGlowing() && !borderWindow))
+        return false;
+    const TacAnimatEvent event = newState == 2   ? aeMouseDown
+                                 : newState == 1 ? (oldState == 2 ? aeMouseUp : aeMouseEnter)
+                                                 : aeMouseLeave;
+    return AnimEventAllowed(event, DefaultAnimatEvents, sm);
+}
+
+void ShowCaptionGlow(TacButtonFx& fx, TsSkinManager* sm, const TCaptionGlyph& glyph, const tw::TRect& screen,
+                     HWND host)
+{
+    if (!sm || !sm->AllowGlowing())
+        return;
+    if (fx.GlowId >= 0 && fx.GlowWnd && GlowWindow(fx.GlowId) == fx.GlowWnd)
+        return;
+    fx.GlowId = -1;
+    fx.GlowWnd = nullptr;
+    const TsSkinData& d = sm->SkinData;
+    int glow = 0, margin = 0;
+    const char* name = nullptr;
+    switch (glyph.Code) {
+    case htClose:
+        glow = d.BICloseGlow, margin = d.BICloseGlowMargin, name = glyph.Large ? "BICONCLOSE" : "SICONCLOSE";
+        break;
+    case htMaxButton:
+        glow = d.BIMaxGlow, margin = d.BIMaxGlowMargin;
+        name = glyph.Zoomed ? "BICONNORM" : glyph.Large ? "BICONMAX" : "SICONMAX";
+        break;
+    case htMinButton:
+        glow = d.BIMinGlow, margin = d.BIMinGlowMargin;
+        name = glyph.Iconic ? "BICONNORM" : glyph.Large ? "BICONMIN" : "SICONMIN";
+        break;
+    default:
+        return;
+    }
+    if (glow < 1 || screen.Right <= screen.Left || screen.Bottom <= screen.Top)
+        return;
+    const TRect clip(0, 0, screen.Right - screen.Left, screen.Bottom - screen.Top);
+    fx.GlowId = ShowGlow(screen, clip, "GLOBALINFO", sm, host, margin, std::string(name) + "GLOW");
+    fx.GlowWnd = GlowWindow(fx.GlowId);
+}
+
+void HideCaptionGlow(TacButtonFx& fx)
+{
+    // The list may have been cleared (a skin change) and the id given to
+    // another halo since.
+    if (fx.GlowId >= 0 && fx.GlowWnd && GlowWindow(fx.GlowId) == fx.GlowWnd)
+        HideGlow(fx.GlowId);
+    fx.GlowId = -1;
+    fx.GlowWnd = nullptr;
 }
 
 } // namespace skin

@@ -16,6 +16,7 @@ namespace skin {
 class TacBorderForm;
 class TacSBAnimation;
 class TsCommonData;
+class TsSkinManager;
 
 // The fade and the halo of one caption button, kept beside its record.
 struct TacButtonFx {
@@ -105,5 +106,25 @@ void StartBtnAnimation(TacButtonFx& button, int code, int newState, int steps, c
 // Stops and frees a button's fade. From inside the fade's own tick the
 // timer is only stopped, and freed once the tick is over.
 void FreeBtnAnimation(TacSBAnimation*& animation);
+
+// Whether a caption button's change from one state to another runs as a
+// fade: as the controls' fades, not while a skin loads and only on the
+// mouse events the manager lets buttons fade on; and only with glowing
+// allowed (which needs layered windows) or an extended border.
+bool CaptionFadeAllowed(const TsSkinManager* sm, bool borderWindow, int oldState, int newState);
+
+// What a caption button is drawn with, for its halo.
+struct TCaptionGlyph {
+    int Code = 0;        // hit code: close, maximize, minimize, help
+    bool Large = true;   // the BICON set, else SICON
+    bool Zoomed = false; // maximize shows restore
+    bool Iconic = false; // minimize shows restore
+};
+// Shows the halo of a caption button (its picture's mask name followed by
+// "GLOW") around its screen rectangle, unless one is shown already. The
+// skin gives halos to close, maximize and minimize only.
+void ShowCaptionGlow(TacButtonFx& fx, TsSkinManager* sm, const TCaptionGlyph& glyph, const tw::TRect& screen,
+                     HWND host);
+void HideCaptionGlow(TacButtonFx& fx);
 
 } // namespace skin

@@ -9,8 +9,6 @@
 #include "skin/engine/common/SkinUtils.h"
 #include "skin/engine/data/sMaskData.h"
 #include "skin/engine/data/sSkinManager.h"
-#include "skin/engine/effects/acGlow.h"
-#include "skin/engine/effects/sFade.h"
 #include "skin/engine/link/ItemPaintingWin.h"
 #include "skin/engine/link/SkinText.h"
 #include "skin/engine/painting/AlphaPrimitives.h"
@@ -780,16 +778,7 @@ const TacButtonFx* TsSkinProvider::ButtonFx(int code) const { return const_cast<
 
 bool TsSkinProvider::FadesButton(const TacButtonFx& fx, int state) const
 {
-    // As the controls' fades: not while a skin loads, and only on the mouse
-    // events the manager lets buttons fade on. Without layered windows
-    // there is no glowing and no extended border, and so no fade.
-    const TsSkinManager* sm = SkinManager();
-    if (!sm || sm->Loading() || (!sm->AllowGlowing() && !borderForm_))
-        return false;
-    const TacAnimatEvent event = state == 2   ? aeMouseDown
-                                 : state == 1 ? (fx.State == 2 ? aeMouseUp : aeMouseEnter)
-                                              : aeMouseLeave;
-    return AnimEventAllowed(event, DefaultAnimatEvents, sm);
+    return CaptionFadeAllowed(SkinManager(), borderForm_ != nullptr, fx.State, state);
 }
 
 void TsSkinProvider::RepaintButton(int code)
@@ -917,56 +906,19 @@ void TsSkinProvider::ButtonFadeEnded(int code)
 
 void TsSkinProvider::ShowButtonGlow(int code, TacButtonFx& fx)
 {
-    TsSkinManager* sm = SkinManager();
-    if (!sm || !sm->AllowGlowing() || !Showing())
+    if (!Showing())
         return;
-    if (fx.GlowId >= 0 && fx.GlowWnd && GlowWindow(fx.GlowId) == fx.GlowWnd)
-        return;
-    fx.GlowId = -1;
-    fx.GlowWnd = nullptr;
-    // The skin gives halos to close, maximize and minimize; each picture's
-    // halo is its mask name followed by "GLOW".
-    const TsSkinData& d = sm->SkinData;
     HWND wnd = form_->Handle();
-    const bool large = layoutIn_.Large;
-    int glow = 0, margin = 0;
-    const char* name = nullptr;
-    switch (code) {
-    case htClose:
-        glow = d.BICloseGlow, margin = d.BICloseGlowMargin, name = large ? "BICONCLOSE" : "SICONCLOSE";
-        break;
-    case htMaxButton:
-        glow = d.BIMaxGlow, margin = d.BIMaxGlowMargin;
-        name = IsZoomed(wnd) ? "BICONNORM" : large ? "BICONMAX" : "SICONMAX";
-        break;
-    case htMinButton:
-        glow = d.BIMinGlow, margin = d.BIMinGlowMargin;
-        name = IsIconic(wnd) ? "BICONNORM" : large ? "BICONMIN" : "SICONMIN";
-        break;
-    default:
-        return;
-    }
     const TRect r = ButtonRect(code);
-    if (glow < 1 || r.Right <= r.Left || r.Bottom <= r.Top)
-        return;
     RECT wr;
     GetWindowRect(wnd, &wr);
     const TRect screen(wr.left + r.Left, wr.top + r.Top, wr.left + r.Right, wr.top + r.Bottom);
-    const TRect clip(0, 0, r.Right - r.Left, r.Bottom - r.Top);
     HWND host = form_->Parent() ? form_->Parent()->HandleIfAllocated() : wnd;
-    fx.GlowId = ShowGlow(screen, clip, "GLOBALINFO", sm, host, margin, std::string(name) + "GLOW");
-    fx.GlowWnd = GlowWindow(fx.GlowId);
+    ShowCaptionGlow(fx, SkinManager(), TCaptionGlyph{code, layoutIn_.Large, IsZoomed(wnd) != 0, IsIconic(wnd) != 0},
+                    screen, host);
 }
 
-void TsSkinProvider::HideButtonGlow(TacButtonFx& fx)
-{
-    // The list may have been cleared (a skin change) and the id given to
-    // another halo since.
-    if (fx.GlowId >= 0 && fx.GlowWnd && GlowWindow(fx.GlowId) == fx.GlowWnd)
-        HideGlow(fx.GlowId);
-    fx.GlowId = -1;
-    fx.GlowWnd = nullptr;
-}
+void TsSkinProvider::HideButtonGlow(TacButtonFx& fx) { HideCaptionGlow(fx); }
 
 void TsSkinProvider::FreeButtonAnimations()
 {

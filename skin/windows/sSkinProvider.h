@@ -143,7 +143,12 @@ public:
     void SetMakeSkinMenu(bool m) { makeSkinMenu_ = m; }
     TsTitleIcon& TitleIcon() { return titleIcon_; }
     TsTitleButtons& TitleButtons() { return titleButtons_; }
-    void SetTitleButtons(const TsTitleButtons& b) { titleButtons_.Assign(b); }
+    // The fades of the buttons that go end with them.
+    void SetTitleButtons(const TsTitleButtons& b)
+    {
+        FreeButtonAnimations();
+        titleButtons_.Assign(b);
+    }
     // Asked by the extended-border window's hit test.
     TacNCHitTest OnExtHitTest;
 
