@@ -18,6 +18,7 @@
 #include "skin/engine/link/sVclUtils.h"
 #include "skin/windows/acDialogChildren.h"
 #include "skin/windows/sSkinProvider.h"
+#include "ui/Application.h"
 #include "ui/Forms.h"
 #include "ui/Graphics.h"
 
@@ -131,6 +132,7 @@ LRESULT CALLBACK TacMainWnd::Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     if (msg == WM_DESTROY || msg == WM_NCDESTROY) {
         // The window ends: it gets its own procedure back for its last
         // messages, and the hook frees the adapter later.
+        self->WindowEnds();
         const WNDPROC saved = self->saved_;
         self->Unsubclass(false);
         return saved ? CallWindowProcW(saved, wnd, msg, wp, lp) : DefWindowProcW(wnd, msg, wp, lp);
@@ -156,7 +158,7 @@ TacDialogWnd::TacDialogWnd(HWND wnd, TsSkinManager* manager) : TacMainWnd(wnd, m
 
 TacDialogWnd::~TacDialogWnd()
 {
-
+    FreeButtonAnimations();
     const HWND wnd = Handle();
     const bool ends = Unsubclassed();
     Unsubclass(false);
@@ -301,9 +303,12 @@ void TacDialogWnd::PaintNonClient()
     const TMeasures ms = Measure();
     if (ms.Width <= 0 || ms.Height <= 0 || !manager_)
         return;
-    const TCaptionLayoutInput li = LayoutInput(ms);
+    layout_ = LayoutInput(ms);
+    const TCaptionLayoutInput& li = layout_;
     buttons_ = LayoutCaptionButtons(li);
-    tw::TBitmap bmp(ms.Width, ms.Height, tw::pf24bit);
+    cache_ = std::make_unique<tw::TBitmap>(ms.Width, ms.Height, tw::pf24bit);
+    titleBg_.reset();
+    tw::TBitmap& bmp = *cache_;
     const TColor face = TColor(GetSysColor(COLOR_BTNFACE));
     PaintItemByName(bmp, "DIALOG", "", active_ ? 1 : 0, manager_, {0, 0}, face, nullptr);
     const int titleBottom = ms.Border + ms.Title;
@@ -326,23 +331,11 @@ void TacDialogWnd::PaintNonClient()
             if (font)
                 DeleteObject(font);
         }
-        const TPixelView view = bmp.PixelView();
-        const TCacheInfo ci = MakeCacheInfo(view, 0, 0);
-        auto draw = [&](const TRect& b, int code, const char* large, const char* small, bool enabled) {
-            if (b.Right <= b.Left)
-                return;
-            const int i = MaskOf(manager_, li.Large ? large : small);
-            if (!manager_->MaskIndexValid(i))
-                return;
-            const int state = !enabled || hot_ != code ? 0 : pressed_ ? 2 : 1;
-            const int row = (!active_ || !enabled) && state == 0 ? 2 : 1;
-            DrawMaskGlyph(view, TPoint(b.Left, b.Top), state, row, manager_->ma[size_t(i)], ci);
-        };
-        draw(buttons_.Close, htClose, "BICONCLOSE", "SICONCLOSE", true);
-        draw(buttons_.Max, htMaxButton, li.Zoomed ? "BICONNORM" : "BICONMAX", li.Zoomed ? "BICONNORM" : "SICONMAX",
-             li.Zoomed ? li.Menu.EnabledRestore : li.Menu.EnabledMax);
-        draw(buttons_.Min, htMinButton, "BICONMIN", "SICONMIN", li.Menu.EnabledMin);
-        draw(buttons_.Help, htHelp, "BICONHELP", "SICONHELP", true);
+        // The strip behind the buttons is kept, then the buttons in their states.
+        titleBg_ = std::make_unique<tw::TBitmap>(ms.Width, titleBottom, tw::pf24bit);
+        BitBlt(titleBg_->Canvas().Handle(), 0, 0, ms.Width, titleBottom, bmp.Canvas().Handle(), 0, 0, SRCCOPY);
+        for (int code : {htClose, htMaxButton, htMinButton, htHelp})
+            DrawTitleButton(code);
     }
     HDC dc = GetWindowDC(wnd);
     if (!dc)
@@ -352,6 +345,204 @@ void TacDialogWnd::PaintNonClient()
     BitBlt(dc, 0, 0, ms.Width, ms.Height, bmp.Canvas().Handle(), 0, 0, SRCCOPY);
     RestoreDC(dc, saved);
     ReleaseDC(wnd, dc);
+}
+
+TRect TacDialogWnd::ButtonRect(int code) const
+{
+    switch (code) {
+    case htClose: return buttons_.Close;
+    case htMaxButton: return buttons_.Max;
+    case htMinButton: return buttons_.Min;
+    case htHelp: return buttons_.Help;
+    default: return TRect();
+    }
+}
+
+int TacDialogWnd::ButtonState(int code) const { return hot_ != code ? 0 : pressed_ ? 2 : 1; }
+
+TacButtonFx* TacDialogWnd::Fx(int code)
+{
+    switch (code) {
+    case htMinButton: return &fx_[0];
+    case htMaxButton: return &fx_[1];
+    case htClose: return &fx_[2];
+    case htHelp: return &fx_[3];
+    default: return nullptr;
+    }
+}
+
+const TacButtonFx* TacDialogWnd::ButtonFx(int code) const { return const_cast<TacDialogWnd*>(this)->Fx(code); }
+
+TRect TacDialogWnd::DrawTitleButton(int code, int forced)
+{
+    if (!cache_ || !titleBg_)
+        return TRect();
+    const TCaptionLayoutInput& li = layout_;
+    const TRect b = ButtonRect(code);
+    const char* large = "BICONCLOSE";
+    const char* small = "SICONCLOSE";
+    bool enabled = true;
+    switch (code) {
+    case htMaxButton:
+        large = li.Zoomed ? "BICONNORM" : "BICONMAX";
+        small = li.Zoomed ? "BICONNORM" : "SICONMAX";
+        enabled = li.Zoomed ? li.Menu.EnabledRestore : li.Menu.EnabledMax;
+        break;
+    case htMinButton:
+        large = "BICONMIN", small = "SICONMIN", enabled = li.Menu.EnabledMin;
+        break;
+    case htHelp:
+        large = "BICONHELP", small = "SICONHELP";
+        break;
+    default:
+        break;
+    }
+    if (b.Right <= b.Left || b.Bottom <= b.Top)
+        return TRect();
+    // The title strip behind it first, so a state drawn before leaves nothing.
+    BitBlt(cache_->Canvas().Handle(), b.Left, b.Top, b.Right - b.Left, b.Bottom - b.Top, titleBg_->Canvas().Handle(),
+           b.Left, b.Top, SRCCOPY);
+    int state = forced >= 0 ? forced : ButtonState(code);
+    if (!enabled)
+        state = 0;
+    if (TacButtonFx* fx = forced < 0 ? Fx(code) : nullptr) {
+        // While a fade runs the button's first frame is drawn; the timer
+        // puts its frames over it.
+        if (fx->Animation && fx->Animation->Running())
+            state = 0;
+        else if (state == 0)
+            HideCaptionGlow(*fx);
+    }
+    const int i = MaskOf(manager_, li.Large ? large : small);
+    if (manager_->MaskIndexValid(i)) {
+        const TPixelView view = cache_->PixelView();
+        const int row = (!active_ || !enabled) && state == 0 ? 2 : 1;
+        DrawMaskGlyph(view, TPoint(b.Left, b.Top), state, row, manager_->ma[size_t(i)], MakeCacheInfo(view, 0, 0));
+    }
+    return b;
+}
+
+void TacDialogWnd::PutButton(const TRect& r)
+{
+    const HWND wnd = Handle();
+    if (r.Right <= r.Left || r.Bottom <= r.Top || !cache_ || !IsWindowVisible(wnd))
+        return;
+    HDC dc = GetWindowDC(wnd);
+    if (!dc)
+        return;
+    const int saved = SaveDC(dc);
+    BitBlt(dc, r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top, cache_->Canvas().Handle(), r.Left, r.Top, SRCCOPY);
+    RestoreDC(dc, saved);
+    ReleaseDC(wnd, dc);
+}
+
+void TacDialogWnd::RepaintTitleButton(int code)
+{
+    TacButtonFx* fx = Fx(code);
+    if (!fx)
+        return;
+    const HWND wnd = Handle();
+    const int state = ButtonState(code);
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    if (!cache_ || !titleBg_ || !IsWindowVisible(wnd) || cache_->Width() != wr.right - wr.left ||
+        cache_->Height() != wr.bottom - wr.top) {
+        // The whole frame is drawn again: a fade would blend old pictures.
+        FreeBtnAnimation(fx->Animation);
+        fx->State = state;
+        if (state == 0)
+            HideCaptionGlow(*fx);
+        if (IsWindowVisible(wnd))
+            PaintNonClient();
+        return;
+    }
+    if (CaptionFadeAllowed(manager_, false, fx->State, state)) {
+        fx->State = state;
+        const TacSBAnimationOwner owner{tw::Application, this, nullptr, wnd, nullptr};
+        // Hot in ten steps, pressed at once, and back without restarting.
+        StartBtnAnimation(*fx, code, state, state == 2 ? 1 : 10, owner, state != 0);
+        return;
+    }
+    FreeBtnAnimation(fx->Animation);
+    fx->State = state;
+    const TRect r = DrawTitleButton(code);
+    if (state != 0)
+        ButtonGlow(code, true);
+    PutButton(r);
+}
+
+bool TacDialogWnd::ButtonPicture(int code, int state, tw::TBitmap& out)
+{
+    const TRect r = ButtonRect(code);
+    if (!cache_ || r.Right <= r.Left || r.Bottom <= r.Top || r.Right > cache_->Width() || r.Bottom > cache_->Height())
+        return false;
+    const int w = r.Right - r.Left, h = r.Bottom - r.Top;
+    // Drawn into the frame picture and taken out again; the picture keeps
+    // what the title shows.
+    tw::TBitmap keep(w, h, tw::pf24bit);
+    BitBlt(keep.Canvas().Handle(), 0, 0, w, h, cache_->Canvas().Handle(), r.Left, r.Top, SRCCOPY);
+    DrawTitleButton(code, state);
+    out.SetPixelFormat(tw::pf24bit);
+    out.SetSize(w, h);
+    BitBlt(out.Canvas().Handle(), 0, 0, w, h, cache_->Canvas().Handle(), r.Left, r.Top, SRCCOPY);
+    BitBlt(cache_->Canvas().Handle(), r.Left, r.Top, w, h, keep.Canvas().Handle(), 0, 0, SRCCOPY);
+    return true;
+}
+
+bool TacDialogWnd::ShownButtonPicture(int code, tw::TBitmap& out)
+{
+    const TRect r = ButtonRect(code);
+    if (!cache_ || r.Right <= r.Left || r.Bottom <= r.Top || r.Right > cache_->Width() || r.Bottom > cache_->Height())
+        return false;
+    out.SetPixelFormat(tw::pf24bit);
+    out.SetSize(r.Right - r.Left, r.Bottom - r.Top);
+    BitBlt(out.Canvas().Handle(), 0, 0, out.Width(), out.Height(), cache_->Canvas().Handle(), r.Left, r.Top, SRCCOPY);
+    return true;
+}
+
+void TacDialogWnd::ShowButtonPicture(int code, tw::TBitmap& picture)
+{
+    TRect r = ButtonRect(code);
+    if (!cache_ || r.Right <= r.Left || r.Bottom <= r.Top || r.Right > cache_->Width() || r.Bottom > cache_->Height())
+        return;
+    r.Right = r.Left + std::min(r.Right - r.Left, picture.Width());
+    r.Bottom = r.Top + std::min(r.Bottom - r.Top, picture.Height());
+    BitBlt(cache_->Canvas().Handle(), r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top, picture.Canvas().Handle(), 0,
+           0, SRCCOPY);
+    PutButton(r);
+}
+
+void TacDialogWnd::ButtonGlow(int code, bool show)
+{
+    TacButtonFx* fx = Fx(code);
+    if (!fx)
+        return;
+    const HWND wnd = Handle();
+    if (!show || !IsWindowVisible(wnd)) {
+        HideCaptionGlow(*fx);
+        return;
+    }
+    const TRect r = ButtonRect(code);
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    const TRect screen(wr.left + r.Left, wr.top + r.Top, wr.left + r.Right, wr.top + r.Bottom);
+    ShowCaptionGlow(*fx, manager_, TCaptionGlyph{code, layout_.Large, layout_.Zoomed, layout_.Iconic}, screen,
+                    GetAncestor(wnd, GA_ROOT));
+}
+
+void TacDialogWnd::ButtonFadeEnded(int code)
+{
+    if (cache_)
+        PutButton(DrawTitleButton(code));
+}
+
+void TacDialogWnd::FreeButtonAnimations()
+{
+    for (TacButtonFx& fx : fx_) {
+        FreeBtnAnimation(fx.Animation);
+        HideCaptionGlow(fx);
+        fx.State = 0;
+    }
 }
 
 void TacDialogWnd::Repaint()
@@ -365,9 +556,12 @@ void TacDialogWnd::SetHot(int code)
 {
     if (code == hot_)
         return;
+    const int old = hot_;
     hot_ = code;
     pressed_ = false;
-    PaintNonClient();
+    // Only the buttons that change are drawn again.
+    RepaintTitleButton(old);
+    RepaintTitleButton(code);
 }
 
 LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
@@ -428,9 +622,12 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
     case WM_NCLBUTTONDOWN:
     case WM_NCLBUTTONDBLCLK:
         if (isButton(int(wp))) {
+            const int old = hot_;
             hot_ = int(wp);
             pressed_ = true;
-            PaintNonClient();
+            if (old != hot_)
+                RepaintTitleButton(old);
+            RepaintTitleButton(hot_);
             return 0;
         }
         break;
@@ -438,7 +635,9 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         if (isButton(int(wp))) {
             const bool run = pressed_ && hot_ == int(wp);
             pressed_ = false;
-            PaintNonClient();
+            RepaintTitleButton(int(wp));
+            if (hot_ != int(wp))
+                RepaintTitleButton(hot_);
             if (run) {
                 WPARAM command = SC_CLOSE;
                 if (wp == htMaxButton)
@@ -454,9 +653,18 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         break;
     case WM_WINDOWPOSCHANGED: {
         const LRESULT r = CallSaved(msg, wp, lp);
+        // The halos stay where they were shown; a moved dialog drops them.
+        if (lp && !(reinterpret_cast<const WINDOWPOS*>(lp)->flags & SWP_NOMOVE))
+            for (TacButtonFx& fx : fx_)
+                HideCaptionGlow(fx);
         UpdateRegion();
         return r;
     }
+    case WM_SHOWWINDOW:
+        // A hidden dialog leaves no halo on the screen.
+        if (!wp)
+            FreeButtonAnimations();
+        break;
     case WM_PAINT:
         if (PaintSuppressed) {
             PAINTSTRUCT ps;

@@ -12,6 +12,7 @@
 
 #include "skin/engine/painting/BorderPainting.h"
 #include "skin/engine/data/FormGeometry.h"
+#include "skin/windows/acSBAnimation.h"
 
 namespace skin {
 
@@ -43,6 +44,8 @@ public:
 
 protected:
     virtual LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp);
+    // The window is being destroyed; the adapter itself is freed later.
+    virtual void WindowEnds() {}
     LRESULT CallSaved(UINT msg, WPARAM wp, LPARAM lp);
     TsSkinManager* manager_;
     std::string section_;
@@ -57,19 +60,24 @@ private:
 
 // The skinned frame of a system dialog (window class "#32770"), painted from
 // the section "DIALOG" with the title of "FORMTITLE".
-class TacDialogWnd : public TacMainWnd {
+class TacDialogWnd : public TacMainWnd, private TacSBAnimationHost {
 public:
     TacDialogWnd(HWND wnd, TsSkinManager* manager);
     ~TacDialogWnd() override;
 
     int HotButton() const { return hot_; }
     const TCaptionLayout& Buttons() const { return buttons_; }
+    // The fade and halo of a title button (hit code); nullptr for others.
+    const TacButtonFx* ButtonFx(int code) const;
+    // Ends the title buttons' fades and hides their halos.
+    void FreeButtonAnimations();
     bool PaintSuppressed = false;
     // Paints the frame again after a change of state or skin.
     void Repaint();
 
 protected:
     LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    void WindowEnds() override { FreeButtonAnimations(); }
 
 private:
     struct TMeasures {
@@ -82,6 +90,21 @@ private:
     void PaintNonClient();
     void UpdateRegion();
     void SetHot(int code);
+    // One title button drawn again: faded, or from the saved title strip.
+    void RepaintTitleButton(int code);
+    // Draws a title button into the frame picture in its state (or the one
+    // given); returns its rectangle, empty when it is not on the title.
+    TRect DrawTitleButton(int code, int state = -1);
+    TRect ButtonRect(int code) const;
+    int ButtonState(int code) const;
+    TacButtonFx* Fx(int code);
+    void PutButton(const TRect& r);
+    // TacSBAnimationHost
+    bool ButtonPicture(int code, int state, tw::TBitmap& out) override;
+    bool ShownButtonPicture(int code, tw::TBitmap& out) override;
+    void ShowButtonPicture(int code, tw::TBitmap& picture) override;
+    void ButtonGlow(int code, bool show) override;
+    void ButtonFadeEnded(int code) override;
     HBRUSH Brush();
     COLORREF TextColor() const;
 
@@ -90,6 +113,13 @@ private:
     bool tracking_ = false;
     int hot_ = 0;
     TCaptionLayout buttons_;
+    TCaptionLayoutInput layout_;
+    // The frame picture as last painted and its title strip without the
+    // buttons, from which single buttons are drawn again.
+    std::unique_ptr<tw::TBitmap> cache_;
+    std::unique_ptr<tw::TBitmap> titleBg_;
+    // Minimize, maximize, close and help.
+    TacButtonFx fx_[4];
     SIZE regionSize_{-1, -1};
     HBRUSH brush_ = nullptr;
     COLORREF brushColor_ = 0;

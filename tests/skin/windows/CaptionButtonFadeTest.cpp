@@ -8,10 +8,12 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "SkinTestControls.h"
 #include "skin/engine/effects/acGlow.h"
+#include "skin/windows/acDials.h"
 #include "skin/windows/acSBAnimation.h"
 #include "skin/windows/sSkinProvider.h"
 #include "tests/support/GdiObjects.h"
@@ -77,10 +79,11 @@ protected:
     const TacButtonFx& Close() const { return *provider->ButtonFx(htClose); }
     bool Fading() const { return Close().Animation && Close().Animation->Running(); }
     // Runs the message loop until the close button's fade is over.
-    bool PumpUntilStill(DWORD limit = 3000)
+    bool PumpUntilStill() { return PumpWhile([&] { return Fading(); }); }
+    static bool PumpWhile(const std::function<bool()>& busy, DWORD limit = 3000)
     {
         const DWORD start = GetTickCount();
-        while (Fading()) {
+        while (busy()) {
             if (GetTickCount() - start > limit)
                 return false;
             tw::Application->ProcessMessages();
@@ -309,6 +312,68 @@ TEST_F(CaptionButtonFadeTest, FormsDestroyedMidFadeLeaveNoTimerAndNoGdiObjects)
     tw::Application->ProcessMessages();
     EXPECT_TRUE(NoTimerPending());
     EXPECT_LE(tw::test::GdiObjects(), before + 2);
+}
+
+TEST_F(CaptionButtonFadeTest, ASystemDialogFadesItsButtonsAndDropsItsHaloWhenItEnds)
+{
+    // With a minimize box the dialog takes the large pictures, whose close
+    // button has a halo in the program's skin.
+    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    HWND dlg = CreateWindowExW(0, L"#32770", L"Dialog", style, 100, 100, 300, 200, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(dlg, nullptr);
+    auto adapter = std::make_unique<TacDialogWnd>(dlg, &manager);
+    ShowWindow(dlg, SW_SHOWNOACTIVATE);
+    tw::Application->ProcessMessages();
+    test::NcHit(dlg, 50, 10);
+    const TRect r = adapter->Buttons().Close;
+    ASSERT_GT(r.Right, r.Left);
+    const TPoint centre((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+    const TacButtonFx& fx = *adapter->ButtonFx(htClose);
+    auto fading = [&] { return fx.Animation && fx.Animation->Running(); };
+
+    EXPECT_EQ(test::NcHit(dlg, centre.X, centre.Y), htClose);
+    ASSERT_TRUE(fading());
+    EXPECT_EQ(fx.Animation->NewState, 1);
+    ASSERT_TRUE(PumpWhile(fading));
+    ASSERT_GE(fx.GlowId, 0);
+    const HWND halo = GlowWindow(fx.GlowId);
+    EXPECT_NE(halo, nullptr);
+
+    // Leaving and coming back turns the fade; a press shows at once.
+    SendMessageW(dlg, WM_NCMOUSELEAVE, 0, 0);
+    EXPECT_EQ(fx.GlowId, -1);
+    EXPECT_EQ(fx.Animation->NewState, 0);
+    EXPECT_EQ(test::NcHit(dlg, centre.X, centre.Y), htClose);
+    RECT wr;
+    GetWindowRect(dlg, &wr);
+    SendMessageW(dlg, WM_NCLBUTTONDOWN, htClose, MAKELPARAM(wr.left + centre.X, wr.top + centre.Y));
+    EXPECT_EQ(fx.Animation->NewState, 2);
+    EXPECT_GE(fx.GlowId, 0);
+
+    // The dialog ends while its button is pressed and glowing: nothing of
+    // the fade or the halo stays, though the adapter goes only later.
+    const HWND pressedHalo = GlowWindow(fx.GlowId);
+    DestroyWindow(dlg);
+    EXPECT_EQ(fx.Animation, nullptr);
+    EXPECT_EQ(fx.GlowId, -1);
+    tw::Application->ProcessMessages();
+    EXPECT_FALSE(IsWindow(pressedHalo) && IsWindowVisible(pressedHalo));
+    EXPECT_TRUE(NoTimerPending());
+    adapter.reset();
+
+    // Without glowing the button is drawn at once, as before.
+    manager.SetAllowGlowing(false);
+    dlg = CreateWindowExW(0, L"#32770", L"Dialog", style, 100, 100, 300, 200, nullptr, nullptr, nullptr, nullptr);
+    adapter = std::make_unique<TacDialogWnd>(dlg, &manager);
+    ShowWindow(dlg, SW_SHOWNOACTIVATE);
+    tw::Application->ProcessMessages();
+    test::NcHit(dlg, 50, 10);
+    EXPECT_EQ(test::NcHit(dlg, centre.X, centre.Y), htClose);
+    EXPECT_EQ(adapter->HotButton(), htClose);
+    EXPECT_EQ(adapter->ButtonFx(htClose)->Animation, nullptr);
+    EXPECT_EQ(adapter->ButtonFx(htClose)->GlowId, -1);
+    adapter.reset();
+    DestroyWindow(dlg);
 }
 
 } // namespace
