@@ -125,6 +125,10 @@ void TacSBAnimation::Tick()
         return;
     }
     Host->ButtonGlow(Button, NewState != 0);
+    // Showing a halo makes a window; whatever that set off may have ended
+    // this fade meanwhile.
+    if (!Host || !from_ || !to_)
+        return;
     tw::TBitmap frame;
     frame.Assign(*from_);
     SumBitmaps(frame.PixelView(), to_->PixelView(), Alpha());

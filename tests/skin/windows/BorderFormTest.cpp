@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "SkinTestControls.h"
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/SkinOptions.h"
@@ -53,11 +54,7 @@ protected:
         GlowLayeredEntry = Entry;
         g_layered = true;
         g_calls.clear();
-        std::unique_ptr<TacSkinConvertor> sc;
-        LoadPackedFile(TW_SKIN_ARCHIVE, sc, false);
-        ASSERT_TRUE(sc) << TW_SKIN_ARCHIVE;
-        LoadPackedSkinTables(manager, *sc);
-        DefaultManager = &manager;
+        ASSERT_TRUE(test::LoadOwnSkin(manager));
         InstallFormSkinning();
         form = new tw::TForm(tw::Application);
         form->SetText("Bordered");

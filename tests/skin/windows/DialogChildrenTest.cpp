@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "SkinTestControls.h"
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/SkinOptions.h"
@@ -34,11 +35,7 @@ protected:
         tw::Application->Initialize();
         INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES};
         InitCommonControlsEx(&icc);
-        std::unique_ptr<TacSkinConvertor> sc;
-        LoadPackedFile(TW_SKIN_ARCHIVE, sc, false);
-        ASSERT_TRUE(sc) << TW_SKIN_ARCHIVE;
-        LoadPackedSkinTables(manager, *sc);
-        DefaultManager = &manager;
+        ASSERT_TRUE(test::LoadOwnSkin(manager));
         dialog = CreateWindowW(L"#32770", L"Fields", WS_POPUP | WS_CAPTION | WS_SYSMENU, 50, 50, 420, 320, nullptr,
                                nullptr, nullptr, nullptr);
         ASSERT_NE(dialog, nullptr);

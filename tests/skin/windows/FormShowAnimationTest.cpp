@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "SkinTestControls.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/SkinOptions.h"
 #include "skin/engine/data/acSkinPack.h"
@@ -40,11 +41,7 @@ protected:
     void SetUp() override
     {
         tw::Application->Initialize();
-        std::unique_ptr<TacSkinConvertor> sc;
-        LoadPackedFile(TW_SKIN_ARCHIVE, sc, false);
-        ASSERT_TRUE(sc) << TW_SKIN_ARCHIVE;
-        LoadPackedSkinTables(manager, *sc);
-        DefaultManager = &manager;
+        ASSERT_TRUE(test::LoadOwnSkin(manager));
         form = new tw::TForm(tw::Application);
         form->SetText("Fade");
         form->SetBounds(80, 60, 320, 220);

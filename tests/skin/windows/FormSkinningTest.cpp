@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "SkinTestControls.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/SkinOptions.h"
 #include "skin/engine/common/SkinUtils.h"
@@ -58,11 +59,7 @@ protected:
     void SetUp() override
     {
         tw::Application->Initialize();
-        std::unique_ptr<TacSkinConvertor> sc;
-        LoadPackedFile(TW_SKIN_ARCHIVE, sc, false);
-        ASSERT_TRUE(sc) << TW_SKIN_ARCHIVE;
-        LoadPackedSkinTables(manager, *sc);
-        DefaultManager = &manager;
+        ASSERT_TRUE(test::LoadOwnSkin(manager));
         InstallFormSkinning();
     }
     void TearDown() override
@@ -86,12 +83,7 @@ protected:
         tw::Application->ProcessMessages();
         return f->Handle();
     }
-    static int Hit(HWND wnd, int x, int y)
-    {
-        RECT wr;
-        GetWindowRect(wnd, &wr);
-        return int(SendMessageW(wnd, WM_NCHITTEST, 0, MAKELPARAM(wr.left + x, wr.top + y)));
-    }
+    static int Hit(HWND wnd, int x, int y) { return test::NcHit(wnd, x, y); }
     static bool InRegion(HWND wnd, int x, int y)
     {
         HRGN rgn = CreateRectRgn(0, 0, 0, 0);

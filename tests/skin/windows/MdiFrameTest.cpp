@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "SkinTestControls.h"
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/SkinOptions.h"
@@ -29,11 +30,7 @@ protected:
     void SetUp() override
     {
         tw::Application->Initialize();
-        std::unique_ptr<TacSkinConvertor> sc;
-        LoadPackedFile(TW_SKIN_ARCHIVE, sc, false);
-        ASSERT_TRUE(sc) << TW_SKIN_ARCHIVE;
-        LoadPackedSkinTables(manager, *sc);
-        DefaultManager = &manager;
+        ASSERT_TRUE(test::LoadOwnSkin(manager));
         InstallFormSkinning();
         form = new tw::TForm(tw::Application);
         form->SetBounds(60, 60, 400, 300);

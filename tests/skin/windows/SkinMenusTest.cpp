@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "SkinTestControls.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/SkinOptions.h"
 #include "skin/engine/data/acSkinPack.h"
@@ -123,11 +124,7 @@ protected:
     void SetUp() override
     {
         tw::Application->Initialize();
-        std::unique_ptr<TacSkinConvertor> sc;
-        LoadPackedFile(TW_SKIN_ARCHIVE, sc, false);
-        ASSERT_TRUE(sc) << TW_SKIN_ARCHIVE;
-        LoadPackedSkinTables(manager, *sc);
-        DefaultManager = &manager;
+        ASSERT_TRUE(test::LoadOwnSkin(manager));
         InstallFormSkinning();
     }
     void TearDown() override

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "SkinTestControls.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/SkinOptions.h"
 #include "skin/engine/data/acSkinPack.h"
@@ -38,11 +39,7 @@ protected:
     void SetUp() override
     {
         tw::Application->Initialize();
-        std::unique_ptr<TacSkinConvertor> sc;
-        LoadPackedFile(TW_SKIN_ARCHIVE, sc, false);
-        ASSERT_TRUE(sc) << TW_SKIN_ARCHIVE;
-        LoadPackedSkinTables(manager, *sc);
-        DefaultManager = &manager;
+        ASSERT_TRUE(test::LoadOwnSkin(manager));
         form = new TRecordingForm(tw::Application);
         form->Seen = &seen;
         form->SetText("Provider");
@@ -61,12 +58,7 @@ protected:
         return form->Handle();
     }
     // Hit code at a point in window coordinates.
-    int Hit(int x, int y)
-    {
-        RECT wr;
-        GetWindowRect(form->Handle(), &wr);
-        return int(SendMessageW(form->Handle(), WM_NCHITTEST, 0, MAKELPARAM(wr.left + x, wr.top + y)));
-    }
+    int Hit(int x, int y) { return test::NcHit(form->Handle(), x, y); }
     static TPoint Centre(const TRect& r) { return TPoint((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2); }
     void Click(int code, TPoint at)
     {
