@@ -18,6 +18,7 @@
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/link/sVclUtils.h"
 #include "skin/windows/acBorderForm.h"
+#include "skin/windows/acSBAnimation.h"
 #include "skin/windows/sSkinProvider.h"
 #include "tests/support/GdiObjects.h"
 #include "ui/Application.h"
@@ -198,6 +199,28 @@ TEST_F(BorderFormTest, TheBorderGoesWithTheSkinAndLeavesNothingBehind)
         Send(AC_SKINREMOVED);
     }
     EXPECT_LE(tw::test::GdiObjects(), gdi);
+}
+
+TEST_F(BorderFormTest, CaptionButtonsFadeWithTheBorderAndTheirFadesGoWithIt)
+{
+    BordersOn();
+    ASSERT_NE(provider->BorderForm(), nullptr);
+    // With an extended border the buttons fade even where glowing is off.
+    manager.SetAllowGlowing(false);
+    const HWND wnd = form->Handle();
+    test::NcHit(wnd, 100, 10);
+    const TRect close = provider->Buttons().Close;
+    ASSERT_GT(close.Right, close.Left);
+    EXPECT_EQ(test::NcHit(wnd, (close.Left + close.Right) / 2, (close.Top + close.Bottom) / 2), htClose);
+    const TacButtonFx& fx = *provider->ButtonFx(htClose);
+    ASSERT_NE(fx.Animation, nullptr);
+    EXPECT_TRUE(fx.Animation->Running());
+    EXPECT_EQ(fx.Animation->BorderForm, provider->BorderForm());
+    EXPECT_EQ(fx.GlowId, -1);
+    // The border window goes, and the fade that drew with it goes too.
+    provider->SetAllowExtBorders(false);
+    EXPECT_EQ(provider->BorderForm(), nullptr);
+    EXPECT_EQ(fx.Animation, nullptr);
 }
 
 TEST_F(BorderFormTest, TheSystemMenuStyleIsTakenOffWhileTheFrameIsDrawn)
