@@ -314,6 +314,34 @@ TEST_F(CaptionButtonFadeTest, FormsDestroyedMidFadeLeaveNoTimerAndNoGdiObjects)
     EXPECT_LE(tw::test::GdiObjects(), before + 2);
 }
 
+TEST_F(CaptionButtonFadeTest, UserTitleButtonsFadeAndTheirFadesGoWithThem)
+{
+    HWND wnd = Show();
+    TsTitleButtons buttons;
+    buttons.Add().Name = "Pin";
+    provider->SetTitleButtons(buttons);
+    SendMessageW(wnd, WM_NCPAINT, 1, 0);
+    test::NcHit(wnd, 100, 10);
+    ASSERT_EQ(provider->Buttons().User.size(), 1u);
+    const TRect r = provider->Buttons().User[0];
+    ASSERT_GT(r.Right, r.Left);
+    EXPECT_EQ(test::NcHit(wnd, (r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2), htUserButton);
+    const TacButtonFx* fx = provider->ButtonFx(htUserButton);
+    ASSERT_NE(fx, nullptr);
+    ASSERT_NE(fx->Animation, nullptr);
+    EXPECT_TRUE(fx->Animation->Running());
+    // The skin gives user buttons no halo.
+    ASSERT_TRUE(PumpWhile([&] { return fx->Animation->Running(); }));
+    EXPECT_EQ(fx->GlowId, -1);
+    Leave();
+    EXPECT_TRUE(fx->Animation->Running());
+    // Buttons replaced mid-fade: the old button's fade ends with it.
+    provider->SetTitleButtons(TsTitleButtons());
+    EXPECT_EQ(provider->ButtonFx(htUserButton), nullptr);
+    EXPECT_EQ(FadeComponents(*provider), 0);
+    EXPECT_TRUE(NoTimerPending());
+}
+
 TEST_F(CaptionButtonFadeTest, ASystemDialogFadesItsButtonsAndDropsItsHaloWhenItEnds)
 {
     // With a minimize box the dialog takes the large pictures, whose close
