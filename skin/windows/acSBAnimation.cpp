@@ -103,12 +103,12 @@ void TacSBAnimation::RebuildFrames()
     from_ = std::move(from);
     to_ = std::move(to);
     frames_ = std::max(1, Steps);
-    Host->ShowButtonPicture(Button, *to_);
-    Host->ButtonGlow(Button, NewState != 0);
-    // Shown already: the next tick only ends the fade.
+    // Shown at once: the next tick only ends the fade.
     step_ = frames_ + 1;
     SetInterval(SBAnimationInterval);
     SetEnabled(true);
+    Host->ShowButtonPicture(Button, *to_);
+    Host->ButtonGlow(Button, NewState != 0);
 }
 
 void TacSBAnimation::Tick()
