@@ -436,10 +436,15 @@ void TacDialogWnd::EraseClient(HDC dc)
 {
     const HWND wnd = Handle();
     const int saved = SaveDC(dc);
+    // A transparent child (the file dialogs' tool bars) asks its parent to
+    // erase into the child's own device context: all of it is its
+    // background then, nothing is left out.
+    const HWND painted = WindowFromDC(dc);
+    const bool forChild = painted && painted != wnd;
     // The children that paint their own background are left out; labels
     // that take the focus and group boxes are painted over (they draw only
     // their text and edge over what lies under them).
-    for (HWND c = GetTopWindow(wnd); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    for (HWND c = forChild ? nullptr : GetTopWindow(wnd); c; c = GetWindow(c, GW_HWNDNEXT)) {
         const LONG_PTR style = GetWindowLongPtrW(c, GWL_STYLE);
         if (!(style & WS_VISIBLE) || !(style & WS_CHILD))
             continue;
@@ -456,7 +461,8 @@ void TacDialogWnd::EraseClient(HDC dc)
         FillRect(dc, &r, Brush());
     }
     RestoreDC(dc, saved);
-    RefreshChildWindows(wnd);
+    if (!forChild)
+        RefreshChildWindows(wnd);
 }
 
 void TacDialogWnd::Repaint()

@@ -254,6 +254,25 @@ TEST_F(DialogChildrenTest, TheClientShowsTheSkinsDialogBackgroundUnderItsChildre
         EXPECT_EQ(shot.At(300, 30), skinAt(at.left + 300, at.top + 30));
     }
 
+    // A transparent tool bar (as the file dialogs have) has its parent
+    // erase into its own device context: the whole of it shows the client.
+    {
+        HWND bar = CreateWindowW(TOOLBARCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | TBSTYLE_TRANSPARENT | TBSTYLE_FLAT |
+                                 CCS_NORESIZE | CCS_NODIVIDER, 250, 280, 120, 24, dialog, nullptr, nullptr, nullptr);
+        ASSERT_NE(bar, nullptr);
+        HDC dc = GetDC(bar);
+        RECT all{0, 0, 120, 24};
+        HBRUSH b = CreateSolidBrush(marker);
+        FillRect(dc, &all, b);
+        DeleteObject(b);
+        SendMessageW(bar, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+        const RECT at = InDialog(bar, dialog);
+        EXPECT_EQ(GetPixel(dc, 10, 12), skinAt(at.left + 10, at.top + 12));
+        EXPECT_EQ(GetPixel(dc, 100, 5), skinAt(at.left + 100, at.top + 5));
+        ReleaseDC(bar, dc);
+        DestroyWindow(bar);
+    }
+
     // When the skin goes the system's plain face is back.
     provider.reset();
     TClientShot shot(dialog, marker);
