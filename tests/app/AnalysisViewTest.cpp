@@ -362,14 +362,6 @@ HWND OpenPopupMenu() {
     return found;
 }
 
-void Key(WORD vk) {
-    INPUT in[2] = {};
-    in[0].type = in[1].type = INPUT_KEYBOARD;
-    in[0].ki.wVk = in[1].ki.wVk = vk;
-    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, in, sizeof(INPUT));
-}
-
 void CALLBACK PopupProbeTimer(HWND, UINT, UINT_PTR id, DWORD) {
     PopupProbe* probe = g_popupProbe;
     if (!probe) {
@@ -388,11 +380,13 @@ void CALLBACK PopupProbeTimer(HWND, UINT, UINT_PTR id, DWORD) {
     probe->popup = popup;
     if (!popup) return;
     probe->skinned = skin::SendSkinCommand(popup, skin::AC_SETACTIVESTATE) == 1;
+    // Keys posted to the menu's own loop: typed keys would go to whatever
+    // window of the shared display has the focus.
     if (probe->choose) {
-        Key(VK_DOWN);
-        Key(VK_RETURN);
+        PostMessageW(popup, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageW(popup, WM_KEYDOWN, VK_RETURN, 0);
     } else {
-        Key(VK_ESCAPE);
+        PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
     }
 }
 
