@@ -8,6 +8,7 @@
 #include "skin/engine/link/ItemPaintingWin.h"
 #include "skin/engine/data/sMaskData.h"
 #include "skin/engine/data/sSkinManager.h"
+#include "skin/windows/acDials.h"
 
 namespace skin {
 
@@ -244,6 +245,10 @@ LRESULT TacTransPanelWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
     switch (msg) {
     case WM_ERASEBKGND:
         if (manager_ && manager_->Active() && wp) {
+            // The page shows the part of its dialog's skinned client it covers.
+            TacDialogWnd* dialog = TacDialogWnd::DialogOf(GetParent(Handle()));
+            if (dialog && dialog->PaintBackgroundOf(Handle(), reinterpret_cast<HDC>(wp)))
+                return 1;
             RECT r;
             GetClientRect(Handle(), &r);
             FillRect(reinterpret_cast<HDC>(wp), &r, brushes_.Get(COLORREF(manager_->GetGlobalColor()) & 0xFFFFFF));
@@ -257,9 +262,19 @@ LRESULT TacTransPanelWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
     case WM_CTLCOLORLISTBOX: {
         const LRESULT brush =
             SkinCtlColor(manager_, brushes_, msg, reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
-        if (brush)
-            return brush;
-        break;
+        if (!brush)
+            break;
+        // Labels and buttons on the page fill with the dialog's client
+        // under them; fields and read-only edits keep their own colour.
+        const bool field = msg == WM_CTLCOLOREDIT || msg == WM_CTLCOLORLISTBOX ||
+                           (msg == WM_CTLCOLORSTATIC && lp && LowerClassName(reinterpret_cast<HWND>(lp)) == "edit");
+        if (!field) {
+            HWND target = msg == WM_CTLCOLORDLG ? Handle() : reinterpret_cast<HWND>(lp);
+            if (TacDialogWnd* dialog = TacDialogWnd::DialogOf(GetParent(Handle())); dialog && target)
+                if (HBRUSH pattern = dialog->BackgroundBrushFor(target, reinterpret_cast<HDC>(wp)))
+                    return reinterpret_cast<LRESULT>(pattern);
+        }
+        return brush;
     }
     default:
         break;

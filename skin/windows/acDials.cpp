@@ -170,6 +170,8 @@ TacDialogWnd::~TacDialogWnd()
     }
     if (brush_)
         DeleteObject(brush_);
+    if (clientBrush_)
+        DeleteObject(clientBrush_);
 }
 
 TacDialogWnd::TMeasures TacDialogWnd::Measure() const
@@ -297,16 +299,26 @@ void TacDialogWnd::UpdateRegion()
     SetWindowRgn(wnd, rgn, IsWindowVisible(wnd));
 }
 
-void TacDialogWnd::PaintNonClient()
+bool TacDialogWnd::CacheFits() const
+{
+    RECT wr;
+    GetWindowRect(Handle(), &wr);
+    return cache_ && cache_->Width() == wr.right - wr.left && cache_->Height() == wr.bottom - wr.top;
+}
+
+bool TacDialogWnd::BuildCache()
 {
     const HWND wnd = Handle();
     const TMeasures ms = Measure();
     if (ms.Width <= 0 || ms.Height <= 0 || !manager_)
-        return;
+        return false;
     layout_ = LayoutInput(ms);
     const TCaptionLayoutInput& li = layout_;
     buttons_ = LayoutCaptionButtons(li);
-    cache_ = std::make_unique<tw::TBitmap>(ms.Width, ms.Height, tw::pf24bit);
+    if (!cache_ || cache_->Width() != ms.Width || cache_->Height() != ms.Height)
+        cache_ = std::make_unique<tw::TBitmap>(ms.Width, ms.Height, tw::pf24bit);
+    cacheClient_ = ms.Client;
+    clientBrushStale_ = true;
     titleBg_.reset();
     tw::TBitmap& bmp = *cache_;
     const TColor face = TColor(GetSysColor(COLOR_BTNFACE));
@@ -337,12 +349,20 @@ void TacDialogWnd::PaintNonClient()
         for (int code : {htClose, htMaxButton, htMinButton, htHelp})
             DrawTitleButton(code);
     }
+    return true;
+}
+
+void TacDialogWnd::PaintNonClient()
+{
+    const HWND wnd = Handle();
+    if (!BuildCache())
+        return;
     HDC dc = GetWindowDC(wnd);
     if (!dc)
         return;
     const int saved = SaveDC(dc);
-    ExcludeClipRect(dc, ms.Client.Left, ms.Client.Top, ms.Client.Right, ms.Client.Bottom);
-    BitBlt(dc, 0, 0, ms.Width, ms.Height, bmp.Canvas().Handle(), 0, 0, SRCCOPY);
+    ExcludeClipRect(dc, cacheClient_.Left, cacheClient_.Top, cacheClient_.Right, cacheClient_.Bottom);
+    BitBlt(dc, 0, 0, cache_->Width(), cache_->Height(), cache_->Canvas().Handle(), 0, 0, SRCCOPY);
     RestoreDC(dc, saved);
     ReleaseDC(wnd, dc);
 }
@@ -545,6 +565,96 @@ void TacDialogWnd::FreeButtonAnimations()
     }
 }
 
+TacDialogWnd* TacDialogWnd::DialogOf(HWND wnd)
+{
+    for (HWND w = wnd; w; w = GetAncestor(w, GA_PARENT)) {
+        if (auto* d = dynamic_cast<TacDialogWnd*>(TacMainWnd::Of(w)))
+            return d->Unsubclassed() ? nullptr : d;
+        if (!(GetWindowLongPtrW(w, GWL_STYLE) & WS_CHILD))
+            break;
+    }
+    return nullptr;
+}
+
+bool TacDialogWnd::PaintBackgroundOf(HWND wnd, HDC dc)
+{
+    if (!dc || !manager_ || !manager_->Active() || !manager_->SkinIndexValid(manager_->GetSkinIndex("DIALOG")))
+        return false;
+    if (!CacheFits() && !BuildCache())
+        return false;
+    POINT origin{0, 0};
+    if (wnd != Handle())
+        MapWindowPoints(wnd, Handle(), &origin, 1);
+    RECT r;
+    GetClientRect(wnd, &r);
+    BitBlt(dc, 0, 0, r.right, r.bottom, cache_->Canvas().Handle(), cacheClient_.Left + origin.x,
+           cacheClient_.Top + origin.y, SRCCOPY);
+    return true;
+}
+
+HBRUSH TacDialogWnd::BackgroundBrushFor(HWND wnd, HDC dc)
+{
+    if (!dc || !manager_ || !manager_->Active() || !manager_->SkinIndexValid(manager_->GetSkinIndex("DIALOG")))
+        return nullptr;
+    if (!CacheFits() && !BuildCache())
+        return nullptr;
+    const int w = cacheClient_.Right - cacheClient_.Left, h = cacheClient_.Bottom - cacheClient_.Top;
+    if (w <= 0 || h <= 0)
+        return nullptr;
+    if (clientBrushStale_ || !clientBrush_) {
+        tw::TBitmap client(w, h, tw::pf24bit);
+        BitBlt(client.Canvas().Handle(), 0, 0, w, h, cache_->Canvas().Handle(), cacheClient_.Left, cacheClient_.Top,
+               SRCCOPY);
+        HBRUSH made = CreatePatternBrush(client.Handle());
+        if (!made)
+            return nullptr;
+        if (clientBrush_)
+            DeleteObject(clientBrush_);
+        clientBrush_ = made;
+        clientBrushStale_ = false;
+    }
+    // The pattern starts at the dialog's client origin, wherever the child
+    // lies in it.
+    POINT origin{0, 0};
+    if (wnd != Handle())
+        MapWindowPoints(wnd, Handle(), &origin, 1);
+    SetBrushOrgEx(dc, -origin.x, -origin.y, nullptr);
+    return clientBrush_;
+}
+
+void TacDialogWnd::EraseClient(HDC dc)
+{
+    const HWND wnd = Handle();
+    const int saved = SaveDC(dc);
+    // A transparent child (the file dialogs' tool bars) asks its parent to
+    // erase into the child's own device context: all of it is its
+    // background then, nothing is left out.
+    const HWND painted = WindowFromDC(dc);
+    const bool forChild = painted && painted != wnd;
+    // The children that paint their own background are left out; labels
+    // that take the focus and group boxes are painted over (they draw only
+    // their text and edge over what lies under them).
+    for (HWND c = forChild ? nullptr : GetTopWindow(wnd); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        const LONG_PTR style = GetWindowLongPtrW(c, GWL_STYLE);
+        if (!(style & WS_VISIBLE) || !(style & WS_CHILD))
+            continue;
+        if ((style & 7) == 7 || ((style & WS_TABSTOP) && Lower(ClassNameOf(c)) == "static"))
+            continue;
+        RECT r;
+        GetWindowRect(c, &r);
+        MapWindowPoints(nullptr, wnd, reinterpret_cast<POINT*>(&r), 2);
+        ExcludeClipRect(dc, r.left, r.top, r.right, r.bottom);
+    }
+    if (!PaintBackgroundOf(wnd, dc)) {
+        RECT r;
+        GetClientRect(wnd, &r);
+        FillRect(dc, &r, Brush());
+    }
+    RestoreDC(dc, saved);
+    if (!forChild)
+        RefreshChildWindows(wnd);
+}
+
 void TacDialogWnd::Repaint()
 {
     regionSize_ = {-1, -1};
@@ -674,12 +784,19 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         }
         break;
     case WM_ERASEBKGND: {
-        RECT r;
-        GetClientRect(wnd, &r);
-        FillRect(reinterpret_cast<HDC>(wp), &r, Brush());
+        HDC dc = reinterpret_cast<HDC>(wp);
+        const bool own = !dc;
+        if (own)
+            dc = GetDC(wnd);
+        if (dc)
+            EraseClient(dc);
+        if (own && dc)
+            ReleaseDC(wnd, dc);
         return 1;
     }
     case WM_CTLCOLORDLG:
+        if (HBRUSH pattern = BackgroundBrushFor(wnd, reinterpret_cast<HDC>(wp)))
+            return reinterpret_cast<LRESULT>(pattern);
         return reinterpret_cast<LRESULT>(Brush());
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
@@ -705,6 +822,10 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         SetTextColor(dc, TextColor());
         SetBkColor(dc, COLORREF(manager_->GetGlobalColor()));
         SetBkMode(dc, TRANSPARENT);
+        // Labels, check boxes and icons fill with this brush: they show
+        // the skin's client under them, not a plain colour.
+        if (HBRUSH pattern = BackgroundBrushFor(reinterpret_cast<HWND>(lp), dc))
+            return reinterpret_cast<LRESULT>(pattern);
         return reinterpret_cast<LRESULT>(Brush());
     }
     default:
@@ -805,10 +926,15 @@ private:
         const int state = !enabled ? 0 : (st & BST_PUSHED) ? 2 : hot_ || (st & BST_FOCUS) ? 1 : 0;
         const TColor back = manager_->GetGlobalColor();
         tw::TBitmap bmp(w, h, tw::pf24bit);
-        HBRUSH brush = CreateSolidBrush(COLORREF(back));
-        FillRect(bmp.Canvas().Handle(), &cr, brush);
-        DeleteObject(brush);
-        PaintItemByName(bmp, "BUTTON", "", state, manager_, {0, 0}, back, nullptr);
+        // The rounded corners show the dialog's client under the button.
+        tw::TBitmap under(w, h, tw::pf24bit);
+        TacDialogWnd* dialog = TacDialogWnd::DialogOf(GetParent(wnd));
+        if (!dialog || !dialog->PaintBackgroundOf(wnd, under.Canvas().Handle())) {
+            HBRUSH brush = CreateSolidBrush(COLORREF(back));
+            FillRect(under.Canvas().Handle(), &cr, brush);
+            DeleteObject(brush);
+        }
+        PaintItemByName(bmp, "BUTTON", "", state, manager_, {0, 0}, back, under.Canvas().Handle());
         wchar_t text[256] = {};
         GetWindowTextW(wnd, text, 256);
         HFONT font = reinterpret_cast<HFONT>(CallSaved(WM_GETFONT, 0, 0));

@@ -14,6 +14,10 @@
 #include "skin/engine/data/FormGeometry.h"
 #include "skin/windows/acSBAnimation.h"
 
+namespace tw {
+class TBitmap;
+}
+
 namespace skin {
 
 class TsCommonData;
@@ -75,6 +79,21 @@ public:
     // Paints the frame again after a change of state or skin.
     void Repaint();
 
+    // The skinned dialog whose client holds the window (the window itself
+    // or its nearest skinned ancestor dialog), nullptr when there is none.
+    static TacDialogWnd* DialogOf(HWND wnd);
+    // Paints into dc, at the client origin of wnd (the dialog or one of its
+    // descendants), the part of the dialog's skinned client that lies under
+    // wnd's client area; false when the skin has nothing to paint.
+    bool PaintBackgroundOf(HWND wnd, HDC dc);
+    // A brush of the dialog's skinned client for a child that fills its
+    // background with the brush it is answered (labels, check boxes, icons):
+    // its origin set in dc so that the child shows what lies under it.
+    // nullptr when the skin has nothing to paint. Owned by the adapter.
+    HBRUSH BackgroundBrushFor(HWND wnd, HDC dc);
+    // The dialog as the skin paints it, frame and client (for tests).
+    const tw::TBitmap* Cache() const { return cache_.get(); }
+
 protected:
     LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
     void WindowEnds() override { FreeButtonAnimations(); }
@@ -88,6 +107,10 @@ private:
     TCaptionLayoutInput LayoutInput(const TMeasures& ms) const;
     int HitTest(LPARAM screenPoint);
     void PaintNonClient();
+    // Paints the whole window into the cache; false when it has no size.
+    bool BuildCache();
+    bool CacheFits() const;
+    void EraseClient(HDC dc);
     void UpdateRegion();
     void SetHot(int code);
     // One title button drawn again: faded, or from the saved title strip.
@@ -125,6 +148,15 @@ private:
     COLORREF brushColor_ = 0;
     // The fields' colours (edits and lists straight on the dialog).
     std::unique_ptr<TacBrushes> fieldBrushes_;
+    // The window as the skin paints it: the frame comes from it, and the
+    // client background under the children (the section's colour, texture
+    // and pattern, not only its colour).
+    std::unique_ptr<tw::TBitmap> cache_;
+    TRect cacheClient_;
+    // The client part of the cache as a pattern brush, made again after
+    // every rebuild of the cache (the brush keeps its own copy of the bits).
+    HBRUSH clientBrush_ = nullptr;
+    bool clientBrushStale_ = true;
 };
 
 // One skinned foreign dialog with its children's adapters.

@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "app/AnalysisView.h"
@@ -20,6 +21,8 @@
 #include "app/engine/AppLog.h"
 #include "app/engine/MainTexts.h"
 #include "app/engine/SettingsStore.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/link/sVclUtils.h"
 #include "base/Streams.h"
 #include "base/SysUtils.h"
 #include "base/WinText.h"
@@ -329,6 +332,137 @@ TEST_F(AnalysisViewTest, ThePopupMenuChangesTheLanguageDescriptor) {
     EXPECT_NE(Form3->sMemo1->Lines().Text().find("Changed PMT Language_Descriptor for PID $0101 from deu to fra"),
               std::string::npos);
     ASSERT_FALSE(g_dialogs.requests.empty());
+    EXPECT_EQ(g_dialogs.requests[0].Caption, "Change Language_Descriptor");
+}
+
+// What a timer saw of the popup menu a right click opened, from inside the
+// menu's own loop.
+struct PopupProbe {
+    HWND popup = nullptr;
+    bool skinned = false;
+    bool choose = false; // Enter on the first item, else Escape
+    int ticks = 0;
+};
+PopupProbe* g_popupProbe = nullptr;
+
+HWND OpenPopupMenu() {
+    HWND found = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND wnd, LPARAM out) -> BOOL {
+            wchar_t name[16] = {};
+            GetClassNameW(wnd, name, 16);
+            if (std::wstring(name) == L"#32768" && IsWindowVisible(wnd)) {
+                *reinterpret_cast<HWND*>(out) = wnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+void CALLBACK PopupProbeTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    PopupProbe* probe = g_popupProbe;
+    if (!probe) {
+        KillTimer(nullptr, id);
+        return;
+    }
+    const HWND popup = OpenPopupMenu();
+    // A few ticks more once it showed: the skin takes the popup over by a
+    // posted message after its first paint.
+    if ((!popup || ++probe->ticks < 4) && probe->ticks < 100) {
+        if (!popup) ++probe->ticks;
+        return;
+    }
+    KillTimer(nullptr, id);
+    g_popupProbe = nullptr;
+    probe->popup = popup;
+    if (!popup) return;
+    probe->skinned = skin::SendSkinCommand(popup, skin::AC_SETACTIVESTATE) == 1;
+    // Keys posted to the menu's own loop: typed keys would go to whatever
+    // window of the shared display has the focus.
+    if (probe->choose) {
+        PostMessageW(popup, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageW(popup, WM_KEYDOWN, VK_RETURN, 0);
+    } else {
+        PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+    }
+}
+
+// A right click of the mouse at a point of the screen, as the user gives it,
+// with the window loop running until the menu it opened has closed again.
+PopupProbe RightClickOnScreen(POINT at, bool choose) {
+    PopupProbe probe;
+    probe.choose = choose;
+    g_popupProbe = &probe;
+    SetTimer(nullptr, 0, 50, PopupProbeTimer);
+    SetCursorPos(at.x, at.y);
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_MOUSE;
+    in[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+    in[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+    SendInput(2, in, sizeof(INPUT));
+    for (int i = 0; i < 300 && (g_popupProbe || OpenPopupMenu()); ++i) {
+        Application->ProcessMessages();
+        Sleep(10);
+    }
+    // A click that opened nothing leaves the timer behind.
+    g_popupProbe = nullptr;
+    for (int i = 0; i < 5; ++i) {
+        Application->ProcessMessages();
+        Sleep(10);
+    }
+    return probe;
+}
+
+POINT ScreenPointOf(TControl* c, int x, int y) {
+    const TPoint p = c->Parent()->ClientToScreen(TPoint(c->Left() + x, c->Top() + y));
+    return POINT{p.X, p.Y};
+}
+
+// The language menu of an audio panel opens wherever the panel is right
+// clicked (its labels and picture are drawn by the panel, not windows of
+// their own), skinned, and its item asks for the new language.
+TEST_F(AnalysisViewTest, ARightClickAnywhereOnTheAudioPanelOpensItsLanguageMenu) {
+    TAnalysisView& v = *View();
+    Open();
+    ASSERT_TRUE(v.Engine().Analysed());
+    const TResultPanel& audio = v.Panels().Audio[0];
+    ASSERT_TRUE(audio.LanguageItem->Enabled());
+    ASSERT_GT(audio.Box->Height(), 0);
+    Form1->BringToFront();
+    SetForegroundWindow(Form1->Handle());
+    Application->ProcessMessages();
+
+    TGroupBox* box = audio.Box;
+    const struct {
+        const char* where;
+        POINT at;
+    } places[] = {
+        {"title label", ScreenPointOf(audio.Title, 6, audio.Title->Height() / 2)},
+        {"details label", ScreenPointOf(audio.Details, 10, 5)},
+        {"PID caption", ScreenPointOf(audio.PidCaption, 5, audio.PidCaption->Height() / 2)},
+        {"picture", ScreenPointOf(audio.Picture, audio.Picture->Width() / 2, audio.Picture->Height() / 2)},
+        {"empty panel", ScreenPointOf(box, box->Width() - 8, box->Height() - 5)},
+    };
+    for (const auto& place : places) {
+        SCOPED_TRACE(place.where);
+        // The point really lies on the panel, in front of the window.
+        HWND under = WindowFromPoint(place.at);
+        ASSERT_EQ(under, box->Handle());
+        const PopupProbe probe = RightClickOnScreen(place.at, false);
+        ASSERT_NE(probe.popup, nullptr) << "no popup menu";
+        EXPECT_TRUE(probe.skinned);
+        EXPECT_TRUE(g_dialogs.requests.empty());
+    }
+
+    // Choosing the item runs it: the question for the new language.
+    g_dialogs = DialogLog();
+    const PopupProbe probe = RightClickOnScreen(places[0].at, true);
+    ASSERT_NE(probe.popup, nullptr);
+    ASSERT_EQ(g_dialogs.requests.size(), 1u);
+    EXPECT_EQ(g_dialogs.requests[0].Kind, dkInputQuery);
     EXPECT_EQ(g_dialogs.requests[0].Caption, "Change Language_Descriptor");
 }
 

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <exception>
 #include <functional>
 #include <map>
@@ -195,6 +196,7 @@ TCustomForm* ActiveFormNamed(const std::string& name) {
 struct Answers {
     std::string open, save;
     bool realMessages = false;
+    bool realFileDialogs = false;
 };
 Answers g_answers;
 
@@ -202,6 +204,7 @@ std::optional<int> AnswerDialog(TDialogRequest& rq) {
     switch (rq.Kind) {
     case dkOpenFile:
     case dkSaveFile: {
+        if (g_answers.realFileDialogs) return std::nullopt;
         const std::string& a = rq.Kind == dkOpenFile ? g_answers.open : g_answers.save;
         if (a.empty()) return mrCancel;
         *rq.Value = a;
@@ -278,6 +281,9 @@ Bytes Repeated(const Bytes& data, int times) {
     return out;
 }
 
+// The watch for the question asked when the window is closed mid-pass.
+UINT_PTR g_passQuestionWatch = 0;
+
 // START writes the cleaned copy; the progress window is photographed while
 // the pass runs.
 void ShootProgress(const std::string& recording) {
@@ -292,9 +298,38 @@ void ShootProgress(const std::string& recording) {
             // What the window's half-second tick would show by now.
             Form1->UpdateLabelTimerTimer(nullptr);
             Capture("progress", &f);
+            // Closing the main window now asks whether to abort: the box
+            // over the running pass, answered No (the pass goes on).
+            g_answers.realMessages = true;
+            g_passQuestionWatch = StartWatch(
+                [] {
+                    TCustomForm* a = Screen->ActiveForm();
+                    return a && a != Form1 && a != Form2 && a != Form3 ? a : nullptr;
+                },
+                [](TCustomForm& box) {
+                    g_answers.realMessages = false;
+                    Settle(box.Handle());
+                    RECT r, part;
+                    GetWindowRect(Form1->Handle(), &r);
+                    for (HWND h : {Form2->Handle(), box.Handle()}) {
+                        GetWindowRect(h, &part);
+                        UnionRect(&r, &r, &part);
+                    }
+                    SaveScreenRect("message-pass", r);
+                    box.SetModalResult(mrNo);
+                },
+                5);
+            PostMessageW(Form1->Handle(), WM_CLOSE, 0, 0);
         },
         [] { Press(Form1->sBitBtn1); });
     g_answers.save.clear();
+    // A question that never showed must not take a later window for it.
+    if (g_watches.erase(g_passQuestionWatch)) {
+        KillTimer(nullptr, g_passQuestionWatch);
+        g_missing.push_back("message-pass");
+    }
+    g_passQuestionWatch = 0;
+    g_answers.realMessages = false;
     for (const std::string& name : {longer, ChangeFileExt(longer, "_fixed.ts"), ChangeFileExt(longer, "_fixed.log")})
         if (FileExists(name)) RemoveFile(name);
 }
@@ -399,6 +434,214 @@ void ShootMessageBox() {
     g_answers.realMessages = false;
 }
 
+// ---------------------------------------------------------------- menus and system dialogs
+
+// Windows of this thread of a class ("#32768" the popup menus, "#32770" the
+// system's dialogs), visible, top-level first.
+std::vector<HWND> ThreadWindows(const wchar_t* cls) {
+    struct Search {
+        const wchar_t* cls;
+        std::vector<HWND> found;
+    } search{cls, {}};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND wnd, LPARAM p) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(p);
+            wchar_t name[16] = {};
+            GetClassNameW(wnd, name, 16);
+            if (std::wcscmp(name, s->cls) == 0 && IsWindowVisible(wnd)) s->found.push_back(wnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The rectangle of the window with every open menu over it.
+RECT WithOpenMenus(HWND wnd) {
+    RECT r;
+    GetWindowRect(wnd, &r);
+    for (HWND m : ThreadWindows(L"#32768")) {
+        RECT mr;
+        GetWindowRect(m, &mr);
+        UnionRect(&r, &r, &mr);
+    }
+    return r;
+}
+
+void Key(WORD vk, bool alt = false) {
+    std::vector<INPUT> in;
+    auto add = [&](WORD k, bool up) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = k;
+        i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        in.push_back(i);
+    };
+    if (alt) add(VK_MENU, false);
+    add(vk, false);
+    add(vk, true);
+    if (alt) add(VK_MENU, true);
+    SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+}
+
+void MouseClick(POINT at, bool right) {
+    SetCursorPos(at.x, at.y);
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_MOUSE;
+    in[0].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+    in[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+    SendInput(2, in, sizeof(INPUT));
+}
+
+// A menu opened by the user's input: once it shows, the steps run one by
+// one from inside the menu's own loop (a few timer ticks apart, so that
+// what a step opened is painted before the next), then the menu ends.
+struct MenuSteps {
+    std::vector<std::function<void()>> steps;
+    size_t next = 0;
+    int ticks = 0;
+    bool seen = false;
+};
+MenuSteps* g_menuSteps = nullptr;
+
+void CALLBACK MenuStepTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    MenuSteps* m = g_menuSteps;
+    if (!m) {
+        KillTimer(nullptr, id);
+        return;
+    }
+    ++m->ticks;
+    if (!m->seen) {
+        if (!ThreadWindows(L"#32768").empty()) {
+            m->seen = true;
+            m->ticks = 0;
+        } else if (m->ticks > 200) {
+            KillTimer(nullptr, id);
+            g_menuSteps = nullptr;
+        }
+        return;
+    }
+    // The skin takes a popup over after its first paint.
+    if (m->ticks < 8) return;
+    m->ticks = 0;
+    if (m->next < m->steps.size()) {
+        // No exception may unwind through the system's timer dispatch.
+        try {
+            m->steps[m->next++]();
+        } catch (const std::exception& e) {
+            g_missing.push_back(std::string("menu step (") + e.what() + ")");
+        }
+        return;
+    }
+    KillTimer(nullptr, id);
+    g_menuSteps = nullptr;
+    EndMenu();
+}
+
+// `open` gives the input that opens the menu; the last step takes the
+// picture. A menu that never opened is listed.
+void ShootMenu(const std::string& name, const std::function<void()>& open, std::vector<std::function<void()>> steps) {
+    SetForegroundWindow(Form1->Handle());
+    Settle(Form1->Handle());
+    MenuSteps m;
+    m.steps = std::move(steps);
+    g_menuSteps = &m;
+    SetTimer(nullptr, 0, 50, MenuStepTimer);
+    open();
+    for (int i = 0; i < 600 && (g_menuSteps || !ThreadWindows(L"#32768").empty()); ++i) {
+        Application->ProcessMessages();
+        Sleep(10);
+    }
+    if (g_menuSteps) {
+        g_menuSteps = nullptr;
+        EndMenu();
+    }
+    if (!m.seen) g_missing.push_back(name);
+    // The main window repaints where the menu was.
+    Settle(Form1->Handle());
+}
+
+void ShootOpenMenus() {
+    auto shoot = [](const std::string& name) {
+        return [name] {
+            GdiFlush();
+            SaveScreenRect(name, WithOpenMenus(Form1->Handle()));
+        };
+    };
+    HMENU bar = GetMenu(Form1->Handle());
+    auto clickOnBar = [bar](TMenuItem* item) {
+        return [bar, item] {
+            for (int i = 0; i < GetMenuItemCount(bar); ++i) {
+                RECT r{};
+                if (GetSubMenu(bar, i) == item->Handle() && GetMenuItemRect(Form1->Handle(), bar, static_cast<UINT>(i), &r)) {
+                    MouseClick(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}, false);
+                    return;
+                }
+            }
+        };
+    };
+    // File dropped from the menu line by a click.
+    ShootMenu("menu-file", clickOnBar(Form1->File1), {shoot("menu-file")});
+    // Settings, down to Priority and its submenu open.
+    ShootMenu("menu-priority", clickOnBar(Form1->Settings1),
+              {[] { Key(VK_DOWN); }, [] { Key(VK_DOWN); }, [] { Key(VK_RIGHT); }, shoot("menu-priority")});
+    // Alt+Space: the skinned system menu under the title icon.
+    ShootMenu("systemmenu", [] { Key(VK_SPACE, true); }, {shoot("systemmenu")});
+    // A right click on the first audio panel: its language menu.
+    if (TAnalysisView* v = View()) {
+        TLabel* title = v->Panels().Audio[0].Title;
+        const TPoint p = title->Parent()->ClientToScreen(TPoint(title->Left() + 8, title->Top() + title->Height() / 2));
+        ShootMenu("menu-audio", [p] { MouseClick(POINT{p.X, p.Y}, true); }, {shoot("menu-audio")});
+    }
+}
+
+// A system dialog (the file dialogs) while the program waits in it: its
+// picture, then Cancel.
+void ShootSystemDialog(const std::string& name, const std::function<void()>& open) {
+    static std::function<void()> probe;
+    static int ticks = 0;
+    static bool done = false;
+    ticks = 0;
+    done = false;
+    UINT_PTR timer = 0;
+    probe = [&] {
+        const std::vector<HWND> dialogs = ThreadWindows(L"#32770");
+        if (dialogs.empty()) return;
+        // A few ticks more: the skin frames it when it is activated.
+        if (++ticks < 15) return;
+        KillTimer(nullptr, timer);
+        done = true;
+        HWND dlg = dialogs.front();
+        RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        GdiFlush();
+        Sleep(100);
+        RECT r;
+        GetWindowRect(dlg, &r);
+        SaveScreenRect(name, r);
+        PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+    };
+    timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+        // No exception may unwind through the system's timer dispatch.
+        try {
+            if (probe) probe();
+        } catch (const std::exception&) {
+        }
+    });
+    g_answers.realFileDialogs = true;
+    open();
+    g_answers.realFileDialogs = false;
+    KillTimer(nullptr, timer);
+    probe = nullptr;
+    if (!done) g_missing.push_back(name);
+}
+
+void ShootFileDialogs() {
+    // START asks where the cleaned copy goes; cancelled, nothing is written.
+    ShootSystemDialog("save", [] { Press(Form1->sBitBtn1); });
+    // File > Open (it closes the recording first: the last picture).
+    ShootSystemDialog("open", [] { MenuCommand(Form1->Open2); });
+}
+
 int Run() {
     // Put back at the end: the prefix is shared with the window tests.
     test::SavedSettings restore({"Language", "ShowLogfileWindow", "UpdateCheck", "PlaySound", "NoTeletext",
@@ -435,6 +678,9 @@ int Run() {
     // Back to the recording of the main window's picture for the tools.
     Form1->OpenRecording(recording);
     ShootTools(recording);
+    Form1->OpenRecording(recording);
+    ShootOpenMenus();
+    ShootFileDialogs();
 
     SetDialogHook(nullptr);
     SetMainWindowViewFactory(nullptr);

@@ -9,7 +9,9 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <set>
 #include <string>
+#include <tuple>
 
 #include "SkinTestControls.h"
 #include "skin/engine/common/DefaultManager.h"
@@ -21,6 +23,7 @@
 #include "skin/windows/acDialogChildren.h"
 #include "skin/windows/acDials.h"
 #include "tests/support/GdiObjects.h"
+#include "ui/Graphics.h"
 #include "ui/Application.h"
 
 #ifdef TW_SKIN_ARCHIVE
@@ -139,6 +142,142 @@ TEST_F(DialogChildrenTest, FieldsListsAndCombosAnswerInTheSkinsColours)
     EXPECT_NE(Asked(dialog, WM_CTLCOLOREDIT, edit).first, field.Back);
 }
 
+// A memory picture of a window's client, first filled with one colour.
+struct TClientShot {
+    TClientShot(HWND wnd, COLORREF fill)
+    {
+        RECT r;
+        GetClientRect(wnd, &r);
+        W = r.right;
+        H = r.bottom;
+        dc = CreateCompatibleDC(nullptr);
+        HDC screen = GetDC(nullptr);
+        bmp = CreateCompatibleBitmap(screen, W, H);
+        ReleaseDC(nullptr, screen);
+        old = SelectObject(dc, bmp);
+        HBRUSH b = CreateSolidBrush(fill);
+        FillRect(dc, &r, b);
+        DeleteObject(b);
+    }
+    ~TClientShot()
+    {
+        SelectObject(dc, old);
+        DeleteObject(bmp);
+        DeleteDC(dc);
+    }
+    COLORREF At(int x, int y) const { return GetPixel(dc, x, y); }
+    int W = 0, H = 0;
+    HDC dc = nullptr;
+    HBITMAP bmp = nullptr;
+    HGDIOBJ old = nullptr;
+};
+
+// Where a child lies in the dialog's client.
+RECT InDialog(HWND child, HWND dialog)
+{
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+TEST_F(DialogChildrenTest, TheClientShowsTheSkinsDialogBackgroundUnderItsChildren)
+{
+    Adapt();
+    TacDialogWnd& adapter = *provider->DialogAdapter;
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ERASE | RDW_UPDATENOW);
+    const tw::TBitmap* cache = adapter.Cache();
+    ASSERT_NE(cache, nullptr);
+    POINT client{0, 0};
+    ClientToScreen(dialog, &client);
+    RECT wr;
+    GetWindowRect(dialog, &wr);
+    const int ox = client.x - wr.left, oy = client.y - wr.top;
+    auto skinAt = [&](int x, int y) { return GetPixel(const_cast<tw::TBitmap*>(cache)->Canvas().Handle(), ox + x, oy + y); };
+    // The skin's dialog client is more than its colour: its pattern shows.
+    std::set<COLORREF> colours;
+    for (int y = 0; y < 60; y += 3)
+        for (int x = 0; x < 60; x += 3)
+            colours.insert(skinAt(x, 100 + y));
+    EXPECT_GT(colours.size(), 2u);
+
+    // The erase paints that picture, around the children; a child that
+    // draws its own face is left to it.
+    const COLORREF marker = RGB(255, 0, 255);
+    {
+        TClientShot shot(dialog, marker);
+        EXPECT_EQ(SendMessageW(dialog, WM_ERASEBKGND, reinterpret_cast<WPARAM>(shot.dc), 0), 1);
+        const RECT e = InDialog(edit, dialog);
+        EXPECT_EQ(shot.At(e.left + 5, e.top + 5), marker);
+        int same = 0, checked = 0;
+        for (int y = 0; y < shot.H; y += 7)
+            for (int x = 0; x < shot.W; x += 7) {
+                const POINT p{x, y};
+                bool onChild = false;
+                for (HWND c = GetTopWindow(dialog); c; c = GetWindow(c, GW_HWNDNEXT)) {
+                    const RECT r = InDialog(c, dialog);
+                    onChild = onChild || PtInRect(&r, p);
+                }
+                if (onChild)
+                    continue;
+                ++checked;
+                same += shot.At(x, y) == skinAt(x, y);
+            }
+        ASSERT_GT(checked, 100);
+        EXPECT_EQ(same, checked);
+    }
+    // Labels and check boxes fill with what lies under them, on the dialog
+    // and on its nested page alike.
+    for (auto [parent, msg, child] : {std::tuple{dialog, UINT(WM_CTLCOLORBTN), check},
+                                      std::tuple{page, UINT(WM_CTLCOLORSTATIC), label}}) {
+        TClientShot shot(child, marker);
+        HBRUSH brush = reinterpret_cast<HBRUSH>(
+            SendMessageW(parent, msg, reinterpret_cast<WPARAM>(shot.dc), reinterpret_cast<LPARAM>(child)));
+        ASSERT_NE(brush, nullptr);
+        RECT all{0, 0, shot.W, shot.H};
+        FillRect(shot.dc, &all, brush);
+        const RECT at = InDialog(child, dialog);
+        int same = 0;
+        for (int x = 0; x < shot.W; x += 5)
+            same += shot.At(x, shot.H / 2) == skinAt(at.left + x, at.top + shot.H / 2);
+        EXPECT_EQ(same, (shot.W + 4) / 5);
+    }
+    // The page itself shows the part of the dialog it covers.
+    {
+        TClientShot shot(page, marker);
+        SendMessageW(page, WM_ERASEBKGND, reinterpret_cast<WPARAM>(shot.dc), 0);
+        const RECT at = InDialog(page, dialog);
+        EXPECT_EQ(shot.At(200, 10), skinAt(at.left + 200, at.top + 10));
+        EXPECT_EQ(shot.At(300, 30), skinAt(at.left + 300, at.top + 30));
+    }
+
+    // A transparent tool bar (as the file dialogs have) has its parent
+    // erase into its own device context: the whole of it shows the client.
+    {
+        HWND bar = CreateWindowW(TOOLBARCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | TBSTYLE_TRANSPARENT | TBSTYLE_FLAT |
+                                 CCS_NORESIZE | CCS_NODIVIDER, 250, 280, 120, 24, dialog, nullptr, nullptr, nullptr);
+        ASSERT_NE(bar, nullptr);
+        HDC dc = GetDC(bar);
+        RECT all{0, 0, 120, 24};
+        HBRUSH b = CreateSolidBrush(marker);
+        FillRect(dc, &all, b);
+        DeleteObject(b);
+        SendMessageW(bar, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+        const RECT at = InDialog(bar, dialog);
+        EXPECT_EQ(GetPixel(dc, 10, 12), skinAt(at.left + 10, at.top + 12));
+        EXPECT_EQ(GetPixel(dc, 100, 5), skinAt(at.left + 100, at.top + 5));
+        ReleaseDC(bar, dc);
+        DestroyWindow(bar);
+    }
+
+    // When the skin goes the system's plain face is back.
+    provider.reset();
+    TClientShot shot(dialog, marker);
+    SendMessageW(dialog, WM_ERASEBKGND, reinterpret_cast<WPARAM>(shot.dc), 0);
+    EXPECT_EQ(shot.At(shot.W - 5, shot.H - 5), GetSysColor(COLOR_3DFACE));
+    EXPECT_EQ(shot.At(5, 100), GetSysColor(COLOR_3DFACE));
+}
+
 TEST_F(DialogChildrenTest, ASystemEditScrollsByTheSkinnedArrows)
 {
     Adapt();
@@ -181,6 +320,7 @@ TEST_F(DialogChildrenTest, AdaptingAgainAndAgainLeavesNothingBehind)
         Adapt();
         Asked(dialog, WM_CTLCOLOREDIT, edit);
         Asked(combo, WM_CTLCOLORLISTBOX, combo);
+        Asked(dialog, WM_CTLCOLORBTN, check);
         RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
         provider.reset();
     }
