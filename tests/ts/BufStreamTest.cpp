@@ -157,3 +157,109 @@ TEST(TBufFileStream, BufferedFastPathServesOnlyWhatReadWouldServeFromMemory) {
     TBufFileStream direct(f.Name(), fmOpenRead, 0);
     EXPECT_FALSE(direct.ReadBuffered(buf, 1));
 }
+
+// A read-only stream reads ahead on a thread; a read-write one does not. Both
+// must show callers the same buffer window and the same bytes, so the
+// read-write twin on the same file is the reference for every step.
+namespace {
+
+struct TTwins {
+    TBufFileStream Ahead;
+    TBufFileStream Plain;
+    TTwins(const std::string& name, int bufferSize)
+        : Ahead(name, fmOpenRead | fmShareDenyNone, bufferSize), Plain(name, fmOpenReadWrite, bufferSize) {}
+
+    // One read as the packet reader makes it: the fast path first, then Read.
+    void ReadAt(int64_t position, int count, const Bytes& data) {
+        uint8_t a[4096], p[4096];
+        ASSERT_LE(count, 4096);
+        Ahead.SetPositionFast(position);
+        Plain.SetPositionFast(position);
+        const bool fastA = Ahead.ReadBuffered(a, count);
+        const bool fastP = Plain.ReadBuffered(p, count);
+        ASSERT_EQ(fastA, fastP) << "at " << position;
+        const int64_t gotA = fastA ? count : Ahead.Read(a, count);
+        const int64_t gotP = fastP ? count : Plain.Read(p, count);
+        const int64_t expected = std::max<int64_t>(0, std::min<int64_t>(count, static_cast<int64_t>(data.size()) - position));
+        ASSERT_EQ(gotA, expected) << "at " << position;
+        ASSERT_EQ(gotP, expected) << "at " << position;
+        if (expected > 0) {
+            ASSERT_EQ(0, std::memcmp(a, data.data() + position, static_cast<size_t>(expected))) << "at " << position;
+        }
+        ASSERT_EQ(Ahead.BufferStart(), Plain.BufferStart()) << "at " << position;
+        ASSERT_EQ(Ahead.BufferEnd(), Plain.BufferEnd()) << "at " << position;
+        ASSERT_EQ(Ahead.Position(), Plain.Position()) << "at " << position;
+    }
+};
+
+} // namespace
+
+TEST(TBufFileStream, ReadingAheadShowsTheSameWindowAndBytesWhenReadForward) {
+    TempFile f;
+    // A little over three chunks, ending in a broken packet.
+    const Bytes data = Counting(3 * 1048576 + 188 * 1000 + 77);
+    f.Write(data);
+    for (int bufSize : {131072, 188 * 700, 4096}) {
+        TTwins t(f.Name(), bufSize);
+        ASSERT_TRUE(t.Ahead.ReadsAhead());
+        ASSERT_FALSE(t.Plain.ReadsAhead());
+        ASSERT_GE(t.Ahead.ChunkSize(), 2 * bufSize);
+        // Packet after packet from an offset that is no divisor of anything,
+        // as a reader after garbage at the start of a recording.
+        for (int64_t pos = 5; pos < static_cast<int64_t>(data.size()) + 188; pos += 188) t.ReadAt(pos, 188, data);
+        // A file of 192-byte packets is read in two pieces each.
+        for (int64_t pos = 0; pos < static_cast<int64_t>(data.size()); pos += 192) {
+            t.ReadAt(pos, 4, data);
+            t.ReadAt(pos + 4, 188, data);
+        }
+    }
+}
+
+TEST(TBufFileStream, ReadingAheadSurvivesJumpsAroundItsChunks) {
+    TempFile f;
+    const Bytes data = Counting(4 * 1048576 + 1234);
+    f.Write(data);
+    TTwins t(f.Name(), 131072);
+    const int64_t chunk = t.Ahead.ChunkSize();
+    const int64_t size = static_cast<int64_t>(data.size());
+    // Runs forward from just before and after every chunk edge, and back
+    // across it, as the scans near the end of a recording do.
+    for (int64_t edge = chunk; edge < size; edge += chunk) {
+        for (int64_t start : {edge - 131072 - 3, edge - 190, edge - 188, edge - 1, edge, edge + 1}) {
+            for (int64_t pos = start; pos < start + 3 * 131072 && pos < size; pos += 188) t.ReadAt(pos, 188, data);
+            for (int64_t pos = start + 131072; pos > start - 2 * 131072 && pos >= 0; pos -= 188 * 50)
+                t.ReadAt(pos, 188, data);
+        }
+    }
+    // Scattered jumps, forward runs cut short, and reads at and past the end.
+    uint32_t seed = 7;
+    for (int k = 0; k < 400; ++k) {
+        seed = seed * 1103515245u + 12345u;
+        int64_t pos = static_cast<int64_t>(seed >> 8) % (size + 1000);
+        const int run = static_cast<int>(seed % 2000);
+        for (int r = 0; r < run && pos < size + 400; ++r, pos += 188) t.ReadAt(pos, 188, data);
+    }
+    uint8_t buf[188];
+    t.Ahead.Seek(size, soBeginning);
+    EXPECT_EQ(t.Ahead.Read(buf, 188), 0);
+    EXPECT_EQ(t.Ahead.Position(), size);
+    // A read larger than the buffer bypasses it, wherever the read ahead is.
+    t.ReadAt(chunk - 10, 188, data);
+    Bytes big(200000);
+    t.Ahead.Seek(chunk - 5000, soBeginning);
+    ASSERT_EQ(t.Ahead.Read(big.data(), static_cast<int64_t>(big.size())), static_cast<int64_t>(big.size()));
+    EXPECT_EQ(0, std::memcmp(big.data(), data.data() + chunk - 5000, big.size()));
+    t.ReadAt(chunk + 200000, 188, data);
+}
+
+TEST(TBufFileStream, StreamsWithoutBufferOrWrittenToDoNotReadAhead) {
+    TempFile f;
+    f.Write(Counting(100000));
+    EXPECT_FALSE(TBufFileStream(f.Name(), fmOpenRead, 0).ReadsAhead());
+    EXPECT_FALSE(TBufFileStream(f.Name(), fmOpenReadWrite, 131072).ReadsAhead());
+    TBufFileStream s(f.Name(), fmOpenRead, 1000);
+    EXPECT_TRUE(s.ReadsAhead());
+    // Closing while a chunk is still being read ahead is safe.
+    uint8_t buf[188];
+    EXPECT_EQ(s.Read(buf, 188), 188);
+}
