@@ -167,6 +167,7 @@ void TBufFileStream::StartReadAhead() {
     next_.Memory = cur_.Memory == memory_[0].get() ? memory_[1].get() : memory_[0].get();
     next_.Start = next_.Low = cur_.End();
     next_.Got = 0;
+    next_.AtEof = false;
     ahead_->Request(next_.Memory + headroom_, next_.Start, chunkSize_);
     aheadPending_ = true;
 }
@@ -182,15 +183,16 @@ void TBufFileStream::Refill(int64_t position) {
     const int64_t size = bufferSize_;
     // Reading on forward: from inside the window or right at its end.
     const bool forward = position >= bufStart_ && position <= bufEnd_;
-    if (readAhead_ && forward && position >= cur_.Low) {
-        // The chunk already holds a whole buffer from there.
-        if (position + size <= cur_.End()) {
-            SetWindow(cur_, position, size);
+    if (readAhead_ && position >= cur_.Low) {
+        // The chunk already holds a whole buffer from there, or all there is
+        // up to the end of the file.
+        if (position + size <= cur_.End() || (cur_.AtEof && position < cur_.End())) {
+            SetWindow(cur_, position, std::min(size, cur_.End() - position));
             return;
         }
         // The chunk read ahead goes on where this one ends.
         const int64_t tail = cur_.End() - position;
-        if (aheadPending_ && next_.Start == cur_.End() && tail <= headroom_) {
+        if (forward && aheadPending_ && next_.Start == cur_.End() && tail <= headroom_) {
             std::string error;
             const int64_t got = ahead_->Wait(error);
             aheadPending_ = false;
@@ -198,26 +200,48 @@ void TBufFileStream::Refill(int64_t position) {
             // fault again and keeps its reason for the caller.
             if (error.empty()) {
                 next_.Got = got;
+                next_.AtEof = got < chunkSize_;
                 std::memcpy(next_.Memory + headroom_ - tail, cur_.Memory + headroom_ + (position - cur_.Start),
                             static_cast<size_t>(tail));
                 next_.Low = position;
                 std::swap(cur_, next_);
                 SetWindow(cur_, position, std::min(size, cur_.End() - position));
                 SetLastErrorText({});
-                if (got == chunkSize_) StartReadAhead();
+                if (!cur_.AtEof) StartReadAhead();
                 return;
             }
         }
     }
     CancelReadAhead();
+    // A step back over the start of the window: the caller scans backwards
+    // (the readers look for the last time stamps so, packet by packet from
+    // the end), and would otherwise read a whole buffer from the file for
+    // every packet. The chunk is filled backwards from the new window's end.
+    if (readAhead_ && position < bufStart_ && position + size > bufStart_) {
+        const int64_t end = position + size;
+        const int64_t start = std::max<int64_t>(0, end - chunkSize_);
+        std::string error;
+        const int64_t got = ReadAt(start, cur_.Memory + headroom_, end - start, &error);
+        osPos_ = -1;
+        cur_.Start = cur_.Low = start;
+        cur_.Got = got;
+        cur_.AtEof = got < end - start && error.empty();
+        // A failure is left to the plain read below, which keeps its reason.
+        if (error.empty() && cur_.End() > position) {
+            SetLastErrorText({});
+            SetWindow(cur_, position, std::min(size, cur_.End() - position));
+            return;
+        }
+    }
     std::string error;
     const int64_t got = ReadAt(position, cur_.Memory + headroom_, size, &error);
     osPos_ = -1;
     SetLastErrorText(error);
     cur_.Start = cur_.Low = position;
     cur_.Got = got;
+    cur_.AtEof = got < size && error.empty();
     SetWindow(cur_, position, got);
-    if (readAhead_ && forward && got == size && error.empty()) StartReadAhead();
+    if (readAhead_ && forward && !cur_.AtEof && error.empty() && got == size) StartReadAhead();
 }
 
 int64_t TBufFileStream::Read(void* buffer, int64_t count) {
@@ -279,6 +303,7 @@ void TBufFileStream::SetSize(int64_t newSize) {
     bufEnd_ = std::min(bufEnd_, newSize);
     if (bufStart_ > bufEnd_) bufStart_ = bufEnd_;
     cur_.Got = std::max<int64_t>(0, std::min(cur_.Got, newSize - cur_.Start));
+    cur_.AtEof = false;
 }
 
 } // namespace tw

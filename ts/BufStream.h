@@ -7,9 +7,11 @@
 // works on the current one, so the copy out of the page cache runs beside the
 // packet code and a whole chunk costs one hand-over. The buffer window the
 // callers see (BufferStart, BufferEnd, what Read serves from memory) is the
-// same as without it; the window simply lies in the chunk. A jump (backwards,
-// or beyond the window) reads from the file at once as before and starts no
-// read-ahead until the reading goes on forward from there.
+// same as without it; the window simply lies in the chunk, and a window the
+// chunk holds whole is served from it. A jump out of the chunk reads from the
+// file at once as before and starts no read-ahead until the reading goes on
+// forward from there; a scan backwards packet by packet fills the chunk
+// backwards, so that it does not read a whole buffer for every packet.
 #pragma once
 
 #include <cstdint>
@@ -74,6 +76,7 @@ private:
         int64_t Start = 0;   // file position of Memory[headroom_]
         int64_t Got = 0;     // bytes of the file from Start on
         int64_t Low = 0;     // first file position held (Start less the copied tail)
+        bool AtEof = false;  // the read stopped at the end of the file
         int64_t End() const { return Start + Got; }
     };
     struct TFreeAligned {

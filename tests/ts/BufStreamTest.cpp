@@ -231,6 +231,13 @@ TEST(TBufFileStream, ReadingAheadSurvivesJumpsAroundItsChunks) {
                 t.ReadAt(pos, 188, data);
         }
     }
+    // Packet by packet backwards, from the end and from inside the file, as
+    // the readers look for the last time stamps; then forward again.
+    for (int64_t from : {size - 188, size - 1000, 2 * chunk + 5, int64_t(131072 + 17)}) {
+        for (int64_t pos = from; pos >= 0 && pos > from - 2 * chunk; pos -= 188) t.ReadAt(pos, 188, data);
+        for (int64_t pos = from - 3 * 131072; pos < size && pos < from + 131072; pos += 188)
+            if (pos >= 0) t.ReadAt(pos, 188, data);
+    }
     // Scattered jumps, forward runs cut short, and reads at and past the end.
     uint32_t seed = 7;
     for (int k = 0; k < 400; ++k) {
