@@ -233,15 +233,21 @@ void TBufFileStream::Refill(int64_t position) {
             return;
         }
     }
+    // Reading that goes on forward reads whole chunks, and from the third
+    // buffer on, the next chunk on the thread: a short look into a file (the
+    // scans at the start) costs no more than before, nor a thread, which
+    // under Wine takes longer to start than such a scan to run.
+    forwardRefills_ = readAhead_ && forward ? forwardRefills_ + 1 : 0;
+    const int64_t want = forwardRefills_ >= 2 ? chunkSize_ : size;
     std::string error;
-    const int64_t got = ReadAt(position, cur_.Memory + headroom_, size, &error);
+    const int64_t got = ReadAt(position, cur_.Memory + headroom_, want, &error);
     osPos_ = -1;
     SetLastErrorText(error);
     cur_.Start = cur_.Low = position;
     cur_.Got = got;
-    cur_.AtEof = got < size && error.empty();
-    SetWindow(cur_, position, got);
-    if (readAhead_ && forward && !cur_.AtEof && error.empty() && got == size) StartReadAhead();
+    cur_.AtEof = got < want && error.empty();
+    SetWindow(cur_, position, std::min(size, got));
+    if (forwardRefills_ >= 3 && !cur_.AtEof && error.empty()) StartReadAhead();
 }
 
 int64_t TBufFileStream::Read(void* buffer, int64_t count) {

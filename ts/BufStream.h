@@ -99,6 +99,7 @@ private:
     int64_t chunkSize_ = 0;
     bool readAhead_ = false;
     bool aheadPending_ = false;
+    int forwardRefills_ = 0;     // refills from the file in a row, each going on forward
     int64_t bufStart_ = 0;
     int64_t bufEnd_ = 0;
     int64_t fileSize_ = 0;

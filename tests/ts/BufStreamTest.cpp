@@ -266,7 +266,19 @@ TEST(TBufFileStream, StreamsWithoutBufferOrWrittenToDoNotReadAhead) {
     EXPECT_FALSE(TBufFileStream(f.Name(), fmOpenReadWrite, 131072).ReadsAhead());
     TBufFileStream s(f.Name(), fmOpenRead, 1000);
     EXPECT_TRUE(s.ReadsAhead());
-    // Closing while a chunk is still being read ahead is safe.
-    uint8_t buf[188];
-    EXPECT_EQ(s.Read(buf, 188), 188);
+}
+
+TEST(TBufFileStream, ClosesWhileAChunkIsBeingReadAhead) {
+    TempFile f;
+    const Bytes data = Counting(5 * 1048576);
+    f.Write(data);
+    for (int64_t stop : {int64_t(2) * 1048576, int64_t(3) * 1048576 + 1000, int64_t(4) * 1048576 + 188}) {
+        TBufFileStream s(f.Name(), fmOpenRead, 131072);
+        uint8_t buf[188];
+        for (int64_t pos = 0; pos < stop; pos += 188) {
+            s.SetPositionFast(pos);
+            if (!s.ReadBuffered(buf, 188)) ASSERT_EQ(s.Read(buf, 188), 188);
+            ASSERT_EQ(0, std::memcmp(buf, data.data() + pos, 188)) << pos;
+        }
+    }
 }
