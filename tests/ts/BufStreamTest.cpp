@@ -10,6 +10,11 @@
 #include "base/Exceptions.h"
 #include <algorithm>
 
+#ifdef __linux__
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 using namespace tw;
 using namespace tw::test;
 
@@ -282,3 +287,55 @@ TEST(TBufFileStream, ClosesWhileAChunkIsBeingReadAhead) {
         }
     }
 }
+
+#ifdef __linux__
+// A read that fails midway (here: the process's own memory read as a file,
+// with a page taken out of it) ends the forward reading where it fails, with
+// the platform's reason, whether a chunk was read ahead over the fault or
+// not: the read-ahead forgets a failed chunk and the buffer's own read meets
+// the fault again.
+TEST(TBufFileStream, AReadFailureMidwayKeepsItsReason) {
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    const size_t bytes = 6 * 1048576;
+    void* area = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(area, MAP_FAILED);
+    auto* base = static_cast<uint8_t*>(area);
+    for (size_t i = 0; i < bytes; ++i) base[i] = static_cast<uint8_t>(i * 7 + i / 256);
+    const size_t hole = 4 * 1048576 + 3 * page;
+    ASSERT_EQ(munmap(base + hole, page), 0);
+    const int64_t start = static_cast<int64_t>(reinterpret_cast<uintptr_t>(base));
+    try {
+        TBufFileStream ahead("/proc/self/mem", fmOpenRead, 131072);
+        TBufFileStream plain("/proc/self/mem", fmOpenReadWrite, 131072);
+        ASSERT_TRUE(ahead.ReadsAhead());
+        uint8_t a[188], p[188];
+        int64_t pos = start;
+        for (;; pos += 188) {
+            ahead.SetPositionFast(pos);
+            plain.SetPositionFast(pos);
+            const int64_t gotA = ahead.ReadBuffered(a, 188) ? 188 : ahead.Read(a, 188);
+            const int64_t gotP = plain.ReadBuffered(p, 188) ? 188 : plain.Read(p, 188);
+            ASSERT_EQ(gotA, gotP) << pos - start;
+            ASSERT_EQ(0, std::memcmp(a, base + (pos - start), static_cast<size_t>(gotA))) << pos - start;
+            if (gotA < 188) break;
+        }
+        // It stops at the hole, not before, and says why.
+        EXPECT_EQ(static_cast<size_t>(pos - start) / 188, hole / 188);
+        EXPECT_FALSE(ahead.LastErrorText().empty());
+        EXPECT_EQ(ahead.LastErrorText(), plain.LastErrorText());
+        ahead.SetPositionFast(pos);
+        try {
+            ahead.ReadBuffer(a, 188);
+            ADD_FAILURE() << "no error";
+        } catch (const EReadError& e) {
+            EXPECT_NE(std::string(e.what()).find(plain.LastErrorText()), std::string::npos) << e.what();
+        }
+    } catch (const EFOpenError&) {
+        munmap(base, hole);
+        munmap(base + hole + page, bytes - hole - page);
+        GTEST_SKIP() << "the process's memory cannot be read as a file here";
+    }
+    munmap(base, hole);
+    munmap(base + hole + page, bytes - hole - page);
+}
+#endif
