@@ -126,9 +126,9 @@ TBufFileStream::TBufFileStream(const std::string& fileName, unsigned mode, int b
     fileSize_ = TFileStream::Size();
     osPos_ = pos_ = TFileStream::Seek(0, soCurrent);
     if (bufferSize_ < 1) return;
-    // Only a stream that is not written reads ahead: what it read ahead can
-    // then only be as old as a buffer is anyway, and no write of its own
-    // has to wait for the thread.
+    // Only a stream that is not written reads ahead: no write of its own
+    // then has to wait for the thread or could leave a chunk stale. A stream
+    // that is written keeps the plain buffer, refilled on every miss.
     readAhead_ = (mode & 0xFF00) != fmCreate && (mode & 3) == fmOpenRead;
     if (readAhead_) {
         headroom_ = RoundUpToPage(bufferSize_);
