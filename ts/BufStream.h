@@ -2,9 +2,9 @@
 // packet readers open recordings, so that reading packet after packet costs
 // one file read per buffer.
 //
-// A stream opened read-only also reads ahead on a thread of its own while it
-// is read forward: the next large chunk of the file is read while the caller
-// works on the current one, so the copy out of the page cache runs beside the
+// A stream opened read-only reads large chunks while it is read forward, and
+// (natively) reads the next one on a thread of its own while the caller works
+// on the current one, so the copy out of the page cache runs beside the
 // packet code and a whole chunk costs one hand-over. The buffer window the
 // callers see (BufferStart, BufferEnd, what Read serves from memory) is the
 // same as without it; the window simply lies in the chunk, and a window the
@@ -58,7 +58,7 @@ public:
     int64_t BufferEnd() const { return bufEnd_; }
     // The file's size when it was opened.
     int64_t FileSize() const { return fileSize_; }
-    // Whether forward reading is read ahead on a thread (read-only streams
+    // Whether forward reading reads whole chunks ahead (read-only streams
     // with a buffer); the bytes read ahead in one go.
     bool ReadsAhead() const { return readAhead_; }
     int64_t ChunkSize() const { return chunkSize_; }
