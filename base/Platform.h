@@ -13,6 +13,10 @@ void CloseFile(intptr_t h);
 // the platform's reason.
 int64_t ReadFile(intptr_t h, void* buf, int64_t count, std::string* error = nullptr);
 int64_t WriteFile(intptr_t h, const void* buf, int64_t count, std::string* error = nullptr);
+// Reads at a file position. The handle's position afterwards is unspecified
+// (POSIX reads without moving it, Windows seeks and reads), so two threads
+// must not read one handle at once.
+int64_t ReadFileAt(intptr_t h, int64_t position, void* buf, int64_t count, std::string* error = nullptr);
 int64_t SeekFile(intptr_t h, int64_t offset, int origin); // -1 on failure
 int64_t FileSizeOfHandle(intptr_t h);
 bool TruncateFile(intptr_t h, int64_t size);

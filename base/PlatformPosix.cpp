@@ -68,6 +68,19 @@ int64_t ReadFile(intptr_t h, void* buf, int64_t count, std::string* error) {
     return done;
 }
 
+int64_t ReadFileAt(intptr_t h, int64_t position, void* buf, int64_t count, std::string* error) {
+    int64_t done = 0;
+    while (done < count) {
+        ssize_t r = ::pread(static_cast<int>(h), static_cast<char*>(buf) + done, static_cast<size_t>(count - done),
+                            static_cast<off_t>(position + done));
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0 && error) *error = std::strerror(errno);
+        if (r <= 0) break;   // 0: the end of the file, no error
+        done += r;
+    }
+    return done;
+}
+
 int64_t WriteFile(intptr_t h, const void* buf, int64_t count, std::string* error) {
     int64_t done = 0;
     while (done < count) {

@@ -70,6 +70,17 @@ int64_t ReadFile(intptr_t h, void* buf, int64_t count, std::string* error) {
     return done;
 }
 
+// A seek and a plain read: Wine serves a read with a position in an
+// OVERLAPPED record far more slowly (measured: about 0.1 ms more per call)
+// than a seek plus a read, which it does without a round trip to its server.
+int64_t ReadFileAt(intptr_t h, int64_t position, void* buf, int64_t count, std::string* error) {
+    if (SeekFile(h, position, 0) < 0) {
+        if (error) *error = LastErrorText();
+        return 0;
+    }
+    return ReadFile(h, buf, count, error);
+}
+
 int64_t WriteFile(intptr_t h, const void* buf, int64_t count, std::string* error) {
     int64_t done = 0;
     while (done < count) {

@@ -65,6 +65,11 @@ int64_t TFileStream::Read(void* buffer, int64_t count) {
     return platform::ReadFile(handle_, buffer, count, &lastError_);
 }
 
+int64_t TFileStream::ReadAt(int64_t position, void* buffer, int64_t count, std::string* error) const {
+    if (count <= 0) return 0;
+    return platform::ReadFileAt(handle_, position, buffer, count, error);
+}
+
 int64_t TFileStream::Write(const void* buffer, int64_t count) {
     if (count <= 0) return 0;
     lastError_.clear();

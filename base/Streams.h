@@ -57,9 +57,19 @@ public:
     void SetSize(int64_t newSize) override;
     // Pushes written data to the disk cache (no-op when nothing pending).
     void Flush();
+    // Reads at a file position. It changes nothing in the stream object, so a
+    // second thread may make the read while the owner makes no other call
+    // on the handle; the reason of a short read goes to error. The handle's
+    // position afterwards is unspecified: Read or Write seek first.
+    int64_t ReadAt(int64_t position, void* buffer, int64_t count, std::string* error) const;
 
     const std::string& FileName() const { return fileName_; }
     std::string LastErrorText() const override { return lastError_; }
+
+protected:
+    // For reads that went past Read (ReadAt), so that ReadBuffer's message
+    // still carries the platform's reason.
+    void SetLastErrorText(const std::string& text) { lastError_ = text; }
 
 private:
     std::string fileName_;

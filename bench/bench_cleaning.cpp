@@ -30,6 +30,12 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
 using namespace tw;
 
 namespace {
@@ -278,9 +284,11 @@ int main(int argc, char** argv)
         }
     }
     const double sizeMb = double(FileSizeOf(in)) / 1048576.0;
-    // Both outputs go to the same file system as regular files.
-    const std::string out = "/tmp/tw_bench_cleaning_out.ts";
-    const std::string ffOut = "/tmp/tw_bench_cleaning_ffmpeg.ts";
+    // Both outputs go to the same file system as regular files, named per
+    // process so that two benches on one machine do not write one file.
+    const std::string tag = std::to_string(static_cast<long long>(getpid()));
+    const std::string out = "/tmp/tw_bench_cleaning_out_" + tag + ".ts";
+    const std::string ffOut = "/tmp/tw_bench_cleaning_ffmpeg_" + tag + ".ts";
 #ifdef _WIN32
     const bool haveFfmpeg = false; // the native run beside this one times it
 #else
