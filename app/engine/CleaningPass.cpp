@@ -475,8 +475,11 @@ void TCleaningPass::UpdateTimePanel()
 
 bool TCleaningPass::AbortRequested(int64_t no)
 {
-    if (!host_->CancelPressed())
-        return false;
+    return host_->CancelPressed() && AbortConfirmed(no);
+}
+
+bool TCleaningPass::AbortConfirmed(int64_t no)
+{
     if (host_->AskAbort(MsgText(mmAbortQuestion))) {
         Log("Aborted at paket $" + Hex8(no) + " " + PtsToTimeText(engine_->Chain().VideoPes().PESHeader()->PTS()));
         State.Aborted = true;
@@ -576,23 +579,27 @@ void TCleaningPass::StartWriting()
 
 void TCleaningPass::CheckCutOut(int64_t no)
 {
-    TTSPesReader* video = &engine_->Chain().VideoPes();
-    if (!video->PESHeader()->Valid() || State.EndLimit < 0)
+    const TTSPesHeader* video = engine_->Chain().VideoPes().PESHeader();
+    if (!video->Valid() || State.EndLimit < 0)
         return;
-    const TAnalysisTables& t = engine_->Tables();
     if (!pcrMode_) {
-        if (video->PESHeader()->PTS_Fixed() >= State.EndLimit) {
-            State.Ended = true;
-            Log("Cutting the end at paket $" + Hex8(no) + " PTS: " + PtsToTimeText(State.LastPesPts - referencePts_) +
+        if (video->PTS_Fixed() >= State.EndLimit)
+            EndAtCutOut(no);
+    } else if (tw::CutOutReached(State.CurrentPts, engine_->Tables().FirstPcr90k, State.EndLimit)) {
+        EndAtCutOut(no);
+    }
+}
+
+void TCleaningPass::EndAtCutOut(int64_t no)
+{
+    State.Ended = true;
+    State.CutOutPassed = true;
+    if (!pcrMode_)
+        Log("Cutting the end at paket $" + Hex8(no) + " PTS: " + PtsToTimeText(State.LastPesPts - referencePts_) +
                 " (" + PtsToTimeText(State.LastPesPts) + ")");
-        }
-    } else if (tw::CutOutReached(State.CurrentPts, t.FirstPcr90k, State.EndLimit)) {
-        State.Ended = true;
+    else
         Log("Cutting the end at paket $" + Hex8(no) + " PCR: " + PtsToTimeText(State.ElapsedPts) + " (" +
             PtsToTimeText(State.CurrentPts) + ")");
-    }
-    if (State.Ended)
-        State.CutOutPassed = true;
 }
 
 void TCleaningPass::WritePacket(int64_t no, int pid)
@@ -635,10 +642,15 @@ void TCleaningPass::KeepWindowAlive()
 
 void TCleaningPass::EndAtFillPackets(int64_t no)
 {
-    const TAnalysisTables& t = engine_->Tables();
-    const int64_t fillAtEnd = t.FillPacketsAtEnd;
+    const int64_t fillAtEnd = engine_->Tables().FillPacketsAtEnd;
     if (State.Ended || fillAtEnd <= 0 || no < packetCount_ - fillAtEnd)
         return;
+    EndAtFill(no);
+}
+
+void TCleaningPass::EndAtFill(int64_t no)
+{
+    const TAnalysisTables& t = engine_->Tables();
     State.Ended = true;
     State.CutOutPassed = true;
     if (!pcrMode_)

@@ -171,19 +171,25 @@ private:
     // way: broken, not kept, before the cut-in, after the cut-out, or written.
     bool BeginPass();
     void LogCutPoints();
+    // The per-packet checks are cheap tests; what they rarely lead to
+    // (questions, log lines, the start of writing) lies in functions of its
+    // own that are kept out of line, so the tests need no stack frame.
     void UpdateTimePanel();
     bool AbortRequested(int64_t no);
+    [[gnu::cold, gnu::noinline]] bool AbortConfirmed(int64_t no);
     void HandlePacket(int64_t no);
-    void DiscardBrokenPacket(int pid);
-    bool CutInReachedAt(int64_t no);
-    void StartWriting();
+    [[gnu::cold, gnu::noinline]] void DiscardBrokenPacket(int pid);
+    [[gnu::noinline]] bool CutInReachedAt(int64_t no);
+    [[gnu::cold, gnu::noinline]] void StartWriting();
     void CheckCutOut(int64_t no);
+    [[gnu::cold, gnu::noinline]] void EndAtCutOut(int64_t no);
     void WritePacket(int64_t no, int pid);
-    void ShiftPacketTimers(int64_t no);
-    void KeepWindowAlive();
+    [[gnu::noinline]] void ShiftPacketTimers(int64_t no);
+    [[gnu::cold, gnu::noinline]] void KeepWindowAlive();
     void EndAtFillPackets(int64_t no);
+    [[gnu::cold, gnu::noinline]] void EndAtFill(int64_t no);
     bool PrepareTables();
-    int InsertTablePackets();
+    [[gnu::cold, gnu::noinline]] int InsertTablePackets();
     void RemapPacketPid(TTSPacketBuffer& packet);
     bool PatchPacketPcr(int64_t offset27);
     bool PatchPesTimers(int64_t offset90);
