@@ -291,7 +291,6 @@ void TTSPacketReader::ReadPacket(int64_t i) {
     ParsePacketHeader(raw_, h);
     if (PlainlyValid(h) || ValidatePacket(errorText_, h)) {
         h.SetValid(true);
-        CopyPayload();
         if (i == 0) ResetPidTable();
         else if (i != prevIndex + 1) ResetPidContinuity();
         CheckContinuity();
@@ -378,20 +377,6 @@ bool TTSPacketReader::ValidatePacket(std::string& Errors, TTSPacketHeader& heade
     return valid;
 }
 
-void TTSPacketReader::CopyPayload() {
-    TTSPacketPayload* pl = header_->Payload();
-    TTSPacketBuffer& d = pl->Data();
-    const int len = pl->PayloadLength();
-    d.Length = len;
-    // Most packets carry a full payload behind the four header bytes: that
-    // copy has a constant size, which compiles to a few vector moves instead
-    // of a string instruction (about a tenth of the pass's CPU before).
-    if (len == TS_FULL_PAYLOAD_SIZE && pl->PayloadStartByte() == TS_PACKET_SIZE - TS_FULL_PAYLOAD_SIZE)
-        std::memcpy(d.Data, raw_.Data + (TS_PACKET_SIZE - TS_FULL_PAYLOAD_SIZE), TS_FULL_PAYLOAD_SIZE);
-    else if (len > 0)
-        std::memcpy(d.Data, raw_.Data + pl->PayloadStartByte(), static_cast<size_t>(len));
-}
-
 void TTSPacketReader::ResetPidTable() {
     for (auto& r : pids_) r = TTSPidRecord();
     pidCount_ = 0;
@@ -430,6 +415,14 @@ void TTSPacketReader::CheckContinuity() {
 
 std::atomic<uint64_t> TTSPacketConsumer::fieldChanges_{0};
 
+void TTSPacketConsumer::ProcessPesPayload(const uint8_t* payload, int length, bool payloadStart,
+                                          uint8_t payloadOffset, int64_t packetIndex, int continuityCounter) {
+    TTSPacketBuffer copy;
+    copy.Length = length;
+    if (length > 0) std::memcpy(copy.Data, payload, static_cast<size_t>(std::min(length, TS_PACKET_BUFFER_CAPACITY)));
+    ProcessPesTsPacket(copy, payloadStart, payloadOffset, packetIndex, continuityCounter);
+}
+
 void TTSPacketReader::AddReader(TObject* reader) {
     if (auto* c = dynamic_cast<TTSPacketConsumer*>(reader)) {
         readers_.push_back(c);
@@ -463,11 +456,14 @@ void TTSPacketReader::RebuildConsumerIndex(uint64_t changes) {
 void TTSPacketReader::DispatchPacket() {
     const TTSPacketHeader& h = *header_;
     const int pid = h.PID();
+    const int start = h.Payload()->PayloadStartByte();
+    const int length = h.Payload()->PayloadLength();
+    // Only a payload that lies inside the packet has an address in it.
+    const uint8_t* payload = length > 0 ? raw_.Data + start : raw_.Data;
     auto deliver = [&](TTSPacketConsumer* c) {
         if (c->CachedKind() == TTSPacketConsumer::ckPes)
-            c->ProcessPesTsPacket(h.Payload()->Data(), h.PayloadStart(),
-                                  static_cast<uint8_t>(h.Payload()->PayloadStartByte()), packetIndex_,
-                                  h.ContinuityCounter());
+            c->ProcessPesPayload(payload, length, h.PayloadStart(), static_cast<uint8_t>(start), packetIndex_,
+                                 h.ContinuityCounter());
         else
             c->ProcessPacket(raw_, packetIndex_);
     };

@@ -14,11 +14,12 @@
 // whose ConsumerActive() holds and whose ConsumerPID() equals the packet's PID
 // (for consumers with bound fields found through a PID index, so that a
 // packet costs nothing for the consumers it is not for):
-//   - a PES consumer (ckPes) gets ProcessPesTsPacket(payload copy,
-//     payload_unit_start, payload offset in the packet, packet index, CC);
+//   - a PES consumer (ckPes) gets ProcessPesPayload(payload bytes, payload
+//     length, payload_unit_start, payload offset in the packet, packet index,
+//     CC);
 //   - a PAT or PMT consumer (ckPat, ckPmt) gets ProcessPacket(raw 188-byte
 //     packet, packet index).
-// The buffers are the reader's own and valid only during the call.
+// The buffers and bytes are the reader's own and valid only during the call.
 #pragma once
 
 #include <atomic>
@@ -53,6 +54,13 @@ public:
     // the packet index and its continuity counter.
     virtual void ProcessPesTsPacket(const TTSPacketBuffer& payload, bool payloadStart, uint8_t payloadOffset,
                                     int64_t packetIndex, int continuityCounter) {}
+    // What the packet reader calls: the payload where it lies in the packet,
+    // so that it is not copied once more on its way to the PES collection.
+    // length is the payload length of the header (negative for a damaged
+    // packet let through with IgnorePacketErrors). By default handed on to
+    // ProcessPesTsPacket as a copy.
+    virtual void ProcessPesPayload(const uint8_t* payload, int length, bool payloadStart, uint8_t payloadOffset,
+                                   int64_t packetIndex, int continuityCounter);
 
     // What the reader asks for every packet and consumer; read straight from
     // the component's own fields when it bound them, so that no virtual call
@@ -213,7 +221,6 @@ protected:
 private:
     void Open();
     void ReadPacket(int64_t index);
-    void CopyPayload();
     bool PlainlyValid(TTSPacketHeader& h);
     void ResetPidTable();
     void ResetPidContinuity();
