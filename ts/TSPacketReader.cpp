@@ -409,8 +409,12 @@ void TTSPacketReader::CheckContinuity() {
     const int old = r.LastCC;
     r.LastCC = h.ContinuityCounter();
     if (h.AdaptationFieldControl() == afc_adaptation_field_only || old == -1) return;
-    if (h.ContinuityCounter() != ((old + 1) & 15) && OnDisconinuity)
-        OnDisconinuity(this, packetIndex_, h.PID(), h.ContinuityCounter(), old);
+    if (h.ContinuityCounter() != ((old + 1) & 15)) ReportDiscontinuity(old);
+}
+
+void TTSPacketReader::ReportDiscontinuity(int lastCC) {
+    const TTSPacketHeader& h = *header_;
+    if (OnDisconinuity) OnDisconinuity(this, packetIndex_, h.PID(), h.ContinuityCounter(), lastCC);
 }
 
 std::atomic<uint64_t> TTSPacketConsumer::fieldChanges_{0};

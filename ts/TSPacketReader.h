@@ -225,6 +225,7 @@ private:
     void ResetPidTable();
     void ResetPidContinuity();
     void CheckContinuity();
+    [[gnu::cold, gnu::noinline]] void ReportDiscontinuity(int lastCC);
     int PidSlot(int pid);
     void DispatchPacket();
     int ReadAt(int64_t position, void* buf, int count);
