@@ -143,11 +143,23 @@ struct TJoinedBytes {
     // The first code 00 00 01 whose 01 byte lies in [from, to), as the
     // position of its first zero, or -1.
     int FindCode(int from, int to) const {
-        while (from < to) {
-            const int p = Find01(from, to);
-            if (p < 0) return -1;
+        // Codes that begin among the kept bytes, the two across the join
+        // included.
+        const int joinEnd = keptCount + 2 < to ? keptCount + 2 : to;
+        while (from < joinEnd) {
+            const int p = Find01(from, joinEnd);
+            if (p < 0) break;
             if (At(p - 1) == 0 && At(p - 2) == 0) return p - 2;
             from = p + 1;
+        }
+        if (from < joinEnd) from = joinEnd;
+        if (from >= to) return -1;
+        // Behind them everything lies among the new bytes: the plain search.
+        const uint8_t* p = added + (from - keptCount);
+        const uint8_t* const stop = added + (to - keptCount);
+        while (p < stop && (p = FindByte(p, stop, 1)) != nullptr) {
+            if (p[-1] == 0 && p[-2] == 0) return static_cast<int>(p - added) + keptCount - 2;
+            ++p;
         }
         return -1;
     }
