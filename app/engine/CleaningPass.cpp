@@ -18,7 +18,9 @@
 #include "ts/TSPmtReader.h"
 #include "ts/TSAC3Reader.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <system_error>
 
 namespace tw {
@@ -113,6 +115,7 @@ void TCleaningPass::ResetRunState()
     timeTextTick_ = 0;
     expectedWritten_ = 0;
     terminateRequested_ = false;
+    indexedPidRecords_ = -1; // a new analysis may have as many records for other PIDs
 }
 
 // ---------------------------------------------------------------------------
@@ -615,7 +618,17 @@ void TCleaningPass::WritePacket(int64_t no, int pid)
         TSPacketWriter1->QueuePacket(r->RawPacket(), no);
     }
     ++expectedWritten_;
-    CountPidPacket(pid, State.LastPesPts);
+    // Every written packet is counted in its PID's record: found through the
+    // index by PID, not searched for among all records.
+    TAnalysisTables& t = engine_->Tables();
+    const int16_t k = t.PidRecordCount == indexedPidRecords_ ? pidRecordOf_[pid & 0x1FFF] : kSeveralPidRecords;
+    if (k >= 0) {
+        TPidRecord& rec = t.PidRecords[k];
+        ++rec.PacketCount;
+        rec.LastValue = State.LastPesPts;
+    } else if (k == kSeveralPidRecords) {
+        CountPidPacket(pid, State.LastPesPts);
+    }
     ++State.Written;
     if (State.Written % kTableRepeat == 0)
         State.Written += InsertTablePackets();
@@ -664,6 +677,8 @@ void TCleaningPass::EndAtFill(int64_t no)
 void TCleaningPass::CountPidPacket(int pid, int64_t timeStamp)
 {
     TAnalysisTables& t = engine_->Tables();
+    if (t.PidRecordCount != indexedPidRecords_)
+        IndexPidRecords();
     for (int i = 0; i < t.PidRecordCount; ++i) {
         TPidRecord& rec = t.PidRecords[i];
         if (rec.Pid == pid) {
@@ -671,6 +686,20 @@ void TCleaningPass::CountPidPacket(int pid, int64_t timeStamp)
             rec.LastValue = timeStamp;
         }
     }
+}
+
+void TCleaningPass::IndexPidRecords()
+{
+    const TAnalysisTables& t = engine_->Tables();
+    std::fill(std::begin(pidRecordOf_), std::end(pidRecordOf_), kNoPidRecord);
+    for (int i = 0; i < t.PidRecordCount; ++i) {
+        const int pid = t.PidRecords[i].Pid;
+        if (pid < 0 || pid > 0x1FFF)
+            continue; // never a packet's PID
+        int16_t& k = pidRecordOf_[pid];
+        k = k == kNoPidRecord ? static_cast<int16_t>(i) : kSeveralPidRecords;
+    }
+    indexedPidRecords_ = t.PidRecordCount;
 }
 
 void TCleaningPass::CheckWriterHealth()

@@ -200,7 +200,10 @@ private:
     void Deactivate();
     void SaveLogFile();
     void CheckWriterHealth();
-    void CountPidPacket(int pid, int64_t timeStamp);
+    // Counts a written packet in every record of its PID (the index's way
+    // when it is stale or the PID has several records).
+    [[gnu::noinline]] void CountPidPacket(int pid, int64_t timeStamp);
+    void IndexPidRecords();
     bool PmtHasUnkeptEntries() const;
     std::string MsgText(int id) const;
 
@@ -224,6 +227,12 @@ private:
     uint64_t startTick_ = 0;
     int64_t expectedWritten_ = 0;
     TTSPacketBuffer packet_; // the packet on its way to the writer
+    // PID -> its record among the analysis tables' PID records, rebuilt when
+    // the number of records changed.
+    static constexpr int16_t kNoPidRecord = -1;
+    static constexpr int16_t kSeveralPidRecords = -2;
+    int16_t pidRecordOf_[8192] = {};
+    int indexedPidRecords_ = -1;
 };
 
 } // namespace tw
