@@ -59,8 +59,10 @@ public:
     // length is the payload length of the header (negative for a damaged
     // packet let through with IgnorePacketErrors). By default handed on to
     // ProcessPesTsPacket as a copy.
-    virtual void ProcessPesPayload(const uint8_t* payload, int length, bool payloadStart, uint8_t payloadOffset,
-                                   int64_t packetIndex, int continuityCounter);
+    // (Kept out of line: its copy needs a large stack frame.)
+    [[gnu::noinline]] virtual void ProcessPesPayload(const uint8_t* payload, int length, bool payloadStart,
+                                                     uint8_t payloadOffset, int64_t packetIndex,
+                                                     int continuityCounter);
 
     // What the reader asks for every packet and consumer; read straight from
     // the component's own fields when it bound them, so that no virtual call

@@ -360,9 +360,13 @@ void TCleaningPass::CleanStream()
         return;
     }
     LogCutPoints();
+    // The video's PES header, looked at for every packet, is fetched once
+    // rather than through the engine and its chain each time.
+    const TTSPesHeader* videoHeader = engine_->Chain().VideoPes().PESHeader();
     while (!r->Eof() && !State.Ended && !State.Failed) {
         const int64_t no = r->PacketIndex();
-        UpdateTimePanel();
+        if (videoHeader->PTS_Fixed() != lastTimeTextPts_)
+            UpdateTimePanel();
         if (AbortRequested(no))
             break;
         HandlePacket(no);

@@ -174,7 +174,8 @@ private:
     // The per-packet checks are cheap tests; what they rarely lead to
     // (questions, log lines, the start of writing) lies in functions of its
     // own that are kept out of line, so the tests need no stack frame.
-    void UpdateTimePanel();
+    // Called when the video's PTS may have moved on.
+    [[gnu::noinline]] void UpdateTimePanel();
     bool AbortRequested(int64_t no);
     [[gnu::cold, gnu::noinline]] bool AbortConfirmed(int64_t no);
     void HandlePacket(int64_t no);
