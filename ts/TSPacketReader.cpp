@@ -54,8 +54,6 @@ void TTSPacketReader::SetPacketBufferSize(int value) {
     packetBufferSize_ = value;
 }
 
-bool TTSPacketReader::Eof() const { return active_ && stream_ != nullptr && endFlag_; }
-
 void TTSPacketReader::SetPacketIndex(int64_t value) {
     if (!active_) {
         packetIndex_ = 0;
@@ -586,10 +584,6 @@ bool TTSPacketReader::SetPacketByte(uint8_t value, int index) {
 uint32_t TTSPacketReader::PacketCrc32() const {
     if (raw_.Length <= 0) return 0;
     return Crc32Mpeg(raw_.Data, 0xFFFFFFFFu, raw_.Length);
-}
-
-void TTSPacketReader::Next() {
-    if (active_ && stream_ && !Eof()) SetPacketIndex(packetIndex_ + 1);
 }
 
 void TTSPacketReader::Previous() {

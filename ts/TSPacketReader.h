@@ -142,7 +142,8 @@ public:
     void SetReadOnly(bool v);
     bool AutoResync() const { return autoResync_; }
     void SetAutoResync(bool v) { autoResync_ = v; }
-    bool Eof() const;
+    // Asked for every packet of a pass, as is Next: both inline.
+    bool Eof() const { return active_ && stream_ != nullptr && endFlag_; }
     int PacketBufferSize() const { return packetBufferSize_; }
     void SetPacketBufferSize(int value);
     TTSPacketHeader* TSPacketHeader() const { return header_; }
@@ -174,7 +175,9 @@ public:
         OnScrambledPacketEvent;
 
     // --- moving ---
-    void Next();
+    void Next() {
+        if (active_ && stream_ && !endFlag_) ReadPacket(packetIndex_ + 1);
+    }
     void Previous();
     void First();
     void Last();
