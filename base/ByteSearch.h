@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(_WIN32) && defined(__SSE2__)
+#if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -30,6 +30,41 @@ inline const uint8_t* FindByte(const uint8_t* p, const uint8_t* end, uint8_t val
 #else
     return static_cast<const uint8_t*>(std::memchr(p, value, static_cast<size_t>(end - p)));
 #endif
+}
+
+// The first p in [p, end - 1) with p[0] == 0 and p[1] == 0, or nullptr.
+// Every H.264 start code and emulation-prevention byte begins so. Compressed
+// video holds a zero byte every few dozen bytes but two in a row seldom, so
+// a search for single zeros stopped far too often; this one stops only at a
+// pair. A byte of p[k] | p[k + 1] is zero just where a pair starts at k, so
+// 64 bytes a step are looked at with a few vector operations.
+inline const uint8_t* FindZeroPair(const uint8_t* p, const uint8_t* end) {
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    auto pairsAt = [](const uint8_t* q) {
+        return _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q)),
+                            _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + 1)));
+    };
+    auto zeroMask = [&zero](__m128i v) { return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero))); };
+    while (end - p > 64) {
+        const __m128i v0 = pairsAt(p), v1 = pairsAt(p + 16), v2 = pairsAt(p + 32), v3 = pairsAt(p + 48);
+        const __m128i least = _mm_min_epu8(_mm_min_epu8(v0, v1), _mm_min_epu8(v2, v3));
+        if (zeroMask(least) != 0) {
+            if (const unsigned m = zeroMask(v0)) return p + __builtin_ctz(m);
+            if (const unsigned m = zeroMask(v1)) return p + 16 + __builtin_ctz(m);
+            if (const unsigned m = zeroMask(v2)) return p + 32 + __builtin_ctz(m);
+            return p + 48 + __builtin_ctz(zeroMask(v3));
+        }
+        p += 64;
+    }
+    while (end - p > 16) {
+        if (const unsigned m = zeroMask(pairsAt(p))) return p + __builtin_ctz(m);
+        p += 16;
+    }
+#endif
+    for (; end - p >= 2; ++p)
+        if (p[0] == 0 && p[1] == 0) return p;
+    return nullptr;
 }
 
 } // namespace tw

@@ -124,10 +124,10 @@ void TTSAC3Reader::SetActive(bool value) {
 
 namespace {
 
-using TCrc16Tables = std::array<std::array<uint16_t, 256>, 4>;
+using TCrc16Tables = std::array<std::array<uint16_t, 256>, 8>;
 
 // CRC-16 with polynomial 0x8005, most significant bit first. Table k advances
-// a byte that has k more bytes behind it in a four-byte step.
+// a byte that has k more bytes behind it in a step of up to eight bytes.
 constexpr TCrc16Tables MakeCrc16Tables() {
     TCrc16Tables t{};
     for (int i = 0; i < 256; ++i) {
@@ -135,7 +135,7 @@ constexpr TCrc16Tables MakeCrc16Tables() {
         for (int k = 0; k < 8; ++k) c = static_cast<uint16_t>((c & 0x8000) ? ((c << 1) ^ 0x8005) : (c << 1));
         t[0][static_cast<size_t>(i)] = c;
     }
-    for (size_t k = 1; k < 4; ++k)
+    for (size_t k = 1; k < 8; ++k)
         for (size_t i = 0; i < 256; ++i)
             t[k][i] = static_cast<uint16_t>((t[k - 1][i] << 8) ^ t[0][t[k - 1][i] >> 8]);
     return t;
@@ -146,10 +146,15 @@ constexpr TCrc16Tables kCrc16 = MakeCrc16Tables();
 } // namespace
 
 uint16_t TTSAC3Reader::Crc16(const uint8_t* data, int length, uint16_t crc) const {
-    // Every frame is checked whole: four bytes a step through independent
+    // Every frame is checked whole: eight bytes a step through independent
     // look-ups rather than a chain of one per byte.
     const auto& t = kCrc16;
     int i = 0;
+    for (; i + 8 <= length; i += 8) {
+        const unsigned x = crc ^ (unsigned(data[i]) << 8 | data[i + 1]);
+        crc = static_cast<uint16_t>(t[7][x >> 8] ^ t[6][x & 0xFF] ^ t[5][data[i + 2]] ^ t[4][data[i + 3]] ^
+                                    t[3][data[i + 4]] ^ t[2][data[i + 5]] ^ t[1][data[i + 6]] ^ t[0][data[i + 7]]);
+    }
     for (; i + 4 <= length; i += 4) {
         const unsigned x = crc ^ (unsigned(data[i]) << 8 | data[i + 1]);
         crc = static_cast<uint16_t>(t[3][x >> 8] ^ t[2][x & 0xFF] ^ t[1][data[i + 2]] ^ t[0][data[i + 3]]);

@@ -257,28 +257,32 @@ int TTSH264Reader::ScanUnit(int s, int end) {
     TTSH264Slice& sl = *slice_;
     sl.unitFirst_ = s;
     sl.removedCount_ = 0;
+    // Start codes and emulation-prevention bytes all begin with two zero
+    // bytes, so only where two zeros meet is anything looked at (a pair at
+    // s is the unit's own code).
     int i = s;
     while (i < end) {
-        if (i + 2 < end && b[i] == 0 && b[i + 1] == 0 && b[i + 2] == 3) {
+        const uint8_t* z = FindZeroPair(b + i, b + end);
+        if (!z) {
+            i = end;
+            break;
+        }
+        const int q = static_cast<int>(z - b);
+        if (q + 2 < end && b[q + 2] == 3) {
             if (sl.removedCount_ >= kH264RemovedCapacity) {
                 if (OnH264Error) OnH264Error(this, sl.pts_, her_EmuPrevBufferOverflow, 0, 0, 0);
+                i = q;
                 break;
             }
-            sl.removed_[sl.removedCount_++] = i + 2;
-            i += 3;
-        } else {
-            ++i;
+            sl.removed_[sl.removedCount_++] = q + 2;
+            i = q + 3;
+            continue;
         }
-        // A run of non-zero bytes can neither hold a start code nor an
-        // emulation-prevention byte: step over it in one go.
-        if (i < end && b[i] != 0) {
-            const uint8_t* z = FindByte(b + i, b + end, 0);
-            i = z ? static_cast<int>(z - b) : end;
+        if (q > s && q + 4 < end && (StartCode4(b, q) || (q > s + 2 && StartCode3(b, q)))) {
+            i = q;
+            break;
         }
-        if (i + 4 < end) {
-            if (StartCode4(b, i)) break;
-            if (i > s + 2 && StartCode3(b, i)) break;
-        }
+        i = q + 1;
     }
     // Every removed byte took one of the unit's bytes out of the copy.
     sl.unitLength_ = i - s - sl.removedCount_;

@@ -104,70 +104,117 @@ void TTSMPEG2Reader::ProcessPES(const TPesCollection* Buffer, int DataStart, int
         scanPos_ = 4;
     }
 
+    // The new bytes are looked at where they lie in the PES collection; only
+    // the unit still open at their end is kept in the buffer.
     if (static_cast<int64_t>(count_) + DataLength < static_cast<int64_t>(kMpeg2BufferCapacity) + 1) {
-        std::memcpy(buffer_.get() + count_, pes + DataStart, static_cast<size_t>(DataLength));
-        count_ += DataLength;
-    } else if (OnMpeg2BufferOverflowError) {
-        OnMpeg2BufferOverflowError(this, PacketIndex, count_ + DataLength, kMpeg2BufferCapacity + 1);
+        ScanUnits(pes + DataStart, DataLength);
+    } else {
+        if (OnMpeg2BufferOverflowError)
+            OnMpeg2BufferOverflowError(this, PacketIndex, count_ + DataLength, kMpeg2BufferCapacity + 1);
+        ScanUnits(pes, 0);
     }
-    ScanUnits();
 }
 
-void TTSMPEG2Reader::ScanUnits() {
-    uint8_t* buf = buffer_.get();
-    // Align the buffer on its first start code.
-    int first = -1;
-    for (int i = 0; i <= count_ - 4; ++i) {
-        if (buf[i] == 0 && buf[i + 1] == 0 && buf[i + 2] == 1) {
-            first = i;
-            break;
+namespace {
+
+// The buffered bytes followed by the new ones, read as one sequence without
+// copying the new ones behind the others.
+struct TJoinedBytes {
+    const uint8_t* kept;
+    int keptCount;
+    const uint8_t* added;
+    int addedCount;
+
+    int Size() const { return keptCount + addedCount; }
+    uint8_t At(int i) const { return i < keptCount ? kept[i] : added[i - keptCount]; }
+    // The first position in [from, to) holding 01, or -1.
+    int Find01(int from, int to) const {
+        if (from < keptCount) {
+            const int e = to < keptCount ? to : keptCount;
+            if (from < e)
+                if (const uint8_t* q = FindByte(kept + from, kept + e, 1)) return static_cast<int>(q - kept);
+            from = keptCount;
         }
+        if (from < to)
+            if (const uint8_t* q = FindByte(added + (from - keptCount), added + (to - keptCount), 1))
+                return static_cast<int>(q - added) + keptCount;
+        return -1;
     }
+    // The first code 00 00 01 whose 01 byte lies in [from, to), as the
+    // position of its first zero, or -1.
+    int FindCode(int from, int to) const {
+        // Codes that begin among the kept bytes, the two across the join
+        // included.
+        const int joinEnd = keptCount + 2 < to ? keptCount + 2 : to;
+        while (from < joinEnd) {
+            const int p = Find01(from, joinEnd);
+            if (p < 0) break;
+            if (At(p - 1) == 0 && At(p - 2) == 0) return p - 2;
+            from = p + 1;
+        }
+        if (from < joinEnd) from = joinEnd;
+        if (from >= to) return -1;
+        // Behind them everything lies among the new bytes: the plain search.
+        const uint8_t* p = added + (from - keptCount);
+        const uint8_t* const stop = added + (to - keptCount);
+        while (p < stop && (p = FindByte(p, stop, 1)) != nullptr) {
+            if (p[-1] == 0 && p[-2] == 0) return static_cast<int>(p - added) + keptCount - 2;
+            ++p;
+        }
+        return -1;
+    }
+};
+
+} // namespace
+
+void TTSMPEG2Reader::ScanUnits(const uint8_t* added, int addedCount) {
+    uint8_t* buf = buffer_.get();
+    const TJoinedBytes v{buf, count_, added, addedCount};
+    const int total = v.Size();
+    // Align on the first start code.
+    const int first = total >= 4 ? v.FindCode(2, total - 1) : -1;
     if (first < 0) {
         count_ = 0;
         scanPos_ = 0;
         return;
     }
-    // Units are cut off the front; instead of moving the rest down after
-    // every unit, the front moves and the rest is moved down once at the end.
+    // Units are cut off the front; what is left from the last code on stays
+    // for the next PES packet.
     int base = first;
     for (;;) {
-        const int n = count_ - base;
+        const int n = total - base;
         if (n < 8) break;
-        int found = -1;
-        const uint8_t* b = buf + base;
         // The unit at the front starts with its own code: never cut it empty.
-        // A code 00 00 01 starts at some i in [from, n - 5]: its 01 byte is
-        // looked for with FindByte (sixteen or more bytes a step) and the two
-        // zeros before it checked; this search was the pass's hottest spot.
+        // The code's 01 byte is looked for with FindByte (sixteen or more
+        // bytes a step) and the two zeros before it checked; this search was
+        // the pass's hottest spot.
         const int from = scanPos_ < 1 ? 1 : scanPos_;
-        const uint8_t* p = b + from + 2;
-        const uint8_t* const stop = b + n - 2; // one past the last 01 position
-        while (p < stop && (p = FindByte(p, stop, 1)) != nullptr) {
-            if (p[-1] == 0 && p[-2] == 0) {
-                found = static_cast<int>(p - b) - 2;
-                break;
-            }
-            ++p;
-        }
-        if (found < 0) {
+        const int code = v.FindCode(base + from + 2, total - 2);
+        if (code < 0) {
             scanPos_ = n - 5;
             break;
         }
-        ProcessUnit(b, found);
+        const int found = code - base;
+        // Fields behind the bytes there are read as 0 (a unit this short is
+        // damaged anyway).
+        uint8_t head[kUnitHeadBytes] = {};
+        const int avail = n;
+        for (int k = 0; k < kUnitHeadBytes && k < avail; ++k) head[k] = v.At(base + k);
+        ProcessUnit(head, avail, found);
         base += found;
         scanPos_ = 4;
     }
-    if (base > 0) {
-        std::memmove(buf, buf + base, static_cast<size_t>(count_ - base));
-        count_ -= base;
+    const int keep = total - base;
+    if (base >= count_) {
+        std::memcpy(buf, added + (base - count_), static_cast<size_t>(keep));
+    } else {
+        if (base > 0) std::memmove(buf, buf + base, static_cast<size_t>(count_ - base));
+        if (addedCount > 0) std::memcpy(buf + (count_ - base), added, static_cast<size_t>(addedCount));
     }
+    count_ = keep;
 }
 
-void TTSMPEG2Reader::ProcessUnit(const uint8_t* unit, int length) {
-    // Fields behind the buffered bytes read as 0 (a unit this short is
-    // damaged anyway).
-    const int avail = count_ - static_cast<int>(unit - buffer_.get());
+void TTSMPEG2Reader::ProcessUnit(const uint8_t* unit, int avail, int length) {
     auto s = [&](int k) -> int { return 4 + k < avail ? unit[4 + k] : 0; };
     const int v = 3 < avail ? unit[3] : 0;
     if (v == 0xB3) {

@@ -104,8 +104,12 @@ public:
 
 private:
     void RefreshVideoInfo();
-    void ProcessUnit(const uint8_t* unit, int length);
-    void ScanUnits();
+    // The first bytes of a unit are all ProcessUnit reads: code and up to
+    // seven bytes behind it; avail counts the bytes there from the unit on.
+    static constexpr int kUnitHeadBytes = 11;
+    void ProcessUnit(const uint8_t* unit, int avail, int length);
+    // Cuts the units out of the buffered bytes followed by `added`.
+    void ScanUnits(const uint8_t* added, int addedCount);
     uint8_t At(int i) const { return i < count_ ? buffer_[i] : 0; }
 
     bool active_ = false;

@@ -54,8 +54,6 @@ void TTSPacketReader::SetPacketBufferSize(int value) {
     packetBufferSize_ = value;
 }
 
-bool TTSPacketReader::Eof() const { return active_ && stream_ != nullptr && endFlag_; }
-
 void TTSPacketReader::SetPacketIndex(int64_t value) {
     if (!active_) {
         packetIndex_ = 0;
@@ -291,7 +289,6 @@ void TTSPacketReader::ReadPacket(int64_t i) {
     ParsePacketHeader(raw_, h);
     if (PlainlyValid(h) || ValidatePacket(errorText_, h)) {
         h.SetValid(true);
-        CopyPayload();
         if (i == 0) ResetPidTable();
         else if (i != prevIndex + 1) ResetPidContinuity();
         CheckContinuity();
@@ -378,20 +375,6 @@ bool TTSPacketReader::ValidatePacket(std::string& Errors, TTSPacketHeader& heade
     return valid;
 }
 
-void TTSPacketReader::CopyPayload() {
-    TTSPacketPayload* pl = header_->Payload();
-    TTSPacketBuffer& d = pl->Data();
-    const int len = pl->PayloadLength();
-    d.Length = len;
-    // Most packets carry a full payload behind the four header bytes: that
-    // copy has a constant size, which compiles to a few vector moves instead
-    // of a string instruction (about a tenth of the pass's CPU before).
-    if (len == TS_FULL_PAYLOAD_SIZE && pl->PayloadStartByte() == TS_PACKET_SIZE - TS_FULL_PAYLOAD_SIZE)
-        std::memcpy(d.Data, raw_.Data + (TS_PACKET_SIZE - TS_FULL_PAYLOAD_SIZE), TS_FULL_PAYLOAD_SIZE);
-    else if (len > 0)
-        std::memcpy(d.Data, raw_.Data + pl->PayloadStartByte(), static_cast<size_t>(len));
-}
-
 void TTSPacketReader::ResetPidTable() {
     for (auto& r : pids_) r = TTSPidRecord();
     pidCount_ = 0;
@@ -424,11 +407,23 @@ void TTSPacketReader::CheckContinuity() {
     const int old = r.LastCC;
     r.LastCC = h.ContinuityCounter();
     if (h.AdaptationFieldControl() == afc_adaptation_field_only || old == -1) return;
-    if (h.ContinuityCounter() != ((old + 1) & 15) && OnDisconinuity)
-        OnDisconinuity(this, packetIndex_, h.PID(), h.ContinuityCounter(), old);
+    if (h.ContinuityCounter() != ((old + 1) & 15)) ReportDiscontinuity(old);
+}
+
+void TTSPacketReader::ReportDiscontinuity(int lastCC) {
+    const TTSPacketHeader& h = *header_;
+    if (OnDisconinuity) OnDisconinuity(this, packetIndex_, h.PID(), h.ContinuityCounter(), lastCC);
 }
 
 std::atomic<uint64_t> TTSPacketConsumer::fieldChanges_{0};
+
+void TTSPacketConsumer::ProcessPesPayload(const uint8_t* payload, int length, bool payloadStart,
+                                          uint8_t payloadOffset, int64_t packetIndex, int continuityCounter) {
+    TTSPacketBuffer copy;
+    copy.Length = length;
+    if (length > 0) std::memcpy(copy.Data, payload, static_cast<size_t>(std::min(length, TS_PACKET_BUFFER_CAPACITY)));
+    ProcessPesTsPacket(copy, payloadStart, payloadOffset, packetIndex, continuityCounter);
+}
 
 void TTSPacketReader::AddReader(TObject* reader) {
     if (auto* c = dynamic_cast<TTSPacketConsumer*>(reader)) {
@@ -463,11 +458,14 @@ void TTSPacketReader::RebuildConsumerIndex(uint64_t changes) {
 void TTSPacketReader::DispatchPacket() {
     const TTSPacketHeader& h = *header_;
     const int pid = h.PID();
+    const int start = h.Payload()->PayloadStartByte();
+    const int length = h.Payload()->PayloadLength();
+    // Only a payload that lies inside the packet has an address in it.
+    const uint8_t* payload = length > 0 ? raw_.Data + start : raw_.Data;
     auto deliver = [&](TTSPacketConsumer* c) {
         if (c->CachedKind() == TTSPacketConsumer::ckPes)
-            c->ProcessPesTsPacket(h.Payload()->Data(), h.PayloadStart(),
-                                  static_cast<uint8_t>(h.Payload()->PayloadStartByte()), packetIndex_,
-                                  h.ContinuityCounter());
+            c->ProcessPesPayload(payload, length, h.PayloadStart(), static_cast<uint8_t>(start), packetIndex_,
+                                 h.ContinuityCounter());
         else
             c->ProcessPacket(raw_, packetIndex_);
     };
@@ -586,10 +584,6 @@ bool TTSPacketReader::SetPacketByte(uint8_t value, int index) {
 uint32_t TTSPacketReader::PacketCrc32() const {
     if (raw_.Length <= 0) return 0;
     return Crc32Mpeg(raw_.Data, 0xFFFFFFFFu, raw_.Length);
-}
-
-void TTSPacketReader::Next() {
-    if (active_ && stream_ && !Eof()) SetPacketIndex(packetIndex_ + 1);
 }
 
 void TTSPacketReader::Previous() {

@@ -14,11 +14,12 @@
 // whose ConsumerActive() holds and whose ConsumerPID() equals the packet's PID
 // (for consumers with bound fields found through a PID index, so that a
 // packet costs nothing for the consumers it is not for):
-//   - a PES consumer (ckPes) gets ProcessPesTsPacket(payload copy,
-//     payload_unit_start, payload offset in the packet, packet index, CC);
+//   - a PES consumer (ckPes) gets ProcessPesPayload(payload bytes, payload
+//     length, payload_unit_start, payload offset in the packet, packet index,
+//     CC);
 //   - a PAT or PMT consumer (ckPat, ckPmt) gets ProcessPacket(raw 188-byte
 //     packet, packet index).
-// The buffers are the reader's own and valid only during the call.
+// The buffers and bytes are the reader's own and valid only during the call.
 #pragma once
 
 #include <atomic>
@@ -53,6 +54,15 @@ public:
     // the packet index and its continuity counter.
     virtual void ProcessPesTsPacket(const TTSPacketBuffer& payload, bool payloadStart, uint8_t payloadOffset,
                                     int64_t packetIndex, int continuityCounter) {}
+    // What the packet reader calls: the payload where it lies in the packet,
+    // so that it is not copied once more on its way to the PES collection.
+    // length is the payload length of the header (negative for a damaged
+    // packet let through with IgnorePacketErrors). By default handed on to
+    // ProcessPesTsPacket as a copy.
+    // (Kept out of line: its copy needs a large stack frame.)
+    [[gnu::noinline]] virtual void ProcessPesPayload(const uint8_t* payload, int length, bool payloadStart,
+                                                     uint8_t payloadOffset, int64_t packetIndex,
+                                                     int continuityCounter);
 
     // What the reader asks for every packet and consumer; read straight from
     // the component's own fields when it bound them, so that no virtual call
@@ -132,7 +142,8 @@ public:
     void SetReadOnly(bool v);
     bool AutoResync() const { return autoResync_; }
     void SetAutoResync(bool v) { autoResync_ = v; }
-    bool Eof() const;
+    // Asked for every packet of a pass, as is Next: both inline.
+    bool Eof() const { return active_ && stream_ != nullptr && endFlag_; }
     int PacketBufferSize() const { return packetBufferSize_; }
     void SetPacketBufferSize(int value);
     TTSPacketHeader* TSPacketHeader() const { return header_; }
@@ -164,7 +175,9 @@ public:
         OnScrambledPacketEvent;
 
     // --- moving ---
-    void Next();
+    void Next() {
+        if (active_ && stream_ && !endFlag_) ReadPacket(packetIndex_ + 1);
+    }
     void Previous();
     void First();
     void Last();
@@ -213,11 +226,11 @@ protected:
 private:
     void Open();
     void ReadPacket(int64_t index);
-    void CopyPayload();
     bool PlainlyValid(TTSPacketHeader& h);
     void ResetPidTable();
     void ResetPidContinuity();
     void CheckContinuity();
+    [[gnu::cold, gnu::noinline]] void ReportDiscontinuity(int lastCC);
     int PidSlot(int pid);
     void DispatchPacket();
     int ReadAt(int64_t position, void* buf, int count);

@@ -123,16 +123,11 @@ class TTSPacketPayload : public TObject {
 public:
     int PayloadLength() const { return payloadLength_; }
     int PayloadStartByte() const { return payloadStartByte_; }
-    // Copy of the payload of the last valid packet (length-prefixed); this is
-    // what the packet reader hands to PES readers.
-    const TTSPacketBuffer& Data() const { return data_; }
-    TTSPacketBuffer& Data() { return data_; }
 
 private:
     friend void ParsePacketHeader(const TTSPacketBuffer& raw, TTSPacketHeader& header);
     int payloadLength_ = 0;
     int payloadStartByte_ = 0;
-    TTSPacketBuffer data_;
 };
 
 class TTSPacketHeader : public TObject {

@@ -248,9 +248,38 @@ void TTSPacketWriter::SetPacketIndex(int64_t value) {
     }
 }
 
+// Per packet only the copy into the ring and its bookkeeping run here; the
+// rare ways (no ring, a full ring, the hand-over) are calls of their own, so
+// this needs no stack frame for what they do.
 bool TTSPacketWriter::QueuePacket(const TTSPacketBuffer& buffer, int64_t packetNo) {
     if (!active_ || buffer.Length != TS_PACKET_SIZE) return false;
-    if (stream_) {
+    if (stream_) return WriteUnqueued(buffer);
+    // The ring is sized so that this never waits; the check only keeps a
+    // slot still being written from being reused.
+    if (queued_ + SlotsInFlight() >= ringSlots_) WaitForFreeSlot();
+    int slot = head_ + queued_;
+    if (slot >= ringSlots_) slot -= ringSlots_;
+    std::memcpy(SlotBytes(slot), buffer.Data, TS_PACKET_SIZE);
+    ringNo_[static_cast<size_t>(slot)] = packetNo;
+    ringDeleted_[static_cast<size_t>(slot)] = 0;
+    ringHeader_[static_cast<size_t>(slot)] = HeaderOf(buffer.Data);
+    if (++queued_ >= packetBufferSize_) HandOverOldest();
+    return !HasError();
+}
+
+void TTSPacketWriter::WaitForFreeSlot() {
+    while (queued_ + SlotsInFlight() >= ringSlots_) WaitForWriteThread(thread_->pending_ - 1);
+}
+
+void TTSPacketWriter::HandOverOldest() {
+    // The oldest third (at least one packet for tiny rings).
+    int n = packetBufferSize_ / 3;
+    if (n < 1) n = queued_;
+    FlushRing(n);
+}
+
+bool TTSPacketWriter::WriteUnqueued(const TTSPacketBuffer& buffer) {
+    {
         bool ok = false;
         try {
             const int64_t put = stream_->Write(buffer.Data, TS_PACKET_SIZE);
@@ -268,24 +297,6 @@ bool TTSPacketWriter::QueuePacket(const TTSPacketBuffer& buffer, int64_t packetN
         }
         return ok;
     }
-    const int size = packetBufferSize_;
-    // The ring is sized so that this never waits; the check only keeps a
-    // slot still being written from being reused.
-    while (queued_ + SlotsInFlight() >= ringSlots_) WaitForWriteThread(thread_->pending_ - 1);
-    int slot = head_ + queued_;
-    if (slot >= ringSlots_) slot -= ringSlots_;
-    std::memcpy(SlotBytes(slot), buffer.Data, TS_PACKET_SIZE);
-    ringNo_[static_cast<size_t>(slot)] = packetNo;
-    ringDeleted_[static_cast<size_t>(slot)] = 0;
-    ringHeader_[static_cast<size_t>(slot)] = HeaderOf(buffer.Data);
-    ++queued_;
-    if (queued_ >= size) {
-        // Hand over the oldest third (at least one packet for tiny rings).
-        int n = size / 3;
-        if (n < 1) n = queued_;
-        FlushRing(n);
-    }
-    return !HasError();
 }
 
 void TTSPacketWriter::WaitForWriteThread(int maxPending) {
@@ -365,35 +376,46 @@ void TTSPacketWriter::RepairContinuityCounter(uint8_t* packet, uint32_t header, 
     const uint8_t byte3 = static_cast<uint8_t>(header);
     const int cc = byte3 & 0x0F;
     const int afc = (byte3 >> 4) & 3;
-    // Records are taken in order of first appearance; once all are used,
-    // further PIDs pass unrepaired.
-    TCCRecord* r = nullptr;
     int index = ccIndex_[pid];
-    if (index < 0 && ccUsed_ < CONTINUITY_TABLE_SIZE) {
-        index = ccUsed_++;
-        ccIndex_[pid] = static_cast<int16_t>(index);
-        TCCRecord& rec = cc_[index];
-        rec.PID = pid;
-        rec.LastCC = -1;
-        rec.InCorrection = false;
+    if (index < 0) {
+        index = NewContinuityRecord(pid);
+        if (index < 0) return;
     }
-    if (index >= 0) r = &cc_[index];
-    if (!r) return;
-    if (r->LastCC == -1) {
-        r->LastCC = cc;
-        r->InCorrection = false;
+    TCCRecord& r = cc_[index];
+    if (r.LastCC == -1) {
+        r.LastCC = cc;
+        r.InCorrection = false;
         return;
     }
-    const int expected = afc == 2 ? r->LastCC : (r->LastCC + 1) % 16;
+    const int expected = afc == 2 ? r.LastCC : (r.LastCC + 1) % 16;
     if (cc != expected) {
-        packet[3] = static_cast<uint8_t>((byte3 & 0xF0) | expected);
-        if (!r->InCorrection && OnContinuityCounterCorrected)
-            OnContinuityCounterCorrected(this, static_cast<int>(pid), packetNo, expected, cc);
-        r->InCorrection = true;
+        CorrectContinuityCounter(packet, r, byte3, expected, packetNo);
     } else {
-        r->InCorrection = false;
+        r.InCorrection = false;
     }
-    r->LastCC = expected;
+    r.LastCC = expected;
+}
+
+int TTSPacketWriter::NewContinuityRecord(uint32_t pid) {
+    // Records are taken in order of first appearance; once all are used,
+    // further PIDs pass unrepaired.
+    if (ccUsed_ >= CONTINUITY_TABLE_SIZE) return -1;
+    const int index = ccUsed_++;
+    ccIndex_[pid] = static_cast<int16_t>(index);
+    TCCRecord& rec = cc_[index];
+    rec.PID = pid;
+    rec.LastCC = -1;
+    rec.InCorrection = false;
+    return index;
+}
+
+void TTSPacketWriter::CorrectContinuityCounter(uint8_t* packet, TCCRecord& r, uint8_t byte3, int expected,
+                                               int64_t packetNo) {
+    const int cc = byte3 & 0x0F;
+    packet[3] = static_cast<uint8_t>((byte3 & 0xF0) | expected);
+    if (!r.InCorrection && OnContinuityCounterCorrected)
+        OnContinuityCounterCorrected(this, static_cast<int>(r.PID), packetNo, expected, cc);
+    r.InCorrection = true;
 }
 
 int TTSPacketWriter::FindQueuedPacket(int64_t packetNo) const {

@@ -145,6 +145,13 @@ private:
     uint8_t* SlotBytes(int slot) { return ringBytes_.data() + static_cast<size_t>(slot) * TS_PACKET_SIZE; }
     // header: bytes 1 to 3 of the packet (see ringHeader_).
     void RepairContinuityCounter(uint8_t* packet, uint32_t header, int64_t packetNo);
+    // The rare ways of RepairContinuityCounter and QueuePacket, out of line.
+    [[gnu::noinline]] int NewContinuityRecord(uint32_t pid);
+    [[gnu::cold, gnu::noinline]] void CorrectContinuityCounter(uint8_t* packet, TCCRecord& r, uint8_t byte3,
+                                                               int expected, int64_t packetNo);
+    [[gnu::noinline]] bool WriteUnqueued(const TTSPacketBuffer& buffer);
+    [[gnu::cold, gnu::noinline]] void WaitForFreeSlot();
+    [[gnu::noinline]] void HandOverOldest();
     static uint32_t HeaderOf(const uint8_t* packet) {
         return (static_cast<uint32_t>(packet[1]) << 16) | (static_cast<uint32_t>(packet[2]) << 8) | packet[3];
     }

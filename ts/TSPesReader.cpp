@@ -121,8 +121,12 @@ void TTSPesReader::SetActive(bool value) {
 
 void TTSPesReader::ProcessPesTsPacket(const TTSPacketBuffer& payload, bool payloadStart, uint8_t payloadOffset,
                                       int64_t packetIndex, int continuityCounter) {
+    ProcessPesPayload(payload.Data, payload.Length, payloadStart, payloadOffset, packetIndex, continuityCounter);
+}
+
+void TTSPesReader::ProcessPesPayload(const uint8_t* payload, int length, bool payloadStart, uint8_t payloadOffset,
+                                     int64_t packetIndex, int continuityCounter) {
     packetIndex_ = packetIndex;
-    int length = payload.Length;
     if (length < 0) length = 0;
     if (length > TS_PACKET_BUFFER_CAPACITY) length = TS_PACKET_BUFFER_CAPACITY;
 
@@ -143,9 +147,9 @@ void TTSPesReader::ProcessPesTsPacket(const TTSPacketBuffer& payload, bool paylo
     // A full payload (most packets) as a constant-size copy: a few vector
     // moves instead of a string instruction.
     if (length == TS_FULL_PAYLOAD_SIZE)
-        std::memcpy(collection_->Bytes + collection_->Count, payload.Data, TS_FULL_PAYLOAD_SIZE);
-    else
-        std::memcpy(collection_->Bytes + collection_->Count, payload.Data, static_cast<size_t>(length));
+        std::memcpy(collection_->Bytes + collection_->Count, payload, TS_FULL_PAYLOAD_SIZE);
+    else if (length > 0)
+        std::memcpy(collection_->Bytes + collection_->Count, payload, static_cast<size_t>(length));
     collection_->Count += length;
     lastCC_ = continuityCounter;
     if (payloadStart) {

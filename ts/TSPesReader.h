@@ -228,6 +228,9 @@ public:
     // the packet's index and its continuity counter.
     void ProcessPesTsPacket(const TTSPacketBuffer& payload, bool payloadStart, uint8_t payloadOffset,
                             int64_t packetIndex, int continuityCounter) override;
+    // The same for payload bytes where they lie (the packet reader's way).
+    void ProcessPesPayload(const uint8_t* payload, int length, bool payloadStart, uint8_t payloadOffset,
+                           int64_t packetIndex, int continuityCounter) override;
 
     // What the packet reader asks of a consumer.
     TConsumerKind ConsumerKind() const override { return ckPes; }

@@ -18,7 +18,9 @@
 #include "ts/TSPmtReader.h"
 #include "ts/TSAC3Reader.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <system_error>
 
 namespace tw {
@@ -113,6 +115,7 @@ void TCleaningPass::ResetRunState()
     timeTextTick_ = 0;
     expectedWritten_ = 0;
     terminateRequested_ = false;
+    indexedPidRecords_ = -1; // a new analysis may have as many records for other PIDs
 }
 
 // ---------------------------------------------------------------------------
@@ -357,9 +360,13 @@ void TCleaningPass::CleanStream()
         return;
     }
     LogCutPoints();
+    // The video's PES header, looked at for every packet, is fetched once
+    // rather than through the engine and its chain each time.
+    const TTSPesHeader* videoHeader = engine_->Chain().VideoPes().PESHeader();
     while (!r->Eof() && !State.Ended && !State.Failed) {
         const int64_t no = r->PacketIndex();
-        UpdateTimePanel();
+        if (videoHeader->PTS_Fixed() != lastTimeTextPts_)
+            UpdateTimePanel();
         if (AbortRequested(no))
             break;
         HandlePacket(no);
@@ -475,8 +482,11 @@ void TCleaningPass::UpdateTimePanel()
 
 bool TCleaningPass::AbortRequested(int64_t no)
 {
-    if (!host_->CancelPressed())
-        return false;
+    return host_->CancelPressed() && AbortConfirmed(no);
+}
+
+bool TCleaningPass::AbortConfirmed(int64_t no)
+{
     if (host_->AskAbort(MsgText(mmAbortQuestion))) {
         Log("Aborted at paket $" + Hex8(no) + " " + PtsToTimeText(engine_->Chain().VideoPes().PESHeader()->PTS()));
         State.Aborted = true;
@@ -576,23 +586,27 @@ void TCleaningPass::StartWriting()
 
 void TCleaningPass::CheckCutOut(int64_t no)
 {
-    TTSPesReader* video = &engine_->Chain().VideoPes();
-    if (!video->PESHeader()->Valid() || State.EndLimit < 0)
+    const TTSPesHeader* video = engine_->Chain().VideoPes().PESHeader();
+    if (!video->Valid() || State.EndLimit < 0)
         return;
-    const TAnalysisTables& t = engine_->Tables();
     if (!pcrMode_) {
-        if (video->PESHeader()->PTS_Fixed() >= State.EndLimit) {
-            State.Ended = true;
-            Log("Cutting the end at paket $" + Hex8(no) + " PTS: " + PtsToTimeText(State.LastPesPts - referencePts_) +
+        if (video->PTS_Fixed() >= State.EndLimit)
+            EndAtCutOut(no);
+    } else if (tw::CutOutReached(State.CurrentPts, engine_->Tables().FirstPcr90k, State.EndLimit)) {
+        EndAtCutOut(no);
+    }
+}
+
+void TCleaningPass::EndAtCutOut(int64_t no)
+{
+    State.Ended = true;
+    State.CutOutPassed = true;
+    if (!pcrMode_)
+        Log("Cutting the end at paket $" + Hex8(no) + " PTS: " + PtsToTimeText(State.LastPesPts - referencePts_) +
                 " (" + PtsToTimeText(State.LastPesPts) + ")");
-        }
-    } else if (tw::CutOutReached(State.CurrentPts, t.FirstPcr90k, State.EndLimit)) {
-        State.Ended = true;
+    else
         Log("Cutting the end at paket $" + Hex8(no) + " PCR: " + PtsToTimeText(State.ElapsedPts) + " (" +
             PtsToTimeText(State.CurrentPts) + ")");
-    }
-    if (State.Ended)
-        State.CutOutPassed = true;
 }
 
 void TCleaningPass::WritePacket(int64_t no, int pid)
@@ -608,7 +622,17 @@ void TCleaningPass::WritePacket(int64_t no, int pid)
         TSPacketWriter1->QueuePacket(r->RawPacket(), no);
     }
     ++expectedWritten_;
-    CountPidPacket(pid, State.LastPesPts);
+    // Every written packet is counted in its PID's record: found through the
+    // index by PID, not searched for among all records.
+    TAnalysisTables& t = engine_->Tables();
+    const int16_t k = t.PidRecordCount == indexedPidRecords_ ? pidRecordOf_[pid & 0x1FFF] : kSeveralPidRecords;
+    if (k >= 0) {
+        TPidRecord& rec = t.PidRecords[k];
+        ++rec.PacketCount;
+        rec.LastValue = State.LastPesPts;
+    } else if (k == kSeveralPidRecords) {
+        CountPidPacket(pid, State.LastPesPts);
+    }
     ++State.Written;
     if (State.Written % kTableRepeat == 0)
         State.Written += InsertTablePackets();
@@ -635,10 +659,15 @@ void TCleaningPass::KeepWindowAlive()
 
 void TCleaningPass::EndAtFillPackets(int64_t no)
 {
-    const TAnalysisTables& t = engine_->Tables();
-    const int64_t fillAtEnd = t.FillPacketsAtEnd;
+    const int64_t fillAtEnd = engine_->Tables().FillPacketsAtEnd;
     if (State.Ended || fillAtEnd <= 0 || no < packetCount_ - fillAtEnd)
         return;
+    EndAtFill(no);
+}
+
+void TCleaningPass::EndAtFill(int64_t no)
+{
+    const TAnalysisTables& t = engine_->Tables();
     State.Ended = true;
     State.CutOutPassed = true;
     if (!pcrMode_)
@@ -652,6 +681,8 @@ void TCleaningPass::EndAtFillPackets(int64_t no)
 void TCleaningPass::CountPidPacket(int pid, int64_t timeStamp)
 {
     TAnalysisTables& t = engine_->Tables();
+    if (t.PidRecordCount != indexedPidRecords_)
+        IndexPidRecords();
     for (int i = 0; i < t.PidRecordCount; ++i) {
         TPidRecord& rec = t.PidRecords[i];
         if (rec.Pid == pid) {
@@ -659,6 +690,20 @@ void TCleaningPass::CountPidPacket(int pid, int64_t timeStamp)
             rec.LastValue = timeStamp;
         }
     }
+}
+
+void TCleaningPass::IndexPidRecords()
+{
+    const TAnalysisTables& t = engine_->Tables();
+    std::fill(std::begin(pidRecordOf_), std::end(pidRecordOf_), kNoPidRecord);
+    for (int i = 0; i < t.PidRecordCount; ++i) {
+        const int pid = t.PidRecords[i].Pid;
+        if (pid < 0 || pid > 0x1FFF)
+            continue; // never a packet's PID
+        int16_t& k = pidRecordOf_[pid];
+        k = k == kNoPidRecord ? static_cast<int16_t>(i) : kSeveralPidRecords;
+    }
+    indexedPidRecords_ = t.PidRecordCount;
 }
 
 void TCleaningPass::CheckWriterHealth()

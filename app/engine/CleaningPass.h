@@ -171,19 +171,26 @@ private:
     // way: broken, not kept, before the cut-in, after the cut-out, or written.
     bool BeginPass();
     void LogCutPoints();
-    void UpdateTimePanel();
+    // The per-packet checks are cheap tests; what they rarely lead to
+    // (questions, log lines, the start of writing) lies in functions of its
+    // own that are kept out of line, so the tests need no stack frame.
+    // Called when the video's PTS may have moved on.
+    [[gnu::noinline]] void UpdateTimePanel();
     bool AbortRequested(int64_t no);
+    [[gnu::cold, gnu::noinline]] bool AbortConfirmed(int64_t no);
     void HandlePacket(int64_t no);
-    void DiscardBrokenPacket(int pid);
-    bool CutInReachedAt(int64_t no);
-    void StartWriting();
+    [[gnu::cold, gnu::noinline]] void DiscardBrokenPacket(int pid);
+    [[gnu::noinline]] bool CutInReachedAt(int64_t no);
+    [[gnu::cold, gnu::noinline]] void StartWriting();
     void CheckCutOut(int64_t no);
+    [[gnu::cold, gnu::noinline]] void EndAtCutOut(int64_t no);
     void WritePacket(int64_t no, int pid);
-    void ShiftPacketTimers(int64_t no);
-    void KeepWindowAlive();
+    [[gnu::noinline]] void ShiftPacketTimers(int64_t no);
+    [[gnu::cold, gnu::noinline]] void KeepWindowAlive();
     void EndAtFillPackets(int64_t no);
+    [[gnu::cold, gnu::noinline]] void EndAtFill(int64_t no);
     bool PrepareTables();
-    int InsertTablePackets();
+    [[gnu::cold, gnu::noinline]] int InsertTablePackets();
     void RemapPacketPid(TTSPacketBuffer& packet);
     bool PatchPacketPcr(int64_t offset27);
     bool PatchPesTimers(int64_t offset90);
@@ -194,7 +201,10 @@ private:
     void Deactivate();
     void SaveLogFile();
     void CheckWriterHealth();
-    void CountPidPacket(int pid, int64_t timeStamp);
+    // Counts a written packet in every record of its PID (the index's way
+    // when it is stale or the PID has several records).
+    [[gnu::noinline]] void CountPidPacket(int pid, int64_t timeStamp);
+    void IndexPidRecords();
     bool PmtHasUnkeptEntries() const;
     std::string MsgText(int id) const;
 
@@ -218,6 +228,12 @@ private:
     uint64_t startTick_ = 0;
     int64_t expectedWritten_ = 0;
     TTSPacketBuffer packet_; // the packet on its way to the writer
+    // PID -> its record among the analysis tables' PID records, rebuilt when
+    // the number of records changed.
+    static constexpr int16_t kNoPidRecord = -1;
+    static constexpr int16_t kSeveralPidRecords = -2;
+    int16_t pidRecordOf_[8192] = {};
+    int indexedPidRecords_ = -1;
 };
 
 } // namespace tw

@@ -120,6 +120,16 @@ void TPacketHandlers::NoteTimeStamps(const TTSPacketReader& reader, const TTSPac
 
 void TPacketHandlers::NewPacket(TTSPacketReader& reader, bool filter)
 {
+    const TTSPacketHeader* h = reader.TSPacketHeader();
+    const TAdaptationFieldControl afc = h->AdaptationFieldControl();
+    if (h->PayloadStart() ||
+        ((afc == afc_adaptation_field_only || afc == afc_adaptation_field_followed_by_payload) &&
+         h->AdaptationField()->PCRFlag()))
+        PacketWithTimes(reader, filter);
+}
+
+void TPacketHandlers::PacketWithTimes(TTSPacketReader& reader, bool filter)
+{
     TAnalysisEngine& en = pass_.Engine();
     TTSPacketReader* r = &reader;
     TTSPacketHeader* h = r->TSPacketHeader();

@@ -34,6 +34,9 @@ public:
     // `filter` by the packet filter's, which checks the first PCR PID it
     // meets since it knows no program).
     void NewPacket(TTSPacketReader& reader, bool filter);
+    // NewPacket for a packet that starts a PES packet or carries a PCR; out
+    // of line, so that the other packets cost no stack frame.
+    [[gnu::noinline]] void PacketWithTimes(TTSPacketReader& reader, bool filter);
     void ContinuityCounterCorrected(int pid, int64_t packetNo, int corrected, int old);
 
 private:

@@ -31,3 +31,30 @@ TEST(FindByte, FindsTheFirstMatchAtEveryAlignmentAndNothingPastTheEnd) {
     EXPECT_EQ(FindByte(one, one, 0xFF), nullptr);
     EXPECT_EQ(FindByte(one, one + 1, 0xFF), one);
 }
+
+// Pairs of zeros at every place around the 16- and 64-byte steps (pairs
+// across a step's last byte included), lone zeros that must not stop it, and
+// a pair cut in half by the end.
+TEST(FindZeroPair, FindsTheFirstPairAtEveryAlignmentAndNothingPastTheEnd) {
+    std::vector<uint8_t> buf(180);
+    auto plain = [](const uint8_t* p, const uint8_t* end) -> const uint8_t* {
+        for (; end - p >= 2; ++p)
+            if (p[0] == 0 && p[1] == 0) return p;
+        return nullptr;
+    };
+    for (size_t start = 0; start < 17; ++start) {
+        for (size_t len = 0; start + len <= buf.size(); ++len) {
+            const uint8_t* p = buf.data() + start;
+            const uint8_t* end = p + len;
+            for (size_t at = 0; at <= len; ++at) {
+                // Zeros every third byte: plenty of them, never two together.
+                for (size_t k = 0; k < buf.size(); ++k) buf[k] = k % 3 == 0 ? 0 : static_cast<uint8_t>(0x40 | k);
+                if (start + at + 1 < buf.size()) buf[start + at] = buf[start + at + 1] = 0; // may end past the end
+                ASSERT_EQ(FindZeroPair(p, end), plain(p, end)) << start << " " << len << " " << at;
+            }
+        }
+    }
+    const uint8_t two[] = {0, 0};
+    EXPECT_EQ(FindZeroPair(two, two + 1), nullptr);
+    EXPECT_EQ(FindZeroPair(two, two + 2), two);
+}

@@ -228,10 +228,11 @@ TEST(AC3Reader, ChannelsAndCrcTable) {
     const uint8_t check[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
     EXPECT_EQ(a->Crc16(check, 9), 0xFEE8); // CRC-16/UMTS (poly 0x8005, init 0)
     EXPECT_EQ(a->Crc16(check, 9), Crc16Ac3(check, 9));
-    // Every length around the four-byte steps, from several start values.
+    // Every length around the eight- and four-byte steps, from several start
+    // values.
     uint8_t frame[40];
     for (size_t i = 0; i < sizeof frame; ++i) frame[i] = static_cast<uint8_t>(i * 37 + 11);
     for (uint16_t start : {uint16_t(0), uint16_t(0xFFFF), uint16_t(0x8001)})
-        for (int n = 0; n <= 13; ++n)
+        for (int n = 0; n <= 27; ++n)
             EXPECT_EQ(a->Crc16(frame + 3, n, start), Crc16Ac3(frame + 3, static_cast<size_t>(n), start)) << n;
 }

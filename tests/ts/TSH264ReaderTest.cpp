@@ -413,3 +413,78 @@ TEST(H264Reader, ActivationClearsTheVideoButKeepsCounters) {
     EXPECT_EQ(r.Count("changed SPS"), 0);
     EXPECT_EQ(r.Count("changed AUD"), 0);
 }
+
+// Units full of zeros, 01 and 03 bytes, so that start codes, emulation
+// prevention and near misses of both fall at every place and across the
+// search's 32-byte steps: the units found must be those of a plain walk over
+// every byte.
+TEST(H264Reader, UnitsOfZeroRichDataMatchAPlainWalk) {
+    struct Unit {
+        int first, length;
+        std::vector<int> removed;
+        bool operator==(const Unit& o) const {
+            return first == o.first && length == o.length && removed == o.removed;
+        }
+    };
+    auto plainWalk = [](const Bytes& b, int start, int end) {
+        auto sc4 = [&](int i) { return b[i] == 0 && b[i + 1] == 0 && b[i + 2] == 0 && b[i + 3] == 1; };
+        auto sc3 = [&](int i) { return b[i] == 0 && b[i + 1] == 0 && b[i + 2] == 1; };
+        std::vector<Unit> units;
+        int pos = end;
+        for (int p = start; p <= end - 5; ++p)
+            if (sc4(p)) {
+                pos = p;
+                break;
+            }
+        while (end >= 5 && pos < end) {
+            if (!(pos + 4 <= end && sc4(pos)) && !(pos + 3 <= end && sc3(pos))) break;
+            Unit u{pos, 0, {}};
+            int i = pos;
+            while (i < end) {
+                if (i + 2 < end && b[i] == 0 && b[i + 1] == 0 && b[i + 2] == 3) {
+                    u.removed.push_back(i + 2);
+                    i += 3;
+                } else {
+                    ++i;
+                }
+                if (i + 4 < end && (sc4(i) || (i > pos + 2 && sc3(i)))) break;
+            }
+            u.length = i - pos - static_cast<int>(u.removed.size());
+            units.push_back(u);
+            pos = i;
+        }
+        return units;
+    };
+
+    H264Rig r;
+    std::vector<Unit> got;
+    r.h->OnSliceReceived = [&](TObject* s, int64_t, int64_t, TH264NALUnitType) {
+        const TTSH264Slice& sl = *static_cast<TTSH264Reader*>(s)->H264Slice();
+        Unit u{sl.UnitFirstPosition(), sl.UnitLength(), {}};
+        for (int i = 0; i < sl.RemovedCount(); ++i) u.removed.push_back(sl.RemovedPosition(i));
+        got.push_back(u);
+    };
+    uint32_t seed = 12345;
+    auto next = [&seed]() {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7FFF;
+    };
+    for (int pes = 0; pes < 300; ++pes) {
+        Bytes es = {0, 0, 0, 1, 9, 0xF0};
+        const int units = 1 + static_cast<int>(next() % 6);
+        for (int u = 0; u < units; ++u) {
+            const int len = static_cast<int>(next() % 200);
+            for (int k = 0; k < len; ++k) {
+                const uint32_t roll = next() % 10;
+                es.push_back(roll < 4 ? 0 : roll == 4 ? 1 : roll == 5 ? 3 : static_cast<uint8_t>(next()));
+            }
+            if (next() % 2) es.insert(es.end(), {0, 0, 0, 1, 1});
+            else es.insert(es.end(), {0, 0, 1, 5});
+        }
+        got.clear();
+        const Bytes p = r.Pes(es);
+        const std::vector<Unit> want = plainWalk(p, 14, static_cast<int>(p.size()));
+        ASSERT_EQ(got.size(), want.size()) << "PES " << pes;
+        for (size_t k = 0; k < want.size(); ++k) ASSERT_TRUE(got[k] == want[k]) << "PES " << pes << " unit " << k;
+    }
+}

@@ -11,6 +11,7 @@
 #include "base/Exceptions.h"
 #include "tests/support/TsBuilder.h"
 #include "ts/TSPacketReader.h"
+#include "ts/TSPesReader.h"
 
 using namespace tw;
 using namespace tw::test;
@@ -590,6 +591,45 @@ TEST(TSPacketReaderDispatch, ConsumersGetTheirPidsInOrder) {
     EXPECT_EQ(pes.ccs[0], 0);
     EXPECT_EQ(pes.ccs[1], 1);
     EXPECT_TRUE(idle.packets.empty());
+}
+
+// A PES reader fed by the packet reader gets each payload from where it lies
+// in the packet: behind a PCR field, behind stuffing, or behind four header
+// bytes. A damaged packet let through by IgnorePacketErrors (adaptation
+// field longer than the packet) adds nothing and reads nothing outside it.
+TEST(TSPacketReaderDispatch, PesReaderCollectsThePayloadsWhereTheyLie) {
+    Bytes es(700);
+    for (size_t i = 0; i < es.size(); ++i) es[i] = static_cast<uint8_t>(i * 7);
+    const Bytes pes = PesPacket(0xE0, es, 90000);
+    TsStream s(188);
+    s.AddPes(0x101, pes, 27000000, true);
+    TsPacketOptions o;
+    o.pid = 0x101;
+    o.payload.assign(184, 0xEE);
+    Bytes damaged = MakePacket(o);
+    damaged[3] = static_cast<uint8_t>(damaged[3] | 0x30);
+    damaged[4] = 190;
+    s.AddRaw(damaged);
+    TempFile f;
+    f.Write(s.Render());
+
+    TTSPacketReader r(nullptr);
+    TTSPesReader collector(nullptr);
+    collector.SetPID(0x101);
+    collector.SetActive(true);
+    FakeConsumer seen(TTSPacketConsumer::ckPes, 0x101);
+    r.AddReader(&collector);
+    r.AddReader(&seen);
+    r.SetIgnorePacketErrors(true);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ReadAll(r);
+
+    ASSERT_EQ(seen.lengths.size(), s.PacketCount());
+    EXPECT_EQ(seen.lengths.back(), 188 - (190 + 5)); // what the header says, damage and all
+    ASSERT_EQ(collector.Collection().Count, static_cast<int>(pes.size()));
+    EXPECT_EQ(Bytes(collector.Collection().Bytes, collector.Collection().Bytes + pes.size()), pes);
+    EXPECT_EQ(collector.TSPacketCount(), static_cast<int>(s.PacketCount()));
 }
 
 TEST(TSPacketReaderDispatch, BoundFieldsChangedAfterRegistrationCount) {

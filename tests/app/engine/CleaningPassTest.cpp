@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 #include "../../support/TsBuilder.h"
 
@@ -148,6 +149,40 @@ TEST(CleaningRoad, UndamagedRecordingKeepsEverything)
     EXPECT_EQ(VideoFrameCount(out), VideoFrameCount(in));
     RemoveFile(out);
     RemoveFile(ChangeFileExt(out, ".log"));
+}
+
+// Each stream's record counts the packets of its PID that were written, also
+// on the second pass of a window over another recording (with other PIDs).
+TEST(CleaningRoad, WrittenPacketsAreCountedPerStream)
+{
+    Road road;
+    auto expectCounts = [&road](const std::string& out) {
+        const Bytes b = ReadFile(out);
+        std::map<int, int64_t> perPid;
+        for (size_t i = 0; i + 188 <= b.size(); i += 188)
+            ++perPid[((b[i + 1] & 0x1F) << 8) | b[i + 2]];
+        const int pmtPid = CheckOutput(out).PmtPid;
+        const TAnalysisTables& t = road.engine->Tables();
+        int streams = 0;
+        for (int i = 0; i < t.PidRecordCount; ++i) {
+            const TPidRecord& r = t.PidRecords[i];
+            if (r.Pid == 0 || r.Pid == pmtPid) // the tables are rebuilt, not passed on
+                continue;
+            EXPECT_EQ(r.PacketCount, perPid[r.Pid]) << "PID " << r.Pid;
+            EXPECT_GT(r.PacketCount, 0) << "PID " << r.Pid;
+            ++streams;
+        }
+        EXPECT_GE(streams, 2);
+    };
+    const std::string built = SaveProgram(TProgramOptions{}, "count");
+    const std::string out1 = TempName("count1"), out2 = TempName("count2");
+    Cleanup cleanup{{built, out1, ChangeFileExt(out1, ".log"), out2, ChangeFileExt(out2, ".log")}};
+    ASSERT_TRUE(road.Analyse(built));
+    ASSERT_EQ(road.Clean(out1), TCleaningResult::Success) << AllLog();
+    expectCounts(out1);
+    ASSERT_TRUE(road.Analyse(DataFile("cleaning/h264_ac3_cbr.ts")));
+    ASSERT_EQ(road.Clean(out2), TCleaningResult::Success) << AllLog();
+    expectCounts(out2);
 }
 
 // Damage that the cleaning can repair: the output must decode without a
