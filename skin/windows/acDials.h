@@ -137,9 +137,8 @@ private:
     int hot_ = 0;
     TCaptionLayout buttons_;
     TCaptionLayoutInput layout_;
-    // The frame picture as last painted and its title strip without the
-    // buttons, from which single buttons are drawn again.
-    std::unique_ptr<tw::TBitmap> cache_;
+    // The title strip without the buttons, from which single buttons are
+    // drawn again.
     std::unique_ptr<tw::TBitmap> titleBg_;
     // Minimize, maximize, close and help.
     TacButtonFx fx_[4];
@@ -148,9 +147,9 @@ private:
     COLORREF brushColor_ = 0;
     // The fields' colours (edits and lists straight on the dialog).
     std::unique_ptr<TacBrushes> fieldBrushes_;
-    // The window as the skin paints it: the frame comes from it, and the
-    // client background under the children (the section's colour, texture
-    // and pattern, not only its colour).
+    // The window as the skin paints it: the frame and its buttons come from
+    // it, and the client background under the children (the section's
+    // colour, texture and pattern, not only its colour).
     std::unique_ptr<tw::TBitmap> cache_;
     TRect cacheClient_;
     // The client part of the cache as a pattern brush, made again after
