@@ -56,10 +56,15 @@ std::vector<std::string> g_missing; // windows that never showed
 // A Unix path of the build is reachable from Wine through drive Z:.
 std::string SourcePath(const std::string& rel) { return std::string("Z:") + TW_SOURCE_DIR + "/" + rel; }
 
+// A folder of the pictures' own under the temporary folder, so that the open
+// and save dialogs show the recordings of the pictures and nothing that other
+// programs (or the tests) left there.
 std::string TempFolder() {
     wchar_t buf[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH, buf);
-    return WideToUtf8(buf);
+    std::wstring dir = std::wstring(buf) + L"Tarnwick Screenshots\\";
+    CreateDirectoryW(dir.c_str(), nullptr);
+    return WideToUtf8(dir.c_str());
 }
 
 // Lets queued painting and the X server catch up with what was shown.
@@ -687,6 +692,7 @@ int Run() {
     for (const std::string& name :
          {recording, ChangeFileExt(recording, "_fixed.ts"), ChangeFileExt(recording, "_fixed.log")})
         if (FileExists(name)) RemoveFile(name);
+    RemoveDirectoryW(Utf8ToWide(TempFolder()).c_str());
     for (const std::string& m : g_missing) std::printf("not shown: %s\n", m.c_str());
     return g_missing.empty() ? 0 : 1;
 }
