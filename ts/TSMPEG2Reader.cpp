@@ -157,10 +157,7 @@ struct TJoinedBytes {
         // Behind them everything lies among the new bytes: the plain search.
         const uint8_t* p = added + (from - keptCount);
         const uint8_t* const stop = added + (to - keptCount);
-        while (p < stop && (p = FindByte(p, stop, 1)) != nullptr) {
-            if (p[-1] == 0 && p[-2] == 0) return static_cast<int>(p - added) + keptCount - 2;
-            ++p;
-        }
+        if (const uint8_t* q = FindStartCode01(p, stop)) return static_cast<int>(q - added) + keptCount - 2;
         return -1;
     }
 };

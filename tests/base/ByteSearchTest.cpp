@@ -58,3 +58,36 @@ TEST(FindZeroPair, FindsTheFirstPairAtEveryAlignmentAndNothingPastTheEnd) {
     EXPECT_EQ(FindZeroPair(two, two + 1), nullptr);
     EXPECT_EQ(FindZeroPair(two, two + 2), two);
 }
+
+TEST(FindStartCode01, FindsTheFirstCodeAtEveryAlignmentAmongLoneOnesAndZeros) {
+    std::vector<uint8_t> buf(200);
+    auto plain = [](const uint8_t* p, const uint8_t* end) -> const uint8_t* {
+        for (; p < end; ++p)
+            if (p[0] == 1 && p[-1] == 0 && p[-2] == 0) return p;
+        return nullptr;
+    };
+    // Picture data full of near misses: 01 after one zero, 01 after a
+    // nonzero, zero pairs followed by other bytes.
+    auto fill = [&buf] {
+        for (size_t k = 0; k < buf.size(); ++k) {
+            const size_t r = k % 5;
+            buf[k] = r == 0 ? 0 : r == 1 ? 1 : r == 2 ? 0 : r == 3 ? 0 : 2;
+        }
+    };
+    for (size_t start = 2; start < 19; ++start) {
+        for (size_t len = 0; start + len <= buf.size(); ++len) {
+            const uint8_t* p = buf.data() + start;
+            const uint8_t* end = p + len;
+            fill();
+            ASSERT_EQ(FindStartCode01(p, end), plain(p, end)) << start << " " << len;
+            for (size_t at = 0; at < len; ++at) {
+                fill();
+                // A code whose zeros may lie before p or whose 01 lies at the last byte.
+                buf[start + at - 2] = 0;
+                buf[start + at - 1] = 0;
+                buf[start + at] = 1;
+                ASSERT_EQ(FindStartCode01(p, end), plain(p, end)) << start << " " << len << " " << at;
+            }
+        }
+    }
+}
