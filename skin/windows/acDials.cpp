@@ -425,14 +425,8 @@ TRect TacDialogWnd::DrawTitleButton(int code, int forced)
     int state = forced >= 0 ? forced : ButtonState(code);
     if (!enabled)
         state = 0;
-    if (TacButtonFx* fx = forced < 0 ? Fx(code) : nullptr) {
-        // While a fade runs the button's first frame is drawn; the timer
-        // puts its frames over it.
-        if (fx->Animation && fx->Animation->Running())
-            state = 0;
-        else if (state == 0)
-            HideCaptionGlow(*fx);
-    }
+    if (forced < 0)
+        state = PaintedButtonState(Fx(code), state);
     const int i = MaskOf(manager_, li.Large ? large : small);
     if (manager_->MaskIndexValid(i)) {
         const TPixelView view = cache_->PixelView();

@@ -241,4 +241,15 @@ void HideCaptionGlow(TacButtonFx& fx)
     fx.GlowWnd = nullptr;
 }
 
+int PaintedButtonState(TacButtonFx* fx, int state)
+{
+    if (!fx)
+        return state;
+    if (fx->Animation && fx->Animation->Running())
+        return 0;
+    if (state == 0)
+        HideCaptionGlow(*fx);
+    return state;
+}
+
 } // namespace skin

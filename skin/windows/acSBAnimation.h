@@ -127,4 +127,9 @@ void ShowCaptionGlow(TacButtonFx& fx, TsSkinManager* sm, const TCaptionGlyph& gl
                      HWND host);
 void HideCaptionGlow(TacButtonFx& fx);
 
+// The state the painters draw a caption button in: while its fade runs, the
+// first frame (the timer puts its frames over it); a button drawn normal
+// loses its halo.
+int PaintedButtonState(TacButtonFx* fx, int state);
+
 } // namespace skin

@@ -717,14 +717,8 @@ TRect TsSkinProvider::DrawButton(int code, int forced)
     int state = forced >= 0 ? forced : ButtonState(code);
     if (!enabled)
         state = 0;
-    if (TacButtonFx* fx = forced < 0 ? Fx(code) : nullptr) {
-        // While a fade runs the button's first frame is drawn; the timer
-        // puts its frames over it.
-        if (fx->Animation && fx->Animation->Running())
-            state = 0;
-        else if (state == 0)
-            HideButtonGlow(*fx);
-    }
+    if (forced < 0)
+        state = PaintedButtonState(Fx(code), state);
     if (sm->MaskIndexValid(mask)) {
         const int row = (!formActive_ || !enabled) && state == 0 ? 2 : 1;
         DrawMaskGlyph(view, TPoint(r.Left, r.Top), state, row, sm->ma[size_t(mask)], ci);
