@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
+#include <vector>
 
 #include "base/Exceptions.h"
 #include "base/Streams.h"
@@ -22,6 +25,19 @@ std::string TempDir() {
 #endif
     d = IncludeTrailingPathDelimiter(d) + "tw_base_test_" + std::to_string(GetTickCount64Ms());
     EXPECT_TRUE(ForceDirectories(d + PathDelim() + "sub"));
+    // Gone with everything in it when the tests end, not left in the
+    // temporary folder run after run.
+    struct TScratch {
+        std::vector<std::string> dirs;
+        ~TScratch() {
+            for (const std::string& dir : dirs) {
+                std::error_code ec;
+                std::filesystem::remove_all(std::filesystem::path(std::u8string(dir.begin(), dir.end())), ec);
+            }
+        }
+    };
+    static TScratch scratch;
+    scratch.dirs.push_back(d);
     return IncludeTrailingPathDelimiter(d);
 }
 
