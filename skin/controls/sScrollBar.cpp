@@ -168,13 +168,7 @@ void TsScrollBar::Repeat()
     // Only while the mouse stays on the part it pressed; a page step stops
     // when the thumb has come under the mouse.
     if (pressed_ == spNone || pressed_ == spThumb || g.PartAt(lastMouse_) != pressed_) return;
-    switch (pressed_) {
-    case spLineMin: Notify(SB_LINEUP); break;
-    case spLineMax: Notify(SB_LINEDOWN); break;
-    case spPageMin: Notify(SB_PAGEUP); break;
-    case spPageMax: Notify(SB_PAGEDOWN); break;
-    default: break;
-    }
+    if (const int command = ScrollCommandOf(pressed_); command >= 0) Notify(command);
     if (HandleAllocated()) SetTimer(Handle(), kRepeatTimer, kNextRepeat, nullptr);
 }
 

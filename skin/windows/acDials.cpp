@@ -168,8 +168,6 @@ TacDialogWnd::~TacDialogWnd()
         SetWindowPos(wnd, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
     }
-    if (brush_)
-        DeleteObject(brush_);
     if (clientBrush_)
         DeleteObject(clientBrush_);
 }
@@ -262,15 +260,7 @@ COLORREF TacDialogWnd::TextColor() const
 
 HBRUSH TacDialogWnd::Brush()
 {
-    const COLORREF c = COLORREF(manager_->GetGlobalColor());
-    if (!brush_ || brushColor_ != c) {
-        // One brush per dialog, made again only when the colour changes.
-        if (brush_)
-            DeleteObject(brush_);
-        brush_ = CreateSolidBrush(c);
-        brushColor_ = c;
-    }
-    return brush_;
+    return brush_.Of(COLORREF(manager_->GetGlobalColor()));
 }
 
 void TacDialogWnd::UpdateRegion()

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "skin/engine/common/GdiGuards.h"
 #include "skin/engine/painting/BorderPainting.h"
 #include "skin/engine/data/FormGeometry.h"
 #include "skin/windows/acSBAnimation.h"
@@ -143,8 +144,7 @@ private:
     // Minimize, maximize, close and help.
     TacButtonFx fx_[4];
     SIZE regionSize_{-1, -1};
-    HBRUSH brush_ = nullptr;
-    COLORREF brushColor_ = 0;
+    TSolidBrush brush_; // one per dialog
     // The fields' colours (edits and lists straight on the dialog).
     std::unique_ptr<TacBrushes> fieldBrushes_;
     // The window as the skin paints it: the frame and its buttons come from

@@ -65,6 +65,17 @@ int TsScrollGeometry::PositionAt(int offset) const
     return Min + int((rel * (int64_t(Max) - Min) + Room / 2) / Room);
 }
 
+int ScrollCommandOf(TsScrollPart part)
+{
+    switch (part) {
+    case spLineMin: return SB_LINEUP;
+    case spLineMax: return SB_LINEDOWN;
+    case spPageMin: return SB_PAGEUP;
+    case spPageMax: return SB_PAGEDOWN;
+    default: return -1;
+    }
+}
+
 TsScrollPart TsScrollGeometry::PartAt(TPoint p) const
 {
     if (!Thumb.IsEmpty() && Thumb.Contains(p)) return spThumb;
@@ -308,13 +319,7 @@ void TacScrollWnd::Repeat()
     // Only while the mouse stays on the part it pressed; a page step stops
     // when the thumb has come under the mouse.
     if (g.PartAt(BarPoint(hotVertical_, lastScreen_)) != pressed_) return;
-    switch (pressed_) {
-    case spLineMin: Notify(SB_LINEUP); break;
-    case spLineMax: Notify(SB_LINEDOWN); break;
-    case spPageMin: Notify(SB_PAGEUP); break;
-    case spPageMax: Notify(SB_PAGEDOWN); break;
-    default: break;
-    }
+    if (const int command = ScrollCommandOf(pressed_); command >= 0) Notify(command);
     UpdateScrollState(true);
     if (IsWindow(Handle()) && pressed_ != spNone) SetTimer(Handle(), kRepeatTimer, kNextRepeat, nullptr);
 }

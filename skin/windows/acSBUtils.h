@@ -44,6 +44,9 @@ struct TsScrollGeometry {
     int TrackStart = 0, Room = 0;
 };
 TsScrollGeometry ScrollGeometry(int width, int height, bool vertical, int min, int max, int page, int pos);
+// The scroll command a press on an arrow or on the track repeats (SB_LINEUP
+// ... SB_PAGEDOWN); -1 for the thumb and outside.
+int ScrollCommandOf(TsScrollPart part);
 
 // One part of a scroll bar or track bar from the skin: the part's section
 // over what is already in the cache, in the state, with its glyph mask

@@ -28,8 +28,6 @@ TsFrameAdapter::~TsFrameAdapter()
     if (frame_ && old_)
         frame_->WindowProc = old_;
     frame_ = nullptr;
-    if (brush_)
-        DeleteObject(brush_);
 }
 
 void TsFrameAdapter::Loaded()
@@ -98,15 +96,9 @@ void TsFrameAdapter::WndProc(tw::TMessage& m)
     }
     if (m.Msg == WM_ERASEBKGND && m.WParam && skinData_->Skinned() && frame_->HandleAllocated()) {
         const COLORREF c = COLORREF(tw::ColorToRGB(SkinColor())) & 0xFFFFFF;
-        if (!brush_ || c != brushColor_) {
-            if (brush_)
-                DeleteObject(brush_);
-            brush_ = CreateSolidBrush(c);
-            brushColor_ = c;
-        }
         RECT r;
         GetClientRect(frame_->Handle(), &r);
-        FillRect(reinterpret_cast<HDC>(m.WParam), &r, brush_);
+        FillRect(reinterpret_cast<HDC>(m.WParam), &r, brush_.Of(c));
         m.Result = 1;
         return;
     }

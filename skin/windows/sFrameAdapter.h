@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "base/Object.h"
+#include "skin/engine/common/GdiGuards.h"
 #include "skin/engine/link/sCommonData.h"
 #include "skin/windows/acSBUtils.h"
 #include "ui/Controls.h"
@@ -39,8 +40,7 @@ private:
     tw::TWinControl* frame_ = nullptr;
     tw::TWndMethod old_;
     std::unique_ptr<TacScrollWnd> scroll_;
-    HBRUSH brush_ = nullptr;
-    COLORREF brushColor_ = 0;
+    TSolidBrush brush_;
 };
 
 } // namespace skin

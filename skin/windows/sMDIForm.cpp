@@ -11,11 +11,7 @@ TacMDIWnd::TacMDIWnd(HWND client, TsSkinManager* manager, const std::string& sec
     InvalidateRect(client, nullptr, TRUE);
 }
 
-TacMDIWnd::~TacMDIWnd()
-{
-    if (brush_)
-        DeleteObject(brush_);
-}
+TacMDIWnd::~TacMDIWnd() = default;
 
 LRESULT TacMDIWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 {
@@ -26,15 +22,9 @@ LRESULT TacMDIWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             const COLORREF c = COLORREF(manager_->SkinIndexValid(i) ? manager_->gd[size_t(i)].Color
                                                                     : manager_->GetGlobalColor()) &
                                0xFFFFFF;
-            if (!brush_ || c != brushColor_) {
-                if (brush_)
-                    DeleteObject(brush_);
-                brush_ = CreateSolidBrush(c);
-                brushColor_ = c;
-            }
             RECT r;
             GetClientRect(Handle(), &r);
-            FillRect(reinterpret_cast<HDC>(wp), &r, brush_);
+            FillRect(reinterpret_cast<HDC>(wp), &r, brush_.Of(c));
             return 1;
         }
         break;

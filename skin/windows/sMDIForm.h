@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "skin/engine/common/GdiGuards.h"
 #include "skin/windows/acSBUtils.h"
 
 namespace skin {
@@ -31,8 +32,7 @@ protected:
     LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
-    HBRUSH brush_ = nullptr;
-    COLORREF brushColor_ = 0;
+    TSolidBrush brush_;
 };
 
 class TsMDIForm {

@@ -1415,6 +1415,14 @@ void TsSkinProvider::PaintSkinnedMenuLine(const TMeasures& ms)
     canvas.SetHandle(nullptr);
 }
 
+void TsSkinProvider::ShowSystemMenuUnderIcon()
+{
+    const TMeasures ms = Measure();
+    RECT wr;
+    GetWindowRect(form_->Handle(), &wr);
+    ShowSystemMenu(wr.left + ms.Border, wr.top + ms.Border + ms.Title);
+}
+
 void TsSkinProvider::ShowSystemMenu(int x, int y)
 {
     if (!form_ || !form_->HandleAllocated())
@@ -1478,12 +1486,8 @@ bool TsSkinProvider::SystemMenuMessage(tw::TMessage& m)
             }
             Sleep(10);
         }
-        if (!sysMenuDoubleClick_) {
-            const TMeasures ms = Measure();
-            RECT wr;
-            GetWindowRect(wnd, &wr);
-            ShowSystemMenu(wr.left + ms.Border, wr.top + ms.Border + ms.Title);
-        }
+        if (!sysMenuDoubleClick_)
+            ShowSystemMenuUnderIcon();
         m.Result = 0;
         return true;
     }
@@ -1505,10 +1509,7 @@ bool TsSkinProvider::SystemMenuMessage(tw::TMessage& m)
     case WM_SYSCOMMAND:
         // Alt+Space: the menu under the title icon.
         if ((m.WParam & 0xFFF0) == SC_KEYMENU && m.LParam == ' ') {
-            const TMeasures ms = Measure();
-            RECT wr;
-            GetWindowRect(wnd, &wr);
-            ShowSystemMenu(wr.left + ms.Border, wr.top + ms.Border + ms.Title);
+            ShowSystemMenuUnderIcon();
             m.Result = 0;
             return true;
         }

@@ -234,6 +234,8 @@ public:
     // manager skins popups, else the system's with the commands the drawn
     // frame allows.
     void ShowSystemMenu(int x, int y);
+    // Below the title icon, as a click on it or Alt+Space opens it.
+    void ShowSystemMenuUnderIcon();
     // True while the menu line is painted from the skin (its items owner-drawn).
     bool MenuLineSkinned() const;
 

@@ -60,7 +60,7 @@ bool TsSystemMenu::VisibleClose() const
     return form_ && (form_->BorderIcons() & tw::biSystemMenu);
 }
 
-bool TsSystemMenu::VisibleMax() const
+bool TsSystemMenu::VisibleSizeItem(tw::TBorderIcons borderIcon) const
 {
     if (!VisibleClose())
         return false;
@@ -68,19 +68,12 @@ bool TsSystemMenu::VisibleMax() const
         return true;
     if (SmallFrame(form_->BorderStyle()))
         return false;
-    return (form_->BorderIcons() & tw::biMaximize) != 0;
+    return (form_->BorderIcons() & borderIcon) != 0;
 }
 
-bool TsSystemMenu::VisibleMin() const
-{
-    if (!VisibleClose())
-        return false;
-    if (form_->WindowState() == tw::wsMinimized)
-        return true;
-    if (SmallFrame(form_->BorderStyle()))
-        return false;
-    return (form_->BorderIcons() & tw::biMinimize) != 0;
-}
+bool TsSystemMenu::VisibleMax() const { return VisibleSizeItem(tw::biMaximize); }
+
+bool TsSystemMenu::VisibleMin() const { return VisibleSizeItem(tw::biMinimize); }
 
 bool TsSystemMenu::EnabledMax() const
 {

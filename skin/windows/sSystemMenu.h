@@ -67,6 +67,9 @@ public:
 
 private:
     void Command(WPARAM sc, bool update);
+    // Maximize or Minimize: shown for a minimized form, never on a tool
+    // window's small frame, else as the form's border icons say.
+    bool VisibleSizeItem(tw::TBorderIcons borderIcon) const;
     tw::TCustomForm* form_ = nullptr;
     TsSkinManager* manager_ = nullptr;
 };

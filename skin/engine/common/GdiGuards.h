@@ -32,6 +32,32 @@ private:
     HGDIOBJ old_;
 };
 
+// A solid brush of the colour last asked for, made again only when the
+// colour changes and deleted with its owner.
+class TSolidBrush {
+public:
+    TSolidBrush() = default;
+    ~TSolidBrush()
+    {
+        if (brush_) DeleteObject(brush_);
+    }
+    TSolidBrush(const TSolidBrush&) = delete;
+    TSolidBrush& operator=(const TSolidBrush&) = delete;
+    HBRUSH Of(COLORREF color)
+    {
+        if (!brush_ || color != color_) {
+            if (brush_) DeleteObject(brush_);
+            brush_ = CreateSolidBrush(color);
+            color_ = color;
+        }
+        return brush_;
+    }
+
+private:
+    HBRUSH brush_ = nullptr;
+    COLORREF color_ = 0;
+};
+
 // The DC of a whole window (nullptr: the screen), released when the scope
 // ends; the DC's state is restored first.
 class TWindowDC {
