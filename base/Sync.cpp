@@ -1,7 +1,6 @@
 #include "base/Sync.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <deque>
 #include <exception>
 #include <memory>
@@ -9,6 +8,7 @@
 #include <thread>
 
 #include "base/Exceptions.h"
+#include "base/Lock.h"
 #include "base/SysUtils.h"
 
 namespace tw {
@@ -23,9 +23,9 @@ struct Handover {
 };
 
 struct SyncState {
-    std::mutex m;
-    std::condition_variable doneCv;    // workers wait here for their hand-over
-    std::condition_variable pendingCv; // the UI thread waits here in WaitServicing
+    TLock m;
+    TCondition doneCv;    // workers wait here for their hand-over
+    TCondition pendingCv; // the UI thread waits here in WaitServicing
     std::deque<std::shared_ptr<Handover>> queue;
     std::function<void()> wake;
     std::thread::id mainId;
@@ -45,7 +45,7 @@ void Enqueue(const std::shared_ptr<Handover>& h) {
     SyncState& s = S();
     std::function<void()> wake;
     {
-        std::lock_guard<std::mutex> lk(s.m);
+        std::lock_guard<TLock> lk(s.m);
         s.queue.push_back(h);
         wake = s.wake;
     }
@@ -57,21 +57,21 @@ void Enqueue(const std::shared_ptr<Handover>& h) {
 
 void SetMainThread() {
     SyncState& s = S();
-    std::lock_guard<std::mutex> lk(s.m);
+    std::lock_guard<TLock> lk(s.m);
     s.mainId = std::this_thread::get_id();
     s.mainSet = true;
 }
 
 void ClearMainThread() {
     SyncState& s = S();
-    std::lock_guard<std::mutex> lk(s.m);
+    std::lock_guard<TLock> lk(s.m);
     s.mainId = std::thread::id();
     s.mainSet = false;
 }
 
 bool IsMainThread() {
     SyncState& s = S();
-    std::lock_guard<std::mutex> lk(s.m);
+    std::lock_guard<TLock> lk(s.m);
     if (!s.mainSet) Unregistered();
     return s.mainId == std::this_thread::get_id();
 }
@@ -88,7 +88,7 @@ void Synchronize(const std::function<void()>& fn) {
     h->waited = true;
     Enqueue(h);
     SyncState& s = S();
-    std::unique_lock<std::mutex> lk(s.m);
+    std::unique_lock<TLock> lk(s.m);
     s.doneCv.wait(lk, [&] { return h->done; });
     if (h->error) std::rethrow_exception(h->error);
 }
@@ -109,7 +109,7 @@ bool CheckSynchronize() {
     for (;;) {
         std::shared_ptr<Handover> h;
         {
-            std::lock_guard<std::mutex> lk(s.m);
+            std::lock_guard<TLock> lk(s.m);
             if (s.queue.empty()) break;
             h = s.queue.front();
             s.queue.pop_front();
@@ -122,7 +122,7 @@ bool CheckSynchronize() {
             if (h->waited) h->error = std::current_exception();
         }
         {
-            std::lock_guard<std::mutex> lk(s.m);
+            std::lock_guard<TLock> lk(s.m);
             h->done = true;
         }
         s.doneCv.notify_all();
@@ -132,7 +132,7 @@ bool CheckSynchronize() {
 
 void SetWakeMainThread(std::function<void()> wake) {
     SyncState& s = S();
-    std::lock_guard<std::mutex> lk(s.m);
+    std::lock_guard<TLock> lk(s.m);
     s.wake = std::move(wake);
 }
 
@@ -145,7 +145,7 @@ bool WaitServicing(const std::function<bool()>& pred, int timeoutMs) {
         if (timeoutMs >= 0 && GetTickCount64Ms() - start >= static_cast<uint64_t>(timeoutMs)) return pred();
         // Sleep until a hand-over arrives or a short slice passes (pred may
         // change without anybody notifying us).
-        std::unique_lock<std::mutex> lk(s.m);
+        std::unique_lock<TLock> lk(s.m);
         s.pendingCv.wait_for(lk, std::chrono::milliseconds(5), [&] { return !s.queue.empty(); });
     }
 }

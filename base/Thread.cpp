@@ -10,7 +10,7 @@ namespace tw {
 
 void TEvent::SetEvent() {
     {
-        std::lock_guard<std::mutex> lk(m_);
+        std::lock_guard<TLock> lk(m_);
         set_ = true;
     }
     if (manual_) cv_.notify_all();
@@ -18,12 +18,12 @@ void TEvent::SetEvent() {
 }
 
 void TEvent::ResetEvent() {
-    std::lock_guard<std::mutex> lk(m_);
+    std::lock_guard<TLock> lk(m_);
     set_ = false;
 }
 
 bool TEvent::WaitFor(int timeoutMs) {
-    std::unique_lock<std::mutex> lk(m_);
+    std::unique_lock<TLock> lk(m_);
     bool ok;
     if (timeoutMs < 0) {
         cv_.wait(lk, [&] { return set_; });

@@ -2,11 +2,11 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <thread>
 
+#include "base/Lock.h"
 #include "base/Object.h"
 
 namespace tw {
@@ -23,8 +23,8 @@ public:
     bool WaitFor(int timeoutMs);
 
 private:
-    std::mutex m_;
-    std::condition_variable cv_;
+    TLock m_;
+    TCondition cv_;
     bool manual_;
     bool set_;
 };

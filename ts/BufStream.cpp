@@ -1,12 +1,12 @@
 #include "ts/BufStream.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <mutex>
 #include <new>
 #include <thread>
 
 #include "base/Exceptions.h"
+#include "base/Lock.h"
 
 namespace tw {
 
@@ -14,27 +14,20 @@ namespace {
 
 constexpr int64_t kPage = 4096;
 // What one read ahead covers at least: large enough that the hand-over to the
-// thread (a wait on the platform's events, dear under Wine) is rare, small
-// enough to stay in the processor's last-level cache until it is used.
+// thread is rare, small enough to stay in the processor's last-level cache
+// until it is used.
 constexpr int64_t kMinChunk = int64_t(1) << 20;
 
 int64_t RoundUpToPage(int64_t n) { return (n + kPage - 1) / kPage * kPage; }
 
-// Whether the next chunk is read on a thread while the caller works. Natively
-// that takes the kernel's copy off the packet code (a 1 GB pass 20% faster,
-// also on two cores). The Windows build under Wine gained nothing by it at
-// eight cores and lost 9% at two: its pass is bound by the packet code, and
-// the thread's hand-overs go through the Wine server. It reads its chunks
-// itself, which keeps the fewer, larger reads.
-#ifdef _WIN32
-constexpr bool kReadAheadThread = false;
-#else
-constexpr bool kReadAheadThread = true;
-#endif
-
 } // namespace
 
-// One read at a time, on a thread that lives as long as the stream. The
+// One read at a time, on a thread that lives as long as the stream. It takes
+// the kernel's copy off the packet code (a 1 GB pass 20% faster natively,
+// also on two cores). Its hand-overs use the project's lock and condition
+// (base/Lock.h): with the threads library's, the Windows build under Wine
+// gained nothing by the thread, since every hand-over went through the Wine
+// server and the thread woke on another core than the packet code's. The
 // thread touches nothing of the stream but the handle (through ReadAt) and
 // the destination it was given; the owner makes no call on the handle while
 // a read is requested (it waits for it first: CancelReadAhead).
@@ -43,7 +36,7 @@ public:
     explicit TReadAhead(const TFileStream& file) : file_(file), thread_([this] { Run(); }) {}
     ~TReadAhead() {
         {
-            std::lock_guard<std::mutex> lk(m_);
+            std::lock_guard<TLock> lk(m_);
             stop_ = true;
         }
         cv_.notify_all();
@@ -54,7 +47,7 @@ public:
 
     void Request(uint8_t* destination, int64_t position, int64_t count) {
         {
-            std::lock_guard<std::mutex> lk(m_);
+            std::lock_guard<TLock> lk(m_);
             destination_ = destination;
             position_ = position;
             count_ = count;
@@ -65,7 +58,7 @@ public:
     // Waits for the requested read: the bytes got, and the platform's reason
     // when it stopped short of the end of the file.
     int64_t Wait(std::string& error) {
-        std::unique_lock<std::mutex> lk(m_);
+        std::unique_lock<TLock> lk(m_);
         cv_.wait(lk, [this] { return !requested_; });
         error = error_;
         return got_;
@@ -73,7 +66,7 @@ public:
 
 private:
     void Run() {
-        std::unique_lock<std::mutex> lk(m_);
+        std::unique_lock<TLock> lk(m_);
         for (;;) {
             cv_.wait(lk, [this] { return stop_ || requested_; });
             if (stop_) return;
@@ -97,8 +90,8 @@ private:
     }
 
     const TFileStream& file_;
-    std::mutex m_;
-    std::condition_variable cv_;
+    TLock m_;
+    TCondition cv_;
     bool stop_ = false;
     bool requested_ = false;
     uint8_t* destination_ = nullptr;
@@ -244,7 +237,7 @@ void TBufFileStream::Refill(int64_t position) {
     cur_.Got = got;
     cur_.AtEof = got < want && error.empty();
     SetWindow(cur_, position, std::min(size, got));
-    if (kReadAheadThread && forwardRefills_ >= 3 && !cur_.AtEof && error.empty()) StartReadAhead();
+    if (forwardRefills_ >= 3 && !cur_.AtEof && error.empty()) StartReadAhead();
 }
 
 int64_t TBufFileStream::Read(void* buffer, int64_t count) {

@@ -3,8 +3,8 @@
 // one file read per buffer.
 //
 // A stream opened read-only reads large chunks while it is read forward, and
-// (natively) reads the next one on a thread of its own while the caller works
-// on the current one, so the copy out of the page cache runs beside the
+// reads the next one on a thread of its own while the caller works on the
+// current one, so the copy out of the page cache runs beside the
 // packet code and a whole chunk costs one hand-over. The buffer window the
 // callers see (BufferStart, BufferEnd, what Read serves from memory) is the
 // same as without it; the window simply lies in the chunk, and a window the

@@ -33,7 +33,7 @@ TWriteThread::~TWriteThread() {
 }
 
 bool TWriteThread::SeekTo(int64_t position) {
-    std::lock_guard<std::mutex> lk(streamLock_);
+    std::lock_guard<TLock> lk(streamLock_);
     // Blocks already handed over belong before the new position.
     if (!stream_ || writing_ || pending_ > 0) return false;
     stream_->Seek(position, soBeginning);
@@ -52,7 +52,7 @@ void TWriteThread::WriteBlock() {
     const int first = std::min(block.Written, ringSlots - block.Start);
     const int64_t bytes = static_cast<int64_t>(block.Written) * TS_PACKET_SIZE;
     try {
-        std::lock_guard<std::mutex> lk(streamLock_);
+        std::lock_guard<TLock> lk(streamLock_);
         if (bytes > 0) {
             const int64_t firstBytes = static_cast<int64_t>(first) * TS_PACKET_SIZE;
             int64_t put = stream_->Write(writer_->SlotBytes(block.Start), firstBytes);
@@ -95,7 +95,7 @@ void TWriteThread::Execute() {
     }
     // Blocks handed over together with the end request are still written.
     while (pending_ > 0) WriteBlock();
-    std::lock_guard<std::mutex> lk(streamLock_);
+    std::lock_guard<TLock> lk(streamLock_);
     stream_.reset();
 }
 
@@ -111,7 +111,7 @@ TTSPacketWriter::TTSPacketWriter(TComponent* owner) : TComponent(owner) {
 TTSPacketWriter::~TTSPacketWriter() { Close(); }
 
 void TTSPacketWriter::RecordError(const std::string& text) {
-    std::lock_guard<std::mutex> lk(errorLock_);
+    std::lock_guard<TLock> lk(errorLock_);
     if (writeError_.empty()) writeError_ = text;
     failed_ = true;
 }
@@ -119,7 +119,7 @@ void TTSPacketWriter::RecordError(const std::string& text) {
 bool TTSPacketWriter::HasError() const { return failed_; }
 
 std::string TTSPacketWriter::LastErrorText() const {
-    std::lock_guard<std::mutex> lk(errorLock_);
+    std::lock_guard<TLock> lk(errorLock_);
     return writeError_;
 }
 
@@ -147,7 +147,7 @@ void TTSPacketWriter::ClearContinuityTable() {
 
 void TTSPacketWriter::BlockDone() {
     {
-        std::lock_guard<std::mutex> lk(doneLock_);
+        std::lock_guard<TLock> lk(doneLock_);
         --thread_->pending_;
     }
     doneCv_.notify_all();
@@ -159,7 +159,7 @@ void TTSPacketWriter::Open() {
         return;
     }
     {
-        std::lock_guard<std::mutex> lk(errorLock_);
+        std::lock_guard<TLock> lk(errorLock_);
         writeError_.clear();
         failed_ = false;
     }
@@ -307,7 +307,7 @@ void TTSPacketWriter::WaitForWriteThread(int maxPending) {
     // covers a report queued just after a look at the queue.
     while (thread_->pending_ > maxPending) {
         CheckSynchronize();
-        std::unique_lock<std::mutex> lk(doneLock_);
+        std::unique_lock<TLock> lk(doneLock_);
         if (thread_->pending_ <= maxPending) break;
         doneCv_.wait_for(lk, std::chrono::milliseconds(1));
     }
@@ -353,7 +353,7 @@ bool TTSPacketWriter::FlushRing(int n) {
     block.Written = written;
     block.Deleted = deleted;
     {
-        std::lock_guard<std::mutex> lk(doneLock_);
+        std::lock_guard<TLock> lk(doneLock_);
         ++thread_->pending_;
     }
     fillBlock_ ^= 1;

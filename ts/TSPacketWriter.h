@@ -16,7 +16,6 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -24,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Lock.h"
 #include "base/Object.h"
 #include "base/Streams.h"
 #include "base/Thread.h"
@@ -60,7 +60,7 @@ private:
 
     TTSPacketWriter* writer_;
     std::unique_ptr<TFileStream> stream_;
-    std::mutex streamLock_;
+    TLock streamLock_;
     TEvent event_{false, false};
     std::atomic<bool> writing_{false};
     // Handed-over blocks not yet written (0..2); they are written in the
@@ -193,14 +193,14 @@ private:
     };
     TBlock blocks_[2];
     int fillBlock_ = 0;
-    std::mutex doneLock_;
-    std::condition_variable doneCv_;
+    TLock doneLock_;
+    TCondition doneCv_;
     TCCRecord cc_[CONTINUITY_TABLE_SIZE];
     // Continuity record of each PID (index into cc_, -1 none yet): the
     // repair runs for every packet written.
     int16_t ccIndex_[8192];
     int ccUsed_ = 0;
-    mutable std::mutex errorLock_;
+    mutable TLock errorLock_;
     std::string writeError_;
     std::atomic<bool> failed_{false};
 };

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "base/Exceptions.h"
+#include "base/Lock.h"
 #include "base/Sync.h"
 #include "base/Thread.h"
 
@@ -139,4 +142,63 @@ TEST(Event, AutoResetReleasesOneWaitAndTimesOut) {
     m.SetEvent();
     EXPECT_TRUE(m.WaitFor(0));
     EXPECT_TRUE(m.WaitFor(0));
+}
+
+// Two threads hand a token back and forth many times: a lost wake-up hangs
+// the test, a wake-up without the lock's protection breaks the count.
+TEST(LockAndCondition, PingPongLosesNoWakeUpAndTimesOutWhenNobodyCalls) {
+    TLock lock;
+    TCondition cv;
+    int turn = 0, rounds = 0;
+    constexpr int kRounds = 20000;
+    std::thread other([&] {
+        for (int i = 0; i < kRounds; ++i) {
+            std::unique_lock<TLock> lk(lock);
+            cv.wait(lk, [&] { return turn == 1; });
+            turn = 0;
+            ++rounds;
+            cv.notify_all();
+        }
+    });
+    for (int i = 0; i < kRounds; ++i) {
+        std::unique_lock<TLock> lk(lock);
+        cv.wait(lk, [&] { return turn == 0; });
+        turn = 1;
+        cv.notify_one();
+    }
+    other.join();
+    EXPECT_EQ(rounds, kRounds);
+
+    std::unique_lock<TLock> lk(lock);
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_FALSE(cv.wait_for(lk, std::chrono::milliseconds(30), [] { return false; }));
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(25));
+    EXPECT_TRUE(lk.owns_lock());
+    EXPECT_EQ(cv.wait_for(lk, std::chrono::milliseconds(5)), std::cv_status::timeout);
+    EXPECT_TRUE(cv.wait_for(lk, std::chrono::milliseconds(0), [] { return true; }));
+}
+
+TEST(LockAndCondition, LockExcludesOtherThreads) {
+    TLock lock;
+    std::unique_lock<TLock> lk(lock);
+    bool got = true;
+    std::thread([&] { got = lock.try_lock(); }).join();
+    EXPECT_FALSE(got);
+    lk.unlock();
+    std::thread([&] {
+        got = lock.try_lock();
+        if (got) lock.unlock();
+    }).join();
+    EXPECT_TRUE(got);
+    long counter = 0;
+    std::vector<std::thread> workers;
+    for (int w = 0; w < 4; ++w)
+        workers.emplace_back([&] {
+            for (int i = 0; i < 50000; ++i) {
+                std::lock_guard<TLock> g(lock);
+                ++counter;
+            }
+        });
+    for (auto& t : workers) t.join();
+    EXPECT_EQ(counter, 4 * 50000);
 }
