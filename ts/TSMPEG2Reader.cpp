@@ -182,9 +182,7 @@ void TTSMPEG2Reader::ScanUnits(const uint8_t* added, int addedCount) {
         const int n = total - base;
         if (n < 8) break;
         // The unit at the front starts with its own code: never cut it empty.
-        // The code's 01 byte is looked for with FindByte (sixteen or more
-        // bytes a step) and the two zeros before it checked; this search was
-        // the pass's hottest spot.
+        // This search was the pass's hottest spot: see FindCode.
         const int from = scanPos_ < 1 ? 1 : scanPos_;
         const int code = v.FindCode(base + from + 2, total - 2);
         if (code < 0) {
@@ -195,9 +193,8 @@ void TTSMPEG2Reader::ScanUnits(const uint8_t* added, int addedCount) {
         // Fields behind the bytes there are read as 0 (a unit this short is
         // damaged anyway).
         uint8_t head[kUnitHeadBytes] = {};
-        const int avail = n;
-        for (int k = 0; k < kUnitHeadBytes && k < avail; ++k) head[k] = v.At(base + k);
-        ProcessUnit(head, avail, found);
+        for (int k = 0; k < kUnitHeadBytes && k < n; ++k) head[k] = v.At(base + k);
+        ProcessUnit(head, n, found);
         base += found;
         scanPos_ = 4;
     }

@@ -279,24 +279,22 @@ void TTSPacketWriter::HandOverOldest() {
 }
 
 bool TTSPacketWriter::WriteUnqueued(const TTSPacketBuffer& buffer) {
-    {
-        bool ok = false;
-        try {
-            const int64_t put = stream_->Write(buffer.Data, TS_PACKET_SIZE);
-            ok = put == TS_PACKET_SIZE;
-            if (!ok) {
-                const std::string reason = stream_->LastErrorText();
-                RecordError("Write error in \"" + fileName_ + "\": " + std::to_string(put) + " of " +
-                            std::to_string(TS_PACKET_SIZE) + " bytes written" +
-                            (reason.empty() ? "" : " (" + reason + ")"));
-            }
-            packetIndex_ = stream_->Position() / TS_PACKET_SIZE;
-            packetCount_ = stream_->Size() / TS_PACKET_SIZE;
-        } catch (const std::exception& e) {
-            RecordError(DescribeException(e));
+    bool ok = false;
+    try {
+        const int64_t put = stream_->Write(buffer.Data, TS_PACKET_SIZE);
+        ok = put == TS_PACKET_SIZE;
+        if (!ok) {
+            const std::string reason = stream_->LastErrorText();
+            RecordError("Write error in \"" + fileName_ + "\": " + std::to_string(put) + " of " +
+                        std::to_string(TS_PACKET_SIZE) + " bytes written" +
+                        (reason.empty() ? "" : " (" + reason + ")"));
         }
-        return ok;
+        packetIndex_ = stream_->Position() / TS_PACKET_SIZE;
+        packetCount_ = stream_->Size() / TS_PACKET_SIZE;
+    } catch (const std::exception& e) {
+        RecordError(DescribeException(e));
     }
+    return ok;
 }
 
 void TTSPacketWriter::WaitForWriteThread(int maxPending) {

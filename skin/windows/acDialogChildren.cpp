@@ -28,6 +28,12 @@ std::string LowerClassName(HWND wnd)
 // fields themselves take the field colours.
 bool IsField(UINT msg) { return msg == WM_CTLCOLOREDIT || msg == WM_CTLCOLORLISTBOX; }
 
+// A read-only or disabled edit asks for its colours as a label does.
+bool IsReadOnlyEdit(UINT msg, HWND child)
+{
+    return msg == WM_CTLCOLORSTATIC && child && LowerClassName(child) == "edit";
+}
+
 } // namespace
 
 TacBrushes::~TacBrushes()
@@ -74,7 +80,7 @@ LRESULT SkinCtlColor(const TsSkinManager* manager, TacBrushes& brushes, UINT msg
     if (!IsField(msg))
         c.Back = COLORREF(manager->GetGlobalColor()) & 0xFFFFFF;
     // A read-only or disabled edit shows as the dialog's text, on the field.
-    if (msg == WM_CTLCOLORSTATIC && child && LowerClassName(child) == "edit")
+    if (IsReadOnlyEdit(msg, child))
         c = SectionColors(manager, "EDIT");
     SetTextColor(dc, c.Text);
     SetBkColor(dc, c.Back);
@@ -266,9 +272,7 @@ LRESULT TacTransPanelWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             break;
         // Labels and buttons on the page fill with the dialog's client
         // under them; fields and read-only edits keep their own colour.
-        const bool field = msg == WM_CTLCOLOREDIT || msg == WM_CTLCOLORLISTBOX ||
-                           (msg == WM_CTLCOLORSTATIC && lp && LowerClassName(reinterpret_cast<HWND>(lp)) == "edit");
-        if (!field) {
+        if (!IsField(msg) && !IsReadOnlyEdit(msg, reinterpret_cast<HWND>(lp))) {
             HWND target = msg == WM_CTLCOLORDLG ? Handle() : reinterpret_cast<HWND>(lp);
             if (TacDialogWnd* dialog = TacDialogWnd::DialogOf(GetParent(Handle())); dialog && target)
                 if (HBRUSH pattern = dialog->BackgroundBrushFor(target, reinterpret_cast<HDC>(wp)))

@@ -560,11 +560,16 @@ TacDialogWnd* TacDialogWnd::DialogOf(HWND wnd)
     return nullptr;
 }
 
+bool TacDialogWnd::ClientPictureReady()
+{
+    if (!manager_ || !manager_->Active() || !manager_->SkinIndexValid(manager_->GetSkinIndex("DIALOG")))
+        return false;
+    return CacheFits() || BuildCache();
+}
+
 bool TacDialogWnd::PaintBackgroundOf(HWND wnd, HDC dc)
 {
-    if (!dc || !manager_ || !manager_->Active() || !manager_->SkinIndexValid(manager_->GetSkinIndex("DIALOG")))
-        return false;
-    if (!CacheFits() && !BuildCache())
+    if (!dc || !ClientPictureReady())
         return false;
     POINT origin{0, 0};
     if (wnd != Handle())
@@ -578,9 +583,7 @@ bool TacDialogWnd::PaintBackgroundOf(HWND wnd, HDC dc)
 
 HBRUSH TacDialogWnd::BackgroundBrushFor(HWND wnd, HDC dc)
 {
-    if (!dc || !manager_ || !manager_->Active() || !manager_->SkinIndexValid(manager_->GetSkinIndex("DIALOG")))
-        return nullptr;
-    if (!CacheFits() && !BuildCache())
+    if (!dc || !ClientPictureReady())
         return nullptr;
     const int w = cacheClient_.Right - cacheClient_.Left, h = cacheClient_.Bottom - cacheClient_.Top;
     if (w <= 0 || h <= 0)

@@ -111,6 +111,9 @@ private:
     // Paints the whole window into the cache; false when it has no size.
     bool BuildCache();
     bool CacheFits() const;
+    // The skin's DIALOG section is there and the window's picture is up to
+    // date (built now when it was not).
+    bool ClientPictureReady();
     void EraseClient(HDC dc);
     void UpdateRegion();
     void SetHot(int code);

@@ -1,9 +1,7 @@
 #include "skin/windows/acSBAnimation.h"
 
 #include <algorithm>
-#include <set>
 
-#include "base/Sync.h"
 #include "skin/engine/data/FormGeometry.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/effects/acGlow.h"
@@ -14,14 +12,6 @@ namespace skin {
 
 namespace {
 
-// Fades stopped inside their own tick, freed once the tick has returned; one
-// that goes with its owner before that leaves the set itself.
-std::set<TacSBAnimation*>& PendingFrees()
-{
-    static std::set<TacSBAnimation*> pending;
-    return pending;
-}
-
 bool SameSize(const tw::TBitmap& a, const tw::TBitmap& b)
 {
     return a.Width() == b.Width() && a.Height() == b.Height() && a.Width() > 0 && a.Height() > 0;
@@ -29,24 +19,9 @@ bool SameSize(const tw::TBitmap& a, const tw::TBitmap& b)
 
 } // namespace
 
-TacSBAnimation::TacSBAnimation(tw::TComponent* owner) : tw::TTimer(owner)
-{
-    SetEnabled(false);
-    SetInterval(SBAnimationInterval);
-    // Nothing may unwind through the timer's window procedure: a frame that
-    // fails ends the fade, and the button is drawn in its state.
-    OnTimer = [this](tw::TObject*) {
-        ticking_ = true;
-        try {
-            Tick();
-        } catch (const std::exception&) {
-            Stop();
-        }
-        ticking_ = false;
-    };
-}
-
-TacSBAnimation::~TacSBAnimation() { PendingFrees().erase(this); }
+// A frame that fails ends the fade (TickFailed), and the button is drawn in
+// its state.
+TacSBAnimation::TacSBAnimation(tw::TComponent* owner) : TsTickTimer(owner) { SetInterval(SBAnimationInterval); }
 
 uint8_t TacSBAnimation::Alpha() const
 {
@@ -175,16 +150,7 @@ void FreeBtnAnimation(TacSBAnimation*& animation)
         return;
     a->Stop();
     a->Host = nullptr;
-    if (!a->ticking_) {
-        delete a;
-        return;
-    }
-    // Freeing the timer now would pull its tick out from under itself.
-    PendingFrees().insert(a);
-    tw::Queue([a] {
-        if (PendingFrees().erase(a))
-            delete a;
-    });
+    TsTickTimer::Release(a);
 }
 
 bool CaptionFadeAllowed(const TsSkinManager* sm, bool borderWindow, int oldState, int newState)

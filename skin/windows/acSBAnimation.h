@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "skin/engine/effects/sFade.h"
 #include "ui/ExtCtrls.h"
 #include "ui/Graphics.h"
 
@@ -48,10 +49,9 @@ protected:
 
 inline constexpr unsigned SBAnimationInterval = 12;
 
-class TacSBAnimation : public tw::TTimer {
+class TacSBAnimation : public TsTickTimer {
 public:
     explicit TacSBAnimation(tw::TComponent* owner);
-    ~TacSBAnimation() override;
 
     // Set by StartBtnAnimation.
     TacBorderForm* BorderForm = nullptr;
@@ -81,12 +81,11 @@ public:
     void Stop();
 
 private:
-    friend void FreeBtnAnimation(TacSBAnimation*& animation);
-    void Tick();
+    void Tick() override;
+    void TickFailed() override { Stop(); }
     std::unique_ptr<tw::TBitmap> from_, to_;
     int step_ = 0;
     int frames_ = 0;
-    bool ticking_ = false;
 };
 
 // Who starts a fade: the component that owns the timer and the window the

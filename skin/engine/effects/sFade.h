@@ -61,20 +61,34 @@ protected:
     ~TFadeLink() = default;
 };
 
-// The fade of a windowed control, painted straight onto its window.
-class TsFadeTimer : public tw::TTimer {
+// A fade's timer, which its own tick may end: an exception out of a tick
+// goes to TickFailed (nothing unwinds through the timer's window procedure),
+// and a timer released inside its own tick is freed once the tick returned.
+class TsTickTimer : public tw::TTimer {
 public:
-    explicit TsFadeTimer(tw::TComponent* owner);
-    ~TsFadeTimer() override;
+    explicit TsTickTimer(tw::TComponent* owner);
+    ~TsTickTimer() override;
+    // Frees the timer, or, from inside its own tick, once the tick is over.
+    static void Release(TsTickTimer* timer);
+
+private:
+    virtual void Tick() = 0;
+    virtual void TickFailed() = 0;
+    bool ticking_ = false;
+};
+
+// The fade of a windowed control, painted straight onto its window.
+class TsFadeTimer : public TsTickTimer {
+public:
+    explicit TsFadeTimer(tw::TComponent* owner) : TsTickTimer(owner) {}
 
     TFadeSteps Steps;
     TFadeLink* Link = nullptr;
     std::unique_ptr<tw::TBitmap> Saved;   // the picture before the change
 
 private:
-    friend void StopFadeEffect(TsFadeTimer*&);
-    void Tick();
-    bool ticking_ = false;
+    void Tick() override;
+    void TickFailed() override;
 };
 
 // Starts (or restarts) the control's fade towards the new state; without a

@@ -35,36 +35,54 @@ std::unique_ptr<tw::TBitmap> BlendedFrame(const tw::TBitmap& saved, tw::TBitmap*
     return frame;
 }
 
-// Timers stopped inside their own tick, freed once the tick has returned;
-// one that goes with its control before that leaves the set itself.
-std::set<TsFadeTimer*>& PendingFrees()
+// Timers released inside their own tick, freed once the tick has returned;
+// one that goes with its owner before that leaves the set itself.
+std::set<TsTickTimer*>& PendingFrees()
 {
-    static std::set<TsFadeTimer*> pending;
+    static std::set<TsTickTimer*> pending;
     return pending;
 }
 
 } // namespace
 
-TsFadeTimer::TsFadeTimer(tw::TComponent* owner) : tw::TTimer(owner)
+TsTickTimer::TsTickTimer(tw::TComponent* owner) : tw::TTimer(owner)
 {
     SetEnabled(false);
-    // Any exception is kept in here: a failed frame ends the fade and the
-    // control shows its new picture.
     OnTimer = [this](tw::TObject*) {
         ticking_ = true;
         try {
             Tick();
         } catch (const std::exception&) {
-            SetEnabled(false);
-            Steps.Direction = 0;
-            if (Link && Link->FadeOwner())
-                Link->FadeOwner()->Invalidate();
+            TickFailed();
         }
         ticking_ = false;
     };
 }
 
-TsFadeTimer::~TsFadeTimer() { PendingFrees().erase(this); }
+TsTickTimer::~TsTickTimer() { PendingFrees().erase(this); }
+
+void TsTickTimer::Release(TsTickTimer* timer)
+{
+    if (!timer->ticking_) {
+        delete timer;
+        return;
+    }
+    // Freeing the timer now would pull its tick out from under itself.
+    PendingFrees().insert(timer);
+    tw::Queue([timer] {
+        if (PendingFrees().erase(timer))
+            delete timer;
+    });
+}
+
+// A failed frame ends the fade and the control shows its new picture.
+void TsFadeTimer::TickFailed()
+{
+    SetEnabled(false);
+    Steps.Direction = 0;
+    if (Link && Link->FadeOwner())
+        Link->FadeOwner()->Invalidate();
+}
 
 void TsFadeTimer::Tick()
 {
@@ -140,16 +158,7 @@ void StopFadeEffect(TsFadeTimer*& timer)
     timer = nullptr;
     t->SetEnabled(false);
     t->Steps.Direction = 0;
-    if (!t->ticking_) {
-        delete t;
-        return;
-    }
-    // Freeing the timer now would pull its tick out from under itself.
-    PendingFrees().insert(t);
-    tw::Queue([t] {
-        if (PendingFrees().erase(t))
-            delete t;
-    });
+    TsTickTimer::Release(t);
 }
 
 TsAnimTimer::TsAnimTimer(tw::TComponent* owner) : tw::TTimer(owner)
