@@ -48,15 +48,15 @@ void TAnalysisView::ResetPanels() {
 
 void TAnalysisView::ResetAll() {
     if (Busy()) return;
+    cleaning_->Pass().ForgetRecordingChoices();
     engine_->ResetAll();
 }
 
 void TAnalysisView::OpenStream(const std::string& fileName) {
     if (Busy()) return;
-    // The patch and preserve choices belong to the recording they were made for.
+    // The cut, patch and preserve choices belong to the recording they were made for.
     TCleaningPass& pass = cleaning_->Pass();
-    pass.Options.NewServiceId = -1;
-    pass.PreserveList.Clear();
+    pass.ForgetRecordingChoices();
     const bool ok = engine_->AnalyseStream(fileName);
     if (ok) FillPreserveList(*engine_, pass.PreserveList);
     if (ok && form_.Visible() && form_.Enabled()) {

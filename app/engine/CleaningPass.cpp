@@ -151,10 +151,11 @@ TCleaningResult TCleaningPass::Run(const std::string& outputFileName)
         Log(engine_->Settings().ProgramNameVersion());
         Log(first);
         Log(second);
+        DisposeFailedOutput();
         SaveLogFile();
         h.PlaySound("ERROR");
-        h.ShowMessage(TMessageKind::Error,
-                      first + "\r\n" + second + (logSaveError_.empty() ? "" : "\r\n" + logSaveError_));
+        h.ShowMessage(TMessageKind::Error, first + "\r\n" + second + (outputNote_.empty() ? "" : "\r\n" + outputNote_) +
+                                               (logSaveError_.empty() ? "" : "\r\n" + logSaveError_));
         terminateRequested_ = true;
         return TCleaningResult::Failed;
     }
@@ -164,10 +165,12 @@ TCleaningResult TCleaningPass::Run(const std::string& outputFileName)
 
     if (State.Failed) {
         // The user learns why the output could not be made, not only that;
-        // a log that could not be saved either belongs to the same message.
+        // a log that could not be saved either belongs to the same message,
+        // and so does what became of the output.
         const std::string& reason = State.WriteError.empty() ? State.OutputError : State.WriteError;
         h.PlaySound("STREAMCLEANINGFAILED");
         h.ShowMessage(TMessageKind::Error, MsgText(mmAbortedWithErrors) + (reason.empty() ? "" : "\r" + reason) +
+                                               (outputNote_.empty() ? "" : "\r" + outputNote_) +
                                                (logSaveError_.empty() ? "" : "\r" + logSaveError_));
         return TCleaningResult::Failed;
     }
@@ -395,6 +398,8 @@ bool TCleaningPass::BeginPass()
 
     startTick_ = GetTickCount64Ms();
     ResetRunState();
+    outputCreated_ = false;
+    outputNote_.clear();
     pcrMode_ = t.FirstPcr >= 0 && t.CountPcrPids() > 0;
     cutIn_ = Options.CutIn;
     cutOut_ = Options.CutOut >= 0 ? Options.CutOut : t.Duration;
@@ -405,6 +410,7 @@ bool TCleaningPass::BeginPass()
     TSPacketWriter1->SetPacketBufferSize(Options.WriterBufferPackets > 0 ? Options.WriterBufferPackets
                                                                        : kCleanWriterRing);
     TSPacketWriter1->SetActive(true);
+    outputCreated_ = TSPacketWriter1->Active();
     r->SetActive(true);
 
     referencePts_ = t.FirstPcrRecordStart();
@@ -761,6 +767,8 @@ void TCleaningPass::EndOfPass()
     const uint64_t ms = GetTickCount64Ms() - startTick_;
     UpdateStreamLabels();
     Deactivate();
+    if (State.Failed)
+        DisposeFailedOutput();
     // A pass over a tiny file can take less than a millisecond.
     const double seconds = ms > 0 ? double(ms) / 1000.0 : 0.001;
     Log(Format("Speed: %.1f MBytes/sec", double(State.BytesPassed) / 1024.0 / 1024.0 / seconds));
@@ -769,6 +777,35 @@ void TCleaningPass::EndOfPass()
                static_cast<unsigned long long>((secs / 60) % 60), static_cast<unsigned long long>(secs % 60)));
     SaveLogFile();
     en.Progress().ProcessMessages();
+}
+
+void TCleaningPass::ForgetRecordingChoices()
+{
+    Options.CutIn = 0;
+    Options.CutOut = -1;
+    Options.NewServiceId = -1;
+    PreserveList.Clear();
+}
+
+void TCleaningPass::DisposeFailedOutput()
+{
+    // Only a file this pass made is touched, and only once it is closed.
+    if (!outputCreated_ || outputFileName_.empty() || TSPacketWriter1->Active())
+        return;
+    outputCreated_ = false;
+    if (!State.Started) {
+        // The tables at most and nothing of the recording: a file the user
+        // could take for a copy is worse than none.
+        if (!FileExists(outputFileName_) || RemoveFile(outputFileName_)) {
+            Log("Unfinished output deleted: " + outputFileName_);
+            outputNote_ = MsgText(mmOutputRemoved);
+            return;
+        }
+    }
+    // Part of the recording was written: it stays for the user to judge,
+    // and the message says that it is not the whole copy.
+    Log("Unfinished output kept: " + outputFileName_);
+    outputNote_ = MsgText(mmOutputIncomplete) + " " + outputFileName_;
 }
 
 void TCleaningPass::Deactivate()

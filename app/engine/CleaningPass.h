@@ -105,6 +105,10 @@ public:
     // The pass alone (no sound, no message): flags, counters, output, log.
     void CleanStream();
     bool Running() const { return running_; }
+    // The choices made for one recording (cut range, new program number,
+    // preserved streams) are forgotten when another one is opened or the
+    // analysis is reset, so that they never reach the next recording's copy.
+    void ForgetRecordingChoices();
     bool TerminateRequested() const { return terminateRequested_; }
 
     // Default output: the input name with "_fixed.ts" in place of its extension.
@@ -201,6 +205,10 @@ private:
     void Deactivate();
     void SaveLogFile();
     void CheckWriterHealth();
+    // After a failed pass: an output that holds nothing of the recording is
+    // deleted again; one that holds part of it stays. outputNote_ says which
+    // for the result message (empty when there was no output of ours).
+    void DisposeFailedOutput();
     // Counts a written packet in every record of its PID (the index's way
     // when it is stale or the PID has several records).
     [[gnu::noinline]] void CountPidPacket(int pid, int64_t timeStamp);
@@ -217,6 +225,8 @@ private:
     std::string logSaveError_;   // why the last log could not be saved; empty when it was
     bool running_ = false;
     bool terminateRequested_ = false;
+    bool outputCreated_ = false; // this pass created the output file
+    std::string outputNote_;
     bool pcrMode_ = false;
     bool passWraps_ = false;
     bool remaps_ = false; // PID remaps of the patch dialog exist

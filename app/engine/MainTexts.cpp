@@ -160,6 +160,8 @@ const MessagePair kMessages[mmCount] = {
     {"Ursprüngliche PID", "Current PID"},
     {"Neue PID", "New PID"},
     {"Abbrechen", "Cancel"},
+    {"Die angefangene Ausgabedatei wurde wieder gelöscht.", "The output that was begun has been deleted again."},
+    {"Die Ausgabedatei ist unvollständig:", "The output is incomplete:"},
 };
 
 struct LanguageName {

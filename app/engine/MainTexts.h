@@ -64,6 +64,8 @@ enum TMainMessageId {
     mmCurrentPid,
     mmNewPid,
     mmCancel,
+    mmOutputRemoved,
+    mmOutputIncomplete,
     mmCount
 };
 

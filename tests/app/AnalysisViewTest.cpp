@@ -661,3 +661,51 @@ TEST_F(AnalysisViewTest, ClosingDuringTheAnalysisCancelsIt) {
 }
 
 } // namespace
+
+// The cut range, the new program number and the preserved streams were
+// chosen for the recording that was open: the next one opened in the same
+// run is cleaned whole, with its own program number.
+TEST_F(AnalysisViewTest, TheNextRecordingIsCleanedWholeWithoutTheLastOnesChoices) {
+    TAnalysisView& v = *View();
+    Open();
+    ASSERT_TRUE(v.Engine().Analysed());
+    TCleaningPass& pass = v.Cleaning().Pass();
+    // What the cut editor's OK and the patch dialog leave behind.
+    pass.Options.CutIn = 1 * 90000;
+    pass.Options.CutOut = 2 * 90000;
+    pass.Options.NewServiceId = 0x0777;
+    for (int i = 0; i < pass.PreserveList.Count(); ++i) pass.PreserveList.Item(i).Checked = true;
+
+    const std::string second = TempFolder() + "tarnwick_view_second.ts";
+    CopyRecording(Fixture("mpeg2_mp2.ts"), second);
+    const std::string output = ChangeFileExt(second, "_fixed.ts");
+    const std::string log = ChangeFileExt(second, "_fixed.log");
+    struct Remove {
+        std::vector<std::string> names;
+        ~Remove() {
+            for (const std::string& n : names)
+                if (FileExists(n)) RemoveFile(n);
+        }
+    } remove{{second, output, log}};
+    Form1->OpenRecording(second);
+    ASSERT_TRUE(v.Engine().Analysed());
+    EXPECT_EQ(pass.Options.CutIn, 0);
+    EXPECT_EQ(pass.Options.CutOut, -1);
+    EXPECT_EQ(pass.Options.NewServiceId, -1);
+    for (int i = 0; i < pass.PreserveList.Count(); ++i) EXPECT_FALSE(pass.PreserveList.Item(i).Checked) << i;
+
+    g_dialogs = DialogLog();
+    g_dialogs.saveAnswer = output;
+    Form1->sBitBtn1->Click();
+    const std::vector<std::string> messages = MessageTexts();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.back().rfind(MainMessage(mmSuccess), 0), 0u) << messages.back();
+    const std::vector<uint8_t> in = ReadAll(second);
+    const std::vector<uint8_t> out = ReadAll(output);
+    // Nearly every packet is in the copy: no range was cut away.
+    EXPECT_GT(out.size(), in.size() * 9 / 10);
+    const std::vector<uint8_t> logData = ReadAll(log);
+    const std::string logText(logData.begin(), logData.end());
+    EXPECT_NE(logText.find("Cutted pakets at the beginning: 0"), std::string::npos);
+    EXPECT_EQ(logText.find("$0777"), std::string::npos);
+}
