@@ -798,14 +798,14 @@ void TCleaningPass::DisposeFailedOutput()
         // could take for a copy is worse than none.
         if (!FileExists(outputFileName_) || RemoveFile(outputFileName_)) {
             Log("Unfinished output deleted: " + outputFileName_);
-            outputNote_ = MsgText(mmOutputRemoved);
+            outputNote_ = OutputNoteText(TOutputNote::Removed, engine_->German());
             return;
         }
     }
     // Part of the recording was written: it stays for the user to judge,
     // and the message says that it is not the whole copy.
     Log("Unfinished output kept: " + outputFileName_);
-    outputNote_ = MsgText(mmOutputIncomplete) + " " + outputFileName_;
+    outputNote_ = OutputNoteText(TOutputNote::Incomplete, engine_->German()) + " " + outputFileName_;
 }
 
 void TCleaningPass::Deactivate()

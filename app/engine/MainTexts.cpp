@@ -160,8 +160,6 @@ const MessagePair kMessages[mmCount] = {
     {"Ursprüngliche PID", "Current PID"},
     {"Neue PID", "New PID"},
     {"Abbrechen", "Cancel"},
-    {"Die angefangene Ausgabedatei wurde wieder gelöscht.", "The output that was begun has been deleted again."},
-    {"Die Ausgabedatei ist unvollständig:", "The output is incomplete:"},
 };
 
 struct LanguageName {
@@ -204,6 +202,12 @@ std::string ControlText(const std::string& control, TControlTextKind kind, bool 
     for (const TControlText& t : MainControlTexts())
         if (t.kind == kind && control == t.control) return german ? t.german : t.english;
     return {};
+}
+
+std::string OutputNoteText(TOutputNote note, bool german) {
+    if (note == TOutputNote::Removed)
+        return german ? "Die angefangene Ausgabedatei wurde wieder gelöscht." : "The output that was begun has been deleted again.";
+    return german ? "Die Ausgabedatei ist unvollständig:" : "The output is incomplete:";
 }
 
 std::string MessageTextIn(int id, bool german) {

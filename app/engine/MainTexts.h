@@ -64,10 +64,14 @@ enum TMainMessageId {
     mmCurrentPid,
     mmNewPid,
     mmCancel,
-    mmOutputRemoved,
-    mmOutputIncomplete,
     mmCount
 };
+
+// What became of the output of a failed cleaning pass, for its result
+// message: deleted again (it held nothing of the recording), or kept though
+// incomplete (the output's name follows the text).
+enum class TOutputNote { Removed, Incomplete };
+std::string OutputNoteText(TOutputNote note, bool german);
 
 // The fixed German and English text of a message id (empty for ids out of range).
 std::string MessageTextIn(int id, bool german);
