@@ -76,8 +76,9 @@ bool ReadPacketTimestamps(const uint8_t* packet, int64_t& escr, int64_t& dts, in
         // ESCR: reserved bits, base 33 bits in pieces of 3, 15 and 15 with a
         // marker after each, then 9 bits of extension and a marker.
         const uint8_t* e = packet + at;
-        const int64_t base = (int64_t{(e[0] >> 3) & 7} << 30) | (int64_t{e[0] & 3} << 28) | (int64_t{e[1]} << 20) |
-                             (int64_t{e[2] >> 3} << 15) | (int64_t{e[2] & 3} << 13) | (int64_t{e[3]} << 5) | (e[4] >> 3);
+        const int64_t base = (int64_t{(e[0] >> 3) & 7} << 30) | (int64_t{e[0] & 3} << 28) |
+                             (int64_t{e[1]} << 20) | (int64_t{e[2] >> 3} << 15) | (int64_t{e[2] & 3} << 13) |
+                             (int64_t{e[3]} << 5) | (e[4] >> 3);
         escr = base * 300 + (((e[4] & 3) << 7) | (e[5] >> 1));
         found = true;
     }
