@@ -14,7 +14,7 @@ namespace tw {
 
 TWriteThread::TWriteThread(TTSPacketWriter* writer, const std::string& fileName) : writer_(writer) {
     try {
-        stream_ = std::make_unique<TFileStream>(fileName, fmCreate);
+        stream_ = writer_->CreateStream(fileName);
         fileSize_ = stream_->Size();
         position_ = stream_->Position();
     } catch (const std::exception& e) {
@@ -153,6 +153,11 @@ void TTSPacketWriter::BlockDone() {
     doneCv_.notify_all();
 }
 
+std::unique_ptr<TFileStream> TTSPacketWriter::CreateStream(const std::string& fileName) const {
+    if (CreateOutputStream) return CreateOutputStream(fileName);
+    return std::make_unique<TFileStream>(fileName, fmCreate);
+}
+
 void TTSPacketWriter::Open() {
     if (stream_ || thread_) {
         Close();
@@ -188,7 +193,7 @@ void TTSPacketWriter::Open() {
             thread_->Start();
             active_ = true;
         } else {
-            stream_ = std::make_unique<TFileStream>(fileName_, fmCreate);
+            stream_ = CreateStream(fileName_);
             packetCount_ = stream_->Size() / TS_PACKET_SIZE;
             active_ = true;
         }

@@ -99,6 +99,9 @@ public:
         OnContinuityCounterCorrected;
     // Runs on the user-interface thread; Sender is the write thread.
     std::function<void(TObject* sender, int packetsWritten, int packetsDeleted)> OnAfterBufferWritten;
+    // Creates the output file on activation (a new file by that name when
+    // unset). Tests hand in a stream that fails part-way, as a full disk does.
+    std::function<std::unique_ptr<TFileStream>(const std::string& fileName)> CreateOutputStream;
 
     // Takes a copy of a 188-byte packet (packets that were built rather than
     // read are queued with number -1). False for other lengths, an inactive
@@ -134,6 +137,7 @@ private:
     };
 
     void Open();
+    std::unique_ptr<TFileStream> CreateStream(const std::string& fileName) const;
     bool FlushRing(int n);
     // Waits (servicing hand-overs) until at most maxPending blocks are
     // still to be written.

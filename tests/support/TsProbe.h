@@ -1,6 +1,6 @@
-// Reads the clock fields of raw 188-byte packets in test output, through the
-// library's own packet views and time-stamp codec, so that checks of a
-// written file look at the bytes the way the program reads them.
+// Reads the clock fields of raw 188-byte packets in test output with a few
+// lines of its own, not the library's packet views and time-stamp codec: a
+// fault in those cannot hide in the program and in the check of its output.
 #pragma once
 
 #include <cstdint>

@@ -439,11 +439,19 @@ TEST(PesReader, AddReaderTakesOnlyAnalysers) {
     TComponent owner(nullptr);
     auto* pes = new TTSPesReader(&owner);
     auto* other = new TTSPesReader(&owner);
-    pes->AddReader(other); // not an analyser: ignored
+    std::vector<std::string> log;
+    FakePesConsumer analyser(log, "analyser");
+    pes->AddReader(other); // not an analyser: refused
     pes->AddReader(nullptr);
+    pes->AddReader(&analyser);
     pes->SetActive(true);
     TPesFeeder f;
     f.Feed(*pes, MakePes(0xC0, Payload(5), 1));
     f.Feed(*pes, MakePes(0xC0, Payload(5), 2));
     EXPECT_EQ(pes->PESPacketCount(), 2);
+    // The completed packet went to the one analyser, once: the refused reader
+    // took no place in the list, and was handed nothing.
+    EXPECT_EQ(log, (std::vector<std::string>{"analyser 1 5 " + std::to_string(Payload(5)[0])}));
+    EXPECT_EQ(other->PESPacketCount(), 0);
+    EXPECT_FALSE(other->Active());
 }

@@ -33,7 +33,9 @@ std::string AllLog()
     return s;
 }
 
-void ExpectSoundOutput(const OutputCheck& c)
+// The structure of an output: whole packets, continuous counters, sound
+// tables in front.
+void ExpectSoundStructure(const OutputCheck& c)
 {
     EXPECT_TRUE(c.WholePackets);
     EXPECT_TRUE(c.AllSync);
@@ -45,6 +47,63 @@ void ExpectSoundOutput(const OutputCheck& c)
     // The rebuilt tables come first.
     EXPECT_EQ(c.FirstPatPacket, 0);
     EXPECT_EQ(c.FirstPmtPacket, 1);
+}
+
+// A sound output of the whole recording: besides its structure, every stream
+// it carries has as many packets as in the reference recording, give or take
+// the packets damage lost (lost) or repeated (extra). A pass that stops early
+// with a well-formed beginning fails here.
+void ExpectSoundOutput(const OutputCheck& c, const std::string& reference, int64_t lost = 0, int64_t extra = 0)
+{
+    ExpectSoundStructure(c);
+    const std::map<int, int64_t> ref = PacketsPerPidOf(reference);
+    int streams = 0;
+    for (const auto& [pid, n] : c.PacketsPerPid) {
+        if (pid == 0 || pid == c.PmtPid) // rebuilt, not passed on
+            continue;
+        ++streams;
+        const auto it = ref.find(pid);
+        if (it == ref.end()) {
+            ADD_FAILURE() << "PID " << pid << " is not in " << reference;
+            continue;
+        }
+        EXPECT_GE(n, it->second - lost) << "PID " << pid;
+        EXPECT_LE(n, it->second + extra) << "PID " << pid;
+    }
+    EXPECT_GE(streams, 1);
+}
+
+// The packets of the streams an output carries (its tables aside), in file
+// order, as they lie in a recording of 188-byte packets.
+Bytes StreamPacketsOf(const Bytes& file, const OutputCheck& c)
+{
+    Bytes b;
+    for (size_t i = 0; i + 188 <= file.size(); i += 188) {
+        const int pid = Pid(file.data() + i);
+        if (pid != 0 && pid != c.PmtPid && c.Pids.count(pid))
+            b.insert(b.end(), file.begin() + static_cast<long>(i), file.begin() + static_cast<long>(i + 188));
+    }
+    return b;
+}
+
+// What the stream panels show as written (each PID record's packet count)
+// is what the output holds of that PID.
+void ExpectWrittenCounts(Road& road, const OutputCheck& c)
+{
+    const TAnalysisTables& t = road.engine->Tables();
+    int64_t counted = 0;
+    for (int i = 0; i < t.PidRecordCount; ++i) {
+        const TPidRecord& r = t.PidRecords[i];
+        if (r.Pid == 0 || r.Pid == c.PmtPid)
+            continue;
+        // A remapped stream is written under its new PID.
+        const int k = t.FoundStreamIndex(r.Pid);
+        const int written = k >= 0 && t.FoundStreams[k].ReplacementPid >= 0 ? t.FoundStreams[k].ReplacementPid : r.Pid;
+        const auto it = c.PacketsPerPid.find(written);
+        EXPECT_EQ(r.PacketCount, it == c.PacketsPerPid.end() ? 0 : it->second) << "PID " << r.Pid;
+        counted += r.PacketCount;
+    }
+    EXPECT_GT(counted, 0);
 }
 
 // A program built in code: PAT, PMT (video with PCR on 0x101, MPEG audio on
@@ -118,7 +177,8 @@ TEST(CleaningRoad, UndamagedRecordingKeepsEverything)
     Cleanup cleanup{{out, ChangeFileExt(out, ".log")}};
     EXPECT_EQ(road.Clean(out), TCleaningResult::Success) << AllLog();
     const OutputCheck c = CheckOutput(out);
-    ExpectSoundOutput(c);
+    ExpectSoundOutput(c, in);
+    ExpectWrittenCounts(road, c);
     // Kept PIDs only: the PAT, the PMT and the program's streams.
     for (int pid : c.Pids) {
         if (pid == 0 || pid == c.PmtPid)
@@ -143,7 +203,7 @@ TEST(CleaningRoad, UndamagedRecordingKeepsEverything)
     EXPECT_EQ(times.back(), *std::max_element(times.begin(), times.end()));
 
     if (!HaveFfmpeg())
-        GTEST_SKIP() << "ffmpeg not installed: independent checks skipped";
+        GTEST_SKIP() << "the outside decoder cannot run in this build";
     EXPECT_EQ(CountOccurrences(Probe(out, "program=program_id"), "program_id="), 1);
     EXPECT_EQ(DecodeErrors(out), "");
     EXPECT_EQ(VideoFrameCount(out), VideoFrameCount(in));
@@ -210,7 +270,13 @@ TEST_P(CleaningDamage, OutputIsSoundAndDecodes)
     const TCleaningResult r = road.Clean(out);
     EXPECT_TRUE(r == TCleaningResult::Success || r == TCleaningResult::SuccessWithErrors) << AllLog();
     const OutputCheck c = CheckOutput(out);
-    ExpectSoundOutput(c);
+    // Each damaged packet, and each packet garbage runs into, may be lost;
+    // repeated ones are deleted.
+    const int64_t damaged = static_cast<int64_t>(dc.D.LostPackets.size() + dc.D.TransportErrorPackets.size() +
+                                                 dc.D.BitErrorPackets.size()) +
+                            (dc.D.MidGarbage > 0 ? 2 : 0) + (dc.D.TruncateTail > 0 ? 1 : 0);
+    ExpectSoundOutput(c, DataFile(dc.Fixture), damaged);
+    ExpectWrittenCounts(road, c);
     if (HaveFfmpeg()) {
         EXPECT_EQ(CountOccurrences(Probe(out, "program=program_id"), "program_id="), 1);
         const std::string errors = DecodeErrors(out);
@@ -260,14 +326,17 @@ TEST(CleaningRoad, RepeatedPacketsAreDeletedOnlyWhenConfirmed)
         road.host.DuplicateHandling = handling;
         ASSERT_TRUE(road.Analyse(in));
         const std::string out = TempName("dup_out");
-        road.Clean(out);
+        // The surplus packets broke their PES packets: the analysis counted
+        // those errors, whether the copy deletes the surplus or not.
+        EXPECT_EQ(road.Clean(out), TCleaningResult::SuccessWithErrors) << AllLog();
         const std::string log = AllLog();
         const OutputCheck c = CheckOutput(out);
-        ExpectSoundOutput(c);
+        ExpectSoundOutput(c, DataFile("mpeg2_mp2.ts"), 0, handling ? 0 : 2);
+        ExpectWrittenCounts(road, c);
         const std::string ref = TempName("dup_ref");
         Road refRoad;
         ASSERT_TRUE(refRoad.Analyse(DataFile("mpeg2_mp2.ts")));
-        refRoad.Clean(ref);
+        ASSERT_EQ(refRoad.Clean(ref), TCleaningResult::Success) << AllLog();
         const int64_t refPackets = CheckOutput(ref).Packets;
         if (handling) {
             EXPECT_EQ(CountOccurrences(log, "Deleting redundant paket $"), 2) << log;
@@ -293,11 +362,12 @@ TEST(CleaningRoad, TimerPatchMode2RemovesTheWrap)
     ASSERT_TRUE(road.Analyse(in));
     const std::string out = TempName("wrap");
     Cleanup cleanup{{out, ChangeFileExt(out, ".log")}};
-    road.Clean(out);
+    EXPECT_EQ(road.Clean(out), TCleaningResult::Success) << AllLog();
     const std::string log = AllLog();
     EXPECT_NE(log.find("Patching timer PCR/PTS/DTS/ESCR with offset "), std::string::npos);
     const OutputCheck c = CheckOutput(out);
-    ExpectSoundOutput(c);
+    ExpectSoundOutput(c, in);
+    ExpectWrittenCounts(road, c);
     ASSERT_FALSE(c.Pcr90.empty());
     ASSERT_FALSE(c.Pts.empty());
     // The earliest stamp starts near 300 ticks and the clock never wraps.
@@ -309,7 +379,7 @@ TEST(CleaningRoad, TimerPatchMode2RemovesTheWrap)
     for (int64_t p : c.Pts)
         EXPECT_LT(p, 90000 * 60) << p;
     if (!HaveFfmpeg())
-        GTEST_SKIP() << "ffmpeg not installed";
+        GTEST_SKIP() << "the outside decoder cannot run in this build";
     const std::string before = Probe(in, "stream=duration");
     const std::string after = Probe(out, "stream=duration");
     EXPECT_EQ(before, after);
@@ -326,16 +396,19 @@ TEST(CleaningRoad, FullRangeFlagIsClearedOnlyAfterTheUserAgreed)
         road.host.Answers[TAnalysisQuestion::VideoFullRange] = answer == 1;
         ASSERT_TRUE(road.Analyse(in));
         const std::string out = TempName("fullrange");
-        road.Clean(out);
+        EXPECT_EQ(road.Clean(out), TCleaningResult::Success) << AllLog();
         const std::string log = AllLog();
         const OutputCheck c = CheckOutput(out);
-        ExpectSoundOutput(c);
+        ExpectSoundOutput(c, in);
+        ExpectWrittenCounts(road, c);
         if (answer == 1) {
             EXPECT_NE(log.find("Changed Sequence Parameter Sets: "), std::string::npos) << log;
             EXPECT_EQ(log.find("video_full_range_flag in paket"), std::string::npos) << log;
         } else {
             EXPECT_EQ(log.find("Changed Sequence Parameter Sets: "), std::string::npos);
-            // Declined: the output equals the input's packets of the kept PIDs.
+            // Declined: past the rebuilt tables, the output is the input's
+            // packets of the kept PIDs, byte for byte.
+            EXPECT_EQ(StreamPacketsOf(ReadFile(out), c), StreamPacketsOf(ReadFile(in), c));
         }
         if (HaveFfmpeg()) {
             const std::string range = Probe(out, "stream=color_range");
@@ -411,7 +484,8 @@ TEST(CleaningRoad, ExistingOutputIsReplacedWhole)
     ASSERT_TRUE(road.Analyse(DataFile("cleaning/h264_ac3_cbr.ts")));
     EXPECT_EQ(road.Clean(out), TCleaningResult::Success) << AllLog();
     const OutputCheck c = CheckOutput(out);
-    ExpectSoundOutput(c);
+    ExpectSoundOutput(c, DataFile("cleaning/h264_ac3_cbr.ts"));
+    ExpectWrittenCounts(road, c);
     EXPECT_LT(ReadFile(out).size(), 1000000u);
     RemoveFile(out);
     RemoveFile(ChangeFileExt(out, ".log"));
@@ -464,9 +538,10 @@ TEST(CleaningRoad, DroppedTextStreamLeavesThePmt)
     ASSERT_FALSE(t.IsSelectedPid(0x103));
     ASSERT_TRUE(t.IsSelectedPid(0x102));
     const std::string out = TempName("text_out");
-    road.Clean(out);
+    EXPECT_EQ(road.Clean(out), TCleaningResult::Success) << AllLog();
     const OutputCheck c = CheckOutput(out);
-    ExpectSoundOutput(c);
+    ExpectSoundOutput(c, in);
+    ExpectWrittenCounts(road, c);
     EXPECT_EQ(c.PmtStreamPids, (std::vector<int>{0x101, 0x102}));
     EXPECT_EQ(c.Pids.count(0x103), 0u);
     EXPECT_NE(AllLog().find("Deleting PMT entry: PID $0103"), std::string::npos);
@@ -494,7 +569,8 @@ TEST(CleaningRoad, EnhancedAc3TypedAtsStyleIsKept)
     EXPECT_EQ(road.host.PcrQuestions, 0);
     EXPECT_EQ(road.pass->TotalErrors(), 0);
     const OutputCheck c = CheckOutput(out);
-    ExpectSoundOutput(c);
+    ExpectSoundOutput(c, DataFile("analysis/h264_aac_eac3.ts"));
+    ExpectWrittenCounts(road, c);
     EXPECT_EQ(c.PmtStreamPids, (std::vector<int>{0x100, 0x101, 0x102}));
     EXPECT_EQ(c.Pids.count(0x102), 1u);
     EXPECT_EQ(road.pass->TotalWarnings(), 0);
@@ -513,7 +589,12 @@ TEST(CleaningRoad, StreamLeftOutIsLoggedAndCounted)
     Cleanup cleanup{{in, out, ChangeFileExt(out, ".log")}};
     Road road;
     ASSERT_TRUE(road.Analyse(in)) << AllLog();
-    road.Clean(out);
+    // A warning, no error: the copy of what is carried is whole.
+    EXPECT_EQ(road.Clean(out), TCleaningResult::Success) << AllLog();
+    const OutputCheck c = CheckOutput(out);
+    ExpectSoundOutput(c, in);
+    EXPECT_EQ(c.Pids.count(0x103), 0u);
+    ExpectWrittenCounts(road, c);
     const std::string log = AllLog();
     EXPECT_NE(log.find("TS  WARNING: Stream PID $0103 type 134 is not carried into the cleaned stream!"),
               std::string::npos)
@@ -547,9 +628,10 @@ TEST(CleaningRoad, TablesRepeatEveryTenThousandWrittenPackets)
     Road road;
     ASSERT_TRUE(road.Analyse(in)) << AllLog();
     const std::string out = TempName("long_out");
-    road.Clean(out);
+    EXPECT_EQ(road.Clean(out), TCleaningResult::Success) << AllLog();
     const OutputCheck c = CheckOutput(out);
-    ExpectSoundOutput(c);
+    ExpectSoundOutput(c, in);
+    ExpectWrittenCounts(road, c);
     const Bytes b = ReadFile(out);
     std::vector<int64_t> patAt;
     for (size_t i = 0; i < b.size() / 188; ++i)
@@ -615,12 +697,14 @@ TEST(CleaningHandlers, OutOfRangePcrIsCorrectedAfterOneQuestion)
         const std::string out = TempName("pcr_out");
         cleanup.Files.push_back(out);
         cleanup.Files.push_back(ChangeFileExt(out, ".log"));
-        road.Clean(out);
+        // Corrected, the PCR is a warning; left, an error.
+        EXPECT_EQ(road.Clean(out), agree ? TCleaningResult::Success : TCleaningResult::SuccessWithErrors) << AllLog();
         const std::string log = AllLog();
         EXPECT_EQ(road.host.PcrQuestions, 1);
         EXPECT_GE(CountOccurrences(log, "TS  ERROR: PCR timing for PID 0101"), 1) << log;
         const OutputCheck c = CheckOutput(out);
-        ExpectSoundOutput(c);
+        ExpectSoundOutput(c, in);
+        ExpectWrittenCounts(road, c);
         ASSERT_GT(c.Pcr90.size(), 200u);
         int64_t maxStep = 0;
         for (size_t i = 1; i < c.Pcr90.size(); ++i)
@@ -654,7 +738,8 @@ TEST(CleaningHandlers, TwoBadPcrsInARowAreCorrectedFromTheLastGoodOne)
     const std::string log = AllLog();
     EXPECT_EQ(CountOccurrences(log, "Try to correct PCR value to "), 2) << log;
     const OutputCheck c = CheckOutput(out);
-    ExpectSoundOutput(c);
+    ExpectSoundOutput(c, in);
+    ExpectWrittenCounts(road, c);
     ASSERT_EQ(c.Pcr90.size(), 500u);
     // Every PCR is where the clock puts it, 40 ms apart (the corrected ones
     // by the packets between them, which the tables make a little uneven).
@@ -680,6 +765,8 @@ TEST(CleaningHandlers, UncorrectablePcrIsLeftAndCountsAsError)
     EXPECT_EQ(road.Clean(out), TCleaningResult::SuccessWithErrors);
     EXPECT_EQ(AllLog().find("Try to correct PCR value to "), std::string::npos);
     const OutputCheck c = CheckOutput(out);
+    ExpectSoundOutput(c, in);
+    ExpectWrittenCounts(road, c);
     ASSERT_GT(c.Pcr90.size(), 2u);
     EXPECT_EQ(c.Pcr90[1] - c.Pcr90[0], 3600 + 900000);
     EXPECT_GE(road.pass->TotalErrors(), 1);
@@ -723,8 +810,11 @@ TEST(CleaningHandlers, PcrCorrectionOnFlippedHeadersStaysInRange)
     const std::string out = TempName("hdflip_out");
     cleanup.Files.push_back(out);
     cleanup.Files.push_back(ChangeFileExt(out, ".log"));
-    road.Clean(out);
+    // Flipped headers are errors; whatever else happens, the pass ends.
+    const TCleaningResult result = road.Clean(out);
+    EXPECT_TRUE(result == TCleaningResult::Success || result == TCleaningResult::SuccessWithErrors) << AllLog();
     const OutputCheck c = CheckOutput(out);
+    ExpectWrittenCounts(road, c);
     ASSERT_GT(c.Pcr90.size(), 50u);
     for (int64_t p : c.Pcr90)
         EXPECT_LT(p, kPtsModulus);
@@ -747,7 +837,10 @@ TEST(CleaningHandlers, AudioStreamIdIsPatchedAtEveryPesStart)
     const std::string out = TempName("sid_out");
     cleanup.Files.push_back(out);
     cleanup.Files.push_back(ChangeFileExt(out, ".log"));
-    road.Clean(out);
+    EXPECT_EQ(road.Clean(out), TCleaningResult::Success) << AllLog();
+    const OutputCheck c = CheckOutput(out);
+    ExpectSoundOutput(c, in);
+    ExpectWrittenCounts(road, c);
     const int e = t.FindPatchEntry(0x102, PATCH_KIND_STREAM_ID);
     EXPECT_EQ(t.Patches[e].PatchedCount, 300);
     EXPECT_EQ(t.Patches[e].FailedCount, 0);
@@ -797,7 +890,8 @@ TEST(CleaningRoad, CutRangeNewServiceIdAndRemappedPid)
     EXPECT_GT(road.pass->State.CutAtEnd, 0);
 
     const OutputCheck c = CheckOutput(out);
-    ExpectSoundOutput(c);
+    ExpectSoundStructure(c);
+    ExpectWrittenCounts(road, c);
     EXPECT_EQ(c.Pids.count(audioPid), 0u);
     EXPECT_EQ(c.Pids.count(0x777), 1u);
 

@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "base/Exceptions.h"
@@ -101,7 +103,11 @@ TEST_F(ThdTimerTest, ChangingTheIntervalRestartsARunningTimerAndOnlyStoresOnASto
     t.SetInterval(301);
     EXPECT_TRUE(t.Enabled());
     ASSERT_TRUE(WaitServicing([&] { return ticks >= 1; }, 5000));
-    EXPECT_GE(firstAt - restart, 250u) << "started " << (restart - start) << " ms after enabling";
+    // Signed: a tick before the restart must fail here, not wrap round to a
+    // huge unsigned difference.
+    const int64_t sinceRestart = static_cast<int64_t>(firstAt) - static_cast<int64_t>(restart);
+    EXPECT_GE(sinceRestart, 250) << "started " << static_cast<int64_t>(restart) - static_cast<int64_t>(start)
+                                 << " ms after enabling";
 }
 
 TEST_F(ThdTimerTest, TheWorkerNeverBecomesTheUserInterfaceThread) {
@@ -137,9 +143,26 @@ TEST_F(ThdTimerTest, DestroyingWhileTheWorkerWaitsInsideAHandOverDoesNotDeadlock
     auto* t = new TThreadedTimer(nullptr);
     t->SetInterval(5);
     t->OnTimer = [&](TObject*) { ++ticks; };
+    // The worker wakes the user-interface thread when it has queued its
+    // hand-over: from then on it is blocked inside Synchronize. This test
+    // executable has no waker of its own, so none is lost by setting one.
+    std::mutex m;
+    std::condition_variable cv;
+    bool queued = false;
+    SetWakeMainThread([&] {
+        std::lock_guard<std::mutex> lk(m);
+        queued = true;
+        cv.notify_all();
+    });
     t->SetEnabled(true);
-    // Do not service: the worker times out and blocks inside Synchronize.
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    bool blocked = false;
+    {
+        // Do not service: wait until the worker is blocked in the hand-over.
+        std::unique_lock<std::mutex> lk(m);
+        blocked = cv.wait_for(lk, std::chrono::seconds(5), [&] { return queued; });
+    }
+    SetWakeMainThread(nullptr);
+    EXPECT_TRUE(blocked) << "the worker never handed a tick over";
     delete t; // services the pending hand-over, which must not tick
     EXPECT_EQ(ticks, 0);
     Pump(30);

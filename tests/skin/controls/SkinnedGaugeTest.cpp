@@ -11,6 +11,25 @@
 namespace skin {
 namespace {
 
+// A pixel of the picture a window's paint draws into a memory device
+// context of its client size (WM_PAINT with the context given).
+COLORREF PaintedPixel(HWND wnd, int x, int y)
+{
+    RECT r;
+    GetClientRect(wnd, &r);
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, r.right > 0 ? r.right : 1, r.bottom > 0 ? r.bottom : 1);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    SendMessageW(wnd, WM_PAINT, reinterpret_cast<WPARAM>(mem), 0);
+    const COLORREF c = GetPixel(mem, x, y);
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return c;
+}
+
 class SkinnedGaugeTest : public test::SkinnedFormTest {
 protected:
     void SetUp() override
@@ -99,10 +118,14 @@ TEST_F(SkinnedGaugeTest, HintsComeInSkinnedWindowsAndPlainOnesAgain)
     EXPECT_GT(hint->Height(), oneLine);
     EXPECT_GT(hint->Width(), hint->CalcHintRect("first").Width());
     UpdateWindow(hint->Handle());
-    // Without the skin the same window paints plainly.
+    const COLORREF plainColour = static_cast<COLORREF>(tw::ColorToRGB(hint->Color()));
+    const COLORREF skinned = PaintedPixel(hint->Handle(), 1, 1);
+    EXPECT_NE(skinned, plainColour) << "the skinned hint paints its section, not the plain hint colour";
+    // Without the skin the same window paints plainly: its own colour.
     manager->SetActive(false);
     InvalidateRect(hint->Handle(), nullptr, TRUE);
     UpdateWindow(hint->Handle());
+    EXPECT_EQ(PaintedPixel(hint->Handle(), 1, 1), plainColour);
     manager->SetActive(true);
     UseSkinnedHints(false);
     tw::Application->ActivateHint("plain", TPoint{50, 50});

@@ -130,12 +130,34 @@ TEST_F(TsCheckBoxTest, AThrowingClickHandlerStopsAtTheWindowProcedure)
 
 TEST_F(TsCheckBoxTest, NoSectionOrNoSizePaintsNothingAndThrowsNothing)
 {
+    // A section the skin lacks: the box is no longer skinned, and painting
+    // leaves the skin's cache as it was.
+    tw::TCanvas& cache = box->SkinData.CacheBmp()->Canvas();
+    cache.SetPixel(140, 10, 0x030201);
     box->SkinData.SetSkinSection("NOSUCHSECTION");
-    PaintNow(box);
+    EXPECT_FALSE(manager->SkinIndexValid(box->SkinData.SkinIndex));
+    EXPECT_NO_THROW(PaintNow(box));
+    ASSERT_NE(box->SkinData.CacheBmp(), nullptr);
+    if (box->SkinData.CacheBmp()->Width() > 0)
+        EXPECT_EQ(box->SkinData.CacheBmp()->Canvas().Pixels(140, 10), 0x030201);
+    // Its section back but no size: nothing is painted into the cache
+    // either, though the next background change is still pending.
     box->SetBounds(10, 10, 0, 0);
     box->SkinData.SetSkinSection("CHECKBOX");
-    PaintNow(box);
     EXPECT_EQ(box->SkinData.SkinIndex, manager->GetSkinIndex("CHECKBOX"));
+    tw::TBitmap* before = box->SkinData.CacheBmp();
+    const int widthBefore = before ? before->Width() : 0;
+    EXPECT_NO_THROW(PaintNow(box));
+    tw::TBitmap* after = box->SkinData.CacheBmp();
+    EXPECT_EQ(after ? after->Width() : 0, widthBefore);
+    if (after && after->Width() > 140)
+        EXPECT_EQ(after->Canvas().Pixels(140, 10), 0x030201);
+    // Given a size again, it paints its section whole.
+    box->SetBounds(10, 10, 150, 20);
+    PaintNow(box);
+    ASSERT_NE(box->SkinData.CacheBmp(), nullptr);
+    EXPECT_EQ(box->SkinData.CacheBmp()->Width(), 150);
+    EXPECT_NE(box->SkinData.CacheBmp()->Canvas().Pixels(140, 10), 0x030201);
 }
 
 class TsRadioGroupTest : public test::ControlWindows {

@@ -105,7 +105,7 @@ TEST(PatchChoices, CleanedCopyCarriesTheNewSidAndPids)
     EXPECT_EQ(p.PcrPid, 0x400);
 
     if (!HaveFfmpeg())
-        GTEST_SKIP() << "ffprobe not installed: the independent check is skipped";
+        GTEST_SKIP() << "the outside decoder cannot run in this build";
     const std::string probe = Probe(out, "program=program_num:stream=id");
     EXPECT_NE(probe.find("program_num=119"), std::string::npos) << probe;
     EXPECT_NE(probe.find("id=0x400"), std::string::npos) << probe;
@@ -145,6 +145,6 @@ TEST(PreserveChoices, TickedStreamReachesTheCopyAndItsPmt)
     EXPECT_EQ(c.Pids.count(0x104), 1u);
     EXPECT_EQ(c.PmtStreamPids, (std::vector<int>{0x101, 0x102, 0x104}));
     if (!HaveFfmpeg())
-        GTEST_SKIP() << "ffprobe not installed";
+        GTEST_SKIP() << "the outside decoder cannot run in this build";
     EXPECT_NE(Probe(out, "stream=id").find("id=0x104"), std::string::npos);
 }

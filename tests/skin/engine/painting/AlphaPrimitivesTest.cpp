@@ -2,6 +2,8 @@
 // hand from the blend and piece rules.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "tests/skin/engine/SkinTestSupport.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/painting/AlphaPrimitives.h"
@@ -164,14 +166,41 @@ TEST(MaskRect, ZeroSizedPiecesAndBrokenMasksDrawNothing)
     s.sm.ma[0].WL = s.sm.ma[0].WR = 2;   // no middle column left: cw = 0
     s.sm.ma[0].R = {0, 0, 3, 3};
     TPixelImage dst = Picture(50, 50, 24, 0xAAAAAA);
-    DrawMaskRect(dst.View(), {0, 0, 50, 50}, true, EmptyCacheInfo(), s.Mask(), 0, false);   // returns
+    DrawMaskRect(dst.View(), {0, 0, 50, 50}, true, EmptyCacheInfo(), s.Mask(), 0, false);
+    // The corners and side columns are drawn; the top and bottom edges,
+    // whose source piece has no width, are not (and never loop), nor is the
+    // centre (not stretched or tiled in this mode).
+    EXPECT_EQ(Px(dst.View(), 0, 0), 1);
+    EXPECT_EQ(Px(dst.View(), 1, 0), 2);
+    EXPECT_EQ(Px(dst.View(), 0, 20), 4);
+    EXPECT_EQ(Px(dst.View(), 0, 49), 7);
+    for (int x = 2; x < 48; ++x) {
+        EXPECT_EQ(Px(dst.View(), x, 0), 0xAAAAAA) << x;
+        EXPECT_EQ(Px(dst.View(), x, 49), 0xAAAAAA) << x;
+        EXPECT_EQ(Px(dst.View(), x, 25), 0xAAAAAA) << x;
+    }
+    auto pixels = [](const TPixelImage& img) {
+        std::vector<TColor> v;
+        for (int y = 0; y < img.Height(); ++y)
+            for (int x = 0; x < img.Width(); ++x) v.push_back(Px(img.View(), x, y));
+        return v;
+    };
+    const std::vector<TColor> before = pixels(dst);
+    // A mask without frames draws nothing at all.
     s.sm.ma[0].ImageCount = 0;
     DrawMaskRect(dst.View(), {0, 0, 50, 50}, true, EmptyCacheInfo(), s.Mask(), 0, false);
+    DrawMaskGlyph(dst.View(), {10, 10}, 0, 1, s.Mask(), EmptyCacheInfo());
+    EXPECT_EQ(pixels(dst), before);
+    // A mask reaching beyond the master bitmap is clipped to it: whatever is
+    // drawn is one of the master's nine colours, never bytes from outside it.
     s.sm.ma[0].ImageCount = 1;
-    s.sm.ma[0].R = {1, 1, 40, 40};   // beyond the master bitmap: clipped
-    DrawMaskRect(dst.View(), {-5, -5, 60, 60}, true, EmptyCacheInfo(), s.Mask(), 0, false);
-    DrawMaskGlyph(dst.View(), {48, 48}, 0, 1, s.Mask(), EmptyCacheInfo());
-    SUCCEED();
+    s.sm.ma[0].R = {1, 1, 40, 40};
+    TPixelImage fresh = Picture(50, 50, 24, 0xAAAAAA);
+    DrawMaskRect(fresh.View(), {-5, -5, 60, 60}, true, EmptyCacheInfo(), s.Mask(), 0, false);
+    DrawMaskGlyph(fresh.View(), {48, 48}, 0, 1, s.Mask(), EmptyCacheInfo());
+    for (TColor c : pixels(fresh)) EXPECT_TRUE(c == 0xAAAAAA || (c >= 1 && c <= 9)) << std::hex << c;
+    // The glyph's first pixel lies inside the master: (1, 1), colour 5.
+    EXPECT_EQ(Px(fresh.View(), 48, 48), 5);
 }
 
 TEST(MaskRect, InsideOutMaskStaysInsideThePictures)

@@ -1,0 +1,170 @@
+// A disk that fills up while the cleaning pass writes: the pass must end as a
+// failure with the platform's reason, never as a success, and must not count
+// as written what never reached the file.
+#include "CleaningTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace tw;
+using namespace tw::cleantest;
+
+namespace {
+
+// The output file, which takes the first `limit` bytes and then refuses more
+// as a full disk does. A silent one claims to have written what it dropped
+// (a driver that loses data without a word): only the file's size tells.
+class FillingFileStream : public TFileStream {
+public:
+    FillingFileStream(const std::string& name, int64_t limit, bool silent)
+        : TFileStream(name, fmCreate), limit_(limit), silent_(silent)
+    {
+    }
+    int64_t Write(const void* buffer, int64_t count) override
+    {
+        const int64_t room = std::max<int64_t>(0, limit_ - written_);
+        const int64_t put = TFileStream::Write(buffer, std::min(count, room));
+        written_ += put;
+        if (silent_)
+            return count;
+        if (put < count)
+            SetLastErrorText("There is not enough space on the disk.");
+        return put;
+    }
+
+private:
+    int64_t limit_;
+    bool silent_;
+    int64_t written_ = 0;
+};
+
+void FillAfter(Road& road, int64_t limit, bool silent = false)
+{
+    road.pass->TSPacketWriter1->CreateOutputStream = [limit, silent](const std::string& name) {
+        return std::unique_ptr<TFileStream>(std::make_unique<FillingFileStream>(name, limit, silent));
+    };
+}
+
+std::string AllLog()
+{
+    std::string s;
+    for (const std::string& l : LogLines())
+        s += l + "\n";
+    return s;
+}
+
+// A recording long enough that the pass looks at the writer's health on its
+// way (every ten thousand packets), not only at its end.
+std::string LongRecording()
+{
+    test::TsStream s;
+    s.AddPat({{1, 0x100}});
+    s.AddPmt(0x100, 1, 0x101, {{2, 0x101, {}}});
+    int64_t pts = 900000;
+    while (s.PacketCount() < 30000) {
+        test::Bytes es(3000, 0x11);
+        es[0] = 0;
+        es[1] = 0;
+        es[2] = 1;
+        es[3] = 0xB3;
+        s.AddPes(0x101, test::PesPacket(0xE0, es, pts), (pts - 9000) * 300);
+        pts += 3600;
+        if (s.PacketCount() % 500 < 20) {
+            s.AddPat({{1, 0x100}});
+            s.AddPmt(0x100, 1, 0x101, {{2, 0x101, {}}});
+        }
+    }
+    const std::string name = TempName("fill_long");
+    s.Save(name);
+    return name;
+}
+
+// What every failed write must show: the failure with its reason in the
+// message and the log, no success sound or message, and no more bytes on the
+// disk than the disk took.
+void ExpectWriteFailure(Road& road, TCleaningResult result, const std::string& out, int64_t limit,
+                        const std::string& reason)
+{
+    const std::string log = AllLog();
+    EXPECT_EQ(result, TCleaningResult::Failed) << log;
+    ASSERT_FALSE(road.host.Sounds.empty());
+    EXPECT_EQ(road.host.Sounds.back(), "STREAMCLEANINGFAILED");
+    EXPECT_EQ(std::count(road.host.Sounds.begin(), road.host.Sounds.end(), "STREAMCLEANINGSUCCESSFULLYCOMPLETED"), 0);
+    ASSERT_FALSE(road.host.Messages.empty());
+    EXPECT_EQ(road.host.Messages.back().first, TMessageKind::Error);
+    const std::string& message = road.host.Messages.back().second;
+    EXPECT_EQ(message.rfind("Process aborted with errors!\r", 0), 0u) << message;
+    EXPECT_NE(message.find(reason), std::string::npos) << message;
+    for (const auto& m : road.host.Messages)
+        EXPECT_EQ(m.second.find("Process successfully completed!"), std::string::npos) << m.second;
+    EXPECT_NE(log.find("TS  ERROR: Writing " + out + " failed: "), std::string::npos) << log;
+    EXPECT_NE(log.find(reason), std::string::npos) << log;
+    EXPECT_NE(log.find("---------- ABORTED ----------"), std::string::npos) << log;
+    // A partial output may stay or go; what stays is no more than was taken.
+    EXPECT_LE(static_cast<int64_t>(ReadFile(out).size()), limit);
+}
+
+} // namespace
+
+TEST(CleaningWriteFailure, FullDiskMidPassStopsThePassAndFails)
+{
+    const std::string in = LongRecording();
+    const std::string out = TempName("fill_mid");
+    Cleanup cleanup{{in, out, ChangeFileExt(out, ".log")}};
+    Road road;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    const int64_t packets = static_cast<int64_t>(ReadFile(in).size() / 188);
+    // A small ring: blocks go to the disk all through the pass, and the disk
+    // is full after 50 packets.
+    road.pass->Options.WriterBufferPackets = 300;
+    const int64_t limit = 50 * 188;
+    FillAfter(road, limit);
+    const TCleaningResult r = road.Clean(out);
+    ExpectWriteFailure(road, r, out, limit, "There is not enough space on the disk.");
+    // Found at the first look at the writer's health: the rest of the
+    // recording is not read for nothing.
+    EXPECT_LT(road.pass->State.BytesPassed, (packets - 5000) * 188);
+}
+
+TEST(CleaningWriteFailure, FullDiskAtTheLastFlushFails)
+{
+    // A short recording: everything queued goes to the disk when the pass
+    // ends, and that write fails.
+    const std::string in = DataFile("cleaning/h264_ac3_cbr.ts");
+    const std::string out = TempName("fill_end");
+    Cleanup cleanup{{out, ChangeFileExt(out, ".log")}};
+    Road road;
+    ASSERT_TRUE(road.Analyse(in));
+    const int64_t limit = 100 * 188 + 17;
+    FillAfter(road, limit);
+    const TCleaningResult r = road.Clean(out);
+    ExpectWriteFailure(road, r, out, limit, "There is not enough space on the disk.");
+}
+
+TEST(CleaningWriteFailure, OutputShorterThanQueuedFailsWithTheCounts)
+{
+    // The disk takes 100 packets and claims to have taken all: the pass
+    // compares the file with what it queued and fails, naming both counts.
+    const std::string in = DataFile("cleaning/h264_ac3_cbr.ts");
+    const std::string out = TempName("fill_silent");
+    Cleanup cleanup{{out, ChangeFileExt(out, ".log")}};
+    Road road;
+    ASSERT_TRUE(road.Analyse(in));
+    // What a whole copy holds, from a copy that worked.
+    const std::string ref = TempName("fill_ref");
+    cleanup.Files.push_back(ref);
+    cleanup.Files.push_back(ChangeFileExt(ref, ".log"));
+    {
+        Road whole;
+        ASSERT_TRUE(whole.Analyse(in));
+        ASSERT_EQ(whole.Clean(ref), TCleaningResult::Success) << AllLog();
+    }
+    const int64_t wholePackets = CheckOutput(ref).Packets;
+    ASSERT_GT(wholePackets, 100);
+    const int64_t limit = 100 * 188;
+    FillAfter(road, limit, true);
+    const TCleaningResult r = road.Clean(out);
+    const std::string reason = "the output holds 100 packets instead of " + IntToStr(wholePackets);
+    ExpectWriteFailure(road, r, out, limit, reason);
+}
