@@ -147,11 +147,11 @@ TCleaningResult TCleaningPass::Run(const std::string& outputFileName)
         // The windows are put away and the log saved before the one message,
         // so that nothing of the pass stays on screen behind or after it.
         Deactivate();
+        DisposeFailedOutput();
         Log("");
         Log(engine_->Settings().ProgramNameVersion());
         Log(first);
         Log(second);
-        DisposeFailedOutput();
         SaveLogFile();
         h.PlaySound("ERROR");
         h.ShowMessage(TMessageKind::Error, first + "\r\n" + second + (outputNote_.empty() ? "" : "\r\n" + outputNote_) +
