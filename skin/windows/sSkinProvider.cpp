@@ -272,8 +272,20 @@ void TsSkinProvider::SetDrawNonClientArea(bool d)
     if (!d) {
         SetExtBorders(false);
         SetSysMenuStyle(false);
+        // The main menu goes back to the system's drawing, and so do the
+        // form's own scroll bars and theme.
+        if (skinned_)
+            PrepareFormMenus(false);
+        formAdapter_.reset();
+        using TSetWindowTheme = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
+        static const auto setTheme = reinterpret_cast<TSetWindowTheme>(
+            reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"uxtheme.dll"), "SetWindowTheme")));
+        if (setTheme)
+            setTheme(wnd, nullptr, nullptr);
     } else if (skinned_) {
         SetSysMenuStyle(true);
+        titleBg_.reset();
+        PrepareFormMenus(true);
     }
     if (!d && !form_->IsDestroying())
         SetWindowRgn(wnd, nullptr, IsWindowVisible(wnd));
@@ -282,8 +294,12 @@ void TsSkinProvider::SetDrawNonClientArea(bool d)
     if (d && skinned_)
         UpdateFormRegion();
     SetWindowPos(wnd, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    if (d && skinned_)
+    if (d && skinned_) {
         SetExtBorders(SkinManager()->ExtendedBorders);
+        if (IsWindowVisible(wnd))
+            RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_FRAME);
+        AttachAdapters();
+    }
 }
 
 void TsSkinProvider::SetUseGlobalColor(bool u)
@@ -335,6 +351,8 @@ void TsSkinProvider::SetTitleSkin(const std::string& s)
     if (skinned_)
         UpdateFormRegion();
     InvalidateFrame();
+    if (borderForm_)
+        UpdateBorderWindow(255);
 }
 
 void TsSkinProvider::SetAllowExtBorders(bool a)
@@ -542,6 +560,11 @@ TCaptionLayoutInput TsSkinProvider::CaptionInput(const TMeasures& ms) const
     in.BISpace = sm->SkinData.BISpace;
     in.BIVAlign = sm->SkinData.BIVAlign;
     in.SysFrame = GetSystemMetrics(SM_CXFRAME);
+    in.ExtBorders = ExtActive();
+    in.BorderMode = sm->SkinData.BorderMode;
+    in.SkinTitleHeight = sm->SkinData.TitleHeight;
+    in.SkinMaxHeight = sm->SkinData.MaxHeight;
+    in.CenterOffset = sm->SkinData.CenterOffset;
     in.Menu = MenuState();
     auto width = [&](const char* large, const char* small) {
         const int i = MaskIndex(in.Large ? large : small);
@@ -914,6 +937,12 @@ void TsSkinProvider::ShowButtonGlow(int code, TacButtonFx& fx)
     const TRect r = ButtonRect(code);
     RECT wr;
     GetWindowRect(wnd, &wr);
+    if (ExtActive()) {
+        // The button lies on the extended border's title.
+        const TRect f = ExtendedFrame();
+        wr.left -= f.Left;
+        wr.top -= f.Top;
+    }
     const TRect screen(wr.left + r.Left, wr.top + r.Top, wr.left + r.Right, wr.top + r.Bottom);
     HWND host = form_->Parent() ? form_->Parent()->HandleIfAllocated() : wnd;
     ShowCaptionGlow(fx, SkinManager(), TCaptionGlyph{code, layoutIn_.Large, IsZoomed(wnd) != 0, IsIconic(wnd) != 0},
