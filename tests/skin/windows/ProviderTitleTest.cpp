@@ -7,12 +7,14 @@
 // layered update and the pictures are read back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
 #include "SkinTestControls.h"
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/data/sMaskData.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/effects/acGlow.h"
 #include "skin/engine/link/sVclUtils.h"
@@ -209,6 +211,64 @@ TEST_F(ProviderTitleTest, ExtendedBorderDrawsTheTitleAndTheFormKeepsItsClient)
     SendMessageW(b->Handle(), WM_NCLBUTTONUP, HTCLOSE, MAKELPARAM(close.x, close.y));
     tw::Application->ProcessMessages();
     EXPECT_FALSE(IsWindowVisible(wnd));
+}
+
+TEST_F(ProviderTitleTest, BorderModeOneLeavesTheFrameToTheSkinsPicture)
+{
+    BordersOn();
+    TacBorderForm* b = provider->BorderForm();
+    ASSERT_NE(b, nullptr);
+    const TRect m = b->Margins();
+    const TRect f = b->FrameExtent();
+    const int frameX = m.Left + std::max(1, manager.SkinData.BorderWidth / 2);
+    const int midY = b->Picture().Height() / 2;
+    const int titleY = m.Top + manager.SkinData.TitleHeight / 2;
+    ASSERT_GT(manager.SkinData.BorderWidth, 0);
+    (void)f;
+    // The frame is the form section's: opaque.
+    EXPECT_EQ(b->Picture().View().Pixel(frameX, midY)[3], 0xFF);
+    // BORDERMODE 1: the skin's extended picture is the frame; the title's
+    // own pieces still lie over it.
+    manager.SkinData.BorderMode = 1;
+    provider->UpdateBorderWindow(255);
+    ASSERT_NE(provider->BorderForm(), nullptr);
+    // The stand-in shadow has nothing under the frame; its margin is kept.
+    EXPECT_NE(b->Picture().View().Pixel(frameX, midY)[3], 0xFF);
+    EXPECT_EQ(b->Picture().View().Pixel(m.Left - 1, midY)[3], 128);
+    EXPECT_EQ(b->Picture().View().Pixel(m.Left + 60, titleY)[3], 0xFF);
+}
+
+TEST_F(ProviderTitleTest, TitleBarMaskLiesBehindTheButtons)
+{
+    // A plain green title-bar mask of the form's section: three states of
+    // nine pieces, 2 pixels each.
+    TsMaskData mask;
+    mask.SectionName = "FORM";
+    mask.PropertyName = "TITLEBAR";
+    mask.ImageCount = 3;
+    mask.StretchMode = 4;   // with its centre
+    mask.Manager = &manager;
+    mask.WL = mask.WT = mask.WR = mask.WB = 2;
+    // An own picture holds the frames in its upper half.
+    mask.Bmp = std::make_unique<tw::TPixelImage>(18, 12, 24);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 18; ++x) {
+            uint8_t* p = mask.Bmp->View().Pixel(x, y);
+            p[0] = 0, p[1] = 200, p[2] = 0;
+        }
+    mask.R = TRect(0, 0, 18, 6);
+    manager.ma.push_back(std::move(mask));
+    provider->SkinData().BGChangedFlag = true;
+    int w = 0;
+    const std::vector<uint32_t> pic = Print(w);
+    const TRect min = provider->Buttons().Min;
+    ASSERT_GT(min.Right, min.Left);
+    // Between the buttons (the spacing) and at their left edge: green; far
+    // left: not.
+    const int y = min.Top + 1;
+    EXPECT_EQ(pic[size_t(y) * size_t(w) + size_t(min.Right)], 0x00C800u);
+    EXPECT_EQ(pic[size_t(y) * size_t(w) + size_t(min.Left)], 0x00C800u);
+    EXPECT_NE(pic[size_t(y) * size_t(w) + size_t(60)], 0x00C800u);
 }
 
 TEST_F(ProviderTitleTest, WithoutTheBorderTheFormGetsItsFrameBack)
