@@ -23,12 +23,18 @@ LRESULT CALLBACK BorderProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         }
         case WM_MOUSEACTIVATE:
             return MA_NOACTIVATE;
+        case WM_NCMOUSEMOVE: {
+            // The hit test made the button hot; the mouse is watched here,
+            // on the window it is over, and its leaving ends the hot state.
+            TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE | TME_NONCLIENT, wnd, 0};
+            TrackMouseEvent(&tme);
+            return 0;
+        }
         case WM_NCLBUTTONDOWN:
         case WM_NCLBUTTONUP:
         case WM_NCLBUTTONDBLCLK:
         case WM_NCRBUTTONDOWN:
         case WM_NCRBUTTONUP:
-        case WM_NCMOUSEMOVE:
         case WM_NCMOUSELEAVE:
             // The form's title and frame lie here: its own procedure handles
             // the clicks (buttons, moving and sizing the form).
@@ -53,6 +59,8 @@ const wchar_t* BorderClass()
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof(wc);
         wc.lpfnWndProc = BorderProc;
+        // A double click on the title maximizes the form as on its own.
+        wc.style = CS_DBLCLKS;
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = L"TacBorderForm";
         RegisterClassExW(&wc);

@@ -205,6 +205,22 @@ TEST_F(ProviderTitleTest, ExtendedBorderDrawsTheTitleAndTheFormKeepsItsClient)
     provider->OnExtHitTest = [](tw::TMessage&) {};
     EXPECT_EQ(SendMessageW(b->Handle(), WM_NCHITTEST, 0, MAKELPARAM(onTitle.x, onTitle.y)), HTCAPTION);
 
+    // The mouse leaving the border ends the hot state.
+    EXPECT_EQ(SendMessageW(b->Handle(), WM_NCHITTEST, 0, MAKELPARAM(close.x, close.y)), HTCLOSE);
+    SendMessageW(b->Handle(), WM_NCMOUSELEAVE, 0, 0);
+    EXPECT_EQ(provider->HotCode(), 0);
+    // A double click on the border's title maximizes the form; restored, the
+    // border draws its title again.
+    SendMessageW(b->Handle(), WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(onTitle.x, onTitle.y));
+    tw::Application->ProcessMessages();
+    EXPECT_TRUE(IsZoomed(wnd));
+    EXPECT_FALSE(b->Shown());
+    ShowWindow(wnd, SW_RESTORE);
+    tw::Application->ProcessMessages();
+    ASSERT_EQ(provider->BorderForm(), b);
+    EXPECT_TRUE(b->Shown());
+    EXPECT_EQ(b->Bounds().Top, wr.top - m.Top - f.Top);
+
     // A click on the close button on the border closes the form.
     SendMessageW(b->Handle(), WM_NCLBUTTONDOWN, HTCLOSE, MAKELPARAM(close.x, close.y));
     EXPECT_TRUE(provider->ButtonPressed());
