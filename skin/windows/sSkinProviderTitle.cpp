@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/WinText.h"
 #include "skin/engine/common/GdiGuards.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/sMaskData.h"
@@ -69,6 +70,51 @@ void DrawGlyphOver(tw::TBitmap& dst, tw::TBitmap& glyph, int x, int y, int w, in
     const COLORREF key = keyFromCorner ? GetPixel(glyph.Canvas().Handle(), 0, glyph.Height() - 1) : RGB(255, 0, 255);
     TransparentBlt(dst.Canvas().Handle(), x, y, w, h, glyph.Canvas().Handle(), 0, 0, glyph.Width(), glyph.Height(),
                    key);
+}
+
+// The hint's text broken at spaces into lines no wider than maxWidth in the
+// font (a word longer than that stands on a line of its own).
+std::string WrapHintText(const std::string& text, HFONT font, int maxWidth)
+{
+    TWindowDC screen(nullptr);
+    HDC dc = screen.Handle();
+    HGDIOBJ old = SelectObject(dc, font);
+    auto width = [&](const std::string& s) {
+        const std::wstring w = tw::Utf8ToWide(s);
+        SIZE size{};
+        GetTextExtentPoint32W(dc, w.c_str(), int(w.size()), &size);
+        return int(size.cx);
+    };
+    std::string out, line, word;
+    auto flushWord = [&] {
+        if (word.empty())
+            return;
+        const std::string joined = line.empty() ? word : line + " " + word;
+        if (!line.empty() && width(joined) > maxWidth) {
+            out += line + "\n";
+            line = word;
+        } else {
+            line = joined;
+        }
+        word.clear();
+    };
+    for (char c : text) {
+        if (c == ' ') {
+            flushWord();
+        } else if (c == '\n' || c == '\r') {
+            flushWord();
+            if (c == '\n') {
+                out += line + "\n";
+                line.clear();
+            }
+        } else {
+            word += c;
+        }
+    }
+    flushWord();
+    out += line;
+    SelectObject(dc, old);
+    return out;
 }
 
 } // namespace
@@ -257,8 +303,10 @@ void TsSkinProvider::ShowButtonHint(int code)
         return;
     hint_ = std::make_unique<tw::THintWindow>(tw::Application);
     hint_->SetColor(tw::clInfoBk);
-    hint_->SetText(b.Hint);
-    TRect r = hint_->CalcHintRect(b.Hint);
+    // At most 200 pixels wide, the text broken into lines to fit.
+    const std::string text = WrapHintText(b.Hint, hint_->Font().Handle(), 200 - 8);
+    hint_->SetText(text);
+    TRect r = hint_->CalcHintRect(text);
     int w = r.Width(), h = r.Height() + 4;
     POINT cursor{};
     GetCursorPos(&cursor);

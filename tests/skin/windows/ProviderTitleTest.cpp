@@ -338,6 +338,14 @@ TEST_F(ProviderTitleTest, UserButtonShowsItsHintWhileHot)
     EXPECT_EQ(provider->ButtonHint()->Text(), "Pin the window");
     EXPECT_TRUE(IsWindowVisible(provider->ButtonHint()->Handle()));
     EXPECT_TRUE(GetWindowLongPtrW(provider->ButtonHint()->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+    // A long hint is broken into lines within 200 pixels.
+    test::NcHit(form->Handle(), 60, 10);
+    pin.Hint = "A rather long hint that a user reads on more than one line of the small window";
+    test::NcHit(form->Handle(), (r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+    ASSERT_NE(provider->ButtonHint(), nullptr);
+    EXPECT_LE(provider->ButtonHint()->Width(), 200);
+    EXPECT_NE(provider->ButtonHint()->Text().find('\n'), std::string::npos);
+    EXPECT_NE(provider->ButtonHint()->Text().find("small window"), std::string::npos);
     // Pressed, or left: gone.
     SendMessageW(form->Handle(), WM_NCLBUTTONDOWN, htUserButton, 0);
     EXPECT_EQ(provider->ButtonHint(), nullptr);
