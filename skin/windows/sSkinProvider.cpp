@@ -839,7 +839,7 @@ void TsSkinProvider::PutButton(const TRect& r)
         return;
     if (ExtActive()) {
         // The buttons lie on the extended border's title.
-        borderForm_->UpdateBorderWindow(true, borderForm_->Alpha());
+        UpdateBorderWindow(borderForm_->Alpha());
         return;
     }
     HWND wnd = form_->Handle();
@@ -1351,7 +1351,7 @@ void TsSkinProvider::PaintNonClient()
                    ms.MenuRect.Bottom - ms.MenuRect.Top, ncCache_->Canvas().Handle(), ms.MenuRect.Left,
                    ms.MenuRect.Top, SRCCOPY);
         }
-        borderForm_->UpdateBorderWindow(true, borderForm_->Alpha());
+        UpdateBorderWindow(borderForm_->Alpha());
         return;
     }
     HDC dc = GetWindowDC(wnd);
