@@ -92,8 +92,15 @@ void ReportSkinLoadError(skin::TsSkinManager* manager, bool german) {
 }
 
 void JoinSkin(TCustomForm* form) {
-    if (!form || skin::FindProvider(form)) return;
-    new skin::TsSkinProvider(form);
+    if (!form) return;
+    skin::TsSkinProvider* provider = skin::FindProvider(form);
+    if (!provider) provider = new skin::TsSkinProvider(form);
+    // The program's icon stands on the main window only; the other windows
+    // show their caption centred.
+    if (form != Application->MainForm()) {
+        provider->SetShowAppIcon(false);
+        provider->SetCaptionAlignment(taCenter);
+    }
 }
 
 } // namespace tw

@@ -12,15 +12,45 @@ namespace {
 
 LRESULT CALLBACK BorderProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
 {
-    switch (msg) {
-    case WM_NCHITTEST:
-        // The mouse goes through the shadow to what lies below it.
-        return HTTRANSPARENT;
-    case WM_MOUSEACTIVATE:
-        return MA_NOACTIVATE;
-    default:
-        return DefWindowProcW(wnd, msg, wp, lp);
+    auto* self = reinterpret_cast<TacBorderForm*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
+    try {
+        switch (msg) {
+        case WM_NCHITTEST: {
+            // The frame and title answer as the form's own would; the
+            // shadow lets the mouse through to what lies below it.
+            const int code = self ? self->HitTest(POINT{short(LOWORD(lp)), short(HIWORD(lp))}) : HTNOWHERE;
+            return code == HTNOWHERE ? HTTRANSPARENT : code;
+        }
+        case WM_MOUSEACTIVATE:
+            return MA_NOACTIVATE;
+        case WM_NCMOUSEMOVE: {
+            // The hit test made the button hot; the mouse is watched here,
+            // on the window it is over, and its leaving ends the hot state.
+            TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE | TME_NONCLIENT, wnd, 0};
+            TrackMouseEvent(&tme);
+            return 0;
+        }
+        case WM_NCLBUTTONDOWN:
+        case WM_NCLBUTTONUP:
+        case WM_NCLBUTTONDBLCLK:
+        case WM_NCRBUTTONDOWN:
+        case WM_NCRBUTTONUP:
+        case WM_NCMOUSELEAVE:
+            // The form's title and frame lie here: its own procedure handles
+            // the clicks (buttons, moving and sizing the form).
+            if (self && IsWindow(self->Owner())) {
+                if (msg == WM_NCLBUTTONDOWN && GetForegroundWindow() != self->Owner())
+                    SetForegroundWindow(self->Owner());
+                return SendMessageW(self->Owner(), msg, wp, lp);
+            }
+            break;
+        default:
+            break;
+        }
+    } catch (...) {
+        return 0;
     }
+    return DefWindowProcW(wnd, msg, wp, lp);
 }
 
 const wchar_t* BorderClass()
@@ -29,6 +59,8 @@ const wchar_t* BorderClass()
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof(wc);
         wc.lpfnWndProc = BorderProc;
+        // A double click on the title maximizes the form as on its own.
+        wc.style = CS_DBLCLKS;
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = L"TacBorderForm";
         RegisterClassExW(&wc);
@@ -107,6 +139,9 @@ void TacBorderForm::BuildPicture(int width, int height)
                                       : nullptr;
     if (src)
         NinePiece(src->View(), picture_.View());
+    const TRect m = Margins();
+    if (OnPaintFrame)
+        OnPaintFrame(picture_.View(), TRect(m.Left, m.Top, width - m.Right, height - m.Bottom));
 }
 
 bool TacBorderForm::UpdateBorderWindow(bool repaint, uint8_t alpha)
@@ -125,15 +160,19 @@ bool TacBorderForm::UpdateBorderWindow(bool repaint, uint8_t alpha)
         shown_ = false;
         return true;
     }
-    const TRect b(or_.left - m.Left, or_.top - m.Top, or_.right + m.Right, or_.bottom + m.Bottom);
+    extent_ = OnFrameExtent ? OnFrameExtent() : TRect();
+    const TRect& f = extent_;
+    const TRect b(or_.left - m.Left - f.Left, or_.top - m.Top - f.Top, or_.right + m.Right + f.Right,
+                  or_.bottom + m.Bottom + f.Bottom);
     const int w = b.Width(), h = b.Bottom - b.Top;
     if (w <= 0 || h <= 0)
         return true;
     if (!wnd_) {
-        wnd_ = CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TRANSPARENT, BorderClass(),
+        wnd_ = CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, BorderClass(),
                                L"", WS_POPUP, b.Left, b.Top, w, h, owner_, nullptr, GetModuleHandleW(nullptr), nullptr);
         if (!wnd_)
             return false;
+        SetWindowLongPtrW(wnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         repaint = true;
     }
     if (repaint || picture_.Width() != w || picture_.Height() != h || pictureActive_ != active_)
@@ -184,9 +223,15 @@ int TacBorderForm::HitTest(POINT screen) const
     const TRect& b = bounds_;
     if (!shown_ || screen.x < b.Left || screen.y < b.Top || screen.x >= b.Right || screen.y >= b.Bottom)
         return HTNOWHERE;
+    if (OnTitleHitTest) {
+        if (const int title = OnTitleHitTest(screen))
+            return title;
+    }
+    // The margins and the frame drawn here size the owner.
     const TRect m = Margins();
-    const bool left = screen.x < b.Left + m.Left, right = screen.x >= b.Right - m.Right;
-    const bool top = screen.y < b.Top + m.Top, bottom = screen.y >= b.Bottom - m.Bottom;
+    const TRect& f = extent_;
+    const bool left = screen.x < b.Left + m.Left + f.Left, right = screen.x >= b.Right - m.Right - f.Right;
+    const bool top = screen.y < b.Top + m.Top + f.Top, bottom = screen.y >= b.Bottom - m.Bottom - f.Bottom;
     if (!(GetWindowLongPtrW(owner_, GWL_STYLE) & WS_THICKFRAME))
         return (left || right || top || bottom) ? HTBORDER : HTNOWHERE;
     if (top && left) return HTTOPLEFT;

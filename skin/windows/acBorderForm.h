@@ -45,6 +45,18 @@ public:
     // OnHitTest (the provider's OnExtHitTest) may answer first (non-zero).
     int HitTest(POINT screen) const;
     std::function<int(POINT)> OnHitTest;
+    // The owner's title and its buttons on the border (0 elsewhere).
+    std::function<int(POINT)> OnTitleHitTest;
+    // The frame the window draws beyond its owner's window on each side,
+    // inside the margins (the skin's frame is wider than the system's).
+    std::function<TRect()> OnFrameExtent;
+    // Paints the owner's frame and title into the picture, inner being the
+    // part inside the margins.
+    std::function<void(const tw::TPixelView& picture, const TRect& inner)> OnPaintFrame;
+    // The picture last given to the window (premultiplied alpha).
+    const tw::TPixelImage& Picture() const { return picture_; }
+    // The frame beyond the owner's window as last placed.
+    TRect FrameExtent() const { return extent_; }
     // Called as the window goes: the provider's caption-button fades, which
     // draw with this window, end with it.
     std::function<void()> OnDestroy;
@@ -55,6 +67,7 @@ private:
     TsSkinManager* manager_;
     HWND wnd_ = nullptr;
     TRect bounds_;
+    TRect extent_;
     bool shown_ = false;
     bool active_ = true;
     uint8_t alpha_ = 255;

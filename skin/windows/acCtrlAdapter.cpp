@@ -60,6 +60,13 @@ void TacCtrlAdapter::AdaptControl(tw::TControl* control)
 {
     if (!CanAdapt(control))
         return;
+    if (OnSkinItem) {
+        bool canBeAdded = true;
+        std::string section;
+        OnSkinItem(control, canBeAdded, section);
+        if (!canBeAdded)
+            return;
+    }
     const HWND wnd = static_cast<tw::TWinControl*>(control)->Handle();
     adapters_.push_back(std::make_unique<TacScrollWnd>(wnd, manager_));
 }

@@ -7,12 +7,15 @@
 // then has its own procedure and the system's look back.
 #include <windows.h>
 
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "skin/windows/acSBUtils.h"
 
 namespace tw {
+class TComponent;
 class TControl;
 class TWinControl;
 class TCustomForm;
@@ -39,6 +42,10 @@ public:
     void AdaptControl(tw::TControl* control);
     // The skin changed: every adapted window shows the new one.
     void Refresh();
+
+    // Asked for each control before it gets its adapter (the form's skin
+    // provider hands its OnSkinItem on): it may refuse the control.
+    std::function<void(tw::TComponent* item, bool& canBeAdded, std::string& skinSection)> OnSkinItem;
 
     // The adapter of a window, nullptr when it has none from here.
     TacMainWnd* AdapterOf(HWND wnd) const;

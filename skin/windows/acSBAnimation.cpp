@@ -6,6 +6,7 @@
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/effects/acGlow.h"
 #include "skin/engine/effects/sFade.h"
+#include "skin/engine/link/sVclUtils.h"
 #include "skin/engine/painting/GlyphDrawing.h"
 
 namespace skin {
@@ -32,6 +33,9 @@ uint8_t TacSBAnimation::Alpha() const
 
 void TacSBAnimation::Stop()
 {
+    // An animated show no longer has to tell this window of its frames.
+    if (Wnd && FadeWindow == Wnd)
+        FadeWindow = nullptr;
     SetEnabled(false);
     from_.reset();
     to_.reset();
@@ -99,6 +103,8 @@ void TacSBAnimation::Tick()
         Host->ButtonFadeEnded(Button);
         return;
     }
+    // While the fade runs its window repaints over an animated show.
+    FadeWindow = Wnd;
     Host->ButtonGlow(Button, NewState != 0);
     // Showing a halo makes a window; whatever that set off may have ended
     // this fade meanwhile.

@@ -272,8 +272,20 @@ void TsSkinProvider::SetDrawNonClientArea(bool d)
     if (!d) {
         SetExtBorders(false);
         SetSysMenuStyle(false);
+        // The main menu goes back to the system's drawing, and so do the
+        // form's own scroll bars and theme.
+        if (skinned_)
+            PrepareFormMenus(false);
+        formAdapter_.reset();
+        using TSetWindowTheme = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
+        static const auto setTheme = reinterpret_cast<TSetWindowTheme>(
+            reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"uxtheme.dll"), "SetWindowTheme")));
+        if (setTheme)
+            setTheme(wnd, nullptr, nullptr);
     } else if (skinned_) {
         SetSysMenuStyle(true);
+        titleBg_.reset();
+        PrepareFormMenus(true);
     }
     if (!d && !form_->IsDestroying())
         SetWindowRgn(wnd, nullptr, IsWindowVisible(wnd));
@@ -282,8 +294,12 @@ void TsSkinProvider::SetDrawNonClientArea(bool d)
     if (d && skinned_)
         UpdateFormRegion();
     SetWindowPos(wnd, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    if (d && skinned_)
+    if (d && skinned_) {
         SetExtBorders(SkinManager()->ExtendedBorders);
+        if (IsWindowVisible(wnd))
+            RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_FRAME);
+        AttachAdapters();
+    }
 }
 
 void TsSkinProvider::SetUseGlobalColor(bool u)
@@ -335,6 +351,8 @@ void TsSkinProvider::SetTitleSkin(const std::string& s)
     if (skinned_)
         UpdateFormRegion();
     InvalidateFrame();
+    if (borderForm_)
+        UpdateBorderWindow(255);
 }
 
 void TsSkinProvider::SetAllowExtBorders(bool a)
@@ -466,6 +484,8 @@ void TsSkinProvider::CallSavedHidden(tw::TMessage& m)
 
 TsSkinProvider::TMeasures TsSkinProvider::Measure() const
 {
+    if (ExtActive())
+        return ExtendedMeasures();
     TMeasures ms;
     HWND wnd = form_->Handle();
     RECT wr, cr;
@@ -489,7 +509,9 @@ TsSkinProvider::TMeasures TsSkinProvider::Measure() const
         ms.MenuRect = TRect(mbi.rcBar.left - wr.left, mbi.rcBar.top - wr.top, mbi.rcBar.right - wr.left,
                             mbi.rcBar.bottom - wr.top + 1);
     }
-    ms.Title = IsIconic(wnd) ? GetSystemMetrics(SM_CYCAPTION) : std::max(0, top - ms.Border - ms.Menu);
+    // The system's title as the style gives it; what lies above the client
+    // beyond it and the menu line is frame.
+    ms.Title = IsIconic(wnd) ? GetSystemMetrics(SM_CYCAPTION) : std::min(TitleBarHeight(false), std::max(0, top - ms.Border - ms.Menu));
     return ms;
 }
 
@@ -538,6 +560,11 @@ TCaptionLayoutInput TsSkinProvider::CaptionInput(const TMeasures& ms) const
     in.BISpace = sm->SkinData.BISpace;
     in.BIVAlign = sm->SkinData.BIVAlign;
     in.SysFrame = GetSystemMetrics(SM_CXFRAME);
+    in.ExtBorders = ExtActive();
+    in.BorderMode = sm->SkinData.BorderMode;
+    in.SkinTitleHeight = sm->SkinData.TitleHeight;
+    in.SkinMaxHeight = sm->SkinData.MaxHeight;
+    in.CenterOffset = sm->SkinData.CenterOffset;
     in.Menu = MenuState();
     auto width = [&](const char* large, const char* small) {
         const int i = MaskIndex(in.Large ? large : small);
@@ -546,7 +573,7 @@ TCaptionLayoutInput TsSkinProvider::CaptionInput(const TMeasures& ms) const
     in.CloseWidth = width("BICONCLOSE", "SICONCLOSE");
     in.MaxWidth = width("BICONMAX", "SICONMAX");
     in.MinWidth = width("BICONMIN", "SICONMIN");
-    in.HelpWidth = width("BICONHELP", "SICONHELP");
+    in.HelpWidth = width("BICONHELP", HelpMaskName(in.Large));
     const int close = MaskIndex(in.Large ? "BICONCLOSE" : "SICONCLOSE");
     in.ButtonHeight = sm->MaskIndexValid(close) ? MaskFrameHeight(sm->ma[size_t(close)]) : 21;
     const int title = MaskIndex("TITLEBUTTON");
@@ -570,7 +597,8 @@ TRect TsSkinProvider::IconRect(const TMeasures& ms) const
     const int own = titleIcon_.Width ? titleIcon_.Width : titleIcon_.Height;
     const int size = TitleIconSize(own, SkinManager()->SkinData.TitleHeight, true);
     const int left = ms.Border + SkinManager()->SkinData.BILeft;
-    const int top = ms.Border + (ms.Title - size) / 2;
+    // Centred in the title strip; the extended title holds its top border.
+    const int top = ExtActive() ? (ms.Border + ms.Title - size) / 2 : ms.Border + (ms.Title - size) / 2;
     return TRect(left, top, left + size, top + size);
 }
 
@@ -603,11 +631,7 @@ void TsSkinProvider::PaintGrip(HDC dc)
         return;
     // The form's background behind it, the picture over that.
     tw::TBitmap bmp(w, h, tw::pf24bit);
-    const TColor back = TColor(tw::ColorToRGB(form_->Color()));
-    HBRUSH brush = CreateSolidBrush(back);
-    RECT all{0, 0, w, h};
-    FillRect(bmp.Canvas().Handle(), &all, brush);
-    DeleteObject(brush);
+    FillGripBackground(bmp, g, ms);
     const TPixelView view = bmp.PixelView();
     DrawMaskGlyph(view, TPoint(0, 0), 0, 1, SkinManager()->ma[size_t(MaskIndex("GRIPIMAGE"))], MakeCacheInfo(view, 0, 0));
     BitBlt(dc, g.Left - ms.Client.Left, g.Top - ms.Client.Top, w, h, bmp.Canvas().Handle(), 0, 0, SRCCOPY);
@@ -645,6 +669,13 @@ int TsSkinProvider::HitTest(TPoint screen)
         titleButtons_.Items(i).Rect = buttons_.User[size_t(i)];
     RECT wr;
     GetWindowRect(form_->Handle(), &wr);
+    if (ExtActive()) {
+        // The picture starts left of and above the form's window.
+        const TRect f = ExtendedFrame();
+        in.BorderForm = true;
+        wr.left -= f.Left;
+        wr.top -= f.Top;
+    }
     return FormHitTest(in, TPoint(screen.X - wr.left, screen.Y - wr.top));
 }
 
@@ -655,11 +686,15 @@ void TsSkinProvider::SetHotButton(int code)
     const int old = hotCode_;
     hotCode_ = code;
     pressed_ = false;
+    if (old >= htUserButton)
+        HideButtonHint();
     // Only the buttons that change are drawn again.
     if (IsButtonCode(old))
         RepaintButton(old);
     if (IsButtonCode(code))
         RepaintButton(code);
+    if (code >= htUserButton && Showing())
+        ShowButtonHint(code);
 }
 
 TRect TsSkinProvider::DrawButton(int code, int forced)
@@ -693,7 +728,7 @@ TRect TsSkinProvider::DrawButton(int code, int forced)
             large = "BICONMIN", small = "SICONMIN", enabled = menu.EnabledMin;
         break;
     case htHelp:
-        r = buttons_.Help, large = "BICONHELP", small = "SICONHELP";
+        r = buttons_.Help, large = "BICONHELP", small = HelpMaskName(layoutIn_.Large);
         break;
     default: {
         const int i = code - htUserButton;
@@ -724,16 +759,7 @@ TRect TsSkinProvider::DrawButton(int code, int forced)
         DrawMaskGlyph(view, TPoint(r.Left, r.Top), state, row, sm->ma[size_t(mask)], ci);
     }
     if (code >= htUserButton) {
-        const TsTitleButton& b = titleButtons_.Items(code - htUserButton);
-        if (b.Glyph && !b.Glyph->Empty()) {
-            const int shift = state == 2 ? 1 : 0;
-            const int x = r.Left + (r.Right - r.Left - b.Glyph->Width()) / 2 + shift;
-            const int y = r.Top + (r.Bottom - r.Top - b.Glyph->Height()) / 2 + shift;
-            // The bottom-left pixel's colour is the glyph's transparent one.
-            const COLORREF key = GetPixel(b.Glyph->Canvas().Handle(), 0, b.Glyph->Height() - 1);
-            TransparentBlt(ncCache_->Canvas().Handle(), x, y, b.Glyph->Width(), b.Glyph->Height(),
-                           b.Glyph->Canvas().Handle(), 0, 0, b.Glyph->Width(), b.Glyph->Height(), key);
-        }
+        PaintUserGlyph(*ncCache_, titleButtons_.Items(code - htUserButton), r, state);
     }
     return r;
 }
@@ -809,8 +835,13 @@ void TsSkinProvider::RepaintButton(int code)
 
 void TsSkinProvider::PutButton(const TRect& r)
 {
-    if (r.Right <= r.Left || r.Bottom <= r.Top || !ncCache_ || changeLocked_ || !Showing())
+    if (r.Right <= r.Left || r.Bottom <= r.Top || !ncCache_ || changeLocked_ || !Showing() || AnimPaintDC)
         return;
+    if (ExtActive()) {
+        // The buttons lie on the extended border's title.
+        UpdateBorderWindow(borderForm_->Alpha());
+        return;
+    }
     HWND wnd = form_->Handle();
     HDC dc = GetWindowDC(wnd);
     if (!dc)
@@ -906,6 +937,12 @@ void TsSkinProvider::ShowButtonGlow(int code, TacButtonFx& fx)
     const TRect r = ButtonRect(code);
     RECT wr;
     GetWindowRect(wnd, &wr);
+    if (ExtActive()) {
+        // The button lies on the extended border's title.
+        const TRect f = ExtendedFrame();
+        wr.left -= f.Left;
+        wr.top -= f.Top;
+    }
     const TRect screen(wr.left + r.Left, wr.top + r.Top, wr.left + r.Right, wr.top + r.Bottom);
     HWND host = form_->Parent() ? form_->Parent()->HandleIfAllocated() : wnd;
     ShowCaptionGlow(fx, SkinManager(), TCaptionGlyph{code, layoutIn_.Large, IsZoomed(wnd) != 0, IsIconic(wnd) != 0},
@@ -1084,7 +1121,14 @@ void TsSkinProvider::UpdateFormRegion()
     regionSize_ = size;
     regionBusy_ = true;
     HRGN rgn = nullptr;
-    if (zoomed) {
+    if (ExtActive()) {
+        // The extended border draws the title and the frame outside the
+        // form's own client (and menu line).
+        const int b = FormBorderWidth(false);
+        const int t = b + TitleBarHeight(false) - (titleRaised_ ? 4 : 0);
+        rgn = CreateRectRgn(b, t, size.cx - b, size.cy - b);
+        CollectBorderCutouts();
+    } else if (zoomed) {
         const int b = Measure().Border;
         const TRect r = MaximizedRegionRect(size.cx, size.cy, b, b);
         rgn = CreateRectRgn(r.Left, r.Top, r.Right, r.Bottom);
@@ -1237,20 +1281,8 @@ void TsSkinProvider::BuildNonClientPicture(const TMeasures& ms)
     BitBlt(bmp.Canvas().Handle(), 0, 0, ms.Width, titleBottom, title.Canvas().Handle(), 0, 0, SRCCOPY);
 
     const TRect icon = IconRect(ms);
-    if (icon.Right > icon.Left) {
-        HDC dc = bmp.Canvas().Handle();
-        const int iw = icon.Right - icon.Left, ih = icon.Bottom - icon.Top;
-        if (titleIcon_.Glyph && !titleIcon_.Glyph->Empty()) {
-            tw::TBitmap& g = *titleIcon_.Glyph;
-            TransparentBlt(dc, icon.Left, icon.Top, iw, ih, g.Canvas().Handle(), 0, 0, g.Width(), g.Height(),
-                           RGB(255, 0, 255));
-        } else {
-            HICON h = form_->Icon().Handle();
-            if (!h) h = ApplicationIcon(false);
-            if (!h) h = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
-            DrawIconEx(dc, icon.Left, icon.Top, h, iw, ih, 0, nullptr, DI_NORMAL);
-        }
-    }
+    PaintAppIcon(bmp, icon, titleBottom);
+    PaintTitleBarMask(bmp, ms);
 
     // Caption text between the icon and the buttons.
     TRect text(std::max(icon.Right, ms.Border) + 4 + sm->SkinData.BILeft, ms.Border,
@@ -1304,6 +1336,23 @@ void TsSkinProvider::PaintNonClient()
             DrawButton(code);
         for (int i = 0; i < titleButtons_.Count(); ++i)
             DrawButton(htUserButton + i);
+    }
+    // An animated show is rendering its picture: the screen waits for it.
+    if (AnimPaintDC)
+        return;
+    if (ExtActive()) {
+        // The title and frame are on the extended border; the form keeps
+        // only its menu line between the title and the client.
+        if (MenuLineSkinned() && ms.MenuRect.Right > ms.MenuRect.Left) {
+            PaintSkinnedMenuLine(ms);
+            const TRect f = ExtendedFrame();
+            TWindowDC wdc(wnd);
+            BitBlt(wdc.Handle(), ms.MenuRect.Left - f.Left, ms.MenuRect.Top - f.Top, ms.MenuRect.Right - ms.MenuRect.Left,
+                   ms.MenuRect.Bottom - ms.MenuRect.Top, ncCache_->Canvas().Handle(), ms.MenuRect.Left,
+                   ms.MenuRect.Top, SRCCOPY);
+        }
+        UpdateBorderWindow(borderForm_->Alpha());
+        return;
     }
     HDC dc = GetWindowDC(wnd);
     if (!dc)
@@ -1377,11 +1426,12 @@ void TsSkinProvider::PaintSkinnedMenuLine(const TMeasures& ms)
     if (!menu || !sm || !ncCache_ || ms.MenuRect.Right <= ms.MenuRect.Left)
         return;
     HDC dc = ncCache_->Canvas().Handle();
-    int line = sm->GetSkinIndex("MENULINE");
+    const std::string section = MenuLineSection();
+    int line = sm->GetSkinIndex(section);
     TCacheInfo ci;
     ci.FillColor = form_->Color();
     if (sm->SkinIndexValid(line))
-        PaintItemToDC(line, "MENULINE", ci, true, 0, ms.MenuRect, {0, 0}, dc, sm);
+        PaintItemToDC(line, section, ci, true, 0, ms.MenuRect, {0, 0}, dc, sm);
     else
         FillDC(dc, ms.MenuRect, form_->Color());
     HWND wnd = form_->Handle();
@@ -1405,7 +1455,10 @@ void TsSkinProvider::PaintSkinnedMenuLine(const TMeasures& ms)
         tw::TMenuItem* item = tw::TMenuItem::FromOwnerDraw(mi.wID, mi.dwItemData);
         if (!item)
             continue;
-        const TRect ir(r.left - wr.left, r.top - wr.top, r.right - wr.left, r.bottom - wr.top);
+        // In the extended picture the window starts further in.
+        const TRect f = ExtActive() ? ExtendedFrame() : TRect();
+        const TRect ir(r.left - wr.left + f.Left, r.top - wr.top + f.Top, r.right - wr.left + f.Left,
+                       r.bottom - wr.top + f.Top);
         UINT state = kMenuLineState | ODS_NOFOCUSRECT;
         if (mi.fState & MFS_DISABLED)
             state |= ODS_DISABLED | ODS_GRAYED;
@@ -1797,6 +1850,9 @@ void TsSkinProvider::Print(tw::TMessage& m)
         if (MenuLineSkinned())
             PaintSkinnedMenuLine(ms);
         const int saved = SaveDC(dc);
+        // The extended picture starts left of and above the window.
+        const TRect f = ExtActive() ? ExtendedFrame() : TRect();
+        OffsetViewportOrgEx(dc, -f.Left, -f.Top, nullptr);
         ExcludeClipRect(dc, ms.Client.Left, ms.Client.Top, ms.Client.Right, ms.Client.Bottom);
         BitBlt(dc, 0, 0, ms.Width, ms.Height, ncCache_->Canvas().Handle(), 0, 0, SRCCOPY);
         RestoreDC(dc, saved);
@@ -1864,6 +1920,7 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         MaxInfo(m);
         return;
     case WM_SHOWWINDOW:
+        ParentClosing(m);
         // A hidden form leaves no halo on the screen.
         if (!m.WParam)
             FreeButtonAnimations();
@@ -1881,6 +1938,7 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         if (m.LParam && !(reinterpret_cast<const WINDOWPOS*>(m.LParam)->flags & SWP_NOMOVE))
             for (TacButtonFx& fx : fx_)
                 HideButtonGlow(fx);
+        UpdateTitleRaised();
         UpdateFormRegion();
         // The extended border follows: moved, sized, shown or hidden.
         if (borderForm_)
@@ -1914,6 +1972,11 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
             break;
         formActive_ = m.WParam != 0;
         skinData_->BGChangedFlag = true;
+        // A form the owner's closing had left zoomed shows active again.
+        if (!m.WParam && windowState_ == 3)
+            windowState_ = 0;
+        else if (m.WParam && windowState_ == 3)
+            skinData_->SetActiveState(true);
         if (borderForm_)
             borderForm_->SetActive(formActive_);
         // -1: the system handles the activation but draws no caption.
@@ -1952,6 +2015,7 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         if (drawNonClient_ && IsButtonCode(code)) {
             hotCode_ = code;
             pressed_ = true;
+            HideButtonHint();
             RepaintButton(code);
             if (code >= htUserButton && code - htUserButton < titleButtons_.Count()) {
                 TsTitleButton& b = titleButtons_.Items(code - htUserButton);
@@ -2137,8 +2201,13 @@ void TsSkinProvider::CreateCtrlAdapter()
 {
     if (!skinned_ || !form_ || form_->IsDestroying())
         return;
-    if (!ctrlAdapter_)
+    if (!ctrlAdapter_) {
         ctrlAdapter_ = std::make_unique<TacCtrlAdapter>(form_, SkinManager());
+        ctrlAdapter_->OnSkinItem = [this](tw::TComponent* item, bool& canBeAdded, std::string& section) {
+            if (OnSkinItem)
+                OnSkinItem(item, canBeAdded, section);
+        };
+    }
     ctrlAdapter_->AdaptControls();
 }
 
@@ -2161,7 +2230,17 @@ void TsSkinProvider::SetExtBorders(bool on)
     const bool can = on && skinned_ && form_ && !form_->IsDestroying() && form_->HandleAllocated() && drawNonClient_ &&
                      allowExtBorders_ && form_->BorderStyle() != tw::bsNone && !form_->Parent();
     if (!can) {
-        borderForm_.reset();
+        if (borderForm_) {
+            borderForm_.reset();
+            if (!form_ || form_->IsDestroying())
+                return;
+            // The form draws its own frame again, in its own coordinates.
+            titleRaised_ = false;
+            ncCache_.reset();
+            skinData_->BGChangedFlag = true;
+            regionSize_ = {-1, -1};
+            UpdateFormRegion();
+        }
         return;
     }
     if (!borderForm_) {
@@ -2171,11 +2250,21 @@ void TsSkinProvider::SetExtBorders(bool on)
         borderForm_->OnHitTest = [this](POINT p) {
             if (!OnExtHitTest)
                 return 0;
-            tw::TMessage msg{WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y), 0};
+            // Unanswered, the message keeps HTTRANSPARENT.
+            tw::TMessage msg{WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y), HTTRANSPARENT};
             OnExtHitTest(msg);
-            return int(msg.Result);
+            return msg.Result == HTTRANSPARENT ? 0 : int(msg.Result);
+        };
+        borderForm_->OnTitleHitTest = [this](POINT p) { return ExtendedHitTest(p); };
+        borderForm_->OnFrameExtent = [this] { return ExtActive() ? ExtendedFrame() : TRect(); };
+        borderForm_->OnPaintFrame = [this](const tw::TPixelView& v, const TRect& inner) {
+            if (ExtActive())
+                PaintExtendedFrame(v, inner);
         };
         skinData_->BGChangedFlag = true;
+        ncCache_.reset();
+        regionSize_ = {-1, -1};
+        UpdateFormRegion();
     }
     UpdateBorderWindow(255);
 }
@@ -2184,7 +2273,7 @@ void TsSkinProvider::UpdateBorderWindow(uint8_t alpha)
 {
     // Without layered windows there is nothing to show it with.
     if (borderForm_ && !borderForm_->UpdateBorderWindow(true, alpha))
-        borderForm_.reset();
+        SetExtBorders(false);
 }
 
 TRect TsSkinProvider::ExtBorderMargins() const

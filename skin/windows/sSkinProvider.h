@@ -19,6 +19,7 @@
 #include "skin/engine/link/sCommonData.h"
 #include "skin/engine/painting/BorderPainting.h"
 #include "skin/windows/acSBAnimation.h"
+#include "ui/Application.h"
 #include "ui/Forms.h"
 
 namespace skin {
@@ -101,6 +102,9 @@ private:
 
 // The message record the extended-border window hands over for its hit test.
 using TacNCHitTest = std::function<void(tw::TMessage& msg)>;
+// Asked for each control the control adapter would skin: it may refuse the
+// control or name the section it is drawn with.
+using TAddItemEvent = std::function<void(tw::TComponent* item, bool& canBeAdded, std::string& skinSection)>;
 
 class TsSkinProvider : public tw::TComponent, public TSkinnedFormLink, private TacSBAnimationHost {
 public:
@@ -151,6 +155,28 @@ public:
     }
     // Asked by the extended-border window's hit test.
     TacNCHitTest OnExtHitTest;
+    // Asked by the control adapter for each control.
+    TAddItemEvent OnSkinItem;
+    // The section of the menu line; empty: "MENULINE".
+    const std::string& MenuLineSkin() const { return menuLineSkin_; }
+    void SetMenuLineSkin(const std::string& s);
+    // The menu line's section as painted: MenuLineSkin when the skin has it.
+    std::string MenuLineSection() const;
+
+    // Measures of the frame. Without an extended-border window the skin's
+    // border width and title height are 0 and the system's metrics decide.
+    int SkinBorderWidth() const;
+    int SkinTitleHeight() const;
+    int FormBorderWidth(bool useSkin) const;
+    int TitleBarHeight(bool useSkin) const;
+    // The title is raised to the system caption height (plus 4) while the
+    // zoomed form has an extended border whose skin title is lower than that.
+    bool TitleHeightRaised() const override { return titleRaised_; }
+    // How the owner window closed or minimized this form last (WM_SHOWWINDOW
+    // with SW_PARENTCLOSING): 1 normal, 2 iconic, 3 zoomed, 0 none.
+    uint8_t WindowStateFlag() const { return windowState_; }
+    // The hint window of a user title button while it is hot, else nullptr.
+    tw::THintWindow* ButtonHint() const { return hint_.get(); }
 
     void Loaded() override;
     // A skin manager placed on the form becomes the skin link's; the skin
@@ -197,6 +223,9 @@ public:
     bool HasBorderWindow() const override { return borderForm_ != nullptr; }
     void UpdateFormRegion() override;
     void UpdateBorderWindow(uint8_t alpha) override;
+    HWND BorderWindow() const override;
+    SIZE PaintAll() override;
+    void RestoreBorderRegion() override;
 
     // The extended border (a layered window around the form) while the
     // manager asks for it, the form has a drawn title of its own, no parent
@@ -240,6 +269,7 @@ public:
     bool MenuLineSkinned() const;
 
 private:
+    friend class TsProviderBorderSide;
     struct TMeasures {
         int Width = 0, Height = 0;
         int Border = 0;      // frame width the system keeps around the client
@@ -366,6 +396,40 @@ private:
     bool sysMenuRemoved_ = false;
     TsSystemMenu* systemMenu_ = nullptr;   // owned as a component
     bool sysMenuDoubleClick_ = false;
+
+    // Title icon, title mask, user glyphs, hints and the extended border's
+    // picture (sSkinProviderTitle.cpp).
+    void PaintAppIcon(tw::TBitmap& bmp, const TRect& icon, int titleBottom);
+    void PaintTitleBarMask(tw::TBitmap& bmp, const TMeasures& ms);
+    void PaintUserGlyph(tw::TBitmap& bmp, const TsTitleButton& b, const TRect& r, int state);
+    void FillGripBackground(tw::TBitmap& bmp, const TRect& grip, const TMeasures& ms);
+    void ShowButtonHint(int code);
+    void HideButtonHint();
+    void UpdateTitleRaised();
+    void ParentClosing(tw::TMessage& m);
+    // The frame and title of the extended border into its picture (inner:
+    // the part inside the shadow margins), in the picture's coordinates.
+    void PaintExtendedFrame(const tw::TPixelView& picture, const TRect& inner);
+    // The frame beyond the form's window on each side that the border window
+    // draws (the skin's border and title against the system's).
+    TRect ExtendedFrame() const;
+    // The title zone's hit code at a screen point on the extended border's
+    // frame (0 where the border window decides itself).
+    int ExtendedHitTest(POINT screen);
+    TMeasures ExtendedMeasures() const;
+    // The frame and title are the extended border's (it is shown: the form
+    // is neither zoomed nor minimized).
+    bool ExtActive() const;
+    // The help button's picture: the small set falls back to the large one.
+    const char* HelpMaskName(bool large) const;
+    std::string menuLineSkin_;
+    bool titleRaised_ = false;
+    uint8_t windowState_ = 0;
+    std::unique_ptr<tw::THintWindow> hint_;
+    int hintCode_ = 0;
+    // While the extended border's picture is painted the layout and cache
+    // are the border window's.
+    bool extPainting_ = false;
 };
 
 // The form-creation hook and the window hook of the program: every form gets

@@ -23,10 +23,33 @@ TRect Clip(const TRect& r, const TRect& bounds)
 
 int ButtonTop(const TCaptionLayoutInput& in, int height)
 {
-    if (in.Large && in.BIVAlign == 1)
-        return in.Zoomed ? in.SysFrame - 1 : 0;
+    // A skin that gives the maximized title its own height moves the
+    // buttons by the difference.
+    const bool maxDiffers = in.SkinTitleHeight != 0 && in.SkinTitleHeight != in.SkinMaxHeight;
+    const bool drawnByBorder = in.ExtBorders && in.BorderMode == 1;
+    if (in.Large && in.BIVAlign == 1) {
+        int top = in.TopMargin;
+        if (in.Zoomed) {
+            top += in.SysFrame - 1;
+            if (in.ExtBorders && maxDiffers)
+                top += in.SkinTitleHeight - in.SkinMaxHeight;
+            if (drawnByBorder)
+                top += in.CenterOffset;
+        }
+        return top;
+    }
     // Centred below the top border; integer division rounds towards zero.
-    int top = (in.SkinBorderWidth + in.TitleBarHeight - height) / 2;
+    int top = (in.SkinBorderWidth + in.TitleBarHeight - height) / 2 + in.TopMargin;
+    if (drawnByBorder)
+        top += in.CenterOffset;
+    if (in.Zoomed) {
+        if (in.ExtBorders)
+            top -= 2;
+        if (maxDiffers)
+            top += (in.SkinTitleHeight - in.SkinMaxHeight - in.CenterOffset) / 2 - 2;
+        if (in.ExtBorders)
+            top += in.SysFrame / 2;
+    }
     if (in.Large && height < 16)
         top += 2;
     return top;

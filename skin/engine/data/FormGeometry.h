@@ -102,6 +102,13 @@ struct TCaptionLayoutInput {
     int CloseWidth = 21, MaxWidth = 21, MinWidth = 21, HelpWidth = 21;
     int ButtonHeight = 21;
     int SysFrame = 0;         // the system frame width, for a zoomed form's top-aligned buttons
+    // The extended border's part: its top margin, whether the skin draws
+    // the frame itself (BORDERMODE 1) and the skin's title constants
+    // (TITLEHEIGHT, MAXHEIGHT, CENTEROFFSET; 0 leaves the title as it is).
+    bool ExtBorders = false;
+    int TopMargin = 0;
+    int BorderMode = 0;
+    int SkinTitleHeight = 0, SkinMaxHeight = 0, CenterOffset = 0;
     TSysMenuState Menu;
     std::vector<TUserButtonInput> User;
 };

@@ -116,6 +116,9 @@ void AnimShowControl(tw::TWinControl* control, uint32_t duration);
 // Sees the finished picture of every animated show and the window it is
 // shown in (the overlay, or the layered fading window); for tests.
 extern std::function<void(const tw::TBitmap& picture, HWND window, bool layered)> AnimationProbe;
+// Told of every frame of a show fade: the window it went to and the frame's
+// opacity (layered path) or the old picture's weight (overlay path).
+extern std::function<void(HWND window, uint8_t alpha)> AnimationFrameProbe;
 
 // uxtheme's SetWindowTheme, loaded on first use; nullptr where there is none.
 using TSetWindowTheme = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);

@@ -515,6 +515,39 @@ POINT LayeredOffset(tw::TCustomForm* form, TSkinnedFormLink* link)
     return off;
 }
 
+// The skin's frame beyond the form's window (left, right and bottom) and
+// its title above it: what the extended border draws of the form.
+int LayeredFrameLeft(tw::TCustomForm* form, TSkinnedFormLink* link)
+{
+    const TsSkinManager* sm = link->LinkManager();
+    if (!sm)
+        return 0;
+    TFrameMetrics metrics;
+    metrics.CxFrame = GetSystemMetrics(SM_CXFRAME);
+    metrics.CxFixedFrame = GetSystemMetrics(SM_CXFIXEDFRAME);
+    const uint32_t style = static_cast<uint32_t>(GetWindowLongPtrW(form->Handle(), GWL_STYLE));
+    return std::max(0, sm->SkinData.BorderWidth - FormBorderWidth(style, 0, false, metrics));
+}
+
+int LayeredFrameTop(tw::TCustomForm* form, TSkinnedFormLink* link)
+{
+    const TsSkinManager* sm = link->LinkManager();
+    return sm ? std::max(0, int(LayeredOffset(form, link).y - sm->ExtBorderMargins.Top)) : 0;
+}
+
+// The form is opaque: a picture printed by GDI into a 32-bit bitmap leaves
+// its alpha at 0, which the layered window would show as clear.
+void OpaqueRect(const tw::TPixelView& v, TRect r)
+{
+    r.Left = std::max(r.Left, 0);
+    r.Top = std::max(r.Top, 0);
+    r.Right = std::min(r.Right, v.Width);
+    r.Bottom = std::min(r.Bottom, v.Height);
+    for (int y = r.Top; y < r.Bottom; ++y)
+        for (int x = r.Left; x < r.Right; ++x)
+            v.Row(y)[x * 4 + 3] = 0xFF;
+}
+
 void AddExStyle(HWND wnd, LONG_PTR bits)
 {
     SetWindowLongPtrW(wnd, GWL_EXSTYLE, GetWindowLongPtrW(wnd, GWL_EXSTYLE) | bits);
@@ -530,13 +563,18 @@ void AnimShowLayered(tw::TCustomForm* form, TSkinnedFormLink* link, HWND border,
     const SIZE size = link->PaintAll();
     const int w = std::max<int>(size.cx, form->Width()), h = std::max<int>(size.cy, form->Height());
     tw::TBitmap picture(std::max(w, 1), std::max(h, 1), tw::pf32bit);
+    const TRect wr = WindowRect(form->Handle());
+    const POINT off = LayeredOffset(form, link);
     AnimPaintDC = picture.Canvas().Handle();
-    PaintControlTree(picture, form, 0, 0, link);
+    // The form's window lies at the offset in the picture; its frame and
+    // title, printed by the provider, reach out to the margins.
+    PaintControlTree(picture, form, off.x, off.y, link);
+    OpaqueRect(picture.PixelView(), TRect(off.x - LayeredFrameLeft(form, link), off.y - LayeredFrameTop(form, link),
+                                          off.x + wr.Width() + LayeredFrameLeft(form, link),
+                                          off.y + wr.Height() + LayeredFrameLeft(form, link)));
     const int frames = static_cast<int>((duration & 0xFFFF) >> 3);
     uint8_t alpha = frames > 0 ? 0 : target;
 
-    const TRect wr = WindowRect(form->Handle());
-    const POINT off = LayeredOffset(form, link);
     const bool topmost = (GetWindowLongPtrW(form->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
     // The fading window is a plain borderless form that the skin leaves alone.
     tw::TForm fader(nullptr);
@@ -558,6 +596,8 @@ void AnimShowLayered(tw::TCustomForm* form, TSkinnedFormLink* link, HWND border,
         for (int i = 0; i <= frames; ++i) {
             alpha = static_cast<uint8_t>(std::min<int>(alpha + step, target));
             ShowLayered(update, fw, screen.Handle(), {w, h}, pic, alpha);
+            if (AnimationFrameProbe)
+                AnimationFrameProbe(fw, alpha);
             NotifyFadeWindow();
             Sleep(8);
         }
@@ -582,6 +622,7 @@ void AnimShowLayered(tw::TCustomForm* form, TSkinnedFormLink* link, HWND border,
 } // namespace
 
 std::function<void(const tw::TBitmap& picture, HWND window, bool layered)> AnimationProbe;
+std::function<void(HWND window, uint8_t alpha)> AnimationFrameProbe;
 
 void AnimShowControl(tw::TWinControl* control, uint32_t duration)
 {
@@ -627,6 +668,8 @@ void AnimShowControl(tw::TWinControl* control, uint32_t duration)
             const int weight = std::max(0, 255 - i * step);
             MergeBitmaps32(work.PixelView(), a.Capture->PixelView(), picture.PixelView(), static_cast<uint16_t>(weight));
             BitBlt(dc, 0, 0, w, h, work.Canvas().Handle(), 0, 0, SRCCOPY);
+            if (AnimationFrameProbe)
+                AnimationFrameProbe(overlay, static_cast<uint8_t>(weight));
             NotifyFadeWindow();
             Sleep(8);
         }

@@ -99,7 +99,10 @@ protected:
         RECT wr;
         GetWindowRect(form->Handle(), &wr);
         const TRect m = manager.ExtBorderMargins;
-        return TRect(wr.left - m.Left, wr.top - m.Top, wr.right + m.Right, wr.bottom + m.Bottom);
+        // The skin's frame and title beyond the form's window are the border's too.
+        const TRect f = provider->BorderForm() ? provider->BorderForm()->FrameExtent() : TRect();
+        return TRect(wr.left - m.Left - f.Left, wr.top - m.Top - f.Top, wr.right + m.Right + f.Right,
+                     wr.bottom + m.Bottom + f.Bottom);
     }
 
     TUpdateLayeredWindow (*savedEntry)() = nullptr;

@@ -225,5 +225,40 @@ TEST(FormGeometry, SizeOutlineKeepsTheMinimum)
     EXPECT_EQ(SizeOutline(htBottomRight, {5, 5}, {5, 5}, form, 0, 0), form);
 }
 
+
+TEST(FormGeometry, ButtonTopFollowsTheSkinsTitleConstants)
+{
+    TCaptionLayoutInput in;
+    in.WindowWidth = 400;
+    in.TitleBarHeight = 26;
+    in.ButtonHeight = 20;
+    in.Menu.VisibleMax = in.Menu.VisibleMin = false;
+    // Centred: (0 + 26 - 20) / 2.
+    EXPECT_EQ(LayoutCaptionButtons(in).Close.Top, 3);
+    // A skin whose maximized title differs moves a zoomed form's buttons by
+    // (TITLEHEIGHT - MAXHEIGHT - CENTEROFFSET) / 2 - 2.
+    in.SkinTitleHeight = 30;
+    in.SkinMaxHeight = 22;
+    EXPECT_EQ(LayoutCaptionButtons(in).Close.Top, 3);
+    in.Zoomed = true;
+    EXPECT_EQ(LayoutCaptionButtons(in).Close.Top, 3 + (30 - 22) / 2 - 2);
+    // With the extended border: 2 up, half the system frame down.
+    in.ExtBorders = true;
+    in.SysFrame = 4;
+    EXPECT_EQ(LayoutCaptionButtons(in).Close.Top, 3 + 2 - 2 + 2);
+    // BORDERMODE 1 adds the centre offset, also to the difference.
+    in.Zoomed = false;
+    in.BorderMode = 1;
+    in.CenterOffset = 3;
+    EXPECT_EQ(LayoutCaptionButtons(in).Close.Top, 6);
+    // Top-aligned buttons: the margin, and on a zoomed form the frame, the
+    // title difference and the offset.
+    in.BIVAlign = 1;
+    in.TopMargin = 5;
+    EXPECT_EQ(LayoutCaptionButtons(in).Close.Top, 5);
+    in.Zoomed = true;
+    EXPECT_EQ(LayoutCaptionButtons(in).Close.Top, 5 + 3 + 8 + 3);
+}
+
 } // namespace
 } // namespace skin

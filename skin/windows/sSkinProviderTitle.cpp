@@ -1,0 +1,484 @@
+// The provider's title bar pieces that lie beside the window procedure: the
+// frame measures with and without the extended border, the application icon,
+// the title mask behind the buttons, the user buttons' glyphs and hints, the
+// grip's background, and the extended border's own frame and title.
+#include "skin/windows/sSkinProvider.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "base/WinText.h"
+#include "skin/engine/common/GdiGuards.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/data/sMaskData.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/ItemPaintingWin.h"
+#include "skin/engine/link/sCommonData.h"
+#include "skin/engine/link/sVclUtils.h"
+#include "skin/engine/painting/AlphaPrimitives.h"
+#include "skin/engine/painting/GlyphDrawing.h"
+#include "skin/windows/acBorderForm.h"
+
+namespace skin {
+
+namespace {
+
+bool IsButtonCode(int code)
+{
+    return code == htMinButton || code == htMaxButton || code == htClose || code == htHelp || code >= htUserButton;
+}
+
+TFrameMetrics SystemFrameMetrics()
+{
+    TFrameMetrics m;
+    m.CxFrame = GetSystemMetrics(SM_CXFRAME);
+    m.CxFixedFrame = GetSystemMetrics(SM_CXFIXEDFRAME);
+    m.CyCaption = GetSystemMetrics(SM_CYCAPTION);
+    m.CySmCaption = GetSystemMetrics(SM_CYSMCAPTION);
+    return m;
+}
+
+// A 32-bit picture whose alpha is not all zero: a glyph saved without alpha
+// is drawn as the 24-bit pictures are.
+bool HasAlpha(const tw::TPixelView& v)
+{
+    if (v.BitsPerPixel != 32)
+        return false;
+    for (int y = 0; y < v.Height; ++y) {
+        const uint8_t* p = v.Row(y);
+        for (int x = 0; x < v.Width; ++x, p += 4)
+            if (p[3] != 0)
+                return true;
+    }
+    return false;
+}
+
+// A glyph over a picture at (x, y): a 32-bit one blended by its own alpha,
+// any other with its key colour left out (the bottom-left pixel's colour,
+// or the given key).
+void DrawGlyphOver(tw::TBitmap& dst, tw::TBitmap& glyph, int x, int y, int w, int h, bool keyFromCorner)
+{
+    if (glyph.Empty() || w <= 0 || h <= 0)
+        return;
+    const tw::TPixelView src = glyph.PixelView();
+    const tw::TPixelView out = dst.PixelView();
+    if (glyph.PixelFormat() == tw::pf32bit && HasAlpha(src) && w == glyph.Width() && h == glyph.Height()) {
+        DrawAlphaGlyph(TRect(x, y, x + w, y + h), TRect(0, 0, w, h), out, src, MakeCacheInfo(out, 0, 0), false);
+        return;
+    }
+    const COLORREF key = keyFromCorner ? GetPixel(glyph.Canvas().Handle(), 0, glyph.Height() - 1) : RGB(255, 0, 255);
+    TransparentBlt(dst.Canvas().Handle(), x, y, w, h, glyph.Canvas().Handle(), 0, 0, glyph.Width(), glyph.Height(),
+                   key);
+}
+
+// The hint's text broken at spaces into lines no wider than maxWidth in the
+// font (a word longer than that stands on a line of its own).
+std::string WrapHintText(const std::string& text, HFONT font, int maxWidth)
+{
+    TWindowDC screen(nullptr);
+    HDC dc = screen.Handle();
+    HGDIOBJ old = SelectObject(dc, font);
+    auto width = [&](const std::string& s) {
+        const std::wstring w = tw::Utf8ToWide(s);
+        SIZE size{};
+        GetTextExtentPoint32W(dc, w.c_str(), int(w.size()), &size);
+        return int(size.cx);
+    };
+    std::string out, line, word;
+    auto flushWord = [&] {
+        if (word.empty())
+            return;
+        const std::string joined = line.empty() ? word : line + " " + word;
+        if (!line.empty() && width(joined) > maxWidth) {
+            out += line + "\n";
+            line = word;
+        } else {
+            line = joined;
+        }
+        word.clear();
+    };
+    for (char c : text) {
+        if (c == ' ') {
+            flushWord();
+        } else if (c == '\n' || c == '\r') {
+            flushWord();
+            if (c == '\n') {
+                out += line + "\n";
+                line.clear();
+            }
+        } else {
+            word += c;
+        }
+    }
+    flushWord();
+    out += line;
+    SelectObject(dc, old);
+    return out;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Measures
+
+int TsSkinProvider::SkinBorderWidth() const
+{
+    const TsSkinManager* sm = SkinManager();
+    return borderForm_ && sm ? sm->SkinData.BorderWidth : 0;
+}
+
+int TsSkinProvider::SkinTitleHeight() const
+{
+    const TsSkinManager* sm = SkinManager();
+    return borderForm_ && sm ? sm->SkinData.TitleHeight : 0;
+}
+
+int TsSkinProvider::FormBorderWidth(bool useSkin) const
+{
+    if (!form_ || !form_->HandleAllocated())
+        return 0;
+    const auto style = uint32_t(GetWindowLongPtrW(form_->Handle(), GWL_STYLE));
+    return skin::FormBorderWidth(style, SkinBorderWidth(), useSkin, SystemFrameMetrics());
+}
+
+int TsSkinProvider::TitleBarHeight(bool useSkin) const
+{
+    if (!form_ || !form_->HandleAllocated())
+        return 0;
+    HWND wnd = form_->Handle();
+    const tw::TBorderStyle bs = form_->BorderStyle();
+    TTitleInput in;
+    in.Style = uint32_t(GetWindowLongPtrW(wnd, GWL_STYLE));
+    in.HasTitle = bs != tw::bsNone;
+    in.Iconic = IsIconic(wnd) != FALSE;
+    in.ToolWindow = bs == tw::bsToolWindow || bs == tw::bsSizeToolWin;
+    in.TitleRaised = titleRaised_;
+    in.SkinTitleHeight = SkinTitleHeight();
+    return skin::TitleBarHeight(in, useSkin, SystemFrameMetrics());
+}
+
+void TsSkinProvider::UpdateTitleRaised()
+{
+    const TsSkinManager* sm = SkinManager();
+    titleRaised_ = form_ && form_->HandleAllocated() && borderForm_ && sm && IsZoomed(form_->Handle()) &&
+                   sm->SkinData.TitleHeight < GetSystemMetrics(SM_CYCAPTION) + 4;
+}
+
+void TsSkinProvider::ParentClosing(tw::TMessage& m)
+{
+    if (m.LParam != SW_PARENTCLOSING || !form_->HandleAllocated())
+        return;
+    HWND wnd = form_->Handle();
+    windowState_ = IsIconic(wnd) ? 2 : IsZoomed(wnd) ? 3 : 1;
+}
+
+void TsSkinProvider::SetMenuLineSkin(const std::string& s)
+{
+    if (menuLineSkin_ == s)
+        return;
+    menuLineSkin_ = s;
+    skinData_->BGChangedFlag = true;
+}
+
+std::string TsSkinProvider::MenuLineSection() const
+{
+    const TsSkinManager* sm = SkinManager();
+    if (!menuLineSkin_.empty() && sm && sm->SkinIndexValid(sm->GetSkinIndex(menuLineSkin_)))
+        return menuLineSkin_;
+    return "MENULINE";
+}
+
+// ---------------------------------------------------------------------------
+// Title pieces
+
+void TsSkinProvider::PaintAppIcon(tw::TBitmap& bmp, const TRect& icon, int titleBottom)
+{
+    const int iw = icon.Right - icon.Left, ih = icon.Bottom - icon.Top;
+    if (iw <= 0 || ih <= 0)
+        return;
+    HDC dc = bmp.Canvas().Handle();
+    if (titleIcon_.Glyph && !titleIcon_.Glyph->Empty()) {
+        tw::TBitmap& g = *titleIcon_.Glyph;
+        // A 32-bit glyph keeps its own size and alpha; any other is
+        // stretched to the icon's place with the key colour left out.
+        if (g.PixelFormat() == tw::pf32bit && HasAlpha(g.PixelView()))
+            DrawGlyphOver(bmp, g, icon.Left, icon.Top, g.Width(), g.Height(), false);
+        else
+            TransparentBlt(dc, icon.Left, icon.Top, iw, ih, g.Canvas().Handle(), 0, 0, g.Width(), g.Height(),
+                           RGB(255, 0, 255));
+        return;
+    }
+    HICON h = form_->Icon().Handle();
+    if (!h && tw::Application)
+        h = reinterpret_cast<HICON>(SendMessageW(tw::Application->Handle(), WM_GETICON, ICON_SMALL2, 0));
+    if (!h) {
+        // The program file's own icon: the large one where the title gives
+        // it more than 16 pixels, else the small one.
+        const int room = titleBottom - icon.Top;
+        if (room > 16)
+            h = ApplicationIcon(true);
+        if (!h)
+            h = ApplicationIcon(false);
+    }
+    if (!h)
+        h = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+    DrawIconEx(dc, icon.Left, icon.Top, h, iw, ih, 0, nullptr, DI_NORMAL);
+}
+
+void TsSkinProvider::PaintTitleBarMask(tw::TBitmap& bmp, const TMeasures& ms)
+{
+    const TSysMenuState& menu = layoutIn_.Menu;
+    if (!menu.VisibleClose)
+        return;
+    TsSkinManager* sm = SkinManager();
+    const int mask = sm->GetMaskIndex(skinData_->SkinIndex, skinData_->SkinSection(), "TITLEBAR");
+    if (!sm->MaskIndexValid(mask))
+        return;
+    const TsMaskData& md = sm->ma[size_t(mask)];
+    const int p = md.Bmp ? md.Bmp->Width() / 9 : (md.R.Right - md.R.Left) / std::max(1, 3 * md.ImageCount);
+    const int bottom = std::min(bmp.Height(), ms.Border + ms.Title);
+    const TRect r(std::max(0, ms.Width - (2 * p + TitleButtonsWidth(layoutIn_))), 0, bmp.Width(), bottom);
+    if (r.Right <= r.Left || r.Bottom <= r.Top)
+        return;
+    const tw::TPixelView view = bmp.PixelView();
+    DrawMaskRect(view, r, true, MakeCacheInfo(view, 0, 0), md, formActive_ ? 1 : 0, true);
+}
+
+void TsSkinProvider::PaintUserGlyph(tw::TBitmap& bmp, const TsTitleButton& b, const TRect& r, int state)
+{
+    if (!b.Glyph || b.Glyph->Empty())
+        return;
+    tw::TBitmap& g = *b.Glyph;
+    const int shift = state == 2 ? 1 : 0;
+    const int x = r.Left + (r.Right - r.Left - g.Width()) / 2 + shift;
+    const int y = r.Top + (r.Bottom - r.Top - g.Height()) / 2 + shift;
+    DrawGlyphOver(bmp, g, x, y, g.Width(), g.Height(), true);
+}
+
+void TsSkinProvider::FillGripBackground(tw::TBitmap& bmp, const TRect& grip, const TMeasures& ms)
+{
+    // What the form shows at the grip's place, as any skinned control asks
+    // for its background: the form's cached client picture, else its colour.
+    TacBGInfo info;
+    info.PleaseDraw = false;
+    const bool answered = GetBGInfo(info, form_, false);
+    const int w = bmp.Width(), h = bmp.Height();
+    const int cx = grip.Left - ms.Client.Left, cy = grip.Top - ms.Client.Top;
+    if (answered && info.BgType == btCache && !info.Bmp.Empty()) {
+        const tw::TPixelView out = bmp.PixelView();
+        const TRect m = ExtBorderMargins();
+        const int sx0 = cx + info.OffsetX + m.Left, sy0 = cy + info.OffsetY + m.Top;
+        const int bpp = info.Bmp.BitsPerPixel / 8, obpp = out.BitsPerPixel / 8;
+        for (int y = 0; y < h; ++y) {
+            const int sy = sy0 + y;
+            if (sy < 0 || sy >= info.Bmp.Height)
+                continue;
+            for (int x = 0; x < w; ++x) {
+                const int sx = sx0 + x;
+                if (sx < 0 || sx >= info.Bmp.Width)
+                    continue;
+                std::memcpy(out.Row(y) + x * obpp, info.Bmp.Row(sy) + sx * bpp, 3);
+            }
+        }
+        return;
+    }
+    const TColor back = answered && info.BgType == btFill ? info.Color : TColor(tw::ColorToRGB(form_->Color()));
+    TGdiObject brush(CreateSolidBrush(COLORREF(back)));
+    RECT all{0, 0, w, h};
+    FillRect(bmp.Canvas().Handle(), &all, static_cast<HBRUSH>(brush.Get()));
+}
+
+// ---------------------------------------------------------------------------
+// User button hints
+
+void TsSkinProvider::ShowButtonHint(int code)
+{
+    HideButtonHint();
+    const int i = code - htUserButton;
+    if (i < 0 || i >= titleButtons_.Count() || !tw::Application)
+        return;
+    const TsTitleButton& b = titleButtons_.Items(i);
+    if (b.Hint.empty())
+        return;
+    hint_ = std::make_unique<tw::THintWindow>(tw::Application);
+    hint_->SetColor(tw::clInfoBk);
+    // At most 200 pixels wide, the text broken into lines to fit.
+    const std::string text = WrapHintText(b.Hint, hint_->Font().Handle(), 200 - 8);
+    hint_->SetText(text);
+    TRect r = hint_->CalcHintRect(text);
+    int w = r.Width(), h = r.Height() + 4;
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    int x = cursor.x + 8, y = cursor.y + 16;
+    MONITORINFO mi{};
+    mi.cbSize = sizeof(mi);
+    if (GetMonitorInfoW(MonitorFromWindow(form_->Handle(), MONITOR_DEFAULTTONEAREST), &mi)) {
+        const RECT& wa = mi.rcWork;
+        if (x + w > wa.right) x = wa.right - w;
+        if (y + h > wa.bottom) y = wa.bottom - h;
+        x = std::max<int>(x, wa.left);
+        y = std::max<int>(y, wa.top);
+    }
+    hint_->SetBounds(x, y, w, h);
+    HWND hw = hint_->Handle();
+    hintCode_ = code;
+    SetWindowPos(hw, HWND_TOPMOST, x, y, w, h, SWP_NOACTIVATE);
+    BOOL animation = FALSE, fade = FALSE;
+    SystemParametersInfoW(SPI_GETTOOLTIPANIMATION, 0, &animation, 0);
+    SystemParametersInfoW(SPI_GETTOOLTIPFADE, 0, &fade, 0);
+    using TAnimateWindow = BOOL(WINAPI*)(HWND, DWORD, DWORD);
+    static const auto animate = reinterpret_cast<TAnimateWindow>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "AnimateWindow")));
+    if (b.Hint.size() < 100 && animate && animation && fade)
+        animate(hw, 200, AW_BLEND);
+    ShowWindow(hw, SW_SHOWNOACTIVATE);
+}
+
+void TsSkinProvider::HideButtonHint()
+{
+    hint_.reset();
+    hintCode_ = 0;
+}
+
+// ---------------------------------------------------------------------------
+// The extended border: its frame, title and hit test
+
+TRect TsSkinProvider::ExtendedFrame() const
+{
+    if (!borderForm_ || !form_->HandleAllocated())
+        return TRect();
+    const int sys = FormBorderWidth(false), skin = FormBorderWidth(true);
+    const int dx = skin - sys;
+    // The skin's title (with its top border) against the system's.
+    const int dt = TitleBarHeight(true) - sys - TitleBarHeight(false);
+    return TRect(dx, dt, dx, dx);
+}
+
+TsSkinProvider::TMeasures TsSkinProvider::ExtendedMeasures() const
+{
+    TMeasures ms;
+    HWND wnd = form_->Handle();
+    RECT wr, cr;
+    GetWindowRect(wnd, &wr);
+    GetClientRect(wnd, &cr);
+    const TRect f = ExtendedFrame();
+    ms.Width = (wr.right - wr.left) + f.Left + f.Right;
+    ms.Height = (wr.bottom - wr.top) + f.Top + f.Bottom;
+    ms.Border = FormBorderWidth(true);
+    // The skin's title height holds its top border.
+    ms.Title = std::max(0, TitleBarHeight(true) - ms.Border);
+    POINT origin{0, 0};
+    ClientToScreen(wnd, &origin);
+    const int left = origin.x - wr.left + f.Left, top = origin.y - wr.top + f.Top;
+    ms.Client = TRect(left, top, left + cr.right, top + cr.bottom);
+    MENUBARINFO mbi{};
+    mbi.cbSize = sizeof(mbi);
+    if (GetMenu(wnd) && GetMenuBarInfo(wnd, OBJID_MENU, 0, &mbi)) {
+        ms.Menu = mbi.rcBar.bottom - mbi.rcBar.top + 1;
+        ms.MenuRect = TRect(mbi.rcBar.left - wr.left + f.Left, mbi.rcBar.top - wr.top + f.Top,
+                            mbi.rcBar.right - wr.left + f.Left, mbi.rcBar.bottom - wr.top + f.Top + 1);
+    }
+    return ms;
+}
+
+void TsSkinProvider::PaintExtendedFrame(const tw::TPixelView& picture, const TRect& inner)
+{
+    if (!skinned_ || !form_->HandleAllocated())
+        return;
+    const TMeasures ms = ExtendedMeasures();
+    if (!ncCache_ || skinData_->BGChangedFlag || ncCache_->Width() != ms.Width || ncCache_->Height() != ms.Height)
+        BuildNonClientPicture(ms);
+    const tw::TPixelView src = ncCache_->PixelView();
+    const TsSkinManager* sm = SkinManager();
+    const bool borderMode = sm && sm->SkinData.BorderMode == 1;
+    const int w = std::min(src.Width, inner.Right - inner.Left), h = std::min(src.Height, inner.Bottom - inner.Top);
+    const int sb = src.BitsPerPixel / 8;
+    for (int y = 0; y < h; ++y) {
+        const int py = inner.Top + y;
+        if (py < 0 || py >= picture.Height)
+            continue;
+        const bool titleRow = y < ms.Border + ms.Title;
+        for (int x = 0; x < w; ++x) {
+            const int px = inner.Left + x;
+            if (px < 0 || px >= picture.Width)
+                continue;
+            uint8_t* out = picture.Row(py) + px * 4;
+            const uint8_t* in = src.Row(y) + x * sb;
+            const bool client = ms.Client.Contains(TPoint(x, y)) ||
+                                (ms.MenuRect.Right > ms.MenuRect.Left && ms.MenuRect.Contains(TPoint(x, y)));
+            const bool key = in[0] == 0xFF && in[1] == 0x00 && in[2] == 0xFF;
+            if (client || key)
+                continue;   // the form itself, or the skin's transparent corners: the shadow shows
+            // BORDERMODE 1: the extended picture is the frame; only the title's
+            // own pieces (icon, text, buttons) are laid over it.
+            if (borderMode && !titleRow)
+                continue;
+            out[0] = in[0];
+            out[1] = in[1];
+            out[2] = in[2];
+            out[3] = 0xFF;
+        }
+    }
+    // The skin's cut-outs stay clear.
+    for (const TRect& c : cutouts_)
+        for (int y = std::max(0, c.Top); y < std::min(h, c.Bottom); ++y)
+            for (int x = std::max(0, c.Left); x < std::min(w, c.Right); ++x) {
+                const int px = inner.Left + x, py = inner.Top + y;
+                if (px >= 0 && py >= 0 && px < picture.Width && py < picture.Height)
+                    std::memset(picture.Row(py) + px * 4, 0, 4);
+            }
+}
+
+int TsSkinProvider::ExtendedHitTest(POINT screen)
+{
+    if (!ExtActive() || !skinned_ || !drawNonClient_)
+        return 0;
+    const int code = HitTest(TPoint(screen.x, screen.y));
+    // The edges, the client and what lies beside are the border window's.
+    if (code == htClient || code == htNowhere || (code >= htLeft && code <= htBottomRight))
+        return 0;
+    SetHotButton(IsButtonCode(code) ? code : 0);
+    return code;
+}
+
+bool TsSkinProvider::ExtActive() const
+{
+    if (!borderForm_ || !form_ || !form_->HandleAllocated())
+        return false;
+    HWND wnd = form_->Handle();
+    return !IsZoomed(wnd) && !IsIconic(wnd);
+}
+
+const char* TsSkinProvider::HelpMaskName(bool large) const
+{
+    if (large)
+        return "BICONHELP";
+    const TsSkinManager* sm = SkinManager();
+    const int i = sm ? sm->GetMaskIndex(sm->ConstData.IndexGlobalInfo, "GLOBALINFO", "SICONHELP") : -1;
+    return sm && sm->MaskIndexValid(i) ? "SICONHELP" : "BICONHELP";
+}
+
+HWND TsSkinProvider::BorderWindow() const
+{
+    return borderForm_ ? borderForm_->Handle() : nullptr;
+}
+
+SIZE TsSkinProvider::PaintAll()
+{
+    if (!borderForm_ || !skinned_ || !form_->HandleAllocated())
+        return SIZE{0, 0};
+    skinData_->BGChangedFlag = true;
+    const TMeasures ms = ExtendedMeasures();
+    BuildNonClientPicture(ms);
+    const TRect m = borderForm_->Margins();
+    return SIZE{ms.Width + m.Left + m.Right, ms.Height + m.Top + m.Bottom};
+}
+
+void TsSkinProvider::RestoreBorderRegion()
+{
+    if (borderForm_)
+        borderForm_->UpdateBorderWindow(true, 255);
+}
+
+} // namespace skin
