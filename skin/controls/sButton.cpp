@@ -105,6 +105,7 @@ void TsButton::PaintFace()
     const std::string caption = Caption();
     if (!caption.empty())
         DrawControlText(&c, caption.c_str(), Enabled(), text, DT_SINGLELINE | DT_CENTER | DT_VCENTER, &SkinData, state > 0);
+    PaintDisabledCache(SkinData, DisabledKind());
 }
 
 void TsButton::DrawFace(const DRAWITEMSTRUCT& di)

@@ -5,6 +5,7 @@
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/link/ItemPaintingWin.h"
 #include "skin/engine/link/sVclUtils.h"
+#include "skin/engine/painting/AlphaPrimitives.h"
 
 namespace skin {
 
@@ -64,6 +65,16 @@ void NoteCacheLook(TsCommonData& data, const std::string& look, std::string& pai
     if (look == paintedLook) return;
     paintedLook = look;
     data.BGChangedFlag = true;
+}
+
+void PaintDisabledCache(TsCommonData& data, unsigned disabledKind)
+{
+    tw::TControl* c = data.OwnerControl();
+    tw::TBitmap* cache = data.CacheBmp();
+    if (!c || c->Enabled() || !cache || cache->Empty() || !data.Skinned() || disabledKind == 0) return;
+    // The parent's cache info already holds where the control lies in it.
+    PaintDisabledState(cache->PixelView(), disabledKind, GetControlColor(c->Parent()), data.GetParentCacheInfo(),
+                       TPoint{0, 0});
 }
 
 void DrawControlCache(TsCommonData& data, HDC dc, int x, int y)

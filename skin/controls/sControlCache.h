@@ -33,6 +33,12 @@ bool UpdateControlCache(TsCommonData& data, int state, int& paintedState);
 // a key: a key other than the one painted marks the background changed.
 void NoteCacheLook(TsCommonData& data, const std::string& look, std::string& paintedLook);
 
+// A disabled control shows its finished cache in the skin's disabled look:
+// grey (dkGrayed) and/or mixed with what lies under it (dkBlended). Nothing
+// for an enabled or unskinned control. Call it last, after the caption and
+// glyph went onto the cache.
+void PaintDisabledCache(TsCommonData& data, unsigned disabledKind);
+
 // Copies the cache picture to (x, y) of dc.
 void DrawControlCache(TsCommonData& data, HDC dc, int x, int y);
 
