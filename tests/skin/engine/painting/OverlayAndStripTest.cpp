@@ -8,6 +8,7 @@
 #include "tests/skin/engine/SkinTestSupport.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/images/SkinPictures.h"
+#include "skin/engine/painting/BorderPainting.h"
 #include "skin/engine/painting/GlyphDrawing.h"
 #include "skin/engine/painting/ItemPainting.h"
 
@@ -153,4 +154,45 @@ TEST(SkinPictureCleanUp, OnlyFullyTransparentWhiteBecomesZero)
     TPixelImage q = Picture(2, 2, 24, 0xFFFFFF);
     ClearTransparentWhite(q.View());
     EXPECT_EQ(Px(q.View(), 0, 0), 0xFFFFFF);
+}
+
+TEST(MaskStretch, SidesAreAveragedOverEachPixelsArea)
+{
+    // Shrinking keeps every source pixel's share; enlarging blends where a
+    // pixel straddles two source pixels.
+    TPixelImage row = Picture(4, 1, 24, 0);
+    for (int x = 0; x < 4; ++x) SetPx(row.View(), x, 0, TColor(x == 3 ? 250 : 100 * x));
+    TPixelImage small = Picture(2, 2, 24, 0x777777);
+    HalftoneStretchPixels(small.View(), {0, 0, 2, 1}, row.View(), {0, 0, 4, 1});
+    EXPECT_EQ(Px(small.View(), 0, 0), 50);
+    EXPECT_EQ(Px(small.View(), 1, 0), 225);
+    EXPECT_EQ(Px(small.View(), 0, 1), 0x777777);   // nothing outside the rectangle
+    TPixelImage wide = Picture(3, 2, 24, 0);
+    HalftoneStretchPixels(wide.View(), {0, 0, 3, 2}, row.View(), {1, 0, 3, 1});
+    EXPECT_EQ(Px(wide.View(), 0, 1), 100);
+    EXPECT_EQ(Px(wide.View(), 1, 1), 150);
+    EXPECT_EQ(Px(wide.View(), 2, 1), 200);
+
+    // A stretching border mask: a 4 x 3 frame, corners of one pixel, its
+    // top side two pixels (black, red 200) laid over three.
+    TsSkinManager sm;
+    TsMaskData m;
+    m.Bmp = std::make_unique<TPixelImage>(Picture(4, 3, 24, 0x101010));
+    SetPx(m.Bmp->View(), 1, 0, 0x000000);
+    SetPx(m.Bmp->View(), 2, 0, 0x0000C8);
+    m.R = {0, 0, 4, 3};
+    m.ImageCount = 1;
+    m.StretchMode = 1 | 4;
+    m.WL = m.WT = m.WR = m.WB = 1;
+    m.Manager = &sm;
+    TPixelImage dst = Picture(5, 3, 24, 0x777777);
+    DrawMaskRect(dst.View(), {0, 0, 5, 3}, true, EmptyCacheInfo(), m, 0, false);
+    EXPECT_EQ(Px(dst.View(), 1, 0), 0x000000);
+    EXPECT_EQ(Px(dst.View(), 2, 0), 0x000064);
+    EXPECT_EQ(Px(dst.View(), 3, 0), 0x0000C8);
+    // The button painter stretches its sides the same way.
+    TPixelImage button = Picture(5, 3, 24, 0x777777);
+    DrawButtonMask(button.View(), nullptr, true, m, 0);
+    EXPECT_EQ(Px(button.View(), 2, 0), 0x000064);
+    EXPECT_EQ(Px(button.View(), 3, 0), 0x0000C8);
 }
