@@ -125,7 +125,7 @@ void TsBitBtn::PaintFace()
 {
     const int state = CurrentState();
     NoteCacheLook(SkinData, ButtonLook(*this) + std::to_string(Spacing()), paintedLook_);
-    if (UpdateControlCache(SkinData, state, paintedState_)) DrawButtonContent(*this, *link_, state, Spacing(), glyphRect_);
+    if (UpdateButtonCache(SkinData, state, paintedState_)) DrawButtonContent(*this, *link_, state, Spacing(), glyphRect_);
 }
 
 void TsBitBtn::WndProc(tw::TMessage& m)

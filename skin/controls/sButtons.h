@@ -65,6 +65,10 @@ public:
     const TRect& GlyphRect() const { return glyphRect_; }
 
 protected:
+    void SkinChanged() override
+    {
+        if (!this->SkinData.Skinned()) ClearButtonRegion(this->SkinData);
+    }
     TRect glyphRect_;
     std::unique_ptr<TsGlyphButton> link_;
 };
