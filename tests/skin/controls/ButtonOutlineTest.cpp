@@ -130,5 +130,23 @@ TEST_F(ButtonOutline, WeighedCornersShowWhatLiesUnderTheButton)
     EXPECT_EQ(test::CachePixel(cache, 40, 13), middle);   // the face itself is the section's
 }
 
+TEST_F(ButtonOutline, FocusedButtonShowsDots)
+{
+    button->SetFocus();
+    button->Invalidate();
+    PaintNow();
+    HDC dc = GetDC(button->Handle());
+    const COLORREF dot = GetPixel(dc, 3, 3), between = GetPixel(dc, 4, 3), shadow = GetPixel(dc, 5, 2);
+    const COLORREF nextDot = GetPixel(dc, 6, 3), down = GetPixel(dc, 3, 6);
+    ReleaseDC(button->Handle(), dc);
+    // Every third pixel black along the edges, its white shadow up and
+    // left of it; the face between them.
+    EXPECT_EQ(dot, 0u);
+    EXPECT_EQ(nextDot, 0u);
+    EXPECT_EQ(down, 0u);
+    EXPECT_EQ(shadow, 0xFFFFFFu);
+    EXPECT_NE(between, 0u);
+}
+
 } // namespace
 } // namespace skin
