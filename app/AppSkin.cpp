@@ -6,6 +6,7 @@
 #include "skin/controls/sButtons.h"
 #include "skin/controls/sLabel.h"
 #include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/common/SkinUtils.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/link/SkinnedForms.h"
 #include "skin/engine/link/sSkinManagerWin.h"
@@ -88,7 +89,7 @@ void ReportSkinLoadError(skin::TsSkinManager* manager, bool german) {
     // Once: a reload of the same skin later (hue, saturation) says nothing new.
     manager->LoadError.clear();
     manager->LoadErrorFile.clear();
-    Application->MessageBox(text, Application->Title(), MB_OK | MB_ICONWARNING);
+    skin::ShowWarning(text);
 }
 
 void JoinSkin(TCustomForm* form) {

@@ -5,6 +5,7 @@
 #include "skin/engine/link/ItemPaintingWin.h"
 #include "skin/engine/link/SkinText.h"
 #include "skin/engine/painting/AlphaPrimitives.h"
+#include "skin/engine/painting/GlyphDrawing.h"
 
 namespace skin {
 
@@ -12,6 +13,8 @@ namespace {
 
 constexpr int kTextIndent = 2;
 constexpr int kMarkGap = 4;
+constexpr int kSelectionEdge = 1;
+constexpr int kSelectionRadius = 4;
 
 } // namespace
 
@@ -22,7 +25,10 @@ void PaintListItem(TsCommonData& data, const tw::TFont& font, HDC dc, const TRec
     if (w <= 0 || h <= 0 || !dc || !sm) return;
     tw::TBitmap item(w, h, tw::pf24bit);
     const TRect whole{0, 0, w, h};
-    FillRectPixels(item.PixelView(), whole, look.Selected ? sm->GetHighlightColor() : data.GetControlBGColor(false));
+    FillRectPixels(item.PixelView(), whole, data.GetControlBGColor(false));
+    // The selection as a rounded shape of the highlight over the list's
+    // colour, its edge ring softened into it.
+    if (look.Selected) PaintRoundedShape(item, whole, 0, sm->GetHighlightColor(), kSelectionEdge, kSelectionRadius);
     TRect text{kTextIndent, 0, w, h};
     if (sm->MaskIndexValid(look.CheckMask)) {
         const TsMaskData& mask = sm->ma[size_t(look.CheckMask)];

@@ -3,6 +3,7 @@
 #include "base/WinText.h"
 #include "skin/engine/link/SkinText.h"
 #include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/painting/GraphicsUtils.h"
 
 namespace skin {
 
@@ -29,9 +30,12 @@ void DrawOwnerButtonFace(const DRAWITEMSTRUCT& di, TsCommonData& data, TsFadeTim
     paintFace();
     if (!fading) DrawControlCache(data, di.hDC, 0, 0);
     if ((di.itemState & ODS_FOCUS) != 0 && (di.itemState & ODS_NOFOCUSRECT) == 0) {
-        RECT focus = di.rcItem;
-        InflateRect(&focus, -3, -3);
-        DrawFocusRect(di.hDC, &focus);
+        // Black dots with a white shadow show on any face the skin gives.
+        tw::TCanvas canvas;
+        canvas.SetHandle(di.hDC);
+        const RECT& r = di.rcItem;
+        PaintFocusDots(canvas, TRect(r.left + 3, r.top + 3, r.right - 4, r.bottom - 4));
+        canvas.SetHandle(nullptr);
     }
 }
 
@@ -97,7 +101,7 @@ void TsButton::PaintFace()
     const int state = CurrentState();
     NoteCacheLook(SkinData, Caption() + '\n' + std::to_string(Enabled()) + ',' + std::to_string(Font().Color()),
                   paintedLook_);
-    if (!UpdateControlCache(SkinData, state, paintedState_)) return;
+    if (!UpdateButtonCache(SkinData, state, paintedState_)) return;
     tw::TCanvas& c = SkinData.CacheBmp()->Canvas();
     c.Font().Assign(Font());
     TRect text(0, 0, Width(), Height());
@@ -105,6 +109,7 @@ void TsButton::PaintFace()
     const std::string caption = Caption();
     if (!caption.empty())
         DrawControlText(&c, caption.c_str(), Enabled(), text, DT_SINGLELINE | DT_CENTER | DT_VCENTER, &SkinData, state > 0);
+    PaintDisabledCache(SkinData, DisabledKind());
 }
 
 void TsButton::DrawFace(const DRAWITEMSTRUCT& di)

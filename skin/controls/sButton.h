@@ -20,6 +20,10 @@ public:
 protected:
     void CreateParams(tw::TCreateParams& p) override;
     bool SkinnedMessage(tw::TMessage& m) override;
+    void SkinChanged() override
+    {
+        if (!SkinData.Skinned()) ClearButtonRegion(SkinData);
+    }
 
 private:
     void DrawFace(const DRAWITEMSTRUCT& di);

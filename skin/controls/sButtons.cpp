@@ -7,6 +7,7 @@
 #include "skin/controls/sControlCache.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/link/SkinText.h"
+#include "skin/engine/painting/GraphicsUtils.h"
 
 namespace skin {
 
@@ -72,10 +73,12 @@ void DrawButtonContent(Button& b, TsGlyphButton& link, int state, int spacing, T
     tw::TCanvas& c = b.SkinData.CacheBmp()->Canvas();
     c.Font().Assign(b.Font());
     const std::string caption = b.Caption();
-    const SIZE text = caption.empty() ? SIZE{0, 0} : c.TextExtent(caption);
+    const TPoint extent = caption.empty() ? TPoint{0, 0} : GetTextSize(b.Font().Handle(), caption);
+    const SIZE text{extent.X, extent.Y};
     const SIZE glyph = GlyphSize(b.Glyph(), b.NumGlyphs(), b.GlyphProps);
     TRect textRect;
-    LayoutButtonContent(TRect(0, 0, b.Width(), b.Height()), glyph, text, b.Layout(), spacing, glyphRect, textRect);
+    LayoutButtonContent(TRect(0, 0, b.Width(), b.Height()), glyph, text, b.Layout(), spacing, glyphRect, textRect,
+                        b.GlyphProps.Margin, b.GlyphProps.Alignment);
     if (state == 2) {
         glyphRect.Offset(1, 1);
         textRect.Offset(1, 1);
@@ -84,6 +87,7 @@ void DrawButtonContent(Button& b, TsGlyphButton& link, int state, int spacing, T
     if (!caption.empty())
         DrawControlText(&c, caption.c_str(), b.Enabled(), textRect, DT_SINGLELINE | DT_CENTER | DT_VCENTER,
                         &b.SkinData, state > 0);
+    PaintDisabledCache(b.SkinData, b.DisabledKind());
 }
 
 // Hover fades where the skin asks for them; a plain repaint otherwise.
@@ -96,27 +100,12 @@ void FadeHover(TsFadeTimer*& fade, TsCommonData& data, bool entering)
 } // namespace
 
 void LayoutButtonContent(const TRect& r, SIZE glyph, SIZE text, tw::TButtonLayout layout, int spacing, TRect& glyphRect,
-                         TRect& textRect)
+                         TRect& textRect, int margin, int alignment)
 {
-    const bool both = glyph.cx > 0 && text.cx > 0;
-    const int gap = both ? spacing : 0;
-    const bool across = layout == tw::blGlyphLeft || layout == tw::blGlyphRight;
-    const int total = across ? glyph.cx + gap + text.cx : glyph.cy + gap + text.cy;
-    const int start = across ? r.Left + (r.Width() - total) / 2 : r.Top + (r.Height() - total) / 2;
-    const bool glyphFirst = layout == tw::blGlyphLeft || layout == tw::blGlyphTop;
-    if (across) {
-        const int gx = glyphFirst ? start : start + text.cx + gap;
-        const int tx = glyphFirst ? start + glyph.cx + gap : start;
-        const int gy = r.Top + (r.Height() - glyph.cy) / 2;
-        glyphRect = TRect(gx, gy, gx + glyph.cx, gy + glyph.cy);
-        textRect = TRect(tx, r.Top, tx + text.cx, r.Bottom);
-    } else {
-        const int gy = glyphFirst ? start : start + text.cy + gap;
-        const int ty = glyphFirst ? start + glyph.cy + gap : start;
-        const int gx = r.Left + (r.Width() - glyph.cx) / 2;
-        glyphRect = TRect(gx, gy, gx + glyph.cx, gy + glyph.cy);
-        textRect = TRect(r.Left, ty, r.Right, ty + text.cy);
-    }
+    TPoint at;
+    CalcButtonLayout(r, TPoint{int(glyph.cx), int(glyph.cy)}, TPoint{int(text.cx), int(text.cy)}, int(layout), alignment,
+                     margin, spacing, at, textRect, 0);
+    glyphRect = TRect(at.X, at.Y, at.X + glyph.cx, at.Y + glyph.cy);
 }
 
 // ---------------------------------------------------------------- TsBitBtn
@@ -136,7 +125,7 @@ void TsBitBtn::PaintFace()
 {
     const int state = CurrentState();
     NoteCacheLook(SkinData, ButtonLook(*this) + std::to_string(Spacing()), paintedLook_);
-    if (UpdateControlCache(SkinData, state, paintedState_)) DrawButtonContent(*this, *link_, state, Spacing(), glyphRect_);
+    if (UpdateButtonCache(SkinData, state, paintedState_)) DrawButtonContent(*this, *link_, state, Spacing(), glyphRect_);
 }
 
 void TsBitBtn::WndProc(tw::TMessage& m)

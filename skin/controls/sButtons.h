@@ -23,12 +23,18 @@ struct TsButtonGlyphProps {
     bool Grayed = false;
     bool Reflected = false;
     unsigned DisabledGlyphKind = dgBlended | dgGrayed;
+    // Space from the aligned edge to the picture (-1: by the alignment) and
+    // the alignment of picture and caption (0 left, 1 right, 2 centre).
+    int Margin = -1;
+    int Alignment = 2;
 };
 
 // Where glyph and caption go inside r: side by side or above each other by
-// layout, the pair centred; the glyph size may be empty.
+// layout; margin -1 with alignment 2 centres the pair, else it keeps margin
+// pixels from the aligned edge (alignment 0 left, 1 right). The glyph size
+// may be empty.
 void LayoutButtonContent(const TRect& r, SIZE glyph, SIZE text, tw::TButtonLayout layout, int spacing, TRect& glyphRect,
-                         TRect& textRect);
+                         TRect& textRect, int margin = -1, int alignment = 2);
 
 // What both skinned buttons add to their class-library button.
 template <class Base> class TsSkinnedButton : public TsSkinnedControl<Base> {
@@ -59,6 +65,10 @@ public:
     const TRect& GlyphRect() const { return glyphRect_; }
 
 protected:
+    void SkinChanged() override
+    {
+        if (!this->SkinData.Skinned()) ClearButtonRegion(this->SkinData);
+    }
     TRect glyphRect_;
     std::unique_ptr<TsGlyphButton> link_;
 };

@@ -54,6 +54,7 @@ void PaintCheckControl(tw::TWinControl& control, TsCommonData& data, const TsChe
         const std::string caption = control.Caption();
         const UINT flags = DT_SINGLELINE | DT_VCENTER | (look.TextLeft ? DT_RIGHT : DT_LEFT);
         DrawControlText(&canvas, caption.c_str(), control.Enabled(), text, flags, &data, look.State != 0);
+        PaintDisabledCache(data, look.DisabledKind);
     });
 }
 

@@ -15,6 +15,7 @@ struct TsCheckLook {
     int Check = 0;
     int State = 0;
     bool Radio = false;
+    unsigned DisabledKind = 1;   // TsDisabledKind bits of the disabled look
     bool TextLeft = false;
 };
 
@@ -70,7 +71,12 @@ protected:
         }
     }
 
-    void PaintSkin(HDC dc) override { PaintCheckControl(*this, this->SkinData, Look(), dc); }
+    void PaintSkin(HDC dc) override
+    {
+        TsCheckLook look = Look();
+        look.DisabledKind = this->DisabledKind();
+        PaintCheckControl(*this, this->SkinData, look, dc);
+    }
 
 private:
     void RepaintNow()

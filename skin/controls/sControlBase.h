@@ -14,6 +14,7 @@
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/effects/sFade.h"
 #include "skin/engine/link/sCommonData.h"
+#include "skin/engine/painting/GlyphDrawing.h"
 #include "ui/Controls.h"
 
 namespace skin {
@@ -66,6 +67,15 @@ public:
     TsCommonData SkinData;
     // A fade between two looks is running.
     bool Fading() const { return fade_ && fade_->Enabled(); }
+    // The look of the disabled control (TsDisabledKind bits): blended with
+    // what lies under it by default.
+    unsigned DisabledKind() const { return disabledKind_; }
+    void SetDisabledKind(unsigned kind)
+    {
+        if (kind == disabledKind_) return;
+        disabledKind_ = kind;
+        if (SkinData.Skinned() && !this->Enabled()) RepaintSkin();
+    }
 
     void WndProc(tw::TMessage& m) override
     {
@@ -146,6 +156,7 @@ protected:
     }
 
     TsFadeTimer* fade_ = nullptr;
+    unsigned disabledKind_ = dkBlended;
     int paintedState_ = -1;
     std::string paintedLook_;
 };

@@ -29,9 +29,24 @@ bool AnswerControlCommand(tw::TMessage& m, TsCommonData& data, TsFadeTimer*& fad
 // good or the control is not skinned.
 bool UpdateControlCache(TsCommonData& data, int state, int& paintedState);
 
+// The same for a windowed button whose section has a border mask: its
+// background, what lies under the control in the mask's corners, then the
+// button painter with the mask's state frame; the mask's key-coloured
+// corner pixels are cut from the window's region. Without a mask (or a
+// window) as UpdateControlCache.
+bool UpdateButtonCache(TsCommonData& data, int state, int& paintedState);
+// Gives the button its whole window back (the skin went away).
+void ClearButtonRegion(TsCommonData& data);
+
 // What a cache shows beyond its section (caption, glyph, value) written as
 // a key: a key other than the one painted marks the background changed.
 void NoteCacheLook(TsCommonData& data, const std::string& look, std::string& paintedLook);
+
+// A disabled control shows its finished cache in the skin's disabled look:
+// grey (dkGrayed) and/or mixed with what lies under it (dkBlended). Nothing
+// for an enabled or unskinned control. Call it last, after the caption and
+// glyph went onto the cache.
+void PaintDisabledCache(TsCommonData& data, unsigned disabledKind);
 
 // Copies the cache picture to (x, y) of dc.
 void DrawControlCache(TsCommonData& data, HDC dc, int x, int y);

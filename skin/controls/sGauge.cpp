@@ -38,7 +38,7 @@ void TsGauge::Paint()
     // Kind, text and colours are set through the plain gauge, which only invalidates.
     NoteCacheLook(SkinData,
                   ShownText() + ',' + std::to_string(int(kind_)) + ',' + std::to_string(showText_) + ',' +
-                      std::to_string(Font().Color()),
+                      std::to_string(Font().Color()) + ',' + std::to_string(Enabled()),
                   paintedLook_);
     if (UpdateControlCache(SkinData, 0, paintedState_)) {
         TsSkinManager* manager = SkinData.SkinManager();
@@ -64,6 +64,7 @@ void TsGauge::Paint()
             DrawSectionText(&c, ShownText().c_str(), Enabled(), inner, DT_CENTER | DT_VCENTER | DT_SINGLELINE,
                             SkinData.SkinIndex, false, manager);
         }
+        PaintDisabledCache(SkinData, DisabledKind());
     }
     DrawControlCache(SkinData, Canvas().Handle(), 0, 0);
 }

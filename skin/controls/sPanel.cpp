@@ -25,7 +25,8 @@ void TsPanel::Paint()
     const TRect r(client.Left + inset, client.Top + inset, client.Right - inset, client.Bottom - inset);
     UINT flags = DT_SINGLELINE | DT_VCENTER | DT_EXPANDTABS;
     flags |= alignment_ == tw::taCenter ? DT_CENTER : alignment_ == tw::taRightJustify ? DT_RIGHT : DT_LEFT;
-    DrawControlText(&c, text_.c_str(), Enabled(), r, flags, &SkinData, false);
+    const std::string shown = CutText(c, text_, r.Width());
+    WriteControlText(&c, shown.c_str(), Enabled(), r, flags, &SkinData, false);
 }
 
 } // namespace skin

@@ -19,19 +19,23 @@ void TsStatusBar::PaintSkinned(HDC dc)
     BitBlt(frame.Canvas().Handle(), 0, 0, frame.Width(), frame.Height(), cache->Canvas().Handle(), 0, 0, SRCCOPY);
     tw::TCanvas& c = frame.Canvas();
     c.Font().Assign(Font());
-    const UINT flags = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
+    const UINT flags = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;
     const int border = SkinData.BorderMaxWidth();
+    // A text too long for its panel ends in dots, the same for every
+    // contour pass.
+    auto write = [&](const std::string& text, const TRect& r, UINT align) {
+        const std::string shown = CutText(c, text, r.Width());
+        WriteControlText(&c, shown.c_str(), Enabled(), r, flags | align, &SkinData, false);
+    };
     if (SimplePanel() || PanelCount() == 0) {
-        DrawControlText(&c, SimpleText().c_str(), Enabled(), TRect(border + 4, 0, Width() - border - 4, Height()),
-                        flags | DT_LEFT, &SkinData, false);
+        write(SimpleText(), TRect(border + 4, 0, Width() - border - 4, Height()), DT_LEFT);
     } else {
         int x = 0;
         for (int i = 0; i < PanelCount(); ++i) {
             const tw::TStatusPanel& p = Panels(i);
             const int right = i == PanelCount() - 1 ? Width() : x + p.Width;
             const UINT align = p.Alignment == tw::taCenter ? DT_CENTER : p.Alignment == tw::taRightJustify ? DT_RIGHT : DT_LEFT;
-            DrawControlText(&c, p.Text.c_str(), Enabled(), TRect(x + 4, 0, right - 4, Height()), flags | align,
-                            &SkinData, false);
+            write(p.Text, TRect(x + 4, 0, right - 4, Height()), align);
             x = right;
         }
     }

@@ -129,6 +129,7 @@ void TsTrackBar::PaintSkin(HDC dc)
         }
         const TsConstData& cd = sm.ConstData;
         PaintScrollPart(cache, sm, vertical ? cd.ScrollSliderH : cd.ScrollSliderV, state, thumb);
+        PaintDisabledCache(SkinData, DisabledKind());
     });
 }
 

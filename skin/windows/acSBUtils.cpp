@@ -115,9 +115,10 @@ void PaintScrollPart(tw::TBitmap& cache, TsSkinManager& sm, const TsConstData::T
                      const TRect& r)
 {
     if (r.IsEmpty() || !sm.SkinIndexValid(part.SkinIndex)) return;
-    const TCacheInfo under = MakeCacheInfo(cache.PixelView());
-    PaintItem(&sm, part.SkinIndex, sm.gd[size_t(part.SkinIndex)].Name, under, true, state, r, TPoint{0, 0},
-              cache.PixelView(), part.BGTexture, part.BGHotTexture);
+    // The textures and the border were looked up once with the skin.
+    TCacheInfo under = MakeCacheInfo(cache.PixelView());
+    PaintItemWithMask(&sm, part.SkinIndex, part.MaskIndex, part.BGTexture, part.BGHotTexture, under, true, state, r,
+                      TPoint{0, 0}, cache.PixelView());
     if (!sm.MaskIndexValid(part.GlyphIndex)) return;
     const TsMaskData& glyph = sm.ma[size_t(part.GlyphIndex)];
     const int gw = MaskFrameWidth(glyph), gh = MaskFrameHeight(glyph);

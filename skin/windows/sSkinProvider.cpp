@@ -165,20 +165,8 @@ TsSkinProvider* FindProvider(tw::TCustomForm* form)
     return nullptr;
 }
 
-namespace {
-
-tw::TCustomForm* NearestForm(tw::TComponent* c)
-{
-    for (; c; c = c->Owner())
-        if (auto* f = dynamic_cast<tw::TCustomForm*>(c))
-            return f;
-    return nullptr;
-}
-
-} // namespace
-
 TsSkinProvider::TsSkinProvider(tw::TComponent* owner, bool applyNow)
-    : tw::TComponent(owner), form_(NearestForm(owner))
+    : tw::TComponent(owner), form_(GetOwnerForm(owner))
 {
     SetName("sSkinProvider1");
     skinData_ = std::make_unique<TsCommonData>(form_, false);

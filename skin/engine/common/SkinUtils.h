@@ -156,6 +156,22 @@ int CaptionFontHeight();
 HFONT CreateCaptionFont();
 // Processes the application's pending messages until the time has passed.
 void WaitWithMessages(unsigned milliseconds);
+
+// Published properties of the class library's objects by name (names
+// without regard to case), for code that reaches a property of an object
+// whose class it does not know. The table holds the properties of controls,
+// forms and fonts that the skinning touches.
+bool HasProperty(tw::TObject* obj, const std::string& name);
+// The object a property holds; nullptr when there is no such property.
+tw::TObject* GetObjectPropByName(tw::TObject* obj, const std::string& name);
+// The ordinal value (a set as its bits); -1 when there is no such property.
+int GetOrdPropByName(tw::TObject* obj, const std::string& name);
+void SetOrdPropByName(tw::TObject* obj, const std::string& name, int value);
+// Whether the set property holds the element of exactly that name.
+bool SetPropHasElement(tw::TObject* obj, const std::string& propName, const std::string& elementName);
+// Adds the element to the set property, or takes it out, through the set's
+// text (element names separated by commas).
+void ChangeSetProp(tw::TObject* obj, const std::string& propName, const std::string& elementName, bool add);
 #endif
 
 } // namespace skin

@@ -4,7 +4,9 @@
 
 #include <shellapi.h>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "base/SysUtils.h"
 #include "base/WinText.h"
@@ -12,6 +14,7 @@
 #include "ui/Dialogs.h"
 #include "ui/Forms.h"
 #include "ui/Graphics.h"
+#include "ui/StdCtrls.h"
 
 namespace skin {
 
@@ -172,6 +175,174 @@ void WaitWithMessages(unsigned milliseconds)
         tw::Application->ProcessMessages();
         if (tw::GetTickCount64Ms() - start < milliseconds) Sleep(1);
     } while (tw::GetTickCount64Ms() - start < milliseconds);
+}
+
+// ---------------------------------------------------------------------------
+// Published properties by name
+
+namespace {
+
+enum class TPropKind { Ordinal, Set, Object };
+
+struct TPublished {
+    const char* Name;
+    TPropKind Kind;
+    std::function<bool(tw::TObject*)> Applies;
+    std::function<int(tw::TObject*)> Get;
+    std::function<void(tw::TObject*, int)> Put;
+    std::function<tw::TObject*(tw::TObject*)> Object;
+    std::vector<const char*> Elements;   // set members by bit
+};
+
+template <class T> std::function<bool(tw::TObject*)> Is()
+{
+    return [](tw::TObject* o) { return dynamic_cast<T*>(o) != nullptr; };
+}
+
+template <class T, class Getter, class Setter>
+TPublished Ordinal(const char* name, Getter get, Setter put, TPropKind kind = TPropKind::Ordinal,
+                   std::vector<const char*> elements = {})
+{
+    return TPublished{name,
+                      kind,
+                      Is<T>(),
+                      [get](tw::TObject* o) { return int(get(*dynamic_cast<T*>(o))); },
+                      [put](tw::TObject* o, int v) { put(*dynamic_cast<T*>(o), v); },
+                      nullptr,
+                      std::move(elements)};
+}
+
+const std::vector<TPublished>& PublishedTable()
+{
+    using tw::TControl;
+    static const std::vector<TPublished> table = {
+        Ordinal<tw::TComponent>("Tag", [](tw::TComponent& c) { return c.Tag(); },
+                                [](tw::TComponent& c, int v) { c.SetTag(v); }),
+        Ordinal<TControl>("Color", [](TControl& c) { return c.Color(); },
+                          [](TControl& c, int v) { c.SetColor(tw::TColor(v)); }),
+        Ordinal<TControl>("Enabled", [](TControl& c) { return c.Enabled(); },
+                          [](TControl& c, int v) { c.SetEnabled(v != 0); }),
+        Ordinal<TControl>("Visible", [](TControl& c) { return c.Visible(); },
+                          [](TControl& c, int v) { c.SetVisible(v != 0); }),
+        Ordinal<TControl>("Left", [](TControl& c) { return c.Left(); }, [](TControl& c, int v) { c.SetLeft(v); }),
+        Ordinal<TControl>("Top", [](TControl& c) { return c.Top(); }, [](TControl& c, int v) { c.SetTop(v); }),
+        Ordinal<TControl>("Width", [](TControl& c) { return c.Width(); }, [](TControl& c, int v) { c.SetWidth(v); }),
+        Ordinal<TControl>("Height", [](TControl& c) { return c.Height(); },
+                          [](TControl& c, int v) { c.SetHeight(v); }),
+        Ordinal<TControl>("ParentColor", [](TControl& c) { return c.ParentColor(); },
+                          [](TControl& c, int v) { c.SetParentColor(v != 0); }),
+        Ordinal<TControl>("ParentFont", [](TControl& c) { return c.ParentFont(); },
+                          [](TControl& c, int v) { c.SetParentFont(v != 0); }),
+        TPublished{"Font", TPropKind::Object, Is<TControl>(), nullptr, nullptr,
+                   [](tw::TObject* o) -> tw::TObject* { return &dynamic_cast<TControl*>(o)->Font(); }, {}},
+        Ordinal<tw::TLabel>("Transparent", [](tw::TLabel& c) { return c.Transparent(); },
+                            [](tw::TLabel& c, int v) { c.SetTransparent(v != 0); }),
+        Ordinal<tw::TCustomForm>("BorderStyle", [](tw::TCustomForm& f) { return f.BorderStyle(); },
+                                 [](tw::TCustomForm& f, int v) { f.SetBorderStyle(tw::TBorderStyle(v)); }),
+        Ordinal<tw::TCustomForm>("BorderIcons", [](tw::TCustomForm& f) { return f.BorderIcons(); },
+                                 [](tw::TCustomForm& f, int v) { f.SetBorderIcons(tw::TBorderIcons(v)); },
+                                 TPropKind::Set, {"biSystemMenu", "biMinimize", "biMaximize", "biHelp"}),
+        Ordinal<tw::TCustomForm>("FormStyle", [](tw::TCustomForm& f) { return f.FormStyle(); },
+                                 [](tw::TCustomForm& f, int v) { f.SetFormStyle(tw::TFormStyle(v)); }),
+        Ordinal<tw::TFont>("Color", [](tw::TFont& f) { return f.Color(); },
+                           [](tw::TFont& f, int v) { f.SetColor(tw::TColor(v)); }),
+        Ordinal<tw::TFont>("Size", [](tw::TFont& f) { return f.Size(); }, [](tw::TFont& f, int v) { f.SetSize(v); }),
+        Ordinal<tw::TFont>("Style", [](tw::TFont& f) { return f.Style(); },
+                           [](tw::TFont& f, int v) { f.SetStyle(tw::TFontStyles(v)); }, TPropKind::Set,
+                           {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"}),
+    };
+    return table;
+}
+
+const TPublished* FindPublished(tw::TObject* obj, const std::string& name)
+{
+    if (!obj) return nullptr;
+    for (const TPublished& p : PublishedTable())
+        if (tw::SameText(p.Name, name) && p.Applies(obj)) return &p;
+    return nullptr;
+}
+
+// The set's members present in the value, as "a,b" without brackets.
+std::string SetText(const TPublished& p, int value)
+{
+    std::string text;
+    for (size_t bit = 0; bit < p.Elements.size() && bit < 32; ++bit) {
+        if (!(unsigned(value) & (1u << bit))) continue;
+        if (!text.empty()) text += ',';
+        text += p.Elements[bit];
+    }
+    return text;
+}
+
+// Names that are not members (also the empty one a leading comma leaves)
+// add nothing.
+int SetValue(const TPublished& p, const std::string& text)
+{
+    unsigned value = 0;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(',', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string name = tw::Trim(text.substr(start, end - start));
+        for (size_t bit = 0; bit < p.Elements.size() && bit < 32; ++bit)
+            if (name == p.Elements[bit]) value |= 1u << bit;
+        start = end + 1;
+    }
+    return int(value);
+}
+
+} // namespace
+
+bool HasProperty(tw::TObject* obj, const std::string& name) { return FindPublished(obj, name) != nullptr; }
+
+tw::TObject* GetObjectPropByName(tw::TObject* obj, const std::string& name)
+{
+    const TPublished* p = FindPublished(obj, name);
+    return p && p->Kind == TPropKind::Object ? p->Object(obj) : nullptr;
+}
+
+int GetOrdPropByName(tw::TObject* obj, const std::string& name)
+{
+    const TPublished* p = FindPublished(obj, name);
+    return p && p->Kind != TPropKind::Object ? p->Get(obj) : -1;
+}
+
+void SetOrdPropByName(tw::TObject* obj, const std::string& name, int value)
+{
+    const TPublished* p = FindPublished(obj, name);
+    if (p && p->Kind != TPropKind::Object) p->Put(obj, value);
+}
+
+bool SetPropHasElement(tw::TObject* obj, const std::string& propName, const std::string& elementName)
+{
+    const TPublished* p = FindPublished(obj, propName);
+    if (!p || p->Kind != TPropKind::Set) return false;
+    const unsigned value = unsigned(p->Get(obj));
+    for (size_t bit = 0; bit < p->Elements.size() && bit < 32; ++bit)
+        if ((value & (1u << bit)) && elementName == p->Elements[bit]) return true;
+    return false;
+}
+
+void ChangeSetProp(tw::TObject* obj, const std::string& propName, const std::string& elementName, bool add)
+{
+    const TPublished* p = FindPublished(obj, propName);
+    if (!p || p->Kind != TPropKind::Set || elementName.empty()) return;
+    std::string text = SetText(*p, p->Get(obj));
+    if (add) {
+        if (text.find(elementName) != std::string::npos) return;
+        text += "," + elementName;
+    } else {
+        size_t at;
+        if ((at = text.find("," + elementName)) != std::string::npos)
+            text.erase(at, elementName.size() + 1);
+        else if ((at = text.find(elementName + ",")) != std::string::npos)
+            text.erase(at, elementName.size() + 1);
+        else if ((at = text.find(elementName)) != std::string::npos)
+            text.erase(at, elementName.size());
+        else
+            return;
+    }
+    p->Put(obj, SetValue(*p, text));
 }
 
 } // namespace skin

@@ -47,6 +47,9 @@ public:
     virtual HRGN AnimationRegion() { return nullptr; }
     // Sets the extended-border window's region again after the animation.
     virtual void RestoreBorderRegion() {}
+    // A message the form's code passes to its provider's notification
+    // hook; a provider takes none of them.
+    virtual void NotifyHook(tw::TMessage&) {}
 
 protected:
     ~TSkinnedFormLink() = default;

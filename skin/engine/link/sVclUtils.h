@@ -54,6 +54,10 @@ TColor GetWindowColor(HWND wnd);
 // The first form in the owner chain, starting with the component itself.
 tw::TCustomForm* GetOwnerForm(tw::TComponent* component);
 HWND GetTopParentWindow(HWND wnd);
+class TSkinnedFormLink;
+// Hands the message to the notification hook of the form's first provider
+// that is not going away; returns that provider (nullptr: none).
+TSkinnedFormLink* NotifyProviderHook(tw::TCustomForm* form, tw::TMessage& message);
 // A control that exists in full: has its window (windowed ones), a parent,
 // and is neither loading nor going away.
 bool ControlIsReady(tw::TControl* control);
@@ -79,7 +83,6 @@ bool GraphicChildNeedsPaint(tw::TControl* child, HDC dc);
 // out as the key colour $FF00FF is left transparent.
 void PaintGraphicChildren(HDC dc, tw::TWinControl* parent, TPoint offset);
 
-class TSkinnedFormLink;
 // Paints the control with its windowed children into the bitmap at (x, y)
 // (the bitmap's origin is the control's top-left). An invisible control
 // leaves its parent's colour in its place.

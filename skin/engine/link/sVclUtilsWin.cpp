@@ -1,5 +1,6 @@
 #include "skin/engine/link/sVclUtils.h"
 
+#include "skin/engine/link/SkinnedForms.h"
 #include "ui/Graphics.h"
 
 namespace skin {
@@ -144,6 +145,19 @@ tw::TCustomForm* GetOwnerForm(tw::TComponent* component)
     return nullptr;
 }
 
+TSkinnedFormLink* NotifyProviderHook(tw::TCustomForm* form, tw::TMessage& message)
+{
+    for (int i = 0; form && i < form->ComponentCount(); ++i) {
+        tw::TComponent* c = form->Components(i);
+        auto* provider = dynamic_cast<TSkinnedFormLink*>(c);
+        if (!provider || (c->ComponentState() & tw::csDestroying))
+            continue;
+        provider->NotifyHook(message);
+        return provider;
+    }
+    return nullptr;
+}
+
 HWND GetTopParentWindow(HWND wnd)
 {
     while (HWND parent = GetParent(wnd))
@@ -221,10 +235,14 @@ TSetWindowTheme SetWindowThemeProc()
 
 #include "skin/engine/common/GdiGuards.h"
 #include "skin/engine/link/SkinnedForms.h"
+#include "skin/engine/link/sCommonData.h"
+#include "skin/engine/painting/AlphaPrimitives.h"
 #include "skin/engine/painting/GraphicsUtils.h"
 #include "skin/engine/data/FormGeometry.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "ui/Application.h"
+#include "ui/ExtCtrls.h"
+#include "ui/StdCtrls.h"
 
 namespace skin {
 
@@ -286,6 +304,33 @@ void PaintTree(HDC dc, tw::TControl* control, TSkinnedFormLink* provider)
 
 } // namespace
 
+namespace {
+
+POINT LayeredOffset(tw::TCustomForm* form, TSkinnedFormLink* link);
+
+// A layered picture shows what GDI left at alpha 0 as a hole: the form's
+// client, which its controls painted with GDI, is made opaque.
+void MakeClientOpaque(tw::TBitmap& bitmap, tw::TControl* control, int x, int y, TSkinnedFormLink* provider)
+{
+    auto* form = dynamic_cast<tw::TCustomForm*>(control);
+    if (!form || !form->HandleAllocated() || bitmap.PixelFormat() != tw::pf32bit)
+        return;
+    GdiFlush();
+    const TRect client = GetClientRectInWindow(form->Handle());
+    const POINT off = LayeredOffset(form, provider);
+    const int left = x + off.x + client.Left, top = y + off.y + client.Top;
+    TacFast32 px;
+    if (!px.Attach(bitmap.PixelView()))
+        return;
+    const int x0 = std::max(left, 0), x1 = std::min(left + client.Width(), px.Width);
+    const int y0 = std::max(top, 0), y1 = std::min(top + client.Height(), px.Height);
+    for (int row = y0; row < y1; ++row)
+        for (int col = x0; col < x1; ++col)
+            px.FirstRow[row * px.RowDelta + col * 4 + 3] = 255;
+}
+
+} // namespace
+
 void PaintControlTree(tw::TBitmap& bitmap, tw::TControl* control, int x, int y, TSkinnedFormLink* provider)
 {
     if (!control)
@@ -294,15 +339,30 @@ void PaintControlTree(tw::TBitmap& bitmap, tw::TControl* control, int x, int y, 
     if (control->Visible()) {
         if (control->IsWindowed() && !static_cast<tw::TWinControl*>(control)->Handle())
             return;
-        TOriginScope origin(dc, x, y);
-        PaintTree(dc, control, provider);
+        {
+            TOriginScope origin(dc, x, y);
+            PaintTree(dc, control, provider);
+        }
+        if (provider && provider->HasBorderWindow())
+            MakeClientOpaque(bitmap, control, x, y, provider);
         return;
     }
     if (control->Parent() && !provider) {
-        // Where the control would be, the parent's background shows.
-        TGdiObject brush(CreateSolidBrush(static_cast<COLORREF>(GetControlColor(control->Parent()))));
-        RECT r{x, y, x + control->Width(), y + control->Height()};
-        FillRect(dc, &r, static_cast<HBRUSH>(brush.Get()));
+        // Where the control would be, the parent's background shows: its
+        // picture where it has one, else its colour.
+        TacBGInfo info;
+        GetBGInfo(info, control->Parent(), false);
+        const TRect r{x, y, x + control->Width(), y + control->Height()};
+        if (info.BgType == btCache && !info.Bmp.Empty()) {
+            GdiFlush();
+            CopyRectPixels(bitmap.PixelView(), r, info.Bmp,
+                           {info.OffsetX + control->Left(), info.OffsetY + control->Top()});
+            return;
+        }
+        const TColor color = info.BgType == btFill ? info.Color : GetControlColor(control->Parent());
+        TGdiObject brush(CreateSolidBrush(static_cast<COLORREF>(tw::ColorToRGB(tw::TColor(color)))));
+        const RECT rr = r.ToRECT();
+        FillRect(dc, &rr, static_cast<HBRUSH>(brush.Get()));
     }
 }
 
@@ -317,6 +377,38 @@ bool GraphicChildNeedsPaint(tw::TControl* child, HDC dc)
     const RECT r = child->BoundsRect().ToRECT();
     return RectVisible(dc, &r) != FALSE;
 }
+
+namespace {
+
+// A graphic child that paints every pixel of its own: a label or picture
+// that is not transparent.
+bool OpaqueGraphicChild(tw::TControl* child)
+{
+    if (auto* label = dynamic_cast<tw::TLabel*>(child))
+        return !label->Transparent();
+    return false;
+}
+
+// What lies behind a graphic child: its own colour when it is opaque, else
+// the parent's picture at the child's place, or the parent's colour.
+void FillChildBackground(HDC mem, const TPixelView& buffer, tw::TWinControl* parent, const TacBGInfo& info,
+                         tw::TControl* child)
+{
+    const TRect r = child->BoundsRect();
+    if (!OpaqueGraphicChild(child) && info.BgType == btCache && !info.Bmp.Empty()) {
+        GdiFlush();
+        CopyRectPixels(buffer, r, info.Bmp, {info.OffsetX + r.Left, info.OffsetY + r.Top});
+        return;
+    }
+    const TColor color = OpaqueGraphicChild(child) ? GetControlColor(child)
+                         : info.BgType == btFill  ? info.Color
+                                                  : GetControlColor(parent);
+    TGdiObject brush(CreateSolidBrush(static_cast<COLORREF>(tw::ColorToRGB(tw::TColor(color)))));
+    const RECT rr = r.ToRECT();
+    FillRect(mem, &rr, static_cast<HBRUSH>(brush.Get()));
+}
+
+} // namespace
 
 void PaintGraphicChildren(HDC dc, tw::TWinControl* parent, TPoint offset)
 {
@@ -338,13 +430,20 @@ void PaintGraphicChildren(HDC dc, tw::TWinControl* parent, TPoint offset)
         if (!GraphicChildNeedsPaint(child, dc))
             continue;
         if (!buffer) {
-            // The children paint over what lies behind them; the parent's
-            // colour stands for its background here.
+            // The children paint over what lies behind each of them.
             buffer = std::make_unique<tw::TBitmap>(w, h, tw::pf24bit);
-            TGdiObject brush(CreateSolidBrush(static_cast<COLORREF>(GetControlColor(parent))));
-            RECT all{0, 0, w, h};
-            FillRect(buffer->Canvas().Handle(), &all, static_cast<HBRUSH>(brush.Get()));
+            TacBGInfo info;
+            GetBGInfo(info, parent, false);
+            for (int j = i; j < parent->ControlCount(); ++j) {
+                tw::TControl* other = parent->Controls(j);
+                if (GraphicChildNeedsPaint(other, dc))
+                    FillChildBackground(buffer->Canvas().Handle(), buffer->PixelView(), parent, info, other);
+            }
         }
+        RECT target = child->BoundsRect().ToRECT();
+        OffsetRect(&target, offset.X, offset.Y);
+        if (!RectVisible(dc, &target))
+            SendSkinCommandToControl(child, AC_SETSPECIAL);
         HDC mem = buffer->Canvas().Handle();
         {
             TOriginScope origin(mem, child->Left(), child->Top());

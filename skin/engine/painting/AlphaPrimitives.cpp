@@ -1,6 +1,7 @@
 #include "skin/engine/painting/AlphaPrimitives.h"
 
 #include <algorithm>
+#include <vector>
 #include <cmath>
 
 #include "base/Rounding.h"
@@ -343,6 +344,71 @@ void StretchRectPixels(const TPixelView& dst, const TRect& dstRect, const TPixel
 
 namespace {
 
+// One destination pixel's share of the source along one axis: the source
+// pixels under it and how much of each (in units of 1 / dstLen source
+// pixels), all adding up to srcLen.
+struct TSpan {
+    int First = 0;
+    std::vector<int> Weights;
+};
+
+std::vector<TSpan> AreaSpans(int dstLen, int srcStart, int srcLen, int srcLimit)
+{
+    std::vector<TSpan> spans(static_cast<size_t>(dstLen));
+    for (int d = 0; d < dstLen; ++d) {
+        // [a, b) in source pixels times dstLen.
+        const int64_t a = int64_t(d) * srcLen, b = a + srcLen;
+        TSpan& span = spans[size_t(d)];
+        span.First = int(a / dstLen);
+        for (int sp = span.First; int64_t(sp) * dstLen < b; ++sp) {
+            const int64_t lo = std::max<int64_t>(a, int64_t(sp) * dstLen);
+            const int64_t hi = std::min<int64_t>(b, int64_t(sp + 1) * dstLen);
+            const int at = srcStart + sp;
+            // Source pixels outside the picture weigh nothing.
+            span.Weights.push_back(at >= 0 && at < srcLimit ? int(hi - lo) : 0);
+        }
+        span.First += srcStart;
+    }
+    return spans;
+}
+
+} // namespace
+
+void HalftoneStretchPixels(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, const TRect& srcRect)
+{
+    if (dst.Empty() || src.Empty() || dstRect.Width() <= 0 || dstRect.Height() <= 0 || srcRect.Width() <= 0 ||
+        srcRect.Height() <= 0)
+        return;
+    const int db = dst.BytesPerPixel(), sb = src.BytesPerPixel();
+    const int channels = db == 4 && sb == 4 ? 4 : 3;
+    const std::vector<TSpan> xs = AreaSpans(dstRect.Width(), srcRect.Left, srcRect.Width(), src.Width);
+    const std::vector<TSpan> ys = AreaSpans(dstRect.Height(), srcRect.Top, srcRect.Height(), src.Height);
+    for (int y = std::max(dstRect.Top, 0); y < std::min(dstRect.Bottom, dst.Height); ++y) {
+        const TSpan& sy = ys[size_t(y - dstRect.Top)];
+        for (int x = std::max(dstRect.Left, 0); x < std::min(dstRect.Right, dst.Width); ++x) {
+            const TSpan& sx = xs[size_t(x - dstRect.Left)];
+            int64_t sum[4] = {0, 0, 0, 0}, total = 0;
+            for (size_t j = 0; j < sy.Weights.size(); ++j) {
+                if (sy.Weights[j] == 0) continue;
+                const uint8_t* row = src.Row(sy.First + int(j));
+                for (size_t i = 0; i < sx.Weights.size(); ++i) {
+                    const int64_t w = int64_t(sx.Weights[i]) * sy.Weights[j];
+                    if (w == 0) continue;
+                    const uint8_t* p = row + (sx.First + int(i)) * sb;
+                    for (int c = 0; c < channels; ++c) sum[c] += p[c] * w;
+                    total += w;
+                }
+            }
+            if (total == 0) continue;
+            uint8_t* d = dst.Pixel(x, y);
+            for (int c = 0; c < channels; ++c) d[c] = uint8_t((sum[c] + total / 2) / total);
+            if (db == 4 && channels == 3) d[3] = 255;
+        }
+    }
+}
+
+namespace {
+
 // Tiles a tw x th piece over the area from its top-left; the last row and
 // column are cut. A piece of no size draws nothing (and never loops).
 template <class F> void Tile(const TRect& area, int tw, int th, F draw)
@@ -407,7 +473,7 @@ void DrawMaskRect(const TPixelView& dst, const TRect& r, bool drawCentre, const 
                 CopyKeyColorPiece(dst, img, p.Dst.Left, p.Dst.Top, {p.Src.Left, p.Src.Top, p.Src.Right - 1, p.Src.Bottom - 1},
                                   clKeyColor, ci, useBG);
             } else if (mask.StretchMode & 1) {
-                StretchRectPixels(dst, p.Dst, img, p.Src);
+                HalftoneStretchPixels(dst, p.Dst, img, p.Src);
             } else {
                 Tile(p.Dst, p.Src.Width(), p.Src.Height(),
                      [&](const TRect& t) { CopyRectPixels(dst, t, img, {p.Src.Left, p.Src.Top}); });

@@ -111,5 +111,9 @@ void CopyMaskPieceOverBG(const TRect& dstRect, const TRect& srcRect, const TPixe
 // both clipped to their pictures.
 void CopyRectPixels(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, TPoint srcAt);
 void StretchRectPixels(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, const TRect& srcRect);
+// The same stretch with the colours averaged over each pixel's area (the
+// platform's half-tone stretching): no pixel of the source is dropped when
+// shrinking, edges between source pixels blend when enlarging.
+void HalftoneStretchPixels(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, const TRect& srcRect);
 
 } // namespace skin

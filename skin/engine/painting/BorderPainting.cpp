@@ -146,7 +146,7 @@ void DrawButtonMask(const TPixelView& bmp, TRectList* cutOut, bool filling, cons
         if (dx2 < dx1 || dy2 < dy1 || sw <= 0 || sh <= 0) return;
         if (stretch) {
             const TPixelImage* img = MaskPicture(mask);
-            if (img) StretchRectPixels(bmp, {dx1, dy1, dx2 + 1, dy2 + 1}, img->View(), {sx, sy, sx + sw, sy + sh});
+            if (img) HalftoneStretchPixels(bmp, {dx1, dy1, dx2 + 1, dy2 + 1}, img->View(), {sx, sy, sx + sw, sy + sh});
             return;
         }
         for (int y = dy1; y <= dy2; y += sh)

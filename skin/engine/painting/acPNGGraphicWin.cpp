@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cstdlib>
 #include <vector>
 
 #include "skin/engine/common/GdiGuards.h"
@@ -103,6 +104,10 @@ void RegisterPNGGraphic()
     tw::RegisterStandardPictureFormats();
     tw::TPicture::RegisterFileFormat("png", "Portable network graphics (skin library)",
                                      [] { return static_cast<tw::TGraphic*>(new TPNGBitmap()); });
+    // The format leaves with the program; the class library's table of
+    // formats was made above, so it is still there when this runs.
+    static const bool unregisterAtExit = std::atexit(&UnregisterPNGGraphic) == 0;
+    (void)unregisterAtExit;
 }
 
 void UnregisterPNGGraphic() { tw::TPicture::UnregisterFileFormat("png"); }

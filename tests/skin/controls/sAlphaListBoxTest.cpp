@@ -45,6 +45,10 @@ TEST_F(TsListTest, ItemsInTheSkinsColoursAndTheSelectionHighlighted)
     list->SetItemIndex(0);
     PaintNow(list);
     EXPECT_EQ(Shown(x, y), manager->GetHighlightColor());
+    // A rounded shape: its corner pixel keeps the list's colour, its edge
+    // lies between the two colours.
+    EXPECT_EQ(Shown(first.Left, first.Top), list->SkinData.GetControlBGColor(false));
+    EXPECT_NE(Shown(first.Left, y), manager->GetHighlightColor());
     list->SetItemIndex(2);
     PaintNow(list);
     EXPECT_EQ(Shown(x, y), list->SkinData.GetControlBGColor(false));   // the old selection painted again
