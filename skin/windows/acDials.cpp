@@ -17,6 +17,7 @@
 #include "skin/engine/link/sSkinManagerWin.h"
 #include "skin/engine/link/sVclUtils.h"
 #include "skin/windows/acDialogChildren.h"
+#include "skin/windows/sSkinMenus.h"
 #include "skin/windows/sSkinProvider.h"
 #include "ui/Application.h"
 #include "ui/Forms.h"
@@ -56,13 +57,50 @@ std::string Lower(std::string s)
 
 bool Has(LONG_PTR style, LONG_PTR mask) { return (style & mask) == mask; }
 
-int VisibleDialogCount()
+// The menu adapters the hook made: the array as the hook hands them out, and
+// the ones whose windows still live (freed once their window has ended).
+std::vector<std::shared_ptr<TacMnuWnd>>& MenuArray()
 {
-    int n = 0;
-    for (const auto& p : ProviderList())
-        if (p && p->DialogAdapter && IsWindowVisible(p->DialogAdapter->Handle()))
-            ++n;
-    return n;
+    static std::vector<std::shared_ptr<TacMnuWnd>> list;
+    return list;
+}
+
+std::vector<std::shared_ptr<TacMnuWnd>>& LivingMenuAdapters()
+{
+    static std::vector<std::shared_ptr<TacMnuWnd>> list;
+    return list;
+}
+
+void SweepEndedMenuAdapters()
+{
+    auto& living = LivingMenuAdapters();
+    living.erase(std::remove_if(living.begin(), living.end(), [](const auto& a) { return a->Unsubclassed(); }),
+                 living.end());
+}
+
+// comctl32's flat scroll bars: a skinned dialog draws its own, and gets
+// the system's back when it is unskinned. Missing entries are skipped.
+using TFlatSBProc = BOOL(WINAPI*)(HWND);
+TFlatSBProc FlatSBEntry(const char* name)
+{
+    HMODULE lib = GetModuleHandleW(L"comctl32.dll");
+    if (!lib)
+        lib = LoadLibraryW(L"comctl32.dll");
+    return lib ? reinterpret_cast<TFlatSBProc>(reinterpret_cast<void*>(GetProcAddress(lib, name))) : nullptr;
+}
+
+void UninitializeFlatScrollBars(HWND wnd)
+{
+    static const TFlatSBProc proc = FlatSBEntry("UninitializeFlatSB");
+    if (proc)
+        proc(wnd);
+}
+
+void InitializeFlatScrollBars(HWND wnd)
+{
+    static const TFlatSBProc proc = FlatSBEntry("InitializeFlatSB");
+    if (proc)
+        proc(wnd);
 }
 
 tw::TCustomForm* FindFormByHandle(HWND wnd)
@@ -81,6 +119,15 @@ int MaskOf(const TsSkinManager* sm, const char* name)
 }
 
 } // namespace
+
+int VisibleDialogCount()
+{
+    int n = 0;
+    for (const auto& p : ProviderList())
+        if (p && p->DialogAdapter && IsWindowVisible(p->DialogAdapter->Handle()))
+            ++n;
+    return n;
+}
 
 // ---------------------------------------------------------------------------
 // TacMainWnd
@@ -996,6 +1043,51 @@ private:
 } // namespace
 
 // ---------------------------------------------------------------------------
+// Popup-menu windows
+
+TacMnuWnd::TacMnuWnd(HWND wnd, TsSkinManager* manager) : TacMainWnd(wnd, manager, "MAINMENU", "TacMnuWnd") {}
+
+TacMnuWnd::~TacMnuWnd()
+{
+    if (!Unsubclassed())
+        ForgetMenuWindow(Handle());
+}
+
+void TacMnuWnd::WindowEnds() { ForgetMenuWindow(Handle()); }
+
+LRESULT TacMnuWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == SM_ALPHACMD && SkinCommandOf(wp) == AC_QUERYSKINNED)
+        return 1;
+    if (msg == WM_PAINT)
+        RememberMenuWindow(Handle());
+    LRESULT result = 0;
+    if (SkinMenuWindowMessage(
+            Handle(), msg, wp, lp, [this](UINT m, WPARAM w, LPARAM l) { return CallSaved(m, w, l); }, result))
+        return result;
+    return CallSaved(msg, wp, lp);
+}
+
+const std::vector<std::shared_ptr<TacMnuWnd>>& TacMnuArray() { return MenuArray(); }
+
+void ClearMnuArray() { MenuArray().clear(); }
+
+void HookCreatedWindow(HWND wnd)
+{
+    TsSkinManager* sm = DefaultManager;
+    // Compared as the system names it: menus are "#32768" exactly.
+    if (!wnd || !sm || ClassNameOf(wnd) != "#32768")
+        return;
+    // The compositor draws the menus itself: they keep the system's look.
+    if (DwmCompositionEnabled() || !sm->SkinnedPopups || AskWindow(wnd, AC_QUERYSKINNED))
+        return;
+    SweepEndedMenuAdapters();
+    auto adapter = std::make_shared<TacMnuWnd>(wnd, sm);
+    MenuArray().push_back(adapter);
+    LivingMenuAdapters().push_back(std::move(adapter));
+}
+
+// ---------------------------------------------------------------------------
 // Providers of foreign dialogs
 
 TacProvider::~TacProvider()
@@ -1132,6 +1224,21 @@ bool AdaptDialogChildren(TacProvider& provider, HWND parent)
     return true;
 }
 
+void CreateDialogAdapter(HWND wnd, std::unique_ptr<TacDialogWnd>& adapter)
+{
+    TsSkinManager* sm = DefaultManager;
+    if (sm && sm->Active()) {
+        UninitializeFlatScrollBars(wnd);
+        if (adapter && adapter->Unsubclassed())
+            adapter.reset();
+        if (!adapter)
+            adapter = std::make_unique<TacDialogWnd>(wnd, sm);
+        return;
+    }
+    adapter.reset();
+    InitializeFlatScrollBars(wnd);
+}
+
 namespace {
 
 void PrepareDialog(TacProvider& provider, HWND wnd)
@@ -1142,7 +1249,9 @@ void PrepareDialog(TacProvider& provider, HWND wnd)
     const std::string name = ClassNameOf(wnd);
     if (name != "#32770" && name != "TMessageForm")
         return;
-    provider.DialogAdapter = std::make_unique<TacDialogWnd>(wnd, DefaultManager);
+    CreateDialogAdapter(wnd, provider.DialogAdapter);
+    if (!provider.DialogAdapter)
+        return;
     if (DialogPos.X != -1 || DialogPos.Y != -1)
         SetWindowPos(wnd, HWND_TOP, DialogPos.X, DialogPos.Y, 0, 0, SWP_NOSIZE | SWP_NOREDRAW | SWP_NOOWNERZORDER);
     AdaptDialogChildren(provider, wnd);
@@ -1159,9 +1268,17 @@ bool HookActivatedWindow(HWND wnd)
     if (tw::TCustomForm* form = FindFormByHandle(wnd)) {
         // A form of the class library without its provider (the creation
         // hook gives every form one; this is for forms made before it).
-        if (form->Tag() == acNoSkinTag || !(sm->SkinningRules & srStdForms) || FindProvider(form))
+        if (form->Tag() == acNoSkinTag || FindProvider(form))
             return false;
-        new TsSkinProvider(form);
+        const std::string cls = ClassNameOf(wnd);
+        if (cls == "TApplication" || cls == "TQRStandardPreview" || cls == "TfcPopup")
+            return false;
+        // The library's message box counts as a standard dialog.
+        const bool messageForm = cls == "TMessageForm";
+        if (!(sm->SkinningRules & (messageForm ? srStdDialogs : srStdForms)))
+            return false;
+        auto* provider = new TsSkinProvider(form);
+        provider->SetMakeSkinMenu(false);
         return true;
     }
     if (ClassNameOf(wnd) != "#32770" || !(sm->SkinningRules & srStdDialogs))
@@ -1199,8 +1316,12 @@ LRESULT CALLBACK DialogHookProc(int code, WPARAM wp, LPARAM lp)
 {
     const LRESULT result = CallNextHookEx(SkinHookHandle(), code, wp, lp);
     try {
-        if (code == HCBT_DESTROYWND)
+        if (code == HCBT_CREATEWND && wp)
+            HookCreatedWindow(reinterpret_cast<HWND>(wp));
+        else if (code == HCBT_DESTROYWND) {
             SweepDestroyedDialogs();
+            SweepEndedMenuAdapters();
+        }
         else if (code == HCBT_ACTIVATE && wp)
             HookActivatedWindow(reinterpret_cast<HWND>(wp));
     } catch (const std::exception&) {
@@ -1216,6 +1337,7 @@ void BroadcastToDialogs(tw::TMessage& m)
     switch (SkinCommandOf(m.WParam)) {
     case AC_SKINREMOVED:
         FreeAllDialogProviders();
+        ClearMnuArray();
         break;
     case AC_SKINLOADED:
     case AC_SKINREFRESH:
@@ -1243,13 +1365,21 @@ void RedrawDialogs()
 void InstallDialogSkinning()
 {
     SkinCBTHookProc = DialogHookProc;
+    SkinHookRemoving = ClearMnuArray;
     BroadcastToForeignWindows = BroadcastToDialogs;
     RedrawAdaptedWindows = RedrawDialogs;
 }
 
 void UninstallDialogSkinning()
 {
+    ClearMnuArray();
+    {
+        // Each adapter gives its window its procedure back as it goes.
+        std::vector<std::shared_ptr<TacMnuWnd>> living;
+        living.swap(LivingMenuAdapters());
+    }
     SkinCBTHookProc = nullptr;
+    SkinHookRemoving = nullptr;
     BroadcastToForeignWindows = nullptr;
     RedrawAdaptedWindows = nullptr;
     FreeAllDialogProviders();

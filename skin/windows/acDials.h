@@ -161,6 +161,26 @@ private:
     bool clientBrushStale_ = true;
 };
 
+// The skin's frame on a popup-menu window ("#32768"), put there by the
+// creation hook whoever made the menu. The system keeps drawing the items
+// (owner-drawn ones through the skinned menus); the adapter answers that the
+// window is skinned, so the menu painter does not subclass it a second time.
+class TacMnuWnd : public TacMainWnd {
+public:
+    TacMnuWnd(HWND wnd, TsSkinManager* manager);
+    ~TacMnuWnd() override;
+
+protected:
+    LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    void WindowEnds() override;
+};
+
+// The menu adapters the creation hook made since the array was last cleared,
+// one per popup window, in order. Clearing does not free them: each lives
+// until its window has ended.
+const std::vector<std::shared_ptr<TacMnuWnd>>& TacMnuArray();
+void ClearMnuArray();
+
 // One skinned foreign dialog with its children's adapters.
 class TacProvider {
 public:
@@ -173,6 +193,15 @@ public:
 // The hook's decision for one activated window; true when it was skinned
 // now or is served already.
 bool HookActivatedWindow(HWND wnd);
+// The hook's step for a window being made: a popup-menu window gets the
+// skin's frame (unless the compositor draws menus or the skin draws none).
+void HookCreatedWindow(HWND wnd);
+// How many skinned foreign dialogs are on the screen now.
+int VisibleDialogCount();
+// Skins or unskins a dialog by the default manager's state: with an active
+// skin the dialog's adapter (made when missing), else none and the
+// system's flat scroll bars back.
+void CreateDialogAdapter(HWND wnd, std::unique_ptr<TacDialogWnd>& adapter);
 // The adapters of a dialog's children: descendants first, then the window.
 bool AdaptDialogChildren(TacProvider& provider, HWND parent);
 bool AdaptDialogChild(TacProvider& provider, HWND wnd);
