@@ -24,6 +24,9 @@ namespace skin {
 class TsCommonData;
 class TsSkinManager;
 class TacBrushes;
+class TacBorderForm;
+class TacProvider;
+class TacSystemMenu;
 
 // Root of the adapters that skin a window by subclassing it. The adapter
 // sits in the window property "ACSBSC" while it has the window.
@@ -69,6 +72,31 @@ class TacDialogWnd : public TacMainWnd, private TacSBAnimationHost {
 public:
     TacDialogWnd(HWND wnd, TsSkinManager* manager);
     ~TacDialogWnd() override;
+
+    // Takes the dialog's frame, icon and caption font; after its children
+    // were adapted.
+    void InitDialogState();
+    // The provider that holds the adapter (children adapted again through it).
+    TacProvider* Provider = nullptr;
+    // The styles as the dialog had them when it was skinned.
+    LONG_PTR Style() const { return style_; }
+    LONG_PTR ExStyle() const { return exStyle_; }
+    // 0 fixed (modal frame), 1 not yet known, 2 popup without a full
+    // caption, 3 sizeable or plain.
+    int BorderKind() const { return borderKind_; }
+    bool MaximizeEnabled() const;
+    bool RestoreEnabled() const;
+    bool MinimizeEnabled() const;
+    TacSystemMenu* SysMenu() const { return sysMenu_.get(); }
+    // The window's small icon as the title shows it, nullptr without one.
+    const tw::TBitmap* IconBitmap() const { return iconBitmap_.get(); }
+    HICON IconHandle() const { return iconHandle_; }
+    // The layered window of the extended borders, nullptr when off.
+    TacBorderForm* BorderForm() const { return borderForm_.get(); }
+    void SetExtendedBorders(bool on);
+    // The skin has a DIALOG section: without one the dialog keeps the
+    // system's frame and client.
+    bool SkinShown() const;
 
     int HotButton() const { return hot_; }
     const TCaptionLayout& Buttons() const { return buttons_; }
@@ -134,6 +162,26 @@ private:
     void ButtonFadeEnded(int code) override;
     HBRUSH Brush();
     COLORREF TextColor() const;
+    // The children made since are adapted too.
+    void AdaptChildren();
+    void PopupSysMenu(int x, int y);
+    void UpdateBorderWindow();
+    TRect IconRect(const TMeasures& ms) const;
+    void DrawTitleIcon(HDC dc, const TRect& r);
+    LRESULT SkinCommand(WPARAM wp, LPARAM lp);
+    void ClearHot();
+
+    LONG_PTR style_ = 0, exStyle_ = 0;
+    int borderKind_ = 1;
+    bool childrenAdapted_ = false;
+    // The skin's answer to "active" (sub-command 10): set by the skin,
+    // cleared once the frame was painted.
+    bool skinActive_ = true;
+    HICON iconHandle_ = nullptr;
+    std::unique_ptr<tw::TBitmap> iconBitmap_;
+    std::unique_ptr<TGdiObject> captionFont_; // the caption font made bold
+    std::unique_ptr<TacSystemMenu> sysMenu_;
+    std::unique_ptr<TacBorderForm> borderForm_;
 
     bool active_ = true;
     bool pressed_ = false;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "skin/engine/data/sSkinManager.h"
+#include "skin/windows/acDials.h"
 
 namespace skin {
 
@@ -186,6 +187,73 @@ void TsSystemMenu::MakeSkinItems()
     auto* line = new tw::TMenuItem(this);
     line->SetCaption("-");
     Items()->Insert(at + 1, line);
+}
+
+// ---------------------------------------------------------------------------
+// The system menu of a skinned system dialog
+
+TacSystemMenu::TacSystemMenu(tw::TComponent* owner, TacDialogWnd* dialog) : TsCustomSysMenu(owner), dialog_(dialog)
+{
+    auto add = [this](const char* caption, const char* name, WPARAM sc, bool update) {
+        tw::TMenuItem* item = Items()->AddItem(caption, [this, sc, update](tw::TObject*) { Command(sc, update); });
+        item->SetName(name);
+        return item;
+    };
+    ItemRestore = add(kTexts.Restore, "miRestore", SC_RESTORE, true);
+    ItemMove = add(kTexts.Move, "miMove", SC_MOVE, false);
+    ItemSize = add(kTexts.Size, "miSize", SC_SIZE, false);
+    ItemMinimize = add(kTexts.Minimize, "miMinimize", SC_MINIMIZE, false);
+    ItemMaximize = add(kTexts.Maximize, "miMaximize", SC_MAXIMIZE, true);
+    Items()->AddItem("-");
+    ItemClose = add(kTexts.Close, "miClose", SC_CLOSE, false);
+    ItemClose->SetShortCut(tw::TShortCut(tw::scAlt | VK_F4));
+}
+
+void TacSystemMenu::Command(WPARAM sc, bool update)
+{
+    if (dialog_ && IsWindow(dialog_->Handle()))
+        SendMessageW(dialog_->Handle(), WM_SYSCOMMAND, sc, 0);
+    if (update)
+        UpdateItems();
+}
+
+bool TacSystemMenu::VisibleClose() const { return dialog_ && (dialog_->Style() & WS_SYSMENU); }
+
+void TacSystemMenu::UpdateItems()
+{
+    if (!dialog_)
+        return;
+    const LONG_PTR style = dialog_->Style();
+    const int kind = dialog_->BorderKind();
+    const bool sysMenu = (style & WS_SYSMENU) != 0;
+    const HWND wnd = dialog_->Handle();
+    ItemRestore->SetVisible(kind != 0 && kind != 2 && kind != 4 && kind != 5 && sysMenu);
+    ItemMove->SetVisible(true);
+    ItemSize->SetVisible(kind != 0 && kind != 2 && kind != 4);
+    ItemMinimize->SetVisible((style & WS_MINIMIZEBOX) != 0);
+    ItemMaximize->SetVisible((style & WS_MAXIMIZEBOX) != 0);
+    ItemClose->SetVisible(sysMenu);
+    ItemRestore->SetEnabled(dialog_->RestoreEnabled());
+    ItemMove->SetEnabled(!IsZoomed(wnd));
+    ItemSize->SetEnabled(kind != 1 && !IsIconic(wnd));
+    ItemMinimize->SetEnabled(dialog_->MinimizeEnabled());
+    ItemMaximize->SetEnabled(dialog_->MaximizeEnabled());
+    ItemClose->SetEnabled(true);
+}
+
+void TacSystemMenu::PopupAt(int x, int y)
+{
+    if (!dialog_ || !IsWindow(dialog_->Handle()))
+        return;
+    UpdateItems();
+    if (OnPopup)
+        OnPopup(this);
+    const UINT cmd = UINT(TrackPopupMenu(Handle(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, 0,
+                                         dialog_->Handle(), nullptr));
+    if (OnClose)
+        OnClose(this);
+    if (cmd)
+        DispatchCommand(cmd);
 }
 
 } // namespace skin
