@@ -1227,6 +1227,22 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
     }
     case WM_GETDLGCODE:
         return 0;
+    case WM_PRINT: {
+        // The skin's frame from the picture, the client by the dialog at its
+        // place inside it.
+        HDC dc = reinterpret_cast<HDC>(wp);
+        if (!dc || !(lp & PRF_NONCLIENT) || !BuildCache())
+            break;
+        const int saved = SaveDC(dc);
+        ExcludeClipRect(dc, cacheClient_.Left, cacheClient_.Top, cacheClient_.Right, cacheClient_.Bottom);
+        BitBlt(dc, 0, 0, cache_->Width(), cache_->Height(), cache_->Canvas().Handle(), 0, 0, SRCCOPY);
+        RestoreDC(dc, saved);
+        POINT org{0, 0};
+        OffsetViewportOrgEx(dc, cacheClient_.Left, cacheClient_.Top, &org);
+        const LRESULT r = CallSaved(msg, wp, lp & ~LPARAM(PRF_NONCLIENT));
+        SetViewportOrgEx(dc, org.x, org.y, nullptr);
+        return r;
+    }
     case DM_SETDEFID: {
         const LRESULT r = CallSaved(msg, wp, lp);
         AdaptChildren();
