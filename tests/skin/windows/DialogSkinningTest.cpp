@@ -2,7 +2,8 @@
 // dialogs the creation hook skins, every popup-menu window getting the skin's
 // frame, and a skinned system dialog's title: what its buttons, its icon and
 // double clicks run, its own system menu, the skin's questions it answers and
-// a skin without a dialog section.
+// a skin without a dialog section; and the save dialog's client wearing the
+// skin's grain, not one plain colour.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -643,6 +644,99 @@ TEST_F(DialogTitleTest, ASkinWithoutADialogSectionKeepsTheSystemsFrame)
         EXPECT_EQ(print(d, p.x, p.y), print(twin, p.x, p.y)) << p.x << "," << p.y;
     EXPECT_NE(print(d, 180, 120), RGB(255, 255, 255));
     manager.gd[size_t(section)].Name = name;
+}
+
+// ---------------------------------------------------------------------------
+// The system's file dialogs in the skin
+
+struct TClientColours {
+    int Free = 0;            // client pixels under no visible child
+    int ScreenCommonest = 0; // of those, how many show the commonest colour
+};
+
+// The free client of a dialog as the screen shows it (every other pixel).
+TClientColours MeasureFreeClient(HWND dlg)
+{
+    TClientColours r;
+    RECT cr;
+    GetClientRect(dlg, &cr);
+    std::vector<RECT> kids;
+    for (HWND c = GetTopWindow(dlg); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(c))
+            continue;
+        RECT k;
+        GetWindowRect(c, &k);
+        MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&k), 2);
+        kids.push_back(k);
+    }
+    HDC screen = GetDC(dlg);
+    std::map<COLORREF, int> onScreen;
+    for (int y = 0; y < cr.bottom; y += 2)
+        for (int x = 0; x < cr.right; x += 2) {
+            const POINT p{x, y};
+            bool under = false;
+            for (const RECT& k : kids)
+                under = under || PtInRect(&k, p);
+            if (under)
+                continue;
+            ++r.Free;
+            ++onScreen[GetPixel(screen, x, y)];
+        }
+    ReleaseDC(dlg, screen);
+    for (auto& [c, n] : onScreen)
+        r.ScreenCommonest = std::max(r.ScreenCommonest, n);
+    return r;
+}
+
+class SystemDialogPatternTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        tw::Application->Initialize();
+        ASSERT_TRUE(test::LoadOwnSkin(manager));
+        InstallFormSkinning();
+    }
+    void TearDown() override
+    {
+        manager.SendRemoveSkin();
+        UninstallFormSkinning();
+        DefaultManager = nullptr;
+    }
+    TsSkinManager manager;
+};
+
+TEST_F(SystemDialogPatternTest, TheSaveDialogShowsTheDialogSectionsPattern)
+{
+    manager.SendNewSkin(false);
+    ASSERT_NE(SkinHookHandle(), nullptr);
+    TClientColours colours;
+    bool skinned = false;
+    static std::function<void()> probe;
+    UINT_PTR timer = 0;
+    int ticks = 0;
+    probe = [&] {
+        const HWND dlg = VisibleWindowOf(L"#32770");
+        if (!dlg || ++ticks < 4) {
+            if (ticks > 200)
+                KillTimer(nullptr, timer);
+            return;
+        }
+        KillTimer(nullptr, timer);
+        skinned = SendSkinCommand(dlg, AC_QUERYSKINNED) == 1;
+        RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        colours = MeasureFreeClient(dlg);
+        PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+    };
+    timer = SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR, DWORD) { probe(); });
+    tw::TSaveDialog save(nullptr);
+    save.SetFilter("Transport streams|*.ts");
+    save.Execute();
+    probe = nullptr;
+    EXPECT_TRUE(skinned);
+    ASSERT_GT(colours.Free, 500);
+    // The section's grain shows between the children: no colour covers
+    // more than half of the free client.
+    EXPECT_LT(colours.ScreenCommonest * 100 / colours.Free, 50);
 }
 
 } // namespace
