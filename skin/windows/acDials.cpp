@@ -8,6 +8,7 @@
 
 #include "base/WinText.h"
 #include "skin/engine/painting/AlphaPrimitives.h"
+#include "skin/engine/painting/GlyphDrawing.h"
 #include "skin/engine/painting/GraphicsUtils.h"
 #include "skin/engine/painting/ItemPainting.h"
 #include "skin/engine/common/DefaultManager.h"
@@ -298,8 +299,12 @@ bool TacDialogWnd::SkinShown() const
 void TacDialogWnd::SetExtendedBorders(bool on)
 {
     if (on && manager_ && !(manager_->ComponentState() & tw::csDesigning)) {
-        if (!borderForm_)
+        if (!borderForm_) {
             borderForm_ = std::make_unique<TacBorderForm>(Handle(), manager_);
+            borderForm_->OnBuildPicture = [this](tw::TPixelImage& picture, bool active) {
+                BuildBorderPicture(picture, active);
+            };
+        }
         UpdateBorderWindow();
         return;
     }
@@ -314,6 +319,50 @@ void TacDialogWnd::UpdateBorderWindow()
     // Without layered windows there is nothing to show it with.
     if (!borderForm_->UpdateBorderWindow(true))
         borderForm_.reset();
+}
+
+void TacDialogWnd::BuildBorderPicture(tw::TPixelImage& picture, bool active)
+{
+    const TsSkinManager& sm = *manager_;
+    const TPixelImage* src = active ? sm.ExtBorderActive.get() : sm.ExtBorderInactive.get();
+    const TPixelView& dst = picture.View();
+    if (!src || src->View().Empty() || dst.Empty())
+        return;
+    const TRect margins = sm.ExtBorderMargins;
+    // The pieces of the border picture: the extended-border mask's own
+    // borders when the skin draws the whole frame with it, else the margins
+    // around the window widened by the form offset.
+    TRect pieces(margins.Left + sm.SkinData.FormOffset, margins.Top + sm.SkinData.FormOffset,
+                 margins.Right + sm.SkinData.FormOffset, margins.Bottom + sm.SkinData.FormOffset);
+    if (sm.SkinData.BorderMode == 1 && sm.MaskIndexValid(sm.ConstData.ExBorder)) {
+        const TsMaskData& m = sm.ma[size_t(sm.ConstData.ExBorder)];
+        pieces = TRect(m.WL, m.WT, m.WR, m.WB);
+    }
+    const TRect whole(0, 0, dst.Width, dst.Height);
+    const TRect from(0, 0, src->Width(), src->Height());
+    const int stretched[4] = {1, 1, 1, 1};
+    // The window covers the middle; only its cut corners show what lies there.
+    StretchBmpByMargins(dst, src->View(), whole, from, pieces, pieces, stretched, 1, false);
+    const int section = sm.GetSkinIndex("DIALOG");
+    const int mask = sm.GetMaskIndex(section, "DIALOG", "BORDERSMASK");
+    if (!sm.MaskIndexValid(mask))
+        return;
+    TPixelImage full(dst.Width, dst.Height, 32);
+    StretchBmpByMargins(full.View(), src->View(), whole, from, pieces, pieces, stretched, 1, true);
+    const TsMaskData& m = sm.ma[size_t(mask)];
+    const int left = margins.Left, top = margins.Top;
+    const int right = dst.Width - margins.Right, bottom = dst.Height - margins.Bottom;
+    // The corners of the window's border mask, with the mask's own piece
+    // codes (top-left, top-right, bottom-left, bottom-right).
+    const struct {
+        TRect R;
+        int Code;
+    } corners[4] = {{TRect(left, top, left + m.WL, top + m.WT), 15},
+                    {TRect(right - m.WR, top, right, top + m.WT), 14},
+                    {TRect(left, bottom - m.WB, left + m.WL, bottom), 16},
+                    {TRect(right - m.WR, bottom - m.WB, right, bottom), 17}};
+    for (const auto& c : corners)
+        CopyBGToKeyPixels(dst, full.View(), c.R, TPoint(c.R.Left, c.R.Top), mask, &sm, c.Code);
 }
 
 void TacDialogWnd::AdaptChildren()

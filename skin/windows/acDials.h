@@ -17,6 +17,7 @@
 
 namespace tw {
 class TBitmap;
+class TPixelImage;
 }
 
 namespace skin {
@@ -166,6 +167,9 @@ private:
     void AdaptChildren();
     void PopupSysMenu(int x, int y);
     void UpdateBorderWindow();
+    // The extended border around the dialog: the skin's border picture
+    // stretched around it, showing in the corners the dialog's region cuts.
+    void BuildBorderPicture(tw::TPixelImage& picture, bool active);
     TRect IconRect(const TMeasures& ms) const;
     void DrawTitleIcon(HDC dc, const TRect& r);
     LRESULT SkinCommand(WPARAM wp, LPARAM lp);

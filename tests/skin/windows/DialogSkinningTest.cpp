@@ -20,9 +20,11 @@
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/effects/acGlow.h"
 #include "skin/engine/link/sSkinManagerWin.h"
 #include "skin/engine/link/sVclUtils.h"
 #include "skin/engine/painting/ItemPainting.h"
+#include "skin/windows/acBorderForm.h"
 #include "skin/windows/acDials.h"
 #include "skin/windows/sSkinMenus.h"
 #include "skin/windows/sSkinProvider.h"
@@ -604,6 +606,59 @@ TEST_F(DialogTitleTest, TheDialogAnswersTheSkinsQuestionsAndAdaptsLateChildren)
     HWND c4 = late();
     SendMessageW(d, WM_NCPAINT, 1, 0);
     EXPECT_EQ(SendSkinCommand(c4, AC_QUERYSKINNED), 1);
+}
+
+BOOL WINAPI AcceptLayered(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*, DWORD) { return TRUE; }
+TUpdateLayeredWindow LayeredEntry() { return AcceptLayered; }
+
+TEST_F(DialogTitleTest, ExtendedBordersShowTheBorderPictureAroundTheDialogAndInItsCutCorners)
+{
+    // The screen cannot show layered windows here: a stand-in accepts them.
+    const auto savedEntry = GlowLayeredEntry;
+    GlowLayeredEntry = LayeredEntry;
+    auto shadow = std::make_shared<tw::TPixelImage>(48, 48, 32);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 48; ++x) {
+            uint8_t* p = shadow->View().Pixel(x, y);
+            p[0] = p[1] = p[2] = 200;
+            p[3] = 128;
+        }
+    manager.ShadowActive = manager.ShadowInactive = shadow;
+    TacDialogWnd& dialog = Skinned(WS_SYSMENU);
+    const HWND d = dialog.Handle();
+    EXPECT_EQ(dialog.BorderForm(), nullptr);
+
+    manager.ExtendedBorders = true;
+    manager.UpdateExtBorderImages();
+    SendSkinCommand(d, AC_SKINLOADED, reinterpret_cast<LPARAM>(&manager));
+    TacBorderForm* border = dialog.BorderForm();
+    ASSERT_NE(border, nullptr);
+    EXPECT_TRUE(border->Shown());
+    RECT wr;
+    GetWindowRect(d, &wr);
+    const TRect m = manager.ExtBorderMargins;
+    ASSERT_GT(m.Left, 0);
+    EXPECT_TRUE(border->Bounds() == TRect(wr.left - m.Left, wr.top - m.Top, wr.right + m.Right, wr.bottom + m.Bottom));
+    const tw::TPixelImage& picture = border->Picture();
+    ASSERT_EQ(picture.Width(), border->Bounds().Width());
+    auto alpha = [&](int x, int y) { return picture.View().Pixel(x, y)[3]; };
+    // Around the dialog the border picture; under the dialog nothing, but
+    // where its region cuts a corner the picture shows there too.
+    EXPECT_EQ(alpha(m.Left / 2, picture.Height() / 2), 128);
+    EXPECT_EQ(picture.View().Pixel(m.Left / 2, picture.Height() / 2)[0], 200 * 128 / 255);
+    EXPECT_EQ(alpha(picture.Width() / 2, picture.Height() / 2), 0);
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(GetWindowRgn(d, rgn), ERROR);
+    const bool cornerCut = !PtInRegion(rgn, 0, 0);
+    DeleteObject(rgn);
+    ASSERT_TRUE(cornerCut);
+    EXPECT_EQ(alpha(m.Left, m.Top), 128);
+
+    // The border goes with the manager's setting.
+    manager.ExtendedBorders = false;
+    SendSkinCommand(d, AC_SKINREFRESH, reinterpret_cast<LPARAM>(&manager));
+    EXPECT_EQ(dialog.BorderForm(), nullptr);
+    GlowLayeredEntry = savedEntry;
 }
 
 TEST_F(DialogTitleTest, ASkinWithoutADialogSectionKeepsTheSystemsFrame)
