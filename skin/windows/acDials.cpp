@@ -424,13 +424,22 @@ TacDialogWnd::TMeasures TacDialogWnd::Measure() const
     return ms;
 }
 
+int TacDialogWnd::TitleMask(bool large, const char* bigName, const char* smallName) const
+{
+    // A small glyph the skin lacks (help, in most skins) comes from the big set.
+    const int small = large ? -1 : MaskOf(manager_, smallName);
+    return manager_->MaskIndexValid(small) ? small : MaskOf(manager_, bigName);
+}
+
 TCaptionLayoutInput TacDialogWnd::LayoutInput(const TMeasures& ms) const
 {
     const HWND wnd = Handle();
     const LONG_PTR style = GetWindowLongPtrW(wnd, GWL_STYLE);
     const LONG_PTR ex = GetWindowLongPtrW(wnd, GWL_EXSTYLE);
     TCaptionLayoutInput in;
-    in.Large = !(ex & WS_EX_TOOLWINDOW) && (style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+    // Sizeable and plain frames take the big button set, fixed and popup
+    // frames the small one (the big one when the skin has no small set).
+    in.Large = !(ex & WS_EX_TOOLWINDOW) && (borderKind_ == 1 || borderKind_ == 3);
     if (!in.Large && !manager_->MaskIndexValid(MaskOf(manager_, "SICONCLOSE")))
         in.Large = true;
     in.WindowWidth = ms.Width;
@@ -446,12 +455,13 @@ TCaptionLayoutInput TacDialogWnd::LayoutInput(const TMeasures& ms) const
     in.BIVAlign = manager_->SkinData.BIVAlign;
     in.SysFrame = GetSystemMetrics(SM_CXFRAME);
     in.Menu.VisibleClose = (style & WS_SYSMENU) != 0;
-    in.Menu.VisibleMax = in.Menu.VisibleMin = (style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) != 0;
+    in.Menu.VisibleMax = (style & WS_MAXIMIZEBOX) != 0;
+    in.Menu.VisibleMin = (style & WS_MINIMIZEBOX) || in.Iconic;
     in.Menu.EnabledMax = MaximizeEnabled();
     in.Menu.EnabledMin = MinimizeEnabled();
     in.Menu.EnabledRestore = RestoreEnabled();
     auto width = [&](const char* large, const char* small) {
-        const int i = MaskOf(manager_, in.Large ? large : small);
+        const int i = TitleMask(in.Large, large, small);
         return manager_->MaskIndexValid(i) ? MaskFrameWidth(manager_->ma[size_t(i)]) : 21;
     };
     in.CloseWidth = width("BICONCLOSE", "SICONCLOSE");
@@ -679,7 +689,7 @@ TRect TacDialogWnd::DrawTitleButton(int code, int forced)
         state = 0;
     if (forced < 0)
         state = PaintedButtonState(Fx(code), state);
-    const int i = MaskOf(manager_, li.Large ? large : small);
+    const int i = TitleMask(li.Large, large, small);
     if (manager_->MaskIndexValid(i)) {
         const TPixelView view = cache_->PixelView();
         const int row = (!active_ || !enabled) && state == 0 ? 2 : 1;

@@ -135,6 +135,7 @@ private:
     };
     TMeasures Measure() const;
     TCaptionLayoutInput LayoutInput(const TMeasures& ms) const;
+    int TitleMask(bool large, const char* bigName, const char* smallName) const;
     int HitTest(LPARAM screenPoint);
     void PaintNonClient();
     // Paints the whole window into the cache; false when it has no size.
