@@ -1765,6 +1765,15 @@ bool HookActivatedWindow(HWND wnd)
         if (!(sm->SkinningRules & (messageForm ? srStdDialogs : srStdForms)))
             return false;
         auto* provider = new TsSkinProvider(form);
+        if (DwmCompositionEnabled()) {
+            // The compositor shows the form at once: the skin must be on it
+            // before, and the whole form drawn again in it.
+            if (!provider->CtrlAdapter())
+                provider->Loaded();
+            SetWindowLongPtrW(wnd, GWL_STYLE, GetWindowLongPtrW(wnd, GWL_STYLE) | WS_VISIBLE);
+            RedrawWindow(wnd, nullptr, nullptr,
+                         RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+        }
         provider->SetMakeSkinMenu(false);
         return true;
     }
