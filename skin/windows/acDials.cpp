@@ -671,7 +671,10 @@ TRect TacDialogWnd::DrawTitleButton(int code, int forced)
         enabled = li.Zoomed ? li.Menu.EnabledRestore : li.Menu.EnabledMax;
         break;
     case htMinButton:
-        large = "BICONMIN", small = "SICONMIN", enabled = li.Menu.EnabledMin;
+        // A minimized dialog shows restore where minimize was.
+        large = li.Iconic ? "BICONNORM" : "BICONMIN";
+        small = li.Iconic ? "BICONNORM" : "SICONMIN";
+        enabled = li.Iconic ? li.Menu.EnabledRestore : li.Menu.EnabledMin;
         break;
     case htHelp:
         large = "BICONHELP", small = "SICONHELP";

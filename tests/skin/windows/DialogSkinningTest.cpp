@@ -40,13 +40,6 @@ namespace {
 
 constexpr UINT kGetMenuHandle = 0x01E1; // MN_GETHMENU
 
-std::string ClassOf(HWND wnd)
-{
-    char name[64] = {};
-    GetClassNameA(wnd, name, sizeof(name));
-    return name;
-}
-
 HWND VisibleWindowOf(const wchar_t* cls)
 {
     struct TFind {
@@ -68,6 +61,41 @@ HWND VisibleWindowOf(const wchar_t* cls)
         reinterpret_cast<LPARAM>(&find));
     return find.Found;
 }
+
+// A 32-bit picture a window prints itself into (WM_PRINT, WM_PRINTCLIENT
+// or WM_ERASEBKGND), read back by point.
+class TPrinted {
+public:
+    TPrinted(HWND wnd, UINT msg, LPARAM flags, bool client = false)
+    {
+        RECT r;
+        if (client)
+            GetClientRect(wnd, &r);
+        else
+            GetWindowRect(wnd, &r);
+        BITMAPINFO bi{};
+        bi.bmiHeader = {sizeof(BITMAPINFOHEADER), r.right - r.left, -(r.bottom - r.top), 1, 32, BI_RGB};
+        void* bits = nullptr;
+        dc_ = CreateCompatibleDC(nullptr);
+        bmp_ = CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        old_ = SelectObject(dc_, bmp_);
+        if (msg)
+            SendMessageW(wnd, msg, reinterpret_cast<WPARAM>(dc_), flags);
+    }
+    ~TPrinted()
+    {
+        SelectObject(dc_, old_);
+        DeleteObject(bmp_);
+        DeleteDC(dc_);
+    }
+    COLORREF At(int x, int y) const { return GetPixel(dc_, x, y); }
+    HDC Dc() const { return dc_; }
+
+private:
+    HDC dc_;
+    HBITMAP bmp_;
+    HGDIOBJ old_;
+};
 
 // What a timer saw of the popup menu open while it ran; it then posts the
 // keys to the menu (Escape when none are given).
@@ -192,7 +220,9 @@ TEST_F(DialogHookTest, StandardDialogsOffLeavesDialogsAndMessageFormsButNotOther
 
     tw::TForm* message = tw::CreateMessageDialog("Text", tw::mtInformation, tw::mbOK);
     forms.push_back(message);
-    ASSERT_EQ(ClassOf(message->Handle()), "TMessageForm");
+    char cls[32] = {};
+    GetClassNameA(message->Handle(), cls, sizeof(cls));
+    ASSERT_STREQ(cls, "TMessageForm");
     EXPECT_FALSE(HookActivatedWindow(message->Handle()));
     EXPECT_EQ(FindProvider(message), nullptr);
 
@@ -268,18 +298,9 @@ TEST_F(DialogHookTest, EveryPopupMenuWindowGetsTheSkinsFrameWhoeverMadeIt)
     TPopupSeen seen;
     COLORREF frame = 0;
     seen.Look = [&](HWND popup) {
-        HDC screen = GetDC(nullptr);
-        HDC dc = CreateCompatibleDC(screen);
         RECT cr;
         GetClientRect(popup, &cr);
-        HBITMAP bmp = CreateCompatibleBitmap(screen, cr.right, cr.bottom);
-        HGDIOBJ old = SelectObject(dc, bmp);
-        SendMessageW(popup, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-        frame = GetPixel(dc, 0, cr.bottom / 2);
-        SelectObject(dc, old);
-        DeleteObject(bmp);
-        DeleteDC(dc);
-        ReleaseDC(nullptr, screen);
+        frame = TPrinted(popup, WM_PRINTCLIENT, PRF_CLIENT, true).At(0, cr.bottom / 2);
     };
     seen.Keys = {VK_DOWN, VK_DOWN, VK_RETURN};
     WhenPopupOpens(seen);
@@ -422,28 +443,11 @@ TEST_F(DialogTitleTest, TitleButtonsRunTheirSystemCommands)
 
 TEST_F(DialogTitleTest, TheIconShowsOnTheTitleAndDoubleClicksCloseOrMaximize)
 {
-    // A plain red icon: every pixel of it on the title is red.
+    // A plain red icon (an all-opaque mask): every pixel of it on the title is red.
     const int cx = GetSystemMetrics(SM_CXSMICON), cy = GetSystemMetrics(SM_CYSMICON);
-    HDC screen = GetDC(nullptr);
-    HBITMAP colour = CreateCompatibleBitmap(screen, cx, cy);
-    HBITMAP mask = CreateBitmap(cx, cy, 1, 1, nullptr);
-    {
-        HDC dc = CreateCompatibleDC(screen);
-        HGDIOBJ old = SelectObject(dc, colour);
-        RECT all{0, 0, cx, cy};
-        HBRUSH red = CreateSolidBrush(RGB(220, 0, 0));
-        FillRect(dc, &all, red);
-        DeleteObject(red);
-        SelectObject(dc, mask);
-        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-        SelectObject(dc, old);
-        DeleteDC(dc);
-    }
-    ReleaseDC(nullptr, screen);
-    ICONINFO ii{TRUE, 0, 0, mask, colour};
-    icon = CreateIconIndirect(&ii);
-    DeleteObject(colour);
-    DeleteObject(mask);
+    std::vector<uint8_t> opaque(size_t(cx * cy / 8 + cy * 2), 0);
+    std::vector<uint32_t> red(size_t(cx * cy), 0x00DC0000u);
+    icon = CreateIcon(nullptr, cx, cy, 1, 32, opaque.data(), reinterpret_cast<const BYTE*>(red.data()));
     ASSERT_NE(icon, nullptr);
 
     TacDialogWnd& dialog = Skinned(WS_SYSMENU | WS_MAXIMIZEBOX, 0, icon);
@@ -459,19 +463,7 @@ TEST_F(DialogTitleTest, TheIconShowsOnTheTitleAndDoubleClicksCloseOrMaximize)
     ClientToScreen(d, &client);
     const int border = client.x - wr.left, title = client.y - wr.top;
     const POINT iconAt{border + manager.SkinData.BILeft + cx / 2, (title - cy) / 2 + cy / 2};
-    {
-        HDC dc = CreateCompatibleDC(nullptr);
-        BITMAPINFO bi{};
-        bi.bmiHeader = {sizeof(BITMAPINFOHEADER), wr.right - wr.left, -(wr.bottom - wr.top), 1, 32, BI_RGB};
-        void* bits = nullptr;
-        HBITMAP shot = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HGDIOBJ old = SelectObject(dc, shot);
-        SendMessageW(d, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_NONCLIENT);
-        EXPECT_EQ(GetPixel(dc, iconAt.x, iconAt.y), RGB(220, 0, 0));
-        SelectObject(dc, old);
-        DeleteObject(shot);
-        DeleteDC(dc);
-    }
+    EXPECT_EQ(TPrinted(d, WM_PRINT, PRF_NONCLIENT).At(iconAt.x, iconAt.y), RGB(220, 0, 0));
     const LPARAM onIcon = MAKELPARAM(wr.left + iconAt.x, wr.top + iconAt.y);
     EXPECT_EQ(SendMessageW(d, WM_NCHITTEST, 0, onIcon), HTSYSMENU);
 
@@ -561,12 +553,8 @@ TEST_F(DialogTitleTest, TheDialogAnswersTheSkinsQuestionsAndAdaptsLateChildren)
     // The background answer is the skin's client picture, where the client
     // lies in it: what it draws is what the erase paints.
     const int w = 120, h = 80;
-    HDC dc = CreateCompatibleDC(nullptr);
-    BITMAPINFO bi{};
-    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB};
-    void* bits = nullptr;
-    HBITMAP shot = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(dc, shot);
+    TPrinted shot(d, 0, 0, true);
+    const HDC dc = shot.Dc();
     TacBGInfo info;
     info.PleaseDraw = true;
     info.DrawDC = reinterpret_cast<uintptr_t>(dc);
@@ -577,15 +565,10 @@ TEST_F(DialogTitleTest, TheDialogAnswersTheSkinsQuestionsAndAdaptsLateChildren)
     EXPECT_EQ(info.OffsetY, HIWORD(origin));
     std::vector<COLORREF> drawn;
     for (int x = 5; x < w; x += 20)
-        drawn.push_back(GetPixel(dc, x, 40));
+        drawn.push_back(shot.At(x, 40));
     SendMessageW(d, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-    int same = 0;
     for (size_t i = 0; i < drawn.size(); ++i)
-        same += GetPixel(dc, 5 + int(i) * 20, 40) == drawn[i];
-    EXPECT_EQ(same, int(drawn.size()));
-    SelectObject(dc, old);
-    DeleteObject(shot);
-    DeleteDC(dc);
+        EXPECT_EQ(shot.At(5 + int(i) * 20, 40), drawn[i]);
 
     // Children that come later are adapted by the messages that follow them.
     auto late = [&] {
@@ -665,20 +648,7 @@ TEST_F(DialogTitleTest, ASkinWithoutADialogSectionKeepsTheSystemsFrame)
 {
     // The system's own picture of a twin dialog, unskinned.
     auto print = [](HWND d, int x, int y) {
-        RECT wr;
-        GetWindowRect(d, &wr);
-        HDC dc = CreateCompatibleDC(nullptr);
-        BITMAPINFO bi{};
-        bi.bmiHeader = {sizeof(BITMAPINFOHEADER), wr.right - wr.left, -(wr.bottom - wr.top), 1, 32, BI_RGB};
-        void* bits = nullptr;
-        HBITMAP shot = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HGDIOBJ old = SelectObject(dc, shot);
-        SendMessageW(d, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_NONCLIENT | PRF_ERASEBKGND | PRF_CLIENT);
-        const COLORREF c = GetPixel(dc, x, y);
-        SelectObject(dc, old);
-        DeleteObject(shot);
-        DeleteDC(dc);
-        return c;
+        return TPrinted(d, WM_PRINT, PRF_NONCLIENT | PRF_ERASEBKGND | PRF_CLIENT).At(x, y);
     };
     HWND twin = CreateWindowW(L"#32770", L"Title", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 60, 320, 360,
                               240, nullptr, nullptr, nullptr, nullptr);
