@@ -6,22 +6,23 @@
 
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/windows/acDials.h"
+#include "ui/Consts.h"
 
 namespace skin {
 
 namespace {
 
-// The items' captions as the system names them.
+// The items' captions from the library's texts, in the program's language.
 struct TSysMenuTexts {
-    const char* Restore = "Restore";
-    const char* Move = "Move";
-    const char* Size = "Size";
-    const char* Minimize = "Minimize";
-    const char* Maximize = "Maximize";
-    const char* Close = "Close";
-    const char* Skins = "Skins";
+    std::string Restore = tw::StdText(tw::stMenuRestore);
+    std::string Move = tw::StdText(tw::stMenuMove);
+    std::string Size = tw::StdText(tw::stMenuSize);
+    std::string Minimize = tw::StdText(tw::stMenuMinimize);
+    std::string Maximize = tw::StdText(tw::stMenuMaximize);
+    std::string Close = tw::StdText(tw::stMenuClose);
 };
-constexpr TSysMenuTexts kTexts;
+// The skin names' item: the skins' own word, in every language.
+constexpr const char* kSkinsCaption = "Skins";
 
 bool SmallFrame(tw::TBorderStyle bs)
 {
@@ -32,7 +33,8 @@ bool SmallFrame(tw::TBorderStyle bs)
 
 TsSystemMenu::TsSystemMenu(tw::TComponent* owner) : TsCustomSysMenu(owner)
 {
-    auto add = [this](const char* caption, const char* name, WPARAM sc, bool update) {
+    const TSysMenuTexts kTexts;
+    auto add = [this](const std::string& caption, const char* name, WPARAM sc, bool update) {
         tw::TMenuItem* item = Items()->AddItem(caption, [this, sc, update](tw::TObject*) { Command(sc, update); });
         item->SetName(name);
         return item;
@@ -159,7 +161,7 @@ void TsSystemMenu::MakeSkinItems()
         return;
     auto* root = new tw::TMenuItem(this);
     root->SetName(kSkinSelectItem);
-    root->SetCaption(kTexts.Skins);
+    root->SetCaption(kSkinsCaption);
     for (size_t i = 0; i < names.size(); ++i) {
         const std::string name = names[i];
         auto* item = new tw::TMenuItem(this);
@@ -194,7 +196,8 @@ void TsSystemMenu::MakeSkinItems()
 
 TacSystemMenu::TacSystemMenu(tw::TComponent* owner, TacDialogWnd* dialog) : TsCustomSysMenu(owner), dialog_(dialog)
 {
-    auto add = [this](const char* caption, const char* name, WPARAM sc, bool update) {
+    const TSysMenuTexts kTexts;
+    auto add = [this](const std::string& caption, const char* name, WPARAM sc, bool update) {
         tw::TMenuItem* item = Items()->AddItem(caption, [this, sc, update](tw::TObject*) { Command(sc, update); });
         item->SetName(name);
         return item;

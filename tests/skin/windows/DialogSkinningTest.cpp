@@ -30,6 +30,7 @@
 #include "skin/windows/sSkinProvider.h"
 #include "skin/windows/sSystemMenu.h"
 #include "ui/Application.h"
+#include "ui/Consts.h"
 #include "ui/Dialogs.h"
 #include "ui/Graphics.h"
 
@@ -493,6 +494,9 @@ TEST_F(DialogTitleTest, TheSkinnedSystemMenuOpensByIconRightClickAndAltSpace)
     EXPECT_TRUE(menu->ItemMaximize->Visible() && menu->ItemMaximize->Enabled());
     EXPECT_TRUE(menu->ItemMinimize->Visible() && menu->ItemMinimize->Enabled());
     EXPECT_TRUE(menu->ItemClose->Visible());
+    // In the program's language, from the library's texts.
+    EXPECT_EQ(menu->ItemClose->Caption(), tw::StdText(tw::stMenuClose));
+    EXPECT_EQ(menu->ItemRestore->Caption(), tw::StdText(tw::stMenuRestore));
     SetForegroundWindow(d);
 
     RECT wr;
