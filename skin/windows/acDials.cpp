@@ -1858,12 +1858,21 @@ void RedrawDialogs()
                          RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
+// The manager takes its hook away: the menu array is emptied and the
+// dialogs skinned through the hook get their windows back.
+void HookRemoved()
+{
+    ClearMnuArray();
+    SweepEndedMenuAdapters();
+    FreeAllDialogProviders();
+}
+
 } // namespace
 
 void InstallDialogSkinning()
 {
     SkinCBTHookProc = DialogHookProc;
-    SkinHookRemoving = ClearMnuArray;
+    SkinHookRemoving = HookRemoved;
     BroadcastToForeignWindows = BroadcastToDialogs;
     RedrawAdaptedWindows = RedrawDialogs;
 }
