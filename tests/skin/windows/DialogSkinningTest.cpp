@@ -595,6 +595,38 @@ TEST_F(DialogTitleTest, TheDialogAnswersTheSkinsQuestionsAndAdaptsLateChildren)
     EXPECT_EQ(SendSkinCommand(c4, AC_QUERYSKINNED), 1);
 }
 
+TEST_F(DialogTitleTest, TheTitlesOwnRoundedCornersAreCutFromTheRegion)
+{
+    // The dialog's border mask lent to the title (and the form's, which the
+    // dialog would fall back to, put aside): only the title's corners, the
+    // top ones, can be cut then.
+    auto own = [&](const char* section) {
+        for (size_t i = 0; i < manager.ma.size(); ++i)
+            if (manager.ma[i].SectionName == section && manager.ma[i].PropertyName == "BORDERSMASK")
+                return int(i);
+        return -1;
+    };
+    const int mask = own("DIALOG"), form = own("FORM");
+    ASSERT_TRUE(manager.MaskIndexValid(mask));
+    manager.ma[size_t(mask)].SectionName = "FORMTITLE";
+    if (manager.MaskIndexValid(form))
+        manager.ma[size_t(form)].SectionName = "NOFORM";
+    const HWND d = Skinned(WS_SYSMENU).Handle();
+    RECT wr;
+    GetWindowRect(d, &wr);
+    const int w = wr.right - wr.left, h = wr.bottom - wr.top;
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(GetWindowRgn(d, rgn), ERROR);
+    EXPECT_FALSE(PtInRegion(rgn, 0, 0));
+    EXPECT_FALSE(PtInRegion(rgn, w - 1, 0));
+    EXPECT_TRUE(PtInRegion(rgn, 0, h - 1));
+    EXPECT_TRUE(PtInRegion(rgn, w / 2, 0));
+    DeleteObject(rgn);
+    manager.ma[size_t(mask)].SectionName = "DIALOG";
+    if (manager.MaskIndexValid(form))
+        manager.ma[size_t(form)].SectionName = "FORM";
+}
+
 BOOL WINAPI AcceptLayered(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*, DWORD) { return TRUE; }
 TUpdateLayeredWindow LayeredEntry() { return AcceptLayered; }
 
