@@ -197,27 +197,27 @@ void TsSystemMenu::MakeSkinItems()
 TacSystemMenu::TacSystemMenu(tw::TComponent* owner, TacDialogWnd* dialog) : TsCustomSysMenu(owner), dialog_(dialog)
 {
     const TSysMenuTexts kTexts;
-    auto add = [this](const std::string& caption, const char* name, WPARAM sc, bool update) {
-        tw::TMenuItem* item = Items()->AddItem(caption, [this, sc, update](tw::TObject*) { Command(sc, update); });
+    auto add = [this](const std::string& caption, const char* name, WPARAM sc) {
+        tw::TMenuItem* item = Items()->AddItem(caption, [this, sc](tw::TObject*) { Command(sc); });
         item->SetName(name);
         return item;
     };
-    ItemRestore = add(kTexts.Restore, "miRestore", SC_RESTORE, true);
-    ItemMove = add(kTexts.Move, "miMove", SC_MOVE, false);
-    ItemSize = add(kTexts.Size, "miSize", SC_SIZE, false);
-    ItemMinimize = add(kTexts.Minimize, "miMinimize", SC_MINIMIZE, false);
-    ItemMaximize = add(kTexts.Maximize, "miMaximize", SC_MAXIMIZE, true);
+    ItemRestore = add(kTexts.Restore, "miRestore", SC_RESTORE);
+    ItemMove = add(kTexts.Move, "miMove", SC_MOVE);
+    ItemSize = add(kTexts.Size, "miSize", SC_SIZE);
+    ItemMinimize = add(kTexts.Minimize, "miMinimize", SC_MINIMIZE);
+    ItemMaximize = add(kTexts.Maximize, "miMaximize", SC_MAXIMIZE);
     Items()->AddItem("-");
-    ItemClose = add(kTexts.Close, "miClose", SC_CLOSE, false);
+    ItemClose = add(kTexts.Close, "miClose", SC_CLOSE);
     ItemClose->SetShortCut(tw::TShortCut(tw::scAlt | VK_F4));
 }
 
-void TacSystemMenu::Command(WPARAM sc, bool update)
+void TacSystemMenu::Command(WPARAM sc)
 {
+    // Posted: closing a dialog may end it, and with it this menu, before a
+    // sent command came back. The dialog updates the items once it ran.
     if (dialog_ && IsWindow(dialog_->Handle()))
-        SendMessageW(dialog_->Handle(), WM_SYSCOMMAND, sc, 0);
-    if (update)
-        UpdateItems();
+        PostMessageW(dialog_->Handle(), WM_SYSCOMMAND, sc, 0);
 }
 
 bool TacSystemMenu::VisibleClose() const { return dialog_ && (dialog_->Style() & WS_SYSMENU); }

@@ -104,7 +104,7 @@ public:
     tw::TMenuItem* ItemClose = nullptr;
 
 private:
-    void Command(WPARAM sc, bool update);
+    void Command(WPARAM sc);
     TacDialogWnd* dialog_;
 };
 
