@@ -1074,6 +1074,15 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         // Leaving the pressed button ends the press.
         if (hot_)
             SetHot(0);
+        if (IsZoomed(wnd) && code != HTSYSMENU) {
+            // The frame of a zoomed dialog lies off the screen's edge: what
+            // is left of it is not the dialog's.
+            RECT wr;
+            GetWindowRect(wnd, &wr);
+            const int x = GET_X_LPARAM(lp) - wr.left, y = GET_Y_LPARAM(lp) - wr.top;
+            if (x < 2 || y < 2 || x >= wr.right - wr.left - 4 || y >= wr.bottom - wr.top - 4)
+                return HTTRANSPARENT;
+        }
         if (code == htClient || code == htCaption) {
             const LRESULT own = CallSaved(msg, wp, lp);
             return code == htCaption && own != HTCAPTION && own != HTCLIENT ? code : own;

@@ -474,6 +474,15 @@ TEST_F(DialogTitleTest, TheIconShowsOnTheTitleAndDoubleClicksCloseOrMaximize)
     EXPECT_EQ(Commands(), std::vector<WPARAM>{WPARAM(SC_MAXIMIZE)});
     SendMessageW(d, WM_NCLBUTTONDBLCLK, HTSYSMENU, onIcon);
     EXPECT_EQ(Commands(), std::vector<WPARAM>{WPARAM(SC_CLOSE)});
+    // Zoomed: the title restores, and the frame's rest at the screen's
+    // edge is not the dialog's.
+    ShowWindow(d, SW_MAXIMIZE);
+    GetWindowRect(d, &wr);
+    SendMessageW(d, WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(wr.left + 150, wr.top + 12));
+    EXPECT_EQ(Commands(), std::vector<WPARAM>{WPARAM(SC_RESTORE)});
+    EXPECT_EQ(SendMessageW(d, WM_NCHITTEST, 0, MAKELPARAM(wr.left + 1, wr.top + 1)), HTTRANSPARENT);
+    ShowWindow(d, SW_RESTORE);
+    GetWindowRect(d, &wr);
     // Without a maximize box a double click on the title does nothing.
     TacDialogWnd& fixed = Skinned(WS_SYSMENU | DS_MODALFRAME);
     SendMessageW(fixed.Handle(), WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(wr.left + 150, wr.top + title / 2));
