@@ -23,6 +23,7 @@ const char* const kGerman[stStdTextCount] = {
     "Listenindex überschreitet das Maximum (%d)", "Ungültiger Eigenschaftswert",
     "Unbekannte Grafikdateierweiterung", "Ungültiges Grafikformat", "Zu wenig Ressourcen",
     "Ungültige Zeitangabe", "Öffnen", "Speichern unter",
+    "&Wiederherstellen", "Ver&schieben", "&Größe ändern", "Mi&nimieren", "Ma&ximieren", "&Schließen",
 };
 
 const char* const kEnglish[stStdTextCount] = {
@@ -34,6 +35,7 @@ const char* const kEnglish[stStdTextCount] = {
     "Cannot focus a disabled or invisible window", "Invalid operation", "Cannot make a visible window modal",
     "List index out of bounds (%d)", "Invalid property value", "Unknown picture file extension",
     "Invalid graphic format", "Out of system resources", "Invalid time", "Open", "Save As",
+    "&Restore", "&Move", "&Size", "Mi&nimize", "Ma&ximize", "&Close",
 };
 
 Texts& T() {

@@ -20,6 +20,8 @@ enum TStdText {
     // library messages and dialog texts
     stCannotFocus, stInvalidOperation, stVisibleModal, stListIndexError, stInvalidPropertyValue,
     stUnknownExtension, stInvalidGraphic, stOutOfResources, stInvalidTime, stOpenTitle, stSaveTitle,
+    // the items of a window's system menu
+    stMenuRestore, stMenuMove, stMenuSize, stMenuMinimize, stMenuMaximize, stMenuClose,
     stStdTextCount
 };
 

@@ -343,14 +343,16 @@ Canvas GlowPicture(int w, int h, int m, Rgb col)
 
 Canvas SlateTexture(int w, int h, unsigned seed)
 {
-    // Fine, calm grain on the form colour (tiles seamlessly: periodic noise).
+    // Fine grain on the form colour (tiles seamlessly: periodic noise). The
+    // sections lay it under their colour at a small share (IMAGEPERCENT), so
+    // the grain itself is strong: at 18 % it still shows, calmly.
     Canvas c(w, h, kForm);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             seed = seed * 1103515245u + 12345u;
             const double n = ((seed >> 16) & 0xFF) / 255.0 - 0.5;
             const double wave = 0.5 * std::sin(2 * M_PI * y / h * 3) * std::sin(2 * M_PI * x / w * 2);
-            c.Set(x, y, Mix(kForm, n + wave * 0.3 > 0 ? Rgb{58, 64, 77} : Rgb{34, 38, 47}, std::fabs(n) * 0.35));
+            c.Set(x, y, Mix(kForm, n + wave * 0.3 > 0 ? Rgb{96, 104, 120} : Rgb{20, 23, 29}, std::fabs(n) * 1.5));
         }
     return c;
 }

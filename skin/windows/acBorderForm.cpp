@@ -135,6 +135,20 @@ void TacBorderForm::BuildPicture(int width, int height)
 {
     picture_.Resize(width, height, 32);
     pictureActive_ = active_;
+    if (OnBuildPicture) {
+        OnBuildPicture(picture_, active_);
+        // Premultiplied, as the layered window wants it.
+        const TPixelView& v = picture_.View();
+        for (int y = 0; y < v.Height; ++y)
+            for (int x = 0; x < v.Width; ++x) {
+                uint8_t* p = v.Pixel(x, y);
+                const unsigned a = p[3];
+                p[0] = uint8_t(p[0] * a / 255);
+                p[1] = uint8_t(p[1] * a / 255);
+                p[2] = uint8_t(p[2] * a / 255);
+            }
+        return;
+    }
     const TPixelImage* src = manager_ ? (active_ ? manager_->ExtBorderActive.get() : manager_->ExtBorderInactive.get())
                                       : nullptr;
     if (src)

@@ -60,6 +60,11 @@ public:
     // Called as the window goes: the provider's caption-button fades, which
     // draw with this window, end with it.
     std::function<void()> OnDestroy;
+    // The owner composes the picture itself (straight alpha, owner's window
+    // at the margins' offset) instead of the stretched border image.
+    std::function<void(tw::TPixelImage& picture, bool active)> OnBuildPicture;
+    // The picture last shown, premultiplied.
+    const tw::TPixelImage& Picture() const { return picture_; }
 
 private:
     void BuildPicture(int width, int height);

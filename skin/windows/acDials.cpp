@@ -1,11 +1,16 @@
 #include "skin/windows/acDials.h"
 
+#include <windowsx.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 
 #include "base/WinText.h"
 #include "skin/engine/painting/AlphaPrimitives.h"
+#include "skin/engine/painting/GlyphDrawing.h"
+#include "skin/engine/painting/GraphicsUtils.h"
+#include "skin/engine/painting/ItemPainting.h"
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/link/ItemPaintingWin.h"
 #include "skin/engine/common/SkinMessages.h"
@@ -16,11 +21,15 @@
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/link/sSkinManagerWin.h"
 #include "skin/engine/link/sVclUtils.h"
+#include "skin/windows/acBorderForm.h"
 #include "skin/windows/acDialogChildren.h"
+#include "skin/windows/sSkinMenus.h"
 #include "skin/windows/sSkinProvider.h"
+#include "skin/windows/sSystemMenu.h"
 #include "ui/Application.h"
 #include "ui/Forms.h"
 #include "ui/Graphics.h"
+#include "ui/Menus.h"
 
 namespace skin {
 
@@ -56,13 +65,50 @@ std::string Lower(std::string s)
 
 bool Has(LONG_PTR style, LONG_PTR mask) { return (style & mask) == mask; }
 
-int VisibleDialogCount()
+// The menu adapters the hook made: the array as the hook hands them out, and
+// the ones whose windows still live (freed once their window has ended).
+std::vector<std::shared_ptr<TacMnuWnd>>& MenuArray()
 {
-    int n = 0;
-    for (const auto& p : ProviderList())
-        if (p && p->DialogAdapter && IsWindowVisible(p->DialogAdapter->Handle()))
-            ++n;
-    return n;
+    static std::vector<std::shared_ptr<TacMnuWnd>> list;
+    return list;
+}
+
+std::vector<std::shared_ptr<TacMnuWnd>>& LivingMenuAdapters()
+{
+    static std::vector<std::shared_ptr<TacMnuWnd>> list;
+    return list;
+}
+
+void SweepEndedMenuAdapters()
+{
+    auto& living = LivingMenuAdapters();
+    living.erase(std::remove_if(living.begin(), living.end(), [](const auto& a) { return a->Unsubclassed(); }),
+                 living.end());
+}
+
+// comctl32's flat scroll bars: a skinned dialog draws its own, and gets
+// the system's back when it is unskinned. Missing entries are skipped.
+using TFlatSBProc = BOOL(WINAPI*)(HWND);
+TFlatSBProc FlatSBEntry(const char* name)
+{
+    HMODULE lib = GetModuleHandleW(L"comctl32.dll");
+    if (!lib)
+        lib = LoadLibraryW(L"comctl32.dll");
+    return lib ? reinterpret_cast<TFlatSBProc>(reinterpret_cast<void*>(GetProcAddress(lib, name))) : nullptr;
+}
+
+void UninitializeFlatScrollBars(HWND wnd)
+{
+    static const TFlatSBProc proc = FlatSBEntry("UninitializeFlatSB");
+    if (proc)
+        proc(wnd);
+}
+
+void InitializeFlatScrollBars(HWND wnd)
+{
+    static const TFlatSBProc proc = FlatSBEntry("InitializeFlatSB");
+    if (proc)
+        proc(wnd);
 }
 
 tw::TCustomForm* FindFormByHandle(HWND wnd)
@@ -81,6 +127,15 @@ int MaskOf(const TsSkinManager* sm, const char* name)
 }
 
 } // namespace
+
+int VisibleDialogCount()
+{
+    int n = 0;
+    for (const auto& p : ProviderList())
+        if (p && p->DialogAdapter && IsWindowVisible(p->DialogAdapter->Handle()))
+            ++n;
+    return n;
+}
 
 // ---------------------------------------------------------------------------
 // TacMainWnd
@@ -154,15 +209,27 @@ TacDialogWnd::TacDialogWnd(HWND wnd, TsSkinManager* manager) : TacMainWnd(wnd, m
     // dialogs with fields (which clear the flag) are painted by their own
     // procedure.
     PaintSuppressed = PlatformAnswers().MajorVersion() >= 7;
+    style_ = GetWindowLongPtrW(wnd, GWL_STYLE);
+    exStyle_ = GetWindowLongPtrW(wnd, GWL_EXSTYLE);
+    sysMenu_ = std::make_unique<TacSystemMenu>(nullptr, this);
+    sysMenu_->UpdateItems();
+    skinActive_ = true;
+    if (DwmCompositionEnabled())
+        SetDwmTransitions(wnd, true);
+    if (manager_ && manager_->SkinnedPopups)
+        if (TsSkinableMenus* menus = TsSkinableMenus::Of(manager_); menus && menus->Active())
+            menus->PrepareMenu(sysMenu_.get(), true);
 }
 
 TacDialogWnd::~TacDialogWnd()
 {
     FreeButtonAnimations();
+    SetExtendedBorders(false);
     const HWND wnd = Handle();
     const bool ends = Unsubclassed();
     Unsubclass(false);
     if (!ends && IsWindow(wnd)) {
+        InitializeFlatScrollBars(wnd);
         // The system's frame back, with nothing of the skin left.
         SetWindowRgn(wnd, nullptr, FALSE);
         SetWindowPos(wnd, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -170,6 +237,173 @@ TacDialogWnd::~TacDialogWnd()
     }
     if (clientBrush_)
         DeleteObject(clientBrush_);
+}
+
+void TacDialogWnd::InitDialogState()
+{
+    const HWND wnd = Handle();
+    style_ = GetWindowLongPtrW(wnd, GWL_STYLE);
+    exStyle_ = GetWindowLongPtrW(wnd, GWL_EXSTYLE);
+    if ((style_ & WS_POPUP) && !Has(style_, WS_CAPTION))
+        borderKind_ = 2;
+    else if (style_ & WS_THICKFRAME)
+        borderKind_ = 3;
+    else if (style_ & DS_MODALFRAME)
+        borderKind_ = 0;
+    else
+        borderKind_ = 3;
+    // The title shows the window's small icon, else its big one made small.
+    iconHandle_ = reinterpret_cast<HICON>(SendMessageW(wnd, WM_GETICON, ICON_SMALL, 0));
+    if (!iconHandle_)
+        iconHandle_ = reinterpret_cast<HICON>(SendMessageW(wnd, WM_GETICON, ICON_BIG, 0));
+    iconBitmap_.reset();
+    if (iconHandle_) {
+        const int cx = GetSystemMetrics(SM_CXSMICON), cy = GetSystemMetrics(SM_CYSMICON);
+        iconBitmap_ = std::make_unique<tw::TBitmap>(cx, cy, tw::pf24bit);
+        const RECT all{0, 0, cx, cy};
+        TSolidBrush key;
+        FillRect(iconBitmap_->Canvas().Handle(), &all, key.Of(RGB(255, 0, 255)));
+        DrawTitleIcon(iconBitmap_->Canvas().Handle(), TRect(0, 0, cx, cy));
+    }
+    captionFont_.reset();
+    if (HFONT font = CreateCaptionFont()) {
+        LOGFONTW lf{};
+        GetObjectW(font, sizeof(lf), &lf);
+        DeleteObject(font);
+        lf.lfWeight = FW_BOLD;
+        if (HFONT bold = CreateFontIndirectW(&lf))
+            captionFont_ = std::make_unique<TGdiObject>(bold);
+    }
+    if (sysMenu_)
+        sysMenu_->UpdateItems();
+}
+
+bool TacDialogWnd::MaximizeEnabled() const
+{
+    return (style_ & WS_MAXIMIZEBOX) && !IsZoomed(Handle()) &&
+           (borderKind_ == 1 || borderKind_ == 3 || borderKind_ == 5);
+}
+
+bool TacDialogWnd::RestoreEnabled() const
+{
+    return (style_ & WS_MAXIMIZEBOX) && (IsIconic(Handle()) || IsZoomed(Handle()));
+}
+
+bool TacDialogWnd::MinimizeEnabled() const { return (style_ & WS_MINIMIZEBOX) && !IsIconic(Handle()); }
+
+bool TacDialogWnd::SkinShown() const
+{
+    return manager_ && manager_->Active() && manager_->SkinIndexValid(manager_->GetSkinIndex("DIALOG"));
+}
+
+void TacDialogWnd::SetExtendedBorders(bool on)
+{
+    if (on && manager_ && !(manager_->ComponentState() & tw::csDesigning)) {
+        if (!borderForm_) {
+            borderForm_ = std::make_unique<TacBorderForm>(Handle(), manager_);
+            borderForm_->OnBuildPicture = [this](tw::TPixelImage& picture, bool active) {
+                BuildBorderPicture(picture, active);
+            };
+        }
+        UpdateBorderWindow();
+        return;
+    }
+    borderForm_.reset();
+}
+
+void TacDialogWnd::UpdateBorderWindow()
+{
+    if (!borderForm_ || !IsWindowVisible(Handle()))
+        return;
+    borderForm_->SetActive(active_);
+    // Without layered windows there is nothing to show it with.
+    if (!borderForm_->UpdateBorderWindow(true))
+        borderForm_.reset();
+}
+
+void TacDialogWnd::BuildBorderPicture(tw::TPixelImage& picture, bool active)
+{
+    const TsSkinManager& sm = *manager_;
+    const TPixelImage* src = active ? sm.ExtBorderActive.get() : sm.ExtBorderInactive.get();
+    const TPixelView& dst = picture.View();
+    if (!src || src->View().Empty() || dst.Empty())
+        return;
+    const TRect margins = sm.ExtBorderMargins;
+    // The pieces of the border picture: the extended-border mask's own
+    // borders when the skin draws the whole frame with it, else the margins
+    // around the window widened by the form offset.
+    TRect pieces(margins.Left + sm.SkinData.FormOffset, margins.Top + sm.SkinData.FormOffset,
+                 margins.Right + sm.SkinData.FormOffset, margins.Bottom + sm.SkinData.FormOffset);
+    if (sm.SkinData.BorderMode == 1 && sm.MaskIndexValid(sm.ConstData.ExBorder)) {
+        const TsMaskData& m = sm.ma[size_t(sm.ConstData.ExBorder)];
+        pieces = TRect(m.WL, m.WT, m.WR, m.WB);
+    }
+    const TRect whole(0, 0, dst.Width, dst.Height);
+    const TRect from(0, 0, src->Width(), src->Height());
+    const int stretched[4] = {1, 1, 1, 1};
+    // The window covers the middle; only its cut corners show what lies there.
+    StretchBmpByMargins(dst, src->View(), whole, from, pieces, pieces, stretched, 1, false);
+    const int section = sm.GetSkinIndex("DIALOG");
+    const int mask = sm.GetMaskIndex(section, "DIALOG", "BORDERSMASK");
+    if (!sm.MaskIndexValid(mask))
+        return;
+    TPixelImage full(dst.Width, dst.Height, 32);
+    StretchBmpByMargins(full.View(), src->View(), whole, from, pieces, pieces, stretched, 1, true);
+    const TsMaskData& m = sm.ma[size_t(mask)];
+    const int left = margins.Left, top = margins.Top;
+    const int right = dst.Width - margins.Right, bottom = dst.Height - margins.Bottom;
+    // The corners of the window's border mask, with the mask's own piece
+    // codes (top-left, top-right, bottom-left, bottom-right).
+    const struct {
+        TRect R;
+        int Code;
+    } corners[4] = {{TRect(left, top, left + m.WL, top + m.WT), 15},
+                    {TRect(right - m.WR, top, right, top + m.WT), 14},
+                    {TRect(left, bottom - m.WB, left + m.WL, bottom), 16},
+                    {TRect(right - m.WR, bottom - m.WB, right, bottom), 17}};
+    for (const auto& c : corners)
+        CopyBGToKeyPixels(dst, full.View(), c.R, TPoint(c.R.Left, c.R.Top), mask, &sm, c.Code);
+}
+
+void TacDialogWnd::AdaptChildren()
+{
+    if (Provider && !Unsubclassed())
+        AdaptDialogChildren(*Provider, Handle());
+}
+
+void TacDialogWnd::ClearHot()
+{
+    pressed_ = false;
+    SetHot(0);
+}
+
+void TacDialogWnd::PopupSysMenu(int x, int y)
+{
+    if (!sysMenu_)
+        return;
+    ClearHot();
+    sysMenu_->PopupAt(x, y);
+}
+
+TRect TacDialogWnd::IconRect(const TMeasures& ms) const
+{
+    const int cx = GetSystemMetrics(SM_CXSMICON), cy = GetSystemMetrics(SM_CYSMICON);
+    const int left = ms.Border + (manager_ ? manager_->SkinData.BILeft : 0);
+    const int top = (ms.Border + ms.Title - cy) / 2;
+    return TRect(left, top, left + cx, top + cy);
+}
+
+void TacDialogWnd::DrawTitleIcon(HDC dc, const TRect& r)
+{
+    const int cx = GetSystemMetrics(SM_CXSMICON), cy = GetSystemMetrics(SM_CYSMICON);
+    HICON copy = iconHandle_ ? static_cast<HICON>(CopyImage(iconHandle_, IMAGE_ICON, cx, cy, LR_COPYFROMRESOURCE))
+                             : nullptr;
+    if (copy) {
+        DrawIconEx(dc, r.Left, r.Top, copy, cx, cy, 0, nullptr, DI_NORMAL);
+        DestroyIcon(copy);
+    } else {
+        DrawIconEx(dc, r.Left, r.Top, LoadIconW(nullptr, IDI_APPLICATION), cx, cy, 0, nullptr, DI_NORMAL);
+    }
 }
 
 TacDialogWnd::TMeasures TacDialogWnd::Measure() const
@@ -190,13 +424,22 @@ TacDialogWnd::TMeasures TacDialogWnd::Measure() const
     return ms;
 }
 
+int TacDialogWnd::TitleMask(bool large, const char* bigName, const char* smallName) const
+{
+    // A small glyph the skin lacks (help, in most skins) comes from the big set.
+    const int small = large ? -1 : MaskOf(manager_, smallName);
+    return manager_->MaskIndexValid(small) ? small : MaskOf(manager_, bigName);
+}
+
 TCaptionLayoutInput TacDialogWnd::LayoutInput(const TMeasures& ms) const
 {
     const HWND wnd = Handle();
     const LONG_PTR style = GetWindowLongPtrW(wnd, GWL_STYLE);
     const LONG_PTR ex = GetWindowLongPtrW(wnd, GWL_EXSTYLE);
     TCaptionLayoutInput in;
-    in.Large = !(ex & WS_EX_TOOLWINDOW) && (style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+    // Sizeable and plain frames take the big button set, fixed and popup
+    // frames the small one (the big one when the skin has no small set).
+    in.Large = !(ex & WS_EX_TOOLWINDOW) && (borderKind_ == 1 || borderKind_ == 3);
     if (!in.Large && !manager_->MaskIndexValid(MaskOf(manager_, "SICONCLOSE")))
         in.Large = true;
     in.WindowWidth = ms.Width;
@@ -212,12 +455,13 @@ TCaptionLayoutInput TacDialogWnd::LayoutInput(const TMeasures& ms) const
     in.BIVAlign = manager_->SkinData.BIVAlign;
     in.SysFrame = GetSystemMetrics(SM_CXFRAME);
     in.Menu.VisibleClose = (style & WS_SYSMENU) != 0;
-    in.Menu.VisibleMax = in.Menu.VisibleMin = (style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) != 0;
-    in.Menu.EnabledMax = (style & WS_MAXIMIZEBOX) && !in.Zoomed;
-    in.Menu.EnabledMin = (style & WS_MINIMIZEBOX) && !in.Iconic;
-    in.Menu.EnabledRestore = in.Zoomed || in.Iconic;
+    in.Menu.VisibleMax = (style & WS_MAXIMIZEBOX) != 0;
+    in.Menu.VisibleMin = (style & WS_MINIMIZEBOX) || in.Iconic;
+    in.Menu.EnabledMax = MaximizeEnabled();
+    in.Menu.EnabledMin = MinimizeEnabled();
+    in.Menu.EnabledRestore = RestoreEnabled();
     auto width = [&](const char* large, const char* small) {
-        const int i = MaskOf(manager_, in.Large ? large : small);
+        const int i = TitleMask(in.Large, large, small);
         return manager_->MaskIndexValid(i) ? MaskFrameWidth(manager_->ma[size_t(i)]) : 21;
     };
     in.CloseWidth = width("BICONCLOSE", "SICONCLOSE");
@@ -247,6 +491,8 @@ int TacDialogWnd::HitTest(LPARAM screenPoint)
     in.Help = li.Help;
     in.Menu = li.Menu;
     in.Buttons = buttons_;
+    if (li.HasTitle)
+        in.IconRect = IconRect(ms);
     RECT wr;
     GetWindowRect(wnd, &wr);
     return FormHitTest(in, TPoint(short(LOWORD(screenPoint)) - wr.left, short(HIWORD(screenPoint)) - wr.top));
@@ -266,6 +512,19 @@ HBRUSH TacDialogWnd::Brush()
 void TacDialogWnd::UpdateRegion()
 {
     const HWND wnd = Handle();
+    if (!SkinShown()) {
+        // The system's frame, with no corner of the skin cut from it.
+        if (regionSize_.cx != 0 || regionSize_.cy != 0)
+            SetWindowRgn(wnd, nullptr, IsWindowVisible(wnd));
+        regionSize_ = {0, 0};
+        return;
+    }
+    // A caption-less popup keeps its square frame, unless it is minimized.
+    if (borderKind_ == 2 && !IsIconic(wnd) && !(style_ & WS_THICKFRAME))
+        return;
+    // A window that sets its own region says so.
+    if (SendMessageW(wnd, 0xBC4D, 0x41A2, 0) == 0x41A2)
+        return;
     RECT wr;
     GetWindowRect(wnd, &wr);
     const SIZE size{wr.right - wr.left, wr.bottom - wr.top};
@@ -279,6 +538,13 @@ void TacDialogWnd::UpdateRegion()
         const TsMaskData& mask = manager_->ma[size_t(border)];
         GetMaskTransRects(cut, size.cx, mask, 0, false);
         GetMaskTransRects(cut, size.cx, mask, size.cy - mask.WB, true);
+    }
+    // The title's own rounded corners are cut too.
+    const int titleSection = manager_->GetSkinIndex("FORMTITLE");
+    if (manager_->SkinIndexValid(titleSection)) {
+        const int title = manager_->GetMaskIndex(titleSection, "FORMTITLE", "BORDERSMASK");
+        if (manager_->MaskIndexValid(title))
+            GetMaskTransRects(cut, size.cx, manager_->ma[size_t(title)], 0, false);
     }
     HRGN rgn = CreateRectRgn(0, 0, size.cx, size.cy);
     for (const TRect& r : cut) {
@@ -300,7 +566,7 @@ bool TacDialogWnd::BuildCache()
 {
     const HWND wnd = Handle();
     const TMeasures ms = Measure();
-    if (ms.Width <= 0 || ms.Height <= 0 || !manager_)
+    if (ms.Width <= 0 || ms.Height <= 0 || !SkinShown())
         return false;
     layout_ = LayoutInput(ms);
     const TCaptionLayoutInput& li = layout_;
@@ -320,9 +586,12 @@ bool TacDialogWnd::BuildCache()
         BitBlt(bmp.Canvas().Handle(), 0, 0, ms.Width, titleBottom, title.Canvas().Handle(), 0, 0, SRCCOPY);
         wchar_t text[512] = {};
         GetWindowTextW(wnd, text, 512);
-        const TRect r(ms.Border + 8, ms.Border, ms.Width - TitleButtonsWidth(li) - 6, titleBottom);
+        const TRect icon = IconRect(ms);
+        DrawTitleIcon(bmp.Canvas().Handle(), icon);
+        const TRect r(icon.Right + 4, ms.Border, ms.Width - TitleButtonsWidth(li) - 6, titleBottom);
         if (r.Right > r.Left) {
-            HFONT font = CreateCaptionFont();
+            // The caption in the system's caption font, made bold.
+            HFONT font = captionFont_ ? static_cast<HFONT>(captionFont_->Get()) : nullptr;
             HGDIOBJ old = font ? SelectObject(bmp.Canvas().Handle(), font) : nullptr;
             const std::string caption = tw::WideToUtf8(text);
             WriteSectionText(&bmp.Canvas(), caption.c_str(), true, r,
@@ -330,8 +599,6 @@ bool TacDialogWnd::BuildCache()
                              manager_->GetSkinIndex("FORMTITLE"), active_, manager_);
             if (old)
                 SelectObject(bmp.Canvas().Handle(), old);
-            if (font)
-                DeleteObject(font);
         }
         // The strip behind the buttons is kept, then the buttons in their states.
         titleBg_ = std::make_unique<tw::TBitmap>(ms.Width, titleBottom, tw::pf24bit);
@@ -345,6 +612,11 @@ bool TacDialogWnd::BuildCache()
 void TacDialogWnd::PaintNonClient()
 {
     const HWND wnd = Handle();
+    // Children made since the last paint (pages of a wizard, a file
+    // dialog's late fields) are adapted too.
+    AdaptChildren();
+    UpdateRegion();
+    skinActive_ = false;
     if (!BuildCache())
         return;
     HDC dc = GetWindowDC(wnd);
@@ -399,7 +671,10 @@ TRect TacDialogWnd::DrawTitleButton(int code, int forced)
         enabled = li.Zoomed ? li.Menu.EnabledRestore : li.Menu.EnabledMax;
         break;
     case htMinButton:
-        large = "BICONMIN", small = "SICONMIN", enabled = li.Menu.EnabledMin;
+        // A minimized dialog shows restore where minimize was.
+        large = li.Iconic ? "BICONNORM" : "BICONMIN";
+        small = li.Iconic ? "BICONNORM" : "SICONMIN";
+        enabled = li.Iconic ? li.Menu.EnabledRestore : li.Menu.EnabledMin;
         break;
     case htHelp:
         large = "BICONHELP", small = "SICONHELP";
@@ -417,7 +692,7 @@ TRect TacDialogWnd::DrawTitleButton(int code, int forced)
         state = 0;
     if (forced < 0)
         state = PaintedButtonState(Fx(code), state);
-    const int i = MaskOf(manager_, li.Large ? large : small);
+    const int i = TitleMask(li.Large, large, small);
     if (manager_->MaskIndexValid(i)) {
         const TPixelView view = cache_->PixelView();
         const int row = (!active_ || !enabled) && state == 0 ? 2 : 1;
@@ -661,10 +936,103 @@ void TacDialogWnd::SetHot(int code)
     RepaintTitleButton(code);
 }
 
+namespace {
+
+// The dialog's children are to be adapted again (sent by whoever adds some).
+constexpr uint16_t kAdaptChildrenAgain = 28;
+// The class library's notice that a control was shown or hidden.
+constexpr UINT kVisibleChanged = 0xB00B;
+// Sent by the system's dialogs when they have set up late children.
+constexpr UINT kChildrenSetUp = 0x052E;
+
+bool IsTitleButton(int c) { return c == htClose || c == htMaxButton || c == htMinButton || c == htHelp; }
+
+} // namespace
+
+LRESULT TacDialogWnd::SkinCommand(WPARAM wp, LPARAM lp)
+{
+    const HWND wnd = Handle();
+    const int section = manager_ ? manager_->GetSkinIndex("DIALOG") : -1;
+    const bool hasSection = manager_ && manager_->SkinIndexValid(section);
+    switch (SkinCommandOf(wp)) {
+    case AC_QUERYSKINNED:
+        return 1;
+    case AC_SKINLOADED:
+        SetExtendedBorders(manager_ && manager_->ExtendedBorders);
+        if (reinterpret_cast<TsSkinManager*>(lp) == manager_) {
+            for (HWND c = GetTopWindow(wnd); c; c = GetWindow(c, GW_HWNDNEXT))
+                SendMessageW(c, SM_ALPHACMD, wp, lp);
+            Repaint();
+        }
+        return 0;
+    case AC_SKINREFRESH:
+        SetExtendedBorders(manager_ && manager_->ExtendedBorders);
+        Repaint();
+        UpdateBorderWindow();
+        return 0;
+    case AC_SETACTIVESTATE:
+        skinActive_ = LOWORD(wp) == 1;
+        if (skinActive_)
+            clientBrushStale_ = true;
+        return CallSaved(SM_ALPHACMD, wp, lp);
+    case AC_QUERYACTIVE:
+        return skinActive_ ? 1 : 0;
+    case AC_RESETCACHE:
+        UpdateBorderWindow();
+        return CallSaved(SM_ALPHACMD, wp, lp);
+    case AC_QUERYUPDATING: {
+        // Asked here whether the client is more than one colour.
+        if (!hasSection)
+            return 0;
+        const TsGeneralData& g = manager_->gd[size_t(section)];
+        return g.GradientPercent + g.ImagePercent > 0 ? 1 : 0;
+    }
+    case AC_QUERYCOLOR:
+        return hasSection ? LRESULT(manager_->gd[size_t(section)].Color) : LRESULT(manager_->GetGlobalColor());
+    case kAdaptChildrenAgain:
+        AdaptChildren();
+        return CallSaved(SM_ALPHACMD, wp, lp);
+    case AC_QUERYBGINFO: {
+        auto* info = reinterpret_cast<TacBGInfo*>(lp);
+        if (!info)
+            return 0;
+        if (ClientPictureReady()) {
+            // The skin's client picture, where the client lies in it.
+            info->BgType = btCache;
+            info->Bmp = cache_->PixelView();
+            info->OffsetX += cacheClient_.Left;
+            info->OffsetY += cacheClient_.Top;
+            if (info->PleaseDraw && info->DrawDC) {
+                const TRect& r = info->R;
+                BitBlt(HDC(info->DrawDC), r.Left, r.Top, r.Width(), r.Height(), cache_->Canvas().Handle(),
+                       cacheClient_.Left + r.Left, cacheClient_.Top + r.Top, SRCCOPY);
+            }
+        } else {
+            info->BgType = btFill;
+            info->Color = manager_ ? manager_->GetGlobalColor() : TColor(GetSysColor(COLOR_BTNFACE));
+            if (info->PleaseDraw && info->DrawDC)
+                FillDC(HDC(info->DrawDC), info->R, info->Color);
+        }
+        return 1;
+    }
+    case AC_QUERYCLIENTORIGIN: {
+        const TMeasures ms = Measure();
+        return MAKELONG(ms.Client.Left, ms.Client.Top);
+    }
+    default:
+        return CallSaved(SM_ALPHACMD, wp, lp);
+    }
+}
+
 LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 {
     const HWND wnd = Handle();
-    auto isButton = [](int c) { return c == htClose || c == htMaxButton || c == htMinButton || c == htHelp; };
+    if (msg == SM_ALPHACMD)
+        return SkinCommand(wp, lp);
+    // A skin without a dialog section leaves the dialog as the system
+    // draws it; only its children wear the skin.
+    if (!SkinShown())
+        return CallSaved(msg, wp, lp);
     switch (msg) {
     case WM_NCPAINT:
         if (IsWindowVisible(wnd))
@@ -675,6 +1043,7 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         // -1: the system takes the activation but draws no caption.
         CallSaved(msg, wp, -1);
         PaintNonClient();
+        UpdateBorderWindow();
         return TRUE;
     }
     case WM_SETTEXT: {
@@ -686,11 +1055,18 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         const LRESULT r = CallSaved(msg, wp, lp);
         SetWindowLongPtrW(wnd, GWL_STYLE, GetWindowLongPtrW(wnd, GWL_STYLE) | WS_VISIBLE);
         PaintNonClient();
+        UpdateBorderWindow();
+        return r;
+    }
+    case WM_ENABLE: {
+        const LRESULT r = CallSaved(msg, wp, lp);
+        if (IsWindowVisible(wnd))
+            PaintNonClient();
         return r;
     }
     case WM_NCHITTEST: {
         const int code = HitTest(lp);
-        if (isButton(code)) {
+        if (IsTitleButton(code)) {
             if (!pressed_)
                 SetHot(code);
             return code;
@@ -698,6 +1074,15 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         // Leaving the pressed button ends the press.
         if (hot_)
             SetHot(0);
+        if (IsZoomed(wnd) && code != HTSYSMENU) {
+            // The frame of a zoomed dialog lies off the screen's edge: what
+            // is left of it is not the dialog's.
+            RECT wr;
+            GetWindowRect(wnd, &wr);
+            const int x = GET_X_LPARAM(lp) - wr.left, y = GET_Y_LPARAM(lp) - wr.top;
+            if (x < 2 || y < 2 || x >= wr.right - wr.left - 4 || y >= wr.bottom - wr.top - 4)
+                return HTTRANSPARENT;
+        }
         if (code == htClient || code == htCaption) {
             const LRESULT own = CallSaved(msg, wp, lp);
             return code == htCaption && own != HTCAPTION && own != HTCLIENT ? code : own;
@@ -709,16 +1094,32 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE | TME_NONCLIENT, wnd, 0};
             tracking_ = TrackMouseEvent(&tme) != 0;
         }
-        if (isButton(int(wp)))
+        if (IsTitleButton(int(wp)))
             return 0;
         break;
     case WM_NCMOUSELEAVE:
         tracking_ = false;
         SetHot(0);
         break;
+    case WM_MOUSEMOVE:
+        // The pointer is over the dialog, on none of the program's controls.
+        if (IsWindowEnabled(wnd) && manager_)
+            SetManagerActiveControl(*manager_, nullptr);
+        break;
+    case WM_MOUSELEAVE:
+        ClearHot();
+        break;
     case WM_NCLBUTTONDOWN:
+        if (wp == HTSYSMENU) {
+            RECT wr;
+            GetWindowRect(wnd, &wr);
+            const TMeasures ms = Measure();
+            PopupSysMenu(wr.left + ms.Border, wr.top + ms.Border + GetSystemMetrics(SM_CYSMICON));
+            return 0;
+        }
+        [[fallthrough]];
     case WM_NCLBUTTONDBLCLK:
-        if (isButton(int(wp))) {
+        if (IsTitleButton(int(wp))) {
             const int old = hot_;
             hot_ = int(wp);
             pressed_ = true;
@@ -727,15 +1128,40 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             RepaintTitleButton(hot_);
             return 0;
         }
+        if (msg == WM_NCLBUTTONDBLCLK) {
+            if (wp == HTSYSMENU) {
+                // A double click on the icon closes, as on the system's.
+                PostMessageW(wnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+                return 0;
+            }
+            if (wp == HTCAPTION) {
+                if (MaximizeEnabled() || RestoreEnabled())
+                    PostMessageW(wnd, WM_SYSCOMMAND, IsZoomed(wnd) || IsIconic(wnd) ? SC_RESTORE : SC_MAXIMIZE, 0);
+                return 0;
+            }
+            break;
+        }
+        if (IsIconic(wnd)) {
+            SendMessageW(wnd, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, lp);
+            return 0;
+        }
+        ClearHot();
+        if (IsZoomed(wnd) && wp == HTCAPTION) {
+            // A zoomed dialog does not move by its title; it only takes the
+            // activation.
+            if (GetActiveWindow() != wnd)
+                SetActiveWindow(wnd);
+            return 0;
+        }
         break;
     case WM_NCLBUTTONUP:
-        if (isButton(int(wp))) {
+        if (IsTitleButton(int(wp))) {
             const bool run = pressed_ && hot_ == int(wp);
             pressed_ = false;
             RepaintTitleButton(int(wp));
             if (hot_ != int(wp))
                 RepaintTitleButton(hot_);
-            if (run) {
+            if (run && !(wp == htMaxButton && IsIconic(wnd) && !MaximizeEnabled() && !RestoreEnabled())) {
                 WPARAM command = SC_CLOSE;
                 if (wp == htMaxButton)
                     command = IsZoomed(wnd) ? SC_RESTORE : SC_MAXIMIZE;
@@ -748,6 +1174,64 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             return 0;
         }
         break;
+    case WM_NCRBUTTONDOWN:
+        if (wp == HTCAPTION || wp == HTSYSMENU)
+            return 0;
+        break;
+    case WM_NCRBUTTONUP:
+        if (wp == HTCAPTION || wp == HTSYSMENU) {
+            PopupSysMenu(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+            return 0;
+        }
+        break;
+    case WM_SYSCOMMAND: {
+        const WPARAM command = wp & 0xFFF0;
+        if (command == SC_KEYMENU && lp == ' ') {
+            // Alt+Space opens the skin's menu under the title icon.
+            RECT wr;
+            GetWindowRect(wnd, &wr);
+            const TMeasures ms = Measure();
+            PopupSysMenu(wr.left + ms.Border, wr.top + ms.Border + ms.Title);
+            return 0;
+        }
+        const LRESULT r = CallSaved(msg, wp, lp);
+        if (!IsWindow(wnd) || TacMainWnd::Of(wnd) != this)
+            return r;
+        if (command == SC_MOVE && (wp & 0xF) == HTCAPTION) {
+            UpdateWindow(wnd);
+            UpdateBorderWindow();
+        } else if (command == SC_MAXIMIZE || command == SC_RESTORE || command == SC_MINIMIZE) {
+            ClearHot();
+            if (sysMenu_)
+                sysMenu_->UpdateItems();
+        }
+        return r;
+    }
+    case WM_SIZE: {
+        const LRESULT r = CallSaved(msg, wp, lp);
+        UpdateBorderWindow();
+        if (IsWindowVisible(wnd))
+            RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_FRAME);
+        return r;
+    }
+    case WM_SETFOCUS: {
+        const LRESULT r = CallSaved(msg, wp, lp);
+        if (HWND active = GetActiveWindow(); active == wnd)
+            RedrawWindow(active, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+        return r;
+    }
+    case WM_MOVE:
+    case WM_SIZING: {
+        const LRESULT r = CallSaved(msg, wp, lp);
+        UpdateBorderWindow();
+        return r;
+    }
+    case WM_WINDOWPOSCHANGING: {
+        const LRESULT r = CallSaved(msg, wp, lp);
+        if (borderForm_ && lp && (reinterpret_cast<const WINDOWPOS*>(lp)->flags & SWP_HIDEWINDOW))
+            SetExtendedBorders(false);
+        return r;
+    }
     case WM_WINDOWPOSCHANGED: {
         const LRESULT r = CallSaved(msg, wp, lp);
         // The halos stay where they were shown; a moved dialog drops them.
@@ -755,13 +1239,28 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             for (TacButtonFx& fx : fx_)
                 HideCaptionGlow(fx);
         UpdateRegion();
+        UpdateBorderWindow();
         return r;
     }
-    case WM_SHOWWINDOW:
+    case WM_SHOWWINDOW: {
         // A hidden dialog leaves no halo on the screen.
         if (!wp)
             FreeButtonAnimations();
-        break;
+        if (!DwmCompositionEnabled())
+            break;
+        // Shown layered, the compositor does not flash the system's frame.
+        const LONG_PTR ex = GetWindowLongPtrW(wnd, GWL_EXSTYLE);
+        SetWindowLongPtrW(wnd, GWL_EXSTYLE, ex | WS_EX_LAYERED);
+        const LRESULT r = CallSaved(msg, wp, lp);
+        SetWindowLongPtrW(wnd, GWL_EXSTYLE, GetWindowLongPtrW(wnd, GWL_EXSTYLE) & ~LONG_PTR(WS_EX_LAYERED));
+        return r;
+    }
+    case kVisibleChanged: {
+        const LRESULT r = CallSaved(msg, wp, lp);
+        if (!wp)
+            FreeButtonAnimations();
+        return r;
+    }
     case WM_PAINT:
         if (PaintSuppressed) {
             PAINTSTRUCT ps;
@@ -771,6 +1270,10 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         }
         break;
     case WM_ERASEBKGND: {
+        if (!childrenAdapted_) {
+            childrenAdapted_ = true;
+            AdaptChildren();
+        }
         HDC dc = reinterpret_cast<HDC>(wp);
         const bool own = !dc;
         if (own)
@@ -779,7 +1282,48 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             EraseClient(dc);
         if (own && dc)
             ReleaseDC(wnd, dc);
+        skinActive_ = false;
         return 1;
+    }
+    case WM_MEASUREITEM:
+    case WM_DRAWITEM:
+    case WM_MENUCHAR: {
+        // The skinned system menu's items are drawn through its window.
+        tw::TMessage m{msg, wp, lp, 0};
+        if (tw::DispatchMenuOwnerDraw(m))
+            return m.Result;
+        if (msg == WM_DRAWITEM && lp && reinterpret_cast<const DRAWITEMSTRUCT*>(lp)->CtlType == ODT_STATIC)
+            SetBkMode(reinterpret_cast<const DRAWITEMSTRUCT*>(lp)->hDC, TRANSPARENT);
+        break;
+    }
+    case WM_GETDLGCODE:
+        return 0;
+    case WM_PRINT: {
+        // The skin's frame from the picture, the client by the dialog at its
+        // place inside it.
+        HDC dc = reinterpret_cast<HDC>(wp);
+        if (!dc || !(lp & PRF_NONCLIENT) || !BuildCache())
+            break;
+        const int saved = SaveDC(dc);
+        ExcludeClipRect(dc, cacheClient_.Left, cacheClient_.Top, cacheClient_.Right, cacheClient_.Bottom);
+        BitBlt(dc, 0, 0, cache_->Width(), cache_->Height(), cache_->Canvas().Handle(), 0, 0, SRCCOPY);
+        RestoreDC(dc, saved);
+        POINT org{0, 0};
+        OffsetViewportOrgEx(dc, cacheClient_.Left, cacheClient_.Top, &org);
+        const LRESULT r = CallSaved(msg, wp, lp & ~LPARAM(PRF_NONCLIENT));
+        SetViewportOrgEx(dc, org.x, org.y, nullptr);
+        return r;
+    }
+    case DM_SETDEFID: {
+        const LRESULT r = CallSaved(msg, wp, lp);
+        AdaptChildren();
+        return r;
+    }
+    case kChildrenSetUp: {
+        const LRESULT r = CallSaved(msg, wp, lp);
+        AdaptChildren();
+        RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+        return r;
     }
     case WM_CTLCOLORDLG:
         if (HBRUSH pattern = BackgroundBrushFor(wnd, reinterpret_cast<HDC>(wp)))
@@ -996,6 +1540,51 @@ private:
 } // namespace
 
 // ---------------------------------------------------------------------------
+// Popup-menu windows
+
+TacMnuWnd::TacMnuWnd(HWND wnd, TsSkinManager* manager) : TacMainWnd(wnd, manager, "MAINMENU", "TacMnuWnd") {}
+
+TacMnuWnd::~TacMnuWnd()
+{
+    if (!Unsubclassed())
+        ForgetMenuWindow(Handle());
+}
+
+void TacMnuWnd::WindowEnds() { ForgetMenuWindow(Handle()); }
+
+LRESULT TacMnuWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == SM_ALPHACMD && SkinCommandOf(wp) == AC_QUERYSKINNED)
+        return 1;
+    if (msg == WM_PAINT)
+        RememberMenuWindow(Handle());
+    LRESULT result = 0;
+    if (SkinMenuWindowMessage(
+            Handle(), msg, wp, lp, [this](UINT m, WPARAM w, LPARAM l) { return CallSaved(m, w, l); }, result))
+        return result;
+    return CallSaved(msg, wp, lp);
+}
+
+const std::vector<std::shared_ptr<TacMnuWnd>>& TacMnuArray() { return MenuArray(); }
+
+void ClearMnuArray() { MenuArray().clear(); }
+
+void HookCreatedWindow(HWND wnd)
+{
+    TsSkinManager* sm = DefaultManager;
+    // Compared as the system names it: menus are "#32768" exactly.
+    if (!wnd || !sm || ClassNameOf(wnd) != "#32768")
+        return;
+    // The compositor draws the menus itself: they keep the system's look.
+    if (DwmCompositionEnabled() || !sm->SkinnedPopups || AskWindow(wnd, AC_QUERYSKINNED))
+        return;
+    SweepEndedMenuAdapters();
+    auto adapter = std::make_shared<TacMnuWnd>(wnd, sm);
+    MenuArray().push_back(adapter);
+    LivingMenuAdapters().push_back(std::move(adapter));
+}
+
+// ---------------------------------------------------------------------------
 // Providers of foreign dialogs
 
 TacProvider::~TacProvider()
@@ -1132,6 +1721,21 @@ bool AdaptDialogChildren(TacProvider& provider, HWND parent)
     return true;
 }
 
+void CreateDialogAdapter(HWND wnd, std::unique_ptr<TacDialogWnd>& adapter)
+{
+    TsSkinManager* sm = DefaultManager;
+    if (sm && sm->Active()) {
+        UninitializeFlatScrollBars(wnd);
+        if (adapter && adapter->Unsubclassed())
+            adapter.reset();
+        if (!adapter)
+            adapter = std::make_unique<TacDialogWnd>(wnd, sm);
+        return;
+    }
+    adapter.reset();
+    InitializeFlatScrollBars(wnd);
+}
+
 namespace {
 
 void PrepareDialog(TacProvider& provider, HWND wnd)
@@ -1142,11 +1746,15 @@ void PrepareDialog(TacProvider& provider, HWND wnd)
     const std::string name = ClassNameOf(wnd);
     if (name != "#32770" && name != "TMessageForm")
         return;
-    provider.DialogAdapter = std::make_unique<TacDialogWnd>(wnd, DefaultManager);
+    CreateDialogAdapter(wnd, provider.DialogAdapter);
+    if (!provider.DialogAdapter)
+        return;
+    provider.DialogAdapter->Provider = &provider;
     if (DialogPos.X != -1 || DialogPos.Y != -1)
         SetWindowPos(wnd, HWND_TOP, DialogPos.X, DialogPos.Y, 0, 0, SWP_NOSIZE | SWP_NOREDRAW | SWP_NOOWNERZORDER);
     AdaptDialogChildren(provider, wnd);
-    provider.DialogAdapter->Repaint();
+    provider.DialogAdapter->InitDialogState();
+    SendSkinCommand(wnd, AC_SKINLOADED, reinterpret_cast<LPARAM>(DefaultManager));
 }
 
 } // namespace
@@ -1159,9 +1767,26 @@ bool HookActivatedWindow(HWND wnd)
     if (tw::TCustomForm* form = FindFormByHandle(wnd)) {
         // A form of the class library without its provider (the creation
         // hook gives every form one; this is for forms made before it).
-        if (form->Tag() == acNoSkinTag || !(sm->SkinningRules & srStdForms) || FindProvider(form))
+        if (form->Tag() == acNoSkinTag || FindProvider(form))
             return false;
-        new TsSkinProvider(form);
+        const std::string cls = ClassNameOf(wnd);
+        if (cls == "TApplication" || cls == "TQRStandardPreview" || cls == "TfcPopup")
+            return false;
+        // The library's message box counts as a standard dialog.
+        const bool messageForm = cls == "TMessageForm";
+        if (!(sm->SkinningRules & (messageForm ? srStdDialogs : srStdForms)))
+            return false;
+        auto* provider = new TsSkinProvider(form);
+        if (DwmCompositionEnabled()) {
+            // The compositor shows the form at once: the skin must be on it
+            // before, and the whole form drawn again in it.
+            if (!provider->CtrlAdapter())
+                provider->Loaded();
+            SetWindowLongPtrW(wnd, GWL_STYLE, GetWindowLongPtrW(wnd, GWL_STYLE) | WS_VISIBLE);
+            RedrawWindow(wnd, nullptr, nullptr,
+                         RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+        }
+        provider->SetMakeSkinMenu(false);
         return true;
     }
     if (ClassNameOf(wnd) != "#32770" || !(sm->SkinningRules & srStdDialogs))
@@ -1199,8 +1824,12 @@ LRESULT CALLBACK DialogHookProc(int code, WPARAM wp, LPARAM lp)
 {
     const LRESULT result = CallNextHookEx(SkinHookHandle(), code, wp, lp);
     try {
-        if (code == HCBT_DESTROYWND)
+        if (code == HCBT_CREATEWND && wp)
+            HookCreatedWindow(reinterpret_cast<HWND>(wp));
+        else if (code == HCBT_DESTROYWND) {
             SweepDestroyedDialogs();
+            SweepEndedMenuAdapters();
+        }
         else if (code == HCBT_ACTIVATE && wp)
             HookActivatedWindow(reinterpret_cast<HWND>(wp));
     } catch (const std::exception&) {
@@ -1216,14 +1845,14 @@ void BroadcastToDialogs(tw::TMessage& m)
     switch (SkinCommandOf(m.WParam)) {
     case AC_SKINREMOVED:
         FreeAllDialogProviders();
-        break;
-    case AC_SKINLOADED:
-    case AC_SKINREFRESH:
-        for (TacProvider* p : DialogProviders())
-            if (p->DialogAdapter && !p->DialogAdapter->Unsubclassed())
-                p->DialogAdapter->Repaint();
+        ClearMnuArray();
         break;
     default:
+        // Each skinned dialog hears the command as a form does: the new or
+        // changed skin, a cache to drop, an animation to stop.
+        for (TacProvider* p : DialogProviders())
+            if (p->DialogAdapter && !p->DialogAdapter->Unsubclassed() && IsWindow(p->Handle))
+                SendMessageW(p->Handle, SM_ALPHACMD, m.WParam, m.LParam);
         break;
     }
 }
@@ -1238,18 +1867,35 @@ void RedrawDialogs()
                          RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
+// The manager takes its hook away: the menu array is emptied and the
+// dialogs skinned through the hook get their windows back.
+void HookRemoved()
+{
+    ClearMnuArray();
+    SweepEndedMenuAdapters();
+    FreeAllDialogProviders();
+}
+
 } // namespace
 
 void InstallDialogSkinning()
 {
     SkinCBTHookProc = DialogHookProc;
+    SkinHookRemoving = HookRemoved;
     BroadcastToForeignWindows = BroadcastToDialogs;
     RedrawAdaptedWindows = RedrawDialogs;
 }
 
 void UninstallDialogSkinning()
 {
+    ClearMnuArray();
+    {
+        // Each adapter gives its window its procedure back as it goes.
+        std::vector<std::shared_ptr<TacMnuWnd>> living;
+        living.swap(LivingMenuAdapters());
+    }
     SkinCBTHookProc = nullptr;
+    SkinHookRemoving = nullptr;
     BroadcastToForeignWindows = nullptr;
     RedrawAdaptedWindows = nullptr;
     FreeAllDialogProviders();

@@ -17,6 +17,7 @@
 
 namespace tw {
 class TBitmap;
+class TPixelImage;
 }
 
 namespace skin {
@@ -24,6 +25,9 @@ namespace skin {
 class TsCommonData;
 class TsSkinManager;
 class TacBrushes;
+class TacBorderForm;
+class TacProvider;
+class TacSystemMenu;
 
 // Root of the adapters that skin a window by subclassing it. The adapter
 // sits in the window property "ACSBSC" while it has the window.
@@ -70,6 +74,31 @@ public:
     TacDialogWnd(HWND wnd, TsSkinManager* manager);
     ~TacDialogWnd() override;
 
+    // Takes the dialog's frame, icon and caption font; after its children
+    // were adapted.
+    void InitDialogState();
+    // The provider that holds the adapter (children adapted again through it).
+    TacProvider* Provider = nullptr;
+    // The styles as the dialog had them when it was skinned.
+    LONG_PTR Style() const { return style_; }
+    LONG_PTR ExStyle() const { return exStyle_; }
+    // 0 fixed (modal frame), 1 not yet known, 2 popup without a full
+    // caption, 3 sizeable or plain.
+    int BorderKind() const { return borderKind_; }
+    bool MaximizeEnabled() const;
+    bool RestoreEnabled() const;
+    bool MinimizeEnabled() const;
+    TacSystemMenu* SysMenu() const { return sysMenu_.get(); }
+    // The window's small icon as the title shows it, nullptr without one.
+    const tw::TBitmap* IconBitmap() const { return iconBitmap_.get(); }
+    HICON IconHandle() const { return iconHandle_; }
+    // The layered window of the extended borders, nullptr when off.
+    TacBorderForm* BorderForm() const { return borderForm_.get(); }
+    void SetExtendedBorders(bool on);
+    // The skin has a DIALOG section: without one the dialog keeps the
+    // system's frame and client.
+    bool SkinShown() const;
+
     int HotButton() const { return hot_; }
     const TCaptionLayout& Buttons() const { return buttons_; }
     // The fade and halo of a title button (hit code); nullptr for others.
@@ -106,6 +135,7 @@ private:
     };
     TMeasures Measure() const;
     TCaptionLayoutInput LayoutInput(const TMeasures& ms) const;
+    int TitleMask(bool large, const char* bigName, const char* smallName) const;
     int HitTest(LPARAM screenPoint);
     void PaintNonClient();
     // Paints the whole window into the cache; false when it has no size.
@@ -134,6 +164,29 @@ private:
     void ButtonFadeEnded(int code) override;
     HBRUSH Brush();
     COLORREF TextColor() const;
+    // The children made since are adapted too.
+    void AdaptChildren();
+    void PopupSysMenu(int x, int y);
+    void UpdateBorderWindow();
+    // The extended border around the dialog: the skin's border picture
+    // stretched around it, showing in the corners the dialog's region cuts.
+    void BuildBorderPicture(tw::TPixelImage& picture, bool active);
+    TRect IconRect(const TMeasures& ms) const;
+    void DrawTitleIcon(HDC dc, const TRect& r);
+    LRESULT SkinCommand(WPARAM wp, LPARAM lp);
+    void ClearHot();
+
+    LONG_PTR style_ = 0, exStyle_ = 0;
+    int borderKind_ = 1;
+    bool childrenAdapted_ = false;
+    // The skin's answer to "active" (sub-command 10): set by the skin,
+    // cleared once the frame was painted.
+    bool skinActive_ = true;
+    HICON iconHandle_ = nullptr;
+    std::unique_ptr<tw::TBitmap> iconBitmap_;
+    std::unique_ptr<TGdiObject> captionFont_; // the caption font made bold
+    std::unique_ptr<TacSystemMenu> sysMenu_;
+    std::unique_ptr<TacBorderForm> borderForm_;
 
     bool active_ = true;
     bool pressed_ = false;
@@ -161,6 +214,26 @@ private:
     bool clientBrushStale_ = true;
 };
 
+// The skin's frame on a popup-menu window ("#32768"), put there by the
+// creation hook whoever made the menu. The system keeps drawing the items
+// (owner-drawn ones through the skinned menus); the adapter answers that the
+// window is skinned, so the menu painter does not subclass it a second time.
+class TacMnuWnd : public TacMainWnd {
+public:
+    TacMnuWnd(HWND wnd, TsSkinManager* manager);
+    ~TacMnuWnd() override;
+
+protected:
+    LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    void WindowEnds() override;
+};
+
+// The menu adapters the creation hook made since the array was last cleared,
+// one per popup window, in order. Clearing does not free them: each lives
+// until its window has ended.
+const std::vector<std::shared_ptr<TacMnuWnd>>& TacMnuArray();
+void ClearMnuArray();
+
 // One skinned foreign dialog with its children's adapters.
 class TacProvider {
 public:
@@ -173,6 +246,15 @@ public:
 // The hook's decision for one activated window; true when it was skinned
 // now or is served already.
 bool HookActivatedWindow(HWND wnd);
+// The hook's step for a window being made: a popup-menu window gets the
+// skin's frame (unless the compositor draws menus or the skin draws none).
+void HookCreatedWindow(HWND wnd);
+// How many skinned foreign dialogs are on the screen now.
+int VisibleDialogCount();
+// Skins or unskins a dialog by the default manager's state: with an active
+// skin the dialog's adapter (made when missing), else none and the
+// system's flat scroll bars back.
+void CreateDialogAdapter(HWND wnd, std::unique_ptr<TacDialogWnd>& adapter);
 // The adapters of a dialog's children: descendants first, then the window.
 bool AdaptDialogChildren(TacProvider& provider, HWND parent);
 bool AdaptDialogChild(TacProvider& provider, HWND wnd);

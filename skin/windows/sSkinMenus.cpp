@@ -27,12 +27,6 @@ std::vector<std::pair<HMENU, HWND>>& SkinnedWindows()
     return list;
 }
 
-void ForgetMenuWindow(HWND wnd)
-{
-    auto& list = SkinnedWindows();
-    list.erase(std::remove_if(list.begin(), list.end(), [wnd](const auto& e) { return e.second == wnd; }), list.end());
-}
-
 constexpr UINT MN_GETHMENU_ = 0x01E1;
 
 struct TSections {
@@ -320,6 +314,27 @@ void TsSkinableMenus::PostPopupMessage(tw::TMenuItem* item)
 // --------------------------------------------------------------------------
 // The popup window
 
+void ForgetMenuWindow(HWND wnd)
+{
+    auto& list = SkinnedWindows();
+    list.erase(std::remove_if(list.begin(), list.end(), [wnd](const auto& e) { return e.second == wnd; }), list.end());
+}
+
+void RememberMenuWindow(HWND wnd)
+{
+    // The menu is known once the window shows it, not yet while it is made.
+    const auto menu = reinterpret_cast<HMENU>(SendMessageW(wnd, MN_GETHMENU_, 0, 0));
+    if (!menu)
+        return;
+    auto& list = SkinnedWindows();
+    for (auto& e : list)
+        if (e.second == wnd) {
+            e.first = menu;
+            return;
+        }
+    list.emplace_back(menu, wnd);
+}
+
 bool SkinnedMenuWindow(HMENU menu)
 {
     for (const auto& [m, wnd] : SkinnedWindows())
@@ -360,70 +375,85 @@ void TsSkinableMenus::PaintPopupFrame(HWND wnd, HDC dc)
     RestoreDC(dc, saved);
 }
 
+bool SkinMenuWindowMessage(HWND wnd, UINT msg, WPARAM wp, LPARAM lp,
+                           const std::function<LRESULT(UINT, WPARAM, LPARAM)>& callOld, LRESULT& result)
+{
+    TsSkinableMenus* self = TsSkinableMenus::Of(DefaultManager);
+    switch (msg) {
+    case SM_ALPHACMD:
+        switch (SkinCommandOf(wp)) {
+        case AC_SETACTIVESTATE:
+            result = 1;   // already skinned
+            return true;
+        case AC_MENUPREPARED:
+            RememberMenuWindow(wnd);
+            InvalidateRect(wnd, nullptr, FALSE);
+            result = 0;
+            return true;
+        default:
+            result = 0;
+            return true;
+        }
+    case WM_PAINT: {
+        result = callOld(msg, wp, lp);
+        if (self) {
+            HDC dc = GetDC(wnd);
+            if (dc) {
+                self->PaintPopupFrame(wnd, dc);
+                ReleaseDC(wnd, dc);
+            }
+        }
+        return true;
+    }
+    case WM_PRINTCLIENT: {
+        result = callOld(msg, wp, lp);
+        if (self && wp)
+            self->PaintPopupFrame(wnd, reinterpret_cast<HDC>(wp));
+        return true;
+    }
+    case WM_NCPAINT: {
+        RECT wr{}, cr{};
+        GetWindowRect(wnd, &wr);
+        GetClientRect(wnd, &cr);
+        if (!self || !self->Active() || (wr.right - wr.left == cr.right && wr.bottom - wr.top == cr.bottom))
+            return false;
+        // A system frame around the client area takes the frame colour.
+        HDC dc = GetWindowDC(wnd);
+        if (dc) {
+            POINT o{0, 0};
+            ClientToScreen(wnd, &o);
+            const int saved = SaveDC(dc);
+            ExcludeClipRect(dc, o.x - wr.left, o.y - wr.top, o.x - wr.left + cr.right, o.y - wr.top + cr.bottom);
+            const TSections s = SectionsOf(*self->manager_);
+            FillDC(dc, TRect(0, 0, wr.right - wr.left, wr.bottom - wr.top), SectionColor(*self->manager_, s.Main, false));
+            RestoreDC(dc, saved);
+            ReleaseDC(wnd, dc);
+        }
+        result = 0;
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
 LRESULT CALLBACK TsSkinableMenus::MenuWindowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     const auto old = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
     if (!old)
         return DefWindowProcW(wnd, msg, wp, lp);
+    if (msg == WM_NCDESTROY) {
+        ForgetMenuWindow(wnd);
+        SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+        SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
+        return CallWindowProcW(old, wnd, msg, wp, lp);
+    }
     try {
-        TsSkinableMenus* self = Of(DefaultManager);
-        switch (msg) {
-        case SM_ALPHACMD:
-            switch (SkinCommandOf(wp)) {
-            case AC_SETACTIVESTATE:
-                return 1;   // already skinned
-            case AC_MENUPREPARED:
-                InvalidateRect(wnd, nullptr, FALSE);
-                return 0;
-            default:
-                return 0;
-            }
-        case WM_PAINT: {
-            const LRESULT r = CallWindowProcW(old, wnd, msg, wp, lp);
-            if (self) {
-                HDC dc = GetDC(wnd);
-                if (dc) {
-                    self->PaintPopupFrame(wnd, dc);
-                    ReleaseDC(wnd, dc);
-                }
-            }
-            return r;
-        }
-        case WM_PRINTCLIENT: {
-            const LRESULT r = CallWindowProcW(old, wnd, msg, wp, lp);
-            if (self && wp)
-                self->PaintPopupFrame(wnd, reinterpret_cast<HDC>(wp));
-            return r;
-        }
-        case WM_NCPAINT: {
-            RECT wr{}, cr{};
-            GetWindowRect(wnd, &wr);
-            GetClientRect(wnd, &cr);
-            if (!self || (wr.right - wr.left == cr.right && wr.bottom - wr.top == cr.bottom))
-                break;
-            // A system frame around the client area takes the frame colour.
-            HDC dc = GetWindowDC(wnd);
-            if (dc) {
-                POINT o{0, 0};
-                ClientToScreen(wnd, &o);
-                const int saved = SaveDC(dc);
-                ExcludeClipRect(dc, o.x - wr.left, o.y - wr.top, o.x - wr.left + cr.right, o.y - wr.top + cr.bottom);
-                const TSections s = SectionsOf(*self->manager_);
-                FillDC(dc, TRect(0, 0, wr.right - wr.left, wr.bottom - wr.top),
-                       SectionColor(*self->manager_, s.Main, false));
-                RestoreDC(dc, saved);
-                ReleaseDC(wnd, dc);
-            }
-            return 0;
-        }
-        case WM_NCDESTROY:
-            ForgetMenuWindow(wnd);
-            SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
-            SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
-            return CallWindowProcW(old, wnd, msg, wp, lp);
-        default:
-            break;
-        }
+        LRESULT result = 0;
+        if (SkinMenuWindowMessage(
+                wnd, msg, wp, lp, [&](UINT m, WPARAM w, LPARAM l) { return CallWindowProcW(old, wnd, m, w, l); },
+                result))
+            return result;
     } catch (...) {
         // The menu keeps the system's look; nothing unwinds through it.
     }
@@ -445,8 +475,7 @@ void TsSkinableMenus::SubclassMenuWindow(HWND wnd)
     SetWindowLongPtrW(wnd, GWLP_USERDATA, old);
     SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MenuWindowProc));
     ++subclassed_;
-    if (const auto menu = reinterpret_cast<HMENU>(SendMessageW(wnd, MN_GETHMENU_, 0, 0)))
-        SkinnedWindows().emplace_back(menu, wnd);
+    RememberMenuWindow(wnd);
     SetWindowPos(wnd, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(wnd, nullptr, FALSE);
 }

@@ -73,6 +73,8 @@ public:
     TacGetExtraLineData OnGetMenuExtraLineData;
 
 private:
+    friend bool SkinMenuWindowMessage(HWND, UINT, WPARAM, LPARAM, const std::function<LRESULT(UINT, WPARAM, LPARAM)>&,
+                                      LRESULT&);
     void PaintPopupFrame(HWND wnd, HDC dc);
     static LRESULT CALLBACK MenuWindowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
     void PostPopupMessage(tw::TMenuItem* item);
@@ -81,6 +83,16 @@ private:
     bool active_ = false;
     int subclassed_ = 0;
 };
+
+// The skin's part in one message of a popup-menu window: the frame painted
+// after the window's own painting (callOld runs the window's own procedure).
+// False leaves the message to the window's procedure alone.
+bool SkinMenuWindowMessage(HWND wnd, UINT msg, WPARAM wp, LPARAM lp,
+                           const std::function<LRESULT(UINT, WPARAM, LPARAM)>& callOld, LRESULT& result);
+// The popup window of a menu is skinned now (or no more): the painter of
+// its first item stops (or starts again) reporting it.
+void RememberMenuWindow(HWND wnd);
+void ForgetMenuWindow(HWND wnd);
 
 // The frame of a popup-menu window as the system laid it out: how far its
 // first item lies inside the client area (what the skin's frame covers).

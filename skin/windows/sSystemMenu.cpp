@@ -5,22 +5,24 @@
 #include <vector>
 
 #include "skin/engine/data/sSkinManager.h"
+#include "skin/windows/acDials.h"
+#include "ui/Consts.h"
 
 namespace skin {
 
 namespace {
 
-// The items' captions as the system names them.
+// The items' captions from the library's texts, in the program's language.
 struct TSysMenuTexts {
-    const char* Restore = "Restore";
-    const char* Move = "Move";
-    const char* Size = "Size";
-    const char* Minimize = "Minimize";
-    const char* Maximize = "Maximize";
-    const char* Close = "Close";
-    const char* Skins = "Skins";
+    std::string Restore = tw::StdText(tw::stMenuRestore);
+    std::string Move = tw::StdText(tw::stMenuMove);
+    std::string Size = tw::StdText(tw::stMenuSize);
+    std::string Minimize = tw::StdText(tw::stMenuMinimize);
+    std::string Maximize = tw::StdText(tw::stMenuMaximize);
+    std::string Close = tw::StdText(tw::stMenuClose);
 };
-constexpr TSysMenuTexts kTexts;
+// The skin names' item: the skins' own word, in every language.
+constexpr const char* kSkinsCaption = "Skins";
 
 bool SmallFrame(tw::TBorderStyle bs)
 {
@@ -31,7 +33,8 @@ bool SmallFrame(tw::TBorderStyle bs)
 
 TsSystemMenu::TsSystemMenu(tw::TComponent* owner) : TsCustomSysMenu(owner)
 {
-    auto add = [this](const char* caption, const char* name, WPARAM sc, bool update) {
+    const TSysMenuTexts kTexts;
+    auto add = [this](const std::string& caption, const char* name, WPARAM sc, bool update) {
         tw::TMenuItem* item = Items()->AddItem(caption, [this, sc, update](tw::TObject*) { Command(sc, update); });
         item->SetName(name);
         return item;
@@ -158,7 +161,7 @@ void TsSystemMenu::MakeSkinItems()
         return;
     auto* root = new tw::TMenuItem(this);
     root->SetName(kSkinSelectItem);
-    root->SetCaption(kTexts.Skins);
+    root->SetCaption(kSkinsCaption);
     for (size_t i = 0; i < names.size(); ++i) {
         const std::string name = names[i];
         auto* item = new tw::TMenuItem(this);
@@ -186,6 +189,74 @@ void TsSystemMenu::MakeSkinItems()
     auto* line = new tw::TMenuItem(this);
     line->SetCaption("-");
     Items()->Insert(at + 1, line);
+}
+
+// ---------------------------------------------------------------------------
+// The system menu of a skinned system dialog
+
+TacSystemMenu::TacSystemMenu(tw::TComponent* owner, TacDialogWnd* dialog) : TsCustomSysMenu(owner), dialog_(dialog)
+{
+    const TSysMenuTexts kTexts;
+    auto add = [this](const std::string& caption, const char* name, WPARAM sc) {
+        tw::TMenuItem* item = Items()->AddItem(caption, [this, sc](tw::TObject*) { Command(sc); });
+        item->SetName(name);
+        return item;
+    };
+    ItemRestore = add(kTexts.Restore, "miRestore", SC_RESTORE);
+    ItemMove = add(kTexts.Move, "miMove", SC_MOVE);
+    ItemSize = add(kTexts.Size, "miSize", SC_SIZE);
+    ItemMinimize = add(kTexts.Minimize, "miMinimize", SC_MINIMIZE);
+    ItemMaximize = add(kTexts.Maximize, "miMaximize", SC_MAXIMIZE);
+    Items()->AddItem("-");
+    ItemClose = add(kTexts.Close, "miClose", SC_CLOSE);
+    ItemClose->SetShortCut(tw::TShortCut(tw::scAlt | VK_F4));
+}
+
+void TacSystemMenu::Command(WPARAM sc)
+{
+    // Posted: closing a dialog may end it, and with it this menu, before a
+    // sent command came back. The dialog updates the items once it ran.
+    if (dialog_ && IsWindow(dialog_->Handle()))
+        PostMessageW(dialog_->Handle(), WM_SYSCOMMAND, sc, 0);
+}
+
+bool TacSystemMenu::VisibleClose() const { return dialog_ && (dialog_->Style() & WS_SYSMENU); }
+
+void TacSystemMenu::UpdateItems()
+{
+    if (!dialog_)
+        return;
+    const LONG_PTR style = dialog_->Style();
+    const int kind = dialog_->BorderKind();
+    const bool sysMenu = (style & WS_SYSMENU) != 0;
+    const HWND wnd = dialog_->Handle();
+    ItemRestore->SetVisible(kind != 0 && kind != 2 && kind != 4 && kind != 5 && sysMenu);
+    ItemMove->SetVisible(true);
+    ItemSize->SetVisible(kind != 0 && kind != 2 && kind != 4);
+    ItemMinimize->SetVisible((style & WS_MINIMIZEBOX) != 0);
+    ItemMaximize->SetVisible((style & WS_MAXIMIZEBOX) != 0);
+    ItemClose->SetVisible(sysMenu);
+    ItemRestore->SetEnabled(dialog_->RestoreEnabled());
+    ItemMove->SetEnabled(!IsZoomed(wnd));
+    ItemSize->SetEnabled(kind != 1 && !IsIconic(wnd));
+    ItemMinimize->SetEnabled(dialog_->MinimizeEnabled());
+    ItemMaximize->SetEnabled(dialog_->MaximizeEnabled());
+    ItemClose->SetEnabled(true);
+}
+
+void TacSystemMenu::PopupAt(int x, int y)
+{
+    if (!dialog_ || !IsWindow(dialog_->Handle()))
+        return;
+    UpdateItems();
+    if (OnPopup)
+        OnPopup(this);
+    const UINT cmd = UINT(TrackPopupMenu(Handle(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, 0,
+                                         dialog_->Handle(), nullptr));
+    if (OnClose)
+        OnClose(this);
+    if (cmd)
+        DispatchCommand(cmd);
 }
 
 } // namespace skin

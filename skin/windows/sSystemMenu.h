@@ -11,6 +11,7 @@
 namespace skin {
 
 class TsSkinManager;
+class TacDialogWnd;
 
 class TsCustomSysMenu : public tw::TPopupMenu {
 public:
@@ -72,6 +73,39 @@ private:
     bool VisibleSizeItem(tw::TBorderIcons borderIcon) const;
     tw::TCustomForm* form_ = nullptr;
     TsSkinManager* manager_ = nullptr;
+};
+
+// The system menu of a skinned system dialog: the title icon, a right click
+// on the title and Alt+Space open it. Its items send their system command
+// to the dialog; which of them show and work follows the dialog's frame and
+// state. The size commands are the dialog's items, not caption buttons.
+class TacSystemMenu : public TsCustomSysMenu {
+public:
+    TacSystemMenu(tw::TComponent* owner, TacDialogWnd* dialog);
+
+    bool VisibleClose() const override;
+    bool VisibleMax() const override { return false; }
+    bool VisibleMin() const override { return false; }
+    bool EnabledMax() const override { return false; }
+    bool EnabledMin() const override { return false; }
+    bool EnabledRestore() const override { return false; }
+
+    void UpdateItems();
+    // Shows the menu at a screen point with the dialog as its window (the
+    // dialog hears the items' drawing and the chosen command).
+    void PopupAt(int x, int y);
+    TacDialogWnd* Dialog() const { return dialog_; }
+
+    tw::TMenuItem* ItemRestore = nullptr;
+    tw::TMenuItem* ItemMove = nullptr;
+    tw::TMenuItem* ItemSize = nullptr;
+    tw::TMenuItem* ItemMinimize = nullptr;
+    tw::TMenuItem* ItemMaximize = nullptr;
+    tw::TMenuItem* ItemClose = nullptr;
+
+private:
+    void Command(WPARAM sc);
+    TacDialogWnd* dialog_;
 };
 
 } // namespace skin

@@ -16,6 +16,7 @@
 namespace skin {
 
 HOOKPROC SkinCBTHookProc = nullptr;
+void (*SkinHookRemoving)() = nullptr;
 std::function<void(HWND)> SubclassPopupMenuWindow;
 void (*RedrawAdaptedWindows)() = nullptr;
 std::function<void(TsSkinManager&)> ResetMenuSkinCache;
@@ -118,6 +119,7 @@ public:
     }
     void UninstallSkinHook(TsSkinManager&) override
     {
+        if (SkinHookRemoving) SkinHookRemoving();
         if (g_hook) UnhookWindowsHookEx(g_hook);
         g_hook = nullptr;
     }

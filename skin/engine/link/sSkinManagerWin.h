@@ -26,6 +26,9 @@ void SkinManagerUnitStart(const std::vector<std::string>& args);
 // The window-creation (CBT) hook procedure comes with the skinning of
 // windows the program does not create; until that is there no hook is set.
 extern HOOKPROC SkinCBTHookProc;
+// Called just before the hook is removed: the hook's list of popup-menu
+// adapters is emptied first.
+extern void (*SkinHookRemoving)();
 HHOOK SkinHookHandle();
 
 // Redraws every visible window skinned from outside (the foreign dialogs and
