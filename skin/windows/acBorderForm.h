@@ -63,8 +63,6 @@ public:
     // The owner composes the picture itself (straight alpha, owner's window
     // at the margins' offset) instead of the stretched border image.
     std::function<void(tw::TPixelImage& picture, bool active)> OnBuildPicture;
-    // The picture last shown, premultiplied.
-    const tw::TPixelImage& Picture() const { return picture_; }
 
 private:
     void BuildPicture(int width, int height);
