@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/sVclUtils.h"
 #include "skin/windows/sSkinProvider.h"
 #include "ui/CheckLst.h"
 #include "ui/Forms.h"
@@ -13,11 +15,57 @@ namespace skin {
 
 TacCtrlAdapter::TacCtrlAdapter(tw::TCustomForm* form, TsSkinManager* manager) : form_(form), manager_(manager) {}
 
+namespace {
+
+// The section a foreign control of a list takes its look from.
+const char* SectionOfKind(int kind)
+{
+    using L = ThirdPartyList;
+    switch (kind) {
+    case L::ThirdButtons:
+    case L::ThirdBitBtns:
+        return "BUTTON";
+    case L::ThirdCheckBoxes:
+        return "CHECKBOX";
+    case L::ThirdComboBoxes:
+        return "COMBOBOX";
+    case L::ThirdGroupBoxes:
+        return "GROUPBOX";
+    case L::ThirdPanels:
+        return "PANEL";
+    case L::ThirdPageControl:
+        return "PAGECONTROL";
+    case L::ThirdTabControl:
+        return "TABCONTROL";
+    case L::ThirdToolBar:
+        return "TOOLBAR";
+    case L::ThirdStatusBar:
+        return "STATUSBAR";
+    case L::ThirdSpeedButton:
+        return "SPEEDBUTTON";
+    default:
+        return "EDIT";
+    }
+}
+
+// Fields, lists, grids and views: they show the field colours and the
+// skin's scroll bars.
+bool IsFieldKind(int kind)
+{
+    using L = ThirdPartyList;
+    return kind == L::ThirdEdits || kind == L::ThirdGrids || kind == L::ThirdListViews || kind == L::ThirdTreeViews ||
+           kind == L::ThirdWWEdits || kind == L::ThirdGridEh || kind == L::ThirdVirtualTrees;
+}
+
+} // namespace
+
 TacCtrlAdapter::~TacCtrlAdapter()
 {
-    // Children before the windows they lie on, the latest first.
+    // Children before the windows they lie on, the latest first; the
+    // adapters give the colours back.
     while (!adapters_.empty())
         adapters_.pop_back();
+    links_.clear();
 }
 
 void TacCtrlAdapter::Sweep()
@@ -25,6 +73,48 @@ void TacCtrlAdapter::Sweep()
     adapters_.erase(std::remove_if(adapters_.begin(), adapters_.end(),
                                    [](const std::unique_ptr<TacMainWnd>& a) { return !a || a->Unsubclassed(); }),
                     adapters_.end());
+    // A link whose window ended (or was made again) goes with it.
+    links_.erase(std::remove_if(links_.begin(), links_.end(),
+                                [](const TLink& l) { return !IsWindow(l.Wnd) || l.Control->HandleIfAllocated() != l.Wnd; }),
+                 links_.end());
+}
+
+int TacCtrlAdapter::ThirdPartyKind(const tw::TControl* control) const
+{
+    if (!control || !manager_ || !(manager_->SkinningRules & srThirdParty))
+        return -1;
+    const std::string name = control->ClassName();
+    for (int i = 0; i < ThirdPartyList::Count; ++i)
+        for (const std::string& n : manager_->ThirdLists[size_t(i)])
+            if (!n.empty() && n == name)
+                return i;
+    return -1;
+}
+
+TsCommonData* TacCtrlAdapter::SkinLinkOf(const tw::TControl* control) const
+{
+    for (const TLink& l : links_)
+        if (l.Control == control)
+            return l.Data.get();
+    return nullptr;
+}
+
+void TacCtrlAdapter::GiveSkinLink(tw::TWinControl* control, int kind)
+{
+    if (SkinLinkOf(control))
+        return;
+    auto data = std::make_unique<TsCommonData>(control, false);
+    data->SetSkinManager(manager_);
+    data->SetSkinSection(SectionOfKind(kind));
+    data->UpdateIndexes();
+    if (IsFieldKind(kind) && data->Skinned() && manager_->SkinIndexValid(data->SkinIndex)) {
+        // The field colours while skinned; the adapter gives the control's
+        // own back when it goes.
+        const TsGeneralData& s = manager_->gd[size_t(data->SkinIndex)];
+        control->SetColor(s.Color);
+        control->Font().SetColor(s.FontColor[0]);
+    }
+    links_.push_back({control, control->Handle(), std::move(data)});
 }
 
 TacMainWnd* TacCtrlAdapter::AdapterOf(HWND wnd) const
@@ -49,6 +139,9 @@ bool TacCtrlAdapter::CanAdapt(tw::TControl* control) const
     const HWND wnd = wc->HandleIfAllocated();
     if (!wnd || TacMainWnd::Of(wnd))
         return false;
+    // A control of another library named in the manager's lists.
+    if (ThirdPartyKind(wc) >= 0 && !AskWindow(wnd, AC_QUERYSKINNED))
+        return true;
     // A combo box passes its scroll style on to its list.
     if (dynamic_cast<tw::TComboBox*>(wc))
         return false;
@@ -60,7 +153,17 @@ void TacCtrlAdapter::AdaptControl(tw::TControl* control)
 {
     if (!CanAdapt(control))
         return;
-    const HWND wnd = static_cast<tw::TWinControl*>(control)->Handle();
+    auto* wc = static_cast<tw::TWinControl*>(control);
+    const HWND wnd = wc->Handle();
+    const int kind = ThirdPartyKind(wc);
+    if (kind >= 0 && !AskWindow(wnd, AC_QUERYSKINNED)) {
+        // The adapter saves the control's colours before the link sets the
+        // skin's, and gives them back when it goes.
+        auto adapter = std::make_unique<TacScrollWnd>(wnd, manager_, SectionOfKind(kind));
+        GiveSkinLink(wc, kind);
+        adapters_.push_back(std::move(adapter));
+        return;
+    }
     adapters_.push_back(std::make_unique<TacScrollWnd>(wnd, manager_));
 }
 

@@ -72,8 +72,10 @@ public:
 
     TacGetExtraLineData OnGetMenuExtraLineData;
 
-private:
+    // The ring of a popup-menu window around its items, from the skin.
     void PaintPopupFrame(HWND wnd, HDC dc);
+
+private:
     static LRESULT CALLBACK MenuWindowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
     void PostPopupMessage(tw::TMenuItem* item);
 
