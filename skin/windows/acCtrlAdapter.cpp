@@ -139,9 +139,10 @@ bool TacCtrlAdapter::CanAdapt(tw::TControl* control) const
     const HWND wnd = wc->HandleIfAllocated();
     if (!wnd || TacMainWnd::Of(wnd))
         return false;
-    // A control of another library named in the manager's lists.
-    if (ThirdPartyKind(wc) >= 0 && !AskWindow(wnd, AC_QUERYSKINNED))
-        return true;
+    // A control of another library named in the manager's lists: fields
+    // get an adapter and a link, the others a link only.
+    if (const int kind = ThirdPartyKind(wc); kind >= 0 && !AskWindow(wnd, AC_QUERYSKINNED))
+        return IsFieldKind(kind) || !SkinLinkOf(wc);
     // A combo box passes its scroll style on to its list.
     if (dynamic_cast<tw::TComboBox*>(wc))
         return false;
@@ -153,14 +154,18 @@ void TacCtrlAdapter::AdaptControl(tw::TControl* control)
 {
     if (!CanAdapt(control))
         return;
-    auto* wc = static_cast<tw::TWinControl*>(control);
-    const HWND wnd = wc->Handle();
-    const int kind = ThirdPartyKind(wc);
-    if (kind >= 0 && !AskWindow(wnd, AC_QUERYSKINNED)) {
+    const HWND wnd = static_cast<tw::TWinControl*>(control)->Handle();
+    if (const int kind = ThirdPartyKind(control); kind >= 0 && !AskWindow(wnd, AC_QUERYSKINNED)) {
+        // Buttons, panels and bars keep their own procedure: their link
+        // tells the skin's painting what they are.
+        if (!IsFieldKind(kind)) {
+            GiveSkinLink(static_cast<tw::TWinControl*>(control), kind);
+            return;
+        }
         // The adapter saves the control's colours before the link sets the
         // skin's, and gives them back when it goes.
         auto adapter = std::make_unique<TacScrollWnd>(wnd, manager_, SectionOfKind(kind));
-        GiveSkinLink(wc, kind);
+        GiveSkinLink(static_cast<tw::TWinControl*>(control), kind);
         adapters_.push_back(std::move(adapter));
         return;
     }

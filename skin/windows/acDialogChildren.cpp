@@ -14,7 +14,6 @@
 #include "skin/engine/link/sCommonData.h"
 #include "skin/engine/painting/AlphaPrimitives.h"
 #include "skin/windows/acDials.h"
-#include "skin/windows/sSkinMenus.h"
 
 namespace skin {
 
@@ -529,13 +528,13 @@ int TacGroupBoxWnd::CaptionHeight() const
     return int(tm.tmHeight) / 2;
 }
 
-bool TacGroupBoxWnd::SkinCommand(uint16_t command, WPARAM wp, LPARAM lp, LRESULT& result)
+bool TacGroupBoxWnd::AnswerSkinCommand(uint16_t command, WPARAM wp, LPARAM lp, LRESULT& result)
 {
     if (command == AC_QUERYCAPTIONHEIGHT) {
         result = CaptionHeight();
         return true;
     }
-    return TacOnDialogWnd::SkinCommand(command, wp, lp, result);
+    return TacOnDialogWnd::AnswerSkinCommand(command, wp, lp, result);
 }
 
 LRESULT TacGroupBoxWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
@@ -594,14 +593,14 @@ TacTabControlWnd::~TacTabControlWnd()
     }
 }
 
-bool TacTabControlWnd::SkinCommand(uint16_t command, WPARAM wp, LPARAM lp, LRESULT& result)
+bool TacTabControlWnd::AnswerSkinCommand(uint16_t command, WPARAM wp, LPARAM lp, LRESULT& result)
 {
     if (command == AC_QUERYCAPTIONHEIGHT) {
         // The check boxes on the pages are adapted as well.
         result = 1;
         return true;
     }
-    return TacMainWnd::SkinCommand(command, wp, lp, result);
+    return TacMainWnd::AnswerSkinCommand(command, wp, lp, result);
 }
 
 LRESULT TacTabControlWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
@@ -825,88 +824,6 @@ LRESULT TacDlgPanelWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 }
 
 // ---------------------------------------------------------------------------
-// TacMnuWnd
-
-TacMnuWnd::TacMnuWnd(HWND wnd, TsSkinManager* manager, const std::string& section)
-    : TacMainWnd(wnd, manager, section, "TacMnuWnd")
-{
-    SetWindowPos(wnd, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    InvalidateRect(wnd, nullptr, FALSE);
-}
-
-TacMnuWnd::~TacMnuWnd()
-{
-    if (!Unsubclassed() && IsWindow(Handle())) {
-        Unsubclass(false);
-        InvalidateRect(Handle(), nullptr, FALSE);
-    }
-}
-
-bool TacMnuWnd::SkinCommand(uint16_t command, WPARAM wp, LPARAM lp, LRESULT& result)
-{
-    switch (command) {
-    case AC_SETACTIVESTATE:
-        // The menu service asks whether the window is ours already.
-        result = 1;
-        return true;
-    case AC_MENUPREPARED:
-        InvalidateRect(Handle(), nullptr, FALSE);
-        result = 0;
-        return true;
-    default:
-        return TacMainWnd::SkinCommand(command, wp, lp, result);
-    }
-}
-
-LRESULT TacMnuWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
-{
-    TsSkinableMenus* menus = Skinning(manager_) ? TsSkinableMenus::Of(manager_) : nullptr;
-    if (!menus || !menus->Active())
-        return TacMainWnd::AdapterWndProc(msg, wp, lp);
-    const HWND wnd = Handle();
-    switch (msg) {
-    case WM_PAINT: {
-        const LRESULT r = CallSaved(msg, wp, lp);
-        if (HDC dc = GetDC(wnd)) {
-            menus->PaintPopupFrame(wnd, dc);
-            ReleaseDC(wnd, dc);
-        }
-        return r;
-    }
-    case WM_PRINTCLIENT: {
-        const LRESULT r = CallSaved(msg, wp, lp);
-        if (wp)
-            menus->PaintPopupFrame(wnd, reinterpret_cast<HDC>(wp));
-        return r;
-    }
-    case WM_NCPAINT: {
-        RECT wr{}, cr{};
-        GetWindowRect(wnd, &wr);
-        GetClientRect(wnd, &cr);
-        if (wr.right - wr.left == cr.right && wr.bottom - wr.top == cr.bottom)
-            break;
-        // The system's frame around the items takes the section's colour.
-        if (HDC dc = GetWindowDC(wnd)) {
-            POINT o{0, 0};
-            ClientToScreen(wnd, &o);
-            const int saved = SaveDC(dc);
-            ExcludeClipRect(dc, o.x - wr.left, o.y - wr.top, o.x - wr.left + cr.right, o.y - wr.top + cr.bottom);
-            const TacSectionColors c = SectionColors(manager_, section_.c_str());
-            TSolidBrush brush;
-            RECT all{0, 0, wr.right - wr.left, wr.bottom - wr.top};
-            FillRect(dc, &all, brush.Of(c.Valid ? c.Back : COLORREF(manager_->GetGlobalColor()) & 0xFFFFFF));
-            RestoreDC(dc, saved);
-            ReleaseDC(wnd, dc);
-        }
-        return 0;
-    }
-    default:
-        break;
-    }
-    return TacMainWnd::AdapterWndProc(msg, wp, lp);
-}
-
-// ---------------------------------------------------------------------------
 
 std::unique_ptr<TacMainWnd> MakeDialogChildAdapter(const char* kind, HWND wnd, TsSkinManager* manager,
                                                    const std::string& section)
@@ -933,8 +850,6 @@ std::unique_ptr<TacMainWnd> MakeDialogChildAdapter(const char* kind, HWND wnd, T
         return std::make_unique<TacToolBarWnd>(wnd, manager, section);
     if (k == "TacDlgPanelWnd")
         return std::make_unique<TacDlgPanelWnd>(wnd, manager, section);
-    if (k == "TacMnuWnd")
-        return std::make_unique<TacMnuWnd>(wnd, manager, section);
     return nullptr;
 }
 

@@ -161,7 +161,7 @@ public:
 
 protected:
     LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
-    bool SkinCommand(uint16_t command, WPARAM wp, LPARAM lp, LRESULT& result) override;
+    bool AnswerSkinCommand(uint16_t command, WPARAM wp, LPARAM lp, LRESULT& result) override;
 };
 
 // A tab control of a dialog: its background from the section; it answers
@@ -173,7 +173,7 @@ public:
 
 protected:
     LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
-    bool SkinCommand(uint16_t command, WPARAM wp, LPARAM lp, LRESULT& result) override;
+    bool AnswerSkinCommand(uint16_t command, WPARAM wp, LPARAM lp, LRESULT& result) override;
 };
 
 // An up-down control: two small buttons from the section with arrows in its
@@ -216,18 +216,6 @@ public:
 
 protected:
     LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
-};
-
-// A popup-menu window ("#32768") whoever made it: the skin's ring around the
-// items and frame. It answers the menu service that it is prepared.
-class TacMnuWnd : public TacMainWnd {
-public:
-    TacMnuWnd(HWND wnd, TsSkinManager* manager, const std::string& section = "MAINMENU");
-    ~TacMnuWnd() override;
-
-protected:
-    LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
-    bool SkinCommand(uint16_t command, WPARAM wp, LPARAM lp, LRESULT& result) override;
 };
 
 // The adapter of the given class for a dialog's child, for the classes made

@@ -123,7 +123,7 @@ LRESULT TacMainWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 {
     if (msg == SM_ALPHACMD && SkinCommandOf(wp) == AC_QUERYSKINNED)
         return 1;
-    if (LRESULT answer = 0; msg == SM_ALPHACMD && SkinCommand(SkinCommandOf(wp), wp, lp, answer))
+    if (LRESULT answer = 0; msg == SM_ALPHACMD && AnswerSkinCommand(SkinCommandOf(wp), wp, lp, answer))
         return answer;
     return CallSaved(msg, wp, lp);
 }

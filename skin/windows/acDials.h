@@ -13,6 +13,7 @@
 #include "skin/engine/common/GdiGuards.h"
 #include "skin/engine/painting/BorderPainting.h"
 #include "skin/engine/data/FormGeometry.h"
+#include "skin/windows/acWndGeometry.h"
 #include "skin/windows/acSBAnimation.h"
 
 namespace tw {
@@ -24,18 +25,6 @@ namespace skin {
 class TsCommonData;
 class TsSkinManager;
 class TacBrushes;
-
-// Where a window lies: its screen rectangle, its parent, its top-left
-// corner in the parent's client area, its size and the parent's screen
-// rectangle.
-struct TacWndGeometry {
-    RECT WndRect{};
-    HWND Parent = nullptr;
-    POINT PosInParent{};
-    SIZE Size{};
-    RECT ParentRect{};
-};
-TacWndGeometry WndRectInParent(HWND wnd);
 
 // Root of the adapters that skin a window by subclassing it. The adapter
 // sits in the window property "ACSBSC" while it has the window.
@@ -70,7 +59,7 @@ public:
 protected:
     virtual LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp);
     // The skin's sub-commands every adapter answers; true when answered.
-    virtual bool SkinCommand(uint16_t command, WPARAM wp, LPARAM lp, LRESULT& result);
+    virtual bool AnswerSkinCommand(uint16_t command, WPARAM wp, LPARAM lp, LRESULT& result);
     // Colours of a control of the class library the adapter took over,
     // given back when it goes.
     void SaveColors();

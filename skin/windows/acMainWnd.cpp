@@ -74,7 +74,7 @@ void TacMainWnd::RestoreColors()
         c->Font().SetColor(tw::TColor(savedFontColor_));
 }
 
-bool TacMainWnd::SkinCommand(uint16_t command, WPARAM, LPARAM lp, LRESULT& result)
+bool TacMainWnd::AnswerSkinCommand(uint16_t command, WPARAM wp, LPARAM lp, LRESULT& result)
 {
     result = 0;
     switch (command) {
@@ -98,13 +98,19 @@ bool TacMainWnd::SkinCommand(uint16_t command, WPARAM, LPARAM lp, LRESULT& resul
         return true;
     }
     case AC_SCROLLPAINT:
+        // The window's own handling (a skinned form's provider) hears it too.
         ++ScrollPaints;
+        result = CallSaved(SM_ALPHACMD, wp, lp);
         return true;
     case AC_BEFORESCROLL:
-        // The scroll message goes to the window as it is.
-        result = 1;
+        // Unless the window's own handling says otherwise, the scroll
+        // message goes to the window as it is.
+        result = CallSaved(SM_ALPHACMD, wp, lp);
+        if (result == 0)
+            result = 1;
         return true;
     case AC_AFTERSCROLL:
+        result = CallSaved(SM_ALPHACMD, wp, lp);
         // What scrolled in is painted with the skin's bars.
         if (IsWindowVisible(wnd_))
             RedrawWindow(wnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);

@@ -72,10 +72,8 @@ public:
 
     TacGetExtraLineData OnGetMenuExtraLineData;
 
-    // The ring of a popup-menu window around its items, from the skin.
-    void PaintPopupFrame(HWND wnd, HDC dc);
-
 private:
+    void PaintPopupFrame(HWND wnd, HDC dc);
     static LRESULT CALLBACK MenuWindowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
     void PostPopupMessage(tw::TMenuItem* item);
 

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "SkinTestControls.h"
 #include "skin/engine/common/DefaultManager.h"
@@ -277,6 +278,63 @@ TEST(ControlAdapterThirdParty, ControlsNamedInTheListsWearTheSkinUntilTheAdapter
     }
     delete form;
     DefaultManager = nullptr;
+}
+
+} // namespace
+} // namespace skin
+#endif
+
+#ifdef TW_SKIN_ARCHIVE
+namespace skin {
+namespace {
+
+// What the window's own procedure heard of the skin's sub-commands.
+std::vector<uint16_t> g_heard;
+WNDPROC g_listProc = nullptr;
+LRESULT CALLBACK Recorder(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == SM_ALPHACMD)
+        g_heard.push_back(SkinCommandOf(wp));
+    return CallWindowProcW(g_listProc, wnd, msg, wp, lp);
+}
+
+TEST_F(WindowAdaptersTest, ASkinnedScrollIsAnnouncedBeforeAndAfterAndItsPaintingTold)
+{
+    HWND list = Child(L"LISTBOX", L"", WS_VSCROLL | WS_BORDER, 220, 140, 150, 100);
+    for (int i = 0; i < 50; ++i)
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"item"));
+    g_heard.clear();
+    g_listProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Recorder)));
+    {
+        TacScrollWnd adapter(list, &manager);
+        adapter.UpdateScrollState(true);
+        EXPECT_GT(adapter.ScrollPaints, 0);
+        ASSERT_TRUE(adapter.Bar(true).Visible);
+        const TacScrollBarState bar = adapter.Bar(true);
+        const TsScrollGeometry g =
+            ScrollGeometry(bar.Rect.Width(), bar.Rect.Height(), true, bar.Min, bar.Max, bar.Page, bar.Pos);
+        RECT wr;
+        GetWindowRect(list, &wr);
+        const POINT down{wr.left + bar.Rect.Left + (g.LineMax.Left + g.LineMax.Right) / 2,
+                         wr.top + bar.Rect.Top + (g.LineMax.Top + g.LineMax.Bottom) / 2};
+        g_heard.clear();
+        SendMessageW(list, WM_NCLBUTTONDOWN, HTVSCROLL, MAKELPARAM(down.x, down.y));
+        POINT c = down;
+        ScreenToClient(list, &c);
+        SendMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(c.x, c.y));
+        EXPECT_EQ(SendMessageW(list, LB_GETTOPINDEX, 0, 0), 1);
+        // Before, then after the scroll; the bars' painting told as well.
+        const auto at = [&](uint16_t cmd) {
+            for (size_t i = 0; i < g_heard.size(); ++i)
+                if (g_heard[i] == cmd)
+                    return int(i);
+            return -1;
+        };
+        ASSERT_GE(at(AC_BEFORESCROLL), 0);
+        EXPECT_GT(at(AC_AFTERSCROLL), at(AC_BEFORESCROLL));
+        EXPECT_GE(at(AC_SCROLLPAINT), 0);
+    }
+    SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_listProc));
 }
 
 } // namespace
