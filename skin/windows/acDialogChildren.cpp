@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <vector>
 
 #include "base/WinText.h"
 #include "skin/engine/common/SkinMessages.h"
@@ -231,6 +232,48 @@ TacViewWnd::~TacViewWnd()
         SendMessageW(wnd, LVM_SETTEXTBKCOLOR, 0, LPARAM(oldTextBack_));
     }
     InvalidateRect(wnd, nullptr, TRUE);
+}
+
+namespace {
+
+// Dialogs whose children are adapted again once the current message is done.
+std::vector<HWND>& DialogsToAdaptAgain()
+{
+    static std::vector<HWND> dialogs;
+    return dialogs;
+}
+
+void CALLBACK AdaptAgainTimer(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    std::vector<HWND> dialogs;
+    dialogs.swap(DialogsToAdaptAgain());
+    for (HWND d : dialogs) {
+        try {
+            if (TacProvider* p = FindDialogProvider(d); p && IsWindow(d))
+                AdaptDialogChildren(*p, d);
+        } catch (const std::exception&) {
+            // The new windows keep the system's look.
+        }
+    }
+}
+
+} // namespace
+
+void TacViewWnd::WindowEnds()
+{
+    // A file dialog's shell view makes a new list for every folder it shows
+    // and ends the old one: the dialog's children are adapted again once
+    // the new list is there.
+    const HWND root = GetAncestor(Handle(), GA_ROOT);
+    if (!root || root == Handle() || !FindDialogProvider(root))
+        return;
+    auto& pending = DialogsToAdaptAgain();
+    if (std::find(pending.begin(), pending.end(), root) != pending.end())
+        return;
+    pending.push_back(root);
+    if (pending.size() == 1 && !SetTimer(nullptr, 0, 0, AdaptAgainTimer))
+        pending.clear();
 }
 
 // ---------------------------------------------------------------------------

@@ -79,6 +79,9 @@ public:
     ~TacViewWnd() override;
     bool Tree() const { return tree_; }
 
+protected:
+    void WindowEnds() override;
+
 private:
     bool tree_;
     // CLR_NONE (the system's default) is a colour to give back as well.
