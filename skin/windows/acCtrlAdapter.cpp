@@ -13,7 +13,63 @@
 
 namespace skin {
 
-TacCtrlAdapter::TacCtrlAdapter(tw::TCustomForm* form, TsSkinManager* manager) : form_(form), manager_(manager) {}
+namespace {
+
+// The control adapters alive now, and the creation hook that tells them of
+// windows made after their form was adapted: the class library's controls
+// send their parent no creation notice, so a list or memo made on a shown
+// form would keep the system's bars until the form is shown again.
+std::vector<TacCtrlAdapter*>& LiveAdapters()
+{
+    static std::vector<TacCtrlAdapter*> adapters;
+    return adapters;
+}
+HHOOK g_createHook = nullptr;
+UINT_PTR g_walkTimer = 0;
+
+// Once the window is made (and its control has its handle): every form
+// walked again for controls without their adapter.
+void CALLBACK WalkAgain(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    g_walkTimer = 0;
+    const std::vector<TacCtrlAdapter*> adapters = LiveAdapters();
+    for (TacCtrlAdapter* a : adapters) {
+        const auto& live = LiveAdapters();
+        if (std::find(live.begin(), live.end(), a) == live.end())
+            continue;
+        try {
+            a->AdaptNewControls();
+        } catch (const std::exception&) {
+            // That form's new controls keep the system's look.
+        }
+    }
+}
+
+LRESULT CALLBACK CreationHook(int code, WPARAM wp, LPARAM lp)
+{
+    if (code == HCBT_CREATEWND && lp && !g_walkTimer && !LiveAdapters().empty()) {
+        const CREATESTRUCTW* cs = reinterpret_cast<const CBT_CREATEWNDW*>(lp)->lpcs;
+        if (cs && (cs->style & WS_CHILD))
+            g_walkTimer = SetTimer(nullptr, 0, 0, WalkAgain);
+    }
+    return CallNextHookEx(g_createHook, code, wp, lp);
+}
+
+} // namespace
+
+TacCtrlAdapter::TacCtrlAdapter(tw::TCustomForm* form, TsSkinManager* manager) : form_(form), manager_(manager)
+{
+    LiveAdapters().push_back(this);
+    if (!g_createHook)
+        g_createHook = SetWindowsHookExW(WH_CBT, CreationHook, nullptr, GetCurrentThreadId());
+}
+
+void TacCtrlAdapter::AdaptNewControls()
+{
+    if (form_ && !form_->IsDestroying() && form_->HandleAllocated() && manager_ && manager_->Active())
+        AdaptControls();
+}
 
 namespace {
 
@@ -66,6 +122,16 @@ TacCtrlAdapter::~TacCtrlAdapter()
     while (!adapters_.empty())
         adapters_.pop_back();
     links_.clear();
+    auto& live = LiveAdapters();
+    live.erase(std::remove(live.begin(), live.end(), this), live.end());
+    if (live.empty()) {
+        if (g_createHook)
+            UnhookWindowsHookEx(g_createHook);
+        g_createHook = nullptr;
+        if (g_walkTimer)
+            KillTimer(nullptr, g_walkTimer);
+        g_walkTimer = 0;
+    }
 }
 
 void TacCtrlAdapter::Sweep()

@@ -38,6 +38,9 @@ public:
     bool CanAdapt(tw::TControl* control) const;
     // Gives one control its adapter (nothing when it has one or needs none).
     void AdaptControl(tw::TControl* control);
+    // Controls made since the form was adapted get theirs (the form must
+    // be alive and the skin on).
+    void AdaptNewControls();
     // The skin changed: every adapted window shows the new one.
     void Refresh();
 

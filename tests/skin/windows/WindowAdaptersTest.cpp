@@ -340,3 +340,57 @@ TEST_F(WindowAdaptersTest, ASkinnedScrollIsAnnouncedBeforeAndAfterAndItsPainting
 } // namespace
 } // namespace skin
 #endif
+
+#ifdef TW_SKIN_ARCHIVE
+namespace skin {
+namespace {
+
+// The messages of the next few timer ticks.
+void Pump()
+{
+    for (int i = 0; i < 10; ++i) {
+        Sleep(5);
+        tw::Application->ProcessMessages();
+    }
+}
+
+TEST(ControlAdapterLateControls, AListMadeOnAnAdaptedFormGetsTheSkinnedBarsAtOnce)
+{
+    tw::Application->Initialize();
+    TsSkinManager manager;
+    ASSERT_TRUE(test::LoadOwnSkin(manager));
+    auto* form = new tw::TForm(tw::Application);
+    form->SetBounds(50, 50, 300, 220);
+    form->Show();
+    tw::Application->ProcessMessages();
+    {
+        TacCtrlAdapter adapter(form, &manager);
+        adapter.AdaptControls();
+        // A memo made now sends its form no notice of its own.
+        auto* memo = new tw::TMemo(form);
+        memo->SetParent(form);
+        memo->SetBounds(10, 10, 150, 100);
+        memo->SetScrollBars(tw::ssVertical);
+        memo->HandleNeeded();
+        Pump();
+        EXPECT_NE(adapter.AdapterOf(memo->Handle()), nullptr);
+        // One adapter per window, however often windows are made.
+        const int n = adapter.Count();
+        DestroyWindow(CreateWindowW(L"STATIC", L"", WS_CHILD, 0, 0, 5, 5, form->Handle(), nullptr, nullptr, nullptr));
+        Pump();
+        EXPECT_EQ(adapter.Count(), n);
+    }
+    // With no adapter left nobody is told any more: nothing runs on a freed one.
+    auto* later = new tw::TMemo(form);
+    later->SetParent(form);
+    later->SetScrollBars(tw::ssVertical);
+    later->HandleNeeded();
+    Pump();
+    EXPECT_EQ(TacMainWnd::Of(later->Handle()), nullptr);
+    delete form;
+    DefaultManager = nullptr;
+}
+
+} // namespace
+} // namespace skin
+#endif
