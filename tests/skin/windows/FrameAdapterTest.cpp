@@ -179,6 +179,32 @@ TEST_F(FrameAdapterTest, AWindowMadeLaterOnTheFrameBringsTheSkinToItsChildren)
     delete adapter;
 }
 
+TEST_F(FrameAdapterTest, ScrollsMouseAndShowingAsAContainerOfTheSkin)
+{
+    auto* adapter = new TsFrameAdapter(frame);
+    Send(AC_SKINLOADED, Own());
+    // Around a scroll the frame stops drawing only while its picture needs
+    // the background (updating); otherwise it draws on.
+    adapter->SkinData().Updating = true;
+    Send(AC_BEFORESCROLL);
+    EXPECT_FALSE(IsWindowVisible(frame->Handle()) && (GetWindowLongPtrW(frame->Handle(), GWL_STYLE) & WS_VISIBLE));
+    Send(AC_AFTERSCROLL);
+    EXPECT_TRUE(GetWindowLongPtrW(frame->Handle(), GWL_STYLE) & WS_VISIBLE);
+    adapter->SkinData().Updating = false;
+    // The mouse over the frame makes it the skin's active control.
+    manager.ActiveControl = 0;
+    frame->Perform(tw::CM_MOUSEENTER, 0, 0);
+    EXPECT_EQ(manager.ActiveControl, reinterpret_cast<uintptr_t>(frame->Handle()));
+    // Shown, a frame with system bars gets the skinned ones.
+    SetWindowLongPtrW(frame->Handle(), GWL_STYLE, GetWindowLongPtrW(frame->Handle(), GWL_STYLE) | WS_VSCROLL);
+    SetScrollRange(frame->Handle(), SB_VERT, 0, 100, TRUE);
+    frame->Perform(tw::CM_SHOWINGCHANGED, 0, 0);
+    EXPECT_NE(adapter->ScrollAdapter(), nullptr);
+    // No skinned non-client area of its own.
+    EXPECT_EQ(SendMessageW(frame->Handle(), WM_NCPAINT, 1, 0), 0);
+    delete adapter;
+}
+
 TEST(FrameAdapterPlacement, OnAnythingButAFrameItSaysSoAndTakesNothingOver)
 {
     tw::Application->Initialize();
