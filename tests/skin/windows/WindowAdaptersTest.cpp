@@ -18,6 +18,7 @@
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/link/sVclUtils.h"
+#include "skin/engine/link/ItemPaintingWin.h"
 #include "skin/engine/painting/ItemPainting.h"
 #include "skin/windows/acDialogChildren.h"
 #include "skin/windows/acDials.h"
@@ -127,6 +128,30 @@ TEST_F(WindowAdaptersTest, EachChildGetsItsOwnAdapterWithPlaceCaptionAndState)
     Ask(check, AC_PREPARECHILD);
     EXPECT_EQ(c->Geometry.PosInParent.x, 20);
     EXPECT_EQ(c->Geometry.PosInParent.y, 44);
+    // A cross-fade starts from where the window is too.
+    SetWindowPos(check, nullptr, 12, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    Ask(check, AC_FADESTART);
+    EXPECT_EQ(c->Geometry.PosInParent.x, 12);
+}
+
+TEST_F(WindowAdaptersTest, LabelsShowTheDialogBehindThemAndTabPagesTheirSection)
+{
+    Adapt();
+    // Where the label's text is not, the dialog's client under it.
+    auto shot = Print(label);
+    tw::TBitmap under(120, 20, tw::pf24bit);
+    PaintDialogBackground(&manager, label, under.Canvas().Handle());
+    EXPECT_EQ(shot->Canvas().Pixels(118, 18), under.Canvas().Pixels(118, 18));
+    // The tab control's page from its section, not the dialog's colour.
+    tw::TBitmap page(200, 100, tw::pf24bit);
+    EXPECT_EQ(SendMessageW(tabs, WM_ERASEBKGND, reinterpret_cast<WPARAM>(page.Canvas().Handle()), 0), 1);
+    tw::TBitmap section(200, 100, tw::pf24bit);
+    PaintItemByName(section, "PAGECONTROL", "", 0, &manager, {0, 0}, manager.GetGlobalColor(), nullptr);
+    RECT body{0, 0, 200, 100};
+    SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&body));
+    InflateRect(&body, 2, 2);
+    const int x = (body.left + body.right) / 2, y = (body.top + body.bottom) / 2;
+    EXPECT_EQ(page.Canvas().Pixels(x, y), section.Canvas().Pixels(x - body.left, y - body.top));
 }
 
 TEST_F(WindowAdaptersTest, AdaptersAnswerTheSkinsQuestions)
