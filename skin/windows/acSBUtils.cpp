@@ -8,6 +8,7 @@
 #include "skin/engine/painting/ItemPainting.h"
 #include "skin/engine/link/sCommonData.h"
 #include "skin/engine/data/sMaskData.h"
+#include "ui/Controls.h"
 
 namespace skin {
 
@@ -472,6 +473,11 @@ const TFlatSBProcs& FlatSB()
 
 void AttachScrollAdapter(TsCommonData* skinData, HWND wnd, std::unique_ptr<TacScrollWnd>& adapter)
 {
+    // A container being loaded or destroyed is left as it is: its window
+    // is about to change anyway.
+    if (const tw::TControl* owner = skinData ? skinData->OwnerControl() : nullptr;
+        owner && (owner->IsLoading() || owner->IsDestroying() || (owner->ComponentState() & tw::csDesigning)))
+        return;
     TsSkinManager* sm = skinData ? skinData->SkinManager() : nullptr;
     const bool skinned = skinData && sm && sm->Active() && skinData->Skinned() && wnd && IsWindow(wnd);
     if (adapter && (!skinned || adapter->Unsubclassed() || adapter->Handle() != wnd)) {
