@@ -419,3 +419,41 @@ TEST(ControlAdapterLateControls, AListMadeOnAnAdaptedFormGetsTheSkinnedBarsAtOnc
 } // namespace
 } // namespace skin
 #endif
+
+#include "skin/windows/sSkinProvider.h"
+#include "skin/windows/sSystemMenu.h"
+
+#ifdef TW_SKIN_ARCHIVE
+namespace skin {
+namespace {
+
+TEST(CaptionButtonsFollowTheSystemMenu, OnlyTheBoxesTheFormAsksForAreShownAndEnabled)
+{
+    tw::Application->Initialize();
+    TsSkinManager manager;
+    ASSERT_TRUE(test::LoadOwnSkin(manager));
+    InstallFormSkinning();
+    auto* form = new tw::TForm(tw::Application);
+    form->SetBounds(60, 60, 360, 240);
+    form->SetBorderIcons(tw::biSystemMenu | tw::biMinimize);
+    form->Show();
+    tw::Application->ProcessMessages();
+    TsSkinProvider* provider = FindProvider(form);
+    ASSERT_NE(provider, nullptr);
+    ASSERT_NE(provider->SystemMenu(), nullptr);
+    RedrawWindow(form->Handle(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+    tw::Application->ProcessMessages();
+    // The menu has no maximize item for this form: no maximize button
+    // either, while minimize and close stand.
+    EXPECT_FALSE(provider->SystemMenu()->VisibleMax());
+    EXPECT_TRUE(provider->Buttons().Max.IsEmpty());
+    EXPECT_FALSE(provider->Buttons().Min.IsEmpty());
+    EXPECT_FALSE(provider->Buttons().Close.IsEmpty());
+    delete form;
+    UninstallFormSkinning();
+    DefaultManager = nullptr;
+}
+
+} // namespace
+} // namespace skin
+#endif
