@@ -53,7 +53,7 @@ void ConfigureProgramSkinManager(skin::TsSkinManager& manager) {
         {L::ThirdBitBtns, "TBitBtn"},
         {L::ThirdCheckBoxes, "TCheckBox\r\nTRadioButton"},
         {L::ThirdComboBoxes, "TComboBox\r\nTColorBox"},
-        {L::ThirdGrids, "TStringGrid\r\nTDrawGrid\r\nTValueListEditor\r\nTTSHexEditor"},
+        {L::ThirdGrids, "TStringGrid\r\nTDrawGrid\r\nTValueListEditor"},
         {L::ThirdGroupBoxes, "TGroupBox\r\nTRadioGroup"},
         {L::ThirdListViews, "TListView"},
         {L::ThirdPanels, "TPanel"},
