@@ -173,9 +173,12 @@ void TacCtrlAdapter::GiveSkinLink(tw::TWinControl* control, int kind)
     data->SetSkinManager(manager_);
     data->SetSkinSection(SectionOfKind(kind));
     data->UpdateIndexes();
-    if (IsFieldKind(kind) && data->Skinned() && manager_->SkinIndexValid(data->SkinIndex)) {
-        // The field colours while skinned; the adapter gives the control's
-        // own back when it goes.
+    // The field colours while skinned; the adapter gives the control's own
+    // back when it goes. Grids keep theirs: they paint their fixed cells and
+    // the selection in the system's colours, which the skin's text colour
+    // would not stand out on.
+    const bool grid = kind == ThirdPartyList::ThirdGrids || kind == ThirdPartyList::ThirdGridEh;
+    if (IsFieldKind(kind) && !grid && data->Skinned() && manager_->SkinIndexValid(data->SkinIndex)) {
         const TsGeneralData& s = manager_->gd[size_t(data->SkinIndex)];
         control->SetColor(s.Color);
         control->Font().SetColor(s.FontColor[0]);

@@ -457,3 +457,41 @@ TEST(CaptionButtonsFollowTheSystemMenu, OnlyTheBoxesTheFormAsksForAreShownAndEna
 } // namespace
 } // namespace skin
 #endif
+
+#include "ui/ValEdit.h"
+
+#ifdef TW_SKIN_ARCHIVE
+namespace skin {
+namespace {
+
+TEST(ControlAdapterThirdParty, GridsGetTheSkinnedBarsButKeepTheirColours)
+{
+    tw::Application->Initialize();
+    TsSkinManager manager;
+    ASSERT_TRUE(test::LoadOwnSkin(manager));
+    manager.ThirdParty.SetString(ThirdPartyList::ThirdGrids, "TValueListEditor");
+    manager.UpdateThirdLists();
+    auto* form = new tw::TForm(tw::Application);
+    form->SetBounds(50, 50, 300, 200);
+    auto* grid = new tw::TValueListEditor(form);
+    grid->SetParent(form);
+    grid->SetBounds(10, 10, 200, 120);
+    form->HandleNeeded();
+    grid->HandleNeeded();
+    const tw::TColor color = grid->Color(), font = grid->Font().Color();
+    {
+        TacCtrlAdapter adapter(form, &manager);
+        adapter.AdaptControls();
+        EXPECT_NE(adapter.AdapterOf(grid->Handle()), nullptr);
+        ASSERT_NE(adapter.SkinLinkOf(grid), nullptr);
+        // The fixed row stays in the system's colours: so does the text.
+        EXPECT_EQ(grid->Color(), color);
+        EXPECT_EQ(grid->Font().Color(), font);
+    }
+    delete form;
+    DefaultManager = nullptr;
+}
+
+} // namespace
+} // namespace skin
+#endif
