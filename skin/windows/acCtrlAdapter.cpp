@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/sVclUtils.h"
 #include "skin/windows/sSkinProvider.h"
 #include "ui/CheckLst.h"
 #include "ui/Forms.h"
@@ -11,13 +13,125 @@
 
 namespace skin {
 
-TacCtrlAdapter::TacCtrlAdapter(tw::TCustomForm* form, TsSkinManager* manager) : form_(form), manager_(manager) {}
+namespace {
+
+// The control adapters alive now, and the creation hook that tells them of
+// windows made after their form was adapted: the class library's controls
+// send their parent no creation notice, so a list or memo made on a shown
+// form would keep the system's bars until the form is shown again.
+std::vector<TacCtrlAdapter*>& LiveAdapters()
+{
+    static std::vector<TacCtrlAdapter*> adapters;
+    return adapters;
+}
+HHOOK g_createHook = nullptr;
+UINT_PTR g_walkTimer = 0;
+
+// Once the window is made (and its control has its handle): every form
+// walked again for controls without their adapter.
+void CALLBACK WalkAgain(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    g_walkTimer = 0;
+    const std::vector<TacCtrlAdapter*> adapters = LiveAdapters();
+    for (TacCtrlAdapter* a : adapters) {
+        const auto& live = LiveAdapters();
+        if (std::find(live.begin(), live.end(), a) == live.end())
+            continue;
+        try {
+            a->AdaptNewControls();
+        } catch (const std::exception&) {
+            // That form's new controls keep the system's look.
+        }
+    }
+}
+
+LRESULT CALLBACK CreationHook(int code, WPARAM wp, LPARAM lp)
+{
+    if (code == HCBT_CREATEWND && lp && !g_walkTimer && !LiveAdapters().empty()) {
+        const CREATESTRUCTW* cs = reinterpret_cast<const CBT_CREATEWNDW*>(lp)->lpcs;
+        if (cs && (cs->style & WS_CHILD))
+            g_walkTimer = SetTimer(nullptr, 0, 0, WalkAgain);
+    }
+    return CallNextHookEx(g_createHook, code, wp, lp);
+}
+
+} // namespace
+
+TacCtrlAdapter::TacCtrlAdapter(tw::TCustomForm* form, TsSkinManager* manager) : form_(form), manager_(manager)
+{
+    LiveAdapters().push_back(this);
+    if (!g_createHook)
+        g_createHook = SetWindowsHookExW(WH_CBT, CreationHook, nullptr, GetCurrentThreadId());
+}
+
+void TacCtrlAdapter::AdaptNewControls()
+{
+    if (form_ && !form_->IsDestroying() && form_->HandleAllocated() && manager_ && manager_->Active())
+        AdaptControls();
+}
+
+namespace {
+
+// The section a foreign control of a list takes its look from.
+const char* SectionOfKind(int kind)
+{
+    using L = ThirdPartyList;
+    switch (kind) {
+    case L::ThirdButtons:
+    case L::ThirdBitBtns:
+        return "BUTTON";
+    case L::ThirdCheckBoxes:
+        return "CHECKBOX";
+    case L::ThirdComboBoxes:
+        return "COMBOBOX";
+    case L::ThirdGroupBoxes:
+        return "GROUPBOX";
+    case L::ThirdPanels:
+        return "PANEL";
+    case L::ThirdPageControl:
+        return "PAGECONTROL";
+    case L::ThirdTabControl:
+        return "TABCONTROL";
+    case L::ThirdToolBar:
+        return "TOOLBAR";
+    case L::ThirdStatusBar:
+        return "STATUSBAR";
+    case L::ThirdSpeedButton:
+        return "SPEEDBUTTON";
+    default:
+        return "EDIT";
+    }
+}
+
+// Fields, lists, grids and views: they show the field colours and the
+// skin's scroll bars.
+bool IsFieldKind(int kind)
+{
+    using L = ThirdPartyList;
+    return kind == L::ThirdEdits || kind == L::ThirdGrids || kind == L::ThirdListViews || kind == L::ThirdTreeViews ||
+           kind == L::ThirdWWEdits || kind == L::ThirdGridEh || kind == L::ThirdVirtualTrees;
+}
+
+} // namespace
 
 TacCtrlAdapter::~TacCtrlAdapter()
 {
-    // Children before the windows they lie on, the latest first.
+    // Children before the windows they lie on, the latest first; the
+    // adapters give the colours back.
     while (!adapters_.empty())
         adapters_.pop_back();
+    links_.clear();
+    auto& live = LiveAdapters();
+    live.erase(std::remove(live.begin(), live.end(), this), live.end());
+    if (live.empty()) {
+        if (g_createHook)
+            UnhookWindowsHookEx(g_createHook);
+        g_createHook = nullptr;
+        if (g_walkTimer)
+            KillTimer(nullptr, g_walkTimer);
+        g_walkTimer = 0;
+    }
 }
 
 void TacCtrlAdapter::Sweep()
@@ -25,6 +139,51 @@ void TacCtrlAdapter::Sweep()
     adapters_.erase(std::remove_if(adapters_.begin(), adapters_.end(),
                                    [](const std::unique_ptr<TacMainWnd>& a) { return !a || a->Unsubclassed(); }),
                     adapters_.end());
+    // A link whose window ended (or was made again) goes with it.
+    links_.erase(std::remove_if(links_.begin(), links_.end(),
+                                [](const TLink& l) { return !IsWindow(l.Wnd) || l.Control->HandleIfAllocated() != l.Wnd; }),
+                 links_.end());
+}
+
+int TacCtrlAdapter::ThirdPartyKind(const tw::TControl* control) const
+{
+    if (!control || !manager_ || !(manager_->SkinningRules & srThirdParty))
+        return -1;
+    const std::string name = control->ClassName();
+    for (int i = 0; i < ThirdPartyList::Count; ++i)
+        for (const std::string& n : manager_->ThirdLists[size_t(i)])
+            if (!n.empty() && n == name)
+                return i;
+    return -1;
+}
+
+TsCommonData* TacCtrlAdapter::SkinLinkOf(const tw::TControl* control) const
+{
+    for (const TLink& l : links_)
+        if (l.Control == control)
+            return l.Data.get();
+    return nullptr;
+}
+
+void TacCtrlAdapter::GiveSkinLink(tw::TWinControl* control, int kind)
+{
+    if (SkinLinkOf(control))
+        return;
+    auto data = std::make_unique<TsCommonData>(control, false);
+    data->SetSkinManager(manager_);
+    data->SetSkinSection(SectionOfKind(kind));
+    data->UpdateIndexes();
+    // The field colours while skinned; the adapter gives the control's own
+    // back when it goes. Grids keep theirs: they paint their fixed cells and
+    // the selection in the system's colours, which the skin's text colour
+    // would not stand out on.
+    const bool grid = kind == ThirdPartyList::ThirdGrids || kind == ThirdPartyList::ThirdGridEh;
+    if (IsFieldKind(kind) && !grid && data->Skinned() && manager_->SkinIndexValid(data->SkinIndex)) {
+        const TsGeneralData& s = manager_->gd[size_t(data->SkinIndex)];
+        control->SetColor(s.Color);
+        control->Font().SetColor(s.FontColor[0]);
+    }
+    links_.push_back({control, control->Handle(), std::move(data)});
 }
 
 TacMainWnd* TacCtrlAdapter::AdapterOf(HWND wnd) const
@@ -49,6 +208,10 @@ bool TacCtrlAdapter::CanAdapt(tw::TControl* control) const
     const HWND wnd = wc->HandleIfAllocated();
     if (!wnd || TacMainWnd::Of(wnd))
         return false;
+    // A control of another library named in the manager's lists: fields
+    // get an adapter and a link, the others a link only.
+    if (const int kind = ThirdPartyKind(wc); kind >= 0 && !AskWindow(wnd, AC_QUERYSKINNED))
+        return IsFieldKind(kind) || !SkinLinkOf(wc);
     // A combo box passes its scroll style on to its list.
     if (dynamic_cast<tw::TComboBox*>(wc))
         return false;
@@ -68,6 +231,20 @@ void TacCtrlAdapter::AdaptControl(tw::TControl* control)
             return;
     }
     const HWND wnd = static_cast<tw::TWinControl*>(control)->Handle();
+    if (const int kind = ThirdPartyKind(control); kind >= 0 && !AskWindow(wnd, AC_QUERYSKINNED)) {
+        // Buttons, panels and bars keep their own procedure: their link
+        // tells the skin's painting what they are.
+        if (!IsFieldKind(kind)) {
+            GiveSkinLink(static_cast<tw::TWinControl*>(control), kind);
+            return;
+        }
+        // The adapter saves the control's colours before the link sets the
+        // skin's, and gives them back when it goes.
+        auto adapter = std::make_unique<TacScrollWnd>(wnd, manager_, SectionOfKind(kind));
+        GiveSkinLink(static_cast<tw::TWinControl*>(control), kind);
+        adapters_.push_back(std::move(adapter));
+        return;
+    }
     adapters_.push_back(std::make_unique<TacScrollWnd>(wnd, manager_));
 }
 

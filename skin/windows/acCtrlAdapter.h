@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "skin/engine/link/sCommonData.h"
 #include "skin/windows/acSBUtils.h"
 
 namespace tw {
@@ -40,6 +41,9 @@ public:
     bool CanAdapt(tw::TControl* control) const;
     // Gives one control its adapter (nothing when it has one or needs none).
     void AdaptControl(tw::TControl* control);
+    // Controls made since the form was adapted get theirs (the form must
+    // be alive and the skin on).
+    void AdaptNewControls();
     // The skin changed: every adapted window shows the new one.
     void Refresh();
 
@@ -51,11 +55,24 @@ public:
     TacMainWnd* AdapterOf(HWND wnd) const;
     int Count() const;
 
+    // The manager's list of foreign classes that names the control's class
+    // (ThirdPartyList index), -1 when none does or the rule is off.
+    int ThirdPartyKind(const tw::TControl* control) const;
+    // The skin link given out to a foreign control, nullptr when it has none.
+    TsCommonData* SkinLinkOf(const tw::TControl* control) const;
+
 private:
     void Sweep();
+    void GiveSkinLink(tw::TWinControl* control, int kind);
     tw::TCustomForm* form_;
     TsSkinManager* manager_;
     std::vector<std::unique_ptr<TacMainWnd>> adapters_;
+    struct TLink {
+        tw::TWinControl* Control;
+        HWND Wnd;
+        std::unique_ptr<TsCommonData> Data;
+    };
+    std::vector<TLink> links_;
 };
 
 } // namespace skin

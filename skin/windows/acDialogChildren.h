@@ -79,6 +79,9 @@ public:
     ~TacViewWnd() override;
     bool Tree() const { return tree_; }
 
+protected:
+    void WindowEnds() override;
+
 private:
     bool tree_;
     // CLR_NONE (the system's default) is a colour to give back as well.
@@ -99,5 +102,128 @@ protected:
 private:
     TacBrushes brushes_;
 };
+
+// The part of a skinned dialog's client under a child window (the dialog's
+// colour when the dialog is not one of ours).
+void PaintDialogBackground(const TsSkinManager* manager, HWND wnd, HDC dc);
+
+// A child that shows its dialog's skinned client behind it: labels, icons,
+// links. The system still draws its text and picture over it.
+class TacOnDialogWnd : public TacMainWnd {
+public:
+    TacOnDialogWnd(HWND wnd, TsSkinManager* manager, const std::string& section, const char* kind);
+    ~TacOnDialogWnd() override;
+
+protected:
+    LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+};
+
+class TacStaticWnd : public TacOnDialogWnd {
+public:
+    TacStaticWnd(HWND wnd, TsSkinManager* manager, const std::string& section)
+        : TacOnDialogWnd(wnd, manager, section, "TacStaticWnd") {}
+};
+
+class TacIconWnd : public TacOnDialogWnd {
+public:
+    TacIconWnd(HWND wnd, TsSkinManager* manager, const std::string& section)
+        : TacOnDialogWnd(wnd, manager, section, "TacIconWnd") {}
+};
+
+class TacLinkWnd : public TacOnDialogWnd {
+public:
+    TacLinkWnd(HWND wnd, TsSkinManager* manager, const std::string& section)
+        : TacOnDialogWnd(wnd, manager, section, "TacLinkWnd") {}
+};
+
+// A check box or radio button of a dialog, painted from the skin: the box or
+// radio glyph of the state, the caption in the section's font colour. Owner
+// drawn and push-like buttons keep the system's picture.
+class TacCheckBoxWnd : public TacOnDialogWnd {
+public:
+    TacCheckBoxWnd(HWND wnd, TsSkinManager* manager, const std::string& section);
+    // Whether the skin paints this button (not owner drawn, not push-like).
+    bool Painted() const;
+
+protected:
+    LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+private:
+    void Paint(HDC dc);
+    void PaintNow();
+    bool hot_ = false;
+};
+
+// A group box of a dialog: the system's caption, the skin's frame below it.
+class TacGroupBoxWnd : public TacOnDialogWnd {
+public:
+    TacGroupBoxWnd(HWND wnd, TsSkinManager* manager, const std::string& section)
+        : TacOnDialogWnd(wnd, manager, section, "TacGroupBoxWnd") {}
+    // The height of the caption line (the frame starts in its middle).
+    int CaptionHeight() const;
+
+protected:
+    LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    bool AnswerSkinCommand(uint16_t command, WPARAM wp, LPARAM lp, LRESULT& result) override;
+};
+
+// A tab control of a dialog: its background from the section; it answers
+// that its check boxes are adapted too.
+class TacTabControlWnd : public TacMainWnd {
+public:
+    TacTabControlWnd(HWND wnd, TsSkinManager* manager, const std::string& section);
+    ~TacTabControlWnd() override;
+
+protected:
+    LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    bool AnswerSkinCommand(uint16_t command, WPARAM wp, LPARAM lp, LRESULT& result) override;
+};
+
+// An up-down control: two small buttons from the section with arrows in its
+// font colour, the pressed one in the pressed state.
+class TacSpinWnd : public TacMainWnd {
+public:
+    TacSpinWnd(HWND wnd, TsSkinManager* manager, const std::string& section);
+    ~TacSpinWnd() override;
+    int State = 0;
+    // 0 none, 1 the up (or right) button, 2 the down (or left) one.
+    int Pressed() const { return pressed_; }
+
+protected:
+    LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+private:
+    void Paint(HDC dc);
+    void PaintNow();
+    bool Horizontal() const;
+    int PartAt(LPARAM lp) const;
+    int pressed_ = 0;
+};
+
+// A tool bar of a dialog: the "BAR" section behind a bar that shows one,
+// the dialog's client behind a flat one.
+class TacToolBarWnd : public TacMainWnd {
+public:
+    TacToolBarWnd(HWND wnd, TsSkinManager* manager, const std::string& section);
+    ~TacToolBarWnd() override;
+
+protected:
+    LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+};
+
+// A panel of the class library inside a foreign dialog: the "PANEL" section.
+class TacDlgPanelWnd : public TacMainWnd {
+public:
+    TacDlgPanelWnd(HWND wnd, TsSkinManager* manager, const std::string& section);
+    ~TacDlgPanelWnd() override;
+
+protected:
+    LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+};
+
+// The adapter of the given class for a dialog's child, for the classes made
+// here; nullptr for the others.
+std::unique_ptr<TacMainWnd> MakeDialogChildAdapter(const char* kind, HWND wnd, TsSkinManager* manager,
+                                                   const std::string& section);
 
 } // namespace skin

@@ -144,6 +144,7 @@ TacMainWnd::TacMainWnd(HWND wnd, TsSkinManager* manager, const std::string& sect
     : manager_(manager ? manager : DefaultManager), section_(section), wnd_(wnd), kind_(kind)
 {
     DialogChild = g_dialogChildFlag;
+    TakeOver();
     SetPropW(wnd_, kAdapterProperty, this);
     saved_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(wnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
 }
@@ -163,6 +164,7 @@ void TacMainWnd::Unsubclass(bool repaint)
         SetWindowLongPtrW(wnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(saved_));
     if (Of(wnd_) == this)
         RemovePropW(wnd_, kAdapterProperty);
+    RestoreColors();
     if (repaint && IsWindowVisible(wnd_))
         RedrawWindow(wnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
@@ -176,6 +178,8 @@ LRESULT TacMainWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 {
     if (msg == SM_ALPHACMD && SkinCommandOf(wp) == AC_QUERYSKINNED)
         return 1;
+    if (LRESULT answer = 0; msg == SM_ALPHACMD && AnswerSkinCommand(SkinCommandOf(wp), wp, lp, answer))
+        return answer;
     return CallSaved(msg, wp, lp);
 }
 
@@ -1688,7 +1692,9 @@ bool AdaptDialogChild(TacProvider& provider, HWND wnd)
         // Plain push buttons are painted from the skin; the others keep the
         // system's picture for now and only answer as skinned.
         const auto is = [&](const char* k) { return std::strcmp(kind, k) == 0; };
-        if (is("TacBtnWnd") && (style & 0xF) <= BS_DEFPUSHBUTTON && !(style & (BS_ICON | BS_BITMAP)))
+        if ((adapter = MakeDialogChildAdapter(kind, wnd, sm, section)))
+            ;
+        else if (is("TacBtnWnd") && (style & 0xF) <= BS_DEFPUSHBUTTON && !(style & (BS_ICON | BS_BITMAP)))
             adapter = std::make_unique<TacBtnWnd>(wnd, sm);
         else if (is("TacSizerWnd") && (style & (SBS_SIZEBOX | SBS_SIZEGRIP)))
             adapter = std::make_unique<TacSizerWnd>(wnd, sm);
@@ -1704,6 +1710,10 @@ bool AdaptDialogChild(TacProvider& provider, HWND wnd)
             adapter = std::make_unique<TacMainWnd>(wnd, sm, section, kind);
         if (dialogChild)
             adapter->DialogChild = true;
+        // A panel of the class library keeps its own place; the others are
+        // painted from where they lie.
+        if (!is("TacDlgPanelWnd"))
+            adapter->UpdateGeometry();
         provider.Children.push_back(std::move(adapter));
     }
     g_dialogChildFlag = false;

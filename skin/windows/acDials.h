@@ -13,6 +13,7 @@
 #include "skin/engine/common/GdiGuards.h"
 #include "skin/engine/painting/BorderPainting.h"
 #include "skin/engine/data/FormGeometry.h"
+#include "skin/windows/acWndGeometry.h"
 #include "skin/windows/acSBAnimation.h"
 
 namespace tw {
@@ -51,8 +52,22 @@ public:
     // The adapter of a window, nullptr when it has none.
     static TacMainWnd* Of(HWND wnd);
 
+    // The window's text when the adapter took it over.
+    std::string Caption;
+    // Where the window lies, as last read (WndRectInParent).
+    TacWndGeometry Geometry;
+    void UpdateGeometry();
+    // How often the skinned scroll bars were painted (AC_SCROLLPAINT).
+    int ScrollPaints = 0;
+
 protected:
     virtual LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp);
+    // The skin's sub-commands every adapter answers; true when answered.
+    virtual bool AnswerSkinCommand(uint16_t command, WPARAM wp, LPARAM lp, LRESULT& result);
+    // Colours of a control of the class library the adapter took over,
+    // given back when it goes.
+    void SaveColors();
+    void RestoreColors();
     // The window is being destroyed; the adapter itself is freed later.
     virtual void WindowEnds() {}
     LRESULT CallSaved(UINT msg, WPARAM wp, LPARAM lp);
@@ -61,10 +76,13 @@ protected:
 
 private:
     static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+    void TakeOver();
     HWND wnd_;
     WNDPROC saved_ = nullptr;
     const char* kind_;
     bool unsubclassed_ = false;
+    bool colorsSaved_ = false;
+    int32_t savedColor_ = 0, savedFontColor_ = 0;
 };
 
 // The skinned frame of a system dialog (window class "#32770"), painted from

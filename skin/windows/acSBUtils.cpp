@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/painting/AlphaPrimitives.h"
 #include "skin/engine/painting/ItemPainting.h"
 #include "skin/engine/link/sCommonData.h"
 #include "skin/engine/data/sMaskData.h"
+#include "ui/Controls.h"
 
 namespace skin {
 
@@ -254,6 +256,9 @@ void TacScrollWnd::PaintBars(HDC dc)
     }
     ++paints_;
     painting_ = false;
+    // The window's adapter (and through it the window's skin handling) is
+    // told that its bars are the skin's now.
+    SendMessageW(Handle(), SM_ALPHACMD, SkinWParam(AC_SCROLLPAINT), 0);
 }
 
 TPoint TacScrollWnd::BarPoint(bool vertical, POINT screen) const
@@ -286,7 +291,13 @@ void TacScrollWnd::Notify(int code, int pos)
         si.nPos = pos;
         SetScrollInfo(wnd, hotVertical_ ? SB_VERT : SB_HORZ, &si, FALSE);
     }
-    SendMessageW(wnd, hotVertical_ ? WM_VSCROLL : WM_HSCROLL, MAKEWPARAM(code, std::clamp(pos, 0, 0xFFFF)), 0);
+    const UINT msg = hotVertical_ ? WM_VSCROLL : WM_HSCROLL;
+    // The window's skin handling hears of the scroll before and after it.
+    const LPARAM what = MAKELPARAM(code, msg);
+    SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_BEFORESCROLL), what);
+    if (!IsWindow(wnd)) return;
+    SendMessageW(wnd, msg, MAKEWPARAM(code, std::clamp(pos, 0, 0xFFFF)), 0);
+    if (IsWindow(wnd)) SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_AFTERSCROLL), what);
 }
 
 void TacScrollWnd::MouseDown(bool vertical, POINT screen)
@@ -435,12 +446,50 @@ bool WantsScrollAdapter(HWND wnd)
     return wnd && (GetWindowLongPtrW(wnd, GWL_STYLE) & (WS_VSCROLL | WS_HSCROLL)) != 0;
 }
 
+namespace {
+
+// comctl32's flat scroll bars would draw over the skin's: switched off
+// while a window is skinned, on again when it is given back. Loaded once;
+// nullptr where the library has none.
+using TFlatSB = BOOL(WINAPI*)(HWND);
+struct TFlatSBProcs {
+    TFlatSB Initialize = nullptr;
+    TFlatSB Uninitialize = nullptr;
+};
+const TFlatSBProcs& FlatSB()
+{
+    static const TFlatSBProcs procs = [] {
+        TFlatSBProcs p;
+        if (HMODULE lib = LoadLibraryW(L"comctl32.dll")) {
+            p.Initialize = reinterpret_cast<TFlatSB>(reinterpret_cast<void*>(GetProcAddress(lib, "InitializeFlatSB")));
+            p.Uninitialize =
+                reinterpret_cast<TFlatSB>(reinterpret_cast<void*>(GetProcAddress(lib, "UninitializeFlatSB")));
+        }
+        return p;
+    }();
+    return procs;
+}
+
+} // namespace
+
 void AttachScrollAdapter(TsCommonData* skinData, HWND wnd, std::unique_ptr<TacScrollWnd>& adapter)
 {
+    // A container being loaded or destroyed is left as it is: its window
+    // is about to change anyway.
+    if (const tw::TControl* owner = skinData ? skinData->OwnerControl() : nullptr;
+        owner && (owner->IsLoading() || owner->IsDestroying() || (owner->ComponentState() & tw::csDesigning)))
+        return;
     TsSkinManager* sm = skinData ? skinData->SkinManager() : nullptr;
     const bool skinned = skinData && sm && sm->Active() && skinData->Skinned() && wnd && IsWindow(wnd);
-    if (adapter && (!skinned || adapter->Unsubclassed() || adapter->Handle() != wnd)) adapter.reset();
-    if (skinned && !adapter) adapter = std::make_unique<TacScrollWnd>(wnd, sm);
+    if (adapter && (!skinned || adapter->Unsubclassed() || adapter->Handle() != wnd)) {
+        const HWND old = adapter->Handle();
+        adapter.reset();
+        if (!skinned && IsWindow(old) && FlatSB().Initialize) FlatSB().Initialize(old);
+    }
+    if (skinned && !adapter) {
+        if (FlatSB().Uninitialize) FlatSB().Uninitialize(wnd);
+        adapter = std::make_unique<TacScrollWnd>(wnd, sm);
+    }
 }
 
 void UpdateScrollState(TacScrollWnd* adapter, bool repaint)

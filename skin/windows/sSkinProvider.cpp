@@ -517,6 +517,16 @@ TSysMenuState TsSkinProvider::MenuState() const
     s.EnabledMax = (icons & tw::biMaximize) && !zoomed;
     s.EnabledMin = (icons & tw::biMinimize) && !iconic;
     s.EnabledRestore = zoomed || iconic;
+    // The caption buttons follow the skinned system menu's rule, so that a
+    // button and its menu item are never of two minds.
+    if (systemMenu_ && systemMenu_->Form() == form_) {
+        s.VisibleClose = s.VisibleClose && systemMenu_->VisibleClose();
+        s.VisibleMax = systemMenu_->VisibleMax();
+        s.VisibleMin = systemMenu_->VisibleMin();
+        s.EnabledMax = systemMenu_->EnabledMax();
+        s.EnabledMin = systemMenu_->EnabledMin();
+        s.EnabledRestore = systemMenu_->EnabledRestore();
+    }
     return s;
 }
 

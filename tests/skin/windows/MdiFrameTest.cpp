@@ -18,6 +18,7 @@
 #include "skin/windows/sMDIForm.h"
 #include "skin/windows/sSkinProvider.h"
 #include "ui/Application.h"
+#include "ui/Dialogs.h"
 #include "ui/ExtCtrls.h"
 
 #ifdef TW_SKIN_ARCHIVE
@@ -111,12 +112,13 @@ TEST_F(MdiFrameTest, AFrameWearsItsSectionAndGetsItsProcedureBack)
     ASSERT_TRUE(adapter->SkinData().Skinned());
     const int section = manager.GetSkinIndex("GROUPBOX");
     ASSERT_TRUE(manager.SkinIndexValid(section));
-    // Its background is the section's colour (the parent's when transparent).
+    // Its background is the section's picture (over the parent's).
     HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP bmp = CreateCompatibleBitmap(GetDC(nullptr), 20, 20);
     HGDIOBJ old = SelectObject(dc, bmp);
     EXPECT_EQ(frame->Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 1);
-    EXPECT_EQ(GetPixel(dc, 2, 2), COLORREF(tw::ColorToRGB(adapter->SkinColor())) & 0xFFFFFF);
+    ASSERT_NE(adapter->SkinData().CacheBmp(), nullptr);
+    EXPECT_EQ(GetPixel(dc, 2, 2), COLORREF(adapter->SkinData().CacheBmp()->Canvas().Pixels(2, 2)) & 0xFFFFFF);
     SelectObject(dc, old);
     DeleteObject(bmp);
     DeleteDC(dc);
@@ -125,7 +127,10 @@ TEST_F(MdiFrameTest, AFrameWearsItsSectionAndGetsItsProcedureBack)
     delete adapter;
     EXPECT_EQ(frame->Perform(SM_ALPHACMD, SkinWParam(AC_QUERYSKINNED), 0), 0);
     // Placed on a form, the adapter has no frame and takes nothing over.
+    // It says so in a message (answered here).
+    auto oldHook = tw::SetDialogHook([](tw::TDialogRequest&) -> std::optional<int> { return 1; });
     TsFrameAdapter onForm(form);
+    tw::SetDialogHook(oldHook);
     EXPECT_EQ(onForm.Frame(), nullptr);
 }
 

@@ -1,0 +1,123 @@
+// What every window adapter does when it takes a window over and what it
+// answers of the skin's messages, whatever window it is.
+#include <string>
+
+#include "base/WinText.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/sVclUtils.h"
+#include "skin/engine/painting/ItemPainting.h"
+#include "skin/windows/acDialogChildren.h"
+#include "skin/windows/acDials.h"
+#include "ui/Controls.h"
+#include "ui/Forms.h"
+
+namespace skin {
+
+TacWndGeometry WndRectInParent(HWND wnd)
+{
+    TacWndGeometry g;
+    if (!wnd || !IsWindow(wnd))
+        return g;
+    GetWindowRect(wnd, &g.WndRect);
+    g.Parent = GetParent(wnd);
+    if (g.Parent)
+        GetWindowRect(g.Parent, &g.ParentRect);
+    g.Size = {g.WndRect.right - g.WndRect.left, g.WndRect.bottom - g.WndRect.top};
+    g.PosInParent = {g.WndRect.left, g.WndRect.top};
+    if (g.Parent)
+        ScreenToClient(g.Parent, &g.PosInParent);
+    return g;
+}
+
+void TacMainWnd::UpdateGeometry() { Geometry = WndRectInParent(wnd_); }
+
+void TacMainWnd::TakeOver()
+{
+    // The system's visual style would paint over the skin's picture; the
+    // dialog's own frame is ours anyway.
+    if (TSetWindowTheme setTheme = SetWindowThemeProc(); setTheme && section_ != "DIALOG")
+        setTheme(wnd_, L" ", L" ");
+    SaveColors();
+    const int n = GetWindowTextLengthW(wnd_);
+    if (n > 0) {
+        std::wstring text(size_t(n) + 1, L'\0');
+        text.resize(size_t(std::max(0, GetWindowTextW(wnd_, text.data(), n + 1))));
+        Caption = tw::WideToUtf8(text);
+    }
+    UpdateGeometry();
+}
+
+void TacMainWnd::SaveColors()
+{
+    // Only a control of the class library has colours of its own; the
+    // system's windows ask their parent each time they paint.
+    tw::TWinControl* c = tw::TWinControl::FromHandle(wnd_);
+    if (!c || dynamic_cast<tw::TCustomForm*>(c))
+        return;
+    savedColor_ = int32_t(c->Color());
+    savedFontColor_ = int32_t(c->Font().Color());
+    colorsSaved_ = true;
+}
+
+void TacMainWnd::RestoreColors()
+{
+    if (!colorsSaved_)
+        return;
+    colorsSaved_ = false;
+    tw::TWinControl* c = tw::TWinControl::FromHandle(wnd_);
+    if (!c)
+        return;
+    if (c->Color() != tw::TColor(savedColor_))
+        c->SetColor(tw::TColor(savedColor_));
+    if (c->Font().Color() != tw::TColor(savedFontColor_))
+        c->Font().SetColor(tw::TColor(savedFontColor_));
+}
+
+bool TacMainWnd::AnswerSkinCommand(uint16_t command, WPARAM wp, LPARAM lp, LRESULT& result)
+{
+    result = 0;
+    switch (command) {
+    case AC_PREPARECHILD:
+    case AC_FADESTART:
+        // Painting (or a cross-fade) follows: from where the window is now.
+        UpdateGeometry();
+        return true;
+    case AC_QUERYCAPTIONHEIGHT:
+        return true;
+    case AC_QUERYBGINFO: {
+        if (!lp)
+            return true;
+        auto& info = *reinterpret_cast<TacBGInfo*>(lp);
+        const TacSectionColors c = SectionColors(manager_, section_.c_str());
+        info.BgType = btFill;
+        info.Color = c.Valid ? TColor(c.Back)
+                             : manager_ && manager_->Active() ? manager_->GetGlobalColor()
+                                                              : TColor(GetSysColor(COLOR_BTNFACE));
+        info.OffsetX = info.OffsetY = 0;
+        return true;
+    }
+    case AC_SCROLLPAINT:
+        // The window's own handling (a skinned form's provider) hears it too.
+        ++ScrollPaints;
+        result = CallSaved(SM_ALPHACMD, wp, lp);
+        return true;
+    case AC_BEFORESCROLL:
+        // Unless the window's own handling says otherwise, the scroll
+        // message goes to the window as it is.
+        result = CallSaved(SM_ALPHACMD, wp, lp);
+        if (result == 0)
+            result = 1;
+        return true;
+    case AC_AFTERSCROLL:
+        result = CallSaved(SM_ALPHACMD, wp, lp);
+        // What scrolled in is painted with the skin's bars.
+        if (IsWindowVisible(wnd_))
+            RedrawWindow(wnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace skin

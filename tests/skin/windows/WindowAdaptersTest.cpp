@@ -1,0 +1,497 @@
+// The adapters of a skinned system dialog's children under Wine: each window
+// gets the adapter its class and style ask for, with its place, its caption
+// and the skin's answers; check boxes, group boxes and spin buttons are
+// painted from the skin, and every window gets its procedure back.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "SkinTestControls.h"
+#include "skin/engine/common/DefaultManager.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/sVclUtils.h"
+#include "skin/engine/link/ItemPaintingWin.h"
+#include "skin/engine/painting/ItemPainting.h"
+#include "skin/windows/acDialogChildren.h"
+#include "skin/windows/acDials.h"
+#include "ui/Application.h"
+#include "ui/Graphics.h"
+
+#ifdef TW_SKIN_ARCHIVE
+
+namespace skin {
+namespace {
+
+class WindowAdaptersTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        tw::Application->Initialize();
+        INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_UPDOWN_CLASS | ICC_TAB_CLASSES | ICC_BAR_CLASSES};
+        InitCommonControlsEx(&icc);
+        ASSERT_TRUE(test::LoadOwnSkin(manager));
+        dialog = CreateWindowW(L"#32770", L"Adapters", WS_POPUP | WS_CAPTION, 40, 40, 420, 300, nullptr, nullptr,
+                               nullptr, nullptr);
+        ASSERT_NE(dialog, nullptr);
+        label = Child(L"STATIC", L"A label", SS_LEFT, 10, 10, 120, 20);
+        icon = Child(L"STATIC", L"", SS_ICON, 140, 10, 32, 32);
+        check = Child(L"BUTTON", L"Check me", BS_AUTOCHECKBOX, 10, 40, 150, 24);
+        radio = Child(L"BUTTON", L"Radio", BS_AUTORADIOBUTTON, 10, 70, 150, 24);
+        group = Child(L"BUTTON", L"Group", BS_GROUPBOX, 200, 10, 200, 120);
+        spin = Child(UPDOWN_CLASSW, L"", UDS_ARROWKEYS, 10, 100, 20, 40);
+        tabs = Child(WC_TABCONTROLW, L"", 0, 10, 150, 200, 100);
+        bar = Child(TOOLBARCLASSNAMEW, L"", CCS_NORESIZE | CCS_NODIVIDER, 220, 150, 180, 30);
+        ShowWindow(dialog, SW_SHOWNOACTIVATE);
+        UpdateWindow(dialog);
+    }
+    void TearDown() override
+    {
+        provider.reset();
+        if (dialog)
+            DestroyWindow(dialog);
+        DefaultManager = nullptr;
+    }
+    HWND Child(const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w, int h)
+    {
+        return CreateWindowW(cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, dialog, nullptr, nullptr, nullptr);
+    }
+    void Adapt()
+    {
+        provider = std::make_unique<TacProvider>();
+        provider->Handle = dialog;
+        provider->DialogAdapter = std::make_unique<TacDialogWnd>(dialog, &manager);
+        ASSERT_TRUE(AdaptDialogChildren(*provider, dialog));
+    }
+    static LRESULT Ask(HWND wnd, uint16_t cmd, LPARAM lp = 0) { return SendMessageW(wnd, SM_ALPHACMD, SkinWParam(cmd), lp); }
+    // The client of a window as it paints itself into a bitmap.
+    static std::unique_ptr<tw::TBitmap> Print(HWND wnd)
+    {
+        RECT r;
+        GetClientRect(wnd, &r);
+        auto bmp = std::make_unique<tw::TBitmap>(r.right, r.bottom, tw::pf24bit);
+        SendMessageW(wnd, WM_PRINT, reinterpret_cast<WPARAM>(bmp->Canvas().Handle()), PRF_CLIENT | PRF_ERASEBKGND);
+        return bmp;
+    }
+    TsSkinManager manager;
+    HWND dialog = nullptr, label = nullptr, icon = nullptr, check = nullptr, radio = nullptr, group = nullptr,
+         spin = nullptr, tabs = nullptr, bar = nullptr;
+    std::unique_ptr<TacProvider> provider;
+};
+
+TEST_F(WindowAdaptersTest, EachChildGetsItsOwnAdapterWithPlaceCaptionAndState)
+{
+    Adapt();
+    const struct {
+        HWND wnd;
+        const char* kind;
+        const char* section;
+    } expected[] = {
+        {label, "TacStaticWnd", "CHECKBOX"},       {icon, "TacIconWnd", "CHECKBOX"},
+        {check, "TacCheckBoxWnd", "CHECKBOX"},     {radio, "TacCheckBoxWnd", "CHECKBOX"},
+        {group, "TacGroupBoxWnd", "GROUPBOX"},     {spin, "TacSpinWnd", "SPEEDBUTTON_SMALL"},
+        {tabs, "TacTabControlWnd", "PAGECONTROL"}, {bar, "TacToolBarWnd", "CHECKBOX"},
+    };
+    for (const auto& e : expected) {
+        TacMainWnd* a = TacMainWnd::Of(e.wnd);
+        ASSERT_NE(a, nullptr) << e.kind;
+        EXPECT_STREQ(a->Kind(), e.kind);
+        EXPECT_EQ(a->Section(), e.section) << e.kind;
+        // Not just the root class with a label.
+        EXPECT_NE(typeid(*a), typeid(TacMainWnd)) << e.kind;
+        EXPECT_EQ(Ask(e.wnd, AC_QUERYSKINNED), 1);
+    }
+    // The place in the parent, as the dialog child was made.
+    TacMainWnd* c = TacMainWnd::Of(check);
+    EXPECT_EQ(c->Geometry.Parent, dialog);
+    EXPECT_EQ(c->Geometry.PosInParent.x, 10);
+    EXPECT_EQ(c->Geometry.PosInParent.y, 40);
+    EXPECT_EQ(c->Geometry.Size.cx, 150);
+    EXPECT_EQ(c->Geometry.Size.cy, 24);
+    RECT pr;
+    GetWindowRect(dialog, &pr);
+    EXPECT_TRUE(EqualRect(&c->Geometry.ParentRect, &pr));
+    EXPECT_EQ(c->Caption, "Check me");
+    EXPECT_EQ(TacMainWnd::Of(label)->Caption, "A label");
+    auto* s = dynamic_cast<TacSpinWnd*>(TacMainWnd::Of(spin));
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->State, 2);
+    // Moved, the window's place is read again before it is painted.
+    SetWindowPos(check, nullptr, 20, 44, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    Ask(check, AC_PREPARECHILD);
+    EXPECT_EQ(c->Geometry.PosInParent.x, 20);
+    EXPECT_EQ(c->Geometry.PosInParent.y, 44);
+    // A cross-fade starts from where the window is too.
+    SetWindowPos(check, nullptr, 12, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    Ask(check, AC_FADESTART);
+    EXPECT_EQ(c->Geometry.PosInParent.x, 12);
+}
+
+TEST_F(WindowAdaptersTest, LabelsShowTheDialogBehindThemAndTabPagesTheirSection)
+{
+    Adapt();
+    // Where the label's text is not, the dialog's client under it.
+    auto shot = Print(label);
+    tw::TBitmap under(120, 20, tw::pf24bit);
+    PaintDialogBackground(&manager, label, under.Canvas().Handle());
+    EXPECT_EQ(shot->Canvas().Pixels(118, 18), under.Canvas().Pixels(118, 18));
+    // The tab control's page from its section, not the dialog's colour.
+    tw::TBitmap page(200, 100, tw::pf24bit);
+    EXPECT_EQ(SendMessageW(tabs, WM_ERASEBKGND, reinterpret_cast<WPARAM>(page.Canvas().Handle()), 0), 1);
+    tw::TBitmap section(200, 100, tw::pf24bit);
+    PaintItemByName(section, "PAGECONTROL", "", 0, &manager, {0, 0}, manager.GetGlobalColor(), nullptr);
+    RECT body{0, 0, 200, 100};
+    SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&body));
+    InflateRect(&body, 2, 2);
+    const int x = (body.left + body.right) / 2, y = (body.top + body.bottom) / 2;
+    EXPECT_EQ(page.Canvas().Pixels(x, y), section.Canvas().Pixels(x - body.left, y - body.top));
+}
+
+TEST_F(WindowAdaptersTest, AdaptersAnswerTheSkinsQuestions)
+{
+    Adapt();
+    // A group box's caption height, a tab control's "adapt my check boxes".
+    EXPECT_GT(Ask(group, AC_QUERYCAPTIONHEIGHT), 0);
+    EXPECT_EQ(Ask(tabs, AC_QUERYCAPTIONHEIGHT), 1);
+    EXPECT_EQ(Ask(label, AC_QUERYCAPTIONHEIGHT), 0);
+    // Scrolls go to the window unchanged.
+    EXPECT_EQ(Ask(label, AC_BEFORESCROLL), 1);
+    EXPECT_EQ(Ask(label, AC_AFTERSCROLL), 0);
+    TacMainWnd* l = TacMainWnd::Of(label);
+    Ask(label, AC_SCROLLPAINT);
+    Ask(label, AC_SCROLLPAINT);
+    EXPECT_EQ(l->ScrollPaints, 2);
+    // The background a child on it takes: the section's colour.
+    TacBGInfo info;
+    Ask(label, AC_QUERYBGINFO, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.BgType, btFill);
+    EXPECT_EQ(COLORREF(info.Color) & 0xFFFFFF, SectionColors(&manager, "CHECKBOX").Back);
+    // A window nobody adapted answers nothing.
+    HWND plain = CreateWindowW(L"STATIC", L"", WS_CHILD, 0, 0, 5, 5, dialog, nullptr, nullptr, nullptr);
+    EXPECT_EQ(Ask(plain, AC_BEFORESCROLL), 0);
+}
+
+TEST_F(WindowAdaptersTest, CheckBoxesAndSpinButtonsArePaintedFromTheSkin)
+{
+    auto before = Print(check);
+    Adapt();
+    SendMessageW(check, BM_SETCHECK, BST_UNCHECKED, 0);
+    auto off = Print(check);
+    SendMessageW(check, BM_SETCHECK, BST_CHECKED, 0);
+    auto on = Print(check);
+    // The glyph changes with the state, and the picture is not the system's.
+    int changed = 0, fromSystem = 0;
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 20; ++x) {
+            changed += on->Canvas().Pixels(x, y) != off->Canvas().Pixels(x, y);
+            fromSystem += on->Canvas().Pixels(x, y) != before->Canvas().Pixels(x, y);
+        }
+    EXPECT_GT(changed, 4);
+    EXPECT_GT(fromSystem, 4);
+    // Away from the glyph and the text the dialog's client shows.
+    tw::TBitmap under(150, 24, tw::pf24bit);
+    PaintDialogBackground(&manager, check, under.Canvas().Handle());
+    EXPECT_EQ(on->Canvas().Pixels(148, 1), under.Canvas().Pixels(148, 1));
+    // The spin's pressed half is painted pressed.
+    auto idle = Print(spin);
+    SendMessageW(spin, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 5));
+    auto pressed = Print(spin);
+    EXPECT_EQ(dynamic_cast<TacSpinWnd*>(TacMainWnd::Of(spin))->Pressed(), 1);
+    SendMessageW(spin, WM_LBUTTONUP, 0, MAKELPARAM(10, 5));
+    int upDiff = 0, downDiff = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 20; ++x)
+            (y < 20 ? upDiff : downDiff) += idle->Canvas().Pixels(x, y) != pressed->Canvas().Pixels(x, y);
+    EXPECT_GT(upDiff, 0);
+    EXPECT_EQ(downDiff, 0);
+}
+
+TEST_F(WindowAdaptersTest, WindowsGetTheirProcedureBackWhenTheAdaptersGo)
+{
+    const LONG_PTR own = GetWindowLongPtrW(check, GWLP_WNDPROC);
+    const LONG_PTR ownGroup = GetWindowLongPtrW(group, GWLP_WNDPROC);
+    Adapt();
+    EXPECT_NE(GetWindowLongPtrW(check, GWLP_WNDPROC), own);
+    provider.reset();
+    EXPECT_EQ(GetWindowLongPtrW(check, GWLP_WNDPROC), own);
+    EXPECT_EQ(GetWindowLongPtrW(group, GWLP_WNDPROC), ownGroup);
+    EXPECT_EQ(TacMainWnd::Of(check), nullptr);
+    EXPECT_EQ(Ask(check, AC_QUERYSKINNED), 0);
+}
+
+TEST(WndRectInParent, ReadsPlaceSizeAndParent)
+{
+    HWND parent = CreateWindowW(L"STATIC", L"", WS_POPUP | WS_VISIBLE, 100, 80, 200, 150, nullptr, nullptr, nullptr,
+                                nullptr);
+    HWND child = CreateWindowW(L"STATIC", L"", WS_CHILD | WS_VISIBLE, 15, 25, 40, 30, parent, nullptr, nullptr, nullptr);
+    const TacWndGeometry g = WndRectInParent(child);
+    EXPECT_EQ(g.Parent, parent);
+    EXPECT_EQ(g.PosInParent.x, 15);
+    EXPECT_EQ(g.PosInParent.y, 25);
+    EXPECT_EQ(g.Size.cx, 40);
+    EXPECT_EQ(g.Size.cy, 30);
+    EXPECT_EQ(g.WndRect.left, 115);
+    EXPECT_EQ(g.ParentRect.left, 100);
+    // A window that has ended: nothing, not stale numbers.
+    DestroyWindow(parent);
+    const TacWndGeometry gone = WndRectInParent(child);
+    EXPECT_EQ(gone.Parent, nullptr);
+    EXPECT_EQ(gone.Size.cx, 0);
+}
+
+} // namespace
+} // namespace skin
+
+#endif
+
+#include "skin/windows/acCtrlAdapter.h"
+#include "ui/StdCtrls.h"
+
+#ifdef TW_SKIN_ARCHIVE
+namespace skin {
+namespace {
+
+TEST(ControlAdapterThirdParty, ControlsNamedInTheListsWearTheSkinUntilTheAdapterGoes)
+{
+    tw::Application->Initialize();
+    TsSkinManager manager;
+    ASSERT_TRUE(test::LoadOwnSkin(manager));
+    manager.ThirdParty.SetString(ThirdPartyList::ThirdEdits, "TListBox");
+    manager.ThirdParty.SetString(ThirdPartyList::ThirdPanels, "");
+    manager.UpdateThirdLists();
+    auto* form = new tw::TForm(tw::Application);
+    form->SetBounds(50, 50, 300, 200);
+    auto* list = new tw::TListBox(form);
+    list->SetParent(form);
+    list->SetBounds(10, 10, 120, 100);
+    list->SetColor(tw::clWindow);
+    form->HandleNeeded();
+    list->HandleNeeded();
+    const tw::TColor own = list->Color();
+    {
+        TacCtrlAdapter adapter(form, &manager);
+        EXPECT_EQ(adapter.ThirdPartyKind(list), int(ThirdPartyList::ThirdEdits));
+        adapter.AdaptControls();
+        ASSERT_NE(adapter.AdapterOf(list->Handle()), nullptr);
+        TsCommonData* link = adapter.SkinLinkOf(list);
+        ASSERT_NE(link, nullptr);
+        EXPECT_EQ(link->SkinSection(), "EDIT");
+        EXPECT_TRUE(link->Skinned());
+        // The field colours of the skin while adapted.
+        EXPECT_EQ(COLORREF(tw::ColorToRGB(list->Color())) & 0xFFFFFF, SectionColors(&manager, "EDIT").Back);
+        // Adapting again gives no second adapter nor link.
+        const int n = adapter.Count();
+        adapter.AdaptControls();
+        EXPECT_EQ(adapter.Count(), n);
+    }
+    // Its own colour back.
+    EXPECT_EQ(list->Color(), own);
+    // With the rule off the lists are not read.
+    manager.SkinningRules = srStdForms | srStdDialogs;
+    {
+        TacCtrlAdapter adapter(form, &manager);
+        EXPECT_EQ(adapter.ThirdPartyKind(list), -1);
+        adapter.AdaptControls();
+        EXPECT_EQ(adapter.SkinLinkOf(list), nullptr);
+    }
+    delete form;
+    DefaultManager = nullptr;
+}
+
+} // namespace
+} // namespace skin
+#endif
+
+#ifdef TW_SKIN_ARCHIVE
+namespace skin {
+namespace {
+
+// What the window's own procedure heard of the skin's sub-commands.
+std::vector<uint16_t> g_heard;
+WNDPROC g_listProc = nullptr;
+LRESULT CALLBACK Recorder(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == SM_ALPHACMD)
+        g_heard.push_back(SkinCommandOf(wp));
+    return CallWindowProcW(g_listProc, wnd, msg, wp, lp);
+}
+
+TEST_F(WindowAdaptersTest, ASkinnedScrollIsAnnouncedBeforeAndAfterAndItsPaintingTold)
+{
+    HWND list = Child(L"LISTBOX", L"", WS_VSCROLL | WS_BORDER, 220, 140, 150, 100);
+    for (int i = 0; i < 50; ++i)
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"item"));
+    g_heard.clear();
+    g_listProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Recorder)));
+    {
+        TacScrollWnd adapter(list, &manager);
+        adapter.UpdateScrollState(true);
+        EXPECT_GT(adapter.ScrollPaints, 0);
+        ASSERT_TRUE(adapter.Bar(true).Visible);
+        const TacScrollBarState bar = adapter.Bar(true);
+        const TsScrollGeometry g =
+            ScrollGeometry(bar.Rect.Width(), bar.Rect.Height(), true, bar.Min, bar.Max, bar.Page, bar.Pos);
+        RECT wr;
+        GetWindowRect(list, &wr);
+        const POINT down{wr.left + bar.Rect.Left + (g.LineMax.Left + g.LineMax.Right) / 2,
+                         wr.top + bar.Rect.Top + (g.LineMax.Top + g.LineMax.Bottom) / 2};
+        g_heard.clear();
+        SendMessageW(list, WM_NCLBUTTONDOWN, HTVSCROLL, MAKELPARAM(down.x, down.y));
+        POINT c = down;
+        ScreenToClient(list, &c);
+        SendMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(c.x, c.y));
+        EXPECT_EQ(SendMessageW(list, LB_GETTOPINDEX, 0, 0), 1);
+        // Before, then after the scroll; the bars' painting told as well.
+        const auto at = [&](uint16_t cmd) {
+            for (size_t i = 0; i < g_heard.size(); ++i)
+                if (g_heard[i] == cmd)
+                    return int(i);
+            return -1;
+        };
+        ASSERT_GE(at(AC_BEFORESCROLL), 0);
+        EXPECT_GT(at(AC_AFTERSCROLL), at(AC_BEFORESCROLL));
+        EXPECT_GE(at(AC_SCROLLPAINT), 0);
+    }
+    SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_listProc));
+}
+
+} // namespace
+} // namespace skin
+#endif
+
+#ifdef TW_SKIN_ARCHIVE
+namespace skin {
+namespace {
+
+// The messages of the next few timer ticks.
+void Pump()
+{
+    for (int i = 0; i < 10; ++i) {
+        Sleep(5);
+        tw::Application->ProcessMessages();
+    }
+}
+
+TEST(ControlAdapterLateControls, AListMadeOnAnAdaptedFormGetsTheSkinnedBarsAtOnce)
+{
+    tw::Application->Initialize();
+    TsSkinManager manager;
+    ASSERT_TRUE(test::LoadOwnSkin(manager));
+    auto* form = new tw::TForm(tw::Application);
+    form->SetBounds(50, 50, 300, 220);
+    form->Show();
+    tw::Application->ProcessMessages();
+    {
+        TacCtrlAdapter adapter(form, &manager);
+        adapter.AdaptControls();
+        // A memo made now sends its form no notice of its own.
+        auto* memo = new tw::TMemo(form);
+        memo->SetParent(form);
+        memo->SetBounds(10, 10, 150, 100);
+        memo->SetScrollBars(tw::ssVertical);
+        memo->HandleNeeded();
+        Pump();
+        EXPECT_NE(adapter.AdapterOf(memo->Handle()), nullptr);
+        // One adapter per window, however often windows are made.
+        const int n = adapter.Count();
+        DestroyWindow(CreateWindowW(L"STATIC", L"", WS_CHILD, 0, 0, 5, 5, form->Handle(), nullptr, nullptr, nullptr));
+        Pump();
+        EXPECT_EQ(adapter.Count(), n);
+    }
+    // With no adapter left nobody is told any more: nothing runs on a freed one.
+    auto* later = new tw::TMemo(form);
+    later->SetParent(form);
+    later->SetScrollBars(tw::ssVertical);
+    later->HandleNeeded();
+    Pump();
+    EXPECT_EQ(TacMainWnd::Of(later->Handle()), nullptr);
+    delete form;
+    DefaultManager = nullptr;
+}
+
+} // namespace
+} // namespace skin
+#endif
+
+#include "skin/windows/sSkinProvider.h"
+#include "skin/windows/sSystemMenu.h"
+
+#ifdef TW_SKIN_ARCHIVE
+namespace skin {
+namespace {
+
+TEST(CaptionButtonsFollowTheSystemMenu, OnlyTheBoxesTheFormAsksForAreShownAndEnabled)
+{
+    tw::Application->Initialize();
+    TsSkinManager manager;
+    ASSERT_TRUE(test::LoadOwnSkin(manager));
+    InstallFormSkinning();
+    auto* form = new tw::TForm(tw::Application);
+    form->SetBounds(60, 60, 360, 240);
+    form->SetBorderIcons(tw::biSystemMenu | tw::biMinimize);
+    form->Show();
+    tw::Application->ProcessMessages();
+    TsSkinProvider* provider = FindProvider(form);
+    ASSERT_NE(provider, nullptr);
+    ASSERT_NE(provider->SystemMenu(), nullptr);
+    RedrawWindow(form->Handle(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+    tw::Application->ProcessMessages();
+    // The menu has no maximize item for this form: no maximize button
+    // either, while minimize and close stand.
+    EXPECT_FALSE(provider->SystemMenu()->VisibleMax());
+    EXPECT_TRUE(provider->Buttons().Max.IsEmpty());
+    EXPECT_FALSE(provider->Buttons().Min.IsEmpty());
+    EXPECT_FALSE(provider->Buttons().Close.IsEmpty());
+    delete form;
+    UninstallFormSkinning();
+    DefaultManager = nullptr;
+}
+
+} // namespace
+} // namespace skin
+#endif
+
+#include "ui/ValEdit.h"
+
+#ifdef TW_SKIN_ARCHIVE
+namespace skin {
+namespace {
+
+TEST(ControlAdapterThirdParty, GridsGetTheSkinnedBarsButKeepTheirColours)
+{
+    tw::Application->Initialize();
+    TsSkinManager manager;
+    ASSERT_TRUE(test::LoadOwnSkin(manager));
+    manager.ThirdParty.SetString(ThirdPartyList::ThirdGrids, "TValueListEditor");
+    manager.UpdateThirdLists();
+    auto* form = new tw::TForm(tw::Application);
+    form->SetBounds(50, 50, 300, 200);
+    auto* grid = new tw::TValueListEditor(form);
+    grid->SetParent(form);
+    grid->SetBounds(10, 10, 200, 120);
+    form->HandleNeeded();
+    grid->HandleNeeded();
+    const tw::TColor color = grid->Color(), font = grid->Font().Color();
+    {
+        TacCtrlAdapter adapter(form, &manager);
+        adapter.AdaptControls();
+        EXPECT_NE(adapter.AdapterOf(grid->Handle()), nullptr);
+        ASSERT_NE(adapter.SkinLinkOf(grid), nullptr);
+        // The fixed row stays in the system's colours: so does the text.
+        EXPECT_EQ(grid->Color(), color);
+        EXPECT_EQ(grid->Font().Color(), font);
+    }
+    delete form;
+    DefaultManager = nullptr;
+}
+
+} // namespace
+} // namespace skin
+#endif
