@@ -24,13 +24,6 @@ using namespace tw::cleantest;
 
 namespace {
 
-std::string AllLog()
-{
-    std::string s;
-    for (const std::string& l : LogLines())
-        s += l + "\n";
-    return s;
-}
 
 bool HasLine(const std::string& line)
 {

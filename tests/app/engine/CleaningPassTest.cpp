@@ -25,13 +25,6 @@ struct Outcome {
     std::string Log;
 };
 
-std::string AllLog()
-{
-    std::string s;
-    for (const std::string& l : LogLines())
-        s += l + "\n";
-    return s;
-}
 
 // The structure of an output: whole packets, continuous counters, sound
 // tables in front.

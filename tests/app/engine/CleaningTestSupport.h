@@ -98,12 +98,23 @@ private:
     bool cleared_ = false;
 };
 
-// One engine and cleaning pass with their host.
-struct Road {
-    TestHost host;
+// The log window's lines as one text, for assertions and failure output.
+inline std::string AllLog()
+{
+    std::string s;
+    for (const std::string& l : LogLines())
+        s += l + "\n";
+    return s;
+}
+
+// One engine and cleaning pass with their host (a TestHost or one derived
+// from it that fails or answers on purpose).
+template <class Host>
+struct RoadWith {
+    Host host;
     std::unique_ptr<TAnalysisEngine> engine;
     TCleaningPass* pass = nullptr;
-    Road()
+    RoadWith()
     {
         engine = std::make_unique<TAnalysisEngine>(static_cast<IAnalysisHost*>(&host));
         pass = new TCleaningPass(engine.get(), engine.get(), &host);
@@ -111,6 +122,7 @@ struct Road {
     bool Analyse(const std::string& file) { return engine->AnalyseStream(file); }
     TCleaningResult Clean(const std::string& out) { return pass->Run(out); }
 };
+using Road = RoadWith<TestHost>;
 
 inline std::string TempName(const std::string& tag, const std::string& ext = ".ts")
 {

@@ -46,13 +46,6 @@ void FillAfter(Road& road, int64_t limit, bool silent = false)
     };
 }
 
-std::string AllLog()
-{
-    std::string s;
-    for (const std::string& l : LogLines())
-        s += l + "\n";
-    return s;
-}
 
 // A recording long enough that the pass looks at the writer's health on its
 // way (every ten thousand packets), not only at its end.

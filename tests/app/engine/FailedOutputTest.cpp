@@ -12,13 +12,6 @@ using namespace tw::cleantest;
 
 namespace {
 
-std::string AllLog()
-{
-    std::string s;
-    for (const std::string& l : LogLines())
-        s += l + "\n";
-    return s;
-}
 
 // A host whose window side fails once the pass has written some packets, as
 // an exception from a window call would in the program.
@@ -33,16 +26,7 @@ public:
     }
 };
 
-struct FailingRoad {
-    FailingMeterHost host;
-    std::unique_ptr<TAnalysisEngine> engine;
-    TCleaningPass* pass = nullptr;
-    FailingRoad()
-    {
-        engine = std::make_unique<TAnalysisEngine>(static_cast<IAnalysisHost*>(&host));
-        pass = new TCleaningPass(engine.get(), engine.get(), &host);
-    }
-};
+using FailingRoad = RoadWith<FailingMeterHost>;
 
 } // namespace
 
@@ -76,10 +60,10 @@ TEST(FailedOutput, APassThatFailsAfterWritingKeepsThePartAndCallsItIncomplete)
     const std::string out = TempName("partial_out");
     Cleanup files{{out, ChangeFileExt(out, ".log")}};
     FailingRoad road;
-    ASSERT_TRUE(road.engine->AnalyseStream(in));
+    ASSERT_TRUE(road.Analyse(in));
     road.host.FailAfterBits = 200000 * 8;
 
-    EXPECT_EQ(road.pass->Run(out), TCleaningResult::Failed);
+    EXPECT_EQ(road.Clean(out), TCleaningResult::Failed);
     EXPECT_TRUE(road.pass->TerminateRequested());
     ASSERT_TRUE(FileExists(out));
     const size_t written = ReadFile(out).size();
