@@ -4,6 +4,7 @@
 // merges; the merge itself is tools/engine/FileMerger.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,13 @@ private:
     bool TakeDestination(const std::string& name);
     // Free bytes on the destination's drive; -1 when unknown.
     static int64_t FreeSpace(const std::string& destination);
+
+public:
+    // Stands in for the disk where a test needs a full one: the free bytes
+    // for a destination (unset: asked of the system).
+    static inline std::function<int64_t(const std::string&)> FreeSpaceHook;
+
+private:
     std::string MergerText(int id) const;
     void SetAction(const std::string& text) override;
     void SetProgress(int filePercent, int totalPercent) override;
