@@ -272,7 +272,7 @@ void TTSHexEditor::UpdateScrollBar() {
     SetScrollInfo(h, SB_VERT, &si, TRUE);
 }
 
-void TTSHexEditor::VScroll(int code) {
+void TTSHexEditor::VScroll(int code, int thumb) {
     const int page = std::max(VisibleRows() - 1, 1);
     switch (code) {
     case SB_LINEUP: ScrollTo(topRow_ - 1); break;
@@ -281,8 +281,8 @@ void TTSHexEditor::VScroll(int code) {
     case SB_PAGEDOWN: ScrollTo(topRow_ + page); break;
     case SB_TOP: ScrollTo(0); break;
     case SB_BOTTOM: ScrollTo(model_.RowCount()); break;
-    case SB_THUMBTRACK:
-    case SB_THUMBPOSITION: {
+    case SB_THUMBPOSITION: ScrollTo(thumb); break;
+    case SB_THUMBTRACK: {
         // The 32-bit track position, not the 16 bits of the message.
         SCROLLINFO si{};
         si.cbSize = sizeof si;
@@ -436,7 +436,7 @@ void TTSHexEditor::WndProc(TMessage& m) {
         UpdateScrollBar();
         return;
     case WM_VSCROLL:
-        VScroll(LOWORD(m.WParam));
+        VScroll(LOWORD(m.WParam), HIWORD(m.WParam));
         m.Result = 0;
         return;
     case WM_MOUSEWHEEL: {
@@ -514,7 +514,9 @@ bool TTSHexEditor::DoKeyPress(wchar_t& key) {
         BOOL lossy = FALSE;
         int n = WideCharToMultiByte(model_.Translation == ttMac ? 1252 : CP_ACP, 0, &w, 1, ansi, sizeof ansi, nullptr,
                                     &lossy);
-        if (n != 1) return true;
+        // A character the chosen set cannot hold is refused, not written as
+        // the converter's "?".
+        if (n != 1 || lossy) return true;
         uint8_t b = static_cast<uint8_t>(ansi[0]);
         if (alt || model_.Translation == ttDos8) {
             // DOS characters, and a code typed with Alt on the number pad: the

@@ -136,7 +136,8 @@ private:
     int VisibleRows() const;
     void ScrollTo(int row);
     void UpdateScrollBar();
-    void VScroll(int code);
+    // A scroll bar's request; `thumb` is where its thumb was let go.
+    void VScroll(int code, int thumb);
     void PlaceCaret();
     void MakeCaret();
     void DrawCell(int col, int row, const TRect& r);
