@@ -237,3 +237,38 @@ TEST_F(HexEditorTest, MacTranslationShowsAndTakesTheHighCharacters) {
     SendMessageW(hex->Handle(), WM_CHAR, 0x00C5, 1); // "Å"
     EXPECT_EQ(m.Data()[1], 0x81);
 }
+
+// A colour given to the control from outside (as a skin gives it to a grid
+// it draws) is the grid's background, cells and empty space alike.
+TEST_F(HexEditorTest, TheControlsColourIsTheGridsBackground) {
+    const TColor dark = static_cast<TColor>(RGB(40, 44, 52));
+    hex->SetColor(dark);
+    EXPECT_EQ(hex->Colors().Background(), dark);
+    const TRect client = hex->ClientRect();
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    // A true-colour picture whatever the display's depth.
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = client.Width();
+    bi.bmiHeader.biHeight = client.Height();
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    SendMessageW(hex->Handle(), WM_PAINT, reinterpret_cast<WPARAM>(mem), 0);
+    // Below the last row, and the blank cell after row 11's last byte.
+    const COLORREF below = GetPixel(mem, 4, client.Height() - 3);
+    const int blankX = hex->ColumnLeft(hex->Model().FirstHexColumn() + 2 * 14) + 2;
+    const COLORREF cell = GetPixel(mem, blankX, 11 * hex->RowHeight() + 2);
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(below, static_cast<COLORREF>(dark));
+    EXPECT_EQ(cell, static_cast<COLORREF>(dark));
+    // And back the other way: the colour role repaints the control's colour.
+    hex->Colors().SetBackground(clWhite);
+    EXPECT_EQ(ColorToRGB(hex->Color()), ColorToRGB(clWhite));
+}
