@@ -53,6 +53,9 @@ public:
     bool CutQuestionAsked = false;
     // An "info.dvr" handed over by the main window; empty otherwise.
     std::string RecordingIndexPath;
+    // Stands in for the disk where a test needs a full one: the free bytes
+    // for a destination (unset: asked of the system).
+    static inline std::function<int64_t(const std::string&)> FreeSpaceHook;
 
     const TMergeSourceTable& Sources() const { return table_; }
     // The list in merge order.
@@ -79,13 +82,6 @@ private:
     bool TakeDestination(const std::string& name);
     // Free bytes on the destination's drive; -1 when unknown.
     static int64_t FreeSpace(const std::string& destination);
-
-public:
-    // Stands in for the disk where a test needs a full one: the free bytes
-    // for a destination (unset: asked of the system).
-    static inline std::function<int64_t(const std::string&)> FreeSpaceHook;
-
-private:
     std::string MergerText(int id) const;
     void SetAction(const std::string& text) override;
     void SetProgress(int filePercent, int totalPercent) override;

@@ -135,6 +135,9 @@ protected:
 
     static void SetUpTestSuite() {
         for (const char* n : {"PlaySound", "UpdateCheck", "ShowLogfileWindow"}) RegWriteBool(kSettingsKey, n, false);
+        // Private data streams are offered for preserving only while
+        // teletext is left out, as it is by default.
+        RegWriteBool(kSettingsKey, "NoTeletext", true);
         RegWriteString(kSettingsKey, "Language", "ENG");
         SetDialogHook([](TDialogRequest& rq) -> std::optional<int> {
             g_dialogs.requests.push_back(rq);
