@@ -107,6 +107,12 @@ TFileMergerForm::TFileMergerForm(TComponent* owner) : TForm(owner)
     sFilenameButton->SetAnchors(akRight | akBottom);
     sBitBtn1->SetAnchors(akRight | akBottom);
     sBitBtn2->SetAnchors(akRight | akBottom);
+    // The list's empty area is painted again at the list's new size (the
+    // owner-drawn list clears only where it draws items).
+    OnResize = [this](TObject*) {
+        if (sListBox1->HandleAllocated())
+            RedrawWindow(sListBox1->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+    };
 
     sOpenDialog1 = new skin::TsOpenDialog(this);
     sOpenDialog1->SetName("sOpenDialog1");
