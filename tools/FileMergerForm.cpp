@@ -81,6 +81,8 @@ TFileMergerForm::TFileMergerForm(TComponent* owner) : TForm(owner)
     SetCaption("File Merger");
     SetPosition(poScreenCenter);
     SetClientSize(520, 300);
+    Constraints().MinWidth = 511;
+    Constraints().MinHeight = 250;
     SetKeyPreview(true);
 
     sListBox1 = PlaceBound<skin::TsAlphaListBox>(this, this, "sListBox1", 10, 26, 400, 168, "Source Files",
@@ -95,6 +97,22 @@ TFileMergerForm::TFileMergerForm(TComponent* owner) : TForm(owner)
     sBitBtn1 = PlaceButton(this, this, "sBitBtn1", 320, 262, "OK", mrNone);
     sBitBtn1->SetDefault(true);
     sBitBtn2 = PlaceButton(this, this, "sBitBtn2", 420, 262, "Cancel", mrCancel);
+    // The list takes what a resize gives or takes; the buttons keep to their
+    // corners and the destination to the bottom, so nothing is cut off at the
+    // least size.
+    sListBox1->SetAnchors(akLeft | akTop | akRight | akBottom);
+    sBitBtn3->SetAnchors(akTop | akRight);
+    sBitBtn4->SetAnchors(akTop | akRight);
+    sFilenameEdit1->SetAnchors(akLeft | akRight | akBottom);
+    sFilenameButton->SetAnchors(akRight | akBottom);
+    sBitBtn1->SetAnchors(akRight | akBottom);
+    sBitBtn2->SetAnchors(akRight | akBottom);
+    // The list's empty area is painted again at the list's new size (the
+    // owner-drawn list clears only where it draws items).
+    OnResize = [this](TObject*) {
+        if (sListBox1->HandleAllocated())
+            RedrawWindow(sListBox1->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+    };
 
     sOpenDialog1 = new skin::TsOpenDialog(this);
     sOpenDialog1->SetName("sOpenDialog1");
@@ -278,6 +296,8 @@ void TFileMergerForm::MoveListItem(int pressX, int pressY, int dropX, int dropY)
 
 int64_t TFileMergerForm::FreeSpace(const std::string& destination)
 {
+    if (FreeSpaceHook)
+        return FreeSpaceHook(destination);
     // Asked of the destination's folder, so shares without a drive letter
     // are measured too.
     ULARGE_INTEGER free{};

@@ -4,6 +4,7 @@
 // merges; the merge itself is tools/engine/FileMerger.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,9 @@ public:
     bool CutQuestionAsked = false;
     // An "info.dvr" handed over by the main window; empty otherwise.
     std::string RecordingIndexPath;
+    // Stands in for the disk where a test needs a full one: the free bytes
+    // for a destination (unset: asked of the system).
+    static inline std::function<int64_t(const std::string&)> FreeSpaceHook;
 
     const TMergeSourceTable& Sources() const { return table_; }
     // The list in merge order.

@@ -112,8 +112,18 @@ TPacketEditorForm::TPacketEditorForm(TComponent* owner) : TForm(owner) {
     };
     sHeaderControl1->OnSectionClick = [this](TObject*, int) { SetOffsetHeader(!hexHeader_); };
 
-    const int rx = hexWidth + 20;
-    SetClientSize(rx + 400, std::max(30 + TSHexEditor1->RowHeight() * 12 + 110, 430));
+    // Everything below the packet's bytes, in rows as the user works down:
+    // where in the file, how to move, what the packet holds. Nothing sits
+    // beside the grid, so the window stays inside a 1024x768 screen.
+    const int hexBottom = TSHexEditor1->Top() + TSHexEditor1->Height();
+    const int placeTop = hexBottom + 10;   // packet number and offset
+    const int stepTop = placeTop + 32;     // stepping, write and discard
+    const int searchTop = stepTop + 32;    // the searches
+    const int fieldsTop = searchTop + 40;  // the decoded fields
+    constexpr int kFieldsEdit = 183;       // left edge of the header boxes (their captions left of it)
+    constexpr int kAfLeft = kFieldsEdit + 130, kAfWidth = 190;
+    constexpr int kPesLeft = kAfLeft + kAfWidth + 10, kPesWidth = 180;
+    const int clientWidth = std::max(TSHexEditor1->Left() + hexWidth, kPesLeft + kPesWidth) + 8;
     // Captions beside the boxes are the boxes' bound labels.
     auto edit = [this](const char* name, const char* caption, int x, int y, int w, TWinControl* parent = nullptr) {
         auto* e = PlaceBound<skin::TsEdit>(this, parent ? parent : this, name, x, y, w, 22, caption);
@@ -121,9 +131,9 @@ TPacketEditorForm::TPacketEditorForm(TComponent* owner) : TForm(owner) {
         return e;
     };
     auto check = [this](const char* name, const char* caption, int x, int y, TWinControl* parent = nullptr) {
-        return Place<skin::TsCheckBox>(this, parent ? parent : this, name, x, y, 200, 20, caption);
+        return Place<skin::TsCheckBox>(this, parent ? parent : this, name, x, y, 170, 20, caption);
     };
-    sEdit1 = edit("sEdit1", "Packet number", rx + 175, 8, 100);
+    sEdit1 = edit("sEdit1", "Packet number", 100, placeTop, 100);
     sEdit1->SetReadOnly(false);
     sEdit1->OnKeyDown = [this](TObject*, WORD& key, TShiftState) {
         if (key == VK_RETURN) {
@@ -132,21 +142,21 @@ TPacketEditorForm::TPacketEditorForm(TComponent* owner) : TForm(owner) {
         }
     };
     sEdit1->OnExit = [this](TObject*) { PacketNumberEntered(); };
-    sSpinEdit1 = PlaceBound<skin::TsSpinEdit>(this, this, "sSpinEdit1", rx + 175, 34, 70, 22, "Offset");
+    sSpinEdit1 = PlaceBound<skin::TsSpinEdit>(this, this, "sSpinEdit1", 270, placeTop, 70, 22, "Offset");
     sSpinEdit1->SetMinValue(0);
     sSpinEdit1->SetMaxValue(191);
     sSpinEdit1->OnChange = [this](TObject*) { OffsetChanged(); };
-    sLabelFX1 = Place<skin::TsLabelFX>(this, this, "sLabelFX1", rx + 255, 37, 60, 16, "M2TS");
+    sLabelFX1 = Place<skin::TsLabelFX>(this, this, "sLabelFX1", 350, placeTop + 3, 60, 16, "M2TS");
     sLabelFX1->SetVisible(false);
-    sEdit2 = edit("sEdit2", "PID", rx + 175, 64, 100);
-    sEdit3 = edit("sEdit3", "Transport Scrambling Control", rx + 175, 90, 120);
-    sEdit4 = edit("sEdit4", "Adaptation Field Control", rx + 175, 116, 120);
-    sEdit5 = edit("sEdit5", "Continuity Counter", rx + 175, 142, 50);
-    sCheckBox1 = check("sCheckBox1", "Transport Error Indicator", rx, 168);
-    sCheckBox2 = check("sCheckBox2", "Payload Unit Start Indicator", rx, 188);
-    sCheckBox3 = check("sCheckBox3", "Transport Priority", rx, 208);
+    sEdit2 = edit("sEdit2", "PID", kFieldsEdit, fieldsTop, 100);
+    sEdit3 = edit("sEdit3", "Transport Scrambling Control", kFieldsEdit, fieldsTop + 26, 120);
+    sEdit4 = edit("sEdit4", "Adaptation Field Control", kFieldsEdit, fieldsTop + 52, 120);
+    sEdit5 = edit("sEdit5", "Continuity Counter", kFieldsEdit, fieldsTop + 78, 50);
+    sCheckBox1 = check("sCheckBox1", "Transport Error Indicator", 8, fieldsTop + 106);
+    sCheckBox2 = check("sCheckBox2", "Payload Unit Start Indicator", 8, fieldsTop + 126);
+    sCheckBox3 = check("sCheckBox3", "Transport Priority", 8, fieldsTop + 146);
     for (TCheckBox* c : {sCheckBox1, sCheckBox2, sCheckBox3}) c->SetEnabled(false);
-    ErrorLabel = Place<skin::TsLabel>(this, this, "ErrorLabel", rx + 230, 171, 170, 16, "ERROR");
+    ErrorLabel = Place<skin::TsLabel>(this, this, "ErrorLabel", kFieldsEdit + 58, fieldsTop + 81, 60, 16, "ERROR");
     // Red on any skin: the one warning of the window.
     ErrorLabel->SetUseSkinColor(false);
     ErrorLabel->Font().SetColor(clRed);
@@ -154,21 +164,21 @@ TPacketEditorForm::TPacketEditorForm(TComponent* owner) : TForm(owner) {
     ErrorLabel->SetShowHint(true);
     ErrorLabel->SetVisible(false);
 
-    sPanelAF = Place<skin::TsGroupBox>(this, this, "sPanelAF", rx, 232, 190, 156, "Adaptation Field");
+    sPanelAF = Place<skin::TsGroupBox>(this, this, "sPanelAF", kAfLeft, fieldsTop - 8, kAfWidth, 166, "Adaptation Field");
     sCheckBox4 = check("sCheckBox4", "Discontinuity Indicator", 8, 20, sPanelAF);
     sCheckBox5 = check("sCheckBox5", "Random Access Indicator", 8, 40, sPanelAF);
     sCheckBox6 = check("sCheckBox6", "ES Priority Indicator", 8, 60, sPanelAF);
-    sEdit6 = edit("sEdit6", "PCR", 56, 82, 120, sPanelAF);
+    sEdit6 = edit("sEdit6", "PCR", 56, 84, 120, sPanelAF);
     sEdit6->SetShowHint(true);
-    sEdit7 = edit("sEdit7", "OPCR", 56, 106, 120, sPanelAF);
-    sEdit8 = edit("sEdit8", "Length", 56, 130, 50, sPanelAF);
+    sEdit7 = edit("sEdit7", "OPCR", 56, 110, 120, sPanelAF);
+    sEdit8 = edit("sEdit8", "Length", 56, 136, 50, sPanelAF);
 
-    sPanelPES = Place<skin::TsGroupBox>(this, this, "sPanelPES", rx + 200, 232, 180, 110, "PES Timer");
+    sPanelPES = Place<skin::TsGroupBox>(this, this, "sPanelPES", kPesLeft, fieldsTop - 8, kPesWidth, 110, "PES Timer");
     sEdit10 = edit("sEdit10", "PTS", 56, 22, 110, sPanelPES);
     sEdit11 = edit("sEdit11", "DTS", 56, 50, 110, sPanelPES);
     sEdit12 = edit("sEdit12", "ESCR", 56, 78, 110, sPanelPES);
 
-    const int by = 30 + TSHexEditor1->RowHeight() * 12 + 14;
+    const int by = stepTop;
     sBitBtn14 = Button("sBitBtn14", "|<", 8, by, 36, [this] {
         ConfirmWriteChanged();
         Raw_TSPacketReader->First();
@@ -201,27 +211,29 @@ TPacketEditorForm::TPacketEditorForm(TComponent* owner) : TForm(owner) {
     for (const TSearchButton& sb : searches) {
         const TPacketSearch kind = sb.kind;
         const bool forward = sb.forward;
-        sb.button = Button(sb.name, sb.caption, sx, by + 32, 68, [this, kind, forward] { Search(kind, forward); });
+        sb.button = Button(sb.name, sb.caption, sx, searchTop, 68, [this, kind, forward] { Search(kind, forward); });
         SetButtonPicture(sb.button, forward ? "SEARCHNEXT" : "SEARCHBACK", forward ? blGlyphRight : blGlyphLeft);
         sx += forward ? 76 : 70;
     }
-    sBitBtn16 = Button("sBitBtn16", "Sync", sx, by + 32, 56, [this] { SearchSync(); });
+    sBitBtn16 = Button("sBitBtn16", "Sync", sx, searchTop, 56, [this] { SearchSync(); });
     sBitBtn4 = Button("sBitBtn4", "Write", 280, by, 60, [this] {
         if (MessageDlg(Msg("@askWrite", German), mtConfirmation, mbYes | mbNo) == mrYes) WritePacket();
     });
     sBitBtn5 = Button("sBitBtn5", "Undo", 344, by, 60, [this] { ShowPacket(); });
     sBitBtn4->SetEnabled(false);
     sBitBtn5->SetEnabled(false);
-    sBitBtn1 = Button("sBitBtn1", "OK", rx + 290, by + 32, 80, [this] {
-        ConfirmWriteChanged();
-        SetModalResult(mrOk);
-    });
+    // Closing asks about unwritten changes in the close query, however the
+    // window is closed; Escape closes as the button does.
+    sBitBtn1 = Button("sBitBtn1", "OK", clientWidth - 8 - 80, fieldsTop + 128, 80, [this] { SetModalResult(mrOk); });
+    sBitBtn1->SetCancel(true);
+    OnCloseQuery = [this](TObject*, bool&) { ConfirmWriteChanged(); };
 
     sStatusBar1 = new skin::TsStatusBar(this);
     sStatusBar1->SetName("sStatusBar1");
     sStatusBar1->SetParent(this);
     sStatusBar1->SetAlign(alBottom);
     sStatusBar1->SetSimplePanel(true);
+    SetClientSize(clientWidth, fieldsTop + 166 + 8 + sStatusBar1->Height());
 
     AutoIncTimer = new TThreadedTimer(this);
     AutoIncTimer->SetName("AutoIncTimer");

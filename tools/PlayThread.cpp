@@ -28,6 +28,18 @@ template <class T> void ReleaseLogged(TPlayThread& t, T*& p, const char* ok, con
     t.Log(left < 0 ? failed : ok);
 }
 
+// A number with `decimals` places as the system writes it: its own decimal
+// separator (the C library's would always give a point).
+std::string SystemDecimalText(double value, int decimals) {
+    std::string text = Format("%.*f", decimals, value);
+    wchar_t separator[8] = {};
+    if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8) > 1) {
+        const size_t point = text.find('.');
+        if (point != std::string::npos) text.replace(point, 1, WideToUtf8(separator));
+    }
+    return text;
+}
+
 std::string PinName(const PIN_INFO& info) {
     wchar_t name[MAX_PIN_NAME + 1] = {};
     lstrcpynW(name, info.achName, MAX_PIN_NAME);
@@ -142,13 +154,19 @@ public:
         }
         return r;
     }
-    void ReleaseFilter(TFilterRef& filter) override {
+    void ReleaseFilter(TFilterRef& filter) override { ReleaseFilterCounted(filter); }
+    // As ReleaseFilter, answering the count the filter's release reported
+    // (0 when nothing was held); negative means the release failed.
+    LONG ReleaseFilterCounted(TFilterRef& filter) {
+        LONG left = 0;
         if (filter > 0 && static_cast<size_t>(filter) <= slots_.size()) {
             Slot& s = slots_[static_cast<size_t>(filter - 1)];
             ReleasePins(s);
-            ReleaseRef(s.Filter);
+            if (s.Filter) left = static_cast<LONG>(s.Filter->Release());
+            s.Filter = nullptr;
         }
         filter = 0;
+        return left;
     }
     void ReleaseAll() {
         for (Slot& s : slots_) {
@@ -397,7 +415,7 @@ bool TPlayThread::OpenMedia() {
         player_->framesPerSecond_ = timing.FramesPerSecond;
         player_->frameDuration_ = timing.FrameMs;
         if (timing.Valid) {
-            Log("Frames/sec: " + Format("%.2f", timing.FramesPerSecond));
+            Log("Frames/sec: " + SystemDecimalText(timing.FramesPerSecond, 2));
             Log("Frame rate: " + IntToStr(timing.FrameMs) + "ms");
         } else {
             Log("Failed to calculate average time per frame");
@@ -511,10 +529,9 @@ void TPlayThread::DestroyGraph() {
     ReleaseLogged(*this, mediaEvent_, "Event released", "Event release failed");
     ReleaseLogged(*this, mediaControl_, "MediaControl released", "MediaControl release failed");
     ReleaseLogged(*this, mediaSeeking_, "MediaSeeking released", "MediaSeeking release failed");
-    if (builder_->SourceFilter) {
-        comGraph_->ReleaseFilter(builder_->SourceFilter);
-        Log("Media Splitter source released");
-    }
+    if (builder_->SourceFilter)
+        Log(comGraph_->ReleaseFilterCounted(builder_->SourceFilter) < 0 ? "Media Splitter source release failed"
+                                                                         : "Media Splitter source released");
     ReleaseLogged(*this, comGraph_->FileSource, "File source interface released",
                   "File source interface release failed");
     comGraph_->ReleaseAll();

@@ -15,13 +15,21 @@ void TColors::Changed() {
 
 namespace {
 
+// The code page of the characters the model hands out for a translation:
+// the Mac table gives Windows (1252) characters, whatever the system's.
+UINT CharCodePage(TTranslationType t) {
+    if (t == ttDos8) return CP_OEMCP;
+    if (t == ttMac) return 1252;
+    return CP_ACP;
+}
+
 // A byte of the character half in the text of the canvas: bytes above 127
 // are characters of the system's ANSI code page, or of its OEM (DOS) code
 // page for the DOS translation.
 std::string CharCellText(char c, TTranslationType t) {
     if (static_cast<unsigned char>(c) < 128) return std::string(1, c);
     wchar_t w = 0;
-    if (MultiByteToWideChar(t == ttDos8 ? CP_OEMCP : CP_ACP, 0, &c, 1, &w, 1) != 1) return ".";
+    if (MultiByteToWideChar(CharCodePage(t), 0, &c, 1, &w, 1) != 1) return ".";
     return WideToUtf8(std::wstring(1, w));
 }
 
@@ -44,12 +52,19 @@ TTSHexEditor::~TTSHexEditor() = default;
 
 void TTSHexEditor::CreateParams(TCreateParams& p) {
     TCustomControl::CreateParams(p);
-    p.Style |= WS_BORDER; // single border, no 3-D look
+    p.Style |= WS_BORDER | WS_VSCROLL; // single border, no 3-D look
 }
 
 void TTSHexEditor::HandleCreated() {
     TCustomControl::HandleCreated();
     Measure();
+}
+
+void TTSHexEditor::ColorChanged() {
+    TCustomControl::ColorChanged();
+    // The control's colour is the grid's background, also when it is set
+    // from outside (by a skin).
+    colors_->TakeBackground(Color());
 }
 
 void TTSHexEditor::FontChanged() {
@@ -222,12 +237,61 @@ void TTSHexEditor::Seek(int64_t offset, int origin) {
 
 // --- caret ---------------------------------------------------------------------------
 
+int TTSHexEditor::VisibleRows() const { return std::max(ClientRect().Height() / std::max(rowHeight_, 1), 1); }
+
 void TTSHexEditor::ScrollToCaret() {
-    const int visible = std::max(ClientRect().Height() / std::max(rowHeight_, 1), 1);
+    const int visible = VisibleRows();
     const int row = model_.RowOfByte(model_.CaretPos());
     if (row < topRow_) topRow_ = row;
     else if (row >= topRow_ + visible) topRow_ = row - visible + 1;
     topRow_ = std::clamp(topRow_, 0, std::max(model_.RowCount() - 1, 0));
+    UpdateScrollBar();
+}
+
+void TTSHexEditor::ScrollTo(int row) {
+    const int last = std::max(model_.RowCount() - VisibleRows(), 0);
+    row = std::clamp(row, 0, last);
+    if (row == topRow_) return;
+    topRow_ = row;
+    UpdateScrollBar();
+    // The caret stays on its byte: it follows it, or waits outside the view.
+    PlaceCaret();
+    Invalidate();
+}
+
+void TTSHexEditor::UpdateScrollBar() {
+    HWND h = HandleIfAllocated();
+    if (!h) return;
+    SCROLLINFO si{};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS; // no bar while every row is in view
+    si.nMin = 0;
+    si.nMax = std::max(model_.RowCount() - 1, 0);
+    si.nPage = static_cast<UINT>(VisibleRows());
+    si.nPos = topRow_;
+    SetScrollInfo(h, SB_VERT, &si, TRUE);
+}
+
+void TTSHexEditor::VScroll(int code, int thumb) {
+    const int page = std::max(VisibleRows() - 1, 1);
+    switch (code) {
+    case SB_LINEUP: ScrollTo(topRow_ - 1); break;
+    case SB_LINEDOWN: ScrollTo(topRow_ + 1); break;
+    case SB_PAGEUP: ScrollTo(topRow_ - page); break;
+    case SB_PAGEDOWN: ScrollTo(topRow_ + page); break;
+    case SB_TOP: ScrollTo(0); break;
+    case SB_BOTTOM: ScrollTo(model_.RowCount()); break;
+    case SB_THUMBPOSITION: ScrollTo(thumb); break;
+    case SB_THUMBTRACK: {
+        // The 32-bit track position, not the 16 bits of the message.
+        SCROLLINFO si{};
+        si.cbSize = sizeof si;
+        si.fMask = SIF_TRACKPOS;
+        if (HWND h = HandleIfAllocated(); h && GetScrollInfo(h, SB_VERT, &si)) ScrollTo(si.nTrackPos);
+        break;
+    }
+    default: break;
+    }
 }
 
 void TTSHexEditor::MakeCaret() {
@@ -369,7 +433,21 @@ void TTSHexEditor::WndProc(TMessage& m) {
     case WM_SIZE:
         TCustomControl::WndProc(m);
         Measure();
+        UpdateScrollBar();
         return;
+    case WM_VSCROLL:
+        VScroll(LOWORD(m.WParam), HIWORD(m.WParam));
+        m.Result = 0;
+        return;
+    case WM_MOUSEWHEEL: {
+        // Three rows a notch; what is left of a notch waits for the next.
+        wheel_ += static_cast<short>(HIWORD(m.WParam));
+        const int notches = wheel_ / WHEEL_DELTA;
+        wheel_ -= notches * WHEEL_DELTA;
+        if (notches != 0) ScrollTo(topRow_ - 3 * notches);
+        m.Result = 0;
+        return;
+    }
     default: break;
     }
     TCustomControl::WndProc(m);
@@ -434,8 +512,11 @@ bool TTSHexEditor::DoKeyPress(wchar_t& key) {
         char ansi[4] = {};
         wchar_t w = key;
         BOOL lossy = FALSE;
-        int n = WideCharToMultiByte(CP_ACP, 0, &w, 1, ansi, sizeof ansi, nullptr, &lossy);
-        if (n != 1) return true;
+        int n = WideCharToMultiByte(model_.Translation == ttMac ? 1252 : CP_ACP, 0, &w, 1, ansi, sizeof ansi, nullptr,
+                                    &lossy);
+        // A character the chosen set cannot hold is refused, not written as
+        // the converter's "?".
+        if (n != 1 || lossy) return true;
         uint8_t b = static_cast<uint8_t>(ansi[0]);
         if (alt || model_.Translation == ttDos8) {
             // DOS characters, and a code typed with Alt on the number pad: the

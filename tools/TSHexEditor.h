@@ -40,7 +40,11 @@ public:
 #undef TW_HEX_COLOR
 
 private:
+    friend class TTSHexEditor;
     void Changed();
+    // The control's own colour taken as the background, without repainting
+    // twice.
+    void TakeBackground(TColor c) { Background_ = c; }
     TTSHexEditor* owner_;
     TColor Background_ = clWindow, Offset_ = clBlack, OddColumn_ = clBlue, EvenColumn_ = clNavy,
            PositionBackground_ = clNavy, PositionText_ = clWhite, ChangedBackground_ = clYellow,
@@ -120,12 +124,20 @@ protected:
     bool DoKeyPress(wchar_t& key) override;
     void MouseDown(TMouseButton b, TShiftState s, int x, int y) override;
     void FontChanged() override;
+    void ColorChanged() override;
 
 private:
     friend class TColors;
     void Measure();
     void Changed(bool stateChanged);
     void ScrollToCaret();
+    // Rows of the view, and the first row shown put at `row` (clamped so the
+    // last row ends the view); the scroll bar follows.
+    int VisibleRows() const;
+    void ScrollTo(int row);
+    void UpdateScrollBar();
+    // A scroll bar's request; `thumb` is where its thumb was let go.
+    void VScroll(int code, int thumb);
     void PlaceCaret();
     void MakeCaret();
     void DrawCell(int col, int row, const TRect& r);
@@ -140,6 +152,7 @@ private:
     int unit_ = 8;
     int rowHeight_ = 16;
     int topRow_ = 0;
+    int wheel_ = 0; // wheel turns not yet a whole notch
 };
 
 } // namespace tw

@@ -45,6 +45,13 @@ template <class T> class TBound final : public T, public IBoundCaption {
 public:
     explicit TBound(TComponent* owner) : T(owner), bound_(this, &this->SkinData) {}
     skin::TsBoundLabel& BoundLabel() override { return bound_; }
+    // The caption goes where its control goes (a window that anchors its
+    // controls moves them when it is resized).
+    void SetBounds(int left, int top, int width, int height) override
+    {
+        T::SetBounds(left, top, width, height);
+        if (bound_.Active()) bound_.UpdatePosition();
+    }
     void WndProc(TMessage& m) override
     {
         T::WndProc(m);

@@ -148,3 +148,127 @@ TEST_F(HexEditorTest, ARowOfItsOwnLengthTakesTheClicksOfItsBytes) {
     Click(m.FirstHexColumn() + 2 * 10, 20); // no such row
     EXPECT_EQ(m.CaretPos(), 187);
 }
+
+// Five rows in view of twelve: the scroll bar and the wheel move the view,
+// clicks land on the rows shown, and the caret waits outside while its row
+// is scrolled away.
+TEST_F(HexEditorTest, ScrollBarAndWheelShowTheRowsOutsideTheView) {
+    const THexEditorModel& m = hex->Model();
+    hex->SetBounds(0, 0, 680, hex->RowHeight() * 5 + 2);
+    Application->ProcessMessages();
+    SCROLLINFO si{};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_ALL;
+    ASSERT_TRUE(GetScrollInfo(hex->Handle(), SB_VERT, &si));
+    EXPECT_EQ(si.nMax, 11);
+    EXPECT_EQ(si.nPage, 5u);
+    auto scroll = [&](int code, int pos = 0) {
+        SendMessageW(hex->Handle(), WM_VSCROLL, MAKEWPARAM(code, pos), 0);
+        return hex->TopRow();
+    };
+    auto barPos = [&] { return GetScrollPos(hex->Handle(), SB_VERT); };
+    EXPECT_EQ(scroll(SB_LINEDOWN), 1);
+    EXPECT_EQ(scroll(SB_PAGEDOWN), 5);
+    EXPECT_EQ(scroll(SB_BOTTOM), 7); // the last row ends the view
+    EXPECT_EQ(scroll(SB_LINEDOWN), 7);
+    EXPECT_EQ(barPos(), 7);
+    EXPECT_EQ(scroll(SB_THUMBPOSITION, 3), 3);
+    EXPECT_EQ(barPos(), 3);
+    EXPECT_EQ(scroll(SB_LINEUP), 2);
+    EXPECT_EQ(scroll(SB_TOP), 0);
+
+    // The caret's row (0) scrolled away: the caret waits outside the view.
+    scroll(SB_THUMBPOSITION, 6);
+    POINT caret{};
+    GetCaretPos(&caret);
+    EXPECT_LT(caret.y, 0);
+    // A click on the first row shown is a click on row 6.
+    Click(m.FirstHexColumn(), 0);
+    EXPECT_EQ(m.CaretPos(), 6 * 16);
+    GetCaretPos(&caret);
+    EXPECT_EQ(caret.y, 0);
+
+    // The wheel: three rows a notch, half notches add up.
+    auto wheel = [&](int delta) {
+        SendMessageW(hex->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(delta)), 0);
+        return hex->TopRow();
+    };
+    EXPECT_EQ(wheel(WHEEL_DELTA), 3);
+    EXPECT_EQ(wheel(-WHEEL_DELTA / 2), 3);
+    EXPECT_EQ(wheel(-WHEEL_DELTA / 2), 6);
+    EXPECT_EQ(wheel(-3 * WHEEL_DELTA), 7);
+    EXPECT_EQ(barPos(), 7);
+    // Keys move the view to the caret, and the bar follows.
+    Key(VK_HOME);
+    Hold(VK_CONTROL, true);
+    Key(VK_HOME);
+    Hold(VK_CONTROL, false);
+    EXPECT_EQ(m.CaretPos(), 0);
+    EXPECT_EQ(hex->TopRow(), 0);
+    EXPECT_EQ(barPos(), 0);
+}
+
+// The Mac character set: bytes above 127 show as their Mac characters and
+// typing one stores its Mac byte; a character the set lacks is refused.
+TEST_F(HexEditorTest, MacTranslationShowsAndTakesTheHighCharacters) {
+    hex->SetTranslation(ttMac);
+    TTSPacketBuffer rec;
+    rec.Length = 4;
+    rec.Data[0] = 0x80; // Mac "Ä"
+    rec.Data[1] = 0x8E; // Mac "é"
+    rec.Data[2] = 0xAD; // Mac "≠", not a Windows character
+    rec.Data[3] = 0x41;
+    hex->LoadPacketBuffer(rec);
+    THexEditorModel& m = hex->Model();
+    EXPECT_EQ(static_cast<uint8_t>(m.CharText(0)), 0xC4);
+    EXPECT_EQ(static_cast<uint8_t>(m.CharText(1)), 0xE9);
+    EXPECT_EQ(m.CharText(2), '.');
+    EXPECT_EQ(m.CharText(3), 'A');
+
+    m.SetCaret(0, true, 0);
+    SendMessageW(hex->Handle(), WM_CHAR, 0x00FC, 1); // "ü"
+    EXPECT_EQ(m.Data()[0], 0x9F);
+    EXPECT_EQ(m.CaretPos(), 1);
+    SendMessageW(hex->Handle(), WM_CHAR, 0x0160, 1); // "Š": a Windows character the Mac set lacks
+    EXPECT_EQ(m.Data()[1], 0x8E);
+    SendMessageW(hex->Handle(), WM_CHAR, 0x4E00, 1); // not even a Windows character
+    EXPECT_EQ(m.Data()[1], 0x8E);
+    EXPECT_EQ(m.CaretPos(), 1);
+    SendMessageW(hex->Handle(), WM_CHAR, 0x00C5, 1); // "Å"
+    EXPECT_EQ(m.Data()[1], 0x81);
+}
+
+// A colour given to the control from outside (as a skin gives it to a grid
+// it draws) is the grid's background, cells and empty space alike.
+TEST_F(HexEditorTest, TheControlsColourIsTheGridsBackground) {
+    const TColor dark = static_cast<TColor>(RGB(40, 44, 52));
+    hex->SetColor(dark);
+    EXPECT_EQ(hex->Colors().Background(), dark);
+    const TRect client = hex->ClientRect();
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    // A true-colour picture whatever the display's depth.
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = client.Width();
+    bi.bmiHeader.biHeight = client.Height();
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    SendMessageW(hex->Handle(), WM_PAINT, reinterpret_cast<WPARAM>(mem), 0);
+    // Below the last row, and the blank cell after row 11's last byte.
+    const COLORREF below = GetPixel(mem, 4, client.Height() - 3);
+    const int blankX = hex->ColumnLeft(hex->Model().FirstHexColumn() + 2 * 14) + 2;
+    const COLORREF cell = GetPixel(mem, blankX, 11 * hex->RowHeight() + 2);
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(below, static_cast<COLORREF>(dark));
+    EXPECT_EQ(cell, static_cast<COLORREF>(dark));
+    // And back the other way: the colour role repaints the control's colour.
+    hex->Colors().SetBackground(clWhite);
+    EXPECT_EQ(ColorToRGB(hex->Color()), ColorToRGB(clWhite));
+}

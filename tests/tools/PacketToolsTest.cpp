@@ -662,3 +662,130 @@ TEST_F(PacketToolsTest, FilterDialogWearsTheSkinWithItsListCaptionAbove) {
     EXPECT_EQ(label.Left, list.Left);
     for (const TDialogRequest& r : g_dialogs.requests) EXPECT_NE(r.Kind, dkSaveFile);
 }
+
+TEST_F(PacketToolsTest, PacketEditorFitsASmallScreenWithItsOkButtonInSight) {
+    g_dialogs.openAnswer = Recording("editor_layout.ts");
+    std::vector<std::string> english, german;
+    RECT outer{};
+    bool okOnTop = false, okUsable = false;
+    auto check = [&](TForm& form) {
+        auto* f = dynamic_cast<TPacketEditorForm*>(&form);
+        ASSERT_NE(f, nullptr);
+        GetWindowRect(f->Handle(), &outer);
+        english = test::LayoutFaults(*f);
+        // Nothing lies over the OK button where the user clicks it.
+        const TRect ok = f->sBitBtn1->BoundsRect();
+        POINT centre{(ok.Left + ok.Right) / 2, (ok.Top + ok.Bottom) / 2};
+        okOnTop = ChildWindowFromPointEx(f->Handle(), centre, CWP_SKIPINVISIBLE) == f->sBitBtn1->Handle();
+        okUsable = f->sBitBtn1->Visible() && f->sBitBtn1->Enabled();
+        f->SetLanguage(true);
+        german = test::LayoutFaults(*f);
+        Click(f->sBitBtn1);
+        PostMessageW(f->Handle(), WM_NULL, 0, 0);
+    };
+    ToolFormShownHook = [&](TForm& form) { WhenVisible(form, check); };
+    Command("SPacketEditor1");
+    auto joined = [](const std::vector<std::string>& v) {
+        std::string all;
+        for (const std::string& s : v) all += s + "\n";
+        return all;
+    };
+    EXPECT_TRUE(english.empty()) << joined(english);
+    EXPECT_TRUE(german.empty()) << joined(german);
+    // A 1024x768 screen less a task bar, the skin's frame included.
+    EXPECT_LE(outer.right - outer.left, 1024);
+    EXPECT_LE(outer.bottom - outer.top, 728);
+    EXPECT_TRUE(okOnTop);
+    EXPECT_TRUE(okUsable);
+}
+
+TEST_F(PacketToolsTest, ClosingThePacketEditorAsksAboutUnwrittenChanges) {
+    // However the window is closed, an edited packet is offered for writing:
+    // the title bar's close button, Escape and OK.
+    struct Way {
+        const char* name;
+        std::function<void(TPacketEditorForm&)> close;
+        bool answer;
+    };
+    const std::vector<Way> ways = {
+        {"title bar", [](TPacketEditorForm& f) { PostMessageW(f.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); }, true},
+        {"Escape",
+         [](TPacketEditorForm& f) {
+             PostMessageW(f.TSHexEditor1->Handle(), WM_KEYDOWN, VK_ESCAPE, 1);
+             PostMessageW(f.TSHexEditor1->Handle(), WM_KEYUP, VK_ESCAPE, 0xC0000001);
+         },
+         false},
+        {"OK", [](TPacketEditorForm& f) { Click(f.sBitBtn1); }, false},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        const std::string in = Recording(std::string("editor_close_") + (way.answer ? "yes" : "no") + way.name[0] + ".ts");
+        const Bytes before = ReadAll(in);
+        g_dialogs = Dialogs();
+        g_dialogs.openAnswer = in;
+        g_dialogs.yes = way.answer;
+        ToolFormShownHook = [&](TForm& form) {
+            auto* f = static_cast<TPacketEditorForm*>(&form);
+            // Byte 4's high digit of packet 0 typed over.
+            f->TSHexEditor1->SetFocus();
+            f->TSHexEditor1->Model().SetCaret(4, false, 0);
+            Char(f->TSHexEditor1, before[4] >> 4 == 0xE ? L'D' : L'E');
+            Application->ProcessMessages();
+            EXPECT_TRUE(f->TSHexEditor1->Modified());
+            way.close(*f);
+        };
+        Command("SPacketEditor1");
+        int asked = 0;
+        for (const std::string& m : Messages()) asked += m == "The packet was changed!\rWrite the changed packet?";
+        EXPECT_EQ(asked, 1);
+        const Bytes after = ReadAll(in);
+        ASSERT_EQ(after.size(), before.size());
+        EXPECT_EQ(after[4] != before[4], way.answer);
+        for (size_t i = 0; i < after.size(); ++i)
+            if (i != 4) ASSERT_EQ(after[i], before[i]) << "byte " << i;
+    }
+}
+
+TEST_F(PacketToolsTest, PayloadAndPcrSearchesFindDamagedPacketsByTheirHeaders) {
+    // The packets the searches look for carry a transport error: the user
+    // hunting a PCR or a payload start finds them all the same, while a
+    // packet without a sync byte has no header to match.
+    const std::string in = Name("editor_damaged_search.ts");
+    tw::test::TsStream ts;
+    for (int i = 0; i < 20; ++i) {
+        tw::test::TsPacketOptions o;
+        o.pid = 0x100;
+        o.payloadStart = i == 0 || i == 5 || i == 12;
+        if (i == 8 || i == 15) o.pcr = 27000000 + i;
+        o.payload.assign(184, 0x10);
+        ts.Add(o);
+    }
+    ts.SetTransportError(5);
+    ts.SetTransportError(8);
+    ts.Save(in);
+    // Packet 12's sync byte is gone: its payload start cannot be read.
+    Bytes data = ReadAll(in);
+    data[12 * 188] = 0x00;
+    WriteAll(in, data);
+    g_dialogs.openAnswer = in;
+    std::vector<int64_t> at;
+    ToolFormShownHook = [&](TForm& form) {
+        auto* f = static_cast<TPacketEditorForm*>(&form);
+        TTSPacketReader& r = *f->Raw_TSPacketReader;
+        Click(f->sBitBtn8); // Payl. forward: the damaged packet 5
+        at.push_back(r.PacketIndex());
+        Click(f->sBitBtn8); // nothing further (12 has no header)
+        at.push_back(r.PacketIndex());
+        Click(f->sBitBtn10); // PCR forward: the damaged packet 8
+        at.push_back(r.PacketIndex());
+        Click(f->sBitBtn10);
+        at.push_back(r.PacketIndex());
+        Click(f->sBitBtn11); // PCR backward: 8 again
+        at.push_back(r.PacketIndex());
+        Click(f->sBitBtn1);
+        PostMessageW(f->Handle(), WM_NULL, 0, 0);
+    };
+    Command("SPacketEditor1");
+    EXPECT_EQ(at, (std::vector<int64_t>{5, 5, 8, 15, 8}));
+    EXPECT_EQ(ReadAll(in), data);
+}

@@ -80,4 +80,39 @@ inline std::vector<std::string> UnskinnedControls(TComponent& owner, const std::
     return out;
 }
 
+// What is wrong with a window's layout, one line per fault: a shown control
+// reaching out of its parent's client area, or two shown controls of one
+// parent overlapping (bound labels included: they are their control's
+// siblings). Empty when every control can be seen whole.
+inline std::vector<std::string> LayoutFaults(TWinControl& parent)
+{
+    auto name = [](TControl* c) {
+        if (!c->Name().empty()) return c->Name();
+        if (auto* l = dynamic_cast<TLabel*>(c)) return "label \"" + l->Caption() + "\"";
+        return std::string("(unnamed)");
+    };
+    auto text = [](const TRect& r) {
+        return "(" + std::to_string(r.Left) + "," + std::to_string(r.Top) + ")-(" + std::to_string(r.Right) + "," +
+               std::to_string(r.Bottom) + ")";
+    };
+    std::vector<std::string> out;
+    const TRect client = parent.ClientRect();
+    std::vector<TControl*> shown;
+    for (int i = 0; i < parent.ControlCount(); ++i)
+        if (parent.Controls(i)->Visible()) shown.push_back(parent.Controls(i));
+    for (size_t i = 0; i < shown.size(); ++i) {
+        const TRect r = shown[i]->BoundsRect();
+        if (r.Left < client.Left || r.Top < client.Top || r.Right > client.Right || r.Bottom > client.Bottom)
+            out.push_back(name(shown[i]) + " " + text(r) + " outside " + name(&parent) + " " + text(client));
+        for (size_t j = i + 1; j < shown.size(); ++j) {
+            const TRect o = shown[j]->BoundsRect();
+            if (r.Left < o.Right && o.Left < r.Right && r.Top < o.Bottom && o.Top < r.Bottom)
+                out.push_back(name(shown[i]) + " " + text(r) + " overlaps " + name(shown[j]) + " " + text(o));
+        }
+        if (auto* w = dynamic_cast<TWinControl*>(shown[i]))
+            for (const std::string& inner : LayoutFaults(*w)) out.push_back(inner);
+    }
+    return out;
+}
+
 } // namespace tw::test

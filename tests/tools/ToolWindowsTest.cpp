@@ -135,6 +135,9 @@ protected:
 
     static void SetUpTestSuite() {
         for (const char* n : {"PlaySound", "UpdateCheck", "ShowLogfileWindow"}) RegWriteBool(kSettingsKey, n, false);
+        // Private data streams are offered for preserving only while
+        // teletext is left out, as it is by default.
+        RegWriteBool(kSettingsKey, "NoTeletext", true);
         RegWriteString(kSettingsKey, "Language", "ENG");
         SetDialogHook([](TDialogRequest& rq) -> std::optional<int> {
             g_dialogs.requests.push_back(rq);
@@ -613,4 +616,169 @@ TEST_F(ToolWindowsTest, AMergeOfFilesWithoutASinglePacketSaysSoAndWritesNothing)
     EXPECT_TRUE(AnyMessageHas("Merging failed!\rNo transport stream packets found in " + a));
     EXPECT_FALSE(AnyMessageHas("successfully"));
     EXPECT_FALSE(FileExists(dest));
+}
+
+namespace {
+
+// A key as the user presses it on a control: through the modal loop, where
+// the window's key preview and dialog keys see it.
+void PressKey(TWinControl* c, WORD vk) {
+    PostMessageW(c->Handle(), WM_KEYDOWN, vk, 1);
+    PostMessageW(c->Handle(), WM_KEYUP, vk, 0xC0000001);
+    Application->ProcessMessages();
+}
+
+} // namespace
+
+TEST_F(ToolWindowsTest, MergerKeepsItsControlsInSightWhenResized) {
+    std::vector<std::string> atLeast, grown;
+    int width = 0, height = 0, okGap = -1, okGapGrown = -1, editGapGrown = -1;
+    bool listGrew = false, destLabelAbove = false;
+    WhenShown([] { return FileMergerForm && FileMergerForm->Visible(); }, [&] {
+        TFileMergerForm& f = *FileMergerForm;
+        // Dragged smaller than allowed: held at the least size.
+        f.SetBounds(f.Left(), f.Top(), 300, 120);
+        Settle();
+        width = f.Width();
+        height = f.Height();
+        atLeast = test::LayoutFaults(f);
+        okGap = f.ClientWidth() - (f.sBitBtn2->Left() + f.sBitBtn2->Width());
+        const int listHeight = f.sListBox1->Height();
+        f.SetBounds(f.Left(), f.Top(), 800, 600);
+        Settle();
+        grown = test::LayoutFaults(f);
+        okGapGrown = f.ClientWidth() - (f.sBitBtn2->Left() + f.sBitBtn2->Width());
+        editGapGrown = f.ClientHeight() - (f.sFilenameEdit1->Top() + f.sFilenameEdit1->Height());
+        listGrew = f.sListBox1->Height() > listHeight + 300 && f.sListBox1->Width() > 600;
+        const BoundCaption dest = CaptionOf(f.sFilenameEdit1);
+        destLabelAbove = dest.visible && dest.label.Bottom <= dest.box.Top && dest.label.Top >= dest.box.Top - 20;
+        Press(f.sBitBtn2);
+    });
+    MenuCommand(Form1->FileMerger1);
+    EXPECT_EQ(width, 511);
+    EXPECT_EQ(height, 250);
+    EXPECT_TRUE(atLeast.empty()) << Joined(atLeast);
+    EXPECT_TRUE(grown.empty()) << Joined(grown);
+    EXPECT_GE(okGap, 0);
+    EXPECT_EQ(okGapGrown, okGap);
+    EXPECT_LT(editGapGrown, 100);
+    EXPECT_TRUE(listGrew);
+    EXPECT_TRUE(destLabelAbove);
+}
+
+TEST_F(ToolWindowsTest, MergerRemovesWithTheDeleteKeyAndClosesWithEscape) {
+    const Bytes data = ReadAll(Fixture("h264_ac3.ts"));
+    const std::string a = Temp("del_a.ts"), b = Temp("del_b.ts"), c = Temp("del_c.ts");
+    WriteAll(a, Slice(data, 0, 188 * 100));
+    WriteAll(b, Slice(data, 188 * 100, 188 * 300));
+    WriteAll(c, Slice(data, 188 * 300, 188 * 350));
+    const std::string dest = Temp("del_dest.ts");
+    files.push_back(ChangeFileExt(dest, ".log"));
+    int64_t totalBefore = 0, totalAfter = 0;
+    int selectedAfter = -2, selectedAtEnd = -2;
+    std::vector<std::string> listed;
+    bool removeOffWhenEmpty = false;
+    WhenShown([] { return FileMergerForm && FileMergerForm->Visible(); }, [&] {
+        TFileMergerForm& f = *FileMergerForm;
+        for (const std::string& n : {a, b, c}) f.AddFile(n);
+        totalBefore = f.Sources().TotalMergeSize();
+        // The middle file chosen with the keys, then Delete.
+        f.sListBox1->SetFocus();
+        PressKey(f.sListBox1, VK_HOME);
+        PressKey(f.sListBox1, VK_DOWN);
+        EXPECT_EQ(f.sListBox1->ItemIndex(), 1);
+        EXPECT_TRUE(f.sBitBtn4->Enabled());
+        PressKey(f.sListBox1, VK_DELETE);
+        totalAfter = f.Sources().TotalMergeSize();
+        selectedAfter = f.sListBox1->ItemIndex();
+        listed = f.MergeOrder();
+        // Delete in the destination box edits the name, never the list.
+        f.sFilenameEdit1->SetFocus();
+        PressKey(f.sFilenameEdit1, VK_DELETE);
+        EXPECT_EQ(f.MergeOrder().size(), 2u);
+        f.sFilenameEdit1->SetText(dest);
+        Press(f.sBitBtn1);
+    });
+    MenuCommand(Form1->FileMerger1);
+    EXPECT_EQ(listed, (std::vector<std::string>{a, c}));
+    EXPECT_EQ(selectedAfter, 1); // the item now at the removed one's place
+    EXPECT_EQ(totalBefore - totalAfter, 188 * 200);
+    Bytes merged = Slice(data, 0, 188 * 100);
+    const Bytes third = Slice(data, 188 * 300, 188 * 350);
+    merged.insert(merged.end(), third.begin(), third.end());
+    EXPECT_EQ(ReadAll(dest), merged);
+
+    // The last item removed: the one before it is chosen; an empty list
+    // turns the button off; Escape cancels without a merge.
+    g_dialogs = Dialogs();
+    TModalResult result = mrNone;
+    WhenShown([] { return FileMergerForm && FileMergerForm->Visible(); }, [&] {
+        TFileMergerForm& f = *FileMergerForm;
+        f.AddFile(a);
+        f.AddFile(b);
+        f.sListBox1->SetFocus();
+        PressKey(f.sListBox1, VK_END);
+        PressKey(f.sListBox1, VK_DELETE);
+        selectedAtEnd = f.sListBox1->ItemIndex();
+        PressKey(f.sListBox1, VK_DELETE);
+        removeOffWhenEmpty = !f.sBitBtn4->Enabled() && f.MergeOrder().empty();
+        f.OnClose = [&](TObject*, TCloseAction&) { result = f.ModalResult(); };
+        PressKey(f.sListBox1, VK_ESCAPE);
+    });
+    MenuCommand(Form1->FileMerger1);
+    EXPECT_EQ(selectedAtEnd, 0);
+    EXPECT_TRUE(removeOffWhenEmpty);
+    EXPECT_EQ(result, mrCancel);
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(ToolWindowsTest, MergerLeavesTheDestinationAloneWhenRefusedOrNotToBeOverwritten) {
+    const Bytes data = ReadAll(Fixture("h264_ac3.ts"));
+    const std::string a = Temp("keep_a.ts"), b = Temp("keep_b.ts");
+    WriteAll(a, Slice(data, 0, 188 * 100));
+    WriteAll(b, Slice(data, 188 * 100, 188 * 200));
+    const std::string dest = Temp("keep_dest.ts");
+    const Bytes old(1000, 0x55);
+    WriteAll(dest, old);
+    files.push_back(ChangeFileExt(dest, ".log"));
+    auto merge = [&](const std::function<void(TFileMergerForm&)>& before) {
+        WhenShown([] { return FileMergerForm && FileMergerForm->Visible(); }, [&] {
+            TFileMergerForm& f = *FileMergerForm;
+            f.AddFile(a);
+            f.AddFile(b);
+            f.sFilenameEdit1->SetText(dest);
+            before(f);
+            Press(f.sBitBtn1);
+            EXPECT_TRUE(f.Visible()); // still there to choose again
+            Press(f.sBitBtn2);
+        });
+        MenuCommand(Form1->FileMerger1);
+    };
+
+    // "No" to the overwrite question.
+    g_dialogs.yes = false;
+    merge([](TFileMergerForm&) {});
+    EXPECT_TRUE(AnyMessageHas("File " + dest + " already exists!\rOverwrite file?"));
+    EXPECT_EQ(ReadAll(dest), old);
+    EXPECT_FALSE(FileExists(ChangeFileExt(dest, ".log")));
+
+    // "Yes", but the disk holds no more than the merge needs.
+    g_dialogs = Dialogs();
+    std::vector<std::string> sounds;
+    RegWriteBool(kSettingsKey, "PlaySound", true);
+    SetSoundPlayer([&](const std::string& n) {
+        sounds.push_back(n);
+        return true;
+    });
+    int64_t asked = -1;
+    TFileMergerForm::FreeSpaceHook = [&](const std::string&) { return asked; };
+    merge([&](TFileMergerForm& f) { asked = f.Sources().TotalMergeSize(); });
+    TFileMergerForm::FreeSpaceHook = nullptr;
+    SetSoundPlayer(nullptr);
+    RegWriteBool(kSettingsKey, "PlaySound", false);
+    EXPECT_EQ(asked, 188 * 200);
+    EXPECT_TRUE(AnyMessageHas("Not enought disk space!"));
+    EXPECT_EQ(sounds, (std::vector<std::string>{"WARNING"}));
+    EXPECT_EQ(ReadAll(dest), old);
+    EXPECT_FALSE(FileExists(ChangeFileExt(dest, ".log")));
 }

@@ -124,12 +124,15 @@ bool SearchPacket(TTSPacketReader& reader, TPacketSearch kind, bool forward) {
     if (!reader.Active()) return false;
     const int64_t start = reader.PacketIndex();
     const int pid = reader.TSPacketHeader()->PID();
+    // A packet is found by what its header says, whatever else is wrong with
+    // it (the user may be hunting exactly such a packet); one without a sync
+    // byte has no header, its view still holds the packet before.
     while (StepOne(reader, forward)) {
         const TTSPacketHeader& h = *reader.TSPacketHeader();
         bool hit = false;
         switch (kind) {
-        case psPayloadStart: hit = h.Valid() && h.PID() == pid && h.PayloadStart(); break;
-        case psPcr: hit = h.Valid() && HasPcr(h); break;
+        case psPayloadStart: hit = h.Synch() && h.PID() == pid && h.PayloadStart(); break;
+        case psPcr: hit = h.Synch() && HasPcr(h); break;
         case psError: hit = !h.Valid(); break;
         }
         if (hit) return true;

@@ -410,4 +410,131 @@ TEST_F(CutEditorTest, TheEditorIsSkinnedKeepsItsLayoutAtItsLeastSizeAndCopiesThe
     EXPECT_EQ(TimeLineForm, nullptr);
 }
 
+// With a graph that plays (an MPEG-2 program stream renders under Wine): the
+// controls the opened media enables, driven through the messages their
+// parents receive, and what the preview writes into its debug log.
+TEST_F(CutEditorTest, AnOpenGraphDrivesSpeedVolumePositionFilterMenuAndTheDebugLog) {
+    RegWriteBool(kSettingsKey, "NoPreview", false);
+    Form1->NoPreview = false;
+    // The system writes numbers with a decimal comma for this run.
+    wchar_t savedSeparator[8] = {};
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, savedSeparator, 8);
+    SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, L",");
+    bool opened = false, controlsOn = false, audio = false, paused = false;
+    std::string speedText, rateSpeedText, timeText, expectedTime, logFile, audioChain, videoChain, directX;
+    int barAfter = -1, volume = -1;
+    int64_t target = -1, reached = -1;
+    std::vector<std::string> menu;
+    std::string names;
+    WhenModal([&](TTimeLineForm& f) {
+        // The recording itself (a transport stream) does not play here: the
+        // preview is given the program stream before its start timer runs.
+        f.ThreadedTimer1->SetEnabled(false);
+        f.DirectShowPlayer1->ClosePlayer();
+        f.DirectShowPlayer1->FileName = Fixture("mpeg2_mp2_ps.mpg");
+        f.ThreadedTimer1Timer(); // as the start timer does
+        opened = WaitUntil([&] { return f.DirectShowPlayer1->IsMediaOpen() && f.sComboBox1->Enabled(); }, 15000);
+        if (!opened) {
+            f.sBitBtn2->Click();
+            return;
+        }
+        controlsOn = f.sScrollBar1->Enabled() && f.sTrackBar1->Enabled() && !f.sBitBtn3->Enabled();
+        logFile = f.DirectShowPlayer1->DebugFileName;
+        audioChain = f.AudioChainText;
+        videoChain = f.VideoChainText;
+        directX = f.DirectXText;
+
+        // The filter menu holds the graph's filters, one item each.
+        names = f.DirectShowPlayer1->GraphFilterNames();
+        for (int i = 0; i < f.PopupMenu1->Items()->Count(); ++i) menu.push_back(f.PopupMenu1->Items()->Items(i)->Caption());
+
+        // Speed "2 x" chosen in the box: the box shows what the graph took.
+        HWND combo = f.sComboBox1->Handle();
+        SendMessageW(combo, CB_SETCURSEL, 4, 0);
+        SendMessageW(GetParent(combo), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(combo));
+        speedText = f.sComboBox1->Text();
+        const double rate = f.DirectShowPlayer1->PlaybackRate();
+        rateSpeedText = rate > 1.99 && rate < 2.01 ? "2 x" : "1 x";
+
+        // The volume bar moved by the user: the graph's volume, or back to
+        // the top when the graph has no audio to turn.
+        audio = f.DirectShowPlayer1->HasBasicAudio();
+        HWND track = f.sTrackBar1->Handle();
+        SendMessageW(track, TBM_SETPOS, TRUE, 30);
+        SendMessageW(GetParent(track), WM_VSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 30), reinterpret_cast<LPARAM>(track));
+        barAfter = f.sTrackBar1->Position();
+        volume = f.DirectShowPlayer1->Volume();
+
+        // Two pages on the position bar: the preview pauses and goes there.
+        HWND bar = f.sScrollBar1->Handle();
+        for (int i = 0; i < 2; ++i)
+            SendMessageW(GetParent(bar), WM_HSCROLL, MAKEWPARAM(SB_PAGEDOWN, 0), reinterpret_cast<LPARAM>(bar));
+        target = static_cast<int64_t>(2 * 3276) * f.Duration / 32767;
+        // The preview reports its new time from its thread; the position
+        // shown follows.
+        WaitUntil([&] {
+            const int64_t now = f.DirectShowPlayer1->MovieTime();
+            return now > target - 100 && now < target + 100 &&
+                   f.TimeLabel->Caption() == TOrvalinPlayer::MsToTimeText(f.DirectShowPlayer1->MovieTime());
+        }, 5000);
+        reached = f.DirectShowPlayer1->MovieTime();
+        paused = f.sBitBtn4->Enabled() && !f.sBitBtn3->Enabled() && f.sComboBox1->Text() == "1 x";
+        timeText = f.TimeLabel->Caption();
+        expectedTime = TOrvalinPlayer::MsToTimeText(f.DirectShowPlayer1->MovieTime());
+        f.sBitBtn2->Click();
+    });
+    Form1->sBitBtn4Click();
+    SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, savedSeparator);
+    EXPECT_FALSE(g_gaveUp);
+    ASSERT_TRUE(opened) << "the program stream did not open";
+    EXPECT_TRUE(controlsOn);
+
+    std::vector<std::string> expectedMenu;
+    size_t start = 0;
+    while (start < names.size()) {
+        size_t end = names.find('\n', start);
+        if (end == std::string::npos) end = names.size();
+        const std::string n = Trim(names.substr(start, end - start));
+        if (!n.empty()) expectedMenu.push_back(n);
+        start = end + 1;
+    }
+    EXPECT_GE(expectedMenu.size(), 2u);
+    EXPECT_EQ(menu, expectedMenu);
+
+    EXPECT_EQ(speedText, rateSpeedText);
+    if (audio) {
+        EXPECT_EQ(barAfter, 30);
+        EXPECT_EQ(volume, 70);
+    } else {
+        EXPECT_EQ(barAfter, 0);
+    }
+    EXPECT_GT(target, 0);
+    EXPECT_NEAR(static_cast<double>(reached), static_cast<double>(target), 100.0);
+    EXPECT_TRUE(paused);
+    EXPECT_EQ(timeText, expectedTime);
+
+    // The log starts with the header the editor gives and writes the frame
+    // rate as the system writes numbers.
+    const std::vector<uint8_t> raw = test::ReadAll(logFile);
+    const std::string log(raw.begin(), raw.end());
+    // Each line of the log after its time stamp (or the blank that marks a
+    // continued entry) and ": ".
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < log.size() && lines.size() < 3;) {
+        size_t end = log.find_first_of("\r\n", at);
+        if (end == std::string::npos) end = log.size();
+        const std::string line = log.substr(at, end - at);
+        const size_t colon = line.find(": ");
+        if (colon != std::string::npos) lines.push_back(line.substr(colon + 2));
+        at = log.find_first_not_of("\r\n", end);
+        if (at == std::string::npos) break;
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{directX, "Selected audio graph: " + audioChain,
+                                               "Selected video graph: " + videoChain}))
+        << log.substr(0, 300);
+    EXPECT_EQ(directX.rfind("DirectX Version: ", 0), 0u);
+    EXPECT_NE(log.find("Frames/sec: 25,00"), std::string::npos) << log;
+}
+
 } // namespace
