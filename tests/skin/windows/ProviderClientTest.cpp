@@ -19,6 +19,8 @@
 #include "ui/Buttons.h"
 #include "ui/StdCtrls.h"
 
+#include <commctrl.h>
+
 #ifdef TW_SKIN_ARCHIVE
 
 namespace skin {
@@ -267,6 +269,25 @@ TEST_F(ProviderClientTest, ChildrenMadeLaterAreAdaptedAndHearOfTheContainer)
     SendSkinCommand(wnd, AC_CONTROLLOADED, reinterpret_cast<LPARAM>(static_cast<tw::TControl*>(quiet)));
     EXPECT_NE(provider->CtrlAdapter()->AdapterOf(quiet->Handle()), nullptr);
 
+    // A tab control's page change walks the form again.
+    auto* paged = new tw::TMemo(form);
+    paged->SetParent(form);
+    paged->SetBounds(10, 190, 150, 50);
+    paged->SetScrollBars(tw::ssVertical);
+    paged->Handle();
+    ASSERT_EQ(provider->CtrlAdapter()->AdapterOf(paged->Handle()), nullptr);
+    NMHDR other{wnd, 1, UINT(TCN_SELCHANGING)};
+    SendMessageW(wnd, WM_NOTIFY, 1, reinterpret_cast<LPARAM>(&other));
+    EXPECT_EQ(provider->CtrlAdapter()->AdapterOf(paged->Handle()), nullptr);
+    NMHDR changed{wnd, 1, UINT(TCN_SELCHANGE)};
+    SendMessageW(wnd, WM_NOTIFY, 1, reinterpret_cast<LPARAM>(&changed));
+    EXPECT_NE(provider->CtrlAdapter()->AdapterOf(paged->Handle()), nullptr);
+
+    // The mouse over the form itself: no control of it stays hot.
+    manager.ActiveControl = reinterpret_cast<uintptr_t>(paged->Handle());
+    SendMessageW(wnd, WM_MOUSEMOVE, 0, MAKELPARAM(300, 200));
+    EXPECT_EQ(manager.ActiveControl, 0u);
+
     // The mouse entering one control makes a hot speed button leave.
     auto* a = new THotSpeedButton(form);
     a->SetParent(form);
@@ -277,6 +298,17 @@ TEST_F(ProviderClientTest, ChildrenMadeLaterAreAdaptedAndHearOfTheContainer)
     form->Perform(tw::CM_MOUSEENTER, 0, reinterpret_cast<LPARAM>(static_cast<tw::TControl*>(a)));
     EXPECT_EQ(a->Leaves, 0);
     EXPECT_EQ(b->Leaves, 1);
+}
+
+TEST_F(ProviderClientTest, TheMenuLineTakesItsSectionOnlyWhenTheSkinHasIt)
+{
+    Show();
+    ASSERT_NE(provider, nullptr);
+    EXPECT_EQ(provider->MenuLineSection(), "MENULINE");
+    provider->SetMenuLineSkin("FORMTITLE");
+    EXPECT_EQ(provider->MenuLineSection(), "FORMTITLE");
+    provider->SetMenuLineSkin("NO SUCH SECTION");
+    EXPECT_EQ(provider->MenuLineSection(), "MENULINE");
 }
 
 TEST_F(ProviderClientTest, AMinimizedFormAnswersForItsDrawnButtons)
