@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <vector>
+
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/common/GdiGuards.h"
 #include "skin/engine/common/SkinMessages.h"
@@ -15,6 +17,7 @@
 #include "skin/engine/painting/GraphicsUtils.h"
 #include "skin/windows/acBorderForm.h"
 #include "skin/windows/acCtrlAdapter.h"
+#include "skin/windows/acDials.h"
 #include "skin/windows/acSBUtils.h"
 #include "skin/windows/sSkinMenus.h"
 #include "skin/windows/sSkinProvider.h"
@@ -277,8 +280,13 @@ bool TsSkinProvider::ClientMessage(tw::TMessage& m)
     case WM_EXITSIZEMOVE:
         CallSaved(m);
         if (borderForm_) {
-            for (tw::TCustomForm* f : SkinnedForms())
-                if (f->HandleAllocated())
+            // The moved window may have covered the extended border of a
+            // modal window: every skinned window looks at its own again.
+            for (TacProvider* dialog : DialogProviders())
+                if (dialog && IsWindow(dialog->Handle))
+                    SendSkinCommand(dialog->Handle, AC_RESETCACHE);
+            for (tw::TCustomForm* f : std::vector<tw::TCustomForm*>(SkinnedForms()))
+                if (f->HandleAllocated() && f != form_)
                     SendSkinCommand(f->Handle(), AC_RESETCACHE);
             if (form_->Modal())
                 UpdateBorderWindow(255);

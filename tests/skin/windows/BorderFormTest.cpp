@@ -244,6 +244,25 @@ TEST_F(BorderFormTest, TheSystemMenuStyleIsTakenOffWhileTheFrameIsDrawn)
     EXPECT_FALSE(GetWindowLongPtrW(form->Handle(), GWL_STYLE) & WS_SYSMENU);
 }
 
+TEST_F(BorderFormTest, TheBorderIsDrawnAgainWhenAskedAndAfterAMoveLoopOverAModalForm)
+{
+    BordersOn();
+    TacBorderForm* b = provider->BorderForm();
+    ASSERT_NE(b, nullptr);
+    const HWND wnd = form->Handle();
+    int updates = b->Updates();
+    // Asked outright: drawn again.
+    SendSkinCommand(wnd, 37, 0);
+    EXPECT_EQ(b->Updates(), ++updates);
+    // Another window's move loop ended: only a modal form looks again.
+    SendSkinCommand(wnd, AC_RESETCACHE, 0);
+    EXPECT_EQ(b->Updates(), updates);
+    // The form's own loop ends: the others are told, the form itself is
+    // not modal and keeps its picture.
+    SendMessageW(wnd, WM_EXITSIZEMOVE, 0, 0);
+    EXPECT_EQ(b->Updates(), updates);
+}
+
 } // namespace
 } // namespace skin
 
