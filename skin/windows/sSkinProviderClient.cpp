@@ -41,6 +41,23 @@ void FillWithColor(HDC dc, const RECT& r, TColor color)
     FillRect(dc, &r, static_cast<HBRUSH>(brush.Get()));
 }
 
+// BeginPaint and EndPaint around the provider's own paint; the erase that
+// BeginPaint asks for is the provider's own and left out meanwhile.
+struct TOwnPaint {
+    TOwnPaint(HWND w, bool& own) : wnd(w)
+    {
+        own = true;
+        dc = BeginPaint(wnd, &ps);
+        own = false;
+    }
+    ~TOwnPaint() { EndPaint(wnd, &ps); }
+    TOwnPaint(const TOwnPaint&) = delete;
+    TOwnPaint& operator=(const TOwnPaint&) = delete;
+    HWND wnd;
+    PAINTSTRUCT ps{};
+    HDC dc = nullptr;
+};
+
 } // namespace
 
 void TsSkinProvider::SetMenuLineSkin(const std::string& s)
@@ -147,11 +164,9 @@ void TsSkinProvider::EraseBackground(HDC dc)
         PaintClient(dc, true);
         return;
     }
-    HDC own = GetDC(wnd);
-    if (!own)
-        return;
-    PaintClient(own, true);
-    ReleaseDC(wnd, own);
+    tw::TWindowDC own(wnd);
+    if (own)
+        PaintClient(own, true);
 }
 
 void TsSkinProvider::RunOnPaint(HDC dc)
@@ -184,13 +199,10 @@ void TsSkinProvider::PaintForm(tw::TMessage& m)
     }
     RECT cr;
     GetClientRect(wnd, &cr);
-    PAINTSTRUCT ps{};
-    inOwnPaint_ = true;
-    HDC dc = BeginPaint(wnd, &ps);
-    inOwnPaint_ = false;
-    if (!dc)
-        return;
-    if (cr.right > 0 && cr.bottom > 0) {
+    TOwnPaint paint(wnd, inOwnPaint_);
+    const PAINTSTRUCT& ps = paint.ps;
+    HDC dc = paint.dc;
+    if (dc && cr.right > 0 && cr.bottom > 0) {
         // Off screen first: the background, the owner's drawing and the
         // graphic controls reach the screen together, without flicker.
         tw::TBitmap buffer(cr.right, cr.bottom, tw::pf24bit);
@@ -200,7 +212,6 @@ void TsSkinProvider::PaintForm(tw::TMessage& m)
         BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
                ps.rcPaint.bottom - ps.rcPaint.top, mem, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
     }
-    EndPaint(wnd, &ps);
 }
 
 void TsSkinProvider::AnswerBGInfo(TacBGInfo& info)
