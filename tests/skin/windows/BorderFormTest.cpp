@@ -263,6 +263,27 @@ TEST_F(BorderFormTest, TheBorderIsDrawnAgainWhenAskedAndAfterAMoveLoopOverAModal
     EXPECT_EQ(b->Updates(), updates);
 }
 
+TEST_F(BorderFormTest, AFormShownAgainTakesTheBordersTheManagerHasNow)
+{
+    BordersOn();
+    ASSERT_NE(provider->BorderForm(), nullptr);
+    form->Hide();
+    tw::Application->ProcessMessages();
+    // Switched off while the form was hidden, without a word to it.
+    manager.ExtendedBorders = false;
+    provider->SkinData().BGChangedFlag = true;
+    form->Show();
+    tw::Application->ProcessMessages();
+    EXPECT_EQ(provider->BorderForm(), nullptr);
+    form->Hide();
+    tw::Application->ProcessMessages();
+    manager.ExtendedBorders = true;
+    provider->SkinData().BGChangedFlag = true;
+    form->Show();
+    tw::Application->ProcessMessages();
+    EXPECT_NE(provider->BorderForm(), nullptr);
+}
+
 } // namespace
 } // namespace skin
 
