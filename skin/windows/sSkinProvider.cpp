@@ -1444,12 +1444,11 @@ void TsSkinProvider::PaintSkinnedMenuLine(const TMeasures& ms)
     if (!menu || !sm || !ncCache_ || ms.MenuRect.Right <= ms.MenuRect.Left)
         return;
     HDC dc = ncCache_->Canvas().Handle();
-    const std::string section = MenuLineSection();
-    int line = sm->GetSkinIndex(section);
+    int line = sm->GetSkinIndex("MENULINE");
     TCacheInfo ci;
     ci.FillColor = form_->Color();
     if (sm->SkinIndexValid(line))
-        PaintItemToDC(line, section, ci, true, 0, ms.MenuRect, {0, 0}, dc, sm);
+        PaintItemToDC(line, "MENULINE", ci, true, 0, ms.MenuRect, {0, 0}, dc, sm);
     else
         FillDC(dc, ms.MenuRect, form_->Color());
     HWND wnd = form_->Handle();

@@ -218,27 +218,6 @@ public:
     // others; 0 when it is not shown animated.
     uint32_t ShowAnimationTime() const;
 
-    // Rebuilds the frame picture when it changed and copies it to the window.
-    void PaintNonClient();
-    // Collects the transparent pieces of the skin's frame for the current size.
-    void CollectBorderCutouts();
-    // A region of the window's size without the cut-outs; the caller owns it.
-    HRGN MakeFormRegion(int dx, int dy) const;
-    // MINMAXINFO of a maximized skinned form: on the work area with the
-    // system frame beyond it.
-    void MaxInfo(tw::TMessage& m);
-
-    // The skinned system menu (made with the first skin application).
-    TsSystemMenu* SystemMenu() const { return systemMenu_; }
-    // Pops the system menu up at a screen point: the skinned one while the
-    // manager skins popups, else the system's with the commands the drawn
-    // frame allows.
-    void ShowSystemMenu(int x, int y);
-    // Below the title icon, as a click on it or Alt+Space opens it.
-    void ShowSystemMenuUnderIcon();
-    // True while the menu line is painted from the skin (its items owner-drawn).
-    bool MenuLineSkinned() const;
-
     // The client background (sSkinProviderClient.cpp). The client shows the
     // client part of the form's picture (the FORM section's texture and
     // gradient), so that the skinned controls that take their parent's
@@ -265,17 +244,32 @@ public:
     bool ClientHasPicture() const;
     // AC_QUERYBGINFO: what lies behind a control placed on the client.
     void AnswerBGInfo(TacBGInfo& info);
-    // The section of the menu line; empty (or a name the skin does not have)
-    // means "MENULINE".
-    const std::string& MenuLineSkin() const { return menuLineSkin_; }
-    void SetMenuLineSkin(const std::string& s);
-    // The section the menu line is painted from now.
-    std::string MenuLineSection() const;
     // The drag with an outline started from the system menu's Move or Size:
     // it follows the mouse from its first move and ends with the next click.
     void StartMenuDrag(bool moving);
     // True from a drag's start by the system menu to the mouse's first move.
     static bool NotMovedYet();
+
+    // Rebuilds the frame picture when it changed and copies it to the window.
+    void PaintNonClient();
+    // Collects the transparent pieces of the skin's frame for the current size.
+    void CollectBorderCutouts();
+    // A region of the window's size without the cut-outs; the caller owns it.
+    HRGN MakeFormRegion(int dx, int dy) const;
+    // MINMAXINFO of a maximized skinned form: on the work area with the
+    // system frame beyond it.
+    void MaxInfo(tw::TMessage& m);
+
+    // The skinned system menu (made with the first skin application).
+    TsSystemMenu* SystemMenu() const { return systemMenu_; }
+    // Pops the system menu up at a screen point: the skinned one while the
+    // manager skins popups, else the system's with the commands the drawn
+    // frame allows.
+    void ShowSystemMenu(int x, int y);
+    // Below the title icon, as a click on it or Alt+Space opens it.
+    void ShowSystemMenuUnderIcon();
+    // True while the menu line is painted from the skin (its items owner-drawn).
+    bool MenuLineSkinned() const;
 
 private:
     struct TMeasures {
@@ -356,6 +350,17 @@ private:
     void FollowOutline(TPoint screen);
     void EndOutline(bool apply);
 
+    // The client background (sSkinProviderClient.cpp).
+    // The form's picture, rebuilt when it is out of date; nullptr without one.
+    tw::TBitmap* ClientPicture(bool* rebuilt = nullptr);
+    void RunOnPaint(HDC dc);
+    // WM_PARENTNOTIFY, WM_NOTIFY, CM_MOUSEENTER and the other rows of the
+    // window procedure kept with the client code; true when handled.
+    bool ClientMessage(tw::TMessage& m);
+    // Set while the provider's own BeginPaint runs: the erase it asks for is
+    // left out, the paint covers the whole client anyway.
+    bool inOwnPaint_ = false;
+
     tw::TCustomForm* form_ = nullptr;
     std::unique_ptr<TsCommonData> skinData_;
     tw::TWndMethod saved_;
@@ -404,18 +409,6 @@ private:
     bool sysMenuRemoved_ = false;
     TsSystemMenu* systemMenu_ = nullptr;   // owned as a component
     bool sysMenuDoubleClick_ = false;
-
-    // The client background (sSkinProviderClient.cpp).
-    // The form's picture, rebuilt when it is out of date; nullptr without one.
-    tw::TBitmap* ClientPicture(bool* rebuilt = nullptr);
-    void RunOnPaint(HDC dc);
-    // WM_PARENTNOTIFY, WM_NOTIFY, CM_MOUSEENTER and the other rows of the
-    // window procedure kept with the client code; true when handled.
-    bool ClientMessage(tw::TMessage& m);
-    std::string menuLineSkin_;
-    // Set while the provider's own BeginPaint runs: the erase it asks for is
-    // left out, the paint covers the whole client anyway.
-    bool inOwnPaint_ = false;
 };
 
 // The form-creation hook and the window hook of the program: every form gets

@@ -60,23 +60,6 @@ struct TOwnPaint {
 
 } // namespace
 
-void TsSkinProvider::SetMenuLineSkin(const std::string& s)
-{
-    if (menuLineSkin_ == s)
-        return;
-    menuLineSkin_ = s;
-    if (skinned_)
-        InvalidateFrame();
-}
-
-std::string TsSkinProvider::MenuLineSection() const
-{
-    const TsSkinManager* sm = SkinManager();
-    if (!menuLineSkin_.empty() && sm && sm->SkinIndexValid(sm->GetSkinIndex(menuLineSkin_)))
-        return menuLineSkin_;
-    return "MENULINE";
-}
-
 TColor TsSkinProvider::FormColor() const
 {
     const TsSkinManager* sm = SkinManager();

@@ -300,17 +300,6 @@ TEST_F(ProviderClientTest, ChildrenMadeLaterAreAdaptedAndHearOfTheContainer)
     EXPECT_EQ(b->Leaves, 1);
 }
 
-TEST_F(ProviderClientTest, TheMenuLineTakesItsSectionOnlyWhenTheSkinHasIt)
-{
-    Show();
-    ASSERT_NE(provider, nullptr);
-    EXPECT_EQ(provider->MenuLineSection(), "MENULINE");
-    provider->SetMenuLineSkin("FORMTITLE");
-    EXPECT_EQ(provider->MenuLineSection(), "FORMTITLE");
-    provider->SetMenuLineSkin("NO SUCH SECTION");
-    EXPECT_EQ(provider->MenuLineSection(), "MENULINE");
-}
-
 TEST_F(ProviderClientTest, AMinimizedFormAnswersForItsDrawnButtons)
 {
     HWND wnd = Show();
