@@ -1885,9 +1885,12 @@ void TsSkinProvider::Print(tw::TMessage& m)
         // The client as the screen shows it: the form's picture, the owner's
         // drawing and the graphic controls; the windows on it print
         // themselves.
+        // The DC's origin is the window's corner (the picture may start
+        // further out, beyond the window).
+        const TRect client = GetClientRectInWindow(wnd);
         const int saved = SaveDC(dc);
-        OffsetViewportOrgEx(dc, ms.Client.Left, ms.Client.Top, nullptr);
-        IntersectClipRect(dc, 0, 0, ms.Client.Right - ms.Client.Left, ms.Client.Bottom - ms.Client.Top);
+        OffsetViewportOrgEx(dc, client.Left, client.Top, nullptr);
+        IntersectClipRect(dc, 0, 0, client.Right - client.Left, client.Bottom - client.Top);
         PaintClient(dc, false);
         RunOnPaint(dc);
         RestoreDC(dc, saved);
