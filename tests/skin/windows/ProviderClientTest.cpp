@@ -380,6 +380,16 @@ TEST_F(ProviderClientTest, MoveAndSizeFromTheSystemMenuDragAnOutline)
     GetWindowRect(wnd, &same);
     EXPECT_TRUE(EqualRect(&same, &sized));
 
+    // A drag with the button already down shows the window as it is first:
+    // what was waiting to be painted is painted.
+    InvalidateRect(wnd, nullptr, TRUE);
+    SetCursorPos(250, 180);
+    SendMessageW(wnd, WM_SYSCOMMAND, 0xF012, 0);
+    EXPECT_FALSE(GetUpdateRect(wnd, nullptr, FALSE));
+    EXPECT_TRUE(provider->Dragging());
+    clickAt(250, 180);
+    EXPECT_FALSE(provider->Dragging());
+
     // Under desktop composition the outline cannot be seen: the next frame
     // paint gives the moving back to the system.
     PlatformAnswers().CompositionEnabled = [] { return true; };
