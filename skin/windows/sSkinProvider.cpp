@@ -130,6 +130,8 @@ void DrawOutline(const TRect& r)
 
 // Moving a window with the mouse button already down (a kind of SC_MOVE).
 constexpr WPARAM kScDragMove = 0xF012;
+// The request to draw the extended border again.
+constexpr uint16_t AC_UPDATEEXTBORDER = 37;
 
 // Messages of the class library's own that the provider looks at.
 constexpr UINT CM_OWNREGIONQUERY = 0xBC4D;
@@ -1770,7 +1772,7 @@ void TsSkinProvider::SkinnedAlphaCommand(tw::TMessage& m)
         if (borderForm_ && form_->Modal())
             UpdateBorderWindow(255);
         return;
-    case 37:
+    case AC_UPDATEEXTBORDER:
         if (borderForm_)
             UpdateBorderWindow(255);
         return;
@@ -1884,9 +1886,8 @@ void TsSkinProvider::Print(tw::TMessage& m)
     if (m.LParam & (PRF_CLIENT | PRF_ERASEBKGND)) {
         // The client as the screen shows it: the form's picture, the owner's
         // drawing and the graphic controls; the windows on it print
-        // themselves.
-        // The DC's origin is the window's corner (the picture may start
-        // further out, beyond the window).
+        // themselves. The DC's origin is the window's corner (the picture
+        // may start further out, beyond the window).
         const TRect client = GetClientRectInWindow(wnd);
         const int saved = SaveDC(dc);
         OffsetViewportOrgEx(dc, client.Left, client.Top, nullptr);

@@ -31,9 +31,6 @@ namespace {
 
 // The system's "system menu on the taskbar button" request.
 constexpr UINT WM_TASKBARMENU = 0x0313;
-// Sub-commands the provider answers only here: the extended border drawn
-// again (after a move or size loop ends, for a modal form; and on request).
-constexpr uint16_t AC_UPDATEEXTBORDER = 37;
 
 void FillWithColor(HDC dc, const RECT& r, TColor color)
 {
