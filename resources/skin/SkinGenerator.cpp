@@ -513,6 +513,8 @@ int main(int argc, char** argv)
         o.Set("EDIT", "SHOWFOCUS=TRUE");
         o.Set("PANEL_LOW", "TRANSPARENCY=0");
         o.Set("FORM", "IMAGEPERCENT=18");
+        // An active form is painted in the hot state: it keeps the slate.
+        o.Set("FORM", "HOTIMAGEPERCENT=18");
         // The system's dialogs wear the forms' slate, active (painted in the
         // hot state) or not.
         o.Set("DIALOG", "IMAGEPERCENT=18");
@@ -635,6 +637,7 @@ int main(int argc, char** argv)
         }
         s.files["SLATE.JPG"] = SlateTexture(320, 320, 7).Jpeg(90);
         o.Set("FORM", "PATTERN=SLATE.JPG");
+        o.Set("FORM", "HOTPATTERN=SLATE.JPG");
         o.Set("DIALOG", "PATTERN=SLATE.JPG");
         o.Set("DIALOG", "HOTPATTERN=SLATE.JPG");
         s.files["GRAIN.JPG"] = SlateTexture(64, 64, 11).Jpeg(92);

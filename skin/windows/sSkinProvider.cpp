@@ -1,6 +1,7 @@
 #include "skin/windows/sSkinProvider.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 
 #include "skin/engine/common/DefaultManager.h"
@@ -11,6 +12,7 @@
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/link/ItemPaintingWin.h"
 #include "skin/engine/link/SkinText.h"
+#include "skin/engine/link/sSkinManagerWin.h"
 #include "skin/engine/painting/AlphaPrimitives.h"
 #include "skin/engine/link/sVclUtils.h"
 #include "skin/engine/painting/GraphicsUtils.h"
@@ -111,6 +113,10 @@ struct TOutlineDrag {
     TRect Outline;
     HDC DesktopDC = nullptr;
     int SavedDC = 0;
+    // Started from the system menu and the mouse has not moved since: a
+    // size drag takes its start point (and, when unknown, its edge) from
+    // the first move.
+    bool NotMovedYet = false;
 };
 TOutlineDrag g_drag;
 
@@ -121,6 +127,11 @@ void DrawOutline(const TRect& r)
                     {r.Left, r.Top}};
     Polyline(g_drag.DesktopDC, pts, 5);
 }
+
+// Moving a window with the mouse button already down (a kind of SC_MOVE).
+constexpr WPARAM kScDragMove = 0xF012;
+// The request to draw the extended border again.
+constexpr uint16_t AC_UPDATEEXTBORDER = 37;
 
 // Messages of the class library's own that the provider looks at.
 constexpr UINT CM_OWNREGIONQUERY = 0xBC4D;
@@ -1023,8 +1034,62 @@ void TsSkinProvider::BeginOutline(int code, TPoint screen)
     SetCapture(wnd);
 }
 
+bool TsSkinProvider::NotMovedYet() { return g_drag.Owner && g_drag.NotMovedYet; }
+
+void TsSkinProvider::StartMenuDrag(bool moving)
+{
+    if (resizeMode_ != rmBorder || g_drag.Owner || !form_ || !form_->HandleAllocated())
+        return;
+    HWND wnd = form_->Handle();
+    if (IsZoomed(wnd) || IsIconic(wnd))
+        return;
+    POINT p{};
+    GetCursorPos(&p);
+    if (GetActiveWindow() != wnd)
+        SetActiveWindow(wnd);
+    // The edge of a size drag is not known yet: the pointer's way decides.
+    BeginOutline(moving ? htCaption : 0, TPoint(p.x, p.y));
+    g_drag.NotMovedYet = true;
+}
+
+namespace {
+
+// The edge a size drag started from the system menu takes: the one the
+// pointer moves towards (a corner when it goes both ways); 0 while the
+// move is too small to tell.
+int EdgeByDirection(TPoint from, TPoint to)
+{
+    const int dx = to.X - from.X, dy = to.Y - from.Y;
+    const int most = std::max(std::abs(dx), std::abs(dy));
+    if (most < 3)
+        return 0;
+    const int h = std::abs(dx) * 2 >= most ? (dx < 0 ? -1 : 1) : 0;
+    const int v = std::abs(dy) * 2 >= most ? (dy < 0 ? -1 : 1) : 0;
+    if (v < 0)
+        return h < 0 ? htTopLeft : h > 0 ? htTopRight : htTop;
+    if (v > 0)
+        return h < 0 ? htBottomLeft : h > 0 ? htBottomRight : htBottom;
+    return h < 0 ? htLeft : htRight;
+}
+
+} // namespace
+
 void TsSkinProvider::FollowOutline(TPoint screen)
 {
+    if (g_drag.NotMovedYet) {
+        g_drag.NotMovedYet = false;
+        // A size drag measures from where the pointer first moved.
+        if (g_drag.Edge != htCaption) {
+            g_drag.Start = g_drag.Last = screen;
+            return;
+        }
+    }
+    if (g_drag.Edge == 0) {
+        const int code = HitTest(screen);
+        g_drag.Edge = code >= htLeft && code <= htBottomRight ? code : EdgeByDirection(g_drag.Start, screen);
+        if (g_drag.Edge == 0)
+            return;
+    }
     DrawOutline(g_drag.Outline);
     if (g_drag.Edge == htCaption) {
         const int dx = screen.X - g_drag.Last.X, dy = screen.Y - g_drag.Last.Y;
@@ -1191,6 +1256,10 @@ void TsSkinProvider::AnimatedShowing(tw::TMessage& m)
 {
     const uint32_t time =
         m.WParam && drawNonClient_ && skinData_->BGChangedFlag && !AnimationRunning ? ShowAnimationTime() : 0;
+    // The manager's extended borders may have changed while the form was
+    // hidden: the form is shown with the ones it has now.
+    if (m.WParam && drawNonClient_ && skinData_->BGChangedFlag && SkinManager() && form_->HandleAllocated())
+        SetExtBorders(SkinManager()->ExtendedBorders);
     if (time == 0) {
         CallSaved(m);
         return;
@@ -1676,19 +1745,9 @@ bool TsSkinProvider::AlphaFirstPass(tw::TMessage& m)
     case AC_QUERYBGINFO:
         if (!skinned_ || !m.LParam)
             return false;
-        {
-            // The client is filled with the form's colour: the controls on
-            // it take the same.
-            auto* info = reinterpret_cast<TacBGInfo*>(m.LParam);
-            info->BgType = btFill;
-            info->Color = TColor(tw::ColorToRGB(form_->Color()));
-            if (info->PleaseDraw && info->DrawDC) {
-                HBRUSH brush = CreateSolidBrush(info->Color);
-                RECT r{info->R.Left, info->R.Top, info->R.Right, info->R.Bottom};
-                FillRect(HDC(info->DrawDC), &r, brush);
-                DeleteObject(brush);
-            }
-        }
+        // The controls on the client take the part of the form's picture
+        // that lies behind them.
+        AnswerBGInfo(*reinterpret_cast<TacBGInfo*>(m.LParam));
         return true;
     default:
         return false;
@@ -1747,6 +1806,26 @@ void TsSkinProvider::SkinnedAlphaCommand(tw::TMessage& m)
             RedrawWindow(form_->Handle(), nullptr, nullptr,
                          RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
         }
+        return;
+    case AC_CONTROLLOADED:
+        // A control finished loading after the form was adapted: it gets
+        // its adapter now (0: the whole form is walked again).
+        if (form_ && !form_->IsDestroying() && !form_->IsLoading() && ctrlAdapter_) {
+            if (m.LParam)
+                ctrlAdapter_->AdaptControl(reinterpret_cast<tw::TControl*>(m.LParam));
+            else
+                ctrlAdapter_->AdaptControls();
+        }
+        return;
+    case AC_RESETCACHE:
+        // Another form's move or size loop ended: a modal form's extended
+        // border may have been covered meanwhile.
+        if (borderForm_ && form_->Modal())
+            UpdateBorderWindow(255);
+        return;
+    case AC_UPDATEEXTBORDER:
+        if (borderForm_)
+            UpdateBorderWindow(255);
         return;
     default:
         // Sub-commands a skinned form does not answer end here.
@@ -1816,6 +1895,8 @@ void TsSkinProvider::PosChanging(tw::TMessage& m)
 void TsSkinProvider::NcHitTest(tw::TMessage& m)
 {
     const int code = HitTest(PointOf(m.LParam));
+    if (Dragging() && g_drag.Edge == 0 && code >= htLeft && code <= htBottomRight)
+        g_drag.Edge = code;
     // Leaving a pressed button ends the press: a release elsewhere
     // runs nothing.
     if (code == htNowhere || code == htClient || code == htCaption || code == htMenu) {
@@ -1856,6 +1937,20 @@ void TsSkinProvider::Print(tw::TMessage& m)
         RestoreDC(dc, saved);
         m.LParam &= ~LPARAM(PRF_NONCLIENT);
     }
+    if (m.LParam & (PRF_CLIENT | PRF_ERASEBKGND)) {
+        // The client as the screen shows it: the form's picture, the owner's
+        // drawing and the graphic controls; the windows on it print
+        // themselves. The DC's origin is the window's corner (the picture
+        // may start further out, beyond the window).
+        const TRect client = GetClientRectInWindow(wnd);
+        const int saved = SaveDC(dc);
+        OffsetViewportOrgEx(dc, client.Left, client.Top, nullptr);
+        IntersectClipRect(dc, 0, 0, client.Right - client.Left, client.Bottom - client.Top);
+        PaintClient(dc, false);
+        RunOnPaint(dc);
+        RestoreDC(dc, saved);
+        m.LParam &= ~LPARAM(PRF_CLIENT | PRF_ERASEBKGND);
+    }
     CallSaved(m);
 }
 
@@ -1863,6 +1958,8 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
 {
     HWND wnd = form_->HandleAllocated() ? form_->Handle() : nullptr;
     if (SystemMenuMessage(m))
+        return;
+    if (ClientMessage(m))
         return;
     switch (m.Msg) {
     case WM_NCCREATE:
@@ -1896,23 +1993,6 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         skinData_->BGChangedFlag = true;
         CallSavedHidden(m);
         PaintNonClient();
-        return;
-    case WM_PAINT:
-        if (changeLocked_) {
-            // Drawn once the change is over; what is drawn now would be
-            // half the old skin and half the new one.
-            ValidateRect(wnd, nullptr);
-            m.Result = 0;
-            return;
-        }
-        CallSaved(m);
-        if (GripShown() && wnd) {
-            HDC dc = GetDC(wnd);
-            if (dc) {
-                PaintGrip(dc);
-                ReleaseDC(wnd, dc);
-            }
-        }
         return;
     case WM_GETMINMAXINFO:
         MaxInfo(m);
@@ -1950,13 +2030,19 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         PaintNonClient();
         return;
     case WM_NCHITTEST:
-        if (!drawNonClient_ || !wnd || IsIconic(wnd) || form_->BorderStyle() == tw::bsNone)
+        // A minimized form shows its drawn title and buttons as well, so it
+        // answers for them too.
+        if (!drawNonClient_ || !wnd || (form_->BorderStyle() == tw::bsNone && !IsIconic(wnd)))
             break;
         NcHitTest(m);
         return;
     case WM_NCPAINT:
         if (!drawNonClient_)
             break;
+        // The compositor draws the windows off screen: an outline drawn on
+        // the desktop would not be seen, so the system moves and sizes.
+        if (resizeMode_ == rmBorder && DwmCompositionEnabled())
+            resizeMode_ = rmStandard;
         // Nothing of the system's frame while the form is not on screen.
         if (Showing() && !changeLocked_) {
             PaintNonClient();
@@ -2076,6 +2162,19 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
             m.Result = 0;
             return;
         }
+        CallSaved(m);
+        // The pointer is over the form itself: no control of it is hot.
+        if (DefaultManager && !(DefaultManager->ComponentState() & tw::csDesigning))
+            SetManagerActiveControl(*DefaultManager, nullptr);
+        return;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+        // The click that ends a drag started from the system menu is not
+        // the form's.
+        if (Dragging()) {
+            m.Result = 0;
+            return;
+        }
         break;
     case WM_LBUTTONUP:
         if (Dragging()) {
@@ -2116,6 +2215,17 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         break;
     case WM_SYSCOMMAND: {
         const WPARAM kind = m.WParam & 0xFFF0;
+        // The window is dragged as it is shown: a pending paint first.
+        if ((m.WParam & 0xFFFF) == kScDragMove)
+            form_->Repaint();
+        if (resizeMode_ == rmBorder && !g_drag.Owner && (kind == SC_MOVE || kind == SC_SIZE) && !IsZoomed(wnd) &&
+            !IsIconic(wnd)) {
+            // The system's own move loop would drag a second frame: the
+            // outline takes the mouse instead.
+            StartMenuDrag(kind == SC_MOVE);
+            m.Result = 0;
+            return;
+        }
         if (kind == SC_KEYMENU && m.LParam == ' ' && sysMenuRemoved_) {
             // Alt+Space: the menu at the client's top-left corner.
             const TMeasures ms = Measure();

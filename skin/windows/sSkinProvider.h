@@ -247,6 +247,38 @@ public:
     // others; 0 when it is not shown animated.
     uint32_t ShowAnimationTime() const;
 
+    // The client background (sSkinProviderClient.cpp). The client shows the
+    // client part of the form's picture (the FORM section's texture and
+    // gradient), so that the skinned controls that take their parent's
+    // background see the same picture behind them; a section without a
+    // picture fills it with FormColor.
+    // Paints the background and the graphic controls into a DC whose origin
+    // is the client's top-left; with notify the windowed children take the
+    // new background too.
+    void PaintClient(HDC dc, bool notify);
+    // WM_ERASEBKGND (nullptr: a DC of the window is taken).
+    void EraseBackground(HDC dc);
+    // WM_PAINT: the background, OnPaint and the graphic controls, drawn off
+    // screen and copied once.
+    void PaintForm(tw::TMessage& m);
+    // The colour of the client without a picture: the section's HOTCOLOR
+    // while the form is active, its COLOR otherwise; the form's own colour
+    // when it keeps a custom one or no skin is applied.
+    TColor FormColor() const;
+    // Where the client starts in the form's picture (window coordinates).
+    int ClientOriginX() const;
+    int ClientOriginY() const;
+    // True when the client wears a picture of the section (texture or
+    // gradient), false when it is one colour.
+    bool ClientHasPicture() const;
+    // AC_QUERYBGINFO: what lies behind a control placed on the client.
+    void AnswerBGInfo(TacBGInfo& info);
+    // The drag with an outline started from the system menu's Move or Size:
+    // it follows the mouse from its first move and ends with the next click.
+    void StartMenuDrag(bool moving);
+    // True from a drag's start by the system menu to the mouse's first move.
+    static bool NotMovedYet();
+
     // Rebuilds the frame picture when it changed and copies it to the window.
     void PaintNonClient();
     // Collects the transparent pieces of the skin's frame for the current size.
@@ -347,6 +379,17 @@ private:
     void BeginOutline(int code, TPoint screen);
     void FollowOutline(TPoint screen);
     void EndOutline(bool apply);
+
+    // The client background (sSkinProviderClient.cpp).
+    // The form's picture, rebuilt when it is out of date; nullptr without one.
+    tw::TBitmap* ClientPicture(bool* rebuilt = nullptr);
+    void RunOnPaint(HDC dc);
+    // WM_PARENTNOTIFY, WM_NOTIFY, CM_MOUSEENTER and the other rows of the
+    // window procedure kept with the client code; true when handled.
+    bool ClientMessage(tw::TMessage& m);
+    // Set while the provider's own BeginPaint runs: the erase it asks for is
+    // left out, the paint covers the whole client anyway.
+    bool inOwnPaint_ = false;
 
     tw::TCustomForm* form_ = nullptr;
     std::unique_ptr<TsCommonData> skinData_;

@@ -247,6 +247,46 @@ TEST_F(BorderFormTest, TheSystemMenuStyleIsTakenOffWhileTheFrameIsDrawn)
     EXPECT_FALSE(GetWindowLongPtrW(form->Handle(), GWL_STYLE) & WS_SYSMENU);
 }
 
+TEST_F(BorderFormTest, TheBorderIsDrawnAgainWhenAskedAndAfterAMoveLoopOverAModalForm)
+{
+    BordersOn();
+    TacBorderForm* b = provider->BorderForm();
+    ASSERT_NE(b, nullptr);
+    const HWND wnd = form->Handle();
+    int updates = b->Updates();
+    // Asked outright: drawn again.
+    SendSkinCommand(wnd, 37, 0);
+    EXPECT_EQ(b->Updates(), ++updates);
+    // Another window's move loop ended: only a modal form looks again.
+    SendSkinCommand(wnd, AC_RESETCACHE, 0);
+    EXPECT_EQ(b->Updates(), updates);
+    // The form's own loop ends: the others are told, the form itself is
+    // not modal and keeps its picture.
+    SendMessageW(wnd, WM_EXITSIZEMOVE, 0, 0);
+    EXPECT_EQ(b->Updates(), updates);
+}
+
+TEST_F(BorderFormTest, AFormShownAgainTakesTheBordersTheManagerHasNow)
+{
+    BordersOn();
+    ASSERT_NE(provider->BorderForm(), nullptr);
+    form->Hide();
+    tw::Application->ProcessMessages();
+    // Switched off while the form was hidden, without a word to it.
+    manager.ExtendedBorders = false;
+    provider->SkinData().BGChangedFlag = true;
+    form->Show();
+    tw::Application->ProcessMessages();
+    EXPECT_EQ(provider->BorderForm(), nullptr);
+    form->Hide();
+    tw::Application->ProcessMessages();
+    manager.ExtendedBorders = true;
+    provider->SkinData().BGChangedFlag = true;
+    form->Show();
+    tw::Application->ProcessMessages();
+    EXPECT_NE(provider->BorderForm(), nullptr);
+}
+
 } // namespace
 } // namespace skin
 
