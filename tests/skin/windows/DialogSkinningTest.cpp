@@ -507,6 +507,9 @@ TEST_F(DialogTitleTest, TheSkinnedSystemMenuOpensByIconRightClickAndAltSpace)
     EXPECT_EQ(menu->ItemClose->Caption(), tw::StdText(tw::stMenuClose));
     EXPECT_EQ(menu->ItemRestore->Caption(), tw::StdText(tw::stMenuRestore));
     SetForegroundWindow(d);
+    // The pointer, left anywhere by an earlier test, must not rest on the
+    // menu when it opens: it would choose the item under it.
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
 
     RECT wr;
     GetWindowRect(d, &wr);
