@@ -73,6 +73,7 @@ public:
     TacGetExtraLineData OnGetMenuExtraLineData;
 
 private:
+    const TacGetExtraLineData& ExtraLineEvent() const;
     void PaintPopupFrame(HWND wnd, HDC dc);
     static LRESULT CALLBACK MenuWindowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
     void PostPopupMessage(tw::TMenuItem* item);

@@ -283,7 +283,7 @@ void TsSkinProvider::SetDrawNonClientArea(bool d)
         UpdateFormRegion();
     SetWindowPos(wnd, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     if (d && skinned_)
-        SetExtBorders(SkinManager()->ExtendedBorders);
+        SetExtBorders(SkinManager()->ExtendedBorders());
 }
 
 void TsSkinProvider::SetUseGlobalColor(bool u)
@@ -346,7 +346,7 @@ void TsSkinProvider::SetAllowExtBorders(bool a)
     // frame is redrawn so a change is seen either way.
     skinData_->BGChangedFlag = true;
     if (!IsLoading() && skinned_)
-        SetExtBorders(SkinManager()->ExtendedBorders);
+        SetExtBorders(SkinManager()->ExtendedBorders());
     if (!IsLoading() && Showing())
         RedrawWindow(form_->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
 }
@@ -416,7 +416,7 @@ void TsSkinProvider::ApplySkin()
     AttachAdapters();
     SetSysMenuStyle(true);
     if (!IsLoading())
-        SetExtBorders(SkinManager()->ExtendedBorders);
+        SetExtBorders(SkinManager()->ExtendedBorders());
 }
 
 void TsSkinProvider::RemoveSkin()
@@ -1429,7 +1429,7 @@ void TsSkinProvider::ShowSystemMenu(int x, int y)
         return;
     HWND wnd = form_->Handle();
     TsSkinManager* sm = SkinManager();
-    if (systemMenu_ && sm && sm->SkinnedPopups) {
+    if (systemMenu_ && sm && sm->SkinnedPopups()) {
         systemMenu_->UpdateItems();
         if (makeSkinMenu_ && systemMenu_->Items()->Count() > 0)
             systemMenu_->MakeSkinItems();

@@ -19,6 +19,7 @@
 #include "app/UpdateForm.h"
 #include "skin/controls/sButtons.h"
 #include "skin/controls/sControlCache.h"
+#include "skin/controls/sHintWindow.h"
 #include "skin/controls/sLabel.h"
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/common/SkinMessages.h"
@@ -438,6 +439,33 @@ TEST_F(SkinTest, TheBandwidthMeterTakesTheSkinsFieldColours) {
     EXPECT_EQ(f.OvBandwidthMeter1->Color(), edit.Color);
     f.ShowMeterPanel(false);
     f.Hide();
+}
+
+// A hint of the main window comes, as the mouse rests on the control, in the
+// skin's hint window, painted from the skin rather than on the hint colour.
+TEST_F(SkinTest, HintsOfTheMainWindowAreDrawnByTheSkin) {
+    auto* button = dynamic_cast<TControl*>(Form1->FindComponent("sBitBtn2"));
+    ASSERT_NE(button, nullptr);
+    ASSERT_FALSE(button->Hint().empty());
+    Application->SetHintPause(1);
+    Application->SetMouseControl(button);
+    auto* hint = static_cast<skin::TacCustomHintWindow*>(nullptr);
+    for (int i = 0; i < 100 && !hint; ++i) {
+        Sleep(5);
+        Pump();
+        hint = dynamic_cast<skin::TacCustomHintWindow*>(Application->HintWindow());
+        if (hint && !IsWindowVisible(hint->Handle())) hint = nullptr;
+    }
+    ASSERT_NE(hint, nullptr);
+    EXPECT_EQ(hint->Text(), button->Hint());
+    // The text decides the size: a longer hint is wider.
+    EXPECT_GT(hint->Width(), hint->CalcHintRect("Preserve").Width());
+    TBitmap shot(hint->Width(), hint->Height());
+    SendMessageW(hint->Handle(), WM_PRINT, reinterpret_cast<WPARAM>(shot.Canvas().Handle()), PRF_CLIENT | PRF_ERASEBKGND);
+    EXPECT_NE(shot.Canvas().Pixels(2, hint->Height() / 2), ColorToRGB(Application->HintColor()));
+    Application->SetMouseControl(nullptr);
+    Application->CancelHint();
+    Application->SetHintPause(500);
 }
 
 // The log window sits below the main window; where that is below the

@@ -90,7 +90,7 @@ protected:
             }
         manager.ShadowActive = shadow;
         manager.ShadowInactive = shadow;
-        manager.ExtendedBorders = true;
+        manager.SetExtendedBorders(true);
         manager.UpdateExtBorderImages();
         Send(AC_SKINLOADED);
     }
