@@ -79,7 +79,7 @@ TEST(SkinLookups, ColoursAndIndexes)
     EXPECT_EQ(sm.MaskWidthLeft(sm.ConstData.ExBorder), 2);
     EXPECT_EQ(sm.GetMaskFrameSize(sm.ConstData.CheckBoxChecked).X, 1);
 
-    skintest::TLayeredAnnouncer layered;
+    static skintest::TLayeredAnnouncer layered;   // outlives the manager
     sm.Announcer = &layered;
     sm.SetExtendedBorders(true);
     sm.SkinData.FormOffset = 1;

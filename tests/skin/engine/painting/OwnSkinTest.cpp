@@ -131,7 +131,7 @@ TEST_F(OwnSkin, ShadowPicturesMakeTheExtendedBorders)
     sm.ShadowActive = load("acSHDA.png");
     sm.ShadowInactive = load("acSHDI.png");
     EXPECT_EQ(sm.ShadowActive->BitsPerPixel(), 32);
-    skintest::TLayeredAnnouncer layered;
+    static skintest::TLayeredAnnouncer layered;   // outlives the manager
     sm.Announcer = &layered;
     sm.SetExtendedBorders(true);
     sm.UpdateCommonIndexes();
