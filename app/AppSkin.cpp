@@ -4,6 +4,7 @@
 
 #include "app/MainForm.h"
 #include "skin/controls/sButtons.h"
+#include "skin/controls/sHintWindow.h"
 #include "skin/controls/sLabel.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/common/SkinUtils.h"
@@ -23,6 +24,8 @@ void StartSkinUnit() {
     // Every form made from now on gets its frame provider as it is made.
     skin::InstallFormSkinning();
     InstallSkinnedMessageDialogs();
+    // Hints of every window, the tools' included, are drawn by the skin.
+    skin::UseSkinnedHints(true);
 }
 
 void InstallSkinnedMessageDialogs() {

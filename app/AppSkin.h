@@ -19,8 +19,8 @@ namespace tw {
 inline constexpr const char* kProgramSkinName = "Tarnwick8 (internal)";
 
 // Once, before any window exists: "png" as a picture format, the "/acver"
-// switch of the command line, the frame provider of every form and the
-// skinned message dialogs.
+// switch of the command line, the frame provider of every form, the
+// skinned message dialogs and the skinned hint window.
 void StartSkinUnit();
 
 // The program's message boxes and questions (MessageDlg, ShowMessage, the

@@ -6,6 +6,7 @@
 #include "skin/controls/sButton.h"
 #include "skin/controls/sControlCache.h"
 #include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/link/SkinText.h"
 #include "skin/engine/painting/GraphicsUtils.h"
 
@@ -185,51 +186,90 @@ int TsSpeedButton::CurrentState() const
 bool TsSpeedButton::SkinnedMessage(tw::TMessage& m)
 {
     if (m.Msg != SM_ALPHACMD) return false;
-    if (SkinCommandOf(m.WParam) == AC_FADESTART) {
-        PaintFace();
-        m.Result = 0;
-        return true;
-    }
-    if (SkinCommandOf(m.WParam) == AC_FADEFRAME) {
-        // No window of our own: the frame goes onto the parent where we are.
-        auto* frame = reinterpret_cast<tw::TBitmap*>(m.LParam);
-        if (frame && Parent() && Parent()->HandleAllocated() && Visible()) {
-            HDC dc = GetDC(Parent()->HandleIfAllocated());
-            BitBlt(dc, Left(), Top(), frame->Width(), frame->Height(), frame->Canvas().Handle(), 0, 0, SRCCOPY);
-            ReleaseDC(Parent()->HandleIfAllocated(), dc);
+    switch (SkinCommandOf(m.WParam)) {
+    case AC_RESETCACHE:
+        // A new frame of the blend: shown at once.
+        if (anim_ && anim_->Enabled()) {
+            Repaint();
+            m.Result = 0;
+            return true;
         }
-        m.Result = 1;
-        return true;
+        return false;
+    case AC_STOPANIMATION:
+        // The blend is over: the goal picture stands alone. The common
+        // handling goes on.
+        StopAnimation();
+        Repaint();
+        return false;
+    default:
+        return false;
     }
-    return false;
+}
+
+void TsSpeedButton::StopAnimation()
+{
+    if (!anim_) return;
+    anim_->SetEnabled(false);
+    anim_->Frame.reset();
+    anim_->Saved.reset();
+}
+
+void TsSpeedButton::Animate(TacAnimatEvent event)
+{
+    TsSkinManager* m = SkinData.SkinManager();
+    const TsGeneralData* s = m && m->SkinIndexValid(SkinData.SkinIndex) ? &m->gd[size_t(SkinData.SkinIndex)] : nullptr;
+    tw::TBitmap* cache = SkinData.CacheBmp();
+    const bool blend = s && s->FadingEnabled && s->FadingIterations > 0 && !SkinLoading &&
+                       AnimEventAllowed(event, DefaultAnimatEvents, m) && cache && !cache->Empty() &&
+                       !SkinData.BGChangedFlag && Parent() && Parent()->HandleAllocated() && Visible();
+    if (!blend) {
+        StopAnimation();
+        SkinData.BGChangedFlag = true;
+        Repaint();
+        SkinData.UpdateControlGlow(false);
+        return;
+    }
+    if (!anim_) anim_ = new TsAnimTimer(this);
+    const bool running = anim_->Enabled() && anim_->Frame;
+    anim_->SetEnabled(false);
+    // From what is on screen now: a frame of a blend still running, else the
+    // last painted look.
+    auto saved = std::make_unique<tw::TBitmap>();
+    saved->Assign(running ? *anim_->Frame : *cache);
+    anim_->Saved = std::move(saved);
+    anim_->Frame.reset();
+    SkinData.BGChangedFlag = true;
+    PaintFace();   // the goal of the blend
+    anim_->Start(&SkinData);
+    anim_->Steps.CurrentStep = 1;
+    anim_->SetEnabled(true);
+    SkinData.UpdateControlGlow(false);
 }
 
 void TsSpeedButton::MouseEnter()
 {
     tw::TSpeedButton::MouseEnter();
-    if (SkinData.Skinned()) FadeHover(fade_, SkinData, true);
+    if (SkinData.Skinned()) Animate(aeMouseEnter);
 }
 
 void TsSpeedButton::MouseLeave()
 {
     tw::TSpeedButton::MouseLeave();
-    if (SkinData.Skinned()) FadeHover(fade_, SkinData, false);
+    if (SkinData.Skinned()) Animate(aeMouseLeave);
 }
 
 void TsSpeedButton::MouseDown(tw::TMouseButton b, tw::TShiftState s, int x, int y)
 {
     const int before = CurrentState();
     tw::TSpeedButton::MouseDown(b, s, x, y);
-    if (SkinData.Skinned() && CurrentState() == 2 && before != 2)
-        StartFadeEffect(fade_, &SkinData, false, 1, AnimEventAllowed(aeMouseDown, DefaultAnimatEvents, SkinData.SkinManager()));
+    if (SkinData.Skinned() && CurrentState() == 2 && before != 2) Animate(aeMouseDown);
 }
 
 void TsSpeedButton::MouseUp(tw::TMouseButton b, tw::TShiftState s, int x, int y)
 {
     const int before = CurrentState();
     tw::TSpeedButton::MouseUp(b, s, x, y);
-    if (SkinData.Skinned() && before == 2 && CurrentState() != 2)
-        StartFadeEffect(fade_, &SkinData, false, 2, AnimEventAllowed(aeMouseUp, DefaultAnimatEvents, SkinData.SkinManager()));
+    if (SkinData.Skinned() && before == 2 && CurrentState() != 2) Animate(aeMouseUp);
 }
 
 void TsSpeedButton::PaintFace()
@@ -246,6 +286,10 @@ void TsSpeedButton::Paint()
         return;
     }
     PaintFace();
+    if (anim_ && anim_->Enabled() && anim_->Frame && anim_->Frame->Width() == Width() && anim_->Frame->Height() == Height()) {
+        BitBlt(Canvas().Handle(), 0, 0, Width(), Height(), anim_->Frame->Canvas().Handle(), 0, 0, SRCCOPY);
+        return;
+    }
     DrawControlCache(SkinData, Canvas().Handle(), 0, 0);
 }
 

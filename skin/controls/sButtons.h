@@ -94,6 +94,10 @@ class TsSpeedButton : public TsSkinnedButton<tw::TSpeedButton> {
 public:
     explicit TsSpeedButton(tw::TComponent* owner);
     int CurrentState() const;
+    // The blend between two looks now running (nullptr before the first);
+    // the button has no window, so it paints the frames itself.
+    const TsAnimTimer* Animation() const { return anim_; }
+    bool Fading() const { return anim_ && anim_->Enabled(); }
 
 protected:
     void Paint() override;
@@ -105,6 +109,11 @@ protected:
 
 private:
     void PaintFace();
+    // Shows the look of the current state: blended in from the picture on
+    // screen where the skin and the manager ask for it, else at once.
+    void Animate(TacAnimatEvent event);
+    void StopAnimation();
+    TsAnimTimer* anim_ = nullptr;   // owned by the button (its component)
 };
 
 } // namespace skin

@@ -220,7 +220,7 @@ TacDialogWnd::TacDialogWnd(HWND wnd, TsSkinManager* manager) : TacMainWnd(wnd, m
     skinActive_ = true;
     if (DwmCompositionEnabled())
         SetDwmTransitions(wnd, true);
-    if (manager_ && manager_->SkinnedPopups)
+    if (manager_ && manager_->SkinnedPopups())
         if (TsSkinableMenus* menus = TsSkinableMenus::Of(manager_); menus && menus->Active())
             menus->PrepareMenu(sysMenu_.get(), true);
 }
@@ -962,7 +962,7 @@ LRESULT TacDialogWnd::SkinCommand(WPARAM wp, LPARAM lp)
     case AC_QUERYSKINNED:
         return 1;
     case AC_SKINLOADED:
-        SetExtendedBorders(manager_ && manager_->ExtendedBorders);
+        SetExtendedBorders(manager_ && manager_->ExtendedBorders());
         if (reinterpret_cast<TsSkinManager*>(lp) == manager_) {
             for (HWND c = GetTopWindow(wnd); c; c = GetWindow(c, GW_HWNDNEXT))
                 SendMessageW(c, SM_ALPHACMD, wp, lp);
@@ -970,7 +970,7 @@ LRESULT TacDialogWnd::SkinCommand(WPARAM wp, LPARAM lp)
         }
         return 0;
     case AC_SKINREFRESH:
-        SetExtendedBorders(manager_ && manager_->ExtendedBorders);
+        SetExtendedBorders(manager_ && manager_->ExtendedBorders());
         Repaint();
         UpdateBorderWindow();
         return 0;
@@ -1580,7 +1580,7 @@ void HookCreatedWindow(HWND wnd)
     if (!wnd || !sm || ClassNameOf(wnd) != "#32768")
         return;
     // The compositor draws the menus itself: they keep the system's look.
-    if (DwmCompositionEnabled() || !sm->SkinnedPopups || AskWindow(wnd, AC_QUERYSKINNED))
+    if (DwmCompositionEnabled() || !sm->SkinnedPopups() || AskWindow(wnd, AC_QUERYSKINNED))
         return;
     SweepEndedMenuAdapters();
     auto adapter = std::make_shared<TacMnuWnd>(wnd, sm);

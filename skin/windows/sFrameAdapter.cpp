@@ -102,7 +102,7 @@ bool TsFrameAdapter::OwnManager(LPARAM lp) const
 void TsFrameAdapter::PreparePopups()
 {
     TsSkinManager* sm = skinData_->SkinManager();
-    if (!frame_ || !sm || !sm->SkinnedPopups)
+    if (!frame_ || !sm || !sm->SkinnedPopups())
         return;
     TsSkinableMenus* menus = TsSkinableMenus::Of(sm);
     if (!menus)

@@ -118,6 +118,34 @@ void DrawCheck(tw::TCanvas& canvas, const TRect& box, bool radio, TColor color)
 
 } // namespace
 
+namespace {
+
+// The manager and the controls' skin links lie below the menu skinning and
+// reach it through these.
+void UpdateManagerMenus(TsSkinManager& manager)
+{
+    if (TsSkinableMenus* s = TsSkinableMenus::Of(&manager))
+        s->UpdateFromSkin();
+}
+
+void PrepareControlPopup(tw::TPopupMenu* menu, TsSkinManager* manager)
+{
+    // One look per program: the default manager's service paints menus.
+    if (!menu || !manager || manager != DefaultManager)
+        return;
+    TsSkinableMenus* s = TsSkinableMenus::Of(manager);
+    s->UpdateFromSkin();
+    s->PrepareMenu(menu, s->Active());
+}
+
+[[maybe_unused]] const bool g_menuSeamsInstalled = [] {
+    UpdateMenusFromSkin = UpdateManagerMenus;
+    PreparePopupMenu = PrepareControlPopup;
+    return true;
+}();
+
+} // namespace
+
 TsSkinableMenus::TsSkinableMenus(TsSkinManager* manager) : tw::TComponent(manager), manager_(manager)
 {
     active_ = Active();
@@ -142,8 +170,16 @@ TsSkinableMenus* TsSkinableMenus::Of(TsSkinManager* manager)
 
 bool TsSkinableMenus::Active() const
 {
-    return manager_ && manager_->SkinnedPopups && manager_->Active() &&
+    return manager_ && manager_->SkinnedPopups() && manager_->Active() &&
            manager_->SkinIndexValid(manager_->GetSkinIndex("MENUITEM"));
+}
+
+const TacGetExtraLineData& TsSkinableMenus::ExtraLineEvent() const
+{
+    // The manager's event serves every menu; the service's own overrides it.
+    if (OnGetMenuExtraLineData || !manager_)
+        return OnGetMenuExtraLineData;
+    return manager_->OnGetMenuExtraLineData;
 }
 
 bool TsSkinableMenus::UpdateFromSkin()
@@ -211,10 +247,11 @@ void TsSkinableMenus::MeasureItem(tw::TMenuItem* item, tw::TCanvas& canvas, int&
     if (item->ShortCut())
         width += kMenuShortCutGap + canvas.TextExtent(tw::ShortCutToText(item->ShortCut())).cx;
     width += kMenuArrowRoom;
-    if (manager_ && manager_->MenuSupport.UseExtraLine && IsFirstOfPopup(item) && OnGetMenuExtraLineData) {
+    const TacGetExtraLineData& extraLine = ExtraLineEvent();
+    if (manager_ && manager_->MenuSupport.UseExtraLine && IsFirstOfPopup(item) && extraLine) {
         std::string section, text2;
         bool visible = false;
-        OnGetMenuExtraLineData(item, section, text2, visible);
+        extraLine(item, section, text2, visible);
         if (visible)
             width += manager_->MenuSupport.ExtraLineWidth;
     }
@@ -250,7 +287,8 @@ void TsSkinableMenus::DrawItem(tw::TMenuItem* item, tw::TCanvas& canvas, const T
 
     const TColor itemColor = SectionColor(sm, s.Item, false);
     TRect body = r;
-    if (sm.MenuSupport.UseExtraLine && OnGetMenuExtraLineData && item->ParentItem()) {
+    const TacGetExtraLineData& extraLine = ExtraLineEvent();
+    if (sm.MenuSupport.UseExtraLine && extraLine && item->ParentItem()) {
         // The extra line runs along the whole popup: each item paints its
         // part of the strip.
         tw::TMenuItem* first = nullptr;
@@ -259,7 +297,7 @@ void TsSkinableMenus::DrawItem(tw::TMenuItem* item, tw::TCanvas& canvas, const T
                 first = item->ParentItem()->Items(i);
         std::string section = "MENUITEM", text;
         bool visible = false;
-        OnGetMenuExtraLineData(first, section, text, visible);
+        extraLine(first, section, text, visible);
         if (visible) {
             const int w = std::min(sm.MenuSupport.ExtraLineWidth, r.Width() / 2);
             const int index = sm.SkinIndexValid(sm.GetSkinIndex(section)) ? sm.GetSkinIndex(section) : s.Icons;

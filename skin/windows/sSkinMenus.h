@@ -75,6 +75,7 @@ public:
 private:
     friend bool SkinMenuWindowMessage(HWND, UINT, WPARAM, LPARAM, const std::function<LRESULT(UINT, WPARAM, LPARAM)>&,
                                       LRESULT&);
+    const TacGetExtraLineData& ExtraLineEvent() const;
     void PaintPopupFrame(HWND wnd, HDC dc);
     static LRESULT CALLBACK MenuWindowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
     void PostPopupMessage(tw::TMenuItem* item);

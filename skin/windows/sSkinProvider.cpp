@@ -294,7 +294,7 @@ void TsSkinProvider::SetDrawNonClientArea(bool d)
         UpdateFormRegion();
     SetWindowPos(wnd, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     if (d && skinned_) {
-        SetExtBorders(SkinManager()->ExtendedBorders);
+        SetExtBorders(SkinManager()->ExtendedBorders());
         if (IsWindowVisible(wnd))
             RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_FRAME);
         AttachAdapters();
@@ -363,7 +363,7 @@ void TsSkinProvider::SetAllowExtBorders(bool a)
     // frame is redrawn so a change is seen either way.
     skinData_->BGChangedFlag = true;
     if (!IsLoading() && skinned_)
-        SetExtBorders(SkinManager()->ExtendedBorders);
+        SetExtBorders(SkinManager()->ExtendedBorders());
     if (!IsLoading() && Showing())
         RedrawWindow(form_->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
 }
@@ -433,7 +433,7 @@ void TsSkinProvider::ApplySkin()
     AttachAdapters();
     SetSysMenuStyle(true);
     if (!IsLoading())
-        SetExtBorders(SkinManager()->ExtendedBorders);
+        SetExtBorders(SkinManager()->ExtendedBorders());
 }
 
 void TsSkinProvider::RemoveSkin()
@@ -1259,7 +1259,7 @@ void TsSkinProvider::AnimatedShowing(tw::TMessage& m)
     // The manager's extended borders may have changed while the form was
     // hidden: the form is shown with the ones it has now.
     if (m.WParam && drawNonClient_ && skinData_->BGChangedFlag && SkinManager() && form_->HandleAllocated())
-        SetExtBorders(SkinManager()->ExtendedBorders);
+        SetExtBorders(SkinManager()->ExtendedBorders());
     if (time == 0) {
         CallSaved(m);
         return;
@@ -1549,7 +1549,7 @@ void TsSkinProvider::ShowSystemMenu(int x, int y)
         return;
     HWND wnd = form_->Handle();
     TsSkinManager* sm = SkinManager();
-    if (systemMenu_ && sm && sm->SkinnedPopups) {
+    if (systemMenu_ && sm && sm->SkinnedPopups()) {
         systemMenu_->UpdateItems();
         if (makeSkinMenu_ && systemMenu_->Items()->Count() > 0)
             systemMenu_->MakeSkinItems();

@@ -19,6 +19,7 @@
 #include "app/UpdateForm.h"
 #include "skin/controls/sButtons.h"
 #include "skin/controls/sControlCache.h"
+#include "skin/controls/sHintWindow.h"
 #include "skin/controls/sLabel.h"
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/common/SkinMessages.h"
@@ -438,6 +439,32 @@ TEST_F(SkinTest, TheBandwidthMeterTakesTheSkinsFieldColours) {
     EXPECT_EQ(f.OvBandwidthMeter1->Color(), edit.Color);
     f.ShowMeterPanel(false);
     f.Hide();
+}
+
+// A hint of the main window comes in the skin's hint window (installed at
+// start-up for every window), painted from the skin, not on the hint colour.
+TEST_F(SkinTest, HintsOfTheMainWindowAreDrawnByTheSkin) {
+    auto* button = dynamic_cast<TControl*>(Form1->FindComponent("sBitBtn2"));
+    ASSERT_NE(button, nullptr);
+    ASSERT_FALSE(button->Hint().empty());
+    // What the hint timer does once the mouse rested on the button.
+    const TPoint below = button->ClientToScreen(TPoint(0, button->Height() + 4));
+    Application->ActivateHint(button->Hint(), below);
+    auto* hint = dynamic_cast<skin::TacCustomHintWindow*>(Application->HintWindow());
+    ASSERT_NE(hint, nullptr);
+    ASSERT_TRUE(IsWindowVisible(hint->Handle()));
+    EXPECT_EQ(hint->Text(), button->Hint());
+    // The text decides the size: a longer hint is wider.
+    EXPECT_GT(hint->Width(), hint->CalcHintRect("Preserve").Width());
+    // Painted into a picture of our own: what lies on the screen above the
+    // hint is no business of this test.
+    TBitmap shot(hint->Width(), hint->Height());
+    shot.Canvas().Brush().SetColor(clInfoBk);
+    shot.Canvas().FillRect(TRect(0, 0, hint->Width(), hint->Height()));
+    hint->Perform(WM_PAINT, reinterpret_cast<WPARAM>(shot.Canvas().Handle()), 0);
+    const TColor inside = shot.Canvas().Pixels(2, hint->Height() / 2);
+    EXPECT_NE(inside, ColorToRGB(Application->HintColor()));
+    Application->CancelHint();
 }
 
 // The log window sits below the main window; where that is below the

@@ -81,6 +81,8 @@ TsSkinManager::~TsSkinManager()
 {
     // Destructors must not throw: whatever the windows do with the removal
     // stays with them.
+    // Halo windows must not outlive the manager they were made for by a message.
+    destroying_ = true;
     try {
         SetActive(false);
     } catch (...) {
@@ -341,7 +343,7 @@ std::unique_ptr<TPixelImage> CopyFrame32(const TPixelImage& src, int x0, int y0,
 void TsSkinManager::UpdateExtBorderImages()
 {
     ExtBorderMargins = {};
-    if (!active_ || !ExtendedBorders) return;
+    if (!active_ || !ExtendedBorders()) return;
     ExtBorderActive = std::make_unique<TPixelImage>();
     ExtBorderInactive = std::make_unique<TPixelImage>();
     const int ex = ConstData.ExBorder;
@@ -669,7 +671,8 @@ void TsSkinManager::RepaintForms()
 void TsSkinManager::SendRemoveSkin()
 {
     TFlagScope removing(RemovingSkin);
-    Announcer->ClearGlows();
+    if (destroying_) Announcer->ClearGlowsAtOnce();
+    else Announcer->ClearGlows();
     UninstallSkinHook();
     skinLoaded_ = false;
     Announcer->BroadcastToForms(*this, 2);   // AC_SKINREMOVED
@@ -723,8 +726,8 @@ void TsSkinManager::SetSaturation(int value)
 
 void TsSkinManager::SetExtendedBorders(bool value)
 {
-    if (value == ExtendedBorders) return;
-    ExtendedBorders = value;
+    if (value == extendedBorders_) return;
+    extendedBorders_ = value;
     UpdateExtBorderImages();
     Reload();
 }
@@ -737,6 +740,14 @@ void TsSkinManager::SetCommonSections(const std::vector<std::string>& lines)
         CommonSections.push_back(line);
     }
     SetSkinName(skinName_);
+}
+
+void TsSkinManager::SetSkinnedPopups(bool value)
+{
+    if (value == skinnedPopups_) return;
+    skinnedPopups_ = value;
+    if (value && IsDefault() && !IsLoading() && !(ComponentState() & tw::csDesigning))
+        Announcer->UpdateMenusFromSkin(*this);
 }
 
 bool TsSkinManager::IsDefault() const { return DefaultManager == this; }

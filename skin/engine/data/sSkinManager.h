@@ -17,6 +17,10 @@
 #include "skin/engine/data/sMaskData.h"
 #include "skin/engine/data/sStoredSkins.h"
 
+namespace tw {
+class TMenuItem;
+}
+
 namespace skin {
 
 class TsIniText;
@@ -43,6 +47,11 @@ struct TacMenuFont {
     TColor Color = 0;
     bool Bold = false;
 };
+// What the extra line along a popup's left edge shows; asked for the popup's
+// first item. LineVisible false (the default) leaves the line out.
+using TacGetExtraLineData = std::function<void(tw::TMenuItem* firstItem, std::string& skinSection,
+                                               std::string& caption, bool& lineVisible)>;
+
 struct TacMenuSupport {
     std::string IcoLineSkin;   // section of the icon strip beside the items
     bool UseExtraLine = false; // a vertical strip along the whole popup
@@ -57,6 +66,9 @@ class TSkinAnnouncer {
 public:
     virtual ~TSkinAnnouncer() = default;
     virtual void ClearGlows() {}
+    // The same while the manager is being destroyed: the halo windows go at
+    // once, not after the current message.
+    virtual void ClearGlowsAtOnce() { ClearGlows(); }
     // Whether the platform can show layered windows (the glows need them).
     virtual bool LayeredWindows() const { return false; }
     virtual void BeginSkinChange(TsSkinManager&) {}
@@ -68,6 +80,8 @@ public:
     virtual void UninstallSkinHook(TsSkinManager&) {}
     // The menu painter's cached skin index goes.
     virtual void ResetMenuCache(TsSkinManager&) {}
+    // The menu skinning takes the skin's menu setting again.
+    virtual void UpdateMenusFromSkin(TsSkinManager&) {}
     // A plain message box; loading goes on after it.
     virtual void ShowMessage(const std::string&) {}
     // Every new manager: the built-in shadow pictures of extended borders.
@@ -162,7 +176,9 @@ public:
     int Saturation = 0;
 
     // Extended borders: what the frame code asks, and the two images it draws.
-    bool ExtendedBorders = false;
+    // Stored as set; the answer is false where the platform has no layered
+    // windows, since the shadow is a layered window of its own.
+    bool ExtendedBorders() const { return extendedBorders_ && Announcer && Announcer->LayeredWindows(); }
     bool CompositionEnabled = false;
     std::shared_ptr<const TPixelImage> ShadowActive, ShadowInactive;   // "acSHDA", "acSHDI"
     std::unique_ptr<TPixelImage> ExtBorderActive, ExtBorderInactive;
@@ -254,7 +270,12 @@ public:
     std::array<std::vector<std::string>, ThirdPartyList::Count> ThirdLists;
     void UpdateThirdLists();
     tw::TNotifyEvent OnBeforeChange, OnAfterChange;
-    bool SkinnedPopups = true;
+    // Popup menus are drawn from the skin. Switching it on again lets the
+    // default manager's menu skinning take the skin's menu setting anew.
+    bool SkinnedPopups() const { return skinnedPopups_; }
+    void SetSkinnedPopups(bool value);
+    // Read by the menu skinning for the extra line of its popups.
+    TacGetExtraLineData OnGetMenuExtraLineData;
     // Hot controls of sections with a glow get a halo. Stored as set; the
     // answer is false where the platform has no layered windows.
     bool AllowGlowing() const { return allowGlowing_ && Announcer && Announcer->LayeredWindows(); }
@@ -282,6 +303,9 @@ public:
 
 private:
     bool allowGlowing_ = true;
+    bool extendedBorders_ = false;
+    bool skinnedPopups_ = true;
+    bool destroying_ = false;
     std::string PackedFileName() const;
     void LoadSkin();
     void LoadPackedSkin();

@@ -127,7 +127,7 @@ void StartFadeEffect(TsFadeTimer*& timer, TFadeLink* link, bool fast, uint8_t di
     tw::TControl* owner = link->FadeOwner();
     const TsGeneralData* section = Section(link);
     const TsSkinManager* manager = link->FadeManager();
-    if (section && section->FadingEnabled && allowed && !(manager && manager->Loading()) && link->FadeCache() &&
+    if (section && section->FadingEnabled && allowed && !SkinLoading && !(manager && manager->Loading()) && link->FadeCache() &&
         !link->BGChanged()) {
         link->SetBGChanged(true);
         const bool running = timer != nullptr;

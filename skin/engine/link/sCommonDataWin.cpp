@@ -350,16 +350,32 @@ void TsCommonData::InvalidateOwner()
     if (ControlIsReady(c)) c->Repaint();
 }
 
+namespace {
+
+// A form's link belongs to its provider, which listens on the form's window
+// (it subclasses it); a control hears it directly.
+void NotifyOwner(tw::TControl* c, uint16_t command)
+{
+    if (!c) return;
+    auto* form = dynamic_cast<tw::TCustomForm*>(c);
+    if (form && form->HandleAllocated())
+        SendMessageW(form->Handle(), SM_ALPHACMD, SkinWParam(command), 0);
+    else
+        c->Perform(SM_ALPHACMD, SkinWParam(command), 0);
+}
+
+} // namespace
+
 void TsCommonData::NotifyMouseEnter()
 {
     activeState_ = true;
-    if (ownerControl_) ownerControl_->Perform(SM_ALPHACMD, SkinWParam(AC_MOUSEENTER), 0);
+    NotifyOwner(ownerControl_, AC_MOUSEENTER);
 }
 
 void TsCommonData::NotifyMouseLeave()
 {
     activeState_ = false;
-    if (ownerControl_) ownerControl_->Perform(SM_ALPHACMD, SkinWParam(AC_MOUSELEAVE), 0);
+    NotifyOwner(ownerControl_, AC_MOUSELEAVE);
 }
 
 void TsCommonData::InitCacheBmp()
@@ -666,6 +682,18 @@ bool CommonMessage(tw::TMessage& m, TsCommonData* d)
 
 namespace {
 
+// The popup menu a right click on the control opens: a graphic child's under
+// the mouse (the class library hands the click on to it), else its own.
+tw::TPopupMenu* ContextMenuOf(tw::TControl* c, LPARAM pos)
+{
+    if (!c) return nullptr;
+    if (tw::TWinControl* w = AsWin(c); w && pos != -1) {
+        const TPoint at = w->ScreenToClient(TPoint(short(LOWORD(pos)), short(HIWORD(pos))));
+        if (tw::TControl* child = w->ControlAtPos(at, false); child && child->PopupMenu()) return child->PopupMenu();
+    }
+    return c->PopupMenu();
+}
+
 // Buttons (kinds 92 to 94) show and hide their halo with their own fades.
 bool GlowsFromCommonHandler(int32_t kind) { return !IsNoGlowKind(kind) && (kind < 92 || kind > 94); }
 
@@ -716,6 +744,12 @@ bool CommonWndProcBody(tw::TMessage& m, TsCommonData* d)
         d->MouseAbove = false;
         // No halo around a control that can no longer be hot or is gone from view.
         if (c && (!c->Enabled() || !c->Visible())) d->HideOwnGlow();
+        return false;
+    case WM_CONTEXTMENU:
+        // The menu that is about to open takes the skin whoever made it: the
+        // form's provider only knows the menus the form owns.
+        if (PreparePopupMenu)
+            if (tw::TPopupMenu* menu = ContextMenuOf(c, m.LParam)) PreparePopupMenu(menu, d->SkinManager());
         return false;
     case WM_PARENTNOTIFY:
         if (w && LOWORD(m.WParam) == WM_CREATE) NotifyParentForm(c);

@@ -20,6 +20,8 @@ void (*SkinHookRemoving)() = nullptr;
 std::function<void(HWND)> SubclassPopupMenuWindow;
 void (*RedrawAdaptedWindows)() = nullptr;
 std::function<void(TsSkinManager&)> ResetMenuSkinCache;
+void (*UpdateMenusFromSkin)(TsSkinManager&) = nullptr;
+void (*PreparePopupMenu)(tw::TPopupMenu*, TsSkinManager*) = nullptr;
 
 namespace {
 
@@ -46,7 +48,7 @@ HWND PopupWindowOfMenu(HMENU menu)
 bool MainWindowHook(tw::TMessage& m)
 {
     const TsSkinManager* manager = DefaultManager;
-    if (!manager || !manager->SkinnedPopups) return false;
+    if (!manager || !manager->SkinnedPopups()) return false;
     switch (m.Msg) {
     case WM_THEMECHANGED:
         m.Result = 1;
@@ -105,6 +107,7 @@ public:
     void BeginSkinChange(TsSkinManager& m) override { skin::BeginSkinChange(&m); }
     // A new or removed skin ends every halo: they were made from the old one.
     void ClearGlows() override { skin::ClearGlows(); }
+    void ClearGlowsAtOnce() override { skin::ClearGlows(true); }
     bool LayeredWindows() const override { return GlowLayeredEntry && GlowLayeredEntry(); }
     void EndSkinChange(TsSkinManager& m, bool animate) override { skin::EndSkinChange(&m, animate); }
     void BroadcastToForms(TsSkinManager& m, uint16_t command) override
@@ -131,6 +134,10 @@ public:
     void ResetMenuCache(TsSkinManager& m) override
     {
         if (ResetMenuSkinCache) ResetMenuSkinCache(m);
+    }
+    void UpdateMenusFromSkin(TsSkinManager& m) override
+    {
+        if (skin::UpdateMenusFromSkin) skin::UpdateMenusFromSkin(m);
     }
     void DefaultManagerCreated(TsSkinManager& m) override
     {

@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+namespace tw {
+class TPopupMenu;
+}
+
 namespace skin {
 
 class TsSkinManager;
@@ -37,6 +41,14 @@ extern void (*RedrawAdaptedWindows)();
 // Makes the menu painter look its skin section up again; set by the menu
 // skinning, which caches the index between paints.
 extern std::function<void(TsSkinManager&)> ResetMenuSkinCache;
+
+// Makes the manager's menu skinning take the skin's menu setting again (the
+// manager's SkinnedPopups switched back on); set by the menu skinning.
+extern void (*UpdateMenusFromSkin)(TsSkinManager& manager);
+// Switches a control's popup menu into or out of skinned painting (by the
+// menu skinning's state) before it opens, wherever the menu was made; set by
+// the menu skinning.
+extern void (*PreparePopupMenu)(tw::TPopupMenu* menu, TsSkinManager* manager);
 
 // Skins one popup menu window; set by the menu skinning.
 extern std::function<void(HWND)> SubclassPopupMenuWindow;

@@ -13,6 +13,11 @@ namespace skintest {
 
 using skin::TColor;
 
+// A platform that can show layered windows (extended borders and glows ask).
+struct TLayeredAnnouncer : skin::TSkinAnnouncer {
+    bool LayeredWindows() const override { return true; }
+};
+
 // A 24- or 32-bit picture filled with one colour ($00BBGGRR; alpha 255).
 skin::TPixelImage Picture(int w, int h, int bpp, TColor fill = 0);
 void SetPx(const skin::TPixelView& v, int x, int y, TColor c, int alpha = 255);

@@ -90,7 +90,7 @@ protected:
             }
         manager.ShadowActive = shadow;
         manager.ShadowInactive = shadow;
-        manager.ExtendedBorders = true;
+        manager.SetExtendedBorders(true);
         manager.UpdateExtBorderImages();
         Send(AC_SKINLOADED);
     }
@@ -272,15 +272,15 @@ TEST_F(BorderFormTest, AFormShownAgainTakesTheBordersTheManagerHasNow)
     ASSERT_NE(provider->BorderForm(), nullptr);
     form->Hide();
     tw::Application->ProcessMessages();
-    // Switched off while the form was hidden, without a word to it.
-    manager.ExtendedBorders = false;
+    // Switched off while the form was hidden.
+    manager.SetExtendedBorders(false);
     provider->SkinData().BGChangedFlag = true;
     form->Show();
     tw::Application->ProcessMessages();
     EXPECT_EQ(provider->BorderForm(), nullptr);
     form->Hide();
     tw::Application->ProcessMessages();
-    manager.ExtendedBorders = true;
+    manager.SetExtendedBorders(true);
     provider->SkinData().BGChangedFlag = true;
     form->Show();
     tw::Application->ProcessMessages();

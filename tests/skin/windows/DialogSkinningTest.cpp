@@ -283,10 +283,10 @@ TEST_F(DialogHookTest, EveryPopupMenuWindowGetsTheSkinsFrameWhoeverMadeIt)
     PlatformAnswers().CompositionEnabled = [] { return true; };
     EXPECT_EQ(SendSkinCommand(popupWindow(), AC_QUERYSKINNED), 0);
     PlatformAnswers().CompositionEnabled = [] { return false; };
-    manager.SkinnedPopups = false;
+    manager.SetSkinnedPopups(false);
     EXPECT_EQ(SendSkinCommand(popupWindow(), AC_QUERYSKINNED), 0);
     EXPECT_TRUE(TacMnuArray().empty());
-    manager.SkinnedPopups = true;
+    manager.SetSkinnedPopups(true);
 
     // A menu the program never prepared (made straight by the system) opens
     // in the skin's frame and still runs its command.
@@ -659,7 +659,7 @@ TEST_F(DialogTitleTest, ExtendedBordersShowTheBorderPictureAroundTheDialogAndInI
     const HWND d = dialog.Handle();
     EXPECT_EQ(dialog.BorderForm(), nullptr);
 
-    manager.ExtendedBorders = true;
+    manager.SetExtendedBorders(true);
     manager.UpdateExtBorderImages();
     SendSkinCommand(d, AC_SKINLOADED, reinterpret_cast<LPARAM>(&manager));
     TacBorderForm* border = dialog.BorderForm();
@@ -686,7 +686,7 @@ TEST_F(DialogTitleTest, ExtendedBordersShowTheBorderPictureAroundTheDialogAndInI
     EXPECT_EQ(alpha(m.Left, m.Top), 128);
 
     // The border goes with the manager's setting.
-    manager.ExtendedBorders = false;
+    manager.SetExtendedBorders(false);
     SendSkinCommand(d, AC_SKINREFRESH, reinterpret_cast<LPARAM>(&manager));
     EXPECT_EQ(dialog.BorderForm(), nullptr);
     GlowLayeredEntry = savedEntry;

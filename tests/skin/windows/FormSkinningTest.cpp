@@ -405,7 +405,7 @@ TEST_F(FormSkinningTest, DialogChildrenGetTheAdapterTheirClassAndStyleAsk)
 TEST_F(FormSkinningTest, TheMenuLineStaysTheSystemsInsideTheSkinnedFrame)
 {
     // Menus not drawn from the skin: the system draws the menu line.
-    manager.SkinnedPopups = false;
+    manager.SetSkinnedPopups(false);
     TLogForm* f = NewForm();
     auto* menu = new tw::TMainMenu(f);
     auto* file = new tw::TMenuItem(f);

@@ -79,7 +79,7 @@ protected:
             }
         manager.ShadowActive = shadow;
         manager.ShadowInactive = shadow;
-        manager.ExtendedBorders = true;
+        manager.SetExtendedBorders(true);
         manager.UpdateExtBorderImages();
         SendSkinCommand(form->Handle(), AC_SKINLOADED, reinterpret_cast<LPARAM>(&manager));
         tw::Application->ProcessMessages();

@@ -275,7 +275,7 @@ TEST_F(SkinMenusTest, APopupMenuIsSkinnedAndRunsItsCommand)
     EXPECT_EQ(second, 1);
 
     // Without SkinnedPopups the same menu is the system's again.
-    manager.SkinnedPopups = false;
+    manager.SetSkinnedPopups(false);
     FindProvider(form)->ApplySkin();
     EXPECT_FALSE(popup->OwnerDraw());
 }

@@ -79,7 +79,9 @@ TEST(SkinLookups, ColoursAndIndexes)
     EXPECT_EQ(sm.MaskWidthLeft(sm.ConstData.ExBorder), 2);
     EXPECT_EQ(sm.GetMaskFrameSize(sm.ConstData.CheckBoxChecked).X, 1);
 
-    sm.ExtendedBorders = true;
+    static skintest::TLayeredAnnouncer layered;   // outlives the manager
+    sm.Announcer = &layered;
+    sm.SetExtendedBorders(true);
     sm.SkinData.FormOffset = 1;
     sm.UpdateExtBorderImages();
     EXPECT_EQ(sm.ExtBorderMargins, (TRect{1, 1, 1, 1}));

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 
 #include "base/Streams.h"
 #include "base/SysUtils.h"
@@ -69,7 +71,11 @@ namespace fs = std::filesystem;
 // Writes down what the manager asks of the windows.
 struct TRecorder : TSkinAnnouncer {
     std::vector<std::string> Log;
+    bool Layered = false;
     void ClearGlows() override { Log.push_back("glows"); }
+    void ClearGlowsAtOnce() override { Log.push_back("glows at once"); }
+    bool LayeredWindows() const override { return Layered; }
+    void UpdateMenusFromSkin(TsSkinManager&) override { Log.push_back("menus"); }
     void BeginSkinChange(TsSkinManager&) override { Log.push_back("begin"); }
     void EndSkinChange(TsSkinManager&, bool) override { Log.push_back("end"); }
     void BroadcastToForms(TsSkinManager& m, uint16_t cmd) override
@@ -312,6 +318,110 @@ TEST_F(Manager, CommonSectionsLoseTheirBlanksAndReload)
               (std::vector<std::string>{"[EXTRASECTION]", "; a comment stays", "COLOR=255", ""}));
     EXPECT_TRUE(sm->SkinLoaded());
     EXPECT_EQ(rec.Log.front(), "glows");
+}
+
+#endif
+
+#ifdef TW_SKIN_ARCHIVE
+
+TEST_F(Manager, ASkinNewerThanTheLibraryIsToldOnceAndStillLoads)
+{
+    UnpackInto(dir / "Future");
+    std::ifstream in(dir / "Future" / "Options.dat", std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    const size_t at = text.find("\nVERSION=");
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at + 9, text.find_first_of("\r\n", at + 9) - (at + 9), "300");
+    WriteFile(dir / "Future" / "Options.dat", text);
+    sm->SetSkinName("Future");
+    EXPECT_TRUE(sm->SkinLoaded());
+    EXPECT_GE(sm->GetSkinIndex("BUTTON"), 0);
+    const std::string message = "This version of the skin have not complete support by used skin library package "
+                                "release.\r\nComponents must be updated up to latest version for using this skin.";
+    EXPECT_EQ(std::count(rec.Log.begin(), rec.Log.end(), message), 1);
+    // Our own skin says nothing.
+    rec.Log.clear();
+    AddInternal();
+    sm->SetSkinName(internal);
+    EXPECT_EQ(std::count(rec.Log.begin(), rec.Log.end(), message), 0);
+}
+
+TEST_F(Manager, BecomingTheDefaultManagerAnnouncesItsSkinOrItsAbsence)
+{
+    AddInternal();
+    sm->SetSkinName(internal);
+    TsSkinManager second;
+    second.Announcer = &rec;
+    ASSERT_FALSE(second.IsDefault());
+    second.SetActive(false);
+    rec.Log.clear();
+    second.SetIsDefault(true);   // no skin: the windows hear it is gone
+    EXPECT_TRUE(second.IsDefault());
+    EXPECT_FALSE(sm->IsDefault());
+    EXPECT_EQ(rec.Log, (std::vector<std::string>{"glows", "cmd2"}));
+
+    rec.Log.clear();
+    sm->SetIsDefault(true);   // with a skin: announced, its hook back, repainted twice
+    EXPECT_TRUE(sm->IsDefault());
+    const std::vector<std::string> expected = {"glows", "begin", "cmd1",  "cmd16", "begin", "cmd3", "end", "redraw",
+                                               "cmd16", "begin", "cmd3", "end", "redraw"};
+    EXPECT_EQ(rec.Log, expected);
+    EXPECT_TRUE(sm->HookInstalled());
+}
+
+TEST_F(Manager, ExtendedBordersNeedLayeredWindowsAndReloadTheSkin)
+{
+    AddInternal();
+    int changes = 0;
+    sm->OnBeforeChange = [&](tw::TObject*) { ++changes; };
+    sm->SetSkinName(internal);
+    changes = 0;
+    rec.Log.clear();
+    sm->SetExtendedBorders(true);
+    // Stored, but without layered windows no shadow is asked for or made.
+    EXPECT_FALSE(sm->ExtendedBorders());
+    EXPECT_EQ(sm->ExtBorderActive, nullptr);
+    EXPECT_EQ(rec.Log, (std::vector<std::string>{"cmd16", "begin", "cmd3", "end", "redraw"}));
+
+    sm->SetExtendedBorders(false);
+    rec.Layered = true;
+    rec.Log.clear();
+    sm->SetExtendedBorders(true);
+    EXPECT_TRUE(sm->ExtendedBorders());
+    EXPECT_NE(sm->ExtBorderActive, nullptr);
+    // A reload, not a new skin: no change events, no AC_SKINLOADED.
+    EXPECT_EQ(rec.Log, (std::vector<std::string>{"cmd16", "begin", "cmd3", "end", "redraw"}));
+    EXPECT_EQ(changes, 0);
+    rec.Log.clear();
+    sm->SetExtendedBorders(true);   // unchanged: nothing
+    EXPECT_TRUE(rec.Log.empty());
+}
+
+TEST_F(Manager, SkinnedPopupsSwitchedBackOnRenewTheDefaultManagersMenus)
+{
+    sm->SetSkinnedPopups(false);
+    sm->SetSkinnedPopups(false);
+    EXPECT_TRUE(rec.Log.empty());
+    sm->SetSkinnedPopups(true);
+    EXPECT_EQ(rec.Log, (std::vector<std::string>{"menus"}));
+    // Another manager's menus are not the program's.
+    TsSkinManager second;
+    second.Announcer = &rec;
+    rec.Log.clear();
+    second.SetSkinnedPopups(false);
+    second.SetSkinnedPopups(true);
+    EXPECT_TRUE(rec.Log.empty());
+}
+
+TEST_F(Manager, AManagerThatGoesClearsTheHalosAtOnce)
+{
+    AddInternal();
+    sm->SetSkinName(internal);
+    rec.Log.clear();
+    sm.reset();
+    EXPECT_EQ(rec.Log.front(), "glows at once");
+    EXPECT_EQ(std::count(rec.Log.begin(), rec.Log.end(), "glows"), 0);
 }
 
 #endif

@@ -131,7 +131,9 @@ TEST_F(OwnSkin, ShadowPicturesMakeTheExtendedBorders)
     sm.ShadowActive = load("acSHDA.png");
     sm.ShadowInactive = load("acSHDI.png");
     EXPECT_EQ(sm.ShadowActive->BitsPerPixel(), 32);
-    sm.ExtendedBorders = true;
+    static skintest::TLayeredAnnouncer layered;   // outlives the manager
+    sm.Announcer = &layered;
+    sm.SetExtendedBorders(true);
     sm.UpdateCommonIndexes();
     EXPECT_EQ(sm.ExtBorderMargins, (TRect{11, 7, 11, 11}));
     EXPECT_EQ(sm.ExtBorderActive->Width(), sm.ShadowActive->Width());
