@@ -64,7 +64,7 @@ void TTSHexEditor::HandleCreated() {
 void TTSHexEditor::ColorChanged() {
     TCustomControl::ColorChanged();
     // The control's colour is the grid's background, also when it is set
-    // from outside (by a skin).
+    // from outside.
     colors_->TakeBackground(Color());
 }
 

@@ -110,7 +110,6 @@ public:
     // On a skinned form the grid wears the skin's field colours instead of
     // its own (which stay as set and come back with nullptr).
     void SkinFieldColors(const skin::TacFieldColors* colors) override;
-    bool SkinColorsShown() const { return skinColors_.has_value(); }
 
     // --- geometry (client pixels), for drawing and tests
     int ColumnLeft(int col) const;
