@@ -4,6 +4,7 @@
 
 #include "base/WinText.h"
 #include "ui/Graphics.h"
+#include "ui/Guards.h"
 
 namespace tw {
 
@@ -63,7 +64,7 @@ void TTSHexEditor::HandleCreated() {
 void TTSHexEditor::ColorChanged() {
     TCustomControl::ColorChanged();
     // The control's colour is the grid's background, also when it is set
-    // from outside (by a skin).
+    // from outside.
     colors_->TakeBackground(Color());
 }
 
@@ -319,9 +320,31 @@ void TTSHexEditor::PlaceCaret() {
 
 // --- drawing ---------------------------------------------------------------------------
 
+TTSHexEditor::TLook TTSHexEditor::Look() const {
+    const TColors& k = *colors_;
+    if (!skinColors_)
+        return {k.Background(), k.Offset(), k.OddColumn(), k.EvenColumn(), Font().Color(), k.PositionBackground(),
+                k.PositionText(), k.CursorFrame(), std::nullopt, std::nullopt};
+    // The bytes in the field's text, every other column group and the
+    // offsets in the text that stands out; markers and the selection in the
+    // skin's highlight. Changed bytes keep their own pair of colours, which
+    // reads on any field.
+    const skin::TacFieldColors& s = *skinColors_;
+    return {s.Color, s.HotFontColor, s.FontColor, s.HotFontColor, s.FontColor, s.Highlight, s.HighlightText,
+            s.HotFontColor, s.Highlight, s.HighlightText};
+}
+
+void TTSHexEditor::SkinFieldColors(const skin::TacFieldColors* colors) {
+    if (colors ? skinColors_ == *colors : !skinColors_) return;
+    if (colors) skinColors_ = *colors;
+    else skinColors_.reset();
+    Invalidate();
+}
+
 void TTSHexEditor::DrawCell(int col, int row, const TRect& r) {
     TCanvas& c = Canvas();
-    const TColors& k = *colors_;
+    const TLook k = Look();
+    const TColors& own = *colors_;
     auto text = [&](const std::string& s, TColor fg, TColor bg) {
         c.Brush().SetColor(bg);
         c.FillRect(r);
@@ -330,19 +353,19 @@ void TTSHexEditor::DrawCell(int col, int row, const TRect& r) {
         c.TextRect(r, r.Left, r.Top + 1, s);
     };
     if (col == 0) {
-        text(row < model_.RowCount() ? model_.OffsetText(row) : "", k.Offset(), k.Background());
+        text(row < model_.RowCount() ? model_.OffsetText(row) : "", k.Offset, k.Background);
         return;
     }
     if (col == 1) {
         const int marker = model_.MarkerOnRow(row);
         if (marker < 0) {
-            text("", k.PositionText(), k.Background());
+            text("", k.PositionText, k.Background);
             return;
         }
         const int size = c.Font().Size();
         c.Font().SetName("Arial");
         c.Font().SetSize(static_cast<int>(size * 0.75 + 0.5));
-        text(std::to_string(marker), k.PositionText(), k.PositionBackground());
+        text(std::to_string(marker), k.PositionText, k.PositionBackground);
         c.Font().Assign(Font());
         return;
     }
@@ -350,16 +373,19 @@ void TTSHexEditor::DrawCell(int col, int row, const TRect& r) {
     int nibble = 0;
     const int64_t pos = model_.CellByte(col, row, inChars, nibble);
     if (pos < 0) {
-        text("", k.Offset(), k.Background());
+        text("", k.Offset, k.Background);
         return;
     }
     const bool changed = model_.Changed(pos);
     const bool selected = model_.HasSelection() && pos >= model_.SelStart() && pos <= model_.SelEnd();
     std::string s = inChars ? CharCellText(model_.CharText(pos), model_.Translation)
                             : model_.HexText(pos).substr(static_cast<size_t>(nibble), 1);
-    TColor fg = changed ? k.ChangedText() : inChars ? Font().Color() : model_.OddGroup(col) ? k.OddColumn() : k.EvenColumn();
-    TColor bg = changed ? k.ChangedBackground() : k.Background();
-    if (selected) {
+    TColor fg = changed ? own.ChangedText() : inChars ? k.Chars : model_.OddGroup(col) ? k.OddColumn : k.EvenColumn;
+    TColor bg = changed ? own.ChangedBackground() : k.Background;
+    if (selected && k.Selection) {
+        bg = *k.Selection;
+        fg = *k.SelectionText;
+    } else if (selected) {
         std::swap(fg, bg);
         if (!changed && !inChars) fg = Inverted(bg);
     }
@@ -375,7 +401,7 @@ void TTSHexEditor::DrawCell(int col, int row, const TRect& r) {
         if (focusFrame_) {
             c.DrawFocusRect(fr);
         } else {
-            c.Brush().SetColor(k.CursorFrame());
+            c.Brush().SetColor(k.CursorFrame);
             c.FrameRect(fr);
         }
     }
@@ -384,7 +410,7 @@ void TTSHexEditor::DrawCell(int col, int row, const TRect& r) {
 void TTSHexEditor::Paint() {
     TCanvas& c = Canvas();
     const TRect client = ClientRect();
-    c.Brush().SetColor(colors_->Background());
+    c.Brush().SetColor(Look().Background);
     c.FillRect(client);
     const int rows = model_.RowCount();
     for (int row = topRow_; row < rows; ++row) {
@@ -430,6 +456,24 @@ void TTSHexEditor::WndProc(TMessage& m) {
         // the number pad.
         altReleased_ = m.WParam == VK_MENU;
         break;
+    case WM_ERASEBKGND: {
+        // In the colour the grid is drawn in (the skin's field colour is not
+        // the control's own).
+        RECT r;
+        GetClientRect(Handle(), &r);
+        TGdiObject<HBRUSH> brush(CreateSolidBrush(ColorToRGB(Look().Background)));
+        FillRect(reinterpret_cast<HDC>(m.WParam), &r, brush);
+        m.Result = 1;
+        return;
+    }
+    case WM_PRINTCLIENT: {
+        // Printed (a form's fade captures its children so) as painted.
+        if (m.LParam & PRF_ERASEBKGND) Perform(WM_ERASEBKGND, m.WParam, 0);
+        TMessage paint{WM_PAINT, m.WParam, 0, 0};
+        TCustomControl::WndProc(paint);
+        m.Result = 0;
+        return;
+    }
     case WM_SIZE:
         TCustomControl::WndProc(m);
         Measure();

@@ -8,7 +8,9 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
+#include "skin/windows/acCtrlAdapter.h"
 #include "tools/engine/HexEditorModel.h"
 #include "ui/Controls.h"
 
@@ -51,7 +53,7 @@ private:
            ChangedText_ = clMaroon, CursorFrame_ = clNavy;
 };
 
-class TTSHexEditor : public TCustomControl {
+class TTSHexEditor : public TCustomControl, public skin::IacFieldColors {
 public:
     // The message the control posts itself so that OnStateChanged runs after
     // a change has been completed (both parameters 7).
@@ -105,6 +107,10 @@ public:
 
     TNotifyEvent OnStateChanged;
 
+    // On a skinned form the grid wears the skin's field colours instead of
+    // its own (which stay as set and come back with nullptr).
+    void SkinFieldColors(const skin::TacFieldColors* colors) override;
+
     // --- geometry (client pixels), for drawing and tests
     int ColumnLeft(int col) const;
     int ColumnWidth(int col) const;
@@ -141,9 +147,18 @@ private:
     void PlaceCaret();
     void MakeCaret();
     void DrawCell(int col, int row, const TRect& r);
+    // The colours the grid is drawn in now: its own, or the skin's.
+    struct TLook {
+        TColor Background, Offset, OddColumn, EvenColumn, Chars, PositionBackground, PositionText, CursorFrame;
+        // Selected bytes: the skin's highlight; none of their own (they swap
+        // text and background) when the grid shows its own colours.
+        std::optional<TColor> Selection, SelectionText;
+    };
+    TLook Look() const;
 
     THexEditorModel model_;
     std::unique_ptr<TColors> colors_;
+    std::optional<skin::TacFieldColors> skinColors_;
     TCaretStyle caretStyle_ = csFull;
     bool focusFrame_ = true;
     bool hasCaret_ = false;

@@ -115,8 +115,30 @@ bool IsFieldKind(int kind)
 
 } // namespace
 
+bool FieldColorsOf(const TsSkinManager& manager, TacFieldColors& colors)
+{
+    const int i = manager.GetSkinIndex("EDIT");
+    if (!manager.SkinIndexValid(i))
+        return false;
+    const TsGeneralData& s = manager.gd[size_t(i)];
+    colors.Color = tw::ColorToRGB(s.Color);
+    colors.FontColor = tw::ColorToRGB(s.FontColor[0]);
+    // A skin without a hot text colour of its own (none, or the field's own
+    // colour) lets the plain text stand out instead.
+    const TColor hot = s.HotFontColor[0] == -1 ? colors.FontColor : tw::ColorToRGB(s.HotFontColor[0]);
+    colors.HotFontColor = hot == colors.Color ? colors.FontColor : hot;
+    colors.Highlight = manager.GetHighlightColor();
+    colors.HighlightText = manager.GetHighlightFontColor();
+    return true;
+}
+
 TacCtrlAdapter::~TacCtrlAdapter()
 {
+    // Self-painting fields show their own colours again.
+    for (const TField& f : fields_)
+        if (IsWindow(f.Wnd) && f.Owner->HandleIfAllocated() == f.Wnd)
+            f.Control->SkinFieldColors(nullptr);
+    fields_.clear();
     // Children before the windows they lie on, the latest first; the
     // adapters give the colours back.
     while (!adapters_.empty())
@@ -143,6 +165,30 @@ void TacCtrlAdapter::Sweep()
     links_.erase(std::remove_if(links_.begin(), links_.end(),
                                 [](const TLink& l) { return !IsWindow(l.Wnd) || l.Control->HandleIfAllocated() != l.Wnd; }),
                  links_.end());
+    fields_.erase(std::remove_if(fields_.begin(), fields_.end(),
+                                 [](const TField& f) { return !IsWindow(f.Wnd) || f.Owner->HandleIfAllocated() != f.Wnd; }),
+                  fields_.end());
+}
+
+void TacCtrlAdapter::GiveFieldColors(tw::TControl* control)
+{
+    auto* field = dynamic_cast<IacFieldColors*>(control);
+    auto* wc = dynamic_cast<tw::TWinControl*>(control);
+    if (!field || !wc || !manager_ || !manager_->Active() || wc->Tag() == acNoSkinTag)
+        return;
+    const HWND wnd = wc->HandleIfAllocated();
+    if (!wnd)
+        return;
+    TacFieldColors colors;
+    const bool known = std::any_of(fields_.begin(), fields_.end(), [&](const TField& f) { return f.Control == field; });
+    if (!FieldColorsOf(*manager_, colors)) {
+        if (known)
+            field->SkinFieldColors(nullptr);
+        return;
+    }
+    field->SkinFieldColors(&colors);
+    if (!known)
+        fields_.push_back({field, wc, wnd});
 }
 
 int TacCtrlAdapter::ThirdPartyKind(const tw::TControl* control) const
@@ -254,8 +300,10 @@ void TacCtrlAdapter::AdaptControls(tw::TWinControl* control)
     tw::TWinControl* root = control ? control : form_;
     if (!root)
         return;
-    if (control)
+    if (control) {
         AdaptControl(control);
+        GiveFieldColors(control);
+    }
     for (int i = 0; i < root->ControlCount(); ++i) {
         tw::TControl* c = root->Controls(i);
         if (auto* wc = dynamic_cast<tw::TWinControl*>(c)) {
@@ -267,6 +315,10 @@ void TacCtrlAdapter::AdaptControls(tw::TWinControl* control)
 void TacCtrlAdapter::Refresh()
 {
     Sweep();
+    // The fields take the colours of the skin now loaded.
+    const std::vector<TField> fields = fields_;
+    for (const TField& f : fields)
+        GiveFieldColors(f.Owner);
     for (const auto& a : adapters_)
         if (auto* scroll = dynamic_cast<TacScrollWnd*>(a.get()))
             scroll->UpdateScrollState(true);

@@ -26,6 +26,33 @@ namespace skin {
 
 class TsSkinManager;
 
+// The colours a control that paints its own field wears while its form is
+// skinned: those of the skin's edit fields, and the skin's highlight for
+// what it marks.
+struct TacFieldColors {
+    TColor Color = 0;          // the field
+    TColor FontColor = 0;      // its text
+    TColor HotFontColor = 0;   // text that stands out from the rest
+    TColor Highlight = 0;      // selected and marked parts
+    TColor HighlightText = 0;  // text on them
+    bool operator==(const TacFieldColors&) const = default;
+};
+// The field colours of the manager's skin; false when it has no edit
+// section (the control keeps its own colours then).
+bool FieldColorsOf(const TsSkinManager& manager, TacFieldColors& colors);
+
+// A control that paints its field itself in colours of its own (the hex
+// grid): the control adapter hands it the skin's field colours while the
+// form is skinned and after every skin change, and nullptr when the skin
+// goes, so that it shows its own colours again.
+class IacFieldColors {
+public:
+    virtual void SkinFieldColors(const TacFieldColors* colors) = 0;
+
+protected:
+    ~IacFieldColors() = default;
+};
+
 class TacCtrlAdapter {
 public:
     TacCtrlAdapter(tw::TCustomForm* form, TsSkinManager* manager);
@@ -63,6 +90,9 @@ public:
 
 private:
     void Sweep();
+    // Hands a self-painting field the skin's colours (remembered, so they
+    // are taken back when the adapter goes).
+    void GiveFieldColors(tw::TControl* control);
     void GiveSkinLink(tw::TWinControl* control, int kind);
     tw::TCustomForm* form_;
     TsSkinManager* manager_;
@@ -73,6 +103,12 @@ private:
         std::unique_ptr<TsCommonData> Data;
     };
     std::vector<TLink> links_;
+    struct TField {
+        IacFieldColors* Control;
+        tw::TWinControl* Owner;
+        HWND Wnd;
+    };
+    std::vector<TField> fields_;
 };
 
 } // namespace skin

@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "skin/windows/sSkinProvider.h"
 #include "tools/TSHexEditor.h"
 #include "ui/Application.h"
 #include "ui/Forms.h"
@@ -241,6 +242,10 @@ TEST_F(HexEditorTest, MacTranslationShowsAndTakesTheHighCharacters) {
 // A colour given to the control from outside (as a skin gives it to a grid
 // it draws) is the grid's background, cells and empty space alike.
 TEST_F(HexEditorTest, TheControlsColourIsTheGridsBackground) {
+    // The grid's own colours: kept out of the skin an earlier test of this
+    // run may have left on.
+    hex->SetTag(skin::acNoSkinTag);
+    hex->SkinFieldColors(nullptr);
     const TColor dark = static_cast<TColor>(RGB(40, 44, 52));
     hex->SetColor(dark);
     EXPECT_EQ(hex->Colors().Background(), dark);

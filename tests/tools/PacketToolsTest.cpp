@@ -23,6 +23,8 @@
 #include "base/WinText.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TsBuilder.h"
+#include "skin/engine/common/DefaultManager.h"
+#include "skin/engine/data/sSkinManager.h"
 #include "tests/tools/SkinnedControls.h"
 #include "tools/FilterForm.h"
 #include "tools/PacketEditorForm.h"
@@ -788,4 +790,80 @@ TEST_F(PacketToolsTest, PayloadAndPcrSearchesFindDamagedPacketsByTheirHeaders) {
     Command("SPacketEditor1");
     EXPECT_EQ(at, (std::vector<int64_t>{5, 5, 8, 15, 8}));
     EXPECT_EQ(ReadAll(in), data);
+}
+
+namespace {
+
+// The hex grid as it prints itself, one number per pixel of its client area.
+struct Printed {
+    int w = 0, h = 0;
+    std::vector<COLORREF> px;
+    COLORREF At(int x, int y) const { return px[size_t(y) * size_t(w) + size_t(x)]; }
+};
+Printed PrintOf(TWinControl& c) {
+    Printed p;
+    p.w = c.ClientWidth();
+    p.h = c.ClientHeight();
+    TBitmap pic(p.w, p.h, pf24bit);
+    SendMessageW(c.Handle(), WM_PRINT, reinterpret_cast<WPARAM>(pic.Canvas().Handle()), PRF_CLIENT | PRF_ERASEBKGND);
+    for (int y = 0; y < p.h; ++y)
+        for (int x = 0; x < p.w; ++x) p.px.push_back(pic.Canvas().Pixels(x, y) & 0xFFFFFF);
+    return p;
+}
+int Lightness(COLORREF c) { return (GetRValue(c) * 3 + GetGValue(c) * 6 + GetBValue(c)) / 10; }
+
+} // namespace
+
+TEST_F(PacketToolsTest, PacketEditorsHexGridWearsTheSkinsFieldColours) {
+    g_dialogs.openAnswer = Recording("editor_hexskin.ts");
+    skin::TsSkinManager* sm = skin::DefaultManager;
+    ASSERT_NE(sm, nullptr);
+    const int edit = sm->GetSkinIndex("EDIT");
+    ASSERT_GE(edit, 0);
+    const COLORREF field = ColorToRGB(sm->gd[size_t(edit)].Color) & 0xFFFFFF;
+    struct Look {
+        COLORREF background = 0;
+        int darkestText = 255, textPixels = 0;
+        COLORREF selected = 0;
+    };
+    Look skinned, plain, again;
+    ToolFormShownHook = [&](TForm& form) {
+        auto* f = static_cast<TPacketEditorForm*>(&form);
+        TTSHexEditor& hex = *f->TSHexEditor1;
+        // Byte 0 selected; the second row's digits and offset read as text.
+        hex.SetSelStart(0);
+        hex.SetSelEnd(0);
+        auto look = [&](Look& l) {
+            Application->ProcessMessages();
+            const Printed p = PrintOf(hex);
+            l.background = p.At(p.w - 3, p.h - 3);
+            const int top = hex.RowHeight(), bottom = 2 * hex.RowHeight();
+            for (int y = top; y < bottom; ++y)
+                for (int x = 0; x < hex.ColumnLeft(hex.Model().ColCount()) && x < p.w; ++x)
+                    if (p.At(x, y) != l.background) {
+                        ++l.textPixels;
+                        l.darkestText = std::min(l.darkestText, Lightness(p.At(x, y)));
+                    }
+            const int x0 = hex.ColumnLeft(2);
+            l.selected = p.At(x0 + 1, 0);
+        };
+        look(skinned);
+        // Without the skin the grid shows its own colours, with it again the skin's.
+        sm->SetActive(false);
+        look(plain);
+        sm->SetActive(true);
+        look(again);
+        Click(f->sBitBtn1);
+        PostMessageW(f->Handle(), WM_NULL, 0, 0);
+    };
+    Command("SPacketEditor1");
+    EXPECT_EQ(skinned.background, field);
+    EXPECT_NE(skinned.background, 0xFFFFFFu);
+    // Readable on the dark field: no text darker than half way to the light.
+    EXPECT_GT(skinned.textPixels, 20);
+    EXPECT_GT(skinned.darkestText, Lightness(field));
+    EXPECT_EQ(skinned.selected, ColorToRGB(sm->GetHighlightColor()) & 0xFFFFFF);
+    EXPECT_EQ(plain.background, ColorToRGB(clWindow) & 0xFFFFFF);
+    EXPECT_EQ(again.background, field);
+    EXPECT_EQ(again.selected, skinned.selected);
 }

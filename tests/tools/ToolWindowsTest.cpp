@@ -782,3 +782,50 @@ TEST_F(ToolWindowsTest, MergerLeavesTheDestinationAloneWhenRefusedOrNotToBeOverw
     EXPECT_EQ(ReadAll(dest), old);
     EXPECT_FALSE(FileExists(ChangeFileExt(dest, ".log")));
 }
+
+TEST_F(ToolWindowsTest, MergerListsEmptyAreaKeepsTheFieldColourWhenMadeSmaller) {
+    // What the list shows below its last item, on the screen and printed,
+    // after each size: grown, smaller, its old contents discarded, least.
+    struct Seen {
+        const char* when;
+        COLORREF screen, printed;
+    };
+    std::vector<Seen> seen;
+    COLORREF field = 0;
+    WhenShown([] { return FileMergerForm && FileMergerForm->Visible(); }, [&] {
+        TFileMergerForm& f = *FileMergerForm;
+        skin::TsAlphaListBox& list = *f.sListBox1;
+        for (const char* s : {"part1.ts", "part2.ts"}) list.Items().Add(s);
+        field = ColorToRGB(list.SkinData.GetControlBGColor(false)) & 0xFFFFFF;
+        auto look = [&](const char* when) {
+            Settle();
+            RECT cr{};
+            GetClientRect(list.Handle(), &cr);
+            const POINT p{cr.right - 4, cr.bottom - 4};
+            HDC dc = GetDC(list.Handle());
+            const COLORREF screen = GetPixel(dc, p.x, p.y) & 0xFFFFFF;
+            ReleaseDC(list.Handle(), dc);
+            TBitmap pic(cr.right, cr.bottom, pf24bit);
+            SendMessageW(list.Handle(), WM_PRINT, reinterpret_cast<WPARAM>(pic.Canvas().Handle()),
+                         PRF_CLIENT | PRF_ERASEBKGND);
+            seen.push_back({when, screen, ColorToRGB(pic.Canvas().Pixels(p.x, p.y)) & 0xFFFFFF});
+        };
+        f.SetBounds(f.Left(), f.Top(), 800, 600);
+        look("grown");
+        f.SetBounds(f.Left(), f.Top(), 560, 320);
+        look("smaller");
+        // As the window system sizes it, the old contents discarded.
+        SetWindowPos(f.Handle(), nullptr, 0, 0, 520, 290, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
+        look("discarded");
+        f.SetBounds(f.Left(), f.Top(), 300, 120);
+        look("least");
+        Press(f.sBitBtn2);
+    });
+    MenuCommand(Form1->FileMerger1);
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_NE(field, 0xFFFFFFu);
+    for (const Seen& s : seen) {
+        EXPECT_EQ(s.screen, field) << s.when;
+        EXPECT_EQ(s.printed, field) << s.when;
+    }
+}
