@@ -1,6 +1,6 @@
 #include "app/AboutForm.h"
 
-#include "app/engine/MainTexts.h"
+#include "analysis/MainTexts.h"
 #include "skin/controls/sLabel.h"
 #include "ui/ImageFormats.h"
 

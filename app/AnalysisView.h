@@ -16,7 +16,7 @@
 #include "app/MainForm.h"
 #include "app/MainHost.h"
 #include "app/StreamPanels.h"
-#include "app/engine/AnalysisEngine.h"
+#include "analysis/AnalysisEngine.h"
 
 namespace tw {
 

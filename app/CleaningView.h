@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "app/engine/CleaningPass.h"
+#include "analysis/CleaningPass.h"
 
 namespace tw {
 

@@ -1,6 +1,6 @@
 #include "app/ExitForm.h"
 
-#include "app/engine/MainTexts.h"
+#include "analysis/MainTexts.h"
 
 namespace tw {
 

@@ -3,7 +3,7 @@
 // start-up hang after it.
 #pragma once
 
-#include "app/engine/ThdTimer.h"
+#include "analysis/ThdTimer.h"
 #include "ui/Forms.h"
 #include "ui/StdCtrls.h"
 

@@ -2,7 +2,7 @@
 // below the main window) and the modal text window TLogForm.
 #pragma once
 
-#include "app/engine/AppLog.h"
+#include "analysis/AppLog.h"
 #include "ui/Buttons.h"
 #include "ui/ExtCtrls.h"
 #include "ui/Forms.h"

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "app/AnalysisView.h"
-#include "app/shared/Settings.h"
+#include "shared/Settings.h"
 #include "app/Startup.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {

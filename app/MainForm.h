@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "app/engine/FilterChoices.h"
-#include "app/engine/ThdTimer.h"
+#include "analysis/FilterChoices.h"
+#include "analysis/ThdTimer.h"
 #include "base/StringList.h"
 #include "tools/DirectShowInfo.h"
 #include "ui/Buttons.h"

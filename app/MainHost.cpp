@@ -3,10 +3,10 @@
 #include <windows.h>
 
 #include "app/MainForm.h"
-#include "app/shared/ProgressForm.h"
-#include "app/shared/Settings.h"
-#include "app/engine/AppLog.h"
-#include "app/engine/MainTexts.h"
+#include "shared/ProgressForm.h"
+#include "shared/Settings.h"
+#include "analysis/AppLog.h"
+#include "analysis/MainTexts.h"
 #include "base/SysUtils.h"
 #include "base/WinText.h"
 #include "ui/Application.h"

@@ -5,7 +5,7 @@
 // and uses the shell's halves of the boxes, buttons and status line below.
 #pragma once
 
-#include "app/engine/AnalysisHost.h"
+#include "analysis/AnalysisHost.h"
 
 namespace tw {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "app/engine/FilterChoices.h"
+#include "analysis/FilterChoices.h"
 #include "skin/controls/sButtons.h"
 #include "skin/controls/sCheckBox.h"
 #include "skin/controls/sComboBox.h"

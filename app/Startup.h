@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shared/StartupHooks.h"
+#include "shared/StartupHooks.h"
 #include "ui/Forms.h"
 
 namespace tw {

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "app/MainForm.h"
-#include "app/engine/MainTexts.h"
+#include "analysis/MainTexts.h"
 #include "base/SysUtils.h"
 #include "ui/ImageFormats.h"
 

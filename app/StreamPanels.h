@@ -12,8 +12,8 @@
 #include <functional>
 #include <string>
 
-#include "app/engine/AnalysisHost.h"
-#include "app/engine/AnalysisTables.h"
+#include "analysis/AnalysisHost.h"
+#include "analysis/AnalysisTables.h"
 #include "skin/controls/sGroupBox.h"
 #include "skin/controls/sLabel.h"
 #include "skin/controls/sPanel.h"

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "app/engine/AnalysisEngine.h"
+#include "analysis/AnalysisEngine.h"
 #include "bench/BenchSupport.h"
-#include "app/engine/QuietHost.h"
+#include "analysis/QuietHost.h"
 #include "base/Streams.h"
 #include "base/Sync.h"
 #include "base/SysUtils.h"

@@ -23,10 +23,10 @@
 
 #include "app/AnalysisView.h"
 #include "app/MainForm.h"
-#include "app/shared/Settings.h"
+#include "shared/Settings.h"
 #include "app/Startup.h"
-#include "app/engine/AppLog.h"
-#include "app/engine/SettingsStore.h"
+#include "analysis/AppLog.h"
+#include "analysis/SettingsStore.h"
 #include "base/Sync.h"
 #include "base/SysUtils.h"
 #include "ui/Application.h"

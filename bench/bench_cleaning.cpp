@@ -13,10 +13,10 @@
 // 5), with the machine's load.
 // The Windows build of this bench runs under Wine without ffmpeg;
 // bench/compare-windows runs both builds side by side.
-#include "app/engine/AnalysisEngine.h"
-#include "app/engine/AppLog.h"
-#include "app/engine/CleaningPass.h"
-#include "app/engine/QuietHost.h"
+#include "analysis/AnalysisEngine.h"
+#include "analysis/AppLog.h"
+#include "analysis/CleaningPass.h"
+#include "analysis/QuietHost.h"
 #include "base/Sync.h"
 #include "base/SysUtils.h"
 #include "bench/BenchSupport.h"

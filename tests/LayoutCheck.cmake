@@ -14,8 +14,12 @@ set(rules
   "skin/engine/painting|base/,ui/,skin/engine/common/,skin/engine/images/,skin/engine/data/,skin/engine/painting/"
   "skin/engine/effects|base/,ui/,skin/engine/common/,skin/engine/images/,skin/engine/data/,skin/engine/painting/,skin/engine/effects/"
   "skin/engine/link|base/,ui/,skin/engine/"
-  "app/shared|base/,ts/,ui/,skin/,app/engine/,app/shared/"
-  "tools|base/,ts/,ui/,skin/,app/engine/,app/shared/,tools/"
+  "skin/windows|base/,ui/,skin/engine/,skin/windows/"
+  "skin/controls|base/,ui/,skin/engine/,skin/windows/,skin/controls/"
+  "analysis|base/,ts/,analysis/"
+  "tools/engine|base/,ts/,analysis/,tools/engine/"
+  "shared|base/,ts/,ui/,skin/,analysis/,shared/"
+  "tools|base/,ts/,ui/,skin/,analysis/,shared/,tools/"
 )
 
 set(faults "")

@@ -2,10 +2,10 @@
 
 #include <memory>
 
-#include "app/engine/AnalysisEngine.h"
-#include "app/engine/SettingsStore.h"
-#include "app/engine/ThdTimer.h"
-#include "app/engine/TimeStampCorrection.h"
+#include "analysis/AnalysisEngine.h"
+#include "analysis/SettingsStore.h"
+#include "analysis/ThdTimer.h"
+#include "analysis/TimeStampCorrection.h"
 #include "base/SysUtils.h"
 #include "skin/engine/link/sCommonData.h"
 #include "tools/OrvalinPlayer.h"

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/engine/SettingsStore.h"
+#include "analysis/SettingsStore.h"
 #include "base/Exceptions.h"
 #include "base/StringList.h"
 #include "base/SysUtils.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/engine/ThdTimer.h"
+#include "analysis/ThdTimer.h"
 #include "tools/engine/FileMerger.h"
 #include "skin/controls/sAlphaListBox.h"
 #include "skin/controls/sButtons.h"

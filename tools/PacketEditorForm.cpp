@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/engine/SettingsStore.h"
+#include "analysis/SettingsStore.h"
 #include "base/SysUtils.h"
 #include "tools/ToolControls.h"
 #include "tools/ToolForms.h"

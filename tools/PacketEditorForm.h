@@ -5,7 +5,7 @@
 // program that changes a user's file: exactly the packet's 188 bytes).
 #pragma once
 
-#include "app/engine/ThdTimer.h"
+#include "analysis/ThdTimer.h"
 #include "tools/TSHexEditor.h"
 #include "tools/engine/PacketEditorModel.h"
 #include "skin/controls/sButtons.h"

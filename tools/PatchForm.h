@@ -4,7 +4,7 @@
 // same). Both prepare choices that the cleaning pass applies.
 #pragma once
 
-#include "app/engine/PatchTable.h"
+#include "analysis/PatchTable.h"
 #include "skin/controls/sButtons.h"
 #include "skin/controls/sCheckListBox.h"
 #include "skin/controls/sEdit.h"

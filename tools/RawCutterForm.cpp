@@ -1,8 +1,8 @@
 #include "tools/RawCutterForm.h"
 
-#include "app/shared/ProgressForm.h"
-#include "app/engine/MainTexts.h"
-#include "app/engine/SettingsStore.h"
+#include "shared/ProgressForm.h"
+#include "analysis/MainTexts.h"
+#include "analysis/SettingsStore.h"
 #include "base/SysUtils.h"
 #include "skin/controls/sDialogs.h"
 #include "tools/ToolControls.h"

@@ -1,6 +1,6 @@
 #include "tools/ToolControls.h"
 
-#include "app/engine/SettingsStore.h"
+#include "analysis/SettingsStore.h"
 #include "skin/controls/sControlCache.h"
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/data/sSkinManager.h"

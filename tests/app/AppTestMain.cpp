@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/MainForm.h"
-#include "app/shared/Settings.h"
+#include "shared/Settings.h"
 #include "ui/Application.h"
 
 namespace {

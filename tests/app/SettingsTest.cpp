@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/shared/Settings.h"
+#include "shared/Settings.h"
 #include "base/WinText.h"
 
 using namespace tw;

@@ -10,10 +10,10 @@
 #include <map>
 
 #include "app/AppSkin.h"
-#include "app/shared/BandwidthMeter.h"
+#include "shared/BandwidthMeter.h"
 #include "app/LogForm.h"
 #include "app/MainForm.h"
-#include "app/shared/ProgressForm.h"
+#include "shared/ProgressForm.h"
 #include "app/SettingsForm.h"
 #include "app/Startup.h"
 #include "app/UpdateForm.h"

@@ -7,9 +7,9 @@
 
 #include "app/ExitForm.h"
 #include "app/MainForm.h"
-#include "app/shared/Settings.h"
+#include "shared/Settings.h"
 #include "app/Startup.h"
-#include "app/engine/MainTexts.h"
+#include "analysis/MainTexts.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
 #include "base/Exceptions.h"

@@ -12,7 +12,7 @@
 #include "app/AppSkin.h"
 #include "app/ExitForm.h"
 #include "app/MainForm.h"
-#include "app/shared/Settings.h"
+#include "shared/Settings.h"
 #include "app/Startup.h"
 #include "base/Exceptions.h"
 #include "base/Streams.h"

@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include "app/shared/BandwidthMeter.h"
+#include "shared/BandwidthMeter.h"
 #include "app/LogForm.h"
-#include "app/shared/ProgressForm.h"
-#include "app/engine/SettingsStore.h"
-#include "app/engine/AppLog.h"
-#include "app/engine/ThdTimer.h"
+#include "shared/ProgressForm.h"
+#include "analysis/SettingsStore.h"
+#include "analysis/AppLog.h"
+#include "analysis/ThdTimer.h"
 #include "base/SysUtils.h"
 #include "ui/Application.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/engine/SettingsStore.h"
+#include "analysis/SettingsStore.h"
 
 namespace tw::test {
 

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "app/MainForm.h"
-#include "app/engine/AppLog.h"
+#include "analysis/AppLog.h"
 
 using namespace tw;
 

@@ -15,9 +15,9 @@
 
 #include "app/AnalysisView.h"
 #include "app/MainForm.h"
-#include "app/shared/Settings.h"
+#include "shared/Settings.h"
 #include "app/Startup.h"
-#include "app/engine/SettingsStore.h"
+#include "analysis/SettingsStore.h"
 #include "base/Streams.h"
 #include "base/SysUtils.h"
 #include "base/WinText.h"

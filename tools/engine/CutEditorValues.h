@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/engine/FilterChoices.h"
+#include "analysis/FilterChoices.h"
 #include "tools/engine/PreviewValues.h"
 
 namespace tw {

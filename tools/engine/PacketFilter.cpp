@@ -2,7 +2,7 @@
 
 #include <bitset>
 
-#include "app/engine/PacketHandlers.h"
+#include "analysis/PacketHandlers.h"
 #include "tools/engine/ToolCopy.h"
 #include "ts/TSPacketReader.h"
 #include "ts/TSPacketWriter.h"

@@ -2,8 +2,8 @@
 
 #include <set>
 
-#include "app/engine/TableSelection.h"
-#include "app/engine/AnalysisEngine.h"
+#include "analysis/TableSelection.h"
+#include "analysis/AnalysisEngine.h"
 #include "base/SysUtils.h"
 #include "ts/TSPatReader.h"
 #include "ts/TSPmtReader.h"

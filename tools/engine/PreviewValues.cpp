@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/engine/TimeStampCorrection.h"
+#include "analysis/TimeStampCorrection.h"
 #include "base/SysUtils.h"
 
 namespace tw {

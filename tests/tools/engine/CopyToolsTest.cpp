@@ -7,8 +7,8 @@
 // over their input.
 #include <gtest/gtest.h>
 
-#include "tests/app/engine/CleaningTestSupport.h"
-#include "app/engine/PacketHandlers.h"
+#include "tests/analysis/CleaningTestSupport.h"
+#include "analysis/PacketHandlers.h"
 #include "tools/engine/LowLevelFix.h"
 #include "tools/engine/PacketFilter.h"
 #include "tools/engine/ToolCopy.h"

@@ -10,7 +10,7 @@
 
 #include "base/StringList.h"
 #include "base/SysUtils.h"
-#include "tests/app/engine/CleaningTestSupport.h"
+#include "tests/analysis/CleaningTestSupport.h"
 #include "tools/engine/DvrParts.h"
 #include "tools/engine/FileMerger.h"
 

@@ -5,7 +5,7 @@
 // it is installed.
 #include <gtest/gtest.h>
 
-#include "tests/app/engine/CleaningTestSupport.h"
+#include "tests/analysis/CleaningTestSupport.h"
 #include "tools/engine/PatchChoices.h"
 #include "ts/TSPmtReader.h"
 

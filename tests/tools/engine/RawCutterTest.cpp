@@ -6,7 +6,7 @@
 
 #include "base/Exceptions.h"
 #include "base/SysUtils.h"
-#include "tests/app/engine/CleaningTestSupport.h"
+#include "tests/analysis/CleaningTestSupport.h"
 #include "tools/engine/RawCutter.h"
 #include "tools/engine/StreamProbe.h"
 

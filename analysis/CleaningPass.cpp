@@ -1,0 +1,864 @@
+#include "analysis/TableSelection.h"
+#include "analysis/CleaningChain.h"
+#include "analysis/CleaningPass.h"
+
+#include "analysis/AppLog.h"
+#include "analysis/MainTexts.h"
+#include "analysis/PacketHandlers.h"
+#include "analysis/PesHandlers.h"
+#include "analysis/TimeStampCorrection.h"
+#include "base/Exceptions.h"
+#include "base/SysUtils.h"
+#include "ts/TSH264Reader.h"
+#include "ts/TSMPEG2Reader.h"
+#include "ts/TSPacketReader.h"
+#include "ts/TSPacketWriter.h"
+#include "ts/TSPatReader.h"
+#include "ts/TSPesReader.h"
+#include "ts/TSPmtReader.h"
+#include "ts/TSAC3Reader.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <iterator>
+#include <system_error>
+
+namespace tw {
+
+namespace {
+
+// The ring of the clean writer must still hold the first packet of a PES
+// packet when that PES completes: the duplicate fix deletes packets of the
+// completed PES from the queue and the full-range fix patches the SPS at its
+// start. A PES packet spans at most 6,001 transport packets of its PID (the
+// PES reader's record table); the writer flushes the oldest third of its ring
+// when full, so a ring of 30,000 always holds the newest 20,000 queued
+// packets, enough for such a PES even when the other kept streams take two
+// thirds of the multiplex.
+constexpr int kCleanWriterRing = 30000;
+// The rebuilt PAT and PMT go out again after this many written packets.
+constexpr int64_t kTableRepeat = 10000;
+// How often (in read packets) the window gets its messages and the writer's
+// health is looked at; not a multiple of kTableRepeat, so the two never
+// fall on the same packet.
+constexpr int64_t kMessageEvery = 10003;
+// With PCR, the end limit lies this many 90 kHz ticks (about one frame)
+// before the cut-out point: the PCR runs ahead of the frames it carries, and
+// the last frame written should end at the cut-out, not after it.
+constexpr int64_t kPcrCutOutLead = 3500;
+
+const char* const kCleaningCaptionEn = "Cleaning transport stream";
+const char* const kCleaningCaptionDe = "S\xC3\xA4" "ubere Transportstream";
+
+std::string Hex8(int64_t v) { return IntToHex(v, 8); }
+std::string Hex4(int64_t v) { return IntToHex(v, 4); }
+
+} // namespace
+
+TCleaningPass::TCleaningPass(TComponent* owner, TAnalysisEngine* engine, ICleaningHost* host)
+    : TComponent(owner), engine_(engine), host_(host)
+{
+    TSPacketWriter1 = new TTSPacketWriter(this);
+    TSPacketWriter1->SetName("TSPacketWriter1");
+    TSPacketWriter1->SetAutoContinuityCounter(true);
+    packetHandlers_ = std::make_unique<TPacketHandlers>(*this);
+    pesHandlers_ = std::make_unique<TPesHandlers>(*this);
+    packetHandlers_->Bind();
+    pesHandlers_->Bind();
+}
+
+TCleaningPass::~TCleaningPass() = default;
+
+std::string TCleaningPass::DefaultOutputName(const std::string& inputFileName)
+{
+    return ChangeFileExt(inputFileName, "_fixed.ts");
+}
+
+std::string TCleaningPass::CheckOutputName(const std::string& input, const std::string& output) const
+{
+    const bool de = engine_->German();
+    if (output.empty())
+        return de ? "Kein Dateiname f\xC3\xBCr den neuen Stream!" : "No file name for the new stream!";
+    if (SameFilePath(input, output))
+        return de ? "Die neue Datei darf nicht die ge\xC3\xB6" "ffnete Aufnahme sein!\rBitte anderen Namen w\xC3\xA4hlen."
+                  : "The new file must not be the opened recording!\rPlease choose another name.";
+    const std::string log = ChangeFileExt(output, ".log");
+    if (SameFilePath(log, output) || SameFilePath(log, input))
+        return de ? "Das Log neben der neuen Datei (" + ExtractFileName(log) +
+                        ") w\xC3\xBCrde sie oder die Aufnahme ersetzen!\rBitte anderen Namen w\xC3\xA4hlen."
+                  : "The log beside the new file (" + ExtractFileName(log) +
+                        ") would replace it or the recording!\rPlease choose another name.";
+    return {};
+}
+
+int TCleaningPass::VideoPid() const { return engine_->Chain().VideoPes().PID(); }
+
+int64_t TCleaningPass::StreamFirstPts() const { return engine_->Tables().FirstPts; }
+
+std::string TCleaningPass::RelTime(int64_t pts) const { return PtsToTimeText(pts - StreamFirstPts()); }
+
+std::string TCleaningPass::MsgText(int id) const { return MessageTextIn(id, engine_->German()); }
+
+int64_t TCleaningPass::TotalErrors() const { return State.GlobalErrors + engine_->Tables().TotalErrors(); }
+
+int64_t TCleaningPass::TotalWarnings() const
+{
+    return engine_->Tables().TotalWarnings() + State.DiscontinuityCount;
+}
+
+void TCleaningPass::ResetRunState()
+{
+    State = TRunState();
+    packetHandlers_->ResetPass();
+    pesHandlers_->ResetPass();
+    lastTimeTextPts_ = -1;
+    timeTextTick_ = 0;
+    expectedWritten_ = 0;
+    terminateRequested_ = false;
+    indexedPidRecords_ = -1; // a new analysis may have as many records for other PIDs
+}
+
+// ---------------------------------------------------------------------------
+// START
+
+TCleaningResult TCleaningPass::Run(const std::string& outputFileName)
+{
+    if (running_ || engine_->Busy())
+        return TCleaningResult::NotRun;
+    IQuestions& h = engine_->Questions();
+    const std::string refusal = CheckOutputName(engine_->FileName(), outputFileName);
+    if (!refusal.empty()) {
+        h.ShowMessage(TMessageKind::Error, refusal);
+        return TCleaningResult::NotRun;
+    }
+    outputFileName_ = outputFileName;
+    logFileName_ = ChangeFileExt(outputFileName, ".log");
+    TSPacketWriter1->SetFileName(outputFileName);
+    engine_->Chain().Reader().SetFileName(engine_->TSPacketReader1->FileName());
+
+    running_ = true;
+    try {
+        CleanStream();
+    } catch (const std::exception& e) {
+        running_ = false;
+        State.Failed = true;
+        const std::string first = DescribeException(e);
+        const std::string second = "TS paket: $" + Hex8(engine_->Chain().Reader().PacketIndex());
+        // The windows are put away and the log saved before the one message,
+        // so that nothing of the pass stays on screen behind or after it.
+        Deactivate();
+        DisposeFailedOutput();
+        Log("");
+        Log(engine_->Settings().ProgramNameVersion());
+        Log(first);
+        Log(second);
+        SaveLogFile();
+        h.PlaySound("ERROR");
+        h.ShowMessage(TMessageKind::Error, first + "\r\n" + second + (outputNote_.empty() ? "" : "\r\n" + outputNote_) +
+                                               (logSaveError_.empty() ? "" : "\r\n" + logSaveError_));
+        terminateRequested_ = true;
+        return TCleaningResult::Failed;
+    }
+    running_ = false;
+    // However the pass ended, its progress window goes now.
+    engine_->Progress().HideProgress();
+
+    if (State.Failed) {
+        // The user learns why the output could not be made, not only that;
+        // a log that could not be saved either belongs to the same message,
+        // and so does what became of the output.
+        const std::string& reason = State.WriteError.empty() ? State.OutputError : State.WriteError;
+        h.PlaySound("STREAMCLEANINGFAILED");
+        h.ShowMessage(TMessageKind::Error, MsgText(mmAbortedWithErrors) + (reason.empty() ? "" : "\r" + reason) +
+                                               (outputNote_.empty() ? "" : "\r" + outputNote_) +
+                                               (logSaveError_.empty() ? "" : "\r" + logSaveError_));
+        return TCleaningResult::Failed;
+    }
+    if (State.Aborted) {
+        h.PlaySound("STREAMCLEANINGFAILED");
+        h.ShowMessage(TMessageKind::Warning, MsgText(mmAborted));
+        return TCleaningResult::Aborted;
+    }
+    if (TotalErrors() <= 0) {
+        h.PlaySound("STREAMCLEANINGSUCCESSFULLYCOMPLETED");
+        h.ShowMessage(TMessageKind::Information, MsgText(mmSuccess));
+        return TCleaningResult::Success;
+    }
+    h.PlaySound("PROBLEMSFOUND");
+    h.ShowMessage(TMessageKind::Warning, MsgText(mmSuccess) + "\r" + MsgText(mmButErrors));
+    return TCleaningResult::SuccessWithErrors;
+}
+
+// ---------------------------------------------------------------------------
+// Preparation
+
+bool TCleaningPass::PmtHasUnkeptEntries() const
+{
+    const TTSPmtReader* pmt = &engine_->Selection().Pmt();
+    for (int i = 0; i < pmt->PMTEntryCount(); ++i)
+        if (!engine_->Tables().IsSelectedPid(pmt->Entry(i).PID))
+            return true;
+    return false;
+}
+
+bool TCleaningPass::PrepareTables()
+{
+    TAnalysisTables& t = engine_->Tables();
+    TTSPmtReader* pmt = &engine_->Selection().Pmt();
+    TTSPatReader* pat = &engine_->Selection().Pat();
+    bool pmtChanged = tw::PreserveStreams(*engine_, PreserveList);
+
+    if (Options.NewServiceId >= 0) {
+        Log("Patching ProgramNumber(SID) from $" + Hex4(pmt->ProgramNumber()) + " to $" +
+            Hex4(Options.NewServiceId));
+        pmt->SetProgramNumber(Options.NewServiceId);
+        pmt->BuildPmtPackets();
+        if (pat->PATEntryCount() > 0) {
+            TPatEntry e = pat->Entry(0);
+            e.ProgramNumber = Options.NewServiceId;
+            pat->SetEntry(0, e);
+        }
+        pat->BuildPatPacket();
+        pmtChanged = true;
+    }
+
+    // Every PMT entry whose PID is not kept goes: dropped audio streams, but
+    // also text and data streams the user dropped or never kept.
+    bool rebuild = false;
+    if (t.KeptAudioCount() < t.AudioEntryCount || PmtHasUnkeptEntries()) {
+        engine_->Selection().DeletePmtEntry();
+        rebuild = true;
+    }
+    // The packets are always built from the entries as they stand now, so
+    // whatever the analysis changed in the table reaches the output.
+    {
+        if (!pmt->BuildPmtPackets()) {
+            Deactivate();
+            State.Failed = true;
+            Log("");
+            Log("Problem creating modified PMT");
+            // The builder refuses only a section that does not fit.
+            Log("New PMT would be too large!");
+            return false;
+        }
+        if (rebuild)
+            pmtChanged = true;
+    }
+    if (pat->OutputPacket().Length != TS_PACKET_SIZE)
+        pat->BuildPatPacket();
+
+    remaps_ = false;
+    for (int i = 0; i < t.FoundStreamCount; ++i)
+        if (t.FoundStreams[i].ReplacementPid >= 0 && t.FoundStreams[i].ReplacementPid != t.FoundStreams[i].Pid)
+            remaps_ = true;
+    if (remaps_) {
+        engine_->Selection().PatchPmtEntry();
+        pmt->BuildPmtPackets();
+        pmtChanged = true;
+    }
+    if (pmtChanged) {
+        Log("");
+        Log("Recreated PMT:");
+        engine_->LogPmtDump(pmt, 0);
+        Log("");
+    }
+    return true;
+}
+
+int TCleaningPass::InsertTablePackets()
+{
+    TTSPatReader* pat = &engine_->Selection().Pat();
+    TTSPmtReader* pmt = &engine_->Selection().Pmt();
+    TTSPacketBuffer buf = pat->OutputPacket();
+    TTSPacketWriter::SetPacketCC(buf, State.PatCC);
+    State.PatCC = (State.PatCC + 1) & 15;
+    TSPacketWriter1->QueuePacket(buf, -1);
+    int n = 1;
+    for (int i = 0; i < pmt->OutputPacketCount(); ++i) {
+        buf = pmt->OutputPacket(i);
+        TTSPacketWriter::SetPacketCC(buf, State.PmtCC);
+        State.PmtCC = (State.PmtCC + 1) & 15;
+        TSPacketWriter1->QueuePacket(buf, -1);
+        ++n;
+    }
+    expectedWritten_ += n;
+    return n;
+}
+
+void TCleaningPass::RemapPacketPid(TTSPacketBuffer& packet)
+{
+    const int pid = ((packet.Data[1] & 0x1F) << 8) | packet.Data[2];
+    const TAnalysisTables& t = engine_->Tables();
+    const int i = t.FoundStreamIndex(pid);
+    if (i >= 0 && t.FoundStreams[i].ReplacementPid >= 0)
+        TTSPacketWriter::SetPacketPID(packet, t.FoundStreams[i].ReplacementPid);
+}
+
+bool TCleaningPass::PatchPacketPcr(int64_t offset27)
+{
+    TTSPacketReader* r = &engine_->Chain().Reader();
+    const int64_t pcr = r->TSPacketHeader()->AdaptationField()->PCR()->PCR();
+    return r->SetPacketPCR(ShiftPcr(pcr, offset27));
+}
+
+bool TCleaningPass::PatchPesTimers(int64_t offset90)
+{
+    TTSPacketReader* r = &engine_->Chain().Reader();
+    int64_t escr = -1, dts = -1, pts = -1;
+    if (!TTSPacketReader::PacketTimestamps(r->RawPacket(), *r->TSPacketHeader(), escr, dts, pts) || pts < 0)
+        return true;
+    bool ok = true;
+    if (pts >= 0 && !r->SetPacketPTS(ShiftPts(pts, offset90)))
+        ok = false;
+    if (dts >= 0 && !r->SetPacketDTS(ShiftPts(dts, offset90)))
+        ok = false;
+    if (escr >= 0 && !r->SetPacketESCR(ShiftEscr(escr, offset90)))
+        ok = false;
+    return ok;
+}
+
+void TCleaningPass::PatchAudioStreamId(int slot)
+{
+    TAnalysisTables& t = engine_->Tables();
+    TTSPesReader* pes = &engine_->Chain().AudioPes(slot);
+    const int idx = t.FindPatchEntry(pes->PID(), PATCH_KIND_STREAM_ID);
+    if (idx < 0)
+        return;
+    TPatchEntry& e = t.Patches[idx];
+    TTSPacketReader* r = &engine_->Chain().Reader();
+    const int64_t startNo = pes->PayloadStartIndex();
+    if (startNo == r->PacketIndex()) {
+        const int pos = r->TSPacketHeader()->Payload()->PayloadStartByte() + 3;
+        const int value = (pos < r->RawPacket().Length) ? r->RawPacket().Data[pos] : -1;
+        if (value != e.OldValue)
+            Log("Warning (unexpected value " + IntToStr(value) + "<>" + IntToStr(e.OldValue) +
+                ") while patching of StreamID at $" + Hex8(startNo));
+        if (r->SetPacketByte(static_cast<uint8_t>(e.NewValue), pos)) {
+            ++e.PatchedCount;
+            return;
+        }
+    }
+    ++e.FailedCount;
+    Log("Patching of StreamID failed for packet: $" + Hex8(startNo));
+}
+
+void TCleaningPass::ComputeTimerOffset()
+{
+    const TAnalysisTables& t = engine_->Tables();
+    if (!pcrMode_ || !TimerCorrectionApplies(t.TimerPatchMode, true, passWraps_))
+        return;
+    State.TimerOffset = TimerOffsetFor(CleaningStartTime(t.FirstPts, t.FirstDts, t.FirstPcr90k));
+    Log("Patching timer PCR/PTS/DTS/ESCR with offset " + PtsToTimeText(State.TimerOffset));
+    Log("");
+}
+
+// ---------------------------------------------------------------------------
+// The pass
+
+void TCleaningPass::CleanStream()
+{
+    TTSPacketReader* r = &engine_->Chain().Reader();
+    if (!BeginPass()) {
+        EndOfPass();
+        return;
+    }
+    LogCutPoints();
+    // The video's PES header, looked at for every packet, is fetched once
+    // rather than through the engine and its chain each time.
+    const TTSPesHeader* videoHeader = engine_->Chain().VideoPes().PESHeader();
+    while (!r->Eof() && !State.Ended && !State.Failed) {
+        const int64_t no = r->PacketIndex();
+        if (videoHeader->PTS_Fixed() != lastTimeTextPts_)
+            UpdateTimePanel();
+        if (AbortRequested(no))
+            break;
+        HandlePacket(no);
+        if (no % kMessageEvery == 0)
+            KeepWindowAlive();
+        EndAtFillPackets(no);
+        if (State.Ended || State.Failed || State.Aborted)
+            break;
+        if (State.Started)
+            State.BytesPassed += r->PacketSize();
+        r->Next();
+    }
+    // The time panel is throttled: its last value is shown now.
+    if (lastTimeTextPts_ >= 0)
+        host_->SetTimeText(PtsToTimeText(State.ElapsedPts));
+    if (State.Ended)
+        State.CutAtEnd = packetCount_ - r->PacketIndex();
+    EndOfPass();
+}
+
+bool TCleaningPass::BeginPass()
+{
+    TAnalysisEngine& en = *engine_;
+    TAnalysisTables& t = en.Tables();
+    TTSPacketReader* r = &en.Chain().Reader();
+
+    startTick_ = GetTickCount64Ms();
+    ResetRunState();
+    outputCreated_ = false;
+    outputNote_.clear();
+    pcrMode_ = t.FirstPcr >= 0 && t.CountPcrPids() > 0;
+    cutIn_ = Options.CutIn;
+    cutOut_ = Options.CutOut >= 0 ? Options.CutOut : t.Duration;
+
+    en.TSPacketReader1->SetActive(false);
+    // The writer creates the output empty, so an existing file is replaced
+    // whole and no old tail survives.
+    TSPacketWriter1->SetPacketBufferSize(Options.WriterBufferPackets > 0 ? Options.WriterBufferPackets
+                                                                       : kCleanWriterRing);
+    TSPacketWriter1->SetActive(true);
+    outputCreated_ = TSPacketWriter1->Active();
+    r->SetActive(true);
+
+    referencePts_ = t.FirstPcrRecordStart();
+
+    host_->ClearMeter();
+    host_->ShowCleaningControls(true);
+    en.ShowProgress(r->PacketCount(), 0);
+    host_->SetMeterLineVisible(0, true);
+    for (int i = 0; i < AUDIO_SLOTS; ++i)
+        host_->SetMeterLineVisible(i + 1, en.Chain().AudioPes(i).Active());
+
+    if (!PrepareTables())
+        return false;
+
+    if (!TSPacketWriter1->Active() || !r->Active()) {
+        // Nothing can be written or read: the pass fails instead of reporting
+        // an empty success.
+        State.Failed = true;
+        Log("");
+        if (!r->Active()) {
+            State.OutputError = r->LastErrorText();
+            Log("TS  ERROR: Could not open the recording " + r->FileName() +
+                (State.OutputError.empty() ? "" : " (" + State.OutputError + ")"));
+        }
+        if (!TSPacketWriter1->Active()) {
+            State.OutputError = TSPacketWriter1->LastErrorText();
+            Log("TS  ERROR: Could not create the output file " + outputFileName_ +
+                (State.OutputError.empty() ? "" : " (" + State.OutputError + ")"));
+        }
+        return false;
+    }
+
+    en.Progress().SetProgressStatus(en.German() ? kCleaningCaptionDe : kCleaningCaptionEn);
+    pesHandlers_->ClearNalStatistics();
+    r->SetPacketIndex(0);
+    State.Written = InsertTablePackets();
+    packetCount_ = r->PacketCount();
+    return true;
+}
+
+void TCleaningPass::LogCutPoints()
+{
+    const TAnalysisTables& t = engine_->Tables();
+    Log("");
+    passWraps_ = false;
+    if (!pcrMode_) {
+        Log("Cut in  at PTS: " + PtsToTimeText(cutIn_) + " (" + PtsToTimeText(referencePts_ + cutIn_) + ")");
+        Log("Cut out at PCR: " + PtsToTimeText(cutOut_) + " (" + PtsToTimeText(referencePts_ + cutOut_) + ")");
+    } else {
+        passWraps_ = PassCrossesWrap(t.FirstPcr90k, cutOut_);
+        Log("Cut in  at PCR: " + PtsToTimeText(cutIn_) + " (" + PtsToTimeText(t.FirstPcr90k + cutIn_) + ")");
+        const int64_t absOut = t.FirstPcr90k + cutOut_;
+        Log("Cut out at PCR: " + PtsToTimeText(cutOut_) + " (" +
+            PtsToTimeText(passWraps_ ? absOut % kPtsWrap : absOut) + (passWraps_ ? ") [with PCR warp]" : ")"));
+    }
+}
+
+void TCleaningPass::UpdateTimePanel()
+{
+    // Once per video PES, not per packet: the text is made only when the
+    // video's PTS moved on. A window text costs the Windows program several
+    // system calls; once a frame it took a quarter of the pass. Ten times a
+    // second is all the eye reads; the last value is shown when the loop ends.
+    constexpr uint64_t kTimeTextEveryMs = 100;
+    const int64_t fixed = engine_->Chain().VideoPes().PESHeader()->PTS_Fixed();
+    if (fixed != lastTimeTextPts_) {
+        lastTimeTextPts_ = fixed;
+        const uint64_t now = GetTickCount64Ms();
+        if (now - timeTextTick_ >= kTimeTextEveryMs) {
+            timeTextTick_ = now;
+            host_->SetTimeText(PtsToTimeText(State.ElapsedPts));
+        }
+    }
+}
+
+bool TCleaningPass::AbortRequested(int64_t no)
+{
+    return host_->CancelPressed() && AbortConfirmed(no);
+}
+
+bool TCleaningPass::AbortConfirmed(int64_t no)
+{
+    if (host_->AskAbort(MsgText(mmAbortQuestion))) {
+        Log("Aborted at paket $" + Hex8(no) + " " + PtsToTimeText(engine_->Chain().VideoPes().PESHeader()->PTS()));
+        State.Aborted = true;
+        return true;
+    }
+    host_->ClearCancel();
+    return false;
+}
+
+void TCleaningPass::HandlePacket(int64_t no)
+{
+    TAnalysisTables& t = engine_->Tables();
+    const TTSPacketHeader* hd = engine_->Chain().Reader().TSPacketHeader();
+    const int pid = hd->PID();
+    if (!hd->Valid()) {
+        DiscardBrokenPacket(pid);
+        return;
+    }
+    if (!t.IsSelectedPid(pid)) {
+        ++State.NotNeeded;
+        return;
+    }
+    if (!State.Started && CutInReachedAt(no))
+        StartWriting();
+    if (State.Started && !State.Ended)
+        CheckCutOut(no);
+    if (!State.Started)
+        ++State.CutAtBeginning;
+    else if (State.Ended)
+        ++State.CutAtEnd;
+    else
+        WritePacket(no, pid);
+}
+
+void TCleaningPass::DiscardBrokenPacket(int pid)
+{
+    // Broken packets are never written.
+    TAnalysisTables& t = engine_->Tables();
+    ++State.InvalidDiscarded;
+    if (t.IsSelectedPid(pid))
+        t.CountError(pid);
+    else
+        ++State.GlobalErrors;
+    engine_->Progress().ProcessMessages();
+}
+
+bool TCleaningPass::CutInReachedAt(int64_t no)
+{
+    const TAnalysisTables& t = engine_->Tables();
+    if (cutIn_ == 0) {
+        State.StartValue = referencePts_;
+        State.PcrStartValue = t.FirstPcr90k;
+        Log("");
+        if (!pcrMode_) {
+            Log("Starting at paket $" + Hex8(no) + " PTS: " + PtsToTimeText(State.StartValue - t.FirstPts) + " (" +
+                PtsToTimeText(State.StartValue) + ")");
+        } else {
+            ComputeTimerOffset();
+            Log("Starting at paket $" + Hex8(no) + " PCR: " + PtsToTimeText(State.PcrStartValue - t.FirstPcr90k) +
+                " (" + PtsToTimeText(State.PcrStartValue) + ")");
+        }
+        return true;
+    }
+    if (!pcrMode_) {
+        if (State.LastPesPts < referencePts_ + cutIn_)
+            return false;
+        State.StartValue = State.LastPesPts;
+        Log("");
+        Log("Starting at paket $" + Hex8(no) + " PTS: " + PtsToTimeText(State.LastPesPts - referencePts_) + " (" +
+            PtsToTimeText(State.LastPesPts) + ")");
+        return true;
+    }
+    if (!tw::CutInReached(State.CurrentPts, t.FirstPcr90k, cutIn_))
+        return false;
+    State.PcrStartValue = State.CurrentPts;
+    ComputeTimerOffset();
+    Log("");
+    Log("Starting at paket $" + Hex8(no) + " PCR: " + PtsToTimeText(State.PcrStartValue - t.FirstPcr90k) + " (" +
+        PtsToTimeText(State.CurrentPts) + ")");
+    return true;
+}
+
+void TCleaningPass::StartWriting()
+{
+    State.Started = true;
+    State.CutInReached = true;
+    // Only on the starting packet: the video's PTS counts from here.
+    if (State.StartValue >= 0)
+        engine_->Chain().VideoPes().PESHeader()->SetPTS_Fix_Offset(State.StartValue);
+    if (cutOut_ == engine_->Tables().Duration) {
+        Log("No cutting at the end needed");
+        State.EndLimit = -1;
+    } else {
+        State.EndLimit = pcrMode_ ? State.PcrStartValue + cutOut_ - cutIn_ - kPcrCutOutLead : cutOut_ - cutIn_;
+    }
+}
+
+void TCleaningPass::CheckCutOut(int64_t no)
+{
+    const TTSPesHeader* video = engine_->Chain().VideoPes().PESHeader();
+    if (!video->Valid() || State.EndLimit < 0)
+        return;
+    if (!pcrMode_) {
+        if (video->PTS_Fixed() >= State.EndLimit)
+            EndAtCutOut(no);
+    } else if (tw::CutOutReached(State.CurrentPts, engine_->Tables().FirstPcr90k, State.EndLimit)) {
+        EndAtCutOut(no);
+    }
+}
+
+void TCleaningPass::EndAtCutOut(int64_t no)
+{
+    State.Ended = true;
+    State.CutOutPassed = true;
+    if (!pcrMode_)
+        Log("Cutting the end at paket $" + Hex8(no) + " PTS: " + PtsToTimeText(State.LastPesPts - referencePts_) +
+                " (" + PtsToTimeText(State.LastPesPts) + ")");
+    else
+        Log("Cutting the end at paket $" + Hex8(no) + " PCR: " + PtsToTimeText(State.ElapsedPts) + " (" +
+            PtsToTimeText(State.CurrentPts) + ")");
+}
+
+void TCleaningPass::WritePacket(int64_t no, int pid)
+{
+    TTSPacketReader* r = &engine_->Chain().Reader();
+    if (State.TimerOffset != 0)
+        ShiftPacketTimers(no);
+    if (remaps_) {
+        packet_ = r->RawPacket();
+        RemapPacketPid(packet_);
+        TSPacketWriter1->QueuePacket(packet_, no);
+    } else {
+        TSPacketWriter1->QueuePacket(r->RawPacket(), no);
+    }
+    ++expectedWritten_;
+    // Every written packet is counted in its PID's record: found through the
+    // index by PID, not searched for among all records.
+    TAnalysisTables& t = engine_->Tables();
+    const int16_t k = t.PidRecordCount == indexedPidRecords_ ? pidRecordOf_[pid & 0x1FFF] : kSeveralPidRecords;
+    if (k >= 0) {
+        TPidRecord& rec = t.PidRecords[k];
+        ++rec.PacketCount;
+        rec.LastValue = State.LastPesPts;
+    } else if (k == kSeveralPidRecords) {
+        CountPidPacket(pid, State.LastPesPts);
+    }
+    ++State.Written;
+    if (State.Written % kTableRepeat == 0)
+        State.Written += InsertTablePackets();
+}
+
+void TCleaningPass::ShiftPacketTimers(int64_t no)
+{
+    const TTSPacketHeader* hd = engine_->Chain().Reader().TSPacketHeader();
+    const TAdaptationFieldControl afc = hd->AdaptationFieldControl();
+    if ((afc == afc_adaptation_field_only || afc == afc_adaptation_field_followed_by_payload) &&
+        hd->AdaptationField()->PCRFlag() && !PatchPacketPcr(State.TimerOffset * kClockRatio))
+        Log("TS  ERROR: Patching PCR for paket $" + Hex8(no) + " failed!");
+    if (hd->PayloadStart() && !PatchPesTimers(State.TimerOffset))
+        Log("TS  ERROR: Patching PTS/DTS/ESCR for paket $" + Hex8(no) + " failed!");
+}
+
+void TCleaningPass::KeepWindowAlive()
+{
+    engine_->Progress().ProcessMessages();
+    CheckWriterHealth();
+    if (!State.WriteError.empty())
+        State.Failed = true;
+}
+
+void TCleaningPass::EndAtFillPackets(int64_t no)
+{
+    const int64_t fillAtEnd = engine_->Tables().FillPacketsAtEnd;
+    if (State.Ended || fillAtEnd <= 0 || no < packetCount_ - fillAtEnd)
+        return;
+    EndAtFill(no);
+}
+
+void TCleaningPass::EndAtFill(int64_t no)
+{
+    const TAnalysisTables& t = engine_->Tables();
+    State.Ended = true;
+    State.CutOutPassed = true;
+    if (!pcrMode_)
+        Log("Ending at paket $" + Hex8(no) + " PTS: " + PtsToTimeText(State.LastPesPts - referencePts_) + " (" +
+            PtsToTimeText(State.LastPesPts) + ")");
+    else
+        Log("Ending at paket $" + Hex8(no) + " PCR: " + PtsToTimeText(State.CurrentPts - t.FirstPcr90k) + " (" +
+            PtsToTimeText(State.CurrentPts) + ")");
+}
+
+void TCleaningPass::CountPidPacket(int pid, int64_t timeStamp)
+{
+    TAnalysisTables& t = engine_->Tables();
+    if (t.PidRecordCount != indexedPidRecords_)
+        IndexPidRecords();
+    for (int i = 0; i < t.PidRecordCount; ++i) {
+        TPidRecord& rec = t.PidRecords[i];
+        if (rec.Pid == pid) {
+            ++rec.PacketCount;
+            rec.LastValue = timeStamp;
+        }
+    }
+}
+
+void TCleaningPass::IndexPidRecords()
+{
+    const TAnalysisTables& t = engine_->Tables();
+    std::fill(std::begin(pidRecordOf_), std::end(pidRecordOf_), kNoPidRecord);
+    for (int i = 0; i < t.PidRecordCount; ++i) {
+        const int pid = t.PidRecords[i].Pid;
+        if (pid < 0 || pid > 0x1FFF)
+            continue; // never a packet's PID
+        int16_t& k = pidRecordOf_[pid];
+        k = k == kNoPidRecord ? static_cast<int16_t>(i) : kSeveralPidRecords;
+    }
+    indexedPidRecords_ = t.PidRecordCount;
+}
+
+void TCleaningPass::CheckWriterHealth()
+{
+    if (!State.WriteError.empty())
+        return;
+    State.WriteError = TSPacketWriter1->LastErrorText();
+}
+
+void TCleaningPass::EndOfPass()
+{
+    TAnalysisEngine& en = *engine_;
+    if (TSPacketWriter1->Active()) {
+        TSPacketWriter1->Flush();
+        CheckWriterHealth();
+        // The file must hold every packet that was queued and not deleted.
+        const int64_t expected = expectedWritten_ - State.DuplicatesDeleted;
+        if (State.WriteError.empty() && TSPacketWriter1->PacketCount() != expected)
+            State.WriteError = "the output holds " + IntToStr(TSPacketWriter1->PacketCount()) + " packets instead of " +
+                               IntToStr(expected);
+    }
+    if (!State.WriteError.empty()) {
+        Log("");
+        Log("TS  ERROR: Writing " + outputFileName_ + " failed: " + State.WriteError);
+        State.Failed = true;
+    }
+    if (State.Failed || State.Aborted) {
+        Log("");
+        Log("---------- ABORTED ----------");
+        Log("");
+    }
+    if (en.Chain().H264().Active()) {
+        Log("");
+        Log(NalStatisticsText());
+        Log("");
+    }
+    Log("Cutted pakets at the beginning: " + IntToStr(State.CutAtBeginning));
+    Log("Cutted pakets at the end: " + IntToStr(State.CutAtEnd));
+    if (State.NotNeeded > 0)
+        Log("Discarded pakets (not needed): " + IntToStr(State.NotNeeded));
+    if (State.InvalidDiscarded > 0)
+        Log("Discarded invalid pakets : " + IntToStr(State.InvalidDiscarded));
+    if (State.ScrambledCount > 0)
+        Log("Scrambled pakets : " + IntToStr(State.ScrambledCount));
+    if (State.FullRangeCorrected > 0)
+        Log("Changed Sequence Parameter Sets: " + IntToStr(State.FullRangeCorrected) + " of " +
+            IntToStr(State.NalCounters[7]));
+    Log("");
+    Log("ERRORS : " + IntToStr(TotalErrors()));
+    Log("WARNINGS : " + IntToStr(TotalWarnings()));
+    Log("");
+    // The speed is the pass's own: it ends with the last packet written, not
+    // with the windows put away (hiding a window waits two seconds under Wine
+    // without a window manager, which made a pass look slow).
+    const uint64_t ms = GetTickCount64Ms() - startTick_;
+    UpdateStreamLabels();
+    Deactivate();
+    if (State.Failed)
+        DisposeFailedOutput();
+    // A pass over a tiny file can take less than a millisecond.
+    const double seconds = ms > 0 ? double(ms) / 1000.0 : 0.001;
+    Log(Format("Speed: %.1f MBytes/sec", double(State.BytesPassed) / 1024.0 / 1024.0 / seconds));
+    const uint64_t secs = ms / 1000;
+    Log(Format("Duration: %02llu:%02llu:%02llu", static_cast<unsigned long long>(secs / 3600),
+               static_cast<unsigned long long>((secs / 60) % 60), static_cast<unsigned long long>(secs % 60)));
+    SaveLogFile();
+    en.Progress().ProcessMessages();
+}
+
+void TCleaningPass::ForgetRecordingChoices()
+{
+    Options.CutIn = 0;
+    Options.CutOut = -1;
+    Options.NewServiceId = -1;
+    PreserveList.Clear();
+}
+
+void TCleaningPass::DisposeFailedOutput()
+{
+    // Only a file this pass made is touched, and only once it is closed.
+    if (!outputCreated_ || outputFileName_.empty() || TSPacketWriter1->Active())
+        return;
+    outputCreated_ = false;
+    if (!State.Started) {
+        // The tables at most and nothing of the recording: a file the user
+        // could take for a copy is worse than none.
+        if (!FileExists(outputFileName_) || RemoveFile(outputFileName_)) {
+            Log("Unfinished output deleted: " + outputFileName_);
+            outputNote_ = OutputNoteText(TOutputNote::Removed, engine_->German());
+            return;
+        }
+    }
+    // Part of the recording was written: it stays for the user to judge,
+    // and the message says that it is not the whole copy.
+    Log("Unfinished output kept: " + outputFileName_);
+    outputNote_ = OutputNoteText(TOutputNote::Incomplete, engine_->German()) + " " + outputFileName_;
+}
+
+void TCleaningPass::Deactivate()
+{
+    TAnalysisEngine& en = *engine_;
+    TSPacketWriter1->SetActive(false);
+    en.Chain().Reader().SetActive(false);
+    en.TSPacketReader1->SetActive(false);
+    en.Chain().VideoPes().SetActive(false);
+    en.Chain().VideoPes().PESHeader()->SetPTS_Fix_Offset(0);
+    en.Chain().H264().SetActive(false);
+    en.Chain().Mpeg2().SetActive(false);
+    for (int i = 0; i < AUDIO_SLOTS; ++i)
+        en.Chain().AudioPes(i).SetActive(false);
+    for (int i = 0; i < TEXT_SLOTS; ++i)
+        en.Chain().TextPes(i).SetActive(false);
+    en.Selection().Pmt().SetActive(false);
+    en.Selection().Pat().SetActive(false);
+    UpdateStreamLabels();
+    host_->ShowCleaningControls(false);
+    en.Progress().HideProgress();
+}
+
+void TCleaningPass::SaveLogFile()
+{
+    logSaveError_.clear();
+    try {
+        if (FileExists(logFileName_))
+            RemoveFile(logFileName_);
+        SaveLogToFile(logFileName_);
+    } catch (const std::exception& e) {
+        const bool german = engine_->German();
+        const std::string reason = DescribeException(e);
+        Log((german ? "Fehler beim Speichern des Logfiles! " : "Error while saving log file! ") + reason);
+        logSaveError_ =
+            (german ? "Fehler beim Speichern des Logfiles!" : "Error while saving log file!") + std::string("\r") + reason;
+        // A failed pass has a message of its own, which carries this one:
+        // one failure (an unwritable folder) makes one box, not two.
+        if (!State.Failed)
+            engine_->Questions().ShowMessage(TMessageKind::Error, logSaveError_);
+    }
+}
+
+void TCleaningPass::UpdateStreamLabels()
+{
+    const TAnalysisTables& t = engine_->Tables();
+    for (int i = 0; i < t.PidRecordCount; ++i) {
+        const TPidRecord& rec = t.PidRecords[i];
+        host_->UpdateStreamLabel("$" + Hex4(rec.Pid), SizeText(rec.PacketCount * TS_PACKET_SIZE),
+                                 IntToStr(rec.Errors));
+    }
+}
+
+std::string TCleaningPass::NalStatisticsText() const { return pesHandlers_->NalStatisticsText(); }
+
+} // namespace tw

@@ -1,0 +1,249 @@
+// TCleaningPass: writes the repaired copy of an analysed recording. It reads
+// the recording again through the engine's RemuxPacketReader, keeps the
+// packets of the kept PIDs between the cut points, drops broken ones, shifts
+// PCR/PTS/DTS/ESCR when the timer correction applies, and queues the packets
+// to its clean packet writer (TSPacketWriter1) with a rebuilt PAT and PMT in
+// front and again every 10,000 written packets. The handlers bound to the
+// cleaning chain (packet reader, PES readers, analysers, writer) count, log
+// and fix what those components report while the pass runs.
+//
+// Runs on the caller's (user-interface) thread; the writer's write thread
+// does the disk writes. The analysis must have run on the same engine.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "analysis/AnalysisEngine.h"
+#include "analysis/PatchTable.h"
+#include "analysis/PcrClock.h"
+#include "base/Object.h"
+#include "ts/TSPacketViews.h"
+
+namespace tw {
+
+class TTSPacketWriter;
+class TPacketHandlers;
+class TPesHandlers;
+
+// What the cleaning pass needs from the window beyond the analysis host, in
+// the window's parts: the progress window's cancel button, time panel and
+// bandwidth meter; its two questions; the stream panels' size and error
+// labels.
+class ICleaningProgress {
+public:
+    virtual ~ICleaningProgress() = default;
+    // The progress window's cancel flag (set by its button).
+    virtual bool CancelPressed() = 0;
+    virtual void ClearCancel() = 0;
+    // Cancel button and meter panel shown (true) or hidden with the window.
+    virtual void ShowCleaningControls(bool on) {}
+    virtual void ClearMeter() {}
+    virtual void SetMeterLineVisible(int line, bool visible) {}
+    // Bits of one PES to line 0 (video) or 1..4 (audio); Step advances.
+    virtual void MeterSample(int line, int64_t bits) {}
+    virtual void MeterStep() {}
+    // The progress window's time panel.
+    virtual void SetTimeText(const std::string& text) {}
+};
+
+class ICleaningQuestions {
+public:
+    virtual ~ICleaningQuestions() = default;
+    // "Do you want to abort the process?" (Yes = true).
+    virtual bool AskAbort(const std::string& text) = 0;
+    // "PCR value out of range!\rDo you want the PCR values to be corrected?"
+    virtual bool AskPcrCorrection(const std::string& text) = 0;
+};
+
+class IStreamLabels {
+public:
+    virtual ~IStreamLabels() = default;
+    // Size and error labels of the panel showing this PID ("$" + 4 hex).
+    virtual void UpdateStreamLabel(const std::string& pidText, const std::string& size, const std::string& errors) {}
+};
+
+// The three parts in one object (the cleaning view, hosts without a window).
+class ICleaningHost : public ICleaningProgress, public ICleaningQuestions, public IStreamLabels {};
+
+enum class TCleaningResult {
+    NotRun,           // refused before it began (bad output name)
+    Failed,           // "Process aborted with errors!"
+    Aborted,          // "Process aborted!"
+    Success,          // "Process successfully completed!"
+    SuccessWithErrors // ... "But errors occurred, please check log!"
+};
+
+// Inputs the pass takes from the cut editor and the patch dialog.
+struct TCleaningOptions {
+    int64_t CutIn = 0;      // 90 kHz, relative to the stream start; 0 = from the start
+    int64_t CutOut = -1;    // 90 kHz; -1 = the stream length of the analysis
+    int NewServiceId = -1;  // -1 = unchanged
+    // Ring slots of the clean writer; large enough to reach back over the
+    // largest PES packet the fixes patch (see CleaningPass.cpp).
+    int WriterBufferPackets = 0;
+};
+
+class TCleaningPass : public TComponent {
+public:
+    // Both hosts and the engine must outlive the pass.
+    TCleaningPass(TComponent* owner, TAnalysisEngine* engine, ICleaningHost* host);
+    ~TCleaningPass() override;
+
+    TAnalysisEngine& Engine() { return *engine_; }
+    TTSPacketWriter* TSPacketWriter1 = nullptr;
+    TCleaningOptions Options;
+    // Streams the user ticked in the preserve-streams dialog.
+    TPreserveList PreserveList;
+
+    // START after the save dialog: checks the names, runs CleanStream and
+    // reports with a sound and a message box. Exceptions end as the result
+    // Failed with the exception text logged and shown (TerminateRequested()
+    // then tells the window to end the program).
+    TCleaningResult Run(const std::string& outputFileName);
+    // The pass alone (no sound, no message): flags, counters, output, log.
+    void CleanStream();
+    bool Running() const { return running_; }
+    // The choices made for one recording (cut range, new program number,
+    // preserved streams) are forgotten when another one is opened or the
+    // analysis is reset, so that they never reach the next recording's copy.
+    void ForgetRecordingChoices();
+    bool TerminateRequested() const { return terminateRequested_; }
+
+    // Default output: the input name with "_fixed.ts" in place of its extension.
+    static std::string DefaultOutputName(const std::string& inputFileName);
+    // Refusal text (window language) when the output cannot be used; empty when fine.
+    std::string CheckOutputName(const std::string& inputFileName, const std::string& outputFileName) const;
+
+    // ---- run state shared with the handlers ----
+    struct TRunState {
+        bool Started = false, Ended = false, Failed = false, Aborted = false;
+        int64_t TimerOffset = 0; // 90 kHz; 0 = no correction
+        int64_t CutAtBeginning = 0, CutAtEnd = 0, NotNeeded = 0, InvalidDiscarded = 0;
+        int64_t Written = 0, BytesPassed = 0, GlobalErrors = 0;
+        int PatCC = 0, PmtCC = 0;
+        int64_t LastPesPts = -1;
+        int64_t CurrentPts = -1;   // latest PCR in 90 kHz
+        int64_t PcrStartValue = 0; // PTS at the cut-in point
+        int64_t ElapsedPts = 0;
+        int64_t StartValue = -1;
+        int64_t EndLimit = -1;
+        bool CutInReached = false, CutOutPassed = false;
+        bool InRange() const { return CutInReached && !CutOutPassed; }
+        // Packet handlers (reset per pass).
+        int64_t ScrambledCount = 0;
+        int64_t DiscontinuityCount = 0;
+        TPcrClock PcrClock;
+        bool AskPcrCorrection = true, CorrectPcr = false;
+        // PES handlers.
+        int64_t NalCounters[14] = {};
+        int64_t LastMeterStepPts = 0;
+        int FullRangeExpectedByte = -1;
+        int64_t FullRangeCorrected = 0;
+        // Deleted duplicates (statistics only).
+        int64_t DuplicatesDeleted = 0;
+        std::string WriteError;  // the writer failed on the disk
+        std::string OutputError; // the output could not be created or the recording not opened (the platform's reason)
+    };
+    TRunState State;
+
+    int64_t TotalErrors() const;
+    int64_t TotalWarnings() const;
+    // Size and error labels of the video and audio panels.
+    void UpdateStreamLabels();
+    // The NAL statistics block (title and 14 count lines, CR LF each).
+    std::string NalStatisticsText() const;
+    const std::string& LogFileName() const { return logFileName_; }
+    const std::string& OutputFileName() const { return outputFileName_; }
+
+    // Used by the handlers.
+    void Log(const std::string& line) { engine_->Log(line); }
+    ICleaningHost& CleaningHost() { return *host_; }
+    // The packet-level handlers (the packet filter's copy runs through them).
+    TPacketHandlers& PacketHandlers() { return *packetHandlers_; }
+    int VideoPid() const;
+    int64_t StreamFirstPts() const;
+    // Time text of a PTS relative to the stream's first PTS.
+    std::string RelTime(int64_t pts) const;
+
+private:
+    friend class TPacketHandlers;
+    friend class TPesHandlers;
+    void ResetRunState();
+    // The stages of the pass, in their order; HandlePacket is one packet's
+    // way: broken, not kept, before the cut-in, after the cut-out, or written.
+    bool BeginPass();
+    void LogCutPoints();
+    // The per-packet checks are cheap tests; what they rarely lead to
+    // (questions, log lines, the start of writing) lies in functions of its
+    // own that are kept out of line, so the tests need no stack frame.
+    // Called when the video's PTS may have moved on.
+    [[gnu::noinline]] void UpdateTimePanel();
+    bool AbortRequested(int64_t no);
+    [[gnu::cold, gnu::noinline]] bool AbortConfirmed(int64_t no);
+    void HandlePacket(int64_t no);
+    [[gnu::cold, gnu::noinline]] void DiscardBrokenPacket(int pid);
+    [[gnu::noinline]] bool CutInReachedAt(int64_t no);
+    [[gnu::cold, gnu::noinline]] void StartWriting();
+    void CheckCutOut(int64_t no);
+    [[gnu::cold, gnu::noinline]] void EndAtCutOut(int64_t no);
+    void WritePacket(int64_t no, int pid);
+    [[gnu::noinline]] void ShiftPacketTimers(int64_t no);
+    [[gnu::cold, gnu::noinline]] void KeepWindowAlive();
+    void EndAtFillPackets(int64_t no);
+    [[gnu::cold, gnu::noinline]] void EndAtFill(int64_t no);
+    bool PrepareTables();
+    [[gnu::cold, gnu::noinline]] int InsertTablePackets();
+    void RemapPacketPid(TTSPacketBuffer& packet);
+    bool PatchPacketPcr(int64_t offset27);
+    bool PatchPesTimers(int64_t offset90);
+    void PatchAudioStreamId(int slot);
+    void ComputeTimerOffset();
+    void StartAt(int64_t packetNo);
+    void EndOfPass();
+    void Deactivate();
+    void SaveLogFile();
+    void CheckWriterHealth();
+    // After a failed pass: an output that holds nothing of the recording is
+    // deleted again; one that holds part of it stays. outputNote_ says which
+    // for the result message (empty when there was no output of ours).
+    void DisposeFailedOutput();
+    // Counts a written packet in every record of its PID (the index's way
+    // when it is stale or the PID has several records).
+    [[gnu::noinline]] void CountPidPacket(int pid, int64_t timeStamp);
+    void IndexPidRecords();
+    bool PmtHasUnkeptEntries() const;
+    std::string MsgText(int id) const;
+
+    TAnalysisEngine* engine_;
+    ICleaningHost* host_;
+    std::unique_ptr<TPacketHandlers> packetHandlers_;
+    std::unique_ptr<TPesHandlers> pesHandlers_;
+    std::string outputFileName_;
+    std::string logFileName_;
+    std::string logSaveError_;   // why the last log could not be saved; empty when it was
+    bool running_ = false;
+    bool terminateRequested_ = false;
+    bool outputCreated_ = false; // this pass created the output file
+    std::string outputNote_;
+    bool pcrMode_ = false;
+    bool passWraps_ = false;
+    bool remaps_ = false; // PID remaps of the patch dialog exist
+    int64_t referencePts_ = 0;
+    int64_t cutIn_ = 0, cutOut_ = 0; // 90 kHz, of this pass
+    int64_t packetCount_ = 0;
+    int64_t lastTimeTextPts_ = -1;
+    uint64_t timeTextTick_ = 0;
+    uint64_t startTick_ = 0;
+    int64_t expectedWritten_ = 0;
+    TTSPacketBuffer packet_; // the packet on its way to the writer
+    // PID -> its record among the analysis tables' PID records, rebuilt when
+    // the number of records changed.
+    static constexpr int16_t kNoPidRecord = -1;
+    static constexpr int16_t kSeveralPidRecords = -2;
+    int16_t pidRecordOf_[8192] = {};
+    int indexedPidRecords_ = -1;
+};
+
+} // namespace tw

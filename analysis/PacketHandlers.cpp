@@ -1,0 +1,194 @@
+#include "analysis/TableSelection.h"
+#include "analysis/CleaningChain.h"
+#include "analysis/PacketHandlers.h"
+
+#include "analysis/CleaningPass.h"
+#include "analysis/MainTexts.h"
+#include "analysis/TimeStampCorrection.h"
+#include "base/SysUtils.h"
+#include "ts/TSPacketReader.h"
+#include "ts/TSPacketWriter.h"
+#include "ts/TSPmtReader.h"
+
+namespace tw {
+
+void TPacketHandlers::Bind()
+{
+    TAnalysisEngine& en = pass_.Engine();
+    BindReader(en.Chain().Reader(), false);
+    // The packet filter's copy goes through the same handlers: what it
+    // copies is checked, logged, counted and repaired like a cleaned packet.
+    BindReader(en.FilterReader(), true);
+    pass_.TSPacketWriter1->OnContinuityCounterCorrected = [this](TObject*, int pid, int64_t no, int corrected,
+                                                                 int old) {
+        ContinuityCounterCorrected(pid, no, corrected, old);
+    };
+}
+
+void TPacketHandlers::BindReader(TTSPacketReader& reader, bool filter)
+{
+    TTSPacketReader* r = &reader;
+    r->OnScrambledPacketEvent = [this](TObject*, int64_t no, int pid, int& tsc, bool& ignore) {
+        ScrambledPacket(no, pid, tsc, ignore);
+    };
+    r->OnInvalidPacketEvent = [this, r](TObject*, int64_t no, const std::string& errors) {
+        InvalidPacket(*r, no, errors);
+    };
+    r->OnPacketResynchEvent = [this](TObject*, int64_t no, int offset) { Resync(no, offset); };
+    r->OnDisconinuity = [this](TObject*, int64_t no, int pid, int cur, int last) { Discontinuity(no, pid, cur, last); };
+    r->OnNewPacket = [this, r, filter](TObject*) { NewPacket(*r, filter); };
+}
+
+void TPacketHandlers::BeginFilterRun()
+{
+    ResetPass();
+    // The filter copies the whole recording: all of it is inside the range.
+    pass_.State.CutInReached = true;
+}
+
+void TPacketHandlers::ResetPass()
+{
+    TCleaningPass::TRunState& s = pass_.State;
+    s.PcrClock = TPcrClock();
+    s.AskPcrCorrection = true;
+    s.CorrectPcr = false;
+    s.ScrambledCount = 0;
+    s.DiscontinuityCount = 0;
+    s.ElapsedPts = 0;
+    s.CutInReached = false;
+    s.CutOutPassed = false;
+    filterPcrPid_ = -1;
+    pass_.Engine().LastResyncOffset = 0;
+}
+
+void TPacketHandlers::ScrambledPacket(int64_t packetNo, int pid, int& scramblingControl, bool& ignore)
+{
+    TAnalysisEngine& en = pass_.Engine();
+    if (en.Tables().IsSelectedPid(pid)) {
+        ++pass_.State.ScrambledCount;
+        en.AskScrambledMode();
+    }
+    if (en.ScrambledMode == TScrambledMode::IgnoreControl) {
+        ignore = true;
+        scramblingControl = 0;
+    }
+}
+
+void TPacketHandlers::InvalidPacket(TTSPacketReader& reader, int64_t packetNo, const std::string& errors)
+{
+    TAnalysisEngine& en = pass_.Engine();
+    const int pid = reader.TSPacketHeader()->PID();
+    en.CountError(pid);
+    if (en.ScrambledMode == TScrambledMode::SkipScrambled && errors == "transport_scrambling_control")
+        return;
+    en.Log("TS  ERROR: Invalid paket $" + IntToHex(packetNo, 8) + " for PID $" + IntToHex(pid, 4) +
+           ", skipped! Error: " + errors);
+}
+
+void TPacketHandlers::Resync(int64_t packetNo, int offset)
+{
+    TAnalysisEngine& en = pass_.Engine();
+    if (en.LogSuppressed())
+        return;
+    const int last = en.LastResyncOffset;
+    if (offset >= last) {
+        en.Log("Resync found for next paket $" + IntToHex(packetNo + 1, 8) + " with Offset: " + IntToStr(offset));
+    } else {
+        en.Log("TS  ERROR: Paket $" + IntToHex(packetNo - 1, 8) + " with " + IntToStr(last - offset) +
+               " missing bytes");
+        en.Log("Resync found for paket $" + IntToHex(packetNo, 8) + " with Offset: " + IntToStr(offset));
+    }
+    en.LastResyncOffset = offset;
+}
+
+void TPacketHandlers::Discontinuity(int64_t packetNo, int pid, int currentCC, int lastCC)
+{
+    // Null packets carry no continuity: their counter means nothing.
+    if (!pass_.State.InRange() || pid == kPatPid || pid == kNullPid)
+        return;
+    pass_.Log("TS  WARNING: For PID " + IntToHex(pid, 4) + " $" + IntToHex(packetNo, 8) + ": Paket discontinuity " +
+              IntToStr(lastCC) + "," + IntToStr(currentCC));
+    ++pass_.State.DiscontinuityCount;
+}
+
+void TPacketHandlers::NoteTimeStamps(const TTSPacketReader& reader, const TTSPacketHeader& header)
+{
+    int64_t escr, dts, pts;
+    if (PacketTimestamps(reader.RawPacket(), header, escr, dts, pts))
+        pass_.State.PcrClock.NoteTimeStamp(dts >= 0 ? dts : pts);
+}
+
+void TPacketHandlers::NewPacket(TTSPacketReader& reader, bool filter)
+{
+    const TTSPacketHeader* h = reader.TSPacketHeader();
+    const TAdaptationFieldControl afc = h->AdaptationFieldControl();
+    if (h->PayloadStart() ||
+        ((afc == afc_adaptation_field_only || afc == afc_adaptation_field_followed_by_payload) &&
+         h->AdaptationField()->PCRFlag()))
+        PacketWithTimes(reader, filter);
+}
+
+void TPacketHandlers::PacketWithTimes(TTSPacketReader& reader, bool filter)
+{
+    TAnalysisEngine& en = pass_.Engine();
+    TTSPacketReader* r = &reader;
+    TTSPacketHeader* h = r->TSPacketHeader();
+    // The program's decode times are the clock the PCRs are judged by (the
+    // filter knows no program: every stream's, those of another clock are
+    // too far from this one to count).
+    if (h->PayloadStart() && h->Valid() && (filter || en.Tables().IsSelectedPid(h->PID())))
+        NoteTimeStamps(*r, *h);
+    const TAdaptationFieldControl afc = h->AdaptationFieldControl();
+    if ((afc != afc_adaptation_field_only && afc != afc_adaptation_field_followed_by_payload) ||
+        !h->AdaptationField()->PCRFlag())
+        return;
+    // Only the program's own clock: another program's PCR PID runs on a
+    // clock of its own, and comparing the two would "correct" good PCRs.
+    // The filter has no program; it follows the first clock it meets.
+    const int pid = h->PID();
+    if (filter && filterPcrPid_ < 0)
+        filterPcrPid_ = pid;
+    if (pid != (filter ? filterPcrPid_ : en.Selection().Pmt().PcrPid()))
+        return;
+    TCleaningPass::TRunState& s = pass_.State;
+    const int64_t n = r->PacketIndex();
+    TTSPacketAdaptationField* af = h->AdaptationField();
+    int64_t p = af->PCR()->PCR();
+    const TPcrClock::TVerdict v = s.PcrClock.Judge(n, p, af->DiscontinuityIndicator());
+    if (v.Wrapped)
+        en.Log("PCR wrap between paket $" + IntToHex(v.ReferencePacket, 8) + " and paket $" + IntToHex(n, 8) +
+               " on PID $" + IntToHex(pid, 4) + " detected!");
+    if (v.OutOfRange) {
+        if (s.AskPcrCorrection) {
+            const bool de = en.German();
+            s.CorrectPcr = pass_.CleaningHost().AskPcrCorrection(MessageTextIn(mmPcrOutOfRange, de) + "\r" +
+                                                                 MessageTextIn(mmPcrCorrect, de));
+            s.AskPcrCorrection = false;
+        }
+        en.Log("TS  ERROR: PCR timing for PID " + IntToHex(pid, 4) + " last PCR:" + PcrToTimeText(v.Reference) +
+               " current PCR:" + PcrToTimeText(p) + " at paket $" + IntToHex(n, 8) +
+               " TimeBase:" + IntToStr(af->PCR()->PCRBase()) + " PCRExtension:" + IntToStr(af->PCR()->PCRExtension()));
+        // Without a measured rate there is nothing sound to put in its place:
+        // the value stays and counts as an error, so the pass cannot end as
+        // a plain success.
+        if (s.CorrectPcr && v.Correction >= 0 && r->SetPacketPCR(v.Correction)) {
+            p = af->PCR()->PCR();
+            en.Log("Try to correct PCR value to " + PcrToTimeText(p));
+            en.CountWarning(pid);
+        } else {
+            en.CountError(pid);
+        }
+    }
+    const int64_t pts = PcrToPts(p);
+    if (s.CutInReached)
+        s.ElapsedPts = WrapClock(pts - s.PcrStartValue, kPtsModulus);
+    s.CurrentPts = pts;
+}
+
+void TPacketHandlers::ContinuityCounterCorrected(int pid, int64_t packetNo, int corrected, int old)
+{
+    pass_.Log("Starting correction of TS packet ContinuityCounter for PID " + IntToHex(pid, 4) + " $" +
+              IntToHex(packetNo, 8) + ": " + IntToStr(old) + " to " + IntToStr(corrected));
+}
+
+} // namespace tw

@@ -1,0 +1,149 @@
+#include "analysis/PcrClock.h"
+
+#include "ts/TSTimeStamp.h"
+
+namespace tw {
+
+namespace {
+// 30 s below the largest PCR: a PCR above this followed by a tiny one wraps.
+constexpr int64_t kPcrNearWrap = 0x257D0000000LL;
+constexpr int64_t kPcrAfterWrap = 0x200000;
+// More than this many 27 MHz ticks per packet between two PCRs is out of range.
+constexpr int64_t kPcrRateLimit = 280000;
+// This many out-of-range PCRs in a row that run on with each other are a
+// clock that jumped, not damage (at the usual 25 PCRs a second, 0.2 s).
+constexpr int kPcrsOfAJump = 5;
+// Beyond this distance in packets an extrapolation means nothing any more
+// (and the products below stay far inside 64 bits).
+constexpr int64_t kMaxExtrapolationPackets = int64_t(1) << 31;
+// How far a PCR step may outrun the time stamps seen meanwhile (90 kHz,
+// 0.1 s): decode times come in steps of a frame or an audio block, and the
+// PCR may fall anywhere between two of them.
+constexpr int64_t kStampSlack = 9000;
+// Decode times run ahead of the clock by the decoder's buffer delay, a
+// second or two; one further ahead than this is damage, not a clock.
+constexpr int64_t kMaxStampLead = 10 * 90000;
+// The longest a multiplex may leave between two PCRs (0.1 s, 27 MHz).
+constexpr int64_t kMaxPcrInterval = 2700000;
+
+// pcr - from across at most one wrap; sets wrapped when it crossed it.
+int64_t ClockStep(int64_t from, int64_t pcr, bool& wrapped)
+{
+    wrapped = from > kPcrNearWrap && pcr < kPcrAfterWrap;
+    return wrapped ? pcr + kPcrModulus - from : pcr - from;
+}
+
+// A clock never runs backwards; forwards it may not run faster than the limit.
+bool InRange(int64_t ticks, int64_t packets)
+{
+    return packets <= 0 || (ticks >= 0 && ticks / packets <= kPcrRateLimit);
+}
+
+} // namespace
+
+void TPcrClock::TakeAsReference(int64_t packetNo, int64_t pcr27)
+{
+    good_ = pcr27;
+    goodPacket_ = packetNo;
+    runLength_ = 0;
+    stampAtReference_ = stampHigh_;
+}
+
+bool TPcrClock::NearTheClock(int64_t stamp90) const
+{
+    if (good_ < 0)
+        return true;
+    const int64_t lead = WrapClock(stamp90 - good_ / kClockRatio, kPtsModulus);
+    return lead <= kMaxStampLead || lead >= kPtsModulus - kMaxStampLead;
+}
+
+void TPcrClock::NoteTimeStamp(int64_t stamp90)
+{
+    // Further from the clock than any buffer holds: a damaged stamp (or one
+    // across a splice the clock has not made yet) says nothing.
+    if (stamp90 < 0 || stamp90 >= kPtsModulus || !NearTheClock(stamp90))
+        return;
+    if (stampHigh_ < 0 || !NearTheClock(stampHigh_)) {
+        // A new start: nothing is measured from a stamp of another clock.
+        // The first stamp after the reference stands in for the time at it
+        // (which can only make the stamps seem to have gone less far).
+        stampHigh_ = stamp90;
+        stampAtReference_ = good_ >= 0 ? stamp90 : -1;
+        return;
+    }
+    // Only forward (the streams' stamps interleave: audio runs behind video),
+    // across the wrap of the 33-bit clock.
+    const int64_t step = WrapClock(stamp90 - stampHigh_, kPtsModulus);
+    if (step > 0 && step <= kMaxStampLead)
+        stampHigh_ = stamp90;
+}
+
+bool TPcrClock::StampsWentAsFar(int64_t ticks27) const
+{
+    if (stampHigh_ < 0 || stampAtReference_ < 0)
+        return false;
+    const int64_t went = WrapClock(stampHigh_ - stampAtReference_, kPtsModulus);
+    return ticks27 / kClockRatio <= went + kStampSlack;
+}
+
+int64_t TPcrClock::Extrapolate(int64_t packetNo) const
+{
+    const int64_t k = packetNo - goodPacket_;
+    if (good_ < 0 || ratePackets_ <= 0 || k <= 0 || k > kMaxExtrapolationPackets)
+        return -1;
+    // good + rateTicks * k / ratePackets, without the product's overflow.
+    const int64_t whole = rateTicks_ / ratePackets_;
+    const int64_t part = (rateTicks_ % ratePackets_) * k / ratePackets_;
+    return (good_ + (whole * k) % kPcrModulus + part) % kPcrModulus;
+}
+
+TPcrClock::TVerdict TPcrClock::Judge(int64_t packetNo, int64_t pcr27, bool discontinuity)
+{
+    TVerdict v;
+    v.Reference = good_;
+    v.ReferencePacket = goodPacket_;
+    if (good_ < 0 || discontinuity) {
+        // The first PCR, or a jump the stream announces itself (after which
+        // the stamps seen belong to the old clock).
+        if (good_ >= 0)
+            stampHigh_ = -1;
+        TakeAsReference(packetNo, pcr27);
+        return v;
+    }
+    const int64_t k = packetNo - goodPacket_;
+    const int64_t d = ClockStep(good_, pcr27, v.Wrapped);
+    // A forward step the program's time stamps made too is the recording's
+    // own pace, however few packets lie between.
+    if (InRange(d, k) || (d > 0 && StampsWentAsFar(d))) {
+        // Only a clock that moved forward tells its rate.
+        if (d > 0 && k > 0 && k <= kMaxExtrapolationPackets) {
+            rateTicks_ = d;
+            ratePackets_ = k;
+        }
+        TakeAsReference(packetNo, pcr27);
+        return v;
+    }
+    bool runWrapped = false;
+    if (runLength_ > 0 && packetNo > runPacket_) {
+        const int64_t step = ClockStep(runPcr_, pcr27, runWrapped);
+        // At a low rate the packet count says little: PCRs no further apart
+        // than the system layer allows between two agree as well.
+        const bool agrees = step > 0 && (InRange(step, packetNo - runPacket_) || step <= kMaxPcrInterval);
+        runLength_ = agrees ? runLength_ + 1 : 1;
+    } else {
+        runLength_ = 1;
+    }
+    runPcr_ = pcr27;
+    runPacket_ = packetNo;
+    if (runLength_ >= kPcrsOfAJump) {
+        TakeAsReference(packetNo, pcr27);
+        // The stamps seen so far belong to the clock before the jump.
+        stampHigh_ = stampAtReference_ = -1;
+        return v;
+    }
+    v.OutOfRange = true;
+    v.Correction = Extrapolate(packetNo);
+    return v;
+}
+
+} // namespace tw

@@ -1,0 +1,178 @@
+#include "analysis/StreamTypeScan.h"
+
+#include "analysis/AnalysisEngine.h"
+#include "analysis/ScanPasses.h"
+#include "analysis/StreamCodes.h"
+#include "ts/TSPacketReader.h"
+#include "ts/TSPesReader.h"
+#include "ts/TSPmtReader.h"
+#include "ts/TSStreamType.h"
+
+namespace tw {
+
+namespace {
+// PES packets after which a PID's type is settled.
+constexpr int64_t kSniffedPackets = 20;
+// PIDs probed in one pass; a recording with more found PIDs takes more passes.
+constexpr size_t kProbesPerPass = 64;
+constexpr int kPidCount = 8192;
+} // namespace
+
+struct TStreamTypeScan::TProbe {
+    std::unique_ptr<TTSPesReader> Pes;
+    std::unique_ptr<TTSStreamTypeReader> Sniffer;
+    std::unique_ptr<TTSPmtReader> Pmt;
+    int FoundIndex = -1;
+    int StreamId = -1;
+    int StreamIdType = psid_unknown_stream;
+    bool Settled = false; // enough PES packets seen
+    bool SawPmt = false;
+
+    void Start(int pid, int foundIndex)
+    {
+        FoundIndex = foundIndex;
+        StreamId = -1;
+        StreamIdType = psid_unknown_stream;
+        Settled = SawPmt = false;
+        Pes->SetPID(pid);
+        Sniffer->SetPID(pid);
+        Pmt->SetPID(pid);
+        Pes->SetActive(true);
+        Sniffer->SetActive(true);
+        Pmt->SetActive(true);
+    }
+    void Stop()
+    {
+        Sniffer->SetActive(false);
+        Pes->SetActive(false);
+        Pmt->SetActive(false);
+    }
+};
+
+TStreamTypeScan::TStreamTypeScan(TAnalysisEngine& engine, TScanPasses& scan)
+    : engine_(engine), scan_(scan), byPid_(kPidCount, nullptr)
+{
+}
+
+TStreamTypeScan::~TStreamTypeScan() = default;
+
+void TStreamTypeScan::EnsureProbes(size_t count)
+{
+    while (probes_.size() < count) {
+        auto p = std::make_unique<TProbe>();
+        p->Pes = std::make_unique<TTSPesReader>(nullptr);
+        p->Pes->SetTSPacketReader(scan_.Reader());
+        p->Sniffer = std::make_unique<TTSStreamTypeReader>(nullptr);
+        p->Sniffer->SetTSPesReader(p->Pes.get());
+        p->Pmt = std::make_unique<TTSPmtReader>(nullptr);
+        p->Pmt->SetTSPacketReader(scan_.Reader());
+        TProbe* probe = p.get();
+        // The stream_id of the latest valid PES start, as the log names it.
+        p->Pes->OnPayloadStart = [probe](TObject*, int64_t, int64_t, int, int64_t) {
+            const TTSPesHeader* h = probe->Pes->PESHeader();
+            if (!h->Valid())
+                return;
+            probe->StreamId = h->StreamID();
+            probe->StreamIdType = h->StreamIDType();
+        };
+        p->Pes->Loaded();
+        p->Sniffer->Loaded();
+        p->Pmt->Loaded();
+        probes_.push_back(std::move(p));
+    }
+}
+
+void TStreamTypeScan::Run(int64_t limit)
+{
+    TAnalysisTables& t = engine_.Tables();
+    engine_.Progress().SetProgressStatus("Searching for stream types");
+    t.LogSuppressed = false;
+    int errors = 0;
+    // The PAT's PID is named without a look at its packets.
+    for (int i = 0; i < t.FoundStreamCount; ++i)
+        if (t.FoundStreams[static_cast<size_t>(i)].Pid == kPatPid)
+            t.FoundStreams[static_cast<size_t>(i)].TypeText = "PAT";
+    for (int first = 0; first < t.FoundStreamCount && !engine_.CancelRequested() && errors <= SCAN_ERROR_LIMIT;) {
+        const int end = first + static_cast<int>(kProbesPerPass) < t.FoundStreamCount
+                            ? first + static_cast<int>(kProbesPerPass)
+                            : t.FoundStreamCount;
+        ScanBatch(first, end, limit, errors);
+        first = end;
+    }
+    engine_.Progress().HideProgress();
+    t.LogSuppressed = false;
+}
+
+void TStreamTypeScan::ScanBatch(int firstFound, int endFound, int64_t limit, int& errors)
+{
+    TAnalysisTables& t = engine_.Tables();
+    EnsureProbes(static_cast<size_t>(endFound - firstFound));
+    int open = 0;
+    size_t used = 0;
+    for (int i = firstFound; i < endFound; ++i) {
+        const int pid = t.FoundStreams[static_cast<size_t>(i)].Pid;
+        if (pid == kPatPid || pid < 0 || pid >= kPidCount)
+            continue;
+        TProbe* probe = probes_[used++].get();
+        probe->Start(pid, i);
+        byPid_[static_cast<size_t>(pid)] = probe;
+        ++open;
+    }
+
+    TTSPacketReader* r = scan_.Reader();
+    const TTSPacketHeader* h = r->TSPacketHeader();
+    r->SetPacketIndex(0);
+    int64_t last = limit;
+    if (r->PacketCount() < last)
+        last = r->PacketCount() - 1;
+    const int64_t step = last / 100 > 0 ? last / 100 : 1;
+    while (open > 0 && r->PacketIndex() < last && r->PacketIndex() < r->PacketCount()) {
+        const int64_t next = r->PacketIndex() + 1;
+        r->SetPacketIndex(next);
+        // A resync can push the last packets past the end of the file: the
+        // reader then stays where it was.
+        if (r->PacketIndex() != next)
+            break;
+        if (scan_.IsBrokenPacket()) {
+            if (scan_.CountBrokenPacket(errors, SCAN_ERROR_LIMIT))
+                break;
+        } else if (TProbe* probe = byPid_[static_cast<size_t>(h->PID())]) {
+            if (!probe->SawPmt && probe->Pmt->PMTEntryCount() >= 1)
+                probe->SawPmt = true;
+            if (!probe->Settled && probe->Sniffer->ScannedPackets() >= kSniffedPackets) {
+                // Settled: this PID's readers stop here, so its vote and
+                // stream_id are those of its first 20 PES packets.
+                probe->Settled = true;
+                probe->Pes->SetActive(false);
+                probe->Pmt->SetActive(false);
+                --open;
+            }
+        }
+        if (next % step == 0) {
+            engine_.ShowProgress(last, next);
+            if (engine_.CancelRequested())
+                break;
+        }
+    }
+
+    for (size_t k = 0; k < used; ++k) {
+        TProbe* probe = probes_[k].get();
+        TFoundStream& f = t.FoundStreams[static_cast<size_t>(probe->FoundIndex)];
+        const int pid = f.Pid;
+        if (probe->Sniffer->ScannedPackets() >= 1) {
+            f.TypeText =
+                probe->Sniffer->StreamTypeName(probe->Sniffer->VotedStreamType()).substr(0, FOUND_TYPE_TEXT_MAX);
+            t.SetFoundStreamType(pid, probe->StreamId, static_cast<TPesStreamIdType>(probe->StreamIdType));
+        } else if (probe->SawPmt || probe->Pmt->PMTEntryCount() >= 1) {
+            // No PES at all: a program map.
+            f.TypeText = "PMT";
+        } else if (f.TypeText.empty() && f.HasPcr) {
+            // No PES and no table: only a clock.
+            f.TypeText = "PCR";
+        }
+        probe->Stop();
+        byPid_[static_cast<size_t>(pid)] = nullptr;
+    }
+}
+
+} // namespace tw

@@ -1,0 +1,317 @@
+#include "analysis/TableSelection.h"
+
+#include "analysis/AnalysisEngine.h"
+#include "analysis/DetailScans.h"
+#include "analysis/ScanPasses.h"
+
+#include "analysis/MainTexts.h"
+#include "base/SysUtils.h"
+#include "ts/TSPacketReader.h"
+#include "ts/TSPatReader.h"
+#include "ts/TSPmtReader.h"
+
+namespace tw {
+
+TTableSelection::TTableSelection(TAnalysisEngine& engine) : TComponent(&engine), engine_(engine) {
+    SetName("TableSelection");
+    pat_ = new TTSPatReader(this);
+    pat_->SetName("RebuildPat");
+    pmt_ = new TTSPmtReader(this);
+    pmt_->SetName("RebuildPmt");
+    // The selected section is read from the scanning reader.
+    pmt_->SetTSPacketReader(engine.Scan().Reader());
+}
+
+namespace {
+
+// The own PMT has four audio and four text places.
+bool TakeFreeSlot(int (&pids)[4], int (&codes)[4], int pid, int code) {
+    for (int k = 0; k < 4; ++k)
+        if (pids[k] < 0) {
+            pids[k] = pid;
+            codes[k] = code;
+            return true;
+        }
+    return false;
+}
+
+} // namespace
+
+void TTableSelection::LogPmtEntries() {
+    TAnalysisTables& t = engine_.Tables();
+    for (int i = 0; i < pmt_->PMTEntryCount(); ++i) {
+        const TPmtEntry& e = pmt_->Entry(i);
+        engine_.Log("");
+        engine_.Log(IntToStr(i) + ".");
+        engine_.Log("  stream_type              : " + IntToStr(e.StreamType) + " = " + e.Description);
+        engine_.Log("  elementary_pid           : $" + IntToHex(e.PID, 4));
+        engine_.Log("  ES_info_length           : " + IntToStr(e.EsInfoLength));
+        t.AddSelectedPid(e.PID);
+    }
+}
+
+bool TTableSelection::SelectPmt(int pmtPid, int sectionPackets, int64_t packetIndex) {
+    engine_.Log("Selecting PMT with PID $" + IntToHex(pmtPid, 4) + " at position $" + IntToHex(packetIndex, 8));
+    pmt_->SetPID(pmtPid);
+    pmt_->SetActive(true);
+    TTSPacketReader* r = engine_.Scan().Reader();
+    r->SetPacketIndex(packetIndex);
+    if (sectionPackets >= 2) {
+        int counted = 1;
+        int64_t read = 0;
+        while (counted < sectionPackets && read <= PMT_SCAN_LIMIT) {
+            const int64_t next = r->PacketIndex() + 1;
+            r->SetPacketIndex(next);
+            if (r->PacketIndex() != next) break;
+            ++read;
+            if (r->TSPacketHeader()->Valid() && r->TSPacketHeader()->PID() == pmtPid) ++counted;
+        }
+    }
+    // The section is in RebuildPmt now: switch it off before any other pass
+    // moves the scanning reader, so that no later section of the PID can
+    // replace the one selected here.
+    pmt_->SetActive(false);
+    if (pmt_->PacketIndex() != packetIndex) {
+        engine_.Log("PMT not found!");
+        return false;
+    }
+    if (pmt_->CRC32() != pmt_->CRC32_Calculated()) {
+        engine_.Log("CRC error!");
+        return false;
+    }
+    engine_.Log("CRC OK!");
+    const int entriesBefore = pmt_->PMTEntryCount();
+
+    if (pmt_->VideoEntryCount() == 0) {
+        engine_.Log("");
+        engine_.Log("No video stream in PMT!");
+        engine_.Log("Starting video stream search!");
+        const int vpid = FindVideoStream();
+        if (vpid >= 0) {
+            engine_.Log("Video stream found: PID $" + IntToHex(vpid, 4));
+            const int idx = pmt_->IndexOfPid(vpid);
+            if (idx >= 0) {
+                pmt_->SetEntryStreamType(vpid, kStreamTypeH264);
+                const TPmtEntry& e = pmt_->Entry(idx);
+                engine_.Log("Patched PMT entry for $" + IntToHex(vpid, 4) + " to stream type " + IntToStr(e.StreamType) + ": " +
+                    e.Description);
+                engine_.Questions().ShowMessage(TMessageKind::Warning, MessageTextIn(mmNoVideoInPmt, engine_.German()));
+            }
+        }
+        engine_.Log("");
+    }
+
+    DeleteMissingPmtEntries();
+    const int deleted = entriesBefore - pmt_->PMTEntryCount();
+    if (deleted > 0) engine_.Log(IntToStr(deleted) + " entries deleted from stream list (not found in stream)!");
+    LogPmtEntries();
+    engine_.Log("");
+    return pmt_->PMTEntryCount() > 0;
+}
+
+int TTableSelection::FindVideoStream() {
+    const int pid = engine_.Tables().MostFrequentPid();
+    if (pid >= 0 && engine_.Details().ScanH264Details(pid, VIDEO_DETAIL_LIMIT)) return pid;
+    return -1;
+}
+
+void TTableSelection::DeleteMissingPmtEntries() {
+    TAnalysisTables& t = engine_.Tables();
+    int i = 0;
+    while (i < pmt_->PMTEntryCount()) {
+        const TPmtEntry& e = pmt_->Entry(i);
+        const bool found = t.IsFoundPid(e.PID);
+        if (found && (e.IsVideo || e.IsAudio || e.IsOther)) {
+            ++i;
+            continue;
+        }
+        engine_.Log("Deleting PMT entry: PID $" + IntToHex(e.PID, 4) + " type " + IntToStr(e.StreamType) + " = " +
+            e.Description);
+        if (found) WarnStreamLeftOut(e.PID, e.StreamType);
+        if (found && t.SavedPmtEntryCount < MAX_SAVED_PMT_ENTRIES)
+            t.SavedPmtEntries[static_cast<size_t>(t.SavedPmtEntryCount++)] = e;
+        pmt_->DeleteEntry(i);
+    }
+}
+
+void TTableSelection::WarnStreamLeftOut(int pid, int streamType) {
+    engine_.Log("TS  WARNING: Stream PID $" + IntToHex(pid, 4) + " type " + IntToStr(streamType) +
+        " is not carried into the cleaned stream!");
+    ++engine_.Tables().StreamsLeftOut;
+}
+
+void TTableSelection::DeletePmtEntry() {
+    TAnalysisTables& t = engine_.Tables();
+    int i = 0;
+    while (i < pmt_->PMTEntryCount()) {
+        const TPmtEntry& e = pmt_->Entry(i);
+        if (t.IsSelectedPid(e.PID)) {
+            ++i;
+            continue;
+        }
+        engine_.Log("Deleting PMT entry: PID $" + IntToHex(e.PID, 4) + " type " + IntToStr(e.StreamType) + " = " +
+            e.Description);
+        pmt_->DeleteEntry(i);
+    }
+}
+
+void TTableSelection::PatchPmtEntry() {
+    TAnalysisTables& t = engine_.Tables();
+    for (int i = 0; i < pmt_->PMTEntryCount(); ++i) {
+        const int pid = pmt_->Entry(i).PID;
+        const int idx = t.FoundStreamIndex(pid);
+        if (idx < 0) continue;
+        const int repl = t.FoundStreams[static_cast<size_t>(idx)].ReplacementPid;
+        if (repl >= 0 && repl != pid) {
+            pmt_->Entry(i).PID = repl;
+            engine_.Log("Patching PMT entry: PID $" + IntToHex(pid, 4) + " to $" + IntToHex(repl, 4));
+        }
+    }
+    // The clock goes with its stream: a PCR PID left on the old number would
+    // name a PID the output no longer carries.
+    const int pcrIdx = t.FoundStreamIndex(pmt_->PcrPid());
+    if (pcrIdx >= 0) {
+        const int repl = t.FoundStreams[static_cast<size_t>(pcrIdx)].ReplacementPid;
+        if (repl >= 0 && repl != pmt_->PcrPid()) {
+            engine_.Log("Patching PCR PID: $" + IntToHex(pmt_->PcrPid(), 4) + " to $" + IntToHex(repl, 4));
+            pmt_->SetPcrPid(repl);
+        }
+    }
+}
+
+int TTableSelection::LogOwnPmtPcr() {
+    const TAnalysisTables& t = engine_.Tables();
+    int pcrPid = -1;
+    for (int i = 0; i < t.FoundStreamCount; ++i) {
+        const TFoundStream& f = t.FoundStreams[static_cast<size_t>(i)];
+        if (!f.HasPcr) continue;
+        engine_.Log("PCR for selfmade PMT: $" + IntToHex(f.Pid, 4));
+        pcrPid = f.Pid;
+    }
+    return pcrPid;
+}
+
+int TTableSelection::OwnPmtStreamCode(const std::string& typeText) {
+    const std::string u = UpperCase(typeText);
+    if (u == "H264 VIDEO") return kStreamTypeH264;
+    if (u == "AC3 AUDIO") return kStreamTypeAc3;
+    if (u == "E-AC3 AUDIO") return kStreamTypePrivateData;
+    if (u == "MPEG2 VIDEO") return kStreamTypeMpeg2Video;
+    if (u == "MPEG1 AUDIO") return kStreamTypeMpeg2Audio;
+    if (u == "AAC AUDIO") return kStreamTypeAacAdts;
+    if (u == "TELETEXT") return TTSPmtReader::TELETEXT_TYPE;
+    if (u == "SUBTITLES") return TTSPmtReader::SUBTITLE_TYPE;
+    return -1;
+}
+
+bool TTableSelection::BuildOwnPmt(int pmtPid) {
+    const TAnalysisTables& t = engine_.Tables();
+    const int pcrPid = LogOwnPmtPcr();
+    int videoPid = -1, videoCode = -1;
+    int audioPid[4] = {-1, -1, -1, -1}, audioCode[4] = {-1, -1, -1, -1};
+    int textPid[4] = {-1, -1, -1, -1}, textCode[4] = {-1, -1, -1, -1};
+    for (int i = 0; i < t.FoundStreamCount; ++i) {
+        const TFoundStream& f = t.FoundStreams[static_cast<size_t>(i)];
+        const int code = OwnPmtStreamCode(f.TypeText);
+        if (code < 0) continue;
+        if (f.TypeText.find("Video") != std::string::npos) {
+            videoPid = f.Pid;
+            videoCode = code;
+        } else if (f.TypeText.find("Audio") != std::string::npos) {
+            if (!TakeFreeSlot(audioPid, audioCode, f.Pid, code)) WarnStreamLeftOut(f.Pid, code);
+        } else if (f.TypeText.find("text") != std::string::npos || f.TypeText.find("titles") != std::string::npos) {
+            if (!TakeFreeSlot(textPid, textCode, f.Pid, code)) WarnStreamLeftOut(f.Pid, code);
+        }
+    }
+    bool missing = false;
+    if (videoPid < 0) {
+        engine_.Log("New PMT: No video stream found error!");
+        missing = true;
+    }
+    if (audioPid[0] < 0) {
+        engine_.Log("New PMT: No audio stream found error!");
+        missing = true;
+    }
+    if (pcrPid < 0) {
+        engine_.Log("New PMT: No PCR found error!");
+        missing = true;
+    }
+    if (missing) return false;
+
+    TPmtStreams streams;
+    streams.PmtPid = pmtPid;
+    streams.PcrPid = pcrPid;
+    streams.Pairs[0].PID = videoPid;
+    streams.Pairs[0].Type = videoCode;
+    for (int k = 0; k < 4; ++k) {
+        streams.Pairs[1 + k].PID = audioPid[k];
+        streams.Pairs[1 + k].Type = audioCode[k];
+        streams.Pairs[5 + k].PID = textPid[k];
+        streams.Pairs[5 + k].Type = textCode[k];
+    }
+    pmt_->BuildPmtFromStreams(streams);
+    if (pmt_->CRC32() == pmt_->CRC32_Calculated()) {
+        engine_.Log("New PMT: CRC OK!");
+        LogPmtEntries();
+        engine_.Log("");
+        return true;
+    }
+    engine_.Log("New PMT: CRC error!");
+    return false;
+}
+
+bool TTableSelection::BuildNewPat(int pmtPid, int programNumber) {
+    const TAnalysisTables& t = engine_.Tables();
+    pat_->Clear();
+    int tsid = 6, version = 11;
+    bool fromSaved = false;
+    for (int i = 0; i < t.SavedPatCount && !fromSaved; ++i) {
+        const TSavedPat& p = t.SavedPats[static_cast<size_t>(i)];
+        for (int k = 0; k < p.EntryCount; ++k)
+            if (p.PmtPids[static_cast<size_t>(k)] == pmtPid) {
+                tsid = p.TransportStreamID;
+                version = p.VersionNumber;
+                fromSaved = true;
+                break;
+            }
+    }
+    // The single-program PAT has table_id 0, the syntax indicator, section
+    // numbers 0 and current_next set, and its packet starts 47 40 00 10 00 00;
+    // only the stream id and version come from the recording's own PAT.
+    pat_->BuildSingleProgramPat(programNumber, pmtPid);
+    pat_->SetTransportStreamID(tsid);
+    pat_->SetVersionNumber(version);
+    pat_->UpdateSectionLength();
+    engine_.Tables().TransportStreamId = tsid;
+    return true;
+}
+
+bool TTableSelection::CheckPcr() {
+    TAnalysisTables& t = engine_.Tables();
+    int pcrPid = pmt_->PcrPid();
+    if (t.CountPcrPids() == 0) {
+        engine_.Log("No PIDs with PCR infos found!");
+        return false;
+    }
+    if (!t.PidHasPcr(pcrPid)) {
+        engine_.Log("");
+        engine_.Log("PCR entry in PMT invalid (No PCR infos found for PID $" + IntToHex(pcrPid, 4) + ") !!!");
+        int newPid = -1;
+        for (int i = 0; i < pmt_->PMTEntryCount() && newPid < 0; ++i) {
+            const TPmtEntry& e = pmt_->Entry(i);
+            if (e.IsVideo && t.PidHasPcr(e.PID)) newPid = e.PID;
+        }
+        if (newPid < 0) newPid = t.FirstPcrPid();
+        pmt_->SetPcrPid(newPid);
+        pcrPid = newPid;
+        engine_.Log("Change PCR entry in PMT to PID $" + IntToHex(newPid, 4) + "!");
+        engine_.Log("");
+    }
+    if (t.IsFoundPid(pcrPid)) {
+        t.AddSelectedPid(pcrPid);
+        return true;
+    }
+    return false;
+}
+
+} // namespace tw

@@ -1,0 +1,323 @@
+// The analysis on damaged and unusual recordings: made from an ffmpeg fixture
+// by dropping, remapping or breaking packets, or built packet by packet.
+#include <gtest/gtest.h>
+
+#include "AnalysisTestHost.h"
+#include "analysis/TableSelection.h"
+#include "analysis/AnalysisEngine.h"
+#include "base/SysUtils.h"
+#include "tests/support/TsBuilder.h"
+#include "ts/TSPmtReader.h"
+
+namespace tw::test {
+namespace {
+
+Bytes ReadFixture(const std::string& name) {
+    TempFile dummy;
+    (void)dummy;
+    FILE* f = std::fopen((TestDataDir() + "/analysis/" + name).c_str(), "rb");
+    Bytes b;
+    if (!f) return b;
+    uint8_t buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) b.insert(b.end(), buf, buf + n);
+    std::fclose(f);
+    return b;
+}
+
+int PidOf(const uint8_t* p) { return ((p[1] & 0x1F) << 8) | p[2]; }
+
+// The 188-byte packets of a fixture, filtered and edited.
+Bytes Edit(const Bytes& in, const std::function<bool(uint8_t* packet, size_t index)>& keep) {
+    Bytes out;
+    for (size_t i = 0; i + 188 <= in.size(); i += 188) {
+        Bytes p(in.begin() + static_cast<long>(i), in.begin() + static_cast<long>(i + 188));
+        if (keep(p.data(), i / 188)) out.insert(out.end(), p.begin(), p.end());
+    }
+    return out;
+}
+
+void SetPid(uint8_t* p, int pid) {
+    p[1] = static_cast<uint8_t>((p[1] & 0xE0) | ((pid >> 8) & 0x1F));
+    p[2] = static_cast<uint8_t>(pid & 0xFF);
+}
+
+class AnalysisEngineTest : public ::testing::Test {
+protected:
+    TRecordingHost host;
+    std::unique_ptr<TAnalysisEngine> engine = std::make_unique<TAnalysisEngine>(&host);
+    TempFile file;
+    Bytes base = ReadFixture("h264_ac3_mp2.ts");
+
+    bool Analyse(const Bytes& data) {
+        file.Write(data);
+        return engine->AnalyseStream(file.Name());
+    }
+};
+
+TEST_F(AnalysisEngineTest, LeadingGarbageIsSkippedWithAnOffset) {
+    ASSERT_FALSE(base.empty());
+    Bytes data = Garbage(100);
+    data.insert(data.end(), base.begin(), base.end());
+    ASSERT_TRUE(Analyse(data)) << host.All();
+    EXPECT_EQ(host.Asked(TAnalysisQuestion::NoValidStartByte), 1);
+    EXPECT_TRUE(host.Has("Working with an offset of 100 bytes"));
+    EXPECT_EQ(engine->Selection().Pmt().PcrPid(), 0x100);
+}
+
+TEST_F(AnalysisEngineTest, DecliningTheOffsetStopsQuietly) {
+    Bytes data = Garbage(100);
+    data.insert(data.end(), base.begin(), base.end());
+    host.Answers[TAnalysisQuestion::NoValidStartByte] = false;
+    EXPECT_FALSE(Analyse(data));
+    EXPECT_TRUE(host.Has("ABORTED !!!"));
+    EXPECT_FALSE(host.Has("Could not open file"));
+    EXPECT_TRUE(host.Messages.empty());
+    EXPECT_FALSE(host.StartEnabled);
+}
+
+TEST_F(AnalysisEngineTest, LostSyncMidFileIsResynchronised) {
+    Bytes data;
+    const size_t cut = 500 * 188;
+    data.insert(data.end(), base.begin(), base.begin() + static_cast<long>(cut));
+    Bytes g = Garbage(77);
+    data.insert(data.end(), g.begin(), g.end());
+    data.insert(data.end(), base.begin() + static_cast<long>(cut), base.end());
+    ASSERT_TRUE(Analyse(data)) << host.All();
+    EXPECT_TRUE(host.Has("Resync found for next paket $"));
+    EXPECT_TRUE(host.Has("TS  ERROR: Invalid paket $000001F4! Error: sync_byte_error"));
+    EXPECT_EQ(engine->Tables().Video.Resolution_H, 720);
+}
+
+TEST_F(AnalysisEngineTest, MissingPatAndPmtEnterCreationMode) {
+    const Bytes data = Edit(base, [](uint8_t* p, size_t) { return PidOf(p) != 0 && PidOf(p) != 0x1000; });
+    ASSERT_TRUE(Analyse(data)) << host.All();
+    EXPECT_TRUE(engine->Tables().CreationMode);
+    EXPECT_TRUE(host.Has("--- PAT/PMT creation mode ---"));
+    EXPECT_TRUE(host.Has("Creating new PAT for PMT PID $00B1"));
+    EXPECT_TRUE(host.Has("PCR for selfmade PMT: $0100"));
+    EXPECT_TRUE(host.Has("New PMT: CRC OK!"));
+    EXPECT_EQ(engine->Selection().Pmt().PID(), 0xB1);
+    EXPECT_EQ(engine->Selection().Pmt().PcrPid(), 0x100);
+    // Video (27), the AC-3 stream (129) and the MP2 stream the sniffer knows.
+    ASSERT_EQ(engine->Selection().Pmt().PMTEntryCount(), 3) << host.All();
+    EXPECT_EQ(engine->Selection().Pmt().Entry(0).StreamType, 27);
+    EXPECT_EQ(engine->Selection().Pmt().Entry(1).StreamType, 129);
+    EXPECT_EQ(engine->Selection().Pmt().Entry(2).StreamType, 4);
+    EXPECT_EQ(engine->Tables().Audio[0].Mode, "5.1");
+    EXPECT_EQ(host.States[asAudioDetailsScan], TStepState::Done);
+}
+
+TEST_F(AnalysisEngineTest, CreationModeAvoidsPidsInUse) {
+    // The MP2 stream moves to 0xB1, so the own PMT goes to 0x78.
+    const Bytes data = Edit(base, [](uint8_t* p, size_t) {
+        if (PidOf(p) == 0 || PidOf(p) == 0x1000) return false;
+        if (PidOf(p) == 0x102) SetPid(p, 0xB1);
+        return true;
+    });
+    ASSERT_TRUE(Analyse(data)) << host.All();
+    EXPECT_TRUE(host.Has("Creating new PAT for PMT PID $0078"));
+    EXPECT_EQ(engine->Selection().Pmt().PID(), 0x78);
+}
+
+TEST_F(AnalysisEngineTest, AllThreeOwnPmtPidsInUseStops) {
+    const Bytes data = Edit(base, [](uint8_t* p, size_t i) {
+        if (PidOf(p) == 0 || PidOf(p) == 0x1000) return false;
+        // Spread the MP2 packets over the three candidate PIDs.
+        if (PidOf(p) == 0x102) SetPid(p, i % 3 == 0 ? 0xB1 : i % 3 == 1 ? 0x78 : 0x14);
+        return true;
+    });
+    EXPECT_FALSE(Analyse(data));
+    EXPECT_EQ(host.States[asPatScan], TStepState::Failed);
+    EXPECT_EQ(host.Texts[asPatScan], "No valid PAT found!");
+    ASSERT_EQ(host.Messages.size(), 1u);
+    EXPECT_EQ(host.Messages[0], "No valid PAT found!");
+}
+
+TEST_F(AnalysisEngineTest, MissingPmtIsRebuiltAfterAWarning) {
+    const Bytes data = Edit(base, [](uint8_t* p, size_t) { return PidOf(p) != 0x1000; });
+    ASSERT_TRUE(Analyse(data)) << host.All();
+    EXPECT_TRUE(host.Has("PMTPIDs ignored $1000 )"));
+    EXPECT_TRUE(host.Has("PMT missing warning!"));
+    EXPECT_TRUE(host.Has("Trying to rebuild!"));
+    EXPECT_TRUE(engine->Tables().CreationMode);
+    EXPECT_EQ(host.States[asPmtScan], TStepState::Done);
+}
+
+TEST_F(AnalysisEngineTest, ScrambledPacketsAskOnce) {
+    const Bytes data = Edit(base, [](uint8_t* p, size_t i) {
+        if (PidOf(p) == 0x102 && i % 2 == 0) p[3] = static_cast<uint8_t>((p[3] & 0x3F) | 0x80);
+        return true;
+    });
+    host.Answers[TAnalysisQuestion::Scrambled] = true; // skip them
+    ASSERT_TRUE(Analyse(data)) << host.All();
+    EXPECT_EQ(host.Asked(TAnalysisQuestion::Scrambled), 1);
+    EXPECT_EQ(engine->ScrambledMode, TScrambledMode::SkipScrambled);
+    EXPECT_TRUE(host.Has("Ignore scrambled pakets!"));
+    // Scrambled-only packets are good packets for the scans: the PID scan
+    // counts all of them (the end phase of the start/end check is the one
+    // pass that counts them as errors).
+    const TFoundStream& f = engine->Tables().FoundStreams[static_cast<size_t>(engine->Tables().FoundStreamIndex(0x102))];
+    int64_t mp2 = 0;
+    for (size_t i = 1; i * 188 < data.size(); ++i)
+        if (PidOf(&data[i * 188]) == 0x102) ++mp2;
+    EXPECT_EQ(f.PacketCount, mp2);
+}
+
+TEST_F(AnalysisEngineTest, ManyBrokenPacketsSuppressTheLogAndEndTheScan) {
+    // 1200 packets with transport errors at the start of the file.
+    Bytes data = Edit(base, [](uint8_t*, size_t) { return true; });
+    Bytes broken;
+    for (int i = 0; i < 1200; ++i) {
+        TsPacketOptions o;
+        o.pid = 0x1FF0;
+        o.transportError = true;
+        o.cc = i & 15;
+        Bytes p = MakePacket(o);
+        broken.insert(broken.end(), p.begin(), p.end());
+    }
+    data.insert(data.begin(), broken.begin(), broken.end());
+    Analyse(data);
+    // Each pass over the start logs the notice once, and the invalid-packet
+    // lines stop after it.
+    EXPECT_GE(host.Count("Too many errors skipping log entries!"), 1);
+    EXPECT_GE(host.Count("Scan aborted (too many errors) !"), 1);
+    EXPECT_LT(host.Count("TS  ERROR: Invalid paket $"), 200);
+}
+
+TEST_F(AnalysisEngineTest, RecordingShorterThanOneProgressStepAnalyses) {
+    // Fewer packets than the hundred progress steps: the step is not 0.
+    const Bytes data = Edit(base, [](uint8_t*, size_t i) { return i < 90; });
+    Analyse(data);
+    EXPECT_EQ(host.States[asPidScan], TStepState::Done) << host.All();
+    EXPECT_EQ(host.States[asPatScan], TStepState::Done);
+    EXPECT_GT(host.ProgressCalls, 0);
+}
+
+TEST_F(AnalysisEngineTest, OnePcrIsNoWrap) {
+    // Every PCR but the first loses its flag: first and last PCR are one.
+    bool first = true;
+    const Bytes data = Edit(base, [&](uint8_t* p, size_t) {
+        if ((p[3] & 0x20) && p[4] > 0 && (p[5] & 0x10)) {
+            if (!first) p[5] &= static_cast<uint8_t>(~0x10);
+            first = false;
+        }
+        return true;
+    });
+    ASSERT_TRUE(Analyse(data)) << host.All();
+    const TAnalysisTables& t = engine->Tables();
+    ASSERT_GE(t.FirstPcr, 0);
+    EXPECT_EQ(t.FirstPcr, t.LastPcr);
+    EXPECT_FALSE(t.PcrWrap);
+    EXPECT_EQ(t.Duration, 0);
+    EXPECT_FALSE(host.Has("PCR wrap at"));
+    EXPECT_EQ(host.Asked(TAnalysisQuestion::PcrWrap), 0);
+}
+
+TEST_F(AnalysisEngineTest, EmptyFileGivesAClearMessage) {
+    EXPECT_FALSE(Analyse(Bytes()));
+    ASSERT_EQ(host.Messages.size(), 1u);
+    EXPECT_EQ(host.States[asPidScan], TStepState::Failed);
+    EXPECT_EQ(host.Texts[asPidScan], "0 PIDs found");
+}
+
+TEST_F(AnalysisEngineTest, NotATransportStreamGivesAClearMessage) {
+    EXPECT_FALSE(Analyse(Garbage(200000, 7)));
+    ASSERT_EQ(host.Messages.size(), 1u);
+    EXPECT_EQ(host.Messages[0], "No PIDs found!");
+    EXPECT_TRUE(host.Has("Scan aborted (too many errors) !"));
+    EXPECT_FALSE(host.StartEnabled);
+}
+
+TEST_F(AnalysisEngineTest, MissingFileGivesOneLineAndOneMessage) {
+    EXPECT_FALSE(engine->AnalyseStream(file.Name() + ".missing"));
+    EXPECT_EQ(host.Count("Could not open file"), 1);
+    ASSERT_EQ(host.Messages.size(), 1u);
+    EXPECT_EQ(host.States[asGarbageScan], TStepState::Idle);
+}
+
+TEST_F(AnalysisEngineTest, SinglePidStopsAtThePidScan) {
+    TsStream s;
+    for (int i = 0; i < 300; ++i) {
+        TsPacketOptions o;
+        o.pid = 0x200;
+        o.payload = Bytes(184, 0x11);
+        s.Add(o);
+    }
+    EXPECT_FALSE(Analyse(s.Render()));
+    EXPECT_EQ(host.Texts[asPidScan], "1 PIDs found");
+    EXPECT_TRUE(host.Has("No PIDs found!"));
+}
+
+TEST_F(AnalysisEngineTest, FillPacketsAtBothEndsAreCounted) {
+    Bytes fill;
+    TsStream s;
+    for (int i = 0; i < 12; ++i) {
+        TsPacketOptions o;
+        o.pid = 0;
+        o.payload = Bytes(184, 0xFF);
+        o.padWithAdaptation = false;
+        s.Add(o);
+    }
+    Bytes start = s.Render();
+    Bytes end(start.begin(), start.begin() + 9 * 188); // a run of 9 counts as 0
+    Bytes data = start;
+    data.insert(data.end(), base.begin(), base.end());
+    data.insert(data.end(), end.begin(), end.end());
+    ASSERT_TRUE(Analyse(data)) << host.All();
+    EXPECT_EQ(engine->Tables().FillPacketsAtStart, 12);
+    EXPECT_EQ(engine->Tables().FillPacketsAtEnd, 0);
+    EXPECT_EQ(host.Texts[asGarbageScan], "12 packet found");
+    EXPECT_TRUE(host.Has("Found 12 fill pakets at start"));
+}
+
+TEST_F(AnalysisEngineTest, BusyEngineRefusesASecondOpenAndCanBeCancelled) {
+    file.Write(base);
+    bool refused = false;
+    int calls = 0;
+    host.OnProcessMessages = [&]() {
+        // What a drop or File > Open does while a pass runs.
+        if (engine->Busy() && !engine->AnalyseStream(file.Name())) refused = true;
+        if (++calls == 3) engine->RequestCancel();
+    };
+    EXPECT_FALSE(engine->AnalyseStream(file.Name()));
+    EXPECT_TRUE(refused);
+    EXPECT_FALSE(engine->Busy());
+    EXPECT_TRUE(host.Has("Process aborted!"));
+    EXPECT_FALSE(host.StartEnabled);
+    // After the cancel the engine analyses again.
+    host.OnProcessMessages = nullptr;
+    EXPECT_TRUE(engine->AnalyseStream(file.Name()));
+}
+
+TEST_F(AnalysisEngineTest, AudioToggleKeepsTheLastStream) {
+    ASSERT_TRUE(Analyse(base));
+    TAnalysisTables& t = engine->Tables();
+    EXPECT_TRUE(t.IsSelectedPid(0x101));
+    EXPECT_EQ(engine->ToggleAudioStream(0), 2);
+    EXPECT_FALSE(t.IsSelectedPid(0x101));
+    EXPECT_TRUE(t.Audio[0].Dropped);
+    // The other stream is the last kept one: it stays.
+    EXPECT_EQ(engine->ToggleAudioStream(1), 1);
+    EXPECT_TRUE(t.IsSelectedPid(0x102));
+    EXPECT_EQ(engine->ToggleAudioStream(0), 1);
+    EXPECT_TRUE(t.IsSelectedPid(0x101));
+    // A hidden panel does not react.
+    EXPECT_EQ(engine->ToggleAudioStream(2), 0);
+    EXPECT_EQ(host.Audio[0].ToggleState, 1);
+}
+
+TEST_F(AnalysisEngineTest, ResetClearsTheWindowState) {
+    ASSERT_TRUE(Analyse(base));
+    engine->ResetAll();
+    for (int i = 0; i < ANALYSIS_STEP_COUNT; ++i) {
+        EXPECT_EQ(host.States[i], TStepState::Idle);
+        EXPECT_EQ(host.Texts[i], "");
+    }
+    EXPECT_FALSE(host.StartEnabled);
+    EXPECT_FALSE(host.Video.Visible);
+    EXPECT_EQ(host.Timeline.Duration, "00:00:00.000");
+}
+
+} // namespace
+} // namespace tw::test

@@ -1,0 +1,50 @@
+#include "analysis/PatchTable.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace tw;
+
+TEST(PreserveList, FillSkipsKeptPatAndPmt)
+{
+    TPreserveList list;
+    std::set<int> kept{0x100, 0x101};
+    list.Fill({{0, "PAT"}, {0x100, "H264 Video"}, {0x20, "PMT"}, {0x123, ""}, {0x1FFF, "Stuffing"}, {0x101, "x"}},
+              [&](int pid) { return kept.count(pid) > 0; }, 0x20, "Unknown");
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.Item(0).Text, "$0123: Unknown");
+    EXPECT_EQ(list.Item(1).Text, "$1FFF: Stuffing");
+    EXPECT_FALSE(list.Item(0).Checked);
+}
+
+TEST(PreserveList, TickedStreamsComeBack)
+{
+    TPreserveList list;
+    list.Add("$0123: Teletext");
+    list.Add("$0124: Data");
+    list.Add("xyz: broken");
+    list.Add("$0100: already kept");
+    for (int i = 0; i < list.Count(); ++i)
+        list.Item(i).Checked = i != 1;
+    std::set<int> kept{0x100};
+    std::vector<std::string> log;
+    TPreserveContext ctx;
+    ctx.IsKept = [&](int pid) { return kept.count(pid) > 0; };
+    ctx.AddKept = [&](int pid) { kept.insert(pid); };
+    ctx.RestorePmtEntry = [&](int pid) { return pid == 0x123; };
+    ctx.Log = [&](const std::string& s) { log.push_back(s); };
+    EXPECT_TRUE(list.PreserveStreams(ctx));
+    EXPECT_EQ(kept, (std::set<int>{0x100, 0x123}));
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0], "Preserving $0123: Teletext");
+    EXPECT_EQ(log[1], "Restoring PMT entry for $0123");
+
+    // Without a saved PMT entry the PID is kept but nothing is restored.
+    list.Item(0).Checked = false;
+    list.Item(1).Checked = true;
+    log.clear();
+    EXPECT_FALSE(list.PreserveStreams(ctx));
+    EXPECT_TRUE(kept.count(0x124));
+    EXPECT_EQ(log, (std::vector<std::string>{"Preserving $0124: Data"}));
+}

@@ -1,0 +1,157 @@
+// The PCR judge of the cleaning pass: what counts as out of range, where a
+// bad PCR belongs, and when there is no sound place for it.
+#include <gtest/gtest.h>
+
+#include "analysis/PcrClock.h"
+#include "ts/TSTimeStamp.h"
+
+namespace tw {
+namespace {
+
+// A PCR every 100 packets, 1,080,000 ticks (40 ms) apart.
+constexpr int64_t kStep = 1080000;
+constexpr int64_t kGap = 100;
+
+TEST(PcrClock, BadValuesAreCorrectedFromTheLastGoodOneAtTheGoodRate)
+{
+    TPcrClock clock;
+    int64_t pcr = 5000000;
+    for (int i = 0; i < 10; ++i, pcr += kStep)
+        EXPECT_FALSE(clock.Judge(i * kGap, pcr, false).OutOfRange);
+    // Two wrong values in a row, then the clock goes on as before.
+    const TPcrClock::TVerdict a = clock.Judge(10 * kGap, pcr + 270000000, false);
+    const TPcrClock::TVerdict b = clock.Judge(11 * kGap, 123, false);
+    ASSERT_TRUE(a.OutOfRange);
+    ASSERT_TRUE(b.OutOfRange);
+    EXPECT_EQ(a.Correction, pcr);
+    EXPECT_EQ(b.Correction, pcr + kStep);
+    EXPECT_EQ(b.Reference, pcr - kStep); // the last good one, not the bad one before
+    EXPECT_FALSE(clock.Judge(12 * kGap, pcr + 2 * kStep, false).OutOfRange);
+}
+
+TEST(PcrClock, WithoutAMeasuredRateThereIsNoCorrection)
+{
+    TPcrClock clock;
+    EXPECT_FALSE(clock.Judge(0, 1000000, false).OutOfRange);
+    const TPcrClock::TVerdict v = clock.Judge(100, 900000000000LL, false);
+    EXPECT_TRUE(v.OutOfRange);
+    EXPECT_EQ(v.Correction, -1);
+    // A clock that only stood still or went back has no rate either.
+    EXPECT_FALSE(clock.Judge(200, 1000000, false).OutOfRange);
+    EXPECT_EQ(clock.Judge(300, 900000000000LL, false).Correction, -1);
+}
+
+TEST(PcrClock, CorrectionsStayInRangeAndRunForwardAcrossTheWrap)
+{
+    TPcrClock clock;
+    int64_t pcr = kPcrModulus - 5 * kStep;
+    for (int i = 0; i < 4; ++i, pcr += kStep)
+        clock.Judge(i * kGap, pcr, false);
+    int64_t last = -1;
+    bool wrappedOnce = false;
+    for (int i = 4; i < 12; ++i) {
+        // Garbage that never agrees with itself (every other one far back).
+        const TPcrClock::TVerdict v = clock.Judge(i * kGap, (i % 2) ? kPcrModulus / 3 : kPcrModulus / 2, false);
+        ASSERT_TRUE(v.OutOfRange) << i;
+        ASSERT_GE(v.Correction, 0);
+        ASSERT_LT(v.Correction, kPcrModulus);
+        const int64_t unwrapped = v.Correction < kStep * 10 ? v.Correction + kPcrModulus : v.Correction;
+        wrappedOnce = wrappedOnce || v.Correction < kStep * 10;
+        EXPECT_GT(unwrapped, last) << i;
+        last = unwrapped;
+    }
+    EXPECT_TRUE(wrappedOnce);
+}
+
+TEST(PcrClock, ARealJumpBecomesTheNewReference)
+{
+    TPcrClock clock;
+    int64_t pcr = 1000000;
+    for (int i = 0; i < 5; ++i, pcr += kStep)
+        clock.Judge(i * kGap, pcr, false);
+    // Announced by the stream: taken at once.
+    EXPECT_FALSE(clock.Judge(5 * kGap, 500000000000LL, true).OutOfRange);
+    EXPECT_FALSE(clock.Judge(6 * kGap, 500000000000LL + kStep, false).OutOfRange);
+    // Unannounced: a few PCRs that agree with each other, then accepted.
+    int64_t jumped = 900000000000LL;
+    int outOfRange = 0;
+    for (int i = 7; i < 20; ++i, jumped += kStep)
+        outOfRange += clock.Judge(i * kGap, jumped, false).OutOfRange ? 1 : 0;
+    EXPECT_EQ(outOfRange, 4);
+}
+
+TEST(PcrClock, WrapIsReportedAndInRange)
+{
+    TPcrClock clock;
+    clock.Judge(0, kPcrModulus - kStep / 2, false);
+    const TPcrClock::TVerdict v = clock.Judge(kGap, kStep / 2, false);
+    EXPECT_TRUE(v.Wrapped);
+    EXPECT_FALSE(v.OutOfRange);
+}
+
+// A low-rate recording as a muxer writes it: a PCR every 80 ms with only a
+// few packets between (far more ticks per packet than the limit), its PES
+// headers' decode times 0.7 s ahead of the clock and moving with it.
+struct LowRateFeed {
+    static constexpr int64_t kPcrStep90 = 7200;
+    static constexpr int64_t kLead90 = 63000;
+    TPcrClock clock;
+    int64_t packet = 0, pcr90 = 63000;
+    // The next PCR packet, its PES header in front; returns the verdict.
+    TPcrClock::TVerdict Next(int64_t packets, int64_t pcr90Override = -1)
+    {
+        packet += packets;
+        pcr90 += kPcrStep90;
+        clock.NoteTimeStamp((pcr90 + kLead90) % kPtsModulus);
+        // Audio between, behind the video: no step back for the clock.
+        clock.NoteTimeStamp((pcr90 + kLead90 - 12000) % kPtsModulus);
+        return clock.Judge(packet, (pcr90Override >= 0 ? pcr90Override : pcr90 % kPtsModulus) * 300, false);
+    }
+};
+
+TEST(PcrClock, LowRateStepsThatTheTimeStampsMakeTooAreNoError)
+{
+    LowRateFeed f;
+    f.clock.NoteTimeStamp(f.pcr90 + LowRateFeed::kLead90);
+    f.clock.Judge(0, f.pcr90 * 300, false);
+    for (int i = 0; i < 200; ++i)
+        ASSERT_FALSE(f.Next(3 + i % 5).OutOfRange) << i; // 7,200 x 300 / 3 = 720,000 per packet
+    // An unannounced jump: a few PCRs that agree with each other, then
+    // the new clock is taken, however few packets lie between.
+    f.pcr90 += 3600 * 90000;
+    int outOfRange = 0;
+    for (int i = 0; i < 10; ++i)
+        outOfRange += f.Next(4).OutOfRange ? 1 : 0;
+    EXPECT_EQ(outOfRange, 4);
+    // Across the wrap of the clock as well.
+    f.pcr90 = kPtsModulus - 20 * LowRateFeed::kPcrStep90;
+    f.clock.Judge(f.packet += 40, f.pcr90 * 300, true);
+    for (int i = 0; i < 40; ++i)
+        ASSERT_FALSE(f.Next(4).OutOfRange) << i;
+}
+
+TEST(PcrClock, LowRateStillCatchesPcrsThatLeaveTheTimeStamps)
+{
+    LowRateFeed f;
+    f.clock.Judge(0, f.pcr90 * 300, false);
+    for (int i = 0; i < 20; ++i)
+        f.Next(5);
+    // Half a second ahead of its stamps, and ten seconds: damage both.
+    TPcrClock::TVerdict v = f.Next(4, f.pcr90 + LowRateFeed::kPcrStep90 + 45000);
+    EXPECT_TRUE(v.OutOfRange);
+    EXPECT_EQ(v.Correction, (f.pcr90 - LowRateFeed::kPcrStep90) * 300 + 4 * (LowRateFeed::kPcrStep90 * 300 / 5));
+    EXPECT_TRUE(f.Next(4, f.pcr90 + LowRateFeed::kPcrStep90 + 900000).OutOfRange);
+    EXPECT_FALSE(f.Next(5).OutOfRange);
+    // A damaged stamp far ahead explains nothing.
+    f.clock.NoteTimeStamp(f.pcr90 + 3600 * 90000);
+    EXPECT_TRUE(f.Next(4, f.pcr90 + LowRateFeed::kPcrStep90 + 900000).OutOfRange);
+    // Nor do stamps that stood still while the clock leapt.
+    TPcrClock still;
+    still.NoteTimeStamp(100000);
+    still.Judge(0, 40000 * 300, false);
+    still.NoteTimeStamp(100000);
+    EXPECT_TRUE(still.Judge(4, 67000 * 300, false).OutOfRange);
+}
+
+} // namespace
+} // namespace tw
