@@ -164,21 +164,37 @@ LRESULT TacEditWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 }
 
 // ---------------------------------------------------------------------------
+// TacRepaintingWnd
+
+TacRepaintingWnd::TacRepaintingWnd(HWND wnd, TsSkinManager* manager, const std::string& section, const char* kind,
+                                   bool children)
+    : TacMainWnd(wnd, manager, section, kind), children_(children)
+{
+    Repaint();
+}
+
+TacRepaintingWnd::~TacRepaintingWnd()
+{
+    if (!Unsubclassed() && IsWindow(Handle())) {
+        Unsubclass(false);
+        Repaint();
+    }
+}
+
+void TacRepaintingWnd::Repaint() const
+{
+    if (children_)
+        RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    else
+        InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+// ---------------------------------------------------------------------------
 // TacComboBoxWnd
 
 TacComboBoxWnd::TacComboBoxWnd(HWND wnd, TsSkinManager* manager, const std::string& section)
-    : TacMainWnd(wnd, manager, section, "TacComboBoxWnd")
+    : TacRepaintingWnd(wnd, manager, section, "TacComboBoxWnd", true)
 {
-    RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-}
-
-TacComboBoxWnd::~TacComboBoxWnd()
-{
-    const HWND wnd = Handle();
-    if (!Unsubclassed() && IsWindow(wnd)) {
-        Unsubclass(false);
-        RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-    }
 }
 
 LRESULT TacComboBoxWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
@@ -280,18 +296,8 @@ void TacViewWnd::WindowEnds()
 // TacTransPanelWnd
 
 TacTransPanelWnd::TacTransPanelWnd(HWND wnd, TsSkinManager* manager, const std::string& section)
-    : TacMainWnd(wnd, manager, section, "TacTransPanelWnd")
+    : TacRepaintingWnd(wnd, manager, section, "TacTransPanelWnd", true)
 {
-    RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-}
-
-TacTransPanelWnd::~TacTransPanelWnd()
-{
-    const HWND wnd = Handle();
-    if (!Unsubclassed() && IsWindow(wnd)) {
-        Unsubclass(false);
-        RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-    }
 }
 
 LRESULT TacTransPanelWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
@@ -405,18 +411,54 @@ void PaintDialogBackground(const TsSkinManager* manager, HWND wnd, HDC dc)
     FillRect(dc, &r, brush.Of(c));
 }
 
-TacOnDialogWnd::TacOnDialogWnd(HWND wnd, TsSkinManager* manager, const std::string& section, const char* kind)
-    : TacMainWnd(wnd, manager, section, kind)
+bool AnswerClientPaint(HWND wnd, UINT msg, WPARAM wp, const TacPaintClient& paint, LRESULT& result)
 {
-    InvalidateRect(wnd, nullptr, TRUE);
+    switch (msg) {
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(wnd, &ps);
+        paint(dc);
+        EndPaint(wnd, &ps);
+        result = 0;
+        return true;
+    }
+    case WM_PRINTCLIENT:
+        paint(reinterpret_cast<HDC>(wp));
+        result = 0;
+        return true;
+    case WM_ERASEBKGND:
+        result = 1;
+        return true;
+    default:
+        return false;
+    }
 }
 
-TacOnDialogWnd::~TacOnDialogWnd()
+void PaintClientNow(HWND wnd, const TacPaintClient& paint)
 {
-    if (!Unsubclassed() && IsWindow(Handle())) {
-        Unsubclass(false);
-        InvalidateRect(Handle(), nullptr, TRUE);
+    HDC dc = GetDC(wnd);
+    if (!dc)
+        return;
+    paint(dc);
+    ReleaseDC(wnd, dc);
+    ValidateRect(wnd, nullptr);
+}
+
+void TrackButtonHot(HWND wnd, UINT msg, bool& hot)
+{
+    if (msg == WM_MOUSEMOVE && !hot) {
+        TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE, wnd, 0};
+        hot = TrackMouseEvent(&tme) != 0;
+        InvalidateRect(wnd, nullptr, FALSE);
+    } else if (msg == WM_MOUSELEAVE) {
+        hot = false;
+        InvalidateRect(wnd, nullptr, FALSE);
     }
+}
+
+TacOnDialogWnd::TacOnDialogWnd(HWND wnd, TsSkinManager* manager, const std::string& section, const char* kind)
+    : TacRepaintingWnd(wnd, manager, section, kind)
+{
 }
 
 LRESULT TacOnDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
@@ -501,50 +543,24 @@ void TacCheckBoxWnd::Paint(HDC dc)
     BitBlt(dc, 0, 0, w, h, bmp.Canvas().Handle(), 0, 0, SRCCOPY);
 }
 
-void TacCheckBoxWnd::PaintNow()
-{
-    HDC dc = GetDC(Handle());
-    if (!dc)
-        return;
-    Paint(dc);
-    ReleaseDC(Handle(), dc);
-    ValidateRect(Handle(), nullptr);
-}
-
 LRESULT TacCheckBoxWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 {
     if (!Painted() || !Skinning(manager_))
         return TacOnDialogWnd::AdapterWndProc(msg, wp, lp);
     const HWND wnd = Handle();
+    const TacPaintClient paint = [this](HDC dc) { Paint(dc); };
+    if (LRESULT answer = 0; AnswerClientPaint(wnd, msg, wp, paint, answer))
+        return answer;
     switch (msg) {
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(wnd, &ps);
-        Paint(dc);
-        EndPaint(wnd, &ps);
-        return 0;
-    }
-    case WM_PRINTCLIENT:
-        Paint(reinterpret_cast<HDC>(wp));
-        return 0;
-    case WM_ERASEBKGND:
-        return 1;
     case WM_MOUSEMOVE:
-        if (!hot_) {
-            TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE, wnd, 0};
-            hot_ = TrackMouseEvent(&tme) != 0;
-            InvalidateRect(wnd, nullptr, FALSE);
-        }
-        break;
     case WM_MOUSELEAVE:
-        hot_ = false;
-        InvalidateRect(wnd, nullptr, FALSE);
+        TrackButtonHot(wnd, msg, hot_);
         break;
     default:
         if (ChangesButtonLook(msg)) {
             const LRESULT r = CallSaved(msg, wp, lp);
             if (IsWindow(wnd) && TacMainWnd::Of(wnd) == this && IsWindowVisible(wnd))
-                PaintNow();
+                PaintClientNow(wnd, paint);
             return r;
         }
         break;
@@ -623,17 +639,8 @@ LRESULT TacGroupBoxWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 // TacTabControlWnd
 
 TacTabControlWnd::TacTabControlWnd(HWND wnd, TsSkinManager* manager, const std::string& section)
-    : TacMainWnd(wnd, manager, section, "TacTabControlWnd")
+    : TacRepaintingWnd(wnd, manager, section, "TacTabControlWnd")
 {
-    InvalidateRect(wnd, nullptr, TRUE);
-}
-
-TacTabControlWnd::~TacTabControlWnd()
-{
-    if (!Unsubclassed() && IsWindow(Handle())) {
-        Unsubclass(false);
-        InvalidateRect(Handle(), nullptr, TRUE);
-    }
 }
 
 bool TacTabControlWnd::AnswerSkinCommand(uint16_t command, WPARAM wp, LPARAM lp, LRESULT& result)
@@ -670,17 +677,8 @@ LRESULT TacTabControlWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 // TacSpinWnd
 
 TacSpinWnd::TacSpinWnd(HWND wnd, TsSkinManager* manager, const std::string& section)
-    : TacMainWnd(wnd, manager, section, "TacSpinWnd")
+    : TacRepaintingWnd(wnd, manager, section, "TacSpinWnd")
 {
-    InvalidateRect(wnd, nullptr, TRUE);
-}
-
-TacSpinWnd::~TacSpinWnd()
-{
-    if (!Unsubclassed() && IsWindow(Handle())) {
-        Unsubclass(false);
-        InvalidateRect(Handle(), nullptr, TRUE);
-    }
 }
 
 bool TacSpinWnd::Horizontal() const { return (GetWindowLongPtrW(Handle(), GWL_STYLE) & UDS_HORZ) != 0; }
@@ -747,34 +745,15 @@ void TacSpinWnd::Paint(HDC dc)
     BitBlt(dc, 0, 0, w, h, all.Canvas().Handle(), 0, 0, SRCCOPY);
 }
 
-void TacSpinWnd::PaintNow()
-{
-    HDC dc = GetDC(Handle());
-    if (!dc)
-        return;
-    Paint(dc);
-    ReleaseDC(Handle(), dc);
-    ValidateRect(Handle(), nullptr);
-}
-
 LRESULT TacSpinWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 {
     if (!Skinning(manager_))
         return TacMainWnd::AdapterWndProc(msg, wp, lp);
     const HWND wnd = Handle();
+    const TacPaintClient paint = [this](HDC dc) { Paint(dc); };
+    if (LRESULT answer = 0; AnswerClientPaint(wnd, msg, wp, paint, answer))
+        return answer;
     switch (msg) {
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(wnd, &ps);
-        Paint(dc);
-        EndPaint(wnd, &ps);
-        return 0;
-    }
-    case WM_PRINTCLIENT:
-        Paint(reinterpret_cast<HDC>(wp));
-        return 0;
-    case WM_ERASEBKGND:
-        return 1;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
         pressed_ = PartAt(lp);
@@ -791,7 +770,7 @@ LRESULT TacSpinWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
     if ((msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK || msg == WM_LBUTTONUP || msg == WM_CAPTURECHANGED ||
          msg == WM_TIMER || msg == WM_ENABLE || msg == WM_MOUSEMOVE) &&
         IsWindow(wnd) && TacMainWnd::Of(wnd) == this && IsWindowVisible(wnd))
-        PaintNow();
+        PaintClientNow(wnd, paint);
     return r;
 }
 
@@ -799,17 +778,8 @@ LRESULT TacSpinWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 // TacToolBarWnd
 
 TacToolBarWnd::TacToolBarWnd(HWND wnd, TsSkinManager* manager, const std::string& section)
-    : TacMainWnd(wnd, manager, section, "TacToolBarWnd")
+    : TacRepaintingWnd(wnd, manager, section, "TacToolBarWnd")
 {
-    InvalidateRect(wnd, nullptr, TRUE);
-}
-
-TacToolBarWnd::~TacToolBarWnd()
-{
-    if (!Unsubclassed() && IsWindow(Handle())) {
-        Unsubclass(false);
-        InvalidateRect(Handle(), nullptr, TRUE);
-    }
 }
 
 LRESULT TacToolBarWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
@@ -828,17 +798,8 @@ LRESULT TacToolBarWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 // TacDlgPanelWnd
 
 TacDlgPanelWnd::TacDlgPanelWnd(HWND wnd, TsSkinManager* manager, const std::string& section)
-    : TacMainWnd(wnd, manager, section, "TacDlgPanelWnd")
+    : TacRepaintingWnd(wnd, manager, section, "TacDlgPanelWnd")
 {
-    InvalidateRect(wnd, nullptr, TRUE);
-}
-
-TacDlgPanelWnd::~TacDlgPanelWnd()
-{
-    if (!Unsubclassed() && IsWindow(Handle())) {
-        Unsubclass(false);
-        InvalidateRect(Handle(), nullptr, TRUE);
-    }
 }
 
 LRESULT TacDlgPanelWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)

@@ -7,6 +7,7 @@
 // children). Each gives its window everything back when it goes.
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -58,11 +59,24 @@ private:
     void PaintFrame();
 };
 
+// An adapter whose window is repainted when the adapter takes it over and
+// again, in the system's look, when the adapter gives it back; with its
+// children when they take their colours from it.
+class TacRepaintingWnd : public TacMainWnd {
+public:
+    TacRepaintingWnd(HWND wnd, TsSkinManager* manager, const std::string& section, const char* kind,
+                     bool children = false);
+    ~TacRepaintingWnd() override;
+
+private:
+    void Repaint() const;
+    bool children_;
+};
+
 // A combo box: its edit and list ask it for their colours.
-class TacComboBoxWnd : public TacMainWnd {
+class TacComboBoxWnd : public TacRepaintingWnd {
 public:
     TacComboBoxWnd(HWND wnd, TsSkinManager* manager, const std::string& section);
-    ~TacComboBoxWnd() override;
 
 protected:
     LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -91,10 +105,9 @@ private:
 
 // A dialog inside a dialog (the pages of the file dialogs): the dialog's
 // colours for itself and its children.
-class TacTransPanelWnd : public TacMainWnd {
+class TacTransPanelWnd : public TacRepaintingWnd {
 public:
     TacTransPanelWnd(HWND wnd, TsSkinManager* manager, const std::string& section);
-    ~TacTransPanelWnd() override;
 
 protected:
     LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -107,12 +120,27 @@ private:
 // colour when the dialog is not one of ours).
 void PaintDialogBackground(const TsSkinManager* manager, HWND wnd, HDC dc);
 
+// Paints the whole client of a child the skin draws itself into a DC.
+using TacPaintClient = std::function<void(HDC)>;
+
+// The painting messages of such a child: WM_PAINT and WM_PRINTCLIENT
+// painted, WM_ERASEBKGND answered without erasing (the picture covers the
+// client). True when msg is one of them, its answer in result.
+bool AnswerClientPaint(HWND wnd, UINT msg, WPARAM wp, const TacPaintClient& paint, LRESULT& result);
+
+// Paints such a child at once and validates it: the system's controls draw
+// over their client on state changes without a WM_PAINT.
+void PaintClientNow(HWND wnd, const TacPaintClient& paint);
+
+// The hot look of a button: on with the first mouse move over it (its
+// leaving tracked), off when the mouse leaves; repainted on each change.
+void TrackButtonHot(HWND wnd, UINT msg, bool& hot);
+
 // A child that shows its dialog's skinned client behind it: labels, icons,
 // links. The system still draws its text and picture over it.
-class TacOnDialogWnd : public TacMainWnd {
+class TacOnDialogWnd : public TacRepaintingWnd {
 public:
     TacOnDialogWnd(HWND wnd, TsSkinManager* manager, const std::string& section, const char* kind);
-    ~TacOnDialogWnd() override;
 
 protected:
     LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -150,7 +178,6 @@ protected:
 
 private:
     void Paint(HDC dc);
-    void PaintNow();
     bool hot_ = false;
 };
 
@@ -169,10 +196,9 @@ protected:
 
 // A tab control of a dialog: its background from the section; it answers
 // that its check boxes are adapted too.
-class TacTabControlWnd : public TacMainWnd {
+class TacTabControlWnd : public TacRepaintingWnd {
 public:
     TacTabControlWnd(HWND wnd, TsSkinManager* manager, const std::string& section);
-    ~TacTabControlWnd() override;
 
 protected:
     LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -181,10 +207,9 @@ protected:
 
 // An up-down control: two small buttons from the section with arrows in its
 // font colour, the pressed one in the pressed state.
-class TacSpinWnd : public TacMainWnd {
+class TacSpinWnd : public TacRepaintingWnd {
 public:
     TacSpinWnd(HWND wnd, TsSkinManager* manager, const std::string& section);
-    ~TacSpinWnd() override;
     int State = 0;
     // 0 none, 1 the up (or right) button, 2 the down (or left) one.
     int Pressed() const { return pressed_; }
@@ -194,7 +219,6 @@ protected:
 
 private:
     void Paint(HDC dc);
-    void PaintNow();
     bool Horizontal() const;
     int PartAt(LPARAM lp) const;
     int pressed_ = 0;
@@ -202,20 +226,18 @@ private:
 
 // A tool bar of a dialog: the "BAR" section behind a bar that shows one,
 // the dialog's client behind a flat one.
-class TacToolBarWnd : public TacMainWnd {
+class TacToolBarWnd : public TacRepaintingWnd {
 public:
     TacToolBarWnd(HWND wnd, TsSkinManager* manager, const std::string& section);
-    ~TacToolBarWnd() override;
 
 protected:
     LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 };
 
 // A panel of the class library inside a foreign dialog: the "PANEL" section.
-class TacDlgPanelWnd : public TacMainWnd {
+class TacDlgPanelWnd : public TacRepaintingWnd {
 public:
     TacDlgPanelWnd(HWND wnd, TsSkinManager* manager, const std::string& section);
-    ~TacDlgPanelWnd() override;
 
 protected:
     LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;

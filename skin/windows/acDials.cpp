@@ -1393,29 +1393,13 @@ protected:
     LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override
     {
         const HWND wnd = Handle();
+        const TacPaintClient paint = [this](HDC dc) { Paint(dc); };
+        if (LRESULT answer = 0; AnswerClientPaint(wnd, msg, wp, paint, answer))
+            return answer;
         switch (msg) {
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(wnd, &ps);
-            Paint(dc);
-            EndPaint(wnd, &ps);
-            return 0;
-        }
-        case WM_PRINTCLIENT:
-            Paint(reinterpret_cast<HDC>(wp));
-            return 0;
-        case WM_ERASEBKGND:
-            return 1;
         case WM_MOUSEMOVE:
-            if (!hot_) {
-                TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE, wnd, 0};
-                hot_ = TrackMouseEvent(&tme) != 0;
-                InvalidateRect(wnd, nullptr, FALSE);
-            }
-            break;
         case WM_MOUSELEAVE:
-            hot_ = false;
-            InvalidateRect(wnd, nullptr, FALSE);
+            TrackButtonHot(wnd, msg, hot_);
             break;
         case BM_SETSTATE:
         case BM_SETSTYLE:
@@ -1431,14 +1415,8 @@ protected:
         case WM_KEYUP:
         case WM_CAPTURECHANGED: {
             const LRESULT r = CallSaved(msg, wp, lp);
-            if (IsWindow(wnd) && TacMainWnd::Of(wnd) == this) {
-                HDC dc = GetDC(wnd);
-                if (dc) {
-                    Paint(dc);
-                    ReleaseDC(wnd, dc);
-                }
-                ValidateRect(wnd, nullptr);
-            }
+            if (IsWindow(wnd) && TacMainWnd::Of(wnd) == this)
+                PaintClientNow(wnd, paint);
             return r;
         }
         default:

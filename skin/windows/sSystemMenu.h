@@ -22,6 +22,14 @@ public:
     virtual bool EnabledMax() const = 0;
     virtual bool EnabledMin() const = 0;
     virtual bool EnabledRestore() const = 0;
+
+    // The system commands' items, made by the menu that owns them.
+    tw::TMenuItem* ItemRestore = nullptr;
+    tw::TMenuItem* ItemMove = nullptr;
+    tw::TMenuItem* ItemSize = nullptr;
+    tw::TMenuItem* ItemMinimize = nullptr;
+    tw::TMenuItem* ItemMaximize = nullptr;
+    tw::TMenuItem* ItemClose = nullptr;
 };
 
 // Name of the skin-selection item and the prefix of its sub-items' names.
@@ -59,13 +67,6 @@ public:
     void RemoveSkinItems();
     tw::TMenuItem* SkinItem() const;
 
-    tw::TMenuItem* ItemRestore = nullptr;
-    tw::TMenuItem* ItemMove = nullptr;
-    tw::TMenuItem* ItemSize = nullptr;
-    tw::TMenuItem* ItemMinimize = nullptr;
-    tw::TMenuItem* ItemMaximize = nullptr;
-    tw::TMenuItem* ItemClose = nullptr;
-
 private:
     void Command(WPARAM sc, bool update);
     // Maximize or Minimize: shown for a minimized form, never on a tool
@@ -95,13 +96,6 @@ public:
     // dialog hears the items' drawing and the chosen command).
     void PopupAt(int x, int y);
     TacDialogWnd* Dialog() const { return dialog_; }
-
-    tw::TMenuItem* ItemRestore = nullptr;
-    tw::TMenuItem* ItemMove = nullptr;
-    tw::TMenuItem* ItemSize = nullptr;
-    tw::TMenuItem* ItemMinimize = nullptr;
-    tw::TMenuItem* ItemMaximize = nullptr;
-    tw::TMenuItem* ItemClose = nullptr;
 
 private:
     void Command(WPARAM sc);

@@ -73,6 +73,18 @@ TPmtView FirstPmtOf(const std::string& file)
     return v;
 }
 
+// A video frame's PES on $0101 (a sequence header's start code, then
+// filler), the PCR 100 ms before its PTS.
+void AddVideoFrame(test::TsStream& s, int64_t pts)
+{
+    Bytes es(1500, 0x11);
+    es[0] = 0;
+    es[1] = 0;
+    es[2] = 1;
+    es[3] = 0xB3;
+    s.AddPes(0x101, test::PesPacket(0xE0, es, pts), (pts - 9000) * 300);
+}
+
 // MPEG-2-typed video on $0101 with the PCR, 40 ms a frame, and one audio
 // PES per frame on $0102 that `audio` makes for the frame's number and PTS.
 test::TsStream VideoAndAudio(size_t packets, int pcrPid, const std::vector<test::PmtStream>& streams,
@@ -85,12 +97,7 @@ test::TsStream VideoAndAudio(size_t packets, int pcrPid, const std::vector<test:
             s.AddPat({{1, 0x100}});
             s.AddPmt(0x100, 1, pcrPid, streams);
         }
-        Bytes es(1500, 0x11);
-        es[0] = 0;
-        es[1] = 0;
-        es[2] = 1;
-        es[3] = 0xB3;
-        s.AddPes(0x101, test::PesPacket(0xE0, es, pts), (pts - 9000) * 300);
+        AddVideoFrame(s, pts);
         s.AddPes(0x102, audio(k, pts));
         pts += 3600;
     }
@@ -259,12 +266,7 @@ TEST(Ac3Details, SevenSamplesVoteForTheMostCommonChannelCount)
             s.AddPat({{1, 0x100}});
             s.AddPmt(0x100, 1, 0x101, kAc3Streams);
         }
-        Bytes es(1500, 0x11);
-        es[0] = 0;
-        es[1] = 0;
-        es[2] = 1;
-        es[3] = 0xB3;
-        s.AddPes(0x101, test::PesPacket(0xE0, es, pts), (pts - 9000) * 300);
+        AddVideoFrame(s, pts);
         s.AddPes(0x102, test::PesPacket(0xBD, Ac3Frame(s.PacketCount() < 1400 ? 2 : 7), pts));
         pts += 3600;
     }
@@ -534,12 +536,7 @@ TEST(CleaningCounts, DamagedAc3AndScrambledPacketsAreCountedOnTheirPid)
             s.AddPat({{1, 0x100}});
             s.AddPmt(0x100, 1, 0x101, kAc3Streams);
         }
-        Bytes es(1500, 0x11);
-        es[0] = 0;
-        es[1] = 0;
-        es[2] = 1;
-        es[3] = 0xB3;
-        s.AddPes(0x101, test::PesPacket(0xE0, es, pts), (pts - 9000) * 300);
+        AddVideoFrame(s, pts);
         Bytes frame = Ac3Frame(k < 150 ? 2 : 7);
         if (k == 40 || k == 80 || k == 120)
             frame[60] ^= 0x21;

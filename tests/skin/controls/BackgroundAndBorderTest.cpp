@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include "OwnSkin.h"
+#include "SkinnedControls.h"
 #include "skin/controls/sPanel.h"
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/data/sSkinManager.h"
@@ -22,12 +22,8 @@
 namespace skin {
 namespace {
 
-COLORREF Pixel(tw::TBitmap& b, int x, int y) { return GetPixel(b.Canvas().Handle(), x, y); }
-void Fill(tw::TBitmap& b, COLORREF c)
-{
-    b.Canvas().Brush().SetColor(TColor(c));
-    b.Canvas().FillRect({0, 0, b.Width(), b.Height()});
-}
+using test::Fill;
+using test::Pixel;
 // x * 255 shr 8 per channel: a mask weight of 255 over black.
 COLORREF Weighed(COLORREF c)
 {
@@ -36,34 +32,20 @@ COLORREF Weighed(COLORREF c)
     return r;
 }
 
-class BackgroundQuery : public ::testing::Test {
+class BackgroundQuery : public test::SkinnedFormTest {
 protected:
     void SetUp() override
     {
-        manager = test::MakeOwnSkinManager();
-        ASSERT_TRUE(manager);
-        form = std::make_unique<tw::TForm>(nullptr);
+        SkinnedFormTest::SetUp();
         form->SetBounds(10, 10, 300, 200);
-        plain = new tw::TPanel(form.get());
-        plain->SetParent(form.get());
-        plain->SetBounds(0, 0, 100, 60);
+        plain = Add<tw::TPanel>(form.get(), 0, 0, 100, 60);
         plain->SetBevelOuter(tw::bvNone);
         plain->SetColor(0x123456);
-        skinned = new TsPanel(form.get());
-        skinned->SetParent(form.get());
-        skinned->SetBounds(120, 0, 100, 60);
+        skinned = Add<TsPanel>(form.get(), 120, 0, 100, 60);
         // A section with a gradient answers with its picture.
         skinned->SkinData.SetSkinSection("BARTITLE");
-        form->Show();
-        RedrawWindow(form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        ShowForm();
     }
-    void TearDown() override
-    {
-        form.reset();
-        manager.reset();
-    }
-    std::unique_ptr<TsSkinManager> manager;
-    std::unique_ptr<tw::TForm> form;
     tw::TPanel* plain = nullptr;
     TsPanel* skinned = nullptr;
 };

@@ -15,12 +15,8 @@
 namespace skin {
 namespace {
 
-COLORREF Pixel(tw::TBitmap& b, int x, int y) { return GetPixel(b.Canvas().Handle(), x, y); }
-void Fill(tw::TBitmap& b, COLORREF c)
-{
-    b.Canvas().Brush().SetColor(TColor(c));
-    b.Canvas().FillRect({0, 0, b.Width(), b.Height()});
-}
+using test::Fill;
+using test::Pixel;
 
 // A graphic child that paints one colour, and counts the special-look
 // command it gets.
@@ -63,9 +59,7 @@ protected:
     void SetUp() override
     {
         SkinnedFormTest::SetUp();
-        panel = new TsPanel(form.get());
-        panel->SetParent(form.get());
-        panel->SetBounds(10, 10, 200, 120);
+        panel = Add<TsPanel>(form.get(), 10, 10, 200, 120);
         // A section with a gradient: the panel has a picture to offer.
         panel->SkinData.SetSkinSection("BARTITLE");
         ShowForm();

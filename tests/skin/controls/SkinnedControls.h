@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <utility>
 
 #include "OwnSkin.h"
 #include "skin/engine/common/SkinMessages.h"
@@ -27,6 +28,16 @@ protected:
     {
         form.reset();
         manager.reset();
+    }
+    // A control owned by the form, on parent, at the bounds; further
+    // arguments go to its constructor after the owner.
+    template <class T, class... Args>
+    T* Add(tw::TWinControl* parent, int x, int y, int w, int h, Args&&... args)
+    {
+        auto* c = new T(form.get(), std::forward<Args>(args)...);
+        c->SetParent(parent);
+        c->SetBounds(x, y, w, h);
+        return c;
     }
     void ShowForm()
     {
@@ -61,9 +72,16 @@ protected:
     std::unique_ptr<tw::TForm> form;
 };
 
+inline COLORREF Pixel(tw::TBitmap& b, int x, int y) { return GetPixel(b.Canvas().Handle(), x, y); }
+inline void Fill(tw::TBitmap& b, COLORREF c)
+{
+    b.Canvas().Brush().SetColor(TColor(c));
+    b.Canvas().FillRect({0, 0, b.Width(), b.Height()});
+}
+
 // A pixel of a control's cache picture; the tests mark it to see whether
 // the cache was painted again.
-inline COLORREF CachePixel(tw::TBitmap* cache, int x, int y) { return GetPixel(cache->Canvas().Handle(), x, y); }
+inline COLORREF CachePixel(tw::TBitmap* cache, int x, int y) { return Pixel(*cache, x, y); }
 inline void MarkCache(tw::TBitmap* cache, int x, int y) { SetPixel(cache->Canvas().Handle(), x, y, RGB(1, 2, 3)); }
 inline bool CacheMarked(tw::TBitmap* cache, int x, int y) { return CachePixel(cache, x, y) == RGB(1, 2, 3); }
 

@@ -16,17 +16,11 @@ protected:
     void SetUp() override
     {
         SkinnedFormTest::SetUp();
-        panel = new TsPanel(form.get());
-        panel->SetParent(form.get());
-        panel->SetBounds(10, 10, 200, 120);
+        panel = Add<TsPanel>(form.get(), 10, 10, 200, 120);
         panel->SetCaption("Step");
-        box = new TsGroupBox(form.get());
-        box->SetParent(form.get());
-        box->SetBounds(220, 10, 120, 120);
+        box = Add<TsGroupBox>(form.get(), 220, 10, 120, 120);
         box->SetCaption("Options");
-        label = new TsLabel(form.get());
-        label->SetParent(panel);
-        label->SetBounds(5, 5, 80, 16);
+        label = Add<TsLabel>(panel, 5, 5, 80, 16);
         label->SetCaption("Label");
         ShowForm();
     }

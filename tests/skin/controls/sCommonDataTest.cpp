@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "OwnSkin.h"
+#include "SkinnedControls.h"
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/sSkinManager.h"
@@ -37,36 +37,23 @@ public:
 using TLinkedPanel = TLinked<tw::TPanel>;
 using TLinkedEdit = TLinked<tw::TEdit>;
 
-class TsSkinLinkTest : public ::testing::Test {
+class TsSkinLinkTest : public test::SkinnedFormTest {
 protected:
     void SetUp() override
     {
-        manager = test::MakeOwnSkinManager();
-        ASSERT_TRUE(manager);
-        form = std::make_unique<tw::TForm>(nullptr);
+        SkinnedFormTest::SetUp();
         form->SetBounds(10, 10, 300, 200);
-        panel = new TLinkedPanel(form.get(), COC_TsPanel);
-        panel->SetParent(form.get());
-        panel->SetBounds(0, 0, 200, 150);
-        edit = new TLinkedEdit(form.get(), COC_TsEdit);
-        edit->SetParent(panel);
-        edit->SetBounds(10, 10, 100, 22);
+        panel = Add<TLinkedPanel>(form.get(), 0, 0, 200, 150, COC_TsPanel);
+        edit = Add<TLinkedEdit>(panel, 10, 10, 100, 22, COC_TsEdit);
         form->Handle();
         panel->SkinData.Loaded();
         edit->SkinData.Loaded();
-    }
-    void TearDown() override
-    {
-        form.reset();
-        manager.reset();
     }
     TsGeneralData& Section(const std::string& name) { return manager->gd[size_t(manager->GetSkinIndex(name))]; }
     LRESULT Ask(tw::TWinControl* c, uint16_t cmd, LPARAM lp = 0)
     {
         return SendMessageW(c->Handle(), SM_ALPHACMD, SkinWParam(cmd), lp);
     }
-    std::unique_ptr<TsSkinManager> manager;
-    std::unique_ptr<tw::TForm> form;
     TLinkedPanel* panel = nullptr;
     TLinkedEdit* edit = nullptr;
 };

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "SkinTestControls.h"
+#include "SkinTestForms.h"
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/SkinOptions.h"
@@ -50,26 +50,19 @@ class BorderFormTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        tw::Application->Initialize();
         savedEntry = GlowLayeredEntry;
         GlowLayeredEntry = Entry;
         g_layered = true;
         g_calls.clear();
-        ASSERT_TRUE(test::LoadOwnSkin(manager));
-        InstallFormSkinning();
-        form = new tw::TForm(tw::Application);
-        form->SetText("Bordered");
-        form->SetBounds(100, 100, 300, 200);
-        form->Show();
-        tw::Application->ProcessMessages();
+        ASSERT_TRUE(test::StartFormSkinning(manager));
+        form = test::ShowForm("Bordered", 100, 100, 300, 200);
         provider = FindProvider(form);
         ASSERT_NE(provider, nullptr);
     }
     void TearDown() override
     {
         delete form;
-        UninstallFormSkinning();
-        DefaultManager = nullptr;
+        test::EndFormSkinning();
         GlowLayeredEntry = savedEntry;
     }
     void Send(uint16_t command)

@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "SkinTestControls.h"
+#include "SkinTestForms.h"
 #include "skin/engine/effects/acGlow.h"
 #include "skin/windows/acDials.h"
 #include "skin/windows/acSBAnimation.h"
@@ -95,30 +95,13 @@ protected:
     // The close button as the frame picture holds it now.
     TPixels Shown() const
     {
-        HWND wnd = form->Handle();
-        RECT wr;
-        GetWindowRect(wnd, &wr);
-        const int w = wr.right - wr.left, h = wr.bottom - wr.top;
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        HBITMAP bmp = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HDC dc = CreateCompatibleDC(nullptr);
-        HGDIOBJ old = SelectObject(dc, bmp);
-        SendMessageW(wnd, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_NONCLIENT);
-        GdiFlush();
+        int w = 0;
+        const std::vector<uint32_t> frame = test::PrintFrame(form->Handle(), w);
         const TRect r = provider->Buttons().Close;
         TPixels out;
         for (int y = r.Top; y < r.Bottom; ++y)
             for (int x = r.Left; x < r.Right; ++x)
-                out.push_back(static_cast<const uint32_t*>(bits)[size_t(y) * size_t(w) + size_t(x)] & 0xFFFFFF);
-        SelectObject(dc, old);
-        DeleteDC(dc);
-        DeleteObject(bmp);
+                out.push_back(frame[size_t(y) * size_t(w) + size_t(x)]);
         return out;
     }
     // No timer of the program is left to fire.

@@ -13,7 +13,7 @@
 #include <string>
 #include <tuple>
 
-#include "SkinTestControls.h"
+#include "SkinTestForms.h"
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/SkinOptions.h"
@@ -31,7 +31,7 @@
 namespace skin {
 namespace {
 
-class DialogChildrenTest : public ::testing::Test {
+class DialogChildrenTest : public test::SystemDialogTest {
 protected:
     void SetUp() override
     {
@@ -58,23 +58,9 @@ protected:
         ShowWindow(dialog, SW_SHOWNOACTIVATE);
         UpdateWindow(dialog);
     }
-    void TearDown() override
-    {
-        provider.reset();
-        if (dialog)
-            DestroyWindow(dialog);
-        DefaultManager = nullptr;
-    }
     HWND Child(const wchar_t* cls, DWORD style, int x, int y, int w, int h)
     {
         return CreateWindowW(cls, L"", WS_CHILD | WS_VISIBLE | style, x, y, w, h, dialog, nullptr, nullptr, nullptr);
-    }
-    void Adapt()
-    {
-        provider = std::make_unique<TacProvider>();
-        provider->Handle = dialog;
-        provider->DialogAdapter = std::make_unique<TacDialogWnd>(dialog, &manager);
-        ASSERT_TRUE(AdaptDialogChildren(*provider, dialog));
     }
     TacSectionColors Edit() const { return SectionColors(&manager, "EDIT"); }
     // Asks a window for the colours of a child as the child would.
@@ -89,10 +75,8 @@ protected:
         return c;
     }
 
-    TsSkinManager manager;
-    std::unique_ptr<TacProvider> provider;
-    HWND dialog = nullptr, edit = nullptr, list = nullptr, combo = nullptr, check = nullptr, view = nullptr,
-         tree = nullptr, page = nullptr, label = nullptr;
+    HWND edit = nullptr, list = nullptr, combo = nullptr, check = nullptr, view = nullptr, tree = nullptr,
+         page = nullptr, label = nullptr;
 };
 
 TEST_F(DialogChildrenTest, FieldsListsAndCombosAnswerInTheSkinsColours)

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "SkinTestControls.h"
+#include "SkinTestForms.h"
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/sSkinManager.h"
@@ -765,15 +765,12 @@ class SystemDialogPatternTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        tw::Application->Initialize();
-        ASSERT_TRUE(test::LoadOwnSkin(manager));
-        InstallFormSkinning();
+        ASSERT_TRUE(test::StartFormSkinning(manager));
     }
     void TearDown() override
     {
         manager.SendRemoveSkin();
-        UninstallFormSkinning();
-        DefaultManager = nullptr;
+        test::EndFormSkinning();
     }
     TsSkinManager manager;
 };

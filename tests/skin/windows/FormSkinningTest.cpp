@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "SkinTestControls.h"
+#include "SkinTestForms.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/SkinOptions.h"
 #include "skin/engine/common/SkinUtils.h"
@@ -58,16 +58,13 @@ class FormSkinningTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        tw::Application->Initialize();
-        ASSERT_TRUE(test::LoadOwnSkin(manager));
-        InstallFormSkinning();
+        ASSERT_TRUE(test::StartFormSkinning(manager));
     }
     void TearDown() override
     {
         for (tw::TCustomForm* f : forms)
             delete f;
-        UninstallFormSkinning();
-        DefaultManager = nullptr;
+        test::EndFormSkinning();
     }
     TLogForm* NewForm(int w = 400, int h = 300)
     {

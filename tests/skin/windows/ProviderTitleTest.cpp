@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "SkinTestControls.h"
+#include "SkinTestForms.h"
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/sMaskData.h"
@@ -47,25 +47,18 @@ class ProviderTitleTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        tw::Application->Initialize();
         savedEntry = GlowLayeredEntry;
         GlowLayeredEntry = Entry;
         g_calls.clear();
-        ASSERT_TRUE(test::LoadOwnSkin(manager));
-        InstallFormSkinning();
-        form = new tw::TForm(tw::Application);
-        form->SetText("Title");
-        form->SetBounds(100, 100, 320, 220);
-        form->Show();
-        tw::Application->ProcessMessages();
+        ASSERT_TRUE(test::StartFormSkinning(manager));
+        form = test::ShowForm("Title", 100, 100, 320, 220);
         provider = FindProvider(form);
         ASSERT_NE(provider, nullptr);
     }
     void TearDown() override
     {
         delete form;
-        UninstallFormSkinning();
-        DefaultManager = nullptr;
+        test::EndFormSkinning();
         GlowLayeredEntry = savedEntry;
     }
     void BordersOn()
@@ -85,32 +78,7 @@ protected:
         tw::Application->ProcessMessages();
     }
     // The form's frame picture as WM_PRINT gives it, in window coordinates.
-    std::vector<uint32_t> Print(int& w)
-    {
-        RECT wr;
-        GetWindowRect(form->Handle(), &wr);
-        w = wr.right - wr.left;
-        const int h = wr.bottom - wr.top;
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        HBITMAP bmp = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HDC dc = CreateCompatibleDC(nullptr);
-        HGDIOBJ old = SelectObject(dc, bmp);
-        SendMessageW(form->Handle(), WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_NONCLIENT);
-        GdiFlush();
-        std::vector<uint32_t> out(static_cast<const uint32_t*>(bits), static_cast<const uint32_t*>(bits) + size_t(w) * h);
-        SelectObject(dc, old);
-        DeleteDC(dc);
-        DeleteObject(bmp);
-        for (uint32_t& p : out)
-            p &= 0xFFFFFF;
-        return out;
-    }
+    std::vector<uint32_t> Print(int& w) { return test::PrintFrame(form->Handle(), w); }
     static POINT Centre(const TRect& r, const TRect& origin)
     {
         return POINT{origin.Left + (r.Left + r.Right) / 2, origin.Top + (r.Top + r.Bottom) / 2};

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "SkinTestControls.h"
+#include "SkinTestForms.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/SkinOptions.h"
 #include "skin/engine/data/acSkinPack.h"
@@ -123,16 +123,13 @@ class SkinMenusTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        tw::Application->Initialize();
-        ASSERT_TRUE(test::LoadOwnSkin(manager));
-        InstallFormSkinning();
+        ASSERT_TRUE(test::StartFormSkinning(manager));
     }
     void TearDown() override
     {
         g_menuProbe = nullptr;
         delete form;
-        UninstallFormSkinning();
-        DefaultManager = nullptr;
+        test::EndFormSkinning();
     }
     // A shown skinned form with File (Open Ctrl+O, Exit) on its menu line.
     HWND MakeForm()

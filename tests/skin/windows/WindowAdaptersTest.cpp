@@ -13,24 +13,29 @@
 #include <string>
 #include <vector>
 
-#include "SkinTestControls.h"
+#include "SkinTestForms.h"
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/link/sVclUtils.h"
 #include "skin/engine/link/ItemPaintingWin.h"
 #include "skin/engine/painting/ItemPainting.h"
+#include "skin/windows/acCtrlAdapter.h"
 #include "skin/windows/acDialogChildren.h"
 #include "skin/windows/acDials.h"
+#include "skin/windows/sSkinProvider.h"
+#include "skin/windows/sSystemMenu.h"
 #include "ui/Application.h"
 #include "ui/Graphics.h"
+#include "ui/StdCtrls.h"
+#include "ui/ValEdit.h"
 
 #ifdef TW_SKIN_ARCHIVE
 
 namespace skin {
 namespace {
 
-class WindowAdaptersTest : public ::testing::Test {
+class WindowAdaptersTest : public test::SystemDialogTest {
 protected:
     void SetUp() override
     {
@@ -52,23 +57,9 @@ protected:
         ShowWindow(dialog, SW_SHOWNOACTIVATE);
         UpdateWindow(dialog);
     }
-    void TearDown() override
-    {
-        provider.reset();
-        if (dialog)
-            DestroyWindow(dialog);
-        DefaultManager = nullptr;
-    }
     HWND Child(const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w, int h)
     {
         return CreateWindowW(cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, dialog, nullptr, nullptr, nullptr);
-    }
-    void Adapt()
-    {
-        provider = std::make_unique<TacProvider>();
-        provider->Handle = dialog;
-        provider->DialogAdapter = std::make_unique<TacDialogWnd>(dialog, &manager);
-        ASSERT_TRUE(AdaptDialogChildren(*provider, dialog));
     }
     static LRESULT Ask(HWND wnd, uint16_t cmd, LPARAM lp = 0) { return SendMessageW(wnd, SM_ALPHACMD, SkinWParam(cmd), lp); }
     // The client of a window as it paints itself into a bitmap.
@@ -80,10 +71,8 @@ protected:
         SendMessageW(wnd, WM_PRINT, reinterpret_cast<WPARAM>(bmp->Canvas().Handle()), PRF_CLIENT | PRF_ERASEBKGND);
         return bmp;
     }
-    TsSkinManager manager;
-    HWND dialog = nullptr, label = nullptr, icon = nullptr, check = nullptr, radio = nullptr, group = nullptr,
-         spin = nullptr, tabs = nullptr, bar = nullptr;
-    std::unique_ptr<TacProvider> provider;
+    HWND label = nullptr, icon = nullptr, check = nullptr, radio = nullptr, group = nullptr, spin = nullptr,
+         tabs = nullptr, bar = nullptr;
 };
 
 TEST_F(WindowAdaptersTest, EachChildGetsItsOwnAdapterWithPlaceCaptionAndState)
@@ -246,28 +235,34 @@ TEST(WndRectInParent, ReadsPlaceSizeAndParent)
     EXPECT_EQ(gone.Size.cx, 0);
 }
 
-} // namespace
-} // namespace skin
-
-#endif
-
-#include "skin/windows/acCtrlAdapter.h"
-#include "ui/StdCtrls.h"
-
-#ifdef TW_SKIN_ARCHIVE
-namespace skin {
-namespace {
-
-TEST(ControlAdapterThirdParty, ControlsNamedInTheListsWearTheSkinUntilTheAdapterGoes)
-{
-    tw::Application->Initialize();
+// A form of the class library over the program's own skin, whose controls
+// the tests adapt; the form goes with the test.
+class ControlAdapterTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        tw::Application->Initialize();
+        ASSERT_TRUE(test::LoadOwnSkin(manager));
+        form = new tw::TForm(tw::Application);
+        form->SetBounds(50, 50, 300, 200);
+    }
+    void TearDown() override
+    {
+        delete form;
+        DefaultManager = nullptr;
+    }
     TsSkinManager manager;
-    ASSERT_TRUE(test::LoadOwnSkin(manager));
+    tw::TForm* form = nullptr;
+};
+
+class ControlAdapterThirdParty : public ControlAdapterTest {};
+class ControlAdapterLateControls : public ControlAdapterTest {};
+
+TEST_F(ControlAdapterThirdParty, ControlsNamedInTheListsWearTheSkinUntilTheAdapterGoes)
+{
     manager.ThirdParty.SetString(ThirdPartyList::ThirdEdits, "TListBox");
     manager.ThirdParty.SetString(ThirdPartyList::ThirdPanels, "");
     manager.UpdateThirdLists();
-    auto* form = new tw::TForm(tw::Application);
-    form->SetBounds(50, 50, 300, 200);
     auto* list = new tw::TListBox(form);
     list->SetParent(form);
     list->SetBounds(10, 10, 120, 100);
@@ -301,17 +296,7 @@ TEST(ControlAdapterThirdParty, ControlsNamedInTheListsWearTheSkinUntilTheAdapter
         adapter.AdaptControls();
         EXPECT_EQ(adapter.SkinLinkOf(list), nullptr);
     }
-    delete form;
-    DefaultManager = nullptr;
 }
-
-} // namespace
-} // namespace skin
-#endif
-
-#ifdef TW_SKIN_ARCHIVE
-namespace skin {
-namespace {
 
 // What the window's own procedure heard of the skin's sub-commands.
 std::vector<uint16_t> g_heard;
@@ -362,14 +347,6 @@ TEST_F(WindowAdaptersTest, ASkinnedScrollIsAnnouncedBeforeAndAfterAndItsPainting
     SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_listProc));
 }
 
-} // namespace
-} // namespace skin
-#endif
-
-#ifdef TW_SKIN_ARCHIVE
-namespace skin {
-namespace {
-
 // The messages of the next few timer ticks.
 void Pump()
 {
@@ -379,12 +356,8 @@ void Pump()
     }
 }
 
-TEST(ControlAdapterLateControls, AListMadeOnAnAdaptedFormGetsTheSkinnedBarsAtOnce)
+TEST_F(ControlAdapterLateControls, AListMadeOnAnAdaptedFormGetsTheSkinnedBarsAtOnce)
 {
-    tw::Application->Initialize();
-    TsSkinManager manager;
-    ASSERT_TRUE(test::LoadOwnSkin(manager));
-    auto* form = new tw::TForm(tw::Application);
     form->SetBounds(50, 50, 300, 220);
     form->Show();
     tw::Application->ProcessMessages();
@@ -412,27 +385,12 @@ TEST(ControlAdapterLateControls, AListMadeOnAnAdaptedFormGetsTheSkinnedBarsAtOnc
     later->HandleNeeded();
     Pump();
     EXPECT_EQ(TacMainWnd::Of(later->Handle()), nullptr);
-    delete form;
-    DefaultManager = nullptr;
 }
-
-} // namespace
-} // namespace skin
-#endif
-
-#include "skin/windows/sSkinProvider.h"
-#include "skin/windows/sSystemMenu.h"
-
-#ifdef TW_SKIN_ARCHIVE
-namespace skin {
-namespace {
 
 TEST(CaptionButtonsFollowTheSystemMenu, OnlyTheBoxesTheFormAsksForAreShownAndEnabled)
 {
-    tw::Application->Initialize();
     TsSkinManager manager;
-    ASSERT_TRUE(test::LoadOwnSkin(manager));
-    InstallFormSkinning();
+    ASSERT_TRUE(test::StartFormSkinning(manager));
     auto* form = new tw::TForm(tw::Application);
     form->SetBounds(60, 60, 360, 240);
     form->SetBorderIcons(tw::biSystemMenu | tw::biMinimize);
@@ -450,29 +408,13 @@ TEST(CaptionButtonsFollowTheSystemMenu, OnlyTheBoxesTheFormAsksForAreShownAndEna
     EXPECT_FALSE(provider->Buttons().Min.IsEmpty());
     EXPECT_FALSE(provider->Buttons().Close.IsEmpty());
     delete form;
-    UninstallFormSkinning();
-    DefaultManager = nullptr;
+    test::EndFormSkinning();
 }
 
-} // namespace
-} // namespace skin
-#endif
-
-#include "ui/ValEdit.h"
-
-#ifdef TW_SKIN_ARCHIVE
-namespace skin {
-namespace {
-
-TEST(ControlAdapterThirdParty, GridsGetTheSkinnedBarsButKeepTheirColours)
+TEST_F(ControlAdapterThirdParty, GridsGetTheSkinnedBarsButKeepTheirColours)
 {
-    tw::Application->Initialize();
-    TsSkinManager manager;
-    ASSERT_TRUE(test::LoadOwnSkin(manager));
     manager.ThirdParty.SetString(ThirdPartyList::ThirdGrids, "TValueListEditor");
     manager.UpdateThirdLists();
-    auto* form = new tw::TForm(tw::Application);
-    form->SetBounds(50, 50, 300, 200);
     auto* grid = new tw::TValueListEditor(form);
     grid->SetParent(form);
     grid->SetBounds(10, 10, 200, 120);
@@ -488,8 +430,6 @@ TEST(ControlAdapterThirdParty, GridsGetTheSkinnedBarsButKeepTheirColours)
         EXPECT_EQ(grid->Color(), color);
         EXPECT_EQ(grid->Font().Color(), font);
     }
-    delete form;
-    DefaultManager = nullptr;
 }
 
 } // namespace

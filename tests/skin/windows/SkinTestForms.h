@@ -1,0 +1,111 @@
+#pragma once
+// Set-ups the window tests share: forms skinned with the program's own skin,
+// a system dialog whose children get their adapters, and a window's frame
+// read back through WM_PRINT.
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "SkinTestControls.h"
+#include "skin/engine/common/DefaultManager.h"
+#include "skin/windows/acDials.h"
+#include "skin/windows/sSkinProvider.h"
+#include "ui/Application.h"
+#include "ui/Forms.h"
+
+namespace skin::test {
+
+// The window's frame as WM_PRINT draws it, in window coordinates: w pixels
+// a row, the top row first, each 0x00RRGGBB.
+inline std::vector<uint32_t> PrintFrame(HWND wnd, int& w)
+{
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    w = wr.right - wr.left;
+    const int h = wr.bottom - wr.top;
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    SendMessageW(wnd, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_NONCLIENT);
+    GdiFlush();
+    std::vector<uint32_t> out(static_cast<const uint32_t*>(bits), static_cast<const uint32_t*>(bits) + size_t(w) * h);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(bmp);
+    for (uint32_t& p : out)
+        p &= 0xFFFFFF;
+    return out;
+}
+
+// A form of the class library with the caption and bounds, shown and its
+// messages handled: with the form skinning installed it has its provider.
+// The caller deletes it.
+inline tw::TForm* ShowForm(const char* caption, int x, int y, int w, int h)
+{
+    auto* form = new tw::TForm(tw::Application);
+    form->SetText(caption);
+    form->SetBounds(x, y, w, h);
+    form->Show();
+    tw::Application->ProcessMessages();
+    return form;
+}
+
+} // namespace skin::test
+
+#ifdef TW_SKIN_ARCHIVE
+namespace skin::test {
+
+// Forms skinned with the program's own skin: the skin loaded into manager
+// (the default manager now) and the skinning of forms installed.
+inline ::testing::AssertionResult StartFormSkinning(TsSkinManager& manager)
+{
+    tw::Application->Initialize();
+    ::testing::AssertionResult loaded = LoadOwnSkin(manager);
+    if (loaded)
+        InstallFormSkinning();
+    return loaded;
+}
+
+// Undoes StartFormSkinning.
+inline void EndFormSkinning()
+{
+    UninstallFormSkinning();
+    DefaultManager = nullptr;
+}
+
+// A system dialog (class "#32770") the fixture's SetUp makes; Adapt gives
+// it and its children their adapters the way the form skinning does.
+class SystemDialogTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        provider.reset();
+        if (dialog)
+            DestroyWindow(dialog);
+        DefaultManager = nullptr;
+    }
+    void Adapt()
+    {
+        provider = std::make_unique<TacProvider>();
+        provider->Handle = dialog;
+        provider->DialogAdapter = std::make_unique<TacDialogWnd>(dialog, &manager);
+        ASSERT_TRUE(AdaptDialogChildren(*provider, dialog));
+    }
+    TsSkinManager manager;
+    HWND dialog = nullptr;
+    std::unique_ptr<TacProvider> provider;
+};
+
+} // namespace skin::test
+#endif
