@@ -421,7 +421,14 @@ void TsSkinProvider::ApplySkin()
     }
     systemMenu_->SetSkinManager(SkinManager());
     systemMenu_->UpdateItems();
-    PrepareFormMenus(true);
+    // While the manager is still reading a skin its menu sections may be
+    // half there; the menus follow once the form is activated again.
+    if (SkinLoading) {
+        menusBehind_ = true;
+    } else {
+        PrepareFormMenus(true);
+        menusBehind_ = false;
+    }
     if (!form_->HandleAllocated())
         return;
     HWND wnd = form_->Handle();
@@ -1043,12 +1050,11 @@ void TsSkinProvider::StartMenuDrag(bool moving)
     HWND wnd = form_->Handle();
     if (IsZoomed(wnd) || IsIconic(wnd))
         return;
-    POINT p{};
-    GetCursorPos(&p);
+    const TPoint p = GetMousePos();
     if (GetActiveWindow() != wnd)
         SetActiveWindow(wnd);
     // The edge of a size drag is not known yet: the pointer's way decides.
-    BeginOutline(moving ? htCaption : 0, TPoint(p.x, p.y));
+    BeginOutline(moving ? htCaption : 0, p);
     g_drag.NotMovedYet = true;
 }
 
@@ -1974,6 +1980,10 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         CallSaved(m);
         if (Showing())
             hotCode_ = -1;
+        if (menusBehind_ && skinned_ && !SkinLoading) {
+            menusBehind_ = false;
+            PrepareFormMenus(true);
+        }
         return;
     case WM_SETREDRAW:
         if (m.WParam)

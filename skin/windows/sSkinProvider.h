@@ -397,6 +397,9 @@ private:
     bool hooked_ = false;
     bool registered_ = false;
     bool skinned_ = false;
+    // The menus were left as they were while a skin was being read; the
+    // next activation brings them in line with the skin.
+    bool menusBehind_ = false;
     bool drawNonClient_ = true;
     bool useGlobalColor_ = true;
     bool colorTaken_ = false;

@@ -308,9 +308,8 @@ void TsSkinProvider::ShowButtonHint(int code)
     hint_->SetText(text);
     TRect r = hint_->CalcHintRect(text);
     int w = r.Width(), h = r.Height() + 4;
-    POINT cursor{};
-    GetCursorPos(&cursor);
-    int x = cursor.x + 8, y = cursor.y + 16;
+    const TPoint cursor = GetMousePos();
+    int x = cursor.X + 8, y = cursor.Y + 16;
     MONITORINFO mi{};
     mi.cbSize = sizeof(mi);
     if (GetMonitorInfoW(MonitorFromWindow(form_->Handle(), MONITOR_DEFAULTTONEAREST), &mi)) {
