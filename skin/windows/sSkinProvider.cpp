@@ -386,7 +386,26 @@ bool TsSkinProvider::CanSkin() const
 {
     const TsSkinManager* sm = SkinManager();
     return form_ && !form_->IsDestroying() && form_->Tag() != acNoSkinTag && sm && sm->Active() &&
-           sm->SkinIndexValid(sm->ConstData.IndexGlobalInfo);
+           sm->SkinIndexValid(sm->ConstData.IndexGlobalInfo) && !ExcludedByRules();
+}
+
+bool TsSkinProvider::ExcludedByRules() const
+{
+    // The class library's message box is a standard dialog: it wears the
+    // skin only where standard dialogs do. Its class is known once the form
+    // is whole, not yet when the hook runs.
+    if (!givenToNewForm_ || !form_ || form_->ClassName() != "TMessageForm")
+        return false;
+    const TsSkinManager* sm = SkinManager();
+    return sm && !(sm->SkinningRules & srStdDialogs);
+}
+
+TsSkinProvider* TsSkinProvider::GiveToNewForm(tw::TCustomForm* form)
+{
+    // The form is not built yet: the skin comes with its layout or window.
+    auto* provider = new TsSkinProvider(form, false);
+    provider->givenToNewForm_ = true;
+    return provider;
 }
 
 void TsSkinProvider::ApplySkin()
@@ -2437,8 +2456,7 @@ namespace {
 
 void GiveFormAProvider(tw::TCustomForm* form)
 {
-    // The form is not built yet: the skin comes with its layout or window.
-    new TsSkinProvider(form, false);
+    TsSkinProvider::GiveToNewForm(form);
 }
 
 } // namespace
