@@ -266,9 +266,10 @@ void TsSkinProvider::FillGripBackground(tw::TBitmap& bmp, const TRect& grip, con
     const int w = bmp.Width(), h = bmp.Height();
     const int cx = grip.Left - ms.Client.Left, cy = grip.Top - ms.Client.Top;
     if (answered && info.BgType == btCache && !info.Bmp.Empty()) {
+        // The answer's offset is already the client's place in the picture,
+        // extended-border margins included.
         const tw::TPixelView out = bmp.PixelView();
-        const TRect m = ExtBorderMargins();
-        const int sx0 = cx + info.OffsetX + m.Left, sy0 = cy + info.OffsetY + m.Top;
+        const int sx0 = cx + info.OffsetX, sy0 = cy + info.OffsetY;
         const int bpp = info.Bmp.BitsPerPixel / 8, obpp = out.BitsPerPixel / 8;
         for (int y = 0; y < h; ++y) {
             const int sy = sy0 + y;
