@@ -1491,6 +1491,14 @@ bool TsSkinProvider::MenuLineSkinned() const
     return service->Active() && service->Prepared(menu);
 }
 
+void TsSkinProvider::CatchUpMenus()
+{
+    if (!menusBehind_ || !skinned_ || SkinLoading)
+        return;
+    menusBehind_ = false;
+    PrepareFormMenus(true);
+}
+
 void TsSkinProvider::PrepareFormMenus(bool skinned)
 {
     TsSkinManager* sm = SkinManager();
@@ -1999,10 +2007,7 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         CallSaved(m);
         if (Showing())
             hotCode_ = -1;
-        if (menusBehind_ && skinned_ && !SkinLoading) {
-            menusBehind_ = false;
-            PrepareFormMenus(true);
-        }
+        CatchUpMenus();
         return;
     case WM_SETREDRAW:
         if (m.WParam)
@@ -2081,6 +2086,8 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         m.Result = 0;
         return;
     case WM_NCACTIVATE:
+        // Before the frame is drawn: the menu line may be one of them.
+        CatchUpMenus();
         if (!drawNonClient_)
             break;
         formActive_ = m.WParam != 0;

@@ -316,6 +316,8 @@ private:
 
     bool CanSkin() const;
     bool ExcludedByRules() const;
+    // The menus left while a skin was being read follow it now.
+    void CatchUpMenus();
     void TakeColor(bool take);
     void ProviderWindowProc(tw::TMessage& m);
     bool AlphaFirstPass(tw::TMessage& m);

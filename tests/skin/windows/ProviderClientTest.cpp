@@ -265,6 +265,16 @@ TEST_F(ProviderClientTest, MenusFollowASkinOnlyOnceItHasBeenRead)
     later->Items()->AddItem("Later", nullptr);
     SendSkinCommand(wnd, AC_SKINREFRESH, from);
     EXPECT_TRUE(later->OnMeasureItem);
+
+    // The frame's activation brings them along as well, before it is drawn.
+    auto* third = new tw::TPopupMenu(form);
+    third->Items()->AddItem("Third", nullptr);
+    SkinLoading = true;
+    SendSkinCommand(wnd, AC_SKINREFRESH, from);
+    SkinLoading = false;
+    EXPECT_FALSE(third->OnMeasureItem);
+    SendMessageW(wnd, WM_NCACTIVATE, TRUE, 0);
+    EXPECT_TRUE(third->OnMeasureItem);
 }
 
 TEST_F(ProviderClientTest, TheBackgroundQueryAnswersWithTheFormsPicture)
