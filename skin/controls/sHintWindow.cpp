@@ -1,7 +1,9 @@
 #include "skin/controls/sHintWindow.h"
 
 #include "skin/engine/common/DefaultManager.h"
+#include "skin/engine/common/SkinUtils.h"
 #include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/BorderPaintingWin.h"
 #include "skin/engine/link/ItemPaintingWin.h"
 #include "skin/engine/painting/sHtmlParse.h"
 
@@ -79,6 +81,46 @@ void TacCustomHintWindow::Paint()
     RenderHint(bmp, Text(), TRect(kMarginX, kMarginY, r.Width() - kMarginX, r.Height() - kMarginY), Font(),
                m->gd[size_t(index)].FontColor[0]);
     BitBlt(Canvas().Handle(), 0, 0, r.Width(), r.Height(), bmp.Canvas().Handle(), 0, 0, SRCCOPY);
+}
+
+void TacCustomHintWindow::WndProc(tw::TMessage& m)
+{
+    tw::THintWindow::WndProc(m);
+    // Every showing may come with a new size or a new skin.
+    if (m.Msg == WM_WINDOWPOSCHANGED && m.LParam) {
+        const auto* pos = reinterpret_cast<const WINDOWPOS*>(m.LParam);
+        if (!(pos->flags & SWP_NOSIZE) || (pos->flags & SWP_SHOWWINDOW))
+            UpdateRegion();
+    }
+}
+
+void TacCustomHintWindow::UpdateRegion()
+{
+    if (!HandleAllocated())
+        return;
+    HWND wnd = Handle();
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    const int w = wr.right - wr.left, h = wr.bottom - wr.top;
+    TsSkinManager* m = HintManager();
+    const int index = m ? HintSection(*m) : -1;
+    if (!m || !m->SkinIndexValid(index) || w <= 0 || h <= 0) {
+        if (shaped_)
+            SetWindowRgn(wnd, nullptr, TRUE);
+        shaped_ = false;
+        return;
+    }
+    // The picture over the key colour: whatever the section leaves
+    // transparent keeps the key and is cut away.
+    tw::TBitmap bmp(w, h, tw::pf24bit);
+    PaintItemByName(bmp, m->gd[size_t(index)].Name, "PANEL", 0, m, TPoint{0, 0}, clKeyColor, nullptr);
+    HRGN rgn = nullptr;
+    CreateMaskRegion(rgn, bmp.PixelView(), clKeyColor);
+    // The window owns the region once it has taken it.
+    if (SetWindowRgn(wnd, rgn, TRUE))
+        shaped_ = true;
+    else
+        DeleteObject(rgn);
 }
 
 void UseSkinnedHints(bool on)

@@ -12,9 +12,16 @@ class TacCustomHintWindow : public tw::THintWindow {
 public:
     explicit TacCustomHintWindow(tw::TComponent* owner);
     tw::TRect CalcHintRect(const std::string& text) override;
+    void WndProc(tw::TMessage& m) override;
 
 protected:
     void Paint() override;
+
+private:
+    // The window's shape: the section's picture without its key-coloured
+    // (transparent) corners; the plain rectangle without a skin.
+    void UpdateRegion();
+    bool shaped_ = false;
 };
 
 // Hints of the application come in skinned windows from now on (off: plain ones).

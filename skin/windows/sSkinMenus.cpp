@@ -29,9 +29,7 @@ std::vector<std::pair<HMENU, HWND>>& SkinnedWindows()
 
 constexpr UINT MN_GETHMENU_ = 0x01E1;
 
-struct TSections {
-    int Line = -1, Item = -1, Main = -1, Icons = -1;
-};
+using TSections = TsSkinableMenus::TMenuSections;
 
 TSections SectionsOf(const TsSkinManager& sm)
 {
@@ -138,7 +136,16 @@ void PrepareControlPopup(tw::TPopupMenu* menu, TsSkinManager* manager)
     s->PrepareMenu(menu, s->Active());
 }
 
+// The manager drops the painter's sections before it announces a new skin.
+void ResetManagerMenuCache(TsSkinManager& manager)
+{
+    for (int i = 0; i < manager.ComponentCount(); ++i)
+        if (auto* s = dynamic_cast<TsSkinableMenus*>(manager.Components(i)))
+            s->ResetSkinCache();
+}
+
 [[maybe_unused]] const bool g_menuSeamsInstalled = [] {
+    ResetMenuSkinCache = ResetManagerMenuCache;
     UpdateMenusFromSkin = UpdateManagerMenus;
     PreparePopupMenu = PrepareControlPopup;
     return true;
@@ -180,6 +187,24 @@ const TacGetExtraLineData& TsSkinableMenus::ExtraLineEvent() const
     if (OnGetMenuExtraLineData || !manager_)
         return OnGetMenuExtraLineData;
     return manager_->OnGetMenuExtraLineData;
+}
+
+const TsSkinableMenus::TMenuSections& TsSkinableMenus::Sections()
+{
+    if (!manager_) {
+        sections_ = TMenuSections();
+        return sections_;
+    }
+    // An index beyond the tables can only be left from another skin.
+    const int count = int(manager_->gd.size());
+    const bool inRange = sections_.Line < count && sections_.Item < count && sections_.Main < count &&
+                         sections_.Icons < count;
+    if (!sectionsValid_ || !inRange || sectionsIcoLine_ != manager_->MenuSupport.IcoLineSkin) {
+        sections_ = SectionsOf(*manager_);
+        sectionsIcoLine_ = manager_->MenuSupport.IcoLineSkin;
+        sectionsValid_ = true;
+    }
+    return sections_;
 }
 
 bool TsSkinableMenus::UpdateFromSkin()
@@ -262,7 +287,7 @@ void TsSkinableMenus::DrawItem(tw::TMenuItem* item, tw::TCanvas& canvas, const T
     if (!manager_ || r.Width() <= 0 || r.Height() <= 0)
         return;
     TsSkinManager& sm = *manager_;
-    const TSections s = SectionsOf(sm);
+    const TSections s = Sections();
     HDC dc = canvas.Handle();
     SetMenuFont(canvas);
     const bool enabled = item->Enabled() && !(state & (ODS_GRAYED | ODS_DISABLED));
@@ -402,7 +427,7 @@ void TsSkinableMenus::PaintPopupFrame(HWND wnd, HDC dc)
     if (!manager_ || !Active())
         return;
     TsSkinManager& sm = *manager_;
-    const TSections s = SectionsOf(sm);
+    const TSections s = Sections();
     RECT cr{};
     GetClientRect(wnd, &cr);
     const TRect in = PopupMenuInsets(wnd);
@@ -462,7 +487,7 @@ bool SkinMenuWindowMessage(HWND wnd, UINT msg, WPARAM wp, LPARAM lp,
             ClientToScreen(wnd, &o);
             const int saved = SaveDC(dc);
             ExcludeClipRect(dc, o.x - wr.left, o.y - wr.top, o.x - wr.left + cr.right, o.y - wr.top + cr.bottom);
-            const TSections s = SectionsOf(*self->manager_);
+            const TSections s = self->Sections();
             FillDC(dc, TRect(0, 0, wr.right - wr.left, wr.bottom - wr.top), SectionColor(*self->manager_, s.Main, false));
             RestoreDC(dc, saved);
             ReleaseDC(wnd, dc);

@@ -72,6 +72,15 @@ public:
 
     TacGetExtraLineData OnGetMenuExtraLineData;
 
+    // The skin sections the painter takes its look from.
+    struct TMenuSections {
+        int Line = -1, Item = -1, Main = -1, Icons = -1;
+    };
+    // Looked up once per skin, not for every item painted.
+    const TMenuSections& Sections();
+    // A new skin: the sections are looked up again at the next paint.
+    void ResetSkinCache() { sectionsValid_ = false; }
+
 private:
     friend bool SkinMenuWindowMessage(HWND, UINT, WPARAM, LPARAM, const std::function<LRESULT(UINT, WPARAM, LPARAM)>&,
                                       LRESULT&);
@@ -83,6 +92,9 @@ private:
     TsSkinManager* manager_;
     bool active_ = false;
     int subclassed_ = 0;
+    TMenuSections sections_;
+    std::string sectionsIcoLine_;   // the icon-line section name they were found for
+    bool sectionsValid_ = false;
 };
 
 // The skin's part in one message of a popup-menu window: the frame painted

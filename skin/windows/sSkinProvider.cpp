@@ -386,7 +386,26 @@ bool TsSkinProvider::CanSkin() const
 {
     const TsSkinManager* sm = SkinManager();
     return form_ && !form_->IsDestroying() && form_->Tag() != acNoSkinTag && sm && sm->Active() &&
-           sm->SkinIndexValid(sm->ConstData.IndexGlobalInfo);
+           sm->SkinIndexValid(sm->ConstData.IndexGlobalInfo) && !ExcludedByRules();
+}
+
+bool TsSkinProvider::ExcludedByRules() const
+{
+    // The class library's message box is a standard dialog: it wears the
+    // skin only where standard dialogs do. Its class is known once the form
+    // is whole, not yet when the hook runs.
+    if (!givenToNewForm_ || !form_ || form_->ClassName() != "TMessageForm")
+        return false;
+    const TsSkinManager* sm = SkinManager();
+    return sm && !(sm->SkinningRules & srStdDialogs);
+}
+
+TsSkinProvider* TsSkinProvider::GiveToNewForm(tw::TCustomForm* form)
+{
+    // The form is not built yet: the skin comes with its layout or window.
+    auto* provider = new TsSkinProvider(form, false);
+    provider->givenToNewForm_ = true;
+    return provider;
 }
 
 void TsSkinProvider::ApplySkin()
@@ -421,7 +440,14 @@ void TsSkinProvider::ApplySkin()
     }
     systemMenu_->SetSkinManager(SkinManager());
     systemMenu_->UpdateItems();
-    PrepareFormMenus(true);
+    // While the manager is still reading a skin its menu sections may be
+    // half there; the menus follow once the form is activated again.
+    if (SkinLoading) {
+        menusBehind_ = true;
+    } else {
+        PrepareFormMenus(true);
+        menusBehind_ = false;
+    }
     if (!form_->HandleAllocated())
         return;
     HWND wnd = form_->Handle();
@@ -1043,12 +1069,11 @@ void TsSkinProvider::StartMenuDrag(bool moving)
     HWND wnd = form_->Handle();
     if (IsZoomed(wnd) || IsIconic(wnd))
         return;
-    POINT p{};
-    GetCursorPos(&p);
+    const TPoint p = GetMousePos();
     if (GetActiveWindow() != wnd)
         SetActiveWindow(wnd);
     // The edge of a size drag is not known yet: the pointer's way decides.
-    BeginOutline(moving ? htCaption : 0, TPoint(p.x, p.y));
+    BeginOutline(moving ? htCaption : 0, p);
     g_drag.NotMovedYet = true;
 }
 
@@ -1464,6 +1489,14 @@ bool TsSkinProvider::MenuLineSkinned() const
         return false;
     TsSkinableMenus* service = TsSkinableMenus::Of(sm);
     return service->Active() && service->Prepared(menu);
+}
+
+void TsSkinProvider::CatchUpMenus()
+{
+    if (!menusBehind_ || !skinned_ || SkinLoading)
+        return;
+    menusBehind_ = false;
+    PrepareFormMenus(true);
 }
 
 void TsSkinProvider::PrepareFormMenus(bool skinned)
@@ -1974,6 +2007,7 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         CallSaved(m);
         if (Showing())
             hotCode_ = -1;
+        CatchUpMenus();
         return;
     case WM_SETREDRAW:
         if (m.WParam)
@@ -2052,6 +2086,8 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         m.Result = 0;
         return;
     case WM_NCACTIVATE:
+        // Before the frame is drawn: the menu line may be one of them.
+        CatchUpMenus();
         if (!drawNonClient_)
             break;
         formActive_ = m.WParam != 0;
@@ -2427,8 +2463,7 @@ namespace {
 
 void GiveFormAProvider(tw::TCustomForm* form)
 {
-    // The form is not built yet: the skin comes with its layout or window.
-    new TsSkinProvider(form, false);
+    TsSkinProvider::GiveToNewForm(form);
 }
 
 } // namespace

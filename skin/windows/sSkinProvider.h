@@ -113,6 +113,9 @@ public:
     // applied at once when there is one; the form-creation hook passes
     // false, as the form is not built yet.
     explicit TsSkinProvider(tw::TComponent* owner, bool applyNow = true);
+    // The provider every form of the class library gets when it is made;
+    // it skins the form as the manager's skinning rules allow.
+    static TsSkinProvider* GiveToNewForm(tw::TCustomForm* form);
     ~TsSkinProvider() override;
 
     tw::TCustomForm* Form() const { return form_; }
@@ -312,6 +315,9 @@ private:
     };
 
     bool CanSkin() const;
+    bool ExcludedByRules() const;
+    // The menus left while a skin was being read follow it now.
+    void CatchUpMenus();
     void TakeColor(bool take);
     void ProviderWindowProc(tw::TMessage& m);
     bool AlphaFirstPass(tw::TMessage& m);
@@ -395,8 +401,12 @@ private:
     std::unique_ptr<TsCommonData> skinData_;
     tw::TWndMethod saved_;
     bool hooked_ = false;
+    bool givenToNewForm_ = false;   // made by the form-creation hook, not by the program
     bool registered_ = false;
     bool skinned_ = false;
+    // The menus were left as they were while a skin was being read; the
+    // next activation brings them in line with the skin.
+    bool menusBehind_ = false;
     bool drawNonClient_ = true;
     bool useGlobalColor_ = true;
     bool colorTaken_ = false;

@@ -11,6 +11,7 @@
 #include "skin/engine/common/GdiGuards.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/BorderPaintingWin.h"
 #include "skin/engine/link/ItemPaintingWin.h"
 #include "skin/engine/link/sSkinManagerWin.h"
 #include "skin/engine/link/sVclUtils.h"
@@ -123,7 +124,13 @@ void TsSkinProvider::PaintClient(HDC dc, bool notify)
     tw::TBitmap* picture = ClientHasPicture() ? ClientPicture(&rebuilt) : nullptr;
     if (picture) {
         const TMeasures ms = Measure();
+        // The graphic controls are painted over their own piece of the
+        // background below: the picture is not laid under them first, so a
+        // screen DC does not show the background flash where they stand.
+        const int saved = SaveDC(dc);
+        ExcludeControls(dc, form_, 0, 0);
         BitBlt(dc, 0, 0, cr.right, cr.bottom, picture->Canvas().Handle(), ms.Client.Left, ms.Client.Top, SRCCOPY);
+        RestoreDC(dc, saved);
     } else {
         FillWithColor(dc, cr, FormColor());
     }
@@ -284,9 +291,8 @@ bool TsSkinProvider::ClientMessage(tw::TMessage& m)
         }
         return true;
     case WM_TASKBARMENU: {
-        POINT p;
-        GetCursorPos(&p);
-        ShowSystemMenu(p.x, p.y);
+        const TPoint p = GetMousePos();
+        ShowSystemMenu(p.X, p.Y);
         return true;
     }
     case WM_SYSCOLORCHANGE:

@@ -266,9 +266,10 @@ void TsSkinProvider::FillGripBackground(tw::TBitmap& bmp, const TRect& grip, con
     const int w = bmp.Width(), h = bmp.Height();
     const int cx = grip.Left - ms.Client.Left, cy = grip.Top - ms.Client.Top;
     if (answered && info.BgType == btCache && !info.Bmp.Empty()) {
+        // The answer's offset is already the client's place in the picture,
+        // extended-border margins included.
         const tw::TPixelView out = bmp.PixelView();
-        const TRect m = ExtBorderMargins();
-        const int sx0 = cx + info.OffsetX + m.Left, sy0 = cy + info.OffsetY + m.Top;
+        const int sx0 = cx + info.OffsetX, sy0 = cy + info.OffsetY;
         const int bpp = info.Bmp.BitsPerPixel / 8, obpp = out.BitsPerPixel / 8;
         for (int y = 0; y < h; ++y) {
             const int sy = sy0 + y;
@@ -308,9 +309,8 @@ void TsSkinProvider::ShowButtonHint(int code)
     hint_->SetText(text);
     TRect r = hint_->CalcHintRect(text);
     int w = r.Width(), h = r.Height() + 4;
-    POINT cursor{};
-    GetCursorPos(&cursor);
-    int x = cursor.x + 8, y = cursor.y + 16;
+    const TPoint cursor = GetMousePos();
+    int x = cursor.X + 8, y = cursor.Y + 16;
     MONITORINFO mi{};
     mi.cbSize = sizeof(mi);
     if (GetMonitorInfoW(MonitorFromWindow(form_->Handle(), MONITOR_DEFAULTTONEAREST), &mi)) {

@@ -124,6 +124,9 @@ TEST_F(SkinManagerWin, NewSkinResetsTheMenuCacheAndRedrawsTheAdaptedWindows)
     static int redraws = 0;
     redraws = 0;
     int resets = 0;
+    // The seams the window side set go back to it afterwards.
+    const auto savedRedraw = RedrawAdaptedWindows;
+    const auto savedReset = ResetMenuSkinCache;
     RedrawAdaptedWindows = [] { ++redraws; };
     ResetMenuSkinCache = [&](TsSkinManager& m) {
         EXPECT_EQ(&m, manager.get());
@@ -141,6 +144,8 @@ TEST_F(SkinManagerWin, NewSkinResetsTheMenuCacheAndRedrawsTheAdaptedWindows)
     RedrawAdaptedWindows = nullptr;
     ResetMenuSkinCache = nullptr;
     manager->SetSkinName(kOwnSkin);   // without the seams nothing is called
+    RedrawAdaptedWindows = savedRedraw;
+    ResetMenuSkinCache = savedReset;
 }
 
 TEST_F(SkinManagerWin, WindowHookFollowsTheSkin)

@@ -5,7 +5,9 @@
 #include "skin/controls/sGauge.h"
 #include "skin/controls/sHintWindow.h"
 #include "skin/controls/sStatusBar.h"
+#include "skin/engine/common/GdiGuards.h"
 #include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/data/sMaskData.h"
 #include "ui/Application.h"
 
 namespace skin {
@@ -131,6 +133,59 @@ TEST_F(SkinnedGaugeTest, HintsComeInSkinnedWindowsAndPlainOnesAgain)
     tw::Application->ActivateHint("plain", TPoint{50, 50});
     EXPECT_EQ(dynamic_cast<TacCustomHintWindow*>(tw::Application->HintWindow()), nullptr);
     tw::Application->CancelHint();
+}
+
+TEST_F(SkinnedGaugeTest, TheSkinnedHintIsCutToItsSectionsTransparentCorners)
+{
+    UseSkinnedHints(true);
+    tw::Application->ActivateHint("a hint of some length", TPoint{50, 50});
+    auto* hint = dynamic_cast<TacCustomHintWindow*>(tw::Application->HintWindow());
+    ASSERT_NE(hint, nullptr);
+    HWND wnd = hint->Handle();
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    const int w = wr.right - wr.left, h = wr.bottom - wr.top;
+
+    int section = manager->GetSkinIndex("HINT");
+    if (!manager->SkinIndexValid(section))
+        section = manager->GetSkinIndex("PANEL");
+    ASSERT_TRUE(manager->SkinIndexValid(section));
+    const int maskIndex = manager->GetMaskIndex(section, manager->gd[size_t(section)].Name, "BORDERSMASK");
+    ASSERT_GE(maskIndex, 0);
+    const TsMaskData& mask = manager->ma[size_t(maskIndex)];
+    const tw::TPixelView& src = mask.Bmp ? mask.Bmp->View() : manager->MasterBitmap->View();
+    const int left = mask.Bmp ? 0 : mask.R.Left, top = mask.Bmp ? 0 : mask.R.Top;
+    const int fw = MaskFrameWidth(mask);
+    ASSERT_LT(mask.WL + mask.WR, w);
+    auto isKey = [&](int x, int y) {
+        const uint8_t* p = src.Pixel(left + x, top + y);
+        return p[0] == 0xFF && p[1] == 0x00 && p[2] == 0xFF;
+    };
+
+    TGdiObject rgnObject(CreateRectRgn(0, 0, 0, 0));
+    const HRGN rgn = static_cast<HRGN>(rgnObject.Get());
+    ASSERT_NE(GetWindowRgn(wnd, rgn), ERROR);
+    // The upper corners, pixel by pixel: a key pixel of the mask is outside
+    // the window, any other inside.
+    int keys = 0;
+    for (int y = 0; y < mask.WT; ++y)
+        for (int x = 0; x < mask.WL; ++x) {
+            keys += isKey(x, y);
+            EXPECT_EQ(PtInRegion(rgn, x, y) != 0, !isKey(x, y)) << "top-left " << x << "," << y;
+            const int sx = fw - 1 - x;
+            EXPECT_EQ(PtInRegion(rgn, w - 1 - x, y) != 0, !isKey(sx, y)) << "top-right " << x << "," << y;
+        }
+    EXPECT_GT(keys, 0) << "the skin's corner has transparent pixels to cut";
+    EXPECT_TRUE(PtInRegion(rgn, w / 2, h / 2));
+    EXPECT_TRUE(PtInRegion(rgn, w / 2, 0));
+
+    // Without the skin the next hint is a plain rectangle again.
+    manager->SetActive(false);
+    tw::Application->ActivateHint("a plain hint", TPoint{60, 60});
+    EXPECT_EQ(GetWindowRgn(wnd, rgn), ERROR);
+    manager->SetActive(true);
+    tw::Application->CancelHint();
+    UseSkinnedHints(false);
 }
 
 } // namespace

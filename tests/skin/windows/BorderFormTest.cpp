@@ -280,6 +280,40 @@ TEST_F(BorderFormTest, AFormShownAgainTakesTheBordersTheManagerHasNow)
     EXPECT_NE(provider->BorderForm(), nullptr);
 }
 
+TEST_F(BorderFormTest, TheGripStandsOnTheClientsOwnPieceOfThePicture)
+{
+    BordersOn();
+    ASSERT_NE(provider->BorderForm(), nullptr);
+    const TRect m = manager.ExtBorderMargins;
+    ASSERT_GT(m.Left + m.Top, 0);
+    provider->SetGripMode(gmRightBottom);
+    const int gripMask = manager.GetMaskIndex(manager.ConstData.IndexGlobalInfo, "GLOBALINFO", "GRIPIMAGE");
+    ASSERT_TRUE(manager.MaskIndexValid(gripMask));
+    ASSERT_TRUE(provider->ClientHasPicture());
+    HWND wnd = form->Handle();
+    RECT cr;
+    GetClientRect(wnd, &cr);
+    tw::TBitmap erased(cr.right, cr.bottom, tw::pf24bit);
+    SendMessageW(wnd, WM_ERASEBKGND, WPARAM(erased.Canvas().Handle()), 0);
+    TacBGInfo info;
+    SendSkinCommand(wnd, AC_QUERYBGINFO, reinterpret_cast<LPARAM>(&info));
+    ASSERT_EQ(info.BgType, btCache);
+
+    // Where the grip's picture leaves the background, the background is the
+    // client's own piece of the form's picture, as everywhere else on the
+    // client.
+    const TsMaskData& grip = manager.ma[size_t(gripMask)];
+    const int gw = MaskFrameWidth(grip), gh = MaskFrameHeight(grip);
+    int same = 0, all = 0;
+    for (int y = cr.bottom - gh; y < cr.bottom; ++y)
+        for (int x = cr.right - gw; x < cr.right; ++x, ++all) {
+            const uint8_t* p = info.Bmp.Pixel(x + info.OffsetX, y + info.OffsetY);
+            same += GetPixel(erased.Canvas().Handle(), x, y) == RGB(p[2], p[1], p[0]);
+        }
+    ASSERT_GT(all, 0);
+    EXPECT_GT(same * 100 / all, 50) << same << " of " << all << " grip pixels show the client's background";
+}
+
 } // namespace
 } // namespace skin
 

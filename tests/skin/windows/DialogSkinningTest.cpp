@@ -249,6 +249,41 @@ TEST_F(DialogHookTest, StandardDialogsOffLeavesDialogsAndMessageFormsButNotOther
     EXPECT_FALSE(HookActivatedWindow(other->Handle()));
 }
 
+TEST_F(DialogHookTest, TheFormHookLeavesTheMessageBoxAloneWithStandardDialogsOff)
+{
+    InstallFormSkinning();
+    manager.SkinningRules = srStdForms;
+    // Every form the class library makes gets a provider; the message box's
+    // stays off, the way the rules leave standard dialogs.
+    tw::TForm* message = tw::CreateMessageDialog("Text", tw::mtInformation, tw::mbOK);
+    forms.push_back(message);
+    message->Handle();
+    ASSERT_NE(FindProvider(message), nullptr);
+    EXPECT_FALSE(FindProvider(message)->Skinned());
+    // A skin loaded later does not change that.
+    SendSkinCommand(message->Handle(), AC_SKINLOADED, reinterpret_cast<LPARAM>(&manager));
+    EXPECT_FALSE(FindProvider(message)->Skinned());
+
+    // Any other form is skinned as before.
+    auto* form = new tw::TForm(tw::Application);
+    forms.push_back(form);
+    form->Handle();
+    ASSERT_NE(FindProvider(form), nullptr);
+    EXPECT_TRUE(FindProvider(form)->Skinned());
+
+    // With standard dialogs on, the next message box wears the skin.
+    manager.SkinningRules = srStdForms | srStdDialogs;
+    tw::TForm* skinned = tw::CreateMessageDialog("Text", tw::mtWarning, tw::mbOK);
+    forms.push_back(skinned);
+    skinned->Handle();
+    ASSERT_NE(FindProvider(skinned), nullptr);
+    EXPECT_TRUE(FindProvider(skinned)->Skinned());
+    for (tw::TCustomForm* f : forms)
+        delete f;
+    forms.clear();
+    UninstallFormSkinning();
+}
+
 TEST_F(DialogHookTest, EveryPopupMenuWindowGetsTheSkinsFrameWhoeverMadeIt)
 {
     InstallFormSkinning();

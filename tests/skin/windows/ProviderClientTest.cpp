@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "SkinTestControls.h"
+#include "skin/engine/common/GdiGuards.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/link/sVclUtils.h"
@@ -17,6 +18,7 @@
 #include "skin/windows/sSkinProvider.h"
 #include "ui/Application.h"
 #include "ui/Buttons.h"
+#include "ui/Menus.h"
 #include "ui/StdCtrls.h"
 
 #include <commctrl.h>
@@ -55,6 +57,20 @@ public:
         if (m.Msg == tw::CM_MOUSELEAVE)
             ++Leaves;
         tw::TSpeedButton::WndProc(m);
+    }
+};
+
+// A graphic control that leaves its place to what lies under it: it paints
+// the key colour, which the graphic-children painter does not copy.
+class TSeeThroughGraphic : public tw::TGraphicControl {
+public:
+    using tw::TGraphicControl::TGraphicControl;
+
+protected:
+    void Paint() override
+    {
+        Canvas().Brush().SetColor(tw::TColor(0xFF00FF));
+        Canvas().FillRect(TRect(0, 0, Width(), Height()));
     }
 };
 
@@ -183,6 +199,82 @@ TEST_F(ProviderClientTest, TheClientWearsTheFormsTextureOnEveryPaintingPath)
     tw::TBitmap plain(cr.right, cr.bottom, tw::pf24bit);
     SendMessageW(wnd, WM_ERASEBKGND, WPARAM(plain.Canvas().Handle()), 0);
     EXPECT_EQ(Colours(plain.Canvas().Handle(), inner), std::set<COLORREF>{COLORREF(provider->FormColor())});
+}
+
+TEST_F(ProviderClientTest, TheBackgroundIsNotLaidUnderGraphicControls)
+{
+    auto* graphic = new TSeeThroughGraphic(form);
+    graphic->SetParent(form);
+    graphic->SetBounds(30, 40, 60, 30);
+    auto* panel = new tw::TPanel(form);
+    panel->SetParent(form);
+    panel->SetBounds(150, 40, 60, 30);
+    HWND wnd = Show();
+    ASSERT_NE(provider, nullptr);
+    ASSERT_TRUE(provider->ClientHasPicture());
+    RECT cr;
+    GetClientRect(wnd, &cr);
+
+    constexpr COLORREF kBefore = RGB(1, 2, 3);
+    tw::TBitmap erased(cr.right, cr.bottom, tw::pf24bit);
+    HDC dc = erased.Canvas().Handle();
+    {
+        TGdiObject brush(CreateSolidBrush(kBefore));
+        FillRect(dc, &cr, static_cast<HBRUSH>(brush.Get()));
+    }
+    EXPECT_EQ(SendMessageW(wnd, WM_ERASEBKGND, WPARAM(dc), 0), 1);
+    // The graphic control's place was left to it: what was there stays.
+    EXPECT_EQ(Colours(dc, RECT{30, 40, 90, 70}), std::set<COLORREF>{kBefore});
+    // Around it and under the windowed child the picture lies as usual (the
+    // windowed child covers its place itself).
+    EXPECT_EQ(Colours(dc, RECT{0, 0, 30, 40}).count(kBefore), 0u);
+    EXPECT_EQ(Colours(dc, RECT{150, 40, 210, 70}).count(kBefore), 0u);
+
+    // The DC's clip is as the caller gave it: a later fill reaches the
+    // graphic control's place too.
+    constexpr COLORREF kAfter = RGB(4, 5, 6);
+    {
+        TGdiObject brush(CreateSolidBrush(kAfter));
+        FillRect(dc, &cr, static_cast<HBRUSH>(brush.Get()));
+    }
+    EXPECT_EQ(GetPixel(dc, 50, 50), kAfter);
+}
+
+TEST_F(ProviderClientTest, MenusFollowASkinOnlyOnceItHasBeenRead)
+{
+    HWND wnd = Show();
+    ASSERT_NE(provider, nullptr);
+    // A popup menu the form gained after its skin was applied.
+    auto* popup = new tw::TPopupMenu(form);
+    popup->Items()->AddItem("First", nullptr);
+    ASSERT_FALSE(popup->OnMeasureItem);
+    const LPARAM from = reinterpret_cast<LPARAM>(&manager);
+
+    // A refresh that comes while the skin is being read leaves the menus...
+    SkinLoading = true;
+    SendSkinCommand(wnd, AC_SKINREFRESH, from);
+    SendSkinCommand(wnd, AC_SKINLOADED, from);
+    EXPECT_FALSE(popup->OnMeasureItem);
+    SkinLoading = false;
+    // ... until the form is activated again.
+    SendMessageW(wnd, WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_TRUE(popup->OnMeasureItem);
+
+    // Read to the end, a refresh brings them along at once.
+    auto* later = new tw::TPopupMenu(form);
+    later->Items()->AddItem("Later", nullptr);
+    SendSkinCommand(wnd, AC_SKINREFRESH, from);
+    EXPECT_TRUE(later->OnMeasureItem);
+
+    // The frame's activation brings them along as well, before it is drawn.
+    auto* third = new tw::TPopupMenu(form);
+    third->Items()->AddItem("Third", nullptr);
+    SkinLoading = true;
+    SendSkinCommand(wnd, AC_SKINREFRESH, from);
+    SkinLoading = false;
+    EXPECT_FALSE(third->OnMeasureItem);
+    SendMessageW(wnd, WM_NCACTIVATE, TRUE, 0);
+    EXPECT_TRUE(third->OnMeasureItem);
 }
 
 TEST_F(ProviderClientTest, TheBackgroundQueryAnswersWithTheFormsPicture)

@@ -277,6 +277,33 @@ TEST_F(SkinMenusTest, APopupMenuIsSkinnedAndRunsItsCommand)
     EXPECT_FALSE(popup->OwnerDraw());
 }
 
+TEST_F(SkinMenusTest, ANewSkinReachesTheMenuPainting)
+{
+    MakeForm();
+    TsSkinableMenus* menus = TsSkinableMenus::Of(&manager);
+    tw::TBitmap bmp(160, 24, tw::pf24bit);
+    const TRect r(0, 0, 160, 24);
+    auto bodyPixel = [&] {
+        menus->DrawItem(exitItem, bmp.Canvas(), r, 0);
+        return GetPixel(bmp.Canvas().Handle(), 150, 12);
+    };
+    const COLORREF before = bodyPixel();
+
+    // The next skin's item section is a plain green one, found elsewhere in
+    // its tables.
+    constexpr COLORREF kGreen = RGB(10, 200, 30);
+    const int old = Section("MENUITEM");
+    ASSERT_GE(old, 0);
+    ASSERT_NE(before, kGreen);
+    manager.gd[size_t(old)].Name = "MENUITEM_BEFORE";
+    TsGeneralData item;
+    item.Name = "MENUITEM";
+    item.Color = item.HotColor = TColor(kGreen);
+    manager.gd.push_back(item);
+    manager.SendNewSkin(false);
+    EXPECT_EQ(bodyPixel(), kGreen);
+}
+
 TEST_F(SkinMenusTest, OwnerDrawnItemsMeasureRoomForTheShortcutColumn)
 {
     MakeForm();
