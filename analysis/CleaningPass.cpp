@@ -698,6 +698,14 @@ void TCleaningPass::CountPidPacket(int pid, int64_t timeStamp)
     }
 }
 
+void TCleaningPass::UncountPidPacket(int pid)
+{
+    TAnalysisTables& t = engine_->Tables();
+    for (int i = 0; i < t.PidRecordCount; ++i)
+        if (t.PidRecords[i].Pid == pid)
+            --t.PidRecords[i].PacketCount;
+}
+
 void TCleaningPass::IndexPidRecords()
 {
     const TAnalysisTables& t = engine_->Tables();

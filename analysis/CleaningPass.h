@@ -212,6 +212,9 @@ private:
     // Counts a written packet in every record of its PID (the index's way
     // when it is stale or the PID has several records).
     [[gnu::noinline]] void CountPidPacket(int pid, int64_t timeStamp);
+    // A queued packet taken back (a deleted duplicate) leaves the records it
+    // was counted in: the stream panels show what the file holds.
+    void UncountPidPacket(int pid);
     void IndexPidRecords();
     bool PmtHasUnkeptEntries() const;
     std::string MsgText(int id) const;

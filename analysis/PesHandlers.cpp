@@ -214,12 +214,7 @@ int TPesHandlers::DeleteRedundantPackets(TTSPesReader* reader)
         if (w->DeleteQueuedPacket(no)) {
             ++deleted;
             ++pass_.State.DuplicatesDeleted;
-            // It was counted as written when it was queued: the stream's
-            // panel must show what the file holds.
-            TAnalysisTables& t = pass_.Engine().Tables();
-            for (int i = 0; i < t.PidRecordCount; ++i)
-                if (t.PidRecords[i].Pid == reader->PID())
-                    --t.PidRecords[i].PacketCount;
+            pass_.UncountPidPacket(reader->PID());
             pass_.Log("Deleting redundant paket $" + Hex8(no) + " to fix PES size missmatch!");
         } else {
             pass_.Log("Error deleting redundant paket $" + Hex8(no) + " to fix PES size missmatch! Paket not found!");
