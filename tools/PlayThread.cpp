@@ -15,9 +15,12 @@ namespace {
 constexpr CLSID kFilterGraph = {0xE436EBB3, 0x524F, 0x11CE, {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
 constexpr DWORD kFilterContext = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER;
 
-template <class T> void ReleaseRef(T*& p) {
-    if (p) p->Release();
+// Releases and clears one interface; answers the count its release
+// reported (0 when nothing was held).
+template <class T> LONG ReleaseRef(T*& p) {
+    const LONG left = p ? static_cast<LONG>(p->Release()) : 0;
     p = nullptr;
+    return left;
 }
 
 // Releases one interface with its log line; a negative count means failure.
@@ -162,8 +165,7 @@ public:
         if (filter > 0 && static_cast<size_t>(filter) <= slots_.size()) {
             Slot& s = slots_[static_cast<size_t>(filter - 1)];
             ReleasePins(s);
-            if (s.Filter) left = static_cast<LONG>(s.Filter->Release());
-            s.Filter = nullptr;
+            left = ReleaseRef(s.Filter);
         }
         filter = 0;
         return left;
