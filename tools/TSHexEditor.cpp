@@ -341,9 +341,8 @@ void TTSHexEditor::SkinFieldColors(const skin::TacFieldColors* colors) {
     Invalidate();
 }
 
-void TTSHexEditor::DrawCell(int col, int row, const TRect& r) {
+void TTSHexEditor::DrawCell(int col, int row, const TRect& r, const TLook& k) {
     TCanvas& c = Canvas();
-    const TLook k = Look();
     const TColors& own = *colors_;
     auto text = [&](const std::string& s, TColor fg, TColor bg) {
         c.Brush().SetColor(bg);
@@ -410,7 +409,8 @@ void TTSHexEditor::DrawCell(int col, int row, const TRect& r) {
 void TTSHexEditor::Paint() {
     TCanvas& c = Canvas();
     const TRect client = ClientRect();
-    c.Brush().SetColor(Look().Background);
+    const TLook look = Look();
+    c.Brush().SetColor(look.Background);
     c.FillRect(client);
     const int rows = model_.RowCount();
     for (int row = topRow_; row < rows; ++row) {
@@ -419,7 +419,7 @@ void TTSHexEditor::Paint() {
         int x = 0;
         for (int col = 0; col < model_.ColCount(); ++col) {
             const int w = ColumnWidth(col);
-            if (w > 0 && col != model_.BlankColumn()) DrawCell(col, row, TRect(x, y, x + w, y + rowHeight_));
+            if (w > 0 && col != model_.BlankColumn()) DrawCell(col, row, TRect(x, y, x + w, y + rowHeight_), look);
             x += w;
         }
     }

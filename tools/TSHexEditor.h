@@ -146,7 +146,6 @@ private:
     void VScroll(int code, int thumb);
     void PlaceCaret();
     void MakeCaret();
-    void DrawCell(int col, int row, const TRect& r);
     // The colours the grid is drawn in now: its own, or the skin's.
     struct TLook {
         TColor Background, Offset, OddColumn, EvenColumn, Chars, PositionBackground, PositionText, CursorFrame;
@@ -155,6 +154,8 @@ private:
         std::optional<TColor> Selection, SelectionText;
     };
     TLook Look() const;
+    // One cell in the colours the paint took once for all of them.
+    void DrawCell(int col, int row, const TRect& r, const TLook& k);
 
     THexEditorModel model_;
     std::unique_ptr<TColors> colors_;

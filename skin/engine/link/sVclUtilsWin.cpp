@@ -308,6 +308,19 @@ namespace {
 
 POINT LayeredOffset(tw::TCustomForm* form, TSkinnedFormLink* link);
 
+// The form is opaque: a picture printed by GDI into a 32-bit bitmap leaves
+// its alpha at 0, which the layered window would show as clear.
+void OpaqueRect(const tw::TPixelView& v, TRect r)
+{
+    r.Left = std::max(r.Left, 0);
+    r.Top = std::max(r.Top, 0);
+    r.Right = std::min(r.Right, v.Width);
+    r.Bottom = std::min(r.Bottom, v.Height);
+    for (int y = r.Top; y < r.Bottom; ++y)
+        for (int x = r.Left; x < r.Right; ++x)
+            v.Row(y)[x * 4 + 3] = 0xFF;
+}
+
 // A layered picture shows what GDI left at alpha 0 as a hole: the form's
 // client, which its controls painted with GDI, is made opaque.
 void MakeClientOpaque(tw::TBitmap& bitmap, tw::TControl* control, int x, int y, TSkinnedFormLink* provider)
@@ -319,14 +332,7 @@ void MakeClientOpaque(tw::TBitmap& bitmap, tw::TControl* control, int x, int y, 
     const TRect client = GetClientRectInWindow(form->Handle());
     const POINT off = LayeredOffset(form, provider);
     const int left = x + off.x + client.Left, top = y + off.y + client.Top;
-    TacFast32 px;
-    if (!px.Attach(bitmap.PixelView()))
-        return;
-    const int x0 = std::max(left, 0), x1 = std::min(left + client.Width(), px.Width);
-    const int y0 = std::max(top, 0), y1 = std::min(top + client.Height(), px.Height);
-    for (int row = y0; row < y1; ++row)
-        for (int col = x0; col < x1; ++col)
-            px.FirstRow[row * px.RowDelta + col * 4 + 3] = 255;
+    OpaqueRect(bitmap.PixelView(), TRect(left, top, left + client.Width(), top + client.Height()));
 }
 
 } // namespace
@@ -632,19 +638,6 @@ int LayeredFrameTop(tw::TCustomForm* form, TSkinnedFormLink* link)
 {
     const TsSkinManager* sm = link->LinkManager();
     return sm ? std::max(0, int(LayeredOffset(form, link).y - sm->ExtBorderMargins.Top)) : 0;
-}
-
-// The form is opaque: a picture printed by GDI into a 32-bit bitmap leaves
-// its alpha at 0, which the layered window would show as clear.
-void OpaqueRect(const tw::TPixelView& v, TRect r)
-{
-    r.Left = std::max(r.Left, 0);
-    r.Top = std::max(r.Top, 0);
-    r.Right = std::min(r.Right, v.Width);
-    r.Bottom = std::min(r.Bottom, v.Height);
-    for (int y = r.Top; y < r.Bottom; ++y)
-        for (int x = r.Left; x < r.Right; ++x)
-            v.Row(y)[x * 4 + 3] = 0xFF;
 }
 
 void AddExStyle(HWND wnd, LONG_PTR bits)
