@@ -94,11 +94,6 @@ void SetDwmTransitions(HWND wnd, bool off)
 
 namespace {
 
-bool IsButtonCode(int code)
-{
-    return code == htMinButton || code == htMaxButton || code == htClose || code == htHelp || code >= htUserButton;
-}
-
 TPoint PointOf(LPARAM lp) { return TPoint(short(LOWORD(lp)), short(HIWORD(lp))); }
 
 bool IsFrameCode(int code) { return code == htCaption || (code >= htLeft && code <= htBottomRight); }

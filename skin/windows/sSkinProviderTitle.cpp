@@ -24,11 +24,6 @@ namespace skin {
 
 namespace {
 
-bool IsButtonCode(int code)
-{
-    return code == htMinButton || code == htMaxButton || code == htClose || code == htHelp || code >= htUserButton;
-}
-
 TFrameMetrics SystemFrameMetrics()
 {
     TFrameMetrics m;
@@ -285,9 +280,7 @@ void TsSkinProvider::FillGripBackground(tw::TBitmap& bmp, const TRect& grip, con
         return;
     }
     const TColor back = answered && info.BgType == btFill ? info.Color : TColor(tw::ColorToRGB(form_->Color()));
-    TGdiObject brush(CreateSolidBrush(COLORREF(back)));
-    RECT all{0, 0, w, h};
-    FillRect(bmp.Canvas().Handle(), &all, static_cast<HBRUSH>(brush.Get()));
+    FillDC(bmp.Canvas().Handle(), TRect(0, 0, w, h), back);
 }
 
 // ---------------------------------------------------------------------------
