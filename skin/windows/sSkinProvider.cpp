@@ -271,10 +271,7 @@ void TsSkinProvider::SetDrawNonClientArea(bool d)
         if (skinned_)
             PrepareFormMenus(false);
         formAdapter_.reset();
-        using TSetWindowTheme = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
-        static const auto setTheme = reinterpret_cast<TSetWindowTheme>(
-            reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"uxtheme.dll"), "SetWindowTheme")));
-        if (setTheme)
+        if (TSetWindowTheme setTheme = SetWindowThemeProc())
             setTheme(wnd, nullptr, nullptr);
     } else if (skinned_) {
         SetSysMenuStyle(true);

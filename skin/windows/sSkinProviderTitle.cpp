@@ -320,11 +320,8 @@ void TsSkinProvider::ShowButtonHint(int code)
     BOOL animation = FALSE, fade = FALSE;
     SystemParametersInfoW(SPI_GETTOOLTIPANIMATION, 0, &animation, 0);
     SystemParametersInfoW(SPI_GETTOOLTIPFADE, 0, &fade, 0);
-    using TAnimateWindow = BOOL(WINAPI*)(HWND, DWORD, DWORD);
-    static const auto animate = reinterpret_cast<TAnimateWindow>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "AnimateWindow")));
-    if (b.Hint.size() < 100 && animate && animation && fade)
-        animate(hw, 200, AW_BLEND);
+    if (b.Hint.size() < 100 && animation && fade)
+        AnimateWindow(hw, 200, AW_BLEND);
     ShowWindow(hw, SW_SHOWNOACTIVATE);
 }
 
