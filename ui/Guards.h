@@ -48,6 +48,8 @@ class TPaintDC : public TDCOwner {
 public:
     explicit TPaintDC(HWND wnd) : TDCOwner(nullptr), wnd_(wnd) { dc_ = BeginPaint(wnd_, &ps_); }
     ~TPaintDC() { EndPaint(wnd_, &ps_); }
+    // The part of the window to be painted.
+    const RECT& PaintRect() const { return ps_.rcPaint; }
 
 private:
     HWND wnd_;

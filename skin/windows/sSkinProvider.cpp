@@ -94,11 +94,6 @@ void SetDwmTransitions(HWND wnd, bool off)
 
 namespace {
 
-bool IsButtonCode(int code)
-{
-    return code == htMinButton || code == htMaxButton || code == htClose || code == htHelp || code >= htUserButton;
-}
-
 TPoint PointOf(LPARAM lp) { return TPoint(short(LOWORD(lp)), short(HIWORD(lp))); }
 
 bool IsFrameCode(int code) { return code == htCaption || (code >= htLeft && code <= htBottomRight); }
@@ -276,10 +271,7 @@ void TsSkinProvider::SetDrawNonClientArea(bool d)
         if (skinned_)
             PrepareFormMenus(false);
         formAdapter_.reset();
-        using TSetWindowTheme = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
-        static const auto setTheme = reinterpret_cast<TSetWindowTheme>(
-            reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"uxtheme.dll"), "SetWindowTheme")));
-        if (setTheme)
+        if (TSetWindowTheme setTheme = SetWindowThemeProc())
             setTheme(wnd, nullptr, nullptr);
     } else if (skinned_) {
         SetSysMenuStyle(true);

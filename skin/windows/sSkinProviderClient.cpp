@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "skin/engine/common/DefaultManager.h"
-#include "skin/engine/common/GdiGuards.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/link/BorderPaintingWin.h"
@@ -32,29 +31,6 @@ namespace {
 
 // The system's "system menu on the taskbar button" request.
 constexpr UINT WM_TASKBARMENU = 0x0313;
-
-void FillWithColor(HDC dc, const RECT& r, TColor color)
-{
-    TGdiObject brush(CreateSolidBrush(COLORREF(color)));
-    FillRect(dc, &r, static_cast<HBRUSH>(brush.Get()));
-}
-
-// BeginPaint and EndPaint around the provider's own paint; the erase that
-// BeginPaint asks for is the provider's own and left out meanwhile.
-struct TOwnPaint {
-    TOwnPaint(HWND w, bool& own) : wnd(w)
-    {
-        own = true;
-        dc = BeginPaint(wnd, &ps);
-        own = false;
-    }
-    ~TOwnPaint() { EndPaint(wnd, &ps); }
-    TOwnPaint(const TOwnPaint&) = delete;
-    TOwnPaint& operator=(const TOwnPaint&) = delete;
-    HWND wnd;
-    PAINTSTRUCT ps{};
-    HDC dc = nullptr;
-};
 
 } // namespace
 
@@ -132,7 +108,7 @@ void TsSkinProvider::PaintClient(HDC dc, bool notify)
         BitBlt(dc, 0, 0, cr.right, cr.bottom, picture->Canvas().Handle(), ms.Client.Left, ms.Client.Top, SRCCOPY);
         RestoreDC(dc, saved);
     } else {
-        FillWithColor(dc, cr, FormColor());
+        FillDC(dc, TRect(cr.left, cr.top, cr.right, cr.bottom), FormColor());
     }
     PaintGrip(dc);
     PaintGraphicChildren(dc, form_, TPoint(0, 0));
@@ -186,9 +162,12 @@ void TsSkinProvider::PaintForm(tw::TMessage& m)
     }
     RECT cr;
     GetClientRect(wnd, &cr);
-    TOwnPaint paint(wnd, inOwnPaint_);
-    const PAINTSTRUCT& ps = paint.ps;
-    HDC dc = paint.dc;
+    // The erase BeginPaint asks for is the provider's own and left out.
+    inOwnPaint_ = true;
+    tw::TPaintDC paint(wnd);
+    inOwnPaint_ = false;
+    const RECT& dirty = paint.PaintRect();
+    HDC dc = paint.Handle();
     if (dc && cr.right > 0 && cr.bottom > 0) {
         // Off screen first: the background, the owner's drawing and the
         // graphic controls reach the screen together, without flicker.
@@ -196,8 +175,7 @@ void TsSkinProvider::PaintForm(tw::TMessage& m)
         HDC mem = buffer.Canvas().Handle();
         PaintClient(mem, false);
         RunOnPaint(mem);
-        BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-               ps.rcPaint.bottom - ps.rcPaint.top, mem, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+        BitBlt(dc, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, mem, dirty.left, dirty.top, SRCCOPY);
     }
 }
 

@@ -24,11 +24,6 @@ namespace skin {
 
 namespace {
 
-bool IsButtonCode(int code)
-{
-    return code == htMinButton || code == htMaxButton || code == htClose || code == htHelp || code >= htUserButton;
-}
-
 TFrameMetrics SystemFrameMetrics()
 {
     TFrameMetrics m;
@@ -285,9 +280,7 @@ void TsSkinProvider::FillGripBackground(tw::TBitmap& bmp, const TRect& grip, con
         return;
     }
     const TColor back = answered && info.BgType == btFill ? info.Color : TColor(tw::ColorToRGB(form_->Color()));
-    TGdiObject brush(CreateSolidBrush(COLORREF(back)));
-    RECT all{0, 0, w, h};
-    FillRect(bmp.Canvas().Handle(), &all, static_cast<HBRUSH>(brush.Get()));
+    FillDC(bmp.Canvas().Handle(), TRect(0, 0, w, h), back);
 }
 
 // ---------------------------------------------------------------------------
@@ -327,11 +320,8 @@ void TsSkinProvider::ShowButtonHint(int code)
     BOOL animation = FALSE, fade = FALSE;
     SystemParametersInfoW(SPI_GETTOOLTIPANIMATION, 0, &animation, 0);
     SystemParametersInfoW(SPI_GETTOOLTIPFADE, 0, &fade, 0);
-    using TAnimateWindow = BOOL(WINAPI*)(HWND, DWORD, DWORD);
-    static const auto animate = reinterpret_cast<TAnimateWindow>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "AnimateWindow")));
-    if (b.Hint.size() < 100 && animate && animation && fade)
-        animate(hw, 200, AW_BLEND);
+    if (b.Hint.size() < 100 && animation && fade)
+        AnimateWindow(hw, 200, AW_BLEND);
     ShowWindow(hw, SW_SHOWNOACTIVATE);
 }
 

@@ -31,22 +31,28 @@ bool SmallFrame(tw::TBorderStyle bs)
 
 } // namespace
 
-TsSystemMenu::TsSystemMenu(tw::TComponent* owner) : TsCustomSysMenu(owner)
+void TsCustomSysMenu::AddCommandItems(const std::function<void(WPARAM sc)>& command)
 {
-    const TSysMenuTexts kTexts;
-    auto add = [this](const std::string& caption, const char* name, WPARAM sc, bool update) {
-        tw::TMenuItem* item = Items()->AddItem(caption, [this, sc, update](tw::TObject*) { Command(sc, update); });
+    const TSysMenuTexts texts;
+    auto add = [this, &command](const std::string& caption, const char* name, WPARAM sc) {
+        tw::TMenuItem* item = Items()->AddItem(caption, [command, sc](tw::TObject*) { command(sc); });
         item->SetName(name);
         return item;
     };
-    ItemRestore = add(kTexts.Restore, "miRestore", SC_RESTORE, true);
-    ItemMove = add(kTexts.Move, "miMove", SC_MOVE, false);
-    ItemSize = add(kTexts.Size, "miSize", SC_SIZE, false);
-    ItemMinimize = add(kTexts.Minimize, "miMinimize", SC_MINIMIZE, false);
-    ItemMaximize = add(kTexts.Maximize, "miMaximize", SC_MAXIMIZE, true);
+    ItemRestore = add(texts.Restore, "miRestore", SC_RESTORE);
+    ItemMove = add(texts.Move, "miMove", SC_MOVE);
+    ItemSize = add(texts.Size, "miSize", SC_SIZE);
+    ItemMinimize = add(texts.Minimize, "miMinimize", SC_MINIMIZE);
+    ItemMaximize = add(texts.Maximize, "miMaximize", SC_MAXIMIZE);
     Items()->AddItem("-");
-    ItemClose = add(kTexts.Close, "miClose", SC_CLOSE, false);
+    ItemClose = add(texts.Close, "miClose", SC_CLOSE);
     ItemClose->SetShortCut(tw::TShortCut(tw::scAlt | VK_F4));
+}
+
+TsSystemMenu::TsSystemMenu(tw::TComponent* owner) : TsCustomSysMenu(owner)
+{
+    // Restore and Maximize change what the other items offer.
+    AddCommandItems([this](WPARAM sc) { Command(sc, sc == SC_RESTORE || sc == SC_MAXIMIZE); });
     ItemClose->SetDefault(true);
 }
 
@@ -196,20 +202,7 @@ void TsSystemMenu::MakeSkinItems()
 
 TacSystemMenu::TacSystemMenu(tw::TComponent* owner, TacDialogWnd* dialog) : TsCustomSysMenu(owner), dialog_(dialog)
 {
-    const TSysMenuTexts kTexts;
-    auto add = [this](const std::string& caption, const char* name, WPARAM sc) {
-        tw::TMenuItem* item = Items()->AddItem(caption, [this, sc](tw::TObject*) { Command(sc); });
-        item->SetName(name);
-        return item;
-    };
-    ItemRestore = add(kTexts.Restore, "miRestore", SC_RESTORE);
-    ItemMove = add(kTexts.Move, "miMove", SC_MOVE);
-    ItemSize = add(kTexts.Size, "miSize", SC_SIZE);
-    ItemMinimize = add(kTexts.Minimize, "miMinimize", SC_MINIMIZE);
-    ItemMaximize = add(kTexts.Maximize, "miMaximize", SC_MAXIMIZE);
-    Items()->AddItem("-");
-    ItemClose = add(kTexts.Close, "miClose", SC_CLOSE);
-    ItemClose->SetShortCut(tw::TShortCut(tw::scAlt | VK_F4));
+    AddCommandItems([this](WPARAM sc) { Command(sc); });
 }
 
 void TacSystemMenu::Command(WPARAM sc)

@@ -3,6 +3,7 @@
 // right click on the title, drawn by the skinned menus. It also answers
 // which caption buttons the form shows and which of them work, and can list
 // the skins the manager knows so that the user picks one.
+#include <functional>
 #include <string>
 
 #include "ui/Forms.h"
@@ -30,6 +31,11 @@ public:
     tw::TMenuItem* ItemMinimize = nullptr;
     tw::TMenuItem* ItemMaximize = nullptr;
     tw::TMenuItem* ItemClose = nullptr;
+
+protected:
+    // Makes the items above (Close after a separator, with Alt+F4); each
+    // hands its system command to command.
+    void AddCommandItems(const std::function<void(WPARAM sc)>& command);
 };
 
 // Name of the skin-selection item and the prefix of its sub-items' names.

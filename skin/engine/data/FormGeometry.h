@@ -37,6 +37,13 @@ enum THitCode : int {
     htUserButton = 1000,
 };
 
+// The codes of the title's buttons: the system's, the help button and the
+// user buttons.
+inline bool IsButtonCode(int code)
+{
+    return code == htMinButton || code == htMaxButton || code == htClose || code == htHelp || code >= htUserButton;
+}
+
 // The window style bits the measures look at.
 inline constexpr uint32_t fsThickFrame = 0x40000;
 inline constexpr uint32_t fsBorder = 0x800000;

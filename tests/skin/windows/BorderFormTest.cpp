@@ -46,46 +46,19 @@ BOOL WINAPI RecordLayered(HWND wnd, HDC, POINT* pos, SIZE* size, HDC, POINT*, CO
 
 TUpdateLayeredWindow Entry() { return g_layered ? RecordLayered : nullptr; }
 
-class BorderFormTest : public ::testing::Test {
+class BorderFormTest : public test::LayeredFormTest {
 protected:
+    BorderFormTest() : LayeredFormTest("Bordered", 300, 200, Entry) {}
     void SetUp() override
     {
-        savedEntry = GlowLayeredEntry;
-        GlowLayeredEntry = Entry;
         g_layered = true;
         g_calls.clear();
-        ASSERT_TRUE(test::StartFormSkinning(manager));
-        form = test::ShowForm("Bordered", 100, 100, 300, 200);
-        provider = FindProvider(form);
-        ASSERT_NE(provider, nullptr);
-    }
-    void TearDown() override
-    {
-        delete form;
-        test::EndFormSkinning();
-        GlowLayeredEntry = savedEntry;
+        LayeredFormTest::SetUp();
     }
     void Send(uint16_t command)
     {
         SendSkinCommand(form->Handle(), command, reinterpret_cast<LPARAM>(&manager));
         tw::Application->ProcessMessages();
-    }
-    void BordersOn()
-    {
-        // The built-in shadows are resources of the program: a plain grey
-        // half-transparent picture stands in for them here.
-        auto shadow = std::make_shared<tw::TPixelImage>(24, 24, 32);
-        for (int y = 0; y < 24; ++y)
-            for (int x = 0; x < 24; ++x) {
-                uint8_t* p = shadow->View().Pixel(x, y);
-                p[0] = p[1] = p[2] = 40;
-                p[3] = 128;
-            }
-        manager.ShadowActive = shadow;
-        manager.ShadowInactive = shadow;
-        manager.SetExtendedBorders(true);
-        manager.UpdateExtBorderImages();
-        Send(AC_SKINLOADED);
     }
     TRect Expected() const
     {
@@ -97,11 +70,6 @@ protected:
         return TRect(wr.left - m.Left - f.Left, wr.top - m.Top - f.Top, wr.right + m.Right + f.Right,
                      wr.bottom + m.Bottom + f.Bottom);
     }
-
-    TUpdateLayeredWindow (*savedEntry)() = nullptr;
-    TsSkinManager manager;
-    tw::TForm* form = nullptr;
-    TsSkinProvider* provider = nullptr;
 };
 
 TEST_F(BorderFormTest, OnlyWhenTheManagerAsksAndLayeredWindowsExist)

@@ -43,39 +43,13 @@ BOOL WINAPI RecordLayered(HWND wnd, HDC, POINT*, SIZE* size, HDC, POINT*, COLORR
 }
 TUpdateLayeredWindow Entry() { return RecordLayered; }
 
-class ProviderTitleTest : public ::testing::Test {
+class ProviderTitleTest : public test::LayeredFormTest {
 protected:
+    ProviderTitleTest() : LayeredFormTest("Title", 320, 220, Entry) {}
     void SetUp() override
     {
-        savedEntry = GlowLayeredEntry;
-        GlowLayeredEntry = Entry;
         g_calls.clear();
-        ASSERT_TRUE(test::StartFormSkinning(manager));
-        form = test::ShowForm("Title", 100, 100, 320, 220);
-        provider = FindProvider(form);
-        ASSERT_NE(provider, nullptr);
-    }
-    void TearDown() override
-    {
-        delete form;
-        test::EndFormSkinning();
-        GlowLayeredEntry = savedEntry;
-    }
-    void BordersOn()
-    {
-        auto shadow = std::make_shared<tw::TPixelImage>(24, 24, 32);
-        for (int y = 0; y < 24; ++y)
-            for (int x = 0; x < 24; ++x) {
-                uint8_t* p = shadow->View().Pixel(x, y);
-                p[0] = p[1] = p[2] = 40;
-                p[3] = 128;
-            }
-        manager.ShadowActive = shadow;
-        manager.ShadowInactive = shadow;
-        manager.SetExtendedBorders(true);
-        manager.UpdateExtBorderImages();
-        SendSkinCommand(form->Handle(), AC_SKINLOADED, reinterpret_cast<LPARAM>(&manager));
-        tw::Application->ProcessMessages();
+        LayeredFormTest::SetUp();
     }
     // The form's frame picture as WM_PRINT gives it, in window coordinates.
     std::vector<uint32_t> Print(int& w) { return test::PrintFrame(form->Handle(), w); }
@@ -83,11 +57,6 @@ protected:
     {
         return POINT{origin.Left + (r.Left + r.Right) / 2, origin.Top + (r.Top + r.Bottom) / 2};
     }
-
-    TUpdateLayeredWindow (*savedEntry)() = nullptr;
-    TsSkinManager manager;
-    tw::TForm* form = nullptr;
-    TsSkinProvider* provider = nullptr;
 };
 
 TEST_F(ProviderTitleTest, MeasuresFollowTheExtendedBorder)

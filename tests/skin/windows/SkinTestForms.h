@@ -11,7 +11,11 @@
 #include <gtest/gtest.h>
 
 #include "SkinTestControls.h"
+#include "base/PixelView.h"
 #include "skin/engine/common/DefaultManager.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/effects/acGlow.h"
+#include "skin/engine/link/sVclUtils.h"
 #include "skin/windows/acDials.h"
 #include "skin/windows/sSkinProvider.h"
 #include "ui/Application.h"
@@ -83,6 +87,61 @@ inline void EndFormSkinning()
     UninstallFormSkinning();
     DefaultManager = nullptr;
 }
+
+// A form skinned with the program's own skin, shown and with its provider,
+// while the layered-window updates of the glow and the extended border go to
+// the entry the test gives (layered windows cannot be seen under Wine).
+class LayeredFormTest : public ::testing::Test {
+protected:
+    LayeredFormTest(const char* caption, int w, int h, TUpdateLayeredWindow (*entry)())
+        : caption_(caption), width_(w), height_(h), entry_(entry)
+    {
+    }
+    void SetUp() override
+    {
+        savedEntry = GlowLayeredEntry;
+        GlowLayeredEntry = entry_;
+        ASSERT_TRUE(StartFormSkinning(manager));
+        form = ShowForm(caption_, 100, 100, width_, height_);
+        provider = FindProvider(form);
+        ASSERT_NE(provider, nullptr);
+    }
+    void TearDown() override
+    {
+        delete form;
+        EndFormSkinning();
+        GlowLayeredEntry = savedEntry;
+    }
+    // The manager asks for extended borders; the built-in shadows are
+    // resources of the program: a plain grey half-transparent picture
+    // stands in for them here.
+    void BordersOn()
+    {
+        auto shadow = std::make_shared<tw::TPixelImage>(24, 24, 32);
+        for (int y = 0; y < 24; ++y)
+            for (int x = 0; x < 24; ++x) {
+                uint8_t* p = shadow->View().Pixel(x, y);
+                p[0] = p[1] = p[2] = 40;
+                p[3] = 128;
+            }
+        manager.ShadowActive = shadow;
+        manager.ShadowInactive = shadow;
+        manager.SetExtendedBorders(true);
+        manager.UpdateExtBorderImages();
+        SendSkinCommand(form->Handle(), AC_SKINLOADED, reinterpret_cast<LPARAM>(&manager));
+        tw::Application->ProcessMessages();
+    }
+
+    TUpdateLayeredWindow (*savedEntry)() = nullptr;
+    TsSkinManager manager;
+    tw::TForm* form = nullptr;
+    TsSkinProvider* provider = nullptr;
+
+private:
+    const char* caption_;
+    int width_, height_;
+    TUpdateLayeredWindow (*entry_)();
+};
 
 // A system dialog (class "#32770") the fixture's SetUp makes; Adapt gives
 // it and its children their adapters the way the form skinning does.
