@@ -818,9 +818,7 @@ TacDialogWnd* TacDialogWnd::DialogOf(HWND wnd)
 
 bool TacDialogWnd::ClientPictureReady()
 {
-    if (!manager_ || !manager_->Active() || !manager_->SkinIndexValid(manager_->GetSkinIndex("DIALOG")))
-        return false;
-    return CacheFits() || BuildCache();
+    return SkinShown() && (CacheFits() || BuildCache());
 }
 
 bool TacDialogWnd::PaintBackgroundOf(HWND wnd, HDC dc)
