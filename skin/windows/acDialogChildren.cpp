@@ -532,10 +532,11 @@ void TacCheckBoxWnd::Paint(HDC dc)
     HFONT font = reinterpret_cast<HFONT>(CallSaved(WM_GETFONT, 0, 0));
     HGDIOBJ old = font ? SelectObject(bmp.Canvas().Handle(), font) : nullptr;
     const TRect tr = right ? TRect(0, 0, w - glyph - 4, h) : TRect(glyph + 4, 0, w, h);
-    const UINT flags = DT_VCENTER | DT_SINGLELINE | (right ? DT_RIGHT : DT_LEFT) |
-                       ((CallSaved(WM_QUERYUISTATE, 0, 0) & UISF_HIDEACCEL) ? DT_HIDEPREFIX : 0);
+    const LRESULT uiState = CallSaved(WM_QUERYUISTATE, 0, 0);
+    const UINT flags =
+        DT_VCENTER | DT_SINGLELINE | (right ? DT_RIGHT : DT_LEFT) | ((uiState & UISF_HIDEACCEL) ? DT_HIDEPREFIX : 0);
     WriteSectionText(&bmp.Canvas(), caption.c_str(), enabled, tr, flags, section, state != 0, manager_);
-    if ((st & BST_FOCUS) && !(CallSaved(WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) && !caption.empty()) {
+    if ((st & BST_FOCUS) && !(uiState & UISF_HIDEFOCUS) && !caption.empty()) {
         RECT f{tr.Left - 1, 1, tr.Right, h - 1};
         DrawFocusRect(bmp.Canvas().Handle(), &f);
     }
@@ -724,7 +725,7 @@ void TacSpinWnd::Paint(HDC dc)
         POINT pts[3];
         if (horz) {
             const int d = part == 1 ? 1 : -1;
-            pts[0] = {cx + d * a / 2 + (d < 0 ? 0 : 0), cy};
+            pts[0] = {cx + d * a / 2, cy};
             pts[1] = {cx - d * a / 2, cy - a};
             pts[2] = {cx - d * a / 2, cy + a};
         } else {
