@@ -15,6 +15,7 @@
 #include "skin/engine/link/sCommonData.h"
 #include "skin/engine/painting/AlphaPrimitives.h"
 #include "skin/windows/acDials.h"
+#include "ui/Controls.h"
 
 namespace skin {
 
@@ -527,14 +528,15 @@ void TacCheckBoxWnd::Paint(HDC dc)
         DrawMaskGlyph(view, {x, (h - MaskFrameHeight(m)) / 2}, std::min(state, m.ImageCount - 1), 1, m,
                       MakeCacheInfo(view, 0, 0));
     }
-    const std::string caption = tw::WideToUtf8(WindowText(wnd));
+    const std::string caption = tw::GetWindowTextUtf8(wnd);
     HFONT font = reinterpret_cast<HFONT>(CallSaved(WM_GETFONT, 0, 0));
     HGDIOBJ old = font ? SelectObject(bmp.Canvas().Handle(), font) : nullptr;
     const TRect tr = right ? TRect(0, 0, w - glyph - 4, h) : TRect(glyph + 4, 0, w, h);
-    const UINT flags = DT_VCENTER | DT_SINGLELINE | (right ? DT_RIGHT : DT_LEFT) |
-                       ((CallSaved(WM_QUERYUISTATE, 0, 0) & UISF_HIDEACCEL) ? DT_HIDEPREFIX : 0);
+    const LRESULT uiState = CallSaved(WM_QUERYUISTATE, 0, 0);
+    const UINT flags =
+        DT_VCENTER | DT_SINGLELINE | (right ? DT_RIGHT : DT_LEFT) | ((uiState & UISF_HIDEACCEL) ? DT_HIDEPREFIX : 0);
     WriteSectionText(&bmp.Canvas(), caption.c_str(), enabled, tr, flags, section, state != 0, manager_);
-    if ((st & BST_FOCUS) && !(CallSaved(WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) && !caption.empty()) {
+    if ((st & BST_FOCUS) && !(uiState & UISF_HIDEFOCUS) && !caption.empty()) {
         RECT f{tr.Left - 1, 1, tr.Right, h - 1};
         DrawFocusRect(bmp.Canvas().Handle(), &f);
     }
@@ -611,13 +613,13 @@ LRESULT TacGroupBoxWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         tw::TBitmap bmp(cr.right, cr.bottom, tw::pf24bit);
         BitBlt(bmp.Canvas().Handle(), 0, 0, cr.right, cr.bottom, under.Canvas().Handle(), 0, 0, SRCCOPY);
         PaintGroupBox(wnd, bmp.Canvas().Handle());
-        const std::string caption = tw::WideToUtf8(WindowText(wnd));
-        if (!caption.empty()) {
+        const std::wstring text = WindowText(wnd);
+        if (!text.empty()) {
+            const std::string caption = tw::WideToUtf8(text);
             HFONT font = reinterpret_cast<HFONT>(CallSaved(WM_GETFONT, 0, 0));
             HDC bdc = bmp.Canvas().Handle();
             HGDIOBJ old = font ? SelectObject(bdc, font) : nullptr;
             RECT tr{0, 0, cr.right, cr.bottom};
-            std::wstring text = WindowText(wnd);
             DrawTextW(bdc, text.c_str(), int(text.size()), &tr, DT_SINGLELINE | DT_CALCRECT);
             tr.left += 8, tr.right += 12, tr.right = std::min<LONG>(tr.right, cr.right);
             // The caption sits on the dialog's client, the frame stops at it.
@@ -723,7 +725,7 @@ void TacSpinWnd::Paint(HDC dc)
         POINT pts[3];
         if (horz) {
             const int d = part == 1 ? 1 : -1;
-            pts[0] = {cx + d * a / 2 + (d < 0 ? 0 : 0), cy};
+            pts[0] = {cx + d * a / 2, cy};
             pts[1] = {cx - d * a / 2, cy - a};
             pts[2] = {cx - d * a / 2, cy + a};
         } else {

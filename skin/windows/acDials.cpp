@@ -23,6 +23,7 @@
 #include "skin/engine/link/sVclUtils.h"
 #include "skin/windows/acBorderForm.h"
 #include "skin/windows/acDialogChildren.h"
+#include "skin/windows/acSBUtils.h"
 #include "skin/windows/sSkinMenus.h"
 #include "skin/windows/sSkinProvider.h"
 #include "skin/windows/sSystemMenu.h"
@@ -86,30 +87,6 @@ void SweepEndedMenuAdapters()
                  living.end());
 }
 
-// comctl32's flat scroll bars: a skinned dialog draws its own, and gets
-// the system's back when it is unskinned. Missing entries are skipped.
-using TFlatSBProc = BOOL(WINAPI*)(HWND);
-TFlatSBProc FlatSBEntry(const char* name)
-{
-    HMODULE lib = GetModuleHandleW(L"comctl32.dll");
-    if (!lib)
-        lib = LoadLibraryW(L"comctl32.dll");
-    return lib ? reinterpret_cast<TFlatSBProc>(reinterpret_cast<void*>(GetProcAddress(lib, name))) : nullptr;
-}
-
-void UninitializeFlatScrollBars(HWND wnd)
-{
-    static const TFlatSBProc proc = FlatSBEntry("UninitializeFlatSB");
-    if (proc)
-        proc(wnd);
-}
-
-void InitializeFlatScrollBars(HWND wnd)
-{
-    static const TFlatSBProc proc = FlatSBEntry("InitializeFlatSB");
-    if (proc)
-        proc(wnd);
-}
 
 tw::TCustomForm* FindFormByHandle(HWND wnd)
 {
@@ -841,9 +818,7 @@ TacDialogWnd* TacDialogWnd::DialogOf(HWND wnd)
 
 bool TacDialogWnd::ClientPictureReady()
 {
-    if (!manager_ || !manager_->Active() || !manager_->SkinIndexValid(manager_->GetSkinIndex("DIALOG")))
-        return false;
-    return CacheFits() || BuildCache();
+    return SkinShown() && (CacheFits() || BuildCache());
 }
 
 bool TacDialogWnd::PaintBackgroundOf(HWND wnd, HDC dc)

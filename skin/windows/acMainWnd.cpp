@@ -1,8 +1,8 @@
 // What every window adapter does when it takes a window over and what it
 // answers of the skin's messages, whatever window it is.
 #include <string>
+#include <utility>
 
-#include "base/WinText.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/link/sVclUtils.h"
@@ -39,12 +39,8 @@ void TacMainWnd::TakeOver()
     if (TSetWindowTheme setTheme = SetWindowThemeProc(); setTheme && section_ != "DIALOG")
         setTheme(wnd_, L" ", L" ");
     SaveColors();
-    const int n = GetWindowTextLengthW(wnd_);
-    if (n > 0) {
-        std::wstring text(size_t(n) + 1, L'\0');
-        text.resize(size_t(std::max(0, GetWindowTextW(wnd_, text.data(), n + 1))));
-        Caption = tw::WideToUtf8(text);
-    }
+    if (std::string text = tw::GetWindowTextUtf8(wnd_); !text.empty())
+        Caption = std::move(text);
     UpdateGeometry();
 }
 

@@ -448,9 +448,7 @@ bool WantsScrollAdapter(HWND wnd)
 
 namespace {
 
-// comctl32's flat scroll bars would draw over the skin's: switched off
-// while a window is skinned, on again when it is given back. Loaded once;
-// nullptr where the library has none.
+// Loaded once; nullptr where the library has none.
 using TFlatSB = BOOL(WINAPI*)(HWND);
 struct TFlatSBProcs {
     TFlatSB Initialize = nullptr;
@@ -472,6 +470,16 @@ const TFlatSBProcs& FlatSB()
 
 } // namespace
 
+void InitializeFlatScrollBars(HWND wnd)
+{
+    if (FlatSB().Initialize) FlatSB().Initialize(wnd);
+}
+
+void UninitializeFlatScrollBars(HWND wnd)
+{
+    if (FlatSB().Uninitialize) FlatSB().Uninitialize(wnd);
+}
+
 void AttachScrollAdapter(TsCommonData* skinData, HWND wnd, std::unique_ptr<TacScrollWnd>& adapter)
 {
     // A container being loaded or destroyed is left as it is: its window
@@ -484,10 +492,10 @@ void AttachScrollAdapter(TsCommonData* skinData, HWND wnd, std::unique_ptr<TacSc
     if (adapter && (!skinned || adapter->Unsubclassed() || adapter->Handle() != wnd)) {
         const HWND old = adapter->Handle();
         adapter.reset();
-        if (!skinned && IsWindow(old) && FlatSB().Initialize) FlatSB().Initialize(old);
+        if (!skinned && IsWindow(old)) InitializeFlatScrollBars(old);
     }
     if (skinned && !adapter) {
-        if (FlatSB().Uninitialize) FlatSB().Uninitialize(wnd);
+        UninitializeFlatScrollBars(wnd);
         adapter = std::make_unique<TacScrollWnd>(wnd, sm);
     }
 }

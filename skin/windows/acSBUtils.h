@@ -128,4 +128,10 @@ void PaintNCScrollBars(TacScrollWnd* adapter, HDC dc);
 // Whether a window shows (or may show) system scroll bars that want the skin.
 bool WantsScrollAdapter(HWND wnd);
 
+// comctl32's flat scroll bars would draw over the skin's: switched off while
+// a window is skinned, on again when it is given back. Nothing happens where
+// the library lacks them.
+void InitializeFlatScrollBars(HWND wnd);
+void UninitializeFlatScrollBars(HWND wnd);
+
 } // namespace skin

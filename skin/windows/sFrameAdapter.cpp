@@ -23,6 +23,20 @@ constexpr UINT kRedrawChildren = RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | 
 // The class a designer hosts a frame on while it is edited.
 constexpr const char* kDesignHost = "TWinControlForm";
 
+// The designer's host of the frame, nullptr where it has none.
+tw::TWinControl* DesignHostOf(const tw::TWinControl* frame)
+{
+    tw::TWinControl* parent = frame->Parent();
+    return parent && parent->ClassName() == kDesignHost ? parent : nullptr;
+}
+
+// A frame being edited shows on its host in the skin's global colour.
+void TintDesignHost(const tw::TWinControl* frame, const TsSkinManager* sm)
+{
+    if (tw::TWinControl* host = DesignHostOf(frame); host && sm && sm->SkinIndexValid(sm->ConstData.IndexGlobalInfo))
+        host->SetColor(sm->gd[size_t(sm->ConstData.IndexGlobalInfo)].Color);
+}
+
 // One channel of a partly transparent section over its parent's colour:
 // the transparency weighs against 256.
 int MixChannel(int transparency, int parent, int own)
@@ -87,9 +101,8 @@ void TsFrameAdapter::Loaded()
     TsSkinManager* sm = skinData_->SkinManager();
     if (!sm->Active() || (ComponentState() & tw::csDesigning))
         return;
-    if ((frame_->ComponentState() & tw::csDesigning) && frame_->Parent() &&
-        frame_->Parent()->ClassName() == kDesignHost && sm->SkinIndexValid(sm->ConstData.IndexGlobalInfo))
-        frame_->Parent()->SetColor(sm->gd[size_t(sm->ConstData.IndexGlobalInfo)].Color);
+    if (frame_->ComponentState() & tw::csDesigning)
+        TintDesignHost(frame_, sm);
     PreparePopups();
     NotifyThirdParty();
 }
@@ -240,9 +253,8 @@ bool TsFrameAdapter::UnskinnedCommand(tw::TMessage& m)
         Broadcast(AC_SKINLOADED);
         CommonWndProc(m, skinData_.get());
         PreparePopups();
-        if (frame_->Parent() && frame_->Parent()->ClassName() == kDesignHost && Designing() && sm &&
-            sm->SkinIndexValid(sm->ConstData.IndexGlobalInfo))
-            frame_->Parent()->SetColor(sm->gd[size_t(sm->ConstData.IndexGlobalInfo)].Color);
+        if (Designing())
+            TintDesignHost(frame_, sm);
         if (frame_->HandleAllocated()) {
             AttachScrollAdapter(skinData_.get(), frame_->Handle(), scroll_);
             Repaint(kRedrawAll);
@@ -253,8 +265,8 @@ bool TsFrameAdapter::UnskinnedCommand(tw::TMessage& m)
             return false;
         scroll_.reset();
         CommonWndProc(m, skinData_.get());
-        if (frame_->Parent() && frame_->Parent()->ClassName() == kDesignHost && Designing())
-            frame_->Parent()->SetColor(tw::clBtnFace);
+        if (tw::TWinControl* host = DesignHostOf(frame_); host && Designing())
+            host->SetColor(tw::clBtnFace);
         Broadcast(AC_SKINREMOVED);
         if (frame_->HandleAllocated()) {
             SetWindowPos(frame_->Handle(), nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);
@@ -266,9 +278,8 @@ bool TsFrameAdapter::UnskinnedCommand(tw::TMessage& m)
             return false;
         CommonWndProc(m, skinData_.get());
         skinData_->UpdateIndexes();
-        if (frame_->Parent() && frame_->Parent()->ClassName() == kDesignHost && Designing() && sm &&
-            sm->SkinIndexValid(sm->ConstData.IndexGlobalInfo))
-            frame_->Parent()->SetColor(sm->gd[size_t(sm->ConstData.IndexGlobalInfo)].Color);
+        if (Designing())
+            TintDesignHost(frame_, sm);
         Broadcast(AC_SKINREFRESH);
         Repaint(kRedrawAll);
         if (frame_->HandleAllocated())
