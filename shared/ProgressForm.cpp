@@ -105,8 +105,13 @@ void TForm2::FormShow(TObject*) {
 
 void TForm2::ApplyLanguage(bool german) {
     const TProgressTexts& t = kProgressTexts[german ? 1 : 0];
-    SetCaption(t.caption);
+    SetCaption(taskCaption_.empty() ? t.caption : taskCaption_);
     sBitBtn1->SetCaption(t.cancel);
+}
+
+void TForm2::SetTaskCaption(const std::string& caption) {
+    taskCaption_ = caption;
+    SetCaption(caption.empty() ? kProgressTexts[LanguageIsGerman() ? 1 : 0].caption : caption);
 }
 
 void TForm2::SetVisible(bool visible) {

@@ -36,6 +36,9 @@ public:
     // Caption and cancel button in German or English; showing the window
     // applies the `Language` setting.
     void ApplyLanguage(bool german);
+    // A pass that names itself in the caption ("Raw packet copy") keeps that
+    // name while the window shows; empty gives the language's caption back.
+    void SetTaskCaption(const std::string& caption);
     // Hiding repaints at once what the window uncovered: a message box that
     // follows would otherwise sit on a stale picture of this window.
     void SetVisible(bool visible) override;
@@ -52,6 +55,7 @@ public:
 
 private:
     void PlaceButton();
+    std::string taskCaption_;
 };
 
 extern TForm2* Form2;

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <iterator>
 
 #include "analysis/SettingsStore.h"
 #include "base/Exceptions.h"
@@ -22,7 +24,7 @@ namespace {
 
 enum {
     mtSourceLabel, mtDestLabel, mtAdd, mtRemove, mtCancel, mtInvalid1, mtInvalid2, mtInvalid3, mtCut1, mtCut2,
-    mtExists1, mtExists2, mtNoSpace, mtProgress, mtAbort, mtFile, mtTotal
+    mtExists1, mtExists2, mtNoSpace, mtProgress, mtAbort, mtNoSources, mtNoDestination
 };
 // German, English.
 const char* const kTexts[][2] = {
@@ -41,9 +43,54 @@ const char* const kTexts[][2] = {
     {"Nicht genug Speicherplatz frei!", "Not enought disk space!"},
     {"Fortschritt", "Progress"},
     {"Abbrechen", "Abort"},
-    {"Datei", "File"},
-    {"Gesamt", "Total"},
+    {"Keine Quelldateien zum Zusammenf\xC3\xBCgen!", "No source files to merge!"},
+    {"Kein Zieldateiname angegeben!", "No destination file name given!"},
 };
+
+// How far the mouse must move with the button held before a press in the
+// source list becomes a drag: a click that wobbles a little stays a click.
+constexpr int kDragThreshold = 5;
+
+// The drag cursor: the arrow carrying a dotted box, made once for the run.
+HCURSOR DragCursor()
+{
+    static const HCURSOR cursor = [] {
+        constexpr int kSize = 32;
+        // '#' black, 'o' white, ' ' transparent.
+        static const char* const kArrow[] = {
+            "#",          "##",         "#o#",        "#oo#",      "#ooo#",     "#oooo#",
+            "#ooooo#",    "#oooooo#",   "#ooooooo#",  "#oooooooo#", "#ooooo#####", "#oo#oo#",
+            "#o# #oo#",   "##  #oo#",   "#    #oo#",  "     #oo#", "      ##",
+        };
+        char pixels[kSize][kSize];
+        for (auto& row : pixels)
+            for (char& c : row)
+                c = ' ';
+        for (size_t y = 0; y < std::size(kArrow); ++y)
+            for (size_t x = 0; kArrow[y][x]; ++x)
+                pixels[y][x] = kArrow[y][x];
+        // The box below and right of the arrow's tip, its edge dotted.
+        constexpr int kLeft = 9, kTop = 17, kRight = 21, kBottom = 26;
+        for (int y = kTop; y <= kBottom; ++y)
+            for (int x = kLeft; x <= kRight; ++x)
+                if ((y == kTop || y == kBottom || x == kLeft || x == kRight) && pixels[y][x] == ' ')
+                    pixels[y][x] = (x + y) % 2 ? 'o' : '#';
+        BYTE andMask[kSize * kSize / 8] = {}, xorMask[kSize * kSize / 8] = {};
+        for (int y = 0; y < kSize; ++y)
+            for (int x = 0; x < kSize; ++x) {
+                const int byte = (y * kSize + x) / 8;
+                const BYTE bit = static_cast<BYTE>(0x80 >> (x % 8));
+                if (pixels[y][x] == ' ')
+                    andMask[byte] |= bit;
+                else if (pixels[y][x] == 'o')
+                    xorMask[byte] |= bit;
+            }
+        return CreateCursor(GetModuleHandleW(nullptr), 0, 0, kSize, kSize, andMask, xorMask);
+    }();
+    return cursor ? cursor : LoadCursorW(nullptr, IDC_ARROW);
+}
+
+TPoint MousePoint(LPARAM lp) { return TPoint(static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))); }
 
 } // namespace
 
@@ -137,15 +184,19 @@ TFileMergerForm::TFileMergerForm(TComponent* owner) : TForm(owner)
             TakeDestination(dlg.FileName());
     };
     sListBox1->OnClick = [this](TObject*) { sBitBtn4->SetEnabled(sListBox1->ItemIndex() >= 0); };
-    sListBox1->OnMouseDown = [this](TObject*, TMouseButton, TShiftState, int x, int y) {
-        pressX_ = x;
-        pressY_ = y;
-    };
-    sListBox1->OnMouseUp = [this](TObject*, TMouseButton, TShiftState, int x, int y) {
-        MoveListItem(pressX_, pressY_, x, y);
+    // The drag sees the list's mouse messages before the list does: once a
+    // drag is armed the list must not follow the mouse with its selection.
+    listProc_ = sListBox1->WindowProc;
+    sListBox1->WindowProc = [this](TMessage& m) {
+        if (!ListDragMessage(m))
+            CallListProc(m);
     };
     OnKeyDown = [this](TObject*, WORD& key, TShiftState) {
-        if (key == VK_DELETE && sBitBtn4->Enabled() && !sFilenameEdit1->Focused()) {
+        if (key == VK_ESCAPE && drag_ == TListDrag::Dragging) {
+            // Escape ends the drag, not the window.
+            CancelListDrag();
+            key = 0;
+        } else if (key == VK_DELETE && sBitBtn4->Enabled() && !sFilenameEdit1->Focused()) {
             RemoveSelected();
             key = 0;
         } else if (key == VK_ESCAPE && sBitBtn2->Enabled()) {
@@ -167,6 +218,9 @@ TFileMergerForm::TFileMergerForm(TComponent* owner) : TForm(owner)
 TFileMergerForm::~TFileMergerForm()
 {
     AutoStartFileTimer->SetEnabled(false);
+    // The list outlives this part of the window: its messages go straight
+    // to it again.
+    sListBox1->WindowProc = listProc_;
     if (FileMergerForm == this)
         FileMergerForm = nullptr;
 }
@@ -294,6 +348,89 @@ void TFileMergerForm::MoveListItem(int pressX, int pressY, int dropX, int dropY)
     sListBox1->SetItemIndex(to);
 }
 
+void TFileMergerForm::CallListProc(TMessage& m)
+{
+    if (listProc_)
+        listProc_(m);
+    else
+        sListBox1->WndProc(m);
+}
+
+void TFileMergerForm::CancelListDrag()
+{
+    // The button is still down: the rest of the press is the list's, without
+    // a drop.
+    drag_ = TListDrag::Cancelled;
+    ::SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+}
+
+bool TFileMergerForm::ListDragMessage(TMessage& m)
+{
+    switch (m.Msg) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: {
+        // The list selects the pressed item and holds the mouse; the press
+        // may then become a drag.
+        CallListProc(m);
+        const TPoint p = MousePoint(m.LParam);
+        pressX_ = p.X;
+        pressY_ = p.Y;
+        drag_ = TListDrag::Pressed;
+        return true;
+    }
+    case WM_MOUSEMOVE: {
+        if (drag_ == TListDrag::None)
+            return false;
+        if (!(m.WParam & MK_LBUTTON)) {
+            // The button went up where this window did not see it.
+            drag_ = TListDrag::None;
+            return false;
+        }
+        m.Result = 0;
+        if (drag_ == TListDrag::Cancelled)
+            return true;
+        const TPoint p = MousePoint(m.LParam);
+        if (drag_ == TListDrag::Pressed) {
+            if (std::abs(p.X - pressX_) <= kDragThreshold && std::abs(p.Y - pressY_) <= kDragThreshold)
+                return true;
+            drag_ = TListDrag::Dragging;
+        }
+        // Only the list itself takes the drop.
+        ::SetCursor(sListBox1->ClientRect().Contains(p) ? DragCursor() : LoadCursorW(nullptr, IDC_NO));
+        return true;
+    }
+    case WM_LBUTTONUP: {
+        if (drag_ == TListDrag::None)
+            return false;
+        const bool drop = drag_ == TListDrag::Dragging;
+        drag_ = TListDrag::None;
+        // The list ends its press (releases the mouse, reports its click).
+        CallListProc(m);
+        if (drop) {
+            const TPoint p = MousePoint(m.LParam);
+            if (sListBox1->ClientRect().Contains(p))
+                MoveListItem(pressX_, pressY_, p.X, p.Y);
+            ::SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+        }
+        return true;
+    }
+    case WM_SETCURSOR:
+        if (drag_ != TListDrag::Dragging)
+            return false;
+        m.Result = TRUE;
+        return true;
+    case WM_CAPTURECHANGED:
+    case WM_CANCELMODE:
+        // Another window took the mouse: the drag is over, nothing moves.
+        if (drag_ == TListDrag::Dragging)
+            ::SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+        drag_ = TListDrag::None;
+        return false;
+    default:
+        return false;
+    }
+}
+
 int64_t TFileMergerForm::FreeSpace(const std::string& destination)
 {
     if (FreeSpaceHook)
@@ -330,7 +467,17 @@ void TFileMergerForm::sBitBtn1Click(TObject*)
 {
     const std::string dest = Trim(sFilenameEdit1->Text());
     const std::vector<std::string> order = MergeOrder();
-    if (dest.empty() || order.empty() || !TakeDestination(dest))
+    // An OK that cannot merge says why; silence would look like a merge
+    // that never started for no reason.
+    if (order.empty()) {
+        ToolMessage("WARNING", MergerText(mtNoSources), mtWarning);
+        return;
+    }
+    if (dest.empty()) {
+        ToolMessage("WARNING", MergerText(mtNoDestination), mtWarning);
+        return;
+    }
+    if (!TakeDestination(dest))
         return;
     const std::string refusal = CheckMergeDestination(dest, order, German);
     if (!refusal.empty()) {
@@ -349,10 +496,6 @@ void TFileMergerForm::sBitBtn1Click(TObject*)
     Progress = new TMergeProgressForm(this);
     Progress->SetCaption(MergerText(mtProgress));
     Progress->sBitBtn1->SetCaption(MergerText(mtAbort));
-    if (auto* l = dynamic_cast<TLabel*>(Progress->FindComponent("sLabel2")))
-        l->SetCaption(MergerText(mtFile));
-    if (auto* l = dynamic_cast<TLabel*>(Progress->FindComponent("sLabel3")))
-        l->SetCaption(MergerText(mtTotal));
     Progress->Show();
     const TMergeReport r = MergeFiles(order, table_, dest, CutMode, *this);
     delete Progress;

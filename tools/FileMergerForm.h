@@ -68,8 +68,11 @@ public:
     void AddFiles(std::vector<std::string> fileNames);
     void AddDvrRecording(const std::string& indexPath);
     void RemoveSelected();
-    // A drag in the list from the item under `press` to the item under `drop`.
+    // A drop in the list: the item under `press` moves to the place of the
+    // item under `drop` (nothing unless both points lie on items).
     void MoveListItem(int pressX, int pressY, int dropX, int dropY);
+    // True while a press in the list has become a drag.
+    bool Dragging() const { return drag_ == TListDrag::Dragging; }
     // The OK button: checks, then the merge.
     void sBitBtn1Click(TObject* sender);
     void sBitBtn3Click(TObject* sender);
@@ -87,8 +90,19 @@ private:
     void SetProgress(int filePercent, int totalPercent) override;
     bool Cancelled() override;
 
+    // Reordering: the list drags automatically. A press arms the drag, the
+    // mouse moved beyond the threshold with the button held starts it, and
+    // the release over the list (the only place that takes the drop) moves
+    // the pressed item there. Escape ends it where it is.
+    enum class TListDrag { None, Pressed, Dragging, Cancelled };
+    bool ListDragMessage(TMessage& m);
+    void CallListProc(TMessage& m);
+    void CancelListDrag();
+
     TMergeSourceTable table_;
     int pressX_ = -1, pressY_ = -1;
+    TListDrag drag_ = TListDrag::None;
+    TWndMethod listProc_;
 };
 
 extern TFileMergerForm* FileMergerForm;

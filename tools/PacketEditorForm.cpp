@@ -14,30 +14,9 @@ namespace tw {
 
 namespace {
 
-// The window's texts: control name, German, English. Entries whose name
-// starts with "@" are messages.
+// The window's messages by language: key, German, English. Its captions
+// are English in both languages.
 const TToolText kEditorTexts[] = {
-    {"", "TS Packet Editor", "TS Packet Editor"},
-    {"sEdit1", "Paketnummer", "Packet number"},
-    {"sSpinEdit1", "Offset", "Offset"},
-    {"sEdit2", "PID", "PID"},
-    {"sEdit3", "Transport Scrambling Control", "Transport Scrambling Control"},
-    {"sEdit4", "Adaptation Field Control", "Adaptation Field Control"},
-    {"sEdit5", "Continuity Counter", "Continuity Counter"},
-    {"sCheckBox1", "Transport Error Indicator", "Transport Error Indicator"},
-    {"sCheckBox2", "Payload Unit Start Indicator", "Payload Unit Start Indicator"},
-    {"sCheckBox3", "Transport Priority", "Transport Priority"},
-    {"sPanelAF", "Adaptation Field", "Adaptation Field"},
-    {"sCheckBox4", "Discontinuity Indicator", "Discontinuity Indicator"},
-    {"sCheckBox5", "Random Access Indicator", "Random Access Indicator"},
-    {"sCheckBox6", "ES Priority Indicator", "ES Priority Indicator"},
-    {"sEdit6", "PCR", "PCR"},
-    {"sEdit7", "OPCR", "OPCR"},
-    {"sEdit8", "Length", "Length"},
-    {"sPanelPES", "PES Timer", "PES Timer"},
-    {"sEdit10", "PTS", "PTS"},
-    {"sEdit11", "DTS", "DTS"},
-    {"sEdit12", "ESCR", "ESCR"},
     {"@notFound", "Nicht gefunden", "Not found"},
     {"@askChanged", "Packet wurde verändert!\rGeändertes Packet schreiben?",
      "The packet was changed!\rWrite the changed packet?"},
@@ -180,7 +159,7 @@ TPacketEditorForm::TPacketEditorForm(TComponent* owner) : TForm(owner) {
 
     const int by = stepTop;
     sBitBtn14 = Button("sBitBtn14", "|<", 8, by, 36, [this] {
-        ConfirmWriteChanged();
+        if (!ConfirmWriteChanged()) return;
         Raw_TSPacketReader->First();
         ShowPacket();
     });
@@ -189,7 +168,7 @@ TPacketEditorForm::TPacketEditorForm(TComponent* owner) : TForm(owner) {
     sBitBtn3 = Button("sBitBtn3", "->", 136, by, 40, [this] { Step(1); }, true);
     sBitBtn7 = Button("sBitBtn7", "->>", 180, by, 40, [this] { Step(10); }, true);
     sBitBtn15 = Button("sBitBtn15", ">|", 224, by, 36, [this] {
-        ConfirmWriteChanged();
+        if (!ConfirmWriteChanged()) return;
         Raw_TSPacketReader->Last();
         ShowPacket();
     });
@@ -216,17 +195,20 @@ TPacketEditorForm::TPacketEditorForm(TComponent* owner) : TForm(owner) {
         sx += forward ? 76 : 70;
     }
     sBitBtn16 = Button("sBitBtn16", "Sync", sx, searchTop, 56, [this] { SearchSync(); });
-    sBitBtn4 = Button("sBitBtn4", "Write", 280, by, 60, [this] {
+    // Write and discard wear pictures, no captions.
+    sBitBtn4 = Button("sBitBtn4", "", 280, by, 40, [this] {
         if (MessageDlg(Msg("@askWrite", German), mtConfirmation, mbYes | mbNo) == mrYes) WritePacket();
     });
-    sBitBtn5 = Button("sBitBtn5", "Undo", 344, by, 60, [this] { ShowPacket(); });
+    sBitBtn5 = Button("sBitBtn5", "", 324, by, 40, [this] { ShowPacket(); });
+    SetButtonPicture(sBitBtn4, "WRITEPACKET", blGlyphLeft);
+    SetButtonPicture(sBitBtn5, "DISCARDPACKET", blGlyphLeft);
     sBitBtn4->SetEnabled(false);
     sBitBtn5->SetEnabled(false);
     // Closing asks about unwritten changes in the close query, however the
     // window is closed; Escape closes as the button does.
     sBitBtn1 = Button("sBitBtn1", "OK", clientWidth - 8 - 80, fieldsTop + 128, 80, [this] { SetModalResult(mrOk); });
     sBitBtn1->SetCancel(true);
-    OnCloseQuery = [this](TObject*, bool&) { ConfirmWriteChanged(); };
+    OnCloseQuery = [this](TObject*, bool& canClose) { canClose = ConfirmWriteChanged(); };
 
     sStatusBar1 = new skin::TsStatusBar(this);
     sStatusBar1->SetName("sStatusBar1");
@@ -249,7 +231,6 @@ TPacketEditorForm::TPacketEditorForm(TComponent* owner) : TForm(owner) {
 void TPacketEditorForm::SetLanguage(bool german) {
     German = german;
     NotFoundText = Msg("@notFound", german);
-    ApplyToolTexts(*this, kEditorTexts, german);
 }
 
 void TPacketEditorForm::SetOffsetHeader(bool hex) {
@@ -334,35 +315,42 @@ void TPacketEditorForm::ShowHeaderFields(const TPacketFields& f) {
 
 void TPacketEditorForm::ShowPesTimers(const TPacketFields& f) {
     sPanelPES->SetEnabled(f.HasPes);
-    sEdit10->SetText(f.Pts);
-    sEdit11->SetText(f.Dts);
-    sEdit12->SetText(f.Escr);
+    // Each time's caption is lit only where its box has a time.
+    for (auto [box, text] : {std::pair{sEdit10, &f.Pts}, std::pair{sEdit11, &f.Dts}, std::pair{sEdit12, &f.Escr}}) {
+        box->SetText(*text);
+        if (skin::TsBoundLabel* bound = BoundLabelOf(box))
+            if (TLabel* label = bound->Label()) label->SetEnabled(!text->empty());
+    }
 }
 
-void TPacketEditorForm::ConfirmWriteChanged() {
-    if (!TSHexEditor1->Modified()) return;
-    if (MessageDlg(Msg("@askChanged", German), mtConfirmation, mbYes | mbNo) == mrYes) WritePacket();
+bool TPacketEditorForm::ConfirmWriteChanged() {
+    if (!TSHexEditor1->Modified()) return true;
+    if (MessageDlg(Msg("@askChanged", German), mtConfirmation, mbYes | mbNo) != mrYes) return true;
+    return WritePacket();
 }
 
-void TPacketEditorForm::WritePacket() {
+bool TPacketEditorForm::WritePacket() {
     TTSPacketBuffer bytes;
     TSHexEditor1->GetPacketBuffer(bytes);
     if (bytes.Length != Raw_TSPacketReader->PacketSize()) {
         ShowMessage(kSizeError);
-        return;
+        return false;
     }
     std::string error;
     if (!WritePacketBack(*Raw_TSPacketReader, bytes, error)) {
-        // The file is unchanged or its state unknown: the user must know.
+        // The file is unchanged or its state unknown: the user must know,
+        // and the edits stay in the grid to be written again or discarded.
         MessageDlg(Msg("@writeFailed", German) + error, mtError, mbOK);
+        return false;
     }
     ShowPacket();
+    return true;
 }
 
 void TPacketEditorForm::Step(int delta) {
     TTSPacketReader& r = *Raw_TSPacketReader;
     if (!r.Active() || !CanStep(r.PacketIndex(), r.PacketCount(), delta)) return;
-    ConfirmWriteChanged();
+    if (!ConfirmWriteChanged()) return;
     if (delta == 1) r.Next();
     else if (delta == -1) r.Previous();
     else r.SetPacketIndex(r.PacketIndex() + delta);
@@ -370,16 +358,15 @@ void TPacketEditorForm::Step(int delta) {
 }
 
 void TPacketEditorForm::Search(TPacketSearch kind, bool forward) {
-    ConfirmWriteChanged();
+    if (!ConfirmWriteChanged()) return;
     if (!SearchPacket(*Raw_TSPacketReader, kind, forward)) ShowMessage(NotFoundText);
     ShowPacket();
 }
 
 void TPacketEditorForm::SearchSync() {
-    ConfirmWriteChanged();
-    const int from = TSHexEditor1->SelCount() > 0 || TSHexEditor1->Model().CaretPos() > 0
-                         ? static_cast<int>(TSHexEditor1->SelStart()) + 1
-                         : 0;
+    // The selection as it stands before any question reloads the grid.
+    const int from = TSHexEditor1->SelCount() > 0 ? static_cast<int>(TSHexEditor1->SelStart()) + 1 : 0;
+    if (!ConfirmWriteChanged()) return;
     int byte = 0;
     if (!SearchSyncByte(*Raw_TSPacketReader, from, byte)) {
         ShowMessage(NotFoundText);
@@ -393,17 +380,17 @@ void TPacketEditorForm::SearchSync() {
 
 void TPacketEditorForm::PacketNumberEntered() {
     TTSPacketReader& r = *Raw_TSPacketReader;
-    std::string text = Trim(sEdit1->Text());
-    if (text.empty()) {
-        ShowPacket();
-        return;
-    }
+    // Read before the question: writing the packet refills the box.
+    const std::string text = Trim(sEdit1->Text());
     int64_t n = 0;
-    if (!TryStrToInt64(text, n)) return; // not a number: left as it is
-    if (text[0] == '$') HexNumbers = true;
-    if (n >= 0 && n < r.PacketCount() && n != r.PacketIndex()) {
-        ConfirmWriteChanged();
-        r.SetPacketIndex(n);
+    const bool number = !text.empty() && TryStrToInt64(text, n);
+    // Every way out of the box shows a packet again (the chosen one, or the
+    // current one for an empty box, a text that is no number or a number
+    // out of range): unwritten edits are offered for writing first.
+    if (!ConfirmWriteChanged()) return;
+    if (number) {
+        if (text[0] == '$') HexNumbers = true;
+        if (n >= 0 && n < r.PacketCount()) r.SetPacketIndex(n);
     }
     ShowPacket();
 }
@@ -412,6 +399,12 @@ void TPacketEditorForm::OffsetChanged() {
     TTSPacketReader& r = *Raw_TSPacketReader;
     const int v = sSpinEdit1->Value();
     if (!r.Active() || v == r.GarbageOffset()) return;
+    // The edits belong to the packet at the old alignment: written (when
+    // the user wants) before the grid moves.
+    if (!ConfirmWriteChanged()) {
+        sSpinEdit1->SetValue(r.GarbageOffset());
+        return;
+    }
     r.SetGarbageOffset(v);
     // Read the packet again at the new alignment.
     r.Next();

@@ -81,13 +81,16 @@ public:
     void SetLanguage(bool german);
     void FormShow(TObject* sender);
     void ShowPacket();
-    void WritePacket();
+    // False, with the user told why, when the packet could not be written.
+    bool WritePacket();
     void ParseEditedPacket();
     void ShowHeaderFields(const TPacketFields& f);
     void ShowPesTimers(const TPacketFields& f);
     void SetOffsetHeader(bool hex);
-    // Offers to write unwritten changes before the packet is left.
-    void ConfirmWriteChanged();
+    // Offers to write unwritten changes before the grid is loaded again;
+    // false when the user wanted them written and the write failed (the
+    // edits then stay where they are).
+    bool ConfirmWriteChanged();
     void StartAutoRepeat(TBitBtn* button);
     void StopAutoRepeat();
     void Step(int delta);

@@ -3,6 +3,7 @@
 #include "shared/ProgressForm.h"
 #include "analysis/MainTexts.h"
 #include "analysis/SettingsStore.h"
+#include "base/Exceptions.h"
 #include "base/SysUtils.h"
 #include "skin/controls/sDialogs.h"
 #include "tools/ToolControls.h"
@@ -22,7 +23,7 @@ struct TRawCutterText {
     const char* English;
     const char* German;
 };
-enum { rtGarbage1, rtGarbage2, rtFailed, rtShortened, rtRefused };
+enum { rtGarbage1, rtGarbage2, rtFailed, rtShortened, rtRefused, rtIncomplete };
 const TRawCutterText kTexts[] = {
     {"File is not starting with valid TS data!", "Datei beginnt nicht mir g\xC3\xBCltigen TS-Daten!"},
     {"Cutting file to valid TS packet size?", "Datei auf TS-Packetgr\xC3\xB6\xC3\x9F" "e zurechtschneiden?"},
@@ -30,6 +31,7 @@ const TRawCutterText kTexts[] = {
     {"The range reached beyond the end of the file: copied up to its end.",
      "Der Bereich reichte \xC3\xBC" "ber das Dateiende hinaus: bis zum Ende kopiert."},
     {"The file was not cut.", "Die Datei wurde nicht geschnitten."},
+    {"The copy is incomplete: ", "Die Kopie ist unvollst\xC3\xA4ndig: "},
 };
 
 std::string RawText(int id, bool german) { return german ? kTexts[id].German : kTexts[id].English; }
@@ -73,6 +75,10 @@ TRawCutterForm::TRawCutterForm(TComponent* owner) : TForm(owner)
     FilterKeys(sEdit1, sEdit1);
     FilterKeys(sEdit2, sEdit2);
     FilterKeys(sEdit3, sEdit2);
+    // A box the user leaves with a text that is no number (a lone "$") is
+    // named at once: OK stays off for it, and the user must see why.
+    for (TEdit* e : {static_cast<TEdit*>(sEdit1), static_cast<TEdit*>(sEdit2), static_cast<TEdit*>(sEdit3)})
+        e->OnExit = [this, e](TObject*) { ReportUnreadable(e); };
     LoadTree();
 }
 
@@ -109,7 +115,31 @@ bool TRawCutterForm::BeginChange(int64_t& from, int64_t& to, int64_t& size)
         sBitBtn1->SetEnabled(false);
         return false;
     }
-    return !updating_ && ReadEdits(from, to, size);
+    if (updating_)
+        return false;
+    // A box that cannot be read gives no range to copy: OK stays off until
+    // every box holds a number again.
+    if (!ReadEdits(from, to, size)) {
+        sBitBtn1->SetEnabled(false);
+        return false;
+    }
+    return true;
+}
+
+void TRawCutterForm::ReportUnreadable(TEdit* edit)
+{
+    // Not while the dialog closes: its boxes lose the focus then too.
+    if (!Visible() || ModalResult() != mrNone)
+        return;
+    const std::string text = edit->Text();
+    int64_t value = 0;
+    if (text.empty() || TryStrToInt64(text, value))
+        return;
+    try {
+        StrToInt64(text);
+    } catch (const Exception& e) {
+        MessageDlg(e.Message(), mtError, mbOK);
+    }
 }
 
 void TRawCutterForm::sEdit1Change(TObject*)
@@ -165,13 +195,25 @@ void TRawCutterForm::Run(const std::string& fileName)
     if (ShowModal() != mrOk)
         return;
 
+    // The save dialog every tool's new recording is named in.
     skin::TsSaveDialog save(nullptr);
+    save.SetTitle("Select filename for new stream");
+    save.SetFilter("TransportStream(*.ts)|*.ts");
     save.SetFileName(RawCutterOutputName(fileName));
     save.SetOptions(ofHideReadOnly | ofEnableSizing);
     if (!save.Execute())
         return;
     int64_t from = 0, to = 0;
-    if (!TryStrToInt64(sEdit1->Text(), from) || !TryStrToInt64(sEdit2->Text(), to) || to < from)
+    try {
+        from = StrToInt64(sEdit1->Text());
+        to = StrToInt64(sEdit2->Text());
+    } catch (const Exception& e) {
+        // OK is off while a box cannot be read; should one get here all the
+        // same, the user hears why nothing was cut.
+        ToolMessage("ERROR", e.Message(), mtError);
+        return;
+    }
+    if (to < from)
         return;
     const TRawRange range = RawCutRange(from, to, PacketSize, sSpinEdit1->Value());
     CopyRange(fileName, save.FileName(), range.Start, range.End);
@@ -179,10 +221,14 @@ void TRawCutterForm::Run(const std::string& fileName)
 
 void TRawCutterForm::CopyRange(const std::string& input, const std::string& output, int64_t start, int64_t end)
 {
-    if (Form2) {
-        Form2->SetCaption("Raw packet copy");
+    // The progress window names the copy while it runs and gives its
+    // caption back to the other passes afterwards, however the copy ends.
+    struct TCaptionScope {
+        TCaptionScope() { if (Form2) Form2->SetTaskCaption("Raw packet copy"); }
+        ~TCaptionScope() { if (Form2) Form2->SetTaskCaption(""); }
+    } caption;
+    if (Form2)
         Form2->ShowCancelButton(true);
-    }
     Application->ProcessMessages();
     auto progress = [](int64_t total, int64_t done) {
         if (Form2) {
@@ -204,9 +250,15 @@ void TRawCutterForm::CopyRange(const std::string& input, const std::string& outp
         Form2->ShowCancelButton(false);
     }
     switch (r.Result) {
-    case TRawCopyResult::Failed:
-        ToolMessage("ERROR", RawText(rtFailed, German) + "\r" + r.Error, mtError);
+    case TRawCopyResult::Failed: {
+        // What reached the output stays there; the user must know it is
+        // not the whole range.
+        std::string text = RawText(rtFailed, German) + "\r" + r.Error;
+        if (FileExists(output))
+            text += "\r" + RawText(rtIncomplete, German) + output;
+        ToolMessage("ERROR", text, mtError);
         break;
+    }
     case TRawCopyResult::Refused:
         ToolMessage("WARNING", RawText(rtRefused, German) + "\r" + r.Error, mtWarning);
         return;

@@ -50,6 +50,8 @@ private:
     // goes off), the handler's own writing, or a text that does not convert.
     bool BeginChange(int64_t& from, int64_t& to, int64_t& size);
     void SetEditText(TEdit* edit, int64_t value);
+    // The conversion error of a box left with a text that is no number.
+    void ReportUnreadable(TEdit* edit);
     void CopyRange(const std::string& input, const std::string& output, int64_t start, int64_t end);
 };
 

@@ -6,7 +6,10 @@ main window's status pictures (blue body, dark outline):
 - play.png and pause.png: the cut editor's transport buttons;
 - cut-begin.png and cut-end.png: the cut editor's buttons that take the
   current position as the begin (an arrow into an In mark) or the end (an
-  Out mark with an arrow into it from the right).
+  Out mark with an arrow into it from the right);
+- write-packet.png and discard-packet.png: the packet editor's buttons that
+  write the edited packet into the file (an arrow down into a tray) or drop
+  the edits (an arrow turning back).
 The PNGs are committed; run this only to change them. Python's standard
 library only: the polygon is filled by 4x4 supersampling."""
 import os
@@ -114,6 +117,13 @@ PAUSE = [rect(2.5, 2.0, 7.0, 14.0), rect(9.0, 2.0, 13.5, 14.0)]
 CUT_BEGIN = [[(0.5, 6.0), (4.5, 6.0), (4.5, 3.0), (9.5, 8.0), (4.5, 13.0), (4.5, 10.0), (0.5, 10.0)],
              rect(10.5, 1.0, 13.5, 15.0), rect(10.5, 1.0, 15.5, 4.0), rect(10.5, 12.0, 15.5, 15.0)]
 
+# An arrow pointing down into an open tray.
+WRITE = [rect(6.5, 0.5, 9.5, 6.5), [(2.5, 6.0), (13.5, 6.0), (8.0, 11.5)],
+         rect(1.0, 12.5, 15.0, 15.5), rect(1.0, 9.0, 4.0, 15.5), rect(12.0, 9.0, 15.0, 15.5)]
+# An arrow turning back: its head points left, its shaft bends down and back.
+DISCARD = [[(0.5, 5.0), (6.0, 0.5), (6.0, 9.5)], rect(5.5, 3.0, 12.0, 7.0), rect(10.5, 3.0, 15.0, 14.5),
+           rect(4.0, 10.5, 15.0, 14.5)]
+
 here = os.path.dirname(os.path.abspath(__file__))
 png(os.path.join(here, "search-back.png"), render(BACK))
 png(os.path.join(here, "search-next.png"), render([(SIZE - x, y) for x, y in BACK]))
@@ -121,3 +131,5 @@ png(os.path.join(here, "play.png"), render_all(PLAY))
 png(os.path.join(here, "pause.png"), render_all(PAUSE))
 png(os.path.join(here, "cut-begin.png"), render_all(CUT_BEGIN))
 png(os.path.join(here, "cut-end.png"), render_all(mirrored(CUT_BEGIN)))
+png(os.path.join(here, "write-packet.png"), render_all(WRITE))
+png(os.path.join(here, "discard-packet.png"), render_all(DISCARD))

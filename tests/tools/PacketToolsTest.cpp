@@ -588,7 +588,8 @@ TEST_F(PacketToolsTest, PacketEditorWearsTheSkinAndItsSearchPairsShowTheirWay) {
         bool glyphs = false, sides = false, differ = false;
     };
     std::vector<Pair> pairs;
-    std::string pidCaption, germanNumber, numberText;
+    std::string pidCaption, germanNumber, numberText, germanWrite, germanDiscard;
+    bool writePictures = false;
     auto check = [&](TForm& form) {
         auto* f = dynamic_cast<TPacketEditorForm*>(&form);
         ASSERT_NE(f, nullptr);
@@ -607,10 +608,15 @@ TEST_F(PacketToolsTest, PacketEditorWearsTheSkinAndItsSearchPairsShowTheirWay) {
             pairs.push_back(p);
         }
         pidCaption = BoundLabelOf(f->sEdit2)->Label()->Caption();
-        // The language reaches the bound labels, never the boxes' contents.
+        // The captions are English in either language; the boxes' contents
+        // stay as they are.
         f->SetLanguage(true);
         germanNumber = BoundLabelOf(f->sEdit1)->Label()->Caption();
         numberText = f->sEdit1->Text();
+        // Write and discard show pictures, no words.
+        germanWrite = f->sBitBtn4->Caption();
+        germanDiscard = f->sBitBtn5->Caption();
+        writePictures = !f->sBitBtn4->Glyph().Empty() && !f->sBitBtn5->Glyph().Empty();
         Click(f->sBitBtn1);
         PostMessageW(f->Handle(), WM_NULL, 0, 0);
     };
@@ -629,8 +635,11 @@ TEST_F(PacketToolsTest, PacketEditorWearsTheSkinAndItsSearchPairsShowTheirWay) {
         EXPECT_TRUE(p.differ) << p.back;
     }
     EXPECT_EQ(pidCaption, "PID");
-    EXPECT_EQ(germanNumber, "Paketnummer");
+    EXPECT_EQ(germanNumber, "Packet number");
     EXPECT_EQ(numberText, "0");
+    EXPECT_EQ(germanWrite, "");
+    EXPECT_EQ(germanDiscard, "");
+    EXPECT_TRUE(writePictures);
 }
 
 TEST_F(PacketToolsTest, FilterDialogWearsTheSkinWithItsListCaptionAbove) {
@@ -866,4 +875,149 @@ TEST_F(PacketToolsTest, PacketEditorsHexGridWearsTheSkinsFieldColours) {
     EXPECT_EQ(plain.background, ColorToRGB(clWindow) & 0xFFFFFF);
     EXPECT_EQ(again.background, field);
     EXPECT_EQ(again.selected, skinned.selected);
+}
+
+TEST_F(PacketToolsTest, PacketEditorAsksBeforeEveryReloadOfAnEditedPacket) {
+    // Each way the number box or the offset box shows a packet again, with
+    // an edit not yet written: the question comes first.
+    const std::string in = Recording("editor_reload.ts");
+    const Bytes before = ReadAll(in);
+    g_dialogs.openAnswer = in;
+    const std::string question = "The packet was changed!\rWrite the changed packet?";
+    auto asked = [&] {
+        int n = 0;
+        for (const std::string& m : Messages()) n += m == question;
+        return n;
+    };
+    struct Step {
+        std::string name;
+        int askedBefore = 0, askedAfter = 0;
+        bool modifiedAfter = true;
+        std::string numberText;
+        int64_t index = -1;
+    };
+    std::vector<Step> steps;
+    ToolFormShownHook = [&](TForm& form) {
+        auto* f = static_cast<TPacketEditorForm*>(&form);
+        TTSHexEditor* hex = f->TSHexEditor1;
+        auto edit = [&](int byte) {
+            hex->SetFocus();
+            hex->Model().SetCaret(byte, false, 0);
+            Char(hex, before[byte] >> 4 == 0xE ? L'D' : L'E');
+            Application->ProcessMessages();
+        };
+        auto note = [&](const std::string& name, int askedBefore) {
+            Step s{name, askedBefore, asked(), hex->Modified(), f->sEdit1->Text(), f->Raw_TSPacketReader->PacketIndex()};
+            steps.push_back(s);
+        };
+        // Into the number box and back into the grid: written on Yes.
+        edit(4);
+        int a = asked();
+        f->sEdit1->SetFocus();
+        hex->SetFocus();
+        note("focus left, Yes", a);
+        g_dialogs.yes = false;
+        for (const char* text : {"", "999999", "xyz"}) {
+            edit(5);
+            a = asked();
+            f->sEdit1->SetFocus();
+            f->sEdit1->SetText(text);
+            Key(f->sEdit1, VK_RETURN);
+            note(std::string("entered '") + text + "', No", a);
+        }
+        // Nothing unwritten: a text that is no number just shows the packet.
+        a = asked();
+        f->sEdit1->SetText("abc");
+        Key(f->sEdit1, VK_RETURN);
+        note("'abc' unedited", a);
+        hex->SetFocus();
+        // A new offset moves the grid: the edit at the old alignment is
+        // written first on Yes.
+        g_dialogs.yes = true;
+        edit(6);
+        a = asked();
+        SendMessageW(f->sSpinEdit1->Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"4"));
+        note("offset, Yes", a);
+        Click(f->sBitBtn1);
+        PostMessageW(f->Handle(), WM_NULL, 0, 0);
+    };
+    Command("SPacketEditor1");
+    ASSERT_EQ(steps.size(), 6u);
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.name);
+        EXPECT_EQ(s.askedAfter - s.askedBefore, s.name == "'abc' unedited" ? 0 : 1);
+        EXPECT_FALSE(s.modifiedAfter);
+        EXPECT_EQ(s.index, 0);
+        if (s.name != "offset, Yes") EXPECT_EQ(s.numberText, "0");
+    }
+    // Bytes 4 and 6 written by the two Yes answers, byte 5 never.
+    const Bytes after = ReadAll(in);
+    ASSERT_EQ(after.size(), before.size());
+    for (size_t i = 0; i < after.size(); ++i) {
+        if (i == 4 || i == 6) EXPECT_NE(after[i], before[i]) << "byte " << i;
+        else ASSERT_EQ(after[i], before[i]) << "byte " << i;
+    }
+}
+
+TEST_F(PacketToolsTest, PesTimerCaptionsFollowTheTimesAndSyncStartsAtByteZero) {
+    // Packet 0: a PES header with a PTS of one hour and no DTS; a 0x47 in
+    // its payload at byte 40. Packet 1: payload only.
+    const std::string in = Name("editor_pes.ts");
+    tw::test::TsStream ts;
+    tw::test::TsPacketOptions pes;
+    pes.pid = 0x100;
+    pes.payloadStart = true;
+    // The PES header takes 14 bytes from byte 4 and its data fills the
+    // packet: byte 40 lies in the data.
+    const Bytes es(184 - 14, 0x10);
+    pes.payload = tw::test::PesPacket(0xE0, es, 90000LL * 3600);
+    pes.payload[36] = 0x47;
+    ts.Add(pes);
+    tw::test::TsPacketOptions plain;
+    plain.pid = 0x100;
+    plain.cc = 1;
+    plain.payload.assign(184, 0x10);
+    ts.Add(plain);
+    ts.Save(in);
+    g_dialogs.openAnswer = in;
+    struct Look {
+        bool panel = false, pts = false, dts = false, escr = false;
+        std::string ptsText;
+    };
+    Look withPes, withoutPes;
+    std::vector<std::pair<int64_t, int64_t>> syncs; // packet, selected byte
+    ToolFormShownHook = [&](TForm& form) {
+        auto* f = static_cast<TPacketEditorForm*>(&form);
+        auto look = [&] {
+            auto lit = [](TControl* box) { return BoundLabelOf(box)->Label()->Enabled(); };
+            return Look{f->sPanelPES->Enabled(), lit(f->sEdit10), lit(f->sEdit11), lit(f->sEdit12), f->sEdit10->Text()};
+        };
+        withPes = look();
+        Click(f->sBitBtn3);
+        withoutPes = look();
+        Click(f->sBitBtn14);
+        // The caret on byte 30, nothing selected: Sync looks from byte 0.
+        f->TSHexEditor1->SetFocus();
+        f->TSHexEditor1->Model().SetCaret(30, false, 0);
+        EXPECT_EQ(f->TSHexEditor1->SelCount(), 0);
+        for (int i = 0; i < 3; ++i) {
+            Click(f->sBitBtn16);
+            syncs.push_back({f->Raw_TSPacketReader->PacketIndex(), f->TSHexEditor1->SelStart()});
+        }
+        Click(f->sBitBtn1);
+        PostMessageW(f->Handle(), WM_NULL, 0, 0);
+    };
+    Command("SPacketEditor1");
+    EXPECT_TRUE(withPes.panel);
+    EXPECT_EQ(withPes.ptsText, "01:00:00.000");
+    EXPECT_TRUE(withPes.pts);
+    EXPECT_FALSE(withPes.dts);
+    EXPECT_FALSE(withPes.escr);
+    EXPECT_FALSE(withoutPes.panel);
+    EXPECT_FALSE(withoutPes.pts);
+    EXPECT_FALSE(withoutPes.dts);
+    EXPECT_FALSE(withoutPes.escr);
+    // Byte 0 of the packet itself, then the 0x47 behind that selection, then
+    // the next packet's sync byte.
+    EXPECT_EQ(syncs, (std::vector<std::pair<int64_t, int64_t>>{{0, 0}, {0, 40}, {1, 0}}));
 }

@@ -14,6 +14,7 @@
 #include "app/AnalysisView.h"
 #include "app/LogForm.h"
 #include "app/MainForm.h"
+#include "shared/ProgressForm.h"
 #include "shared/Settings.h"
 #include "app/Startup.h"
 #include "analysis/CleaningPass.h"
@@ -60,6 +61,8 @@ struct Dialogs {
     std::string openAnswer, saveAnswer; // empty: cancel
     std::string saveProposed;           // the name the save dialog offered
     bool yes = true;
+    // Sees each request before it is answered (may change `yes`).
+    std::function<void(const TDialogRequest&)> onRequest;
 };
 Dialogs g_dialogs;
 
@@ -129,6 +132,51 @@ void Settle() {
 
 void MenuCommand(TMenuItem* item) { SendMessageW(Form1->Handle(), WM_COMMAND, MAKEWPARAM(item->Command(), 0), 0); }
 
+// The mouse on the merger's list, as the list receives it.
+TPoint ItemCentre(TFileMergerForm& f, int item) {
+    const TRect r = f.sListBox1->ItemRect(item);
+    return {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2};
+}
+void ListMouse(TFileMergerForm& f, UINT msg, TPoint p, WPARAM keys) {
+    SendMessageW(f.sListBox1->Handle(), msg, keys, MAKELPARAM(static_cast<WORD>(p.X), static_cast<WORD>(p.Y)));
+}
+// Pressed on one item, moved with the button held, released on another.
+void DragListItem(TFileMergerForm& f, int from, int to) {
+    const TPoint a = ItemCentre(f, from), b = ItemCentre(f, to);
+    ListMouse(f, WM_LBUTTONDOWN, a, MK_LBUTTON);
+    ListMouse(f, WM_MOUSEMOVE, b, MK_LBUTTON);
+    ListMouse(f, WM_LBUTTONUP, b, 0);
+}
+
+// Runs a function from inside whatever loop next takes the thread's posted
+// messages (a long pass processing them, a modal loop).
+struct PostedProbe {
+    HWND window = nullptr;
+    std::function<void()> run;
+    static LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+        if (msg == WM_APP) {
+            auto* self = reinterpret_cast<PostedProbe*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+            if (self && self->run) self->run();
+            return 0;
+        }
+        return DefWindowProcW(h, msg, wp, lp);
+    }
+    explicit PostedProbe(std::function<void()> f) : run(std::move(f)) {
+        static const ATOM cls = [] {
+            WNDCLASSW wc{};
+            wc.lpfnWndProc = Proc;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.lpszClassName = L"TwToolsTestProbe";
+            return RegisterClassW(&wc);
+        }();
+        window = CreateWindowW(reinterpret_cast<LPCWSTR>(static_cast<uintptr_t>(cls)), L"", 0, 0, 0, 0, 0,
+                               HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~PostedProbe() { DestroyWindow(window); }
+    void Post() { PostMessageW(window, WM_APP, 0, 0); }
+};
+
 class ToolWindowsTest : public ::testing::Test {
 protected:
     static inline std::vector<std::string> files;
@@ -141,6 +189,7 @@ protected:
         RegWriteString(kSettingsKey, "Language", "ENG");
         SetDialogHook([](TDialogRequest& rq) -> std::optional<int> {
             g_dialogs.requests.push_back(rq);
+            if (g_dialogs.onRequest) g_dialogs.onRequest(rq);
             switch (rq.Kind) {
             case dkOpenFile:
             case dkSaveFile: {
@@ -255,8 +304,7 @@ TEST_F(ToolWindowsTest, MergerJoinsSplitPartsInCutMode) {
         EXPECT_EQ(f.sListBox1->Items().Count(), 3);
         EXPECT_TRUE(f.CutMode);
         proposedDest = f.sFilenameEdit1->Text();
-        const TRect r2 = f.sListBox1->ItemRect(2), r1 = f.sListBox1->ItemRect(1);
-        f.MoveListItem(r2.Left + 2, r2.Top + 2, r1.Left + 2, r1.Top + 2);
+        DragListItem(f, 2, 1);
         f.sFilenameEdit1->SetText(p2);
         Press(f.sBitBtn1); // the destination is a source: refused
         EXPECT_TRUE(f.sBitBtn1->Enabled());
@@ -828,4 +876,225 @@ TEST_F(ToolWindowsTest, MergerListsEmptyAreaKeepsTheFieldColourWhenMadeSmaller) 
         EXPECT_EQ(s.screen, field) << s.when;
         EXPECT_EQ(s.printed, field) << s.when;
     }
+}
+
+TEST_F(ToolWindowsTest, RawCutterKeepsOkOffWhileABoxIsNoNumberAndNamesItsSaveDialog) {
+    const std::string in = Temp("raw_dollar.ts");
+    WriteAll(in, ReadAll(Fixture("cleaning/h264_ac3_cbr.ts")));
+    const std::string out = Temp("raw_dollar_cutted.ts");
+    g_dialogs.openAnswer = in;
+    g_dialogs.saveAnswer = out;
+    bool okWithDollar = true, okWithFromDollar = true, okAgain = false;
+    std::vector<std::string> whileTyping;
+    WhenShown([] { return RawCutterForm->Visible(); }, [&] {
+        TRawCutterForm& f = *RawCutterForm;
+        // A lone "$" in To, as the key filter lets it in.
+        f.sEdit2->SetFocus();
+        f.sEdit2->SetText("");
+        SendMessageW(f.sEdit2->Handle(), WM_CHAR, L'$', 1);
+        okWithDollar = f.sBitBtn1->Enabled();
+        whileTyping = Messages();
+        // Leaving the box names the conversion error.
+        f.sEdit1->SetFocus();
+        f.sEdit2->SetText("$3E7"); // 999
+        okAgain = f.sBitBtn1->Enabled();
+        // The same for From; OK comes back with a number.
+        f.sEdit1->SetText("$");
+        okWithFromDollar = f.sBitBtn1->Enabled();
+        f.sEdit1->SetText("0");
+        Press(f.sBitBtn1);
+    });
+    // The dialog as the menu command runs it (the menu item is off while a
+    // recording is loaded).
+    RawCutterForm->Run(in);
+    EXPECT_FALSE(okWithDollar);
+    EXPECT_FALSE(okWithFromDollar);
+    EXPECT_TRUE(okAgain);
+    // Typing is not interrupted; the box left with "$" is.
+    EXPECT_TRUE(whileTyping.empty());
+    int conversionErrors = 0;
+    for (const std::string& m : Messages()) conversionErrors += m == "'$' is not a valid integer value";
+    EXPECT_EQ(conversionErrors, 1);
+    const TDialogRequest* save = nullptr;
+    for (const TDialogRequest& r : g_dialogs.requests)
+        if (r.Kind == dkSaveFile) save = &r;
+    ASSERT_NE(save, nullptr);
+    EXPECT_EQ(save->Caption, "Select filename for new stream");
+    EXPECT_EQ(save->Text, "TransportStream(*.ts)|*.ts");
+    EXPECT_EQ(ReadAll(out), Slice(ReadAll(in), 0, 1000 * 188));
+}
+
+TEST_F(ToolWindowsTest, RawCopyNamesItselfAndKeepsWhatItCopiedWhenTheInputFails) {
+    // Three blocks and more of whole packets; the input loses its tail
+    // while the copy runs.
+    const Bytes one = ReadAll(Fixture("cleaning/h264_ac3_cbr.ts"));
+    Bytes data;
+    for (int i = 0; i < 6; ++i) data.insert(data.end(), one.begin(), one.end());
+    const std::string in = Temp("raw_shrinks.ts");
+    WriteAll(in, data);
+    const std::string out = Temp("raw_shrinks_cutted.ts");
+    g_dialogs.openAnswer = in;
+    g_dialogs.saveAnswer = out;
+    ASSERT_NE(Form2, nullptr);
+    // The user presses the progress window's cancel button as soon as it
+    // shows, then answers No to the question.
+    const TNotifyEvent shown = Form2->OnShow;
+    Form2->OnShow = [shown](TObject* s) {
+        if (shown) shown(s);
+        Press(Form2->sBitBtn1);
+    };
+    std::string caption;
+    bool progressShown = false;
+    g_dialogs.onRequest = [&](const TDialogRequest& rq) {
+        if (rq.Text != "Do you want to abort the process?") return;
+        caption = Form2->Caption();
+        progressShown = Form2->HandleAllocated() && IsWindowVisible(Form2->Handle());
+        g_dialogs.yes = false;
+        // Cut short behind the first block: the second read fails.
+        HANDLE h = CreateFileW(Utf8ToWide(in).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        LARGE_INTEGER at;
+        at.QuadPart = 1500000;
+        SetFilePointerEx(h, at, nullptr, FILE_BEGIN);
+        SetEndOfFile(h);
+        CloseHandle(h);
+    };
+    WhenShown([] { return RawCutterForm->Visible(); }, [] { Press(RawCutterForm->sBitBtn1); });
+    // The dialog as the menu command runs it (the menu item is off while a
+    // recording is loaded).
+    RawCutterForm->Run(in);
+    Form2->OnShow = shown;
+    EXPECT_EQ(caption, "Raw packet copy");
+    EXPECT_TRUE(progressShown);
+    // The other passes get their own caption back.
+    EXPECT_EQ(Form2->Caption(), "Progress");
+    EXPECT_TRUE(AnyMessageHas("Raw paket copy exception error!"));
+    EXPECT_TRUE(AnyMessageHas("The copy is incomplete: " + out));
+    // The first block reached the output and stays there.
+    ASSERT_TRUE(FileExists(out));
+    EXPECT_EQ(ReadAll(out), Slice(data, 0, 1000001));
+}
+
+TEST_F(ToolWindowsTest, MergerSaysWhyOkCannotMerge) {
+    const std::string a = Temp("why_a.ts");
+    WriteAll(a, Slice(ReadAll(Fixture("h264_ac3.ts")), 0, 188 * 50));
+    std::vector<std::string> emptyList, noDestination;
+    bool stayed = false;
+    WhenShown([] { return FileMergerForm && FileMergerForm->Visible(); }, [&] {
+        TFileMergerForm& f = *FileMergerForm;
+        Press(f.sBitBtn1);
+        emptyList = Messages();
+        g_dialogs.requests.clear();
+        // One file leaves the destination empty.
+        f.AddFile(a);
+        Press(f.sBitBtn1);
+        noDestination = Messages();
+        stayed = f.Visible() && f.ModalResult() == mrNone && f.sBitBtn1->Enabled();
+        Press(f.sBitBtn2);
+    });
+    MenuCommand(Form1->FileMerger1);
+    EXPECT_EQ(emptyList, (std::vector<std::string>{"No source files to merge!"}));
+    EXPECT_EQ(noDestination, (std::vector<std::string>{"No destination file name given!"}));
+    EXPECT_TRUE(stayed);
+}
+
+TEST_F(ToolWindowsTest, GermanMergeProgressKeepsItsFileAndTotalCaptions) {
+    const Bytes data = ReadAll(Fixture("h264_ac3.ts"));
+    const std::string a = Temp("ger_a.ts"), b = Temp("ger_b.ts");
+    WriteAll(a, Slice(data, 0, 188 * 100));
+    WriteAll(b, Slice(data, 188 * 100, 188 * 200));
+    const std::string dest = Temp("ger_dest.ts");
+    files.push_back(ChangeFileExt(dest, ".log"));
+    RegWriteString(kSettingsKey, "Language", "GER");
+    std::vector<std::string> seen;
+    PostedProbe probe([&] {
+        TMergeProgressForm* p = FileMergerForm ? FileMergerForm->Progress : nullptr;
+        if (!p) return;
+        for (const char* n : {"sLabel2", "sLabel3"})
+            if (auto* l = dynamic_cast<TLabel*>(p->FindComponent(n))) seen.push_back(l->Caption());
+        seen.push_back(p->Caption());
+        seen.push_back(p->sBitBtn1->Caption());
+    });
+    WhenShown([] { return FileMergerForm && FileMergerForm->Visible(); }, [&] {
+        TFileMergerForm& f = *FileMergerForm;
+        f.AddFile(a);
+        f.AddFile(b);
+        f.sFilenameEdit1->SetText(dest);
+        // Taken by the merge's first look at the window's messages.
+        probe.Post();
+        Press(f.sBitBtn1);
+    });
+    MenuCommand(Form1->FileMerger1);
+    RegWriteString(kSettingsKey, "Language", "ENG");
+    EXPECT_EQ(seen, (std::vector<std::string>{"File", "Total", "Fortschritt", "Abbrechen"}));
+    EXPECT_TRUE(FileExists(dest));
+}
+
+TEST_F(ToolWindowsTest, MergerListIsReorderedByDraggingWithinIt) {
+    const Bytes data = ReadAll(Fixture("h264_ac3.ts"));
+    const std::string a = Temp("drag_a.ts"), b = Temp("drag_b.ts"), c = Temp("drag_c.ts");
+    WriteAll(a, Slice(data, 0, 188 * 100));
+    WriteAll(b, Slice(data, 188 * 100, 188 * 200));
+    WriteAll(c, Slice(data, 188 * 200, 188 * 250));
+    const std::string dest = Temp("drag_dest.ts");
+    files.push_back(ChangeFileExt(dest, ".log"));
+    using Order = std::vector<std::string>;
+    Order pressRelease, dropped, outside, escaped;
+    bool armedOnly = true, draggingBeyond = false, openAfterEscape = false;
+    HCURSOR overList = nullptr, offList = nullptr;
+    const HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW), no = LoadCursorW(nullptr, IDC_NO);
+    WhenShown([] { return FileMergerForm && FileMergerForm->Visible(); }, [&] {
+        TFileMergerForm& f = *FileMergerForm;
+        for (const std::string& n : {a, b, c}) f.AddFile(n);
+        const TPoint first = ItemCentre(f, 0), last = ItemCentre(f, 2);
+        // A press on one item and a release on another, with no drag
+        // between them: nothing moves.
+        ListMouse(f, WM_LBUTTONDOWN, first, MK_LBUTTON);
+        ListMouse(f, WM_LBUTTONUP, last, 0);
+        pressRelease = f.MergeOrder();
+        // Within the threshold a press is no drag; beyond it, it is.
+        ListMouse(f, WM_LBUTTONDOWN, first, MK_LBUTTON);
+        ListMouse(f, WM_MOUSEMOVE, {first.X + 3, first.Y + 3}, MK_LBUTTON);
+        armedOnly = !f.Dragging();
+        ListMouse(f, WM_MOUSEMOVE, last, MK_LBUTTON);
+        draggingBeyond = f.Dragging();
+        overList = GetCursor();
+        ListMouse(f, WM_LBUTTONUP, last, 0);
+        dropped = f.MergeOrder();
+        // Dropped outside the list: refused.
+        ListMouse(f, WM_LBUTTONDOWN, ItemCentre(f, 0), MK_LBUTTON);
+        ListMouse(f, WM_MOUSEMOVE, ItemCentre(f, 1), MK_LBUTTON);
+        ListMouse(f, WM_MOUSEMOVE, {-30, ItemCentre(f, 1).Y}, MK_LBUTTON);
+        offList = GetCursor();
+        ListMouse(f, WM_LBUTTONUP, {-30, ItemCentre(f, 1).Y}, 0);
+        outside = f.MergeOrder();
+        // Escape ends the drag and leaves the window open.
+        ListMouse(f, WM_LBUTTONDOWN, ItemCentre(f, 0), MK_LBUTTON);
+        ListMouse(f, WM_MOUSEMOVE, ItemCentre(f, 2), MK_LBUTTON);
+        PostMessageW(f.sListBox1->Handle(), WM_KEYDOWN, VK_ESCAPE, 1);
+        PostMessageW(f.sListBox1->Handle(), WM_KEYUP, VK_ESCAPE, 0xC0000001);
+        Application->ProcessMessages();
+        ListMouse(f, WM_LBUTTONUP, ItemCentre(f, 2), 0);
+        escaped = f.MergeOrder();
+        openAfterEscape = f.Visible() && f.ModalResult() == mrNone;
+        f.sFilenameEdit1->SetText(dest);
+        Press(f.sBitBtn1);
+    });
+    MenuCommand(Form1->FileMerger1);
+    EXPECT_EQ(pressRelease, (Order{a, b, c}));
+    EXPECT_TRUE(armedOnly);
+    EXPECT_TRUE(draggingBeyond);
+    EXPECT_NE(overList, arrow);
+    EXPECT_NE(overList, no);
+    EXPECT_EQ(dropped, (Order{b, c, a}));
+    EXPECT_EQ(offList, no);
+    EXPECT_EQ(outside, (Order{b, c, a}));
+    EXPECT_EQ(escaped, (Order{b, c, a}));
+    EXPECT_TRUE(openAfterEscape);
+    // The merge follows the new order.
+    Bytes expected = Slice(data, 188 * 100, 188 * 250);
+    const Bytes ofA = Slice(data, 0, 188 * 100);
+    expected.insert(expected.end(), ofA.begin(), ofA.end());
+    EXPECT_EQ(ReadAll(dest), expected);
 }

@@ -85,10 +85,8 @@ TRawCopyReport RawCopyFile(const std::string& input, const std::string& output, 
         end = size;
     }
     end = std::max(end, start);
-    bool created = false;
     try {
         std::unique_ptr<TStream> out = createOutput ? createOutput(output) : std::make_unique<TFileStream>(output, fmCreate);
-        created = true;
         std::vector<uint8_t> buffer(static_cast<size_t>(std::min(kRawCopyBlock, std::max<int64_t>(end - start, 1))));
         in->SetPosition(start);
         int64_t pos = start;
@@ -112,8 +110,6 @@ TRawCopyReport RawCopyFile(const std::string& input, const std::string& output, 
         r.Result = TRawCopyResult::Failed;
         r.Error = e.Message();
     }
-    if (r.Result == TRawCopyResult::Failed && created)
-        RemoveFile(output);
     return r;
 }
 

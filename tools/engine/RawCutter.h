@@ -53,7 +53,7 @@ bool RawNumberKeyAllowed(char key, const std::string& decidingText);
 enum class TRawCopyResult {
     Done,      // the whole range (up to the end of the input) was copied
     Cancelled, // the user stopped it; what was copied stays
-    Failed,    // reading or writing failed; the output was removed
+    Failed,    // reading or writing failed; what was written so far stays
     Refused    // the output would be the input, or could not be replaced
 };
 
@@ -75,8 +75,9 @@ using TOutputFactory = std::function<std::unique_ptr<TStream>(const std::string&
 // Copies [start, end) of the input into a new output. The input is opened
 // read-only and never touched otherwise: an output equal to the input is
 // refused before anything is deleted. A range beyond the end of the input
-// ends at the end. A failed read or write ends as Failed and removes the
-// half-written output.
+// ends at the end. A failed read or write ends as Failed and leaves the
+// output as far as it was written: bytes the user may still want, never
+// deleted behind their back.
 TRawCopyReport RawCopyFile(const std::string& input, const std::string& output, int64_t start, int64_t end,
                            const TRawProgress& progress, const TOutputFactory& createOutput = nullptr);
 

@@ -2,6 +2,7 @@
 // same bytes, the dialog's arithmetic, and the copy's refusals and failures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "base/Exceptions.h"
@@ -187,18 +188,28 @@ TEST(RawCutter, ToBeyondTheEndStopsAtTheEnd)
     RemoveFile(out);
 }
 
-TEST(RawCutter, WriteFailureEndsAsFailureWithoutAHalfFile)
+TEST(RawCutter, WriteFailureEndsAsFailureAndKeepsWhatWasWritten)
 {
     test::TempFile in;
-    in.Write(Bytes(kRawCopyBlock * 2, 0x11));
+    Bytes data(kRawCopyBlock * 2);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(i * 7 + i / 251);
+    in.Write(data);
     const std::string out = test::UniqueTempName("raw_fail", ".ts");
+    // The disk fills 10 bytes into the second block.
     auto failing = [](const std::string& name) -> std::unique_ptr<TStream> {
         return std::make_unique<FailingStream>(std::make_unique<TFileStream>(name, fmCreate), kRawCopyBlock + 10);
     };
     const TRawCopyReport r = RawCopyFile(in.Name(), out, 0, kRawCopyBlock * 2, nullptr, failing);
     EXPECT_EQ(r.Result, TRawCopyResult::Failed);
     EXPECT_FALSE(r.Error.empty());
-    EXPECT_FALSE(FileExists(out));
+    EXPECT_EQ(r.Copied, kRawCopyBlock);
+    // The part that reached the disk stays, as the input's own first bytes.
+    ASSERT_TRUE(FileExists(out));
+    const Bytes kept = cleantest::ReadFile(out);
+    ASSERT_EQ(kept.size(), static_cast<size_t>(kRawCopyBlock + 10));
+    EXPECT_TRUE(std::equal(kept.begin(), kept.end(), data.begin()));
+    RemoveFile(out);
     // A missing input fails before any output exists.
     EXPECT_NE(RawCopyFile(in.Name() + ".missing", out, 0, 10, nullptr).Result, TRawCopyResult::Done);
     EXPECT_FALSE(FileExists(out));
