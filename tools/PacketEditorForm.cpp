@@ -379,6 +379,9 @@ void TPacketEditorForm::SearchSync() {
 }
 
 void TPacketEditorForm::PacketNumberEntered() {
+    // The box also loses the focus when the window closes: the close has
+    // asked about the edits already.
+    if (!Visible() || ModalResult() != mrNone) return;
     TTSPacketReader& r = *Raw_TSPacketReader;
     // Read before the question: writing the packet refills the box.
     const std::string text = Trim(sEdit1->Text());

@@ -727,6 +727,15 @@ TEST_F(PacketToolsTest, ClosingThePacketEditorAsksAboutUnwrittenChanges) {
          },
          false},
         {"OK", [](TPacketEditorForm& f) { Click(f.sBitBtn1); }, false},
+        // Escape while the packet number box has the focus: the box loses
+        // it as the window goes, and the question still comes once.
+        {"number box, Escape",
+         [](TPacketEditorForm& f) {
+             f.sEdit1->SetFocus();
+             PostMessageW(f.sEdit1->Handle(), WM_KEYDOWN, VK_ESCAPE, 1);
+             PostMessageW(f.sEdit1->Handle(), WM_KEYUP, VK_ESCAPE, 0xC0000001);
+         },
+         false},
     };
     for (const Way& way : ways) {
         SCOPED_TRACE(way.name);
