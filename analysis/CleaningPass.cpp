@@ -247,10 +247,7 @@ bool TCleaningPass::PrepareTables()
     if (pat->OutputPacket().Length != TS_PACKET_SIZE)
         pat->BuildPatPacket();
 
-    remaps_ = false;
-    for (int i = 0; i < t.FoundStreamCount; ++i)
-        if (t.FoundStreams[i].ReplacementPid >= 0 && t.FoundStreams[i].ReplacementPid != t.FoundStreams[i].Pid)
-            remaps_ = true;
+    remaps_ = Options.PidRemapCount > 0;
     if (remaps_) {
         engine_->Selection().PatchPmtEntry();
         pmt->BuildPmtPackets();
@@ -792,6 +789,7 @@ void TCleaningPass::ForgetRecordingChoices()
     Options.CutIn = 0;
     Options.CutOut = -1;
     Options.NewServiceId = -1;
+    Options.PidRemapCount = 0;
     PreserveList.Clear();
 }
 

@@ -80,6 +80,10 @@ struct TCleaningOptions {
     int64_t CutIn = 0;      // 90 kHz, relative to the stream start; 0 = from the start
     int64_t CutOut = -1;    // 90 kHz; -1 = the stream length of the analysis
     int NewServiceId = -1;  // -1 = unchanged
+    // Rows the patch dialog took a new PID from, one left at its own PID
+    // included: while there are any, the PMT is rebuilt with the new PIDs
+    // and logged as recreated, and every packet written is given its PID.
+    int PidRemapCount = 0;
     // Ring slots of the clean writer; large enough to reach back over the
     // largest PES packet the fixes patch (see CleaningPass.cpp).
     int WriterBufferPackets = 0;

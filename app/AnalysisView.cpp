@@ -77,7 +77,8 @@ void TAnalysisView::Preserve() {
 
 void TAnalysisView::Patch() {
     if (Busy() || !engine_->Analysed()) return;
-    TPatchForm::Execute(*engine_, cleaning_->Pass().Options.NewServiceId);
+    TCleaningOptions& options = cleaning_->Pass().Options;
+    TPatchForm::Execute(*engine_, options.NewServiceId, options.PidRemapCount);
 }
 
 void TAnalysisView::LanguageChanged(bool german) { panels_.LanguageChanged(german); }

@@ -101,11 +101,10 @@ void TPatchForm::SetTexts(bool german)
 
 void TPatchForm::ValueListEditor1Validate(TObject*, int, int row, const std::string& key, const std::string& value)
 {
-    int pid = 0;
-    if (ParseStreamPid(value, pid))
-        return;
-    ValueListEditor1->SetCells(1, row, key);
-    MessageDlg(StreamPidRangeMessage(German), mtWarning, mbOK);
+    // A value that is no PID gets the row's own PID back; the user sees it
+    // there, no message interrupts the editing.
+    if (!GridPidAccepted(value))
+        ValueListEditor1->SetCells(1, row, key);
 }
 
 std::vector<std::pair<std::string, std::string>> TPatchForm::Rows()
@@ -116,7 +115,7 @@ std::vector<std::pair<std::string, std::string>> TPatchForm::Rows()
     return rows;
 }
 
-bool TPatchForm::Execute(TAnalysisEngine& engine, int& newServiceId)
+bool TPatchForm::Execute(TAnalysisEngine& engine, int& newServiceId, int& pidRemapCount)
 {
     TPatchForm form(nullptr);
     form.SetTexts(LanguageIsGerman());
@@ -128,7 +127,10 @@ bool TPatchForm::Execute(TAnalysisEngine& engine, int& newServiceId)
         form.ValueListEditor1->Strings().Add(key + "=" + value);
     if (form.ShowModal() != mrOk)
         return false;
-    newServiceId = ApplyPatchChoices(engine, form.sEdit2->Text(), form.Rows()).NewServiceId;
+    const TPatchResult r = ApplyPatchChoices(engine, form.sEdit2->Text(), form.Rows());
+    newServiceId = r.NewServiceId;
+    if (r.RemapCount >= 0)
+        pidRemapCount = r.RemapCount;
     return true;
 }
 

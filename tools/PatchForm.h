@@ -49,8 +49,9 @@ public:
     std::vector<std::pair<std::string, std::string>> Rows();
 
     // The patch command: builds the dialog, shows it and, on OK, takes the
-    // choices into the engine's found streams and newServiceId.
-    static bool Execute(TAnalysisEngine& engine, int& newServiceId);
+    // choices into the engine's found streams, newServiceId and the number
+    // of PID remaps.
+    static bool Execute(TAnalysisEngine& engine, int& newServiceId, int& pidRemapCount);
 };
 
 class TTrashForm : public TForm {

@@ -371,17 +371,20 @@ bool TPlayThread::OpenMedia() {
     if (!query(IID_IBasicAudio, reinterpret_cast<void**>(&basicAudio_))) {
         Log("Failed to create Basic Audio");
         player_->hasBasicAudio_ = false;
-    } else if (!CheckHResult(basicAudio_->get_Volume(&db))) {
-        // A renderer that cannot tell its volume (Wine's answers E_NOTIMPL)
-        // cannot be given one either: no volume control, not an error.
-        Log("Failed to create Basic Audio");
-        ReleaseRef(basicAudio_);
-        player_->hasBasicAudio_ = false;
-        player_->volume_ = 0;
     } else {
         Log("Successfully created Basic Audio");
-        player_->hasBasicAudio_ = true;
-        player_->volume_ = VolumeDbToPercent(db);
+        if (!CheckHResult(basicAudio_->get_Volume(&db))) {
+            // A renderer that cannot tell its volume (Wine's answers
+            // E_NOTIMPL) cannot be given one either: no volume control, not
+            // an error. The log says which step failed, after the reason.
+            Log("Failed to read Basic Audio volume, no volume control");
+            ReleaseRef(basicAudio_);
+            player_->hasBasicAudio_ = false;
+            player_->volume_ = 0;
+        } else {
+            player_->hasBasicAudio_ = true;
+            player_->volume_ = VolumeDbToPercent(db);
+        }
     }
     if (!query(IID_IMediaPosition, reinterpret_cast<void**>(&mediaPosition_))) {
         Log("Failed to create Media Position");

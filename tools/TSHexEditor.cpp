@@ -11,7 +11,7 @@ namespace tw {
 void TColors::Changed() {
     if (!owner_) return;
     if (Background_ != owner_->Color()) owner_->SetColor(Background_);
-    owner_->Invalidate();
+    owner_->ColorsChanged();
 }
 
 namespace {
@@ -47,9 +47,27 @@ TTSHexEditor::TTSHexEditor(TComponent* owner) : TCustomControl(owner), colors_(s
     SetTabStop(true);
     SetBounds(0, 0, 400, 200);
     Measure();
+    // A new editor holds an empty buffer of its own. Forms built in code
+    // hand their data in before their components' Loaded, so the buffer is
+    // started here, where nothing has been given yet.
+    NewBuffer();
 }
 
-TTSHexEditor::~TTSHexEditor() = default;
+TTSHexEditor::~TTSHexEditor() {
+    // The caret's picture is released only once the caret is gone.
+    DropCaret();
+}
+
+void TTSHexEditor::NewBuffer() {
+    model_.Load(nullptr, 0);
+    fileName_ = "Untitled";
+    topRow_ = 0;
+}
+
+void TTSHexEditor::ColorsChanged() {
+    if (hasCaret_) MakeCaret();
+    Invalidate();
+}
 
 void TTSHexEditor::CreateParams(TCreateParams& p) {
     TCustomControl::CreateParams(p);
@@ -295,15 +313,37 @@ void TTSHexEditor::VScroll(int code, int thumb) {
     }
 }
 
+void TTSHexEditor::DropCaret() {
+    if (hasCaret_) DestroyCaret();
+    hasCaret_ = false;
+    caretBitmap_.Reset();
+}
+
 void TTSHexEditor::MakeCaret() {
     HWND h = HandleIfAllocated();
     if (!h) return;
-    if (hasCaret_) DestroyCaret();
+    DropCaret();
     const bool insert = AutoCaretMode && model_.InsertMode();
     const TCaretStyle style = insert ? csLeftLine : caretStyle_;
-    const int w = style == csLeftLine ? 2 : unit_;
-    const int ht = style == csBottomLine ? 2 : rowHeight_;
-    hasCaret_ = CreateCaret(h, nullptr, w, ht) != FALSE;
+    const int w = std::max(unit_, 1), ht = std::max(rowHeight_, 1);
+    RECT shape{0, 0, w, ht};
+    if (style == csLeftLine) shape.right = std::min(2, w);
+    else if (style == csBottomLine) shape.top = std::max(ht - 2, 0);
+    {
+        TWindowDC screen;
+        caretBitmap_ = TGdiObject<HBITMAP>(CreateCompatibleBitmap(screen, w, ht));
+    }
+    if (!caretBitmap_) return;
+    {
+        TMemoryDC dc;
+        TSelection pick(dc, caretBitmap_);
+        // Black inverts nothing: only the shape shows.
+        RECT all{0, 0, w, ht};
+        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        TGdiObject<HBRUSH> brush(CreateSolidBrush(ColorToRGB(Inverted(Look().CursorFrame))));
+        FillRect(dc, &shape, brush);
+    }
+    hasCaret_ = CreateCaret(h, caretBitmap_, w, ht) != FALSE;
     PlaceCaret();
     if (hasCaret_) ShowCaret(h);
 }
@@ -314,7 +354,7 @@ void TTSHexEditor::PlaceCaret() {
     model_.ByteCell(model_.CaretPos(), model_.CaretInChars(), model_.CaretNibble(), col, row);
     int x = ColumnLeft(col), y = (row - topRow_) * rowHeight_;
     if (row < topRow_ || y >= ClientRect().Height()) x = y = -1000; // parked outside
-    else if (caretStyle_ == csBottomLine && !(AutoCaretMode && model_.InsertMode())) y += rowHeight_ - 2;
+    // The picture carries the shape: it covers the whole cell.
     SetCaretPos(x, y);
 }
 
@@ -338,7 +378,7 @@ void TTSHexEditor::SkinFieldColors(const skin::TacFieldColors* colors) {
     if (colors ? skinColors_ == *colors : !skinColors_) return;
     if (colors) skinColors_ = *colors;
     else skinColors_.reset();
-    Invalidate();
+    ColorsChanged();
 }
 
 void TTSHexEditor::DrawCell(int col, int row, const TRect& r, const TLook& k) {
@@ -445,8 +485,7 @@ void TTSHexEditor::WndProc(TMessage& m) {
         return;
     case WM_KILLFOCUS:
         TCustomControl::WndProc(m);
-        if (hasCaret_) DestroyCaret();
-        hasCaret_ = false;
+        DropCaret();
         // Losing the focus ends a Shift selection.
         Invalidate();
         return;

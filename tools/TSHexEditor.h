@@ -13,6 +13,7 @@
 #include "skin/windows/acCtrlAdapter.h"
 #include "tools/engine/HexEditorModel.h"
 #include "ui/Controls.h"
+#include "ui/Guards.h"
 
 namespace tw {
 
@@ -145,7 +146,16 @@ private:
     // A scroll bar's request; `thumb` is where its thumb was let go.
     void VScroll(int code, int thumb);
     void PlaceCaret();
+    // The caret: a bitmap of one cell in the inverse of the cursor frame's
+    // colour, shaped by the caret style (the insert mode's left line with
+    // AutoCaretMode). The system shows it inverting what lies under it, so
+    // on the grid's background it takes the frame's colour.
     void MakeCaret();
+    void DropCaret();
+    // The colours changed: repaint, and the caret takes the new frame colour.
+    void ColorsChanged();
+    // Starts an empty buffer named "Untitled".
+    void NewBuffer();
     // The colours the grid is drawn in now: its own, or the skin's.
     struct TLook {
         TColor Background, Offset, OddColumn, EvenColumn, Chars, PositionBackground, PositionText, CursorFrame;
@@ -163,6 +173,9 @@ private:
     TCaretStyle caretStyle_ = csFull;
     bool focusFrame_ = true;
     bool hasCaret_ = false;
+    // The caret's picture, kept while the caret lives (the system draws
+    // from it).
+    TGdiObject<HBITMAP> caretBitmap_;
     bool altReleased_ = false;
     std::string fileName_ = "---";
     int unit_ = 8;

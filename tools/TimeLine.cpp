@@ -114,8 +114,9 @@ void TsTimeLine::WndProc(TMessage& m) {
             }
             break;
         case skin::AC_REFRESHSTATE:
-            if (skinData_->ActiveState()) {
-                skinData_->SetActiveState(false);
+            // The parent has finished updating: the control waited for it.
+            if (skinData_->Updating) {
+                skinData_->Updating = false;
                 Invalidate();
                 return;
             }
@@ -171,7 +172,9 @@ void TsTimeLine::Paint() {
         Canvas().Draw(0, 0, bmp.get());
         return;
     }
-    if (skinData_->CalcActiveState()) {
+    if (skinData_->Updating) {
+        // Nothing is drawn while the parent is still updating; the end of
+        // its update repaints the control.
         Canvas().SetPixel(0, 0, kMarkerColor);
         return;
     }
@@ -212,10 +215,10 @@ void TsTimeLine::DrawSliceBar(TBitmap& bmp) {
         paintBlock(slice, x1, model_.PcrToX(s.Slice_Out_PCR()) - x1);
     }
     TCanvas& c = bmp.Canvas();
-    // The scale lies on the control's own skin section, which can be dark:
-    // it takes that section's text colour, as a skinned gauge's text does.
-    const TColor scaleColor = ScaleColor();
-    c.Pen().SetColor(scaleColor);
+    // The ticks in black; the labels in the control's own font (its colour
+    // included), so that a window can give the scale the colour its
+    // background needs.
+    c.Pen().SetColor(clBlack);
     c.Brush().SetStyle(bsClear);
     for (const TScaleTick& t : model_.ScaleTicks()) {
         c.MoveTo(t.X, t.Y1);
@@ -224,18 +227,10 @@ void TsTimeLine::DrawSliceBar(TBitmap& bmp) {
         c.Font().Assign(Font());
         c.Font().SetName("Arial");
         c.Font().SetSize(t.FontSize);
-        c.Font().SetColor(scaleColor);
         const int x = std::max(0, model_.PcrToX(t.Pcr) - c.TextWidth(t.Label) / 2);
         c.TextOut(x, t.Y2, t.Label);
     }
     DrawPointer(c);
-}
-
-TColor TsTimeLine::ScaleColor() const {
-    skin::TsSkinManager* sm = skinData_->SkinManager();
-    const int index = skinData_->SkinIndex;
-    if (!sm || !sm->SkinIndexValid(index)) return clBlack;
-    return skin::ColorToRGB(sm->gd[static_cast<size_t>(index)].FontColor[0]);
 }
 
 void TsTimeLine::DrawPointer(TCanvas& c) {

@@ -66,10 +66,6 @@ public:
     TSliceHit HitTestSliceEdge(int x) const { return model_.HitTestSliceEdge(x); }
     void DragSliceEdge(int index, int x, bool isIn) { model_.DragSliceEdge(index, x, isIn); }
 
-    // The colour of the time scale's ticks and labels: the text colour of
-    // the control's skin section; black without one.
-    TColor ScaleColor() const;
-
     void Loaded() override;
     void WndProc(TMessage& m) override;
 

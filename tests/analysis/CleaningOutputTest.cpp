@@ -255,6 +255,7 @@ TEST_P(CleaningOutput, HoldsTheRecordingAndKeepsItsDigest)
         road.pass->Options.NewServiceId = 0x1234;
         ASSERT_GT(t.FoundStreamCount, 1);
         t.FoundStreams[1].ReplacementPid = 0x777;
+        road.pass->Options.PidRemapCount = 1;
     }
     const TCleaningResult result = road.Clean(out);
     // Damage is reported as errors; everything else is a plain success.

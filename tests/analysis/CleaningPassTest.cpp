@@ -871,6 +871,7 @@ TEST(CleaningRoad, CutRangeNewServiceIdAndRemappedPid)
     const int audioIndex = t.FoundStreamIndex(audioPid);
     ASSERT_GE(audioIndex, 0);
     t.FoundStreams[audioIndex].ReplacementPid = 0x777;
+    road.pass->Options.PidRemapCount = 1;
     const std::string out = TempName("cut");
     Cleanup cleanup{{out, ChangeFileExt(out, ".log")}};
     EXPECT_EQ(road.Clean(out), TCleaningResult::Success) << AllLog();

@@ -1,13 +1,17 @@
 // The hex editor control under Wine with real key and mouse messages: what
 // it asks of the dialog manager, its state event coming from the message
 // queue, Shift selection, the halves, markers, clicks on the blank column and
-// past the data.
+// past the data, the empty buffer of a new editor, the undo file and the
+// caret in the cursor frame's colour.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
+#include "base/SysUtils.h"
+#include "base/WinText.h"
 #include "skin/windows/sSkinProvider.h"
 #include "tools/TSHexEditor.h"
 #include "ui/Application.h"
@@ -276,4 +280,104 @@ TEST_F(HexEditorTest, TheControlsColourIsTheGridsBackground) {
     // And back the other way: the colour role repaints the control's colour.
     hex->Colors().SetBackground(clWhite);
     EXPECT_EQ(ColorToRGB(hex->Color()), ColorToRGB(clWhite));
+}
+
+// A new editor shows an empty buffer of its own, named "Untitled".
+TEST_F(HexEditorTest, ANewEditorHoldsAnEmptyUntitledBuffer) {
+    auto* fresh = new TTSHexEditor(form.get());
+    EXPECT_EQ(fresh->FileName(), "Untitled");
+    fresh->SetParent(form.get());
+    fresh->SetBounds(0, 0, 300, 100);
+    fresh->HandleNeeded();
+    EXPECT_EQ(fresh->FileName(), "Untitled");
+    EXPECT_EQ(fresh->Model().Size(), 0);
+    EXPECT_EQ(fresh->Model().RowCount(), 1);
+    EXPECT_EQ(fresh->Model().OffsetText(0), "0x0:");
+    EXPECT_FALSE(fresh->Modified());
+    EXPECT_FALSE(fresh->Model().CanUndo());
+    delete fresh;
+}
+
+namespace {
+
+std::string TempFolder() {
+    wchar_t buf[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH, buf);
+    return WideToUtf8(buf);
+}
+
+} // namespace
+
+// The undo records go to a file in the system's temporary folder: typing
+// makes it, Ctrl+Z takes the byte back from it, a new packet is never given
+// the old packet's bytes, and the file goes with the editor.
+TEST_F(HexEditorTest, UndoGoesThroughAFileInTheTempFolderThatGoesWithTheEditor) {
+    const std::string file = hex->Model().UndoFileName();
+    EXPECT_TRUE(SameText(ExtractFilePath(file), IncludeTrailingPathDelimiter(TempFolder()))) << file << " " << TempFolder();
+    EXPECT_FALSE(FileExists(file));
+    SendMessageW(hex->Handle(), WM_CHAR, L'7', 1);
+    EXPECT_EQ(hex->Model().Data()[0], 0x70);
+    ASSERT_TRUE(FileExists(file));
+    EXPECT_EQ(FileSizeOf(file), 33); // header and the byte as it was
+    Hold(VK_CONTROL, true);
+    Key('Z');
+    Hold(VK_CONTROL, false);
+    EXPECT_EQ(hex->Model().Data()[0], 0);
+    EXPECT_EQ(FileSizeOf(file), 0);
+
+    // Typed into one packet, then the next packet shown: Ctrl+Z has nothing
+    // to take back into it.
+    SendMessageW(hex->Handle(), WM_CHAR, L'a', 1);
+    TTSPacketBuffer next;
+    next.Length = 188;
+    for (int i = 0; i < 188; ++i) next.Data[i] = 0x47;
+    ASSERT_TRUE(hex->LoadPacketBuffer(next));
+    Hold(VK_CONTROL, true);
+    Key('Z');
+    Hold(VK_CONTROL, false);
+    EXPECT_EQ(hex->Model().Data(), std::vector<uint8_t>(188, 0x47));
+    EXPECT_FALSE(hex->Modified());
+
+    SendMessageW(hex->Handle(), WM_CHAR, L'1', 1);
+    EXPECT_TRUE(FileExists(file));
+    delete hex;
+    hex = nullptr;
+    EXPECT_FALSE(FileExists(file));
+}
+
+// The caret is the inverse of the cursor frame's colour laid over the cell,
+// so on the grid's white it shows in that colour: over the whole cell, or
+// only its bottom line for that style. The caret blinks: each look waits
+// for it, within a bound.
+TEST_F(HexEditorTest, TheCaretShowsInTheCursorFramesColourAndShape) {
+    hex->SetTag(skin::acNoSkinTag);
+    hex->SkinFieldColors(nullptr);
+    hex->Colors().SetBackground(clWhite);
+    const COLORREF frame = RGB(0x20, 0x60, 0xA0);
+    hex->Colors().SetCursorFrame(static_cast<TColor>(frame));
+    Application->ProcessMessages();
+    ASSERT_EQ(hex->Model().CaretPos(), 0);
+    ASSERT_EQ(GetFocus(), hex->Handle());
+    // Byte 0's first digit; the cell's top line and bottom line lie above
+    // and below the digit's ink.
+    const int x = hex->ColumnLeft(hex->Model().FirstHexColumn()) + 1;
+    const int top = 0, bottom = hex->RowHeight() - 1;
+    // The cell of byte 1 never has the caret.
+    const int otherX = hex->ColumnLeft(hex->Model().FirstHexColumn() + 2) + 1;
+    auto seen = [&](const std::function<bool(COLORREF, COLORREF, COLORREF)>& look) {
+        const uint64_t end = GetTickCount64Ms() + 3000;
+        while (GetTickCount64Ms() < end) {
+            HDC dc = GetDC(hex->Handle());
+            const COLORREF t = GetPixel(dc, x, top) & 0xFFFFFF, b = GetPixel(dc, x, bottom) & 0xFFFFFF,
+                           o = GetPixel(dc, otherX, top) & 0xFFFFFF;
+            ReleaseDC(hex->Handle(), dc);
+            if (look(t, b, o)) return true;
+            Application->ProcessMessages();
+            Sleep(10);
+        }
+        return false;
+    };
+    EXPECT_TRUE(seen([&](COLORREF t, COLORREF b, COLORREF o) { return t == frame && b == frame && o == 0xFFFFFF; }));
+    hex->SetCaretStyle(csBottomLine);
+    EXPECT_TRUE(seen([&](COLORREF t, COLORREF b, COLORREF o) { return t == 0xFFFFFF && b == frame && o == 0xFFFFFF; }));
 }

@@ -161,6 +161,14 @@ TEST_F(PreviewPlayerTest, Mpeg2RecordingOpensRunsPausesSeeksAndSteps) {
                              "Video size: 176 x 144", "Frames/sec: 25.00", "Frame rate: 40ms", "Graph released",
                              "Playback thread destroyed"})
         EXPECT_NE(log.find(line), std::string::npos) << line;
+    // The audio interface was there; only its volume could not be read, and
+    // the log says so in that order.
+    const size_t created = log.find("Successfully created Basic Audio");
+    const size_t volume = log.find("Failed to read Basic Audio volume");
+    EXPECT_NE(created, std::string::npos) << log;
+    EXPECT_NE(volume, std::string::npos) << log;
+    EXPECT_LT(created, volume);
+    EXPECT_EQ(log.find("Failed to create Basic Audio"), std::string::npos) << log;
 }
 
 TEST_F(PreviewPlayerTest, EndOfMediaPausesRestartsOrCloses) {

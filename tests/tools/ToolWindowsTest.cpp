@@ -380,7 +380,7 @@ TEST_F(ToolWindowsTest, PatchAndPreserveButtonsReachTheCleanedCopy) {
     EXPECT_EQ(caption, "Preserve streams");
     EXPECT_EQ(offered, (std::vector<std::string>{"$0104: Unknown"}));
 
-    // Patch: a PID out of range is put back with a message; then a new SID
+    // Patch: PIDs out of range are put back without a word; then a new SID
     // and new PIDs.
     std::string currentSid, grid;
     WhenShown([] { return Screen->ActiveForm() && Screen->ActiveForm()->Name() == "PatchForm"; }, [&] {
@@ -396,11 +396,13 @@ TEST_F(ToolWindowsTest, PatchAndPreserveButtonsReachTheCleanedCopy) {
         }
         ASSERT_GT(videoRow, 0);
         ASSERT_GT(audioRow, 0);
-        g->SetRow(videoRow);
-        g->EditValue();
-        g->InplaceEditor()->SetText("8192");
-        g->EndEdit(true);
-        EXPECT_EQ(g->Cells(1, videoRow), "$0101");
+        for (const char* bad : {"8192", "0", "x1"}) {
+            g->SetRow(videoRow);
+            g->EditValue();
+            g->InplaceEditor()->SetText(bad);
+            g->EndEdit(true);
+            EXPECT_EQ(g->Cells(1, videoRow), "$0101") << bad;
+        }
         g->SetCells(1, videoRow, "$0201");
         g->SetCells(1, audioRow, "$0202");
         f->sEdit2->SetText("$0077");
@@ -410,7 +412,7 @@ TEST_F(ToolWindowsTest, PatchAndPreserveButtonsReachTheCleanedCopy) {
     EXPECT_EQ(currentSid, "$0001");
     EXPECT_EQ(grid.find("$0100="), std::string::npos);
     EXPECT_NE(grid.find("$0104=$0104"), std::string::npos);
-    EXPECT_TRUE(AnyMessageHas("8190"));
+    EXPECT_TRUE(Messages().empty()) << Joined(Messages());
 
     g_dialogs.saveAnswer = out;
     Press(Form1->sBitBtn1);
@@ -440,6 +442,50 @@ TEST_F(ToolWindowsTest, PatchAndPreserveButtonsReachTheCleanedCopy) {
     EXPECT_EQ(pmtPids, (std::vector<int>{0x201, 0x202, 0x104}));
     EXPECT_FALSE(oldPids);
     EXPECT_TRUE(dataPackets);
+}
+
+// OK on the patch dialog with every row left as it is: each row still
+// counts as a PID remap, so the cleaned copy's PMT is rebuilt and logged as
+// recreated, while its bytes are those of a copy made without the dialog.
+TEST_F(ToolWindowsTest, PatchRowsLeftAsTheyAreStillRecreateThePmt) {
+    const test::TsStream s = test::SmallProgram({{2, 0x101, {}}, {3, 0x102, {}}}, -1, [](int64_t) { return Bytes(); });
+    const std::string in = Temp("samepids_in.ts");
+    WriteAll(in, s.Render());
+    const std::string plain = Temp("samepids_plain.ts"), patched = Temp("samepids_patched.ts");
+    files.push_back(ChangeFileExt(plain, ".log"));
+    files.push_back(ChangeFileExt(patched, ".log"));
+    Form1->OpenRecording(in);
+    ASSERT_TRUE(View()->Engine().Analysed()) << Form3->sMemo1->Lines().Text();
+
+    g_dialogs.saveAnswer = plain;
+    Press(Form1->sBitBtn1);
+    const std::string plainLog = Form3->sMemo1->Lines().Text();
+    EXPECT_EQ(plainLog.find("Recreated PMT:"), std::string::npos) << plainLog;
+
+    std::string grid;
+    WhenShown([] { return Screen->ActiveForm() && Screen->ActiveForm()->Name() == "PatchForm"; }, [&] {
+        auto* f = dynamic_cast<TPatchForm*>(Screen->ActiveForm());
+        ASSERT_NE(f, nullptr);
+        grid = f->ValueListEditor1->Strings().Text();
+        Press(f->sBitBtn1);
+    });
+    Press(Form1->sBitBtn3);
+    EXPECT_NE(grid.find("$0101=$0101"), std::string::npos) << grid;
+    EXPECT_NE(grid.find("$0102=$0102"), std::string::npos) << grid;
+    EXPECT_EQ(View()->Cleaning().Pass().Options.PidRemapCount, 2);
+
+    g_dialogs.saveAnswer = patched;
+    Press(Form1->sBitBtn1);
+    const std::string patchedLog = Form3->sMemo1->Lines().Text();
+    EXPECT_NE(patchedLog.find("Recreated PMT:"), std::string::npos) << patchedLog;
+    EXPECT_EQ(ReadAll(patched), ReadAll(plain));
+    EXPECT_FALSE(ReadAll(plain).empty());
+    // Both copies end as plain successes, the dialog asked nothing.
+    EXPECT_EQ(Messages(), std::vector<std::string>(2, "Process successfully completed!")) << Joined(Messages());
+
+    // The next recording starts without the count.
+    Form1->OpenRecording(in);
+    EXPECT_EQ(View()->Cleaning().Pass().Options.PidRemapCount, 0);
 }
 
 TEST_F(ToolWindowsTest, SourcesHeldByAnotherProgramAreProbedAndCopied) {

@@ -62,9 +62,14 @@ uint8_t ToMac(uint8_t c) {
 
 // --- data -------------------------------------------------------------------
 
+THexEditorModel::THexEditorModel(const std::string& undoFolder)
+    : undo_(std::make_unique<THexUndoStore>(undoFolder)) {}
+
 void THexEditorModel::Load(const uint8_t* data, size_t count) {
     data_.assign(data, data + count);
     changed_.assign(count, false);
+    DropCache();
+    undo_->Clear();
     modified_ = false;
     caret_ = 0;
     inChars_ = false;
@@ -233,9 +238,24 @@ std::string THexEditorModel::OffsetText(int row) const {
     }
 }
 
+uint8_t THexEditorModel::CachedByte(int64_t pos) const {
+    if (cache_.empty() || pos < cacheStart_ || pos >= cacheStart_ + ReadCacheLength()) {
+        // The window starts with the row the byte is drawn in.
+        cacheStart_ = RowStart(RowOfByte(pos));
+        const int64_t n = std::min<int64_t>(kReadCacheSize, Size() - cacheStart_);
+        cache_.assign(data_.begin() + cacheStart_, data_.begin() + cacheStart_ + n);
+    }
+    return cache_[static_cast<size_t>(pos - cacheStart_)];
+}
+
+void THexEditorModel::PutByte(int64_t pos, uint8_t value) {
+    data_[static_cast<size_t>(pos)] = value;
+    if (pos >= cacheStart_ && pos < cacheStart_ + ReadCacheLength()) cache_[static_cast<size_t>(pos - cacheStart_)] = value;
+}
+
 std::string THexEditorModel::HexText(int64_t pos) const {
     if (pos < 0 || pos >= Size()) return "";
-    const uint8_t b = data_[static_cast<size_t>(pos)];
+    const uint8_t b = CachedByte(pos);
     std::string s{kDigits[b >> 4], kDigits[b & 15]};
     if (SwapNibbles) std::swap(s[0], s[1]);
     return s;
@@ -243,7 +263,7 @@ std::string THexEditorModel::HexText(int64_t pos) const {
 
 char THexEditorModel::CharText(int64_t pos) const {
     if (pos < 0 || pos >= Size()) return ' ';
-    uint8_t b = data_[static_cast<size_t>(pos)];
+    uint8_t b = CachedByte(pos);
     switch (Translation) {
     case ttASCII: b = b < 128 ? b : 0; break;
     case ttMac: b = FromMac(b); break;
@@ -326,9 +346,13 @@ bool THexEditorModel::Admit(THexUndoKind kind, int64_t count) const {
 }
 
 void THexEditorModel::Store(THexUndoKind kind, int64_t pos, int64_t count, const uint8_t* saved, int64_t savedCount) {
-    TUndo u{kind, pos, count, {}, modified_};
-    if (saved && savedCount > 0) u.Bytes.assign(saved, saved + savedCount);
-    undo_.push_back(std::move(u));
+    THexUndoRecord r;
+    r.Kind = kind;
+    r.Pos = pos;
+    r.Count = count;
+    r.WasModified = modified_;
+    if (saved && savedCount > 0) r.Bytes.assign(saved, saved + savedCount);
+    undo_->Push(r);
     modified_ = true;
 }
 
@@ -337,6 +361,7 @@ void THexEditorModel::ClearChangedFrom(int64_t pos) {
 }
 
 void THexEditorModel::Remove(int64_t pos, int64_t count) {
+    DropCache();
     data_.erase(data_.begin() + pos, data_.begin() + pos + count);
     changed_.erase(changed_.begin() + pos, changed_.begin() + pos + count);
 }
@@ -347,16 +372,19 @@ bool THexEditorModel::TypeHexDigit(char c) {
     const int v = static_cast<int>(p - "0123456789abcdef0123456789ABCDEF") & 15;
     if (InsertMode() && nibble_ == 0) {
         if (!Admit(ukInsertNibble)) return false;
-        Store(ukInsertNibble, caret_, 1, nullptr, 0);
-        data_.insert(data_.begin() + caret_, static_cast<uint8_t>(SwapNibbles ? v : v << 4));
+        // The record keeps the byte the nibble makes.
+        const uint8_t b = static_cast<uint8_t>(SwapNibbles ? v : v << 4);
+        Store(ukInsertNibble, caret_, 1, &b, 1);
+        DropCache();
+        data_.insert(data_.begin() + caret_, b);
         changed_.insert(changed_.begin() + caret_, true);
     } else {
         if (!Admit(ukByteChanged)) return false;
-        uint8_t& b = data_[static_cast<size_t>(caret_)];
+        const uint8_t b = data_[static_cast<size_t>(caret_)];
         Store(ukByteChanged, caret_, 1, &b, 1);
         // The first digit shown is the high nibble, unless swapped.
         const bool high = (nibble_ == 0) != SwapNibbles;
-        b = static_cast<uint8_t>(high ? (b & 0x0F) | (v << 4) : (b & 0xF0) | v);
+        PutByte(caret_, static_cast<uint8_t>(high ? (b & 0x0F) | (v << 4) : (b & 0xF0) | v));
         changed_[static_cast<size_t>(caret_)] = true;
     }
     selAnchor_ = -1;
@@ -376,9 +404,9 @@ bool THexEditorModel::TypeChar(uint8_t c) {
         return InsertBuffer(&b, 1, caret_) && (SetCaret(caret_ + 1, true, 0), true);
     }
     if (!Admit(ukByteChanged)) return false;
-    uint8_t& d = data_[static_cast<size_t>(caret_)];
+    const uint8_t d = data_[static_cast<size_t>(caret_)];
     Store(ukByteChanged, caret_, 1, &d, 1);
-    d = b;
+    PutByte(caret_, b);
     changed_[static_cast<size_t>(caret_)] = true;
     selAnchor_ = -1;
     MoveCaretBy(1, false);
@@ -386,6 +414,7 @@ bool THexEditorModel::TypeChar(uint8_t c) {
 }
 
 void THexEditorModel::PutSelected(int64_t pos, const uint8_t* bytes, int64_t count) {
+    DropCache();
     data_.insert(data_.begin() + pos, bytes, bytes + count);
     changed_.insert(changed_.begin() + pos, static_cast<size_t>(count), false);
     // The marks behind the edit no longer sit on the bytes they marked.
@@ -549,19 +578,18 @@ bool THexEditorModel::MarkerKey(int digit, bool shift) {
 std::string THexEditorModel::UndoDescription() const {
     static const char* const kTexts[] = {"Byte changed",  "Byte(s) removed", "Insert buffer", "Replace selection",
                                          "Append buffer", "Insert nibble",   "Delete nibble", "Convert"};
-    return undo_.empty() ? "No Undo" : kTexts[undo_.back().Kind];
+    return undo_->Empty() ? "No Undo" : kTexts[undo_->LastKind()];
 }
 
 bool THexEditorModel::Undo() {
-    if (undo_.empty()) return false;
-    TUndo u = std::move(undo_.back());
-    undo_.pop_back();
+    THexUndoRecord u;
+    if (!undo_->Pop(u)) return false;
     auto insertSaved = [&] { PutSelected(u.Pos, u.Bytes.data(), static_cast<int64_t>(u.Bytes.size())); };
     switch (u.Kind) {
     case ukByteChanged:
     case ukDeleteNibble:
-        if (u.Pos < Size() && !u.Bytes.empty()) {
-            data_[static_cast<size_t>(u.Pos)] = u.Bytes[0];
+        if (u.Pos >= 0 && u.Pos < Size() && !u.Bytes.empty()) {
+            PutByte(u.Pos, u.Bytes[0]);
             changed_[static_cast<size_t>(u.Pos)] = false;
         }
         break;

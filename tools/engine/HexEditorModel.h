@@ -6,10 +6,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/Exceptions.h"
+#include "tools/engine/HexUndoStore.h"
 #include "ts/TSPacketViews.h"
 
 namespace tw {
@@ -22,28 +24,23 @@ public:
 enum TOffsetDisplayStyle { odHex, odDec, odOctal, odNone };
 enum TTranslationType { ttAnsi, ttDos8, ttASCII, ttMac, ttEBCDIC };
 
-// Undo kinds in the order of their descriptions.
-enum THexUndoKind {
-    ukByteChanged = 0,
-    ukBytesRemoved,
-    ukInsertBuffer,
-    ukReplaceSelection,
-    ukAppendBuffer,
-    ukInsertNibble,
-    ukDeleteNibble,
-    ukConvert,
-};
-
 // Keys the state machine knows (the control maps virtual keys to them).
 enum THexKey { hkLeft, hkRight, hkUp, hkDown, hkPageUp, hkPageDown, hkHome, hkEnd, hkTab, hkInsert, hkDelete, hkBack };
 
 class THexEditorModel {
 public:
     static constexpr int kMarkers = 10;
+    // Drawing reads the bytes through a window of the data this large.
+    static constexpr int64_t kReadCacheSize = 65536;
+
+    // The undo store goes to `undoFolder` (empty: the system's temporary
+    // folder).
+    explicit THexEditorModel(const std::string& undoFolder = {});
 
     // --- data
     // Replaces the data; no byte is changed afterwards, nothing modified,
-    // caret on the first digit of row 0, no selection.
+    // caret on the first digit of row 0, no selection, nothing to undo (an
+    // edit of the bytes before must never be undone into these).
     void Load(const uint8_t* data, size_t count);
     // The packet record's first Length bytes (at most its 256).
     bool LoadPacketBuffer(const TTSPacketBuffer& buffer);
@@ -116,6 +113,10 @@ public:
     std::string HexText(int64_t pos) const;
     // The character shown for a byte (MaskChar for those below 32 when masked).
     char CharText(int64_t pos) const;
+    // The read cache HexText and CharText read through: its first byte and
+    // its length (0 while it holds nothing).
+    int64_t ReadCacheStart() const { return cacheStart_; }
+    int64_t ReadCacheLength() const { return static_cast<int64_t>(cache_.size()); }
     // Which digit colour a nibble column takes: true for the odd groups
     // (the first group is odd).
     bool OddGroup(int col) const { return ((col - 2) / 2 / bytesPerColumn_) % 2 == 0; }
@@ -154,27 +155,32 @@ public:
     bool DeleteSelection();
 
     // --- undo
-    bool CanUndo() const { return !undo_.empty(); }
+    bool CanUndo() const { return !undo_->Empty(); }
     // "Byte changed", ...; "No Undo" when nothing can be undone.
     std::string UndoDescription() const;
     bool Undo();
-    void ResetUndo() { undo_.clear(); }
+    void ResetUndo() { undo_->Clear(); }
+    // The undo store's file (made with the first edit, deleted with the model).
+    const std::string& UndoFileName() const { return undo_->FileName(); }
 
     // Rows a page moves (set by the control from its height).
     int PageRows = 8;
 
 private:
-    struct TUndo {
-        THexUndoKind Kind;
-        int64_t Pos;
-        int64_t Count;
-        std::vector<uint8_t> Bytes;
-        bool WasModified;
-    };
     // The gate of every edit: refused on an empty buffer (except insert and
     // append) and, without size changes, for edits that change the length.
     bool Admit(THexUndoKind kind, int64_t count = 0) const;
+    // Stores the undo record of an admitted edit before the edit is made:
+    // when the store fails, its exception leaves the data untouched.
     void Store(THexUndoKind kind, int64_t pos, int64_t count, const uint8_t* saved, int64_t savedCount);
+    // The byte at pos through the read cache, refilled from the row of pos
+    // when pos lies outside it.
+    uint8_t CachedByte(int64_t pos) const;
+    // A byte's new value into the data and, when it lies in the cache, into
+    // the cache too.
+    void PutByte(int64_t pos, uint8_t value);
+    // Bytes moved (inserted or removed): the cache no longer matches.
+    void DropCache() { cache_.clear(); }
     void ClearChangedFrom(int64_t pos);
     void Remove(int64_t pos, int64_t count);
     // Puts bytes in at pos, unchanged and selected.
@@ -197,7 +203,9 @@ private:
     mutable std::vector<int64_t> lineStarts_;
     mutable int64_t linesSize_ = -1;
     mutable int linesWidth_ = 0;
-    std::vector<TUndo> undo_;
+    std::unique_ptr<THexUndoStore> undo_;
+    mutable std::vector<uint8_t> cache_;
+    mutable int64_t cacheStart_ = 0;
     int markers_[kMarkers] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
     int bytesPerLine_ = 16;
     int bytesPerColumn_ = 2;

@@ -52,6 +52,12 @@ bool ParseStreamPid(const std::string& text, int& pid)
     return true;
 }
 
+bool GridPidAccepted(const std::string& text)
+{
+    int64_t v = 0;
+    return TryStrToInt64(text, v) && v >= 1 && v <= 8191;
+}
+
 std::string StreamPidRangeMessage(bool german)
 {
     return german ? "Eine PID f\xC3\xBCr einen Stream muss zwischen 1 und 8190 ($0001 bis $1FFE) liegen!"

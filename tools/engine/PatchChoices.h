@@ -30,6 +30,9 @@ TPatchChoices FillPatchChoices(const TAnalysisEngine& engine, int newServiceId);
 
 // A grid value that is a PID a stream may take.
 bool ParseStreamPid(const std::string& text, int& pid);
+// The grid's check of an edited value: a number from 1 to 8191. Anything
+// else is put back to the row's key, without a word to the user.
+bool GridPidAccepted(const std::string& text);
 // The message for a value that is not such a PID.
 std::string StreamPidRangeMessage(bool german);
 
@@ -46,8 +49,10 @@ struct TPatchResult {
 // Takes the dialog's values back: the new service identifier (-1 when it
 // does not convert, is not 1..65,535 or equals the current one) and, when it
 // converted, each row's new PID into its found stream's replacement PID.
-// When the identifier does not convert, the replacement PIDs stay as they
-// were and RemapCount is -1.
+// RemapCount counts the rows that gave a found stream a new PID, a row left
+// at its own PID included. When the identifier does not convert, the
+// replacement PIDs stay as they were and RemapCount is -1 (the count chosen
+// before stays as well).
 TPatchResult ApplyPatchChoices(TAnalysisEngine& engine, const std::string& newSidText,
                                const std::vector<std::pair<std::string, std::string>>& rows);
 

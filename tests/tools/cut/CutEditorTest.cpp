@@ -24,6 +24,7 @@
 #include "base/Streams.h"
 #include "base/SysUtils.h"
 #include "base/WinText.h"
+#include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/SkinOptions.h"
 #include "skin/engine/data/acSkinPack.h"
 #include "skin/engine/data/sSkinManager.h"
@@ -338,11 +339,8 @@ TEST_F(CutEditorTest, TheEditorIsSkinnedKeepsItsLayoutAtItsLeastSizeAndCopiesThe
         }
         EXPECT_EQ(f.sMaskEdit3->EditMask(), "!90:00:00.000;1;_");
         EXPECT_EQ(f.sMaskEdit2->MaxLength(), 12);
-        // The time scale is written in the skin's text colour, not black on
-        // the dark bar.
         TsTimeLine& tl = *f.sTimeLine1;
         ASSERT_TRUE(tl.SkinData().Skinned());
-        EXPECT_NE(tl.ScaleColor(), clBlack);
         tl.Repaint();
 
         MINMAXINFO mmi{};
@@ -407,6 +405,109 @@ TEST_F(CutEditorTest, TheEditorIsSkinnedKeepsItsLayoutAtItsLeastSizeAndCopiesThe
         for (const std::string& u : unskinned) all += u + " ";
         return all;
     }();
+    EXPECT_EQ(TimeLineForm, nullptr);
+}
+
+namespace {
+
+// The time line as it paints itself into a picture that starts out in one
+// colour, one number per pixel.
+struct TimeLinePicture {
+    int w = 0, h = 0;
+    std::vector<COLORREF> px;
+    COLORREF At(int x, int y) const { return px[size_t(y) * size_t(w) + size_t(x)]; }
+};
+constexpr COLORREF kUnpainted = RGB(0x12, 0x34, 0x56);
+TimeLinePicture PaintOf(TsTimeLine& tl) {
+    TimeLinePicture p;
+    p.w = tl.Width();
+    p.h = tl.Height();
+    TBitmap pic(p.w, p.h, pf24bit);
+    pic.Canvas().Brush().SetColor(static_cast<TColor>(kUnpainted));
+    pic.Canvas().FillRect(TRect(0, 0, p.w, p.h));
+    TMessage paint{WM_PAINT, reinterpret_cast<WPARAM>(pic.Canvas().Handle()), 0, 0};
+    tl.WndProc(paint);
+    for (int y = 0; y < p.h; ++y)
+        for (int x = 0; x < p.w; ++x) p.px.push_back(pic.Canvas().Pixels(x, y) & 0xFFFFFF);
+    return p;
+}
+
+} // namespace
+
+// The scale under the bar: ticks in black, labels in the control's font and
+// its colour, whatever the skin section's text colour. While the parent says
+// it is updating, only the corner pixel is touched, until the parent's end
+// of the update; a parent that answers "active" does not blank the control.
+TEST_F(CutEditorTest, TheTimeScaleIsBlackWithLabelsInTheControlsFontAndWaitsForTheParentsUpdate) {
+    RegWriteBool(kSettingsKey, "NoPreview", true);
+    Form1->NoPreview = true;
+    WhenModal([&](TTimeLineForm& f) {
+        TsTimeLine& tl = *f.sTimeLine1;
+        skin::TsSkinManager* sm = tl.SkinData().SkinManager();
+        ASSERT_TRUE(tl.SkinData().Skinned());
+        ASSERT_NE(sm, nullptr);
+        // The section's text colour is neither of the colours looked for.
+        const COLORREF sectionText = ColorToRGB(sm->gd[size_t(tl.SkinData().SkinIndex)].FontColor[0]) & 0xFFFFFF;
+        ASSERT_NE(sectionText, 0u);
+        ASSERT_NE(sectionText, 0x0000FFu);
+
+        // One hour: hour ticks at both ends of the bar, from 4 to 16 pixels
+        // under it (bar 20 high from y 2), label "1:00" from y 36 centred on
+        // the last tick.
+        tl.SetMaxPCR(97200000000LL);
+        tl.Font().SetColor(clRed);
+        const int space = tl.SpaceH(), bar = tl.SliceBarHeight();
+        ASSERT_EQ(bar, 20);
+        ASSERT_GE(tl.Height(), bar + 30);
+        const int first = space, last = tl.Width() - space;
+        TimeLinePicture p = PaintOf(tl);
+        for (int x : {first, last})
+            for (int y = bar + 4; y < bar + 16; ++y) EXPECT_EQ(p.At(x, y), 0u) << x << "," << y;
+        int red = 0, section = 0;
+        for (int y = bar + 16; y < p.h; ++y)
+            for (int x = std::max(last - 30, 0); x < p.w; ++x) {
+                const COLORREF c = p.At(x, y);
+                if (GetRValue(c) >= 0xC0 && GetGValue(c) <= 0x40 && GetBValue(c) <= 0x40) ++red;
+                if (c == sectionText) ++section;
+            }
+        EXPECT_GT(red, 0);
+        EXPECT_EQ(section, 0);
+
+        // The parent is updating (the skin says so through the control's
+        // messages): the corner pixel alone.
+        tl.Perform(skin::SM_ALPHACMD, skin::SkinWParam(skin::AC_SETUPDATING, 1), 0);
+        EXPECT_TRUE(tl.SkinData().Updating);
+        p = PaintOf(tl);
+        EXPECT_EQ(p.At(0, 0), 0xFF00FFu);
+        int touched = 0;
+        for (size_t i = 1; i < p.px.size(); ++i) touched += p.px[i] != kUnpainted;
+        EXPECT_EQ(touched, 0);
+        // The update ends (sub-command 6): the whole control again.
+        tl.Perform(skin::SM_ALPHACMD, skin::SkinWParam(skin::AC_REFRESHSTATE), 0);
+        EXPECT_FALSE(tl.SkinData().Updating);
+        p = PaintOf(tl);
+        EXPECT_EQ(p.At(first, bar + 10), 0u);
+        EXPECT_NE(p.At(0, 0), 0xFF00FFu);
+
+        // On a panel that answers "active" (its background is to be
+        // renewed) the control still paints itself whole.
+        auto* panel = new skin::TsPanel(&f);
+        panel->SetParent(&f);
+        panel->SetBounds(0, 0, tl.Width(), tl.Height());
+        TWinControl* home = tl.Parent();
+        tl.SetParent(panel);
+        panel->SkinData.BGChangedFlag = true;
+        EXPECT_EQ(SendMessageW(panel->Handle(), skin::SM_ALPHACMD, skin::SkinWParam(skin::AC_QUERYACTIVE), 0), 1);
+        p = PaintOf(tl);
+        // The panel's frame may have made the control narrower.
+        EXPECT_EQ(p.At(first, bar + 10), 0u);
+        EXPECT_EQ(p.At(tl.Width() - space, bar + 10), 0u);
+        tl.SetParent(home);
+        delete panel;
+        f.sBitBtn2->Click();
+    });
+    Form1->sBitBtn4Click();
+    EXPECT_FALSE(g_gaveUp);
     EXPECT_EQ(TimeLineForm, nullptr);
 }
 

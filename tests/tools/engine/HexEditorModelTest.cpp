@@ -3,8 +3,13 @@
 // mode, selection and markers, undo, and the bounded packet record.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <numeric>
 
+#include "base/Streams.h"
+#include "base/SysUtils.h"
+#include "tests/support/TsBuilder.h"
 #include "tools/engine/HexEditorModel.h"
 
 using namespace tw;
@@ -299,4 +304,176 @@ TEST(HexEditorModel, KeysAndMarkersFollowRowsOfTheirOwnLengths) {
     ASSERT_TRUE(m.DeleteSelection());
     ASSERT_EQ(m.Size(), 88);
     EXPECT_EQ(m.RowStart(m.RowCount() - 1) + m.RowLength(m.RowCount() - 1), 88);
+}
+
+namespace {
+
+// A folder of its own for a test's undo files, removed with what is left in it.
+struct UndoFolder {
+    std::string Name = IncludeTrailingPathDelimiter(test::UniqueTempName("hexundo", ""));
+    UndoFolder() { ForceDirectories(Name); }
+    ~UndoFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(std::filesystem::u8path(Name), ec);
+    }
+};
+
+std::vector<uint8_t> FileBytes(const std::string& name) {
+    std::vector<uint8_t> out(static_cast<size_t>(std::max<int64_t>(FileSizeOf(name), 0)));
+    if (out.empty()) return out;
+    TFileStream f(name, fmOpenRead | fmShareDenyNone);
+    f.ReadBuffer(out.data(), static_cast<int64_t>(out.size()));
+    return out;
+}
+
+int64_t Int64At(const std::vector<uint8_t>& b, size_t at) {
+    int64_t v = 0;
+    for (int i = 7; i >= 0; --i) v = (v << 8) | b[at + static_cast<size_t>(i)];
+    return v;
+}
+
+} // namespace
+
+// Every edit leaves a record of a 32-byte header and the bytes it saved in a
+// file of the undo folder, named by 8 hexadecimal digits; undoing reads the
+// records back from the file's end, a load forgets them, and the file goes
+// with the model.
+TEST(HexEditorModel, UndoRecordsLiveInAFileThatGoesWithTheModel) {
+    UndoFolder folder;
+    std::string file;
+    {
+        THexEditorModel m(folder.Name);
+        const auto bytes = Counting(188);
+        m.Load(bytes.data(), bytes.size());
+        file = m.UndoFileName();
+        EXPECT_EQ(ExtractFilePath(file), folder.Name);
+        const std::string name = ExtractFileName(file);
+        ASSERT_EQ(name.size(), 12u) << name;
+        EXPECT_EQ(name.find_first_not_of("0123456789ABCDEF"), 8u) << name;
+        EXPECT_EQ(name.substr(8), ".hxu");
+        EXPECT_FALSE(FileExists(file)); // nothing to undo yet
+
+        // A changed byte saves that one byte: 32 + 1.
+        m.SetCaret(5, false, 0);
+        ASSERT_TRUE(m.TypeHexDigit('a'));
+        EXPECT_EQ(FileSizeOf(file), 33);
+        std::vector<uint8_t> b = FileBytes(file);
+        ASSERT_EQ(b.size(), 33u);
+        EXPECT_EQ(b[0], 0); // kind "Byte changed"
+        EXPECT_EQ(b[4], 0); // not modified before
+        EXPECT_EQ(Int64At(b, 8), 5);
+        EXPECT_EQ(Int64At(b, 16), 1);
+        EXPECT_EQ(Int64At(b, 24), 1);
+        EXPECT_EQ(b[32], 0x05); // the byte as it was
+        ASSERT_TRUE(m.TypeHexDigit('f'));
+        EXPECT_EQ(FileSizeOf(file), 66);
+        b = FileBytes(file);
+        EXPECT_EQ(b[33 + 4], 1); // modified by then
+        EXPECT_EQ(b[65], 0xA5);
+        // Replacing three bytes by two saves the three: 32 + 3.
+        m.SetSelStart(10);
+        m.SetSelEnd(12);
+        const uint8_t two[] = {0xEE, 0xDD};
+        ASSERT_TRUE(m.ReplaceSelection(two, 2));
+        EXPECT_EQ(FileSizeOf(file), 66 + 35);
+        // Inserting keeps only place and count.
+        const uint8_t three[] = {1, 2, 3};
+        ASSERT_TRUE(m.InsertBuffer(three, 3, 0));
+        EXPECT_EQ(FileSizeOf(file), 101 + 32);
+        EXPECT_EQ(m.UndoDescription(), "Insert buffer");
+
+        // Back, record by record, from the file.
+        ASSERT_TRUE(m.Undo());
+        EXPECT_EQ(FileSizeOf(file), 101);
+        EXPECT_EQ(m.Size(), 187);
+        EXPECT_EQ(m.UndoDescription(), "Replace selection");
+        ASSERT_TRUE(m.Undo());
+        EXPECT_EQ(FileSizeOf(file), 66);
+        EXPECT_EQ(m.Data(), [] {
+            auto v = Counting(188);
+            v[5] = 0xAF;
+            return v;
+        }());
+        ASSERT_TRUE(m.Undo());
+        EXPECT_EQ(m.Data()[5], 0xA5);
+        ASSERT_TRUE(m.Undo());
+        EXPECT_EQ(FileSizeOf(file), 0);
+        EXPECT_EQ(m.Data(), Counting(188));
+        EXPECT_FALSE(m.Modified());
+        EXPECT_FALSE(m.Undo());
+        EXPECT_EQ(m.UndoDescription(), "No Undo");
+
+        // A nibble put in saves one byte as well.
+        m.AllowInsertMode = true;
+        m.Key(hkInsert, false, false);
+        m.SetCaret(0, false, 0);
+        ASSERT_TRUE(m.TypeHexDigit('7'));
+        EXPECT_EQ(m.Size(), 189);
+        EXPECT_EQ(FileSizeOf(file), 33);
+        EXPECT_EQ(m.UndoDescription(), "Insert nibble");
+        ASSERT_TRUE(m.Undo());
+        EXPECT_EQ(m.Data(), Counting(188));
+
+        // New data: what was done to the old bytes is never undone into them.
+        m.Key(hkInsert, false, false);
+        m.SetCaret(3, false, 0);
+        ASSERT_TRUE(m.TypeHexDigit('e'));
+        const auto other = std::vector<uint8_t>(188, 0x47);
+        m.Load(other.data(), other.size());
+        EXPECT_FALSE(m.CanUndo());
+        EXPECT_FALSE(m.Undo());
+        EXPECT_EQ(m.Data(), other);
+        EXPECT_EQ(FileSizeOf(file), 0);
+        EXPECT_TRUE(FileExists(file));
+
+        // Two models never share a file.
+        THexEditorModel second(folder.Name);
+        EXPECT_NE(second.UndoFileName(), file);
+    }
+    EXPECT_FALSE(FileExists(file));
+}
+
+// The bytes are drawn through a 64 KiB window of the data: it starts at the
+// row of the byte asked for, moves when a row outside it is drawn, takes a
+// typed byte in place and is read afresh after bytes moved.
+TEST(HexEditorModel, DrawingReadsThroughA64KiBWindowThatFollowsRowsAndEdits) {
+    THexEditorModel m;
+    const auto bytes = Counting(200000); // byte i holds i mod 256
+    m.Load(bytes.data(), bytes.size());
+    EXPECT_EQ(m.ReadCacheLength(), 0);
+    EXPECT_EQ(m.HexText(0), "00");
+    EXPECT_EQ(m.ReadCacheStart(), 0);
+    EXPECT_EQ(m.ReadCacheLength(), 65536);
+    EXPECT_EQ(m.HexText(65535), "FF");
+    EXPECT_EQ(m.ReadCacheStart(), 0);
+    EXPECT_EQ(m.HexText(65536), "00");
+    EXPECT_EQ(m.ReadCacheStart(), 65536);
+    // 150001 lies in the row from 150000; 50000 bytes are left from there.
+    EXPECT_EQ(m.HexText(150001), "F1");
+    EXPECT_EQ(m.ReadCacheStart(), 150000);
+    EXPECT_EQ(m.ReadCacheLength(), 50000);
+    EXPECT_EQ(m.HexText(199999), "3F");
+
+    m.SetCaret(150001, false, 0);
+    ASSERT_TRUE(m.TypeHexDigit('0'));
+    ASSERT_TRUE(m.TypeHexDigit('0'));
+    EXPECT_EQ(m.HexText(150001), "00");
+    EXPECT_EQ(m.ReadCacheStart(), 150000);
+    // Typed outside the window: shown right once its row is drawn.
+    m.SetCaret(5, false, 0);
+    ASSERT_TRUE(m.TypeHexDigit('c'));
+    EXPECT_EQ(m.HexText(5), "C5");
+    EXPECT_EQ(m.ReadCacheStart(), 0);
+    // Bytes moved: everything behind them is read again.
+    const uint8_t one[] = {0xAB};
+    ASSERT_TRUE(m.InsertBuffer(one, 1, 0));
+    EXPECT_EQ(m.HexText(0), "AB");
+    EXPECT_EQ(m.HexText(6), "C5");
+    EXPECT_EQ(m.HexText(150002), "00");
+    ASSERT_TRUE(m.Undo());
+    EXPECT_EQ(m.HexText(0), "00");
+    EXPECT_EQ(m.HexText(5), "C5");
+    ASSERT_TRUE(m.Undo());
+    EXPECT_EQ(m.HexText(5), "05");
+    EXPECT_EQ(m.CharText(0x47), 'G');
 }

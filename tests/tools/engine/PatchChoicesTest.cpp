@@ -63,6 +63,9 @@ TEST(PatchChoices, DialogRowsAndChecks)
     EXPECT_TRUE(ParseStreamPid("1", pid));
     for (const char* bad : {"0", "8191", "$1FFF", "8192", "65535", "x", ""})
         EXPECT_FALSE(ParseStreamPid(bad, pid)) << bad;
+    // The grid's own check: any PID up to 8191, nothing else.
+    for (const char* good : {"1", "$0001", "8191", "$1FFF", "$0300"}) EXPECT_TRUE(GridPidAccepted(good)) << good;
+    for (const char* bad : {"0", "8192", "$2000", "-1", "x", ""}) EXPECT_FALSE(GridPidAccepted(bad)) << bad;
     EXPECT_TRUE(CheckPatchRows({{"$0300", "$0300"}, {"$0301", "$0400"}}, 0x100, false).empty());
     EXPECT_NE(CheckPatchRows({{"$0300", "$2000"}}, 0x100, false).find("8190"), std::string::npos);
     EXPECT_FALSE(CheckPatchRows({{"$0300", "$0400"}, {"$0301", "$0400"}}, 0x100, false).empty());
@@ -90,6 +93,7 @@ TEST(PatchChoices, CleanedCopyCarriesTheNewSidAndPids)
     EXPECT_EQ(r.NewServiceId, 0x77);
     EXPECT_EQ(r.RemapCount, 2);
     road.pass->Options.NewServiceId = r.NewServiceId;
+    road.pass->Options.PidRemapCount = r.RemapCount;
     const std::string out = TempName("patched");
     files.Files = {out, ChangeFileExt(out, ".log")};
     ASSERT_EQ(road.Clean(out), TCleaningResult::Success);
@@ -111,6 +115,44 @@ TEST(PatchChoices, CleanedCopyCarriesTheNewSidAndPids)
     EXPECT_NE(probe.find("id=0x400"), std::string::npos) << probe;
     EXPECT_NE(probe.find("id=0x401"), std::string::npos) << probe;
     EXPECT_EQ(probe.find("id=0x300"), std::string::npos) << probe;
+}
+
+// OK on the dialog with every row left at its own PID still counts each row
+// as a remap: the copy's PMT is rebuilt and logged as recreated, the
+// streams keep their PIDs. Without the dialog the PMT is left as it was.
+TEST(PatchChoices, RowsLeftAtTheirOwnPidStillRecreateThePmt)
+{
+    Cleanup files;
+    Road road;
+    ASSERT_TRUE(road.Analyse(DataFile("h264_ac3.ts")));
+    const std::string plain = TempName("unpatched"), patched = TempName("patched_same");
+    files.Files = {plain, ChangeFileExt(plain, ".log"), patched, ChangeFileExt(patched, ".log")};
+    ASSERT_EQ(road.Clean(plain), TCleaningResult::Success);
+    const std::string before = AllLog();
+    EXPECT_EQ(before.find("Recreated PMT:"), std::string::npos) << before;
+
+    const TPatchChoices c = FillPatchChoices(*road.engine, -1);
+    // The rows as the dialog shows them, each key its own value.
+    ASSERT_FALSE(c.Rows.empty());
+    for (const auto& [key, value] : c.Rows) EXPECT_EQ(key, value);
+    const TPatchResult r = ApplyPatchChoices(*road.engine, c.NewSid, c.Rows);
+    EXPECT_EQ(r.NewServiceId, -1);
+    EXPECT_EQ(r.RemapCount, static_cast<int>(c.Rows.size()));
+    road.pass->Options.NewServiceId = r.NewServiceId;
+    road.pass->Options.PidRemapCount = r.RemapCount;
+    ASSERT_EQ(road.Clean(patched), TCleaningResult::Success);
+    const std::string after = AllLog().substr(before.size());
+    EXPECT_NE(after.find("Recreated PMT:"), std::string::npos) << after;
+    // No entry moved: nothing to patch in it.
+    EXPECT_EQ(after.find("Patching PMT entry"), std::string::npos) << after;
+    const OutputCheck o = CheckOutput(patched);
+    EXPECT_EQ(o.PmtStreamPids, (std::vector<int>{0x300, 0x301}));
+    EXPECT_EQ(o.PmtCrcErrors + o.PatCrcErrors, 0);
+    EXPECT_EQ(ReadFile(patched), ReadFile(plain));
+
+    // A new recording forgets the count with the other choices.
+    road.pass->ForgetRecordingChoices();
+    EXPECT_EQ(road.pass->Options.PidRemapCount, 0);
 }
 
 TEST(PreserveChoices, TickedStreamReachesTheCopyAndItsPmt)
