@@ -49,6 +49,8 @@ void TComponent::DestroyComponents() {
         TComponent* c = components_.back();
         components_.pop_back();
         c->owner_ = nullptr; // it must not unlink itself again
+        // The ones that stay drop what they hold of it while it is whole.
+        Notification(c, opRemove);
         delete c;
     }
 }
@@ -64,6 +66,19 @@ void TComponent::RemoveComponent(TComponent* c) {
     c->owner_ = nullptr;
 }
 
+void TComponent::Notification(TComponent* component, TOperation operation) {
+    // Copy: a receiver may free components of its own.
+    std::vector<TComponent*> snapshot = components_;
+    for (TComponent* c : snapshot) {
+        if (c != component && std::find(components_.begin(), components_.end(), c) != components_.end())
+            c->Notification(component, operation);
+    }
+}
+
+void TComponent::NotifyOwner(TOperation operation) {
+    if (owner_) owner_->Notification(this, operation);
+}
+
 TComponent* TComponent::FindComponent(const std::string& name) const {
     for (TComponent* c : components_)
         if (c->name_ == name) return c;
@@ -73,6 +88,14 @@ TComponent* TComponent::FindComponent(const std::string& name) const {
 void TComponent::BeginLoading() {
     state_ |= csLoading;
     for (TComponent* c : components_) c->BeginLoading();
+}
+
+void TComponent::SetDesigning(bool designing) {
+    if (designing)
+        state_ |= csDesigning;
+    else
+        state_ &= ~csDesigning;
+    for (TComponent* c : components_) c->SetDesigning(designing);
 }
 
 void TComponent::Loaded() { state_ &= ~csLoading; }

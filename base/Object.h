@@ -31,6 +31,9 @@ enum TComponentStateFlag : unsigned {
     csDesigning = 1u << 2,
 };
 
+// What a Notification reports of a component: it arrived or it is going.
+enum TOperation { opInsert, opRemove };
+
 // A component is destroyed by its owner: when the owner goes, it deletes the
 // components it owns, the last created first. A component deleted by hand
 // removes itself from its owner first.
@@ -62,13 +65,30 @@ public:
     // (in creation order) and finally on this one.
     void LoadTree();
 
+    // Marks the component and what it owns as edited by a designer (or not).
+    // The program itself never designs; the skin's designer paths are
+    // checked with it.
+    void SetDesigning(bool designing);
+
     // Marks the component as going away before its destructor chain runs.
     void Destroying() { state_ |= csDestroying; }
+
+    // Told that a component arrived under this one's owner or is going
+    // away; by default every owned component is told in turn, so whatever
+    // sits on a form hears of its siblings.
+    virtual void Notification(TComponent* component, TOperation operation);
+    // Tells the owner (and through it the owner's components) of this
+    // component. A C++ object has its final class only once its own
+    // constructor has run, so the component whose siblings must know its
+    // class calls this at the end of its constructor (opInsert) and at the
+    // start of its destructor (opRemove); nothing happens without an owner.
+    void NotifyOwner(TOperation operation);
 
 protected:
     void InsertComponent(TComponent* c);
     void RemoveComponent(TComponent* c);
-    // Deletes the owned components now (reverse creation order); derived
+    // Deletes the owned components now (reverse creation order), telling
+    // the remaining ones of each before it goes (Notification); derived
     // classes whose members are used by their children call this first
     // in their own destructor.
     void DestroyComponents();

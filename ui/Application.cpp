@@ -321,6 +321,14 @@ void TApplication::HandleException(TObject* sender) {
     handlingException_ = false;
 }
 
+void TApplication::ActivateApp(bool active) {
+    // Every top-level window of the thread hears WM_ACTIVATEAPP: one notice
+    // per change.
+    if (active == active_) return;
+    active_ = active;
+    PostMessageW(Handle(), active ? CM_ACTIVATE : CM_DEACTIVATE, 0, 0);
+}
+
 int TApplication::HookMainWindow(TMessageHandler hook) {
     int k = nextHookKey_++;
     hooks_.push_back(Hook{k, std::move(hook)});

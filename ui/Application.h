@@ -123,6 +123,13 @@ public:
     // A control going away must not stay the mouse or hint control.
     void ControlDestroyed(TControl* c);
 
+    // Whether one of the application's windows is the active window. A form
+    // that hears WM_ACTIVATEAPP reports here; on every change the
+    // application posts CM_ACTIVATE or CM_DEACTIVATE to its own window,
+    // where the main-window hooks hear it.
+    bool Active() const { return active_; }
+    void ActivateApp(bool active);
+
     void Minimize();
     void Restore();
     void BringToFront();
@@ -155,6 +162,7 @@ private:
     THintWindow* hintWindow_ = nullptr;
     std::function<THintWindow*(TComponent*)> makeHintWindow_;
     bool handlingException_ = false;
+    bool active_ = false;
 };
 
 // The one application object (created on first use of the library).

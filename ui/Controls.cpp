@@ -186,6 +186,11 @@ TControl::TControl(TComponent* owner) : TComponent(owner), font_(std::make_uniqu
 }
 
 TControl::~TControl() {
+    // What the control owns goes while the control is still whole: an owned
+    // component may give back something it took from its owner (a message
+    // procedure, a colour) in its destructor.
+    Destroying();
+    DestroyComponents();
     if (Application) Application->ControlDestroyed(this);
     if (TCustomForm* f = ParentForm()) {
         if (f->activeControl_ == this) f->activeControl_ = nullptr;
@@ -208,6 +213,7 @@ void TControl::SetParent(TWinControl* parent) {
     if (parent == parent_) return;
     if (parent == this) throw EInvalidOperation("A control cannot be its own parent");
     if (parent_) {
+        parent_->Perform(CM_CONTROLLISTCHANGE, reinterpret_cast<WPARAM>(this), 0);
         if (!IsWindowed()) Invalidate();
         auto& v = parent_->controls_;
         v.erase(std::remove(v.begin(), v.end(), this), v.end());
@@ -222,7 +228,11 @@ void TControl::SetParent(TWinControl* parent) {
         if (parentFont_) ParentFontChanged();
         if (parentColor_) ParentColorChanged();
         if (align_ != alNone) parent_->Realign();
-        if (!IsWindowed()) Invalidate();
+        if (!IsWindowed()) {
+            Invalidate();
+            // A windowed control tells its parent once its window is made.
+            parent_->Perform(CM_CONTROLLISTCHANGE, reinterpret_cast<WPARAM>(this), 1);
+        }
     }
 }
 
@@ -497,6 +507,10 @@ void TControl::WndProc(TMessage& m) {
 TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
 
 TWinControl::~TWinControl() {
+    // Owned components first, while the window and the children are there
+    // (an adapter on this control gives the window procedure back).
+    Destroying();
+    DestroyComponents();
     // Children still parented here go with their parent (as owned ones go
     // with their owner).
     while (!controls_.empty()) delete controls_.back();
@@ -510,9 +524,9 @@ TWinControl* TWinControl::FromHandle(HWND h) {
 }
 
 HWND TWinControl::Handle() {
-    if (!handle_ && !creatingHandle_) {
-        creatingHandle_ = true;
-        TScopeExit created([this] { creatingHandle_ = false; });
+    if (!handle_ && !(controlState_ & csCreating)) {
+        controlState_ |= csCreating;
+        TScopeExit created([this] { controlState_ &= ~csCreating; });
         CreateWnd();
     }
     return handle_;
@@ -556,6 +570,14 @@ void TWinControl::CreateWnd() {
     }
     // Keep the children's z-order as their list order.
     Realign();
+    if (!announced_) {
+        // The owner's components hear of the control once it is whole and
+        // has its window (its class is only final after its constructor):
+        // a skin on the form adapts a control made after the form was
+        // skinned.
+        announced_ = true;
+        NotifyOwner(opInsert);
+    }
 }
 
 void TWinControl::CreateWindowHandle(const TCreateParams& p) {
@@ -839,6 +861,7 @@ void TWinControl::SetParent(TWinControl* parent) {
             DestroyWnd();
     }
     if (parent && parent->HandleAllocated() && !handle_) Handle();
+    if (parent_ == parent && parent) parent->Perform(CM_CONTROLLISTCHANGE, reinterpret_cast<WPARAM>(this), 1);
 }
 
 void TWinControl::ColorChanged() {
@@ -954,6 +977,11 @@ void TWinControl::PaintHandler(TMessage& m) {
 
 void TWinControl::PaintTo(HDC dc, int x, int y) {
     if (!Handle()) return;
+    // The control paints a copy of itself: a skin must not treat this as
+    // the window's own paint.
+    const TControlState before = controlState_;
+    controlState_ |= csPaintCopy;
+    TScopeExit copied([this, before] { controlState_ = (controlState_ & ~csPaintCopy) | (before & csPaintCopy); });
     TSavedDCState saved(dc);
     OffsetViewportOrgEx(dc, x, y, nullptr);
     SendMessageW(handle_, WM_PRINT, reinterpret_cast<WPARAM>(dc),
@@ -1005,6 +1033,12 @@ void TWinControl::WndProc(TMessage& m) {
     case WM_CHAR: done = KeyMessage(m); break;
     case WM_CONTEXTMENU: done = ContextMenuMessage(m); break;
     case WM_MOUSELEAVE: MouseLeft(); break;
+    case CM_CONTROLLISTCHANGE:
+        // Controls placed anywhere on a form are news to the form: the
+        // notice goes up to it.
+        if (parent_) parent_->Perform(m.Msg, m.WParam, m.LParam);
+        done = true;
+        break;
     default: done = IsMouseMsg(m.Msg) && RouteMouseMessage(m); break;
     }
     if (!done) TControl::WndProc(m);

@@ -29,6 +29,22 @@ enum TVerticalAlignment { taAlignTop, taAlignBottom, taVerticalCenter };
 enum TBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 enum TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
 
+// What a control is doing at the moment (its control state). The values are
+// the ones the skin code tests by number.
+using TControlState = unsigned;
+// Its window is being made (CreateWindowEx and the children's windows).
+constexpr TControlState csCreating = 0x40;
+// It paints a copy of itself into a DC that is not its window's (PaintTo, a
+// parent painting its graphic children into a buffer).
+constexpr TControlState csPaintCopy = 0x80;
+
+// What kind of painter a control is (its control style).
+using TControlStyle = unsigned;
+// It paints every pixel of its rectangle: nothing of the parent shows through.
+constexpr TControlStyle csOpaque = 0x01;
+// It is not shown while its form is being designed.
+constexpr TControlStyle csNoDesignVisible = 0x02;
+
 class TControl : public TComponent {
 public:
     explicit TControl(TComponent* owner);
@@ -106,6 +122,11 @@ public:
     TPopupMenu* PopupMenu() const { return popupMenu_; }
     void SetPopupMenu(TPopupMenu* m) { popupMenu_ = m; }
 
+    TControlState ControlState() const { return controlState_; }
+    void SetControlState(TControlState s) { controlState_ = s; }
+    TControlStyle ControlStyle() const { return controlStyle_; }
+    void SetControlStyle(TControlStyle s) { controlStyle_ = s; }
+
     // --- painting and messages
     virtual void Invalidate();
     virtual void Update() {}
@@ -164,6 +185,8 @@ protected:
     bool clicking_ = false;
 
     TWinControl* parent_ = nullptr;
+    TControlState controlState_ = 0;
+    TControlStyle controlStyle_ = 0;
     int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
     TAlign align_ = alNone;
     TAnchors anchors_ = akLeft | akTop;
@@ -312,7 +335,8 @@ protected:
     bool doubleBuffered_ = false;
     int alignLock_ = 0;
     bool aligning_ = false;
-    bool creatingHandle_ = false;
+    // The owner was told of this control (first window made).
+    bool announced_ = false;
     TControl* captureControl_ = nullptr;
     HBRUSH bgBrush_ = nullptr;
     COLORREF bgBrushColor_ = 0;

@@ -77,6 +77,27 @@ TCustomForm::~TCustomForm() {
 
 TForm::TForm(TComponent* owner) : TCustomForm(owner) {}
 
+// ---------------------------------------------------------------- TCustomFrame
+
+TCustomFrame::TCustomFrame(TComponent* owner) : TWinControl(owner) {
+    width_ = 320;
+    height_ = 240;
+}
+
+TCustomFrame::~TCustomFrame() {
+    Destroying();
+    DestroyComponents();
+}
+
+void TCustomFrame::CreateParams(TCreateParams& p) {
+    TWinControl::CreateParams(p);
+    // Its controls are reached by Tab like the form's own.
+    p.Style |= WS_CLIPCHILDREN;
+    p.ExStyle |= WS_EX_CONTROLPARENT;
+}
+
+TFrame::TFrame(TComponent* owner) : TCustomFrame(owner) {}
+
 void TCustomForm::CreateParams(TCreateParams& p) {
     p.ClassName = Utf8ToWide(ClassName());
     p.ClassStyle = CS_DBLCLKS;
@@ -202,6 +223,7 @@ void TCustomForm::SetMenu(TMainMenu* m) {
     if (handle_) {
         ::SetMenu(handle_, m ? m->Handle() : nullptr);
         DrawMenuBar(handle_);
+        Perform(CM_MENUCHANGED, 0, 0);
     }
 }
 
@@ -488,7 +510,11 @@ void TCustomForm::PaintWindow(HDC dc) {
 }
 
 void TCustomForm::WndProc(TMessage& m) {
-    if (Application && Application->MainForm() == this && Application->CallMainWindowHooks(m)) return;
+    // The form's own activation notices are not the application's: the
+    // hooks hear those from the application's window.
+    if (Application && Application->MainForm() == this && m.Msg != CM_ACTIVATE && m.Msg != CM_DEACTIVATE &&
+        Application->CallMainWindowHooks(m))
+        return;
     switch (m.Msg) {
     case CM_SHOWINGCHANGED: {
         if (m.WParam) {
@@ -534,6 +560,12 @@ void TCustomForm::WndProc(TMessage& m) {
         } else {
             if (OnDeactivate) OnDeactivate(this);
         }
+        // Whatever took over the form's procedure hears of it too.
+        Perform(LOWORD(m.WParam) != WA_INACTIVE ? CM_ACTIVATE : CM_DEACTIVATE, 0, 0);
+        return;
+    case WM_ACTIVATEAPP:
+        DefaultHandler(m);
+        if (Application) Application->ActivateApp(m.WParam != 0);
         return;
     case WM_COMMAND:
         if (m.LParam == 0 && HIWORD(m.WParam) == 0) {

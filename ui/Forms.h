@@ -149,6 +149,24 @@ public:
     explicit TForm(TComponent* owner);
 };
 
+// A frame: a windowed container of controls that is placed on a form (or on
+// another container) like any control. It is not a form: no border, no
+// caption, no place in Screen's forms. Its owned components (an adapter
+// dropped on it) go first when it is destroyed, while it is still whole.
+class TCustomFrame : public TWinControl {
+public:
+    explicit TCustomFrame(TComponent* owner);
+    ~TCustomFrame() override;
+
+protected:
+    void CreateParams(TCreateParams& p) override;
+};
+
+class TFrame : public TCustomFrame {
+public:
+    explicit TFrame(TComponent* owner);
+};
+
 // Screen size, the forms that exist, and the application-wide cursor.
 class TScreen : public TObject {
 public:

@@ -360,7 +360,11 @@ bool TMenu::IsShortCut(TShortCut sc) {
 TMainMenu::TMainMenu(TComponent* owner) : TMenu(owner, false) {}
 
 void TMainMenu::MenuChanged() {
-    if (form_ && form_->HandleAllocated()) DrawMenuBar(form_->HandleIfAllocated());
+    if (form_ && form_->HandleAllocated()) {
+        DrawMenuBar(form_->HandleIfAllocated());
+        // A skin that draws the menu line itself measures it again.
+        form_->Perform(CM_MENUCHANGED, 0, 0);
+    }
 }
 
 TPopupMenu::TPopupMenu(TComponent* owner) : TMenu(owner, true) {}

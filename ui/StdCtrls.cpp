@@ -25,6 +25,12 @@ TLabel::TLabel(TComponent* owner) : TGraphicControl(owner) {
     height_ = 13;
 }
 
+void TLabel::SetTransparent(bool t) {
+    transparent_ = t;
+    SetControlStyle(t ? ControlStyle() & ~csOpaque : ControlStyle() | csOpaque);
+    Invalidate();
+}
+
 UINT TLabel::DrawTextFlags() const {
     UINT f = DT_EXPANDTABS;
     if (wordWrap_) f |= DT_WORDBREAK;

@@ -25,7 +25,9 @@ public:
     bool WordWrap() const { return wordWrap_; }
     void SetWordWrap(bool w);
     bool Transparent() const { return transparent_; }
-    void SetTransparent(bool t) { transparent_ = t; Invalidate(); }
+    // An opaque label fills its rectangle with its colour (control style
+    // csOpaque); a transparent one lets its parent show around the text.
+    void SetTransparent(bool t);
     // "&" marks an accelerator unless ShowAccelChar is off.
     bool ShowAccelChar() const { return showAccelChar_; }
     void SetShowAccelChar(bool s) { showAccelChar_ = s; Invalidate(); }

@@ -48,9 +48,9 @@ int MixChannel(int transparency, int parent, int own)
 
 TsFrameAdapter::TsFrameAdapter(tw::TComponent* owner) : tw::TComponent(owner)
 {
-    auto* frame = dynamic_cast<tw::TWinControl*>(owner);
-    if (dynamic_cast<tw::TCustomForm*>(owner))
-        frame = nullptr;
+    // Only a frame is handled: an edit, a list or a form has a painting of
+    // its own that a group box picture must not cover.
+    tw::TFrame* frame = dynamic_cast<tw::TFrame*>(owner);
     skinData_ = std::make_unique<TsCommonData>(frame, false);
     if (skinData_->SkinSection().empty() || skinData_->SkinSection() == ClassName())
         skinData_->SetSkinSection("GROUPBOX");
@@ -410,7 +410,10 @@ void TsFrameAdapter::WndProc(tw::TMessage& m)
         return;
     case WM_PARENTNOTIFY: {
         const WORD event = LOWORD(m.WParam);
-        if ((event != WM_CREATE && event != WM_DESTROY) || frame_->IsLoading()) {
+        // While the frame's own window is being made its children's windows
+        // come with it; the skin reaches them once the frame is whole.
+        if ((event != WM_CREATE && event != WM_DESTROY) || frame_->IsLoading() ||
+            (frame_->ControlState() & tw::csCreating)) {
             old_(m);
             return;
         }

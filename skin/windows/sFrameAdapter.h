@@ -14,6 +14,7 @@
 #include "skin/engine/link/sCommonData.h"
 #include "skin/windows/acSBUtils.h"
 #include "ui/Controls.h"
+#include "ui/Forms.h"
 
 namespace skin {
 
@@ -24,13 +25,13 @@ inline constexpr const char* kFrameAdapterMisplaced = "TsFrameAdapter adapter mu
 
 class TsFrameAdapter : public tw::TComponent {
 public:
-    // owner: the frame. Anything but a windowed control that is not a form
-    // leaves the adapter without a frame: it says so and does nothing.
+    // owner: the frame. Anything but a frame leaves the adapter without one:
+    // it says so and replaces no procedure.
     explicit TsFrameAdapter(tw::TComponent* owner);
     ~TsFrameAdapter() override;
 
     TsCommonData& SkinData() { return *skinData_; }
-    tw::TWinControl* Frame() const { return frame_; }
+    tw::TFrame* Frame() const { return frame_; }
     TacScrollWnd* ScrollAdapter() const { return scroll_.get(); }
     void Loaded() override;
     // The frame's colour while skinned: the section's, the parent's for a
@@ -58,7 +59,7 @@ private:
     bool UnskinnedCommand(tw::TMessage& m);
     void Repaint(UINT flags);
     std::unique_ptr<TsCommonData> skinData_;
-    tw::TWinControl* frame_ = nullptr;
+    tw::TFrame* frame_ = nullptr;
     tw::TWndMethod old_;
     std::unique_ptr<TacScrollWnd> scroll_;
     bool outOfParent_ = false;

@@ -2,6 +2,7 @@
 
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/windows/sSkinProvider.h"
+#include "ui/Forms.h"
 
 namespace skin {
 
@@ -54,9 +55,16 @@ TsMDIForm::TsMDIForm(TsSkinProvider* provider, HWND client) : provider_(provider
 
 TsMDIForm::~TsMDIForm() { DisconnectFromClient(); }
 
+bool TsMDIForm::Designing() const
+{
+    const tw::TCustomForm* form = provider_ ? provider_->Form() : nullptr;
+    return form && (form->ComponentState() & tw::csDesigning);
+}
+
 void TsMDIForm::ConnectToClientIfNeeded()
 {
-    if (!adapter_)
+    // A form being designed keeps the system's MDI area.
+    if (!adapter_ && !Designing())
         ConnectToClient();
 }
 
@@ -83,7 +91,11 @@ void TsMDIForm::RepaintFrame()
     if (!provider_ || !provider_->Form() || !provider_->Form()->HandleAllocated())
         return;
     provider_->SkinData().BGChangedFlag = true;
-    SendMessageW(provider_->Form()->Handle(), WM_NCPAINT, 1, 0);
+    // As the provider's own procedure does before a whole new frame: no
+    // caption button stays hot from before (the frame picture is built
+    // anew from BGChanged, title included).
+    provider_->hotCode_ = -1;
+    SendMessageA(provider_->Form()->Handle(), WM_NCPAINT, 0, 0);
 }
 
 } // namespace skin

@@ -42,7 +42,8 @@ public:
     TsMDIForm(const TsMDIForm&) = delete;
     TsMDIForm& operator=(const TsMDIForm&) = delete;
 
-    // Adapts the client unless it is adapted already.
+    // Adapts the client unless it is adapted already or the form is being
+    // designed.
     void ConnectToClientIfNeeded();
     // A new adapter (the old one freed) while the provider is skinned; none
     // otherwise.
@@ -56,6 +57,7 @@ public:
     int FrameRepaints() const { return repaints_; }
 
 private:
+    bool Designing() const;
     TsSkinProvider* provider_;
     HWND client_;
     std::unique_ptr<TacMDIWnd> adapter_;

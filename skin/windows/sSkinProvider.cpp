@@ -222,15 +222,20 @@ TsSkinManager* TsSkinProvider::SkinManager() const { return skinData_->SkinManag
 
 void TsSkinProvider::SetSkinManager(TsSkinManager* m) { skinData_->SetSkinManager(m); }
 
-void TsSkinProvider::Notification(tw::TComponent* component, bool inserted)
+void TsSkinProvider::Notification(tw::TComponent* component, tw::TOperation operation)
 {
-    auto* m = dynamic_cast<TsSkinManager*>(component);
-    if (!m)
+    tw::TComponent::Notification(component, operation);
+    const bool inserted = operation == tw::opInsert;
+    if (auto* m = dynamic_cast<TsSkinManager*>(component)) {
+        if (inserted && !skinData_->SkinManager())
+            skinData_->SetSkinManager(m);
+        else if (!inserted && skinData_->SkinManager() == m)
+            skinData_->SetSkinManager(nullptr);
         return;
-    if (inserted && !skinData_->SkinManager())
-        skinData_->SetSkinManager(m);
-    else if (!inserted && skinData_->SkinManager() == m)
-        skinData_->SetSkinManager(nullptr);
+    }
+    auto* control = dynamic_cast<tw::TWinControl*>(component);
+    if (inserted && control && control != form_ && ctrlAdapter_ && !IsDestroying() && ctrlAdapter_->CanAdapt(control))
+        ctrlAdapter_->AdaptControl(control);
 }
 
 void TsSkinProvider::Loaded()

@@ -183,8 +183,9 @@ public:
 
     void Loaded() override;
     // A skin manager placed on the form becomes the skin link's; the skin
-    // link forgets a manager that goes away.
-    void Notification(tw::TComponent* component, bool inserted);
+    // link forgets a manager that goes away. A windowed control that arrives
+    // while the form is skinned gets its adapter at once.
+    void Notification(tw::TComponent* component, tw::TOperation operation) override;
 
     // True while the skin is applied and the frame is drawn from it.
     bool Skinned() const { return skinned_; }
@@ -305,6 +306,8 @@ public:
 
 private:
     friend class TsProviderBorderSide;
+    // Resets the frame's repaint marks before it asks for a full repaint.
+    friend class TsMDIForm;
     struct TMeasures {
         int Width = 0, Height = 0;
         int Border = 0;      // frame width the system keeps around the client

@@ -68,6 +68,10 @@ std::string ProgramFolderOfProcess()
 
 TsSkinManager::TsSkinManager(tw::TComponent* owner) : tw::TComponent(owner), ProgramFolder(ProgramFolderOfProcess())
 {
+    // Whatever already sits on the owner (a form's provider without a
+    // manager) learns of the manager first, before it becomes the default
+    // one: a provider that finds no manager takes this one as its own.
+    NotifyOwner(tw::opInsert);
     Announcer->ManagerCreated(*this);
     UpdateThirdLists();
     if (!DefaultManager) {
@@ -90,6 +94,8 @@ TsSkinManager::~TsSkinManager()
     FreeTables();
     if (isDefault_) PlatformAnnouncer().DefaultManagerDestroyed(*this);
     if (DefaultManager == this) DefaultManager = nullptr;
+    // The owner's components drop their references to this manager.
+    NotifyOwner(tw::opRemove);
 }
 
 int TsSkinManager::GetSkinIndex(const std::string& section) const

@@ -896,11 +896,9 @@ void BlitControlCache(tw::TControl* control, TsCommonData& data, int srcX, int s
         for (int i = 0; i < w->ControlCount(); ++i) {
             tw::TControl* c = w->Controls(i);
             if (!c->Visible()) continue;
-            if (!c->IsWindowed() && !Designing(c)) {
-                // Graphic children that draw over a see-through background stay in.
-                auto* label = dynamic_cast<tw::TLabel*>(c);
-                if (!label || label->Transparent()) continue;
-            }
+            // Graphic children that draw over a see-through background stay
+            // in; an opaque one (its control style says so) paints its own.
+            if (!c->IsWindowed() && !Designing(c) && !(c->ControlStyle() & tw::csOpaque)) continue;
             const TRect b = c->BoundsRect();
             if (b.Right <= r.Left || b.Left >= r.Right || b.Bottom <= r.Top || b.Top >= r.Bottom) continue;
             ExcludeClipRect(dc, b.Left + shift.X, b.Top + shift.Y, b.Right + shift.X, b.Bottom + shift.Y);

@@ -53,13 +53,15 @@ TColor GetWindowColor(HWND wnd);
 
 // The first form in the owner chain, starting with the component itself.
 tw::TCustomForm* GetOwnerForm(tw::TComponent* component);
+// The first frame in the owner chain, starting with the component itself.
+tw::TCustomFrame* GetOwnerFrame(tw::TComponent* component);
 HWND GetTopParentWindow(HWND wnd);
 class TSkinnedFormLink;
 // Hands the message to the notification hook of the form's first provider
 // that is not going away; returns that provider (nullptr: none).
 TSkinnedFormLink* NotifyProviderHook(tw::TCustomForm* form, tw::TMessage& message);
 // A control that exists in full: has its window (windowed ones), a parent,
-// and is neither loading nor going away.
+// and is neither loading, having its window made, nor going away.
 bool ControlIsReady(tw::TControl* control);
 
 TPoint GetMousePos();
@@ -76,11 +78,14 @@ UINT TextFlagsByAlignment(tw::TAlignment alignment);
 void PlaceAfterControl(tw::TWinControl* overlay, tw::TWinControl* control);
 
 // A graphic child that shows in the DC: visible, at least 1 x 1, not going
-// away, and its bounds visible in the DC (parent coordinates).
+// away, not hidden from the designer, and its bounds visible in the DC
+// (parent coordinates).
 bool GraphicChildNeedsPaint(tw::TControl* child, HDC dc);
 // Paints the parent's graphic children into the DC, moved by offset, through
-// a buffer over the parent's background; a child whose top-left pixel comes
-// out as the key colour $FF00FF is left transparent.
+// a buffer over the parent's background (an opaque child over its own
+// colour); a child whose top-left pixel comes out as the key colour $FF00FF
+// is left transparent. While the parent paints a copy of itself, so does
+// each child.
 void PaintGraphicChildren(HDC dc, tw::TWinControl* parent, TPoint offset);
 
 // Paints the control with its windowed children into the bitmap at (x, y)

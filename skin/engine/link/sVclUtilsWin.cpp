@@ -145,6 +145,15 @@ tw::TCustomForm* GetOwnerForm(tw::TComponent* component)
     return nullptr;
 }
 
+tw::TCustomFrame* GetOwnerFrame(tw::TComponent* component)
+{
+    for (; component; component = component->Owner()) {
+        if (auto* frame = dynamic_cast<tw::TCustomFrame*>(component))
+            return frame;
+    }
+    return nullptr;
+}
+
 TSkinnedFormLink* NotifyProviderHook(tw::TCustomForm* form, tw::TMessage& message)
 {
     for (int i = 0; form && i < form->ComponentCount(); ++i) {
@@ -172,7 +181,7 @@ bool ControlIsReady(tw::TControl* control)
     tw::TWinControl* win;
     if (IsWindowedControl(control, win) && !win->HandleAllocated())
         return false;
-    return !control->IsLoading() && !control->IsDestroying() && control->Parent() != nullptr;
+    return !(control->ControlState() & tw::csCreating) && !control->IsLoading() && !control->IsDestroying() && control->Parent() != nullptr;
 }
 
 TPoint GetMousePos()
@@ -378,7 +387,7 @@ bool GraphicChildNeedsPaint(tw::TControl* child, HDC dc)
         return false;
     if (!child->Visible() && !(child->ComponentState() & tw::csDesigning))
         return false;
-    if (child->Width() < 1 || child->Height() < 1)
+    if (child->Width() < 1 || child->Height() < 1 || (child->ControlStyle() & tw::csNoDesignVisible))
         return false;
     const RECT r = child->BoundsRect().ToRECT();
     return RectVisible(dc, &r) != FALSE;
@@ -386,14 +395,9 @@ bool GraphicChildNeedsPaint(tw::TControl* child, HDC dc)
 
 namespace {
 
-// A graphic child that paints every pixel of its own: a label or picture
-// that is not transparent.
-bool OpaqueGraphicChild(tw::TControl* child)
-{
-    if (auto* label = dynamic_cast<tw::TLabel*>(child))
-        return !label->Transparent();
-    return false;
-}
+// A graphic child that paints every pixel of its own (a label that is not
+// transparent, for one) says so in its control style.
+bool OpaqueGraphicChild(tw::TControl* child) { return (child->ControlStyle() & tw::csOpaque) != 0; }
 
 // What lies behind a graphic child: its own colour when it is opaque, else
 // the parent's picture at the child's place, or the parent's colour.
@@ -454,6 +458,22 @@ void PaintGraphicChildren(HDC dc, tw::TWinControl* parent, TPoint offset)
         {
             TOriginScope origin(mem, child->Left(), child->Top());
             IntersectClipRect(mem, 0, 0, child->Width(), child->Height());
+            // A parent that paints a copy of itself has its children paint
+            // copies too, for this one call.
+            const tw::TControlState before = child->ControlState();
+            const bool copy = (parent->ControlState() & tw::csPaintCopy) != 0;
+            if (copy)
+                child->SetControlState(before | tw::csPaintCopy);
+            struct TRestore {
+                tw::TControl* c;
+                tw::TControlState s;
+                bool on;
+                ~TRestore()
+                {
+                    if (on)
+                        c->SetControlState((c->ControlState() & ~tw::csPaintCopy) | (s & tw::csPaintCopy));
+                }
+            } restore{child, before, copy};
             child->Perform(WM_PAINT, reinterpret_cast<WPARAM>(mem), 0);
         }
         painted.push_back(child);

@@ -36,7 +36,7 @@ protected:
         form->Answer = 0x203040;
         form->SetBounds(60, 60, 400, 300);
         form->Show();
-        frame = new tw::TPanel(form);
+        frame = new tw::TFrame(form);
         frame->SetParent(form);
         frame->SetBounds(20, 20, 200, 150);
         child = new test::TSkinnedPanel(frame);
@@ -63,7 +63,7 @@ protected:
     }
     TsSkinManager manager;
     test::TSkinnedForm* form = nullptr;
-    tw::TPanel* frame = nullptr;
+    tw::TFrame* frame = nullptr;
     test::TSkinnedPanel* child = nullptr;
 };
 

@@ -99,7 +99,7 @@ TEST_F(MdiFrameTest, TheMdiClientIsAdaptedOnceWhileSkinnedAndRepaintsTheFrame)
 
 TEST_F(MdiFrameTest, AFrameWearsItsSectionAndGetsItsProcedureBack)
 {
-    auto* frame = new tw::TPanel(form);
+    auto* frame = new tw::TFrame(form);
     frame->SetParent(form);
     frame->SetBounds(10, 10, 150, 100);
     tw::Application->ProcessMessages();
