@@ -98,7 +98,10 @@ public:
     static void EndModalLoops()
     {
         EndMenu();
-        while (HWND dlg = VisibleThreadWindow(L"#32770")) {
+        for (int i = 0; i < 16; ++i) {
+            const HWND dlg = VisibleThreadWindow(L"#32770");
+            if (!dlg)
+                break;
             SendMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
             if (IsWindow(dlg) && IsWindowVisible(dlg))
                 ShowWindow(dlg, SW_HIDE); // a dialog that will not cancel must not stop the search
