@@ -344,12 +344,20 @@ inline std::string DecodeErrors(const std::string& file)
     return RunCapture("ffmpeg -hide_banner -nostdin -v error -i '" + file + "' -f null - 2>&1");
 }
 
+// The video frames ffprobe decodes from a file. Callers compare two counts:
+// a file that yields none (no video stream left, ffprobe failing) fails the
+// test here, so that two failed counts never pass as equal.
 inline int64_t VideoFrameCount(const std::string& file)
 {
     const std::string s = RunCapture("ffprobe -v error -select_streams v:0 -count_frames -show_entries "
                                      "stream=nb_read_frames -of default=noprint_wrappers=1:nokey=1 '" +
                                      file + "' 2>/dev/null");
-    return StrToInt64Def(Trim(s), -1);
+    // A recording with a program table lists its streams twice (under the
+    // program and on their own): one number a line, the first counts.
+    const std::string first = s.substr(0, s.find('\n'));
+    const int64_t frames = StrToInt64Def(Trim(first), -1);
+    EXPECT_GT(frames, 0) << "no video frames counted in " << file << ": " << s;
+    return frames;
 }
 
 // --- damage -------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "analysis/AppLog.h"
 #include "base/Exceptions.h"
 #include "base/Sync.h"
 #include "base/SysUtils.h"
@@ -86,28 +87,45 @@ TEST_F(ThdTimerTest, ZeroIntervalNeedsAllowZero) {
 }
 
 TEST_F(ThdTimerTest, ChangingTheIntervalRestartsARunningTimerAndOnlyStoresOnAStoppedOne) {
+    // A stopped timer only stores the interval: it neither starts nor ticks.
+    TThreadedTimer stopped(nullptr);
+    stopped.SetInterval(300);
+    EXPECT_EQ(stopped.Interval(), 300u);
+    EXPECT_FALSE(stopped.Enabled());
+    int stoppedTicks = 0;
+    stopped.OnTimer = [&](TObject*) { ++stoppedTicks; };
+    stopped.SetInterval(1);
+    EXPECT_FALSE(stopped.Enabled());
+
+    // A running timer whose first tick lies a minute away: no tick can come
+    // before the change, however slow the machine.
     TThreadedTimer t(nullptr);
-    t.SetInterval(300);
-    EXPECT_EQ(t.Interval(), 300u);
-    EXPECT_FALSE(t.Enabled());
+    t.SetInterval(60000);
     int ticks = 0;
     uint64_t firstAt = 0;
     t.OnTimer = [&](TObject*) {
         if (ticks++ == 0) firstAt = GetTickCount64Ms();
     };
-    uint64_t start = GetTickCount64Ms();
+    const uint64_t start = GetTickCount64Ms();
     t.SetEnabled(true);
-    Pump(200);
-    // Restarting now: the first tick comes about 300 ms from here, not 100.
-    uint64_t restart = GetTickCount64Ms();
-    t.SetInterval(301);
+    // Some time passes on the running interval (at least 150 ms, measured).
+    WaitServicing([&] { return GetTickCount64Ms() - start >= 150; }, 5000);
+    ASSERT_EQ(ticks, 0);
+    // Changed while running: the new interval counts from now. Kept in step
+    // with the old start it would end at once (150 ms already passed); not
+    // restarted at all it would wait the old minute.
+    const uint64_t restart = GetTickCount64Ms();
+    t.SetInterval(300);
     EXPECT_TRUE(t.Enabled());
-    ASSERT_TRUE(WaitServicing([&] { return ticks >= 1; }, 5000));
+    EXPECT_EQ(t.Interval(), 300u);
+    ASSERT_TRUE(WaitServicing([&] { return ticks >= 1; }, 10000)) << "no tick after the change";
     // Signed: a tick before the restart must fail here, not wrap round to a
-    // huge unsigned difference.
+    // huge unsigned difference. The clock's granularity (about 16 ms) is
+    // the only allowance.
     const int64_t sinceRestart = static_cast<int64_t>(firstAt) - static_cast<int64_t>(restart);
-    EXPECT_GE(sinceRestart, 250) << "started " << static_cast<int64_t>(restart) - static_cast<int64_t>(start)
-                                 << " ms after enabling";
+    EXPECT_GE(sinceRestart, 300 - 20) << "started " << static_cast<int64_t>(restart) - static_cast<int64_t>(start)
+                                      << " ms after enabling";
+    EXPECT_EQ(stoppedTicks, 0);
 }
 
 TEST_F(ThdTimerTest, TheWorkerNeverBecomesTheUserInterfaceThread) {
@@ -169,18 +187,48 @@ TEST_F(ThdTimerTest, DestroyingWhileTheWorkerWaitsInsideAHandOverDoesNotDeadlock
     EXPECT_EQ(ticks, 0);
 }
 
+// A timer that says when it is destroyed.
+class TWatchedTimer : public TThreadedTimer {
+public:
+    TWatchedTimer(TComponent* owner, bool& destroyed) : TThreadedTimer(owner), destroyed_(destroyed) {}
+    ~TWatchedTimer() override { destroyed_ = true; }
+
+private:
+    bool& destroyed_;
+};
+
 TEST_F(ThdTimerTest, OwnerDestroysItsTimersAndAThrowingHandlerDoesNotStopTheTimer) {
-    TComponent owner(nullptr);
-    auto* t = new TThreadedTimer(&owner);
-    t->SetInterval(10);
+    ClearLog();
+    bool destroyed = false;
     int calls = 0;
-    t->OnTimer = [&](TObject*) {
-        ++calls;
-        throw EConvertError("bad");
-    };
-    t->SetEnabled(true);
-    EXPECT_TRUE(WaitServicing([&] { return calls >= 2; }, 5000));
-    EXPECT_EQ(owner.ComponentCount(), 1);
+    {
+        TComponent owner(nullptr);
+        auto* t = new TWatchedTimer(&owner, destroyed);
+        t->SetName("Ticker");
+        t->SetInterval(10);
+        t->OnTimer = [&](TObject*) {
+            ++calls;
+            throw EConvertError("bad");
+        };
+        t->SetEnabled(true);
+        // Thrown twice, still ticking; each throw reaches the log.
+        EXPECT_TRUE(WaitServicing([&] { return calls >= 2; }, 5000));
+        EXPECT_TRUE(t->Enabled());
+        EXPECT_EQ(owner.ComponentCount(), 1);
+        EXPECT_EQ(owner.Components(0), t);
+        EXPECT_FALSE(destroyed);
+    }
+    // The owner took its running timer with it: destroyed, and no tick
+    // reaches the handler any more.
+    EXPECT_TRUE(destroyed);
+    const int after = calls;
+    Pump(60);
+    EXPECT_EQ(calls, after);
+    int logged = 0;
+    for (const std::string& line : LogLines())
+        logged += line.find("Ticker") != std::string::npos && line.find("bad") != std::string::npos;
+    EXPECT_GE(logged, 2);
+    ClearLog();
 }
 
 } // namespace

@@ -26,6 +26,7 @@
 #include "base/Streams.h"
 #include "base/SysUtils.h"
 #include "base/WinText.h"
+#include "tests/skin/windows/ModalProbe.h"
 #include "tests/support/FileBytes.h"
 #include "ts/TSPmtReader.h"
 #include "ui/Application.h"
@@ -341,79 +342,47 @@ struct PopupProbe {
     HWND popup = nullptr;
     bool skinned = false;
     bool choose = false; // Enter on the first item, else Escape
-    int ticks = 0;
+    bool timedOut = false;
 };
-PopupProbe* g_popupProbe = nullptr;
 
-HWND OpenPopupMenu() {
-    HWND found = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND wnd, LPARAM out) -> BOOL {
-            wchar_t name[16] = {};
-            GetClassNameW(wnd, name, 16);
-            if (std::wstring(name) == L"#32768" && IsWindowVisible(wnd)) {
-                *reinterpret_cast<HWND*>(out) = wnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
-void CALLBACK PopupProbeTimer(HWND, UINT, UINT_PTR id, DWORD) {
-    PopupProbe* probe = g_popupProbe;
-    if (!probe) {
-        KillTimer(nullptr, id);
-        return;
-    }
-    const HWND popup = OpenPopupMenu();
-    // A few ticks more once it showed: the skin takes the popup over by a
-    // posted message after its first paint.
-    if ((!popup || ++probe->ticks < 4) && probe->ticks < 100) {
-        if (!popup) ++probe->ticks;
-        return;
-    }
-    KillTimer(nullptr, id);
-    g_popupProbe = nullptr;
-    probe->popup = popup;
-    if (!popup) return;
-    probe->skinned = skin::SendSkinCommand(popup, skin::AC_SETACTIVESTATE) == 1;
-    // Keys posted to the menu's own loop: typed keys would go to whatever
-    // window of the shared display has the focus.
-    if (probe->choose) {
-        PostMessageW(popup, WM_KEYDOWN, VK_DOWN, 0);
-        PostMessageW(popup, WM_KEYDOWN, VK_RETURN, 0);
-    } else {
-        PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
-    }
-}
+HWND OpenPopupMenu() { return skin::test::VisibleThreadWindow(L"#32768"); }
 
 // A right click of the mouse at a point of the screen, as the user gives it,
 // with the window loop running until the menu it opened has closed again.
+// The menu is looked at once it is up, painted and the skin had its turn
+// (it takes the popup over by a posted message after its first paint).
 PopupProbe RightClickOnScreen(POINT at, bool choose) {
-    PopupProbe probe;
-    probe.choose = choose;
-    g_popupProbe = &probe;
-    SetTimer(nullptr, 0, 50, PopupProbeTimer);
+    PopupProbe seen;
+    seen.choose = choose;
+    skin::test::TModalProbe probe([&seen] {
+        const HWND popup = OpenPopupMenu();
+        if (!popup || !skin::test::Settled(popup)) return false;
+        seen.popup = popup;
+        seen.skinned = skin::SendSkinCommand(popup, skin::AC_SETACTIVESTATE) == 1;
+        // Keys posted to the menu's own loop: typed keys would go to whatever
+        // window of the shared display has the focus.
+        if (seen.choose) {
+            PostMessageW(popup, WM_KEYDOWN, VK_DOWN, 0);
+            PostMessageW(popup, WM_KEYDOWN, VK_RETURN, 0);
+        } else {
+            PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+        }
+        return true;
+    }, 10000);
     SetCursorPos(at.x, at.y);
     INPUT in[2] = {};
     in[0].type = in[1].type = INPUT_MOUSE;
     in[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
     in[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
     SendInput(2, in, sizeof(INPUT));
-    for (int i = 0; i < 300 && (g_popupProbe || OpenPopupMenu()); ++i) {
+    const ULONGLONG deadline = GetTickCount64() + 15000;
+    while ((!probe.Done() && !probe.TimedOut()) || OpenPopupMenu()) {
+        if (GetTickCount64() > deadline) break;
         Application->ProcessMessages();
         Sleep(10);
     }
-    // A click that opened nothing leaves the timer behind.
-    g_popupProbe = nullptr;
-    for (int i = 0; i < 5; ++i) {
-        Application->ProcessMessages();
-        Sleep(10);
-    }
-    return probe;
+    seen.timedOut = probe.TimedOut();
+    return seen;
 }
 
 POINT ScreenPointOf(TControl* c, int x, int y) {

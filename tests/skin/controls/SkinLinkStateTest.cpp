@@ -281,14 +281,27 @@ TEST_F(SkinLinkStateTest, LeavingAGlowingControlTakesEveryHaloOffTheScreen)
     const int b = ShowGlow(TRect(200, 100, 260, 124), TRect(0, 0, 60, 24), "BUTTON", manager.get(), nullptr, 0, "GLOW");
     ASSERT_GE(a, 0);
     ASSERT_GE(b, 0);
+    // The halos' own windows, on the screen now.
+    const HWND haloA = GlowWindow(a), haloB = GlowWindow(b);
+    ASSERT_TRUE(IsWindowVisible(haloA));
+    ASSERT_TRUE(IsWindowVisible(haloB));
+    auto onScreen = [](HWND w) { return IsWindow(w) && IsWindowVisible(w); };
     // A panel never glows: its leaving leaves the halos alone.
     outer->Perform(tw::CM_MOUSELEAVE, 0, 0);
-    EXPECT_TRUE(GlowWindow(a));
-    // An edit may: when the mouse leaves it, no halo stays anywhere.
+    tw::Application->ProcessMessages();
+    EXPECT_TRUE(onScreen(haloA));
+    EXPECT_TRUE(onScreen(haloB));
+    // An edit may: when the mouse leaves it, no halo stays anywhere: both
+    // windows are off the screen, gone, once the loop has run.
     edit->Perform(tw::CM_MOUSELEAVE, 0, 0);
     EXPECT_EQ(GlowWindow(a), nullptr);
     EXPECT_EQ(GlowWindow(b), nullptr);
     EXPECT_EQ(edit->SkinData.GlowID, -1);
+    tw::Application->ProcessMessages();
+    EXPECT_FALSE(onScreen(haloA));
+    EXPECT_FALSE(onScreen(haloB));
+    EXPECT_FALSE(IsWindow(haloA));
+    EXPECT_FALSE(IsWindow(haloB));
 }
 
 } // namespace skin

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "ModalProbe.h"
 #include "SkinTestForms.h"
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/common/SkinMessages.h"
@@ -218,12 +219,63 @@ TEST_F(BorderFormTest, TheBorderIsDrawnAgainWhenAskedAndAfterAMoveLoopOverAModal
     // Asked outright: drawn again.
     SendSkinCommand(wnd, 37, 0);
     EXPECT_EQ(b->Updates(), ++updates);
-    // Another window's move loop ended: only a modal form looks again.
+    // Another window's move loop ended: a form that is not modal keeps its
+    // picture.
     SendSkinCommand(wnd, AC_RESETCACHE, 0);
     EXPECT_EQ(b->Updates(), updates);
-    // The form's own loop ends: the others are told, the form itself is
-    // not modal and keeps its picture.
-    SendMessageW(wnd, WM_EXITSIZEMOVE, 0, 0);
+
+    // A modal form with a border of its own over the first one.
+    auto* modal = new tw::TForm(tw::Application);
+    modal->SetText("Modal");
+    modal->SetBounds(160, 160, 240, 160);
+    struct {
+        bool Bordered = false;
+        int Reset = -1, OthersLoop = -1, OwnLoop = -1, FirstOnOthersLoop = -1, FirstOnOwnLoop = -1;
+    } seen;
+    test::TModalProbe probe([&] {
+        if (!modal->Modal() || !IsWindowVisible(modal->Handle()))
+            return false;
+        TsSkinProvider* mp = FindProvider(modal);
+        TacBorderForm* mb = mp ? mp->BorderForm() : nullptr;
+        seen.Bordered = mb != nullptr;
+        if (mb) {
+            int n = mb->Updates();
+            // The reset command: a modal form looks at its border again.
+            SendSkinCommand(modal->Handle(), AC_RESETCACHE, 0);
+            seen.Reset = mb->Updates() - n;
+            // The first form's move loop ends (it may have covered the
+            // modal one): the modal form draws its border again, the first
+            // keeps its own.
+            n = mb->Updates();
+            int f = b->Updates();
+            SendMessageW(wnd, WM_EXITSIZEMOVE, 0, 0);
+            seen.OthersLoop = mb->Updates() - n;
+            seen.FirstOnOthersLoop = b->Updates() - f;
+            // The modal form's own loop ends: its border is drawn again
+            // too; the first form is not modal and keeps its picture.
+            n = mb->Updates();
+            f = b->Updates();
+            SendMessageW(modal->Handle(), WM_EXITSIZEMOVE, 0, 0);
+            seen.OwnLoop = mb->Updates() - n;
+            seen.FirstOnOwnLoop = b->Updates() - f;
+        }
+        modal->SetModalResult(tw::mrCancel);
+        return true;
+    });
+    probe.OnTimeout = [&] { modal->SetModalResult(tw::mrCancel); };
+    modal->ShowModal();
+    probe.Stop();
+    delete modal;
+    ASSERT_FALSE(probe.TimedOut()) << "the modal form was never shown";
+    ASSERT_TRUE(seen.Bordered) << "the modal form has no extended border";
+    EXPECT_EQ(seen.Reset, 1);
+    EXPECT_EQ(seen.OthersLoop, 1);
+    EXPECT_EQ(seen.FirstOnOthersLoop, 0);
+    EXPECT_EQ(seen.OwnLoop, 1);
+    EXPECT_EQ(seen.FirstOnOwnLoop, 0);
+    // Modal no more: the reset command leaves the first form alone again.
+    updates = b->Updates();
+    SendSkinCommand(wnd, AC_RESETCACHE, 0);
     EXPECT_EQ(b->Updates(), updates);
 }
 
@@ -254,32 +306,44 @@ TEST_F(BorderFormTest, TheGripStandsOnTheClientsOwnPieceOfThePicture)
     ASSERT_NE(provider->BorderForm(), nullptr);
     const TRect m = manager.ExtBorderMargins;
     ASSERT_GT(m.Left + m.Top, 0);
-    provider->SetGripMode(gmRightBottom);
     const int gripMask = manager.GetMaskIndex(manager.ConstData.IndexGlobalInfo, "GLOBALINFO", "GRIPIMAGE");
     ASSERT_TRUE(manager.MaskIndexValid(gripMask));
-    ASSERT_TRUE(provider->ClientHasPicture());
     HWND wnd = form->Handle();
     RECT cr;
     GetClientRect(wnd, &cr);
+    // The twin: the same client without a grip.
+    provider->SetGripMode(gmNone);
+    tw::TBitmap bare(cr.right, cr.bottom, tw::pf24bit);
+    SendMessageW(wnd, WM_ERASEBKGND, WPARAM(bare.Canvas().Handle()), 0);
+    provider->SetGripMode(gmRightBottom);
+    ASSERT_TRUE(provider->ClientHasPicture());
     tw::TBitmap erased(cr.right, cr.bottom, tw::pf24bit);
     SendMessageW(wnd, WM_ERASEBKGND, WPARAM(erased.Canvas().Handle()), 0);
     TacBGInfo info;
     SendSkinCommand(wnd, AC_QUERYBGINFO, reinterpret_cast<LPARAM>(&info));
     ASSERT_EQ(info.BgType, btCache);
 
-    // Where the grip's picture leaves the background, the background is the
-    // client's own piece of the form's picture, as everywhere else on the
-    // client.
+    // In the client's corner, pixel for pixel: where the grip's picture
+    // has its key colour the client's own background shows, as without the
+    // grip; elsewhere the grip's picture as the skin has it. A grip or a
+    // background one pixel off fails here.
     const TsMaskData& grip = manager.ma[size_t(gripMask)];
     const int gw = MaskFrameWidth(grip), gh = MaskFrameHeight(grip);
-    int same = 0, all = 0;
-    for (int y = cr.bottom - gh; y < cr.bottom; ++y)
-        for (int x = cr.right - gw; x < cr.right; ++x, ++all) {
-            const uint8_t* p = info.Bmp.Pixel(x + info.OffsetX, y + info.OffsetY);
-            same += GetPixel(erased.Canvas().Handle(), x, y) == RGB(p[2], p[1], p[0]);
+    ASSERT_GT(gw * gh, 0);
+    int wrong = 0, keyed = 0, drawn = 0;
+    for (int y = 0; y < gh; ++y)
+        for (int x = 0; x < gw; ++x) {
+            const int cx = cr.right - gw + x, cy = cr.bottom - gh + y;
+            const COLORREF picture = test::MaskPixel(grip, 0, x, y);
+            const bool key = picture == RGB(255, 0, 255);
+            const COLORREF expected = key ? GetPixel(bare.Canvas().Handle(), cx, cy) : picture;
+            keyed += key;
+            drawn += !key;
+            wrong += GetPixel(erased.Canvas().Handle(), cx, cy) != expected;
         }
-    ASSERT_GT(all, 0);
-    EXPECT_GT(same * 100 / all, 50) << same << " of " << all << " grip pixels show the client's background";
+    ASSERT_GT(keyed, 0);
+    ASSERT_GT(drawn, 0);
+    EXPECT_EQ(wrong, 0) << wrong << " of " << gw * gh << " grip pixels are not where the skin puts them";
 }
 
 } // namespace

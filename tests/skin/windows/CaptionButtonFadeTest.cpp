@@ -104,12 +104,36 @@ protected:
                 out.push_back(frame[size_t(y) * size_t(w) + size_t(x)]);
         return out;
     }
-    // No timer of the program is left to fire.
+    // No timer of the program is left to fire. A timer of the test's own,
+    // of several fade intervals, is set on the same window; until it has
+    // fired twice every fade timer still alive would have fired too. Any
+    // other timer seen on the way is one left behind. The test's timer goes
+    // on every path.
     static bool NoTimerPending()
     {
-        Sleep(40);
-        MSG msg;
-        return !PeekMessageW(&msg, tw::Application->Handle(), WM_TIMER, WM_TIMER, PM_NOREMOVE);
+        constexpr UINT_PTR kWitness = 0x7E57;
+        const HWND app = tw::Application->Handle();
+        if (!SetTimer(app, kWitness, 4 * SBAnimationInterval, nullptr))
+            return false;
+        struct TKill {
+            HWND Wnd;
+            ~TKill() { KillTimer(Wnd, kWitness); }
+        } kill{app};
+        const ULONGLONG deadline = GetTickCount64() + 5000;
+        int witnessed = 0;
+        while (witnessed < 2) {
+            if (GetTickCount64() > deadline)
+                return false;
+            MSG msg;
+            if (!PeekMessageW(&msg, app, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_TIMER);
+                continue;
+            }
+            if (msg.wParam != kWitness)
+                return false;
+            ++witnessed;
+        }
+        return true;
     }
     static int FadeComponents(const tw::TComponent& owner)
     {
@@ -269,12 +293,21 @@ TEST_F(CaptionButtonFadeTest, FormsDestroyedMidFadeLeaveNoTimerAndNoGdiObjects)
     auto cycle = [&](bool destroyWindowFirst) {
         Show();
         Hover();
-        // A few frames, not all of them.
-        for (int i = 0; i < 3; ++i) {
-            tw::Application->ProcessMessages();
-            Sleep(12);
+        // A few frames, not all of them: the loop runs until the fade has
+        // shown its second frame, one tick at a time.
+        const DWORD start = GetTickCount();
+        while (Fading() && Close().Animation->CurrentStep() < 3 && GetTickCount() - start < 3000) {
+            MSG msg;
+            if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            } else {
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+            }
         }
-        EXPECT_TRUE(Fading());
+        ASSERT_TRUE(Fading());
+        EXPECT_GE(Close().Animation->CurrentStep(), 3);
+        EXPECT_LT(Close().Animation->CurrentStep(), Close().Animation->FrameCount());
         if (destroyWindowFirst) {
             // The window goes first (from outside); the provider follows
             // with its form.

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "ModalProbe.h"
 #include "SkinTestForms.h"
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/common/SkinMessages.h"
@@ -40,28 +41,6 @@ namespace skin {
 namespace {
 
 constexpr UINT kGetMenuHandle = 0x01E1; // MN_GETHMENU
-
-HWND VisibleWindowOf(const wchar_t* cls)
-{
-    struct TFind {
-        const wchar_t* Cls;
-        HWND Found = nullptr;
-    } find{cls};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND wnd, LPARAM p) -> BOOL {
-            auto* f = reinterpret_cast<TFind*>(p);
-            wchar_t name[16] = {};
-            GetClassNameW(wnd, name, 16);
-            if (std::wstring(name) == f->Cls && IsWindowVisible(wnd)) {
-                f->Found = wnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&find));
-    return find.Found;
-}
 
 // A 32-bit picture a window prints itself into (WM_PRINT, WM_PRINTCLIENT
 // or WM_ERASEBKGND), read back by point.
@@ -98,49 +77,34 @@ private:
     HGDIOBJ old_;
 };
 
-// What a timer saw of the popup menu open while it ran; it then posts the
-// keys to the menu (Escape when none are given).
+// What a probe saw of the popup menu open while it ran; it then posts the
+// keys to the menu (Escape when none are given). The probe goes with it.
 struct TPopupSeen {
     HMENU Menu = nullptr;
     bool Skinned = false;
     std::vector<WPARAM> Keys;
     std::function<void(HWND)> Look;
-    int Ticks = 0;
+    std::unique_ptr<test::TModalProbe> Probe;
 };
-TPopupSeen* g_seen = nullptr;
 
-void CALLBACK PopupProbe(HWND, UINT, UINT_PTR id, DWORD)
-{
-    if (!g_seen) {
-        KillTimer(nullptr, id);
-        return;
-    }
-    const HWND popup = VisibleWindowOf(L"#32768");
-    // Two ticks with the menu up: its window is painted by then.
-    if ((!popup || ++g_seen->Ticks < 2) && g_seen->Ticks < 100) {
-        if (!popup)
-            ++g_seen->Ticks;
-        return;
-    }
-    KillTimer(nullptr, id);
-    TPopupSeen* seen = g_seen;
-    g_seen = nullptr;
-    if (!popup)
-        return;
-    seen->Menu = reinterpret_cast<HMENU>(SendMessageW(popup, kGetMenuHandle, 0, 0));
-    seen->Skinned = SendSkinCommand(popup, AC_QUERYSKINNED) == 1;
-    if (seen->Look)
-        seen->Look(popup);
-    if (seen->Keys.empty())
-        seen->Keys.push_back(VK_ESCAPE);
-    for (WPARAM k : seen->Keys)
-        PostMessageW(popup, WM_KEYDOWN, k, 0);
-}
-
+// Looks at the popup menu once it is up and painted, and the messages its
+// skinning posts are handled.
 void WhenPopupOpens(TPopupSeen& seen)
 {
-    g_seen = &seen;
-    SetTimer(nullptr, 0, 50, PopupProbe);
+    seen.Probe = std::make_unique<test::TModalProbe>([&seen] {
+        const HWND popup = test::VisibleThreadWindow(L"#32768");
+        if (!popup || !test::Settled(popup))
+            return false;
+        seen.Menu = reinterpret_cast<HMENU>(SendMessageW(popup, kGetMenuHandle, 0, 0));
+        seen.Skinned = SendSkinCommand(popup, AC_QUERYSKINNED) == 1;
+        if (seen.Look)
+            seen.Look(popup);
+        if (seen.Keys.empty())
+            seen.Keys.push_back(VK_ESCAPE);
+        for (WPARAM k : seen.Keys)
+            PostMessageW(popup, WM_KEYDOWN, k, 0);
+        return true;
+    });
 }
 
 // ---------------------------------------------------------------------------
@@ -680,8 +644,7 @@ TUpdateLayeredWindow LayeredEntry() { return AcceptLayered; }
 TEST_F(DialogTitleTest, ExtendedBordersShowTheBorderPictureAroundTheDialogAndInItsCutCorners)
 {
     // The screen cannot show layered windows here: a stand-in accepts them.
-    const auto savedEntry = GlowLayeredEntry;
-    GlowLayeredEntry = LayeredEntry;
+    const test::TLayeredEntryScope layered(LayeredEntry);
     auto shadow = std::make_shared<tw::TPixelImage>(48, 48, 32);
     for (int y = 0; y < 48; ++y)
         for (int x = 0; x < 48; ++x) {
@@ -724,7 +687,6 @@ TEST_F(DialogTitleTest, ExtendedBordersShowTheBorderPictureAroundTheDialogAndInI
     manager.SetExtendedBorders(false);
     SendSkinCommand(d, AC_SKINREFRESH, reinterpret_cast<LPARAM>(&manager));
     EXPECT_EQ(dialog.BorderForm(), nullptr);
-    GlowLayeredEntry = savedEntry;
 }
 
 TEST_F(DialogTitleTest, ASkinWithoutADialogSectionKeepsTheSystemsFrame)
@@ -816,27 +778,23 @@ TEST_F(SystemDialogPatternTest, TheSaveDialogShowsTheDialogSectionsPattern)
     ASSERT_NE(SkinHookHandle(), nullptr);
     TClientColours colours;
     bool skinned = false;
-    static std::function<void()> probe;
-    UINT_PTR timer = 0;
-    int ticks = 0;
-    probe = [&] {
-        const HWND dlg = VisibleWindowOf(L"#32770");
-        if (!dlg || ++ticks < 4) {
-            if (ticks > 200)
-                KillTimer(nullptr, timer);
-            return;
-        }
-        KillTimer(nullptr, timer);
+    // The dialog looked at once it is up and painted; the probe goes with
+    // the test however it ends, the dialog cancelled if it never settles.
+    test::TModalProbe probe([&] {
+        const HWND dlg = test::VisibleThreadWindow(L"#32770");
+        if (!dlg || !test::Settled(dlg))
+            return false;
         skinned = SendSkinCommand(dlg, AC_QUERYSKINNED) == 1;
         RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
         colours = MeasureFreeClient(dlg);
         PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
-    };
-    timer = SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR, DWORD) { probe(); });
+        return true;
+    });
     tw::TSaveDialog save(nullptr);
     save.SetFilter("Transport streams|*.ts");
     save.Execute();
-    probe = nullptr;
+    probe.Stop();
+    ASSERT_FALSE(probe.TimedOut()) << "the save dialog never came";
     EXPECT_TRUE(skinned);
     ASSERT_GT(colours.Free, 500);
     // The section's grain shows between the children: no colour covers

@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "ModalProbe.h"
 #include "SkinTestControls.h"
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/common/SkinMessages.h"
@@ -28,19 +29,6 @@
 namespace skin {
 namespace {
 
-std::function<bool(HWND)> g_fileProbe;
-
-BOOL CALLBACK FindVisibleDialog(HWND wnd, LPARAM out)
-{
-    wchar_t name[16] = {};
-    GetClassNameW(wnd, name, 16);
-    if (std::wstring(name) == L"#32770" && IsWindowVisible(wnd)) {
-        *reinterpret_cast<HWND*>(out) = wnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 HWND FindDescendant(HWND parent, const wchar_t* cls)
 {
     for (HWND c = GetTopWindow(parent); c; c = GetWindow(c, GW_HWNDNEXT)) {
@@ -54,79 +42,99 @@ HWND FindDescendant(HWND parent, const wchar_t* cls)
     return nullptr;
 }
 
-int g_ticks = 0;
-void CALLBACK FileProbeTimer(HWND, UINT, UINT_PTR id, DWORD)
-{
-    HWND dlg = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindVisibleDialog, reinterpret_cast<LPARAM>(&dlg));
-    if (++g_ticks > 150) {
-        KillTimer(nullptr, id);
-        if (dlg)
-            PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
-        return;
+// The skin and the form skinning for one test, taken back on every path.
+class FileDialogList : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        tw::Application->Initialize();
+        ASSERT_TRUE(test::LoadOwnSkin(manager));
+        InstallFormSkinning();
+        installed = true;
+        owner = new tw::TForm(tw::Application);
+        owner->SetBounds(40, 40, 300, 200);
+        owner->Show();
+        tw::Application->ProcessMessages();
+        manager.SendNewSkin(false);
     }
-    if (!dlg || !g_fileProbe)
-        return;
-    if (g_fileProbe(dlg)) {
-        KillTimer(nullptr, id);
-        PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+    void TearDown() override
+    {
+        test::TModalProbe::EndModalLoops();
+        if (installed)
+            manager.SendRemoveSkin();
+        delete owner;
+        if (installed)
+            UninstallFormSkinning();
+        DefaultManager = nullptr;
     }
-}
-
-TEST(FileDialogList, TheOpenDialogsFileListWearsTheSkinsFieldColours)
-{
-    tw::Application->Initialize();
     TsSkinManager manager;
-    ASSERT_TRUE(test::LoadOwnSkin(manager));
-    InstallFormSkinning();
-    auto* owner = new tw::TForm(tw::Application);
-    owner->SetBounds(40, 40, 300, 200);
-    owner->Show();
-    tw::Application->ProcessMessages();
-    manager.SendNewSkin(false);
+    tw::TForm* owner = nullptr;
+    bool installed = false;
+};
+
+TEST_F(FileDialogList, TheOpenDialogsFileListWearsTheSkinsFieldColours)
+{
     ASSERT_NE(SkinHookHandle(), nullptr);
     const TacSectionColors field = SectionColors(&manager, "EDIT");
     ASSERT_TRUE(field.Valid);
+    // What the skin's section says, read from its data, not from the
+    // adapter: the field colour of the EDIT section.
+    const int edit = manager.GetSkinIndex("EDIT");
+    ASSERT_TRUE(manager.SkinIndexValid(edit));
+    const COLORREF expected = COLORREF(manager.gd[size_t(edit)].Color) & 0xFFFFFF;
+    ASSERT_EQ(field.Back, expected);
+    // A system list view starts white: the skin must change it.
+    ASSERT_NE(expected, RGB(255, 255, 255));
 
-    bool adapted = false, first = false, again = false;
-    COLORREF back = 0;
+    HWND firstList = nullptr;
+    bool adapted = false, adaptedAgain = false;
+    COLORREF back = 0, backAgain = 0;
     int stage = 0;
-    g_ticks = 0;
-    g_fileProbe = [&](HWND dlg) {
-        HWND list = FindDescendant(dlg, L"SysListView32");
-        if (!list)
+    ULONGLONG seenAt = 0;
+    // The shell makes its list after the dialog was skinned, and anew for
+    // every folder: each one is looked at once it is there and painted, and
+    // given a few seconds to be adapted (the dialog does so when the shell
+    // tells it of its new children).
+    auto adaptedOrLate = [&](HWND list) {
+        if (!seenAt)
+            seenAt = GetTickCount64();
+        return TacMainWnd::Of(list) != nullptr || GetTickCount64() - seenAt > 5000;
+    };
+    test::TModalProbe probe([&] {
+        const HWND dlg = test::VisibleThreadWindow(L"#32770");
+        const HWND list = dlg ? FindDescendant(dlg, L"SysListView32") : nullptr;
+        if (!list || !test::Settled(dlg))
             return false;
         if (stage == 0) {
+            if (!adaptedOrLate(list))
+                return false;
+            firstList = list;
             adapted = TacMainWnd::Of(list) != nullptr;
             back = COLORREF(SendMessageW(list, LVM_GETBKCOLOR, 0, 0));
-            first = back == field.Back;
             // Another folder: the shell view and its list are made anew.
             SetDlgItemTextW(dlg, 0x47C, L"C:\\windows");
             SendMessageW(dlg, WM_COMMAND, IDOK, 0);
             stage = 1;
+            seenAt = 0;
             return false;
         }
-        if (++stage < 4)
+        if (IsWindow(firstList) || !adaptedOrLate(list))
             return false;
-        again = COLORREF(SendMessageW(list, LVM_GETBKCOLOR, 0, 0)) == field.Back;
+        adaptedAgain = TacMainWnd::Of(list) != nullptr;
+        backAgain = COLORREF(SendMessageW(list, LVM_GETBKCOLOR, 0, 0));
+        PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
         return true;
-    };
-    SetTimer(nullptr, 0, 100, FileProbeTimer);
+    });
     tw::TOpenDialog open(nullptr);
     open.SetFilter("All files|*.*");
     open.SetInitialDir("C:\\");
     open.Execute();
-    g_fileProbe = nullptr;
-    manager.SendRemoveSkin();
-    delete owner;
-    UninstallFormSkinning();
-    DefaultManager = nullptr;
-    // The shell makes its list after the dialog was skinned: the dialog
-    // adapts such late children itself.
-    if (!adapted)
-        GTEST_SKIP() << "the dialog does not adapt the children it makes late";
-    EXPECT_TRUE(first) << std::hex << back << " " << field.Back;
-    EXPECT_TRUE(again);
+    probe.Stop();
+    ASSERT_FALSE(probe.TimedOut()) << "the open dialog's file list never came (stage " << stage << ")";
+    EXPECT_TRUE(adapted) << "the dialog does not adapt the list the shell makes late";
+    EXPECT_EQ(back, expected) << std::hex << back;
+    EXPECT_TRUE(adaptedAgain) << "the list made for another folder is not adapted";
+    EXPECT_EQ(backAgain, expected) << std::hex << backAgain;
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ModalProbe.h"
 #include "SkinTestForms.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/SkinOptions.h"
@@ -429,43 +430,26 @@ TEST_F(FormSkinningTest, TheMenuLineStaysTheSystemsInsideTheSkinnedFrame)
     EXPECT_EQ(Hit(wnd, mbi.rcBar.left - wr.left + 5, mbi.rcBar.top - wr.top + 3), HTMENU);
 }
 
-// Runs once the modal loop of a system dialog is under way.
+// Runs once the modal loop of a system dialog is under way and the dialog
+// is up and painted; the probe goes with it, and a dialog that never
+// settles is cancelled at the deadline.
 struct TDialogProbe {
     std::function<void(HWND)> Act;
-    int Ticks = 0;
+    std::unique_ptr<test::TModalProbe> Probe;
 };
-TDialogProbe* g_probe = nullptr;
-
-BOOL CALLBACK FindDialog(HWND wnd, LPARAM out)
-{
-    wchar_t name[16] = {};
-    GetClassNameW(wnd, name, 16);
-    if (std::wstring(name) == L"#32770" && IsWindowVisible(wnd)) {
-        *reinterpret_cast<HWND*>(out) = wnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-void CALLBACK ProbeTimer(HWND, UINT, UINT_PTR id, DWORD)
-{
-    HWND dlg = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dlg));
-    if (!g_probe)
-        return;
-    if (!dlg && ++g_probe->Ticks < 100)
-        return;
-    KillTimer(nullptr, id);
-    auto act = std::move(g_probe->Act);
-    g_probe->Act = nullptr;
-    if (act && dlg)
-        act(dlg);
-}
 
 void WhenDialogShows(TDialogProbe& probe)
 {
-    g_probe = &probe;
-    SetTimer(nullptr, 0, 100, ProbeTimer);
+    probe.Probe = std::make_unique<test::TModalProbe>([&probe] {
+        const HWND dlg = test::VisibleThreadWindow(L"#32770");
+        if (!dlg || !test::Settled(dlg))
+            return false;
+        auto act = std::move(probe.Act);
+        probe.Act = nullptr;
+        if (act)
+            act(dlg);
+        return true;
+    });
 }
 
 TEST_F(FormSkinningTest, AMessageBoxIsSkinnedAndAnswers)
@@ -508,19 +492,20 @@ TEST_F(FormSkinningTest, TheSkinnedMessageRoutineShowsItsBoxWhereAskedInTheSkins
 {
     RECT at{};
     bool skinned = false;
-    UINT_PTR timer = 0;
-    static std::function<void()> probe;
-    probe = [&] {
+    test::TModalProbe probe([&] {
         HWND box = FindWindowW(nullptr, L"Information");
         if (!box || !IsWindowVisible(box))
-            return;
-        KillTimer(nullptr, timer);
+            return false;
         GetWindowRect(box, &at);
         auto* link = reinterpret_cast<TSkinnedFormLink*>(SendSkinCommand(box, AC_QUERYPROVIDER));
         skinned = link && link->FormSkinned();
         PostMessageW(box, WM_CLOSE, 0, 0);
+        return true;
+    });
+    probe.OnTimeout = [] {
+        if (HWND box = FindWindowW(nullptr, L"Information"))
+            PostMessageW(box, WM_CLOSE, 0, 0);
     };
-    timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) { probe(); });
     ShowSkinMessageAt("Placed", 2, tw::mbOK, 70, 80);
     EXPECT_EQ(at.left, 70);
     EXPECT_EQ(at.top, 80);
@@ -528,7 +513,7 @@ TEST_F(FormSkinningTest, TheSkinnedMessageRoutineShowsItsBoxWhereAskedInTheSkins
     // Given back: the next box goes where the system puts it.
     EXPECT_EQ(DialogPos.X, -1);
     EXPECT_EQ(DialogPos.Y, -1);
-    probe = nullptr;
+    EXPECT_FALSE(probe.TimedOut());
 }
 
 TEST_F(FormSkinningTest, TheSaveDialogIsSkinnedAndReturnsTheChosenFile)

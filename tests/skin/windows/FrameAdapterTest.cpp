@@ -79,12 +79,23 @@ TEST_F(FrameAdapterTest, PaintsTheCachedSectionPictureThroughPrint)
     ASSERT_EQ(cache->Width(), 200);
     ASSERT_EQ(cache->Height(), 150);
     EXPECT_FALSE(adapter->SkinData().BGChangedFlag);
-    // The border mask and the inside, as the cache holds them; the child's
-    // place is left to the child.
-    for (const POINT p : {POINT{0, 0}, POINT{3, 3}, POINT{100, 60}, POINT{199, 149}})
-        EXPECT_EQ(shot.Canvas().Pixels(p.x, p.y), cache->Canvas().Pixels(p.x, p.y)) << p.x << "," << p.y;
-    // The border differs from the middle: not one plain colour.
-    EXPECT_NE(cache->Canvas().Pixels(0, 0), cache->Canvas().Pixels(100, 60));
+    // The section's picture as the skin's data gives it: its colour inside,
+    // its border mask over that colour at the edges.
+    const std::string section = "GROUPBOX";
+    EXPECT_EQ(adapter->SkinData().SkinSection(), section);
+    ASSERT_TRUE(test::PlainSection(manager, section.c_str())) << section;
+    const COLORREF inside = test::SectionColour(manager, section.c_str());
+    const TsMaskData* border = test::BorderMask(manager, section.c_str());
+    ASSERT_NE(border, nullptr) << section;
+    const int fw = MaskFrameWidth(*border), fh = MaskFrameHeight(*border);
+    const COLORREF left = test::MaskOver(*border, 0, 0, fh / 2, inside);
+    const COLORREF right = test::MaskOver(*border, 0, fw - 1, fh / 2, inside);
+    ASSERT_NE(left, inside);
+    HDC dc = shot.Canvas().Handle();
+    EXPECT_EQ(GetPixel(dc, 100, 60), inside);
+    EXPECT_EQ(GetPixel(dc, 60, 75), inside);
+    EXPECT_EQ(GetPixel(dc, 0, 75), left);
+    EXPECT_EQ(GetPixel(dc, 199, 75), right);
     // Resizing always marks the picture changed; moving only while updating.
     SendMessageW(frame->Handle(), WM_MOVE, 0, MAKELPARAM(21, 20));
     EXPECT_FALSE(adapter->SkinData().BGChangedFlag);

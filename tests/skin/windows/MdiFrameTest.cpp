@@ -112,16 +112,20 @@ TEST_F(MdiFrameTest, AFrameWearsItsSectionAndGetsItsProcedureBack)
     ASSERT_TRUE(adapter->SkinData().Skinned());
     const int section = manager.GetSkinIndex("GROUPBOX");
     ASSERT_TRUE(manager.SkinIndexValid(section));
-    // Its background is the section's picture (over the parent's).
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bmp = CreateCompatibleBitmap(GetDC(nullptr), 20, 20);
-    HGDIOBJ old = SelectObject(dc, bmp);
+    // Its background is the section's picture, as the skin's data gives it:
+    // the section's colour inside, its border mask at the edge.
+    ASSERT_TRUE(test::PlainSection(manager, "GROUPBOX"));
+    const COLORREF inside = test::SectionColour(manager, "GROUPBOX");
+    const TsMaskData* border = test::BorderMask(manager, "GROUPBOX");
+    ASSERT_NE(border, nullptr);
+    const int fh = MaskFrameHeight(*border);
+    const COLORREF edge = test::MaskOver(*border, 0, 0, fh / 2, inside);
+    ASSERT_NE(edge, inside);
+    tw::TBitmap erased(150, 100, tw::pf24bit);
+    HDC dc = erased.Canvas().Handle();
     EXPECT_EQ(frame->Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 1);
-    ASSERT_NE(adapter->SkinData().CacheBmp(), nullptr);
-    EXPECT_EQ(GetPixel(dc, 2, 2), COLORREF(adapter->SkinData().CacheBmp()->Canvas().Pixels(2, 2)) & 0xFFFFFF);
-    SelectObject(dc, old);
-    DeleteObject(bmp);
-    DeleteDC(dc);
+    EXPECT_EQ(GetPixel(dc, 75, 50), inside);
+    EXPECT_EQ(GetPixel(dc, 0, 50), edge);
     Send(frame->Handle(), AC_SKINREMOVED);
     EXPECT_EQ(adapter->ScrollAdapter(), nullptr);
     delete adapter;

@@ -9,7 +9,7 @@
 #include <set>
 #include <vector>
 
-#include "SkinTestControls.h"
+#include "SkinTestForms.h"
 #include "skin/engine/common/GdiGuards.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/sSkinManager.h"
@@ -165,6 +165,23 @@ TEST_F(ProviderClientTest, TheClientWearsTheFormsTextureOnEveryPaintingPath)
     provider->SkinData().BGChangedFlag = true;
     Print(printed, PRF_NONCLIENT | PRF_CLIENT | PRF_ERASEBKGND);
     EXPECT_LT(PlainShare(printed.Canvas().Handle(), client), 50);
+    // Pixel for pixel the section's own texture (the active form is drawn
+    // in the hot state), tiled from the window's corner.
+    const TsPatternData* slate = nullptr;
+    for (const TsPatternData& p : manager.pa)
+        if (p.SectionName == "FORM" && p.PropertyName == "HOTPATTERN" && p.Img)
+            slate = &p;
+    ASSERT_NE(slate, nullptr);
+    {
+        const TPixelView tex = slate->Img->View();
+        int same = 0, all = 0;
+        for (int y = client.top; y < client.bottom; y += 7)
+            for (int x = client.left; x < client.right; x += 5, ++all) {
+                const uint8_t* t = tex.Pixel(x % tex.Width, y % tex.Height);
+                same += GetPixel(printed.Canvas().Handle(), x, y) == RGB(t[2], t[1], t[0]);
+            }
+        EXPECT_EQ(same, all) << "client pixels that are not the section's texture";
+    }
 
     // WM_ERASEBKGND and WM_PAINT with a DC given paint the same picture,
     // pixel for pixel, at the client's place in it.
@@ -192,6 +209,17 @@ TEST_F(ProviderClientTest, TheClientWearsTheFormsTextureOnEveryPaintingPath)
     InflateRect(&inner, -4, -4);
     EXPECT_LT(PlainShare(screen, inner), 60);
     ReleaseDC(wnd, screen);
+
+    // Without the texture the section's colour alone, as its data says.
+    manager.gd[size_t(form)].ImagePercent = manager.gd[size_t(form)].HotImagePercent = 0;
+    ASSERT_EQ(manager.gd[size_t(form)].HotGradientPercent, 0);
+    provider->SkinData().BGChangedFlag = true;
+    {
+        tw::TBitmap bare(cr.right, cr.bottom, tw::pf24bit);
+        SendMessageW(wnd, WM_ERASEBKGND, WPARAM(bare.Canvas().Handle()), 0);
+        EXPECT_EQ(Colours(bare.Canvas().Handle(), inner),
+                  std::set<COLORREF>{COLORREF(manager.gd[size_t(form)].HotColor) & 0xFFFFFF});
+    }
 
     // A form that keeps its own colour is one colour.
     provider->SkinData().SetCustomColor(true);
@@ -399,13 +427,23 @@ TEST_F(ProviderClientTest, AMinimizedFormAnswersForItsDrawnButtons)
     ShowWindow(wnd, SW_MINIMIZE);
     tw::Application->ProcessMessages();
     ASSERT_TRUE(IsIconic(wnd));
-    RECT wr;
-    GetWindowRect(wnd, &wr);
-    // The hit test lays the buttons out for the minimized window.
+    // Where the title shows the skin's close picture, found in what the
+    // window prints by the picture's own pixels (its key colour left out).
+    const int closeMask = manager.GetMaskIndex(manager.ConstData.IndexGlobalInfo, "GLOBALINFO", "BICONCLOSE");
+    ASSERT_TRUE(manager.MaskIndexValid(closeMask));
+    const TsMaskData& glyph = manager.ma[size_t(closeMask)];
+    const int gw = MaskFrameWidth(glyph), gh = MaskFrameHeight(glyph);
+    // The hit test lays the buttons out for the minimized window; the title
+    // is then printed with them.
     test::NcHit(wnd, 2, 2);
-    const TRect close = provider->Buttons().Close;
-    ASSERT_GT(close.Right, close.Left);
-    EXPECT_EQ(test::NcHit(wnd, (close.Left + close.Right) / 2, (close.Top + close.Bottom) / 2), htClose);
+    int w = 0;
+    const std::vector<uint32_t> frame = test::PrintFrame(wnd, w);
+    const POINT found = test::FindMaskFrame(frame, w, glyph, 0);
+    ASSERT_GE(found.x, 0) << "the minimized title shows no close picture";
+    EXPECT_EQ(test::NcHit(wnd, found.x + gw / 2, found.y + gh / 2), htClose);
+    EXPECT_EQ(test::NcHit(wnd, found.x + 2, found.y + gh / 2), htClose);
+    // Left of it, on the title, no close button.
+    EXPECT_NE(test::NcHit(wnd, std::max(0, int(found.x) - gw - 8), found.y + gh / 2), htClose);
     ShowWindow(wnd, SW_RESTORE);
     tw::Application->ProcessMessages();
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ModalProbe.h"
 #include "SkinTestForms.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/SkinOptions.h"
@@ -27,60 +28,34 @@
 namespace skin {
 namespace {
 
-// What a timer saw of the popup menu that was open while it ran.
+// What a probe saw of the popup menu that was open while it ran; the probe
+// goes with it.
 struct TMenuProbe {
     std::function<void(HWND popup)> Act;
     HWND Popup = nullptr;
-    int Ticks = 0;
+    std::unique_ptr<test::TModalProbe> Probe;
 };
-TMenuProbe* g_menuProbe = nullptr;
 
-BOOL CALLBACK FindPopupMenu(HWND wnd, LPARAM out)
-{
-    wchar_t name[16] = {};
-    GetClassNameW(wnd, name, 16);
-    if (std::wstring(name) == L"#32768" && IsWindowVisible(wnd)) {
-        *reinterpret_cast<HWND*>(out) = wnd;
-        return FALSE;
-    }
-    return TRUE;
-}
+HWND OpenPopupMenu() { return test::VisibleThreadWindow(L"#32768"); }
 
-HWND OpenPopupMenu()
-{
-    HWND wnd = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindPopupMenu, reinterpret_cast<LPARAM>(&wnd));
-    return wnd;
-}
-
-void CALLBACK MenuProbeTimer(HWND, UINT, UINT_PTR id, DWORD)
-{
-    if (!g_menuProbe) {
-        KillTimer(nullptr, id);
-        return;
-    }
-    HWND popup = OpenPopupMenu();
-    // Give the main-window hook its turn: the popup is skinned by a posted
-    // message after its first paint.
-    if ((!popup || ++g_menuProbe->Ticks < 4) && g_menuProbe->Ticks < 100) {
-        if (!popup)
-            ++g_menuProbe->Ticks;
-        return;
-    }
-    KillTimer(nullptr, id);
-    g_menuProbe->Popup = popup;
-    auto act = std::move(g_menuProbe->Act);
-    g_menuProbe->Act = nullptr;
-    if (act)
-        act(popup);
-    else
-        PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
-}
-
+// Acts on the popup menu once it is up, painted, and the main-window hook
+// had its turn (the popup is skinned by a posted message after its first
+// paint); Escape when there is nothing to do.
 void WhenMenuOpens(TMenuProbe& probe)
 {
-    g_menuProbe = &probe;
-    SetTimer(nullptr, 0, 50, MenuProbeTimer);
+    probe.Probe = std::make_unique<test::TModalProbe>([&probe] {
+        const HWND popup = OpenPopupMenu();
+        if (!popup || !test::Settled(popup))
+            return false;
+        probe.Popup = popup;
+        auto act = std::move(probe.Act);
+        probe.Act = nullptr;
+        if (act)
+            act(popup);
+        else
+            PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+        return true;
+    });
 }
 
 void Key(WORD vk)
@@ -110,10 +85,11 @@ COLORREF ScreenPixel(int x, int y)
     return c;
 }
 
-// Runs the message loop until done() or about two seconds passed.
-void PumpUntil(const std::function<bool()>& done)
+// Runs the message loop until done() or the deadline passed.
+void PumpUntil(const std::function<bool()>& done, ULONGLONG deadlineMs = 10000)
 {
-    for (int i = 0; i < 200 && !done(); ++i) {
+    const ULONGLONG end = GetTickCount64() + deadlineMs;
+    while (!done() && GetTickCount64() < end) {
         tw::Application->ProcessMessages();
         Sleep(10);
     }
@@ -127,7 +103,7 @@ protected:
     }
     void TearDown() override
     {
-        g_menuProbe = nullptr;
+        test::TModalProbe::EndModalLoops();
         delete form;
         test::EndFormSkinning();
     }

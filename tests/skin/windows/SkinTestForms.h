@@ -65,6 +65,20 @@ inline tw::TForm* ShowForm(const char* caption, int x, int y, int w, int h)
     return form;
 }
 
+// Puts a stand-in for the layered-window update in place and the one before
+// back however the test ends (the entry is global: a test that fails half
+// way must not leave its stand-in to the next).
+class TLayeredEntryScope {
+public:
+    explicit TLayeredEntryScope(TUpdateLayeredWindow (*entry)()) : saved_(GlowLayeredEntry) { GlowLayeredEntry = entry; }
+    ~TLayeredEntryScope() { GlowLayeredEntry = saved_; }
+    TLayeredEntryScope(const TLayeredEntryScope&) = delete;
+    TLayeredEntryScope& operator=(const TLayeredEntryScope&) = delete;
+
+private:
+    TUpdateLayeredWindow (*saved_)();
+};
+
 } // namespace skin::test
 
 #ifdef TW_SKIN_ARCHIVE

@@ -9,7 +9,9 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -126,21 +128,38 @@ TEST_F(WindowAdaptersTest, EachChildGetsItsOwnAdapterWithPlaceCaptionAndState)
 TEST_F(WindowAdaptersTest, LabelsShowTheDialogBehindThemAndTabPagesTheirSection)
 {
     Adapt();
-    // Where the label's text is not, the dialog's client under it.
+    // Where the label's text is not, the dialog's client under it: what the
+    // dialog itself erases its client with at that place.
     auto shot = Print(label);
-    tw::TBitmap under(120, 20, tw::pf24bit);
-    PaintDialogBackground(&manager, label, under.Canvas().Handle());
-    EXPECT_EQ(shot->Canvas().Pixels(118, 18), under.Canvas().Pixels(118, 18));
-    // The tab control's page from its section, not the dialog's colour.
+    RECT dc{};
+    GetClientRect(dialog, &dc);
+    tw::TBitmap client(dc.right, dc.bottom, tw::pf24bit);
+    // The dialog leaves its children's places out: the label goes for the
+    // while.
+    ShowWindow(label, SW_HIDE);
+    EXPECT_EQ(SendMessageW(dialog, WM_ERASEBKGND, reinterpret_cast<WPARAM>(client.Canvas().Handle()), 0), 1);
+    ShowWindow(label, SW_SHOWNOACTIVATE);
+    RECT lr;
+    GetWindowRect(label, &lr);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&lr), 2);
+    std::set<tw::TColor> under;
+    for (POINT p : {POINT{118, 18}, POINT{119, 0}, POINT{100, 19}, POINT{90, 2}, POINT{110, 9}, POINT{80, 14}}) {
+        under.insert(client.Canvas().Pixels(lr.left + p.x, lr.top + p.y));
+        EXPECT_EQ(shot->Canvas().Pixels(p.x, p.y), client.Canvas().Pixels(lr.left + p.x, lr.top + p.y))
+            << p.x << "," << p.y;
+    }
+    // The dialog's slate is not one colour: a label that painted one plain
+    // colour could not match it everywhere.
+    EXPECT_GT(under.size(), 1u);
+    // The tab control's page is its section's colour, as the skin's data
+    // has it, not the dialog's.
     tw::TBitmap page(200, 100, tw::pf24bit);
     EXPECT_EQ(SendMessageW(tabs, WM_ERASEBKGND, reinterpret_cast<WPARAM>(page.Canvas().Handle()), 0), 1);
-    tw::TBitmap section(200, 100, tw::pf24bit);
-    PaintItemByName(section, "PAGECONTROL", "", 0, &manager, {0, 0}, manager.GetGlobalColor(), nullptr);
+    ASSERT_TRUE(test::PlainSection(manager, "PAGECONTROL"));
     RECT body{0, 0, 200, 100};
     SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&body));
-    InflateRect(&body, 2, 2);
     const int x = (body.left + body.right) / 2, y = (body.top + body.bottom) / 2;
-    EXPECT_EQ(page.Canvas().Pixels(x, y), section.Canvas().Pixels(x - body.left, y - body.top));
+    EXPECT_EQ(COLORREF(page.Canvas().Pixels(x, y)) & 0xFFFFFF, test::SectionColour(manager, "PAGECONTROL"));
 }
 
 TEST_F(WindowAdaptersTest, AdaptersAnswerTheSkinsQuestions)
@@ -356,11 +375,75 @@ void Pump()
     }
 }
 
+// Runs the message loop until done() or the deadline passed.
+bool PumpUntil(const std::function<bool()>& done, ULONGLONG deadlineMs = 5000)
+{
+    const ULONGLONG end = GetTickCount64() + deadlineMs;
+    while (!done()) {
+        if (GetTickCount64() > end)
+            return false;
+        tw::Application->ProcessMessages();
+        Sleep(1);
+    }
+    return true;
+}
+
+// How the vertical scroll bar of a window looks on the screen beside the
+// same bar of an unskinned twin (same class, size and style): of the pixels
+// where the system puts the twin's bar (every other one), how many differ.
+struct TBarDiff {
+    int Differ = 0;
+    int All = 0;
+};
+TBarDiff CompareVerticalBars(HWND skinned, HWND twin)
+{
+    TBarDiff d;
+    SCROLLBARINFO sbi{};
+    sbi.cbSize = sizeof(sbi);
+    if (!GetScrollBarInfo(twin, OBJID_VSCROLL, &sbi) || (sbi.rgstate[0] & STATE_SYSTEM_INVISIBLE))
+        return d;
+    RECT tr;
+    GetWindowRect(twin, &tr);
+    RECT bar = sbi.rcScrollBar;
+    OffsetRect(&bar, -tr.left, -tr.top);
+    for (HWND w : {skinned, twin})
+        RedrawWindow(w, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    HDC a = GetWindowDC(skinned), b = GetWindowDC(twin);
+    for (int y = bar.top; y < bar.bottom; y += 2)
+        for (int x = bar.left; x < bar.right; x += 2, ++d.All)
+            d.Differ += GetPixel(a, x, y) != GetPixel(b, x, y);
+    ReleaseDC(twin, b);
+    ReleaseDC(skinned, a);
+    return d;
+}
+
+// A shown form nobody adapts, beside the fixture's, for unskinned twins.
+std::unique_ptr<tw::TForm> TwinForm()
+{
+    auto twin = std::make_unique<tw::TForm>(nullptr);
+    twin->SetBounds(420, 50, 300, 220);
+    twin->Show();
+    tw::Application->ProcessMessages();
+    return twin;
+}
+
 TEST_F(ControlAdapterLateControls, AListMadeOnAnAdaptedFormGetsTheSkinnedBarsAtOnce)
 {
     form->SetBounds(50, 50, 300, 220);
     form->Show();
     tw::Application->ProcessMessages();
+    // The same memo on a form nobody adapts: the system's own bar.
+    auto twinForm = TwinForm();
+    auto* twin = new tw::TMemo(twinForm.get());
+    twin->SetParent(twinForm.get());
+    twin->SetBounds(10, 10, 150, 100);
+    twin->SetScrollBars(tw::ssVertical);
+    twin->HandleNeeded();
+    // Lines enough for the bar to be needed.
+    std::string lines;
+    for (int i = 0; i < 40; ++i)
+        lines += "line " + std::to_string(i) + "\r\n";
+    twin->SetText(lines);
     {
         TacCtrlAdapter adapter(form, &manager);
         adapter.AdaptControls();
@@ -370,8 +453,15 @@ TEST_F(ControlAdapterLateControls, AListMadeOnAnAdaptedFormGetsTheSkinnedBarsAtO
         memo->SetBounds(10, 10, 150, 100);
         memo->SetScrollBars(tw::ssVertical);
         memo->HandleNeeded();
-        Pump();
-        EXPECT_NE(adapter.AdapterOf(memo->Handle()), nullptr);
+        memo->SetText(lines);
+        // Adapted with the next messages, not at some later walk.
+        ASSERT_TRUE(PumpUntil([&] { return adapter.AdapterOf(memo->Handle()) != nullptr; }, 2000))
+            << "the late memo got no adapter";
+        // Its bar is the skin's: on the screen it is not the system's bar
+        // of the twin.
+        const TBarDiff bars = CompareVerticalBars(memo->Handle(), twin->Handle());
+        ASSERT_GT(bars.All, 50);
+        EXPECT_GT(bars.Differ * 100 / bars.All, 50) << bars.Differ << " of " << bars.All << " bar pixels";
         // One adapter per window, however often windows are made.
         const int n = adapter.Count();
         DestroyWindow(CreateWindowW(L"STATIC", L"", WS_CHILD, 0, 0, 5, 5, form->Handle(), nullptr, nullptr, nullptr));
@@ -407,6 +497,29 @@ TEST(CaptionButtonsFollowTheSystemMenu, OnlyTheBoxesTheFormAsksForAreShownAndEna
     EXPECT_TRUE(provider->Buttons().Max.IsEmpty());
     EXPECT_FALSE(provider->Buttons().Min.IsEmpty());
     EXPECT_FALSE(provider->Buttons().Close.IsEmpty());
+    // What the title shows, found by the skin's own pictures: the close and
+    // minimize pictures in their normal (enabled) look, the maximize one in
+    // no look at all; and each shown button answers for its place.
+    const HWND wnd = form->Handle();
+    int w = 0;
+    const std::vector<uint32_t> title = test::PrintFrame(wnd, w);
+    auto mask = [&](const char* name) -> const TsMaskData* {
+        const int i = manager.GetMaskIndex(manager.ConstData.IndexGlobalInfo, "GLOBALINFO", name);
+        return manager.MaskIndexValid(i) ? &manager.ma[size_t(i)] : nullptr;
+    };
+    const TsMaskData* close = mask("BICONCLOSE");
+    const TsMaskData* min = mask("BICONMIN");
+    const TsMaskData* max = mask("BICONMAX");
+    ASSERT_TRUE(close && min && max);
+    const POINT c = test::FindMaskFrame(title, w, *close, 0);
+    const POINT n = test::FindMaskFrame(title, w, *min, 0);
+    ASSERT_GE(c.x, 0) << "no enabled close button on the title";
+    ASSERT_GE(n.x, 0) << "no enabled minimize button on the title";
+    EXPECT_LT(n.x, c.x);
+    for (int state = 0; state < max->ImageCount; ++state)
+        EXPECT_LT(test::FindMaskFrame(title, w, *max, state).x, 0) << "a maximize button in state " << state;
+    EXPECT_EQ(test::NcHit(wnd, c.x + MaskFrameWidth(*close) / 2, c.y + MaskFrameHeight(*close) / 2), htClose);
+    EXPECT_EQ(test::NcHit(wnd, n.x + MaskFrameWidth(*min) / 2, n.y + MaskFrameHeight(*min) / 2), htMinButton);
     delete form;
     test::EndFormSkinning();
 }
@@ -415,11 +528,19 @@ TEST_F(ControlAdapterThirdParty, GridsGetTheSkinnedBarsButKeepTheirColours)
 {
     manager.ThirdParty.SetString(ThirdPartyList::ThirdGrids, "TValueListEditor");
     manager.UpdateThirdLists();
-    auto* grid = new tw::TValueListEditor(form);
-    grid->SetParent(form);
-    grid->SetBounds(10, 10, 200, 120);
-    form->HandleNeeded();
-    grid->HandleNeeded();
+    form->Show();
+    // The same grid, with as many rows, on a form nobody adapts.
+    auto twinForm = TwinForm();
+    tw::TValueListEditor* grids[2] = {new tw::TValueListEditor(form), new tw::TValueListEditor(twinForm.get())};
+    for (tw::TValueListEditor* g : grids) {
+        g->SetParent(g == grids[0] ? static_cast<tw::TWinControl*>(form) : twinForm.get());
+        g->SetBounds(10, 10, 200, 120);
+        for (int i = 0; i < 30; ++i)
+            g->SetValues("Key" + std::to_string(i), "Value");
+        g->HandleNeeded();
+    }
+    tw::TValueListEditor* grid = grids[0];
+    tw::Application->ProcessMessages();
     const tw::TColor color = grid->Color(), font = grid->Font().Color();
     {
         TacCtrlAdapter adapter(form, &manager);
@@ -429,6 +550,19 @@ TEST_F(ControlAdapterThirdParty, GridsGetTheSkinnedBarsButKeepTheirColours)
         // The fixed row stays in the system's colours: so does the text.
         EXPECT_EQ(grid->Color(), color);
         EXPECT_EQ(grid->Font().Color(), font);
+        // The bar is the skin's: on the screen not the twin's system bar.
+        const TBarDiff bars = CompareVerticalBars(grid->Handle(), grids[1]->Handle());
+        ASSERT_GT(bars.All, 50);
+        EXPECT_GT(bars.Differ * 100 / bars.All, 50) << bars.Differ << " of " << bars.All << " bar pixels";
+        // The cells are the twin's, pixel for pixel.
+        tw::TBitmap mine(150, 100, tw::pf24bit), theirs(150, 100, tw::pf24bit);
+        SendMessageW(grid->Handle(), WM_PRINT, WPARAM(mine.Canvas().Handle()), PRF_CLIENT | PRF_ERASEBKGND);
+        SendMessageW(grids[1]->Handle(), WM_PRINT, WPARAM(theirs.Canvas().Handle()), PRF_CLIENT | PRF_ERASEBKGND);
+        int differ = 0;
+        for (int y = 0; y < 100; y += 3)
+            for (int x = 0; x < 150; x += 3)
+                differ += mine.Canvas().Pixels(x, y) != theirs.Canvas().Pixels(x, y);
+        EXPECT_EQ(differ, 0);
     }
 }
 

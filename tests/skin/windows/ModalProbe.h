@@ -1,0 +1,164 @@
+#pragma once
+// A watcher for a modal loop a test starts and cannot step itself (a system
+// dialog, a popup menu, a modal form): a thread timer runs the step until it
+// answers true or the deadline passes. At the deadline the loop is ended
+// (every visible dialog of the thread cancelled, any menu closed), so the
+// test goes on to fail instead of hanging. The timer dies with the probe on
+// every path, and nothing the step throws crosses the system's timer frame.
+#include <windows.h>
+
+#include <exception>
+#include <functional>
+#include <map>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace skin::test {
+
+// Whether a window and the thread's queue have nothing left to do: the
+// window and its visible children hold no pending paint, and no posted or
+// sent message waits. A probe's tick comes only after such work anyway (a
+// timer is the queue's last message); this says it in so many words, so no
+// fixed number of ticks stands in for it.
+inline bool Settled(HWND wnd)
+{
+    if (!wnd || !IsWindow(wnd))
+        return false;
+    if (GetUpdateRect(wnd, nullptr, FALSE))
+        return false;
+    bool painted = true;
+    EnumChildWindows(
+        wnd,
+        [](HWND c, LPARAM p) -> BOOL {
+            if (IsWindowVisible(c) && GetUpdateRect(c, nullptr, FALSE)) {
+                *reinterpret_cast<bool*>(p) = false;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&painted));
+    return painted && HIWORD(GetQueueStatus(QS_POSTMESSAGE | QS_SENDMESSAGE)) == 0;
+}
+
+// The thread's first visible window of a class ("#32770" a dialog, "#32768"
+// a popup menu), or null.
+inline HWND VisibleThreadWindow(const wchar_t* cls)
+{
+    struct TFind {
+        const wchar_t* Cls;
+        HWND Found = nullptr;
+    } find{cls};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND wnd, LPARAM p) -> BOOL {
+            auto* f = reinterpret_cast<TFind*>(p);
+            wchar_t name[16] = {};
+            GetClassNameW(wnd, name, 16);
+            if (lstrcmpW(name, f->Cls) == 0 && IsWindowVisible(wnd)) {
+                f->Found = wnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&find));
+    return find.Found;
+}
+
+class TModalProbe {
+public:
+    // step answers true when it is done; the probe then stops ticking.
+    explicit TModalProbe(std::function<bool()> step, DWORD deadlineMs = 20000, UINT periodMs = 30)
+        : step_(std::move(step)), deadline_(GetTickCount64() + deadlineMs)
+    {
+        timer_ = SetTimer(nullptr, 0, periodMs, &TModalProbe::Tick);
+        if (timer_)
+            Live()[timer_] = this;
+        else
+            ADD_FAILURE() << "no timer for the probe: " << GetLastError();
+    }
+    ~TModalProbe() { Stop(); }
+    TModalProbe(const TModalProbe&) = delete;
+    TModalProbe& operator=(const TModalProbe&) = delete;
+
+    // Ends a loop the probe does not know of (a modal form) at the deadline.
+    std::function<void()> OnTimeout;
+
+    bool Done() const { return done_; }
+    bool TimedOut() const { return timedOut_; }
+    void Stop()
+    {
+        if (!timer_)
+            return;
+        KillTimer(nullptr, timer_);
+        Live().erase(timer_);
+        timer_ = 0;
+    }
+    // Ends whatever modal loop is open: dialogs cancelled, menus closed.
+    static void EndModalLoops()
+    {
+        EndMenu();
+        for (int i = 0; i < 16; ++i) {
+            const HWND dlg = VisibleThreadWindow(L"#32770");
+            if (!dlg)
+                break;
+            SendMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+            if (IsWindow(dlg) && IsWindowVisible(dlg))
+                ShowWindow(dlg, SW_HIDE); // a dialog that will not cancel must not stop the search
+        }
+    }
+
+private:
+    static std::map<UINT_PTR, TModalProbe*>& Live()
+    {
+        static std::map<UINT_PTR, TModalProbe*> live;
+        return live;
+    }
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD)
+    {
+        const auto it = Live().find(id);
+        if (it == Live().end()) {
+            KillTimer(nullptr, id);
+            return;
+        }
+        it->second->Run();
+    }
+    void Run()
+    {
+        if (inStep_ || done_ || timedOut_)
+            return;
+        inStep_ = true;
+        bool finished = false;
+        try {
+            finished = step_();
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << "the probe's step threw: " << e.what();
+            finished = true;
+        } catch (...) {
+            ADD_FAILURE() << "the probe's step threw";
+            finished = true;
+        }
+        inStep_ = false;
+        if (finished) {
+            done_ = true;
+            Stop();
+        } else if (GetTickCount64() > deadline_) {
+            timedOut_ = true;
+            Stop();
+            try {
+                if (OnTimeout)
+                    OnTimeout();
+            } catch (...) {
+                ADD_FAILURE() << "the probe's time-out step threw";
+            }
+            EndModalLoops();
+        }
+    }
+
+    std::function<bool()> step_;
+    ULONGLONG deadline_;
+    UINT_PTR timer_ = 0;
+    bool inStep_ = false, done_ = false, timedOut_ = false;
+};
+
+} // namespace skin::test
