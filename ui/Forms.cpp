@@ -143,9 +143,33 @@ void TCustomForm::CreateParams(TCreateParams& p) {
 }
 
 void TCustomForm::HandleCreated() {
+    if (alphaBlend_) ApplyAlphaBlend();
     if (menu_) SetMenu(menu_);
     if (!icon_.Empty()) SendMessageW(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.Handle()));
     if (position_ == poDefault || position_ == poDefaultPosOnly) UpdateBoundsFromWindow();
+}
+
+void TCustomForm::SetAlphaBlend(bool a) {
+    if (a == alphaBlend_) return;
+    alphaBlend_ = a;
+    ApplyAlphaBlend();
+}
+
+void TCustomForm::SetAlphaBlendValue(uint8_t v) {
+    if (v == alphaBlendValue_) return;
+    alphaBlendValue_ = v;
+    if (alphaBlend_) ApplyAlphaBlend();
+}
+
+void TCustomForm::ApplyAlphaBlend() {
+    if (!handle_) return;
+    const LONG_PTR ex = GetWindowLongPtrW(handle_, GWL_EXSTYLE);
+    if (!alphaBlend_) {
+        if (ex & WS_EX_LAYERED) SetWindowLongPtrW(handle_, GWL_EXSTYLE, ex & ~LONG_PTR(WS_EX_LAYERED));
+        return;
+    }
+    if (!(ex & WS_EX_LAYERED)) SetWindowLongPtrW(handle_, GWL_EXSTYLE, ex | WS_EX_LAYERED);
+    SetLayeredWindowAttributes(handle_, 0, alphaBlendValue_, LWA_ALPHA);
 }
 
 void TCustomForm::Loaded() {

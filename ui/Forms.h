@@ -63,6 +63,11 @@ public:
     void SetAcceptFiles(bool a);
     // Outer size limits; setting them does not resize the form at once.
     TSizeConstraints& Constraints() { return constraints_; }
+    // The whole window drawn with one opacity, AlphaBlendValue (255 opaque).
+    bool AlphaBlend() const { return alphaBlend_; }
+    void SetAlphaBlend(bool a);
+    uint8_t AlphaBlendValue() const { return alphaBlendValue_; }
+    void SetAlphaBlendValue(uint8_t v);
 
     void Show();
     void Hide();
@@ -133,6 +138,9 @@ protected:
     TWindowState windowState_ = wsNormal;
     TFormStyle formStyle_ = fsNormal;
     bool keyPreview_ = false;
+    bool alphaBlend_ = false;
+    uint8_t alphaBlendValue_ = 255;
+    void ApplyAlphaBlend();
     bool modal_ = false;
     bool acceptFiles_ = false;
     bool created_ = false;

@@ -480,7 +480,9 @@ bool DispatchMenuOwnerDraw(TMessage& m) {
             return false;
         }
     } catch (...) {
-        // Nothing may unwind through the system's menu code.
+        // Nothing may unwind through the system's menu code; the handler's
+        // failure is reported.
+        Application->HandleException(nullptr);
         return false;
     }
 }

@@ -5,6 +5,7 @@
 
 #include "skin/engine/effects/acGlow.h"
 #include "skin/engine/data/sSkinManager.h"
+#include "ui/Application.h"
 
 namespace skin {
 
@@ -48,6 +49,8 @@ LRESULT CALLBACK BorderProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
             break;
         }
     } catch (...) {
+        // Nothing unwinds through the system; the failure is reported.
+        tw::Application->HandleException(nullptr);
         return 0;
     }
     return DefWindowProcW(wnd, msg, wp, lp);

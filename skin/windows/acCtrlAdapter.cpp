@@ -6,6 +6,7 @@
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/link/sVclUtils.h"
 #include "skin/windows/sSkinProvider.h"
+#include "ui/Application.h"
 #include "ui/CheckLst.h"
 #include "ui/Forms.h"
 #include "ui/StdCtrls.h"
@@ -40,8 +41,10 @@ void CALLBACK WalkAgain(HWND, UINT, UINT_PTR id, DWORD)
             continue;
         try {
             a->AdaptNewControls();
-        } catch (const std::exception&) {
-            // That form's new controls keep the system's look.
+        } catch (...) {
+            // That form's new controls keep the system's look; the failure is
+            // reported.
+            tw::Application->HandleException(nullptr);
         }
     }
 }

@@ -15,6 +15,7 @@
 #include "skin/engine/link/sCommonData.h"
 #include "skin/engine/painting/AlphaPrimitives.h"
 #include "skin/windows/acDials.h"
+#include "ui/Application.h"
 #include "ui/Controls.h"
 
 namespace skin {
@@ -269,8 +270,9 @@ void CALLBACK AdaptAgainTimer(HWND, UINT, UINT_PTR id, DWORD)
         try {
             if (TacProvider* p = FindDialogProvider(d); p && IsWindow(d))
                 AdaptDialogChildren(*p, d);
-        } catch (const std::exception&) {
-            // The new windows keep the system's look.
+        } catch (...) {
+            // The new windows keep the system's look; the failure is reported.
+            tw::Application->HandleException(nullptr);
         }
     }
 }

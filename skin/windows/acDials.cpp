@@ -37,6 +37,11 @@ namespace skin {
 namespace {
 
 constexpr const wchar_t* kAdapterProperty = L"ACSBSC";
+// The procedure an adapter found when it took the window over. It outlives
+// the adapter while the adapter's procedure cannot leave the chain (another
+// subclasser sits above it): the messages that still pass through go on to
+// it, and the window's own clean-up at WM_NCDESTROY still runs.
+constexpr const wchar_t* kSavedProcProperty = L"ACSBSCPROC";
 
 // 1 while AdaptDialogChild makes an adapter: edit-like adapters then know
 // they sit in a foreign dialog.
@@ -123,7 +128,15 @@ TacMainWnd::TacMainWnd(HWND wnd, TsSkinManager* manager, const std::string& sect
     DialogChild = g_dialogChildFlag;
     TakeOver();
     SetPropW(wnd_, kAdapterProperty, this);
+    if (HANDLE left = GetPropW(wnd_, kSavedProcProperty)) {
+        // An earlier adapter's procedure is still in the chain, under another
+        // subclasser: this one takes that place instead of entering the chain
+        // a second time (the upper subclasser would lead back to it forever).
+        saved_ = reinterpret_cast<WNDPROC>(left);
+        return;
+    }
     saved_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(wnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
+    SetPropW(wnd_, kSavedProcProperty, reinterpret_cast<HANDLE>(saved_));
 }
 
 TacMainWnd::~TacMainWnd() { Unsubclass(true); }
@@ -137,8 +150,15 @@ void TacMainWnd::Unsubclass(bool repaint)
     unsubclassed_ = true;
     if (!IsWindow(wnd_))
         return;
-    if (GetWindowLongPtrW(wnd_, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&Proc))
+    // On top of the chain the window gets its procedure back; under another
+    // subclasser the adapter's procedure stays and passes every message on
+    // to the saved one (kSavedProcProperty) until the window ends.
+    // A later adapter that took over this one's place keeps it.
+    const bool place = Of(wnd_) == this || !Of(wnd_);
+    if (place && GetWindowLongPtrW(wnd_, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&Proc)) {
         SetWindowLongPtrW(wnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(saved_));
+        RemovePropW(wnd_, kSavedProcProperty);
+    }
     if (Of(wnd_) == this)
         RemovePropW(wnd_, kAdapterProperty);
     RestoreColors();
@@ -163,21 +183,33 @@ LRESULT TacMainWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 LRESULT CALLBACK TacMainWnd::Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     TacMainWnd* self = Of(wnd);
-    if (!self)
-        return DefWindowProcW(wnd, msg, wp, lp);
+    if (!self) {
+        // The adapter is gone but its procedure is still chained.
+        const auto saved = reinterpret_cast<WNDPROC>(GetPropW(wnd, kSavedProcProperty));
+        if (msg == WM_NCDESTROY)
+            RemovePropW(wnd, kSavedProcProperty);
+        return saved ? CallWindowProcW(saved, wnd, msg, wp, lp) : DefWindowProcW(wnd, msg, wp, lp);
+    }
     if (msg == WM_DESTROY || msg == WM_NCDESTROY) {
         // The window ends: it gets its own procedure back for its last
         // messages, and the hook frees the adapter later.
         self->WindowEnds();
         const WNDPROC saved = self->saved_;
         self->Unsubclass(false);
+        if (msg == WM_NCDESTROY)
+            RemovePropW(wnd, kSavedProcProperty);
         return saved ? CallWindowProcW(saved, wnd, msg, wp, lp) : DefWindowProcW(wnd, msg, wp, lp);
     }
+    if (msg == SM_ALPHACMD && ForeignSkinPointer(wp))
+        return 0;
     try {
         return self->AdapterWndProc(msg, wp, lp);
-    } catch (const std::exception&) {
-        // Nothing may unwind through the system's window procedure.
-        return self->CallSaved(msg, wp, lp);
+    } catch (...) {
+        // Nothing may unwind through the system's window procedure, and
+        // nothing disappears: the application reports it. The message is
+        // not handed on again, the saved procedure may have had it already.
+        tw::Application->HandleException(nullptr);
+        return 0;
     }
 }
 
@@ -1795,8 +1827,9 @@ LRESULT CALLBACK DialogHookProc(int code, WPARAM wp, LPARAM lp)
         }
         else if (code == HCBT_ACTIVATE && wp)
             HookActivatedWindow(reinterpret_cast<HWND>(wp));
-    } catch (const std::exception&) {
-        // The window stays unskinned.
+    } catch (...) {
+        // The window stays unskinned; the failure is reported.
+        tw::Application->HandleException(nullptr);
     }
     return result;
 }

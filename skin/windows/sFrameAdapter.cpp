@@ -63,14 +63,14 @@ TsFrameAdapter::TsFrameAdapter(tw::TComponent* owner) : tw::TComponent(owner)
         return;
     }
     old_ = frame_->WindowProc;
+    // What the frame's handlers throw goes on to the class library's window
+    // procedure, which reports it as it does for a frame without adapter.
     frame_->WindowProc = [this](tw::TMessage& m) {
-        try {
-            WndProc(m);
-        } catch (const std::exception&) {
-            // Nothing may unwind through the system's window procedure; the
-            // frame's own handling still answers the message.
-            old_(m);
+        if (m.Msg == SM_ALPHACMD && ForeignSkinPointer(m.WParam)) {
+            m.Result = 0;
+            return;
         }
+        WndProc(m);
     };
     // Made on an already skinned form: the indexes now, not at the next
     // skin message.

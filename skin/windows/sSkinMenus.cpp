@@ -518,7 +518,9 @@ LRESULT CALLBACK TsSkinableMenus::MenuWindowProc(HWND wnd, UINT msg, WPARAM wp, 
                 result))
             return result;
     } catch (...) {
-        // The menu keeps the system's look; nothing unwinds through it.
+        // The menu keeps the system's look; nothing unwinds through it, and
+        // the failure is reported.
+        tw::Application->HandleException(nullptr);
     }
     return CallWindowProcW(old, wnd, msg, wp, lp);
 }

@@ -497,11 +497,19 @@ void TsSkinProvider::CallSavedHidden(tw::TMessage& m)
 {
     HWND wnd = form_->Handle();
     const LONG_PTR style = GetWindowLongPtrW(wnd, GWL_STYLE);
-    if (style & WS_VISIBLE)
+    // The form is visible again however its procedure ends.
+    struct TVisibleAgain {
+        HWND Wnd;
+        bool Was;
+        ~TVisibleAgain()
+        {
+            if (Was && IsWindow(Wnd))
+                SetWindowLongPtrW(Wnd, GWL_STYLE, GetWindowLongPtrW(Wnd, GWL_STYLE) | WS_VISIBLE);
+        }
+    } again{wnd, (style & WS_VISIBLE) != 0};
+    if (again.Was)
         SetWindowLongPtrW(wnd, GWL_STYLE, style & ~LONG_PTR(WS_VISIBLE));
     CallSaved(m);
-    if (style & WS_VISIBLE)
-        SetWindowLongPtrW(wnd, GWL_STYLE, GetWindowLongPtrW(wnd, GWL_STYLE) | WS_VISIBLE);
 }
 
 TsSkinProvider::TMeasures TsSkinProvider::Measure() const
@@ -1287,33 +1295,68 @@ void TsSkinProvider::AnimatedShowing(tw::TMessage& m)
         return;
     }
     HWND wnd = form_->Handle();
-    const bool activeState = skinData_->ActiveState();
+    // Every step taken before the form's own procedure runs is undone on
+    // every way out: an OnShow that throws must not leave the form locked,
+    // transparent or with children that never draw again.
+    struct TShowSteps {
+        TsSkinProvider& Provider;
+        HWND Wnd;
+        bool ActiveState;
+        bool Transparent = false;
+        std::vector<HWND> Children;   // their drawing is off while listed
+        void ChildrenDraw()
+        {
+            for (HWND c : Children)
+                if (IsWindow(c))
+                    SendMessageW(c, WM_SETREDRAW, TRUE, 0);
+            Children.clear();
+        }
+        void Opaque()
+        {
+            if (Transparent && IsWindow(Wnd))
+                SetWindowLongPtrW(Wnd, GWL_EXSTYLE, GetWindowLongPtrW(Wnd, GWL_EXSTYLE) & ~LONG_PTR(WS_EX_LAYERED));
+            Transparent = false;
+        }
+        void Unlock()
+        {
+            Provider.changeLocked_ = false;
+            Provider.skinData_->SetActiveState(ActiveState);
+        }
+        ~TShowSteps()
+        {
+            // Only left to do when the way out was an exception; nothing
+            // here throws. The region is rebuilt at the next change.
+            if (Children.empty() && !Transparent && !Provider.changeLocked_)
+                return;
+            ChildrenDraw();
+            Opaque();
+            Provider.regionSize_ = {-1, -1};
+            Unlock();
+            if (IsWindow(Wnd) && IsWindowVisible(Wnd))
+                RedrawWindow(Wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+        }
+    } steps{*this, wnd, skinData_->ActiveState()};
     skinData_->SetActiveState(true);
     changeLocked_ = true;
-    const bool transparent = PrepareTransparent();
+    steps.Transparent = PrepareTransparent();
     // The children draw once, into the faded picture, not on the screen.
-    std::vector<HWND> children;
     for (HWND c = GetWindow(wnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
         if (IsWindowVisible(c)) {
-            children.push_back(c);
+            steps.Children.push_back(c);
             SendMessageW(c, WM_SETREDRAW, FALSE, 0);
         }
     CallSaved(m);
-    for (HWND c : children)
-        if (IsWindow(c))
-            SendMessageW(c, WM_SETREDRAW, TRUE, 0);
+    steps.ChildrenDraw();
     // OnShow may have hidden it again.
     if (form_->Visible() && IsWindowVisible(wnd)) {
         // The form stays transparent while the fade runs over it: the overlay
         // captures what lies below it, and printing it still works.
         AnimShowControl(form_, time);
     }
-    if (transparent)
-        SetWindowLongPtrW(wnd, GWL_EXSTYLE, GetWindowLongPtrW(wnd, GWL_EXSTYLE) & ~LONG_PTR(WS_EX_LAYERED));
+    steps.Opaque();
     regionSize_ = {-1, -1};
     UpdateFormRegion();
-    changeLocked_ = false;
-    skinData_->SetActiveState(activeState);
+    steps.Unlock();
     if (IsWindowVisible(wnd))
         RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
 }
@@ -1373,8 +1416,9 @@ void TsSkinProvider::BuildNonClientPicture(const TMeasures& ms)
     PaintAppIcon(bmp, icon, titleBottom);
     PaintTitleBarMask(bmp, ms);
 
-    // Caption text between the icon and the buttons.
-    TRect text(std::max(icon.Right, ms.Border) + 4 + sm->SkinData.BILeft, ms.Border,
+    // Caption text between the icon and the buttons: the icon's rectangle
+    // already starts after the skin's left inset, which counts only once.
+    TRect text(ms.Border + icon.Width() + 4 + sm->SkinData.BILeft, ms.Border,
                ms.Width - TitleButtonsWidth(layoutIn_) - 6, titleBottom);
     if (text.Right > text.Left) {
         HFONT font = CreateCaptionFont();
@@ -1656,14 +1700,6 @@ bool TsSkinProvider::SystemMenuMessage(tw::TMessage& m)
         ShowSystemMenu(short(LOWORD(m.LParam)), short(HIWORD(m.LParam)));
         m.Result = 0;
         return true;
-    case WM_SYSCOMMAND:
-        // Alt+Space: the menu under the title icon.
-        if ((m.WParam & 0xFFF0) == SC_KEYMENU && m.LParam == ' ') {
-            ShowSystemMenuUnderIcon();
-            m.Result = 0;
-            return true;
-        }
-        return false;
     default:
         return false;
     }
@@ -1676,60 +1712,63 @@ bool TsSkinProvider::SystemMenuMessage(tw::TMessage& m)
 
 void TsSkinProvider::ProviderWindowProc(tw::TMessage& m)
 {
-    try {
-        // No fade may outlive the window it draws on, skinned or not.
-        if (m.Msg == WM_DESTROY)
-            FreeButtonAnimations();
-        if (m.Msg == SM_ALPHACMD && AlphaFirstPass(m))
+    // No catch here: what the form's handlers throw goes on to the class
+    // library's window procedure, which reports it once through the
+    // application, as it does for a form without a skin.
+    // No fade may outlive the window it draws on, skinned or not.
+    if (m.Msg == WM_DESTROY)
+        FreeButtonAnimations();
+    if (m.Msg == SM_ALPHACMD && ForeignSkinPointer(m.WParam)) {
+        m.Result = 0;
+        return;
+    }
+    if (m.Msg == SM_ALPHACMD && AlphaFirstPass(m))
+        return;
+    // A manager that went away without a word leaves the form unskinned.
+    if (skinned_ && !SkinManager())
+        skinned_ = false;
+    if (skinned_ && !form_->IsDestroying()) {
+        if (m.Msg == SM_ALPHACMD)
+            SkinnedAlphaCommand(m);
+        else
+            SkinnedDispatch(m);
+        return;
+    }
+    if (m.Msg == tw::CM_SHOWINGCHANGED && m.WParam && !form_->HandleAllocated() && !form_->IsDestroying()) {
+        // The form's first showing makes its window, and the window
+        // brings the skin: that showing fades in like any later one.
+        form_->Handle();
+        if (skinned_) {
+            AnimatedShowing(m);
             return;
-        // A manager that went away without a word leaves the form unskinned.
-        if (skinned_ && !SkinManager())
-            skinned_ = false;
-        if (skinned_ && !form_->IsDestroying()) {
-            if (m.Msg == SM_ALPHACMD)
-                SkinnedAlphaCommand(m);
-            else
-                SkinnedDispatch(m);
-            return;
         }
-        if (m.Msg == tw::CM_SHOWINGCHANGED && m.WParam && !form_->HandleAllocated() && !form_->IsDestroying()) {
-            // The form's first showing makes its window, and the window
-            // brings the skin: that showing fades in like any later one.
-            form_->Handle();
-            if (skinned_) {
-                AnimatedShowing(m);
-                return;
-            }
-        }
-        if (m.Msg == SM_ALPHACMD) {
-            const uint16_t command = SkinCommandOf(m.WParam);
-            if (command == AC_SKINLOADED || command == AC_SKINREFRESH) {
-                // The form's own procedure hears of the new skin first, as
-                // it hears of its removal: forms take skin colours there.
-                CallSaved(m);
-                const auto* from = reinterpret_cast<TsSkinManager*>(m.LParam);
-                if (!form_->IsDestroying() && (!from || from == SkinManager()))
-                    ApplySkin();
-                return;
-            }
-        }
-        CallSaved(m);
-        switch (m.Msg) {
-        case WM_NCCREATE:
-        case WM_CREATE:
-            // A form built without a layout is skinned when its window comes.
-            if (!form_->IsDestroying())
+    }
+    if (m.Msg == SM_ALPHACMD) {
+        const uint16_t command = SkinCommandOf(m.WParam);
+        if (command == AC_SKINLOADED || command == AC_SKINREFRESH) {
+            // The form's own procedure hears of the new skin first, as
+            // it hears of its removal: forms take skin colours there.
+            CallSaved(m);
+            const auto* from = reinterpret_cast<TsSkinManager*>(m.LParam);
+            if (!form_->IsDestroying() && (!from || from == SkinManager()))
                 ApplySkin();
-            break;
-        case WM_DESTROY:
-        case WM_NCDESTROY:
-            regionSize_ = {-1, -1};
-            break;
-        default:
-            break;
+            return;
         }
-    } catch (const std::exception&) {
-        // Nothing may unwind through the system's window procedure.
+    }
+    CallSaved(m);
+    switch (m.Msg) {
+    case WM_NCCREATE:
+    case WM_CREATE:
+        // A form built without a layout is skinned when its window comes.
+        if (!form_->IsDestroying())
+            ApplySkin();
+        break;
+    case WM_DESTROY:
+    case WM_NCDESTROY:
+        regionSize_ = {-1, -1};
+        break;
+    default:
+        break;
     }
 }
 
@@ -2259,16 +2298,20 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
             m.Result = 0;
             return;
         }
-        if (kind == SC_KEYMENU && m.LParam == ' ' && sysMenuRemoved_) {
-            // Alt+Space: the menu at the client's top-left corner.
-            const TMeasures ms = Measure();
-            RECT wr;
-            GetWindowRect(wnd, &wr);
-            PopupSystemMenu(POINT{wr.left + ms.Client.Left, wr.top + ms.Client.Top});
+        CallSaved(m);
+        if (kind == SC_KEYMENU && m.LParam == ' ') {
+            // Alt+Space, after the form's own procedure had it: the menu at
+            // the client's top-left corner, below title and menu line. Only
+            // a form that shows its close button has a system menu at all.
+            if (drawNonClient_ && form_->BorderStyle() != tw::bsNone && IsWindow(wnd) && MenuState().VisibleClose) {
+                const TMeasures ms = Measure();
+                RECT wr;
+                GetWindowRect(wnd, &wr);
+                PopupSystemMenu(POINT{wr.left + ms.Client.Left, wr.top + ms.Client.Top});
+            }
             m.Result = 0;
             return;
         }
-        CallSaved(m);
         if (kind == SC_MAXIMIZE || kind == SC_RESTORE) {
             pressed_ = false;
             SetHotButton(0);
@@ -2463,17 +2506,37 @@ void GiveFormAProvider(tw::TCustomForm* form)
     TsSkinProvider::GiveToNewForm(form);
 }
 
+// The program never posts the skin's message; a posted one that carries a
+// pointer comes from another process and is dropped before any window
+// follows it, in every message loop of the thread (menus and dialogs too).
+HHOOK g_postedSkinFilter = nullptr;
+
+LRESULT CALLBACK PostedSkinFilter(int code, WPARAM wp, LPARAM lp)
+{
+    if (code == HC_ACTION && lp) {
+        auto* msg = reinterpret_cast<MSG*>(lp);
+        if (msg->message == SM_ALPHACMD && SkinCommandCarriesPointer(SkinCommandOf(msg->wParam)))
+            msg->message = WM_NULL;
+    }
+    return CallNextHookEx(g_postedSkinFilter, code, wp, lp);
+}
+
 } // namespace
 
 void InstallFormSkinning()
 {
     tw::FormCreationHook = GiveFormAProvider;
+    if (!g_postedSkinFilter)
+        g_postedSkinFilter = SetWindowsHookExW(WH_GETMESSAGE, PostedSkinFilter, nullptr, GetCurrentThreadId());
     InstallDialogSkinning();
 }
 
 void UninstallFormSkinning()
 {
     tw::FormCreationHook = nullptr;
+    if (g_postedSkinFilter)
+        UnhookWindowsHookEx(g_postedSkinFilter);
+    g_postedSkinFilter = nullptr;
     UninstallDialogSkinning();
 }
 

@@ -295,7 +295,9 @@ void TsSkinProvider::ShowButtonHint(int code)
     const TsTitleButton& b = titleButtons_.Items(i);
     if (b.Hint.empty())
         return;
-    hint_ = std::make_unique<tw::THintWindow>(tw::Application);
+    // The provider is the hint's one owner: owned by the application as
+    // well, a hint shown at the end would be deleted twice.
+    hint_ = std::make_unique<tw::THintWindow>(nullptr);
     hint_->SetColor(tw::clInfoBk);
     // At most 200 pixels wide, the text broken into lines to fit.
     const std::string text = WrapHintText(b.Hint, hint_->Font().Handle(), 200 - 8);

@@ -52,8 +52,10 @@ TsTickTimer::TsTickTimer(tw::TComponent* owner) : tw::TTimer(owner)
         ticking_ = true;
         try {
             Tick();
-        } catch (const std::exception&) {
+        } catch (...) {
+            // The fade stops where it is, and the failure is reported.
             TickFailed();
+            tw::Application->HandleException(this);
         }
         ticking_ = false;
     };
@@ -167,9 +169,10 @@ TsAnimTimer::TsAnimTimer(tw::TComponent* owner) : tw::TTimer(owner)
     OnTimer = [this](tw::TObject*) {
         try {
             Tick();
-        } catch (const std::exception&) {
+        } catch (...) {
             SetEnabled(false);
             busy_ = false;
+            tw::Application->HandleException(this);
         }
     };
 }

@@ -239,6 +239,15 @@ private:
     TsEditLabel* label_ = nullptr;   // owned by the control
 };
 
+// True for the sub-commands whose LParam points into the sender's memory
+// (the receiver reads or writes through it).
+bool SkinCommandCarriesPointer(uint16_t command);
+// True for such a sub-command sent from another thread: the message number
+// is fixed, so any process can send it, and a pointer of another process is
+// no pointer here. The program itself sends them only from the thread that
+// owns the window. Receivers refuse these unanswered (Result 0).
+bool ForeignSkinPointer(uintptr_t wparam);
+
 // The handlers every skinned control calls first; true when the message was
 // taken and the control must not handle it itself.
 bool CommonMessage(tw::TMessage& m, TsCommonData* data);

@@ -584,11 +584,28 @@ void SkinRemoved(tw::TMessage& m, TsCommonData& d)
 
 } // namespace
 
+bool SkinCommandCarriesPointer(uint16_t command)
+{
+    return command == AC_QUERYBGINFO || command == AC_CONTROLLOADED;
+}
+
+bool ForeignSkinPointer(uintptr_t wparam)
+{
+    return SkinCommandCarriesPointer(SkinCommandOf(wparam)) &&
+           (InSendMessageEx(nullptr) & (ISMEX_SEND | ISMEX_NOTIFY | ISMEX_CALLBACK)) != 0;
+}
+
 bool CommonMessage(tw::TMessage& m, TsCommonData* d)
 {
     if (!d || m.Msg != SM_ALPHACMD) return false;
     const uint16_t cmd = SkinCommandOf(m.WParam);
     if (cmd > AC_LASTCOMMON) return false;
+    if (ForeignSkinPointer(m.WParam)) {
+        // Taken unanswered: passed on, the control's own handling would
+        // follow the pointer just the same.
+        m.Result = 0;
+        return true;
+    }
     tw::TControl* c = d->OwnerControl();
     const bool ownManager = reinterpret_cast<TsSkinManager*>(m.LParam) == d->SkinManager();
     switch (cmd) {
@@ -808,7 +825,9 @@ bool CommonWndProc(tw::TMessage& m, TsCommonData* d)
     // Called from window procedures: nothing may unwind through user32.
     try {
         return CommonWndProcBody(m, d);
-    } catch (const std::exception&) {
+    } catch (...) {
+        // Reported; the control's own handling still answers the message.
+        tw::Application->HandleException(d->OwnerControl());
         return false;
     }
 }

@@ -68,7 +68,8 @@ bool MainWindowHook(tw::TMessage& m)
                 SubclassPopupMenuWindow(wnd);
             } catch (...) {
                 // The menu stays unskinned; nothing may unwind through the
-                // window procedure.
+                // window procedure, and the failure is reported.
+                tw::Application->HandleException(nullptr);
             }
         }
         m.Result = 0;

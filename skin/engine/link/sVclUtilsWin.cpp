@@ -671,7 +671,20 @@ void AddExStyle(HWND wnd, LONG_PTR bits)
 void AnimShowLayered(tw::TCustomForm* form, TSkinnedFormLink* link, HWND border, uint32_t duration)
 {
     const TUpdateLayeredWindow update = UpdateLayeredWindowEntry();
-    const uint8_t target = 255;   // the class library's forms are opaque
+    // A form drawn with its own opacity fades up to that opacity and keeps
+    // it; while the fade runs the form itself is all but invisible.
+    const uint8_t target = form->AlphaBlend() ? form->AlphaBlendValue() : 255;
+    struct TOpacityBack {
+        tw::TCustomForm* Form;
+        uint8_t Value;
+        ~TOpacityBack()
+        {
+            if (Form->AlphaBlend())
+                Form->SetAlphaBlendValue(Value);
+        }
+    } opacityBack{form, target};
+    if (form->AlphaBlend())
+        form->SetAlphaBlendValue(1);
     const SIZE size = link->PaintAll();
     const int w = std::max<int>(size.cx, form->Width()), h = std::max<int>(size.cy, form->Height());
     tw::TBitmap picture(std::max(w, 1), std::max(h, 1), tw::pf32bit);
@@ -734,6 +747,14 @@ void AnimShowLayered(tw::TCustomForm* form, TSkinnedFormLink* link, HWND border,
 } // namespace
 
 std::function<void(const tw::TBitmap& picture, HWND window, bool layered)> AnimationProbe;
+std::function<DWORD()> AnimationMajorVersion = [] {
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof(info);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    return GetVersionExW(&info) ? info.dwMajorVersion : DWORD(0);
+#pragma GCC diagnostic pop
+};
 std::function<void(HWND window, uint8_t alpha)> AnimationFrameProbe;
 
 void AnimShowControl(tw::TWinControl* control, uint32_t duration)
@@ -790,8 +811,11 @@ void AnimShowControl(tw::TWinControl* control, uint32_t duration)
     NotifyFadeWindow();
     AnimationRunning = 0;
     SendMessageW(control->Handle(), WM_SETREDRAW, TRUE, 0);
-    RedrawWindow(control->Handle(), nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+    // Before version 6 the overlay's last picture stands until the control
+    // paints itself.
+    if (AnimationMajorVersion() >= 6)
+        RedrawWindow(control->Handle(), nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
     const bool layeredForm =
         !control->Parent() && (GetWindowLongPtrW(control->Handle(), GWL_EXSTYLE) & WS_EX_LAYERED);
     if (!layeredForm)

@@ -240,6 +240,79 @@ TEST_F(FormShowAnimationTest, ExtendedBordersFadeAsOneLayeredPictureOverTheBorde
     DestroyWindow(link.Border);
 }
 
+TEST_F(FormShowAnimationTest, AnAlphaBlendFormFadesUpToItsOwnOpacityAndKeepsIt)
+{
+    if (!LayeredWindowsAvailable())
+        GTEST_SKIP() << "no layered windows";
+    TBorderLink link;
+    link.Manager = &manager;
+    link.Border = CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(link.Border, nullptr);
+    auto* bordered = new TBorderedForm(form);
+    bordered->Link = &link;
+    bordered->SetBounds(100, 90, 300, 200);
+    bordered->SetAlphaBlend(true);
+    bordered->SetAlphaBlendValue(200);
+    bordered->Show();
+    tw::Application->ProcessMessages();
+
+    std::vector<uint8_t> alphas;
+    std::vector<int> formValues;
+    AnimationFrameProbe = [&](HWND, uint8_t alpha) {
+        alphas.push_back(alpha);
+        formValues.push_back(bordered->AlphaBlendValue());
+    };
+    AnimShowControl(bordered, 40);   // five frames: step 200 / 5 = 40
+    AnimationFrameProbe = nullptr;
+    ASSERT_EQ(alphas.size(), 6u);
+    EXPECT_EQ(alphas.front(), 40);
+    EXPECT_EQ(alphas[4], 200);
+    EXPECT_EQ(alphas.back(), 200);   // never above the form's own opacity
+    for (int v : formValues)
+        EXPECT_EQ(v, 1);   // the form itself all but hidden meanwhile
+    EXPECT_EQ(bordered->AlphaBlendValue(), 200);
+    EXPECT_TRUE(bordered->AlphaBlend());
+    delete bordered;
+    DestroyWindow(link.Border);
+}
+
+// A form that counts the paints it gets.
+class TPaintCountingForm : public tw::TForm {
+public:
+    using tw::TForm::TForm;
+    int Paints = 0;
+    void WndProc(tw::TMessage& m) override
+    {
+        if (m.Msg == WM_PAINT)
+            ++Paints;
+        tw::TForm::WndProc(m);
+    }
+};
+
+TEST_F(FormShowAnimationTest, TheOverlayEndsWithARedrawOnlyFromVersionSixOn)
+{
+    auto* plain = new TPaintCountingForm(form);
+    plain->SetBounds(120, 100, 240, 160);
+    plain->Show();
+    tw::Application->ProcessMessages();
+    UpdateWindow(plain->Handle());
+    const auto saved = AnimationMajorVersion;
+    for (DWORD version : {5u, 6u}) {
+        SCOPED_TRACE(version);
+        AnimationMajorVersion = [version] { return version; };
+        tw::Application->ProcessMessages();
+        plain->Paints = 0;
+        AnimShowControl(plain, 0);
+        if (version < 6)
+            EXPECT_EQ(plain->Paints, 0);
+        else
+            EXPECT_GT(plain->Paints, 0);
+    }
+    AnimationMajorVersion = saved;
+    delete plain;
+}
+
 } // namespace
 } // namespace skin
 

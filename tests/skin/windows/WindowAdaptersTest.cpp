@@ -569,3 +569,74 @@ TEST_F(ControlAdapterThirdParty, GridsGetTheSkinnedBarsButKeepTheirColours)
 } // namespace
 } // namespace skin
 #endif
+
+#ifdef TW_SKIN_ARCHIVE
+namespace skin {
+namespace {
+
+// A window of its own class that answers a question of its own and counts
+// its clean-up, and a second subclasser that sits above the adapter.
+int g_ownCleanups = 0;
+WNDPROC g_belowUpper = nullptr;
+int g_upperCalls = 0;
+
+LRESULT CALLBACK OwnProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_USER + 5)
+        return 42;
+    if (msg == WM_NCDESTROY)
+        ++g_ownCleanups;
+    return DefWindowProcW(wnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK UpperProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    ++g_upperCalls;
+    return CallWindowProcW(g_belowUpper, wnd, msg, wp, lp);
+}
+
+TEST(AdapterUnderAnotherSubclasser, TheWindowKeepsItsProcedureAndEndsCleanly)
+{
+    TsSkinManager manager;
+    ASSERT_TRUE(test::LoadOwnSkin(manager));
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = OwnProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"TwAdapterChainTest";
+    RegisterClassW(&wc);
+    HWND parent = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+    HWND wnd = CreateWindowW(wc.lpszClassName, L"own", WS_CHILD | WS_VISIBLE, 5, 5, 80, 30, parent, nullptr,
+                             wc.hInstance, nullptr);
+    ASSERT_NE(wnd, nullptr);
+    g_ownCleanups = 0;
+    g_upperCalls = 0;
+
+    auto adapter = std::make_unique<TacMainWnd>(wnd, &manager, "PANEL", "TacMainWnd");
+    EXPECT_EQ(SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_QUERYSKINNED), 0), 1);
+    // Another subclasser comes after the adapter; then the skin goes.
+    g_belowUpper = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&UpperProc)));
+    adapter.reset();
+    EXPECT_EQ(SendMessageW(wnd, WM_USER + 5, 0, 0), 42);   // the window's own answer, not the default 0
+    EXPECT_EQ(SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_QUERYSKINNED), 0), 0);
+    EXPECT_GT(g_upperCalls, 0);
+
+    // The skin comes back while the upper subclasser is still there: the
+    // new adapter takes the old place in the chain (no endless loop).
+    adapter = std::make_unique<TacMainWnd>(wnd, &manager, "PANEL", "TacMainWnd");
+    EXPECT_EQ(SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_QUERYSKINNED), 0), 1);
+    EXPECT_EQ(SendMessageW(wnd, WM_USER + 5, 0, 0), 42);
+    adapter.reset();
+    EXPECT_EQ(SendMessageW(wnd, WM_USER + 5, 0, 0), 42);
+
+    // The window ends with the upper subclasser still on it: its own
+    // clean-up runs, once.
+    DestroyWindow(parent);
+    EXPECT_FALSE(IsWindow(wnd));
+    EXPECT_EQ(g_ownCleanups, 1);
+    DefaultManager = nullptr;
+}
+
+} // namespace
+} // namespace skin
+#endif
