@@ -104,7 +104,9 @@ struct TVideoInfo {
 };
 
 enum TAudioKind : uint8_t { akNone = 0, akMpeg = 1, akAC3 = 2, akDTS = 3, akAAC = 4, akEAC3 = 5 };
-enum TTextKind : uint8_t { tkNone = 0, tkTeletext = 1, tkSubtitles = 2 };
+// Teletext and subtitles only where a descriptor says so: no setting drops
+// a text entry of another kind (private data whose kind nobody named).
+enum TTextKind : uint8_t { tkNone = 0, tkTeletext = 1, tkSubtitles = 2, tkOther = 3 };
 
 struct TAudioInfo {
     int Pid = 0; // 0 = empty slot

@@ -44,11 +44,23 @@ void ExpectSoundStructure(const OutputCheck& c)
 
 // A sound output of the whole recording: besides its structure, every stream
 // it carries has as many packets as in the reference recording, give or take
-// the packets damage lost (lost) or repeated (extra). A pass that stops early
-// with a well-formed beginning fails here.
+// the packets damage lost (lost) or repeated (extra), and every stream the
+// settings keep, as an independent reading of the recording finds them, is
+// there. A pass that stops early with a well-formed beginning fails here, and
+// so does a copy that lost its audio.
 void ExpectSoundOutput(const OutputCheck& c, const std::string& reference, int64_t lost = 0, int64_t extra = 0)
 {
     ExpectSoundStructure(c);
+    const std::map<int, int64_t> must = StreamsTheCopyMustHold(reference, c.PmtPid, c.ProgramNumber);
+    EXPECT_FALSE(must.empty()) << reference;
+    for (const auto& [pid, n] : must) {
+        const auto it = c.PacketsPerPid.find(pid);
+        if (it == c.PacketsPerPid.end()) {
+            ADD_FAILURE() << "stream PID " << pid << " of " << reference << " is missing from the copy";
+            continue;
+        }
+        EXPECT_GE(it->second, n - lost) << "PID " << pid;
+    }
     const std::map<int, int64_t> ref = PacketsPerPidOf(reference);
     int streams = 0;
     for (const auto& [pid, n] : c.PacketsPerPid) {
@@ -80,10 +92,24 @@ Bytes StreamPacketsOf(const Bytes& file, const OutputCheck& c)
 }
 
 // What the stream panels show as written (each PID record's packet count)
-// is what the output holds of that PID.
+// is what the output holds of that PID; and every stream the copy must hold
+// (an independent reading of the analysed recording) has its record, with
+// its packets counted.
 void ExpectWrittenCounts(Road& road, const OutputCheck& c)
 {
     const TAnalysisTables& t = road.engine->Tables();
+    for (const auto& [pid, n] : StreamsTheCopyMustHold(road.engine->FileName(), c.PmtPid, c.ProgramNumber)) {
+        const int k = t.FoundStreamIndex(pid);
+        const int written = k >= 0 && t.FoundStreams[k].ReplacementPid >= 0 ? t.FoundStreams[k].ReplacementPid : pid;
+        const int rec = t.PidRecordIndex(pid);
+        EXPECT_GE(rec, 0) << "stream PID " << pid << " has no record";
+        const auto it = c.PacketsPerPid.find(written);
+        EXPECT_NE(it, c.PacketsPerPid.end()) << "stream PID " << pid << " is missing from the copy";
+        if (rec >= 0 && it != c.PacketsPerPid.end()) {
+            EXPECT_GT(t.PidRecords[rec].PacketCount, 0) << "PID " << pid;
+            EXPECT_EQ(t.PidRecords[rec].PacketCount, it->second) << "PID " << pid;
+        }
+    }
     int64_t counted = 0;
     for (int i = 0; i < t.PidRecordCount; ++i) {
         const TPidRecord& r = t.PidRecords[i];
