@@ -242,6 +242,9 @@ public:
     int TimerPatchMode = 0;
     bool LogSuppressed = false;
     bool PcrWrap = false;
+    // A stream's language descriptor was changed by the user: the cleaning
+    // pass shows the PMT it writes.
+    bool LanguageDescriptorChanged = false;
     int64_t FirstPts = -1, LastPts = -1, FirstDts = -1;
     int FirstPtsPid = -1, LastPtsPid = -1;
     int64_t FirstPcr = -1, LastPcr = -1, FirstPcr90k = -1, LastPcr90k = -1;

@@ -207,6 +207,9 @@ bool TCleaningPass::PrepareTables()
     TTSPmtReader* pmt = &engine_->Selection().Pmt();
     TTSPatReader* pat = &engine_->Selection().Pat();
     bool pmtChanged = tw::PreserveStreams(*engine_, PreserveList);
+    // A language code the user changed goes out in the PMT; the log shows it.
+    if (t.LanguageDescriptorChanged)
+        pmtChanged = true;
 
     if (Options.NewServiceId >= 0) {
         Log("Patching ProgramNumber(SID) from $" + Hex4(pmt->ProgramNumber()) + " to $" +
