@@ -95,6 +95,12 @@ public:
     void SetTimeText(const std::string& text) override { TimeTexts.push_back(text); }
     std::vector<std::string> TimeTexts;
     void MeterStep() override { ++Steps; }
+    // The stream panels' size label per "$" + PID, as last shown.
+    std::map<std::string, std::string> SizeLabels;
+    void UpdateStreamLabel(const std::string& pidText, const std::string& size, const std::string&) override
+    {
+        SizeLabels[pidText] = size;
+    }
 
 private:
     int checks_ = 0;
