@@ -94,6 +94,17 @@ const TStreamPanel& TAnalysisEngine::AudioPanel(int slot) const { return panels_
 
 const TStreamPanel& TAnalysisEngine::TextPanel(int slot) const { return panels_->Text(slot); }
 
+bool TAnalysisEngine::ChangeLanguageDescriptor(int pid, const std::string& code) {
+    TTSPmtReader& pmt = Selection().Pmt();
+    const int index = pmt.IndexOfPid(pid);
+    if (index < 0) return false;
+    const std::string old = pmt.Entry(index).Language;
+    if (!pmt.SetEntryLanguage(pid, code)) return false;
+    Log("Changed PMT Language_Descriptor for PID $" + IntToHex(pid, 4) + " from " + old + " to " + code);
+    tables_->LanguageDescriptorChanged = true;
+    return true;
+}
+
 std::string TAnalysisEngine::MsgText(int msg) { return MessageTextIn(msg, host_.Settings->GermanTexts()); }
 
 // ---------------------------------------------------------------------------

@@ -124,6 +124,11 @@ public:
     const TStreamPanel& AudioPanel(int slot) const;
     const TStreamPanel& TextPanel(int slot) const;
 
+    // Writes a new language code (three letters, lower case) into the
+    // language descriptors of the selected PMT's entry for the PID, logs the
+    // change and marks the PMT changed. False when the entry has none.
+    bool ChangeLanguageDescriptor(int pid, const std::string& code);
+
     // ---- shared with the stream event handlers ----
     void Log(const std::string& line) { host_.Log->LogLine(line); }
     bool German() { return host_.Settings->GermanTexts(); }

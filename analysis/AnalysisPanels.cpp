@@ -86,7 +86,10 @@ void TResultPanels::FillAudio(int slot, int entryIndex) {
     p = TStreamPanel();
     p.Visible = true;
     p.ToggleState = 1;
-    p.Title = PanelStreamTypeName(e.StreamType, kind, 0);
+    // MPEG audio that its entry declares as private data (or user private)
+    // is named by what its packets are, not by the entry's text class.
+    const bool sniffedMpeg = kind == akMpeg && !e.IsVideo && !TTSPmtReader::IsAudioType(e.StreamType);
+    p.Title = PanelStreamTypeName(sniffedMpeg ? kStreamTypeMpeg2Audio : e.StreamType, kind, 0);
     p.Details = LanguageCodeName(e.Language, engine_.German());
     a.Details = p.Details;
     p.TitleHint = AudioStreamHint(slot + 1, StreamHint(e), engine_.German());
@@ -111,7 +114,7 @@ void TResultPanels::FillText(int slot, int entryIndex) {
     x = TTextInfo();
     x.Pid = e.PID;
     x.Language = e.Language;
-    x.Kind = e.Subtitle ? tkSubtitles : tkTeletext;
+    x.Kind = e.Teletext ? tkTeletext : e.Subtitle ? tkSubtitles : tkOther;
     x.EntryIndex = entryIndex;
 
     TStreamPanel& p = textPanel_[slot];
@@ -174,12 +177,20 @@ int TResultPanels::ToggleText(int slot) {
 
 void TResultPanels::ApplyTextStreamSettings() {
     const TAnalysisTables& t = engine_.Tables();
+    // A stream a setting drops is named, so that the log tells why the copy
+    // lacks it.
+    auto drop = [this](int slot, const char* what, const char* setting) {
+        if (ToggleText(slot) == 2)
+            engine_.Log("Text stream " + IntToStr(slot + 1) + ": " + what + " PID $" +
+                        IntToHex(engine_.Tables().Text[static_cast<size_t>(slot)].Pid, 4) +
+                        " will not be imported (setting \"" + setting + "\")");
+    };
     for (int i = 0; i < TEXT_SLOTS; ++i) {
         if (t.Text[static_cast<size_t>(i)].Pid == 0) continue;
         if (engine_.Settings().SettingBool("NoTeletext", true) && t.Text[static_cast<size_t>(i)].Kind == tkTeletext)
-            ToggleText(i);
+            drop(i, "Teletext", "No Teletext");
         if (engine_.Settings().SettingBool("NoSubtitles", false) && t.Text[static_cast<size_t>(i)].Kind == tkSubtitles)
-            ToggleText(i);
+            drop(i, "Subtitles", "No Subtitles");
     }
 }
 

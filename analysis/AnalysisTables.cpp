@@ -18,6 +18,7 @@ void TAnalysisTables::ResetAnalysis() {
     KeptPidCount = 0;
     PidRecordCount = 0;
     StreamsLeftOut = 0;
+    LanguageDescriptorChanged = false;
     PatchCount = 0;
     Video.Clear();
     ClearAudioStreams();

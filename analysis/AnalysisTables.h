@@ -104,7 +104,9 @@ struct TVideoInfo {
 };
 
 enum TAudioKind : uint8_t { akNone = 0, akMpeg = 1, akAC3 = 2, akDTS = 3, akAAC = 4, akEAC3 = 5 };
-enum TTextKind : uint8_t { tkNone = 0, tkTeletext = 1, tkSubtitles = 2 };
+// Teletext and subtitles only where a descriptor says so: no setting drops
+// a text entry of another kind (private data whose kind nobody named).
+enum TTextKind : uint8_t { tkNone = 0, tkTeletext = 1, tkSubtitles = 2, tkOther = 3 };
 
 struct TAudioInfo {
     int Pid = 0; // 0 = empty slot
@@ -240,6 +242,9 @@ public:
     int TimerPatchMode = 0;
     bool LogSuppressed = false;
     bool PcrWrap = false;
+    // A stream's language descriptor was changed by the user: the cleaning
+    // pass shows the PMT it writes.
+    bool LanguageDescriptorChanged = false;
     int64_t FirstPts = -1, LastPts = -1, FirstDts = -1;
     int FirstPtsPid = -1, LastPtsPid = -1;
     int64_t FirstPcr = -1, LastPcr = -1, FirstPcr90k = -1, LastPcr90k = -1;

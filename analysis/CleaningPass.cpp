@@ -207,6 +207,9 @@ bool TCleaningPass::PrepareTables()
     TTSPmtReader* pmt = &engine_->Selection().Pmt();
     TTSPatReader* pat = &engine_->Selection().Pat();
     bool pmtChanged = tw::PreserveStreams(*engine_, PreserveList);
+    // A language code the user changed goes out in the PMT; the log shows it.
+    if (t.LanguageDescriptorChanged)
+        pmtChanged = true;
 
     if (Options.NewServiceId >= 0) {
         Log("Patching ProgramNumber(SID) from $" + Hex4(pmt->ProgramNumber()) + " to $" +
@@ -724,6 +727,48 @@ void TCleaningPass::CheckWriterHealth()
     State.WriteError = TSPacketWriter1->LastErrorText();
 }
 
+void TCleaningPass::CountWhatTheFileHolds(int64_t inFile)
+{
+    // The stream panels say what the copy holds, not what was queued: after
+    // a failed write the two differ. The writer counts the whole packets
+    // that reached the file per PID; when those do not add up to the file's
+    // size (a disk that took less than it said), the file itself is read.
+    std::vector<int64_t> perPid(8192, 0);
+    int64_t total = 0;
+    for (int pid = 0; pid < 8192; ++pid)
+        total += perPid[static_cast<size_t>(pid)] = TSPacketWriter1->WrittenPackets(pid);
+    if (total != inFile) {
+        std::fill(perPid.begin(), perPid.end(), 0);
+        TSPacketWriter1->SetActive(false);
+        try {
+            TFileStream f(outputFileName_, fmOpenRead | fmShareDenyNone);
+            std::vector<uint8_t> chunk(static_cast<size_t>(TS_PACKET_SIZE) * 4096);
+            for (int64_t left = inFile; left > 0;) {
+                const int64_t n = std::min<int64_t>(left, 4096);
+                if (f.Read(chunk.data(), n * TS_PACKET_SIZE) != n * TS_PACKET_SIZE)
+                    break;
+                for (int64_t k = 0; k < n; ++k) {
+                    const uint8_t* p = chunk.data() + k * TS_PACKET_SIZE;
+                    ++perPid[static_cast<size_t>(((p[1] & 0x1F) << 8) | p[2])];
+                }
+                left -= n;
+            }
+        } catch (const std::exception& e) {
+            Log("TS  ERROR: Reading " + outputFileName_ + " back failed: " + DescribeException(e));
+        }
+    }
+    TAnalysisTables& t = engine_->Tables();
+    for (int i = 0; i < t.PidRecordCount; ++i) {
+        TPidRecord& rec = t.PidRecords[i];
+        if (rec.Pid < 0 || rec.Pid > 0x1FFF)
+            continue;
+        // A remapped stream is in the file under its new PID.
+        const int k = t.FoundStreamIndex(rec.Pid);
+        const int written = k >= 0 && t.FoundStreams[k].ReplacementPid >= 0 ? t.FoundStreams[k].ReplacementPid : rec.Pid;
+        rec.PacketCount = written >= 0 && written <= 0x1FFF ? perPid[static_cast<size_t>(written)] : 0;
+    }
+}
+
 void TCleaningPass::EndOfPass()
 {
     TAnalysisEngine& en = *engine_;
@@ -732,9 +777,10 @@ void TCleaningPass::EndOfPass()
         CheckWriterHealth();
         // The file must hold every packet that was queued and not deleted.
         const int64_t expected = expectedWritten_ - State.DuplicatesDeleted;
-        if (State.WriteError.empty() && TSPacketWriter1->PacketCount() != expected)
-            State.WriteError = "the output holds " + IntToStr(TSPacketWriter1->PacketCount()) + " packets instead of " +
-                               IntToStr(expected);
+        const int64_t inFile = TSPacketWriter1->PacketCount();
+        if (State.WriteError.empty() && inFile != expected)
+            State.WriteError = "the output holds " + IntToStr(inFile) + " packets instead of " + IntToStr(expected);
+        CountWhatTheFileHolds(inFile);
     }
     if (!State.WriteError.empty()) {
         Log("");

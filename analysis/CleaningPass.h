@@ -209,6 +209,9 @@ private:
     void Deactivate();
     void SaveLogFile();
     void CheckWriterHealth();
+    // Sets each stream's packet count to what the output file holds of it
+    // (inFile whole packets), once everything queued was written or failed.
+    void CountWhatTheFileHolds(int64_t inFile);
     // After a failed pass: an output that holds nothing of the recording is
     // deleted again; one that holds part of it stays. outputNote_ says which
     // for the result message (empty when there was no output of ours).

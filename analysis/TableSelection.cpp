@@ -9,6 +9,7 @@
 #include "ts/TSPacketReader.h"
 #include "ts/TSPatReader.h"
 #include "ts/TSPmtReader.h"
+#include "ts/TSStreamType.h"
 
 namespace tw {
 
@@ -101,6 +102,7 @@ bool TTableSelection::SelectPmt(int pmtPid, int sectionPackets, int64_t packetIn
         engine_.Log("");
     }
 
+    TakeSniffedAudio();
     DeleteMissingPmtEntries();
     const int deleted = entriesBefore - pmt_->PMTEntryCount();
     if (deleted > 0) engine_.Log(IntToStr(deleted) + " entries deleted from stream list (not found in stream)!");
@@ -131,6 +133,43 @@ void TTableSelection::DeleteMissingPmtEntries() {
         if (found && t.SavedPmtEntryCount < MAX_SAVED_PMT_ENTRIES)
             t.SavedPmtEntries[static_cast<size_t>(t.SavedPmtEntryCount++)] = e;
         pmt_->DeleteEntry(i);
+    }
+}
+
+int TTableSelection::SniffedAudioKind(const std::string& typeText) {
+    static const struct {
+        TEsStreamType Type;
+        int Kind;
+    } kAudio[] = {{estMPEG1Audio, akMpeg}, {estMPEG2Audio, akMpeg}, {estMP3, akMpeg}, {estAC3, akAC3},
+                  {estEAC3, akEAC3},       {estAAC, akAAC},         {estDTS, akDTS}};
+    for (const auto& a : kAudio)
+        if (!typeText.empty() && typeText == StreamTypeName(a.Type)) return a.Kind;
+    return akNone;
+}
+
+void TTableSelection::TakeSniffedAudio() {
+    TAnalysisTables& t = engine_.Tables();
+    for (int i = 0; i < pmt_->PMTEntryCount(); ++i) {
+        TPmtEntry& e = pmt_->Entry(i);
+        // A teletext or subtitle descriptor is the broadcaster's word and
+        // stands; so does a stream type or descriptor that names the class.
+        if (e.IsVideo || e.IsAudio || e.Teletext || e.Subtitle) continue;
+        const int idx = t.FoundStreamIndex(e.PID);
+        if (idx < 0) continue;
+        const std::string& sniffed = t.FoundStreams[static_cast<size_t>(idx)].TypeText;
+        const int kind = SniffedAudioKind(sniffed);
+        if (kind == akNone) continue;
+        // Receivers write MPEG audio as private data without a descriptor:
+        // left as an "other" entry it would be taken for text, and the
+        // settings that drop teletext would drop the program's sound.
+        e.IsAudio = true;
+        e.IsOther = false;
+        e.AC3 = kind == akAC3;
+        e.EAC3 = kind == akEAC3;
+        e.AAC = kind == akAAC;
+        e.DTS = kind == akDTS;
+        engine_.Log("PMT entry for $" + IntToHex(e.PID, 4) + " (stream type " + IntToStr(e.StreamType) +
+                    ") carries " + sniffed + ": taken as audio stream");
     }
 }
 

@@ -33,6 +33,14 @@ public:
     bool BuildNewPat(int pmtPid, int programNumber);
     bool CheckPcr();
     void DeleteMissingPmtEntries();
+    // Entries that neither their stream type nor a descriptor class as
+    // video, audio, teletext or subtitles (private data without a kind
+    // descriptor, user-private types) become audio entries when the stream
+    // type scan found audio in their packets.
+    void TakeSniffedAudio();
+    // The audio kind (TAudioKind) of a stream type scan's name, akNone when
+    // the name is no audio.
+    static int SniffedAudioKind(const std::string& typeText);
     // Logs an elementary stream of the program that the rebuild leaves out
     // and counts it as a warning.
     void WarnStreamLeftOut(int pid, int streamType);

@@ -132,8 +132,7 @@ void TAnalysisView::ChangeLanguageDescriptor(TPanelKind kind, int slot) {
         return;
     }
     value = LowerCase(value);
-    if (!pmt->SetEntryLanguage(pid, value)) return;
-    LogLine("Changed PMT Language_Descriptor for PID $" + IntToHex(pid, 4) + " from " + old + " to " + value);
+    if (!engine_->ChangeLanguageDescriptor(pid, value)) return;
     // The last occurrence of the old code in the panel's text, whatever its case.
     std::string text = label->Caption();
     const std::string lower = LowerCase(text);

@@ -51,9 +51,13 @@ void TWriteThread::WriteBlock() {
     const int ringSlots = writer_->ringSlots_;
     const int first = std::min(block.Written, ringSlots - block.Start);
     const int64_t bytes = static_cast<int64_t>(block.Written) * TS_PACKET_SIZE;
+    int64_t wholePackets = 0;
     try {
         std::lock_guard<TLock> lk(streamLock_);
-        if (bytes > 0) {
+        // After a failed write nothing more goes to the file: a later block
+        // behind the hole would make a copy with a gap in it.
+        if (bytes > 0 && !writer_->HasError()) {
+            const int64_t before = stream_->Position();
             const int64_t firstBytes = static_cast<int64_t>(first) * TS_PACKET_SIZE;
             int64_t put = stream_->Write(writer_->SlotBytes(block.Start), firstBytes);
             if (put == firstBytes && bytes > firstBytes) put += stream_->Write(writer_->SlotBytes(0), bytes - firstBytes);
@@ -62,12 +66,22 @@ void TWriteThread::WriteBlock() {
                 const std::string reason = stream_->LastErrorText();
                 writer_->RecordError("Write error in \"" + stream_->FileName() + "\": " + std::to_string(put) + " of " +
                                      std::to_string(bytes) + " bytes written" + (reason.empty() ? "" : " (" + reason + ")"));
+                // Counted before the cut, which may throw: they are in the file.
+                wholePackets = std::max<int64_t>(put, 0) / TS_PACKET_SIZE;
+                TTSPacketWriter::KeepWholePackets(*stream_, before, put);
+            } else {
+                wholePackets = block.Written;
             }
         }
         fileSize_ = stream_->Size();
         position_ = stream_->Position();
     } catch (const std::exception& e) {
         writer_->RecordError(DescribeException(e));
+    }
+    // What reached the file, per PID, for the caller's counts.
+    for (int64_t k = 0, slot = block.Start; k < wholePackets; ++k) {
+        writer_->CountWritten(writer_->SlotBytes(static_cast<int>(slot)));
+        if (++slot == ringSlots) slot = 0;
     }
     writer_->packetIndex_ = position_ / TS_PACKET_SIZE;
     writer_->packetCount_ = fileSize_ / TS_PACKET_SIZE;
@@ -117,6 +131,19 @@ void TTSPacketWriter::RecordError(const std::string& text) {
 }
 
 bool TTSPacketWriter::HasError() const { return failed_; }
+
+int64_t TTSPacketWriter::KeepWholePackets(TFileStream& stream, int64_t before, int64_t put) {
+    if (put < 0) put = 0;
+    const int64_t whole = put / TS_PACKET_SIZE;
+    if (put % TS_PACKET_SIZE != 0) {
+        // A torn packet would be read as a packet with a wrong tail; the
+        // file ends with the last whole one instead.
+        const int64_t end = before + whole * TS_PACKET_SIZE;
+        stream.SetSize(end);
+        stream.Seek(end, soBeginning);
+    }
+    return whole;
+}
 
 std::string TTSPacketWriter::LastErrorText() const {
     std::lock_guard<TLock> lk(errorLock_);
@@ -182,6 +209,7 @@ void TTSPacketWriter::Open() {
         head_ = 0;
         fillBlock_ = 0;
         ClearContinuityTable();
+        std::fill(writtenPerPid_.begin(), writtenPerPid_.end(), 0);
         if (packetBufferSize_ > 0) {
             thread_ = std::make_unique<TWriteThread>(this, fileName_);
             if (!thread_->Opened()) {
@@ -284,15 +312,21 @@ void TTSPacketWriter::HandOverOldest() {
 }
 
 bool TTSPacketWriter::WriteUnqueued(const TTSPacketBuffer& buffer) {
+    // After a failed write nothing more goes to the file.
+    if (HasError()) return false;
     bool ok = false;
     try {
+        const int64_t before = stream_->Position();
         const int64_t put = stream_->Write(buffer.Data, TS_PACKET_SIZE);
         ok = put == TS_PACKET_SIZE;
-        if (!ok) {
+        if (ok) {
+            CountWritten(buffer.Data);
+        } else {
             const std::string reason = stream_->LastErrorText();
             RecordError("Write error in \"" + fileName_ + "\": " + std::to_string(put) + " of " +
                         std::to_string(TS_PACKET_SIZE) + " bytes written" +
                         (reason.empty() ? "" : " (" + reason + ")"));
+            KeepWholePackets(*stream_, before, put);
         }
         packetIndex_ = stream_->Position() / TS_PACKET_SIZE;
         packetCount_ = stream_->Size() / TS_PACKET_SIZE;

@@ -12,7 +12,9 @@
 // The output file is created empty on activation. An output that cannot be
 // created, or a failed write, is kept with the platform's reason
 // (LastErrorText) and makes Flush, QueuePacket and Close answer false, so a
-// full disk never ends in a reported success.
+// full disk never ends in a reported success. Writing stops at the first
+// failure: a packet written in part is cut off again and nothing later is
+// written, so the file is a clean run of whole packets from its start.
 #pragma once
 
 #include <atomic>
@@ -115,6 +117,12 @@ public:
     // Why the output could not be created, or the first failed write since
     // activation (with the platform's reason); empty when none.
     std::string LastErrorText() const;
+    // Whole packets of a PID that reached the file since the last
+    // activation (kept after deactivation). Read it when nothing is being
+    // written: after Flush or Close.
+    int64_t WrittenPackets(int pid) const {
+        return pid >= 0 && pid < 8192 ? writtenPerPid_[static_cast<size_t>(pid)] : 0;
+    }
 
     // Slot of a queued packet (-1 when not queued, also once handed over).
     int FindQueuedPacket(int64_t packetNo) const;
@@ -160,6 +168,11 @@ private:
         return (static_cast<uint32_t>(packet[1]) << 16) | (static_cast<uint32_t>(packet[2]) << 8) | packet[3];
     }
     void ClearContinuityTable();
+    // After a write that put `put` of the bytes asked for: a packet put in
+    // part is cut off the file again (whole packets only). Returns the
+    // whole packets that the write added.
+    static int64_t KeepWholePackets(TFileStream& stream, int64_t before, int64_t put);
+    void CountWritten(const uint8_t* packet) { ++writtenPerPid_[static_cast<size_t>(((packet[1] & 0x1F) << 8) | packet[2])]; }
     void RecordError(const std::string& text);
     bool HasError() const;
 
@@ -207,6 +220,9 @@ private:
     mutable TLock errorLock_;
     std::string writeError_;
     std::atomic<bool> failed_{false};
+    // Whole packets written per PID; the write thread counts them, the
+    // caller reads them once the thread is idle.
+    std::vector<int64_t> writtenPerPid_ = std::vector<int64_t>(8192, 0);
 };
 
 } // namespace tw

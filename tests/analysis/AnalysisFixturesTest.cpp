@@ -121,13 +121,13 @@ protected:
                 }
                 EXPECT_EQ(host.Video.Pid, "$" + IntToHex(pid, 4));
                 EXPECT_EQ(host.Video.Title, codec == "h264" ? "H264" : "MPEG2");
-            } else if (pe.IsOther) {
-                // Private data (stream_type 6) without a descriptor naming
-                // its codec is a text entry, which NoTeletext drops.
-                EXPECT_EQ(pe.StreamType, 6);
-                EXPECT_EQ(t.Text[0].Pid, pid);
-                EXPECT_FALSE(t.IsSelectedPid(pid));
             } else {
+                // Every stream ffprobe decodes as audio is an audio stream of
+                // the program, however its entry declares it (MPEG audio as
+                // private data without a descriptor, for one).
+                ASSERT_TRUE(codec == "mp2" || codec == "mp3" || codec == "ac3" || codec == "eac3" ||
+                            codec == "aac" || codec == "dts")
+                    << codec;
                 EXPECT_TRUE(t.IsSelectedPid(pid)) << pid;
                 EXPECT_TRUE(pe.IsAudio) << codec;
                 int slot = -1;
@@ -266,6 +266,17 @@ TEST_F(AnalysisFixtures, LibraryFixtureMpeg2WithMp2) {
 TEST_F(AnalysisFixtures, LibraryFixtureM2ts) {
     ASSERT_TRUE(AnalyseLib("m2ts_192.m2ts")) << host.All();
     CheckAgainstFfprobe("lib_m2ts_192");
+    // Its MPEG audio is declared as private data without a descriptor
+    // (ffprobe: codec tag 0x0006); the packets say audio, and audio it is:
+    // panel, details scan and the kept PIDs, whatever the text settings say.
+    EXPECT_EQ(engine->Selection().Pmt().Entry(engine->Selection().Pmt().IndexOfPid(0x1100)).StreamType, 6);
+    EXPECT_TRUE(host.Has("PMT entry for $1100 (stream type 6) carries MPEG1 Audio: taken as audio stream")) << host.All();
+    EXPECT_EQ(host.Audio[0].Title, "MPEG");
+    EXPECT_TRUE(host.Has("Audio stream 1: MPEG1 Audio")) << host.All();
+    EXPECT_EQ(host.Texts[asAudioDetailsScan], "1 stream scanned");
+    EXPECT_EQ(engine->Tables().Text[0].Pid, 0);
+    EXPECT_EQ(host.Count("will not be imported"), 0);
+    EXPECT_EQ(engine->ToggleAudioStream(0), 1); // the only audio stream stays
 }
 
 TEST_F(AnalysisFixtures, LibraryFixturePtsWrap) {

@@ -659,3 +659,75 @@ TEST(StartEndScan, ScrambledPacketsCountAsErrorsOnlyAtTheEnd)
     ASSERT_GT(t.PidRecordCount, 0);
     EXPECT_EQ(CountOccurrences(AllLog(), "Scan aborted (too many errors) !"), t.PidRecordCount) << AllLog();
 }
+
+// ---------------------------------------------------------------------------
+// The language descriptor
+
+namespace {
+
+// The ISO 639 code of a PID's language descriptor in the first PMT section
+// of a copy (one packet), read from its bytes; empty when there is none.
+std::string CopiedLanguageOf(const std::string& file, int pid)
+{
+    const Bytes b = ReadFile(file);
+    const int pmtPid = CheckOutput(file).PmtPid;
+    for (size_t i = 0; i + 188 <= b.size(); i += 188) {
+        const uint8_t* p = b.data() + i;
+        if (Pid(p) != pmtPid || !(p[1] & 0x40))
+            continue;
+        const uint8_t* t = p + 5 + p[4];
+        const int len = ((t[1] & 0x0F) << 8) | t[2];
+        const int infoLen = ((t[10] & 0x0F) << 8) | t[11];
+        for (int q = 12 + infoLen; q + 5 <= len + 3 - 4;) {
+            const int esLen = ((t[q + 3] & 0x0F) << 8) | t[q + 4];
+            if ((((t[q + 1] & 0x1F) << 8) | t[q + 2]) == pid)
+                for (int d = q + 5; d + 5 <= q + 5 + esLen; d += 2 + t[d + 1])
+                    if (t[d] == 0x0A)
+                        return std::string(reinterpret_cast<const char*>(t + d + 2), 3);
+            q += 5 + esLen;
+        }
+        break;
+    }
+    return {};
+}
+
+} // namespace
+
+TEST(LanguageDescriptor, AChangedCodeAloneShowsTheRecreatedPmt)
+{
+    // The German MP2 of mpeg2_mp2.ts on $0211 (its PMT: language "ger").
+    const std::string in = DataFile("mpeg2_mp2.ts");
+    Cleanup cleanup;
+    Road road;
+    ASSERT_TRUE(road.Analyse(in));
+    const std::string plain = OutputName("lang_plain", cleanup);
+    ASSERT_EQ(road.Clean(plain), TCleaningResult::Success) << AllLog();
+    EXPECT_EQ(CountLinesStartingWith("Recreated PMT:"), 0) << "nothing was changed";
+    EXPECT_EQ(CopiedLanguageOf(plain, 0x211), "ger");
+
+    ASSERT_TRUE(road.Analyse(in));
+    EXPECT_FALSE(road.engine->ChangeLanguageDescriptor(0x1FF0, "fra")); // no such entry
+    ASSERT_TRUE(road.engine->ChangeLanguageDescriptor(0x211, "fra"));
+    EXPECT_TRUE(HasLine("Changed PMT Language_Descriptor for PID $0211 from ger to fra")) << AllLog();
+    const std::string changed = OutputName("lang_changed", cleanup);
+    ASSERT_EQ(road.Clean(changed), TCleaningResult::Success) << AllLog();
+    EXPECT_EQ(CountLinesStartingWith("Recreated PMT:"), 1) << AllLog();
+    // The dump that follows is the PMT written, with the new code.
+    const std::string log = AllLog();
+    const size_t at = log.find("Recreated PMT:");
+    ASSERT_NE(at, std::string::npos);
+    const size_t dump = log.find("----------- PMT 0 -----------", at);
+    ASSERT_NE(dump, std::string::npos);
+    const size_t pid = log.find("Elementary PID : $0211", dump);
+    ASSERT_NE(pid, std::string::npos) << log.substr(dump);
+    const size_t text = log.find("ES Info Text   : ", pid);
+    ASSERT_NE(text, std::string::npos);
+    EXPECT_EQ(log.substr(text + 17, 6), "__fra_") << log.substr(dump);
+    EXPECT_EQ(CopiedLanguageOf(changed, 0x211), "fra");
+
+    // The mark belongs to that recording: the next analysis forgets it.
+    ASSERT_TRUE(road.Analyse(in));
+    const std::string again = OutputName("lang_again", cleanup);
+    ASSERT_EQ(road.Clean(again), TCleaningResult::Success) << AllLog();
+    EXPECT_EQ(CountLinesStartingWith("Recreated PMT:"), 0);
+}

@@ -60,11 +60,14 @@ public:
     }
     void ShowMessage(TMessageKind kind, const std::string& text) override { Messages.emplace_back(kind, text); }
     void PlaySound(const std::string& name) override { Sounds.push_back(name); }
+    // Boolean settings a test sets; the others read as their defaults.
+    std::map<std::string, bool> Bools;
     bool SettingBool(const std::string& name, bool def) override
     {
         if (name == "PESDuplicatePacketHandling")
             return DuplicateHandling;
-        return def;
+        const auto it = Bools.find(name);
+        return it == Bools.end() ? def : it->second;
     }
     int SettingInt(const std::string& name, int def) override
     {
@@ -92,6 +95,12 @@ public:
     void SetTimeText(const std::string& text) override { TimeTexts.push_back(text); }
     std::vector<std::string> TimeTexts;
     void MeterStep() override { ++Steps; }
+    // The stream panels' size label per "$" + PID, as last shown.
+    std::map<std::string, std::string> SizeLabels;
+    void UpdateStreamLabel(const std::string& pidText, const std::string& size, const std::string&) override
+    {
+        SizeLabels[pidText] = size;
+    }
 
 private:
     int checks_ = 0;
@@ -178,6 +187,7 @@ struct OutputCheck {
     int PatSections = 0, PatCrcErrors = 0;
     int PmtSections = 0, PmtCrcErrors = 0;
     int PmtPid = -1;
+    int ProgramNumber = -1; // of the program the copy's PAT names
     std::set<int> Pids;
     std::map<int, int64_t> PacketsPerPid;
     std::vector<int> PmtStreamPids;
@@ -248,8 +258,10 @@ inline OutputCheck CheckOutput(const std::string& file)
                     c.FirstPatPacket = i;
                 if (!ok)
                     ++c.PatCrcErrors;
-                else if (len >= 13)
+                else if (len >= 13) {
+                    c.ProgramNumber = (a[8] << 8) | a[9];
                     c.PmtPid = ((a[10] & 0x1F) << 8) | a[11];
+                }
             } else {
                 ++c.PmtSections;
                 if (c.FirstPmtPacket < 0)
@@ -358,6 +370,72 @@ inline int64_t VideoFrameCount(const std::string& file)
     const int64_t frames = StrToInt64Def(Trim(first), -1);
     EXPECT_GT(frames, 0) << "no video frames counted in " << file << ": " << s;
     return frames;
+}
+
+// ffprobe's codec_type ("video", "audio", "subtitle", "data") per PID of a
+// recording; empty where ffprobe cannot run.
+inline std::map<int, std::string> ProbeCodecTypes(const std::string& file)
+{
+    std::map<int, std::string> types;
+#if !defined(_WIN32)
+    const std::string text = Probe(file, "stream=id,codec_type");
+    std::string type;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t eol = text.find('\n', at);
+        if (eol == std::string::npos)
+            eol = text.size();
+        const std::string line = text.substr(at, eol - at);
+        at = eol + 1;
+        if (line.rfind("codec_type=", 0) == 0)
+            type = line.substr(11);
+        else if (line.rfind("id=0x", 0) == 0)
+            types[static_cast<int>(std::strtol(line.c_str() + 5, nullptr, 16))] = type;
+    }
+#endif
+    return types;
+}
+
+// The streams a copy of a recording must hold, with the packets each has in
+// the recording: every video, audio and subtitle stream of the program the
+// copy carries (the recording's program on the copy's PMT PID, by number
+// where several share it; every stream of a recording without a usable PAT
+// and PMT). Read without the program under test: the test probe's own PSI
+// and PES reading of the recording and, where it runs, ffprobe's codecs of
+// the recording. Teletext is left to the "No Teletext" setting, which the
+// test hosts leave at its default (on).
+inline std::map<int, int64_t> StreamsTheCopyMustHold(const std::string& recording, int copyPmtPid,
+                                                     int copyProgram)
+{
+    const test::TRecordingStreams rs = test::ReadRecordingStreams(recording);
+    std::map<int, test::TProbeClass> candidates;
+    const test::TProbeProgram* program = nullptr;
+    for (const test::TProbeProgram& p : rs.Programs)
+        if (p.PmtPid == copyPmtPid && !p.Streams.empty() && (!program || p.Number == copyProgram))
+            program = &p;
+    if (program) {
+        for (const test::TProbeStream& st : program->Streams)
+            candidates[st.Pid] = st.Class;
+    } else {
+        std::set<int> tablePids = {0, 0x1FFF};
+        for (const test::TProbeProgram& p : rs.Programs)
+            tablePids.insert(p.PmtPid);
+        for (const auto& [pid, n] : rs.PacketsPerPid)
+            if (!tablePids.count(pid))
+                candidates[pid] = rs.ClassByStreamId(pid);
+    }
+    const std::map<int, std::string> codecs = HaveFfmpeg() ? ProbeCodecTypes(recording) : std::map<int, std::string>{};
+    std::map<int, int64_t> must;
+    for (const auto& [pid, cls] : candidates) {
+        const auto codec = codecs.find(pid);
+        const bool decoded = codec != codecs.end() && (codec->second == "audio" || codec->second == "video");
+        if (decoded || cls == test::TProbeClass::Video || cls == test::TProbeClass::Audio ||
+            cls == test::TProbeClass::Subtitles) {
+            const auto n = rs.PacketsPerPid.find(pid);
+            must[pid] = n == rs.PacketsPerPid.end() ? 0 : n->second;
+        }
+    }
+    return must;
 }
 
 // --- damage -------------------------------------------------------------------

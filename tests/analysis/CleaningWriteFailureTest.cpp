@@ -3,6 +3,8 @@
 // as written what never reached the file.
 #include "CleaningTestSupport.h"
 
+#include "analysis/MainTexts.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -160,4 +162,91 @@ TEST(CleaningWriteFailure, OutputShorterThanQueuedFailsWithTheCounts)
     const TCleaningResult r = road.Clean(out);
     const std::string reason = "the output holds 100 packets instead of " + IntToStr(wholePackets);
     ExpectWriteFailure(road, r, out, limit, reason);
+    // The disk's word was wrong: the stream panels count what the file
+    // holds, read back from it.
+    const OutputCheck c = CheckOutput(out);
+    const TAnalysisTables& t = road.engine->Tables();
+    int64_t counted = 0;
+    for (int i = 0; i < t.PidRecordCount; ++i) {
+        const auto n = c.PacketsPerPid.find(t.PidRecords[i].Pid);
+        EXPECT_EQ(t.PidRecords[i].PacketCount, n == c.PacketsPerPid.end() ? 0 : n->second) << t.PidRecords[i].Pid;
+        counted += t.PidRecords[i].PacketCount;
+    }
+    EXPECT_GT(counted, 0);
+    EXPECT_LT(counted, 100);
+}
+
+namespace {
+
+// An output whose n-th write puts only part of its bytes and fails, as a
+// disk that hiccups (a network drive, a loose cable); later writes would go
+// through again.
+class HiccupFileStream : public TFileStream {
+public:
+    HiccupFileStream(const std::string& name, int failingWrite, int64_t partial)
+        : TFileStream(name, fmCreate), failingWrite_(failingWrite), partial_(partial)
+    {
+    }
+    int64_t Write(const void* buffer, int64_t count) override
+    {
+        if (++writes_ != failingWrite_)
+            return TFileStream::Write(buffer, count);
+        const int64_t put = TFileStream::Write(buffer, std::min(count, partial_));
+        SetLastErrorText("The specified network name is no longer available.");
+        return put;
+    }
+
+private:
+    int failingWrite_;
+    int64_t partial_;
+    int writes_ = 0;
+};
+
+} // namespace
+
+TEST(CleaningWriteFailure, AWriteFailingMidwayLeavesACleanPrefixAndTheCountsOfTheFile)
+{
+    // Blocks of 100 packets go out all through the pass; the fourth puts
+    // 5,000 bytes (26 packets and a torn one) and fails. The copy is the
+    // start of the whole copy, cut at its last whole packet, with nothing
+    // written behind the failure; the stream panels count what it holds.
+    const std::string in = DataFile("cleaning/h264_ac3_cbr.ts");
+    const std::string out = TempName("hiccup");
+    const std::string ref = TempName("hiccup_ref");
+    Cleanup cleanup{{out, ChangeFileExt(out, ".log"), ref, ChangeFileExt(ref, ".log")}};
+    {
+        Road whole;
+        ASSERT_TRUE(whole.Analyse(in));
+        whole.pass->Options.WriterBufferPackets = 300;
+        ASSERT_EQ(whole.Clean(ref), TCleaningResult::Success) << AllLog();
+    }
+    const Bytes reference = ReadFile(ref);
+    ASSERT_GT(reference.size(), 1000u * 188);
+
+    Road road;
+    ASSERT_TRUE(road.Analyse(in));
+    road.pass->Options.WriterBufferPackets = 300;
+    road.pass->TSPacketWriter1->CreateOutputStream = [](const std::string& name) {
+        return std::unique_ptr<TFileStream>(std::make_unique<HiccupFileStream>(name, 4, 5000));
+    };
+    const TCleaningResult r = road.Clean(out);
+    ExpectWriteFailure(road, r, out, 300 * 188 + 5000, "The specified network name is no longer available.");
+    const Bytes copy = ReadFile(out);
+    ASSERT_EQ(copy.size(), (300 + 26) * 188u);
+    EXPECT_TRUE(std::equal(copy.begin(), copy.end(), reference.begin())) << "not a prefix of the whole copy";
+    EXPECT_NE(road.host.Messages.back().second.find("incomplete"), std::string::npos) << road.host.Messages.back().second;
+
+    // The counts of the streams: the copy's packets per PID, read here.
+    const OutputCheck c = CheckOutput(out);
+    const TAnalysisTables& t = road.engine->Tables();
+    int streams = 0;
+    for (int i = 0; i < t.PidRecordCount; ++i) {
+        const TPidRecord& rec = t.PidRecords[i];
+        const auto n = c.PacketsPerPid.find(rec.Pid);
+        const int64_t held = n == c.PacketsPerPid.end() ? 0 : n->second;
+        EXPECT_EQ(rec.PacketCount, held) << "PID " << rec.Pid;
+        EXPECT_EQ(road.host.SizeLabels["$" + IntToHex(rec.Pid, 4)], SizeText(held * 188)) << "PID " << rec.Pid;
+        streams += held > 0 ? 1 : 0;
+    }
+    EXPECT_EQ(streams, 2);
 }

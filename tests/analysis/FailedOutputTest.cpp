@@ -120,11 +120,21 @@ TEST(FailedOutput, ForgottenChoicesLeaveTheWholeRecordingToTheNextCopy)
     Cleanup files{{out, ChangeFileExt(out, ".log")}};
     EXPECT_EQ(road.Clean(out), TCleaningResult::Success) << AllLog();
     EXPECT_NE(AllLog().find("Cutted pakets at the beginning: 0"), std::string::npos) << AllLog();
-    // The program number is the recording's own.
+    // The program number is the recording's own: the copy's PAT names the
+    // number the recording's PAT gives its program (read by the test probe).
     const OutputCheck c = CheckOutput(out);
     EXPECT_TRUE(c.WholePackets && c.AllSync);
     EXPECT_EQ(c.ContinuityErrors, 0);
     EXPECT_EQ(AllLog().find("$0077"), std::string::npos);
+    const test::TRecordingStreams recording = test::ReadRecordingStreams(DataFile("mpeg2_mp2.ts"));
+    ASSERT_EQ(recording.Programs.size(), 1u);
+    EXPECT_EQ(recording.Programs[0].Number, 0x2A); // as the fixture script made it
+    EXPECT_EQ(c.ProgramNumber, recording.Programs[0].Number);
+    EXPECT_NE(c.ProgramNumber, 0x77);
+    EXPECT_EQ(c.PmtPid, recording.Programs[0].PmtPid);
+    // Every stream whole: no cut range reached this copy.
+    for (const auto& [pid, n] : StreamsTheCopyMustHold(DataFile("mpeg2_mp2.ts"), c.PmtPid, c.ProgramNumber))
+        EXPECT_EQ(c.PacketsPerPid.count(pid) ? c.PacketsPerPid.at(pid) : 0, n) << "PID " << pid;
     // Nearly every packet of the recording is in the copy (the analysis may
     // drop a few damaged or superfluous ones, never a ten-second range).
     EXPECT_GT(c.Packets * 188, static_cast<int64_t>(ReadFile(DataFile("mpeg2_mp2.ts")).size()) * 9 / 10);

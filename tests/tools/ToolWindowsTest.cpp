@@ -353,8 +353,9 @@ TEST_F(ToolWindowsTest, DroppedReceiverIndexOpensTheMergerWithAllParts) {
 }
 
 TEST_F(ToolWindowsTest, PatchAndPreserveButtonsReachTheCleanedCopy) {
-    // Video, audio and a private data stream that the analysis leaves out.
-    const test::TsStream s = test::SmallProgram({{2, 0x101, {}}, {3, 0x102, {}}, {0x06, 0x104, {}}}, 0x104,
+    // Video, audio and a stream of private sections that the analysis
+    // leaves out.
+    const test::TsStream s = test::SmallProgram({{2, 0x101, {}}, {3, 0x102, {}}, {0x05, 0x104, {}}}, 0x104,
                                                 [](int64_t) { return test::PesPacket(0xBF, Bytes(150, 0x33)); });
     const std::string in = Temp("patch_in.ts");
     WriteAll(in, s.Render());

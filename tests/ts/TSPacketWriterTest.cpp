@@ -3,8 +3,11 @@
 // that a failed write is reported rather than swallowed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "base/Sync.h"
@@ -354,6 +357,63 @@ TEST(TSPacketWriter, OutputThatCannotBeCreatedKeepsItsReason) {
         EXPECT_GT(reason.size(), std::string("Cannot create file \"" + name + "\". ").size()) << reason;
         EXPECT_FALSE(w.QueuePacket(Packet(0x100, 0), 0)) << ring;
         EXPECT_FALSE(w.Close()) << ring;
+    }
+}
+
+namespace {
+
+// An output whose n-th write puts only part of its bytes and fails, as a
+// disk that hiccups; later writes go through again.
+class HiccupStream : public TFileStream {
+public:
+    HiccupStream(const std::string& name, int failingWrite, int64_t partial)
+        : TFileStream(name, fmCreate), failingWrite_(failingWrite), partial_(partial) {}
+    int64_t Write(const void* buffer, int64_t count) override {
+        if (++writes_ != failingWrite_) return TFileStream::Write(buffer, count);
+        const int64_t put = TFileStream::Write(buffer, std::min(count, partial_));
+        SetLastErrorText("The device is not ready.");
+        return put;
+    }
+
+private:
+    int failingWrite_;
+    int64_t partial_;
+    int writes_ = 0;
+};
+
+} // namespace
+
+TEST(TSPacketWriter, AFailedWriteEndsTheFileWithTheLastWholePacketAndWritesNothingLater) {
+    // Unbuffered, every packet is a write: the third puts 100 bytes. With a
+    // ring of 9, blocks of three packets: the third block puts 300 bytes
+    // (one packet and a torn one). Both files end with the last whole
+    // packet before the failure, with no later packet behind a hole.
+    for (const auto& [ring, wholePackets] : {std::pair<int, int64_t>{0, 2}, {9, 7}}) {
+        TempFile file;
+        TTSPacketWriter w(nullptr);
+        w.SetPacketBufferSize(ring);
+        w.CreateOutputStream = [ring = ring](const std::string& name) {
+            return std::unique_ptr<TFileStream>(std::make_unique<HiccupStream>(name, 3, ring == 0 ? 100 : 300));
+        };
+        w.SetFileName(file.Name());
+        w.SetActive(true);
+        ASSERT_TRUE(w.Active());
+        Bytes queued;
+        for (int i = 0; i < 60; ++i) {
+            const TTSPacketBuffer p = Packet(i % 3 == 0 ? 0x200 : 0x100, (i / 3) & 15, 1, static_cast<uint8_t>(i));
+            queued.insert(queued.end(), p.Data, p.Data + 188);
+            w.QueuePacket(p, i);
+        }
+        EXPECT_FALSE(w.Flush()) << ring;
+        EXPECT_NE(w.LastErrorText().find("The device is not ready."), std::string::npos) << w.LastErrorText();
+        EXPECT_FALSE(w.Close());
+        const Bytes out = file.Read();
+        ASSERT_EQ(out.size(), static_cast<size_t>(wholePackets * 188)) << ring;
+        EXPECT_TRUE(std::equal(out.begin(), out.end(), queued.begin())) << ring;
+        // Per PID, what the file holds (PID $200 is every third packet).
+        const int64_t of200 = (wholePackets + 2) / 3;
+        EXPECT_EQ(w.WrittenPackets(0x200), of200) << ring;
+        EXPECT_EQ(w.WrittenPackets(0x100), wholePackets - of200) << ring;
     }
 }
 
