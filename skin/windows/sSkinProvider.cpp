@@ -534,6 +534,11 @@ TsSkinProvider::TMeasures TsSkinProvider::Measure() const
         // With the line the system draws below it.
         ms.MenuRect = TRect(mbi.rcBar.left - wr.left, mbi.rcBar.top - wr.top, mbi.rcBar.right - wr.left,
                             mbi.rcBar.bottom - wr.top + 1);
+    } else if (GetMenu(wnd) && MenuVisible() && !IsIconic(wnd)) {
+        // The system does not tell where its line is: it lies right above
+        // the client, as many rows high as the items need.
+        ms.Menu = MenuRows() * (GetSystemMetrics(SM_CYMENU) - 1) + 1;
+        ms.MenuRect = TRect(left, std::max(0, top - ms.Menu), left + cr.right, top);
     }
     // The system's title as the style gives it; what lies above the client
     // beyond it and the menu line is frame.
@@ -1022,7 +1027,10 @@ void TsSkinProvider::ButtonUp(int code, LPARAM lp)
 {
     const bool was = pressed_ && hotCode_ == code;
     pressed_ = false;
-    if (IsButtonCode(code))
+    if (was && code == htClose)
+        // The form goes: the button is left as it is on the screen.
+        SetHotButton(0, false);
+    else if (IsButtonCode(code))
         RepaintButton(code);
     if (!was)
         return;
@@ -1558,7 +1566,7 @@ bool TsSkinProvider::MenuVisible() const
     return false;
 }
 
-int TsSkinProvider::MenuRows()
+int TsSkinProvider::MenuRows() const
 {
     if (!MenuVisible() || !form_->HandleAllocated())
         return 1;
@@ -2355,6 +2363,8 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         CatchUpMenus();
         if (!drawNonClient_)
             break;
+    {
+        const bool wasActive = formActive_;
         formActive_ = m.WParam != 0;
         skinData_->BGChangedFlag = true;
         // A form the owner's closing had left zoomed shows active again.
@@ -2362,17 +2372,18 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
             windowState_ = 0;
         else if (m.WParam && windowState_ == 3)
             skinData_->SetActiveState(true);
+        else
+            skinData_->SetActiveState(false);
         if (borderForm_)
             borderForm_->SetActive(formActive_);
-        {
-            const int oldHot = hotCode_;
-            // -1: the system handles the activation but draws no caption.
-            m.LParam = -1;
-            CallSaved(m);
-            m.Result = TRUE;
-            if (!form_->IsLoading() && oldHot != 0)
-                hotCode_ = -1;
-        }
+        // -1: the system handles the activation but draws no caption.
+        m.LParam = -1;
+        CallSaved(m);
+        m.Result = TRUE;
+        // The buttons are drawn in the other row now: none stays hot.
+        if (!form_->IsLoading() && wasActive != formActive_)
+            hotCode_ = -1;
+    }
         // The menu line is measured once for the skin it shows now.
         if (!mainMenuRefreshed_ && InitMainMenu())
             mainMenuRefreshed_ = true;
@@ -2402,6 +2413,12 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         break;
     case WM_NCLBUTTONDOWN: {
         const int code = int(m.WParam);
+        if (!drawNonClient_ && code == htSysMenu && form_->BorderStyle() != tw::bsNone) {
+            // The system's frame, the skin's menu.
+            ShowSystemMenuUnderIcon();
+            m.Result = 0;
+            return;
+        }
         if (resizeMode_ == rmBorder && !g_drag.Owner && IsFrameCode(code) && !IsZoomed(wnd)) {
             if (GetActiveWindow() != wnd)
                 SetActiveWindow(wnd);

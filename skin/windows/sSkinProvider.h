@@ -212,7 +212,7 @@ public:
     // Asks the main menu to lay out its line again once; true when it did.
     bool InitMainMenu();
     // Rows of the main menu line (at least 1), counted once per layout.
-    int MenuRows();
+    int MenuRows() const;
     // The form shows a main menu line with at least one visible item.
     bool MenuVisible() const;
     // Hands a message to the control adapter (every adapted control).
@@ -455,7 +455,7 @@ private:
     bool regionBusy_ = false;
     bool firstPainted_ = false;
     bool mainMenuRefreshed_ = false;
-    int menuRows_ = -1;
+    mutable int menuRows_ = -1;
     int redrawCount_ = 0;
     int hotCode_ = -1;
     TCaptionLayout buttons_;

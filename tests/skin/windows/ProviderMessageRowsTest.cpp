@@ -502,6 +502,89 @@ TEST_F(ProviderMessageRowsTest, FormSkinnedByTheHookIsNamedInItsRecord)
     EXPECT_EQ(named(p), 0);
 }
 
+TEST_F(ProviderMessageRowsTest, PaintOfAContainerWaitingForItsLookDrawsNothing)
+{
+    TNotingForm* f = NewForm(300, 200);
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    const uint16_t saved = p->SkinData().CtrlSkinState;
+    // A container whose hot look waits until it has the focus.
+    p->SkinData().CtrlSkinState |= 1;
+    SetFocus(nullptr);
+    ASSERT_FALSE(p->SkinData().HotStateAllowed());
+    constexpr COLORREF kMark = RGB(7, 8, 9);
+    {
+        HDC dc = GetDC(wnd);
+        RECT cr;
+        GetClientRect(wnd, &cr);
+        HBRUSH brush = CreateSolidBrush(kMark);
+        FillRect(dc, &cr, brush);
+        DeleteObject(brush);
+        ReleaseDC(wnd, dc);
+    }
+    InvalidateRect(wnd, nullptr, FALSE);
+    UpdateWindow(wnd);
+    RECT dirty;
+    EXPECT_FALSE(GetUpdateRect(wnd, &dirty, FALSE));
+    HDC dc = GetDC(wnd);
+    EXPECT_EQ(GetPixel(dc, 60, 60), kMark);
+    ReleaseDC(wnd, dc);
+    p->SkinData().CtrlSkinState = saved;
+
+    // Hidden, with nothing that shows it elsewhere: the paint ends here.
+    f->Hide();
+    tw::Application->ProcessMessages();
+    f->Seen.clear();
+    p->SkinData().CtrlSkinState &= uint16_t(~1u);
+    ASSERT_TRUE(p->SkinData().HotStateAllowed());
+    SendMessageW(wnd, WM_PAINT, 0, 0);
+    EXPECT_FALSE(f->Saw(WM_PAINT));
+    // Waiting for its look, the hidden form paints as it would unskinned.
+    p->SkinData().CtrlSkinState |= 1;
+    ASSERT_FALSE(p->SkinData().HotStateAllowed());
+    SendMessageW(wnd, WM_PAINT, 0, 0);
+    EXPECT_TRUE(f->Saw(WM_PAINT));
+    p->SkinData().CtrlSkinState = saved;
+}
+
+TEST_F(ProviderMessageRowsTest, IconOfTheSystemsFrameOpensTheSkinnedMenu)
+{
+    TNotingForm* f = NewForm(300, 200);
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    p->SetDrawNonClientArea(false);
+    tw::Application->ProcessMessages();
+    f->Seen.clear();
+    g_menuEnded = false;
+    const UINT_PTR guard = SetTimer(nullptr, 0, 300, EndMenuGuard);
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    const int frame = GetSystemMetrics(SM_CXFRAME);
+    SendMessageW(wnd, WM_NCLBUTTONDOWN, HTSYSMENU, MAKELPARAM(wr.left + frame + 4, wr.top + frame + 4));
+    KillTimer(nullptr, guard);
+    // A menu came up, and it was not the system's (the form never heard the click).
+    EXPECT_TRUE(g_menuEnded);
+    EXPECT_FALSE(f->Saw(WM_NCLBUTTONDOWN));
+}
+
+TEST_F(ProviderMessageRowsTest, ActivationChangeLeavesNoButtonHot)
+{
+    TNotingForm* f = NewForm(400, 300);
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    SendMessageW(wnd, WM_NCHITTEST, 0, ScreenPoint(wnd, 5, 5));
+    const TRect close = p->Buttons().Close;
+    const LPARAM at = ScreenPoint(wnd, (close.Left + close.Right) / 2, (close.Top + close.Bottom) / 2);
+    ASSERT_EQ(SendMessageW(wnd, WM_NCHITTEST, 0, at), HTCLOSE);
+    ASSERT_EQ(p->HotCode(), HTCLOSE);
+    SendMessageW(wnd, WM_NCACTIVATE, FALSE, 0);
+    EXPECT_EQ(p->HotCode(), 0);
+    // The same state again changes nothing.
+    SendMessageW(wnd, WM_NCHITTEST, 0, at);
+    SendMessageW(wnd, WM_NCACTIVATE, FALSE, 0);
+    EXPECT_EQ(p->HotCode(), HTCLOSE);
+}
+
 } // namespace
 } // namespace skin
 
