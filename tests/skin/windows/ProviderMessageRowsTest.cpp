@@ -112,8 +112,9 @@ protected:
     void SetUp() override { ASSERT_TRUE(test::StartFormSkinning(manager)); }
     void TearDown() override
     {
-        for (tw::TCustomForm* f : forms)
-            delete f;
+        // Embedded forms go before the forms they sit on.
+        for (auto it = forms.rbegin(); it != forms.rend(); ++it)
+            delete *it;
         test::EndFormSkinning();
     }
     TNotingForm* NewForm(int w = 400, int h = 300, bool scrolled = false)
@@ -583,6 +584,76 @@ TEST_F(ProviderMessageRowsTest, ActivationChangeLeavesNoButtonHot)
     SendMessageW(wnd, WM_NCHITTEST, 0, at);
     SendMessageW(wnd, WM_NCACTIVATE, FALSE, 0);
     EXPECT_EQ(p->HotCode(), HTCLOSE);
+}
+
+TEST_F(ProviderMessageRowsTest, ActivationOfAFramelessFormRefreshesItsControls)
+{
+    TNotingForm* f = NewForm(300, 200);
+    f->SetBorderStyle(tw::bsNone);
+    auto* panel = new TNotingPanel(f);
+    panel->SetParent(f);
+    panel->SetBounds(10, 10, 100, 60);
+    HWND wnd = Shown(f);
+    panel->Commands.clear();
+    SendMessageW(wnd, WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_EQ(panel->Count(AC_REFRESHSTATE), 1);
+
+    // A form with a frame keeps its controls as they are.
+    TNotingForm* framed = NewForm(300, 200);
+    auto* other = new TNotingPanel(framed);
+    other->SetParent(framed);
+    other->SetBounds(10, 10, 100, 60);
+    HWND framedWnd = Shown(framed);
+    other->Commands.clear();
+    SendMessageW(framedWnd, WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_EQ(other->Count(AC_REFRESHSTATE), 0);
+}
+
+TEST_F(ProviderMessageRowsTest, ShownAgainUnderTheCompositorTheFormIsDrawnWhole)
+{
+    TNotingForm* f = NewForm(300, 200);
+    HWND wnd = Shown(f);
+    const TPlatformAnswers saved = PlatformAnswers();
+    RECT dirty;
+    ValidateRect(wnd, nullptr);
+    SendMessageW(wnd, WM_SHOWWINDOW, TRUE, 0);
+    EXPECT_FALSE(GetUpdateRect(wnd, &dirty, FALSE));
+    PlatformAnswers().MajorVersion = [] { return DWORD(6); };
+    PlatformAnswers().CompositionEnabled = [] { return true; };
+    SendMessageW(wnd, WM_SHOWWINDOW, TRUE, 0);
+    const BOOL invalid = GetUpdateRect(wnd, &dirty, FALSE);
+    PlatformAnswers() = saved;
+    ASSERT_TRUE(invalid);
+    RECT cr;
+    GetClientRect(wnd, &cr);
+    EXPECT_TRUE(EqualRect(&dirty, &cr));
+}
+
+TEST_F(ProviderMessageRowsTest, EmbeddedFormShownRefreshesItsControls)
+{
+    TNotingForm* host = NewForm(400, 300);
+    Shown(host);
+    TNotingForm* inner = NewForm(200, 150);
+    inner->SetBorderStyle(tw::bsNone);
+    inner->SetParent(host);
+    inner->SetBounds(10, 10, 200, 150);
+    auto* panel = new TNotingPanel(inner);
+    panel->SetParent(inner);
+    panel->SetBounds(10, 10, 80, 40);
+    HWND innerWnd = Shown(inner);
+    panel->Commands.clear();
+    SendMessageW(innerWnd, tw::CM_VISIBLECHANGED, 1, 0);
+    EXPECT_EQ(panel->Count(AC_REFRESHSTATE), 1);
+
+    // A form of its own on the desktop leaves that to its paint.
+    TNotingForm* alone = NewForm(300, 200);
+    auto* other = new TNotingPanel(alone);
+    other->SetParent(alone);
+    other->SetBounds(10, 10, 80, 40);
+    HWND aloneWnd = Shown(alone);
+    other->Commands.clear();
+    SendMessageW(aloneWnd, tw::CM_VISIBLECHANGED, 1, 0);
+    EXPECT_EQ(other->Count(AC_REFRESHSTATE), 0);
 }
 
 } // namespace
