@@ -15,6 +15,7 @@
 #include "skin/engine/data/sMaskData.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/link/sVclUtils.h"
+#include "skin/windows/acCtrlAdapter.h"
 #include "skin/windows/acDials.h"
 #include "skin/windows/sSkinProvider.h"
 #include "ui/Application.h"
@@ -95,6 +96,16 @@ void CALLBACK EndMenuGuard(HWND, UINT, UINT_PTR, DWORD)
 {
     g_menuEnded = true;
     EndMenu();
+}
+
+// Counts the skin refreshes a control's window gets, in front of its adapter.
+WNDPROC g_refreshPrev = nullptr;
+int g_refreshes = 0;
+LRESULT CALLBACK CountRefreshProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == SM_ALPHACMD && SkinCommandOf(wp) == AC_SKINREFRESH)
+        ++g_refreshes;
+    return CallWindowProcW(g_refreshPrev, wnd, msg, wp, lp);
 }
 
 // The window answers the own-region query as a window with a region of its
@@ -654,6 +665,28 @@ TEST_F(ProviderMessageRowsTest, EmbeddedFormShownRefreshesItsControls)
     other->Commands.clear();
     SendMessageW(aloneWnd, tw::CM_VISIBLECHANGED, 1, 0);
     EXPECT_EQ(other->Count(AC_REFRESHSTATE), 0);
+}
+
+TEST_F(ProviderMessageRowsTest, RefreshReachesEveryAdaptedControl)
+{
+    TNotingForm* f = NewForm(300, 200);
+    auto* memo = new tw::TMemo(f);
+    memo->SetParent(f);
+    memo->SetBounds(10, 10, 150, 80);
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    HWND memoWnd = memo->Handle();
+    ASSERT_NE(p->CtrlAdapter()->AdapterOf(memoWnd), nullptr);
+    g_refreshPrev = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(memoWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountRefreshProc)));
+    g_refreshes = 0;
+    SendSkinCommand(wnd, AC_SKINREFRESH, reinterpret_cast<LPARAM>(&manager));
+    EXPECT_EQ(g_refreshes, 1);
+    // Another manager's refresh is not this form's.
+    TsSkinManager other;
+    SendSkinCommand(wnd, AC_SKINREFRESH, reinterpret_cast<LPARAM>(&other));
+    EXPECT_EQ(g_refreshes, 1);
+    SetWindowLongPtrW(memoWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_refreshPrev));
 }
 
 } // namespace
