@@ -1901,11 +1901,11 @@ void TsSkinProvider::SkinRemovedMessage(tw::TMessage& m)
         return;
     }
     RemoveSkin();
-    // The skin link's own handling: its cache goes and the labels straight
-    // on the form get the window text colour back.
-    CommonMessage(m, skinData_.get());
     hotCode_ = -1;
     if (form_ && !form_->IsDestroying()) {
+        // The skin link's own handling: its cache goes and the labels
+        // straight on the form get the window text colour back.
+        CommonMessage(m, skinData_.get());
         BroadcastToChildren(form_, m);
         // The menu line is laid out again for the system's look.
         mainMenuRefreshed_ = false;
@@ -2363,27 +2363,27 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         CatchUpMenus();
         if (!drawNonClient_)
             break;
-    {
-        const bool wasActive = formActive_;
-        formActive_ = m.WParam != 0;
-        skinData_->BGChangedFlag = true;
-        // A form the owner's closing had left zoomed shows active again.
-        if (!m.WParam && windowState_ == 3)
-            windowState_ = 0;
-        else if (m.WParam && windowState_ == 3)
-            skinData_->SetActiveState(true);
-        else
-            skinData_->SetActiveState(false);
-        if (borderForm_)
-            borderForm_->SetActive(formActive_);
-        // -1: the system handles the activation but draws no caption.
-        m.LParam = -1;
-        CallSaved(m);
-        m.Result = TRUE;
-        // The buttons are drawn in the other row now: none stays hot.
-        if (!form_->IsLoading() && wasActive != formActive_)
-            hotCode_ = -1;
-    }
+        {
+            const bool wasActive = formActive_;
+            formActive_ = m.WParam != 0;
+            skinData_->BGChangedFlag = true;
+            // A form the owner's closing had left zoomed shows active again.
+            if (!m.WParam && windowState_ == 3)
+                windowState_ = 0;
+            else if (m.WParam && windowState_ == 3)
+                skinData_->SetActiveState(true);
+            else
+                skinData_->SetActiveState(false);
+            if (borderForm_)
+                borderForm_->SetActive(formActive_);
+            // -1: the system handles the activation but draws no caption.
+            m.LParam = -1;
+            CallSaved(m);
+            m.Result = TRUE;
+            // The buttons are drawn in the other row now: none stays hot.
+            if (!form_->IsLoading() && wasActive != formActive_)
+                hotCode_ = -1;
+        }
         // The menu line is measured once for the skin it shows now.
         if (!mainMenuRefreshed_ && InitMainMenu())
             mainMenuRefreshed_ = true;
