@@ -14,9 +14,11 @@
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/sMaskData.h"
 #include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/effects/acGlow.h"
 #include "skin/engine/link/sVclUtils.h"
 #include "skin/windows/acCtrlAdapter.h"
 #include "skin/windows/acDials.h"
+#include "skin/windows/acSBAnimation.h"
 #include "skin/windows/sSkinProvider.h"
 #include "ui/Application.h"
 #include "ui/ExtCtrls.h"
@@ -687,6 +689,51 @@ TEST_F(ProviderMessageRowsTest, RefreshReachesEveryAdaptedControl)
     SendSkinCommand(wnd, AC_SKINREFRESH, reinterpret_cast<LPARAM>(&other));
     EXPECT_EQ(g_refreshes, 1);
     SetWindowLongPtrW(memoWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_refreshPrev));
+}
+
+BOOL WINAPI AcceptLayered(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*, DWORD) { return TRUE; }
+TUpdateLayeredWindow AcceptLayeredEntry() { return AcceptLayered; }
+
+// A form whose close button fades (the skin's halo on), made as the
+// program makes its forms.
+class ProviderHiddenFadeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        tw::Application->Initialize();
+        savedEntry = GlowLayeredEntry;
+        GlowLayeredEntry = AcceptLayeredEntry;
+        ASSERT_TRUE(test::LoadOwnSkin(manager));
+        ASSERT_TRUE(manager.AllowGlowing());
+        form = new tw::TForm(tw::Application);
+        form->SetText("Fades");
+        form->SetBounds(80, 80, 360, 240);
+        provider = new TsSkinProvider(form);
+        form->Show();
+        tw::Application->ProcessMessages();
+        test::NcHit(form->Handle(), 100, 10);
+    }
+    void TearDown() override
+    {
+        delete form;
+        ClearGlows(true);
+        DefaultManager = nullptr;
+        GlowLayeredEntry = savedEntry;
+    }
+    TUpdateLayeredWindow (*savedEntry)() = nullptr;
+    TsSkinManager manager;
+    tw::TForm* form = nullptr;
+    TsSkinProvider* provider = nullptr;
+};
+
+TEST_F(ProviderHiddenFadeTest, HidingTheFormEndsTheButtonsFades)
+{
+    const TRect r = provider->Buttons().Close;
+    ASSERT_EQ(test::NcHit(form->Handle(), (r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2), htClose);
+    ASSERT_NE(provider->ButtonFx(htClose)->Animation, nullptr);
+    // The class library's own note that the form goes out of sight.
+    SendMessageW(form->Handle(), tw::CM_VISIBLECHANGED, 0, 0);
+    EXPECT_EQ(provider->ButtonFx(htClose)->Animation, nullptr);
 }
 
 } // namespace
