@@ -2427,6 +2427,16 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
             return;
         }
         if (drawNonClient_ && IsButtonCode(code)) {
+            if (code == htMaxButton) {
+                // A maximize button the system menu does not allow is shown
+                // disabled: it takes no press.
+                const TSysMenuState menu = MenuState();
+                if (!menu.EnabledMax && !(IsZoomed(wnd) && menu.EnabledRestore)) {
+                    SetHotButton(0);
+                    m.Result = 0;
+                    return;
+                }
+            }
             hotCode_ = code;
             pressed_ = true;
             HideButtonHint();

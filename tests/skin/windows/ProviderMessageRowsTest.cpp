@@ -691,6 +691,29 @@ TEST_F(ProviderMessageRowsTest, RefreshReachesEveryAdaptedControl)
     SetWindowLongPtrW(memoWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_refreshPrev));
 }
 
+TEST_F(ProviderMessageRowsTest, DisabledMaximizeButtonTakesNoPress)
+{
+    TNotingForm* f = NewForm(400, 300);
+    f->SetBorderIcons(tw::biSystemMenu | tw::biMinimize);
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    // Minimized, the title shows both boxes; maximizing is not the form's.
+    ShowWindow(wnd, SW_MINIMIZE);
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(IsIconic(wnd));
+    SendMessageW(wnd, WM_NCHITTEST, 0, ScreenPoint(wnd, 3, 3));
+    const TRect r = p->Buttons().Max;
+    ASSERT_GT(r.Right, r.Left);
+    const LPARAM at = ScreenPoint(wnd, (r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+    SendMessageW(wnd, WM_NCHITTEST, 0, at);
+    SendMessageW(wnd, WM_NCLBUTTONDOWN, HTMAXBUTTON, at);
+    EXPECT_FALSE(p->ButtonPressed());
+    SendMessageW(wnd, WM_NCLBUTTONUP, HTMAXBUTTON, at);
+    tw::Application->ProcessMessages();
+    EXPECT_TRUE(IsIconic(wnd));
+    ShowWindow(wnd, SW_RESTORE);
+}
+
 BOOL WINAPI AcceptLayered(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*, DWORD) { return TRUE; }
 TUpdateLayeredWindow AcceptLayeredEntry() { return AcceptLayered; }
 
