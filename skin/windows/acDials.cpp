@@ -1594,6 +1594,16 @@ std::vector<TacProvider*> DialogProviders()
     return r;
 }
 
+void ForgetFormProvider(const TsSkinProvider* provider)
+{
+    // The slot stays (nil) while the hook is installed, as for dialogs.
+    for (auto& p : ProviderList())
+        if (p && p->FormProvider == provider) {
+            p.reset();
+            return;
+        }
+}
+
 TacProvider* FindDialogProvider(HWND wnd)
 {
     for (const auto& p : ProviderList())
@@ -1771,7 +1781,11 @@ bool HookActivatedWindow(HWND wnd)
         const bool messageForm = cls == "TMessageForm";
         if (!(sm->SkinningRules & (messageForm ? srStdDialogs : srStdForms)))
             return false;
+        auto record = std::make_unique<TacProvider>();
+        TacProvider& entry = *record;
+        ProviderList().push_back(std::move(record));
         auto* provider = new TsSkinProvider(form);
+        entry.FormProvider = provider;
         if (DwmCompositionEnabled()) {
             // The compositor shows the form at once: the skin must be on it
             // before, and the whole form drawn again in it.

@@ -28,6 +28,7 @@ class TsSkinManager;
 class TacBrushes;
 class TacBorderForm;
 class TacProvider;
+class TsSkinProvider;
 class TacSystemMenu;
 
 // Root of the adapters that skin a window by subclassing it. The adapter
@@ -257,6 +258,9 @@ class TacProvider {
 public:
     ~TacProvider();
     HWND Handle = nullptr;
+    // The provider given to a form of the class library that had none; the
+    // form owns it, the record only names it (nullptr for dialogs).
+    TsSkinProvider* FormProvider = nullptr;
     std::unique_ptr<TacDialogWnd> DialogAdapter;
     std::vector<std::unique_ptr<TacMainWnd>> Children;
 };
@@ -280,6 +284,8 @@ bool AdaptDialogChild(TacProvider& provider, HWND wnd);
 void SweepDestroyedDialogs();
 // The skinned foreign dialogs now (nil slots skipped).
 std::vector<TacProvider*> DialogProviders();
+// The provider that a form's skin provider is named in goes with it.
+void ForgetFormProvider(const TsSkinProvider* provider);
 // The provider of a dialog window, nullptr when it is not skinned.
 TacProvider* FindDialogProvider(HWND wnd);
 // Lower-case class name search through all descendants.

@@ -198,6 +198,8 @@ TsSkinProvider::TsSkinProvider(tw::TComponent* owner, bool applyNow)
 
 TsSkinProvider::~TsSkinProvider()
 {
+    // A record of the window hook that names this provider goes with it.
+    ForgetFormProvider(this);
     // The fades draw with the border window and through this provider: both
     // go before anything else of the provider does.
     FreeButtonAnimations();
@@ -305,9 +307,11 @@ void TsSkinProvider::SetUseGlobalColor(bool u)
     useGlobalColor_ = u;
     if (!form_)
         return;
-    if (u && skinned_ && !skinData_->CustomColor())
+    if (u && skinned_ && !skinData_->CustomColor()) {
         TakeColor(true);
-    else if (!u) {
+    } else {
+        // Switched off, or on while nothing gives a skin colour: the form
+        // shows the system's face, whatever colour it had.
         colorTaken_ = false;
         form_->SetColor(tw::clBtnFace);
     }
@@ -445,6 +449,11 @@ void TsSkinProvider::ApplySkin()
         PrepareFormMenus(true);
         menusBehind_ = false;
     }
+    // The new skin's menu font and heights: the menu line is measured again.
+    mainMenuRefreshed_ = false;
+    menuRows_ = -1;
+    if (InitMainMenu())
+        mainMenuRefreshed_ = true;
     if (!form_->HandleAllocated())
         return;
     HWND wnd = form_->Handle();
@@ -538,6 +547,11 @@ TsSkinProvider::TMeasures TsSkinProvider::Measure() const
         // With the line the system draws below it.
         ms.MenuRect = TRect(mbi.rcBar.left - wr.left, mbi.rcBar.top - wr.top, mbi.rcBar.right - wr.left,
                             mbi.rcBar.bottom - wr.top + 1);
+    } else if (GetMenu(wnd) && MenuVisible() && !IsIconic(wnd)) {
+        // The system does not tell where its line is: it lies right above
+        // the client, as many rows high as the items need.
+        ms.Menu = MenuRows() * (GetSystemMetrics(SM_CYMENU) - 1) + 1;
+        ms.MenuRect = TRect(left, std::max(0, top - ms.Menu), left + cr.right, top);
     }
     // The system's title as the style gives it; what lies above the client
     // beyond it and the menu line is frame.
@@ -692,6 +706,17 @@ THitTestInput TsSkinProvider::HitInput(const TMeasures& ms) const
     in.MenuHeight = ms.Menu;
     in.IconRect = IconRect(ms);
     in.GripRect = GripRect(ms);
+    if (in.GripRect.Right <= in.GripRect.Left && formAdapter_ && formAdapter_->ShowsVertical() &&
+        formAdapter_->ShowsHorizontal() && !IsZoomed(wnd)) {
+        // Both scroll bars leave the corner between them: it sizes the
+        // form as the grip does.
+        const int grip = MaskIndex("GRIPIMAGE");
+        if (SkinManager()->MaskIndexValid(grip)) {
+            const TsMaskData& mask = SkinManager()->ma[size_t(grip)];
+            const int w = MaskFrameWidth(mask), h = MaskFrameHeight(mask);
+            in.GripRect = TRect(ms.Client.Right - w, ms.Client.Bottom - h, ms.Client.Right, ms.Client.Bottom);
+        }
+    }
     in.Help = (form_->BorderIcons() & tw::biHelp) != 0;
     in.Menu = MenuState();
     return in;
@@ -719,9 +744,11 @@ int TsSkinProvider::HitTest(TPoint screen)
     return FormHitTest(in, TPoint(screen.X - wr.left, screen.Y - wr.top));
 }
 
-void TsSkinProvider::SetHotButton(int code)
+void TsSkinProvider::SetHotButton(int code, bool repaint)
 {
-    if (!drawNonClient_ || code == hotCode_ || (hotCode_ == -1 && code == 0))
+    if (!drawNonClient_)
+        return;
+    if (code == hotCode_ || (hotCode_ == -1 && code == 0))
         return;
     const int old = hotCode_;
     hotCode_ = code;
@@ -729,9 +756,9 @@ void TsSkinProvider::SetHotButton(int code)
     if (old >= htUserButton)
         HideButtonHint();
     // Only the buttons that change are drawn again.
-    if (IsButtonCode(old))
+    if (repaint && IsButtonCode(old))
         RepaintButton(old);
-    if (IsButtonCode(code))
+    if (repaint && IsButtonCode(code))
         RepaintButton(code);
     if (code >= htUserButton && Showing())
         ShowButtonHint(code);
@@ -789,6 +816,9 @@ TRect TsSkinProvider::DrawButton(int code, int forced)
                titleBg_->Canvas().Handle(), r.Left, r.Top, SRCCOPY);
     if (large)
         mask = MaskIndex(layoutIn_.Large ? large : small);
+    if (large && !sm->MaskIndexValid(mask) && std::string(large) == "BICONNORM")
+        // The restore picture may be the form section's own.
+        mask = sm->GetMaskIndex(skinData_->SkinIndex, skinData_->SkinSection(), "BICONNORM");
     int state = forced >= 0 ? forced : ButtonState(code);
     if (!enabled)
         state = 0;
@@ -1010,7 +1040,10 @@ void TsSkinProvider::ButtonUp(int code, LPARAM lp)
 {
     const bool was = pressed_ && hotCode_ == code;
     pressed_ = false;
-    if (IsButtonCode(code))
+    if (was && code == htClose)
+        // The form goes: the button is left as it is on the screen.
+        SetHotButton(0, false);
+    else if (IsButtonCode(code))
         RepaintButton(code);
     if (!was)
         return;
@@ -1198,8 +1231,9 @@ void TsSkinProvider::UpdateFormRegion()
     HWND wnd = form_->Handle();
     if (form_->BorderStyle() == tw::bsNone && !IsIconic(wnd))
         return;
-    // A window that keeps a region of its own says so.
-    if (SendMessageW(wnd, CM_OWNREGIONQUERY, kOwnRegionAnswer, 0) == LRESULT(kOwnRegionAnswer))
+    // A window that keeps a region of its own says so; once the frame has
+    // been painted whole the provider's region stands.
+    if (!firstPainted_ && SendMessageW(wnd, CM_OWNREGIONQUERY, kOwnRegionAnswer, 0) == LRESULT(kOwnRegionAnswer))
         return;
     if (form_->Parent()) {
         SetWindowRgn(wnd, nullptr, TRUE);
@@ -1405,6 +1439,7 @@ void TsSkinProvider::BuildNonClientPicture(const TMeasures& ms)
     titleBg_.reset();
     if (form_->BorderStyle() == tw::bsNone || titleBottom <= 0) {
         skinData_->BGChangedFlag = false;
+        PaintOwnerIntoPicture(ms);
         return;
     }
     const std::string titleSection = titleSkin_.empty() ? std::string("FORMTITLE") : titleSkin_;
@@ -1449,6 +1484,22 @@ void TsSkinProvider::BuildNonClientPicture(const TMeasures& ms)
     for (int i = 0; i < titleButtons_.Count(); ++i)
         DrawButton(htUserButton + i);
     skinData_->BGChangedFlag = false;
+    PaintOwnerIntoPicture(ms);
+}
+
+void TsSkinProvider::PaintOwnerIntoPicture(const TMeasures& ms)
+{
+    // What the form draws itself belongs to its background: the controls
+    // that take their piece of the picture show it behind them too.
+    if (!form_->OnPaint || !ncCache_ || !skinData_->HotStateAllowed() || ms.Client.Right <= ms.Client.Left ||
+        ms.Client.Bottom <= ms.Client.Top)
+        return;
+    HDC dc = ncCache_->Canvas().Handle();
+    const int saved = SaveDC(dc);
+    OffsetViewportOrgEx(dc, ms.Client.Left, ms.Client.Top, nullptr);
+    IntersectClipRect(dc, 0, 0, ms.Client.Right - ms.Client.Left, ms.Client.Bottom - ms.Client.Top);
+    RunOnPaint(dc);
+    RestoreDC(dc, saved);
 }
 
 void TsSkinProvider::PaintNonClient()
@@ -1485,6 +1536,7 @@ void TsSkinProvider::PaintNonClient()
                    ms.MenuRect.Top, SRCCOPY);
         }
         UpdateBorderWindow(borderForm_->Alpha());
+        firstPainted_ = true;
         return;
     }
     HDC dc = GetWindowDC(wnd);
@@ -1500,6 +1552,7 @@ void TsSkinProvider::PaintNonClient()
     BitBlt(dc, 0, 0, ms.Width, ms.Height, ncCache_->Canvas().Handle(), 0, 0, SRCCOPY);
     RestoreDC(dc, saved);
     ReleaseDC(wnd, dc);
+    firstPainted_ = true;
 }
 
 void TsSkinProvider::PaintMenuLine()
@@ -1521,6 +1574,78 @@ void TsSkinProvider::PaintMenuLine()
 // ---------------------------------------------------------------------------
 // Menus: the menu line painted from the skin, the form's menus switched to
 // the skinned painter, and the system menu of the title.
+
+bool TsSkinProvider::InitMainMenu()
+{
+    // Laying the line out again sends the form's own messages, which may
+    // come back here.
+    static bool busy = false;
+    if (busy || !form_ || !form_->HandleAllocated())
+        return false;
+    tw::TMainMenu* menu = form_->Menu();
+    HWND wnd = form_->Handle();
+    HMENU bar = GetMenu(wnd);
+    if (!menu || !bar || menu->Items()->Count() == 0 || GetMenuItemCount(bar) <= 0)
+        return false;
+    busy = true;
+    // Setting the first item again drops the sizes the system keeps for the
+    // line: every item is measured anew the next time it is shown.
+    MENUITEMINFOW mi{};
+    mi.cbSize = sizeof(mi);
+    mi.fMask = MIIM_FTYPE | MIIM_DATA | MIIM_ID | MIIM_STATE;
+    bool done = false;
+    if (GetMenuItemInfoW(bar, 0, TRUE, &mi)) {
+        done = SetMenuItemInfoW(bar, 0, TRUE, &mi) != FALSE;
+        DrawMenuBar(wnd);
+    }
+    busy = false;
+    return done;
+}
+
+bool TsSkinProvider::MenuVisible() const
+{
+    if (!form_ || form_->BorderStyle() == tw::bsDialog)
+        return false;
+    tw::TMainMenu* menu = form_->Menu();
+    if (!menu)
+        return false;
+    for (int i = 0; i < menu->Items()->Count(); ++i)
+        if (menu->Items()->Items(i)->Visible())
+            return true;
+    return false;
+}
+
+int TsSkinProvider::MenuRows() const
+{
+    if (!MenuVisible() || !form_->HandleAllocated())
+        return 1;
+    if (menuRows_ > 0)
+        return menuRows_;
+    HWND wnd = form_->Handle();
+    HMENU bar = GetMenu(wnd);
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    const int border = FormBorderWidth(false);
+    // The line breaks where the next item no longer fits beside the others.
+    const int room = (wr.right - wr.left) - 2 * border;
+    int rows = 1, x = border;
+    const int count = bar ? GetMenuItemCount(bar) : 0;
+    for (int pos = 0; pos < count; ++pos) {
+        RECT r;
+        if (!GetMenuItemRect(wnd, bar, UINT(pos), &r))
+            continue;
+        const int width = r.right - r.left;
+        if (width <= 0)
+            continue;
+        if (x + width > room && x > border) {
+            ++rows;
+            x = border;
+        }
+        x += width;
+    }
+    menuRows_ = rows;
+    return rows;
+}
 
 bool TsSkinProvider::MenuLineSkinned() const
 {
@@ -1694,12 +1819,6 @@ bool TsSkinProvider::SystemMenuMessage(tw::TMessage& m)
             return false;
         m.Result = 0;
         return true;
-    case WM_NCRBUTTONUP:
-        if (int(m.WParam) != htCaption && int(m.WParam) != htSysMenu)
-            return false;
-        ShowSystemMenu(short(LOWORD(m.LParam)), short(HIWORD(m.LParam)));
-        m.Result = 0;
-        return true;
     default:
         return false;
     }
@@ -1775,16 +1894,9 @@ void TsSkinProvider::ProviderWindowProc(tw::TMessage& m)
 bool TsSkinProvider::AlphaFirstPass(tw::TMessage& m)
 {
     switch (SkinCommandOf(m.WParam)) {
-    case AC_SKINREMOVED: {
-        const auto* from = reinterpret_cast<TsSkinManager*>(m.LParam);
-        if (!from || from == SkinManager()) {
-            RemoveSkin();
-            hotCode_ = -1;
-        }
-        // The form's own procedure hears of it too.
-        CallSaved(m);
+    case AC_SKINREMOVED:
+        SkinRemovedMessage(m);
         return true;
-    }
     case AC_QUERYSKINNED:
         m.Result = 1;
         return true;
@@ -1823,17 +1935,110 @@ bool TsSkinProvider::AlphaFirstPass(tw::TMessage& m)
     }
 }
 
+void TsSkinProvider::SkinRemovedMessage(tw::TMessage& m)
+{
+    const auto* from = reinterpret_cast<TsSkinManager*>(m.LParam);
+    if (from && from != SkinManager()) {
+        // Another manager's skin: the controls may wear it.
+        if (form_)
+            BroadcastToChildren(form_, m);
+        return;
+    }
+    RemoveSkin();
+    hotCode_ = -1;
+    if (form_ && !form_->IsDestroying()) {
+        // The skin link's own handling: its cache goes and the labels
+        // straight on the form get the window text colour back.
+        CommonMessage(m, skinData_.get());
+        BroadcastToChildren(form_, m);
+        // The menu line is laid out again for the system's look.
+        mainMenuRefreshed_ = false;
+        menuRows_ = -1;
+        if (form_->HandleAllocated() && InitMainMenu())
+            mainMenuRefreshed_ = true;
+    }
+    // The form's own procedure hears of it too: the program's forms give
+    // their own drawn parts the system's colours there.
+    CallSaved(m);
+}
+
+void TsSkinProvider::NotifyAdapter(tw::TMessage& m)
+{
+    if (!ctrlAdapter_ || !form_ || (ComponentState() & tw::csDesigning))
+        return;
+    // Every window that has its adapter from here hears the message.
+    std::vector<HWND> windows;
+    std::function<void(tw::TWinControl*)> walk = [&](tw::TWinControl* parent) {
+        for (int i = 0; i < parent->ControlCount(); ++i) {
+            auto* w = dynamic_cast<tw::TWinControl*>(parent->Controls(i));
+            if (!w || w->IsDestroying())
+                continue;
+            if (HWND h = w->HandleIfAllocated(); h && ctrlAdapter_->AdapterOf(h))
+                windows.push_back(h);
+            walk(w);
+        }
+    };
+    walk(form_);
+    for (HWND h : windows)
+        if (IsWindow(h))
+            SendMessageW(h, m.Msg, m.WParam, m.LParam);
+}
+
+void TsSkinProvider::SkinRefresh()
+{
+    skinData_->UpdateIndexes();
+    if (ctrlAdapter_)
+        ctrlAdapter_->AdaptControls();
+    else
+        CreateCtrlAdapter();
+    if (drawNonClient_ && form_->HandleAllocated() && WantsScrollAdapter(form_->Handle()))
+        AttachScrollAdapter(skinData_.get(), form_->Handle(), formAdapter_);
+    hotCode_ = -1;
+    titleBg_.reset();
+    TsSkinManager* sm = SkinManager();
+    if (SkinLoading || !sm || sm->Loading()) {
+        // Half read, the skin's menu sections may not be there yet: the
+        // menus follow at the next activation.
+        menusBehind_ = true;
+    } else {
+        mainMenuRefreshed_ = false;
+        menuRows_ = -1;
+        if (InitMainMenu())
+            mainMenuRefreshed_ = true;
+        PrepareFormMenus(skinData_->Skinned());
+        menusBehind_ = false;
+    }
+    if (!Showing())
+        return;
+    HWND wnd = form_->Handle();
+    skinData_->BGChangedFlag = true;
+    if (sm)
+        SetExtBorders(sm->ExtendedBorders());
+    if (!changeLocked_)
+        RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_NOCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+    if (useGlobalColor_ && !skinData_->CustomColor() && sm)
+        TakeColor(true);
+    skinData_->SetActiveState(false);
+    tw::TMessage refresh{SM_ALPHACMD, SkinWParam(AC_SKINREFRESH), reinterpret_cast<LPARAM>(sm), 0};
+    NotifyAdapter(refresh);
+    if (borderForm_)
+        UpdateBorderWindow(255);
+}
+
 void TsSkinProvider::SkinnedAlphaCommand(tw::TMessage& m)
 {
     const auto* from = reinterpret_cast<TsSkinManager*>(m.LParam);
     switch (SkinCommandOf(m.WParam)) {
     case AC_SKINLOADED:
-    case AC_SKINREFRESH:
         if (!from || from == SkinManager())
             ApplySkin();
         // The form's own procedure hears of it too (it may take colours of
         // the new skin for what it draws itself).
         CallSaved(m);
+        return;
+    case AC_SKINREFRESH:
+        if (!from || from == SkinManager())
+            SkinRefresh();
         return;
     case AC_SETACTIVESTATE:
         skinData_->SetActiveState(LOWORD(m.WParam) == 1);
@@ -1905,18 +2110,34 @@ void TsSkinProvider::SkinnedAlphaCommand(tw::TMessage& m)
 void TsSkinProvider::Size(tw::TMessage& m)
 {
     HWND wnd = form_->Handle();
-    if (GripShown()) {
-        // The grip moves: its old and new places are drawn again.
-        const TMeasures ms = Measure();
-        const TRect g = GripRect(ms);
-        const int w = g.Right - g.Left, h = g.Bottom - g.Top;
-        const int cw = LOWORD(m.LParam), ch = HIWORD(m.LParam);
-        RECT before{prevClient_.Right - w, prevClient_.Bottom - h, prevClient_.Right, prevClient_.Bottom};
-        RECT after{cw - w, ch - h, cw, ch};
+    const int cw = LOWORD(m.LParam), ch = HIWORD(m.LParam);
+    TsSkinManager* sm = SkinManager();
+    // A picture anchored at the right or bottom edge moves with it: its old
+    // and new places are drawn again.
+    auto invalidateCorner = [&](int w, int h, bool top) {
+        RECT before{prevClient_.Right - w, top ? 0 : prevClient_.Bottom - h, prevClient_.Right,
+                    top ? h : prevClient_.Bottom};
+        RECT after{cw - w, top ? 0 : ch - h, cw, top ? h : ch};
         InvalidateRect(wnd, &before, TRUE);
         InvalidateRect(wnd, &after, TRUE);
+    };
+    if (GripShown()) {
+        const TRect g = GripRect(Measure());
+        invalidateCorner(g.Right - g.Left, g.Bottom - g.Top, false);
+        const bool widthChanged = cw != prevClient_.Right, heightChanged = ch != prevClient_.Bottom;
+        if (sm && (widthChanged || heightChanged)) {
+            for (const char* name : {"IMGTOPRIGHT", "IMGBTMRIGHT"}) {
+                const int i = sm->GetMaskIndex(skinData_->SkinIndex, skinData_->SkinSection(), name);
+                if (sm->MaskIndexValid(i))
+                    invalidateCorner(MaskFrameWidth(sm->ma[size_t(i)]), MaskFrameHeight(sm->ma[size_t(i)]),
+                                     std::string(name) == "IMGTOPRIGHT");
+            }
+        }
     }
-    prevClient_ = TRect(0, 0, LOWORD(m.LParam), HIWORD(m.LParam));
+    // A gradient spans the whole client: every pixel of it changes.
+    if (sm && sm->SkinIndexValid(skinData_->SkinIndex) && sm->gd[size_t(skinData_->SkinIndex)].GradientPercent != 0)
+        InvalidateRect(wnd, nullptr, TRUE);
+    prevClient_ = TRect(0, 0, cw, ch);
     CallSaved(m);
     if (changeLocked_)
         return;
@@ -1926,14 +2147,23 @@ void TsSkinProvider::Size(tw::TMessage& m)
     }
     RECT wr;
     GetWindowRect(wnd, &wr);
-    if (!ncCache_ || ncCache_->Width() != wr.right - wr.left || ncCache_->Height() != wr.bottom - wr.top) {
+    const int ww = wr.right - wr.left, wh = wr.bottom - wr.top;
+    if (!ncCache_ || ncCache_->Width() != ww || ncCache_->Height() != wh) {
+        // A picture missing, or larger than the window, leaves pieces of the
+        // client that the next paint would take from it.
+        const bool stale = !ncCache_ || (skinData_->HotStateAllowed() && (ncCache_->Width() > ww || ncCache_->Height() > wh));
         skinData_->BGChangedFlag = true;
         hotCode_ = -1;
+        menuRows_ = -1;
         // The buttons move: their fades and halos would stay where they were.
         FreeButtonAnimations();
         if (drawNonClient_)
             SendMessageW(wnd, WM_NCPAINT, 1, 0);
+        if (stale && !DwmCompositionEnabled())
+            InvalidateRect(wnd, nullptr, FALSE);
     }
+    if (borderForm_)
+        UpdateBorderWindow(255);
 }
 
 void TsSkinProvider::PosChanging(tw::TMessage& m)
@@ -1952,10 +2182,17 @@ void TsSkinProvider::PosChanging(tw::TMessage& m)
             GetWindowRect(wnd, &wr);
             const int w = (wp->flags & SWP_NOSIZE) ? wr.right - wr.left : wp->cx;
             const int h = (wp->flags & SWP_NOSIZE) ? wr.bottom - wr.top : wp->cy;
-            wp->x = SnapCoordinate(wp->x, w, mi.rcWork.right, snapBuffer_);
-            wp->y = SnapCoordinate(wp->y, h, mi.rcWork.bottom, snapBuffer_);
-            wp->x = SnapCoordinate(wp->x, 0, mi.rcWork.left, snapBuffer_);
-            wp->y = SnapCoordinate(wp->y, 0, mi.rcWork.top, snapBuffer_);
+            // The extended border draws its frame and title outside the
+            // window: its edges are the ones that meet the work area's.
+            int d = 0, t = 0;
+            if (borderForm_) {
+                d = FormBorderWidth(true) - FormBorderWidth(false);
+                t = TitleBarHeight(true) - TitleBarHeight(false) - FormBorderWidth(false);
+            }
+            wp->x = SnapCoordinate(wp->x, w + d, mi.rcWork.right, snapBuffer_);
+            wp->y = SnapCoordinate(wp->y, h + d, mi.rcWork.bottom, snapBuffer_);
+            wp->x = SnapCoordinate(wp->x, -d, mi.rcWork.left, snapBuffer_);
+            wp->y = SnapCoordinate(wp->y, -t, mi.rcWork.top, snapBuffer_);
         }
     }
     CallSaved(m);
@@ -1986,12 +2223,15 @@ void TsSkinProvider::NcHitTest(tw::TMessage& m)
 void TsSkinProvider::Print(tw::TMessage& m)
 {
     HWND wnd = form_->Handle();
-    // The frame comes from the skin's picture; the client and the
-    // child windows print themselves.
+    // The frame and the client come from the skin's picture; the child
+    // windows print themselves.
     HDC dc = reinterpret_cast<HDC>(m.WParam);
-    if (!dc || !IsWindowVisible(wnd))
+    if (!dc || !IsWindowVisible(wnd) || form_->IsLoading())
         return;
     const TMeasures ms = Measure();
+    if ((m.LParam & PRF_NONCLIENT) && !drawNonClient_)
+        // The system's frame, drawn by the system alone.
+        DefWindowProcW(wnd, WM_PRINT, m.WParam, PRF_NONCLIENT);
     if ((m.LParam & PRF_NONCLIENT) && drawNonClient_) {
         if (!ncCache_ || skinData_->BGChangedFlag || ncCache_->Width() != ms.Width || ncCache_->Height() != ms.Height)
             BuildNonClientPicture(ms);
@@ -2018,9 +2258,34 @@ void TsSkinProvider::Print(tw::TMessage& m)
         PaintClient(dc, false);
         RunOnPaint(dc);
         RestoreDC(dc, saved);
-        m.LParam &= ~LPARAM(PRF_CLIENT | PRF_ERASEBKGND);
     }
-    CallSaved(m);
+    if (m.LParam & PRF_CHILDREN)
+        PrintChildren(dc, m.LParam);
+    // The form's own procedure never prints: its system frame and caption
+    // would land over the skin's.
+}
+
+void TsSkinProvider::PrintChildren(HDC dc, LPARAM flags)
+{
+    HWND wnd = form_->Handle();
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    // Bottom of the z-order first, so the upper windows print over it.
+    std::vector<HWND> children;
+    for (HWND c = GetWindow(wnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        children.push_back(c);
+    for (auto it = children.rbegin(); it != children.rend(); ++it) {
+        HWND c = *it;
+        if (!IsWindowVisible(c))
+            continue;
+        RECT cr;
+        GetWindowRect(c, &cr);
+        const int saved = SaveDC(dc);
+        OffsetViewportOrgEx(dc, cr.left - wr.left, cr.top - wr.top, nullptr);
+        IntersectClipRect(dc, 0, 0, cr.right - cr.left, cr.bottom - cr.top);
+        SendMessageW(c, WM_PRINT, reinterpret_cast<WPARAM>(dc), flags | PRF_CHECKVISIBLE);
+        RestoreDC(dc, saved);
+    }
 }
 
 void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
@@ -2041,9 +2306,20 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         return;
     case WM_ACTIVATE:
         CallSaved(m);
-        if (Showing())
+        if (!Showing())
+            return;
+        if (drawNonClient_ && !formAdapter_)
+            AttachAdapters();
+        if (!form_->IsLoading()) {
             hotCode_ = -1;
-        CatchUpMenus();
+            CatchUpMenus();
+            if (systemMenu_)
+                systemMenu_->UpdateItems();
+            // A form without a frame of its own: its controls take the
+            // active look of their parent again.
+            if (form_->BorderStyle() == tw::bsNone)
+                RefreshChildren(form_);
+        }
         return;
     case WM_SETREDRAW:
         if (m.WParam)
@@ -2068,6 +2344,11 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         MaxInfo(m);
         return;
     case WM_SHOWWINDOW:
+        // The compositor keeps the picture of before: shown again, the
+        // form is drawn whole.
+        if (m.WParam && DwmCompositionEnabled() && !changeLocked_ && wnd &&
+            !(GetWindowLongPtrW(wnd, GWL_EXSTYLE) & WS_EX_LAYERED))
+            RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_FRAME);
         ParentClosing(m);
         // A hidden form leaves no halo on the screen.
         if (!m.WParam)
@@ -2126,20 +2407,35 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         CatchUpMenus();
         if (!drawNonClient_)
             break;
-        formActive_ = m.WParam != 0;
-        skinData_->BGChangedFlag = true;
-        // A form the owner's closing had left zoomed shows active again.
-        if (!m.WParam && windowState_ == 3)
-            windowState_ = 0;
-        else if (m.WParam && windowState_ == 3)
-            skinData_->SetActiveState(true);
-        if (borderForm_)
-            borderForm_->SetActive(formActive_);
-        // -1: the system handles the activation but draws no caption.
-        m.LParam = -1;
-        CallSaved(m);
-        m.Result = TRUE;
+        {
+            const bool wasActive = formActive_;
+            formActive_ = m.WParam != 0;
+            skinData_->BGChangedFlag = true;
+            // A form the owner's closing had left zoomed shows active again.
+            if (!m.WParam && windowState_ == 3)
+                windowState_ = 0;
+            else if (m.WParam && windowState_ == 3)
+                skinData_->SetActiveState(true);
+            else
+                skinData_->SetActiveState(false);
+            if (borderForm_)
+                borderForm_->SetActive(formActive_);
+            // -1: the system handles the activation but draws no caption.
+            m.LParam = -1;
+            CallSaved(m);
+            m.Result = TRUE;
+            // The buttons are drawn in the other row now: none stays hot.
+            if (!form_->IsLoading() && wasActive != formActive_)
+                hotCode_ = -1;
+        }
+        // The menu line is measured once for the skin it shows now.
+        if (!mainMenuRefreshed_ && InitMainMenu())
+            mainMenuRefreshed_ = true;
+        if (skinned_ && !ctrlAdapter_)
+            CreateCtrlAdapter();
         PaintNonClient();
+        if (borderForm_)
+            UpdateBorderWindow(255);
         return;
     case WM_NCMOUSEMOVE:
         if (drawNonClient_ && !trackingLeave_) {
@@ -2161,6 +2457,12 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         break;
     case WM_NCLBUTTONDOWN: {
         const int code = int(m.WParam);
+        if (!drawNonClient_ && code == htSysMenu && form_->BorderStyle() != tw::bsNone) {
+            // The system's frame, the skin's menu.
+            ShowSystemMenuUnderIcon();
+            m.Result = 0;
+            return;
+        }
         if (resizeMode_ == rmBorder && !g_drag.Owner && IsFrameCode(code) && !IsZoomed(wnd)) {
             if (GetActiveWindow() != wnd)
                 SetActiveWindow(wnd);
@@ -2169,6 +2471,16 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
             return;
         }
         if (drawNonClient_ && IsButtonCode(code)) {
+            if (code == htMaxButton) {
+                // A maximize button the system menu does not allow is shown
+                // disabled: it takes no press.
+                const TSysMenuState menu = MenuState();
+                if (!menu.EnabledMax && !(IsZoomed(wnd) && menu.EnabledRestore)) {
+                    SetHotButton(0);
+                    m.Result = 0;
+                    return;
+                }
+            }
             hotCode_ = code;
             pressed_ = true;
             HideButtonHint();
@@ -2268,7 +2580,28 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
             return;
         }
         if (drawNonClient_ && IsButtonCode(int(m.WParam))) {
-            ButtonUp(int(m.WParam), m.LParam);
+            const int code = int(m.WParam);
+            if (!(pressed_ && hotCode_ == code)) {
+                // Released over a button that was not pressed: close does
+                // nothing at all; the others lose their hot look, and the
+                // system's own maximize and minimize see the release.
+                if (code != htClose)
+                    SetHotButton(0);
+                if (code == htMaxButton || code == htMinButton)
+                    break;
+                m.Result = 0;
+                return;
+            }
+            if (code == htMinButton) {
+                // The press counts only where the button is.
+                RECT wr;
+                GetWindowRect(wnd, &wr);
+                const TRect f = ExtActive() ? ExtendedFrame() : TRect();
+                const TPoint at = PointOf(m.LParam);
+                if (!ButtonRect(code).Contains(TPoint(at.X - wr.left + f.Left, at.Y - wr.top + f.Top)))
+                    break;
+            }
+            ButtonUp(code, m.LParam);
             m.Result = 0;
             return;
         }
@@ -2278,13 +2611,23 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
             SetHotButton(0);
         }
         break;
-    case WM_NCRBUTTONUP:
-        if (drawNonClient_ && sysMenuRemoved_ && (m.WParam == htCaption || m.WParam == htSysMenu)) {
-            PopupSystemMenu(POINT{short(LOWORD(m.LParam)), short(HIWORD(m.LParam))});
-            m.Result = 0;
-            return;
+    case WM_NCRBUTTONUP: {
+        if (!drawNonClient_ || !wnd || form_->BorderStyle() == tw::bsNone)
+            break;
+        // The code the button went up over, as the drawn frame answers it.
+        const TPoint at = PointOf(m.LParam);
+        int code = int(m.WParam);
+        if (code == HTTRANSPARENT && ExtActive())
+            code = ExtendedHitTest(POINT{at.X, at.Y});
+        else
+            code = HitTest(at);
+        if (code == htCaption || code == htSysMenu) {
+            SetHotButton(0);
+            PopupSystemMenu(POINT{at.X, at.Y});
         }
-        break;
+        m.Result = 0;
+        return;
+    }
     case WM_SYSCOMMAND: {
         const WPARAM kind = m.WParam & 0xFFF0;
         // The window is dragged as it is shown: a pending paint first.
@@ -2339,17 +2682,33 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         Print(m);
         return;
     case WM_PRINTCLIENT:
-        if (!(m.LParam & PRF_CLIENT))
-            return;
-        break;
+        // The client prints through WM_PRINT, from the skin's picture.
+        return;
     case tw::CM_SHOWINGCHANGED:
         AnimatedShowing(m);
         return;
     case tw::CM_VISIBLECHANGED:
         CallSaved(m);
-        if (!m.WParam && !form_->IsDestroying())
-            ncCache_.reset();
+        if (borderForm_)
+            UpdateBorderWindow(255);
+        if (!m.WParam) {
+            if (!form_->IsDestroying()) {
+                ncCache_.reset();
+                if (skinData_->CacheBmp())
+                    skinData_->CacheBmp()->SetSize(0, 0);
+            }
+            FreeButtonAnimations();
+        } else if (form_->Parent()) {
+            RefreshChildren(form_);
+        }
         return;
+    case tw::CM_COLORCHANGED:
+        // The skin gives the colour unless the form keeps its own.
+        if (!skinData_->CustomColor())
+            return;
+        if (!form_->IsLoading())
+            skinData_->BGChangedFlag = true;
+        break;
     case tw::CM_ENABLEDCHANGED:
         CallSaved(m);
         if (drawNonClient_) {

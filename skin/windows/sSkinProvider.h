@@ -204,6 +204,20 @@ public:
     int RedrawSuspendCount() const { return redrawCount_; }
     // True while this provider drags an outline.
     bool Dragging() const;
+    // The frame has been painted whole once; until then a window that keeps
+    // a region of its own is asked before the provider sets one.
+    bool FirstPainted() const { return firstPainted_; }
+    // The main menu was asked to measure its line again since the last skin
+    // application (the skin's menu font and heights may differ).
+    bool MainMenuRefreshed() const { return mainMenuRefreshed_; }
+    // Asks the main menu to lay out its line again once; true when it did.
+    bool InitMainMenu();
+    // Rows of the main menu line (at least 1), counted once per layout.
+    int MenuRows() const;
+    // The form shows a main menu line with at least one visible item.
+    bool MenuVisible() const;
+    // Hands a message to the control adapter (every adapted control).
+    void NotifyAdapter(tw::TMessage& m);
     // The skin's cut-outs of the window as last collected (window coordinates).
     const TRectList& Cutouts() const { return cutouts_; }
 
@@ -324,6 +338,14 @@ private:
     void TakeColor(bool take);
     void ProviderWindowProc(tw::TMessage& m);
     bool AlphaFirstPass(tw::TMessage& m);
+    // The skin was refreshed by the form's manager: adapters, menus, frame
+    // and colour follow it.
+    void SkinRefresh();
+    // The skin was taken away: the form and its children are told.
+    void SkinRemovedMessage(tw::TMessage& m);
+    // Prints the child windows into a print DC (the form's procedure never
+    // sees the print request).
+    void PrintChildren(HDC dc, LPARAM flags);
     void SkinnedAlphaCommand(tw::TMessage& m);
     void SkinnedDispatch(tw::TMessage& m);
     void Size(tw::TMessage& m);
@@ -348,7 +370,9 @@ private:
     bool GripShown() const;
     void PaintGrip(HDC dc);
     int HitTest(TPoint screen);
-    void SetHotButton(int code);
+    // The hot caption button; with repaint the buttons that change are
+    // drawn again at once.
+    void SetHotButton(int code, bool repaint = true);
     void RepaintButton(int code);
     // Draws the button into the frame picture in its state, or in the state
     // given; returns its rectangle (empty when it is not on the title).
@@ -374,6 +398,8 @@ private:
     bool Showing() const;
     void InvalidateFrame();
     void BuildNonClientPicture(const TMeasures& ms);
+    // The form's OnPaint into the picture's client part.
+    void PaintOwnerIntoPicture(const TMeasures& ms);
     // Lets the system draw the menu line, which the frame picture leaves out.
     void PaintMenuLine();
     // The form's main and popup menus into or out of skinned painting.
@@ -430,6 +456,9 @@ private:
     bool pressed_ = false;
     bool trackingLeave_ = false;
     bool regionBusy_ = false;
+    bool firstPainted_ = false;
+    bool mainMenuRefreshed_ = false;
+    mutable int menuRows_ = -1;
     int redrawCount_ = 0;
     int hotCode_ = -1;
     TCaptionLayout buttons_;

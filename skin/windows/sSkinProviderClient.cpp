@@ -152,7 +152,27 @@ void TsSkinProvider::PaintForm(tw::TMessage& m)
         return;
     }
     if (!Showing()) {
-        CallSaved(m);
+        // A hidden window that still draws itself somewhere: a layered one
+        // or one behind its extended border.
+        if (!skinData_->HotStateAllowed() || borderForm_ || (GetWindowLongPtrW(wnd, GWL_EXSTYLE) & WS_EX_LAYERED))
+            CallSaved(m);
+        return;
+    }
+    if (!skinData_->HotStateAllowed()) {
+        // A container whose look waits for its focus: the background comes
+        // with the erase; this paint only takes the dirty area away.
+        if (form_->IsDestroying())
+            return;
+        if (skinData_->BGChangedFlag)
+            InvalidateRect(wnd, nullptr, FALSE);
+        PAINTSTRUCT ps;
+        BeginPaint(wnd, &ps);
+        EndPaint(wnd, &ps);
+        if (form_->OnPaint) {
+            tw::TWindowDC client(wnd);
+            if (client)
+                RunOnPaint(client);
+        }
         return;
     }
     if (HDC given = reinterpret_cast<HDC>(m.WParam)) {

@@ -197,11 +197,16 @@ void TsSkinProvider::PaintAppIcon(tw::TBitmap& bmp, const TRect& icon, int title
         tw::TBitmap& g = *titleIcon_.Glyph;
         // A 32-bit glyph keeps its own size and alpha; any other is
         // stretched to the icon's place with the key colour left out.
-        if (g.PixelFormat() == tw::pf32bit && HasAlpha(g.PixelView()))
+        if (g.PixelFormat() == tw::pf32bit && HasAlpha(g.PixelView())) {
             DrawGlyphOver(bmp, g, icon.Left, icon.Top, g.Width(), g.Height(), false);
-        else
-            TransparentBlt(dc, icon.Left, icon.Top, iw, ih, g.Canvas().Handle(), 0, 0, g.Width(), g.Height(),
+        } else {
+            // Each side as the title icon gives it, or by the skin's title.
+            const int bySkin = TitleIconSize(0, SkinManager()->SkinData.TitleHeight, true);
+            const int w = titleIcon_.Width ? titleIcon_.Width : bySkin;
+            const int h = titleIcon_.Height ? titleIcon_.Height : bySkin;
+            TransparentBlt(dc, icon.Left, icon.Top, w, h, g.Canvas().Handle(), 0, 0, g.Width(), g.Height(),
                            RGB(255, 0, 255));
+        }
         return;
     }
     HICON h = form_->Icon().Handle();
