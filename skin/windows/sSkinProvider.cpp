@@ -2444,7 +2444,12 @@ void TsSkinProvider::PopupSystemMenu(POINT screen)
 
 void TsSkinProvider::ReleaseAdapters()
 {
-    // The controls' windows get their own procedures back before the form's.
+    // The controls' windows get their own procedures back before the form's;
+    // the controls hear first that the skin goes (not while they are freed).
+    if (ctrlAdapter_ && form_ && !form_->IsDestroying()) {
+        tw::TMessage removed{SM_ALPHACMD, SkinWParam(AC_SKINREMOVED), reinterpret_cast<LPARAM>(SkinManager()), 0};
+        ctrlAdapter_->SkinMessage(removed);
+    }
     ctrlAdapter_.reset();
     formAdapter_.reset();
 }
