@@ -13,6 +13,7 @@
 #include "skin/engine/painting/ItemPainting.h"
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/effects/acGlow.h"
+#include "skin/engine/link/sCommonData.h"
 #include "skin/engine/link/ItemPaintingWin.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/link/SkinText.h"
@@ -118,9 +119,22 @@ int VisibleDialogCount()
 // ---------------------------------------------------------------------------
 // TacMainWnd
 
-TacMainWnd::TacMainWnd(HWND wnd, TsSkinManager* manager, const std::string& section, const char* kind)
-    : manager_(manager ? manager : DefaultManager), section_(section), wnd_(wnd), kind_(kind)
+TacMainWnd::TacMainWnd(HWND wnd, TsSkinManager* manager, const std::string& section, const char* kind,
+                       TsCommonData* skinData)
+    : manager_(manager                                  ? manager
+               : skinData && skinData->SkinManager() ? skinData->SkinManager()
+                                                     : DefaultManager),
+      section_(section), wnd_(wnd), kind_(kind)
 {
+    if (skinData) {
+        skinData_ = skinData;
+    } else {
+        ownSkinData_ = std::make_unique<TsCommonData>(nullptr, false);
+        ownSkinData_->SetSkinManager(manager_);
+        skinData_ = ownSkinData_.get();
+    }
+    if (skinData_->SkinSection().empty() && !section.empty())
+        skinData_->SetSkinSection(section);
     DialogChild = g_dialogChildFlag;
     TakeOver();
     SetPropW(wnd_, kAdapterProperty, this);
@@ -152,8 +166,27 @@ LRESULT TacMainWnd::CallSaved(UINT msg, WPARAM wp, LPARAM lp)
     return saved_ ? CallWindowProcW(saved_, wnd_, msg, wp, lp) : DefWindowProcW(wnd_, msg, wp, lp);
 }
 
+void TacMainWnd::KeepOwnLinkCurrent(WPARAM wp, LPARAM lp)
+{
+    if (!ownSkinData_)
+        return;
+    switch (SkinCommandOf(wp)) {
+    case AC_SKINLOADED:
+    case AC_SKINREMOVED:
+    case AC_SKINREFRESH: {
+        tw::TMessage m{SM_ALPHACMD, wp, lp, 0};
+        CommonMessage(m, ownSkinData_.get());
+        break;
+    }
+    default:
+        break;
+    }
+}
+
 LRESULT TacMainWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 {
+    if (msg == SM_ALPHACMD)
+        KeepOwnLinkCurrent(wp, lp);
     if (msg == SM_ALPHACMD && SkinCommandOf(wp) == AC_QUERYSKINNED)
         return 1;
     if (LRESULT answer = 0; msg == SM_ALPHACMD && AnswerSkinCommand(SkinCommandOf(wp), wp, lp, answer))
@@ -298,6 +331,7 @@ void TacDialogWnd::SetExtendedBorders(bool on)
     if (on && manager_ && !(manager_->ComponentState() & tw::csDesigning)) {
         if (!borderForm_) {
             borderForm_ = std::make_unique<TacBorderForm>(Handle(), manager_);
+            borderForm_->SkinData = SkinData();
             borderForm_->OnBuildPicture = [this](tw::TPixelImage& picture, bool active) {
                 BuildBorderPicture(picture, active);
             };
@@ -1029,8 +1063,10 @@ LRESULT TacDialogWnd::SkinCommand(WPARAM wp, LPARAM lp)
 LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 {
     const HWND wnd = Handle();
-    if (msg == SM_ALPHACMD)
+    if (msg == SM_ALPHACMD) {
+        KeepOwnLinkCurrent(wp, lp);
         return SkinCommand(wp, lp);
+    }
     // A skin without a dialog section leaves the dialog as the system
     // draws it; only its children wear the skin.
     if (!SkinShown())
@@ -1543,6 +1579,8 @@ void TacMnuWnd::WindowEnds() { ForgetMenuWindow(Handle()); }
 
 LRESULT TacMnuWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 {
+    if (msg == SM_ALPHACMD)
+        KeepOwnLinkCurrent(wp, lp);
     if (msg == SM_ALPHACMD && SkinCommandOf(wp) == AC_QUERYSKINNED)
         return 1;
     // The questions every adapter answers (the menu's picture, its caption

@@ -34,7 +34,11 @@ class TacSystemMenu;
 // sits in the window property "ACSBSC" while it has the window.
 class TacMainWnd {
 public:
-    TacMainWnd(HWND wnd, TsSkinManager* manager, const std::string& section, const char* kind);
+    // skinData: the skin link of the window's control, when it has one; the
+    // adapter makes and owns a link of its own otherwise. Without a manager
+    // the link's is taken, else the default one.
+    TacMainWnd(HWND wnd, TsSkinManager* manager, const std::string& section, const char* kind,
+               TsCommonData* skinData = nullptr);
     virtual ~TacMainWnd();
     TacMainWnd(const TacMainWnd&) = delete;
     TacMainWnd& operator=(const TacMainWnd&) = delete;
@@ -43,6 +47,9 @@ public:
     // The adapter class the window was given ("TacBtnWnd", ...).
     const char* Kind() const { return kind_; }
     const std::string& Section() const { return section_; }
+    // The adapter's skin link (never nullptr): its section is the adapter's
+    // when the link had none.
+    TsCommonData* SkinData() const { return skinData_; }
     bool Unsubclassed() const { return unsubclassed_; }
     void ClearUnsubclassed() { unsubclassed_ = false; }
     bool DialogChild = false;
@@ -76,6 +83,9 @@ protected:
     // (AC_QUERYBGINFO) to paint what lies under them.
     virtual void PaintBackgroundPicture(HDC dc);
     LRESULT CallSaved(UINT msg, WPARAM wp, LPARAM lp);
+    // A link of the adapter's own follows skin loads and removals (a given
+    // link hears them through its control).
+    void KeepOwnLinkCurrent(WPARAM wp, LPARAM lp);
     TsSkinManager* manager_;
     std::string section_;
 
@@ -90,6 +100,8 @@ private:
     int32_t savedColor_ = 0, savedFontColor_ = 0;
     // The picture last answered to AC_QUERYBGINFO (its bits are handed out).
     std::unique_ptr<tw::TBitmap> bgPicture_;
+    std::unique_ptr<TsCommonData> ownSkinData_;
+    TsCommonData* skinData_ = nullptr;
 };
 
 // The skinned scroll bars of a window's non-client area (described with
@@ -115,7 +127,8 @@ struct TacScrollBarState {
 
 class TacScrollWnd : public TacMainWnd {
 public:
-    TacScrollWnd(HWND wnd, TsSkinManager* manager, const std::string& section = "", const char* kind = "TacScrollWnd");
+    TacScrollWnd(HWND wnd, TsSkinManager* manager, const std::string& section = "", const char* kind = "TacScrollWnd",
+                 TsCommonData* skinData = nullptr);
     ~TacScrollWnd() override;
 
     // Reads both bars again; with repaint paints them.
