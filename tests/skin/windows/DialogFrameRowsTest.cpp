@@ -324,6 +324,20 @@ TEST_F(DialogFrameRowsTest, TheBorderWindowFollowsEveryPositionChangeAndGoesWhen
     GlowLayeredEntry = savedEntry;
 }
 
+TEST_F(DialogFrameRowsTest, ADialogAdapterThatGoesTakesTheHalosWithIt)
+{
+    const auto savedEntry = GlowLayeredEntry;
+    GlowLayeredEntry = AcceptingEntry;
+    Skinned(WS_SYSMENU);
+    const int id = ShowGlow(TRect(100, 100, 160, 124), TRect(0, 0, 60, 24), "BUTTON", &manager, nullptr, 0, "GLOW");
+    ASSERT_GE(id, 0);
+    ASSERT_NE(GlowWindow(id), nullptr);
+    providers.clear();
+    EXPECT_EQ(GlowWindow(id), nullptr);
+    tw::Application->ProcessMessages();
+    GlowLayeredEntry = savedEntry;
+}
+
 } // namespace
 } // namespace skin
 
