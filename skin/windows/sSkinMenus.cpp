@@ -1,6 +1,7 @@
 #include "skin/windows/sSkinMenus.h"
 
 #include <algorithm>
+#include <list>
 #include <utility>
 #include <vector>
 
@@ -22,9 +23,10 @@ namespace {
 // The popup menus known: the windows skinned now, by their menu, and the
 // popups whose first item was painted. The painter reports a popup only
 // until its window is ours.
-std::vector<TacMenuInfo>& MenuRecords()
+// A list: a record found stays where it is while others come and go.
+std::list<TacMenuInfo>& MenuRecords()
 {
-    static std::vector<TacMenuInfo> list;
+    static std::list<TacMenuInfo> list;
     return list;
 }
 
@@ -281,8 +283,7 @@ TacMenuInfo* TsSkinableMenus::GetMenuInfo(tw::TMenuItem* item, bool create, HWND
 void TsSkinableMenus::ClearMenuInfos()
 {
     auto& list = MenuRecords();
-    list.erase(std::remove_if(list.begin(), list.end(), [](const TacMenuInfo& r) { return !r.Wnd || !IsWindow(r.Wnd); }),
-               list.end());
+    list.remove_if([](const TacMenuInfo& r) { return !r.Wnd || !IsWindow(r.Wnd); });
 }
 
 bool TsSkinableMenus::Prepared(const tw::TMenu* menu) const
@@ -429,8 +430,7 @@ void TsSkinableMenus::PostPopupMessage(tw::TMenuItem* item)
 void ForgetMenuWindow(HWND wnd)
 {
     auto& list = MenuRecords();
-    list.erase(std::remove_if(list.begin(), list.end(), [wnd](const TacMenuInfo& r) { return r.Wnd == wnd; }),
-               list.end());
+    list.remove_if([wnd](const TacMenuInfo& r) { return r.Wnd == wnd; });
 }
 
 void RememberMenuWindow(HWND wnd)

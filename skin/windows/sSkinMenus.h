@@ -68,7 +68,8 @@ public:
     void PrepareMenu(tw::TMenuItem* item, bool skinned);
     // The record of a popup menu, found by its first item (item) or, without
     // one, by its window (wnd); with create a missing one is made. nullptr
-    // when there is none.
+    // when there is none. The record stays valid until its window is
+    // forgotten or the records are cleared.
     static TacMenuInfo* GetMenuInfo(tw::TMenuItem* item, bool create, HWND wnd = nullptr);
     // Drops the records of popups whose window is gone or never came (a new
     // skin, the skin removed).
