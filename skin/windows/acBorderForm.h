@@ -15,6 +15,7 @@
 namespace skin {
 
 class TsSkinManager;
+class TsCommonData;
 using tw::TRect;
 
 class TacBorderForm {
@@ -31,6 +32,8 @@ public:
     bool UpdateBorderWindow(bool repaint, uint8_t alpha = 255);
     // The picture of the active or the inactive form.
     void SetActive(bool active);
+    // The skin link of the form or dialog it borders; set by its owner.
+    TsCommonData* SkinData = nullptr;
 
     HWND Handle() const { return wnd_; }
     HWND Owner() const { return owner_; }

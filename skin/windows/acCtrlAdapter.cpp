@@ -315,6 +315,25 @@ void TacCtrlAdapter::AdaptControls(tw::TWinControl* control)
     }
 }
 
+void TacCtrlAdapter::SkinMessage(tw::TMessage& m)
+{
+    if (m.Msg != SM_ALPHACMD)
+        return;
+    Sweep();
+    // A handler may end a window: walk copies of the handles.
+    std::vector<HWND> windows;
+    for (const auto& a : adapters_)
+        if (a && !a->Unsubclassed())
+            windows.push_back(a->Handle());
+    for (HWND w : windows)
+        if (IsWindow(w))
+            SendMessageW(w, SM_ALPHACMD, m.WParam, m.LParam);
+    for (const TLink& l : links_) {
+        tw::TMessage copy{m.Msg, m.WParam, m.LParam, 0};
+        CommonMessage(copy, l.Data.get());
+    }
+}
+
 void TacCtrlAdapter::Refresh()
 {
     Sweep();

@@ -73,6 +73,11 @@ public:
     void AdaptNewControls();
     // The skin changed: every adapted window shows the new one.
     void Refresh();
+    // A skin message (SM_ALPHACMD) for every control adapted here: sent to
+    // the adapters' windows, handed to the links of the controls that got
+    // one. The provider sends AC_SKINREMOVED through it before it frees
+    // the adapter, so the links drop the skin with the adapters.
+    void SkinMessage(tw::TMessage& m);
 
     // Asked for each control before it gets its adapter (the form's skin
     // provider hands its OnSkinItem on): it may refuse the control.

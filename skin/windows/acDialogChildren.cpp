@@ -303,6 +303,12 @@ TacTransPanelWnd::TacTransPanelWnd(HWND wnd, TsSkinManager* manager, const std::
 {
 }
 
+void TacTransPanelWnd::PaintBackgroundPicture(HDC dc)
+{
+    // A page is the dialog's client seen through.
+    PaintDialogBackground(manager_, Handle(), dc);
+}
+
 LRESULT TacTransPanelWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 {
     switch (msg) {
@@ -386,9 +392,9 @@ bool ChangesButtonLook(UINT msg)
     }
 }
 
-// A section picture of the window's client size into dc, over the dialog's
-// client under it.
-void PaintSectionBackground(TsSkinManager* manager, HWND wnd, const std::string& section, int state, HDC dc)
+} // namespace
+
+void PaintSectionPicture(TsSkinManager* manager, HWND wnd, const std::string& section, int state, HDC dc)
 {
     RECT cr;
     GetClientRect(wnd, &cr);
@@ -400,8 +406,6 @@ void PaintSectionBackground(TsSkinManager* manager, HWND wnd, const std::string&
     PaintItemByName(bmp, section, "", state, manager, {0, 0}, manager->GetGlobalColor(), under.Canvas().Handle());
     BitBlt(dc, 0, 0, cr.right, cr.bottom, bmp.Canvas().Handle(), 0, 0, SRCCOPY);
 }
-
-} // namespace
 
 void PaintDialogBackground(const TsSkinManager* manager, HWND wnd, HDC dc)
 {
@@ -472,6 +476,8 @@ LRESULT TacOnDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
     }
     return TacMainWnd::AdapterWndProc(msg, wp, lp);
 }
+
+void TacOnDialogWnd::PaintBackgroundPicture(HDC dc) { PaintDialogBackground(manager_, Handle(), dc); }
 
 // ---------------------------------------------------------------------------
 // TacCheckBoxWnd
@@ -660,21 +666,25 @@ bool TacTabControlWnd::AnswerSkinCommand(uint16_t command, WPARAM wp, LPARAM lp,
 LRESULT TacTabControlWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 {
     if (msg == WM_ERASEBKGND && wp && Skinning(manager_)) {
-        const HDC dc = reinterpret_cast<HDC>(wp);
-        // The tab strip on the dialog, the page from the section.
-        PaintDialogBackground(manager_, Handle(), dc);
-        RECT page;
-        GetClientRect(Handle(), &page);
-        CallSaved(TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
-        InflateRect(&page, 2, 2);
-        if (page.right > page.left && page.bottom > page.top) {
-            tw::TBitmap bmp(page.right - page.left, page.bottom - page.top, tw::pf24bit);
-            PaintItemByName(bmp, section_, "", 0, manager_, {0, 0}, manager_->GetGlobalColor(), nullptr);
-            BitBlt(dc, page.left, page.top, bmp.Width(), bmp.Height(), bmp.Canvas().Handle(), 0, 0, SRCCOPY);
-        }
+        PaintBackgroundPicture(reinterpret_cast<HDC>(wp));
         return 1;
     }
     return TacMainWnd::AdapterWndProc(msg, wp, lp);
+}
+
+void TacTabControlWnd::PaintBackgroundPicture(HDC dc)
+{
+    // The tab strip on the dialog, the page from the section.
+    PaintDialogBackground(manager_, Handle(), dc);
+    RECT page;
+    GetClientRect(Handle(), &page);
+    CallSaved(TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
+    InflateRect(&page, 2, 2);
+    if (page.right > page.left && page.bottom > page.top) {
+        tw::TBitmap bmp(page.right - page.left, page.bottom - page.top, tw::pf24bit);
+        PaintItemByName(bmp, section_, "", 0, manager_, {0, 0}, manager_->GetGlobalColor(), nullptr);
+        BitBlt(dc, page.left, page.top, bmp.Width(), bmp.Height(), bmp.Canvas().Handle(), 0, 0, SRCCOPY);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -789,13 +799,18 @@ TacToolBarWnd::TacToolBarWnd(HWND wnd, TsSkinManager* manager, const std::string
 LRESULT TacToolBarWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 {
     if (msg == WM_ERASEBKGND && wp && Skinning(manager_)) {
-        if (section_ == "BAR")
-            PaintSectionBackground(manager_, Handle(), section_, 0, reinterpret_cast<HDC>(wp));
-        else
-            PaintDialogBackground(manager_, Handle(), reinterpret_cast<HDC>(wp));
+        PaintBackgroundPicture(reinterpret_cast<HDC>(wp));
         return 1;
     }
     return TacMainWnd::AdapterWndProc(msg, wp, lp);
+}
+
+void TacToolBarWnd::PaintBackgroundPicture(HDC dc)
+{
+    if (section_ == "BAR")
+        PaintSectionPicture(manager_, Handle(), section_, 0, dc);
+    else
+        PaintDialogBackground(manager_, Handle(), dc);
 }
 
 // ---------------------------------------------------------------------------
@@ -813,18 +828,18 @@ LRESULT TacDlgPanelWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
     switch (msg) {
     case WM_ERASEBKGND:
         if (wp)
-            PaintSectionBackground(manager_, Handle(), section_, 0, reinterpret_cast<HDC>(wp));
+            PaintSectionPicture(manager_, Handle(), section_, 0, reinterpret_cast<HDC>(wp));
         return 1;
     case WM_PAINT: {
         // The panel's own painting would cover the section with its colour.
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(Handle(), &ps);
-        PaintSectionBackground(manager_, Handle(), section_, 0, dc);
+        PaintSectionPicture(manager_, Handle(), section_, 0, dc);
         EndPaint(Handle(), &ps);
         return 0;
     }
     case WM_PRINTCLIENT:
-        PaintSectionBackground(manager_, Handle(), section_, 0, reinterpret_cast<HDC>(wp));
+        PaintSectionPicture(manager_, Handle(), section_, 0, reinterpret_cast<HDC>(wp));
         return 0;
     default:
         return TacMainWnd::AdapterWndProc(msg, wp, lp);

@@ -111,6 +111,7 @@ public:
 
 protected:
     LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    void PaintBackgroundPicture(HDC dc) override;
 
 private:
     TacBrushes brushes_;
@@ -119,6 +120,10 @@ private:
 // The part of a skinned dialog's client under a child window (the dialog's
 // colour when the dialog is not one of ours).
 void PaintDialogBackground(const TsSkinManager* manager, HWND wnd, HDC dc);
+
+// The section's picture over the part of the dialog's client under the
+// window, the window's client size, into dc.
+void PaintSectionPicture(TsSkinManager* manager, HWND wnd, const std::string& section, int state, HDC dc);
 
 // Paints the whole client of a child the skin draws itself into a DC.
 using TacPaintClient = std::function<void(HDC)>;
@@ -144,6 +149,7 @@ public:
 
 protected:
     LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    void PaintBackgroundPicture(HDC dc) override;
 };
 
 class TacStaticWnd : public TacOnDialogWnd {
@@ -203,6 +209,7 @@ public:
 protected:
     LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
     bool AnswerSkinCommand(uint16_t command, WPARAM wp, LPARAM lp, LRESULT& result) override;
+    void PaintBackgroundPicture(HDC dc) override;
 };
 
 // An up-down control: two small buttons from the section with arrows in its
@@ -232,6 +239,7 @@ public:
 
 protected:
     LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    void PaintBackgroundPicture(HDC dc) override;
 };
 
 // A panel of the class library inside a foreign dialog: the "PANEL" section.

@@ -12,6 +12,8 @@
 #include "skin/engine/painting/GraphicsUtils.h"
 #include "skin/engine/painting/ItemPainting.h"
 #include "skin/engine/common/DefaultManager.h"
+#include "skin/engine/effects/acGlow.h"
+#include "skin/engine/link/sCommonData.h"
 #include "skin/engine/link/ItemPaintingWin.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/link/SkinText.h"
@@ -122,9 +124,22 @@ int VisibleDialogCount()
 // ---------------------------------------------------------------------------
 // TacMainWnd
 
-TacMainWnd::TacMainWnd(HWND wnd, TsSkinManager* manager, const std::string& section, const char* kind)
-    : manager_(manager ? manager : DefaultManager), section_(section), wnd_(wnd), kind_(kind)
+TacMainWnd::TacMainWnd(HWND wnd, TsSkinManager* manager, const std::string& section, const char* kind,
+                       TsCommonData* skinData)
+    : manager_(manager                                  ? manager
+               : skinData && skinData->SkinManager() ? skinData->SkinManager()
+                                                     : DefaultManager),
+      section_(section), wnd_(wnd), kind_(kind)
 {
+    if (skinData) {
+        skinData_ = skinData;
+    } else {
+        ownSkinData_ = std::make_unique<TsCommonData>(nullptr, false);
+        ownSkinData_->SetSkinManager(manager_);
+        skinData_ = ownSkinData_.get();
+    }
+    if (skinData_->SkinSection().empty() && !section.empty())
+        skinData_->SetSkinSection(section);
     DialogChild = g_dialogChildFlag;
     TakeOver();
     SetPropW(wnd_, kAdapterProperty, this);
@@ -171,8 +186,27 @@ LRESULT TacMainWnd::CallSaved(UINT msg, WPARAM wp, LPARAM lp)
     return saved_ ? CallWindowProcW(saved_, wnd_, msg, wp, lp) : DefWindowProcW(wnd_, msg, wp, lp);
 }
 
+void TacMainWnd::KeepOwnLinkCurrent(WPARAM wp, LPARAM lp)
+{
+    if (!ownSkinData_)
+        return;
+    switch (SkinCommandOf(wp)) {
+    case AC_SKINLOADED:
+    case AC_SKINREMOVED:
+    case AC_SKINREFRESH: {
+        tw::TMessage m{SM_ALPHACMD, wp, lp, 0};
+        CommonMessage(m, ownSkinData_.get());
+        break;
+    }
+    default:
+        break;
+    }
+}
+
 LRESULT TacMainWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 {
+    if (msg == SM_ALPHACMD)
+        KeepOwnLinkCurrent(wp, lp);
     if (msg == SM_ALPHACMD && SkinCommandOf(wp) == AC_QUERYSKINNED)
         return 1;
     if (LRESULT answer = 0; msg == SM_ALPHACMD && AnswerSkinCommand(SkinCommandOf(wp), wp, lp, answer))
@@ -216,7 +250,8 @@ LRESULT CALLBACK TacMainWnd::Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
 // ---------------------------------------------------------------------------
 // TacDialogWnd
 
-TacDialogWnd::TacDialogWnd(HWND wnd, TsSkinManager* manager) : TacMainWnd(wnd, manager, "DIALOG", "TacDialogWnd")
+TacDialogWnd::TacDialogWnd(HWND wnd, TsSkinManager* manager)
+    : TacScrollWnd(wnd, manager, "DIALOG", "TacDialogWnd")
 {
     // From version 7 on the system paints a dialog's client itself; only
     // dialogs with fields (which clear the flag) are painted by their own
@@ -237,11 +272,15 @@ TacDialogWnd::TacDialogWnd(HWND wnd, TsSkinManager* manager) : TacMainWnd(wnd, m
 TacDialogWnd::~TacDialogWnd()
 {
     FreeButtonAnimations();
+    // A halo of this dialog's buttons must not stay on the screen.
+    ClearGlows();
     SetExtendedBorders(false);
     const HWND wnd = Handle();
     const bool ends = Unsubclassed();
     Unsubclass(false);
     if (!ends && IsWindow(wnd)) {
+        if (sysMenuRemoved_)
+            SetWindowLongPtrW(wnd, GWL_STYLE, GetWindowLongPtrW(wnd, GWL_STYLE) | WS_SYSMENU);
         InitializeFlatScrollBars(wnd);
         // The system's frame back, with nothing of the skin left.
         SetWindowRgn(wnd, nullptr, FALSE);
@@ -255,7 +294,8 @@ TacDialogWnd::~TacDialogWnd()
 void TacDialogWnd::InitDialogState()
 {
     const HWND wnd = Handle();
-    style_ = GetWindowLongPtrW(wnd, GWL_STYLE);
+    // Taken again, a copy keeps the system menu this adapter took away.
+    style_ = GetWindowLongPtrW(wnd, GWL_STYLE) | (sysMenuRemoved_ ? LONG_PTR(WS_SYSMENU) : 0);
     exStyle_ = GetWindowLongPtrW(wnd, GWL_EXSTYLE);
     if ((style_ & WS_POPUP) && !Has(style_, WS_CAPTION))
         borderKind_ = 2;
@@ -289,6 +329,13 @@ void TacDialogWnd::InitDialogState()
     }
     if (sysMenu_)
         sysMenu_->UpdateItems();
+    // Without a system menu the system draws no caption buttons of its own
+    // (a repaint of the frame it runs on its own would show them over the
+    // skin's); the buttons and the menu go by the copies taken above.
+    if (const LONG_PTR live = GetWindowLongPtrW(wnd, GWL_STYLE); live & WS_SYSMENU) {
+        SetWindowLongPtrW(wnd, GWL_STYLE, live & ~LONG_PTR(WS_SYSMENU));
+        sysMenuRemoved_ = true;
+    }
 }
 
 bool TacDialogWnd::MaximizeEnabled() const
@@ -304,6 +351,8 @@ bool TacDialogWnd::RestoreEnabled() const
 
 bool TacDialogWnd::MinimizeEnabled() const { return (style_ & WS_MINIMIZEBOX) && !IsIconic(Handle()); }
 
+bool TacDialogWnd::CloseEnabled() const { return !(GetClassLongPtrW(Handle(), GCL_STYLE) & CS_NOCLOSE); }
+
 bool TacDialogWnd::SkinShown() const
 {
     return manager_ && manager_->Active() && manager_->SkinIndexValid(manager_->GetSkinIndex("DIALOG"));
@@ -314,6 +363,7 @@ void TacDialogWnd::SetExtendedBorders(bool on)
     if (on && manager_ && !(manager_->ComponentState() & tw::csDesigning)) {
         if (!borderForm_) {
             borderForm_ = std::make_unique<TacBorderForm>(Handle(), manager_);
+            borderForm_->SkinData = SkinData();
             borderForm_->OnBuildPicture = [this](tw::TPixelImage& picture, bool active) {
                 BuildBorderPicture(picture, active);
             };
@@ -447,12 +497,14 @@ int TacDialogWnd::TitleMask(bool large, const char* bigName, const char* smallNa
 TCaptionLayoutInput TacDialogWnd::LayoutInput(const TMeasures& ms) const
 {
     const HWND wnd = Handle();
-    const LONG_PTR style = GetWindowLongPtrW(wnd, GWL_STYLE);
-    const LONG_PTR ex = GetWindowLongPtrW(wnd, GWL_EXSTYLE);
+    // The styles as the dialog had them: the window itself no longer has
+    // WS_SYSMENU while it is skinned.
+    const LONG_PTR style = style_;
+    const LONG_PTR ex = exStyle_;
     TCaptionLayoutInput in;
     // Sizeable and plain frames take the big button set, fixed and popup
     // frames the small one (the big one when the skin has no small set).
-    in.Large = !(ex & WS_EX_TOOLWINDOW) && (borderKind_ == 1 || borderKind_ == 3);
+    in.Large = borderKind_ == 1 || borderKind_ == 3;
     if (!in.Large && !manager_->MaskIndexValid(MaskOf(manager_, "SICONCLOSE")))
         in.Large = true;
     in.WindowWidth = ms.Width;
@@ -497,7 +549,7 @@ int TacDialogWnd::HitTest(LPARAM screenPoint)
     in.Height = ms.Height;
     in.Zoomed = li.Zoomed;
     in.Iconic = li.Iconic;
-    in.Style = uint32_t(GetWindowLongPtrW(wnd, GWL_STYLE));
+    in.Style = uint32_t(style_);
     in.BorderWidth = ms.Border;
     in.SysBorderWidth = ms.Border;
     in.TitleHeight = ms.Title;
@@ -640,6 +692,8 @@ void TacDialogWnd::PaintNonClient()
     BitBlt(dc, 0, 0, cache_->Width(), cache_->Height(), cache_->Canvas().Handle(), 0, 0, SRCCOPY);
     RestoreDC(dc, saved);
     ReleaseDC(wnd, dc);
+    // The frame was painted over the system's scroll bars: the skin's go on top.
+    UpdateScrollState(true);
 }
 
 TRect TacDialogWnd::ButtonRect(int code) const
@@ -678,6 +732,9 @@ TRect TacDialogWnd::DrawTitleButton(int code, int forced)
     const char* small = "SICONCLOSE";
     bool enabled = true;
     switch (code) {
+    case htClose:
+        enabled = CloseEnabled();
+        break;
     case htMaxButton:
         large = li.Zoomed ? "BICONNORM" : "BICONMAX";
         small = li.Zoomed ? "BICONNORM" : "SICONMAX";
@@ -1038,8 +1095,10 @@ LRESULT TacDialogWnd::SkinCommand(WPARAM wp, LPARAM lp)
 LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 {
     const HWND wnd = Handle();
-    if (msg == SM_ALPHACMD)
+    if (msg == SM_ALPHACMD) {
+        KeepOwnLinkCurrent(wp, lp);
         return SkinCommand(wp, lp);
+    }
     // A skin without a dialog section leaves the dialog as the system
     // draws it; only its children wear the skin.
     if (!SkinShown())
@@ -1167,11 +1226,13 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         break;
     case WM_NCLBUTTONUP:
         if (IsTitleButton(int(wp))) {
-            const bool run = pressed_ && hot_ == int(wp);
+            bool run = pressed_ && hot_ == int(wp);
             pressed_ = false;
             RepaintTitleButton(int(wp));
             if (hot_ != int(wp))
                 RepaintTitleButton(hot_);
+            if (run && wp == htClose && !CloseEnabled())
+                run = false;
             if (run && !(wp == htMaxButton && IsIconic(wnd) && !MaximizeEnabled() && !RestoreEnabled())) {
                 WPARAM command = SC_CLOSE;
                 if (wp == htMaxButton)
@@ -1227,8 +1288,11 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
     }
     case WM_SETFOCUS: {
         const LRESULT r = CallSaved(msg, wp, lp);
-        if (HWND active = GetActiveWindow(); active == wnd)
-            RedrawWindow(active, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+        // The focus frame moved inside the dialog: all of the active window
+        // is painted at once, not at some later WM_PAINT.
+        if (HWND active = GetActiveWindow())
+            RedrawWindow(active, nullptr, nullptr,
+                         RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
         return r;
     }
     case WM_MOVE:
@@ -1241,6 +1305,8 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         const LRESULT r = CallSaved(msg, wp, lp);
         if (borderForm_ && lp && (reinterpret_cast<const WINDOWPOS*>(lp)->flags & SWP_HIDEWINDOW))
             SetExtendedBorders(false);
+        else
+            UpdateBorderWindow();
         return r;
     }
     case WM_WINDOWPOSCHANGED: {
@@ -1319,6 +1385,8 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         ExcludeClipRect(dc, cacheClient_.Left, cacheClient_.Top, cacheClient_.Right, cacheClient_.Bottom);
         BitBlt(dc, 0, 0, cache_->Width(), cache_->Height(), cache_->Canvas().Handle(), 0, 0, SRCCOPY);
         RestoreDC(dc, saved);
+        UpdateScrollState(false);
+        PaintBars(dc);
         POINT org{0, 0};
         OffsetViewportOrgEx(dc, cacheClient_.Left, cacheClient_.Top, &org);
         const LRESULT r = CallSaved(msg, wp, lp & ~LPARAM(PRF_NONCLIENT));
@@ -1333,7 +1401,7 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
     case kChildrenSetUp: {
         const LRESULT r = CallSaved(msg, wp, lp);
         AdaptChildren();
-        RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+        RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW);
         return r;
     }
     case WM_CTLCOLORDLG:
@@ -1373,7 +1441,7 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
     default:
         break;
     }
-    return TacMainWnd::AdapterWndProc(msg, wp, lp);
+    return TacScrollWnd::AdapterWndProc(msg, wp, lp);
 }
 
 // ---------------------------------------------------------------------------
@@ -1543,8 +1611,14 @@ void TacMnuWnd::WindowEnds() { ForgetMenuWindow(Handle()); }
 
 LRESULT TacMnuWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 {
+    if (msg == SM_ALPHACMD)
+        KeepOwnLinkCurrent(wp, lp);
     if (msg == SM_ALPHACMD && SkinCommandOf(wp) == AC_QUERYSKINNED)
         return 1;
+    // The questions every adapter answers (the menu's picture, its caption
+    // height, scrolling); the menu painter's own come after.
+    if (LRESULT answer = 0; msg == SM_ALPHACMD && AnswerSkinCommand(SkinCommandOf(wp), wp, lp, answer))
+        return answer;
     if (msg == WM_PAINT)
         RememberMenuWindow(Handle());
     LRESULT result = 0;

@@ -35,7 +35,11 @@ class TacSystemMenu;
 // sits in the window property "ACSBSC" while it has the window.
 class TacMainWnd {
 public:
-    TacMainWnd(HWND wnd, TsSkinManager* manager, const std::string& section, const char* kind);
+    // skinData: the skin link of the window's control, when it has one; the
+    // adapter makes and owns a link of its own otherwise. Without a manager
+    // the link's is taken, else the default one.
+    TacMainWnd(HWND wnd, TsSkinManager* manager, const std::string& section, const char* kind,
+               TsCommonData* skinData = nullptr);
     virtual ~TacMainWnd();
     TacMainWnd(const TacMainWnd&) = delete;
     TacMainWnd& operator=(const TacMainWnd&) = delete;
@@ -44,6 +48,9 @@ public:
     // The adapter class the window was given ("TacBtnWnd", ...).
     const char* Kind() const { return kind_; }
     const std::string& Section() const { return section_; }
+    // The adapter's skin link (never nullptr): its section is the adapter's
+    // when the link had none.
+    TsCommonData* SkinData() const { return skinData_; }
     bool Unsubclassed() const { return unsubclassed_; }
     void ClearUnsubclassed() { unsubclassed_ = false; }
     bool DialogChild = false;
@@ -71,7 +78,15 @@ protected:
     void RestoreColors();
     // The window is being destroyed; the adapter itself is freed later.
     virtual void WindowEnds() {}
+    // What the window shows behind its content, into a DC of its client
+    // size: the section's picture over what lies under the window, or only
+    // that when the window shows its dialog through. Children ask for it
+    // (AC_QUERYBGINFO) to paint what lies under them.
+    virtual void PaintBackgroundPicture(HDC dc);
     LRESULT CallSaved(UINT msg, WPARAM wp, LPARAM lp);
+    // A link of the adapter's own follows skin loads and removals (a given
+    // link hears them through its control).
+    void KeepOwnLinkCurrent(WPARAM wp, LPARAM lp);
     TsSkinManager* manager_;
     std::string section_;
 
@@ -84,11 +99,86 @@ private:
     bool unsubclassed_ = false;
     bool colorsSaved_ = false;
     int32_t savedColor_ = 0, savedFontColor_ = 0;
+    // The picture last answered to AC_QUERYBGINFO (its bits are handed out).
+    std::unique_ptr<tw::TBitmap> bgPicture_;
+    std::unique_ptr<TsCommonData> ownSkinData_;
+    TsCommonData* skinData_ = nullptr;
+};
+
+// The skinned scroll bars of a window's non-client area (described with
+// the scroll-bar helpers in acSBUtils.h). Declared here because the dialog
+// adapter is one too: a dialog's own scroll bars wear the skin.
+struct TsScrollGeometry;
+
+enum TsScrollPart { spNone, spLineMin, spPageMin, spThumb, spPageMax, spLineMax };
+
+// One non-client scroll bar as the adapter last read it.
+struct TacScrollBarState {
+    bool Visible = false;
+    bool Enabled = false;
+    TRect Rect;            // window coordinates
+    int Min = 0, Max = 0;  // Max: the last position (nMax - page + 1)
+    int Page = 0, Pos = 0;
+    bool operator==(const TacScrollBarState& o) const
+    {
+        return Visible == o.Visible && Enabled == o.Enabled && Rect == o.Rect && Min == o.Min && Max == o.Max &&
+               Page == o.Page && Pos == o.Pos;
+    }
+};
+
+class TacScrollWnd : public TacMainWnd {
+public:
+    TacScrollWnd(HWND wnd, TsSkinManager* manager, const std::string& section = "", const char* kind = "TacScrollWnd",
+                 TsCommonData* skinData = nullptr);
+    ~TacScrollWnd() override;
+
+    // Reads both bars again; with repaint paints them.
+    void UpdateScrollState(bool repaint);
+    const TacScrollBarState& Bar(bool vertical) const { return vertical ? vert_ : horz_; }
+    // The client-origin questions of the form's painter.
+    bool ShowsVertical() const { return vert_.Visible; }
+    bool ShowsHorizontal() const { return horz_.Visible; }
+    int VerticalWidth() const { return vert_.Visible ? vert_.Rect.Width() : 0; }
+    int HorizontalHeight() const { return horz_.Visible ? horz_.Rect.Height() : 0; }
+    // The part under the mouse and the part held, and on which bar.
+    TsScrollPart HotPart() const { return hot_; }
+    TsScrollPart PressedPart() const { return pressed_; }
+    bool HotVertical() const { return hotVertical_; }
+    // How often the bars were painted (the tests see the skin at work).
+    int PaintCount() const { return paints_; }
+    // Paints the skinned bars into a DC of the whole window.
+    void PaintBars(HDC windowDC);
+
+protected:
+    LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+private:
+    void ReadBar(bool vertical, TacScrollBarState& s) const;
+    TsScrollGeometry Geometry(bool vertical) const;
+    void Repaint();
+    // A point of the window's client (captured mouse) or screen in bar coordinates.
+    TPoint BarPoint(bool vertical, POINT screen) const;
+    void MouseDown(bool vertical, POINT screen);
+    void MouseMove(POINT screen);
+    void MouseUp();
+    void Repeat();
+    void Notify(int code, int pos = 0);
+    void SetLook(bool vertical, TsScrollPart hot, TsScrollPart pressed);
+
+    TacScrollBarState vert_, horz_;
+    TsScrollPart hot_ = spNone, pressed_ = spNone;
+    bool hotVertical_ = true;
+    bool tracking_ = false;
+    bool ncTracking_ = false;
+    int grip_ = 0, trackPos_ = 0;
+    POINT lastScreen_{0, 0};
+    int paints_ = 0;
+    bool painting_ = false;
 };
 
 // The skinned frame of a system dialog (window class "#32770"), painted from
 // the section "DIALOG" with the title of "FORMTITLE".
-class TacDialogWnd : public TacMainWnd, private TacSBAnimationHost {
+class TacDialogWnd : public TacScrollWnd, private TacSBAnimationHost {
 public:
     TacDialogWnd(HWND wnd, TsSkinManager* manager);
     ~TacDialogWnd() override;
@@ -107,6 +197,8 @@ public:
     bool MaximizeEnabled() const;
     bool RestoreEnabled() const;
     bool MinimizeEnabled() const;
+    // The window's class allows closing (no CS_NOCLOSE).
+    bool CloseEnabled() const;
     TacSystemMenu* SysMenu() const { return sysMenu_.get(); }
     // The window's small icon as the title shows it, nullptr without one.
     const tw::TBitmap* IconBitmap() const { return iconBitmap_.get(); }
@@ -197,6 +289,8 @@ private:
 
     LONG_PTR style_ = 0, exStyle_ = 0;
     int borderKind_ = 1;
+    // WS_SYSMENU was taken from the window (given back when unskinned).
+    bool sysMenuRemoved_ = false;
     bool childrenAdapted_ = false;
     // The skin's answer to "active" (sub-command 10): set by the skin,
     // cleared once the frame was painted.

@@ -5,6 +5,7 @@
 
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/ItemPaintingWin.h"
 #include "skin/engine/link/sVclUtils.h"
 #include "skin/engine/painting/ItemPainting.h"
 #include "skin/windows/acDialogChildren.h"
@@ -42,6 +43,14 @@ void TacMainWnd::TakeOver()
     if (std::string text = tw::GetWindowTextUtf8(wnd_); !text.empty())
         Caption = std::move(text);
     UpdateGeometry();
+}
+
+void TacMainWnd::PaintBackgroundPicture(HDC dc)
+{
+    if (manager_ && manager_->SkinIndexValid(manager_->GetSkinIndex(section_)))
+        PaintSectionPicture(manager_, wnd_, section_, 0, dc);
+    else
+        PaintDialogBackground(manager_, wnd_, dc);
 }
 
 void TacMainWnd::SaveColors()
@@ -82,15 +91,35 @@ bool TacMainWnd::AnswerSkinCommand(uint16_t command, WPARAM wp, LPARAM lp, LRESU
     case AC_QUERYCAPTIONHEIGHT:
         return true;
     case AC_QUERYBGINFO: {
+        // An adapter without a section of its own (the scroll bars of a
+        // skinned control) leaves the question to the window's own skin.
+        if (section_.empty())
+            return false;
         if (!lp)
             return true;
         auto& info = *reinterpret_cast<TacBGInfo*>(lp);
-        const TacSectionColors c = SectionColors(manager_, section_.c_str());
-        info.BgType = btFill;
-        info.Color = c.Valid ? TColor(c.Back)
-                             : manager_ && manager_->Active() ? manager_->GetGlobalColor()
-                                                              : TColor(GetSysColor(COLOR_BTNFACE));
         info.OffsetX = info.OffsetY = 0;
+        RECT cr{};
+        GetClientRect(wnd_, &cr);
+        if (!manager_ || !manager_->Active() || cr.right <= 0 || cr.bottom <= 0) {
+            info.BgType = btFill;
+            info.Color = manager_ && manager_->Active() ? manager_->GetGlobalColor() : TColor(GetSysColor(COLOR_BTNFACE));
+            if (info.PleaseDraw && info.DrawDC)
+                FillDC(HDC(info.DrawDC), info.R, info.Color);
+            return true;
+        }
+        // The picture, not only its colour: a child on a panel with a frame,
+        // a gradient or a texture shows what lies under it.
+        if (!bgPicture_ || bgPicture_->Width() != cr.right || bgPicture_->Height() != cr.bottom)
+            bgPicture_ = std::make_unique<tw::TBitmap>(cr.right, cr.bottom, tw::pf24bit);
+        PaintBackgroundPicture(bgPicture_->Canvas().Handle());
+        info.BgType = btCache;
+        info.Bmp = bgPicture_->PixelView();
+        if (info.PleaseDraw && info.DrawDC) {
+            const TRect& r = info.R;
+            BitBlt(HDC(info.DrawDC), r.Left, r.Top, r.Width(), r.Height(), bgPicture_->Canvas().Handle(), r.Left,
+                   r.Top, SRCCOPY);
+        }
         return true;
     }
     case AC_SCROLLPAINT:

@@ -132,8 +132,9 @@ void PaintScrollPart(tw::TBitmap& cache, TsSkinManager& sm, const TsConstData::T
 // ---------------------------------------------------------------------------
 // TacScrollWnd
 
-TacScrollWnd::TacScrollWnd(HWND wnd, TsSkinManager* manager, const std::string& section, const char* kind)
-    : TacMainWnd(wnd, manager, section, kind)
+TacScrollWnd::TacScrollWnd(HWND wnd, TsSkinManager* manager, const std::string& section, const char* kind,
+                           TsCommonData* skinData)
+    : TacMainWnd(wnd, manager, section, kind, skinData)
 {
     UpdateScrollState(true);
 }
@@ -496,7 +497,7 @@ void AttachScrollAdapter(TsCommonData* skinData, HWND wnd, std::unique_ptr<TacSc
     }
     if (skinned && !adapter) {
         UninitializeFlatScrollBars(wnd);
-        adapter = std::make_unique<TacScrollWnd>(wnd, sm);
+        adapter = std::make_unique<TacScrollWnd>(wnd, sm, "", "TacScrollWnd", skinData);
     }
 }
 

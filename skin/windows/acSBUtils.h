@@ -23,8 +23,6 @@ namespace skin {
 
 class TsCommonData;
 
-enum TsScrollPart { spNone, spLineMin, spPageMin, spThumb, spPageMax, spLineMax };
-
 // Where the parts of a bar of the given size lie: arrow buttons as long as
 // the bar is thick (at most half its length each), the thumb on the track
 // by position within min..max (page 0: a square thumb), at least
@@ -53,69 +51,6 @@ int ScrollCommandOf(TsScrollPart part);
 // centred when it has one that fits.
 void PaintScrollPart(tw::TBitmap& cache, TsSkinManager& sm, const TsConstData::TScrollPart& part, int state,
                      const TRect& r);
-
-// One non-client scroll bar as the adapter last read it.
-struct TacScrollBarState {
-    bool Visible = false;
-    bool Enabled = false;
-    TRect Rect;            // window coordinates
-    int Min = 0, Max = 0;  // Max: the last position (nMax - page + 1)
-    int Page = 0, Pos = 0;
-    bool operator==(const TacScrollBarState& o) const
-    {
-        return Visible == o.Visible && Enabled == o.Enabled && Rect == o.Rect && Min == o.Min && Max == o.Max &&
-               Page == o.Page && Pos == o.Pos;
-    }
-};
-
-class TacScrollWnd : public TacMainWnd {
-public:
-    TacScrollWnd(HWND wnd, TsSkinManager* manager, const std::string& section = "", const char* kind = "TacScrollWnd");
-    ~TacScrollWnd() override;
-
-    // Reads both bars again; with repaint paints them.
-    void UpdateScrollState(bool repaint);
-    const TacScrollBarState& Bar(bool vertical) const { return vertical ? vert_ : horz_; }
-    // The client-origin questions of the form's painter.
-    bool ShowsVertical() const { return vert_.Visible; }
-    bool ShowsHorizontal() const { return horz_.Visible; }
-    int VerticalWidth() const { return vert_.Visible ? vert_.Rect.Width() : 0; }
-    int HorizontalHeight() const { return horz_.Visible ? horz_.Rect.Height() : 0; }
-    // The part under the mouse and the part held, and on which bar.
-    TsScrollPart HotPart() const { return hot_; }
-    TsScrollPart PressedPart() const { return pressed_; }
-    bool HotVertical() const { return hotVertical_; }
-    // How often the bars were painted (the tests see the skin at work).
-    int PaintCount() const { return paints_; }
-    // Paints the skinned bars into a DC of the whole window.
-    void PaintBars(HDC windowDC);
-
-protected:
-    LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
-
-private:
-    void ReadBar(bool vertical, TacScrollBarState& s) const;
-    TsScrollGeometry Geometry(bool vertical) const;
-    void Repaint();
-    // A point of the window's client (captured mouse) or screen in bar coordinates.
-    TPoint BarPoint(bool vertical, POINT screen) const;
-    void MouseDown(bool vertical, POINT screen);
-    void MouseMove(POINT screen);
-    void MouseUp();
-    void Repeat();
-    void Notify(int code, int pos = 0);
-    void SetLook(bool vertical, TsScrollPart hot, TsScrollPart pressed);
-
-    TacScrollBarState vert_, horz_;
-    TsScrollPart hot_ = spNone, pressed_ = spNone;
-    bool hotVertical_ = true;
-    bool tracking_ = false;
-    bool ncTracking_ = false;
-    int grip_ = 0, trackPos_ = 0;
-    POINT lastScreen_{0, 0};
-    int paints_ = 0;
-    bool painting_ = false;
-};
 
 // For a scrolling container: while its skin link is skinned (and the
 // manager active) a scroll adapter on its window, else none. The adapter

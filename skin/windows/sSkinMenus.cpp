@@ -1,6 +1,7 @@
 #include "skin/windows/sSkinMenus.h"
 
 #include <algorithm>
+#include <list>
 #include <utility>
 #include <vector>
 
@@ -19,11 +20,13 @@ namespace skin {
 
 namespace {
 
-// The popup windows skinned now, by their menu: the painter reports a popup
-// only until its window is ours.
-std::vector<std::pair<HMENU, HWND>>& SkinnedWindows()
+// The popup menus known: the windows skinned now, by their menu, and the
+// popups whose first item was painted. The painter reports a popup only
+// until its window is ours.
+// A list: a record found stays where it is while others come and go.
+std::list<TacMenuInfo>& MenuRecords()
 {
-    static std::vector<std::pair<HMENU, HWND>> list;
+    static std::list<TacMenuInfo> list;
     return list;
 }
 
@@ -139,6 +142,7 @@ void PrepareControlPopup(tw::TPopupMenu* menu, TsSkinManager* manager)
 // The manager drops the painter's sections before it announces a new skin.
 void ResetManagerMenuCache(TsSkinManager& manager)
 {
+    TsSkinableMenus::ClearMenuInfos();
     for (int i = 0; i < manager.ComponentCount(); ++i)
         if (auto* s = dynamic_cast<TsSkinableMenus*>(manager.Components(i)))
             s->ResetSkinCache();
@@ -148,6 +152,7 @@ void ResetManagerMenuCache(TsSkinManager& manager)
     ResetMenuSkinCache = ResetManagerMenuCache;
     UpdateMenusFromSkin = UpdateManagerMenus;
     PreparePopupMenu = PrepareControlPopup;
+    MakeMenuService = [](TsSkinManager& manager) { TsSkinableMenus::Of(&manager); };
     return true;
 }();
 
@@ -237,6 +242,48 @@ void TsSkinableMenus::PrepareMenu(tw::TMenu* menu, bool skinned)
         if (menu->OwnerDraw())
             menu->SetOwnerDraw(false);
     }
+}
+
+void TsSkinableMenus::PrepareMenu(tw::TMenuItem* item, bool skinned)
+{
+    if (!item)
+        return;
+    if (skinned) {
+        item->OnMeasureItem = [this](tw::TObject* sender, tw::TCanvas& canvas, int& w, int& h) {
+            if (auto* i = dynamic_cast<tw::TMenuItem*>(sender))
+                MeasureItem(i, canvas, w, h);
+        };
+        item->OnAdvancedDrawItem = [this](tw::TObject* sender, tw::TCanvas& canvas, const TRect& r, UINT state) {
+            if (auto* i = dynamic_cast<tw::TMenuItem*>(sender))
+                DrawItem(i, canvas, r, state);
+        };
+    } else {
+        item->OnMeasureItem = nullptr;
+        item->OnAdvancedDrawItem = nullptr;
+    }
+}
+
+TacMenuInfo* TsSkinableMenus::GetMenuInfo(tw::TMenuItem* item, bool create, HWND wnd)
+{
+    auto& list = MenuRecords();
+    const HMENU menu = item && item->ParentItem() ? item->ParentItem()->Handle() : nullptr;
+    for (TacMenuInfo& r : list) {
+        if (item ? (r.FirstItem == item || (menu && r.Menu == menu)) : (wnd && r.Wnd == wnd)) {
+            if (item)
+                r.FirstItem = item;
+            return &r;
+        }
+    }
+    if (!create || (!item && !wnd))
+        return nullptr;
+    list.push_back(TacMenuInfo{menu, item ? nullptr : wnd, item});
+    return &list.back();
+}
+
+void TsSkinableMenus::ClearMenuInfos()
+{
+    auto& list = MenuRecords();
+    list.remove_if([](const TacMenuInfo& r) { return !r.Wnd || !IsWindow(r.Wnd); });
 }
 
 bool TsSkinableMenus::Prepared(const tw::TMenu* menu) const
@@ -365,7 +412,10 @@ void TsSkinableMenus::PostPopupMessage(tw::TMenuItem* item)
 {
     // The painter of a popup's first item reports the popup, once: the
     // main-window hook then skins its window.
-    if (!IsFirstOfPopup(item) || !tw::Application || SkinnedMenuWindow(item->ParentItem()->Handle()))
+    if (!IsFirstOfPopup(item) || !tw::Application)
+        return;
+    const TacMenuInfo* info = GetMenuInfo(item, true);
+    if (info && info->Wnd && IsWindow(info->Wnd) && IsWindowVisible(info->Wnd))
         return;
     HWND app = tw::Application->Handle();
     MSG pending;
@@ -379,8 +429,8 @@ void TsSkinableMenus::PostPopupMessage(tw::TMenuItem* item)
 
 void ForgetMenuWindow(HWND wnd)
 {
-    auto& list = SkinnedWindows();
-    list.erase(std::remove_if(list.begin(), list.end(), [wnd](const auto& e) { return e.second == wnd; }), list.end());
+    auto& list = MenuRecords();
+    list.remove_if([wnd](const TacMenuInfo& r) { return r.Wnd == wnd; });
 }
 
 void RememberMenuWindow(HWND wnd)
@@ -389,19 +439,23 @@ void RememberMenuWindow(HWND wnd)
     const auto menu = reinterpret_cast<HMENU>(SendMessageW(wnd, MN_GETHMENU_, 0, 0));
     if (!menu)
         return;
-    auto& list = SkinnedWindows();
-    for (auto& e : list)
-        if (e.second == wnd) {
-            e.first = menu;
+    if (TacMenuInfo* r = TsSkinableMenus::GetMenuInfo(nullptr, false, wnd)) {
+        r->Menu = menu;
+        return;
+    }
+    // The painter may have met the popup's first item before its window.
+    for (TacMenuInfo& r : MenuRecords())
+        if (r.Menu == menu && !r.Wnd) {
+            r.Wnd = wnd;
             return;
         }
-    list.emplace_back(menu, wnd);
+    MenuRecords().push_back(TacMenuInfo{menu, wnd, nullptr});
 }
 
 bool SkinnedMenuWindow(HMENU menu)
 {
-    for (const auto& [m, wnd] : SkinnedWindows())
-        if (m == menu && IsWindow(wnd) && IsWindowVisible(wnd))
+    for (const TacMenuInfo& r : MenuRecords())
+        if (r.Menu == menu && r.Wnd && IsWindow(r.Wnd) && IsWindowVisible(r.Wnd))
             return true;
     return false;
 }

@@ -34,6 +34,14 @@ inline constexpr int kMenuArrowRoom = 16;      // the submenu arrow the system d
 using TacGetExtraLineData = std::function<void(tw::TMenuItem* firstItem, std::string& skinSection,
                                                std::string& caption, bool& lineVisible)>;
 
+// The service's record of one popup menu: its menu, the window that shows it
+// (once known) and the first item its painter drew.
+struct TacMenuInfo {
+    HMENU Menu = nullptr;
+    HWND Wnd = nullptr;
+    tw::TMenuItem* FirstItem = nullptr;
+};
+
 class TsSkinableMenus : public tw::TComponent {
 public:
     // Owned (and freed) by its manager.
@@ -55,6 +63,17 @@ public:
     void PrepareMenu(tw::TMenu* menu, bool skinned);
     // The same for a main menu: the menu line and every dropdown.
     void PrepareMainMenu(tw::TMainMenu* menu, bool skinned) { PrepareMenu(menu, skinned); }
+    // One item alone (of a menu the service does not paint as a whole): it
+    // measures and paints itself through the service, or no more.
+    void PrepareMenu(tw::TMenuItem* item, bool skinned);
+    // The record of a popup menu, found by its first item (item) or, without
+    // one, by its window (wnd); with create a missing one is made. nullptr
+    // when there is none. The record stays valid until its window is
+    // forgotten or the records are cleared.
+    static TacMenuInfo* GetMenuInfo(tw::TMenuItem* item, bool create, HWND wnd = nullptr);
+    // Drops the records of popups whose window is gone or never came (a new
+    // skin, the skin removed).
+    static void ClearMenuInfos();
     bool Prepared(const tw::TMenu* menu) const;
 
     // WM_MEASUREITEM of an item (canvas with the menu font selected).

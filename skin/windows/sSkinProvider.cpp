@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/common/GdiGuards.h"
@@ -35,10 +36,21 @@ namespace skin {
 
 namespace {
 
+// Loaded on first use, freed when the program ends; the entries are looked
+// up each time, so none outlives the module.
+struct TDwmModule {
+    HMODULE Lib = LoadLibraryW(L"DWMAPI.DLL");
+    ~TDwmModule()
+    {
+        if (Lib)
+            FreeLibrary(std::exchange(Lib, nullptr));
+    }
+};
+
 HMODULE DwmLibrary()
 {
-    static HMODULE lib = LoadLibraryW(L"DWMAPI.DLL");
-    return lib;
+    static TDwmModule module;
+    return module.Lib;
 }
 
 template <class F> F DwmEntry(const char* name)
@@ -60,7 +72,7 @@ DWORD SystemMajorVersion()
 bool SystemComposition()
 {
     using TIsEnabled = HRESULT(WINAPI*)(BOOL*);
-    static const TIsEnabled isEnabled = DwmEntry<TIsEnabled>("DwmIsCompositionEnabled");
+    const TIsEnabled isEnabled = DwmEntry<TIsEnabled>("DwmIsCompositionEnabled");
     BOOL on = FALSE;
     return isEnabled && isEnabled(&on) == S_OK && on;
 }
@@ -84,7 +96,7 @@ void SetDwmTransitions(HWND wnd, bool off)
     if (!DwmCompositionEnabled())
         return;
     using TSetAttribute = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
-    static const TSetAttribute setAttribute = DwmEntry<TSetAttribute>("DwmSetWindowAttribute");
+    const TSetAttribute setAttribute = DwmEntry<TSetAttribute>("DwmSetWindowAttribute");
     const DWORD value = off ? 1 : 0;
     if (setAttribute)
         setAttribute(wnd, 3 /* DWMWA_TRANSITIONS_FORCEDISABLED */, &value, sizeof(value));
@@ -2788,6 +2800,7 @@ void TsSkinProvider::SetExtBorders(bool on)
     }
     if (!borderForm_) {
         borderForm_ = std::make_unique<TacBorderForm>(form_->Handle(), SkinManager());
+        borderForm_->SkinData = skinData_.get();
         borderForm_->SetActive(formActive_);
         borderForm_->OnDestroy = [this] { FreeButtonAnimations(); };
         borderForm_->OnHitTest = [this](POINT p) {
@@ -2851,7 +2864,12 @@ void TsSkinProvider::PopupSystemMenu(POINT screen)
 
 void TsSkinProvider::ReleaseAdapters()
 {
-    // The controls' windows get their own procedures back before the form's.
+    // The controls' windows get their own procedures back before the form's;
+    // the controls hear first that the skin goes (not while they are freed).
+    if (ctrlAdapter_ && form_ && !form_->IsDestroying()) {
+        tw::TMessage removed{SM_ALPHACMD, SkinWParam(AC_SKINREMOVED), reinterpret_cast<LPARAM>(SkinManager()), 0};
+        ctrlAdapter_->SkinMessage(removed);
+    }
     ctrlAdapter_.reset();
     formAdapter_.reset();
 }

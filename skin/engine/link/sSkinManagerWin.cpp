@@ -22,6 +22,7 @@ void (*RedrawAdaptedWindows)() = nullptr;
 std::function<void(TsSkinManager&)> ResetMenuSkinCache;
 void (*UpdateMenusFromSkin)(TsSkinManager&) = nullptr;
 void (*PreparePopupMenu)(tw::TPopupMenu*, TsSkinManager*) = nullptr;
+void (*MakeMenuService)(TsSkinManager&) = nullptr;
 
 namespace {
 
@@ -104,6 +105,7 @@ public:
         static const std::shared_ptr<const TPixelImage> inactive = ResourcePicture(L"acSHDI");
         m.ShadowActive = active;
         m.ShadowInactive = inactive;
+        if (MakeMenuService) MakeMenuService(m);
     }
     void BeginSkinChange(TsSkinManager& m) override { skin::BeginSkinChange(&m); }
     // A new or removed skin ends every halo: they were made from the old one.

@@ -49,6 +49,9 @@ extern void (*UpdateMenusFromSkin)(TsSkinManager& manager);
 // menu skinning's state) before it opens, wherever the menu was made; set by
 // the menu skinning.
 extern void (*PreparePopupMenu)(tw::TPopupMenu* menu, TsSkinManager* manager);
+// Makes a new manager's menu skinning service (owned by the manager); set by
+// the menu skinning.
+extern void (*MakeMenuService)(TsSkinManager& manager);
 
 // Skins one popup menu window; set by the menu skinning.
 extern std::function<void(HWND)> SubclassPopupMenuWindow;

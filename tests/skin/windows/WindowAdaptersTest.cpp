@@ -176,11 +176,17 @@ TEST_F(WindowAdaptersTest, AdaptersAnswerTheSkinsQuestions)
     Ask(label, AC_SCROLLPAINT);
     Ask(label, AC_SCROLLPAINT);
     EXPECT_EQ(l->ScrollPaints, 2);
-    // The background a child on it takes: the section's colour.
+    // The background a child on it takes: the picture the label shows, which
+    // is its dialog's client under it.
     TacBGInfo info;
     Ask(label, AC_QUERYBGINFO, reinterpret_cast<LPARAM>(&info));
-    EXPECT_EQ(info.BgType, btFill);
-    EXPECT_EQ(COLORREF(info.Color) & 0xFFFFFF, SectionColors(&manager, "CHECKBOX").Back);
+    EXPECT_EQ(info.BgType, btCache);
+    ASSERT_EQ(info.Bmp.Width, 120);
+    ASSERT_EQ(info.Bmp.Height, 20);
+    tw::TBitmap under(120, 20, tw::pf24bit);
+    PaintDialogBackground(&manager, label, under.Canvas().Handle());
+    const uint8_t* px = info.Bmp.Pixel(60, 10);
+    EXPECT_EQ(RGB(px[2], px[1], px[0]), COLORREF(under.Canvas().Pixels(60, 10)) & 0xFFFFFF);
     // A window nobody adapted answers nothing.
     HWND plain = CreateWindowW(L"STATIC", L"", WS_CHILD, 0, 0, 5, 5, dialog, nullptr, nullptr, nullptr);
     EXPECT_EQ(Ask(plain, AC_BEFORESCROLL), 0);
