@@ -863,6 +863,12 @@ void TCleaningPass::DisposeFailedOutput()
 void TCleaningPass::Deactivate()
 {
     TAnalysisEngine& en = *engine_;
+    // However the pass ends (an exception included), what was queued goes
+    // out now, and the stream panels count what of it the file holds.
+    if (TSPacketWriter1->Active()) {
+        TSPacketWriter1->Flush();
+        CountWhatTheFileHolds(TSPacketWriter1->PacketCount());
+    }
     TSPacketWriter1->SetActive(false);
     en.Chain().Reader().SetActive(false);
     en.TSPacketReader1->SetActive(false);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 using namespace tw;
 using namespace tw::cleantest;
@@ -249,4 +250,62 @@ TEST(CleaningWriteFailure, AWriteFailingMidwayLeavesACleanPrefixAndTheCountsOfTh
         streams += held > 0 ? 1 : 0;
     }
     EXPECT_EQ(streams, 2);
+}
+
+namespace {
+
+// A host whose window side throws once the pass has measured `FailAfterBits`,
+// as an exception from a window call would end a pass in the program.
+class ThrowingMeterHost : public TestHost {
+public:
+    int64_t FailAfterBits = 0;
+    void MeterSample(int line, int64_t bits) override
+    {
+        TestHost::MeterSample(line, bits);
+        if (MeterBits > FailAfterBits)
+            throw std::runtime_error("meter failed");
+    }
+};
+
+} // namespace
+
+TEST(CleaningWriteFailure, APassEndedByAnExceptionCountsWhatTheFileHolds)
+{
+    // A window call throws part-way through the pass and ends it on
+    // its exception path. The ring holds the whole recording, so all that
+    // was queued goes out as the writer closes, in one write that puts
+    // 5,000 bytes (26 packets and a torn one) and fails. The stream panels
+    // count the packets the copy holds, not those that were queued.
+    const std::string in = DataFile("cleaning/h264_ac3_cbr.ts");
+    const std::string out = TempName("throw_hiccup");
+    Cleanup cleanup{{out, ChangeFileExt(out, ".log")}};
+    RoadWith<ThrowingMeterHost> road;
+    ASSERT_TRUE(road.Analyse(in));
+    road.pass->Options.WriterBufferPackets = 100000;
+    road.pass->TSPacketWriter1->CreateOutputStream = [](const std::string& name) {
+        return std::unique_ptr<TFileStream>(std::make_unique<HiccupFileStream>(name, 1, 5000));
+    };
+    road.host.FailAfterBits = 100000 * 8;
+    EXPECT_EQ(road.Clean(out), TCleaningResult::Failed);
+    EXPECT_TRUE(road.pass->TerminateRequested());
+    ASSERT_FALSE(road.host.Messages.empty());
+    EXPECT_NE(road.host.Messages.back().second.find("meter failed"), std::string::npos)
+        << road.host.Messages.back().second;
+
+    const OutputCheck c = CheckOutput(out);
+    ASSERT_EQ(c.Packets, 26);
+    const TAnalysisTables& t = road.engine->Tables();
+    int64_t counted = 0;
+    for (int i = 0; i < t.PidRecordCount; ++i) {
+        const TPidRecord& rec = t.PidRecords[i];
+        const auto n = c.PacketsPerPid.find(rec.Pid);
+        const int64_t held = n == c.PacketsPerPid.end() ? 0 : n->second;
+        EXPECT_EQ(rec.PacketCount, held) << "PID " << rec.Pid;
+        EXPECT_EQ(road.host.SizeLabels["$" + IntToHex(rec.Pid, 4)], SizeText(held * 188)) << "PID " << rec.Pid;
+        counted += rec.PacketCount;
+    }
+    // The copy begins with the tables; the rest of its 26 packets are the
+    // streams'.
+    EXPECT_GT(counted, 0);
+    EXPECT_LT(counted, 26);
 }
