@@ -88,8 +88,13 @@ TsSkinManager::~TsSkinManager()
     } catch (...) {
     }
     FreeTables();
-    if (isDefault_) PlatformAnnouncer().DefaultManagerDestroyed(*this);
-    if (DefaultManager == this) DefaultManager = nullptr;
+    // Only the current default manager takes the main-window hook along; one
+    // that gave the mark to another leaves the hook to it.
+    if (DefaultManager == this) {
+        PlatformAnnouncer().DefaultManagerDestroyed(*this);
+        DefaultManager = nullptr;
+    }
+    isDefault_ = false;
 }
 
 int TsSkinManager::GetSkinIndex(const std::string& section) const
@@ -759,6 +764,8 @@ void TsSkinManager::SetIsDefault(bool value)
         isDefault_ = DefaultManager == this;
         return;
     }
+    // The mark moves: the manager that had it is no longer the default one.
+    if (DefaultManager && DefaultManager != this) DefaultManager->isDefault_ = false;
     isDefault_ = true;
     DefaultManager = this;
     if (active_) {
