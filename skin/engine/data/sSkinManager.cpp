@@ -75,6 +75,7 @@ TsSkinManager::TsSkinManager(tw::TComponent* owner) : tw::TComponent(owner), Pro
         isDefault_ = true;
         Announcer->DefaultManagerCreated(*this);
     }
+    Announcer->SkinChangeHook();
 }
 
 TsSkinManager::~TsSkinManager()
@@ -703,6 +704,7 @@ void TsSkinManager::SetActive(bool value)
         active_ = true;
         SetSkinName(skinName_);
     }
+    Announcer->SkinChangeHook();
 }
 
 void TsSkinManager::Reload()
@@ -831,6 +833,7 @@ void TsSkinManager::Loaded()
     if (skinDirectory_.empty()) skinDirectory_ = kDefaultSkinDirectory;
     if (MenuSupport.IcoLineSkin.empty()) MenuSupport.IcoLineSkin = "ICOLINE";
     if (active_ && !skinName_.empty()) SendNewSkin(false);
+    Announcer->SkinChangeHook();
 }
 
 void TsSkinManager::CheckSkinVersion()

@@ -86,6 +86,9 @@ public:
     virtual void ShowMessage(const std::string&) {}
     // Every new manager: the built-in shadow pictures of extended borders.
     virtual void ManagerCreated(TsSkinManager&) {}
+    // The image-list glyph helpers' hook: after creation, after loading, and
+    // when the manager is switched on or off.
+    virtual void SkinChangeHook() {}
     // The default manager watches the main window while it exists.
     virtual void DefaultManagerCreated(TsSkinManager&) {}
     virtual void DefaultManagerDestroyed(TsSkinManager&) {}

@@ -8,6 +8,7 @@
 #include "skin/engine/effects/acGlow.h"
 #include "skin/engine/images/SkinPictures.h"
 #include "skin/engine/link/SkinnedForms.h"
+#include "skin/engine/painting/ImageListGlyphs.h"
 #include "skin/engine/link/sVclUtils.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
@@ -139,6 +140,7 @@ public:
     {
         if (skin::UpdateMenusFromSkin) skin::UpdateMenusFromSkin(m);
     }
+    void SkinChangeHook() override { skin::SkinChangeHook(); }
     void DefaultManagerCreated(TsSkinManager& m) override
     {
         if (tw::Application && g_mainWindowHook < 0 && !(m.ComponentState() & tw::csDesigning))

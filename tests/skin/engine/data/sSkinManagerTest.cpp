@@ -103,6 +103,30 @@ TEST(DefaultManager, OnlyTheCurrentDefaultManagerTakesTheMainWindowHookAlong)
     EXPECT_EQ(DefaultManager, nullptr);
 }
 
+TEST(DefaultManager, SkinChangeHookAfterCreationLoadingAndEachSwitch)
+{
+    struct TCounter : TSkinAnnouncer {
+        int Hooks = 0;
+        void SkinChangeHook() override { ++Hooks; }
+    } rec;
+    struct TRestore {
+        TSkinAnnouncer* before = &PlatformAnnouncer();
+        ~TRestore() { SetPlatformAnnouncer(before); }
+    } restore;
+    SetPlatformAnnouncer(&rec);
+    DefaultManager = nullptr;
+    TsSkinManager sm;
+    EXPECT_EQ(rec.Hooks, 1);   // created
+    sm.Loaded();
+    EXPECT_EQ(rec.Hooks, 2);
+    sm.SetActive(false);
+    EXPECT_EQ(rec.Hooks, 3);
+    sm.SetActive(false);       // no change: no call
+    EXPECT_EQ(rec.Hooks, 3);
+    sm.SetActive(true);        // no skin of that name: switched off again by the load, one call
+    EXPECT_EQ(rec.Hooks, 4);
+}
+
 #ifdef TW_SKIN_ARCHIVE
 
 namespace {

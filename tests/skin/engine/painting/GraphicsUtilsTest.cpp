@@ -254,3 +254,23 @@ TEST(GlyphStrip, PressedTwoFrameStripDrawsFrameOne)
     EXPECT_EQ(Px(grey.View(), 0, 0), 0x050505);   // 0x11 div 3
     EXPECT_EQ(Px(grey.View(), 1, 1), 0x777777);
 }
+
+TEST(GlyphStrip, MonochromeStripsShowTheirNormalFrameWhenHotOrPressed)
+{
+    // Three frames: 0x11, 0x22, 0x33 in the top-left pixel of each.
+    TPixelImage strip = Picture(6, 2, 24, clKeyColor);
+    for (int f = 0; f < 3; ++f) SetPx(strip.View(), 2 * f, 0, 0x000011 * TColor(f + 1));
+    auto drawn = [&](int frames, int state, int down, bool mono) {
+        TPixelImage dst = Picture(2, 2, 24, 0x777777);
+        TPixelImage two = Picture(4, 2, 24, clKeyColor);
+        for (int x = 0; x < 4; ++x) SetPx(two.View(), x, 0, Px(strip.View(), x, 0));
+        DrawGlyphBitmap(frames == 3 ? strip.View() : two.View(), dst.View(), {0, 0, 2, 2}, frames, true, 0, state, 0,
+                        down, mono);
+        return Px(dst.View(), 0, 0);
+    };
+    EXPECT_EQ(drawn(2, 1, 0, false), 0x000022);
+    EXPECT_EQ(drawn(2, 1, 0, true), 0x000011);    // hot: frame 0
+    EXPECT_EQ(drawn(2, 2, 0, false), 0x000022);
+    EXPECT_EQ(drawn(2, 2, 0, true), 0x000011);    // pressed without a pressed frame: frame 0
+    EXPECT_EQ(drawn(3, 2, 0, true), 0x000033);    // a pressed frame is taken whatever the depth
+}

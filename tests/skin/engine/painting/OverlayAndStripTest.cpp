@@ -90,6 +90,13 @@ TEST(PatternOverlay, ModeTenTextureGoesOverTheNormalBackgroundOnly)
     EXPECT_EQ(Px(item.View(), 0, 2), 0x00C0C0);
     EXPECT_EQ(Px(item.View(), 0, 0), 0x0000FF);
     EXPECT_EQ(Px(item.View(), 2, 0), 0x0000FF);
+
+    // A control with its own colour gets the overlay over that colour:
+    // black under weight 255 gives 0x102030 * 255 shr 8 per channel.
+    PaintItemBG(&sm, 0, "ITEM", none, 0, {0, 0, 5, 3}, {0, 0}, item.View(), 0, -1, 0x102030);
+    EXPECT_EQ(Px(item.View(), 0, 0), 0x0000FF);
+    EXPECT_EQ(Px(item.View(), 1, 0), 0x0F1F2F);
+    EXPECT_EQ(Px(item.View(), 4, 0), 0x00C0C0);
 }
 
 TEST(GlyphStrip, DisabledAndBlendedFrames)
