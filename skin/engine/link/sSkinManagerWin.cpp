@@ -188,9 +188,14 @@ bool AddInternalSkinFromResource(TsSkinManager& manager, const wchar_t* resource
     const void* data = block ? LockResource(block) : nullptr;
     const DWORD size = SizeofResource(nullptr, res);
     if (!data || size == 0) return false;
-    auto stream = std::make_shared<tw::TMemoryStream>();
-    stream->WriteBuffer(data, size);
-    manager.InternalSkins.Add(skinName, std::move(stream));
+    // The resource holds what a layout stream gives the stored skin's "Data"
+    // property: read through the property's own reader.
+    tw::TMemoryStream bytes;
+    bytes.WriteBuffer(data, size);
+    bytes.SetPosition(0);
+    TsStoredSkin& skin = manager.InternalSkins.Add();
+    skin.SetName(skinName);
+    skin.ReadData(bytes, size);
     return true;
 }
 
