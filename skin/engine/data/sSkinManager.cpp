@@ -370,7 +370,7 @@ void TsSkinManager::UpdateExtBorderImages()
         ExtBorderMargins = {11, 7, 11, 11};
         ExtBorderActive = CopyFrame32(*ShadowActive, 0, 0, ShadowActive->Width(), ShadowActive->Height());
         ExtBorderInactive = CopyFrame32(*ShadowInactive, 0, 0, ShadowInactive->Width(), ShadowInactive->Height());
-        if (CompositionEnabled) {
+        if (Announcer && Announcer->CompositionEnabled()) {
             ++ExtBorderMargins.Left;
             ++ExtBorderMargins.Top;
             ++ExtBorderMargins.Right;

@@ -71,6 +71,9 @@ public:
     virtual void ClearGlowsAtOnce() { ClearGlows(); }
     // Whether the platform can show layered windows (the glows need them).
     virtual bool LayeredWindows() const { return false; }
+    // Whether desktop composition is on (the built-in shadows then reach one
+    // pixel further out).
+    virtual bool CompositionEnabled() const { return false; }
     virtual void BeginSkinChange(TsSkinManager&) {}
     virtual void EndSkinChange(TsSkinManager&, bool /*animate*/) {}
     virtual void BroadcastToForms(TsSkinManager&, uint16_t /*command*/) {}
@@ -182,7 +185,6 @@ public:
     // Stored as set; the answer is false where the platform has no layered
     // windows, since the shadow is a layered window of its own.
     bool ExtendedBorders() const { return extendedBorders_ && Announcer && Announcer->LayeredWindows(); }
-    bool CompositionEnabled = false;
     std::shared_ptr<const TPixelImage> ShadowActive, ShadowInactive;   // "acSHDA", "acSHDI"
     std::unique_ptr<TPixelImage> ExtBorderActive, ExtBorderInactive;
     TRect ExtBorderMargins;

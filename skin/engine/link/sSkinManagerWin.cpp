@@ -22,6 +22,7 @@ std::function<void(HWND)> SubclassPopupMenuWindow;
 void (*RedrawAdaptedWindows)() = nullptr;
 std::function<void(TsSkinManager&)> ResetMenuSkinCache;
 void (*UpdateMenusFromSkin)(TsSkinManager&) = nullptr;
+bool (*DesktopCompositionQuery)() = nullptr;
 void (*PreparePopupMenu)(tw::TPopupMenu*, TsSkinManager*) = nullptr;
 
 namespace {
@@ -110,6 +111,7 @@ public:
     void ClearGlows() override { skin::ClearGlows(); }
     void ClearGlowsAtOnce() override { skin::ClearGlows(true); }
     bool LayeredWindows() const override { return GlowLayeredEntry && GlowLayeredEntry(); }
+    bool CompositionEnabled() const override { return DesktopCompositionQuery && DesktopCompositionQuery(); }
     void EndSkinChange(TsSkinManager& m, bool animate) override { skin::EndSkinChange(&m, animate); }
     void BroadcastToForms(TsSkinManager& m, uint16_t command) override
     {
