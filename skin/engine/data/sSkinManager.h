@@ -18,6 +18,7 @@
 #include "skin/engine/data/sStoredSkins.h"
 
 namespace tw {
+class TBitmap;
 class TMenuItem;
 }
 
@@ -48,9 +49,10 @@ struct TacMenuFont {
     bool Bold = false;
 };
 // What the extra line along a popup's left edge shows; asked for the popup's
-// first item. LineVisible false (the default) leaves the line out.
+// first item. LineVisible false (the default) leaves the line out; a glyph
+// the handler puts into the (empty) bitmap is drawn at the line's top.
 using TacGetExtraLineData = std::function<void(tw::TMenuItem* firstItem, std::string& skinSection,
-                                               std::string& caption, bool& lineVisible)>;
+                                               std::string& caption, tw::TBitmap& glyph, bool& lineVisible)>;
 
 struct TacMenuSupport {
     std::string IcoLineSkin;   // section of the icon strip beside the items
