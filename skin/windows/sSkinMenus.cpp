@@ -20,6 +20,23 @@ namespace skin {
 
 namespace {
 
+// The extra line's glyph sits centred at the top of the strip (menu
+// coordinates start at the popup's top); each item draws the part that falls
+// on its own piece of the strip. The glyph's bottom-left pixel is its key.
+void DrawExtraLineGlyph(tw::TBitmap& glyph, const TRect& strip, HDC dc)
+{
+    if (glyph.Empty() || strip.Width() <= 0) return;
+    const int x = strip.Left + (strip.Width() - glyph.Width()) / 2, y = 2;
+    if (y >= strip.Bottom || y + glyph.Height() <= strip.Top) return;
+    HDC src = glyph.Canvas().Handle();
+    const COLORREF key = GetPixel(src, 0, glyph.Height() - 1);
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, strip.Left, strip.Top, strip.Right, strip.Bottom);
+    TransparentBlt(dc, x, y, glyph.Width(), glyph.Height(), src, 0, 0, glyph.Width(), glyph.Height(), key);
+    RestoreDC(dc, saved);
+}
+
+
 // The popup menus known: the windows skinned now, by their menu, and the
 // popups whose first item was painted. The painter reports a popup only
 // until its window is ours.
@@ -322,8 +339,9 @@ void TsSkinableMenus::MeasureItem(tw::TMenuItem* item, tw::TCanvas& canvas, int&
     const TacGetExtraLineData& extraLine = ExtraLineEvent();
     if (manager_ && manager_->MenuSupport.UseExtraLine && IsFirstOfPopup(item) && extraLine) {
         std::string section, text2;
+        tw::TBitmap glyph;
         bool visible = false;
-        extraLine(item, section, text2, visible);
+        extraLine(item, section, text2, glyph, visible);
         if (visible)
             width += manager_->MenuSupport.ExtraLineWidth;
     }
@@ -368,12 +386,15 @@ void TsSkinableMenus::DrawItem(tw::TMenuItem* item, tw::TCanvas& canvas, const T
             if (item->ParentItem()->Items(i)->Visible())
                 first = item->ParentItem()->Items(i);
         std::string section = "MENUITEM", text;
+        tw::TBitmap glyph;
         bool visible = false;
-        extraLine(first, section, text, visible);
+        extraLine(first, section, text, glyph, visible);
         if (visible) {
             const int w = std::min(sm.MenuSupport.ExtraLineWidth, r.Width() / 2);
             const int index = sm.SkinIndexValid(sm.GetSkinIndex(section)) ? sm.GetSkinIndex(section) : s.Icons;
-            PaintSection(sm, index, 0, TRect(r.Left, r.Top, r.Left + w, r.Bottom), dc, itemColor);
+            const TRect strip(r.Left, r.Top, r.Left + w, r.Bottom);
+            PaintSection(sm, index, 0, strip, dc, itemColor);
+            DrawExtraLineGlyph(glyph, strip, dc);
             body.Left += w;
         }
     }

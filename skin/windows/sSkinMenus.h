@@ -30,9 +30,10 @@ inline constexpr int kMenuShortCutGap = 24;    // between caption and shortcut
 inline constexpr int kMenuArrowRoom = 16;      // the submenu arrow the system draws
 
 // What the extra line along a popup's left edge shows; asked for the popup's
-// first item. LineVisible false (the default) leaves the line out.
+// first item. LineVisible false (the default) leaves the line out; a glyph
+// the handler puts into the (empty) bitmap is drawn at the line's top.
 using TacGetExtraLineData = std::function<void(tw::TMenuItem* firstItem, std::string& skinSection,
-                                               std::string& caption, bool& lineVisible)>;
+                                               std::string& caption, tw::TBitmap& glyph, bool& lineVisible)>;
 
 // The service's record of one popup menu: its menu, the window that shows it
 // (once known) and the first item its painter drew.

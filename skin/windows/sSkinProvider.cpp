@@ -91,6 +91,12 @@ bool DwmCompositionEnabled()
     return a.MajorVersion() >= 6 && a.CompositionEnabled();
 }
 
+// The manager's shadow margins ask the same seam.
+[[maybe_unused]] const bool g_compositionQueryInstalled = [] {
+    DesktopCompositionQuery = DwmCompositionEnabled;
+    return true;
+}();
+
 void SetDwmTransitions(HWND wnd, bool off)
 {
     if (!DwmCompositionEnabled())
@@ -190,6 +196,7 @@ TsSkinProvider::TsSkinProvider(tw::TComponent* owner, bool applyNow)
     skinData_ = std::make_unique<TsCommonData>(form_, false);
     skinData_->SetSkinSection("FORM");
     skinData_->COC = COC_TsSkinProvider;
+    skinData_->SetFormProvider(this);
     if (!form_)
         return;
     // The newest provider wins: an older one gives the form back first, so
@@ -235,6 +242,16 @@ TsSkinProvider::~TsSkinProvider()
 TsSkinManager* TsSkinProvider::SkinManager() const { return skinData_->SkinManager(); }
 
 void TsSkinProvider::SetSkinManager(TsSkinManager* m) { skinData_->SetSkinManager(m); }
+
+void TsSkinProvider::LinkSectionChanged() { ncCache_.reset(); }
+
+void TsSkinProvider::LinkManagerChanged(uint16_t command, TsSkinManager* manager)
+{
+    // The form re-skins or un-skins itself exactly as when the manager
+    // announces a skin or its removal.
+    if (form_ && !form_->IsDestroying())
+        form_->Perform(SM_ALPHACMD, SkinWParam(command), reinterpret_cast<LPARAM>(manager));
+}
 
 void TsSkinProvider::Notification(tw::TComponent* component, tw::TOperation operation)
 {

@@ -244,6 +244,8 @@ public:
     HWND BorderWindow() const override;
     SIZE PaintAll() override;
     void RestoreBorderRegion() override;
+    void LinkSectionChanged() override;
+    void LinkManagerChanged(uint16_t command, TsSkinManager* manager) override;
 
     // The extended border (a layered window around the form) while the
     // manager asks for it, the form has a drawn title of its own, no parent

@@ -12,6 +12,11 @@ namespace skin {
 // Fixed rather than registered: every window of the library compares against
 // this number, also windows of another instance that skins ours.
 inline constexpr uint32_t SM_ALPHACMD = 0xA100;
+#ifdef _WIN32
+// The name is still registered once at start, as other skinned programs do;
+// the number the system gives for it is kept but never compared against.
+extern const uint32_t RegisteredSkinMessage;
+#endif
 
 enum TSkinCommand : uint16_t {
     AC_SKINLOADED = 1,

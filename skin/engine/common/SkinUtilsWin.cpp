@@ -1,6 +1,7 @@
 // The Windows side of the skin library's utilities: message boxes, system
 // queries and the program's folder.
 #include "skin/engine/common/SkinUtils.h"
+#include "skin/engine/common/SkinMessages.h"
 
 #include <shellapi.h>
 
@@ -17,6 +18,8 @@
 #include "ui/StdCtrls.h"
 
 namespace skin {
+
+const uint32_t RegisteredSkinMessage = RegisterWindowMessageA("SM_ALPHACMD");
 
 TPoint DialogPos(-1, -1);
 

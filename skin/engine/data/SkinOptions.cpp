@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <vector>
 
 #include "base/Exceptions.h"
@@ -65,6 +66,12 @@ void PieceWidthRule(TsMaskData& m)
     m.WL = m.WR = int16_t(m.R.Width() / frames);
     m.WT = m.WB = int16_t(m.R.Height() / bands);
 }
+
+// Frame counts and mask types as a skin gives them. A negative one names no
+// layout of frames (a mask type of -1 would make frame heights divide by
+// zero), and one beyond 16 bits would wrap into a negative one: negative
+// values read as none given, large ones stop at the 16-bit limit.
+int16_t BoundedCount(int value) { return int16_t(std::clamp(value, 0, int(INT16_MAX))); }
 
 std::string FileExt(const std::string& name)
 {
@@ -162,8 +169,8 @@ void ReadFileForm(TsSkinManager& sm, const std::string& section, const std::stri
     const std::vector<std::string> w = Words(v, "!");
     if (w.empty() || !(Contains(w[0], ".BMP") || Contains(w[0], ".PNG"))) return;
     TsMaskData m = NewMask(sm, section, key);
-    m.ImageCount = w.size() > 1 ? int16_t(StrictInt(w[1])) : 0;
-    m.MaskType = w.size() > 2 ? int16_t(StrictInt(w[2])) : 0;
+    m.ImageCount = w.size() > 1 ? BoundedCount(StrictInt(w[1])) : 0;
+    m.MaskType = w.size() > 2 ? BoundedCount(StrictInt(w[2])) : 0;
     // Types beyond the known ones are the last; negative ones a border.
     const int type = w.size() > 3 ? StrictInt(w[3]) : 0;
     m.ImgType = TacImgType(std::clamp(type, 0, int(itisaPngGlyph)));
@@ -310,9 +317,9 @@ void ReadStoredMasks(TsSkinManager& sm, const TsStoredSkin& stored)
         } else {
             m.R = {item.Left, item.Top, item.Right, item.Bottom};
         }
-        m.ImageCount = int16_t(item.ImageCount);
-        m.MaskType = int16_t(item.MaskType);
-        if (m.ImageCount == 0) {
+        m.ImageCount = BoundedCount(item.ImageCount);
+        m.MaskType = BoundedCount(item.MaskType);
+        if (item.ImageCount == 0) {
             m.ImageCount = 3;
             m.MaskType = 1;
         }

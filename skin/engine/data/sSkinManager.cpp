@@ -79,6 +79,7 @@ TsSkinManager::TsSkinManager(tw::TComponent* owner) : tw::TComponent(owner), Pro
         isDefault_ = true;
         Announcer->DefaultManagerCreated(*this);
     }
+    Announcer->SkinChangeHook();
 }
 
 TsSkinManager::~TsSkinManager()
@@ -92,8 +93,13 @@ TsSkinManager::~TsSkinManager()
     } catch (...) {
     }
     FreeTables();
-    if (isDefault_) PlatformAnnouncer().DefaultManagerDestroyed(*this);
-    if (DefaultManager == this) DefaultManager = nullptr;
+    // Only the current default manager takes the main-window hook along; one
+    // that gave the mark to another leaves the hook to it.
+    if (DefaultManager == this) {
+        PlatformAnnouncer().DefaultManagerDestroyed(*this);
+        DefaultManager = nullptr;
+    }
+    isDefault_ = false;
     // The owner's components drop their references to this manager.
     NotifyOwner(tw::opRemove);
 }
@@ -370,7 +376,7 @@ void TsSkinManager::UpdateExtBorderImages()
         ExtBorderMargins = {11, 7, 11, 11};
         ExtBorderActive = CopyFrame32(*ShadowActive, 0, 0, ShadowActive->Width(), ShadowActive->Height());
         ExtBorderInactive = CopyFrame32(*ShadowInactive, 0, 0, ShadowInactive->Width(), ShadowInactive->Height());
-        if (CompositionEnabled) {
+        if (Announcer && Announcer->CompositionEnabled()) {
             ++ExtBorderMargins.Left;
             ++ExtBorderMargins.Top;
             ++ExtBorderMargins.Right;
@@ -704,6 +710,7 @@ void TsSkinManager::SetActive(bool value)
         active_ = true;
         SetSkinName(skinName_);
     }
+    Announcer->SkinChangeHook();
 }
 
 void TsSkinManager::Reload()
@@ -765,6 +772,8 @@ void TsSkinManager::SetIsDefault(bool value)
         isDefault_ = DefaultManager == this;
         return;
     }
+    // The mark moves: the manager that had it is no longer the default one.
+    if (DefaultManager && DefaultManager != this) DefaultManager->isDefault_ = false;
     isDefault_ = true;
     DefaultManager = this;
     if (active_) {
@@ -830,6 +839,7 @@ void TsSkinManager::Loaded()
     if (skinDirectory_.empty()) skinDirectory_ = kDefaultSkinDirectory;
     if (MenuSupport.IcoLineSkin.empty()) MenuSupport.IcoLineSkin = "ICOLINE";
     if (active_ && !skinName_.empty()) SendNewSkin(false);
+    Announcer->SkinChangeHook();
 }
 
 void TsSkinManager::CheckSkinVersion()

@@ -18,6 +18,7 @@
 #include "skin/engine/data/sStoredSkins.h"
 
 namespace tw {
+class TBitmap;
 class TMenuItem;
 }
 
@@ -48,9 +49,10 @@ struct TacMenuFont {
     bool Bold = false;
 };
 // What the extra line along a popup's left edge shows; asked for the popup's
-// first item. LineVisible false (the default) leaves the line out.
+// first item. LineVisible false (the default) leaves the line out; a glyph
+// the handler puts into the (empty) bitmap is drawn at the line's top.
 using TacGetExtraLineData = std::function<void(tw::TMenuItem* firstItem, std::string& skinSection,
-                                               std::string& caption, bool& lineVisible)>;
+                                               std::string& caption, tw::TBitmap& glyph, bool& lineVisible)>;
 
 struct TacMenuSupport {
     std::string IcoLineSkin;   // section of the icon strip beside the items
@@ -71,6 +73,9 @@ public:
     virtual void ClearGlowsAtOnce() { ClearGlows(); }
     // Whether the platform can show layered windows (the glows need them).
     virtual bool LayeredWindows() const { return false; }
+    // Whether desktop composition is on (the built-in shadows then reach one
+    // pixel further out).
+    virtual bool CompositionEnabled() const { return false; }
     virtual void BeginSkinChange(TsSkinManager&) {}
     virtual void EndSkinChange(TsSkinManager&, bool /*animate*/) {}
     virtual void BroadcastToForms(TsSkinManager&, uint16_t /*command*/) {}
@@ -86,6 +91,9 @@ public:
     virtual void ShowMessage(const std::string&) {}
     // Every new manager: the built-in shadow pictures of extended borders.
     virtual void ManagerCreated(TsSkinManager&) {}
+    // The image-list glyph helpers' hook: after creation, after loading, and
+    // when the manager is switched on or off.
+    virtual void SkinChangeHook() {}
     // The default manager watches the main window while it exists.
     virtual void DefaultManagerCreated(TsSkinManager&) {}
     virtual void DefaultManagerDestroyed(TsSkinManager&) {}
@@ -179,7 +187,6 @@ public:
     // Stored as set; the answer is false where the platform has no layered
     // windows, since the shadow is a layered window of its own.
     bool ExtendedBorders() const { return extendedBorders_ && Announcer && Announcer->LayeredWindows(); }
-    bool CompositionEnabled = false;
     std::shared_ptr<const TPixelImage> ShadowActive, ShadowInactive;   // "acSHDA", "acSHDI"
     std::unique_ptr<TPixelImage> ExtBorderActive, ExtBorderInactive;
     TRect ExtBorderMargins;

@@ -138,6 +138,19 @@ public:
     // True when the skin holds a packed archive.
     bool HasPackedData() const { return Data && Data->Size() > 0; }
 
+    // "Data" is not a published property: a layout stream carries it as a
+    // binary property of its own, always written, an empty stream too.
+    // WriteDataProperty puts the name, the binary-value kind, the byte count
+    // (32 bits, little-endian) and the bytes at the stream's position;
+    // ReadDataProperty takes one such property back and raises EReadError
+    // for another name or kind or a count beyond the stream.
+    void WriteDataProperty(tw::TStream& to) const;
+    void ReadDataProperty(tw::TStream& from);
+    // The property's reader and writer: the bytes alone. ReadData replaces
+    // Data by count bytes from the stream's position.
+    void WriteData(tw::TStream& to) const;
+    void ReadData(tw::TStream& from, int64_t count);
+
 private:
     TsStoredSkins* collection_;
     std::string name_;

@@ -98,7 +98,9 @@ int PaintItemByName(tw::TBitmap& bmp, const std::string& sectionName, const std:
         ci = MakeCacheInfo(bmp.PixelView(), 0, 0);
         ci.FillColor = fillColor;
     }
-    PaintItem(DefaultManager ? DefaultManager : sm, index, sm->gd[size_t(index)].Name, ci, true, state,
+    // The index is this manager's: painted with another manager's tables it
+    // would name another section or none.
+    PaintItem(sm, index, sm->gd[size_t(index)].Name, ci, true, state,
               {0, 0, bmp.Width(), bmp.Height()}, {0, 0}, bmp.PixelView());
     return index;
 }

@@ -51,6 +51,13 @@ public:
     // hook; a provider takes none of them.
     virtual void NotifyHook(tw::TMessage&) {}
 
+    // What the provider's own skin link asks of it when its setters run.
+    // The section changed: the cached non-client picture no longer fits.
+    virtual void LinkSectionChanged() {}
+    // The manager changed: the form is skinned again (AC_SKINREFRESH) or
+    // unskinned (AC_SKINREMOVED) through the provider's own routine.
+    virtual void LinkManagerChanged(uint16_t /*command*/, TsSkinManager* /*manager*/) {}
+
 protected:
     ~TSkinnedFormLink() = default;
 };

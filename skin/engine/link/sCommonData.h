@@ -71,6 +71,7 @@ bool IsRepaintOnHoverKind(int32_t kind);
 namespace skin {
 
 class TsSkinManager;
+class TSkinnedFormLink;
 
 // The link of one skinned control (or another owner) to a section of a
 // skin manager: resolved indexes, the control's cache picture and the flags
@@ -124,6 +125,10 @@ public:
 
     tw::TControl* OwnerControl() const { return ownerControl_; }
     tw::TObject* OwnerObject() const { return ownerObject_; }
+    // A form's skin provider owns this link: the setters tell it, not the
+    // form's controls, what changed.
+    void SetFormProvider(TSkinnedFormLink* provider) { formProvider_ = provider; }
+    TSkinnedFormLink* FormProvider() const { return formProvider_; }
 
     int32_t COC = 0;            // the owner's control kind
     int SkinIndex = -1;
@@ -166,6 +171,7 @@ private:
     TsSkinManager* ownManager_ = nullptr;
     tw::TControl* ownerControl_ = nullptr;
     tw::TObject* ownerObject_ = nullptr;
+    TSkinnedFormLink* formProvider_ = nullptr;
     std::unique_ptr<tw::TBitmap> cacheBmp_;
     HWND glowWnd_ = nullptr;   // the window of GlowID when it was shown
 };

@@ -8,6 +8,7 @@
 #include "skin/engine/effects/acGlow.h"
 #include "skin/engine/link/ItemPaintingWin.h"
 #include "skin/engine/link/sCommonData.h"
+#include "skin/engine/link/SkinnedForms.h"
 #include "skin/engine/link/sSkinManagerWin.h"
 #include "skin/engine/link/sVclUtils.h"
 #include "skin/engine/painting/AlphaPrimitives.h"
@@ -221,6 +222,9 @@ void TsCommonData::SetSkinSection(const std::string& value)
     if (c && !c->IsLoading() && c->Parent() && !c->IsDestroying()) {
         const bool found = m && !m->gd.empty() && SkinIndex >= 0;
         c->Perform(SM_ALPHACMD, SkinWParam(found ? AC_SKINREFRESH : AC_SKINREMOVED), reinterpret_cast<LPARAM>(m));
+    } else if (formProvider_) {
+        BGChangedFlag = true;
+        formProvider_->LinkSectionChanged();
     }
 }
 
@@ -234,8 +238,11 @@ void TsCommonData::SetSkinManager(TsSkinManager* value)
     TsSkinManager* m = SkinManager();
     if (!m || m->gd.empty()) SkinIndex = -1;
     else UpdateIndexes();
-    if (c && c->Parent() && !c->IsDestroying())
-        c->Perform(SM_ALPHACMD, SkinWParam(SkinIndex >= 0 ? AC_SKINREFRESH : AC_SKINREMOVED), reinterpret_cast<LPARAM>(m));
+    const uint16_t command = SkinIndex >= 0 ? AC_SKINREFRESH : AC_SKINREMOVED;
+    if (formProvider_)
+        formProvider_->LinkManagerChanged(command, m);
+    else if (c && c->Parent() && !c->IsDestroying())
+        c->Perform(SM_ALPHACMD, SkinWParam(command), reinterpret_cast<LPARAM>(m));
 }
 
 bool TsCommonData::OwnerIsEdit() const { return dynamic_cast<tw::TCustomEdit*>(ownerControl_) != nullptr || COC == 97; }

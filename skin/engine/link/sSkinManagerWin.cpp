@@ -8,6 +8,7 @@
 #include "skin/engine/effects/acGlow.h"
 #include "skin/engine/images/SkinPictures.h"
 #include "skin/engine/link/SkinnedForms.h"
+#include "skin/engine/painting/ImageListGlyphs.h"
 #include "skin/engine/link/sVclUtils.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
@@ -21,6 +22,7 @@ std::function<void(HWND)> SubclassPopupMenuWindow;
 void (*RedrawAdaptedWindows)() = nullptr;
 std::function<void(TsSkinManager&)> ResetMenuSkinCache;
 void (*UpdateMenusFromSkin)(TsSkinManager&) = nullptr;
+bool (*DesktopCompositionQuery)() = nullptr;
 void (*PreparePopupMenu)(tw::TPopupMenu*, TsSkinManager*) = nullptr;
 void (*MakeMenuService)(TsSkinManager&) = nullptr;
 
@@ -112,6 +114,7 @@ public:
     void ClearGlows() override { skin::ClearGlows(); }
     void ClearGlowsAtOnce() override { skin::ClearGlows(true); }
     bool LayeredWindows() const override { return GlowLayeredEntry && GlowLayeredEntry(); }
+    bool CompositionEnabled() const override { return DesktopCompositionQuery && DesktopCompositionQuery(); }
     void EndSkinChange(TsSkinManager& m, bool animate) override { skin::EndSkinChange(&m, animate); }
     void BroadcastToForms(TsSkinManager& m, uint16_t command) override
     {
@@ -142,6 +145,7 @@ public:
     {
         if (skin::UpdateMenusFromSkin) skin::UpdateMenusFromSkin(m);
     }
+    void SkinChangeHook() override { skin::SkinChangeHook(); }
     void DefaultManagerCreated(TsSkinManager& m) override
     {
         if (tw::Application && g_mainWindowHook < 0 && !(m.ComponentState() & tw::csDesigning))
@@ -189,9 +193,14 @@ bool AddInternalSkinFromResource(TsSkinManager& manager, const wchar_t* resource
     const void* data = block ? LockResource(block) : nullptr;
     const DWORD size = SizeofResource(nullptr, res);
     if (!data || size == 0) return false;
-    auto stream = std::make_shared<tw::TMemoryStream>();
-    stream->WriteBuffer(data, size);
-    manager.InternalSkins.Add(skinName, std::move(stream));
+    // The resource holds what a layout stream gives the stored skin's "Data"
+    // property: read through the property's own reader.
+    tw::TMemoryStream bytes;
+    bytes.WriteBuffer(data, size);
+    bytes.SetPosition(0);
+    TsStoredSkin& skin = manager.InternalSkins.Add();
+    skin.SetName(skinName);
+    skin.ReadData(bytes, size);
     return true;
 }
 

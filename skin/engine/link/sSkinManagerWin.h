@@ -45,6 +45,9 @@ extern std::function<void(TsSkinManager&)> ResetMenuSkinCache;
 // Makes the manager's menu skinning take the skin's menu setting again (the
 // manager's SkinnedPopups switched back on); set by the menu skinning.
 extern void (*UpdateMenusFromSkin)(TsSkinManager& manager);
+// Whether desktop composition is on, as the form skinning's seam answers it
+// (tests set the answer there); set by the form skinning.
+extern bool (*DesktopCompositionQuery)();
 // Switches a control's popup menu into or out of skinned painting (by the
 // menu skinning's state) before it opens, wherever the menu was made; set by
 // the menu skinning.

@@ -71,8 +71,11 @@ void CopyMaskPiece(int dstX1, int dstY1, int dstX2, int dstY2, int srcX, int src
     if (dstX1 < 0 || dstY1 < 0 || dstX2 < 0 || dstY2 < 0 || dst.Width < 2 || dst.Height < 2 || !mask.Manager) return;
     if (dst.BitsPerPixel != 24) return;
     const TPixelImage* img = MaskPicture(mask);
-    if (!img || img->BitsPerPixel() != 24) return;
+    // PNG masks keep their 32 bits: their colour channels are read like
+    // those of a 24-bit picture.
+    if (!img || (img->BitsPerPixel() != 24 && img->BitsPerPixel() != 32)) return;
     const TPixelView& src = img->View();
+    const int sb = src.BytesPerPixel();
     const int rows = std::min({srcBottom - srcY, dstY2 - dstY1, dst.Height - 1 - dstY1}) + 1;
     const int cols = std::min({dstX2 - dstX1, srcRight - srcX, dst.Width - 1 - dstX1}) + 1;
     if (rows <= 0 || cols <= 0 || srcX < 0 || srcY < 0) return;
@@ -90,7 +93,7 @@ void CopyMaskPiece(int dstX1, int dstY1, int dstX2, int dstY2, int srcX, int src
         const int usable = std::min(cols, src.Width - srcX);
         for (int c = 0; c <= usable; ++c) {
             const bool inRow = c < usable;
-            const uint8_t* sp = inRow ? s + (srcX + c) * 3 : nullptr;
+            const uint8_t* sp = inRow ? s + (srcX + c) * sb : nullptr;
             const bool key = inRow && useKey && TColor(sp[2] | (sp[1] << 8) | (sp[0] << 16)) == clKeyColor;
             if (key && runStart < 0) runStart = c;
             if (!key && runStart >= 0) {
@@ -102,7 +105,7 @@ void CopyMaskPiece(int dstX1, int dstY1, int dstX2, int dstY2, int srcX, int src
             if (!m) {
                 dp[0] = sp[0], dp[1] = sp[1], dp[2] = sp[2];
             } else {
-                const uint8_t* mp = m + (srcX + c) * 3;
+                const uint8_t* mp = m + (srcX + c) * sb;
                 for (int ch = 0; ch < 3; ++ch)
                     dp[ch] = uint8_t(ClampByte(((dp[ch] - sp[ch]) * mp[ch] + sp[ch] * 256) >> 8));
             }
@@ -133,8 +136,10 @@ void DrawButtonMask(const TPixelView& bmp, TRectList* cutOut, bool filling, cons
         if (mask.Bmp) src = {0, 0, mask.Bmp->Width(), mask.Bmp->Height()};
     }
     state = std::clamp(state, 0, count - 1);
+    // The options reader bounds mask types; a mask made elsewhere with a
+    // negative one still counts as plain rather than dividing by zero.
     const int fw = src.Width() / count;
-    const int fh = src.Height() / (mask.MaskType + 1);
+    const int fh = src.Height() / (std::max<int>(mask.MaskType, 0) + 1);
     const int cw = std::max(fw - mask.WL - mask.WR, 0), ch = std::max(fh - mask.WT - mask.WB, 0);
     const int x0 = fw * state + src.Left, y0 = src.Top;
     const bool stretch = (mask.StretchMode & 1) && mask.MaskType != 1;

@@ -209,7 +209,7 @@ void CopyChannel(const TPixelView& bmp32, uint8_t* plane, ptrdiff_t planeStride,
 }
 
 void DrawGlyphBitmap(const TPixelView& glyph, const TPixelView& dst, const TRect& r, int numGlyphs, bool enabled,
-                     unsigned disabledKind, int state, int blend, int down)
+                     unsigned disabledKind, int state, int blend, int down, bool monochrome)
 {
     if (glyph.Empty() || dst.Empty() || numGlyphs < 1) return;
     std::unique_ptr<TPixelImage> g = ConvertPicture(glyph, 24);
@@ -219,9 +219,9 @@ void DrawGlyphBitmap(const TPixelView& glyph, const TPixelView& dst, const TRect
         int frame = 0;
         if (enabled && state != 0) {
             if (state == 1)
-                frame = 1;
+                frame = monochrome ? 0 : 1;
             else if (state == 2)
-                frame = numGlyphs > down + 2 ? down + 2 : std::min(1, numGlyphs - 1);
+                frame = numGlyphs > down + 2 ? down + 2 : monochrome ? 0 : std::min(1, numGlyphs - 1);
         }
         const int w = gv.Width / numGlyphs;
         if (w <= 0) return;

@@ -12,8 +12,10 @@ namespace skin {
 enum TsDisabledKind : unsigned { dkBlended = 1, dkGrayed = 2 };
 constexpr TColor clNoTint = 0x1FFFFFFF;
 
+// monochrome: the glyph was a 1-bit picture before it reached these pixels;
+// such a strip has no hot frame and shows its normal one when hot or pressed.
 void DrawGlyphBitmap(const TPixelView& glyph, const TPixelView& dst, const TRect& r, int numGlyphs, bool enabled,
-                     unsigned disabledKind, int state, int blend, int down);
+                     unsigned disabledKind, int state, int blend, int down, bool monochrome = false);
 void DrawAlphaGlyph(TRect dstRect, TRect srcRect, const TPixelView& dst, const TPixelView& src, const TCacheInfo& ci,
                     bool fillKeyFromBG);
 void DrawAlphaBitmap(const TRect& dstRect, const TRect& srcRect, const TPixelView& dst, const TPixelView& src,

@@ -90,6 +90,8 @@ const float kSupport[7] = {0.51f, 1.0f, 1.0f, 1.5f, 2.0f, 3.0f, 2.0f};
 float Filter(int f, float x)
 {
     switch (f) {
+    // The box alone takes the signed distance (centre minus source index):
+    // half-way between two pixels only the left one counts.
     case rfBox: return (x > -0.5f && x <= 0.5f) ? 1.0f : 0.0f;
     case rfTriangle: return 1.0f - x;
     case rfHermite: return x * x * (2 * x - 3) + 1;
@@ -116,9 +118,10 @@ std::vector<std::vector<TContributor>> Contributors(int dstSize, int srcSize, in
         const float center = float(i) * float(srcSize) / float(dstSize);
         const int left = int(std::floor(center - width)), right = int(std::ceil(center + width));
         for (int j = left; j <= right; ++j) {
-            const float x = std::fabs(center - float(j)) * scale;
+            const float t = (center - float(j)) * scale;
+            const float x = std::fabs(t);
             if (x >= support) continue;
-            const float w = Filter(filter, x);
+            const float w = Filter(filter, filter == rfBox ? t : x);
             if (w == 0) continue;
             int index = j < 0 ? -j : (j >= srcSize ? 2 * srcSize - j - 1 : j);
             // Mirroring alone leaves wide filters on small pictures outside it.
@@ -201,23 +204,20 @@ void PaintTexture(const TPixelView& dst, TRect& r, const TPixelView* pattern, in
     switch (drawMode) {
     case 0: tiles(r); r = none; break;
     case 1: StretchRectPixels(dst, r, img, tile); r = none; break;
-    case 2:
-        for (int x = r.Left; x < r.Right; x += tw)
-            StretchRectPixels(dst, {x, r.Top, std::min(x + tw, r.Right), r.Bottom}, img, tile);
-        r.Top += th;
-        break;
-    case 3:
-        for (int y = r.Top; y < r.Bottom; y += th)
-            StretchRectPixels(dst, {r.Left, y, r.Right, std::min(y + th, r.Bottom)}, img, tile);
-        r.Left += tw;
-        break;
+    // One band of repeated tiles: along the top, or down the left side.
+    case 2: tiles({r.Left, r.Top, r.Right, std::min(r.Top + th, r.Bottom)}); r.Top += th; break;
+    case 3: tiles({r.Left, r.Top, std::min(r.Left + tw, r.Right), r.Bottom}); r.Left += tw; break;
     case 4: StretchRectPixels(dst, {r.Left, r.Top, r.Right, r.Top + th}, img, tile); r.Top += th; break;
     case 5: StretchRectPixels(dst, {r.Left, r.Top, r.Left + tw, r.Bottom}, img, tile); r.Left += tw; break;
     case 6: tiles({r.Left, r.Bottom - th, r.Right, r.Bottom}); r.Bottom -= th; break;
     case 10: {
+        // Whole tiles, then the strip right of them cut to the rect, then the
+        // row below them cut the same way: a rect reported as painted has
+        // no unpainted band left in it.
         const int wholeW = r.Width() / tw * tw, wholeH = r.Height() / th * th;
         tiles({r.Left, r.Top, r.Left + wholeW, r.Top + wholeH});
         tiles({r.Left + wholeW, r.Top, r.Right, r.Top + wholeH});
+        tiles({r.Left, r.Top + wholeH, r.Right, r.Bottom});
         r = none;
         break;
     }
@@ -233,27 +233,31 @@ void PaintTextureBmp(const TPixelView& dst, TRect& r, const TCacheInfo& ci, int 
     if (tw <= 0 || th <= 0 || (drawMode != 0 && drawMode != 10)) return;
     const TRect src{mask.R.Left, mask.R.Top, mask.R.Left + tw, mask.R.Top + th};
     auto piece = [&](int x, int y, int w, int h) { TileMaskPiece({x, y, x + w, y + h}, src, dst, mask, ci); };
-    for (int y = r.Top; y < r.Bottom - th; y += th)
-        for (int x = r.Left; x < r.Right - tw; x += tw) piece(x, y, tw, th);
-    const int wholeRight = r.Left + std::max(0, (r.Width() - 1) / tw) * tw;
-    const int wholeBottom = r.Top + std::max(0, (r.Height() - 1) / th) * th;
     if (drawMode == 0) {
-        for (int ty = r.Top; ty < wholeBottom; ty += th) piece(wholeRight, ty, r.Right - wholeRight, th);
-    } else {
-        const TRect strips[2] = {{wholeRight, r.Top, r.Right, wholeBottom}, {r.Left, wholeBottom, r.Right, r.Bottom}};
-        for (const TRect& s : strips) {
-            if (s.Width() <= 0 || s.Height() <= 0) continue;
-            if (ci.Ready && !ci.Bmp.Empty())
-                CopyRectPixels(dst, s, ci.Bmp, {s.Left + ci.X, s.Top + ci.Y});
-            else if (dst.BitsPerPixel == 32)
-                FillRect32(dst, s, ci.FillColor);
-            else
-                for (int yy = std::max(s.Top, 0); yy < std::min(s.Bottom, dst.Height); ++yy)
-                    for (int xx = std::max(s.Left, 0); xx < std::min(s.Right, dst.Width); ++xx) {
-                        uint8_t* p = dst.Pixel(xx, yy);
-                        p[0] = uint8_t(ci.FillColor >> 16), p[1] = uint8_t(ci.FillColor >> 8), p[2] = uint8_t(ci.FillColor);
-                    }
-        }
+        // Every row and column, the last ones cut to the rect.
+        for (int y = r.Top; y < r.Bottom; y += th)
+            for (int x = r.Left; x < r.Right; x += tw) piece(x, y, std::min(tw, r.Right - x), std::min(th, r.Bottom - y));
+        r = {-1, -1, -1, -1};
+        return;
+    }
+    // Mode 10: every tile that fits whole, the rest shows the background.
+    const int wholeRight = r.Left + std::max(0, r.Width() / tw) * tw;
+    const int wholeBottom = r.Top + std::max(0, r.Height() / th) * th;
+    for (int y = r.Top; y < wholeBottom; y += th)
+        for (int x = r.Left; x < wholeRight; x += tw) piece(x, y, tw, th);
+    const TRect strips[2] = {{wholeRight, r.Top, r.Right, wholeBottom}, {r.Left, wholeBottom, r.Right, r.Bottom}};
+    for (const TRect& s : strips) {
+        if (s.Width() <= 0 || s.Height() <= 0) continue;
+        if (ci.Ready && !ci.Bmp.Empty())
+            CopyRectPixels(dst, s, ci.Bmp, {s.Left + ci.X, s.Top + ci.Y});
+        else if (dst.BitsPerPixel == 32)
+            FillRect32(dst, s, ci.FillColor);
+        else
+            for (int yy = std::max(s.Top, 0); yy < std::min(s.Bottom, dst.Height); ++yy)
+                for (int xx = std::max(s.Left, 0); xx < std::min(s.Right, dst.Width); ++xx) {
+                    uint8_t* p = dst.Pixel(xx, yy);
+                    p[0] = uint8_t(ci.FillColor >> 16), p[1] = uint8_t(ci.FillColor >> 8), p[2] = uint8_t(ci.FillColor);
+                }
     }
     r = {-1, -1, -1, -1};
 }

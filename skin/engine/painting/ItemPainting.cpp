@@ -196,8 +196,9 @@ void PaintItemBG(TsSkinManager* manager, int skinIndex, const std::string& secti
         MixBitmapsRect(item, temp.View(), TColor(ClampByte(v.Transparency * 255 / 100)),
                        {0, 0, temp.Width(), temp.Height()}, {aR.Left, aR.Top});
     }
-    // Textures that only lay a pattern over what is there (mode 10).
-    if (state == 0 && customColor == clKeyColor) {
+    // Textures that only lay a pattern over what is there (mode 10), also
+    // over a control's own colour.
+    if (state == 0) {
         for (int index : {textureIndex, hotTextureIndex}) {
             if (!sm->MaskIndexValid(index)) continue;
             const TsMaskData& m = sm->ma[size_t(index)];

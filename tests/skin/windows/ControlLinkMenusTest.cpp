@@ -135,7 +135,8 @@ TEST_F(ControlLinkMenusTest, TheManagersExtraLineEventWidensEveryPopup)
 
     manager.MenuSupport.UseExtraLine = true;
     tw::TMenuItem* asked = nullptr;
-    manager.OnGetMenuExtraLineData = [&](tw::TMenuItem* item, std::string&, std::string& caption, bool& visible) {
+    manager.OnGetMenuExtraLineData = [&](tw::TMenuItem* item, std::string&, std::string& caption, tw::TBitmap&,
+                                         bool& visible) {
         asked = item;
         caption = "Tarnwick";
         visible = true;
@@ -149,6 +150,33 @@ TEST_F(ControlLinkMenusTest, TheManagersExtraLineEventWidensEveryPopup)
     int w2 = 0;
     service->MeasureItem(menu->Items()->Items(1), bmp.Canvas(), w2, h);
     EXPECT_EQ(asked, nullptr);
+    manager.OnGetMenuExtraLineData = nullptr;
+    manager.MenuSupport.UseExtraLine = false;
+}
+
+TEST_F(ControlLinkMenusTest, TheExtraLinesGlyphIsDrawnAtTheTopOfTheLine)
+{
+    auto menu = LooseMenu();
+    TsSkinableMenus* service = TsSkinableMenus::Of(&manager);
+    manager.MenuSupport.UseExtraLine = true;
+    // 8 x 8 pure red with a white key pixel in its bottom-left corner.
+    manager.OnGetMenuExtraLineData = [&](tw::TMenuItem*, std::string&, std::string&, tw::TBitmap& glyph, bool& visible) {
+        glyph.SetSize(8, 8);
+        glyph.Canvas().Brush().SetColor(tw::clRed);
+        glyph.Canvas().FillRect(tw::TRect(0, 0, 8, 8));
+        glyph.Canvas().SetPixel(0, 7, tw::clWhite);
+        visible = true;
+    };
+    tw::TBitmap bmp(200, 24, tw::pf24bit);
+    service->DrawItem(menu->Items()->Items(0), bmp.Canvas(), TRect(0, 0, 200, 24), 0);
+    GdiFlush();
+    // The line is min(32, 200 / 2) wide: the glyph at ((32 - 8) / 2, 2).
+    EXPECT_EQ(bmp.Canvas().Pixels(13, 3), tw::clRed);
+    EXPECT_EQ(bmp.Canvas().Pixels(19, 8), tw::clRed);
+    EXPECT_NE(bmp.Canvas().Pixels(12, 9), tw::clRed);   // the key shows the line
+    EXPECT_NE(bmp.Canvas().Pixels(12, 9), tw::clWhite);
+    EXPECT_NE(bmp.Canvas().Pixels(5, 5), tw::clRed);
+    EXPECT_NE(bmp.Canvas().Pixels(13, 12), tw::clRed);
     manager.OnGetMenuExtraLineData = nullptr;
     manager.MenuSupport.UseExtraLine = false;
 }

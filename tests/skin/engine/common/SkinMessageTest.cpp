@@ -4,6 +4,7 @@
 #ifdef _WIN32
 #include <gtest/gtest.h>
 
+#include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/common/SkinUtils.h"
 #include "ui/Dialogs.h"
 
@@ -46,5 +47,14 @@ TEST(SkinMessage, KindsCaptionsButtonsAndPosition)
 }
 
 } // namespace
+TEST(SkinMessage, TheNameIsRegisteredAtStartAndTheFixedNumberUsed)
+{
+    // Registered numbers lie in 0xC000..0xFFFF; the same name gives the
+    // same number again, so this one was registered before the test ran.
+    EXPECT_GE(RegisteredSkinMessage, 0xC000u);
+    EXPECT_EQ(RegisteredSkinMessage, RegisterWindowMessageA("SM_ALPHACMD"));
+    EXPECT_NE(RegisteredSkinMessage, SM_ALPHACMD);
+}
+
 } // namespace skin
 #endif

@@ -88,3 +88,25 @@ TEST(SkinLookups, ColoursAndIndexes)
     EXPECT_EQ(sm.ExtBorderActive->Width(), 3);
     EXPECT_EQ(sm.ExtBorderActive->BitsPerPixel(), 32);
 }
+
+TEST(SkinLookups, BuiltInShadowMarginsGrowByOneUnderDesktopComposition)
+{
+    struct TComposing : skintest::TLayeredAnnouncer {
+        bool Composition = false;
+        bool CompositionEnabled() const override { return Composition; }
+    };
+    static TComposing platform;   // outlives the manager
+    TsSkinManager sm;
+    sm.Announcer = &platform;
+    const std::string text = "[GLOBALINFO]\nCOLOR=$202020\n";   // no EXBORDER: the built-in shadows
+    LoadSkinTables(sm, &text);
+    auto shadow = std::make_shared<const TPixelImage>(skintest::Picture(30, 30, 32, 0x101010));
+    sm.ShadowActive = sm.ShadowInactive = shadow;
+    sm.SetExtendedBorders(true);
+    sm.UpdateExtBorderImages();
+    EXPECT_EQ(sm.ExtBorderMargins, (TRect{11, 7, 11, 11}));
+    platform.Composition = true;
+    sm.UpdateExtBorderImages();
+    EXPECT_EQ(sm.ExtBorderMargins, (TRect{12, 8, 12, 12}));
+    EXPECT_EQ(sm.ExtBorderActive->Width(), 30);
+}

@@ -8,9 +8,12 @@
 #include "base/Exceptions.h"
 #include "base/Streams.h"
 #include "base/SysUtils.h"
+#include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/data/SkinOptions.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/painting/AlphaPrimitives.h"
+#include "skin/engine/painting/BorderPainting.h"
+#include "tests/skin/engine/PngBuilder.h"
 #include "tests/support/TsBuilder.h"
 
 using namespace skin;
@@ -249,4 +252,100 @@ TEST(SkinOptions, FailuresLeaveTheLoadingFlagCleared)
     LoadSkinTables(sm, &fine);
     EXPECT_FALSE(sm.Loading());
     EXPECT_EQ(sm.gd.size(), 1u);
+}
+
+namespace {
+
+// A 32-bit RGBA PNG of one opaque colour (r, g, b), as skins keep masks.
+std::string RgbaPng(uint32_t w, uint32_t h, uint8_t r, uint8_t g, uint8_t b)
+{
+    using namespace skin::test;
+    Bytes rows;
+    for (uint32_t y = 0; y < h; ++y) {
+        rows.push_back(0);   // no filter
+        for (uint32_t x = 0; x < w; ++x) rows.insert(rows.end(), {r, g, b, 255});
+    }
+    const Bytes f = Png(Ihdr(w, h, 8, 6), rows);
+    return std::string(f.begin(), f.end());
+}
+
+} // namespace
+
+TEST(SkinOptions, MaskTypesAndFrameCountsOutsideTheFormatAreBoundedAndPaintable)
+{
+    // A mask type of -1 made the button painter divide by zero; one of
+    // 65535 wrapped to -1 in 16 bits. Negative ones read as a plain picture
+    // (no mask half), negative frame counts as none given.
+    TLoaded s;
+    s.pack.Files["B.BMP"] = skintest::BmpFile(Picture(12, 12, 24, 0x00FF00).View());
+    s.Load("[S]\nM1=!B.BMP!1!-1!0!0002!0002!0002!0002\n"
+           "WRAP=!B.BMP!1!65535!0!0002!0002!0002!0002\n"
+           "NEG=!B.BMP!-3!-9\n"
+           "HUGE=!B.BMP!70000!70000\n");
+    for (const char* key : {"M1", "WRAP", "NEG", "HUGE"}) {
+        const TsMaskData* m = s.Mask("S", key);
+        ASSERT_NE(m, nullptr) << key;
+        EXPECT_GE(m->MaskType, 0) << key;
+        EXPECT_GE(m->ImageCount, 0) << key;
+        TPixelImage button = Picture(8, 6, 24, 0x111111);
+        TRectList cut;
+        DrawButtonMask(button.View(), &cut, true, *m, 2);
+        GetMaskTransRects(cut, 8, *m, 0, true);
+        DrawMaskRect(button.View(), {0, 0, 8, 6}, true, EmptyCacheInfo(), *m, 1, true);
+        DrawMaskGlyph(button.View(), {0, 0}, 1, 1, *m, EmptyCacheInfo());
+    }
+    EXPECT_EQ(s.Mask("S", "M1")->MaskType, 0);
+    EXPECT_EQ(s.Mask("S", "WRAP")->MaskType, 32767);
+    EXPECT_EQ(s.Mask("S", "NEG")->ImageCount, 0);
+    // Bounded to a plain one-frame picture, the corner is the picture's.
+    TPixelImage button = Picture(8, 6, 24, 0x111111);
+    DrawButtonMask(button.View(), nullptr, false, *s.Mask("S", "M1"), 0);
+    EXPECT_EQ(skintest::Px(button.View(), 0, 0), 0x00FF00);
+    EXPECT_EQ(skintest::Px(button.View(), 7, 5), 0x00FF00);
+    EXPECT_EQ(skintest::Px(button.View(), 4, 3), 0x111111);   // not filling: the centre stays
+}
+
+TEST(SkinOptions, StoredMasksWithANegativeMaskTypeAreBounded)
+{
+    DefaultManager = nullptr;
+    TsSkinManager sm;
+    sm.SetSkinDirectory("/nonexistent-skin-folder");
+    TsStoredSkin& st = sm.InternalSkins.Add();
+    st.SetName("S");
+    st.MasterBitmap = Picture(12, 12, 24, 0x0000FF);
+    TsSkinImage& item = st.Images.Add();
+    item.SectionName = "BUTTON";
+    item.PropertyName = "BORDERSMASK";
+    item.Right = 12;
+    item.Bottom = 12;
+    item.ImageCount = 1;
+    item.MaskType = -1;
+    sm.SetSkinName("S");
+    const int i = sm.GetMaskIndexByName("BUTTON", "BORDERSMASK");
+    ASSERT_GE(i, 0);
+    EXPECT_EQ(sm.ma[size_t(i)].MaskType, 0);
+    TPixelImage button = Picture(9, 9, 24, 0x111111);
+    DrawButtonMask(button.View(), nullptr, false, sm.ma[size_t(i)], 0);
+    EXPECT_EQ(skintest::Px(button.View(), 0, 0), 0x0000FF);
+}
+
+TEST(SkinOptions, PngMasksKeepTheirDepthAndStillFrameButtons)
+{
+    // A "!" PNG mask stays 32 bits; the button painter reads its colour
+    // channels like those of a 24-bit picture.
+    TLoaded s;
+    s.pack.Files["BTN.PNG"] = RgbaPng(6, 6, 0x30, 0x60, 0x90);
+    s.Load("[BUTTON]\nBORDERSMASK=!BTN.PNG!1!0!0!0002!0002!0002!0002\n");
+    const TsMaskData* m = s.Mask("BUTTON", "BORDERSMASK");
+    ASSERT_NE(m, nullptr);
+    ASSERT_EQ(m->Bmp->BitsPerPixel(), 32);
+    TPixelImage button = Picture(10, 8, 24, 0x111111);
+    TRectList cut;
+    DrawButtonMask(button.View(), &cut, true, *m, 0);
+    const TColor rgb = 0x906030;   // $00BBGGRR of r 0x30, g 0x60, b 0x90
+    EXPECT_EQ(skintest::Px(button.View(), 0, 0), rgb);       // corner
+    EXPECT_EQ(skintest::Px(button.View(), 5, 0), rgb);       // top side
+    EXPECT_EQ(skintest::Px(button.View(), 9, 7), rgb);       // corner
+    EXPECT_EQ(skintest::Px(button.View(), 5, 4), rgb);       // centre (StretchMode 4)
+    EXPECT_TRUE(cut.empty());
 }

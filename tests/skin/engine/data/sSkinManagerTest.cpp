@@ -62,6 +62,71 @@ TEST(SkinFolder, ForeignClassListsGetTheirDefaultsAndSplitByLine)
     EXPECT_STREQ(ThirdPartyKinds[ThirdPartyList::ThirdSpeedButton], "SpeedButton");
 }
 
+namespace {
+
+// Counts the main-window hook's coming and going.
+struct TDefaultRecorder : TSkinAnnouncer {
+    int Created = 0, Destroyed = 0;
+    void DefaultManagerCreated(TsSkinManager&) override { ++Created; }
+    void DefaultManagerDestroyed(TsSkinManager&) override { ++Destroyed; }
+};
+
+} // namespace
+
+TEST(DefaultManager, OnlyTheCurrentDefaultManagerTakesTheMainWindowHookAlong)
+{
+    TDefaultRecorder rec;
+    struct TRestore {
+        TSkinAnnouncer* before = &PlatformAnnouncer();
+        ~TRestore() { SetPlatformAnnouncer(before); }
+    } restore;
+    SetPlatformAnnouncer(&rec);
+    DefaultManager = nullptr;
+    {
+        auto first = std::make_unique<TsSkinManager>();
+        TsSkinManager second;
+        first->SetActive(false);
+        second.SetActive(false);
+        ASSERT_EQ(rec.Created, 1);
+        second.SetIsDefault(true);
+        EXPECT_TRUE(second.IsDefault());
+        EXPECT_FALSE(first->IsDefault());
+        // The former default manager goes: the program's popup menus stay
+        // skinned through the hook the current one keeps.
+        first.reset();
+        EXPECT_EQ(rec.Destroyed, 0);
+        EXPECT_EQ(DefaultManager, &second);
+        second.SetIsDefault(false);   // the only manager cannot give it up
+        EXPECT_TRUE(second.IsDefault());
+    }
+    EXPECT_EQ(rec.Destroyed, 1);
+    EXPECT_EQ(DefaultManager, nullptr);
+}
+
+TEST(DefaultManager, SkinChangeHookAfterCreationLoadingAndEachSwitch)
+{
+    struct TCounter : TSkinAnnouncer {
+        int Hooks = 0;
+        void SkinChangeHook() override { ++Hooks; }
+    } rec;
+    struct TRestore {
+        TSkinAnnouncer* before = &PlatformAnnouncer();
+        ~TRestore() { SetPlatformAnnouncer(before); }
+    } restore;
+    SetPlatformAnnouncer(&rec);
+    DefaultManager = nullptr;
+    TsSkinManager sm;
+    EXPECT_EQ(rec.Hooks, 1);   // created
+    sm.Loaded();
+    EXPECT_EQ(rec.Hooks, 2);
+    sm.SetActive(false);
+    EXPECT_EQ(rec.Hooks, 3);
+    sm.SetActive(false);       // no change: no call
+    EXPECT_EQ(rec.Hooks, 3);
+    sm.SetActive(true);        // no skin of that name: switched off again by the load, one call
+    EXPECT_EQ(rec.Hooks, 4);
+}
+
 #ifdef TW_SKIN_ARCHIVE
 
 namespace {

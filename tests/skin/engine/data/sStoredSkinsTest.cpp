@@ -231,3 +231,64 @@ TEST(ManagerSettings, SkinFolderBecomesTheSkinPathAndMenusGetTheirIconStrip)
     sm.Loaded();
     EXPECT_EQ(sm.MenuSupport.IcoLineSkin, "MYLINE");
 }
+
+namespace {
+
+std::string Bytes(tw::TMemoryStream& s)
+{
+    return std::string(reinterpret_cast<const char*>(s.Memory()), size_t(s.Size()));
+}
+
+void Fill(tw::TMemoryStream& s, const std::string& bytes)
+{
+    s.Clear();
+    s.WriteBuffer(bytes.data(), int64_t(bytes.size()));
+    s.SetPosition(0);
+}
+
+} // namespace
+
+TEST(StoredSkin, DataStreamsOutAndInWithItsBytesUnchangedEvenWhenEmpty)
+{
+    TsStoredSkins skins;
+    TsStoredSkin& full = skins.Add();
+    const std::string payload("PK\0\x01\xFF\x80z", 7);
+    Fill(*full.Data, payload);
+    TsStoredSkin& empty = skins.Add();
+
+    tw::TMemoryStream out;
+    full.WriteDataProperty(out);
+    empty.WriteDataProperty(out);
+    // Name as a short string, the binary kind 10, the count low byte first.
+    const std::string expected = std::string("\x04" "Data" "\x0A" "\x07\x00\x00\x00", 10) + payload +
+                                 std::string("\x04" "Data" "\x0A" "\x00\x00\x00\x00", 10);
+    EXPECT_EQ(Bytes(out), expected);
+
+    TsStoredSkin& first = skins.Add();
+    TsStoredSkin& second = skins.Add();
+    Fill(*second.Data, "old bytes");
+    out.SetPosition(0);
+    first.ReadDataProperty(out);
+    second.ReadDataProperty(out);
+    EXPECT_EQ(Bytes(*first.Data), payload);
+    EXPECT_EQ(first.Data->Position(), 0);   // ready for the archive reader
+    EXPECT_EQ(second.Data->Size(), 0);      // the empty stream replaces what was there
+    EXPECT_FALSE(second.HasPackedData());
+    EXPECT_EQ(out.Position(), out.Size());
+}
+
+TEST(StoredSkin, DamagedDataPropertiesAreRefusedAndLeaveTheSkinAlone)
+{
+    TsStoredSkins skins;
+    TsStoredSkin& skin = skins.Add();
+    Fill(*skin.Data, "kept");
+    tw::TMemoryStream in;
+    for (const std::string& damaged : {std::string("\x04" "Date" "\x0A" "\x00\x00\x00\x00", 10),   // another name
+                                       std::string("\x04" "Data" "\x06" "\x00\x00\x00\x00", 10),   // not binary
+                                       std::string("\x04" "Data" "\x0A" "\xFF\xFF\xFF\x7F" "ab", 12),   // count beyond
+                                       std::string("\x04" "Da", 3)}) {                          // cut short
+        Fill(in, damaged);
+        EXPECT_THROW(skin.ReadDataProperty(in), tw::EReadError) << damaged.size();
+        EXPECT_EQ(Bytes(*skin.Data), "kept");
+    }
+}

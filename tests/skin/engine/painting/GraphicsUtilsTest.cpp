@@ -45,7 +45,11 @@ TEST(Resample, BoxFilterAndSmallPictures)
     TPixelImage dst;
     ResampleBitmap(src.View(), dst, 4, 2, rfBox);
     EXPECT_EQ(Px(dst.View(), 0, 0), 100);
-    EXPECT_EQ(Px(dst.View(), 1, 0), 150);   // both neighbours weigh 1 at a distance of one half
+    // Destination pixel 1 lies at source 0.5: the box takes t = 0.5 - 0
+    // (inside its -0.5 < t <= 0.5) and not t = 0.5 - 1 = -0.5: 100 alone.
+    EXPECT_EQ(Px(dst.View(), 1, 0), 100);
+    EXPECT_EQ(Px(dst.View(), 2, 0), 50);
+    EXPECT_EQ(Px(dst.View(), 3, 0), 50);    // 1.5: source 1, its mirror 2 weighs 0
     ResampleBitmap(src.View(), dst, 2, 2, rfMitchell);
     EXPECT_EQ(Px(dst.View(), 1, 1), 50);
     TPixelImage thin = Picture(1, 5, 24);
@@ -108,6 +112,134 @@ TEST(Textures, TilesAndZeroSizedTiles)
     EXPECT_EQ(r, (TRect{0, 0, 5, 100}));
 }
 
+namespace {
+
+// A texture of four different pixels in a 2 x 2 tile, so that a stretched
+// tile and a repeated one give different pictures.
+struct Tile2x2 {
+    TsSkinManager sm;
+    TsMaskData m;
+    const TColor px[2][2] = {{0x000011, 0x000022}, {0x000033, 0x000044}};   // [y][x]
+    explicit Tile2x2(int maskType = 0)
+    {
+        TPixelImage img = Picture(2, maskType ? 4 : 2, 24, 0);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 2; ++x) SetPx(img.View(), x, y, px[y][x]);
+        m.Manager = &sm;
+        m.R = {0, 0, 2, img.Height()};
+        m.ImageCount = 1;
+        m.MaskType = int16_t(maskType);
+        m.Bmp = std::make_unique<TPixelImage>(std::move(img));
+    }
+    TColor At(int x, int y) const { return px[y % 2][x % 2]; }
+};
+
+} // namespace
+
+TEST(Textures, BandsOfModesTwoAndThreeRepeatTheTile)
+{
+    Tile2x2 t;
+    TPixelImage dst = Picture(5, 6, 24, 0);
+    TRect r{0, 0, 5, 6};
+    PaintTexture(dst.View(), r, nullptr, 2, &t.m);
+    EXPECT_EQ(r, (TRect{0, 2, 5, 6}));   // what is left: below the band
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 5; ++x) EXPECT_EQ(Px(dst.View(), x, y), y < 2 ? t.At(x, y) : 0) << x << "," << y;
+
+    dst = Picture(5, 6, 24, 0);
+    r = {0, 0, 5, 6};
+    PaintTexture(dst.View(), r, nullptr, 3, &t.m);
+    EXPECT_EQ(r, (TRect{2, 0, 5, 6}));   // what is left: right of the band
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 5; ++x) EXPECT_EQ(Px(dst.View(), x, y), x < 2 ? t.At(x, y) : 0) << x << "," << y;
+}
+
+TEST(Textures, ModeTenCoversTheRowBelowTheWholeTiles)
+{
+    // 5 x 5 with 2 x 2 tiles: two whole rows, then a row one pixel high.
+    Tile2x2 t;
+    TPixelImage dst = Picture(5, 5, 24, 0xABCDEF);
+    TRect r{0, 0, 5, 5};
+    PaintTexture(dst.View(), r, nullptr, 10, &t.m);
+    EXPECT_EQ(r, (TRect{-1, -1, -1, -1}));
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 5; ++x) EXPECT_EQ(Px(dst.View(), x, y), t.At(x, y)) << x << "," << y;
+}
+
+TEST(Textures, AlphaTextureCoversEveryRowInModeZero)
+{
+    // Colour band over a transparency band of 64: each channel becomes
+    // ((d - c) * 64 + c * 256) shr 8. Over d = 16 in red:
+    // c 0x11 -> ((16 - 17) * 64 + 17 * 256) >> 8 = 16.75 -> 16,
+    // c 0x22 -> 29.5 -> 29, c 0x33 -> 42.25 -> 42, c 0x44 -> 55;
+    // green and blue (c 0) -> 16 * 64 >> 8 = 4.
+    Tile2x2 t(1);
+    for (int y = 2; y < 4; ++y)
+        for (int x = 0; x < 2; ++x) SetPx(t.m.Bmp->View(), x, y, 0x404040);
+    const int expected[4] = {16, 29, 42, 55};   // red channel of px[0][0], [0][1], [1][0], [1][1]
+    for (TRect r : {TRect{0, 0, 4, 4}, TRect{1, 1, 6, 4}}) {
+        const TRect area = r;
+        TPixelImage dst = Picture(6, 5, 24, 0x101010);
+        PaintTextureBmp(dst.View(), r, EmptyCacheInfo(), 0, t.m);
+        EXPECT_EQ(r, (TRect{-1, -1, -1, -1}));
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 6; ++x) {
+                const bool inside = x >= area.Left && x < area.Right && y >= area.Top && y < area.Bottom;
+                const int tx = (x - area.Left) % 2, ty = (y - area.Top) % 2;
+                const TColor want = inside ? TColor(0x040400 | expected[ty * 2 + tx]) : TColor(0x101010);
+                EXPECT_EQ(Px(dst.View(), x, y), want) << x << "," << y;
+            }
+    }
+}
+
+TEST(Textures, AlphaTextureModeTenTilesWholeTilesAndShowsTheBackgroundBeside)
+{
+    // 4 x 5 with 2 x 2 tiles: two whole columns and rows, the last row is
+    // the background's (FillColor here, the cache picture when it is ready).
+    Tile2x2 t(1);   // transparency band 0: the colour band as it stands
+    TPixelImage dst = Picture(4, 5, 24, 0);
+    TRect r{0, 0, 4, 5};
+    TCacheInfo ci = EmptyCacheInfo();
+    ci.FillColor = 0x5A5A5A;
+    PaintTextureBmp(dst.View(), r, ci, 10, t.m);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 4; ++x) EXPECT_EQ(Px(dst.View(), x, y), y < 4 ? t.At(x, y) : 0x5A5A5A) << x << "," << y;
+
+    TPixelImage cache = Picture(10, 10, 24, 0);
+    SetPx(cache.View(), 3 + 1, 2 + 4, 0x0A0B0C);
+    dst = Picture(4, 5, 24, 0);
+    r = {0, 0, 4, 5};
+    PaintTextureBmp(dst.View(), r, MakeCacheInfo(cache.View(), 3, 2), 10, t.m);
+    EXPECT_EQ(Px(dst.View(), 1, 4), 0x0A0B0C);
+    EXPECT_EQ(Px(dst.View(), 3, 3), t.At(3, 3));
+}
+
+TEST(GaugeCopy, SourceBlendedByItsAlphaWhereTheStencilAllows)
+{
+    // d := ((s - d) * alpha + d * 256) shr 8 where the stencil's red byte
+    // is not 255.
+    TPixelImage dst = Picture(3, 2, 24, 0x202020), src = Picture(3, 2, 32, 0xA0A0A0), stencil = Picture(3, 2, 24, 0);
+    SetPx(src.View(), 0, 0, 0xA0A0A0, 128);   // (128 * 128 + 32 * 256) >> 8 = 96
+    SetPx(src.View(), 2, 1, 0xA0A0A0, 0);     // alpha 0 keeps the destination
+    SetPx(stencil.View(), 1, 0, 0x0000FF);    // red 255: left alone
+    SetPx(stencil.View(), 2, 0, 0xFF00FE);    // red 254, blue 255: blended
+    GaugeCopyPart(dst.View(), src.View(), stencil.View(), {0, 0, 3, 2});
+    EXPECT_EQ(Px(dst.View(), 0, 0), 0x606060);
+    EXPECT_EQ(Px(dst.View(), 1, 0), 0x202020);
+    EXPECT_EQ(Px(dst.View(), 2, 0), 0x9F9F9F);   // (128 * 255 + 8192) >> 8 = 159
+    EXPECT_EQ(Px(dst.View(), 2, 1), 0x202020);
+    // Right and bottom exclusive; a part of the picture.
+    dst = Picture(3, 2, 24, 0x202020);
+    GaugeCopyPart(dst.View(), src.View(), stencil.View(), {1, 1, 2, 2});
+    EXPECT_EQ(Px(dst.View(), 1, 1), 0x9F9F9F);
+    EXPECT_EQ(Px(dst.View(), 0, 1), 0x202020);
+    EXPECT_EQ(Px(dst.View(), 2, 1), 0x202020);
+    // A destination smaller than the rect is left alone.
+    TPixelImage small = Picture(2, 2, 24, 0x202020);
+    GaugeCopyPart(small.View(), src.View(), stencil.View(), {0, 0, 3, 2});
+    EXPECT_EQ(Px(small.View(), 0, 0), 0x202020);
+}
+
 TEST(GlyphStrip, PressedTwoFrameStripDrawsFrameOne)
 {
     TPixelImage strip = Picture(4, 2, 24, clKeyColor);
@@ -121,4 +253,24 @@ TEST(GlyphStrip, PressedTwoFrameStripDrawsFrameOne)
     DrawGlyphBitmap(strip.View(), grey.View(), {0, 0, 2, 2}, 1, false, dkGrayed, 0, 0, 0);
     EXPECT_EQ(Px(grey.View(), 0, 0), 0x050505);   // 0x11 div 3
     EXPECT_EQ(Px(grey.View(), 1, 1), 0x777777);
+}
+
+TEST(GlyphStrip, MonochromeStripsShowTheirNormalFrameWhenHotOrPressed)
+{
+    // Three frames: 0x11, 0x22, 0x33 in the top-left pixel of each.
+    TPixelImage strip = Picture(6, 2, 24, clKeyColor);
+    for (int f = 0; f < 3; ++f) SetPx(strip.View(), 2 * f, 0, 0x000011 * TColor(f + 1));
+    auto drawn = [&](int frames, int state, int down, bool mono) {
+        TPixelImage dst = Picture(2, 2, 24, 0x777777);
+        TPixelImage two = Picture(4, 2, 24, clKeyColor);
+        for (int x = 0; x < 4; ++x) SetPx(two.View(), x, 0, Px(strip.View(), x, 0));
+        DrawGlyphBitmap(frames == 3 ? strip.View() : two.View(), dst.View(), {0, 0, 2, 2}, frames, true, 0, state, 0,
+                        down, mono);
+        return Px(dst.View(), 0, 0);
+    };
+    EXPECT_EQ(drawn(2, 1, 0, false), 0x000022);
+    EXPECT_EQ(drawn(2, 1, 0, true), 0x000011);    // hot: frame 0
+    EXPECT_EQ(drawn(2, 2, 0, false), 0x000022);
+    EXPECT_EQ(drawn(2, 2, 0, true), 0x000011);    // pressed without a pressed frame: frame 0
+    EXPECT_EQ(drawn(3, 2, 0, true), 0x000033);    // a pressed frame is taken whatever the depth
 }

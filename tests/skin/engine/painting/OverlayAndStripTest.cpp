@@ -62,32 +62,41 @@ TEST(PatternOverlay, ModeTenTextureGoesOverTheNormalBackgroundOnly)
     TPixelImage parent = Picture(8, 8, 24, 0);
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x) SetPx(parent.View(), x, y, ParentAt(x, y));
-    TPixelImage item = Picture(4, 3, 24, 0x010203);
+    TPixelImage item = Picture(5, 3, 24, 0x010203);
     const TPoint pP{1, 2};
-    PaintItemBG(&sm, 0, "ITEM", MakeCacheInfo(parent.View()), 0, {0, 0, 4, 3}, pP, item.View(), 0);
-    // The one whole tile: the glyph colour, the item's colour through
+    PaintItemBG(&sm, 0, "ITEM", MakeCacheInfo(parent.View()), 0, {0, 0, 5, 3}, pP, item.View(), 0);
+    // The two whole tiles: the glyph colour, the item's colour through
     // weight 255 (x * 255 shr 8), the parent where the tile has the key.
-    EXPECT_EQ(Px(item.View(), 0, 0), 0x0000FF);
-    EXPECT_EQ(Px(item.View(), 1, 0), 0x335577);
-    EXPECT_EQ(Px(item.View(), 0, 1), ParentAt(1, 3));
-    EXPECT_EQ(Px(item.View(), 1, 1), ParentAt(2, 3));
-    // No cut tiles: the strips right of and below the tile show the parent
-    // at the item's offset.
-    for (int y = 0; y < 2; ++y)
-        for (int x = 2; x < 4; ++x) EXPECT_EQ(Px(item.View(), x, y), ParentAt(x + 1, y + 2)) << x << "," << y;
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(Px(item.View(), x, 2), ParentAt(x + 1, 4)) << x;
+    for (int t = 0; t < 2; ++t) {
+        EXPECT_EQ(Px(item.View(), 2 * t, 0), 0x0000FF) << t;
+        EXPECT_EQ(Px(item.View(), 2 * t + 1, 0), 0x335577) << t;
+        EXPECT_EQ(Px(item.View(), 2 * t, 1), ParentAt(2 * t + 1, 3)) << t;
+        EXPECT_EQ(Px(item.View(), 2 * t + 1, 1), ParentAt(2 * t + 2, 3)) << t;
+    }
+    // No cut tiles: the strips right of and below the whole tiles show the
+    // parent at the item's offset.
+    for (int y = 0; y < 2; ++y) EXPECT_EQ(Px(item.View(), 4, y), ParentAt(5, y + 2)) << y;
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(Px(item.View(), x, 2), ParentAt(x + 1, 4)) << x;
 
     // The hot state has no overlay: only the hot colour.
-    PaintItemBG(&sm, 0, "ITEM", MakeCacheInfo(parent.View()), 1, {0, 0, 4, 3}, pP, item.View(), 0, 0);
+    PaintItemBG(&sm, 0, "ITEM", MakeCacheInfo(parent.View()), 1, {0, 0, 5, 3}, pP, item.View(), 0, 0);
     for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(Px(item.View(), x, y), 0x0000AA);
+        for (int x = 0; x < 5; ++x) EXPECT_EQ(Px(item.View(), x, y), 0x0000AA);
     // Without a background the strips take the fill colour.
     TCacheInfo none = EmptyCacheInfo();
     none.FillColor = 0x00C0C0;
-    PaintItemBG(&sm, 0, "ITEM", none, 0, {0, 0, 4, 3}, {0, 0}, item.View(), 0);
-    EXPECT_EQ(Px(item.View(), 3, 0), 0x00C0C0);
+    PaintItemBG(&sm, 0, "ITEM", none, 0, {0, 0, 5, 3}, {0, 0}, item.View(), 0);
+    EXPECT_EQ(Px(item.View(), 4, 0), 0x00C0C0);
     EXPECT_EQ(Px(item.View(), 0, 2), 0x00C0C0);
     EXPECT_EQ(Px(item.View(), 0, 0), 0x0000FF);
+    EXPECT_EQ(Px(item.View(), 2, 0), 0x0000FF);
+
+    // A control with its own colour gets the overlay over that colour:
+    // black under weight 255 gives 0x102030 * 255 shr 8 per channel.
+    PaintItemBG(&sm, 0, "ITEM", none, 0, {0, 0, 5, 3}, {0, 0}, item.View(), 0, -1, 0x102030);
+    EXPECT_EQ(Px(item.View(), 0, 0), 0x0000FF);
+    EXPECT_EQ(Px(item.View(), 1, 0), 0x0F1F2F);
+    EXPECT_EQ(Px(item.View(), 4, 0), 0x00C0C0);
 }
 
 TEST(GlyphStrip, DisabledAndBlendedFrames)
