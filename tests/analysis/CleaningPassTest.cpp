@@ -289,11 +289,12 @@ TEST_P(CleaningDamage, OutputIsSoundAndDecodes)
     const Bytes original = ReadFile(DataFile(dc.Fixture));
     ASSERT_FALSE(original.empty());
     const std::string in = TempName(std::string("in_") + dc.Name);
+    const std::string out = TempName(std::string("out_") + dc.Name);
+    Cleanup cleanup{{in, out, ChangeFileExt(out, ".log")}};
     WriteFile(in, Damaged(original, dc.D));
     Road road;
     road.host.DuplicateHandling = true;
     ASSERT_TRUE(road.Analyse(in)) << AllLog();
-    const std::string out = TempName(std::string("out_") + dc.Name);
     const TCleaningResult r = road.Clean(out);
     EXPECT_EQ(r, dc.Expected) << AllLog();
     const OutputCheck c = CheckOutput(out);
@@ -314,9 +315,6 @@ TEST_P(CleaningDamage, OutputIsSoundAndDecodes)
                 EXPECT_EQ(VideoFrameCount(out), VideoFrameCount(DataFile(dc.Fixture)));
         }
     }
-    RemoveFile(in);
-    RemoveFile(out);
-    RemoveFile(ChangeFileExt(out, ".log"));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -215,14 +215,26 @@ TEST_F(BorderFormTest, TheBorderIsDrawnAgainWhenAskedAndAfterAMoveLoopOverAModal
     TacBorderForm* b = provider->BorderForm();
     ASSERT_NE(b, nullptr);
     const HWND wnd = form->Handle();
+    // What reached the screen: the layered updates the recorder took for a
+    // border's window since a point, not the border's own count.
+    const auto drawn = [](HWND border, size_t from) {
+        int n = 0;
+        for (size_t i = from; i < g_calls.size(); ++i)
+            n += g_calls[i].Wnd == border;
+        return n;
+    };
     int updates = b->Updates();
+    size_t at = g_calls.size();
     // Asked outright: drawn again.
     SendSkinCommand(wnd, 37, 0);
     EXPECT_EQ(b->Updates(), ++updates);
+    EXPECT_EQ(drawn(b->Handle(), at), 1);
     // Another window's move loop ended: a form that is not modal keeps its
     // picture.
+    at = g_calls.size();
     SendSkinCommand(wnd, AC_RESETCACHE, 0);
     EXPECT_EQ(b->Updates(), updates);
+    EXPECT_EQ(drawn(b->Handle(), at), 0);
 
     // A modal form with a border of its own over the first one.
     auto* modal = new tw::TForm(tw::Application);
@@ -231,6 +243,7 @@ TEST_F(BorderFormTest, TheBorderIsDrawnAgainWhenAskedAndAfterAMoveLoopOverAModal
     struct {
         bool Bordered = false;
         int Reset = -1, OthersLoop = -1, OwnLoop = -1, FirstOnOthersLoop = -1, FirstOnOwnLoop = -1;
+        int ResetDrawn = -1, OthersLoopDrawn = -1, OwnLoopDrawn = -1, FirstDrawn = -1;
     } seen;
     test::TModalProbe probe([&] {
         if (!modal->Modal() || !IsWindowVisible(modal->Handle()))
@@ -240,24 +253,32 @@ TEST_F(BorderFormTest, TheBorderIsDrawnAgainWhenAskedAndAfterAMoveLoopOverAModal
         seen.Bordered = mb != nullptr;
         if (mb) {
             int n = mb->Updates();
+            size_t from = g_calls.size();
             // The reset command: a modal form looks at its border again.
             SendSkinCommand(modal->Handle(), AC_RESETCACHE, 0);
             seen.Reset = mb->Updates() - n;
+            seen.ResetDrawn = drawn(mb->Handle(), from);
             // The first form's move loop ends (it may have covered the
             // modal one): the modal form draws its border again, the first
             // keeps its own.
             n = mb->Updates();
             int f = b->Updates();
+            from = g_calls.size();
+            const size_t loopsFrom = from;
             SendMessageW(wnd, WM_EXITSIZEMOVE, 0, 0);
             seen.OthersLoop = mb->Updates() - n;
             seen.FirstOnOthersLoop = b->Updates() - f;
+            seen.OthersLoopDrawn = drawn(mb->Handle(), from);
             // The modal form's own loop ends: its border is drawn again
             // too; the first form is not modal and keeps its picture.
             n = mb->Updates();
             f = b->Updates();
+            from = g_calls.size();
             SendMessageW(modal->Handle(), WM_EXITSIZEMOVE, 0, 0);
             seen.OwnLoop = mb->Updates() - n;
             seen.FirstOnOwnLoop = b->Updates() - f;
+            seen.OwnLoopDrawn = drawn(mb->Handle(), from);
+            seen.FirstDrawn = drawn(b->Handle(), loopsFrom);
         }
         modal->SetModalResult(tw::mrCancel);
         return true;
@@ -273,10 +294,16 @@ TEST_F(BorderFormTest, TheBorderIsDrawnAgainWhenAskedAndAfterAMoveLoopOverAModal
     EXPECT_EQ(seen.FirstOnOthersLoop, 0);
     EXPECT_EQ(seen.OwnLoop, 1);
     EXPECT_EQ(seen.FirstOnOwnLoop, 0);
+    EXPECT_EQ(seen.ResetDrawn, 1);
+    EXPECT_EQ(seen.OthersLoopDrawn, 1);
+    EXPECT_EQ(seen.OwnLoopDrawn, 1);
+    EXPECT_EQ(seen.FirstDrawn, 0);
     // Modal no more: the reset command leaves the first form alone again.
     updates = b->Updates();
+    at = g_calls.size();
     SendSkinCommand(wnd, AC_RESETCACHE, 0);
     EXPECT_EQ(b->Updates(), updates);
+    EXPECT_EQ(drawn(b->Handle(), at), 0);
 }
 
 TEST_F(BorderFormTest, AFormShownAgainTakesTheBordersTheManagerHasNow)
