@@ -66,7 +66,7 @@ protected:
         ASSERT_TRUE(test::StartFormSkinning(manager));
         form = test::ShowForm("Foreign", 120, 100, 360, 260);
         ASSERT_TRUE(AskWindow(form->Handle(), AC_QUERYSKINNED));
-        panel = new tw::TPanel(form);
+        panel = new tw::TFrame(form);
         panel->SetParent(form);
         panel->SetBounds(10, 10, 150, 100);
         frameAdapter = new TsFrameAdapter(panel);
@@ -94,7 +94,7 @@ protected:
 
     TsSkinManager manager;
     tw::TForm* form = nullptr;
-    tw::TPanel* panel = nullptr;
+    tw::TFrame* panel = nullptr;  // the frame the frame adapter takes over
     TsFrameAdapter* frameAdapter = nullptr;
     HWND label = nullptr;
     std::unique_ptr<TacMainWnd> adapter;
