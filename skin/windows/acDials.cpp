@@ -143,6 +143,10 @@ TacMainWnd::TacMainWnd(HWND wnd, TsSkinManager* manager, const std::string& sect
     DialogChild = g_dialogChildFlag;
     TakeOver();
     SetPropW(wnd_, kAdapterProperty, this);
+    if (tw::TWinControl* control = tw::TWinControl::FromHandle(wnd_)) {
+        SwapWindowProc(control);
+        return;
+    }
     if (HANDLE left = GetPropW(wnd_, kSavedProcProperty)) {
         // An earlier adapter's procedure is still in the chain, under another
         // subclasser: this one takes that place instead of entering the chain
@@ -154,15 +158,94 @@ TacMainWnd::TacMainWnd(HWND wnd, TsSkinManager* manager, const std::string& sect
     SetPropW(wnd_, kSavedProcProperty, reinterpret_cast<HANDLE>(saved_));
 }
 
+// What a class-library control's WindowProc leads to while an adapter has
+// it. It outlives the adapter when another subclasser swapped the
+// WindowProc after it: the adapter's method then stays in that chain and
+// passes every message on.
+struct TacMainWnd::MethodLink {
+    TacMainWnd* Adapter = nullptr;
+    tw::TWinControl* Control = nullptr;
+    tw::TWndMethod Saved;
+};
+
+struct TacMainWnd::AdapterMethod {
+    std::shared_ptr<MethodLink> Link;
+    void operator()(tw::TMessage& m) const
+    {
+        // Giving the WindowProc back replaces this very method object: the
+        // link is kept alive here until the message has gone on.
+        const std::shared_ptr<MethodLink> keep = Link;
+        TacMainWnd* self = keep->Adapter;
+        if (!self) {
+            keep->Saved(m);
+            return;
+        }
+        if (m.Msg == WM_DESTROY || m.Msg == WM_NCDESTROY) {
+            // The window ends: the control's own method hears its last
+            // messages; the owner frees the adapter later.
+            self->WindowEnds();
+            self->Unsubclass(false);
+            keep->Saved(m);
+            return;
+        }
+        if (keep->Control->HandleIfAllocated() != self->wnd_) {
+            // The class library destroyed the adapter's window without a
+            // word (the control made a new one): the adapter has ended, as
+            // it would with a window procedure of its own.
+            self->WindowEnds();
+            self->Unsubclass(false);
+            const AdapterMethod* top = keep->Control->WindowProc.target<AdapterMethod>();
+            if (top && top->Link == keep)
+                keep->Control->WindowProc = keep->Saved;
+            keep->Saved(m);
+            return;
+        }
+        if (m.Msg == SM_ALPHACMD && ForeignSkinPointer(m.WParam)) {
+            m.Result = 0;
+            return;
+        }
+        m.Result = self->AdapterWndProc(m.Msg, m.WParam, m.LParam);
+    }
+};
+
+void TacMainWnd::SwapWindowProc(tw::TWinControl* control)
+{
+    methodLink_ = std::make_shared<MethodLink>();
+    methodLink_->Adapter = this;
+    methodLink_->Control = control;
+    if (control->WindowProc)
+        methodLink_->Saved = control->WindowProc;
+    else
+        methodLink_->Saved = [control](tw::TMessage& m) { control->WndProc(m); };
+    control->WindowProc = AdapterMethod{methodLink_};
+}
+
+void TacMainWnd::RestoreWindowProc()
+{
+    methodLink_->Adapter = nullptr;
+    if (!IsWindow(wnd_))
+        return;
+    // Only while the adapter's method is still on top: under another
+    // subclasser it stays in the chain and passes messages through.
+    tw::TWinControl* control = tw::TWinControl::FromHandle(wnd_);
+    if (!control)
+        return;
+    const AdapterMethod* top = control->WindowProc.target<AdapterMethod>();
+    if (top && top->Link == methodLink_)
+        control->WindowProc = methodLink_->Saved;
+}
+
 TacMainWnd::~TacMainWnd() { Unsubclass(true); }
 
 TacMainWnd* TacMainWnd::Of(HWND wnd) { return static_cast<TacMainWnd*>(GetPropW(wnd, kAdapterProperty)); }
 
 void TacMainWnd::Unsubclass(bool repaint)
 {
-    if (unsubclassed_ || !saved_)
+    if (unsubclassed_ || (!saved_ && !methodLink_))
         return;
     unsubclassed_ = true;
+    if (methodLink_)
+        RestoreWindowProc();
     if (!IsWindow(wnd_))
         return;
     // On top of the chain the window gets its procedure back; under another
@@ -170,7 +253,7 @@ void TacMainWnd::Unsubclass(bool repaint)
     // to the saved one (kSavedProcProperty) until the window ends.
     // A later adapter that took over this one's place keeps it.
     const bool place = Of(wnd_) == this || !Of(wnd_);
-    if (place && GetWindowLongPtrW(wnd_, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&Proc)) {
+    if (saved_ && place && GetWindowLongPtrW(wnd_, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&Proc)) {
         SetWindowLongPtrW(wnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(saved_));
         RemovePropW(wnd_, kSavedProcProperty);
     }
@@ -183,6 +266,11 @@ void TacMainWnd::Unsubclass(bool repaint)
 
 LRESULT TacMainWnd::CallSaved(UINT msg, WPARAM wp, LPARAM lp)
 {
+    if (methodLink_) {
+        tw::TMessage m{msg, wp, lp, 0};
+        methodLink_->Saved(m);
+        return m.Result;
+    }
     return saved_ ? CallWindowProcW(saved_, wnd_, msg, wp, lp) : DefWindowProcW(wnd_, msg, wp, lp);
 }
 

@@ -17,6 +17,7 @@
 #include "skin/windows/acSBAnimation.h"
 
 namespace tw {
+class TWinControl;
 class TBitmap;
 class TPixelImage;
 }
@@ -93,8 +94,15 @@ protected:
 private:
     static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
     void TakeOver();
+    // A control or form of the class library: its WindowProc is swapped
+    // instead (so Perform reaches the adapter too).
+    struct MethodLink;
+    struct AdapterMethod;
+    void SwapWindowProc(tw::TWinControl* control);
+    void RestoreWindowProc();
     HWND wnd_;
     WNDPROC saved_ = nullptr;
+    std::shared_ptr<MethodLink> methodLink_;
     const char* kind_;
     bool unsubclassed_ = false;
     bool colorsSaved_ = false;

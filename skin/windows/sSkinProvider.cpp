@@ -1823,11 +1823,14 @@ bool TsSkinProvider::SystemMenuMessage(tw::TMessage& m)
         SetHotButton(0);
         // A double click on the icon closes the form: the menu waits that
         // long for a second click, which is left in the queue (nothing is
-        // dispatched meanwhile, so the form cannot go away under us).
+        // dispatched meanwhile, so the form cannot go away under us). The
+        // manager may have the menu open at once.
         sysMenuDoubleClick_ = false;
+        const TsSkinManager* sm = SkinManager();
+        const bool wait = !(sm && sm->NoSystemMenuWait);
         const DWORD start = GetTickCount();
         MSG next;
-        while (GetTickCount() - start < 200) {
+        while (wait && GetTickCount() - start < 200) {
             if (PeekMessageW(&next, wnd, WM_NCLBUTTONDOWN, WM_NCLBUTTONDBLCLK, PM_NOREMOVE)) {
                 sysMenuDoubleClick_ = true;
                 break;

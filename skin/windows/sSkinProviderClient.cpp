@@ -57,14 +57,43 @@ bool TsSkinProvider::ClientHasPicture() const
     return gradient + image > 0;
 }
 
+namespace {
+
+// The window's size less its client's.
+SIZE NonClientSize(HWND wnd)
+{
+    RECT wr{}, cr{};
+    GetWindowRect(wnd, &wr);
+    GetClientRect(wnd, &cr);
+    return SIZE{(wr.right - wr.left) - cr.right, (wr.bottom - wr.top) - cr.bottom};
+}
+
+} // namespace
+
 int TsSkinProvider::ClientOriginX() const
 {
-    return form_ && form_->HandleAllocated() ? Measure().Client.Left : 0;
+    if (!form_ || !form_->HandleAllocated())
+        return 0;
+    if (ExtActive())
+        return Measure().Client.Left;
+    // The frame is as wide on both sides; a vertical scroll bar the form's
+    // adapter shows takes room on one side only.
+    const int bar = formAdapter_ && formAdapter_->ShowsVertical() ? formAdapter_->VerticalWidth() : 0;
+    return (NonClientSize(form_->HandleIfAllocated()).cx - bar) / 2;
 }
 
 int TsSkinProvider::ClientOriginY() const
 {
-    return form_ && form_->HandleAllocated() ? Measure().Client.Top : 0;
+    if (!form_ || !form_->HandleAllocated())
+        return 0;
+    if (ExtActive())
+        return Measure().Client.Top;
+    const HWND wnd = form_->HandleIfAllocated();
+    // Everything above the client: what is not the bottom border nor a
+    // horizontal scroll bar the form's adapter shows.
+    const int bottom = (GetWindowLongPtrW(wnd, GWL_STYLE) & WS_BORDER) ? ClientOriginX() : 0;
+    const int bar = formAdapter_ && formAdapter_->ShowsHorizontal() ? formAdapter_->HorizontalHeight() : 0;
+    return NonClientSize(wnd).cy - bottom - bar;
 }
 
 tw::TBitmap* TsSkinProvider::ClientPicture(bool* rebuilt)

@@ -287,6 +287,10 @@ public:
     // answer is false where the platform has no layered windows.
     bool AllowGlowing() const { return allowGlowing_ && Announcer && Announcer->LayeredWindows(); }
     void SetAllowGlowing(bool value) { allowGlowing_ = value; }
+    // A click on a skinned form's icon opens its system menu at once instead
+    // of waiting a moment for the second click of a double click (which
+    // closes the form).
+    bool NoSystemMenuWait = false;
     // Which windows without a provider of their own the CBT hook skins.
     uint8_t SkinningRules = srStdForms | srStdDialogs | srThirdParty;
     // The window that is the manager's hot control now (a window handle).

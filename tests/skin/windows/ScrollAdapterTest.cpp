@@ -233,7 +233,10 @@ TEST_F(ScrollAdapterTest, TheAdaptersGoWithTheSkinAndComeBackWithoutLeaks)
     const LONG_PTR ownProc = GetWindowLongPtrW(wnd, GWLP_WNDPROC);
     SkinOn();
     ASSERT_NE(Adapter(wnd), nullptr);
-    EXPECT_NE(GetWindowLongPtrW(wnd, GWLP_WNDPROC), ownProc);
+    // A control of the class library keeps its window procedure: the adapter
+    // takes its WindowProc, so that Perform reaches it too.
+    EXPECT_EQ(GetWindowLongPtrW(wnd, GWLP_WNDPROC), ownProc);
+    EXPECT_EQ(memo->Perform(SM_ALPHACMD, SkinWParam(AC_QUERYSKINNED), 0), 1);
     for (int i = 0; i < 3; ++i) {
         SkinOff();
         SkinOn();
@@ -247,6 +250,7 @@ TEST_F(ScrollAdapterTest, TheAdaptersGoWithTheSkinAndComeBackWithoutLeaks)
     EXPECT_LE(tw::test::GdiObjects(), gdi);
     SkinOff();
     EXPECT_EQ(GetWindowLongPtrW(wnd, GWLP_WNDPROC), ownProc);
+    EXPECT_EQ(memo->Perform(SM_ALPHACMD, SkinWParam(AC_QUERYSKINNED), 0), 0);
     // A window made again gets a new adapter on the next walk.
     SkinOn();
     memo->SetScrollBars(tw::ssBoth);

@@ -1,0 +1,97 @@
+// A click on a skinned form's icon: by default the system menu waits for the
+// second click of a double click (which closes the form instead); the skin
+// manager can have it open at once.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "SkinTestForms.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/windows/sSkinProvider.h"
+#include "ui/Application.h"
+#include "ui/Forms.h"
+
+#ifdef TW_SKIN_ARCHIVE
+
+namespace skin {
+namespace {
+
+// A popup menu came up while the click was handled: its loop filtered a
+// message, or the guard had to end it.
+bool g_menuCame = false;
+void CALLBACK EndMenuGuard(HWND, UINT, UINT_PTR, DWORD)
+{
+    g_menuCame = true;
+    EndMenu();
+}
+LRESULT CALLBACK MenuLoopSeen(int code, WPARAM wp, LPARAM lp)
+{
+    if (code == MSGF_MENU)
+        g_menuCame = true;
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+class ProviderSystemMenuWait : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(test::StartFormSkinning(manager));
+        form = test::ShowForm("Icon", 80, 80, 320, 220);
+        ASSERT_NE(FindProvider(form), nullptr);
+        wnd = form->Handle();
+    }
+    void TearDown() override
+    {
+        delete form;
+        test::EndFormSkinning();
+    }
+    // A click on the icon while the second click of a double click already
+    // waits in the queue; true when a menu came up. The queued click is
+    // taken away again.
+    bool ClickWithSecondQueued()
+    {
+        RECT wr;
+        GetWindowRect(wnd, &wr);
+        const LPARAM at = MAKELPARAM(wr.left + 10, wr.top + 10);
+        PostMessageW(wnd, WM_NCLBUTTONDBLCLK, HTSYSMENU, at);
+        g_menuCame = false;
+        HHOOK seen = SetWindowsHookExW(WH_MSGFILTER, MenuLoopSeen, nullptr, GetCurrentThreadId());
+        const UINT_PTR guard = SetTimer(nullptr, 0, 300, EndMenuGuard);
+        SendMessageW(wnd, WM_NCLBUTTONDOWN, HTSYSMENU, at);
+        KillTimer(nullptr, guard);
+        if (seen)
+            UnhookWindowsHookEx(seen);
+        MSG left;
+        while (PeekMessageW(&left, wnd, WM_NCLBUTTONDBLCLK, WM_NCLBUTTONDBLCLK, PM_REMOVE)) {
+        }
+        return g_menuCame;
+    }
+    TsSkinManager manager;
+    tw::TForm* form = nullptr;
+    HWND wnd = nullptr;
+};
+
+TEST_F(ProviderSystemMenuWait, TheMenuWaitsForADoubleClickUnlessTheManagerSaysNot)
+{
+    // A new manager waits: the queued second click wins, no menu.
+    EXPECT_FALSE(manager.NoSystemMenuWait);
+    EXPECT_FALSE(ClickWithSecondQueued());
+
+    // Switched off: the menu comes at once, whatever follows.
+    manager.NoSystemMenuWait = true;
+    EXPECT_TRUE(ClickWithSecondQueued());
+
+    // The double click itself still closes the form (the menu's loop may
+    // have let the queued one through already: the form is shown again).
+    tw::Application->ProcessMessages();
+    form->Show();
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(IsWindowVisible(wnd));
+    SendMessageW(wnd, WM_NCLBUTTONDBLCLK, HTSYSMENU, 0);
+    tw::Application->ProcessMessages();
+    EXPECT_FALSE(IsWindowVisible(wnd));
+}
+
+} // namespace
+} // namespace skin
+#endif
