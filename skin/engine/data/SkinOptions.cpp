@@ -67,10 +67,11 @@ void PieceWidthRule(TsMaskData& m)
     m.WT = m.WB = int16_t(m.R.Height() / bands);
 }
 
-// Frame counts and mask types as a skin gives them. A negative one names no
-// layout of frames (a mask type of -1 would make frame heights divide by
-// zero), and one beyond 16 bits would wrap into a negative one: negative
-// values read as none given, large ones stop at the 16-bit limit.
+// Frame counts, mask types and border widths as a skin gives them. A
+// negative one names no layout of frames (a mask type of -1 would make frame
+// heights divide by zero), and one beyond 16 bits would wrap into a negative
+// one: negative values read as none given, large ones stop at the 16-bit
+// limit.
 int16_t BoundedCount(int value) { return int16_t(std::clamp(value, 0, int(INT16_MAX))); }
 
 std::string FileExt(const std::string& name)
@@ -209,9 +210,9 @@ void ReadRectForm(TsSkinManager& sm, const std::string& section, const std::stri
     m.ImgType = itisaBorder;
     m.R = {at(r, 0), at(r, 1), at(r, 2), at(r, 3)};
     if (InsideOut(m.R)) return;
-    m.ImageCount = int16_t(std::max(at(f, 0), 1));
-    m.MaskType = int16_t(std::max(at(f, 1), 0));
-    m.BorderWidth = int16_t(f.size() > 2 ? std::max(at(f, 2), 0) : 0);
+    m.ImageCount = std::max<int16_t>(BoundedCount(at(f, 0)), 1);
+    m.MaskType = BoundedCount(at(f, 1));
+    m.BorderWidth = f.size() > 2 ? BoundedCount(at(f, 2)) : 0;
     m.StretchMode = int16_t(f.size() > 3 ? at(f, 3) : 1);
     PieceWidthRule(m);
     sm.ma.push_back(std::move(m));

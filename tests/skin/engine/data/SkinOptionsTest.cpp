@@ -305,6 +305,28 @@ TEST(SkinOptions, MaskTypesAndFrameCountsOutsideTheFormatAreBoundedAndPaintable)
     EXPECT_EQ(skintest::Px(button.View(), 4, 3), 0x111111);   // not filling: the centre stays
 }
 
+TEST(SkinOptions, RectFormCountsBeyondSixteenBitsStopAtTheLimit)
+{
+    // 65536 frames and mask type 65535 kept in 16 bits would wrap to 0 and
+    // -1: no frame at all and a frame height divided by zero.
+    TLoaded s;
+    s.pack.Files["master.bmp"] = skintest::BmpFile(Picture(12, 12, 24, 0x00FF00).View());
+    s.Load("[GLOBALINFO]\nMASTERBITMAP=MASTER.BMP\n"
+           "[S]\nW=R# (0,0,12,12) (65536,65535,2)\n"
+           "B=R# (0,0,12,12) (1,0,65535)\n");
+    const TsMaskData* m = s.Mask("S", "W");
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->ImageCount, 32767);
+    EXPECT_EQ(m->MaskType, 32767);
+    EXPECT_EQ(m->WL, 2);   // the border width, as given
+    // A border width of 65535 is not one of -1 either.
+    ASSERT_NE(s.Mask("S", "B"), nullptr);
+    EXPECT_EQ(s.Mask("S", "B")->BorderWidth, 32767);
+    TPixelImage button = Picture(8, 6, 24, 0x111111);
+    DrawButtonMask(button.View(), nullptr, true, *m, 0);
+    DrawMaskRect(button.View(), {0, 0, 8, 6}, true, EmptyCacheInfo(), *m, 0, true);
+}
+
 TEST(SkinOptions, StoredMasksWithANegativeMaskTypeAreBounded)
 {
     DefaultManager = nullptr;
