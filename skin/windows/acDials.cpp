@@ -322,7 +322,7 @@ LRESULT CALLBACK TacMainWnd::Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
             RemovePropW(wnd, kSavedProcProperty);
         return saved ? CallWindowProcW(saved, wnd, msg, wp, lp) : DefWindowProcW(wnd, msg, wp, lp);
     }
-    if (msg == SM_ALPHACMD && ForeignSkinPointer(wp))
+    if (msg == SM_ALPHACMD && ForeignSkinPointer(wp, lp))
         return 0;
     try {
         return self->AdapterWndProc(msg, wp, lp);

@@ -66,7 +66,7 @@ TsFrameAdapter::TsFrameAdapter(tw::TComponent* owner) : tw::TComponent(owner)
     // What the frame's handlers throw goes on to the class library's window
     // procedure, which reports it as it does for a frame without adapter.
     frame_->WindowProc = [this](tw::TMessage& m) {
-        if (m.Msg == SM_ALPHACMD && ForeignSkinPointer(m.WParam)) {
+        if (m.Msg == SM_ALPHACMD && ForeignSkinPointer(m.WParam, m.LParam)) {
             m.Result = 0;
             return;
         }

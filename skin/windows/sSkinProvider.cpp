@@ -1869,7 +1869,7 @@ void TsSkinProvider::ProviderWindowProc(tw::TMessage& m)
     // No fade may outlive the window it draws on, skinned or not.
     if (m.Msg == WM_DESTROY)
         FreeButtonAnimations();
-    if (m.Msg == SM_ALPHACMD && ForeignSkinPointer(m.WParam)) {
+    if (m.Msg == SM_ALPHACMD && ForeignSkinPointer(m.WParam, m.LParam)) {
         m.Result = 0;
         return;
     }

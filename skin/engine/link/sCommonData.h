@@ -248,11 +248,24 @@ private:
 // True for the sub-commands whose LParam points into the sender's memory
 // (the receiver reads or writes through it).
 bool SkinCommandCarriesPointer(uint16_t command);
-// True for such a sub-command sent from another thread: the message number
-// is fixed, so any process can send it, and a pointer of another process is
-// no pointer here. The program itself sends them only from the thread that
-// owns the window. Receivers refuse these unanswered (Result 0).
-bool ForeignSkinPointer(uintptr_t wparam);
+// True for such a sub-command (wparam, lparam) sent from another thread: the
+// message number is fixed, so any process can send it, and a pointer of
+// another process is no pointer here. The program itself sends them only
+// from the thread that owns the window, and marks the pointer while it does
+// (TOwnSkinPointer): the thread may be serving a message from elsewhere
+// meanwhile, and its own questions are still answered. Receivers refuse the
+// others unanswered (Result 0).
+bool ForeignSkinPointer(uintptr_t wparam, intptr_t lparam);
+
+// Marks a pointer this thread hands in a skin sub-command, for the time of
+// the call.
+class TOwnSkinPointer {
+public:
+    explicit TOwnSkinPointer(const void* pointer);
+    ~TOwnSkinPointer();
+    TOwnSkinPointer(const TOwnSkinPointer&) = delete;
+    TOwnSkinPointer& operator=(const TOwnSkinPointer&) = delete;
+};
 
 // The handlers every skinned control calls first; true when the message was
 // taken and the control must not handle it itself.

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <exception>
+#include <vector>
 
 #include "base/SysUtils.h"
 #include "skin/engine/common/DefaultManager.h"
@@ -596,10 +597,29 @@ bool SkinCommandCarriesPointer(uint16_t command)
     return command == AC_QUERYBGINFO || command == AC_CONTROLLOADED;
 }
 
-bool ForeignSkinPointer(uintptr_t wparam)
+namespace {
+
+// The pointers this thread is handing in skin sub-commands right now, the
+// innermost last.
+thread_local std::vector<const void*> g_ownSkinPointers;
+
+} // namespace
+
+TOwnSkinPointer::TOwnSkinPointer(const void* pointer) { g_ownSkinPointers.push_back(pointer); }
+
+TOwnSkinPointer::~TOwnSkinPointer() { g_ownSkinPointers.pop_back(); }
+
+bool ForeignSkinPointer(uintptr_t wparam, intptr_t lparam)
 {
-    return SkinCommandCarriesPointer(SkinCommandOf(wparam)) &&
-           (InSendMessageEx(nullptr) & (ISMEX_SEND | ISMEX_NOTIFY | ISMEX_CALLBACK)) != 0;
+    if (!SkinCommandCarriesPointer(SkinCommandOf(wparam)))
+        return false;
+    // The system says "sent from another thread" for the whole time the
+    // thread serves such a message, also for what the thread sends itself
+    // meanwhile: a pointer it marked is its own.
+    if ((InSendMessageEx(nullptr) & (ISMEX_SEND | ISMEX_NOTIFY | ISMEX_CALLBACK)) == 0)
+        return false;
+    const auto* p = reinterpret_cast<const void*>(lparam);
+    return std::find(g_ownSkinPointers.begin(), g_ownSkinPointers.end(), p) == g_ownSkinPointers.end();
 }
 
 bool CommonMessage(tw::TMessage& m, TsCommonData* d)
@@ -607,7 +627,7 @@ bool CommonMessage(tw::TMessage& m, TsCommonData* d)
     if (!d || m.Msg != SM_ALPHACMD) return false;
     const uint16_t cmd = SkinCommandOf(m.WParam);
     if (cmd > AC_LASTCOMMON) return false;
-    if (ForeignSkinPointer(m.WParam)) {
+    if (ForeignSkinPointer(m.WParam, m.LParam)) {
         // Taken unanswered: passed on, the control's own handling would
         // follow the pointer just the same.
         m.Result = 0;
@@ -845,7 +865,10 @@ bool GetBGInfo(TacBGInfo& info, tw::TControl* control, bool pleaseDraw)
     const bool callerDraw = info.PleaseDraw;
     info.BgType = btUnknown;
     info.PleaseDraw = pleaseDraw;
-    SendSkinCommandToControl(control, AC_QUERYBGINFO, reinterpret_cast<LPARAM>(&info));
+    {
+        const TOwnSkinPointer own(&info);
+        SendSkinCommandToControl(control, AC_QUERYBGINFO, reinterpret_cast<LPARAM>(&info));
+    }
     if (info.BgType != btUnknown) return true;
     tw::TWinControl* w = AsWin(control);
     if (callerDraw && w && w->HandleAllocated() && info.DrawDC) {
@@ -876,7 +899,10 @@ bool GetBGInfoWnd(TacBGInfo& info, HWND wnd, bool pleaseDraw)
     const bool callerDraw = info.PleaseDraw;
     info.BgType = btUnknown;
     info.PleaseDraw = pleaseDraw;
-    SendSkinCommand(wnd, AC_QUERYBGINFO, reinterpret_cast<LPARAM>(&info));
+    {
+        const TOwnSkinPointer own(&info);
+        SendSkinCommand(wnd, AC_QUERYBGINFO, reinterpret_cast<LPARAM>(&info));
+    }
     if (info.BgType != btUnknown) return true;
     if (callerDraw && info.DrawDC) {
         const HDC dc = HDC(info.DrawDC);

@@ -1,6 +1,7 @@
 #include "skin/engine/link/sVclUtils.h"
 
 #include "skin/engine/link/SkinnedForms.h"
+#include "skin/engine/link/sCommonData.h"
 #include "ui/Graphics.h"
 
 namespace skin {
@@ -49,8 +50,10 @@ void NotifyParentForm(tw::TControl* control)
 {
     if (!control || control->IsLoading() || (control->ComponentState() & tw::csDesigning))
         return;
-    if (tw::TCustomForm* form = control->ParentForm())
+    if (tw::TCustomForm* form = control->ParentForm()) {
+        const TOwnSkinPointer own(control);
         SendSkinCommand(form->Handle(), AC_CONTROLLOADED, reinterpret_cast<LPARAM>(control));
+    }
 }
 
 void RefreshChildren(tw::TWinControl* parent)

@@ -6,9 +6,12 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "SkinTestForms.h"
 #include "skin/engine/common/SkinMessages.h"
@@ -18,7 +21,7 @@
 #include "skin/windows/sFrameAdapter.h"
 #include "skin/windows/sSkinProvider.h"
 #include "ui/Application.h"
-#include "ui/ExtCtrls.h"
+#include "ui/Forms.h"
 
 #if defined(TW_SKIN_ARCHIVE) && defined(TW_FOREIGN_SENDER)
 
@@ -66,6 +69,7 @@ protected:
         ASSERT_TRUE(test::StartFormSkinning(manager));
         form = test::ShowForm("Foreign", 120, 100, 360, 260);
         ASSERT_TRUE(AskWindow(form->Handle(), AC_QUERYSKINNED));
+        // The frame adapter takes over frames only.
         panel = new tw::TFrame(form);
         panel->SetParent(form);
         panel->SetBounds(10, 10, 150, 100);
@@ -94,7 +98,7 @@ protected:
 
     TsSkinManager manager;
     tw::TForm* form = nullptr;
-    tw::TFrame* panel = nullptr;  // the frame the frame adapter takes over
+    tw::TFrame* panel = nullptr;
     TsFrameAdapter* frameAdapter = nullptr;
     HWND label = nullptr;
     std::unique_ptr<TacMainWnd> adapter;
@@ -118,6 +122,79 @@ TEST_F(ForeignSkinMessageTest, PointersFromAnotherProcessAreRefusedAndTheProgram
     }
     // Questions without a pointer are answered whoever asks.
     EXPECT_EQ(RunSender("send", form->Handle(), AC_QUERYSKINNED, 0), 1);
+}
+
+
+// A plain window whose procedure runs a question of the test when another
+// thread sends it WM_APP + 7: the program's thread serving a message from
+// elsewhere (a player thread's video window, a hand-over) and painting or
+// asking meanwhile.
+LRESULT CALLBACK AskingProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_APP + 7) {
+        if (auto* ask = reinterpret_cast<std::function<void()>*>(GetWindowLongPtrW(wnd, GWLP_USERDATA)))
+            (*ask)();
+        return 1;
+    }
+    return DefWindowProcW(wnd, msg, wp, lp);
+}
+
+// Runs ask on this thread inside a message sent from a second thread.
+bool AskInsideForeignSend(const std::function<void()>& ask)
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = AskingProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"TwNestedSkinQuestion";
+    RegisterClassW(&wc);
+    HWND asker = CreateWindowW(wc.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+    if (!asker)
+        return false;
+    std::function<void()> call = ask;
+    SetWindowLongPtrW(asker, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&call));
+    std::atomic<bool> done{false};
+    DWORD_PTR answer = 0;
+    // The sender gives up by itself, so the thread always ends.
+    std::thread sender([&] {
+        SendMessageTimeoutW(asker, WM_APP + 7, 0, 0, SMTO_NORMAL, 15000, &answer);
+        done = true;
+    });
+    while (!done) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT | QS_SENDMESSAGE);
+        tw::Application->ProcessMessages();
+    }
+    sender.join();
+    DestroyWindow(asker);
+    return answer == 1;
+}
+
+bool SameAnswer(const TacBGInfo& a, const TacBGInfo& b)
+{
+    return a.BgType == b.BgType && a.Color == b.Color && a.Bmp.Bits == b.Bmp.Bits && a.OffsetX == b.OffsetX &&
+           a.OffsetY == b.OffsetY;
+}
+
+TEST_F(ForeignSkinMessageTest, OwnQuestionsAreAnsweredWhileAMessageFromAnotherThreadIsServed)
+{
+    // What each window answers to the program itself, asked plainly.
+    TacBGInfo formDirect{}, panelDirect{}, labelDirect{};
+    GetBGInfoWnd(formDirect, form->Handle(), false);
+    GetBGInfo(panelDirect, panel, false);
+    GetBGInfoWnd(labelDirect, label, false);
+    // The form answers with its picture, not with the colour that stands in
+    // for an unanswered question; the label's adapter answers at all.
+    ASSERT_EQ(formDirect.BgType, btCache);
+    ASSERT_NE(labelDirect.BgType, btUnknown);
+
+    TacBGInfo formNested{}, panelNested{}, labelNested{};
+    ASSERT_TRUE(AskInsideForeignSend([&] {
+        GetBGInfoWnd(formNested, form->Handle(), false);
+        GetBGInfo(panelNested, panel, false);
+        GetBGInfoWnd(labelNested, label, false);
+    }));
+    EXPECT_TRUE(SameAnswer(formNested, formDirect));
+    EXPECT_TRUE(SameAnswer(panelNested, panelDirect));
+    EXPECT_TRUE(SameAnswer(labelNested, labelDirect));
 }
 
 } // namespace
