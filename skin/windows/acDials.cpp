@@ -200,7 +200,7 @@ struct TacMainWnd::AdapterMethod {
             keep->Saved(m);
             return;
         }
-        if (m.Msg == SM_ALPHACMD && ForeignSkinPointer(m.WParam)) {
+        if (m.Msg == SM_ALPHACMD && ForeignSkinPointer(m.WParam, m.LParam)) {
             m.Result = 0;
             return;
         }
