@@ -294,12 +294,29 @@ void TApplication::ShowException(const std::exception& e) {
 }
 
 void TApplication::HandleException(TObject* sender) {
-    // Must be called from inside a catch block.
-    if (handlingException_) return;
+    // Must be called from inside a catch block. An exception that comes
+    // while an earlier one is being shown (its message box runs a message
+    // loop) waits its turn instead of being lost.
+    if (handlingException_) {
+        // The sender may be gone by the time the first box closes.
+        (void)sender;
+        pendingExceptions_.push_back(std::current_exception());
+        return;
+    }
     handlingException_ = true;
+    ReportException(std::current_exception(), sender);
+    while (!pendingExceptions_.empty()) {
+        std::exception_ptr next = pendingExceptions_.front();
+        pendingExceptions_.erase(pendingExceptions_.begin());
+        ReportException(next, nullptr);
+    }
+    handlingException_ = false;
+}
+
+void TApplication::ReportException(std::exception_ptr error, TObject* sender) {
     try {
         try {
-            throw;
+            std::rethrow_exception(error);
         } catch (const std::exception& e) {
             if (dynamic_cast<const EAbort*>(&e)) {
                 // silent exception
@@ -318,7 +335,6 @@ void TApplication::HandleException(TObject* sender) {
     } catch (...) {
         // The handler itself failed: nothing sensible is left to do.
     }
-    handlingException_ = false;
 }
 
 void TApplication::ActivateApp(bool active) {

@@ -83,7 +83,8 @@ public:
 
     // An exception that escaped an event handler or window procedure comes
     // here. With OnException set it is handed over; otherwise a message box
-    // shows the exception's message.
+    // shows the exception's message. One that comes while another is being
+    // shown is reported after it.
     void HandleException(TObject* sender);
     void ShowException(const std::exception& e);
     TExceptionEvent OnException;
@@ -162,6 +163,8 @@ private:
     THintWindow* hintWindow_ = nullptr;
     std::function<THintWindow*(TComponent*)> makeHintWindow_;
     bool handlingException_ = false;
+    std::vector<std::exception_ptr> pendingExceptions_;
+    void ReportException(std::exception_ptr error, TObject* sender);
     bool active_ = false;
 };
 

@@ -586,10 +586,22 @@ LRESULT CALLBACK TsSkinableMenus::MenuWindowProc(HWND wnd, UINT msg, WPARAM wp, 
         SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
         return CallWindowProcW(old, wnd, msg, wp, lp);
     }
+    // Whether the menu's own procedure already had this message: a failure
+    // after that must not hand it over a second time.
+    bool chained = false;
+    LRESULT chainedResult = 0;
     try {
         LRESULT result = 0;
         if (SkinMenuWindowMessage(
-                wnd, msg, wp, lp, [&](UINT m, WPARAM w, LPARAM l) { return CallWindowProcW(old, wnd, m, w, l); },
+                wnd, msg, wp, lp,
+                [&](UINT m, WPARAM w, LPARAM l) {
+                    const LRESULT r = CallWindowProcW(old, wnd, m, w, l);
+                    if (m == msg) {
+                        chained = true;
+                        chainedResult = r;
+                    }
+                    return r;
+                },
                 result))
             return result;
     } catch (...) {
@@ -597,7 +609,7 @@ LRESULT CALLBACK TsSkinableMenus::MenuWindowProc(HWND wnd, UINT msg, WPARAM wp, 
         // the failure is reported.
         tw::Application->HandleException(nullptr);
     }
-    return CallWindowProcW(old, wnd, msg, wp, lp);
+    return chained ? chainedResult : CallWindowProcW(old, wnd, msg, wp, lp);
 }
 
 void TsSkinableMenus::SubclassMenuWindow(HWND wnd)

@@ -293,6 +293,28 @@ TEST_F(ControlsTest, ExceptionInAHandlerGoesToOnExceptionNotThroughUser32) {
     EXPECT_NE(sender, nullptr);
 }
 
+TEST_F(ControlsTest, AnErrorThatComesWhileAnotherIsShownIsReportedAfterIt) {
+    // The first report runs a message loop (its message box); a second
+    // handler that fails meanwhile must not go unreported.
+    TForm form(nullptr);
+    auto* first = new TButton(&form);
+    first->SetParent(&form);
+    auto* second = new TButton(&form);
+    second->SetParent(&form);
+    first->OnClick = [](TObject*) { throw EConvertError("first"); };
+    second->OnClick = [](TObject*) { throw EConvertError("second"); };
+    std::vector<std::string> reported;
+    auto saved = Application->OnException;
+    Application->OnException = [&](TObject*, const std::exception& e) {
+        reported.push_back(e.what());
+        if (reported.size() == 1)
+            SendMessageW(second->Handle(), BM_CLICK, 0, 0);
+    };
+    SendMessageW(first->Handle(), BM_CLICK, 0, 0);
+    Application->OnException = saved;
+    EXPECT_EQ(reported, (std::vector<std::string>{"first", "second"}));
+}
+
 TEST_F(ControlsTest, ListsKeepTheirItemsAcrossWindowRecreation) {
     TForm form(nullptr);
     auto* combo = new TComboBox(&form);
