@@ -452,14 +452,27 @@ void TacDialogWnd::SetExtendedBorders(bool on)
         if (!borderForm_) {
             borderForm_ = std::make_unique<TacBorderForm>(Handle(), manager_);
             borderForm_->SkinData = SkinData();
-            borderForm_->OnBuildPicture = [this](tw::TPixelImage& picture, bool active) {
-                BuildBorderPicture(picture, active);
-            };
+            // The border window shows the dialog's own picture: the frame,
+            // title and buttons with the border around them.
+            borderForm_->OnBuildPicture = [this](tw::TPixelImage& picture, bool) { CopyCacheTo(picture); };
+            borderForm_->OnFrameExtent = [this] { return ExtendedActive() ? FrameExtent() : TRect(); };
+            borderForm_->OnTitleHitTest = [this](POINT p) { return BorderTitleHitTest(p); };
+            // The picture is made again at 32 bits with the margins, and the
+            // dialog keeps only its client.
+            cache_.reset();
+            titleBg_.reset();
+            regionSize_ = {-1, -1};
         }
         UpdateBorderWindow();
         return;
     }
+    if (!borderForm_)
+        return;
     borderForm_.reset();
+    // The dialog draws its frame again, in a picture of its own size.
+    cache_.reset();
+    titleBg_.reset();
+    regionSize_ = {-1, -1};
 }
 
 void TacDialogWnd::UpdateBorderWindow()
@@ -467,51 +480,159 @@ void TacDialogWnd::UpdateBorderWindow()
     if (!borderForm_ || !IsWindowVisible(Handle()))
         return;
     borderForm_->SetActive(active_);
-    // Without layered windows there is nothing to show it with.
-    if (!borderForm_->UpdateBorderWindow(true))
-        borderForm_.reset();
+    // Without layered windows there is nothing to show it with: the dialog
+    // takes its frame back.
+    if (!borderForm_->UpdateBorderWindow(true)) {
+        SetExtendedBorders(false);
+        UpdateRegion();
+        RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
+    }
 }
 
-void TacDialogWnd::BuildBorderPicture(tw::TPixelImage& picture, bool active)
+bool TacDialogWnd::ExtendedActive() const
+{
+    // A zoomed or minimized dialog has no border window (it is hidden then).
+    return borderForm_ && !IsZoomed(Handle()) && !IsIconic(Handle()) && SkinShown();
+}
+
+bool TacDialogWnd::UseExt() const { return ExtendedActive() && manager_->SkinData.BorderMode == 1; }
+
+int TacDialogWnd::CaptionHeight() const
+{
+    const HWND wnd = Handle();
+    if (!Has(style_, WS_CAPTION) && !IsIconic(wnd))
+        return 0;
+    if (borderForm_ && manager_ && manager_->SkinData.TitleHeight != 0)
+        return manager_->SkinData.TitleHeight;
+    return GetSystemMetrics(SM_CYCAPTION);
+}
+
+TRect TacDialogWnd::FrameExtent() const
+{
+    if (!borderForm_ || !manager_)
+        return TRect();
+    const HWND wnd = Handle();
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    POINT origin{0, 0};
+    ClientToScreen(wnd, &origin);
+    const int sysBorder = origin.x - wr.left, sysTop = origin.y - wr.top;
+    const int skinBorder = manager_->SkinData.BorderWidth != 0 ? int(manager_->SkinData.BorderWidth) : sysBorder;
+    const int dx = skinBorder - sysBorder;
+    // The skin's title height holds its top border; without it the
+    // system's caption below the skin's border.
+    int strip = sysTop + dx;
+    if (Has(style_, WS_CAPTION) && manager_->SkinData.TitleHeight != 0)
+        strip = manager_->SkinData.TitleHeight;
+    return TRect(dx, strip - sysTop, dx, dx);
+}
+
+void TacDialogWnd::CopyCacheTo(tw::TPixelImage& picture)
+{
+    const TPixelView& dst = picture.View();
+    for (int y = 0; y < dst.Height; ++y)
+        std::memset(dst.Row(y), 0, size_t(dst.Width) * 4);
+    if (!ExtendedActive() || (!CacheFits() && !BuildCache()) || !cache_)
+        return;
+    const TPixelView src = cache_->PixelView();
+    if (src.BitsPerPixel != 32 || src.Width != dst.Width || src.Height != dst.Height)
+        return;
+    for (int y = 0; y < dst.Height; ++y)
+        std::memcpy(dst.Row(y), src.Row(y), size_t(dst.Width) * 4);
+}
+
+void TacDialogWnd::OpaqueRect(TRect r)
+{
+    if (!cache_ || cache_->PixelFormat() != tw::pf32bit)
+        return;
+    const TPixelView v = cache_->PixelView();
+    r = TRect(std::max(0, r.Left), std::max(0, r.Top), std::min(v.Width, r.Right), std::min(v.Height, r.Bottom));
+    for (int y = r.Top; y < r.Bottom; ++y)
+        for (int x = r.Left; x < r.Right; ++x)
+            v.Pixel(x, y)[3] = 0xFF;
+}
+
+void TacDialogWnd::ComposeExtendedBorder(const TMeasures& ms, const tw::TBitmap& frame)
 {
     const TsSkinManager& sm = *manager_;
-    const TPixelImage* src = active ? sm.ExtBorderActive.get() : sm.ExtBorderInactive.get();
-    const TPixelView& dst = picture.View();
-    if (!src || src->View().Empty() || dst.Empty())
-        return;
-    const TRect margins = sm.ExtBorderMargins;
+    const TPixelView dst = cache_->PixelView();
+    for (int y = 0; y < dst.Height; ++y)
+        std::memset(dst.Row(y), 0, size_t(dst.Width) * 4);
+    const bool useExt = UseExt();
+    const TPixelImage* src = active_ ? sm.ExtBorderActive.get() : sm.ExtBorderInactive.get();
+    if (src && src->View().Empty())
+        src = nullptr;
+    const TRect m = borderForm_->Margins();
     // The pieces of the border picture: the extended-border mask's own
-    // borders when the skin draws the whole frame with it, else the margins
-    // around the window widened by the form offset.
-    TRect pieces(margins.Left + sm.SkinData.FormOffset, margins.Top + sm.SkinData.FormOffset,
-                 margins.Right + sm.SkinData.FormOffset, margins.Bottom + sm.SkinData.FormOffset);
-    if (sm.SkinData.BorderMode == 1 && sm.MaskIndexValid(sm.ConstData.ExBorder)) {
-        const TsMaskData& m = sm.ma[size_t(sm.ConstData.ExBorder)];
-        pieces = TRect(m.WL, m.WT, m.WR, m.WB);
+    // borders when the skin draws the whole frame with it, else the
+    // margins widened by the form offset.
+    TRect pieces(m.Left + sm.SkinData.FormOffset, m.Top + sm.SkinData.FormOffset, m.Right + sm.SkinData.FormOffset,
+                 m.Bottom + sm.SkinData.FormOffset);
+    if (useExt && sm.MaskIndexValid(sm.ConstData.ExBorder)) {
+        const TsMaskData& x = sm.ma[size_t(sm.ConstData.ExBorder)];
+        pieces = TRect(x.WL, x.WT, x.WR, x.WB);
     }
     const TRect whole(0, 0, dst.Width, dst.Height);
-    const TRect from(0, 0, src->Width(), src->Height());
+    const TRect from = src ? TRect(0, 0, src->Width(), src->Height()) : TRect();
+    // A border picture smaller than its pieces: each piece takes less than
+    // half of the picture, so the sides keep something to stretch.
+    if (src) {
+        const int w = std::max(0, (src->Width() - 1) / 2), h = std::max(0, (src->Height() - 1) / 2);
+        pieces = TRect(std::min<int>(pieces.Left, w), std::min<int>(pieces.Top, h), std::min<int>(pieces.Right, w),
+                       std::min<int>(pieces.Bottom, h));
+    }
     const int stretched[4] = {1, 1, 1, 1};
-    // The window covers the middle; only its cut corners show what lies there.
-    StretchBmpByMargins(dst, src->View(), whole, from, pieces, pieces, stretched, 1, false);
+    // Without BORDERMODE 1 the border lies under the frame, which stays
+    // whole; the skin's cut corners show it.
+    if (src && !useExt)
+        StretchBmpByMargins(dst, src->View(), whole, from, pieces, pieces, stretched, 1, false);
+    // The frame itself, opaque; its key-coloured pixels (the cut corners)
+    // keep what lies under them.
+    const TPixelView f = const_cast<tw::TBitmap&>(frame).PixelView();
+    const int fb = f.BytesPerPixel();
+    for (int y = 0; y < f.Height; ++y) {
+        const int py = ms.FrameOrg.Y + y;
+        if (py < 0 || py >= dst.Height)
+            continue;
+        for (int x = 0; x < f.Width; ++x) {
+            const int px = ms.FrameOrg.X + x;
+            if (px < 0 || px >= dst.Width)
+                continue;
+            const uint8_t* in = f.Row(y) + x * fb;
+            if (!useExt && src && in[0] == 0xFF && in[1] == 0x00 && in[2] == 0xFF)
+                continue;
+            uint8_t* out = dst.Pixel(px, py);
+            out[0] = in[0];
+            out[1] = in[1];
+            out[2] = in[2];
+            out[3] = 0xFF;
+        }
+    }
+    if (!src)
+        return;
+    if (useExt) {
+        // The border picture is the frame: over all of it but the middle.
+        StretchBmpByMargins(dst, src->View(), whole, from, pieces, pieces, stretched, 1, false);
+        return;
+    }
     const int section = sm.GetSkinIndex("DIALOG");
     const int mask = sm.GetMaskIndex(section, "DIALOG", "BORDERSMASK");
     if (!sm.MaskIndexValid(mask))
         return;
     TPixelImage full(dst.Width, dst.Height, 32);
     StretchBmpByMargins(full.View(), src->View(), whole, from, pieces, pieces, stretched, 1, true);
-    const TsMaskData& m = sm.ma[size_t(mask)];
-    const int left = margins.Left, top = margins.Top;
-    const int right = dst.Width - margins.Right, bottom = dst.Height - margins.Bottom;
-    // The corners of the window's border mask, with the mask's own piece
+    const TsMaskData& bm = sm.ma[size_t(mask)];
+    const int left = ms.FrameOrg.X, top = ms.FrameOrg.Y;
+    const int right = left + ms.Width, bottom = top + ms.Height;
+    // The corners of the frame's border mask, with the mask's own piece
     // codes (top-left, top-right, bottom-left, bottom-right).
     const struct {
         TRect R;
         int Code;
-    } corners[4] = {{TRect(left, top, left + m.WL, top + m.WT), 15},
-                    {TRect(right - m.WR, top, right, top + m.WT), 14},
-                    {TRect(left, bottom - m.WB, left + m.WL, bottom), 16},
-                    {TRect(right - m.WR, bottom - m.WB, right, bottom), 17}};
+    } corners[4] = {{TRect(left, top, left + bm.WL, top + bm.WT), 15},
+                    {TRect(right - bm.WR, top, right, top + bm.WT), 14},
+                    {TRect(left, bottom - bm.WB, left + bm.WL, bottom), 16},
+                    {TRect(right - bm.WR, bottom - bm.WB, right, bottom), 17}};
     for (const auto& c : corners)
         CopyBGToKeyPixels(dst, full.View(), c.R, TPoint(c.R.Left, c.R.Top), mask, &sm, c.Code);
 }
@@ -566,12 +687,24 @@ TacDialogWnd::TMeasures TacDialogWnd::Measure() const
     GetClientRect(wnd, &cr);
     POINT origin{0, 0};
     ClientToScreen(wnd, &origin);
-    ms.Width = wr.right - wr.left;
-    ms.Height = wr.bottom - wr.top;
     const int left = origin.x - wr.left, top = origin.y - wr.top;
-    ms.Client = TRect(left, top, left + cr.right, top + cr.bottom);
-    ms.Border = left;
-    ms.Title = std::max(0, top - left);
+    ms.SysBorder = left;
+    ms.SysTop = top;
+    // Under the extended border the border window draws the skin's frame,
+    // which may reach beyond the window, inside the border's margins.
+    ms.Ext = ExtendedActive();
+    const TRect f = ms.Ext ? FrameExtent() : TRect();
+    const TRect m = ms.Ext ? borderForm_->Margins() : TRect();
+    ms.Width = wr.right - wr.left + f.Left + f.Right;
+    ms.Height = wr.bottom - wr.top + f.Top + f.Bottom;
+    ms.FrameOrg = TPoint(m.Left, m.Top);
+    ms.WindowOrg = TPoint(m.Left + f.Left, m.Top + f.Top);
+    ms.CacheWidth = ms.Width + m.Left + m.Right;
+    ms.CacheHeight = ms.Height + m.Top + m.Bottom;
+    const int cl = left + ms.WindowOrg.X, ct = top + ms.WindowOrg.Y;
+    ms.Client = TRect(cl, ct, cl + cr.right, ct + cr.bottom);
+    ms.Border = left + f.Left;
+    ms.Title = std::max(0, top + f.Top - ms.Border);
     return ms;
 }
 
@@ -626,12 +759,27 @@ TCaptionLayoutInput TacDialogWnd::LayoutInput(const TMeasures& ms) const
     return in;
 }
 
+TCaptionLayout TacDialogWnd::LayoutButtons(const TCaptionLayoutInput& li) const
+{
+    TCaptionLayout b = LayoutCaptionButtons(li);
+    // BORDERMODE 1 centres the title's pieces by the skin's own offset.
+    if (UseExt())
+        for (TRect* r : {&b.Close, &b.Max, &b.Min, &b.Help})
+            if (r->Right > r->Left) {
+                r->Top += manager_->SkinData.CenterOffset;
+                r->Bottom += manager_->SkinData.CenterOffset;
+            }
+    return b;
+}
+
 int TacDialogWnd::HitTest(LPARAM screenPoint)
 {
     const HWND wnd = Handle();
     const TMeasures ms = Measure();
     const TCaptionLayoutInput li = LayoutInput(ms);
-    buttons_ = LayoutCaptionButtons(li);
+    buttons_ = LayoutButtons(li);
+    frameOrg_ = ms.FrameOrg;
+    windowOrg_ = ms.WindowOrg;
     THitTestInput in;
     in.Width = ms.Width;
     in.Height = ms.Height;
@@ -648,7 +796,9 @@ int TacDialogWnd::HitTest(LPARAM screenPoint)
         in.IconRect = IconRect(ms);
     RECT wr;
     GetWindowRect(wnd, &wr);
-    return FormHitTest(in, TPoint(short(LOWORD(screenPoint)) - wr.left, short(HIWORD(screenPoint)) - wr.top));
+    // In the frame's coordinates (the skin's frame can reach beyond the window).
+    const int dx = ms.WindowOrg.X - ms.FrameOrg.X, dy = ms.WindowOrg.Y - ms.FrameOrg.Y;
+    return FormHitTest(in, TPoint(short(LOWORD(screenPoint)) - wr.left + dx, short(HIWORD(screenPoint)) - wr.top + dy));
 }
 
 COLORREF TacDialogWnd::TextColor() const
@@ -681,9 +831,22 @@ void TacDialogWnd::UpdateRegion()
     RECT wr;
     GetWindowRect(wnd, &wr);
     const SIZE size{wr.right - wr.left, wr.bottom - wr.top};
-    if (size.cx == regionSize_.cx && size.cy == regionSize_.cy)
+    const bool ext = ExtendedActive();
+    if (size.cx == regionSize_.cx && size.cy == regionSize_.cy && ext == regionExt_)
         return;
     regionSize_ = size;
+    regionExt_ = ext;
+    if (ext) {
+        // The border window shows the frame and title: the dialog keeps
+        // what lies inside its own border only.
+        RECT wr2;
+        GetWindowRect(wnd, &wr2);
+        POINT origin{0, 0};
+        ClientToScreen(wnd, &origin);
+        const int border = origin.x - wr2.left, top = origin.y - wr2.top;
+        SetWindowRgn(wnd, CreateRectRgn(border, top, size.cx - border, size.cy - border), IsWindowVisible(wnd));
+        return;
+    }
     TRectList cut;
     const int section = manager_->GetSkinIndex("DIALOG");
     const int border = manager_->GetMaskIndex(section, "DIALOG", "BORDERSMASK");
@@ -710,55 +873,127 @@ void TacDialogWnd::UpdateRegion()
 
 bool TacDialogWnd::CacheFits() const
 {
-    RECT wr;
-    GetWindowRect(Handle(), &wr);
-    return cache_ && cache_->Width() == wr.right - wr.left && cache_->Height() == wr.bottom - wr.top;
+    if (!cache_)
+        return false;
+    const TMeasures ms = Measure();
+    return cache_->Width() == ms.CacheWidth && cache_->Height() == ms.CacheHeight &&
+           cache_->PixelFormat() == (ms.Ext ? tw::pf32bit : tw::pf24bit);
 }
+
+void TacDialogWnd::PaintTitleText(tw::TBitmap& bmp, const TMeasures& ms, TPoint org, bool useExt)
+{
+    const HWND wnd = Handle();
+    const int titleBottom = ms.Border + ms.Title;
+    wchar_t text[512] = {};
+    GetWindowTextW(wnd, text, 512);
+    TRect icon = IconRect(ms);
+    icon = TRect(icon.Left + org.X, icon.Top + org.Y, icon.Right + org.X, icon.Bottom + org.Y);
+    DrawTitleIcon(bmp.Canvas().Handle(), icon);
+    const int shift = useExt ? manager_->SkinData.CenterOffset : 0;
+    const TRect r(icon.Right + 4, org.Y + ms.Border + shift, org.X + ms.Width - TitleButtonsWidth(layout_) - 6,
+                  org.Y + titleBottom + shift);
+    if (r.Right <= r.Left)
+        return;
+    // The caption in the system's caption font, made bold.
+    HFONT font = captionFont_ ? static_cast<HFONT>(captionFont_->Get()) : nullptr;
+    HGDIOBJ old = font ? SelectObject(bmp.Canvas().Handle(), font) : nullptr;
+    const std::string caption = tw::WideToUtf8(text);
+    WriteSectionText(&bmp.Canvas(), caption.c_str(), true, r,
+                     DT_LEFT | DT_END_ELLIPSIS | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX,
+                     manager_->GetSkinIndex("FORMTITLE"), active_, manager_);
+    if (old)
+        SelectObject(bmp.Canvas().Handle(), old);
+}
+
+namespace {
+
+// Copies r of src into dst at the same place, alpha and all.
+void CopyPixels(const TPixelView& dst, const TPixelView& src, TRect r)
+{
+    r = TRect(std::max(0, r.Left), std::max(0, r.Top), std::min({r.Right, dst.Width, src.Width}),
+              std::min({r.Bottom, dst.Height, src.Height}));
+    if (r.Right <= r.Left || dst.BitsPerPixel != src.BitsPerPixel)
+        return;
+    for (int y = r.Top; y < r.Bottom; ++y)
+        std::memcpy(dst.Pixel(r.Left, y), src.Pixel(r.Left, y), size_t(r.Right - r.Left) * size_t(dst.BytesPerPixel()));
+}
+
+// Pixels of r that now differ from before become opaque (what the title
+// drew over the border picture); the others keep the alpha they had.
+void OpaqueWhereChanged(const TPixelView& now, const TPixelView& before, TRect r)
+{
+    if (now.BitsPerPixel != 32 || before.BitsPerPixel != 32)
+        return;
+    r = TRect(std::max(0, r.Left), std::max(0, r.Top), std::min({r.Right, now.Width, before.Width}),
+              std::min({r.Bottom, now.Height, before.Height}));
+    for (int y = r.Top; y < r.Bottom; ++y)
+        for (int x = r.Left; x < r.Right; ++x) {
+            uint8_t* p = now.Pixel(x, y);
+            const uint8_t* q = before.Pixel(x, y);
+            p[3] = p[0] != q[0] || p[1] != q[1] || p[2] != q[2] ? uint8_t(0xFF) : q[3];
+        }
+}
+
+} // namespace
 
 bool TacDialogWnd::BuildCache()
 {
-    const HWND wnd = Handle();
     const TMeasures ms = Measure();
     if (ms.Width <= 0 || ms.Height <= 0 || !SkinShown())
         return false;
     layout_ = LayoutInput(ms);
     const TCaptionLayoutInput& li = layout_;
-    buttons_ = LayoutCaptionButtons(li);
-    if (!cache_ || cache_->Width() != ms.Width || cache_->Height() != ms.Height)
-        cache_ = std::make_unique<tw::TBitmap>(ms.Width, ms.Height, tw::pf24bit);
+    buttons_ = LayoutButtons(li);
+    const tw::TPixelFormat pf = ms.Ext ? tw::pf32bit : tw::pf24bit;
+    if (!cache_ || cache_->Width() != ms.CacheWidth || cache_->Height() != ms.CacheHeight || cache_->PixelFormat() != pf)
+        cache_ = std::make_unique<tw::TBitmap>(ms.CacheWidth, ms.CacheHeight, pf);
     cacheClient_ = ms.Client;
+    frameOrg_ = ms.FrameOrg;
+    windowOrg_ = ms.WindowOrg;
     clientBrushStale_ = true;
     titleBg_.reset();
-    tw::TBitmap& bmp = *cache_;
+    const bool useExt = UseExt();
+    // Under the extended border the frame is painted on its own and placed
+    // inside the border's margins; otherwise straight into the cache.
+    std::unique_ptr<tw::TBitmap> own =
+        ms.Ext ? std::make_unique<tw::TBitmap>(ms.Width, ms.Height, tw::pf24bit) : nullptr;
+    tw::TBitmap& frame = own ? *own : *cache_;
     const TColor face = TColor(GetSysColor(COLOR_BTNFACE));
-    PaintItemByName(bmp, "DIALOG", "", active_ ? 1 : 0, manager_, {0, 0}, face, nullptr);
-    const int titleBottom = ms.Border + ms.Title;
-    if (li.HasTitle && titleBottom > 0) {
-        tw::TBitmap title(ms.Width, titleBottom, tw::pf24bit);
-        PaintItemByName(title, "FORMTITLE", "", active_ ? 1 : 0, manager_, {0, 0}, face, nullptr);
-        BitBlt(bmp.Canvas().Handle(), 0, 0, ms.Width, titleBottom, title.Canvas().Handle(), 0, 0, SRCCOPY);
-        wchar_t text[512] = {};
-        GetWindowTextW(wnd, text, 512);
-        const TRect icon = IconRect(ms);
-        DrawTitleIcon(bmp.Canvas().Handle(), icon);
-        const TRect r(icon.Right + 4, ms.Border, ms.Width - TitleButtonsWidth(li) - 6, titleBottom);
-        if (r.Right > r.Left) {
-            // The caption in the system's caption font, made bold.
-            HFONT font = captionFont_ ? static_cast<HFONT>(captionFont_->Get()) : nullptr;
-            HGDIOBJ old = font ? SelectObject(bmp.Canvas().Handle(), font) : nullptr;
-            const std::string caption = tw::WideToUtf8(text);
-            WriteSectionText(&bmp.Canvas(), caption.c_str(), true, r,
-                             DT_LEFT | DT_END_ELLIPSIS | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX,
-                             manager_->GetSkinIndex("FORMTITLE"), active_, manager_);
-            if (old)
-                SelectObject(bmp.Canvas().Handle(), old);
-        }
-        // The strip behind the buttons is kept, then the buttons in their states.
-        titleBg_ = std::make_unique<tw::TBitmap>(ms.Width, titleBottom, tw::pf24bit);
-        BitBlt(titleBg_->Canvas().Handle(), 0, 0, ms.Width, titleBottom, bmp.Canvas().Handle(), 0, 0, SRCCOPY);
-        for (int code : {htClose, htMaxButton, htMinButton, htHelp})
-            DrawTitleButton(code);
+    const int state = active_ ? 1 : 0;
+    if (useExt) {
+        // Only the section's background: the border picture is the frame.
+        const TPixelView v = frame.PixelView();
+        PaintItemBG(manager_, manager_->GetSkinIndex("DIALOG"), "DIALOG", MakeCacheInfo(v), state,
+                    TRect(0, 0, ms.Width, ms.Height), TPoint(0, 0), v);
+    } else {
+        PaintItemByName(frame, "DIALOG", "", state, manager_, {0, 0}, face, nullptr);
     }
+    const int titleBottom = ms.Border + ms.Title;
+    const bool hasTitle = li.HasTitle && titleBottom > 0;
+    if (hasTitle && !useExt) {
+        tw::TBitmap title(ms.Width, titleBottom, tw::pf24bit);
+        PaintItemByName(title, "FORMTITLE", "", state, manager_, {0, 0}, face, nullptr);
+        BitBlt(frame.Canvas().Handle(), 0, 0, ms.Width, titleBottom, title.Canvas().Handle(), 0, 0, SRCCOPY);
+        PaintTitleText(frame, ms, TPoint(0, 0), false);
+    }
+    if (ms.Ext)
+        ComposeExtendedBorder(ms, frame);
+    if (!hasTitle)
+        return true;
+    const TRect strip(0, 0, ms.CacheWidth, ms.FrameOrg.Y + titleBottom);
+    if (useExt) {
+        // The title's icon and text over the border picture: what they
+        // drew is opaque, the picture keeps its own transparency.
+        TPixelImage before(ms.CacheWidth, strip.Bottom, 32);
+        CopyPixels(before.View(), cache_->PixelView(), strip);
+        PaintTitleText(*cache_, ms, ms.FrameOrg, true);
+        OpaqueWhereChanged(cache_->PixelView(), before.View(), strip);
+    }
+    // The strip behind the buttons is kept, then the buttons in their states.
+    titleBg_ = std::make_unique<tw::TBitmap>(ms.CacheWidth, strip.Bottom, pf);
+    CopyPixels(titleBg_->PixelView(), cache_->PixelView(), strip);
+    for (int code : {htClose, htMaxButton, htMinButton, htHelp})
+        DrawTitleButton(code);
     return true;
 }
 
@@ -772,6 +1007,13 @@ void TacDialogWnd::PaintNonClient()
     skinActive_ = false;
     if (!BuildCache())
         return;
+    if (ExtendedActive()) {
+        // The border window shows the frame; the dialog's own non-client
+        // area lies outside its region.
+        UpdateBorderWindow();
+        UpdateScrollState(true);
+        return;
+    }
     HDC dc = GetWindowDC(wnd);
     if (!dc)
         return;
@@ -786,13 +1028,16 @@ void TacDialogWnd::PaintNonClient()
 
 TRect TacDialogWnd::ButtonRect(int code) const
 {
+    TRect r;
     switch (code) {
-    case htClose: return buttons_.Close;
-    case htMaxButton: return buttons_.Max;
-    case htMinButton: return buttons_.Min;
-    case htHelp: return buttons_.Help;
+    case htClose: r = buttons_.Close; break;
+    case htMaxButton: r = buttons_.Max; break;
+    case htMinButton: r = buttons_.Min; break;
+    case htHelp: r = buttons_.Help; break;
     default: return TRect();
     }
+    // Laid out on the frame; the frame lies inside the border's margins.
+    return TRect(r.Left + frameOrg_.X, r.Top + frameOrg_.Y, r.Right + frameOrg_.X, r.Bottom + frameOrg_.Y);
 }
 
 int TacDialogWnd::ButtonState(int code) const { return hot_ != code ? 0 : pressed_ ? 2 : 1; }
@@ -843,8 +1088,7 @@ TRect TacDialogWnd::DrawTitleButton(int code, int forced)
     if (b.Right <= b.Left || b.Bottom <= b.Top)
         return TRect();
     // The title strip behind it first, so a state drawn before leaves nothing.
-    BitBlt(cache_->Canvas().Handle(), b.Left, b.Top, b.Right - b.Left, b.Bottom - b.Top, titleBg_->Canvas().Handle(),
-           b.Left, b.Top, SRCCOPY);
+    CopyPixels(cache_->PixelView(), titleBg_->PixelView(), b);
     int state = forced >= 0 ? forced : ButtonState(code);
     if (!enabled)
         state = 0;
@@ -855,6 +1099,8 @@ TRect TacDialogWnd::DrawTitleButton(int code, int forced)
         const TPixelView view = cache_->PixelView();
         const int row = (!active_ || !enabled) && state == 0 ? 2 : 1;
         DrawMaskGlyph(view, TPoint(b.Left, b.Top), state, row, manager_->ma[size_t(i)], MakeCacheInfo(view, 0, 0));
+        // The border window shows what the glyph drew.
+        OpaqueWhereChanged(view, titleBg_->PixelView(), b);
     }
     return b;
 }
@@ -864,6 +1110,11 @@ void TacDialogWnd::PutButton(const TRect& r)
     const HWND wnd = Handle();
     if (r.Right <= r.Left || r.Bottom <= r.Top || !cache_ || !IsWindowVisible(wnd))
         return;
+    if (ExtendedActive()) {
+        // The title lies on the border window.
+        UpdateBorderWindow();
+        return;
+    }
     HDC dc = GetWindowDC(wnd);
     if (!dc)
         return;
@@ -882,8 +1133,7 @@ void TacDialogWnd::RepaintTitleButton(int code)
     const int state = ButtonState(code);
     RECT wr;
     GetWindowRect(wnd, &wr);
-    if (!cache_ || !titleBg_ || !IsWindowVisible(wnd) || cache_->Width() != wr.right - wr.left ||
-        cache_->Height() != wr.bottom - wr.top) {
+    if (!cache_ || !titleBg_ || !IsWindowVisible(wnd) || !CacheFits()) {
         // The whole frame is drawn again: a fade would blend old pictures.
         FreeBtnAnimation(fx->Animation);
         fx->State = state;
@@ -916,13 +1166,13 @@ bool TacDialogWnd::ButtonPicture(int code, int state, tw::TBitmap& out)
     const int w = r.Right - r.Left, h = r.Bottom - r.Top;
     // Drawn into the frame picture and taken out again; the picture keeps
     // what the title shows.
-    tw::TBitmap keep(w, h, tw::pf24bit);
-    BitBlt(keep.Canvas().Handle(), 0, 0, w, h, cache_->Canvas().Handle(), r.Left, r.Top, SRCCOPY);
+    TPixelImage keep(r.Right, r.Bottom, cache_->PixelView().BitsPerPixel);
+    CopyPixels(keep.View(), cache_->PixelView(), r);
     DrawTitleButton(code, state);
     out.SetPixelFormat(tw::pf24bit);
     out.SetSize(w, h);
     BitBlt(out.Canvas().Handle(), 0, 0, w, h, cache_->Canvas().Handle(), r.Left, r.Top, SRCCOPY);
-    BitBlt(cache_->Canvas().Handle(), r.Left, r.Top, w, h, keep.Canvas().Handle(), 0, 0, SRCCOPY);
+    CopyPixels(cache_->PixelView(), keep.View(), r);
     return true;
 }
 
@@ -946,6 +1196,8 @@ void TacDialogWnd::ShowButtonPicture(int code, tw::TBitmap& picture)
     r.Bottom = r.Top + std::min(r.Bottom - r.Top, picture.Height());
     BitBlt(cache_->Canvas().Handle(), r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top, picture.Canvas().Handle(), 0,
            0, SRCCOPY);
+    if (titleBg_)
+        OpaqueWhereChanged(cache_->PixelView(), titleBg_->PixelView(), r);
     PutButton(r);
 }
 
@@ -962,7 +1214,8 @@ void TacDialogWnd::ButtonGlow(int code, bool show)
     const TRect r = ButtonRect(code);
     RECT wr;
     GetWindowRect(wnd, &wr);
-    const TRect screen(wr.left + r.Left, wr.top + r.Top, wr.left + r.Right, wr.top + r.Bottom);
+    const int x = wr.left - windowOrg_.X, y = wr.top - windowOrg_.Y;
+    const TRect screen(x + r.Left, y + r.Top, x + r.Right, y + r.Bottom);
     ShowCaptionGlow(*fx, manager_, TCaptionGlyph{code, layout_.Large, layout_.Zoomed, layout_.Iconic}, screen,
                     GetAncestor(wnd, GA_ROOT));
 }
@@ -1105,6 +1358,25 @@ bool IsTitleButton(int c) { return c == htClose || c == htMaxButton || c == htMi
 
 } // namespace
 
+int TacDialogWnd::BorderTitleHitTest(POINT screen)
+{
+    if (!ExtendedActive())
+        return 0;
+    const int code = HitTest(MAKELPARAM(screen.x, screen.y));
+    // The edges, the client and what lies beside are the border window's.
+    if (code == htClient || code == htNowhere || code == HTBORDER || (code >= htLeft && code <= htBottomRight))
+        return 0;
+    // As on the dialog's own title: the button under the mouse is hot, and
+    // leaving the pressed button ends the press.
+    if (IsTitleButton(code)) {
+        if (!pressed_)
+            SetHot(code);
+    } else if (hot_) {
+        SetHot(0);
+    }
+    return code;
+}
+
 LRESULT TacDialogWnd::SkinCommand(WPARAM wp, LPARAM lp)
 {
     const HWND wnd = Handle();
@@ -1191,6 +1463,13 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
     // draws it; only its children wear the skin.
     if (!SkinShown())
         return CallSaved(msg, wp, lp);
+    if (msg == WM_NCLBUTTONDOWN || msg == WM_NCLBUTTONUP || msg == WM_NCLBUTTONDBLCLK) {
+        if (msg == WM_NCLBUTTONDOWN && borderForm_ && wp == HTOBJECT)
+            return CallSaved(msg, wp, lp);
+        // -1: a click on the border window, which knows what lies there.
+        if (wp == WPARAM(-1))
+            wp = WPARAM(borderForm_ ? borderForm_->HitTest(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}) : HitTest(lp));
+    }
     switch (msg) {
     case WM_NCPAINT:
         if (IsWindowVisible(wnd))
@@ -1470,13 +1749,18 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         if (!dc || !(lp & PRF_NONCLIENT) || !BuildCache())
             break;
         const int saved = SaveDC(dc);
-        ExcludeClipRect(dc, cacheClient_.Left, cacheClient_.Top, cacheClient_.Right, cacheClient_.Bottom);
-        BitBlt(dc, 0, 0, cache_->Width(), cache_->Height(), cache_->Canvas().Handle(), 0, 0, SRCCOPY);
+        // The window's part of the picture (under the extended border the
+        // picture holds the border's margins too).
+        const TRect client(cacheClient_.Left - windowOrg_.X, cacheClient_.Top - windowOrg_.Y,
+                           cacheClient_.Right - windowOrg_.X, cacheClient_.Bottom - windowOrg_.Y);
+        ExcludeClipRect(dc, client.Left, client.Top, client.Right, client.Bottom);
+        BitBlt(dc, 0, 0, cache_->Width(), cache_->Height(), cache_->Canvas().Handle(), windowOrg_.X, windowOrg_.Y,
+               SRCCOPY);
         RestoreDC(dc, saved);
         UpdateScrollState(false);
         PaintBars(dc);
         POINT org{0, 0};
-        OffsetViewportOrgEx(dc, cacheClient_.Left, cacheClient_.Top, &org);
+        OffsetViewportOrgEx(dc, client.Left, client.Top, &org);
         const LRESULT r = CallSaved(msg, wp, lp & ~LPARAM(PRF_NONCLIENT));
         SetViewportOrgEx(dc, org.x, org.y, nullptr);
         return r;

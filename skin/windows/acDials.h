@@ -240,8 +240,21 @@ public:
     // its origin set in dc so that the child shows what lies under it.
     // nullptr when the skin has nothing to paint. Owned by the adapter.
     HBRUSH BackgroundBrushFor(HWND wnd, HDC dc);
-    // The dialog as the skin paints it, frame and client (for tests).
+    // The dialog as the skin paints it, frame and client (for tests). With
+    // the extended border it is a 32-bit picture with the border's margins
+    // around the frame, and the border window shows it.
     const tw::TBitmap* Cache() const { return cache_.get(); }
+    // The title's height: the skin's own (with the top border in it) while
+    // the border window draws the frame, else the system's caption.
+    int CaptionHeight() const;
+    // The border window draws the frame and title (the dialog keeps its
+    // client only): extended borders on, the dialog neither zoomed nor
+    // minimized (then the border window is hidden and the dialog draws its
+    // own frame again).
+    bool ExtendedActive() const;
+    // The frame, title and buttons as the border window would answer for a
+    // screen point; 0 for the edges, the client and beside the frame.
+    int BorderTitleHitTest(POINT screen);
 
 protected:
     LRESULT AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -249,11 +262,34 @@ protected:
 
 private:
     struct TMeasures {
+        // The frame the skin paints: the window, or under the extended
+        // border the skin's frame, which can be wider than the system's.
         int Width = 0, Height = 0, Border = 0, Title = 0;
+        // The client in the cache.
         TRect Client;
+        // Where the frame and the window start in the cache (the border's
+        // margins, and the skin's frame beyond the window).
+        TPoint FrameOrg, WindowOrg;
+        int CacheWidth = 0, CacheHeight = 0;
+        // The window's own border and the top of its client.
+        int SysBorder = 0, SysTop = 0;
+        bool Ext = false;
     };
     TMeasures Measure() const;
     TCaptionLayoutInput LayoutInput(const TMeasures& ms) const;
+    TCaptionLayout LayoutButtons(const TCaptionLayoutInput& li) const;
+    // How far the skin's frame reaches beyond the window on each side while
+    // the border window draws it.
+    TRect FrameExtent() const;
+    // BORDERMODE 1 under the extended border: the border picture is the
+    // frame, and only the title's icon, text and buttons go over it.
+    bool UseExt() const;
+    // The caption text and icon into the frame picture at org.
+    void PaintTitleText(tw::TBitmap& bmp, const TMeasures& ms, TPoint org, bool useExt);
+    // The border picture around and under the frame (in the cache).
+    void ComposeExtendedBorder(const TMeasures& ms, const tw::TBitmap& frame);
+    void OpaqueRect(TRect r);
+    void CopyCacheTo(tw::TPixelImage& picture);
     int TitleMask(bool large, const char* bigName, const char* smallName) const;
     int HitTest(LPARAM screenPoint);
     void PaintNonClient();
@@ -287,9 +323,6 @@ private:
     void AdaptChildren();
     void PopupSysMenu(int x, int y);
     void UpdateBorderWindow();
-    // The extended border around the dialog: the skin's border picture
-    // stretched around it, showing in the corners the dialog's region cuts.
-    void BuildBorderPicture(tw::TPixelImage& picture, bool active);
     TRect IconRect(const TMeasures& ms) const;
     void DrawTitleIcon(HDC dc, const TRect& r);
     LRESULT SkinCommand(WPARAM wp, LPARAM lp);
@@ -321,6 +354,7 @@ private:
     // Minimize, maximize, close and help.
     TacButtonFx fx_[4];
     SIZE regionSize_{-1, -1};
+    bool regionExt_ = false; // the region was cut to the client for the border window
     TSolidBrush brush_; // one per dialog
     // The fields' colours (edits and lists straight on the dialog).
     std::unique_ptr<TacBrushes> fieldBrushes_;
@@ -329,6 +363,8 @@ private:
     // colour, texture and pattern, not only its colour).
     std::unique_ptr<tw::TBitmap> cache_;
     TRect cacheClient_;
+    // Where the frame and the window lie in the cache as last built.
+    TPoint frameOrg_, windowOrg_;
     // The client part of the cache as a pattern brush, made again after
     // every rebuild of the cache (the brush keeps its own copy of the bits).
     HBRUSH clientBrush_ = nullptr;
