@@ -391,6 +391,47 @@ TEST_F(ProviderMessageRowsTest, GradientFormIsPaintedWholeAfterASize)
     form.GradientPercent = saved;
 }
 
+TEST_F(ProviderMessageRowsTest, SizeDrawsTheGripsPlacesAndAClientWhosePictureIsGone)
+{
+    TNotingForm* f = NewForm(300, 200);
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    TsGeneralData& form = manager.gd[size_t(FormSection())];
+    const int saved = form.GradientPercent;
+    form.GradientPercent = 0;
+    const int gripMask = manager.GetMaskIndex(manager.ConstData.IndexGlobalInfo, "GLOBALINFO", "GRIPIMAGE");
+    ASSERT_TRUE(manager.MaskIndexValid(gripMask));
+    p->SetGripMode(gmRightBottom);
+    tw::Application->ProcessMessages();
+    RECT cr;
+    GetClientRect(wnd, &cr);
+    HRGN dirty = CreateRectRgn(0, 0, 0, 0);
+
+    // The grip moves 40 pixels left: its old and its new place are drawn
+    // again, nothing between them.
+    ValidateRect(wnd, nullptr);
+    SendMessageW(wnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(cr.right - 40, cr.bottom));
+    ASSERT_NE(GetUpdateRgn(wnd, dirty, FALSE), NULLREGION);
+    EXPECT_TRUE(PtInRegion(dirty, cr.right - 2, cr.bottom - 2));
+    EXPECT_TRUE(PtInRegion(dirty, cr.right - 42, cr.bottom - 2));
+    EXPECT_FALSE(PtInRegion(dirty, cr.right / 2, cr.bottom / 2));
+    SendMessageW(wnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(cr.right, cr.bottom));
+    p->SetGripMode(gmNone);
+
+    // The frame picture dropped (the form was out of sight): the client's
+    // pieces would come from a picture that is not there, so all of it is
+    // drawn again.
+    SendMessageW(wnd, tw::CM_VISIBLECHANGED, 0, 0);
+    ValidateRect(wnd, nullptr);
+    SendMessageW(wnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(cr.right, cr.bottom));
+    RECT box;
+    ASSERT_EQ(GetUpdateRgn(wnd, dirty, FALSE), SIMPLEREGION);
+    GetRgnBox(dirty, &box);
+    EXPECT_TRUE(EqualRect(&box, &cr));
+    DeleteObject(dirty);
+    form.GradientPercent = saved;
+}
+
 TEST_F(ProviderMessageRowsTest, MaximizedPlacementFollowsTheSkinsMaxHeight)
 {
     TNotingForm* f = NewForm();
