@@ -110,6 +110,17 @@ LRESULT CALLBACK CountRefreshProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     return CallWindowProcW(g_refreshPrev, wnd, msg, wp, lp);
 }
 
+// Counts the skin removals a control's window hears while its adapter still
+// holds it, in front of the adapter.
+WNDPROC g_removedPrev = nullptr;
+int g_removedWhileAdapted = 0;
+LRESULT CALLBACK CountRemovedProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == SM_ALPHACMD && SkinCommandOf(wp) == AC_SKINREMOVED && TacMainWnd::Of(wnd))
+        ++g_removedWhileAdapted;
+    return CallWindowProcW(g_removedPrev, wnd, msg, wp, lp);
+}
+
 // The window answers the own-region query as a window with a region of its
 // own does, before the class library sees the message.
 WNDPROC g_ownRegionPrev = nullptr;
@@ -730,6 +741,27 @@ TEST_F(ProviderMessageRowsTest, RefreshReachesEveryAdaptedControl)
     SendSkinCommand(wnd, AC_SKINREFRESH, reinterpret_cast<LPARAM>(&other));
     EXPECT_EQ(g_refreshes, 1);
     SetWindowLongPtrW(memoWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_refreshPrev));
+}
+
+TEST_F(ProviderMessageRowsTest, RemovalReachesEveryAdaptedControlBeforeItsAdapterGoes)
+{
+    TNotingForm* f = NewForm(300, 200);
+    auto* memo = new tw::TMemo(f);
+    memo->SetParent(f);
+    memo->SetBounds(10, 10, 150, 80);
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    HWND memoWnd = memo->Handle();
+    ASSERT_NE(p->CtrlAdapter()->AdapterOf(memoWnd), nullptr);
+    g_removedPrev = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(memoWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountRemovedProc)));
+    g_removedWhileAdapted = 0;
+    SendSkinCommand(wnd, AC_SKINREMOVED, reinterpret_cast<LPARAM>(&manager));
+    EXPECT_FALSE(p->Skinned());
+    EXPECT_EQ(TacMainWnd::Of(memoWnd), nullptr);
+    // The adapter told the memo's window before it gave the window back.
+    EXPECT_EQ(g_removedWhileAdapted, 1);
+    SetWindowLongPtrW(memoWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_removedPrev));
 }
 
 TEST_F(ProviderMessageRowsTest, DisabledMaximizeButtonTakesNoPress)
