@@ -2186,7 +2186,10 @@ void TsSkinProvider::Size(tw::TMessage& m)
     RECT wr;
     GetWindowRect(wnd, &wr);
     const int ww = wr.right - wr.left, wh = wr.bottom - wr.top;
-    if (!ncCache_ || ncCache_->Width() != ww || ncCache_->Height() != wh) {
+    // The compositor does not draw a minimized window: a picture made for
+    // the icon's size would only be thrown away at the restore.
+    const bool iconicComposed = IsIconic(wnd) && DwmCompositionEnabled();
+    if (!iconicComposed && (!ncCache_ || ncCache_->Width() != ww || ncCache_->Height() != wh)) {
         // A picture missing, or larger than the window, leaves pieces of the
         // client that the next paint would take from it.
         const bool stale = !ncCache_ || (skinData_->HotStateAllowed() && (ncCache_->Width() > ww || ncCache_->Height() > wh));

@@ -443,6 +443,35 @@ TEST_F(ProviderMessageRowsTest, SizeDrawsTheGripsPlacesAndAClientWhosePictureIsG
     form.GradientPercent = saved;
 }
 
+TEST_F(ProviderMessageRowsTest, AFormMinimizedUnderTheCompositorKeepsItsFramePicture)
+{
+    TNotingForm* f = NewForm(300, 200);
+    HWND wnd = Shown(f);
+    const TPlatformAnswers saved = PlatformAnswers();
+    ShowWindow(wnd, SW_MINIMIZE);
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(IsIconic(wnd));
+    g_countPrev = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountNcPaintProc)));
+    // The compositor does not draw a minimized window: no picture is made
+    // for it, even with none there.
+    PlatformAnswers().MajorVersion = [] { return DWORD(6); };
+    PlatformAnswers().CompositionEnabled = [] { return true; };
+    SendMessageW(wnd, tw::CM_VISIBLECHANGED, 0, 0);
+    g_ncPaints = 0;
+    SendMessageW(wnd, WM_SIZE, SIZE_MINIMIZED, 0);
+    EXPECT_EQ(g_ncPaints, 0);
+    // Without it the minimized frame is drawn anew.
+    PlatformAnswers() = saved;
+    SendMessageW(wnd, tw::CM_VISIBLECHANGED, 0, 0);
+    g_ncPaints = 0;
+    SendMessageW(wnd, WM_SIZE, SIZE_MINIMIZED, 0);
+    EXPECT_GT(g_ncPaints, 0);
+    SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_countPrev));
+    ShowWindow(wnd, SW_RESTORE);
+    tw::Application->ProcessMessages();
+}
+
 TEST_F(ProviderMessageRowsTest, MaximizedPlacementFollowsTheSkinsMaxHeight)
 {
     TNotingForm* f = NewForm();
