@@ -634,6 +634,13 @@ TEST_F(ProviderMessageRowsTest, PaintOfAContainerWaitingForItsLookDrawsNothing)
     ASSERT_TRUE(p->SkinData().HotStateAllowed());
     SendMessageW(wnd, WM_PAINT, 0, 0);
     EXPECT_FALSE(f->Saw(WM_PAINT));
+    // A layered one is still drawn (it shows through its own picture).
+    const LONG_PTR ex = GetWindowLongPtrW(wnd, GWL_EXSTYLE);
+    SetWindowLongPtrW(wnd, GWL_EXSTYLE, ex | WS_EX_LAYERED);
+    SendMessageW(wnd, WM_PAINT, 0, 0);
+    SetWindowLongPtrW(wnd, GWL_EXSTYLE, ex);
+    EXPECT_TRUE(f->Saw(WM_PAINT));
+    f->Seen.clear();
     // Waiting for its look, the hidden form paints as it would unskinned.
     p->SkinData().CtrlSkinState |= 1;
     ASSERT_FALSE(p->SkinData().HotStateAllowed());
