@@ -1811,33 +1811,39 @@ void TsSkinProvider::ShowSystemMenu(int x, int y)
         PostMessageW(wnd, WM_SYSCOMMAND, cmd, 0);
 }
 
+bool TsSkinProvider::SecondClickOnIcon()
+{
+    // A double click on the icon closes the form: the menu waits that long
+    // for a second click, which is left in the queue (nothing is dispatched
+    // meanwhile, so the form cannot go away under us). The manager may have
+    // the menu open at once.
+    sysMenuDoubleClick_ = false;
+    const TsSkinManager* sm = SkinManager();
+    if (sm && sm->NoSystemMenuWait)
+        return false;
+    HWND wnd = form_->Handle();
+    const DWORD start = GetTickCount();
+    MSG next;
+    while (GetTickCount() - start < 200) {
+        if (PeekMessageW(&next, wnd, WM_NCLBUTTONDOWN, WM_NCLBUTTONDBLCLK, PM_NOREMOVE)) {
+            sysMenuDoubleClick_ = true;
+            break;
+        }
+        Sleep(10);
+    }
+    return sysMenuDoubleClick_;
+}
+
 bool TsSkinProvider::SystemMenuMessage(tw::TMessage& m)
 {
     if (!drawNonClient_ || !form_->HandleAllocated() || form_->BorderStyle() == tw::bsNone)
         return false;
-    HWND wnd = form_->Handle();
     switch (m.Msg) {
     case WM_NCLBUTTONDOWN: {
         if (int(m.WParam) != htSysMenu || Dragging())
             return false;
         SetHotButton(0);
-        // A double click on the icon closes the form: the menu waits that
-        // long for a second click, which is left in the queue (nothing is
-        // dispatched meanwhile, so the form cannot go away under us). The
-        // manager may have the menu open at once.
-        sysMenuDoubleClick_ = false;
-        const TsSkinManager* sm = SkinManager();
-        const bool wait = !(sm && sm->NoSystemMenuWait);
-        const DWORD start = GetTickCount();
-        MSG next;
-        while (wait && GetTickCount() - start < 200) {
-            if (PeekMessageW(&next, wnd, WM_NCLBUTTONDOWN, WM_NCLBUTTONDBLCLK, PM_NOREMOVE)) {
-                sysMenuDoubleClick_ = true;
-                break;
-            }
-            Sleep(10);
-        }
-        if (!sysMenuDoubleClick_)
+        if (!SecondClickOnIcon())
             ShowSystemMenuUnderIcon();
         m.Result = 0;
         return true;
@@ -2180,7 +2186,10 @@ void TsSkinProvider::Size(tw::TMessage& m)
     RECT wr;
     GetWindowRect(wnd, &wr);
     const int ww = wr.right - wr.left, wh = wr.bottom - wr.top;
-    if (!ncCache_ || ncCache_->Width() != ww || ncCache_->Height() != wh) {
+    // The compositor does not draw a minimized window: a picture made for
+    // the icon's size would only be thrown away at the restore.
+    const bool iconicComposed = IsIconic(wnd) && DwmCompositionEnabled();
+    if (!iconicComposed && (!ncCache_ || ncCache_->Width() != ww || ncCache_->Height() != wh)) {
         // A picture missing, or larger than the window, leaves pieces of the
         // client that the next paint would take from it.
         const bool stale = !ncCache_ || (skinData_->HotStateAllowed() && (ncCache_->Width() > ww || ncCache_->Height() > wh));
@@ -2490,8 +2499,10 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
     case WM_NCLBUTTONDOWN: {
         const int code = int(m.WParam);
         if (!drawNonClient_ && code == htSysMenu && form_->BorderStyle() != tw::bsNone) {
-            // The system's frame, the skin's menu.
-            ShowSystemMenuUnderIcon();
+            // The system's frame, the skin's menu; a double click on the
+            // icon still closes the form (the system's frame does that).
+            if (!SecondClickOnIcon())
+                ShowSystemMenuUnderIcon();
             m.Result = 0;
             return;
         }

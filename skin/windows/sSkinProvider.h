@@ -412,6 +412,9 @@ private:
     // The title icon's and the title's system menu (mouse and Alt+Space);
     // true when the message was taken.
     bool SystemMenuMessage(tw::TMessage& m);
+    // After a click on the icon: true when the second click of a double
+    // click follows (the form is to close, no menu comes up).
+    bool SecondClickOnIcon();
     // The outline drag of rmBorder.
     void BeginOutline(int code, TPoint screen);
     void FollowOutline(TPoint screen);

@@ -153,6 +153,13 @@ TEST_F(AdapterBackgroundTest, APopupMenusAdapterAnswersWhatEveryAdapterAnswers)
         EXPECT_EQ(Ask(popup, AC_BEFORESCROLL), 1);
         Ask(popup, AC_SCROLLPAINT);
         EXPECT_EQ(menu.ScrollPaints, 1);
+        // After a scroll a shown menu is drawn again, frame and all.
+        ShowWindow(popup, SW_SHOWNOACTIVATE);
+        ValidateRect(popup, nullptr);
+        Ask(popup, AC_AFTERSCROLL);
+        RECT dirty;
+        EXPECT_TRUE(GetUpdateRect(popup, &dirty, FALSE));
+        ShowWindow(popup, SW_HIDE);
         // Before painting or a fade, where the window is now.
         SetWindowPos(popup, nullptr, 333, 344, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         Ask(popup, AC_PREPARECHILD);

@@ -80,6 +80,8 @@ TEST_F(BorderFormTest, OnlyWhenTheManagerAsksAndLayeredWindowsExist)
     BordersOn();
     TacBorderForm* b = provider->BorderForm();
     ASSERT_NE(b, nullptr);
+    // Its fades and halos paint with the form's own skin link.
+    EXPECT_EQ(b->SkinData, &provider->SkinData());
     const TRect m = manager.ExtBorderMargins;
     ASSERT_GT(m.Left + m.Top + m.Right + m.Bottom, 0);
     EXPECT_TRUE(b->Shown());

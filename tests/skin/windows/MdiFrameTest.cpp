@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "SkinTestControls.h"
 #include "skin/engine/common/DefaultManager.h"
@@ -95,6 +96,41 @@ TEST_F(MdiFrameTest, TheMdiClientIsAdaptedOnceWhileSkinnedAndRepaintsTheFrame)
     helper.reset();
     EXPECT_EQ(TacMainWnd::Of(client), nullptr);
     EXPECT_EQ(GetWindowLongPtrW(client, GWLP_WNDPROC), own);
+}
+
+// What the form's window hears of a frame repaint: the WParam of each
+// WM_NCPAINT, in front of the provider.
+WNDPROC g_ncPrev = nullptr;
+std::vector<WPARAM> g_ncPaints;
+LRESULT CALLBACK RecordNcPaint(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_NCPAINT)
+        g_ncPaints.push_back(wp);
+    return CallWindowProcW(g_ncPrev, wnd, msg, wp, lp);
+}
+
+TEST_F(MdiFrameTest, ARepaintOfTheFrameStartsFromNoHotButtonAndAFormBeingDesignedKeepsItsClient)
+{
+    auto helper = std::make_unique<TsMDIForm>(provider, client);
+    // A form being designed keeps the system's MDI area.
+    form->SetDesigning(true);
+    helper->ConnectToClientIfNeeded();
+    form->SetDesigning(false);
+    EXPECT_EQ(helper->MDIAdapter(), nullptr);
+    EXPECT_EQ(TacMainWnd::Of(client), nullptr);
+
+    const TRect close = provider->Buttons().Close;
+    ASSERT_GT(close.Right, close.Left);
+    ASSERT_EQ(test::NcHit(form->Handle(), (close.Left + close.Right) / 2, (close.Top + close.Bottom) / 2), HTCLOSE);
+    ASSERT_EQ(provider->HotCode(), HTCLOSE);
+    g_ncPaints.clear();
+    g_ncPrev = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(form->Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordNcPaint)));
+    helper->RepaintFrame();
+    SetWindowLongPtrW(form->Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_ncPrev));
+    // The whole frame at once (no update region), no button left hot.
+    EXPECT_EQ(g_ncPaints, std::vector<WPARAM>{0});
+    EXPECT_EQ(provider->HotCode(), 0);
 }
 
 TEST_F(MdiFrameTest, AFrameWearsItsSectionAndGetsItsProcedureBack)

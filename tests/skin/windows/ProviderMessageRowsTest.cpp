@@ -110,6 +110,17 @@ LRESULT CALLBACK CountRefreshProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     return CallWindowProcW(g_refreshPrev, wnd, msg, wp, lp);
 }
 
+// Counts the skin removals a control's window hears while its adapter still
+// holds it, in front of the adapter.
+WNDPROC g_removedPrev = nullptr;
+int g_removedWhileAdapted = 0;
+LRESULT CALLBACK CountRemovedProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == SM_ALPHACMD && SkinCommandOf(wp) == AC_SKINREMOVED && TacMainWnd::Of(wnd))
+        ++g_removedWhileAdapted;
+    return CallWindowProcW(g_removedPrev, wnd, msg, wp, lp);
+}
+
 // The window answers the own-region query as a window with a region of its
 // own does, before the class library sees the message.
 WNDPROC g_ownRegionPrev = nullptr;
@@ -391,6 +402,76 @@ TEST_F(ProviderMessageRowsTest, GradientFormIsPaintedWholeAfterASize)
     form.GradientPercent = saved;
 }
 
+TEST_F(ProviderMessageRowsTest, SizeDrawsTheGripsPlacesAndAClientWhosePictureIsGone)
+{
+    TNotingForm* f = NewForm(300, 200);
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    TsGeneralData& form = manager.gd[size_t(FormSection())];
+    const int saved = form.GradientPercent;
+    form.GradientPercent = 0;
+    const int gripMask = manager.GetMaskIndex(manager.ConstData.IndexGlobalInfo, "GLOBALINFO", "GRIPIMAGE");
+    ASSERT_TRUE(manager.MaskIndexValid(gripMask));
+    p->SetGripMode(gmRightBottom);
+    tw::Application->ProcessMessages();
+    RECT cr;
+    GetClientRect(wnd, &cr);
+    HRGN dirty = CreateRectRgn(0, 0, 0, 0);
+
+    // The grip moves 40 pixels left: its old and its new place are drawn
+    // again, nothing between them.
+    ValidateRect(wnd, nullptr);
+    SendMessageW(wnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(cr.right - 40, cr.bottom));
+    ASSERT_NE(GetUpdateRgn(wnd, dirty, FALSE), NULLREGION);
+    EXPECT_TRUE(PtInRegion(dirty, cr.right - 2, cr.bottom - 2));
+    EXPECT_TRUE(PtInRegion(dirty, cr.right - 42, cr.bottom - 2));
+    EXPECT_FALSE(PtInRegion(dirty, cr.right / 2, cr.bottom / 2));
+    SendMessageW(wnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(cr.right, cr.bottom));
+    p->SetGripMode(gmNone);
+
+    // The frame picture dropped (the form was out of sight): the client's
+    // pieces would come from a picture that is not there, so all of it is
+    // drawn again.
+    SendMessageW(wnd, tw::CM_VISIBLECHANGED, 0, 0);
+    ValidateRect(wnd, nullptr);
+    SendMessageW(wnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(cr.right, cr.bottom));
+    RECT box;
+    ASSERT_EQ(GetUpdateRgn(wnd, dirty, FALSE), SIMPLEREGION);
+    GetRgnBox(dirty, &box);
+    EXPECT_TRUE(EqualRect(&box, &cr));
+    DeleteObject(dirty);
+    form.GradientPercent = saved;
+}
+
+TEST_F(ProviderMessageRowsTest, AFormMinimizedUnderTheCompositorKeepsItsFramePicture)
+{
+    TNotingForm* f = NewForm(300, 200);
+    HWND wnd = Shown(f);
+    const TPlatformAnswers saved = PlatformAnswers();
+    ShowWindow(wnd, SW_MINIMIZE);
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(IsIconic(wnd));
+    g_countPrev = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountNcPaintProc)));
+    // The compositor does not draw a minimized window: no picture is made
+    // for it, even with none there.
+    PlatformAnswers().MajorVersion = [] { return DWORD(6); };
+    PlatformAnswers().CompositionEnabled = [] { return true; };
+    SendMessageW(wnd, tw::CM_VISIBLECHANGED, 0, 0);
+    g_ncPaints = 0;
+    SendMessageW(wnd, WM_SIZE, SIZE_MINIMIZED, 0);
+    EXPECT_EQ(g_ncPaints, 0);
+    // Without it the minimized frame is drawn anew.
+    PlatformAnswers() = saved;
+    SendMessageW(wnd, tw::CM_VISIBLECHANGED, 0, 0);
+    g_ncPaints = 0;
+    SendMessageW(wnd, WM_SIZE, SIZE_MINIMIZED, 0);
+    EXPECT_GT(g_ncPaints, 0);
+    SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_countPrev));
+    ShowWindow(wnd, SW_RESTORE);
+    tw::Application->ProcessMessages();
+}
+
 TEST_F(ProviderMessageRowsTest, MaximizedPlacementFollowsTheSkinsMaxHeight)
 {
     TNotingForm* f = NewForm();
@@ -553,6 +634,13 @@ TEST_F(ProviderMessageRowsTest, PaintOfAContainerWaitingForItsLookDrawsNothing)
     ASSERT_TRUE(p->SkinData().HotStateAllowed());
     SendMessageW(wnd, WM_PAINT, 0, 0);
     EXPECT_FALSE(f->Saw(WM_PAINT));
+    // A layered one is still drawn (it shows through its own picture).
+    const LONG_PTR ex = GetWindowLongPtrW(wnd, GWL_EXSTYLE);
+    SetWindowLongPtrW(wnd, GWL_EXSTYLE, ex | WS_EX_LAYERED);
+    SendMessageW(wnd, WM_PAINT, 0, 0);
+    SetWindowLongPtrW(wnd, GWL_EXSTYLE, ex);
+    EXPECT_TRUE(f->Saw(WM_PAINT));
+    f->Seen.clear();
     // Waiting for its look, the hidden form paints as it would unskinned.
     p->SkinData().CtrlSkinState |= 1;
     ASSERT_FALSE(p->SkinData().HotStateAllowed());
@@ -689,6 +777,27 @@ TEST_F(ProviderMessageRowsTest, RefreshReachesEveryAdaptedControl)
     SendSkinCommand(wnd, AC_SKINREFRESH, reinterpret_cast<LPARAM>(&other));
     EXPECT_EQ(g_refreshes, 1);
     SetWindowLongPtrW(memoWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_refreshPrev));
+}
+
+TEST_F(ProviderMessageRowsTest, RemovalReachesEveryAdaptedControlBeforeItsAdapterGoes)
+{
+    TNotingForm* f = NewForm(300, 200);
+    auto* memo = new tw::TMemo(f);
+    memo->SetParent(f);
+    memo->SetBounds(10, 10, 150, 80);
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    HWND memoWnd = memo->Handle();
+    ASSERT_NE(p->CtrlAdapter()->AdapterOf(memoWnd), nullptr);
+    g_removedPrev = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(memoWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountRemovedProc)));
+    g_removedWhileAdapted = 0;
+    SendSkinCommand(wnd, AC_SKINREMOVED, reinterpret_cast<LPARAM>(&manager));
+    EXPECT_FALSE(p->Skinned());
+    EXPECT_EQ(TacMainWnd::Of(memoWnd), nullptr);
+    // The adapter told the memo's window before it gave the window back.
+    EXPECT_EQ(g_removedWhileAdapted, 1);
+    SetWindowLongPtrW(memoWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_removedPrev));
 }
 
 TEST_F(ProviderMessageRowsTest, DisabledMaximizeButtonTakesNoPress)

@@ -92,6 +92,27 @@ TEST_F(ProviderSystemMenuWait, TheMenuWaitsForADoubleClickUnlessTheManagerSaysNo
     EXPECT_FALSE(IsWindowVisible(wnd));
 }
 
+// The system's frame drawn (the skin only gives the menu): a double click on
+// its icon closes the form as well, the single click's menu waits for it.
+TEST_F(ProviderSystemMenuWait, UnderTheSystemsFrameTheMenuWaitsToo)
+{
+    TsSkinProvider* provider = FindProvider(form);
+    provider->SetDrawNonClientArea(false);
+    tw::Application->ProcessMessages();
+    EXPECT_FALSE(ClickWithSecondQueued());
+    manager.NoSystemMenuWait = true;
+    EXPECT_TRUE(ClickWithSecondQueued());
+    manager.NoSystemMenuWait = false;
+
+    tw::Application->ProcessMessages();
+    form->Show();
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(IsWindowVisible(wnd));
+    SendMessageW(wnd, WM_NCLBUTTONDBLCLK, HTSYSMENU, 0);
+    tw::Application->ProcessMessages();
+    EXPECT_FALSE(IsWindowVisible(wnd));
+}
+
 } // namespace
 } // namespace skin
 #endif

@@ -325,6 +325,12 @@ TEST(SkinProviderPlatform, CompositionAnswersComeFromTheSeam)
     EXPECT_TRUE(DwmCompositionEnabled());
     a.CompositionEnabled = [] { return false; };
     EXPECT_FALSE(DwmCompositionEnabled());
+    // The skin manager's shadow margins ask the same seam.
+    EXPECT_FALSE(PlatformAnnouncer().CompositionEnabled());
+    a.CompositionEnabled = [] { return true; };
+    EXPECT_TRUE(PlatformAnnouncer().CompositionEnabled());
+    a.MajorVersion = [] { return DWORD(5); };
+    EXPECT_FALSE(PlatformAnnouncer().CompositionEnabled());
     a = saved;
 }
 
