@@ -600,6 +600,8 @@ void TWinControl::DestroyWnd() {
         if (c->IsWindowed()) static_cast<TWinControl*>(c)->DestroyWnd();
     }
     HandleDestroying();
+    // An adapter had this window, not the next one.
+    controlState_ &= ~csSkinAdapted;
     HWND h = handle_;
     // Messages of the dying window go to the class procedure, not to a
     // half-destroyed object.

@@ -37,6 +37,9 @@ constexpr TControlState csCreating = 0x40;
 // It paints a copy of itself into a DC that is not its window's (PaintTo, a
 // parent painting its graphic children into a buffer).
 constexpr TControlState csPaintCopy = 0x80;
+// A window adapter of the skin has its window (set and cleared by the
+// adapter; a window made again starts without one, so without the mark).
+constexpr TControlState csSkinAdapted = 0x10000;
 
 // What kind of painter a control is (its control style).
 using TControlStyle = unsigned;

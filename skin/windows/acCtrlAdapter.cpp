@@ -254,8 +254,10 @@ bool TacCtrlAdapter::CanAdapt(tw::TControl* control) const
     auto* wc = dynamic_cast<tw::TWinControl*>(control);
     if (!wc || !manager_ || !manager_->Active() || dynamic_cast<tw::TCustomForm*>(wc) || wc->Tag() == acNoSkinTag)
         return false;
+    // One adapter to a window: a second would paint over the first and
+    // chain into it.
     const HWND wnd = wc->HandleIfAllocated();
-    if (!wnd || TacMainWnd::Of(wnd))
+    if (!wnd || TacMainWnd::Of(wnd) || (wc->ControlState() & tw::csSkinAdapted))
         return false;
     // A control of another library named in the manager's lists: fields
     // get an adapter and a link, the others a link only.

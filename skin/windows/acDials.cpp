@@ -259,6 +259,7 @@ void TacMainWnd::Unsubclass(bool repaint)
     }
     if (Of(wnd_) == this)
         RemovePropW(wnd_, kAdapterProperty);
+    ReleaseMark();
     RestoreColors();
     if (repaint && IsWindowVisible(wnd_))
         RedrawWindow(wnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);

@@ -94,6 +94,8 @@ protected:
 private:
     static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
     void TakeOver();
+    // Takes the mark off the window's control when no adapter has it now.
+    void ReleaseMark();
     // A control or form of the class library: its WindowProc is swapped
     // instead (so Perform reaches the adapter too).
     struct MethodLink;

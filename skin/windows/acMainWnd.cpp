@@ -43,6 +43,22 @@ void TacMainWnd::TakeOver()
     if (std::string text = tw::GetWindowTextUtf8(wnd_); !text.empty())
         Caption = std::move(text);
     UpdateGeometry();
+    // The control is marked as skinned by an adapter: the skin link's owner
+    // (the form of a provider, a frame) or the class library's control of
+    // the window, which are one control whenever the link has an owner.
+    // Whoever would put an adapter on it sees that it has one.
+    if (tw::TWinControl* control = tw::TWinControl::FromHandle(wnd_))
+        control->SetControlState(control->ControlState() | tw::csSkinAdapted);
+}
+
+void TacMainWnd::ReleaseMark()
+{
+    // Only while the window is there: the control is found through it (an
+    // ended window took the mark with it).
+    if (!IsWindow(wnd_) || (Of(wnd_) && Of(wnd_) != this))
+        return;
+    if (tw::TWinControl* control = tw::TWinControl::FromHandle(wnd_))
+        control->SetControlState(control->ControlState() & ~tw::csSkinAdapted);
 }
 
 void TacMainWnd::PaintBackgroundPicture(HDC dc)

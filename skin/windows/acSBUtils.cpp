@@ -495,6 +495,12 @@ void AttachScrollAdapter(TsCommonData* skinData, HWND wnd, std::unique_ptr<TacSc
         adapter.reset();
         if (!skinned && IsWindow(old)) InitializeFlatScrollBars(old);
     }
+    // A window that has an adapter from elsewhere (its form's control
+    // adapter took it first) keeps that one: two on one window would both
+    // paint its bars and chain into each other.
+    const tw::TWinControl* control = skinned && !adapter ? tw::TWinControl::FromHandle(wnd) : nullptr;
+    if (skinned && !adapter && (TacMainWnd::Of(wnd) || (control && (control->ControlState() & tw::csSkinAdapted))))
+        return;
     if (skinned && !adapter) {
         UninitializeFlatScrollBars(wnd);
         adapter = std::make_unique<TacScrollWnd>(wnd, sm, "", "TacScrollWnd", skinData);

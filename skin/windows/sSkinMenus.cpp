@@ -15,6 +15,7 @@
 #include "skin/engine/link/sSkinManagerWin.h"
 #include "skin/engine/link/sVclUtils.h"
 #include "ui/Application.h"
+#include "ui/Forms.h"
 
 namespace skin {
 
@@ -116,6 +117,24 @@ bool IsFirstOfPopup(const tw::TMenuItem* item)
         if (parent->Items(i)->Visible())
             return parent->Items(i) == item;
     return false;
+}
+
+TacPendingMenuItem& PendingRecord()
+{
+    static TacPendingMenuItem pending;
+    return pending;
+}
+
+// A hot or open item of a form's menu line, drawn in the window's
+// coordinates, is left for the provider to draw normal again.
+void LeavePending(tw::TMenuItem* item, const TRect& r)
+{
+    const tw::TMenuItem* parent = item->ParentItem();
+    auto* menu = parent && !parent->ParentItem() ? dynamic_cast<tw::TMainMenu*>(parent->GetParentMenu()) : nullptr;
+    tw::TCustomForm* form = menu ? menu->Form() : nullptr;
+    if (!form || !form->HandleAllocated())
+        return;
+    PendingRecord() = TacPendingMenuItem{item, item->Command(), form->Handle(), r};
 }
 
 void DrawCheck(tw::TCanvas& canvas, const TRect& box, bool radio, TColor color)
@@ -361,6 +380,8 @@ void TsSkinableMenus::DrawItem(tw::TMenuItem* item, tw::TCanvas& canvas, const T
     const UINT prefix = (state & ODS_NOACCEL) ? UINT(DT_HIDEPREFIX) : 0u;
 
     if (OnMenuLine(item, state)) {
+        if (selected && enabled)
+            LeavePending(item, r);
         const TColor lineColor = SectionColor(sm, s.Line, false);
         PaintSection(sm, s.Line, 0, r, dc, lineColor);
         int textIndex = s.Line;
@@ -444,6 +465,26 @@ void TsSkinableMenus::PostPopupMessage(tw::TMenuItem* item)
         return;
     PostMessageW(app, WM_SKINPOPUPMENU, 0, reinterpret_cast<LPARAM>(item->ParentItem()->Handle()));
 }
+
+const TacPendingMenuItem* PendingMenuLineItem()
+{
+    TacPendingMenuItem& p = PendingRecord();
+    if (!p.Item)
+        return nullptr;
+    // The item is looked up before anything of it is read: a freed item is
+    // no longer found by its command.
+    tw::TMenuItem* item = tw::TMenuItem::FindByCommand(p.Command);
+    const tw::TMenuItem* parent = item == p.Item ? item->ParentItem() : nullptr;
+    auto* menu = parent && !parent->ParentItem() ? dynamic_cast<tw::TMainMenu*>(parent->GetParentMenu()) : nullptr;
+    tw::TCustomForm* form = menu ? menu->Form() : nullptr;
+    if (!form || !form->HandleAllocated() || form->Handle() != p.Wnd || form->Menu() != menu) {
+        p = TacPendingMenuItem();
+        return nullptr;
+    }
+    return &p;
+}
+
+void ClearPendingMenuLineItem() { PendingRecord() = TacPendingMenuItem(); }
 
 // --------------------------------------------------------------------------
 // The popup window

@@ -117,6 +117,24 @@ private:
     bool sectionsValid_ = false;
 };
 
+// A top-level item of a main menu that the system drew hot or open straight
+// onto its form's window: the form's frame picture keeps the item's normal
+// look, and the system does not draw it normal again once the mouse moved on
+// to the skinned title. The form's provider draws it normal before a title
+// button changes its hot state. One item at a time, for every form.
+struct TacPendingMenuItem {
+    // Only compared: the record is used once the item is found alive by its
+    // command (command numbers are never given twice).
+    tw::TMenuItem* Item = nullptr;
+    UINT Command = 0;
+    HWND Wnd = nullptr;   // the form's window
+    TRect Rect;           // the item, in window coordinates
+};
+// The pending item, nullptr when there is none or its item, its menu or its
+// form has gone (the record is dropped then).
+const TacPendingMenuItem* PendingMenuLineItem();
+void ClearPendingMenuLineItem();
+
 // The skin's part in one message of a popup-menu window: the frame painted
 // after the window's own painting (callOld runs the window's own procedure).
 // False leaves the message to the window's procedure alone.

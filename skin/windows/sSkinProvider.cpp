@@ -777,6 +777,7 @@ void TsSkinProvider::SetHotButton(int code, bool repaint)
 {
     if (!drawNonClient_)
         return;
+    RedrawPendingMenuItem();
     if (code == hotCode_ || (hotCode_ == -1 && code == 0))
         return;
     const int old = hotCode_;
@@ -791,6 +792,69 @@ void TsSkinProvider::SetHotButton(int code, bool repaint)
         RepaintButton(code);
     if (code >= htUserButton && Showing())
         ShowButtonHint(code);
+}
+
+void TsSkinProvider::RedrawPendingMenuItem()
+{
+    const TacPendingMenuItem* pending = PendingMenuLineItem();
+    if (!pending)
+        return;
+    const TacPendingMenuItem p = *pending;
+    HMENU bar = GetMenu(p.Wnd);
+    const int count = bar ? GetMenuItemCount(bar) : 0;
+    for (int pos = 0; pos < count; ++pos) {
+        MENUITEMINFOW mi{};
+        mi.cbSize = sizeof(mi);
+        mi.fMask = MIIM_ID | MIIM_DATA | MIIM_STATE;
+        if (!GetMenuItemInfoW(bar, UINT(pos), TRUE, &mi) || tw::TMenuItem::FromOwnerDraw(mi.wID, mi.dwItemData) != p.Item)
+            continue;
+        // The system still holds the item open (its menu is up): the look it
+        // gave the item is the right one, and it draws the item normal itself
+        // when the menu closes.
+        if (mi.fState & MFS_HILITE)
+            return;
+        break;
+    }
+    // The item under the mouse keeps the look the system gave it.
+    RECT wr;
+    POINT cursor;
+    if (GetWindowRect(p.Wnd, &wr) && GetCursorPos(&cursor) && cursor.x >= wr.left + p.Rect.Left &&
+        cursor.x < wr.left + p.Rect.Right && cursor.y >= wr.top + p.Rect.Top && cursor.y < wr.top + p.Rect.Bottom)
+        return;
+    ClearPendingMenuLineItem();
+    auto* menu = static_cast<tw::TMainMenu*>(p.Item->ParentItem()->GetParentMenu());
+    if (TsSkinProvider* provider = FindProvider(menu->Form()))
+        provider->RedrawMenuItem(p.Item, p.Rect);
+}
+
+void TsSkinProvider::RedrawMenuItem(tw::TMenuItem* item, const TRect& windowRect)
+{
+    if (!drawNonClient_ || !MenuLineSkinned() || !ncCache_ || skinData_->BGChangedFlag)
+        return;
+    const TMeasures ms = Measure();
+    if (ncCache_->Width() != ms.Width || ncCache_->Height() != ms.Height)
+        return;
+    // The picture is larger than the window by the extended border.
+    const TRect f = ExtActive() ? ExtendedFrame() : TRect();
+    TRect r(windowRect.Left + f.Left, windowRect.Top + f.Top, windowRect.Right + f.Left, windowRect.Bottom + f.Top);
+    TRect shown(std::max(r.Left, ms.MenuRect.Left), std::max(r.Top, ms.MenuRect.Top),
+                std::min(r.Right, ms.MenuRect.Right), std::min(r.Bottom, ms.MenuRect.Bottom));
+    if (shown.Right <= shown.Left || shown.Bottom <= shown.Top)
+        return;
+    HDC dc = ncCache_->Canvas().Handle();
+    UINT state = kMenuLineState | ODS_NOFOCUSRECT;
+    if (!item->Enabled())
+        state |= ODS_DISABLED | ODS_GRAYED;
+    tw::TCanvas canvas;
+    canvas.SetHandle(dc);
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, shown.Left, shown.Top, shown.Right, shown.Bottom);
+    TsSkinableMenus::Of(SkinManager())->DrawItem(item, canvas, r, state);
+    RestoreDC(dc, saved);
+    canvas.SetHandle(nullptr);
+    TWindowDC wdc(form_->Handle());
+    BitBlt(wdc.Handle(), shown.Left - f.Left, shown.Top - f.Top, shown.Width(), shown.Height(), dc, shown.Left,
+           shown.Top, SRCCOPY);
 }
 
 TRect TsSkinProvider::DrawButton(int code, int forced)

@@ -375,6 +375,10 @@ private:
     // The hot caption button; with repaint the buttons that change are
     // drawn again at once.
     void SetHotButton(int code, bool repaint = true);
+    // The menu-line item the system left hot or open (of any form) drawn
+    // normal again, into the picture and onto the window, and forgotten.
+    static void RedrawPendingMenuItem();
+    void RedrawMenuItem(tw::TMenuItem* item, const TRect& windowRect);
     void RepaintButton(int code);
     // Draws the button into the frame picture in its state, or in the state
     // given; returns its rectangle (empty when it is not on the title).
