@@ -7,9 +7,12 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "SkinTestForms.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/effects/acGlow.h"
 #include "skin/engine/data/sMaskData.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/windows/sSkinProvider.h"
@@ -29,6 +32,8 @@ struct TCovers {
     HWND Wnd = nullptr;   // the last visible one
     RECT Rect{};
     LONG_PTR ExStyle = 0;
+    LONG_PTR Style = 0;
+    bool Skinned = false;   // its provider put the skin on it
 };
 
 BOOL CALLBACK NoteCover(HWND wnd, LPARAM lp)
@@ -43,6 +48,9 @@ BOOL CALLBACK NoteCover(HWND wnd, LPARAM lp)
         ++seen.Visible;
         seen.Wnd = wnd;
         seen.ExStyle = ex;
+        seen.Style = GetWindowLongPtrW(wnd, GWL_STYLE);
+        const TsSkinProvider* provider = FindProvider(form);
+        seen.Skinned = provider && provider->Skinned();
         GetWindowRect(wnd, &seen.Rect);
     }
     return TRUE;
@@ -154,6 +162,9 @@ protected:
         EXPECT_NE(s.Active, s.Covers.Wnd);
         EXPECT_EQ(s.Above, s.Covers.Wnd);
         EXPECT_TRUE(s.Visible);
+        // A bare window: no frame, no skin.
+        EXPECT_EQ(s.Covers.Style & (WS_CAPTION | WS_THICKFRAME | WS_CHILD), 0);
+        EXPECT_FALSE(s.Covers.Skinned);
     }
 
     TPlatformAnswers savedAnswers;
@@ -309,6 +320,78 @@ TEST_F(ProviderCaptionCoverTest, UnderTheCompositorTheActivationHidesTheFormInst
     EXPECT_TRUE(form->Seen[1].Visible);
     EXPECT_NE(GetWindowLongPtrW(wnd, GWL_STYLE) & WS_VISIBLE, 0);
     EXPECT_TRUE(IsWindowVisible(wnd));
+}
+
+TEST_F(ProviderCaptionCoverTest, ActivationDuringTheShowFadeIsDrawnWithRedrawingOff)
+{
+    manager.AnimEffects.FormShow.Active = true;
+    manager.AnimEffects.FormShow.Time = 16;   // two frames keep the test short
+    form = new TCoverProbeForm(tw::Application);
+    form->SetText("Fade");
+    form->SetBounds(80, 80, 400, 260);
+    form->Show();
+    tw::Application->ProcessMessages();
+    HWND wnd = form->Handle();
+    TsSkinProvider* p = FindProvider(form);
+    ASSERT_TRUE(p && p->Skinned());
+    const auto it = std::find_if(form->Seen.begin(), form->Seen.end(),
+                                 [](const TCoverProbeForm::TSeen& s) { return s.Msg == WM_NCACTIVATE; });
+    ASSERT_NE(it, form->Seen.end());
+    // The system draws into a window whose drawing is off, under no cover.
+    EXPECT_EQ(it->Covers.All, 0);
+    EXPECT_FALSE(it->Visible);
+    // Drawing is on again afterwards.
+    EXPECT_EQ(p->RedrawSuspendCount(), 0);
+    EXPECT_TRUE(IsWindowVisible(wnd));
+    EXPECT_EQ(FindCovers().All, 0);
+}
+
+BOOL WINAPI NoLayeredUpdate(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*, DWORD) { return TRUE; }
+TUpdateLayeredWindow NoLayeredEntry() { return NoLayeredUpdate; }
+
+TEST_F(ProviderCaptionCoverTest, ExtendedBorderCoversItsTitleOnlyForAFormWithAMenuLine)
+{
+    // Layered windows cannot be seen under Wine: the border window's
+    // pictures go nowhere.
+    test::TLayeredEntryScope layered(NoLayeredEntry);
+    HWND wnd = Show(true);
+    auto shadow = std::make_shared<tw::TPixelImage>(24, 24, 32);
+    manager.ShadowActive = shadow;
+    manager.ShadowInactive = shadow;
+    manager.SetExtendedBorders(true);
+    manager.UpdateExtBorderImages();
+    SendSkinCommand(wnd, AC_SKINLOADED, reinterpret_cast<LPARAM>(&manager));
+    tw::Application->ProcessMessages();
+    TsSkinProvider* p = FindProvider(form);
+    ASSERT_NE(p->BorderForm(), nullptr);
+
+    // The border window's title strip: inside the system's frame of the
+    // form, the skin's title high, ending where the form's own title ends.
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    const int b = GetSystemMetrics(SM_CXFRAME);
+    const int bottom = wr.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION);
+    const RECT strip{wr.left + b, bottom - manager.SkinData.TitleHeight, wr.right - b, bottom};
+    // A region left behind is built again before the activation is drawn.
+    SetWindowRgn(wnd, nullptr, FALSE);
+    form->Seen.clear();
+    SendMessageW(wnd, WM_NCACTIVATE, TRUE, 0);
+    ASSERT_EQ(form->Seen.size(), 1u);
+    ExpectCovered(form->Seen[0], wnd, strip);
+    EXPECT_EQ(FindCovers().All, 0);
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_NE(GetWindowRgn(wnd, rgn), ERROR);
+    DeleteObject(rgn);
+
+    // Without a menu line nothing of the system's caption lies inside the
+    // form's region: no cover.
+    form->SetMenu(nullptr);
+    tw::Application->ProcessMessages();
+    ASSERT_EQ(GetMenu(wnd), nullptr);
+    form->Seen.clear();
+    SendMessageW(wnd, WM_NCACTIVATE, TRUE, 0);
+    ASSERT_EQ(form->Seen.size(), 1u);
+    EXPECT_EQ(form->Seen[0].Covers.All, 0);
 }
 
 } // namespace
