@@ -2382,9 +2382,12 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
             // keeps it off the screen.
             skinData_->BGChangedFlag = true;
             CallSavedCovered(m);
-            // The system may have drawn more than the caption where the
-            // cover did not lie (the frame, the menu line), and a layered
-            // form is not repainted by what the cover uncovers.
+            // The frame is drawn again at once: the system may have drawn
+            // more than its caption where the cover did not lie (frame,
+            // menu line); where the windows over a form do not clip its
+            // drawing (Wine gives every top-level window a picture of its
+            // own) the caption reached the form's picture too; and a
+            // layered form is not repainted by what the cover uncovers.
             if (Showing())
                 SendMessageW(wnd, WM_NCPAINT, 1, 0);
         }
