@@ -1472,7 +1472,14 @@ void TsSkinProvider::AnimatedShowing(tw::TMessage& m)
             steps.Children.push_back(c);
             SendMessageW(c, WM_SETREDRAW, FALSE, 0);
         }
-    CallSaved(m);
+    {
+        struct TShown {
+            bool& Flag;
+            ~TShown() { Flag = false; }
+        } shown{animatedShow_};
+        animatedShow_ = true;
+        CallSaved(m);
+    }
     steps.ChildrenDraw();
     // OnShow may have hidden it again.
     if (form_->Visible() && IsWindowVisible(wnd)) {
@@ -2434,16 +2441,31 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         CallSaved(m);
         return;
     case WM_SETTEXT:
-        if (!Showing() || !drawNonClient_) {
+        if (!Showing() || form_->IsLoading() || !drawNonClient_) {
             CallSaved(m);
             return;
         }
-        // The system would draw its own caption with the new text: with the
-        // window marked invisible it draws nothing, and no second window
-        // has to cover the title meanwhile.
-        skinData_->BGChangedFlag = true;
-        CallSavedHidden(m);
-        PaintNonClient();
+        if (DwmCompositionEnabled()) {
+            // The compositor shows the form's own drawing only once it is
+            // done: the title is simply drawn again after the system's.
+            CallSaved(m);
+            RepaintCaption();
+        } else {
+            // The system draws its caption with the new text: the cover
+            // keeps it off the screen.
+            skinData_->BGChangedFlag = true;
+            CallSavedCovered(m);
+            // The frame is drawn again at once: the system may have drawn
+            // more than its caption where the cover did not lie (frame,
+            // menu line); where the windows over a form do not clip its
+            // drawing (Wine gives every top-level window a picture of its
+            // own) the caption reached the form's picture too; and a
+            // layered form is not repainted by what the cover uncovers.
+            if (Showing())
+                SendMessageW(wnd, WM_NCPAINT, 1, 0);
+        }
+        if (borderForm_)
+            UpdateBorderWindow(255);
         return;
     case WM_GETMINMAXINFO:
         MaxInfo(m);
@@ -2525,10 +2547,32 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
                 skinData_->SetActiveState(false);
             if (borderForm_)
                 borderForm_->SetActive(formActive_);
-            // -1: the system handles the activation but draws no caption.
-            m.LParam = -1;
-            CallSaved(m);
-            m.Result = TRUE;
+            if (!Showing()) {
+                CallSaved(m);
+            } else if (animatedShow_) {
+                // The form is still transparent and its picture not taken:
+                // nothing of the system's may reach it.
+                struct TDrawAgain {
+                    HWND Wnd;
+                    ~TDrawAgain() { SendMessageW(Wnd, WM_SETREDRAW, TRUE, 0); }
+                } again{wnd};
+                SendMessageW(wnd, WM_SETREDRAW, FALSE, 0);
+                CallSaved(m);
+            } else if (DwmCompositionEnabled()) {
+                CallSavedHidden(m);
+            } else {
+                // The border window draws the title outside the form's
+                // region: the system's caption falls outside it too, only
+                // a menu line of the system's would show.
+                if (borderForm_) {
+                    regionSize_ = {-1, -1};
+                    UpdateFormRegion();
+                }
+                if (borderForm_ && !GetMenu(wnd))
+                    CallSaved(m);
+                else
+                    CallSavedCovered(m);
+            }
             // The buttons are drawn in the other row now: none stays hot.
             if (!form_->IsLoading() && wasActive != formActive_)
                 hotCode_ = -1;

@@ -361,8 +361,29 @@ private:
     // when it could not be done (the form then shows as it is).
     bool PrepareTransparent();
     // Lets the saved procedure handle a message that would draw the system
-    // caption, with the window marked invisible so it draws nothing.
+    // caption, with the window marked invisible so it draws nothing (used
+    // while the compositor runs, where a window laid over the title would
+    // not hide what the system draws).
     void CallSavedHidden(tw::TMessage& m);
+
+    // The caption cover (sSkinProviderTitle.cpp): a bare window laid over
+    // the title strip right above the form while the saved procedure draws
+    // the system's caption, so that the system's title never reaches the
+    // screen; shown only where the provider may draw now.
+    void ShowCaptionCover();
+    void HideCaptionCover();
+    // The saved procedure with the cover over the title for the call.
+    void CallSavedCovered(tw::TMessage& m);
+    bool CaptionCoverAllowed() const;
+    // Where the cover lies, in screen coordinates.
+    TRect CaptionCoverRect() const;
+    // The cover's OnPaint and window procedure: it never paints, so the
+    // picture below stays on the screen.
+    void CoverPaint(tw::TObject* sender);
+    void CoverWindowProc(tw::TMessage& m);
+    // The caption drawn again from the frame picture (the extended border
+    // redrawn when it shows the title).
+    void RepaintCaption();
     TMeasures Measure() const;
     TSysMenuState MenuState() const;
     TCaptionLayoutInput CaptionInput(const TMeasures& ms) const;
@@ -524,6 +545,11 @@ private:
     // While the extended border's picture is painted the layout and cache
     // are the border window's.
     bool extPainting_ = false;
+    // The caption cover while it is shown and the procedure its window had.
+    tw::TWndMethod coverSaved_;
+    std::unique_ptr<tw::TForm> cover_;
+    // Set while the form's own procedure shows it for the show animation.
+    bool animatedShow_ = false;
 };
 
 // The form-creation hook and the window hook of the program: every form gets

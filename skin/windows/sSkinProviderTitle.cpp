@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "base/WinText.h"
@@ -476,6 +477,123 @@ void TsSkinProvider::RestoreBorderRegion()
 {
     if (borderForm_)
         borderForm_->UpdateBorderWindow(true, 255);
+}
+
+// ---------------------------------------------------------------------------
+// The caption cover and the caption repaint
+
+bool TsSkinProvider::CaptionCoverAllowed() const
+{
+    // A locked or suspended form is drawn whole when it is let go: what the
+    // system draws meanwhile is painted over then.
+    return drawNonClient_ && !changeLocked_ && redrawCount_ == 0 && form_ && form_->HandleAllocated() &&
+           !form_->IsDestroying();
+}
+
+TRect TsSkinProvider::CaptionCoverRect() const
+{
+    HWND wnd = form_->Handle();
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    if (ExtActive()) {
+        // The border window's title strip: inside its frame, ending where
+        // the form's own (cut away) title ends.
+        const int b = FormBorderWidth(false);
+        const int bottom = wr.top + b + TitleBarHeight(false);
+        return TRect(wr.left + b, bottom - TitleBarHeight(true), wr.right - b, bottom);
+    }
+    const TMeasures ms = Measure();
+    // The title down to the menu line: the line is the system's to draw.
+    int height = ms.Border + ms.Title;
+    if (!IsIconic(wnd))
+        height = ms.MenuRect.IsEmpty() ? ms.Client.Top : ms.MenuRect.Top;
+    return TRect(wr.left, wr.top, wr.right, wr.top + std::max(0, height));
+}
+
+void TsSkinProvider::CoverPaint(tw::TObject*) {}
+
+void TsSkinProvider::CoverWindowProc(tw::TMessage& m)
+{
+    if (m.Msg == WM_ERASEBKGND) {
+        m.Result = 1;
+        return;
+    }
+    if (coverSaved_)
+        coverSaved_(m);
+}
+
+void TsSkinProvider::ShowCaptionCover()
+{
+    if (!CaptionCoverAllowed())
+        return;
+    const TRect r = CaptionCoverRect();
+    if (r.IsEmpty())
+        return;
+    if (!cover_) {
+        auto cover = std::make_unique<tw::TForm>(tw::Application);
+        // Kept out of the skinning and of the control adapters: the cover
+        // must stay a bare window.
+        cover->SetTag(acNoSkinTag);
+        cover->SetBorderStyle(tw::bsNone);
+        cover->OnPaint = [this](tw::TObject* sender) { CoverPaint(sender); };
+        coverSaved_ = cover->WindowProc;
+        cover->WindowProc = [this](tw::TMessage& msg) { CoverWindowProc(msg); };
+        cover_ = std::move(cover);
+    }
+    HWND cw = cover_->Handle();
+    if (!cw)
+        return;
+    ShowWindow(cw, SW_HIDE);
+    HWND wnd = form_->Handle();
+    // Right above the form: it hides the form's title and nothing else.
+    HWND after = HWND_TOPMOST;
+    if (!(GetWindowLongPtrW(wnd, GWL_EXSTYLE) & WS_EX_TOPMOST)) {
+        after = GetWindow(wnd, GW_HWNDPREV);
+        if (after == cw)
+            after = GetWindow(cw, GW_HWNDPREV);
+        if (!after)
+            after = HWND_TOP;
+    }
+    SetWindowPos(cw, after, r.Left, r.Top, r.Width(), r.Height(),
+                 SWP_NOACTIVATE | SWP_NOREDRAW | SWP_SHOWWINDOW | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING);
+}
+
+void TsSkinProvider::HideCaptionCover()
+{
+    if (!cover_)
+        return;
+    // Runs on the way out of an exception too: nothing may leave here.
+    try {
+        std::unique_ptr<tw::TForm> cover = std::move(cover_);
+        cover->WindowProc = coverSaved_;
+        coverSaved_ = nullptr;
+        cover.reset();
+    } catch (...) {
+        tw::Application->HandleException(form_);
+    }
+}
+
+void TsSkinProvider::CallSavedCovered(tw::TMessage& m)
+{
+    // The cover goes however the form's procedure ends.
+    struct TUncover {
+        TsSkinProvider& Provider;
+        ~TUncover() { Provider.HideCaptionCover(); }
+    } uncover{*this};
+    ShowCaptionCover();
+    CallSaved(m);
+}
+
+void TsSkinProvider::RepaintCaption()
+{
+    if (changeLocked_ || !Showing())
+        return;
+    if (ExtActive()) {
+        UpdateBorderWindow(255);
+        return;
+    }
+    skinData_->BGChangedFlag = true;
+    PaintNonClient();
 }
 
 } // namespace skin
