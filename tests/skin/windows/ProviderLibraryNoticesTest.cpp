@@ -1,0 +1,211 @@
+// The class library's notices to a skinned form under Wine, through real
+// messages: a changed main menu has the form's picture made again and its
+// rows counted again, a control put on the form while it runs is adapted
+// and hears of its container, and the form's activation reaches its
+// extended border.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <vector>
+
+#include "SkinTestControls.h"
+#include "SkinTestForms.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/windows/acBorderForm.h"
+#include "skin/windows/acCtrlAdapter.h"
+#include "skin/windows/sSkinProvider.h"
+#include "ui/Application.h"
+#include "ui/Menus.h"
+#include "ui/StdCtrls.h"
+
+#ifdef TW_SKIN_ARCHIVE
+
+namespace skin {
+namespace {
+
+// A form that counts the notices of its controls its own procedure gets.
+class TListForm : public tw::TForm {
+public:
+    using tw::TForm::TForm;
+    int ListChanges = 0;
+    void WndProc(tw::TMessage& m) override
+    {
+        if (m.Msg == tw::CM_CONTROLLISTCHANGE)
+            ++ListChanges;
+        tw::TForm::WndProc(m);
+    }
+};
+
+int Count(const std::vector<uint16_t>& commands, uint16_t command)
+{
+    return int(std::count(commands.begin(), commands.end(), command));
+}
+
+class ProviderLibraryNoticesTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(test::StartFormSkinning(manager)); }
+    void TearDown() override
+    {
+        for (auto it = forms.rbegin(); it != forms.rend(); ++it)
+            delete *it;
+        test::EndFormSkinning();
+    }
+    template <class F = tw::TForm> F* NewForm(int w, int h)
+    {
+        auto* f = new F(tw::Application);
+        forms.push_back(f);
+        f->SetText("Notices");
+        f->SetBounds(60, 60, w, h);
+        return f;
+    }
+    static HWND Shown(tw::TCustomForm* f)
+    {
+        f->Show();
+        tw::Application->ProcessMessages();
+        return f->Handle();
+    }
+    static tw::TMenuItem* AddItem(tw::TMainMenu* menu, const char* caption)
+    {
+        auto* item = new tw::TMenuItem(menu);
+        item->SetCaption(caption);
+        menu->Items()->Add(item);
+        return item;
+    }
+    // The rows of the menu line as the system laid it out: the distinct
+    // tops of its items.
+    static int SystemMenuRows(HWND wnd)
+    {
+        HMENU bar = GetMenu(wnd);
+        std::set<LONG> tops;
+        for (int i = 0; i < GetMenuItemCount(bar); ++i) {
+            RECT r;
+            if (GetMenuItemRect(wnd, bar, UINT(i), &r))
+                tops.insert(r.top);
+        }
+        return int(tops.size());
+    }
+
+    TsSkinManager manager;
+    std::vector<tw::TCustomForm*> forms;
+};
+
+TEST_F(ProviderLibraryNoticesTest, ChangedMenuRebuildsThePictureAndCountsTheRowsAgain)
+{
+    tw::TForm* f = NewForm(260, 200);
+    auto* menu = new tw::TMainMenu(f);
+    tw::TMenuItem* first = AddItem(menu, "&File");
+    AddItem(menu, "&Help");
+    f->SetMenu(menu);
+    int painted = 0;
+    f->OnPaint = [&painted](tw::TObject*) { ++painted; };
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    ASSERT_TRUE(p->Skinned());
+    ASSERT_EQ(SystemMenuRows(wnd), 1);
+    EXPECT_EQ(p->MenuRows(), 1);
+
+    // An item renamed: nothing else of the form changed, yet the picture is
+    // made again (the form's own drawing goes into it anew) by the next
+    // paint, once.
+    ValidateRect(wnd, nullptr);
+    painted = 0;
+    first->SetCaption("&Recording");
+    tw::Application->ProcessMessages();
+    int w = 0;
+    test::PrintFrame(wnd, w);
+    EXPECT_GE(painted, 1);
+    painted = 0;
+    test::PrintFrame(wnd, w);
+    EXPECT_EQ(painted, 0);
+
+    // Items added until the line breaks: the rows are counted again.
+    for (const char* caption : {"&Stream editing", "&Repair options", "&Window layout"})
+        AddItem(menu, caption);
+    tw::Application->ProcessMessages();
+    ASSERT_GT(SystemMenuRows(wnd), 1);
+    EXPECT_EQ(p->MenuRows(), SystemMenuRows(wnd));
+}
+
+TEST_F(ProviderLibraryNoticesTest, ControlPutOnTheRunningFormIsAdaptedAndHearsOfItsContainer)
+{
+    TListForm* f = NewForm<TListForm>(400, 300);
+    Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    ASSERT_TRUE(p->Skinned());
+    ASSERT_NE(p->CtrlAdapter(), nullptr);
+
+    // Controls whose windows are made on a form without a skin, then moved
+    // over: no window is made on the skinned form, so only the class
+    // library's notice tells of them.
+    tw::TForm* holder = NewForm(300, 200);
+    holder->SetTag(acNoSkinTag);
+    holder->Handle();
+    auto* memo = new tw::TMemo(holder);
+    memo->SetParent(holder);
+    memo->SetBounds(10, 10, 150, 100);
+    memo->SetScrollBars(tw::ssVertical);
+    auto* panel = new test::TSkinnedPanel(holder);
+    panel->SetParent(holder);
+    panel->SetBounds(170, 10, 100, 80);
+    auto* inner = new test::TSkinnedPanel(holder);
+    inner->SetParent(panel);
+    inner->SetBounds(5, 5, 40, 40);
+    auto* graphic = new test::TSkinnedGraphic(holder);
+    graphic->SetBounds(10, 150, 40, 20);
+    memo->Handle();
+    inner->Handle();
+    ASSERT_EQ(p->CtrlAdapter()->AdapterOf(memo->Handle()), nullptr);
+
+    f->ListChanges = 0;
+    memo->SetParent(f);
+    EXPECT_NE(p->CtrlAdapter()->AdapterOf(memo->Handle()), nullptr);
+    // The notice still reaches the form's own procedure.
+    EXPECT_GT(f->ListChanges, 0);
+
+    // The container flag: the control put there and the controls on it.
+    panel->Commands.clear();
+    inner->Commands.clear();
+    panel->SetParent(f);
+    EXPECT_GE(Count(panel->Commands, AC_CONTAINERFLAG), 1);
+    EXPECT_GE(Count(inner->Commands, AC_CONTAINERFLAG), 1);
+    // A graphic control as well.
+    graphic->Commands.clear();
+    graphic->SetParent(f);
+    EXPECT_GE(Count(graphic->Commands, AC_CONTAINERFLAG), 1);
+
+    // A control taken off the form is not adapted on its way out.
+    auto* leaving = new tw::TMemo(f);
+    leaving->SetTag(acNoSkinTag);
+    leaving->SetParent(f);
+    leaving->SetBounds(10, 200, 150, 50);
+    leaving->SetScrollBars(tw::ssVertical);
+    leaving->Handle();
+    leaving->SetTag(0);
+    leaving->SetParent(holder);
+    EXPECT_EQ(p->CtrlAdapter()->AdapterOf(leaving->Handle()), nullptr);
+}
+
+// Layered updates are recorded, not made (Wine cannot show them).
+BOOL WINAPI AcceptLayered(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*, DWORD) { return TRUE; }
+TUpdateLayeredWindow AcceptEntry() { return AcceptLayered; }
+
+class ProviderActivationNoticeTest : public test::LayeredFormTest {
+protected:
+    ProviderActivationNoticeTest() : LayeredFormTest("Activated", 300, 200, AcceptEntry) {}
+};
+
+TEST_F(ProviderActivationNoticeTest, ActivationNoticeRedrawsTheExtendedBorder)
+{
+    BordersOn();
+    TacBorderForm* b = provider->BorderForm();
+    ASSERT_NE(b, nullptr);
+    const int before = b->Updates();
+    SendMessageW(form->Handle(), tw::CM_ACTIVATE, 0, 0);
+    EXPECT_EQ(b->Updates(), before + 1);
+}
+
+} // namespace
+} // namespace skin
+#endif
