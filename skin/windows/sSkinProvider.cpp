@@ -2053,12 +2053,17 @@ void TsSkinProvider::SkinRefresh()
         PrepareFormMenus(skinData_->Skinned());
         menusBehind_ = false;
     }
+    // The frame's corners may be cut otherwise now: the region is made
+    // again once the form shows.
+    if (form_->BorderStyle() != tw::bsNone)
+        regionSize_ = {-1, -1};
     if (!Showing())
         return;
     HWND wnd = form_->Handle();
     skinData_->BGChangedFlag = true;
     if (sm)
         SetExtBorders(sm->ExtendedBorders());
+    UpdateFormRegion();
     if (!changeLocked_)
         RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_NOCHILDREN | RDW_UPDATENOW | RDW_FRAME);
     if (useGlobalColor_ && !skinData_->CustomColor() && sm)
@@ -2190,7 +2195,9 @@ void TsSkinProvider::Size(tw::TMessage& m)
     RECT wr;
     GetWindowRect(wnd, &wr);
     const int ww = wr.right - wr.left, wh = wr.bottom - wr.top;
-    if (!ncCache_ || ncCache_->Width() != ww || ncCache_->Height() != wh) {
+    // Minimized under the compositor the window keeps its picture.
+    const bool keptIcon = IsIconic(wnd) && DwmCompositionEnabled();
+    if (!keptIcon && (!ncCache_ || ncCache_->Width() != ww || ncCache_->Height() != wh)) {
         // A picture missing, or larger than the window, leaves pieces of the
         // client that the next paint would take from it.
         const bool stale = !ncCache_ || (skinData_->HotStateAllowed() && (ncCache_->Width() > ww || ncCache_->Height() > wh));

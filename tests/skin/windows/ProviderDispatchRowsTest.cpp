@@ -1,8 +1,9 @@
-// The class library's notices to a skinned form under Wine, through real
-// messages: a changed main menu has the form's picture made again and its
-// rows counted again, a control put on the form while it runs is adapted
-// and hears of its container, and the form's activation reaches its
-// extended border.
+// Rows of a skinned form's window procedure under Wine, through real
+// messages: the class library's notices (a changed main menu has the form's
+// picture made again and its rows counted again, a control put on the form
+// while it runs is adapted and hears of its container, the form's
+// activation reaches its extended border), the places a size invalidates,
+// and the region a skin refresh makes again.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include "SkinTestControls.h"
 #include "SkinTestForms.h"
 #include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/data/sMaskData.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/windows/acBorderForm.h"
 #include "skin/windows/acCtrlAdapter.h"
@@ -43,7 +45,7 @@ int Count(const std::vector<uint16_t>& commands, uint16_t command)
     return int(std::count(commands.begin(), commands.end(), command));
 }
 
-class ProviderLibraryNoticesTest : public ::testing::Test {
+class ProviderDispatchRowsTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(test::StartFormSkinning(manager)); }
     void TearDown() override
@@ -91,7 +93,7 @@ protected:
     std::vector<tw::TCustomForm*> forms;
 };
 
-TEST_F(ProviderLibraryNoticesTest, ChangedMenuRebuildsThePictureAndCountsTheRowsAgain)
+TEST_F(ProviderDispatchRowsTest, ChangedMenuRebuildsThePictureAndCountsTheRowsAgain)
 {
     tw::TForm* f = NewForm(260, 200);
     auto* menu = new tw::TMainMenu(f);
@@ -128,7 +130,7 @@ TEST_F(ProviderLibraryNoticesTest, ChangedMenuRebuildsThePictureAndCountsTheRows
     EXPECT_EQ(p->MenuRows(), SystemMenuRows(wnd));
 }
 
-TEST_F(ProviderLibraryNoticesTest, ControlPutOnTheRunningFormIsAdaptedAndHearsOfItsContainer)
+TEST_F(ProviderDispatchRowsTest, ControlPutOnTheRunningFormIsAdaptedAndHearsOfItsContainer)
 {
     TListForm* f = NewForm<TListForm>(400, 300);
     Shown(f);
@@ -185,6 +187,99 @@ TEST_F(ProviderLibraryNoticesTest, ControlPutOnTheRunningFormIsAdaptedAndHearsOf
     leaving->SetTag(0);
     leaving->SetParent(holder);
     EXPECT_EQ(p->CtrlAdapter()->AdapterOf(leaving->Handle()), nullptr);
+}
+
+TEST_F(ProviderDispatchRowsTest, SizeRedrawsTheGripAndTheRightHandCornerPicturesWhereTheyWereAndAreNow)
+{
+    tw::TForm* f = NewForm(300, 220);
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    ASSERT_TRUE(p->Skinned());
+    p->SetGripMode(gmRightBottom);
+    const int gripIndex = manager.GetMaskIndex(manager.ConstData.IndexGlobalInfo, "GLOBALINFO", "GRIPIMAGE");
+    ASSERT_TRUE(manager.MaskIndexValid(gripIndex));
+    const TsMaskData& grip = manager.ma[size_t(gripIndex)];
+    const int gw = grip.R.Width() / grip.ImageCount, gh = grip.R.Height() / (grip.MaskType + 1);
+    ASSERT_GT(gw, 0);
+    ASSERT_GT(gh, 0);
+    // Corner pictures of the form's section: two frames side by side, the
+    // lower half their transparency, so one frame is 12 by 8.
+    const std::string section = p->SkinData().SkinSection();
+    for (const char* name : {"IMGTOPRIGHT", "IMGBTMRIGHT"}) {
+        TsMaskData corner;
+        corner.SectionName = section;
+        corner.PropertyName = name;
+        corner.R = TRect(0, 0, 24, 16);
+        corner.ImageCount = 2;
+        corner.MaskType = 1;
+        manager.ma.push_back(std::move(corner));
+    }
+    const size_t added = manager.ma.size();
+    TsGeneralData& form = manager.gd[size_t(manager.GetSkinIndex(section))];
+    const int gradient = form.GradientPercent;
+    form.GradientPercent = 0;
+    struct TRestore {
+        TsSkinManager& M;
+        size_t Added;
+        TsGeneralData& Form;
+        int Gradient;
+        ~TRestore()
+        {
+            if (M.ma.size() == Added)
+                M.ma.resize(Added - 2);
+            Form.GradientPercent = Gradient;
+        }
+    } restore{manager, added, form, gradient};
+
+    RECT cr;
+    GetClientRect(wnd, &cr);
+    const auto dirty = [wnd](int x, int y) {
+        HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+        GetUpdateRgn(wnd, rgn, FALSE);
+        const bool in = PtInRegion(rgn, x, y) != 0;
+        DeleteObject(rgn);
+        return in;
+    };
+    // The client 40 pixels narrower, as the size tells it.
+    ValidateRect(wnd, nullptr);
+    const int narrower = cr.right - 40;
+    SendMessageW(wnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(narrower, cr.bottom));
+    // The grip where it was and where it is now.
+    EXPECT_TRUE(dirty(cr.right - gw / 2, cr.bottom - gh / 2));
+    EXPECT_TRUE(dirty(narrower - gw / 2, cr.bottom - gh / 2));
+    // The corner pictures likewise: 12 by 8 at the top and at the bottom.
+    EXPECT_TRUE(dirty(cr.right - 6, 4));
+    EXPECT_TRUE(dirty(narrower - 6, 4));
+    EXPECT_TRUE(dirty(cr.right - 6, cr.bottom - 4));
+    EXPECT_TRUE(dirty(narrower - 6, cr.bottom - 4));
+    // Nothing else: the left of the client and its middle stay.
+    EXPECT_FALSE(dirty(4, 4));
+    EXPECT_FALSE(dirty(cr.right / 2 - 30, cr.bottom / 2));
+    EXPECT_FALSE(dirty(cr.right - 20, 4));
+
+    // The same size again: only the grip, the corner pictures stay.
+    ValidateRect(wnd, nullptr);
+    SendMessageW(wnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(narrower, cr.bottom));
+    EXPECT_TRUE(dirty(narrower - gw / 2, cr.bottom - gh / 2));
+    EXPECT_FALSE(dirty(narrower - 6, 4));
+    ValidateRect(wnd, nullptr);
+}
+
+TEST_F(ProviderDispatchRowsTest, SkinRefreshMakesTheFormsRegionAgain)
+{
+    tw::TForm* f = NewForm(300, 220);
+    HWND wnd = Shown(f);
+    ASSERT_TRUE(FindProvider(f)->Skinned());
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(GetWindowRgn(wnd, rgn), ERROR);
+    // Taken away behind the provider's back: the window has none now.
+    SetWindowRgn(wnd, nullptr, TRUE);
+    ASSERT_EQ(GetWindowRgn(wnd, rgn), ERROR);
+    // A refresh of the skin (its frame may be cut otherwise now) sets one.
+    SendSkinCommand(wnd, AC_SKINREFRESH, reinterpret_cast<LPARAM>(&manager));
+    tw::Application->ProcessMessages();
+    EXPECT_NE(GetWindowRgn(wnd, rgn), ERROR);
+    DeleteObject(rgn);
 }
 
 // Layered updates are recorded, not made (Wine cannot show them).
