@@ -2093,7 +2093,16 @@ void TsSkinProvider::SkinnedAlphaCommand(tw::TMessage& m)
             skinData_->BGChangedFlag = true;
         return;
     case AC_SETUPDATING:
-        skinData_->Updating = LOWORD(m.WParam) != 0;
+        CommonMessage(m, skinData_.get());
+        // While the form is updated its picture of now stands in for it:
+        // it is made current before the updates begin.
+        if (skinData_->Updating && Showing() && drawNonClient_) {
+            const TMeasures ms = Measure();
+            if (ms.Width > 0 && ms.Height > 0 && PictureOutdated(ms))
+                BuildNonClientPicture(ms);
+            if (ncCache_ && MenuLineSkinned())
+                PaintSkinnedMenuLine(ms);
+        }
         return;
     case AC_QUERYACTIVE:
         m.Result = !changeLocked_ && skinData_->HotStateAllowed() && skinData_->ActiveState() ? 1 : 0;

@@ -282,6 +282,31 @@ TEST_F(ProviderDispatchRowsTest, SkinRefreshMakesTheFormsRegionAgain)
     DeleteObject(rgn);
 }
 
+TEST_F(ProviderDispatchRowsTest, UpdatesBeginOnACurrentPicture)
+{
+    tw::TForm* f = NewForm(300, 200);
+    int painted = 0;
+    f->OnPaint = [&painted](tw::TObject*) { ++painted; };
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    ValidateRect(wnd, nullptr);
+    // The picture is out of date when the updates begin: it is made now,
+    // with what the form draws itself.
+    painted = 0;
+    p->SkinData().BGChangedFlag = true;
+    SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_SETUPDATING, 1), 0);
+    EXPECT_TRUE(p->SkinData().Updating);
+    EXPECT_EQ(painted, 1);
+    EXPECT_FALSE(p->SkinData().BGChangedFlag);
+    // Their end makes nothing.
+    painted = 0;
+    p->SkinData().BGChangedFlag = true;
+    SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_SETUPDATING, 0), 0);
+    EXPECT_FALSE(p->SkinData().Updating);
+    EXPECT_EQ(painted, 0);
+    p->SkinData().BGChangedFlag = false;
+}
+
 // Layered updates are recorded, not made (Wine cannot show them).
 BOOL WINAPI AcceptLayered(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*, DWORD) { return TRUE; }
 TUpdateLayeredWindow AcceptEntry() { return AcceptLayered; }
