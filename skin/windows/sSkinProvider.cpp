@@ -904,7 +904,8 @@ void TsSkinProvider::RepaintButton(int code)
 {
     TacButtonFx* fx = Fx(code);
     const int state = ButtonState(code);
-    if (!skinned_ || !drawNonClient_ || changeLocked_ || !ncCache_ || captionDirty_ || skinData_->BGChangedFlag || !Showing()) {
+    if (!skinned_ || !drawNonClient_ || changeLocked_ || !ncCache_ || captionDirty_ || skinData_->BGChangedFlag ||
+        !Showing()) {
         // The whole frame is drawn again: a fade would blend old pictures.
         if (fx) {
             FreeBtnAnimation(fx->Animation);
