@@ -2371,7 +2371,13 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
             AttachAdapters();
         if (!form_->IsLoading()) {
             hotCode_ = -1;
-            CatchUpMenus();
+            // Menus the form got since the skin came (and those left behind
+            // while a skin was read) are drawn from the skin from now on.
+            const TsSkinManager* sm = SkinManager();
+            if (!SkinLoading && !(sm && (sm->ComponentState() & tw::csDesigning))) {
+                menusBehind_ = false;
+                PrepareFormMenus(skinned_);
+            }
             if (systemMenu_)
                 systemMenu_->UpdateItems();
             // A form without a frame of its own: its controls take the

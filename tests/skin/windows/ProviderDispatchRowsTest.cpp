@@ -17,6 +17,7 @@
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/windows/acBorderForm.h"
 #include "skin/windows/acCtrlAdapter.h"
+#include "skin/windows/sSkinMenus.h"
 #include "skin/windows/sSkinProvider.h"
 #include "ui/Application.h"
 #include "ui/Menus.h"
@@ -305,6 +306,28 @@ TEST_F(ProviderDispatchRowsTest, UpdatesBeginOnACurrentPicture)
     EXPECT_FALSE(p->SkinData().Updating);
     EXPECT_EQ(painted, 0);
     p->SkinData().BGChangedFlag = false;
+}
+
+TEST_F(ProviderDispatchRowsTest, MenusTheFormGetsWhileSkinnedAreDrawnFromTheSkinOnceItIsActivated)
+{
+    tw::TForm* f = NewForm(300, 200);
+    HWND wnd = Shown(f);
+    ASSERT_TRUE(FindProvider(f)->Skinned());
+    TsSkinableMenus* service = TsSkinableMenus::Of(&manager);
+    ASSERT_TRUE(service->Active());
+    // A popup menu and a main menu the form gets after its skin came.
+    auto* popup = new tw::TPopupMenu(f);
+    auto* entry = new tw::TMenuItem(popup);
+    entry->SetCaption("Copy");
+    popup->Items()->Add(entry);
+    auto* menu = new tw::TMainMenu(f);
+    AddItem(menu, "&File");
+    f->SetMenu(menu);
+    tw::Application->ProcessMessages();
+    ASSERT_FALSE(service->Prepared(popup));
+    SendMessageW(wnd, WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_TRUE(service->Prepared(popup));
+    EXPECT_TRUE(service->Prepared(menu));
 }
 
 // Layered updates are recorded, not made (Wine cannot show them).
