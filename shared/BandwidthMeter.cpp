@@ -1,6 +1,7 @@
 #include "shared/BandwidthMeter.h"
 
 #include "base/SysUtils.h"
+#include "skin/engine/common/SkinMessages.h"
 #include "ui/ExtCtrls.h"
 
 namespace tw {
@@ -123,6 +124,14 @@ void TOvBandwidthMeter::Redraw() {
         c.Pen().SetColor(l->Color());
         c.Polyline(poly_);
     }
+}
+
+void TOvBandwidthMeter::WndProc(TMessage& m) {
+    TGraphicControl::WndProc(m);
+    if (m.Msg != skin::SM_ALPHACMD || !OnSkinChange) return;
+    const uint16_t command = skin::SkinCommandOf(m.WParam);
+    if (command == skin::AC_SKINLOADED || command == skin::AC_SKINREMOVED || command == skin::AC_SKINREFRESH)
+        OnSkinChange(this);
 }
 
 void TOvBandwidthMeter::Paint() {

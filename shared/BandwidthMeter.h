@@ -77,8 +77,15 @@ public:
 
     void Loaded() override;
 
+    // A skin was loaded, refreshed or removed: the skin's broadcast reaches
+    // every control, the meter among them, while the form it sits on keeps
+    // those messages to its skin provider. Whoever picks the meter's colours
+    // hears of it here.
+    TNotifyEvent OnSkinChange;
+
 protected:
     void Paint() override;
+    void WndProc(TMessage& m) override;
     void Resize() override;
     void Redraw();
     // Marks the picture stale and invalidates now or, within 100 ms of the

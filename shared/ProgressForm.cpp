@@ -6,7 +6,6 @@
 #include "skin/controls/sLabel.h"
 #include "skin/controls/sPanel.h"
 #include "skin/engine/common/DefaultManager.h"
-#include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/sSkinManager.h"
 
 namespace tw {
@@ -58,6 +57,7 @@ TForm2::TForm2(TComponent* owner) : TForm(owner) {
     OvBandwidthMeter1->SetSpacing_Top(2);
     OvBandwidthMeter1->SetSpacing_Bottom(2);
     OvBandwidthMeter1->SetMeterColor(clWhite);
+    OvBandwidthMeter1->OnSkinChange = [this](TObject*) { TakeMeterColors(); };
     OvBandwidthMeter1->SetDirection(bdRightToLeft);
     OvBandwidthMeter1->SetDisplayType(bdtLog10);
 
@@ -144,13 +144,6 @@ void TForm2::TakeMeterColors() {
     // The line first: a new background redraws the whole meter.
     OvBandwidthMeter1->Lines(0)->SetColor(text);
     OvBandwidthMeter1->SetMeterColor(back);
-}
-
-void TForm2::WndProc(TMessage& m) {
-    TForm::WndProc(m);
-    if (m.Msg != skin::SM_ALPHACMD) return;
-    const auto command = skin::SkinCommandOf(m.WParam);
-    if (command == skin::AC_SKINLOADED || command == skin::AC_SKINREMOVED) TakeMeterColors();
 }
 
 void TForm2::PlaceButton() { sBitBtn1->SetTop(sGauge1->Top() + sGauge1->Height() + 6); }

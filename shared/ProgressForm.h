@@ -45,9 +45,9 @@ public:
 
     // The meter on the skin's field colour (that of the edits and memos)
     // with its first line in the field's text colour; white and black
-    // without a skin. Showing the window and a change of skin take them.
+    // without a skin. Showing the window and a change of skin (the meter
+    // hears of it) take them.
     void TakeMeterColors();
-    void WndProc(TMessage& m) override;
 
     void FormCreate(TObject* sender);
     void FormShow(TObject* sender);

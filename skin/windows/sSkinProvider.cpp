@@ -968,7 +968,8 @@ void TsSkinProvider::RepaintButton(int code)
 {
     TacButtonFx* fx = Fx(code);
     const int state = ButtonState(code);
-    if (!skinned_ || !drawNonClient_ || changeLocked_ || !ncCache_ || skinData_->BGChangedFlag || !Showing()) {
+    if (!skinned_ || !drawNonClient_ || changeLocked_ || !ncCache_ || captionDirty_ || skinData_->BGChangedFlag ||
+        !Showing()) {
         // The whole frame is drawn again: a fade would blend old pictures.
         if (fx) {
             FreeBtnAnimation(fx->Animation);
@@ -1526,8 +1527,15 @@ void TsSkinProvider::MaxInfo(tw::TMessage& m)
     CallSaved(m);
 }
 
+bool TsSkinProvider::PictureOutdated(const TMeasures& ms) const
+{
+    return !ncCache_ || captionDirty_ || skinData_->BGChangedFlag || ncCache_->Width() != ms.Width ||
+           ncCache_->Height() != ms.Height;
+}
+
 void TsSkinProvider::BuildNonClientPicture(const TMeasures& ms)
 {
+    captionDirty_ = false;
     TsSkinManager* sm = SkinManager();
     layoutIn_ = CaptionInput(ms);
     buttons_ = LayoutCaptionButtons(layoutIn_);
@@ -1610,7 +1618,7 @@ void TsSkinProvider::PaintNonClient()
     const TMeasures ms = Measure();
     if (ms.Width <= 0 || ms.Height <= 0)
         return;
-    if (!ncCache_ || skinData_->BGChangedFlag || ncCache_->Width() != ms.Width || ncCache_->Height() != ms.Height)
+    if (PictureOutdated(ms))
         BuildNonClientPicture(ms);
     else {
         // The same picture; only the button states may have changed.
@@ -1973,12 +1981,19 @@ void TsSkinProvider::ProviderWindowProc(tw::TMessage& m)
     }
     if (m.Msg == SM_ALPHACMD) {
         const uint16_t command = SkinCommandOf(m.WParam);
-        if (command == AC_SKINLOADED || command == AC_SKINREFRESH) {
-            // The form's own procedure hears of the new skin first, as
-            // it hears of its removal: forms take skin colours there.
+        const auto* from = reinterpret_cast<TsSkinManager*>(m.LParam);
+        const bool own = !form_->IsDestroying() && (!from || from == SkinManager());
+        if (command == AC_SKINLOADED) {
+            // The provider's own business: the controls hear of the new
+            // skin from the manager's broadcast, the form's own procedure
+            // does not.
+            if (own)
+                ApplySkin();
+            return;
+        }
+        if (command == AC_SKINREFRESH) {
             CallSaved(m);
-            const auto* from = reinterpret_cast<TsSkinManager*>(m.LParam);
-            if (!form_->IsDestroying() && (!from || from == SkinManager()))
+            if (own)
                 ApplySkin();
             return;
         }
@@ -2066,9 +2081,8 @@ void TsSkinProvider::SkinRemovedMessage(tw::TMessage& m)
         if (form_->HandleAllocated() && InitMainMenu())
             mainMenuRefreshed_ = true;
     }
-    // The form's own procedure hears of it too: the program's forms give
-    // their own drawn parts the system's colours there.
-    CallSaved(m);
+    // Not passed on to the form's own procedure: the controls heard of it
+    // above, and what the form draws itself follows its controls.
 }
 
 void TsSkinProvider::NotifyAdapter(tw::TMessage& m)
@@ -2117,12 +2131,17 @@ void TsSkinProvider::SkinRefresh()
         PrepareFormMenus(skinData_->Skinned());
         menusBehind_ = false;
     }
+    // The frame's corners may be cut otherwise now: the region is made
+    // again once the form shows.
+    if (form_->BorderStyle() != tw::bsNone)
+        regionSize_ = {-1, -1};
     if (!Showing())
         return;
     HWND wnd = form_->Handle();
     skinData_->BGChangedFlag = true;
     if (sm)
         SetExtBorders(sm->ExtendedBorders());
+    UpdateFormRegion();
     if (!changeLocked_)
         RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_NOCHILDREN | RDW_UPDATENOW | RDW_FRAME);
     if (useGlobalColor_ && !skinData_->CustomColor() && sm)
@@ -2141,9 +2160,6 @@ void TsSkinProvider::SkinnedAlphaCommand(tw::TMessage& m)
     case AC_SKINLOADED:
         if (!from || from == SkinManager())
             ApplySkin();
-        // The form's own procedure hears of it too (it may take colours of
-        // the new skin for what it draws itself).
-        CallSaved(m);
         return;
     case AC_SKINREFRESH:
         if (!from || from == SkinManager())
@@ -2155,7 +2171,16 @@ void TsSkinProvider::SkinnedAlphaCommand(tw::TMessage& m)
             skinData_->BGChangedFlag = true;
         return;
     case AC_SETUPDATING:
-        skinData_->Updating = LOWORD(m.WParam) != 0;
+        CommonMessage(m, skinData_.get());
+        // While the form is updated its picture of now stands in for it:
+        // it is made current before the updates begin.
+        if (skinData_->Updating && Showing() && drawNonClient_) {
+            const TMeasures ms = Measure();
+            if (ms.Width > 0 && ms.Height > 0 && PictureOutdated(ms))
+                BuildNonClientPicture(ms);
+            if (ncCache_ && MenuLineSkinned())
+                PaintSkinnedMenuLine(ms);
+        }
         return;
     case AC_QUERYACTIVE:
         m.Result = !changeLocked_ && skinData_->HotStateAllowed() && skinData_->ActiveState() ? 1 : 0;
@@ -2345,7 +2370,7 @@ void TsSkinProvider::Print(tw::TMessage& m)
         // The system's frame, drawn by the system alone.
         DefWindowProcW(wnd, WM_PRINT, m.WParam, PRF_NONCLIENT);
     if ((m.LParam & PRF_NONCLIENT) && drawNonClient_) {
-        if (!ncCache_ || skinData_->BGChangedFlag || ncCache_->Width() != ms.Width || ncCache_->Height() != ms.Height)
+        if (PictureOutdated(ms))
             BuildNonClientPicture(ms);
         if (MenuLineSkinned())
             PaintSkinnedMenuLine(ms);
@@ -2424,7 +2449,13 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
             AttachAdapters();
         if (!form_->IsLoading()) {
             hotCode_ = -1;
-            CatchUpMenus();
+            // Menus the form got since the skin came (and those left behind
+            // while a skin was read) are drawn from the skin from now on.
+            const TsSkinManager* sm = SkinManager();
+            if (!SkinLoading && !(sm && (sm->ComponentState() & tw::csDesigning))) {
+                menusBehind_ = false;
+                PrepareFormMenus(skinned_);
+            }
             if (systemMenu_)
                 systemMenu_->UpdateItems();
             // A form without a frame of its own: its controls take the
@@ -2860,6 +2891,22 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         if (!form_->IsLoading())
             skinData_->BGChangedFlag = true;
         break;
+    case tw::CM_ACTIVATE:
+        CallSaved(m);
+        // The extended border shows the form's activation too.
+        if (borderForm_)
+            UpdateBorderWindow(255);
+        return;
+    case tw::CM_MENUCHANGED:
+        // Items added, taken away or renamed: the line may have more or
+        // fewer rows now, and the picture is made again as a whole.
+        menuRows_ = -1;
+        if (!form_->IsLoading() && wnd && IsWindowVisible(wnd))
+            captionDirty_ = true;
+        break;
+    case tw::CM_CONTROLLISTCHANGE:
+        ControlListChange(m);
+        return;
     case tw::CM_ENABLEDCHANGED:
         CallSaved(m);
         if (drawNonClient_) {
@@ -2886,6 +2933,26 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         break;
     }
     CallSaved(m);
+}
+
+void TsSkinProvider::ControlListChange(tw::TMessage& m)
+{
+    CallSaved(m);
+    auto* control = reinterpret_cast<tw::TControl*>(m.WParam);
+    // Only an insertion: a control on its way out would take this form's
+    // adapter along to wherever it goes.
+    if (!control || !m.LParam || form_->IsDestroying() || control->IsDestroying())
+        return;
+    // A control put on the form while it runs (its window may have been
+    // made elsewhere, so no creation notice came) gets its adapter, and it
+    // and its children work out again whether they hold others.
+    tw::TMessage flag{SM_ALPHACMD, SkinWParam(AC_CONTAINERFLAG), 1, 0};
+    if (auto* win = dynamic_cast<tw::TWinControl*>(control)) {
+        if (ctrlAdapter_ && win->HandleAllocated())
+            ctrlAdapter_->AdaptControls(win);
+        BroadcastToChildren(win, flag);
+    }
+    control->Perform(flag.Msg, flag.WParam, flag.LParam);
 }
 
 // ---------------------------------------------------------------------------

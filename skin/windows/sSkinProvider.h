@@ -424,7 +424,11 @@ private:
     int MaskIndex(const char* name) const;
     bool Showing() const;
     void InvalidateFrame();
+    // The frame picture has to be made again before it is shown.
+    bool PictureOutdated(const TMeasures& ms) const;
     void BuildNonClientPicture(const TMeasures& ms);
+    // A control put on the form (or on a control of it) while it runs.
+    void ControlListChange(tw::TMessage& m);
     // The form's OnPaint into the picture's client part.
     void PaintOwnerIntoPicture(const TMeasures& ms);
     // Lets the system draw the menu line, which the frame picture leaves out.
@@ -488,6 +492,9 @@ private:
     bool regionBusy_ = false;
     bool firstPainted_ = false;
     bool mainMenuRefreshed_ = false;
+    // The whole picture is made again at the next paint, not only the parts
+    // that depend on the activation and the buttons (a menu changed).
+    bool captionDirty_ = true;
     mutable int menuRows_ = -1;
     int redrawCount_ = 0;
     int hotCode_ = -1;

@@ -105,8 +105,7 @@ tw::TBitmap* TsSkinProvider::ClientPicture(bool* rebuilt)
     const TMeasures ms = Measure();
     if (ms.Width <= 0 || ms.Height <= 0)
         return nullptr;
-    const bool outdated =
-        !ncCache_ || skinData_->BGChangedFlag || ncCache_->Width() != ms.Width || ncCache_->Height() != ms.Height;
+    const bool outdated = PictureOutdated(ms);
     // While the form is being updated the picture of before stands in.
     if (outdated && (!skinData_->Updating || !ncCache_)) {
         BuildNonClientPicture(ms);

@@ -385,7 +385,7 @@ void TsSkinProvider::PaintExtendedFrame(const tw::TPixelView& picture, const TRe
     if (!skinned_ || !form_->HandleAllocated())
         return;
     const TMeasures ms = ExtendedMeasures();
-    if (!ncCache_ || skinData_->BGChangedFlag || ncCache_->Width() != ms.Width || ncCache_->Height() != ms.Height)
+    if (PictureOutdated(ms))
         BuildNonClientPicture(ms);
     const tw::TPixelView src = ncCache_->PixelView();
     const TsSkinManager* sm = SkinManager();
