@@ -524,7 +524,7 @@ TRect TacDialogWnd::FrameExtent() const
     // system's caption below the skin's border.
     int strip = sysTop + dx;
     if (Has(style_, WS_CAPTION) && manager_->SkinData.TitleHeight != 0)
-        strip = manager_->SkinData.TitleHeight;
+        strip = CaptionHeight();
     return TRect(dx, strip - sysTop, dx, dx);
 }
 

@@ -228,6 +228,68 @@ TEST_F(DialogExtendedBordersTest, TheBorderWindowShowsTheDialogsFrameAndTheDialo
     DeleteObject(rgn);
 }
 
+// The colour of a window pixel (window coordinates) as it is drawn now.
+COLORREF WindowPixel(HWND wnd, int x, int y)
+{
+    HDC dc = GetWindowDC(wnd);
+    const COLORREF c = GetPixel(dc, x, y);
+    ReleaseDC(wnd, dc);
+    return c;
+}
+
+// Paints the window's frame (all but the client) in one colour.
+void MarkFrame(HWND wnd, COLORREF colour)
+{
+    RECT wr, cr;
+    GetWindowRect(wnd, &wr);
+    GetClientRect(wnd, &cr);
+    POINT o{0, 0};
+    ClientToScreen(wnd, &o);
+    HDC dc = GetWindowDC(wnd);
+    ExcludeClipRect(dc, o.x - wr.left, o.y - wr.top, o.x - wr.left + cr.right, o.y - wr.top + cr.bottom);
+    HBRUSH b = CreateSolidBrush(colour);
+    const RECT all{0, 0, wr.right - wr.left, wr.bottom - wr.top};
+    FillRect(dc, &all, b);
+    DeleteObject(b);
+    ReleaseDC(wnd, dc);
+}
+
+TEST_F(DialogExtendedBordersTest, UnderTheBorderWindowTheDialogDrawsNoFrameOfItsOwn)
+{
+    BordersOn();
+    TacDialogWnd* dialog = HookedDialog();
+    ASSERT_NE(dialog, nullptr);
+    const HWND d = dialog->Handle();
+    ASSERT_NE(dialog->BorderForm(), nullptr);
+    const TWindowParts w = Parts(d);
+    // Points of the title and of the left and bottom edges.
+    const POINT points[] = {{w.Width * 3 / 5, w.ClientTop / 2},
+                            {w.Border / 2, w.Height / 2},
+                            {w.Width / 2, w.Height - 1 - w.Border / 2}};
+    constexpr COLORREF kMark = RGB(1, 254, 3);
+    // The region taken away, whatever the dialog put on its frame would
+    // show: a frame paint leaves the mark standing.
+    SetWindowRgn(d, nullptr, FALSE);
+    MarkFrame(d, kMark);
+    ASSERT_EQ(WindowPixel(d, points[0].x, points[0].y), kMark);
+    SendMessageW(d, WM_NCPAINT, 1, 0);
+    for (const POINT& p : points)
+        EXPECT_EQ(WindowPixel(d, p.x, p.y), kMark) << p.x << "," << p.y;
+
+    // The twin: without the border window the same paint draws the skin's
+    // frame over the mark.
+    manager.SetExtendedBorders(false);
+    dialog->SetExtendedBorders(false);
+    ASSERT_EQ(dialog->BorderForm(), nullptr);
+    SendMessageW(d, WM_NCPAINT, 1, 0);
+    SetWindowRgn(d, nullptr, FALSE);
+    MarkFrame(d, kMark);
+    ASSERT_EQ(WindowPixel(d, points[0].x, points[0].y), kMark);
+    SendMessageW(d, WM_NCPAINT, 1, 0);
+    for (const POINT& p : points)
+        EXPECT_NE(WindowPixel(d, p.x, p.y), kMark) << p.x << "," << p.y;
+}
+
 TEST_F(DialogExtendedBordersTest, BorderModeOneDrawsTheFrameFromTheBorderPictureWithTheTitleOverIt)
 {
     // The skin's own BORDERMODE is 0; the same skin drawn by its border
@@ -255,8 +317,8 @@ TEST_F(DialogExtendedBordersTest, BorderModeOneDrawsTheFrameFromTheBorderPicture
         EXPECT_EQ(p[3], kShadowAlpha) << y;
         EXPECT_EQ(p[0], kShadowGrey * kShadowAlpha / 255) << y;
     }
-    // The close button lies lower by the skin's centre offset than the
-    // Part's centred place, and what its glyph drew is opaque.
+    // The close button lies lower by the skin's centre offset than its
+    // centred place in the title, and what its glyph drew is opaque.
     const TRect c = dialog->Buttons().Close;
     ASSERT_GT(c.Right, c.Left);
     const int titleHeight = manager.SkinData.TitleHeight;
