@@ -527,8 +527,7 @@ TPoint TCustomForm::ClientOrigin() const {
 
 void TCustomForm::PaintWindow(HDC dc) {
     if (OnPaint) {
-        TCanvas c;
-        TCanvasAttachment attached(c, dc, *font_, color_);
+        TCanvasAttachment attached(canvas_, dc, *font_, color_);
         OnPaint(this);
     }
 }

@@ -107,7 +107,12 @@ public:
     TNotifyEvent OnDeactivate;
     TCloseEvent OnClose;
     TCloseQueryEvent OnCloseQuery;
+    // Runs with Canvas() on the paint DC, its origin at the client's corner.
     TNotifyEvent OnPaint;
+    // What OnPaint draws with. It has a DC only while OnPaint runs: the
+    // window's paint DC, or the skin's picture of the form, which the
+    // screen shows.
+    TCanvas& Canvas() { return canvas_; }
     // Keys of the whole form when KeyPreview is on: OnKeyDown, OnKeyPress,
     // OnKeyUp of the form (inherited from TWinControl) run before the
     // focused control's.
@@ -150,6 +155,7 @@ protected:
     TWinControl* activeControl_ = nullptr;
     TIcon icon_;
     TSizeConstraints constraints_;
+    TCanvas canvas_;
 };
 
 class TForm : public TCustomForm {

@@ -221,13 +221,14 @@ void TCanvas::DeselectObjects() {
     oldPen_ = oldBrush_ = oldFont_ = nullptr;
 }
 
-TCanvasAttachment::TCanvasAttachment(TCanvas& canvas, HDC dc, const TFont& font, TColor brushColor) : canvas_(canvas) {
+TCanvasAttachment::TCanvasAttachment(TCanvas& canvas, HDC dc, const TFont& font, TColor brushColor)
+    : canvas_(canvas), previous_(canvas.Handle()) {
     canvas_.SetHandle(dc);
     canvas_.Font().Assign(font);
     canvas_.Brush().SetColor(brushColor);
 }
 
-TCanvasAttachment::~TCanvasAttachment() { canvas_.SetHandle(nullptr); }
+TCanvasAttachment::~TCanvasAttachment() { canvas_.SetHandle(previous_); }
 
 void TCanvas::SetHandle(HDC dc) {
     if (dc == dc_) return;

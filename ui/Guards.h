@@ -128,7 +128,9 @@ private:
 };
 
 // A canvas drawing on a DC that its caller owns (one WM_PAINT), with the
-// control's font and colour; detached again when the scope ends.
+// control's font and colour; given back the DC it had before (usually
+// none) when the scope ends, so a paint inside another paint leaves the
+// outer one its DC.
 class TCanvasAttachment {
 public:
     TCanvasAttachment(TCanvas& canvas, HDC dc, const TFont& font, TColor brushColor);
@@ -138,6 +140,7 @@ public:
 
 private:
     TCanvas& canvas_;
+    HDC previous_;
 };
 
 // Runs an undo step when the scope ends. When the scope ends by an

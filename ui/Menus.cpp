@@ -167,9 +167,10 @@ void TMenuItem::FillInfo(MENUITEMINFOW& mi, std::wstring& text) {
     mi.wID = command_;
     mi.dwItemData = reinterpret_cast<ULONG_PTR>(this);
     TMenu* m = GetParentMenu();
+    const bool ownerDrawn = ownerDraw_ || (m && m->OwnerDraw());
     if (IsLine()) {
         mi.fType = MFT_SEPARATOR;
-        if (m && m->OwnerDraw()) mi.fType |= MFT_OWNERDRAW;
+        if (ownerDrawn) mi.fType |= MFT_OWNERDRAW;
     } else {
         std::string t = caption_;
         if (shortCut_) {
@@ -181,7 +182,7 @@ void TMenuItem::FillInfo(MENUITEMINFOW& mi, std::wstring& text) {
         mi.dwTypeData = text.data();
         if (radioItem_) mi.fType |= MFT_RADIOCHECK;
         if (break_) mi.fType |= MFT_MENUBARBREAK;
-        if (m && m->OwnerDraw()) mi.fType |= MFT_OWNERDRAW;
+        if (ownerDrawn) mi.fType |= MFT_OWNERDRAW;
     }
     mi.fState = (checked_ ? MFS_CHECKED : 0) | (enabled_ ? MFS_ENABLED : MFS_DISABLED) | (default_ ? MFS_DEFAULT : 0);
     mi.hSubMenu = items_.empty() ? nullptr : Handle();
@@ -253,6 +254,12 @@ void TMenuItem::SetChecked(bool c) {
 void TMenuItem::SetBreak(bool b) {
     if (b == break_) return;
     break_ = b;
+    Changed();
+}
+
+void TMenuItem::SetOwnerDraw(bool o) {
+    if (o == ownerDraw_) return;
+    ownerDraw_ = o;
     Changed();
 }
 

@@ -57,6 +57,10 @@ public:
     // The item starts a new column of its popup.
     bool Break() const { return break_; }
     void SetBreak(bool b);
+    // The item is drawn by its owner-draw handler (its own, else its
+    // menu's) even when its menu as a whole is not owner-drawn.
+    bool OwnerDraw() const { return ownerDraw_; }
+    void SetOwnerDraw(bool o);
 
     // --- children
     int Count() const { return static_cast<int>(items_.size()); }
@@ -84,7 +88,8 @@ public:
     TMenuItem* FindByShortCut(TShortCut sc);
 
     TNotifyEvent OnClick;
-    // Room for owner-drawn items (used when the menu is OwnerDraw).
+    // Room for owner-drawn items (used when the menu or the item is
+    // OwnerDraw).
     TMenuDrawItemEvent OnDrawItem;
     TMenuMeasureItemEvent OnMeasureItem;
     TAdvancedMenuDrawItemEvent OnAdvancedDrawItem;
@@ -103,6 +108,7 @@ private:
     std::string caption_;
     TShortCut shortCut_ = 0;
     bool break_ = false;
+    bool ownerDraw_ = false;
     bool checked_ = false, radioItem_ = false, autoCheck_ = false, enabled_ = true, visible_ = true, default_ = false;
     int groupIndex_ = 0;
     int imageIndex_ = -1;

@@ -297,6 +297,12 @@ void TsSkinableMenus::PrepareMenu(tw::TMenuItem* item, bool skinned)
         item->OnMeasureItem = nullptr;
         item->OnAdvancedDrawItem = nullptr;
     }
+    // An item on a main menu's line is owner-drawn with its menu: the line
+    // belongs to whoever draws the frame (the provider with its own, the
+    // system with its). The provider's line painter still reaches the item
+    // through its handler. Any other item is owner-drawn on its own.
+    if (!OnMenuLine(item, 0))
+        item->SetOwnerDraw(skinned);
 }
 
 TacMenuInfo* TsSkinableMenus::GetMenuInfo(tw::TMenuItem* item, bool create, HWND wnd)

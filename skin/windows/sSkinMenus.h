@@ -65,7 +65,9 @@ public:
     // The same for a main menu: the menu line and every dropdown.
     void PrepareMainMenu(tw::TMainMenu* menu, bool skinned) { PrepareMenu(menu, skinned); }
     // One item alone (of a menu the service does not paint as a whole): it
-    // measures and paints itself through the service, or no more.
+    // measures and paints itself through the service, or no more. An item
+    // of a main menu's line only gets the painting; the line is drawn
+    // owner-drawn with its menu.
     void PrepareMenu(tw::TMenuItem* item, bool skinned);
     // The record of a popup menu, found by its first item (item) or, without
     // one, by its window (wnd); with create a missing one is made. nullptr

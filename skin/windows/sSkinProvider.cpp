@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -302,10 +304,11 @@ void TsSkinProvider::SetDrawNonClientArea(bool d)
     if (!d) {
         SetExtBorders(false);
         SetSysMenuStyle(false);
-        // The main menu goes back to the system's drawing, and so do the
-        // form's own scroll bars and theme.
+        // The main menu's line goes back to the system's drawing (its
+        // dropdowns stay skinned like every popup), and so do the form's own
+        // scroll bars and theme.
         if (skinned_)
-            PrepareFormMenus(false);
+            PrepareFormMenus(true);
         formAdapter_.reset();
         if (TSetWindowTheme setTheme = SetWindowThemeProc())
             setTheme(wnd, nullptr, nullptr);
@@ -1782,12 +1785,39 @@ void TsSkinProvider::PrepareFormMenus(bool skinned)
     TsSkinableMenus* service = TsSkinableMenus::Of(sm);
     service->UpdateFromSkin();
     const bool on = skinned && service->Active();
+    // A main menu's line is skinned only with the provider's own frame; its
+    // dropdowns follow the popups, also under the system's frame. Each item
+    // once, however many ways lead to it.
+    std::set<tw::TMenuItem*> done;
+    std::function<void(tw::TMenuItem*)> prepareItems = [&](tw::TMenuItem* parent) {
+        for (int k = 0; k < parent->Count(); ++k) {
+            tw::TMenuItem* item = parent->Items(k);
+            if (done.insert(item).second) {
+                service->PrepareMenu(item, on);
+                prepareItems(item);
+            }
+        }
+    };
+    auto prepareMain = [&](tw::TMainMenu* main) {
+        if (!done.insert(main->Items()).second)
+            return;
+        service->PrepareMainMenu(main, on && drawNonClient_);
+        prepareItems(main->Items());
+    };
+    if (form_->Menu())
+        prepareMain(form_->Menu());
     for (int i = 0; i < form_->ComponentCount(); ++i) {
         tw::TComponent* c = form_->Components(i);
-        if (auto* main = dynamic_cast<tw::TMainMenu*>(c))
-            service->PrepareMainMenu(main, on && drawNonClient_);
-        else if (auto* popup = dynamic_cast<tw::TPopupMenu*>(c))
+        if (auto* main = dynamic_cast<tw::TMainMenu*>(c)) {
+            prepareMain(main);
+        } else if (auto* popup = dynamic_cast<tw::TPopupMenu*>(c)) {
             service->PrepareMenu(popup, on);
+        } else if (auto* item = dynamic_cast<tw::TMenuItem*>(c)) {
+            if (auto* main = dynamic_cast<tw::TMainMenu*>(item->GetParentMenu()))
+                prepareMain(main);
+            else if (done.insert(item).second)
+                service->PrepareMenu(item, on);
+        }
     }
     if (systemMenu_)
         service->PrepareMenu(systemMenu_, on);

@@ -164,8 +164,9 @@ void TsSkinProvider::RunOnPaint(HDC dc)
 {
     if (!form_->OnPaint || redrawCount_ > 0)
         return;
-    tw::TCanvas canvas;
-    tw::TCanvasAttachment attached(canvas, dc, form_->Font(), form_->Color());
+    // The handler draws through the form's own canvas, here on whatever the
+    // form is being painted into (the screen, a print, the skin's picture).
+    tw::TCanvasAttachment attached(form_->Canvas(), dc, form_->Font(), form_->Color());
     form_->OnPaint(form_);
 }
 

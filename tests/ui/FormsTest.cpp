@@ -235,6 +235,109 @@ TEST_F(FormsTest, MenuCommandsReachTheirItems) {
     EXPECT_STREQ(text, L"Higher");
 }
 
+TEST_F(FormsTest, AnItemOwnerDrawnOnItsOwnIsMeasuredAndDrawnByItsHandler) {
+    TSampleForm f(nullptr);
+    auto* menu = new TMainMenu(&f);
+    auto* file = new TMenuItem(&f);
+    file->SetCaption("&File");
+    menu->Items()->Add(file);
+    auto* plain = file->AddItem("Plain");
+    auto* drawn = file->AddItem("Drawn");
+    f.SetMenu(menu);
+    HWND h = f.Handle();
+    constexpr COLORREF kInk = RGB(12, 200, 99);
+    int draws = 0;
+    UINT seenState = 0;
+    drawn->OnAdvancedDrawItem = [&](TObject*, TCanvas& c, const TRect& r, UINT state) {
+        ++draws;
+        seenState = state;
+        c.Brush().SetColor(TColor(kInk));
+        c.FillRect(r);
+    };
+    drawn->OnMeasureItem = [](TObject*, TCanvas&, int& w, int& ht) {
+        w = 77;
+        ht = 23;
+    };
+    auto ownerDrawn = [&](UINT pos) {
+        MENUITEMINFOW mi{sizeof(mi), MIIM_FTYPE};
+        return GetMenuItemInfoW(file->Handle(), pos, TRUE, &mi) && (mi.fType & MFT_OWNERDRAW) != 0;
+    };
+    // Handlers alone change nothing: the menu is not owner-drawn.
+    EXPECT_FALSE(ownerDrawn(1));
+    drawn->SetOwnerDraw(true);
+    EXPECT_FALSE(menu->OwnerDraw());
+    EXPECT_FALSE(ownerDrawn(0));
+    EXPECT_TRUE(ownerDrawn(1));
+
+    // The system's requests, sent to the form as it sends them.
+    MEASUREITEMSTRUCT mis{};
+    mis.CtlType = ODT_MENU;
+    mis.itemID = drawn->Command();
+    mis.itemData = reinterpret_cast<ULONG_PTR>(drawn);
+    EXPECT_TRUE(SendMessageW(h, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&mis)));
+    EXPECT_EQ(mis.itemWidth, 77u);
+    EXPECT_EQ(mis.itemHeight, 23u);
+    TBitmap bmp(40, 20, pf24bit);
+    DRAWITEMSTRUCT dis{};
+    dis.CtlType = ODT_MENU;
+    dis.itemID = drawn->Command();
+    dis.itemAction = ODA_DRAWENTIRE;
+    dis.itemState = ODS_SELECTED;
+    dis.hwndItem = reinterpret_cast<HWND>(file->Handle());
+    dis.hDC = bmp.Canvas().Handle();
+    dis.rcItem = RECT{0, 0, 40, 20};
+    dis.itemData = reinterpret_cast<ULONG_PTR>(drawn);
+    EXPECT_TRUE(SendMessageW(h, WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&dis)));
+    EXPECT_EQ(draws, 1);
+    EXPECT_EQ(seenState, UINT(ODS_SELECTED));
+    EXPECT_EQ(GetPixel(bmp.Canvas().Handle(), 20, 10), kInk);
+
+    // The submenu built again (an item hidden and shown) keeps it so.
+    plain->SetVisible(false);
+    plain->SetVisible(true);
+    EXPECT_TRUE(ownerDrawn(1));
+    EXPECT_FALSE(ownerDrawn(0));
+
+    // Back to the system's drawing, with its text.
+    drawn->SetOwnerDraw(false);
+    EXPECT_FALSE(ownerDrawn(1));
+    wchar_t text[32] = {0};
+    GetMenuStringW(file->Handle(), 1, text, 32, MF_BYPOSITION);
+    EXPECT_STREQ(text, L"Drawn");
+}
+
+TEST_F(FormsTest, OnPaintDrawsThroughTheFormsCanvasOntoTheScreen) {
+    TForm f(nullptr);
+    f.SetBounds(140, 120, 300, 200);
+    f.SetColor(TColor(RGB(250, 250, 250)));
+    constexpr COLORREF kInk = RGB(200, 30, 40);
+    int painted = 0;
+    bool attached = true;
+    f.OnPaint = [&](TObject*) {
+        ++painted;
+        attached = attached && f.Canvas().HandleAllocated();
+        f.Canvas().Brush().SetColor(TColor(kInk));
+        f.Canvas().FillRect(TRect(20, 10, 60, 40));
+    };
+    f.Show();
+    HWND h = f.Handle();
+    SetForegroundWindow(h);
+    RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    Application->ProcessMessages();
+    ASSERT_GT(painted, 0);
+    EXPECT_TRUE(attached);
+    // The canvas has a DC only while the handler runs.
+    EXPECT_FALSE(f.Canvas().HandleAllocated());
+    POINT o{0, 0};
+    ClientToScreen(h, &o);
+    HDC screen = GetDC(nullptr);
+    EXPECT_EQ(GetPixel(screen, o.x + 21, o.y + 11), kInk);
+    EXPECT_EQ(GetPixel(screen, o.x + 59, o.y + 39), kInk);
+    EXPECT_NE(GetPixel(screen, o.x + 19, o.y + 11), kInk);
+    EXPECT_NE(GetPixel(screen, o.x + 21, o.y + 41), kInk);
+    ReleaseDC(nullptr, screen);
+}
+
 TEST_F(FormsTest, KeyPreviewShowsKeysToTheFormFirst) {
     TSampleForm f(nullptr);
     f.SetKeyPreview(true);

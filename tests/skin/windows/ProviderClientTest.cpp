@@ -358,6 +358,61 @@ TEST_F(ProviderClientTest, TheBackgroundQueryAnswersWithTheFormsPicture)
     EXPECT_EQ(fill.Color, provider->FormColor());
 }
 
+TEST_F(ProviderClientTest, WhatOnPaintDrawsOnTheFormsCanvasIsInThePictureAndOnTheScreen)
+{
+    constexpr COLORREF kInk = RGB(200, 30, 40);
+    int painted = 0;
+    bool attached = true;
+    form->OnPaint = [&](tw::TObject*) {
+        ++painted;
+        attached = attached && form->Canvas().HandleAllocated();
+        form->Canvas().Brush().SetColor(TColor(kInk));
+        form->Canvas().FillRect(TRect(20, 10, 60, 40));
+    };
+    HWND wnd = Show();
+    ASSERT_NE(provider, nullptr);
+    ASSERT_TRUE(provider->ClientHasPicture());
+    // The client's corner as the system has it.
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    POINT origin{0, 0};
+    ClientToScreen(wnd, &origin);
+    const int cx = origin.x - wr.left, cy = origin.y - wr.top;
+
+    // The picture made again holds the drawing, at the client's corner.
+    provider->SkinData().BGChangedFlag = true;
+    painted = 0;
+    TacBGInfo info;
+    SendSkinCommand(wnd, AC_QUERYBGINFO, reinterpret_cast<LPARAM>(&info));
+    ASSERT_EQ(info.BgType, btCache);
+    ASSERT_FALSE(info.Bmp.Empty());
+    EXPECT_EQ(painted, 1);
+    auto inPicture = [&](int x, int y) {
+        const uint8_t* px = info.Bmp.Pixel(cx + x, cy + y);
+        return RGB(px[2], px[1], px[0]);
+    };
+    EXPECT_EQ(inPicture(20, 10), kInk);
+    EXPECT_EQ(inPicture(59, 39), kInk);
+    EXPECT_NE(inPicture(19, 10), kInk);
+    EXPECT_NE(inPicture(20, 9), kInk);
+    EXPECT_NE(inPicture(60, 39), kInk);
+    EXPECT_NE(inPicture(59, 40), kInk);
+
+    // And on the window.
+    SetForegroundWindow(wnd);
+    RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    tw::Application->ProcessMessages();
+    EXPECT_TRUE(attached);
+    // The canvas has a DC only while the handler runs.
+    EXPECT_FALSE(form->Canvas().HandleAllocated());
+    HDC screen = GetDC(nullptr);
+    EXPECT_EQ(GetPixel(screen, origin.x + 20, origin.y + 10), kInk);
+    EXPECT_EQ(GetPixel(screen, origin.x + 59, origin.y + 39), kInk);
+    EXPECT_NE(GetPixel(screen, origin.x + 19, origin.y + 10), kInk);
+    EXPECT_NE(GetPixel(screen, origin.x + 60, origin.y + 39), kInk);
+    ReleaseDC(nullptr, screen);
+}
+
 TEST_F(ProviderClientTest, ChildrenMadeLaterAreAdaptedAndHearOfTheContainer)
 {
     HWND wnd = Show();

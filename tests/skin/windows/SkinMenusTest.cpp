@@ -193,6 +193,88 @@ TEST_F(SkinMenusTest, TheMenuLineIsPaintedFromTheSkinAndOpensByMouse)
     EXPECT_EQ(exited, 0);
 }
 
+TEST_F(SkinMenusTest, UnderTheSystemsFrameTheMainMenusDropdownsAreSkinned)
+{
+    HWND wnd = MakeForm();
+    TsSkinProvider* provider = FindProvider(form);
+    ASSERT_TRUE(provider && provider->Skinned());
+    // A loose item (in no menu yet) of the form: handed over on its own.
+    auto* loose = new tw::TMenuItem(form);
+    loose->SetCaption("Loose");
+    provider->SetDrawNonClientArea(false);
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(provider->Skinned());
+    HMENU bar = GetMenu(wnd);
+    auto ownerDrawn = [](HMENU menu, UINT pos) {
+        MENUITEMINFOW mi{};
+        mi.cbSize = sizeof(mi);
+        mi.fMask = MIIM_FTYPE;
+        return GetMenuItemInfoW(menu, pos, TRUE, &mi) && (mi.fType & MFT_OWNERDRAW) != 0;
+    };
+    // The line is the system's, as its frame is...
+    EXPECT_FALSE(ownerDrawn(bar, 0));
+    EXPECT_FALSE(ownerDrawn(bar, 1));
+    // ...its dropdowns are the skin's, as every popup menu is.
+    for (UINT pos = 0; pos < 3; ++pos)
+        EXPECT_TRUE(ownerDrawn(file->Handle(), pos)) << pos;
+    EXPECT_TRUE(loose->OwnerDraw());
+
+    // The system measures and draws an item through the form.
+    MEASUREITEMSTRUCT mis{};
+    mis.CtlType = ODT_MENU;
+    mis.itemID = exitItem->Command();
+    mis.itemData = reinterpret_cast<ULONG_PTR>(exitItem);
+    ASSERT_TRUE(SendMessageW(wnd, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&mis)));
+    EXPECT_GE(int(mis.itemHeight), kMenuMinItemHeight);
+    tw::TBitmap bmp(160, 24, tw::pf24bit);
+    bmp.Canvas().Brush().SetColor(tw::TColor(RGB(1, 2, 3)));
+    bmp.Canvas().FillRect(TRect(0, 0, 160, 24));
+    DRAWITEMSTRUCT dis{};
+    dis.CtlType = ODT_MENU;
+    dis.itemID = exitItem->Command();
+    dis.itemAction = ODA_DRAWENTIRE;
+    dis.hwndItem = reinterpret_cast<HWND>(file->Handle());
+    dis.hDC = bmp.Canvas().Handle();
+    dis.rcItem = RECT{0, 0, 160, 24};
+    dis.itemData = reinterpret_cast<ULONG_PTR>(exitItem);
+    ASSERT_TRUE(SendMessageW(wnd, WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&dis)));
+    EXPECT_EQ(GetPixel(bmp.Canvas().Handle(), 130, 12), COLORREF(SectionColor("MENUITEM")));
+
+    // Opened by a click on the system's line: the dropdown is skinned.
+    RECT item{};
+    ASSERT_TRUE(GetMenuItemRect(wnd, bar, 0, &item));
+    TMenuProbe probe;
+    bool skinnedPopup = false;
+    COLORREF itemPixel = 0;
+    probe.Act = [&](HWND popup) {
+        skinnedPopup = SendSkinCommand(popup, AC_SETACTIVESTATE) == 1;
+        RECT r{};
+        GetMenuItemRect(popup, file->Handle(), 2, &r);   // "Exit", not selected
+        itemPixel = ScreenPixel(r.right - 6, r.top + 3);
+        Key(VK_DOWN);
+        Key(VK_RETURN);
+    };
+    WhenMenuOpens(probe);
+    ClickAt(POINT{(item.left + item.right) / 2, (item.top + item.bottom) / 2});
+    PumpUntil([&] { return opened > 0 || (probe.Popup && !OpenPopupMenu()); });
+    ASSERT_NE(probe.Popup, nullptr) << "no dropdown opened";
+    EXPECT_TRUE(skinnedPopup);
+    EXPECT_EQ(itemPixel, COLORREF(SectionColor("MENUITEM")));
+    EXPECT_EQ(opened, 1);
+
+    // Without the skin every item is the system's again, with its text.
+    manager.SetActive(false);
+    tw::Application->ProcessMessages();
+    for (UINT pos = 0; pos < 3; ++pos)
+        EXPECT_FALSE(ownerDrawn(file->Handle(), pos)) << pos;
+    EXPECT_FALSE(loose->OwnerDraw());
+    EXPECT_FALSE(exitItem->OnAdvancedDrawItem);
+    wchar_t text[32] = {};
+    GetMenuStringW(file->Handle(), 2, text, 32, MF_BYPOSITION);
+    EXPECT_STREQ(text, L"E&xit");
+    ASSERT_FALSE(SendMessageW(wnd, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&mis)));
+}
+
 TEST_F(SkinMenusTest, TheKeyboardOpensTheMenuLineByAccessKey)
 {
     HWND wnd = MakeForm();
