@@ -91,6 +91,24 @@ void SetWindowTextUtf8(HWND h, const std::string& s) { SetWindowTextW(h, Utf8ToW
 
 // ---------------------------------------------------------------- window procedure
 
+namespace {
+
+bool LibraryPointerNotice(UINT msg) {
+    switch (msg) {
+    case CM_MOUSEENTER:
+    case CM_MOUSELEAVE:
+    case CM_CONTROLLISTCHANGE:
+    case CN_NOTIFY:
+    case CN_DRAWITEM:
+    case CN_MEASUREITEM:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 LRESULT CALLBACK ControlWindowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     auto* c = static_cast<TWinControl*>(GetPropW(h, kControlProp));
     if (!c && g_creating && !g_creating->handle_) {
@@ -109,6 +127,8 @@ LRESULT CALLBACK ControlWindowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     }
     if (msg == CM_RELEASE) {
         // Release: the form deletes itself now that its handlers returned.
+        // Any other CM_RELEASE comes from elsewhere and is dropped.
+        if (!c->releaseRequested_) return 0;
         try {
             delete c;
         } catch (...) {
@@ -116,6 +136,10 @@ LRESULT CALLBACK ControlWindowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         }
         return 0;
     }
+    // The library hands these to its controls by a direct call, never
+    // through the system; one that comes this way was sent by another
+    // program or thread, and the pointer it carries is not ours to follow.
+    if (LibraryPointerNotice(msg)) return 0;
     TMessage m{msg, wp, lp, 0};
     try {
         if (c->WindowProc)

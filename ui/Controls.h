@@ -287,6 +287,9 @@ public:
 protected:
     friend class TControl;
     friend LRESULT CALLBACK ControlWindowProc(HWND, UINT, WPARAM, LPARAM);
+    // Set by a form's Release: only then does CM_RELEASE delete it (the
+    // message number is open to any program that posts to the window).
+    bool releaseRequested_ = false;
     virtual void CreateParams(TCreateParams& p);
     virtual void CreateWnd();
     // Called after the window exists (set fonts, fill native lists...).

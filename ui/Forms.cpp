@@ -406,8 +406,10 @@ void TCustomForm::Close() {
 }
 
 void TCustomForm::Release() {
-    if (handle_)
+    if (handle_) {
+        releaseRequested_ = true;
         PostMessageW(handle_, CM_RELEASE, 0, 0);
+    }
     else
         delete this;
 }

@@ -6,7 +6,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <atomic>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "ui/Application.h"
@@ -273,6 +275,62 @@ TEST_F(ControlsTest, RadioButtonsUnderOneParentExcludeEachOther) {
     EXPECT_EQ(group->ItemIndex(), 2);
     EXPECT_FALSE(group->Buttons(0)->Checked());
     EXPECT_EQ(clicks, 1);
+}
+
+// Notices the library hands over by a direct call carry pointers; from
+// another thread or program they are dropped, and only a form that asked to
+// be released is deleted by CM_RELEASE.
+namespace {
+struct TDeathNote : TButton {
+    using TButton::TButton;
+    bool* Gone = nullptr;
+    ~TDeathNote() override {
+        if (Gone) *Gone = true;
+    }
+};
+} // namespace
+
+TEST_F(ControlsTest, PointerNoticesAndReleaseFromElsewhereAreDropped) {
+    auto* form = new TForm(nullptr);
+    form->SetBounds(40, 40, 200, 120);
+    bool buttonGone = false;
+    auto* button = new TDeathNote(form);
+    button->Gone = &buttonGone;
+    button->SetParent(form);
+    form->Show();
+    std::vector<UINT> heard;
+    TWndMethod saved = form->WindowProc;
+    form->WindowProc = [&](TMessage& m) {
+        if (m.Msg >= CM_BASE && m.Msg <= 0xBFFF) heard.push_back(m.Msg);
+        saved(m);
+    };
+    const HWND wnd = form->Handle(), buttonWnd = button->Handle();
+    std::atomic<bool> done{false};
+    std::thread other([&] {
+        // Pointers that point nowhere: following any of them would crash.
+        for (UINT msg : {CM_CONTROLLISTCHANGE, CM_MOUSEENTER, CM_MOUSELEAVE, CN_NOTIFY, CN_DRAWITEM, CN_MEASUREITEM})
+            SendMessageW(wnd, msg, WPARAM(0x10), LPARAM(0x10));
+        PostMessageW(wnd, CM_RELEASE, 0, 0);
+        PostMessageW(buttonWnd, CM_RELEASE, 0, 0);
+        done = true;
+    });
+    while (!done) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        Application->ProcessMessages();
+    }
+    other.join();
+    Application->ProcessMessages();
+    EXPECT_TRUE(heard.empty());
+    EXPECT_FALSE(buttonGone);
+    EXPECT_TRUE(IsWindow(wnd));
+    EXPECT_TRUE(IsWindow(buttonWnd));
+
+    // The form's own Release still works.
+    form->WindowProc = saved;
+    form->Release();
+    Application->ProcessMessages();
+    EXPECT_TRUE(buttonGone);
+    EXPECT_FALSE(IsWindow(wnd));
 }
 
 TEST_F(ControlsTest, ExceptionInAHandlerGoesToOnExceptionNotThroughUser32) {
