@@ -141,6 +141,18 @@ protected:
             delete *it;
         test::EndFormSkinning();
     }
+    // A shown skinned form with a memo the form's control adapter took.
+    void ShownWithAdaptedMemo(HWND& wnd, HWND& memoWnd, TsSkinProvider*& p)
+    {
+        TNotingForm* f = NewForm(300, 200);
+        auto* memo = new tw::TMemo(f);
+        memo->SetParent(f);
+        memo->SetBounds(10, 10, 150, 80);
+        wnd = Shown(f);
+        p = FindProvider(f);
+        memoWnd = memo->Handle();
+        ASSERT_NE(p->CtrlAdapter()->AdapterOf(memoWnd), nullptr);
+    }
     TNotingForm* NewForm(int w = 400, int h = 300, bool scrolled = false)
     {
         auto* f = new TNotingForm(tw::Application);
@@ -759,14 +771,9 @@ TEST_F(ProviderMessageRowsTest, EmbeddedFormShownRefreshesItsControls)
 
 TEST_F(ProviderMessageRowsTest, RefreshReachesEveryAdaptedControl)
 {
-    TNotingForm* f = NewForm(300, 200);
-    auto* memo = new tw::TMemo(f);
-    memo->SetParent(f);
-    memo->SetBounds(10, 10, 150, 80);
-    HWND wnd = Shown(f);
-    TsSkinProvider* p = FindProvider(f);
-    HWND memoWnd = memo->Handle();
-    ASSERT_NE(p->CtrlAdapter()->AdapterOf(memoWnd), nullptr);
+    HWND wnd = nullptr, memoWnd = nullptr;
+    TsSkinProvider* p = nullptr;
+    ASSERT_NO_FATAL_FAILURE(ShownWithAdaptedMemo(wnd, memoWnd, p));
     g_refreshPrev = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(memoWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountRefreshProc)));
     g_refreshes = 0;
@@ -781,14 +788,9 @@ TEST_F(ProviderMessageRowsTest, RefreshReachesEveryAdaptedControl)
 
 TEST_F(ProviderMessageRowsTest, RemovalReachesEveryAdaptedControlBeforeItsAdapterGoes)
 {
-    TNotingForm* f = NewForm(300, 200);
-    auto* memo = new tw::TMemo(f);
-    memo->SetParent(f);
-    memo->SetBounds(10, 10, 150, 80);
-    HWND wnd = Shown(f);
-    TsSkinProvider* p = FindProvider(f);
-    HWND memoWnd = memo->Handle();
-    ASSERT_NE(p->CtrlAdapter()->AdapterOf(memoWnd), nullptr);
+    HWND wnd = nullptr, memoWnd = nullptr;
+    TsSkinProvider* p = nullptr;
+    ASSERT_NO_FATAL_FAILURE(ShownWithAdaptedMemo(wnd, memoWnd, p));
     g_removedPrev = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(memoWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountRemovedProc)));
     g_removedWhileAdapted = 0;

@@ -134,6 +134,31 @@ protected:
     int Section(const char* name) { return manager.GetSkinIndex(name); }
     TColor SectionColor(const char* name) { return manager.gd[size_t(Section(name))].Color; }
 
+    // A click on "File" (item: its place on the line, screen coordinates)
+    // opens its dropdown, which must wear the skin; Enter on the first item
+    // runs "Open...".
+    void OpenFileByClickAndRunOpen(const RECT& item)
+    {
+        TMenuProbe probe;
+        bool skinnedPopup = false;
+        COLORREF itemPixel = 0;
+        probe.Act = [&](HWND popup) {
+            skinnedPopup = SendSkinCommand(popup, AC_SETACTIVESTATE) == 1;
+            RECT r{};
+            GetMenuItemRect(popup, file->Handle(), 2, &r);   // "Exit", not selected
+            itemPixel = ScreenPixel(r.right - 6, r.top + 3);
+            Key(VK_DOWN);
+            Key(VK_RETURN);
+        };
+        WhenMenuOpens(probe);
+        ClickAt(POINT{(item.left + item.right) / 2, (item.top + item.bottom) / 2});
+        PumpUntil([&] { return opened > 0 || (probe.Popup && !OpenPopupMenu()); });
+        ASSERT_NE(probe.Popup, nullptr) << "no dropdown opened";
+        EXPECT_TRUE(skinnedPopup);
+        EXPECT_EQ(itemPixel, COLORREF(SectionColor("MENUITEM")));
+        EXPECT_EQ(opened, 1);
+    }
+
     TsSkinManager manager;
     tw::TForm* form = nullptr;
     tw::TMenuItem* file = nullptr;
@@ -172,24 +197,7 @@ TEST_F(SkinMenusTest, TheMenuLineIsPaintedFromTheSkinAndOpensByMouse)
 
     // A click on "File" opens its dropdown, skinned; Enter on the first
     // item runs "Open...".
-    TMenuProbe probe;
-    bool skinnedPopup = false;
-    COLORREF itemPixel = 0;
-    probe.Act = [&](HWND popup) {
-        skinnedPopup = SendSkinCommand(popup, AC_SETACTIVESTATE) == 1;
-        RECT r{};
-        GetMenuItemRect(popup, file->Handle(), 2, &r);   // "Exit", not selected
-        itemPixel = ScreenPixel(r.right - 6, r.top + 3);
-        Key(VK_DOWN);
-        Key(VK_RETURN);
-    };
-    WhenMenuOpens(probe);
-    ClickAt(POINT{(item.left + item.right) / 2, (item.top + item.bottom) / 2});
-    PumpUntil([&] { return opened > 0 || (probe.Popup && !OpenPopupMenu()); });
-    ASSERT_NE(probe.Popup, nullptr) << "no dropdown opened";
-    EXPECT_TRUE(skinnedPopup);
-    EXPECT_EQ(itemPixel, COLORREF(SectionColor("MENUITEM")));
-    EXPECT_EQ(opened, 1);
+    ASSERT_NO_FATAL_FAILURE(OpenFileByClickAndRunOpen(item));
     EXPECT_EQ(exited, 0);
 }
 
@@ -243,24 +251,7 @@ TEST_F(SkinMenusTest, UnderTheSystemsFrameTheMainMenusDropdownsAreSkinned)
     // Opened by a click on the system's line: the dropdown is skinned.
     RECT item{};
     ASSERT_TRUE(GetMenuItemRect(wnd, bar, 0, &item));
-    TMenuProbe probe;
-    bool skinnedPopup = false;
-    COLORREF itemPixel = 0;
-    probe.Act = [&](HWND popup) {
-        skinnedPopup = SendSkinCommand(popup, AC_SETACTIVESTATE) == 1;
-        RECT r{};
-        GetMenuItemRect(popup, file->Handle(), 2, &r);   // "Exit", not selected
-        itemPixel = ScreenPixel(r.right - 6, r.top + 3);
-        Key(VK_DOWN);
-        Key(VK_RETURN);
-    };
-    WhenMenuOpens(probe);
-    ClickAt(POINT{(item.left + item.right) / 2, (item.top + item.bottom) / 2});
-    PumpUntil([&] { return opened > 0 || (probe.Popup && !OpenPopupMenu()); });
-    ASSERT_NE(probe.Popup, nullptr) << "no dropdown opened";
-    EXPECT_TRUE(skinnedPopup);
-    EXPECT_EQ(itemPixel, COLORREF(SectionColor("MENUITEM")));
-    EXPECT_EQ(opened, 1);
+    ASSERT_NO_FATAL_FAILURE(OpenFileByClickAndRunOpen(item));
 
     // Without the skin every item is the system's again, with its text.
     manager.SetActive(false);
