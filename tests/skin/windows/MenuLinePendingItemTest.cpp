@@ -25,28 +25,11 @@ namespace {
 // (window coordinates), each 0x00RRGGBB.
 std::vector<uint32_t> WindowPixels(HWND wnd, const RECT& r)
 {
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HDC mem = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    HDC dc = GetWindowDC(wnd);
-    BitBlt(mem, 0, 0, w, h, dc, r.left, r.top, SRCCOPY);
-    ReleaseDC(wnd, dc);
-    GdiFlush();
-    std::vector<uint32_t> out(static_cast<const uint32_t*>(bits), static_cast<const uint32_t*>(bits) + size_t(w) * h);
-    SelectObject(mem, old);
-    DeleteDC(mem);
-    DeleteObject(bmp);
-    for (uint32_t& p : out)
-        p &= 0xFFFFFF;
-    return out;
+    return test::CapturePixels(r.right - r.left, r.bottom - r.top, [&](HDC mem) {
+        HDC dc = GetWindowDC(wnd);
+        BitBlt(mem, 0, 0, r.right - r.left, r.bottom - r.top, dc, r.left, r.top, SRCCOPY);
+        ReleaseDC(wnd, dc);
+    });
 }
 
 class MenuLinePendingItemTest : public ::testing::Test {

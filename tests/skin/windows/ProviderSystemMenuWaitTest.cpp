@@ -48,6 +48,18 @@ protected:
     // A click on the icon while the second click of a double click already
     // waits in the queue; true when a menu came up. The queued click is
     // taken away again.
+    // Shown again (the menu's loop may have let a queued click through), a
+    // double click on the icon closes the form.
+    void DoubleClickOnTheIconCloses()
+    {
+        tw::Application->ProcessMessages();
+        form->Show();
+        tw::Application->ProcessMessages();
+        ASSERT_TRUE(IsWindowVisible(wnd));
+        SendMessageW(wnd, WM_NCLBUTTONDBLCLK, HTSYSMENU, 0);
+        tw::Application->ProcessMessages();
+        EXPECT_FALSE(IsWindowVisible(wnd));
+    }
     bool ClickWithSecondQueued()
     {
         RECT wr;
@@ -83,13 +95,7 @@ TEST_F(ProviderSystemMenuWait, TheMenuWaitsForADoubleClickUnlessTheManagerSaysNo
 
     // The double click itself still closes the form (the menu's loop may
     // have let the queued one through already: the form is shown again).
-    tw::Application->ProcessMessages();
-    form->Show();
-    tw::Application->ProcessMessages();
-    ASSERT_TRUE(IsWindowVisible(wnd));
-    SendMessageW(wnd, WM_NCLBUTTONDBLCLK, HTSYSMENU, 0);
-    tw::Application->ProcessMessages();
-    EXPECT_FALSE(IsWindowVisible(wnd));
+    ASSERT_NO_FATAL_FAILURE(DoubleClickOnTheIconCloses());
 }
 
 // The system's frame drawn (the skin only gives the menu): a double click on
@@ -104,13 +110,7 @@ TEST_F(ProviderSystemMenuWait, UnderTheSystemsFrameTheMenuWaitsToo)
     EXPECT_TRUE(ClickWithSecondQueued());
     manager.NoSystemMenuWait = false;
 
-    tw::Application->ProcessMessages();
-    form->Show();
-    tw::Application->ProcessMessages();
-    ASSERT_TRUE(IsWindowVisible(wnd));
-    SendMessageW(wnd, WM_NCLBUTTONDBLCLK, HTSYSMENU, 0);
-    tw::Application->ProcessMessages();
-    EXPECT_FALSE(IsWindowVisible(wnd));
+    ASSERT_NO_FATAL_FAILURE(DoubleClickOnTheIconCloses());
 }
 
 } // namespace

@@ -23,14 +23,11 @@
 
 namespace skin::test {
 
-// The window's frame as WM_PRINT draws it, in window coordinates: w pixels
-// a row, the top row first, each 0x00RRGGBB.
-inline std::vector<uint32_t> PrintFrame(HWND wnd, int& w)
+// What draw puts into a w x h 32-bit picture, a row of w pixels after the
+// other, the top row first, each 0x00RRGGBB.
+template <class Draw>
+std::vector<uint32_t> CapturePixels(int w, int h, Draw draw)
 {
-    RECT wr;
-    GetWindowRect(wnd, &wr);
-    w = wr.right - wr.left;
-    const int h = wr.bottom - wr.top;
     BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     bi.bmiHeader.biWidth = w;
@@ -41,7 +38,7 @@ inline std::vector<uint32_t> PrintFrame(HWND wnd, int& w)
     HBITMAP bmp = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(dc, bmp);
-    SendMessageW(wnd, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_NONCLIENT);
+    draw(dc);
     GdiFlush();
     std::vector<uint32_t> out(static_cast<const uint32_t*>(bits), static_cast<const uint32_t*>(bits) + size_t(w) * h);
     SelectObject(dc, old);
@@ -50,6 +47,17 @@ inline std::vector<uint32_t> PrintFrame(HWND wnd, int& w)
     for (uint32_t& p : out)
         p &= 0xFFFFFF;
     return out;
+}
+
+// The window's frame as WM_PRINT draws it, in window coordinates: w pixels
+// a row, the top row first, each 0x00RRGGBB.
+inline std::vector<uint32_t> PrintFrame(HWND wnd, int& w)
+{
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    w = wr.right - wr.left;
+    return CapturePixels(w, wr.bottom - wr.top,
+                         [&](HDC dc) { SendMessageW(wnd, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_NONCLIENT); });
 }
 
 // A form of the class library with the caption and bounds, shown and its
