@@ -355,6 +355,10 @@ private:
     void NcHitTest(tw::TMessage& m);
     void Print(tw::TMessage& m);
     void CallSaved(tw::TMessage& m);
+    // The mouse buttons on the drawn frame (and on the client while an
+    // outline is dragged) and the system commands (sSkinProviderEvents.cpp);
+    // true when the message was taken.
+    bool ButtonAndCommandMessage(tw::TMessage& m);
     // CM_SHOWINGCHANGED: the form fades in with its frame when it is shown.
     void AnimatedShowing(tw::TMessage& m);
     // Makes the shown form invisible until the fade has its picture; false

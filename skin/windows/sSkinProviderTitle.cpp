@@ -1,7 +1,7 @@
-// The provider's title bar pieces that lie beside the window procedure: the
-// frame measures with and without the extended border, the application icon,
-// the title mask behind the buttons, the user buttons' glyphs and hints, the
-// grip's background, and the extended border's own frame and title.
+// The provider's title bar: the frame measures with and without the extended
+// border, the application icon, the title mask behind the buttons, the user
+// buttons' glyphs and hints, the grip's background, the extended border's own
+// frame and title, and the caption buttons with their states, fades and halos.
 #include "skin/windows/sSkinProvider.h"
 
 #include <algorithm>
@@ -20,8 +20,24 @@
 #include "skin/engine/painting/AlphaPrimitives.h"
 #include "skin/engine/painting/GlyphDrawing.h"
 #include "skin/windows/acBorderForm.h"
+#include "skin/engine/common/DefaultManager.h"
+#include "skin/engine/common/SkinUtils.h"
+#include "skin/engine/link/SkinText.h"
+#include "skin/engine/link/sSkinManagerWin.h"
+#include "skin/engine/painting/GraphicsUtils.h"
+#include "skin/windows/acCtrlAdapter.h"
+#include "skin/windows/acDials.h"
+#include "skin/windows/acSBUtils.h"
+#include "skin/windows/sSkinMenus.h"
+#include "skin/windows/sSystemMenu.h"
+#include "ui/Application.h"
+#include "ui/Graphics.h"
+#include "ui/Menus.h"
+#include "skin/windows/sSkinProviderInternal.h"
 
 namespace skin {
+
+using namespace provider_detail;
 
 namespace {
 
@@ -594,6 +610,344 @@ void TsSkinProvider::RepaintCaption()
     }
     skinData_->BGChangedFlag = true;
     PaintNonClient();
+}
+
+// ---------------------------------------------------------------------------
+// The caption buttons: hot and pressed states, their pictures, fades and
+// halos, and what a release on them does.
+
+void TsSkinProvider::SetHotButton(int code, bool repaint)
+{
+    if (!drawNonClient_)
+        return;
+    RedrawPendingMenuItem();
+    if (code == hotCode_ || (hotCode_ == -1 && code == 0))
+        return;
+    const int old = hotCode_;
+    hotCode_ = code;
+    pressed_ = false;
+    if (old >= htUserButton)
+        HideButtonHint();
+    // Only the buttons that change are drawn again.
+    if (repaint && IsButtonCode(old))
+        RepaintButton(old);
+    if (repaint && IsButtonCode(code))
+        RepaintButton(code);
+    if (code >= htUserButton && Showing())
+        ShowButtonHint(code);
+}
+
+TRect TsSkinProvider::DrawButton(int code, int forced)
+{
+    TsSkinManager* sm = SkinManager();
+    HWND wnd = form_->Handle();
+    const TPixelView view = ncCache_->PixelView();
+    const TCacheInfo ci = MakeCacheInfo(view, 0, 0);
+    const TSysMenuState menu = layoutIn_.Menu;
+    TRect r;
+    const char* large = nullptr;
+    const char* small = nullptr;
+    bool enabled = true;
+    int mask = -1;
+    switch (code) {
+    case htClose:
+        r = buttons_.Close, large = "BICONCLOSE", small = "SICONCLOSE";
+        break;
+    case htMaxButton:
+        r = buttons_.Max;
+        if (IsZoomed(wnd))
+            large = small = "BICONNORM", enabled = menu.EnabledRestore;
+        else
+            large = "BICONMAX", small = "SICONMAX", enabled = menu.EnabledMax;
+        break;
+    case htMinButton:
+        r = buttons_.Min;
+        if (IsIconic(wnd))
+            large = small = "BICONNORM", enabled = menu.EnabledRestore;
+        else
+            large = "BICONMIN", small = "SICONMIN", enabled = menu.EnabledMin;
+        break;
+    case htHelp:
+        r = buttons_.Help, large = "BICONHELP", small = HelpMaskName(layoutIn_.Large);
+        break;
+    default: {
+        const int i = code - htUserButton;
+        if (i < 0 || i >= titleButtons_.Count() || size_t(i) >= buttons_.User.size())
+            return TRect();
+        const TsTitleButton& b = titleButtons_.Items(i);
+        r = buttons_.User[size_t(i)];
+        enabled = b.Enabled;
+        mask = b.ImageIndex;
+        break;
+    }
+    }
+    if (r.Right <= r.Left || r.Bottom <= r.Top)
+        return TRect();
+    // The title strip behind it first, so a state drawn before leaves nothing.
+    if (titleBg_)
+        BitBlt(ncCache_->Canvas().Handle(), r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top,
+               titleBg_->Canvas().Handle(), r.Left, r.Top, SRCCOPY);
+    if (large)
+        mask = MaskIndex(layoutIn_.Large ? large : small);
+    if (large && !sm->MaskIndexValid(mask) && std::string(large) == "BICONNORM")
+        // The restore picture may be the form section's own.
+        mask = sm->GetMaskIndex(skinData_->SkinIndex, skinData_->SkinSection(), "BICONNORM");
+    int state = forced >= 0 ? forced : ButtonState(code);
+    if (!enabled)
+        state = 0;
+    if (forced < 0)
+        state = PaintedButtonState(Fx(code), state);
+    if (sm->MaskIndexValid(mask)) {
+        const int row = (!formActive_ || !enabled) && state == 0 ? 2 : 1;
+        DrawMaskGlyph(view, TPoint(r.Left, r.Top), state, row, sm->ma[size_t(mask)], ci);
+    }
+    if (code >= htUserButton) {
+        PaintUserGlyph(*ncCache_, titleButtons_.Items(code - htUserButton), r, state);
+    }
+    return r;
+}
+
+TRect TsSkinProvider::ButtonRect(int code) const
+{
+    switch (code) {
+    case htClose: return buttons_.Close;
+    case htMaxButton: return buttons_.Max;
+    case htMinButton: return buttons_.Min;
+    case htHelp: return buttons_.Help;
+    default:
+        if (code >= htUserButton && size_t(code - htUserButton) < buttons_.User.size())
+            return buttons_.User[size_t(code - htUserButton)];
+        return TRect();
+    }
+}
+
+int TsSkinProvider::ButtonState(int code) const { return hotCode_ == code ? (pressed_ ? 2 : 1) : 0; }
+
+TacButtonFx* TsSkinProvider::Fx(int code)
+{
+    switch (code) {
+    case htClose: return &fx_[0];
+    case htMaxButton: return &fx_[1];
+    case htMinButton: return &fx_[2];
+    case htHelp: return &fx_[3];
+    default:
+        if (code >= htUserButton && code - htUserButton < titleButtons_.Count())
+            return &titleButtons_.Items(code - htUserButton).Fx;
+        return nullptr;
+    }
+}
+
+const TacButtonFx* TsSkinProvider::ButtonFx(int code) const { return const_cast<TsSkinProvider*>(this)->Fx(code); }
+
+bool TsSkinProvider::FadesButton(const TacButtonFx& fx, int state) const
+{
+    return CaptionFadeAllowed(SkinManager(), borderForm_ != nullptr, fx.State, state);
+}
+
+void TsSkinProvider::RepaintButton(int code)
+{
+    TacButtonFx* fx = Fx(code);
+    const int state = ButtonState(code);
+    if (!skinned_ || !drawNonClient_ || changeLocked_ || !ncCache_ || captionDirty_ || skinData_->BGChangedFlag ||
+        !Showing()) {
+        // The whole frame is drawn again: a fade would blend old pictures.
+        if (fx) {
+            FreeBtnAnimation(fx->Animation);
+            fx->State = state;
+            if (state == 0)
+                HideButtonGlow(*fx);
+        }
+        PaintNonClient();
+        return;
+    }
+    if (fx && FadesButton(*fx, state)) {
+        fx->State = state;
+        const TacSBAnimationOwner owner{this, this, borderForm_.get(), form_->Handle(), skinData_.get()};
+        // Hot in ten steps, pressed at once, and back without restarting.
+        StartBtnAnimation(*fx, code, state, state == 2 ? 1 : 10, owner, state != 0);
+        return;
+    }
+    if (fx) {
+        FreeBtnAnimation(fx->Animation);
+        fx->State = state;
+    }
+    const TRect r = DrawButton(code);
+    if (fx && state != 0)
+        ShowButtonGlow(code, *fx);
+    PutButton(r);
+}
+
+void TsSkinProvider::PutButton(const TRect& r)
+{
+    if (r.Right <= r.Left || r.Bottom <= r.Top || !ncCache_ || changeLocked_ || !Showing() || AnimPaintDC)
+        return;
+    if (ExtActive()) {
+        // The buttons lie on the extended border's title.
+        UpdateBorderWindow(borderForm_->Alpha());
+        return;
+    }
+    HWND wnd = form_->Handle();
+    HDC dc = GetWindowDC(wnd);
+    if (!dc)
+        return;
+    const int saved = SaveDC(dc);
+    BitBlt(dc, r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top, ncCache_->Canvas().Handle(), r.Left, r.Top, SRCCOPY);
+    RestoreDC(dc, saved);
+    ReleaseDC(wnd, dc);
+}
+
+namespace {
+
+// A piece of a picture as a bitmap of its own.
+void CopyPiece(tw::TBitmap& from, const TRect& r, tw::TBitmap& out)
+{
+    out.SetPixelFormat(tw::pf24bit);
+    out.SetSize(r.Right - r.Left, r.Bottom - r.Top);
+    BitBlt(out.Canvas().Handle(), 0, 0, out.Width(), out.Height(), from.Canvas().Handle(), r.Left, r.Top, SRCCOPY);
+}
+
+bool OnPicture(const TRect& r, const tw::TBitmap* bmp)
+{
+    return bmp && r.Right > r.Left && r.Bottom > r.Top && r.Left >= 0 && r.Top >= 0 && r.Right <= bmp->Width() &&
+           r.Bottom <= bmp->Height();
+}
+
+} // namespace
+
+bool TsSkinProvider::ButtonPicture(int code, int state, tw::TBitmap& out)
+{
+    const TRect r = ButtonRect(code);
+    if (!skinned_ || !OnPicture(r, ncCache_.get()))
+        return false;
+    // Drawn into the frame picture and taken out again; the picture keeps
+    // what the title shows.
+    tw::TBitmap keep;
+    CopyPiece(*ncCache_, r, keep);
+    DrawButton(code, state);
+    CopyPiece(*ncCache_, r, out);
+    BitBlt(ncCache_->Canvas().Handle(), r.Left, r.Top, keep.Width(), keep.Height(), keep.Canvas().Handle(), 0, 0,
+           SRCCOPY);
+    return true;
+}
+
+bool TsSkinProvider::ShownButtonPicture(int code, tw::TBitmap& out)
+{
+    const TRect r = ButtonRect(code);
+    if (!skinned_ || !OnPicture(r, ncCache_.get()))
+        return false;
+    CopyPiece(*ncCache_, r, out);
+    return true;
+}
+
+void TsSkinProvider::ShowButtonPicture(int code, tw::TBitmap& picture)
+{
+    TRect r = ButtonRect(code);
+    if (!skinned_ || !OnPicture(r, ncCache_.get()))
+        return;
+    // A frame made before the title was laid out again covers no more than it did.
+    r.Right = r.Left + std::min(r.Right - r.Left, picture.Width());
+    r.Bottom = r.Top + std::min(r.Bottom - r.Top, picture.Height());
+    BitBlt(ncCache_->Canvas().Handle(), r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top, picture.Canvas().Handle(),
+           0, 0, SRCCOPY);
+    PutButton(r);
+}
+
+void TsSkinProvider::ButtonGlow(int code, bool show)
+{
+    TacButtonFx* fx = Fx(code);
+    if (!fx)
+        return;
+    if (show)
+        ShowButtonGlow(code, *fx);
+    else
+        HideButtonGlow(*fx);
+}
+
+void TsSkinProvider::ButtonFadeEnded(int code)
+{
+    if (!skinned_ || !ncCache_)
+        return;
+    PutButton(DrawButton(code));
+}
+
+void TsSkinProvider::ShowButtonGlow(int code, TacButtonFx& fx)
+{
+    if (!Showing())
+        return;
+    HWND wnd = form_->Handle();
+    const TRect r = ButtonRect(code);
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    if (ExtActive()) {
+        // The button lies on the extended border's title.
+        const TRect f = ExtendedFrame();
+        wr.left -= f.Left;
+        wr.top -= f.Top;
+    }
+    const TRect screen(wr.left + r.Left, wr.top + r.Top, wr.left + r.Right, wr.top + r.Bottom);
+    HWND host = form_->Parent() ? form_->Parent()->HandleIfAllocated() : wnd;
+    ShowCaptionGlow(fx, SkinManager(), TCaptionGlyph{code, layoutIn_.Large, IsZoomed(wnd) != 0, IsIconic(wnd) != 0},
+                    screen, host);
+}
+
+void TsSkinProvider::HideButtonGlow(TacButtonFx& fx) { HideCaptionGlow(fx); }
+
+void TsSkinProvider::FreeButtonAnimations()
+{
+    for (TacButtonFx& fx : fx_) {
+        FreeBtnAnimation(fx.Animation);
+        HideButtonGlow(fx);
+        fx.State = 0;
+    }
+    for (int i = 0; i < titleButtons_.Count(); ++i) {
+        TacButtonFx& fx = titleButtons_.Items(i).Fx;
+        FreeBtnAnimation(fx.Animation);
+        HideButtonGlow(fx);
+        fx.State = 0;
+    }
+}
+
+void TsSkinProvider::ButtonUp(int code, LPARAM lp)
+{
+    const bool was = pressed_ && hotCode_ == code;
+    pressed_ = false;
+    if (was && code == htClose)
+        // The form goes: the button is left as it is on the screen.
+        SetHotButton(0, false);
+    else if (IsButtonCode(code))
+        RepaintButton(code);
+    if (!was)
+        return;
+    HWND wnd = form_->Handle();
+    if (code >= htUserButton) {
+        const int i = code - htUserButton;
+        if (i < titleButtons_.Count()) {
+            TsTitleButton& b = titleButtons_.Items(i);
+            b.State = 0;
+            if (b.OnMouseUp)
+                b.OnMouseUp(b, 0, PointOf(lp));
+        }
+        return;
+    }
+    WPARAM command = 0;
+    switch (code) {
+    case htClose: command = SC_CLOSE; break;
+    case htMaxButton: command = IsZoomed(wnd) || IsIconic(wnd) ? SC_RESTORE : SC_MAXIMIZE; break;
+    case htMinButton:
+        // The main form's minimize takes the whole program down with it.
+        if (tw::Application && tw::Application->MainForm() == form_) {
+            command = SC_MINIMIZE;
+            skinData_->BGChangedFlag = true;
+        } else {
+            command = IsIconic(wnd) ? SC_RESTORE : SC_MINIMIZE;
+        }
+        break;
+    case htHelp: command = SC_CONTEXTHELP; break;
+    default: return;
+    }
+    // Posted: closing may free the form, and with it this provider, while
+    // its own message is still being handled.
+    PostMessageW(wnd, WM_SYSCOMMAND, command, lp);
 }
 
 } // namespace skin

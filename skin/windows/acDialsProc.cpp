@@ -1,0 +1,493 @@
+// The dialog adapter's window procedure: the skin manager's commands and the
+// messages of the skinned dialog.
+#include "skin/windows/acDials.h"
+
+#include <windowsx.h>
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "base/WinText.h"
+#include "skin/engine/painting/AlphaPrimitives.h"
+#include "skin/engine/painting/GlyphDrawing.h"
+#include "skin/engine/painting/GraphicsUtils.h"
+#include "skin/engine/painting/ItemPainting.h"
+#include "skin/engine/common/DefaultManager.h"
+#include "skin/engine/effects/acGlow.h"
+#include "skin/engine/link/sCommonData.h"
+#include "skin/engine/link/ItemPaintingWin.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/link/SkinText.h"
+#include "skin/engine/common/SkinUtils.h"
+#include "skin/engine/link/SkinnedForms.h"
+#include "skin/engine/data/sMaskData.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/sSkinManagerWin.h"
+#include "skin/engine/link/sVclUtils.h"
+#include "skin/windows/acBorderForm.h"
+#include "skin/windows/acDialogChildren.h"
+#include "skin/windows/acSBUtils.h"
+#include "skin/windows/sSkinMenus.h"
+#include "skin/windows/sSkinProvider.h"
+#include "skin/windows/sSystemMenu.h"
+#include "ui/Application.h"
+#include "ui/Forms.h"
+#include "ui/Graphics.h"
+#include "ui/Menus.h"
+#include "skin/windows/acDialsInternal.h"
+
+namespace skin {
+
+using namespace dials_detail;
+
+namespace {
+
+// The dialog's children are to be adapted again (sent by whoever adds some).
+constexpr uint16_t kAdaptChildrenAgain = 28;
+// The class library's notice that a control was shown or hidden.
+constexpr UINT kVisibleChanged = 0xB00B;
+// Sent by the system's dialogs when they have set up late children.
+constexpr UINT kChildrenSetUp = 0x052E;
+
+} // namespace
+
+LRESULT TacDialogWnd::SkinCommand(WPARAM wp, LPARAM lp)
+{
+    const HWND wnd = Handle();
+    const int section = manager_ ? manager_->GetSkinIndex("DIALOG") : -1;
+    const bool hasSection = manager_ && manager_->SkinIndexValid(section);
+    switch (SkinCommandOf(wp)) {
+    case AC_QUERYSKINNED:
+        return 1;
+    case AC_SKINLOADED:
+        SetExtendedBorders(manager_ && manager_->ExtendedBorders());
+        if (reinterpret_cast<TsSkinManager*>(lp) == manager_) {
+            for (HWND c = GetTopWindow(wnd); c; c = GetWindow(c, GW_HWNDNEXT))
+                SendMessageW(c, SM_ALPHACMD, wp, lp);
+            Repaint();
+        }
+        return 0;
+    case AC_SKINREFRESH:
+        SetExtendedBorders(manager_ && manager_->ExtendedBorders());
+        Repaint();
+        UpdateBorderWindow();
+        return 0;
+    case AC_SETACTIVESTATE:
+        skinActive_ = LOWORD(wp) == 1;
+        if (skinActive_)
+            clientBrushStale_ = true;
+        return CallSaved(SM_ALPHACMD, wp, lp);
+    case AC_QUERYACTIVE:
+        return skinActive_ ? 1 : 0;
+    case AC_RESETCACHE:
+        UpdateBorderWindow();
+        return CallSaved(SM_ALPHACMD, wp, lp);
+    case AC_QUERYUPDATING: {
+        // Asked here whether the client is more than one colour.
+        if (!hasSection)
+            return 0;
+        const TsGeneralData& g = manager_->gd[size_t(section)];
+        return g.GradientPercent + g.ImagePercent > 0 ? 1 : 0;
+    }
+    case AC_QUERYCOLOR:
+        return hasSection ? LRESULT(manager_->gd[size_t(section)].Color) : LRESULT(manager_->GetGlobalColor());
+    case kAdaptChildrenAgain:
+        AdaptChildren();
+        return CallSaved(SM_ALPHACMD, wp, lp);
+    case AC_QUERYBGINFO: {
+        auto* info = reinterpret_cast<TacBGInfo*>(lp);
+        if (!info)
+            return 0;
+        if (ClientPictureReady()) {
+            // The skin's client picture, where the client lies in it.
+            info->BgType = btCache;
+            info->Bmp = cache_->PixelView();
+            info->OffsetX += cacheClient_.Left;
+            info->OffsetY += cacheClient_.Top;
+            if (info->PleaseDraw && info->DrawDC) {
+                const TRect& r = info->R;
+                BitBlt(HDC(info->DrawDC), r.Left, r.Top, r.Width(), r.Height(), cache_->Canvas().Handle(),
+                       cacheClient_.Left + r.Left, cacheClient_.Top + r.Top, SRCCOPY);
+            }
+        } else {
+            info->BgType = btFill;
+            info->Color = manager_ ? manager_->GetGlobalColor() : TColor(GetSysColor(COLOR_BTNFACE));
+            if (info->PleaseDraw && info->DrawDC)
+                FillDC(HDC(info->DrawDC), info->R, info->Color);
+        }
+        return 1;
+    }
+    case AC_QUERYCLIENTORIGIN: {
+        const TMeasures ms = Measure();
+        return MAKELONG(ms.Client.Left, ms.Client.Top);
+    }
+    default:
+        return CallSaved(SM_ALPHACMD, wp, lp);
+    }
+}
+
+LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
+{
+    const HWND wnd = Handle();
+    if (msg == SM_ALPHACMD) {
+        KeepOwnLinkCurrent(wp, lp);
+        return SkinCommand(wp, lp);
+    }
+    // A skin without a dialog section leaves the dialog as the system
+    // draws it; only its children wear the skin.
+    if (!SkinShown())
+        return CallSaved(msg, wp, lp);
+    if (msg == WM_NCLBUTTONDOWN || msg == WM_NCLBUTTONUP || msg == WM_NCLBUTTONDBLCLK) {
+        if (msg == WM_NCLBUTTONDOWN && borderForm_ && wp == HTOBJECT)
+            return CallSaved(msg, wp, lp);
+        // -1: a click on the border window, which knows what lies there.
+        if (wp == WPARAM(-1))
+            wp = WPARAM(borderForm_ ? borderForm_->HitTest(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}) : HitTest(lp));
+    }
+    switch (msg) {
+    case WM_NCPAINT:
+        if (IsWindowVisible(wnd))
+            PaintNonClient();
+        return 0;
+    case WM_NCACTIVATE: {
+        active_ = wp != 0;
+        // -1: the system takes the activation but draws no caption.
+        CallSaved(msg, wp, -1);
+        PaintNonClient();
+        UpdateBorderWindow();
+        return TRUE;
+    }
+    case WM_SETTEXT: {
+        const LONG_PTR style = GetWindowLongPtrW(wnd, GWL_STYLE);
+        if (!(style & WS_VISIBLE))
+            return CallSaved(msg, wp, lp);
+        // Marked invisible, the system draws no caption of its own.
+        SetWindowLongPtrW(wnd, GWL_STYLE, style & ~LONG_PTR(WS_VISIBLE));
+        const LRESULT r = CallSaved(msg, wp, lp);
+        SetWindowLongPtrW(wnd, GWL_STYLE, GetWindowLongPtrW(wnd, GWL_STYLE) | WS_VISIBLE);
+        PaintNonClient();
+        UpdateBorderWindow();
+        return r;
+    }
+    case WM_ENABLE: {
+        const LRESULT r = CallSaved(msg, wp, lp);
+        if (IsWindowVisible(wnd))
+            PaintNonClient();
+        return r;
+    }
+    case WM_NCHITTEST: {
+        const int code = HitTest(lp);
+        if (IsTitleButton(code)) {
+            if (!pressed_)
+                SetHot(code);
+            return code;
+        }
+        // Leaving the pressed button ends the press.
+        if (hot_)
+            SetHot(0);
+        if (IsZoomed(wnd) && code != HTSYSMENU) {
+            // The frame of a zoomed dialog lies off the screen's edge: what
+            // is left of it is not the dialog's.
+            RECT wr;
+            GetWindowRect(wnd, &wr);
+            const int x = GET_X_LPARAM(lp) - wr.left, y = GET_Y_LPARAM(lp) - wr.top;
+            if (x < 2 || y < 2 || x >= wr.right - wr.left - 4 || y >= wr.bottom - wr.top - 4)
+                return HTTRANSPARENT;
+        }
+        if (code == htClient || code == htCaption) {
+            const LRESULT own = CallSaved(msg, wp, lp);
+            return code == htCaption && own != HTCAPTION && own != HTCLIENT ? code : own;
+        }
+        return code;
+    }
+    case WM_NCMOUSEMOVE:
+        if (!tracking_) {
+            TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE | TME_NONCLIENT, wnd, 0};
+            tracking_ = TrackMouseEvent(&tme) != 0;
+        }
+        if (IsTitleButton(int(wp)))
+            return 0;
+        break;
+    case WM_NCMOUSELEAVE:
+        tracking_ = false;
+        SetHot(0);
+        break;
+    case WM_MOUSEMOVE:
+        // The pointer is over the dialog, on none of the program's controls.
+        if (IsWindowEnabled(wnd) && manager_)
+            SetManagerActiveControl(*manager_, nullptr);
+        break;
+    case WM_MOUSELEAVE:
+        ClearHot();
+        break;
+    case WM_NCLBUTTONDOWN:
+        if (wp == HTSYSMENU) {
+            RECT wr;
+            GetWindowRect(wnd, &wr);
+            const TMeasures ms = Measure();
+            PopupSysMenu(wr.left + ms.Border, wr.top + ms.Border + GetSystemMetrics(SM_CYSMICON));
+            return 0;
+        }
+        [[fallthrough]];
+    case WM_NCLBUTTONDBLCLK:
+        if (IsTitleButton(int(wp))) {
+            const int old = hot_;
+            hot_ = int(wp);
+            pressed_ = true;
+            if (old != hot_)
+                RepaintTitleButton(old);
+            RepaintTitleButton(hot_);
+            return 0;
+        }
+        if (msg == WM_NCLBUTTONDBLCLK) {
+            if (wp == HTSYSMENU) {
+                // A double click on the icon closes, as on the system's.
+                PostMessageW(wnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+                return 0;
+            }
+            if (wp == HTCAPTION) {
+                if (MaximizeEnabled() || RestoreEnabled())
+                    PostMessageW(wnd, WM_SYSCOMMAND, IsZoomed(wnd) || IsIconic(wnd) ? SC_RESTORE : SC_MAXIMIZE, 0);
+                return 0;
+            }
+            break;
+        }
+        if (IsIconic(wnd)) {
+            SendMessageW(wnd, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, lp);
+            return 0;
+        }
+        ClearHot();
+        if (IsZoomed(wnd) && wp == HTCAPTION) {
+            // A zoomed dialog does not move by its title; it only takes the
+            // activation.
+            if (GetActiveWindow() != wnd)
+                SetActiveWindow(wnd);
+            return 0;
+        }
+        break;
+    case WM_NCLBUTTONUP:
+        if (IsTitleButton(int(wp))) {
+            bool run = pressed_ && hot_ == int(wp);
+            pressed_ = false;
+            RepaintTitleButton(int(wp));
+            if (hot_ != int(wp))
+                RepaintTitleButton(hot_);
+            if (run && wp == htClose && !CloseEnabled())
+                run = false;
+            if (run && !(wp == htMaxButton && IsIconic(wnd) && !MaximizeEnabled() && !RestoreEnabled())) {
+                WPARAM command = SC_CLOSE;
+                if (wp == htMaxButton)
+                    command = IsZoomed(wnd) ? SC_RESTORE : SC_MAXIMIZE;
+                else if (wp == htMinButton)
+                    command = IsIconic(wnd) ? SC_RESTORE : SC_MINIMIZE;
+                else if (wp == htHelp)
+                    command = SC_CONTEXTHELP;
+                PostMessageW(wnd, WM_SYSCOMMAND, command, lp);
+            }
+            return 0;
+        }
+        break;
+    case WM_NCRBUTTONDOWN:
+        if (wp == HTCAPTION || wp == HTSYSMENU)
+            return 0;
+        break;
+    case WM_NCRBUTTONUP:
+        if (wp == HTCAPTION || wp == HTSYSMENU) {
+            PopupSysMenu(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+            return 0;
+        }
+        break;
+    case WM_SYSCOMMAND: {
+        const WPARAM command = wp & 0xFFF0;
+        if (command == SC_KEYMENU && lp == ' ') {
+            // Alt+Space opens the skin's menu under the title icon.
+            RECT wr;
+            GetWindowRect(wnd, &wr);
+            const TMeasures ms = Measure();
+            PopupSysMenu(wr.left + ms.Border, wr.top + ms.Border + ms.Title);
+            return 0;
+        }
+        const LRESULT r = CallSaved(msg, wp, lp);
+        if (!IsWindow(wnd) || TacMainWnd::Of(wnd) != this)
+            return r;
+        if (command == SC_MOVE && (wp & 0xF) == HTCAPTION) {
+            UpdateWindow(wnd);
+            UpdateBorderWindow();
+        } else if (command == SC_MAXIMIZE || command == SC_RESTORE || command == SC_MINIMIZE) {
+            ClearHot();
+            if (sysMenu_)
+                sysMenu_->UpdateItems();
+        }
+        return r;
+    }
+    case WM_SIZE: {
+        const LRESULT r = CallSaved(msg, wp, lp);
+        UpdateBorderWindow();
+        if (IsWindowVisible(wnd))
+            RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_FRAME);
+        return r;
+    }
+    case WM_SETFOCUS: {
+        const LRESULT r = CallSaved(msg, wp, lp);
+        // The focus frame moved inside the dialog: all of the active window
+        // is painted at once, not at some later WM_PAINT.
+        if (HWND active = GetActiveWindow())
+            RedrawWindow(active, nullptr, nullptr,
+                         RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        return r;
+    }
+    case WM_MOVE:
+    case WM_SIZING: {
+        const LRESULT r = CallSaved(msg, wp, lp);
+        UpdateBorderWindow();
+        return r;
+    }
+    case WM_WINDOWPOSCHANGING: {
+        const LRESULT r = CallSaved(msg, wp, lp);
+        if (borderForm_ && lp && (reinterpret_cast<const WINDOWPOS*>(lp)->flags & SWP_HIDEWINDOW))
+            SetExtendedBorders(false);
+        else
+            UpdateBorderWindow();
+        return r;
+    }
+    case WM_WINDOWPOSCHANGED: {
+        const LRESULT r = CallSaved(msg, wp, lp);
+        // The halos stay where they were shown; a moved dialog drops them.
+        if (lp && !(reinterpret_cast<const WINDOWPOS*>(lp)->flags & SWP_NOMOVE))
+            for (TacButtonFx& fx : fx_)
+                HideCaptionGlow(fx);
+        UpdateRegion();
+        UpdateBorderWindow();
+        return r;
+    }
+    case WM_SHOWWINDOW: {
+        // A hidden dialog leaves no halo on the screen.
+        if (!wp)
+            FreeButtonAnimations();
+        if (!DwmCompositionEnabled())
+            break;
+        // Shown layered, the compositor does not flash the system's frame.
+        const LONG_PTR ex = GetWindowLongPtrW(wnd, GWL_EXSTYLE);
+        SetWindowLongPtrW(wnd, GWL_EXSTYLE, ex | WS_EX_LAYERED);
+        const LRESULT r = CallSaved(msg, wp, lp);
+        SetWindowLongPtrW(wnd, GWL_EXSTYLE, GetWindowLongPtrW(wnd, GWL_EXSTYLE) & ~LONG_PTR(WS_EX_LAYERED));
+        return r;
+    }
+    case kVisibleChanged: {
+        const LRESULT r = CallSaved(msg, wp, lp);
+        if (!wp)
+            FreeButtonAnimations();
+        return r;
+    }
+    case WM_PAINT:
+        if (PaintSuppressed) {
+            PAINTSTRUCT ps;
+            BeginPaint(wnd, &ps);
+            EndPaint(wnd, &ps);
+            return 0;
+        }
+        break;
+    case WM_ERASEBKGND: {
+        if (!childrenAdapted_) {
+            childrenAdapted_ = true;
+            AdaptChildren();
+        }
+        HDC dc = reinterpret_cast<HDC>(wp);
+        const bool own = !dc;
+        if (own)
+            dc = GetDC(wnd);
+        if (dc)
+            EraseClient(dc);
+        if (own && dc)
+            ReleaseDC(wnd, dc);
+        skinActive_ = false;
+        return 1;
+    }
+    case WM_MEASUREITEM:
+    case WM_DRAWITEM:
+    case WM_MENUCHAR: {
+        // The skinned system menu's items are drawn through its window.
+        tw::TMessage m{msg, wp, lp, 0};
+        if (tw::DispatchMenuOwnerDraw(m))
+            return m.Result;
+        if (msg == WM_DRAWITEM && lp && reinterpret_cast<const DRAWITEMSTRUCT*>(lp)->CtlType == ODT_STATIC)
+            SetBkMode(reinterpret_cast<const DRAWITEMSTRUCT*>(lp)->hDC, TRANSPARENT);
+        break;
+    }
+    case WM_GETDLGCODE:
+        return 0;
+    case WM_PRINT: {
+        // The skin's frame from the picture, the client by the dialog at its
+        // place inside it.
+        HDC dc = reinterpret_cast<HDC>(wp);
+        if (!dc || !(lp & PRF_NONCLIENT) || !BuildCache())
+            break;
+        const int saved = SaveDC(dc);
+        // The window's part of the picture (under the extended border the
+        // picture holds the border's margins too).
+        const TRect client(cacheClient_.Left - windowOrg_.X, cacheClient_.Top - windowOrg_.Y,
+                           cacheClient_.Right - windowOrg_.X, cacheClient_.Bottom - windowOrg_.Y);
+        ExcludeClipRect(dc, client.Left, client.Top, client.Right, client.Bottom);
+        BitBlt(dc, 0, 0, cache_->Width(), cache_->Height(), cache_->Canvas().Handle(), windowOrg_.X, windowOrg_.Y,
+               SRCCOPY);
+        RestoreDC(dc, saved);
+        UpdateScrollState(false);
+        PaintBars(dc);
+        POINT org{0, 0};
+        OffsetViewportOrgEx(dc, client.Left, client.Top, &org);
+        const LRESULT r = CallSaved(msg, wp, lp & ~LPARAM(PRF_NONCLIENT));
+        SetViewportOrgEx(dc, org.x, org.y, nullptr);
+        return r;
+    }
+    case DM_SETDEFID: {
+        const LRESULT r = CallSaved(msg, wp, lp);
+        AdaptChildren();
+        return r;
+    }
+    case kChildrenSetUp: {
+        const LRESULT r = CallSaved(msg, wp, lp);
+        AdaptChildren();
+        RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW);
+        return r;
+    }
+    case WM_CTLCOLORDLG:
+        if (HBRUSH pattern = BackgroundBrushFor(wnd, reinterpret_cast<HDC>(wp)))
+            return reinterpret_cast<LRESULT>(pattern);
+        return reinterpret_cast<LRESULT>(Brush());
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+        if (!fieldBrushes_)
+            fieldBrushes_ = std::make_unique<TacBrushes>();
+        if (const LRESULT brush = SkinCtlColor(manager_, *fieldBrushes_, msg, reinterpret_cast<HDC>(wp),
+                                               reinterpret_cast<HWND>(lp)))
+            return brush;
+        break;
+    case WM_CTLCOLORSTATIC:
+        // A read-only edit asks as a label does; it stays a field.
+        if (TacMainWnd* child = TacMainWnd::Of(reinterpret_cast<HWND>(lp));
+            child && std::strcmp(child->Kind(), "TacEditWnd") == 0) {
+            if (!fieldBrushes_)
+                fieldBrushes_ = std::make_unique<TacBrushes>();
+            if (const LRESULT brush = SkinCtlColor(manager_, *fieldBrushes_, WM_CTLCOLOREDIT,
+                                                   reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp)))
+                return brush;
+        }
+        [[fallthrough]];
+    case WM_CTLCOLORBTN: {
+        HDC dc = reinterpret_cast<HDC>(wp);
+        SetTextColor(dc, TextColor());
+        SetBkColor(dc, COLORREF(manager_->GetGlobalColor()));
+        SetBkMode(dc, TRANSPARENT);
+        // Labels, check boxes and icons fill with this brush: they show
+        // the skin's client under them, not a plain colour.
+        if (HBRUSH pattern = BackgroundBrushFor(reinterpret_cast<HWND>(lp), dc))
+            return reinterpret_cast<LRESULT>(pattern);
+        return reinterpret_cast<LRESULT>(Brush());
+    }
+    default:
+        break;
+    }
+    return TacScrollWnd::AdapterWndProc(msg, wp, lp);
+}
+
+} // namespace skin

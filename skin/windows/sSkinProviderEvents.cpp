@@ -1,0 +1,457 @@
+// The provider's handling of mouse buttons and system commands on the drawn
+// frame, printing the form, and the form fading in when it is shown.
+#include "skin/windows/sSkinProvider.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <set>
+#include <string>
+#include <utility>
+
+#include "skin/engine/common/DefaultManager.h"
+#include "skin/engine/common/GdiGuards.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/common/SkinUtils.h"
+#include "skin/engine/data/sMaskData.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/ItemPaintingWin.h"
+#include "skin/engine/link/SkinText.h"
+#include "skin/engine/link/sSkinManagerWin.h"
+#include "skin/engine/painting/AlphaPrimitives.h"
+#include "skin/engine/link/sVclUtils.h"
+#include "skin/engine/painting/GraphicsUtils.h"
+#include "skin/windows/acBorderForm.h"
+#include "skin/windows/acCtrlAdapter.h"
+#include "skin/windows/acDials.h"
+#include "skin/windows/acSBUtils.h"
+#include "skin/windows/sSkinMenus.h"
+#include "skin/windows/sSystemMenu.h"
+#include "ui/Application.h"
+#include "ui/Graphics.h"
+#include "ui/Menus.h"
+#include "skin/windows/sSkinProviderInternal.h"
+
+namespace skin {
+
+using namespace provider_detail;
+
+uint32_t TsSkinProvider::ShowAnimationTime() const
+{
+    const TsSkinManager* sm = SkinManager();
+    if (!sm || !skinned_ || form_->Parent())
+        return 0;
+    const tw::TBorderStyle bs = form_->BorderStyle();
+    const TacFormAnimation& effect = bs == tw::bsSingle || bs == tw::bsSizeable
+                                         ? static_cast<const TacFormAnimation&>(sm->AnimEffects.FormShow)
+                                         : static_cast<const TacFormAnimation&>(sm->AnimEffects.DialogShow);
+    return effect.Active ? effect.Time : 0;
+}
+
+bool TsSkinProvider::PrepareTransparent()
+{
+    HWND wnd = form_->Handle();
+    const TUpdateLayeredWindow update = UpdateLayeredWindowEntry();
+    const LONG_PTR ex = GetWindowLongPtrW(wnd, GWL_EXSTYLE);
+    if (!update || (ex & WS_EX_LAYERED))
+        return false;
+    SetWindowLongPtrW(wnd, GWL_EXSTYLE, ex | WS_EX_LAYERED);
+    // An empty, all but transparent picture of the window's size (a layered
+    // window takes the size of its picture): the window is there but shows
+    // nothing of itself.
+    RECT wr{};
+    GetWindowRect(wnd, &wr);
+    SIZE size{std::max<LONG>(wr.right - wr.left, 1), std::max<LONG>(wr.bottom - wr.top, 1)};
+    tw::TBitmap empty(size.cx, size.cy, tw::pf32bit);
+    TWindowDC screen(nullptr);
+    POINT origin{0, 0};
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 10, AC_SRC_ALPHA};
+    if (!update(wnd, screen.Handle(), nullptr, &size, empty.Canvas().Handle(), &origin, 0x1FFFFFFF, &blend, ULW_ALPHA)) {
+        SetWindowLongPtrW(wnd, GWL_EXSTYLE, ex);
+        return false;
+    }
+    return true;
+}
+
+void TsSkinProvider::AnimatedShowing(tw::TMessage& m)
+{
+    const uint32_t time =
+        m.WParam && drawNonClient_ && skinData_->BGChangedFlag && !AnimationRunning ? ShowAnimationTime() : 0;
+    // The manager's extended borders may have changed while the form was
+    // hidden: the form is shown with the ones it has now.
+    if (m.WParam && drawNonClient_ && skinData_->BGChangedFlag && SkinManager() && form_->HandleAllocated())
+        SetExtBorders(SkinManager()->ExtendedBorders());
+    if (time == 0) {
+        CallSaved(m);
+        return;
+    }
+    HWND wnd = form_->Handle();
+    // Every step taken before the form's own procedure runs is undone on
+    // every way out: an OnShow that throws must not leave the form locked,
+    // transparent or with children that never draw again.
+    struct TShowSteps {
+        TsSkinProvider& Provider;
+        HWND Wnd;
+        bool ActiveState;
+        bool Transparent = false;
+        std::vector<HWND> Children;   // their drawing is off while listed
+        void ChildrenDraw()
+        {
+            for (HWND c : Children)
+                if (IsWindow(c))
+                    SendMessageW(c, WM_SETREDRAW, TRUE, 0);
+            Children.clear();
+        }
+        void Opaque()
+        {
+            if (Transparent && IsWindow(Wnd))
+                SetWindowLongPtrW(Wnd, GWL_EXSTYLE, GetWindowLongPtrW(Wnd, GWL_EXSTYLE) & ~LONG_PTR(WS_EX_LAYERED));
+            Transparent = false;
+        }
+        void Unlock()
+        {
+            Provider.changeLocked_ = false;
+            Provider.skinData_->SetActiveState(ActiveState);
+        }
+        ~TShowSteps()
+        {
+            // Only left to do when the way out was an exception; nothing
+            // here throws. The region is rebuilt at the next change.
+            if (Children.empty() && !Transparent && !Provider.changeLocked_)
+                return;
+            ChildrenDraw();
+            Opaque();
+            Provider.regionSize_ = {-1, -1};
+            Unlock();
+            if (IsWindow(Wnd) && IsWindowVisible(Wnd))
+                RedrawWindow(Wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+        }
+    } steps{*this, wnd, skinData_->ActiveState()};
+    skinData_->SetActiveState(true);
+    changeLocked_ = true;
+    steps.Transparent = PrepareTransparent();
+    // The children draw once, into the faded picture, not on the screen.
+    for (HWND c = GetWindow(wnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        if (IsWindowVisible(c)) {
+            steps.Children.push_back(c);
+            SendMessageW(c, WM_SETREDRAW, FALSE, 0);
+        }
+    {
+        struct TShown {
+            bool& Flag;
+            ~TShown() { Flag = false; }
+        } shown{animatedShow_};
+        animatedShow_ = true;
+        CallSaved(m);
+    }
+    steps.ChildrenDraw();
+    // OnShow may have hidden it again.
+    if (form_->Visible() && IsWindowVisible(wnd)) {
+        // The form stays transparent while the fade runs over it: the overlay
+        // captures what lies below it, and printing it still works.
+        AnimShowControl(form_, time);
+    }
+    steps.Opaque();
+    regionSize_ = {-1, -1};
+    UpdateFormRegion();
+    steps.Unlock();
+    if (IsWindowVisible(wnd))
+        RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+}
+
+void TsSkinProvider::Print(tw::TMessage& m)
+{
+    HWND wnd = form_->Handle();
+    // The frame and the client come from the skin's picture; the child
+    // windows print themselves.
+    HDC dc = reinterpret_cast<HDC>(m.WParam);
+    if (!dc || !IsWindowVisible(wnd) || form_->IsLoading())
+        return;
+    const TMeasures ms = Measure();
+    if ((m.LParam & PRF_NONCLIENT) && !drawNonClient_)
+        // The system's frame, drawn by the system alone.
+        DefWindowProcW(wnd, WM_PRINT, m.WParam, PRF_NONCLIENT);
+    if ((m.LParam & PRF_NONCLIENT) && drawNonClient_) {
+        if (PictureOutdated(ms))
+            BuildNonClientPicture(ms);
+        if (MenuLineSkinned())
+            PaintSkinnedMenuLine(ms);
+        const int saved = SaveDC(dc);
+        // The extended picture starts left of and above the window.
+        const TRect f = ExtActive() ? ExtendedFrame() : TRect();
+        OffsetViewportOrgEx(dc, -f.Left, -f.Top, nullptr);
+        ExcludeClipRect(dc, ms.Client.Left, ms.Client.Top, ms.Client.Right, ms.Client.Bottom);
+        BitBlt(dc, 0, 0, ms.Width, ms.Height, ncCache_->Canvas().Handle(), 0, 0, SRCCOPY);
+        RestoreDC(dc, saved);
+        m.LParam &= ~LPARAM(PRF_NONCLIENT);
+    }
+    if (m.LParam & (PRF_CLIENT | PRF_ERASEBKGND)) {
+        // The client as the screen shows it: the form's picture, the owner's
+        // drawing and the graphic controls; the windows on it print
+        // themselves. The DC's origin is the window's corner (the picture
+        // may start further out, beyond the window).
+        const TRect client = GetClientRectInWindow(wnd);
+        const int saved = SaveDC(dc);
+        OffsetViewportOrgEx(dc, client.Left, client.Top, nullptr);
+        IntersectClipRect(dc, 0, 0, client.Right - client.Left, client.Bottom - client.Top);
+        PaintClient(dc, false);
+        RunOnPaint(dc);
+        RestoreDC(dc, saved);
+    }
+    if (m.LParam & PRF_CHILDREN)
+        PrintChildren(dc, m.LParam);
+    // The form's own procedure never prints: its system frame and caption
+    // would land over the skin's.
+}
+
+void TsSkinProvider::PrintChildren(HDC dc, LPARAM flags)
+{
+    HWND wnd = form_->Handle();
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    // Bottom of the z-order first, so the upper windows print over it.
+    std::vector<HWND> children;
+    for (HWND c = GetWindow(wnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        children.push_back(c);
+    for (auto it = children.rbegin(); it != children.rend(); ++it) {
+        HWND c = *it;
+        if (!IsWindowVisible(c))
+            continue;
+        RECT cr;
+        GetWindowRect(c, &cr);
+        const int saved = SaveDC(dc);
+        OffsetViewportOrgEx(dc, cr.left - wr.left, cr.top - wr.top, nullptr);
+        IntersectClipRect(dc, 0, 0, cr.right - cr.left, cr.bottom - cr.top);
+        SendMessageW(c, WM_PRINT, reinterpret_cast<WPARAM>(dc), flags | PRF_CHECKVISIBLE);
+        RestoreDC(dc, saved);
+    }
+}
+
+// The mouse buttons on the drawn frame and on the client while an outline
+// is dragged, and the system commands; true when the message was taken,
+// false when it goes on to the form's own procedure.
+bool TsSkinProvider::ButtonAndCommandMessage(tw::TMessage& m)
+{
+    HWND wnd = form_->HandleAllocated() ? form_->Handle() : nullptr;
+    switch (m.Msg) {
+    case WM_NCLBUTTONDOWN: {
+        const int code = int(m.WParam);
+        if (!drawNonClient_ && code == htSysMenu && form_->BorderStyle() != tw::bsNone) {
+            // The system's frame, the skin's menu; a double click on the
+            // icon still closes the form (the system's frame does that).
+            if (!SecondClickOnIcon())
+                ShowSystemMenuUnderIcon();
+            m.Result = 0;
+            return true;
+        }
+        if (resizeMode_ == rmBorder && !g_drag.Owner && IsFrameCode(code) && !IsZoomed(wnd)) {
+            if (GetActiveWindow() != wnd)
+                SetActiveWindow(wnd);
+            BeginOutline(code, PointOf(m.LParam));
+            m.Result = 0;
+            return true;
+        }
+        if (drawNonClient_ && IsButtonCode(code)) {
+            if (code == htMaxButton) {
+                // A maximize button the system menu does not allow is shown
+                // disabled: it takes no press.
+                const TSysMenuState menu = MenuState();
+                if (!menu.EnabledMax && !(IsZoomed(wnd) && menu.EnabledRestore)) {
+                    SetHotButton(0);
+                    m.Result = 0;
+                    return true;
+                }
+            }
+            hotCode_ = code;
+            pressed_ = true;
+            HideButtonHint();
+            RepaintButton(code);
+            if (code >= htUserButton && code - htUserButton < titleButtons_.Count()) {
+                TsTitleButton& b = titleButtons_.Items(code - htUserButton);
+                b.State = 2;
+                if (b.OnMouseDown)
+                    b.OnMouseDown(b, 0, PointOf(m.LParam));
+            }
+            m.Result = 0;
+            return true;
+        }
+        if (drawNonClient_ && code == htSysMenu && sysMenuRemoved_) {
+            // Under the icon, as the system shows its own.
+            const TMeasures ms = Measure();
+            const TRect icon = IconRect(ms);
+            RECT wr;
+            GetWindowRect(wnd, &wr);
+            PopupSystemMenu(POINT{wr.left + icon.Left, wr.top + ms.Border + ms.Title});
+            m.Result = 0;
+            return true;
+        }
+        // A click on the title of a maximized form only activates it.
+        if (drawNonClient_ && code == htCaption && IsZoomed(wnd)) {
+            if (GetActiveWindow() != wnd)
+                SetActiveWindow(wnd);
+            m.Result = 0;
+            return true;
+        }
+        break;
+    }
+    case WM_NCLBUTTONDBLCLK: {
+        const int code = int(m.WParam);
+        if (!drawNonClient_)
+            break;
+        if (IsButtonCode(code)) {
+            hotCode_ = code;
+            pressed_ = true;
+            RepaintButton(code);
+            m.Result = 0;
+            return true;
+        }
+        if (code == htSysMenu) {
+            PostMessageW(wnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+            m.Result = 0;
+            return true;
+        }
+        if (code == htCaption) {
+            const TSysMenuState s = MenuState();
+            if (s.VisibleClose && (s.EnabledMax || s.EnabledRestore))
+                PostMessageW(wnd, WM_SYSCOMMAND, IsZoomed(wnd) || IsIconic(wnd) ? SC_RESTORE : SC_MAXIMIZE, 0);
+            m.Result = 0;
+            return true;
+        }
+        break;
+    }
+    case WM_MOUSEMOVE:
+        if (Dragging()) {
+            POINT p{short(LOWORD(m.LParam)), short(HIWORD(m.LParam))};
+            ClientToScreen(wnd, &p);
+            FollowOutline(TPoint(p.x, p.y));
+            m.Result = 0;
+            return true;
+        }
+        CallSaved(m);
+        // The pointer is over the form itself: no control of it is hot.
+        if (DefaultManager && !(DefaultManager->ComponentState() & tw::csDesigning))
+            SetManagerActiveControl(*DefaultManager, nullptr);
+        return true;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+        // The click that ends a drag started from the system menu is not
+        // the form's.
+        if (Dragging()) {
+            m.Result = 0;
+            return true;
+        }
+        break;
+    case WM_LBUTTONUP:
+        if (Dragging()) {
+            EndOutline(true);
+            m.Result = 0;
+            return true;
+        }
+        break;
+    case WM_CAPTURECHANGED:
+        // Capture taken away (another window, Escape in a menu): the drag
+        // ends without moving anything, and the desktop keeps no outline.
+        if (Dragging())
+            EndOutline(false);
+        break;
+    case WM_NCLBUTTONUP:
+        if (Dragging()) {
+            EndOutline(true);
+            m.Result = 0;
+            return true;
+        }
+        if (drawNonClient_ && IsButtonCode(int(m.WParam))) {
+            const int code = int(m.WParam);
+            if (!(pressed_ && hotCode_ == code)) {
+                // Released over a button that was not pressed: close does
+                // nothing at all; the others lose their hot look, and the
+                // system's own maximize and minimize see the release.
+                if (code != htClose)
+                    SetHotButton(0);
+                if (code == htMaxButton || code == htMinButton)
+                    break;
+                m.Result = 0;
+                return true;
+            }
+            if (code == htMinButton) {
+                // The press counts only where the button is.
+                RECT wr;
+                GetWindowRect(wnd, &wr);
+                const TRect f = ExtActive() ? ExtendedFrame() : TRect();
+                const TPoint at = PointOf(m.LParam);
+                if (!ButtonRect(code).Contains(TPoint(at.X - wr.left + f.Left, at.Y - wr.top + f.Top)))
+                    break;
+            }
+            ButtonUp(code, m.LParam);
+            m.Result = 0;
+            return true;
+        }
+        if (pressed_) {
+            // Released off the button: the press ends without a command.
+            pressed_ = false;
+            SetHotButton(0);
+        }
+        break;
+    case WM_NCRBUTTONUP: {
+        if (!drawNonClient_ || !wnd || form_->BorderStyle() == tw::bsNone)
+            break;
+        // The code the button went up over, as the drawn frame answers it.
+        const TPoint at = PointOf(m.LParam);
+        int code = int(m.WParam);
+        if (code == HTTRANSPARENT && ExtActive())
+            code = ExtendedHitTest(POINT{at.X, at.Y});
+        else
+            code = HitTest(at);
+        if (code == htCaption || code == htSysMenu) {
+            SetHotButton(0);
+            PopupSystemMenu(POINT{at.X, at.Y});
+        }
+        m.Result = 0;
+        return true;
+    }
+    case WM_SYSCOMMAND: {
+        const WPARAM kind = m.WParam & 0xFFF0;
+        // The window is dragged as it is shown: a pending paint first.
+        if ((m.WParam & 0xFFFF) == kScDragMove)
+            form_->Repaint();
+        if (resizeMode_ == rmBorder && !g_drag.Owner && (kind == SC_MOVE || kind == SC_SIZE) && !IsZoomed(wnd) &&
+            !IsIconic(wnd)) {
+            // The system's own move loop would drag a second frame: the
+            // outline takes the mouse instead.
+            StartMenuDrag(kind == SC_MOVE);
+            m.Result = 0;
+            return true;
+        }
+        CallSaved(m);
+        if (kind == SC_KEYMENU && m.LParam == ' ') {
+            // Alt+Space, after the form's own procedure had it: the menu at
+            // the client's top-left corner, below title and menu line. Only
+            // a form that shows its close button has a system menu at all.
+            if (drawNonClient_ && form_->BorderStyle() != tw::bsNone && IsWindow(wnd) && MenuState().VisibleClose) {
+                const TMeasures ms = Measure();
+                RECT wr;
+                GetWindowRect(wnd, &wr);
+                PopupSystemMenu(POINT{wr.left + ms.Client.Left, wr.top + ms.Client.Top});
+            }
+            m.Result = 0;
+            return true;
+        }
+        if (kind == SC_MAXIMIZE || kind == SC_RESTORE) {
+            pressed_ = false;
+            SetHotButton(0);
+            if (kind == SC_RESTORE) {
+                skinData_->BGChangedFlag = true;
+                RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
+            }
+        } else if (kind == SC_MINIMIZE) {
+            ncCache_.reset();
+        }
+        return true;
+    }
+    default:
+        break;
+    }
+    return false;
+}
+
+} // namespace skin

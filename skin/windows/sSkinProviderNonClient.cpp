@@ -1,0 +1,458 @@
+// The non-client picture: the frame built from the skin and copied to the
+// window, the menu line painted from the skin, and the system menu that the
+// title icon, the title and Alt+Space pop up.
+#include "skin/windows/sSkinProvider.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <set>
+#include <string>
+#include <utility>
+
+#include "skin/engine/common/DefaultManager.h"
+#include "skin/engine/common/GdiGuards.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/common/SkinUtils.h"
+#include "skin/engine/data/sMaskData.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/ItemPaintingWin.h"
+#include "skin/engine/link/SkinText.h"
+#include "skin/engine/link/sSkinManagerWin.h"
+#include "skin/engine/painting/AlphaPrimitives.h"
+#include "skin/engine/link/sVclUtils.h"
+#include "skin/engine/painting/GraphicsUtils.h"
+#include "skin/windows/acBorderForm.h"
+#include "skin/windows/acCtrlAdapter.h"
+#include "skin/windows/acDials.h"
+#include "skin/windows/acSBUtils.h"
+#include "skin/windows/sSkinMenus.h"
+#include "skin/windows/sSystemMenu.h"
+#include "ui/Application.h"
+#include "ui/Graphics.h"
+#include "ui/Menus.h"
+#include "skin/windows/sSkinProviderInternal.h"
+
+namespace skin {
+
+using namespace provider_detail;
+
+void TsSkinProvider::RedrawPendingMenuItem()
+{
+    const TacPendingMenuItem* pending = PendingMenuLineItem();
+    if (!pending)
+        return;
+    const TacPendingMenuItem p = *pending;
+    HMENU bar = GetMenu(p.Wnd);
+    const int count = bar ? GetMenuItemCount(bar) : 0;
+    for (int pos = 0; pos < count; ++pos) {
+        MENUITEMINFOW mi{};
+        mi.cbSize = sizeof(mi);
+        mi.fMask = MIIM_ID | MIIM_DATA | MIIM_STATE;
+        if (!GetMenuItemInfoW(bar, UINT(pos), TRUE, &mi) || tw::TMenuItem::FromOwnerDraw(mi.wID, mi.dwItemData) != p.Item)
+            continue;
+        // The system still holds the item open (its menu is up): the look it
+        // gave the item is the right one, and it draws the item normal itself
+        // when the menu closes.
+        if (mi.fState & MFS_HILITE)
+            return;
+        break;
+    }
+    // The item under the mouse keeps the look the system gave it.
+    RECT wr;
+    POINT cursor;
+    if (GetWindowRect(p.Wnd, &wr) && GetCursorPos(&cursor) && cursor.x >= wr.left + p.Rect.Left &&
+        cursor.x < wr.left + p.Rect.Right && cursor.y >= wr.top + p.Rect.Top && cursor.y < wr.top + p.Rect.Bottom)
+        return;
+    ClearPendingMenuLineItem();
+    auto* menu = static_cast<tw::TMainMenu*>(p.Item->ParentItem()->GetParentMenu());
+    if (TsSkinProvider* provider = FindProvider(menu->Form()))
+        provider->RedrawMenuItem(p.Item, p.Rect);
+}
+
+void TsSkinProvider::RedrawMenuItem(tw::TMenuItem* item, const TRect& windowRect)
+{
+    if (!drawNonClient_ || !MenuLineSkinned() || !ncCache_ || skinData_->BGChangedFlag)
+        return;
+    const TMeasures ms = Measure();
+    if (ncCache_->Width() != ms.Width || ncCache_->Height() != ms.Height)
+        return;
+    // The picture is larger than the window by the extended border.
+    const TRect f = ExtActive() ? ExtendedFrame() : TRect();
+    TRect r(windowRect.Left + f.Left, windowRect.Top + f.Top, windowRect.Right + f.Left, windowRect.Bottom + f.Top);
+    TRect shown(std::max(r.Left, ms.MenuRect.Left), std::max(r.Top, ms.MenuRect.Top),
+                std::min(r.Right, ms.MenuRect.Right), std::min(r.Bottom, ms.MenuRect.Bottom));
+    if (shown.Right <= shown.Left || shown.Bottom <= shown.Top)
+        return;
+    HDC dc = ncCache_->Canvas().Handle();
+    UINT state = kMenuLineState | ODS_NOFOCUSRECT;
+    if (!item->Enabled())
+        state |= ODS_DISABLED | ODS_GRAYED;
+    tw::TCanvas canvas;
+    canvas.SetHandle(dc);
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, shown.Left, shown.Top, shown.Right, shown.Bottom);
+    TsSkinableMenus::Of(SkinManager())->DrawItem(item, canvas, r, state);
+    RestoreDC(dc, saved);
+    canvas.SetHandle(nullptr);
+    TWindowDC wdc(form_->Handle());
+    BitBlt(wdc.Handle(), shown.Left - f.Left, shown.Top - f.Top, shown.Width(), shown.Height(), dc, shown.Left,
+           shown.Top, SRCCOPY);
+}
+
+bool TsSkinProvider::PictureOutdated(const TMeasures& ms) const
+{
+    return !ncCache_ || captionDirty_ || skinData_->BGChangedFlag || ncCache_->Width() != ms.Width ||
+           ncCache_->Height() != ms.Height;
+}
+
+void TsSkinProvider::BuildNonClientPicture(const TMeasures& ms)
+{
+    captionDirty_ = false;
+    TsSkinManager* sm = SkinManager();
+    layoutIn_ = CaptionInput(ms);
+    buttons_ = LayoutCaptionButtons(layoutIn_);
+    ncCache_ = std::make_unique<tw::TBitmap>(ms.Width, ms.Height, tw::pf24bit);
+    tw::TBitmap& bmp = *ncCache_;
+    const TColor face = ColorToRGB(clSysBtnFace);
+    PaintItemByName(bmp, skinData_->SkinSection(), "", formActive_ ? 1 : 0, sm, {0, 0}, face, nullptr);
+    const int titleBottom = ms.Border + ms.Title;
+    titleBg_.reset();
+    if (form_->BorderStyle() == tw::bsNone || titleBottom <= 0) {
+        skinData_->BGChangedFlag = false;
+        PaintOwnerIntoPicture(ms);
+        return;
+    }
+    const std::string titleSection = titleSkin_.empty() ? std::string("FORMTITLE") : titleSkin_;
+    tw::TBitmap title(ms.Width, titleBottom, tw::pf24bit);
+    PaintItemByName(title, titleSection, "", formActive_ ? 1 : 0, sm, {0, 0}, face, nullptr);
+    BitBlt(bmp.Canvas().Handle(), 0, 0, ms.Width, titleBottom, title.Canvas().Handle(), 0, 0, SRCCOPY);
+
+    const TRect icon = IconRect(ms);
+    PaintAppIcon(bmp, icon, titleBottom);
+    PaintTitleBarMask(bmp, ms);
+
+    // Caption text between the icon and the buttons: the icon's rectangle
+    // already starts after the skin's left inset, which counts only once.
+    TRect text(ms.Border + icon.Width() + 4 + sm->SkinData.BILeft, ms.Border,
+               ms.Width - TitleButtonsWidth(layoutIn_) - 6, titleBottom);
+    if (text.Right > text.Left) {
+        HFONT font = CreateCaptionFont();
+        LOGFONTW lf{};
+        HFONT bold = nullptr;
+        if (font && GetObjectW(font, sizeof(lf), &lf)) {
+            lf.lfWeight = FW_BOLD;
+            bold = CreateFontIndirectW(&lf);
+        }
+        HGDIOBJ old = bold ? SelectObject(bmp.Canvas().Handle(), bold) : nullptr;
+        const std::string caption = form_->Text();
+        const UINT align = captionAlignment_ == tw::taCenter        ? DT_CENTER
+                           : captionAlignment_ == tw::taRightJustify ? DT_RIGHT
+                                                                     : DT_LEFT;
+        WriteSectionText(&bmp.Canvas(), caption.c_str(), true, text,
+                         align | DT_END_ELLIPSIS | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX,
+                         sm->GetSkinIndex(titleSection), formActive_, sm);
+        if (old) SelectObject(bmp.Canvas().Handle(), old);
+        if (bold) DeleteObject(bold);
+        if (font) DeleteObject(font);
+    }
+
+    // The strip behind the buttons is kept, then the buttons in their states.
+    titleBg_ = std::make_unique<tw::TBitmap>(ms.Width, titleBottom, tw::pf24bit);
+    BitBlt(titleBg_->Canvas().Handle(), 0, 0, ms.Width, titleBottom, bmp.Canvas().Handle(), 0, 0, SRCCOPY);
+    for (int code : {htClose, htMaxButton, htMinButton, htHelp})
+        DrawButton(code);
+    for (int i = 0; i < titleButtons_.Count(); ++i)
+        DrawButton(htUserButton + i);
+    skinData_->BGChangedFlag = false;
+    PaintOwnerIntoPicture(ms);
+}
+
+void TsSkinProvider::PaintOwnerIntoPicture(const TMeasures& ms)
+{
+    // What the form draws itself belongs to its background: the controls
+    // that take their piece of the picture show it behind them too.
+    if (!form_->OnPaint || !ncCache_ || !skinData_->HotStateAllowed() || ms.Client.Right <= ms.Client.Left ||
+        ms.Client.Bottom <= ms.Client.Top)
+        return;
+    HDC dc = ncCache_->Canvas().Handle();
+    const int saved = SaveDC(dc);
+    OffsetViewportOrgEx(dc, ms.Client.Left, ms.Client.Top, nullptr);
+    IntersectClipRect(dc, 0, 0, ms.Client.Right - ms.Client.Left, ms.Client.Bottom - ms.Client.Top);
+    RunOnPaint(dc);
+    RestoreDC(dc, saved);
+}
+
+void TsSkinProvider::PaintNonClient()
+{
+    if (!skinned_ || !drawNonClient_ || changeLocked_ || !form_->HandleAllocated())
+        return;
+    HWND wnd = form_->Handle();
+    const TMeasures ms = Measure();
+    if (ms.Width <= 0 || ms.Height <= 0)
+        return;
+    if (PictureOutdated(ms))
+        BuildNonClientPicture(ms);
+    else {
+        // The same picture; only the button states may have changed.
+        layoutIn_ = CaptionInput(ms);
+        buttons_ = LayoutCaptionButtons(layoutIn_);
+        for (int code : {htClose, htMaxButton, htMinButton, htHelp})
+            DrawButton(code);
+        for (int i = 0; i < titleButtons_.Count(); ++i)
+            DrawButton(htUserButton + i);
+    }
+    // An animated show is rendering its picture: the screen waits for it.
+    if (AnimPaintDC)
+        return;
+    if (ExtActive()) {
+        // The title and frame are on the extended border; the form keeps
+        // only its menu line between the title and the client.
+        if (MenuLineSkinned() && ms.MenuRect.Right > ms.MenuRect.Left) {
+            PaintSkinnedMenuLine(ms);
+            const TRect f = ExtendedFrame();
+            TWindowDC wdc(wnd);
+            BitBlt(wdc.Handle(), ms.MenuRect.Left - f.Left, ms.MenuRect.Top - f.Top, ms.MenuRect.Right - ms.MenuRect.Left,
+                   ms.MenuRect.Bottom - ms.MenuRect.Top, ncCache_->Canvas().Handle(), ms.MenuRect.Left,
+                   ms.MenuRect.Top, SRCCOPY);
+        }
+        UpdateBorderWindow(borderForm_->Alpha());
+        firstPainted_ = true;
+        return;
+    }
+    HDC dc = GetWindowDC(wnd);
+    if (!dc)
+        return;
+    const int saved = SaveDC(dc);
+    ExcludeClipRect(dc, ms.Client.Left, ms.Client.Top, ms.Client.Right, ms.Client.Bottom);
+    // The menu line is the system's unless the menus are drawn from the skin.
+    if (MenuLineSkinned())
+        PaintSkinnedMenuLine(ms);
+    else if (ms.MenuRect.Right > ms.MenuRect.Left)
+        ExcludeClipRect(dc, ms.MenuRect.Left, ms.MenuRect.Top, ms.MenuRect.Right, ms.MenuRect.Bottom);
+    BitBlt(dc, 0, 0, ms.Width, ms.Height, ncCache_->Canvas().Handle(), 0, 0, SRCCOPY);
+    RestoreDC(dc, saved);
+    ReleaseDC(wnd, dc);
+    firstPainted_ = true;
+}
+
+void TsSkinProvider::PaintMenuLine()
+{
+    const TMeasures ms = Measure();
+    if (ms.MenuRect.Right <= ms.MenuRect.Left)
+        return;
+    RECT wr;
+    GetWindowRect(form_->Handle(), &wr);
+    // The system paints its non-client area only inside the region given:
+    // here the menu line alone, the skinned frame around it stays.
+    HRGN rgn = CreateRectRgn(wr.left + ms.MenuRect.Left, wr.top + ms.MenuRect.Top, wr.left + ms.MenuRect.Right,
+                             wr.top + ms.MenuRect.Bottom);
+    tw::TMessage paint{WM_NCPAINT, reinterpret_cast<WPARAM>(rgn), 0, 0};
+    CallSaved(paint);
+    DeleteObject(rgn);
+}
+
+bool TsSkinProvider::MenuVisible() const
+{
+    if (!form_ || form_->BorderStyle() == tw::bsDialog)
+        return false;
+    tw::TMainMenu* menu = form_->Menu();
+    if (!menu)
+        return false;
+    for (int i = 0; i < menu->Items()->Count(); ++i)
+        if (menu->Items()->Items(i)->Visible())
+            return true;
+    return false;
+}
+
+int TsSkinProvider::MenuRows() const
+{
+    if (!MenuVisible() || !form_->HandleAllocated())
+        return 1;
+    if (menuRows_ > 0)
+        return menuRows_;
+    HWND wnd = form_->Handle();
+    HMENU bar = GetMenu(wnd);
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    const int border = FormBorderWidth(false);
+    // The line breaks where the next item no longer fits beside the others.
+    const int room = (wr.right - wr.left) - 2 * border;
+    int rows = 1, x = border;
+    const int count = bar ? GetMenuItemCount(bar) : 0;
+    for (int pos = 0; pos < count; ++pos) {
+        RECT r;
+        if (!GetMenuItemRect(wnd, bar, UINT(pos), &r))
+            continue;
+        const int width = r.right - r.left;
+        if (width <= 0)
+            continue;
+        if (x + width > room && x > border) {
+            ++rows;
+            x = border;
+        }
+        x += width;
+    }
+    menuRows_ = rows;
+    return rows;
+}
+
+bool TsSkinProvider::MenuLineSkinned() const
+{
+    tw::TMainMenu* menu = form_ ? form_->Menu() : nullptr;
+    TsSkinManager* sm = SkinManager();
+    if (!skinned_ || !drawNonClient_ || !menu || !sm || sm != DefaultManager)
+        return false;
+    TsSkinableMenus* service = TsSkinableMenus::Of(sm);
+    return service->Active() && service->Prepared(menu);
+}
+
+void TsSkinProvider::PaintSkinnedMenuLine(const TMeasures& ms)
+{
+    tw::TMainMenu* menu = form_->Menu();
+    TsSkinManager* sm = SkinManager();
+    if (!menu || !sm || !ncCache_ || ms.MenuRect.Right <= ms.MenuRect.Left)
+        return;
+    HDC dc = ncCache_->Canvas().Handle();
+    const std::string section = MenuLineSection();
+    int line = sm->GetSkinIndex(section);
+    TCacheInfo ci;
+    ci.FillColor = form_->Color();
+    if (sm->SkinIndexValid(line))
+        PaintItemToDC(line, section, ci, true, 0, ms.MenuRect, {0, 0}, dc, sm);
+    else
+        FillDC(dc, ms.MenuRect, form_->Color());
+    HWND wnd = form_->Handle();
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    HMENU bar = GetMenu(wnd);
+    TsSkinableMenus* service = TsSkinableMenus::Of(sm);
+    tw::TCanvas canvas;
+    canvas.SetHandle(dc);
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, ms.MenuRect.Left, ms.MenuRect.Top, ms.MenuRect.Right, ms.MenuRect.Bottom);
+    const int count = bar ? GetMenuItemCount(bar) : 0;
+    for (int pos = 0; pos < count; ++pos) {
+        MENUITEMINFOW mi{};
+        mi.cbSize = sizeof(mi);
+        mi.fMask = MIIM_ID | MIIM_DATA | MIIM_STATE | MIIM_FTYPE;
+        RECT r;
+        if (!GetMenuItemInfoW(bar, UINT(pos), TRUE, &mi) || !(mi.fType & MFT_OWNERDRAW) ||
+            !GetMenuItemRect(wnd, bar, UINT(pos), &r))
+            continue;
+        tw::TMenuItem* item = tw::TMenuItem::FromOwnerDraw(mi.wID, mi.dwItemData);
+        if (!item)
+            continue;
+        // In the extended picture the window starts further in.
+        const TRect f = ExtActive() ? ExtendedFrame() : TRect();
+        const TRect ir(r.left - wr.left + f.Left, r.top - wr.top + f.Top, r.right - wr.left + f.Left,
+                       r.bottom - wr.top + f.Top);
+        UINT state = kMenuLineState | ODS_NOFOCUSRECT;
+        if (mi.fState & MFS_DISABLED)
+            state |= ODS_DISABLED | ODS_GRAYED;
+        service->DrawItem(item, canvas, ir, state);
+    }
+    RestoreDC(dc, saved);
+    canvas.SetHandle(nullptr);
+}
+
+void TsSkinProvider::ShowSystemMenuUnderIcon()
+{
+    const TMeasures ms = Measure();
+    RECT wr;
+    GetWindowRect(form_->Handle(), &wr);
+    ShowSystemMenu(wr.left + ms.Border, wr.top + ms.Border + ms.Title);
+}
+
+void TsSkinProvider::ShowSystemMenu(int x, int y)
+{
+    if (!form_ || !form_->HandleAllocated())
+        return;
+    HWND wnd = form_->Handle();
+    TsSkinManager* sm = SkinManager();
+    if (systemMenu_ && sm && sm->SkinnedPopups()) {
+        systemMenu_->UpdateItems();
+        if (makeSkinMenu_ && systemMenu_->Items()->Count() > 0)
+            systemMenu_->MakeSkinItems();
+        if (sm == DefaultManager)
+            TsSkinableMenus::Of(sm)->PrepareMenu(systemMenu_, TsSkinableMenus::Of(sm)->Active());
+        systemMenu_->Popup(x, y);
+        return;
+    }
+    // The system's own menu, its commands set by what the drawn frame
+    // allows; with the window marked invisible the system draws no caption
+    // while it prepares the menu.
+    HMENU menu = GetSystemMenu(wnd, FALSE);
+    if (!menu)
+        return;
+    TsSystemMenu probe(nullptr);
+    probe.SetForm(form_);
+    const LONG_PTR style = GetWindowLongPtrW(wnd, GWL_STYLE);
+    SetWindowLongPtrW(wnd, GWL_STYLE, style & ~LONG_PTR(WS_VISIBLE));
+    auto enable = [menu](UINT cmd, bool on) {
+        EnableMenuItem(menu, cmd, MF_BYCOMMAND | (on ? MF_ENABLED : (MF_GRAYED | MF_DISABLED)));
+    };
+    enable(SC_RESTORE, probe.RestoreAllowed());
+    enable(SC_MOVE, !IsZoomed(wnd) && !IsIconic(wnd));
+    enable(SC_SIZE, probe.SizeAllowed());
+    enable(SC_MINIMIZE, probe.VisibleMin() && probe.EnabledMin());
+    enable(SC_MAXIMIZE, probe.VisibleMax() && probe.EnabledMax());
+    enable(SC_CLOSE, probe.VisibleClose());
+    SetWindowLongPtrW(wnd, GWL_STYLE, GetWindowLongPtrW(wnd, GWL_STYLE) | (style & WS_VISIBLE));
+    const UINT cmd = UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, wnd, nullptr));
+    if (cmd)
+        PostMessageW(wnd, WM_SYSCOMMAND, cmd, 0);
+}
+
+bool TsSkinProvider::SecondClickOnIcon()
+{
+    // A double click on the icon closes the form: the menu waits that long
+    // for a second click, which is left in the queue (nothing is dispatched
+    // meanwhile, so the form cannot go away under us). The manager may have
+    // the menu open at once.
+    sysMenuDoubleClick_ = false;
+    const TsSkinManager* sm = SkinManager();
+    if (sm && sm->NoSystemMenuWait)
+        return false;
+    HWND wnd = form_->Handle();
+    const DWORD start = GetTickCount();
+    MSG next;
+    while (GetTickCount() - start < 200) {
+        if (PeekMessageW(&next, wnd, WM_NCLBUTTONDOWN, WM_NCLBUTTONDBLCLK, PM_NOREMOVE)) {
+            sysMenuDoubleClick_ = true;
+            break;
+        }
+        Sleep(10);
+    }
+    return sysMenuDoubleClick_;
+}
+
+bool TsSkinProvider::SystemMenuMessage(tw::TMessage& m)
+{
+    if (!drawNonClient_ || !form_->HandleAllocated() || form_->BorderStyle() == tw::bsNone)
+        return false;
+    switch (m.Msg) {
+    case WM_NCLBUTTONDOWN: {
+        if (int(m.WParam) != htSysMenu || Dragging())
+            return false;
+        SetHotButton(0);
+        if (!SecondClickOnIcon())
+            ShowSystemMenuUnderIcon();
+        m.Result = 0;
+        return true;
+    }
+    case WM_NCLBUTTONDBLCLK:
+        if (int(m.WParam) == htSysMenu)
+            sysMenuDoubleClick_ = true;
+        return false;
+    case WM_NCRBUTTONDOWN:
+        if (int(m.WParam) != htCaption && int(m.WParam) != htSysMenu)
+            return false;
+        m.Result = 0;
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace skin
