@@ -517,6 +517,13 @@ void TAnalysisEngine::RunStartEndStep() {
     Log("First PCR\xC2\xB4 is " + IntToStr(t.FirstPcr / kClockRatio) + " " + PtsToTimeText(t.FirstPcr / kClockRatio));
     Log("Last PCR  is " + IntToStr(t.LastPcr) + " " + PcrToTimeText(t.LastPcr));
     Log("Duration of video stream is " + IntToStr(t.Duration) + " " + PtsToTimeText(t.Duration));
+    // The end and the duration are known now: shown at once, so that they
+    // stay in view when a later step stops the analysis. The box itself
+    // turns on only when the analysis finishes.
+    TTimelineTexts timeline;
+    timeline.Begin = PtsToTimeText(0);
+    timeline.End = timeline.Duration = PtsToTimeText(t.Duration);
+    host_.Streams->ShowTimeline(timeline);
 }
 
 // ---------------------------------------------------------------------------

@@ -142,7 +142,7 @@ TCleaningResult TCleaningPass::Run(const std::string& outputFileName)
     } catch (const std::exception& e) {
         running_ = false;
         State.Failed = true;
-        const std::string first = DescribeException(e);
+        const std::string first = DescribeExceptionWithAddress(e);
         const std::string second = "TS paket: $" + Hex8(engine_->Chain().Reader().PacketIndex());
         // The windows are put away and the log saved before the one message,
         // so that nothing of the pass stays on screen behind or after it.

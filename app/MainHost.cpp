@@ -100,6 +100,15 @@ std::string TMainWindowHost::ProgramNameVersion() {
     return ExtractFileName(Application->ExeName()) + " V " + VersionText();
 }
 
-std::string TMainWindowHost::SupportedFilterText(int) { return std::string(); }
+std::string TMainWindowHost::SupportedFilterText(int kind) {
+    // The lists of the filter probe, which ran once after the window was
+    // first activated; empty until then.
+    switch (kind) {
+    case 0: return form_.SupportedSplitters;
+    case 1: return form_.SupportedAudioFilters;
+    case 2: return form_.SupportedVideoFilters;
+    default: return std::string();
+    }
+}
 
 } // namespace tw

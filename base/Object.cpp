@@ -7,6 +7,7 @@
 #include <typeinfo>
 
 #include "base/Exceptions.h"
+#include "base/SysUtils.h"
 
 namespace tw {
 
@@ -27,11 +28,25 @@ std::string DemangledClassName(const std::type_info& ti) {
 
 std::string TObject::ClassName() const { return DemangledClassName(typeid(*this)); }
 
+// Not inlined: the return address is then the raising code's.
+[[gnu::noinline]] Exception::Exception(std::string message)
+    : message_(std::move(message)), address_(reinterpret_cast<uintptr_t>(__builtin_return_address(0))) {}
+
 std::string Exception::ClassName() const { return DemangledClassName(typeid(*this)); }
 
 std::string DescribeException(const std::exception& e) {
     if (auto* ex = dynamic_cast<const Exception*>(&e)) return ex->Describe();
     return std::string("Exception: ") + e.what();
+}
+
+uintptr_t ExceptionAddress(const std::exception& e) {
+    if (auto* ex = dynamic_cast<const Exception*>(&e)) return ex->Address();
+    return 0;
+}
+
+std::string DescribeExceptionWithAddress(const std::exception& e) {
+    const int64_t address = static_cast<int64_t>(ExceptionAddress(e) & 0xFFFFFFFFu);
+    return DescribeException(e) + " @ (Address $" + IntToHex(address, 8) + ")";
 }
 
 TComponent::TComponent(TComponent* owner) {

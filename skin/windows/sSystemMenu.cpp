@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "skin/engine/data/sSkinManager.h"
@@ -12,15 +13,6 @@ namespace skin {
 
 namespace {
 
-// The items' captions from the library's texts, in the program's language.
-struct TSysMenuTexts {
-    std::string Restore = tw::StdText(tw::stMenuRestore);
-    std::string Move = tw::StdText(tw::stMenuMove);
-    std::string Size = tw::StdText(tw::stMenuSize);
-    std::string Minimize = tw::StdText(tw::stMenuMinimize);
-    std::string Maximize = tw::StdText(tw::stMenuMaximize);
-    std::string Close = tw::StdText(tw::stMenuClose);
-};
 // The skin names' item: the skins' own word, in every language.
 constexpr const char* kSkinsCaption = "Skins";
 
@@ -33,20 +25,34 @@ bool SmallFrame(tw::TBorderStyle bs)
 
 void TsCustomSysMenu::AddCommandItems(const std::function<void(WPARAM sc)>& command)
 {
-    const TSysMenuTexts texts;
-    auto add = [this, &command](const std::string& caption, const char* name, WPARAM sc) {
-        tw::TMenuItem* item = Items()->AddItem(caption, [command, sc](tw::TObject*) { command(sc); });
+    auto add = [this, &command](const char* name, WPARAM sc) {
+        tw::TMenuItem* item = Items()->AddItem("", [command, sc](tw::TObject*) { command(sc); });
         item->SetName(name);
         return item;
     };
-    ItemRestore = add(texts.Restore, "miRestore", SC_RESTORE);
-    ItemMove = add(texts.Move, "miMove", SC_MOVE);
-    ItemSize = add(texts.Size, "miSize", SC_SIZE);
-    ItemMinimize = add(texts.Minimize, "miMinimize", SC_MINIMIZE);
-    ItemMaximize = add(texts.Maximize, "miMaximize", SC_MAXIMIZE);
+    ItemRestore = add("miRestore", SC_RESTORE);
+    ItemMove = add("miMove", SC_MOVE);
+    ItemSize = add("miSize", SC_SIZE);
+    ItemMinimize = add("miMinimize", SC_MINIMIZE);
+    ItemMaximize = add("miMaximize", SC_MAXIMIZE);
     Items()->AddItem("-");
-    ItemClose = add(texts.Close, "miClose", SC_CLOSE);
+    ItemClose = add("miClose", SC_CLOSE);
     ItemClose->SetShortCut(tw::TShortCut(tw::scAlt | VK_F4));
+    UpdateCaptions();
+}
+
+void TsCustomSysMenu::UpdateCaptions()
+{
+    // Forms are made before the start-up turns the library's texts to the
+    // program's language, so the captions are taken anew each time the
+    // items are updated for showing, never kept from the form's making.
+    const std::pair<tw::TMenuItem*, tw::TStdText> captions[] = {
+        {ItemRestore, tw::stMenuRestore},   {ItemMove, tw::stMenuMove},         {ItemSize, tw::stMenuSize},
+        {ItemMinimize, tw::stMenuMinimize}, {ItemMaximize, tw::stMenuMaximize}, {ItemClose, tw::stMenuClose},
+    };
+    for (const auto& [item, text] : captions)
+        if (item && item->Caption() != tw::StdText(text))
+            item->SetCaption(tw::StdText(text));
 }
 
 TsSystemMenu::TsSystemMenu(tw::TComponent* owner) : TsCustomSysMenu(owner)
@@ -127,6 +133,7 @@ bool TsSystemMenu::SizeAllowed() const
 
 void TsSystemMenu::UpdateItems()
 {
+    UpdateCaptions();
     ItemRestore->SetEnabled(RestoreAllowed());
     ItemMove->SetEnabled(MoveAllowed());
     ItemSize->SetEnabled(SizeAllowed());
@@ -217,6 +224,7 @@ bool TacSystemMenu::VisibleClose() const { return dialog_ && (dialog_->Style() &
 
 void TacSystemMenu::UpdateItems()
 {
+    UpdateCaptions();
     if (!dialog_)
         return;
     const LONG_PTR style = dialog_->Style();

@@ -36,6 +36,8 @@ protected:
     // Makes the items above (Close after a separator, with Alt+F4); each
     // hands its system command to command.
     void AddCommandItems(const std::function<void(WPARAM sc)>& command);
+    // The items' captions from the library's texts now in force.
+    void UpdateCaptions();
 };
 
 // Name of the skin-selection item and the prefix of its sub-items' names.

@@ -2,6 +2,8 @@
 // by dropping, remapping or breaking packets, or built packet by packet.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "AnalysisTestHost.h"
 #include "analysis/TableSelection.h"
 #include "analysis/AnalysisEngine.h"
@@ -77,9 +79,9 @@ TEST_F(AnalysisEngineTest, DecliningTheOffsetStopsQuietly) {
 }
 
 TEST_F(AnalysisEngineTest, LostSyncMidFileIsResynchronised) {
-    Bytes data;
     const size_t cut = 500 * 188;
-    data.insert(data.end(), base.begin(), base.begin() + static_cast<long>(cut));
+    ASSERT_GT(base.size(), cut);
+    Bytes data(base.begin(), base.begin() + static_cast<long>(cut));
     Bytes g = Garbage(77);
     data.insert(data.end(), g.begin(), g.end());
     data.insert(data.end(), base.begin() + static_cast<long>(cut), base.end());
@@ -288,6 +290,55 @@ TEST_F(AnalysisEngineTest, BusyEngineRefusesASecondOpenAndCanBeCancelled) {
     // After the cancel the engine analyses again.
     host.OnProcessMessages = nullptr;
     EXPECT_TRUE(engine->AnalyseStream(file.Name()));
+}
+
+TEST_F(AnalysisEngineTest, TheLogHeaderNamesTheSystemAndTheFiltersTheProbeFound) {
+    host.FilterTexts[0] = "Tessu,Movrak";
+    host.FilterTexts[1] = "ffdshow";
+    host.FilterTexts[2] = "ffdshow,CoreAVC";
+    ASSERT_TRUE(Analyse(base)) << host.All();
+    ASSERT_GE(host.Lines.size(), 9u);
+    const std::vector<std::string> header(host.Lines.begin(), host.Lines.begin() + 9);
+    EXPECT_EQ(header, (std::vector<std::string>{"Opening file " + file.Name(), "", "OS: Windows test",
+                                                "Tarnwick.exe V 1.00", "", "Supported splitter filter found : Tessu,Movrak",
+                                                "Supported audio filter found    : ffdshow",
+                                                "Supported video filter found    : ffdshow,CoreAVC", ""}));
+}
+
+// The start/end check knows the end and the duration before the detail
+// scans run: the timeline shows them from then on, also when the analysis
+// goes no further.
+TEST_F(AnalysisEngineTest, EndAndDurationShowAsSoonAsTheStartEndCheckHasThem) {
+    file.Write(base);
+    TTimelineTexts seenDuringVideoScan;
+    host.OnProcessMessages = [&]() {
+        if (host.States[asVideoDetailsScan] == TStepState::Running && !engine->CancelRequested()) {
+            seenDuringVideoScan = host.Timeline;
+            engine->RequestCancel();
+        }
+    };
+    EXPECT_FALSE(engine->AnalyseStream(file.Name()));
+    // The time the log gives the duration in.
+    const std::string prefix = "Duration of video stream is ";
+    const auto line = std::find_if(host.Lines.begin(), host.Lines.end(),
+                                   [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+    ASSERT_NE(line, host.Lines.end());
+    const std::string duration = line->substr(line->rfind(' ') + 1);
+    ASSERT_NE(duration, "00:00:00.000");
+    EXPECT_EQ(seenDuringVideoScan.End, duration);
+    EXPECT_EQ(seenDuringVideoScan.Duration, duration);
+    EXPECT_EQ(seenDuringVideoScan.Begin, "00:00:00.000");
+    // Cancelled: the values stay, the box stays off.
+    EXPECT_EQ(host.Timeline.End, duration);
+    EXPECT_EQ(host.Timeline.Duration, duration);
+    EXPECT_FALSE(host.Timeline.Visible);
+    EXPECT_FALSE(host.StartEnabled);
+
+    // A finished analysis turns the box on with the same values.
+    host.OnProcessMessages = nullptr;
+    ASSERT_TRUE(engine->AnalyseStream(file.Name()));
+    EXPECT_TRUE(host.Timeline.Visible);
+    EXPECT_EQ(host.Timeline.Duration, duration);
 }
 
 TEST_F(AnalysisEngineTest, AudioToggleKeepsTheLastStream) {

@@ -72,6 +72,11 @@ public:
     }
     std::string WindowsVersionText() override { return "Windows test"; }
     std::string ProgramNameVersion() override { return "Tarnwick.exe V 1.00"; }
+    // What the filter probe found: splitters, audio, video.
+    std::string FilterTexts[3];
+    std::string SupportedFilterText(int kind) override {
+        return kind >= 0 && kind < 3 ? FilterTexts[kind] : "unknown kind";
+    }
 
     // Lines that contain `text`.
     int Count(const std::string& text) const {

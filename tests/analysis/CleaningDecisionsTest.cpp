@@ -7,11 +7,14 @@
 #include "analysis/MainTexts.h"
 #include "analysis/PesHandlers.h"
 #include "analysis/TableSelection.h"
+#include "base/Exceptions.h"
 #include "tests/support/EsBuilder.h"
 #include "ts/TSAC3Reader.h"
 #include "ts/TSPacketReader.h"
 
 #include <gtest/gtest.h>
+
+#include <regex>
 
 #include <algorithm>
 #include <functional>
@@ -355,16 +358,26 @@ namespace {
 
 // A host whose bandwidth meter fails part-way through the pass, as any call
 // out of the loop may.
+// The program's own exceptions know the code that raised them; this one is
+// raised in a function of its own, so the test knows where that code lies.
+[[gnu::noinline]] void RaiseMeterGone()
+{
+    throw Exception("meter gone");
+}
+
 class ThrowingHost : public TestHost {
 public:
     TAnalysisEngine* Engine = nullptr;
     int ThrowAtSample = 50;
     int64_t ThrownAtPacket = -1;
+    bool OwnException = false;
     void MeterSample(int line, int64_t bits) override
     {
         TestHost::MeterSample(line, bits);
         if (++samples_ == ThrowAtSample) {
             ThrownAtPacket = Engine->Chain().Reader().PacketIndex();
+            if (OwnException)
+                RaiseMeterGone();
             throw std::runtime_error("meter gone");
         }
     }
@@ -396,6 +409,9 @@ TEST(CleaningEnd, AnExceptionInTheLoopFailsWithItsTextAndThePacket)
     EXPECT_EQ(host.Messages.back().first, TMessageKind::Error);
     EXPECT_NE(message.find("meter gone"), std::string::npos) << message;
     EXPECT_NE(message.find("\r\n" + where), std::string::npos) << message;
+    // Class, message and the address the exception came from.
+    const std::string first = message.substr(0, message.find("\r\n"));
+    EXPECT_TRUE(std::regex_match(first, std::regex("Exception: meter gone @ \\(Address \\$[0-9A-F]{8}\\)"))) << first;
     for (const auto& m : host.Messages)
         EXPECT_EQ(m.second.find("successfully"), std::string::npos);
     // The log ends with the program, the exception and the packet, and is
@@ -404,10 +420,33 @@ TEST(CleaningEnd, AnExceptionInTheLoopFailsWithItsTextAndThePacket)
     ASSERT_GE(lines.size(), 4u);
     EXPECT_EQ(lines[lines.size() - 4], "");
     EXPECT_EQ(lines[lines.size() - 3], "Tarnwick test");
-    EXPECT_NE(lines[lines.size() - 2].find("meter gone"), std::string::npos);
+    EXPECT_EQ(lines[lines.size() - 2], first);
     EXPECT_EQ(lines.back(), where);
     const Bytes log = ReadFile(ChangeFileExt(out, ".log"));
     EXPECT_NE(std::string(log.begin(), log.end()).find(where), std::string::npos);
+}
+
+TEST(CleaningEnd, TheProgramsOwnExceptionNamesTheAddressThatRaisedIt)
+{
+    ThrowingHost host;
+    host.OwnException = true;
+    TAnalysisEngine engine(static_cast<IAnalysisHost*>(&host));
+    host.Engine = &engine;
+    TCleaningPass* pass = new TCleaningPass(&engine, &engine, &host);
+    Cleanup cleanup;
+    const std::string out = OutputName("throw_own_out", cleanup);
+    ASSERT_TRUE(engine.AnalyseStream(DataFile("cleaning/h264_ac3_cbr.ts")));
+    EXPECT_EQ(pass->Run(out), TCleaningResult::Failed);
+    ASSERT_FALSE(host.Messages.empty());
+    const std::string& message = host.Messages.back().second;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(message, m, std::regex("^Exception: meter gone @ \\(Address \\$([0-9A-F]{8})\\)\r\n")))
+        << message;
+    // Eight digits: the low 32 bits of the address, which lies inside the
+    // raising function's code.
+    const uint32_t shown = static_cast<uint32_t>(std::stoul(m[1].str(), nullptr, 16));
+    const uint32_t function = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&RaiseMeterGone));
+    EXPECT_LT(shown - function, 0x400u) << std::hex << shown << " " << function;
 }
 
 TEST(CleaningEnd, APmtTooLargeToRebuildFailsBeforeAnythingIsWritten)

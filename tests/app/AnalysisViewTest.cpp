@@ -30,6 +30,7 @@
 #include "tests/support/FileBytes.h"
 #include "ts/TSPmtReader.h"
 #include "ui/Application.h"
+#include "ui/Consts.h"
 #include "ui/Dialogs.h"
 
 using namespace tw;
@@ -334,6 +335,52 @@ TEST_F(AnalysisViewTest, ThePopupMenuChangesTheLanguageDescriptor) {
               std::string::npos);
     ASSERT_FALSE(g_dialogs.requests.empty());
     EXPECT_EQ(g_dialogs.requests[0].Caption, "Change Language_Descriptor");
+
+    // A label that names the old code twice, in either case, gets only the
+    // last one replaced; one that does not name it keeps its text.
+    TLabel* label = v.Panels().Audio[0].Details;
+    label->SetCaption("fra, FRA");
+    g_dialogs = DialogLog();
+    g_dialogs.inputAnswer = "ita";
+    v.Panels().Audio[0].LanguageItem->Click();
+    EXPECT_EQ(pmt->Entry(index).Language, "ita");
+    EXPECT_EQ(label->Caption(), "fra, ita");
+    label->SetCaption("German");
+    g_dialogs.inputAnswer = "eng";
+    v.Panels().Audio[0].LanguageItem->Click();
+    EXPECT_EQ(pmt->Entry(index).Language, "eng");
+    EXPECT_EQ(label->Caption(), "German");
+}
+
+// The log header names what the filter probe found: nothing on Wine's own
+// DirectShow, the found filters' short names where they are installed.
+TEST_F(AnalysisViewTest, TheLogHeaderNamesTheFiltersTheProbeFound) {
+    auto header = [] {
+        std::vector<std::string> found;
+        for (const std::string& line : LogLines())
+            if (line.rfind("Supported ", 0) == 0) found.push_back(line);
+        return found;
+    };
+    Form1->GettingSystemInfoTimerTimer(nullptr);
+    Open();
+    ASSERT_TRUE(View()->Engine().Analysed());
+    EXPECT_EQ(header(), (std::vector<std::string>{"Supported splitter filter found : ",
+                                                  "Supported audio filter found    : ",
+                                                  "Supported video filter found    : "}));
+
+    for (const char* name : {"Tessu Media Splitter", "MPC - Mpeg Source (Movrak)", "ffdshow Audio Decoder",
+                             "ffdshow Video Decoder", "CoreAVC Video Decoder"})
+        Form1->DirectShowInfo1->AddFilterEntry(name, "{00000000-0000-0000-0000-000000000000}");
+    Form1->GettingSystemInfoTimerTimer(nullptr);
+    Open();
+    EXPECT_EQ(header(), (std::vector<std::string>{"Supported splitter filter found : Tessu,Movrak",
+                                                  "Supported audio filter found    : ffdshow",
+                                                  "Supported video filter found    : ffdshow,CoreAVC"}));
+    // The other tests see Wine's DirectShow again.
+    Form1->FilterProbe = TFilterAvailability();
+    Form1->SupportedSplitters.clear();
+    Form1->SupportedAudioFilters.clear();
+    Form1->SupportedVideoFilters.clear();
 }
 
 // What a timer saw of the popup menu a right click opened, from inside the
@@ -343,6 +390,7 @@ struct PopupProbe {
     bool skinned = false;
     bool choose = false; // Enter on the first item, else Escape
     bool timedOut = false;
+    std::vector<std::string> items; // the texts the menu shows
 };
 
 HWND OpenPopupMenu() { return skin::test::VisibleThreadWindow(L"#32768"); }
@@ -359,6 +407,12 @@ PopupProbe RightClickOnScreen(POINT at, bool choose) {
         if (!popup || !skin::test::Settled(popup)) return false;
         seen.popup = popup;
         seen.skinned = skin::SendSkinCommand(popup, skin::AC_SETACTIVESTATE) == 1;
+        if (HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0)))
+            for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+                wchar_t text[128] = {};
+                GetMenuStringW(menu, static_cast<UINT>(i), text, 128, MF_BYPOSITION);
+                seen.items.push_back(WideToUtf8(text));
+            }
         // Keys posted to the menu's own loop: typed keys would go to whatever
         // window of the shared display has the focus.
         if (seen.choose) {
@@ -433,6 +487,29 @@ TEST_F(AnalysisViewTest, ARightClickAnywhereOnTheAudioPanelOpensItsLanguageMenu)
     ASSERT_EQ(g_dialogs.requests.size(), 1u);
     EXPECT_EQ(g_dialogs.requests[0].Kind, dkInputQuery);
     EXPECT_EQ(g_dialogs.requests[0].Caption, "Change Language_Descriptor");
+}
+
+// The main window is made before the start-up turns the library's texts
+// English; its system menu still speaks the program's language.
+TEST_F(AnalysisViewTest, TheSystemMenuOfTheTitleSpeaksTheProgramsLanguage) {
+    ASSERT_TRUE(StdTextsAreEnglish());
+    Form1->BringToFront();
+    SetForegroundWindow(Form1->Handle());
+    Application->ProcessMessages();
+    RECT wr;
+    GetWindowRect(Form1->Handle(), &wr);
+    const POINT title{wr.left + 150, wr.top + 8};
+    ASSERT_EQ(SendMessageW(Form1->Handle(), WM_NCHITTEST, 0, MAKELPARAM(title.x, title.y)), HTCAPTION);
+    const PopupProbe probe = RightClickOnScreen(title, false);
+    ASSERT_NE(probe.popup, nullptr) << "no system menu";
+    EXPECT_TRUE(probe.skinned);
+    std::vector<std::string> shown;
+    for (const std::string& item : probe.items)
+        if (!item.empty()) shown.push_back(item);
+    ASSERT_GE(shown.size(), 6u);
+    const std::vector<std::string> first(shown.begin(), shown.begin() + 5);
+    EXPECT_EQ(first, (std::vector<std::string>{"&Restore", "&Move", "&Size", "Mi&nimize", "Ma&ximize"}));
+    EXPECT_EQ(shown.back(), "&Close\tAlt+F4");
 }
 
 TEST_F(AnalysisViewTest, StartWritesTheCleanedCopyAndItsLog) {

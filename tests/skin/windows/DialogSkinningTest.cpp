@@ -502,9 +502,21 @@ TEST_F(DialogTitleTest, TheSkinnedSystemMenuOpensByIconRightClickAndAltSpace)
     EXPECT_TRUE(menu->ItemMaximize->Visible() && menu->ItemMaximize->Enabled());
     EXPECT_TRUE(menu->ItemMinimize->Visible() && menu->ItemMinimize->Enabled());
     EXPECT_TRUE(menu->ItemClose->Visible());
-    // In the program's language, from the library's texts.
+    // In the program's language, from the library's texts in force when
+    // the menu opens (which updates the items first).
     EXPECT_EQ(menu->ItemClose->Caption(), tw::StdText(tw::stMenuClose));
     EXPECT_EQ(menu->ItemRestore->Caption(), tw::StdText(tw::stMenuRestore));
+    {
+        test::TSystemMenuTexts keep;
+        for (const auto& texts : {test::TSystemMenuTexts::English(), test::TSystemMenuTexts::German()}) {
+            test::TSystemMenuTexts::Set(texts);
+            menu->UpdateItems();
+            EXPECT_EQ((std::vector<std::string>{menu->ItemRestore->Caption(), menu->ItemMove->Caption(),
+                                                menu->ItemSize->Caption(), menu->ItemMinimize->Caption(),
+                                                menu->ItemMaximize->Caption(), menu->ItemClose->Caption()}),
+                      texts);
+        }
+    }
     SetForegroundWindow(d);
     // The pointer, left anywhere by an earlier test, must not rest on the
     // menu when it opens: it would choose the item under it.

@@ -11,6 +11,7 @@
 
 #include "ModalProbe.h"
 #include "SkinTestForms.h"
+#include "base/WinText.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/SkinOptions.h"
 #include "skin/engine/data/acSkinPack.h"
@@ -423,6 +424,45 @@ TEST_F(SkinMenusTest, TheSystemMenuIsSkinnedListsTheSkinsAndCloses)
         lists += sm->Items()->Items(i)->Name() == kSkinSelectItem;
     EXPECT_EQ(lists, 1);
     EXPECT_EQ(sm->Items()->Items(sm->Items()->Count() - 1), sm->ItemClose);
+}
+
+// A form is made before the program turns the library's texts to its
+// language at start; its system menu shows the texts in force when it opens.
+TEST_F(SkinMenusTest, TheSystemMenuShowsTheTextsInForceWhenItOpens)
+{
+    test::TSystemMenuTexts keep;
+    test::TSystemMenuTexts::Set(test::TSystemMenuTexts::German());
+    HWND wnd = MakeForm();
+    ASSERT_NE(FindProvider(form)->SystemMenu(), nullptr);
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    const int titleY = wr.top + 10;
+    ASSERT_EQ(SendMessageW(wnd, WM_NCHITTEST, 0, MAKELPARAM(wr.left + 120, titleY)), HTCAPTION);
+    // The command items as the open menu shows them (without the shortcut).
+    auto shown = [&] {
+        std::vector<std::string> items;
+        TMenuProbe probe;
+        probe.Act = [&](HWND popup) {
+            if (HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0)))
+                for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+                    wchar_t text[128] = {};
+                    GetMenuStringW(menu, UINT(i), text, 128, MF_BYPOSITION);
+                    std::string item = tw::WideToUtf8(text);
+                    if (!item.empty())
+                        items.push_back(item.substr(0, item.find('\t')));
+                }
+            PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+        };
+        WhenMenuOpens(probe);
+        SendMessageW(wnd, WM_NCRBUTTONUP, HTCAPTION, MAKELPARAM(wr.left + 120, titleY));
+        PumpUntil([&] { return probe.Popup && !OpenPopupMenu(); });
+        EXPECT_NE(probe.Popup, nullptr) << "no system menu";
+        return items;
+    };
+    test::TSystemMenuTexts::Set(test::TSystemMenuTexts::English());
+    EXPECT_EQ(shown(), test::TSystemMenuTexts::English());
+    test::TSystemMenuTexts::Set(test::TSystemMenuTexts::German());
+    EXPECT_EQ(shown(), test::TSystemMenuTexts::German());
 }
 
 TEST_F(SkinMenusTest, SystemMenuAnswersFollowTheFormsFrameAndState)

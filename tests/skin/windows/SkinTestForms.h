@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -19,9 +20,44 @@
 #include "skin/windows/acDials.h"
 #include "skin/windows/sSkinProvider.h"
 #include "ui/Application.h"
+#include "ui/Consts.h"
 #include "ui/Forms.h"
 
 namespace skin::test {
+
+// The library's texts of the system menu's items, set to one language for
+// a test and given back afterwards.
+class TSystemMenuTexts {
+public:
+    static constexpr tw::TStdText kIds[6] = {tw::stMenuRestore,  tw::stMenuMove,     tw::stMenuSize,
+                                             tw::stMenuMinimize, tw::stMenuMaximize, tw::stMenuClose};
+    TSystemMenuTexts()
+    {
+        for (int i = 0; i < 6; ++i)
+            saved_[i] = tw::StdText(kIds[i]);
+    }
+    ~TSystemMenuTexts()
+    {
+        for (int i = 0; i < 6; ++i)
+            tw::SetStdText(kIds[i], saved_[i]);
+    }
+    static void Set(const std::vector<std::string>& texts)
+    {
+        for (size_t i = 0; i < 6 && i < texts.size(); ++i)
+            tw::SetStdText(kIds[i], texts[i]);
+    }
+    static std::vector<std::string> English()
+    {
+        return {"&Restore", "&Move", "&Size", "Mi&nimize", "Ma&ximize", "&Close"};
+    }
+    static std::vector<std::string> German()
+    {
+        return {"&Wiederherstellen", "Ver&schieben", "&Größe ändern", "Mi&nimieren", "Ma&ximieren", "&Schließen"};
+    }
+
+private:
+    std::string saved_[6];
+};
 
 // What draw puts into a w x h 32-bit picture, a row of w pixels after the
 // other, the top row first, each 0x00RRGGBB.
