@@ -268,7 +268,7 @@ void CALLBACK AdaptAgainTimer(HWND, UINT, UINT_PTR id, DWORD)
     dialogs.swap(DialogsToAdaptAgain());
     for (HWND d : dialogs) {
         try {
-            if (TacProvider* p = FindDialogProvider(d); p && IsWindow(d))
+            if (TacProvider* p = FindProvider(d); p && IsWindow(d))
                 AdaptDialogChildren(*p, d);
         } catch (...) {
             // The new windows keep the system's look; the failure is reported.
@@ -285,7 +285,7 @@ void TacViewWnd::WindowEnds()
     // and ends the old one: the dialog's children are adapted again once
     // the new list is there.
     const HWND root = GetAncestor(Handle(), GA_ROOT);
-    if (!root || root == Handle() || !FindDialogProvider(root))
+    if (!root || root == Handle() || !FindProvider(root))
         return;
     auto& pending = DialogsToAdaptAgain();
     if (std::find(pending.begin(), pending.end(), root) != pending.end())

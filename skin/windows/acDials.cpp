@@ -50,7 +50,7 @@ constexpr const wchar_t* kSavedProcProperty = L"ACSBSCPROC";
 
 // 1 while AdaptDialogChild makes an adapter: edit-like adapters then know
 // they sit in a foreign dialog.
-bool g_dialogChildFlag = false;
+bool DialogChildFlag = false;
 
 // Slots are never erased while the hook is there; a provider that goes
 // leaves an empty slot, which every walk skips.
@@ -124,7 +124,7 @@ TacMainWnd::TacMainWnd(HWND wnd, TsSkinManager* manager, const std::string& sect
     }
     if (skinData_->SkinSection().empty() && !section.empty())
         skinData_->SetSkinSection(section);
-    DialogChild = g_dialogChildFlag;
+    DialogChild = DialogChildFlag;
     TakeOver();
     SetPropW(wnd_, kAdapterProperty, this);
     if (tw::TWinControl* control = tw::TWinControl::FromHandle(wnd_)) {
@@ -572,7 +572,7 @@ void HookCreatedWindow(HWND wnd)
 {
     TsSkinManager* sm = DefaultManager;
     // Compared as the system names it: menus are "#32768" exactly.
-    if (!wnd || !sm || ClassNameOf(wnd) != "#32768")
+    if (!wnd || !sm || GetWndClassName(wnd) != "#32768")
         return;
     // The compositor draws the menus itself: they keep the system's look.
     if (DwmCompositionEnabled() || !sm->SkinnedPopups() || AskWindow(wnd, AC_QUERYSKINNED))
@@ -614,7 +614,7 @@ void ForgetFormProvider(const TsSkinProvider* provider)
         }
 }
 
-TacProvider* FindDialogProvider(HWND wnd)
+TacProvider* FindProvider(HWND wnd)
 {
     for (const auto& p : ProviderList())
         if (p && p->Handle == wnd)
@@ -625,7 +625,7 @@ TacProvider* FindDialogProvider(HWND wnd)
 bool HasDescendantOfClass(HWND wnd, const std::string& lowerName)
 {
     for (HWND c = GetTopWindow(wnd); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        if (Lower(ClassNameOf(c)) == lowerName || HasDescendantOfClass(c, lowerName))
+        if (Lower(GetWndClassName(c)) == lowerName || HasDescendantOfClass(c, lowerName))
             return true;
     }
     return false;
@@ -637,8 +637,8 @@ bool AdaptDialogChild(TacProvider& provider, HWND wnd)
         return false;
     if (AskWindow(wnd, AC_QUERYSKINNED))
         return true;
-    g_dialogChildFlag = true;
-    const std::string name = Lower(ClassNameOf(wnd));
+    DialogChildFlag = true;
+    const std::string name = Lower(GetWndClassName(wnd));
     const LONG_PTR style = GetWindowLongPtrW(wnd, GWL_STYLE);
     TsSkinManager* sm = DefaultManager;
     const char* kind = nullptr;
@@ -721,7 +721,7 @@ bool AdaptDialogChild(TacProvider& provider, HWND wnd)
             adapter->UpdateGeometry();
         provider.Children.push_back(std::move(adapter));
     }
-    g_dialogChildFlag = false;
+    DialogChildFlag = false;
     return true;
 }
 
@@ -758,7 +758,7 @@ void PrepareDialog(TacProvider& provider, HWND wnd)
     provider.Handle = wnd;
     if (provider.DialogAdapter || !DefaultManager || !DefaultManager->Active())
         return;
-    const std::string name = ClassNameOf(wnd);
+    const std::string name = GetWndClassName(wnd);
     if (name != "#32770" && name != "TMessageForm")
         return;
     CreateDialogAdapter(wnd, provider.DialogAdapter);
@@ -774,17 +774,33 @@ void PrepareDialog(TacProvider& provider, HWND wnd)
 
 } // namespace
 
+void AttachFormProvider(TacProvider& provider, tw::TCustomForm* form)
+{
+    auto* skinProvider = new TsSkinProvider(form);
+    provider.FormProvider = skinProvider;
+    if (DwmCompositionEnabled()) {
+        // The compositor shows the form at once: the skin must be on it
+        // before, and the whole form drawn again in it.
+        if (!skinProvider->CtrlAdapter())
+            skinProvider->Loaded();
+        const HWND wnd = form->Handle();
+        SetWindowLongPtrW(wnd, GWL_STYLE, GetWindowLongPtrW(wnd, GWL_STYLE) | WS_VISIBLE);
+        RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+    }
+    skinProvider->SetMakeSkinMenu(false);
+}
+
 bool HookActivatedWindow(HWND wnd)
 {
     TsSkinManager* sm = DefaultManager;
-    if (!wnd || AskWindow(wnd, AC_QUERYSKINNED) || !sm || FindDialogProvider(wnd))
+    if (!wnd || AskWindow(wnd, AC_QUERYSKINNED) || !sm || FindProvider(wnd))
         return false;
     if (tw::TCustomForm* form = FindFormByHandle(wnd)) {
         // A form of the class library without its provider (the creation
         // hook gives every form one; this is for forms made before it).
         if (form->Tag() == acNoSkinTag || FindProvider(form))
             return false;
-        const std::string cls = ClassNameOf(wnd);
+        const std::string cls = GetWndClassName(wnd);
         if (cls == "TApplication" || cls == "TQRStandardPreview" || cls == "TfcPopup")
             return false;
         // The library's message box counts as a standard dialog.
@@ -794,21 +810,10 @@ bool HookActivatedWindow(HWND wnd)
         auto record = std::make_unique<TacProvider>();
         TacProvider& entry = *record;
         ProviderList().push_back(std::move(record));
-        auto* provider = new TsSkinProvider(form);
-        entry.FormProvider = provider;
-        if (DwmCompositionEnabled()) {
-            // The compositor shows the form at once: the skin must be on it
-            // before, and the whole form drawn again in it.
-            if (!provider->CtrlAdapter())
-                provider->Loaded();
-            SetWindowLongPtrW(wnd, GWL_STYLE, GetWindowLongPtrW(wnd, GWL_STYLE) | WS_VISIBLE);
-            RedrawWindow(wnd, nullptr, nullptr,
-                         RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
-        }
-        provider->SetMakeSkinMenu(false);
+        AttachFormProvider(entry, form);
         return true;
     }
-    if (ClassNameOf(wnd) != "#32770" || !(sm->SkinningRules & srStdDialogs))
+    if (GetWndClassName(wnd) != "#32770" || !(sm->SkinningRules & srStdDialogs))
         return false;
     // A second dialog over a skinned one stays as it is, unless it is a file
     // dialog opened from it.
@@ -826,6 +831,12 @@ void SweepDestroyedDialogs()
     for (auto& p : ProviderList())
         if (p && p->DialogAdapter && p->DialogAdapter->Unsubclassed())
             p.reset();
+}
+
+void BroadcastToTopChildren(HWND wnd, const tw::TMessage& m)
+{
+    for (HWND c = GetTopWindow(wnd); c; c = GetWindow(c, GW_HWNDNEXT))
+        SendMessageW(c, m.Msg, m.WParam, m.LParam);
 }
 
 namespace {

@@ -286,24 +286,41 @@ private:
     // BORDERMODE 1 under the extended border: the border picture is the
     // frame, and only the title's icon, text and buttons go over it.
     bool UseExt() const;
-    // The caption text and icon into the frame picture at org.
-    void PaintTitleText(tw::TBitmap& bmp, const TMeasures& ms, TPoint org, bool useExt);
+    // The title into the frame picture at org: the FORMTITLE item (not
+    // under BORDERMODE 1's border picture), the icon and the caption text.
+    void PaintTitle(tw::TBitmap& bmp, const TMeasures& ms, TPoint org, bool useExt);
     // The border picture around and under the frame (in the cache).
     void ComposeExtendedBorder(const TMeasures& ms, const tw::TBitmap& frame);
     void OpaqueRect(TRect r);
     void CopyCacheTo(tw::TPixelImage& picture);
     int TitleMask(bool large, const char* bigName, const char* smallName) const;
-    int HitTest(LPARAM screenPoint);
+    // The skin's pictures of the caption buttons: the big set for sizeable
+    // and plain frames, the small set for the others (the big one for all
+    // when the skin has no small close picture, and for each small picture
+    // the skin lacks).
+    void LoadTitleButtonMasks();
+    int DialogHitTest(LPARAM screenPoint);
     void PaintNonClient();
     // Paints the whole window into the cache; false when it has no size.
-    bool BuildCache();
+    bool PaintDialogCache();
+    // The caption buttons into the cache, in their states.
+    void PaintTitleButtons();
     bool CacheFits() const;
     // The skin's DIALOG section is there and the window's picture is up to
     // date (built now when it was not).
     bool ClientPictureReady();
     void EraseClient(HDC dc);
-    void UpdateRegion();
-    void SetHot(int code);
+    // The skin's transparent corners of the frame and of the title for a
+    // window of the size.
+    void BuildRegionRects(int width, int height);
+    // The window region without those corners; with redraw what the region
+    // uncovers is drawn again (while the window is visible).
+    void UpdateDialogRegion(bool redraw = true);
+    // The hot caption button; with repaint the buttons that change are
+    // drawn again at once.
+    void SetHotButton(int code, bool repaint = true);
+    // A press on a caption button: it is drawn pressed at once.
+    void SetPressedButton(int code);
     // One title button drawn again: faded, or from the saved title strip.
     void RepaintTitleButton(int code);
     // Draws a title button into the frame picture in its state (or the one
@@ -355,6 +372,15 @@ private:
     std::unique_ptr<tw::TBitmap> titleBg_;
     // Minimize, maximize, close and help.
     TacButtonFx fx_[4];
+    // The caption buttons' pictures (close, maximize, minimize, help) as
+    // LoadTitleButtonMasks found them; -1 where the skin has none.
+    struct TTitleButtonMask {
+        int HitCode = 0;
+        int Mask = -1;
+        bool BigIcon = false;
+    };
+    TTitleButtonMask titleMasks_[4];
+    TRectList regionRects_;
     SIZE regionSize_{-1, -1};
     bool regionExt_ = false; // the region was cut to the client for the border window
     TSolidBrush brush_; // one per dialog
@@ -426,8 +452,14 @@ void SweepDestroyedDialogs();
 std::vector<TacProvider*> DialogProviders();
 // The provider that a form's skin provider is named in goes with it.
 void ForgetFormProvider(const TsSkinProvider* provider);
-// The provider of a dialog window, nullptr when it is not skinned.
-TacProvider* FindDialogProvider(HWND wnd);
+// The provider of a dialog window, nullptr when it is not skinned. (The
+// provider of a form, TsSkinProvider, is FindProvider of the form.)
+TacProvider* FindProvider(HWND wnd);
+// A form of the class library that had no skin provider gets its own,
+// named in the record the hook keeps of it.
+void AttachFormProvider(TacProvider& provider, tw::TCustomForm* form);
+// The message to every direct child of a window, first to last.
+void BroadcastToTopChildren(HWND wnd, const tw::TMessage& m);
 // Lower-case class name search through all descendants.
 bool HasDescendantOfClass(HWND wnd, const std::string& lowerName);
 

@@ -108,7 +108,15 @@ TRect TacDialogWnd::DrawTitleButton(int code, int forced)
         state = 0;
     if (forced < 0)
         state = PaintedButtonState(Fx(code), state);
-    const int i = TitleMask(li.Large, large, small);
+    // The restore picture is looked up as it is drawn; the others are the
+    // ones LoadTitleButtonMasks found.
+    int i = -1;
+    if (std::strcmp(large, "BICONNORM") == 0)
+        i = TitleMask(li.Large, large, small);
+    else
+        for (const TTitleButtonMask& m : titleMasks_)
+            if (m.HitCode == code)
+                i = m.Mask;
     if (manager_->MaskIndexValid(i)) {
         const TPixelView view = cache_->PixelView();
         const int row = (!active_ || !enabled) && state == 0 ? 2 : 1;
@@ -249,7 +257,7 @@ void TacDialogWnd::FreeButtonAnimations()
     }
 }
 
-void TacDialogWnd::SetHot(int code)
+void TacDialogWnd::SetHotButton(int code, bool repaint)
 {
     if (code == hot_)
         return;
@@ -257,8 +265,20 @@ void TacDialogWnd::SetHot(int code)
     hot_ = code;
     pressed_ = false;
     // Only the buttons that change are drawn again.
-    RepaintTitleButton(old);
-    RepaintTitleButton(code);
+    if (repaint) {
+        RepaintTitleButton(old);
+        RepaintTitleButton(code);
+    }
+}
+
+void TacDialogWnd::SetPressedButton(int code)
+{
+    const int old = hot_;
+    hot_ = code;
+    pressed_ = true;
+    if (old != hot_)
+        RepaintTitleButton(old);
+    RepaintTitleButton(hot_);
 }
 
 } // namespace skin

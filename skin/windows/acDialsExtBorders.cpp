@@ -78,7 +78,7 @@ void TacDialogWnd::UpdateBorderWindow()
     // takes its frame back.
     if (!borderForm_->UpdateBorderWindow(true)) {
         SetExtendedBorders(false);
-        UpdateRegion();
+        UpdateDialogRegion();
         RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
     }
 }
@@ -116,7 +116,7 @@ void TacDialogWnd::CopyCacheTo(tw::TPixelImage& picture)
     const TPixelView& dst = picture.View();
     for (int y = 0; y < dst.Height; ++y)
         std::memset(dst.Row(y), 0, size_t(dst.Width) * 4);
-    if (!ExtendedActive() || (!CacheFits() && !BuildCache()) || !cache_)
+    if (!ExtendedActive() || (!CacheFits() && !PaintDialogCache()) || !cache_)
         return;
     const TPixelView src = cache_->PixelView();
     if (src.BitsPerPixel != 32 || src.Width != dst.Width || src.Height != dst.Height)
@@ -225,7 +225,7 @@ int TacDialogWnd::BorderTitleHitTest(POINT screen)
 {
     if (!ExtendedActive())
         return 0;
-    const int code = HitTest(MAKELPARAM(screen.x, screen.y));
+    const int code = DialogHitTest(MAKELPARAM(screen.x, screen.y));
     // The edges, the client and what lies beside are the border window's.
     if (code == htClient || code == htNowhere || code == HTBORDER || (code >= htLeft && code <= htBottomRight))
         return 0;
@@ -233,9 +233,9 @@ int TacDialogWnd::BorderTitleHitTest(POINT screen)
     // leaving the pressed button ends the press.
     if (IsTitleButton(code)) {
         if (!pressed_)
-            SetHot(code);
+            SetHotButton(code);
     } else if (hot_) {
-        SetHot(0);
+        SetHotButton(0);
     }
     return code;
 }

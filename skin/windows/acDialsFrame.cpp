@@ -127,6 +127,7 @@ void TacDialogWnd::InitDialogState()
         SetWindowLongPtrW(wnd, GWL_STYLE, live & ~LONG_PTR(WS_SYSMENU));
         sysMenuRemoved_ = true;
     }
+    LoadTitleButtonMasks();
 }
 
 bool TacDialogWnd::MaximizeEnabled() const
@@ -168,7 +169,7 @@ void TacDialogWnd::AdaptChildren()
 void TacDialogWnd::ClearHot()
 {
     pressed_ = false;
-    SetHot(0);
+    SetHotButton(0);
 }
 
 void TacDialogWnd::PopupSysMenu(int x, int y)
@@ -237,6 +238,33 @@ int TacDialogWnd::TitleMask(bool large, const char* bigName, const char* smallNa
     return manager_->MaskIndexValid(small) ? small : MaskOf(manager_, bigName);
 }
 
+void TacDialogWnd::LoadTitleButtonMasks()
+{
+    titleMasks_[0].HitCode = htClose;
+    titleMasks_[1].HitCode = htMaxButton;
+    titleMasks_[2].HitCode = htMinButton;
+    titleMasks_[3].HitCode = htHelp;
+    if (!manager_ || !manager_->SkinIndexValid(manager_->ConstData.IndexGlobalInfo)) {
+        // No picture of an earlier skin may index this skin's masks.
+        for (TTitleButtonMask& m : titleMasks_)
+            m = TTitleButtonMask{m.HitCode, -1, true};
+        return;
+    }
+    // Sizeable and plain frames take the big button set, fixed and popup
+    // frames the small one (the big one when the skin has no small set).
+    bool big = borderKind_ == 1 || borderKind_ == 3;
+    if (!big && !manager_->MaskIndexValid(MaskOf(manager_, "SICONCLOSE")))
+        big = true;
+    const char* names[4][2] = {{"BICONCLOSE", "SICONCLOSE"},
+                               {"BICONMAX", "SICONMAX"},
+                               {"BICONMIN", "SICONMIN"},
+                               {"BICONHELP", "SICONHELP"}};
+    for (int i = 0; i < 4; ++i) {
+        titleMasks_[i].Mask = TitleMask(big, names[i][0], names[i][1]);
+        titleMasks_[i].BigIcon = big;
+    }
+}
+
 TCaptionLayoutInput TacDialogWnd::LayoutInput(const TMeasures& ms) const
 {
     const HWND wnd = Handle();
@@ -245,11 +273,8 @@ TCaptionLayoutInput TacDialogWnd::LayoutInput(const TMeasures& ms) const
     const LONG_PTR style = style_;
     const LONG_PTR ex = exStyle_;
     TCaptionLayoutInput in;
-    // Sizeable and plain frames take the big button set, fixed and popup
-    // frames the small one (the big one when the skin has no small set).
-    in.Large = borderKind_ == 1 || borderKind_ == 3;
-    if (!in.Large && !manager_->MaskIndexValid(MaskOf(manager_, "SICONCLOSE")))
-        in.Large = true;
+    // The button set LoadTitleButtonMasks chose.
+    in.Large = titleMasks_[0].BigIcon;
     in.WindowWidth = ms.Width;
     in.RightBorder = ms.Border;
     in.SkinBorderWidth = ms.Border;
@@ -268,15 +293,14 @@ TCaptionLayoutInput TacDialogWnd::LayoutInput(const TMeasures& ms) const
     in.Menu.EnabledMax = MaximizeEnabled();
     in.Menu.EnabledMin = MinimizeEnabled();
     in.Menu.EnabledRestore = RestoreEnabled();
-    auto width = [&](const char* large, const char* small) {
-        const int i = TitleMask(in.Large, large, small);
+    auto width = [&](int i) {
         return manager_->MaskIndexValid(i) ? MaskFrameWidth(manager_->ma[size_t(i)]) : 21;
     };
-    in.CloseWidth = width("BICONCLOSE", "SICONCLOSE");
-    in.MaxWidth = width("BICONMAX", "SICONMAX");
-    in.MinWidth = width("BICONMIN", "SICONMIN");
-    in.HelpWidth = width("BICONHELP", "SICONHELP");
-    const int close = MaskOf(manager_, in.Large ? "BICONCLOSE" : "SICONCLOSE");
+    in.CloseWidth = width(titleMasks_[0].Mask);
+    in.MaxWidth = width(titleMasks_[1].Mask);
+    in.MinWidth = width(titleMasks_[2].Mask);
+    in.HelpWidth = width(titleMasks_[3].Mask);
+    const int close = titleMasks_[0].Mask;
     in.ButtonHeight = manager_->MaskIndexValid(close) ? MaskFrameHeight(manager_->ma[size_t(close)]) : 21;
     return in;
 }
@@ -294,10 +318,11 @@ TCaptionLayout TacDialogWnd::LayoutButtons(const TCaptionLayoutInput& li) const
     return b;
 }
 
-int TacDialogWnd::HitTest(LPARAM screenPoint)
+int TacDialogWnd::DialogHitTest(LPARAM screenPoint)
 {
     const HWND wnd = Handle();
     const TMeasures ms = Measure();
+    LoadTitleButtonMasks();
     const TCaptionLayoutInput li = LayoutInput(ms);
     buttons_ = LayoutButtons(li);
     frameOrg_ = ms.FrameOrg;
@@ -334,13 +359,13 @@ HBRUSH TacDialogWnd::Brush()
     return brush_.Of(COLORREF(manager_->GetGlobalColor()));
 }
 
-void TacDialogWnd::UpdateRegion()
+void TacDialogWnd::UpdateDialogRegion(bool redraw)
 {
     const HWND wnd = Handle();
     if (!SkinShown()) {
         // The system's frame, with no corner of the skin cut from it.
         if (regionSize_.cx != 0 || regionSize_.cy != 0)
-            SetWindowRgn(wnd, nullptr, IsWindowVisible(wnd));
+            SetWindowRgn(wnd, nullptr, redraw && IsWindowVisible(wnd));
         regionSize_ = {0, 0};
         return;
     }
@@ -366,31 +391,37 @@ void TacDialogWnd::UpdateRegion()
         POINT origin{0, 0};
         ClientToScreen(wnd, &origin);
         const int border = origin.x - wr2.left, top = origin.y - wr2.top;
-        SetWindowRgn(wnd, CreateRectRgn(border, top, size.cx - border, size.cy - border), IsWindowVisible(wnd));
+        SetWindowRgn(wnd, CreateRectRgn(border, top, size.cx - border, size.cy - border),
+                     redraw && IsWindowVisible(wnd));
         return;
     }
-    TRectList cut;
+    BuildRegionRects(size.cx, size.cy);
+    HRGN rgn = CreateRectRgn(0, 0, size.cx, size.cy);
+    for (const TRect& r : regionRects_) {
+        HRGN piece = CreateRectRgn(r.Left, r.Top, r.Right, r.Bottom);
+        CombineRgn(rgn, rgn, piece, RGN_DIFF);
+        DeleteObject(piece);
+    }
+    SetWindowRgn(wnd, rgn, redraw && IsWindowVisible(wnd));
+}
+
+void TacDialogWnd::BuildRegionRects(int width, int height)
+{
+    regionRects_.clear();
     const int section = manager_->GetSkinIndex("DIALOG");
     const int border = manager_->GetMaskIndex(section, "DIALOG", "BORDERSMASK");
     if (manager_->MaskIndexValid(border)) {
         const TsMaskData& mask = manager_->ma[size_t(border)];
-        GetMaskTransRects(cut, size.cx, mask, 0, false);
-        GetMaskTransRects(cut, size.cx, mask, size.cy - mask.WB, true);
+        GetMaskTransRects(regionRects_, width, mask, 0, false);
+        GetMaskTransRects(regionRects_, width, mask, height - mask.WB, true);
     }
     // The title's own rounded corners are cut too.
     const int titleSection = manager_->GetSkinIndex("FORMTITLE");
     if (manager_->SkinIndexValid(titleSection)) {
         const int title = manager_->GetMaskIndex(titleSection, "FORMTITLE", "BORDERSMASK");
         if (manager_->MaskIndexValid(title))
-            GetMaskTransRects(cut, size.cx, manager_->ma[size_t(title)], 0, false);
+            GetMaskTransRects(regionRects_, width, manager_->ma[size_t(title)], 0, false);
     }
-    HRGN rgn = CreateRectRgn(0, 0, size.cx, size.cy);
-    for (const TRect& r : cut) {
-        HRGN piece = CreateRectRgn(r.Left, r.Top, r.Right, r.Bottom);
-        CombineRgn(rgn, rgn, piece, RGN_DIFF);
-        DeleteObject(piece);
-    }
-    SetWindowRgn(wnd, rgn, IsWindowVisible(wnd));
 }
 
 bool TacDialogWnd::CacheFits() const
@@ -402,10 +433,17 @@ bool TacDialogWnd::CacheFits() const
            cache_->PixelFormat() == (ms.Ext ? tw::pf32bit : tw::pf24bit);
 }
 
-void TacDialogWnd::PaintTitleText(tw::TBitmap& bmp, const TMeasures& ms, TPoint org, bool useExt)
+void TacDialogWnd::PaintTitle(tw::TBitmap& bmp, const TMeasures& ms, TPoint org, bool useExt)
 {
     const HWND wnd = Handle();
     const int titleBottom = ms.Border + ms.Title;
+    if (!useExt) {
+        // Under BORDERMODE 1 the border picture is the title's background.
+        const TColor face = TColor(GetSysColor(COLOR_BTNFACE));
+        tw::TBitmap title(ms.Width, titleBottom, tw::pf24bit);
+        PaintItemByName(title, "FORMTITLE", "", active_ ? 1 : 0, manager_, {0, 0}, face, nullptr);
+        BitBlt(bmp.Canvas().Handle(), org.X, org.Y, ms.Width, titleBottom, title.Canvas().Handle(), 0, 0, SRCCOPY);
+    }
     wchar_t text[512] = {};
     GetWindowTextW(wnd, text, 512);
     TRect icon = IconRect(ms);
@@ -427,11 +465,12 @@ void TacDialogWnd::PaintTitleText(tw::TBitmap& bmp, const TMeasures& ms, TPoint 
         SelectObject(bmp.Canvas().Handle(), old);
 }
 
-bool TacDialogWnd::BuildCache()
+bool TacDialogWnd::PaintDialogCache()
 {
     const TMeasures ms = Measure();
     if (ms.Width <= 0 || ms.Height <= 0 || !SkinShown())
         return false;
+    LoadTitleButtonMasks();
     layout_ = LayoutInput(ms);
     const TCaptionLayoutInput& li = layout_;
     buttons_ = LayoutButtons(li);
@@ -461,12 +500,8 @@ bool TacDialogWnd::BuildCache()
     }
     const int titleBottom = ms.Border + ms.Title;
     const bool hasTitle = li.HasTitle && titleBottom > 0;
-    if (hasTitle && !useExt) {
-        tw::TBitmap title(ms.Width, titleBottom, tw::pf24bit);
-        PaintItemByName(title, "FORMTITLE", "", state, manager_, {0, 0}, face, nullptr);
-        BitBlt(frame.Canvas().Handle(), 0, 0, ms.Width, titleBottom, title.Canvas().Handle(), 0, 0, SRCCOPY);
-        PaintTitleText(frame, ms, TPoint(0, 0), false);
-    }
+    if (hasTitle && !useExt)
+        PaintTitle(frame, ms, TPoint(0, 0), false);
     if (ms.Ext)
         ComposeExtendedBorder(ms, frame);
     if (!hasTitle)
@@ -477,15 +512,20 @@ bool TacDialogWnd::BuildCache()
         // drew is opaque, the picture keeps its own transparency.
         TPixelImage before(ms.CacheWidth, strip.Bottom, 32);
         CopyPixels(before.View(), cache_->PixelView(), strip);
-        PaintTitleText(*cache_, ms, ms.FrameOrg, true);
+        PaintTitle(*cache_, ms, ms.FrameOrg, true);
         OpaqueWhereChanged(cache_->PixelView(), before.View(), strip);
     }
     // The strip behind the buttons is kept, then the buttons in their states.
     titleBg_ = std::make_unique<tw::TBitmap>(ms.CacheWidth, strip.Bottom, pf);
     CopyPixels(titleBg_->PixelView(), cache_->PixelView(), strip);
+    PaintTitleButtons();
+    return true;
+}
+
+void TacDialogWnd::PaintTitleButtons()
+{
     for (int code : {htClose, htMaxButton, htMinButton, htHelp})
         DrawTitleButton(code);
-    return true;
 }
 
 void TacDialogWnd::PaintNonClient()
@@ -494,9 +534,9 @@ void TacDialogWnd::PaintNonClient()
     // Children made since the last paint (pages of a wizard, a file
     // dialog's late fields) are adapted too.
     AdaptChildren();
-    UpdateRegion();
+    UpdateDialogRegion();
     skinActive_ = false;
-    if (!BuildCache())
+    if (!PaintDialogCache())
         return;
     if (ExtendedActive()) {
         // The border window shows the frame; the dialog's own non-client
@@ -530,7 +570,7 @@ TacDialogWnd* TacDialogWnd::DialogOf(HWND wnd)
 
 bool TacDialogWnd::ClientPictureReady()
 {
-    return SkinShown() && (CacheFits() || BuildCache());
+    return SkinShown() && (CacheFits() || PaintDialogCache());
 }
 
 bool TacDialogWnd::PaintBackgroundOf(HWND wnd, HDC dc)
@@ -591,7 +631,7 @@ void TacDialogWnd::EraseClient(HDC dc)
         const LONG_PTR style = GetWindowLongPtrW(c, GWL_STYLE);
         if (!(style & WS_VISIBLE) || !(style & WS_CHILD))
             continue;
-        if ((style & 7) == 7 || ((style & WS_TABSTOP) && Lower(ClassNameOf(c)) == "static"))
+        if ((style & 7) == 7 || ((style & WS_TABSTOP) && Lower(GetWndClassName(c)) == "static"))
             continue;
         RECT r;
         GetWindowRect(c, &r);
@@ -611,7 +651,7 @@ void TacDialogWnd::EraseClient(HDC dc)
 void TacDialogWnd::Repaint()
 {
     regionSize_ = {-1, -1};
-    UpdateRegion();
+    UpdateDialogRegion();
     RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 

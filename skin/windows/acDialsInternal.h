@@ -16,7 +16,7 @@
 
 namespace skin::dials_detail {
 
-inline std::string ClassNameOf(HWND wnd)
+inline std::string GetWndClassName(HWND wnd)
 {
     char name[128] = {};
     const int n = GetClassNameA(wnd, name, sizeof(name));

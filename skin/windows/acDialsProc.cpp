@@ -62,8 +62,7 @@ LRESULT TacDialogWnd::SkinCommand(WPARAM wp, LPARAM lp)
     case AC_SKINLOADED:
         SetExtendedBorders(manager_ && manager_->ExtendedBorders());
         if (reinterpret_cast<TsSkinManager*>(lp) == manager_) {
-            for (HWND c = GetTopWindow(wnd); c; c = GetWindow(c, GW_HWNDNEXT))
-                SendMessageW(c, SM_ALPHACMD, wp, lp);
+            BroadcastToTopChildren(wnd, tw::TMessage{SM_ALPHACMD, wp, lp, 0});
             Repaint();
         }
         return 0;
@@ -142,7 +141,7 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             return CallSaved(msg, wp, lp);
         // -1: a click on the border window, which knows what lies there.
         if (wp == WPARAM(-1))
-            wp = WPARAM(borderForm_ ? borderForm_->HitTest(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}) : HitTest(lp));
+            wp = WPARAM(borderForm_ ? borderForm_->HitTest(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}) : DialogHitTest(lp));
     }
     switch (msg) {
     case WM_NCPAINT:
@@ -176,15 +175,15 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         return r;
     }
     case WM_NCHITTEST: {
-        const int code = HitTest(lp);
+        const int code = DialogHitTest(lp);
         if (IsTitleButton(code)) {
             if (!pressed_)
-                SetHot(code);
+                SetHotButton(code);
             return code;
         }
         // Leaving the pressed button ends the press.
         if (hot_)
-            SetHot(0);
+            SetHotButton(0);
         if (IsZoomed(wnd) && code != HTSYSMENU) {
             // The frame of a zoomed dialog lies off the screen's edge: what
             // is left of it is not the dialog's.
@@ -210,7 +209,7 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         break;
     case WM_NCMOUSELEAVE:
         tracking_ = false;
-        SetHot(0);
+        SetHotButton(0);
         break;
     case WM_MOUSEMOVE:
         // The pointer is over the dialog, on none of the program's controls.
@@ -231,12 +230,7 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         [[fallthrough]];
     case WM_NCLBUTTONDBLCLK:
         if (IsTitleButton(int(wp))) {
-            const int old = hot_;
-            hot_ = int(wp);
-            pressed_ = true;
-            if (old != hot_)
-                RepaintTitleButton(old);
-            RepaintTitleButton(hot_);
+            SetPressedButton(int(wp));
             return 0;
         }
         if (msg == WM_NCLBUTTONDBLCLK) {
@@ -356,7 +350,7 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         if (lp && !(reinterpret_cast<const WINDOWPOS*>(lp)->flags & SWP_NOMOVE))
             for (TacButtonFx& fx : fx_)
                 HideCaptionGlow(fx);
-        UpdateRegion();
+        UpdateDialogRegion();
         UpdateBorderWindow();
         return r;
     }
@@ -420,7 +414,7 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         // The skin's frame from the picture, the client by the dialog at its
         // place inside it.
         HDC dc = reinterpret_cast<HDC>(wp);
-        if (!dc || !(lp & PRF_NONCLIENT) || !BuildCache())
+        if (!dc || !(lp & PRF_NONCLIENT) || !PaintDialogCache())
             break;
         const int saved = SaveDC(dc);
         // The window's part of the picture (under the extended border the

@@ -166,7 +166,7 @@ bool TsSkinProvider::Showing() const
     return form_ && form_->HandleAllocated() && IsWindowVisible(form_->Handle());
 }
 
-void TsSkinProvider::InvalidateFrame()
+void TsSkinProvider::InvalidateAll()
 {
     skinData_->BGChangedFlag = true;
     hotCode_ = -1;
@@ -189,14 +189,15 @@ void TsSkinProvider::SetDrawNonClientArea(bool d)
         // dropdowns stay skinned like every popup), and so do the form's own
         // scroll bars and theme.
         if (skinned_)
-            PrepareFormMenus(true);
+            PrepareMenus(true);
         formAdapter_.reset();
         if (TSetWindowTheme setTheme = SetWindowThemeProc())
             setTheme(wnd, nullptr, nullptr);
     } else if (skinned_) {
         SetSysMenuStyle(true);
         titleBg_.reset();
-        PrepareFormMenus(true);
+        buttonsBg_.reset();
+        PrepareMenus(true);
     }
     if (!d && !form_->IsDestroying())
         SetWindowRgn(wnd, nullptr, IsWindowVisible(wnd));
@@ -235,7 +236,7 @@ void TsSkinProvider::SetCaptionAlignment(tw::TAlignment a)
     if (captionAlignment_ == a)
         return;
     captionAlignment_ = a;
-    InvalidateFrame();
+    InvalidateAll();
 }
 
 void TsSkinProvider::SetShowAppIcon(bool s)
@@ -243,7 +244,7 @@ void TsSkinProvider::SetShowAppIcon(bool s)
     if (showAppIcon_ == s)
         return;
     showAppIcon_ = s;
-    InvalidateFrame();
+    InvalidateAll();
 }
 
 void TsSkinProvider::SetGripMode(TsGripMode g)
@@ -263,7 +264,7 @@ void TsSkinProvider::SetTitleSkin(const std::string& s)
     regionSize_ = {-1, -1};
     if (skinned_)
         UpdateFormRegion();
-    InvalidateFrame();
+    InvalidateAll();
     if (borderForm_)
         UpdateBorderWindow(255);
 }

@@ -48,6 +48,10 @@ TPlatformAnswers& PlatformAnswers();
 bool DwmCompositionEnabled();
 // Sets DWMWA_TRANSITIONS_FORCEDISABLED while composition runs.
 void SetDwmTransitions(HWND wnd, bool off);
+// The system's DwmSetWindowAttribute, looked up at run time: E_NOTIMPL on a
+// system without it. (The system's own declaration, in dwmapi.h, is not
+// included here; this one is called as skin::DwmSetWindowAttribute.)
+HRESULT DwmSetWindowAttribute(HWND wnd, DWORD attribute, LPCVOID value, DWORD size);
 
 // rmStandard: the system moves and sizes the form; rmBorder: the provider
 // drags an outline and moves or sizes the window once, at the release.
@@ -98,6 +102,19 @@ public:
 
 private:
     std::vector<std::unique_ptr<TsTitleButton>> items_;
+};
+
+// One of the four fixed caption buttons (minimize, maximize or restore,
+// close, help): the code hit tests know it by, the picture it wears in the
+// skin's GLOBALINFO section (-1 when the skin has none), whether that is
+// the large set, where it lies on the title (window coordinates) and its
+// fade and halo.
+struct TsCaptionButton {
+    int HitCode = 0;
+    int ImageIndex = -1;
+    bool Large = false;
+    TRect Rect;
+    TacButtonFx Fx;
 };
 
 // The message record the extended-border window hands over for its hit test.
@@ -239,9 +256,14 @@ public:
     bool FormSkinned() const override { return skinned_; }
     void SetSkinChangeLock(bool locked) override { changeLocked_ = locked; }
     bool HasBorderWindow() const override { return borderForm_ != nullptr; }
-    void UpdateFormRegion() override;
+    // The region with the skin's cut-outs for the current size; the
+    // link's call redraws what the new region uncovers.
+    void UpdateFormRegion() override { UpdateFormRegion(true); }
+    void UpdateFormRegion(bool redraw);
     void UpdateBorderWindow(uint8_t alpha) override;
     HWND BorderWindow() const override;
+    // The extended border's picture made again; its size (0 by 0 without
+    // a border window).
     SIZE PaintAll() override;
     void RestoreBorderRegion() override;
     void LinkSectionChanged() override;
@@ -400,6 +422,33 @@ private:
     // The hot caption button; with repaint the buttons that change are
     // drawn again at once.
     void SetHotButton(int code, bool repaint = true);
+    // A press on a caption button: it is drawn pressed at once. A maximize
+    // button the system menu does not allow takes no press (nothing is hot
+    // then).
+    void SetPressedButton(int code);
+    // The record of a fixed caption button by its hit code; nullptr for the
+    // user buttons and other codes.
+    TsCaptionButton* ButtonByHitCode(int code);
+    // The pictures of the fixed caption buttons and of the user buttons from
+    // the skin: the large set for single and sizeable frames, the small set
+    // for the others, and the large set for all when the skin has no small
+    // close picture.
+    void UpdateIconIndexes();
+    // Lays the caption buttons out for the measures and keeps their places.
+    void PlaceCaptionButtons(const TMeasures& ms);
+    // Every caption button and user button into the frame picture in its
+    // state, over the background saved behind them.
+    void PaintCaptionButtons();
+    // The form's caption between the icon and the buttons, into the frame
+    // picture.
+    void PaintCaptionText(const TMeasures& ms);
+    // Keeps the title strip of the frame picture (height pixels high), from
+    // which single buttons are repainted.
+    void SaveTitleBackground(int height);
+    // Keeps the right end of the title behind the buttons (at most height
+    // pixels high), and puts it back before the buttons are drawn again.
+    void SaveButtonsBackground(int height);
+    void RestoreButtonsBackground();
     // The menu-line item the system left hot or open (of any form) drawn
     // normal again, into the picture and onto the window, and forgotten.
     static void RedrawPendingMenuItem();
@@ -427,10 +476,18 @@ private:
     void ButtonUp(int code, LPARAM lp);
     int MaskIndex(const char* name) const;
     bool Showing() const;
-    void InvalidateFrame();
+    // The whole frame is made again and painted (a skin or state change
+    // that every part of the title may show).
+    void InvalidateAll();
     // The frame picture has to be made again before it is shown.
-    bool PictureOutdated(const TMeasures& ms) const;
-    void BuildNonClientPicture(const TMeasures& ms);
+    bool CacheOutdated(const TMeasures& ms) const;
+    // Makes the frame picture again for the measures.
+    void PaintAll(const TMeasures& ms);
+    // WM_NCPAINT: the frame from the picture, and the menu line.
+    void NCPaint();
+    // WM_INITMENUPOPUP: the system menu's Size is greyed (the drawn frame is
+    // sized by the mouse only), then the form's own procedure.
+    void InitSysMenuPopup(tw::TMessage& m);
     // A control put on the form (or on a control of it) while it runs.
     void ControlListChange(tw::TMessage& m);
     // The form's OnPaint into the picture's client part.
@@ -438,7 +495,7 @@ private:
     // Lets the system draw the menu line, which the frame picture leaves out.
     void PaintMenuLine();
     // The form's main and popup menus into or out of skinned painting.
-    void PrepareFormMenus(bool skinned);
+    void PrepareMenus(bool skinned);
     // The menu line from the skin into the frame picture: MENULINE, then
     // every top-level item through the skinned menus' painter.
     void PaintSkinnedMenuLine(const TMeasures& ms);
@@ -503,8 +560,10 @@ private:
     int redrawCount_ = 0;
     int hotCode_ = -1;
     TCaptionLayout buttons_;
-    // Close, maximize, minimize and help.
-    TacButtonFx fx_[4];
+    // Minimize, maximize, close and help.
+    TsCaptionButton captionButtons_[4];
+    // The GLOBALINFO TITLEBUTTON picture of the user buttons.
+    int titleButtonMask_ = -1;
     TCaptionLayoutInput layoutIn_;
     TRectList cutouts_;
     SIZE regionSize_{-1, -1};
@@ -513,9 +572,12 @@ private:
     // which a single button is repainted.
     std::unique_ptr<tw::TBitmap> ncCache_;
     std::unique_ptr<tw::TBitmap> titleBg_;
+    std::unique_ptr<tw::TBitmap> buttonsBg_;
     // Adapters while skinned; see AttachAdapters.
     void AttachAdapters();
     void ReleaseAdapters();
+    // The control adapter hears that the skin goes and is freed.
+    void RemoveAdapter();
     std::unique_ptr<TacCtrlAdapter> ctrlAdapter_;
     std::unique_ptr<TacScrollWnd> formAdapter_;
     std::unique_ptr<TacBorderForm> borderForm_;

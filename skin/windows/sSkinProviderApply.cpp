@@ -91,9 +91,10 @@ void TsSkinProvider::ApplySkin()
     skinData_->BGChangedFlag = true;
     if (useGlobalColor_ && !skinData_->CustomColor())
         TakeColor(true);
+    UpdateIconIndexes();
     for (int i = 0; i < titleButtons_.Count(); ++i) {
         TsTitleButton& b = titleButtons_.Items(i);
-        b.ImageIndex = b.UseSkinData ? MaskIndex("TITLEBUTTON") : -1;
+        b.ImageIndex = b.UseSkinData ? titleButtonMask_ : -1;
     }
     if (!systemMenu_) {
         systemMenu_ = new TsSystemMenu(this);
@@ -106,7 +107,7 @@ void TsSkinProvider::ApplySkin()
     if (SkinLoading) {
         menusBehind_ = true;
     } else {
-        PrepareFormMenus(true);
+        PrepareMenus(true);
         menusBehind_ = false;
     }
     // The new skin's menu font and heights: the menu line is measured again.
@@ -139,11 +140,12 @@ void TsSkinProvider::RemoveSkin()
         SetSysMenuStyle(false);
     }
     skinned_ = false;
-    PrepareFormMenus(false);
+    PrepareMenus(false);
     hotCode_ = -1;
     pressed_ = false;
     ncCache_.reset();
     titleBg_.reset();
+    buttonsBg_.reset();
     cutouts_.clear();
     TakeColor(false);
     if (!form_->HandleAllocated() || form_->IsDestroying())
@@ -161,10 +163,10 @@ void TsSkinProvider::CatchUpMenus()
     if (!menusBehind_ || !skinned_ || SkinLoading)
         return;
     menusBehind_ = false;
-    PrepareFormMenus(true);
+    PrepareMenus(true);
 }
 
-void TsSkinProvider::PrepareFormMenus(bool skinned)
+void TsSkinProvider::PrepareMenus(bool skinned)
 {
     TsSkinManager* sm = SkinManager();
     // Only the default manager's service paints menus (one look per program).
@@ -345,15 +347,20 @@ void TsSkinProvider::PopupSystemMenu(POINT screen)
     ShowSystemMenu(screen.x, screen.y);
 }
 
-void TsSkinProvider::ReleaseAdapters()
+void TsSkinProvider::RemoveAdapter()
 {
-    // The controls' windows get their own procedures back before the form's;
-    // the controls hear first that the skin goes (not while they are freed).
+    // The controls hear first that the skin goes (not while they are freed).
     if (ctrlAdapter_ && form_ && !form_->IsDestroying()) {
         tw::TMessage removed{SM_ALPHACMD, SkinWParam(AC_SKINREMOVED), reinterpret_cast<LPARAM>(SkinManager()), 0};
         ctrlAdapter_->SkinMessage(removed);
     }
     ctrlAdapter_.reset();
+}
+
+void TsSkinProvider::ReleaseAdapters()
+{
+    // The controls' windows get their own procedures back before the form's.
+    RemoveAdapter();
     formAdapter_.reset();
 }
 

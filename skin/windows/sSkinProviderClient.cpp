@@ -105,10 +105,10 @@ tw::TBitmap* TsSkinProvider::ClientPicture(bool* rebuilt)
     const TMeasures ms = Measure();
     if (ms.Width <= 0 || ms.Height <= 0)
         return nullptr;
-    const bool outdated = PictureOutdated(ms);
+    const bool outdated = CacheOutdated(ms);
     // While the form is being updated the picture of before stands in.
     if (outdated && (!skinData_->Updating || !ncCache_)) {
-        BuildNonClientPicture(ms);
+        PaintAll(ms);
         if (rebuilt)
             *rebuilt = true;
     }

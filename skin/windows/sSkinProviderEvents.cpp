@@ -172,8 +172,8 @@ void TsSkinProvider::Print(tw::TMessage& m)
         // The system's frame, drawn by the system alone.
         DefWindowProcW(wnd, WM_PRINT, m.WParam, PRF_NONCLIENT);
     if ((m.LParam & PRF_NONCLIENT) && drawNonClient_) {
-        if (PictureOutdated(ms))
-            BuildNonClientPicture(ms);
+        if (CacheOutdated(ms))
+            PaintAll(ms);
         if (MenuLineSkinned())
             PaintSkinnedMenuLine(ms);
         const int saved = SaveDC(dc);
@@ -252,20 +252,7 @@ bool TsSkinProvider::ButtonAndCommandMessage(tw::TMessage& m)
             return true;
         }
         if (drawNonClient_ && IsButtonCode(code)) {
-            if (code == htMaxButton) {
-                // A maximize button the system menu does not allow is shown
-                // disabled: it takes no press.
-                const TSysMenuState menu = MenuState();
-                if (!menu.EnabledMax && !(IsZoomed(wnd) && menu.EnabledRestore)) {
-                    SetHotButton(0);
-                    m.Result = 0;
-                    return true;
-                }
-            }
-            hotCode_ = code;
-            pressed_ = true;
-            HideButtonHint();
-            RepaintButton(code);
+            SetPressedButton(code);
             if (code >= htUserButton && code - htUserButton < titleButtons_.Count()) {
                 TsTitleButton& b = titleButtons_.Items(code - htUserButton);
                 b.State = 2;

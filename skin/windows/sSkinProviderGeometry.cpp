@@ -104,15 +104,19 @@ bool DwmCompositionEnabled()
     return true;
 }();
 
+HRESULT DwmSetWindowAttribute(HWND wnd, DWORD attribute, LPCVOID value, DWORD size)
+{
+    using TSetAttribute = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
+    const TSetAttribute setAttribute = DwmEntry<TSetAttribute>("DwmSetWindowAttribute");
+    return setAttribute ? setAttribute(wnd, attribute, value, size) : E_NOTIMPL;
+}
+
 void SetDwmTransitions(HWND wnd, bool off)
 {
     if (!DwmCompositionEnabled())
         return;
-    using TSetAttribute = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
-    const TSetAttribute setAttribute = DwmEntry<TSetAttribute>("DwmSetWindowAttribute");
     const DWORD value = off ? 1 : 0;
-    if (setAttribute)
-        setAttribute(wnd, 3 /* DWMWA_TRANSITIONS_FORCEDISABLED */, &value, sizeof(value));
+    DwmSetWindowAttribute(wnd, 3 /* DWMWA_TRANSITIONS_FORCEDISABLED */, &value, sizeof(value));
 }
 
 void TsSkinProvider::CallSavedHidden(tw::TMessage& m)
@@ -338,8 +342,7 @@ THitTestInput TsSkinProvider::HitInput(const TMeasures& ms) const
 int TsSkinProvider::HitTest(TPoint screen)
 {
     const TMeasures ms = Measure();
-    layoutIn_ = CaptionInput(ms);
-    buttons_ = LayoutCaptionButtons(layoutIn_);
+    PlaceCaptionButtons(ms);
     THitTestInput in = HitInput(ms);
     in.Buttons = buttons_;
     in.User = layoutIn_.User;
@@ -395,7 +398,7 @@ HRGN TsSkinProvider::MakeFormRegion(int dx, int dy) const
     return rgn;
 }
 
-void TsSkinProvider::UpdateFormRegion()
+void TsSkinProvider::UpdateFormRegion(bool redraw)
 {
     if (!skinned_ || !drawNonClient_ || regionBusy_ || !form_->HandleAllocated())
         return;
@@ -407,7 +410,7 @@ void TsSkinProvider::UpdateFormRegion()
     if (!firstPainted_ && SendMessageW(wnd, CM_OWNREGIONQUERY, kOwnRegionAnswer, 0) == LRESULT(kOwnRegionAnswer))
         return;
     if (form_->Parent()) {
-        SetWindowRgn(wnd, nullptr, TRUE);
+        SetWindowRgn(wnd, nullptr, redraw);
         return;
     }
     RECT wr;
@@ -437,7 +440,7 @@ void TsSkinProvider::UpdateFormRegion()
     }
     skinData_->BGChangedFlag = true;
     // The system owns the region once it is set.
-    SetWindowRgn(wnd, rgn, IsWindowVisible(wnd));
+    SetWindowRgn(wnd, rgn, redraw && IsWindowVisible(wnd));
     regionBusy_ = false;
 }
 

@@ -100,24 +100,24 @@ void TsSkinProvider::RedrawMenuItem(tw::TMenuItem* item, const TRect& windowRect
            shown.Top, SRCCOPY);
 }
 
-bool TsSkinProvider::PictureOutdated(const TMeasures& ms) const
+bool TsSkinProvider::CacheOutdated(const TMeasures& ms) const
 {
     return !ncCache_ || captionDirty_ || skinData_->BGChangedFlag || ncCache_->Width() != ms.Width ||
            ncCache_->Height() != ms.Height;
 }
 
-void TsSkinProvider::BuildNonClientPicture(const TMeasures& ms)
+void TsSkinProvider::PaintAll(const TMeasures& ms)
 {
     captionDirty_ = false;
     TsSkinManager* sm = SkinManager();
-    layoutIn_ = CaptionInput(ms);
-    buttons_ = LayoutCaptionButtons(layoutIn_);
+    PlaceCaptionButtons(ms);
     ncCache_ = std::make_unique<tw::TBitmap>(ms.Width, ms.Height, tw::pf24bit);
     tw::TBitmap& bmp = *ncCache_;
     const TColor face = ColorToRGB(clSysBtnFace);
     PaintItemByName(bmp, skinData_->SkinSection(), "", formActive_ ? 1 : 0, sm, {0, 0}, face, nullptr);
     const int titleBottom = ms.Border + ms.Title;
     titleBg_.reset();
+    buttonsBg_.reset();
     if (form_->BorderStyle() == tw::bsNone || titleBottom <= 0) {
         skinData_->BGChangedFlag = false;
         PaintOwnerIntoPicture(ms);
@@ -132,38 +132,11 @@ void TsSkinProvider::BuildNonClientPicture(const TMeasures& ms)
     PaintAppIcon(bmp, icon, titleBottom);
     PaintTitleBarMask(bmp, ms);
 
-    // Caption text between the icon and the buttons: the icon's rectangle
-    // already starts after the skin's left inset, which counts only once.
-    TRect text(ms.Border + icon.Width() + 4 + sm->SkinData.BILeft, ms.Border,
-               ms.Width - TitleButtonsWidth(layoutIn_) - 6, titleBottom);
-    if (text.Right > text.Left) {
-        HFONT font = CreateCaptionFont();
-        LOGFONTW lf{};
-        HFONT bold = nullptr;
-        if (font && GetObjectW(font, sizeof(lf), &lf)) {
-            lf.lfWeight = FW_BOLD;
-            bold = CreateFontIndirectW(&lf);
-        }
-        HGDIOBJ old = bold ? SelectObject(bmp.Canvas().Handle(), bold) : nullptr;
-        const std::string caption = form_->Text();
-        const UINT align = captionAlignment_ == tw::taCenter        ? DT_CENTER
-                           : captionAlignment_ == tw::taRightJustify ? DT_RIGHT
-                                                                     : DT_LEFT;
-        WriteSectionText(&bmp.Canvas(), caption.c_str(), true, text,
-                         align | DT_END_ELLIPSIS | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX,
-                         sm->GetSkinIndex(titleSection), formActive_, sm);
-        if (old) SelectObject(bmp.Canvas().Handle(), old);
-        if (bold) DeleteObject(bold);
-        if (font) DeleteObject(font);
-    }
-
+    PaintCaptionText(ms);
     // The strip behind the buttons is kept, then the buttons in their states.
-    titleBg_ = std::make_unique<tw::TBitmap>(ms.Width, titleBottom, tw::pf24bit);
-    BitBlt(titleBg_->Canvas().Handle(), 0, 0, ms.Width, titleBottom, bmp.Canvas().Handle(), 0, 0, SRCCOPY);
-    for (int code : {htClose, htMaxButton, htMinButton, htHelp})
-        DrawButton(code);
-    for (int i = 0; i < titleButtons_.Count(); ++i)
-        DrawButton(htUserButton + i);
+    SaveTitleBackground(titleBottom);
+    SaveButtonsBackground(titleBottom);
+    PaintCaptionButtons();
     skinData_->BGChangedFlag = false;
     PaintOwnerIntoPicture(ms);
 }
@@ -191,16 +164,12 @@ void TsSkinProvider::PaintNonClient()
     const TMeasures ms = Measure();
     if (ms.Width <= 0 || ms.Height <= 0)
         return;
-    if (PictureOutdated(ms))
-        BuildNonClientPicture(ms);
+    if (CacheOutdated(ms))
+        PaintAll(ms);
     else {
         // The same picture; only the button states may have changed.
-        layoutIn_ = CaptionInput(ms);
-        buttons_ = LayoutCaptionButtons(layoutIn_);
-        for (int code : {htClose, htMaxButton, htMinButton, htHelp})
-            DrawButton(code);
-        for (int i = 0; i < titleButtons_.Count(); ++i)
-            DrawButton(htUserButton + i);
+        PlaceCaptionButtons(ms);
+        PaintCaptionButtons();
     }
     // An animated show is rendering its picture: the screen waits for it.
     if (AnimPaintDC)

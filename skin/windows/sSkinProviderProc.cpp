@@ -215,6 +215,7 @@ void TsSkinProvider::SkinRefresh()
         AttachScrollAdapter(skinData_.get(), form_->Handle(), formAdapter_);
     hotCode_ = -1;
     titleBg_.reset();
+    buttonsBg_.reset();
     TsSkinManager* sm = SkinManager();
     if (SkinLoading || !sm || sm->Loading()) {
         // Half read, the skin's menu sections may not be there yet: the
@@ -225,7 +226,7 @@ void TsSkinProvider::SkinRefresh()
         menuRows_ = -1;
         if (InitMainMenu())
             mainMenuRefreshed_ = true;
-        PrepareFormMenus(skinData_->Skinned());
+        PrepareMenus(skinData_->Skinned());
         menusBehind_ = false;
     }
     // The frame's corners may be cut otherwise now: the region is made
@@ -273,8 +274,8 @@ void TsSkinProvider::SkinnedAlphaCommand(tw::TMessage& m)
         // it is made current before the updates begin.
         if (skinData_->Updating && Showing() && drawNonClient_) {
             const TMeasures ms = Measure();
-            if (ms.Width > 0 && ms.Height > 0 && PictureOutdated(ms))
-                BuildNonClientPicture(ms);
+            if (ms.Width > 0 && ms.Height > 0 && CacheOutdated(ms))
+                PaintAll(ms);
             if (ncCache_ && MenuLineSkinned())
                 PaintSkinnedMenuLine(ms);
         }
@@ -485,7 +486,7 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
             const TsSkinManager* sm = SkinManager();
             if (!SkinLoading && !(sm && (sm->ComponentState() & tw::csDesigning))) {
                 menusBehind_ = false;
-                PrepareFormMenus(skinned_);
+                PrepareMenus(skinned_);
             }
             if (systemMenu_)
                 systemMenu_->UpdateItems();
@@ -554,8 +555,8 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         CallSaved(m);
         // The halos stay where they were shown; a moved form drops them.
         if (m.LParam && !(reinterpret_cast<const WINDOWPOS*>(m.LParam)->flags & SWP_NOMOVE))
-            for (TacButtonFx& fx : fx_)
-                HideButtonGlow(fx);
+            for (TsCaptionButton& b : captionButtons_)
+                HideButtonGlow(b.Fx);
         UpdateTitleRaised();
         UpdateFormRegion();
         // The extended border follows: moved, sized, shown or hidden.
@@ -579,16 +580,7 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
     case WM_NCPAINT:
         if (!drawNonClient_)
             break;
-        // The compositor draws the windows off screen: an outline drawn on
-        // the desktop would not be seen, so the system moves and sizes.
-        if (resizeMode_ == rmBorder && DwmCompositionEnabled())
-            resizeMode_ = rmStandard;
-        // Nothing of the system's frame while the form is not on screen.
-        if (Showing() && !changeLocked_) {
-            PaintNonClient();
-            if (!MenuLineSkinned())
-                PaintMenuLine();
-        }
+        NCPaint();
         m.Result = 0;
         return;
     case WM_NCACTIVATE:
@@ -667,10 +659,8 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         SetHotButton(0);
         break;
     case WM_INITMENUPOPUP:
-        // The drawn frame is sized by the mouse only.
-        if (HIWORD(m.LParam))
-            EnableMenuItem(reinterpret_cast<HMENU>(m.WParam), SC_SIZE, MF_BYCOMMAND | MF_GRAYED);
-        break;
+        InitSysMenuPopup(m);
+        return;
     case WM_ENTERIDLE:
         m.Result = 0;
         return;
@@ -749,6 +739,28 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
     default:
         break;
     }
+    CallSaved(m);
+}
+
+void TsSkinProvider::NCPaint()
+{
+    // The compositor draws the windows off screen: an outline drawn on the
+    // desktop would not be seen, so the system moves and sizes.
+    if (resizeMode_ == rmBorder && DwmCompositionEnabled())
+        resizeMode_ = rmStandard;
+    // Nothing of the system's frame while the form is not on screen.
+    if (Showing() && !changeLocked_) {
+        PaintNonClient();
+        if (!MenuLineSkinned())
+            PaintMenuLine();
+    }
+}
+
+void TsSkinProvider::InitSysMenuPopup(tw::TMessage& m)
+{
+    // The drawn frame is sized by the mouse only.
+    if (HIWORD(m.LParam))
+        EnableMenuItem(reinterpret_cast<HMENU>(m.WParam), SC_SIZE, MF_BYCOMMAND | MF_GRAYED);
     CallSaved(m);
 }
 

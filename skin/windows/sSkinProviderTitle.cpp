@@ -401,8 +401,8 @@ void TsSkinProvider::PaintExtendedFrame(const tw::TPixelView& picture, const TRe
     if (!skinned_ || !form_->HandleAllocated())
         return;
     const TMeasures ms = ExtendedMeasures();
-    if (PictureOutdated(ms))
-        BuildNonClientPicture(ms);
+    if (CacheOutdated(ms))
+        PaintAll(ms);
     const tw::TPixelView src = ncCache_->PixelView();
     const TsSkinManager* sm = SkinManager();
     const bool borderMode = sm && sm->SkinData.BorderMode == 1;
@@ -484,7 +484,7 @@ SIZE TsSkinProvider::PaintAll()
         return SIZE{0, 0};
     skinData_->BGChangedFlag = true;
     const TMeasures ms = ExtendedMeasures();
-    BuildNonClientPicture(ms);
+    PaintAll(ms);
     const TRect m = borderForm_->Margins();
     return SIZE{ms.Width + m.Left + m.Right, ms.Height + m.Top + m.Bottom};
 }
@@ -637,6 +637,145 @@ void TsSkinProvider::SetHotButton(int code, bool repaint)
         ShowButtonHint(code);
 }
 
+void TsSkinProvider::SetPressedButton(int code)
+{
+    if (code == htMaxButton) {
+        // A maximize button the system menu does not allow is shown
+        // disabled: it takes no press.
+        const TSysMenuState menu = MenuState();
+        if (!menu.EnabledMax && !(IsZoomed(form_->Handle()) && menu.EnabledRestore)) {
+            SetHotButton(0);
+            return;
+        }
+    }
+    hotCode_ = code;
+    pressed_ = true;
+    HideButtonHint();
+    RepaintButton(code);
+}
+
+void TsSkinProvider::UpdateIconIndexes()
+{
+    captionButtons_[0].HitCode = htMinButton;
+    captionButtons_[1].HitCode = htMaxButton;
+    captionButtons_[2].HitCode = htClose;
+    captionButtons_[3].HitCode = htHelp;
+    const TsSkinManager* sm = SkinManager();
+    if (!sm || !form_ || !sm->SkinIndexValid(sm->ConstData.IndexGlobalInfo)) {
+        // No picture of an earlier skin may index this skin's masks.
+        for (TsCaptionButton& b : captionButtons_)
+            b.ImageIndex = -1;
+        titleButtonMask_ = -1;
+        return;
+    }
+    const tw::TBorderStyle bs = form_->BorderStyle();
+    bool large = bs == tw::bsSingle || bs == tw::bsSizeable;
+    // Without a small close picture the skin's large set serves every form.
+    if (!large && !sm->MaskIndexValid(MaskIndex("SICONCLOSE")))
+        large = true;
+    const char* names[4][2] = {{"BICONMIN", "SICONMIN"},
+                               {"BICONMAX", "SICONMAX"},
+                               {"BICONCLOSE", "SICONCLOSE"},
+                               {"BICONHELP", HelpMaskName(large)}};
+    for (int i = 0; i < 4; ++i) {
+        captionButtons_[i].Large = large;
+        captionButtons_[i].ImageIndex = MaskIndex(large ? names[i][0] : names[i][1]);
+    }
+    titleButtonMask_ = MaskIndex("TITLEBUTTON");
+}
+
+void TsSkinProvider::PlaceCaptionButtons(const TMeasures& ms)
+{
+    UpdateIconIndexes();
+    layoutIn_ = CaptionInput(ms);
+    buttons_ = LayoutCaptionButtons(layoutIn_);
+    captionButtons_[0].Rect = buttons_.Min;
+    captionButtons_[1].Rect = buttons_.Max;
+    captionButtons_[2].Rect = buttons_.Close;
+    captionButtons_[3].Rect = buttons_.Help;
+}
+
+void TsSkinProvider::PaintCaptionButtons()
+{
+    if (!ncCache_)
+        return;
+    RestoreButtonsBackground();
+    for (int code : {htClose, htMaxButton, htMinButton, htHelp})
+        DrawButton(code);
+    for (int i = 0; i < titleButtons_.Count(); ++i)
+        DrawButton(htUserButton + i);
+}
+
+void TsSkinProvider::PaintCaptionText(const TMeasures& ms)
+{
+    if (!ncCache_)
+        return;
+    tw::TBitmap& bmp = *ncCache_;
+    TsSkinManager* sm = SkinManager();
+    const int titleBottom = ms.Border + ms.Title;
+    const std::string titleSection = titleSkin_.empty() ? std::string("FORMTITLE") : titleSkin_;
+    const TRect icon = IconRect(ms);
+    // Caption text between the icon and the buttons: the icon's rectangle
+    // already starts after the skin's left inset, which counts only once.
+    TRect text(ms.Border + icon.Width() + 4 + sm->SkinData.BILeft, ms.Border,
+               ms.Width - TitleButtonsWidth(layoutIn_) - 6, titleBottom);
+    if (text.Right > text.Left) {
+        HFONT font = CreateCaptionFont();
+        LOGFONTW lf{};
+        HFONT bold = nullptr;
+        if (font && GetObjectW(font, sizeof(lf), &lf)) {
+            lf.lfWeight = FW_BOLD;
+            bold = CreateFontIndirectW(&lf);
+        }
+        HGDIOBJ old = bold ? SelectObject(bmp.Canvas().Handle(), bold) : nullptr;
+        const std::string caption = form_->Text();
+        const UINT align = captionAlignment_ == tw::taCenter        ? DT_CENTER
+                           : captionAlignment_ == tw::taRightJustify ? DT_RIGHT
+                                                                     : DT_LEFT;
+        WriteSectionText(&bmp.Canvas(), caption.c_str(), true, text,
+                         align | DT_END_ELLIPSIS | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX,
+                         sm->GetSkinIndex(titleSection), formActive_, sm);
+        if (old) SelectObject(bmp.Canvas().Handle(), old);
+        if (bold) DeleteObject(bold);
+        if (font) DeleteObject(font);
+    }
+}
+
+void TsSkinProvider::SaveTitleBackground(int height)
+{
+    if (!ncCache_)
+        return;
+    const int width = ncCache_->Width();
+    titleBg_ = std::make_unique<tw::TBitmap>(width, height, tw::pf24bit);
+    BitBlt(titleBg_->Canvas().Handle(), 0, 0, width, height, ncCache_->Canvas().Handle(), 0, 0, SRCCOPY);
+}
+
+void TsSkinProvider::SaveButtonsBackground(int height)
+{
+    buttonsBg_.reset();
+    if (!ncCache_)
+        return;
+    const int cacheWidth = ncCache_->Width();
+    const int width = std::min(layoutIn_.RightBorder + TitleButtonsWidth(layoutIn_) + 10, cacheWidth - 1);
+    height = std::min(height, ncCache_->Height());
+    if (width <= 0 || height <= 0)
+        return;
+    buttonsBg_ = std::make_unique<tw::TBitmap>(width, height, ncCache_->PixelFormat());
+    BitBlt(buttonsBg_->Canvas().Handle(), 0, 0, width, height, ncCache_->Canvas().Handle(), cacheWidth - width - 1, 0,
+           SRCCOPY);
+}
+
+void TsSkinProvider::RestoreButtonsBackground()
+{
+    if (!ncCache_ || !buttonsBg_)
+        return;
+    const int x = ncCache_->Width() - buttonsBg_->Width() - 1;
+    if (x < 0)
+        return;
+    BitBlt(ncCache_->Canvas().Handle(), x, 0, buttonsBg_->Width(), buttonsBg_->Height(), buttonsBg_->Canvas().Handle(),
+           0, 0, SRCCOPY);
+}
+
 TRect TsSkinProvider::DrawButton(int code, int forced)
 {
     TsSkinManager* sm = SkinManager();
@@ -645,30 +784,27 @@ TRect TsSkinProvider::DrawButton(int code, int forced)
     const TCacheInfo ci = MakeCacheInfo(view, 0, 0);
     const TSysMenuState menu = layoutIn_.Menu;
     TRect r;
-    const char* large = nullptr;
-    const char* small = nullptr;
     bool enabled = true;
     int mask = -1;
+    // The restore picture replaces maximize on a zoomed form and minimize on
+    // an iconic one; the others are the records' own.
+    const char* restore = nullptr;
     switch (code) {
     case htClose:
-        r = buttons_.Close, large = "BICONCLOSE", small = "SICONCLOSE";
         break;
     case htMaxButton:
-        r = buttons_.Max;
         if (IsZoomed(wnd))
-            large = small = "BICONNORM", enabled = menu.EnabledRestore;
+            restore = "BICONNORM", enabled = menu.EnabledRestore;
         else
-            large = "BICONMAX", small = "SICONMAX", enabled = menu.EnabledMax;
+            enabled = menu.EnabledMax;
         break;
     case htMinButton:
-        r = buttons_.Min;
         if (IsIconic(wnd))
-            large = small = "BICONNORM", enabled = menu.EnabledRestore;
+            restore = "BICONNORM", enabled = menu.EnabledRestore;
         else
-            large = "BICONMIN", small = "SICONMIN", enabled = menu.EnabledMin;
+            enabled = menu.EnabledMin;
         break;
     case htHelp:
-        r = buttons_.Help, large = "BICONHELP", small = HelpMaskName(layoutIn_.Large);
         break;
     default: {
         const int i = code - htUserButton;
@@ -681,17 +817,21 @@ TRect TsSkinProvider::DrawButton(int code, int forced)
         break;
     }
     }
+    if (const TsCaptionButton* b = ButtonByHitCode(code)) {
+        r = b->Rect;
+        mask = b->ImageIndex;
+    }
     if (r.Right <= r.Left || r.Bottom <= r.Top)
         return TRect();
     // The title strip behind it first, so a state drawn before leaves nothing.
     if (titleBg_)
         BitBlt(ncCache_->Canvas().Handle(), r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top,
                titleBg_->Canvas().Handle(), r.Left, r.Top, SRCCOPY);
-    if (large)
-        mask = MaskIndex(layoutIn_.Large ? large : small);
-    if (large && !sm->MaskIndexValid(mask) && std::string(large) == "BICONNORM")
+    if (restore)
+        mask = MaskIndex(restore);
+    if (restore && !sm->MaskIndexValid(mask))
         // The restore picture may be the form section's own.
-        mask = sm->GetMaskIndex(skinData_->SkinIndex, skinData_->SkinSection(), "BICONNORM");
+        mask = sm->GetMaskIndex(skinData_->SkinIndex, skinData_->SkinSection(), restore);
     int state = forced >= 0 ? forced : ButtonState(code);
     if (!enabled)
         state = 0;
@@ -709,32 +849,33 @@ TRect TsSkinProvider::DrawButton(int code, int forced)
 
 TRect TsSkinProvider::ButtonRect(int code) const
 {
-    switch (code) {
-    case htClose: return buttons_.Close;
-    case htMaxButton: return buttons_.Max;
-    case htMinButton: return buttons_.Min;
-    case htHelp: return buttons_.Help;
-    default:
-        if (code >= htUserButton && size_t(code - htUserButton) < buttons_.User.size())
-            return buttons_.User[size_t(code - htUserButton)];
-        return TRect();
-    }
+    if (const TsCaptionButton* b = const_cast<TsSkinProvider*>(this)->ButtonByHitCode(code))
+        return b->Rect;
+    if (code >= htUserButton && size_t(code - htUserButton) < buttons_.User.size())
+        return buttons_.User[size_t(code - htUserButton)];
+    return TRect();
 }
 
 int TsSkinProvider::ButtonState(int code) const { return hotCode_ == code ? (pressed_ ? 2 : 1) : 0; }
 
-TacButtonFx* TsSkinProvider::Fx(int code)
+TsCaptionButton* TsSkinProvider::ButtonByHitCode(int code)
 {
     switch (code) {
-    case htClose: return &fx_[0];
-    case htMaxButton: return &fx_[1];
-    case htMinButton: return &fx_[2];
-    case htHelp: return &fx_[3];
-    default:
-        if (code >= htUserButton && code - htUserButton < titleButtons_.Count())
-            return &titleButtons_.Items(code - htUserButton).Fx;
-        return nullptr;
+    case htMinButton: return &captionButtons_[0];
+    case htMaxButton: return &captionButtons_[1];
+    case htClose: return &captionButtons_[2];
+    case htHelp: return &captionButtons_[3];
+    default: return nullptr;
     }
+}
+
+TacButtonFx* TsSkinProvider::Fx(int code)
+{
+    if (TsCaptionButton* b = ButtonByHitCode(code))
+        return &b->Fx;
+    if (code >= htUserButton && code - htUserButton < titleButtons_.Count())
+        return &titleButtons_.Items(code - htUserButton).Fx;
+    return nullptr;
 }
 
 const TacButtonFx* TsSkinProvider::ButtonFx(int code) const { return const_cast<TsSkinProvider*>(this)->Fx(code); }
@@ -894,7 +1035,8 @@ void TsSkinProvider::HideButtonGlow(TacButtonFx& fx) { HideCaptionGlow(fx); }
 
 void TsSkinProvider::FreeButtonAnimations()
 {
-    for (TacButtonFx& fx : fx_) {
+    for (TsCaptionButton& b : captionButtons_) {
+        TacButtonFx& fx = b.Fx;
         FreeBtnAnimation(fx.Animation);
         HideButtonGlow(fx);
         fx.State = 0;

@@ -89,7 +89,7 @@ protected:
             SetWindowLongPtrW(d, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordingProc)));
         if (!HookActivatedWindow(d))
             return nullptr;
-        TacProvider* p = FindDialogProvider(d);
+        TacProvider* p = FindProvider(d);
         if (!p || !p->DialogAdapter)
             return nullptr;
         RedrawWindow(d, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);

@@ -159,7 +159,7 @@ TEST_F(DialogHookTest, ASecondDialogIsSkinnedOnlyWhenItHoldsAToolBar)
     const HWND second = Dialog(L"Second");
     EXPECT_FALSE(HookActivatedWindow(second));
     EXPECT_EQ(SendSkinCommand(second, AC_QUERYSKINNED), 0);
-    EXPECT_EQ(FindDialogProvider(second), nullptr);
+    EXPECT_EQ(FindProvider(second), nullptr);
 
     // A file dialog (its tool bar deep inside a page) opened from it is skinned.
     const HWND files = Dialog(L"Open");

@@ -487,7 +487,7 @@ TEST_F(FormSkinningTest, AMessageBoxIsSkinnedAndAnswers)
     TDialogProbe probe;
     probe.Act = [&](HWND dlg) {
         skinned = SendSkinCommand(dlg, AC_QUERYSKINNED) == 1;
-        TacProvider* p = FindDialogProvider(dlg);
+        TacProvider* p = FindProvider(dlg);
         adapted = p && p->DialogAdapter && !p->Children.empty();
         if (p) {
             for (const auto& c : p->Children)
@@ -550,7 +550,7 @@ TEST_F(FormSkinningTest, TheSaveDialogIsSkinnedAndReturnsTheChosenFile)
     bool skinned = false;
     TDialogProbe probe;
     probe.Act = [&](HWND dlg) {
-        skinned = SendSkinCommand(dlg, AC_QUERYSKINNED) == 1 && FindDialogProvider(dlg) != nullptr;
+        skinned = SendSkinCommand(dlg, AC_QUERYSKINNED) == 1 && FindProvider(dlg) != nullptr;
         // The file name box of the explorer-style dialog, then OK.
         SetDlgItemTextW(dlg, 0x47C, L"C:\\chosen.ts");
         SetDlgItemTextW(dlg, 0x480, L"C:\\chosen.ts");
