@@ -64,6 +64,10 @@ int WordNumber(const std::vector<std::string>& words, size_t i)
 constexpr int kPercentLimit = 10000;
 int BoundedPercent(int value) { return std::clamp(value, -kPercentLimit, kPercentLimit); }
 
+// A glow's margin is taken twice from the size of its picture: kept within a
+// picture's side, that never overflows.
+int BoundedMargin(int value) { return std::clamp(value, -kMaxPictureSide, kMaxPictureSide); }
+
 // Border piece widths when the value gives none: the border width, else a
 // third of a frame. ImageCount 0 and MaskType -1 count as one frame and no
 // mask half, so a broken value never divides by zero.
@@ -355,7 +359,7 @@ void ReadStoredMasks(TsSkinManager& sm, const TsStoredSkin& stored)
         m.WR = BoundedCount(item.WR);
         m.WB = BoundedCount(item.WB);
         PieceWidthRule(m);
-        sm.ma.push_back(std::move(m));
+            sm.ma.push_back(std::move(m));
     }
 }
 
@@ -504,7 +508,7 @@ TsGeneralData ReadSection(const TsSkinManager& sm, const std::string& s)
     g.ReservedBoolean = flag("RESERVEDBOOLEAN");
     g.GiveOwnFont = flag("GIVEOWNFONT");
     g.GlowCount = num("GLOW", 0);
-    g.GlowMargin = num("GLOWMARGIN", 0);
+    g.GlowMargin = BoundedMargin(num("GLOWMARGIN", 0));
     const char* font[5] = {"FONTCOLOR", "TCLEFT", "TCTOP", "TCRIGHT", "TCBOTTOM"};
     const char* hotFont[5] = {"HOTFONTCOLOR", "HOTTCLEFT", "HOTTCTOP", "HOTTCRIGHT", "HOTTCBOTTOM"};
     for (int i = 0; i < 5; ++i) {
@@ -558,7 +562,7 @@ TsGeneralData ReadExtraSection(const TsSkinManager& sm, const TIniSections& extr
     g.ReservedBoolean = flag("RESERVEDBOOLEAN", base.ReservedBoolean);
     g.GiveOwnFont = flag("GIVEOWNFONT", base.GiveOwnFont);
     g.GlowCount = num("GLOW", base.GlowCount, 0);
-    g.GlowMargin = num("GLOWMARGIN", base.GlowMargin, 0);
+    g.GlowMargin = BoundedMargin(num("GLOWMARGIN", base.GlowMargin, 0));
     const char* font[5] = {"FONTCOLOR", "TCLEFT", "TCTOP", "TCRIGHT", "TCBOTTOM"};
     const char* hotFont[5] = {"HOTFONTCOLOR", "HOTTCLEFT", "HOTTCTOP", "HOTTCRIGHT", "HOTTCBOTTOM"};
     for (size_t i = 0; i < 5; ++i) {
@@ -607,7 +611,7 @@ TsGeneralData StoredSection(const TsSkinGeneral& item)
     g.ReservedBoolean = item.ReservedBoolean;
     g.GiveOwnFont = item.GiveOwnFont;
     g.GlowCount = item.GlowCount;
-    g.GlowMargin = item.GlowMargin;
+    g.GlowMargin = BoundedMargin(item.GlowMargin);
     g.Transparency = BoundedPercent(item.Transparency);
     g.GradientPercent = BoundedPercent(item.GradientPercent);
     g.ImagePercent = BoundedPercent(item.ImagePercent);

@@ -128,7 +128,7 @@ TEST(HostileSkin, PercentagesNearTheIntegerLimitAreBounded)
     TLoaded s;
     s.Load("[PANEL]\nCOLOR=$0000FF\nTRANSPARENCY=2147483647\nIMAGEPERCENT=2147483647\n"
            "GRADIENTPERCENT=-2147483648\nHOTTRANSPARENCY=-2147483648\nHOTGRADIENTPERCENT=2147483647\n"
-           "HOTIMAGEPERCENT=2147483647\n"
+           "HOTIMAGEPERCENT=2147483647\nGLOWMARGIN=-2147483647\n"
            "[BUTTON]\nPARENTCLASS=PANEL\nTRANSPARENCY=150\n");
     const TsGeneralData& p = s.sm.gd[size_t(s.sm.GetSkinIndex("PANEL"))];
     EXPECT_EQ(p.Transparency, 10000);
@@ -137,6 +137,7 @@ TEST(HostileSkin, PercentagesNearTheIntegerLimitAreBounded)
     EXPECT_EQ(p.HotTransparency, -10000);
     EXPECT_EQ(p.HotGradientPercent, 10000);
     EXPECT_EQ(p.HotImagePercent, 10000);
+    EXPECT_EQ(p.GlowMargin, -16384);
     const TsGeneralData& b = s.sm.gd[size_t(s.sm.GetSkinIndex("BUTTON"))];
     EXPECT_EQ(b.Transparency, 150);   // within the bound: as written
     EXPECT_EQ(b.ImagePercent, 10000);
