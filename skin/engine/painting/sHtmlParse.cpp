@@ -44,6 +44,10 @@ bool At(const std::string& s, size_t pos, const char* word)
     return s.compare(pos, std::strlen(word), word) == 0;
 }
 
+// Positions grow by the sizes of what was drawn; a font as large as a tag
+// may ask for keeps them at the 32-bit limit instead of wrapping.
+int Sum(int a, int b) { return static_cast<int>(std::clamp<int64_t>(int64_t(a) + b, INT_MIN, INT_MAX)); }
+
 } // namespace
 
 TColor HtmlColor(const std::string& value)
@@ -83,7 +87,7 @@ void THtmlRenderer::DrawRun(size_t from, size_t to)
     if (run.empty())
         return;
     surface_->TextOut(penX_, penY_, run);
-    penX_ += surface_->TextWidth(run);
+    penX_ = Sum(penX_, surface_->TextWidth(run));
     lineEnd_ = penX_;
     lineHeight_ = std::max(lineHeight_, surface_->TextHeight("X"));
 }
@@ -91,7 +95,7 @@ void THtmlRenderer::DrawRun(size_t from, size_t to)
 void THtmlRenderer::NewLine()
 {
     penX_ = bounds_.Left;
-    penY_ += lineHeight_ + 2;
+    penY_ = Sum(Sum(penY_, lineHeight_), 2);
     maxWidth_ = std::max(maxWidth_, lineEnd_);
     lineEnd_ = 0;
     lineHeight_ = 0;
@@ -127,7 +131,7 @@ TRect THtmlRenderer::Render()
     DrawRun(start, n);
     maxWidth_ = std::max(maxWidth_, lineEnd_);
     lineEnd_ = 0;
-    bottom_ = penY_ + lineHeight_;
+    bottom_ = Sum(penY_, lineHeight_);
     return TRect(0, 0, maxWidth_, bottom_);
 }
 

@@ -3,7 +3,9 @@
 // broken or hostile.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <vector>
 
 #include "base/Exceptions.h"
@@ -27,8 +29,10 @@ public:
     THtmlFont Font() const override { return font; }
     void SetFont(const THtmlFont& f) override { font = f; }
     void TextOut(int x, int y, const std::string& text) override { Runs.push_back({x, y, text, font}); }
-    int TextWidth(const std::string& text) override { return static_cast<int>(text.size()) * font.Size; }
-    int TextHeight(const std::string&) override { return font.Size * 2; }
+    int TextWidth(const std::string& text) override { return Bounded(int64_t(text.size()) * font.Size); }
+    int TextHeight(const std::string&) override { return Bounded(int64_t(font.Size) * 2); }
+    // Sizes up to the 32-bit limit measure without overflow.
+    static int Bounded(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, INT_MIN, INT_MAX)); }
 };
 
 struct Rendered {
