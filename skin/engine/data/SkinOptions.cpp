@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "base/Exceptions.h"
@@ -695,14 +697,18 @@ void LoadPackedSkinTables(TsSkinManager& sm, const TacSkinConvertor& sc)
         }
     } restore{sm, sm.SkinIsPacked, sm.FindPackedEntry};
     sm.SkinIsPacked = true;
-    sm.FindPackedEntry = [&sc](const std::string& name, TsPackedEntry& entry) {
-        for (const TacPackedFile& f : sc.Files)
-            if (f.Data && tw::UpperCase(f.FileName) == name) {
-                entry.Data = f.Data->Memory();
-                entry.Size = static_cast<size_t>(f.Data->Size());
-                return true;
-            }
-        return false;
+    // Entries by their upper-cased names, the first of a name counting: a
+    // scan of the archive per picture made a skin of thousands of pictures
+    // quadratic to load.
+    auto byName = std::make_shared<std::unordered_map<std::string, const TacPackedFile*>>();
+    for (const TacPackedFile& f : sc.Files)
+        if (f.Data) byName->try_emplace(tw::UpperCase(f.FileName), &f);
+    sm.FindPackedEntry = [byName](const std::string& name, TsPackedEntry& entry) {
+        const auto at = byName->find(name);
+        if (at == byName->end()) return false;
+        entry.Data = at->second->Data->Memory();
+        entry.Size = static_cast<size_t>(at->second->Data->Size());
+        return true;
     };
     if (!sc.Options) {
         LoadSkinTables(sm, nullptr);

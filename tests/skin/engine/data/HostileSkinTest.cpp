@@ -10,6 +10,7 @@
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/data/SkinIni.h"
 #include "skin/engine/data/SkinOptions.h"
+#include "skin/engine/data/acSkinPack.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/images/SkinPictures.h"
 #include "skin/engine/images/acPNG.h"
@@ -290,4 +291,30 @@ TEST(SkinIniIndex, ManySectionsChainedByTheirParentInheritToTheDepthBound)
     EXPECT_EQ(sm.gd[size_t(sm.GetSkinIndex("S" + std::to_string(depth)))].Color, 0x00FF00);
     EXPECT_EQ(sm.gd[size_t(sm.GetSkinIndex("S" + std::to_string(depth + 1)))].Color, 0xFFFFFF);
     EXPECT_EQ(sm.GetSkinIndex("S2999"), 2999);
+}
+
+TEST(SkinIniIndex, PackedPicturesAreFoundByNameTheFirstOfANameCounting)
+{
+    auto stream = [](const std::string& bytes) {
+        auto s = std::make_unique<tw::TMemoryStream>();
+        s->WriteBuffer(bytes.data(), int64_t(bytes.size()));
+        return s;
+    };
+    TacSkinConvertor sc;
+    const std::pair<const char*, TColor> files[] = {
+        {"Pic.bmp", 0x00FF00}, {"PIC.BMP", 0x0000FF}, {"empty.bmp", 0}, {"Other.bmp", 0xFF0000}};
+    for (const auto& [name, colour] : files) {
+        TacPackedFile& f = sc.Files.emplace_back();
+        f.FileName = name;
+        if (colour != 0) f.Data = stream(skintest::BmpFile(Picture(4, 4, 24, colour).View()));
+    }
+    sc.Options = stream("[S]\nA=!PIC.BMP!1!0!0\nB=!OTHER.BMP!1!0!0\nC=!EMPTY.BMP!1!0!0\nD=!Pic.bmp!1!0!0\n");
+    TsSkinManager sm;
+    LoadPackedSkinTables(sm, sc);
+    ASSERT_GE(sm.GetMaskIndexByName("S", "A"), 0);
+    EXPECT_EQ(Px(sm.ma[size_t(sm.GetMaskIndexByName("S", "A"))].Bmp->View(), 1, 1), 0x00FF00);
+    ASSERT_GE(sm.GetMaskIndexByName("S", "B"), 0);
+    EXPECT_EQ(Px(sm.ma[size_t(sm.GetMaskIndexByName("S", "B"))].Bmp->View(), 1, 1), 0xFF0000);
+    EXPECT_EQ(sm.GetMaskIndexByName("S", "C"), -1);   // an entry without data is none
+    EXPECT_EQ(sm.GetMaskIndexByName("S", "D"), -1);   // names are compared as written, upper case
 }
