@@ -1,5 +1,6 @@
 // libFuzzer target: arbitrary text as a skin's "Options.dat" over a small
-// packed skin (master bitmaps, picture files of 24 and 32 bits, a JPEG),
+// packed skin (master bitmaps, picture files of 24 and 32 bits, a JPEG, and
+// pictures whose headers declare sizes far beyond their data),
 // then every mask, texture and section it made painted by every painter that
 // takes them, in every state. Reading either fills the tables or raises one of
 // our exceptions; painting never reads or writes outside a picture.
@@ -52,12 +53,39 @@ std::string Png(int w, int h)
     return std::string(f.begin(), f.end());
 }
 
+// A picture file whose header declares w x h pixels over the image data of
+// one short row: what a hostile skin brings to take the memory.
+std::string PngDeclaring(uint32_t w, uint32_t h)
+{
+    using namespace skin::test;
+    const Bytes rows(1 + 4 * 8, 0);
+    const Bytes f = skin::test::Png(Ihdr(w, h, 8, 6), rows);
+    return std::string(f.begin(), f.end());
+}
+
+// A JPEG of a few hundred bytes whose frame header declares w x h pixels.
+std::string JpegDeclaring(int w, int h)
+{
+    std::string f = skintest::JpegFile(8, 8, 0x405060);
+    for (size_t i = 2; i + 8 < f.size(); ++i)
+        if (uint8_t(f[i]) == 0xFF && (uint8_t(f[i + 1]) == 0xC0 || uint8_t(f[i + 1]) == 0xC2)) {
+            f[i + 5] = char(h >> 8), f[i + 6] = char(h), f[i + 7] = char(w >> 8), f[i + 8] = char(w);
+            break;
+        }
+    return f;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static const std::string master = Bmp(24, 12), picture = Bmp(9, 6), png = Png(12, 8),
                              jpeg = skintest::JpegFile(6, 4, 0x334455);
+    // Large declared sizes: beyond what a skin can show, beyond what the
+    // file can inflate to, and a large one the readers accept.
+    static const std::string hugePng = PngDeclaring(100000, 100000), claimingPng = PngDeclaring(4000, 4000),
+                             widePng = PngDeclaring(2048, 1024), hugeJpeg = JpegDeclaring(30000, 30000),
+                             largeJpeg = JpegDeclaring(1500, 1000);
     skin::TsSkinManager sm;
     sm.SkinIsPacked = true;
     sm.FindPackedEntry = [](const std::string& name, skin::TsPackedEntry& e) {
@@ -65,6 +93,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                                : name == "PIC.BMP"  ? &picture
                                : name == "PIC.PNG"  ? &png
                                : name == "TEX.JPG"  ? &jpeg
+                               : name == "HUGE.PNG" ? &hugePng
+                               : name == "CLAIM.PNG" ? &claimingPng
+                               : name == "WIDE.PNG" ? &widePng
+                               : name == "HUGE.JPG" ? &hugeJpeg
+                               : name == "LARGE.JPG" ? &largeJpeg
                                                     : nullptr;
         if (!f) return false;
         e.Data = reinterpret_cast<const uint8_t*>(f->data());

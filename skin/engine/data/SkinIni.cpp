@@ -4,9 +4,36 @@
 
 namespace skin {
 
+namespace {
+
+// Names of sections and keys are ASCII; other bytes compare as they are.
+unsigned char Lower(char c)
+{
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u + ('a' - 'A')) : u;
+}
+
+} // namespace
+
+size_t TsIniText::TNoCaseHash::operator()(const std::string& s) const
+{
+    size_t h = 14695981039346656037ull;   // FNV-1a over the lower-cased bytes
+    for (char c : s) h = (h ^ Lower(c)) * 1099511628211ull;
+    return h;
+}
+
+bool TsIniText::TNoCaseEqual::operator()(const std::string& a, const std::string& b) const
+{
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (Lower(a[i]) != Lower(b[i])) return false;
+    return true;
+}
+
 void TsIniText::SetText(const std::string& text)
 {
     sections_.clear();
+    sectionIndex_.clear();
     TSection* current = nullptr;
     size_t pos = 0;
     while (pos <= text.size()) {
@@ -18,13 +45,9 @@ void TsIniText::SetText(const std::string& text)
         if (line.empty() || line[0] == ';') continue;
         if (line.front() == '[' && line.back() == ']') {
             const std::string name = line.substr(1, line.size() - 2);
-            current = nullptr;
-            for (TSection& s : sections_)
-                if (tw::SameText(s.Name, name)) current = &s;
-            if (!current) {
-                sections_.push_back({name, {}});
-                current = &sections_.back();
-            }
+            const auto [at, added] = sectionIndex_.try_emplace(name, sections_.size());
+            if (added) sections_.push_back({name, {}, {}});
+            current = &sections_[at->second];
             continue;
         }
         if (!current) continue;
@@ -36,23 +59,23 @@ void TsIniText::SetText(const std::string& text)
             key.Name = tw::Trim(line.substr(0, eq));
             key.Value = line.substr(eq + 1);
         }
+        current->KeyIndex.try_emplace(key.Name, current->Keys.size());
         current->Keys.push_back(std::move(key));
     }
 }
 
 const TsIniText::TSection* TsIniText::Find(const std::string& section) const
 {
-    for (const TSection& s : sections_)
-        if (tw::SameText(s.Name, section)) return &s;
-    return nullptr;
+    const auto at = sectionIndex_.find(section);
+    return at == sectionIndex_.end() ? nullptr : &sections_[at->second];
 }
 
 const TsIniText::TKey* TsIniText::FindKey(const std::string& section, const std::string& key) const
 {
-    if (const TSection* s = Find(section))
-        for (const TKey& k : s->Keys)
-            if (tw::SameText(k.Name, key)) return &k;
-    return nullptr;
+    const TSection* s = Find(section);
+    if (!s) return nullptr;
+    const auto at = s->KeyIndex.find(key);
+    return at == s->KeyIndex.end() ? nullptr : &s->Keys[at->second];
 }
 
 std::vector<std::string> TsIniText::SectionNames() const

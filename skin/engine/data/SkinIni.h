@@ -2,7 +2,14 @@
 // INI text held in memory, as a skin's "Options.dat" is read: sections and
 // keys in file order, names compared without regard to case, the value the
 // text after the first "=".
+//
+// Sections and keys are found through indexes by their names (case aside): a
+// skin is anyone's file, and a look-up that scanned every section made a load
+// quadratic in the number of sections (minutes for a file of a few thousand).
+// A section named twice is one section (its keys in file order); of two keys
+// of the same name in a section the first counts.
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace skin {
@@ -21,16 +28,27 @@ public:
     int ReadInteger(const std::string& section, const std::string& key, int def) const;
 
 private:
+    // Names hashed and compared as SameText compares them, without making
+    // lower-cased copies for every look-up.
+    struct TNoCaseHash {
+        size_t operator()(const std::string& s) const;
+    };
+    struct TNoCaseEqual {
+        bool operator()(const std::string& a, const std::string& b) const;
+    };
+    using TNameMap = std::unordered_map<std::string, size_t, TNoCaseHash, TNoCaseEqual>;
     struct TKey {
         std::string Name, Value;
     };
     struct TSection {
         std::string Name;
         std::vector<TKey> Keys;
+        TNameMap KeyIndex;   // name -> the first key of that name
     };
     const TSection* Find(const std::string& section) const;
     const TKey* FindKey(const std::string& section, const std::string& key) const;
     std::vector<TSection> sections_;
+    TNameMap sectionIndex_;   // name -> section
 };
 
 } // namespace skin

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "base/Exceptions.h"
@@ -45,11 +47,28 @@ std::vector<std::string> Words(const std::string& s, const std::string& separato
     return words;
 }
 
-// Characters from..to (1-based, inclusive) of a fixed-form value.
+// Characters from..to (1-based, inclusive) of a fixed-form value. A value
+// too short for its form has no number there: a conversion error.
 int Field(const std::string& v, size_t from, size_t to)
 {
-    return StrictInt(v.substr(from - 1, to - from + 1));
+    return StrictInt(from > v.size() ? std::string() : v.substr(from - 1, to - from + 1));
 }
+
+// Word i of the "!" form; one that is missing is no number either.
+int WordNumber(const std::vector<std::string>& words, size_t i)
+{
+    return StrictInt(i < words.size() ? words[i] : std::string());
+}
+
+// A skin may give any number in its percentages; beyond 0..100 every
+// painter treats them alike (nothing or all of a share), but the painters
+// weigh them by up to 256, which would overflow near the 32-bit limit.
+constexpr int kPercentLimit = 10000;
+int BoundedPercent(int value) { return std::clamp(value, -kPercentLimit, kPercentLimit); }
+
+// A glow's margin is taken twice from the size of its picture: kept within a
+// picture's side, that never overflows.
+int BoundedMargin(int value) { return std::clamp(value, -kMaxPictureSide, kMaxPictureSide); }
 
 // Border piece widths when the value gives none: the border width, else a
 // third of a frame. ImageCount 0 and MaskType -1 count as one frame and no
@@ -73,6 +92,15 @@ void PieceWidthRule(TsMaskData& m)
 // one: negative values read as none given, large ones stop at the 16-bit
 // limit.
 int16_t BoundedCount(int value) { return int16_t(std::clamp(value, 0, int(INT16_MAX))); }
+
+// A rectangle of a picture as far as it lies in the picture: the painters
+// walk what a mask's rectangle names, so a skin's rectangle of 200,000,000
+// rows would cost seconds and hundreds of megabytes per paint.
+TRect ClipToPicture(const TRect& r, const TPixelImage* picture)
+{
+    const int w = picture ? picture->Width() : 0, h = picture ? picture->Height() : 0;
+    return {std::clamp(r.Left, 0, w), std::clamp(r.Top, 0, h), std::clamp(r.Right, 0, w), std::clamp(r.Bottom, 0, h)};
+}
 
 std::string FileExt(const std::string& name)
 {
@@ -126,30 +154,25 @@ TsMaskData NewMask(TsSkinManager& sm, const std::string& section, const std::str
 
 bool ReadFixedForm(TsSkinManager& sm, const std::string& section, const std::string& key, const std::string& v)
 {
-    // A value too short for its form names no picture; it is skipped rather
-    // than read beyond its end.
     TsMaskData m = NewMask(sm, section, key);
     switch (v[0]) {
     case '@':
-        if (v.size() < 24) return false;
         m.ImgType = itisaGlyph;
         m.ImageCount = int16_t(Field(v, 22, 22));
         m.MaskType = int16_t(Field(v, 24, 24));
         break;
     case '^':
-        if (v.size() < 48) return false;
         m.ImgType = itisaBorder;
-        m.WL = int16_t(Field(v, 22, 25));
-        m.WT = int16_t(Field(v, 27, 30));
-        m.WR = int16_t(Field(v, 32, 35));
-        m.WB = int16_t(Field(v, 37, 40));
+        m.WL = BoundedCount(Field(v, 22, 25));
+        m.WT = BoundedCount(Field(v, 27, 30));
+        m.WR = BoundedCount(Field(v, 32, 35));
+        m.WB = BoundedCount(Field(v, 37, 40));
         m.ImageCount = int16_t(Field(v, 42, 42));
         m.MaskType = int16_t(Field(v, 44, 44));
         m.StretchMode = int16_t(Field(v, 46, 46));
         m.BorderWidth = int16_t(Field(v, 48, 48));
         break;
     case '~':
-        if (v.size() < 23) return false;
         m.ImgType = itisaTexture;
         m.ImageCount = 1;
         m.StretchMode = int16_t(Field(v, 22, 23));
@@ -160,6 +183,7 @@ bool ReadFixedForm(TsSkinManager& sm, const std::string& section, const std::str
     }
     m.R = {Field(v, 2, 5), Field(v, 7, 10), Field(v, 12, 15), Field(v, 17, 20)};
     if (InsideOut(m.R)) return false;
+    m.R = ClipToPicture(m.R, sm.MasterBitmap.get());
     if (v[0] == '^') PieceWidthRule(m);
     sm.ma.push_back(std::move(m));
     return true;
@@ -170,10 +194,14 @@ void ReadFileForm(TsSkinManager& sm, const std::string& section, const std::stri
     const std::vector<std::string> w = Words(v, "!");
     if (w.empty() || !(Contains(w[0], ".BMP") || Contains(w[0], ".PNG"))) return;
     TsMaskData m = NewMask(sm, section, key);
-    m.ImageCount = w.size() > 1 ? BoundedCount(StrictInt(w[1])) : 0;
-    m.MaskType = w.size() > 2 ? BoundedCount(StrictInt(w[2])) : 0;
+    m.ImageCount = BoundedCount(WordNumber(w, 1));
+    m.MaskType = BoundedCount(WordNumber(w, 2));
     // Types beyond the known ones are the last; negative ones a border.
-    const int type = w.size() > 3 ? StrictInt(w[3]) : 0;
+    const int type = WordNumber(w, 3);
+    // Piece widths, when given, are all four; negative ones are none.
+    int16_t widths[4] = {};
+    if (w.size() > 4)
+        for (size_t i = 0; i < 4; ++i) widths[i] = BoundedCount(WordNumber(w, 4 + i));
     m.ImgType = TacImgType(std::clamp(type, 0, int(itisaPngGlyph)));
     m.StretchMode = 4;
     std::unique_ptr<TPixelImage> img = FindPicture(sm, w[0]);
@@ -186,10 +214,10 @@ void ReadFileForm(TsSkinManager& sm, const std::string& section, const std::stri
     m.R = {0, 0, img->Width(), img->Height()};
     m.Bmp = std::move(img);
     if (w.size() > 4) {
-        m.WL = int16_t(w.size() > 4 ? StrictInt(w[4]) : 0);
-        m.WT = int16_t(w.size() > 5 ? StrictInt(w[5]) : 0);
-        m.WR = int16_t(w.size() > 6 ? StrictInt(w[6]) : 0);
-        m.WB = int16_t(w.size() > 7 ? StrictInt(w[7]) : 0);
+        m.WL = widths[0];
+        m.WT = widths[1];
+        m.WR = widths[2];
+        m.WB = widths[3];
     } else {
         m.WL = m.WR = int16_t(m.R.Width() / (std::max<int>(m.ImageCount, 1) * 3));
         m.WT = m.WB = int16_t(m.R.Height() / ((std::max<int>(m.MaskType, 0) + 1) * 3));
@@ -210,6 +238,7 @@ void ReadRectForm(TsSkinManager& sm, const std::string& section, const std::stri
     m.ImgType = itisaBorder;
     m.R = {at(r, 0), at(r, 1), at(r, 2), at(r, 3)};
     if (InsideOut(m.R)) return;
+    m.R = ClipToPicture(m.R, sm.MasterBitmap.get());
     m.ImageCount = std::max<int16_t>(BoundedCount(at(f, 0)), 1);
     m.MaskType = BoundedCount(at(f, 1));
     m.BorderWidth = f.size() > 2 ? BoundedCount(at(f, 2)) : 0;
@@ -316,7 +345,7 @@ void ReadStoredMasks(TsSkinManager& sm, const TsStoredSkin& stored)
             if (item.Image.Width() > 0 && item.Image.Height() > 0) m.Bmp = Copy24(item.Image);
             m.R = {0, 0, m.Bmp ? m.Bmp->Width() : 0, m.Bmp ? m.Bmp->Height() : 0};
         } else {
-            m.R = {item.Left, item.Top, item.Right, item.Bottom};
+            m.R = ClipToPicture({item.Left, item.Top, item.Right, item.Bottom}, sm.MasterBitmap.get());
         }
         m.ImageCount = BoundedCount(item.ImageCount);
         m.MaskType = BoundedCount(item.MaskType);
@@ -324,15 +353,15 @@ void ReadStoredMasks(TsSkinManager& sm, const TsStoredSkin& stored)
             m.ImageCount = 3;
             m.MaskType = 1;
         }
-        m.BorderWidth = int16_t(item.BorderWidth);
+        m.BorderWidth = BoundedCount(item.BorderWidth);
         m.StretchMode = int16_t(item.StretchMode);
         m.ImgType = item.ImgType;
-        m.WL = int16_t(item.WL);
-        m.WT = int16_t(item.WT);
-        m.WR = int16_t(item.WR);
-        m.WB = int16_t(item.WB);
+        m.WL = BoundedCount(item.WL);
+        m.WT = BoundedCount(item.WT);
+        m.WR = BoundedCount(item.WR);
+        m.WB = BoundedCount(item.WB);
         PieceWidthRule(m);
-        sm.ma.push_back(std::move(m));
+            sm.ma.push_back(std::move(m));
     }
 }
 
@@ -377,6 +406,7 @@ void ReadStoredPatterns(TsSkinManager& sm, const TsStoredSkin& stored)
 void ReadSkinMasks(TsSkinManager& sm)
 {
     sm.ma.clear();
+    sm.ForgetNameIndexes();
     sm.MasterBitmap.reset();
     const TsIniText* ini = sm.SkinIni;
     if (!ini) {
@@ -403,6 +433,7 @@ void ReadSkinMasks(TsSkinManager& sm)
 void ReadSkinPatterns(TsSkinManager& sm)
 {
     sm.pa.clear();
+    sm.ForgetNameIndexes();
     const TsIniText* ini = sm.SkinIni;
     if (ini) {
         for (const std::string& section : ini->SectionNames())
@@ -479,25 +510,25 @@ TsGeneralData ReadSection(const TsSkinManager& sm, const std::string& s)
     g.ReservedBoolean = flag("RESERVEDBOOLEAN");
     g.GiveOwnFont = flag("GIVEOWNFONT");
     g.GlowCount = num("GLOW", 0);
-    g.GlowMargin = num("GLOWMARGIN", 0);
+    g.GlowMargin = BoundedMargin(num("GLOWMARGIN", 0));
     const char* font[5] = {"FONTCOLOR", "TCLEFT", "TCTOP", "TCRIGHT", "TCBOTTOM"};
     const char* hotFont[5] = {"HOTFONTCOLOR", "HOTTCLEFT", "HOTTCTOP", "HOTTCRIGHT", "HOTTCBOTTOM"};
     for (int i = 0; i < 5; ++i) {
         g.FontColor[size_t(i)] = num(font[i], i == 0 ? 0 : -1);
         g.HotFontColor[size_t(i)] = num(hotFont[i], i == 0 ? 0 : -1);
     }
-    g.Transparency = num("TRANSPARENCY", 0);
-    g.GradientPercent = num("GRADIENTPERCENT", 0);
-    g.ImagePercent = num("IMAGEPERCENT", 0);
+    g.Transparency = BoundedPercent(num("TRANSPARENCY", 0));
+    g.GradientPercent = BoundedPercent(num("GRADIENTPERCENT", 0));
+    g.ImagePercent = BoundedPercent(num("IMAGEPERCENT", 0));
     g.GradientData = sm.ReadInheritedString(s, "GRADIENTDATA", " ");
     g.ShowFocus = flag("SHOWFOCUS");
     g.FadingEnabled = flag("FADINGENABLED");
     g.FadingIterations = num("FADINGITERATIONS", 5);
     g.HotColor = num("HOTCOLOR", 0xFFFFFF);
-    g.HotTransparency = num("HOTTRANSPARENCY", 0);
-    g.HotGradientPercent = num("HOTGRADIENTPERCENT", 0);
+    g.HotTransparency = BoundedPercent(num("HOTTRANSPARENCY", 0));
+    g.HotGradientPercent = BoundedPercent(num("HOTGRADIENTPERCENT", 0));
     g.HotGradientData = sm.ReadInheritedString(s, "HOTGRADIENTDATA", "");
-    g.HotImagePercent = num("HOTIMAGEPERCENT", 0);
+    g.HotImagePercent = BoundedPercent(num("HOTIMAGEPERCENT", 0));
     ParseGradients(g);
     return g;
 }
@@ -533,25 +564,25 @@ TsGeneralData ReadExtraSection(const TsSkinManager& sm, const TIniSections& extr
     g.ReservedBoolean = flag("RESERVEDBOOLEAN", base.ReservedBoolean);
     g.GiveOwnFont = flag("GIVEOWNFONT", base.GiveOwnFont);
     g.GlowCount = num("GLOW", base.GlowCount, 0);
-    g.GlowMargin = num("GLOWMARGIN", base.GlowMargin, 0);
+    g.GlowMargin = BoundedMargin(num("GLOWMARGIN", base.GlowMargin, 0));
     const char* font[5] = {"FONTCOLOR", "TCLEFT", "TCTOP", "TCRIGHT", "TCBOTTOM"};
     const char* hotFont[5] = {"HOTFONTCOLOR", "HOTTCLEFT", "HOTTCTOP", "HOTTCRIGHT", "HOTTCBOTTOM"};
     for (size_t i = 0; i < 5; ++i) {
         g.FontColor[i] = num(font[i], base.FontColor[i]);
         g.HotFontColor[i] = num(hotFont[i], base.HotFontColor[i]);
     }
-    g.Transparency = num("TRANSPARENCY", base.Transparency);
-    g.GradientPercent = num("GRADIENTPERCENT", base.GradientPercent);
-    g.ImagePercent = num("IMAGEPERCENT", base.ImagePercent);
+    g.Transparency = BoundedPercent(num("TRANSPARENCY", base.Transparency));
+    g.GradientPercent = BoundedPercent(num("GRADIENTPERCENT", base.GradientPercent));
+    g.ImagePercent = BoundedPercent(num("IMAGEPERCENT", base.ImagePercent));
     g.GradientData = text("GRADIENTDATA", base.GradientData);
     g.ShowFocus = flag("SHOWFOCUS", base.ShowFocus);
     g.FadingEnabled = flag("FADINGENABLED", base.FadingEnabled);
     g.FadingIterations = num("FADINGITERATIONS", base.FadingIterations);
     g.HotColor = num("HOTCOLOR", base.HotColor);
-    g.HotTransparency = num("HOTTRANSPARENCY", base.HotTransparency);
-    g.HotGradientPercent = num("HOTGRADIENTPERCENT", base.HotGradientPercent);
+    g.HotTransparency = BoundedPercent(num("HOTTRANSPARENCY", base.HotTransparency));
+    g.HotGradientPercent = BoundedPercent(num("HOTGRADIENTPERCENT", base.HotGradientPercent));
     g.HotGradientData = text("HOTGRADIENTDATA", base.HotGradientData);
-    g.HotImagePercent = num("HOTIMAGEPERCENT", base.HotImagePercent);
+    g.HotImagePercent = BoundedPercent(num("HOTIMAGEPERCENT", base.HotImagePercent));
     g.GradientArray.clear();
     g.HotGradientArray.clear();
     ParseGradients(g);
@@ -582,21 +613,21 @@ TsGeneralData StoredSection(const TsSkinGeneral& item)
     g.ReservedBoolean = item.ReservedBoolean;
     g.GiveOwnFont = item.GiveOwnFont;
     g.GlowCount = item.GlowCount;
-    g.GlowMargin = item.GlowMargin;
-    g.Transparency = item.Transparency;
-    g.GradientPercent = item.GradientPercent;
-    g.ImagePercent = item.ImagePercent;
+    g.GlowMargin = BoundedMargin(item.GlowMargin);
+    g.Transparency = BoundedPercent(item.Transparency);
+    g.GradientPercent = BoundedPercent(item.GradientPercent);
+    g.ImagePercent = BoundedPercent(item.ImagePercent);
     g.GradientData = item.GradientData;
     PrepareGradArray(g.GradientData, g.GradientArray);
     g.ShowFocus = item.ShowFocus;
     g.FadingEnabled = item.FadingEnabled;
     g.FadingIterations = item.FadingIterations;
     g.HotColor = item.HotColor;
-    g.HotTransparency = item.HotTransparency;
-    g.HotGradientPercent = item.HotGradientPercent;
+    g.HotTransparency = BoundedPercent(item.HotTransparency);
+    g.HotGradientPercent = BoundedPercent(item.HotGradientPercent);
     g.HotGradientData = item.HotGradientData;
     PrepareGradArray(g.HotGradientData, g.HotGradientArray);
-    g.HotImagePercent = item.HotImagePercent;
+    g.HotImagePercent = BoundedPercent(item.HotImagePercent);
     g.FontColor = StoredFontColors(item.FontColor);
     g.HotFontColor = StoredFontColors(item.HotFontColor);
     return g;
@@ -611,6 +642,7 @@ void ReadSkinGeneralData(TsSkinManager& sm)
         ReadGlobalInfo(sm, *ini);
         sm.CheckSkinVersion();
         sm.gd.clear();
+        sm.ForgetNameIndexes();
         for (const std::string& section : ini->SectionNames()) sm.gd.push_back(ReadSection(sm, section));
     } else {
         const TsStoredSkin* stored = StoredSkinOf(sm);
@@ -618,6 +650,7 @@ void ReadSkinGeneralData(TsSkinManager& sm)
         ReadStoredGlobals(sm, *stored);
         sm.CheckSkinVersion();
         sm.gd.clear();
+        sm.ForgetNameIndexes();
         for (const TsSkinGeneral& item : stored->GeneralData) sm.gd.push_back(StoredSection(item));
     }
 
@@ -664,14 +697,18 @@ void LoadPackedSkinTables(TsSkinManager& sm, const TacSkinConvertor& sc)
         }
     } restore{sm, sm.SkinIsPacked, sm.FindPackedEntry};
     sm.SkinIsPacked = true;
-    sm.FindPackedEntry = [&sc](const std::string& name, TsPackedEntry& entry) {
-        for (const TacPackedFile& f : sc.Files)
-            if (f.Data && tw::UpperCase(f.FileName) == name) {
-                entry.Data = f.Data->Memory();
-                entry.Size = static_cast<size_t>(f.Data->Size());
-                return true;
-            }
-        return false;
+    // Entries by their upper-cased names, the first of a name counting: a
+    // scan of the archive per picture made a skin of thousands of pictures
+    // quadratic to load.
+    auto byName = std::make_shared<std::unordered_map<std::string, const TacPackedFile*>>();
+    for (const TacPackedFile& f : sc.Files)
+        if (f.Data) byName->try_emplace(tw::UpperCase(f.FileName), &f);
+    sm.FindPackedEntry = [byName](const std::string& name, TsPackedEntry& entry) {
+        const auto at = byName->find(name);
+        if (at == byName->end()) return false;
+        entry.Data = at->second->Data->Memory();
+        entry.Size = static_cast<size_t>(at->second->Data->Size());
+        return true;
     };
     if (!sc.Options) {
         LoadSkinTables(sm, nullptr);

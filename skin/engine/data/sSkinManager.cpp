@@ -104,20 +104,72 @@ TsSkinManager::~TsSkinManager()
     NotifyOwner(tw::opRemove);
 }
 
+namespace {
+
+// A mask's or pattern's key in an index: the section's length keeps two
+// pairs of names apart whatever characters they hold.
+std::string PairKey(const std::string& section, const std::string& property)
+{
+    return std::to_string(section.size()) + ':' + section + property;
+}
+
+} // namespace
+
+const TsSkinManager::TNameIndex& TsSkinManager::SectionIndex() const
+{
+    TNameIndex& x = sectionIndex_;
+    if (x.Made && x.Data == gd.data() && x.Size == gd.size()) return x;
+    x = TNameIndex();
+    for (size_t i = 0; i < gd.size(); ++i) x.First.try_emplace(gd[i].Name, int(i));
+    x.Data = gd.data();
+    x.Size = gd.size();
+    x.Made = true;
+    return x;
+}
+
+const TsSkinManager::TNameIndex& TsSkinManager::MaskIndex() const
+{
+    TNameIndex& x = maskIndex_;
+    if (x.Made && x.Data == ma.data() && x.Size == ma.size()) return x;
+    x = TNameIndex();
+    for (size_t i = 0; i < ma.size(); ++i) {
+        const std::string key = PairKey(ma[i].SectionName, ma[i].PropertyName);
+        x.First.try_emplace(key, int(i));
+        if (ma[i].ImgType == itisaTexture) x.FirstTexture.try_emplace(key, int(i));
+    }
+    x.Data = ma.data();
+    x.Size = ma.size();
+    x.Made = true;
+    return x;
+}
+
+const TsSkinManager::TNameIndex& TsSkinManager::PatternIndex() const
+{
+    TNameIndex& x = patternIndex_;
+    if (x.Made && x.Data == pa.data() && x.Size == pa.size()) return x;
+    x = TNameIndex();
+    for (size_t i = 0; i < pa.size(); ++i) x.First.try_emplace(PairKey(pa[i].SectionName, pa[i].PropertyName), int(i));
+    x.Data = pa.data();
+    x.Size = pa.size();
+    x.Made = true;
+    return x;
+}
+
 int TsSkinManager::GetSkinIndex(const std::string& section) const
 {
-    for (size_t i = 0; i < gd.size(); ++i)
-        if (gd[i].Name == section) return static_cast<int>(i);
-    return -1;
+    const TNameIndex& x = SectionIndex();
+    const auto at = x.First.find(section);
+    return at == x.First.end() ? -1 : at->second;
 }
 
 int TsSkinManager::FindMask(int skinIndex, const std::string& section, const std::string& mask, bool textureOnly,
                             int depth) const
 {
     if (skinIndex < 0 || section.empty()) return -1;
-    for (size_t i = 0; i < ma.size(); ++i)
-        if (ma[i].SectionName == section && ma[i].PropertyName == mask && (!textureOnly || ma[i].ImgType == itisaTexture))
-            return static_cast<int>(i);
+    const TNameIndex& x = MaskIndex();
+    const auto& names = textureOnly ? x.FirstTexture : x.First;
+    const auto at = names.find(PairKey(section, mask));
+    if (at != names.end()) return at->second;
     // A chain that comes back to an earlier section would never end.
     if (!SkinIndexValid(skinIndex) || depth >= MaxParentDepth) return -1;
     const std::string& parent = gd[static_cast<size_t>(skinIndex)].ParentClass;
@@ -138,8 +190,9 @@ int TsSkinManager::GetTextureIndex(int skinIndex, const std::string& section, co
 int TsSkinManager::FindPattern(int skinIndex, const std::string& section, const std::string& property, int depth) const
 {
     if (skinIndex < 0 || section.empty()) return -1;
-    for (size_t i = 0; i < pa.size(); ++i)
-        if (pa[i].SectionName == section && pa[i].PropertyName == property) return static_cast<int>(i);
+    const TNameIndex& x = PatternIndex();
+    const auto at = x.First.find(PairKey(section, property));
+    if (at != x.First.end()) return at->second;
     if (!SkinIndexValid(skinIndex) || depth >= MaxParentDepth) return -1;
     const std::string& parent = gd[static_cast<size_t>(skinIndex)].ParentClass;
     if (parent.empty() || parent == section) return -1;
@@ -154,9 +207,9 @@ int TsSkinManager::GetPatternIndex(int skinIndex, const std::string& section, co
 int TsSkinManager::GetMaskIndexByName(const std::string& section, const std::string& mask) const
 {
     if (section.empty()) return -1;
-    for (size_t i = 0; i < ma.size(); ++i)
-        if (ma[i].SectionName == section && ma[i].PropertyName == mask) return static_cast<int>(i);
-    return -1;
+    const TNameIndex& x = MaskIndex();
+    const auto at = x.First.find(PairKey(section, mask));
+    return at == x.First.end() ? -1 : at->second;
 }
 
 TPoint TsSkinManager::GetMaskFrameSize(int maskIndex) const
@@ -697,6 +750,7 @@ void TsSkinManager::FreeTables()
     MasterBitmap.reset();
     pa.clear();
     gd.clear();
+    ForgetNameIndexes();
 }
 
 void TsSkinManager::SetActive(bool value)

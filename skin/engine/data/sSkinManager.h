@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/Object.h"
@@ -242,6 +243,10 @@ public:
         bool was_;
     };
 
+    // The readers call this when they refill the tables: a refilled table
+    // can have the size and place of the one before.
+    void ForgetNameIndexes() { sectionIndex_ = maskIndex_ = patternIndex_ = TNameIndex(); }
+
     // PARENTCLASS chains deeper than this are taken as loops.
     static constexpr int MaxParentDepth = 16;
 
@@ -332,6 +337,22 @@ private:
     bool isDefault_ = false;
     bool hookInstalled_ = false;
 
+    // Sections, masks and patterns are found by name through indexes made on
+    // the first look-up after their table changed (another size or place, or
+    // the readers replaced it): a skin is anyone's file, and a scan per
+    // look-up made loading a skin of a few thousand sections take minutes.
+    // Each index maps a name to the first record of that name.
+    struct TNameIndex {
+        const void* Data = nullptr;
+        size_t Size = 0;
+        bool Made = false;
+        std::unordered_map<std::string, int> First;
+        std::unordered_map<std::string, int> FirstTexture;   // masks only: the first texture of the name
+    };
+    mutable TNameIndex sectionIndex_, maskIndex_, patternIndex_;
+    const TNameIndex& SectionIndex() const;
+    const TNameIndex& MaskIndex() const;
+    const TNameIndex& PatternIndex() const;
     int FindMask(int skinIndex, const std::string& section, const std::string& mask, bool textureOnly, int depth) const;
     int FindPattern(int skinIndex, const std::string& section, const std::string& property, int depth) const;
     int MaskWidth(int maskIndex, int w, bool horizontal) const;

@@ -1,6 +1,7 @@
 #include "skin/engine/effects/acGlow.h"
 
 #include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/images/SkinPictures.h"
 #include "skin/engine/painting/AlphaPrimitives.h"
 
 namespace skin {
@@ -34,6 +35,10 @@ TGlowPlacement GlowPlacement(const TRect& r, const TRect& clip, int wl, int wt, 
 
 TPixelImage CreateGlowPicture(const TsSkinManager& sm, int maskIndex, int width, int height)
 {
+    // A halo is the control's size plus the glow mask's piece widths, which
+    // a skin may declare up to 32767 each: beyond the largest picture a skin
+    // may bring there is no halo rather than gigabytes of one.
+    if (!PictureSizeAllowed(width, height)) return TPixelImage();
     TPixelImage pic(width, height, 32);
     if (sm.MaskIndexValid(maskIndex) && !pic.View().Empty())
         DrawMaskRect(pic.View(), TRect(0, 0, width, height), true, EmptyCacheInfo(), sm.ma[size_t(maskIndex)], 0, false);

@@ -34,8 +34,7 @@ std::unique_ptr<TPixelImage> LoadBmpPicture(const uint8_t* data, size_t size)
     const int bpp = Le16(h + 14);
     const uint32_t compression = Le32(h + 16);
     uint32_t colours = Le32(h + 32);
-    if (width <= 0 || rawHeight == 0 || rawHeight == INT32_MIN || width > 32767 || std::abs(rawHeight) > 32767)
-        BadPicture("bitmap size");
+    if (rawHeight == INT32_MIN || !PictureSizeAllowed(width, std::abs(int64_t(rawHeight)))) BadPicture("bitmap size");
     if (compression != 0 && !(compression == 3 && bpp == 32)) BadPicture("compressed bitmap");
     if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32) BadPicture("bitmap depth");
     const bool bottomUp = rawHeight > 0;
@@ -108,9 +107,15 @@ std::unique_ptr<TPixelImage> LoadJpegPicture(const uint8_t* data, size_t size)
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
     jpeg_read_header(&info, TRUE);
+    // The declared size is bounded before the decoder allocates anything
+    // for it (a progressive picture holds all its coefficients at once).
+    if (!PictureSizeAllowed(info.image_width, info.image_height)) {
+        jpeg_destroy_decompress(&info);
+        throw EInvalidPicture("Invalid JPEG picture: size");
+    }
     info.out_color_space = JCS_RGB;
     jpeg_start_decompress(&info);
-    if (info.output_components != 3 || info.output_width > 32767 || info.output_height > 32767) {
+    if (info.output_components != 3 || !PictureSizeAllowed(info.output_width, info.output_height)) {
         jpeg_destroy_decompress(&info);
         throw EInvalidPicture("Invalid JPEG picture: size");
     }

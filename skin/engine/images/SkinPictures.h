@@ -18,6 +18,19 @@ public:
     using tw::Exception::Exception;
 };
 
+// The largest picture a skin may bring, checked from its header before
+// anything is allocated for it: at most 16384 pixels a side and 2^25 pixels
+// in all (an 8K screen, 7680 x 4320, whole), 128 MB at 32 bits. A skin shows
+// its pictures in windows, and none is larger than a screen; a file of a few
+// hundred bytes that declares more is an attack on the memory, not a picture.
+constexpr int kMaxPictureSide = 16384;
+constexpr int64_t kMaxPicturePixels = int64_t(1) << 25;
+inline bool PictureSizeAllowed(int64_t width, int64_t height)
+{
+    return width > 0 && height > 0 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
+           width * height <= kMaxPicturePixels;
+}
+
 // 1-, 4-, 8-bit palette, 24- and 32-bit uncompressed BMP; 32-bit keeps its
 // fourth byte, everything else becomes 24 bits.
 std::unique_ptr<TPixelImage> LoadBmpPicture(const uint8_t* data, size_t size);

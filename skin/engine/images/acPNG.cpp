@@ -6,6 +6,7 @@
 
 #include "base/Rounding.h"
 #include "base/SysUtils.h"
+#include "skin/engine/images/SkinPictures.h"
 
 namespace skin {
 
@@ -670,8 +671,6 @@ const uint8_t kAdam7Mask[7] = {0x80, 0x08, 0x88, 0x22, 0xAA, 0x55, 0xFF};
 // claims more image data than the rest of the stream could hold is refused
 // before anything is allocated for it.
 constexpr int64_t kMaxInflateRatio = 1032;
-// The largest bitmap a DIB section can hold.
-constexpr int64_t kMaxBitmapBytes = INT32_MAX;
 
 uint8_t PaethPredictor(int a, int b, int c)
 {
@@ -739,7 +738,6 @@ struct TPNGGraphic::TLoad {
     bool DepthSetUp = false;
     bool HavePalette = false;
     TPalette PendingPalette;
-    bool SawImageData = false;
     // tRNS of a grey or RGB picture, resolved when the image data starts.
     bool HaveTransparency = false;
     int TransparentGray = 0;
@@ -835,15 +833,15 @@ void TPNGGraphic::TLoad::ReadHeader()
     if (Compression != 0)
         throw EInvalidGraphic(tw::Format("Cannot load image. %s not supported for %s files.",
                                          "The compression scheme is", kFormatName));
-    // Sizes beyond a DIB's, or beyond what the rest of the stream can
-    // inflate to, are damage, not pictures.
-    if (Width > INT32_MAX || Height > INT32_MAX) RaiseInvalidFormat();
-    const int64_t bitmapRow = (int64_t(Width) * 32 + 31) / 32 * 4;
-    const int64_t rawRow = (int64_t(Width) * 64 + 7) / 8 + 1; // the widest: 16-bit RGBA
+    // Sizes beyond what a skin can show, or beyond what the rest of the
+    // stream can inflate to, are damage, not pictures. The image data of a
+    // row is every sample of every pixel plus its filter byte; the stream
+    // must hold at least the compressed form of all rows.
+    if (!PictureSizeAllowed(Width, Height)) RaiseInvalidFormat();
+    const int samples = ColorType == 2 ? 3 : ColorType == 4 ? 2 : ColorType == 6 ? 4 : 1;
+    const int64_t rawRow = (int64_t(Width) * BitDepth * samples + 7) / 8 + 1;
     const int64_t left = std::max<int64_t>(Stream.Size() - Stream.Position(), 0);
-    if (bitmapRow > kMaxBitmapBytes / int64_t(Height) || rawRow > kMaxBitmapBytes ||
-        ((int64_t(Width) * BitDepth + 7) / 8 + 1) > kMaxInflateRatio * left / int64_t(Height))
-        RaiseInvalidFormat();
+    if (rawRow * int64_t(Height) > kMaxInflateRatio * left) RaiseInvalidFormat();
     Decoder = std::make_unique<TLZ77Decoder>(Z_PARTIAL_FLUSH, false);
     Decoder->BeginDecoding();
 }
@@ -969,7 +967,6 @@ void TPNGGraphic::TLoad::DecodeImageData()
 {
     Progress(psStarting, 0, false, "Transfering...");
     if (!DepthSetUp) SetUpColorDepth();
-    SawImageData = true;
     const int pixelBytes = BitDepth == 16 ? SourceBPP / 2 : SourceBPP;
 
     const int bpp = Manager.TargetPixelFormat(1);
@@ -1119,8 +1116,8 @@ void TPNGGraphic::TLoad::Run()
         if (IsChunk(kIEND)) break;
         if (!Ancillary()) throw EInvalidGraphic("Cannot load PNG image. Unexpected but critical chunk detected.");
     }
-    // A picture without image data is not a picture.
-    if (!SawImageData) RaiseInvalidFormat();
+    // A picture without image data loads empty: the skin's options reader
+    // skips a picture of no width and keeps the others.
     Decoder->EndDecoding();
     Decoder.reset();
 }

@@ -142,10 +142,12 @@ void TacFastSum24::Blend()
     if (Src.Empty() || Dst.Empty() || Src.BytesPerPixel() != bytes_ || Dst.BytesPerPixel() != bytes_) return;
     const int a = Alpha, na = 255 - a;
     const int dx = SourceRect.Left - DestRect.Left, dy = SourceRect.Bottom - DestRect.Bottom;
-    for (int y = DestRect.Bottom - 1; y >= DestRect.Top; --y) {
+    // Only rows and columns inside the destination are walked.
+    const int top = std::max(DestRect.Top, 0), left = std::max(DestRect.Left, 0);
+    for (int y = std::min(DestRect.Bottom, Dst.Height) - 1; y >= top; --y) {
         const int sy = y + dy;
-        if (y < 0 || y >= Dst.Height || sy < 0 || sy >= Src.Height) continue;
-        for (int x = DestRect.Right - 1; x >= DestRect.Left; --x) {
+        if (sy < 0 || sy >= Src.Height) continue;
+        for (int x = std::min(DestRect.Right, Dst.Width) - 1; x >= left; --x) {
             const int sx = x + dx;
             if (x < 0 || x >= Dst.Width || sx < 0 || sx >= Src.Width) continue;
             uint8_t* d = Dst.Row(y) + x * bytes_;
@@ -267,23 +269,33 @@ void CopyBGToKeyPixels(const TPixelView& dst, const TPixelView& src, const TRect
         if (pieceCode == 14 || pieceCode == 17) origin.X += MaskFrameWidth(m) - m.WR;
         if (pieceCode == 16 || pieceCode == 17) origin.Y += MaskFrameHeight(m) - m.WB;
     }
-    const int w = std::max(dstRect.Width(), 0), h = std::max(dstRect.Height(), 0);
     const int db = dst.BytesPerPixel(), sb = src.BytesPerPixel();
-    // Every picture is clipped: a rect reaching past the right or bottom edge
-    // of any of them leaves those pixels alone.
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const int dx = dstRect.Left + x, dy = dstRect.Top + y, sx = srcPoint.X + x, sy = srcPoint.Y + y;
-            if (!dst.Contains(dx, dy) || !src.Contains(sx, sy)) continue;
+    // Only the part of the rect that lies inside the destination, the source
+    // and the mask's picture is walked: a rect reaching past the right or
+    // bottom edge of any of them leaves those pixels alone, and a corner of
+    // the declared size 32767 costs what it covers.
+    const int64_t w = std::max(dstRect.Width(), 0), h = std::max(dstRect.Height(), 0);
+    int64_t x0 = 0, y0 = 0, x1 = w, y1 = h;
+    auto within = [&](int64_t at, int64_t extent, int64_t& lo, int64_t& hi) {
+        lo = std::max(lo, -at);
+        hi = std::min(hi, extent - at);
+    };
+    within(dstRect.Left, dst.Width, x0, x1);
+    within(dstRect.Top, dst.Height, y0, y1);
+    within(srcPoint.X, src.Width, x0, x1);
+    within(srcPoint.Y, src.Height, y0, y1);
+    const TPixelView* mv = maskImage ? &maskImage->View() : nullptr;
+    if (mv) {
+        within(origin.X, mv->Width, x0, x1);
+        within(origin.Y, mv->Height, y0, y1);
+    }
+    for (int64_t y = y0; y < y1; ++y)
+        for (int64_t x = x0; x < x1; ++x) {
+            const int dx = int(dstRect.Left + x), dy = int(dstRect.Top + y);
             uint8_t* d = dst.Pixel(dx, dy);
-            const uint8_t* test = d;
-            if (maskImage) {
-                const TPixelView& mv = maskImage->View();
-                if (!mv.Contains(origin.X + x, origin.Y + y)) continue;
-                test = mv.Pixel(origin.X + x, origin.Y + y);
-            }
+            const uint8_t* test = mv ? mv->Pixel(int(origin.X + x), int(origin.Y + y)) : d;
             if (!SameKey(test, clKeyColor)) continue;
-            const uint8_t* s = src.Row(sy) + sx * sb;
+            const uint8_t* s = src.Row(int(srcPoint.Y + y)) + (srcPoint.X + x) * sb;
             std::copy(s, s + std::min(db, sb), d);
             if (db == 4 && sb == 3) d[3] = 255;
         }
@@ -352,13 +364,14 @@ struct TSpan {
     std::vector<int> Weights;
 };
 
-std::vector<TSpan> AreaSpans(int dstLen, int srcStart, int srcLen, int srcLimit)
+// Spans of the destination pixels from..to-1 of dstLen.
+std::vector<TSpan> AreaSpans(int from, int to, int dstLen, int srcStart, int srcLen, int srcLimit)
 {
-    std::vector<TSpan> spans(static_cast<size_t>(dstLen));
-    for (int d = 0; d < dstLen; ++d) {
+    std::vector<TSpan> spans(static_cast<size_t>(to - from));
+    for (int d = from; d < to; ++d) {
         // [a, b) in source pixels times dstLen.
         const int64_t a = int64_t(d) * srcLen, b = a + srcLen;
-        TSpan& span = spans[size_t(d)];
+        TSpan& span = spans[size_t(d - from)];
         span.First = int(a / dstLen);
         for (int sp = span.First; int64_t(sp) * dstLen < b; ++sp) {
             const int64_t lo = std::max<int64_t>(a, int64_t(sp) * dstLen);
@@ -381,12 +394,18 @@ void HalftoneStretchPixels(const TPixelView& dst, const TRect& dstRect, const TP
         return;
     const int db = dst.BytesPerPixel(), sb = src.BytesPerPixel();
     const int channels = db == 4 && sb == 4 ? 4 : 3;
-    const std::vector<TSpan> xs = AreaSpans(dstRect.Width(), srcRect.Left, srcRect.Width(), src.Width);
-    const std::vector<TSpan> ys = AreaSpans(dstRect.Height(), srcRect.Top, srcRect.Height(), src.Height);
-    for (int y = std::max(dstRect.Top, 0); y < std::min(dstRect.Bottom, dst.Height); ++y) {
-        const TSpan& sy = ys[size_t(y - dstRect.Top)];
-        for (int x = std::max(dstRect.Left, 0); x < std::min(dstRect.Right, dst.Width); ++x) {
-            const TSpan& sx = xs[size_t(x - dstRect.Left)];
+    // Spans only for the destination pixels inside the picture.
+    const int left = std::max(dstRect.Left, 0), right = std::min(dstRect.Right, dst.Width);
+    const int top = std::max(dstRect.Top, 0), bottom = std::min(dstRect.Bottom, dst.Height);
+    if (left >= right || top >= bottom) return;
+    const std::vector<TSpan> xs =
+        AreaSpans(left - dstRect.Left, right - dstRect.Left, dstRect.Width(), srcRect.Left, srcRect.Width(), src.Width);
+    const std::vector<TSpan> ys =
+        AreaSpans(top - dstRect.Top, bottom - dstRect.Top, dstRect.Height(), srcRect.Top, srcRect.Height(), src.Height);
+    for (int y = top; y < bottom; ++y) {
+        const TSpan& sy = ys[size_t(y - top)];
+        for (int x = left; x < right; ++x) {
+            const TSpan& sx = xs[size_t(x - left)];
             int64_t sum[4] = {0, 0, 0, 0}, total = 0;
             for (size_t j = 0; j < sy.Weights.size(); ++j) {
                 if (sy.Weights[j] == 0) continue;
@@ -410,13 +429,11 @@ void HalftoneStretchPixels(const TPixelView& dst, const TRect& dstRect, const TP
 namespace {
 
 // Tiles a tw x th piece over the area from its top-left; the last row and
-// column are cut. A piece of no size draws nothing (and never loops).
-template <class F> void Tile(const TRect& area, int tw, int th, F draw)
+// column are cut, and only tiles inside the picture are drawn. A piece of no
+// size draws nothing (and never loops).
+template <class F> void Tile(const TRect& area, int tw, int th, const TPixelView& dst, F draw)
 {
-    if (tw <= 0 || th <= 0 || area.Width() <= 0 || area.Height() <= 0) return;
-    for (int y = area.Top; y < area.Bottom; y += th)
-        for (int x = area.Left; x < area.Right; x += tw)
-            draw(TRect{x, y, std::min(x + tw, area.Right), std::min(y + th, area.Bottom)});
+    ForEachTile(area, tw, th, PictureRect(dst), draw);
 }
 
 } // namespace
@@ -475,13 +492,13 @@ void DrawMaskRect(const TPixelView& dst, const TRect& r, bool drawCentre, const 
             } else if (mask.StretchMode & 1) {
                 HalftoneStretchPixels(dst, p.Dst, img, p.Src);
             } else {
-                Tile(p.Dst, p.Src.Width(), p.Src.Height(),
+                Tile(p.Dst, p.Src.Width(), p.Src.Height(), dst,
                      [&](const TRect& t) { CopyRectPixels(dst, t, img, {p.Src.Left, p.Src.Top}); });
             }
         } else if (p.Corner) {
             CopyMaskPieceOverBG(p.Dst, p.Src, dst, img, ci, useBG, mask);
         } else {
-            Tile(p.Dst, p.Src.Width(), p.Src.Height(), [&](const TRect& t) {
+            Tile(p.Dst, p.Src.Width(), p.Src.Height(), dst, [&](const TRect& t) {
                 CopyMaskPieceOverBG(t, {p.Src.Left, p.Src.Top, p.Src.Left + t.Width(), p.Src.Top + t.Height()}, dst, img,
                                     EmptyCacheInfo(), false, mask);
             });
@@ -593,19 +610,25 @@ void PaintCacheBorderSides(const TPixelView& cache, const TsMaskData& mask, int 
     }
     if (imageCount <= 0 || maskType < 0) return;
     state = std::clamp(state, 0, imageCount - 1);
-    const int fx = r.Left + r.Width() * state / imageCount, fh = r.Height() / (maskType + 1);
+    const int fx = int(r.Left + int64_t(r.Width()) * state / imageCount), fh = r.Height() / (maskType + 1);
     const int fw = r.Width() / imageCount, cw = fw - mask.WL - mask.WR;
     const TPixelView& img = image->View();
     const int cb = cache.BytesPerPixel();
+    // Each corner is walked only where it lies inside both the cache and
+    // the mask's picture: corner widths of 32767 cost what they cover.
     auto corner = [&](int w, int h, int sx, int sy, int dx, int dy) {
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                if (!img.Contains(sx + x, sy + y) || !cache.Contains(dx + x, dy + y)) continue;
-                if (!SameKey(img.Pixel(sx + x, sy + y), clKeyColor)) continue;
-                uint8_t* d = cache.Row(dy + y) + (dx + x) * cb;
+        const int64_t x0 = std::max<int64_t>({0, -int64_t(sx), -int64_t(dx)});
+        const int64_t y0 = std::max<int64_t>({0, -int64_t(sy), -int64_t(dy)});
+        const int64_t x1 = std::min<int64_t>({w, int64_t(img.Width) - sx, int64_t(cache.Width) - dx});
+        const int64_t y1 = std::min<int64_t>({h, int64_t(img.Height) - sy, int64_t(cache.Height) - dy});
+        for (int64_t y = y0; y < y1; ++y)
+            for (int64_t x = x0; x < x1; ++x) {
+                if (!SameKey(img.Pixel(int(sx + x), int(sy + y)), clKeyColor)) continue;
+                uint8_t* d = cache.Row(int(dy + y)) + (dx + x) * cb;
                 if (bg.Ready && !bg.Bmp.Empty()) {
-                    const int bx = dx + x + bg.X, by = dy + y + bg.Y;
-                    if (bg.Bmp.Contains(bx, by)) Put3(d, bg.Bmp.Pixel(bx, by), cb);
+                    const int64_t bx = dx + x + bg.X, by = dy + y + bg.Y;
+                    if (bx >= 0 && by >= 0 && bx < bg.Bmp.Width && by < bg.Bmp.Height)
+                        Put3(d, bg.Bmp.Pixel(int(bx), int(by)), cb);
                 } else if (bg.FillColor != clKeyColor) {
                     PutColor(d, bg.FillColor, cb);
                 }

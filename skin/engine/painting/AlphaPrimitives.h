@@ -2,6 +2,7 @@
 // The pixel layer of the skin: row access to 24- and 32-bit pictures, the
 // blends of fades and disabled looks, copies that treat the key colour
 // $FF00FF as transparent, and the painters of skin masks by state.
+#include <algorithm>
 #include <cstdint>
 
 #include "base/PixelView.h"
@@ -20,6 +21,25 @@ struct TCacheInfo {
 };
 TCacheInfo MakeCacheInfo(const TPixelView& bmp, int x = 0, int y = 0);
 const TCacheInfo& EmptyCacheInfo();
+
+// The whole of a picture as a rect.
+inline TRect PictureRect(const TPixelView& v) { return {0, 0, v.Width, v.Height}; }
+
+// Calls draw(tile) for the tw x th tiles laid over area from its top-left
+// (the last row and column cut to area) that reach into clip. Tiles wholly
+// outside clip are never visited: a skin's piece of one pixel over a large
+// area costs what is drawn, not what the area declares.
+template <class F> void ForEachTile(const TRect& area, int tw, int th, const TRect& clip, F draw)
+{
+    if (tw <= 0 || th <= 0) return;
+    const int64_t left = std::max(area.Left, clip.Left), right = std::min(area.Right, clip.Right);
+    const int64_t top = std::max(area.Top, clip.Top), bottom = std::min(area.Bottom, clip.Bottom);
+    if (left >= right || top >= bottom) return;
+    const int64_t x0 = area.Left + (left - area.Left) / tw * tw, y0 = area.Top + (top - area.Top) / th * th;
+    for (int64_t y = y0; y < bottom; y += th)
+        for (int64_t x = x0; x < right; x += tw)
+            draw(TRect{int(x), int(y), int(std::min<int64_t>(x + tw, area.Right)), int(std::min<int64_t>(y + th, area.Bottom))});
+}
 
 // Row access to a picture of one format and at least 2 x 2 pixels; a refused
 // attach leaves Width 0. Coordinates are not checked.

@@ -54,9 +54,9 @@ void GetMaskTransRects(TRectList& rects, int targetWidth, const TsMaskData& mask
     const int fw = mask.R.Width() / count;
     const int h = bottom ? mask.WB : mask.WT;
     const int top = mask.R.Top + (bottom ? MaskFrameHeight(mask) - mask.WB : 0);
-    for (int row = 0; row < h; ++row) {
+    // Only the corner rows inside the picture are scanned.
+    for (int row = std::max(0, -top); row < h && row < src.Height - top; ++row) {
         const int y = top + row;
-        if (y < 0 || y >= src.Height) continue;
         const int left0 = std::max(mask.R.Left, 0), left1 = std::min(mask.R.Left + int(mask.WL), src.Width);
         CollectRowRuns(rects, src, y, left0, std::max(left0, left1), -mask.R.Left, offsetY + row, clKeyColor);
         const int right0 = std::max(mask.R.Left + fw - mask.WR, 0), right1 = std::min(mask.R.Left + fw, src.Width);
@@ -154,9 +154,9 @@ void DrawButtonMask(const TPixelView& bmp, TRectList* cutOut, bool filling, cons
             if (img) HalftoneStretchPixels(bmp, {dx1, dy1, dx2 + 1, dy2 + 1}, img->View(), {sx, sy, sx + sw, sy + sh});
             return;
         }
-        for (int y = dy1; y <= dy2; y += sh)
-            for (int x = dx1; x <= dx2; x += sw)
-                piece(x, y, std::min(x + sw - 1, dx2), std::min(y + sh - 1, dy2), sx, sy, sx + sw - 1, sy + sh - 1, false);
+        ForEachTile({dx1, dy1, dx2 + 1, dy2 + 1}, sw, sh, PictureRect(bmp), [&](const TRect& t) {
+            piece(t.Left, t.Top, t.Right - 1, t.Bottom - 1, sx, sy, sx + sw - 1, sy + sh - 1, false);
+        });
     };
     piece(0, 0, l - 1, t - 1, x0, y0, x0 + l - 1, y0 + t - 1, true);
     piece(0, H - b, l - 1, H - 1, x0, y0 + fh - b, x0 + l - 1, y0 + fh - 1, true);

@@ -278,10 +278,8 @@ void StretchBmpByMargins(const TPixelView& dst, const TPixelView& src, const TRe
             StretchRectPixels(dst, area, src, piece);
             return;
         }
-        for (int y = area.Top; y < area.Bottom; y += piece.Height())
-            for (int x = area.Left; x < area.Right; x += piece.Width())
-                CopyRectPixels(dst, {x, y, std::min(x + piece.Width(), area.Right), std::min(y + piece.Height(), area.Bottom)},
-                               src, {piece.Left, piece.Top});
+        ForEachTile(area, piece.Width(), piece.Height(), PictureRect(dst),
+                    [&](const TRect& t) { CopyRectPixels(dst, t, src, {piece.Left, piece.Top}); });
     };
     fill({d.Left, d.Top + m.Top, d.Left + l2, d.Bottom - m.Bottom}, {s.Left, s.Top + m.Top, s.Left + l2, s.Top + m.Top + ch},
          sideModes[0]);

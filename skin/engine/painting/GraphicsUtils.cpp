@@ -174,10 +174,8 @@ void ResampleBitmap(const TPixelView& src, TPixelImage& dst, int newWidth, int n
 void TileGraphic(const TPixelView& dst, const TRect& r, const TPixelView& picture)
 {
     if (dst.Empty() || picture.Empty()) return;
-    for (int y = r.Top; y < r.Bottom; y += picture.Height)
-        for (int x = r.Left; x < r.Right; x += picture.Width)
-            CopyRectPixels(dst, {x, y, std::min(x + picture.Width, r.Right), std::min(y + picture.Height, r.Bottom)}, picture,
-                           {0, 0});
+    ForEachTile(r, picture.Width, picture.Height, PictureRect(dst),
+                [&](const TRect& t) { CopyRectPixels(dst, t, picture, {0, 0}); });
 }
 
 void PaintTexture(const TPixelView& dst, TRect& r, const TPixelView* pattern, int drawMode, const TsMaskData* mask)
@@ -197,9 +195,7 @@ void PaintTexture(const TPixelView& dst, TRect& r, const TPixelView* pattern, in
     if (tw <= 0 || th <= 0) return;   // a tile of no size would never fill the rect
     auto copy = [&](const TRect& d, TPoint from) { CopyRectPixels(dst, d, img, from); };
     auto tiles = [&](const TRect& area) {
-        for (int y = area.Top; y < area.Bottom; y += th)
-            for (int x = area.Left; x < area.Right; x += tw)
-                copy({x, y, std::min(x + tw, area.Right), std::min(y + th, area.Bottom)}, {tile.Left, tile.Top});
+        ForEachTile(area, tw, th, PictureRect(dst), [&](const TRect& t) { copy(t, {tile.Left, tile.Top}); });
     };
     switch (drawMode) {
     case 0: tiles(r); r = none; break;
@@ -235,16 +231,15 @@ void PaintTextureBmp(const TPixelView& dst, TRect& r, const TCacheInfo& ci, int 
     auto piece = [&](int x, int y, int w, int h) { TileMaskPiece({x, y, x + w, y + h}, src, dst, mask, ci); };
     if (drawMode == 0) {
         // Every row and column, the last ones cut to the rect.
-        for (int y = r.Top; y < r.Bottom; y += th)
-            for (int x = r.Left; x < r.Right; x += tw) piece(x, y, std::min(tw, r.Right - x), std::min(th, r.Bottom - y));
+        ForEachTile(r, tw, th, PictureRect(dst), [&](const TRect& t) { piece(t.Left, t.Top, t.Width(), t.Height()); });
         r = {-1, -1, -1, -1};
         return;
     }
     // Mode 10: every tile that fits whole, the rest shows the background.
     const int wholeRight = r.Left + std::max(0, r.Width() / tw) * tw;
     const int wholeBottom = r.Top + std::max(0, r.Height() / th) * th;
-    for (int y = r.Top; y < wholeBottom; y += th)
-        for (int x = r.Left; x < wholeRight; x += tw) piece(x, y, tw, th);
+    ForEachTile({r.Left, r.Top, wholeRight, wholeBottom}, tw, th, PictureRect(dst),
+                [&](const TRect& t) { piece(t.Left, t.Top, tw, th); });
     const TRect strips[2] = {{wholeRight, r.Top, r.Right, wholeBottom}, {r.Left, wholeBottom, r.Right, r.Bottom}};
     for (const TRect& s : strips) {
         if (s.Width() <= 0 || s.Height() <= 0) continue;

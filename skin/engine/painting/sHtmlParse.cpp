@@ -1,8 +1,11 @@
 #include "skin/engine/painting/sHtmlParse.h"
 
 #include <algorithm>
-#include <charconv>
+#include <climits>
+#include <cstdint>
 #include <cstring>
+
+#include "base/SysUtils.h"
 
 namespace skin {
 
@@ -19,9 +22,6 @@ constexpr TNamedColor kNamedColors[] = {
     {"NAVY", 0x800000},   {"OLIVE", 0x008080}, {"PURPLE", 0x800080}, {"RED", 0x0000FF},
     {"SILVER", 0xC0C0C0}, {"TEAL", 0x808000}, {"WHITE", 0xFFFFFF},  {"YELLOW", 0x00FFFF},
 };
-
-// Font sizes a tag may ask for; anything beyond makes no readable hint.
-constexpr int kMinFontSize = 1, kMaxFontSize = 500;
 
 const TCharSet& AttributeSeparators()
 {
@@ -44,14 +44,9 @@ bool At(const std::string& s, size_t pos, const char* word)
     return s.compare(pos, std::strlen(word), word) == 0;
 }
 
-// A decimal number; false for anything else (a hint's markup is user text
-// and must not end the program).
-bool ParseNumber(const std::string& s, int& value)
-{
-    const char* end = s.data() + s.size();
-    auto [ptr, ec] = std::from_chars(s.data(), end, value);
-    return ec == std::errc() && ptr == end;
-}
+// Positions grow by the sizes of what was drawn; a font as large as a tag
+// may ask for keeps them at the 32-bit limit instead of wrapping.
+int Sum(int a, int b) { return static_cast<int>(std::clamp<int64_t>(int64_t(a) + b, INT_MIN, INT_MAX)); }
 
 } // namespace
 
@@ -92,7 +87,7 @@ void THtmlRenderer::DrawRun(size_t from, size_t to)
     if (run.empty())
         return;
     surface_->TextOut(penX_, penY_, run);
-    penX_ += surface_->TextWidth(run);
+    penX_ = Sum(penX_, surface_->TextWidth(run));
     lineEnd_ = penX_;
     lineHeight_ = std::max(lineHeight_, surface_->TextHeight("X"));
 }
@@ -100,7 +95,7 @@ void THtmlRenderer::DrawRun(size_t from, size_t to)
 void THtmlRenderer::NewLine()
 {
     penX_ = bounds_.Left;
-    penY_ += lineHeight_ + 2;
+    penY_ = Sum(Sum(penY_, lineHeight_), 2);
     maxWidth_ = std::max(maxWidth_, lineEnd_);
     lineEnd_ = 0;
     lineHeight_ = 0;
@@ -136,7 +131,7 @@ TRect THtmlRenderer::Render()
     DrawRun(start, n);
     maxWidth_ = std::max(maxWidth_, lineEnd_);
     lineEnd_ = 0;
-    bottom_ = penY_ + lineHeight_;
+    bottom_ = Sum(penY_, lineHeight_);
     return TRect(0, 0, maxWidth_, bottom_);
 }
 
@@ -181,20 +176,21 @@ void THtmlRenderer::ApplyFontAttributes(const std::string& tag)
 {
     THtmlFont font = surface_->Font();
     const TCharSet& sep = AttributeSeparators();
+    // Every word is looked at; the last one's value is the empty word.
     const int words = WordCount(tag, sep);
-    for (int w = 1; w < words; ++w) {
+    for (int w = 1; w <= words; ++w) {
         const std::string name = ExtractWord(w, tag, sep);
         const std::string value = ExtractWord(w + 1, tag, sep);
-        if (name == "SIZE" && !value.empty()) {
-            int number = 0;
-            const bool relative = value[0] == '-' || value[0] == '+';
-            // A size that is no number leaves the font as it is.
-            if (!ParseNumber(relative ? value.substr(1) : value, number))
-                continue;
-            const long long size = value[0] == '-' ? (long long)font.Size - number
-                                   : value[0] == '+' ? (long long)font.Size + number
-                                                     : number;
-            font.Size = static_cast<int>(std::clamp<long long>(size, kMinFontSize, kMaxFontSize));
+        if (name == "SIZE") {
+            // "-" and "+" change the size by the number after them, anything
+            // else is the size; what is no number raises the conversion
+            // error, as the class library's does. The sum is kept within
+            // the size's 32-bit range rather than wrapping.
+            const bool relative = !value.empty() && (value[0] == '-' || value[0] == '+');
+            const int64_t number = tw::StrToInt(relative ? value.substr(1) : value);
+            const int64_t size = !relative ? number : value[0] == '-' ? int64_t(font.Size) - number
+                                                                      : int64_t(font.Size) + number;
+            font.Size = static_cast<int>(std::clamp<int64_t>(size, INT_MIN, INT_MAX));
         } else if (name == "COLOR") {
             font.Color = HtmlColor(value);
         }

@@ -47,8 +47,10 @@ TEST(SkinColours, SkinSaturationSparesKeyAndGrey)
 TEST(SkinColours, HueKeepsTheCloseIconWhenAsked)
 {
     TsSkinManager sm;
-    sm.MasterBitmap = std::make_unique<TPixelImage>(Picture(4, 1, 24, 0x0000FF));
-    const std::string text = "[GLOBALINFO]\nBIKEEPHUE=2\nBICONCLOSE=@0000@0000@0002@0001@1@0\n";
+    skintest::TPackedSkin pack;
+    pack.Files["MASTER.BMP"] = skintest::BmpFile(Picture(4, 2, 24, 0x0000FF).View());
+    pack.Attach(sm);
+    const std::string text = "[GLOBALINFO]\nMASTERBITMAP=MASTER.BMP\nBIKEEPHUE=2\nBICONCLOSE=@0000@0000@0002@0001@1@0\n";
     LoadSkinTables(sm, &text);
     sm.MasterBitmap = std::make_unique<TPixelImage>(Picture(4, 2, 24, 0x0000FF));
     sm.ChangeSkinHue(120);
@@ -60,7 +62,10 @@ TEST(SkinLookups, ColoursAndIndexes)
 {
     TsSkinManager sm;
     EXPECT_EQ(sm.GetGlobalColor(), ColorToRGB(clSysBtnFace));
-    const std::string text = "[GLOBALINFO]\nCOLOR=$202020\nFONTCOLOR=$C0C0C0\nBOXCHECKED=@0000@0000@0003@0001@3@0\n"
+    skintest::TPackedSkin pack;   // a master bitmap that holds every rectangle below
+    pack.Files["MASTER.BMP"] = skintest::BmpFile(Picture(8, 4, 24, 0x102030).View());
+    pack.Attach(sm);
+    const std::string text = "[GLOBALINFO]\nMASTERBITMAP=MASTER.BMP\nCOLOR=$202020\nFONTCOLOR=$C0C0C0\nBOXCHECKED=@0000@0000@0003@0001@3@0\n"
                              "EXBORDER=^0000^0000^0006^0002^0002^0002^0002^0002^2^0^0^0\n"
                              "[MENUITEM]\nHOTCOLOR=$FFFFFF\nHOTFONTCOLOR=$00FF00\n"
                              "[TABTOP]\nBORDERSMASK=^0000^0000^0003^0003^0001^0001^0001^0001^1^0^0^0\n"

@@ -98,11 +98,12 @@ TEST(SkinOptions, GlobalInfoDefaultsAndVersionWithADot)
 TEST(SkinOptions, FixedMaskFormsByPosition)
 {
     TLoaded s;
-    s.Load("[B]\nBORDERSMASK=^0181^0202^0205^0250^0004^0004^0004^0004^1^1^1^1\n"
+    s.pack.Files["MASTER.BMP"] = skintest::BmpFile(Picture(260, 260, 24, 0x405060).View());
+    s.Load("[GLOBALINFO]\nMASTERBITMAP=MASTER.BMP\n"
+           "[B]\nBORDERSMASK=^0181^0202^0205^0250^0004^0004^0004^0004^1^1^1^1\n"
            "GLYPHMASK=@0112@0204@0160@0240@3@1\n"
            "T24=~0205~0217~0207~0219~10\n"
            "T25=~0205~0217~0207~0219~10~1\n"
-           "SHORT=@0001@0002\n"
            "ZERO=^0000^0000^0009^0012^0000^0000^0000^0000^0^0^0^0\n");
     const TsMaskData* b = s.Mask("B", "BORDERSMASK");
     ASSERT_NE(b, nullptr);
@@ -119,7 +120,6 @@ TEST(SkinOptions, FixedMaskFormsByPosition)
     EXPECT_EQ(s.Mask("B", "T24")->MaskType, 0);
     EXPECT_EQ(s.Mask("B", "T25")->MaskType, 1);
     EXPECT_EQ(s.Mask("B", "T25")->StretchMode, 10);
-    EXPECT_EQ(s.Mask("B", "SHORT"), nullptr);   // too short for its form: no picture
     const TsMaskData* z = s.Mask("B", "ZERO");  // ImageCount 0 and no widths: no division by zero
     ASSERT_NE(z, nullptr);
     EXPECT_EQ(z->WL, 3);
@@ -137,7 +137,12 @@ TEST(SkinOptions, RectanglesTurnedInsideOutAreRefused)
     // of the master bitmap; painted, such a mask made the painters reach
     // rows above the picture.
     TLoaded s;
-    s.pack.Files["master.bmp"] = skintest::BmpFile(Picture(24, 12, 24, 0x405060).View());
+    // The upper half holds the colour, the lower half the transparency
+    // band: 0 there shows the colour alone.
+    TPixelImage master = Picture(24, 12, 24, 0x405060);
+    for (int y = 6; y < 12; ++y)
+        for (int x = 0; x < 24; ++x) skintest::SetPx(master.View(), x, y, 0);
+    s.pack.Files["master.bmp"] = skintest::BmpFile(master.View());
     s.Load("[GLOBALINFO]\nMASTERBITMAP=MASTER.BMP\n"
            "[BUTTON]\nBORDER=^0000^0005^0010^0000^0002^0002^0002^0002^1^1^1^1\n"
            "WIDE=^0010^0000^0000^0006^0002^0002^0002^0002^1^1^1^1\n"
@@ -151,13 +156,21 @@ TEST(SkinOptions, RectanglesTurnedInsideOutAreRefused)
     EXPECT_EQ(s.Mask("BUTTON", "RECT"), nullptr);
     EXPECT_NE(s.Mask("BUTTON", "FLAT"), nullptr);   // empty is not inside out
     ASSERT_NE(s.Mask("BUTTON", "GOOD"), nullptr);
-    // What was kept paints inside its pictures in every state.
+    EXPECT_EQ(s.sm.ma.size(), 2u);
+    // What was kept paints inside its pictures in every state: the border
+    // of GOOD (two pixels wide, no centre) in the colour of the upper half;
+    // the glyph stays left of column 9 and above row 8; FLAT has no rows.
     TPixelImage dst = Picture(20, 14, 32, 0xAAAAAA), bg = Picture(20, 14, 24, 0x111111);
     for (const TsMaskData& m : s.sm.ma)
         for (int state = 0; state < 4; ++state) {
             DrawMaskRect(dst.View(), {-2, -1, 19, 15}, true, MakeCacheInfo(bg.View(), 1, 1), m, state, true);
             DrawMaskGlyph(dst.View(), {-3, 2}, state, state, m, EmptyCacheInfo());
         }
+    EXPECT_EQ(skintest::Px(dst.View(), 15, 0), 0x405060);   // top side
+    EXPECT_EQ(skintest::Px(dst.View(), 18, 10), 0x405060);  // right side
+    EXPECT_EQ(skintest::Px(dst.View(), 12, 13), 0x405060);  // bottom side
+    EXPECT_EQ(skintest::Px(dst.View(), 12, 10), 0xAAAAAA);  // no centre
+    EXPECT_EQ(skintest::Px(dst.View(), 10, 4), 0xAAAAAA);   // beside the glyph
 }
 
 TEST(SkinOptions, PictureFilesAndTheRectForm)
@@ -280,8 +293,8 @@ TEST(SkinOptions, MaskTypesAndFrameCountsOutsideTheFormatAreBoundedAndPaintable)
     s.pack.Files["B.BMP"] = skintest::BmpFile(Picture(12, 12, 24, 0x00FF00).View());
     s.Load("[S]\nM1=!B.BMP!1!-1!0!0002!0002!0002!0002\n"
            "WRAP=!B.BMP!1!65535!0!0002!0002!0002!0002\n"
-           "NEG=!B.BMP!-3!-9\n"
-           "HUGE=!B.BMP!70000!70000\n");
+           "NEG=!B.BMP!-3!-9!0\n"
+           "HUGE=!B.BMP!70000!70000!0\n");
     for (const char* key : {"M1", "WRAP", "NEG", "HUGE"}) {
         const TsMaskData* m = s.Mask("S", key);
         ASSERT_NE(m, nullptr) << key;
@@ -322,9 +335,24 @@ TEST(SkinOptions, RectFormCountsBeyondSixteenBitsStopAtTheLimit)
     // A border width of 65535 is not one of -1 either.
     ASSERT_NE(s.Mask("S", "B"), nullptr);
     EXPECT_EQ(s.Mask("S", "B")->BorderWidth, 32767);
+    // 32767 frames of a 12-pixel picture have no width and no height: only
+    // the two-pixel corner at the frame's start lies in the picture; the
+    // other pieces, the sides and the centre leave the button as it was.
     TPixelImage button = Picture(8, 6, 24, 0x111111);
     DrawButtonMask(button.View(), nullptr, true, *m, 0);
-    DrawMaskRect(button.View(), {0, 0, 8, 6}, true, EmptyCacheInfo(), *m, 0, true);
+    EXPECT_EQ(skintest::Px(button.View(), 0, 0), 0x00FF00);
+    EXPECT_EQ(skintest::Px(button.View(), 1, 5), 0x111111);
+    EXPECT_EQ(skintest::Px(button.View(), 7, 0), 0x111111);
+    EXPECT_EQ(skintest::Px(button.View(), 4, 3), 0x111111);
+    EXPECT_EQ(skintest::Px(button.View(), 4, 0), 0x111111);
+    // With a band of no height the corner is its own transparency: green
+    // 255 over 0x11 gives (255 * 1 + 0x11 * 255) >> 8 = 0x11, red and blue 0.
+    TPixelImage rect = Picture(8, 6, 24, 0x111111);
+    DrawMaskRect(rect.View(), {0, 0, 8, 6}, true, EmptyCacheInfo(), *m, 0, true);
+    EXPECT_EQ(skintest::Px(rect.View(), 0, 0), 0x001100);
+    EXPECT_EQ(skintest::Px(rect.View(), 7, 5), 0x111111);
+    EXPECT_EQ(skintest::Px(rect.View(), 4, 3), 0x111111);
+    EXPECT_EQ(skintest::Px(rect.View(), 4, 0), 0x111111);
 }
 
 TEST(SkinOptions, StoredMasksWithANegativeMaskTypeAreBounded)

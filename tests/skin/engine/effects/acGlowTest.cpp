@@ -91,4 +91,11 @@ TEST(GlowPicture, MaskFrameStretchedOverTheHaloThenCutAndPremultiplied)
     // Without a mask the halo stays transparent.
     const TPixelImage none = CreateGlowPicture(sm, 3, 4, 4);
     EXPECT_EQ(Alpha(none.View(), 1, 1), 0);
+
+    // A skin's piece widths of 32767 around a control ask for a halo larger
+    // than any picture a skin may bring: there is none, and nothing is
+    // allocated for it.
+    EXPECT_EQ(CreateGlowPicture(sm, 0, 100 + 2 * 32767, 30).Width(), 0);
+    EXPECT_EQ(CreateGlowPicture(sm, 0, 8000, 4200).Width(), 0);
+    EXPECT_EQ(CreateGlowPicture(sm, 0, 8000, 4000).Width(), 8000);
 }

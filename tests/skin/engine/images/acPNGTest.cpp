@@ -433,11 +433,14 @@ TEST(PngReader, DamagedLengthsAndSizesAreRefused)
     TPNGGraphic h;
     EXPECT_THROW(h.LoadFromMemory(huge.data(), huge.size()), tw::EReadError);
 
-    // No image data at all.
+    // No image data at all: the picture loads empty, without an error.
     Bytes noData = test::Signature();
     for (const Bytes& k : {Chunk("IHDR", Ihdr(1, 1, 8, 0)), Chunk("IEND", {})})
         test::Append(noData, k);
-    EXPECT_EQ(LoadError(noData), "Cannot load image. Invalid or unexpected PNG image format.");
+    EXPECT_EQ(LoadError(noData), "");
+    TPNGGraphic empty = Load(noData);
+    EXPECT_TRUE(empty.Empty());
+    EXPECT_EQ(empty.Width(), 0);
 
     // A short stream fails with the stream's read error.
     Bytes cut = Png(Ihdr(1, 1, 8, 0), {0, 1});

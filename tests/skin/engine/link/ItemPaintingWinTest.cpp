@@ -50,4 +50,40 @@ TEST(ItemByName, PaintsWithTheManagerWhoseSectionItFound)
     }
     DefaultManager = saved;
 }
+
+TEST(ItemByName, TakesItsBackgroundFromTheSourceAtItsPoint)
+{
+    // A half transparent red section over what the source shows at (3, 2):
+    // each channel (section * 128 + source * 127 + 127) >> 8, the weight of
+    // the background being 50 * 255 div 100 = 127.
+    TsSkinManager* const saved = DefaultManager;
+    DefaultManager = nullptr;
+    {
+        TsSkinManager sm;
+        AddSection(sm, "GLASS", 0x0000FF);
+        sm.gd[0].Transparency = 50;
+        tw::TBitmap source(8, 6, tw::pf24bit);
+        for (int y = 0; y < 6; ++y)
+            for (int x = 0; x < 8; ++x)
+                skintest::SetPx(source.PixelView(), x, y, x >= 3 && y >= 2 ? 0x00FF00 : 0xFF0000);
+        skintest::SetPx(source.PixelView(), 6, 4, 0xFF0000);
+        tw::TBitmap bmp(4, 3, tw::pf24bit);
+        EXPECT_EQ(PaintItemByName(bmp, "GLASS", "", 0, &sm, {3, 2}, clKeyColor, source.Canvas().Handle()), 0);
+        GdiFlush();
+        EXPECT_EQ(Px(bmp.PixelView(), 0, 0), 0x007F7F);   // red over green
+        EXPECT_EQ(Px(bmp.PixelView(), 2, 1), 0x007F7F);
+        EXPECT_EQ(Px(bmp.PixelView(), 3, 2), 0x7F007F);   // red over the blue at (6, 4)
+        // Without a source a see-through section without texture or
+        // gradient takes the fill colour for itself and for what lies
+        // beneath: green over green, 255 * 255 + 127 >> 8 = 254; with no fill
+        // colour either, the key colour stays for the caller to see.
+        EXPECT_EQ(PaintItemByName(bmp, "GLASS", "", 0, &sm, {3, 2}, 0x00FF00, nullptr), 0);
+        GdiFlush();
+        EXPECT_EQ(Px(bmp.PixelView(), 3, 2), 0x00FE00);
+        EXPECT_EQ(PaintItemByName(bmp, "GLASS", "", 0, &sm, {3, 2}, clKeyColor, nullptr), 0);
+        GdiFlush();
+        EXPECT_EQ(Px(bmp.PixelView(), 3, 2), clKeyColor);
+    }
+    DefaultManager = saved;
+}
 #endif

@@ -3,8 +3,12 @@
 // broken or hostile.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <vector>
 
+#include "base/Exceptions.h"
 #include "skin/engine/painting/sHtmlParse.h"
 
 namespace skin {
@@ -25,8 +29,10 @@ public:
     THtmlFont Font() const override { return font; }
     void SetFont(const THtmlFont& f) override { font = f; }
     void TextOut(int x, int y, const std::string& text) override { Runs.push_back({x, y, text, font}); }
-    int TextWidth(const std::string& text) override { return static_cast<int>(text.size()) * font.Size; }
-    int TextHeight(const std::string&) override { return font.Size * 2; }
+    int TextWidth(const std::string& text) override { return Bounded(int64_t(text.size()) * font.Size); }
+    int TextHeight(const std::string&) override { return Bounded(int64_t(font.Size) * 2); }
+    // Sizes up to the 32-bit limit measure without overflow.
+    static int Bounded(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, INT_MIN, INT_MAX)); }
 };
 
 struct Rendered {
@@ -123,18 +129,18 @@ TEST(HtmlRenderer, ColourSpellings)
     EXPECT_EQ(Render("<font color=teal>a").Surface.Runs[0].Font.Color, 0x808000);
 }
 
-TEST(HtmlRenderer, BadSizesLeaveTheFontAlone)
+TEST(HtmlRenderer, BadSizesRaiseAConversionErrorAndSizesChangeByWhatIsWritten)
 {
-    // These used to end the program with a conversion error.
+    // A size that is no number is the conversion error of the class library.
     for (const char* text : {"<font size=big>a", "<font size=+>a", "<font size=-x1>a", "<font size>a",
-                             "<font size=99999999999999999999>a"}) {
-        Rendered r = Render(text);
-        ASSERT_EQ(r.Surface.Runs.size(), 1u) << text;
-        EXPECT_EQ(r.Surface.Runs[0].Font.Size, 8) << text;
-    }
-    // Sizes stay usable.
-    EXPECT_EQ(Render("<font size=-50>a").Surface.Runs[0].Font.Size, 1);
-    EXPECT_EQ(Render("<font size=+2147483647>a").Surface.Runs[0].Font.Size, 500);
+                             "<font size=99999999999999999999>a"})
+        EXPECT_THROW(Render(text), tw::EConvertError) << text;
+    // Relative sizes change the size by the number, whatever the result;
+    // the sum stays within the 32-bit range.
+    EXPECT_EQ(Render("<font size=-50>a").Surface.Runs[0].Font.Size, -42);
+    EXPECT_EQ(Render("<font size=0>a").Surface.Runs[0].Font.Size, 0);
+    EXPECT_EQ(Render("<font size=+2147483647>a").Surface.Runs[0].Font.Size, INT_MAX);
+    EXPECT_EQ(Render("<font size=$10>a").Surface.Runs[0].Font.Size, 16);
 }
 
 TEST(HtmlRenderer, UnclosedTagEndsTheTextButWhatCameBeforeIsMeasured)

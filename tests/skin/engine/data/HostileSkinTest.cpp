@@ -1,0 +1,320 @@
+// Skins made to freeze the program or to take its memory: rectangles, sizes
+// and numbers far beyond their pictures are bounded where they are read, and
+// look-ups by name stay exact when the tables are read again.
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "tests/skin/engine/SkinTestSupport.h"
+#include "base/Exceptions.h"
+#include "skin/engine/common/DefaultManager.h"
+#include "skin/engine/data/SkinIni.h"
+#include "skin/engine/data/SkinOptions.h"
+#include "skin/engine/data/acSkinPack.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/images/SkinPictures.h"
+#include "skin/engine/images/acPNG.h"
+#include "skin/engine/painting/AlphaPrimitives.h"
+#include "skin/engine/painting/ItemPainting.h"
+#include "tests/skin/engine/PngBuilder.h"
+
+using namespace skin;
+using skintest::Picture;
+using skintest::Px;
+
+namespace {
+
+struct TLoaded {
+    TsSkinManager sm;
+    skintest::TPackedSkin pack;
+    void Load(const std::string& text) { pack.Attach(sm); LoadSkinTables(sm, &text); }
+    const TsMaskData& Mask(const std::string& section, const std::string& key)
+    {
+        const int i = sm.GetMaskIndexByName(section, key);
+        EXPECT_GE(i, 0) << section << "/" << key;
+        static const TsMaskData none;
+        return i < 0 ? none : sm.ma[size_t(i)];
+    }
+};
+
+std::string AsText(const test::Bytes& b) { return std::string(b.begin(), b.end()); }
+
+// A small JPEG whose frame header declares another size; its scan data is
+// that of the small picture.
+std::string JpegDeclaring(int w, int h)
+{
+    std::string f = skintest::JpegFile(8, 8, 0x405060);
+    for (size_t i = 2; i + 8 < f.size(); ++i)
+        if (uint8_t(f[i]) == 0xFF && (uint8_t(f[i + 1]) == 0xC0 || uint8_t(f[i + 1]) == 0xC2)) {
+            f[i + 5] = char(h >> 8), f[i + 6] = char(h), f[i + 7] = char(w >> 8), f[i + 8] = char(w);
+            return f;
+        }
+    ADD_FAILURE() << "no frame header";
+    return f;
+}
+
+// A PNG whose header declares w x h RGBA pixels over one row of image data,
+// padded by an ancillary chunk to the given size.
+test::Bytes PngDeclaring(uint32_t w, uint32_t h, size_t padding)
+{
+    test::Bytes row(1 + 4 * size_t(w), 0);
+    return test::Png(test::Ihdr(w, h, 8, 6), row, {test::Chunk("tEXt", test::Bytes(padding, 'x'))});
+}
+
+} // namespace
+
+TEST(HostileSkin, MaskRectanglesAreClippedToTheirPictureWhenRead)
+{
+    TLoaded s;
+    s.pack.Files["MASTER.BMP"] = skintest::BmpFile(Picture(24, 12, 24, 0x405060).View());
+    s.Load("[GLOBALINFO]\nMASTERBITMAP=MASTER.BMP\n"
+           "[BUTTON]\nTALL=R# (0,0,12,200000000) (1,0)\n"
+           "WIDEST=R# (-2147483648,-5,2147483647,2147483647) (2,1)\n"
+           "BORDER=^0001^0005^0010^0999999991553255926290446384^1^1\n"
+           "GLYPH=@0000@0000@9999@9999@3@1\n"
+           "TEXTURE=~0020~0000~9999~0012~01\n"
+           "OUTSIDE=@0100@0100@0200@0200@1@0\n");
+    EXPECT_EQ(s.Mask("BUTTON", "TALL").R, (TRect{0, 0, 12, 12}));
+    EXPECT_EQ(s.Mask("BUTTON", "WIDEST").R, (TRect{0, 0, 24, 12}));
+    EXPECT_EQ(s.Mask("BUTTON", "WIDEST").WL, 4);   // a third of a frame of the clipped rectangle
+    const TsMaskData& border = s.Mask("BUTTON", "BORDER");
+    EXPECT_EQ(border.R, (TRect{1, 5, 10, 12}));
+    EXPECT_EQ(border.WL, 9999);                    // widths are the painters' to fit
+    EXPECT_EQ(s.Mask("BUTTON", "GLYPH").R, (TRect{0, 0, 24, 12}));
+    EXPECT_EQ(s.Mask("BUTTON", "TEXTURE").R, (TRect{20, 0, 24, 12}));
+    EXPECT_EQ(s.Mask("BUTTON", "OUTSIDE").R, (TRect{24, 12, 24, 12}));   // nothing of the picture
+
+    // The tall mask paints its picture's twelve rows: a frame of 12 x 12.
+    const TsMaskData& tall = s.Mask("BUTTON", "TALL");
+    EXPECT_EQ(MaskFrameWidth(tall), 12);
+    EXPECT_EQ(MaskFrameHeight(tall), 12);
+    TPixelImage button = Picture(16, 16, 24, 0x111111);
+    DrawMaskRect(button.View(), {0, 0, 16, 16}, true, EmptyCacheInfo(), tall, 0, false);
+    EXPECT_EQ(Px(button.View(), 0, 0), 0x405060);
+    EXPECT_EQ(Px(button.View(), 15, 15), 0x405060);
+}
+
+TEST(HostileSkin, StoredRectanglesAreClippedToTheStoredMasterBitmap)
+{
+    TsSkinManager* const saved = DefaultManager;
+    DefaultManager = nullptr;
+    {
+        TsSkinManager sm;
+        sm.SetSkinDirectory("/nonexistent-skin-folder");
+        TsStoredSkin& st = sm.InternalSkins.Add();
+        st.SetName("S");
+        st.MasterBitmap = Picture(12, 10, 24, 0x0000FF);
+        TsSkinImage& item = st.Images.Add();
+        item.SectionName = "BUTTON";
+        item.PropertyName = "BORDERSMASK";
+        item.Left = -5;
+        item.Top = 2;
+        item.Right = 100000;
+        item.Bottom = INT_MAX;
+        item.ImageCount = 1;
+        item.WL = -7;
+        item.WR = 70000;
+        sm.SetSkinName("S");
+        const int i = sm.GetMaskIndexByName("BUTTON", "BORDERSMASK");
+        ASSERT_GE(i, 0);
+        EXPECT_EQ(sm.ma[size_t(i)].R, (TRect{0, 2, 12, 10}));
+        EXPECT_EQ(sm.ma[size_t(i)].WL, 0);      // no negative piece
+        EXPECT_EQ(sm.ma[size_t(i)].WR, 32767);  // no wrap into a negative one
+    }
+    DefaultManager = saved;
+}
+
+TEST(HostileSkin, PercentagesNearTheIntegerLimitAreBounded)
+{
+    TLoaded s;
+    s.Load("[PANEL]\nCOLOR=$0000FF\nTRANSPARENCY=2147483647\nIMAGEPERCENT=2147483647\n"
+           "GRADIENTPERCENT=-2147483648\nHOTTRANSPARENCY=-2147483648\nHOTGRADIENTPERCENT=2147483647\n"
+           "HOTIMAGEPERCENT=2147483647\nGLOWMARGIN=-2147483647\n"
+           "[BUTTON]\nPARENTCLASS=PANEL\nTRANSPARENCY=150\n");
+    const TsGeneralData& p = s.sm.gd[size_t(s.sm.GetSkinIndex("PANEL"))];
+    EXPECT_EQ(p.Transparency, 10000);
+    EXPECT_EQ(p.ImagePercent, 10000);
+    EXPECT_EQ(p.GradientPercent, -10000);
+    EXPECT_EQ(p.HotTransparency, -10000);
+    EXPECT_EQ(p.HotGradientPercent, 10000);
+    EXPECT_EQ(p.HotImagePercent, 10000);
+    EXPECT_EQ(p.GlowMargin, -16384);
+    const TsGeneralData& b = s.sm.gd[size_t(s.sm.GetSkinIndex("BUTTON"))];
+    EXPECT_EQ(b.Transparency, 150);   // within the bound: as written
+    EXPECT_EQ(b.ImagePercent, 10000);
+
+    // Painted, a transparency beyond 100 shows the parent as 100 would
+    // (weight 255 of 256); the section's colour takes no share.
+    TPixelImage parent = Picture(4, 4, 24, 0x00FF00), item = Picture(4, 4, 24, 0x000000);
+    PaintItem(&s.sm, s.sm.GetSkinIndex("BUTTON"), "BUTTON", MakeCacheInfo(parent.View()), true, 0, {0, 0, 4, 4},
+              {0, 0}, item.View(), -1, -1);
+    EXPECT_EQ(Px(item.View(), 1, 1), 0x00FE00);
+}
+
+TEST(HostileSkin, PicturesLargerThanASkinCanShowAreRefusedBeforeDecoding)
+{
+    // Sides and areas beyond the limit, whatever the file's size.
+    EXPECT_FALSE(PictureSizeAllowed(kMaxPictureSide + 1, 1));
+    EXPECT_FALSE(PictureSizeAllowed(1, kMaxPictureSide + 1));
+    EXPECT_FALSE(PictureSizeAllowed(8192, 4097));
+    EXPECT_TRUE(PictureSizeAllowed(8192, 4096));
+    EXPECT_TRUE(PictureSizeAllowed(7680, 4320));   // an 8K screen
+
+    // A JPEG of a few hundred bytes that declares a large frame.
+    const std::string jpeg = JpegDeclaring(17000, 1700);
+    EXPECT_LT(jpeg.size(), 1000u);
+    EXPECT_THROW(LoadJpegPicture(reinterpret_cast<const uint8_t*>(jpeg.data()), jpeg.size()), EInvalidPicture);
+    const std::string fine = JpegDeclaring(16, 16);
+    EXPECT_EQ(LoadJpegPicture(reinterpret_cast<const uint8_t*>(fine.data()), fine.size())->Width(), 16);
+
+    // A BMP wider than the limit (its pixels all present).
+    const std::string wide = skintest::BmpFile(Picture(kMaxPictureSide + 1, 2, 24, 0x102030).View());
+    EXPECT_THROW(LoadBmpPicture(reinterpret_cast<const uint8_t*>(wide.data()), wide.size()), EInvalidPicture);
+
+    // PNG: beyond the limit, and a header that claims more image data than
+    // its stream can inflate to once every sample of a pixel is counted
+    // (4000 x 4000 RGBA needs 62,000 bytes; the file has 20,000).
+    const char* invalid = "Cannot load image. Invalid or unexpected PNG image format.";
+    auto pngError = [](const test::Bytes& f) {
+        TPNGGraphic g;
+        try {
+            g.LoadFromMemory(f.data(), f.size());
+        } catch (const tw::Exception& e) {
+            return std::string(e.what());
+        }
+        return std::string();
+    };
+    EXPECT_EQ(pngError(PngDeclaring(kMaxPictureSide + 1, 1, 0)), invalid);
+    EXPECT_EQ(pngError(PngDeclaring(8192, 4097, 140000)), invalid);
+    const test::Bytes claims = PngDeclaring(4000, 4000, 20000);
+    EXPECT_LT(claims.size(), 21000u);
+    EXPECT_EQ(pngError(claims), invalid);
+    TPNGGraphic g;
+    const test::Bytes enough = PngDeclaring(4000, 4000, 63000);
+    g.LoadFromMemory(enough.data(), enough.size());
+    EXPECT_EQ(g.Width(), 4000);
+    EXPECT_EQ(g.Height(), 4000);
+
+    // Through the options reader: a "!" picture of a refused size ends the
+    // load with the picture's error rather than taking the memory.
+    TLoaded s;
+    s.pack.Files["HUGE.JPG"] = jpeg;
+    EXPECT_THROW(s.Load("[FORM]\nPATTERN=HUGE.JPG\n"), EInvalidPicture);
+}
+
+TEST(HostileSkin, APngWithoutImageDataLoadsEmptyAndTheSkinKeepsItsOtherPictures)
+{
+    test::Bytes noData = test::Signature();
+    test::Append(noData, test::Chunk("IHDR", test::Ihdr(4, 4, 8, 6)));
+    test::Append(noData, test::Chunk("IEND", {}));
+    TLoaded s;
+    s.pack.Files["EMPTY.PNG"] = AsText(noData);
+    s.pack.Files["B.BMP"] = skintest::BmpFile(Picture(6, 6, 24, 0x00FF00).View());
+    s.Load("[GLOBALINFO]\nMASTERBITMAP=EMPTY.PNG\n[BUTTON]\nA=!EMPTY.PNG!1!0!0\nB=!B.BMP!1!0!0\n");
+    EXPECT_EQ(s.sm.GetMaskIndexByName("BUTTON", "A"), -1);
+    EXPECT_EQ(s.Mask("BUTTON", "B").R, (TRect{0, 0, 6, 6}));
+    ASSERT_TRUE(s.sm.MasterBitmap);
+    EXPECT_EQ(s.sm.MasterBitmap->Width(), 0);
+}
+
+TEST(HostileSkin, BadNumbersInTheFixedAndPictureFormsEndTheLoad)
+{
+    auto load = [](const std::string& value) {
+        TLoaded s;
+        s.pack.Files["B.BMP"] = skintest::BmpFile(Picture(6, 6, 24, 0x00FF00).View());
+        s.Load("[BUTTON]\nM=" + value + "\n");
+        return s.sm.ma.size();
+    };
+    for (const char* bad : {"@0001@0002", "^0000^0000^0006^0006^0002^0002^0002^0002^1^1^1", "~0000~0000~0002~0002",
+                            "@00x0@0000@0006@0006@1@0", "!B.BMP", "!B.BMP!1!0", "!B.BMP!x!0!0", "!B.BMP!1!0!0!2!2",
+                            "!MISSING.BMP!1!0"})
+        EXPECT_THROW(load(bad), tw::EConvertError) << bad;
+    // Not a mask at all: no number is read.
+    EXPECT_EQ(load("!B.TXT!x"), 0u);
+    // Complete values load; a "~" value of 23 characters has its mode.
+    EXPECT_EQ(load("!B.BMP!1!0!0"), 1u);
+    EXPECT_EQ(load("!B.BMP!1!0!0!2!2!2!2"), 1u);
+    EXPECT_EQ(load("~0000~0000~0002~0002~1"), 1u);
+}
+
+TEST(SkinIniIndex, SectionsAndKeysAreFoundWhateverTheirCaseFirstKeyCounting)
+{
+    const TsIniText ini("[Button]\nColor=1\ncolor=2\n[OTHER]\nX=1\n[BUTTON]\nCOLOR=3\nNew=4\n");
+    EXPECT_EQ(ini.SectionNames(), (std::vector<std::string>{"Button", "OTHER"}));
+    EXPECT_EQ(ini.SectionKeys("bUtToN"), (std::vector<std::string>{"Color", "color", "COLOR", "New"}));
+    EXPECT_EQ(ini.ReadString("BUTTON", "COLOR", "?"), "1");
+    EXPECT_EQ(ini.ReadString("button", "new", "?"), "4");
+    EXPECT_EQ(ini.ReadInteger("other", "x", -1), 1);
+    EXPECT_EQ(ini.ReadString("NONE", "X", "?"), "?");
+    EXPECT_EQ(ini.ReadString("OTHER", "Y", "?"), "?");
+    // Bytes beyond ASCII are compared as they are.
+    const TsIniText utf8("[\xC3\xA4]\nK=1\n");
+    EXPECT_EQ(utf8.ReadString("\xC3\xA4", "k", "?"), "1");
+    EXPECT_EQ(utf8.ReadString("\xC3\x84", "k", "?"), "?");
+}
+
+TEST(SkinIniIndex, ASkinReadAgainIsFoundByItsNewNames)
+{
+    // The second skin has as many sections and masks as the first: its
+    // tables can take the very same memory.
+    TLoaded s;
+    s.pack.Files["MASTER.BMP"] = skintest::BmpFile(Picture(8, 8, 24, 0x405060).View());
+    s.Load("[GLOBALINFO]\nMASTERBITMAP=MASTER.BMP\n[A]\nM=@0000@0000@0002@0002@1@0\n[B]\n");
+    EXPECT_EQ(s.sm.GetSkinIndex("A"), 1);
+    EXPECT_EQ(s.sm.GetMaskIndexByName("A", "M"), 0);
+    const std::string second = "[GLOBALINFO]\nMASTERBITMAP=MASTER.BMP\n[C]\nN=@0000@0000@0002@0002@1@0\n[D]\n";
+    LoadSkinTables(s.sm, &second);
+    EXPECT_EQ(s.sm.GetSkinIndex("A"), -1);
+    EXPECT_EQ(s.sm.GetSkinIndex("D"), 2);
+    EXPECT_EQ(s.sm.GetMaskIndexByName("A", "M"), -1);
+    EXPECT_EQ(s.sm.GetMaskIndexByName("C", "N"), 0);
+    // Records added by hand are found too, the first of a name counting.
+    TsGeneralData extra;
+    extra.Name = "D";
+    s.sm.gd.push_back(extra);
+    extra.Name = "E";
+    s.sm.gd.push_back(extra);
+    EXPECT_EQ(s.sm.GetSkinIndex("D"), 2);
+    EXPECT_EQ(s.sm.GetSkinIndex("E"), 4);
+}
+
+TEST(SkinIniIndex, ManySectionsChainedByTheirParentInheritToTheDepthBound)
+{
+    // 3,000 sections, each the parent of the next: values come down at most
+    // the depth bound, and every section is found by its name.
+    std::string text = "[S0]\nCOLOR=$00FF00\n";
+    for (int i = 1; i < 3000; ++i) text += "[S" + std::to_string(i) + "]\nPARENTCLASS=S" + std::to_string(i - 1) + "\n";
+    TsSkinManager sm;
+    LoadSkinTables(sm, &text);
+    ASSERT_EQ(sm.gd.size(), 3000u);
+    const int depth = TsSkinManager::MaxParentDepth;
+    EXPECT_EQ(sm.gd[size_t(sm.GetSkinIndex("S" + std::to_string(depth)))].Color, 0x00FF00);
+    EXPECT_EQ(sm.gd[size_t(sm.GetSkinIndex("S" + std::to_string(depth + 1)))].Color, 0xFFFFFF);
+    EXPECT_EQ(sm.GetSkinIndex("S2999"), 2999);
+}
+
+TEST(SkinIniIndex, PackedPicturesAreFoundByNameTheFirstOfANameCounting)
+{
+    auto stream = [](const std::string& bytes) {
+        auto s = std::make_unique<tw::TMemoryStream>();
+        s->WriteBuffer(bytes.data(), int64_t(bytes.size()));
+        return s;
+    };
+    TacSkinConvertor sc;
+    const std::pair<const char*, TColor> files[] = {
+        {"Pic.bmp", 0x00FF00}, {"PIC.BMP", 0x0000FF}, {"empty.bmp", 0}, {"Other.bmp", 0xFF0000}};
+    for (const auto& [name, colour] : files) {
+        TacPackedFile& f = sc.Files.emplace_back();
+        f.FileName = name;
+        if (colour != 0) f.Data = stream(skintest::BmpFile(Picture(4, 4, 24, colour).View()));
+    }
+    sc.Options = stream("[S]\nA=!PIC.BMP!1!0!0\nB=!OTHER.BMP!1!0!0\nC=!EMPTY.BMP!1!0!0\nD=!Pic.bmp!1!0!0\n");
+    TsSkinManager sm;
+    LoadPackedSkinTables(sm, sc);
+    ASSERT_GE(sm.GetMaskIndexByName("S", "A"), 0);
+    EXPECT_EQ(Px(sm.ma[size_t(sm.GetMaskIndexByName("S", "A"))].Bmp->View(), 1, 1), 0x00FF00);
+    ASSERT_GE(sm.GetMaskIndexByName("S", "B"), 0);
+    EXPECT_EQ(Px(sm.ma[size_t(sm.GetMaskIndexByName("S", "B"))].Bmp->View(), 1, 1), 0xFF0000);
+    EXPECT_EQ(sm.GetMaskIndexByName("S", "C"), -1);   // an entry without data is none
+    EXPECT_EQ(sm.GetMaskIndexByName("S", "D"), -1);   // names are compared as written, upper case
+}
