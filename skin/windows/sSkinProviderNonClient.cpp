@@ -108,7 +108,8 @@ bool TsSkinProvider::CacheOutdated(const TMeasures& ms) const
 
 bool TsSkinProvider::OnlyTitleChanged(const TMeasures& ms) const
 {
-    if (!skinData_->BGChangedFlag || captionDirty_ || borderForm_ || !ncCache_ || !titleBg_ ||
+    // A colour of the form's own may have changed: its client goes with it.
+    if (!skinData_->BGChangedFlag || captionDirty_ || borderForm_ || !ncCache_ || !titleBg_ || skinData_->CustomColor() ||
         form_->BorderStyle() == tw::bsNone || ms.Border + ms.Title <= 0)
         return false;
     if (titleBg_->Width() != ms.Width || ncCache_->Width() != ms.Width || ncCache_->Height() != ms.Height)
