@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "skin/engine/effects/acGlow.h"
+#include "skin/engine/data/sMaskData.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/painting/GlyphDrawing.h"
 #include "ui/Application.h"
@@ -127,9 +128,19 @@ void TacBorderForm::BuildPicture(int width, int height)
         // piece takes less than half of the picture, so the sides keep
         // something to stretch.
         const int off = manager_->SkinData.FormOffset;
+        TRect want(m.Left + off, m.Top + off, m.Right + off, m.Bottom + off);
+        // A skin that draws the whole frame with its extended-border mask
+        // (BORDERMODE 1) cuts the picture by the mask's own borders, each
+        // no wider than the frame and its margin.
+        if (manager_->SkinData.BorderMode == 1 && manager_->MaskIndexValid(manager_->ConstData.ExBorder)) {
+            const TsMaskData& x = manager_->ma[size_t(manager_->ConstData.ExBorder)];
+            const int frame = manager_->SkinData.BorderWidth;
+            auto most = [frame](int w, int margin) { return frame > 0 ? std::min(w, frame + margin) : w; };
+            want = TRect(most(x.WL, m.Left), most(x.WT, m.Top), most(x.WR, m.Right), most(x.WB, m.Bottom));
+        }
         const int hw = std::max(0, (src->Width() - 1) / 2), hh = std::max(0, (src->Height() - 1) / 2);
-        const TRect pieces(std::clamp(m.Left + off, 0, hw), std::clamp(m.Top + off, 0, hh),
-                           std::clamp(m.Right + off, 0, hw), std::clamp(m.Bottom + off, 0, hh));
+        const TRect pieces(std::clamp(want.Left, 0, hw), std::clamp(want.Top, 0, hh), std::clamp(want.Right, 0, hw),
+                           std::clamp(want.Bottom, 0, hh));
         const int stretched[4] = {1, 1, 1, 1};
         StretchBmpByMargins(picture_.View(), src->View(), TRect(0, 0, width, height),
                             TRect(0, 0, src->Width(), src->Height()), pieces, pieces, stretched, 1, false);

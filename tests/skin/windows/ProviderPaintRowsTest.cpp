@@ -610,6 +610,51 @@ TEST_F(ProviderBorderPiecesTest, ExtendedBorderIsCutWhereTheFormsFrameBegins)
     EXPECT_EQ(v.Pixel(v.Width / 2, 0)[0], 200);
 }
 
+TEST_F(ProviderBorderPiecesTest, UnderBorderModeOneTheMasksOwnBordersCutThePicture)
+{
+    // An extended-border mask of the skin's own, 10 pixels each side, whose
+    // column 14 is blue and column 10 on green.
+    auto picture = std::make_unique<tw::TPixelImage>(60, 60, 32);
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 60; ++x) {
+            uint8_t* px = picture->View().Pixel(x, y);
+            px[0] = x == 14 ? 200 : 0;
+            px[1] = x >= 10 && x != 14 ? 200 : 0;
+            px[2] = x < 10 ? 200 : 0;
+            px[3] = 255;
+        }
+    TsMaskData mask;
+    mask.Bmp = std::move(picture);
+    mask.SectionName = "GLOBALINFO";
+    mask.PropertyName = "EXBORDER";
+    mask.R = TRect(0, 0, 60, 60);
+    mask.ImageCount = 1;
+    mask.WL = mask.WT = mask.WR = mask.WB = 10;
+    mask.Manager = &manager;
+    manager.ma.push_back(std::move(mask));
+    manager.ConstData.ExBorder = int(manager.ma.size()) - 1;
+    manager.SkinData.BorderMode = 1;
+    manager.SkinData.FormOffset = 8;
+    ASSERT_GE(manager.SkinData.BorderWidth + 8, 10);
+    manager.SetExtendedBorders(true);
+    manager.UpdateExtBorderImages();
+    SendSkinCommand(form->Handle(), AC_SKINLOADED, reinterpret_cast<LPARAM>(&manager));
+    tw::Application->ProcessMessages();
+    TacBorderForm* b = provider->BorderForm();
+    ASSERT_NE(b, nullptr);
+    ASSERT_EQ(b->Margins().Left, 8);
+    b->UpdateBorderWindow(true);
+    const tw::TPixelView& v = b->Picture().View();
+    for (int x = 0; x < 10; ++x)
+        EXPECT_EQ(v.Pixel(x, 0)[2], 200) << x;
+    // From column 10 on the middle of the mask is stretched: its blue
+    // column lies far to the right of where it was drawn.
+    for (int x : {10, 14, 20})
+        EXPECT_EQ(v.Pixel(x, 0)[1], 200) << x;
+    manager.SetExtendedBorders(false);
+    manager.ConstData.ExBorder = -1;
+}
+
 } // namespace
 } // namespace skin
 
