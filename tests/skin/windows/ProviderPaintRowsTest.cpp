@@ -512,6 +512,17 @@ TEST_F(ProviderPaintRowsTest, ANewPictureIsAnnouncedAndAnActivationRepaintsOnlyT
     SendMessageW(wnd, tw::CM_MENUCHANGED, 0, 0);
     SendMessageW(wnd, WM_NCACTIVATE, TRUE, 0);
     EXPECT_FALSE(mark(false));
+    // What the form draws itself lies in the picture's client part: drawn
+    // into it again only when the picture is made whole, as it is for a
+    // form with a colour of its own (the colour may be what changed).
+    int owner = 0;
+    f->OnPaint = [&](tw::TObject*) { ++owner; };
+    SendMessageW(wnd, WM_NCACTIVATE, FALSE, 0);
+    EXPECT_EQ(owner, 0);
+    p->SkinData().SetCustomColor(true);
+    SendMessageW(wnd, WM_NCACTIVATE, TRUE, 0);
+    EXPECT_GT(owner, 0);
+    f->OnPaint = nullptr;
     manager.ma[size_t(border)].ImageCount = images;
 }
 
