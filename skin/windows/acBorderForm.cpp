@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "skin/engine/effects/acGlow.h"
+#include "skin/engine/data/sMaskData.h"
 #include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/painting/GlyphDrawing.h"
 #include "ui/Application.h"
 
 namespace skin {
@@ -72,42 +74,6 @@ const wchar_t* BorderClass()
     return name;
 }
 
-// Nearest-pixel nine-piece stretch of a 32-bit picture into dst: corners as
-// they are (at most half the target each way), edges stretched along, the
-// middle left clear (the form covers it).
-void NinePiece(const tw::TPixelView& src, const tw::TPixelView& dst)
-{
-    if (src.Empty() || dst.Empty() || src.BitsPerPixel != 32 || dst.BitsPerPixel != 32)
-        return;
-    const int cw = std::min(src.Width / 2, dst.Width / 2), ch = std::min(src.Height / 2, dst.Height / 2);
-    auto mapAxis = [](int d, int dLen, int sLen, int corner) {
-        if (d < corner) return d;
-        if (d >= dLen - corner) return sLen - (dLen - d);
-        const int sMid = std::max(1, sLen - 2 * corner), dMid = std::max(1, dLen - 2 * corner);
-        return corner + std::min(sMid - 1, int((int64_t(d - corner) * sMid) / dMid));
-    };
-    for (int y = 0; y < dst.Height; ++y) {
-        const bool midY = y >= ch && y < dst.Height - ch;
-        const int sy = std::clamp(mapAxis(y, dst.Height, src.Height, ch), 0, src.Height - 1);
-        uint8_t* out = dst.Row(y);
-        for (int x = 0; x < dst.Width; ++x, out += 4) {
-            const bool midX = x >= cw && x < dst.Width - cw;
-            if (midX && midY) {
-                std::memset(out, 0, 4);
-                continue;
-            }
-            const int sx = std::clamp(mapAxis(x, dst.Width, src.Width, cw), 0, src.Width - 1);
-            const uint8_t* in = src.Pixel(sx, sy);
-            // Premultiplied, as the layered window wants it.
-            const unsigned a = in[3];
-            out[0] = uint8_t(in[0] * a / 255);
-            out[1] = uint8_t(in[1] * a / 255);
-            out[2] = uint8_t(in[2] * a / 255);
-            out[3] = uint8_t(a);
-        }
-    }
-}
-
 } // namespace
 
 TacBorderForm::TacBorderForm(HWND owner, TsSkinManager* manager) : owner_(owner), manager_(manager) {}
@@ -154,9 +120,41 @@ void TacBorderForm::BuildPicture(int width, int height)
     }
     const TPixelImage* src = manager_ ? (active_ ? manager_->ExtBorderActive.get() : manager_->ExtBorderInactive.get())
                                       : nullptr;
-    if (src)
-        NinePiece(src->View(), picture_.View());
     const TRect m = Margins();
+    if (src && src->BitsPerPixel() == 32 && !src->View().Empty()) {
+        // The border picture is cut where the form's frame begins, a skin's
+        // FORMOFFSET beyond the margins: its corners and edges lie round the
+        // frame as the skin drew them, and only its middle stretches. Each
+        // piece takes less than half of the picture, so the sides keep
+        // something to stretch.
+        const int off = manager_->SkinData.FormOffset;
+        TRect want(m.Left + off, m.Top + off, m.Right + off, m.Bottom + off);
+        // A skin that draws the whole frame with its extended-border mask
+        // (BORDERMODE 1) cuts the picture by the mask's own borders, each
+        // no wider than the frame and its margin.
+        if (manager_->SkinData.BorderMode == 1 && manager_->MaskIndexValid(manager_->ConstData.ExBorder)) {
+            const TsMaskData& x = manager_->ma[size_t(manager_->ConstData.ExBorder)];
+            const int frame = manager_->SkinData.BorderWidth;
+            auto most = [frame](int w, int margin) { return frame > 0 ? std::min(w, frame + margin) : w; };
+            want = TRect(most(x.WL, m.Left), most(x.WT, m.Top), most(x.WR, m.Right), most(x.WB, m.Bottom));
+        }
+        const int hw = std::max(0, (src->Width() - 1) / 2), hh = std::max(0, (src->Height() - 1) / 2);
+        const TRect pieces(std::clamp(want.Left, 0, hw), std::clamp(want.Top, 0, hh), std::clamp(want.Right, 0, hw),
+                           std::clamp(want.Bottom, 0, hh));
+        const int stretched[4] = {1, 1, 1, 1};
+        StretchBmpByMargins(picture_.View(), src->View(), TRect(0, 0, width, height),
+                            TRect(0, 0, src->Width(), src->Height()), pieces, pieces, stretched, 1, false);
+        // Premultiplied, as the layered window wants it.
+        const TPixelView& v = picture_.View();
+        for (int y = 0; y < v.Height; ++y)
+            for (int x = 0; x < v.Width; ++x) {
+                uint8_t* p = v.Pixel(x, y);
+                const unsigned a = p[3];
+                p[0] = uint8_t(p[0] * a / 255);
+                p[1] = uint8_t(p[1] * a / 255);
+                p[2] = uint8_t(p[2] * a / 255);
+            }
+    }
     if (OnPaintFrame)
         OnPaintFrame(picture_.View(), TRect(m.Left, m.Top, width - m.Right, height - m.Bottom));
 }

@@ -474,6 +474,9 @@ private:
     void ButtonGlow(int code, bool show) override;
     void ButtonFadeEnded(int code) override;
     void ButtonUp(int code, LPARAM lp);
+    // WM_NCLBUTTONUP over the maximize button: maximized or restored at
+    // once when it was pressed and the system menu allows it.
+    void MaximizeButtonUp(tw::TMessage& m);
     int MaskIndex(const char* name) const;
     bool Showing() const;
     // The whole frame is made again and painted (a skin or state change
@@ -483,6 +486,13 @@ private:
     bool CacheOutdated(const TMeasures& ms) const;
     // Makes the frame picture again for the measures.
     void PaintAll(const TMeasures& ms);
+    // Only the title of the picture can have changed since it was made
+    // (the activation, the buttons): the rest of it is kept.
+    bool OnlyTitleChanged(const TMeasures& ms) const;
+    // The title strip into the picture: its section, the icon, the mask
+    // behind the buttons, the caption and the buttons.
+    void PaintTitle(const TMeasures& ms);
+    void PaintTitleOnly(const TMeasures& ms);
     // WM_NCPAINT: the frame from the picture, and the menu line.
     void NCPaint();
     // WM_INITMENUPOPUP: the system menu's Size is greyed (the drawn frame is

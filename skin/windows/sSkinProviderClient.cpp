@@ -141,9 +141,14 @@ void TsSkinProvider::PaintClient(HDC dc, bool notify)
     PaintGrip(dc);
     PaintGraphicChildren(dc, form_, TPoint(0, 0));
     // The windowed children drew themselves over the background they took
-    // before: they take it again.
+    // before: they take it again, and so do the controls the adapter holds
+    // (also those that are not the form's own children).
     if (notify || rebuilt)
         RefreshChildren(form_);
+    if (notify && ctrlAdapter_) {
+        tw::TMessage refresh{SM_ALPHACMD, SkinWParam(AC_REFRESHSTATE), 0, 0};
+        ctrlAdapter_->SkinMessage(refresh);
+    }
 }
 
 void TsSkinProvider::EraseBackground(HDC dc)
@@ -172,6 +177,10 @@ void TsSkinProvider::RunOnPaint(HDC dc)
 
 void TsSkinProvider::PaintForm(tw::TMessage& m)
 {
+    // The form is being painted as a copy of itself (into another control's
+    // picture): that copy is drawn elsewhere, nothing of it here.
+    if (form_->ControlState() & tw::csPaintCopy)
+        return;
     HWND wnd = form_->Handle();
     m.Result = 0;
     if (changeLocked_) {

@@ -75,14 +75,35 @@ bool TsSkinProvider::PrepareTransparent()
 
 void TsSkinProvider::AnimatedShowing(tw::TMessage& m)
 {
-    const uint32_t time =
-        m.WParam && drawNonClient_ && skinData_->BGChangedFlag && !AnimationRunning ? ShowAnimationTime() : 0;
+    // Only a form that shows with a picture still to be made is prepared.
+    if (!m.WParam || !drawNonClient_ || !skinData_->BGChangedFlag || form_->IsDestroying()) {
+        CallSaved(m);
+        return;
+    }
+    // The window the form shows in (its own showing would make it first).
+    form_->Handle();
+    // The menus and controls the form got while it was hidden wear the
+    // skin from its first look on.
+    const TsSkinManager* sm = SkinManager();
+    if (!SkinLoading && !(sm && (sm->ComponentState() & tw::csDesigning))) {
+        menusBehind_ = false;
+        PrepareMenus(skinned_);
+    }
+    if (ctrlAdapter_)
+        ctrlAdapter_->AdaptControls();
+    else
+        CreateCtrlAdapter();
+    const uint32_t time = !AnimationRunning ? ShowAnimationTime() : 0;
+    // Shown at once, the form starts at rest; faded in, it is drawn active.
+    if (time == 0)
+        skinData_->SetActiveState(false);
     // The manager's extended borders may have changed while the form was
     // hidden: the form is shown with the ones it has now.
-    if (m.WParam && drawNonClient_ && skinData_->BGChangedFlag && SkinManager() && form_->HandleAllocated())
+    if (SkinManager())
         SetExtBorders(SkinManager()->ExtendedBorders());
     if (time == 0) {
         CallSaved(m);
+        AttachAdapters();
         return;
     }
     HWND wnd = form_->Handle();
@@ -130,6 +151,12 @@ void TsSkinProvider::AnimatedShowing(tw::TMessage& m)
     skinData_->SetActiveState(true);
     changeLocked_ = true;
     steps.Transparent = PrepareTransparent();
+    if (steps.Transparent) {
+        // The outline is the skin's from the fade's first frame on.
+        regionSize_ = {-1, -1};
+        UpdateFormRegion(false);
+        regionBusy_ = false;
+    }
     // The children draw once, into the faded picture, not on the screen.
     for (HWND c = GetWindow(wnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
         if (IsWindowVisible(c)) {
@@ -144,6 +171,7 @@ void TsSkinProvider::AnimatedShowing(tw::TMessage& m)
         animatedShow_ = true;
         CallSaved(m);
     }
+    AttachAdapters();
     steps.ChildrenDraw();
     // OnShow may have hidden it again.
     if (form_->Visible() && IsWindowVisible(wnd)) {
@@ -155,8 +183,13 @@ void TsSkinProvider::AnimatedShowing(tw::TMessage& m)
     regionSize_ = {-1, -1};
     UpdateFormRegion();
     steps.Unlock();
+    // The fade's last frame is the picture the form paints whole: where the
+    // form may draw its hot look it paints without an erase first.
     if (IsWindowVisible(wnd))
-        RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+        RedrawWindow(wnd, nullptr, nullptr,
+                     RDW_INVALIDATE | (skinData_->HotStateAllowed() ? RDW_NOERASE : RDW_ERASE) | RDW_ALLCHILDREN |
+                         RDW_UPDATENOW | RDW_FRAME);
+    regionBusy_ = false;
 }
 
 void TsSkinProvider::Print(tw::TMessage& m)
@@ -165,8 +198,13 @@ void TsSkinProvider::Print(tw::TMessage& m)
     // The frame and the client come from the skin's picture; the child
     // windows print themselves.
     HDC dc = reinterpret_cast<HDC>(m.WParam);
-    if (!dc || !IsWindowVisible(wnd) || form_->IsLoading())
+    if (!dc || !IsWindowVisible(wnd) || form_->IsLoading() || (form_->ControlState() & tw::csCreating))
         return;
+    // A form printed before it was ever activated has its menu line
+    // measured for the skin too; the print is of the form at rest.
+    if (!mainMenuRefreshed_ && InitMainMenu())
+        mainMenuRefreshed_ = true;
+    skinData_->SetActiveState(false);
     const TMeasures ms = Measure();
     if ((m.LParam & PRF_NONCLIENT) && !drawNonClient_)
         // The system's frame, drawn by the system alone.
@@ -227,6 +265,37 @@ void TsSkinProvider::PrintChildren(HDC dc, LPARAM flags)
     }
 }
 
+void TsSkinProvider::MaximizeButtonUp(tw::TMessage& m)
+{
+    HWND wnd = form_->Handle();
+    m.Result = 0;
+    // A button the system menu forbids is drawn disabled: its release does
+    // nothing at all.
+    const TSysMenuState menu = MenuState();
+    const bool zoomed = IsZoomed(wnd) != FALSE;
+    if (!menu.EnabledMax && !(zoomed && menu.EnabledRestore))
+        return;
+    if (!(pressed_ && hotCode_ == htMaxButton)) {
+        // Not pressed here: the system's own button sees the release.
+        SetHotButton(0);
+        CallSaved(m);
+        return;
+    }
+    // The button is normal again before the frame changes its size.
+    SetHotButton(0);
+    if (zoomed) {
+        form_->SetWindowState(tw::wsNormal);
+        SendMessageW(wnd, WM_SYSCOMMAND, SC_RESTORE, m.LParam);
+        if (IsWindow(wnd))
+            form_->Repaint();
+    } else {
+        SendMessageW(wnd, WM_SYSCOMMAND, SC_MAXIMIZE, m.LParam);
+    }
+    // Maximize and restore change places in the system menu.
+    if (IsWindow(wnd) && systemMenu_)
+        systemMenu_->UpdateItems();
+}
+
 // The mouse buttons on the drawn frame and on the client while an outline
 // is dragged, and the system commands; true when the message was taken,
 // false when it goes on to the form's own procedure.
@@ -244,7 +313,16 @@ bool TsSkinProvider::ButtonAndCommandMessage(tw::TMessage& m)
             m.Result = 0;
             return true;
         }
-        if (resizeMode_ == rmBorder && !g_drag.Owner && IsFrameCode(code) && !IsZoomed(wnd)) {
+        // A minimized form is a title alone: wherever it is taken, the icon
+        // is dragged.
+        if (drawNonClient_ && IsIconic(wnd) && !IsButtonCode(code) && code != htSysMenu && code != HTMENU) {
+            form_->Perform(WM_SYSCOMMAND, kScDragMove, 0);
+            m.Result = 0;
+            return true;
+        }
+        // The outline belongs to the drawn frame; the system's frame is
+        // sized and moved by the system.
+        if (drawNonClient_ && resizeMode_ == rmBorder && !g_drag.Owner && IsFrameCode(code) && !IsZoomed(wnd)) {
             if (GetActiveWindow() != wnd)
                 SetActiveWindow(wnd);
             BeginOutline(code, PointOf(m.LParam));
@@ -286,9 +364,9 @@ bool TsSkinProvider::ButtonAndCommandMessage(tw::TMessage& m)
         if (!drawNonClient_)
             break;
         if (IsButtonCode(code)) {
-            hotCode_ = code;
-            pressed_ = true;
-            RepaintButton(code);
+            // The second click presses as the first did: a maximize button
+            // the system menu forbids takes no press, a hint goes.
+            SetPressedButton(code);
             m.Result = 0;
             return true;
         }
@@ -345,6 +423,10 @@ bool TsSkinProvider::ButtonAndCommandMessage(tw::TMessage& m)
         if (Dragging()) {
             EndOutline(true);
             m.Result = 0;
+            return true;
+        }
+        if (drawNonClient_ && int(m.WParam) == htMaxButton) {
+            MaximizeButtonUp(m);
             return true;
         }
         if (drawNonClient_ && IsButtonCode(int(m.WParam))) {

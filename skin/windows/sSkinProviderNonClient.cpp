@@ -106,30 +106,36 @@ bool TsSkinProvider::CacheOutdated(const TMeasures& ms) const
            ncCache_->Height() != ms.Height;
 }
 
-void TsSkinProvider::PaintAll(const TMeasures& ms)
+bool TsSkinProvider::OnlyTitleChanged(const TMeasures& ms) const
 {
-    captionDirty_ = false;
+    // A colour of the form's own may have changed: its client goes with it.
+    if (!skinData_->BGChangedFlag || captionDirty_ || borderForm_ || !ncCache_ || !titleBg_ || skinData_->CustomColor() ||
+        form_->BorderStyle() == tw::bsNone || ms.Border + ms.Title <= 0)
+        return false;
+    if (titleBg_->Width() != ms.Width || ncCache_->Width() != ms.Width || ncCache_->Height() != ms.Height)
+        return false;
+    const TsSkinManager* sm = SkinManager();
+    if (!sm || !sm->SkinIndexValid(skinData_->SkinIndex))
+        return false;
+    // A border with a picture per state, or a client that looks otherwise
+    // while the form is active, changes beyond the title.
+    if (sm->MaskIndexValid(skinData_->BorderIndex) && sm->ma[size_t(skinData_->BorderIndex)].ImageCount > 1)
+        return false;
+    const TsGeneralData& s = sm->gd[size_t(skinData_->SkinIndex)];
+    return s.Color == s.HotColor && s.ImagePercent == s.HotImagePercent && s.GradientPercent == s.HotGradientPercent;
+}
+
+void TsSkinProvider::PaintTitle(const TMeasures& ms)
+{
     TsSkinManager* sm = SkinManager();
-    PlaceCaptionButtons(ms);
-    ncCache_ = std::make_unique<tw::TBitmap>(ms.Width, ms.Height, tw::pf24bit);
     tw::TBitmap& bmp = *ncCache_;
-    const TColor face = ColorToRGB(clSysBtnFace);
-    PaintItemByName(bmp, skinData_->SkinSection(), "", formActive_ ? 1 : 0, sm, {0, 0}, face, nullptr);
     const int titleBottom = ms.Border + ms.Title;
-    titleBg_.reset();
-    buttonsBg_.reset();
-    if (form_->BorderStyle() == tw::bsNone || titleBottom <= 0) {
-        skinData_->BGChangedFlag = false;
-        PaintOwnerIntoPicture(ms);
-        return;
-    }
     const std::string titleSection = titleSkin_.empty() ? std::string("FORMTITLE") : titleSkin_;
     tw::TBitmap title(ms.Width, titleBottom, tw::pf24bit);
-    PaintItemByName(title, titleSection, "", formActive_ ? 1 : 0, sm, {0, 0}, face, nullptr);
+    PaintItemByName(title, titleSection, "", formActive_ ? 1 : 0, sm, {0, 0}, ColorToRGB(clSysBtnFace), nullptr);
     BitBlt(bmp.Canvas().Handle(), 0, 0, ms.Width, titleBottom, title.Canvas().Handle(), 0, 0, SRCCOPY);
 
-    const TRect icon = IconRect(ms);
-    PaintAppIcon(bmp, icon, titleBottom);
+    PaintAppIcon(bmp, IconRect(ms), titleBottom);
     PaintTitleBarMask(bmp, ms);
 
     PaintCaptionText(ms);
@@ -137,8 +143,57 @@ void TsSkinProvider::PaintAll(const TMeasures& ms)
     SaveTitleBackground(titleBottom);
     SaveButtonsBackground(titleBottom);
     PaintCaptionButtons();
+}
+
+void TsSkinProvider::PaintTitleOnly(const TMeasures& ms)
+{
+    // The title's own background first: what the title section leaves
+    // clear shows what lay there before, not the last state's pieces.
+    BitBlt(ncCache_->Canvas().Handle(), 0, 0, titleBg_->Width(), titleBg_->Height(), titleBg_->Canvas().Handle(), 0, 0,
+           SRCCOPY);
+    buttonsBg_.reset();
+    PaintTitle(ms);
+}
+
+void TsSkinProvider::PaintAll(const TMeasures& ms)
+{
+    TsSkinManager* sm = SkinManager();
+    PlaceCaptionButtons(ms);
+    // Only the activation or the buttons changed: the borders and the
+    // client part of the picture stay as they are.
+    if (OnlyTitleChanged(ms)) {
+        if (drawNonClient_)
+            PaintTitleOnly(ms);
+        captionDirty_ = false;
+        skinData_->BGChangedFlag = false;
+        return;
+    }
+    captionDirty_ = false;
+    const bool made = !ncCache_;
+    if (made)
+        ncCache_ = std::make_unique<tw::TBitmap>(ms.Width, ms.Height, tw::pf24bit);
+    else
+        ncCache_->SetSize(ms.Width, ms.Height);
+    tw::TBitmap& bmp = *ncCache_;
+    const TColor face = ColorToRGB(clSysBtnFace);
+    PaintItemByName(bmp, skinData_->SkinSection(), "", formActive_ ? 1 : 0, sm, {0, 0}, face, nullptr);
+    const int titleBottom = ms.Border + ms.Title;
+    titleBg_.reset();
+    buttonsBg_.reset();
+    if (form_->BorderStyle() != tw::bsNone && titleBottom > 0)
+        PaintTitle(ms);
     skinData_->BGChangedFlag = false;
     PaintOwnerIntoPicture(ms);
+    if (made) {
+        // A new picture: the form and its controls work out again whether
+        // they take their background from it. Told once the picture is
+        // whole, so a control that asks for its piece gets this one.
+        skinData_->UpdateContainerFlag(false);
+        if (!form_->IsLoading()) {
+            tw::TMessage flag{SM_ALPHACMD, SkinWParam(AC_CONTAINERFLAG), 1, 0};
+            BroadcastToChildren(form_, flag);
+        }
+    }
 }
 
 void TsSkinProvider::PaintOwnerIntoPicture(const TMeasures& ms)

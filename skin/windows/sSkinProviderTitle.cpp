@@ -648,8 +648,13 @@ void TsSkinProvider::SetPressedButton(int code)
             return;
         }
     }
+    // A button left hot by the mouse is normal again before another is
+    // pressed: two buttons never show a state at once.
+    const int old = hotCode_;
     hotCode_ = code;
     pressed_ = true;
+    if (old != code && IsButtonCode(old))
+        RepaintButton(old);
     HideButtonHint();
     RepaintButton(code);
 }
@@ -717,27 +722,40 @@ void TsSkinProvider::PaintCaptionText(const TMeasures& ms)
     const TRect icon = IconRect(ms);
     // Caption text between the icon and the buttons: the icon's rectangle
     // already starts after the skin's left inset, which counts only once.
-    TRect text(ms.Border + icon.Width() + 4 + sm->SkinData.BILeft, ms.Border,
-               ms.Width - TitleButtonsWidth(layoutIn_) - 6, titleBottom);
-    if (text.Right > text.Left) {
-        HFONT font = CreateCaptionFont();
-        LOGFONTW lf{};
-        HFONT bold = nullptr;
-        if (font && GetObjectW(font, sizeof(lf), &lf)) {
-            lf.lfWeight = FW_BOLD;
-            bold = CreateFontIndirectW(&lf);
+    // It starts just below the window's top edge; a zoomed window's frame
+    // lies half beyond the screen, so its text starts lower.
+    const int top = IsZoomed(form_->Handle()) ? FormBorderWidth(false) / 2 + 1 : 2;
+    TRect text(ms.Border + icon.Width() + 4 + sm->SkinData.BILeft, top, ms.Width - TitleButtonsWidth(layoutIn_) - 6,
+               titleBottom);
+    if (text.Right > text.Left && text.Bottom > text.Top) {
+        // The system's caption font in bold, set on the canvas itself: the
+        // text writer selects the canvas's font for every pass.
+        tw::TCanvas& canvas = bmp.Canvas();
+        if (HFONT font = CreateCaptionFont()) {
+            LOGFONTW lf{};
+            if (GetObjectW(font, sizeof(lf), &lf)) {
+                canvas.Font().SetName(tw::WideToUtf8(lf.lfFaceName));
+                canvas.Font().SetHeight(lf.lfHeight);
+                canvas.Font().SetCharset(lf.lfCharSet);
+                canvas.Font().SetStyle(tw::fsBold);
+            }
+            DeleteObject(font);
         }
-        HGDIOBJ old = bold ? SelectObject(bmp.Canvas().Handle(), bold) : nullptr;
+        canvas.RequireState();
         const std::string caption = form_->Text();
+        // The line as high as the text, in the middle of the strip.
+        const std::wstring wide = tw::Utf8ToWide(caption);
+        SIZE extent{};
+        if (GetTextExtentPoint32W(canvas.Handle(), wide.c_str(), int(wide.size()), &extent) && extent.cy > 0) {
+            text.Top += (text.Bottom - text.Top - extent.cy) / 2;
+            text.Bottom = text.Top + extent.cy;
+        }
         const UINT align = captionAlignment_ == tw::taCenter        ? DT_CENTER
                            : captionAlignment_ == tw::taRightJustify ? DT_RIGHT
                                                                      : DT_LEFT;
-        WriteSectionText(&bmp.Canvas(), caption.c_str(), true, text,
+        WriteSectionText(&canvas, caption.c_str(), true, text,
                          align | DT_END_ELLIPSIS | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX,
                          sm->GetSkinIndex(titleSection), formActive_, sm);
-        if (old) SelectObject(bmp.Canvas().Handle(), old);
-        if (bold) DeleteObject(bold);
-        if (font) DeleteObject(font);
     }
 }
 

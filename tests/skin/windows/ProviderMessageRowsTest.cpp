@@ -500,6 +500,37 @@ TEST_F(ProviderMessageRowsTest, MaximizedPlacementFollowsTheSkinsMaxHeight)
     EXPECT_EQ(lower.ptMaxPosition.y, same.ptMaxPosition.y - 6);
     EXPECT_EQ(lower.ptMaxSize.y, same.ptMaxSize.y + 6);
     EXPECT_EQ(lower.ptMaxPosition.x, same.ptMaxPosition.x);
+
+    // Where the maximized window lands: the system's frame beyond the work
+    // area on every side, the title as far above it as the frame and the
+    // title exceed the system's caption, and 6 pixels higher for the lower
+    // maximized title, the bottom staying at the work area's bottom edge.
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    POINT origin{0, 0};
+    ClientToScreen(wnd, &origin);
+    const int frame = GetSystemMetrics(SM_CXFRAME);
+    ASSERT_EQ(origin.x - wr.left, frame);   // a sizeable form
+    const int title = origin.y - wr.top - frame, caption = GetSystemMetrics(SM_CYCAPTION);
+    const int above = title > caption + frame ? title - caption - frame : frame;
+    MONITORINFO mi{};
+    mi.cbSize = sizeof(mi);
+    ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(wnd, MONITOR_DEFAULTTONEAREST), &mi));
+    const RECT& work = mi.rcWork;
+    EXPECT_EQ(lower.ptMaxPosition.x, work.left - mi.rcMonitor.left - frame);
+    EXPECT_EQ(lower.ptMaxPosition.y, work.top - mi.rcMonitor.top + above - frame - 6);
+    EXPECT_EQ(lower.ptMaxSize.x, work.right - work.left + 2 * frame);
+    EXPECT_EQ(lower.ptMaxSize.y, work.bottom - work.top + 2 * frame - above + 6);
+    ShowWindow(wnd, SW_MAXIMIZE);
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(IsZoomed(wnd));
+    GetWindowRect(wnd, &wr);
+    EXPECT_EQ(wr.left, work.left - frame);
+    EXPECT_EQ(wr.right, work.right + frame);
+    EXPECT_EQ(wr.top, work.top + above - frame - 6);
+    EXPECT_EQ(wr.bottom, work.bottom + frame);
+    ShowWindow(wnd, SW_RESTORE);
+    tw::Application->ProcessMessages();
 }
 
 TEST_F(ProviderMessageRowsTest, CornerBetweenBothScrollBarsSizesTheForm)

@@ -1,0 +1,672 @@
+// The provider's painting and mouse rows under Wine, read back in pixels and
+// window state: presses and releases of the caption buttons, clicks on a
+// minimized form and on the system's frame, a form painted as a copy, the
+// print, the showing, the caption's place, the title repainted alone, the
+// controls told of a new picture, and the extended border's pieces.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "SkinTestForms.h"
+#include "skin/engine/common/DefaultManager.h"
+#include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/data/sMaskData.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/effects/acGlow.h"
+#include "skin/engine/link/sVclUtils.h"
+#include "skin/windows/acBorderForm.h"
+#include "skin/windows/acCtrlAdapter.h"
+#include "skin/windows/sSkinMenus.h"
+#include "skin/windows/sSkinProvider.h"
+#include "skin/windows/sSystemMenu.h"
+#include "ui/Application.h"
+#include "ui/ExtCtrls.h"
+#include "ui/Menus.h"
+#include "ui/StdCtrls.h"
+
+#ifdef TW_SKIN_ARCHIVE
+
+namespace skin {
+namespace {
+
+constexpr WPARAM kDragMove = 0xF012;
+
+// A form that notes what its own procedure gets, and keeps the messages
+// that would start one of the system's modal loops to itself.
+class TRowsForm : public tw::TForm {
+public:
+    using tw::TForm::TForm;
+    std::vector<UINT> Seen;
+    std::vector<WPARAM> Commands;   // WM_SYSCOMMAND
+    bool KeepShowing = false;       // CM_SHOWINGCHANGED noted, not handled
+    int Measures = 0;
+    void WndProc(tw::TMessage& m) override
+    {
+        Seen.push_back(m.Msg);
+        if (m.Msg == WM_MEASUREITEM)
+            ++Measures;
+        if (m.Msg == WM_SYSCOMMAND) {
+            Commands.push_back(m.WParam);
+            if ((m.WParam & 0xFFF0) == SC_MOVE || (m.WParam & 0xFFF0) == SC_SIZE)
+                return;
+        }
+        if (m.Msg == WM_NCLBUTTONDOWN || (m.Msg == tw::CM_SHOWINGCHANGED && KeepShowing))
+            return;
+        tw::TForm::WndProc(m);
+    }
+    bool Saw(UINT msg) const { return std::find(Seen.begin(), Seen.end(), msg) != Seen.end(); }
+    bool Commanded(WPARAM c) const { return std::find(Commands.begin(), Commands.end(), c) != Commands.end(); }
+};
+
+// A panel skinned by itself that notes the skin commands it hears.
+class TCommandPanel : public tw::TPanel {
+public:
+    using tw::TPanel::TPanel;
+    std::vector<uint16_t> Commands;
+    void WndProc(tw::TMessage& m) override
+    {
+        if (m.Msg == SM_ALPHACMD) {
+            const uint16_t command = SkinCommandOf(m.WParam);
+            Commands.push_back(command);
+            m.Result = command == AC_QUERYSKINNED ? 1 : 0;
+            return;
+        }
+        tw::TPanel::WndProc(m);
+    }
+    int Count(uint16_t command) const { return int(std::count(Commands.begin(), Commands.end(), command)); }
+};
+
+// Counts what a window gets before the class library sees it.
+WNDPROC g_prev = nullptr;
+int g_erases = 0;
+int g_refreshes = 0;
+int g_paints = 0;
+LRESULT CALLBACK CountingProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_ERASEBKGND)
+        ++g_erases;
+    if (msg == WM_PAINT)
+        ++g_paints;
+    if (msg == SM_ALPHACMD && SkinCommandOf(wp) == AC_REFRESHSTATE)
+        ++g_refreshes;
+    return CallWindowProcW(g_prev, wnd, msg, wp, lp);
+}
+
+struct TSubclass {
+    HWND Wnd;
+    explicit TSubclass(HWND w) : Wnd(w)
+    {
+        g_prev = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingProc)));
+    }
+    ~TSubclass()
+    {
+        if (IsWindow(Wnd))
+            SetWindowLongPtrW(Wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_prev));
+    }
+};
+
+// The pixels of a rectangle of a w-wide picture.
+std::vector<uint32_t> Piece(const std::vector<uint32_t>& all, int w, const TRect& r)
+{
+    std::vector<uint32_t> out;
+    for (int y = r.Top; y < r.Bottom; ++y)
+        for (int x = r.Left; x < r.Right; ++x)
+            out.push_back(all[size_t(y) * size_t(w) + size_t(x)]);
+    return out;
+}
+
+class ProviderPaintRowsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(test::StartFormSkinning(manager));
+        // The buttons change at once, without fades.
+        manager.SetAllowGlowing(false);
+    }
+    void TearDown() override
+    {
+        for (auto it = forms.rbegin(); it != forms.rend(); ++it)
+            delete *it;
+        test::EndFormSkinning();
+    }
+    TRowsForm* NewForm(const char* caption = "Rows", int w = 400, int h = 300)
+    {
+        auto* f = new TRowsForm(tw::Application);
+        forms.push_back(f);
+        f->SetText(caption);
+        f->SetBounds(60, 60, w, h);
+        return f;
+    }
+    static HWND Shown(tw::TCustomForm* f)
+    {
+        f->Show();
+        tw::Application->ProcessMessages();
+        return f->Handle();
+    }
+    static LPARAM ScreenPoint(HWND wnd, int x, int y)
+    {
+        RECT wr;
+        GetWindowRect(wnd, &wr);
+        return MAKELPARAM(wr.left + x, wr.top + y);
+    }
+    static LPARAM Centre(HWND wnd, const TRect& r)
+    {
+        return ScreenPoint(wnd, (r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+    }
+
+    TsSkinManager manager;
+    std::vector<tw::TCustomForm*> forms;
+};
+
+TEST_F(ProviderPaintRowsTest, PressingAButtonLeavesTheHotOneNormal)
+{
+    TRowsForm* f = NewForm();
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    ASSERT_TRUE(p->Skinned());
+    SendMessageW(wnd, WM_NCHITTEST, 0, ScreenPoint(wnd, 200, 150));
+    const TRect close = p->Buttons().Close, min = p->Buttons().Min;
+    ASSERT_GT(close.Right, close.Left);
+    int w = 0;
+    const std::vector<uint32_t> normal = test::PrintFrame(wnd, w);
+    ASSERT_EQ(SendMessageW(wnd, WM_NCHITTEST, 0, Centre(wnd, close)), HTCLOSE);
+    const std::vector<uint32_t> hot = test::PrintFrame(wnd, w);
+    ASSERT_NE(Piece(hot, w, close), Piece(normal, w, close));
+    // Pressed down on minimize while close was hot: close is normal again.
+    SendMessageW(wnd, WM_NCLBUTTONDOWN, HTMINBUTTON, Centre(wnd, min));
+    const std::vector<uint32_t> pressed = test::PrintFrame(wnd, w);
+    EXPECT_EQ(Piece(pressed, w, close), Piece(normal, w, close));
+    EXPECT_NE(Piece(pressed, w, min), Piece(normal, w, min));
+    EXPECT_TRUE(p->ButtonPressed());
+}
+
+TEST_F(ProviderPaintRowsTest, DoubleClicksPressAsSingleClicksDo)
+{
+    TRowsForm* f = NewForm();
+    TsTitleButton& user = FindProvider(f)->TitleButtons().Add();
+    user.Hint = "Mark the cut";
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    // A hot user button shows its hint; the double click on it hides it.
+    SendMessageW(wnd, WM_NCHITTEST, 0, ScreenPoint(wnd, 200, 150));
+    ASSERT_FALSE(p->Buttons().User.empty());
+    const TRect userRect = p->Buttons().User[0];
+    ASSERT_EQ(SendMessageW(wnd, WM_NCHITTEST, 0, Centre(wnd, userRect)), 1000);
+    ASSERT_NE(p->ButtonHint(), nullptr);
+    const HWND hint = p->ButtonHint()->Handle();
+    ASSERT_TRUE(IsWindowVisible(hint));
+    SendMessageW(wnd, WM_NCLBUTTONDBLCLK, 1000, Centre(wnd, userRect));
+    EXPECT_FALSE(IsWindow(hint));
+    EXPECT_TRUE(p->ButtonPressed());
+    SendMessageW(wnd, WM_NCHITTEST, 0, ScreenPoint(wnd, 200, 150));
+
+    // A maximize button the system menu forbids (the minimized form shows
+    // both boxes; maximizing is not the form's) takes no press from a
+    // double click either, and its release maximizes nothing.
+    TRowsForm* g = NewForm("Boxes");
+    g->SetBorderIcons(tw::TBorderIcons(tw::biSystemMenu | tw::biMinimize));
+    HWND gw = Shown(g);
+    TsSkinProvider* q = FindProvider(g);
+    ShowWindow(gw, SW_MINIMIZE);
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(IsIconic(gw));
+    SendMessageW(gw, WM_NCHITTEST, 0, ScreenPoint(gw, 3, 3));
+    const TRect max = q->Buttons().Max;
+    ASSERT_GT(max.Right, max.Left);
+    SendMessageW(gw, WM_NCLBUTTONDBLCLK, HTMAXBUTTON, Centre(gw, max));
+    EXPECT_FALSE(q->ButtonPressed());
+    EXPECT_EQ(q->HotCode(), 0);
+    g->Seen.clear();
+    SendMessageW(gw, WM_NCLBUTTONUP, HTMAXBUTTON, Centre(gw, max));
+    tw::Application->ProcessMessages();
+    EXPECT_TRUE(IsIconic(gw));
+    // Nothing at all: not even the system's own button hears the release.
+    EXPECT_FALSE(g->Saw(WM_NCLBUTTONUP));
+    ShowWindow(gw, SW_RESTORE);
+    tw::Application->ProcessMessages();
+}
+
+TEST_F(ProviderPaintRowsTest, MaximizeReleaseChangesTheFormAtOnce)
+{
+    TRowsForm* f = NewForm();
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    ASSERT_NE(p->SystemMenu(), nullptr);
+    SendMessageW(wnd, WM_NCHITTEST, 0, ScreenPoint(wnd, 200, 150));
+    int w = 0;
+    const std::vector<uint32_t> before = test::PrintFrame(wnd, w);
+    const TRect max = p->Buttons().Max;
+    ASSERT_EQ(SendMessageW(wnd, WM_NCHITTEST, 0, Centre(wnd, max)), HTMAXBUTTON);
+    SendMessageW(wnd, WM_NCLBUTTONDOWN, HTMAXBUTTON, Centre(wnd, max));
+    ASSERT_TRUE(p->ButtonPressed());
+    f->Commands.clear();
+    SendMessageW(wnd, WM_NCLBUTTONUP, HTMAXBUTTON, Centre(wnd, max));
+    // Sent, not left in the queue: the form is maximized when the release
+    // has been handled, no button is hot and the menu offers restore only.
+    EXPECT_TRUE(IsZoomed(wnd));
+    EXPECT_TRUE(f->Commanded(SC_MAXIMIZE));
+    EXPECT_EQ(p->HotCode(), 0);
+    EXPECT_FALSE(p->ButtonPressed());
+    EXPECT_FALSE(p->SystemMenu()->ItemMaximize->Enabled());
+    EXPECT_TRUE(p->SystemMenu()->ItemRestore->Enabled());
+
+    // The restore button of the maximized form: back at once, as it was.
+    SendMessageW(wnd, WM_NCHITTEST, 0, ScreenPoint(wnd, 200, 150));
+    const TRect restore = p->Buttons().Max;
+    ASSERT_EQ(SendMessageW(wnd, WM_NCHITTEST, 0, Centre(wnd, restore)), HTMAXBUTTON);
+    SendMessageW(wnd, WM_NCLBUTTONDOWN, HTMAXBUTTON, Centre(wnd, restore));
+    SendMessageW(wnd, WM_NCLBUTTONUP, HTMAXBUTTON, Centre(wnd, restore));
+    EXPECT_FALSE(IsZoomed(wnd));
+    EXPECT_EQ(p->HotCode(), 0);
+    EXPECT_TRUE(p->SystemMenu()->ItemMaximize->Enabled());
+    EXPECT_FALSE(p->SystemMenu()->ItemRestore->Enabled());
+    tw::Application->ProcessMessages();
+    const std::vector<uint32_t> after = test::PrintFrame(wnd, w);
+    EXPECT_EQ(Piece(after, w, max), Piece(before, w, max));
+}
+
+TEST_F(ProviderPaintRowsTest, MinimizedFormIsDraggedAndTheSystemsFrameSizedByTheSystem)
+{
+    TRowsForm* f = NewForm();
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    ShowWindow(wnd, SW_MINIMIZE);
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(IsIconic(wnd));
+    // Anywhere but on a button the icon is dragged.
+    f->Seen.clear();
+    f->Commands.clear();
+    SendMessageW(wnd, WM_NCLBUTTONDOWN, HTCAPTION, ScreenPoint(wnd, 10, 5));
+    EXPECT_TRUE(f->Commanded(kDragMove));
+    EXPECT_FALSE(f->Saw(WM_NCLBUTTONDOWN));
+    ShowWindow(wnd, SW_RESTORE);
+    tw::Application->ProcessMessages();
+
+    // Without the drawn frame the outline is not the provider's: the
+    // system's frame sizes the form.
+    p->SetDrawNonClientArea(false);
+    p->SetResizeMode(rmBorder);
+    tw::Application->ProcessMessages();
+    f->Seen.clear();
+    SendMessageW(wnd, WM_NCLBUTTONDOWN, HTLEFT, ScreenPoint(wnd, 1, 100));
+    const bool dragging = p->Dragging();
+    if (dragging)
+        SendMessageW(wnd, WM_CAPTURECHANGED, 0, 0);
+    EXPECT_FALSE(dragging);
+    EXPECT_TRUE(f->Saw(WM_NCLBUTTONDOWN));
+    p->SetResizeMode(rmStandard);
+}
+
+TEST_F(ProviderPaintRowsTest, FormPaintedAsACopyDrawsNothingOfItsOwn)
+{
+    TRowsForm* f = NewForm();
+    int painted = 0;
+    f->OnPaint = [&](tw::TObject*) { ++painted; };
+    HWND wnd = Shown(f);
+    f->SetControlState(f->ControlState() | tw::csPaintCopy);
+    painted = 0;
+    f->Seen.clear();
+    InvalidateRect(wnd, nullptr, FALSE);
+    SendMessageW(wnd, WM_PAINT, 0, 0);
+    EXPECT_EQ(painted, 0);
+    EXPECT_FALSE(f->Saw(WM_PAINT));
+    // Still to be painted when the copy is done.
+    RECT dirty;
+    EXPECT_TRUE(GetUpdateRect(wnd, &dirty, FALSE));
+    f->SetControlState(f->ControlState() & ~tw::csPaintCopy);
+    SendMessageW(wnd, WM_PAINT, 0, 0);
+    EXPECT_GT(painted, 0);
+    EXPECT_FALSE(GetUpdateRect(wnd, &dirty, FALSE));
+}
+
+TEST_F(ProviderPaintRowsTest, PrintLaysTheMenuLineOutForTheSkinAndShowsTheFormAtRest)
+{
+    TRowsForm* f = NewForm();
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    ASSERT_FALSE(p->MainMenuRefreshed());   // no menu when the skin came or the form was activated
+    auto* menu = new tw::TMainMenu(f);
+    auto* item = new tw::TMenuItem(menu);
+    item->SetCaption("&Recording");
+    menu->Items()->Add(item);
+    f->SetMenu(menu);
+    tw::Application->ProcessMessages();
+    p->SkinData().SetActiveState(true);
+    f->Seen.clear();
+    int w = 0;
+    test::PrintFrame(wnd, w);
+    // The line was laid out for the skin (the system sizes it again), the
+    // form is printed at rest, and its own procedure never saw the print.
+    EXPECT_TRUE(p->MainMenuRefreshed());
+    EXPECT_FALSE(p->SkinData().ActiveState());
+    EXPECT_FALSE(f->Saw(WM_PRINT));
+}
+
+TEST_F(ProviderPaintRowsTest, ShowingPreparesTheMenusAndStartsAtRest)
+{
+    TRowsForm* f = NewForm();
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    TsSkinableMenus* service = TsSkinableMenus::Of(&manager);
+    ASSERT_TRUE(service->Active());
+    auto* popup = new tw::TPopupMenu(f);
+    auto* entry = new tw::TMenuItem(popup);
+    entry->SetCaption("Copy");
+    popup->Items()->Add(entry);
+    ASSERT_FALSE(service->Prepared(popup));
+    manager.AnimEffects.FormShow.Active = false;
+    p->SkinData().SetActiveState(true);
+    p->SkinData().BGChangedFlag = true;
+    f->KeepShowing = true;
+    f->Seen.clear();
+    f->Perform(tw::CM_SHOWINGCHANGED, 1, 0);
+    f->KeepShowing = false;
+    EXPECT_TRUE(f->Saw(tw::CM_SHOWINGCHANGED));
+    EXPECT_TRUE(service->Prepared(popup));
+    EXPECT_FALSE(p->SkinData().ActiveState());
+    EXPECT_TRUE(IsWindowVisible(wnd));
+}
+
+TEST_F(ProviderPaintRowsTest, CaptionLineIsAsHighAsItsTextInTheMiddleOfTheTitle)
+{
+    TRowsForm* f = NewForm("Hg");
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    // The caption in the system's caption font, bold, as the title draws it.
+    NONCLIENTMETRICSW ncm{};
+    ncm.cbSize = sizeof(ncm);
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0));
+    ncm.lfCaptionFont.lfWeight = FW_BOLD;
+    HFONT font = CreateFontIndirectW(&ncm.lfCaptionFont);
+    SIZE extent{};
+    int inkTop = -1, inkBottom = -1;
+    test::CapturePixels(60, 60, [&](HDC dc) {
+        HGDIOBJ old = SelectObject(dc, font);
+        GetTextExtentPoint32W(dc, L"Hg", 2, &extent);
+        RECT all{0, 0, 60, 60};
+        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, RGB(0, 0, 0));
+        RECT r{0, 0, 60, extent.cy};
+        DrawTextW(dc, L"Hg", 2, &r, DT_SINGLELINE | DT_NOPREFIX);
+        GdiFlush();
+        for (int y = 0; y < extent.cy; ++y)
+            for (int x = 0; x < 60; ++x)
+                if ((GetPixel(dc, x, y) & 0xFFFFFF) != 0xFFFFFF) {
+                    if (inkTop < 0)
+                        inkTop = y;
+                    inkBottom = y;
+                }
+        SelectObject(dc, old);
+    });
+    DeleteObject(font);
+    ASSERT_GE(inkTop, 0);
+
+    // Where the caption's ink lies in the title: what differs from the
+    // same title without a caption.
+    auto inkRows = [&](int& first, int& last) {
+        SendMessageW(wnd, WM_NCHITTEST, 0, ScreenPoint(wnd, 200, 150));
+        const int right = p->Buttons().Min.Left;
+        int w = 0;
+        f->SetText("Hg");
+        tw::Application->ProcessMessages();
+        const std::vector<uint32_t> with = test::PrintFrame(wnd, w);
+        f->SetText("");
+        tw::Application->ProcessMessages();
+        const std::vector<uint32_t> without = test::PrintFrame(wnd, w);
+        POINT origin{0, 0};
+        ClientToScreen(wnd, &origin);
+        RECT wr;
+        GetWindowRect(wnd, &wr);
+        first = last = -1;
+        for (int y = 0; y < origin.y - wr.top; ++y)
+            for (int x = 0; x < right; ++x)
+                if (with[size_t(y) * size_t(w) + size_t(x)] != without[size_t(y) * size_t(w) + size_t(x)]) {
+                    if (first < 0)
+                        first = y;
+                    last = y;
+                }
+        return origin.y - wr.top;   // the title's bottom (no menu line)
+    };
+    // The line starts 2 pixels below the window's top and ends at the
+    // title's bottom; the text's own line is centred in it.
+    int first = 0, last = 0;
+    int bottom = inkRows(first, last);
+    int line = 2 + (bottom - 2 - extent.cy) / 2;
+    EXPECT_EQ(first, line + inkTop);
+    EXPECT_EQ(last, line + inkBottom);
+
+    // Zoomed, half the frame lies beyond the screen: the line starts below
+    // half of it.
+    ShowWindow(wnd, SW_MAXIMIZE);
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(IsZoomed(wnd));
+    bottom = inkRows(first, last);
+    const int top = GetSystemMetrics(SM_CXFRAME) / 2 + 1;
+    line = top + (bottom - top - extent.cy) / 2;
+    EXPECT_EQ(first, line + inkTop);
+    EXPECT_EQ(last, line + inkBottom);
+    ShowWindow(wnd, SW_RESTORE);
+    tw::Application->ProcessMessages();
+}
+
+TEST_F(ProviderPaintRowsTest, ANewPictureIsAnnouncedAndAnActivationRepaintsOnlyTheTitle)
+{
+    TRowsForm* f = NewForm();
+    auto* panel = new TCommandPanel(f);
+    panel->SetParent(f);
+    panel->SetBounds(10, 10, 100, 60);
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    // The picture made anew: the controls work out again whether they take
+    // their background from it; made over, they hear nothing.
+    SendMessageW(wnd, tw::CM_VISIBLECHANGED, 0, 0);
+    panel->Commands.clear();
+    SendMessageW(wnd, WM_NCPAINT, 1, 0);
+    EXPECT_GT(panel->Count(AC_CONTAINERFLAG), 0);
+    panel->Commands.clear();
+    p->SkinData().BGChangedFlag = true;
+    SendMessageW(wnd, WM_NCPAINT, 1, 0);
+    EXPECT_EQ(panel->Count(AC_CONTAINERFLAG), 0);
+
+    // With a border that looks the same in both states, a change of the
+    // activation paints the title again and nothing else of the picture.
+    const int border = p->SkinData().BorderIndex;
+    ASSERT_TRUE(manager.MaskIndexValid(border));
+    const int16_t images = manager.ma[size_t(border)].ImageCount;
+    manager.ma[size_t(border)].ImageCount = 1;
+    p->SkinData().BGChangedFlag = true;
+    SendMessageW(wnd, WM_NCPAINT, 1, 0);
+    auto mark = [&](bool set) {
+        // A pixel of the picture's client part, through the answer the
+        // controls get for their background.
+        TacBGInfo info;
+        info.PleaseDraw = false;
+        tw::TMessage query{SM_ALPHACMD, SkinWParam(AC_QUERYBGINFO), reinterpret_cast<LPARAM>(&info), 0};
+        f->Perform(query.Msg, query.WParam, query.LParam);
+        if (info.BgType != btCache || info.Bmp.Empty())
+            return false;
+        uint8_t* px = const_cast<uint8_t*>(info.Bmp.Row(info.OffsetY + 30)) + (info.OffsetX + 30) * (info.Bmp.BitsPerPixel / 8);
+        if (set) {
+            px[0] = 0x12;
+            px[1] = 0x34;
+            px[2] = 0x56;
+        }
+        return px[0] == 0x12 && px[1] == 0x34 && px[2] == 0x56;
+    };
+    ASSERT_TRUE(mark(true));
+    int w = 0;
+    const std::vector<uint32_t> active = test::PrintFrame(wnd, w);
+    SendMessageW(wnd, WM_NCACTIVATE, FALSE, 0);
+    EXPECT_TRUE(mark(false));
+    const std::vector<uint32_t> inactive = test::PrintFrame(wnd, w);
+    POINT origin{0, 0};
+    ClientToScreen(wnd, &origin);
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    const TRect title(0, 0, w, origin.y - wr.top);
+    EXPECT_NE(Piece(inactive, w, title), Piece(active, w, title));
+    // A menu changed: the picture is made whole.
+    SendMessageW(wnd, tw::CM_MENUCHANGED, 0, 0);
+    SendMessageW(wnd, WM_NCACTIVATE, TRUE, 0);
+    EXPECT_FALSE(mark(false));
+    // What the form draws itself lies in the picture's client part: drawn
+    // into it again only when the picture is made whole, as it is for a
+    // form with a colour of its own (the colour may be what changed).
+    int owner = 0;
+    f->OnPaint = [&](tw::TObject*) { ++owner; };
+    SendMessageW(wnd, WM_NCACTIVATE, FALSE, 0);
+    EXPECT_EQ(owner, 0);
+    p->SkinData().SetCustomColor(true);
+    SendMessageW(wnd, WM_NCACTIVATE, TRUE, 0);
+    EXPECT_GT(owner, 0);
+    f->OnPaint = nullptr;
+    manager.ma[size_t(border)].ImageCount = images;
+}
+
+TEST_F(ProviderPaintRowsTest, AnEraseRefreshesEveryControlTheAdapterHolds)
+{
+    TRowsForm* f = NewForm();
+    auto* panel = new tw::TPanel(f);
+    panel->SetParent(f);
+    panel->SetBounds(10, 10, 200, 120);
+    auto* memo = new tw::TMemo(f);
+    memo->SetParent(panel);
+    memo->SetBounds(10, 10, 150, 80);
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    ASSERT_NE(p->CtrlAdapter()->AdapterOf(memo->Handle()), nullptr);
+    TSubclass counted(memo->Handle());
+    g_refreshes = 0;
+    HDC dc = GetDC(wnd);
+    SendMessageW(wnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    ReleaseDC(wnd, dc);
+    EXPECT_GT(g_refreshes, 0);
+}
+
+// The fade is recorded, not shown (Wine cannot show layered windows).
+BOOL WINAPI AcceptLayered(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*, DWORD) { return TRUE; }
+TUpdateLayeredWindow AcceptEntry() { return AcceptLayered; }
+
+TEST_F(ProviderPaintRowsTest, FadedInFormIsPaintedWithoutAnEraseWhereItMayShowItsHotLook)
+{
+    test::TLayeredEntryScope layered(AcceptEntry);
+    manager.AnimEffects.FormShow.Time = 16;
+    TRowsForm* f = NewForm();
+    const HWND form = f->Handle();
+    // Counted from the fade's picture on: what the provider redraws after it.
+    std::unique_ptr<TSubclass> counted;
+    AnimationProbe = [&](const tw::TBitmap&, HWND, bool) {
+        if (!counted)
+            counted = std::make_unique<TSubclass>(form);
+        g_erases = 0;
+        g_paints = 0;
+    };
+    HWND wnd = Shown(f);
+    AnimationProbe = nullptr;
+    ASSERT_NE(counted, nullptr);
+    const int erases = g_erases, paints = g_paints;
+    counted.reset();
+    ASSERT_TRUE(FindProvider(f)->SkinData().HotStateAllowed());
+    EXPECT_GT(paints, 0);
+    EXPECT_EQ(erases, 0);
+    EXPECT_TRUE(IsWindowVisible(wnd));
+}
+
+// A shadow whose columns tell where they were taken from: the left pieces
+// red, the stretched middle green but for one blue column in its middle.
+std::shared_ptr<tw::TPixelImage> ColumnShadow()
+{
+    auto shadow = std::make_shared<tw::TPixelImage>(60, 60, 32);
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 60; ++x) {
+            uint8_t* px = shadow->View().Pixel(x, y);
+            const bool left = x < 19, middle = x == 30;
+            px[0] = middle ? 200 : 0;
+            px[1] = !left && !middle ? 200 : 0;
+            px[2] = left ? 200 : 0;
+            px[3] = 255;
+        }
+    return shadow;
+}
+
+class ProviderBorderPiecesTest : public test::LayeredFormTest {
+protected:
+    ProviderBorderPiecesTest() : LayeredFormTest("Pieces", 400, 300, AcceptEntry) {}
+};
+
+TEST_F(ProviderBorderPiecesTest, ExtendedBorderIsCutWhereTheFormsFrameBegins)
+{
+    manager.ShadowActive = ColumnShadow();
+    manager.ShadowInactive = ColumnShadow();
+    manager.SkinData.FormOffset = 8;
+    manager.SetExtendedBorders(true);
+    manager.UpdateExtBorderImages();
+    SendSkinCommand(form->Handle(), AC_SKINLOADED, reinterpret_cast<LPARAM>(&manager));
+    tw::Application->ProcessMessages();
+    TacBorderForm* b = provider->BorderForm();
+    ASSERT_NE(b, nullptr);
+    b->UpdateBorderWindow(true);
+    const TRect m = b->Margins();
+    ASSERT_EQ(m.Left, 11);
+    const tw::TPixelView& v = b->Picture().View();
+    // The left piece is the margin and the offset wide: 19 columns as they
+    // are, then the middle stretched along the whole edge.
+    for (int x = 0; x < 19; ++x)
+        EXPECT_EQ(v.Pixel(x, 0)[2], 200) << x;
+    for (int x : {19, 25, 35, 45})
+        EXPECT_EQ(v.Pixel(x, 0)[1], 200) << x;
+    EXPECT_EQ(v.Pixel(v.Width / 2, 0)[0], 200);
+}
+
+TEST_F(ProviderBorderPiecesTest, UnderBorderModeOneTheMasksOwnBordersCutThePicture)
+{
+    // An extended-border mask of the skin's own, 10 pixels each side, whose
+    // column 14 is blue and column 10 on green.
+    auto picture = std::make_unique<tw::TPixelImage>(60, 60, 32);
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 60; ++x) {
+            uint8_t* px = picture->View().Pixel(x, y);
+            px[0] = x == 14 ? 200 : 0;
+            px[1] = x >= 10 && x != 14 ? 200 : 0;
+            px[2] = x < 10 ? 200 : 0;
+            px[3] = 255;
+        }
+    TsMaskData mask;
+    mask.Bmp = std::move(picture);
+    mask.SectionName = "GLOBALINFO";
+    mask.PropertyName = "EXBORDER";
+    mask.R = TRect(0, 0, 60, 60);
+    mask.ImageCount = 1;
+    mask.WL = mask.WT = mask.WR = mask.WB = 10;
+    mask.Manager = &manager;
+    manager.ma.push_back(std::move(mask));
+    manager.ConstData.ExBorder = int(manager.ma.size()) - 1;
+    manager.SkinData.BorderMode = 1;
+    manager.SkinData.FormOffset = 8;
+    ASSERT_GE(manager.SkinData.BorderWidth + 8, 10);
+    manager.SetExtendedBorders(true);
+    manager.UpdateExtBorderImages();
+    SendSkinCommand(form->Handle(), AC_SKINLOADED, reinterpret_cast<LPARAM>(&manager));
+    tw::Application->ProcessMessages();
+    TacBorderForm* b = provider->BorderForm();
+    ASSERT_NE(b, nullptr);
+    ASSERT_EQ(b->Margins().Left, 8);
+    b->UpdateBorderWindow(true);
+    const tw::TPixelView& v = b->Picture().View();
+    for (int x = 0; x < 10; ++x)
+        EXPECT_EQ(v.Pixel(x, 0)[2], 200) << x;
+    // From column 10 on the middle of the mask is stretched: its blue
+    // column lies far to the right of where it was drawn.
+    for (int x : {10, 14, 20})
+        EXPECT_EQ(v.Pixel(x, 0)[1], 200) << x;
+    manager.SetExtendedBorders(false);
+    manager.ConstData.ExBorder = -1;
+}
+
+} // namespace
+} // namespace skin
+
+#endif
