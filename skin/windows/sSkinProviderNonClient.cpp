@@ -378,7 +378,8 @@ bool TsSkinProvider::SecondClickOnIcon()
     // A double click on the icon closes the form: the menu waits that long
     // for a second click, which is left in the queue (nothing is dispatched
     // meanwhile, so the form cannot go away under us). The manager may have
-    // the menu open at once.
+    // the menu open at once. Only the double click itself counts: the
+    // release of this very click is on its way too.
     sysMenuDoubleClick_ = false;
     const TsSkinManager* sm = SkinManager();
     if (sm && sm->NoSystemMenuWait)
@@ -387,7 +388,7 @@ bool TsSkinProvider::SecondClickOnIcon()
     const DWORD start = GetTickCount();
     MSG next;
     while (GetTickCount() - start < 200) {
-        if (PeekMessageW(&next, wnd, WM_NCLBUTTONDOWN, WM_NCLBUTTONDBLCLK, PM_NOREMOVE)) {
+        if (PeekMessageW(&next, wnd, WM_NCLBUTTONDBLCLK, WM_NCLBUTTONDBLCLK, PM_NOREMOVE)) {
             sysMenuDoubleClick_ = true;
             break;
         }
