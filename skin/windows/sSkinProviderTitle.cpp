@@ -546,7 +546,10 @@ void TsSkinProvider::ShowCaptionCover()
     if (r.IsEmpty())
         return;
     if (!cover_) {
-        auto cover = std::make_unique<tw::TForm>(tw::Application);
+        // The provider is the cover's one owner: owned by the application
+        // as well, a cover up while the application deletes its components
+        // would be deleted twice.
+        auto cover = std::make_unique<tw::TForm>(nullptr);
         // Kept out of the skinning and of the control adapters: the cover
         // must stay a bare window.
         cover->SetTag(acNoSkinTag);
