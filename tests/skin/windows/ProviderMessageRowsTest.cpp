@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <set>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "SkinTestForms.h"
@@ -544,6 +546,79 @@ TEST_F(ProviderMessageRowsTest, OwnerDrawingRunsWhenTheFormsPictureIsRebuilt)
     // The same picture again: nothing is drawn anew.
     test::PrintFrame(wnd, w);
     EXPECT_EQ(painted, 1);
+}
+
+// The form's own drawing throws while it goes into the form's picture or
+// into a print: the failure reaches the application, the picture is neither
+// left shifted to the client nor kept as finished, and the printer's device
+// context is given back as it came.
+TEST_F(ProviderMessageRowsTest, ThrowingOwnerDrawingLeavesNoDeviceContextShifted)
+{
+    std::vector<std::string> reported;
+    const tw::TExceptionEvent savedHandler = tw::Application->OnException;
+    tw::Application->OnException = [&reported](tw::TObject*, const std::exception& e) {
+        reported.push_back(e.what());
+    };
+    struct TRestore {
+        tw::TExceptionEvent Handler;
+        ~TRestore() { tw::Application->OnException = Handler; }
+    } restore{savedHandler};
+
+    TNotingForm* f = NewForm(300, 200);
+    bool fail = false;
+    int painted = 0;
+    f->OnPaint = [&](tw::TObject*) {
+        ++painted;
+        if (fail)
+            throw std::runtime_error("paint failed");
+    };
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    ValidateRect(wnd, nullptr);
+    int w = 0;
+    p->SkinData().BGChangedFlag = true;
+    const std::vector<uint32_t> frame = test::PrintFrame(wnd, w);
+    ASSERT_FALSE(frame.empty());
+    auto differing = [&frame](const std::vector<uint32_t>& other) {
+        if (other.size() != frame.size())
+            return -1;
+        int n = 0;
+        for (size_t i = 0; i < frame.size(); ++i)
+            n += other[i] != frame[i];
+        return n;
+    };
+
+    // Thrown while the picture is made anew.
+    fail = true;
+    p->SkinData().BGChangedFlag = true;
+    test::PrintFrame(wnd, w);
+    EXPECT_EQ(reported, std::vector<std::string>{"paint failed"});
+    // The next copies come from a picture in its place, made again whole.
+    fail = false;
+    painted = 0;
+    EXPECT_EQ(differing(test::PrintFrame(wnd, w)), 0);
+    EXPECT_EQ(painted, 1);
+    EXPECT_EQ(differing(test::PrintFrame(wnd, w)), 0);
+    EXPECT_EQ(painted, 1);
+
+    // Thrown while the client is printed: the printer's context keeps its
+    // origin and has no clipping of ours.
+    fail = true;
+    reported.clear();
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    test::CapturePixels(wr.right - wr.left, wr.bottom - wr.top, [&](HDC dc) {
+        SendMessageW(wnd, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+        POINT org{-1, -1};
+        GetViewportOrgEx(dc, &org);
+        EXPECT_EQ(org.x, 0);
+        EXPECT_EQ(org.y, 0);
+        HRGN clip = CreateRectRgn(0, 0, 0, 0);
+        EXPECT_EQ(GetClipRgn(dc, clip), 0);
+        DeleteObject(clip);
+    });
+    EXPECT_EQ(reported, std::vector<std::string>{"paint failed"});
+    fail = false;
 }
 
 TEST_F(ProviderMessageRowsTest, MenuLineIsMeasuredAgainForANewSkinAndCountsItsRows)
