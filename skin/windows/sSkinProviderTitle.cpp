@@ -1079,12 +1079,14 @@ void TsSkinProvider::ButtonUp(int code, LPARAM lp)
     case htClose: command = SC_CLOSE; break;
     case htMaxButton: command = IsZoomed(wnd) || IsIconic(wnd) ? SC_RESTORE : SC_MAXIMIZE; break;
     case htMinButton:
-        // The main form's minimize takes the whole program down with it.
-        if (tw::Application && tw::Application->MainForm() == form_) {
-            command = SC_MINIMIZE;
-            skinData_->BGChangedFlag = true;
+        // The main form's minimize takes the whole program down with it;
+        // minimized, every form's button shows the restore glyph.
+        if (IsIconic(wnd)) {
+            command = SC_RESTORE;
         } else {
-            command = IsIconic(wnd) ? SC_RESTORE : SC_MINIMIZE;
+            command = SC_MINIMIZE;
+            if (tw::Application && tw::Application->MainForm() == form_)
+                skinData_->BGChangedFlag = true;
         }
         break;
     case htHelp: command = SC_CONTEXTHELP; break;

@@ -900,6 +900,46 @@ TEST_F(ProviderMessageRowsTest, DisabledMaximizeButtonTakesNoPress)
     ShowWindow(wnd, SW_RESTORE);
 }
 
+// A minimized form's minimize button shows the restore glyph: it answers as
+// that button and its click restores the form, also when the form cannot be
+// maximized, and also the program's main form.
+TEST_F(ProviderMessageRowsTest, MinimizedFormsRestoreGlyphRestoresIt)
+{
+    struct TCase {
+        const char* Name;
+        tw::TBorderIcons Icons;
+        bool Main;
+    };
+    const tw::TBorderIcons both = tw::biSystemMenu | tw::biMinimize | tw::biMaximize;
+    tw::TCustomForm* const previous = tw::Application->MainForm();
+    struct TMainBack {
+        tw::TCustomForm* Form;
+        ~TMainBack() { tw::Application->SetMainForm(Form); }
+    } mainBack{previous};
+    for (const TCase& c : {TCase{"both boxes", both, false}, TCase{"minimize box only", tw::biSystemMenu | tw::biMinimize, false},
+                           TCase{"the main form", both, true}}) {
+        SCOPED_TRACE(c.Name);
+        TNotingForm* f = NewForm(400, 300);
+        f->SetBorderIcons(c.Icons);
+        tw::Application->SetMainForm(c.Main ? f : previous);
+        HWND wnd = Shown(f);
+        TsSkinProvider* p = FindProvider(f);
+        ShowWindow(wnd, SW_MINIMIZE);
+        tw::Application->ProcessMessages();
+        ASSERT_TRUE(IsIconic(wnd));
+        SendMessageW(wnd, WM_NCHITTEST, 0, ScreenPoint(wnd, 3, 3));
+        const TRect r = p->Buttons().Min;
+        ASSERT_GT(r.Right, r.Left);
+        const LPARAM at = ScreenPoint(wnd, (r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+        ASSERT_EQ(SendMessageW(wnd, WM_NCHITTEST, 0, at), HTMINBUTTON);
+        SendMessageW(wnd, WM_NCLBUTTONDOWN, HTMINBUTTON, at);
+        EXPECT_TRUE(p->ButtonPressed());
+        SendMessageW(wnd, WM_NCLBUTTONUP, HTMINBUTTON, at);
+        tw::Application->ProcessMessages();
+        EXPECT_FALSE(IsIconic(wnd));
+    }
+}
+
 BOOL WINAPI AcceptLayered(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*, DWORD) { return TRUE; }
 TUpdateLayeredWindow AcceptLayeredEntry() { return AcceptLayered; }
 
