@@ -430,7 +430,14 @@ bool TsSkinProvider::ButtonAndCommandMessage(tw::TMessage& m)
             SetHotButton(0);
             if (kind == SC_RESTORE) {
                 skinData_->BGChangedFlag = true;
-                RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
+                if (form_->BorderStyle() != tw::bsNone) {
+                    RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
+                } else {
+                    // The region cut its minimized title; the form has none.
+                    iconRegion_ = false;
+                    regionSize_ = {-1, -1};
+                    SetWindowRgn(wnd, nullptr, TRUE);
+                }
             }
         } else if (kind == SC_MINIMIZE) {
             ncCache_.reset();

@@ -940,6 +940,34 @@ TEST_F(ProviderMessageRowsTest, MinimizedFormsRestoreGlyphRestoresIt)
     }
 }
 
+// A form without a title is cut to the skin's corners only while it is
+// minimized (its drawn title shows then); restored, by its command or
+// otherwise, it is whole again.
+TEST_F(ProviderMessageRowsTest, ATitlelessFormIsWholeAgainOnceRestored)
+{
+    TNotingForm* f = NewForm(300, 200);
+    f->SetBorderStyle(tw::bsNone);
+    HWND wnd = Shown(f);
+    ASSERT_TRUE(FindProvider(f)->Skinned());
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetWindowRgn(wnd, rgn), ERROR);
+    for (bool byCommand : {true, false}) {
+        SCOPED_TRACE(byCommand ? "SC_RESTORE" : "SW_RESTORE");
+        ShowWindow(wnd, SW_MINIMIZE);
+        tw::Application->ProcessMessages();
+        ASSERT_TRUE(IsIconic(wnd));
+        EXPECT_NE(GetWindowRgn(wnd, rgn), ERROR);
+        if (byCommand)
+            SendMessageW(wnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+        else
+            ShowWindow(wnd, SW_RESTORE);
+        tw::Application->ProcessMessages();
+        ASSERT_FALSE(IsIconic(wnd));
+        EXPECT_EQ(GetWindowRgn(wnd, rgn), ERROR);
+    }
+    DeleteObject(rgn);
+}
+
 BOOL WINAPI AcceptLayered(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*, DWORD) { return TRUE; }
 TUpdateLayeredWindow AcceptLayeredEntry() { return AcceptLayered; }
 
