@@ -10,6 +10,7 @@
 #include "skin/engine/link/sVclUtils.h"
 #include "skin/windows/sSkinMenus.h"
 #include "ui/Forms.h"
+#include "ui/Guards.h"
 #include "ui/Menus.h"
 
 namespace skin {
@@ -202,7 +203,9 @@ void TsFrameAdapter::PaintFrame(HDC dc)
     if (AnimPaintDC && dc != AnimPaintDC)
         return;
     if (skinData_->HotStateAllowed()) {
-        const int saved = SaveDC(dc);
+        // The graphic children's painting may throw: the context goes back
+        // as it came whatever happens.
+        tw::TSavedDCState keep(dc);
         skinData_->SetActiveState(skinData_->CalcActiveState());
         if (!skinData_->ActiveState()) {
             if (skinData_->Updating && frame_->Parent()) {
@@ -222,7 +225,6 @@ void TsFrameAdapter::PaintFrame(HDC dc)
                              TRect(0, 0, frame_->Width(), frame_->Height()));
             PaintGraphicChildren(dc, frame_, TPoint(0, 0));
         }
-        RestoreDC(dc, saved);
         return;
     }
     // A container whose children take its picture and that is not focused:
@@ -442,20 +444,17 @@ void TsFrameAdapter::WndProc(tw::TMessage& m)
         const HWND wnd = frame_->Handle();
         if (!skinData_->HotStateAllowed())
             InvalidateRect(wnd, nullptr, TRUE);
-        PAINTSTRUCT ps;
-        HDC paintDC = BeginPaint(wnd, &ps);
+        tw::TPaintDC paint(wnd);
         // The update region's DC clips to what needs it.
-        HDC dc = m.WParam ? reinterpret_cast<HDC>(m.WParam) : paintDC;
+        HDC dc = m.WParam ? reinterpret_cast<HDC>(m.WParam) : paint.Handle();
         if (dc) {
-            const int saved = SaveDC(dc);
+            tw::TSavedDCState keep(dc);
             if (skinData_->HotStateAllowed()) {
                 skinData_->SetActiveState(skinData_->CalcActiveState());
                 if (!skinData_->ActiveState())
                     PaintFrame(dc);
             }
-            RestoreDC(dc, saved);
         }
-        EndPaint(wnd, &ps);
         m.Result = 0;
         return;
     }

@@ -577,6 +577,8 @@ private:
     TCaptionLayoutInput layoutIn_;
     TRectList cutouts_;
     SIZE regionSize_{-1, -1};
+    // The region was set while a form without a title was minimized.
+    bool iconRegion_ = false;
     TRect prevClient_;
     // The frame picture and the title strip behind the caption buttons, from
     // which a single button is repainted.

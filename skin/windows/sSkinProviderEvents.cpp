@@ -29,6 +29,7 @@
 #include "skin/windows/sSystemMenu.h"
 #include "ui/Application.h"
 #include "ui/Graphics.h"
+#include "ui/Guards.h"
 #include "ui/Menus.h"
 #include "skin/windows/sSkinProviderInternal.h"
 
@@ -214,13 +215,14 @@ void TsSkinProvider::Print(tw::TMessage& m)
             PaintAll(ms);
         if (MenuLineSkinned())
             PaintSkinnedMenuLine(ms);
-        const int saved = SaveDC(dc);
-        // The extended picture starts left of and above the window.
-        const TRect f = ExtActive() ? ExtendedFrame() : TRect();
-        OffsetViewportOrgEx(dc, -f.Left, -f.Top, nullptr);
-        ExcludeClipRect(dc, ms.Client.Left, ms.Client.Top, ms.Client.Right, ms.Client.Bottom);
-        BitBlt(dc, 0, 0, ms.Width, ms.Height, ncCache_->Canvas().Handle(), 0, 0, SRCCOPY);
-        RestoreDC(dc, saved);
+        {
+            tw::TSavedDCState keep(dc);
+            // The extended picture starts left of and above the window.
+            const TRect f = ExtActive() ? ExtendedFrame() : TRect();
+            OffsetViewportOrgEx(dc, -f.Left, -f.Top, nullptr);
+            ExcludeClipRect(dc, ms.Client.Left, ms.Client.Top, ms.Client.Right, ms.Client.Bottom);
+            BitBlt(dc, 0, 0, ms.Width, ms.Height, ncCache_->Canvas().Handle(), 0, 0, SRCCOPY);
+        }
         m.LParam &= ~LPARAM(PRF_NONCLIENT);
     }
     if (m.LParam & (PRF_CLIENT | PRF_ERASEBKGND)) {
@@ -229,12 +231,13 @@ void TsSkinProvider::Print(tw::TMessage& m)
         // themselves. The DC's origin is the window's corner (the picture
         // may start further out, beyond the window).
         const TRect client = GetClientRectInWindow(wnd);
-        const int saved = SaveDC(dc);
+        // The caller's context goes back as it came, also when the form's
+        // own drawing throws.
+        tw::TSavedDCState keep(dc);
         OffsetViewportOrgEx(dc, client.Left, client.Top, nullptr);
         IntersectClipRect(dc, 0, 0, client.Right - client.Left, client.Bottom - client.Top);
         PaintClient(dc, false);
         RunOnPaint(dc);
-        RestoreDC(dc, saved);
     }
     if (m.LParam & PRF_CHILDREN)
         PrintChildren(dc, m.LParam);
@@ -257,11 +260,10 @@ void TsSkinProvider::PrintChildren(HDC dc, LPARAM flags)
             continue;
         RECT cr;
         GetWindowRect(c, &cr);
-        const int saved = SaveDC(dc);
+        tw::TSavedDCState keep(dc);
         OffsetViewportOrgEx(dc, cr.left - wr.left, cr.top - wr.top, nullptr);
         IntersectClipRect(dc, 0, 0, cr.right - cr.left, cr.bottom - cr.top);
         SendMessageW(c, WM_PRINT, reinterpret_cast<WPARAM>(dc), flags | PRF_CHECKVISIBLE);
-        RestoreDC(dc, saved);
     }
 }
 
@@ -510,7 +512,14 @@ bool TsSkinProvider::ButtonAndCommandMessage(tw::TMessage& m)
             SetHotButton(0);
             if (kind == SC_RESTORE) {
                 skinData_->BGChangedFlag = true;
-                RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
+                if (form_->BorderStyle() != tw::bsNone) {
+                    RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
+                } else {
+                    // The region cut its minimized title; the form has none.
+                    iconRegion_ = false;
+                    regionSize_ = {-1, -1};
+                    SetWindowRgn(wnd, nullptr, TRUE);
+                }
             }
         } else if (kind == SC_MINIMIZE) {
             ncCache_.reset();

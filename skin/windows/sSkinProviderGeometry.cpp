@@ -403,8 +403,16 @@ void TsSkinProvider::UpdateFormRegion(bool redraw)
     if (!skinned_ || !drawNonClient_ || regionBusy_ || !form_->HandleAllocated())
         return;
     HWND wnd = form_->Handle();
-    if (form_->BorderStyle() == tw::bsNone && !IsIconic(wnd))
+    if (form_->BorderStyle() == tw::bsNone && !IsIconic(wnd)) {
+        // Only a minimized form without a title shows a drawn title to cut;
+        // restored, whatever restored it, the form is whole again.
+        if (iconRegion_) {
+            iconRegion_ = false;
+            regionSize_ = {-1, -1};
+            SetWindowRgn(wnd, nullptr, redraw && IsWindowVisible(wnd));
+        }
         return;
+    }
     // A window that keeps a region of its own says so; once the frame has
     // been painted whole the provider's region stands.
     if (!firstPainted_ && SendMessageW(wnd, CM_OWNREGIONQUERY, kOwnRegionAnswer, 0) == LRESULT(kOwnRegionAnswer))
@@ -441,6 +449,7 @@ void TsSkinProvider::UpdateFormRegion(bool redraw)
     skinData_->BGChangedFlag = true;
     // The system owns the region once it is set.
     SetWindowRgn(wnd, rgn, redraw && IsWindowVisible(wnd));
+    iconRegion_ = form_->BorderStyle() == tw::bsNone;
     regionBusy_ = false;
 }
 

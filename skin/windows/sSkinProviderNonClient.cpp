@@ -30,6 +30,7 @@
 #include "skin/windows/sSystemMenu.h"
 #include "ui/Application.h"
 #include "ui/Graphics.h"
+#include "ui/Guards.h"
 #include "ui/Menus.h"
 #include "skin/windows/sSkinProviderInternal.h"
 
@@ -90,10 +91,11 @@ void TsSkinProvider::RedrawMenuItem(tw::TMenuItem* item, const TRect& windowRect
         state |= ODS_DISABLED | ODS_GRAYED;
     tw::TCanvas canvas;
     canvas.SetHandle(dc);
-    const int saved = SaveDC(dc);
-    IntersectClipRect(dc, shown.Left, shown.Top, shown.Right, shown.Bottom);
-    TsSkinableMenus::Of(SkinManager())->DrawItem(item, canvas, r, state);
-    RestoreDC(dc, saved);
+    {
+        tw::TSavedDCState keep(dc);
+        IntersectClipRect(dc, shown.Left, shown.Top, shown.Right, shown.Bottom);
+        TsSkinableMenus::Of(SkinManager())->DrawItem(item, canvas, r, state);
+    }
     canvas.SetHandle(nullptr);
     TWindowDC wdc(form_->Handle());
     BitBlt(wdc.Handle(), shown.Left - f.Left, shown.Top - f.Top, shown.Width(), shown.Height(), dc, shown.Left,
@@ -204,11 +206,24 @@ void TsSkinProvider::PaintOwnerIntoPicture(const TMeasures& ms)
         ms.Client.Bottom <= ms.Client.Top)
         return;
     HDC dc = ncCache_->Canvas().Handle();
-    const int saved = SaveDC(dc);
-    OffsetViewportOrgEx(dc, ms.Client.Left, ms.Client.Top, nullptr);
-    IntersectClipRect(dc, 0, 0, ms.Client.Right - ms.Client.Left, ms.Client.Bottom - ms.Client.Top);
-    RunOnPaint(dc);
-    RestoreDC(dc, saved);
+    // Finished only once the form has drawn: a handler that throws leaves
+    // the picture to be made again, and its origin and clipping as they were.
+    struct TUnfinished {
+        TsCommonData& Link;
+        bool Done = false;
+        ~TUnfinished()
+        {
+            if (!Done)
+                Link.BGChangedFlag = true;
+        }
+    } unfinished{*skinData_};
+    {
+        tw::TSavedDCState keep(dc);
+        OffsetViewportOrgEx(dc, ms.Client.Left, ms.Client.Top, nullptr);
+        IntersectClipRect(dc, 0, 0, ms.Client.Right - ms.Client.Left, ms.Client.Bottom - ms.Client.Top);
+        RunOnPaint(dc);
+    }
+    unfinished.Done = true;
 }
 
 void TsSkinProvider::PaintNonClient()
@@ -244,10 +259,10 @@ void TsSkinProvider::PaintNonClient()
         firstPainted_ = true;
         return;
     }
-    HDC dc = GetWindowDC(wnd);
+    TWindowDC wdc(wnd);
+    HDC dc = wdc.Handle();
     if (!dc)
         return;
-    const int saved = SaveDC(dc);
     ExcludeClipRect(dc, ms.Client.Left, ms.Client.Top, ms.Client.Right, ms.Client.Bottom);
     // The menu line is the system's unless the menus are drawn from the skin.
     if (MenuLineSkinned())
@@ -255,8 +270,6 @@ void TsSkinProvider::PaintNonClient()
     else if (ms.MenuRect.Right > ms.MenuRect.Left)
         ExcludeClipRect(dc, ms.MenuRect.Left, ms.MenuRect.Top, ms.MenuRect.Right, ms.MenuRect.Bottom);
     BitBlt(dc, 0, 0, ms.Width, ms.Height, ncCache_->Canvas().Handle(), 0, 0, SRCCOPY);
-    RestoreDC(dc, saved);
-    ReleaseDC(wnd, dc);
     firstPainted_ = true;
 }
 
@@ -353,7 +366,7 @@ void TsSkinProvider::PaintSkinnedMenuLine(const TMeasures& ms)
     TsSkinableMenus* service = TsSkinableMenus::Of(sm);
     tw::TCanvas canvas;
     canvas.SetHandle(dc);
-    const int saved = SaveDC(dc);
+    tw::TSavedDCState keep(dc);
     IntersectClipRect(dc, ms.MenuRect.Left, ms.MenuRect.Top, ms.MenuRect.Right, ms.MenuRect.Bottom);
     const int count = bar ? GetMenuItemCount(bar) : 0;
     for (int pos = 0; pos < count; ++pos) {
@@ -376,7 +389,6 @@ void TsSkinProvider::PaintSkinnedMenuLine(const TMeasures& ms)
             state |= ODS_DISABLED | ODS_GRAYED;
         service->DrawItem(item, canvas, ir, state);
     }
-    RestoreDC(dc, saved);
     canvas.SetHandle(nullptr);
 }
 
@@ -433,7 +445,8 @@ bool TsSkinProvider::SecondClickOnIcon()
     // A double click on the icon closes the form: the menu waits that long
     // for a second click, which is left in the queue (nothing is dispatched
     // meanwhile, so the form cannot go away under us). The manager may have
-    // the menu open at once.
+    // the menu open at once. Only the double click itself counts: the
+    // release of this very click is on its way too.
     sysMenuDoubleClick_ = false;
     const TsSkinManager* sm = SkinManager();
     if (sm && sm->NoSystemMenuWait)
@@ -442,7 +455,7 @@ bool TsSkinProvider::SecondClickOnIcon()
     const DWORD start = GetTickCount();
     MSG next;
     while (GetTickCount() - start < 200) {
-        if (PeekMessageW(&next, wnd, WM_NCLBUTTONDOWN, WM_NCLBUTTONDBLCLK, PM_NOREMOVE)) {
+        if (PeekMessageW(&next, wnd, WM_NCLBUTTONDBLCLK, WM_NCLBUTTONDBLCLK, PM_NOREMOVE)) {
             sysMenuDoubleClick_ = true;
             break;
         }

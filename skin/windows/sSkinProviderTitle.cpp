@@ -546,7 +546,10 @@ void TsSkinProvider::ShowCaptionCover()
     if (r.IsEmpty())
         return;
     if (!cover_) {
-        auto cover = std::make_unique<tw::TForm>(tw::Application);
+        // The provider is the cover's one owner: owned by the application
+        // as well, a cover up while the application deletes its components
+        // would be deleted twice.
+        auto cover = std::make_unique<tw::TForm>(nullptr);
         // Kept out of the skinning and of the control adapters: the cover
         // must stay a bare window.
         cover->SetTag(acNoSkinTag);
@@ -1094,12 +1097,14 @@ void TsSkinProvider::ButtonUp(int code, LPARAM lp)
     case htClose: command = SC_CLOSE; break;
     case htMaxButton: command = IsZoomed(wnd) || IsIconic(wnd) ? SC_RESTORE : SC_MAXIMIZE; break;
     case htMinButton:
-        // The main form's minimize takes the whole program down with it.
-        if (tw::Application && tw::Application->MainForm() == form_) {
-            command = SC_MINIMIZE;
-            skinData_->BGChangedFlag = true;
+        // The main form's minimize takes the whole program down with it;
+        // minimized, every form's button shows the restore glyph.
+        if (IsIconic(wnd)) {
+            command = SC_RESTORE;
         } else {
-            command = IsIconic(wnd) ? SC_RESTORE : SC_MINIMIZE;
+            command = SC_MINIMIZE;
+            if (tw::Application && tw::Application->MainForm() == form_)
+                skinData_->BGChangedFlag = true;
         }
         break;
     case htHelp: command = SC_CONTEXTHELP; break;

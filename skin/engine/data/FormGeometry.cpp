@@ -158,7 +158,8 @@ int FormHitTest(const THitTestInput& in, TPoint p)
     if (!IsEmpty(in.Buttons.Max) && Contains(in.Buttons.Max, p))
         return in.Menu.EnabledMax || (in.Menu.EnabledRestore && !in.Iconic) ? htMaxButton : htCaption;
     if (!IsEmpty(in.Buttons.Min) && Contains(in.Buttons.Min, p))
-        return in.Menu.EnabledMin ? htMinButton : htCaption;
+        // Minimized, the button shows the restore glyph and restores.
+        return in.Menu.EnabledMin || in.Iconic ? htMinButton : htCaption;
     if (!IsEmpty(in.Buttons.Help) && Contains(in.Buttons.Help, p))
         return htHelp;
     // User buttons only answer inside the title bar: many of them run past

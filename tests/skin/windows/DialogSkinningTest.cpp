@@ -441,6 +441,39 @@ TEST_F(DialogTitleTest, TitleButtonsRunTheirSystemCommands)
     EXPECT_TRUE(help.Buttons().Min.Right <= help.Buttons().Min.Left);
 }
 
+// Minimized, the minimize button shows the restore glyph: it answers as
+// that button and its click restores, with or without a maximize box.
+TEST_F(DialogTitleTest, AMinimizedDialogsRestoreGlyphRestoresIt)
+{
+    for (DWORD boxes : {DWORD(WS_MINIMIZEBOX | WS_MAXIMIZEBOX), DWORD(WS_MINIMIZEBOX)}) {
+        SCOPED_TRACE(boxes & WS_MAXIMIZEBOX ? "both boxes" : "minimize box only");
+        TacDialogWnd& dialog = Skinned(WS_SYSMENU | boxes);
+        const HWND d = dialog.Handle();
+        ShowWindow(d, SW_SHOWMINNOACTIVE);
+        tw::Application->ProcessMessages();
+        ASSERT_TRUE(IsIconic(d));
+        // The buttons laid out for the minimized frame.
+        RECT wr;
+        GetWindowRect(d, &wr);
+        SendMessageW(d, WM_NCHITTEST, 0, MAKELPARAM(wr.left + 1, wr.top + 1));
+        const TRect min = dialog.Buttons().Min;
+        ASSERT_GT(min.Right, min.Left);
+        EXPECT_EQ(SendMessageW(d, WM_NCHITTEST, 0, At(Centre(d, min))), HTMINBUTTON);
+        Click(d, Centre(d, min), Centre(d, min));
+        EXPECT_EQ(Commands(), std::vector<WPARAM>{WPARAM(SC_RESTORE)});
+        // Restored, the same button minimizes again.
+        ShowWindow(d, SW_SHOWNOACTIVATE);
+        tw::Application->ProcessMessages();
+        ASSERT_FALSE(IsIconic(d));
+        GetWindowRect(d, &wr);
+        SendMessageW(d, WM_NCHITTEST, 0, MAKELPARAM(wr.left + 1, wr.top + 1));
+        const TRect shown = dialog.Buttons().Min;
+        EXPECT_EQ(SendMessageW(d, WM_NCHITTEST, 0, At(Centre(d, shown))), HTMINBUTTON);
+        Click(d, Centre(d, shown), Centre(d, shown));
+        EXPECT_EQ(Commands(), std::vector<WPARAM>{WPARAM(SC_MINIMIZE)});
+    }
+}
+
 TEST_F(DialogTitleTest, TheIconShowsOnTheTitleAndDoubleClicksCloseOrMaximize)
 {
     // A plain red icon (an all-opaque mask): every pixel of it on the title is red.

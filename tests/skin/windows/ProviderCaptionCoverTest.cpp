@@ -34,6 +34,7 @@ struct TCovers {
     LONG_PTR ExStyle = 0;
     LONG_PTR Style = 0;
     bool Skinned = false;   // its provider put the skin on it
+    const tw::TComponent* Owner = nullptr;
 };
 
 BOOL CALLBACK NoteCover(HWND wnd, LPARAM lp)
@@ -51,6 +52,7 @@ BOOL CALLBACK NoteCover(HWND wnd, LPARAM lp)
         seen.Style = GetWindowLongPtrW(wnd, GWL_STYLE);
         const TsSkinProvider* provider = FindProvider(form);
         seen.Skinned = provider && provider->Skinned();
+        seen.Owner = form->Owner();
         GetWindowRect(wnd, &seen.Rect);
     }
     return TRUE;
@@ -87,6 +89,7 @@ public:
         HWND Active = nullptr;
         HWND Above = nullptr;   // the window right above the form
         bool Visible = false;   // the form's WS_VISIBLE
+        int AppComponents = 0;  // what the application owned meanwhile
     };
     std::vector<TSeen> Seen;
     void WndProc(tw::TMessage& m) override
@@ -98,6 +101,7 @@ public:
             s.Active = GetActiveWindow();
             s.Above = GetWindow(Handle(), GW_HWNDPREV);
             s.Visible = (GetWindowLongPtrW(Handle(), GWL_STYLE) & WS_VISIBLE) != 0;
+            s.AppComponents = tw::Application->ComponentCount();
             Seen.push_back(s);
         }
         tw::TForm::WndProc(m);
@@ -229,6 +233,25 @@ TEST_F(ProviderCaptionCoverTest, NewTextIsSetUnderACoverOverTheTitleAndTheSkinsT
     const COLORREF shown = GetPixel(screen, (strip.left + strip.right) / 2, (strip.top + strip.bottom) / 2);
     ReleaseDC(nullptr, screen);
     EXPECT_TRUE(InTitleColours(manager, shown, 8)) << std::hex << shown;
+}
+
+// The provider alone owns its cover: owned by the application as well, a
+// cover up while the application deletes its components (last first) would
+// be deleted twice.
+TEST_F(ProviderCaptionCoverTest, TheCoverBelongsToItsProviderAlone)
+{
+    HWND wnd = Show();
+    const int before = tw::Application->ComponentCount();
+    SetWindowTextW(wnd, L"Owned once");
+    SendMessageW(wnd, WM_NCACTIVATE, FALSE, 0);
+    SendMessageW(wnd, WM_NCACTIVATE, TRUE, 0);
+    ASSERT_EQ(form->Seen.size(), 3u);
+    for (const TCoverProbeForm::TSeen& s : form->Seen) {
+        ASSERT_EQ(s.Covers.Visible, 1) << "message " << s.Msg;
+        EXPECT_EQ(s.Covers.Owner, nullptr) << "message " << s.Msg;
+        EXPECT_EQ(s.AppComponents, before) << "message " << s.Msg;
+    }
+    EXPECT_EQ(tw::Application->ComponentCount(), before);
 }
 
 TEST_F(ProviderCaptionCoverTest, ActivationChangeIsCoveredDownToTheMenuLine)

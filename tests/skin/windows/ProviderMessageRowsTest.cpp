@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <set>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "SkinTestForms.h"
@@ -577,6 +579,79 @@ TEST_F(ProviderMessageRowsTest, OwnerDrawingRunsWhenTheFormsPictureIsRebuilt)
     EXPECT_EQ(painted, 1);
 }
 
+// The form's own drawing throws while it goes into the form's picture or
+// into a print: the failure reaches the application, the picture is neither
+// left shifted to the client nor kept as finished, and the printer's device
+// context is given back as it came.
+TEST_F(ProviderMessageRowsTest, ThrowingOwnerDrawingLeavesNoDeviceContextShifted)
+{
+    std::vector<std::string> reported;
+    const tw::TExceptionEvent savedHandler = tw::Application->OnException;
+    tw::Application->OnException = [&reported](tw::TObject*, const std::exception& e) {
+        reported.push_back(e.what());
+    };
+    struct TRestore {
+        tw::TExceptionEvent Handler;
+        ~TRestore() { tw::Application->OnException = Handler; }
+    } restore{savedHandler};
+
+    TNotingForm* f = NewForm(300, 200);
+    bool fail = false;
+    int painted = 0;
+    f->OnPaint = [&](tw::TObject*) {
+        ++painted;
+        if (fail)
+            throw std::runtime_error("paint failed");
+    };
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    ValidateRect(wnd, nullptr);
+    int w = 0;
+    p->SkinData().BGChangedFlag = true;
+    const std::vector<uint32_t> frame = test::PrintFrame(wnd, w);
+    ASSERT_FALSE(frame.empty());
+    auto differing = [&frame](const std::vector<uint32_t>& other) {
+        if (other.size() != frame.size())
+            return -1;
+        int n = 0;
+        for (size_t i = 0; i < frame.size(); ++i)
+            n += other[i] != frame[i];
+        return n;
+    };
+
+    // Thrown while the picture is made anew.
+    fail = true;
+    p->SkinData().BGChangedFlag = true;
+    test::PrintFrame(wnd, w);
+    EXPECT_EQ(reported, std::vector<std::string>{"paint failed"});
+    // The next copies come from a picture in its place, made again whole.
+    fail = false;
+    painted = 0;
+    EXPECT_EQ(differing(test::PrintFrame(wnd, w)), 0);
+    EXPECT_EQ(painted, 1);
+    EXPECT_EQ(differing(test::PrintFrame(wnd, w)), 0);
+    EXPECT_EQ(painted, 1);
+
+    // Thrown while the client is printed: the printer's context keeps its
+    // origin and has no clipping of ours.
+    fail = true;
+    reported.clear();
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    test::CapturePixels(wr.right - wr.left, wr.bottom - wr.top, [&](HDC dc) {
+        SendMessageW(wnd, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+        POINT org{-1, -1};
+        GetViewportOrgEx(dc, &org);
+        EXPECT_EQ(org.x, 0);
+        EXPECT_EQ(org.y, 0);
+        HRGN clip = CreateRectRgn(0, 0, 0, 0);
+        EXPECT_EQ(GetClipRgn(dc, clip), 0);
+        DeleteObject(clip);
+    });
+    EXPECT_EQ(reported, std::vector<std::string>{"paint failed"});
+    fail = false;
+}
+
 TEST_F(ProviderMessageRowsTest, MenuLineIsMeasuredAgainForANewSkinAndCountsItsRows)
 {
     TNotingForm* f = NewForm(220, 200);
@@ -854,6 +929,74 @@ TEST_F(ProviderMessageRowsTest, DisabledMaximizeButtonTakesNoPress)
     tw::Application->ProcessMessages();
     EXPECT_TRUE(IsIconic(wnd));
     ShowWindow(wnd, SW_RESTORE);
+}
+
+// A minimized form's minimize button shows the restore glyph: it answers as
+// that button and its click restores the form, also when the form cannot be
+// maximized, and also the program's main form.
+TEST_F(ProviderMessageRowsTest, MinimizedFormsRestoreGlyphRestoresIt)
+{
+    struct TCase {
+        const char* Name;
+        tw::TBorderIcons Icons;
+        bool Main;
+    };
+    const tw::TBorderIcons both = tw::biSystemMenu | tw::biMinimize | tw::biMaximize;
+    tw::TCustomForm* const previous = tw::Application->MainForm();
+    struct TMainBack {
+        tw::TCustomForm* Form;
+        ~TMainBack() { tw::Application->SetMainForm(Form); }
+    } mainBack{previous};
+    for (const TCase& c : {TCase{"both boxes", both, false}, TCase{"minimize box only", tw::biSystemMenu | tw::biMinimize, false},
+                           TCase{"the main form", both, true}}) {
+        SCOPED_TRACE(c.Name);
+        TNotingForm* f = NewForm(400, 300);
+        f->SetBorderIcons(c.Icons);
+        tw::Application->SetMainForm(c.Main ? f : previous);
+        HWND wnd = Shown(f);
+        TsSkinProvider* p = FindProvider(f);
+        ShowWindow(wnd, SW_MINIMIZE);
+        tw::Application->ProcessMessages();
+        ASSERT_TRUE(IsIconic(wnd));
+        SendMessageW(wnd, WM_NCHITTEST, 0, ScreenPoint(wnd, 3, 3));
+        const TRect r = p->Buttons().Min;
+        ASSERT_GT(r.Right, r.Left);
+        const LPARAM at = ScreenPoint(wnd, (r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+        ASSERT_EQ(SendMessageW(wnd, WM_NCHITTEST, 0, at), HTMINBUTTON);
+        SendMessageW(wnd, WM_NCLBUTTONDOWN, HTMINBUTTON, at);
+        EXPECT_TRUE(p->ButtonPressed());
+        SendMessageW(wnd, WM_NCLBUTTONUP, HTMINBUTTON, at);
+        tw::Application->ProcessMessages();
+        EXPECT_FALSE(IsIconic(wnd));
+    }
+}
+
+// A form without a title is cut to the skin's corners only while it is
+// minimized (its drawn title shows then); restored, by its command or
+// otherwise, it is whole again.
+TEST_F(ProviderMessageRowsTest, ATitlelessFormIsWholeAgainOnceRestored)
+{
+    TNotingForm* f = NewForm(300, 200);
+    f->SetBorderStyle(tw::bsNone);
+    HWND wnd = Shown(f);
+    ASSERT_TRUE(FindProvider(f)->Skinned());
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetWindowRgn(wnd, rgn), ERROR);
+    for (bool byCommand : {true, false}) {
+        SCOPED_TRACE(byCommand ? "SC_RESTORE" : "SW_RESTORE");
+        ShowWindow(wnd, SW_MINIMIZE);
+        tw::Application->ProcessMessages();
+        ASSERT_TRUE(IsIconic(wnd));
+        EXPECT_NE(GetWindowRgn(wnd, rgn), ERROR);
+        if (byCommand)
+            SendMessageW(wnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+        else
+            ShowWindow(wnd, SW_RESTORE);
+        tw::Application->ProcessMessages();
+        ASSERT_FALSE(IsIconic(wnd));
+        EXPECT_EQ(GetWindowRgn(wnd, rgn), ERROR);
+    }
+    DeleteObject(rgn);
 }
 
 BOOL WINAPI AcceptLayered(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*, DWORD) { return TRUE; }

@@ -45,9 +45,6 @@ protected:
         delete form;
         test::EndFormSkinning();
     }
-    // A click on the icon while the second click of a double click already
-    // waits in the queue; true when a menu came up. The queued click is
-    // taken away again.
     // Shown again (the menu's loop may have let a queued click through), a
     // double click on the icon closes the form.
     void DoubleClickOnTheIconCloses()
@@ -60,12 +57,18 @@ protected:
         tw::Application->ProcessMessages();
         EXPECT_FALSE(IsWindowVisible(wnd));
     }
-    bool ClickWithSecondQueued()
+    // A click on the icon while the second click of a double click already
+    // waits in the queue; true when a menu came up. The queued click is
+    // taken away again.
+    bool ClickWithSecondQueued() { return ClickWithQueued(WM_NCLBUTTONDBLCLK); }
+    // The same with another message of the mouse waiting instead (the
+    // single click's own release).
+    bool ClickWithQueued(UINT queued, WPARAM code = HTSYSMENU)
     {
         RECT wr;
         GetWindowRect(wnd, &wr);
         const LPARAM at = MAKELPARAM(wr.left + 10, wr.top + 10);
-        PostMessageW(wnd, WM_NCLBUTTONDBLCLK, HTSYSMENU, at);
+        PostMessageW(wnd, queued, code, at);
         g_menuCame = false;
         HHOOK seen = SetWindowsHookExW(WH_MSGFILTER, MenuLoopSeen, nullptr, GetCurrentThreadId());
         const UINT_PTR guard = SetTimer(nullptr, 0, 300, EndMenuGuard);
@@ -74,7 +77,7 @@ protected:
         if (seen)
             UnhookWindowsHookEx(seen);
         MSG left;
-        while (PeekMessageW(&left, wnd, WM_NCLBUTTONDBLCLK, WM_NCLBUTTONDBLCLK, PM_REMOVE)) {
+        while (PeekMessageW(&left, wnd, queued, queued, PM_REMOVE)) {
         }
         return g_menuCame;
     }
@@ -110,6 +113,25 @@ TEST_F(ProviderSystemMenuWait, UnderTheSystemsFrameTheMenuWaitsToo)
     EXPECT_TRUE(ClickWithSecondQueued());
     manager.NoSystemMenuWait = false;
 
+    ASSERT_NO_FATAL_FAILURE(DoubleClickOnTheIconCloses());
+}
+
+// Only the second click of a double click stops the menu: the release of the
+// single click that opened it is no double click on the icon, wherever the
+// mouse went meanwhile.
+TEST_F(ProviderSystemMenuWait, ASingleClicksReleaseStillOpensTheMenu)
+{
+    for (bool systemFrame : {false, true}) {
+        SCOPED_TRACE(systemFrame ? "the system's frame" : "the skin's frame");
+        if (systemFrame) {
+            FindProvider(form)->SetDrawNonClientArea(false);
+            tw::Application->ProcessMessages();
+        }
+        EXPECT_TRUE(ClickWithQueued(WM_NCLBUTTONUP));
+        EXPECT_TRUE(ClickWithQueued(WM_NCLBUTTONUP, HTCAPTION));
+        // The double click is still seen through all of it.
+        EXPECT_FALSE(ClickWithSecondQueued());
+    }
     ASSERT_NO_FATAL_FAILURE(DoubleClickOnTheIconCloses());
 }
 

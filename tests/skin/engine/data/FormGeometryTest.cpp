@@ -178,7 +178,12 @@ TEST(FormGeometry, HitTestButtonPermissions)
     EXPECT_EQ(FormHitTest(in, {360, 10}), htMaxButton);
     in.Iconic = true;
     EXPECT_EQ(FormHitTest(in, {360, 10}), htCaption);
+    // Minimize answers only when the menu allows minimizing, except on a
+    // minimized window: there the button shows the restore glyph and its
+    // click restores.
     in.Menu.EnabledMin = false;
+    EXPECT_EQ(FormHitTest(in, {340, 10}), htMinButton);
+    in.Iconic = false;
     EXPECT_EQ(FormHitTest(in, {340, 10}), htCaption);
     // A disabled user button is part of the caption.
     in.User[0].Enabled = false;
