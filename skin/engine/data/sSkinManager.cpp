@@ -157,19 +157,24 @@ const TsSkinManager::TNameIndex& TsSkinManager::PatternIndex() const
 
 int TsSkinManager::GetSkinIndex(const std::string& section) const
 {
-    const TNameIndex& x = SectionIndex();
-    const auto at = x.First.find(section);
-    return at == x.First.end() ? -1 : at->second;
+    const TNameIndex* x = &SectionIndex();
+    auto at = x->First.find(section);
+    // The tables are open to their users: a record renamed in place leaves
+    // its old name in the index, so a hit is checked against the record.
+    if (at != x->First.end() && gd[size_t(at->second)].Name != section) {
+        sectionIndex_ = TNameIndex();
+        x = &SectionIndex();
+        at = x->First.find(section);
+    }
+    return at == x->First.end() ? -1 : at->second;
 }
 
 int TsSkinManager::FindMask(int skinIndex, const std::string& section, const std::string& mask, bool textureOnly,
                             int depth) const
 {
     if (skinIndex < 0 || section.empty()) return -1;
-    const TNameIndex& x = MaskIndex();
-    const auto& names = textureOnly ? x.FirstTexture : x.First;
-    const auto at = names.find(PairKey(section, mask));
-    if (at != names.end()) return at->second;
+    const int i = MaskByName(section, mask, textureOnly);
+    if (i >= 0) return i;
     // A chain that comes back to an earlier section would never end.
     if (!SkinIndexValid(skinIndex) || depth >= MaxParentDepth) return -1;
     const std::string& parent = gd[static_cast<size_t>(skinIndex)].ParentClass;
@@ -190,9 +195,16 @@ int TsSkinManager::GetTextureIndex(int skinIndex, const std::string& section, co
 int TsSkinManager::FindPattern(int skinIndex, const std::string& section, const std::string& property, int depth) const
 {
     if (skinIndex < 0 || section.empty()) return -1;
-    const TNameIndex& x = PatternIndex();
-    const auto at = x.First.find(PairKey(section, property));
-    if (at != x.First.end()) return at->second;
+    const std::string key = PairKey(section, property);
+    const TNameIndex* x = &PatternIndex();
+    auto at = x->First.find(key);
+    if (at != x->First.end() &&
+        (pa[size_t(at->second)].SectionName != section || pa[size_t(at->second)].PropertyName != property)) {
+        patternIndex_ = TNameIndex();  // renamed in place: see GetSkinIndex
+        x = &PatternIndex();
+        at = x->First.find(key);
+    }
+    if (at != x->First.end()) return at->second;
     if (!SkinIndexValid(skinIndex) || depth >= MaxParentDepth) return -1;
     const std::string& parent = gd[static_cast<size_t>(skinIndex)].ParentClass;
     if (parent.empty() || parent == section) return -1;
@@ -204,12 +216,28 @@ int TsSkinManager::GetPatternIndex(int skinIndex, const std::string& section, co
     return FindPattern(skinIndex, section, property, 0);
 }
 
+int TsSkinManager::MaskByName(const std::string& section, const std::string& mask, bool textureOnly) const
+{
+    const std::string key = PairKey(section, mask);
+    const TNameIndex* x = &MaskIndex();
+    auto found = [&] {
+        const auto& names = textureOnly ? x->FirstTexture : x->First;
+        const auto at = names.find(key);
+        return at == names.end() ? -1 : at->second;
+    };
+    int i = found();
+    if (i >= 0 && (ma[size_t(i)].SectionName != section || ma[size_t(i)].PropertyName != mask)) {
+        maskIndex_ = TNameIndex();  // renamed in place: see GetSkinIndex
+        x = &MaskIndex();
+        i = found();
+    }
+    return i;
+}
+
 int TsSkinManager::GetMaskIndexByName(const std::string& section, const std::string& mask) const
 {
     if (section.empty()) return -1;
-    const TNameIndex& x = MaskIndex();
-    const auto at = x.First.find(PairKey(section, mask));
-    return at == x.First.end() ? -1 : at->second;
+    return MaskByName(section, mask, false);
 }
 
 TPoint TsSkinManager::GetMaskFrameSize(int maskIndex) const

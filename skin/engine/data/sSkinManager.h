@@ -353,6 +353,8 @@ private:
     const TNameIndex& SectionIndex() const;
     const TNameIndex& MaskIndex() const;
     const TNameIndex& PatternIndex() const;
+    // The first mask of the name (the first texture with textureOnly), or -1.
+    int MaskByName(const std::string& section, const std::string& mask, bool textureOnly) const;
     int FindMask(int skinIndex, const std::string& section, const std::string& mask, bool textureOnly, int depth) const;
     int FindPattern(int skinIndex, const std::string& section, const std::string& property, int depth) const;
     int MaskWidth(int maskIndex, int w, bool horizontal) const;

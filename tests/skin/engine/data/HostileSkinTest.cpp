@@ -276,6 +276,13 @@ TEST(SkinIniIndex, ASkinReadAgainIsFoundByItsNewNames)
     s.sm.gd.push_back(extra);
     EXPECT_EQ(s.sm.GetSkinIndex("D"), 2);
     EXPECT_EQ(s.sm.GetSkinIndex("E"), 4);
+    // A record renamed in place is no longer found by its old name.
+    s.sm.gd[2].Name = "Dx";
+    s.sm.ma[0].PropertyName = "Nx";
+    EXPECT_EQ(s.sm.GetSkinIndex("D"), 3);
+    EXPECT_EQ(s.sm.GetMaskIndexByName("C", "N"), -1);
+    EXPECT_EQ(s.sm.GetSkinIndex("Dx"), 2);
+    EXPECT_EQ(s.sm.GetMaskIndexByName("C", "Nx"), 0);
 }
 
 TEST(SkinIniIndex, ManySectionsChainedByTheirParentInheritToTheDepthBound)
