@@ -60,10 +60,16 @@ HMODULE DwmLibrary()
     return module.Lib;
 }
 
-template <class F> F DwmEntry(const char* name)
+FARPROC DwmLibraryEntry(const char* name)
 {
     HMODULE lib = DwmLibrary();
-    return lib ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(lib, name))) : nullptr;
+    return lib ? GetProcAddress(lib, name) : nullptr;
+}
+
+template <class F> F DwmEntry(const char* name)
+{
+    const FARPROC entry = PlatformAnswers().DwmEntry(name);
+    return reinterpret_cast<F>(reinterpret_cast<void*>(entry));
 }
 
 DWORD SystemMajorVersion()
@@ -88,7 +94,7 @@ bool SystemComposition()
 
 TPlatformAnswers& PlatformAnswers()
 {
-    static TPlatformAnswers answers{SystemComposition, SystemMajorVersion};
+    static TPlatformAnswers answers{SystemComposition, SystemMajorVersion, DwmLibraryEntry};
     return answers;
 }
 
@@ -104,15 +110,22 @@ bool DwmCompositionEnabled()
     return true;
 }();
 
+HRESULT DwmSetWindowAttribute(HWND wnd, DWORD attribute, LPCVOID data, DWORD size)
+{
+    using TSetAttribute = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
+    const TSetAttribute setAttribute = DwmEntry<TSetAttribute>("DwmSetWindowAttribute");
+    // Systems before version 6 have no compositor to ask.
+    if (!setAttribute)
+        return E_NOTIMPL;
+    return setAttribute(wnd, attribute, data, size);
+}
+
 void SetDwmTransitions(HWND wnd, bool off)
 {
     if (!DwmCompositionEnabled())
         return;
-    using TSetAttribute = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
-    const TSetAttribute setAttribute = DwmEntry<TSetAttribute>("DwmSetWindowAttribute");
     const DWORD value = off ? 1 : 0;
-    if (setAttribute)
-        setAttribute(wnd, 3 /* DWMWA_TRANSITIONS_FORCEDISABLED */, &value, sizeof(value));
+    DwmSetWindowAttribute(wnd, 3 /* DWMWA_TRANSITIONS_FORCEDISABLED */, &value, sizeof(value));
 }
 
 void TsSkinProvider::CallSavedHidden(tw::TMessage& m)
