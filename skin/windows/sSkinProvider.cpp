@@ -193,7 +193,10 @@ bool TsSkinProvider::Showing() const
 
 void TsSkinProvider::InvalidateFrame()
 {
+    // The whole picture, the menu line's rows too.
     skinData_->BGChangedFlag = true;
+    captionDirty_ = true;
+    menuRows_ = -1;
     hotCode_ = -1;
     if (Showing())
         SendMessageW(form_->Handle(), WM_NCPAINT, 1, 0);

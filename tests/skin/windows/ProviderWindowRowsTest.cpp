@@ -288,6 +288,9 @@ TEST_F(ProviderWindowRowsTest, AtDesignTimeTheProviderLeavesTheFormAlone)
     HWND wnd = Shown(f);
     // A region of the designer's that the provider must not take away.
     SetWindowRgn(wnd, CreateRectRgn(0, 0, 200, 150), TRUE);
+    // The window hook may have given the new window a provider of its own.
+    while (TsSkinProvider* given = FindProvider(f))
+        delete given;
 
     auto* first = new TsSkinProvider(f);
     first->Loaded();
@@ -356,6 +359,37 @@ TEST_F(ProviderWindowRowsTest, AFormMadeOrReadWhileItsProviderComesStartsActive)
     p2->SkinData().CtrlSkinState = 0;
     EXPECT_EQ(SendSkinCommand(plain->Handle(), AC_QUERYACTIVE), 0);
     EXPECT_EQ(SendSkinCommand(reading->Handle(), AC_QUERYACTIVE), 1);
+}
+
+TEST_F(ProviderWindowRowsTest, AWholeRepaintCountsTheMenuLineAgain)
+{
+    TRowsForm* f = NewForm(260, 220);
+    auto* menu = new tw::TMainMenu(f);
+    auto* file = new tw::TMenuItem(menu);
+    file->SetCaption("&File");
+    menu->Items()->Add(file);
+    f->SetMenu(menu);
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    ASSERT_EQ(p->MenuRows(), 1);
+    // Items the class library did not announce: the line breaks in two.
+    HMENU bar = GetMenu(wnd);
+    for (const wchar_t* caption : {L"Recording options", L"Stream editing", L"Window layout", L"Help topics"})
+        AppendMenuW(bar, MF_STRING, 0x7000, caption);
+    DrawMenuBar(wnd);
+    tw::Application->ProcessMessages();
+    RECT first, last;
+    ASSERT_TRUE(GetMenuItemRect(wnd, bar, 0, &first));
+    ASSERT_TRUE(GetMenuItemRect(wnd, bar, UINT(GetMenuItemCount(bar) - 1), &last));
+    ASSERT_GT(last.top, first.top);
+    // A whole repaint (what a new alignment of the caption asks for) counts
+    // the rows again: the second row is the menu line's, not the client's.
+    p->SetCaptionAlignment(tw::taCenter);
+    tw::Application->ProcessMessages();
+    EXPECT_EQ(p->MenuRows(), 2);
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    EXPECT_EQ(test::NcHit(wnd, (last.left + last.right) / 2 - wr.left, (last.top + last.bottom) / 2 - wr.top), htMenu);
 }
 
 } // namespace
