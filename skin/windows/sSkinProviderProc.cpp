@@ -602,8 +602,23 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         // the desktop would not be seen, so the system moves and sizes.
         if (resizeMode_ == rmBorder && DwmCompositionEnabled())
             resizeMode_ = rmStandard;
-        // Nothing of the system's frame while the form is not on screen.
-        if (Showing() && !changeLocked_) {
+        // A minimized form's title is drawn anew each time: what it shows
+        // was not kept up to date while it was an icon.
+        if (wnd && IsIconic(wnd))
+            skinData_->BGChangedFlag = true;
+        // Nothing, not even the system's frame, while the form is not on
+        // screen, fades in, is read or has not had its skin applied yet.
+        if (!Showing() || animatedShow_ || IsLoading() || !systemMenu_) {
+            m.Result = 0;
+            return;
+        }
+        if (!ctrlAdapter_)
+            CreateCtrlAdapter();
+        // A picture not made yet: the extended border may have come or gone.
+        if (!ncCache_)
+            if (TsSkinManager* sm = SkinManager())
+                SetExtBorders(sm->ExtendedBorders());
+        if (!changeLocked_) {
             PaintNonClient();
             if (!MenuLineSkinned())
                 PaintMenuLine();

@@ -692,6 +692,9 @@ TRect TsSkinProvider::DrawButton(int code, int forced)
     if (large && !sm->MaskIndexValid(mask) && std::string(large) == "BICONNORM")
         // The restore picture may be the form section's own.
         mask = sm->GetMaskIndex(skinData_->SkinIndex, skinData_->SkinSection(), "BICONNORM");
+    else if (large && !sm->MaskIndexValid(mask) && code == htMaxButton && IsIconic(wnd))
+        // So may a minimized form's maximize picture.
+        mask = sm->GetMaskIndex(skinData_->SkinIndex, skinData_->SkinSection(), layoutIn_.Large ? large : small);
     int state = forced >= 0 ? forced : ButtonState(code);
     if (!enabled)
         state = 0;

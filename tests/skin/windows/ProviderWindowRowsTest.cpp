@@ -14,6 +14,7 @@
 #include "SkinTestForms.h"
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/data/sMaskData.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/link/sVclUtils.h"
 #include "skin/windows/sSkinProvider.h"
@@ -390,6 +391,83 @@ TEST_F(ProviderWindowRowsTest, AWholeRepaintCountsTheMenuLineAgain)
     RECT wr;
     GetWindowRect(wnd, &wr);
     EXPECT_EQ(test::NcHit(wnd, (last.left + last.right) / 2 - wr.left, (last.top + last.bottom) / 2 - wr.top), htMenu);
+}
+
+TEST_F(ProviderWindowRowsTest, NoFramePaintWhileTheProviderIsRead)
+{
+    TRowsForm* f = NewForm();
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    ASSERT_TRUE(p->Skinned());
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    const POINT title{(wr.right - wr.left) / 3, 6};
+    auto titlePixel = [&] {
+        HDC dc = GetWindowDC(wnd);
+        const COLORREF c = GetPixel(dc, title.x, title.y);
+        ReleaseDC(wnd, dc);
+        return c;
+    };
+    const COLORREF skinned = titlePixel();
+    const COLORREF mark = skinned == RGB(1, 2, 3) ? RGB(3, 2, 1) : RGB(1, 2, 3);
+    auto markTitle = [&] {
+        HDC dc = GetWindowDC(wnd);
+        HBRUSH brush = CreateSolidBrush(mark);
+        RECT r{0, 0, wr.right - wr.left, 12};
+        FillRect(dc, &r, brush);
+        DeleteObject(brush);
+        ReleaseDC(wnd, dc);
+    };
+    markTitle();
+    ASSERT_EQ(titlePixel(), mark);
+    // Read from a layout: neither the skin's frame nor the system's.
+    p->BeginLoading();
+    f->Seen.clear();
+    SendMessageW(wnd, WM_NCPAINT, 1, 0);
+    EXPECT_EQ(titlePixel(), mark);
+    p->Loaded();
+    markTitle();
+    SendMessageW(wnd, WM_NCPAINT, 1, 0);
+    EXPECT_EQ(titlePixel(), skinned);
+}
+
+TEST_F(ProviderWindowRowsTest, AMinimizedFormsMaximizeButtonTakesTheFormsOwnPicture)
+{
+    const int global = manager.GetMaskIndex(manager.ConstData.IndexGlobalInfo, "GLOBALINFO", "BICONMAX");
+    ASSERT_TRUE(manager.MaskIndexValid(global));
+    TsMaskData& mask = manager.ma[size_t(global)];
+    const std::string section = mask.SectionName;
+    struct TBack {
+        TsMaskData& Mask;
+        std::string Section;
+        ~TBack() { Mask.SectionName = Section; }
+    } back{mask, section};
+    TRowsForm* f = NewForm();
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    ShowWindow(wnd, SW_MINIMIZE);
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(IsIconic(wnd));
+    auto maxButton = [&] {
+        SendMessageW(wnd, WM_NCPAINT, 1, 0);
+        int w = 0;
+        const std::vector<uint32_t> frame = test::PrintFrame(wnd, w);
+        const TRect r = p->Buttons().Max;
+        std::vector<uint32_t> out;
+        for (int y = r.Top; y < r.Bottom; ++y)
+            for (int x = r.Left; x < r.Right; ++x)
+                if (x < w && size_t(y) * size_t(w) + size_t(x) < frame.size())
+                    out.push_back(frame[size_t(y) * size_t(w) + size_t(x)]);
+        return out;
+    };
+    // The skin keeps the picture in the form's section only...
+    mask.SectionName = "FORM";
+    const std::vector<uint32_t> own = maxButton();
+    ASSERT_FALSE(own.empty());
+    // ...or nowhere: then nothing is drawn there.
+    mask.SectionName = "NOWHERE";
+    const std::vector<uint32_t> none = maxButton();
+    EXPECT_NE(own, none);
 }
 
 } // namespace
