@@ -133,14 +133,17 @@ void TsSkinProvider::ApplySkin()
 void TsSkinProvider::RemoveSkin()
 {
     FreeButtonAnimations();
+    // Unskinned from here on: a frame paint that the steps below bring
+    // about must not make the adapters or the border window again.
+    const bool wasSkinned = skinned_;
+    skinned_ = false;
     ReleaseAdapters();
     SetExtBorders(false);
-    if (!skinned_)
+    if (!wasSkinned)
         return;
     if (form_->HandleAllocated() && !form_->IsDestroying()) {
         SetSysMenuStyle(false);
     }
-    skinned_ = false;
     PrepareFormMenus(false);
     hotCode_ = -1;
     pressed_ = false;
