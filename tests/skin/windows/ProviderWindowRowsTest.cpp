@@ -470,6 +470,27 @@ TEST_F(ProviderWindowRowsTest, AMinimizedFormsMaximizeButtonTakesTheFormsOwnPict
     EXPECT_NE(own, none);
 }
 
+TEST_F(ProviderWindowRowsTest, AMinimizedFormsTitleIsDrawnAnewAtEachFramePaint)
+{
+    TRowsForm* f = NewForm();
+    f->SetText("A");
+    HWND wnd = Shown(f);
+    ShowWindow(wnd, SW_MINIMIZE);
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(IsIconic(wnd));
+    auto printed = [&] {
+        int w = 0;
+        return test::PrintFrame(wnd, w);
+    };
+    SendMessageW(wnd, WM_NCPAINT, 1, 0);
+    const std::vector<uint32_t> before = printed();
+    // A caption set behind the provider's back, as the system may do for
+    // an icon: the next frame paint shows it.
+    DefWindowProcW(wnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"WWWWWWWW"));
+    SendMessageW(wnd, WM_NCPAINT, 1, 0);
+    EXPECT_NE(printed(), before);
+}
+
 } // namespace
 } // namespace skin
 
