@@ -138,8 +138,10 @@ struct TacScrollBarState {
 
 class TacScrollWnd : public TacMainWnd {
 public:
+    // With repaint the skinned bars are painted at once, else at the
+    // window's next frame paint.
     TacScrollWnd(HWND wnd, TsSkinManager* manager, const std::string& section = "", const char* kind = "TacScrollWnd",
-                 TsCommonData* skinData = nullptr);
+                 TsCommonData* skinData = nullptr, bool repaint = true);
     ~TacScrollWnd() override;
 
     // Reads both bars again; with repaint paints them.

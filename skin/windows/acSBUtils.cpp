@@ -133,10 +133,10 @@ void PaintScrollPart(tw::TBitmap& cache, TsSkinManager& sm, const TsConstData::T
 // TacScrollWnd
 
 TacScrollWnd::TacScrollWnd(HWND wnd, TsSkinManager* manager, const std::string& section, const char* kind,
-                           TsCommonData* skinData)
+                           TsCommonData* skinData, bool repaint)
     : TacMainWnd(wnd, manager, section, kind, skinData)
 {
-    UpdateScrollState(true);
+    UpdateScrollState(repaint);
 }
 
 TacScrollWnd::~TacScrollWnd()

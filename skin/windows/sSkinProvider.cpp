@@ -76,12 +76,31 @@ TsSkinProvider::TsSkinProvider(tw::TComponent* owner, bool applyNow)
     : tw::TComponent(owner), form_(GetOwnerForm(owner))
 {
     SetName("sSkinProvider1");
+    // Made on a frame it still serves the form the frame lies on.
+    if (dynamic_cast<tw::TCustomFrame*>(owner))
+        ShowWarning("TsSkinProvider component must be used with forms only!");
     skinData_ = std::make_unique<TsCommonData>(form_, false);
     skinData_->SetSkinSection("FORM");
     skinData_->COC = COC_TsSkinProvider;
     skinData_->SetFormProvider(this);
+    // A form that is being made or read starts out active.
+    if (form_ && form_->ControlState() != 0)
+        skinData_->SetActiveState(true);
     if (!form_)
         return;
+    if (Designing()) {
+        // A designer keeps the form as it is drawn; a second provider is
+        // refused there, the first one stays.
+        for (int i = 0; i < form_->ComponentCount(); ++i) {
+            auto* other = dynamic_cast<TsSkinProvider*>(form_->Components(i));
+            if (other && other != this) {
+                form_ = nullptr;
+                ShowWarning("Only one instance of the TsSkinProvider component is allowed!");
+                break;
+            }
+        }
+        return;
+    }
     // The newest provider wins: an older one gives the form back first, so
     // the procedure saved below is the form's own.
     for (int i = form_->ComponentCount() - 1; i >= 0; --i) {
@@ -152,12 +171,18 @@ void TsSkinProvider::Notification(tw::TComponent* component, tw::TOperation oper
         ctrlAdapter_->AdaptControl(control);
 }
 
+bool TsSkinProvider::Designing() const
+{
+    const tw::TComponent* owner = Owner();
+    return (ComponentState() & tw::csDesigning) || (owner && (owner->ComponentState() & tw::csDesigning));
+}
+
 void TsSkinProvider::Loaded()
 {
     tw::TComponent::Loaded();
     // The form's own properties are set by now: the colour it keeps without
-    // the skin is the one it was designed with.
-    if (form_ && !skinned_)
+    // the skin is the one it was designed with, and the skin's is taken.
+    if (form_ && !Designing())
         ApplySkin();
 }
 
@@ -168,7 +193,10 @@ bool TsSkinProvider::Showing() const
 
 void TsSkinProvider::InvalidateAll()
 {
+    // The whole picture, the menu line's rows too.
     skinData_->BGChangedFlag = true;
+    captionDirty_ = true;
+    menuRows_ = -1;
     hotCode_ = -1;
     if (Showing())
         SendMessageW(form_->Handle(), WM_NCPAINT, 1, 0);
@@ -179,7 +207,7 @@ void TsSkinProvider::SetDrawNonClientArea(bool d)
     if (drawNonClient_ == d)
         return;
     drawNonClient_ = d;
-    if (!form_ || !form_->HandleAllocated())
+    if (!form_ || !form_->HandleAllocated() || Designing())
         return;
     HWND wnd = form_->Handle();
     if (!d) {

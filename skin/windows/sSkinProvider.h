@@ -22,6 +22,10 @@
 #include "ui/Application.h"
 #include "ui/Forms.h"
 
+namespace tw {
+class TMenu;
+}
+
 namespace skin {
 
 class TsSkinManager;
@@ -42,6 +46,8 @@ inline constexpr int32_t COC_TsSkinProvider = 224;
 struct TPlatformAnswers {
     std::function<bool()> CompositionEnabled;
     std::function<DWORD()> MajorVersion;
+    // An entry of the compositor's library by name (nullptr when missing).
+    std::function<FARPROC(const char* name)> DwmEntry;
 };
 TPlatformAnswers& PlatformAnswers();
 // True only on version 6 and later with the compositor running.
@@ -357,8 +363,8 @@ private:
 
     bool CanSkin() const;
     bool ExcludedByRules() const;
-    // The menus left while a skin was being read follow it now.
-    void CatchUpMenus();
+    // Placed in a designer (it or its owner): the form is never hooked.
+    bool Designing() const;
     void TakeColor(bool take);
     void ProviderWindowProc(tw::TMessage& m);
     bool AlphaFirstPass(tw::TMessage& m);
@@ -504,8 +510,9 @@ private:
     void PaintOwnerIntoPicture(const TMeasures& ms);
     // Lets the system draw the menu line, which the frame picture leaves out.
     void PaintMenuLine();
-    // The form's main and popup menus into or out of skinned painting.
-    void PrepareMenus(bool skinned);
+    // The form's main and popup menus into or out of skinned painting; with
+    // a menu given, that menu alone (when it is the form's).
+    void PrepareMenus(bool skinned, tw::TMenu* only = nullptr);
     // The menu line from the skin into the frame picture: MENULINE, then
     // every top-level item through the skinned menus' painter.
     void PaintSkinnedMenuLine(const TMeasures& ms);

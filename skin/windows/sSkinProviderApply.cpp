@@ -89,7 +89,9 @@ void TsSkinProvider::ApplySkin()
     hotCode_ = -1;
     pressed_ = false;
     skinData_->BGChangedFlag = true;
-    if (useGlobalColor_ && !skinData_->CustomColor())
+    // The form's own colour is the one its layout gives: until the provider
+    // is loaded the skin's colour would be taken for it.
+    if (useGlobalColor_ && !skinData_->CustomColor() && !IsLoading())
         TakeColor(true);
     UpdateIconIndexes();
     for (int i = 0; i < titleButtons_.Count(); ++i) {
@@ -132,14 +134,17 @@ void TsSkinProvider::ApplySkin()
 void TsSkinProvider::RemoveSkin()
 {
     FreeButtonAnimations();
+    // Unskinned from here on: a frame paint that the steps below bring
+    // about must not make the adapters or the border window again.
+    const bool wasSkinned = skinned_;
+    skinned_ = false;
     ReleaseAdapters();
     SetExtBorders(false);
-    if (!skinned_)
+    if (!wasSkinned)
         return;
     if (form_->HandleAllocated() && !form_->IsDestroying()) {
         SetSysMenuStyle(false);
     }
-    skinned_ = false;
     PrepareMenus(false);
     hotCode_ = -1;
     pressed_ = false;
@@ -158,15 +163,7 @@ void TsSkinProvider::RemoveSkin()
     RedrawWindow(wnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);
 }
 
-void TsSkinProvider::CatchUpMenus()
-{
-    if (!menusBehind_ || !skinned_ || SkinLoading)
-        return;
-    menusBehind_ = false;
-    PrepareMenus(true);
-}
-
-void TsSkinProvider::PrepareMenus(bool skinned)
+void TsSkinProvider::PrepareMenus(bool skinned, tw::TMenu* only)
 {
     TsSkinManager* sm = SkinManager();
     // Only the default manager's service paints menus (one look per program).
@@ -188,12 +185,23 @@ void TsSkinProvider::PrepareMenus(bool skinned)
             }
         }
     };
+    // The line's own items are the skin's while popups are, also under the
+    // system's frame (they are owner-drawn with the line otherwise).
     auto prepareMain = [&](tw::TMainMenu* main) {
         if (!done.insert(main->Items()).second)
             return;
         service->PrepareMainMenu(main, on && drawNonClient_);
         prepareItems(main->Items());
+        for (int k = 0; k < main->Items()->Count(); ++k)
+            main->Items()->Items(k)->SetOwnerDraw(on);
     };
+    if (only) {
+        if (auto* main = dynamic_cast<tw::TMainMenu*>(only); main && main == form_->Menu())
+            prepareMain(main);
+        else if (auto* popup = dynamic_cast<tw::TPopupMenu*>(only))
+            service->PrepareMenu(popup, on);
+        return;
+    }
     if (form_->Menu())
         prepareMain(form_->Menu());
     for (int i = 0; i < form_->ComponentCount(); ++i) {

@@ -124,11 +124,24 @@ void TsSkinProvider::AnimatedShowing(tw::TMessage& m)
                     SendMessageW(c, WM_SETREDRAW, TRUE, 0);
             Children.clear();
         }
+        bool Unmarked = false;   // WS_VISIBLE taken away for the fade
         void Opaque()
         {
             if (Transparent && IsWindow(Wnd))
                 SetWindowLongPtrW(Wnd, GWL_EXSTYLE, GetWindowLongPtrW(Wnd, GWL_EXSTYLE) & ~LONG_PTR(WS_EX_LAYERED));
             Transparent = false;
+        }
+        void Unprepare()
+        {
+            SetWindowLongPtrW(Wnd, GWL_STYLE, GetWindowLongPtrW(Wnd, GWL_STYLE) & ~LONG_PTR(WS_VISIBLE));
+            Unmarked = true;
+            Opaque();
+        }
+        void VisibleAgain()
+        {
+            if (Unmarked && IsWindow(Wnd) && !(GetWindowLongPtrW(Wnd, GWL_STYLE) & WS_VISIBLE))
+                SetWindowLongPtrW(Wnd, GWL_STYLE, GetWindowLongPtrW(Wnd, GWL_STYLE) | WS_VISIBLE);
+            Unmarked = false;
         }
         void Unlock()
         {
@@ -139,9 +152,10 @@ void TsSkinProvider::AnimatedShowing(tw::TMessage& m)
         {
             // Only left to do when the way out was an exception; nothing
             // here throws. The region is rebuilt at the next change.
-            if (Children.empty() && !Transparent && !Provider.changeLocked_)
+            if (Children.empty() && !Transparent && !Unmarked && !Provider.changeLocked_)
                 return;
             ChildrenDraw();
+            VisibleAgain();
             Opaque();
             Provider.regionSize_ = {-1, -1};
             Unlock();
@@ -176,9 +190,13 @@ void TsSkinProvider::AnimatedShowing(tw::TMessage& m)
     steps.ChildrenDraw();
     // OnShow may have hidden it again.
     if (form_->Visible() && IsWindowVisible(wnd)) {
-        // The form stays transparent while the fade runs over it: the overlay
-        // captures what lies below it, and printing it still works.
+        // The fade shows the form from here: it is made opaque and marked
+        // invisible, so that nothing of its own is drawn until the fade's
+        // end marks it visible again (its WM_SETREDRAW).
+        if (steps.Transparent)
+            steps.Unprepare();
         AnimShowControl(form_, time);
+        steps.VisibleAgain();
     }
     steps.Opaque();
     regionSize_ = {-1, -1};
@@ -199,7 +217,9 @@ void TsSkinProvider::Print(tw::TMessage& m)
     // The frame and the client come from the skin's picture; the child
     // windows print themselves.
     HDC dc = reinterpret_cast<HDC>(m.WParam);
-    if (!dc || !IsWindowVisible(wnd) || form_->IsLoading() || (form_->ControlState() & tw::csCreating))
+    // A form the show animation marked invisible is printed all the same:
+    // its picture is what the fade shows.
+    if (!dc || !form_->Visible() || form_->IsLoading() || (form_->ControlState() & tw::csCreating))
         return;
     // A form printed before it was ever activated has its menu line
     // measured for the skin too; the print is of the form at rest.
@@ -254,16 +274,18 @@ void TsSkinProvider::PrintChildren(HDC dc, LPARAM flags)
     std::vector<HWND> children;
     for (HWND c = GetWindow(wnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
         children.push_back(c);
+    // Each child by its own mark: the form itself may be marked invisible
+    // while its picture is taken for the show animation.
     for (auto it = children.rbegin(); it != children.rend(); ++it) {
         HWND c = *it;
-        if (!IsWindowVisible(c))
+        if (!(GetWindowLongPtrW(c, GWL_STYLE) & WS_VISIBLE))
             continue;
         RECT cr;
         GetWindowRect(c, &cr);
         tw::TSavedDCState keep(dc);
         OffsetViewportOrgEx(dc, cr.left - wr.left, cr.top - wr.top, nullptr);
         IntersectClipRect(dc, 0, 0, cr.right - cr.left, cr.bottom - cr.top);
-        SendMessageW(c, WM_PRINT, reinterpret_cast<WPARAM>(dc), flags | PRF_CHECKVISIBLE);
+        SendMessageW(c, WM_PRINT, reinterpret_cast<WPARAM>(dc), flags & ~LPARAM(PRF_CHECKVISIBLE));
     }
 }
 
@@ -379,12 +401,21 @@ bool TsSkinProvider::ButtonAndCommandMessage(tw::TMessage& m)
         }
         if (code == htCaption) {
             const TSysMenuState s = MenuState();
-            if (s.VisibleClose && (s.EnabledMax || s.EnabledRestore))
+            // A minimized form without a title of its own shows one as an
+            // icon: a double click on it brings the form back.
+            const bool titleless = form_->BorderStyle() == tw::bsNone;
+            if ((s.VisibleClose && (s.EnabledMax || s.EnabledRestore)) || (titleless && IsIconic(wnd))) {
                 PostMessageW(wnd, WM_SYSCOMMAND, IsZoomed(wnd) || IsIconic(wnd) ? SC_RESTORE : SC_MAXIMIZE, 0);
+                if (systemMenu_)
+                    systemMenu_->UpdateItems();
+            }
+            m.WParam = 0;
             m.Result = 0;
             return true;
         }
-        break;
+        // The drawn frame answers no other double click, nor does the system.
+        m.Result = 0;
+        return true;
     }
     case WM_MOUSEMOVE:
         if (Dragging()) {

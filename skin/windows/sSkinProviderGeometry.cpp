@@ -60,10 +60,16 @@ HMODULE DwmLibrary()
     return module.Lib;
 }
 
-template <class F> F DwmEntry(const char* name)
+FARPROC DwmLibraryEntry(const char* name)
 {
     HMODULE lib = DwmLibrary();
-    return lib ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(lib, name))) : nullptr;
+    return lib ? GetProcAddress(lib, name) : nullptr;
+}
+
+template <class F> F DwmEntry(const char* name)
+{
+    const FARPROC entry = PlatformAnswers().DwmEntry(name);
+    return reinterpret_cast<F>(reinterpret_cast<void*>(entry));
 }
 
 DWORD SystemMajorVersion()
@@ -88,7 +94,7 @@ bool SystemComposition()
 
 TPlatformAnswers& PlatformAnswers()
 {
-    static TPlatformAnswers answers{SystemComposition, SystemMajorVersion};
+    static TPlatformAnswers answers{SystemComposition, SystemMajorVersion, DwmLibraryEntry};
     return answers;
 }
 

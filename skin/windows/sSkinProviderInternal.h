@@ -39,6 +39,8 @@ inline constexpr uint16_t AC_UPDATEEXTBORDER = 37;
 
 // Messages of the class library's own that the provider looks at.
 inline constexpr UINT CM_OWNREGIONQUERY = 0xBC4D;
+// The framework's notice that a control is to be invalidated.
+inline constexpr UINT CM_INVALIDATE = 0xB034;
 inline constexpr WPARAM kOwnRegionAnswer = 0x41A2;
 
 } // namespace skin::provider_detail

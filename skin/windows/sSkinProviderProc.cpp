@@ -80,12 +80,11 @@ void TsSkinProvider::ProviderWindowProc(tw::TMessage& m)
         const uint16_t command = SkinCommandOf(m.WParam);
         const auto* from = reinterpret_cast<TsSkinManager*>(m.LParam);
         const bool own = !form_->IsDestroying() && (!from || from == SkinManager());
-        if (command == AC_SKINLOADED) {
+        if (command == AC_SKINLOADED && own) {
             // The provider's own business: the controls hear of the new
             // skin from the manager's broadcast, the form's own procedure
-            // does not.
-            if (own)
-                ApplySkin();
+            // does not. Another manager's skin is the form's to hear.
+            ApplySkin();
             return;
         }
         if (command == AC_SKINREFRESH) {
@@ -177,6 +176,10 @@ void TsSkinProvider::SkinRemovedMessage(tw::TMessage& m)
         menuRows_ = -1;
         if (form_->HandleAllocated() && InitMainMenu())
             mainMenuRefreshed_ = true;
+        // The skin's colour goes with the skin: the form shows the system's
+        // face, not a colour it had before it was skinned.
+        if (useGlobalColor_ && !skinData_->CustomColor())
+            form_->SetColor(tw::clBtnFace);
     }
     // Not passed on to the form's own procedure: the controls heard of it
     // above, and what the form draws itself follows its controls.
@@ -473,6 +476,22 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
     case WM_SIZE:
         Size(m);
         return;
+    case WM_MOVE:
+        // The fades' pictures and halos were taken at the old place.
+        FreeButtonAnimations();
+        CallSaved(m);
+        if (borderForm_)
+            UpdateBorderWindow(255);
+        return;
+    case WM_CONTEXTMENU:
+        // A popup menu given to the form after the skin came.
+        if (form_->PopupMenu())
+            PrepareMenus(skinned_, form_->PopupMenu());
+        break;
+    case WM_CHILDACTIVATE:
+        CallSaved(m);
+        PrepareMenus(skinned_, form_->Menu());
+        return;
     case WM_ACTIVATE:
         CallSaved(m);
         if (!Showing())
@@ -583,11 +602,31 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         NCPaint();
         m.Result = 0;
         return;
-    case WM_NCACTIVATE:
-        // Before the frame is drawn: the menu line may be one of them.
-        CatchUpMenus();
-        if (!drawNonClient_)
-            break;
+    case WM_NCACTIVATE: {
+        // Menus the form got since the skin came (and those left behind while
+        // a skin was read) follow the skin at each activation, before the
+        // frame is drawn: the menu line may be one of them.
+        const TsSkinManager* sm = SkinManager();
+        if (!SkinLoading && !(sm && (sm->ComponentState() & tw::csDesigning))) {
+            menusBehind_ = false;
+            PrepareMenus(skinned_);
+        }
+        if (!drawNonClient_) {
+            // The system draws the frame; the client's colour still follows
+            // the activation.
+            formActive_ = m.WParam != 0;
+            skinData_->BGChangedFlag = true;
+            if (!m.WParam && windowState_ == 3)
+                windowState_ = 0;
+            else
+                skinData_->SetActiveState(m.WParam && windowState_ == 3);
+            CallSaved(m);
+            if (!mainMenuRefreshed_ && InitMainMenu())
+                mainMenuRefreshed_ = true;
+            if (skinned_ && !ctrlAdapter_)
+                CreateCtrlAdapter();
+            return;
+        }
         {
             const bool wasActive = formActive_;
             formActive_ = m.WParam != 0;
@@ -640,6 +679,7 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         if (borderForm_)
             UpdateBorderWindow(255);
         return;
+    }
     case WM_NCMOUSEMOVE:
         if (drawNonClient_ && !trackingLeave_) {
             TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE | TME_NONCLIENT, wnd, 0};
@@ -665,6 +705,9 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         m.Result = 0;
         return;
     case CM_OWNREGIONQUERY:
+    case CM_INVALIDATE:
+        // The framework's invalidate notice ends here: the skinned form's
+        // picture is repainted by the provider when it changes.
         m.Result = 0;
         return;
     case WM_PRINT:
@@ -748,8 +791,22 @@ void TsSkinProvider::NCPaint()
     // desktop would not be seen, so the system moves and sizes.
     if (resizeMode_ == rmBorder && DwmCompositionEnabled())
         resizeMode_ = rmStandard;
-    // Nothing of the system's frame while the form is not on screen.
-    if (Showing() && !changeLocked_) {
+    HWND wnd = form_->HandleAllocated() ? form_->Handle() : nullptr;
+    // A minimized form's title is drawn anew each time: what it shows
+    // was not kept up to date while it was an icon.
+    if (wnd && IsIconic(wnd))
+        skinData_->BGChangedFlag = true;
+    // Nothing, not even the system's frame, while the form is not on
+    // screen, fades in, is read or has not had its skin applied yet.
+    if (!Showing() || animatedShow_ || IsLoading() || !systemMenu_)
+        return;
+    if (!ctrlAdapter_)
+        CreateCtrlAdapter();
+    // A picture not made yet: the extended border may have come or gone.
+    if (!ncCache_)
+        if (TsSkinManager* sm = SkinManager())
+            SetExtBorders(sm->ExtendedBorders());
+    if (!changeLocked_) {
         PaintNonClient();
         if (!MenuLineSkinned())
             PaintMenuLine();

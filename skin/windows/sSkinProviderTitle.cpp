@@ -853,6 +853,10 @@ TRect TsSkinProvider::DrawButton(int code, int forced)
     if (restore && !sm->MaskIndexValid(mask))
         // The restore picture may be the form section's own.
         mask = sm->GetMaskIndex(skinData_->SkinIndex, skinData_->SkinSection(), restore);
+    else if (!sm->MaskIndexValid(mask) && code == htMaxButton && IsIconic(wnd))
+        // So may a minimized form's maximize picture.
+        mask = sm->GetMaskIndex(skinData_->SkinIndex, skinData_->SkinSection(),
+                                layoutIn_.Large ? "BICONMAX" : "SICONMAX");
     int state = forced >= 0 ? forced : ButtonState(code);
     if (!enabled)
         state = 0;

@@ -262,6 +262,27 @@ TEST_F(CaptionButtonFadeTest, NoFadeOrHaloWithoutGlowingOrLayeredWindows)
     Leave();
 }
 
+TEST_F(CaptionButtonFadeTest, MovingTheFormEndsTheFadesAndTheirHalos)
+{
+    HWND wnd = Show();
+    Hover();
+    ASSERT_TRUE(PumpUntilStill());
+    ASSERT_GE(Close().GlowId, 0);
+    const HWND halo = GlowWindow(Close().GlowId);
+    Leave();
+    Hover();
+    ASSERT_TRUE(Fading());
+    // The halo and the fade's pictures belong to the old place.
+    SendMessageW(wnd, WM_MOVE, 0, MAKELPARAM(90, 90));
+    EXPECT_EQ(Close().Animation, nullptr);
+    EXPECT_EQ(Close().GlowId, -1);
+    EXPECT_EQ(FadeComponents(*provider), 0);
+    tw::Application->ProcessMessages();
+    EXPECT_FALSE(IsWindow(halo) && IsWindowVisible(halo));
+    EXPECT_TRUE(NoTimerPending());
+    EXPECT_TRUE(provider->Skinned());
+}
+
 TEST_F(CaptionButtonFadeTest, TakingTheSkinAwayMidFadeFreesTheFadeAndTheHalo)
 {
     HWND wnd = Show();

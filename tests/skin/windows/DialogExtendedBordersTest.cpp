@@ -330,6 +330,62 @@ TEST_F(DialogExtendedBordersTest, BorderModeOneDrawsTheFrameFromTheBorderPicture
     EXPECT_GT(opaque, 0);
 }
 
+TEST_F(DialogExtendedBordersTest, BorderModeOneStretchesTheSkinsBorderPictureByItsOwnMargins)
+{
+    BordersOn();
+    // The skin's extended border: a 24-pixel picture whose outer 6 pixels
+    // are a half-transparent green shadow, the next 4 an opaque blue frame
+    // and the next one red, beyond the mask's own margins (10): red is
+    // stretched over the middle, which the border picture leaves out. The
+    // form offset is 6.
+    TsMaskData mask;
+    mask.SectionName = "GLOBALINFO";
+    mask.PropertyName = "EXBORDER";
+    mask.ImageCount = 1;
+    mask.Manager = &manager;
+    mask.WL = mask.WT = mask.WR = mask.WB = 10;
+    mask.Bmp = std::make_unique<tw::TPixelImage>(24, 24, 32);
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 24; ++x) {
+            uint8_t* p = mask.Bmp->View().Pixel(x, y);
+            const int d = std::min({x, y, 23 - x, 23 - y});
+            const bool shadow = d < 6, frame = d >= 6 && d < 10;
+            p[0] = shadow ? 10 : frame ? 200 : 0;
+            p[1] = shadow ? 200 : frame ? 10 : 0;
+            p[2] = shadow ? 10 : frame ? 10 : 200;
+            p[3] = shadow ? 100 : 255;
+        }
+    mask.R = TRect(0, 0, 24, 24);
+    manager.ma.push_back(std::move(mask));
+    manager.ConstData.ExBorder = int(manager.ma.size()) - 1;
+    manager.SkinData.FormOffset = 6;
+    manager.SkinData.BorderMode = 1;
+    manager.UpdateExtBorderImages();
+    TacDialogWnd* dialog = HookedDialog();
+    ASSERT_NE(dialog, nullptr);
+    TacBorderForm* border = dialog->BorderForm();
+    ASSERT_NE(border, nullptr);
+    // Under BORDERMODE 1 the margins are the form offset.
+    const TRect m = manager.ExtBorderMargins;
+    EXPECT_EQ(m.Left, 6);
+    EXPECT_EQ(m.Top, 6);
+    const tw::TPixelView pic = const_cast<tw::TPixelImage&>(border->Picture()).View();
+    ASSERT_GT(pic.Width, 0);
+    // Along the top, away from the title's pieces: the shadow in the
+    // margin, then the picture's frame band down to its own margin (10),
+    // where the skin's frame of the form's title goes on.
+    const int x = pic.Width * 3 / 5;
+    auto at = [&](int y) {
+        const uint8_t* p = pic.Pixel(x, y);
+        return std::vector<int>{p[0], p[1], p[2], p[3]};
+    };
+    EXPECT_EQ(at(m.Top - 1), (std::vector<int>{3, 78, 3, 100}));
+    for (int y = m.Top; y < 10; ++y)
+        EXPECT_EQ(at(y), (std::vector<int>{200, 10, 10, 255})) << y;
+    EXPECT_NE(at(10), (std::vector<int>{200, 10, 10, 255}));
+    EXPECT_NE(at(10), (std::vector<int>{0, 0, 200, 255}));
+}
+
 } // namespace
 } // namespace skin
 

@@ -29,6 +29,7 @@ struct TShot {
     RECT RegionBox{};
     SIZE PictureSize{};
     COLORREF Title = 0, Client = 0;
+    bool FormVisibleStyle = true, FormLayered = true;
 };
 
 COLORREF PixelOf(const tw::TBitmap& bmp, int x, int y)
@@ -53,6 +54,9 @@ protected:
             shot.Title = PixelOf(picture, picture.Width() / 2, 8);
             shot.Client = PixelOf(picture, picture.Width() / 2, picture.Height() / 2);
             HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+            // The form itself while the fade runs over it.
+            shot.FormVisibleStyle = (GetWindowLongPtrW(form->Handle(), GWL_STYLE) & WS_VISIBLE) != 0;
+            shot.FormLayered = (GetWindowLongPtrW(form->Handle(), GWL_EXSTYLE) & WS_EX_LAYERED) != 0;
             shot.RegionKind = GetWindowRgn(window, rgn);
             GetRgnBox(rgn, &shot.RegionBox);
             DeleteObject(rgn);
@@ -121,6 +125,11 @@ TEST_F(FormShowAnimationTest, FormFadesInWithItsSkinnedFrameAndOutline)
     EXPECT_EQ(shot.Title, PixelOf(now, size.cx / 2, 8));
     EXPECT_EQ(shot.Client, PixelOf(now, size.cx / 2, size.cy / 2));
     EXPECT_NE(shot.Title, GetSysColor(COLOR_ACTIVECAPTION));
+
+    // While the fade ran the form was neither marked visible nor layered:
+    // nothing of its own reached the screen, and its picture was whole.
+    EXPECT_FALSE(shot.FormVisibleStyle);
+    EXPECT_FALSE(shot.FormLayered);
 
     // Afterwards the form is an ordinary visible window again, with its
     // region, and the animation left nothing behind.

@@ -153,15 +153,17 @@ TEST_F(FormSkinningTest, SkinMessagesPassOnOnlyWhileUnskinned)
     SendSkinCommand(wnd, AC_QUERYCOLOR);
     SendSkinCommand(wnd, AC_STOPANIMATION);
     EXPECT_EQ(f->Commands, (std::vector<uint16_t>{AC_QUERYCOLOR, AC_STOPANIMATION}));
-    // Unskinned, only the skin's arrival (the form stays out of it) and the
-    // question for the provider end at the provider; a refresh and the
-    // commands no one answers here go on.
+    // Unskinned, only the own manager's skin arrival (the form stays out of
+    // it) and the question for the provider end at the provider; another
+    // manager's skin, a refresh and the commands no one answers here go on.
     TsSkinManager other;
     f->Commands.clear();
     SendSkinCommand(wnd, AC_SKINLOADED, reinterpret_cast<LPARAM>(&manager));
     SendSkinCommand(wnd, AC_SKINLOADED, reinterpret_cast<LPARAM>(&other));
     SendSkinCommand(wnd, AC_QUERYPROVIDER);
     ASSERT_FALSE(p->Skinned());
+    EXPECT_EQ(f->Commands, (std::vector<uint16_t>{AC_SKINLOADED}));
+    f->Commands.clear();
     for (uint16_t command : {AC_SKINREFRESH, AC_PREPARECHILD, AC_SETUPDATING, AC_QUERYSPECIAL, AC_MOUSEENTER})
         SendSkinCommand(wnd, command, reinterpret_cast<LPARAM>(&manager));
     EXPECT_EQ(f->Commands,

@@ -248,6 +248,8 @@ TEST_F(ProviderMessageRowsTest, OwnRegionIsAskedOnlyUntilTheFirstWholePaint)
 TEST_F(ProviderMessageRowsTest, RemovedSkinGivesLabelsAndChildrenTheirLookBack)
 {
     TNotingForm* f = NewForm();
+    // A colour of the form's own, neither the skin's nor the system's face.
+    f->SetColor(0x000080FF);
     auto* label = new tw::TLabel(f);
     label->SetParent(f);
     label->SetCaption("Label");
@@ -278,6 +280,12 @@ TEST_F(ProviderMessageRowsTest, RemovedSkinGivesLabelsAndChildrenTheirLookBack)
     EXPECT_EQ(label->Font().Color(), tw::clWindowText);
     EXPECT_EQ(f->Color(), tw::clBtnFace);
     EXPECT_EQ(panel->Count(AC_SKINREMOVED), 1);
+    // And the client shows it.
+    RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    HDC dc = GetDC(wnd);
+    const COLORREF face = GetPixel(dc, 150, 10);
+    ReleaseDC(wnd, dc);
+    EXPECT_EQ(face, GetSysColor(COLOR_BTNFACE));
 }
 
 TEST_F(ProviderMessageRowsTest, SkinnedFormsKeepRefreshAndPrintingToThemselves)

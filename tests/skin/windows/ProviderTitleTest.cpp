@@ -168,27 +168,58 @@ TEST_F(ProviderTitleTest, ExtendedBorderDrawsTheTitleAndTheFormKeepsItsClient)
 
 TEST_F(ProviderTitleTest, BorderModeOneLeavesTheFrameToTheSkinsPicture)
 {
+    // The skin's extended border: a 24-pixel picture whose outer 6 pixels
+    // are a half-transparent green shadow and whose next 6 an opaque blue
+    // frame; its margins (12) less the form offset (6) lie outside the form.
+    TsMaskData mask;
+    mask.SectionName = "GLOBALINFO";
+    mask.PropertyName = "EXBORDER";
+    mask.ImageCount = 1;
+    mask.Manager = &manager;
+    mask.WL = mask.WT = mask.WR = mask.WB = 12;
+    mask.Bmp = std::make_unique<tw::TPixelImage>(24, 24, 32);
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 24; ++x) {
+            uint8_t* p = mask.Bmp->View().Pixel(x, y);
+            const bool shadow = std::min({x, y, 23 - x, 23 - y}) < 6;
+            p[0] = shadow ? 10 : 200, p[1] = shadow ? 200 : 10, p[2] = 10, p[3] = shadow ? 100 : 255;
+        }
+    mask.R = TRect(0, 0, 24, 24);
+    manager.ma.push_back(std::move(mask));
+    manager.ConstData.ExBorder = int(manager.ma.size()) - 1;
+    manager.SkinData.FormOffset = 6;
     BordersOn();
     TacBorderForm* b = provider->BorderForm();
     ASSERT_NE(b, nullptr);
     const TRect m = b->Margins();
-    const TRect f = b->FrameExtent();
-    const int frameX = m.Left + std::max(1, manager.SkinData.BorderWidth / 2);
+    EXPECT_EQ(m.Left, 6);
+    EXPECT_EQ(m.Top, 6);
+    ASSERT_GE(manager.SkinData.BorderWidth, 2);
+    const int frameX = m.Left + 1;
     const int midY = b->Picture().Height() / 2;
     const int titleY = m.Top + manager.SkinData.TitleHeight / 2;
-    ASSERT_GT(manager.SkinData.BorderWidth, 0);
-    (void)f;
-    // The frame is the form section's: opaque.
-    EXPECT_EQ(b->Picture().View().Pixel(frameX, midY)[3], 0xFF);
+    auto pixel = [&](int x, int y) {
+        const uint8_t* p = b->Picture().View().Pixel(x, y);
+        return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+    };
+    // Premultiplied, as the layered window takes them.
+    const uint32_t shadow = 3u | 78u << 8 | 3u << 16 | 100u << 24;
+    const uint32_t blue = 200u | 10u << 8 | 10u << 16 | 255u << 24;
+    // The margin shows the shadow; the frame is the form section's, opaque.
+    EXPECT_EQ(pixel(m.Left - 1, midY), shadow);
+    EXPECT_EQ(pixel(frameX, midY) >> 24, 0xFFu);
+    EXPECT_NE(pixel(frameX, midY), blue);
+
     // BORDERMODE 1: the skin's extended picture is the frame; the title's
-    // own pieces still lie over it.
+    // own pieces still lie over it, and the margin is the form offset.
     manager.SkinData.BorderMode = 1;
+    manager.UpdateExtBorderImages();
     provider->UpdateBorderWindow(255);
-    ASSERT_NE(provider->BorderForm(), nullptr);
-    // The stand-in shadow has nothing under the frame; its margin is kept.
-    EXPECT_NE(b->Picture().View().Pixel(frameX, midY)[3], 0xFF);
-    EXPECT_EQ(b->Picture().View().Pixel(m.Left - 1, midY)[3], 128);
-    EXPECT_EQ(b->Picture().View().Pixel(m.Left + 60, titleY)[3], 0xFF);
+    ASSERT_EQ(provider->BorderForm(), b);
+    EXPECT_EQ(b->Margins().Left, 6);
+    EXPECT_EQ(pixel(frameX, midY), blue);
+    EXPECT_EQ(pixel(m.Left - 1, midY), shadow);
+    EXPECT_EQ(pixel(m.Left + 60, titleY) >> 24, 0xFFu);
 }
 
 TEST_F(ProviderTitleTest, TitleBarMaskLiesBehindTheButtons)

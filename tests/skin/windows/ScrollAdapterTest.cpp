@@ -135,6 +135,41 @@ TEST_F(ScrollAdapterTest, TheScrollingControlsOfASkinnedFormGetTheSkinnedBars)
     EXPECT_FALSE(l->Bar(true).Visible && l->Bar(true).Enabled);
 }
 
+TEST_F(ScrollAdapterTest, AnAdapterPaintsItsBarsAtOnceOnlyWhenAskedTo)
+{
+    HWND wnd = CreateWindowExW(0, L"LISTBOX", L"", WS_POPUP | WS_VISIBLE | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 520, 80,
+                               160, 120, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(wnd, nullptr);
+    for (int i = 0; i < 40; ++i)
+        SendMessageW(wnd, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"item"));
+    UpdateWindow(wnd);
+    tw::Application->ProcessMessages();
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    // The middle of the bar's track.
+    const int x = (wr.right - wr.left) - GetSystemMetrics(SM_CXVSCROLL) / 2, y = (wr.bottom - wr.top) / 2;
+    auto barPixel = [&] {
+        HDC dc = GetWindowDC(wnd);
+        const COLORREF c = GetPixel(dc, x, y);
+        ReleaseDC(wnd, dc);
+        return c;
+    };
+    const COLORREF system = barPixel();
+    {
+        // Taken over quietly: the system's bar stays until the next paint.
+        TacScrollWnd quiet(wnd, &manager, "", "TacScrollWnd", nullptr, false);
+        EXPECT_EQ(barPixel(), system);
+        EXPECT_EQ(quiet.PaintCount(), 0);
+        quiet.Unsubclass(false);
+    }
+    {
+        TacScrollWnd painted(wnd, &manager, "", "TacScrollWnd", nullptr, true);
+        EXPECT_NE(barPixel(), system);
+        painted.Unsubclass(false);
+    }
+    DestroyWindow(wnd);
+}
+
 TEST_F(ScrollAdapterTest, ArrowsAndPageAreasScrollTheWindowOneStepPerClick)
 {
     HWND wnd = memo->Handle();

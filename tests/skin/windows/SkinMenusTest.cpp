@@ -220,10 +220,10 @@ TEST_F(SkinMenusTest, UnderTheSystemsFrameTheMainMenusDropdownsAreSkinned)
         mi.fMask = MIIM_FTYPE;
         return GetMenuItemInfoW(menu, pos, TRUE, &mi) && (mi.fType & MFT_OWNERDRAW) != 0;
     };
-    // The line is the system's, as its frame is...
-    EXPECT_FALSE(ownerDrawn(bar, 0));
-    EXPECT_FALSE(ownerDrawn(bar, 1));
-    // ...its dropdowns are the skin's, as every popup menu is.
+    // The frame is the system's, the line's items and its dropdowns are the
+    // skin's, as every popup menu is.
+    EXPECT_TRUE(ownerDrawn(bar, 0));
+    EXPECT_TRUE(ownerDrawn(bar, 1));
     for (UINT pos = 0; pos < 3; ++pos)
         EXPECT_TRUE(ownerDrawn(file->Handle(), pos)) << pos;
     EXPECT_TRUE(loose->OwnerDraw());

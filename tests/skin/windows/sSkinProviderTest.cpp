@@ -185,7 +185,9 @@ TEST_F(SkinProviderTest, RemovingTheSkinGivesTheFormBack)
     EXPECT_EQ(form->Color(), tw::TColor(manager.GetGlobalColor()));
     SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_SKINREMOVED), reinterpret_cast<LPARAM>(&manager));
     EXPECT_FALSE(provider->Skinned());
-    EXPECT_EQ(form->Color(), tw::TColor(0x00123456));
+    // The skin's colour goes with the skin: the system's face, not the
+    // colour the form had before.
+    EXPECT_EQ(form->Color(), tw::clBtnFace);
     // The provider stays the form's, unskinned, and keeps its place in the
     // registry for the next skin.
     ASSERT_EQ(QueryProvider(form), static_cast<TSkinnedFormLink*>(provider));
