@@ -84,7 +84,7 @@ TEST_F(AnalysisEngineTest, LostSyncMidFileIsResynchronised) {
     std::copy(g.begin(), g.end(), data.begin() + static_cast<long>(cut));
     std::copy(base.begin() + static_cast<long>(cut), base.end(), data.begin() + static_cast<long>(cut + g.size()));
     ASSERT_TRUE(Analyse(data)) << host.All();
-    EXPECT_TRUE(host.Has("Resync found for next paket $"));
+    EXPECT_TRUE(host.Has("Resync found for paket $000001F4 with Offset: 77"));
     EXPECT_TRUE(host.Has("TS  ERROR: Invalid paket $000001F4! Error: sync_byte_error"));
     EXPECT_EQ(engine->Tables().Video.Resolution_H, 720);
 }
