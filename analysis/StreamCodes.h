@@ -13,7 +13,6 @@ constexpr int kNullPid = 0x1FFF;
 
 // stream_type values of a PMT entry.
 constexpr int kStreamTypeMpeg2Video = 0x02;
-constexpr int kStreamTypeMpeg1Audio = 0x03;
 constexpr int kStreamTypeMpeg2Audio = 0x04;
 constexpr int kStreamTypePrivateData = 0x06; // teletext, subtitles, DVB-style AC-3/E-AC-3
 constexpr int kStreamTypeAacAdts = 0x11;

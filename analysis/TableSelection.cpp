@@ -248,7 +248,7 @@ int TTableSelection::OwnPmtStreamCode(const std::string& typeText) {
     if (u == "MPEG2 VIDEO") return kStreamTypeMpeg2Video;
     if (u == "MPEG1 AUDIO") return kStreamTypeMpeg2Audio;
     if (u == "MPEG2 AUDIO") return kStreamTypeMpeg2Audio;
-    if (u == "MP3 AUDIO") return kStreamTypeMpeg1Audio;
+    if (u == "MP3 AUDIO") return kStreamTypeMpeg2Audio;
     if (u == "DTS AUDIO") return TTSPmtReader::DTS_AUDIO_TYPE;
     if (u == "AAC AUDIO") return kStreamTypeAacAdts;
     if (u == "TELETEXT") return TTSPmtReader::TELETEXT_TYPE;

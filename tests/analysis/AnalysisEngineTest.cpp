@@ -320,8 +320,8 @@ TEST_F(AnalysisEngineTest, ResetClearsTheWindowState) {
 }
 
 // The own PMT of the creation mode keeps every audio stream the sniffer
-// named, with a standard stream type (MP3 3, MPEG-1 and MPEG-2 audio 4, DTS
-// as private data with its registration descriptor), and names in the
+// named, with a standard stream type (MPEG audio of every layer, MP3 too, as
+// 4; DTS as private data with its registration descriptor), and names in the
 // log each stream it leaves out.
 TEST_F(AnalysisEngineTest, OwnPmtKeepsEveryKnownAudioAndNamesWhatItLeavesOut) {
     TAnalysisTables& t = engine->Tables();
@@ -348,7 +348,7 @@ TEST_F(AnalysisEngineTest, OwnPmtKeepsEveryKnownAudioAndNamesWhatItLeavesOut) {
     EXPECT_EQ(pmt.Entry(1).StreamType, 4);
     EXPECT_TRUE(pmt.Entry(1).IsAudio);
     EXPECT_EQ(pmt.Entry(2).PID, 0x102);
-    EXPECT_EQ(pmt.Entry(2).StreamType, 3);
+    EXPECT_EQ(pmt.Entry(2).StreamType, 4);
     EXPECT_TRUE(pmt.Entry(2).IsAudio);
     EXPECT_EQ(pmt.Entry(3).PID, 0x103);
     EXPECT_EQ(pmt.Entry(3).StreamType, 6);
