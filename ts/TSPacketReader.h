@@ -12,6 +12,7 @@
 // it, which holds for components owned by the same window). For every valid
 // packet the reader walks the list in registration order and, for a consumer
 // whose ConsumerActive() holds and whose ConsumerPID() equals the packet's PID
+// when its turn comes (a handler of an earlier consumer may have changed them)
 // (for consumers with bound fields found through a PID index, so that a
 // packet costs nothing for the consumers it is not for):
 //   - a PES consumer (ckPes) gets ProcessPesPayload(payload bytes, payload
