@@ -339,7 +339,14 @@ void TTSPacketReader::CopyPayload() {
     copy.Length = length;
     // A damaged header let through (IgnorePacketErrors) may claim more than
     // the packet holds: only bytes inside it are copied.
-    if (length > 0 && start >= 0 && start + length <= TS_PACKET_SIZE)
+    if (length <= 0 || start < 0 || start + length > TS_PACKET_SIZE) return;
+    // Per packet: a copy of a fixed size compiles to a few vector moves,
+    // where one of the payload's own length costs a library call. It reads
+    // past the packet into the buffer's spare room, which is harmless: the
+    // copy's bytes beyond Length mean nothing.
+    if (start + TS_FULL_PAYLOAD_SIZE <= TS_PACKET_BUFFER_CAPACITY)
+        std::memcpy(copy.Data, raw_.Data + start, TS_FULL_PAYLOAD_SIZE);
+    else
         std::memcpy(copy.Data, raw_.Data + start, static_cast<size_t>(length));
 }
 
