@@ -167,7 +167,11 @@ TCleaningResult TCleaningPass::Run(const std::string& outputFileName)
         // The user learns why the output could not be made, not only that;
         // a log that could not be saved either belongs to the same message,
         // and so does what became of the output.
-        const std::string& reason = State.WriteError.empty() ? State.OutputError : State.WriteError;
+        // A recording that could not be read is the cause even when the
+        // output failed as well.
+        const std::string& reason = !State.ReadError.empty()    ? State.ReadError
+                                    : !State.WriteError.empty() ? State.WriteError
+                                                                : State.OutputError;
         h.PlaySound("STREAMCLEANINGFAILED");
         h.ShowMessage(TMessageKind::Error, MsgText(mmAbortedWithErrors) + (reason.empty() ? "" : "\r" + reason) +
                                                (outputNote_.empty() ? "" : "\r" + outputNote_) +
@@ -381,6 +385,12 @@ void TCleaningPass::CleanStream()
         if (State.Started)
             State.BytesPassed += r->PacketSize();
         r->Next();
+    }
+    // A read that failed ended the loop as the end of the file would: the
+    // copy misses the rest of the recording, so the pass fails.
+    if (!r->ReadErrorText().empty()) {
+        State.ReadError = r->ReadErrorText();
+        State.Failed = true;
     }
     // The time panel is throttled: its last value is shown now.
     if (lastTimeTextPts_ >= 0)
@@ -781,6 +791,10 @@ void TCleaningPass::EndOfPass()
         if (State.WriteError.empty() && inFile != expected)
             State.WriteError = "the output holds " + IntToStr(inFile) + " packets instead of " + IntToStr(expected);
         CountWhatTheFileHolds(inFile);
+    }
+    if (!State.ReadError.empty()) {
+        Log("");
+        Log("TS  ERROR: Reading " + en.Chain().Reader().FileName() + " failed: " + State.ReadError);
     }
     if (!State.WriteError.empty()) {
         Log("");

@@ -148,6 +148,7 @@ public:
         // Deleted duplicates (statistics only).
         int64_t DuplicatesDeleted = 0;
         std::string WriteError;  // the writer failed on the disk
+        std::string ReadError;   // the recording could not be read to its end (file and reason)
         std::string OutputError; // the output could not be created or the recording not opened (the platform's reason)
     };
     TRunState State;

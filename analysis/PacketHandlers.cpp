@@ -92,7 +92,9 @@ void TPacketHandlers::Resync(int64_t packetNo, int offset)
         return;
     const int last = en.LastResyncOffset;
     if (offset >= last) {
-        en.Log("Resync found for next paket $" + IntToHex(packetNo + 1, 8) + " with Offset: " + IntToStr(offset));
+        // The packet found is delivered under the number whose read lost
+        // the sync: that is the one named.
+        en.Log("Resync found for paket $" + IntToHex(packetNo, 8) + " with Offset: " + IntToStr(offset));
     } else {
         en.Log("TS  ERROR: Paket $" + IntToHex(packetNo - 1, 8) + " with " + IntToStr(last - offset) +
                " missing bytes");

@@ -343,7 +343,8 @@ void TPesHandlers::H264SequenceParameterSet(int64_t)
     }
     if (!pass_.State.InRange())
         return;
-    const int64_t bitPos = h->VideoFullRangeFlagPesBit();
+    // A set that could not be read whole gives no trustworthy bit position.
+    const int64_t bitPos = h->Sps().Bad ? 0 : h->VideoFullRangeFlagPesBit();
     if (bitPos <= 0) {
         pass_.Log("ES  WARNING: Sequence Parameter Set (" + IntToStr(k) + ") video_full_range_flag not found!");
         en.CountWarning(vpid);

@@ -91,7 +91,9 @@ void TScanHandlers::TSPacketReader1PacketResynchEvent(TObject*, int64_t packetNo
     if (engine_.Tables().LogSuppressed) return;
     const int last = engine_.LastResyncOffset;
     if (offset >= last) {
-        engine_.Log("Resync found for next paket $" + IntToHex(packetNo + 1, 8) + " with Offset: " + IntToStr(offset));
+        // The packet found is delivered under the number whose read lost
+        // the sync: that is the one named.
+        engine_.Log("Resync found for paket $" + IntToHex(packetNo, 8) + " with Offset: " + IntToStr(offset));
     } else {
         engine_.Log("TS  ERROR: Paket $" + IntToHex(packetNo - 1, 8) + " with " + IntToStr(last - offset) + " missing bytes");
         engine_.Log("Resync found for paket $" + IntToHex(packetNo, 8) + " with Offset: " + IntToStr(offset));

@@ -179,6 +179,16 @@ void TTableSelection::WarnStreamLeftOut(int pid, int streamType) {
     ++engine_.Tables().StreamsLeftOut;
 }
 
+bool TTableSelection::IsSniffedStream(const std::string& typeText) {
+    return !typeText.empty() && typeText != "PAT" && typeText != "PMT" && typeText != "PCR";
+}
+
+void TTableSelection::WarnOwnPmtLeftOut(const TFoundStream& f) {
+    engine_.Log("TS  WARNING: Stream PID $" + IntToHex(f.Pid, 4) + " (" + f.TypeText +
+                ") is not carried into the cleaned stream!");
+    ++engine_.Tables().StreamsLeftOut;
+}
+
 void TTableSelection::DeletePmtEntry() {
     TAnalysisTables& t = engine_.Tables();
     int i = 0;
@@ -237,6 +247,9 @@ int TTableSelection::OwnPmtStreamCode(const std::string& typeText) {
     if (u == "E-AC3 AUDIO") return kStreamTypePrivateData;
     if (u == "MPEG2 VIDEO") return kStreamTypeMpeg2Video;
     if (u == "MPEG1 AUDIO") return kStreamTypeMpeg2Audio;
+    if (u == "MPEG2 AUDIO") return kStreamTypeMpeg2Audio;
+    if (u == "MP3 AUDIO") return kStreamTypeMpeg2Audio;
+    if (u == "DTS AUDIO") return TTSPmtReader::DTS_AUDIO_TYPE;
     if (u == "AAC AUDIO") return kStreamTypeAacAdts;
     if (u == "TELETEXT") return TTSPmtReader::TELETEXT_TYPE;
     if (u == "SUBTITLES") return TTSPmtReader::SUBTITLE_TYPE;
@@ -252,14 +265,23 @@ bool TTableSelection::BuildOwnPmt(int pmtPid) {
     for (int i = 0; i < t.FoundStreamCount; ++i) {
         const TFoundStream& f = t.FoundStreams[static_cast<size_t>(i)];
         const int code = OwnPmtStreamCode(f.TypeText);
-        if (code < 0) continue;
+        if (code < 0) {
+            // Tables, clocks and unnamed PIDs are no streams; a stream the
+            // sniffer named that the table has no code for is one the copy
+            // loses, and the user is told.
+            if (IsSniffedStream(f.TypeText)) WarnOwnPmtLeftOut(f);
+            continue;
+        }
         if (f.TypeText.find("Video") != std::string::npos) {
+            if (videoPid >= 0) WarnOwnPmtLeftOut(t.FoundStreams[static_cast<size_t>(t.FoundStreamIndex(videoPid))]);
             videoPid = f.Pid;
             videoCode = code;
         } else if (f.TypeText.find("Audio") != std::string::npos) {
-            if (!TakeFreeSlot(audioPid, audioCode, f.Pid, code)) WarnStreamLeftOut(f.Pid, code);
+            if (!TakeFreeSlot(audioPid, audioCode, f.Pid, code)) WarnOwnPmtLeftOut(f);
         } else if (f.TypeText.find("text") != std::string::npos || f.TypeText.find("titles") != std::string::npos) {
-            if (!TakeFreeSlot(textPid, textCode, f.Pid, code)) WarnStreamLeftOut(f.Pid, code);
+            if (!TakeFreeSlot(textPid, textCode, f.Pid, code)) WarnOwnPmtLeftOut(f);
+        } else {
+            WarnOwnPmtLeftOut(f);
         }
     }
     bool missing = false;

@@ -12,6 +12,8 @@
 
 namespace tw {
 
+struct TFoundStream;
+
 class TAnalysisEngine;
 class TTSPatReader;
 class TTSPmtReader;
@@ -44,6 +46,12 @@ public:
     // Logs an elementary stream of the program that the rebuild leaves out
     // and counts it as a warning.
     void WarnStreamLeftOut(int pid, int streamType);
+    // The own PMT's word for a found stream it does not carry (named by the
+    // sniffer's type text: it has no stream type of the recording's own).
+    void WarnOwnPmtLeftOut(const TFoundStream& f);
+    // Whether a found stream's type text is the sniffer's (an elementary
+    // stream) rather than a table, a clock or nothing.
+    static bool IsSniffedStream(const std::string& typeText);
     void DeletePmtEntry(); // cleaning: drop entries of PIDs not kept
     void PatchPmtEntry();  // cleaning: apply replacement PIDs
     static int OwnPmtStreamCode(const std::string& typeText);

@@ -28,6 +28,8 @@ struct SyncState {
     TCondition pendingCv; // the UI thread waits here in WaitServicing
     std::deque<std::shared_ptr<Handover>> queue;
     std::function<void()> wake;
+    std::function<void()> pump;
+    bool pumping = false;
     std::thread::id mainId;
     bool mainSet = false;
 };
@@ -134,6 +136,35 @@ void SetWakeMainThread(std::function<void()> wake) {
     SyncState& s = S();
     std::lock_guard<TLock> lk(s.m);
     s.wake = std::move(wake);
+}
+
+void SetMessagePump(std::function<void()> pump) {
+    SyncState& s = S();
+    std::lock_guard<TLock> lk(s.m);
+    s.pump = std::move(pump);
+}
+
+void ProcessPendingMessages() {
+    if (!IsMainThread()) return;
+    CheckSynchronize();
+    SyncState& s = S();
+    std::function<void()> pump;
+    {
+        std::lock_guard<TLock> lk(s.m);
+        // A message that waits for a worker in turn must not pump again
+        // from inside the pump.
+        if (s.pumping || !s.pump) return;
+        pump = s.pump;
+        s.pumping = true;
+    }
+    struct TDone {
+        SyncState& s;
+        ~TDone() {
+            std::lock_guard<TLock> lk(s.m);
+            s.pumping = false;
+        }
+    } done{s};
+    pump();
 }
 
 bool WaitServicing(const std::function<bool()>& pred, int timeoutMs) {

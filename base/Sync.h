@@ -34,6 +34,14 @@ bool CheckSynchronize();
 // thread can be woken; the Windows side posts a message to a hidden window.
 void SetWakeMainThread(std::function<void()> wake);
 
+// The windows' message pump (the class library registers one at start-up):
+// a UI thread that has to wait for a worker lets pending messages run
+// through it, so that the windows keep painting and answering meanwhile.
+void SetMessagePump(std::function<void()> pump);
+// On the UI thread: runs the pending hand-overs and, when one is registered,
+// the message pump. Elsewhere it runs nothing.
+void ProcessPendingMessages();
+
 // Waits on the UI thread until pred() holds, servicing hand-overs meanwhile.
 // timeoutMs < 0 waits without limit; returns pred()'s final value.
 bool WaitServicing(const std::function<bool()>& pred, int timeoutMs = -1);

@@ -33,7 +33,7 @@ int64_t RoundUpToPage(int64_t n) { return (n + kPage - 1) / kPage * kPage; }
 // a read is requested (it waits for it first: CancelReadAhead).
 class TBufFileStream::TReadAhead {
 public:
-    explicit TReadAhead(const TFileStream& file) : file_(file), thread_([this] { Run(); }) {}
+    explicit TReadAhead(const TBufFileStream& file) : file_(file), thread_([this] { Run(); }) {}
     ~TReadAhead() {
         {
             std::lock_guard<TLock> lk(m_);
@@ -76,7 +76,7 @@ private:
             std::string error;
             int64_t got = 0;
             try {
-                got = file_.ReadAt(position, destination, count, &error);
+                got = file_.ReadFromFile(position, destination, count, &error);
             } catch (const std::exception& e) {
                 // Only the text could fail; the owner then reads itself.
                 error = e.what();
@@ -89,7 +89,7 @@ private:
         }
     }
 
-    const TFileStream& file_;
+    const TBufFileStream& file_;
     TLock m_;
     TCondition cv_;
     bool stop_ = false;
@@ -133,6 +133,11 @@ TBufFileStream::TBufFileStream(const std::string& fileName, unsigned mode, int b
 
 TBufFileStream::~TBufFileStream() {
     // The thread may still be reading into the chunks: it ends first.
+    FinishReading();
+}
+
+void TBufFileStream::FinishReading() {
+    CancelReadAhead();
     ahead_.reset();
 }
 
@@ -211,7 +216,7 @@ void TBufFileStream::Refill(int64_t position) {
         const int64_t end = position + size;
         const int64_t start = std::max<int64_t>(0, end - chunkSize_);
         std::string error;
-        const int64_t got = ReadAt(start, cur_.Memory + headroom_, end - start, &error);
+        const int64_t got = ReadFromFile(start, cur_.Memory + headroom_, end - start, &error);
         osPos_ = -1;
         cur_.Start = cur_.Low = start;
         cur_.Got = got;
@@ -230,7 +235,7 @@ void TBufFileStream::Refill(int64_t position) {
     forwardRefills_ = readAhead_ && forward ? forwardRefills_ + 1 : 0;
     const int64_t want = forwardRefills_ >= 2 ? chunkSize_ : size;
     std::string error;
-    const int64_t got = ReadAt(position, cur_.Memory + headroom_, want, &error);
+    const int64_t got = ReadFromFile(position, cur_.Memory + headroom_, want, &error);
     osPos_ = -1;
     SetLastErrorText(error);
     cur_.Start = cur_.Low = position;
@@ -246,7 +251,7 @@ int64_t TBufFileStream::Read(void* buffer, int64_t count) {
         // One read on the handle at a time (see ReadAt).
         CancelReadAhead();
         std::string error;
-        int64_t got = ReadAt(pos_, buffer, count, &error);
+        int64_t got = ReadFromFile(pos_, buffer, count, &error);
         osPos_ = -1;
         SetLastErrorText(error);
         if (got < 0) got = 0;

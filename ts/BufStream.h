@@ -63,6 +63,16 @@ public:
     bool ReadsAhead() const { return readAhead_; }
     int64_t ChunkSize() const { return chunkSize_; }
 
+protected:
+    // Every read of the file goes through here (the read-ahead thread's
+    // too), so that a stream whose medium fails or whose file shrinks
+    // under the reader can be made in a test. A derived stream must call
+    // FinishReading first in its destructor: the thread may be in a read.
+    virtual int64_t ReadFromFile(int64_t position, void* buffer, int64_t count, std::string* error) const {
+        return ReadAt(position, buffer, count, error);
+    }
+    void FinishReading();
+
 private:
     class TReadAhead;
     // A page-aligned block of memory: headroom_ bytes, then up to chunkSize_

@@ -297,7 +297,8 @@ void TTSH264Reader::SequenceParameterSet() {
     sl.patch_[0][0] = 0;
     sl.patch_[0][1] = 0;
     ParseH264Sps(sps_copy_.bytes, sps_copy_.length, sl.startCodeLength_, *sps_);
-    if (sps_->VideoFullRangeFlagBit > 0) {
+    // A bad set may have been misread before the flag: no position from it.
+    if (sps_->VideoFullRangeFlagBit > 0 && !sps_->Bad) {
         sl.patch_[0][0] = sps_->VideoFullRangeFlagBit;
         sl.patch_[0][1] = static_cast<int>(sl.UnitBitToPesBit(sps_->VideoFullRangeFlagBit));
     }

@@ -187,12 +187,14 @@ void ParseH264Sps(const uint8_t* copy, int length, int startCodeLength, TH264Seq
         s.offset_for_non_ref_pic = r.Se();
         s.offset_for_top_to_bottom_field = r.Se();
         s.num_ref_frames_in_pic_order_cnt_cycle = r.Ue();
-        uint32_t n = s.num_ref_frames_in_pic_order_cnt_cycle;
-        if (n > TH264SequenceParameterSet::kMaxRefFramesInCycle) {
-            r.MarkBad();
-            n = TH264SequenceParameterSet::kMaxRefFramesInCycle;
+        // Offsets beyond the table are read and dropped, so that the fields
+        // behind them are read where they are. The copy bounds the loop: a
+        // read past its end stops it.
+        const uint32_t n = s.num_ref_frames_in_pic_order_cnt_cycle;
+        for (uint32_t i = 0; i < n && !r.Overrun(); ++i) {
+            const int32_t v = r.Se();
+            if (i < TH264SequenceParameterSet::kRefFrameOffsets) s.offset_for_ref_frame[i] = v;
         }
-        for (uint32_t i = 0; i < n && !r.Overrun(); ++i) s.offset_for_ref_frame[i] = r.Se();
     }
     s.num_ref_frames = static_cast<uint8_t>(r.Ue());
     s.gaps_in_frame_num_value_allowed_flag = r.Bit();
@@ -290,7 +292,7 @@ std::string SpsDumpText(const TH264SequenceParameterSet& s) {
         Line(o, "offset_for_top_to_bottom_field", s.offset_for_top_to_bottom_field);
         Line(o, "num_ref_frames_in_pic_order_cnt_cycle", s.num_ref_frames_in_pic_order_cnt_cycle);
         uint32_t n = s.num_ref_frames_in_pic_order_cnt_cycle;
-        if (n > TH264SequenceParameterSet::kMaxRefFramesInCycle) n = TH264SequenceParameterSet::kMaxRefFramesInCycle;
+        if (n > TH264SequenceParameterSet::kRefFrameOffsets) n = TH264SequenceParameterSet::kRefFrameOffsets;
         for (uint32_t i = 0; i < n; ++i)
             Raw(o, "offset_for_ref_frame_" + std::to_string(i) + "                : ", s.offset_for_ref_frame[i]);
     }

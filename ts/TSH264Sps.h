@@ -23,7 +23,9 @@ struct TH264HrdParameters {
 };
 
 struct TH264SequenceParameterSet {
-    static constexpr int kMaxRefFramesInCycle = 255;
+    // The offsets of the pic-order cycle that are kept (more are read and
+    // dropped).
+    static constexpr uint32_t kRefFrameOffsets = 256;
 
     uint8_t profile_idc = 0;
     bool constraint_set0_flag = false;
@@ -47,7 +49,7 @@ struct TH264SequenceParameterSet {
     int32_t offset_for_non_ref_pic = 0;
     int32_t offset_for_top_to_bottom_field = 0;
     uint32_t num_ref_frames_in_pic_order_cnt_cycle = 0;
-    int32_t offset_for_ref_frame[256] = {};
+    int32_t offset_for_ref_frame[kRefFrameOffsets] = {};
     uint8_t num_ref_frames = 0;
     bool gaps_in_frame_num_value_allowed_flag = false;
     uint32_t pic_width_in_mbs_minus1 = 0;

@@ -92,9 +92,11 @@ void TTSPacketReader::Open() {
         return;
     }
     lastErrorText_.clear();
+    readErrorText_.clear();
     try {
-        stream_ = new TBufFileStream(fileName_, readOnly_ ? (fmOpenRead | fmShareDenyNone) : fmOpenReadWrite,
-                                     packetBufferSize_);
+        const unsigned mode = readOnly_ ? (fmOpenRead | fmShareDenyNone) : fmOpenReadWrite;
+        if (CreateInputStream) stream_ = CreateInputStream(fileName_, mode, packetBufferSize_).release();
+        else stream_ = new TBufFileStream(fileName_, mode, packetBufferSize_);
     } catch (const EStreamError& e) {
         // A file that cannot be opened leaves the reader inactive; the
         // platform's reason stays for the caller's message.
@@ -261,10 +263,10 @@ bool TTSPacketReader::FindFirstPacket() {
 
 // --- reading a packet -----------------------------------------------------
 
-void TTSPacketReader::ReadPacket(int64_t i) {
+void TTSPacketReader::ReadPacket(int64_t i, bool regained, int64_t regainedPrev) {
     if (i < 0) return;
-    const int64_t prevIndex = packetIndex_;
-    if (!(i == prevIndex + 1 || i == prevIndex - 1)) resyncOffset_ = 0;
+    const int64_t prevIndex = regained ? regainedPrev : packetIndex_;
+    if (!regained && !(i == prevIndex + 1 || i == prevIndex - 1)) resyncOffset_ = 0;
     packetPosition_ = resyncOffset_ + garbageOffset_ + i * workSize_;
     if (packetPosition_ >= fileSize_ || packetPosition_ < 0) {
         endFlag_ = true;
@@ -273,8 +275,15 @@ void TTSPacketReader::ReadPacket(int64_t i) {
     endFlag_ = packetPosition_ + workSize_ > fileSize_;
     stream_->SetPositionFast(packetPosition_);
     if (workSize_ == TS_M2TS_PACKET_SIZE) {
-        if (!stream_->ReadBuffered(prefix_, 4) && stream_->Read(prefix_, 4) != 4)
+        if (!stream_->ReadBuffered(prefix_, 4) && stream_->Read(prefix_, 4) != 4) {
             std::memset(prefix_, 0, sizeof prefix_);
+            raw_.Length = 0;
+            packetIndex_ = i;
+            header_->ClearHeader();
+            // The file held the prefix when it was opened.
+            ReadFailed(packetPosition_, 0, 4);
+            return;
+        }
     } else {
         std::memset(prefix_, 0, sizeof prefix_);
     }
@@ -284,11 +293,17 @@ void TTSPacketReader::ReadPacket(int64_t i) {
     TTSPacketHeader& h = *header_;
     if (raw_.Length < TS_PACKET_SIZE) {
         h.ClearHeader();
+        // Only a partial last packet may be short; anything less than the
+        // file held at opening is a failed read.
+        const int64_t at = packetPosition_ + (workSize_ - TS_PACKET_SIZE);
+        const int64_t held = std::min<int64_t>(TS_PACKET_SIZE, fileSize_ - at);
+        if (raw_.Length < held || !stream_->LastErrorText().empty()) ReadFailed(at, raw_.Length, held);
         return;
     }
     ParsePacketHeader(raw_, h);
     if (PlainlyValid(h) || ValidatePacket(errorText_, h)) {
         h.SetValid(true);
+        CopyPayload();
         if (i == 0) ResetPidTable();
         else if (i != prevIndex + 1) ResetPidContinuity();
         CheckContinuity();
@@ -298,10 +313,41 @@ void TTSPacketReader::ReadPacket(int64_t i) {
     } else {
         h.SetValid(false);
         if (OnInvalidPacketEvent) OnInvalidPacketEvent(this, i, errorText_);
-        if (!h.Synch() && autoResync_ && Resync(1 - workSize_, packetPosition_)) {
+        if (!regained && !h.Synch() && autoResync_ && Resync(1 - workSize_, packetPosition_)) {
             if (OnPacketResynchEvent) OnPacketResynchEvent(this, i, resyncOffset_);
+            // The packet found there is this index's: read it now, or the
+            // next index would start one packet further and lose it.
+            if (active_ && stream_) ReadPacket(i, true, prevIndex);
         }
     }
+}
+
+void TTSPacketReader::ReadFailed(int64_t position, int64_t got, int64_t wanted) {
+    endFlag_ = true;
+    if (!readErrorText_.empty()) return;
+    const std::string reason = stream_->LastErrorText();
+    readErrorText_ = "Read error in \"" + fileName_ + "\" at byte " + std::to_string(position) + ": " +
+                     std::to_string(std::max<int64_t>(got, 0)) + " of " + std::to_string(wanted) + " bytes read (" +
+                     (reason.empty() ? std::string("the file is shorter than when it was opened") : reason) + ")";
+}
+
+void TTSPacketReader::CopyPayload() {
+    TTSPacketHeader& h = *header_;
+    TTSPacketBuffer& copy = h.Payload()->copy_;
+    const int length = h.Payload()->PayloadLength();
+    const int start = h.Payload()->PayloadStartByte();
+    copy.Length = length;
+    // A damaged header let through (IgnorePacketErrors) may claim more than
+    // the packet holds: only bytes inside it are copied.
+    if (length <= 0 || start < 0 || start + length > TS_PACKET_SIZE) return;
+    // Per packet: a copy of a fixed size compiles to a few vector moves,
+    // where one of the payload's own length costs a library call. It reads
+    // past the packet into the buffer's spare room, which is harmless: the
+    // copy's bytes beyond Length mean nothing.
+    if (start + TS_FULL_PAYLOAD_SIZE <= TS_PACKET_BUFFER_CAPACITY)
+        std::memcpy(copy.Data, raw_.Data + start, TS_FULL_PAYLOAD_SIZE);
+    else
+        std::memcpy(copy.Data, raw_.Data + start, static_cast<size_t>(length));
 }
 
 // The common case of ValidatePacket inline: a packet with none of the faults
@@ -472,14 +518,23 @@ void TTSPacketReader::DispatchPacket() {
     const uint64_t changes = TTSPacketConsumer::FieldChanges();
     if (changes != indexedChanges_ || !indexValid_) RebuildConsumerIndex(changes);
     // In registration order: the bits are the consumers' places in the list.
-    // The index is exact for bound consumers (every change of their fields
-    // rebuilt it above); the others are asked.
+    // Each consumer's Active and PID are looked at when its turn comes: a
+    // handler of an earlier one may have switched it off or moved it. Such
+    // a change rebuilds the index, and the consumers after this one are
+    // taken from the new one.
     uint64_t wanted = consumersOf_[pid & 0x1FFF] | askAlways_;
     while (wanted != 0) {
         const int k = std::countr_zero(wanted);
         wanted &= wanted - 1;
         TTSPacketConsumer* c = readers_[static_cast<size_t>(k)];
-        if (((askAlways_ >> k) & 1) == 0 || c->WantsPacket(pid)) deliver(c);
+        if (!c->WantsPacket(pid)) continue;
+        deliver(c);
+        const uint64_t now = TTSPacketConsumer::FieldChanges();
+        if (now != indexedChanges_) {
+            RebuildConsumerIndex(now);
+            const uint64_t later = k + 1 >= kIndexedConsumers ? 0 : ~uint64_t{0} << (k + 1);
+            wanted = (consumersOf_[pid & 0x1FFF] | askAlways_) & later;
+        }
     }
     for (size_t k = kIndexedConsumers; k < readers_.size(); ++k)
         if (readers_[k]->WantsPacket(pid)) deliver(readers_[k]);

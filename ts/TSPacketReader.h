@@ -12,6 +12,7 @@
 // it, which holds for components owned by the same window). For every valid
 // packet the reader walks the list in registration order and, for a consumer
 // whose ConsumerActive() holds and whose ConsumerPID() equals the packet's PID
+// when its turn comes (a handler of an earlier consumer may have changed them)
 // (for consumers with bound fields found through a PID index, so that a
 // packet costs nothing for the consumers it is not for):
 //   - a PES consumer (ckPes) gets ProcessPesPayload(payload bytes, payload
@@ -25,6 +26,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -161,6 +163,16 @@ public:
     // Why the last opening failed (the platform's reason), empty after an
     // opening that found its file.
     const std::string& LastErrorText() const { return lastErrorText_; }
+    // The first read since opening that brought fewer bytes than the file
+    // held when it was opened (a medium that fails, a file that shrank),
+    // with the file's name and the platform's reason; empty when none. Such
+    // a read ends the reading (Eof): a pass must not take what follows for
+    // the end of the recording.
+    const std::string& ReadErrorText() const { return readErrorText_; }
+    // Opens the recording's stream (a buffered file stream by that name when
+    // unset). Tests hand in a stream whose medium fails part-way.
+    std::function<std::unique_ptr<TBufFileStream>(const std::string& fileName, unsigned mode, int bufferSize)>
+        CreateInputStream;
 
     // --- events ---
     TNotifyEvent OnNewPacket;
@@ -225,7 +237,11 @@ protected:
 
 private:
     void Open();
-    void ReadPacket(int64_t index);
+    // regained: the packet found by resynchronisation, read again under the
+    // index whose read lost the sync (prevIndex is then the index before).
+    void ReadPacket(int64_t index, bool regained = false, int64_t prevIndex = 0);
+    [[gnu::cold, gnu::noinline]] void ReadFailed(int64_t position, int64_t got, int64_t wanted);
+    void CopyPayload();
     bool PlainlyValid(TTSPacketHeader& h);
     void ResetPidTable();
     void ResetPidContinuity();
@@ -276,6 +292,7 @@ private:
     bool indexValid_ = false;
     std::string errorText_;
     std::string lastErrorText_;
+    std::string readErrorText_;
 };
 
 } // namespace tw

@@ -61,6 +61,7 @@ private:
 };
 
 class TTSPacketHeader;
+class TTSPacketReader;
 void ParsePacketHeader(const TTSPacketBuffer& raw, TTSPacketHeader& header);
 
 // One PCR (or OPCR) field: 33-bit base at 90 kHz, 9-bit extension.
@@ -123,11 +124,16 @@ class TTSPacketPayload : public TObject {
 public:
     int PayloadLength() const { return payloadLength_; }
     int PayloadStartByte() const { return payloadStartByte_; }
+    // The payload of the last valid packet the reader read (Length =
+    // PayloadLength), in the form PES readers take it.
+    const TTSPacketBuffer& PayloadCopy() const { return copy_; }
 
 private:
     friend void ParsePacketHeader(const TTSPacketBuffer& raw, TTSPacketHeader& header);
+    friend class TTSPacketReader;
     int payloadLength_ = 0;
     int payloadStartByte_ = 0;
+    TTSPacketBuffer copy_;
 };
 
 class TTSPacketHeader : public TObject {

@@ -342,8 +342,10 @@ void TTSPacketWriter::WaitForWriteThread(int maxPending) {
     // it asks for a synchronised report, which this thread must run), so the
     // wait ends as soon as a block is written. The short time-out only
     // covers a report queued just after a look at the queue.
+    // The windows' pending messages run meanwhile, so that they keep
+    // painting and answering while a slow disk takes its time.
     while (thread_->pending_ > maxPending) {
-        CheckSynchronize();
+        ProcessPendingMessages();
         std::unique_lock<TLock> lk(doneLock_);
         if (thread_->pending_ <= maxPending) break;
         doneCv_.wait_for(lk, std::chrono::milliseconds(1));
@@ -402,8 +404,11 @@ bool TTSPacketWriter::FlushRing(int n) {
 
 bool TTSPacketWriter::Flush() {
     if (!active_) return false;
-    if (stream_ || queued_ == 0) return !HasError();
-    FlushRing(queued_);
+    if (stream_) return !HasError();
+    // Blocks already handed over may still be on their way to the disk even
+    // with nothing queued (a ring of one or two packets hands over every
+    // packet at once): only once they are written is the answer known.
+    if (queued_ > 0) FlushRing(queued_);
     WaitForWriteThread();
     return !HasError();
 }

@@ -426,6 +426,9 @@ std::string TTSPmtReader::DefaultEsDescriptors(int type) {
     case 129: return bytes({0x05, 0x04, 0x41, 0x43, 0x2D, 0x33, 0x0A, 0x04, 0x67, 0x65, 0x72, 0x00});
     case TELETEXT_TYPE: return bytes({0x56, 0x05, 0x67, 0x65, 0x72, 0x09, 0x00});
     case SUBTITLE_TYPE: return bytes({0x59, 0x08, 0x64, 0x65, 0x75, 0x20, 0x00, 0x01, 0x00, 0x01, 0x52, 0x01, 0x06});
+    // The registration descriptor of DTS with 512-sample frames, the core
+    // frame size broadcasts carry.
+    case DTS_AUDIO_TYPE: return bytes({0x05, 0x04, 0x44, 0x54, 0x53, 0x31});
     default: return "UNKNOWN";
     }
 }
@@ -524,7 +527,7 @@ void TTSPmtReader::BuildPmtFromStreams(const TPmtStreams& st) {
         // bytes: the section may run past the first packet, and
         // BuildPmtPackets splits it, so no stream is left out.
         if (p + 5 + n + 4 > SECTION_CAPACITY) break;
-        section_[p++] = static_cast<uint8_t>(k < 5 ? pair.Type : 6);
+        section_[p++] = static_cast<uint8_t>(k < 5 && pair.Type != DTS_AUDIO_TYPE ? pair.Type : 6);
         section_[p++] = static_cast<uint8_t>(0xE0 + ((pair.PID >> 8) & 0x1F));
         section_[p++] = static_cast<uint8_t>(pair.PID);
         section_[p++] = static_cast<uint8_t>(0xF0 + ((n >> 8) & 0x0F));

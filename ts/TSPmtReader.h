@@ -65,7 +65,8 @@ struct TPmtEntry {
 // Input of BuildPmtFromStreams: PMT PID, PCR PID and nine (PID, type) pairs.
 // Pairs 1..5 are written with their own type, pairs 6..9 as stream type 6
 // (their type only chooses the descriptors). Types TELETEXT_TYPE and
-// SUBTITLE_TYPE stand for teletext and DVB subtitles.
+// SUBTITLE_TYPE stand for teletext and DVB subtitles, DTS_AUDIO_TYPE for DTS
+// audio (written as type 6).
 struct TPmtStreams {
     struct TPair {
         int PID = 0;
@@ -85,6 +86,9 @@ public:
     static constexpr int MAX_RECORDED_INDICES = 32;
     static constexpr int TELETEXT_TYPE = 70000;
     static constexpr int SUBTITLE_TYPE = 70001;
+    // DTS audio: entered as private data (6) with the DTS registration
+    // descriptor, the way such streams are signalled.
+    static constexpr int DTS_AUDIO_TYPE = 70002;
 
     explicit TTSPmtReader(TComponent* owner);
     ~TTSPmtReader() override;

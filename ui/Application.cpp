@@ -123,6 +123,7 @@ void THintWindow::WndProc(TMessage& m) {
 TApplication::TApplication() : TComponent(nullptr) {}
 
 TApplication::~TApplication() {
+    if (initialized_) SetMessagePump(nullptr);
     if (handle_) DestroyWindow(handle_);
 }
 
@@ -135,6 +136,9 @@ void TApplication::Initialize() {
     InitCommonControlsEx(&icc);
     OleInitialize(nullptr);
     InstallMainThreadWaker();
+    // Portable code that waits for a worker (the packet writer's flush) lets
+    // the windows' messages run through this meanwhile.
+    SetMessagePump([this] { ProcessMessages(); });
     RegisterStandardPictureFormats();
     Handle();
 }

@@ -86,7 +86,7 @@ TEST_F(AnalysisEngineTest, LostSyncMidFileIsResynchronised) {
     data.insert(data.end(), g.begin(), g.end());
     data.insert(data.end(), base.begin() + static_cast<long>(cut), base.end());
     ASSERT_TRUE(Analyse(data)) << host.All();
-    EXPECT_TRUE(host.Has("Resync found for next paket $"));
+    EXPECT_TRUE(host.Has("Resync found for paket $000001F4 with Offset: 77"));
     EXPECT_TRUE(host.Has("TS  ERROR: Invalid paket $000001F4! Error: sync_byte_error"));
     EXPECT_EQ(engine->Tables().Video.Resolution_H, 720);
 }
@@ -368,6 +368,68 @@ TEST_F(AnalysisEngineTest, ResetClearsTheWindowState) {
     EXPECT_FALSE(host.StartEnabled);
     EXPECT_FALSE(host.Video.Visible);
     EXPECT_EQ(host.Timeline.Duration, "00:00:00.000");
+}
+
+// The own PMT of the creation mode keeps every audio stream the sniffer
+// named, with a standard stream type (MPEG audio of every layer, MP3 too, as
+// 4; DTS as private data with its registration descriptor), and names in the
+// log each stream it leaves out.
+TEST_F(AnalysisEngineTest, OwnPmtKeepsEveryKnownAudioAndNamesWhatItLeavesOut) {
+    TAnalysisTables& t = engine->Tables();
+    auto add = [&](int pid, const char* type, bool pcr = false) {
+        const int i = t.AddFoundPid(pid, 100, type);
+        t.FoundStreams[static_cast<size_t>(i)].HasPcr = pcr;
+    };
+    add(0x100, "H264 Video", true);
+    add(0x101, "MPEG2 Audio");
+    add(0x102, "MP3 Audio");
+    add(0x103, "DTS Audio");
+    add(0x104, "MPEG1 Audio");
+    add(0x105, "AC3 Audio");       // a fifth audio stream: no place left
+    add(0x106, "VC1 Video");       // no code for it
+    add(0x107, "PMT");             // tables and clocks are no streams
+    add(0x12, "");
+    const int leftBefore = t.StreamsLeftOut;
+    ASSERT_TRUE(engine->Selection().BuildOwnPmt(0xB1)) << host.All();
+    const TTSPmtReader& pmt = engine->Selection().Pmt();
+    ASSERT_EQ(pmt.PMTEntryCount(), 5) << host.All();
+    EXPECT_EQ(pmt.Entry(0).PID, 0x100);
+    EXPECT_EQ(pmt.Entry(0).StreamType, 27);
+    EXPECT_EQ(pmt.Entry(1).PID, 0x101);
+    EXPECT_EQ(pmt.Entry(1).StreamType, 4);
+    EXPECT_TRUE(pmt.Entry(1).IsAudio);
+    EXPECT_EQ(pmt.Entry(2).PID, 0x102);
+    EXPECT_EQ(pmt.Entry(2).StreamType, 4);
+    EXPECT_TRUE(pmt.Entry(2).IsAudio);
+    EXPECT_EQ(pmt.Entry(3).PID, 0x103);
+    EXPECT_EQ(pmt.Entry(3).StreamType, 6);
+    EXPECT_TRUE(pmt.Entry(3).DTS);
+    EXPECT_TRUE(pmt.Entry(3).IsAudio);
+    EXPECT_EQ(pmt.Entry(4).PID, 0x104);
+    EXPECT_EQ(pmt.Entry(4).StreamType, 4);
+    // Left out, each by name: the fifth audio stream and the VC-1 video;
+    // the PMT and the unnamed PID are not streams.
+    EXPECT_TRUE(host.Has("TS  WARNING: Stream PID $0105 (AC3 Audio) is not carried into the cleaned stream!"))
+        << host.All();
+    EXPECT_TRUE(host.Has("TS  WARNING: Stream PID $0106 (VC1 Video) is not carried into the cleaned stream!"))
+        << host.All();
+    EXPECT_FALSE(host.Has("PID $0107")) << host.All();
+    EXPECT_FALSE(host.Has("PID $0012")) << host.All();
+    EXPECT_EQ(t.StreamsLeftOut - leftBefore, 2);
+}
+
+// A second video stream does not silently replace the first: the one left
+// out is named.
+TEST_F(AnalysisEngineTest, OwnPmtNamesAVideoStreamItReplaces) {
+    TAnalysisTables& t = engine->Tables();
+    t.AddFoundPid(0x100, 100, "MPEG2 Video");
+    t.FoundStreams[static_cast<size_t>(t.FoundStreamIndex(0x100))].HasPcr = true;
+    t.AddFoundPid(0x101, 100, "MPEG1 Audio");
+    t.AddFoundPid(0x102, 100, "H264 Video");
+    ASSERT_TRUE(engine->Selection().BuildOwnPmt(0xB1)) << host.All();
+    EXPECT_EQ(engine->Selection().Pmt().Entry(0).PID, 0x102);
+    EXPECT_TRUE(host.Has("TS  WARNING: Stream PID $0100 (MPEG2 Video) is not carried into the cleaned stream!"))
+        << host.All();
 }
 
 } // namespace

@@ -1003,3 +1003,33 @@ TEST(CleaningRoad, CutRangeNewServiceIdAndRemappedPid)
         EXPECT_LE(pts, firstPts + 2 * 90000 + 90000 / 2) << pts;
     }
 }
+
+// Stray bytes in the middle of a recording cost the copy nothing: the packet
+// behind them is found again and written, so the copy equals that of the
+// undamaged recording, packet for packet; the log names the packet found.
+TEST(CleaningRoad, StrayBytesLoseNoPacket)
+{
+    for (const int before : {12, 300}) {
+        TProgramOptions o;
+        o.PesCount = 40;
+        test::TsStream clean = BuildProgram(o);
+        test::TsStream damaged = BuildProgram(o);
+        damaged.InsertGarbageBefore(static_cast<size_t>(before), test::Garbage(33, 3));
+        const std::string inClean = TempName("stray_clean"), inDamaged = TempName("stray_damaged");
+        clean.Save(inClean);
+        damaged.Save(inDamaged);
+        const std::string outClean = TempName("stray_out1"), outDamaged = TempName("stray_out2");
+        Cleanup cleanup{{inClean, inDamaged, outClean, ChangeFileExt(outClean, ".log"), outDamaged,
+                         ChangeFileExt(outDamaged, ".log")}};
+        Road road;
+        ASSERT_TRUE(road.Analyse(inClean)) << AllLog();
+        ASSERT_EQ(road.Clean(outClean), TCleaningResult::Success) << AllLog();
+        ASSERT_TRUE(road.Analyse(inDamaged)) << AllLog();
+        EXPECT_NE(road.Clean(outDamaged), TCleaningResult::Failed) << AllLog();
+        const std::string log = AllLog();
+        EXPECT_NE(log.find("Resync found for paket $" + IntToHex(before, 8) + " with Offset: 33"), std::string::npos) << log;
+        const Bytes a = ReadFile(outClean), b = ReadFile(outDamaged);
+        EXPECT_EQ(a.size() / 188, b.size() / 188) << before;
+        EXPECT_TRUE(a == b) << before;
+    }
+}

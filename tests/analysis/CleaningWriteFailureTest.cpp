@@ -4,6 +4,8 @@
 #include "CleaningTestSupport.h"
 
 #include "analysis/MainTexts.h"
+#include "analysis/CleaningChain.h"
+#include "tests/support/FailingInput.h"
 
 #include <gtest/gtest.h>
 
@@ -308,4 +310,44 @@ TEST(CleaningWriteFailure, APassEndedByAnExceptionCountsWhatTheFileHolds)
     // streams'.
     EXPECT_GT(counted, 0);
     EXPECT_LT(counted, 26);
+}
+
+// A recording that cannot be read to its end (a failing disk, a file cut
+// short by another program while the pass reads it) is no success: the pass
+// fails with the recording's name and the reason, and blames no output.
+TEST(CleaningReadFailure, ARecordingThatFailsMidwayFailsThePass)
+{
+    const std::string in = LongRecording();
+    for (const std::string& reason : {std::string("The device is not ready."), std::string()}) {
+        const std::string out = TempName("readfail");
+        Cleanup cleanup{{out, ChangeFileExt(out, ".log")}};
+        Road road;
+        ASSERT_TRUE(road.Analyse(in)) << AllLog();
+        const int64_t size = static_cast<int64_t>(ReadFile(in).size());
+        test::FailInputAt(road.engine->Chain().Reader(), size / 2 + 33, reason);
+        const TCleaningResult r = road.Clean(out);
+        const std::string log = AllLog();
+        EXPECT_EQ(r, TCleaningResult::Failed) << log;
+        ASSERT_FALSE(road.host.Sounds.empty());
+        EXPECT_EQ(road.host.Sounds.back(), "STREAMCLEANINGFAILED");
+        EXPECT_EQ(std::count(road.host.Sounds.begin(), road.host.Sounds.end(), "STREAMCLEANINGSUCCESSFULLYCOMPLETED"), 0);
+        ASSERT_FALSE(road.host.Messages.empty());
+        EXPECT_EQ(road.host.Messages.back().first, TMessageKind::Error);
+        const std::string& message = road.host.Messages.back().second;
+        EXPECT_EQ(message.rfind("Process aborted with errors!\r", 0), 0u) << message;
+        const std::string why = reason.empty() ? "shorter than when it was opened" : reason;
+        EXPECT_NE(message.find(why), std::string::npos) << message;
+        EXPECT_NE(message.find(in), std::string::npos) << message;
+        EXPECT_EQ(message.find("Writing"), std::string::npos) << message;
+        for (const auto& m : road.host.Messages)
+            EXPECT_EQ(m.second.find("successfully completed"), std::string::npos) << m.second;
+        EXPECT_NE(log.find("TS  ERROR: Reading " + in + " failed: "), std::string::npos) << log;
+        EXPECT_EQ(log.find("TS  ERROR: Writing"), std::string::npos) << log;
+        EXPECT_NE(log.find("---------- ABORTED ----------"), std::string::npos) << log;
+        // The half that was read is kept for the user, who is told that it
+        // is not the whole copy.
+        EXPECT_NE(message.find(out), std::string::npos) << message;
+        EXPECT_LT(static_cast<int64_t>(ReadFile(out).size()), size);
+    }
+    RemoveFile(in);
 }

@@ -327,7 +327,8 @@ TEST(H264Reader, DamagedParameterSetsStayInsideTheirBuffers) {
         EXPECT_TRUE(r.h->Sps().Bad);
         EXPECT_EQ(r.h->Sps().nal_hrd.bit_rate_value_minus1[31], 1031u);
     }
-    // A cycle length the syntax does not allow; only 255 offsets are read.
+    // A cycle longer than the copy: the offsets are read until it ends, and
+    // a set read past its end is bad.
     {
         H264Rig r;
         TSpsParams p;
@@ -349,6 +350,52 @@ TEST(H264Reader, DamagedParameterSetsStayInsideTheirBuffers) {
         EXPECT_EQ(r.Count("SPS"), 0);
         EXPECT_EQ(r.Count("changed AUD"), 0);
     }
+}
+
+// A cycle of more than 256 reference-frame offsets: the offsets beyond the
+// table are read and dropped, so every field behind them is read right and
+// the set is sound; its full-range bit can be patched where it really is.
+TEST(H264Reader, LongPicOrderCycleIsReadToItsEnd) {
+    for (int entries : {255, 256, 300, 480}) {
+        TSpsParams p;
+        p.pic_order_cnt_type = 1;
+        for (int i = 0; i < entries; ++i) p.offset_for_ref_frame.push_back(i % 5 - 2);
+        p.num_ref_frames = 3;
+        p.pic_width_in_mbs_minus1 = 79;
+        p.video_full_range_flag = true;
+        const Bytes rbsp = SpsRbsp(p);
+        ASSERT_LE(rbsp.size() + 5, 256u) << entries; // larger sets are not kept (see above)
+        H264Rig r;
+        r.Pes(Concat({kAud, Sps(p, true), Idr()}));
+        const TH264SequenceParameterSet& s = r.h->Sps();
+        EXPECT_FALSE(s.Bad) << entries;
+        EXPECT_EQ(s.num_ref_frames_in_pic_order_cnt_cycle, static_cast<uint32_t>(entries));
+        const int last = std::min(entries, 256) - 1;
+        EXPECT_EQ(s.offset_for_ref_frame[last], last % 5 - 2) << entries;
+        EXPECT_EQ(s.num_ref_frames, 3) << entries;
+        EXPECT_EQ(s.pic_width_in_mbs_minus1, 79u) << entries;
+        EXPECT_TRUE(r.h->VideoFullRangeFlag()) << entries;
+        EXPECT_EQ(r.h->H264Slice()->PatchBitInUnit(0), 5 * 8 + SpsFullRangeBit(p)) << entries;
+        // The dump lists the offsets the table holds.
+        const std::string dump = r.h->SpsDumpText();
+        EXPECT_NE(dump.find("offset_for_ref_frame_" + std::to_string(last) + " "), std::string::npos) << entries;
+        EXPECT_EQ(dump.find("offset_for_ref_frame_" + std::to_string(last + 1) + " "), std::string::npos) << entries;
+    }
+}
+
+// A set marked bad gives no position for the full-range patch, even when the
+// flag itself was read before the damage: a bit found in a set that is
+// misread may be any bit of the copy.
+TEST(H264Reader, ABadSetGivesNoPatchPosition) {
+    H264Rig r;
+    TSpsParams p;
+    p.video_full_range_flag = true;
+    p.nal_hrd = true;
+    p.cpb_cnt_minus1 = 40;
+    r.Pes(Concat({kAud, Sps(p), Idr()}));
+    ASSERT_TRUE(r.h->Sps().Bad);
+    EXPECT_EQ(r.h->VideoFullRangeFlagPesBit(), 0);
+    EXPECT_EQ(r.h->H264Slice()->PatchBitInUnit(0), 0);
 }
 
 TEST(H264Reader, TooManyEmulationPreventionBytesCutTheUnit) {

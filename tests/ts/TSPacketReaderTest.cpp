@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "base/Exceptions.h"
+#include "tests/support/FailingInput.h"
 #include "tests/support/TsBuilder.h"
 #include "ts/TSPacketReader.h"
 #include "ts/TSPesReader.h"
@@ -63,6 +65,11 @@ void ReadAll(TTSPacketReader& r) {
     while (!r.Eof()) r.Next();
 }
 
+class FakeConsumer;
+// Called by every fake consumer for each packet it gets, before it records
+// it: a test's stand-in for a handler that changes other consumers.
+std::function<void(FakeConsumer*)> HandlerConsumerHook;
+
 class FakeConsumer : public TComponent, public TTSPacketConsumer {
 public:
     FakeConsumer(TConsumerKind kind, int pid) : TComponent(nullptr), kind_(kind), pid_(pid) {}
@@ -70,11 +77,13 @@ public:
     bool ConsumerActive() const override { return active; }
     int ConsumerPID() const override { return pid_; }
     void ProcessPacket(const TTSPacketBuffer& raw, int64_t index) override {
+        if (HandlerConsumerHook) HandlerConsumerHook(this);
         packets.push_back(index);
         lengths.push_back(raw.Length);
     }
     void ProcessPesTsPacket(const TTSPacketBuffer& payload, bool start, uint8_t offset, int64_t index,
                             int cc) override {
+        if (HandlerConsumerHook) HandlerConsumerHook(this);
         packets.push_back(index);
         lengths.push_back(payload.Length);
         starts.push_back(start);
@@ -194,7 +203,13 @@ TEST(TSPacketReaderOpen, NoStartByteCheckReadsFromOffsetZero) {
     ASSERT_TRUE(r.Active());
     EXPECT_EQ(r.GarbageOffset(), 0);
     EXPECT_TRUE(rec.noStart.empty());
-    EXPECT_FALSE(r.TSPacketHeader()->Valid());
+    // The garbage at offset 0 is reported; the packet found behind it is
+    // packet 0.
+    EXPECT_EQ(rec.invalidNo, (std::vector<int64_t>{0}));
+    EXPECT_EQ(rec.resync, (std::vector<int64_t>{0}));
+    EXPECT_TRUE(r.TSPacketHeader()->Valid());
+    EXPECT_EQ(r.PacketPosition(), 30);
+    EXPECT_EQ(r.TSPacketHeader()->PID(), 0);
 }
 
 TEST(TSPacketReaderOpen, MissingFileStaysInactive) {
@@ -286,11 +301,12 @@ TEST(TSPacketReaderM2TS, LostSyncResynchronisesOnThePrefixGrid) {
     ASSERT_EQ(rec.resync.size(), 1u);
     EXPECT_EQ(rec.resync[0], 21);
     EXPECT_EQ(r.ResyncOffset(), 50);
-    // The packet found behind the garbage takes the broken slot and is not
-    // read again, so its PID shows one gap; the rest is read whole.
+    // The packet found behind the garbage is delivered under the number
+    // whose read met the garbage: nothing is lost, no counter breaks.
     EXPECT_EQ(rec.invalid.size(), 1u);
-    ASSERT_EQ(rec.discont.size(), 1u);
-    EXPECT_EQ(rec.discont[0][0], 22);
+    EXPECT_TRUE(rec.discont.empty());
+    EXPECT_EQ(rec.newPackets, static_cast<int>(s.PacketCount()));
+    EXPECT_TRUE(r.ReadErrorText().empty());
 }
 
 TEST(TSPacketReaderRead, EofKeepsTheIndex) {
@@ -531,10 +547,80 @@ TEST(TSPacketReaderResync, LostSyncIn188ByteFile) {
     ASSERT_EQ(rec.resync, (std::vector<int64_t>{12}));
     EXPECT_EQ(r.ResyncOffset(), 33);
     EXPECT_EQ(rec.invalid.size(), 1u);
-    // 11 packets after the first, then one lost slot, the rest read in order.
-    EXPECT_EQ(pids.size(), s.PacketCount() - 2);
-    ASSERT_EQ(rec.discont.size(), 1u);
-    EXPECT_EQ(rec.discont[0][0], 13);
+    // Every packet after the first arrives, the one behind the stray bytes
+    // under the number whose read met them; no counter breaks.
+    EXPECT_EQ(pids.size(), s.PacketCount() - 1);
+    EXPECT_TRUE(rec.discont.empty());
+    EXPECT_EQ(r.PacketIndex(), static_cast<int64_t>(s.PacketCount()) - 1);
+}
+
+// Every kind of lost sync, in both packet sizes: stray bytes, missing bytes
+// (a packet cut short) and two losses in a row. Each packet that is whole in
+// the file reaches the consumers exactly once and in order.
+TEST(TSPacketReaderResync, NoWholePacketIsLostOrRepeated) {
+    struct Case {
+        int size;
+        int at;
+        int strayBytes;  // > 0 stray bytes before packet `at`, < 0 bytes cut off its predecessor
+        int secondAt;
+    };
+    for (const Case c : {Case{188, 12, 33, 0}, Case{188, 5, 1, 7}, Case{188, 9, 187, 0}, Case{188, 12, -10, 0},
+                         Case{192, 21, 50, 0}, Case{192, 20, -30, 0}, Case{188, 3, 100, 20}}) {
+        TsStream s = CleanStream(c.size, 30);
+        if (c.strayBytes > 0) s.InsertGarbageBefore(c.at, Garbage(static_cast<size_t>(c.strayBytes), 3));
+        if (c.secondAt > 0) s.InsertGarbageBefore(c.secondAt, Garbage(20, 5));
+        Bytes bytes = s.Render();
+        if (c.strayBytes < 0) {
+            // Bytes cut off the end of packet at-1: its header stays, so it
+            // is still read (with the next one's start as its tail).
+            const size_t end = static_cast<size_t>(c.at) * static_cast<size_t>(c.size);
+            bytes.erase(bytes.begin() + static_cast<std::ptrdiff_t>(end) + c.strayBytes,
+                        bytes.begin() + static_cast<std::ptrdiff_t>(end));
+        }
+        TempFile f(c.size == 192 ? ".m2ts" : ".ts");
+        f.Write(bytes);
+        TTSPacketReader r(nullptr);
+        Recorder rec;
+        rec.Attach(r);
+        std::vector<int> payloads;
+        r.OnNewPacket = [&](TObject*) {
+            if (r.TSPacketHeader()->PID() == 0x101) payloads.push_back(r.RawPacket().Data[4]);
+        };
+        r.SetFileName(f.Name());
+        r.SetActive(true);
+        ReadAll(r);
+        const std::string what = std::to_string(c.size) + "/" + std::to_string(c.at) + "/" +
+                                 std::to_string(c.strayBytes) + "/" + std::to_string(c.secondAt);
+        // Video packet i carries payload byte i.
+        std::vector<int> expected;
+        for (int i = 0; i < 30; ++i) expected.push_back(i);
+        EXPECT_EQ(payloads, expected) << what;
+        EXPECT_EQ(rec.resync.size(), c.secondAt > 0 ? 2u : 1u) << what;
+        EXPECT_TRUE(r.ReadErrorText().empty()) << what;
+    }
+}
+
+// A resynchronisation on a jump (not reading on) delivers the packet found,
+// and a handler that closes the reader on the resync event is obeyed.
+TEST(TSPacketReaderResync, JumpAndClosingHandler) {
+    TsStream s = CleanStream(188, 30);
+    s.InsertGarbageBefore(12, Garbage(33, 3));
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    r.SetPacketIndex(12);
+    EXPECT_TRUE(r.TSPacketHeader()->Valid());
+    EXPECT_EQ(r.PacketPosition(), 12 * 188 + 33);
+    EXPECT_EQ(r.RawPacket().Data[4], 10); // video packet 10 (after PAT and PMT)
+    int after = 0;
+    r.OnPacketResynchEvent = [&](TObject*, int64_t, int) { r.SetActive(false); };
+    r.OnNewPacket = [&](TObject*) { ++after; };
+    r.First();
+    while (r.Active() && !r.Eof()) r.Next();
+    EXPECT_FALSE(r.Active());
+    EXPECT_EQ(after, 12);
 }
 
 TEST(TSPacketReaderFind, FindFirstPacketBoth188And192) {
@@ -874,4 +960,155 @@ TEST(TSPacketReaderWrite, ReadOnlyReaderRefusesToWrite) {
     r.SetPacketByte(0, 10);
     EXPECT_FALSE(r.WriteCurrentPacket());
     EXPECT_EQ(f.Read(), s.Render());
+}
+
+// A medium that fails, or a file cut short under the reader, is no end of
+// the recording: the reading stops with the file's name and the reason, for
+// a failure inside a packet, at a packet's start and in 192-byte files.
+TEST(TSPacketReaderReadFailure, ShortReadsInsideTheFileAreFailures) {
+    for (int size : {188, 192}) {
+        for (int bufferSize : {0, 4096, TTSPacketReader::DEFAULT_BUFFER_SIZE}) {
+            for (const std::string& reason : {std::string("The device is not ready."), std::string()}) {
+                TsStream s = CleanStream(size, 4000);
+                TempFile f(size == 192 ? ".m2ts" : ".ts");
+                f.Write(s.Render());
+                const int64_t failAt = static_cast<int64_t>(s.PacketCount()) * size * 3 / 4 + 77;
+                TTSPacketReader r(nullptr);
+                r.SetPacketBufferSize(bufferSize);
+                FailInputAt(r, failAt, reason);
+                int packets = 0;
+                r.OnNewPacket = [&](TObject*) { ++packets; };
+                r.SetFileName(f.Name());
+                r.SetActive(true);
+                ASSERT_TRUE(r.Active());
+                ReadAll(r);
+                const std::string what = std::to_string(size) + "/" + std::to_string(bufferSize) + "/" + reason;
+                EXPECT_TRUE(r.Eof()) << what;
+                EXPECT_LT(r.PacketIndex(), r.PacketCount() - 1) << what;
+                EXPECT_EQ(r.PacketIndex(), (failAt - (failAt % size == 0 ? 0 : 0)) / size) << what;
+                const std::string& text = r.ReadErrorText();
+                EXPECT_NE(text.find(f.Name()), std::string::npos) << text;
+                EXPECT_NE(text.find(reason.empty() ? "shorter than when it was opened" : reason), std::string::npos)
+                    << text;
+                EXPECT_FALSE(r.TSPacketHeader()->Valid()) << what;
+                // Opening anew starts without the old failure.
+                r.CreateInputStream = nullptr;
+                r.SetActive(false);
+                r.SetActive(true);
+                EXPECT_TRUE(r.ReadErrorText().empty());
+                ReadAll(r);
+                EXPECT_TRUE(r.ReadErrorText().empty());
+                EXPECT_EQ(r.PacketIndex(), r.PacketCount() - 1);
+            }
+        }
+    }
+}
+
+// A partial last packet is the end of the file as it was opened, not a
+// failure; neither is an index past the end.
+TEST(TSPacketReaderReadFailure, APartialLastPacketIsNoFailure) {
+    TsStream s = CleanStream(188, 30);
+    Bytes bytes = s.Render();
+    bytes.resize(bytes.size() + 100, 0x47);
+    TempFile f;
+    f.Write(bytes);
+    TTSPacketReader r(nullptr);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ReadAll(r);
+    r.SetPacketIndex(r.PacketCount() + 5);
+    EXPECT_TRUE(r.Eof());
+    EXPECT_TRUE(r.ReadErrorText().empty());
+}
+
+// The payload view keeps a copy of the payload of each valid packet (count
+// and bytes); an invalid packet leaves the last copy as it was.
+TEST(TSPacketReaderPayload, TheViewCopiesThePayloadOfValidPackets) {
+    TsStream s(188);
+    TsPacketOptions o;
+    o.pid = 0x101;
+    o.payload.assign(184, 0x5A);
+    s.Add(o);
+    TsPacketOptions p;
+    p.pid = 0x101;
+    p.pcr = 27000000;
+    p.payload.assign(176, 0xA5);
+    s.Add(p);
+    TsPacketOptions broken;
+    broken.pid = 0x101;
+    broken.payload.assign(184, 0x33);
+    Bytes b = MakePacket(broken);
+    b[1] |= 0x80; // transport_error_indicator
+    s.AddRaw(b);
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    const TTSPacketBuffer& copy = r.TSPacketHeader()->Payload()->PayloadCopy();
+    ASSERT_EQ(copy.Length, 184);
+    EXPECT_EQ(copy.Data[0], 0x5A);
+    EXPECT_EQ(copy.Data[183], 0x5A);
+    r.Next();
+    ASSERT_EQ(copy.Length, r.TSPacketHeader()->Payload()->PayloadLength());
+    EXPECT_EQ(Bytes(copy.Data, copy.Data + copy.Length), Bytes(r.RawPacket().Data + r.TSPacketHeader()->Payload()->PayloadStartByte(), r.RawPacket().Data + 188));
+    EXPECT_EQ(copy.Data[0], 0xA5);
+    const int kept = copy.Length;
+    r.Next();
+    EXPECT_FALSE(r.TSPacketHeader()->Valid());
+    EXPECT_EQ(copy.Length, kept);
+    EXPECT_EQ(copy.Data[0], 0xA5);
+}
+
+// A consumer switched off (or moved away) by the handler of an earlier
+// consumer of the same packet does not get that packet; one switched on for
+// that PID by it does. Both for consumers the reader asks and for those
+// with bound fields.
+TEST(TSPacketReaderDispatch, EachConsumerIsAskedWhenItsTurnComes) {
+    TsStream s = CleanStream(188, 3);
+    TempFile f;
+    f.Write(s.Render());
+    for (bool bound : {false, true}) {
+        TTSPacketReader r(nullptr);
+        std::unique_ptr<FakeConsumer> first, second, third, fourth;
+        if (bound) {
+            first = std::make_unique<BoundConsumer>(TTSPacketConsumer::ckPes, 0x101);
+            second = std::make_unique<BoundConsumer>(TTSPacketConsumer::ckPes, 0x101);
+            third = std::make_unique<BoundConsumer>(TTSPacketConsumer::ckPes, 0x101);
+            fourth = std::make_unique<BoundConsumer>(TTSPacketConsumer::ckPes, 0x101);
+        } else {
+            first = std::make_unique<FakeConsumer>(TTSPacketConsumer::ckPes, 0x101);
+            second = std::make_unique<FakeConsumer>(TTSPacketConsumer::ckPes, 0x101);
+            third = std::make_unique<FakeConsumer>(TTSPacketConsumer::ckPes, 0x101);
+            fourth = std::make_unique<FakeConsumer>(TTSPacketConsumer::ckPes, 0x101);
+        }
+        fourth->active = false;
+        for (auto* c : {first.get(), second.get(), third.get(), fourth.get()}) r.AddReader(c);
+        r.SetFileName(f.Name());
+        r.SetActive(true);
+        auto set = [&](FakeConsumer* c, bool on) {
+            if (auto* b = dynamic_cast<BoundConsumer*>(c)) b->Switch(on);
+            else c->active = on;
+        };
+        r.SetPacketIndex(2);
+        EXPECT_EQ(second->packets, (std::vector<int64_t>{2})) << bound;
+        first->packets.clear();
+        second->packets.clear();
+        third->packets.clear();
+        // The first consumer's handler switches the second and third off
+        // and the fourth on, for the packet being delivered.
+        HandlerConsumerHook = [&](FakeConsumer* c) {
+            if (c == first.get()) {
+                set(second.get(), false);
+                set(third.get(), false);
+                set(fourth.get(), true);
+            }
+        };
+        r.SetPacketIndex(3);
+        HandlerConsumerHook = nullptr;
+        EXPECT_EQ(first->packets, (std::vector<int64_t>{3})) << bound;
+        EXPECT_TRUE(second->packets.empty()) << bound;
+        EXPECT_TRUE(third->packets.empty()) << bound;
+        EXPECT_EQ(fourth->packets, (std::vector<int64_t>{3})) << bound;
+    }
 }

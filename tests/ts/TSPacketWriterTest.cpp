@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -438,3 +440,82 @@ TEST(TSPacketWriter, WriteErrorIsReported) {
     }
 }
 #endif
+
+namespace {
+
+// An output whose every write takes a while (a slow disk or share) and then
+// fails or succeeds, so that a caller that does not wait for it sees the
+// file short or misses the failure.
+class SlowStream : public TFileStream {
+public:
+    SlowStream(const std::string& name, bool fail) : TFileStream(name, fmCreate), fail_(fail) {}
+    int64_t Write(const void* buffer, int64_t count) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        if (!fail_) return TFileStream::Write(buffer, count);
+        SetLastErrorText("The specified network name is no longer available.");
+        return 0;
+    }
+
+private:
+    bool fail_;
+};
+
+} // namespace
+
+// Tiny rings hand every packet over at once, so nothing stays queued: Flush
+// must still wait for the write thread, and report what it met. Larger rings
+// with the queue just emptied likewise.
+TEST(TSPacketWriter, FlushWaitsForTheBlockWhateverIsQueued) {
+    for (int ring : {1, 2, 3, 9}) {
+        for (bool fail : {false, true}) {
+            TempFile file;
+            TTSPacketWriter w(nullptr);
+            w.SetPacketBufferSize(ring);
+            w.CreateOutputStream = [fail](const std::string& name) {
+                return std::unique_ptr<TFileStream>(std::make_unique<SlowStream>(name, fail));
+            };
+            w.SetFileName(file.Name());
+            w.SetActive(true);
+            ASSERT_TRUE(w.Active());
+            const int packets = ring == 9 ? 9 : ring;
+            for (int i = 0; i < packets; ++i) w.QueuePacket(Packet(0x100, i & 15), i);
+            const std::string what = std::to_string(ring) + (fail ? " failing" : "");
+            if (ring <= 2) EXPECT_EQ(w.QueuedCount(), 0) << what;
+            EXPECT_EQ(w.Flush(), !fail) << what;
+            if (fail) {
+                EXPECT_NE(w.LastErrorText().find("no longer available"), std::string::npos) << w.LastErrorText();
+            } else {
+                // Everything is in the file when Flush returns.
+                EXPECT_EQ(file.Read().size(), static_cast<size_t>(packets) * 188) << what;
+                EXPECT_EQ(w.WrittenPackets(0x100), packets) << what;
+            }
+            EXPECT_EQ(w.Close(), !fail) << what;
+        }
+    }
+}
+
+// While it waits for the write thread, the user-interface thread lets the
+// windows' pending messages run (through the pump the class library
+// registers), not only the thread's hand-overs.
+TEST(TSPacketWriter, WaitingForTheThreadLetsPendingMessagesRun) {
+    TempFile file;
+    int pumped = 0;
+    bool onMainThread = true;
+    SetMessagePump([&] {
+        ++pumped;
+        onMainThread = onMainThread && IsMainThread();
+    });
+    TTSPacketWriter w(nullptr);
+    w.SetPacketBufferSize(3);
+    w.CreateOutputStream = [](const std::string& name) {
+        return std::unique_ptr<TFileStream>(std::make_unique<SlowStream>(name, false));
+    };
+    w.SetFileName(file.Name());
+    w.SetActive(true);
+    for (int i = 0; i < 3; ++i) w.QueuePacket(Packet(0x100, i), i);
+    EXPECT_TRUE(w.Flush());
+    SetMessagePump(nullptr);
+    EXPECT_GE(pumped, 1);
+    EXPECT_TRUE(onMainThread);
+    EXPECT_TRUE(w.Close());
+}

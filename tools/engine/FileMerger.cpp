@@ -10,6 +10,7 @@
 #include "base/StringList.h"
 #include "base/SysUtils.h"
 #include "tools/engine/StreamProbe.h"
+#include "tools/engine/ToolFiles.h"
 
 namespace tw {
 
@@ -194,7 +195,10 @@ private:
         in.SetPosition(pos);
         while (pos < end) {
             const int64_t block = std::min(kMergeBlock, end - pos);
-            in.ReadBuffer(buffer_.data(), block);
+            // A source that gives less than it held at opening is not
+            // merged whole: the merge fails, naming it.
+            const int64_t got = in.Read(buffer_.data(), block);
+            if (got != block) throw EReadError(ReadFailureText(name, pos, got, block, in.LastErrorText()));
             dest.WriteBuffer(buffer_.data(), block);
             pos += block;
             r_.Written += block;

@@ -1,7 +1,5 @@
 #include "tools/engine/LowLevelFix.h"
 
-#include "base/Exceptions.h"
-#include "base/Streams.h"
 #include "tools/engine/ToolCopy.h"
 
 namespace tw {
@@ -21,38 +19,14 @@ TLowLevelFix::TResult TLowLevelFix::Run(const std::string& input, const std::str
     reader_.SetAutoResync(true);
     reader_.SetNoStartByteCheck(false);
     // The reader finds the packet grid again behind garbage or missing bytes
-    // while it reads the packet that lost its sync byte, but that read has
-    // used up the packet number: the sound packet that now sits at this
-    // number is read here from the new grid, so that it is not lost.
-    std::unique_ptr<TFileStream> again;
-    try {
-        again = std::make_unique<TFileStream>(input, fmOpenRead | fmShareDenyNone);
-    } catch (const Exception&) {
-        // The copy below reports the file that does not open.
-    }
-    int32_t lastOffset = 0;
-    TTSPacketHeader regained;
-    TTSPacketBuffer bytes;
-    auto keep = [&](const TTSPacketHeader& h, TResult& r, TTSPacketWriter& w) {
-        const int32_t offset = reader_.ResyncOffset();
-        const int32_t moved = offset - lastOffset;
-        lastOffset = offset;
+    // and delivers the packet found there under the number whose read met
+    // the damage, so every whole packet comes by here once.
+    auto keep = [&](const TTSPacketHeader& h, TResult& r, TTSPacketWriter&) {
         if (h.Synch()) {
             if (!h.Valid()) ++r.InvalidWritten;
             return true;
         }
         ++r.Skipped;
-        if (moved != 0 && again) {
-            const int64_t at = reader_.PacketPosition() + moved + (reader_.M2TSMode() ? 4 : 0);
-            again->Seek(at, soBeginning);
-            bytes.Length = static_cast<int32_t>(again->Read(bytes.Data, TS_PACKET_SIZE));
-            if (bytes.Length == TS_PACKET_SIZE && bytes.Data[0] == TS_SYNC_BYTE) {
-                ParsePacketHeader(bytes, regained);
-                std::string errors;
-                if (!reader_.ValidatePacket(errors, regained)) ++r.InvalidWritten;
-                w.QueuePacket(bytes, reader_.PacketIndex());
-            }
-        }
         return false;
     };
     TResult res = RunToolCopy<TResult>(reader_, *writer_, input, output, progress, keep);

@@ -106,6 +106,12 @@ bool WritePacketProtocol(TTSPacketReader& reader, const std::string& input, cons
             reader.Next();
         }
         out.Flush();
+        // A listing that stops where the recording could not be read is
+        // not the recording's.
+        if (!reader.ReadErrorText().empty()) {
+            error = "Reading " + input + " failed: " + reader.ReadErrorText();
+            ok = false;
+        }
     } catch (const Exception& e) {
         error = e.Message();
         ok = false;
@@ -240,6 +246,10 @@ bool TDuplicateFinder::Run(const std::string& input, int pid, std::string& error
                 table.Add(key, static_cast<uint32_t>(distinct.size()));
                 distinct.push_back({reader_.PacketIndex(), reader_.ResyncOffset()});
             }
+        }
+        if (!reader_.ReadErrorText().empty()) {
+            error = "Reading " + input + " failed: " + reader_.ReadErrorText();
+            ok = false;
         }
     } catch (const Exception& e) {
         error = e.Message();

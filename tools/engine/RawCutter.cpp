@@ -6,6 +6,7 @@
 #include "base/Exceptions.h"
 #include "base/SysUtils.h"
 #include "tools/engine/StreamProbe.h"
+#include "tools/engine/ToolFiles.h"
 
 namespace tw {
 
@@ -99,7 +100,8 @@ TRawCopyReport RawCopyFile(const std::string& input, const std::string& output, 
             const int64_t chunk = std::min<int64_t>(static_cast<int64_t>(buffer.size()), end - pos);
             // A short read inside the file's size is a read failure: the
             // file shrank or the medium failed.
-            in->ReadBuffer(buffer.data(), chunk);
+            const int64_t got = in->Read(buffer.data(), chunk);
+            if (got != chunk) throw EReadError(ReadFailureText(input, pos, got, chunk, in->LastErrorText()));
             out->WriteBuffer(buffer.data(), chunk);
             pos += chunk;
             r.Copied += chunk;

@@ -82,9 +82,13 @@ TResult RunToolCopy(TTSPacketReader& reader, TTSPacketWriter& writer, const std:
     res.Written = writer.PacketCount();
     const std::string why = writer.LastErrorText();
     if (!writer.Close()) writeFailed = true;
+    // A read that failed ended the loop as the end of the file would; the
+    // copy lacks the rest, and the recording is the one to blame.
+    const std::string readError = reader.ReadErrorText();
     reader.SetActive(false);
     if (writeFailed) res.Error = "Writing " + output + " failed" + (why.empty() ? "" : ": " + why);
-    res.Ok = !writeFailed;
+    if (!readError.empty()) res.Error = "Reading " + input + " failed: " + readError;
+    res.Ok = !writeFailed && readError.empty();
     if (res.Ok && !anyPacket) {
         // The reader found no packet after all (nothing but garbage): the
         // file made for the copy goes again.

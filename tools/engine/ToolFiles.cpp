@@ -14,4 +14,11 @@ std::string DollarHex(int64_t v, int digits) {
     return s;
 }
 
+std::string ReadFailureText(const std::string& fileName, int64_t position, int64_t got, int64_t wanted,
+                            const std::string& reason) {
+    return "Reading " + fileName + " failed: " + std::to_string(got < 0 ? 0 : got) + " of " + std::to_string(wanted) +
+           " bytes read at byte " + std::to_string(position) + " (" +
+           (reason.empty() ? std::string("the file is shorter than when it was opened") : reason) + ")";
+}
+
 } // namespace tw

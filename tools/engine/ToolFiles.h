@@ -18,6 +18,12 @@ std::string ToolOutputName(const std::string& input, const std::string& suffix);
 // numbers in the tools' texts.
 std::string DollarHex(int64_t v, int digits);
 
+// The text of a read that brought fewer bytes than the file held when it
+// was opened: the file, where, how many, and the platform's reason (or that
+// the file has shrunk since).
+std::string ReadFailureText(const std::string& fileName, int64_t position, int64_t got, int64_t wanted,
+                            const std::string& reason);
+
 // Progress of a pass on the user-interface thread.
 struct TToolProgress {
     // The progress window: position of total (percent = position * 100 / total).

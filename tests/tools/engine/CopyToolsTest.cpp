@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "tests/analysis/CleaningTestSupport.h"
+#include "tests/support/FailingInput.h"
 #include "analysis/PacketHandlers.h"
 #include "tools/engine/LowLevelFix.h"
 #include "tools/engine/PacketFilter.h"
@@ -381,8 +382,13 @@ TEST(LowLevelFix, GarbageInsidePacketsAndMissingBytesLeaveOnlyWellFramedPackets)
         ASSERT_LT(at, outPackets.size()) << "packet " << i << " lost";
     }
     EXPECT_EQ(res.Written, static_cast<int64_t>(outPackets.size()));
+    // None twice: the packets behind the damage are found once, and the two
+    // damaged ones keep their headers, so all n are there.
+    for (size_t i = 0; i < n; ++i)
+        EXPECT_LE(std::count(outPackets.begin(), outPackets.end(), original[i]), 1) << "packet " << i;
+    EXPECT_EQ(outPackets.size(), n);
     EXPECT_EQ(log[log.size() - 2], std::to_string(res.Skipped) + " packets skipped");
-    EXPECT_GT(res.Skipped, 0);
+    EXPECT_EQ(res.Skipped, 0);
 }
 
 TEST(LowLevelFix, SoundRecordingIsCopiedWholeAndTheInputIsNeverTheOutput) {
@@ -406,4 +412,38 @@ TEST(LowLevelFix, SoundRecordingIsCopiedWholeAndTheInputIsNeverTheOutput) {
     EXPECT_FALSE(res.Ok);
     EXPECT_EQ(in.Read(), before);
     EXPECT_EQ(ToolOutputName("C:\\rec\\a.b.ts", "_lowLevelFixed"), "C:\\rec\\a.b_lowLevelFixed.ts");
+}
+
+// A recording that cannot be read to its end makes no finished copy: the
+// packet filter and the low-level fix fail with the recording's name and
+// the reason (a failing medium, or a file cut short while it was read),
+// never as done and never blaming their output.
+TEST(CopyTools, ARecordingThatFailsMidwayFailsTheCopy) {
+    TsStream ts = TwoStreams(3000);
+    TempFile in, out;
+    ts.Save(in.Name());
+    const int64_t failAt = static_cast<int64_t>(ts.PacketCount()) * 188 / 2 + 50;
+    for (const std::string& reason : {std::string("The device is not ready."), std::string()}) {
+        const std::string why = reason.empty() ? "shorter than when it was opened" : reason;
+        {
+            TTSPacketReader reader(nullptr);
+            FailInputAt(reader, failAt, reason);
+            TPacketFilter filter(reader);
+            const auto res = filter.Run(in.Name(), out.Name(), {});
+            EXPECT_FALSE(res.Ok);
+            EXPECT_EQ(res.Error.rfind("Reading " + in.Name() + " failed: ", 0), 0u) << res.Error;
+            EXPECT_NE(res.Error.find(why), std::string::npos) << res.Error;
+            EXPECT_EQ(res.Error.find(out.Name()), std::string::npos) << res.Error;
+            EXPECT_LT(res.Written * 188, static_cast<int64_t>(ts.PacketCount()) * 188 / 2 + 188);
+        }
+        {
+            TTSPacketReader reader(nullptr);
+            FailInputAt(reader, failAt, reason);
+            TLowLevelFix fix(reader);
+            const auto res = fix.Run(in.Name(), out.Name(), {});
+            EXPECT_FALSE(res.Ok);
+            EXPECT_EQ(res.Error.rfind("Reading " + in.Name() + " failed: ", 0), 0u) << res.Error;
+            EXPECT_NE(res.Error.find(why), std::string::npos) << res.Error;
+        }
+    }
 }

@@ -310,3 +310,29 @@ TEST(ReceiverParts, NamesAndTitles)
     EXPECT_EQ(ReadDvrInfoTitle(dir + "INFO.DVR"), "");
     fs::remove_all(dir);
 }
+
+// A source cut short while it is merged (another program truncated it, or
+// the medium went) ends the merge as failed with that source's name.
+TEST(FileMerger, ASourceThatShrinksMidwayFailsTheMerge)
+{
+    const Bytes all = cleantest::ReadFile(cleantest::DataFile("cleaning/h264_ac3_cbr.ts"));
+    Files f;
+    const std::string a = f.Add("shrink_a", Slice(all, 0, 188 * 100));
+    const std::string b = f.Add("shrink_b", Slice(all, 188 * 100, 188 * 200));
+    const std::string dest = f.Name("shrink_dest");
+    struct Shrinking : RecordingHost {
+        std::string Victim;
+        void SetAction(const std::string& t) override
+        {
+            RecordingHost::SetAction(t);
+            if (t == "Merging: " + ExtractFileName(Victim))
+                std::filesystem::resize_file(Victim, 188 * 40);
+        }
+    } host;
+    host.Victim = b;
+    const TMergeReport r = MergeFiles({a, b}, Probe({a, b}), dest, false, host);
+    EXPECT_EQ(r.Outcome, TMergeOutcome::Failed);
+    EXPECT_EQ(r.Error.rfind("Reading " + b + " failed: ", 0), 0u) << r.Error;
+    EXPECT_NE(r.Error.find("shorter than when it was opened"), std::string::npos) << r.Error;
+    EXPECT_NE(MergeResultText(r, false).find(b), std::string::npos);
+}

@@ -8,6 +8,7 @@
 
 #include "base/Streams.h"
 #include "base/SysUtils.h"
+#include "tests/support/FailingInput.h"
 #include "tests/support/TsBuilder.h"
 #include "tools/engine/PacketListings.h"
 #include "ts/TSPacketReader.h"
@@ -184,4 +185,29 @@ TEST(DuplicateFinder, FindsRepeatsBehindGarbageThatMovedThePacketGrid) {
     // The grid moved by the garbage: the repeats keep their reader numbers.
     EXPECT_EQ(groups[1].Repeats[0] - groups[1].First, 3);
     EXPECT_EQ(groups[0].Repeats[0] - groups[1].Repeats[0], 2);
+}
+
+// A listing that stops where the recording could not be read is a failure
+// with the recording's name and the reason, for the packet protocol and the
+// duplicate finder alike.
+TEST(PacketListings, ARecordingThatFailsMidwayFailsTheListing) {
+    TsStream ts;
+    for (int i = 0; i < 3000; ++i) ts.AddRaw(Filler(0x100, i & 15, static_cast<uint8_t>(i)));
+    TempFile in, out(".txt");
+    ts.Save(in.Name());
+    const int64_t failAt = 1500 * 188 + 20;
+    for (const std::string& reason : {std::string("The device is not ready."), std::string()}) {
+        const std::string why = reason.empty() ? "shorter than when it was opened" : reason;
+        TTSPacketReader reader(nullptr);
+        FailInputAt(reader, failAt, reason);
+        std::string error;
+        EXPECT_FALSE(WritePacketProtocol(reader, in.Name(), out.Name(), error));
+        EXPECT_EQ(error.rfind("Reading " + in.Name() + " failed: ", 0), 0u) << error;
+        EXPECT_NE(error.find(why), std::string::npos) << error;
+        TDuplicateFinder finder(reader);
+        error.clear();
+        EXPECT_FALSE(finder.Run(in.Name(), 0x100, error));
+        EXPECT_EQ(error.rfind("Reading " + in.Name() + " failed: ", 0), 0u) << error;
+        EXPECT_NE(error.find(why), std::string::npos) << error;
+    }
 }

@@ -2,6 +2,8 @@
 // same bytes, the dialog's arithmetic, and the copy's refusals and failures.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -225,5 +227,26 @@ TEST(RawCutter, CancelKeepsWhatWasCopied)
     EXPECT_EQ(r.Result, TRawCopyResult::Cancelled);
     EXPECT_EQ(r.Copied, kRawCopyBlock);
     EXPECT_EQ(FileSizeOf(out), kRawCopyBlock);
+    RemoveFile(out);
+}
+
+// An input cut short while it is copied (another program truncated it, or
+// the medium went) ends the copy as failed with the input's name, never as
+// done.
+TEST(RawCutter, AnInputThatShrinksMidwayFailsTheCopy)
+{
+    test::TempFile in;
+    in.Write(Bytes(kRawCopyBlock * 3, 0x33));
+    const std::string out = test::UniqueTempName("raw_shrink", ".ts");
+    int calls = 0;
+    const TRawCopyReport r = RawCopyFile(in.Name(), out, 0, kRawCopyBlock * 3, [&](int64_t, int64_t) {
+        if (++calls == 2)
+            std::filesystem::resize_file(in.Name(), kRawCopyBlock + kRawCopyBlock / 2);
+        return true;
+    });
+    EXPECT_EQ(r.Result, TRawCopyResult::Failed);
+    EXPECT_EQ(r.Error.rfind("Reading " + in.Name() + " failed: ", 0), 0u) << r.Error;
+    EXPECT_NE(r.Error.find("shorter than when it was opened"), std::string::npos) << r.Error;
+    EXPECT_EQ(r.Copied, kRawCopyBlock);
     RemoveFile(out);
 }
