@@ -105,14 +105,13 @@ protected:
         c.swap(g_commands);
         return c;
     }
-    // A skin's mask moved to another section (the skin's name index
-    // made again by a change of the array's size).
+    // A skin's mask moved to another section.
     void MoveMask(const char* section, const char* name, const char* to)
     {
         for (TsMaskData& m : manager.ma)
             if (m.SectionName == section && m.PropertyName == name)
                 m.SectionName = to;
-        manager.ma.emplace_back();
+        manager.ForgetNameIndexes();
     }
     int GlobalMask(const char* name) const
     {
@@ -430,6 +429,22 @@ TEST_F(DialogTitleRowsTest, APopupWithoutACaptionHasNoRegionWhileNotMinimizedSiz
         EXPECT_EQ(GetWindowRgn(d, rgn), ERROR) << sizing;
         DeleteObject(rgn);
     }
+    // Minimized it is a title with the skin's corners; restored, nothing
+    // of the region cut for the small title is left to hide the window.
+    TacDialogWnd& popup = Skin(Make(WS_BORDER | WS_SYSMENU | WS_MINIMIZEBOX, 0, false));
+    const HWND p = popup.Handle();
+    ShowWindow(p, SW_MINIMIZE);
+    UpdateWindow(p);
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(IsIconic(p));
+    HRGN iconic = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_NE(GetWindowRgn(p, iconic), ERROR);
+    ShowWindow(p, SW_RESTORE);
+    UpdateWindow(p);
+    tw::Application->ProcessMessages();
+    ASSERT_FALSE(IsIconic(p));
+    EXPECT_EQ(GetWindowRgn(p, iconic), ERROR);
+    DeleteObject(iconic);
     // The same frame with a caption has its corners cut: the skin cuts some.
     TacDialogWnd& titled = Skinned(WS_SYSMENU | WS_THICKFRAME);
     HRGN rgn = CreateRectRgn(0, 0, 0, 0);
