@@ -468,19 +468,36 @@ void TacDialogWnd::PaintTitle(tw::TBitmap& bmp, const TMeasures& ms, TPoint org,
     icon = TRect(icon.Left + org.X, icon.Top + org.Y, icon.Right + org.X, icon.Bottom + org.Y);
     DrawTitleIcon(bmp.Canvas().Handle(), icon);
     const int shift = useExt ? manager_->SkinData.CenterOffset : 0;
-    const TRect r(icon.Right + 4, org.Y + ms.Border + shift, org.X + ms.Width - TitleButtonsWidth(layout_) - 6,
-                  org.Y + titleBottom + shift);
-    if (r.Right <= r.Left)
+    // Between the icon and the buttons, from just below the frame's top
+    // edge down to the end of the title.
+    TRect r(icon.Right + 4, org.Y + 2 + shift, org.X + ms.Width - TitleButtonsWidth(layout_) - 6,
+            org.Y + titleBottom + shift);
+    if (r.Right <= r.Left || r.Bottom <= r.Top)
         return;
-    // The caption in the system's caption font, made bold.
-    HFONT font = captionFont_ ? static_cast<HFONT>(captionFont_->Get()) : nullptr;
-    HGDIOBJ old = font ? SelectObject(bmp.Canvas().Handle(), font) : nullptr;
+    // The caption in the system's caption font, made bold, set on the
+    // canvas itself: the text writer selects the canvas's font for every
+    // pass.
+    tw::TCanvas& canvas = bmp.Canvas();
+    LOGFONTW lf{};
+    if (captionFont_ && GetObjectW(captionFont_->Get(), sizeof(lf), &lf)) {
+        canvas.Font().SetName(tw::WideToUtf8(lf.lfFaceName));
+        canvas.Font().SetHeight(lf.lfHeight);
+        canvas.Font().SetCharset(lf.lfCharSet);
+        canvas.Font().SetStyle(tw::fsBold);
+    }
+    canvas.RequireState();
+    // The line as high as the text, in the middle of the strip.
+    const std::wstring wide(text);
+    SIZE extent{};
+    if (!wide.empty() && GetTextExtentPoint32W(canvas.Handle(), wide.c_str(), int(wide.size()), &extent) &&
+        extent.cy > 0) {
+        r.Top += (r.Bottom - r.Top - extent.cy) / 2;
+        r.Bottom = r.Top + extent.cy;
+    }
     const std::string caption = tw::WideToUtf8(text);
-    WriteSectionText(&bmp.Canvas(), caption.c_str(), true, r,
+    WriteSectionText(&canvas, caption.c_str(), true, r,
                      DT_LEFT | DT_END_ELLIPSIS | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX,
                      manager_->GetSkinIndex("FORMTITLE"), active_, manager_);
-    if (old)
-        SelectObject(bmp.Canvas().Handle(), old);
 }
 
 bool TacDialogWnd::PaintDialogCache()

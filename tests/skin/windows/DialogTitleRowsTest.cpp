@@ -225,6 +225,79 @@ TEST_F(DialogTitleRowsTest, TheRestorePictureFallsBackToTheDialogsSectionAndTheS
     EXPECT_EQ(InCache(fixed, b.Min), normal);
 }
 
+// Rows and columns of r where two pictures differ: what a caption drew.
+TRect InkBounds(const tw::TBitmap& a, const tw::TBitmap& b, const TRect& r)
+{
+    TRect ink(r.Right, r.Bottom, r.Left - 1, r.Top - 1);
+    HDC da = const_cast<tw::TBitmap&>(a).Canvas().Handle(), db = const_cast<tw::TBitmap&>(b).Canvas().Handle();
+    for (int y = r.Top; y < r.Bottom; ++y)
+        for (int x = r.Left; x < r.Right; ++x)
+            if (GetPixel(da, x, y) != GetPixel(db, x, y)) {
+                ink.Left = std::min(ink.Left, x);
+                ink.Top = std::min(ink.Top, y);
+                ink.Right = std::max(ink.Right, x);
+                ink.Bottom = std::max(ink.Bottom, y);
+            }
+    return ink;
+}
+
+TEST_F(DialogTitleRowsTest, TheCaptionIsWrittenBoldAndCentredByItsExtentBelowTheTopEdge)
+{
+    // Edges make the frame wide: the text's place tells where its line starts.
+    const DWORD ex = WS_EX_DLGMODALFRAME | WS_EX_CLIENTEDGE | WS_EX_STATICEDGE;
+    const HWND empty = Make(WS_SYSMENU | WS_THICKFRAME, ex);
+    SetWindowTextW(empty, L"");
+    TacDialogWnd& blank = Skin(empty);
+    TacDialogWnd& titled = Skinned(WS_SYSMENU | WS_THICKFRAME, ex);
+    const HWND d = titled.Handle();
+    const wchar_t* caption = L"Rows";
+    RECT wr;
+    GetWindowRect(d, &wr);
+    POINT client{0, 0};
+    ClientToScreen(d, &client);
+    const int border = client.x - wr.left, titleBottom = client.y - wr.top;
+    ASSERT_GE(border, 6);
+    const int width = wr.right - wr.left;
+    const TRect strip(0, 0, width, titleBottom);
+    ASSERT_NE(titled.Cache(), nullptr);
+    ASSERT_NE(blank.Cache(), nullptr);
+    const TRect drawn = InkBounds(*titled.Cache(), *blank.Cache(), strip);
+    ASSERT_LT(drawn.Left, drawn.Right);
+
+    // Worked by hand: the system's caption font in bold, in the title's
+    // active text colour, after the icon, on a line as high as the text in
+    // the middle of the strip from two pixels below the top.
+    tw::TBitmap expected(blank.Cache()->Width(), blank.Cache()->Height(), tw::pf24bit);
+    HDC dc = expected.Canvas().Handle();
+    BitBlt(dc, 0, 0, expected.Width(), expected.Height(), const_cast<tw::TBitmap*>(blank.Cache())->Canvas().Handle(),
+           0, 0, SRCCOPY);
+    NONCLIENTMETRICSW ncm{};
+    ncm.cbSize = sizeof(ncm);
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0));
+    ncm.lfCaptionFont.lfWeight = FW_BOLD;
+    HFONT font = CreateFontIndirectW(&ncm.lfCaptionFont);
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, caption, 4, &extent);
+    const int left = border + manager.SkinData.BILeft + GetSystemMetrics(SM_CXSMICON) + 4;
+    const int top = 2 + (titleBottom - 2 - extent.cy) / 2;
+    RECT line{left, top, titled.Buttons().Close.Left, top + extent.cy};
+    SetBkMode(dc, TRANSPARENT);
+    const int title = manager.GetSkinIndex("FORMTITLE");
+    ASSERT_TRUE(manager.SkinIndexValid(title));
+    SetTextColor(dc, COLORREF(manager.gd[size_t(title)].FontColor[0]));
+    DrawTextW(dc, caption, 4, &line, DT_LEFT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    const TRect want = InkBounds(expected, *blank.Cache(), strip);
+    ASSERT_LT(want.Left, want.Right);
+    // The skin's contour passes may reach a pixel further.
+    EXPECT_NEAR(drawn.Left, want.Left, 1);
+    EXPECT_NEAR(drawn.Right, want.Right, 1);
+    EXPECT_NEAR(drawn.Top, want.Top, 1);
+    EXPECT_NEAR(drawn.Bottom, want.Bottom, 1);
+}
+
 TEST_F(DialogTitleRowsTest, AnInactiveDialogsButtonsLookInactiveInEveryState)
 {
     TacDialogWnd& dialog = Skinned(WS_SYSMENU);
