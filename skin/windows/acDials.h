@@ -295,13 +295,15 @@ private:
     void ComposeExtendedBorder(const TMeasures& ms, const tw::TBitmap& frame);
     void OpaqueRect(TRect r);
     void CopyCacheTo(tw::TPixelImage& picture);
-    int TitleMask(bool large, const char* bigName, const char* smallName) const;
+    // The restore picture: the skin's global one, else the dialog section's.
+    int NormMask() const;
     // The skin's pictures of the caption buttons: the big set for sizeable
     // and plain frames, the small set for the others (the big one for all
-    // when the skin has no small close picture, and for each small picture
-    // the skin lacks).
+    // when the skin has no small close picture; help lent from the big set).
     void LoadTitleButtonMasks();
-    int DialogHitTest(LPARAM screenPoint);
+    // What lies under a point in window coordinates.
+    int DialogHitTest(TPoint windowPoint);
+    TPoint WindowPoint(LPARAM screenPoint) const;
     void PaintNonClient();
     // Paints the whole window into the cache; false when it has no size.
     bool PaintDialogCache();

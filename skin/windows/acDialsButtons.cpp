@@ -76,7 +76,6 @@ TRect TacDialogWnd::DrawTitleButton(int code, int forced)
     const TCaptionLayoutInput& li = layout_;
     const TRect b = ButtonRect(code);
     const char* large = "BICONCLOSE";
-    const char* small = "SICONCLOSE";
     bool enabled = true;
     switch (code) {
     case htClose:
@@ -84,17 +83,15 @@ TRect TacDialogWnd::DrawTitleButton(int code, int forced)
         break;
     case htMaxButton:
         large = li.Zoomed ? "BICONNORM" : "BICONMAX";
-        small = li.Zoomed ? "BICONNORM" : "SICONMAX";
         enabled = li.Zoomed ? li.Menu.EnabledRestore : li.Menu.EnabledMax;
         break;
     case htMinButton:
         // A minimized dialog shows restore where minimize was.
         large = li.Iconic ? "BICONNORM" : "BICONMIN";
-        small = li.Iconic ? "BICONNORM" : "SICONMIN";
         enabled = li.Iconic ? li.Menu.EnabledRestore : li.Menu.EnabledMin;
         break;
     case htHelp:
-        large = "BICONHELP", small = "SICONHELP";
+        large = "BICONHELP";
         break;
     default:
         break;
@@ -112,14 +109,15 @@ TRect TacDialogWnd::DrawTitleButton(int code, int forced)
     // ones LoadTitleButtonMasks found.
     int i = -1;
     if (std::strcmp(large, "BICONNORM") == 0)
-        i = TitleMask(li.Large, large, small);
+        i = NormMask();
     else
         for (const TTitleButtonMask& m : titleMasks_)
             if (m.HitCode == code)
                 i = m.Mask;
     if (manager_->MaskIndexValid(i)) {
         const TPixelView view = cache_->PixelView();
-        const int row = (!active_ || !enabled) && state == 0 ? 2 : 1;
+        // An inactive dialog's buttons and disabled ones look so in every state.
+        const int row = active_ && enabled ? 1 : 2;
         DrawMaskGlyph(view, TPoint(b.Left, b.Top), state, row, manager_->ma[size_t(i)], MakeCacheInfo(view, 0, 0));
         // The border window shows what the glyph drew.
         OpaqueWhereChanged(view, titleBg_->PixelView(), b);
@@ -273,6 +271,12 @@ void TacDialogWnd::SetHotButton(int code, bool repaint)
 
 void TacDialogWnd::SetPressedButton(int code)
 {
+    // Maximize is pressed only when it can run: maximizing, or restoring
+    // a zoomed dialog. Otherwise it is only under the mouse.
+    if (code == htMaxButton && !MaximizeEnabled() && !(IsZoomed(Handle()) && RestoreEnabled())) {
+        SetHotButton(code);
+        return;
+    }
     const int old = hot_;
     hot_ = code;
     pressed_ = true;

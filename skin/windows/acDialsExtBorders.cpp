@@ -225,7 +225,7 @@ int TacDialogWnd::BorderTitleHitTest(POINT screen)
 {
     if (!ExtendedActive())
         return 0;
-    const int code = DialogHitTest(MAKELPARAM(screen.x, screen.y));
+    const int code = DialogHitTest(WindowPoint(MAKELPARAM(screen.x, screen.y)));
     // The edges, the client and what lies beside are the border window's.
     if (code == htClient || code == htNowhere || code == HTBORDER || (code >= htLeft && code <= htBottomRight))
         return 0;

@@ -231,11 +231,13 @@ TacDialogWnd::TMeasures TacDialogWnd::Measure() const
     return ms;
 }
 
-int TacDialogWnd::TitleMask(bool large, const char* bigName, const char* smallName) const
+int TacDialogWnd::NormMask() const
 {
-    // A small glyph the skin lacks (help, in most skins) comes from the big set.
-    const int small = large ? -1 : MaskOf(manager_, smallName);
-    return manager_->MaskIndexValid(small) ? small : MaskOf(manager_, bigName);
+    const int i = MaskOf(manager_, "BICONNORM");
+    if (manager_->MaskIndexValid(i))
+        return i;
+    // A skin may keep the restore picture with the dialog's own section.
+    return manager_->GetMaskIndex(manager_->GetSkinIndex("DIALOG"), "DIALOG", "BICONNORM");
 }
 
 void TacDialogWnd::LoadTitleButtonMasks()
@@ -251,7 +253,10 @@ void TacDialogWnd::LoadTitleButtonMasks()
         return;
     }
     // Sizeable and plain frames take the big button set, fixed and popup
-    // frames the small one (the big one when the skin has no small set).
+    // frames the small one. The sets are not mixed: a skin without a small
+    // close picture has no small set, and the big one is taken whole; a
+    // small picture missing from a small set leaves its button without a
+    // glyph (help alone, which most skins draw big only, is lent).
     bool big = borderKind_ == 1 || borderKind_ == 3;
     if (!big && !manager_->MaskIndexValid(MaskOf(manager_, "SICONCLOSE")))
         big = true;
@@ -260,7 +265,10 @@ void TacDialogWnd::LoadTitleButtonMasks()
                                {"BICONMIN", "SICONMIN"},
                                {"BICONHELP", "SICONHELP"}};
     for (int i = 0; i < 4; ++i) {
-        titleMasks_[i].Mask = TitleMask(big, names[i][0], names[i][1]);
+        int mask = MaskOf(manager_, names[i][big ? 0 : 1]);
+        if (!big && i == 3 && !manager_->MaskIndexValid(mask))
+            mask = MaskOf(manager_, "BICONHELP");
+        titleMasks_[i].Mask = mask;
         titleMasks_[i].BigIcon = big;
     }
 }
@@ -318,9 +326,8 @@ TCaptionLayout TacDialogWnd::LayoutButtons(const TCaptionLayoutInput& li) const
     return b;
 }
 
-int TacDialogWnd::DialogHitTest(LPARAM screenPoint)
+int TacDialogWnd::DialogHitTest(TPoint p)
 {
-    const HWND wnd = Handle();
     const TMeasures ms = Measure();
     LoadTitleButtonMasks();
     const TCaptionLayoutInput li = LayoutInput(ms);
@@ -341,11 +348,16 @@ int TacDialogWnd::DialogHitTest(LPARAM screenPoint)
     in.Buttons = buttons_;
     if (li.HasTitle)
         in.IconRect = IconRect(ms);
-    RECT wr;
-    GetWindowRect(wnd, &wr);
     // In the frame's coordinates (the skin's frame can reach beyond the window).
     const int dx = ms.WindowOrg.X - ms.FrameOrg.X, dy = ms.WindowOrg.Y - ms.FrameOrg.Y;
-    return FormHitTest(in, TPoint(short(LOWORD(screenPoint)) - wr.left + dx, short(HIWORD(screenPoint)) - wr.top + dy));
+    return FormHitTest(in, TPoint(p.X + dx, p.Y + dy));
+}
+
+TPoint TacDialogWnd::WindowPoint(LPARAM screenPoint) const
+{
+    RECT wr;
+    GetWindowRect(Handle(), &wr);
+    return TPoint(GET_X_LPARAM(screenPoint) - wr.left, GET_Y_LPARAM(screenPoint) - wr.top);
 }
 
 COLORREF TacDialogWnd::TextColor() const
@@ -369,9 +381,15 @@ void TacDialogWnd::UpdateDialogRegion(bool redraw)
         regionSize_ = {0, 0};
         return;
     }
-    // A caption-less popup keeps its square frame, unless it is minimized.
-    if (borderKind_ == 2 && !IsIconic(wnd) && !(style_ & WS_THICKFRAME))
+    // A caption-less popup keeps its square frame, sizeable or not, unless
+    // it is minimized; restored, it drops the region cut for the icon
+    // (which would hide all of the window but that small piece).
+    if (borderKind_ == 2 && !IsIconic(wnd)) {
+        if (regionSize_.cx != 0 || regionSize_.cy != 0)
+            SetWindowRgn(wnd, nullptr, redraw && IsWindowVisible(wnd));
+        regionSize_ = {0, 0};
         return;
+    }
     // A window that sets its own region says so.
     if (SendMessageW(wnd, 0xBC4D, 0x41A2, 0) == 0x41A2)
         return;
@@ -450,19 +468,36 @@ void TacDialogWnd::PaintTitle(tw::TBitmap& bmp, const TMeasures& ms, TPoint org,
     icon = TRect(icon.Left + org.X, icon.Top + org.Y, icon.Right + org.X, icon.Bottom + org.Y);
     DrawTitleIcon(bmp.Canvas().Handle(), icon);
     const int shift = useExt ? manager_->SkinData.CenterOffset : 0;
-    const TRect r(icon.Right + 4, org.Y + ms.Border + shift, org.X + ms.Width - TitleButtonsWidth(layout_) - 6,
-                  org.Y + titleBottom + shift);
-    if (r.Right <= r.Left)
+    // Between the icon and the buttons, from just below the frame's top
+    // edge down to the end of the title.
+    TRect r(icon.Right + 4, org.Y + 2 + shift, org.X + ms.Width - TitleButtonsWidth(layout_) - 6,
+            org.Y + titleBottom + shift);
+    if (r.Right <= r.Left || r.Bottom <= r.Top)
         return;
-    // The caption in the system's caption font, made bold.
-    HFONT font = captionFont_ ? static_cast<HFONT>(captionFont_->Get()) : nullptr;
-    HGDIOBJ old = font ? SelectObject(bmp.Canvas().Handle(), font) : nullptr;
+    // The caption in the system's caption font, made bold, set on the
+    // canvas itself: the text writer selects the canvas's font for every
+    // pass.
+    tw::TCanvas& canvas = bmp.Canvas();
+    LOGFONTW lf{};
+    if (captionFont_ && GetObjectW(captionFont_->Get(), sizeof(lf), &lf)) {
+        canvas.Font().SetName(tw::WideToUtf8(lf.lfFaceName));
+        canvas.Font().SetHeight(lf.lfHeight);
+        canvas.Font().SetCharset(lf.lfCharSet);
+        canvas.Font().SetStyle(tw::fsBold);
+    }
+    canvas.RequireState();
+    // The line as high as the text, in the middle of the strip.
+    const std::wstring wide(text);
+    SIZE extent{};
+    if (!wide.empty() && GetTextExtentPoint32W(canvas.Handle(), wide.c_str(), int(wide.size()), &extent) &&
+        extent.cy > 0) {
+        r.Top += (r.Bottom - r.Top - extent.cy) / 2;
+        r.Bottom = r.Top + extent.cy;
+    }
     const std::string caption = tw::WideToUtf8(text);
-    WriteSectionText(&bmp.Canvas(), caption.c_str(), true, r,
+    WriteSectionText(&canvas, caption.c_str(), true, r,
                      DT_LEFT | DT_END_ELLIPSIS | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX,
                      manager_->GetSkinIndex("FORMTITLE"), active_, manager_);
-    if (old)
-        SelectObject(bmp.Canvas().Handle(), old);
 }
 
 bool TacDialogWnd::PaintDialogCache()

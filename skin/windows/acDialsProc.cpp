@@ -141,18 +141,38 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             return CallSaved(msg, wp, lp);
         // -1: a click on the border window, which knows what lies there.
         if (wp == WPARAM(-1))
-            wp = WPARAM(borderForm_ ? borderForm_->HitTest(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}) : DialogHitTest(lp));
+            wp = WPARAM(borderForm_ ? borderForm_->HitTest(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)})
+                                    : DialogHitTest(WindowPoint(lp)));
     }
     switch (msg) {
     case WM_NCPAINT:
-        if (IsWindowVisible(wnd))
-            PaintNonClient();
+        if (!IsWindowVisible(wnd))
+            return 0;
+        if (borderForm_ && !borderForm_->Shown() && ExtendedActive()) {
+            UpdateBorderWindow();
+            // Under the compositor the border window is shown over the
+            // dialog: the dialog's region goes to its client now, and the
+            // dialog takes the focus back from it.
+            if (borderForm_ && borderForm_->Shown() && DwmCompositionEnabled()) {
+                regionSize_ = {-1, -1};
+                UpdateDialogRegion();
+                SetFocus(wnd);
+            }
+        }
+        PaintNonClient();
         return 0;
     case WM_NCACTIVATE: {
+        // Kept while hidden too: the dialog is shown with the right title.
         active_ = wp != 0;
+        if (!IsWindowVisible(wnd))
+            break;
         // -1: the system takes the activation but draws no caption.
         CallSaved(msg, wp, -1);
-        PaintNonClient();
+        // The title's look changed: the frame is drawn again, and so are
+        // the children, which show the dialog's picture under them.
+        if (borderForm_)
+            PaintDialogCache();
+        RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_FRAME);
         UpdateBorderWindow();
         return TRUE;
     }
@@ -175,7 +195,7 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         return r;
     }
     case WM_NCHITTEST: {
-        const int code = DialogHitTest(lp);
+        const int code = DialogHitTest(WindowPoint(lp));
         if (IsTitleButton(code)) {
             if (!pressed_)
                 SetHotButton(code);
@@ -277,6 +297,14 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
                 else if (wp == htHelp)
                     command = SC_CONTEXTHELP;
                 PostMessageW(wnd, WM_SYSCOMMAND, command, lp);
+                if (wp == htHelp) {
+                    // The help mode may follow a change of the dialog's
+                    // state: the menu and the whole frame catch up.
+                    ClearHot();
+                    if (sysMenu_)
+                        sysMenu_->UpdateItems();
+                    SendMessageW(wnd, WM_NCPAINT, 1, 0);
+                }
             }
             return 0;
         }
@@ -308,6 +336,11 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             UpdateWindow(wnd);
             UpdateBorderWindow();
         } else if (command == SC_MAXIMIZE || command == SC_RESTORE || command == SC_MINIMIZE) {
+            // Maximize shows the other picture now, whatever ran the
+            // command (its button, the menu, the keyboard): taken as hot,
+            // it is drawn again as it is cleared.
+            if (command != SC_MINIMIZE && (style_ & WS_MAXIMIZEBOX))
+                hot_ = htMaxButton;
             ClearHot();
             if (sysMenu_)
                 sysMenu_->UpdateItems();
@@ -445,8 +478,8 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         return r;
     }
     case WM_CTLCOLORDLG:
-        if (HBRUSH pattern = BackgroundBrushFor(wnd, reinterpret_cast<HDC>(wp)))
-            return reinterpret_cast<LRESULT>(pattern);
+        // The dialog's own erase paints the skin's picture; what asks for
+        // the dialog's colour gets the skin's one.
         return reinterpret_cast<LRESULT>(Brush());
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:

@@ -293,11 +293,18 @@ TEST_F(DialogFrameRowsTest, FocusAndLateChildrenRepaintAtOnce)
     ASSERT_EQ(GetActiveWindow(), d);
     tw::Application->ProcessMessages();
     // The focus: the active window and its children are painted before
-    // the message returns, nothing is left for later.
+    // the message returns, nothing is left for later (what waited to be
+    // painted included).
+    InvalidateRect(d, nullptr, FALSE);
+    InvalidateRect(child, nullptr, FALSE);
+    ASSERT_TRUE(GetUpdateRect(d, nullptr, FALSE));
+    ASSERT_TRUE(GetUpdateRect(child, nullptr, FALSE));
     SendMessageW(d, WM_SETFOCUS, 0, 0);
     EXPECT_FALSE(GetUpdateRect(d, nullptr, FALSE));
     EXPECT_FALSE(GetUpdateRect(child, nullptr, FALSE));
     // The system's dialogs' notice of late children: the same, at once.
+    InvalidateRect(d, nullptr, FALSE);
+    ASSERT_TRUE(GetUpdateRect(d, nullptr, FALSE));
     SendMessageW(d, 0x052E, 0, 0);
     EXPECT_FALSE(GetUpdateRect(d, nullptr, FALSE));
 }

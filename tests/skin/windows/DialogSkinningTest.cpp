@@ -667,6 +667,7 @@ TEST_F(DialogTitleTest, TheTitlesOwnRoundedCornersAreCutFromTheRegion)
     manager.ma[size_t(mask)].SectionName = "FORMTITLE";
     if (manager.MaskIndexValid(form))
         manager.ma[size_t(form)].SectionName = "NOFORM";
+    manager.ForgetNameIndexes();
     const HWND d = Skinned(WS_SYSMENU).Handle();
     RECT wr;
     GetWindowRect(d, &wr);
@@ -681,6 +682,7 @@ TEST_F(DialogTitleTest, TheTitlesOwnRoundedCornersAreCutFromTheRegion)
     manager.ma[size_t(mask)].SectionName = "DIALOG";
     if (manager.MaskIndexValid(form))
         manager.ma[size_t(form)].SectionName = "FORM";
+    manager.ForgetNameIndexes();
 }
 
 BOOL WINAPI AcceptLayered(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*, DWORD) { return TRUE; }
@@ -751,6 +753,7 @@ TEST_F(DialogTitleTest, ASkinWithoutADialogSectionKeepsTheSystemsFrame)
     ASSERT_TRUE(manager.SkinIndexValid(section));
     const std::string name = manager.gd[size_t(section)].Name;
     manager.gd[size_t(section)].Name = "NODIALOG";
+    manager.ForgetNameIndexes();
     ASSERT_FALSE(manager.SkinIndexValid(manager.GetSkinIndex("DIALOG")));
     TacDialogWnd& dialog = Skinned(WS_SYSMENU);
     const HWND d = dialog.Handle();
@@ -763,6 +766,7 @@ TEST_F(DialogTitleTest, ASkinWithoutADialogSectionKeepsTheSystemsFrame)
         EXPECT_EQ(print(d, p.x, p.y), print(twin, p.x, p.y)) << p.x << "," << p.y;
     EXPECT_NE(print(d, 180, 120), RGB(255, 255, 255));
     manager.gd[size_t(section)].Name = name;
+    manager.ForgetNameIndexes();
 }
 
 // ---------------------------------------------------------------------------
