@@ -37,7 +37,8 @@ public:
     // The progress window's cancel flag (set by its button).
     virtual bool CancelPressed() = 0;
     virtual void ClearCancel() = 0;
-    // Cancel button and meter panel shown (true) or hidden with the window.
+    // The progress window shown with its cancel button and meter panel
+    // (true), or hidden with them.
     virtual void ShowCleaningControls(bool on) {}
     virtual void ClearMeter() {}
     virtual void SetMeterLineVisible(int line, bool visible) {}
@@ -196,6 +197,8 @@ private:
     void WritePacket(int64_t no, int pid);
     [[gnu::noinline]] void ShiftPacketTimers(int64_t no);
     [[gnu::cold, gnu::noinline]] void KeepWindowAlive();
+    // The window's messages, unless they were fetched a moment ago.
+    void PumpMessages();
     void EndAtFillPackets(int64_t no);
     [[gnu::cold, gnu::noinline]] void EndAtFill(int64_t no);
     bool PrepareTables();
@@ -246,6 +249,8 @@ private:
     int64_t packetCount_ = 0;
     int64_t lastTimeTextPts_ = -1;
     uint64_t timeTextTick_ = 0;
+    uint64_t messagesTick_ = 0;
+    bool messagesPumped_ = false; // this pass fetched them once
     uint64_t startTick_ = 0;
     int64_t expectedWritten_ = 0;
     TTSPacketBuffer packet_; // the packet on its way to the writer

@@ -130,10 +130,14 @@ void TCleaningView::ShowCleaningControls(bool on)
     if (!Form2)
         return;
     // The meter panel first: the cancel button keeps the panel's extra height.
+    // The window comes at once, not faded in: the pass would wait for the
+    // fade. It goes before it shrinks: a visible window repaints each step.
     if (on) {
         Form2->ShowMeterPanel(true);
         Form2->ShowCancelButton(true);
+        Form2->ShowWithoutFade();
     } else {
+        Form2->Hide();
         Form2->ShowCancelButton(false);
         Form2->ShowMeterPanel(false);
     }

@@ -1,6 +1,7 @@
 #include "base/Sync.h"
 
 #include <atomic>
+#include <cstdint>
 #include <deque>
 #include <exception>
 #include <memory>
@@ -27,6 +28,7 @@ struct SyncState {
     TCondition doneCv;    // workers wait here for their hand-over
     TCondition pendingCv; // the UI thread waits here in WaitServicing
     std::deque<std::shared_ptr<Handover>> queue;
+    uint64_t conditionWakes = 0; // WakeWaitServicing calls, under m
     std::function<void()> wake;
     std::function<void()> pump;
     bool pumping = false;
@@ -171,14 +173,29 @@ bool WaitServicing(const std::function<bool()>& pred, int timeoutMs) {
     SyncState& s = S();
     uint64_t start = GetTickCount64Ms();
     for (;;) {
+        uint64_t wakes;
+        {
+            std::lock_guard<TLock> lk(s.m);
+            wakes = s.conditionWakes;
+        }
         CheckSynchronize();
         if (pred()) return true;
         if (timeoutMs >= 0 && GetTickCount64Ms() - start >= static_cast<uint64_t>(timeoutMs)) return pred();
         // Sleep until a hand-over arrives or a short slice passes (pred may
         // change without anybody notifying us).
         std::unique_lock<TLock> lk(s.m);
-        s.pendingCv.wait_for(lk, std::chrono::milliseconds(5), [&] { return !s.queue.empty(); });
+        s.pendingCv.wait_for(lk, std::chrono::milliseconds(5),
+                             [&] { return !s.queue.empty() || s.conditionWakes != wakes; });
     }
+}
+
+void WakeWaitServicing() {
+    SyncState& s = S();
+    {
+        std::lock_guard<TLock> lk(s.m);
+        ++s.conditionWakes;
+    }
+    s.pendingCv.notify_all();
 }
 
 } // namespace tw

@@ -45,5 +45,8 @@ void ProcessPendingMessages();
 // Waits on the UI thread until pred() holds, servicing hand-overs meanwhile.
 // timeoutMs < 0 waits without limit; returns pred()'s final value.
 bool WaitServicing(const std::function<bool()>& pred, int timeoutMs = -1);
+// Makes a WaitServicing look at its condition again at once (a worker that
+// changed it: one that ended, say); otherwise it looks every few ms.
+void WakeWaitServicing();
 
 } // namespace tw

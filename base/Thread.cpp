@@ -60,6 +60,9 @@ void TThread::Run() {
         fatal_ = "Exception: unknown";
     }
     finished_ = true;
+    // A UI thread waiting for the end (WaitFor) goes on now, not at its
+    // next look: a pass waited some 5 ms for its write thread so.
+    WakeWaitServicing();
 }
 
 void TThread::WaitFor() {

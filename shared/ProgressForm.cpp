@@ -127,6 +127,30 @@ void TForm2::SetVisible(bool visible) {
     }
 }
 
+void TForm2::ShowWithoutFade() {
+    skin::TsSkinManager* sm = skin::DefaultManager;
+    if (!sm || Visible()) {
+        Show();
+        return;
+    }
+    // The manager's show effects are what the provider asks when the window
+    // appears (the dialog one for this frame, the form one for the others);
+    // both are off for this showing alone and back on every way out.
+    struct TEffectsBack {
+        skin::TacFormAnimation& Dialog;
+        skin::TacFormAnimation& Form;
+        const bool DialogActive = Dialog.Active;
+        const bool FormActive = Form.Active;
+        ~TEffectsBack() {
+            Dialog.Active = DialogActive;
+            Form.Active = FormActive;
+        }
+    } back{sm->AnimEffects.DialogShow, sm->AnimEffects.FormShow};
+    back.Dialog.Active = false;
+    back.Form.Active = false;
+    Show();
+}
+
 void TForm2::sBitBtn1Click(TObject*) { CancelFlag = true; }
 
 void TForm2::TakeMeterColors() {

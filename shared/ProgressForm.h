@@ -42,6 +42,11 @@ public:
     // Hiding repaints at once what the window uncovered: a message box that
     // follows would otherwise sit on a stale picture of this window.
     void SetVisible(bool visible) override;
+    // Shows the window as it is, without the skin's fade-in. A pass that
+    // shows the window waits on the user-interface thread for the whole fade
+    // (the fade, its picture and the screen capture under it: some 0.1 s
+    // under Wine) before its first packet; the window's content is the same.
+    void ShowWithoutFade();
 
     // The meter on the skin's field colour (that of the edits and memos)
     // with its first line in the field's text colour; white and black

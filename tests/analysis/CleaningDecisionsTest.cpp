@@ -674,6 +674,54 @@ TEST(CleaningCounts, Ac3AndMpeg2HandlersCountOnlyInsideTheCutRange)
     EXPECT_TRUE(HasLine("ES  ERROR: MPEG2 buffer overflow error at paket $00000099(2000010>2000001) !"));
 }
 
+namespace {
+
+// Counts how often the pass asks for the window's messages.
+struct PumpCountingHost : TestHost {
+    int Pumps = 0;
+    void ProcessMessages() override { ++Pumps; }
+};
+
+} // namespace
+
+TEST(CleaningWindow, BrokenPacketsDoNotEachFetchTheWindowsMessages)
+{
+    // 2,000 scrambled audio packets in a row, each dropped as broken. The
+    // window's messages are fetched at most every 20 ms (under Wine each
+    // fetch is a round trip to the server), not once per broken packet.
+    const int scrambled = 2000;
+    std::vector<size_t> audioPackets;
+    test::TsStream s;
+    int64_t pts = 900000;
+    for (int k = 0; k < 2400; ++k) {
+        if (k % 25 == 0) {
+            s.AddPat({{1, 0x100}});
+            s.AddPmt(0x100, 1, 0x101, kAc3Streams);
+        }
+        AddVideoFrame(s, pts);
+        audioPackets.push_back(s.PacketCount());
+        s.AddPes(0x102, test::PesPacket(0xBD, Ac3Frame(2), pts));
+        pts += 3600;
+    }
+    for (int k = 200; k < 200 + scrambled; ++k)
+        s.SetScrambled(audioPackets[static_cast<size_t>(k)]);
+    Cleanup cleanup;
+    const std::string in = Save(s, "pumps", cleanup);
+    const std::string out = OutputName("pumps_out", cleanup);
+
+    RoadWith<PumpCountingHost> road;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    road.host.Pumps = 0;
+    const uint64_t t0 = GetTickCount64Ms();
+    EXPECT_EQ(road.Clean(out), TCleaningResult::SuccessWithErrors) << AllLog();
+    const uint64_t ms = GetTickCount64Ms() - t0;
+    EXPECT_TRUE(HasLine("Discarded invalid pakets : " + IntToStr(scrambled))) << AllLog();
+    // Once at the start, once a 20 ms since, and once each when the
+    // progress is first shown and when the pass ends.
+    EXPECT_GE(road.host.Pumps, 1);
+    EXPECT_LE(road.host.Pumps, static_cast<int>(ms / 20) + 4) << "in " << ms << " ms";
+}
+
 TEST(StartEndScan, ScrambledPacketsCountAsErrorsOnlyAtTheEnd)
 {
     // 1,100 scrambled audio packets at the end of a short recording, skipped

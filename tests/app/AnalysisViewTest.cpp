@@ -21,7 +21,9 @@
 #include "analysis/AppLog.h"
 #include "analysis/MainTexts.h"
 #include "analysis/SettingsStore.h"
+#include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/link/sVclUtils.h"
 #include "base/Streams.h"
 #include "base/SysUtils.h"
@@ -642,6 +644,42 @@ TEST_F(AnalysisViewTest, TheProgressWindowOpensItsMeterBeforeTheCancelButton) {
     c.ShowCleaningControls(false);
     EXPECT_EQ(Form2->Height(), 100);
     EXPECT_FALSE(Form2->sBitBtn1->Visible());
+}
+
+// A fade holds the user-interface thread for its whole length: the pass
+// shows its progress window at once. Other showings of the window fade in
+// as the skin's dialog effect says.
+TEST_F(AnalysisViewTest, ThePassShowsItsProgressWindowWithoutTheFade) {
+    skin::TsSkinManager* sm = skin::DefaultManager;
+    ASSERT_NE(sm, nullptr);
+    ASSERT_TRUE(sm->AnimEffects.DialogShow.Active);
+    ASSERT_GT(sm->AnimEffects.DialogShow.Time, 0);
+    int frames = 0;
+    skin::AnimationFrameProbe = [&](HWND, uint8_t) { ++frames; };
+    struct TProbeOff {
+        ~TProbeOff() { skin::AnimationFrameProbe = nullptr; }
+    } probeOff;
+    TCleaningView& c = View()->Cleaning();
+    for (int round = 0; round < 2; ++round) {
+        frames = 0;
+        c.ShowCleaningControls(true);
+        EXPECT_TRUE(IsWindowVisible(Form2->Handle()));
+        EXPECT_EQ(Form2->Height(), 215);
+        EXPECT_EQ(frames, 0) << "round " << round;
+        // The effects are the skin's again for every other showing.
+        EXPECT_TRUE(sm->AnimEffects.DialogShow.Active);
+        EXPECT_TRUE(sm->AnimEffects.FormShow.Active);
+        c.ShowCleaningControls(false);
+        EXPECT_FALSE(IsWindowVisible(Form2->Handle()));
+        EXPECT_EQ(Form2->Height(), 100);
+        EXPECT_FALSE(Form2->sBitBtn1->Visible());
+    }
+    frames = 0;
+    Form2->ShowMeterPanel(true);
+    Form2->Show();
+    EXPECT_GT(frames, 0) << "a plain showing fades in";
+    Form2->Hide();
+    Form2->ShowMeterPanel(false);
 }
 
 TEST_F(AnalysisViewTest, AMessageAfterThePassFindsTheMainWindowRepainted) {
