@@ -89,10 +89,13 @@ TEST_F(ProviderGeometryRowsTest, RestorePictureFallsBackToTheFormsSection)
     TsMaskData& mask = manager.ma[size_t(global)];
     const std::string section = mask.SectionName;
     mask.SectionName = "FORM";
+    // Look-ups by name go through an index made from the names as read.
+    manager.ForgetNameIndexes();
     ASSERT_FALSE(manager.MaskIndexValid(
         manager.GetMaskIndex(manager.ConstData.IndexGlobalInfo, "GLOBALINFO", "BICONNORM")));
     const std::vector<uint32_t> fallback = buttonPixels();
     mask.SectionName = section;
+    manager.ForgetNameIndexes();
     EXPECT_EQ(fallback, expected);
     ShowWindow(wnd, SW_RESTORE);
 }

@@ -289,6 +289,11 @@ TEST_F(ProviderTitleTest, UserButtonShowsItsHintWhileHot)
     test::NcHit(form->Handle(), (r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
     test::NcHit(form->Handle(), 60, 10);
     EXPECT_EQ(provider->ButtonHint(), nullptr);
+    // Hot again without a press, then left: the hint goes with the hot look.
+    test::NcHit(form->Handle(), (r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+    ASSERT_NE(provider->ButtonHint(), nullptr);
+    test::NcHit(form->Handle(), 60, 10);
+    EXPECT_EQ(provider->ButtonHint(), nullptr);
 }
 
 TEST_F(ProviderTitleTest, ThirtyTwoBitGlyphsAreBlendedByTheirAlpha)
