@@ -575,6 +575,68 @@ TEST_F(ProviderPaintRowsTest, CaptionLineIsAsHighAsItsTextInTheMiddleOfTheTitle)
     tw::Application->ProcessMessages();
 }
 
+TEST_F(ProviderPaintRowsTest, CaptionIsWrittenInTheSystemsCaptionFontMadeBold)
+{
+    const wchar_t* const kText = L"Wide caption MMMM";
+    TRowsForm* f = NewForm("Wide caption MMMM", 500, 300);
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    // How wide the caption's ink is in the caption font of a given weight.
+    auto inkWidth = [&](LONG weight) {
+        NONCLIENTMETRICSW ncm{};
+        ncm.cbSize = sizeof(ncm);
+        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0);
+        ncm.lfCaptionFont.lfWeight = weight;
+        HFONT font = CreateFontIndirectW(&ncm.lfCaptionFont);
+        int left = -1, right = -1;
+        test::CapturePixels(400, 60, [&](HDC dc) {
+            HGDIOBJ old = SelectObject(dc, font);
+            RECT all{0, 0, 400, 60};
+            FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+            SetBkMode(dc, TRANSPARENT);
+            DrawTextW(dc, kText, -1, &all, DT_SINGLELINE | DT_NOPREFIX);
+            GdiFlush();
+            for (int x = 0; x < 400; ++x)
+                for (int y = 0; y < 60; ++y)
+                    if ((GetPixel(dc, x, y) & 0xFFFFFF) != 0xFFFFFF) {
+                        if (left < 0)
+                            left = x;
+                        right = x;
+                        break;
+                    }
+            SelectObject(dc, old);
+        });
+        DeleteObject(font);
+        return right - left + 1;
+    };
+    const int bold = inkWidth(FW_BOLD);
+    ASSERT_NE(bold, inkWidth(FW_NORMAL));   // the weights are told apart here
+
+    // The caption's ink in the title: what differs from the title without it.
+    SendMessageW(wnd, WM_NCHITTEST, 0, ScreenPoint(wnd, 250, 150));
+    const int right = p->Buttons().Min.Left;
+    int w = 0;
+    const std::vector<uint32_t> with = test::PrintFrame(wnd, w);
+    f->SetText("");
+    tw::Application->ProcessMessages();
+    const std::vector<uint32_t> without = test::PrintFrame(wnd, w);
+    POINT origin{0, 0};
+    ClientToScreen(wnd, &origin);
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    int first = -1, last = -1;
+    for (int x = 0; x < right; ++x)
+        for (int y = 0; y < origin.y - wr.top; ++y)
+            if (with[size_t(y) * size_t(w) + size_t(x)] != without[size_t(y) * size_t(w) + size_t(x)]) {
+                if (first < 0)
+                    first = x;
+                last = x;
+                break;
+            }
+    ASSERT_GE(first, 0);
+    EXPECT_EQ(last - first + 1, bold);
+}
+
 TEST_F(ProviderPaintRowsTest, ANewPictureIsAnnouncedAndAnActivationRepaintsOnlyTheTitle)
 {
     TRowsForm* f = NewForm();
