@@ -173,8 +173,10 @@ void TsSkinProvider::AnimatedShowing(tw::TMessage& m)
         regionBusy_ = false;
     }
     // The children draw once, into the faded picture, not on the screen.
+    // The form itself is not visible yet: a child's own style says whether
+    // it will show.
     for (HWND c = GetWindow(wnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-        if (IsWindowVisible(c)) {
+        if (GetWindowLongPtrW(c, GWL_STYLE) & WS_VISIBLE) {
             steps.Children.push_back(c);
             SendMessageW(c, WM_SETREDRAW, FALSE, 0);
         }

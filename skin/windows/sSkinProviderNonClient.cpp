@@ -421,19 +421,23 @@ void TsSkinProvider::ShowSystemMenu(int x, int y)
     HMENU menu = GetSystemMenu(wnd, FALSE);
     if (!menu)
         return;
+    // Asked while the window is still visible: a hidden form answers with
+    // the state it was last given, not the one the window is in (a form
+    // maximized by its button or by the system would offer Maximize).
     TsSystemMenu probe(nullptr);
     probe.SetForm(form_);
+    const std::pair<UINT, bool> commands[] = {
+        {SC_RESTORE, probe.RestoreAllowed()},
+        {SC_MOVE, !IsZoomed(wnd) && !IsIconic(wnd)},
+        {SC_SIZE, probe.SizeAllowed()},
+        {SC_MINIMIZE, probe.VisibleMin() && probe.EnabledMin()},
+        {SC_MAXIMIZE, probe.VisibleMax() && probe.EnabledMax()},
+        {SC_CLOSE, probe.VisibleClose()},
+    };
     const LONG_PTR style = GetWindowLongPtrW(wnd, GWL_STYLE);
     SetWindowLongPtrW(wnd, GWL_STYLE, style & ~LONG_PTR(WS_VISIBLE));
-    auto enable = [menu](UINT cmd, bool on) {
-        EnableMenuItem(menu, cmd, MF_BYCOMMAND | (on ? MF_ENABLED : (MF_GRAYED | MF_DISABLED)));
-    };
-    enable(SC_RESTORE, probe.RestoreAllowed());
-    enable(SC_MOVE, !IsZoomed(wnd) && !IsIconic(wnd));
-    enable(SC_SIZE, probe.SizeAllowed());
-    enable(SC_MINIMIZE, probe.VisibleMin() && probe.EnabledMin());
-    enable(SC_MAXIMIZE, probe.VisibleMax() && probe.EnabledMax());
-    enable(SC_CLOSE, probe.VisibleClose());
+    for (const auto& [command, on] : commands)
+        EnableMenuItem(menu, command, MF_BYCOMMAND | (on ? MF_ENABLED : (MF_GRAYED | MF_DISABLED)));
     SetWindowLongPtrW(wnd, GWL_STYLE, GetWindowLongPtrW(wnd, GWL_STYLE) | (style & WS_VISIBLE));
     const UINT cmd = UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, wnd, nullptr));
     if (cmd)

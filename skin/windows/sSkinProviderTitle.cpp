@@ -1081,6 +1081,11 @@ void TsSkinProvider::ButtonUp(int code, LPARAM lp)
     if (was && code == htClose)
         // The form goes: the button is left as it is on the screen.
         SetHotButton(0, false);
+    else if (was)
+        // The command runs with no button hot (help takes the mouse, a
+        // minimized form has no pointer over it); the next move over the
+        // button makes it hot again.
+        SetHotButton(0);
     else if (IsButtonCode(code))
         RepaintButton(code);
     if (!was)

@@ -16,6 +16,7 @@
 #include "skin/engine/painting/GraphicsUtils.h"
 #include "skin/windows/sSkinProvider.h"
 #include "ui/Application.h"
+#include "ui/ExtCtrls.h"
 
 #ifdef TW_SKIN_ARCHIVE
 
@@ -36,6 +37,19 @@ COLORREF PixelOf(const tw::TBitmap& bmp, int x, int y)
 {
     return GetPixel(const_cast<tw::TBitmap&>(bmp).Canvas().Handle(), x, y);
 }
+
+// A panel that counts its drawing being switched off and on.
+class TRedrawPanel : public tw::TPanel {
+public:
+    using tw::TPanel::TPanel;
+    int Off = 0, On = 0;
+    void WndProc(tw::TMessage& m) override
+    {
+        if (m.Msg == WM_SETREDRAW)
+            ++(m.WParam ? On : Off);
+        tw::TPanel::WndProc(m);
+    }
+};
 
 class FormShowAnimationTest : public ::testing::Test {
 protected:
@@ -142,6 +156,34 @@ TEST_F(FormShowAnimationTest, FormFadesInWithItsSkinnedFrameAndOutline)
     EXPECT_NE(GetWindowRgn(form->Handle(), rgn), ERROR);
     DeleteObject(rgn);
     EXPECT_EQ(provider->RedrawSuspendCount(), 0);
+}
+
+TEST_F(FormShowAnimationTest, ChildrenDrawOnceIntoTheFadeNotWhileTheFormAppears)
+{
+    manager.AnimEffects.FormShow.Time = 16;
+    auto* panel = new TRedrawPanel(form);
+    panel->SetParent(form);
+    panel->SetBounds(10, 10, 100, 60);
+    auto* hidden = new TRedrawPanel(form);
+    hidden->SetParent(form);
+    hidden->SetBounds(10, 80, 100, 60);
+    hidden->SetVisible(false);
+    bool drawingAtFade = false;
+    auto probe = AnimationProbe;
+    AnimationProbe = [&](const tw::TBitmap& picture, HWND window, bool layered) {
+        drawingAtFade = panel->On == panel->Off;
+        probe(picture, window, layered);
+    };
+    form->Show();
+    tw::Application->ProcessMessages();
+    ASSERT_EQ(shot.Calls, 1);
+    // Off while the form's own procedure shows it, on again before the
+    // fade takes the picture; a hidden child is left alone.
+    EXPECT_EQ(panel->Off, 1);
+    EXPECT_EQ(panel->On, 1);
+    EXPECT_TRUE(drawingAtFade);
+    EXPECT_EQ(hidden->Off, 0);
+    EXPECT_TRUE(IsWindowVisible(panel->Handle()));
 }
 
 TEST_F(FormShowAnimationTest, WithTheAnimationOffTheFormShowsAsBefore)

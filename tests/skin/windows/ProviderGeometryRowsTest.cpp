@@ -89,6 +89,7 @@ TEST_F(ProviderGeometryRowsTest, RestorePictureFallsBackToTheFormsSection)
     TsMaskData& mask = manager.ma[size_t(global)];
     const std::string section = mask.SectionName;
     mask.SectionName = "FORM";
+    // Look-ups by name go through an index made from the names as read.
     manager.ForgetNameIndexes();
     ASSERT_FALSE(manager.MaskIndexValid(
         manager.GetMaskIndex(manager.ConstData.IndexGlobalInfo, "GLOBALINFO", "BICONNORM")));

@@ -728,6 +728,8 @@ TEST_F(ProviderMessageRowsTest, PaintOfAContainerWaitingForItsLookDrawsNothing)
     TNotingForm* f = NewForm(300, 200);
     HWND wnd = Shown(f);
     TsSkinProvider* p = FindProvider(f);
+    int painted = 0;
+    f->OnPaint = [&](tw::TObject*) { ++painted; };
     const uint16_t saved = p->SkinData().CtrlSkinState;
     // A container whose hot look waits until it has the focus.
     p->SkinData().CtrlSkinState |= 1;
@@ -743,10 +745,14 @@ TEST_F(ProviderMessageRowsTest, PaintOfAContainerWaitingForItsLookDrawsNothing)
         DeleteObject(brush);
         ReleaseDC(wnd, dc);
     }
+    painted = 0;
     InvalidateRect(wnd, nullptr, FALSE);
     UpdateWindow(wnd);
     RECT dirty;
     EXPECT_FALSE(GetUpdateRect(wnd, &dirty, FALSE));
+    // What the form draws itself is still drawn.
+    EXPECT_GT(painted, 0);
+    f->OnPaint = nullptr;
     HDC dc = GetDC(wnd);
     EXPECT_EQ(GetPixel(dc, 60, 60), kMark);
     ReleaseDC(wnd, dc);

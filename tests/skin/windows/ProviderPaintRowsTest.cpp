@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <map>
 #include <vector>
 
 #include "SkinTestForms.h"
@@ -42,14 +44,19 @@ public:
     std::vector<WPARAM> Commands;   // WM_SYSCOMMAND
     bool KeepShowing = false;       // CM_SHOWINGCHANGED noted, not handled
     int Measures = 0;
+    std::function<void(HMENU)> InitPopup;   // a popup menu about to open
     void WndProc(tw::TMessage& m) override
     {
         Seen.push_back(m.Msg);
+        if (m.Msg == WM_INITMENUPOPUP && InitPopup)
+            InitPopup(reinterpret_cast<HMENU>(m.WParam));
         if (m.Msg == WM_MEASUREITEM)
             ++Measures;
         if (m.Msg == WM_SYSCOMMAND) {
             Commands.push_back(m.WParam);
-            if ((m.WParam & 0xFFF0) == SC_MOVE || (m.WParam & 0xFFF0) == SC_SIZE)
+            // Help too: the system's help mode would wait for a click.
+            if ((m.WParam & 0xFFF0) == SC_MOVE || (m.WParam & 0xFFF0) == SC_SIZE ||
+                (m.WParam & 0xFFF0) == SC_CONTEXTHELP)
                 return;
         }
         if (m.Msg == WM_NCLBUTTONDOWN || (m.Msg == tw::CM_SHOWINGCHANGED && KeepShowing))
@@ -106,6 +113,9 @@ struct TSubclass {
             SetWindowLongPtrW(Wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_prev));
     }
 };
+
+// Closes whatever menu is open when it fires.
+void CALLBACK CloseMenu(HWND, UINT, UINT_PTR, DWORD) { EndMenu(); }
 
 // The pixels of a rectangle of a w-wide picture.
 std::vector<uint32_t> Piece(const std::vector<uint32_t>& all, int w, const TRect& r)
@@ -265,6 +275,119 @@ TEST_F(ProviderPaintRowsTest, MaximizeReleaseChangesTheFormAtOnce)
     tw::Application->ProcessMessages();
     const std::vector<uint32_t> after = test::PrintFrame(wnd, w);
     EXPECT_EQ(Piece(after, w, max), Piece(before, w, max));
+}
+
+TEST_F(ProviderPaintRowsTest, ReleasedButtonsRunTheirCommandAndAreNormalAgain)
+{
+    TRowsForm* f = NewForm();
+    f->SetBorderIcons(tw::TBorderIcons(tw::biSystemMenu | tw::biHelp));
+    TsSkinProvider* p = FindProvider(f);
+    TsTitleButton& user = p->TitleButtons().Add();
+    int ups = 0;
+    user.OnMouseUp = [&](TsTitleButton&, int, TPoint) { ++ups; };
+    HWND wnd = Shown(f);
+    SendMessageW(wnd, WM_NCHITTEST, 0, ScreenPoint(wnd, 200, 150));
+    const TRect help = p->Buttons().Help;
+    ASSERT_GT(help.Right, help.Left);
+    ASSERT_FALSE(p->Buttons().User.empty());
+    const TRect userRect = p->Buttons().User[0];
+    int w = 0;
+    const std::vector<uint32_t> normal = test::PrintFrame(wnd, w);
+
+    // Help: the command goes to the form and no button stays hot or
+    // pressed; the button shows as it did before the mouse came.
+    ASSERT_EQ(SendMessageW(wnd, WM_NCHITTEST, 0, Centre(wnd, help)), HTHELP);
+    SendMessageW(wnd, WM_NCLBUTTONDOWN, HTHELP, Centre(wnd, help));
+    ASSERT_TRUE(p->ButtonPressed());
+    f->Commands.clear();
+    SendMessageW(wnd, WM_NCLBUTTONUP, HTHELP, Centre(wnd, help));
+    tw::Application->ProcessMessages();
+    EXPECT_TRUE(f->Commanded(SC_CONTEXTHELP));
+    EXPECT_EQ(p->HotCode(), 0);
+    EXPECT_FALSE(p->ButtonPressed());
+    EXPECT_EQ(Piece(test::PrintFrame(wnd, w), w, help), Piece(normal, w, help));
+
+    // A user button: its OnMouseUp runs once, and it is left normal.
+    ASSERT_EQ(SendMessageW(wnd, WM_NCHITTEST, 0, Centre(wnd, userRect)), 1000);
+    SendMessageW(wnd, WM_NCLBUTTONDOWN, 1000, Centre(wnd, userRect));
+    ASSERT_TRUE(p->ButtonPressed());
+    SendMessageW(wnd, WM_NCLBUTTONUP, 1000, Centre(wnd, userRect));
+    EXPECT_EQ(ups, 1);
+    EXPECT_EQ(p->HotCode(), 0);
+    EXPECT_EQ(user.State, 0);
+    EXPECT_EQ(Piece(test::PrintFrame(wnd, w), w, userRect), Piece(normal, w, userRect));
+}
+
+TEST_F(ProviderPaintRowsTest, ATitleClickOnAMaximizedFormOnlyActivatesIt)
+{
+    TRowsForm* f = NewForm();
+    HWND wnd = Shown(f);
+    TRowsForm* other = NewForm("Other", 200, 150);
+    HWND ow = Shown(other);
+    ShowWindow(wnd, SW_MAXIMIZE);
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(IsZoomed(wnd));
+    SetActiveWindow(ow);
+    tw::Application->ProcessMessages();
+    ASSERT_EQ(GetActiveWindow(), ow);
+    f->Seen.clear();
+    f->Commands.clear();
+    // Nothing is moved: the form's own procedure (the system's move loop)
+    // never sees the press.
+    SendMessageW(wnd, WM_NCLBUTTONDOWN, HTCAPTION, ScreenPoint(wnd, 60, 12));
+    tw::Application->ProcessMessages();
+    EXPECT_EQ(GetActiveWindow(), wnd);
+    EXPECT_FALSE(f->Saw(WM_NCLBUTTONDOWN));
+    EXPECT_TRUE(f->Commands.empty());
+    EXPECT_TRUE(IsZoomed(wnd));
+    ShowWindow(wnd, SW_RESTORE);
+    tw::Application->ProcessMessages();
+}
+
+TEST_F(ProviderPaintRowsTest, TheSystemsOwnMenuOffersWhatTheFormsStateAllows)
+{
+    manager.SetSkinnedPopups(false);
+    TRowsForm* f = NewForm();
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    // The commands as the menu offers them when it opens (the platform may
+    // set a system menu's commands again after that).
+    std::map<UINT, bool> grey;
+    f->InitPopup = [&](HMENU menu) {
+        for (UINT command : {SC_MOVE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE, SC_RESTORE, SC_CLOSE})
+            grey[command] = (GetMenuState(menu, command, MF_BYCOMMAND) & MF_GRAYED) != 0;
+    };
+    auto popup = [&] {
+        grey.clear();
+        const UINT_PTR closer = SetTimer(nullptr, 0, 100, CloseMenu);
+        p->ShowSystemMenu(100, 100);
+        KillTimer(nullptr, closer);
+        tw::Application->ProcessMessages();
+        return !grey.empty();
+    };
+    ASSERT_TRUE(popup());
+    EXPECT_FALSE(grey[SC_MOVE]);
+    EXPECT_FALSE(grey[SC_SIZE]);
+    EXPECT_FALSE(grey[SC_MINIMIZE]);
+    EXPECT_FALSE(grey[SC_MAXIMIZE]);
+    EXPECT_TRUE(grey[SC_RESTORE]);
+    EXPECT_FALSE(grey[SC_CLOSE]);
+    // Maximized: the form is neither moved nor sized from the menu.
+    ShowWindow(wnd, SW_MAXIMIZE);
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(IsZoomed(wnd));
+    ASSERT_TRUE(popup());
+    EXPECT_TRUE(grey[SC_MOVE]);
+    EXPECT_TRUE(grey[SC_SIZE]);
+    EXPECT_TRUE(grey[SC_MAXIMIZE]);
+    EXPECT_FALSE(grey[SC_RESTORE]);
+    EXPECT_FALSE(grey[SC_CLOSE]);
+    // The window kept its visibility through the menu's preparation.
+    EXPECT_TRUE(IsWindowVisible(wnd));
+    f->InitPopup = nullptr;
+    ShowWindow(wnd, SW_RESTORE);
+    tw::Application->ProcessMessages();
+    manager.SetSkinnedPopups(true);
 }
 
 TEST_F(ProviderPaintRowsTest, MinimizedFormIsDraggedAndTheSystemsFrameSizedByTheSystem)
@@ -450,6 +573,68 @@ TEST_F(ProviderPaintRowsTest, CaptionLineIsAsHighAsItsTextInTheMiddleOfTheTitle)
     EXPECT_EQ(last, line + inkBottom);
     ShowWindow(wnd, SW_RESTORE);
     tw::Application->ProcessMessages();
+}
+
+TEST_F(ProviderPaintRowsTest, CaptionIsWrittenInTheSystemsCaptionFontMadeBold)
+{
+    const wchar_t* const kText = L"Wide caption MMMM";
+    TRowsForm* f = NewForm("Wide caption MMMM", 500, 300);
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    // How wide the caption's ink is in the caption font of a given weight.
+    auto inkWidth = [&](LONG weight) {
+        NONCLIENTMETRICSW ncm{};
+        ncm.cbSize = sizeof(ncm);
+        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0);
+        ncm.lfCaptionFont.lfWeight = weight;
+        HFONT font = CreateFontIndirectW(&ncm.lfCaptionFont);
+        int left = -1, right = -1;
+        test::CapturePixels(400, 60, [&](HDC dc) {
+            HGDIOBJ old = SelectObject(dc, font);
+            RECT all{0, 0, 400, 60};
+            FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+            SetBkMode(dc, TRANSPARENT);
+            DrawTextW(dc, kText, -1, &all, DT_SINGLELINE | DT_NOPREFIX);
+            GdiFlush();
+            for (int x = 0; x < 400; ++x)
+                for (int y = 0; y < 60; ++y)
+                    if ((GetPixel(dc, x, y) & 0xFFFFFF) != 0xFFFFFF) {
+                        if (left < 0)
+                            left = x;
+                        right = x;
+                        break;
+                    }
+            SelectObject(dc, old);
+        });
+        DeleteObject(font);
+        return right - left + 1;
+    };
+    const int bold = inkWidth(FW_BOLD);
+    ASSERT_NE(bold, inkWidth(FW_NORMAL));   // the weights are told apart here
+
+    // The caption's ink in the title: what differs from the title without it.
+    SendMessageW(wnd, WM_NCHITTEST, 0, ScreenPoint(wnd, 250, 150));
+    const int right = p->Buttons().Min.Left;
+    int w = 0;
+    const std::vector<uint32_t> with = test::PrintFrame(wnd, w);
+    f->SetText("");
+    tw::Application->ProcessMessages();
+    const std::vector<uint32_t> without = test::PrintFrame(wnd, w);
+    POINT origin{0, 0};
+    ClientToScreen(wnd, &origin);
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    int first = -1, last = -1;
+    for (int x = 0; x < right; ++x)
+        for (int y = 0; y < origin.y - wr.top; ++y)
+            if (with[size_t(y) * size_t(w) + size_t(x)] != without[size_t(y) * size_t(w) + size_t(x)]) {
+                if (first < 0)
+                    first = x;
+                last = x;
+                break;
+            }
+    ASSERT_GE(first, 0);
+    EXPECT_EQ(last - first + 1, bold);
 }
 
 TEST_F(ProviderPaintRowsTest, ANewPictureIsAnnouncedAndAnActivationRepaintsOnlyTheTitle)

@@ -320,6 +320,11 @@ TEST_F(ProviderTitleTest, UserButtonShowsItsHintWhileHot)
     test::NcHit(form->Handle(), (r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
     test::NcHit(form->Handle(), 60, 10);
     EXPECT_EQ(provider->ButtonHint(), nullptr);
+    // Hot again without a press, then left: the hint goes with the hot look.
+    test::NcHit(form->Handle(), (r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+    ASSERT_NE(provider->ButtonHint(), nullptr);
+    test::NcHit(form->Handle(), 60, 10);
+    EXPECT_EQ(provider->ButtonHint(), nullptr);
 }
 
 TEST_F(ProviderTitleTest, ThirtyTwoBitGlyphsAreBlendedByTheirAlpha)
@@ -366,6 +371,44 @@ TEST_F(ProviderTitleTest, ThirtyTwoBitGlyphsAreBlendedByTheirAlpha)
             }
     EXPECT_EQ(blue, 36);
     EXPECT_EQ(firstX, left);
+}
+
+TEST_F(ProviderTitleTest, ToolWindowTakesTheSmallSetOrTheLargeOneWithoutASmallClose)
+{
+    delete form;
+    form = new tw::TForm(tw::Application);
+    form->SetBorderStyle(tw::bsToolWindow);
+    form->SetBounds(100, 100, 300, 200);
+    form->Show();
+    tw::Application->ProcessMessages();
+    provider = FindProvider(form);
+    ASSERT_NE(provider, nullptr);
+    const int info = manager.ConstData.IndexGlobalInfo;
+    const int small = manager.GetMaskIndex(info, "GLOBALINFO", "SICONCLOSE");
+    const int large = manager.GetMaskIndex(info, "GLOBALINFO", "BICONCLOSE");
+    ASSERT_TRUE(manager.MaskIndexValid(small));
+    ASSERT_TRUE(manager.MaskIndexValid(large));
+    const int smallWidth = MaskFrameWidth(manager.ma[size_t(small)]);
+    const int largeWidth = MaskFrameWidth(manager.ma[size_t(large)]);
+    ASSERT_NE(smallWidth, largeWidth);   // the sets are told apart by size
+    auto closeWidth = [&] {
+        provider->SkinData().BGChangedFlag = true;
+        int w = 0;
+        Print(w);
+        const TRect close = provider->Buttons().Close;
+        return close.Right - close.Left;
+    };
+    EXPECT_EQ(closeWidth(), smallWidth);
+    // No small close picture in the skin: the large set serves the form.
+    TsMaskData& mask = manager.ma[size_t(small)];
+    const std::string name = mask.PropertyName;
+    mask.PropertyName = "SICONCLOSE_GONE";
+    manager.ForgetNameIndexes();
+    ASSERT_FALSE(manager.MaskIndexValid(manager.GetMaskIndex(info, "GLOBALINFO", "SICONCLOSE")));
+    const int fallback = closeWidth();
+    mask.PropertyName = name;
+    manager.ForgetNameIndexes();
+    EXPECT_EQ(fallback, largeWidth);
 }
 
 TEST_F(ProviderTitleTest, SmallSetTakesTheLargeHelpPictureWhenItHasNone)
