@@ -102,6 +102,37 @@ TEST_F(SkinTest, AfterStartUpTheMainWindowHoldsTheOnlyManagerWithOurSkin) {
     EXPECT_EQ(std::count(skin::SkinnedForms().begin(), skin::SkinnedForms().end(), Form1), 1);
 }
 
+TEST_F(SkinTest, TheProgramsManagerAnnouncesItsSkinOnceWhenItsOwnerIsLoaded) {
+    // A form outside the application that hears every skin broadcast.
+    struct TCountingForm : TForm {
+        using TForm::TForm;
+        skin::TsSkinManager* Known = nullptr;
+        int Loaded = 0, Refreshed = 0;
+        void WndProc(TMessage& m) override {
+            if (m.Msg == skin::SM_ALPHACMD && m.LParam != reinterpret_cast<LPARAM>(Known)) {
+                if (skin::SkinCommandOf(m.WParam) == skin::AC_SKINLOADED) ++Loaded;
+                if (skin::SkinCommandOf(m.WParam) == skin::AC_SKINREFRESH) ++Refreshed;
+            }
+            TForm::WndProc(m);
+        }
+    } probe(nullptr);
+    probe.Known = &Manager();
+    probe.Handle();
+    skin::AddSkinnedForm(&probe);
+    {
+        TForm owner(nullptr);
+        skin::TsSkinManager* m = CreateProgramSkinManager(&owner);
+        ASSERT_NE(m, nullptr);
+        EXPECT_EQ(probe.Loaded, 0);   // read, not yet announced
+        EXPECT_GE(m->GetSkinIndex("PANEL"), 0);
+        owner.LoadTree();
+        EXPECT_EQ(probe.Loaded, 1);
+        EXPECT_EQ(probe.Refreshed, 0);   // announced without a repaint
+        EXPECT_TRUE(m->SkinLoaded());
+    }
+    skin::RemoveSkinnedForm(&probe);
+}
+
 // What one form saw of a skin change.
 struct FormLog {
     TWndMethod saved;
