@@ -637,7 +637,9 @@ std::string TsSkinManager::PackedFileName() const
 void TsSkinManager::SetSkinDirectory(const std::string& value)
 {
     if (value == skinDirectory_) return;
-    skinDirectory_ = value.empty() ? kDefaultSkinDirectory : value;
+    // An empty folder stands for the program's own folder until the
+    // component is loaded, which puts the default folder in its place.
+    skinDirectory_ = value;
     SkinPath = GetFullSkinDirectory();
 }
 
