@@ -103,34 +103,39 @@ TEST_F(SkinTest, AfterStartUpTheMainWindowHoldsTheOnlyManagerWithOurSkin) {
 }
 
 TEST_F(SkinTest, TheProgramsManagerAnnouncesItsSkinOnceWhenItsOwnerIsLoaded) {
-    // A form outside the application that hears every skin broadcast.
-    struct TCountingForm : TForm {
-        using TForm::TForm;
+    // A form outside the application that hears every skin broadcast (its
+    // frame's provider takes them first: counted in front of it).
+    TForm probe(nullptr);
+    struct {
         skin::TsSkinManager* Known = nullptr;
         int Loaded = 0, Refreshed = 0;
-        void WndProc(TMessage& m) override {
-            if (m.Msg == skin::SM_ALPHACMD && m.LParam != reinterpret_cast<LPARAM>(Known)) {
-                if (skin::SkinCommandOf(m.WParam) == skin::AC_SKINLOADED) ++Loaded;
-                if (skin::SkinCommandOf(m.WParam) == skin::AC_SKINREFRESH) ++Refreshed;
-            }
-            TForm::WndProc(m);
-        }
-    } probe(nullptr);
-    probe.Known = &Manager();
+    } seen;
+    seen.Known = &Manager();
     probe.Handle();
-    skin::AddSkinnedForm(&probe);
+    const TWndMethod saved = probe.WindowProc;
+    probe.WindowProc = [&](TMessage& m) {
+        if (m.Msg == skin::SM_ALPHACMD && m.LParam != reinterpret_cast<LPARAM>(seen.Known)) {
+            if (skin::SkinCommandOf(m.WParam) == skin::AC_SKINLOADED) ++seen.Loaded;
+            if (skin::SkinCommandOf(m.WParam) == skin::AC_SKINREFRESH) ++seen.Refreshed;
+        }
+        saved(m);
+    };
+    // Registered once, by its provider or here.
+    const bool added = std::count(skin::SkinnedForms().begin(), skin::SkinnedForms().end(), &probe) == 0;
+    if (added) skin::AddSkinnedForm(&probe);
     {
         TForm owner(nullptr);
         skin::TsSkinManager* m = CreateProgramSkinManager(&owner);
         ASSERT_NE(m, nullptr);
-        EXPECT_EQ(probe.Loaded, 0);   // read, not yet announced
+        EXPECT_EQ(seen.Loaded, 0);   // read, not yet announced
         EXPECT_GE(m->GetSkinIndex("PANEL"), 0);
         owner.LoadTree();
-        EXPECT_EQ(probe.Loaded, 1);
-        EXPECT_EQ(probe.Refreshed, 0);   // announced without a repaint
+        EXPECT_EQ(seen.Loaded, 1);
+        EXPECT_EQ(seen.Refreshed, 0);   // announced without a repaint
         EXPECT_TRUE(m->SkinLoaded());
     }
-    skin::RemoveSkinnedForm(&probe);
+    if (added) skin::RemoveSkinnedForm(&probe);
+    probe.WindowProc = saved;
 }
 
 // What one form saw of a skin change.
