@@ -223,8 +223,8 @@ TEST(ManagerSettings, SkinFolderBecomesTheSkinPathAndMenusGetTheirIconStrip)
     // Empty: the program's folder until the component is loaded.
     sm.SetSkinDirectory("");
     EXPECT_EQ(sm.SkinDirectory(), "");
-    EXPECT_EQ(sm.SkinPath, "/opt/app/");
-    EXPECT_EQ(sm.GetFullSkinDirectory(), "/opt/app/");
+    EXPECT_EQ(sm.SkinPath, std::string("/opt/app") + tw::PathDelim());
+    EXPECT_EQ(sm.GetFullSkinDirectory(), std::string("/opt/app") + tw::PathDelim());
 
     EXPECT_TRUE(sm.MenuSupport.IcoLineSkin.empty());
     EXPECT_EQ(sm.MenuSupport.ExtraLineWidth, 32);
