@@ -74,6 +74,9 @@ void ConfigureProgramSkinManager(skin::TsSkinManager& manager) {
 
 skin::TsSkinManager* CreateProgramSkinManager(TComponent* owner) {
     auto* manager = new skin::TsSkinManager(owner);
+    // Set up as a layout would set it: the skin is read now, and announced
+    // once, without a repaint, when the owner's tree is loaded.
+    manager->BeginLoading();
     manager->SetName("sSkinManager1");
     ConfigureProgramSkinManager(*manager);
     if (SkinDirectoryHook) manager->SetSkinDirectory(SkinDirectoryHook());

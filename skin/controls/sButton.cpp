@@ -7,20 +7,20 @@
 
 namespace skin {
 
-bool ButtonFadeWanted(TsCommonData& data, TacAnimatEvent event)
+bool ButtonFadeWanted(TsCommonData& data, TacAnimatEvent event, TacAnimatEvents events)
 {
     TsSkinManager* sm = data.SkinManager();
     if (!data.Skinned() || !sm || sm->Loading() || !data.CacheBmp() || data.BGChangedFlag) return false;
     if (!sm->gd[size_t(data.SkinIndex)].FadingEnabled) return false;
-    return AnimEventAllowed(event, DefaultAnimatEvents, sm);
+    return AnimEventAllowed(event, events, sm);
 }
 
-void DrawOwnerButtonFace(const DRAWITEMSTRUCT& di, TsCommonData& data, TsFadeTimer*& fade, int paintedState,
-                         bool& pressedState, const std::function<void()>& paintFace)
+void DrawOwnerButtonFace(const DRAWITEMSTRUCT& di, TsCommonData& data, TacAnimatEvents events, TsFadeTimer*& fade,
+                         int paintedState, bool& pressedState, const std::function<void()>& paintFace)
 {
     const bool pressed = (di.itemState & ODS_SELECTED) != 0;
     bool fading = false;
-    if (pressed != pressedState && paintedState >= 0 && ButtonFadeWanted(data, pressed ? aeMouseDown : aeMouseUp)) {
+    if (pressed != pressedState && paintedState >= 0 && ButtonFadeWanted(data, pressed ? aeMouseDown : aeMouseUp, events)) {
         // The face on screen fades into the new one; the timer draws the frames.
         pressedState = pressed;
         StartFadeEffect(fade, &data, false, pressed ? 1 : 2, true);
@@ -114,7 +114,7 @@ void TsButton::PaintFace()
 
 void TsButton::DrawFace(const DRAWITEMSTRUCT& di)
 {
-    DrawOwnerButtonFace(di, SkinData, fade_, paintedState_, pressed_, [this] { PaintFace(); });
+    DrawOwnerButtonFace(di, SkinData, AnimatEvents, fade_, paintedState_, pressed_, [this] { PaintFace(); });
 }
 
 bool TsButton::SkinnedMessage(tw::TMessage& m)
@@ -143,7 +143,7 @@ bool TsButton::SkinnedMessage(tw::TMessage& m)
         tw::TButton::WndProc(m);
         const bool entering = m.Msg == tw::CM_MOUSEENTER;
         StartFadeEffect(fade_, &SkinData, false, entering ? 1 : 2,
-                        AnimEventAllowed(entering ? aeMouseEnter : aeMouseLeave, DefaultAnimatEvents,
+                        AnimEventAllowed(entering ? aeMouseEnter : aeMouseLeave, AnimatEvents,
                                          SkinData.SkinManager()));
         return true;
     }

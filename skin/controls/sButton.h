@@ -34,14 +34,15 @@ private:
 
 // Whether a change of a button's face fades: the section asks for fading,
 // the event is allowed, and the cache on screen is the one to fade from.
-bool ButtonFadeWanted(TsCommonData& data, TacAnimatEvent event);
+bool ButtonFadeWanted(TsCommonData& data, TacAnimatEvent event, TacAnimatEvents events);
 
 // The skinned face of an owner-drawn button: where the skin asks, the face
 // on screen fades into the new pressed state (the fade timer draws the
 // frames), else paintFace builds the cache and it is drawn; the focus frame
-// goes on top. pressedState is the button's own record of its state.
-void DrawOwnerButtonFace(const DRAWITEMSTRUCT& di, TsCommonData& data, TsFadeTimer*& fade, int paintedState,
-                         bool& pressedState, const std::function<void()>& paintFace);
+// goes on top. pressedState is the button's own record of its state; events
+// is the button's AnimatEvents.
+void DrawOwnerButtonFace(const DRAWITEMSTRUCT& di, TsCommonData& data, TacAnimatEvents events, TsFadeTimer*& fade,
+                         int paintedState, bool& pressedState, const std::function<void()>& paintFace);
 
 // The plain face of an owner-drawn button while no skin is active.
 void DrawPlainButton(const DRAWITEMSTRUCT& di, const std::string& caption, bool isDefault);

@@ -92,10 +92,10 @@ void DrawButtonContent(Button& b, TsGlyphButton& link, int state, int spacing, T
 }
 
 // Hover fades where the skin asks for them; a plain repaint otherwise.
-void FadeHover(TsFadeTimer*& fade, TsCommonData& data, bool entering)
+void FadeHover(TsFadeTimer*& fade, TsCommonData& data, TacAnimatEvents events, bool entering)
 {
     const TacAnimatEvent event = entering ? aeMouseEnter : aeMouseLeave;
-    StartFadeEffect(fade, &data, false, entering ? 1 : 2, AnimEventAllowed(event, DefaultAnimatEvents, data.SkinManager()));
+    StartFadeEffect(fade, &data, false, entering ? 1 : 2, AnimEventAllowed(event, events, data.SkinManager()));
 }
 
 } // namespace
@@ -139,7 +139,7 @@ void TsBitBtn::WndProc(tw::TMessage& m)
 
 void TsBitBtn::DrawSkinned(const DRAWITEMSTRUCT& di)
 {
-    DrawOwnerButtonFace(di, SkinData, fade_, paintedState_, pressed_, [this] { PaintFace(); });
+    DrawOwnerButtonFace(di, SkinData, AnimatEvents, fade_, paintedState_, pressed_, [this] { PaintFace(); });
 }
 
 bool TsBitBtn::SkinnedMessage(tw::TMessage& m)
@@ -164,7 +164,7 @@ bool TsBitBtn::SkinnedMessage(tw::TMessage& m)
     if (m.Msg == tw::CM_MOUSEENTER || m.Msg == tw::CM_MOUSELEAVE) {
         // The system button repaints for its pushed state only; hot comes from us.
         tw::TBitBtn::WndProc(m);
-        FadeHover(fade_, SkinData, m.Msg == tw::CM_MOUSEENTER);
+        FadeHover(fade_, SkinData, AnimatEvents, m.Msg == tw::CM_MOUSEENTER);
         return true;
     }
     return false;
@@ -220,7 +220,7 @@ void TsSpeedButton::Animate(TacAnimatEvent event)
     const TsGeneralData* s = m && m->SkinIndexValid(SkinData.SkinIndex) ? &m->gd[size_t(SkinData.SkinIndex)] : nullptr;
     tw::TBitmap* cache = SkinData.CacheBmp();
     const bool blend = s && s->FadingEnabled && s->FadingIterations > 0 && !SkinLoading &&
-                       AnimEventAllowed(event, DefaultAnimatEvents, m) && cache && !cache->Empty() &&
+                       AnimEventAllowed(event, AnimatEvents, m) && cache && !cache->Empty() &&
                        !SkinData.BGChangedFlag && Parent() && Parent()->HandleAllocated() && Visible();
     if (!blend) {
         StopAnimation();

@@ -65,6 +65,9 @@ public:
     TsSkinnedControl& operator=(const TsSkinnedControl&) = delete;
 
     TsCommonData SkinData;
+    // The mouse events this control fades on; with aeGlobalDef the
+    // manager's button events decide the others.
+    TacAnimatEvents AnimatEvents = DefaultAnimatEvents;
     // A fade between two looks is running.
     bool Fading() const { return fade_ && fade_->Enabled(); }
     // The look of the disabled control (TsDisabledKind bits): blended with
@@ -144,7 +147,7 @@ protected:
     {
         if (!SkinData.Skinned() || !this->HandleAllocated()) return;
         StartFadeEffect(fade_, &SkinData, false, direction,
-                        AnimEventAllowed(event, DefaultAnimatEvents, SkinData.SkinManager()));
+                        AnimEventAllowed(event, AnimatEvents, SkinData.SkinManager()));
         if (Fading()) PaintSkin(nullptr);
     }
     // Controls created in code are never loaded from a layout: their link

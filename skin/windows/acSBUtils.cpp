@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "skin/engine/common/SkinMessages.h"
+#include "skin/engine/common/SkinUtils.h"
 #include "skin/engine/painting/AlphaPrimitives.h"
 #include "skin/engine/painting/ItemPainting.h"
 #include "skin/engine/link/sCommonData.h"
@@ -88,7 +89,7 @@ TsScrollPart TsScrollGeometry::PartAt(TPoint p) const
     return at < (Vertical ? Thumb.Top : Thumb.Left) ? spPageMin : spPageMax;
 }
 
-TsScrollGeometry ScrollGeometry(int width, int height, bool vertical, int min, int max, int page, int pos)
+TsScrollGeometry ScrollGeometry(int width, int height, bool vertical, int min, int max, int page, int pos, int buttonLength)
 {
     TsScrollGeometry g;
     g.Vertical = vertical;
@@ -97,7 +98,7 @@ TsScrollGeometry ScrollGeometry(int width, int height, bool vertical, int min, i
     const int len = vertical ? height : width, thick = vertical ? width : height;
     if (len <= 0 || thick <= 0) return g;
     const auto along = [&](int a, int b) { return vertical ? TRect(0, a, width, b) : TRect(a, 0, b, height); };
-    const int button = std::min(thick, len / 2);
+    const int button = std::min(buttonLength >= 1 ? buttonLength : thick, len / 2);
     g.LineMin = along(0, button);
     g.LineMax = along(len - button, len);
     g.Track = along(button, len - button);
@@ -202,7 +203,9 @@ TsScrollGeometry TacScrollWnd::Geometry(bool vertical) const
 {
     const TacScrollBarState& s = vertical ? vert_ : horz_;
     const bool own = tracking_ && pressed_ == spThumb && hotVertical_ == vertical;
-    return ScrollGeometry(s.Rect.Width(), s.Rect.Height(), vertical, s.Min, s.Max, s.Page, own ? trackPos_ : s.Pos);
+    // A horizontal bar's arrows are as wide as the system makes them.
+    return ScrollGeometry(s.Rect.Width(), s.Rect.Height(), vertical, s.Min, s.Max, s.Page, own ? trackPos_ : s.Pos,
+                          vertical ? 0 : ScrollBtnLength);
 }
 
 void TacScrollWnd::Repaint()

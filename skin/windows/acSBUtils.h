@@ -41,7 +41,10 @@ struct TsScrollGeometry {
     // Where the track starts and how far the thumb can travel on it.
     int TrackStart = 0, Room = 0;
 };
-TsScrollGeometry ScrollGeometry(int width, int height, bool vertical, int min, int max, int page, int pos);
+// buttonLength is the length of each arrow along the bar; below 1 the arrows are
+// as long as the bar is thick (always at most half the bar).
+TsScrollGeometry ScrollGeometry(int width, int height, bool vertical, int min, int max, int page, int pos,
+                                int buttonLength = 0);
 // The scroll command a press on an arrow or on the track repeats (SB_LINEUP
 // ... SB_PAGEDOWN); -1 for the thumb and outside.
 int ScrollCommandOf(TsScrollPart part);

@@ -102,6 +102,42 @@ TEST_F(SkinTest, AfterStartUpTheMainWindowHoldsTheOnlyManagerWithOurSkin) {
     EXPECT_EQ(std::count(skin::SkinnedForms().begin(), skin::SkinnedForms().end(), Form1), 1);
 }
 
+TEST_F(SkinTest, TheProgramsManagerAnnouncesItsSkinOnceWhenItsOwnerIsLoaded) {
+    // A form outside the application that hears every skin broadcast (its
+    // frame's provider takes them first: counted in front of it).
+    TForm probe(nullptr);
+    struct {
+        skin::TsSkinManager* Known = nullptr;
+        int Loaded = 0, Refreshed = 0;
+    } seen;
+    seen.Known = &Manager();
+    probe.Handle();
+    const TWndMethod saved = probe.WindowProc;
+    probe.WindowProc = [&](TMessage& m) {
+        if (m.Msg == skin::SM_ALPHACMD && m.LParam != reinterpret_cast<LPARAM>(seen.Known)) {
+            if (skin::SkinCommandOf(m.WParam) == skin::AC_SKINLOADED) ++seen.Loaded;
+            if (skin::SkinCommandOf(m.WParam) == skin::AC_SKINREFRESH) ++seen.Refreshed;
+        }
+        saved(m);
+    };
+    // Registered once, by its provider or here.
+    const bool added = std::count(skin::SkinnedForms().begin(), skin::SkinnedForms().end(), &probe) == 0;
+    if (added) skin::AddSkinnedForm(&probe);
+    {
+        TForm owner(nullptr);
+        skin::TsSkinManager* m = CreateProgramSkinManager(&owner);
+        ASSERT_NE(m, nullptr);
+        EXPECT_EQ(seen.Loaded, 0);   // read, not yet announced
+        EXPECT_GE(m->GetSkinIndex("PANEL"), 0);
+        owner.LoadTree();
+        EXPECT_EQ(seen.Loaded, 1);
+        EXPECT_EQ(seen.Refreshed, 0);   // announced without a repaint
+        EXPECT_TRUE(m->SkinLoaded());
+    }
+    if (added) skin::RemoveSkinnedForm(&probe);
+    probe.WindowProc = saved;
+}
+
 // What one form saw of a skin change.
 struct FormLog {
     TWndMethod saved;

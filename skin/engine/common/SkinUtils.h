@@ -140,6 +140,10 @@ int ShowSkinMessage(const std::string& text, int kind, unsigned buttons, int hel
 int ShowSkinMessageAt(const std::string& text, int kind, unsigned buttons, int x, int y);
 // Where the dialog skinning places the next message box; (-1, -1): centred.
 extern TPoint DialogPos;
+// The width of a horizontal scroll bar's arrow as the system gives it,
+// taken once at start: the skinned bars place their arrows where the
+// system's own hit test expects them.
+extern int ScrollBtnLength;
 
 void ShowWarning(const std::string& text);
 int ShowError(const std::string& text);

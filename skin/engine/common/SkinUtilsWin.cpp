@@ -23,6 +23,8 @@ const uint32_t RegisteredSkinMessage = RegisterWindowMessageA("SM_ALPHACMD");
 
 TPoint DialogPos(-1, -1);
 
+int ScrollBtnLength = GetSystemMetrics(SM_CXHSCROLL);
+
 namespace {
 
 const char* const kCaptions[] = {"Warning", "Error", "Information", "Confirm"};

@@ -97,8 +97,10 @@ struct TsSkinData {
 
 // Animation settings of the skin manager.
 enum TacBtnEvent { beMouseEnter, beMouseLeave, beMouseDown, beMouseUp };
+class TsSkinManager;
 struct TacBtnEffects {
     unsigned Events = 15;   // bit per TacBtnEvent
+    TsSkinManager* Manager = nullptr;   // the manager these settings belong to
 };
 struct TacFormAnimation {
     bool Active = true;
@@ -116,6 +118,7 @@ struct TacAnimEffects {
     TacFormShow FormShow;
     TacPageChange PageChange;
     TacSkinChanging SkinChanging;
+    TsSkinManager* Manager = nullptr;   // the manager these settings belong to
 };
 
 // Lists of foreign control classes (CR LF separated), reached by index.

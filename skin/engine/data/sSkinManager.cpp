@@ -72,6 +72,8 @@ TsSkinManager::TsSkinManager(tw::TComponent* owner) : tw::TComponent(owner), Pro
     // manager) learns of the manager first, before it becomes the default
     // one: a provider that finds no manager takes this one as its own.
     NotifyOwner(tw::opInsert);
+    AnimEffects.Manager = this;
+    AnimEffects.Buttons.Manager = this;
     Announcer->ManagerCreated(*this);
     UpdateThirdLists();
     if (!DefaultManager) {
@@ -86,8 +88,10 @@ TsSkinManager::~TsSkinManager()
 {
     // Destructors must not throw: whatever the windows do with the removal
     // stays with them.
-    // Halo windows must not outlive the manager they were made for by a message.
-    destroying_ = true;
+    // Marked as going before the removal goes round: the links that still
+    // name this manager forget it then, instead of keeping a dangling one,
+    // and the halo windows go at once rather than outlive it by a message.
+    Destroying();
     try {
         SetActive(false);
     } catch (...) {
@@ -100,6 +104,9 @@ TsSkinManager::~TsSkinManager()
         DefaultManager = nullptr;
     }
     isDefault_ = false;
+    // The lists go back into the texts they were read from: whatever was
+    // added to them survives in ThirdParty.
+    WriteThirdLists();
     // The owner's components drop their references to this manager.
     NotifyOwner(tw::opRemove);
 }
@@ -630,7 +637,9 @@ std::string TsSkinManager::PackedFileName() const
 void TsSkinManager::SetSkinDirectory(const std::string& value)
 {
     if (value == skinDirectory_) return;
-    skinDirectory_ = value.empty() ? kDefaultSkinDirectory : value;
+    // An empty folder stands for the program's own folder until the
+    // component is loaded, which puts the default folder in its place.
+    skinDirectory_ = value;
     SkinPath = GetFullSkinDirectory();
 }
 
@@ -764,7 +773,7 @@ void TsSkinManager::RepaintForms()
 void TsSkinManager::SendRemoveSkin()
 {
     TFlagScope removing(RemovingSkin);
-    if (destroying_) Announcer->ClearGlowsAtOnce();
+    if (IsDestroying()) Announcer->ClearGlowsAtOnce();
     else Announcer->ClearGlows();
     UninstallSkinHook();
     skinLoaded_ = false;
@@ -905,6 +914,15 @@ void TsSkinManager::UpdateThirdLists()
             if (end > start) list.push_back(text.substr(start, end - start));
             start = end + 1;
         }
+    }
+}
+
+void TsSkinManager::WriteThirdLists()
+{
+    for (int i = 0; i < ThirdPartyList::Count; ++i) {
+        std::string text;
+        for (const std::string& name : ThirdLists[size_t(i)]) text += name + "\r\n";
+        ThirdParty.SetString(i, text);
     }
 }
 

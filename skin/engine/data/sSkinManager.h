@@ -281,6 +281,8 @@ public:
     // ThirdParty's texts as lists of class names, one list per kind.
     std::array<std::vector<std::string>, ThirdPartyList::Count> ThirdLists;
     void UpdateThirdLists();
+    // The lists back into ThirdParty's texts, one class name a line.
+    void WriteThirdLists();
     tw::TNotifyEvent OnBeforeChange, OnAfterChange;
     // Popup menus are drawn from the skin. Switching it on again lets the
     // default manager's menu skinning take the skin's menu setting anew.
@@ -321,7 +323,6 @@ private:
     bool allowGlowing_ = true;
     bool extendedBorders_ = false;
     bool skinnedPopups_ = true;
-    bool destroying_ = false;
     std::string PackedFileName() const;
     void LoadSkin();
     void LoadPackedSkin();

@@ -56,6 +56,8 @@ public:
     virtual bool BGChanged() const = 0;
     virtual void SetBGChanged(bool changed) = 0;
     virtual void UpdateControlGlow(bool forced) = 0;
+    // The control's cache is out of date: it paints itself anew.
+    virtual void InvalidateOwner() = 0;
 
 protected:
     ~TFadeLink() = default;

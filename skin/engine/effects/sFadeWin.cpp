@@ -102,9 +102,11 @@ void TsFadeTimer::Tick()
     if (Steps.Direction != 1 && Steps.Direction != 2)
         return;
     if (!owner->Enabled()) {
+        // The cache still shows the enabled state the fade was heading for:
+        // the control builds its disabled picture at once.
         SetEnabled(false);
         Steps.FrameCount = 0;
-        owner->Invalidate();
+        Link->InvalidateOwner();
         return;
     }
     if (Saved) {

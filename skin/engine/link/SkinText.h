@@ -17,8 +17,11 @@ class TsCommonData;
 // The one place text reaches the device context; tests count the passes.
 extern int (*SkinDrawText)(HDC dc, const std::wstring& text, RECT* r, UINT flags);
 
-// Both return 0. Nothing is drawn without a canvas, into an empty rectangle,
-// for a section the manager does not have, or for a null text.
+// Both return 0. Nothing is drawn without a canvas, for a section the
+// manager does not have, or for a null text. An empty rectangle is drawn
+// into like any other: with DT_NOCLIP the section's text starts at its
+// corner, and the canvas is left set up for the text (clear brush, the
+// control's font) either way.
 int DrawSectionText(tw::TCanvas* canvas, const char* text, bool enabled, TRect r, UINT flags, int skinIndex, bool hot,
                     TsSkinManager* manager = nullptr);
 int DrawControlText(tw::TCanvas* canvas, const char* text, bool enabled, TRect r, UINT flags, TsCommonData* data,
@@ -39,5 +42,11 @@ inline int WriteControlText(tw::TCanvas* canvas, const char* text, bool enabled,
 std::string CutText(tw::TCanvas& canvas, const std::string& text, int maxWidth);
 int DrawTextStr(HDC dc, const std::string& text, TRect& r, UINT flags);
 void DrawTextOnDC(tw::TCanvas& canvas, const char* text, TRect& r, UINT flags);
+// The canvas's own measures of a text in its current font, and its text
+// clipped to a rectangle.
+int CanvasTextWidth(tw::TCanvas& canvas, const std::string& text);
+int CanvasTextHeight(tw::TCanvas& canvas, const std::string& text);
+SIZE CanvasTextExtent(tw::TCanvas& canvas, const std::string& text);
+void CanvasTextRect(tw::TCanvas& canvas, const TRect& r, int x, int y, const std::string& text);
 
 } // namespace skin

@@ -17,8 +17,6 @@ int PlainDrawText(HDC dc, const std::wstring& text, RECT* r, UINT flags)
     return DrawTextW(dc, text.c_str(), int(text.size()), r, flags);
 }
 
-bool EmptyRect(const TRect& r) { return r.Left >= r.Right || r.Top >= r.Bottom; }
-
 void Pass(tw::TCanvas& canvas, const std::wstring& text, TRect r, UINT flags, TColor color)
 {
     canvas.Font().SetColor(color);
@@ -62,9 +60,7 @@ int DrawSectionText(tw::TCanvas* canvas, const char* text, bool enabled, TRect r
                     TsSkinManager* manager)
 {
     TsSkinManager* sm = manager ? manager : DefaultManager;
-    // No font to draw with, or nowhere to draw: nothing, rather than text
-    // spilling out of a rectangle that has no room.
-    if (!canvas || !sm || !sm->SkinIndexValid(skinIndex) || EmptyRect(r)) return 0;
+    if (!canvas || !sm || !sm->SkinIndexValid(skinIndex)) return 0;
     canvas->Brush().SetStyle(tw::bsClear);
     if (!text) return 0;
     const std::wstring w = tw::Utf8ToWide(text);
@@ -81,7 +77,7 @@ int DrawSectionText(tw::TCanvas* canvas, const char* text, bool enabled, TRect r
 int DrawControlText(tw::TCanvas* canvas, const char* text, bool enabled, TRect r, UINT flags, TsCommonData* data,
                     bool hot)
 {
-    if (!canvas || !data || EmptyRect(r)) return 0;
+    if (!canvas || !data) return 0;
     tw::TControl* owner = data->OwnerControl();
     if (owner) canvas->Font().Assign(owner->Font());
     if (hot && data->SkinSection() == "WEBBUTTON") canvas->Font().SetStyle(canvas->Font().Style() | tw::fsUnderline);
@@ -144,6 +140,21 @@ void DrawTextOnDC(tw::TCanvas& canvas, const char* text, TRect& r, UINT flags)
     if (!text) return;
     canvas.RequireState();
     DrawTextStr(canvas.Handle(), text, r, flags);
+}
+
+} // namespace skin
+
+namespace skin {
+
+int CanvasTextWidth(tw::TCanvas& canvas, const std::string& text) { return canvas.TextExtent(text).cx; }
+
+int CanvasTextHeight(tw::TCanvas& canvas, const std::string& text) { return canvas.TextExtent(text).cy; }
+
+SIZE CanvasTextExtent(tw::TCanvas& canvas, const std::string& text) { return canvas.TextExtent(text); }
+
+void CanvasTextRect(tw::TCanvas& canvas, const TRect& r, int x, int y, const std::string& text)
+{
+    canvas.TextRect(r, x, y, text);
 }
 
 } // namespace skin

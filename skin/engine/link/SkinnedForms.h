@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "skin/engine/common/DefaultManager.h"
@@ -61,6 +62,10 @@ public:
 protected:
     ~TSkinnedFormLink() = default;
 };
+
+// The upper-case section whose controls repaint on AC_INVALIDATE. Nothing in
+// the program sets it, so only controls without a section answer it.
+extern std::string SectionFilter;
 
 // The provider of the form's window (nullptr when it has none or no window).
 TSkinnedFormLink* QueryProvider(tw::TCustomForm* form);

@@ -13,6 +13,7 @@
 namespace skin {
 
 std::function<void(tw::TMessage&)> BroadcastToForeignWindows;
+std::string SectionFilter;
 std::function<void(tw::TMessage&)> BroadcastToIdleProviders;
 
 namespace {
@@ -177,6 +178,10 @@ void EndSkinChange(TsSkinManager* manager, bool animate)
         SendMessageW(wnd, WM_SETREDRAW, TRUE, 0);
         provider->SetSkinChangeLock(false);
         if (provider->FormSkinned()) {
+            // Systems before version 6 keep the old skin's region through the
+            // change unless it goes before the new one is set.
+            if (AnimationMajorVersion && AnimationMajorVersion() < 6)
+                SetWindowRgn(wnd, nullptr, FALSE);
             provider->UpdateFormRegion();
             RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
             provider->UpdateBorderWindow(255);

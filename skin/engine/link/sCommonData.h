@@ -107,7 +107,7 @@ public:
     bool HotStateAllowed() const;
     bool ControlFocused() const;
     bool IsUpdating() const;
-    void InvalidateOwner();
+    void InvalidateOwner() override;
     void NotifyMouseEnter();
     void NotifyMouseLeave();
 

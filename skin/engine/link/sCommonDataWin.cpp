@@ -303,7 +303,7 @@ void TsCommonData::UpdateContainerFlag(bool forward)
     CtrlSkinState &= uint16_t(~1u);
     tw::TControl* c = ownerControl_;
     const bool container = dynamic_cast<tw::TPanel*>(c) || dynamic_cast<tw::TPageControl*>(c) ||
-                           dynamic_cast<tw::TCustomForm*>(c);
+                           dynamic_cast<tw::TCustomFrame*>(c) || dynamic_cast<tw::TCustomForm*>(c);
     if (container && !ChildrenDrawOwnBG()) CtrlSkinState |= 1;
     if (forward)
         if (tw::TWinControl* w = AsWin(c))
@@ -645,7 +645,9 @@ bool CommonMessage(tw::TMessage& m, TsCommonData* d)
         if (ownManager) SkinRemoved(m, *d);
         return false;
     case AC_SKINREFRESH:
-        if (!ownManager && m.LParam != 0) return false;
+        // Only the link's own manager refreshes it; a refresh without one
+        // (as the fade timers send it) is for the control's own handling.
+        if (!ownManager) return false;
         d->BGChangedFlag = true;
         d->SetActiveState(false);
         if (d->Skinned() && dynamic_cast<tw::TCustomEdit*>(c)) {
@@ -675,8 +677,8 @@ bool CommonMessage(tw::TMessage& m, TsCommonData* d)
         if (SkinArgOf(m.WParam) == 1 && d->HasTransparency()) d->BGChangedFlag = true;
         return false;
     case AC_INVALIDATE:
-        // The library's section filter is empty in this program.
-        if (d->SkinSection().empty()) {
+        // Only the controls of the library's section filter repaint.
+        if (tw::UpperCase(d->SkinSection()) == SectionFilter) {
             SendingNewSkin = false;
             d->InvalidateOwner();
         }

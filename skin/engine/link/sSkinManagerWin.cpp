@@ -57,10 +57,14 @@ bool MainWindowHook(tw::TMessage& m)
         m.Result = 1;
         return true;
     case tw::CM_ACTIVATE:
-        // Every form drops its cached picture, the last one first.
-        for (int i = tw::Application->ComponentCount() - 1; i >= 0; --i)
-            if (auto* form = dynamic_cast<tw::TCustomForm*>(tw::Application->Components(i)); form && form->HandleAllocated())
+        // Every form of the screen drops its cached picture, the last one
+        // first: also the forms another form or nobody owns. A form that goes
+        // on the message is no longer counted.
+        for (int i = tw::Screen->FormCount() - 1; i >= 0; --i) {
+            if (i >= tw::Screen->FormCount()) continue;
+            if (tw::TCustomForm* form = tw::Screen->Forms(i); form && form->HandleAllocated())
                 SendSkinCommand(form->Handle(), AC_RESETCACHE);
+        }
         return false;
     case WM_SKINPOPUPMENU:
     case WM_SKINPOPUPMENUWINDOW: {

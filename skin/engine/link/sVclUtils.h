@@ -127,7 +127,8 @@ extern std::function<void(const tw::TBitmap& picture, HWND window, bool layered)
 // Told of every frame of a show fade: the window it went to and the frame's
 // opacity (layered path) or the old picture's weight (overlay path).
 extern std::function<void(HWND window, uint8_t alpha)> AnimationFrameProbe;
-// The system's major version as the fade asks it; tests set other answers.
+// The system's major version as the fades and the redraw after a skin change
+// ask it; tests set other answers.
 extern std::function<DWORD()> AnimationMajorVersion;
 
 // uxtheme's SetWindowTheme, loaded on first use; nullptr where there is none.

@@ -80,12 +80,19 @@ TEST_F(SkinManagerWin, OwnSkinComesFromTheProgramsResources)
 TEST_F(SkinManagerWin, ActivationDropsEveryFormsCachedPicture)
 {
     TListeningForm a(tw::Application), b(tw::Application);
+    // Forms the application does not own keep no stale picture either.
+    TListeningForm loose(nullptr);
+    TListeningForm owned(&a);
     a.Handle();
     b.Handle();
+    loose.Handle();
+    owned.Handle();
     tw::TMessage m{tw::CM_ACTIVATE, 0, 0, 0};
     EXPECT_FALSE(tw::Application->CallMainWindowHooks(m));   // others see it too
     EXPECT_EQ(a.Commands, std::vector<uint16_t>{AC_RESETCACHE});
     EXPECT_EQ(b.Commands, std::vector<uint16_t>{AC_RESETCACHE});
+    EXPECT_EQ(loose.Commands, std::vector<uint16_t>{AC_RESETCACHE});
+    EXPECT_EQ(owned.Commands, std::vector<uint16_t>{AC_RESETCACHE});
 }
 
 TEST_F(SkinManagerWin, DefaultSkinFolderOfTheTestPrefixHoldsNoSkin)

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "OwnSkin.h"
+#include "SkinnedControls.h"
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/sSkinManager.h"
@@ -80,15 +81,98 @@ TEST_F(SkinPainting, DisabledTextMixesFontAndSectionColour)
     EXPECT_EQ(log.Colours[0], 0x999999u); // round(255 * 0.6) = 153
 }
 
-TEST_F(SkinPainting, NothingWithoutCanvasRoomOrSection)
+TEST_F(SkinPainting, NothingWithoutCanvasTextOrSection)
 {
     const int panel = manager->GetSkinIndex("PANEL");
     DrawSectionText(nullptr, "x", true, {0, 0, 10, 10}, 0, panel, false);
-    DrawSectionText(&bmp.Canvas(), "x", true, {5, 0, 5, 10}, 0, panel, false);
-    DrawSectionText(&bmp.Canvas(), "x", true, {0, 9, 10, 3}, 0, panel, false);
     DrawSectionText(&bmp.Canvas(), nullptr, true, {0, 0, 10, 10}, 0, panel, false);
     DrawSectionText(&bmp.Canvas(), "x", true, {0, 0, 10, 10}, 0, 100000, false);
     EXPECT_TRUE(log.Colours.empty());
+    // An empty rectangle is no reason to leave the text out: the caller's
+    // flags decide (with DT_NOCLIP the text stands at the corner).
+    Section("PANEL").FontColor = {0x0000FF, -1, -1, -1, -1};
+    DrawSectionText(&bmp.Canvas(), "x", true, {5, 0, 5, 10}, 0, panel, false);
+    DrawSectionText(&bmp.Canvas(), "x", true, {0, 9, 10, 3}, 0, panel, false);
+    ASSERT_EQ(log.Colours.size(), 2u);
+    EXPECT_EQ(log.Rects[0].left, 5);
+    EXPECT_EQ(log.Rects[0].right, 5);
+    EXPECT_EQ(log.Rects[1].top, 9);
+}
+
+TEST_F(SkinPainting, AnEmptyRectangleTakesTheTextAsTheCallerAsks)
+{
+    SkinDrawText = saved;   // real text on the bitmap
+    const int panel = manager->GetSkinIndex("PANEL");
+    TsGeneralData& s = Section("PANEL");
+    s.FontColor = {0x0000FF, -1, -1, -1, -1};
+    // Text pixels: whatever is no longer the white ground.
+    auto textPixels = [](tw::TBitmap& b, const TRect& area) {
+        int n = 0;
+        for (int y = area.Top; y < area.Bottom; ++y)
+            for (int x = area.Left; x < area.Right; ++x)
+                if (GetPixel(b.Canvas().Handle(), x, y) != RGB(255, 255, 255)) ++n;
+        return n;
+    };
+    test::Fill(bmp, RGB(255, 255, 255));
+    // No width at all, but DT_NOCLIP: the text starts at the rectangle.
+    DrawSectionText(&bmp.Canvas(), "WW", true, {4, 2, 4, 18}, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOCLIP, panel, false);
+    EXPECT_GT(textPixels(bmp, {4, 0, 40, 20}), 0);
+    EXPECT_EQ(textPixels(bmp, {0, 0, 3, 20}), 0);
+    // Clipped the text stays out, but the canvas is set up as for any text.
+    test::Fill(bmp, RGB(255, 255, 255));
+    bmp.Canvas().Brush().SetStyle(tw::bsSolid);
+    DrawSectionText(&bmp.Canvas(), "WW", true, {4, 2, 4, 18}, DT_LEFT | DT_TOP | DT_SINGLELINE, panel, false);
+    EXPECT_EQ(textPixels(bmp, {0, 0, 40, 20}), 0);
+    EXPECT_EQ(bmp.Canvas().Brush().Style(), tw::bsClear);
+
+    // A control's text is clipped to its rectangle: nothing of it shows, but
+    // the canvas takes the control's font and the clear brush.
+    tw::TForm form(nullptr);
+    tw::TLabel label(&form);
+    label.SetParent(&form);
+    label.Font().SetName("Courier New");
+    label.Font().SetHeight(-17);
+    TsCommonData data(&label, false);
+    data.SetSkinSection("WEBBUTTON");
+    tw::TBitmap other(40, 20, tw::pf24bit);
+    test::Fill(other, RGB(255, 255, 255));
+    other.Canvas().Brush().SetStyle(tw::bsSolid);
+    DrawControlText(&other.Canvas(), "WW", true, {4, 2, 4, 18}, DT_LEFT | DT_SINGLELINE, &data, true);
+    EXPECT_EQ(other.Canvas().Font().Name(), "Courier New");
+    EXPECT_EQ(other.Canvas().Font().Height(), -17);
+    EXPECT_TRUE(other.Canvas().Font().Style() & tw::fsUnderline);
+    EXPECT_EQ(other.Canvas().Brush().Style(), tw::bsClear);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 40; ++x) ASSERT_EQ(GetPixel(other.Canvas().Handle(), x, y), RGB(255, 255, 255));
+}
+
+TEST_F(SkinPainting, CanvasTextMeasuresAndClipsInTheCanvasFont)
+{
+    SkinDrawText = saved;
+    tw::TCanvas& c = bmp.Canvas();
+    c.Font().SetName("Courier New");
+    c.Font().SetHeight(-16);
+    // Measured against the platform with the same font selected.
+    c.RequireState();
+    SIZE ref{};
+    ASSERT_TRUE(GetTextExtentPoint32W(c.Handle(), L"WWW", 3, &ref));
+    EXPECT_EQ(CanvasTextWidth(c, "WWW"), ref.cx);
+    EXPECT_EQ(CanvasTextHeight(c, "WWW"), ref.cy);
+    const SIZE both = CanvasTextExtent(c, "WWW");
+    EXPECT_EQ(both.cx, ref.cx);
+    EXPECT_EQ(both.cy, ref.cy);
+    EXPECT_GT(CanvasTextWidth(c, "WWWW"), CanvasTextWidth(c, "WWW"));
+    // TextRect: the text from (x, y), nothing of it outside the rectangle.
+    test::Fill(bmp, RGB(255, 255, 255));
+    c.Font().SetColor(0x000000);
+    c.Brush().SetColor(0xFFFFFF);
+    CanvasTextRect(c, {2, 0, 12, 20}, 2, 0, "WWWWWW");
+    int inside = 0, outside = 0;
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 40; ++x)
+            if (GetPixel(c.Handle(), x, y) != RGB(255, 255, 255)) ++((x >= 2 && x < 12) ? inside : outside);
+    EXPECT_GT(inside, 0);
+    EXPECT_EQ(outside, 0);
 }
 
 TEST_F(SkinPainting, HotWebButtonIsUnderlined)

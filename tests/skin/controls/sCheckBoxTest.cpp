@@ -81,6 +81,38 @@ TEST_F(TsCheckBoxTest, HoverGivesTheHotLook)
     EXPECT_EQ(MarkPixels(), normal);
 }
 
+TEST_F(TsCheckBoxTest, TheControlsOwnFadeEventsDecideBeforeTheManagers)
+{
+    TsGeneralData& s = manager->gd[size_t(box->SkinData.SkinIndex)];
+    s.FadingEnabled = true;
+    s.FadingIterations = 50;   // long enough to be seen running
+    const std::vector<TColor> normal = MarkPixels();
+    auto hover = [&](bool enter) {
+        PaintNow(box);   // a cache on screen to fade from
+        box->Perform(enter ? tw::CM_MOUSEENTER : tw::CM_MOUSELEAVE, 0, 0);
+        return box->Fading();
+    };
+    // By default the manager's button events decide: every hover fades.
+    EXPECT_EQ(box->AnimatEvents, DefaultAnimatEvents);
+    EXPECT_TRUE(hover(true));
+    EXPECT_TRUE(hover(false));
+    // Only leaving fades now: entering shows the hot look at once.
+    box->AnimatEvents = 1u << aeMouseLeave;
+    EXPECT_FALSE(hover(true));
+    EXPECT_NE(MarkPixels(), normal);
+    EXPECT_TRUE(hover(false));
+    // With the global default beside its own events the manager's count too,
+    // and switched off there, only the control's own remain.
+    manager->AnimEffects.Buttons.Events = 0;
+    box->AnimatEvents = (1u << aeMouseLeave) | DefaultAnimatEvents;
+    EXPECT_FALSE(hover(true));
+    EXPECT_TRUE(hover(false));
+    box->AnimatEvents = DefaultAnimatEvents;
+    EXPECT_FALSE(hover(true));
+    EXPECT_FALSE(hover(false));
+    EXPECT_EQ(MarkPixels(), normal);
+}
+
 TEST_F(TsCheckBoxTest, SkinOffLeavesTheSystemButtonAndOnAgainRepaints)
 {
     SwitchSkin(false);

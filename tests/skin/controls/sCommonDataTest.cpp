@@ -9,6 +9,7 @@
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/SkinnedForms.h"
 #include "skin/engine/link/sCommonData.h"
 #include "skin/engine/link/sSkinManagerWin.h"
 #include "ui/Application.h"
@@ -26,8 +27,10 @@ public:
     TLinked(tw::TComponent* owner, int32_t kind) : Base(owner), SkinData(this, true) { SkinData.COC = kind; }
     TsCommonData SkinData;
     std::vector<uint16_t> Activations;
+    int Paints = 0;
     void WndProc(tw::TMessage& m) override
     {
+        if (m.Msg == WM_PAINT) ++Paints;
         if (m.Msg == SM_ALPHACMD && (SkinCommandOf(m.WParam) == AC_ACTIVATED || SkinCommandOf(m.WParam) == AC_DEACTIVATED))
             Activations.push_back(SkinCommandOf(m.WParam));
         if (CommonWndProc(m, &SkinData)) return;
@@ -36,6 +39,7 @@ public:
 };
 using TLinkedPanel = TLinked<tw::TPanel>;
 using TLinkedEdit = TLinked<tw::TEdit>;
+using TLinkedFrame = TLinked<tw::TFrame>;
 
 class TsSkinLinkTest : public test::SkinnedFormTest {
 protected:
@@ -105,6 +109,81 @@ TEST_F(TsSkinLinkTest, SkinLoadedOfAnotherManagerIsIgnored)
     EXPECT_EQ(edit->SkinData.SkinIndex, manager->GetSkinIndex("EDIT"));
 }
 
+TEST_F(TsSkinLinkTest, SkinRefreshIsTakenOnlyFromTheLinksOwnManager)
+{
+    // The edit's colour is the one a refresh would replace.
+    Section("EDIT").Color = 0x123456;
+    edit->SetColor(0x00FF00);
+    edit->SkinData.SetActiveState(true);
+    edit->SkinData.BGChangedFlag = false;
+    // No manager in LParam (as the fade timers send it): the link is not
+    // the receiver it names.
+    Ask(edit, AC_SKINREFRESH, 0);
+    EXPECT_EQ(edit->Color(), 0x00FF00);
+    EXPECT_FALSE(edit->SkinData.BGChangedFlag);
+    EXPECT_EQ(Ask(edit, AC_QUERYACTIVE), 1);   // the active state stands
+    TsSkinManager other;
+    Ask(edit, AC_SKINREFRESH, reinterpret_cast<LPARAM>(&other));
+    EXPECT_EQ(edit->Color(), 0x00FF00);
+    Ask(edit, AC_SKINREFRESH, reinterpret_cast<LPARAM>(manager.get()));
+    EXPECT_EQ(edit->Color(), 0x123456);
+    EXPECT_TRUE(edit->SkinData.BGChangedFlag);
+}
+
+TEST_F(TsSkinLinkTest, InvalidateReachesOnlyTheControlsOfTheSectionFilter)
+{
+    struct TRestore {
+        ~TRestore() { SectionFilter.clear(); }
+    } restore;
+    // Whether the control painted itself on the command.
+    auto sent = [&](auto* c) {
+        RedrawWindow(form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        const int before = c->Paints;
+        Ask(c, AC_INVALIDATE);
+        RedrawWindow(c->Handle(), nullptr, nullptr, RDW_UPDATENOW);
+        return c->Paints > before;
+    };
+    form->Show();
+    edit->SkinData.BGChangedFlag = panel->SkinData.BGChangedFlag = false;
+    // The program's filter is empty: controls with a section stay as they are.
+    EXPECT_FALSE(sent(edit));
+    EXPECT_FALSE(edit->SkinData.BGChangedFlag);
+    SectionFilter = "EDIT";
+    edit->SkinData.SetSkinSection("edit");   // kept upper case, compared so
+    edit->SkinData.BGChangedFlag = false;
+    SendingNewSkin = true;
+    EXPECT_TRUE(sent(edit));
+    EXPECT_TRUE(edit->SkinData.BGChangedFlag);
+    EXPECT_FALSE(SendingNewSkin);
+    EXPECT_FALSE(sent(panel));
+    EXPECT_FALSE(panel->SkinData.BGChangedFlag);
+}
+
+TEST_F(TsSkinLinkTest, AFrameIsAContainerLikeAPanel)
+{
+    auto* frame = Add<TLinkedFrame>(form.get(), 210, 0, 80, 80, COC_TsPanel);
+    form->Handle();
+    frame->SkinData.Loaded();
+    // A plain section: the children draw their own background.
+    TsGeneralData& s = Section("PANEL");
+    s.Transparency = 0;
+    s.GradientPercent = 0;
+    s.ImagePercent = 0;
+    Ask(frame, AC_CONTAINERFLAG, 1);
+    Ask(panel, AC_CONTAINERFLAG, 1);
+    EXPECT_EQ(Ask(frame, AC_CONTAINERFLAG) & 1, 0);
+    EXPECT_EQ(Ask(panel, AC_CONTAINERFLAG) & 1, 0);
+    // A picture behind them: the children must take the frame's, as the panel's.
+    s.ImagePercent = 50;
+    Ask(frame, AC_CONTAINERFLAG, 1);
+    Ask(panel, AC_CONTAINERFLAG, 1);
+    EXPECT_EQ(Ask(frame, AC_CONTAINERFLAG) & 1, 1);
+    EXPECT_EQ(Ask(panel, AC_CONTAINERFLAG) & 1, 1);
+    // An edit is never a container.
+    Ask(edit, AC_CONTAINERFLAG, 1);
+    EXPECT_EQ(Ask(edit, AC_CONTAINERFLAG) & 1, 0);
+}
+
 TEST_F(TsSkinLinkTest, HoverMarksEditsHotButNotPanels)
 {
     edit->SkinData.BGChangedFlag = false;
@@ -140,6 +219,36 @@ TEST_F(TsSkinLinkTest, RemovalGivesEditsTheirSystemColours)
     EXPECT_EQ(edit->SkinData.CacheBmp()->Width(), 0);
     EXPECT_EQ(edit->Color(), tw::clWindow);
     EXPECT_EQ(edit->Font().Color(), tw::clWindowText);
+}
+
+TEST_F(TsSkinLinkTest, ALinkForgetsASecondManagerThatGoesBeforeIt)
+{
+    // A second manager of its own for the edit; it goes while the edit still
+    // links to it. The edit must fall back on the default manager instead
+    // of keeping the freed one.
+    auto second = std::make_unique<TsSkinManager>();
+    second->SetSkinDirectory(manager->SkinDirectory());
+    ASSERT_TRUE(AddInternalSkinFromResource(*second, kOwnSkinResource, test::kOwnSkinName));
+    second->SetSkinName(test::kOwnSkinName);
+    ASSERT_FALSE(second->IsDefault());
+    edit->SkinData.SetSkinManager(second.get());
+    ASSERT_EQ(edit->SkinData.SkinManager(), second.get());
+    ASSERT_EQ(edit->SkinData.SkinIndex, second->GetSkinIndex("EDIT"));
+    // The removal reaches the form's controls as it reaches every skinned form.
+    AddSkinnedForm(form.get());
+    const TsSkinManager* gone = second.get();
+    second.reset();
+    RemoveSkinnedForm(form.get());
+    EXPECT_NE(edit->SkinData.SkinManager(), gone);
+    EXPECT_EQ(edit->SkinData.SkinManager(), manager.get());
+    EXPECT_EQ(edit->Color(), tw::clWindow);
+    // The default manager's skin takes the edit up again: its colours come
+    // from the default manager's EDIT section.
+    Section("EDIT").Color = 0x123456;
+    Ask(edit, AC_SKINLOADED, reinterpret_cast<LPARAM>(manager.get()));
+    Ask(edit, AC_SKINREFRESH, reinterpret_cast<LPARAM>(manager.get()));
+    EXPECT_EQ(edit->SkinData.SkinIndex, manager->GetSkinIndex("EDIT"));
+    EXPECT_EQ(edit->Color(), 0x123456);
 }
 
 TEST_F(TsSkinLinkTest, DisabledControlPaintsItselfUnlessItsParentHasAGradient)

@@ -394,6 +394,20 @@ TEST_F(ProviderNoticeTest, AControlMadeAfterTheSkinGetsItsAdapterAtOnce)
     const int count = provider->CtrlAdapter()->Count();
     provider->Notification(memo, tw::opInsert);
     EXPECT_EQ(provider->CtrlAdapter()->Count(), count);
+
+    // The notice is the form's own: a control the form owns gets the form's
+    // adapter as soon as it has its window, also when it is shown on another
+    // form, which hears of it only as a new child.
+    auto* other = test::ShowForm("Elsewhere", 460, 80, 240, 200);
+    auto* list = new tw::TListBox(form);
+    list->SetBounds(5, 5, 140, 100);
+    list->SetParent(other);
+    ASSERT_TRUE(list->HandleAllocated());
+    EXPECT_NE(dynamic_cast<TacScrollWnd*>(TacMainWnd::Of(list->Handle())), nullptr);
+    EXPECT_EQ(provider->CtrlAdapter()->AdapterOf(list->Handle()), TacMainWnd::Of(list->Handle()));
+    EXPECT_EQ(provider->CtrlAdapter()->Count(), count + 1);
+    delete list;
+    delete other;
 }
 
 TEST_F(ProviderNoticeTest, MdiRepaintAsksForAWholeFrameAndDesignTimeKeepsTheSystemLook)

@@ -170,6 +170,53 @@ TEST_F(ScrollAdapterTest, AnAdapterPaintsItsBarsAtOnceOnlyWhenAskedTo)
     DestroyWindow(wnd);
 }
 
+TEST_F(ScrollAdapterTest, AHorizontalBarsArrowsAreAsWideAsTheSystemSaidAtStart)
+{
+    EXPECT_EQ(ScrollBtnLength, GetSystemMetrics(SM_CXHSCROLL));
+    auto* wide = new tw::TMemo(form);
+    wide->SetParent(form);
+    wide->SetScrollBars(tw::ssBoth);
+    wide->SetBounds(220, 170, 180, 140);
+    // Lines too long and too many for the box: both bars are needed.
+    for (int i = 0; i < 40; ++i)
+        wide->Lines().Add(std::string(200, 'x'));
+    tw::Application->ProcessMessages();
+    TacScrollWnd* a = Adapter(wide->Handle());
+    ASSERT_NE(a, nullptr);
+    a->UpdateScrollState(false);
+    const TacScrollBarState& bar = a->Bar(false);
+    ASSERT_TRUE(bar.Visible);
+    ASSERT_GT(bar.Rect.Width(), 100);
+    RECT wr;
+    GetWindowRect(wide->Handle(), &wr);
+    // The bars as painted, one row through the middle of the horizontal one.
+    auto row = [&] {
+        tw::TBitmap bmp(wr.right - wr.left, wr.bottom - wr.top, tw::pf24bit);
+        a->PaintBars(bmp.Canvas().Handle());
+        std::vector<COLORREF> v;
+        const int y = (bar.Rect.Top + bar.Rect.Bottom) / 2;
+        for (int x = bar.Rect.Left; x < bar.Rect.Right; ++x)
+            v.push_back(GetPixel(bmp.Canvas().Handle(), x, y));
+        return v;
+    };
+    const int saved = ScrollBtnLength;
+    const std::vector<COLORREF> system = row();
+    ScrollBtnLength = 40;
+    const std::vector<COLORREF> longArrows = row();
+    ScrollBtnLength = saved;
+    // The left arrow reaches further in: the columns between the system's
+    // arrow end and 40 pixels now belong to it; beyond both arrows (the
+    // middle of the track) nothing changed.
+    ASSERT_EQ(system.size(), longArrows.size());
+    const size_t from = size_t(saved) + 2, to = 38;
+    ASSERT_LT(from, to);
+    EXPECT_NE(std::vector<COLORREF>(system.begin() + from, system.begin() + to),
+              std::vector<COLORREF>(longArrows.begin() + from, longArrows.begin() + to));
+    const size_t mid = system.size() / 2;
+    EXPECT_EQ(system[mid], longArrows[mid]);
+    EXPECT_EQ(row(), system);
+}
+
 TEST_F(ScrollAdapterTest, ArrowsAndPageAreasScrollTheWindowOneStepPerClick)
 {
     HWND wnd = memo->Handle();

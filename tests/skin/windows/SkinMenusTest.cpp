@@ -301,8 +301,15 @@ TEST_F(SkinMenusTest, APopupMenuIsSkinnedAndRunsItsCommand)
     TMenuProbe probe;
     bool skinned = false;
     COLORREF frame = 0;
+    const TacMenuInfo* record = nullptr;
+    HMENU recordMenu = nullptr;
     probe.Act = [&](HWND wnd) {
         skinned = SendSkinCommand(wnd, AC_SETACTIVESTATE) == 1;
+        // The window the painter reported is in the service's table, with
+        // the menu it shows.
+        record = TsSkinableMenus::GetMenuInfo(nullptr, false, wnd);
+        if (record)
+            recordMenu = record->Menu;
         RECT wr;
         GetWindowRect(wnd, &wr);
         frame = ScreenPixel(wr.left + 1, (wr.top + wr.bottom) / 2);
@@ -315,6 +322,8 @@ TEST_F(SkinMenusTest, APopupMenuIsSkinnedAndRunsItsCommand)
     tw::Application->ProcessMessages();
     ASSERT_NE(probe.Popup, nullptr);
     EXPECT_TRUE(skinned);
+    EXPECT_NE(record, nullptr);
+    EXPECT_EQ(recordMenu, popup->Handle());
     // The frame comes from MAINMENU, not the system's 3-D edge.
     EXPECT_NE(frame, COLORREF(GetSysColor(COLOR_MENU)));
     EXPECT_NE(frame, COLORREF(GetSysColor(COLOR_BTNHIGHLIGHT)));

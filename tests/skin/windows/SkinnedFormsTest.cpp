@@ -152,6 +152,38 @@ TEST_F(SkinnedFormsTest, LockTakesVisibleTopLevelFormsOfTheManagerOnly)
     EndSkinChange(&manager, false);
 }
 
+TEST_F(SkinnedFormsTest, BeforeVersion6TheOldRegionGoesBeforeTheNewOneIsSet)
+{
+    TProviderForm* form = MakeForm();
+    const auto savedVersion = AnimationMajorVersion;
+    manager.AnimEffects.SkinChanging.Active = false;
+    auto regionKept = [&] {
+        HRGN probe = CreateRectRgn(0, 0, 0, 0);
+        const int kind = GetWindowRgn(form->Handle(), probe);
+        DeleteObject(probe);
+        return kind != ERROR;
+    };
+    // The provider here sets no region of its own: what stays is the old one.
+    AnimationMajorVersion = [] { return DWORD(6); };
+    SetWindowRgn(form->Handle(), CreateEllipticRgn(0, 0, 150, 90), FALSE);
+    BeginSkinChange(&manager);
+    EndSkinChange(&manager, true);
+    EXPECT_TRUE(regionKept());
+    EXPECT_EQ(form->RegionUpdates, 1);
+    AnimationMajorVersion = [] { return DWORD(5); };
+    BeginSkinChange(&manager);
+    EndSkinChange(&manager, true);
+    EXPECT_FALSE(regionKept());
+    EXPECT_EQ(form->RegionUpdates, 2);
+    // An unskinned form keeps whatever region it has.
+    SetWindowRgn(form->Handle(), CreateEllipticRgn(0, 0, 150, 90), FALSE);
+    form->Skinned = false;
+    BeginSkinChange(&manager);
+    EndSkinChange(&manager, true);
+    EXPECT_TRUE(regionKept());
+    AnimationMajorVersion = savedVersion;
+}
+
 TEST_F(SkinnedFormsTest, NothingIsLockedWhileTheMainWindowIsMinimized)
 {
     TProviderForm* main = MakeForm();

@@ -37,6 +37,13 @@ public:
     bool BGChanged() const override { return bgChanged; }
     void SetBGChanged(bool c) override { bgChanged = c; }
     void UpdateControlGlow(bool) override { ++Glows; }
+    int Invalidations = 0;
+    void InvalidateOwner() override
+    {
+        bgChanged = true;
+        ++Invalidations;
+        Invalidate();
+    }
 
     void Fill(uint8_t value)
     {
@@ -151,6 +158,9 @@ TEST_F(FadeTimerTest, ADisabledControlEndsItsFadeAtOnce)
     ASSERT_TRUE(PumpUntil([&] { return !fade->Enabled(); }));
     EXPECT_EQ(fade->Steps.FrameCount, 0);
     EXPECT_TRUE(control->FrameBlue.empty());
+    // The cache is rebuilt, not just shown again: it holds the enabled look.
+    EXPECT_EQ(control->Invalidations, 1);
+    EXPECT_TRUE(control->bgChanged);
     StopFadeEffect(control->Fade);
     EXPECT_EQ(control->ComponentCount(), 0);
 }

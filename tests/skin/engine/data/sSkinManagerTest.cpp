@@ -62,6 +62,34 @@ TEST(SkinFolder, ForeignClassListsGetTheirDefaultsAndSplitByLine)
     EXPECT_STREQ(ThirdPartyKinds[ThirdPartyList::ThirdSpeedButton], "SpeedButton");
 }
 
+TEST(SkinFolder, AGoingManagerLeavesItsForeignClassListsInTheirTexts)
+{
+    // A sibling on the same owner sees the manager go, and reads its texts then.
+    struct TWatcher : tw::TComponent {
+        using tw::TComponent::TComponent;
+        std::string Edits, Buttons;
+        void Notification(tw::TComponent* c, tw::TOperation op) override
+        {
+            if (auto* m = dynamic_cast<TsSkinManager*>(c); m && op == tw::opRemove) {
+                Edits = m->ThirdParty.GetString(ThirdPartyList::ThirdEdits);
+                Buttons = m->ThirdParty.GetString(ThirdPartyList::ThirdButtons);
+                EXPECT_EQ(m->AnimEffects.Manager, m);
+            }
+        }
+    };
+    tw::TComponent owner(nullptr);
+    auto* watcher = new TWatcher(&owner);
+    auto* m = new TsSkinManager(&owner);
+    // The manager's animation settings know whose they are from the start.
+    EXPECT_EQ(m->AnimEffects.Manager, m);
+    EXPECT_EQ(m->AnimEffects.Buttons.Manager, m);
+    m->ThirdLists[ThirdPartyList::ThirdEdits] = {"TEdit", "TOwnEdit"};
+    m->ThirdLists[ThirdPartyList::ThirdButtons].push_back("TOwnButton");
+    delete m;
+    EXPECT_EQ(watcher->Edits, "TEdit\r\nTOwnEdit\r\n");
+    EXPECT_EQ(watcher->Buttons, "TButton\r\nTOwnButton\r\n");
+}
+
 namespace {
 
 // Counts the main-window hook's coming and going.
@@ -145,7 +173,8 @@ struct TRecorder : TSkinAnnouncer {
     void EndSkinChange(TsSkinManager&, bool) override { Log.push_back("end"); }
     void BroadcastToForms(TsSkinManager& m, uint16_t cmd) override
     {
-        Log.push_back("cmd" + std::to_string(cmd) + (cmd == 1 && m.SkinLoaded() ? "!" : ""));
+        Log.push_back("cmd" + std::to_string(cmd) + (cmd == 1 && m.SkinLoaded() ? "!" : "") +
+                      (m.IsDestroying() ? " going" : ""));
     }
     void RedrawAdapters() override { Log.push_back("redraw"); }
     void InstallSkinHook(TsSkinManager&) override { Log.push_back("hook+"); }
@@ -487,6 +516,31 @@ TEST_F(Manager, AManagerThatGoesClearsTheHalosAtOnce)
     sm.reset();
     EXPECT_EQ(rec.Log.front(), "glows at once");
     EXPECT_EQ(std::count(rec.Log.begin(), rec.Log.end(), "glows"), 0);
+}
+
+TEST_F(Manager, ASecondManagerThatGoesSaysSoWhenItAnnouncesTheRemoval)
+{
+    // The links that still name a going manager forget it only when they can
+    // tell from the removal that it is going; otherwise they keep a dangling
+    // manager after it is gone.
+    AddInternal();
+    sm->SetSkinName(internal);
+    auto second = std::make_unique<TsSkinManager>();
+    second->Announcer = &rec;
+    second->SetSkinDirectory(dir.string());
+    second->InternalSkins.Add(internal, Archive());
+    second->SetSkinName(internal);
+    ASSERT_FALSE(second->IsDefault());
+    ASSERT_TRUE(second->SkinLoaded());
+    rec.Log.clear();
+    second.reset();
+    EXPECT_EQ(std::count(rec.Log.begin(), rec.Log.end(), "cmd2 going"), 1);
+    EXPECT_EQ(std::count(rec.Log.begin(), rec.Log.end(), "cmd2"), 0);
+    EXPECT_EQ(DefaultManager, sm.get());
+    // A manager switched off by hand is not going.
+    rec.Log.clear();
+    sm->SetActive(false);
+    EXPECT_EQ(std::count(rec.Log.begin(), rec.Log.end(), "cmd2"), 1);
 }
 
 #endif

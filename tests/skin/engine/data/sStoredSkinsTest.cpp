@@ -220,12 +220,16 @@ TEST(ManagerSettings, SkinFolderBecomesTheSkinPathAndMenusGetTheirIconStrip)
     sm.ProgramFolder = "/opt/app/";
     sm.SetSkinDirectory("Skins");
     EXPECT_EQ(sm.SkinPath, std::string("/opt/app/Skins") + tw::PathDelim());
+    // Empty: the program's folder until the component is loaded.
     sm.SetSkinDirectory("");
-    EXPECT_EQ(sm.SkinDirectory(), kDefaultSkinDirectory);
+    EXPECT_EQ(sm.SkinDirectory(), "");
+    EXPECT_EQ(sm.SkinPath, std::string("/opt/app") + tw::PathDelim());
+    EXPECT_EQ(sm.GetFullSkinDirectory(), std::string("/opt/app") + tw::PathDelim());
 
     EXPECT_TRUE(sm.MenuSupport.IcoLineSkin.empty());
     EXPECT_EQ(sm.MenuSupport.ExtraLineWidth, 32);
     sm.Loaded();
+    EXPECT_EQ(sm.SkinDirectory(), kDefaultSkinDirectory);
     EXPECT_EQ(sm.MenuSupport.IcoLineSkin, "ICOLINE");
     sm.MenuSupport.IcoLineSkin = "MYLINE";
     sm.Loaded();
