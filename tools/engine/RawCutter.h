@@ -36,7 +36,8 @@ int64_t RawRangeSizeMB(int64_t from, int64_t to, int packetSize, bool rounded);
 // The To that makes the range From.. hold sizeMB megabytes.
 int64_t RawToFromSize(int64_t sizeMB, int64_t from, int packetSize);
 
-// Byte range [Start, End) of packets From..To behind the offset.
+// Byte range [Start, End) of packets From..To behind the offset; saturates
+// at the largest position instead of wrapping.
 struct TRawRange {
     int64_t Start = 0;
     int64_t End = 0;
@@ -54,7 +55,8 @@ enum class TRawCopyResult {
     Done,      // the whole range (up to the end of the input) was copied
     Cancelled, // the user stopped it; what was copied stays
     Failed,    // reading or writing failed; what was written so far stays
-    Refused    // the output would be the input, or could not be replaced
+    Refused    // the output would be the input or could not be replaced, or the
+               // range holds no byte of the input
 };
 
 struct TRawCopyReport {
