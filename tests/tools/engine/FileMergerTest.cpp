@@ -310,3 +310,53 @@ TEST(ReceiverParts, NamesAndTitles)
     EXPECT_EQ(ReadDvrInfoTitle(dir + "INFO.DVR"), "");
     fs::remove_all(dir);
 }
+
+// A title comes from the receiver's index file: whatever it holds, the
+// merged recording gets a plain name inside the recording's folder.
+TEST(ReceiverParts, TitlesBecomeNamesAFileCanHaveInsideTheFolder)
+{
+    namespace fs = std::filesystem;
+    const std::string dir = test::UniqueTempName("dvr_n", "") + "/";
+    fs::create_directories(dir);
+    const Bytes part = Slice(cleantest::ReadFile(cleantest::DataFile("cleaning/h264_ac3_cbr.ts")), 0, 188 * 50);
+    cleantest::WriteFile(dir + "000.dvr", part);
+    struct Case {
+        std::string title, name;
+    };
+    const Case cases[] = {
+        {"Tatort: 1/2", "Tatort_ 1_2"},
+        {"a\\b*c?\"d<e>f|g", "a_b_c__d_e_f_g"},
+        {"..\\..\\x", ".._.._x"},
+        {"/etc/passwd", "_etc_passwd"},
+        {"Tab\there\x7F\x1F", "Tab_here__"},
+        {"CON", "CON_"},
+        {"nul.x", "nul_.x"},
+        {"Com1 ", "Com1_ "},
+        {"LPT9.", "LPT9_."},
+        {"aux:", "aux_"},
+        {"CONSOLE", "CONSOLE"},
+        {"Tatort", "Tatort"},
+        {"Caf\xC3\xA9", "Caf\xC3\xA9"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        const std::string dest = DvrRecordingDestination(dir + "info.dvr", c.title);
+        EXPECT_EQ(dest, dir + c.name + ".ts");
+        EXPECT_EQ(ExtractFilePath(dest), dir);
+    }
+    // The same through the index file as a receiver writes it.
+    Bytes info(kDvrInfoSize, 0);
+    const std::string title = "Tatort: 1/2";
+    for (size_t i = 0; i < title.size(); ++i)
+        info[i * 2 + 1] = static_cast<uint8_t>(title[i]);
+    cleantest::WriteFile(dir + "info.dvr", info);
+    ASSERT_EQ(ReadDvrInfoTitle(dir + "info.dvr"), title);
+    const std::string dest = DvrRecordingDestination(dir + "info.dvr", ReadDvrInfoTitle(dir + "info.dvr"));
+    TMergeSourceTable table;
+    table.Add(ProbeMergeSource(dir + "000.dvr"));
+    RecordingHost host;
+    ASSERT_EQ(MergeFiles({dir + "000.dvr"}, table, dest, false, host).Outcome, TMergeOutcome::Success);
+    EXPECT_EQ(cleantest::ReadFile(dir + "Tatort_ 1_2.ts"), part);
+    EXPECT_FALSE(fs::exists(dir + "Tatort: 1"));
+    fs::remove_all(dir);
+}
