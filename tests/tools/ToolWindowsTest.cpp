@@ -695,22 +695,27 @@ TEST_F(ToolWindowsTest, PatchAndPreserveDialogsWearTheSkinInGerman) {
     TrashForm->Hide();
 }
 
-TEST_F(ToolWindowsTest, AMergeOfFilesWithoutASinglePacketSaysSoAndWritesNothing) {
+TEST_F(ToolWindowsTest, AMergeOfFilesWithoutASinglePacketCopiesThemWholeWhenTheUserAddedThem) {
     const std::string a = Temp("nopackets_a.ts");
     WriteAll(a, Bytes());
+    const std::string b = Temp("nopackets_b.ts");
+    const Bytes noise(1000, 0x11);
+    WriteAll(b, noise);
     const std::string dest = Temp("nopackets_dest.ts");
     files.push_back(ChangeFileExt(dest, ".log"));
-    g_dialogs.yes = true; // add it all the same when asked
+    g_dialogs.yes = true; // add them all the same when asked
     WhenShown([] { return FileMergerForm && FileMergerForm->Visible(); }, [&] {
         TFileMergerForm& f = *FileMergerForm;
         f.AddFile(a);
+        f.AddFile(b);
         f.sFilenameEdit1->SetText(dest);
         Press(f.sBitBtn1);
     });
     MenuCommand(Form1->FileMerger1);
-    EXPECT_TRUE(AnyMessageHas("Merging failed!\rNo transport stream packets found in " + a));
-    EXPECT_FALSE(AnyMessageHas("successfully"));
-    EXPECT_FALSE(FileExists(dest));
+    EXPECT_TRUE(AnyMessageHas("seems not to have a valid TS structure!"));
+    EXPECT_TRUE(AnyMessageHas("Merging successfully compleated!"));
+    EXPECT_FALSE(AnyMessageHas("Merging failed!"));
+    EXPECT_EQ(ReadAll(dest), noise);
 }
 
 namespace {
