@@ -656,3 +656,23 @@ TEST_F(CutEditorTest, AnOpenGraphDrivesSpeedVolumePositionFilterMenuAndTheDebugL
 }
 
 } // namespace
+
+// The time line is created 120 x 40 and opaque: its control style says so
+// (its parent then leaves its area to it), and what it paints covers every
+// pixel of that area.
+TEST_F(CutEditorTest, TheTimeLineIsCreatedOpaqueAndCoversEveryPixelOfItsArea) {
+    TForm form(nullptr);
+    form.SetBounds(40, 40, 400, 200);
+    auto* tl = new TsTimeLine(&form);
+    tl->SetParent(&form);
+    form.Show();
+    EXPECT_EQ(tl->Width(), 120);
+    EXPECT_EQ(tl->Height(), 40);
+    EXPECT_NE(tl->ControlStyle() & csOpaque, 0u);
+    tl->SetMaxPCR(27000000LL * 60);
+    const TimeLinePicture p = PaintOf(*tl);
+    size_t left = 0;
+    for (COLORREF c : p.px) left += c == kUnpainted;
+    EXPECT_EQ(left, 0u);
+    form.Hide();
+}
