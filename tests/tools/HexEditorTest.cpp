@@ -365,7 +365,7 @@ TEST_F(HexEditorTest, TheCaretShowsInTheCursorFramesColourAndShape) {
     // The cell of byte 1 never has the caret.
     const int otherX = hex->ColumnLeft(hex->Model().FirstHexColumn() + 2) + 1;
     auto seen = [&](const std::function<bool(COLORREF, COLORREF, COLORREF)>& look) {
-        const uint64_t end = GetTickCount64Ms() + 3000;
+        const uint64_t end = GetTickCount64Ms() + 20000;
         while (GetTickCount64Ms() < end) {
             HDC dc = GetDC(hex->Handle());
             const COLORREF t = GetPixel(dc, x, top) & 0xFFFFFF, b = GetPixel(dc, x, bottom) & 0xFFFFFF,

@@ -485,7 +485,7 @@ TEST_F(PacketToolsTest, HoldingAStepButtonRepeatsUntilReleased) {
         HWND b = f->sBitBtn3->Handle();
         SendMessageW(b, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
         // The timer clicks the held button from its fifth tick on.
-        const DWORD until = GetTickCount() + 10000;
+        const DWORD until = GetTickCount() + 60000;
         while (r.PacketIndex() < 3 && GetTickCount() < until) {
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
             Application->ProcessMessages();
@@ -1103,7 +1103,7 @@ TEST_F(PacketToolsTest, AHeldStepButtonStopsRepeatingBeforeItAsksAboutAnEdit) {
         Application->ProcessMessages();
         SendMessageW(f->sBitBtn3->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
         // The fifth tick clicks the held button, and the click asks first.
-        const DWORD until = GetTickCount() + 20000;
+        const DWORD until = GetTickCount() + 60000;
         while (!asked && GetTickCount() < until) {
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
             Application->ProcessMessages();

@@ -394,11 +394,11 @@ TEST_F(PreviewPlayerTest, ThePictureReachesTheScreenAndFollowsTheForm) {
         }
     };
     // The system shows a window's drawing a moment later: bounded wait.
-    EXPECT_TRUE(WaitUntil([&] { return ShareNotBlack(videoOnScreen()) > 0.3; }, 3000));
+    EXPECT_TRUE(WaitUntil([&] { return ShareNotBlack(videoOnScreen()) > 0.3; }));
     RedrawWindow(form->Handle(), nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     settle();
-    EXPECT_TRUE(WaitUntil([&] { return ShareNotBlack(videoOnScreen()) > 0.3; }, 3000));
+    EXPECT_TRUE(WaitUntil([&] { return ShareNotBlack(videoOnScreen()) > 0.3; }));
     // The form moves; the picture goes with it (a floating video window is
     // placed again by the form, as the cut editor does on WM_MOVE).
     form->SetBounds(form->Left() + 120, form->Top() + 60, form->Width(), form->Height());
@@ -407,12 +407,12 @@ TEST_F(PreviewPlayerTest, ThePictureReachesTheScreenAndFollowsTheForm) {
     WaitUntil([&] {
         GetWindowRect(t->VideoHandle(), &placed);
         return TRect(placed) == TRect(videoOnScreen());
-    }, 3000);
+    });
     EXPECT_EQ(TRect(placed), TRect(videoOnScreen()));
     Open();
     ASSERT_TRUE(WaitUntil([&] { return player->MovieTime() > 800; }));
     player->Pause();
-    EXPECT_TRUE(WaitUntil([&] { return ShareNotBlack(videoOnScreen()) > 0.3; }, 3000));
+    EXPECT_TRUE(WaitUntil([&] { return ShareNotBlack(videoOnScreen()) > 0.3; }));
     player->ClosePlayer();
     EXPECT_EQ(player->PlayThread(), nullptr);
 }
