@@ -101,7 +101,7 @@ bool RawNumberKeyAllowed(char key, const std::string& decidingText)
 }
 
 TRawCopyReport RawCopyFile(const std::string& input, const std::string& output, int64_t start, int64_t end,
-                           const TRawProgress& progress, const TOutputFactory& createOutput)
+                           const TRawProgress& progress, const TOutputFactory& createOutput, int packetSize)
 {
     TRawCopyReport r;
     if (output.empty() || SameFilePath(input, output)) {
@@ -134,8 +134,9 @@ TRawCopyReport RawCopyFile(const std::string& input, const std::string& output, 
         r.Error = "Cannot replace " + output;
         return r;
     }
+    std::unique_ptr<TStream> out;
     try {
-        std::unique_ptr<TStream> out = createOutput ? createOutput(output) : std::make_unique<TFileStream>(output, fmCreate);
+        out = createOutput ? createOutput(output) : std::make_unique<TFileStream>(output, fmCreate);
         std::vector<uint8_t> buffer(static_cast<size_t>(std::min(kRawCopyBlock, end - start)));
         in->SetPosition(start);
         int64_t pos = start;
@@ -158,6 +159,17 @@ TRawCopyReport RawCopyFile(const std::string& input, const std::string& output, 
     } catch (const Exception& e) {
         r.Result = TRawCopyResult::Failed;
         r.Error = e.Message();
+    }
+    // A block that stopped the copy ends inside a packet (blocks are no
+    // multiple of a packet): the output keeps the whole packets before it.
+    if (out && packetSize > 0 && r.Result != TRawCopyResult::Done) {
+        try {
+            const int64_t size = out->Size();
+            if (size % packetSize != 0)
+                out->SetSize(size / packetSize * packetSize);
+        } catch (const Exception&) {
+            // The reason that ended the copy is the one to report.
+        }
     }
     return r;
 }

@@ -80,7 +80,10 @@ using TOutputFactory = std::function<std::unique_ptr<TStream>(const std::string&
 // ends at the end. A failed read or write ends as Failed and leaves the
 // output as far as it was written: bytes the user may still want, never
 // deleted behind their back.
+// With a packet size, a copy that ends early (failed or cancelled) is cut
+// back to the whole packets it holds; 0 keeps every byte written.
 TRawCopyReport RawCopyFile(const std::string& input, const std::string& output, int64_t start, int64_t end,
-                           const TRawProgress& progress, const TOutputFactory& createOutput = nullptr);
+                           const TRawProgress& progress, const TOutputFactory& createOutput = nullptr,
+                           int packetSize = 0);
 
 } // namespace tw

@@ -290,3 +290,37 @@ TEST(RawCutter, CancelKeepsWhatWasCopied)
     EXPECT_EQ(FileSizeOf(out), kRawCopyBlock);
     RemoveFile(out);
 }
+
+// A copy that ends early (the disk is full, the user cancels) keeps whole
+// packets of the range: the block that stopped it does not end on a packet.
+TEST(RawCutter, ACopyThatEndsEarlyKeepsWholePackets)
+{
+    test::TempFile in;
+    Bytes data(kRawCopyBlock * 3);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(i * 13 + i / 997);
+    in.Write(data);
+    const std::string out = test::UniqueTempName("raw_whole", ".ts");
+    for (const int packetSize : {188, 192}) {
+        SCOPED_TRACE(packetSize);
+        const int64_t start = 60;
+        auto failing = [](const std::string& name) -> std::unique_ptr<TStream> {
+            return std::make_unique<FailingStream>(std::make_unique<TFileStream>(name, fmCreate), kRawCopyBlock + 10);
+        };
+        TRawCopyReport r = RawCopyFile(in.Name(), out, start, kRawCopyBlock * 3, nullptr, failing, packetSize);
+        EXPECT_EQ(r.Result, TRawCopyResult::Failed);
+        const int64_t whole = (kRawCopyBlock + 10) / packetSize * packetSize;
+        EXPECT_EQ(FileSizeOf(out), whole);
+        EXPECT_EQ(cleantest::ReadFile(out), Bytes(data.begin() + start, data.begin() + start + whole));
+        int n = 0;
+        r = RawCopyFile(in.Name(), out, start, kRawCopyBlock * 3, [&](int64_t, int64_t) { return ++n < 2; }, nullptr,
+                        packetSize);
+        EXPECT_EQ(r.Result, TRawCopyResult::Cancelled);
+        EXPECT_EQ(FileSizeOf(out), kRawCopyBlock / packetSize * packetSize);
+        // A copy that reaches its end keeps every byte of the range.
+        r = RawCopyFile(in.Name(), out, start, start + 5 * packetSize + 7, nullptr, nullptr, packetSize);
+        EXPECT_EQ(r.Result, TRawCopyResult::Done);
+        EXPECT_EQ(FileSizeOf(out), 5 * packetSize + 7);
+    }
+    RemoveFile(out);
+}
