@@ -5,6 +5,7 @@
 #include <winhttp.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -64,6 +65,10 @@ struct TRequestEvents {
     HANDLE Event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     std::mutex M;
     TCompletion Last;
+    // What an asynchronous read fills. A read cancelled at the deadline may
+    // still be written to after HttpRequest has returned, so the buffer
+    // lives as long as the request's state, never on a caller's stack.
+    std::array<char, 8192> Buffer{};
     ~TRequestEvents() {
         if (Event) CloseHandle(Event);
     }
@@ -119,6 +124,7 @@ public:
     TPendingRequest& operator=(const TPendingRequest&) = delete;
 
     bool Ready() const { return ready_; }
+    std::array<char, 8192>& Buffer() { return events_->Buffer; }
     TCompletion Wait(std::chrono::steady_clock::time_point deadline) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         DWORD ms = left.count() > 0 ? static_cast<DWORD>(left.count()) : 0;
@@ -204,18 +210,18 @@ THttpResponse HttpRequest(const std::string& verb, const std::string& address, b
     // Read what has arrived, never more: a read of a larger buffer would
     // wait until it is full.
     std::string raw;
-    char buf[8192];
+    std::array<char, 8192>& buf = pending.Buffer();
     for (;;) {
         if (!WinHttpQueryDataAvailable(request, nullptr)) return failed({ckError, GetLastError(), 0});
         c = pending.Wait(deadline);
         if (c.Kind != ckDone) return failed(c);
         if (c.Bytes == 0) break;
-        DWORD want = std::min<DWORD>(c.Bytes, sizeof(buf));
-        if (!WinHttpReadData(request, buf, want, nullptr)) return failed({ckError, GetLastError(), 0});
+        DWORD want = std::min<DWORD>(c.Bytes, static_cast<DWORD>(buf.size()));
+        if (!WinHttpReadData(request, buf.data(), want, nullptr)) return failed({ckError, GetLastError(), 0});
         c = pending.Wait(deadline);
         if (c.Kind != ckDone) return failed(c);
         if (c.Bytes == 0) break;
-        raw.append(buf, std::min<DWORD>(c.Bytes, want));
+        raw.append(buf.data(), std::min<DWORD>(c.Bytes, want));
         if (raw.size() > kHttpMaxBody) {
             r.Status = 0;
             r.Error = "answer too large";

@@ -525,6 +525,12 @@ void TForm1::PlaceLogWindow(bool withWidth) {
 }
 
 void TForm1::FormCloseQuery(TObject*, bool& canClose) {
+    // A tool holds the progress window and its files until it ends; it is
+    // stopped by its own cancel button, not by closing the window under it.
+    if (ToolRunning()) {
+        canClose = false;
+        return;
+    }
     // A running pass holds readers and writers of this window: closing now
     // would pull them away. Offer to cancel instead; the pass ends itself.
     if (view_ && view_->Busy()) {
@@ -582,7 +588,16 @@ bool TForm1::IsSupportedStreamFile(const std::string& fileName) {
     return ext == ".ts" || ext == ".trp" || ext == ".m2ts" || ext == ".ts4" || ext == ".dvr";
 }
 
-bool TForm1::CanOpenNow() const { return !(view_ && view_->Busy()); }
+bool TForm1::CanOpenNow() const { return !(view_ && view_->Busy()) && !ToolRunning(); }
+
+TForm1::TToolRun::TToolRun(TForm1& form) : form_(form), wasEnabled_(IsWindowEnabled(form.Handle()) != FALSE) {
+    ++form_.toolRuns_;
+    EnableWindow(form_.Handle(), FALSE);
+}
+
+TForm1::TToolRun::~TToolRun() {
+    if (--form_.toolRuns_ == 0 && wasEnabled_) EnableWindow(form_.Handle(), TRUE);
+}
 
 void TForm1::DropFiles(const std::vector<std::string>& names) {
     if (names.size() != 1 || !IsSupportedStreamFile(names[0]) || !CanOpenNow()) return;
@@ -659,6 +674,7 @@ void TForm1::Close1Click(TObject*) { Close(); }
 void TForm1::RawCutter1Click(TObject*) {
     if (!CanOpenNow() || !RawCutterForm || !OpenDialog2->Execute()) return;
     ResetAll();
+    TToolRun running(*this);
     RawCutterForm->Run(OpenDialog2->FileName());
 }
 

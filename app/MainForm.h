@@ -172,8 +172,25 @@ public:
     void OpenRecording(const std::string& fileName);
     void OpenFromCommandLine();
     static bool IsSupportedStreamFile(const std::string& fileName);
-    // Refuses (false) while a pass runs.
+    // Refuses (false) while a pass or a tool runs.
     bool CanOpenNow() const;
+    // While a tool works on the user-interface thread it lets window
+    // messages through: for its lifetime the main window takes no input and
+    // refuses to open another recording, start another tool or close, so
+    // nothing is pulled away under the running tool (its progress window
+    // included).
+    class TToolRun {
+    public:
+        explicit TToolRun(TForm1& form);
+        ~TToolRun();
+        TToolRun(const TToolRun&) = delete;
+        TToolRun& operator=(const TToolRun&) = delete;
+
+    private:
+        TForm1& form_;
+        bool wasEnabled_;
+    };
+    bool ToolRunning() const { return toolRuns_ > 0; }
     void ResetAll();
     void OpenStream();
     void Open2Click(TObject* sender);
@@ -230,6 +247,7 @@ public:
 
 private:
     std::unique_ptr<TMainWindowView> view_;
+    int toolRuns_ = 0;
     void BuildMenus();
     void BuildLayout();
     TMenuItem* NewItem(TMenuItem* parent, const char* name, const std::string& caption, TNotifyEvent onClick = nullptr);

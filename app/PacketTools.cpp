@@ -36,27 +36,7 @@ const TToolText kToolMessages[] = {
      "The output file must not be the input file:\r"},
 };
 
-// While a tool runs on the user-interface thread it lets window messages
-// through: the main window takes no input meanwhile (nothing may open another
-// recording, start another tool or close the window under the running pass).
-bool g_toolRunning = false;
-
-class TToolRun {
-public:
-    explicit TToolRun(TForm1& form) : window_(form.Handle()) {
-        g_toolRunning = true;
-        EnableWindow(window_, FALSE);
-    }
-    ~TToolRun() {
-        EnableWindow(window_, TRUE);
-        g_toolRunning = false;
-    }
-    TToolRun(const TToolRun&) = delete;
-    TToolRun& operator=(const TToolRun&) = delete;
-
-private:
-    HWND window_;
-};
+using TToolRun = TForm1::TToolRun;
 
 TAnalysisView* ViewOf(TForm1& form) { return dynamic_cast<TAnalysisView*>(form.View()); }
 
@@ -68,7 +48,7 @@ TToolProgress ProgressOf(TAnalysisView& v) {
 // the main window's view, or null on cancel.
 TAnalysisView* ChooseInput(TForm1& form, std::string& input) {
     TAnalysisView* v = ViewOf(form);
-    if (!v || g_toolRunning || !form.CanOpenNow() || !form.OpenDialog2->Execute()) return nullptr;
+    if (!v || !form.CanOpenNow() || !form.OpenDialog2->Execute()) return nullptr;
     input = form.OpenDialog2->FileName();
     return v;
 }

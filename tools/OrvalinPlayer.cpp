@@ -63,6 +63,8 @@ TPlayThread* TOrvalinPlayer::LiveThread() const {
     return thread_ && !thread_->Terminated() ? thread_ : nullptr;
 }
 
+TPlayThread* TOrvalinPlayer::OpenThread() const { return mediaOpen_ ? LiveThread() : nullptr; }
+
 void TOrvalinPlayer::SetEmptyCaption(const std::string& s) {
     emptyCaption_ = s;
     Invalidate();
@@ -73,8 +75,8 @@ void TOrvalinPlayer::SetEmptyCaption(const std::string& s) {
 void TOrvalinPlayer::Play() {
     if (!FileExists(FileName)) return;
     if (mediaOpen_) {
-        if (thread_ && thread_->MediaControl()) {
-            thread_->MediaControl()->Run();
+        if (TPlayThread* t = OpenThread(); t && t->MediaControl()) {
+            t->MediaControl()->Run();
             WriteDebugLog("Resuming playback");
         }
         return;
@@ -111,7 +113,7 @@ void TOrvalinPlayer::Play() {
 }
 
 void TOrvalinPlayer::Stop() {
-    TPlayThread* t = LiveThread();
+    TPlayThread* t = OpenThread();
     if (!t || !t->MediaControl()) return;
     OAFilterState state = State_Stopped;
     if (FAILED(t->MediaControl()->GetState(100, &state))) state = State_Stopped;
@@ -120,8 +122,7 @@ void TOrvalinPlayer::Stop() {
 }
 
 void TOrvalinPlayer::Pause() {
-    if (!mediaOpen_) return;
-    if (TPlayThread* t = LiveThread()) t->PauseGraph();
+    if (TPlayThread* t = OpenThread()) t->PauseGraph();
 }
 
 void TOrvalinPlayer::ClosePlayer() {
@@ -142,7 +143,7 @@ void TOrvalinPlayer::ClosePlayer() {
 // ---------------------------------------------------------------- positions
 
 void TOrvalinPlayer::SeekToMediaTime(int64_t units) {
-    TPlayThread* t = LiveThread();
+    TPlayThread* t = OpenThread();
     if (!t || !t->MediaSeeking()) return;
     LONGLONG current = units, stop = 0;
     CheckHResult(t->MediaSeeking()->SetPositions(&current, AM_SEEKING_AbsolutePositioning, &stop,
@@ -154,7 +155,7 @@ void TOrvalinPlayer::SeekTo(uint32_t ms) {
 }
 
 void TOrvalinPlayer::SeekRelative(int64_t deltaMs) {
-    TPlayThread* t = LiveThread();
+    TPlayThread* t = OpenThread();
     if (!t || !t->MediaSeeking()) return;
     LONGLONG current = 0, stop = 0;
     if (!CheckHResult(t->MediaSeeking()->GetPositions(&current, &stop))) return;
@@ -180,7 +181,8 @@ void TOrvalinPlayer::SetVolume(int percent) {
         volume_ = 0;
         return;
     }
-    IBasicAudio* audio = thread_->BasicAudio();
+    TPlayThread* t = OpenThread();
+    IBasicAudio* audio = t ? t->BasicAudio() : nullptr;
     if (!hasBasicAudio_ || !audio) return;
     long db = VolumePercentToDb(percent);
     // A renderer that takes no volume leaves the control without one.
@@ -197,7 +199,8 @@ void TOrvalinPlayer::SetPlaybackRate(double rate) {
         playbackRate_ = 1.0;
         return;
     }
-    IMediaPosition* position = thread_->MediaPosition();
+    TPlayThread* t = OpenThread();
+    IMediaPosition* position = t ? t->MediaPosition() : nullptr;
     if (!position) return;
     if (rate < 0.0) {
         LONG can = 0;
@@ -211,7 +214,7 @@ void TOrvalinPlayer::SetPlaybackRate(double rate) {
 // ---------------------------------------------------------------- video window
 
 void TOrvalinPlayer::FitVideoToAspect() {
-    TPlayThread* t = LiveThread();
+    TPlayThread* t = OpenThread();
     if (!t || !t->VideoWindow()) return;
     TVideoRect r = FitToAspect(Width(), Height(), resolutionX_, resolutionY_);
     t->SetVideoWindowPosition(r.Left, r.Top, r.Width, r.Height);
@@ -223,8 +226,8 @@ void TOrvalinPlayer::Resize() {
 }
 
 void TOrvalinPlayer::PlaceVideoWindow() {
-    TPlayThread* t = LiveThread();
-    if (!mediaOpen_ || !t || !t->VideoWindow()) return;
+    TPlayThread* t = OpenThread();
+    if (!t || !t->VideoWindow()) return;
     if (KeepAspectRatio) FitVideoToAspect();
     else t->SetVideoWindowPosition(0, 0, Width(), Height());
 }
@@ -281,13 +284,13 @@ void TOrvalinPlayer::WndProc(TMessage& m) {
 // ---------------------------------------------------------------- graph queries
 
 std::string TOrvalinPlayer::GraphFilterNames() {
-    TPlayThread* t = LiveThread();
+    TPlayThread* t = OpenThread();
     if (!t || !t->Graph()) return "";
     return t->GraphFilterNames();
 }
 
 bool TOrvalinPlayer::ShowFilterPropertyPage(const std::string& filterName) {
-    TPlayThread* t = LiveThread();
+    TPlayThread* t = OpenThread();
     if (!t || !t->Graph()) return false;
     IBaseFilter* filter = nullptr;
     std::wstring name = Utf8ToWide(filterName);

@@ -101,6 +101,10 @@ private:
     friend class TPlayThread;
     // Usable only while the play thread exists and was not told to stop.
     TPlayThread* LiveThread() const;
+    // The live thread once its media is open: before that the thread is
+    // still taking the graph's interfaces (and releases them itself when the
+    // opening fails), so the control must not touch them.
+    TPlayThread* OpenThread() const;
     void SeekToMediaTime(int64_t units);
     void PaintBorders(HDC dc);
     // Joins a thread that has detached itself.

@@ -197,7 +197,7 @@ TPacketEditorForm::TPacketEditorForm(TComponent* owner) : TForm(owner) {
     sBitBtn16 = Button("sBitBtn16", "Sync", sx, searchTop, 56, [this] { SearchSync(); });
     // Write and discard wear pictures, no captions.
     sBitBtn4 = Button("sBitBtn4", "", 280, by, 40, [this] {
-        if (MessageDlg(Msg("@askWrite", German), mtConfirmation, mbYes | mbNo) == mrYes) WritePacket();
+        if (Ask(Msg("@askWrite", German), mtConfirmation, mbYes | mbNo) == mrYes) WritePacket();
     });
     sBitBtn5 = Button("sBitBtn5", "", 324, by, 40, [this] { ShowPacket(); });
     SetButtonPicture(sBitBtn4, "WRITEPACKET", blGlyphLeft);
@@ -252,7 +252,7 @@ void TPacketEditorForm::FormShow(TObject*) {
     r.SetActive(true);
     if (!r.Active() || r.PacketCount() == 0) {
         // Nothing to show or edit: say so instead of an empty editor.
-        MessageDlg(Msg("@noPackets", German) + r.FileName(), mtError, mbOK);
+        Ask(Msg("@noPackets", German) + r.FileName(), mtError, mbOK);
         SetModalResult(mrCancel);
         ToolFormShown(*this);
         return;
@@ -282,7 +282,7 @@ void TPacketEditorForm::ParseEditedPacket() {
     TSHexEditor1->GetPacketBuffer(bytes);
     fields_ = DecodePacket(*Raw_TSPacketReader, bytes);
     if (!fields_.SizeOk) {
-        ShowMessage(kSizeError);
+        Tell(kSizeError);
         return;
     }
     ShowHeaderFields(fields_);
@@ -325,7 +325,7 @@ void TPacketEditorForm::ShowPesTimers(const TPacketFields& f) {
 
 bool TPacketEditorForm::ConfirmWriteChanged() {
     if (!TSHexEditor1->Modified()) return true;
-    if (MessageDlg(Msg("@askChanged", German), mtConfirmation, mbYes | mbNo) != mrYes) return true;
+    if (Ask(Msg("@askChanged", German), mtConfirmation, mbYes | mbNo) != mrYes) return true;
     return WritePacket();
 }
 
@@ -333,14 +333,14 @@ bool TPacketEditorForm::WritePacket() {
     TTSPacketBuffer bytes;
     TSHexEditor1->GetPacketBuffer(bytes);
     if (bytes.Length != Raw_TSPacketReader->PacketSize()) {
-        ShowMessage(kSizeError);
+        Tell(kSizeError);
         return false;
     }
     std::string error;
     if (!WritePacketBack(*Raw_TSPacketReader, bytes, error)) {
         // The file is unchanged or its state unknown: the user must know,
         // and the edits stay in the grid to be written again or discarded.
-        MessageDlg(Msg("@writeFailed", German) + error, mtError, mbOK);
+        Ask(Msg("@writeFailed", German) + error, mtError, mbOK);
         return false;
     }
     ShowPacket();
@@ -359,7 +359,7 @@ void TPacketEditorForm::Step(int delta) {
 
 void TPacketEditorForm::Search(TPacketSearch kind, bool forward) {
     if (!ConfirmWriteChanged()) return;
-    if (!SearchPacket(*Raw_TSPacketReader, kind, forward)) ShowMessage(NotFoundText);
+    if (!SearchPacket(*Raw_TSPacketReader, kind, forward)) Tell(NotFoundText);
     ShowPacket();
 }
 
@@ -369,7 +369,7 @@ void TPacketEditorForm::SearchSync() {
     if (!ConfirmWriteChanged()) return;
     int byte = 0;
     if (!SearchSyncByte(*Raw_TSPacketReader, from, byte)) {
-        ShowMessage(NotFoundText);
+        Tell(NotFoundText);
         ShowPacket();
         return;
     }
@@ -408,11 +408,25 @@ void TPacketEditorForm::OffsetChanged() {
         sSpinEdit1->SetValue(r.GarbageOffset());
         return;
     }
+    // The same packet read again at the new alignment; where it would run
+    // past the end of the file, the last whole packet there.
+    const int64_t index = r.PacketIndex();
     r.SetGarbageOffset(v);
-    // Read the packet again at the new alignment.
-    r.Next();
-    r.Previous();
+    const int64_t whole = (r.FileSize() - v) / r.WorkingPacketSize();
+    r.SetPacketIndex(std::clamp<int64_t>(index, 0, std::max<int64_t>(whole - 1, 0)));
     ShowPacket();
+}
+
+int TPacketEditorForm::Ask(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons) {
+    // A box takes the mouse: a step button held when it opens never sees
+    // its release, and its repeat would go on stepping behind the answer.
+    StopAutoRepeat();
+    return MessageDlg(text, type, buttons);
+}
+
+void TPacketEditorForm::Tell(const std::string& text) {
+    StopAutoRepeat();
+    ShowMessage(text);
 }
 
 void TPacketEditorForm::StartAutoRepeat(TBitBtn* button) {

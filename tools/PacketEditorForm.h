@@ -16,6 +16,7 @@
 #include "skin/controls/sLabel.h"
 #include "skin/controls/sSpinEdit.h"
 #include "skin/controls/sStatusBar.h"
+#include "ui/Dialogs.h"
 #include "ui/Forms.h"
 
 namespace tw {
@@ -103,6 +104,9 @@ private:
     skin::TsBitBtn* Button(const char* name, const char* caption, int left, int top, int width, std::function<void()> run,
                     bool repeat = false);
     void AutoIncTimerTimer();
+    // Every box of the window; each ends a running repeat first.
+    int Ask(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons);
+    void Tell(const std::string& text);
     TPacketFields fields_;
     TBitBtn* held_ = nullptr;
     int ticks_ = 0;

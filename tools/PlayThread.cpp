@@ -319,6 +319,10 @@ void TPlayThread::ReleaseAfterFailure() {
     ReleaseRef(graph_);
 }
 
+std::function<HRESULT(IBasicAudio*, long*)> TPlayThread::ReadVolume = [](IBasicAudio* audio, long* db) {
+    return audio->get_Volume(db);
+};
+
 bool TPlayThread::OpenMedia() {
     comInitialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     auto fail = [this](const std::string& text, bool removeFilters) {
@@ -373,7 +377,7 @@ bool TPlayThread::OpenMedia() {
         player_->hasBasicAudio_ = false;
     } else {
         Log("Successfully created Basic Audio");
-        if (!CheckHResult(basicAudio_->get_Volume(&db))) {
+        if (!CheckHResult(ReadVolume(basicAudio_, &db))) {
             // A renderer that cannot tell its volume (Wine's answers
             // E_NOTIMPL) cannot be given one either: no volume control, not
             // an error. The log says which step failed, after the reason.
@@ -397,7 +401,6 @@ bool TPlayThread::OpenMedia() {
     }
 
     player_->movieTime_ = 0;
-    player_->mediaOpen_ = true;
     Log("Starting playback");
     if (!CheckHResult(mediaControl_->Run())) Log("Failed to run media control");
     Log("Pausing playback");
@@ -449,7 +452,6 @@ bool TPlayThread::OpenMedia() {
             StopGraph();
             RemoveAllFilters();
             ReleaseAfterFailure();
-            player_->mediaOpen_ = false;
             UninitializeCom();
         } catch (...) {
             // The report below matters more than a clean-up that failed.
@@ -458,6 +460,9 @@ bool TPlayThread::OpenMedia() {
         return false;
     }
     Log("Video size: " + IntToStr(width) + " x " + IntToStr(height));
+    // Only now may the player use the graph's interfaces: until here this
+    // thread still takes them, and a failure above releases them here.
+    player_->mediaOpen_ = true;
     if (player_->KeepAspectRatio) Synchronize([this] { player_->FitVideoToAspect(); });
     else SetVideoWindowPosition(0, 0, player_->Width(), player_->Height());
     Synchronize([this] {
@@ -518,7 +523,7 @@ void TPlayThread::EndPlayback() {
 void TPlayThread::DestroyGraph() {
     player_->mediaOpen_ = false;
     Log("Destroying graph");
-    player_->Stop();
+    StopGraph();
     RemoveAllFilters();
     ReleaseLogged(*this, mediaPosition_, "MediaPosition released", "MediaPosition release failed");
     ReleaseLogged(*this, basicAudio_, "BasicAudio released", "BasicAudio release failed");

@@ -10,6 +10,7 @@
 
 #include <dshow.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -58,6 +59,10 @@ public:
     // On the user-interface thread: tears the graph down; a second run finds
     // nothing left.
     void DestroyGraph();
+
+    // How the opening reads the audio renderer's volume; renderers differ in
+    // whether they can tell it, and tests stand in for either kind.
+    static std::function<HRESULT(IBasicAudio* audio, long* db)> ReadVolume;
 
 protected:
     void Execute() override;

@@ -244,7 +244,7 @@ void TRawCutterForm::CopyRange(const std::string& input, const std::string& outp
         }
         return true;
     };
-    const TRawCopyReport r = RawCopyFile(input, output, start, end, progress);
+    const TRawCopyReport r = RawCopyFile(input, output, start, end, progress, nullptr, PacketSize);
     if (Form2) {
         Form2->Hide();
         Form2->ShowCancelButton(false);

@@ -538,6 +538,7 @@ void TTSHexEditor::WndProc(TMessage& m) {
 
 bool TTSHexEditor::DoKeyDown(WORD& key, TShiftState shift) {
     if (TWinControl::DoKeyDown(key, shift)) return true;
+    model_.TakeEditTried(); // only this key's edit counts below
     const bool ctrl = (shift & ssCtrl) != 0, sh = (shift & ssShift) != 0;
     bool handled = true;
     bool changed = false;
@@ -578,7 +579,8 @@ bool TTSHexEditor::DoKeyDown(WORD& key, TShiftState shift) {
     }
     if (handled) {
         key = 0;
-        Changed(changed);
+        // A refused edit reports the state as well, as an admitted one does.
+        Changed(model_.TakeEditTried() || changed);
     }
     return handled;
 }
@@ -589,6 +591,7 @@ bool TTSHexEditor::DoKeyPress(wchar_t& key) {
     altReleased_ = false;
     if (key == VK_BACK || key == VK_TAB || key == 27 || key == '\r') return true; // done in DoKeyDown
     if (GetKeyState(VK_CONTROL) < 0) return true;
+    model_.TakeEditTried(); // only this key's edit counts below
     bool changed = false;
     if (model_.CaretInChars()) {
         // Back to a byte of the chosen character set.
@@ -614,7 +617,7 @@ bool TTSHexEditor::DoKeyPress(wchar_t& key) {
     } else if (key < 128) {
         changed = model_.TypeHexDigit(static_cast<char>(key));
     }
-    Changed(changed);
+    Changed(model_.TakeEditTried() || changed);
     return true;
 }
 

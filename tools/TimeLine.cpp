@@ -21,6 +21,8 @@ constexpr TColor kMarkerColor = 0xFF00FF;
 TsTimeLine::TsTimeLine(TComponent* owner)
     : TGraphicControl(owner), skinData_(std::make_unique<skin::TsCommonData>(this, false)) {
     skinData_->COC = kGaugeControlKind;
+    // It paints every pixel of its area: the parent need not paint there.
+    SetControlStyle(ControlStyle() | csOpaque);
     model_.OnChange = [this](int i, bool in, bool out) { DoChange(i, in, out); };
     SetBounds(Left(), Top(), 120, 40);
     model_.SetWidth(Width());

@@ -365,7 +365,7 @@ TEST_F(HexEditorTest, TheCaretShowsInTheCursorFramesColourAndShape) {
     // The cell of byte 1 never has the caret.
     const int otherX = hex->ColumnLeft(hex->Model().FirstHexColumn() + 2) + 1;
     auto seen = [&](const std::function<bool(COLORREF, COLORREF, COLORREF)>& look) {
-        const uint64_t end = GetTickCount64Ms() + 3000;
+        const uint64_t end = GetTickCount64Ms() + 20000;
         while (GetTickCount64Ms() < end) {
             HDC dc = GetDC(hex->Handle());
             const COLORREF t = GetPixel(dc, x, top) & 0xFFFFFF, b = GetPixel(dc, x, bottom) & 0xFFFFFF,
@@ -380,4 +380,45 @@ TEST_F(HexEditorTest, TheCaretShowsInTheCursorFramesColourAndShape) {
     EXPECT_TRUE(seen([&](COLORREF t, COLORREF b, COLORREF o) { return t == frame && b == frame && o == 0xFFFFFF; }));
     hex->SetCaretStyle(csBottomLine);
     EXPECT_TRUE(seen([&](COLORREF t, COLORREF b, COLORREF o) { return t == 0xFFFFFF && b == frame && o == 0xFFFFFF; }));
+}
+
+// Every edit passes the gate, and the state event follows whether the gate
+// let it through or not: a digit or character the read-only view ignores
+// and a delete that would change the length report the state as it
+// stands, unchanged.
+TEST_F(HexEditorTest, RefusedEditsReportTheStateToo) {
+    const std::vector<uint8_t> before = hex->Model().Data();
+    auto settled = [&] {
+        events = 0;
+        Application->ProcessMessages();
+        return events;
+    };
+    // The read-only view: a digit and a character reach the gate and stop.
+    hex->Model().ReadOnlyView = true;
+    SendMessageW(hex->Handle(), WM_CHAR, L'7', 1);
+    EXPECT_GE(settled(), 1);
+    Key(VK_TAB);
+    settled();
+    SendMessageW(hex->Handle(), WM_CHAR, L'A', 1);
+    EXPECT_GE(settled(), 1);
+    Key(VK_TAB);
+    settled();
+    hex->Model().ReadOnlyView = false;
+    // Without size changes Ctrl+Delete on a selection is refused at the gate.
+    hex->Model().SetNoSizeChange(true);
+    Hold(VK_SHIFT, true);
+    Key(VK_RIGHT);
+    Hold(VK_SHIFT, false);
+    settled();
+    Hold(VK_CONTROL, true);
+    Key(VK_DELETE);
+    Hold(VK_CONTROL, false);
+    EXPECT_GE(settled(), 1);
+    EXPECT_EQ(hex->Model().Data(), before);
+    EXPECT_FALSE(hex->Modified());
+    // A key that is no edit at all (a letter beyond the hex digits) says
+    // nothing.
+    SendMessageW(hex->Handle(), WM_CHAR, L'x', 1);
+    EXPECT_EQ(settled(), 0);
+    EXPECT_EQ(hex->Model().Data(), before);
 }

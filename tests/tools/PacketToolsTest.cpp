@@ -51,6 +51,8 @@ struct Dialogs {
     std::string saveOffered; // what the save dialog proposed
     std::string inputAnswer; // empty: cancel
     bool yes = true;
+    // Sees each request before it is answered.
+    std::function<void(const TDialogRequest&)> onRequest;
 };
 Dialogs g_dialogs;
 
@@ -95,6 +97,7 @@ protected:
         RegWriteString(kSettingsKey, "Language", "ENG");
         SetDialogHook([](TDialogRequest& rq) -> std::optional<int> {
             g_dialogs.requests.push_back(rq);
+            if (g_dialogs.onRequest) g_dialogs.onRequest(rq);
             auto answer = [&](const std::string& a) -> std::optional<int> {
                 if (a.empty()) return mrCancel;
                 *rq.Value = a;
@@ -482,7 +485,7 @@ TEST_F(PacketToolsTest, HoldingAStepButtonRepeatsUntilReleased) {
         HWND b = f->sBitBtn3->Handle();
         SendMessageW(b, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
         // The timer clicks the held button from its fifth tick on.
-        const DWORD until = GetTickCount() + 10000;
+        const DWORD until = GetTickCount() + 60000;
         while (r.PacketIndex() < 3 && GetTickCount() < until) {
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
             Application->ProcessMessages();
@@ -1029,4 +1032,136 @@ TEST_F(PacketToolsTest, PesTimerCaptionsFollowTheTimesAndSyncStartsAtByteZero) {
     // Byte 0 of the packet itself, then the 0x47 behind that selection, then
     // the next packet's sync byte.
     EXPECT_EQ(syncs, (std::vector<std::pair<int64_t, int64_t>>{{0, 0}, {0, 40}, {1, 0}}));
+}
+
+TEST_F(PacketToolsTest, OffsetChangedOnTheLastPacketRealignsThatPacket) {
+    // Four bytes before whole packets: the editor starts at offset 4, and
+    // there the last packet ends exactly at the end of the file.
+    const std::string in = Recording("editor_last.ts");
+    Bytes data(4, 0x00);
+    const Bytes packets = ReadAll(in);
+    data.insert(data.end(), packets.begin(), packets.end());
+    WriteAll(in, data);
+    const int64_t last = static_cast<int64_t>(packets.size() / 188) - 1;
+    g_dialogs.openAnswer = in;
+    struct Shown {
+        int64_t index = -1;
+        Bytes bytes;
+    };
+    std::vector<Shown> seen;
+    ToolFormShownHook = [&](TForm& form) {
+        auto* f = static_cast<TPacketEditorForm*>(&form);
+        auto shown = [&seen, f] {
+            TTSPacketBuffer b;
+            f->TSHexEditor1->GetPacketBuffer(b);
+            seen.push_back({f->Raw_TSPacketReader->PacketIndex(), Bytes(b.Data, b.Data + b.Length)});
+        };
+        Click(f->sBitBtn15); // >|
+        shown();
+        for (const wchar_t* offset : {L"0", L"4", L"20"}) {
+            SendMessageW(f->sSpinEdit1->Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(offset));
+            shown();
+        }
+        Click(f->sBitBtn1);
+        PostMessageW(f->Handle(), WM_NULL, 0, 0);
+    };
+    Command("SPacketEditor1");
+    auto at = [&](int64_t pos) { return Bytes(data.begin() + pos, data.begin() + pos + 188); };
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[0].index, last);
+    EXPECT_EQ(seen[0].bytes, at(4 + last * 188));
+    // The same packet at the new alignment, also where it ends at the end
+    // of the file.
+    EXPECT_EQ(seen[1].index, last);
+    EXPECT_EQ(seen[1].bytes, at(last * 188));
+    EXPECT_EQ(seen[2].index, last);
+    EXPECT_EQ(seen[2].bytes, at(4 + last * 188));
+    // At 20 bytes it would run past the end: the last whole one.
+    EXPECT_EQ(seen[3].index, last - 1);
+    EXPECT_EQ(seen[3].bytes, at(20 + (last - 1) * 188));
+}
+
+TEST_F(PacketToolsTest, AHeldStepButtonStopsRepeatingBeforeItAsksAboutAnEdit) {
+    const std::string in = Recording("editor_hold_ask.ts");
+    g_dialogs.openAnswer = in;
+    g_dialogs.yes = false; // the edit is not written
+    bool asked = false, repeatingWhileAsked = true, repeatingAfter = true;
+    int64_t afterAnswer = -1, later = -1;
+    TPacketEditorForm* editor = nullptr;
+    g_dialogs.onRequest = [&](const TDialogRequest& rq) {
+        if (rq.Text.find("Write the changed packet?") == std::string::npos || !editor) return;
+        asked = true;
+        // The box takes the mouse: the button's release never comes.
+        repeatingWhileAsked = editor->AutoIncTimer->Enabled();
+    };
+    ToolFormShownHook = [&](TForm& form) {
+        auto* f = static_cast<TPacketEditorForm*>(&form);
+        editor = f;
+        TTSPacketReader& r = *f->Raw_TSPacketReader;
+        f->TSHexEditor1->SetFocus();
+        Char(f->TSHexEditor1, L'5');
+        Application->ProcessMessages();
+        SendMessageW(f->sBitBtn3->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        // The fifth tick clicks the held button, and the click asks first.
+        const DWORD until = GetTickCount() + 60000;
+        while (!asked && GetTickCount() < until) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+            Application->ProcessMessages();
+        }
+        afterAnswer = r.PacketIndex();
+        repeatingAfter = f->AutoIncTimer->Enabled();
+        // Ticks that would still come have time to arrive.
+        for (int i = 0; i < 10; ++i) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 60, QS_ALLINPUT);
+            Application->ProcessMessages();
+        }
+        later = r.PacketIndex();
+        Click(f->sBitBtn1);
+        PostMessageW(f->Handle(), WM_NULL, 0, 0);
+    };
+    Command("SPacketEditor1");
+    ASSERT_TRUE(asked);
+    EXPECT_FALSE(repeatingWhileAsked);
+    EXPECT_FALSE(repeatingAfter);
+    // The one step the user answered, and no more.
+    EXPECT_EQ(afterAnswer, 1);
+    EXPECT_EQ(later, afterAnswer);
+}
+
+TEST_F(PacketToolsTest, ALockedFileIsShownAndWriteSaysItCannotWrite) {
+    const std::string in = Recording("editor_locked.ts");
+    const Bytes before = ReadAll(in);
+    // Another program reads the file and lets nobody write to it (a file
+    // marked read-only is the same to the editor; Wine run by root does not
+    // keep root from writing to one, so the lock stands for both).
+    HANDLE lock = CreateFileW(Utf8ToWide(in).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    g_dialogs.openAnswer = in;
+    int64_t count = 0;
+    std::string pid;
+    ToolFormShownHook = [&](TForm& form) {
+        auto* f = static_cast<TPacketEditorForm*>(&form);
+        count = f->Raw_TSPacketReader->Active() ? f->Raw_TSPacketReader->PacketCount() : 0;
+        pid = f->sEdit2->Text();
+        f->TSHexEditor1->SetFocus();
+        Char(f->TSHexEditor1, L'5');
+        Application->ProcessMessages();
+        Click(f->sBitBtn4); // write: Yes
+        Click(f->sBitBtn5); // discard
+        Click(f->sBitBtn1);
+        PostMessageW(f->Handle(), WM_NULL, 0, 0);
+    };
+    Command("SPacketEditor1");
+    CloseHandle(lock);
+    EXPECT_EQ(count, static_cast<int64_t>(before.size() / 188));
+    EXPECT_FALSE(pid.empty());
+    bool noPackets = false, cannotWrite = false;
+    for (const std::string& m : Messages()) {
+        noPackets = noPackets || m.find("No transport stream packets") != std::string::npos;
+        cannotWrite = cannotWrite || m.find("could not be written") != std::string::npos;
+    }
+    EXPECT_FALSE(noPackets);
+    EXPECT_TRUE(cannotWrite);
+    EXPECT_EQ(ReadAll(in), before);
 }

@@ -23,7 +23,11 @@ using namespace tw;
 
 namespace {
 
-constexpr int kWaitMs = 10000;
+// Deadlines, not durations: each wait ends as soon as its event came. They
+// are long because a machine busy with other work may take that long; only a
+// failing test waits them out.
+constexpr int kWaitMs = 60000;
+constexpr int kOpenWaitMs = 120000;
 
 std::string Fixture(const std::string& name) { return std::string("Z:") + TW_TEST_DATA_DIR + "/" + name; }
 
@@ -78,10 +82,18 @@ protected:
     void TearDown() override {
         player->ClosePlayer();
         form.reset();
+        TPlayThread::ReadVolume = readVolume;
     }
     std::string Log() {
         player->CloseDebugFile();
         return ReadText(player->DebugFileName);
+    }
+    // Play, and for an opening its outcome: the media open, or the thread
+    // gone after its failure was reported. Play itself gives up waiting
+    // after its own limit while the graph may still be opening.
+    void Open() {
+        player->Play();
+        WaitUntil([&] { return player->IsMediaOpen() || player->PlayThread() == nullptr; }, kOpenWaitMs);
     }
     bool SeekAndWait(uint32_t ms) {
         player->SeekTo(ms);
@@ -94,13 +106,34 @@ protected:
     bool openSenderIsThread = false;
     int timeEvents = 0;
     std::vector<std::string> failures;
+    const std::function<HRESULT(IBasicAudio*, long*)> readVolume = TPlayThread::ReadVolume;
 };
+
+// A renderer that cannot tell its volume, as Wine's answers; one that can.
+HRESULT VolumeUnknown(IBasicAudio*, long*) { return E_NOTIMPL; }
+HRESULT VolumeHalf(IBasicAudio*, long* db) {
+    *db = -602;
+    return S_OK;
+}
+
+// Runs `tick` from whatever loop takes the thread's messages (Play's wait
+// among them) until it answers true.
+std::function<bool()> g_tick;
+void CALLBACK TickTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    if (!g_tick) return;
+    auto tick = g_tick;
+    if (tick()) {
+        KillTimer(nullptr, id);
+        g_tick = nullptr;
+    }
+}
 
 } // namespace
 
 TEST_F(PreviewPlayerTest, Mpeg2RecordingOpensRunsPausesSeeksAndSteps) {
+    TPlayThread::ReadVolume = VolumeUnknown;
     player->FileName = Fixture(kPlayable);
-    player->Play();
+    Open();
     ASSERT_TRUE(player->IsMediaOpen()) << Log();
     EXPECT_TRUE(failures.empty());
     EXPECT_TRUE(opened);
@@ -110,7 +143,7 @@ TEST_F(PreviewPlayerTest, Mpeg2RecordingOpensRunsPausesSeeksAndSteps) {
     EXPECT_NEAR(player->MovieDuration(), 2000, 200);
     EXPECT_DOUBLE_EQ(player->MovieFramePerSecond(), 25.0);
     EXPECT_EQ(player->FrameDuration(), 40);
-    // Wine's audio renderer cannot tell its volume: no volume, not an error.
+    // A renderer that cannot tell its volume: no volume, not an error.
     EXPECT_FALSE(player->HasBasicAudio());
     EXPECT_EQ(player->Volume(), 0);
     player->SetVolume(50);
@@ -139,7 +172,7 @@ TEST_F(PreviewPlayerTest, Mpeg2RecordingOpensRunsPausesSeeksAndSteps) {
     EXPECT_EQ(t->VideoLeft(), (538 - 379) / 2);
 
     // Paused on the first picture; Play resumes the same graph.
-    player->Play();
+    Open();
     EXPECT_EQ(player->PlayThread(), t);
     EXPECT_TRUE(WaitUntil([&] { return player->MovieTime() > 200; })) << player->MovieTime();
     EXPECT_GT(timeEvents, 0);
@@ -180,10 +213,10 @@ TEST_F(PreviewPlayerTest, EndOfMediaPausesRestartsOrCloses) {
         again = restart;
     };
     player->FileName = Fixture(kPlayable);
-    player->Play();
+    Open();
     ASSERT_TRUE(player->IsMediaOpen()) << Log();
     ASSERT_TRUE(SeekAndWait(1800));
-    player->Play();
+    Open();
     ASSERT_TRUE(WaitUntil([&] { return ends == 1; })) << player->MovieTime();
     // Paused (and sent back to the start): the graph and its thread stay.
     // (Wine's graph keeps reporting the end position after its end, so where
@@ -195,10 +228,10 @@ TEST_F(PreviewPlayerTest, EndOfMediaPausesRestartsOrCloses) {
 
     // Neither pause nor restart: the graph goes and the thread ends itself.
     player->OnEndOfMediaEvent = [&](TObject*, bool&, bool&) { ++ends; };
-    player->Play();
+    Open();
     ASSERT_TRUE(player->IsMediaOpen());
     ASSERT_TRUE(SeekAndWait(1800));
-    player->Play();
+    Open();
     ASSERT_TRUE(WaitUntil([&] { return player->PlayThread() == nullptr; }));
     EXPECT_EQ(ends, 2);
     EXPECT_FALSE(player->IsMediaOpen());
@@ -207,7 +240,7 @@ TEST_F(PreviewPlayerTest, EndOfMediaPausesRestartsOrCloses) {
     EXPECT_NE(log.find("Graph already removed"), std::string::npos); // the second tear-down found nothing
 
     // The player opens the next file as before.
-    player->Play();
+    Open();
     EXPECT_TRUE(player->IsMediaOpen());
 }
 
@@ -222,7 +255,7 @@ TEST_F(PreviewPlayerTest, GraphFailuresReportTheirTextAndLeaveThePlayerUsable) {
         out.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
     }
     player->FileName = noise;
-    player->Play();
+    Open();
     EXPECT_FALSE(player->IsMediaOpen());
     EXPECT_EQ(player->PlayThread(), nullptr);
     ASSERT_EQ(failures.size(), 1u);
@@ -236,14 +269,14 @@ TEST_F(PreviewPlayerTest, GraphFailuresReportTheirTextAndLeaveThePlayerUsable) {
     // A missing file: nothing happens at all.
     failures.clear();
     player->FileName = TempFile("missing.ts");
-    player->Play();
+    Open();
     EXPECT_TRUE(failures.empty());
     EXPECT_EQ(player->PlayThread(), nullptr);
 
     // Transport streams do not render under Wine (see kPlayable): the same
     // text, no crash.
     player->FileName = Fixture("mpeg2_mp2.ts");
-    player->Play();
+    Open();
     if (!player->IsMediaOpen()) {
         ASSERT_EQ(failures.size(), 1u);
         EXPECT_EQ(failures[0], "Failed to render file\r");
@@ -253,7 +286,7 @@ TEST_F(PreviewPlayerTest, GraphFailuresReportTheirTextAndLeaveThePlayerUsable) {
 
     // H.264 with AC-3 does not render under Wine.
     player->FileName = Fixture("h264_ac3.ts");
-    player->Play();
+    Open();
     EXPECT_FALSE(player->IsMediaOpen());
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_EQ(failures[0].rfind("Failed to", 0), 0u) << failures[0];
@@ -263,13 +296,13 @@ TEST_F(PreviewPlayerTest, GraphFailuresReportTheirTextAndLeaveThePlayerUsable) {
     failures.clear();
     player->DirectShowSplitterFilter = dssfTessu;
     player->FileName = Fixture(kPlayable);
-    player->Play();
+    Open();
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_EQ(failures[0], "Failed to render file\rError CoCreateInstance Tessu Media Splitter\rError code: 0x80040154");
 
     // Still usable: the automatic choice plays the recording.
     player->DirectShowSplitterFilter = dssfAutomatic;
-    player->Play();
+    Open();
     EXPECT_TRUE(player->IsMediaOpen());
 }
 
@@ -295,9 +328,9 @@ TEST_F(PreviewPlayerTest, ValuesWithoutAGraph) {
 
 TEST_F(PreviewPlayerTest, DestroyingAPlayingPlayerWaitsForItsThread) {
     player->FileName = Fixture(kPlayable);
-    player->Play();
+    Open();
     ASSERT_TRUE(player->IsMediaOpen());
-    player->Play();
+    Open();
     ASSERT_TRUE(WaitUntil([&] { return player->MovieTime() > 0; }));
     std::string logName = player->DebugFileName;
     delete player; // without ClosePlayer
@@ -342,9 +375,9 @@ double ShareNotBlack(RECT r) {
 // repaint it) and after the form moved.
 TEST_F(PreviewPlayerTest, ThePictureReachesTheScreenAndFollowsTheForm) {
     player->FileName = Fixture(kPlayable);
-    player->Play();
+    Open();
     ASSERT_TRUE(player->IsMediaOpen()) << Log();
-    player->Play();
+    Open();
     ASSERT_TRUE(WaitUntil([&] { return player->MovieTime() > 400; }));
     player->Pause();
     TPlayThread* t = player->PlayThread();
@@ -361,23 +394,97 @@ TEST_F(PreviewPlayerTest, ThePictureReachesTheScreenAndFollowsTheForm) {
         }
     };
     // The system shows a window's drawing a moment later: bounded wait.
-    EXPECT_TRUE(WaitUntil([&] { return ShareNotBlack(videoOnScreen()) > 0.3; }, 3000));
+    EXPECT_TRUE(WaitUntil([&] { return ShareNotBlack(videoOnScreen()) > 0.3; }));
     RedrawWindow(form->Handle(), nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     settle();
-    EXPECT_GT(ShareNotBlack(videoOnScreen()), 0.3);
+    EXPECT_TRUE(WaitUntil([&] { return ShareNotBlack(videoOnScreen()) > 0.3; }));
     // The form moves; the picture goes with it (a floating video window is
     // placed again by the form, as the cut editor does on WM_MOVE).
     form->SetBounds(form->Left() + 120, form->Top() + 60, form->Width(), form->Height());
     player->PlaceVideoWindow();
-    settle();
     RECT placed{};
-    GetWindowRect(t->VideoHandle(), &placed);
+    WaitUntil([&] {
+        GetWindowRect(t->VideoHandle(), &placed);
+        return TRect(placed) == TRect(videoOnScreen());
+    });
     EXPECT_EQ(TRect(placed), TRect(videoOnScreen()));
-    player->Play();
+    Open();
     ASSERT_TRUE(WaitUntil([&] { return player->MovieTime() > 800; }));
     player->Pause();
-    EXPECT_TRUE(WaitUntil([&] { return ShareNotBlack(videoOnScreen()) > 0.3; }, 3000));
+    EXPECT_TRUE(WaitUntil([&] { return ShareNotBlack(videoOnScreen()) > 0.3; }));
     player->ClosePlayer();
     EXPECT_EQ(player->PlayThread(), nullptr);
+}
+
+TEST_F(PreviewPlayerTest, ARendererThatTellsItsVolumeGivesTheControlOne) {
+    TPlayThread::ReadVolume = VolumeHalf;
+    player->FileName = Fixture(kPlayable);
+    Open();
+    ASSERT_TRUE(player->IsMediaOpen()) << Log();
+    EXPECT_TRUE(player->HasBasicAudio());
+    EXPECT_EQ(player->Volume(), 50);
+    const std::string log = Log();
+    EXPECT_NE(log.find("Successfully created Basic Audio"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Failed to read Basic Audio volume"), std::string::npos) << log;
+}
+
+// While the thread still builds the graph (Play waits, and the window takes
+// messages meanwhile), nothing the user does reaches the graph's interfaces;
+// the opening then ends as it would have.
+TEST_F(PreviewPlayerTest, NothingReachesTheGraphWhileItIsStillOpening) {
+    std::vector<std::string> messages;
+    TDialogHook previous = SetDialogHook([&](TDialogRequest& rq) -> std::optional<int> {
+        messages.push_back(rq.Text);
+        return IDOK;
+    });
+    struct During {
+        bool reached = false, open = true;
+        std::string names = "?";
+        bool page = true;
+    } during;
+    g_tick = [&] {
+        TPlayThread* t = player->PlayThread();
+        if (!t) return false;
+        // Messages are taken here until the thread holds a rendered graph;
+        // from then on its next hand-over waits for this function, so the
+        // opening cannot go on behind the calls below.
+        const uint64_t end = GetTickCount64Ms() + kOpenWaitMs;
+        while (player->PlayThread() == t && !t->MediaSeeking() && GetTickCount64Ms() < end) {
+            g_tick = nullptr; // no second entry from the loop below
+            Application->ProcessMessages();
+            Sleep(1);
+        }
+        if (player->PlayThread() != t || !t->MediaSeeking()) return true;
+        during.reached = true;
+        during.open = player->IsMediaOpen();
+        player->Stop();
+        player->SeekTo(1000);
+        player->SeekRelative(500);
+        player->StepForward();
+        player->Pause();
+        player->SetVolume(10);
+        player->SetPlaybackRate(2.0);
+        player->FitVideoToAspect();
+        during.names = player->GraphFilterNames();
+        during.page = player->ShowFilterPropertyPage("No such filter");
+        return true;
+    };
+    const UINT_PTR timer = SetTimer(nullptr, 0, 1, TickTimer);
+    player->FileName = Fixture(kPlayable);
+    Open();
+    KillTimer(nullptr, timer);
+    g_tick = nullptr;
+    SetDialogHook(previous);
+    ASSERT_TRUE(during.reached) << Log();
+    EXPECT_FALSE(during.open);
+    EXPECT_EQ(during.names, "");
+    EXPECT_FALSE(during.page);
+    EXPECT_TRUE(messages.empty()) << messages.front();
+    // The opening went on undisturbed: open, paused near its first picture
+    // (none of the seeks reached the graph).
+    ASSERT_TRUE(player->IsMediaOpen()) << Log();
+    EXPECT_TRUE(failures.empty());
+    EXPECT_LT(player->MovieTime(), 500u);
+    EXPECT_NE(player->GraphFilterNames().find("Video Renderer"), std::string::npos);
 }

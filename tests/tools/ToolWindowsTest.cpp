@@ -695,22 +695,27 @@ TEST_F(ToolWindowsTest, PatchAndPreserveDialogsWearTheSkinInGerman) {
     TrashForm->Hide();
 }
 
-TEST_F(ToolWindowsTest, AMergeOfFilesWithoutASinglePacketSaysSoAndWritesNothing) {
+TEST_F(ToolWindowsTest, AMergeOfFilesWithoutASinglePacketCopiesThemWholeWhenTheUserAddedThem) {
     const std::string a = Temp("nopackets_a.ts");
     WriteAll(a, Bytes());
+    const std::string b = Temp("nopackets_b.ts");
+    const Bytes noise(1000, 0x11);
+    WriteAll(b, noise);
     const std::string dest = Temp("nopackets_dest.ts");
     files.push_back(ChangeFileExt(dest, ".log"));
-    g_dialogs.yes = true; // add it all the same when asked
+    g_dialogs.yes = true; // add them all the same when asked
     WhenShown([] { return FileMergerForm && FileMergerForm->Visible(); }, [&] {
         TFileMergerForm& f = *FileMergerForm;
         f.AddFile(a);
+        f.AddFile(b);
         f.sFilenameEdit1->SetText(dest);
         Press(f.sBitBtn1);
     });
     MenuCommand(Form1->FileMerger1);
-    EXPECT_TRUE(AnyMessageHas("Merging failed!\rNo transport stream packets found in " + a));
-    EXPECT_FALSE(AnyMessageHas("successfully"));
-    EXPECT_FALSE(FileExists(dest));
+    EXPECT_TRUE(AnyMessageHas("seems not to have a valid TS structure!"));
+    EXPECT_TRUE(AnyMessageHas("Merging successfully compleated!"));
+    EXPECT_FALSE(AnyMessageHas("Merging failed!"));
+    EXPECT_EQ(ReadAll(dest), noise);
 }
 
 namespace {
@@ -1018,9 +1023,10 @@ TEST_F(ToolWindowsTest, RawCopyNamesItselfAndKeepsWhatItCopiedWhenTheInputFails)
     EXPECT_EQ(Form2->Caption(), "Progress");
     EXPECT_TRUE(AnyMessageHas("Raw paket copy exception error!"));
     EXPECT_TRUE(AnyMessageHas("The copy is incomplete: " + out));
-    // The first block reached the output and stays there.
+    // The whole packets of the first block reached the output and stay
+    // there; the block's torn last packet does not.
     ASSERT_TRUE(FileExists(out));
-    EXPECT_EQ(ReadAll(out), Slice(data, 0, 1000001));
+    EXPECT_EQ(ReadAll(out), Slice(data, 0, 1000001 / 188 * 188));
 }
 
 TEST_F(ToolWindowsTest, MergerSaysWhyOkCannotMerge) {
@@ -1144,4 +1150,121 @@ TEST_F(ToolWindowsTest, MergerListIsReorderedByDraggingWithinIt) {
     const Bytes ofA = Slice(data, 0, 188 * 100);
     expected.insert(expected.end(), ofA.begin(), ofA.end());
     EXPECT_EQ(ReadAll(dest), expected);
+}
+
+TEST_F(ToolWindowsTest, RawCutterCopiesToTheEndForAHugeToAndRefusesARangeBeyondTheFile) {
+    const std::string in = Temp("raw_huge.ts");
+    const Bytes data = ReadAll(Fixture("cleaning/h264_ac3_cbr.ts"));
+    WriteAll(in, data);
+    const std::string out = Temp("raw_huge_cutted.ts");
+    std::vector<std::string> sounds;
+    RegWriteBool(kSettingsKey, "PlaySound", true);
+    SetSoundPlayer([&](const std::string& n) {
+        sounds.push_back(n);
+        return true;
+    });
+    auto cut = [&](const std::string& from, const std::string& to) {
+        g_dialogs = Dialogs();
+        g_dialogs.saveAnswer = out;
+        sounds.clear();
+        WhenShown([] { return RawCutterForm->Visible(); }, [&] {
+            TRawCutterForm& f = *RawCutterForm;
+            f.sEdit1->SetFocus();
+            f.sEdit1->SetText(from);
+            f.sEdit2->SetFocus();
+            f.sEdit2->SetText(to);
+            Press(f.sBitBtn1);
+        });
+        RawCutterForm->Run(in);
+    };
+    // A To far beyond any file copies up to the end and says so.
+    for (const char* to : {"50000000000000000", "$7FFFFFFFFFFFFFFF"}) {
+        SCOPED_TRACE(to);
+        cut("10", to);
+        ASSERT_TRUE(FileExists(out));
+        EXPECT_EQ(ReadAll(out), Slice(data, 10 * 188, data.size()));
+        EXPECT_TRUE(AnyMessageHas("The range reached beyond the end of the file: copied up to its end."));
+        EXPECT_EQ(sounds, (std::vector<std::string>{"DONE"}));
+    }
+    // A From at or beyond the end holds nothing to copy: refused with a
+    // reason, never a finished copy of nothing.
+    WriteAll(out, Bytes{1, 2, 3});
+    for (const std::string& from : {IntToStr(static_cast<int64_t>(data.size() / 188)), std::string("$7FFFFFFFFFFFFFF0")}) {
+        SCOPED_TRACE(from);
+        cut(from, "$7FFFFFFFFFFFFFFF");
+        EXPECT_TRUE(AnyMessageHas("The file was not cut."));
+        EXPECT_TRUE(AnyMessageHas("nothing to copy"));
+        EXPECT_EQ(sounds, (std::vector<std::string>{"WARNING"}));
+        EXPECT_EQ(ReadAll(out), (Bytes{1, 2, 3}));
+    }
+    SetSoundPlayer(nullptr);
+    RegWriteBool(kSettingsKey, "PlaySound", false);
+}
+
+TEST_F(ToolWindowsTest, NothingOpensStartsOrClosesUnderARunningRawCopy) {
+    const Bytes one = ReadAll(Fixture("cleaning/h264_ac3_cbr.ts"));
+    Bytes data;
+    for (int i = 0; i < 4; ++i) data.insert(data.end(), one.begin(), one.end());
+    const std::string in = Temp("raw_guarded.ts");
+    WriteAll(in, data);
+    const std::string out = Temp("raw_guarded_cutted.ts");
+    const std::string other = Temp("raw_other.ts");
+    WriteAll(other, one);
+    g_dialogs.openAnswer = in;
+    g_dialogs.saveAnswer = out;
+    ASSERT_NE(Form2, nullptr);
+    // The user tries everything the main window offers while the progress
+    // window of the copy is up.
+    struct Seen {
+        bool ran = false, enabled = true, canOpen = true, formAlive = false, progressAlive = false, mergerShown = false;
+        size_t openDialogs = 0;
+    } seen;
+    TForm2* progress = Form2;
+    const TNotifyEvent shown = Form2->OnShow;
+    Form2->OnShow = [&, shown](TObject* s) {
+        if (shown) shown(s);
+        if (seen.ran) return;
+        seen.ran = true;
+        seen.enabled = IsWindowEnabled(Form1->Handle()) != FALSE;
+        seen.canOpen = Form1->CanOpenNow();
+        const size_t before = g_dialogs.requests.size();
+        // Should a nested command get as far as its open dialog, it is
+        // cancelled there; a merger that shows is closed at once.
+        g_dialogs.openAnswer.clear();
+        static bool s_mergerShown;
+        s_mergerShown = false;
+        const UINT_PTR closer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) {
+            if (FileMergerForm && FileMergerForm->Visible()) {
+                s_mergerShown = true;
+                FileMergerForm->SetModalResult(mrCancel);
+            }
+        });
+        // A second cut, the merger and another recording, by menu and by drop.
+        MenuCommand(Form1->RawCutter1);
+        MenuCommand(Form1->FileMerger1);
+        Form1->DropFiles({other});
+        // And closing the main window.
+        SendMessageW(Form1->Handle(), WM_CLOSE, 0, 0);
+        KillTimer(nullptr, closer);
+        seen.mergerShown = s_mergerShown;
+        for (size_t i = before; i < g_dialogs.requests.size(); ++i)
+            seen.openDialogs += g_dialogs.requests[i].Kind == dkOpenFile;
+        seen.formAlive = Form1 && IsWindow(Form1->Handle());
+        seen.progressAlive = Form2 == progress;
+    };
+    WhenShown([] { return RawCutterForm->Visible(); }, [] { Press(RawCutterForm->sBitBtn1); });
+    MenuCommand(Form1->RawCutter1);
+    if (Form2) Form2->OnShow = shown;
+    ASSERT_TRUE(seen.ran);
+    EXPECT_FALSE(seen.enabled);
+    EXPECT_FALSE(seen.canOpen);
+    EXPECT_EQ(seen.openDialogs, 0u);
+    EXPECT_TRUE(seen.formAlive);
+    EXPECT_TRUE(seen.progressAlive);
+    EXPECT_FALSE(seen.mergerShown);
+    // The copy itself went through, and the main window takes input again.
+    EXPECT_EQ(ReadAll(out), data);
+    EXPECT_TRUE(IsWindowEnabled(Form1->Handle()));
+    EXPECT_TRUE(Form1->CanOpenNow());
+    EXPECT_EQ(View()->Engine().Analysed(), false);
 }

@@ -1,5 +1,7 @@
 #include "tools/engine/DvrParts.h"
 
+#include <string_view>
+
 #include "base/Streams.h"
 #include "base/SysUtils.h"
 
@@ -47,9 +49,46 @@ std::string ReadDvrInfoTitle(const std::string& path)
     return title;
 }
 
+namespace {
+
+// The names Windows keeps for devices, with or without an extension.
+bool IsReservedDeviceName(const std::string& base)
+{
+    const std::string b = UpperCase(base);
+    if (b == "CON" || b == "PRN" || b == "AUX" || b == "NUL")
+        return true;
+    return b.size() == 4 && (b.compare(0, 3, "COM") == 0 || b.compare(0, 3, "LPT") == 0) && b[3] >= '0' && b[3] <= '9';
+}
+
+// The title comes from the receiver's index file, so it is input: it must
+// name one file in the recording's folder and nothing else. A character no
+// file name can hold (a path delimiter, a drive or stream colon, a wildcard,
+// a control character) becomes "_", and a device name gets a "_" so that
+// it names a file.
+std::string TitleFileName(const std::string& title)
+{
+    std::string name = title;
+    for (char& c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F || std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos)
+            c = '_';
+    }
+    size_t base = name.find('.');
+    if (base == std::string::npos)
+        base = name.size();
+    // Windows ignores trailing blanks of the base when it looks for devices.
+    while (base > 0 && name[base - 1] == ' ')
+        --base;
+    if (IsReservedDeviceName(name.substr(0, base)))
+        name.insert(base, "_");
+    return name;
+}
+
+} // namespace
+
 std::string DvrRecordingDestination(const std::string& infoPath, const std::string& title)
 {
-    return ExtractFilePath(infoPath) + title + ".ts";
+    return ExtractFilePath(infoPath) + TitleFileName(title) + ".ts";
 }
 
 } // namespace tw

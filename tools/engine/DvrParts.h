@@ -19,7 +19,8 @@ int CountDvrParts(const std::string& folder);
 // characters of which the low byte counts, ending at a zero low byte; each
 // byte is taken as a Latin-1 character and returned as UTF-8.
 std::string ReadDvrInfoTitle(const std::string& path);
-// The merged recording's name: folder + title + ".ts".
+// The merged recording's name: folder + title + ".ts", the title made a
+// name one file in that folder can have (see DvrParts.cpp).
 std::string DvrRecordingDestination(const std::string& infoPath, const std::string& title);
 
 } // namespace tw

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "analysis/MainTexts.h"
 #include "base/Exceptions.h"
 #include "base/Streams.h"
 #include "base/StringList.h"
@@ -147,6 +148,19 @@ public:
     void Log(const std::string& line) { r_.Log.push_back(line); }
     int64_t total = 0;
 
+    // The destination's size cut back to the last whole packet of the
+    // source being copied; the size itself between sources.
+    int64_t WholePacketEnd(int64_t destSize) const
+    {
+        if (!inSource_ || destSize <= sourceDestStart_)
+            return destSize;
+        // Source positions where a packet begins: sync_ + k x packet_.
+        const int64_t reached = sourceFrom_ + (destSize - sourceDestStart_);
+        int64_t boundary = reached < sync_ ? sourceFrom_ : sync_ + (reached - sync_) / packet_ * packet_;
+        boundary = std::max(boundary, sourceFrom_);
+        return sourceDestStart_ + (boundary - sourceFrom_);
+    }
+
 private:
     bool CopySource(const std::string& name, TStream& dest)
     {
@@ -158,8 +172,15 @@ private:
         host_.SetAction("Merging: " + shortName);
         int64_t pos = 0, drop = 0;
         int packetSize = 0;
+        // Where the source's packets lie, to cut a torn copy back to them.
+        sync_ = 0;
+        packet_ = 188;
+        const int i = table_.Find(name);
+        if (i >= 0 && table_.Entry(i).PacketSize > 0) {
+            packet_ = table_.Entry(i).PacketSize;
+            sync_ = table_.Entry(i).SyncOffset;
+        }
         if (cut_) {
-            const int i = table_.Find(name);
             if (i >= 0) {
                 const TMergeSource& s = table_.Entry(i);
                 pos = s.SyncOffset;
@@ -193,6 +214,9 @@ private:
         const int64_t gaugeStep = std::max<int64_t>(1, size / 1000000000);
         const int64_t end = std::max<int64_t>(0, size - drop);
         in.SetPosition(pos);
+        sourceFrom_ = pos;
+        sourceDestStart_ = dest.Size();
+        inSource_ = true;
         while (pos < end) {
             const int64_t block = std::min(kMergeBlock, end - pos);
             // A source that gives less than it held at opening is not
@@ -209,6 +233,7 @@ private:
                 return false;
             }
         }
+        inSource_ = false;
         Log("       Packet end   : $" + IntToHex(dest.Size() / packetSize - 1, 8));
         tail_.clear();
         const int64_t destSize = dest.Size();
@@ -228,12 +253,16 @@ private:
     std::vector<uint8_t> buffer_;
     std::vector<uint8_t> tail_;
     int64_t blocks_ = 0;
+    bool inSource_ = false;
+    int64_t sourceFrom_ = 0, sourceDestStart_ = 0, sync_ = 0;
+    int packet_ = 188;
 };
 
 } // namespace
 
 TMergeReport MergeFiles(const std::vector<std::string>& order, const TMergeSourceTable& table,
-                        const std::string& destination, bool cutMode, IMergeHost& host)
+                        const std::string& destination, bool cutMode, IMergeHost& host,
+                        const TMergeOutputFactory& openDestination)
 {
     TMergeReport r;
     const uint64_t startTick = GetTickCount64Ms();
@@ -241,41 +270,56 @@ TMergeReport MergeFiles(const std::vector<std::string>& order, const TMergeSourc
     run.total = table.TotalMergeSize();
     run.Log(destination);
     run.Log("Calculated size: " + IntToStr(run.total) + " bytes");
-    // Sources without a single packet among them make no recording: refused
-    // before the destination is touched (a missing source is the run's to
-    // report, by name).
-    bool anyMissing = false;
-    int64_t packets = 0;
-    for (const std::string& name : order) {
-        if (!FileExists(name)) {
-            anyMissing = true;
-            break;
-        }
-        packets += ProbeMergeSource(name).PacketCount;
-    }
-    if (!anyMissing && packets == 0) {
+    // Nothing to merge makes no recording: refused before the destination is
+    // touched. A source without a single packet is merged all the same: only
+    // a source the user agreed to add gets here.
+    if (order.empty()) {
         r.Outcome = TMergeOutcome::Failed;
-        r.Error = order.size() == 1 ? "No transport stream packets found in " + order[0]
-                                    : std::string("No transport stream packets found in the files to merge");
+        r.Error = "No files to merge";
     } else {
+        bool opened = false;
         try {
-            TFileStream dest(destination, FileExists(destination) ? fmOpenReadWrite : fmCreate);
-            dest.SetSize(0);
-            dest.SetPosition(0);
+            std::unique_ptr<TStream> dest =
+                openDestination ? openDestination(destination)
+                                : std::make_unique<TFileStream>(destination,
+                                                                FileExists(destination) ? fmOpenReadWrite : fmCreate);
+            opened = true;
+            dest->SetSize(0);
+            dest->SetPosition(0);
             try {
-                run.Run(order, dest);
+                run.Run(order, *dest);
             } catch (const Exception& e) {
                 r.Outcome = TMergeOutcome::Failed;
                 r.Error = e.Message();
             }
-            dest.Flush();
+            if (r.Outcome == TMergeOutcome::Failed || r.Outcome == TMergeOutcome::Cancelled) {
+                // A block that stopped in the middle of a packet would leave
+                // a torn packet at the end: the copy keeps whole packets, as
+                // far as the merge got.
+                r.Incomplete = destination;
+                try {
+                    const int64_t size = dest->Size();
+                    const int64_t whole = run.WholePacketEnd(size);
+                    if (whole < size)
+                        dest->SetSize(whole);
+                } catch (const Exception&) {
+                    // The failure that ended the merge is the one to report.
+                }
+            }
+            if (auto* file = dynamic_cast<TFileStream*>(dest.get()))
+                file->Flush();
         } catch (const Exception& e) {
+            if (r.Error.empty())
+                r.Error = e.Message();
             r.Outcome = TMergeOutcome::Failed;
-            r.Error = e.Message();
+            if (opened)
+                r.Incomplete = destination;
         }
     }
     if (r.Outcome == TMergeOutcome::Failed)
         run.Log("Error: " + r.Error);
+    if (!r.Incomplete.empty())
+        run.Log(OutputNoteText(TOutputNote::Incomplete, false) + " " + r.Incomplete);
     const uint64_t elapsed = GetTickCount64Ms() - startTick;
     // A merge quicker than the clock's step has no measurable speed.
     r.SpeedMBs = elapsed > 0 ? (static_cast<double>(r.Written) / 1048576.0) / (static_cast<double>(elapsed) / 1000.0) : 0;
@@ -307,7 +351,9 @@ std::string MergeResultText(const TMergeReport& report, bool german)
         break;
     }
     return (german ? "Dateien zusammenf\xC3\xBCgen unvollst\xC3\xA4ndig!" : "Merging failed!") +
-           std::string(report.Error.empty() ? "" : "\r" + report.Error);
+           std::string(report.Error.empty() ? "" : "\r" + report.Error) +
+           (report.Incomplete.empty() ? std::string()
+                                      : "\r" + OutputNoteText(TOutputNote::Incomplete, german) + " " + report.Incomplete);
 }
 
 std::string MergeMissingText(const std::string& fileName, bool german)

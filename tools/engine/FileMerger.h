@@ -8,10 +8,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace tw {
+
+class TStream;
 
 constexpr int64_t kMergeBlock = 10000000;
 constexpr int64_t kMergeTail = 188000;
@@ -80,16 +84,26 @@ struct TMergeReport {
     std::string MissingFile;
     std::string Error;
     int64_t Written = 0;
+    // The destination's name when the merge ended inside it (failure or
+    // cancel): it holds whole packets up to where the merge stopped.
+    std::string Incomplete;
     double SpeedMBs = 0; // 0 when too quick to measure
     std::vector<std::string> Log;
 };
 
+// Opens the destination for reading and writing (tests put a failing
+// stream in between).
+using TMergeOutputFactory = std::function<std::unique_ptr<TStream>(const std::string& fileName)>;
+
 // Merges the sources in the given order. Sources are opened read-only; an
-// existing destination is overwritten. The log is saved beside the
-// destination whatever the outcome; failures end as an outcome with their
-// reason, never as an exception.
+// existing destination is overwritten. A source without a single packet (the
+// user added it all the same) is copied whole. A merge that ends inside a
+// source is cut back to its last whole packet and reported as incomplete.
+// The log is saved beside the destination whatever the outcome; failures end
+// as an outcome with their reason, never as an exception.
 TMergeReport MergeFiles(const std::vector<std::string>& order, const TMergeSourceTable& table,
-                        const std::string& destination, bool cutMode, IMergeHost& host);
+                        const std::string& destination, bool cutMode, IMergeHost& host,
+                        const TMergeOutputFactory& openDestination = nullptr);
 
 // The closing message: success with the speed, or failure (with the reason
 // of a file that could not be read or written).

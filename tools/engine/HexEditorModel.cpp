@@ -329,6 +329,7 @@ int THexEditorModel::MarkerOnRow(int row) const {
 // --- editing ------------------------------------------------------------------
 
 bool THexEditorModel::Admit(THexUndoKind kind, int64_t count) const {
+    editTried_ = true;
     if (ReadOnlyView) return false;
     if (data_.empty() && kind != ukInsertBuffer && kind != ukAppendBuffer) return false;
     if (noSizeChange_) {
@@ -448,6 +449,7 @@ bool THexEditorModel::AppendBuffer(const uint8_t* bytes, int64_t count) {
 }
 
 bool THexEditorModel::ReplaceSelection(const uint8_t* bytes, int64_t count) {
+    editTried_ = true;
     if (count <= 0 || data_.empty()) return false;
     int64_t start = SelStart();
     int64_t sel = SelCount() > 0 ? SelCount() : 1;

@@ -163,6 +163,14 @@ public:
     // The undo store's file (made with the first edit, deleted with the model).
     const std::string& UndoFileName() const { return undo_->FileName(); }
 
+    // True when an edit reached the gate (admitted or refused) since the
+    // last call: the control reports the state after either.
+    bool TakeEditTried() {
+        const bool tried = editTried_;
+        editTried_ = false;
+        return tried;
+    }
+
     // Rows a page moves (set by the control from its height).
     int PageRows = 8;
 
@@ -170,6 +178,7 @@ private:
     // The gate of every edit: refused on an empty buffer (except insert and
     // append) and, without size changes, for edits that change the length.
     bool Admit(THexUndoKind kind, int64_t count = 0) const;
+    mutable bool editTried_ = false;
     // Stores the undo record of an admitted edit before the edit is made:
     // when the store fails, its exception leaves the data untouched.
     void Store(THexUndoKind kind, int64_t pos, int64_t count, const uint8_t* saved, int64_t savedCount);

@@ -1,6 +1,7 @@
 #include "tools/engine/RawCutter.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "base/Exceptions.h"
@@ -25,9 +26,50 @@ TRawCutSetup RawCutSetup(int packetSize, int garbageOffset, int64_t fileSize, bo
     return s;
 }
 
+namespace {
+
+// The dialog's numbers are typed by the user, up to the largest 64-bit
+// value: every product and sum saturates instead of wrapping, so a huge To
+// means "up to the end of the file", never a negative or empty range.
+int64_t SaturatedAdd(int64_t a, int64_t b)
+{
+    int64_t r;
+    if (__builtin_add_overflow(a, b, &r))
+        return b < 0 ? INT64_MIN : INT64_MAX;
+    return r;
+}
+
+int64_t SaturatedSub(int64_t a, int64_t b)
+{
+    int64_t r;
+    if (__builtin_sub_overflow(a, b, &r))
+        return b > 0 ? INT64_MIN : INT64_MAX;
+    return r;
+}
+
+int64_t SaturatedMul(int64_t a, int64_t b)
+{
+    int64_t r;
+    if (__builtin_mul_overflow(a, b, &r))
+        return (a < 0) != (b < 0) ? INT64_MIN : INT64_MAX;
+    return r;
+}
+
+// A rounded double held to the 64-bit range (Round gives INT64_MIN beyond it).
+int64_t SaturatedRound(double v)
+{
+    if (v >= 9223372036854775807.0)
+        return INT64_MAX;
+    if (v <= -9223372036854775808.0)
+        return INT64_MIN;
+    return Round(v);
+}
+
+} // namespace
+
 int64_t RawRangeSizeMB(int64_t from, int64_t to, int packetSize, bool rounded)
 {
-    const int64_t bytes = (to - from) * packetSize;
+    const int64_t bytes = SaturatedMul(SaturatedSub(to, from), packetSize);
     if (!rounded)
         return bytes / kMegaByte;
     return Round(static_cast<double>(bytes) / static_cast<double>(kMegaByte));
@@ -36,12 +78,13 @@ int64_t RawRangeSizeMB(int64_t from, int64_t to, int packetSize, bool rounded)
 int64_t RawToFromSize(int64_t sizeMB, int64_t from, int packetSize)
 {
     const double bytes = static_cast<double>(sizeMB) * kMegaByte + static_cast<double>(from) * packetSize;
-    return Round(bytes / packetSize);
+    return SaturatedRound(bytes / packetSize);
 }
 
 TRawRange RawCutRange(int64_t from, int64_t to, int packetSize, int offset)
 {
-    return {from * packetSize + offset, (to + 1) * packetSize + offset};
+    return {SaturatedAdd(SaturatedMul(from, packetSize), offset),
+            SaturatedAdd(SaturatedMul(SaturatedAdd(to, 1), packetSize), offset)};
 }
 
 std::string RawCutterOutputName(const std::string& inputFileName)
@@ -59,7 +102,7 @@ bool RawNumberKeyAllowed(char key, const std::string& decidingText)
 }
 
 TRawCopyReport RawCopyFile(const std::string& input, const std::string& output, int64_t start, int64_t end,
-                           const TRawProgress& progress, const TOutputFactory& createOutput)
+                           const TRawProgress& progress, const TOutputFactory& createOutput, int packetSize)
 {
     TRawCopyReport r;
     if (output.empty() || SameFilePath(input, output)) {
@@ -73,10 +116,6 @@ TRawCopyReport RawCopyFile(const std::string& input, const std::string& output, 
         r.Error = e.Message();
         return r;
     }
-    if (FileExists(output) && (!RemoveFile(output) || FileExists(output))) {
-        r.Error = "Cannot replace " + output;
-        return r;
-    }
     // Nothing beyond the end of the input can be copied: without this a
     // range past the end would wait for ever for bytes that never come.
     const int64_t size = in->Size();
@@ -85,10 +124,21 @@ TRawCopyReport RawCopyFile(const std::string& input, const std::string& output, 
         r.Shortened = true;
         end = size;
     }
-    end = std::max(end, start);
+    // A range without a single byte of the file (From at or beyond its end)
+    // is no copy: refused before an existing output is deleted for it.
+    if (end <= start) {
+        r.Shortened = false;
+        r.Error = "The range holds no byte of the file: nothing to copy.";
+        return r;
+    }
+    if (FileExists(output) && (!RemoveFile(output) || FileExists(output))) {
+        r.Error = "Cannot replace " + output;
+        return r;
+    }
+    std::unique_ptr<TStream> out;
     try {
-        std::unique_ptr<TStream> out = createOutput ? createOutput(output) : std::make_unique<TFileStream>(output, fmCreate);
-        std::vector<uint8_t> buffer(static_cast<size_t>(std::min(kRawCopyBlock, std::max<int64_t>(end - start, 1))));
+        out = createOutput ? createOutput(output) : std::make_unique<TFileStream>(output, fmCreate);
+        std::vector<uint8_t> buffer(static_cast<size_t>(std::min(kRawCopyBlock, end - start)));
         in->SetPosition(start);
         int64_t pos = start;
         r.Result = TRawCopyResult::Done;
@@ -111,6 +161,17 @@ TRawCopyReport RawCopyFile(const std::string& input, const std::string& output, 
     } catch (const Exception& e) {
         r.Result = TRawCopyResult::Failed;
         r.Error = e.Message();
+    }
+    // A block that stopped the copy ends inside a packet (blocks are no
+    // multiple of a packet): the output keeps the whole packets before it.
+    if (out && packetSize > 0 && r.Result != TRawCopyResult::Done) {
+        try {
+            const int64_t size = out->Size();
+            if (size % packetSize != 0)
+                out->SetSize(size / packetSize * packetSize);
+        } catch (const Exception&) {
+            // The reason that ended the copy is the one to report.
+        }
     }
     return r;
 }

@@ -36,7 +36,8 @@ int64_t RawRangeSizeMB(int64_t from, int64_t to, int packetSize, bool rounded);
 // The To that makes the range From.. hold sizeMB megabytes.
 int64_t RawToFromSize(int64_t sizeMB, int64_t from, int packetSize);
 
-// Byte range [Start, End) of packets From..To behind the offset.
+// Byte range [Start, End) of packets From..To behind the offset; saturates
+// at the largest position instead of wrapping.
 struct TRawRange {
     int64_t Start = 0;
     int64_t End = 0;
@@ -54,7 +55,8 @@ enum class TRawCopyResult {
     Done,      // the whole range (up to the end of the input) was copied
     Cancelled, // the user stopped it; what was copied stays
     Failed,    // reading or writing failed; what was written so far stays
-    Refused    // the output would be the input, or could not be replaced
+    Refused    // the output would be the input or could not be replaced, or the
+               // range holds no byte of the input
 };
 
 struct TRawCopyReport {
@@ -78,7 +80,10 @@ using TOutputFactory = std::function<std::unique_ptr<TStream>(const std::string&
 // ends at the end. A failed read or write ends as Failed and leaves the
 // output as far as it was written: bytes the user may still want, never
 // deleted behind their back.
+// With a packet size, a copy that ends early (failed or cancelled) is cut
+// back to the whole packets it holds; 0 keeps every byte written.
 TRawCopyReport RawCopyFile(const std::string& input, const std::string& output, int64_t start, int64_t end,
-                           const TRawProgress& progress, const TOutputFactory& createOutput = nullptr);
+                           const TRawProgress& progress, const TOutputFactory& createOutput = nullptr,
+                           int packetSize = 0);
 
 } // namespace tw

@@ -5,9 +5,12 @@
 // trusted, a fixed table) stay away.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <filesystem>
 
+#include "base/Streams.h"
 #include "base/StringList.h"
 #include "base/SysUtils.h"
 #include "tests/analysis/CleaningTestSupport.h"
@@ -51,6 +54,24 @@ struct Files {
 };
 
 Bytes Slice(const Bytes& b, size_t from, size_t to) { return Bytes(b.begin() + from, b.begin() + to); }
+
+// Passes the first `limit` bytes on, then fails like a full disk.
+class FullDisk : public TStream {
+public:
+    FullDisk(std::unique_ptr<TStream> inner, int64_t limit) : inner_(std::move(inner)), limit_(limit) {}
+    int64_t Read(void* b, int64_t n) override { return inner_->Read(b, n); }
+    int64_t Write(const void* b, int64_t n) override
+    {
+        const int64_t room = std::max<int64_t>(0, limit_ - inner_->Position());
+        return inner_->Write(b, std::min(n, room));
+    }
+    int64_t Seek(int64_t o, TSeekOrigin s) override { return inner_->Seek(o, s); }
+    void SetSize(int64_t n) override { inner_->SetSize(n); }
+
+private:
+    std::unique_ptr<TStream> inner_;
+    int64_t limit_;
+};
 
 TMergeSourceTable Probe(const std::vector<std::string>& names)
 {
@@ -190,32 +211,97 @@ TEST(FileMerger, MissingSourceAndCancelEndAsFailureWithTheLogWritten)
     EXPECT_EQ(r.Outcome, TMergeOutcome::Cancelled);
 }
 
-TEST(FileMerger, SourcesWithoutASinglePacketAreRefusedAndTheDestinationStaysAsItWas)
+TEST(FileMerger, SourcesWithoutASinglePacketAreCopiedWholeAsTheUserAgreedToAddThem)
 {
+    const Bytes all = cleantest::ReadFile(cleantest::DataFile("cleaning/h264_ac3_cbr.ts"));
     Files f;
     const std::string empty = f.Add("nopk_empty", {});
-    const std::string garbage = f.Add("nopk_garbage", Bytes(1000, 0x11));
+    const Bytes noise(1000, 0x11);
+    const std::string garbage = f.Add("nopk_garbage", noise);
+    const Bytes packets = Slice(all, 0, 188 * 20);
+    const std::string good = f.Add("nopk_good", packets);
     const std::string dest = f.Name("nopk_dest");
     RecordingHost host;
     for (bool cut : {false, true}) {
-        TMergeReport r = MergeFiles({empty}, Probe({empty}), dest, cut, host);
-        EXPECT_EQ(r.Outcome, TMergeOutcome::Failed) << cut;
-        EXPECT_NE(r.Error.find(empty), std::string::npos) << r.Error;
-        EXPECT_FALSE(FileExists(dest)) << cut;
-        r = MergeFiles({empty, garbage}, Probe({empty, garbage}), dest, cut, host);
-        EXPECT_EQ(r.Outcome, TMergeOutcome::Failed) << cut;
-        EXPECT_EQ(MergeResultText(r, false), "Merging failed!\r" + r.Error);
-        EXPECT_FALSE(FileExists(dest)) << cut;
+        // Only a source the user added after the question gets here: it is
+        // copied whole, as 188-byte packets for the log's numbers.
+        TMergeReport r = MergeFiles({garbage}, Probe({garbage}), dest, cut, host);
+        EXPECT_EQ(r.Outcome, TMergeOutcome::Success) << cut;
+        EXPECT_EQ(cleantest::ReadFile(dest), noise) << cut;
+        r = MergeFiles({empty, garbage, good}, Probe({empty, garbage, good}), dest, cut, host);
+        EXPECT_EQ(r.Outcome, TMergeOutcome::Success) << cut;
+        Bytes expected = noise;
+        expected.insert(expected.end(), packets.begin(), packets.end());
+        EXPECT_EQ(cleantest::ReadFile(dest), expected) << cut;
+        TStringList log;
+        log.LoadFromFile(MergeLogName(dest));
+        EXPECT_NE(log.Text().find("Merging file        : " + garbage), std::string::npos) << log.Text();
+        EXPECT_NE(log.Text().find("       Packet size  : 188"), std::string::npos) << log.Text();
     }
-    // An existing destination is not emptied by a refused merge.
+    // Nothing to merge at all is no success, and an existing destination
+    // is not emptied for it.
     cleantest::WriteFile(dest, Bytes(188, 0x47));
-    EXPECT_EQ(MergeFiles({empty}, Probe({empty}), dest, false, host).Outcome, TMergeOutcome::Failed);
-    EXPECT_EQ(FileSizeOf(dest), 188);
-    // Nothing to merge at all is no success either.
     EXPECT_EQ(MergeFiles({}, TMergeSourceTable(), dest, false, host).Outcome, TMergeOutcome::Failed);
+    EXPECT_EQ(FileSizeOf(dest), 188);
     TStringList log;
     log.LoadFromFile(MergeLogName(dest));
-    EXPECT_NE(log.Text().find("Error: No transport stream packets"), std::string::npos) << log.Text();
+    EXPECT_NE(log.Text().find("Error: "), std::string::npos) << log.Text();
+}
+
+// A merge that ends early (the disk is full, the user cancels) leaves a run
+// of whole packets and says that the destination is incomplete.
+TEST(FileMerger, AMergeThatEndsEarlyLeavesWholePacketsAndSaysSo)
+{
+    const Bytes one = cleantest::ReadFile(cleantest::DataFile("cleaning/h264_ac3_cbr.ts"));
+    Bytes big;
+    while (big.size() <= static_cast<size_t>(kMergeBlock))
+        big.insert(big.end(), one.begin(), one.end());
+    Files f;
+    // Three bytes of garbage before the packets: the copy keeps them
+    // outside the cut mode, and the packets stay whole behind them.
+    Bytes shifted(3, 0x00);
+    shifted.insert(shifted.end(), one.begin(), one.end());
+    const std::string a = f.Add("torn_a", shifted);
+    const std::string b = f.Add("torn_b", big);
+    const std::string dest = f.Name("torn_dest");
+    RecordingHost host;
+    for (bool cut : {false, true}) {
+        SCOPED_TRACE(cut);
+        const int64_t aCopied = cut ? static_cast<int64_t>(one.size()) : static_cast<int64_t>(shifted.size());
+        // The disk fills 50 bytes into the 1,000th packet of the second source.
+        const int64_t limit = aCopied + 188 * 999 + 50;
+        auto fullDisk = [limit](const std::string& name) -> std::unique_ptr<TStream> {
+            return std::make_unique<FullDisk>(std::make_unique<TFileStream>(name, fmCreate), limit);
+        };
+        TMergeReport r = MergeFiles({a, b}, Probe({a, b}), dest, cut, host, fullDisk);
+        EXPECT_EQ(r.Outcome, TMergeOutcome::Failed);
+        EXPECT_EQ(FileSizeOf(dest), aCopied + 188 * 999);
+        Bytes expected = cut ? one : shifted;
+        expected.insert(expected.end(), big.begin(), big.begin() + 188 * 999);
+        EXPECT_EQ(cleantest::ReadFile(dest), expected);
+        EXPECT_EQ(r.Incomplete, dest);
+        EXPECT_NE(MergeResultText(r, false).find("The output is incomplete: " + dest), std::string::npos)
+            << MergeResultText(r, false);
+        EXPECT_NE(MergeResultText(r, true).find("Die Ausgabedatei ist unvollst\xC3\xA4ndig: " + dest), std::string::npos);
+        TStringList log;
+        log.LoadFromFile(MergeLogName(dest));
+        EXPECT_NE(log.Text().find("The output is incomplete: " + dest), std::string::npos) << log.Text();
+
+        // Cancelled after the first block of the second source: that block
+        // does not end on a packet boundary.
+        host.CancelAfter = 1;
+        host.Blocks = 0;
+        r = MergeFiles({a, b}, Probe({a, b}), dest, cut, host);
+        host.CancelAfter = -1;
+        EXPECT_EQ(r.Outcome, TMergeOutcome::Cancelled);
+        EXPECT_EQ(FileSizeOf(dest), aCopied + kMergeBlock / 188 * 188);
+        EXPECT_EQ(r.Incomplete, dest);
+        EXPECT_NE(MergeResultText(r, false).find("The output is incomplete: " + dest), std::string::npos);
+    }
+    // A merge that ends at a source's end is not cut further.
+    RecordingHost host2;
+    EXPECT_EQ(MergeFiles({a}, Probe({a}), dest, false, host2).Outcome, TMergeOutcome::Success);
+    EXPECT_EQ(cleantest::ReadFile(dest), shifted);
 }
 
 TEST(FileMerger, DestinationMayNotBeASourceNorItsLogReplaceOne)
@@ -335,4 +421,54 @@ TEST(FileMerger, ASourceThatShrinksMidwayFailsTheMerge)
     EXPECT_EQ(r.Error.rfind("Reading " + b + " failed: ", 0), 0u) << r.Error;
     EXPECT_NE(r.Error.find("shorter than when it was opened"), std::string::npos) << r.Error;
     EXPECT_NE(MergeResultText(r, false).find(b), std::string::npos);
+}
+
+// A title comes from the receiver's index file: whatever it holds, the
+// merged recording gets a plain name inside the recording's folder.
+TEST(ReceiverParts, TitlesBecomeNamesAFileCanHaveInsideTheFolder)
+{
+    namespace fs = std::filesystem;
+    const std::string dir = test::UniqueTempName("dvr_n", "") + "/";
+    fs::create_directories(dir);
+    const Bytes part = Slice(cleantest::ReadFile(cleantest::DataFile("cleaning/h264_ac3_cbr.ts")), 0, 188 * 50);
+    cleantest::WriteFile(dir + "000.dvr", part);
+    struct Case {
+        std::string title, name;
+    };
+    const Case cases[] = {
+        {"Tatort: 1/2", "Tatort_ 1_2"},
+        {"a\\b*c?\"d<e>f|g", "a_b_c__d_e_f_g"},
+        {"..\\..\\x", ".._.._x"},
+        {"/etc/passwd", "_etc_passwd"},
+        {"Tab\there\x7F\x1F", "Tab_here__"},
+        {"CON", "CON_"},
+        {"nul.x", "nul_.x"},
+        {"Com1 ", "Com1_ "},
+        {"LPT9.", "LPT9_."},
+        {"aux:", "aux_"},
+        {"CONSOLE", "CONSOLE"},
+        {"Tatort", "Tatort"},
+        {"Caf\xC3\xA9", "Caf\xC3\xA9"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        const std::string dest = DvrRecordingDestination(dir + "info.dvr", c.title);
+        EXPECT_EQ(dest, dir + c.name + ".ts");
+        EXPECT_EQ(ExtractFilePath(dest), dir);
+    }
+    // The same through the index file as a receiver writes it.
+    Bytes info(kDvrInfoSize, 0);
+    const std::string title = "Tatort: 1/2";
+    for (size_t i = 0; i < title.size(); ++i)
+        info[i * 2 + 1] = static_cast<uint8_t>(title[i]);
+    cleantest::WriteFile(dir + "info.dvr", info);
+    ASSERT_EQ(ReadDvrInfoTitle(dir + "info.dvr"), title);
+    const std::string dest = DvrRecordingDestination(dir + "info.dvr", ReadDvrInfoTitle(dir + "info.dvr"));
+    TMergeSourceTable table;
+    table.Add(ProbeMergeSource(dir + "000.dvr"));
+    RecordingHost host;
+    ASSERT_EQ(MergeFiles({dir + "000.dvr"}, table, dest, false, host).Outcome, TMergeOutcome::Success);
+    EXPECT_EQ(cleantest::ReadFile(dir + "Tatort_ 1_2.ts"), part);
+    EXPECT_FALSE(fs::exists(dir + "Tatort: 1"));
+    fs::remove_all(dir);
 }

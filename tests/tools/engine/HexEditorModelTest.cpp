@@ -477,3 +477,31 @@ TEST(HexEditorModel, DrawingReadsThroughA64KiBWindowThatFollowsRowsAndEdits) {
     EXPECT_EQ(m.HexText(5), "05");
     EXPECT_EQ(m.CharText(0x47), 'G');
 }
+
+// The model tells its control when an edit reached the gate, let through or
+// refused; caret moves and keys that are no edit do not count.
+TEST(HexEditorModel, EditsThatReachTheGateAreToldAdmittedOrNot)
+{
+    THexEditorModel m;
+    EXPECT_FALSE(m.TypeHexDigit('7')); // empty buffer: refused
+    EXPECT_TRUE(m.TakeEditTried());
+    EXPECT_FALSE(m.TakeEditTried());
+    const std::vector<uint8_t> bytes(32, 0x11);
+    m.Load(bytes.data(), bytes.size());
+    m.TakeEditTried();
+    EXPECT_TRUE(m.TypeHexDigit('a'));
+    EXPECT_TRUE(m.TakeEditTried());
+    EXPECT_FALSE(m.TypeHexDigit('x')); // no digit: no edit
+    EXPECT_FALSE(m.TakeEditTried());
+    m.Key(hkRight, false, false);
+    EXPECT_FALSE(m.TakeEditTried());
+    m.SetNoSizeChange(true);
+    m.Key(hkRight, true, false); // a selection
+    m.TakeEditTried();
+    m.Key(hkDelete, false, true); // Ctrl+Delete would shorten the data
+    EXPECT_TRUE(m.TakeEditTried());
+    EXPECT_EQ(m.Size(), 32);
+    m.ReadOnlyView = true;
+    EXPECT_FALSE(m.TypeHexDigit('5'));
+    EXPECT_TRUE(m.TakeEditTried());
+}

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 
 #include "base/Exceptions.h"
@@ -185,8 +186,70 @@ TEST(RawCutter, ToBeyondTheEndStopsAtTheEnd)
     EXPECT_EQ(rep.Result, TRawCopyResult::Done);
     EXPECT_TRUE(rep.Shortened);
     EXPECT_EQ(cleantest::ReadFile(out), Bytes(data.begin() + 5 * 188, data.end()));
-    // Starting beyond the end copies nothing, and ends.
-    EXPECT_EQ(RawCopyFile(in.Name(), out, 5000, 6000, nullptr).Copied, 0);
+    // Starting beyond the end copies nothing, and is refused.
+    const TRawCopyReport none = RawCopyFile(in.Name(), out, 5000, 6000, nullptr);
+    EXPECT_EQ(none.Copied, 0);
+    EXPECT_EQ(none.Result, TRawCopyResult::Refused);
+    RemoveFile(out);
+}
+
+// A To typed far beyond any file (or as the largest hexadecimal number)
+// reaches the end of the file; a range that holds no byte of the file is
+// refused before the output is touched, never reported as a copy.
+TEST(RawCutter, HugeNumbersSaturateAtTheEndAndAnEmptyRangeIsRefused)
+{
+    test::TempFile in;
+    Bytes data(188 * 20);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(i * 3);
+    in.Write(data);
+    const std::string out = test::UniqueTempName("raw_huge", ".ts");
+    for (const char* toText : {"50000000000000000", "$7FFFFFFFFFFFFFFF"}) {
+        SCOPED_TRACE(toText);
+        const int64_t to = StrToInt64(toText);
+        for (const int packetSize : {188, 192}) {
+            const TRawRange r = RawCutRange(2, to, packetSize, 7);
+            EXPECT_EQ(r.Start, 2 * packetSize + 7);
+            EXPECT_EQ(r.End, INT64_MAX);
+            // The size box shows the largest size, never a negative one.
+            EXPECT_GT(RawRangeSizeMB(2, to, packetSize, true), 0);
+            EXPECT_GT(RawRangeSizeMB(2, to, packetSize, false), 0);
+        }
+        const TRawRange r = RawCutRange(3, to, 188, 0);
+        const TRawCopyReport rep = RawCopyFile(in.Name(), out, r.Start, r.End, nullptr);
+        EXPECT_EQ(rep.Result, TRawCopyResult::Done);
+        EXPECT_TRUE(rep.Shortened);
+        EXPECT_EQ(rep.Copied, 17 * 188);
+        EXPECT_EQ(cleantest::ReadFile(out), Bytes(data.begin() + 3 * 188, data.end()));
+        RemoveFile(out);
+    }
+    // Huge From and To: both beyond the end.
+    const TRawRange far = RawCutRange(StrToInt64("$7FFFFFFFFFFFFFFF"), StrToInt64("$7FFFFFFFFFFFFFFF"), 188, 0);
+    EXPECT_EQ(far.Start, INT64_MAX);
+    EXPECT_EQ(far.End, INT64_MAX);
+    // A size beyond every file gives the largest To, not a negative one.
+    EXPECT_EQ(RawToFromSize(StrToInt64("$7FFFFFFFFFFFFFFF"), 0, 188), INT64_MAX);
+    EXPECT_EQ(RawToFromSize(StrToInt64("50000000000000000"), 5, 192), INT64_MAX);
+    // From at the end, From beyond it, and an empty file: refused with a
+    // reason, and an output that was there stays as it was.
+    test::TempFile empty;
+    empty.Write(Bytes{});
+    struct Case {
+        std::string input;
+        int64_t start, end;
+    };
+    for (const Case& c : {Case{in.Name(), 20 * 188, INT64_MAX}, Case{in.Name(), far.Start, far.End},
+                          Case{empty.Name(), 0, INT64_MAX}, Case{in.Name(), 188, 188}}) {
+        {
+            TFileStream keep(out, fmCreate);
+            keep.WriteBuffer("kept", 4);
+        }
+        const TRawCopyReport rep = RawCopyFile(c.input, out, c.start, c.end, nullptr);
+        EXPECT_EQ(rep.Result, TRawCopyResult::Refused) << c.start;
+        EXPECT_EQ(rep.Copied, 0);
+        EXPECT_FALSE(rep.Error.empty());
+        EXPECT_EQ(cleantest::ReadFile(out), (Bytes{'k', 'e', 'p', 't'}));
+    }
     RemoveFile(out);
 }
 
@@ -248,5 +311,38 @@ TEST(RawCutter, AnInputThatShrinksMidwayFailsTheCopy)
     EXPECT_EQ(r.Error.rfind("Reading " + in.Name() + " failed: ", 0), 0u) << r.Error;
     EXPECT_NE(r.Error.find("shorter than when it was opened"), std::string::npos) << r.Error;
     EXPECT_EQ(r.Copied, kRawCopyBlock);
+}
+
+// A copy that ends early (the disk is full, the user cancels) keeps whole
+// packets of the range: the block that stopped it does not end on a packet.
+TEST(RawCutter, ACopyThatEndsEarlyKeepsWholePackets)
+{
+    test::TempFile in;
+    Bytes data(kRawCopyBlock * 3);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(i * 13 + i / 997);
+    in.Write(data);
+    const std::string out = test::UniqueTempName("raw_whole", ".ts");
+    for (const int packetSize : {188, 192}) {
+        SCOPED_TRACE(packetSize);
+        const int64_t start = 60;
+        auto failing = [](const std::string& name) -> std::unique_ptr<TStream> {
+            return std::make_unique<FailingStream>(std::make_unique<TFileStream>(name, fmCreate), kRawCopyBlock + 10);
+        };
+        TRawCopyReport r = RawCopyFile(in.Name(), out, start, kRawCopyBlock * 3, nullptr, failing, packetSize);
+        EXPECT_EQ(r.Result, TRawCopyResult::Failed);
+        const int64_t whole = (kRawCopyBlock + 10) / packetSize * packetSize;
+        EXPECT_EQ(FileSizeOf(out), whole);
+        EXPECT_EQ(cleantest::ReadFile(out), Bytes(data.begin() + start, data.begin() + start + whole));
+        int n = 0;
+        r = RawCopyFile(in.Name(), out, start, kRawCopyBlock * 3, [&](int64_t, int64_t) { return ++n < 2; }, nullptr,
+                        packetSize);
+        EXPECT_EQ(r.Result, TRawCopyResult::Cancelled);
+        EXPECT_EQ(FileSizeOf(out), kRawCopyBlock / packetSize * packetSize);
+        // A copy that reaches its end keeps every byte of the range.
+        r = RawCopyFile(in.Name(), out, start, start + 5 * packetSize + 7, nullptr, nullptr, packetSize);
+        EXPECT_EQ(r.Result, TRawCopyResult::Done);
+        EXPECT_EQ(FileSizeOf(out), 5 * packetSize + 7);
+    }
     RemoveFile(out);
 }
