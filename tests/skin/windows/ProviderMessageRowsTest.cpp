@@ -64,25 +64,6 @@ protected:
     }
 };
 
-// A panel skinned by itself (no adapter comes over it) that notes the skin
-// commands it hears.
-class TNotingPanel : public tw::TPanel {
-public:
-    using tw::TPanel::TPanel;
-    std::vector<uint16_t> Commands;
-    void WndProc(tw::TMessage& m) override
-    {
-        if (m.Msg == SM_ALPHACMD) {
-            const uint16_t command = SkinCommandOf(m.WParam);
-            Commands.push_back(command);
-            m.Result = command == AC_QUERYSKINNED ? 1 : 0;
-            return;
-        }
-        tw::TPanel::WndProc(m);
-    }
-    int Count(uint16_t command) const { return int(std::count(Commands.begin(), Commands.end(), command)); }
-};
-
 // Counts the frame paints the window gets, before the class library (and
 // the provider in it) sees them.
 WNDPROC g_countPrev = nullptr;
@@ -253,7 +234,7 @@ TEST_F(ProviderMessageRowsTest, RemovedSkinGivesLabelsAndChildrenTheirLookBack)
     auto* label = new tw::TLabel(f);
     label->SetParent(f);
     label->SetCaption("Label");
-    auto* panel = new TNotingPanel(f);
+    auto* panel = new test::TNotingPanel(f);
     panel->SetParent(f);
     panel->SetBounds(10, 40, 100, 60);
     HWND wnd = Shown(f);
@@ -823,7 +804,7 @@ TEST_F(ProviderMessageRowsTest, ActivationOfAFramelessFormRefreshesItsControls)
 {
     TNotingForm* f = NewForm(300, 200);
     f->SetBorderStyle(tw::bsNone);
-    auto* panel = new TNotingPanel(f);
+    auto* panel = new test::TNotingPanel(f);
     panel->SetParent(f);
     panel->SetBounds(10, 10, 100, 60);
     HWND wnd = Shown(f);
@@ -833,7 +814,7 @@ TEST_F(ProviderMessageRowsTest, ActivationOfAFramelessFormRefreshesItsControls)
 
     // A form with a frame keeps its controls as they are.
     TNotingForm* framed = NewForm(300, 200);
-    auto* other = new TNotingPanel(framed);
+    auto* other = new test::TNotingPanel(framed);
     other->SetParent(framed);
     other->SetBounds(10, 10, 100, 60);
     HWND framedWnd = Shown(framed);
@@ -870,7 +851,7 @@ TEST_F(ProviderMessageRowsTest, EmbeddedFormShownRefreshesItsControls)
     inner->SetBorderStyle(tw::bsNone);
     inner->SetParent(host);
     inner->SetBounds(10, 10, 200, 150);
-    auto* panel = new TNotingPanel(inner);
+    auto* panel = new test::TNotingPanel(inner);
     panel->SetParent(inner);
     panel->SetBounds(10, 10, 80, 40);
     HWND innerWnd = Shown(inner);
@@ -880,7 +861,7 @@ TEST_F(ProviderMessageRowsTest, EmbeddedFormShownRefreshesItsControls)
 
     // A form of its own on the desktop leaves that to its paint.
     TNotingForm* alone = NewForm(300, 200);
-    auto* other = new TNotingPanel(alone);
+    auto* other = new test::TNotingPanel(alone);
     other->SetParent(alone);
     other->SetBounds(10, 10, 80, 40);
     HWND aloneWnd = Shown(alone);

@@ -67,24 +67,6 @@ public:
     bool Commanded(WPARAM c) const { return std::find(Commands.begin(), Commands.end(), c) != Commands.end(); }
 };
 
-// A panel skinned by itself that notes the skin commands it hears.
-class TCommandPanel : public tw::TPanel {
-public:
-    using tw::TPanel::TPanel;
-    std::vector<uint16_t> Commands;
-    void WndProc(tw::TMessage& m) override
-    {
-        if (m.Msg == SM_ALPHACMD) {
-            const uint16_t command = SkinCommandOf(m.WParam);
-            Commands.push_back(command);
-            m.Result = command == AC_QUERYSKINNED ? 1 : 0;
-            return;
-        }
-        tw::TPanel::WndProc(m);
-    }
-    int Count(uint16_t command) const { return int(std::count(Commands.begin(), Commands.end(), command)); }
-};
-
 // Counts what a window gets before the class library sees it.
 WNDPROC g_prev = nullptr;
 int g_erases = 0;
@@ -640,7 +622,7 @@ TEST_F(ProviderPaintRowsTest, CaptionIsWrittenInTheSystemsCaptionFontMadeBold)
 TEST_F(ProviderPaintRowsTest, ANewPictureIsAnnouncedAndAnActivationRepaintsOnlyTheTitle)
 {
     TRowsForm* f = NewForm();
-    auto* panel = new TCommandPanel(f);
+    auto* panel = new test::TNotingPanel(f);
     panel->SetParent(f);
     panel->SetBounds(10, 10, 100, 60);
     HWND wnd = Shown(f);

@@ -3,6 +3,8 @@
 // they answer "skinned" and a colour, and remember every sub-command.
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -220,5 +222,24 @@ inline POINT FindMaskFrame(const std::vector<uint32_t>& picture, int w, const Ts
         }
     return {-1, -1};
 }
+
+// A panel skinned by itself (no adapter comes over it) that notes the skin
+// commands it hears.
+class TNotingPanel : public tw::TPanel {
+public:
+    using tw::TPanel::TPanel;
+    std::vector<uint16_t> Commands;
+    void WndProc(tw::TMessage& m) override
+    {
+        if (m.Msg == SM_ALPHACMD) {
+            const uint16_t command = SkinCommandOf(m.WParam);
+            Commands.push_back(command);
+            m.Result = command == AC_QUERYSKINNED ? 1 : 0;
+            return;
+        }
+        tw::TPanel::WndProc(m);
+    }
+    int Count(uint16_t command) const { return int(std::count(Commands.begin(), Commands.end(), command)); }
+};
 
 } // namespace skin::test
