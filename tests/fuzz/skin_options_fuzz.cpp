@@ -137,6 +137,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             skin::PaintTexture(pictures[mode % 2].View(), r, nullptr, mode, &mask);
         }
         skin::CreateGlowPicture(sm, int(i), 25, 9);
+        // A halo around a control as the glow effect places it by the
+        // mask's piece widths, whole and cut by the parent's edge.
+        for (const skin::TRect& clip : {skin::TRect{0, 0, 20, 14}, skin::TRect{3, 2, 20, 10}}) {
+            const skin::TGlowPlacement place =
+                skin::GlowPlacement({5, 5, 25, 19}, clip, mask.WL, mask.WT, mask.WR, mask.WB, int(i % 5) - 1);
+            if (!place.Valid()) continue;
+            const skin::TPixelImage full = skin::CreateGlowPicture(sm, int(i), place.FullWidth, place.FullHeight);
+            (void)skin::CutGlowPicture(full, place);
+        }
     }
     // Sections with their textures, patterns, corner pictures and borders.
     for (size_t s = 0; s < sm.gd.size() && s < 32; ++s)

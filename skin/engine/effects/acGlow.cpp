@@ -47,7 +47,9 @@ TPixelImage CreateGlowPicture(const TsSkinManager& sm, int maskIndex, int width,
 
 TPixelImage CutGlowPicture(const TPixelImage& full, const TGlowPlacement& p)
 {
-    if (!p.Valid()) return TPixelImage();
+    // The piece shown is at most the whole halo: one refused for its size
+    // is not allocated here instead.
+    if (!p.Valid() || full.View().Empty() || !PictureSizeAllowed(p.Width, p.Height)) return TPixelImage();
     TPixelImage out(p.Width, p.Height, 32);
     const TPixelView& src = full.View();
     const TPixelView& dst = out.View();

@@ -63,9 +63,11 @@ bool TacGlowEffect::Show(const TRect& r, const TRect& clip, HWND host)
                                            Manager.MaskWidthRight(MaskIndex), Manager.MaskWidthBottom(MaskIndex), Margin);
     if (!p.Valid()) return false;
     CreateGlowBmp(p.FullWidth, p.FullHeight);
-    tw::TBitmap bmp;
-    CopyToBitmap(CutGlowPicture(picture_, p), bmp);
+    const TPixelImage cut = CutGlowPicture(picture_, p);
     picture_ = TPixelImage();
+    if (cut.View().Empty()) return false;   // a halo too large for any picture
+    tw::TBitmap bmp;
+    CopyToBitmap(cut, bmp);
 
     auto* form = new tw::TForm(nullptr);
     // The library-wide tag: a halo is never skinned as a form itself.

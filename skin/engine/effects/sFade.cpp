@@ -1,6 +1,7 @@
 #include "skin/engine/effects/sFade.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/data/sSkinManager.h"
@@ -38,7 +39,9 @@ uint8_t TFadeSteps::Alpha() const
 {
     if (FrameCount <= 0)
         return 0;
-    return static_cast<uint8_t>(std::clamp(255 - (CurrentStep * 256) / FrameCount, 0, 255));
+    // The frame count is the skin's: weighed in 64 bits, any count stays a
+    // share of the fade.
+    return static_cast<uint8_t>(std::clamp<int64_t>(255 - (int64_t(CurrentStep) * 256) / FrameCount, 0, 255));
 }
 
 } // namespace skin

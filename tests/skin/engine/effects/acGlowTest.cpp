@@ -5,6 +5,7 @@
 #include "tests/skin/engine/SkinTestSupport.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/effects/acGlow.h"
+#include "skin/engine/images/SkinPictures.h"
 
 using namespace skin;
 using skintest::Alpha;
@@ -98,4 +99,15 @@ TEST(GlowPicture, MaskFrameStretchedOverTheHaloThenCutAndPremultiplied)
     EXPECT_EQ(CreateGlowPicture(sm, 0, 100 + 2 * 32767, 30).Width(), 0);
     EXPECT_EQ(CreateGlowPicture(sm, 0, 8000, 4200).Width(), 0);
     EXPECT_EQ(CreateGlowPicture(sm, 0, 8000, 4000).Width(), 8000);
+
+    // Nor is the refused halo's cut piece: the whole halo shown is as large
+    // as the halo refused.
+    const TGlowPlacement wide = GlowPlacement(TRect(0, 0, 100, 30), TRect(0, 0, 100, 30), 32767, 0, 32767, 0, 0);
+    ASSERT_TRUE(wide.Valid());
+    EXPECT_EQ(CreateGlowPicture(sm, 0, wide.FullWidth, wide.FullHeight).Width(), 0);
+    EXPECT_TRUE(CutGlowPicture(TPixelImage(), wide).View().Empty());
+    TGlowPlacement beyond;
+    beyond.Width = beyond.FullWidth = kMaxPictureSide + 1;
+    beyond.Height = beyond.FullHeight = 2;
+    EXPECT_TRUE(CutGlowPicture(TPixelImage(4, 4, 32), beyond).View().Empty());
 }

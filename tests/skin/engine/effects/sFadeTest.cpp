@@ -1,6 +1,7 @@
 // Steps and weights of a cross-fade, and which events a control fades on.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "skin/engine/common/DefaultManager.h"
@@ -52,6 +53,19 @@ TEST(FadeSteps, ARestartedFadeContinuesFromTheRunningOne)
     none.Begin(false, 0, false, 1);
     EXPECT_TRUE(none.Ended());
     EXPECT_EQ(none.Alpha(), 0);
+}
+
+TEST(FadeSteps, ASkinsFrameCountNearTheIntegerLimitWeighsItsStepsAlike)
+{
+    // FADINGITERATIONS is the skin's to choose: a fade of 2^31 - 1 frames
+    // is half way at its middle step, not wrapped into another weight.
+    TFadeSteps s;
+    s.Begin(false, INT32_MAX, false, 1);
+    EXPECT_EQ(s.Alpha(), 255);
+    s.CurrentStep = INT32_MAX / 2;
+    EXPECT_EQ(s.Alpha(), 128);
+    s.CurrentStep = INT32_MAX;
+    EXPECT_EQ(s.Alpha(), 0);
 }
 
 TEST(FadeSteps, EventsComeFromTheControlOrTheManager)

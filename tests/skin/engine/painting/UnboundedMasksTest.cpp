@@ -140,3 +140,42 @@ TEST_F(Unbounded, TilesKeepTheirPlaceWhenTheAreaReachesFarOutside)
     EXPECT_EQ(Px(big.View(), 0, 5), kSide);    // bottom side
     EXPECT_EQ(Px(big.View(), 2, 2), kCentre);
 }
+
+TEST(UnboundedTiles, OnlyTilesThatReachTheClipAreVisited)
+{
+    // A 2 x 1 piece over an area two million pixels wide, clipped to four
+    // columns: three tiles are drawn, the first keeping its place on the
+    // area's grid (one column left of the clip).
+    std::vector<TRect> seen;
+    ForEachTile({-1000001, 0, 1000000, 1}, 2, 1, {0, 0, 4, 1}, [&](const TRect& t) { seen.push_back(t); });
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0], (TRect{-1, 0, 1, 1}));
+    EXPECT_EQ(seen[2], (TRect{3, 0, 5, 1}));
+
+    // The last tile is cut to the area, and an area beside the clip draws nothing.
+    seen.clear();
+    ForEachTile({0, 0, 5, 3}, 2, 2, {0, 0, 100, 100}, [&](const TRect& t) { seen.push_back(t); });
+    ASSERT_EQ(seen.size(), 6u);
+    EXPECT_EQ(seen.back(), (TRect{4, 2, 5, 3}));
+    seen.clear();
+    ForEachTile({-50, 0, -10, 10}, 1, 1, {0, 0, 100, 100}, [&](const TRect& t) { seen.push_back(t); });
+    EXPECT_TRUE(seen.empty());
+}
+
+TEST_F(Unbounded, KeyPixelsOfADestinationSmallerThanItsSourceStayInIt)
+{
+    // The source and the mask's picture are larger than the destination:
+    // the destination alone bounds the walk.
+    TPixelImage dst = Picture(3, 2, 24, kOther), src = Picture(40, 40, 24, kSide);
+    SetPx(dst.View(), 2, 1, clKeyColor);
+    CopyBGToKeyPixels(dst.View(), src.View(), {0, 0, 32767, 32767}, {0, 0}, -1, nullptr, 13);
+    EXPECT_EQ(Px(dst.View(), 2, 1), kSide);
+    EXPECT_EQ(Px(dst.View(), 1, 1), kOther);
+
+    TPixelImage keys = Picture(40, 40, 24, clKeyColor);
+    sm.ma.push_back(Mask(std::move(keys), 1, 0, 0));
+    TPixelImage small = Picture(3, 2, 24, kOther);
+    CopyBGToKeyPixels(small.View(), src.View(), {0, 0, 32767, 32767}, {0, 0}, int(sm.ma.size()) - 1, &sm, 13);
+    EXPECT_EQ(Px(small.View(), 2, 1), kSide);
+    EXPECT_EQ(Px(small.View(), 0, 0), kSide);
+}
