@@ -950,6 +950,32 @@ TEST(TSPacketReaderWrite, WriteCurrentPacketPutsThePatchIntoTheFile) {
     }
 }
 
+// With the read-ahead buffer in use, the packet read again after writing,
+// and every later read of it while the file stays open, shows the patch.
+TEST(TSPacketReaderWrite, ThePatchIsReadBackThroughTheReadAheadBuffer) {
+    for (int size : {188, 192}) {
+        TsStream s = CleanStream(size, 400);
+        TempFile f;
+        f.Write(s.Render());
+        TTSPacketReader r(nullptr);
+        r.SetReadOnly(false);
+        r.SetFileName(f.Name());
+        r.SetActive(true);
+        ASSERT_TRUE(r.Active());
+        for (int i = 0; i < 7; ++i) r.Next();
+        ASSERT_EQ(r.PacketIndex(), 7);
+        ASSERT_TRUE(r.SetPacketByte(0xAB, 100));
+        ASSERT_TRUE(r.WriteCurrentPacket());
+        EXPECT_EQ(r.RawPacket().Data[100], 0xAB) << size;
+        r.First();
+        for (int i = 0; i < 7; ++i) r.Next();
+        EXPECT_EQ(r.RawPacket().Data[100], 0xAB) << size;
+        r.SetPacketIndex(300);
+        r.SetPacketIndex(7);
+        EXPECT_EQ(r.RawPacket().Data[100], 0xAB) << size;
+    }
+}
+
 TEST(TSPacketReaderWrite, ReadOnlyReaderRefusesToWrite) {
     TsStream s = CleanStream();
     TempFile f;
@@ -1019,6 +1045,26 @@ TEST(TSPacketReaderReadFailure, APartialLastPacketIsNoFailure) {
     r.SetPacketIndex(r.PacketCount() + 5);
     EXPECT_TRUE(r.Eof());
     EXPECT_TRUE(r.ReadErrorText().empty());
+}
+
+// A few stray bytes after the last whole 192-byte packet are a partial
+// packet too, even when they do not hold its whole prefix.
+TEST(TSPacketReaderReadFailure, AFewStrayBytesAfterTheLast192BytePacketAreNoFailure) {
+    for (size_t extra : {1u, 3u, 4u, 100u}) {
+        TsStream s = CleanStream(192, 30);
+        Bytes bytes = s.Render();
+        bytes.resize(bytes.size() + extra, 0x47);
+        TempFile f(".m2ts");
+        f.Write(bytes);
+        TTSPacketReader r(nullptr);
+        r.SetFileName(f.Name());
+        r.SetActive(true);
+        ASSERT_TRUE(r.Active());
+        ASSERT_TRUE(r.M2TSMode());
+        ReadAll(r);
+        EXPECT_TRUE(r.Eof()) << extra;
+        EXPECT_TRUE(r.ReadErrorText().empty()) << extra << ": " << r.ReadErrorText();
+    }
 }
 
 // The payload view keeps a copy of the payload of each valid packet (count
