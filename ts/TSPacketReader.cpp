@@ -280,8 +280,10 @@ void TTSPacketReader::ReadPacket(int64_t i, bool regained, int64_t regainedPrev)
             raw_.Length = 0;
             packetIndex_ = i;
             header_->ClearHeader();
-            // The file held the prefix when it was opened.
-            ReadFailed(packetPosition_, 0, 4);
+            // A few stray bytes after the last whole packet are a partial
+            // packet; a prefix the file held when it was opened is a failure.
+            if (fileSize_ - packetPosition_ >= 4 || !stream_->LastErrorText().empty())
+                ReadFailed(packetPosition_, 0, std::min<int64_t>(4, fileSize_ - packetPosition_));
             return;
         }
     } else {

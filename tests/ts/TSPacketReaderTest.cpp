@@ -1053,7 +1053,7 @@ TEST(TSPacketReaderReadFailure, AFewStrayBytesAfterTheLast192BytePacketAreNoFail
     for (size_t extra : {1u, 3u, 4u, 100u}) {
         TsStream s = CleanStream(192, 30);
         Bytes bytes = s.Render();
-        bytes.resize(bytes.size() + extra, 0x47);
+        bytes.resize(bytes.size() + extra, 0x00);
         TempFile f(".m2ts");
         f.Write(bytes);
         TTSPacketReader r(nullptr);
