@@ -572,7 +572,10 @@ bool TTSPacketReader::Resync(int startDelta, int64_t basePosition) {
 bool TTSPacketReader::WriteCurrentPacket() {
     if (!active_ || readOnly_ || stream_ == nullptr) return false;
     bool ok = false;
-    if (packetPosition_ >= 0 && packetPosition_ < fileSize_) {
+    // Where nothing of a packet was read (stray bytes shorter than a prefix)
+    // there is nothing to put back: writing the empty prefix would change
+    // the file and report it as the packet written.
+    if (packetPosition_ >= 0 && packetPosition_ < fileSize_ && raw_.Length > 0) {
         try {
             stream_->Seek(packetPosition_, soBeginning);
             bool prefixOk = true;

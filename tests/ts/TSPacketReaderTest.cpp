@@ -976,6 +976,34 @@ TEST(TSPacketReaderWrite, ThePatchIsReadBackThroughTheReadAheadBuffer) {
     }
 }
 
+// Where no packet was read (stray bytes after the last whole packet) there
+// is nothing to write back: the file stays as it is and the answer says so.
+TEST(TSPacketReaderWrite, NothingReadIsNothingWritten) {
+    for (int size : {188, 192}) {
+        TsStream s = CleanStream(size, 40);
+        Bytes bytes = s.Render();
+        bytes.resize(bytes.size() + 2, 0x00);
+        TempFile f;
+        f.Write(bytes);
+        TTSPacketReader r(nullptr);
+        r.SetReadOnly(false);
+        r.SetFileName(f.Name());
+        r.SetActive(true);
+        ASSERT_TRUE(r.Active());
+        r.SetPacketIndex(r.PacketCount() - 1);
+        r.Next();
+        ASSERT_EQ(r.RawPacket().Length, size == 192 ? 0 : 2) << size;
+        if (size == 188) {
+            // The partial packet's own bytes may go back as they are.
+            EXPECT_TRUE(r.WriteCurrentPacket()) << size;
+        } else {
+            EXPECT_FALSE(r.WriteCurrentPacket()) << size;
+        }
+        r.SetActive(false);
+        EXPECT_EQ(f.Read(), bytes) << size;
+    }
+}
+
 TEST(TSPacketReaderWrite, ReadOnlyReaderRefusesToWrite) {
     TsStream s = CleanStream();
     TempFile f;
