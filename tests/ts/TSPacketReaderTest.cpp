@@ -1095,6 +1095,92 @@ TEST(TSPacketReaderReadFailure, AFewStrayBytesAfterTheLast192BytePacketAreNoFail
     }
 }
 
+// The read-ahead size and the open mode take effect at the next opening:
+// they are refused while the reader is open, and a size outside
+// 0..100,000,000 is refused always.
+TEST(TSPacketReaderSettings, BufferSizeAndOpenModeChangeOnlyWhileClosed) {
+    TTSPacketReader r(nullptr);
+    EXPECT_EQ(r.PacketBufferSize(), TTSPacketReader::DEFAULT_BUFFER_SIZE);
+    r.SetPacketBufferSize(-1);
+    EXPECT_EQ(r.PacketBufferSize(), TTSPacketReader::DEFAULT_BUFFER_SIZE);
+    r.SetPacketBufferSize(100000001);
+    EXPECT_EQ(r.PacketBufferSize(), TTSPacketReader::DEFAULT_BUFFER_SIZE);
+    r.SetPacketBufferSize(100000000);
+    EXPECT_EQ(r.PacketBufferSize(), 100000000);
+    r.SetPacketBufferSize(4096);
+    EXPECT_TRUE(r.ReadOnly());
+
+    TsStream s = CleanStream();
+    TempFile f;
+    f.Write(s.Render());
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ASSERT_TRUE(r.Active());
+    r.SetPacketBufferSize(0);
+    EXPECT_EQ(r.PacketBufferSize(), 4096);
+    r.SetReadOnly(false);
+    EXPECT_TRUE(r.ReadOnly());
+    ASSERT_TRUE(r.SetPacketByte(0x12, 50));
+    EXPECT_FALSE(r.WriteCurrentPacket());
+    r.SetActive(false);
+    EXPECT_EQ(f.Read(), s.Render());
+    r.SetReadOnly(false);
+    EXPECT_FALSE(r.ReadOnly());
+}
+
+// Each valid packet that starts a payload unit is announced with its number
+// and PID, after the new-packet event; an invalid one is not.
+TEST(TSPacketReaderEvents, PayloadStartsAreAnnouncedWithNumberAndPid) {
+    TsStream s(188);
+    s.AddPat({{1, 0x100}});
+    for (int i = 0; i < 6; ++i) {
+        TsPacketOptions o;
+        o.pid = 0x101;
+        o.cc = i;
+        o.payloadStart = i % 3 == 0;
+        o.payload.assign(184, 0x11);
+        const size_t at = s.Add(o);
+        if (i == 3) s.SetTransportError(at);
+    }
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    std::vector<std::pair<int64_t, int>> starts;
+    std::vector<int64_t> order;
+    r.OnNewPacket = [&](TObject*) { order.push_back(-1); };
+    r.OnPayloadStartEvent = [&](TObject*, int64_t no, int pid) {
+        starts.push_back({no, pid});
+        order.push_back(no);
+    };
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ReadAll(r);
+    EXPECT_EQ(starts, (std::vector<std::pair<int64_t, int>>{{0, 0}, {1, 0x101}}));
+    ASSERT_GE(order.size(), 4u);
+    EXPECT_EQ(order[0], -1);
+    EXPECT_EQ(order[1], 0);
+}
+
+// Without AutoResync a packet without sync stays where the grid says: the
+// packets behind stray bytes are read shifted and reported invalid.
+TEST(TSPacketReaderResync, WithoutAutoResyncTheGridStays) {
+    TsStream s = CleanStream(188, 30);
+    s.InsertGarbageBefore(12, Garbage(33, 3));
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    r.SetAutoResync(false);
+    Recorder rec;
+    rec.Attach(r);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ReadAll(r);
+    EXPECT_TRUE(rec.resync.empty());
+    EXPECT_EQ(r.ResyncOffset(), 0);
+    EXPECT_GT(rec.invalid.size(), 10u);
+    EXPECT_EQ(rec.invalidNo.front(), 12);
+}
+
 // The payload view keeps a copy of the payload of each valid packet (count
 // and bytes); an invalid packet leaves the last copy as it was.
 TEST(TSPacketReaderPayload, TheViewCopiesThePayloadOfValidPackets) {
