@@ -1181,6 +1181,62 @@ TEST(TSPacketReaderResync, WithoutAutoResyncTheGridStays) {
     EXPECT_EQ(rec.invalidNo.front(), 12);
 }
 
+// The start of the stream is where two packets in a row are sound: a sound
+// packet followed by a damaged one is taken for stray bytes.
+TEST(TSPacketReaderOpen, TheStartNeedsTwoSoundPacketsInARow) {
+    TsStream s = CleanStream(188, 10);
+    s.SetTransportError(1);
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    Recorder rec;
+    rec.Attach(r);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ASSERT_TRUE(r.Active());
+    EXPECT_EQ(rec.noStart, (std::vector<int>{376}));
+    EXPECT_EQ(r.GarbageOffset(), 376);
+    EXPECT_EQ(r.PacketCount(), static_cast<int64_t>(s.PacketCount()) - 2);
+}
+
+// The packet size is the distance seen most often between sync bytes; when
+// 188 and 192 are seen equally often, the smaller one is taken.
+TEST(TSPacketReaderM2TS, ATieBetweenTheSizesIsNo192ByteFile) {
+    // 99 distances of each size.
+    Bytes bytes(99 * (188 + 192) + 1, 0x00);
+    size_t at = 0;
+    for (int k = 0; at < bytes.size(); ++k) {
+        bytes[at] = 0x47;
+        at += k % 2 == 0 ? 188 : 192;
+    }
+    TempFile f;
+    f.Write(bytes);
+    TTSPacketReader r(nullptr);
+    Recorder rec;
+    rec.Attach(r);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    EXPECT_EQ(rec.m2tsAsked, 0);
+    EXPECT_FALSE(r.M2TSMode());
+}
+
+// Reading packet 0 again starts the per-PID statistics anew.
+TEST(TSPacketReaderContinuity, ReadingPacketZeroStartsTheStatisticsAnew) {
+    TsStream s = CleanStream(188, 10);
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ReadAll(r);
+    ASSERT_EQ(r.PidTableCount(), 3);
+    r.First();
+    ASSERT_EQ(r.PidTableCount(), 1);
+    EXPECT_EQ(r.PidRecord(0).PID, 0);
+    EXPECT_EQ(r.PidRecord(0).PacketCount, 1);
+    EXPECT_EQ(r.PidRecord(0).FirstIndex, 0);
+}
+
 // The payload view keeps a copy of the payload of each valid packet (count
 // and bytes); an invalid packet leaves the last copy as it was.
 TEST(TSPacketReaderPayload, TheViewCopiesThePayloadOfValidPackets) {
