@@ -14,6 +14,7 @@
 #include "tests/support/TsBuilder.h"
 #include "ts/TSPacketReader.h"
 #include "ts/TSPesReader.h"
+#include "ts/dvb_crc32.h"
 
 using namespace tw;
 using namespace tw::test;
@@ -796,6 +797,7 @@ TEST(TSPacketViews, AdaptationFieldWithPcr) {
 
     // Without sync the rest is left as it was.
     raw.Data[0] = 0;
+    raw.Data[2] = 0x55;
     ParsePacketHeader(raw, h);
     EXPECT_FALSE(h.Synch());
     EXPECT_EQ(h.PID(), 0x100);
@@ -907,6 +909,47 @@ TEST_F(CurrentPacketTest, TimestampsNeedAPesHeader) {
     EXPECT_FALSE(TTSPacketReader::PacketTimestamps(r_.RawPacket(), *r_.TSPacketHeader(), e, d, p));
     EXPECT_FALSE(r_.SetPacketPTS(1));
     EXPECT_FALSE(r_.SetPacketESCR(1));
+}
+
+// An ESCR field that would run past the packet's end is not read from the
+// bytes behind it.
+TEST(TSPacketViews, AnEscrRunningPastThePacketIsNotRead) {
+    TTSPacketBuffer raw;
+    raw.Length = 188;
+    std::memset(raw.Data, 0xFF, sizeof raw.Data);
+    // Adaptation field up to byte 175, a PES header from byte 176 on.
+    const uint8_t head[] = {0x47, 0x41, 0x01, 0x30, 171, 0x00};
+    std::memcpy(raw.Data, head, sizeof head);
+    const uint8_t pes[] = {0x00, 0x00, 0x01, 0xE0, 0x00, 0x00, 0x80, 0x20, 0x06, 0x44, 0x00, 0x04};
+    std::memcpy(raw.Data + 176, pes, sizeof pes);
+    TTSPacketHeader h;
+    ParsePacketHeader(raw, h);
+    ASSERT_EQ(h.Payload()->PayloadStartByte(), 176);
+    int64_t e = 0, d = 0, p = 0;
+    EXPECT_FALSE(PacketTimestamps(raw, h, e, d, p));
+    EXPECT_EQ(e, -1);
+    EXPECT_EQ(p, -1);
+}
+
+// Where nothing was read the checksum is 0; a partial last packet is
+// checksummed and patched over the bytes read only.
+TEST_F(CurrentPacketTest, ChecksumAndBytePatchCoverTheBytesRead) {
+    EXPECT_EQ(r_.PacketCrc32(), 0u);
+    TsStream s = CleanStream(188, 10);
+    Bytes bytes = s.Render();
+    bytes.resize(bytes.size() + 100, 0x00);
+    f_.Write(bytes);
+    r_.SetFileName(f_.Name());
+    r_.SetActive(true);
+    ASSERT_TRUE(r_.Active());
+    r_.SetPacketIndex(r_.PacketCount() - 1);
+    r_.Next();
+    ASSERT_EQ(r_.RawPacket().Length, 100);
+    EXPECT_EQ(r_.PacketCrc32(), Crc32Mpeg(bytes.data() + bytes.size() - 100, 0xFFFFFFFFu, 100));
+    EXPECT_TRUE(r_.SetPacketByte(1, 99));
+    EXPECT_FALSE(r_.SetPacketByte(1, 100));
+    r_.SetActive(false);
+    EXPECT_EQ(r_.PacketCrc32(), 0u);
 }
 
 TEST_F(CurrentPacketTest, CrcComparesPacketsAndByteChangesIt) {
