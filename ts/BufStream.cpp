@@ -276,6 +276,16 @@ int64_t TBufFileStream::Write(const void* buffer, int64_t count) {
     if (osPos_ != pos_) osPos_ = TFileStream::Seek(pos_, soBeginning);
     int64_t put = TFileStream::Write(buffer, count);
     if (put < 0) put = 0;
+    // Bytes already read into memory take the new values: a later read of
+    // them must not serve the old ones, and a caller that reads, patches and
+    // writes again would otherwise write the old bytes back over the patch.
+    if (cur_.Memory != nullptr && put > 0) {
+        const int64_t from = std::max(pos_, cur_.Low);
+        const int64_t to = std::min(pos_ + put, cur_.End());
+        if (from < to)
+            std::memcpy(cur_.Memory + headroom_ + (from - cur_.Start), static_cast<const uint8_t*>(buffer) + (from - pos_),
+                        static_cast<size_t>(to - from));
+    }
     osPos_ += put;
     pos_ += put;
     return put;

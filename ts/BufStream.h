@@ -34,7 +34,8 @@ public:
     // buffer with one file read from the request's position; requests larger
     // than the buffer bypass it.
     int64_t Read(void* buffer, int64_t count) override;
-    // Writes go to the file directly and do not update the buffer.
+    // Writes go to the file directly; bytes of them already in memory are
+    // updated there too.
     int64_t Write(const void* buffer, int64_t count) override;
     // Seeks only move a position kept here; the file is positioned when it is
     // really read or written, so reading buffered packets costs no system call.

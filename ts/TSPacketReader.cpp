@@ -280,8 +280,10 @@ void TTSPacketReader::ReadPacket(int64_t i, bool regained, int64_t regainedPrev)
             raw_.Length = 0;
             packetIndex_ = i;
             header_->ClearHeader();
-            // The file held the prefix when it was opened.
-            ReadFailed(packetPosition_, 0, 4);
+            // A few stray bytes after the last whole packet are a partial
+            // packet; a prefix the file held when it was opened is a failure.
+            if (fileSize_ - packetPosition_ >= 4 || !stream_->LastErrorText().empty())
+                ReadFailed(packetPosition_, 0, std::min<int64_t>(4, fileSize_ - packetPosition_));
             return;
         }
     } else {
@@ -570,7 +572,10 @@ bool TTSPacketReader::Resync(int startDelta, int64_t basePosition) {
 bool TTSPacketReader::WriteCurrentPacket() {
     if (!active_ || readOnly_ || stream_ == nullptr) return false;
     bool ok = false;
-    if (packetPosition_ >= 0 && packetPosition_ < fileSize_) {
+    // Where nothing of a packet was read (stray bytes shorter than a prefix)
+    // there is nothing to put back: writing the empty prefix would change
+    // the file and report it as the packet written.
+    if (packetPosition_ >= 0 && packetPosition_ < fileSize_ && raw_.Length > 0) {
         try {
             stream_->Seek(packetPosition_, soBeginning);
             bool prefixOk = true;

@@ -210,7 +210,7 @@ public:
 
     // --- the current packet ---
     // Writes the current packet (and prefix) back to the file; needs ReadOnly
-    // off. Use PacketBufferSize 0 for readers that write back.
+    // off. The packet is read again from the file afterwards.
     bool WriteCurrentPacket();
     bool SetPacketPCR(int64_t PCR);
     bool SetPacketPTS(int64_t PTS);

@@ -130,6 +130,35 @@ TEST(TBufFileStream, WritesGoToTheFile) {
     EXPECT_EQ(out.size(), 1000u);
 }
 
+// Bytes written over what the buffer holds are read back as written, also
+// where the write runs over either edge of the buffer.
+TEST(TBufFileStream, BytesWrittenOverTheBufferAreReadBackAsWritten) {
+    TempFile f;
+    f.Write(Counting(5000));
+    TBufFileStream s(f.Name(), fmOpenReadWrite, 1000);
+    uint8_t buf[10];
+    s.Seek(1000, soBeginning);
+    ASSERT_EQ(s.Read(buf, 10), 10);
+    ASSERT_EQ(s.BufferStart(), 1000);
+    ASSERT_EQ(s.BufferEnd(), 2000);
+    std::vector<uint8_t> x(40, 0xEE);
+    for (int64_t at : {int64_t{1500}, int64_t{980}, int64_t{1980}}) {
+        s.Seek(at, soBeginning);
+        ASSERT_EQ(s.Write(x.data(), 40), 40);
+        uint8_t back[40];
+        const int64_t from = std::max<int64_t>(at, 1000);
+        const int64_t to = std::min<int64_t>(at + 40, 1999);
+        s.Seek(from, soBeginning);
+        ASSERT_EQ(s.Read(back, to - from), to - from);
+        EXPECT_EQ(s.BufferStart(), 1000) << at; // served from the buffer
+        for (int64_t k = 0; k < to - from; ++k) EXPECT_EQ(back[k], 0xEE) << at << " +" << k;
+    }
+    // Bytes next to the written ones keep their values.
+    s.Seek(1540, soBeginning);
+    ASSERT_EQ(s.Read(buf, 1), 1);
+    EXPECT_EQ(buf[0], Counting(5000)[1540]);
+}
+
 TEST(TBufFileStream, MissingFileRaises) {
     EXPECT_THROW(TBufFileStream("/nonexistent/x.ts", fmOpenRead, 100), EFOpenError);
 }

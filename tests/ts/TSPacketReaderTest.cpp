@@ -14,6 +14,7 @@
 #include "tests/support/TsBuilder.h"
 #include "ts/TSPacketReader.h"
 #include "ts/TSPesReader.h"
+#include "ts/dvb_crc32.h"
 
 using namespace tw;
 using namespace tw::test;
@@ -796,6 +797,7 @@ TEST(TSPacketViews, AdaptationFieldWithPcr) {
 
     // Without sync the rest is left as it was.
     raw.Data[0] = 0;
+    raw.Data[2] = 0x55;
     ParsePacketHeader(raw, h);
     EXPECT_FALSE(h.Synch());
     EXPECT_EQ(h.PID(), 0x100);
@@ -909,6 +911,47 @@ TEST_F(CurrentPacketTest, TimestampsNeedAPesHeader) {
     EXPECT_FALSE(r_.SetPacketESCR(1));
 }
 
+// An ESCR field that would run past the packet's end is not read from the
+// bytes behind it.
+TEST(TSPacketViews, AnEscrRunningPastThePacketIsNotRead) {
+    TTSPacketBuffer raw;
+    raw.Length = 188;
+    std::memset(raw.Data, 0xFF, sizeof raw.Data);
+    // Adaptation field up to byte 175, a PES header from byte 176 on.
+    const uint8_t head[] = {0x47, 0x41, 0x01, 0x30, 171, 0x00};
+    std::memcpy(raw.Data, head, sizeof head);
+    const uint8_t pes[] = {0x00, 0x00, 0x01, 0xE0, 0x00, 0x00, 0x80, 0x20, 0x06, 0x44, 0x00, 0x04};
+    std::memcpy(raw.Data + 176, pes, sizeof pes);
+    TTSPacketHeader h;
+    ParsePacketHeader(raw, h);
+    ASSERT_EQ(h.Payload()->PayloadStartByte(), 176);
+    int64_t e = 0, d = 0, p = 0;
+    EXPECT_FALSE(PacketTimestamps(raw, h, e, d, p));
+    EXPECT_EQ(e, -1);
+    EXPECT_EQ(p, -1);
+}
+
+// Where nothing was read the checksum is 0; a partial last packet is
+// checksummed and patched over the bytes read only.
+TEST_F(CurrentPacketTest, ChecksumAndBytePatchCoverTheBytesRead) {
+    EXPECT_EQ(r_.PacketCrc32(), 0u);
+    TsStream s = CleanStream(188, 10);
+    Bytes bytes = s.Render();
+    bytes.resize(bytes.size() + 100, 0x00);
+    f_.Write(bytes);
+    r_.SetFileName(f_.Name());
+    r_.SetActive(true);
+    ASSERT_TRUE(r_.Active());
+    r_.SetPacketIndex(r_.PacketCount() - 1);
+    r_.Next();
+    ASSERT_EQ(r_.RawPacket().Length, 100);
+    EXPECT_EQ(r_.PacketCrc32(), Crc32Mpeg(bytes.data() + bytes.size() - 100, 0xFFFFFFFFu, 100));
+    EXPECT_TRUE(r_.SetPacketByte(1, 99));
+    EXPECT_FALSE(r_.SetPacketByte(1, 100));
+    r_.SetActive(false);
+    EXPECT_EQ(r_.PacketCrc32(), 0u);
+}
+
 TEST_F(CurrentPacketTest, CrcComparesPacketsAndByteChangesIt) {
     TsStream s(188);
     TsPacketOptions o;
@@ -947,6 +990,60 @@ TEST(TSPacketReaderWrite, WriteCurrentPacketPutsThePatchIntoTheFile) {
         const size_t at = 7 * static_cast<size_t>(size) + (size == 192 ? 4 : 0) + 100;
         EXPECT_EQ(back[at], 0xAB) << size;
         EXPECT_EQ(back.size(), s.Render().size());
+    }
+}
+
+// With the read-ahead buffer in use, the packet read again after writing,
+// and every later read of it while the file stays open, shows the patch.
+TEST(TSPacketReaderWrite, ThePatchIsReadBackThroughTheReadAheadBuffer) {
+    for (int size : {188, 192}) {
+        TsStream s = CleanStream(size, 400);
+        TempFile f;
+        f.Write(s.Render());
+        TTSPacketReader r(nullptr);
+        r.SetReadOnly(false);
+        r.SetFileName(f.Name());
+        r.SetActive(true);
+        ASSERT_TRUE(r.Active());
+        for (int i = 0; i < 7; ++i) r.Next();
+        ASSERT_EQ(r.PacketIndex(), 7);
+        ASSERT_TRUE(r.SetPacketByte(0xAB, 100));
+        ASSERT_TRUE(r.WriteCurrentPacket());
+        EXPECT_EQ(r.RawPacket().Data[100], 0xAB) << size;
+        r.First();
+        for (int i = 0; i < 7; ++i) r.Next();
+        EXPECT_EQ(r.RawPacket().Data[100], 0xAB) << size;
+        r.SetPacketIndex(300);
+        r.SetPacketIndex(7);
+        EXPECT_EQ(r.RawPacket().Data[100], 0xAB) << size;
+    }
+}
+
+// Where no packet was read (stray bytes after the last whole packet) there
+// is nothing to write back: the file stays as it is and the answer says so.
+TEST(TSPacketReaderWrite, NothingReadIsNothingWritten) {
+    for (int size : {188, 192}) {
+        TsStream s = CleanStream(size, 40);
+        Bytes bytes = s.Render();
+        bytes.resize(bytes.size() + 2, 0x00);
+        TempFile f;
+        f.Write(bytes);
+        TTSPacketReader r(nullptr);
+        r.SetReadOnly(false);
+        r.SetFileName(f.Name());
+        r.SetActive(true);
+        ASSERT_TRUE(r.Active());
+        r.SetPacketIndex(r.PacketCount() - 1);
+        r.Next();
+        ASSERT_EQ(r.RawPacket().Length, size == 192 ? 0 : 2) << size;
+        if (size == 188) {
+            // The partial packet's own bytes may go back as they are.
+            EXPECT_TRUE(r.WriteCurrentPacket()) << size;
+        } else {
+            EXPECT_FALSE(r.WriteCurrentPacket()) << size;
+        }
+        r.SetActive(false);
+        EXPECT_EQ(f.Read(), bytes) << size;
     }
 }
 
@@ -1019,6 +1116,168 @@ TEST(TSPacketReaderReadFailure, APartialLastPacketIsNoFailure) {
     r.SetPacketIndex(r.PacketCount() + 5);
     EXPECT_TRUE(r.Eof());
     EXPECT_TRUE(r.ReadErrorText().empty());
+}
+
+// A few stray bytes after the last whole 192-byte packet are a partial
+// packet too, even when they do not hold its whole prefix.
+TEST(TSPacketReaderReadFailure, AFewStrayBytesAfterTheLast192BytePacketAreNoFailure) {
+    for (size_t extra : {1u, 3u, 4u, 100u}) {
+        TsStream s = CleanStream(192, 30);
+        Bytes bytes = s.Render();
+        bytes.resize(bytes.size() + extra, 0x00);
+        TempFile f(".m2ts");
+        f.Write(bytes);
+        TTSPacketReader r(nullptr);
+        r.SetFileName(f.Name());
+        r.SetActive(true);
+        ASSERT_TRUE(r.Active());
+        ASSERT_TRUE(r.M2TSMode());
+        ReadAll(r);
+        EXPECT_TRUE(r.Eof()) << extra;
+        EXPECT_TRUE(r.ReadErrorText().empty()) << extra << ": " << r.ReadErrorText();
+    }
+}
+
+// The read-ahead size and the open mode take effect at the next opening:
+// they are refused while the reader is open, and a size outside
+// 0..100,000,000 is refused always.
+TEST(TSPacketReaderSettings, BufferSizeAndOpenModeChangeOnlyWhileClosed) {
+    TTSPacketReader r(nullptr);
+    EXPECT_EQ(r.PacketBufferSize(), TTSPacketReader::DEFAULT_BUFFER_SIZE);
+    r.SetPacketBufferSize(-1);
+    EXPECT_EQ(r.PacketBufferSize(), TTSPacketReader::DEFAULT_BUFFER_SIZE);
+    r.SetPacketBufferSize(100000001);
+    EXPECT_EQ(r.PacketBufferSize(), TTSPacketReader::DEFAULT_BUFFER_SIZE);
+    r.SetPacketBufferSize(100000000);
+    EXPECT_EQ(r.PacketBufferSize(), 100000000);
+    r.SetPacketBufferSize(4096);
+    EXPECT_TRUE(r.ReadOnly());
+
+    TsStream s = CleanStream();
+    TempFile f;
+    f.Write(s.Render());
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ASSERT_TRUE(r.Active());
+    r.SetPacketBufferSize(0);
+    EXPECT_EQ(r.PacketBufferSize(), 4096);
+    r.SetReadOnly(false);
+    EXPECT_TRUE(r.ReadOnly());
+    ASSERT_TRUE(r.SetPacketByte(0x12, 50));
+    EXPECT_FALSE(r.WriteCurrentPacket());
+    r.SetActive(false);
+    EXPECT_EQ(f.Read(), s.Render());
+    r.SetReadOnly(false);
+    EXPECT_FALSE(r.ReadOnly());
+}
+
+// Each valid packet that starts a payload unit is announced with its number
+// and PID, after the new-packet event; an invalid one is not.
+TEST(TSPacketReaderEvents, PayloadStartsAreAnnouncedWithNumberAndPid) {
+    TsStream s(188);
+    s.AddPat({{1, 0x100}});
+    for (int i = 0; i < 6; ++i) {
+        TsPacketOptions o;
+        o.pid = 0x101;
+        o.cc = i;
+        o.payloadStart = i % 3 == 0;
+        o.payload.assign(184, 0x11);
+        const size_t at = s.Add(o);
+        if (i == 3) s.SetTransportError(at);
+    }
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    std::vector<std::pair<int64_t, int>> starts;
+    std::vector<int64_t> order;
+    r.OnNewPacket = [&](TObject*) { order.push_back(-1); };
+    r.OnPayloadStartEvent = [&](TObject*, int64_t no, int pid) {
+        starts.push_back({no, pid});
+        order.push_back(no);
+    };
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ReadAll(r);
+    EXPECT_EQ(starts, (std::vector<std::pair<int64_t, int>>{{0, 0}, {1, 0x101}}));
+    ASSERT_GE(order.size(), 4u);
+    EXPECT_EQ(order[0], -1);
+    EXPECT_EQ(order[1], 0);
+}
+
+// Without AutoResync a packet without sync stays where the grid says: the
+// packets behind stray bytes are read shifted and reported invalid.
+TEST(TSPacketReaderResync, WithoutAutoResyncTheGridStays) {
+    TsStream s = CleanStream(188, 30);
+    s.InsertGarbageBefore(12, Garbage(33, 3));
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    r.SetAutoResync(false);
+    Recorder rec;
+    rec.Attach(r);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ReadAll(r);
+    EXPECT_TRUE(rec.resync.empty());
+    EXPECT_EQ(r.ResyncOffset(), 0);
+    EXPECT_GT(rec.invalid.size(), 10u);
+    EXPECT_EQ(rec.invalidNo.front(), 12);
+}
+
+// The start of the stream is where two packets in a row are sound: a sound
+// packet followed by a damaged one is taken for stray bytes.
+TEST(TSPacketReaderOpen, TheStartNeedsTwoSoundPacketsInARow) {
+    TsStream s = CleanStream(188, 10);
+    s.SetTransportError(1);
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    Recorder rec;
+    rec.Attach(r);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ASSERT_TRUE(r.Active());
+    EXPECT_EQ(rec.noStart, (std::vector<int>{376}));
+    EXPECT_EQ(r.GarbageOffset(), 376);
+    EXPECT_EQ(r.PacketCount(), static_cast<int64_t>(s.PacketCount()) - 2);
+}
+
+// The packet size is the distance seen most often between sync bytes; when
+// 188 and 192 are seen equally often, the smaller one is taken.
+TEST(TSPacketReaderM2TS, ATieBetweenTheSizesIsNo192ByteFile) {
+    // 99 distances of each size.
+    Bytes bytes(99 * (188 + 192) + 1, 0x00);
+    size_t at = 0;
+    for (int k = 0; at < bytes.size(); ++k) {
+        bytes[at] = 0x47;
+        at += k % 2 == 0 ? 188 : 192;
+    }
+    TempFile f;
+    f.Write(bytes);
+    TTSPacketReader r(nullptr);
+    Recorder rec;
+    rec.Attach(r);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    EXPECT_EQ(rec.m2tsAsked, 0);
+    EXPECT_FALSE(r.M2TSMode());
+}
+
+// Reading packet 0 again starts the per-PID statistics anew.
+TEST(TSPacketReaderContinuity, ReadingPacketZeroStartsTheStatisticsAnew) {
+    TsStream s = CleanStream(188, 10);
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ReadAll(r);
+    ASSERT_EQ(r.PidTableCount(), 3);
+    r.First();
+    ASSERT_EQ(r.PidTableCount(), 1);
+    EXPECT_EQ(r.PidRecord(0).PID, 0);
+    EXPECT_EQ(r.PidRecord(0).PacketCount, 1);
+    EXPECT_EQ(r.PidRecord(0).FirstIndex, 0);
 }
 
 // The payload view keeps a copy of the payload of each valid packet (count

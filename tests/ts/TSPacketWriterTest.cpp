@@ -299,6 +299,31 @@ TEST(TSPacketWriter, OutputIsCreatedEmpty) {
     }
 }
 
+// The ring's size is taken only while the writer is closed and only within
+// 0..1,000,000 slots; naming another file closes the writer, writing what
+// is queued.
+TEST(TSPacketWriter, RingSizeOnlyWhileClosedAndRenamingWritesTheQueue) {
+    TTSPacketWriter w(nullptr);
+    EXPECT_EQ(w.PacketBufferSize(), 0);
+    w.SetPacketBufferSize(-1);
+    EXPECT_EQ(w.PacketBufferSize(), 0);
+    w.SetPacketBufferSize(1000001);
+    EXPECT_EQ(w.PacketBufferSize(), 0);
+    w.SetPacketBufferSize(1000000);
+    EXPECT_EQ(w.PacketBufferSize(), 1000000);
+    w.SetPacketBufferSize(30);
+    TempFile f, g;
+    w.SetFileName(f.Name());
+    w.SetActive(true);
+    ASSERT_TRUE(w.Active());
+    w.SetPacketBufferSize(60);
+    EXPECT_EQ(w.PacketBufferSize(), 30);
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(w.QueuePacket(Packet(0x100, i), i));
+    w.SetFileName(g.Name());
+    EXPECT_FALSE(w.Active());
+    EXPECT_EQ(f.Read().size(), 5u * 188);
+}
+
 TEST(TSPacketWriter, UnbufferedWritesAtOnce) {
     TempFile f;
     TTSPacketWriter w(nullptr);
