@@ -568,6 +568,36 @@ TEST_F(ProviderMessageRowsTest, OwnerDrawingRunsWhenTheFormsPictureIsRebuilt)
     EXPECT_EQ(painted, 1);
 }
 
+// A system setting changed (caption metrics, colours): the title strip kept
+// for repainting the title alone may no longer fit, so the next picture is
+// made whole.
+TEST_F(ProviderMessageRowsTest, SettingsChangeRebuildsThePictureWhole)
+{
+    // A section that looks the same active and inactive: an activation
+    // change repaints the title alone.
+    TsGeneralData& s = manager.gd[size_t(FormSection())];
+    s.HotColor = s.Color;
+    s.HotImagePercent = s.ImagePercent;
+    s.HotGradientPercent = s.GradientPercent;
+    TNotingForm* f = NewForm(300, 200);
+    int painted = 0;
+    f->OnPaint = [&painted](tw::TObject*) { ++painted; };
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    p->SkinData().BorderIndex = -1;
+    ValidateRect(wnd, nullptr);
+    int w = 0;
+    p->SkinData().BGChangedFlag = true;
+    test::PrintFrame(wnd, w);
+    painted = 0;
+    p->SkinData().BGChangedFlag = true;
+    test::PrintFrame(wnd, w);
+    ASSERT_EQ(painted, 0) << "the title alone was not repainted";
+    SendMessageW(wnd, WM_SETTINGCHANGE, 0, 0);
+    test::PrintFrame(wnd, w);
+    EXPECT_EQ(painted, 1);
+}
+
 // The form's own drawing throws while it goes into the form's picture or
 // into a print: the failure reaches the application, the picture is neither
 // left shifted to the client nor kept as finished, and the printer's device
