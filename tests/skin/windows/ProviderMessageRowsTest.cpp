@@ -900,6 +900,45 @@ TEST_F(ProviderMessageRowsTest, EmbeddedFormShownRefreshesItsControls)
     EXPECT_EQ(other->Count(AC_REFRESHSTATE), 0);
 }
 
+// A form placed on another window is cut by that window, not by a region
+// of the provider's; one of its own on the desktop gets the skin's region.
+TEST_F(ProviderMessageRowsTest, AFormOnAnotherWindowGetsNoRegion)
+{
+    TNotingForm* host = NewForm(400, 300);
+    HWND hostWnd = Shown(host);
+    TNotingForm* inner = NewForm(200, 150);
+    inner->SetParent(host);
+    inner->SetBounds(10, 10, 200, 150);
+    HWND innerWnd = Shown(inner);
+    ASSERT_EQ(inner->Parent(), host);
+    ASSERT_TRUE(FindProvider(inner)->Skinned());
+    SendMessageW(innerWnd, WM_NCPAINT, 1, 0);
+    inner->SetBounds(12, 12, 220, 160);
+    tw::Application->ProcessMessages();
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetWindowRgn(innerWnd, rgn), ERROR);
+    EXPECT_NE(GetWindowRgn(hostWnd, rgn), ERROR);
+    DeleteObject(rgn);
+}
+
+// Each skin application gives the user title buttons that draw from the skin
+// the skin's title-button picture; the others keep none.
+TEST_F(ProviderMessageRowsTest, UserTitleButtonsTakeTheSkinsPictureWhenTheyAsk)
+{
+    TNotingForm* f = NewForm(300, 200);
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    TsTitleButton& skinned = p->TitleButtons().Add();
+    TsTitleButton& own = p->TitleButtons().Add();
+    own.UseSkinData = false;
+    own.ImageIndex = 5;
+    SendSkinCommand(wnd, AC_SKINLOADED, reinterpret_cast<LPARAM>(&manager));
+    const int mask = manager.GetMaskIndex(manager.ConstData.IndexGlobalInfo, "GLOBALINFO", "TITLEBUTTON");
+    ASSERT_TRUE(manager.MaskIndexValid(mask));
+    EXPECT_EQ(skinned.ImageIndex, mask);
+    EXPECT_EQ(own.ImageIndex, -1);
+}
+
 TEST_F(ProviderMessageRowsTest, RefreshReachesEveryAdaptedControl)
 {
     HWND wnd = nullptr, memoWnd = nullptr;
