@@ -432,6 +432,33 @@ TEST_F(ProviderWindowRowsTest, TitleChangesDrawTheFrameAgainFromANewPicture)
     EXPECT_TRUE(f->Saw(WM_SETICON));
 }
 
+// The drawn frame is sized by the mouse only: the window menu offers no Size
+// command, other popups keep theirs; the form's own procedure hears both.
+// A window marked active again gets its picture made anew.
+TEST_F(ProviderWindowRowsTest, WindowMenuLosesSizeAndAnActiveMarkRedrawsThePicture)
+{
+    TRowsForm* f = NewForm();
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    ASSERT_TRUE(p->Skinned());
+    auto sizeGrey = [&](LPARAM lp) {
+        HMENU menu = CreatePopupMenu();
+        AppendMenuW(menu, MF_STRING, SC_SIZE, L"Size");
+        f->Seen.clear();
+        SendMessageW(wnd, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), lp);
+        EXPECT_TRUE(f->Saw(WM_INITMENUPOPUP));
+        const bool grey = (GetMenuState(menu, SC_SIZE, MF_BYCOMMAND) & MF_GRAYED) != 0;
+        DestroyMenu(menu);
+        return grey;
+    };
+    EXPECT_TRUE(sizeGrey(MAKELPARAM(0, 1)));
+    EXPECT_FALSE(sizeGrey(MAKELPARAM(0, 0)));
+
+    p->SkinData().BGChangedFlag = false;
+    SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_SETACTIVESTATE, 1), 0);
+    EXPECT_TRUE(p->SkinData().BGChangedFlag);
+}
+
 TEST_F(ProviderWindowRowsTest, NoFramePaintWhileTheProviderIsRead)
 {
     TRowsForm* f = NewForm();
