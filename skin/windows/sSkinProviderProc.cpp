@@ -766,8 +766,17 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         }
         return;
     case WM_SETTINGCHANGE:
+        // The caption's metrics may have changed: the kept title strip
+        // would no longer fit the frame.
         skinData_->BGChangedFlag = true;
+        titleBg_.reset();
         break;
+    case WM_SIZING:
+        CallSaved(m);
+        // The border follows the frame while it is dragged.
+        if (borderForm_)
+            UpdateBorderWindow(255);
+        return;
     case WM_DESTROY:
     case WM_NCDESTROY:
         if (Dragging())

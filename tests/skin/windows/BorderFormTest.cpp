@@ -147,6 +147,21 @@ TEST_F(BorderFormTest, TheBorderFollowsItsForm)
     EXPECT_EQ(b->HitTest(POINT{r.Left + 1, r.Top + 1}), HTCAPTION);
 }
 
+TEST_F(BorderFormTest, TheBorderIsDrawnAgainWhileTheFormIsSizedByItsFrame)
+{
+    BordersOn();
+    TacBorderForm* b = provider->BorderForm();
+    ASSERT_NE(b, nullptr);
+    const HWND wnd = form->Handle();
+    RECT r;
+    GetWindowRect(wnd, &r);
+    const int updates = b->Updates();
+    // The sizing notice comes before the window moves: the border follows
+    // the frame as it is dragged, and the form's own procedure hears it.
+    SendMessageW(wnd, WM_SIZING, WMSZ_BOTTOMRIGHT, reinterpret_cast<LPARAM>(&r));
+    EXPECT_EQ(b->Updates(), updates + 1);
+}
+
 TEST_F(BorderFormTest, TheBorderGoesWithTheSkinAndLeavesNothingBehind)
 {
     BordersOn();

@@ -132,6 +132,29 @@ TEST_F(ProviderGeometryRowsTest, SnapMeetsTheWorkAreaWithTheExtendedFrame)
     EXPECT_EQ(wr.bottom, work.bottom - d);
 }
 
+// A skin whose frame is wider than the system's: at the right and bottom
+// edges of the work area it is the drawn frame that meets them.
+TEST_F(ProviderGeometryRowsTest, SnapAtTheFarEdgesCountsTheWiderFrame)
+{
+    const int sysFrame = GetSystemMetrics(SM_CXFRAME);
+    manager.SkinData.BorderWidth = int16_t(sysFrame + 4);
+    BordersOn();
+    ASSERT_NE(provider->BorderForm(), nullptr);
+    HWND wnd = form->Handle();
+    provider->SetScreenSnap(true);
+    RECT work;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    const int w = wr.right - wr.left, h = wr.bottom - wr.top;
+    SetWindowPos(wnd, nullptr, work.right - w - 4 - 3, work.bottom - h - 4 - 3, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    tw::Application->ProcessMessages();
+    GetWindowRect(wnd, &wr);
+    EXPECT_EQ(wr.right, work.right - 4);
+    EXPECT_EQ(wr.bottom, work.bottom - 4);
+}
+
 } // namespace
 } // namespace skin
 

@@ -568,6 +568,36 @@ TEST_F(ProviderMessageRowsTest, OwnerDrawingRunsWhenTheFormsPictureIsRebuilt)
     EXPECT_EQ(painted, 1);
 }
 
+// A system setting changed (caption metrics, colours): the title strip kept
+// for repainting the title alone may no longer fit, so the next picture is
+// made whole.
+TEST_F(ProviderMessageRowsTest, SettingsChangeRebuildsThePictureWhole)
+{
+    // A section that looks the same active and inactive: an activation
+    // change repaints the title alone.
+    TsGeneralData& s = manager.gd[size_t(FormSection())];
+    s.HotColor = s.Color;
+    s.HotImagePercent = s.ImagePercent;
+    s.HotGradientPercent = s.GradientPercent;
+    TNotingForm* f = NewForm(300, 200);
+    int painted = 0;
+    f->OnPaint = [&painted](tw::TObject*) { ++painted; };
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    p->SkinData().BorderIndex = -1;
+    ValidateRect(wnd, nullptr);
+    int w = 0;
+    p->SkinData().BGChangedFlag = true;
+    test::PrintFrame(wnd, w);
+    painted = 0;
+    p->SkinData().BGChangedFlag = true;
+    test::PrintFrame(wnd, w);
+    ASSERT_EQ(painted, 0) << "the title alone was not repainted";
+    SendMessageW(wnd, WM_SETTINGCHANGE, 0, 0);
+    test::PrintFrame(wnd, w);
+    EXPECT_EQ(painted, 1);
+}
+
 // The form's own drawing throws while it goes into the form's picture or
 // into a print: the failure reaches the application, the picture is neither
 // left shifted to the client nor kept as finished, and the printer's device
@@ -868,6 +898,45 @@ TEST_F(ProviderMessageRowsTest, EmbeddedFormShownRefreshesItsControls)
     other->Commands.clear();
     SendMessageW(aloneWnd, tw::CM_VISIBLECHANGED, 1, 0);
     EXPECT_EQ(other->Count(AC_REFRESHSTATE), 0);
+}
+
+// A form placed on another window is cut by that window, not by a region
+// of the provider's; one of its own on the desktop gets the skin's region.
+TEST_F(ProviderMessageRowsTest, AFormOnAnotherWindowGetsNoRegion)
+{
+    TNotingForm* host = NewForm(400, 300);
+    HWND hostWnd = Shown(host);
+    TNotingForm* inner = NewForm(200, 150);
+    inner->SetParent(host);
+    inner->SetBounds(10, 10, 200, 150);
+    HWND innerWnd = Shown(inner);
+    ASSERT_EQ(inner->Parent(), host);
+    ASSERT_TRUE(FindProvider(inner)->Skinned());
+    SendMessageW(innerWnd, WM_NCPAINT, 1, 0);
+    inner->SetBounds(12, 12, 220, 160);
+    tw::Application->ProcessMessages();
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetWindowRgn(innerWnd, rgn), ERROR);
+    EXPECT_NE(GetWindowRgn(hostWnd, rgn), ERROR);
+    DeleteObject(rgn);
+}
+
+// Each skin application gives the user title buttons that draw from the skin
+// the skin's title-button picture; the others keep none.
+TEST_F(ProviderMessageRowsTest, UserTitleButtonsTakeTheSkinsPictureWhenTheyAsk)
+{
+    TNotingForm* f = NewForm(300, 200);
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    TsTitleButton& skinned = p->TitleButtons().Add();
+    TsTitleButton& own = p->TitleButtons().Add();
+    own.UseSkinData = false;
+    own.ImageIndex = 5;
+    SendSkinCommand(wnd, AC_SKINLOADED, reinterpret_cast<LPARAM>(&manager));
+    const int mask = manager.GetMaskIndex(manager.ConstData.IndexGlobalInfo, "GLOBALINFO", "TITLEBUTTON");
+    ASSERT_TRUE(manager.MaskIndexValid(mask));
+    EXPECT_EQ(skinned.ImageIndex, mask);
+    EXPECT_EQ(own.ImageIndex, -1);
 }
 
 TEST_F(ProviderMessageRowsTest, RefreshReachesEveryAdaptedControl)

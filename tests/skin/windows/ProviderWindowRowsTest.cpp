@@ -393,6 +393,72 @@ TEST_F(ProviderWindowRowsTest, AWholeRepaintCountsTheMenuLineAgain)
     EXPECT_EQ(test::NcHit(wnd, (last.left + last.right) / 2 - wr.left, (last.top + last.bottom) / 2 - wr.top), htMenu);
 }
 
+// What changes the title's look (its section, the alignment of its caption,
+// the form's enabled state, a new icon) draws the frame again at once, from a
+// picture made anew; setting a value the provider has already draws nothing.
+TEST_F(ProviderWindowRowsTest, TitleChangesDrawTheFrameAgainFromANewPicture)
+{
+    TRowsForm* f = NewForm();
+    int painted = 0;
+    f->OnPaint = [&painted](tw::TObject*) { ++painted; };
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    ASSERT_TRUE(p->Skinned());
+    SendMessageW(wnd, WM_NCPAINT, 1, 0);
+    ValidateRect(wnd, nullptr);
+
+    painted = 0;
+    p->SetCaptionAlignment(p->CaptionAlignment());
+    p->SetTitleSkin(p->TitleSkin());
+    EXPECT_EQ(painted, 0);
+    EXPECT_FALSE(p->SkinData().BGChangedFlag);
+
+    // (The new section may cut the frame otherwise: the region comes first.)
+    p->SetTitleSkin("BARTITLE");
+    EXPECT_GE(painted, 1);
+    EXPECT_FALSE(p->SkinData().BGChangedFlag);
+
+    // The form's own procedure hears of the enabled change as well.
+    painted = 0;
+    f->Seen.clear();
+    f->Perform(tw::CM_ENABLEDCHANGED, 0, 0);
+    EXPECT_EQ(painted, 1);
+    EXPECT_TRUE(f->Saw(tw::CM_ENABLEDCHANGED));
+
+    painted = 0;
+    f->Seen.clear();
+    SendMessageW(wnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(LoadIconW(nullptr, IDI_QUESTION)));
+    EXPECT_EQ(painted, 1);
+    EXPECT_TRUE(f->Saw(WM_SETICON));
+}
+
+// The drawn frame is sized by the mouse only: the window menu offers no Size
+// command, other popups keep theirs; the form's own procedure hears both.
+// A window marked active again gets its picture made anew.
+TEST_F(ProviderWindowRowsTest, WindowMenuLosesSizeAndAnActiveMarkRedrawsThePicture)
+{
+    TRowsForm* f = NewForm();
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    ASSERT_TRUE(p->Skinned());
+    auto sizeGrey = [&](LPARAM lp) {
+        HMENU menu = CreatePopupMenu();
+        AppendMenuW(menu, MF_STRING, SC_SIZE, L"Size");
+        f->Seen.clear();
+        SendMessageW(wnd, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), lp);
+        EXPECT_TRUE(f->Saw(WM_INITMENUPOPUP));
+        const bool grey = (GetMenuState(menu, SC_SIZE, MF_BYCOMMAND) & MF_GRAYED) != 0;
+        DestroyMenu(menu);
+        return grey;
+    };
+    EXPECT_TRUE(sizeGrey(MAKELPARAM(0, 1)));
+    EXPECT_FALSE(sizeGrey(MAKELPARAM(0, 0)));
+
+    p->SkinData().BGChangedFlag = false;
+    SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_SETACTIVESTATE, 1), 0);
+    EXPECT_TRUE(p->SkinData().BGChangedFlag);
+}
+
 TEST_F(ProviderWindowRowsTest, NoFramePaintWhileTheProviderIsRead)
 {
     TRowsForm* f = NewForm();
