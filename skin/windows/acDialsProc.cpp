@@ -280,6 +280,14 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         }
         break;
     case WM_NCLBUTTONUP:
+        if (IsTitleButton(int(wp)) && !pressed_) {
+            // Let go over a button that was not pressed: nothing runs, and
+            // the button loses its hot look until the mouse moves again;
+            // close stays as it is.
+            if (wp != htClose)
+                ClearHot();
+            return 0;
+        }
         if (IsTitleButton(int(wp))) {
             bool run = pressed_ && hot_ == int(wp);
             pressed_ = false;

@@ -549,6 +549,27 @@ TEST_F(DialogTitleRowsTest, AMaximizeButtonThatCannotRunIsNotPressed)
     EXPECT_EQ(Commands(), std::vector<WPARAM>{WPARAM(SC_MAXIMIZE)});
 }
 
+TEST_F(DialogTitleRowsTest, AReleaseWithoutAPressRunsNothingAndLeavesOnlyCloseHot)
+{
+    TacDialogWnd& dialog = Skinned(WS_SYSMENU | WS_MAXIMIZEBOX | WS_MINIMIZEBOX | WS_THICKFRAME, WS_EX_CONTEXTHELP);
+    const HWND d = dialog.Handle();
+    const TCaptionLayout b = dialog.Buttons();
+    // The button was pressed elsewhere (or not at all) and the mouse let go
+    // over it: minimize, maximize and help lose their hot look, close keeps it.
+    const std::pair<int, TRect> buttons[] = {
+        {HTMINBUTTON, b.Min}, {HTMAXBUTTON, b.Max}, {HTHELP, b.Help}, {HTCLOSE, b.Close}};
+    for (const auto& [code, rect] : buttons) {
+        ASSERT_GT(rect.Width(), 0) << code;
+        const LPARAM on = At(Centre(d, rect));
+        ASSERT_EQ(SendMessageW(d, WM_NCHITTEST, 0, on), code);
+        ASSERT_EQ(dialog.HotButton(), code);
+        SendMessageW(d, WM_NCLBUTTONUP, WPARAM(code), on);
+        EXPECT_EQ(dialog.HotButton(), code == HTCLOSE ? code : 0) << code;
+        EXPECT_EQ(OnWindow(d, rect), InCache(dialog, rect)) << code;
+        EXPECT_TRUE(Commands().empty()) << code;
+    }
+}
+
 } // namespace
 } // namespace skin
 
