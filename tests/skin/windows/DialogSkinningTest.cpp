@@ -176,6 +176,32 @@ TEST_F(DialogHookTest, ASecondDialogIsSkinnedOnlyWhenItHoldsAToolBar)
     EXPECT_TRUE(HookActivatedWindow(second));
 }
 
+TEST_F(DialogHookTest, ADestroyedDialogsProviderGoesAtTheNextSweepAndTheOthersStay)
+{
+    const HWND gone = Dialog(L"Gone");
+    ASSERT_TRUE(HookActivatedWindow(gone));
+    const HWND stays = Dialog(L"Stays");
+    ShowWindow(gone, SW_HIDE);
+    ASSERT_TRUE(HookActivatedWindow(stays));
+    ShowWindow(gone, SW_SHOW);
+    ASSERT_EQ(DialogProviders().size(), 2u);
+    TacProvider* kept = FindProvider(stays);
+    ASSERT_NE(kept, nullptr);
+
+    // The window's end hands its procedure back; the record goes at the
+    // next sweep, and only that one.
+    DestroyWindow(gone);
+    SweepDestroyedDialogs();
+    EXPECT_EQ(FindProvider(gone), nullptr);
+    ASSERT_EQ(DialogProviders().size(), 1u);
+    EXPECT_EQ(DialogProviders()[0], kept);
+    EXPECT_EQ(SendSkinCommand(stays, AC_QUERYSKINNED), 1);
+    SweepDestroyedDialogs();
+    EXPECT_EQ(FindProvider(stays), kept);
+    // Only the dialog left on the screen counts.
+    EXPECT_EQ(VisibleDialogCount(), 1);
+}
+
 TEST_F(DialogHookTest, StandardDialogsOffLeavesDialogsAndMessageFormsButNotOtherForms)
 {
     manager.SkinningRules = srStdForms;
