@@ -34,6 +34,8 @@ namespace {
 
 std::vector<WPARAM> g_commands;
 std::map<HWND, WNDPROC> g_procs;
+std::map<HWND, int> g_paints;
+std::map<HWND, int> g_presses;
 
 // Under the adapter: records the system commands that reach the dialog's
 // own procedure instead of running them.
@@ -43,6 +45,13 @@ LRESULT CALLBACK RecordingProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         g_commands.push_back(wp & 0xFFF0);
         return 0;
     }
+    if (msg == WM_PAINT)
+        ++g_paints[wnd];
+    if (msg == WM_NCLBUTTONDOWN)
+        ++g_presses[wnd];
+    // A dialog that would take every key: the skinned one asks for none.
+    if (msg == WM_GETDLGCODE)
+        return DLGC_WANTALLKEYS;
     return CallWindowProcW(g_procs[wnd], wnd, msg, wp, lp);
 }
 
@@ -568,6 +577,63 @@ TEST_F(DialogTitleRowsTest, AReleaseWithoutAPressRunsNothingAndLeavesOnlyCloseHo
         EXPECT_EQ(OnWindow(d, rect), InCache(dialog, rect)) << code;
         EXPECT_TRUE(Commands().empty()) << code;
     }
+}
+
+TEST_F(DialogTitleRowsTest, TheDialogsOwnMessagesPaintMoveAndLeaveAsTheSkinAsks)
+{
+    // Up to version 6 the dialog paints its own client; from 7 on the
+    // system does, and the dialog's WM_PAINT only validates.
+    const auto version = PlatformAnswers().MajorVersion;
+    PlatformAnswers().MajorVersion = [] { return DWORD(6); };
+    TacDialogWnd& older = Skinned(WS_SYSMENU);
+    PlatformAnswers().MajorVersion = [] { return DWORD(7); };
+    TacDialogWnd& newer = Skinned(WS_SYSMENU | WS_MINIMIZEBOX);
+    PlatformAnswers().MajorVersion = version;
+    EXPECT_FALSE(older.PaintSuppressed);
+    ASSERT_TRUE(newer.PaintSuppressed);
+    const HWND d = newer.Handle();
+    for (const HWND w : {older.Handle(), d}) {
+        g_paints[w] = 0;
+        InvalidateRect(w, nullptr, FALSE);
+        SendMessageW(w, WM_PAINT, 0, 0);
+        EXPECT_FALSE(GetUpdateRect(w, nullptr, FALSE));
+    }
+    EXPECT_EQ(g_paints[older.Handle()], 1);
+    EXPECT_EQ(g_paints[d], 0);
+
+    // The dialog asks for no keys of its own, whatever its procedure wants.
+    EXPECT_EQ(SendMessageW(d, WM_GETDLGCODE, 0, 0), 0);
+
+    // An owner-drawn label is written over the dialog's picture.
+    HDC dc = GetDC(d);
+    SetBkMode(dc, OPAQUE);
+    DRAWITEMSTRUCT item{};
+    item.CtlType = ODT_STATIC;
+    item.hDC = dc;
+    SendMessageW(d, WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(GetBkMode(dc), TRANSPARENT);
+    ReleaseDC(d, dc);
+
+    // The mouse leaving the client takes the hot look from the title.
+    const TRect close = newer.Buttons().Close;
+    ASSERT_GT(close.Width(), 0);
+    SendMessageW(d, WM_NCHITTEST, 0, At(Centre(d, close)));
+    ASSERT_EQ(newer.HotButton(), HTCLOSE);
+    SendMessageW(d, WM_MOUSELEAVE, 0, 0);
+    EXPECT_EQ(newer.HotButton(), 0);
+    EXPECT_EQ(OnWindow(d, close), InCache(newer, close));
+
+    // A minimized dialog moves by a press anywhere on it.
+    ShowWindow(d, SW_MINIMIZE);
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(IsIconic(d));
+    Commands();
+    RECT wr;
+    GetWindowRect(d, &wr);
+    g_presses[d] = 0;
+    SendMessageW(d, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(wr.left + 2, wr.top + 2));
+    EXPECT_EQ(Commands(), std::vector<WPARAM>{WPARAM(SC_MOVE)});
+    EXPECT_EQ(g_presses[d], 0);
 }
 
 } // namespace
