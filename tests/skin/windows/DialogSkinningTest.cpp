@@ -709,6 +709,15 @@ TEST_F(DialogTitleTest, TheTitlesOwnRoundedCornersAreCutFromTheRegion)
     if (manager.MaskIndexValid(form))
         manager.ma[size_t(form)].SectionName = "FORM";
     manager.ForgetNameIndexes();
+    // The skin changed, the size did not: the region is cut anew, the
+    // dialog's bottom corners too.
+    SendSkinCommand(d, AC_SKINLOADED, reinterpret_cast<LPARAM>(&manager));
+    rgn = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(GetWindowRgn(d, rgn), ERROR);
+    EXPECT_FALSE(PtInRegion(rgn, 0, h - 1));
+    EXPECT_FALSE(PtInRegion(rgn, 0, 0));
+    EXPECT_TRUE(PtInRegion(rgn, w / 2, h / 2));
+    DeleteObject(rgn);
 }
 
 BOOL WINAPI AcceptLayered(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*, DWORD) { return TRUE; }

@@ -36,6 +36,7 @@ std::vector<WPARAM> g_commands;
 std::map<HWND, WNDPROC> g_procs;
 std::map<HWND, int> g_paints;
 std::map<HWND, int> g_presses;
+std::map<HWND, bool> g_ownRegion;
 
 // Under the adapter: records the system commands that reach the dialog's
 // own procedure instead of running them.
@@ -49,6 +50,9 @@ LRESULT CALLBACK RecordingProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         ++g_paints[wnd];
     if (msg == WM_NCLBUTTONDOWN)
         ++g_presses[wnd];
+    // A window that keeps a region of its own says so when asked.
+    if (msg == 0xBC4D && wp == 0x41A2 && g_ownRegion[wnd])
+        return 0x41A2;
     // A dialog that would take every key: the skinned one asks for none.
     if (msg == WM_GETDLGCODE)
         return DLGC_WANTALLKEYS;
@@ -634,6 +638,38 @@ TEST_F(DialogTitleRowsTest, TheDialogsOwnMessagesPaintMoveAndLeaveAsTheSkinAsks)
     SendMessageW(d, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(wr.left + 2, wr.top + 2));
     EXPECT_EQ(Commands(), std::vector<WPARAM>{WPARAM(SC_MOVE)});
     EXPECT_EQ(g_presses[d], 0);
+}
+
+TEST_F(DialogTitleRowsTest, ADialogThatKeepsItsOwnRegionKeepsItWhateverHappens)
+{
+    const HWND d = Make(WS_SYSMENU | WS_THICKFRAME);
+    g_ownRegion[d] = true;
+    SetWindowRgn(d, CreateEllipticRgn(0, 0, 360, 240), FALSE);
+    TacDialogWnd& dialog = Skin(d);
+    auto box = [&] {
+        RECT r{};
+        HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+        EXPECT_NE(GetWindowRgn(d, rgn), ERROR);
+        GetRgnBox(rgn, &r);
+        const bool corner = PtInRegion(rgn, 2, 2);
+        DeleteObject(rgn);
+        EXPECT_FALSE(corner);
+        return r;
+    };
+    const RECT before = box();
+    HRGN own = CreateEllipticRgn(0, 0, 360, 240);
+    RECT ownBox{};
+    GetRgnBox(own, &ownBox);
+    DeleteObject(own);
+    EXPECT_TRUE(EqualRect(&before, &ownBox));
+    // Sized, painted and given a new skin: the region stays the dialog's.
+    SetWindowPos(d, nullptr, 0, 0, 400, 260, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(d, WM_NCPAINT, 1, 0);
+    SendSkinCommand(d, AC_SKINLOADED, reinterpret_cast<LPARAM>(&manager));
+    const RECT after = box();
+    EXPECT_TRUE(EqualRect(&before, &after));
+    EXPECT_NE(dialog.Cache(), nullptr);
+    g_ownRegion.erase(d);
 }
 
 } // namespace
