@@ -583,6 +583,26 @@ TEST_F(DialogTitleRowsTest, AReleaseWithoutAPressRunsNothingAndLeavesOnlyCloseHo
     }
 }
 
+TEST_F(DialogTitleRowsTest, AClickThatRunsItsCommandLeavesNoButtonHotOrPressed)
+{
+    // The dialog's procedure here only notes the commands: the dialog stays
+    // as it is, as one that refuses to close would.
+    TacDialogWnd& dialog = Skinned(WS_SYSMENU | WS_MAXIMIZEBOX | WS_MINIMIZEBOX | WS_THICKFRAME);
+    const HWND d = dialog.Handle();
+    const TCaptionLayout b = dialog.Buttons();
+    const std::pair<int, TRect> buttons[] = {{HTCLOSE, b.Close}, {HTMAXBUTTON, b.Max}, {HTMINBUTTON, b.Min}};
+    for (const auto& [code, rect] : buttons) {
+        ASSERT_GT(rect.Width(), 0) << code;
+        const LPARAM on = At(Centre(d, rect));
+        ASSERT_EQ(SendMessageW(d, WM_NCHITTEST, 0, on), code);
+        SendMessageW(d, WM_NCLBUTTONDOWN, WPARAM(code), on);
+        SendMessageW(d, WM_NCLBUTTONUP, WPARAM(code), on);
+        EXPECT_EQ(dialog.HotButton(), 0) << code;
+        EXPECT_EQ(Commands().size(), 1u) << code;
+        EXPECT_EQ(OnWindow(d, rect), InCache(dialog, rect)) << code;
+    }
+}
+
 TEST_F(DialogTitleRowsTest, TheDialogsOwnMessagesPaintMoveAndLeaveAsTheSkinAsks)
 {
     // Up to version 6 the dialog paints its own client; from 7 on the
