@@ -603,6 +603,35 @@ TEST_F(DialogTitleRowsTest, AClickThatRunsItsCommandLeavesNoButtonHotOrPressed)
     }
 }
 
+TEST_F(DialogTitleRowsTest, ANewCaptionOrAnEnableDrawsTheFrameAgainAtOnce)
+{
+    TacDialogWnd& dialog = Skinned(WS_SYSMENU);
+    const HWND d = dialog.Handle();
+    RECT wr;
+    GetWindowRect(d, &wr);
+    POINT client{0, 0};
+    ClientToScreen(d, &client);
+    const int top = client.y - wr.top, width = wr.right - wr.left;
+    // Where the caption is written.
+    const TRect text(top + 24, top / 4, width / 2, top - top / 4);
+    Scribble(d, text);
+    ASSERT_TRUE(AllScribble(OnWindow(d, text)));
+    const std::vector<COLORREF> before = InCache(dialog, text);
+    SetWindowTextW(d, L"Another and much longer caption");
+    std::vector<COLORREF> shown = OnWindow(d, text);
+    EXPECT_FALSE(AllScribble(shown));
+    EXPECT_EQ(shown, InCache(dialog, text));
+    EXPECT_NE(shown, before);
+
+    for (const BOOL enable : {FALSE, TRUE}) {
+        Scribble(d, text);
+        EnableWindow(d, enable);
+        shown = OnWindow(d, text);
+        EXPECT_FALSE(AllScribble(shown)) << enable;
+        EXPECT_EQ(shown, InCache(dialog, text)) << enable;
+    }
+}
+
 TEST_F(DialogTitleRowsTest, TheDialogsOwnMessagesPaintMoveAndLeaveAsTheSkinAsks)
 {
     // Up to version 6 the dialog paints its own client; from 7 on the
