@@ -632,6 +632,25 @@ TEST_F(DialogTitleRowsTest, ANewCaptionOrAnEnableDrawsTheFrameAgainAtOnce)
     }
 }
 
+TEST_F(DialogTitleRowsTest, AHiddenDialogDropsItsButtonFades)
+{
+    TacDialogWnd& dialog = Skinned(WS_SYSMENU);
+    const HWND d = dialog.Handle();
+    const TRect close = dialog.Buttons().Close;
+    ASSERT_GT(close.Width(), 0);
+    manager.SetAllowGlowing(true);
+    for (const UINT hide : {UINT(0xB00B), UINT(WM_SHOWWINDOW)}) {
+        SendMessageW(d, WM_NCHITTEST, 0, At(Centre(d, close)));
+        ASSERT_EQ(dialog.HotButton(), HTCLOSE) << hide;
+        ASSERT_NE(dialog.ButtonFx(HTCLOSE)->Animation, nullptr) << hide;
+        SendMessageW(d, hide, 0, 0);
+        EXPECT_EQ(dialog.ButtonFx(HTCLOSE)->Animation, nullptr) << hide;
+        EXPECT_EQ(dialog.ButtonFx(HTCLOSE)->State, 0) << hide;
+        SendMessageW(d, WM_MOUSELEAVE, 0, 0);
+    }
+    manager.SetAllowGlowing(false);
+}
+
 TEST_F(DialogTitleRowsTest, TheDialogsOwnMessagesPaintMoveAndLeaveAsTheSkinAsks)
 {
     // Up to version 6 the dialog paints its own client; from 7 on the
