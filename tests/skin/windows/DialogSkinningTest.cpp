@@ -200,6 +200,20 @@ TEST_F(DialogHookTest, ADestroyedDialogsProviderGoesAtTheNextSweepAndTheOthersSt
     EXPECT_EQ(FindProvider(stays), kept);
     // Only the dialog left on the screen counts.
     EXPECT_EQ(VisibleDialogCount(), 1);
+
+    // Under the manager's hook the end of a later window sweeps (the
+    // system may end windows of the dialog's own after it, which do).
+    InstallFormSkinning();
+    manager.SendNewSkin(false);
+    ASSERT_NE(SkinHookHandle(), nullptr);
+    kept = FindProvider(stays);
+    ASSERT_NE(kept, nullptr);
+    DestroyWindow(stays);
+    DestroyWindow(CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(FindProvider(stays), nullptr);
+    EXPECT_TRUE(DialogProviders().empty());
+    manager.SendRemoveSkin();
+    UninstallFormSkinning();
 }
 
 TEST_F(DialogHookTest, StandardDialogsOffLeavesDialogsAndMessageFormsButNotOtherForms)
