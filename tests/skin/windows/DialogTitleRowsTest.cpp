@@ -706,6 +706,23 @@ TEST_F(DialogTitleRowsTest, TheDialogsOwnMessagesPaintMoveAndLeaveAsTheSkinAsks)
     SendMessageW(d, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(wr.left + 2, wr.top + 2));
     EXPECT_EQ(Commands(), std::vector<WPARAM>{WPARAM(SC_MOVE)});
     EXPECT_EQ(g_presses[d], 0);
+
+    // A zoomed one does not move by its title: the press ends there.
+    const HWND z = Skinned(WS_SYSMENU | WS_MAXIMIZEBOX | WS_THICKFRAME).Handle();
+    ShowWindow(z, SW_MAXIMIZE);
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(IsZoomed(z));
+    Commands();
+    g_presses[z] = 0;
+    GetWindowRect(z, &wr);
+    POINT zc{0, 0};
+    ClientToScreen(z, &zc);
+    const LPARAM onTitle = MAKELPARAM((wr.left + wr.right) / 3, (wr.top + zc.y) / 2);
+    ASSERT_EQ(SendMessageW(z, WM_NCHITTEST, 0, onTitle), HTCAPTION);
+    SendMessageW(z, WM_NCLBUTTONDOWN, HTCAPTION, onTitle);
+    EXPECT_TRUE(Commands().empty());
+    EXPECT_EQ(g_presses[z], 0);
+    EXPECT_TRUE(IsZoomed(z));
 }
 
 TEST_F(DialogTitleRowsTest, ADialogThatKeepsItsOwnRegionKeepsItWhateverHappens)
