@@ -280,6 +280,14 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         }
         break;
     case WM_NCLBUTTONUP:
+        if (IsTitleButton(int(wp)) && !pressed_) {
+            // Let go over a button that was not pressed: nothing runs, and
+            // the button loses its hot look until the mouse moves again;
+            // close stays as it is.
+            if (wp != htClose)
+                ClearHot();
+            return 0;
+        }
         if (IsTitleButton(int(wp))) {
             bool run = pressed_ && hot_ == int(wp);
             pressed_ = false;
@@ -297,10 +305,12 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
                 else if (wp == htHelp)
                     command = SC_CONTEXTHELP;
                 PostMessageW(wnd, WM_SYSCOMMAND, command, lp);
+                // The click is over: the button looks normal again, even
+                // when the dialog does not run the command.
+                ClearHot();
                 if (wp == htHelp) {
                     // The help mode may follow a change of the dialog's
                     // state: the menu and the whole frame catch up.
-                    ClearHot();
                     if (sysMenu_)
                         sysMenu_->UpdateItems();
                     SendMessageW(wnd, WM_NCPAINT, 1, 0);

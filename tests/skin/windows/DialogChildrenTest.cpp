@@ -312,6 +312,106 @@ TEST_F(DialogChildrenTest, AdaptingAgainAndAgainLeavesNothingBehind)
     EXPECT_EQ(GetWindowLongPtrW(edit, GWLP_WNDPROC), editProc);
 }
 
+LRESULT CALLBACK SkinnedAlreadyProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == SM_ALPHACMD && SkinCommandOf(wp) == AC_QUERYSKINNED)
+        return 1;
+    return DefWindowProcW(wnd, msg, wp, lp);
+}
+
+const wchar_t* OwnClass(const wchar_t* name, WNDPROC proc = DefWindowProcW)
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = name;
+    RegisterClassW(&wc);
+    return name;
+}
+
+TEST_F(DialogChildrenTest, EveryOtherClassGetsItsAdapterSectionAndFlags)
+{
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_TAB_CLASSES | ICC_BAR_CLASSES | ICC_USEREX_CLASSES | ICC_UPDOWN_CLASS};
+    InitCommonControlsEx(&icc);
+    struct Case {
+        const wchar_t* Class;
+        DWORD Style;
+        const char* Kind; // nullptr: no adapter
+        const char* Section;
+        bool PaintsItsClient; // the dialog paints its own client then
+    };
+    const Case cases[] = {
+        {L"STATIC", SS_WHITERECT, nullptr, nullptr, false},
+        {L"STATIC", SS_SIMPLE, "TacIconWnd", "CHECKBOX", false}, // 11 holds 3
+        {L"#32770", 0, "TacTransPanelWnd", "CHECKBOX", false},
+        {OwnClass(L"TPanel"), 0, "TacDlgPanelWnd", "PANEL", false},
+        {OwnClass(L"TSilentPaintPanel"), 0, "TacDlgPanelWnd", "PANEL", false},
+        {L"BUTTON", BS_RADIOBUTTON, "TacCheckBoxWnd", "CHECKBOX", false},
+        {L"BUTTON", BS_PUSHBUTTON, "TacBtnWnd", "BUTTON", false},
+        {L"COMBOBOX", CBS_DROPDOWNLIST, "TacComboBoxWnd", "COMBOBOX", true},
+        {OwnClass(L"ComboLBox"), 0, "TacEditWnd", "COMBOBOX", true},
+        {WC_COMBOBOXEXW, CBS_DROPDOWNLIST, "TacComboBoxWnd", "COMBOBOX", true},
+        {WC_TABCONTROLW, TCS_OWNERDRAWFIXED, nullptr, nullptr, false},
+        {WC_TABCONTROLW, 0, "TacTabControlWnd", "PAGECONTROL", false},
+        {WC_LISTVIEWW, LVS_REPORT, "TacListViewWnd", "EDIT", false},
+        {WC_TREEVIEWW, 0, "TacTreeViewWnd", "EDIT", false},
+        {OwnClass(L"Link Window"), 0, "TacLinkWnd", "CHECKBOX", false},
+        {TOOLBARCLASSNAMEW, CCS_NORESIZE | TBSTYLE_TRANSPARENT, "TacToolBarWnd", "CHECKBOX", false},
+        {TOOLBARCLASSNAMEW, CCS_NORESIZE | CCS_ADJUSTABLE, "TacToolBarWnd", "CHECKBOX", false},
+        {TOOLBARCLASSNAMEW, CCS_NORESIZE | 0x200, "TacToolBarWnd", "BAR", false},
+        {OwnClass(L"XSHBrowseForFolderHost"), 0, "TacTransPanelWnd", "CHECKBOX", false},
+        {OwnClass(L"SomethingElse"), 0, nullptr, nullptr, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.Kind ? c.Kind : "none") + " " + std::to_string(c.Style));
+        HWND host = CreateWindowW(L"#32770", L"", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+        HWND w = CreateWindowW(c.Class, L"x", WS_CHILD | WS_VISIBLE | c.Style, 5, 6, 120, 40, host, nullptr, nullptr,
+                               nullptr);
+        ASSERT_NE(w, nullptr);
+        TacProvider provider;
+        provider.DialogAdapter = std::make_unique<TacDialogWnd>(host, &manager);
+        provider.DialogAdapter->PaintSuppressed = true;
+        ASSERT_TRUE(AdaptDialogChild(provider, w));
+        EXPECT_EQ(provider.DialogAdapter->PaintSuppressed, !c.PaintsItsClient);
+        TacMainWnd* a = TacMainWnd::Of(w);
+        EXPECT_EQ(a != nullptr, c.Kind != nullptr);
+        if (a && c.Kind) {
+            EXPECT_STREQ(a->Kind(), c.Kind);
+            EXPECT_EQ(a->Section(), c.Section);
+            // Every child of a foreign dialog knows it sits in one.
+            EXPECT_TRUE(a->DialogChild);
+            // Where it lies is read as it is taken over.
+            EXPECT_EQ(a->Geometry.Size.cx, 120);
+            EXPECT_EQ(a->Geometry.PosInParent.x, 5);
+            EXPECT_EQ(provider.Children.size(), 1u);
+        }
+        provider.Children.clear();
+        provider.DialogAdapter.reset();
+        DestroyWindow(host);
+    }
+
+    // The spin buttons start in their own state.
+    HWND host = CreateWindowW(L"#32770", L"", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+    HWND spin = CreateWindowW(UPDOWN_CLASSW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 20, 40, host, nullptr, nullptr, nullptr);
+    // A child that says it is skinned gets nothing more, its own child does,
+    // and before it.
+    HWND skinned = CreateWindowW(OwnClass(L"SkinnedAlready", SkinnedAlreadyProc), L"", WS_CHILD | WS_VISIBLE, 0, 50,
+                                 200, 100, host, nullptr, nullptr, nullptr);
+    HWND inner = CreateWindowW(L"BUTTON", L"in", WS_CHILD | WS_VISIBLE, 0, 0, 80, 20, skinned, nullptr, nullptr, nullptr);
+    TacProvider provider;
+    provider.DialogAdapter = std::make_unique<TacDialogWnd>(host, &manager);
+    ASSERT_TRUE(AdaptDialogChildren(provider, host));
+    auto* s = dynamic_cast<TacSpinWnd*>(TacMainWnd::Of(spin));
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->State, 2);
+    EXPECT_EQ(TacMainWnd::Of(skinned), nullptr);
+    ASSERT_NE(TacMainWnd::Of(inner), nullptr);
+    EXPECT_EQ(provider.Children.size(), 2u);
+    provider.Children.clear();
+    provider.DialogAdapter.reset();
+    DestroyWindow(host);
+}
+
 } // namespace
 } // namespace skin
 

@@ -176,6 +176,46 @@ TEST_F(DialogHookTest, ASecondDialogIsSkinnedOnlyWhenItHoldsAToolBar)
     EXPECT_TRUE(HookActivatedWindow(second));
 }
 
+TEST_F(DialogHookTest, ADestroyedDialogsProviderGoesAtTheNextSweepAndTheOthersStay)
+{
+    const HWND gone = Dialog(L"Gone");
+    ASSERT_TRUE(HookActivatedWindow(gone));
+    const HWND stays = Dialog(L"Stays");
+    ShowWindow(gone, SW_HIDE);
+    ASSERT_TRUE(HookActivatedWindow(stays));
+    ShowWindow(gone, SW_SHOW);
+    ASSERT_EQ(DialogProviders().size(), 2u);
+    TacProvider* kept = FindProvider(stays);
+    ASSERT_NE(kept, nullptr);
+
+    // The window's end hands its procedure back; the record goes at the
+    // next sweep, and only that one.
+    DestroyWindow(gone);
+    SweepDestroyedDialogs();
+    EXPECT_EQ(FindProvider(gone), nullptr);
+    ASSERT_EQ(DialogProviders().size(), 1u);
+    EXPECT_EQ(DialogProviders()[0], kept);
+    EXPECT_EQ(SendSkinCommand(stays, AC_QUERYSKINNED), 1);
+    SweepDestroyedDialogs();
+    EXPECT_EQ(FindProvider(stays), kept);
+    // Only the dialog left on the screen counts.
+    EXPECT_EQ(VisibleDialogCount(), 1);
+
+    // Under the manager's hook the end of a later window sweeps (the
+    // system may end windows of the dialog's own after it, which do).
+    InstallFormSkinning();
+    manager.SendNewSkin(false);
+    ASSERT_NE(SkinHookHandle(), nullptr);
+    kept = FindProvider(stays);
+    ASSERT_NE(kept, nullptr);
+    DestroyWindow(stays);
+    DestroyWindow(CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(FindProvider(stays), nullptr);
+    EXPECT_TRUE(DialogProviders().empty());
+    manager.SendRemoveSkin();
+    UninstallFormSkinning();
+}
+
 TEST_F(DialogHookTest, StandardDialogsOffLeavesDialogsAndMessageFormsButNotOtherForms)
 {
     manager.SkinningRules = srStdForms;
@@ -683,6 +723,15 @@ TEST_F(DialogTitleTest, TheTitlesOwnRoundedCornersAreCutFromTheRegion)
     if (manager.MaskIndexValid(form))
         manager.ma[size_t(form)].SectionName = "FORM";
     manager.ForgetNameIndexes();
+    // The skin changed, the size did not: the region is cut anew, the
+    // dialog's bottom corners too.
+    SendSkinCommand(d, AC_SKINLOADED, reinterpret_cast<LPARAM>(&manager));
+    rgn = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(GetWindowRgn(d, rgn), ERROR);
+    EXPECT_FALSE(PtInRegion(rgn, 0, h - 1));
+    EXPECT_FALSE(PtInRegion(rgn, 0, 0));
+    EXPECT_TRUE(PtInRegion(rgn, w / 2, h / 2));
+    DeleteObject(rgn);
 }
 
 BOOL WINAPI AcceptLayered(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*, DWORD) { return TRUE; }

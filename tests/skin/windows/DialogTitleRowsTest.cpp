@@ -34,6 +34,9 @@ namespace {
 
 std::vector<WPARAM> g_commands;
 std::map<HWND, WNDPROC> g_procs;
+std::map<HWND, int> g_paints;
+std::map<HWND, int> g_presses;
+std::map<HWND, bool> g_ownRegion;
 
 // Under the adapter: records the system commands that reach the dialog's
 // own procedure instead of running them.
@@ -43,6 +46,16 @@ LRESULT CALLBACK RecordingProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         g_commands.push_back(wp & 0xFFF0);
         return 0;
     }
+    if (msg == WM_PAINT)
+        ++g_paints[wnd];
+    if (msg == WM_NCLBUTTONDOWN)
+        ++g_presses[wnd];
+    // A window that keeps a region of its own says so when asked.
+    if (msg == 0xBC4D && wp == 0x41A2 && g_ownRegion[wnd])
+        return 0x41A2;
+    // A dialog that would take every key: the skinned one asks for none.
+    if (msg == WM_GETDLGCODE)
+        return DLGC_WANTALLKEYS;
     return CallWindowProcW(g_procs[wnd], wnd, msg, wp, lp);
 }
 
@@ -547,6 +560,201 @@ TEST_F(DialogTitleRowsTest, AMaximizeButtonThatCannotRunIsNotPressed)
     SendMessageW(s, WM_NCLBUTTONDOWN, HTMAXBUTTON, onMax);
     SendMessageW(s, WM_NCLBUTTONUP, HTMAXBUTTON, onMax);
     EXPECT_EQ(Commands(), std::vector<WPARAM>{WPARAM(SC_MAXIMIZE)});
+}
+
+TEST_F(DialogTitleRowsTest, AReleaseWithoutAPressRunsNothingAndLeavesOnlyCloseHot)
+{
+    TacDialogWnd& dialog = Skinned(WS_SYSMENU | WS_MAXIMIZEBOX | WS_MINIMIZEBOX | WS_THICKFRAME, WS_EX_CONTEXTHELP);
+    const HWND d = dialog.Handle();
+    const TCaptionLayout b = dialog.Buttons();
+    // The button was pressed elsewhere (or not at all) and the mouse let go
+    // over it: minimize, maximize and help lose their hot look, close keeps it.
+    const std::pair<int, TRect> buttons[] = {
+        {HTMINBUTTON, b.Min}, {HTMAXBUTTON, b.Max}, {HTHELP, b.Help}, {HTCLOSE, b.Close}};
+    for (const auto& [code, rect] : buttons) {
+        ASSERT_GT(rect.Width(), 0) << code;
+        const LPARAM on = At(Centre(d, rect));
+        ASSERT_EQ(SendMessageW(d, WM_NCHITTEST, 0, on), code);
+        ASSERT_EQ(dialog.HotButton(), code);
+        SendMessageW(d, WM_NCLBUTTONUP, WPARAM(code), on);
+        EXPECT_EQ(dialog.HotButton(), code == HTCLOSE ? code : 0) << code;
+        EXPECT_EQ(OnWindow(d, rect), InCache(dialog, rect)) << code;
+        EXPECT_TRUE(Commands().empty()) << code;
+    }
+}
+
+TEST_F(DialogTitleRowsTest, AClickThatRunsItsCommandLeavesNoButtonHotOrPressed)
+{
+    // The dialog's procedure here only notes the commands: the dialog stays
+    // as it is, as one that refuses to close would.
+    TacDialogWnd& dialog = Skinned(WS_SYSMENU | WS_MAXIMIZEBOX | WS_MINIMIZEBOX | WS_THICKFRAME);
+    const HWND d = dialog.Handle();
+    const TCaptionLayout b = dialog.Buttons();
+    const std::pair<int, TRect> buttons[] = {{HTCLOSE, b.Close}, {HTMAXBUTTON, b.Max}, {HTMINBUTTON, b.Min}};
+    for (const auto& [code, rect] : buttons) {
+        ASSERT_GT(rect.Width(), 0) << code;
+        const LPARAM on = At(Centre(d, rect));
+        ASSERT_EQ(SendMessageW(d, WM_NCHITTEST, 0, on), code);
+        SendMessageW(d, WM_NCLBUTTONDOWN, WPARAM(code), on);
+        SendMessageW(d, WM_NCLBUTTONUP, WPARAM(code), on);
+        EXPECT_EQ(dialog.HotButton(), 0) << code;
+        EXPECT_EQ(Commands().size(), 1u) << code;
+        EXPECT_EQ(OnWindow(d, rect), InCache(dialog, rect)) << code;
+    }
+}
+
+TEST_F(DialogTitleRowsTest, ANewCaptionOrAnEnableDrawsTheFrameAgainAtOnce)
+{
+    TacDialogWnd& dialog = Skinned(WS_SYSMENU);
+    const HWND d = dialog.Handle();
+    RECT wr;
+    GetWindowRect(d, &wr);
+    POINT client{0, 0};
+    ClientToScreen(d, &client);
+    const int top = client.y - wr.top, width = wr.right - wr.left;
+    // Where the caption is written.
+    const TRect text(top + 24, top / 4, width / 2, top - top / 4);
+    Scribble(d, text);
+    ASSERT_TRUE(AllScribble(OnWindow(d, text)));
+    const std::vector<COLORREF> before = InCache(dialog, text);
+    SetWindowTextW(d, L"Another and much longer caption");
+    std::vector<COLORREF> shown = OnWindow(d, text);
+    EXPECT_FALSE(AllScribble(shown));
+    EXPECT_EQ(shown, InCache(dialog, text));
+    EXPECT_NE(shown, before);
+
+    for (const BOOL enable : {FALSE, TRUE}) {
+        Scribble(d, text);
+        EnableWindow(d, enable);
+        shown = OnWindow(d, text);
+        EXPECT_FALSE(AllScribble(shown)) << enable;
+        EXPECT_EQ(shown, InCache(dialog, text)) << enable;
+    }
+}
+
+TEST_F(DialogTitleRowsTest, AHiddenDialogDropsItsButtonFades)
+{
+    TacDialogWnd& dialog = Skinned(WS_SYSMENU);
+    const HWND d = dialog.Handle();
+    const TRect close = dialog.Buttons().Close;
+    ASSERT_GT(close.Width(), 0);
+    manager.SetAllowGlowing(true);
+    for (const UINT hide : {UINT(0xB00B), UINT(WM_SHOWWINDOW)}) {
+        SendMessageW(d, WM_NCHITTEST, 0, At(Centre(d, close)));
+        ASSERT_EQ(dialog.HotButton(), HTCLOSE) << hide;
+        ASSERT_NE(dialog.ButtonFx(HTCLOSE)->Animation, nullptr) << hide;
+        SendMessageW(d, hide, 0, 0);
+        EXPECT_EQ(dialog.ButtonFx(HTCLOSE)->Animation, nullptr) << hide;
+        EXPECT_EQ(dialog.ButtonFx(HTCLOSE)->State, 0) << hide;
+        SendMessageW(d, WM_MOUSELEAVE, 0, 0);
+    }
+    manager.SetAllowGlowing(false);
+}
+
+TEST_F(DialogTitleRowsTest, TheDialogsOwnMessagesPaintMoveAndLeaveAsTheSkinAsks)
+{
+    // Up to version 6 the dialog paints its own client; from 7 on the
+    // system does, and the dialog's WM_PAINT only validates.
+    const auto version = PlatformAnswers().MajorVersion;
+    PlatformAnswers().MajorVersion = [] { return DWORD(6); };
+    TacDialogWnd& older = Skinned(WS_SYSMENU);
+    PlatformAnswers().MajorVersion = [] { return DWORD(7); };
+    TacDialogWnd& newer = Skinned(WS_SYSMENU | WS_MINIMIZEBOX);
+    PlatformAnswers().MajorVersion = version;
+    EXPECT_FALSE(older.PaintSuppressed);
+    ASSERT_TRUE(newer.PaintSuppressed);
+    const HWND d = newer.Handle();
+    for (const HWND w : {older.Handle(), d}) {
+        g_paints[w] = 0;
+        InvalidateRect(w, nullptr, FALSE);
+        SendMessageW(w, WM_PAINT, 0, 0);
+        EXPECT_FALSE(GetUpdateRect(w, nullptr, FALSE));
+    }
+    EXPECT_EQ(g_paints[older.Handle()], 1);
+    EXPECT_EQ(g_paints[d], 0);
+
+    // The dialog asks for no keys of its own, whatever its procedure wants.
+    EXPECT_EQ(SendMessageW(d, WM_GETDLGCODE, 0, 0), 0);
+
+    // An owner-drawn label is written over the dialog's picture.
+    HDC dc = GetDC(d);
+    SetBkMode(dc, OPAQUE);
+    DRAWITEMSTRUCT item{};
+    item.CtlType = ODT_STATIC;
+    item.hDC = dc;
+    SendMessageW(d, WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(GetBkMode(dc), TRANSPARENT);
+    ReleaseDC(d, dc);
+
+    // The mouse leaving the client takes the hot look from the title.
+    const TRect close = newer.Buttons().Close;
+    ASSERT_GT(close.Width(), 0);
+    SendMessageW(d, WM_NCHITTEST, 0, At(Centre(d, close)));
+    ASSERT_EQ(newer.HotButton(), HTCLOSE);
+    SendMessageW(d, WM_MOUSELEAVE, 0, 0);
+    EXPECT_EQ(newer.HotButton(), 0);
+    EXPECT_EQ(OnWindow(d, close), InCache(newer, close));
+
+    // A minimized dialog moves by a press anywhere on it.
+    ShowWindow(d, SW_MINIMIZE);
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(IsIconic(d));
+    Commands();
+    RECT wr;
+    GetWindowRect(d, &wr);
+    g_presses[d] = 0;
+    SendMessageW(d, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(wr.left + 2, wr.top + 2));
+    EXPECT_EQ(Commands(), std::vector<WPARAM>{WPARAM(SC_MOVE)});
+    EXPECT_EQ(g_presses[d], 0);
+
+    // A zoomed one does not move by its title: the press ends there.
+    const HWND z = Skinned(WS_SYSMENU | WS_MAXIMIZEBOX | WS_THICKFRAME).Handle();
+    ShowWindow(z, SW_MAXIMIZE);
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(IsZoomed(z));
+    Commands();
+    g_presses[z] = 0;
+    GetWindowRect(z, &wr);
+    POINT zc{0, 0};
+    ClientToScreen(z, &zc);
+    const LPARAM onTitle = MAKELPARAM((wr.left + wr.right) / 3, (wr.top + zc.y) / 2);
+    ASSERT_EQ(SendMessageW(z, WM_NCHITTEST, 0, onTitle), HTCAPTION);
+    SendMessageW(z, WM_NCLBUTTONDOWN, HTCAPTION, onTitle);
+    EXPECT_TRUE(Commands().empty());
+    EXPECT_EQ(g_presses[z], 0);
+    EXPECT_TRUE(IsZoomed(z));
+}
+
+TEST_F(DialogTitleRowsTest, ADialogThatKeepsItsOwnRegionKeepsItWhateverHappens)
+{
+    const HWND d = Make(WS_SYSMENU | WS_THICKFRAME);
+    g_ownRegion[d] = true;
+    SetWindowRgn(d, CreateEllipticRgn(0, 0, 360, 240), FALSE);
+    TacDialogWnd& dialog = Skin(d);
+    auto box = [&] {
+        RECT r{};
+        HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+        EXPECT_NE(GetWindowRgn(d, rgn), ERROR);
+        GetRgnBox(rgn, &r);
+        const bool corner = PtInRegion(rgn, 2, 2);
+        DeleteObject(rgn);
+        EXPECT_FALSE(corner);
+        return r;
+    };
+    const RECT before = box();
+    HRGN own = CreateEllipticRgn(0, 0, 360, 240);
+    RECT ownBox{};
+    GetRgnBox(own, &ownBox);
+    DeleteObject(own);
+    EXPECT_TRUE(EqualRect(&before, &ownBox));
+    // Sized, painted and given a new skin: the region stays the dialog's.
+    SetWindowPos(d, nullptr, 0, 0, 400, 260, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(d, WM_NCPAINT, 1, 0);
+    SendSkinCommand(d, AC_SKINLOADED, reinterpret_cast<LPARAM>(&manager));
+    const RECT after = box();
+    EXPECT_TRUE(EqualRect(&before, &after));
+    EXPECT_NE(dialog.Cache(), nullptr);
+    g_ownRegion.erase(d);
 }
 
 } // namespace
