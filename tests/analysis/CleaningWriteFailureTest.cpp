@@ -5,6 +5,7 @@
 
 #include "analysis/MainTexts.h"
 #include "analysis/CleaningChain.h"
+#include "analysis/ScanPasses.h"
 #include "tests/support/FailingInput.h"
 
 #include <gtest/gtest.h>
@@ -348,6 +349,38 @@ TEST(CleaningReadFailure, ARecordingThatFailsMidwayFailsThePass)
         // is not the whole copy.
         EXPECT_NE(message.find(out), std::string::npos) << message;
         EXPECT_LT(static_cast<int64_t>(ReadFile(out).size()), size);
+    }
+    RemoveFile(in);
+}
+
+// The analysis reads the same recording: one that gives out at its start, in
+// its middle (reached by the start/end scan) or near its end is no analysed
+// recording. The analysis fails with the file and the reason in the log and
+// a message, leaves a failed step behind and offers no cleaning.
+TEST(AnalysisReadFailure, ARecordingThatFailsWhileScannedIsNoAnalysis)
+{
+    const std::string in = LongRecording();
+    const int64_t size = static_cast<int64_t>(ReadFile(in).size());
+    for (const int64_t failAt : {int64_t{188 * 40 + 7}, size / 2 + 33, size - 188 * 3}) {
+        for (const std::string& reason : {std::string("The device is not ready."), std::string()}) {
+            ClearLog();
+            Road road;
+            test::FailInputAt(*road.engine->Scan().Reader(), failAt, reason);
+            EXPECT_FALSE(road.Analyse(in)) << failAt << "\n" << AllLog();
+            EXPECT_FALSE(road.engine->Analysed());
+            const std::string log = AllLog();
+            const std::string why = reason.empty() ? "shorter than when it was opened" : reason;
+            EXPECT_NE(log.find("Reading " + in + " failed: "), std::string::npos) << failAt << "\n" << log;
+            EXPECT_NE(log.find(why), std::string::npos) << log;
+            ASSERT_FALSE(road.host.Messages.empty()) << failAt;
+            EXPECT_EQ(road.host.Messages.back().first, TMessageKind::Error);
+            EXPECT_NE(road.host.Messages.back().second.find(in), std::string::npos) << road.host.Messages.back().second;
+            EXPECT_NE(road.host.Messages.back().second.find(why), std::string::npos);
+            bool failed = false;
+            for (int s = 0; s < ANALYSIS_STEP_COUNT; ++s)
+                failed = failed || road.engine->StepState(static_cast<TAnalysisStep>(s)) == TStepState::Failed;
+            EXPECT_TRUE(failed) << failAt;
+        }
     }
     RemoveFile(in);
 }
