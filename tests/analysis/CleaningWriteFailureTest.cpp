@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <stdexcept>
 
 using namespace tw;
@@ -383,4 +384,67 @@ TEST(AnalysisReadFailure, ARecordingThatFailsWhileScannedIsNoAnalysis)
         }
     }
     RemoveFile(in);
+}
+
+namespace {
+
+// A medium that gives out while the analysis runs: from the moment `failing`
+// is set, every read brings nothing, with the platform's reason.
+class GivingOutStream : public TBufFileStream {
+public:
+    GivingOutStream(const std::string& name, unsigned mode, int bufferSize, const std::atomic<bool>* failing)
+        : TBufFileStream(name, mode, bufferSize), failing_(failing) {}
+    ~GivingOutStream() override { FinishReading(); }
+
+protected:
+    int64_t ReadFromFile(int64_t position, void* buffer, int64_t count, std::string* error) const override {
+        if (!failing_->load()) return TBufFileStream::ReadFromFile(position, buffer, count, error);
+        if (error) *error = "The device is not ready.";
+        return 0;
+    }
+
+private:
+    const std::atomic<bool>* failing_;
+};
+
+// Sets the medium failing when a chosen step of the analysis starts.
+class StepFailHost : public TestHost {
+public:
+    TAnalysisStep FailAt = asGarbageScan;
+    std::atomic<bool> Failing{false};
+    void SetStep(TAnalysisStep step, TStepState state, const std::string&) override {
+        if (step == FailAt && state == TStepState::Running) Failing = true;
+    }
+};
+
+} // namespace
+
+// The medium may give out in any step: each one that reads the recording
+// anew ends the analysis as failed, with the reason, in that step. (A small
+// recording is held whole in the reader's buffer after the first steps:
+// the made one is large enough to be read again.)
+TEST(AnalysisReadFailure, AMediumThatGivesOutInAnyScanningStepFailsThatStep)
+{
+    const std::string made = LongRecording();
+    struct Case {
+        std::string in;
+        TAnalysisStep step;
+    };
+    for (const Case& c : {Case{made, asPidScan}, Case{made, asPatScan}, Case{made, asStartEndCheck},
+                          Case{made, asVideoDetailsScan}}) {
+        const std::string& in = c.in;
+        const TAnalysisStep step = c.step;
+        ClearLog();
+        RoadWith<StepFailHost> road;
+        road.host.FailAt = step;
+        const std::atomic<bool>* failing = &road.host.Failing;
+        road.engine->Scan().Reader()->CreateInputStream = [failing](const std::string& name, unsigned mode,
+                                                                     int bufferSize) {
+            return std::unique_ptr<TBufFileStream>(std::make_unique<GivingOutStream>(name, mode, bufferSize, failing));
+        };
+        EXPECT_FALSE(road.Analyse(in)) << step << "\n" << AllLog();
+        EXPECT_EQ(road.engine->StepState(step), TStepState::Failed) << step;
+        EXPECT_NE(AllLog().find("The device is not ready."), std::string::npos) << step;
+    }
+    RemoveFile(made);
 }
