@@ -127,6 +127,18 @@ void TAnalysisEngine::FailStep(TAnalysisStep step, const std::string& status, co
     if (!message.empty()) host_.Questions->ShowMessage(TMessageKind::Error, message);
 }
 
+// A scan ends at a failed read as it does at the end of the file; what it
+// found then describes part of a recording, and an analysis built on it
+// would be offered for cleaning as if the file were whole.
+bool TAnalysisEngine::ReadFailedIn(TAnalysisStep step) {
+    const std::string& why = scan_->Reader()->ReadErrorText();
+    if (why.empty()) return false;
+    const std::string text = "Reading " + fileName_ + " failed: " + why;
+    host_.Progress->HideProgress();
+    FailStep(step, "Read error", text, text);
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // Reset
 
@@ -237,6 +249,7 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     host_.Progress->ProcessMessages();
     t.FillPacketsAtStart = scan_->CountFillPacketsAtStart();
     t.FillPacketsAtEnd = scan_->CountFillPacketsAtEnd();
+    if (ReadFailedIn(asGarbageScan)) return false;
     if (t.FillPacketsAtStart > 0) Log("Found " + IntToStr(t.FillPacketsAtStart) + " fill pakets at start");
     if (t.FillPacketsAtEnd > 0) Log("Found " + IntToStr(t.FillPacketsAtEnd) + " fill pakets at end");
     if (t.FillPacketsAtStart == 0 && t.FillPacketsAtEnd == 0) {
@@ -253,7 +266,7 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     SetStepState(asPidScan, TStepState::Running);
     host_.Progress->ProcessMessages();
     scan_->ScanPids(PID_SCAN_LIMIT);
-    if (cancelRequested_) return false;
+    if (cancelRequested_ || ReadFailedIn(asPidScan)) return false;
     Log("");
     Log("Found " + IntToStr(t.FoundStreamCount) + " different PIDs");
     const std::string pidStatus = IntToStr(t.FoundStreamCount) + " PIDs found";
@@ -265,7 +278,7 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     Log("");
     Log("Identifying stream types");
     scan_->ScanStreamTypes(STREAM_TYPE_SCAN_LIMIT);
-    if (cancelRequested_) return false;
+    if (cancelRequested_ || ReadFailedIn(asPidScan)) return false;
     Log("");
     Log(t.LogPidLine());
     Log("");
@@ -275,8 +288,8 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     SetStepState(asPatScan, TStepState::Running);
     host_.Progress->ProcessMessages();
     scan_->ScanPats(PAT_SCAN_LIMIT);
-    if (cancelRequested_) return false;
-    if (!SettlePrograms()) return false;
+    if (cancelRequested_ || ReadFailedIn(asPatScan)) return false;
+    if (!SettlePrograms() || ReadFailedIn(asPmtScan)) return false;
 
     // 7. Step 5: the new PAT.
     SetStep(asPatRebuild, TStepState::Running, "scanning");
@@ -326,7 +339,7 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     SetStep(asStartEndCheck, TStepState::Running, "scanning");
     host_.Progress->ProcessMessages();
     RunStartEndStep();
-    if (cancelRequested_) return false;
+    if (cancelRequested_ || ReadFailedIn(asStartEndCheck)) return false;
     SetStep(asStartEndCheck, TStepState::Done, "OK");
 
     // 13. The wrap question.
@@ -350,7 +363,7 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     Log("");
     Log("Scanning for video details");
     RunVideoStep();
-    if (cancelRequested_) return false;
+    if (cancelRequested_ || ReadFailedIn(asVideoDetailsScan)) return false;
 
     // 16. Step 10: audio details.
     SetStep(asAudioDetailsScan, TStepState::Running, "scanning");
@@ -358,7 +371,7 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     Log("");
     Log("Scanning for audio details");
     RunAudioStep();
-    if (cancelRequested_) return false;
+    if (cancelRequested_ || ReadFailedIn(asAudioDetailsScan)) return false;
     int slots = 0;
     for (const TAudioInfo& a : t.Audio)
         if (a.Pid != 0) ++slots;

@@ -114,6 +114,9 @@ public:
     void SetStepState(TAnalysisStep step, TStepState state);
     void SetStepText(TAnalysisStep step, const std::string& text);
     void FailStep(TAnalysisStep step, const std::string& status, const std::string& logLine, const std::string& message);
+    // True, with the step failed and the reason logged and shown, when the
+    // scanning reader could not read the recording as far as it went.
+    bool ReadFailedIn(TAnalysisStep step);
 
     // ---- result panels and stream toggles ----
     TResultPanels& Panels() const { return *panels_; }

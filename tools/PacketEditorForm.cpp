@@ -282,7 +282,10 @@ void TPacketEditorForm::ParseEditedPacket() {
     TSHexEditor1->GetPacketBuffer(bytes);
     fields_ = DecodePacket(*Raw_TSPacketReader, bytes);
     if (!fields_.SizeOk) {
-        Tell(kSizeError);
+        // Short because the file could not give the packet: the user hears
+        // the file and the reason, not a size fault of the packet.
+        const std::string& why = Raw_TSPacketReader->ReadErrorText();
+        Tell(why.empty() ? std::string(kSizeError) : why);
         return;
     }
     ShowHeaderFields(fields_);
@@ -359,7 +362,9 @@ void TPacketEditorForm::Step(int delta) {
 
 void TPacketEditorForm::Search(TPacketSearch kind, bool forward) {
     if (!ConfirmWriteChanged()) return;
-    if (!SearchPacket(*Raw_TSPacketReader, kind, forward)) Tell(NotFoundText);
+    bool readFailed = false;
+    if (!SearchPacket(*Raw_TSPacketReader, kind, forward, &readFailed))
+        Tell(readFailed ? Raw_TSPacketReader->ReadErrorText() : NotFoundText);
     ShowPacket();
 }
 
@@ -368,8 +373,9 @@ void TPacketEditorForm::SearchSync() {
     const int from = TSHexEditor1->SelCount() > 0 ? static_cast<int>(TSHexEditor1->SelStart()) + 1 : 0;
     if (!ConfirmWriteChanged()) return;
     int byte = 0;
-    if (!SearchSyncByte(*Raw_TSPacketReader, from, byte)) {
-        Tell(NotFoundText);
+    bool readFailed = false;
+    if (!SearchSyncByte(*Raw_TSPacketReader, from, byte, &readFailed)) {
+        Tell(readFailed ? Raw_TSPacketReader->ReadErrorText() : NotFoundText);
         ShowPacket();
         return;
     }

@@ -5,11 +5,13 @@
 
 #include "analysis/MainTexts.h"
 #include "analysis/CleaningChain.h"
+#include "analysis/ScanPasses.h"
 #include "tests/support/FailingInput.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <stdexcept>
 
 using namespace tw;
@@ -350,4 +352,99 @@ TEST(CleaningReadFailure, ARecordingThatFailsMidwayFailsThePass)
         EXPECT_LT(static_cast<int64_t>(ReadFile(out).size()), size);
     }
     RemoveFile(in);
+}
+
+// The analysis reads the same recording: one that gives out at its start, in
+// its middle (reached by the start/end scan) or near its end is no analysed
+// recording. The analysis fails with the file and the reason in the log and
+// a message, leaves a failed step behind and offers no cleaning.
+TEST(AnalysisReadFailure, ARecordingThatFailsWhileScannedIsNoAnalysis)
+{
+    const std::string in = LongRecording();
+    const int64_t size = static_cast<int64_t>(ReadFile(in).size());
+    for (const int64_t failAt : {int64_t{188 * 40 + 7}, size / 2 + 33, size - 188 * 3}) {
+        for (const std::string& reason : {std::string("The device is not ready."), std::string()}) {
+            ClearLog();
+            Road road;
+            test::FailInputAt(*road.engine->Scan().Reader(), failAt, reason);
+            EXPECT_FALSE(road.Analyse(in)) << failAt << "\n" << AllLog();
+            EXPECT_FALSE(road.engine->Analysed());
+            const std::string log = AllLog();
+            const std::string why = reason.empty() ? "shorter than when it was opened" : reason;
+            EXPECT_NE(log.find("Reading " + in + " failed: "), std::string::npos) << failAt << "\n" << log;
+            EXPECT_NE(log.find(why), std::string::npos) << log;
+            ASSERT_FALSE(road.host.Messages.empty()) << failAt;
+            EXPECT_EQ(road.host.Messages.back().first, TMessageKind::Error);
+            EXPECT_NE(road.host.Messages.back().second.find(in), std::string::npos) << road.host.Messages.back().second;
+            EXPECT_NE(road.host.Messages.back().second.find(why), std::string::npos);
+            bool failed = false;
+            for (int s = 0; s < ANALYSIS_STEP_COUNT; ++s)
+                failed = failed || road.engine->StepState(static_cast<TAnalysisStep>(s)) == TStepState::Failed;
+            EXPECT_TRUE(failed) << failAt;
+        }
+    }
+    RemoveFile(in);
+}
+
+namespace {
+
+// A medium that gives out while the analysis runs: from the moment `failing`
+// is set, every read brings nothing, with the platform's reason.
+class GivingOutStream : public TBufFileStream {
+public:
+    GivingOutStream(const std::string& name, unsigned mode, int bufferSize, const std::atomic<bool>* failing)
+        : TBufFileStream(name, mode, bufferSize), failing_(failing) {}
+    ~GivingOutStream() override { FinishReading(); }
+
+protected:
+    int64_t ReadFromFile(int64_t position, void* buffer, int64_t count, std::string* error) const override {
+        if (!failing_->load()) return TBufFileStream::ReadFromFile(position, buffer, count, error);
+        if (error) *error = "The device is not ready.";
+        return 0;
+    }
+
+private:
+    const std::atomic<bool>* failing_;
+};
+
+// Sets the medium failing when a chosen step of the analysis starts.
+class StepFailHost : public TestHost {
+public:
+    TAnalysisStep FailAt = asGarbageScan;
+    std::atomic<bool> Failing{false};
+    void SetStep(TAnalysisStep step, TStepState state, const std::string&) override {
+        if (step == FailAt && state == TStepState::Running) Failing = true;
+    }
+};
+
+} // namespace
+
+// The medium may give out in any step: each one that reads the recording
+// anew ends the analysis as failed, with the reason, in that step. (A small
+// recording is held whole in the reader's buffer after the first steps:
+// the made one is large enough to be read again.)
+TEST(AnalysisReadFailure, AMediumThatGivesOutInAnyScanningStepFailsThatStep)
+{
+    const std::string made = LongRecording();
+    struct Case {
+        std::string in;
+        TAnalysisStep step;
+    };
+    for (const Case& c : {Case{made, asPidScan}, Case{made, asPatScan}, Case{made, asStartEndCheck},
+                          Case{made, asVideoDetailsScan}}) {
+        const std::string& in = c.in;
+        const TAnalysisStep step = c.step;
+        ClearLog();
+        RoadWith<StepFailHost> road;
+        road.host.FailAt = step;
+        const std::atomic<bool>* failing = &road.host.Failing;
+        road.engine->Scan().Reader()->CreateInputStream = [failing](const std::string& name, unsigned mode,
+                                                                     int bufferSize) {
+            return std::unique_ptr<TBufFileStream>(std::make_unique<GivingOutStream>(name, mode, bufferSize, failing));
+        };
+        EXPECT_FALSE(road.Analyse(in)) << step << "\n" << AllLog();
+        EXPECT_EQ(road.engine->StepState(step), TStepState::Failed) << step;
+        EXPECT_NE(AllLog().find("The device is not ready."), std::string::npos) << step;
+    }
+    RemoveFile(made);
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -15,6 +16,7 @@
 #include "app/LogForm.h"
 #include "app/MainForm.h"
 #include "shared/ProgressForm.h"
+#include "tools/RawCutterForm.h"
 #include "shared/Settings.h"
 #include "app/Startup.h"
 #include "analysis/TableSelection.h"
@@ -85,6 +87,8 @@ struct DialogLog {
     std::string saveDefault; // the name the save dialog offered
     std::string saveAnswer;  // empty: cancel
     std::string inputAnswer; // empty: cancel
+    std::string openAnswer;  // empty: cancel
+    std::function<void()> onSaveFile; // runs when the save dialog opens
     bool yes = true;
     // How long a message box stays open, with the messages running as under
     // a real box (the program's timers tick meanwhile).
@@ -123,10 +127,14 @@ protected:
             switch (rq.Kind) {
             case dkSaveFile:
                 g_dialogs.saveDefault = rq.Value ? *rq.Value : std::string();
+                if (g_dialogs.onSaveFile) g_dialogs.onSaveFile();
                 if (g_dialogs.saveAnswer.empty()) return mrCancel;
                 *rq.Value = g_dialogs.saveAnswer;
                 return mrOk;
-            case dkOpenFile: return mrCancel;
+            case dkOpenFile:
+                if (g_dialogs.openAnswer.empty() || !rq.Value) return mrCancel;
+                *rq.Value = g_dialogs.openAnswer;
+                return mrOk;
             case dkInputQuery:
                 if (g_dialogs.inputAnswer.empty()) return mrCancel;
                 *rq.Value = g_dialogs.inputAnswer;
@@ -792,4 +800,47 @@ TEST_F(AnalysisViewTest, TheNextRecordingIsCleanedWholeWithoutTheLastOnesChoices
     const std::string logText(logData.begin(), logData.end());
     EXPECT_NE(logText.find("Cutted pakets at the beginning: 0"), std::string::npos);
     EXPECT_EQ(logText.find("$0777"), std::string::npos);
+}
+
+// From the choice of the file to the end of the copy the raw cutter owns the
+// progress window and its files: the main window takes no input, opens no
+// recording and does not close under it, and is the user's again afterwards.
+TEST_F(AnalysisViewTest, ARawCopyHoldsTheMainWindowUntilItEnds) {
+    const std::string out = TempFolder() + "tarnwick_view_rawcut.ts";
+    if (FileExists(out)) RemoveFile(out);
+    g_dialogs.openAnswer = recording;
+    g_dialogs.saveAnswer = out;
+    bool asked = false, enabled = true, couldOpen = true, couldClose = true;
+    g_dialogs.onSaveFile = [&] {
+        asked = true;
+        enabled = IsWindowEnabled(Form1->Handle()) != FALSE;
+        couldOpen = Form1->CanOpenNow();
+        bool canClose = true;
+        Form1->FormCloseQuery(nullptr, canClose);
+        couldClose = canClose;
+    };
+    skin::test::TModalProbe probe([] {
+        if (!RawCutterForm || !RawCutterForm->Visible()) return false;
+        RawCutterForm->SetModalResult(mrOk);
+        return true;
+    });
+    probe.OnTimeout = [] {
+        if (RawCutterForm) RawCutterForm->SetModalResult(mrCancel);
+    };
+    Form1->RawCutter1Click(nullptr);
+    probe.Stop();
+    g_dialogs.onSaveFile = nullptr;
+    ASSERT_TRUE(probe.Done());
+    ASSERT_TRUE(asked);
+    EXPECT_FALSE(enabled);
+    EXPECT_FALSE(couldOpen);
+    EXPECT_FALSE(couldClose);
+    EXPECT_TRUE(IsWindowEnabled(Form1->Handle()));
+    EXPECT_TRUE(Form1->CanOpenNow());
+    ASSERT_TRUE(FileExists(out));
+    const size_t copied = ReadAll(out).size();
+    EXPECT_GT(copied, 0u);
+    EXPECT_EQ(copied % 188, 0u);
+    EXPECT_LE(copied, ReadAll(recording).size());
+    RemoveFile(out);
 }

@@ -21,6 +21,7 @@
 #include "base/Streams.h"
 #include "base/SysUtils.h"
 #include "base/WinText.h"
+#include "tests/support/FailingInput.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TsBuilder.h"
 #include "skin/engine/common/DefaultManager.h"
@@ -1164,4 +1165,50 @@ TEST_F(PacketToolsTest, ALockedFileIsShownAndWriteSaysItCannotWrite) {
     EXPECT_FALSE(noPackets);
     EXPECT_TRUE(cannotWrite);
     EXPECT_EQ(ReadAll(in), before);
+}
+
+// A packet the file no longer gives (a failing disk, a file cut short while
+// the editor shows it) is a failed read: the editor names the file and the
+// reason, both when a search runs into it and when the packet is chosen,
+// and blames neither the packet's size nor the search.
+TEST_F(PacketToolsTest, APacketTheFileCannotGiveIsReportedAsAReadFailure) {
+    const std::string in = Name("editor_readfail.ts");
+    tw::test::TsStream ts;
+    for (int i = 0; i < 40; ++i) {
+        tw::test::TsPacketOptions o;
+        o.pid = 0x100;
+        o.payload.assign(184, 0x10);
+        ts.Add(o);
+    }
+    ts.Save(in);
+    const std::string reason = "The device is not ready.";
+    g_dialogs.openAnswer = in;
+    std::vector<std::string> afterSearch, afterChoice;
+    ToolFormShownHook = [&](TForm& form) {
+        auto* f = static_cast<TPacketEditorForm*>(&form);
+        TTSPacketReader& r = *f->Raw_TSPacketReader;
+        tw::test::FailInputAt(r, 188 * 20 + 5, reason);
+        r.SetActive(false);
+        r.SetActive(true);
+        f->ShowPacket();
+        g_dialogs.requests.clear();
+        Click(f->sBitBtn12); // Error forward: runs into packet 20
+        afterSearch = Messages();
+        g_dialogs.requests.clear();
+        f->sEdit1->SetText("30");
+        f->PacketNumberEntered();
+        afterChoice = Messages();
+        Click(f->sBitBtn1);
+        PostMessageW(f->Handle(), WM_NULL, 0, 0);
+    };
+    Command("SPacketEditor1");
+    for (const auto* msgs : {&afterSearch, &afterChoice}) {
+        bool told = false;
+        for (const std::string& m : *msgs) {
+            told = told || (m.find(reason) != std::string::npos && m.find(in) != std::string::npos);
+            EXPECT_EQ(m.find("Packet size error"), std::string::npos) << m;
+            EXPECT_NE(m, "Not found");
+        }
+        EXPECT_TRUE(told) << (msgs->empty() ? std::string("no message") : msgs->front());
+    }
 }

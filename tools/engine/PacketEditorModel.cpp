@@ -106,12 +106,15 @@ bool CanStep(int64_t index, int64_t count, int delta) {
 
 namespace {
 
-// Steps one packet; false at the first or last packet.
-bool StepOne(TTSPacketReader& r, bool forward) {
+// Steps one packet; false at the first or last packet, and at a packet
+// inside the file that could not be read whole (`failed` set).
+bool StepOne(TTSPacketReader& r, bool forward, bool* failed) {
     if (forward) {
         if (r.PacketIndex() + 1 >= r.PacketCount()) return false;
         r.Next();
-        return !r.Eof() || r.RawPacket().Length == TS_PACKET_SIZE;
+        if (!r.Eof() || r.RawPacket().Length == TS_PACKET_SIZE) return true;
+        if (failed && !r.ReadErrorText().empty()) *failed = true;
+        return false;
     }
     if (r.PacketIndex() <= 0) return false;
     r.Previous();
@@ -120,14 +123,14 @@ bool StepOne(TTSPacketReader& r, bool forward) {
 
 } // namespace
 
-bool SearchPacket(TTSPacketReader& reader, TPacketSearch kind, bool forward) {
+bool SearchPacket(TTSPacketReader& reader, TPacketSearch kind, bool forward, bool* readFailed) {
     if (!reader.Active()) return false;
     const int64_t start = reader.PacketIndex();
     const int pid = reader.TSPacketHeader()->PID();
     // A packet is found by what its header says, whatever else is wrong with
     // it (the user may be hunting exactly such a packet); one without a sync
     // byte has no header, its view still holds the packet before.
-    while (StepOne(reader, forward)) {
+    while (StepOne(reader, forward, readFailed)) {
         const TTSPacketHeader& h = *reader.TSPacketHeader();
         bool hit = false;
         switch (kind) {
@@ -141,7 +144,7 @@ bool SearchPacket(TTSPacketReader& reader, TPacketSearch kind, bool forward) {
     return false;
 }
 
-bool SearchSyncByte(TTSPacketReader& reader, int from, int& byte) {
+bool SearchSyncByte(TTSPacketReader& reader, int from, int& byte, bool* readFailed) {
     if (!reader.Active()) return false;
     const int64_t start = reader.PacketIndex();
     int b = from < 0 ? 0 : from;
@@ -153,7 +156,7 @@ bool SearchSyncByte(TTSPacketReader& reader, int from, int& byte) {
                 return true;
             }
         }
-        if (!StepOne(reader, true)) break;
+        if (!StepOne(reader, true, readFailed)) break;
         b = 0;
     }
     reader.SetPacketIndex(start);

@@ -54,13 +54,15 @@ enum TPacketSearch { psPayloadStart, psPcr, psError };
 
 // Moves the reader packet by packet from one beyond the current one until the
 // condition holds (true, the reader stays there) or the first or last packet
-// was examined (false, the reader is back on its start packet).
-bool SearchPacket(TTSPacketReader& reader, TPacketSearch kind, bool forward);
+// was examined (false, the reader is back on its start packet). A packet the
+// file cannot give ends the search too: `readFailed` then says so.
+bool SearchPacket(TTSPacketReader& reader, TPacketSearch kind, bool forward, bool* readFailed = nullptr);
 
 // The next 0x47 from byte `from` of the current packet, then from byte 0 of
 // each following packet up to the last; true with the reader on that packet
-// and `byte` its position, else the reader back on its start packet.
-bool SearchSyncByte(TTSPacketReader& reader, int from, int& byte);
+// and `byte` its position, else the reader back on its start packet (with
+// `readFailed` set when a packet could not be read).
+bool SearchSyncByte(TTSPacketReader& reader, int from, int& byte, bool* readFailed = nullptr);
 
 // Writes exactly the 188 bytes at the reader's current packet into the
 // reader's file, through a handle of its own, and nothing else. False with

@@ -105,6 +105,32 @@ TEST(PacketFilter, DropsChosenPidsAndKeepsEverythingElseInOrder) {
     EXPECT_EQ(res.Written, static_cast<int64_t>(kept.size()));
 }
 
+// Stray bytes between two packets cost the filter no packet: the one found
+// behind them is copied like any other, with or without damaged packets
+// being deleted.
+TEST(PacketFilter, StrayBytesBetweenPacketsLoseNoPacket) {
+    TsStream ts = TwoStreams(30);
+    TempFile clean, in, out;
+    ts.Save(clean.Name());
+    const Bytes whole = clean.Read();
+    Bytes stray = whole;
+    stray.insert(stray.begin() + 12 * 188, 33, 0x5A);
+    in.Write(stray);
+    std::vector<Bytes> kept;
+    for (const Bytes& p : Packets(whole))
+        if (PidOf(p) != 0x101) kept.push_back(p);
+    for (bool deleteInvalid : {false, true}) {
+        TTSPacketReader reader(nullptr);
+        TPacketFilter filter(reader);
+        filter.Pids = {0x101};
+        filter.DeleteInvalid = deleteInvalid;
+        Counter c;
+        const auto res = filter.Run(in.Name(), out.Name(), c.Progress());
+        ASSERT_TRUE(res.Ok) << res.Error;
+        EXPECT_EQ(Packets(out.Read()), kept) << deleteInvalid;
+    }
+}
+
 TEST(PacketFilter, DeleteInvalidDropsDamagedAndScrambledPackets) {
     TsStream ts = TwoStreams(20);
     const size_t scrambled = 6, broken = 9, afBroken = 12;

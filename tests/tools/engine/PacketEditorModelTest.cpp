@@ -6,6 +6,7 @@
 
 #include "base/Streams.h"
 #include "base/SysUtils.h"
+#include "tests/support/FailingInput.h"
 #include "tests/support/TsBuilder.h"
 #include "tools/engine/PacketEditorModel.h"
 #include "ts/TSPacketReader.h"
@@ -84,6 +85,43 @@ TEST(PacketEditorModel, SteppingStopsAtBothEnds) {
     EXPECT_FALSE(CanStep(0, 30, -1));
     EXPECT_FALSE(CanStep(5, 30, -10));
     EXPECT_TRUE(CanStep(10, 30, -10));
+}
+
+// A search that runs into a packet the file cannot give stops there, back on
+// its start packet, and says that a read failed; one that reaches the last
+// packet says nothing of the kind.
+TEST(PacketEditorModel, ASearchStopsAtAPacketTheFileCannotGive) {
+    TsStream ts = Sample();
+    TempFile f;
+    ts.Save(f.Name());
+    TTSPacketReader r(nullptr);
+    r.SetPacketBufferSize(0);
+    test::FailInputAt(r, 188 * 20 + 5, "The device is not ready.");
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ASSERT_TRUE(r.Active());
+    r.SetPacketIndex(13);
+    bool failed = false;
+    EXPECT_FALSE(SearchPacket(r, psPcr, true, &failed));
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(r.PacketIndex(), 13);
+    EXPECT_NE(r.ReadErrorText().find("The device is not ready."), std::string::npos);
+    failed = false;
+    int byte = -1;
+    r.SetPacketIndex(19);
+    EXPECT_FALSE(SearchSyncByte(r, 188, byte, &failed));
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(r.PacketIndex(), 19);
+    // Backward to the first packet: no read fails on the way.
+    failed = false;
+    EXPECT_FALSE(SearchPacket(r, psError, false, &failed));
+    EXPECT_FALSE(failed);
+
+    OpenReader whole(f.Name());
+    whole.reader.Last();
+    failed = false;
+    EXPECT_FALSE(SearchPacket(whole.reader, psPcr, true, &failed));
+    EXPECT_FALSE(failed);
 }
 
 TEST(PacketEditorModel, SearchesForwardAndBackward) {
