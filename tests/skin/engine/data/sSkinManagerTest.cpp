@@ -464,6 +464,32 @@ TEST_F(Manager, BecomingTheDefaultManagerAnnouncesItsSkinOrItsAbsence)
     EXPECT_TRUE(sm->HookInstalled());
 }
 
+TEST_F(Manager, AManagerThatIsNotTheDefaultOneCannotTakeTheMarkBySayingNo)
+{
+    AddInternal();
+    sm->SetSkinName(internal);
+    TsSkinManager second;
+    second.Announcer = &rec;
+    rec.Log.clear();
+    second.SetIsDefault(false);
+    EXPECT_FALSE(second.IsDefault());
+    EXPECT_EQ(DefaultManager, sm.get());
+    EXPECT_TRUE(rec.Log.empty());   // nothing announced, nothing repainted
+}
+
+TEST_F(Manager, AManagerReadFromALayoutAnnouncesItsSkinOnceWithoutARepaint)
+{
+    AddInternal();
+    sm->BeginLoading();
+    sm->SetSkinName(internal);   // loads while read, tells nobody yet
+    EXPECT_TRUE(std::find(rec.Log.begin(), rec.Log.end(), "cmd1") == rec.Log.end());
+    EXPECT_FALSE(sm->HookInstalled());
+    rec.Log.clear();
+    sm->Loaded();
+    EXPECT_EQ(rec.Log, (std::vector<std::string>{"glows", "cmd1", "hook+"}));
+    EXPECT_TRUE(sm->SkinLoaded());
+}
+
 TEST_F(Manager, ExtendedBordersNeedLayeredWindowsAndReloadTheSkin)
 {
     AddInternal();
