@@ -127,6 +127,20 @@ TEST_F(TsSkinLinkTest, UpdatingAnswersAndTheirForwarding)
     EXPECT_TRUE(edit->SkinData.BGChangedFlag);
 }
 
+TEST_F(TsSkinLinkTest, AChangedParentBackgroundConcernsOnlyTransparentControls)
+{
+    auto told = [&](uint16_t low) {
+        edit->SkinData.BGChangedFlag = false;
+        SendMessageW(edit->Handle(), SM_ALPHACMD, SkinWParam(AC_PARENTBGCHANGED, low), 0);
+        return edit->SkinData.BGChangedFlag;
+    };
+    Section("EDIT").Transparency = 0;
+    EXPECT_FALSE(told(1));
+    Section("EDIT").Transparency = 1;
+    EXPECT_TRUE(told(1));
+    EXPECT_FALSE(told(0));
+}
+
 TEST_F(TsSkinLinkTest, RemovalGivesTheLabelsOfAContainerTheWindowTextColour)
 {
     auto* label = new tw::TLabel(panel);
