@@ -350,6 +350,18 @@ TEST_F(Manager, DamagedPackedFileRaisesWithoutAStoredSkinAndTheNextLoadStartsCle
 // A skin in the skin folder is input: a damaged archive (also one that has
 // the stored skin's name) or options without a section give way to the
 // stored skin, and the file and the reason are kept for one report.
+TEST_F(Manager, OptionsFarLargerThanAnySkinAreRefusedUnread)
+{
+    AddInternal();
+    fs::create_directories(dir / "Huge");
+    WriteFile(dir / "Huge" / "Options.dat", "[GLOBALINFO]\r\n");
+    fs::resize_file(dir / "Huge" / "Options.dat", uint64_t(kMaxPackedSkinBytes) + 1);   // sparse
+    sm->SetSkinName("Huge");
+    EXPECT_EQ(sm->SkinName(), internal);   // the stored skin took its place
+    EXPECT_TRUE(sm->SkinLoaded());
+    EXPECT_NE(sm->LoadError.find("too large"), std::string::npos) << sm->LoadError;
+}
+
 TEST_F(Manager, ADamagedSkinOfTheFolderGivesWayToTheStoredOne)
 {
     AddInternal();
