@@ -171,7 +171,14 @@ void LoadPackedFile(const std::string& fileName, std::unique_ptr<TacSkinConverto
     if (convertor) convertor->Clear();
     else convertor = std::make_unique<TacSkinConvertor>();
     auto packed = std::make_unique<tw::TMemoryStream>();
-    packed->LoadFromFile(fileName);
+    {
+        tw::TFileStream file(fileName, tw::fmOpenRead | tw::fmShareDenyWrite);
+        if (file.Size() > kMaxPackedSkinBytes) {
+            convertor.reset();
+            throw ESkinPackError("The skin file \"" + fileName + "\" is too large");
+        }
+        packed->LoadFromStream(file);
+    }
     convertor->SetPackedData(packed.release(), true);
     // A convertor that failed to read is dropped: the caller must not use
     // what it half holds.

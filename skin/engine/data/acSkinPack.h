@@ -14,6 +14,10 @@ namespace skin {
 using tw::Exception;
 TW_EXCEPTION(ESkinPackError, Exception);
 
+// The largest skin file or option text read: a skin is a few hundred
+// kilobytes, and a file from the skin folder must not take all memory.
+inline constexpr int64_t kMaxPackedSkinBytes = int64_t(64) << 20;
+
 struct TacPackedFile {
     std::string FileName;   // as stored
     bool IsBitmap = false;  // the extension is ".BMP"

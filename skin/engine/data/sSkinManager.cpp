@@ -702,7 +702,11 @@ void TsSkinManager::LoadUnpackedSkin()
         packed_ = false;
         SkinPath = folder;
         tw::TMemoryStream file;
-        file.LoadFromFile(folder + kOptionsFile);
+        {
+            tw::TFileStream options(folder + kOptionsFile, tw::fmOpenRead | tw::fmShareDenyWrite);
+            if (options.Size() > kMaxPackedSkinBytes) throw EInvalidSkin("The skin options are too large");
+            file.LoadFromStream(options);
+        }
         const std::string text(reinterpret_cast<const char*>(file.Memory()), static_cast<size_t>(file.Size()));
         LoadSkinTables(*this, &text);
         // Options without a single section paint every control blank.

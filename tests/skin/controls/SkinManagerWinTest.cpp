@@ -95,6 +95,24 @@ TEST_F(SkinManagerWin, ActivationDropsEveryFormsCachedPicture)
     EXPECT_EQ(owned.Commands, std::vector<uint16_t>{AC_RESETCACHE});
 }
 
+TEST_F(SkinManagerWin, MainWindowHookActsOnlyWhilePopupMenusAreSkinned)
+{
+    TListeningForm a(tw::Application);
+    a.Handle();
+    tw::TMessage theme{WM_THEMECHANGED, 0, 0, 0};
+    EXPECT_TRUE(tw::Application->CallMainWindowHooks(theme));   // the system's theme stays out
+    EXPECT_EQ(theme.Result, 1);
+
+    manager->SetSkinnedPopups(false);
+    tw::TMessage again{WM_THEMECHANGED, 0, 0, 0};
+    EXPECT_FALSE(tw::Application->CallMainWindowHooks(again));
+    tw::TMessage activate{tw::CM_ACTIVATE, 0, 0, 0};
+    EXPECT_FALSE(tw::Application->CallMainWindowHooks(activate));
+    EXPECT_TRUE(a.Commands.empty());
+    tw::TMessage popup{WM_SKINPOPUPMENUWINDOW, 0, 0, 0};
+    EXPECT_FALSE(tw::Application->CallMainWindowHooks(popup));
+}
+
 TEST_F(SkinManagerWin, DefaultSkinFolderOfTheTestPrefixHoldsNoSkin)
 {
     // The program's default skin folder would win over the built-in skin;

@@ -99,6 +99,60 @@ TEST_F(TsSkinLinkTest, ProtocolAnswers)
     EXPECT_EQ(Ask(edit, AC_QUERYSKININDEX), 0);
 }
 
+TEST_F(TsSkinLinkTest, UpdatingAnswersAndTheirForwarding)
+{
+    // A fully transparent control answers what its parent answers, whatever
+    // its own section holds.
+    TsGeneralData& e = Section("EDIT");
+    e.Transparency = 100;
+    e.ImagePercent = 10;
+    e.GradientPercent = 0;
+    TsGeneralData& p = Section("PANEL");
+    p.Transparency = 0;
+    p.ImagePercent = 0;
+    p.GradientPercent = 0;
+    ASSERT_EQ(Ask(panel, AC_QUERYUPDATING), 0);
+    EXPECT_EQ(Ask(edit, AC_QUERYUPDATING), 0);
+    p.GradientPercent = 40;
+    EXPECT_EQ(Ask(edit, AC_QUERYUPDATING), 1);
+
+    // A container that is updating passes the end of the update on to its
+    // children; one that is not keeps it.
+    edit->SkinData.Updating = true;
+    edit->SkinData.BGChangedFlag = false;
+    Ask(panel, AC_ENDUPDATE);
+    EXPECT_FALSE(edit->SkinData.BGChangedFlag);
+    panel->SkinData.Updating = true;
+    Ask(panel, AC_ENDUPDATE);
+    EXPECT_TRUE(edit->SkinData.BGChangedFlag);
+}
+
+TEST_F(TsSkinLinkTest, AChangedParentBackgroundConcernsOnlyTransparentControls)
+{
+    auto told = [&](uint16_t low) {
+        edit->SkinData.BGChangedFlag = false;
+        SendMessageW(edit->Handle(), SM_ALPHACMD, SkinWParam(AC_PARENTBGCHANGED, low), 0);
+        return edit->SkinData.BGChangedFlag;
+    };
+    Section("EDIT").Transparency = 0;
+    EXPECT_FALSE(told(1));
+    Section("EDIT").Transparency = 1;
+    EXPECT_TRUE(told(1));
+    EXPECT_FALSE(told(0));
+}
+
+TEST_F(TsSkinLinkTest, RemovalGivesTheLabelsOfAContainerTheWindowTextColour)
+{
+    auto* label = new tw::TLabel(panel);
+    label->SetParent(panel);
+    label->Font().SetColor(tw::clRed);
+    TsSkinManager other;
+    Ask(panel, AC_SKINREMOVED, reinterpret_cast<LPARAM>(&other));   // not its manager
+    EXPECT_EQ(label->Font().Color(), tw::clRed);
+    Ask(panel, AC_SKINREMOVED, reinterpret_cast<LPARAM>(manager.get()));
+    EXPECT_EQ(label->Font().Color(), tw::clWindowText);
+}
+
 TEST_F(TsSkinLinkTest, SkinLoadedOfAnotherManagerIsIgnored)
 {
     TsSkinManager other;

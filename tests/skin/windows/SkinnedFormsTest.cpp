@@ -152,6 +152,44 @@ TEST_F(SkinnedFormsTest, LockTakesVisibleTopLevelFormsOfTheManagerOnly)
     EndSkinChange(&manager, false);
 }
 
+TEST_F(SkinnedFormsTest, AMaximisedFormWithABorderWindowIsMaximisedAgainUnseenAndActivationStays)
+{
+    manager.AnimEffects.SkinChanging.Active = false;
+    TProviderForm* form = MakeForm();
+    TProviderForm* active = MakeForm();
+    form->BorderWindow = true;
+    form->SetWindowState(tw::wsMaximized);
+    SetActiveWindow(active->Handle());
+    // The window's visible bit as each style change leaves it.
+    std::vector<bool> visible;
+    tw::TWndMethod previous = form->WindowProc;
+    form->WindowProc = [&](tw::TMessage& m) {
+        if (m.Msg == WM_STYLECHANGED && m.WParam == WPARAM(GWL_STYLE))
+            visible.push_back((reinterpret_cast<const STYLESTRUCT*>(m.LParam)->styleNew & WS_VISIBLE) != 0);
+        previous(m);
+    };
+    BeginSkinChange(&manager);
+    EndSkinChange(&manager, true);
+    form->WindowProc = previous;
+    EXPECT_EQ(visible, (std::vector<bool>{false, true}));
+    EXPECT_TRUE(IsZoomed(form->Handle()));
+    EXPECT_TRUE(IsWindowVisible(form->Handle()));
+    EXPECT_EQ(GetActiveWindow(), active->Handle());
+
+    // Not maximised, or without a border window: the window is left alone.
+    visible.clear();
+    form->SetWindowState(tw::wsNormal);
+    form->WindowProc = [&](tw::TMessage& m) {
+        if (m.Msg == WM_STYLECHANGED && m.WParam == WPARAM(GWL_STYLE))
+            visible.push_back(true);
+        previous(m);
+    };
+    BeginSkinChange(&manager);
+    EndSkinChange(&manager, true);
+    form->WindowProc = previous;
+    EXPECT_TRUE(visible.empty());
+}
+
 TEST_F(SkinnedFormsTest, BeforeVersion6TheOldRegionGoesBeforeTheNewOneIsSet)
 {
     TProviderForm* form = MakeForm();

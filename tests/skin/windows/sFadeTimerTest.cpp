@@ -27,6 +27,7 @@ public:
     bool bgChanged = false, PaintsFrames = true;
     TsFadeTimer* Fade = nullptr;
     std::vector<int> FrameBlue;   // first byte of each frame offered
+    std::vector<COLORREF> Shown;  // the window's first pixel when a frame is offered or the fade stops
     int Stops = 0, Glows = 0, Starts = 0;
 
     tw::TControl* FadeOwner() const override { return const_cast<TFadingControl*>(this); }
@@ -50,15 +51,24 @@ public:
         for (int y = 0; y < cache->Height(); ++y)
             std::fill_n(cache->ScanLine(y), cache->Width() * 3, value);
     }
+    COLORREF WindowPixel()
+    {
+        HDC dc = GetDC(Handle());
+        const COLORREF c = GetPixel(dc, 0, 0);
+        ReleaseDC(Handle(), dc);
+        return c;
+    }
     void WndProc(tw::TMessage& m) override
     {
         if (m.Msg == SM_ALPHACMD) {
             switch (SkinCommandOf(m.WParam)) {
             case AC_FADEFRAME:
+                Shown.push_back(WindowPixel());
                 FrameBlue.push_back(reinterpret_cast<tw::TBitmap*>(m.LParam)->ScanLine(0)[0]);
                 m.Result = PaintsFrames ? 1 : 0;
                 return;
             case AC_STOPANIMATION:
+                Shown.push_back(WindowPixel());
                 ++Stops;
                 StopFadeEffect(Fade);
                 return;
@@ -137,6 +147,23 @@ TEST_F(FadeTimerTest, FastFadeHalvesTheFramesAndFramesAreDrawnWhenTheControlDoes
     StartFade(true);
     ASSERT_TRUE(PumpUntil([&] { return control->Stops > 0; }));
     EXPECT_EQ(control->FrameBlue, (std::vector<int>{127, 0}));
+    // Each frame went onto the window: the next offer finds it there.
+    ASSERT_EQ(control->Shown.size(), 3u);
+    EXPECT_EQ(control->Shown[1], RGB(127, 127, 127));
+    EXPECT_EQ(control->Shown[2], RGB(0, 0, 0));
+}
+
+TEST_F(FadeTimerTest, AControlThatPaintsItsFramesGetsNothingDrawnOnItsWindow)
+{
+    form->Update();
+    const COLORREF before = control->WindowPixel();
+    ASSERT_NE(before, RGB(0, 0, 0));
+    ASSERT_NE(before, RGB(127, 127, 127));
+    StartFade(true);
+    ASSERT_TRUE(PumpUntil([&] { return control->Stops > 0; }));
+    EXPECT_EQ(control->FrameBlue, (std::vector<int>{127, 0}));
+    for (COLORREF c : control->Shown)
+        EXPECT_EQ(c, before);
 }
 
 TEST_F(FadeTimerTest, ReplacingAFadeOutEndsOnTheFirstTick)
@@ -173,6 +200,14 @@ TEST_F(FadeTimerTest, NoFadeWithoutTheSkinsConsentOrWhileLoading)
     EXPECT_TRUE(control->bgChanged);
     EXPECT_EQ(control->Glows, 1);
 
+    // A fade that may not go on ends where it is: the running timer goes.
+    control->bgChanged = false;
+    StartFade();
+    ASSERT_NE(control->Fade, nullptr);
+    StartFadeEffect(control->Fade, control, false, 1, false);
+    EXPECT_EQ(control->Fade, nullptr);
+    EXPECT_EQ(control->Glows, 3);
+
     // The cache is already out of date: nothing to fade from.
     StartFadeEffect(control->Fade, control, false, 1, true);
     EXPECT_EQ(control->Fade, nullptr);
@@ -194,7 +229,7 @@ TEST_F(FadeTimerTest, NoFadeWithoutTheSkinsConsentOrWhileLoading)
     control->bgChanged = false;
     StartFadeEffect(control->Fade, control, false, 1, true);
     EXPECT_EQ(control->Fade, nullptr);
-    EXPECT_EQ(control->Starts, 0);
+    EXPECT_EQ(control->Starts, 1);   // only the one started on purpose above
 }
 
 TEST_F(FadeTimerTest, AnimationTimerHandsBlendedFramesToAControlThatPaintsThem)

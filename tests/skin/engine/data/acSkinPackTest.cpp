@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "tests/support/TsBuilder.h"
 
@@ -106,6 +107,31 @@ TEST(SkinPack, LoadsFilesAndLeavesBorrowedDataAlone)
     wrong.Write({'A', 'S', 'Z', 'f', 0, 0, 0, 0});
     EXPECT_THROW(LoadPackedFile(wrong.Name(), c, true), ESkinPackError);
     EXPECT_FALSE(c);
+}
+
+TEST(SkinPack, AFileFarLargerThanAnySkinIsRefusedUnread)
+{
+    // A sparse file: large on paper, nothing on the disk. A skin is a few
+    // hundred kilobytes; this one is never read into memory.
+    tw::test::TempFile huge(".asz");
+    huge.Write({'A', 'S', 'z', 'f', 0, 0, 0, 0});
+    std::filesystem::resize_file(huge.Name(), uint64_t(kMaxPackedSkinBytes) + 1);
+    std::unique_ptr<TacSkinConvertor> c;
+    try {
+        LoadPackedFile(huge.Name(), c, true);
+        ADD_FAILURE() << "a file beyond the limit was read";
+    } catch (const ESkinPackError& e) {
+        EXPECT_NE(std::string(e.what()).find("too large"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(c);
+
+    // At the limit it is read (and then judged by its contents).
+    std::filesystem::resize_file(huge.Name(), uint64_t(kMaxPackedSkinBytes));
+    try {
+        LoadPackedFile(huge.Name(), c, true);
+    } catch (const ESkinPackError& e) {
+        EXPECT_EQ(std::string(e.what()).find("too large"), std::string::npos) << e.what();
+    }
 }
 
 TEST(SkinPack, DamagedCountsLengthsAndSizesRaise)

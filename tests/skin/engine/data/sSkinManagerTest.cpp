@@ -350,6 +350,18 @@ TEST_F(Manager, DamagedPackedFileRaisesWithoutAStoredSkinAndTheNextLoadStartsCle
 // A skin in the skin folder is input: a damaged archive (also one that has
 // the stored skin's name) or options without a section give way to the
 // stored skin, and the file and the reason are kept for one report.
+TEST_F(Manager, OptionsFarLargerThanAnySkinAreRefusedUnread)
+{
+    AddInternal();
+    fs::create_directories(dir / "Huge");
+    WriteFile(dir / "Huge" / "Options.dat", "[GLOBALINFO]\r\n");
+    fs::resize_file(dir / "Huge" / "Options.dat", uint64_t(kMaxPackedSkinBytes) + 1);   // sparse
+    sm->SetSkinName("Huge");
+    EXPECT_EQ(sm->SkinName(), internal);   // the stored skin took its place
+    EXPECT_TRUE(sm->SkinLoaded());
+    EXPECT_NE(sm->LoadError.find("too large"), std::string::npos) << sm->LoadError;
+}
+
 TEST_F(Manager, ADamagedSkinOfTheFolderGivesWayToTheStoredOne)
 {
     AddInternal();
@@ -462,6 +474,32 @@ TEST_F(Manager, BecomingTheDefaultManagerAnnouncesItsSkinOrItsAbsence)
                                                "cmd16", "begin", "cmd3", "end", "redraw"};
     EXPECT_EQ(rec.Log, expected);
     EXPECT_TRUE(sm->HookInstalled());
+}
+
+TEST_F(Manager, AManagerThatIsNotTheDefaultOneCannotTakeTheMarkBySayingNo)
+{
+    AddInternal();
+    sm->SetSkinName(internal);
+    TsSkinManager second;
+    second.Announcer = &rec;
+    rec.Log.clear();
+    second.SetIsDefault(false);
+    EXPECT_FALSE(second.IsDefault());
+    EXPECT_EQ(DefaultManager, sm.get());
+    EXPECT_TRUE(rec.Log.empty());   // nothing announced, nothing repainted
+}
+
+TEST_F(Manager, AManagerReadFromALayoutAnnouncesItsSkinOnceWithoutARepaint)
+{
+    AddInternal();
+    sm->BeginLoading();
+    sm->SetSkinName(internal);   // loads while read, tells nobody yet
+    EXPECT_TRUE(std::find(rec.Log.begin(), rec.Log.end(), "cmd1") == rec.Log.end());
+    EXPECT_FALSE(sm->HookInstalled());
+    rec.Log.clear();
+    sm->Loaded();
+    EXPECT_EQ(rec.Log, (std::vector<std::string>{"glows", "cmd1", "hook+"}));
+    EXPECT_TRUE(sm->SkinLoaded());
 }
 
 TEST_F(Manager, ExtendedBordersNeedLayeredWindowsAndReloadTheSkin)
