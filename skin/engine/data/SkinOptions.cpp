@@ -119,6 +119,22 @@ std::unique_ptr<TPixelImage> DecodePicture(const std::string& name, const uint8_
 // A picture of the skin by name: the packed entry (name compared as given
 // against the upper-cased entry names) or the folder's file. Nothing when
 // there is no such picture or it is empty.
+// True for a plain name below the skin's folder: no drive or stream colon,
+// no leading separator, no ".." step.
+bool PictureNameStaysInFolder(const std::string& name)
+{
+    if (name.empty() || name.find(':') != std::string::npos || name[0] == '\\' || name[0] == '/') return false;
+    size_t from = 0;
+    while (from <= name.size()) {
+        const size_t to = name.find_first_of("\\/", from);
+        const std::string step = name.substr(from, to == std::string::npos ? std::string::npos : to - from);
+        if (step == "..") return false;
+        if (to == std::string::npos) break;
+        from = to + 1;
+    }
+    return true;
+}
+
 std::unique_ptr<TPixelImage> FindPicture(const TsSkinManager& sm, const std::string& name, bool folderOnly = false)
 {
     std::unique_ptr<TPixelImage> img;
@@ -127,9 +143,14 @@ std::unique_ptr<TPixelImage> FindPicture(const TsSkinManager& sm, const std::str
         if (!sm.FindPackedEntry || !sm.FindPackedEntry(name, entry)) return nullptr;
         img = DecodePicture(name, entry.Data, entry.Size);
     } else {
-        const std::string path = name.find(':') != std::string::npos ? name : sm.SkinPath + name;
+        // A skin is anyone's file: its pictures lie in its own folder. A name
+        // that leads elsewhere (a drive, a share, a climb out of the folder)
+        // is no picture of this skin, and no picture is read at any size.
+        if (!PictureNameStaysInFolder(name)) return nullptr;
+        const std::string path = sm.SkinPath + name;
         if (!tw::FileExists(path)) return nullptr;
         tw::TFileStream f(path, tw::fmOpenRead | tw::fmShareDenyWrite);
+        if (f.Size() > kMaxPackedSkinBytes) return nullptr;
         std::vector<uint8_t> bytes(static_cast<size_t>(f.Size()));
         if (!bytes.empty()) f.ReadBuffer(bytes.data(), bytes.size());
         img = DecodePicture(name, bytes.data(), bytes.size());

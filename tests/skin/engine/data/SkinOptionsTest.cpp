@@ -222,20 +222,28 @@ TEST(SkinOptions, PictureFilesAndTheRectForm)
 
 TEST(SkinOptions, FolderSkinPicturesBesideTheOptions)
 {
-    const std::string dir = tw::IncludeTrailingPathDelimiter(tw::test::UniqueTempName("skinfolder", ""));
-    ASSERT_TRUE(tw::ForceDirectories(dir));
-    {
-        tw::TFileStream f(dir + "PIC.BMP", tw::fmCreate);
-        const std::string bmp = skintest::BmpFile(Picture(9, 6, 24, 0x0000FF).View());
+    // Names read from a skin are taken in capitals: the folders are named so.
+    const std::string top = tw::IncludeTrailingPathDelimiter(tw::test::UniqueTempName("skinfolder", ""));
+    const std::string dir = top + "SKIN/";
+    ASSERT_TRUE(tw::ForceDirectories(dir + "SUB"));
+    const std::string bmp = skintest::BmpFile(Picture(9, 6, 24, 0x0000FF).View());
+    for (const std::string& name : {dir + "PIC.BMP", top + "OUT.BMP"}) {
+        tw::TFileStream f(name, tw::fmCreate);
         f.WriteBuffer(bmp.data(), int64_t(bmp.size()));
     }
     TsSkinManager sm;
     sm.SkinPath = dir;
-    const std::string text = "[S]\nM=pic.bmp\nN=missing.bmp\n";
+    // The same picture beside the folder: a skin cannot reach it by a climb
+    // out of its folder or by a path of its own.
+    const std::string text = "[S]\nM=pic.bmp\nN=missing.bmp\nUP=../OUT.BMP\nUPB=SUB\\..\\..\\OUT.BMP\nABS=" + top +
+                             "OUT.BMP\nDRIVE=Z:" + top + "OUT.BMP\n";
     LoadSkinTables(sm, &text);
     EXPECT_GE(sm.GetMaskIndexByName("S", "M"), 0);
     EXPECT_EQ(sm.GetMaskIndexByName("S", "N"), -1);
+    for (const char* key : {"UP", "UPB", "ABS", "DRIVE"})
+        EXPECT_EQ(sm.GetMaskIndexByName("S", key), -1) << key;
     tw::RemoveFile(dir + "PIC.BMP");
+    tw::RemoveFile(top + "OUT.BMP");
 }
 
 TEST(SkinOptions, ExtraSectionsFillWhatTheSkinLacks)
