@@ -245,7 +245,7 @@ void TPlayThread::Log(const std::string& text) {
     bool wanted = false;
     WithPlayer([&](TOrvalinPlayer& p) { wanted = p.Debug && !p.DebugFileName.empty(); });
     if (!wanted) return;
-    Synchronize([this, &text] {
+    HandOver([this, &text] {
         if (TOrvalinPlayer* p = UiPlayer()) p->WriteDebugLog(text);
     });
 }
@@ -312,7 +312,7 @@ void TPlayThread::StopGraph() {
 }
 
 void TPlayThread::ReportCouldNotPlay(const std::string& text) {
-    Synchronize([this, &text] {
+    HandOver([this, &text] {
         TOrvalinPlayer* p = UiPlayer();
         if (p && p->OnCouldNotPlayEvent) p->OnCouldNotPlayEvent(this, text);
     });
@@ -512,13 +512,13 @@ bool TPlayThread::OpenMedia() {
     // thread still takes them, and a failure above releases them here.
     WithPlayer([](TOrvalinPlayer& p) { p.mediaOpen_ = true; });
     if (keepAspect) {
-        Synchronize([this] {
+        HandOver([this] {
             if (TOrvalinPlayer* p = UiPlayer()) p->FitVideoToAspect();
         });
     } else {
         SetVideoWindowPosition(0, 0, playerWidth, playerHeight);
     }
-    Synchronize([this] {
+    HandOver([this] {
         TOrvalinPlayer* p = UiPlayer();
         if (p && p->OnOpenMediaEvent) p->OnOpenMediaEvent(this);
     });
@@ -559,14 +559,14 @@ void TPlayThread::SetMovieTime(uint32_t ms) {
 }
 
 void TPlayThread::FireNewTimeCode() {
-    Synchronize([this] {
+    HandOver([this] {
         TOrvalinPlayer* p = UiPlayer();
         if (p && p->OnNewTimeCodeEvent) p->OnNewTimeCodeEvent(this);
     });
 }
 
 void TPlayThread::HandleEndOfMedia() {
-    Synchronize([this] {
+    HandOver([this] {
         TOrvalinPlayer* player = UiPlayer();
         if (!player) return;
         bool pause = false, restart = false;
@@ -650,10 +650,11 @@ void TPlayThread::Execute() {
         // A given-up thread takes its graph down itself: the
         // user-interface thread is not kept waiting on a graph that may
         // hang again.
-        bool givenUp = false;
-        Synchronize([this, &givenUp] {
-            if (UiPlayer()) EndPlayback();
-            else givenUp = true;
+        bool givenUp = true;
+        HandOver([this, &givenUp] {
+            if (!UiPlayer()) return;
+            givenUp = false;
+            EndPlayback();
         });
         if (givenUp) DestroyGraph();
     } catch (...) {
@@ -664,7 +665,7 @@ void TPlayThread::Execute() {
     } catch (...) {
     }
     try {
-        Synchronize([this] { DetachFromPlayer(); });
+        HandOver([this] { DetachFromPlayer(); });
     } catch (...) {
         // The hand-over itself failed: the player must still see the end.
         WithPlayer([](TOrvalinPlayer& p) { p.opening_ = false; });

@@ -133,6 +133,13 @@ private:
         return true;
     }
 
+    // Runs `fn` on the user-interface thread while the player holds this
+    // thread. A given-up thread hands nothing over: nobody may take
+    // hand-overs any more (the program may be ending).
+    void HandOver(const std::function<void()>& fn) {
+        if (UiPlayer()) Synchronize(fn);
+    }
+
     std::shared_ptr<TPlayerLink> link_;
     // Taken from the player when the thread is made.
     std::string fileName_;

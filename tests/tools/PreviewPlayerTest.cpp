@@ -29,7 +29,7 @@ namespace {
 // are long because a machine busy with other work may take that long; only a
 // failing test waits them out.
 constexpr int kWaitMs = 60000;
-constexpr int kOpenWaitMs = 120000;
+constexpr int kOpenWaitMs = 60000;
 
 std::string Fixture(const std::string& name) { return std::string("Z:") + TW_TEST_DATA_DIR + "/" + name; }
 
