@@ -59,10 +59,27 @@ void TThread::Run() {
     } catch (...) {
         fatal_ = "Exception: unknown";
     }
-    finished_ = true;
+    bool freeSelf = false;
+    {
+        std::lock_guard<std::mutex> lk(endLock_);
+        finished_ = true;
+        freeSelf = freeOnEnd_;
+    }
     // A UI thread waiting for the end (WaitFor) goes on now, not at its
     // next look: a pass waited some 5 ms for its write thread so.
     WakeWaitServicing();
+    if (freeSelf) {
+        // Nobody holds this object any more; nothing of it is used below.
+        thread_.detach();
+        delete this;
+    }
+}
+
+bool TThread::FreeOnEnd() {
+    std::lock_guard<std::mutex> lk(endLock_);
+    if (finished_) return false;
+    freeOnEnd_ = true;
+    return true;
 }
 
 void TThread::WaitFor() {

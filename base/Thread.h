@@ -51,6 +51,11 @@ public:
     TThreadPriority Priority() const { return priority_; }
     void SetPriority(TThreadPriority p);
 
+    // Leaves a thread that is still running to free itself once Execute
+    // has ended: nobody waits for it or frees it any more. False when it has
+    // ended already; the caller then still owns it.
+    bool FreeOnEnd();
+
     // Exception text that ended Execute, empty when none.
     const std::string& FatalError() const { return fatal_; }
 
@@ -65,6 +70,9 @@ private:
     std::atomic<bool> finished_{false};
     TThreadPriority priority_ = tpNormal;
     std::string fatal_;
+    // Guards the end of Execute against FreeOnEnd.
+    std::mutex endLock_;
+    bool freeOnEnd_ = false;
 };
 
 // Applies a priority to the calling thread (best effort; Windows only).

@@ -4,6 +4,7 @@
 
 #include <olectl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 
@@ -32,17 +33,11 @@ bool Designing(const TComponent* c) { return (c->ComponentState() & csDesigning)
 TOrvalinPlayer::TOrvalinPlayer(TComponent* owner) : TCustomControl(owner) { SetColor(clBlack); }
 
 TOrvalinPlayer::~TOrvalinPlayer() {
-    // The thread refers to this control until it has detached: stop it and
-    // wait, then join it, before anything of the control goes.
+    // The thread refers to this control until it has detached (or was
+    // given up): stop it and wait, then join it, before anything of the
+    // control goes.
     try {
-        if (thread_) {
-            thread_->Terminate();
-            while (thread_) {
-                SleepEx(20, FALSE);
-                Application->ProcessMessages();
-            }
-        }
-        ReapFinishedThread();
+        EndThread(20);
     } catch (...) {
     }
     debugStream_.reset();
@@ -57,6 +52,35 @@ void TOrvalinPlayer::ReapFinishedThread() {
     if (!finished_) return;
     finished_->WaitFor();
     finished_.reset();
+}
+
+void TOrvalinPlayer::EndThread(int stepMs) {
+    if (thread_) {
+        thread_->Terminate();
+        const uint64_t limit = GetTickCount64Ms() + static_cast<uint64_t>(std::max(CloseWaitLimitMs, 0));
+        while (thread_ && GetTickCount64Ms() < limit) {
+            SleepEx(static_cast<DWORD>(stepMs), FALSE);
+            Application->ProcessMessages();
+        }
+        if (thread_) GiveUpThread();
+    }
+    ReapFinishedThread();
+}
+
+void TOrvalinPlayer::GiveUpThread() {
+    TPlayThread* t = thread_;
+    thread_ = nullptr;
+    opening_ = false;
+    mediaOpen_ = false;
+    // A thread that ended at this very moment is joined as usual.
+    if (!t->GiveUp()) {
+        ReapFinishedThread();
+        finished_.reset(t);
+    }
+    WriteDebugLog("The preview could not be closed cleanly: its playback thread did not end within " +
+                  IntToStr(CloseWaitLimitMs / 1000) + " s and was left behind");
+    CloseDebugFile();
+    if (HandleAllocated()) Invalidate();
 }
 
 TPlayThread* TOrvalinPlayer::LiveThread() const {
@@ -132,12 +156,7 @@ void TOrvalinPlayer::ClosePlayer() {
         return;
     }
     if (t->MediaControl() && mediaOpen_) Stop();
-    t->Terminate();
-    while (thread_) {
-        SleepEx(100, FALSE);
-        Application->ProcessMessages();
-    }
-    ReapFinishedThread();
+    EndThread(100);
 }
 
 // ---------------------------------------------------------------- positions

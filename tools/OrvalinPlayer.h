@@ -91,6 +91,10 @@ public:
     // The longest Play waits for a graph to open; the graph may still open
     // later. Tests shorten it.
     int OpenWaitLimitMs = 30000;
+    // The longest ClosePlayer and the destructor wait for the play thread
+    // to end. A thread stuck in a graph call after it is given up: the
+    // player goes on without it (the log says so). Tests shorten it.
+    int CloseWaitLimitMs = 10000;
 
 protected:
     void Paint() override;
@@ -109,6 +113,10 @@ private:
     void PaintBorders(HDC dc);
     // Joins a thread that has detached itself.
     void ReapFinishedThread();
+    // Tells the thread to stop and waits for it within CloseWaitLimitMs,
+    // taking messages in `stepMs` steps; then gives it up.
+    void EndThread(int stepMs);
+    void GiveUpThread();
 
     std::string emptyCaption_ = "Video";
     int volume_ = 0;

@@ -205,15 +205,36 @@ private:
     std::vector<Slot> slots_;
 };
 
+std::atomic<int> TPlayThread::existing_{0};
+
 TPlayThread::TPlayThread(TOrvalinPlayer* player)
-    : player_(player), comGraph_(std::make_unique<TComPreviewGraph>(graph_)),
-      builder_(std::make_unique<TFilterGraphBuilder>(*comGraph_, [this](const std::string& s) { Log(s); })) {}
+    : link_(std::make_shared<TPlayerLink>()), fileName_(player->FileName),
+      splitter_(player->DirectShowSplitterFilter), video_(player->DirectShowVideoFilter),
+      audio_(player->DirectShowAudioFilter), preview_(player->HandleIfAllocated()), buildGraph_(BuildGraph),
+      comGraph_(std::make_unique<TComPreviewGraph>(graph_)),
+      builder_(std::make_unique<TFilterGraphBuilder>(*comGraph_, [this](const std::string& s) { Log(s); })) {
+    link_->Player = player;
+    ++existing_;
+}
 
 TPlayThread::~TPlayThread() {
-    // The thread has ended (the player joins it) and released the graph; what
-    // an unexpected end left behind goes here.
+    // The thread has ended (the player joins it, or it frees itself) and
+    // released the graph; what an unexpected end left behind goes here.
     comGraph_->ReleaseAll();
+    --existing_;
 }
+
+bool TPlayThread::GiveUp() {
+    Terminate();
+    {
+        std::lock_guard<std::mutex> lk(link_->Lock);
+        link_->Player = nullptr;
+    }
+    return FreeOnEnd();
+}
+
+std::function<bool(TFilterGraphBuilder&, const std::string&)> TPlayThread::BuildGraph =
+    [](TFilterGraphBuilder& builder, const std::string& file) { return builder.BuildFilterGraph(file); };
 
 const std::string& TPlayThread::LastError() const { return builder_->LastError; }
 void TPlayThread::ClearLastError() { builder_->LastError.clear(); }
@@ -221,8 +242,12 @@ void TPlayThread::ClearLastError() { builder_->LastError.clear(); }
 bool TPlayThread::CheckHResult(THResult r) { return builder_->CheckHResult(r); }
 
 void TPlayThread::Log(const std::string& text) {
-    if (!player_->Debug || player_->DebugFileName.empty()) return;
-    Synchronize([this, &text] { player_->WriteDebugLog(text); });
+    bool wanted = false;
+    WithPlayer([&](TOrvalinPlayer& p) { wanted = p.Debug && !p.DebugFileName.empty(); });
+    if (!wanted) return;
+    HandOver([this, &text] {
+        if (TOrvalinPlayer* p = UiPlayer()) p->WriteDebugLog(text);
+    });
 }
 
 std::string TPlayThread::GraphFilterNames() {
@@ -239,7 +264,7 @@ void TPlayThread::SetVideoWindowPosition(int left, int top, int width, int heigh
     }
     POINT at{left, top};
     // A floating window is placed on the screen, over the preview.
-    if (floating_ && player_->HandleAllocated()) ClientToScreen(player_->HandleIfAllocated(), &at);
+    if (floating_ && preview_) ClientToScreen(preview_, &at);
     videoWindow_->SetWindowPosition(at.x, at.y, width, height);
     videoLeft_ = left;
     videoTop_ = top;
@@ -287,8 +312,9 @@ void TPlayThread::StopGraph() {
 }
 
 void TPlayThread::ReportCouldNotPlay(const std::string& text) {
-    Synchronize([this, &text] {
-        if (player_->OnCouldNotPlayEvent) player_->OnCouldNotPlayEvent(this, text);
+    HandOver([this, &text] {
+        TOrvalinPlayer* p = UiPlayer();
+        if (p && p->OnCouldNotPlayEvent) p->OnCouldNotPlayEvent(this, text);
     });
 }
 
@@ -349,21 +375,31 @@ bool TPlayThread::OpenMedia() {
     if (!take(IID_IMediaControl, reinterpret_cast<void**>(&mediaControl_), "Media Control", false)) return false;
     if (!take(IID_IMediaEventEx, reinterpret_cast<void**>(&mediaEvent_), "Media Event", false)) return false;
 
-    builder_->Splitter = player_->DirectShowSplitterFilter;
-    builder_->Video = player_->DirectShowVideoFilter;
-    builder_->Audio = player_->DirectShowAudioFilter;
-    if (!builder_->BuildFilterGraph(player_->FileName)) return fail("Failed to render file", true);
+    builder_->Splitter = splitter_;
+    builder_->Video = video_;
+    builder_->Audio = audio_;
+    if (!buildGraph_(*builder_, fileName_)) return fail("Failed to render file", true);
+    // A build that came back after the player gave the thread up: its
+    // window may be gone, so the graph is not placed on it.
+    if (!UiPlayer()) return fail("Player closed while the file was rendered", true);
     Log("Successfully rendered file");
     Log(GraphFilterNames());
     if (!take(IID_IMediaSeeking, reinterpret_cast<void**>(&mediaSeeking_), "Media Seeking", true)) return false;
     if (!take(IID_IVideoWindow, reinterpret_cast<void**>(&videoWindow_), "Video Window", true)) return false;
 
     // The player made its window before it started the thread.
-    HWND owner = player_->HandleIfAllocated();
+    HWND owner = preview_;
+    int playerWidth = 0, playerHeight = 0;
+    bool keepAspect = false;
+    WithPlayer([&](TOrvalinPlayer& p) {
+        playerWidth = p.Width();
+        playerHeight = p.Height();
+        keepAspect = p.KeepAspectRatio;
+    });
     if (!CheckHResult(videoWindow_->put_Owner(reinterpret_cast<OAHWND>(owner))))
         Log("Failed to set video window owner");
     if (!CheckHResult(videoWindow_->put_WindowStyle(WS_CHILD))) Log("Failed to set video window style");
-    SetVideoWindowPosition(0, 0, player_->Width(), player_->Height());
+    SetVideoWindowPosition(0, 0, playerWidth, playerHeight);
 
     if (!take(IID_IBasicVideo, reinterpret_cast<void**>(&basicVideo_), "Basic Video", true)) return false;
 
@@ -374,7 +410,7 @@ bool TPlayThread::OpenMedia() {
     long db = 0;
     if (!query(IID_IBasicAudio, reinterpret_cast<void**>(&basicAudio_))) {
         Log("Failed to create Basic Audio");
-        player_->hasBasicAudio_ = false;
+        WithPlayer([](TOrvalinPlayer& p) { p.hasBasicAudio_ = false; });
     } else {
         Log("Successfully created Basic Audio");
         if (!CheckHResult(ReadVolume(basicAudio_, &db))) {
@@ -383,24 +419,29 @@ bool TPlayThread::OpenMedia() {
             // an error. The log says which step failed, after the reason.
             Log("Failed to read Basic Audio volume, no volume control");
             ReleaseRef(basicAudio_);
-            player_->hasBasicAudio_ = false;
-            player_->volume_ = 0;
+            WithPlayer([](TOrvalinPlayer& p) {
+                p.hasBasicAudio_ = false;
+                p.volume_ = 0;
+            });
         } else {
-            player_->hasBasicAudio_ = true;
-            player_->volume_ = VolumeDbToPercent(db);
+            WithPlayer([db](TOrvalinPlayer& p) {
+                p.hasBasicAudio_ = true;
+                p.volume_ = VolumeDbToPercent(db);
+            });
         }
     }
     if (!query(IID_IMediaPosition, reinterpret_cast<void**>(&mediaPosition_))) {
         Log("Failed to create Media Position");
-        player_->hasMediaPosition_ = false;
+        WithPlayer([](TOrvalinPlayer& p) { p.hasMediaPosition_ = false; });
     } else {
         Log("Successfully created Media Position");
-        player_->hasMediaPosition_ = true;
+        WithPlayer([](TOrvalinPlayer& p) { p.hasMediaPosition_ = true; });
         double rate = 1.0;
-        if (CheckHResult(mediaPosition_->get_Rate(&rate))) player_->playbackRate_ = rate;
+        if (CheckHResult(mediaPosition_->get_Rate(&rate)))
+            WithPlayer([rate](TOrvalinPlayer& p) { p.playbackRate_ = rate; });
     }
 
-    player_->movieTime_ = 0;
+    WithPlayer([](TOrvalinPlayer& p) { p.movieTime_ = 0; });
     Log("Starting playback");
     if (!CheckHResult(mediaControl_->Run())) Log("Failed to run media control");
     Log("Pausing playback");
@@ -414,14 +455,17 @@ bool TPlayThread::OpenMedia() {
         Log("Failed to get duration");
         duration = 0;
     }
-    player_->movieDuration_ = static_cast<uint32_t>(duration / kMediaUnitsPerMs);
-    Log("Video duration: " + PreviewMsToTimeText(player_->movieDuration_));
+    const uint32_t durationMs = static_cast<uint32_t>(duration / kMediaUnitsPerMs);
+    WithPlayer([durationMs](TOrvalinPlayer& p) { p.movieDuration_ = durationMs; });
+    Log("Video duration: " + PreviewMsToTimeText(durationMs));
 
     REFTIME perFrame = 0.0;
     if (CheckHResult(basicVideo_->get_AvgTimePerFrame(&perFrame))) {
         TFrameTiming timing = FrameTimingFrom(perFrame);
-        player_->framesPerSecond_ = timing.FramesPerSecond;
-        player_->frameDuration_ = timing.FrameMs;
+        WithPlayer([&timing](TOrvalinPlayer& p) {
+            p.framesPerSecond_ = timing.FramesPerSecond;
+            p.frameDuration_ = timing.FrameMs;
+        });
         if (timing.Valid) {
             Log("Frames/sec: " + SystemDecimalText(timing.FramesPerSecond, 2));
             Log("Frame rate: " + IntToStr(timing.FrameMs) + "ms");
@@ -429,8 +473,10 @@ bool TPlayThread::OpenMedia() {
             Log("Failed to calculate average time per frame");
         }
     } else {
-        player_->framesPerSecond_ = 0.0;
-        player_->frameDuration_ = 0;
+        WithPlayer([](TOrvalinPlayer& p) {
+            p.framesPerSecond_ = 0.0;
+            p.frameDuration_ = 0;
+        });
         Log("Failed to get average time per frame");
     }
 
@@ -440,12 +486,14 @@ bool TPlayThread::OpenMedia() {
         width = height = 0;
     }
     if (width < 1 || height < 1) {
-        width = player_->Width();
-        height = player_->Height();
+        width = playerWidth;
+        height = playerHeight;
         Log("Will try to continue with default video size");
     }
-    player_->resolutionX_ = static_cast<int>(width);
-    player_->resolutionY_ = static_cast<int>(height);
+    WithPlayer([width, height](TOrvalinPlayer& p) {
+        p.resolutionX_ = static_cast<int>(width);
+        p.resolutionY_ = static_cast<int>(height);
+    });
     if (width < 1 || height < 1) {
         Log("Stopping playback");
         try {
@@ -462,11 +510,17 @@ bool TPlayThread::OpenMedia() {
     Log("Video size: " + IntToStr(width) + " x " + IntToStr(height));
     // Only now may the player use the graph's interfaces: until here this
     // thread still takes them, and a failure above releases them here.
-    player_->mediaOpen_ = true;
-    if (player_->KeepAspectRatio) Synchronize([this] { player_->FitVideoToAspect(); });
-    else SetVideoWindowPosition(0, 0, player_->Width(), player_->Height());
-    Synchronize([this] {
-        if (player_->OnOpenMediaEvent) player_->OnOpenMediaEvent(this);
+    WithPlayer([](TOrvalinPlayer& p) { p.mediaOpen_ = true; });
+    if (keepAspect) {
+        HandOver([this] {
+            if (TOrvalinPlayer* p = UiPlayer()) p->FitVideoToAspect();
+        });
+    } else {
+        SetVideoWindowPosition(0, 0, playerWidth, playerHeight);
+    }
+    HandOver([this] {
+        TOrvalinPlayer* p = UiPlayer();
+        if (p && p->OnOpenMediaEvent) p->OnOpenMediaEvent(this);
     });
     return true;
 }
@@ -493,21 +547,35 @@ THResult TPlayThread::GetPositions(int64_t& current, int64_t& stop) {
     return r;
 }
 
-uint32_t TPlayThread::MovieTime() const { return player_->movieTime_; }
-void TPlayThread::SetMovieTime(uint32_t ms) { player_->movieTime_ = ms; }
+uint32_t TPlayThread::MovieTime() const {
+    // The player's value only ever changes on this thread or while it is
+    // held; a given-up thread reports nothing new.
+    std::lock_guard<std::mutex> lk(link_->Lock);
+    TOrvalinPlayer* p = link_->Player.load();
+    return p ? p->movieTime_.load() : 0;
+}
+void TPlayThread::SetMovieTime(uint32_t ms) {
+    WithPlayer([ms](TOrvalinPlayer& p) { p.movieTime_ = ms; });
+}
 
 void TPlayThread::FireNewTimeCode() {
-    Synchronize([this] {
-        if (player_->OnNewTimeCodeEvent) player_->OnNewTimeCodeEvent(this);
+    HandOver([this] {
+        TOrvalinPlayer* p = UiPlayer();
+        if (p && p->OnNewTimeCodeEvent) p->OnNewTimeCodeEvent(this);
     });
 }
 
 void TPlayThread::HandleEndOfMedia() {
-    Synchronize([this] {
+    HandOver([this] {
+        TOrvalinPlayer* player = UiPlayer();
+        if (!player) return;
         bool pause = false, restart = false;
-        if (player_->OnEndOfMediaEvent) player_->OnEndOfMediaEvent(this, pause, restart);
-        if (pause) player_->Pause();
-        if (restart) player_->SeekTo(0);
+        if (player->OnEndOfMediaEvent) player->OnEndOfMediaEvent(this, pause, restart);
+        // The owner may have closed the player meanwhile.
+        player = UiPlayer();
+        if (!player) return;
+        if (pause) player->Pause();
+        if (restart) player->SeekTo(0);
         if (!pause && !restart) {
             EndPlayback();
             Terminate();
@@ -521,7 +589,7 @@ void TPlayThread::EndPlayback() {
 }
 
 void TPlayThread::DestroyGraph() {
-    player_->mediaOpen_ = false;
+    WithPlayer([](TOrvalinPlayer& p) { p.mediaOpen_ = false; });
     Log("Destroying graph");
     StopGraph();
     RemoveAllFilters();
@@ -549,14 +617,16 @@ void TPlayThread::DestroyGraph() {
 }
 
 void TPlayThread::DetachFromPlayer() {
-    player_->opening_ = false;
-    player_->CloseDebugFile();
-    if (player_->thread_ == this) {
+    TOrvalinPlayer* player = UiPlayer();
+    if (!player) return; // given up: this thread frees itself
+    player->opening_ = false;
+    player->CloseDebugFile();
+    if (player->thread_ == this) {
         // The player joins and frees the thread later, on this thread.
-        player_->finished_.reset(this);
-        player_->thread_ = nullptr;
+        player->finished_.reset(this);
+        player->thread_ = nullptr;
     }
-    if (player_->HandleAllocated()) player_->Invalidate();
+    if (player->HandleAllocated()) player->Invalidate();
 }
 
 void TPlayThread::Execute() {
@@ -564,7 +634,7 @@ void TPlayThread::Execute() {
     // down and the player released, or its waiting loops would never end.
     try {
         if (!OpenMedia()) Terminate();
-        else player_->opening_ = false;
+        else WithPlayer([](TOrvalinPlayer& p) { p.opening_ = false; });
         while (!TThread::Terminated()) {
             if (!PollGraphOnce(*this)) break;
             SleepEx(8, TRUE);
@@ -577,7 +647,16 @@ void TPlayThread::Execute() {
     } catch (...) {
     }
     try {
-        Synchronize([this] { EndPlayback(); });
+        // A given-up thread takes its graph down itself: the
+        // user-interface thread is not kept waiting on a graph that may
+        // hang again.
+        bool givenUp = true;
+        HandOver([this, &givenUp] {
+            if (!UiPlayer()) return;
+            givenUp = false;
+            EndPlayback();
+        });
+        if (givenUp) DestroyGraph();
     } catch (...) {
     }
     UninitializeCom();
@@ -586,10 +665,10 @@ void TPlayThread::Execute() {
     } catch (...) {
     }
     try {
-        Synchronize([this] { DetachFromPlayer(); });
+        HandOver([this] { DetachFromPlayer(); });
     } catch (...) {
         // The hand-over itself failed: the player must still see the end.
-        player_->opening_ = false;
+        WithPlayer([](TOrvalinPlayer& p) { p.opening_ = false; });
     }
 }
 

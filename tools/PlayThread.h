@@ -10,8 +10,10 @@
 
 #include <dshow.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "base/Thread.h"
@@ -22,10 +24,30 @@ namespace tw {
 class TOrvalinPlayer;
 class TComPreviewGraph;
 
+// What the thread knows of its player. The player clears it when it gives
+// a thread up that does not end (see GiveUp); the thread and its late
+// hand-overs then find no player. Cleared on the user-interface thread
+// only, under the lock, which the play thread holds while it writes to the
+// player directly.
+struct TPlayerLink {
+    std::mutex Lock;
+    std::atomic<TOrvalinPlayer*> Player{nullptr};
+};
+
 class TPlayThread : public TThread, private TPollHost {
 public:
+    // Made on the user-interface thread, with the player's window made.
     explicit TPlayThread(TOrvalinPlayer* player);
     ~TPlayThread() override;
+
+    // On the user-interface thread, for a thread that does not end when told
+    // to (a graph call that never returns): from now on the thread touches
+    // neither the player nor its window, and frees itself when it ends.
+    // False when the thread has ended already; the caller then still owns
+    // and joins it.
+    bool GiveUp();
+    // Play threads that exist, given-up ones among them.
+    static int Existing() { return existing_; }
 
     // Detail of the last failure the thread described itself.
     const std::string& LastError() const;
@@ -63,6 +85,9 @@ public:
     // How the opening reads the audio renderer's volume; renderers differ in
     // whether they can tell it, and tests stand in for either kind.
     static std::function<HRESULT(IBasicAudio* audio, long* db)> ReadVolume;
+    // How the opening builds the graph for a file; a thread takes the one
+    // set when it is made. Tests stand in for a build that never returns.
+    static std::function<bool(TFilterGraphBuilder& builder, const std::string& file)> BuildGraph;
 
 protected:
     void Execute() override;
@@ -95,7 +120,35 @@ private:
     void SetMovieTime(uint32_t ms) override;
     void FireNewTimeCode() override;
 
-    TOrvalinPlayer* player_;
+    // The player on the user-interface thread; null once it gave this
+    // thread up.
+    TOrvalinPlayer* UiPlayer() const { return link_->Player.load(); }
+    // Runs `f` with the player while it still holds this thread; from the
+    // play thread this is the only way to touch it. Never hands over inside.
+    template <class F> bool WithPlayer(F&& f) {
+        std::lock_guard<std::mutex> lk(link_->Lock);
+        TOrvalinPlayer* p = link_->Player.load();
+        if (!p) return false;
+        f(*p);
+        return true;
+    }
+
+    // Runs `fn` on the user-interface thread while the player holds this
+    // thread. A given-up thread hands nothing over: nobody may take
+    // hand-overs any more (the program may be ending).
+    void HandOver(const std::function<void()>& fn) {
+        if (UiPlayer()) Synchronize(fn);
+    }
+
+    std::shared_ptr<TPlayerLink> link_;
+    // Taken from the player when the thread is made.
+    std::string fileName_;
+    TDSSplitterFilter splitter_;
+    TDSVideoFilter video_;
+    TDSAudioFilter audio_;
+    HWND preview_ = nullptr;
+    std::function<bool(TFilterGraphBuilder&, const std::string&)> buildGraph_;
+    static std::atomic<int> existing_;
     bool comInitialized_ = false;
     IGraphBuilder* graph_ = nullptr;
     IMediaControl* mediaControl_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -77,6 +78,47 @@ TEST(Thread, WaitForServicesHandOversSoItCannotDeadlock) {
     t.WaitFor(); // the worker may sit inside Synchronize right now
     EXPECT_GE(t.calls.load(), 50);
     EXPECT_EQ(t.onMain, t.calls.load());
+}
+
+namespace {
+// Runs until released; says when it is destroyed.
+class TStuckThread : public TThread {
+public:
+    TStuckThread(std::shared_ptr<TEvent> release, std::shared_ptr<std::atomic<bool>> gone)
+        : release_(std::move(release)), gone_(std::move(gone)) {}
+    ~TStuckThread() override { *gone_ = true; }
+
+protected:
+    void Execute() override { release_->WaitFor(-1); }
+
+private:
+    std::shared_ptr<TEvent> release_;
+    std::shared_ptr<std::atomic<bool>> gone_;
+};
+} // namespace
+
+// A thread that cannot be waited for is left to free itself; one that has
+// ended already stays its owner's to join.
+TEST(Thread, AThreadGivenUpFreesItselfWhenItEnds) {
+    auto release = std::make_shared<TEvent>(true);
+    auto gone = std::make_shared<std::atomic<bool>>(false);
+    auto* stuck = new TStuckThread(release, gone);
+    stuck->Start();
+    ASSERT_TRUE(stuck->FreeOnEnd());
+    EXPECT_FALSE(*gone);
+    release->SetEvent();
+    EXPECT_TRUE(WaitServicing([&] { return gone->load(); }, 60000));
+
+    auto ended = std::make_shared<std::atomic<bool>>(false);
+    {
+        TStuckThread done(release, ended); // the event stays set: ends at once
+        done.Start();
+        ASSERT_TRUE(WaitServicing([&] { return done.Finished(); }, 60000));
+        EXPECT_FALSE(done.FreeOnEnd());
+        done.WaitFor();
+        EXPECT_FALSE(*ended);
+    }
+    EXPECT_TRUE(*ended);
 }
 
 namespace {

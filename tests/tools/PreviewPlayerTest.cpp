@@ -6,11 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
 
 #include "base/Streams.h"
+#include "base/Thread.h"
 #include "base/SysUtils.h"
 #include "base/WinText.h"
 #include "tools/OrvalinPlayer.h"
@@ -27,7 +29,7 @@ namespace {
 // are long because a machine busy with other work may take that long; only a
 // failing test waits them out.
 constexpr int kWaitMs = 60000;
-constexpr int kOpenWaitMs = 120000;
+constexpr int kOpenWaitMs = 60000;
 
 std::string Fixture(const std::string& name) { return std::string("Z:") + TW_TEST_DATA_DIR + "/" + name; }
 
@@ -83,6 +85,7 @@ protected:
         player->ClosePlayer();
         form.reset();
         TPlayThread::ReadVolume = readVolume;
+        TPlayThread::BuildGraph = buildGraph;
     }
     std::string Log() {
         player->CloseDebugFile();
@@ -93,7 +96,9 @@ protected:
     // after its own limit while the graph may still be opening.
     void Open() {
         player->Play();
-        WaitUntil([&] { return player->IsMediaOpen() || player->PlayThread() == nullptr; }, kOpenWaitMs);
+        if (!WaitUntil([&] { return player->IsMediaOpen() || player->PlayThread() == nullptr; }, kOpenWaitMs))
+            ADD_FAILURE() << "DirectShow neither opened nor failed to open " << player->FileName << " within "
+                          << kOpenWaitMs / 1000 << " s";
     }
     bool SeekAndWait(uint32_t ms) {
         player->SeekTo(ms);
@@ -107,6 +112,23 @@ protected:
     int timeEvents = 0;
     std::vector<std::string> failures;
     const std::function<HRESULT(IBasicAudio*, long*)> readVolume = TPlayThread::ReadVolume;
+    const std::function<bool(TFilterGraphBuilder&, const std::string&)> buildGraph = TPlayThread::BuildGraph;
+};
+
+// A graph build that does not come back until released, as a broken
+// splitter's or a stalled system's; released at the latest when the test
+// ends, so that no thread waits beyond it.
+struct TStuckBuild {
+    std::shared_ptr<TEvent> release = std::make_shared<TEvent>(true);
+    std::shared_ptr<std::atomic<bool>> entered = std::make_shared<std::atomic<bool>>(false);
+    ~TStuckBuild() { release->SetEvent(); }
+    std::function<bool(TFilterGraphBuilder&, const std::string&)> Build() const {
+        return [release = release, entered = entered](TFilterGraphBuilder&, const std::string&) {
+            *entered = true;
+            release->WaitFor(-1);
+            return false;
+        };
+    }
 };
 
 // A renderer that cannot tell its volume, as Wine's answers; one that can.
@@ -487,4 +509,70 @@ TEST_F(PreviewPlayerTest, NothingReachesTheGraphWhileItIsStillOpening) {
     EXPECT_TRUE(failures.empty());
     EXPECT_LT(player->MovieTime(), 500u);
     EXPECT_NE(player->GraphFilterNames().find("Video Renderer"), std::string::npos);
+}
+
+// A graph build that never returns keeps neither closing nor destroying the
+// player waiting beyond its limit; the player plays the next file, and the
+// build that comes back late reaches neither it nor its owner.
+TEST_F(PreviewPlayerTest, AGraphBuildThatNeverReturnsLeavesClosingBoundedAndThePlayerUsable) {
+    const int before = TPlayThread::Existing();
+    TStuckBuild stuck;
+    TPlayThread::BuildGraph = stuck.Build();
+    player->OpenWaitLimitMs = 100;
+    player->CloseWaitLimitMs = 1000;
+    player->FileName = Fixture(kPlayable);
+    player->Play();
+    ASSERT_TRUE(WaitUntil([&] { return stuck.entered->load(); }));
+    TPlayThread::BuildGraph = buildGraph; // later threads build for real
+    ASSERT_NE(player->PlayThread(), nullptr);
+    EXPECT_FALSE(player->IsMediaOpen());
+    const uint64_t start = GetTickCount64Ms();
+    player->ClosePlayer();
+    // The limit plus what a busy machine adds; without a limit this never returns.
+    EXPECT_LT(GetTickCount64Ms() - start, static_cast<uint64_t>(kWaitMs));
+    EXPECT_EQ(player->PlayThread(), nullptr);
+    EXPECT_FALSE(player->IsMediaOpen());
+    EXPECT_NE(Log().find("The preview could not be closed cleanly"), std::string::npos) << Log();
+
+    // Still usable: the next opening plays.
+    player->OpenWaitLimitMs = 30000;
+    Open();
+    ASSERT_TRUE(player->IsMediaOpen()) << Log();
+    TPlayThread* live = player->PlayThread();
+    Open();
+    ASSERT_TRUE(WaitUntil([&] { return player->MovieTime() > 200; })) << player->MovieTime();
+
+    // The build comes back: its failure goes nowhere and the live thread
+    // keeps the player; the given-up thread frees itself.
+    stuck.release->SetEvent();
+    ASSERT_TRUE(WaitUntil([&] { return TPlayThread::Existing() == before + 1; })) << TPlayThread::Existing();
+    EXPECT_TRUE(failures.empty()) << failures.front();
+    EXPECT_EQ(player->PlayThread(), live);
+    EXPECT_TRUE(player->IsMediaOpen());
+    player->ClosePlayer();
+    EXPECT_EQ(player->PlayThread(), nullptr);
+    EXPECT_EQ(TPlayThread::Existing(), before);
+    EXPECT_NE(Log().find("Graph released"), std::string::npos);
+}
+
+TEST_F(PreviewPlayerTest, DestroyingAPlayerWhoseGraphBuildHangsGoesOnWithoutTheThread) {
+    const int before = TPlayThread::Existing();
+    TStuckBuild stuck;
+    TPlayThread::BuildGraph = stuck.Build();
+    player->OpenWaitLimitMs = 100;
+    player->CloseWaitLimitMs = 1000;
+    player->FileName = Fixture(kPlayable);
+    player->Play();
+    ASSERT_TRUE(WaitUntil([&] { return stuck.entered->load(); }));
+    TPlayThread::BuildGraph = buildGraph;
+    std::string logName = player->DebugFileName;
+    delete player; // without ClosePlayer, its window and handlers go with it
+    player = new TOrvalinPlayer(form.get());
+    EXPECT_NE(ReadText(logName).find("The preview could not be closed cleanly"), std::string::npos);
+    const std::string logBefore = ReadText(logName);
+    // Coming back late, the thread reports to nobody and frees itself.
+    stuck.release->SetEvent();
+    ASSERT_TRUE(WaitUntil([&] { return TPlayThread::Existing() == before; })) << TPlayThread::Existing();
+    EXPECT_TRUE(failures.empty()) << failures.front();
+    EXPECT_EQ(ReadText(logName), logBefore);
 }

@@ -212,12 +212,13 @@ protected:
 TEST_F(CutEditorTest, TypedTimesCutTheCleanedCopyAndAGraphFailureLeavesTheEditorUsable) {
     RegWriteBool(kSettingsKey, "NoPreview", false);
     Form1->NoPreview = false;
-    bool sawCaption = false, opened = false;
+    bool sawCaption = false, opened = false, answered = false;
     std::string previewCaption;
     const PtsRange r = CutAndClean([&](TTimeLineForm& f) {
         // The preview of a transport stream fails under Wine: wait (bounded)
         // for its answer, then type as the user would.
-        WaitUntil([&] { return f.DirectShowPlayer1->IsMediaOpen() || !g_messages.empty(); }, kOpenWaitMs);
+        answered =
+            WaitUntil([&] { return f.DirectShowPlayer1->IsMediaOpen() || !g_messages.empty(); }, kOpenWaitMs);
         sawCaption = f.Caption() == "Cutting";
         opened = f.DirectShowPlayer1->IsMediaOpen();
         if (!opened) previewCaption = f.DirectShowPlayer1->EmptyCaption();
@@ -234,6 +235,8 @@ TEST_F(CutEditorTest, TypedTimesCutTheCleanedCopyAndAGraphFailureLeavesTheEditor
         f.sBitBtn1->Click();
     });
     EXPECT_TRUE(sawCaption);
+    EXPECT_TRUE(answered) << "DirectShow neither opened nor failed to open the recording within "
+                          << kOpenWaitMs / 1000 << " s";
     // Either the preview played or its failure was told with the graph's text.
     const bool told = std::any_of(g_messages.begin(), g_messages.end(), [](const std::string& m) {
         return m.rfind("DirectX error: ", 0) == 0 && m.size() > 15;
@@ -613,7 +616,7 @@ TEST_F(CutEditorTest, AnOpenGraphDrivesSpeedVolumePositionFilterMenuAndTheDebugL
     Form1->sBitBtn4Click();
     SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, savedSeparator);
     EXPECT_FALSE(g_gaveUp);
-    ASSERT_TRUE(opened) << "the program stream did not open";
+    ASSERT_TRUE(opened) << "the program stream did not open within " << kOpenWaitMs / 1000 << " s";
     EXPECT_TRUE(controlsOn);
 
     std::vector<std::string> expectedMenu;
