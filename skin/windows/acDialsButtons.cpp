@@ -58,13 +58,8 @@ int TacDialogWnd::ButtonState(int code) const { return hot_ != code ? 0 : presse
 
 TacButtonFx* TacDialogWnd::Fx(int code)
 {
-    switch (code) {
-    case htMinButton: return &fx_[0];
-    case htMaxButton: return &fx_[1];
-    case htClose: return &fx_[2];
-    case htHelp: return &fx_[3];
-    default: return nullptr;
-    }
+    const int slot = SystemButtonSlot(code);
+    return slot < 0 ? nullptr : &fx_[slot];
 }
 
 const TacButtonFx* TacDialogWnd::ButtonFx(int code) const { return const_cast<TacDialogWnd*>(this)->Fx(code); }

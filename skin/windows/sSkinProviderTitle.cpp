@@ -885,13 +885,8 @@ int TsSkinProvider::ButtonState(int code) const { return hotCode_ == code ? (pre
 
 TsCaptionButton* TsSkinProvider::ButtonByHitCode(int code)
 {
-    switch (code) {
-    case htMinButton: return &captionButtons_[0];
-    case htMaxButton: return &captionButtons_[1];
-    case htClose: return &captionButtons_[2];
-    case htHelp: return &captionButtons_[3];
-    default: return nullptr;
-    }
+    const int slot = SystemButtonSlot(code);
+    return slot < 0 ? nullptr : &captionButtons_[slot];
 }
 
 TacButtonFx* TsSkinProvider::Fx(int code)

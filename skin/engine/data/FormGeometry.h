@@ -37,6 +37,20 @@ enum THitCode : int {
     htUserButton = 1000,
 };
 
+// The slot of one of the four system title buttons (minimize, maximize,
+// close, help) in the records the form and the dialog keep of them; -1 for
+// any other code.
+inline int SystemButtonSlot(int code)
+{
+    switch (code) {
+    case htMinButton: return 0;
+    case htMaxButton: return 1;
+    case htClose: return 2;
+    case htHelp: return 3;
+    default: return -1;
+    }
+}
+
 // The codes of the title's buttons: the system's, the help button and the
 // user buttons.
 inline bool IsButtonCode(int code)
