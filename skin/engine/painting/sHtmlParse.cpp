@@ -29,6 +29,23 @@ const TCharSet& AttributeSeparators()
     return set;
 }
 
+// The words of a tag, cut at the attribute separators, in one walk: a hint
+// text may hold a tag of any length, and looking each word up from the
+// start again would take time by the square of it.
+std::vector<std::string> TagWords(const std::string& tag)
+{
+    const TCharSet& sep = AttributeSeparators();
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (i < tag.size()) {
+        while (i < tag.size() && sep.Has(tag[i])) ++i;
+        const size_t start = i;
+        while (i < tag.size() && !sep.Has(tag[i])) ++i;
+        if (i > start) words.push_back(tag.substr(start, i - start));
+    }
+    return words;
+}
+
 // Only ASCII letters change, so positions in the upper-case copy are the
 // positions in the text (tags and attribute names are ASCII).
 std::string AsciiUpper(std::string s)
@@ -175,12 +192,11 @@ void THtmlRenderer::HandleTag(const std::string& tag)
 void THtmlRenderer::ApplyFontAttributes(const std::string& tag)
 {
     THtmlFont font = surface_->Font();
-    const TCharSet& sep = AttributeSeparators();
     // Every word is looked at; the last one's value is the empty word.
-    const int words = WordCount(tag, sep);
-    for (int w = 1; w <= words; ++w) {
-        const std::string name = ExtractWord(w, tag, sep);
-        const std::string value = ExtractWord(w + 1, tag, sep);
+    const std::vector<std::string> words = TagWords(tag);
+    for (size_t w = 0; w < words.size(); ++w) {
+        const std::string& name = words[w];
+        const std::string value = w + 1 < words.size() ? words[w + 1] : std::string();
         if (name == "SIZE") {
             // "-" and "+" change the size by the number after them, anything
             // else is the size; what is no number raises the conversion
@@ -208,12 +224,11 @@ void THtmlRenderer::ApplyFontAttributes(const std::string& tag)
 
 void THtmlRenderer::ReadAlignment(const std::string& tag)
 {
-    const TCharSet& sep = AttributeSeparators();
-    const int words = WordCount(tag, sep);
-    for (int w = 1; w < words; ++w) {
-        if (ExtractWord(w, tag, sep) != "ALIGN")
+    const std::vector<std::string> words = TagWords(tag);
+    for (size_t w = 0; w + 1 < words.size(); ++w) {
+        if (words[w] != "ALIGN")
             continue;
-        const std::string value = ExtractWord(w + 1, tag, sep);
+        const std::string& value = words[w + 1];
         if (value == "LEFT")
             alignment_ = 0;
         else if (value == "RIGHT")

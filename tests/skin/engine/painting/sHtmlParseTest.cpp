@@ -159,3 +159,24 @@ TEST(HtmlRenderer, UnclosedTagEndsTheTextButWhatCameBeforeIsMeasured)
 
 } // namespace
 } // namespace skin
+
+namespace skin {
+namespace {
+
+// A hostile hint text: one tag of half a million words. Reading its
+// attributes walks the tag once; a walk per word would not end in the
+// lifetime of the test.
+TEST(HtmlRendererHostile, ATagOfAGreatManyWordsIsReadInOneWalk)
+{
+    std::string words;
+    for (int i = 0; i < 500000; ++i) words += " x";
+    Rendered font = Render("<font" + words + " size=+4 color=red" + words + ">a<p" + words + " align=right>b");
+    ASSERT_EQ(font.Surface.Runs.size(), 2u);
+    EXPECT_EQ(font.Surface.Runs[0].Font.Size, 12);
+    EXPECT_EQ(font.Surface.Runs[0].Font.Color, 0x0000FF);
+    EXPECT_EQ(font.Surface.Runs[1].Y, 24 + 2);
+    EXPECT_EQ(font.Alignment, 1);
+}
+
+} // namespace
+} // namespace skin
