@@ -736,6 +736,7 @@ struct TPNGGraphic::TLoad {
 
     int SourceBPP = 0;
     bool DepthSetUp = false;
+    bool ImageDecoded = false;
     bool HavePalette = false;
     TPalette PendingPalette;
     // tRNS of a grey or RGB picture, resolved when the image data starts.
@@ -1080,9 +1081,19 @@ void TPNGGraphic::TLoad::Run()
 
     for (;;) {
         ReadChunkHeader();
-        if (IsChunk(kIDAT)) {
+        if (IsChunk(kIDAT) && ImageDecoded) {
+            // Image data is one run. A later run, after another chunk, is
+            // read with its CRC test and dropped: making and filling the
+            // picture again for every such run would let a small file cost
+            // the picture's size many times over.
+            while (IsChunk(kIDAT)) {
+                ReadChunkData();
+                ReadChunkHeader();
+            }
+        } else if (IsChunk(kIDAT)) {
             Progress(psEnding, 0, false, "");
             DecodeImageData();
+            ImageDecoded = true;
             // Falls through to the rule for other chunks with the header
             // that ended the image data.
         } else if (IsChunk(kPLTE)) {

@@ -470,3 +470,45 @@ TEST(PngReader, ReportsProgressRowByRow)
 
 } // namespace
 } // namespace skin
+
+namespace skin {
+namespace {
+
+// A hostile picture: image data cut into thousands of runs, each after a
+// chunk of its own. The picture is made and filled once; the later runs
+// are read and dropped, so the work grows with the file, not with the
+// number of runs times the picture's size.
+TEST(PngReaderHostile, ImageDataInManyRunsMakesThePictureOnce)
+{
+    const uint32_t w = 4096, h = 2048;
+    Bytes rows(size_t(w) * 4 + 1, 0);
+    rows[1] = 10; rows[2] = 20; rows[3] = 30; rows[4] = 40;
+    std::vector<Bytes> after;
+    for (int i = 0; i < 4000; ++i) {
+        after.push_back(Chunk("tEXt", {'a', 0, 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i'}));
+        after.push_back(Chunk("IDAT", {}));
+    }
+    int starts = 0;
+    TPNGGraphic g;
+    g.OnProgress = [&](TPNGGraphic&, TProgressStage stage, int, bool, const TRect&, const std::string& msg) {
+        if (stage == psStarting && msg == "Transfering...") ++starts;
+    };
+    const Bytes file = Png(Ihdr(w, h, 8, 6), rows, {Chunk("bKGD", {0, 1, 0, 2, 0, 3})}, after);
+    g.LoadFromMemory(file.data(), file.size());
+    EXPECT_EQ(starts, 1);
+    ASSERT_EQ(g.Width(), int(w));
+    ASSERT_EQ(g.BitsPerPixel(), 32);
+    // The first row came from the image data, the rest keeps the background.
+    EXPECT_EQ(g.ScanLine(0)[0], 30);
+    EXPECT_EQ(g.ScanLine(0)[3], 40);
+    EXPECT_EQ(g.ScanLine(int(h) - 1)[0], 3);
+    EXPECT_EQ(g.ScanLine(int(h) - 1)[2], 1);
+
+    // A later run is read with its CRC test like the run's own chunks.
+    Bytes bad = Png(Ihdr(1, 1, 8, 0), {0, 1}, {}, {Chunk("tEXt", {'a', 0}), Chunk("IDAT", {1, 2})});
+    bad[bad.size() - 12 - 3] ^= 1;
+    EXPECT_EQ(LoadError(bad), "Cannot load image. CRC error found in PNG file.");
+}
+
+} // namespace
+} // namespace skin
