@@ -91,7 +91,11 @@ void DrawAlphaBitmap(const TRect& dstRect, const TRect& srcRect, const TPixelVie
             if (!s.Contains(sx, sy) || !dst.Contains(dx, dy)) continue;
             const uint8_t* p = s.Pixel(sx, sy);
             if (IsKey(p)) continue;
-            const int a = blend != 0 ? ((p[3] * (100 - blend)) / 300) * fade / 255 : (p[3] / 3) * fade / 255;
+            // The picture's alpha already carries the blend value (a * (100 -
+            // blend) div 100), so a third of it is the mirror's (a * (100 -
+            // blend)) div 300; weighing it by the blend again would fade the
+            // mirror of a blended picture twice.
+            const int a = (p[3] / 3) * fade / 255;
             const int w = std::max(a, 0) & 0xFF;
             uint8_t* d = dst.Pixel(dx, dy);
             for (int c = 0; c < 3; ++c) d[c] = uint8_t(((p[c] - d[c]) * w + d[c] * 256) >> 8);

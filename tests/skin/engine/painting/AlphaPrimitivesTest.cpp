@@ -275,3 +275,42 @@ TEST(AlphaGlyph, AlphaZeroKeepsAndFullAlphaCopies)
     // ((255 - 64) * 128 + 64 * 256) >> 8 = 159, green (-64 * 128 + 16384) >> 8 = 32.
     EXPECT_EQ(Px(dst.View(), 0, 1), 0x9F209F);
 }
+
+// A picture with alpha drawn with a tint, a blend value and its fading
+// mirror image below it, over black; values worked out from the blend rules.
+TEST(AlphaBitmap, TintBlendAndTheFadingMirrorImage)
+{
+    // Source 2 x 6: colour blue 30, green 60, red 90; row 4 has alpha 150.
+    auto source = [] {
+        TPixelImage src = Picture(2, 6, 32, 0x1E3C5A);
+        for (int y = 0; y < 6; ++y)
+            for (int x = 0; x < 2; ++x) SetPx(src.View(), x, y, 0x1E3C5A, y == 4 ? 150 : 255);
+        return src;
+    };
+
+    // Tint $FF8040 on grey 60: blue 60, green round(60 * 128 / 255) = 30, red
+    // round(60 * 64 / 255) = 15; the key pixel is not tinted.
+    TPixelImage src = source(), dst = Picture(2, 10, 24, 0);
+    SetPx(src.View(), 1, 5, clKeyColor, 255);
+    DrawAlphaBitmap({0, 0, 2, 6}, {0, 0, 2, 6}, dst.View(), src.View(), EmptyCacheInfo(), false, 0xFF8040, 0, true);
+    EXPECT_EQ(Px(dst.View(), 0, 0), 0x3B1D0E);   // (c * 255) >> 8
+    EXPECT_EQ(Px(dst.View(), 0, 4), 0x231108);   // (c * 150) >> 8
+    EXPECT_EQ(Px(dst.View(), 1, 5), 0xFE00FE);   // the key pixel, blended as it is
+    // Mirror: source rows 5 and 4 upward, weights (255 div 3) * 255 div 255 = 85
+    // and (150 div 3) * 170 div 255 = 33; then nothing (half the source less one).
+    EXPECT_EQ(Px(dst.View(), 0, 6), 0x130904);
+    EXPECT_EQ(Px(dst.View(), 1, 6), 0);          // no mirror of a key pixel
+    EXPECT_EQ(Px(dst.View(), 0, 7), 0x070301);
+    EXPECT_EQ(Px(dst.View(), 0, 8), 0);
+
+    // Blend 40: alpha 255 * 60 / 100 = 153 and 150 -> 90 in the picture; the
+    // mirror weighs (a * 60) div 300 by the fade: 51, then 30 * 170 div 255 = 20.
+    TPixelImage src2 = source(), dst2 = Picture(2, 10, 32, 0);
+    DrawAlphaBitmap({0, 0, 2, 6}, {0, 0, 2, 6}, dst2.View(), src2.View(), EmptyCacheInfo(), false, clNoTint, 40, true);
+    EXPECT_EQ(Px(dst2.View(), 0, 0), 0x112335);
+    EXPECT_EQ(Px(dst2.View(), 0, 4), 0x0A151F);
+    EXPECT_EQ(Px(dst2.View(), 0, 6), 0x050B11);
+    EXPECT_EQ(Px(dst2.View(), 1, 7), 0x020407);
+    EXPECT_EQ(dst2.View().Pixel(1, 7)[3], 255);
+    EXPECT_EQ(Px(dst2.View(), 1, 8), 0);
+}
