@@ -274,3 +274,64 @@ TEST(GlyphStrip, MonochromeStripsShowTheirNormalFrameWhenHotOrPressed)
     EXPECT_EQ(drawn(2, 2, 0, true), 0x000011);    // pressed without a pressed frame: frame 0
     EXPECT_EQ(drawn(3, 2, 0, true), 0x000033);    // a pressed frame is taken whatever the depth
 }
+
+// The other layouts of a glyph button: glyph right, above and below the
+// caption, every alignment, spacing and margin worked out, and the right to
+// left reading order. Client 100 x 40 at (10, 20), glyph 16 x 16, caption
+// 30 x 10.
+TEST(ButtonLayoutRows, EveryLayoutAlignmentAndSpacing)
+{
+    const TRect client{10, 20, 110, 60};
+    TPoint glyph;
+    TRect text;
+    auto layout = [&](int l, int alignment, int margin, int spacing, unsigned biDi = 0, TPoint caption = {30, 10}) {
+        CalcButtonLayout(client, {16, 16}, caption, l, alignment, margin, spacing, glyph, text, biDi);
+    };
+    // Glyph right, aligned right, margin 5: glyph at 100 - 5 - 16, caption 4 before it;
+    // both centred across: (40 - 16 + 1) div 2 and (40 - 10 + 1) div 2.
+    layout(1, 1, 5, 4);
+    EXPECT_EQ(glyph, TPoint(10 + 79, 20 + 12));
+    EXPECT_EQ(text, TRect(10 + 45, 20 + 15, 10 + 75, 20 + 25));
+    // Right to left turns glyph-left into glyph-right.
+    layout(0, 1, 5, 4, 2);
+    EXPECT_EQ(glyph, TPoint(10 + 79, 20 + 12));
+    // Glyph above, centred: (40 - 10 - 4 - 16) div 2 = 5 down, caption after 16 + 4.
+    layout(2, 2, -1, 4);
+    EXPECT_EQ(glyph, TPoint(10 + 42, 20 + 5));
+    EXPECT_EQ(text, TRect(10 + 35, 20 + 25, 10 + 65, 20 + 35));
+    // Glyph below with spacing and margin free: margin (40 - 26) div 3 = 4 is
+    // the spacing too; c = (40 - 10 - 4 - 16) div 2 = 5, glyph 40 - 16 - 5 down.
+    layout(3, 0, -1, -1);
+    EXPECT_EQ(glyph, TPoint(10 + 42, 20 + 19));
+    EXPECT_EQ(text.Top, 20 + 5);
+    // A given margin with free spacing: (100 - 0 - 16 - 30) div 2 = 27 between
+    // them, the pair centred: (100 - 30 - 27 - 16) div 2 = 13.
+    layout(0, 2, 0, -1);
+    EXPECT_EQ(glyph.X, 10 + 13);
+    EXPECT_EQ(text.Left, 10 + 13 + 16 + 27);
+    // Without a caption there is no spacing: the glyph alone in the middle.
+    layout(0, 2, -1, 4, 0, {0, 0});
+    EXPECT_EQ(glyph.X, 10 + 42);
+}
+
+// The triangle filter worked out by hand: doubling puts the mean between
+// two pixels and mirrors the last one at the edge; halving weighs a pixel
+// with half of each neighbour (the left edge mirrored into the picture).
+TEST(ResampleFilters, TriangleGrowsAndShrinksByItsWeights)
+{
+    TPixelImage src = Picture(2, 2, 24, 0);
+    for (int y = 0; y < 2; ++y) SetPx(src.View(), 1, y, 100);
+    TPixelImage dst;
+    ResampleBitmap(src.View(), dst, 4, 2, rfTriangle);
+    EXPECT_EQ(Px(dst.View(), 0, 0), 0);
+    EXPECT_EQ(Px(dst.View(), 1, 0), 50);
+    EXPECT_EQ(Px(dst.View(), 2, 1), 100);
+    EXPECT_EQ(Px(dst.View(), 3, 1), 100);
+
+    TPixelImage wide = Picture(4, 2, 24, 0);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x) SetPx(wide.View(), x, y, TColor(40 * x));
+    ResampleBitmap(wide.View(), dst, 2, 2, rfTriangle);
+    EXPECT_EQ(Px(dst.View(), 0, 0), 20);   // (0 * 2 + 40 + 40) / 4, source -1 mirrored to 1
+    EXPECT_EQ(Px(dst.View(), 1, 1), 80);   // (40 + 80 * 2 + 120) / 4
+}
