@@ -55,4 +55,32 @@ TEST(TriangleGradient, OneStepPaintsOneColour)
     GdiFlush();
     EXPECT_EQ(Px(bmp.PixelView(), 4, 3), 0x00FF00);
 }
+// The focus mark: black dots every third pixel on the rectangle's edges, each
+// with a white one a pixel up and left of it; rect (5, 5, 14, 11) has dots at
+// x = 5, 8, 11, 14 and y = 5, 8, 11.
+TEST(FocusDots, BlackEveryThirdPixelWithWhiteAboveLeft)
+{
+    tw::TBitmap bmp(20, 16, tw::pf24bit);
+    bmp.Canvas().Brush().SetColor(tw::TColor(0x808080));
+    bmp.Canvas().FillRect(tw::TRect(0, 0, 20, 16));
+    PaintFocusDots(bmp.Canvas(), {5, 5, 14, 11});
+    GdiFlush();
+    const TPixelView v = bmp.PixelView();
+    for (int x : {5, 8, 11, 14}) {
+        EXPECT_EQ(Px(v, x, 5), 0) << x;
+        EXPECT_EQ(Px(v, x, 11), 0) << x;
+        EXPECT_EQ(Px(v, x - 1, 4), 0xFFFFFF) << x;
+    }
+    for (int y : {5, 8, 11}) {
+        EXPECT_EQ(Px(v, 5, y), 0) << y;
+        EXPECT_EQ(Px(v, 14, y), 0) << y;
+        EXPECT_EQ(Px(v, 4, y - 1), 0xFFFFFF) << y;
+    }
+    EXPECT_EQ(Px(v, 13, 10), 0xFFFFFF);
+    // Between the dots and inside the mark the picture stays.
+    EXPECT_EQ(Px(v, 6, 5), 0x808080);
+    EXPECT_EQ(Px(v, 7, 11), 0x808080);
+    EXPECT_EQ(Px(v, 9, 8), 0x808080);
+    EXPECT_EQ(Px(v, 15, 8), 0x808080);
+}
 #endif
