@@ -144,7 +144,7 @@ public:
     // answer) and returns the mode.
     TScrambledMode AskScrambledMode();
     bool DuplicatePacketHandling = false;
-    int LastResyncOffset = 0;
+    int64_t LastResyncOffset = 0;
     // Set while a pass suppresses the log (after 40 broken packets).
     bool& LogSuppressed() { return tables_->LogSuppressed; }
 

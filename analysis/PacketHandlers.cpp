@@ -34,7 +34,7 @@ void TPacketHandlers::BindReader(TTSPacketReader& reader, bool filter)
     r->OnInvalidPacketEvent = [this, r](TObject*, int64_t no, const std::string& errors) {
         InvalidPacket(*r, no, errors);
     };
-    r->OnPacketResynchEvent = [this](TObject*, int64_t no, int offset) { Resync(no, offset); };
+    r->OnPacketResynchEvent = [this](TObject*, int64_t no, int64_t offset) { Resync(no, offset); };
     r->OnDisconinuity = [this](TObject*, int64_t no, int pid, int cur, int last) { Discontinuity(no, pid, cur, last); };
     r->OnNewPacket = [this, r, filter](TObject*) { NewPacket(*r, filter); };
 }
@@ -85,12 +85,12 @@ void TPacketHandlers::InvalidPacket(TTSPacketReader& reader, int64_t packetNo, c
            ", skipped! Error: " + errors);
 }
 
-void TPacketHandlers::Resync(int64_t packetNo, int offset)
+void TPacketHandlers::Resync(int64_t packetNo, int64_t offset)
 {
     TAnalysisEngine& en = pass_.Engine();
     if (en.LogSuppressed())
         return;
-    const int last = en.LastResyncOffset;
+    const int64_t last = en.LastResyncOffset;
     if (offset >= last) {
         // The packet found is delivered under the number whose read lost
         // the sync: that is the one named.

@@ -28,7 +28,7 @@ public:
 
     void ScrambledPacket(int64_t packetNo, int pid, int& scramblingControl, bool& ignore);
     void InvalidPacket(TTSPacketReader& reader, int64_t packetNo, const std::string& errors);
-    void Resync(int64_t packetNo, int offset);
+    void Resync(int64_t packetNo, int64_t offset);
     void Discontinuity(int64_t packetNo, int pid, int currentCC, int lastCC);
     // The PCR check of a packet read (by the cleaning reader, or with
     // `filter` by the packet filter's, which checks the first PCR PID it

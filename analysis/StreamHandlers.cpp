@@ -32,7 +32,7 @@ void TScanHandlers::Bind() {
     scan_.Reader()->OnInvalidPacketEvent = [this](TObject* s, int64_t n, const std::string& e) {
         TSPacketReader1InvalidPacketEvent(s, n, e);
     };
-    scan_.Reader()->OnPacketResynchEvent = [this](TObject* s, int64_t n, int offset) {
+    scan_.Reader()->OnPacketResynchEvent = [this](TObject* s, int64_t n, int64_t offset) {
         TSPacketReader1PacketResynchEvent(s, n, offset);
     };
     scan_.PatScan()->OnPatReceived = [this](TObject* s) { TSPatReader_ScanPatReceived(s); };
@@ -87,9 +87,9 @@ void TScanHandlers::TSPacketReader1InvalidPacketEvent(TObject*, int64_t packetNo
     engine_.Log("TS  ERROR: Invalid paket $" + IntToHex(packetNo, 8) + "! Error: " + errors);
 }
 
-void TScanHandlers::TSPacketReader1PacketResynchEvent(TObject*, int64_t packetNo, int offset) {
+void TScanHandlers::TSPacketReader1PacketResynchEvent(TObject*, int64_t packetNo, int64_t offset) {
     if (engine_.Tables().LogSuppressed) return;
-    const int last = engine_.LastResyncOffset;
+    const int64_t last = engine_.LastResyncOffset;
     if (offset >= last) {
         // The packet found is delivered under the number whose read lost
         // the sync: that is the one named.

@@ -25,7 +25,7 @@ public:
     void TSPacketReader1ScrambledPacketEvent(TObject* sender, int64_t packetNo, int pid,
                                              int& transport_scrambling_control, bool& Ignore);
     void TSPacketReader1InvalidPacketEvent(TObject* sender, int64_t packetNo, const std::string& errors);
-    void TSPacketReader1PacketResynchEvent(TObject* sender, int64_t packetNo, int offset);
+    void TSPacketReader1PacketResynchEvent(TObject* sender, int64_t packetNo, int64_t offset);
     void TSPatReader_ScanPatReceived(TObject* sender);
     void TSPatReader_ScanInvalidPat(TObject* sender, const std::string& errorString, int tableId, int64_t packetIndex);
     void TSPmtReader_ScanPmtReceived(TObject* sender);

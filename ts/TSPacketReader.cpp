@@ -553,12 +553,16 @@ bool TTSPacketReader::Resync(int startDelta, int64_t basePosition) {
         const int got = ReadAt(basePosition + delta, block, step);
         if (got < step) return false;
         for (int j = 0; j < step; ++j) {
-            if (block[j] != TS_SYNC_BYTE) continue;
+            // Stray bytes are mostly anything but a sync byte: the library
+            // finds the candidates faster than a look at every byte here.
+            const void* hit = std::memchr(block + j, TS_SYNC_BYTE, static_cast<size_t>(step - j));
+            if (hit == nullptr) break;
+            j = static_cast<int>(static_cast<const uint8_t*>(hit) - block);
             const int64_t sync = basePosition + delta + j;
             // In 192-byte files the packet grid is that of the prefixes.
             if (sync - prefix < 0) continue;
             if (ReadAt(sync + step, &c, 1) == 1 && c == TS_SYNC_BYTE) {
-                resyncOffset_ += static_cast<int32_t>(delta + j - prefix);
+                resyncOffset_ += delta + j - prefix;
                 return true;
             }
         }

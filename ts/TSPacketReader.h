@@ -158,8 +158,9 @@ public:
     const TTSPacketBuffer& RawPacket() const { return raw_; }
     // The 4-byte prefix of the current packet in 192-byte mode, else zero.
     const uint8_t* M2TSPrefix() const { return prefix_; }
-    // Byte count added to packet positions by resynchronisation.
-    int32_t ResyncOffset() const { return resyncOffset_; }
+    // Byte count added to packet positions by resynchronisation. 64-bit:
+    // the stray bytes skipped in a large damaged recording add up past 2 GB.
+    int64_t ResyncOffset() const { return resyncOffset_; }
     // Why the last opening failed (the platform's reason), empty after an
     // opening that found its file.
     const std::string& LastErrorText() const { return lastErrorText_; }
@@ -181,7 +182,7 @@ public:
         OnDisconinuity;
     std::function<void(TObject* sender, int offset, bool& Continue)> OnNoValidStartByte;
     std::function<void(TObject* sender, int64_t packetNo, const std::string& errors)> OnInvalidPacketEvent;
-    std::function<void(TObject* sender, int64_t packetNo, int offset)> OnPacketResynchEvent;
+    std::function<void(TObject* sender, int64_t packetNo, int64_t offset)> OnPacketResynchEvent;
     std::function<void(TObject* sender, bool& Continue)> OnM2TSPacketsDetectEvent;
     std::function<void(TObject* sender, int64_t packetNo, int pid, int& transport_scrambling_control, bool& Ignore)>
         OnScrambledPacketEvent;
@@ -272,7 +273,7 @@ private:
     std::vector<TTSPacketConsumer*> readers_;
     TBufFileStream* stream_ = nullptr;
     bool endFlag_ = false;
-    int32_t resyncOffset_ = 0;
+    int64_t resyncOffset_ = 0;
     TTSPacketBuffer raw_;
     uint8_t prefix_[4] = {0, 0, 0, 0};
     int workSize_ = TS_PACKET_SIZE;

@@ -7,6 +7,7 @@
 #include "AnalysisTestHost.h"
 #include "analysis/TableSelection.h"
 #include "analysis/AnalysisEngine.h"
+#include "analysis/ScanPasses.h"
 #include "base/SysUtils.h"
 #include "tests/support/TsBuilder.h"
 #include "ts/TSPmtReader.h"
@@ -89,6 +90,21 @@ TEST_F(AnalysisEngineTest, LostSyncMidFileIsResynchronised) {
     EXPECT_TRUE(host.Has("Resync found for paket $000001F4 with Offset: 77"));
     EXPECT_TRUE(host.Has("TS  ERROR: Invalid paket $000001F4! Error: sync_byte_error"));
     EXPECT_EQ(engine->Tables().Video.Resolution_H, 720);
+}
+
+// The stray bytes skipped in a large damaged recording add up past 2 GB:
+// the log names the whole offset and the whole count of missing bytes.
+TEST_F(AnalysisEngineTest, ResyncOffsetsPastTwoGigabytesAreLoggedWhole) {
+    const auto& resync = engine->Scan().Reader()->OnPacketResynchEvent;
+    ASSERT_TRUE(resync);
+    resync(nullptr, 0x123456, int64_t{3000000000});
+    resync(nullptr, 0x123460, int64_t{2999999000});
+    resync(nullptr, 0x123470, int64_t{5000000000});
+    EXPECT_TRUE(host.Has("Resync found for paket $00123456 with Offset: 3000000000")) << host.All();
+    EXPECT_TRUE(host.Has("TS  ERROR: Paket $0012345F with 1000 missing bytes")) << host.All();
+    EXPECT_TRUE(host.Has("Resync found for paket $00123460 with Offset: 2999999000")) << host.All();
+    EXPECT_TRUE(host.Has("Resync found for paket $00123470 with Offset: 5000000000")) << host.All();
+    EXPECT_EQ(host.Count("missing bytes"), 1) << host.All();
 }
 
 TEST_F(AnalysisEngineTest, MissingPatAndPmtEnterCreationMode) {

@@ -3,7 +3,11 @@
 // dispatch to consumers, the packet views and the in-place patches.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -57,7 +61,7 @@ struct Recorder {
             cont = true;
         };
         r.OnM2TSPacketsDetectEvent = [this](TObject*, bool&) { ++m2tsAsked; };
-        r.OnPacketResynchEvent = [this](TObject*, int64_t no, int) { resync.push_back(no); };
+        r.OnPacketResynchEvent = [this](TObject*, int64_t no, int64_t) { resync.push_back(no); };
         r.OnNewPacket = [this](TObject*) { ++newPackets; };
     }
 };
@@ -616,7 +620,7 @@ TEST(TSPacketReaderResync, JumpAndClosingHandler) {
     EXPECT_EQ(r.PacketPosition(), 12 * 188 + 33);
     EXPECT_EQ(r.RawPacket().Data[4], 10); // video packet 10 (after PAT and PMT)
     int after = 0;
-    r.OnPacketResynchEvent = [&](TObject*, int64_t, int) { r.SetActive(false); };
+    r.OnPacketResynchEvent = [&](TObject*, int64_t, int64_t) { r.SetActive(false); };
     r.OnNewPacket = [&](TObject*) { ++after; };
     r.First();
     while (r.Active() && !r.Eof()) r.Next();
@@ -1370,4 +1374,98 @@ TEST(TSPacketReaderDispatch, EachConsumerIsAskedWhenItsTurnComes) {
         EXPECT_TRUE(third->packets.empty()) << bound;
         EXPECT_EQ(fourth->packets, (std::vector<int64_t>{3})) << bound;
     }
+}
+
+namespace {
+
+// A recording over 2 GB in which every second packet is followed by a run
+// of stray bytes: two packets, then kGap zeros, over and over. The file on
+// disk is sparse (all zeros, a few blocks); the bytes are made as they are
+// read, so the test writes nothing large.
+constexpr int64_t kGap = 1600;
+constexpr int64_t kPeriod = 2 * TS_PACKET_SIZE + kGap;
+
+class StrayBytesEverySecondPacket : public TBufFileStream {
+public:
+    StrayBytesEverySecondPacket(const std::string& name, unsigned mode, int bufferSize)
+        : TBufFileStream(name, mode, bufferSize), pattern_(static_cast<size_t>(8 * kPeriod), 0) {
+        // Eight periods carry the 16 continuity counters of the PID.
+        for (int k = 0; k < 8; ++k)
+            for (int p = 0; p < 2; ++p) {
+                uint8_t* pkt = pattern_.data() + k * kPeriod + p * TS_PACKET_SIZE;
+                std::memset(pkt, 0xFF, TS_PACKET_SIZE);
+                pkt[0] = 0x47;
+                pkt[1] = 0x01;
+                pkt[2] = 0x01;
+                pkt[3] = static_cast<uint8_t>(0x10 | ((2 * k + p) & 15));
+            }
+    }
+    ~StrayBytesEverySecondPacket() override { FinishReading(); }
+
+protected:
+    int64_t ReadFromFile(int64_t position, void* buffer, int64_t count, std::string* error) const override {
+        const int64_t size = FileSize();
+        if (position >= size) return 0;
+        count = std::min(count, size - position);
+        auto* out = static_cast<uint8_t*>(buffer);
+        const int64_t cycle = static_cast<int64_t>(pattern_.size());
+        for (int64_t done = 0; done < count;) {
+            const int64_t at = (position + done) % cycle;
+            const int64_t n = std::min(count - done, cycle - at);
+            std::memcpy(out + done, pattern_.data() + at, static_cast<size_t>(n));
+            done += n;
+        }
+        return count;
+    }
+
+private:
+    std::vector<uint8_t> pattern_;
+};
+
+} // namespace
+
+// The stray bytes skipped by resynchronisation add up past 2 GB in a large
+// damaged recording: every packet behind them must still be read where it
+// lies and reported with the true shift, not end the reading early.
+TEST(TSPacketReaderResync, ShiftsAddingUpPastTwoGigabytesKeepEveryPacketInPlace) {
+    // Enough periods that the stray bytes skipped pass 2^31.
+    const int64_t periods = (int64_t{1} << 31) / kGap + 40000;
+    const int64_t fileSize = periods * kPeriod - kGap;
+    TempFile f;
+    f.Write({});
+    std::filesystem::resize_file(f.Name(), static_cast<std::uintmax_t>(fileSize));
+    TTSPacketReader r(nullptr);
+    r.CreateInputStream = [](const std::string& name, unsigned mode, int bufferSize) {
+        return std::unique_ptr<TBufFileStream>(std::make_unique<StrayBytesEverySecondPacket>(name, mode, bufferSize));
+    };
+    int64_t packets = 0, misplaced = 0, resyncs = 0, wrongShifts = 0, discontinuities = 0;
+    int64_t lastShift = 0;
+    r.OnNewPacket = [&](TObject*) {
+        const int64_t i = r.PacketIndex();
+        const int64_t expected = (i / 2) * kPeriod + (i % 2) * TS_PACKET_SIZE;
+        if (r.PacketPosition() != expected) ++misplaced;
+        ++packets;
+    };
+    r.OnPacketResynchEvent = [&](TObject*, int64_t no, int64_t offset) {
+        ++resyncs;
+        if (offset != (no / 2) * kGap) ++wrongShifts;
+        lastShift = offset;
+    };
+    r.OnDisconinuity = [&](TObject*, int64_t, int, int, int) { ++discontinuities; };
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ASSERT_TRUE(r.Active());
+    ASSERT_EQ(r.FileSize(), fileSize);
+    ReadAll(r);
+    EXPECT_EQ(packets, 2 * periods);
+    EXPECT_EQ(misplaced, 0);
+    EXPECT_EQ(resyncs, periods - 1);
+    EXPECT_EQ(wrongShifts, 0);
+    EXPECT_EQ(discontinuities, 0);
+    EXPECT_EQ(lastShift, (periods - 1) * kGap);
+    const int64_t shift = r.ResyncOffset();
+    EXPECT_EQ(shift, (periods - 1) * kGap);
+    EXPECT_GT(shift, int64_t{INT32_MAX});
+    EXPECT_EQ(r.PacketIndex(), 2 * periods - 1);
+    EXPECT_TRUE(r.ReadErrorText().empty()) << r.ReadErrorText();
 }

@@ -204,7 +204,7 @@ private:
 #pragma pack(push, 4)
 struct TDistinct {
     int64_t Index;
-    int32_t Resync;
+    int64_t Resync;
 };
 #pragma pack(pop)
 
