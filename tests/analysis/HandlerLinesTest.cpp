@@ -1,0 +1,191 @@
+// The log lines and counts of the stream event handlers, read as the log
+// window would show them: exact texts, the cut-range guard, and what is
+// counted on which PID.
+#include "CleaningTestSupport.h"
+#include "analysis/PacketHandlers.h"
+#include "analysis/PesHandlers.h"
+#include "ts/TSH264Reader.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+using namespace tw;
+using namespace tw::cleantest;
+
+namespace {
+
+bool Logged(const std::string& line)
+{
+    for (const std::string& l : LogLines())
+        if (l == line)
+            return true;
+    return false;
+}
+
+// MPEG-2 video on 0x101 with its PCR, PAT and PMT every 500 packets; the
+// tables at `brokenAt` (a packet count) are followed by a PAT and a PMT with
+// a broken CRC.
+test::TsStream VideoWithBrokenTables(size_t brokenAt)
+{
+    test::TsStream s;
+    s.AddPat({{1, 0x100}});
+    s.AddPmt(0x100, 1, 0x101, {{2, 0x101, {}}});
+    int64_t pts = 900000;
+    bool broken = false;
+    while (s.PacketCount() < 3000) {
+        test::Bytes es(3000, 0x11);
+        es[0] = 0;
+        es[1] = 0;
+        es[2] = 1;
+        es[3] = 0xB3;
+        s.AddPes(0x101, test::PesPacket(0xE0, es, pts), pts * 300 - 9000 * 300);
+        pts += 3600;
+        if (!broken && s.PacketCount() >= brokenAt) {
+            broken = true;
+            s.AddPat({{1, 0x100}}, 1, 0, true);
+            s.AddPmt(0x100, 1, 0x101, {{2, 0x101, {}}}, 0, true);
+        }
+        if (s.PacketCount() % 500 < 20) {
+            s.AddPat({{1, 0x100}});
+            s.AddPmt(0x100, 1, 0x101, {{2, 0x101, {}}});
+        }
+    }
+    return s;
+}
+
+} // namespace
+
+TEST(HandlerLines, BrokenTablesMetByTheScansAreLoggedAndIgnored)
+{
+    const test::TsStream s = VideoWithBrokenTables(700);
+    Cleanup cleanup;
+    const std::string in = TempName("brokentables");
+    s.Save(in);
+    cleanup.Files.push_back(in);
+    Road road;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    // The broken PAT: its table id in decimal, its packet in 8 hex digits,
+    // then the reader's own error text.
+    const std::regex pat(R"(Invalid PAT \(0\) in paket \$[0-9A-F]{8}: PAT CRC error \(\$[0-9A-F]{8} <> \$[0-9A-F]{8}\))");
+    bool crcText = false;
+    for (const std::string& l : LogLines())
+        crcText = crcText || std::regex_match(l, pat);
+    EXPECT_TRUE(crcText) << AllLog();
+    EXPECT_TRUE(Logged("PES Error: Invalid PMT. Ignoring this PMT!")) << AllLog();
+    // The good tables still win: the analysis keeps the video.
+    EXPECT_GE(road.engine->Tables().PidRecordIndex(0x101), 0);
+}
+
+TEST(HandlerLines, PacketLayerLinesAndTheirGuards)
+{
+    Road road;
+    ASSERT_TRUE(road.Analyse(DataFile("h264_ac3.ts"))) << AllLog();
+    TPacketHandlers handlers(*road.pass);
+    handlers.ResetPass();
+    TCleaningPass::TRunState& st = road.pass->State;
+    ClearLog();
+
+    // Continuity gaps: logged and counted only inside the cut range and not
+    // on PID 0; never on a per-PID counter.
+    const int video = road.pass->VideoPid();
+    TAnalysisTables& t = road.engine->Tables();
+    const int rec = t.PidRecordIndex(video);
+    ASSERT_GE(rec, 0);
+    const int64_t warningsBefore = t.PidRecords[rec].Warnings;
+    handlers.Discontinuity(0x20, video, 7, 5);
+    EXPECT_TRUE(LogLines().empty()) << "outside the cut range";
+    st.CutInReached = true;
+    handlers.Discontinuity(0x21, 0, 7, 5);
+    EXPECT_TRUE(LogLines().empty()) << "PID 0";
+    handlers.Discontinuity(0x1234, video, 7, 5);
+    EXPECT_TRUE(Logged("TS  WARNING: For PID " + IntToHex(video, 4) + " $00001234: Paket discontinuity 5,7"))
+        << AllLog();
+    EXPECT_EQ(st.DiscontinuityCount, 1);
+    EXPECT_EQ(t.PidRecords[rec].Warnings, warningsBefore);
+    st.CutOutPassed = true;
+    handlers.Discontinuity(0x1235, video, 8, 6);
+    EXPECT_EQ(st.DiscontinuityCount, 1) << "past the cut-out point";
+
+    // A resync at a smaller offset than the last reports the difference as
+    // missing bytes of the packet before.
+    ClearLog();
+    handlers.Resync(0x10, 40);
+    handlers.Resync(0x30, 12);
+    EXPECT_TRUE(Logged("TS  ERROR: Paket $0000002F with 28 missing bytes")) << AllLog();
+    EXPECT_TRUE(Logged("Resync found for paket $00000030 with Offset: 12")) << AllLog();
+
+    // The writer's counter repair: PID in 4 hex digits, counters decimal.
+    ClearLog();
+    handlers.ContinuityCounterCorrected(0x1FF, 0xABC, 3, 14);
+    EXPECT_TRUE(Logged("Starting correction of TS packet ContinuityCounter for PID 01FF $00000ABC: 14 to 3"))
+        << AllLog();
+
+    // With transport_scrambling_control ignored, also an unkept PID's packet
+    // is taken with control value 0, but only kept PIDs count.
+    road.engine->ScrambledMode = TScrambledMode::IgnoreControl;
+    int tsc = 2;
+    bool ignore = false;
+    handlers.ScrambledPacket(5, 0x1ABC, tsc, ignore);
+    EXPECT_TRUE(ignore);
+    EXPECT_EQ(tsc, 0);
+    EXPECT_EQ(st.ScrambledCount, 0);
+    tsc = 3;
+    ignore = false;
+    handlers.ScrambledPacket(6, video, tsc, ignore);
+    EXPECT_TRUE(ignore);
+    EXPECT_EQ(tsc, 0);
+    EXPECT_EQ(st.ScrambledCount, 1);
+}
+
+TEST(HandlerLines, PesAndElementaryStreamLines)
+{
+    Road road;
+    ASSERT_TRUE(road.Analyse(DataFile("h264_ac3.ts"))) << AllLog();
+    TPesHandlers handlers(*road.pass);
+    handlers.ResetPass();
+    TCleaningPass::TRunState& st = road.pass->State;
+    TAnalysisTables& t = road.engine->Tables();
+    const int video = road.pass->VideoPid();
+    const int rec = t.PidRecordIndex(video);
+    ASSERT_GE(rec, 0);
+    ClearLog();
+
+    // PTS wraps: direction by the two values, 32 or 33 bits; not guarded by
+    // the cut range and nothing counted.
+    const int64_t warnings = t.PidRecords[rec].Warnings, errors = t.PidRecords[rec].Errors;
+    handlers.PtsWrap(0x10, 5000, 100, 0x1A2, 32);
+    handlers.PtsWrap(0x11, 100, 5000, 0x1A2, 32);
+    handlers.PtsWrap(0x12, 5000, 100, 0x1A2, 33);
+    handlers.PtsWrap(0x13, 100, 5000, 0x1A2, 33);
+    const std::vector<std::string> wraps = LogLines();
+    ASSERT_EQ(wraps.size(), 4u) << AllLog();
+    EXPECT_EQ(wraps[0], "PTS wrap > (32 bit) at paket $00000010 on PID $01A2 detected!");
+    EXPECT_EQ(wraps[1], "PTS wrap < (32 bit) at paket $00000011 on PID $01A2 detected!");
+    EXPECT_EQ(wraps[2], "PTS wrap > (33 bit) at paket $00000012 on PID $01A2 detected!");
+    EXPECT_EQ(wraps[3], "PTS wrap < (33 bit) at paket $00000013 on PID $01A2 detected!");
+
+    // A change of the H.264 picture: three lines and one warning on the video
+    // PID, inside the cut range only.
+    TTSH264VideoInfo oldInfo, newInfo;
+    oldInfo.SetResolution_H(1280);
+    oldInfo.SetResolution_V(720);
+    oldInfo.SetFramesPerSecond(50);
+    newInfo.SetResolution_H(1920);
+    newInfo.SetResolution_V(1080);
+    newInfo.SetInterlaced(true);
+    newInfo.SetFramesPerSecond(29.97);
+    ClearLog();
+    const int64_t first = t.FirstPts;
+    handlers.H264VideoInfoChange(first + 90000, oldInfo, newInfo);
+    EXPECT_TRUE(LogLines().empty()) << "outside the cut range";
+    st.CutInReached = true;
+    handlers.H264VideoInfoChange(first + 90000, oldInfo, newInfo);
+    const std::vector<std::string> change = LogLines();
+    ASSERT_EQ(change.size(), 3u) << AllLog();
+    EXPECT_EQ(change[0], "ES  WARNING: H264 video resolution info changed at 00:00:01.000");
+    EXPECT_EQ(change[1], "             from 1280x720, Progressiv / 50 fps / @0.0");
+    EXPECT_EQ(change[2], "             to   1920x1080, Interlaced / 29.970 fps / @0.0");
+    EXPECT_EQ(t.PidRecords[rec].Warnings, warnings + 1);
+    EXPECT_EQ(t.PidRecords[rec].Errors, errors);
+}
