@@ -733,7 +733,7 @@ void TForm1::Hilfe1Click(TObject*) {
 void TForm1::Changes1Click(TObject*) {
     std::string file = ProgramFolder + "Release.txt";
     if (!FileExists(file) || !ChangesForm) return;
-    ChangesForm->sMemo_Ger->Lines().LoadFromFile(file);
+    LoadShownText(ChangesForm->sMemo_Ger->Lines(), file);
     ChangesForm->SetWidth(600);
     ChangesForm->SetCaption(StripHotkey(Changes1->Caption()));
     ChangesForm->ShowModal();

@@ -441,4 +441,34 @@ TEST_F(PreferencesTest, DirectXLogShowsOnlyWhenPresent) {
     EXPECT_NE(g_logText.find("graph built"), std::string::npos);
 }
 
+TEST_F(PreferencesTest, AnOversizedDirectXLogShowsOnlyItsBeginning) {
+    // The data folder is shared by every user of the machine: what lies
+    // there is shown, but never more than a text window can sensibly hold.
+    std::string file = Form1->DataFolder + "\\DirectXdebug.log";
+    std::string line = "filter graph line of the preview log, numbered 0000000\r\n";
+    const size_t lines = (6u << 20) / line.size();
+    {
+        TFileStream f(file, fmCreate);
+        std::string block;
+        for (size_t i = 0; i < lines; ++i) {
+            std::string l = line;
+            std::string n = IntToStr(static_cast<int64_t>(i));
+            l.replace(l.size() - 2 - n.size(), n.size(), n);
+            block += l;
+        }
+        f.WriteBuffer(block.data(), static_cast<int64_t>(block.size()));
+    }
+    TSettingsForm form(nullptr);
+    form.DataFolder = Form1->DataFolder;
+    g_logText.clear();
+    SetTimer(nullptr, 0, 20, CloseLogForm);
+    form.sBitBtn3Click(nullptr);
+    RemoveFile(file);
+    EXPECT_EQ(g_logText.compare(0, line.size(), line), 0) << "the log starts with its first line";
+    EXPECT_LE(g_logText.size(), size_t(4u << 20) + 2);
+    EXPECT_GT(g_logText.size(), size_t(3u << 20));
+    // Cut at a line break: every line shown is whole (they are all as long).
+    EXPECT_EQ(g_logText.size() % line.size(), 0u) << g_logText.substr(g_logText.size() - 80);
+}
+
 } // namespace
