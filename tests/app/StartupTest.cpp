@@ -252,6 +252,18 @@ TEST_F(StartupTest, TheLogWindowSitsBelowTheMainWindow) {
     EXPECT_EQ(Form1->sPanel10->Left(), Form1->sGroupBox6->Width() / 2 - 41);
 }
 
+TEST_F(StartupTest, MovingTheMainWindowTakesTheLogWindowAlongAtItsOwnWidth) {
+    Form1->SetBounds(40, 30, 700, 500);
+    PumpUntil([] { return false; }, 50);
+    // The log window's own width stays when only the main window moves.
+    Form3->SetWidth(520);
+    SetWindowPos(Form1->Handle(), nullptr, 90, 70, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    PumpUntil([] { return false; }, 50);
+    EXPECT_EQ(Form3->Left(), 90);
+    EXPECT_EQ(Form3->Top(), 70 + Form1->Height());
+    EXPECT_EQ(Form3->Width(), 520);
+}
+
 TEST_F(StartupTest, TheManualOpensOnlyWhenPresent) {
     std::vector<std::string> calls;
     ShellOpenHook = [&](const std::string& f, const std::string& p, const std::string& d) { calls.push_back(f + "|" + p + "|" + d); };
