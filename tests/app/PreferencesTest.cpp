@@ -414,6 +414,55 @@ TEST_F(PreferencesTest, SplitterChoicesFollowWhatTheProbeFound) {
     RegRemoveValue(kSettingsKey, "Language");
 }
 
+TEST_F(PreferencesTest, AMissingDecoderResetsTheSplitterAndKeepsItsOwnChoice) {
+    RegWriteString(kSettingsKey, "Language", "ENG");
+    // Only the Tessu splitter is installed: every decoder choice is missing.
+    TFilterAvailability probe{};
+    probe.TessuSplitter = true;
+    Form1->FilterProbe = probe;
+    RecordMessages();
+    int splitterAfter = -1, decoderAfter = -1, h264After = -1, audioAfter = -1;
+    bool decodersEnabled = false;
+    WhenModal([&] {
+        auto choose = [](TComboBox* box, int index) {
+            SendMessageW(box->Handle(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+            SendMessageW(GetParent(box->Handle()), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(box->Handle()), CBN_SELCHANGE),
+                         reinterpret_cast<LPARAM>(box->Handle()));
+        };
+        choose(SettingsForm->sComboBox4, 1);
+        choose(SettingsForm->sComboBox2, 2); // Elecard
+        splitterAfter = SettingsForm->sComboBox4->ItemIndex();
+        decoderAfter = SettingsForm->sComboBox2->ItemIndex();
+        choose(SettingsForm->sComboBox4, 1);
+        choose(SettingsForm->sComboBox3, 2); // CoreAVC
+        h264After = SettingsForm->sComboBox3->ItemIndex();
+        choose(SettingsForm->sComboBox4, 1);
+        choose(SettingsForm->sComboBox5, 1); // ffdshow audio
+        audioAfter = SettingsForm->sComboBox5->ItemIndex();
+        decodersEnabled = SettingsForm->sComboBox2->Enabled() && SettingsForm->sComboBox3->Enabled() &&
+                          SettingsForm->sComboBox5->Enabled();
+        SettingsForm->SetModalResult(mrOk);
+    });
+    Form1->Preferences1Click(nullptr);
+    Form1->FilterProbe = TFilterAvailability{};
+    EXPECT_EQ(g_messages, (std::vector<std::string>{"Elecard MPEG-2 video filter not found!",
+                                                    "CoreAVC video filter not found!",
+                                                    "ffdshow audio filter not found!"}));
+    // The splitter goes back to "Default (Merit)"; the decoder lists keep
+    // their choice and stay enabled, and OK stores them as they stand.
+    EXPECT_EQ(splitterAfter, 0);
+    EXPECT_EQ(decoderAfter, 2);
+    EXPECT_EQ(h264After, 2);
+    EXPECT_EQ(audioAfter, 1);
+    EXPECT_TRUE(decodersEnabled);
+    EXPECT_EQ(RegReadInteger(kSettingsKey, "MpegSplitter"), 0);
+    EXPECT_EQ(RegReadInteger(kSettingsKey, "MpegVideoFilter"), 2);
+    EXPECT_EQ(RegReadInteger(kSettingsKey, "H264VideoFilter"), 2);
+    EXPECT_EQ(RegReadInteger(kSettingsKey, "MpegAudioFilter"), 1);
+    for (const char* n : {"MpegSplitter", "MpegVideoFilter", "H264VideoFilter", "MpegAudioFilter", "Language"})
+        RegRemoveValue(kSettingsKey, n);
+}
+
 std::string g_logText;
 void CALLBACK CloseLogForm(HWND, UINT, UINT_PTR id, DWORD) {
     for (int i = 0; i < Screen->FormCount(); ++i)
