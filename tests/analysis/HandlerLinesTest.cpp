@@ -189,3 +189,24 @@ TEST(HandlerLines, PesAndElementaryStreamLines)
     EXPECT_EQ(t.PidRecords[rec].Warnings, warnings + 1);
     EXPECT_EQ(t.PidRecords[rec].Errors, errors);
 }
+
+TEST(HandlerLines, APcrWrapInTheCleaningPassIsLoggedNotCounted)
+{
+    // The recording's clock passes its largest value: the pass names the
+    // two packets around the wrap and takes it for no timing error.
+    const std::string in = DataFile("pts_wrap.ts");
+    Road road;
+    road.host.TimerPatchMode = 0;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    const std::string out = TempName("pcrwrap");
+    Cleanup cleanup{{out, ChangeFileExt(out, ".log")}};
+    ClearLog();
+    ASSERT_EQ(road.Clean(out), TCleaningResult::Success) << AllLog();
+    const std::regex wrap(R"(PCR wrap between paket \$[0-9A-F]{8} and paket \$[0-9A-F]{8} on PID \$0100 detected!)");
+    int wraps = 0;
+    for (const std::string& l : LogLines())
+        wraps += std::regex_match(l, wrap) ? 1 : 0;
+    EXPECT_EQ(wraps, 1) << AllLog();
+    EXPECT_EQ(AllLog().find("PCR timing"), std::string::npos) << AllLog();
+    EXPECT_EQ(road.host.PcrQuestions, 0);
+}
