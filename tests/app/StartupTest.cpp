@@ -164,6 +164,25 @@ TEST_F(StartupTest, TheCommandLineRecordingOpensAfterTheFirstActivation) {
     EXPECT_EQ(g_view->opened.size(), 1u) << "once only";
 }
 
+// After the first activation the filter probe runs once; two seconds after
+// the window's creation the update comparison runs once. Both timers are
+// one shot: they disable themselves in their tick.
+TEST_F(StartupTest, TheProbeAndTheUpdateComparisonEachRunOnce) {
+    EXPECT_EQ(Form1->GettingSystemInfoTimer->Interval(), 200u);
+    EXPECT_EQ(Form1->ThreadedTimer1->Interval(), 2000u);
+    EXPECT_EQ(Form1->UpdateLabelTimer->Interval(), 500u);
+    EXPECT_FALSE(Form1->UpdateLabelTimer->Enabled()) << "only while a pass runs";
+    Form1->Show();
+    SetForegroundWindow(Form1->Handle());
+    EXPECT_TRUE(PumpUntil([] { return Form1->GettingSystemInfoTimer->TickCount() > 0; }, 8000)) << "no probe";
+    EXPECT_TRUE(PumpUntil([] { return Form1->ThreadedTimer1->TickCount() > 0; }, 8000)) << "no comparison";
+    PumpUntil([] { return false; }, 2500);
+    EXPECT_FALSE(Form1->GettingSystemInfoTimer->Enabled());
+    EXPECT_FALSE(Form1->ThreadedTimer1->Enabled());
+    EXPECT_EQ(Form1->GettingSystemInfoTimer->TickCount(), 1u);
+    EXPECT_EQ(Form1->ThreadedTimer1->TickCount(), 1u);
+}
+
 TEST_F(StartupTest, ADroppedRecordingIsTakenOthersAreRefused) {
     g_view->opened.clear();
     Drop({"C:\\rec\\movie.rec"});
