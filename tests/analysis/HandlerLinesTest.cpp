@@ -4,10 +4,12 @@
 #include "CleaningTestSupport.h"
 #include "analysis/PacketHandlers.h"
 #include "analysis/PesHandlers.h"
+#include "tests/support/EsBuilder.h"
 #include "ts/TSH264Reader.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 
 using namespace tw;
@@ -209,4 +211,95 @@ TEST(HandlerLines, APcrWrapInTheCleaningPassIsLoggedNotCounted)
     EXPECT_EQ(wraps, 1) << AllLog();
     EXPECT_EQ(AllLog().find("PCR timing"), std::string::npos) << AllLog();
     EXPECT_EQ(road.host.PcrQuestions, 0);
+}
+
+namespace {
+
+// H.264 on 0x101 (with its PCR): every access unit carries an SPS, the
+// ones from frame `changeAt` on the second set of parameters.
+std::string SaveH264WithTwoSps(const test::TSpsParams& first, const test::TSpsParams& second, int frames,
+                               int changeAt, Cleanup& cleanup)
+{
+    using namespace test;
+    TsStream s;
+    const std::vector<PmtStream> streams = {{0x1B, 0x101, {}}};
+    int64_t pts = 900000;
+    for (int k = 0; k < frames; ++k) {
+        if (k % 25 == 0) {
+            s.AddPat({{1, 0x100}});
+            s.AddPmt(0x100, 1, 0x101, streams);
+        }
+        // A PES is complete when the next one starts: the last access unit
+        // carries no parameter set, so that every set is seen.
+        const Bytes sps = k + 1 < frames ? NalUnit(7, SpsRbsp(k < changeAt ? first : second)) : Bytes();
+        const Bytes es = Concat({NalUnit(9, {0xF0}, true, 0), sps, NalUnit(8, {0xEE, 0x3C, 0x80}),
+                                 NalUnit(5, Repeat(0x88, 60))});
+        s.AddPes(0x101, PesPacket(0xE0, es, pts), pts * 300 - 9000 * 300, k % 25 == 0);
+        pts += 3600;
+    }
+    const std::string name = TempName("fullrange2");
+    s.Save(name);
+    cleanup.Files.push_back(name);
+    return name;
+}
+
+} // namespace
+
+TEST(HandlerLines, ASecondSequenceParameterSetWithAnotherFlagByteIsReportedAndStillCleared)
+{
+    // Two parameter sets with the flag set and the flag at the same place;
+    // the byte that holds it differs in its other bits.
+    test::TSpsParams a;
+    a.video_full_range_flag = true;
+    const int bit = test::SpsFullRangeBit(a);
+    ASSERT_GT(bit, 0);
+    test::TSpsParams b = a;
+    b.video_format = (bit % 8) >= 3 ? 2 : a.video_format; // the three bits before the flag
+    if ((bit % 8) < 3)
+        b.colour_primaries = 6; // the bits after it
+    ASSERT_EQ(test::SpsFullRangeBit(b), bit);
+    const test::Bytes ra = test::SpsRbsp(a), rb = test::SpsRbsp(b);
+    const size_t at = static_cast<size_t>(bit / 8);
+    ASSERT_NE(ra[at], rb[at]) << "the flag's byte must differ between the two sets";
+
+    Cleanup cleanup;
+    const std::string in = SaveH264WithTwoSps(a, b, 201, 150, cleanup);
+    Road road;
+    road.host.Answers[TAnalysisQuestion::VideoFullRange] = true;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    const std::string out = TempName("fullrange2_out");
+    cleanup.Files.push_back(out);
+    cleanup.Files.push_back(ChangeFileExt(out, ".log"));
+    ClearLog();
+    road.pass->Run(out);
+    const std::string log = AllLog();
+    // The sets of the second kind each report their byte against the first
+    // one's, counted from the first set of the pass.
+    const std::regex line(R"(ES  ERROR: Sequence Parameter Set \((\d+)\) video_full_range_flag byte is (\d+) and should be (\d+) !)");
+    int reported = 0;
+    for (const std::string& l : LogLines()) {
+        std::smatch m;
+        if (!std::regex_match(l, m, line))
+            continue;
+        ++reported;
+        EXPECT_NE(m[2].str(), m[3].str()) << l;
+    }
+    EXPECT_EQ(reported, 50) << log;
+    // Every set had its flag cleared all the same: the copy holds each set
+    // as it is with the flag off, and none with it on.
+    EXPECT_NE(log.find("Changed Sequence Parameter Sets: 200 of 200"), std::string::npos) << log;
+    const Bytes copy = ReadFile(out);
+    auto count = [&copy](const test::TSpsParams& p) {
+        const test::Bytes nal = test::NalUnit(7, test::SpsRbsp(p));
+        int n = 0;
+        for (auto it = copy.begin(); (it = std::search(it, copy.end(), nal.begin(), nal.end())) != copy.end(); ++it)
+            ++n;
+        return n;
+    };
+    test::TSpsParams aOff = a, bOff = b;
+    aOff.video_full_range_flag = bOff.video_full_range_flag = false;
+    EXPECT_EQ(count(a), 0);
+    EXPECT_EQ(count(b), 0);
+    EXPECT_EQ(count(aOff), 150);
+    EXPECT_EQ(count(bOff), 50);
 }
