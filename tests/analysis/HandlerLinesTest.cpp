@@ -303,3 +303,63 @@ TEST(HandlerLines, ASecondSequenceParameterSetWithAnotherFlagByteIsReportedAndSt
     EXPECT_EQ(count(aOff), 150);
     EXPECT_EQ(count(bOff), 50);
 }
+
+TEST(HandlerLines, AnInvalidPesIsNamedWithItsErrorsAndOnlyASizeMismatchWithItsSizes)
+{
+    // MPEG-2 video, one frame with a PES_packet_length 10 bytes too large,
+    // a later one with a broken marker bit in its PTS.
+    const int sizeFrame = 100, markerFrame = 150;
+    test::TsStream s;
+    test::Bytes es(3000, 0x11);
+    es[0] = 0;
+    es[1] = 0;
+    es[2] = 1;
+    es[3] = 0xB3;
+    int declaredTooLong = 0, received = 0;
+    int64_t pts = 900000;
+    for (int k = 0; s.PacketCount() < 3000; ++k) {
+        if (k % 25 == 0) {
+            s.AddPat({{1, 0x100}});
+            s.AddPmt(0x100, 1, 0x101, {{2, 0x101, {}}});
+        }
+        test::Bytes pes = test::PesPacket(0xE0, es, pts);
+        if (k == sizeFrame) {
+            received = static_cast<int>(pes.size()) - 6;
+            declaredTooLong = received + 10;
+            pes = test::PesPacket(0xE0, es, pts, -1, declaredTooLong);
+        }
+        if (k == markerFrame)
+            pes[9] &= 0xFE; // the PTS field's first marker bit
+        s.AddPes(0x101, pes, pts * 300 - 9000 * 300);
+        pts += 3600;
+    }
+    Cleanup cleanup;
+    const std::string in = TempName("invalidpes");
+    s.Save(in);
+    cleanup.Files.push_back(in);
+    Road road;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    TAnalysisTables& t = road.engine->Tables();
+    const int rec = t.PidRecordIndex(0x101);
+    ASSERT_GE(rec, 0);
+    const int64_t errorsBefore = t.PidRecords[rec].Errors;
+    const std::string out = TempName("invalidpes_out");
+    cleanup.Files.push_back(out);
+    cleanup.Files.push_back(ChangeFileExt(out, ".log"));
+    ClearLog();
+    road.pass->Run(out);
+    std::vector<std::string> invalid;
+    for (const std::string& l : LogLines())
+        if (l.rfind("PES ERROR: For PID 0101 ", 0) == 0)
+            invalid.push_back(l);
+    ASSERT_EQ(invalid.size(), 2u) << AllLog();
+    // Times count from the recording's first PTS (frame k is k x 40 ms in).
+    const std::regex sized(R"(PES ERROR: For PID 0101 00:00:04\.000 PES paket \$[0-9A-F]{8} is invalid \(SizeMismatch\), starting with TS paket \$[0-9A-F]{8} Size: (\d+) should be (\d+))");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(invalid[0], m, sized)) << invalid[0];
+    EXPECT_EQ(m[1].str(), IntToStr(received));
+    EXPECT_EQ(m[2].str(), IntToStr(declaredTooLong));
+    const std::regex marker(R"(PES ERROR: For PID 0101 00:00:06\.000 PES paket \$[0-9A-F]{8} is invalid \(MarkerBit1PTS\), starting with TS paket \$[0-9A-F]{8})");
+    EXPECT_TRUE(std::regex_match(invalid[1], marker)) << invalid[1];
+    EXPECT_GE(t.PidRecords[rec].Errors - errorsBefore, 2);
+}
