@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <regex>
 
 using namespace tw;
@@ -362,4 +363,70 @@ TEST(HandlerLines, AnInvalidPesIsNamedWithItsErrorsAndOnlyASizeMismatchWithItsSi
     const std::regex marker(R"(PES ERROR: For PID 0101 00:00:06\.000 PES paket \$[0-9A-F]{8} is invalid \(MarkerBit1PTS\), starting with TS paket \$[0-9A-F]{8})");
     EXPECT_TRUE(std::regex_match(invalid[1], marker)) << invalid[1];
     EXPECT_GE(t.PidRecords[rec].Errors - errorsBefore, 2);
+}
+
+namespace {
+
+// Records what the pass feeds the bandwidth meter, line by line.
+class MeterHost : public TestHost {
+public:
+    std::map<int, int64_t> BitsPerLine;
+    void MeterSample(int line, int64_t bits) override
+    {
+        TestHost::MeterSample(line, bits);
+        BitsPerLine[line] += bits;
+    }
+};
+
+} // namespace
+
+TEST(HandlerLines, TheMeterTakesEachStreamOnItsLineAndStepsAfterMoreThanOneSecondOfVideo)
+{
+    // Video frames 40 ms apart: 25 frames are exactly one second, which is
+    // not yet enough; the 26th frame after a step steps again.
+    test::TsStream s = VideoWithBrokenTables(1u << 30);
+    Cleanup cleanup;
+    const std::string in = TempName("meter");
+    s.Save(in);
+    cleanup.Files.push_back(in);
+    RoadWith<MeterHost> road;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    const std::string out = TempName("meter_out");
+    cleanup.Files.push_back(out);
+    cleanup.Files.push_back(ChangeFileExt(out, ".log"));
+    ASSERT_EQ(road.Clean(out), TCleaningResult::Success) << AllLog();
+    // Every PES but the last is completed (the last has no successor).
+    int frames = 0;
+    for (size_t i = 0; i < s.PacketCount(); ++i) {
+        const uint8_t* p = s.Packet(i).data();
+        frames += (Pid(p) == 0x101 && (p[1] & 0x40)) ? 1 : 0;
+    }
+    ASSERT_GT(frames, 60);
+    int expected = 0;
+    int64_t last = 0;
+    for (int f = 0; f < frames - 1; ++f) {
+        const int64_t fixed = int64_t(f) * 3600;
+        if (fixed - last >= 90001) {
+            ++expected;
+            last = fixed;
+        }
+    }
+    EXPECT_EQ(road.host.Steps, expected);
+    EXPECT_EQ(expected, (frames - 2) / 26);
+    // Only the video's line got samples: the PES sizes in bits.
+    ASSERT_EQ(road.host.BitsPerLine.size(), 1u);
+    EXPECT_EQ(road.host.BitsPerLine.begin()->first, 0);
+    EXPECT_EQ(road.host.BitsPerLine[0] % 8, 0);
+    EXPECT_EQ(road.host.BitsPerLine[0], int64_t(frames - 1) * 3000 * 8);
+
+    // With an audio stream beside the video, the audio takes line 1.
+    RoadWith<MeterHost> both;
+    ASSERT_TRUE(both.Analyse(DataFile("mpeg2_mp2.ts"))) << AllLog();
+    const std::string out2 = TempName("meter_out2");
+    cleanup.Files.push_back(out2);
+    cleanup.Files.push_back(ChangeFileExt(out2, ".log"));
+    ASSERT_EQ(both.Clean(out2), TCleaningResult::Success) << AllLog();
+    ASSERT_EQ(both.host.BitsPerLine.size(), 2u);
+    EXPECT_GT(both.host.BitsPerLine[0], 0);
+    EXPECT_GT(both.host.BitsPerLine[1], 0);
 }
