@@ -137,7 +137,7 @@ int TResultPanels::ToggleAudio(int slot) {
     TAnalysisTables& t = engine_.Tables();
     TStreamPanel& p = audioPanel_[slot];
     TAudioInfo& a = t.Audio[static_cast<size_t>(slot)];
-    if (p.ToggleState == 1 && t.KeptAudioCount() > 1) {
+    if (p.ToggleState == 1 && t.KeptAudioStreamCount() > 1) {
         p.ToggleState = 2;
         a.Dropped = true;
         engine_.Chain().AudioPes(slot).SetActive(false);

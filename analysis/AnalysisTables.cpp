@@ -274,7 +274,7 @@ void TAnalysisTables::ClearTextStreams() {
     for (auto& t : Text) t = TTextInfo();
 }
 
-int TAnalysisTables::KeptAudioCount() const {
+int TAnalysisTables::KeptAudioStreamCount() const {
     int n = 0;
     for (const auto& a : Audio)
         if (a.Pid >= 1 && !a.Dropped) ++n;

@@ -218,7 +218,7 @@ public:
     std::array<TTextInfo, TEXT_SLOTS> Text;
     void ClearAudioStreams();
     void ClearTextStreams();
-    int KeptAudioCount() const; // slots with a PID that are not dropped
+    int KeptAudioStreamCount() const; // slots with a PID that are not dropped
 
     // --- PMT entries removed by the rebuild although their PID occurs ---
     std::array<TPmtEntry, MAX_SAVED_PMT_ENTRIES> SavedPmtEntries;

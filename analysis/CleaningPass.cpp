@@ -240,7 +240,7 @@ bool TCleaningPass::PrepareTables()
     // Every PMT entry whose PID is not kept goes: dropped audio streams, but
     // also text and data streams the user dropped or never kept.
     bool rebuild = false;
-    if (t.KeptAudioCount() < t.AudioEntryCount || PmtHasUnkeptEntries()) {
+    if (t.KeptAudioStreamCount() < t.AudioEntryCount || PmtHasUnkeptEntries()) {
         engine_->Selection().DeletePmtEntry();
         rebuild = true;
     }

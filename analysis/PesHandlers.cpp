@@ -1,6 +1,7 @@
 #include "analysis/CleaningChain.h"
 #include "analysis/PesHandlers.h"
 
+#include "analysis/AnalysisTexts.h"
 #include "analysis/CleaningPass.h"
 #include "analysis/TimeStampCorrection.h"
 #include "base/SysUtils.h"
@@ -297,19 +298,13 @@ void TPesHandlers::H264Error(int64_t pts, int errorType)
 
 std::string TPesHandlers::VideoInfoText(const TTSH264VideoInfo& info)
 {
-    const double fps = info.FramesPerSecond();
-    std::string fpsText;
-    if (fps == static_cast<double>(Round(fps)))
-        fpsText = IntToStr(Round(fps));
-    else
-        fpsText = Format("%.3f", fps);
-    std::string level = Format("%.1f", info.Level());
+    std::string level = LevelText(info.Level());
     for (char& c : level)
         if (c == ',')
             c = '.';
     return IntToStr(info.Resolution_H()) + "x" + IntToStr(info.Resolution_V()) +
-           (info.Interlaced() ? ", Interlaced" : ", Progressiv") + " / " + fpsText + " fps / " + info.Profile() + "@" +
-           level;
+           (info.Interlaced() ? ", Interlaced" : ", Progressiv") + " / " + NumberText(info.FramesPerSecond()) +
+           " fps / " + info.Profile() + "@" + level;
 }
 
 void TPesHandlers::H264VideoInfoChange(int64_t pts, const TTSH264VideoInfo& oldInfo, const TTSH264VideoInfo& newInfo)

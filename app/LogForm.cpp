@@ -4,6 +4,7 @@
 #include "skin/controls/sButtons.h"
 #include "skin/controls/sMemo.h"
 #include "skin/controls/sPanel.h"
+#include "base/Streams.h"
 
 namespace tw {
 
@@ -85,6 +86,21 @@ TLogForm::TLogForm(TComponent* owner) : TForm(owner) {
     LoadTree();
     // Made for one showing, after the start-up joined the other windows.
     JoinSkin(this);
+}
+
+void LoadShownText(TStrings& lines, const std::string& fileName) {
+    TFileStream f(fileName, fmOpenRead);
+    const int64_t size = f.Size();
+    const bool cut = size > kMaxShownTextBytes;
+    std::string text(static_cast<size_t>(cut ? kMaxShownTextBytes : (size > 0 ? size : 0)), '\0');
+    if (!text.empty()) f.ReadBuffer(text.data(), static_cast<int64_t>(text.size()));
+    if (cut) {
+        const size_t end = text.rfind('\n');
+        if (end != std::string::npos) text.resize(end + 1);
+    }
+    // A UTF-8 byte-order mark is not part of the first line.
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+    lines.SetText(text);
 }
 
 } // namespace tw

@@ -43,4 +43,13 @@ public:
     TBitBtn* sBitBtn1;
 };
 
+// The most of a text file a text window shows (the change log, the preview
+// log): the preview log lies in the data folder that every user of the
+// machine can write to, and a window holding gigabytes helps nobody.
+constexpr int64_t kMaxShownTextBytes = int64_t(4) << 20;
+
+// Fills lines with the text of a file: at most kMaxShownTextBytes of its
+// beginning, cut after the last whole line when the file is longer.
+void LoadShownText(TStrings& lines, const std::string& fileName);
+
 } // namespace tw

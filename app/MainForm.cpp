@@ -558,27 +558,32 @@ void TForm1::FormClose(TObject*, TCloseAction& action) {
     action = caFree;
 }
 
+void TForm1::WmDropFiles(TMessage& m) {
+    HDROP drop = reinterpret_cast<HDROP>(m.WParam);
+    std::vector<std::string> names;
+    // Only a single file is taken: the names of a larger drop are not read.
+    if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
+        UINT len = DragQueryFileW(drop, 0, nullptr, 0);
+        std::wstring w(len + 1, L'\0');
+        w.resize(DragQueryFileW(drop, 0, w.data(), len + 1));
+        names.push_back(WideToUtf8(w));
+    }
+    // The drop is finished before the (long) analysis starts, so the
+    // shell is not held waiting.
+    DragFinish(drop);
+    m.Result = 0;
+    DropFiles(names);
+}
+
+void TForm1::WmMove(TMessage&) { PlaceLogWindow(false); }
+
 void TForm1::WndProc(TMessage& m) {
     if (m.Msg == WM_DROPFILES) {
-        HDROP drop = reinterpret_cast<HDROP>(m.WParam);
-        std::vector<std::string> names;
-        UINT n = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-        for (UINT i = 0; i < n; ++i) {
-            UINT len = DragQueryFileW(drop, i, nullptr, 0);
-            std::wstring w(len + 1, L'\0');
-            DragQueryFileW(drop, i, w.data(), len + 1);
-            w.resize(len);
-            names.push_back(WideToUtf8(w));
-        }
-        // The drop is finished before the (long) analysis starts, so the
-        // shell is not held waiting.
-        DragFinish(drop);
-        m.Result = 0;
-        DropFiles(names);
+        WmDropFiles(m);
         return;
     }
     TForm::WndProc(m);
-    if (m.Msg == WM_MOVE) PlaceLogWindow(false);
+    if (m.Msg == WM_MOVE) WmMove(m);
 }
 
 // ---------------------------------------------------------------- opening
@@ -733,7 +738,7 @@ void TForm1::Hilfe1Click(TObject*) {
 void TForm1::Changes1Click(TObject*) {
     std::string file = ProgramFolder + "Release.txt";
     if (!FileExists(file) || !ChangesForm) return;
-    ChangesForm->sMemo_Ger->Lines().LoadFromFile(file);
+    LoadShownText(ChangesForm->sMemo_Ger->Lines(), file);
     ChangesForm->SetWidth(600);
     ChangesForm->SetCaption(StripHotkey(Changes1->Caption()));
     ChangesForm->ShowModal();

@@ -243,6 +243,12 @@ public:
     // --- log window placement
     void PlaceLogWindow(bool withWidth);
 
+    // WM_DROPFILES: a drop of exactly one file is read and offered to
+    // DropFiles; any other drop is finished and ignored.
+    void WmDropFiles(TMessage& m);
+    // WM_MOVE: the log window follows below the main window.
+    void WmMove(TMessage& m);
+
     void WndProc(TMessage& m) override;
 
 private:

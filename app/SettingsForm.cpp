@@ -247,7 +247,7 @@ void TSettingsForm::sBitBtn3Click(TObject*) {
     if (DataFolder.empty() || !FileExists(file)) return;
     auto log = std::make_unique<TLogForm>(this);
     log->sMemo1->Lines().Clear();
-    log->sMemo1->Lines().LoadFromFile(file);
+    LoadShownText(log->sMemo1->Lines(), file);
     log->ShowModal();
 }
 

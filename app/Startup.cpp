@@ -79,7 +79,7 @@ int RunStartup(bool runLoop) {
     try {
         return RunStartupSteps(runLoop);
     } catch (const std::exception& e) {
-        return StartupFailed(EscapedExceptionText(e, 0), runLoop);
+        return StartupFailed(EscapedExceptionText(e, ExceptionAddress(e)), runLoop);
     } catch (...) {
         return StartupFailed("Exception: unknown @ (Address $00000000)", runLoop);
     }
@@ -152,8 +152,9 @@ int RunStartupSteps(bool runLoop) {
     try {
         if (!Application->Terminated()) Application->Run();
     } catch (const std::exception& e) {
-        // The throw site is unknown here; the address field stays zero.
-        WriteEventLog(kEventSource, EscapedExceptionText(e, 0), eltError, kEventUnhandledException);
+        // The program's own exceptions know where they were raised; those of
+        // the run-time library give zero.
+        WriteEventLog(kEventSource, EscapedExceptionText(e, ExceptionAddress(e)), eltError, kEventUnhandledException);
     } catch (...) {
         WriteEventLog(kEventSource, "Exception: unknown @ (Address $00000000)", eltError, kEventUnhandledException);
     }

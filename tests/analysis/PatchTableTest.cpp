@@ -1,7 +1,9 @@
+#include "analysis/AnalysisTables.h"
 #include "analysis/PatchTable.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <set>
 
 using namespace tw;
@@ -47,4 +49,24 @@ TEST(PreserveList, TickedStreamsComeBack)
     EXPECT_FALSE(list.PreserveStreams(ctx));
     EXPECT_TRUE(kept.count(0x124));
     EXPECT_EQ(log, (std::vector<std::string>{"Preserving $0124: Data"}));
+}
+
+TEST(PatchTable, HoldsAHundredEntriesAndRefusesTheNext)
+{
+    auto t = std::make_unique<TAnalysisTables>();
+    for (int i = 0; i < MAX_PATCH_ENTRIES; ++i)
+        ASSERT_TRUE(t->AddPatchEntry(0x100 + i, PATCH_KIND_STREAM_ID, 0xBD, 0xC0)) << i;
+    EXPECT_FALSE(t->AddPatchEntry(0x1000, PATCH_KIND_STREAM_ID, 0xBD, 0xC0));
+    EXPECT_EQ(t->PatchCount, MAX_PATCH_ENTRIES);
+    EXPECT_EQ(t->FindPatchEntry(0x1000, PATCH_KIND_STREAM_ID), -1);
+    // The records kept: both counters start at zero, the values as given.
+    const int last = t->FindPatchEntry(0x100 + MAX_PATCH_ENTRIES - 1, PATCH_KIND_STREAM_ID);
+    ASSERT_EQ(last, MAX_PATCH_ENTRIES - 1);
+    EXPECT_EQ(t->Patches[last].NewValue, 0xBD);
+    EXPECT_EQ(t->Patches[last].OldValue, 0xC0);
+    EXPECT_EQ(t->Patches[last].PatchedCount + t->Patches[last].FailedCount, 0);
+    // A new file's analysis empties the table.
+    t->ResetAnalysis();
+    EXPECT_EQ(t->PatchCount, 0);
+    EXPECT_TRUE(t->AddPatchEntry(0x1000, PATCH_KIND_STREAM_ID, 0xBD, 0xC0));
 }

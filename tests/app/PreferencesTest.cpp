@@ -414,6 +414,55 @@ TEST_F(PreferencesTest, SplitterChoicesFollowWhatTheProbeFound) {
     RegRemoveValue(kSettingsKey, "Language");
 }
 
+TEST_F(PreferencesTest, AMissingDecoderResetsTheSplitterAndKeepsItsOwnChoice) {
+    RegWriteString(kSettingsKey, "Language", "ENG");
+    // Only the Tessu splitter is installed: every decoder choice is missing.
+    TFilterAvailability probe{};
+    probe.TessuSplitter = true;
+    Form1->FilterProbe = probe;
+    RecordMessages();
+    int splitterAfter = -1, decoderAfter = -1, h264After = -1, audioAfter = -1;
+    bool decodersEnabled = false;
+    WhenModal([&] {
+        auto choose = [](TComboBox* box, int index) {
+            SendMessageW(box->Handle(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+            SendMessageW(GetParent(box->Handle()), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(box->Handle()), CBN_SELCHANGE),
+                         reinterpret_cast<LPARAM>(box->Handle()));
+        };
+        choose(SettingsForm->sComboBox4, 1);
+        choose(SettingsForm->sComboBox2, 2); // Elecard
+        splitterAfter = SettingsForm->sComboBox4->ItemIndex();
+        decoderAfter = SettingsForm->sComboBox2->ItemIndex();
+        choose(SettingsForm->sComboBox4, 1);
+        choose(SettingsForm->sComboBox3, 2); // CoreAVC
+        h264After = SettingsForm->sComboBox3->ItemIndex();
+        choose(SettingsForm->sComboBox4, 1);
+        choose(SettingsForm->sComboBox5, 1); // ffdshow audio
+        audioAfter = SettingsForm->sComboBox5->ItemIndex();
+        decodersEnabled = SettingsForm->sComboBox2->Enabled() && SettingsForm->sComboBox3->Enabled() &&
+                          SettingsForm->sComboBox5->Enabled();
+        SettingsForm->SetModalResult(mrOk);
+    });
+    Form1->Preferences1Click(nullptr);
+    Form1->FilterProbe = TFilterAvailability{};
+    EXPECT_EQ(g_messages, (std::vector<std::string>{"Elecard MPEG-2 video filter not found!",
+                                                    "CoreAVC video filter not found!",
+                                                    "ffdshow audio filter not found!"}));
+    // The splitter goes back to "Default (Merit)"; the decoder lists keep
+    // their choice and stay enabled, and OK stores them as they stand.
+    EXPECT_EQ(splitterAfter, 0);
+    EXPECT_EQ(decoderAfter, 2);
+    EXPECT_EQ(h264After, 2);
+    EXPECT_EQ(audioAfter, 1);
+    EXPECT_TRUE(decodersEnabled);
+    EXPECT_EQ(RegReadInteger(kSettingsKey, "MpegSplitter"), 0);
+    EXPECT_EQ(RegReadInteger(kSettingsKey, "MpegVideoFilter"), 2);
+    EXPECT_EQ(RegReadInteger(kSettingsKey, "H264VideoFilter"), 2);
+    EXPECT_EQ(RegReadInteger(kSettingsKey, "MpegAudioFilter"), 1);
+    for (const char* n : {"MpegSplitter", "MpegVideoFilter", "H264VideoFilter", "MpegAudioFilter", "Language"})
+        RegRemoveValue(kSettingsKey, n);
+}
+
 std::string g_logText;
 void CALLBACK CloseLogForm(HWND, UINT, UINT_PTR id, DWORD) {
     for (int i = 0; i < Screen->FormCount(); ++i)
@@ -439,6 +488,36 @@ TEST_F(PreferencesTest, DirectXLogShowsOnlyWhenPresent) {
     form.sBitBtn3Click(nullptr);
     RemoveFile(file);
     EXPECT_NE(g_logText.find("graph built"), std::string::npos);
+}
+
+TEST_F(PreferencesTest, AnOversizedDirectXLogShowsOnlyItsBeginning) {
+    // The data folder is shared by every user of the machine: what lies
+    // there is shown, but never more than a text window can sensibly hold.
+    std::string file = Form1->DataFolder + "\\DirectXdebug.log";
+    std::string line = "filter graph line of the preview log, numbered 0000000\r\n";
+    const size_t lines = (6u << 20) / line.size();
+    {
+        TFileStream f(file, fmCreate);
+        std::string block;
+        for (size_t i = 0; i < lines; ++i) {
+            std::string l = line;
+            std::string n = IntToStr(static_cast<int64_t>(i));
+            l.replace(l.size() - 2 - n.size(), n.size(), n);
+            block += l;
+        }
+        f.WriteBuffer(block.data(), static_cast<int64_t>(block.size()));
+    }
+    TSettingsForm form(nullptr);
+    form.DataFolder = Form1->DataFolder;
+    g_logText.clear();
+    SetTimer(nullptr, 0, 20, CloseLogForm);
+    form.sBitBtn3Click(nullptr);
+    RemoveFile(file);
+    EXPECT_EQ(g_logText.compare(0, line.size(), line), 0) << "the log starts with its first line";
+    EXPECT_LE(g_logText.size(), size_t(4u << 20) + 2);
+    EXPECT_GT(g_logText.size(), size_t(3u << 20));
+    // Cut at a line break: every line shown is whole (they are all as long).
+    EXPECT_EQ(g_logText.size() % line.size(), 0u) << g_logText.substr(g_logText.size() - 80);
 }
 
 } // namespace

@@ -104,7 +104,10 @@ TEST(StartupSkinTest, AnExceptionThatEscapesTheStartUpIsLoggedAndShown) {
     };
     std::vector<std::string> problems;
     StartupProblemHook = [&](const std::string& t) { problems.push_back(t); };
-    PlatformIsNTHook = []() -> bool { throw EConvertError("bad number"); };
+    // The entry names where the program raised it, as every failure report does.
+    static const EConvertError raised("bad number");
+    ASSERT_NE(raised.Address(), 0u);
+    PlatformIsNTHook = []() -> bool { throw raised; };
 
     EXPECT_EQ(RunStartup(false), 1);
     PlatformIsNTHook = nullptr;
@@ -114,7 +117,8 @@ TEST(StartupSkinTest, AnExceptionThatEscapesTheStartUpIsLoggedAndShown) {
     EXPECT_EQ(entries[0].Source, kEventSource);
     EXPECT_EQ(entries[0].Id, kEventUnhandledException);
     EXPECT_EQ(entries[0].Type, eltError);
-    EXPECT_EQ(entries[0].Text, "EConvertError: bad number @ (Address $00000000)");
+    EXPECT_EQ(entries[0].Text, "EConvertError: bad number @ (Address $" +
+                                   IntToHex(static_cast<int64_t>(raised.Address() & 0xFFFFFFFFu), 8) + ")");
     EXPECT_EQ(problems, std::vector<std::string>{entries[0].Text});
     EXPECT_EQ(StartupTrace().back(), "Exception");
 }

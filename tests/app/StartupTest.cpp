@@ -9,6 +9,8 @@
 
 #include <cstring>
 
+#include "app/AboutForm.h"
+#include "app/ChangesForm.h"
 #include "app/LogForm.h"
 #include "app/MainForm.h"
 #include "shared/ProgressForm.h"
@@ -162,6 +164,25 @@ TEST_F(StartupTest, TheCommandLineRecordingOpensAfterTheFirstActivation) {
     EXPECT_EQ(g_view->opened.size(), 1u) << "once only";
 }
 
+// After the first activation the filter probe runs once; two seconds after
+// the window's creation the update comparison runs once. Both timers are
+// one shot: they disable themselves in their tick.
+TEST_F(StartupTest, TheProbeAndTheUpdateComparisonEachRunOnce) {
+    EXPECT_EQ(Form1->GettingSystemInfoTimer->Interval(), 200u);
+    EXPECT_EQ(Form1->ThreadedTimer1->Interval(), 2000u);
+    EXPECT_EQ(Form1->UpdateLabelTimer->Interval(), 500u);
+    EXPECT_FALSE(Form1->UpdateLabelTimer->Enabled()) << "only while a pass runs";
+    Form1->Show();
+    SetForegroundWindow(Form1->Handle());
+    EXPECT_TRUE(PumpUntil([] { return Form1->GettingSystemInfoTimer->TickCount() > 0; }, 8000)) << "no probe";
+    EXPECT_TRUE(PumpUntil([] { return Form1->ThreadedTimer1->TickCount() > 0; }, 8000)) << "no comparison";
+    PumpUntil([] { return false; }, 2500);
+    EXPECT_FALSE(Form1->GettingSystemInfoTimer->Enabled());
+    EXPECT_FALSE(Form1->ThreadedTimer1->Enabled());
+    EXPECT_EQ(Form1->GettingSystemInfoTimer->TickCount(), 1u);
+    EXPECT_EQ(Form1->ThreadedTimer1->TickCount(), 1u);
+}
+
 TEST_F(StartupTest, ADroppedRecordingIsTakenOthersAreRefused) {
     g_view->opened.clear();
     Drop({"C:\\rec\\movie.rec"});
@@ -252,6 +273,18 @@ TEST_F(StartupTest, TheLogWindowSitsBelowTheMainWindow) {
     EXPECT_EQ(Form1->sPanel10->Left(), Form1->sGroupBox6->Width() / 2 - 41);
 }
 
+TEST_F(StartupTest, MovingTheMainWindowTakesTheLogWindowAlongAtItsOwnWidth) {
+    Form1->SetBounds(40, 30, 700, 500);
+    PumpUntil([] { return false; }, 50);
+    // The log window's own width stays when only the main window moves.
+    Form3->SetWidth(520);
+    SetWindowPos(Form1->Handle(), nullptr, 90, 70, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    PumpUntil([] { return false; }, 50);
+    EXPECT_EQ(Form3->Left(), 90);
+    EXPECT_EQ(Form3->Top(), 70 + Form1->Height());
+    EXPECT_EQ(Form3->Width(), 520);
+}
+
 TEST_F(StartupTest, TheManualOpensOnlyWhenPresent) {
     std::vector<std::string> calls;
     ShellOpenHook = [&](const std::string& f, const std::string& p, const std::string& d) { calls.push_back(f + "|" + p + "|" + d); };
@@ -271,6 +304,65 @@ TEST_F(StartupTest, TheManualOpensOnlyWhenPresent) {
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[1], std::string(kHomePageEnglish) + "||");
     ShellOpenHook = nullptr;
+}
+
+// What the modal windows showed, read while they are up; then a key (the
+// about box) or OK (the change log) closes them.
+struct ModalSeen {
+    bool about = false, changes = false;
+    std::string caption, version, firstLine;
+    int width = 0;
+};
+ModalSeen g_modal;
+
+void CALLBACK ReadAndCloseModal(HWND, UINT, UINT_PTR id, DWORD) {
+    if (Form5 && Form5->Visible() && !g_modal.about) {
+        KillTimer(nullptr, id);
+        g_modal.about = true;
+        g_modal.caption = Form5->Caption();
+        g_modal.version = Form5->sLabel2->Caption();
+        // Any key closes the about box.
+        PostMessageW(Form5->Handle(), WM_KEYDOWN, 'X', 0);
+        PostMessageW(Form5->Handle(), WM_CHAR, 'x', 0);
+    } else if (ChangesForm && ChangesForm->Visible() && !g_modal.changes) {
+        KillTimer(nullptr, id);
+        g_modal.changes = true;
+        g_modal.caption = ChangesForm->Caption();
+        g_modal.width = ChangesForm->Width();
+        g_modal.firstLine = ChangesForm->sMemo_Ger->Lines().Count() > 0 ? ChangesForm->sMemo_Ger->Lines()[0] : "";
+        ChangesForm->SetModalResult(mrOk);
+    }
+}
+
+TEST_F(StartupTest, AboutBoxAndChangeLogShowTheirTextsAndClose) {
+    const std::string aboutCaption = Form1->About->Caption(), changesCaption = Form1->Changes1->Caption();
+    Form1->About->SetCaption("&Ab&out");
+    g_modal = ModalSeen();
+    SetTimer(nullptr, 0, 20, ReadAndCloseModal);
+    Form1->AboutClick(nullptr);
+    EXPECT_TRUE(g_modal.about);
+    EXPECT_EQ(g_modal.caption, "About");
+    EXPECT_EQ(g_modal.version, "V " + VersionText());
+    EXPECT_FALSE(Form5->Visible()) << "a key closes the about box";
+
+    const std::string log = Form1->ProgramFolder + "Release.txt";
+    {
+        TFileStream f(log, fmCreate);
+        const std::string text = "1.01 first release\r\n1.00 beta\r\n";
+        f.WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
+    }
+    Form1->Changes1->SetCaption("&Changes Log");
+    ChangesForm->SetWidth(300);
+    g_modal = ModalSeen();
+    SetTimer(nullptr, 0, 20, ReadAndCloseModal);
+    Form1->Changes1Click(nullptr);
+    RemoveFile(log);
+    EXPECT_TRUE(g_modal.changes);
+    EXPECT_EQ(g_modal.caption, "Changes Log");
+    EXPECT_EQ(g_modal.width, 600);
+    EXPECT_EQ(g_modal.firstLine, "1.01 first release");
+    Form1->About->SetCaption(aboutCaption);
+    Form1->Changes1->SetCaption(changesCaption);
 }
 
 // The Priority setting's six indexes map to the six classes and back;
