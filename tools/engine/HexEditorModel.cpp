@@ -583,42 +583,25 @@ std::string THexEditorModel::UndoDescription() const {
     return undo_->Empty() ? "No Undo" : kTexts[undo_->LastKind()];
 }
 
-bool THexEditorModel::UndoRecordFits(const THexUndoRecord& u) const {
-    const int64_t size = Size();
-    if (u.Pos < 0 || u.Pos > size || u.Count < 0) return false;
-    switch (u.Kind) {
-    case ukByteChanged:
-    case ukDeleteNibble: return u.Pos < size && !u.Bytes.empty();
-    case ukInsertNibble:
-    case ukInsertBuffer:
-    case ukAppendBuffer: return u.Count <= size - u.Pos;
-    case ukBytesRemoved:
-    case ukConvert: return true;
-    case ukReplaceSelection: return u.Count <= size - u.Pos;
-    }
-    return false; // a kind no edit writes
-}
-
 bool THexEditorModel::Undo() {
     THexUndoRecord u;
     if (!undo_->Pop(u)) return false;
-    // The record comes back from a file in the temporary folder: one that
-    // no longer fits the data is dropped, and the data stay as they are.
-    if (!UndoRecordFits(u)) return false;
     auto insertSaved = [&] { PutSelected(u.Pos, u.Bytes.data(), static_cast<int64_t>(u.Bytes.size())); };
     switch (u.Kind) {
     case ukByteChanged:
     case ukDeleteNibble:
-        PutByte(u.Pos, u.Bytes[0]);
-        changed_[static_cast<size_t>(u.Pos)] = false;
+        if (u.Pos >= 0 && u.Pos < Size() && !u.Bytes.empty()) {
+            PutByte(u.Pos, u.Bytes[0]);
+            changed_[static_cast<size_t>(u.Pos)] = false;
+        }
         break;
     case ukInsertNibble:
     case ukInsertBuffer:
-    case ukAppendBuffer: Remove(u.Pos, u.Count); break;
+    case ukAppendBuffer: Remove(u.Pos, std::min(u.Count, Size() - u.Pos)); break;
     case ukBytesRemoved:
     case ukConvert: insertSaved(); break;
     case ukReplaceSelection:
-        Remove(u.Pos, u.Count);
+        Remove(u.Pos, std::min(u.Count, Size() - u.Pos));
         insertSaved();
         break;
     }

@@ -179,8 +179,6 @@ private:
     // append) and, without size changes, for edits that change the length.
     bool Admit(THexUndoKind kind, int64_t count = 0) const;
     mutable bool editTried_ = false;
-    // Whether a record read back from the undo file fits the data as they are.
-    bool UndoRecordFits(const THexUndoRecord& u) const;
     // Stores the undo record of an admitted edit before the edit is made:
     // when the store fails, its exception leaves the data untouched.
     void Store(THexUndoKind kind, int64_t pos, int64_t count, const uint8_t* saved, int64_t savedCount);

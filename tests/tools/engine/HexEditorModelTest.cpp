@@ -436,50 +436,6 @@ TEST(HexEditorModel, UndoRecordsLiveInAFileThatGoesWithTheModel) {
 // The bytes are drawn through a 64 KiB window of the data: it starts at the
 // row of the byte asked for, moves when a row outside it is drawn, takes a
 // typed byte in place and is read afresh after bytes moved.
-namespace {
-
-void PutInt64At(const std::string& file, int64_t at, int64_t v) {
-    TFileStream f(file, fmOpenReadWrite | fmShareDenyNone);
-    f.Seek(at, soBeginning);
-    uint8_t b[8];
-    for (int i = 0; i < 8; ++i) b[i] = static_cast<uint8_t>(static_cast<uint64_t>(v) >> (8 * i));
-    f.WriteBuffer(b, 8);
-}
-
-} // namespace
-
-// The undo file lies in a folder other programs write to: a record whose
-// place or count no longer fits the data is refused, and the data stay as
-// they are.
-TEST(HexEditorModel, AnUndoRecordThatNoLongerFitsTheDataIsRefused) {
-    UndoFolder folder;
-    THexEditorModel m(folder.Name);
-    const auto bytes = Counting(188);
-    const uint8_t three[] = {1, 2, 3};
-    struct Case {
-        int64_t At;    // field of the record: 8 place, 16 count
-        int64_t Value;
-        bool Insert;   // an inserted buffer; else removed bytes
-    };
-    for (const Case c : {Case{8, 1000, true}, Case{8, -5, true}, Case{16, -3, true}, Case{16, 500, true},
-                         Case{8, 1000, false}, Case{8, -1, false}}) {
-        m.Load(bytes.data(), bytes.size());
-        m.AllowInsertMode = true;
-        if (c.Insert) {
-            ASSERT_TRUE(m.InsertBuffer(three, 3, 0));
-        } else {
-            m.SetSelStart(10);
-            m.SetSelEnd(19);
-            ASSERT_TRUE(m.DeleteSelection());
-        }
-        const std::vector<uint8_t> before = m.Data();
-        PutInt64At(m.UndoFileName(), c.At, c.Value);
-        EXPECT_FALSE(m.Undo()) << c.At << " " << c.Value;
-        EXPECT_EQ(m.Data(), before) << c.At << " " << c.Value;
-        EXPECT_EQ(m.UndoDescription(), "No Undo");
-    }
-}
-
 TEST(HexEditorModel, DrawingReadsThroughA64KiBWindowThatFollowsRowsAndEdits) {
     THexEditorModel m;
     const auto bytes = Counting(200000); // byte i holds i mod 256
