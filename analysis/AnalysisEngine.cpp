@@ -213,7 +213,6 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     ownPmtPid_ = -1;
     scan_->OpenDeclined = false;
     fullRangeAsked_ = false;
-    ac3StreamIdAsked_ = false;
     scan_->Reader()->SetFileName(fileName);
     host_.Streams->ShowAnalysisBoxes(true);
 
@@ -649,15 +648,12 @@ void TAnalysisEngine::RunAudioStep() {
             }
             if (fidx >= 0 && t.FoundStreams[static_cast<size_t>(fidx)].StreamID != 0xBD) {
                 const int oldId = t.FoundStreams[static_cast<size_t>(fidx)].StreamID;
-                // Asked once per analysis; the answer holds for every stream.
-                if (!ac3StreamIdAsked_) {
-                    ac3StreamIdAsked_ = true;
-                    ac3StreamIdAnswer_ = host_.Questions->Ask(TAnalysisQuestion::Ac3StreamId, MsgText(mmAc3StreamIdWrong) + "\r" +
-                                                                                        MsgText(mmAc3StreamIdForDvb) +
-                                                                                        "\r" +
-                                                                                        MsgText(mmAc3StreamIdCorrect));
-                }
-                if (ac3StreamIdAnswer_) {
+                // Asked for each stream: the user may correct one and keep
+                // another as it is.
+                const bool correct = host_.Questions->Ask(TAnalysisQuestion::Ac3StreamId,
+                                                          MsgText(mmAc3StreamIdWrong) + "\r" + MsgText(mmAc3StreamIdForDvb) +
+                                                              "\r" + MsgText(mmAc3StreamIdCorrect));
+                if (correct) {
                     t.AddPatchEntry(a.Pid, PATCH_KIND_STREAM_ID, 0xBD, oldId);
                     Log("Audio stream " + IntToStr(i + 1) + ": Patch StreamID from $" + IntToHex(oldId & 0xFF, 2) +
                         " to $BD !");

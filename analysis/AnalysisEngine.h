@@ -176,10 +176,8 @@ private:
     std::string stepText_[ANALYSIS_STEP_COUNT];
     // The PMT PID chosen for an own PAT in creation mode.
     int ownPmtPid_ = -1;
-    // Questions asked at most once per analysis, and their answers.
+    // The full-range question is asked at most once per analysis.
     bool fullRangeAsked_ = false;
-    bool ac3StreamIdAsked_ = false;
-    bool ac3StreamIdAnswer_ = false;
 };
 
 } // namespace tw

@@ -56,18 +56,18 @@ void TResultPanels::FillFromSelection() {
             if (rec >= 0) t.PidRecords[static_cast<size_t>(rec)].Video = true;
             ++t.VideoEntryCount;
         } else if (e.IsAudio) {
-            if (t.AudioEntryCount < AUDIO_SLOTS) FillAudio(t.AudioEntryCount, i);
+            if (t.AudioEntryCount < AUDIO_SLOTS) FillAudioPanels(t.AudioEntryCount, i);
             ++t.AudioEntryCount;
             if (rec >= 0) t.PidRecords[static_cast<size_t>(rec)].Audio = true;
         } else if (e.IsOther) {
-            if (t.TextEntryCount < TEXT_SLOTS) FillText(t.TextEntryCount, i);
+            if (t.TextEntryCount < TEXT_SLOTS) FillTextPanels(t.TextEntryCount, i);
             ++t.TextEntryCount;
             if (rec >= 0) t.PidRecords[static_cast<size_t>(rec)].Text = true;
         }
     }
 }
 
-void TResultPanels::FillAudio(int slot, int entryIndex) {
+void TResultPanels::FillAudioPanels(int slot, int entryIndex) {
     TAnalysisTables& t = engine_.Tables();
     const TPmtEntry& e = engine_.Selection().Pmt().Entry(entryIndex);
     uint8_t kind = akMpeg;
@@ -106,7 +106,7 @@ void TResultPanels::FillAudio(int slot, int entryIndex) {
     engine_.Streams().ShowPanel(TPanelKind::Audio, slot, p);
 }
 
-void TResultPanels::FillText(int slot, int entryIndex) {
+void TResultPanels::FillTextPanels(int slot, int entryIndex) {
     TAnalysisTables& t = engine_.Tables();
     const TPmtEntry& e = engine_.Selection().Pmt().Entry(entryIndex);
     const int titleKind = e.Teletext ? 1 : e.Subtitle ? 2 : 0;

@@ -29,8 +29,8 @@ public:
     void HideAll();
     // PID records and panels for the entries of the selected PMT.
     void FillFromSelection();
-    void FillAudio(int slot, int entryIndex);
-    void FillText(int slot, int entryIndex);
+    void FillAudioPanels(int slot, int entryIndex);
+    void FillTextPanels(int slot, int entryIndex);
     // Drops or keeps again audio stream `slot` (0..3); the last kept audio
     // stream cannot be dropped. Returns the new toggle state (0 hidden,
     // 1 kept, 2 dropped).

@@ -188,14 +188,16 @@ int TAnalysisTables::PidRecordIndex(int pid) const {
     return -1;
 }
 
+// A PMT may list one PID in several entries: every record of the PID
+// counts, as every one of them counts the PID's packets.
 void TAnalysisTables::CountError(int pid) {
-    int i = PidRecordIndex(pid);
-    if (i >= 0) ++PidRecords[static_cast<size_t>(i)].Errors;
+    for (int i = 0; i < PidRecordCount; ++i)
+        if (PidRecords[static_cast<size_t>(i)].Pid == pid) ++PidRecords[static_cast<size_t>(i)].Errors;
 }
 
 void TAnalysisTables::CountWarning(int pid) {
-    int i = PidRecordIndex(pid);
-    if (i >= 0) ++PidRecords[static_cast<size_t>(i)].Warnings;
+    for (int i = 0; i < PidRecordCount; ++i)
+        if (PidRecords[static_cast<size_t>(i)].Pid == pid) ++PidRecords[static_cast<size_t>(i)].Warnings;
 }
 
 int64_t TAnalysisTables::TotalErrors() const {

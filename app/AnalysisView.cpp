@@ -42,7 +42,7 @@ std::unique_ptr<TMainWindowView> MakeAnalysisView(TForm1& form) { return std::ma
 
 void TAnalysisView::ResetPanels() {
     panels_.Reset();
-    steps_.Reset();
+    steps_.ResetStepLabels();
     panels_.ShowArea(false);
 }
 

@@ -8,6 +8,7 @@
 #include "base/SysUtils.h"
 #include "ts/TSPacketReader.h"
 #include "ui/Application.h"
+#include "skin/controls/sDialogs.h"
 #include "ui/Dialogs.h"
 
 namespace tw {
@@ -25,14 +26,15 @@ bool TCleaningView::RunSaveDialog(std::string& fileName)
 {
     if (AskFileName)
         return AskFileName(fileName);
-    TSaveDialog dlg(nullptr);
-    dlg.SetDefaultExt("ts");
-    dlg.SetFilter("TransportStream(*.ts)|*.ts");
-    dlg.SetTitle("Select filename for new stream");
-    dlg.SetFileName(fileName);
-    if (!dlg.Execute())
+    skin::TsSaveDialog sSaveDialog1(nullptr);
+    sSaveDialog1.SetName("sSaveDialog1");
+    sSaveDialog1.SetDefaultExt("ts");
+    sSaveDialog1.SetFilter("TransportStream(*.ts)|*.ts");
+    sSaveDialog1.SetTitle("Select filename for new stream");
+    sSaveDialog1.SetFileName(fileName);
+    if (!sSaveDialog1.Execute())
         return false;
-    fileName = dlg.FileName();
+    fileName = sSaveDialog1.FileName();
     return true;
 }
 

@@ -55,14 +55,15 @@ TAnalysisView* ChooseInput(TForm1& form, std::string& input) {
 
 // The save dialog for a tool's new recording, proposing `proposal`.
 bool ChooseOutput(const std::string& proposal, std::string& chosen) {
-    skin::TsSaveDialog dlg(nullptr);
-    dlg.SetTitle("Select filename for new stream");
-    dlg.SetFilter("TransportStream(*.ts)|*.ts");
-    dlg.SetFileName(proposal);
-    dlg.SetOptions(ofOverwritePrompt | ofHideReadOnly | ofEnableSizing);
+    skin::TsSaveDialog sSaveDialog2(nullptr);
+    sSaveDialog2.SetName("sSaveDialog2");
+    sSaveDialog2.SetTitle("Select filename for new stream");
+    sSaveDialog2.SetFilter("TransportStream(*.ts)|*.ts");
+    sSaveDialog2.SetFileName(proposal);
+    sSaveDialog2.SetOptions(ofOverwritePrompt | ofHideReadOnly | ofEnableSizing);
     Application->ProcessMessages();
-    if (!dlg.Execute()) return false;
-    chosen = dlg.FileName();
+    if (!sSaveDialog2.Execute()) return false;
+    chosen = sSaveDialog2.FileName();
     return true;
 }
 

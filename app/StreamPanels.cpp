@@ -39,7 +39,7 @@ const TColor kNavy = static_cast<TColor>(0x800000);
 // The bar behind the step texts: the coloured states need a dark ground.
 const TColor kStepBarColor = static_cast<TColor>(0x202020);
 
-void LoadPng(TImage* image, int id) {
+void LoadPngIcon(TImage* image, int id) {
     try {
         auto* png = new TPngImage();
         image->Picture().SetGraphic(png);
@@ -102,10 +102,10 @@ TStepPanels::TStepPanels(TForm1& form) : form_(form) {
         s->SetShowHint(true);
         Status[i] = s;
     }
-    Reset();
+    ResetStepLabels();
 }
 
-void TStepPanels::Reset() {
+void TStepPanels::ResetStepLabels() {
     for (int i = 0; i < ANALYSIS_STEP_COUNT; ++i) SetStep(static_cast<TAnalysisStep>(i), TStepState::Idle, "");
 }
 
@@ -307,7 +307,7 @@ void TStreamPanels::Reset() {
 
 void TStreamPanels::SetAudioPicture(TResultPanel& p, int toggleState) {
     const int id = toggleState == 1 ? 200 : toggleState == 2 ? 202 : 201;
-    if (p.Picture->Tag() != toggleState || p.Picture->Picture().Graphic() == nullptr) LoadPng(p.Picture, id);
+    if (p.Picture->Tag() != toggleState || p.Picture->Picture().Graphic() == nullptr) LoadPngIcon(p.Picture, id);
     p.Picture->SetTag(toggleState);
     p.Picture->SetCursor(toggleState == 0 ? crDefault : crHandPoint);
 }
@@ -324,7 +324,7 @@ void TStreamPanels::SetPanelOn(TResultPanel& p, TPanelKind kind, bool on) {
                           p.Layer})
             if (l) l->Font().SetColor(c);
         p.Picture->SetVisible(on);
-        if (kind == TPanelKind::Video) LoadPng(p.Picture, on ? 100 : 101);
+        if (kind == TPanelKind::Video) LoadPngIcon(p.Picture, on ? 100 : 101);
         else SetAudioPicture(p, on ? 1 : 0);
     }
     if (!on) {
@@ -365,7 +365,7 @@ void TStreamPanels::ShowPanel(TPanelKind kind, int slot, const TStreamPanel& pan
         SetAudioPicture(*p, panel.ToggleState);
     } else if (kind == TPanelKind::Text) {
         // The hidden picture marks a dropped text stream.
-        if (p->Picture->Picture().Graphic() == nullptr) LoadPng(p->Picture, 202);
+        if (p->Picture->Picture().Graphic() == nullptr) LoadPngIcon(p->Picture, 202);
         p->Picture->SetTag(panel.ToggleState == 2 ? 2 : 1);
         p->Picture->SetVisible(panel.ToggleState == 2);
         p->Picture->SetHint(panel.TitleHint);

@@ -34,8 +34,8 @@ class TStepPanels {
 public:
     explicit TStepPanels(TForm1& form);
 
-    // ResetStepLabels: every label idle, every status text empty.
-    void Reset();
+    // Every label idle, every status text empty.
+    void ResetStepLabels();
     void SetStep(TAnalysisStep step, TStepState state, const std::string& text);
 
     skin::TsPanel* Panel[ANALYSIS_STEP_COUNT] = {};

@@ -30,6 +30,27 @@ TEST(AnalysisTables, KeptPidListHasNoDuplicatesAndMovesUp) {
     EXPECT_EQ(t->KeptPidCount, MAX_KEPT_PIDS); // a full list takes no more
 }
 
+TEST(AnalysisTables, ErrorsAndWarningsCountInEveryRecordOfTheirPid) {
+    // A table that lists one PID twice has two records for it: each counts.
+    auto t = std::make_unique<TAnalysisTables>();
+    t->AddPidRecord(0x101, 0);
+    t->AddPidRecord(0x102, 1);
+    t->AddPidRecord(0x101, 2);
+    t->CountError(0x101);
+    t->CountWarning(0x101);
+    t->CountWarning(0x101);
+    t->CountError(0x102);
+    t->CountError(0x777); // no record: nothing
+    EXPECT_EQ(t->PidRecords[0].Errors, 1);
+    EXPECT_EQ(t->PidRecords[2].Errors, 1);
+    EXPECT_EQ(t->PidRecords[0].Warnings, 2);
+    EXPECT_EQ(t->PidRecords[2].Warnings, 2);
+    EXPECT_EQ(t->PidRecords[1].Errors, 1);
+    EXPECT_EQ(t->PidRecords[1].Warnings, 0);
+    EXPECT_EQ(t->TotalErrors(), 3);
+    EXPECT_EQ(t->TotalWarnings(), 4);
+}
+
 TEST(AnalysisTables, FoundStreamsAndTheirShares) {
     auto t = std::make_unique<TAnalysisTables>();
     EXPECT_EQ(t->MostFrequentPid(), -1);

@@ -818,3 +818,49 @@ TEST(LanguageDescriptor, AChangedCodeAloneShowsTheRecreatedPmt)
     ASSERT_EQ(road.Clean(again), TCleaningResult::Success) << AllLog();
     EXPECT_EQ(CountLinesStartingWith("Recreated PMT:"), 0);
 }
+
+TEST(Ac3Details, EachAc3StreamWithTheWrongStreamIdIsAskedAboutOnItsOwn)
+{
+    // Two AC-3 streams, both in PES packets with the MPEG audio stream_id:
+    // the question comes once per stream, and each answer decides only its
+    // own stream's patch.
+    const std::vector<test::PmtStream> streams = {
+        {2, 0x101, {}}, {6, 0x102, test::Descriptor(0x6A, {0})}, {6, 0x103, test::Descriptor(0x6A, {0})}};
+    test::TsStream s;
+    int64_t pts = 900000;
+    for (int k = 0; s.PacketCount() < 3000; ++k) {
+        if (k % 25 == 0) {
+            s.AddPat({{1, 0x100}});
+            s.AddPmt(0x100, 1, 0x101, streams);
+        }
+        AddVideoFrame(s, pts);
+        s.AddPes(0x102, test::PesPacket(0xC0, Ac3Frame(2), pts));
+        s.AddPes(0x103, test::PesPacket(0xC1, Ac3Frame(7), pts));
+        pts += 3600;
+    }
+    Cleanup cleanup;
+    const std::string in = Save(s, "ac3twice", cleanup);
+
+    // Yes for the first stream, No for the second.
+    struct TwoAnswers : TestHost {
+        int Asked = 0;
+        bool Ask(TAnalysisQuestion q, const std::string& text) override
+        {
+            if (q != TAnalysisQuestion::Ac3StreamId)
+                return TestHost::Ask(q, text);
+            Questions.push_back(text);
+            return ++Asked == 1;
+        }
+    };
+    RoadWith<TwoAnswers> road;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    EXPECT_EQ(road.host.Asked, 2) << AllLog();
+    TAnalysisTables& t = road.engine->Tables();
+    const int first = t.FindPatchEntry(0x102, PATCH_KIND_STREAM_ID);
+    ASSERT_GE(first, 0);
+    EXPECT_EQ(t.Patches[first].OldValue, 0xC0);
+    EXPECT_EQ(t.Patches[first].NewValue, 0xBD);
+    EXPECT_LT(t.FindPatchEntry(0x103, PATCH_KIND_STREAM_ID), 0);
+    EXPECT_TRUE(HasLine("Audio stream 1: Patch StreamID from $C0 to $BD !")) << AllLog();
+    EXPECT_TRUE(HasLine("Audio stream 2: Ignore AC3 StreamID $C1<> $BD !")) << AllLog();
+}

@@ -1,0 +1,110 @@
+// The tables the cleaned recording starts with: the rebuilt PAT keeps the
+// recording's stream id and version, and a PMT of the program's own takes
+// the last stream with a clock as its PCR PID.
+#include "CleaningTestSupport.h"
+
+#include "analysis/TableSelection.h"
+#include "tests/support/EsBuilder.h"
+#include "ts/TSPmtReader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace tw;
+using namespace tw::cleantest;
+
+namespace {
+
+bool HasLine(const std::string& line)
+{
+    const std::vector<std::string> lines = LogLines();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// MPEG-1 layer II frames, 192 kbit/s at 48 kHz.
+Bytes MpegAudioFrames()
+{
+    Bytes f(576 * 2, 0x55);
+    for (size_t at : {size_t{0}, size_t{576}}) {
+        f[at] = 0xFF;
+        f[at + 1] = 0xFD;
+        f[at + 2] = 0xA4;
+        f[at + 3] = 0x00;
+    }
+    return f;
+}
+
+Bytes VideoFrame()
+{
+    Bytes es = test::Mpeg2SequenceHeader(720, 576, 2, 3);
+    const Bytes ext = test::Mpeg2SequenceExtension(0x48, false);
+    es.insert(es.end(), ext.begin(), ext.end());
+    const Bytes pic = test::Mpeg2PictureHeader();
+    es.insert(es.end(), pic.begin(), pic.end());
+    const Bytes slice = test::Mpeg2Slice(1, 1200);
+    es.insert(es.end(), slice.begin(), slice.end());
+    return es;
+}
+
+// MPEG-2 video on $0101 and MPEG audio on $0102, 40 ms a frame; the PAT
+// (program 1 on $0100) and PMT every 25 frames when `tables`, and a PCR on
+// the audio's packets too when `audioClock`.
+std::string Build(bool tables, int tsid, int version, bool audioClock, Cleanup& cleanup, const std::string& tag)
+{
+    test::TsStream s;
+    int64_t pts = 900000;
+    for (int k = 0; s.PacketCount() < 3000; ++k) {
+        if (tables && k % 25 == 0) {
+            s.AddPat({{1, 0x100}}, tsid, version);
+            s.AddPmt(0x100, 1, 0x101, {{2, 0x101, {}}, {3, 0x102, {}}});
+        }
+        s.AddPes(0x101, test::PesPacket(0xE0, VideoFrame(), pts), (pts - 9000) * 300);
+        s.AddPes(0x102, test::PesPacket(0xC0, MpegAudioFrames(), pts), audioClock ? (pts - 8000) * 300 : -1);
+        pts += 3600;
+    }
+    const std::string name = TempName(tag);
+    s.Save(name);
+    cleanup.Files.push_back(name);
+    return name;
+}
+
+} // namespace
+
+TEST(RebuiltTables, ThePatKeepsTheRecordingsStreamIdAndVersion)
+{
+    Cleanup cleanup;
+    const std::string in = Build(true, 0x1234, 5, false, cleanup, "patid");
+    Road road;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    EXPECT_EQ(road.engine->Tables().TransportStreamId, 0x1234);
+    const std::string out = TempName("patid_out");
+    cleanup.Files = {out, ChangeFileExt(out, ".log")};
+    ASSERT_EQ(road.Clean(out), TCleaningResult::Success) << AllLog();
+    const Bytes b = ReadFile(out);
+    ASSERT_GE(b.size(), 188u);
+    // Sync, payload start on PID 0, payload only with counter 0, pointer 0,
+    // table 0; then the stream id and the version of the recording's PAT.
+    EXPECT_EQ(Bytes(b.begin(), b.begin() + 6), (Bytes{0x47, 0x40, 0x00, 0x10, 0x00, 0x00}));
+    EXPECT_EQ((b[8] << 8) | b[9], 0x1234);
+    EXPECT_EQ((b[10] >> 1) & 0x1F, 5);
+    EXPECT_EQ(CheckOutput(out).PatCrcErrors, 0);
+}
+
+TEST(RebuiltTables, AnOwnPmtTakesTheLastStreamWithAClockAsPcrPid)
+{
+    // No PAT and no PMT; both streams carry a PCR. The own PMT names each
+    // and takes the later one in the found streams.
+    Cleanup cleanup;
+    const std::string in = Build(false, 0, 0, true, cleanup, "ownpcr");
+    Road road;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    EXPECT_TRUE(road.engine->Tables().CreationMode);
+    EXPECT_TRUE(HasLine("PCR for selfmade PMT: $0101")) << AllLog();
+    EXPECT_TRUE(HasLine("PCR for selfmade PMT: $0102"));
+    EXPECT_EQ(road.engine->Selection().Pmt().PcrPid(), 0x102);
+    ASSERT_EQ(road.engine->Selection().Pmt().PMTEntryCount(), 2);
+    EXPECT_EQ(road.engine->Selection().Pmt().Entry(0).StreamType, 2);
+    // "MPEG1 Audio" is entered with the MPEG-2 audio code.
+    EXPECT_EQ(road.engine->Selection().Pmt().Entry(1).StreamType, 4);
+}

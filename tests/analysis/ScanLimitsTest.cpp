@@ -1,0 +1,115 @@
+// The bounds of the scan passes, counted packet by packet: the broken packet
+// that silences the log and the one that ends a pass, the PMT scan's count
+// over all its PIDs, and repeated tables counted as one with their number.
+#include <gtest/gtest.h>
+
+#include "AnalysisTestHost.h"
+#include "analysis/ScanPasses.h"
+#include "tests/support/TsBuilder.h"
+#include "ts/TSPacketReader.h"
+
+namespace tw::test {
+namespace {
+
+class ScanLimits : public ::testing::Test {
+protected:
+    TRecordingHost host;
+    std::unique_ptr<TAnalysisEngine> engine = std::make_unique<TAnalysisEngine>(&host);
+    TempFile file;
+
+    // Two sound packets (the reader's start), `broken` packets with the
+    // transport error set, then 50 sound packets of PID $0300.
+    void OpenWithBroken(int broken) {
+        TsStream s;
+        for (int i = 0; i < 2; ++i) s.Add({.pid = 0x200, .payload = Bytes(184, 0x11)});
+        for (int i = 0; i < broken; ++i) s.Add({.pid = 0x1FF0, .transportError = true, .payload = Bytes(184, 0x22)});
+        for (int i = 0; i < 50; ++i) s.Add({.pid = 0x300, .payload = Bytes(184, 0x33)});
+        Open(s);
+    }
+    void Open(const TsStream& s) {
+        file.Write(s.Render());
+        TTSPacketReader* r = engine->Scan().Reader();
+        r->SetFileName(file.Name());
+        r->SetActive(true);
+        ASSERT_TRUE(r->Active());
+    }
+    int64_t PacketsOf(int pid) {
+        const TAnalysisTables& t = engine->Tables();
+        const int i = t.FoundStreamIndex(pid);
+        return i < 0 ? 0 : t.FoundStreams[static_cast<size_t>(i)].PacketCount;
+    }
+};
+
+TEST_F(ScanLimits, TheFortyFirstBrokenPacketSilencesTheLogOnce) {
+    for (int broken : {40, 41, 300}) {
+        host.Lines.clear();
+        engine->Tables().ResetAnalysis();
+        OpenWithBroken(broken);
+        engine->Scan().ScanPids(100000);
+        EXPECT_EQ(host.Count("Too many errors skipping log entries!"), broken > 40 ? 1 : 0) << broken;
+        EXPECT_EQ(host.Count("Scan aborted (too many errors) !"), 0) << broken;
+        EXPECT_EQ(PacketsOf(0x300), 50) << broken;
+        // The flag lasts only as long as the pass.
+        EXPECT_FALSE(engine->Tables().LogSuppressed);
+        engine->Scan().Reader()->SetActive(false);
+    }
+}
+
+TEST_F(ScanLimits, TheThousandAndFirstBrokenPacketEndsThePass) {
+    OpenWithBroken(1000);
+    engine->Scan().ScanPids(100000);
+    EXPECT_EQ(host.Count("Scan aborted (too many errors) !"), 0);
+    EXPECT_EQ(PacketsOf(0x300), 50);
+    engine->Scan().Reader()->SetActive(false);
+
+    host.Lines.clear();
+    engine->Tables().ResetAnalysis();
+    OpenWithBroken(1001);
+    engine->Scan().ScanPids(100000);
+    EXPECT_EQ(host.Count("Scan aborted (too many errors) !"), 1);
+    EXPECT_EQ(PacketsOf(0x300), 0);
+    EXPECT_FALSE(engine->Tables().LogSuppressed);
+}
+
+TEST_F(ScanLimits, ThePmtScanCountsItsErrorsOverAllItsPids) {
+    // 300 broken packets, then a PMT on $0100 and one on $0110. The pass of
+    // the first PID meets 300 errors; the pass of the second meets them
+    // again and ends at the 501st, before its PMT: only the first is saved.
+    TsStream s;
+    for (int i = 0; i < 2; ++i) s.Add({.pid = 0x200, .payload = Bytes(184, 0x11)});
+    for (int i = 0; i < 300; ++i) s.Add({.pid = 0x1FF0, .transportError = true, .payload = Bytes(184, 0x22)});
+    s.AddPmt(0x100, 1, 0x101, {{2, 0x101, {}}});
+    s.AddPmt(0x110, 2, 0x111, {{2, 0x111, {}}});
+    for (int i = 0; i < 20; ++i) s.Add({.pid = 0x101, .payload = Bytes(184, 0x33)});
+    Open(s);
+    TAnalysisTables& t = engine->Tables();
+    t.PmtPids[0] = 0x100;
+    t.PmtPids[1] = 0x110;
+    t.PmtPidCount = 2;
+    engine->Scan().ScanPmts(100000);
+    EXPECT_EQ(host.Count("Scan aborted (too many errors) !"), 1) << host.All();
+    ASSERT_EQ(t.SavedPmtCount, 1) << host.All();
+    EXPECT_EQ(t.SavedPmts[0].Pid, 0x100);
+}
+
+TEST_F(ScanLimits, ARepeatedPatIsOneRecordWithItsCount) {
+    TsStream s;
+    for (int i = 0; i < 500; ++i) s.AddPat({{1, 0x100}});
+    s.AddPat({{1, 0x100}, {2, 0x110}}, 1, 1); // another version: a record of its own
+    s.AddPat({{1, 0x100}});
+    s.AddPat({{1, 0x100}});
+    Open(s);
+    engine->Tables().AddFoundPid(0x100, 1, "");
+    engine->Scan().ScanPats(100000);
+    const TAnalysisTables& t = engine->Tables();
+    ASSERT_EQ(t.SavedPatCount, 2) << host.All();
+    EXPECT_EQ(t.SavedPats[0].Occurrences, 502);
+    EXPECT_EQ(t.SavedPats[1].Occurrences, 1);
+    EXPECT_EQ(t.SavedPats[1].EntryCount, 2);
+    // $0110 never occurs: listed as ignored, $0100 once in the PMT PIDs.
+    EXPECT_EQ(t.PmtPidCount, 1);
+    EXPECT_EQ(t.IgnoredPmtPidList, "$0110");
+}
+
+} // namespace
+} // namespace tw::test
