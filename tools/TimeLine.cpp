@@ -212,9 +212,8 @@ void TsTimeLine::DrawSliceBar(TBitmap& bmp) {
     paintBlock(sectionOf(sliceBarBackSkin_), spaceH, model_.BarWidth());
     const auto slice = sectionOf(sliceBarSkin_);
     for (int i = 0; i < model_.SliceCount(); ++i) {
-        const TSliceItem& s = model_.Slice(i);
-        const int x1 = model_.PcrToX(s.Slice_In_PCR());
-        paintBlock(slice, x1, model_.PcrToX(s.Slice_Out_PCR()) - x1);
+        const TSliceBlock b = model_.SliceBlock(i);
+        paintBlock(slice, b.X, b.Width);
     }
     TCanvas& c = bmp.Canvas();
     // The ticks in black; the labels in the control's own font (its colour

@@ -690,3 +690,76 @@ TEST_F(CutEditorTest, TheTimeLineIsCreatedOpaqueAndCoversEveryPixelOfItsArea) {
     EXPECT_EQ(left, 0u);
     form.Hide();
 }
+
+// An end typed far past a very short recording's end: the slice's block
+// runs from its In mark over the whole bar to its right end, and the paint
+// does not ask for a picture a thousand million pixels wide.
+TEST_F(CutEditorTest, AnEndTypedFarPastAShortRecordingFillsTheBarToItsEnd) {
+    RegWriteBool(kSettingsKey, "NoPreview", true);
+    Form1->NoPreview = true;
+    WhenModal([&](TTimeLineForm& f) {
+        TsTimeLine& tl = *f.sTimeLine1;
+        ASSERT_TRUE(tl.SkinData().Skinned());
+        const int space = tl.SpaceH(), bar = tl.Width() - 2 * space, mid = 2 + tl.SliceBarHeight() / 2;
+        ASSERT_GT(bar, 100);
+        // 37 ms of recording and an end a day later: over a thousand
+        // million pixels to the right.
+        tl.SetMaxPCR(1000000);
+        const char* typed = "23:59:59.999";
+        f.sMaskEdit3->SetText("00:00:00.000");
+        f.sMaskEdit2->SetText("00:00:00.000");
+        ASSERT_EQ(tl.Slices().Items(0).Slice_Out_PCR(), 0);
+        const TimeLinePicture empty = PaintOf(tl);
+        f.sMaskEdit2->SetText(typed);
+        ASSERT_EQ(tl.Slices().Items(0).Slice_Out_PCR(), TimeTextToPcr(typed));
+        TimeLinePicture p;
+        try {
+            p = PaintOf(tl);
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << "painting failed: " << e.what();
+            f.sBitBtn2->Click();
+            return;
+        }
+        // The block's colour from its left end to the bar's right end.
+        const COLORREF block = p.At(space + 3, mid);
+        EXPECT_NE(block, empty.At(space + 3, mid));
+        for (int x : {space + bar / 4, space + bar / 2, space + bar * 3 / 4, space + bar - 3})
+            EXPECT_EQ(p.At(x, mid), block) << x;
+        f.sBitBtn2->Click();
+    });
+    Form1->sBitBtn4Click();
+    EXPECT_FALSE(g_gaveUp);
+    EXPECT_EQ(TimeLineForm, nullptr);
+}
+
+// In German: the editor's captions, the transport buttons 48 pixels apart
+// from the middle of their row, and the cut length shown in the main
+// window's sLabel9 once OK takes the times.
+TEST_F(CutEditorTest, GermanEditorPlacesItsTransportRowAndOkShowsTheCutLength) {
+    RegWriteBool(kSettingsKey, "NoPreview", true);
+    RegWriteString(kSettingsKey, "Language", "GER");
+    Form1->NoPreview = true;
+    WhenModal([&](TTimeLineForm& f) {
+        EXPECT_EQ(f.Caption(), "Schneiden");
+        EXPECT_EQ(f.sBitBtn2->Caption(), "Abbrechen");
+        EXPECT_EQ(f.sMaskEdit3->BoundLabel().Caption(), "Anfangspunkt");
+        EXPECT_EQ(f.sMaskEdit2->BoundLabel().Caption(), "Endpunkt");
+        EXPECT_EQ(f.sStickyLabel1->Caption(), "Aktuelle Position");
+        EXPECT_EQ(f.DirectShowPlayer1->EmptyCaption(), "Video-Vorschau nicht verf\xC3\xBC" "gbar!");
+        int x = f.sPanel3->Width() / 2 - 192;
+        for (TControl* c : std::initializer_list<TControl*>{f.sButton6, f.sButton5, f.sButton1, f.sBitBtn4,
+                                                            f.sBitBtn3, f.sButton2, f.sButton3, f.sButton4}) {
+            EXPECT_EQ(c->Left(), x) << c->Name();
+            x += 48;
+        }
+        f.sMaskEdit3->SetText("00:00:00.250");
+        f.sMaskEdit2->SetText("00:00:01.000");
+        f.sBitBtn1->Click();
+    });
+    Form1->sBitBtn4Click();
+    RegWriteString(kSettingsKey, "Language", "ENG");
+    EXPECT_FALSE(g_gaveUp);
+    auto* length = dynamic_cast<TLabel*>(Form1->FindComponent("sLabel9"));
+    ASSERT_NE(length, nullptr);
+    EXPECT_EQ(length->Caption(), "00:00:00.750");
+}
