@@ -763,3 +763,80 @@ TEST_F(CutEditorTest, GermanEditorPlacesItsTransportRowAndOkShowsTheCutLength) {
     ASSERT_NE(length, nullptr);
     EXPECT_EQ(length->Caption(), "00:00:00.750");
 }
+
+// The pointer over the bar: a white cursor between the marks, a bracket
+// opening right at an In mark and left at an Out mark, gone when the mouse
+// leaves. The control answers the skin's questions, and without its skin
+// section it is a plain area: a black frame around its fore colour.
+TEST_F(CutEditorTest, TheTimeLineDrawsThePointerAndItsMarkBracketsAndAPlainAreaWithoutSkin) {
+    RegWriteBool(kSettingsKey, "NoPreview", true);
+    Form1->NoPreview = true;
+    WhenModal([&](TTimeLineForm& f) {
+        TsTimeLine& tl = *f.sTimeLine1;
+        ASSERT_TRUE(tl.SkinData().Skinned());
+        EXPECT_EQ(tl.Perform(skin::SM_ALPHACMD, skin::SkinWParam(skin::AC_QUERYSKINNED), 0), 1);
+        EXPECT_EQ(tl.Perform(skin::SM_ALPHACMD, skin::SkinWParam(skin::AC_QUERYAPPLICATION), 0),
+                  reinterpret_cast<LRESULT>(Application));
+        tl.SetMaxPCR(kPcrPerMinute);
+        f.sMaskEdit3->SetText("00:00:15.000");
+        f.sMaskEdit2->SetText("00:00:45.000");
+        const int bar = tl.SliceBarHeight(), mid = 2 + bar / 2;
+        const int xIn = tl.PcrToX(tl.Slices().Items(0).Slice_In_PCR());
+        const int xOut = tl.PcrToX(tl.Slices().Items(0).Slice_Out_PCR());
+        ASSERT_GT(xIn - tl.SpaceH(), 40);
+        const COLORREF white = 0xFFFFFF;
+        auto hover = [&](int x) { tl.Perform(WM_MOUSEMOVE, 0, MAKELPARAM(x, mid)); };
+
+        const int cursor = tl.SpaceH() + (xIn - tl.SpaceH()) / 2;
+        hover(cursor);
+        EXPECT_EQ(tl.Model().Hot().Index, -1);
+        TimeLinePicture p = PaintOf(tl);
+        EXPECT_NE(p.At(cursor + 5, mid), white);
+        for (int y = 2; y < bar; ++y) EXPECT_EQ(p.At(cursor, y), white) << y;
+        for (int x = cursor - 1; x <= cursor + 1; ++x) {
+            EXPECT_EQ(p.At(x, 2), white) << x;
+            EXPECT_EQ(p.At(x, bar), white) << x;
+        }
+
+        hover(xIn + 2);
+        ASSERT_TRUE(tl.Model().Hot().IsIn);
+        p = PaintOf(tl);
+        EXPECT_EQ(p.At(xIn, mid), white);
+        EXPECT_EQ(p.At(xIn + 2, 2), white);
+        EXPECT_EQ(p.At(xIn + 2, bar), white);
+        EXPECT_NE(p.At(xIn - 2, 2), white);
+        EXPECT_NE(p.At(cursor, mid), white);
+
+        hover(xOut - 2);
+        ASSERT_TRUE(tl.Model().Hot().IsOut);
+        p = PaintOf(tl);
+        EXPECT_EQ(p.At(xOut, mid), white);
+        EXPECT_EQ(p.At(xOut - 2, 2), white);
+        EXPECT_NE(p.At(xOut + 2, 2), white);
+
+        tl.Perform(CM_MOUSELEAVE, 0, 0);
+        EXPECT_FALSE(tl.Model().MouseOverBar());
+        p = PaintOf(tl);
+        EXPECT_NE(p.At(xOut, mid), white);
+
+        // Without its section: black frame, fore colour inside (the back
+        // colour is painted over), no bar; without the frame, all fore colour.
+        tl.SetForeColor(clRed);
+        tl.SetBackColor(clBlue);
+        tl.SkinData().SetSkinSection("NO SUCH SECTION");
+        ASSERT_FALSE(tl.SkinData().Skinned());
+        p = PaintOf(tl);
+        EXPECT_EQ(p.At(0, 0), 0u);
+        EXPECT_EQ(p.At(p.w - 1, p.h / 2), 0u);
+        EXPECT_EQ(p.At(p.w / 2, p.h - 1), 0u);
+        for (int x : {1, xIn, xOut, p.w - 2}) EXPECT_EQ(p.At(x, mid), 0x0000FFu) << x;
+        tl.SetBorderStyle(tlbsNone);
+        p = PaintOf(tl);
+        EXPECT_EQ(p.At(0, 0), 0x0000FFu);
+        EXPECT_EQ(p.At(p.w - 1, p.h - 1), 0x0000FFu);
+        f.sBitBtn2->Click();
+    });
+    Form1->sBitBtn4Click();
+    EXPECT_FALSE(g_gaveUp);
+    EXPECT_EQ(TimeLineForm, nullptr);
+}
