@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -1267,4 +1268,52 @@ TEST_F(ToolWindowsTest, NothingOpensStartsOrClosesUnderARunningRawCopy) {
     EXPECT_TRUE(IsWindowEnabled(Form1->Handle()));
     EXPECT_TRUE(Form1->CanOpenNow());
     EXPECT_EQ(View()->Engine().Analysed(), false);
+}
+
+// In German, a 192-byte recording behind 100 bytes of garbage: the question
+// in the dialog's two lines, answered Yes, gives packet 0 at the garbage's
+// end (the offset box holds it, its maximum is one packet less a byte) and
+// the copy starts there with whole packets; answered No, the copy starts at
+// byte 0.
+TEST_F(ToolWindowsTest, RawCutterAsksInGermanAboutGarbageAndCutsFromWhereTheUserSaid) {
+    const Bytes packets = ReadAll(Fixture("m2ts_192.m2ts"));
+    ASSERT_EQ(packets.size() % 192, 0u);
+    Bytes data(100 + packets.size(), 0x33);
+    std::copy(packets.begin(), packets.end(), data.begin() + 100);
+    const std::string in = Temp("raw_garbage.m2ts");
+    WriteAll(in, data);
+    const std::string out = Temp("raw_garbage_cutted.m2ts");
+    RegWriteString(kSettingsKey, "Language", "GER");
+    for (bool yes : {true, false}) {
+        SCOPED_TRACE(yes);
+        g_dialogs = Dialogs();
+        g_dialogs.yes = yes;
+        g_dialogs.openAnswer = in;
+        g_dialogs.saveAnswer = out;
+        std::string sizeText, fromText, toText;
+        int offset = -1, offsetMax = -1;
+        WhenShown([] { return RawCutterForm->Visible(); }, [&] {
+            TRawCutterForm& f = *RawCutterForm;
+            sizeText = f.sLabelFX1->Caption();
+            fromText = f.sEdit1->Text();
+            toText = f.sEdit2->Text();
+            offset = f.sSpinEdit1->Value();
+            offsetMax = f.sSpinEdit1->MaxValue();
+            Press(f.sBitBtn1);
+        });
+        MenuCommand(Form1->RawCutter1);
+        const std::vector<std::string> asked = Messages();
+        ASSERT_FALSE(asked.empty());
+        EXPECT_EQ(asked.front(), "Datei beginnt nicht mir g\xC3\xBCltigen TS-Daten!\r"
+                                 "Datei auf TS-Packetgr\xC3\xB6\xC3\x9F" "e zurechtschneiden?");
+        EXPECT_EQ(sizeText, "Paket size: 192 Byte");
+        EXPECT_EQ(offsetMax, 191);
+        EXPECT_EQ(fromText, "0");
+        const size_t start = yes ? 100 : 0;
+        EXPECT_EQ(offset, static_cast<int>(start));
+        const size_t count = (data.size() - start) / 192;
+        EXPECT_EQ(toText, IntToStr(static_cast<int64_t>(count) - 1));
+        EXPECT_EQ(ReadAll(out), Slice(data, start, start + count * 192));
+    }
+    RegWriteString(kSettingsKey, "Language", "ENG");
 }
