@@ -224,14 +224,17 @@ void TsTimeLine::DrawSliceBar(TBitmap& bmp) {
     for (const TScaleTick& t : model_.ScaleTicks()) {
         c.MoveTo(t.X, t.Y1);
         c.LineTo(t.X, t.Y2);
-        if (t.Label.empty()) continue;
-        c.Font().Assign(Font());
-        c.Font().SetName("Arial");
-        c.Font().SetSize(t.FontSize);
-        const int x = std::max(0, model_.PcrToX(t.Pcr) - c.TextWidth(t.Label) / 2);
-        c.TextOut(x, t.Y2, t.Label);
+        if (!t.Label.empty()) DrawTickLabel(c, t.Pcr, t.Y2, t.FontSize);
     }
     DrawPointer(c);
+}
+
+void TsTimeLine::DrawTickLabel(TCanvas& c, int64_t pcr, int y, int fontSize) {
+    const std::string text = TickLabelText(pcr);
+    c.Font().Assign(Font());
+    c.Font().SetName("Arial");
+    c.Font().SetSize(fontSize);
+    c.TextOut(std::max(0, model_.PcrToX(pcr) - c.TextWidth(text) / 2), y, text);
 }
 
 void TsTimeLine::DrawPointer(TCanvas& c) {

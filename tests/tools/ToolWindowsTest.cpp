@@ -635,7 +635,7 @@ TEST_F(ToolWindowsTest, MergeProgressShowsSkinnedPercentGauges) {
 
 TEST_F(ToolWindowsTest, PatchAndPreserveDialogsWearTheSkinInGerman) {
     TPatchForm patch(nullptr);
-    patch.SetTexts(true);
+    patch.SetPatchFormTexts(true);
     patch.sEdit1->SetText("$0001");
     patch.Show();
     // Every page once in front, so each has made its controls; the tabs
