@@ -169,7 +169,13 @@ TFileMergerForm::TFileMergerForm(TComponent* owner) : TForm(owner)
     AutoStartFileTimer->SetInterval(500);
     AutoStartFileTimer->OnTimer = [this](TObject*) {
         AutoStartFileTimer->SetEnabled(false);
-        AddDvrRecording(RecordingIndexPath);
+        // An index another program took meanwhile says so; the window stays
+        // usable for adding files by hand.
+        try {
+            AddDvrRecording(RecordingIndexPath);
+        } catch (const Exception& e) {
+            ToolMessage("WARNING", e.Message(), mtWarning);
+        }
         sBitBtn1->SetEnabled(true);
         sBitBtn3->SetEnabled(true);
     };

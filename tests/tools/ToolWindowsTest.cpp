@@ -1317,3 +1317,43 @@ TEST_F(ToolWindowsTest, RawCutterAsksInGermanAboutGarbageAndCutsFromWhereTheUser
     }
     RegWriteString(kSettingsKey, "Language", "ENG");
 }
+
+// The receiver index handed to the merger can no longer be read when its
+// start timer comes (another program holds it): the user is told why no
+// parts arrived, and OK and the add button come back.
+TEST_F(ToolWindowsTest, AReceiverIndexThatCannotBeReadLeavesTheMergerUsable) {
+    const std::string dir = TempFolder() + "tarnwick_dvr_held\\";
+    CreateDirectoryW(Utf8ToWide(dir).c_str(), nullptr);
+    files.push_back(dir + DvrPartFileName(0));
+    WriteAll(files.back(), Slice(ReadAll(Fixture("h264_ac3.ts")), 0, 188 * 100));
+    Bytes info(kDvrInfoSize, 0);
+    info[1] = 'X';
+    const std::string index = dir + "info.dvr";
+    files.push_back(index);
+    WriteAll(index, info);
+    ASSERT_EQ(ReadDvrInfoTitle(index), "X");
+    // Held by another program that shares it with nobody.
+    const HANDLE holder = CreateFileW(Utf8ToWide(index).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    EXPECT_THROW(ReadDvrInfoTitle(index), Exception);
+
+    Form1->PrepareFileMerger();
+    FileMergerForm->RecordingIndexPath = index;
+    bool okBack = false, addBack = false;
+    int listed = -1;
+    WhenShown([] { return FileMergerForm->Visible() && !FileMergerForm->AutoStartFileTimer->Enabled(); }, [&] {
+        okBack = FileMergerForm->sBitBtn1->Enabled();
+        addBack = FileMergerForm->sBitBtn3->Enabled();
+        listed = FileMergerForm->sListBox1->Items().Count();
+        FileMergerForm->SetModalResult(mrCancel);
+    });
+    FileMergerForm->ShowModal();
+    delete FileMergerForm;
+    EXPECT_TRUE(okBack);
+    EXPECT_TRUE(addBack);
+    EXPECT_EQ(listed, 0);
+    EXPECT_TRUE(AnyMessageHas("info.dvr")) << Joined(Messages());
+    CloseHandle(holder);
+    RemoveDirectoryW(Utf8ToWide(dir).c_str());
+}
