@@ -64,7 +64,7 @@ void TForm1::sBitBtn4Click() {
     f.English = RegReadString(kSettingsKey, "Language") == "ENG";
     auto* beginLabel = dynamic_cast<TLabel*>(FindComponent("sLabel22"));
     auto* endLabel = dynamic_cast<TLabel*>(FindComponent("sLabel23"));
-    auto* lengthLabel = dynamic_cast<TLabel*>(FindComponent("DurationLabel"));
+    auto* lengthLabel = dynamic_cast<TLabel*>(FindComponent("sLabel9"));
     const std::string beginText = beginLabel ? beginLabel->Caption() : PtsToTimeText(t.CutIn);
     const std::string endText = endLabel ? endLabel->Caption() : PtsToTimeText(t.CutOut);
     f.TimeLabel->SetCaption(beginText);

@@ -262,8 +262,8 @@ void TForm1::BuildLayout() {
         b->OnClick = [run](TObject*) { run(); };
         return b;
     };
-    sBitBtn2 = plain("sBitBtn2", 10, "Preserve", [this] { if (view_) view_->Preserve(); });
-    sBitBtn3 = plain("sBitBtn3", 106, "Patch", [this] { if (view_) view_->Patch(); });
+    sBitBtn2 = plain("sBitBtn2", 10, "Preserve", [this] { sBitBtn2Click(); });
+    sBitBtn3 = plain("sBitBtn3", 106, "Patch", [this] { sBitBtn3Click(); });
     sBitBtn4 = plain("sBitBtn4", 202, "Cut", [this] { sBitBtn4Click(); });
 
     sGroupBox7 = new skin::TsGroupBox(this);
@@ -675,6 +675,14 @@ void TForm1::Open2Click(TObject*) {
 void TForm1::Close1Click(TObject*) { Close(); }
 
 // ---------------------------------------------------------------- tools
+
+void TForm1::sBitBtn2Click() {
+    if (view_) view_->Preserve();
+}
+
+void TForm1::sBitBtn3Click() {
+    if (view_) view_->Patch();
+}
 
 void TForm1::RawCutter1Click(TObject*) {
     if (!CanOpenNow() || !RawCutterForm || !OpenDialog2->Execute()) return;

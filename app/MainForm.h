@@ -147,6 +147,11 @@ public:
 
     TMainWindowView* View() const { return view_.get(); }
 
+    // --- the preserve and patch buttons: the preserve-streams and patch
+    // dialogs on the analysed recording
+    void sBitBtn2Click();
+    void sBitBtn3Click();
+
     // --- the cut editor (tools/CutEditorForm.cpp)
     void sBitBtn4Click();
     void ApplyPlayerFilterChoice(int videoKind);

@@ -268,7 +268,7 @@ void TStreamPanels::BuildTimeline() {
     EndValue = NewLabel(TimelineBox, "sLabel23", 232, 20, 90, 14);
     DurationCaption = NewLabel(TimelineBox, "sLabel25", 340, 20, 60, 14);
     DurationCaption->SetCaption("Duration");
-    DurationValue = NewLabel(TimelineBox, "DurationLabel", 402, 20, 90, 14);
+    DurationValue = NewLabel(TimelineBox, "sLabel9", 402, 20, 90, 14);
 }
 
 void TStreamPanels::Relayout() {

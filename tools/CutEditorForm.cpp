@@ -129,10 +129,7 @@ TTimeLineForm::TTimeLineForm(TComponent* owner) : TForm(owner) {
     ThreadedTimer1->SetInterval(200);
 
     OnShow = [this](TObject*) { FormShow(); };
-    OnClose = [this](TObject*, TCloseAction& a) {
-        Shown = false;
-        a = caHide;
-    };
+    OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
     ThreadedTimer1->OnTimer = [this](TObject*) { ThreadedTimer1Timer(); };
     sPanel2->OnResize = [this](TObject*) { sPanel2Resize(); };
     sPanel3->OnResize = [this](TObject*) { sPanel3Resize(); };
@@ -147,12 +144,12 @@ TTimeLineForm::TTimeLineForm(TComponent* owner) : TForm(owner) {
     sComboBox1->OnChange = [this](TObject*) { sComboBox1Change(); };
     sTrackBar1->OnChange = [this](TObject*) { sTrackBar1Change(); };
     sScrollBar1->OnScroll = [this](TObject*, TScrollCode, int& pos) { sScrollBar1Scroll(pos); };
-    sBitBtn5->OnClick = [this](TObject*) { sMaskEdit3->SetText(TimeLabel->Caption()); };
-    sBitBtn6->OnClick = [this](TObject*) { sMaskEdit2->SetText(TimeLabel->Caption()); };
+    sBitBtn5->OnClick = [this](TObject* s) { sBitBtn5Click(s); };
+    sBitBtn6->OnClick = [this](TObject* s) { sBitBtn6Click(s); };
     sMaskEdit3->OnChange = [this](TObject*) { UpdateSliceFromEdits(); };
     sMaskEdit2->OnChange = [this](TObject*) { UpdateSliceFromEdits(); };
-    sMaskEdit3->OnDblClick = [this](TObject*) { SeekToText(sMaskEdit3->Text()); };
-    sMaskEdit2->OnDblClick = [this](TObject*) { SeekToText(sMaskEdit2->Text()); };
+    sMaskEdit3->OnDblClick = [this](TObject* s) { sMaskEdit3DblClick(s); };
+    sMaskEdit2->OnDblClick = [this](TObject* s) { sMaskEdit2DblClick(s); };
     sTimeLine1->OnChange = [this](TObject*, int i, bool in, bool out) { sTimeLine1Change(i, in, out); };
     DirectShowPlayer1->OnOpenMediaEvent = [this](TObject*) { OpenMedia(); };
     DirectShowPlayer1->OnNewTimeCodeEvent = [this](TObject*) { NewTimeCode(); };
@@ -216,10 +213,27 @@ void TTimeLineForm::FillFilterMenu(const std::string& names) {
         std::string caption;
         for (char ch : name) caption += ch == '&' ? std::string("&&") : std::string(1, ch);
         item->SetCaption(caption);
-        item->OnClick = [this, name](TObject*) { DirectShowPlayer1->ShowFilterPropertyPage(name); };
+        item->OnClick = [this, name](TObject*) { Filterdialog1Click(name); };
         PopupMenu1->Items()->Add(item);
     }
 }
+
+void TTimeLineForm::Filterdialog1Click(const std::string& filterName) {
+    DirectShowPlayer1->ShowFilterPropertyPage(filterName);
+}
+
+void TTimeLineForm::FormClose(TObject*, TCloseAction& action) {
+    Shown = false;
+    action = caHide;
+}
+
+void TTimeLineForm::sBitBtn5Click(TObject*) { sMaskEdit3->SetText(TimeLabel->Caption()); }
+
+void TTimeLineForm::sBitBtn6Click(TObject*) { sMaskEdit2->SetText(TimeLabel->Caption()); }
+
+void TTimeLineForm::sMaskEdit3DblClick(TObject*) { SeekToText(sMaskEdit3->Text()); }
+
+void TTimeLineForm::sMaskEdit2DblClick(TObject*) { SeekToText(sMaskEdit2->Text()); }
 
 void TTimeLineForm::UpdateSliceFromEdits() {
     TSliceCollection& slices = sTimeLine1->Slices();
@@ -344,12 +358,15 @@ void TTimeLineForm::CouldNotPlay(const std::string& error) {
 
 void TTimeLineForm::WndProc(TMessage& m) {
     TForm::WndProc(m);
+    if (m.Msg == WM_MOVE) WMMove(m);
+}
+
+void TTimeLineForm::WMMove(TMessage&) {
     // The video window follows the form (one that floats over the preview
     // is placed again).
-    if (m.Msg == WM_MOVE && DirectShowPlayer1) {
-        DirectShowPlayer1->Invalidate();
-        DirectShowPlayer1->PlaceVideoWindow();
-    }
+    if (!DirectShowPlayer1) return;
+    DirectShowPlayer1->Invalidate();
+    DirectShowPlayer1->PlaceVideoWindow();
 }
 
 } // namespace tw

@@ -77,6 +77,15 @@ public:
     void sTrackBar1Change();
     void sScrollBar1Scroll(int position);
     void SeekToText(const std::string& text);
+    void FormClose(TObject* sender, TCloseAction& action);
+    // The copy buttons: the current position into the begin / end edit.
+    void sBitBtn5Click(TObject* sender);
+    void sBitBtn6Click(TObject* sender);
+    // A double click on the begin / end edit seeks the preview there.
+    void sMaskEdit3DblClick(TObject* sender);
+    void sMaskEdit2DblClick(TObject* sender);
+    // A filter of the preview's menu: its property page.
+    void Filterdialog1Click(const std::string& filterName);
     void sTimeLine1Change(int sliceIndex, bool isSliceIn, bool isSliceOut);
     void OpenMedia();
     void NewTimeCode();
@@ -84,6 +93,8 @@ public:
 
 protected:
     void WndProc(TMessage& m) override;
+    // The video window follows the form.
+    void WMMove(TMessage& m);
 };
 
 extern TTimeLineForm* TimeLineForm;

@@ -169,14 +169,20 @@ TFileMergerForm::TFileMergerForm(TComponent* owner) : TForm(owner)
     AutoStartFileTimer->SetInterval(500);
     AutoStartFileTimer->OnTimer = [this](TObject*) {
         AutoStartFileTimer->SetEnabled(false);
-        AddDvrRecording(RecordingIndexPath);
+        // An index another program took meanwhile says so; the window stays
+        // usable for adding files by hand.
+        try {
+            AddDvrRecording(RecordingIndexPath);
+        } catch (const Exception& e) {
+            ToolMessage("WARNING", e.Message(), mtWarning);
+        }
         sBitBtn1->SetEnabled(true);
         sBitBtn3->SetEnabled(true);
     };
 
     sBitBtn1->OnClick = [this](TObject* s) { sBitBtn1Click(s); };
     sBitBtn3->OnClick = [this](TObject* s) { sBitBtn3Click(s); };
-    sBitBtn4->OnClick = [this](TObject*) { RemoveSelected(); };
+    sBitBtn4->OnClick = [this](TObject* s) { sBitBtn4Click(s); };
     sFilenameButton->OnClick = [this](TObject*) {
         skin::TsSaveDialog dlg(nullptr);
         dlg.SetFileName(sFilenameEdit1->Text());
@@ -197,7 +203,7 @@ TFileMergerForm::TFileMergerForm(TComponent* owner) : TForm(owner)
             CancelListDrag();
             key = 0;
         } else if (key == VK_DELETE && sBitBtn4->Enabled() && !sFilenameEdit1->Focused()) {
-            RemoveSelected();
+            sBitBtn4Click(sBitBtn4);
             key = 0;
         } else if (key == VK_ESCAPE && sBitBtn2->Enabled()) {
             SetModalResult(mrCancel);
@@ -321,12 +327,12 @@ void TFileMergerForm::sBitBtn3Click(TObject*)
     }
 }
 
-void TFileMergerForm::RemoveSelected()
+void TFileMergerForm::sBitBtn4Click(TObject*)
 {
     const int i = sListBox1->ItemIndex();
     if (i < 0)
         return;
-    table_.Remove(sListBox1->Items().Get(i));
+    table_.RemoveMergeSource(sListBox1->Items().Get(i));
     sListBox1->Items().Delete(i);
     const int n = sListBox1->Items().Count();
     if (n == 0) {

@@ -67,7 +67,9 @@ public:
     // Several files at once, sorted by name.
     void AddFiles(std::vector<std::string> fileNames);
     void AddDvrRecording(const std::string& indexPath);
-    void RemoveSelected();
+    // The remove button (and the Delete key): the selected file leaves the
+    // list and the table.
+    void sBitBtn4Click(TObject* sender);
     // A drop in the list: the item under `press` moves to the place of the
     // item under `drop` (nothing unless both points lie on items).
     void MoveListItem(int pressX, int pressY, int dropX, int dropY);

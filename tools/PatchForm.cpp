@@ -82,7 +82,7 @@ TPatchForm::TPatchForm(TComponent* owner) : TForm(owner)
     JoinToolForm(this);
 }
 
-void TPatchForm::SetTexts(bool german)
+void TPatchForm::SetPatchFormTexts(bool german)
 {
     German = german;
     auto t = [german](int id) { return MessageTextIn(id, german); };
@@ -115,16 +115,22 @@ std::vector<std::pair<std::string, std::string>> TPatchForm::Rows()
     return rows;
 }
 
+void TPatchForm::FillPatchForm(const TAnalysisEngine& engine, int newServiceId)
+{
+    PmtPid = engine.Selection().Pmt().PID();
+    const TPatchChoices c = FillPatchChoices(engine, newServiceId);
+    sEdit1->SetText(c.CurrentSid);
+    sEdit2->SetText(c.NewSid);
+    ValueListEditor1->Strings().Clear();
+    for (const auto& [key, value] : c.Rows)
+        ValueListEditor1->Strings().Add(key + "=" + value);
+}
+
 bool TPatchForm::Execute(TAnalysisEngine& engine, int& newServiceId, int& pidRemapCount)
 {
     TPatchForm form(nullptr);
-    form.SetTexts(LanguageIsGerman());
-    form.PmtPid = engine.Selection().Pmt().PID();
-    const TPatchChoices c = FillPatchChoices(engine, newServiceId);
-    form.sEdit1->SetText(c.CurrentSid);
-    form.sEdit2->SetText(c.NewSid);
-    for (const auto& [key, value] : c.Rows)
-        form.ValueListEditor1->Strings().Add(key + "=" + value);
+    form.SetPatchFormTexts(LanguageIsGerman());
+    form.FillPatchForm(engine, newServiceId);
     if (form.ShowModal() != mrOk)
         return false;
     const TPatchResult r = ApplyPatchChoices(engine, form.sEdit2->Text(), form.Rows());

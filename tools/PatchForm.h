@@ -42,7 +42,10 @@ public:
     int PmtPid = -1;
     bool German = false;
 
-    void SetTexts(bool german);
+    // The captions in the main window's language.
+    void SetPatchFormTexts(bool german);
+    // The current and new program numbers and one row per found stream.
+    void FillPatchForm(const TAnalysisEngine& engine, int newServiceId);
     void ValueListEditor1Validate(TObject* sender, int col, int row, const std::string& key,
                                   const std::string& value);
     // The grid's rows as key and value.

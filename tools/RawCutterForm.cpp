@@ -38,12 +38,10 @@ std::string RawText(int id, bool german) { return german ? kTexts[id].German : k
 
 // The key filter of the number edits; `decider` is the edit whose text
 // allows hexadecimal digits after a leading "$".
-void FilterKeys(TEdit* edit, TEdit* decider)
+void FilterKey(wchar_t& key, const TEdit* decider)
 {
-    edit->OnKeyPress = [decider](TObject*, wchar_t& key) {
-        if (key > 0x7F || !RawNumberKeyAllowed(static_cast<char>(key), decider->Text()))
-            key = 0;
-    };
+    if (key > 0x7F || !RawNumberKeyAllowed(static_cast<char>(key), decider->Text()))
+        key = 0;
 }
 
 } // namespace
@@ -72,9 +70,10 @@ TRawCutterForm::TRawCutterForm(TComponent* owner) : TForm(owner)
     sEdit1->OnChange = [this](TObject* s) { sEdit1Change(s); };
     sEdit2->OnChange = [this](TObject* s) { sEdit2Change(s); };
     sEdit3->OnChange = [this](TObject* s) { sEdit3Change(s); };
-    FilterKeys(sEdit1, sEdit1);
-    FilterKeys(sEdit2, sEdit2);
-    FilterKeys(sEdit3, sEdit2);
+    sEdit1->OnKeyPress = [this](TObject* s, wchar_t& key) { sEdit1KeyPress(s, key); };
+    // The To and size edits share one filter, decided by the To edit.
+    sEdit2->OnKeyPress = [this](TObject* s, wchar_t& key) { sEdit2KeyPress(s, key); };
+    sEdit3->OnKeyPress = [this](TObject* s, wchar_t& key) { sEdit2KeyPress(s, key); };
     // A box the user leaves with a text that is no number (a lone "$") is
     // named at once: OK stays off for it, and the user must see why.
     for (TEdit* e : {static_cast<TEdit*>(sEdit1), static_cast<TEdit*>(sEdit2), static_cast<TEdit*>(sEdit3)})
@@ -141,6 +140,10 @@ void TRawCutterForm::ReportUnreadable(TEdit* edit)
         MessageDlg(e.Message(), mtError, mbOK);
     }
 }
+
+void TRawCutterForm::sEdit1KeyPress(TObject*, wchar_t& key) { FilterKey(key, sEdit1); }
+
+void TRawCutterForm::sEdit2KeyPress(TObject*, wchar_t& key) { FilterKey(key, sEdit2); }
 
 void TRawCutterForm::sEdit1Change(TObject*)
 {

@@ -41,6 +41,11 @@ public:
     void sEdit1Change(TObject* sender);
     void sEdit2Change(TObject* sender);
     void sEdit3Change(TObject* sender);
+    // Digits, backspace and "$", and after a leading "$" hexadecimal digits:
+    // the From edit decides by its own text, the To and size edits by the
+    // To edit's.
+    void sEdit1KeyPress(TObject* sender, wchar_t& key);
+    void sEdit2KeyPress(TObject* sender, wchar_t& key);
 
 private:
     // Set while the handlers write the other edits, so those do not answer.

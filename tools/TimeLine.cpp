@@ -212,9 +212,8 @@ void TsTimeLine::DrawSliceBar(TBitmap& bmp) {
     paintBlock(sectionOf(sliceBarBackSkin_), spaceH, model_.BarWidth());
     const auto slice = sectionOf(sliceBarSkin_);
     for (int i = 0; i < model_.SliceCount(); ++i) {
-        const TSliceItem& s = model_.Slice(i);
-        const int x1 = model_.PcrToX(s.Slice_In_PCR());
-        paintBlock(slice, x1, model_.PcrToX(s.Slice_Out_PCR()) - x1);
+        const TSliceBlock b = model_.SliceBlock(i);
+        paintBlock(slice, b.X, b.Width);
     }
     TCanvas& c = bmp.Canvas();
     // The ticks in black; the labels in the control's own font (its colour
@@ -225,14 +224,17 @@ void TsTimeLine::DrawSliceBar(TBitmap& bmp) {
     for (const TScaleTick& t : model_.ScaleTicks()) {
         c.MoveTo(t.X, t.Y1);
         c.LineTo(t.X, t.Y2);
-        if (t.Label.empty()) continue;
-        c.Font().Assign(Font());
-        c.Font().SetName("Arial");
-        c.Font().SetSize(t.FontSize);
-        const int x = std::max(0, model_.PcrToX(t.Pcr) - c.TextWidth(t.Label) / 2);
-        c.TextOut(x, t.Y2, t.Label);
+        if (!t.Label.empty()) DrawTickLabel(c, t.Pcr, t.Y2, t.FontSize);
     }
     DrawPointer(c);
+}
+
+void TsTimeLine::DrawTickLabel(TCanvas& c, int64_t pcr, int y, int fontSize) {
+    const std::string text = TickLabelText(pcr);
+    c.Font().Assign(Font());
+    c.Font().SetName("Arial");
+    c.Font().SetSize(fontSize);
+    c.TextOut(std::max(0, model_.PcrToX(pcr) - c.TextWidth(text) / 2), y, text);
 }
 
 void TsTimeLine::DrawPointer(TCanvas& c) {

@@ -77,6 +77,8 @@ private:
     void DoChange(int sliceIndex, bool isIn, bool isOut);
     void DrawSliceBar(TBitmap& bmp);
     void DrawPointer(TCanvas& c);
+    // "h:mm" of a scale position, centred on its tick (never left of 0).
+    void DrawTickLabel(TCanvas& c, int64_t pcr, int y, int fontSize);
 
     TTimeLineModel model_;
     std::unique_ptr<skin::TsCommonData> skinData_;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -634,7 +635,7 @@ TEST_F(ToolWindowsTest, MergeProgressShowsSkinnedPercentGauges) {
 
 TEST_F(ToolWindowsTest, PatchAndPreserveDialogsWearTheSkinInGerman) {
     TPatchForm patch(nullptr);
-    patch.SetTexts(true);
+    patch.SetPatchFormTexts(true);
     patch.sEdit1->SetText("$0001");
     patch.Show();
     // Every page once in front, so each has made its controls; the tabs
@@ -1267,4 +1268,92 @@ TEST_F(ToolWindowsTest, NothingOpensStartsOrClosesUnderARunningRawCopy) {
     EXPECT_TRUE(IsWindowEnabled(Form1->Handle()));
     EXPECT_TRUE(Form1->CanOpenNow());
     EXPECT_EQ(View()->Engine().Analysed(), false);
+}
+
+// In German, a 192-byte recording behind 100 bytes of garbage: the question
+// in the dialog's two lines, answered Yes, gives packet 0 at the garbage's
+// end (the offset box holds it, its maximum is one packet less a byte) and
+// the copy starts there with whole packets; answered No, the copy starts at
+// byte 0.
+TEST_F(ToolWindowsTest, RawCutterAsksInGermanAboutGarbageAndCutsFromWhereTheUserSaid) {
+    const Bytes packets = ReadAll(Fixture("m2ts_192.m2ts"));
+    ASSERT_EQ(packets.size() % 192, 0u);
+    Bytes data(100 + packets.size(), 0x33);
+    std::copy(packets.begin(), packets.end(), data.begin() + 100);
+    const std::string in = Temp("raw_garbage.m2ts");
+    WriteAll(in, data);
+    const std::string out = Temp("raw_garbage_cutted.m2ts");
+    RegWriteString(kSettingsKey, "Language", "GER");
+    for (bool yes : {true, false}) {
+        SCOPED_TRACE(yes);
+        g_dialogs = Dialogs();
+        g_dialogs.yes = yes;
+        g_dialogs.openAnswer = in;
+        g_dialogs.saveAnswer = out;
+        std::string sizeText, fromText, toText;
+        int offset = -1, offsetMax = -1;
+        WhenShown([] { return RawCutterForm->Visible(); }, [&] {
+            TRawCutterForm& f = *RawCutterForm;
+            sizeText = f.sLabelFX1->Caption();
+            fromText = f.sEdit1->Text();
+            toText = f.sEdit2->Text();
+            offset = f.sSpinEdit1->Value();
+            offsetMax = f.sSpinEdit1->MaxValue();
+            Press(f.sBitBtn1);
+        });
+        MenuCommand(Form1->RawCutter1);
+        const std::vector<std::string> asked = Messages();
+        ASSERT_FALSE(asked.empty());
+        EXPECT_EQ(asked.front(), "Datei beginnt nicht mir g\xC3\xBCltigen TS-Daten!\r"
+                                 "Datei auf TS-Packetgr\xC3\xB6\xC3\x9F" "e zurechtschneiden?");
+        EXPECT_EQ(sizeText, "Paket size: 192 Byte");
+        EXPECT_EQ(offsetMax, 191);
+        EXPECT_EQ(fromText, "0");
+        const size_t start = yes ? 100 : 0;
+        EXPECT_EQ(offset, static_cast<int>(start));
+        const size_t count = (data.size() - start) / 192;
+        EXPECT_EQ(toText, IntToStr(static_cast<int64_t>(count) - 1));
+        EXPECT_EQ(ReadAll(out), Slice(data, start, start + count * 192));
+    }
+    RegWriteString(kSettingsKey, "Language", "ENG");
+}
+
+// The receiver index handed to the merger can no longer be read when its
+// start timer comes (another program holds it): the user is told why no
+// parts arrived, and OK and the add button come back.
+TEST_F(ToolWindowsTest, AReceiverIndexThatCannotBeReadLeavesTheMergerUsable) {
+    const std::string dir = TempFolder() + "tarnwick_dvr_held\\";
+    CreateDirectoryW(Utf8ToWide(dir).c_str(), nullptr);
+    files.push_back(dir + DvrPartFileName(0));
+    WriteAll(files.back(), Slice(ReadAll(Fixture("h264_ac3.ts")), 0, 188 * 100));
+    Bytes info(kDvrInfoSize, 0);
+    info[1] = 'X';
+    const std::string index = dir + "info.dvr";
+    files.push_back(index);
+    WriteAll(index, info);
+    ASSERT_EQ(ReadDvrInfoTitle(index), "X");
+    // Held by another program that shares it with nobody.
+    const HANDLE holder = CreateFileW(Utf8ToWide(index).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    EXPECT_THROW(ReadDvrInfoTitle(index), Exception);
+
+    Form1->PrepareFileMerger();
+    FileMergerForm->RecordingIndexPath = index;
+    bool okBack = false, addBack = false;
+    int listed = -1;
+    WhenShown([] { return FileMergerForm->Visible() && !FileMergerForm->AutoStartFileTimer->Enabled(); }, [&] {
+        okBack = FileMergerForm->sBitBtn1->Enabled();
+        addBack = FileMergerForm->sBitBtn3->Enabled();
+        listed = FileMergerForm->sListBox1->Items().Count();
+        FileMergerForm->SetModalResult(mrCancel);
+    });
+    FileMergerForm->ShowModal();
+    delete FileMergerForm;
+    EXPECT_TRUE(okBack);
+    EXPECT_TRUE(addBack);
+    EXPECT_EQ(listed, 0);
+    EXPECT_TRUE(AnyMessageHas("info.dvr")) << Joined(Messages());
+    CloseHandle(holder);
+    RemoveDirectoryW(Utf8ToWide(dir).c_str());
 }

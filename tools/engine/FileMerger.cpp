@@ -32,13 +32,13 @@ TMergeSource ProbeMergeSource(const std::string& fileName)
 
 bool TMergeSourceTable::Add(const TMergeSource& source)
 {
-    if (Find(source.FileName) >= 0)
+    if (FindMergeSource(source.FileName) >= 0)
         return false;
     entries_.push_back(source);
     return true;
 }
 
-int TMergeSourceTable::Find(const std::string& fileName) const
+int TMergeSourceTable::FindMergeSource(const std::string& fileName) const
 {
     for (int i = Count() - 1; i >= 0; --i)
         if (SameText(entries_[static_cast<size_t>(i)].FileName, fileName))
@@ -46,9 +46,9 @@ int TMergeSourceTable::Find(const std::string& fileName) const
     return -1;
 }
 
-bool TMergeSourceTable::Remove(const std::string& fileName)
+bool TMergeSourceTable::RemoveMergeSource(const std::string& fileName)
 {
-    const int i = Find(fileName);
+    const int i = FindMergeSource(fileName);
     if (i < 0)
         return false;
     entries_.erase(entries_.begin() + i);
@@ -175,7 +175,7 @@ private:
         // Where the source's packets lie, to cut a torn copy back to them.
         sync_ = 0;
         packet_ = 188;
-        const int i = table_.Find(name);
+        const int i = table_.FindMergeSource(name);
         if (i >= 0 && table_.Entry(i).PacketSize > 0) {
             packet_ = table_.Entry(i).PacketSize;
             sync_ = table_.Entry(i).SyncOffset;

@@ -41,8 +41,8 @@ public:
     // False (nothing added) when the name is there already.
     bool Add(const TMergeSource& source);
     // The last entry with that name (case-insensitive); -1 when absent.
-    int Find(const std::string& fileName) const;
-    bool Remove(const std::string& fileName);
+    int FindMergeSource(const std::string& fileName) const;
+    bool RemoveMergeSource(const std::string& fileName);
     void Clear() { entries_.clear(); }
     // Sum of PacketSize x PacketCount over all entries.
     int64_t TotalMergeSize() const;

@@ -1,5 +1,6 @@
 #include "tools/engine/TimeLineModel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -12,6 +13,8 @@ namespace {
 // Half the width of the zone around a mark that takes the pointer.
 constexpr int kHitSlack = 3;
 constexpr int64_t kIntMax = std::numeric_limits<int32_t>::max();
+// Pixels from the bar's start beyond which a position is simply "far away".
+constexpr double kFarPixel = 1 << 28;
 
 // Rounding as the rest of the program does it: halves to the even neighbour.
 int64_t RoundEven(double v) { return RoundHalfEven(v); }
@@ -160,7 +163,21 @@ void TTimeLineModel::Notify(int i, bool in, bool out) {
 }
 
 int TTimeLineModel::PcrToX(int64_t pcr) const {
-    return static_cast<int>(RoundEven(static_cast<double>(pcr) * Scale())) + SpaceH_;
+    // A mark can lie far outside the range (a time typed past a short
+    // recording's end): its pixel is held far off the control instead of
+    // wrapping around into the bar, where the pointer would find it.
+    const double x = std::clamp(static_cast<double>(pcr) * Scale(), -kFarPixel, kFarPixel);
+    return static_cast<int>(RoundEven(x)) + SpaceH_;
+}
+
+TSliceBlock TTimeLineModel::SliceBlock(int i) const {
+    // Only the part over the control can be seen: a block is cut a control's
+    // width beyond either side, so that its ends stay out of sight and its
+    // picture is never wider than three controls.
+    const int lo = SpaceH_ - Width_, hi = SpaceH_ + 2 * Width_;
+    const int x1 = std::clamp(PcrToX(Slices_.Items(i).Slice_In_PCR()), lo, hi);
+    const int x2 = std::clamp(PcrToX(Slices_.Items(i).Slice_Out_PCR()), lo, hi);
+    return TSliceBlock{x1, x2 - x1};
 }
 
 TSliceHit TTimeLineModel::HitTestSliceEdge(int x) const {

@@ -88,6 +88,12 @@ struct TSliceHit {
     bool IsIn = false;
 };
 
+// Where a slice's block lies on the control: left edge and width in pixels.
+struct TSliceBlock {
+    int X = 0;
+    int Width = 0;
+};
+
 // One tick of the scale under the bar; Label is empty for minute ticks.
 struct TScaleTick {
     int X = 0;
@@ -157,7 +163,11 @@ public:
     void SetSliceIn(int i, const std::string& text) { Slices_.Items(i).SetSlice_In(text); }
     void SetSliceOut(int i, const std::string& text) { Slices_.Items(i).SetSlice_Out(text); }
 
+    // A position far outside the range gives a pixel far off the control.
     int PcrToX(int64_t pcr) const;
+    // The block of slice i, from its In mark to its Out mark, cut a
+    // control's width beyond either side of the control.
+    TSliceBlock SliceBlock(int i) const;
     TSliceHit HitTestSliceEdge(int x) const;
     void DragSliceEdge(int index, int x, bool isIn);
 

@@ -690,3 +690,153 @@ TEST_F(CutEditorTest, TheTimeLineIsCreatedOpaqueAndCoversEveryPixelOfItsArea) {
     EXPECT_EQ(left, 0u);
     form.Hide();
 }
+
+// An end typed far past a very short recording's end: the slice's block
+// runs from its In mark over the whole bar to its right end, and the paint
+// does not ask for a picture a thousand million pixels wide.
+TEST_F(CutEditorTest, AnEndTypedFarPastAShortRecordingFillsTheBarToItsEnd) {
+    RegWriteBool(kSettingsKey, "NoPreview", true);
+    Form1->NoPreview = true;
+    WhenModal([&](TTimeLineForm& f) {
+        TsTimeLine& tl = *f.sTimeLine1;
+        ASSERT_TRUE(tl.SkinData().Skinned());
+        const int space = tl.SpaceH(), bar = tl.Width() - 2 * space, mid = 2 + tl.SliceBarHeight() / 2;
+        ASSERT_GT(bar, 100);
+        // 37 ms of recording and an end a day later: over a thousand
+        // million pixels to the right.
+        tl.SetMaxPCR(1000000);
+        const char* typed = "23:59:59.999";
+        f.sMaskEdit3->SetText("00:00:00.000");
+        f.sMaskEdit2->SetText("00:00:00.000");
+        ASSERT_EQ(tl.Slices().Items(0).Slice_Out_PCR(), 0);
+        const TimeLinePicture empty = PaintOf(tl);
+        f.sMaskEdit2->SetText(typed);
+        ASSERT_EQ(tl.Slices().Items(0).Slice_Out_PCR(), TimeTextToPcr(typed));
+        TimeLinePicture p;
+        try {
+            p = PaintOf(tl);
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << "painting failed: " << e.what();
+            f.sBitBtn2->Click();
+            return;
+        }
+        // The block's colour from its left end to the bar's right end.
+        const COLORREF block = p.At(space + 3, mid);
+        EXPECT_NE(block, empty.At(space + 3, mid));
+        for (int x : {space + bar / 4, space + bar / 2, space + bar * 3 / 4, space + bar - 3})
+            EXPECT_EQ(p.At(x, mid), block) << x;
+        f.sBitBtn2->Click();
+    });
+    Form1->sBitBtn4Click();
+    EXPECT_FALSE(g_gaveUp);
+    EXPECT_EQ(TimeLineForm, nullptr);
+}
+
+// In German: the editor's captions, the transport buttons 48 pixels apart
+// from the middle of their row, and the cut length shown in the main
+// window's sLabel9 once OK takes the times.
+TEST_F(CutEditorTest, GermanEditorPlacesItsTransportRowAndOkShowsTheCutLength) {
+    RegWriteBool(kSettingsKey, "NoPreview", true);
+    RegWriteString(kSettingsKey, "Language", "GER");
+    Form1->NoPreview = true;
+    WhenModal([&](TTimeLineForm& f) {
+        EXPECT_EQ(f.Caption(), "Schneiden");
+        EXPECT_EQ(f.sBitBtn2->Caption(), "Abbrechen");
+        EXPECT_EQ(f.sMaskEdit3->BoundLabel().Caption(), "Anfangspunkt");
+        EXPECT_EQ(f.sMaskEdit2->BoundLabel().Caption(), "Endpunkt");
+        EXPECT_EQ(f.sStickyLabel1->Caption(), "Aktuelle Position");
+        EXPECT_EQ(f.DirectShowPlayer1->EmptyCaption(), "Video-Vorschau nicht verf\xC3\xBC" "gbar!");
+        int x = f.sPanel3->Width() / 2 - 192;
+        for (TControl* c : std::initializer_list<TControl*>{f.sButton6, f.sButton5, f.sButton1, f.sBitBtn4,
+                                                            f.sBitBtn3, f.sButton2, f.sButton3, f.sButton4}) {
+            EXPECT_EQ(c->Left(), x) << c->Name();
+            x += 48;
+        }
+        f.sMaskEdit3->SetText("00:00:00.250");
+        f.sMaskEdit2->SetText("00:00:01.000");
+        f.sBitBtn1->Click();
+    });
+    Form1->sBitBtn4Click();
+    RegWriteString(kSettingsKey, "Language", "ENG");
+    EXPECT_FALSE(g_gaveUp);
+    auto* length = dynamic_cast<TLabel*>(Form1->FindComponent("sLabel9"));
+    ASSERT_NE(length, nullptr);
+    EXPECT_EQ(length->Caption(), "00:00:00.750");
+}
+
+// The pointer over the bar: a white cursor between the marks, a bracket
+// opening right at an In mark and left at an Out mark, gone when the mouse
+// leaves. The control answers the skin's questions, and without its skin
+// section it is a plain area: a black frame around its fore colour.
+TEST_F(CutEditorTest, TheTimeLineDrawsThePointerAndItsMarkBracketsAndAPlainAreaWithoutSkin) {
+    RegWriteBool(kSettingsKey, "NoPreview", true);
+    Form1->NoPreview = true;
+    WhenModal([&](TTimeLineForm& f) {
+        TsTimeLine& tl = *f.sTimeLine1;
+        ASSERT_TRUE(tl.SkinData().Skinned());
+        EXPECT_EQ(tl.Perform(skin::SM_ALPHACMD, skin::SkinWParam(skin::AC_QUERYSKINNED), 0), 1);
+        EXPECT_EQ(tl.Perform(skin::SM_ALPHACMD, skin::SkinWParam(skin::AC_QUERYAPPLICATION), 0),
+                  reinterpret_cast<LRESULT>(Application));
+        tl.SetMaxPCR(kPcrPerMinute);
+        f.sMaskEdit3->SetText("00:00:15.000");
+        f.sMaskEdit2->SetText("00:00:45.000");
+        const int bar = tl.SliceBarHeight(), mid = 2 + bar / 2;
+        const int xIn = tl.PcrToX(tl.Slices().Items(0).Slice_In_PCR());
+        const int xOut = tl.PcrToX(tl.Slices().Items(0).Slice_Out_PCR());
+        ASSERT_GT(xIn - tl.SpaceH(), 40);
+        const COLORREF white = 0xFFFFFF;
+        auto hover = [&](int x) { tl.Perform(WM_MOUSEMOVE, 0, MAKELPARAM(x, mid)); };
+
+        const int cursor = tl.SpaceH() + (xIn - tl.SpaceH()) / 2;
+        hover(cursor);
+        EXPECT_EQ(tl.Model().Hot().Index, -1);
+        TimeLinePicture p = PaintOf(tl);
+        EXPECT_NE(p.At(cursor + 5, mid), white);
+        for (int y = 2; y < bar; ++y) EXPECT_EQ(p.At(cursor, y), white) << y;
+        for (int x = cursor - 1; x <= cursor + 1; ++x) {
+            EXPECT_EQ(p.At(x, 2), white) << x;
+            EXPECT_EQ(p.At(x, bar), white) << x;
+        }
+
+        hover(xIn + 2);
+        ASSERT_TRUE(tl.Model().Hot().IsIn);
+        p = PaintOf(tl);
+        EXPECT_EQ(p.At(xIn, mid), white);
+        EXPECT_EQ(p.At(xIn + 2, 2), white);
+        EXPECT_EQ(p.At(xIn + 2, bar), white);
+        EXPECT_NE(p.At(xIn - 2, 2), white);
+        EXPECT_NE(p.At(cursor, mid), white);
+
+        hover(xOut - 2);
+        ASSERT_TRUE(tl.Model().Hot().IsOut);
+        p = PaintOf(tl);
+        EXPECT_EQ(p.At(xOut, mid), white);
+        EXPECT_EQ(p.At(xOut - 2, 2), white);
+        EXPECT_NE(p.At(xOut + 2, 2), white);
+
+        tl.Perform(CM_MOUSELEAVE, 0, 0);
+        EXPECT_FALSE(tl.Model().MouseOverBar());
+        p = PaintOf(tl);
+        EXPECT_NE(p.At(xOut, mid), white);
+
+        // Without its section: black frame, fore colour inside (the back
+        // colour is painted over), no bar; without the frame, all fore colour.
+        tl.SetForeColor(clRed);
+        tl.SetBackColor(clBlue);
+        tl.SkinData().SetSkinSection("NO SUCH SECTION");
+        ASSERT_FALSE(tl.SkinData().Skinned());
+        p = PaintOf(tl);
+        EXPECT_EQ(p.At(0, 0), 0u);
+        EXPECT_EQ(p.At(p.w - 1, p.h / 2), 0u);
+        EXPECT_EQ(p.At(p.w / 2, p.h - 1), 0u);
+        for (int x : {1, xIn, xOut, p.w - 2}) EXPECT_EQ(p.At(x, mid), 0x0000FFu) << x;
+        tl.SetBorderStyle(tlbsNone);
+        p = PaintOf(tl);
+        EXPECT_EQ(p.At(0, 0), 0x0000FFu);
+        EXPECT_EQ(p.At(p.w - 1, p.h - 1), 0x0000FFu);
+        f.sBitBtn2->Click();
+    });
+    Form1->sBitBtn4Click();
+    EXPECT_FALSE(g_gaveUp);
+    EXPECT_EQ(TimeLineForm, nullptr);
+}

@@ -324,10 +324,10 @@ TEST(FileMerger, SourceTableGrowsAndKeepsOneEntryPerName)
     EXPECT_FALSE(t.Add({"/REC/000.DVR", 188, 0, 10, 0}));
     EXPECT_EQ(t.Count(), kMaxDvrParts);
     EXPECT_EQ(t.TotalMergeSize(), int64_t(188) * 10 * kMaxDvrParts);
-    EXPECT_EQ(t.Find("/rec/999.dvr"), 999);
-    EXPECT_TRUE(t.Remove("/rec/500.dvr"));
-    EXPECT_EQ(t.Find("/rec/999.dvr"), 998);
-    EXPECT_EQ(t.Find("/rec/500.dvr"), -1);
+    EXPECT_EQ(t.FindMergeSource("/rec/999.dvr"), 999);
+    EXPECT_TRUE(t.RemoveMergeSource("/rec/500.dvr"));
+    EXPECT_EQ(t.FindMergeSource("/rec/999.dvr"), 998);
+    EXPECT_EQ(t.FindMergeSource("/rec/500.dvr"), -1);
 }
 
 TEST(ReceiverParts, FolderIsCountedTitledAndMergedInOrder)

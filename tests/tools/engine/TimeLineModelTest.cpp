@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <tuple>
 #include <vector>
 
 #include "tools/engine/TimeLineModel.h"
+#include "ts/TSClock.h"
 
 using namespace tw;
 
@@ -215,4 +217,48 @@ TEST(TimeLineModel, SlicesTellTheirOwnerAndCopiesTheirs) {
     EXPECT_EQ(copySeen, std::vector<int>{1});
     EXPECT_TRUE(seen.empty());
     EXPECT_EQ(m.Slice(1).Slice_In_PCR(), kPcrPerHour);
+}
+
+// A mark far beyond the range (an end typed past a short recording's end)
+// lies right of the control: the pointer never finds it inside the bar,
+// and the slice's block reaches over the bar's end without being pixels
+// wide by the million.
+TEST(TimeLineModel, AMarkFarPastTheRangeStaysRightOfTheControl) {
+    TTimeLineModel m;
+    m.SetWidth(640);
+    m.SetSpaceH(25);
+    const int bar = m.BarWidth(); // 590
+    // A recording of 37 ms, and an end typed a little after 2^32 bar pixels.
+    const int64_t length = 1000000;
+    ASSERT_FALSE(m.SetMaxPCR(length).has_value());
+    const double target = 4294967296.0 + 200.0;
+    const int64_t ms = static_cast<int64_t>(target * static_cast<double>(length) / bar / 27000.0);
+    char typed[16];
+    std::snprintf(typed, sizeof typed, "%02d:%02d:%02d.%03d", static_cast<int>(ms / 3600000),
+                  static_cast<int>(ms / 60000 % 60), static_cast<int>(ms / 1000 % 60), static_cast<int>(ms % 1000));
+    ASSERT_TRUE(IsValidTimeText(typed)) << typed;
+    const int s = m.AddSlice();
+    m.SetSliceOut(s, typed);
+    const int64_t out = m.Slice(s).Slice_Out_PCR();
+    ASSERT_EQ(out, ms * 27000);
+    // Where a 32-bit pixel position would wrap to: inside the bar.
+    const double exact = static_cast<double>(out) * bar / static_cast<double>(length);
+    const int wrapped = static_cast<int>(static_cast<int64_t>(exact) - 4294967296LL) + m.SpaceH();
+    ASSERT_GT(wrapped, m.SpaceH() + 5);
+    ASSERT_LT(wrapped, m.Width() - m.SpaceH() - 5);
+
+    EXPECT_GT(m.PcrToX(out), m.Width());
+    for (int x = wrapped - 4; x <= wrapped + 4; ++x) EXPECT_EQ(m.HitTestSliceEdge(x).Index, -1) << x;
+    m.MouseMove(wrapped, 10, false);
+    EXPECT_EQ(m.Hot().Index, -1);
+
+    const TSliceBlock block = m.SliceBlock(s);
+    EXPECT_EQ(block.X, m.SpaceH());
+    EXPECT_GE(block.X + block.Width, m.Width());
+    EXPECT_LE(block.Width, 3 * m.Width());
+    // A block inside the control keeps its exact extent.
+    m.SetSliceOut(s, "00:00:00.020");
+    const TSliceBlock inside = m.SliceBlock(s);
+    EXPECT_EQ(inside.X, m.SpaceH());
+    EXPECT_EQ(inside.X + inside.Width, m.PcrToX(m.Slice(s).Slice_Out_PCR()));
 }
