@@ -394,7 +394,9 @@ void ReadExtraMasks(TsSkinManager& sm)
         if (tw::UpperCase(section) == kGlobal) continue;
         for (const std::string& key : extra.SectionKeys(section)) {
             const std::string v = extra.ReadString(section, key, "-");
-            if (sm.MasterBitmap && sm.MasterBitmap->Width() > 0 && Contains(v, "#") && v != "#")
+            // Every skin read so far has a master bitmap, an empty one too:
+            // its rectangles then name nothing in it.
+            if (sm.MasterBitmap && Contains(v, "#") && v != "#")
                 ReadRectForm(sm, section, key, v);
             else if (Contains(tw::UpperCase(v), ".BMP"))
                 ReadBitmapForm(sm, section, key, v, true);
