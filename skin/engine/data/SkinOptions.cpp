@@ -135,8 +135,11 @@ bool PictureNameStaysInFolder(const std::string& name)
     return true;
 }
 
-std::unique_ptr<TPixelImage> FindPicture(const TsSkinManager& sm, const std::string& name, bool folderOnly = false)
+std::unique_ptr<TPixelImage> FindPicture(TsSkinManager& sm, const std::string& name, bool folderOnly = false)
 {
+    // A skin that has used up its room gets no further picture, not even a
+    // decoded one dropped afterwards: each would cost its decoding again.
+    if (sm.SkinPicturePixels >= kMaxSkinPixels) return nullptr;
     std::unique_ptr<TPixelImage> img;
     if (sm.SkinIsPacked && !folderOnly) {
         TsPackedEntry entry;
@@ -156,6 +159,12 @@ std::unique_ptr<TPixelImage> FindPicture(const TsSkinManager& sm, const std::str
         img = DecodePicture(name, bytes.data(), bytes.size());
     }
     if (!img || img->Width() < 1) return nullptr;
+    const int64_t pixels = int64_t(img->Width()) * img->Height();
+    if (pixels > kMaxSkinPixels - sm.SkinPicturePixels) {
+        sm.SkinPicturePixels = kMaxSkinPixels;
+        return nullptr;
+    }
+    sm.SkinPicturePixels += pixels;
     return img;
 }
 
@@ -431,6 +440,7 @@ void ReadSkinMasks(TsSkinManager& sm)
     sm.ma.clear();
     sm.ForgetNameIndexes();
     sm.MasterBitmap.reset();
+    sm.SkinPicturePixels = 0;
     const TsIniText* ini = sm.SkinIni;
     if (!ini) {
         const TsStoredSkin* stored = StoredSkinOf(sm);

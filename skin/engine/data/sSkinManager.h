@@ -177,6 +177,9 @@ public:
     const TsIniText* SkinIni = nullptr;
     bool SkinIsPacked = false;
     std::function<bool(const std::string& name, TsPackedEntry& entry)> FindPackedEntry;
+    // Pixels of the pictures the readers took from the skin in this load
+    // (from its start with the masks); past kMaxSkinPixels none is read.
+    int64_t SkinPicturePixels = 0;
     std::string SkinPath;
     std::vector<std::string> CommonSections;
     bool Loading() const { return loading_; }
