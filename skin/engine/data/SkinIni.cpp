@@ -34,7 +34,9 @@ void TsIniText::SetText(const std::string& text)
 {
     sections_.clear();
     sectionIndex_.clear();
+    overflowed_ = false;
     TSection* current = nullptr;
+    size_t keys = 0;
     size_t pos = 0;
     while (pos <= text.size()) {
         size_t end = text.find_first_of("\r\n", pos);
@@ -45,12 +47,21 @@ void TsIniText::SetText(const std::string& text)
         if (line.empty() || line[0] == ';') continue;
         if (line.front() == '[' && line.back() == ']') {
             const std::string name = line.substr(1, line.size() - 2);
+            if (sections_.size() == MaxSections && !sectionIndex_.count(name)) {
+                overflowed_ = true;
+                break;
+            }
             const auto [at, added] = sectionIndex_.try_emplace(name, sections_.size());
             if (added) sections_.push_back({name, {}, {}});
             current = &sections_[at->second];
             continue;
         }
         if (!current) continue;
+        if (keys == MaxKeys) {
+            overflowed_ = true;
+            break;
+        }
+        ++keys;
         const size_t eq = line.find('=');
         TKey key;
         if (eq == std::string::npos) {

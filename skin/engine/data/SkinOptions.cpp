@@ -706,6 +706,9 @@ void LoadSkinTables(TsSkinManager& sm, const std::string* optionsText)
     TsSkinManager::TLoadingScope loading(sm);
     if (!optionsText) throw EInvalidSkin("The skin has no \"Options.dat\"");
     const TsIniText ini(*optionsText);
+    // A text of more sections or keys than any skin has would take minutes
+    // and gigabytes to read section by section through its parents.
+    if (ini.Overflowed()) throw EInvalidSkin("The skin's \"Options.dat\" has too many sections or keys");
     sm.SkinIni = &ini;
     struct TReset {
         TsSkinManager& m;
