@@ -44,6 +44,12 @@ void TsIniText::SetText(const std::string& text)
         const std::string line = tw::Trim(text.substr(pos, end - pos));
         pos = end + 1;
         if (end < text.size() && text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
+        // A value copied into every section that inherits it must stay
+        // small: no skin writes lines of kilobytes.
+        if (line.size() > MaxLineLength) {
+            overflowed_ = true;
+            break;
+        }
         if (line.empty() || line[0] == ';') continue;
         if (line.front() == '[' && line.back() == ']') {
             const std::string name = line.substr(1, line.size() - 2);

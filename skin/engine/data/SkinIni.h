@@ -20,6 +20,7 @@ public:
     // counts as overflowed (its reader refuses it).
     static constexpr size_t MaxSections = 4096;
     static constexpr size_t MaxKeys = 65536;
+    static constexpr size_t MaxLineLength = 4096;
 
     TsIniText() = default;
     explicit TsIniText(const std::string& text) { SetText(text); }

@@ -53,3 +53,28 @@ TEST(SkinTextBounds, MoreSectionsOrKeysThanAnySkinHasEndTheLoad)
         EXPECT_FALSE(TsIniText("[A]\nK=1\n").Overflowed());
     }
 }
+
+TEST(SkinTextBounds, ALineLongerThanAnySkinWritesEndsTheLoad)
+{
+    // A gradient text of a megabyte in a parent would be copied and parsed
+    // into every section that inherits it: a line stops at what skins write.
+    std::string steps;
+    while (13 + steps.size() + 11 <= TsIniText::MaxLineLength) steps += "1;2;50;0;0;";
+    std::string text = "[P]\nGRADIENTDATA=" + steps + "\n";
+    ASSERT_GT(13 + steps.size() + 11, TsIniText::MaxLineLength);   // the longest line a skin may have
+    for (int i = 0; i < 50; ++i) text += "[C" + std::to_string(i) + "]\nPARENTCLASS=P\n";
+    {
+        TsSkinManager sm;
+        LoadSkinTables(sm, &text);
+        const int c = sm.GetSkinIndex("C7");
+        ASSERT_GE(c, 0);
+        EXPECT_EQ(sm.gd[size_t(c)].GradientArray.size(), steps.size() / 11);
+    }
+    // Trailing blanks are not part of the line.
+    EXPECT_FALSE(TsIniText("[P]\nK=" + std::string(TsIniText::MaxLineLength - 2, 'x') + "    \n").Overflowed());
+    const std::string longer = "[P]\nGRADIENTDATA=" + steps + std::string(TsIniText::MaxLineLength, ';') + "\n";
+    TsSkinManager sm;
+    EXPECT_THROW(LoadSkinTables(sm, &longer), EInvalidSkin);
+    EXPECT_TRUE(TsIniText("[P]\nK=" + std::string(TsIniText::MaxLineLength - 1, 'x') + "\n").Overflowed());
+    EXPECT_TRUE(TsIniText("[" + std::string(TsIniText::MaxLineLength, 'S') + "]\n").Overflowed());
+}
