@@ -153,7 +153,14 @@ std::unique_ptr<TPixelImage> FindPicture(TsSkinManager& sm, const std::string& n
         const std::string path = sm.SkinPath + name;
         if (!tw::FileExists(path)) return nullptr;
         tw::TFileStream f(path, tw::fmOpenRead | tw::fmShareDenyWrite);
-        if (f.Size() > kMaxPackedSkinBytes) return nullptr;
+        // A folder skin reads no more than a packed one may hold: a small
+        // picture at the head of a large file, named again and again, would
+        // otherwise be read whole each time.
+        if (f.Size() > kMaxPackedSkinBytes - sm.SkinFileBytes) {
+            sm.SkinFileBytes = kMaxPackedSkinBytes;
+            return nullptr;
+        }
+        sm.SkinFileBytes += f.Size();
         std::vector<uint8_t> bytes(static_cast<size_t>(f.Size()));
         if (!bytes.empty()) f.ReadBuffer(bytes.data(), bytes.size());
         img = DecodePicture(name, bytes.data(), bytes.size());
@@ -441,6 +448,7 @@ void ReadSkinMasks(TsSkinManager& sm)
     sm.ForgetNameIndexes();
     sm.MasterBitmap.reset();
     sm.SkinPicturePixels = 0;
+    sm.SkinFileBytes = 0;
     const TsIniText* ini = sm.SkinIni;
     if (!ini) {
         const TsStoredSkin* stored = StoredSkinOf(sm);

@@ -5,10 +5,14 @@
 #include <string>
 
 #include "tests/skin/engine/SkinTestSupport.h"
+#include "base/Streams.h"
+#include "base/SysUtils.h"
 #include "skin/engine/data/SkinOptions.h"
+#include "skin/engine/data/acSkinPack.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/images/SkinPictures.h"
 #include "tests/skin/engine/PngBuilder.h"
+#include "tests/support/TsBuilder.h"
 
 using namespace skin;
 
@@ -66,4 +70,27 @@ TEST(SkinPictureBudget, OnePictureNamedManyTimesStopsAtWhatASkinMayHold)
     const std::string small = "[S]\nK=SMALL.BMP\n";
     LoadSkinTables(sm, &small);
     EXPECT_GE(sm.GetMaskIndexByName("S", "K"), 0);
+}
+
+TEST(SkinPictureBudget, AFolderSkinReadsNoMoreFileBytesThanAPackedSkinMayHold)
+{
+    // A small picture at the head of a file of megabytes, named again and
+    // again: each name read the whole file once more.
+    const std::string dir = tw::IncludeTrailingPathDelimiter(tw::test::UniqueTempName("picturebytes", ""));
+    ASSERT_TRUE(tw::ForceDirectories(dir));
+    std::string file = skintest::BmpFile(skintest::Picture(2, 2, 24, 0x0000FF).View());
+    file.resize(size_t(kMaxPackedSkinBytes / 4), '\0');
+    {
+        tw::TFileStream f(dir + "PADDED.BMP", tw::fmCreate);
+        f.WriteBuffer(file.data(), int64_t(file.size()));
+    }
+    std::string text = "[S]\n";
+    for (int i = 0; i < 6; ++i) text += "K" + std::to_string(i) + "=!PADDED.BMP!1!0!0\n";
+    TsSkinManager sm;
+    sm.SkinPath = dir;
+    LoadSkinTables(sm, &text);
+    int read = 0;
+    for (int i = 0; i < 6; ++i) read += sm.GetMaskIndexByName("S", "K" + std::to_string(i)) >= 0 ? 1 : 0;
+    EXPECT_EQ(read, 4);
+    tw::RemoveFile(dir + "PADDED.BMP");
 }
