@@ -716,7 +716,8 @@ void LoadSkinTables(TsSkinManager& sm, const std::string* optionsText)
     const TsIniText ini(*optionsText);
     // A text of more sections or keys than any skin has would take minutes
     // and gigabytes to read section by section through its parents.
-    if (ini.Overflowed()) throw EInvalidSkin("The skin's \"Options.dat\" has too many sections or keys");
+    if (ini.Overflowed())
+        throw EInvalidSkin("The skin's \"Options.dat\" has too many sections or keys, or too long a line");
     sm.SkinIni = &ini;
     struct TReset {
         TsSkinManager& m;
