@@ -4,6 +4,7 @@
 // then every mask, texture and section it made painted by every painter that
 // takes them, in every state. Reading either fills the tables or raises one of
 // our exceptions; painting never reads or writes outside a picture.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -104,7 +105,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         e.Size = f->size();
         return true;
     };
-    const std::string text(reinterpret_cast<const char*>(data), size);
+    // Lines after a "[[EXTRA]]" line are the program's own further sections,
+    // read after the skin's; the first byte turns the skin's hue and
+    // saturation, so the colour passes meet every table the readers filled.
+    std::string text(reinterpret_cast<const char*>(data), size);
+    const size_t extra = text.find("\n[[EXTRA]]\n");
+    if (extra != std::string::npos) {
+        size_t from = extra + 11;
+        while (from <= text.size()) {
+            const size_t to = std::min(text.find('\n', from), text.size());
+            sm.CommonSections.push_back(text.substr(from, to - from));
+            from = to + 1;
+        }
+        text.resize(extra);
+    }
+    // Folder pictures named by the further sections are looked for where
+    // there are none.
+    sm.SkinPath = "/nonexistent-skin-folder/";
+    if (size > 0) {
+        sm.HueOffset = int(data[0] % 7) * 60 - 180;
+        sm.Saturation = int(data[0] % 5) * 60 - 120;
+    }
     try {
         skin::LoadSkinTables(sm, &text);
     } catch (const tw::Exception&) {

@@ -34,7 +34,9 @@ void TsIniText::SetText(const std::string& text)
 {
     sections_.clear();
     sectionIndex_.clear();
+    overflowed_ = false;
     TSection* current = nullptr;
+    size_t keys = 0;
     size_t pos = 0;
     while (pos <= text.size()) {
         size_t end = text.find_first_of("\r\n", pos);
@@ -42,15 +44,30 @@ void TsIniText::SetText(const std::string& text)
         const std::string line = tw::Trim(text.substr(pos, end - pos));
         pos = end + 1;
         if (end < text.size() && text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
+        // A value copied into every section that inherits it must stay
+        // small: no skin writes lines of kilobytes.
+        if (line.size() > MaxLineLength) {
+            overflowed_ = true;
+            break;
+        }
         if (line.empty() || line[0] == ';') continue;
         if (line.front() == '[' && line.back() == ']') {
             const std::string name = line.substr(1, line.size() - 2);
+            if (sections_.size() == MaxSections && !sectionIndex_.count(name)) {
+                overflowed_ = true;
+                break;
+            }
             const auto [at, added] = sectionIndex_.try_emplace(name, sections_.size());
             if (added) sections_.push_back({name, {}, {}});
             current = &sections_[at->second];
             continue;
         }
         if (!current) continue;
+        if (keys == MaxKeys) {
+            overflowed_ = true;
+            break;
+        }
+        ++keys;
         const size_t eq = line.find('=');
         TKey key;
         if (eq == std::string::npos) {

@@ -16,6 +16,12 @@ namespace skin {
 
 class TsIniText {
 public:
+    // More than any skin has: a text beyond them is read no further and
+    // counts as overflowed (its reader refuses it).
+    static constexpr size_t MaxSections = 4096;
+    static constexpr size_t MaxKeys = 65536;
+    static constexpr size_t MaxLineLength = 4096;
+
     TsIniText() = default;
     explicit TsIniText(const std::string& text) { SetText(text); }
     void SetText(const std::string& text);
@@ -26,6 +32,7 @@ public:
     std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
     // Decimal, "$" or "0x" hexadecimal; anything else gives the default.
     int ReadInteger(const std::string& section, const std::string& key, int def) const;
+    bool Overflowed() const { return overflowed_; }
 
 private:
     // Names hashed and compared as SameText compares them, without making
@@ -49,6 +56,7 @@ private:
     const TKey* FindKey(const std::string& section, const std::string& key) const;
     std::vector<TSection> sections_;
     TNameMap sectionIndex_;   // name -> section
+    bool overflowed_ = false;
 };
 
 } // namespace skin

@@ -135,8 +135,11 @@ bool PictureNameStaysInFolder(const std::string& name)
     return true;
 }
 
-std::unique_ptr<TPixelImage> FindPicture(const TsSkinManager& sm, const std::string& name, bool folderOnly = false)
+std::unique_ptr<TPixelImage> FindPicture(TsSkinManager& sm, const std::string& name, bool folderOnly = false)
 {
+    // A skin that has used up its room gets no further picture, not even a
+    // decoded one dropped afterwards: each would cost its decoding again.
+    if (sm.SkinPicturePixels >= kMaxSkinPixels) return nullptr;
     std::unique_ptr<TPixelImage> img;
     if (sm.SkinIsPacked && !folderOnly) {
         TsPackedEntry entry;
@@ -150,12 +153,25 @@ std::unique_ptr<TPixelImage> FindPicture(const TsSkinManager& sm, const std::str
         const std::string path = sm.SkinPath + name;
         if (!tw::FileExists(path)) return nullptr;
         tw::TFileStream f(path, tw::fmOpenRead | tw::fmShareDenyWrite);
-        if (f.Size() > kMaxPackedSkinBytes) return nullptr;
+        // A folder skin reads no more than a packed one may hold: a small
+        // picture at the head of a large file, named again and again, would
+        // otherwise be read whole each time.
+        if (f.Size() > kMaxPackedSkinBytes - sm.SkinFileBytes) {
+            sm.SkinFileBytes = kMaxPackedSkinBytes;
+            return nullptr;
+        }
+        sm.SkinFileBytes += f.Size();
         std::vector<uint8_t> bytes(static_cast<size_t>(f.Size()));
         if (!bytes.empty()) f.ReadBuffer(bytes.data(), bytes.size());
         img = DecodePicture(name, bytes.data(), bytes.size());
     }
     if (!img || img->Width() < 1) return nullptr;
+    const int64_t pixels = int64_t(img->Width()) * img->Height();
+    if (pixels > kMaxSkinPixels - sm.SkinPicturePixels) {
+        sm.SkinPicturePixels = kMaxSkinPixels;
+        return nullptr;
+    }
+    sm.SkinPicturePixels += pixels;
     return img;
 }
 
@@ -394,7 +410,9 @@ void ReadExtraMasks(TsSkinManager& sm)
         if (tw::UpperCase(section) == kGlobal) continue;
         for (const std::string& key : extra.SectionKeys(section)) {
             const std::string v = extra.ReadString(section, key, "-");
-            if (sm.MasterBitmap && sm.MasterBitmap->Width() > 0 && Contains(v, "#") && v != "#")
+            // Every skin read so far has a master bitmap, an empty one too:
+            // its rectangles then name nothing in it.
+            if (sm.MasterBitmap && Contains(v, "#") && v != "#")
                 ReadRectForm(sm, section, key, v);
             else if (Contains(tw::UpperCase(v), ".BMP"))
                 ReadBitmapForm(sm, section, key, v, true);
@@ -429,6 +447,8 @@ void ReadSkinMasks(TsSkinManager& sm)
     sm.ma.clear();
     sm.ForgetNameIndexes();
     sm.MasterBitmap.reset();
+    sm.SkinPicturePixels = 0;
+    sm.SkinFileBytes = 0;
     const TsIniText* ini = sm.SkinIni;
     if (!ini) {
         const TsStoredSkin* stored = StoredSkinOf(sm);
@@ -694,6 +714,10 @@ void LoadSkinTables(TsSkinManager& sm, const std::string* optionsText)
     TsSkinManager::TLoadingScope loading(sm);
     if (!optionsText) throw EInvalidSkin("The skin has no \"Options.dat\"");
     const TsIniText ini(*optionsText);
+    // A text of more sections or keys than any skin has would take minutes
+    // and gigabytes to read section by section through its parents.
+    if (ini.Overflowed())
+        throw EInvalidSkin("The skin's \"Options.dat\" has too many sections or keys, or too long a line");
     sm.SkinIni = &ini;
     struct TReset {
         TsSkinManager& m;

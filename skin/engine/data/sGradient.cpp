@@ -14,9 +14,11 @@ namespace {
 // Decimal or "$" hexadecimal only; "0x" is not part of the gradient text.
 int32_t GradValue(const std::string& word)
 {
+    // A 32-bit number: "$" hexadecimal up to eight digits may state the
+    // sign bit; a decimal beyond the range is no number, not a wrapped one.
     const std::string t = tw::Trim(word);
-    int64_t v = 0;
-    if (t.find_first_of("xX") != std::string::npos || !tw::TryStrToInt64(t, v))
+    int v = 0;
+    if (t.find_first_of("xX") != std::string::npos || !tw::TryStrToInt(t, v))
         throw tw::EConvertError("'" + word + "' is not a valid integer value");
     return static_cast<int32_t>(v);
 }

@@ -177,6 +177,12 @@ public:
     const TsIniText* SkinIni = nullptr;
     bool SkinIsPacked = false;
     std::function<bool(const std::string& name, TsPackedEntry& entry)> FindPackedEntry;
+    // Pixels of the pictures the readers took from the skin in this load
+    // (from its start with the masks); past kMaxSkinPixels none is read.
+    int64_t SkinPicturePixels = 0;
+    // Bytes of the picture files read from the skin's folder in this load;
+    // past what a packed skin may hold none is read.
+    int64_t SkinFileBytes = 0;
     std::string SkinPath;
     std::vector<std::string> CommonSections;
     bool Loading() const { return loading_; }

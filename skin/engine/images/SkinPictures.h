@@ -31,6 +31,12 @@ inline bool PictureSizeAllowed(int64_t width, int64_t height)
            width * height <= kMaxPicturePixels;
 }
 
+// All the pictures of one skin together, held in its tables: no more than
+// its largest single picture may be. A packed picture of a few kilobytes
+// can decode to megapixels; named a thousand times it would otherwise be
+// decoded and kept a thousand times.
+constexpr int64_t kMaxSkinPixels = kMaxPicturePixels;
+
 // 1-, 4-, 8-bit palette, 24- and 32-bit uncompressed BMP; 32-bit keeps its
 // fourth byte, everything else becomes 24 bits.
 std::unique_ptr<TPixelImage> LoadBmpPicture(const uint8_t* data, size_t size);

@@ -13,12 +13,14 @@ namespace skin {
 
 // Where a painted item's background comes from: a picture with the offset of
 // the item in it, or a plain colour when not Ready.
-struct TCacheInfo {
+struct CacheInfo {
     TPixelView Bmp;
     int X = 0, Y = 0;
     TColor FillColor = clKeyColor;
     bool Ready = false;
 };
+// The name most of the painters were written with.
+using TCacheInfo = CacheInfo;
 TCacheInfo MakeCacheInfo(const TPixelView& bmp, int x = 0, int y = 0);
 const TCacheInfo& EmptyCacheInfo();
 

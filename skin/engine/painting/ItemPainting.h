@@ -13,7 +13,8 @@ namespace skin {
 
 enum TBGType : uint8_t { btUnknown = 0, btFill = 1, btCache = 2 };
 
-struct TacBGInfo {
+// What a control answers when its child asks for the background under it.
+struct BGInfo {
     TPixelView Bmp;             // the answering control's cache (btCache)
     TColor Color = 0;           // btFill
     int OffsetX = 0, OffsetY = 0;
@@ -22,6 +23,8 @@ struct TacBGInfo {
     bool PleaseDraw = false;
     uintptr_t DrawDC = 0;       // device context to draw into when asked
 };
+// The name most of the painters were written with.
+using TacBGInfo = BGInfo;
 
 TCacheInfo BGInfoToCacheInfo(const TacBGInfo& info);
 

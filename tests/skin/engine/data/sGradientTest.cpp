@@ -86,3 +86,17 @@ TEST(GradientPaint, TriangleVerticesTakeTheColourBefore)
     EXPECT_EQ(v[1].Y, 3);
     for (const TsGradVertex& x : v) EXPECT_EQ(x.Color, 0x0000FF);
 }
+
+TEST(GradientText, NumbersBeyondThirtyTwoBitsAreNoNumbers)
+{
+    // A colour of eleven digits is not a colour that wrapped into one.
+    TsGradArray a;
+    EXPECT_THROW(PrepareGradArray("99999999999;0;100;0;0", a), tw::EConvertError);
+    EXPECT_THROW(PrepareGradArray("0;$1FFFFFFFF;100;0;0", a), tw::EConvertError);
+    EXPECT_THROW(PrepareGradArray("0;0;100;4294967296;0", a), tw::EConvertError);
+    PrepareGradArray("$FFFFFFFF;2147483647;100;-2147483648;0", a);
+    ASSERT_EQ(a.size(), 1u);
+    EXPECT_EQ(a[0].Color1, 0);   // -1 as a colour is none: 0
+    EXPECT_EQ(a[0].Color2, 2147483647);
+    EXPECT_EQ(a[0].Mode, INT32_MIN);
+}

@@ -1,0 +1,96 @@
+// A skin's pictures together: a small packed picture that decodes large,
+// named again and again, must not take the memory one copy at a time.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/skin/engine/SkinTestSupport.h"
+#include "base/Streams.h"
+#include "base/SysUtils.h"
+#include "skin/engine/data/SkinOptions.h"
+#include "skin/engine/data/acSkinPack.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/images/SkinPictures.h"
+#include "tests/skin/engine/PngBuilder.h"
+#include "tests/support/TsBuilder.h"
+
+using namespace skin;
+
+namespace {
+
+// A plain grey RGB picture of w x h: deflated, a few kilobytes per megapixel.
+std::string GreyPng(uint32_t w, uint32_t h)
+{
+    using namespace skin::test;
+    Bytes rows;
+    rows.reserve(size_t(h) * (1 + 3 * size_t(w)));
+    for (uint32_t y = 0; y < h; ++y) {
+        rows.push_back(0);
+        rows.insert(rows.end(), 3 * size_t(w), 0x80);
+    }
+    const Bytes f = Png(Ihdr(w, h, 8, 2), rows);
+    return std::string(f.begin(), f.end());
+}
+
+int64_t TablePixels(const TsSkinManager& sm)
+{
+    int64_t n = sm.MasterBitmap ? int64_t(sm.MasterBitmap->Width()) * sm.MasterBitmap->Height() : 0;
+    for (const TsMaskData& m : sm.ma)
+        if (m.Bmp) n += int64_t(m.Bmp->Width()) * m.Bmp->Height();
+    for (const TsPatternData& p : sm.pa)
+        if (p.Img) n += int64_t(p.Img->Width()) * p.Img->Height();
+    return n;
+}
+
+} // namespace
+
+TEST(SkinPictureBudget, OnePictureNamedManyTimesStopsAtWhatASkinMayHold)
+{
+    // A quarter of what a skin may hold in all: the fifth copy is too many.
+    const uint32_t w = 4096, h = uint32_t(kMaxSkinPixels / 4 / w);
+    skintest::TPackedSkin pack;
+    pack.Files["BIG.PNG"] = GreyPng(w, h);
+    pack.Files["SMALL.BMP"] = skintest::BmpFile(skintest::Picture(9, 6, 24, 0x0000FF).View());
+    std::string text = "[S]\n";
+    for (int i = 0; i < 6; ++i) text += "K" + std::to_string(i) + "=!BIG.PNG!1!0!0\n";
+    // Pictures after the skin ran out of room are not read either.
+    text += "LATE=SMALL.BMP\n";
+
+    TsSkinManager sm;
+    pack.Attach(sm);
+    LoadSkinTables(sm, &text);
+    EXPECT_LE(TablePixels(sm), kMaxSkinPixels);
+    int big = 0;
+    for (const TsMaskData& m : sm.ma)
+        if (m.Bmp && m.Bmp->Width() == int(w)) ++big;
+    EXPECT_EQ(big, 4);
+    EXPECT_EQ(sm.GetMaskIndexByName("S", "LATE"), -1);
+
+    // The next load starts with all the room again.
+    const std::string small = "[S]\nK=SMALL.BMP\n";
+    LoadSkinTables(sm, &small);
+    EXPECT_GE(sm.GetMaskIndexByName("S", "K"), 0);
+}
+
+TEST(SkinPictureBudget, AFolderSkinReadsNoMoreFileBytesThanAPackedSkinMayHold)
+{
+    // A small picture at the head of a file of megabytes, named again and
+    // again: each name read the whole file once more.
+    const std::string dir = tw::IncludeTrailingPathDelimiter(tw::test::UniqueTempName("picturebytes", ""));
+    ASSERT_TRUE(tw::ForceDirectories(dir));
+    std::string file = skintest::BmpFile(skintest::Picture(2, 2, 24, 0x0000FF).View());
+    file.resize(size_t(kMaxPackedSkinBytes / 4), '\0');
+    {
+        tw::TFileStream f(dir + "PADDED.BMP", tw::fmCreate);
+        f.WriteBuffer(file.data(), int64_t(file.size()));
+    }
+    std::string text = "[S]\n";
+    for (int i = 0; i < 6; ++i) text += "K" + std::to_string(i) + "=!PADDED.BMP!1!0!0\n";
+    TsSkinManager sm;
+    sm.SkinPath = dir;
+    LoadSkinTables(sm, &text);
+    int read = 0;
+    for (int i = 0; i < 6; ++i) read += sm.GetMaskIndexByName("S", "K" + std::to_string(i)) >= 0 ? 1 : 0;
+    EXPECT_EQ(read, 4);
+    tw::RemoveFile(dir + "PADDED.BMP");
+}
