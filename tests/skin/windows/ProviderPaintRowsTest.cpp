@@ -43,6 +43,7 @@ public:
     std::vector<UINT> Seen;
     std::vector<WPARAM> Commands;   // WM_SYSCOMMAND
     bool KeepShowing = false;       // CM_SHOWINGCHANGED noted, not handled
+    bool KeepMinimize = false;      // SC_MINIMIZE noted, the form stays as it is
     int Measures = 0;
     std::function<void(HMENU)> InitPopup;   // a popup menu about to open
     void WndProc(tw::TMessage& m) override
@@ -56,7 +57,7 @@ public:
             Commands.push_back(m.WParam);
             // Help too: the system's help mode would wait for a click.
             if ((m.WParam & 0xFFF0) == SC_MOVE || (m.WParam & 0xFFF0) == SC_SIZE ||
-                (m.WParam & 0xFFF0) == SC_CONTEXTHELP)
+                (m.WParam & 0xFFF0) == SC_CONTEXTHELP || (KeepMinimize && (m.WParam & 0xFFF0) == SC_MINIMIZE))
                 return;
         }
         if (m.Msg == WM_NCLBUTTONDOWN || (m.Msg == tw::CM_SHOWINGCHANGED && KeepShowing))
@@ -631,6 +632,36 @@ TEST_F(ProviderPaintRowsTest, TheSkinnedSystemMenuIsMarkedUpUntilAnotherPopupOfT
     EXPECT_FALSE(SystemMenuUp());
     DestroyMenu(popup);
     GetSystemMenu(wnd, TRUE);
+}
+
+TEST_F(ProviderPaintRowsTest, AFormToBeMinimizedDropsItsPicture)
+{
+    TRowsForm* f = NewForm();
+    f->KeepMinimize = true;
+    HWND wnd = Shown(f);
+    // A pixel of the picture's client part, through the answer the
+    // controls get for their background.
+    auto mark = [&](bool set) {
+        TacBGInfo info;
+        info.PleaseDraw = false;
+        f->Perform(SM_ALPHACMD, SkinWParam(AC_QUERYBGINFO), reinterpret_cast<LPARAM>(&info));
+        if (info.BgType != btCache || info.Bmp.Empty() || info.Bmp.Height <= info.OffsetY + 30 ||
+            info.Bmp.Width <= info.OffsetX + 30)
+            return false;
+        uint8_t* px = const_cast<uint8_t*>(info.Bmp.Row(info.OffsetY + 30)) + (info.OffsetX + 30) * (info.Bmp.BitsPerPixel / 8);
+        if (set) {
+            px[0] = 0x12;
+            px[1] = 0x34;
+            px[2] = 0x56;
+        }
+        return px[0] == 0x12 && px[1] == 0x34 && px[2] == 0x56;
+    };
+    ASSERT_TRUE(mark(true));
+    ASSERT_TRUE(mark(false));   // kept while nothing changes
+    SendMessageW(wnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(f->Commanded(SC_MINIMIZE));
+    // The picture went with the command: the next one is made anew.
+    EXPECT_FALSE(mark(false));
 }
 
 TEST_F(ProviderPaintRowsTest, ShowingPreparesTheMenusAndStartsAtRest)
