@@ -403,8 +403,15 @@ void TsFrameAdapter::WndProc(tw::TMessage& m)
         // Moving shows a new part of a patterned parent only while updating.
         skinData_->BGChangedFlag = skinData_->BGChangedFlag || m.Msg == WM_SIZE || skinData_->Updating;
         if (skinData_->BGChangedFlag) {
-            for (int i = 0; i < frame_->ControlCount(); ++i)
-                SendSkinCommandToControl(frame_->Controls(i), AC_BGCHANGED, 0);
+            // Low word 1: it is the parent's picture that changed.
+            for (int i = 0; i < frame_->ControlCount(); ++i) {
+                tw::TControl* c = frame_->Controls(i);
+                auto* win = dynamic_cast<tw::TWinControl*>(c);
+                if (!win)
+                    c->Perform(SM_ALPHACMD, SkinWParam(AC_BGCHANGED, 1), 0);
+                else if (!win->IsDestroying() && win->HandleAllocated())
+                    SendMessageW(win->Handle(), SM_ALPHACMD, SkinWParam(AC_BGCHANGED, 1), 0);
+            }
             if (m.Msg == WM_SIZE && frame_->HandleAllocated())
                 InvalidateRect(frame_->Handle(), nullptr, TRUE);
         }

@@ -91,9 +91,11 @@ void TsMDIForm::RepaintFrame()
     if (!provider_ || !provider_->Form() || !provider_->Form()->HandleAllocated())
         return;
     provider_->SkinData().BGChangedFlag = true;
-    // As the provider's own procedure does before a whole new frame: no
-    // caption button stays hot from before (the frame picture is built
-    // anew from BGChanged, title included).
+    // As the provider's own procedure does before a whole new frame: the
+    // frame's cut-outs are taken again and no caption button stays hot from
+    // before (the frame picture is built anew from BGChanged, title
+    // included).
+    provider_->ncChanged_ = true;
     provider_->hotCode_ = -1;
     SendMessageA(provider_->Form()->Handle(), WM_NCPAINT, 0, 0);
 }

@@ -472,6 +472,13 @@ void TsSkinableMenus::PostPopupMessage(tw::TMenuItem* item)
     PostMessageW(app, WM_SKINPOPUPMENU, 0, reinterpret_cast<LPARAM>(item->ParentItem()->Handle()));
 }
 
+namespace {
+bool g_systemMenuUp = false;
+} // namespace
+
+bool SystemMenuUp() { return g_systemMenuUp; }
+void SetSystemMenuUp(bool up) { g_systemMenuUp = up; }
+
 const TacPendingMenuItem* PendingMenuLineItem()
 {
     TacPendingMenuItem& p = PendingRecord();

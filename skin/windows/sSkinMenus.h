@@ -137,6 +137,12 @@ struct TacPendingMenuItem {
 const TacPendingMenuItem* PendingMenuLineItem();
 void ClearPendingMenuLineItem();
 
+// Set while a form's skinned system menu is what came up last: it pops up
+// as a plain popup of the form's, and the next popup the form opens (its
+// menu line's, not the window menu the system tracks) clears it.
+bool SystemMenuUp();
+void SetSystemMenuUp(bool up);
+
 // The skin's part in one message of a popup-menu window: the frame painted
 // after the window's own painting (callOld runs the window's own procedure).
 // False leaves the message to the window's procedure alone.

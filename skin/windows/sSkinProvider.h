@@ -265,7 +265,8 @@ public:
     // The region with the skin's cut-outs for the current size; the
     // link's call redraws what the new region uncovers.
     void UpdateFormRegion() override { UpdateFormRegion(true); }
-    void UpdateFormRegion(bool redraw);
+    // True when a region was set (or taken away).
+    bool UpdateFormRegion(bool redraw);
     void UpdateBorderWindow(uint8_t alpha) override;
     HWND BorderWindow() const override;
     // The extended border's picture made again; its size (0 by 0 without
@@ -502,7 +503,8 @@ private:
     // WM_NCPAINT: the frame from the picture, and the menu line.
     void NCPaint();
     // WM_INITMENUPOPUP: the system menu's Size is greyed (the drawn frame is
-    // sized by the mouse only), then the form's own procedure.
+    // sized by the mouse only), any other popup clears the mark of the
+    // skinned system menu; then the form's own procedure.
     void InitSysMenuPopup(tw::TMessage& m);
     // A control put on the form (or on a control of it) while it runs.
     void ControlListChange(tw::TMessage& m);
@@ -568,6 +570,9 @@ private:
     bool pressed_ = false;
     bool trackingLeave_ = false;
     bool regionBusy_ = false;
+    // The frame changed since its cut-outs were last taken for the region
+    // (a new skin, a new size): the next non-client paint takes them again.
+    bool ncChanged_ = true;
     bool firstPainted_ = false;
     bool mainMenuRefreshed_ = false;
     // The whole picture is made again at the next paint, not only the parts

@@ -383,6 +383,17 @@ bool TsSkinProvider::ButtonAndCommandMessage(tw::TMessage& m)
             m.Result = 0;
             return true;
         }
+        if (drawNonClient_ && code != HTMENU) {
+            SetHotButton(0);
+            CallSaved(m);
+            // The system's move or size loop ran inside the call: the
+            // extended border of a form without owner is placed again
+            // around it, with the picture it has.
+            if (borderForm_ && wnd && IsWindow(wnd) && !GetWindow(wnd, GW_OWNER) &&
+                !borderForm_->UpdateBorderWindow(false, 255))
+                SetExtBorders(false);
+            return true;
+        }
         break;
     }
     case WM_NCLBUTTONDBLCLK: {

@@ -404,10 +404,10 @@ HRGN TsSkinProvider::MakeFormRegion(int dx, int dy) const
     return rgn;
 }
 
-void TsSkinProvider::UpdateFormRegion(bool redraw)
+bool TsSkinProvider::UpdateFormRegion(bool redraw)
 {
     if (!skinned_ || !drawNonClient_ || regionBusy_ || !form_->HandleAllocated())
-        return;
+        return false;
     HWND wnd = form_->Handle();
     if (form_->BorderStyle() == tw::bsNone && !IsIconic(wnd)) {
         // Only a minimized form without a title shows a drawn title to cut;
@@ -416,23 +416,24 @@ void TsSkinProvider::UpdateFormRegion(bool redraw)
             iconRegion_ = false;
             regionSize_ = {-1, -1};
             SetWindowRgn(wnd, nullptr, redraw && IsWindowVisible(wnd));
+            return true;
         }
-        return;
+        return false;
     }
     // A window that keeps a region of its own says so; once the frame has
     // been painted whole the provider's region stands.
     if (!firstPainted_ && SendMessageW(wnd, CM_OWNREGIONQUERY, kOwnRegionAnswer, 0) == LRESULT(kOwnRegionAnswer))
-        return;
+        return false;
     if (form_->Parent()) {
         SetWindowRgn(wnd, nullptr, redraw);
-        return;
+        return true;
     }
     RECT wr;
     GetWindowRect(wnd, &wr);
     const SIZE size{wr.right - wr.left, wr.bottom - wr.top};
     const bool zoomed = IsZoomed(wnd);
     if (size.cx == regionSize_.cx && size.cy == regionSize_.cy)
-        return;
+        return false;
     regionSize_ = size;
     regionBusy_ = true;
     HRGN rgn = nullptr;
@@ -457,6 +458,7 @@ void TsSkinProvider::UpdateFormRegion(bool redraw)
     SetWindowRgn(wnd, rgn, redraw && IsWindowVisible(wnd));
     iconRegion_ = form_->BorderStyle() == tw::bsNone;
     regionBusy_ = false;
+    return true;
 }
 
 HRGN TsSkinProvider::AnimationRegion()

@@ -412,6 +412,7 @@ void TsSkinProvider::ShowSystemMenu(int x, int y)
             systemMenu_->MakeSkinItems();
         if (sm == DefaultManager)
             TsSkinableMenus::Of(sm)->PrepareMenu(systemMenu_, TsSkinableMenus::Of(sm)->Active());
+        SetSystemMenuUp(true);
         systemMenu_->Popup(x, y);
         return;
     }

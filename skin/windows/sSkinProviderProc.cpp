@@ -234,8 +234,10 @@ void TsSkinProvider::SkinRefresh()
     }
     // The frame's corners may be cut otherwise now: the region is made
     // again once the form shows.
-    if (form_->BorderStyle() != tw::bsNone)
+    if (form_->BorderStyle() != tw::bsNone) {
         regionSize_ = {-1, -1};
+        ncChanged_ = true;
+    }
     if (!Showing())
         return;
     HWND wnd = form_->Handle();
@@ -390,6 +392,7 @@ void TsSkinProvider::Size(tw::TMessage& m)
         // A picture missing, or larger than the window, leaves pieces of the
         // client that the next paint would take from it.
         const bool stale = !ncCache_ || (skinData_->HotStateAllowed() && (ncCache_->Width() > ww || ncCache_->Height() > wh));
+        ncChanged_ = true;
         skinData_->BGChangedFlag = true;
         hotCode_ = -1;
         menuRows_ = -1;
@@ -815,6 +818,28 @@ void TsSkinProvider::NCPaint()
     if (!ncCache_)
         if (TsSkinManager* sm = SkinManager())
             SetExtBorders(sm->ExtendedBorders());
+    // The menu line is measured once for the skin it shows now.
+    if (!mainMenuRefreshed_ && InitMainMenu())
+        mainMenuRefreshed_ = true;
+    // The frame changed (a skin, a size): its cut-outs are taken again and
+    // the region set from them before the frame is drawn into it. A form
+    // that is maximized is drawn by the repaint the new region brings.
+    const bool sizeable = (GetWindowLongPtrW(wnd, GWL_STYLE) & WS_THICKFRAME) != 0;
+    if (!regionBusy_ && ncChanged_ && (form_->BorderStyle() != tw::bsNone || sizeable || IsIconic(wnd))) {
+        ncChanged_ = false;
+        CollectBorderCutouts();
+        regionSize_ = {-1, -1};
+        if (IsZoomed(wnd)) {
+            if (UpdateFormRegion(true) && !changeLocked_)
+                return;
+        } else {
+            UpdateFormRegion(false);
+        }
+    }
+    // Painted now, the form is at rest; a picture emptied is made anew.
+    skinData_->SetActiveState(false);
+    if ((ncCache_ && ncCache_->Width() == 0) || (skinData_->CacheBmp() && skinData_->CacheBmp()->Width() == 0))
+        skinData_->BGChangedFlag = true;
     if (!changeLocked_) {
         PaintNonClient();
         if (!MenuLineSkinned())
@@ -827,6 +852,8 @@ void TsSkinProvider::InitSysMenuPopup(tw::TMessage& m)
     // The drawn frame is sized by the mouse only.
     if (HIWORD(m.LParam))
         EnableMenuItem(reinterpret_cast<HMENU>(m.WParam), SC_SIZE, MF_BYCOMMAND | MF_GRAYED);
+    else
+        SetSystemMenuUp(false);
     CallSaved(m);
 }
 

@@ -192,8 +192,15 @@ int FormHitTest(const THitTestInput& in, TPoint p)
     }
 
     // 3. Title, 4. menu line, 5. client with the size grip.
-    if (p.Y >= 0 && p.Y < titleBottom)
-        return !IsEmpty(in.IconRect) && Contains(in.IconRect, p) ? htSysMenu : htCaption;
+    // The title's lower edge is the title's too, except where the menu line
+    // starts right below it: there the press opens the menu.
+    if (p.Y >= 0 && p.Y <= titleBottom) {
+        if (!IsEmpty(in.IconRect) && Contains(in.IconRect, p))
+            return htSysMenu;
+        if (p.Y == titleBottom && in.MenuHeight > 0 && p.X >= side && p.X < in.Width - side)
+            return htMenu;
+        return htCaption;
+    }
     if (p.Y >= titleBottom && p.Y < titleBottom + in.MenuHeight) {
         if (!IsEmpty(in.ChildClose) && Contains(in.ChildClose, p))
             return htChildClose;

@@ -390,6 +390,37 @@ TEST_F(BorderFormTest, TheGripStandsOnTheClientsOwnPieceOfThePicture)
     EXPECT_EQ(wrong, 0) << wrong << " of " << gw * gh << " grip pixels are not where the skin puts them";
 }
 
+TEST_F(BorderFormTest, APressTheSystemHandlesPlacesTheBorderAgainAfterIt)
+{
+    BordersOn();
+    TacBorderForm* b = provider->BorderForm();
+    ASSERT_NE(b, nullptr);
+    const HWND wnd = form->Handle();
+    ASSERT_EQ(GetWindow(wnd, GW_OWNER), nullptr);
+    const auto drawn = [&](size_t from) {
+        int n = 0;
+        for (size_t i = from; i < g_calls.size(); ++i)
+            n += g_calls[i].Wnd == b->Handle();
+        return n;
+    };
+    // A press the system's procedure takes (its move or size loop would
+    // run inside it): the border is put where the form is afterwards,
+    // there and nowhere else.
+    size_t at = g_calls.size();
+    SendMessageW(wnd, WM_NCLBUTTONDOWN, HTBORDER, 0);
+    ASSERT_EQ(drawn(at), 1);
+    const TLayeredCall& placed = g_calls.back();
+    const TRect e = Expected();
+    EXPECT_EQ(placed.Pos.x, e.Left);
+    EXPECT_EQ(placed.Pos.y, e.Top);
+    EXPECT_EQ(placed.Size.cx, e.Width());
+    EXPECT_EQ(placed.Alpha, 255);
+    // A press on the menu line is the menu's: the border stays as it is.
+    at = g_calls.size();
+    SendMessageW(wnd, WM_NCLBUTTONDOWN, HTMENU, 0);
+    EXPECT_EQ(drawn(at), 0);
+}
+
 } // namespace
 } // namespace skin
 

@@ -102,6 +102,10 @@ TEST_F(FrameAdapterTest, PaintsTheCachedSectionPictureThroughPrint)
     SendMessageW(frame->Handle(), WM_SIZE, 0, MAKELPARAM(200, 150));
     EXPECT_TRUE(adapter->SkinData().BGChangedFlag);
     EXPECT_GE(Count(AC_BGCHANGED), 1);
+    // The children hear it as a change of their parent's picture (low word 1).
+    for (size_t i = 0; i < child->Commands.size(); ++i)
+        if (child->Commands[i] == AC_BGCHANGED)
+            EXPECT_EQ(child->Args[i], 1);
     delete adapter;
 }
 

@@ -123,6 +123,8 @@ TEST_F(MdiFrameTest, ARepaintOfTheFrameStartsFromNoHotButtonAndAFormBeingDesigne
     ASSERT_GT(close.Right, close.Left);
     ASSERT_EQ(test::NcHit(form->Handle(), (close.Left + close.Right) / 2, (close.Top + close.Bottom) / 2), HTCLOSE);
     ASSERT_EQ(provider->HotCode(), HTCLOSE);
+    // The region taken away meanwhile: the whole new frame is cut again.
+    SetWindowRgn(form->Handle(), nullptr, FALSE);
     g_ncPaints.clear();
     g_ncPrev = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(form->Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordNcPaint)));
@@ -131,6 +133,9 @@ TEST_F(MdiFrameTest, ARepaintOfTheFrameStartsFromNoHotButtonAndAFormBeingDesigne
     // The whole frame at once (no update region), no button left hot.
     EXPECT_EQ(g_ncPaints, std::vector<WPARAM>{0});
     EXPECT_EQ(provider->HotCode(), 0);
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_NE(GetWindowRgn(form->Handle(), rgn), ERROR);
+    DeleteObject(rgn);
 }
 
 TEST_F(MdiFrameTest, AFrameWearsItsSectionAndGetsItsProcedureBack)

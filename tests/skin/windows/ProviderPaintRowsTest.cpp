@@ -43,6 +43,7 @@ public:
     std::vector<UINT> Seen;
     std::vector<WPARAM> Commands;   // WM_SYSCOMMAND
     bool KeepShowing = false;       // CM_SHOWINGCHANGED noted, not handled
+    bool KeepMinimize = false;      // SC_MINIMIZE noted, the form stays as it is
     int Measures = 0;
     std::function<void(HMENU)> InitPopup;   // a popup menu about to open
     void WndProc(tw::TMessage& m) override
@@ -56,7 +57,7 @@ public:
             Commands.push_back(m.WParam);
             // Help too: the system's help mode would wait for a click.
             if ((m.WParam & 0xFFF0) == SC_MOVE || (m.WParam & 0xFFF0) == SC_SIZE ||
-                (m.WParam & 0xFFF0) == SC_CONTEXTHELP)
+                (m.WParam & 0xFFF0) == SC_CONTEXTHELP || (KeepMinimize && (m.WParam & 0xFFF0) == SC_MINIMIZE))
                 return;
         }
         if (m.Msg == WM_NCLBUTTONDOWN || (m.Msg == tw::CM_SHOWINGCHANGED && KeepShowing))
@@ -447,6 +448,189 @@ TEST_F(ProviderPaintRowsTest, PrintLaysTheMenuLineOutForTheSkinAndShowsTheFormAt
     EXPECT_TRUE(p->MainMenuRefreshed());
     EXPECT_FALSE(p->SkinData().ActiveState());
     EXPECT_FALSE(f->Saw(WM_PRINT));
+}
+
+TEST_F(ProviderPaintRowsTest, TheFramePaintMeasuresTheMenuLineCutsTheFormAgainAndLeavesItAtRest)
+{
+    TRowsForm* f = NewForm();
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    ASSERT_FALSE(p->MainMenuRefreshed());
+    auto* menu = new tw::TMainMenu(f);
+    auto* item = new tw::TMenuItem(menu);
+    item->SetCaption("&Recording");
+    menu->Items()->Add(item);
+    f->SetMenu(menu);
+    tw::Application->ProcessMessages();
+
+    // Marked active (an update under way): the form tells its controls so.
+    SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_SETACTIVESTATE, 1), 0);
+    ASSERT_EQ(SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_QUERYACTIVE), 0), 1);
+    // The frame painted: the menu line was laid out for the skin, and the
+    // form is at rest for its controls again.
+    SendMessageW(wnd, WM_NCPAINT, 1, 0);
+    EXPECT_TRUE(p->MainMenuRefreshed());
+    EXPECT_EQ(SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_QUERYACTIVE), 0), 0);
+
+    // A new skin while the form's picture is locked, and the region taken
+    // away meanwhile (as an old system's end of a skin change does): the
+    // first frame paint after the lock cuts the form again.
+    p->SetSkinChangeLock(true);
+    SendSkinCommand(wnd, AC_SKINREFRESH, reinterpret_cast<LPARAM>(&manager));
+    SetWindowRgn(wnd, nullptr, FALSE);
+    p->SetSkinChangeLock(false);
+    SendMessageW(wnd, WM_NCPAINT, 1, 0);
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    RECT box{};
+    EXPECT_NE(GetWindowRgn(wnd, rgn), ERROR);
+    GetRgnBox(rgn, &box);
+    DeleteObject(rgn);
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    EXPECT_EQ(box.right - box.left, wr.right - wr.left);
+    EXPECT_EQ(box.bottom - box.top, wr.bottom - wr.top);
+}
+
+TEST_F(ProviderPaintRowsTest, ACaptionButtonTakesTheInactiveRowOnlyAtRest)
+{
+    TRowsForm* f = NewForm();
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    const TRect close = p->Buttons().Close;
+    ASSERT_GT(close.Width(), 0);
+    const int mi = manager.GetMaskIndex(manager.ConstData.IndexGlobalInfo, "GLOBALINFO", "BICONCLOSE");
+    ASSERT_TRUE(manager.MaskIndexValid(mi));
+    const TsMaskData& mask = manager.ma[size_t(mi)];
+    ASSERT_GE(mask.ImageCount, 2);
+    // The pixels the skin's picture covers whole in a state, as the skin
+    // has them: how many of them the printed frame shows unchanged.
+    const auto shown = [&](int state, int& covered) {
+        int w = 0;
+        const std::vector<uint32_t> frame = test::PrintFrame(wnd, w);
+        int same = 0;
+        covered = 0;
+        for (int y = 0; y < std::min(close.Height(), MaskFrameHeight(mask)); ++y)
+            for (int x = 0; x < std::min(close.Width(), MaskFrameWidth(mask)); ++x) {
+                const COLORREF c = test::MaskPixel(mask, state, x, y);
+                if (c == RGB(255, 0, 255) || (mask.MaskType == 1 && test::MaskPixel(mask, state, x, y, true) != 0))
+                    continue;
+                ++covered;
+                const uint32_t px = frame[size_t(close.Top + y) * size_t(w) + size_t(close.Left + x)];
+                same += RGB((px >> 16) & 0xFF, (px >> 8) & 0xFF, px & 0xFF) == c;
+            }
+        return same;
+    };
+    int covered = 0;
+    // Active and at rest: the active row, pixel for pixel.
+    EXPECT_EQ(shown(0, covered), covered);
+    ASSERT_GT(covered, 0);
+    // Inactive and at rest: the inactive row, which is not the picture as
+    // it stands.
+    SendMessageW(wnd, WM_NCACTIVATE, FALSE, 0);
+    const int inactive = shown(0, covered);
+    EXPECT_LT(inactive, covered);
+    // Inactive but under the mouse: the active row again, hot.
+    ASSERT_EQ(SendMessageW(wnd, WM_NCHITTEST, 0, Centre(wnd, close)), HTCLOSE);
+    ASSERT_EQ(p->HotCode(), HTCLOSE);
+    EXPECT_EQ(shown(1, covered), covered);
+}
+
+TEST_F(ProviderPaintRowsTest, RestoreRedrawsATitledFormAndTakesTheRegionOfOneWithout)
+{
+    TRowsForm* f = NewForm();
+    HWND wnd = Shown(f);
+    RECT dirty;
+    ASSERT_FALSE(GetUpdateRect(wnd, &dirty, FALSE));
+    // Restored (from wherever): the frame and the client are drawn again.
+    SendMessageW(wnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_TRUE(GetUpdateRect(wnd, &dirty, FALSE));
+    tw::Application->ProcessMessages();
+
+    // A form without a title keeps no region once it is restored.
+    TRowsForm* bare = NewForm("Bare");
+    bare->SetBorderStyle(tw::bsNone);
+    HWND bw = Shown(bare);
+    HRGN cut = CreateRectRgn(0, 0, 50, 50);
+    SetWindowRgn(bw, cut, FALSE);
+    SendMessageW(bw, WM_SYSCOMMAND, SC_RESTORE, 0);
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetWindowRgn(bw, rgn), ERROR);
+    DeleteObject(rgn);
+}
+
+TEST_F(ProviderPaintRowsTest, AFormIsPaintedBeforeItIsDragged)
+{
+    TRowsForm* f = NewForm();
+    HWND wnd = Shown(f);
+    int painted = 0;
+    f->OnPaint = [&](tw::TObject*) { ++painted; };
+    InvalidateRect(wnd, nullptr, FALSE);
+    // The drag itself stays with the form's own procedure here (no
+    // system move loop): what is pending is painted before it starts.
+    SendMessageW(wnd, WM_SYSCOMMAND, kDragMove, 0);
+    EXPECT_TRUE(f->Commanded(kDragMove));
+    RECT dirty;
+    EXPECT_FALSE(GetUpdateRect(wnd, &dirty, FALSE));
+    EXPECT_GT(painted, 0);
+}
+
+TEST_F(ProviderPaintRowsTest, TheSkinnedSystemMenuIsMarkedUpUntilAnotherPopupOfTheFormOpens)
+{
+    TRowsForm* f = NewForm();
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    ASSERT_TRUE(manager.SkinnedPopups());
+    ASSERT_NE(p->SystemMenu(), nullptr);
+    SetSystemMenuUp(false);
+    const UINT_PTR closer = SetTimer(nullptr, 0, 100, CloseMenu);
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    p->ShowSystemMenu(wr.left + 20, wr.top + 40);
+    KillTimer(nullptr, closer);
+    EXPECT_TRUE(SystemMenuUp());
+    // The window menu the system tracks: its Size is greyed, the mark stays.
+    HMENU sys = GetSystemMenu(wnd, FALSE);
+    ASSERT_NE(sys, nullptr);
+    SendMessageW(wnd, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(sys), MAKELPARAM(0, 1));
+    EXPECT_TRUE(SystemMenuUp());
+    EXPECT_TRUE(GetMenuState(sys, SC_SIZE, MF_BYCOMMAND) & MF_GRAYED);
+    // A popup of the form's own opens: the mark goes.
+    HMENU popup = CreatePopupMenu();
+    AppendMenuW(popup, MF_STRING, 1, L"Item");
+    SendMessageW(wnd, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), MAKELPARAM(0, 0));
+    EXPECT_FALSE(SystemMenuUp());
+    DestroyMenu(popup);
+    GetSystemMenu(wnd, TRUE);
+}
+
+TEST_F(ProviderPaintRowsTest, AFormToBeMinimizedDropsItsPicture)
+{
+    TRowsForm* f = NewForm();
+    f->KeepMinimize = true;
+    HWND wnd = Shown(f);
+    // A pixel of the picture's client part, through the answer the
+    // controls get for their background.
+    auto mark = [&](bool set) {
+        TacBGInfo info;
+        info.PleaseDraw = false;
+        f->Perform(SM_ALPHACMD, SkinWParam(AC_QUERYBGINFO), reinterpret_cast<LPARAM>(&info));
+        if (info.BgType != btCache || info.Bmp.Empty() || info.Bmp.Height <= info.OffsetY + 30 ||
+            info.Bmp.Width <= info.OffsetX + 30)
+            return false;
+        uint8_t* px = const_cast<uint8_t*>(info.Bmp.Row(info.OffsetY + 30)) + (info.OffsetX + 30) * (info.Bmp.BitsPerPixel / 8);
+        if (set) {
+            px[0] = 0x12;
+            px[1] = 0x34;
+            px[2] = 0x56;
+        }
+        return px[0] == 0x12 && px[1] == 0x34 && px[2] == 0x56;
+    };
+    ASSERT_TRUE(mark(true));
+    ASSERT_TRUE(mark(false));   // kept while nothing changes
+    SendMessageW(wnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(f->Commanded(SC_MINIMIZE));
+    // The picture went with the command: the next one is made anew.
+    EXPECT_FALSE(mark(false));
 }
 
 TEST_F(ProviderPaintRowsTest, ShowingPreparesTheMenusAndStartsAtRest)

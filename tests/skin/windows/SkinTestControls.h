@@ -25,6 +25,7 @@ template <class Base> class TListening : public Base {
 public:
     using Base::Base;
     std::vector<uint16_t> Commands;
+    std::vector<uint16_t> Args;   // the low word of each command's WParam
     bool Skinned = true;
     tw::TColor Answer = 0x123456;
     void WndProc(tw::TMessage& m) override
@@ -40,6 +41,7 @@ public:
                 return;
             }
             Commands.push_back(cmd);
+            Args.push_back(SkinArgOf(m.WParam));
             if (cmd == AC_QUERYCOLOR)
                 m.Result = Answer;
             return;

@@ -160,6 +160,24 @@ TEST(FormGeometry, HitTestRegions)
     in.GripRect = TRect(380, 280, 396, 296);
     EXPECT_EQ(FormHitTest(in, {390, 290}), htBottomRight);
 
+    // The title's lower edge itself: on the menu line's span it is the
+    // menu's, over the side frame and without a menu line the title's.
+    EXPECT_EQ(FormHitTest(in, {200, 29}), htCaption);
+    EXPECT_EQ(FormHitTest(in, {200, 30}), htMenu);
+    EXPECT_EQ(FormHitTest(in, {200, 31}), htMenu);
+    in.MenuHeight = 0;
+    EXPECT_EQ(FormHitTest(in, {200, 30}), htCaption);
+    EXPECT_EQ(FormHitTest(in, {200, 31}), htClient);
+    in.IconRect = TRect(6, 7, 22, 31);
+    EXPECT_EQ(FormHitTest(in, {10, 30}), htSysMenu);
+    in.IconRect = TRect(6, 7, 22, 23);
+    in.MenuHeight = 19;
+    in.Style = fsCaption | fsBorder;
+    EXPECT_EQ(FormHitTest(in, {2, 30}), htCaption);
+    EXPECT_EQ(FormHitTest(in, {4, 30}), htMenu);
+    EXPECT_EQ(FormHitTest(in, {396, 30}), htCaption);
+    in.Style = fsThickFrame | fsCaption;
+
     // A maximized or fixed form has no sizing frame.
     in.Zoomed = true;
     EXPECT_EQ(FormHitTest(in, {200, 0}), htCaption);
