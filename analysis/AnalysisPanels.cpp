@@ -46,7 +46,7 @@ void TResultPanels::FillFromSelection() {
                 if (e.StreamType == kStreamTypeMpeg2Video) engine_.Chain().Mpeg2().SetActive(true);
                 videoPanel_ = TStreamPanel();
                 videoPanel_.Visible = true;
-                videoPanel_.Title = PanelStreamTypeName(e.StreamType, 0, 0);
+                videoPanel_.Title = StreamTypeName(e.StreamType, 0, 0);
                 videoPanel_.TitleHint = StreamHint(e);
                 videoPanel_.Pid = "$" + IntToHex(e.PID, 4);
                 videoPanel_.LayerCheck =
@@ -89,7 +89,7 @@ void TResultPanels::FillAudioPanels(int slot, int entryIndex) {
     // MPEG audio that its entry declares as private data (or user private)
     // is named by what its packets are, not by the entry's text class.
     const bool sniffedMpeg = kind == akMpeg && !e.IsVideo && !TTSPmtReader::IsAudioType(e.StreamType);
-    p.Title = PanelStreamTypeName(sniffedMpeg ? kStreamTypeMpeg2Audio : e.StreamType, kind, 0);
+    p.Title = StreamTypeName(sniffedMpeg ? kStreamTypeMpeg2Audio : e.StreamType, kind, 0);
     p.Details = LanguageCodeName(e.Language, engine_.German());
     a.Details = p.Details;
     p.TitleHint = AudioStreamHint(slot + 1, StreamHint(e), engine_.German());
@@ -121,7 +121,7 @@ void TResultPanels::FillTextPanels(int slot, int entryIndex) {
     p = TStreamPanel();
     p.Visible = true;
     p.ToggleState = 1;
-    p.Title = PanelStreamTypeName(e.StreamType, 0, titleKind);
+    p.Title = StreamTypeName(e.StreamType, 0, titleKind);
     p.Details = LanguageCodeName(e.Language, engine_.German());
     p.TitleHint = TextStreamHint(slot + 1, StreamHint(e), engine_.German());
     engine_.Chain().TextPes(slot).SetPID(e.PID);

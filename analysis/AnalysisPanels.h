@@ -8,6 +8,7 @@
 
 #include "analysis/AnalysisHost.h"
 #include "analysis/AnalysisTables.h"
+#include "analysis/AnalysisTexts.h"
 
 namespace tw {
 
@@ -38,6 +39,12 @@ public:
     int ToggleText(int slot);
     // Drops teletext and subtitles as the settings ask.
     void ApplyTextStreamSettings();
+    // Panel title by stream_type, audio kind and text kind ("H264", "AC3",
+    // "Teletext"). A member, since the stream-type sniffer's StreamTypeName
+    // names a sniffed type and is a different text.
+    static std::string StreamTypeName(int streamType, int audioKind, int textKind) {
+        return PanelStreamTypeName(streamType, audioKind, textKind);
+    }
     // "Stream type: 27 = AVC video ..." for an entry of the selected PMT.
     std::string StreamHint(const TPmtEntry& entry) const;
     // Found streams not kept: what the preserve list offers.

@@ -826,7 +826,9 @@ void TCleaningPass::EndOfPass()
     }
     if (en.Chain().H264().Active()) {
         Log("");
-        Log(NalStatisticsText());
+        std::string statistics;
+        pesHandlers_->LogNalStatistics(statistics);
+        Log(statistics);
         Log("");
     }
     Log("Cutted pakets at the beginning: " + IntToStr(State.CutAtBeginning));

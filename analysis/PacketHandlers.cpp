@@ -10,34 +10,72 @@
 #include "ts/TSPacketWriter.h"
 #include "ts/TSPmtReader.h"
 
+#include <functional>
+
 namespace tw {
+
+// Defined ahead of its binding, so that the per-packet call can be inlined.
+void TPacketHandlers::RemuxPacketReaderNewPacket(TObject* sender)
+{
+    // Bound to the packet readers only: the sender is the reader.
+    NewPacket(*static_cast<TTSPacketReader*>(sender), sender == filterReader_);
+}
 
 void TPacketHandlers::Bind()
 {
+    using namespace std::placeholders;
     TAnalysisEngine& en = pass_.Engine();
-    BindReader(en.Chain().Reader(), false);
+    filterReader_ = &en.FilterReader();
+    BindReader(en.Chain().Reader());
     // The packet filter's copy goes through the same handlers: what it
     // copies is checked, logged, counted and repaired like a cleaned packet.
-    BindReader(en.FilterReader(), true);
-    pass_.TSPacketWriter1->OnContinuityCounterCorrected = [this](TObject*, int pid, int64_t no, int corrected,
-                                                                 int old) {
-        ContinuityCounterCorrected(pid, no, corrected, old);
-    };
+    BindReader(en.FilterReader());
+    pass_.TSPacketWriter1->OnContinuityCounterCorrected =
+        std::bind(&TPacketHandlers::TSPacketWriter1ContinuityCounterCorrected, this, _1, _2, _3, _4, _5);
 }
 
-void TPacketHandlers::BindReader(TTSPacketReader& reader, bool filter)
+void TPacketHandlers::BindReader(TTSPacketReader& reader)
 {
+    using namespace std::placeholders;
     TTSPacketReader* r = &reader;
-    r->OnScrambledPacketEvent = [this](TObject*, int64_t no, int pid, int& tsc, bool& ignore) {
-        ScrambledPacket(no, pid, tsc, ignore);
-    };
-    r->OnInvalidPacketEvent = [this, r](TObject*, int64_t no, const std::string& errors) {
-        InvalidPacket(*r, no, errors);
-    };
-    r->OnPacketResynchEvent = [this](TObject*, int64_t no, int64_t offset) { Resync(no, offset); };
-    r->OnDisconinuity = [this](TObject*, int64_t no, int pid, int cur, int last) { Discontinuity(no, pid, cur, last); };
-    r->OnNewPacket = [this, r, filter](TObject*) { NewPacket(*r, filter); };
+    r->OnScrambledPacketEvent =
+        std::bind(&TPacketHandlers::RemuxPacketReaderScrambledPacketEvent, this, _1, _2, _3, _4, _5);
+    r->OnInvalidPacketEvent = std::bind(&TPacketHandlers::RemuxPacketReaderInvalidPacketEvent, this, _1, _2, _3);
+    r->OnPacketResynchEvent = std::bind(&TPacketHandlers::TSPacketReader1PacketResynchEvent, this, _1, _2, _3);
+    r->OnDisconinuity = std::bind(&TPacketHandlers::RemuxPacketReaderDisconinuity, this, _1, _2, _3, _4, _5);
+    r->OnNewPacket = [this](TObject* sender) { RemuxPacketReaderNewPacket(sender); };
 }
+
+void TPacketHandlers::RemuxPacketReaderScrambledPacketEvent(TObject*, int64_t packetNo, int pid,
+                                                            int& transport_scrambling_control, bool& Ignore)
+{
+    ScrambledPacket(packetNo, pid, transport_scrambling_control, Ignore);
+}
+
+void TPacketHandlers::RemuxPacketReaderInvalidPacketEvent(TObject* sender, int64_t packetNo, const std::string& errors)
+{
+    // Bound to the packet readers only: the sender is the reader.
+    InvalidPacket(*static_cast<TTSPacketReader*>(sender), packetNo, errors);
+}
+
+void TPacketHandlers::TSPacketReader1PacketResynchEvent(TObject*, int64_t packetNo, int64_t offset)
+{
+    Resync(packetNo, offset);
+}
+
+void TPacketHandlers::RemuxPacketReaderDisconinuity(TObject*, int64_t packetNo, int pid, int currentDiscontID,
+                                                    int lastDiscontID)
+{
+    Discontinuity(packetNo, pid, currentDiscontID, lastDiscontID);
+}
+
+void TPacketHandlers::TSPacketWriter1ContinuityCounterCorrected(TObject*, int pid, int64_t packetNo,
+                                                                int correctedContCount, int oldContCount)
+{
+    ContinuityCounterCorrected(pid, packetNo, correctedContCount, oldContCount);
+}
+
+void TPacketHandlers::TSPacketWriter1AfterBufferWritten(TObject*, int, int) {}
 
 void TPacketHandlers::BeginFilterRun()
 {

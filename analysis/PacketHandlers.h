@@ -39,11 +39,28 @@ public:
     [[gnu::noinline]] void PacketWithTimes(TTSPacketReader& reader, bool filter);
     void ContinuityCounterCorrected(int pid, int64_t packetNo, int corrected, int old);
 
+    // The handlers as the cleaning and filter readers and writers raise
+    // them, Sender first; both readers (and both writers) share each one.
+    void RemuxPacketReaderScrambledPacketEvent(TObject* sender, int64_t packetNo, int pid,
+                                               int& transport_scrambling_control, bool& Ignore);
+    void RemuxPacketReaderInvalidPacketEvent(TObject* sender, int64_t packetNo, const std::string& errors);
+    void TSPacketReader1PacketResynchEvent(TObject* sender, int64_t packetNo, int64_t offset);
+    void RemuxPacketReaderDisconinuity(TObject* sender, int64_t packetNo, int pid, int currentDiscontID,
+                                       int lastDiscontID);
+    // Runs for every packet read: the sender is the reader.
+    void RemuxPacketReaderNewPacket(TObject* sender);
+    void TSPacketWriter1ContinuityCounterCorrected(TObject* sender, int pid, int64_t packetNo, int correctedContCount,
+                                                   int oldContCount);
+    // Nothing to do when a block is on disk; left unbound, since a bound
+    // handler costs the writer a hand-over to this thread per block.
+    void TSPacketWriter1AfterBufferWritten(TObject* sender, int packetsWritten, int packetsDeleted);
+
 private:
-    void BindReader(TTSPacketReader& reader, bool filter);
+    void BindReader(TTSPacketReader& reader);
     void NoteTimeStamps(const TTSPacketReader& reader, const TTSPacketHeader& header);
 
     TCleaningPass& pass_;
+    const TObject* filterReader_ = nullptr;
     int filterPcrPid_ = -1;
 };
 

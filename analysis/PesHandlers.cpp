@@ -12,6 +12,7 @@
 #include "ts/TSPesReader.h"
 
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 namespace tw {
@@ -38,58 +39,162 @@ std::string Hex8(int64_t v) { return IntToHex(v, 8); }
 
 void TPesHandlers::Bind()
 {
+    using namespace std::placeholders;
     TAnalysisEngine& en = pass_.Engine();
-    TTSPesReader* av[1 + AUDIO_SLOTS] = {&en.Chain().VideoPes(), &en.Chain().AudioPes(0), &en.Chain().AudioPes(1),
-                                         &en.Chain().AudioPes(2), &en.Chain().AudioPes(3)};
-    for (int i = 0; i < 1 + AUDIO_SLOTS; ++i) {
-        TTSPesReader* r = av[i];
-        const int slot = i - 1;
-        r->OnPESPacketCompleted = [this, r](TObject*, int64_t pts, int pid, int hs, int size, int count, bool ok) {
-            PesCompleted(r, pts, pid, hs, size, count, ok);
-        };
-        r->OnPTSWrapArround = [this](TObject*, int64_t idx, int64_t oldPts, int64_t newPts, int pid, int bits) {
-            PtsWrap(idx, oldPts, newPts, pid, bits);
-        };
-        r->OnPayloadStart = [this, slot](TObject*, int64_t pts, int64_t, int, int64_t) { PayloadStart(slot, pts); };
-        r->OnPESHeaderError = [](TObject*, const std::string&, int, int64_t) {};
-        r->OnPESPacketSizeError = [](TObject*, int64_t, int, int, int) {};
-        r->OnDisconinuity = [](TObject*, int64_t, int, int, int) {};
+    TCleaningChain& chain = en.Chain();
+    TTSPesReader* video = &chain.VideoPes();
+    video->OnPESPacketCompleted = std::bind(&TPesHandlers::TSPesReader_VideoPESPacketCompleted, this, _1, _2, _3, _4,
+                                            _5, _6, _7);
+    video->OnPTSWrapArround = std::bind(&TPesHandlers::TSPesReader_VideoPTSWrapArround, this, _1, _2, _3, _4, _5, _6);
+    video->OnPayloadStart = std::bind(&TPesHandlers::TSPesReader_VideoPayloadStart, this, _1, _2, _3, _4, _5);
+    video->OnPESHeaderError = std::bind(&TPesHandlers::TSPesReader_VideoPESHeaderError, this, _1, _2, _3, _4);
+    video->OnPESPacketSizeError = std::bind(&TPesHandlers::TSPesReader_VideoPESPacketSizeError, this, _1, _2, _3, _4, _5);
+    video->OnDisconinuity = std::bind(&TPesHandlers::TSPesReader_VideoDisconinuity, this, _1, _2, _3, _4, _5);
+    video->OnBeforeNewPacket = std::bind(&TPesHandlers::TSPesReader_VideoBeforeNewPacket, this, _1);
+
+    using TPayloadStartMember = void (TPesHandlers::*)(TObject*, int64_t, int64_t, int, int64_t);
+    const TPayloadStartMember payloadStarts[AUDIO_SLOTS] = {
+        &TPesHandlers::TSPesReader_Audio1PayloadStart, &TPesHandlers::TSPesReader_Audio2PayloadStart,
+        &TPesHandlers::TSPesReader_Audio3PayloadStart, &TPesHandlers::TSPesReader_Audio4PayloadStart};
+    for (int i = 0; i < AUDIO_SLOTS; ++i) {
+        TTSPesReader* r = &chain.AudioPes(i);
+        r->OnPESPacketCompleted = std::bind(&TPesHandlers::TSPesReader_VideoPESPacketCompleted, this, _1, _2, _3, _4,
+                                            _5, _6, _7);
+        r->OnPTSWrapArround = std::bind(&TPesHandlers::TSPesReader_VideoPTSWrapArround, this, _1, _2, _3, _4, _5, _6);
+        r->OnPayloadStart = std::bind(payloadStarts[i], this, _1, _2, _3, _4, _5);
+        r->OnPESHeaderError = std::bind(&TPesHandlers::TSPesReader_Audio1PESHeaderError, this, _1, _2, _3, _4);
+        r->OnPESPacketSizeError = std::bind(&TPesHandlers::TSPesReader_Audio1PESPacketSizeError, this, _1, _2, _3, _4,
+                                            _5);
+        r->OnDisconinuity = std::bind(&TPesHandlers::TSPesReader_Audio1Disconinuity, this, _1, _2, _3, _4, _5);
     }
-    en.Chain().VideoPes().OnBeforeNewPacket = [](TObject*) {};
     for (int i = 0; i < TEXT_SLOTS; ++i) {
-        TTSPesReader* r = &en.Chain().TextPes(i);
-        r->OnPESPacketCompleted = [this, r](TObject*, int64_t pts, int pid, int, int, int, bool ok) {
-            TextPesCompleted(r, pts, pid, ok);
-        };
-        r->OnDisconinuity = [](TObject*, int64_t, int, int, int) {};
+        TTSPesReader* r = &chain.TextPes(i);
+        r->OnPESPacketCompleted = std::bind(&TPesHandlers::TSPesReader_Text1PESPacketCompleted, this, _1, _2, _3, _4,
+                                            _5, _6, _7);
+        r->OnDisconinuity = std::bind(&TPesHandlers::TSPesReader_Text1Disconinuity, this, _1, _2, _3, _4, _5);
     }
     for (int i = 0; i < AUDIO_SLOTS; ++i) {
-        TTSAC3Reader* a = &en.Chain().Ac3(i);
-        a->OnCRCError = [this, i](TObject*, int pid, int64_t, int64_t framePts) { Ac3CrcError(i, pid, framePts); };
-        a->OnAC3PropertyChange = [this](TObject*, int pid, int64_t framePts, const std::string& oldProps,
-                                        const std::string& newProps) {
-            Ac3PropertyChange(pid, framePts, oldProps, newProps);
-        };
-        a->OnAC3BufferOverflow = [this](TObject*, int pid, int64_t framePts, int64_t packetIndex) {
-            Ac3BufferOverflow(pid, packetIndex, framePts);
-        };
+        TTSAC3Reader* a = &chain.Ac3(i);
+        a->OnCRCError = std::bind(&TPesHandlers::TSAC3Reader1CRCError, this, _1, _2, _3, _4);
+        a->OnAC3PropertyChange = std::bind(&TPesHandlers::TSAC3Reader1AC3PropertyChange, this, _1, _2, _3, _4, _5);
+        a->OnAC3BufferOverflow = std::bind(&TPesHandlers::TSAC3Reader1AC3BufferOverflow, this, _1, _2, _3, _4);
     }
-    en.Chain().Mpeg2().OnMpeg2BufferOverflowError = [this](TObject*, int64_t idx, int size, int max) {
-        Mpeg2BufferOverflow(idx, size, max);
-    };
-    TTSH264Reader* h = &en.Chain().H264();
-    h->OnSliceReceived = [this](TObject*, int64_t, int64_t, TH264NALUnitType type) {
-        H264SliceReceived(static_cast<int>(type));
-    };
-    h->OnH264Error = [this](TObject*, int64_t pts, TH264ErrorType type, int64_t, int64_t, int64_t) {
-        H264Error(pts, static_cast<int>(type));
-    };
-    h->OnVideoInfoChange = [this](TObject*, int64_t pts, TTSH264VideoInfo* o, TTSH264VideoInfo* n) {
-        if (o && n)
-            H264VideoInfoChange(pts, *o, *n);
-    };
-    h->OnSequenceParameterSet = [this](TObject*, int64_t pts) { H264SequenceParameterSet(pts); };
+    chain.Ac3(0).OnFrameReceived = std::bind(&TPesHandlers::TSAC3Reader1FrameReceived, this, _1, _2, _3);
+    chain.Ac3(1).OnFrameReceived = std::bind(&TPesHandlers::TSAC3Reader2FrameReceived, this, _1, _2, _3);
+
+    TTSMPEG2Reader* m = &chain.Mpeg2();
+    m->OnMpeg2BufferOverflowError = std::bind(&TPesHandlers::TSMPEG2Reader1Mpeg2BufferOverflowError, this, _1, _2, _3,
+                                              _4);
+    m->OnMpeg2BufferError = std::bind(&TPesHandlers::TSMPEG2Reader1Mpeg2BufferError, this, _1, _2, _3, _4);
+    // OnNewSequence stays unbound: bound, the analyser names every start
+    // code it meets, for a handler that does nothing with the name.
+
+    TTSH264Reader* h = &chain.H264();
+    h->OnSliceReceived = std::bind(&TPesHandlers::TSH264Reader1SliceReceived, this, _1, _2, _3, _4);
+    h->OnH264Error = std::bind(&TPesHandlers::TSH264Reader1H264Error, this, _1, _2, _3, _4, _5, _6);
+    h->OnVideoInfoChange = std::bind(&TPesHandlers::TSH264Reader1VideoInfoChange, this, _1, _2, _3, _4);
+    h->OnSequenceParameterSet = std::bind(&TPesHandlers::TSH264Reader1SequenceParameterSet, this, _1, _2);
+    h->OnFirstSliceSynch = std::bind(&TPesHandlers::TSH264Reader1FirstSliceSynch, this, _1, _2, _3, _4);
+    h->OnPESNotStartingWithSynchBytes = std::bind(&TPesHandlers::TSH264Reader1PESNotStartingWithSynchBytes, this, _1,
+                                                  _2);
+    h->OnChangedSeqParameter = std::bind(&TPesHandlers::TSH264Reader1ChangedSeqParameter, this, _1, _2);
+    h->OnChangedPicParameter = std::bind(&TPesHandlers::TSH264Reader1ChangedPicParameter, this, _1, _2);
+    // OnSlicesSequence stays unbound: bound, the analyser spells out the
+    // slice sequence of every picture, for a handler that does nothing.
 }
+
+// ---------------------------------------------------------------- the named handlers
+
+void TPesHandlers::TSPesReader_VideoPayloadStart(TObject*, int64_t pts, int64_t, int, int64_t) { PayloadStart(-1, pts); }
+void TPesHandlers::TSPesReader_Audio1PayloadStart(TObject*, int64_t pts, int64_t, int, int64_t) { PayloadStart(0, pts); }
+void TPesHandlers::TSPesReader_Audio2PayloadStart(TObject*, int64_t pts, int64_t, int, int64_t) { PayloadStart(1, pts); }
+void TPesHandlers::TSPesReader_Audio3PayloadStart(TObject*, int64_t pts, int64_t, int, int64_t) { PayloadStart(2, pts); }
+void TPesHandlers::TSPesReader_Audio4PayloadStart(TObject*, int64_t pts, int64_t, int, int64_t) { PayloadStart(3, pts); }
+
+void TPesHandlers::TSPesReader_VideoPESPacketCompleted(TObject* sender, int64_t pts, int pid, int pesHeaderSize,
+                                                       int pesSize, int packetCount, bool isValid)
+{
+    // Bound to the PES readers only: the sender is the reader.
+    PesCompleted(static_cast<TTSPesReader*>(sender), pts, pid, pesHeaderSize, pesSize, packetCount, isValid);
+}
+
+void TPesHandlers::TSPesReader_VideoPTSWrapArround(TObject*, int64_t packetIndex, int64_t oldPts, int64_t newPts,
+                                                   int pid, int bitsWrapped)
+{
+    PtsWrap(packetIndex, oldPts, newPts, pid, bitsWrapped);
+}
+
+void TPesHandlers::TSPesReader_Text1PESPacketCompleted(TObject* sender, int64_t pts, int pid, int, int, int,
+                                                       bool isValid)
+{
+    TextPesCompleted(static_cast<TTSPesReader*>(sender), pts, pid, isValid);
+}
+
+void TPesHandlers::TSPesReader_VideoBeforeNewPacket(TObject*) {}
+void TPesHandlers::TSPesReader_VideoDisconinuity(TObject*, int64_t, int, int, int) {}
+void TPesHandlers::TSPesReader_VideoPESHeaderError(TObject*, const std::string&, int, int64_t) {}
+void TPesHandlers::TSPesReader_VideoPESPacketSizeError(TObject*, int64_t, int, int, int) {}
+void TPesHandlers::TSPesReader_Audio1Disconinuity(TObject*, int64_t, int, int, int) {}
+void TPesHandlers::TSPesReader_Audio1PESHeaderError(TObject*, const std::string&, int, int64_t) {}
+void TPesHandlers::TSPesReader_Audio1PESPacketSizeError(TObject*, int64_t, int, int, int) {}
+void TPesHandlers::TSPesReader_Text1Disconinuity(TObject*, int64_t, int, int, int) {}
+
+void TPesHandlers::TSAC3Reader1CRCError(TObject* sender, int pid, int64_t, int64_t framePts)
+{
+    // The log line counts the frames of the analyser that raised it.
+    for (int i = 0; i < AUDIO_SLOTS; ++i)
+        if (sender == &pass_.Engine().Chain().Ac3(i))
+            return Ac3CrcError(i, pid, framePts);
+}
+
+void TPesHandlers::TSAC3Reader1AC3PropertyChange(TObject*, int pid, int64_t framePts, const std::string& oldProperties,
+                                                 const std::string& newProperties)
+{
+    Ac3PropertyChange(pid, framePts, oldProperties, newProperties);
+}
+
+void TPesHandlers::TSAC3Reader1AC3BufferOverflow(TObject*, int pid, int64_t framePts, int64_t packetIndex)
+{
+    Ac3BufferOverflow(pid, packetIndex, framePts);
+}
+
+void TPesHandlers::TSAC3Reader1FrameReceived(TObject*, int64_t, int64_t) {}
+void TPesHandlers::TSAC3Reader2FrameReceived(TObject*, int64_t, int64_t) {}
+
+void TPesHandlers::TSH264Reader1SliceReceived(TObject*, int64_t, int64_t, TH264NALUnitType sliceType)
+{
+    H264SliceReceived(static_cast<int>(sliceType));
+}
+
+void TPesHandlers::TSH264Reader1SequenceParameterSet(TObject*, int64_t pts) { H264SequenceParameterSet(pts); }
+
+void TPesHandlers::TSH264Reader1H264Error(TObject*, int64_t pts, TH264ErrorType errorType, int64_t, int64_t, int64_t)
+{
+    H264Error(pts, static_cast<int>(errorType));
+}
+
+void TPesHandlers::TSH264Reader1VideoInfoChange(TObject*, int64_t pts, TTSH264VideoInfo* oldVideoInfo,
+                                                TTSH264VideoInfo* newVideoInfo)
+{
+    if (oldVideoInfo && newVideoInfo)
+        H264VideoInfoChange(pts, *oldVideoInfo, *newVideoInfo);
+}
+
+void TPesHandlers::TSH264Reader1FirstSliceSynch(TObject*, int64_t, int64_t, TH264NALUnitType) {}
+void TPesHandlers::TSH264Reader1SlicesSequence(TObject*, int64_t, int, const std::string&) {}
+void TPesHandlers::TSH264Reader1PESNotStartingWithSynchBytes(TObject*, int64_t) {}
+void TPesHandlers::TSH264Reader1ChangedSeqParameter(TObject*, int64_t) {}
+void TPesHandlers::TSH264Reader1ChangedPicParameter(TObject*, int64_t) {}
+
+void TPesHandlers::TSMPEG2Reader1Mpeg2BufferOverflowError(TObject*, int64_t packetIndex, int size, int maxSize)
+{
+    Mpeg2BufferOverflow(packetIndex, size, maxSize);
+}
+
+void TPesHandlers::TSMPEG2Reader1Mpeg2BufferError(TObject*, int64_t, int, int) {}
+void TPesHandlers::TSMPEG2Reader1NewSequence(TObject*, int, int, const std::string&) {}
+
+// ---------------------------------------------------------------- the shared work
 
 void TPesHandlers::ResetPass()
 {
@@ -114,6 +219,8 @@ std::string TPesHandlers::NalStatisticsText() const
     return s;
 }
 
+void TPesHandlers::LogNalStatistics(std::string& text) const { text += NalStatisticsText(); }
+
 std::string TPesHandlers::PesInvalidLine(TTSPesReader* reader, int64_t pts, int pid) const
 {
     const TTSPesHeader* h = reader->PESHeader();
@@ -133,7 +240,7 @@ void TPesHandlers::PesCompleted(TTSPesReader* reader, int64_t pts, int pid, int,
         en.CountError(pid);
         pass_.Log(PesInvalidLine(reader, pts, pid));
         if (en.DuplicatePacketHandling)
-            DeleteRedundantPackets(reader);
+            DeleteRedundantPacket(reader);
     }
     int line = -1;
     if (reader == &en.Chain().VideoPes())
@@ -161,7 +268,7 @@ void TPesHandlers::TextPesCompleted(TTSPesReader* reader, int64_t pts, int pid, 
     pass_.Log(PesInvalidLine(reader, pts, pid));
 }
 
-int TPesHandlers::DeleteRedundantPackets(TTSPesReader* reader)
+int TPesHandlers::DeleteRedundantPacket(TTSPesReader* reader)
 {
     // Only a PES that is too long can hold a repeated packet; the repeats
     // must make up exactly the surplus, each must be a byte-for-byte copy of

@@ -117,7 +117,11 @@ void TAnalysisView::ChangeLanguageDescriptor(TPanelKind kind, int slot) {
         label = panels_.Text[slot].Details;
     }
     if (!reader || !label) return;
-    const int pid = reader->PID();
+    ChangeLanguageDescriptor(reader->PID(), label);
+}
+
+void TAnalysisView::ChangeLanguageDescriptor(int pid, TLabel* label) {
+    if (Busy() || !label) return;
     TTSPmtReader* pmt = &engine_->Selection().Pmt();
     const int index = pmt->IndexOfPid(pid);
     if (index < 0) return;

@@ -34,8 +34,12 @@ public:
     // refused while a pass runs. Return the engine's toggle state.
     int AudioClick(int slot);
     int TextClick(int slot);
-    // "Change Language_Descriptor" of a panel's popup menu.
+    // "Change Language_Descriptor" of a panel's popup menu: the stream of
+    // the panel's PES reader, the panel's details label.
     void ChangeLanguageDescriptor(TPanelKind kind, int slot);
+    // Asks for the new code of the PMT entry of `pid` and shows it in
+    // `label` (the last occurrence of the old code is replaced).
+    void ChangeLanguageDescriptor(int pid, TLabel* label);
 
     // TMainWindowView
     void ResetPanels() override;

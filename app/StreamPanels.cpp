@@ -51,6 +51,22 @@ void LoadPngIcon(TImage* image, int id) {
     }
 }
 
+using TClickMember = void (TStreamPanels::*)(TObject*);
+const TClickMember kAudioPictureClicks[AUDIO_SLOTS] = {&TStreamPanels::Image5Click, &TStreamPanels::Image2Click,
+                                                       &TStreamPanels::Image3Click, &TStreamPanels::Image4Click};
+const TClickMember kTextPictureClicks[TEXT_SLOTS] = {&TStreamPanels::Image8Click, &TStreamPanels::Image9Click,
+                                                     &TStreamPanels::Image10Click, &TStreamPanels::Image11Click};
+const TClickMember kLanguageItemClicks[AUDIO_SLOTS + TEXT_SLOTS] = {
+    &TStreamPanels::Ch1Click,       &TStreamPanels::MenuItem1Click, &TStreamPanels::MenuItem2Click,
+    &TStreamPanels::MenuItem3Click, &TStreamPanels::MenuItem4Click, &TStreamPanels::MenuItem5Click,
+    &TStreamPanels::MenuItem6Click, &TStreamPanels::MenuItem7Click};
+
+using TShowMember = void (TStreamPanels::*)(bool);
+const TShowMember kShowAudioPanels[AUDIO_SLOTS] = {&TStreamPanels::ShowAudioPanel1, &TStreamPanels::ShowAudioPanel2,
+                                                   &TStreamPanels::ShowAudioPanel3, &TStreamPanels::ShowAudioPanel4};
+const TShowMember kShowTextPanels[TEXT_SLOTS] = {&TStreamPanels::ShowTextPanel1, &TStreamPanels::ShowTextPanel2,
+                                                 &TStreamPanels::ShowTextPanel3, &TStreamPanels::ShowTextPanel4};
+
 } // namespace
 
 TColor StepStateColor(TStepState state) {
@@ -111,21 +127,23 @@ void TStepPanels::ResetStepLabels() {
 
 void TStepPanels::SetStep(TAnalysisStep step, TStepState state, const std::string& text) {
     if (step < 0 || step >= ANALYSIS_STEP_COUNT) return;
+    Status[step]->SetCaption(text);
+    const TColor c = static_cast<TColor>(StepStateColour(state));
+    SetStepStatus(Title[step], c);
+    SetStepStatus(Status[step], c);
+}
+
+void TStepPanels::SetStepStatus(skin::TsLabelFX* label, TColor colour) {
+    if (!label) return;
     // Under the skin: the bar section of the state, the text in its colour
     // over a darker shadow. The section first: a panel whose section is
     // missing gives its labels the plain window text colour.
-    const TStepColours look = StepStatusColours(StepStateColour(state));
-    Panel[step]->SkinData.SetSkinSection(look.SkinSection);
-    const TColor c = StepStateColor(state);
-    Title[step]->Font().SetColor(c);
-    Status[step]->Font().SetColor(c);
-    for (skin::TsLabelFX* l : {Title[step], Status[step]}) {
-        l->Kind().SetColor(static_cast<TColor>(look.Font));
-        l->Shadow().SetColor(static_cast<TColor>(look.Shadow));
-    }
-    Status[step]->SetCaption(text);
-    Title[step]->Repaint();
-    Status[step]->Repaint();
+    const TStepColours look = StepStatusColours(static_cast<uint32_t>(colour));
+    if (auto* bar = dynamic_cast<skin::TsPanel*>(label->Parent())) bar->SkinData.SetSkinSection(look.SkinSection);
+    label->Font().SetColor(colour);
+    label->Kind().SetColor(static_cast<TColor>(look.Font));
+    label->Shadow().SetColor(static_cast<TColor>(look.Shadow));
+    label->Repaint();
 }
 
 // ---------------------------------------------------------------- result panels
@@ -224,13 +242,11 @@ void TStreamPanels::BuildPanel(TResultPanel& p, TPanelKind kind, int slot) {
     p.Details->SetAnchors(akLeft | akTop | akRight);
 
     if (kind == TPanelKind::Audio) {
-        p.Picture->OnClick = [this, slot](TObject*) {
-            if (OnAudioClick) OnAudioClick(slot);
-        };
+        const TClickMember member = kAudioPictureClicks[slot];
+        p.Picture->OnClick = [this, member](TObject* sender) { (this->*member)(sender); };
     } else if (kind == TPanelKind::Text) {
-        auto click = [this, slot](TObject*) {
-            if (OnTextClick) OnTextClick(slot);
-        };
+        const TClickMember member = kTextPictureClicks[slot];
+        auto click = [this, member](TObject* sender) { (this->*member)(sender); };
         p.Picture->OnClick = click;
         p.Title->OnClick = click;
         p.Title->SetCursor(crHandPoint);
@@ -244,9 +260,8 @@ void TStreamPanels::BuildPanel(TResultPanel& p, TPanelKind kind, int slot) {
         p.LanguageItem->SetName(kLanguageItemNames[item]);
         p.LanguageItem->SetCaption("Change Language_Descriptor");
         p.LanguageItem->SetEnabled(false);
-        p.LanguageItem->OnClick = [this, kind, slot](TObject*) {
-            if (OnLanguageItem) OnLanguageItem(kind, slot);
-        };
+        const TClickMember member = kLanguageItemClicks[item];
+        p.LanguageItem->OnClick = [this, member](TObject* sender) { (this->*member)(sender); };
         p.Menu->Items()->Add(p.LanguageItem);
         for (TControl* c : std::initializer_list<TControl*>{p.Box, p.Picture, p.Title, p.Details, p.Pid})
             c->SetPopupMenu(p.Menu);
@@ -288,15 +303,16 @@ void TStreamPanels::Relayout() {
 }
 
 void TStreamPanels::Reset() {
+    // Marked on first, so that each is switched off whatever it shows.
     Video.On = true;
-    SetPanelOn(Video, TPanelKind::Video, false);
-    for (TResultPanel& p : Audio) {
-        p.On = true;
-        SetPanelOn(p, TPanelKind::Audio, false);
+    ShowVideoPanel(false);
+    for (int i = 0; i < AUDIO_SLOTS; ++i) {
+        Audio[i].On = true;
+        ShowPanelOn(TPanelKind::Audio, i, false);
     }
-    for (TResultPanel& p : Text) {
-        p.On = true;
-        SetPanelOn(p, TPanelKind::Text, false);
+    for (int i = 0; i < TEXT_SLOTS; ++i) {
+        Text[i].On = true;
+        ShowPanelOn(TPanelKind::Text, i, false);
     }
     TTimelineTexts off;
     off.Begin = BeginValue->Caption();
@@ -310,6 +326,72 @@ void TStreamPanels::SetAudioPicture(TResultPanel& p, int toggleState) {
     if (p.Picture->Tag() != toggleState || p.Picture->Picture().Graphic() == nullptr) LoadPngIcon(p.Picture, id);
     p.Picture->SetTag(toggleState);
     p.Picture->SetCursor(toggleState == 0 ? crDefault : crHandPoint);
+}
+
+void TStreamPanels::ShowVideoPanel(bool on) { SetPanelOn(Video, TPanelKind::Video, on); }
+void TStreamPanels::ShowAudioPanel1(bool on) { SetPanelOn(Audio[0], TPanelKind::Audio, on); }
+void TStreamPanels::ShowAudioPanel2(bool on) { SetPanelOn(Audio[1], TPanelKind::Audio, on); }
+void TStreamPanels::ShowAudioPanel3(bool on) { SetPanelOn(Audio[2], TPanelKind::Audio, on); }
+void TStreamPanels::ShowAudioPanel4(bool on) { SetPanelOn(Audio[3], TPanelKind::Audio, on); }
+void TStreamPanels::ShowTextPanel1(bool on) { SetPanelOn(Text[0], TPanelKind::Text, on); }
+void TStreamPanels::ShowTextPanel2(bool on) { SetPanelOn(Text[1], TPanelKind::Text, on); }
+void TStreamPanels::ShowTextPanel3(bool on) { SetPanelOn(Text[2], TPanelKind::Text, on); }
+void TStreamPanels::ShowTextPanel4(bool on) { SetPanelOn(Text[3], TPanelKind::Text, on); }
+
+void TStreamPanels::ShowPanelOn(TPanelKind kind, int slot, bool on) {
+    if (kind == TPanelKind::Video) ShowVideoPanel(on);
+    else if (kind == TPanelKind::Audio && slot >= 0 && slot < AUDIO_SLOTS) (this->*kShowAudioPanels[slot])(on);
+    else if (kind == TPanelKind::Text && slot >= 0 && slot < TEXT_SLOTS) (this->*kShowTextPanels[slot])(on);
+}
+
+void TStreamPanels::Image5Click(TObject*) {
+    if (OnAudioClick) OnAudioClick(0);
+}
+void TStreamPanels::Image2Click(TObject*) {
+    if (OnAudioClick) OnAudioClick(1);
+}
+void TStreamPanels::Image3Click(TObject*) {
+    if (OnAudioClick) OnAudioClick(2);
+}
+void TStreamPanels::Image4Click(TObject*) {
+    if (OnAudioClick) OnAudioClick(3);
+}
+void TStreamPanels::Image8Click(TObject*) {
+    if (OnTextClick) OnTextClick(0);
+}
+void TStreamPanels::Image9Click(TObject*) {
+    if (OnTextClick) OnTextClick(1);
+}
+void TStreamPanels::Image10Click(TObject*) {
+    if (OnTextClick) OnTextClick(2);
+}
+void TStreamPanels::Image11Click(TObject*) {
+    if (OnTextClick) OnTextClick(3);
+}
+
+void TStreamPanels::Ch1Click(TObject*) {
+    if (OnLanguageItem) OnLanguageItem(TPanelKind::Audio, 0);
+}
+void TStreamPanels::MenuItem1Click(TObject*) {
+    if (OnLanguageItem) OnLanguageItem(TPanelKind::Audio, 1);
+}
+void TStreamPanels::MenuItem2Click(TObject*) {
+    if (OnLanguageItem) OnLanguageItem(TPanelKind::Audio, 2);
+}
+void TStreamPanels::MenuItem3Click(TObject*) {
+    if (OnLanguageItem) OnLanguageItem(TPanelKind::Audio, 3);
+}
+void TStreamPanels::MenuItem4Click(TObject*) {
+    if (OnLanguageItem) OnLanguageItem(TPanelKind::Text, 0);
+}
+void TStreamPanels::MenuItem5Click(TObject*) {
+    if (OnLanguageItem) OnLanguageItem(TPanelKind::Text, 1);
+}
+void TStreamPanels::MenuItem6Click(TObject*) {
+    if (OnLanguageItem) OnLanguageItem(TPanelKind::Text, 2);
+}
+void TStreamPanels::MenuItem7Click(TObject*) {
+    if (OnLanguageItem) OnLanguageItem(TPanelKind::Text, 3);
 }
 
 void TStreamPanels::SetPanelOn(TResultPanel& p, TPanelKind kind, bool on) {
@@ -348,11 +430,11 @@ void TStreamPanels::ShowPanel(TPanelKind kind, int slot, const TStreamPanel& pan
     else if (kind == TPanelKind::Text && slot >= 0 && slot < TEXT_SLOTS) p = &Text[slot];
     if (!p) return;
     if (!panel.Visible) {
-        SetPanelOn(*p, kind, false);
+        ShowPanelOn(kind, slot, false);
         if (kind == TPanelKind::Video) p->Details->SetCaption("");
         return;
     }
-    SetPanelOn(*p, kind, true);
+    ShowPanelOn(kind, slot, true);
     p->Title->SetCaption(panel.Title);
     p->Title->SetHint(panel.TitleHint);
     p->Pid->SetCaption(panel.Pid);

@@ -36,7 +36,11 @@ public:
 
     // Every label idle, every status text empty.
     void ResetStepLabels();
+    // Both labels of the step in the state's colour, the status text set.
     void SetStep(TAnalysisStep step, TStepState state, const std::string& text);
+    // One label in a status colour (red, green, yellow, $FFFF00 or idle):
+    // its font and shadow, and the skin section of the bar that holds it.
+    void SetStepStatus(skin::TsLabelFX* label, TColor colour);
 
     skin::TsPanel* Panel[ANALYSIS_STEP_COUNT] = {};
     skin::TsLabelFX* Title[ANALYSIS_STEP_COUNT] = {};
@@ -96,6 +100,38 @@ public:
     // The captions that the window's text table does not hold.
     void LanguageChanged(bool german);
 
+    // Each panel on (shown at its open height) or off (collapsed, emptied).
+    void ShowVideoPanel(bool on);
+    void ShowAudioPanel1(bool on);
+    void ShowAudioPanel2(bool on);
+    void ShowAudioPanel3(bool on);
+    void ShowAudioPanel4(bool on);
+    void ShowTextPanel1(bool on);
+    void ShowTextPanel2(bool on);
+    void ShowTextPanel3(bool on);
+    void ShowTextPanel4(bool on);
+
+    // The stream toggles bound to the panels' pictures: audio streams 1 to
+    // 4, then text streams 1 to 4 (also bound to the text panels' titles).
+    void Image5Click(TObject* sender);
+    void Image2Click(TObject* sender);
+    void Image3Click(TObject* sender);
+    void Image4Click(TObject* sender);
+    void Image8Click(TObject* sender);
+    void Image9Click(TObject* sender);
+    void Image10Click(TObject* sender);
+    void Image11Click(TObject* sender);
+    // "Change Language_Descriptor" of the audio panels (Ch1, MenuItem1 to
+    // MenuItem3) and of the text panels (MenuItem4 to MenuItem7).
+    void Ch1Click(TObject* sender);
+    void MenuItem1Click(TObject* sender);
+    void MenuItem2Click(TObject* sender);
+    void MenuItem3Click(TObject* sender);
+    void MenuItem4Click(TObject* sender);
+    void MenuItem5Click(TObject* sender);
+    void MenuItem6Click(TObject* sender);
+    void MenuItem7Click(TObject* sender);
+
     // Left click on an audio picture (slot 0..3), on a text picture or title.
     std::function<void(int slot)> OnAudioClick;
     std::function<void(int slot)> OnTextClick;
@@ -104,6 +140,8 @@ public:
 
 private:
     void BuildPanel(TResultPanel& p, TPanelKind kind, int slot);
+    // The named Show...Panel member of a panel.
+    void ShowPanelOn(TPanelKind kind, int slot, bool on);
     void SetPanelOn(TResultPanel& p, TPanelKind kind, bool on);
     void SetAudioPicture(TResultPanel& p, int toggleState);
     void BuildTimeline();

@@ -864,3 +864,52 @@ TEST(Ac3Details, EachAc3StreamWithTheWrongStreamIdIsAskedAboutOnItsOwn)
     EXPECT_TRUE(HasLine("Audio stream 1: Patch StreamID from $C0 to $BD !")) << AllLog();
     EXPECT_TRUE(HasLine("Audio stream 2: Ignore AC3 StreamID $C1<> $BD !")) << AllLog();
 }
+
+TEST(Ac3Details, EachAudioReaderPatchesItsOwnStreamWhereItsPesStarts)
+{
+    // Four AC-3 streams, all with MPEG audio stream_ids and all answered
+    // Yes: each audio reader's payload start must patch its own stream at
+    // the packet that starts its PES, and no patch may miss.
+    std::vector<test::PmtStream> streams = {{2, 0x101, {}}};
+    for (int i = 0; i < AUDIO_SLOTS; ++i)
+        streams.push_back({6, 0x102 + i, test::Descriptor(0x6A, {0})});
+    test::TsStream s;
+    int64_t pts = 900000;
+    for (int k = 0; s.PacketCount() < 4000; ++k) {
+        if (k % 25 == 0) {
+            s.AddPat({{1, 0x100}});
+            s.AddPmt(0x100, 1, 0x101, streams);
+        }
+        AddVideoFrame(s, pts);
+        for (int i = 0; i < AUDIO_SLOTS; ++i)
+            s.AddPes(0x102 + i, test::PesPacket(0xC0 + i, Ac3Frame(2), pts));
+        pts += 3600;
+    }
+    Cleanup cleanup;
+    const std::string in = Save(s, "ac3four", cleanup);
+    Road road;
+    road.host.Answers[TAnalysisQuestion::Ac3StreamId] = true;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    const std::string out = OutputName("ac3four_out", cleanup);
+    EXPECT_EQ(road.Clean(out), TCleaningResult::Success) << AllLog();
+    EXPECT_EQ(AllLog().find("Patching of StreamID failed"), std::string::npos) << AllLog();
+    const TAnalysisTables& t = road.engine->Tables();
+    const Bytes b = ReadFile(out);
+    for (int i = 0; i < AUDIO_SLOTS; ++i) {
+        SCOPED_TRACE(i);
+        const int e = t.FindPatchEntry(0x102 + i, PATCH_KIND_STREAM_ID);
+        ASSERT_GE(e, 0) << AllLog();
+        EXPECT_EQ(t.Patches[e].OldValue, 0xC0 + i);
+        EXPECT_EQ(t.Patches[e].FailedCount, 0);
+        int starts = 0;
+        for (size_t j = 0; j + 188 <= b.size(); j += 188) {
+            const uint8_t* p = b.data() + j;
+            if (Pid(p) != 0x102 + i || !(p[1] & 0x40))
+                continue;
+            ++starts;
+            EXPECT_EQ(p[PacketPayloadStart(p) + 3], 0xBD);
+        }
+        EXPECT_GT(starts, 50);
+        EXPECT_EQ(t.Patches[e].PatchedCount, starts);
+    }
+}

@@ -32,6 +32,7 @@
 #include "base/WinText.h"
 #include "tests/skin/windows/ModalProbe.h"
 #include "tests/support/FileBytes.h"
+#include "tests/support/TsBuilder.h"
 #include "ts/TSPmtReader.h"
 #include "ui/Application.h"
 #include "ui/Consts.h"
@@ -360,6 +361,126 @@ TEST_F(AnalysisViewTest, ThePopupMenuChangesTheLanguageDescriptor) {
     v.Panels().Audio[0].LanguageItem->Click();
     EXPECT_EQ(pmt->Entry(index).Language, "eng");
     EXPECT_EQ(label->Caption(), "German");
+}
+
+// A program with every panel in use: video on $0101, audio streams 1 to 4
+// on $0102 to $0105 and teletext streams 1 to 4 on $0106 to $0109, each with
+// its own language.
+void SaveFullProgram(const std::string& fileName) {
+    const char* const audioLanguages[4] = {"deu", "eng", "fra", "ita"};
+    const char* const textLanguages[4] = {"spa", "nld", "pol", "dan"};
+    std::vector<test::PmtStream> streams = {{2, 0x101, {}}};
+    for (int i = 0; i < 4; ++i) streams.push_back({3, 0x102 + i, test::LanguageDescriptor(audioLanguages[i])});
+    for (int i = 0; i < 4; ++i) {
+        const std::string l = textLanguages[i];
+        streams.push_back({6, 0x106 + i, test::Descriptor(0x56, {uint8_t(l[0]), uint8_t(l[1]), uint8_t(l[2]), 0x09, 0x00})});
+    }
+    test::TsStream s;
+    int64_t pts = 900000;
+    while (s.PacketCount() < 4000) {
+        s.AddPat({{1, 0x100}});
+        s.AddPmt(0x100, 1, 0x101, streams);
+        for (int k = 0; k < 3; ++k) {
+            test::Bytes es(2000, 0x11);
+            es[0] = 0;
+            es[1] = 0;
+            es[2] = 1;
+            es[3] = 0xB3;
+            s.AddPes(0x101, test::PesPacket(0xE0, es, pts), pts * 300 - 9000 * 300);
+            for (int i = 0; i < 4; ++i) s.AddPes(0x102 + i, test::PesPacket(0xC0 + i, test::Bytes(300, 0x22), pts));
+            pts += 3600;
+        }
+        for (int i = 0; i < 4; ++i) s.AddPes(0x106 + i, test::PesPacket(0xBD, test::Bytes(180, 0x10), pts));
+    }
+    s.Save(fileName);
+}
+
+// Each picture, each text title and each language item of the popup menus
+// reaches its own stream and no other.
+TEST_F(AnalysisViewTest, EachPanelsControlsReachTheirOwnStream) {
+    TAnalysisView& v = *View();
+    const std::string full = TempFolder() + "tarnwick_view_full.ts";
+    SaveFullProgram(full);
+    Form1->OpenRecording(full);
+    ASSERT_TRUE(v.Engine().Analysed()) << Form3->sMemo1->Lines().Text();
+    const TAnalysisTables& t = v.Engine().Tables();
+    TResultPanel* audio = v.Panels().Audio;
+    TResultPanel* text = v.Panels().Text;
+    for (int i = 0; i < AUDIO_SLOTS; ++i) {
+        ASSERT_EQ(audio[i].Pid->Caption(), "$" + IntToHex(0x102 + i, 4));
+        ASSERT_EQ(audio[i].Picture->Tag(), 1);
+    }
+    for (int i = 0; i < TEXT_SLOTS; ++i) {
+        ASSERT_EQ(text[i].Box->Height(), TEXT_PANEL_HEIGHT);
+        ASSERT_EQ(text[i].Pid->Caption(), "$" + IntToHex(0x106 + i, 4));
+        ASSERT_FALSE(text[i].Picture->Visible());
+    }
+    auto keptAudio = [&] {
+        std::string s;
+        for (int i = 0; i < AUDIO_SLOTS; ++i) s += audio[i].Picture->Tag() == 1 && t.IsSelectedPid(0x102 + i) ? '1' : '-';
+        return s;
+    };
+    auto keptText = [&] {
+        std::string s;
+        for (int i = 0; i < TEXT_SLOTS; ++i) s += !text[i].Picture->Visible() && t.IsSelectedPid(0x106 + i) ? '1' : '-';
+        return s;
+    };
+
+    // Audio pictures: each drops its own stream, a second click keeps it.
+    const char* const droppedAudio[AUDIO_SLOTS] = {"-111", "1-11", "11-1", "111-"};
+    for (int i = 0; i < AUDIO_SLOTS; ++i) {
+        SCOPED_TRACE(audio[i].Picture->Name());
+        ClickAt(audio[i].Picture);
+        EXPECT_EQ(keptAudio(), droppedAudio[i]);
+        EXPECT_EQ(audio[i].Picture->Tag(), 2);
+        ClickAt(audio[i].Picture);
+        EXPECT_EQ(keptAudio(), "1111");
+    }
+    // Text titles drop their stream (the mark appears), the mark keeps it.
+    for (int i = 0; i < TEXT_SLOTS; ++i) {
+        SCOPED_TRACE(text[i].Picture->Name());
+        std::string expected = "1111";
+        expected[i] = '-';
+        ClickAt(text[i].Title);
+        EXPECT_EQ(keptText(), expected);
+        ClickAt(text[i].Picture);
+        EXPECT_EQ(keptText(), "1111");
+    }
+
+    // Language items: Ch1 and MenuItem1 to MenuItem3 the audio streams,
+    // MenuItem4 to MenuItem7 the text streams.
+    TTSPmtReader* pmt = &v.Engine().Selection().Pmt();
+    const char* const items[AUDIO_SLOTS + TEXT_SLOTS] = {"Ch1",       "MenuItem1", "MenuItem2", "MenuItem3",
+                                                         "MenuItem4", "MenuItem5", "MenuItem6", "MenuItem7"};
+    const char* const answers[AUDIO_SLOTS + TEXT_SLOTS] = {"aaa", "bbb", "ccc", "ddd", "eee", "fff", "ggg", "hhh"};
+    std::vector<std::string> languages;
+    for (int k = 0; k < AUDIO_SLOTS + TEXT_SLOTS; ++k) {
+        const int index = pmt->IndexOfPid(0x102 + k);
+        ASSERT_GE(index, 0);
+        languages.push_back(pmt->Entry(index).Language);
+        TResultPanel& p = k < AUDIO_SLOTS ? audio[k] : text[k - AUDIO_SLOTS];
+        p.Details->SetCaption("(" + languages.back() + ")");
+    }
+    for (int k = 0; k < AUDIO_SLOTS + TEXT_SLOTS; ++k) {
+        SCOPED_TRACE(items[k]);
+        TResultPanel& p = k < AUDIO_SLOTS ? audio[k] : text[k - AUDIO_SLOTS];
+        ASSERT_EQ(p.LanguageItem->Name(), items[k]);
+        ASSERT_TRUE(p.LanguageItem->Enabled());
+        g_dialogs = DialogLog();
+        g_dialogs.inputAnswer = answers[k];
+        p.LanguageItem->Click();
+        EXPECT_NE(Form3->sMemo1->Lines().Text().find("Changed PMT Language_Descriptor for PID $" +
+                                                      IntToHex(0x102 + k, 4) + " from " + languages[k] + " to " +
+                                                      answers[k]),
+                  std::string::npos);
+        languages[k] = answers[k];
+        for (int j = 0; j < AUDIO_SLOTS + TEXT_SLOTS; ++j) {
+            EXPECT_EQ(pmt->Entry(pmt->IndexOfPid(0x102 + j)).Language, languages[j]) << j;
+            const TResultPanel& q = j < AUDIO_SLOTS ? audio[j] : text[j - AUDIO_SLOTS];
+            EXPECT_EQ(q.Details->Caption(), "(" + languages[j] + ")") << j;
+        }
+    }
+    if (FileExists(full)) RemoveFile(full);
 }
 
 // The log header names what the filter probe found: nothing on Wine's own
