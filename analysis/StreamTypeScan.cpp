@@ -66,14 +66,8 @@ void TStreamTypeScan::EnsureProbes(size_t count)
         p->Sniffer->SetTSPesReader(p->Pes.get());
         p->Pmt = std::make_unique<TTSPmtReader>(nullptr);
         p->Pmt->SetTSPacketReader(scan_.Reader());
-        TProbe* probe = p.get();
-        // The stream_id of the latest valid PES start, as the log names it.
-        p->Pes->OnPayloadStart = [probe](TObject*, int64_t, int64_t, int, int64_t) {
-            const TTSPesHeader* h = probe->Pes->PESHeader();
-            if (!h->Valid())
-                return;
-            probe->StreamId = h->StreamID();
-            probe->StreamIdType = h->StreamIDType();
+        p->Pes->OnPayloadStart = [this](TObject* sender, int64_t pts, int64_t dts, int pid, int64_t packetIndex) {
+            TSPesReader_ScanPayloadStart(sender, pts, dts, pid, packetIndex);
         };
         p->Pes->Loaded();
         p->Sniffer->Loaded();
@@ -81,6 +75,24 @@ void TStreamTypeScan::EnsureProbes(size_t count)
         probes_.push_back(std::move(p));
     }
 }
+
+void TStreamTypeScan::TSPesReader_ScanPayloadStart(TObject* sender, int64_t, int64_t, int pid, int64_t)
+{
+    if (pid < 0 || pid >= kPidCount)
+        return;
+    TProbe* probe = byPid_[static_cast<size_t>(pid)];
+    if (!probe || probe->Pes.get() != sender)
+        return;
+    const TTSPesHeader* h = probe->Pes->PESHeader();
+    if (!h->Valid())
+        return;
+    probe->StreamId = h->StreamID();
+    probe->StreamIdType = h->StreamIDType();
+}
+
+void TStreamTypeScan::TSStreamTypeReader1Identified(TObject*, TEsStreamType, const std::string&) {}
+
+void TStreamTypeScan::TSStreamTypeReader1NotIdentified(TObject*, const std::string&) {}
 
 void TStreamTypeScan::Run(int64_t limit)
 {

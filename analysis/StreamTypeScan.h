@@ -11,11 +11,15 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
+
+#include "ts/TSPesTypes.h"
 
 namespace tw {
 
 class TAnalysisEngine;
+class TObject;
 class TScanPasses;
 class TTSPesReader;
 class TTSStreamTypeReader;
@@ -28,6 +32,15 @@ public:
 
     // Types every found stream from packets 1..limit of the scanning reader.
     void Run(int64_t limit);
+
+    // A PES start on a probe's reader: the stream_id of the latest valid
+    // header is the one the log names.
+    void TSPesReader_ScanPayloadStart(TObject* sender, int64_t pts, int64_t dts, int pid, int64_t packetIndex);
+    // The sniffers' verdicts change nothing by themselves (the vote is read
+    // when the PID settles); left unbound, since a bound handler costs the
+    // sniffer a text of the first bytes per verdict.
+    void TSStreamTypeReader1Identified(TObject* sender, TEsStreamType esStreamType, const std::string& firstEightBytes);
+    void TSStreamTypeReader1NotIdentified(TObject* sender, const std::string& firstEightBytes);
 
 private:
     struct TProbe;
