@@ -1017,6 +1017,78 @@ TEST_F(ProviderBorderPiecesTest, UnderBorderModeOneTheMasksOwnBordersCutThePictu
     manager.ConstData.ExBorder = -1;
 }
 
+TEST_F(ProviderPaintRowsTest, TheMenuLinesRightEndIsCopiedAsThePictureHasIt)
+{
+    TRowsForm* f = NewForm();
+    auto* menu = new tw::TMainMenu(f);
+    auto* item = new tw::TMenuItem(menu);
+    item->SetCaption("&Recording");
+    menu->Items()->Add(item);
+    f->SetMenu(menu);
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    SendMessageW(wnd, WM_NCPAINT, 1, 0);
+    int w = 0;
+    const std::vector<uint32_t> frame = test::PrintFrame(wnd, w);
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    const int h = wr.bottom - wr.top;
+    ASSERT_EQ(w, f->Width());
+
+    constexpr uint32_t kMarker = 0x123456;
+    const int stripH = GetSystemMetrics(SM_CYMENU) + 3;
+    tw::TBitmap out(60, stripH, tw::pf24bit);
+    for (int y = 0; y < stripH; ++y)
+        for (int x = 0; x < 60; ++x) {
+            uint8_t* px = out.ScanLine(y) + x * 3;
+            px[0] = kMarker & 0xFF;
+            px[1] = (kMarker >> 8) & 0xFF;
+            px[2] = (kMarker >> 16) & 0xFF;
+        }
+    p->CopyMenuLineEnd(out.Canvas());
+    GdiFlush();
+
+    // The strip starts the border's width left of the form's right end
+    // plus 60, at the top of the menu line; what lies inside the picture's
+    // frame is the picture's, what lies beyond it stays as it was.
+    const TRect margins = p->ExtBorderMargins();
+    const int left = p->FormBorderWidth(true) + w - 60 - margins.Right;
+    const int top = p->TitleBarHeight(true) + margins.Top;
+    const int clientTop = p->ClientOriginY();
+    int same = 0, compared = 0, kept = 0, beyond = 0;
+    for (int y = 0; y < stripH; ++y)
+        for (int x = 0; x < 60; ++x) {
+            const uint8_t* px = out.ScanLine(y) + x * 3;
+            const uint32_t got = uint32_t(px[2]) << 16 | uint32_t(px[1]) << 8 | px[0];
+            const int fx = left + x, fy = top + y;
+            if (fx >= w || fy >= h) {
+                ++beyond;
+                kept += got == kMarker;
+            } else if (fy < clientTop) {
+                ++compared;
+                same += got == frame[size_t(fy) * size_t(w) + size_t(fx)];
+            }
+        }
+    ASSERT_GT(compared, 60);
+    EXPECT_EQ(same, compared);
+    if (left + 60 > w)
+        EXPECT_GT(beyond, 0);
+    EXPECT_EQ(kept, beyond);
+}
+
+TEST_F(ProviderPaintRowsTest, AFramePictureMadeAnewLeavesTheFormAtRest)
+{
+    TRowsForm* f = NewForm();
+    HWND wnd = Shown(f);
+    // Marked active (an update under way), then a new icon: the frame's
+    // picture is made again and copied straight to the window, with no
+    // frame paint around it. The form is at rest for its controls again.
+    SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_SETACTIVESTATE, 1), 0);
+    ASSERT_EQ(SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_QUERYACTIVE), 0), 1);
+    SendMessageW(wnd, WM_SETICON, ICON_SMALL, 0);
+    EXPECT_EQ(SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_QUERYACTIVE), 0), 0);
+}
+
 } // namespace
 } // namespace skin
 
