@@ -73,8 +73,14 @@ WNDPROC g_prev = nullptr;
 int g_erases = 0;
 int g_refreshes = 0;
 int g_paints = 0;
+int g_ncPaintCount = 0;
+int g_posChanges = 0;
 LRESULT CALLBACK CountingProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
 {
+    if (msg == WM_WINDOWPOSCHANGED)
+        ++g_posChanges;
+    if (msg == WM_NCPAINT)
+        ++g_ncPaintCount;
     if (msg == WM_ERASEBKGND)
         ++g_erases;
     if (msg == WM_PAINT)
@@ -1086,6 +1092,44 @@ TEST_F(ProviderPaintRowsTest, AFramePictureMadeAnewLeavesTheFormAtRest)
     SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_SETACTIVESTATE, 1), 0);
     ASSERT_EQ(SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_QUERYACTIVE), 0), 1);
     SendMessageW(wnd, WM_SETICON, ICON_SMALL, 0);
+    EXPECT_EQ(SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_QUERYACTIVE), 0), 0);
+}
+
+TEST_F(ProviderPaintRowsTest, AMaximizedFormCutAgainIsDrawnByTheRepaintAndSettles)
+{
+    TRowsForm* f = NewForm();
+    HWND wnd = Shown(f);
+    ShowWindow(wnd, SW_MAXIMIZE);
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(IsZoomed(wnd));
+    SetWindowRgn(wnd, nullptr, FALSE);
+    g_erases = g_refreshes = g_paints = g_ncPaintCount = 0;
+    {
+        TSubclass counting(wnd);
+        // A new skin: the frame paint that follows cuts the form again and
+        // leaves the drawing to the repaint the new region brings. That
+        // repaint draws the frame and nothing more comes of it: no region
+        // set again, no paint after paint.
+        SendSkinCommand(wnd, AC_SKINREFRESH, reinterpret_cast<LPARAM>(&manager));
+        MSG msg;
+        for (int i = 0; i < 500 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        EXPECT_FALSE(PeekMessageW(&msg, wnd, WM_PAINT, WM_PAINT, PM_NOREMOVE));
+        // Once cut, the form keeps its region: a later frame paint draws
+        // and sets nothing again (each new region repaints the whole form).
+        g_posChanges = 0;
+        SendMessageW(wnd, WM_NCPAINT, 1, 0);
+        EXPECT_EQ(g_posChanges, 0);
+    }
+    EXPECT_GE(g_ncPaintCount, 2);
+    EXPECT_LE(g_ncPaintCount, 4);
+    EXPECT_LE(g_paints, 3);
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_NE(GetWindowRgn(wnd, rgn), ERROR);
+    DeleteObject(rgn);
+    // Drawn whole: the picture is made and the form at rest for its controls.
     EXPECT_EQ(SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_QUERYACTIVE), 0), 0);
 }
 
