@@ -317,6 +317,10 @@ public:
     // Where the client starts in the form's picture (window coordinates).
     int ClientOriginX() const;
     int ClientOriginY() const;
+    // Copies a 60-pixel strip of the picture at the right end of the menu
+    // line, a menu row and a little below, to the canvas's top-left corner.
+    // Only what the picture holds is copied; the rest of the canvas stays.
+    void CopyMenuLineEnd(tw::TCanvas& canvas);
     // True when the client wears a picture of the section (texture or
     // gradient), false when it is one colour.
     bool ClientHasPicture() const;

@@ -234,9 +234,11 @@ void TsSkinProvider::PaintNonClient()
     const TMeasures ms = Measure();
     if (ms.Width <= 0 || ms.Height <= 0)
         return;
-    if (CacheOutdated(ms))
+    if (CacheOutdated(ms)) {
         PaintAll(ms);
-    else {
+        // The picture is whole again: the controls may paint from it.
+        skinData_->SetActiveState(false);
+    } else {
         // The same picture; only the button states may have changed.
         PlaceCaptionButtons(ms);
         PaintCaptionButtons();
@@ -390,6 +392,27 @@ void TsSkinProvider::PaintSkinnedMenuLine(const TMeasures& ms)
         service->DrawItem(item, canvas, ir, state);
     }
     canvas.SetHandle(nullptr);
+}
+
+void TsSkinProvider::CopyMenuLineEnd(tw::TCanvas& canvas)
+{
+    constexpr int kStripWidth = 60;
+    HDC dc = canvas.Handle();
+    if (!dc || !ncCache_ || !form_ || !form_->HandleAllocated())
+        return;
+    const TRect margins = ExtBorderMargins();
+    const int left = FormBorderWidth(true) + form_->Width() - kStripWidth - margins.Right;
+    const int top = TitleBarHeight(true) + margins.Top;
+    const int height = GetSystemMetrics(SM_CYMENU) + 3;
+    // The strip may reach past the picture's edges (a narrow form, a wide
+    // border): reading beyond them would copy whatever the bitmap's memory
+    // holds, so only the part inside is taken.
+    const int x0 = std::max(left, 0), y0 = std::max(top, 0);
+    const int x1 = std::min(left + kStripWidth, ncCache_->Width());
+    const int y1 = std::min(top + height, ncCache_->Height());
+    if (x1 <= x0 || y1 <= y0)
+        return;
+    BitBlt(dc, x0 - left, y0 - top, x1 - x0, y1 - y0, ncCache_->Canvas().Handle(), x0, y0, SRCCOPY);
 }
 
 void TsSkinProvider::ShowSystemMenuUnderIcon()

@@ -193,8 +193,10 @@ int FormHitTest(const THitTestInput& in, TPoint p)
 
     // 3. Title, 4. menu line, 5. client with the size grip.
     // The title's lower edge is the title's too, except where the menu line
-    // starts right below it: there the press opens the menu.
-    if (p.Y >= 0 && p.Y <= titleBottom) {
+    // starts right below it: there the press opens the menu. A form without
+    // a title has no such edge: that row is its client's (or menu line's).
+    const int titleEdge = in.TitleHeight > 0 ? titleBottom : titleBottom - 1;
+    if (p.Y >= 0 && p.Y <= titleEdge) {
         if (!IsEmpty(in.IconRect) && Contains(in.IconRect, p))
             return htSysMenu;
         if (p.Y == titleBottom && in.MenuHeight > 0 && p.X >= side && p.X < in.Width - side)

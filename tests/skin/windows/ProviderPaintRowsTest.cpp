@@ -73,8 +73,14 @@ WNDPROC g_prev = nullptr;
 int g_erases = 0;
 int g_refreshes = 0;
 int g_paints = 0;
+int g_ncPaintCount = 0;
+int g_posChanges = 0;
 LRESULT CALLBACK CountingProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
 {
+    if (msg == WM_WINDOWPOSCHANGED)
+        ++g_posChanges;
+    if (msg == WM_NCPAINT)
+        ++g_ncPaintCount;
     if (msg == WM_ERASEBKGND)
         ++g_erases;
     if (msg == WM_PAINT)
@@ -1015,6 +1021,116 @@ TEST_F(ProviderBorderPiecesTest, UnderBorderModeOneTheMasksOwnBordersCutThePictu
         EXPECT_EQ(v.Pixel(x, 0)[1], 200) << x;
     manager.SetExtendedBorders(false);
     manager.ConstData.ExBorder = -1;
+}
+
+TEST_F(ProviderPaintRowsTest, TheMenuLinesRightEndIsCopiedAsThePictureHasIt)
+{
+    TRowsForm* f = NewForm();
+    auto* menu = new tw::TMainMenu(f);
+    auto* item = new tw::TMenuItem(menu);
+    item->SetCaption("&Recording");
+    menu->Items()->Add(item);
+    f->SetMenu(menu);
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    SendMessageW(wnd, WM_NCPAINT, 1, 0);
+    int w = 0;
+    const std::vector<uint32_t> frame = test::PrintFrame(wnd, w);
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    const int h = wr.bottom - wr.top;
+    ASSERT_EQ(w, f->Width());
+
+    constexpr uint32_t kMarker = 0x123456;
+    const int stripH = GetSystemMetrics(SM_CYMENU) + 3;
+    tw::TBitmap out(60, stripH, tw::pf24bit);
+    for (int y = 0; y < stripH; ++y)
+        for (int x = 0; x < 60; ++x) {
+            uint8_t* px = out.ScanLine(y) + x * 3;
+            px[0] = kMarker & 0xFF;
+            px[1] = (kMarker >> 8) & 0xFF;
+            px[2] = (kMarker >> 16) & 0xFF;
+        }
+    p->CopyMenuLineEnd(out.Canvas());
+    GdiFlush();
+
+    // The strip starts the border's width left of the form's right end
+    // plus 60, at the top of the menu line; what lies inside the picture's
+    // frame is the picture's, what lies beyond it stays as it was.
+    const TRect margins = p->ExtBorderMargins();
+    const int left = p->FormBorderWidth(true) + w - 60 - margins.Right;
+    const int top = p->TitleBarHeight(true) + margins.Top;
+    const int clientTop = p->ClientOriginY();
+    int same = 0, compared = 0, kept = 0, beyond = 0;
+    for (int y = 0; y < stripH; ++y)
+        for (int x = 0; x < 60; ++x) {
+            const uint8_t* px = out.ScanLine(y) + x * 3;
+            const uint32_t got = uint32_t(px[2]) << 16 | uint32_t(px[1]) << 8 | px[0];
+            const int fx = left + x, fy = top + y;
+            if (fx >= w || fy >= h) {
+                ++beyond;
+                kept += got == kMarker;
+            } else if (fy < clientTop) {
+                ++compared;
+                same += got == frame[size_t(fy) * size_t(w) + size_t(fx)];
+            }
+        }
+    ASSERT_GT(compared, 60);
+    EXPECT_EQ(same, compared);
+    if (left + 60 > w)
+        EXPECT_GT(beyond, 0);
+    EXPECT_EQ(kept, beyond);
+}
+
+TEST_F(ProviderPaintRowsTest, AFramePictureMadeAnewLeavesTheFormAtRest)
+{
+    TRowsForm* f = NewForm();
+    HWND wnd = Shown(f);
+    // Marked active (an update under way), then a new icon: the frame's
+    // picture is made again and copied straight to the window, with no
+    // frame paint around it. The form is at rest for its controls again.
+    SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_SETACTIVESTATE, 1), 0);
+    ASSERT_EQ(SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_QUERYACTIVE), 0), 1);
+    SendMessageW(wnd, WM_SETICON, ICON_SMALL, 0);
+    EXPECT_EQ(SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_QUERYACTIVE), 0), 0);
+}
+
+TEST_F(ProviderPaintRowsTest, AMaximizedFormCutAgainIsDrawnByTheRepaintAndSettles)
+{
+    TRowsForm* f = NewForm();
+    HWND wnd = Shown(f);
+    ShowWindow(wnd, SW_MAXIMIZE);
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(IsZoomed(wnd));
+    SetWindowRgn(wnd, nullptr, FALSE);
+    g_erases = g_refreshes = g_paints = g_ncPaintCount = 0;
+    {
+        TSubclass counting(wnd);
+        // A new skin: the frame paint that follows cuts the form again and
+        // leaves the drawing to the repaint the new region brings. That
+        // repaint draws the frame and nothing more comes of it: no region
+        // set again, no paint after paint.
+        SendSkinCommand(wnd, AC_SKINREFRESH, reinterpret_cast<LPARAM>(&manager));
+        MSG msg;
+        for (int i = 0; i < 500 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        EXPECT_FALSE(PeekMessageW(&msg, wnd, WM_PAINT, WM_PAINT, PM_NOREMOVE));
+        // Once cut, the form keeps its region: a later frame paint draws
+        // and sets nothing again (each new region repaints the whole form).
+        g_posChanges = 0;
+        SendMessageW(wnd, WM_NCPAINT, 1, 0);
+        EXPECT_EQ(g_posChanges, 0);
+    }
+    EXPECT_GE(g_ncPaintCount, 2);
+    EXPECT_LE(g_ncPaintCount, 4);
+    EXPECT_LE(g_paints, 3);
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_NE(GetWindowRgn(wnd, rgn), ERROR);
+    DeleteObject(rgn);
+    // Drawn whole: the picture is made and the form at rest for its controls.
+    EXPECT_EQ(SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_QUERYACTIVE), 0), 0);
 }
 
 } // namespace

@@ -178,6 +178,22 @@ TEST(FormGeometry, HitTestRegions)
     EXPECT_EQ(FormHitTest(in, {396, 30}), htCaption);
     in.Style = fsThickFrame | fsCaption;
 
+    // A form without a title has no title edge: its first client row is
+    // the client's (a press there must not move the form, nor a double
+    // click maximize it), with and without a sizing frame.
+    THitTestInput bare = HitForm();
+    bare.Style = fsThickFrame;
+    bare.TitleHeight = 0;
+    bare.IconRect = TRect();
+    bare.Buttons = TCaptionLayout();
+    bare.User.clear();
+    EXPECT_EQ(FormHitTest(bare, {200, 3}), htTop);
+    EXPECT_EQ(FormHitTest(bare, {200, 4}), htClient);
+    bare.Style = fsBorder;
+    EXPECT_EQ(FormHitTest(bare, {200, 4}), htClient);
+    bare.MenuHeight = 19;
+    EXPECT_EQ(FormHitTest(bare, {200, 4}), htMenu);
+
     // A maximized or fixed form has no sizing frame.
     in.Zoomed = true;
     EXPECT_EQ(FormHitTest(in, {200, 0}), htCaption);
