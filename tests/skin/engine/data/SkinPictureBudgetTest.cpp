@@ -136,3 +136,25 @@ TEST(SkinPictureBudget, EachLoadOfAFolderSkinStartsWithAllItsFileBytes)
     }
     tw::RemoveFile(dir + "PADDED.BMP");
 }
+
+TEST(SkinPictureBudget, APackedSkinDecodesNoMoreBytesThanItMayHold)
+{
+    // A picture of one pixel with a note of megabytes in it, named again and
+    // again: each name read the whole note once more, its check sum with it.
+    using namespace skin::test;
+    const Bytes note(size_t(kMaxPackedSkinBytes / 4) - 200, 'n');
+    Bytes text = {'a', 0};
+    Append(text, note);
+    const Bytes png = Png(Ihdr(1, 1, 8, 2), {0, 1, 2, 3}, {Chunk("zTXt", text)});
+    skintest::TPackedSkin pack;
+    ASSERT_LE(png.size(), size_t(kMaxPackedSkinBytes / 4));
+    pack.Files["NOTE.PNG"] = std::string(png.begin(), png.end());
+    std::string options = "[S]\n";
+    for (int i = 0; i < 6; ++i) options += "K" + std::to_string(i) + "=!NOTE.PNG!1!0!0\n";
+    TsSkinManager sm;
+    pack.Attach(sm);
+    LoadSkinTables(sm, &options);
+    int read = 0;
+    for (int i = 0; i < 6; ++i) read += sm.GetMaskIndexByName("S", "K" + std::to_string(i)) >= 0 ? 1 : 0;
+    EXPECT_EQ(read, 4);
+}
