@@ -44,14 +44,16 @@ void TsIniText::SetText(const std::string& text)
         const std::string line = tw::Trim(text.substr(pos, end - pos));
         pos = end + 1;
         if (end < text.size() && text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
-        // A value copied into every section that inherits it must stay
-        // small: no skin writes lines of kilobytes.
-        if (line.size() > MaxLineLength) {
-            overflowed_ = true;
-            break;
-        }
         if (line.empty() || line[0] == ';') continue;
+        // A value copied into every section that inherits it must stay
+        // small: no skin writes lines of kilobytes. Comments and text before
+        // the first section are skipped unread, so their length is no harm.
+        const bool tooLong = line.size() > MaxLineLength;
         if (line.front() == '[' && line.back() == ']') {
+            if (tooLong) {
+                overflowed_ = true;
+                break;
+            }
             const std::string name = line.substr(1, line.size() - 2);
             if (sections_.size() == MaxSections && !sectionIndex_.count(name)) {
                 overflowed_ = true;
@@ -63,7 +65,7 @@ void TsIniText::SetText(const std::string& text)
             continue;
         }
         if (!current) continue;
-        if (keys == MaxKeys) {
+        if (tooLong || keys == MaxKeys) {
             overflowed_ = true;
             break;
         }

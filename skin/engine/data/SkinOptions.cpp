@@ -144,6 +144,14 @@ std::unique_ptr<TPixelImage> FindPicture(TsSkinManager& sm, const std::string& n
     if (sm.SkinIsPacked && !folderOnly) {
         TsPackedEntry entry;
         if (!sm.FindPackedEntry || !sm.FindPackedEntry(name, entry)) return nullptr;
+        // The same room for the bytes decoded from the archive: a picture of
+        // one pixel that carries megabytes of other chunks, named again and
+        // again, would otherwise be read through whole for every name.
+        if (int64_t(entry.Size) > kMaxPackedSkinBytes - sm.SkinFileBytes) {
+            sm.SkinFileBytes = kMaxPackedSkinBytes;
+            return nullptr;
+        }
+        sm.SkinFileBytes += int64_t(entry.Size);
         img = DecodePicture(name, entry.Data, entry.Size);
     } else {
         // A skin is anyone's file: its pictures lie in its own folder. A name

@@ -94,3 +94,67 @@ TEST(SkinPictureBudget, AFolderSkinReadsNoMoreFileBytesThanAPackedSkinMayHold)
     EXPECT_EQ(read, 4);
     tw::RemoveFile(dir + "PADDED.BMP");
 }
+
+TEST(SkinPictureBudget, APictureThatWouldOvershootTheRoomIsNotKept)
+{
+    // Three tenths of the room each: the fourth would not fit whole, and it
+    // is not kept beside the three; nor is anything after it.
+    const uint32_t w = 4096, h = uint32_t(kMaxSkinPixels * 3 / 10 / w);
+    skintest::TPackedSkin pack;
+    pack.Files["BIG.PNG"] = GreyPng(w, h);
+    pack.Files["SMALL.BMP"] = skintest::BmpFile(skintest::Picture(9, 6, 24, 0x0000FF).View());
+    std::string text = "[S]\n";
+    for (int i = 0; i < 4; ++i) text += "K" + std::to_string(i) + "=!BIG.PNG!1!0!0\n";
+    text += "LATE=SMALL.BMP\n";
+    TsSkinManager sm;
+    pack.Attach(sm);
+    LoadSkinTables(sm, &text);
+    EXPECT_LE(TablePixels(sm), kMaxSkinPixels);
+    EXPECT_GE(sm.GetMaskIndexByName("S", "K2"), 0);
+    EXPECT_EQ(sm.GetMaskIndexByName("S", "K3"), -1);
+    EXPECT_EQ(sm.GetMaskIndexByName("S", "LATE"), -1);
+}
+
+TEST(SkinPictureBudget, EachLoadOfAFolderSkinStartsWithAllItsFileBytes)
+{
+    // Three quarters of what a skin may hold, read by one load, and again by
+    // the next load of the same manager.
+    const std::string dir = tw::IncludeTrailingPathDelimiter(tw::test::UniqueTempName("picturebytesagain", ""));
+    ASSERT_TRUE(tw::ForceDirectories(dir));
+    std::string file = skintest::BmpFile(skintest::Picture(2, 2, 24, 0x0000FF).View());
+    file.resize(size_t(kMaxPackedSkinBytes / 4 * 3), '\0');
+    {
+        tw::TFileStream f(dir + "PADDED.BMP", tw::fmCreate);
+        f.WriteBuffer(file.data(), int64_t(file.size()));
+    }
+    const std::string text = "[S]\nK=!PADDED.BMP!1!0!0\n";
+    TsSkinManager sm;
+    sm.SkinPath = dir;
+    for (int load = 0; load < 2; ++load) {
+        LoadSkinTables(sm, &text);
+        EXPECT_GE(sm.GetMaskIndexByName("S", "K"), 0) << load;
+    }
+    tw::RemoveFile(dir + "PADDED.BMP");
+}
+
+TEST(SkinPictureBudget, APackedSkinDecodesNoMoreBytesThanItMayHold)
+{
+    // A picture of one pixel with a note of megabytes in it, named again and
+    // again: each name read the whole note once more, its check sum with it.
+    using namespace skin::test;
+    const Bytes note(size_t(kMaxPackedSkinBytes / 4) - 200, 'n');
+    Bytes text = {'a', 0};
+    Append(text, note);
+    const Bytes png = Png(Ihdr(1, 1, 8, 2), {0, 1, 2, 3}, {Chunk("zTXt", text)});
+    skintest::TPackedSkin pack;
+    ASSERT_LE(png.size(), size_t(kMaxPackedSkinBytes / 4));
+    pack.Files["NOTE.PNG"] = std::string(png.begin(), png.end());
+    std::string options = "[S]\n";
+    for (int i = 0; i < 6; ++i) options += "K" + std::to_string(i) + "=!NOTE.PNG!1!0!0\n";
+    TsSkinManager sm;
+    pack.Attach(sm);
+    LoadSkinTables(sm, &options);
+    int read = 0;
+    for (int i = 0; i < 6; ++i) read += sm.GetMaskIndexByName("S", "K" + std::to_string(i)) >= 0 ? 1 : 0;
+    EXPECT_EQ(read, 4);
+}

@@ -78,3 +78,21 @@ TEST(SkinTextBounds, ALineLongerThanAnySkinWritesEndsTheLoad)
     EXPECT_TRUE(TsIniText("[P]\nK=" + std::string(TsIniText::MaxLineLength - 1, 'x') + "\n").Overflowed());
     EXPECT_TRUE(TsIniText("[" + std::string(TsIniText::MaxLineLength, 'S') + "]\n").Overflowed());
 }
+
+TEST(SkinTextBounds, LongLinesThatAreNeverReadDoNotRefuseTheSkin)
+{
+    // A comment, or text before the first section, is skipped whole: some
+    // skin makers leave long notes there, and nothing copies them anywhere.
+    const std::string note(3 * TsIniText::MaxLineLength, 'x');
+    const std::string text = note + "\n[P]\n;" + note + "\nCOLOR=$00FF00\n[C]\nPARENTCLASS=P\n";
+    EXPECT_FALSE(TsIniText(text).Overflowed());
+    TsSkinManager sm;
+    LoadSkinTables(sm, &text);
+    const int c = sm.GetSkinIndex("C");
+    ASSERT_GE(c, 0);
+    EXPECT_EQ(sm.gd[size_t(c)].Color, 0x00FF00);
+    EXPECT_EQ(TsIniText(text).SectionKeys("P").size(), 1u);
+    // The same lines as keys or a section name are read, and refused.
+    EXPECT_TRUE(TsIniText("[P]\n" + note + "\n").Overflowed());
+    EXPECT_TRUE(TsIniText("[" + note + "]\n").Overflowed());
+}

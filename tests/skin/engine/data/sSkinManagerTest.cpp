@@ -10,6 +10,7 @@
 #include "base/Streams.h"
 #include "base/SysUtils.h"
 #include "skin/engine/common/DefaultManager.h"
+#include "skin/engine/data/SkinIni.h"
 #include "skin/engine/data/SkinOptions.h"
 #include "skin/engine/data/acSkinPack.h"
 #include "skin/engine/data/sSkinManager.h"
@@ -360,6 +361,34 @@ TEST_F(Manager, OptionsFarLargerThanAnySkinAreRefusedUnread)
     EXPECT_EQ(sm->SkinName(), internal);   // the stored skin took its place
     EXPECT_TRUE(sm->SkinLoaded());
     EXPECT_NE(sm->LoadError.find("too large"), std::string::npos) << sm->LoadError;
+}
+
+// Options of more sections than any skin has, in a folder skin and in a
+// packed one, are refused as a whole: the stored skin takes the place and
+// keeps none of the refused skin's tables or paths.
+TEST_F(Manager, OptionsOfTooManySectionsGiveWayToTheStoredSkin)
+{
+    AddInternal();
+    std::string text = "[GLOBALINFO]\r\nTITLEHEIGHT=77\r\n";
+    for (size_t i = 0; i < TsIniText::MaxSections; ++i) text += "[S" + std::to_string(i) + "]\r\nCOLOR=1\r\n";
+    fs::create_directories(dir / "Many");
+    WriteFile(dir / "Many" / "Options.dat", text);
+    {
+        tw::TFileStream packed((dir / "ManyPacked.asz").string(), tw::fmCreate);
+        WritePackedData(packed, {{"Options.dat", text}});
+    }
+    for (const std::string name : {"Many", "ManyPacked"}) {
+        SCOPED_TRACE(name);
+        EXPECT_NO_THROW(sm->SetSkinName(name));
+        EXPECT_TRUE(sm->SkinLoaded());
+        EXPECT_FALSE(SkinLoading);
+        EXPECT_EQ(sm->SkinName(), internal);
+        EXPECT_EQ(sm->SkinPath, "");
+        EXPECT_GE(sm->GetSkinIndex("BUTTON"), 0);
+        EXPECT_LT(sm->GetSkinIndex("S1"), 0);
+        EXPECT_NE(sm->SkinData.TitleHeight, 77);
+        EXPECT_NE(sm->LoadError.find("too many sections"), std::string::npos) << sm->LoadError;
+    }
 }
 
 TEST_F(Manager, ADamagedSkinOfTheFolderGivesWayToTheStoredOne)

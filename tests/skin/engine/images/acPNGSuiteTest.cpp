@@ -162,10 +162,8 @@ int ExpectedBitsPerPixel(const TReference& ref)
     }
 }
 
-void ComparePicture(const fs::path& path)
+void CompareFile(const Bytes& file)
 {
-    SCOPED_TRACE(path.string());
-    const Bytes file = ReadFile(path);
     TReference ref;
     ASSERT_TRUE(ReadWithLibpng(file, ref));
     TPNGGraphic g;
@@ -222,6 +220,36 @@ void ComparePicture(const fs::path& path)
     }
 }
 
+void ComparePicture(const fs::path& path)
+{
+    SCOPED_TRACE(path.string());
+    CompareFile(ReadFile(path));
+}
+
+// The same picture with its image data cut anew into chunks of 1 to 7
+// bytes, one after the other as encoders write them (some write chunks of a
+// few bytes); every other chunk stays where it was.
+Bytes WithImageDataInSmallChunks(const Bytes& file)
+{
+    Bytes data, out(file.begin(), file.begin() + 8);
+    for (size_t at = 8; at + 12 <= file.size();) {
+        const uint32_t length = (uint32_t(file[at]) << 24) | (file[at + 1] << 16) | (file[at + 2] << 8) | file[at + 3];
+        if (at + 12 + length > file.size()) break;
+        const std::string type(file.begin() + long(at + 4), file.begin() + long(at + 8));
+        if (type == "IDAT") {
+            test::Append(data, file.data() + at + 8, length);
+        } else {
+            for (size_t k = 0, n = 1; k < data.size(); k += n, n = n % 7 + 1)
+                test::Append(out, test::Chunk("IDAT", Bytes(data.begin() + long(k),
+                                                            data.begin() + long(std::min(data.size(), k + n)))));
+            data.clear();
+            test::Append(out, file.data() + at, 12 + size_t(length));
+        }
+        at += 12 + size_t(length);
+    }
+    return out;
+}
+
 // Loads and expects either a picture or one of our exceptions.
 bool LoadsOrRaises(const Bytes& data)
 {
@@ -258,6 +286,20 @@ TEST_F(PngSuite, AgreesWithLibpngOnEveryValidPicture)
         withGamma += FileGamma(ReadFile(f)) != 0;
     }
     EXPECT_GE(withGamma, 30);
+}
+
+TEST_F(PngSuite, ImageDataInManySmallChunksReadsAsInOne)
+{
+    std::vector<fs::path> files = PicturesIn(folder_);
+    const std::vector<fs::path> more = PicturesIn(folder_ / "testpngs");
+    files.insert(files.end(), more.begin(), more.end());
+    ASSERT_GE(files.size(), 100u);
+    for (const fs::path& f : files) {
+        SCOPED_TRACE(f.string());
+        const Bytes cut = WithImageDataInSmallChunks(ReadFile(f));
+        ASSERT_GT(cut.size(), ReadFile(f).size());
+        CompareFile(cut);
+    }
 }
 
 TEST_F(PngSuite, BrokenPicturesRaiseAndNeverCrash)
