@@ -371,10 +371,20 @@ namespace {
 class MeterHost : public TestHost {
 public:
     std::map<int, int64_t> BitsPerLine;
+    // The number of video samples taken when each step came.
+    std::vector<int> StepAtVideoSample;
+    int VideoSamples = 0;
     void MeterSample(int line, int64_t bits) override
     {
         TestHost::MeterSample(line, bits);
         BitsPerLine[line] += bits;
+        if (line == 0)
+            ++VideoSamples;
+    }
+    void MeterStep() override
+    {
+        TestHost::MeterStep();
+        StepAtVideoSample.push_back(VideoSamples);
     }
 };
 
@@ -413,6 +423,11 @@ TEST(HandlerLines, TheMeterTakesEachStreamOnItsLineAndStepsAfterMoreThanOneSecon
     }
     EXPECT_EQ(road.host.Steps, expected);
     EXPECT_EQ(expected, (frames - 2) / 26);
+    // The frame exactly one second in (the 26th) does not step yet; the 27th
+    // does, and so does every 26th after it.
+    ASSERT_FALSE(road.host.StepAtVideoSample.empty());
+    for (size_t k = 0; k < road.host.StepAtVideoSample.size(); ++k)
+        EXPECT_EQ(road.host.StepAtVideoSample[k], 27 + 26 * static_cast<int>(k)) << k;
     // Only the video's line got samples: the PES sizes in bits.
     ASSERT_EQ(road.host.BitsPerLine.size(), 1u);
     EXPECT_EQ(road.host.BitsPerLine.begin()->first, 0);
