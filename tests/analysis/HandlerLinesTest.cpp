@@ -117,6 +117,14 @@ TEST(HandlerLines, PacketLayerLinesAndTheirGuards)
     handlers.Resync(0x30, 12);
     EXPECT_TRUE(Logged("TS  ERROR: Paket $0000002F with 28 missing bytes")) << AllLog();
     EXPECT_TRUE(Logged("Resync found for paket $00000030 with Offset: 12")) << AllLog();
+    // The stray bytes of a large damaged recording add up past 2 GB: the
+    // offsets and the missing bytes are logged whole.
+    ClearLog();
+    handlers.Resync(0x40, int64_t{5000000000});
+    handlers.Resync(0x50, int64_t{4999999000});
+    EXPECT_TRUE(Logged("Resync found for paket $00000040 with Offset: 5000000000")) << AllLog();
+    EXPECT_TRUE(Logged("TS  ERROR: Paket $0000004F with 1000 missing bytes")) << AllLog();
+    EXPECT_TRUE(Logged("Resync found for paket $00000050 with Offset: 4999999000")) << AllLog();
 
     // The writer's counter repair: PID in 4 hex digits, counters decimal.
     ClearLog();
