@@ -28,15 +28,15 @@ bool HasLine(const std::string& line)
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
-} // namespace
-
-// The line that follows `line` in the log, or "" when there is none.
+// The line that follows `line` in the log, or "<none>" when there is none.
 std::string LineAfter(const std::string& line)
 {
     const std::vector<std::string> lines = LogLines();
     const auto it = std::find(lines.begin(), lines.end(), line);
     return it == lines.end() || it + 1 == lines.end() ? std::string("<none>") : *(it + 1);
 }
+
+} // namespace
 
 TEST(VideoDetailLines, TheFormatLineIsFollowedByTheColorimetry)
 {

@@ -117,6 +117,14 @@ TEST(HandlerLines, PacketLayerLinesAndTheirGuards)
     handlers.Resync(0x30, 12);
     EXPECT_TRUE(Logged("TS  ERROR: Paket $0000002F with 28 missing bytes")) << AllLog();
     EXPECT_TRUE(Logged("Resync found for paket $00000030 with Offset: 12")) << AllLog();
+    // The stray bytes of a large damaged recording add up past 2 GB: the
+    // offsets and the missing bytes are logged whole.
+    ClearLog();
+    handlers.Resync(0x40, int64_t{5000000000});
+    handlers.Resync(0x50, int64_t{4999999000});
+    EXPECT_TRUE(Logged("Resync found for paket $00000040 with Offset: 5000000000")) << AllLog();
+    EXPECT_TRUE(Logged("TS  ERROR: Paket $0000004F with 1000 missing bytes")) << AllLog();
+    EXPECT_TRUE(Logged("Resync found for paket $00000050 with Offset: 4999999000")) << AllLog();
 
     // The writer's counter repair: PID in 4 hex digits, counters decimal.
     ClearLog();
@@ -371,10 +379,20 @@ namespace {
 class MeterHost : public TestHost {
 public:
     std::map<int, int64_t> BitsPerLine;
+    // The number of video samples taken when each step came.
+    std::vector<int> StepAtVideoSample;
+    int VideoSamples = 0;
     void MeterSample(int line, int64_t bits) override
     {
         TestHost::MeterSample(line, bits);
         BitsPerLine[line] += bits;
+        if (line == 0)
+            ++VideoSamples;
+    }
+    void MeterStep() override
+    {
+        TestHost::MeterStep();
+        StepAtVideoSample.push_back(VideoSamples);
     }
 };
 
@@ -413,6 +431,11 @@ TEST(HandlerLines, TheMeterTakesEachStreamOnItsLineAndStepsAfterMoreThanOneSecon
     }
     EXPECT_EQ(road.host.Steps, expected);
     EXPECT_EQ(expected, (frames - 2) / 26);
+    // The frame exactly one second in (the 26th) does not step yet; the 27th
+    // does, and so does every 26th after it.
+    ASSERT_FALSE(road.host.StepAtVideoSample.empty());
+    for (size_t k = 0; k < road.host.StepAtVideoSample.size(); ++k)
+        EXPECT_EQ(road.host.StepAtVideoSample[k], 27 + 26 * static_cast<int>(k)) << k;
     // Only the video's line got samples: the PES sizes in bits.
     ASSERT_EQ(road.host.BitsPerLine.size(), 1u);
     EXPECT_EQ(road.host.BitsPerLine.begin()->first, 0);

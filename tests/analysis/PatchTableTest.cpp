@@ -54,14 +54,17 @@ TEST(PreserveList, TickedStreamsComeBack)
 TEST(PatchTable, HoldsAHundredEntriesAndRefusesTheNext)
 {
     auto t = std::make_unique<TAnalysisTables>();
-    for (int i = 0; i < MAX_PATCH_ENTRIES; ++i)
+    // A hundred, counted here rather than taken from the table's own bound,
+    // so that a smaller table is caught.
+    const int hundred = 100;
+    for (int i = 0; i < hundred; ++i)
         ASSERT_TRUE(t->AddPatchEntry(0x100 + i, PATCH_KIND_STREAM_ID, 0xBD, 0xC0)) << i;
     EXPECT_FALSE(t->AddPatchEntry(0x1000, PATCH_KIND_STREAM_ID, 0xBD, 0xC0));
-    EXPECT_EQ(t->PatchCount, MAX_PATCH_ENTRIES);
+    EXPECT_EQ(t->PatchCount, hundred);
     EXPECT_EQ(t->FindPatchEntry(0x1000, PATCH_KIND_STREAM_ID), -1);
     // The records kept: both counters start at zero, the values as given.
-    const int last = t->FindPatchEntry(0x100 + MAX_PATCH_ENTRIES - 1, PATCH_KIND_STREAM_ID);
-    ASSERT_EQ(last, MAX_PATCH_ENTRIES - 1);
+    const int last = t->FindPatchEntry(0x100 + hundred - 1, PATCH_KIND_STREAM_ID);
+    ASSERT_EQ(last, hundred - 1);
     EXPECT_EQ(t->Patches[last].NewValue, 0xBD);
     EXPECT_EQ(t->Patches[last].OldValue, 0xC0);
     EXPECT_EQ(t->Patches[last].PatchedCount + t->Patches[last].FailedCount, 0);
