@@ -1,5 +1,6 @@
 #include "tools/engine/PreviewValues.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -100,7 +101,12 @@ int VolumePercentToDb(int percent) {
     return static_cast<int>(db);
 }
 
-int VolumeDbToPercent(long db) { return static_cast<int>(Round(std::pow(10.0, db / 2000.0) * 100.0)); }
+int VolumeDbToPercent(long db) {
+    // The renderer's scale runs from -10000 (silent) to 0 (full); an answer
+    // beyond it is held at the end it passed.
+    db = std::clamp(db, -10000L, 0L);
+    return static_cast<int>(Round(std::pow(10.0, db / 2000.0) * 100.0));
+}
 
 TFrameTiming FrameTimingFrom(double t) {
     TFrameTiming f;

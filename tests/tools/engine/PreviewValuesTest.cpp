@@ -46,6 +46,11 @@ TEST(PreviewValues, VolumeInHundredthsOfDecibel) {
         EXPECT_EQ(VolumePercentToDb(c.percent), c.db) << c.percent;
         EXPECT_EQ(VolumeDbToPercent(c.db), c.back) << c.percent;
     }
+    // The renderer's answer comes from outside: a volume beyond the scale's
+    // ends is shown at the end it passed, never as a number that wrapped.
+    EXPECT_EQ(VolumeDbToPercent(2000000000L), 100);
+    EXPECT_EQ(VolumeDbToPercent(1), 100);
+    EXPECT_EQ(VolumeDbToPercent(-2000000000L), 0);
 }
 
 TEST(PreviewValues, FrameTimingOnlyForUsableTimes) {
