@@ -26,6 +26,7 @@
 #include "tests/support/TsBuilder.h"
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/data/sSkinManager.h"
+#include "tests/tools/ModalAction.h"
 #include "tests/tools/SkinnedControls.h"
 #include "tools/FilterForm.h"
 #include "tools/PacketEditorForm.h"
@@ -71,6 +72,7 @@ TMenuItem* Item(const char* name) { return dynamic_cast<TMenuItem*>(Form1->FindC
 void Command(const char* name) {
     TMenuItem* item = Item(name);
     ASSERT_NE(item, nullptr) << name;
+    const test::ModalDeadline deadline(std::string("The window of ") + name);
     SendMessageW(Form1->Handle(), WM_COMMAND, MAKEWPARAM(item->Command(), 0), 0);
 }
 
@@ -143,6 +145,11 @@ protected:
 
     void SetUp() override {
         g_dialogs = Dialogs();
+        ToolFormShownHook = nullptr;
+    }
+
+    void TearDown() override {
+        if (test::ModalAction::Disarm()) ADD_FAILURE() << test::ModalAction::What() << " never came: its action did not run";
         ToolFormShownHook = nullptr;
     }
 
@@ -565,21 +572,12 @@ std::vector<COLORREF> ButtonPicture(skin::TsBitBtn* b) {
 }
 
 // Runs `act` from the modal loop once the window is on the screen (the
-// shown hook runs before it is).
-TForm* g_visibleForm = nullptr;
-std::function<void(TForm&)> g_whenVisible;
-void CALLBACK VisibleTimer(HWND, UINT, UINT_PTR id, DWORD) {
-    if (!g_visibleForm || !IsWindowVisible(g_visibleForm->Handle())) return;
-    KillTimer(nullptr, id);
-    auto act = std::move(g_whenVisible);
-    TForm* form = g_visibleForm;
-    g_visibleForm = nullptr;
-    act(*form);
-}
+// shown hook runs before it is); a window that never shows fails the test
+// within a deadline.
 void WhenVisible(TForm& form, std::function<void(TForm&)> act) {
-    g_visibleForm = &form;
-    g_whenVisible = std::move(act);
-    SetTimer(nullptr, 0, 20, VisibleTimer);
+    TForm* f = &form;
+    test::ModalAction::Arm([f] { return IsWindowVisible(f->Handle()) != FALSE; },
+                           [f, act = std::move(act)] { act(*f); }, "The tool window on the screen");
 }
 
 } // namespace

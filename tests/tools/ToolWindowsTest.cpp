@@ -28,6 +28,7 @@
 #include "tests/support/TsBuilder.h"
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/data/sSkinManager.h"
+#include "tests/tools/ModalAction.h"
 #include "tests/tools/SkinnedControls.h"
 #include "tools/FileMergerForm.h"
 #include "tools/PatchForm.h"
@@ -82,20 +83,9 @@ bool AnyMessageHas(const std::string& part) {
 
 // Runs `act` from the modal loop of a window, once `shown` says the window
 // is up. A timer message is what reaches a modal loop as the user's input
-// would.
-std::function<bool()> g_shown;
-std::function<void()> g_act;
-void CALLBACK ModalTimer(HWND, UINT, UINT_PTR id, DWORD) {
-    if (!g_shown || !g_shown()) return;
-    KillTimer(nullptr, id);
-    g_shown = nullptr;
-    auto act = std::move(g_act);
-    act();
-}
+// would; a window that never comes fails the test within a deadline.
 void WhenShown(std::function<bool()> shown, std::function<void()> act) {
-    g_shown = std::move(shown);
-    g_act = std::move(act);
-    SetTimer(nullptr, 0, 20, ModalTimer);
+    test::ModalAction::Arm(std::move(shown), std::move(act), "The window the test waits for");
 }
 
 void Press(TWinControl* button) { SendMessageW(button->Handle(), BM_CLICK, 0, 0); }
@@ -131,7 +121,10 @@ void Settle() {
         }
 }
 
-void MenuCommand(TMenuItem* item) { SendMessageW(Form1->Handle(), WM_COMMAND, MAKEWPARAM(item->Command(), 0), 0); }
+void MenuCommand(TMenuItem* item) {
+    const test::ModalDeadline deadline("The window of " + item->Name());
+    SendMessageW(Form1->Handle(), WM_COMMAND, MAKEWPARAM(item->Command(), 0), 0);
+}
 
 // The mouse on the merger's list, as the list receives it.
 TPoint ItemCentre(TFileMergerForm& f, int item) {
@@ -221,6 +214,10 @@ protected:
     }
 
     void SetUp() override { g_dialogs = Dialogs(); }
+
+    void TearDown() override {
+        if (test::ModalAction::Disarm()) ADD_FAILURE() << test::ModalAction::What() << " never came: its action did not run";
+    }
 
     static std::string Temp(const std::string& name) {
         files.push_back(TempFolder() + "tarnwick_tools_" + name);
