@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "base/Streams.h"
@@ -266,7 +268,156 @@ TEST_F(PreviewPlayerTest, EndOfMediaPausesRestartsOrCloses) {
     EXPECT_TRUE(player->IsMediaOpen());
 }
 
+// What a failed build tells and what it leaves: the graph's own answers come
+// from builds that fail at once (the real graph's failures on recordings it
+// cannot render are proven in a process of their own, below).
 TEST_F(PreviewPlayerTest, GraphFailuresReportTheirTextAndLeaveThePlayerUsable) {
+    int builds = 0;
+    std::string detail;
+    TPlayThread::BuildGraph = [&builds, &detail](TFilterGraphBuilder& builder, const std::string&) {
+        ++builds;
+        if (!detail.empty()) builder.LastError = detail;
+        return false;
+    };
+    detail = "Error connecting ffdshow Video Decoder pin to source pin!\rError code: 0x80040217";
+    player->FileName = Fixture(kPlayable);
+    Open();
+    EXPECT_EQ(builds, 1);
+    EXPECT_FALSE(player->IsMediaOpen());
+    EXPECT_EQ(player->PlayThread(), nullptr);
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0], "Failed to render file\r" + detail);
+    EXPECT_FALSE(opened);
+    std::string log = Log();
+    EXPECT_NE(log.find("Failed to render file"), std::string::npos) << log;
+    EXPECT_NE(log.find("Playback thread destroyed"), std::string::npos) << log;
+    // The same player fails again the same way, the detail of the last
+    // failure not carried over to the next.
+    failures.clear();
+    detail.clear();
+    Open();
+    EXPECT_EQ(builds, 2);
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0], "Failed to render file\r");
+    EXPECT_EQ(player->PlayThread(), nullptr);
+
+    // A missing file: nothing happens at all.
+    failures.clear();
+    player->FileName = TempFile("missing.ts");
+    Open();
+    EXPECT_EQ(builds, 2);
+    EXPECT_TRUE(failures.empty());
+    EXPECT_EQ(player->PlayThread(), nullptr);
+    TPlayThread::BuildGraph = buildGraph;
+
+    // A splitter that is not installed: the reader the graph labels with its
+    // name is not taken for it. (The real graph adds a reader and makes no
+    // decoder: nothing here waits on a stream being read.)
+    player->DirectShowSplitterFilter = dssfTessu;
+    player->FileName = Fixture(kPlayable);
+    Open();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0], "Failed to render file\rError CoCreateInstance Tessu Media Splitter\rError code: 0x80040154");
+
+    // Still usable: the automatic choice plays the recording.
+    failures.clear();
+    player->DirectShowSplitterFilter = dssfAutomatic;
+    Open();
+    EXPECT_TRUE(player->IsMediaOpen()) << Log();
+    EXPECT_TRUE(failures.empty());
+}
+
+namespace {
+
+// Wine's stream reader now and then never comes back from a recording it
+// cannot render: its parser waits for an answer the demultiplexer never
+// gives (seen alike in a program that does nothing but build graphs), and a
+// thread left inside it takes the process down when the process ends. Tests
+// of the real graph on such recordings therefore run in a process of their
+// own, which says through this event that it stalled and is then ended.
+constexpr const char* kStallEventVariable = "TW_PREVIEW_STALL_EVENT";
+constexpr int kStallWaitMs = 30000;
+
+// Runs one test of this program in a process of its own. Its exit code, or
+// nothing when it stalled (it is ended then).
+std::optional<DWORD> RunTestInOwnProcess(const std::string& name) {
+    const std::wstring eventName = L"TarnwickPreviewStall" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+                                   std::to_wstring(GetTickCount64());
+    HANDLE stalled = CreateEventW(nullptr, TRUE, FALSE, eventName.c_str());
+    SetEnvironmentVariableW(Utf8ToWide(kStallEventVariable).c_str(), eventName.c_str());
+    wchar_t self[MAX_PATH + 1] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring line = L"\"" + std::wstring(self) + L"\" --gtest_also_run_disabled_tests --gtest_filter=" +
+                        Utf8ToWide(name);
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    const BOOL started = CreateProcessW(self, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+    SetEnvironmentVariableW(Utf8ToWide(kStallEventVariable).c_str(), nullptr);
+    if (!started) {
+        ADD_FAILURE() << "could not start " << WideToUtf8(self) << ": " << GetLastError();
+        CloseHandle(stalled);
+        return std::nullopt;
+    }
+    CloseHandle(pi.hThread);
+    // Each stall shows within its own deadline; the limit only catches a
+    // process that neither ends nor says so.
+    std::optional<DWORD> code;
+    const bool ended = WaitUntil(
+        [&] {
+            return WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0 ||
+                   WaitForSingleObject(stalled, 0) == WAIT_OBJECT_0;
+        },
+        4 * kStallWaitMs + kWaitMs);
+    if (ended && WaitForSingleObject(stalled, 0) != WAIT_OBJECT_0) {
+        DWORD c = 1;
+        GetExitCodeProcess(pi.hProcess, &c);
+        code = c;
+    } else {
+        if (!ended) ADD_FAILURE() << name << " neither ended nor stalled within its limit";
+        TerminateProcess(pi.hProcess, 99);
+        WaitForSingleObject(pi.hProcess, 10000);
+    }
+    CloseHandle(pi.hProcess);
+    CloseHandle(stalled);
+    return code;
+}
+
+} // namespace
+
+// Recordings Wine's graph cannot render: the graph's own failure reaches the
+// owner as text and the failed graph holds the file no more. Run in a
+// process of its own (see above), tried again after a stall.
+TEST_F(PreviewPlayerTest, RecordingsTheRealGraphCannotRenderFailWithItsText) {
+    const std::string name = "PreviewPlayerTest.DISABLED_RecordingsTheRealGraphCannotRender";
+    int stalls = 0;
+    std::optional<DWORD> code;
+    for (int attempt = 0; attempt < 4 && !code; ++attempt) {
+        code = RunTestInOwnProcess(name);
+        if (!code) ++stalls;
+    }
+    ASSERT_TRUE(code.has_value()) << "Wine's graph stalled in each of " << stalls << " processes";
+    EXPECT_EQ(*code, 0u) << "see the output of " << name << " above";
+    if (stalls > 0) std::printf("Wine's graph stalled in %d process(es) before one ran through\n", stalls);
+}
+
+TEST_F(PreviewPlayerTest, DISABLED_RecordingsTheRealGraphCannotRender) {
+    // Play and wait for the outcome; a stall is told to the process that
+    // runs this one, which ends it (nothing may end it from inside: see above).
+    auto open = [&] {
+        player->Play();
+        if (WaitUntil([&] { return player->IsMediaOpen() || player->PlayThread() == nullptr; }, kStallWaitMs))
+            return;
+        std::printf("Wine's graph stalled on %s\n", player->FileName.c_str());
+        std::fflush(stdout);
+        wchar_t eventName[128] = {};
+        if (GetEnvironmentVariableW(Utf8ToWide(kStallEventVariable).c_str(), eventName, 128) > 0) {
+            if (HANDLE e = OpenEventW(EVENT_MODIFY_STATE, FALSE, eventName)) SetEvent(e);
+            for (;;) Sleep(1000);
+        }
+        ADD_FAILURE() << "DirectShow neither opened nor failed to open " << player->FileName;
+    };
+    player->OpenWaitLimitMs = 100; // the wait above is the deadline
     // Random bytes: nothing renders them.
     std::string noise = TempFile("noise.ts");
     {
@@ -277,7 +428,7 @@ TEST_F(PreviewPlayerTest, GraphFailuresReportTheirTextAndLeaveThePlayerUsable) {
         out.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
     }
     player->FileName = noise;
-    Open();
+    open();
     EXPECT_FALSE(player->IsMediaOpen());
     EXPECT_EQ(player->PlayThread(), nullptr);
     ASSERT_EQ(failures.size(), 1u);
@@ -288,17 +439,11 @@ TEST_F(PreviewPlayerTest, GraphFailuresReportTheirTextAndLeaveThePlayerUsable) {
     // Nothing of the failed graph holds the file any more.
     EXPECT_TRUE(RemoveFile(noise));
 
-    // A missing file: nothing happens at all.
-    failures.clear();
-    player->FileName = TempFile("missing.ts");
-    Open();
-    EXPECT_TRUE(failures.empty());
-    EXPECT_EQ(player->PlayThread(), nullptr);
-
     // Transport streams do not render under Wine (see kPlayable): the same
     // text, no crash.
+    failures.clear();
     player->FileName = Fixture("mpeg2_mp2.ts");
-    Open();
+    open();
     if (!player->IsMediaOpen()) {
         ASSERT_EQ(failures.size(), 1u);
         EXPECT_EQ(failures[0], "Failed to render file\r");
@@ -308,24 +453,10 @@ TEST_F(PreviewPlayerTest, GraphFailuresReportTheirTextAndLeaveThePlayerUsable) {
 
     // H.264 with AC-3 does not render under Wine.
     player->FileName = Fixture("h264_ac3.ts");
-    Open();
+    open();
     EXPECT_FALSE(player->IsMediaOpen());
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_EQ(failures[0].rfind("Failed to", 0), 0u) << failures[0];
-
-    // A splitter that is not installed: the reader the graph labels with its
-    // name is not taken for it.
-    failures.clear();
-    player->DirectShowSplitterFilter = dssfTessu;
-    player->FileName = Fixture(kPlayable);
-    Open();
-    ASSERT_EQ(failures.size(), 1u);
-    EXPECT_EQ(failures[0], "Failed to render file\rError CoCreateInstance Tessu Media Splitter\rError code: 0x80040154");
-
-    // Still usable: the automatic choice plays the recording.
-    player->DirectShowSplitterFilter = dssfAutomatic;
-    Open();
-    EXPECT_TRUE(player->IsMediaOpen());
 }
 
 TEST_F(PreviewPlayerTest, ValuesWithoutAGraph) {
