@@ -1,6 +1,8 @@
 #include "tools/PlayThread.h"
 
 #include <cmath>
+#include <cwchar>
+#include <string>
 #include <vector>
 
 #include "base/Exceptions.h"
@@ -139,7 +141,9 @@ public:
             FILTER_INFO info = {};
             std::string name;
             if (SUCCEEDED(f->QueryFilterInfo(&info))) {
-                name = WideToUtf8(info.achName);
+                // The name fills its array without an end mark when it is
+                // as long as the array.
+                name = WideToUtf8(std::wstring(info.achName, wcsnlen(info.achName, MAX_FILTER_NAME)));
                 ReleaseRef(info.pGraph);
             }
             filters.push_back(Hold(f));
@@ -518,11 +522,15 @@ bool TPlayThread::OpenMedia() {
     } else {
         SetVideoWindowPosition(0, 0, playerWidth, playerHeight);
     }
+    FireOpenMedia();
+    return true;
+}
+
+void TPlayThread::FireOpenMedia() {
     HandOver([this] {
         TOrvalinPlayer* p = UiPlayer();
         if (p && p->OnOpenMediaEvent) p->OnOpenMediaEvent(this);
     });
-    return true;
 }
 
 THResult TPlayThread::GetEvent(long& code, intptr_t& p1, intptr_t& p2) {

@@ -100,6 +100,7 @@ private:
     void MakeVideoWindowFloat(HWND preview);
     bool OpenMedia();
     void ReportCouldNotPlay(const std::string& text);
+    void FireOpenMedia();
     void HandleEndOfMedia() override;
     void EndPlayback();
     void DetachFromPlayer();

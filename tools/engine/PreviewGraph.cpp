@@ -222,18 +222,20 @@ void TFilterGraphBuilder::RemoveAllFilters() {
         return;
     }
     // The graph changes with every removal, so the listing starts again
-    // each time; a filter that refuses to leave is passed over from then on.
-    std::vector<TFilterRef> refused;
+    // each time. Each filter is asked once: one that refuses to leave, or
+    // says it left and is still listed, is passed over from then on, so the
+    // pass ends whatever the graph answers.
+    std::vector<TFilterRef> asked;
     for (;;) {
         std::vector<TFilterRef> filters;
         std::vector<std::string> names;
         if (!HrSucceeded(graph_.EnumFilters(filters, names))) break;
         size_t i = 0;
-        while (i < filters.size() && std::find(refused.begin(), refused.end(), filters[i]) != refused.end()) ++i;
+        while (i < filters.size() && std::find(asked.begin(), asked.end(), filters[i]) != asked.end()) ++i;
         if (i == filters.size()) break;
         bool ok = CheckHResult(graph_.RemoveFilter(filters[i]));
         Log("Removing filter:" + names[i] + " : " + (ok ? "OK" : "Failed"));
-        if (!ok) refused.push_back(filters[i]);
+        asked.push_back(filters[i]);
     }
 }
 

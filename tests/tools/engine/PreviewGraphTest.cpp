@@ -22,6 +22,7 @@ struct FakeFilter {
     std::vector<TPinInfo> Pins;
     bool InGraph = false;
     THResult RemoveResult = kS_OK;
+    bool StaysAfterRemoval = false; // answers S_OK yet is still listed
 };
 
 class FakeGraph : public TPreviewGraph {
@@ -112,7 +113,7 @@ public:
     }
     THResult RemoveFilter(TFilterRef f) override {
         Calls.push_back("Remove " + At(f).Name);
-        if (At(f).RemoveResult == kS_OK) At(f).InGraph = false;
+        if (At(f).RemoveResult == kS_OK && !At(f).StaysAfterRemoval) At(f).InGraph = false;
         return At(f).RemoveResult;
     }
     void ReleaseFilter(TFilterRef& f) override { f = 0; }
@@ -282,6 +283,14 @@ TEST(PreviewGraph, RemovingAllFiltersEndsAlsoWhenOneStays) {
     EXPECT_EQ(b.graph.Calls, (std::vector<std::string>{"Remove Reader", "Remove Splitter", "Remove Renderer"}));
     EXPECT_TRUE(b.Logged("Removing filter:Splitter : Failed"));
     EXPECT_TRUE(b.Logged("Removing filter:Renderer : OK"));
+
+    // A filter whose removal says yes while the graph still lists it is
+    // asked once, and the pass still ends.
+    b.graph.Filters[1].RemoveResult = kS_OK;
+    b.graph.Filters[1].StaysAfterRemoval = true;
+    b.graph.Calls.clear();
+    b.builder.RemoveAllFilters();
+    EXPECT_EQ(b.graph.Calls, std::vector<std::string>{"Remove Splitter"});
 
     b.graph.Graph = false;
     b.log.clear();
