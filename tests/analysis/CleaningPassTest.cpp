@@ -753,6 +753,54 @@ TEST(CleaningHandlers, OutOfRangePcrIsCorrectedAfterOneQuestion)
     }
 }
 
+// The cleaning reader judges only the chosen program's clock: another
+// program's PCRs, on a clock hours away and met first in every round, are
+// neither judged nor taken as the reference (only the packet filter, which
+// knows no program, follows the first clock it meets).
+TEST(CleaningHandlers, AnotherProgramsClockIsNotJudged)
+{
+    const std::vector<test::PmtStream> own = {{2, 0x101, {}}, {3, 0x102, {}}};
+    const std::vector<test::PmtStream> other = {{2, 0x201, {}}};
+    test::TsStream s;
+    int64_t pts = 900000;
+    const int64_t otherOffset = 10LL * 3600 * 90000; // ten hours
+    for (int k = 0; k < 300; ++k) {
+        if (k % 25 == 0) {
+            s.AddPat({{2, 0x200}, {1, 0x100}});
+            s.AddPmt(0x200, 2, 0x201, other);
+            s.AddPmt(0x100, 1, 0x101, own);
+        }
+        const int64_t otherPts = (pts + otherOffset) % kPtsModulus;
+        s.AddPes(0x201, test::PesPacket(0xE0, test::Bytes(200, 0x33), otherPts),
+                 ((pts + otherOffset - 9000) % kPtsModulus) * 300);
+        test::Bytes es(1500, 0x11);
+        es[0] = 0;
+        es[1] = 0;
+        es[2] = 1;
+        es[3] = 0xB3;
+        int64_t pcr = ((pts - 9000) % kPtsModulus) * 300;
+        if (k == 150)
+            pcr += 900000LL * 300; // the chosen program's own bad PCR
+        s.AddPes(0x101, test::PesPacket(0xE0, es, pts % kPtsModulus), pcr);
+        s.AddPes(0x102, test::PesPacket(0xC0, test::Bytes(300, 0x22), pts % kPtsModulus));
+        pts += 3600;
+    }
+    const std::string in = TempName("two_clocks");
+    s.Save(in);
+    const std::string out = TempName("two_clocks_out");
+    Cleanup cleanup{{in, out, ChangeFileExt(out, ".log")}};
+    Road road;
+    road.host.PcrCorrectionAnswer = true;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    ASSERT_EQ(road.engine->Selection().Pmt().PcrPid(), 0x101) << AllLog();
+    EXPECT_EQ(road.Clean(out), TCleaningResult::Success) << AllLog();
+    const std::string log = AllLog();
+    EXPECT_EQ(road.host.PcrQuestions, 1) << log;
+    EXPECT_EQ(CountOccurrences(log, "TS  ERROR: PCR timing for PID 0101"), 1) << log;
+    EXPECT_EQ(log.find("PCR timing for PID 0201"), std::string::npos) << log;
+    EXPECT_NE(log.find("Try to correct PCR value to "), std::string::npos) << log;
+}
+
 // Two bad PCRs in a row: both go back on the line of the good clock, the
 // output clock never runs backwards, and the pass is no plain success.
 TEST(CleaningHandlers, TwoBadPcrsInARowAreCorrectedFromTheLastGoodOne)
