@@ -74,3 +74,31 @@ TEST(HangWatch, TheLimitFromTheEnvironmentIsBoundedAndGarbageIgnored) {
         EXPECT_EQ(ParseHangSeconds(bad, 150), 150) << bad;
     EXPECT_EQ(ParseHangSeconds(nullptr, 7), 7);
 }
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <future>
+
+// The watch describes the windows while the test's thread is stuck, and a
+// stuck thread answers no message: reading the windows must not wait for it.
+TEST(HangWatch, TheWindowsOfAThreadThatAnswersNoMessageAreDescribed) {
+    HWND w = CreateWindowExW(0, L"STATIC", L"Stuck window", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
+                             nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(w, nullptr);
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+    auto described = std::async(std::launch::async, [] { return tw::test::DescribeOpenWindows(); });
+    // This thread takes no message while it waits, as a hung test does.
+    const bool inTime = described.wait_for(10s) == std::future_status::ready;
+    // Let a watch that waits for an answer finish before the window goes.
+    while (described.wait_for(0ms) != std::future_status::ready) {
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+        std::this_thread::sleep_for(10ms);
+    }
+    const std::string text = described.get();
+    DestroyWindow(w);
+    EXPECT_TRUE(inTime);
+    EXPECT_NE(text.find("Static \"Stuck window\""), std::string::npos) << text;
+}
+#endif

@@ -224,12 +224,18 @@ void TFilterGraphBuilder::RemoveAllFilters() {
     // The graph changes with every removal, so the listing starts again
     // each time. Each filter is asked once: one that refuses to leave, or
     // says it left and is still listed, is passed over from then on, so the
-    // pass ends whatever the graph answers.
+    // pass ends whatever the graph answers. A graph that has let go of a
+    // removed filter may list it under a new handle, so the pass also asks no
+    // more often than there were filters when it began (none are added).
     std::vector<TFilterRef> asked;
-    for (;;) {
+    size_t first = 0;
+    for (bool listed = false;;) {
         std::vector<TFilterRef> filters;
         std::vector<std::string> names;
         if (!HrSucceeded(graph_.EnumFilters(filters, names))) break;
+        if (!listed) first = filters.size();
+        listed = true;
+        if (asked.size() >= first) break;
         size_t i = 0;
         while (i < filters.size() && std::find(asked.begin(), asked.end(), filters[i]) != asked.end()) ++i;
         if (i == filters.size()) break;

@@ -23,6 +23,8 @@ int ParseHangSeconds(const char* text, int fallback) {
     return static_cast<int>(v);
 }
 
+int HangSecondsFromEnvironment() { return ParseHangSeconds(std::getenv("TW_TEST_HANG_SECONDS"), kDefaultHangSeconds); }
+
 std::string DescribeOpenWindows() {
 #ifdef _WIN32
     std::string out;
@@ -33,7 +35,9 @@ std::string DescribeOpenWindows() {
             if (pid != GetCurrentProcessId() || !IsWindowVisible(h)) return TRUE;
             wchar_t cls[128] = {}, title[256] = {};
             GetClassNameW(h, cls, 127);
-            GetWindowTextW(h, title, 255);
+            // The caption as the system keeps it: asking the window would
+            // wait for the hung thread that owns it.
+            InternalGetWindowText(h, title, 255);
             char line[1024];
             std::snprintf(line, sizeof line, "  %ls \"%ls\"%s\n", cls, title, IsWindowEnabled(h) ? "" : " (disabled)");
             *reinterpret_cast<std::string*>(lp) += line;

@@ -23,6 +23,9 @@ constexpr int kDefaultHangSeconds = 450;
 // the watch off; anything else keeps `fallback`.
 int ParseHangSeconds(const char* text, int fallback);
 
+// The limit of this program: TW_TEST_HANG_SECONDS, else the default.
+int HangSecondsFromEnvironment();
+
 // What the watch says about the program when a test has hung (on Windows,
 // the visible windows of this process with their class and caption).
 std::string DescribeOpenWindows();

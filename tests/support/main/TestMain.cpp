@@ -3,8 +3,6 @@
 // the program's start-up registers its own.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "base/Sync.h"
 #include "tests/support/main/HangWatch.h"
 
@@ -14,8 +12,7 @@ int main(int argc, char** argv) {
     // A test that waits for something that never comes would otherwise sit
     // until the runner's limit, reported only as a timeout of the whole
     // program: the watch names the test and what it left on the screen.
-    int seconds = tw::test::kDefaultHangSeconds;
-    if (const char* s = std::getenv("TW_TEST_HANG_SECONDS")) seconds = tw::test::ParseHangSeconds(s, seconds);
-    ::testing::UnitTest::GetInstance()->listeners().Append(tw::test::StartHangWatch(seconds));
+    ::testing::UnitTest::GetInstance()->listeners().Append(
+        tw::test::StartHangWatch(tw::test::HangSecondsFromEnvironment()));
     return RUN_ALL_TESTS();
 }

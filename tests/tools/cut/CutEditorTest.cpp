@@ -33,6 +33,7 @@
 #include "tests/support/SavedSettings.h"
 #include "tests/support/TsProbe.h"
 #include "tests/tools/SkinnedControls.h"
+#include "tests/support/main/HangWatch.h"
 #include "tools/CutEditorForm.h"
 #include "tools/OrvalinPlayer.h"
 #include "tools/PlayThread.h"
@@ -556,12 +557,18 @@ std::string VerdictOfOwnProcess(const std::string& name) {
     STARTUPINFOW si{};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(self, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return "could not start " + WideToUtf8(self) + ": " + std::to_string(GetLastError());
+    // The wait stays inside this program's watch over a hung test, and the
+    // process's own watch ends before the wait does, naming the hung test.
+    const int seconds = tw::test::HangSecondsFromEnvironment();
+    const DWORD limitMs = seconds > 0 ? static_cast<DWORD>(std::max(30, seconds - 20)) * 1000 : 240000;
+    wchar_t ownHang[32] = {};
+    const DWORD hadHang = GetEnvironmentVariableW(L"TW_TEST_HANG_SECONDS", ownHang, 32);
+    SetEnvironmentVariableW(L"TW_TEST_HANG_SECONDS", std::to_wstring(limitMs / 1000 - 10).c_str());
+    const BOOL started = CreateProcessW(self, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+    SetEnvironmentVariableW(L"TW_TEST_HANG_SECONDS", hadHang > 0 && hadHang < 32 ? ownHang : nullptr);
+    if (!started) return "could not start " + WideToUtf8(self) + ": " + std::to_string(GetLastError());
     CloseHandle(pi.hThread);
-    // The test's own waits end long before this; the process's watch over a
-    // hung test too.
-    if (WaitForSingleObject(pi.hProcess, 240000) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(pi.hProcess, limitMs) != WAIT_OBJECT_0) {
         TerminateProcess(pi.hProcess, 99);
         WaitForSingleObject(pi.hProcess, 10000);
     }

@@ -23,6 +23,9 @@ struct FakeFilter {
     bool InGraph = false;
     THResult RemoveResult = kS_OK;
     bool StaysAfterRemoval = false; // answers S_OK yet is still listed
+    // ... and listed under a new handle, as the real graph does once it has
+    // let go of a removed filter (a few times, so a faulty pass still ends).
+    int RelistsUnderNewHandle = 0;
 };
 
 class FakeGraph : public TPreviewGraph {
@@ -113,8 +116,16 @@ public:
     }
     THResult RemoveFilter(TFilterRef f) override {
         Calls.push_back("Remove " + At(f).Name);
-        if (At(f).RemoveResult == kS_OK && !At(f).StaysAfterRemoval) At(f).InGraph = false;
-        return At(f).RemoveResult;
+        const THResult r = At(f).RemoveResult;
+        if (r == kS_OK && At(f).RelistsUnderNewHandle > 0) {
+            FakeFilter again = At(f);
+            --again.RelistsUnderNewHandle;
+            At(f).InGraph = false;
+            Filters.push_back(again);
+        } else if (r == kS_OK && !At(f).StaysAfterRemoval) {
+            At(f).InGraph = false;
+        }
+        return r;
     }
     void ReleaseFilter(TFilterRef& f) override { f = 0; }
 };
@@ -288,6 +299,14 @@ TEST(PreviewGraph, RemovingAllFiltersEndsAlsoWhenOneStays) {
     // asked once, and the pass still ends.
     b.graph.Filters[1].RemoveResult = kS_OK;
     b.graph.Filters[1].StaysAfterRemoval = true;
+    b.graph.Calls.clear();
+    b.builder.RemoveAllFilters();
+    EXPECT_EQ(b.graph.Calls, std::vector<std::string>{"Remove Splitter"});
+
+    // The same when the graph lists it under a new handle each time: the
+    // pass asks no more often than there were filters when it began.
+    b.graph.Filters[1].StaysAfterRemoval = false;
+    b.graph.Filters[1].RelistsUnderNewHandle = 20;
     b.graph.Calls.clear();
     b.builder.RemoveAllFilters();
     EXPECT_EQ(b.graph.Calls, std::vector<std::string>{"Remove Splitter"});
