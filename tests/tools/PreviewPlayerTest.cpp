@@ -19,6 +19,7 @@
 #include "base/SysUtils.h"
 #include "base/WinText.h"
 #include "tests/support/main/HangWatch.h"
+#include "tests/tools/OwnProcess.h"
 #include "tools/OrvalinPlayer.h"
 #include "tools/PlayThread.h"
 #include "ui/Application.h"
@@ -356,45 +357,33 @@ std::optional<DWORD> RunTestInOwnProcess(const std::string& name, int limitMs) {
                                    std::to_wstring(GetTickCount64());
     HANDLE stalled = CreateEventW(nullptr, TRUE, FALSE, eventName.c_str());
     SetEnvironmentVariableW(Utf8ToWide(kStallEventVariable).c_str(), eventName.c_str());
-    wchar_t ownHang[32] = {};
-    const DWORD hadHang = GetEnvironmentVariableW(L"TW_TEST_HANG_SECONDS", ownHang, 32);
-    const std::wstring hangSeconds = std::to_wstring(std::max(1, limitMs / 1000 - 10));
-    SetEnvironmentVariableW(L"TW_TEST_HANG_SECONDS", hangSeconds.c_str());
-    wchar_t self[MAX_PATH + 1] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring line = L"\"" + std::wstring(self) + L"\" --gtest_also_run_disabled_tests --gtest_filter=" +
-                        Utf8ToWide(name);
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi{};
-    const BOOL started = CreateProcessW(self, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+    DWORD error = 0;
+    HANDLE process = tw::test::StartOwnTest(name, L"", std::max(1, limitMs / 1000 - 10), error);
     SetEnvironmentVariableW(Utf8ToWide(kStallEventVariable).c_str(), nullptr);
-    SetEnvironmentVariableW(L"TW_TEST_HANG_SECONDS", hadHang > 0 && hadHang < 32 ? ownHang : nullptr);
-    if (!started) {
-        ADD_FAILURE() << "could not start " << WideToUtf8(self) << ": " << GetLastError();
+    if (!process) {
+        ADD_FAILURE() << "could not start this test program: " << error;
         CloseHandle(stalled);
         return std::nullopt;
     }
-    CloseHandle(pi.hThread);
     // Each stall shows within its own deadline; the limit only catches a
     // process that neither ends nor says so.
     std::optional<DWORD> code;
     const bool ended = WaitUntil(
         [&] {
-            return WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0 ||
+            return WaitForSingleObject(process, 0) == WAIT_OBJECT_0 ||
                    WaitForSingleObject(stalled, 0) == WAIT_OBJECT_0;
         },
         limitMs);
     if (ended && WaitForSingleObject(stalled, 0) != WAIT_OBJECT_0) {
         DWORD c = 1;
-        GetExitCodeProcess(pi.hProcess, &c);
+        GetExitCodeProcess(process, &c);
         code = c;
     } else {
         if (!ended) ADD_FAILURE() << name << " neither ended nor stalled within its limit";
-        TerminateProcess(pi.hProcess, 99);
-        WaitForSingleObject(pi.hProcess, 10000);
+        TerminateProcess(process, 99);
+        WaitForSingleObject(process, 10000);
     }
-    CloseHandle(pi.hProcess);
+    CloseHandle(process);
     CloseHandle(stalled);
     return code;
 }

@@ -32,6 +32,7 @@
 #include "tests/support/FileBytes.h"
 #include "tests/support/SavedSettings.h"
 #include "tests/support/TsProbe.h"
+#include "tests/tools/OwnProcess.h"
 #include "tests/tools/SkinnedControls.h"
 #include "tests/support/main/HangWatch.h"
 #include "tools/CutEditorForm.h"
@@ -552,29 +553,21 @@ std::string VerdictOfOwnProcess(const std::string& name) {
     const std::string report = ChangeFileExt(WideToUtf8(self), "") + "_own_" + std::to_string(GetCurrentProcessId()) +
                                ".xml";
     DeleteFileW(Utf8ToWide(report).c_str());
-    std::wstring line = L"\"" + std::wstring(self) + L"\" --gtest_also_run_disabled_tests --gtest_filter=" +
-                        Utf8ToWide(name) + L" --gtest_output=xml:" + Utf8ToWide(report);
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi{};
     // The wait stays inside this program's watch over a hung test, and the
     // process's own watch ends before the wait does, naming the hung test.
     const int seconds = tw::test::HangSecondsFromEnvironment();
     const DWORD limitMs = seconds > 0 ? static_cast<DWORD>(std::max(30, seconds - 20)) * 1000 : 240000;
-    wchar_t ownHang[32] = {};
-    const DWORD hadHang = GetEnvironmentVariableW(L"TW_TEST_HANG_SECONDS", ownHang, 32);
-    SetEnvironmentVariableW(L"TW_TEST_HANG_SECONDS", std::to_wstring(limitMs / 1000 - 10).c_str());
-    const BOOL started = CreateProcessW(self, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-    SetEnvironmentVariableW(L"TW_TEST_HANG_SECONDS", hadHang > 0 && hadHang < 32 ? ownHang : nullptr);
-    if (!started) return "could not start " + WideToUtf8(self) + ": " + std::to_string(GetLastError());
-    CloseHandle(pi.hThread);
-    if (WaitForSingleObject(pi.hProcess, limitMs) != WAIT_OBJECT_0) {
-        TerminateProcess(pi.hProcess, 99);
-        WaitForSingleObject(pi.hProcess, 10000);
+    DWORD error = 0;
+    HANDLE process = tw::test::StartOwnTest(name, L" --gtest_output=xml:" + Utf8ToWide(report),
+                                            static_cast<int>(limitMs / 1000 - 10), error);
+    if (!process) return "could not start " + WideToUtf8(self) + ": " + std::to_string(error);
+    if (WaitForSingleObject(process, limitMs) != WAIT_OBJECT_0) {
+        TerminateProcess(process, 99);
+        WaitForSingleObject(process, 10000);
     }
     DWORD code = 1;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
+    GetExitCodeProcess(process, &code);
+    CloseHandle(process);
     const std::vector<uint8_t> bytes = FileExists(report) ? tw::test::ReadAll(report) : std::vector<uint8_t>{};
     const std::string xml(bytes.begin(), bytes.end());
     DeleteFileW(Utf8ToWide(report).c_str());
