@@ -10,14 +10,28 @@
 #include "ui/Forms.h"
 #include "ui/Guards.h"
 #include "ui/Menus.h"
+#include "ui/WindowTable.h"
 
 namespace tw {
 
 namespace {
 
-const wchar_t* const kControlProp = L"TwControl";
 const wchar_t* const kDefProcProp = L"TwDefProc";
 thread_local TWinControl* g_creating = nullptr;
+
+// The control of each window of ours. Never destroyed: a window may still
+// get messages while the program's statics go.
+TWindowTable<TWinControl>& WindowControls() {
+    static auto* table = new TWindowTable<TWinControl>;
+    return *table;
+}
+
+// The control takes the window: messages reach it from now on, and its class
+// procedure stays known for the window's last messages.
+void AttachWindow(HWND h, TWinControl* c, WNDPROC defProc) {
+    WindowControls().Set(h, c);
+    SetPropW(h, kDefProcProp, reinterpret_cast<HANDLE>(defProc));
+}
 
 struct ClassEntry {
     std::wstring base;
@@ -110,12 +124,11 @@ bool LibraryPointerNotice(UINT msg) {
 } // namespace
 
 LRESULT CALLBACK ControlWindowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* c = static_cast<TWinControl*>(GetPropW(h, kControlProp));
+    auto* c = WindowControls().Find(h);
     if (!c && g_creating && !g_creating->handle_) {
         c = g_creating;
         c->handle_ = h;
-        SetPropW(h, kControlProp, c);
-        SetPropW(h, kDefProcProp, reinterpret_cast<HANDLE>(c->defWndProc_));
+        AttachWindow(h, c, c->defWndProc_);
     }
     if (!c) {
         // A window whose control is gone (or a foreign one of our class):
@@ -151,7 +164,7 @@ LRESULT CALLBACK ControlWindowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         Application->HandleException(c);
     }
     if (msg == WM_NCDESTROY) {
-        RemovePropW(h, kControlProp);
+        WindowControls().Remove(h, c);
         RemovePropW(h, kDefProcProp);
         if (c->handle_ == h) c->handle_ = nullptr;
     }
@@ -539,12 +552,13 @@ TWinControl::~TWinControl() {
     // with their owner).
     while (!controls_.empty()) delete controls_.back();
     DestroyWnd();
+    WindowControls().RemoveAll(this);
     if (bgBrush_) DeleteObject(bgBrush_);
 }
 
 TWinControl* TWinControl::FromHandle(HWND h) {
     if (!h) return nullptr;
-    return static_cast<TWinControl*>(GetPropW(h, kControlProp));
+    return WindowControls().Find(h);
 }
 
 HWND TWinControl::Handle() {
@@ -613,8 +627,7 @@ void TWinControl::CreateWindowHandle(const TCreateParams& p) {
     g_creating = prev;
     if (h && !handle_) {
         handle_ = h;
-        SetPropW(h, kControlProp, this);
-        SetPropW(h, kDefProcProp, reinterpret_cast<HANDLE>(defWndProc_));
+        AttachWindow(h, this, defWndProc_);
     }
 }
 
@@ -629,7 +642,7 @@ void TWinControl::DestroyWnd() {
     HWND h = handle_;
     // Messages of the dying window go to the class procedure, not to a
     // half-destroyed object.
-    RemovePropW(h, kControlProp);
+    WindowControls().Remove(h, this);
     handle_ = nullptr;
     DestroyWindow(h);
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "base/WinText.h"
+#include "ui/WindowTable.h"
 #include "skin/engine/painting/AlphaPrimitives.h"
 #include "skin/engine/painting/GlyphDrawing.h"
 #include "skin/engine/painting/GraphicsUtils.h"
@@ -47,6 +48,15 @@ constexpr const wchar_t* kAdapterProperty = L"ACSBSC";
 // subclasser sits above it): the messages that still pass through go on to
 // it, and the window's own clean-up at WM_NCDESTROY still runs.
 constexpr const wchar_t* kSavedProcProperty = L"ACSBSCPROC";
+
+// The adapter of each window, as the property names it: the adapter's
+// procedure asks on every message, and a property read is slow (see
+// WindowTable.h).
+tw::TWindowTable<TacMainWnd>& Adapters()
+{
+    static auto* table = new tw::TWindowTable<TacMainWnd>;
+    return *table;
+}
 
 // 1 while AdaptDialogChild makes an adapter: edit-like adapters then know
 // they sit in a foreign dialog.
@@ -127,6 +137,7 @@ TacMainWnd::TacMainWnd(HWND wnd, TsSkinManager* manager, const std::string& sect
     DialogChild = DialogChildFlag;
     TakeOver();
     SetPropW(wnd_, kAdapterProperty, this);
+    Adapters().Set(wnd_, this);
     if (tw::TWinControl* control = tw::TWinControl::FromHandle(wnd_)) {
         SwapWindowProc(control);
         return;
@@ -219,9 +230,13 @@ void TacMainWnd::RestoreWindowProc()
         control->WindowProc = methodLink_->Saved;
 }
 
-TacMainWnd::~TacMainWnd() { Unsubclass(true); }
+TacMainWnd::~TacMainWnd()
+{
+    Unsubclass(true);
+    Adapters().RemoveAll(this);
+}
 
-TacMainWnd* TacMainWnd::Of(HWND wnd) { return static_cast<TacMainWnd*>(GetPropW(wnd, kAdapterProperty)); }
+TacMainWnd* TacMainWnd::Of(HWND wnd) { return Adapters().Find(wnd); }
 
 void TacMainWnd::Unsubclass(bool repaint)
 {
@@ -230,8 +245,10 @@ void TacMainWnd::Unsubclass(bool repaint)
     unsubclassed_ = true;
     if (methodLink_)
         RestoreWindowProc();
-    if (!IsWindow(wnd_))
+    if (!IsWindow(wnd_)) {
+        Adapters().Remove(wnd_, this);
         return;
+    }
     // On top of the chain the window gets its procedure back; under another
     // subclasser the adapter's procedure stays and passes every message on
     // to the saved one (kSavedProcProperty) until the window ends.
@@ -241,8 +258,10 @@ void TacMainWnd::Unsubclass(bool repaint)
         SetWindowLongPtrW(wnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(saved_));
         RemovePropW(wnd_, kSavedProcProperty);
     }
-    if (Of(wnd_) == this)
+    if (Of(wnd_) == this) {
         RemovePropW(wnd_, kAdapterProperty);
+        Adapters().Remove(wnd_, this);
+    }
     ReleaseMark();
     RestoreColors();
     if (repaint && IsWindowVisible(wnd_))

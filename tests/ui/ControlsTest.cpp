@@ -83,6 +83,55 @@ TEST_F(ControlsTest, ControlDeletedByHandLeavesParentAndOwner) {
     EXPECT_EQ(form.ComponentCount(), owned - 1);
 }
 
+TEST_F(ControlsTest, AWindowBelongsToItsControlUntilEitherGoes) {
+    TForm form(nullptr);
+    form.SetBounds(40, 40, 200, 120);
+    auto* panel = new TPanel(&form);
+    panel->SetParent(&form);
+    const HWND first = panel->Handle();
+    EXPECT_EQ(TWinControl::FromHandle(first), panel);
+    EXPECT_EQ(TWinControl::FromHandle(nullptr), nullptr);
+
+    // A window destroyed behind the library's back is nobody's, and the
+    // control makes itself a new one when asked.
+    DestroyWindow(first);
+    EXPECT_FALSE(panel->HandleAllocated());
+    EXPECT_EQ(TWinControl::FromHandle(first), nullptr);
+    const HWND second = panel->Handle();
+    ASSERT_NE(second, first);
+    EXPECT_EQ(TWinControl::FromHandle(second), panel);
+
+    // A window made again leaves the old one to nobody; messages reach the
+    // control through the new one.
+    panel->RecreateWnd();
+    const HWND third = panel->Handle();
+    EXPECT_EQ(TWinControl::FromHandle(second), nullptr);
+    EXPECT_EQ(TWinControl::FromHandle(third), panel);
+    int heard = 0;
+    TWndMethod saved = panel->WindowProc;
+    panel->WindowProc = [&](TMessage& m) {
+        if (m.Msg == WM_USER + 7) ++heard;
+        saved(m);
+    };
+    SendMessageW(third, WM_USER + 7, 0, 0);
+    SendMessageW(second, WM_USER + 7, 0, 0);
+    EXPECT_EQ(heard, 1);
+    panel->WindowProc = saved;
+
+    delete panel;
+    EXPECT_EQ(TWinControl::FromHandle(third), nullptr);
+
+    // Only this program's own table counts: a window that carries a control
+    // pointer as a property (as a window of another copy of the program
+    // would) is not taken for one of ours.
+    const HWND foreign = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(foreign);
+    SetPropW(foreign, L"TwControl", reinterpret_cast<HANDLE>(0x1234));
+    EXPECT_EQ(TWinControl::FromHandle(foreign), nullptr);
+    RemovePropW(foreign, L"TwControl");
+    DestroyWindow(foreign);
+}
+
 TEST_F(ControlsTest, SwappedWindowProcSeesEveryMessageAndChains) {
     TForm form(nullptr);
     form.SetCaption("Chain");

@@ -189,13 +189,21 @@ void BlendColorRect(const TPixelView& bmp, TRect r, int percent, TColor c)
     auto mix = [k](double p, double col) {
         return tw::RoundToByte(p * k + col * (1 - k));
     };
+    // A channel has 256 values: each is mixed once, not once per pixel
+    // (a window's frame blends whole title bars).
+    uint8_t blue[256], green[256], red[256];
+    for (int v = 0; v < 256; ++v) {
+        blue[v] = mix(v, cb);
+        green[v] = mix(v, cg);
+        red[v] = mix(v, cr);
+    }
     const int bpp = bmp.BytesPerPixel();
     for (int y = r.Top; y <= r.Bottom; ++y)
         for (int x = r.Left; x <= r.Right; ++x) {
             uint8_t* p = bmp.Row(y) + x * bpp;
-            p[0] = mix(p[0], cb);
-            p[1] = mix(p[1], cg);
-            p[2] = mix(p[2], cr);
+            p[0] = blue[p[0]];
+            p[1] = green[p[1]];
+            p[2] = red[p[2]];
         }
 }
 

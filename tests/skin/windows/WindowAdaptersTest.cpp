@@ -572,6 +572,31 @@ TEST_F(ControlAdapterThirdParty, GridsGetTheSkinnedBarsButKeepTheirColours)
     }
 }
 
+TEST(AdapterLookUp, OnlyALivingAdapterOfThisProgramIsFound)
+{
+    TsSkinManager manager;
+    ASSERT_TRUE(test::LoadOwnSkin(manager));
+    HWND wnd = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 80, 30, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(wnd, nullptr);
+    auto adapter = std::make_unique<TacMainWnd>(wnd, &manager, "PANEL", "TacMainWnd");
+    EXPECT_EQ(TacMainWnd::Of(wnd), adapter.get());
+    // The window ends while its adapter still lives: the adapter is no
+    // longer found for it.
+    DestroyWindow(wnd);
+    EXPECT_EQ(TacMainWnd::Of(wnd), nullptr);
+    adapter.reset();
+
+    // The property alone, as a window of another copy of the program would
+    // carry it, names no adapter of this one.
+    HWND other = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 80, 30, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(other, nullptr);
+    SetPropW(other, L"ACSBSC", reinterpret_cast<HANDLE>(0x1234));
+    EXPECT_EQ(TacMainWnd::Of(other), nullptr);
+    RemovePropW(other, L"ACSBSC");
+    DestroyWindow(other);
+    DefaultManager = nullptr;
+}
+
 } // namespace
 } // namespace skin
 #endif

@@ -54,6 +54,27 @@ TEST(AlphaBlend, ColourRectPercentIsTheOldPixel)
     EXPECT_EQ(Px(img.View(), 0, 0), 0x0000FF);
 }
 
+TEST(AlphaBlend, ColourRectBlendsEachChannelWithItsOwnColourAndHalvesTiesToEven)
+{
+    // Every value of every channel, blended half and half with a colour of
+    // odd channels: a sum that is odd gives a half, which goes to the even
+    // neighbour. Only the inner rows and columns named by the rect change.
+    TPixelImage img = Picture(258, 3, 24, 0x000000);
+    for (int x = 0; x < 256; ++x)
+        SetPx(img.View(), x + 1, 1, TColor(x | (255 - x) << 8 | (x ^ 0x5A) << 16));
+    const TColor colour = 0x030507; // blue 3, green 5, red 7
+    BlendColorRect(img.View(), {1, 1, 256, 1}, 50, colour);
+    auto half = [](int a, int b) { return (a + b) / 2 + ((a + b) % 4 == 3 ? 1 : 0); };
+    for (int x = 0; x < 256; ++x) {
+        const int want = half(x, 7) | half(255 - x, 5) << 8 | half(x ^ 0x5A, 3) << 16;
+        ASSERT_EQ(Px(img.View(), x + 1, 1), want) << "value " << x;
+    }
+    EXPECT_EQ(Px(img.View(), 0, 1), 0);
+    EXPECT_EQ(Px(img.View(), 257, 1), 0);
+    EXPECT_EQ(Px(img.View(), 5, 0), 0);
+    EXPECT_EQ(Px(img.View(), 5, 2), 0);
+}
+
 namespace {
 
 // A 3 x 3 border mask in the master bitmap: distinct corner, side and
