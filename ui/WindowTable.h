@@ -28,34 +28,38 @@ public:
 
     void Set(HWND h, T* object) {
         if (!h) return;
-        AcquireSRWLockExclusive(&lock_);
-        try {
-            map_[h] = object;
-        } catch (...) {
-            ReleaseSRWLockExclusive(&lock_);
-            throw;
-        }
-        ReleaseSRWLockExclusive(&lock_);
+        // The entry's memory may run out: the lock goes with the exception.
+        const TExclusive held(lock_);
+        map_[h] = object;
     }
 
     // Removes the window's entry; given an object, only while the entry is
     // that object's (a later one that took the window keeps it).
     void Remove(HWND h, const T* object = nullptr) {
-        AcquireSRWLockExclusive(&lock_);
+        const TExclusive held(lock_);
         const auto it = map_.find(h);
         if (it != map_.end() && (!object || it->second == object)) map_.erase(it);
-        ReleaseSRWLockExclusive(&lock_);
     }
 
     // Every entry of an object that goes, whatever windows they name.
     void RemoveAll(const T* object) {
-        AcquireSRWLockExclusive(&lock_);
+        const TExclusive held(lock_);
         for (auto it = map_.begin(); it != map_.end();)
             it = it->second == object ? map_.erase(it) : std::next(it);
-        ReleaseSRWLockExclusive(&lock_);
     }
 
 private:
+    class TExclusive {
+    public:
+        explicit TExclusive(SRWLOCK& lock) : held_(lock) { AcquireSRWLockExclusive(&held_); }
+        ~TExclusive() { ReleaseSRWLockExclusive(&held_); }
+        TExclusive(const TExclusive&) = delete;
+        TExclusive& operator=(const TExclusive&) = delete;
+
+    private:
+        SRWLOCK& held_;
+    };
+
     mutable SRWLOCK lock_ = SRWLOCK_INIT;
     std::unordered_map<HWND, T*> map_;
 };

@@ -132,6 +132,32 @@ TEST_F(ControlsTest, AWindowBelongsToItsControlUntilEitherGoes) {
     DestroyWindow(foreign);
 }
 
+TEST_F(ControlsTest, AWindowTheLibraryEndsSendsItsLastMessagesPastItsControl) {
+    // The library ends a control's window (made again, or the control
+    // going): the control's message procedure hears nothing of the dying
+    // window, whose messages go to the class's own procedure.
+    TForm form(nullptr);
+    form.SetBounds(40, 40, 200, 120);
+    auto* panel = new TPanel(&form);
+    panel->SetParent(&form);
+    const HWND first = panel->Handle();
+    std::vector<UINT> heard;
+    TWndMethod saved = panel->WindowProc;
+    panel->WindowProc = [&](TMessage& m) {
+        if (m.Msg == WM_DESTROY || m.Msg == WM_NCDESTROY) heard.push_back(m.Msg);
+        saved(m);
+    };
+    panel->RecreateWnd();
+    EXPECT_FALSE(IsWindow(first));
+    EXPECT_TRUE(heard.empty());
+    const HWND second = panel->Handle();
+    EXPECT_EQ(TWinControl::FromHandle(second), panel);
+    delete panel;
+    EXPECT_FALSE(IsWindow(second));
+    EXPECT_TRUE(heard.empty());
+    EXPECT_EQ(TWinControl::FromHandle(second), nullptr);
+}
+
 TEST_F(ControlsTest, SwappedWindowProcSeesEveryMessageAndChains) {
     TForm form(nullptr);
     form.SetCaption("Chain");

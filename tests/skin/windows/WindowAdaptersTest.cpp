@@ -28,6 +28,8 @@
 #include "skin/windows/sSkinProvider.h"
 #include "skin/windows/sSystemMenu.h"
 #include "ui/Application.h"
+#include "ui/ExtCtrls.h"
+#include "ui/Forms.h"
 #include "ui/Graphics.h"
 #include "ui/StdCtrls.h"
 #include "ui/ValEdit.h"
@@ -594,6 +596,44 @@ TEST(AdapterLookUp, OnlyALivingAdapterOfThisProgramIsFound)
     EXPECT_EQ(TacMainWnd::Of(other), nullptr);
     RemovePropW(other, L"ACSBSC");
     DestroyWindow(other);
+    DefaultManager = nullptr;
+}
+
+TEST(AdapterLookUp, AnAdapterIsNotFoundForAWindowItNoLongerHas)
+{
+    TsSkinManager manager;
+    ASSERT_TRUE(test::LoadOwnSkin(manager));
+    // The class library makes a control's window again behind the adapter's
+    // back: once the adapter hears of it (the control's next message), the
+    // old window is not its any more, though the adapter lives on until the
+    // skin frees it. Window handles come back in time; the next window that
+    // gets this one's must not find an adapter of another window.
+    {
+        tw::TForm form(nullptr);
+        form.SetBounds(40, 40, 200, 120);
+        auto* panel = new tw::TPanel(&form);
+        panel->SetParent(&form);
+        const HWND old = panel->Handle();
+        auto adapter = std::make_unique<TacMainWnd>(old, &manager, "PANEL", "TacMainWnd");
+        ASSERT_EQ(TacMainWnd::Of(old), adapter.get());
+        panel->RecreateWnd();
+        const HWND made = panel->Handle();
+        ASSERT_NE(made, old);
+        SendMessageW(made, WM_NULL, 0, 0);
+        EXPECT_TRUE(adapter->Unsubclassed());
+        EXPECT_EQ(TacMainWnd::Of(old), nullptr);
+        EXPECT_EQ(TacMainWnd::Of(made), nullptr);
+        adapter.reset();
+    }
+
+    // An adapter made for a window that had already ended could not take
+    // it over; once freed, it is not found for that window.
+    HWND gone = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 80, 30, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(gone, nullptr);
+    DestroyWindow(gone);
+    auto late = std::make_unique<TacMainWnd>(gone, &manager, "PANEL", "TacMainWnd");
+    late.reset();
+    EXPECT_EQ(TacMainWnd::Of(gone), nullptr);
     DefaultManager = nullptr;
 }
 
