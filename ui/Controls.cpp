@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <new>
 
 #include "base/WinText.h"
 #include "ui/Application.h"
@@ -27,10 +28,16 @@ TWindowTable<TWinControl>& WindowControls() {
 }
 
 // The control takes the window: messages reach it from now on, and its class
-// procedure stays known for the window's last messages.
-void AttachWindow(HWND h, TWinControl* c, WNDPROC defProc) {
-    WindowControls().Set(h, c);
+// procedure stays known for the window's last messages. False when there was
+// no memory to note it (the window then belongs to no control).
+bool AttachWindow(HWND h, TWinControl* c, WNDPROC defProc) {
+    try {
+        WindowControls().Set(h, c);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     SetPropW(h, kDefProcProp, reinterpret_cast<HANDLE>(defProc));
+    return true;
 }
 
 struct ClassEntry {
@@ -126,9 +133,13 @@ bool LibraryPointerNotice(UINT msg) {
 LRESULT CALLBACK ControlWindowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     auto* c = WindowControls().Find(h);
     if (!c && g_creating && !g_creating->handle_) {
+        // Nothing may unwind through the system here: a window whose control
+        // cannot be noted is refused at WM_NCCREATE, and the control says it
+        // could not make its window.
+        if (!AttachWindow(h, g_creating, g_creating->defWndProc_))
+            return msg == WM_NCCREATE ? FALSE : DefWindowProcW(h, msg, wp, lp);
         c = g_creating;
         c->handle_ = h;
-        AttachWindow(h, c, c->defWndProc_);
     }
     if (!c) {
         // A window whose control is gone (or a foreign one of our class):
@@ -626,8 +637,10 @@ void TWinControl::CreateWindowHandle(const TCreateParams& p) {
                              p.WndParent, nullptr, GetModuleHandleW(nullptr), nullptr);
     g_creating = prev;
     if (h && !handle_) {
-        handle_ = h;
-        AttachWindow(h, this, defWndProc_);
+        if (AttachWindow(h, this, defWndProc_))
+            handle_ = h;
+        else
+            DestroyWindow(h);
     }
 }
 
