@@ -132,7 +132,9 @@ bool LibraryPointerNotice(UINT msg) {
 
 LRESULT CALLBACK ControlWindowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     auto* c = WindowControls().Find(h);
-    if (!c && g_creating && !g_creating->handle_) {
+    // A window that ends before its control took it (refused below) is not
+    // taken at its last messages.
+    if (!c && g_creating && !g_creating->handle_ && msg != WM_DESTROY && msg != WM_NCDESTROY) {
         // Nothing may unwind through the system here: a window whose control
         // cannot be noted is refused at WM_NCCREATE, and the control says it
         // could not make its window.
@@ -630,9 +632,11 @@ void TWinControl::CreateWnd() {
 }
 
 void TWinControl::CreateWindowHandle(const TCreateParams& p) {
+    // The text first: nothing that can throw may come between naming the
+    // control being made and the system's call, or the name would outlive it.
+    const std::wstring text = Utf8ToWide(text_);
     TWinControl* prev = g_creating;
     g_creating = this;
-    std::wstring text = Utf8ToWide(text_);
     HWND h = CreateWindowExW(p.ExStyle, p.ClassName.c_str(), text.c_str(), p.Style, p.X, p.Y, p.Width, p.Height,
                              p.WndParent, nullptr, GetModuleHandleW(nullptr), nullptr);
     g_creating = prev;

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <new>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "ui/Gauges.h"
 #include "ui/Menus.h"
 #include "ui/StdCtrls.h"
+#include "tests/ui/RefusedAllocations.h"
 
 using namespace tw;
 
@@ -156,6 +158,120 @@ TEST_F(ControlsTest, AWindowTheLibraryEndsSendsItsLastMessagesPastItsControl) {
     EXPECT_FALSE(IsWindow(second));
     EXPECT_TRUE(heard.empty());
     EXPECT_EQ(TWinControl::FromHandle(second), nullptr);
+}
+
+namespace {
+
+// The system names a window before its first message: memory runs out for
+// the first allocation after that, the one that notes the window's control.
+HWND g_announced = nullptr;
+LRESULT CALLBACK RefuseTheNextAllocation(int code, WPARAM wp, LPARAM lp) {
+    if (code == HCBT_CREATEWND && !g_announced) {
+        g_announced = reinterpret_cast<HWND>(wp);
+        test::RefuseAllocations(1);
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+} // namespace
+
+TEST_F(ControlsTest, AWindowItsControlCannotNoteIsRefusedAndLeavesNothingBehind) {
+    TForm form(nullptr);
+    form.SetBounds(40, 40, 200, 120);
+    const HWND formWnd = form.Handle();
+    auto* panel = new TPanel(&form);
+    std::vector<UINT> heard;
+    TWndMethod saved = panel->WindowProc;
+    panel->WindowProc = [&](TMessage& m) {
+        heard.push_back(m.Msg);
+        saved(m);
+    };
+
+    // The control says it has no window, and hears nothing of the one the
+    // system had begun (not even its end, when memory is back by then).
+    g_announced = nullptr;
+    const HHOOK hook = SetWindowsHookExW(WH_CBT, RefuseTheNextAllocation, nullptr, GetCurrentThreadId());
+    ASSERT_TRUE(hook);
+    std::string error;
+    try {
+        panel->SetParent(&form);
+    } catch (const EWin32Error& e) {
+        error = e.what();
+    }
+    UnhookWindowsHookEx(hook);
+    const int refused = test::RefusedAllocations();
+    test::RefuseAllocations(0);
+    EXPECT_EQ(refused, 1);
+    EXPECT_EQ(error, "Cannot create window of TPanel");
+    ASSERT_TRUE(g_announced);
+    EXPECT_FALSE(IsWindow(g_announced));
+    EXPECT_EQ(TWinControl::FromHandle(g_announced), nullptr);
+    EXPECT_FALSE(panel->HandleAllocated());
+    EXPECT_TRUE(heard.empty()) << "first message heard: " << heard.front();
+
+    // With memory back the control makes its window as ever. (Had the
+    // table kept its lock when the entry failed, the dying window's own
+    // look-up would have stopped the program; the hang watch names the test.)
+    const HWND made = panel->Handle();
+    EXPECT_TRUE(IsWindow(made));
+    EXPECT_EQ(GetParent(made), formWnd);
+    EXPECT_EQ(TWinControl::FromHandle(made), panel);
+    EXPECT_FALSE(heard.empty());
+    panel->WindowProc = saved;
+}
+
+TEST_F(ControlsTest, AControlHearsItsWindowFromTheFirstMessageAndAChildMadeMeanwhileIsItsOwn) {
+    TForm form(nullptr);
+    form.SetBounds(40, 40, 200, 120);
+    auto* edit = new TEdit(&form);
+    std::vector<UINT> heard;
+    TWndMethod saved = form.WindowProc;
+    form.WindowProc = [&](TMessage& m) {
+        heard.push_back(m.Msg);
+        // A child of a system class made while the form's window is.
+        if (m.Msg == WM_CREATE) edit->SetParent(&form);
+        saved(m);
+    };
+    const HWND formWnd = form.Handle();
+    form.WindowProc = saved;
+    // A top-level window hears of its size limits before WM_NCCREATE.
+    ASSERT_FALSE(heard.empty());
+    EXPECT_EQ(heard.front(), static_cast<UINT>(WM_GETMINMAXINFO));
+    EXPECT_EQ(TWinControl::FromHandle(formWnd), &form);
+    ASSERT_TRUE(edit->HandleAllocated());
+    const HWND editWnd = edit->Handle();
+    EXPECT_EQ(GetParent(editWnd), formWnd);
+    EXPECT_EQ(TWinControl::FromHandle(editWnd), edit);
+    edit->SetText("typed");
+    EXPECT_EQ(edit->Text(), "typed");
+}
+
+TEST_F(ControlsTest, AControlThatCannotMakeItsWindowLeavesNoCreationPending) {
+    TForm form(nullptr);
+    form.SetBounds(40, 40, 200, 120);
+    form.Handle();
+    auto* panel = new TPanel(&form);
+    // Memory runs out for the window's text, as the window is being made.
+    panel->SetText(std::string(1500, 'x'));
+    test::RefuseAllocations(1, 3000);
+    EXPECT_THROW(panel->SetParent(&form), std::bad_alloc);
+    const int refused = test::RefusedAllocations();
+    test::RefuseAllocations(0);
+    EXPECT_EQ(refused, 1);
+    EXPECT_FALSE(panel->HandleAllocated());
+
+    // A window of the control's class made later, outside the library, is
+    // not taken for the window the control failed to make.
+    const HWND stray = CreateWindowExW(0, L"TPanel", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                       GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(stray);
+    EXPECT_EQ(TWinControl::FromHandle(stray), nullptr);
+    EXPECT_FALSE(panel->HandleAllocated());
+    DestroyWindow(stray);
+
+    const HWND made = panel->Handle();
+    EXPECT_TRUE(IsWindow(made));
+    EXPECT_EQ(TWinControl::FromHandle(made), panel);
 }
 
 TEST_F(ControlsTest, SwappedWindowProcSeesEveryMessageAndChains) {
