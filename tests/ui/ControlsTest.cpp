@@ -103,24 +103,28 @@ TEST_F(ControlsTest, AWindowBelongsToItsControlUntilEitherGoes) {
     ASSERT_NE(second, first);
     EXPECT_EQ(TWinControl::FromHandle(second), panel);
 
-    // A window made again leaves the old one to nobody; messages reach the
-    // control through the new one.
+    // A window the library ends (made again, or the control going) sends
+    // its last messages past the control, to the class's own procedure;
+    // messages reach the control through the new window only.
+    std::vector<UINT> heard;
+    TWndMethod saved = panel->WindowProc;
+    panel->WindowProc = [&](TMessage& m) {
+        if (m.Msg == WM_USER + 7 || m.Msg == WM_DESTROY || m.Msg == WM_NCDESTROY) heard.push_back(m.Msg);
+        saved(m);
+    };
     panel->RecreateWnd();
+    EXPECT_FALSE(IsWindow(second));
+    EXPECT_TRUE(heard.empty());
     const HWND third = panel->Handle();
     EXPECT_EQ(TWinControl::FromHandle(second), nullptr);
     EXPECT_EQ(TWinControl::FromHandle(third), panel);
-    int heard = 0;
-    TWndMethod saved = panel->WindowProc;
-    panel->WindowProc = [&](TMessage& m) {
-        if (m.Msg == WM_USER + 7) ++heard;
-        saved(m);
-    };
     SendMessageW(third, WM_USER + 7, 0, 0);
     SendMessageW(second, WM_USER + 7, 0, 0);
-    EXPECT_EQ(heard, 1);
-    panel->WindowProc = saved;
-
+    EXPECT_EQ(heard, std::vector<UINT>{WM_USER + 7});
+    heard.clear();
     delete panel;
+    EXPECT_FALSE(IsWindow(third));
+    EXPECT_TRUE(heard.empty());
     EXPECT_EQ(TWinControl::FromHandle(third), nullptr);
 
     // Only this program's own table counts: a window that carries a control
@@ -132,32 +136,6 @@ TEST_F(ControlsTest, AWindowBelongsToItsControlUntilEitherGoes) {
     EXPECT_EQ(TWinControl::FromHandle(foreign), nullptr);
     RemovePropW(foreign, L"TwControl");
     DestroyWindow(foreign);
-}
-
-TEST_F(ControlsTest, AWindowTheLibraryEndsSendsItsLastMessagesPastItsControl) {
-    // The library ends a control's window (made again, or the control
-    // going): the control's message procedure hears nothing of the dying
-    // window, whose messages go to the class's own procedure.
-    TForm form(nullptr);
-    form.SetBounds(40, 40, 200, 120);
-    auto* panel = new TPanel(&form);
-    panel->SetParent(&form);
-    const HWND first = panel->Handle();
-    std::vector<UINT> heard;
-    TWndMethod saved = panel->WindowProc;
-    panel->WindowProc = [&](TMessage& m) {
-        if (m.Msg == WM_DESTROY || m.Msg == WM_NCDESTROY) heard.push_back(m.Msg);
-        saved(m);
-    };
-    panel->RecreateWnd();
-    EXPECT_FALSE(IsWindow(first));
-    EXPECT_TRUE(heard.empty());
-    const HWND second = panel->Handle();
-    EXPECT_EQ(TWinControl::FromHandle(second), panel);
-    delete panel;
-    EXPECT_FALSE(IsWindow(second));
-    EXPECT_TRUE(heard.empty());
-    EXPECT_EQ(TWinControl::FromHandle(second), nullptr);
 }
 
 namespace {

@@ -574,7 +574,7 @@ TEST_F(ControlAdapterThirdParty, GridsGetTheSkinnedBarsButKeepTheirColours)
     }
 }
 
-TEST(AdapterLookUp, OnlyALivingAdapterOfThisProgramIsFound)
+TEST(AdapterLookUp, OnlyALivingAdapterOfTheWindowItHasIsFound)
 {
     TsSkinManager manager;
     ASSERT_TRUE(test::LoadOwnSkin(manager));
@@ -588,21 +588,6 @@ TEST(AdapterLookUp, OnlyALivingAdapterOfThisProgramIsFound)
     EXPECT_EQ(TacMainWnd::Of(wnd), nullptr);
     adapter.reset();
 
-    // The property alone, as a window of another copy of the program would
-    // carry it, names no adapter of this one.
-    HWND other = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 80, 30, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(other, nullptr);
-    SetPropW(other, L"ACSBSC", reinterpret_cast<HANDLE>(0x1234));
-    EXPECT_EQ(TacMainWnd::Of(other), nullptr);
-    RemovePropW(other, L"ACSBSC");
-    DestroyWindow(other);
-    DefaultManager = nullptr;
-}
-
-TEST(AdapterLookUp, AnAdapterIsNotFoundForAWindowItNoLongerHas)
-{
-    TsSkinManager manager;
-    ASSERT_TRUE(test::LoadOwnSkin(manager));
     // The class library makes a control's window again behind the adapter's
     // back: once the adapter hears of it (the control's next message), the
     // old window is not its any more, though the adapter lives on until the
@@ -614,7 +599,7 @@ TEST(AdapterLookUp, AnAdapterIsNotFoundForAWindowItNoLongerHas)
         auto* panel = new tw::TPanel(&form);
         panel->SetParent(&form);
         const HWND old = panel->Handle();
-        auto adapter = std::make_unique<TacMainWnd>(old, &manager, "PANEL", "TacMainWnd");
+        adapter = std::make_unique<TacMainWnd>(old, &manager, "PANEL", "TacMainWnd");
         ASSERT_EQ(TacMainWnd::Of(old), adapter.get());
         panel->RecreateWnd();
         const HWND made = panel->Handle();
@@ -631,9 +616,18 @@ TEST(AdapterLookUp, AnAdapterIsNotFoundForAWindowItNoLongerHas)
     HWND gone = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 80, 30, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(gone, nullptr);
     DestroyWindow(gone);
-    auto late = std::make_unique<TacMainWnd>(gone, &manager, "PANEL", "TacMainWnd");
-    late.reset();
+    adapter = std::make_unique<TacMainWnd>(gone, &manager, "PANEL", "TacMainWnd");
+    adapter.reset();
     EXPECT_EQ(TacMainWnd::Of(gone), nullptr);
+
+    // The property alone, as a window of another copy of the program would
+    // carry it, names no adapter of this one.
+    HWND other = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 80, 30, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(other, nullptr);
+    SetPropW(other, L"ACSBSC", reinterpret_cast<HANDLE>(0x1234));
+    EXPECT_EQ(TacMainWnd::Of(other), nullptr);
+    RemovePropW(other, L"ACSBSC");
+    DestroyWindow(other);
     DefaultManager = nullptr;
 }
 
