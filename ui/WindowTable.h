@@ -11,7 +11,10 @@
 
 #include <windows.h>
 
+#include <mutex>
 #include <unordered_map>
+
+#include "base/Lock.h"
 
 namespace tw {
 
@@ -19,48 +22,35 @@ template <class T> class TWindowTable {
 public:
     T* Find(HWND h) const {
         if (!h) return nullptr;
-        AcquireSRWLockShared(&lock_);
+        const std::lock_guard<TLock> held(lock_);
         const auto it = map_.find(h);
-        T* found = it != map_.end() ? it->second : nullptr;
-        ReleaseSRWLockShared(&lock_);
-        return found;
+        return it != map_.end() ? it->second : nullptr;
     }
 
+    // The entry's memory may run out: the lock goes with the exception.
     void Set(HWND h, T* object) {
         if (!h) return;
-        // The entry's memory may run out: the lock goes with the exception.
-        const TExclusive held(lock_);
+        const std::lock_guard<TLock> held(lock_);
         map_[h] = object;
     }
 
     // Removes the window's entry; given an object, only while the entry is
     // that object's (a later one that took the window keeps it).
     void Remove(HWND h, const T* object = nullptr) {
-        const TExclusive held(lock_);
+        const std::lock_guard<TLock> held(lock_);
         const auto it = map_.find(h);
         if (it != map_.end() && (!object || it->second == object)) map_.erase(it);
     }
 
     // Every entry of an object that goes, whatever windows they name.
     void RemoveAll(const T* object) {
-        const TExclusive held(lock_);
+        const std::lock_guard<TLock> held(lock_);
         for (auto it = map_.begin(); it != map_.end();)
             it = it->second == object ? map_.erase(it) : std::next(it);
     }
 
 private:
-    class TExclusive {
-    public:
-        explicit TExclusive(SRWLOCK& lock) : held_(lock) { AcquireSRWLockExclusive(&held_); }
-        ~TExclusive() { ReleaseSRWLockExclusive(&held_); }
-        TExclusive(const TExclusive&) = delete;
-        TExclusive& operator=(const TExclusive&) = delete;
-
-    private:
-        SRWLOCK& held_;
-    };
-
-    mutable SRWLOCK lock_ = SRWLOCK_INIT;
+    mutable TLock lock_;
     std::unordered_map<HWND, T*> map_;
 };
 

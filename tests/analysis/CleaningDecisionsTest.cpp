@@ -27,13 +27,6 @@ using namespace tw::cleantest;
 
 namespace {
 
-
-bool HasLine(const std::string& line)
-{
-    const std::vector<std::string> lines = LogLines();
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
 int CountLinesStartingWith(const std::string& head)
 {
     int n = 0;

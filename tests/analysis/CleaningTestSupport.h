@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <cstdlib>
@@ -114,6 +115,27 @@ inline std::string AllLog()
     for (const std::string& l : LogLines())
         s += l + "\n";
     return s;
+}
+
+// Whether the log holds exactly this line.
+inline bool HasLine(const std::string& line)
+{
+    const std::vector<std::string> lines = LogLines();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// MPEG-1 layer II frames, 192 kbit/s at 48 kHz without CRC (FF FD A4), as
+// most encoders write them.
+inline Bytes MpegAudioFrames()
+{
+    Bytes f(576 * 2, 0x55);
+    for (size_t at : {size_t{0}, size_t{576}}) {
+        f[at] = 0xFF;
+        f[at + 1] = 0xFD;
+        f[at + 2] = 0xA4;
+        f[at + 3] = 0x00;
+    }
+    return f;
 }
 
 // One engine and cleaning pass with their host (a TestHost or one derived

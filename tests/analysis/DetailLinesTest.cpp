@@ -22,12 +22,6 @@ std::vector<std::string> LinesStartingWith(const std::string& head)
     return out;
 }
 
-bool HasLine(const std::string& line)
-{
-    const std::vector<std::string> lines = LogLines();
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
 // The line that follows `line` in the log, or "<none>" when there is none.
 std::string LineAfter(const std::string& line)
 {

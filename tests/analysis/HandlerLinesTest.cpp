@@ -18,14 +18,6 @@ using namespace tw::cleantest;
 
 namespace {
 
-bool Logged(const std::string& line)
-{
-    for (const std::string& l : LogLines())
-        if (l == line)
-            return true;
-    return false;
-}
-
 // MPEG-2 video on 0x101 with its PCR, PAT and PMT every 500 packets; the
 // tables at `brokenAt` (a packet count) are followed by a PAT and a PMT with
 // a broken CRC.
@@ -75,7 +67,7 @@ TEST(HandlerLines, BrokenTablesMetByTheScansAreLoggedAndIgnored)
     for (const std::string& l : LogLines())
         crcText = crcText || std::regex_match(l, pat);
     EXPECT_TRUE(crcText) << AllLog();
-    EXPECT_TRUE(Logged("PES Error: Invalid PMT. Ignoring this PMT!")) << AllLog();
+    EXPECT_TRUE(HasLine("PES Error: Invalid PMT. Ignoring this PMT!")) << AllLog();
     // The good tables still win: the analysis keeps the video.
     EXPECT_GE(road.engine->Tables().PidRecordIndex(0x101), 0);
 }
@@ -102,7 +94,7 @@ TEST(HandlerLines, PacketLayerLinesAndTheirGuards)
     handlers.Discontinuity(0x21, 0, 7, 5);
     EXPECT_TRUE(LogLines().empty()) << "PID 0";
     handlers.Discontinuity(0x1234, video, 7, 5);
-    EXPECT_TRUE(Logged("TS  WARNING: For PID " + IntToHex(video, 4) + " $00001234: Paket discontinuity 5,7"))
+    EXPECT_TRUE(HasLine("TS  WARNING: For PID " + IntToHex(video, 4) + " $00001234: Paket discontinuity 5,7"))
         << AllLog();
     EXPECT_EQ(st.DiscontinuityCount, 1);
     EXPECT_EQ(t.PidRecords[rec].Warnings, warningsBefore);
@@ -115,21 +107,21 @@ TEST(HandlerLines, PacketLayerLinesAndTheirGuards)
     ClearLog();
     handlers.Resync(0x10, 40);
     handlers.Resync(0x30, 12);
-    EXPECT_TRUE(Logged("TS  ERROR: Paket $0000002F with 28 missing bytes")) << AllLog();
-    EXPECT_TRUE(Logged("Resync found for paket $00000030 with Offset: 12")) << AllLog();
+    EXPECT_TRUE(HasLine("TS  ERROR: Paket $0000002F with 28 missing bytes")) << AllLog();
+    EXPECT_TRUE(HasLine("Resync found for paket $00000030 with Offset: 12")) << AllLog();
     // The stray bytes of a large damaged recording add up past 2 GB: the
     // offsets and the missing bytes are logged whole.
     ClearLog();
     handlers.Resync(0x40, int64_t{5000000000});
     handlers.Resync(0x50, int64_t{4999999000});
-    EXPECT_TRUE(Logged("Resync found for paket $00000040 with Offset: 5000000000")) << AllLog();
-    EXPECT_TRUE(Logged("TS  ERROR: Paket $0000004F with 1000 missing bytes")) << AllLog();
-    EXPECT_TRUE(Logged("Resync found for paket $00000050 with Offset: 4999999000")) << AllLog();
+    EXPECT_TRUE(HasLine("Resync found for paket $00000040 with Offset: 5000000000")) << AllLog();
+    EXPECT_TRUE(HasLine("TS  ERROR: Paket $0000004F with 1000 missing bytes")) << AllLog();
+    EXPECT_TRUE(HasLine("Resync found for paket $00000050 with Offset: 4999999000")) << AllLog();
 
     // The writer's counter repair: PID in 4 hex digits, counters decimal.
     ClearLog();
     handlers.ContinuityCounterCorrected(0x1FF, 0xABC, 3, 14);
-    EXPECT_TRUE(Logged("Starting correction of TS packet ContinuityCounter for PID 01FF $00000ABC: 14 to 3"))
+    EXPECT_TRUE(HasLine("Starting correction of TS packet ContinuityCounter for PID 01FF $00000ABC: 14 to 3"))
         << AllLog();
 
     // With transport_scrambling_control ignored, also an unkept PID's packet

@@ -19,12 +19,6 @@ using namespace tw::cleantest;
 
 namespace {
 
-bool HasLine(const std::string& line)
-{
-    const std::vector<std::string> lines = LogLines();
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
 // One PES per 40 ms frame on a PID: its stream_id and elementary bytes.
 struct TExtra {
     int Pid;
@@ -58,20 +52,6 @@ std::string Build(const std::vector<test::PmtStream>& streams, const std::vector
     s.Save(name);
     cleanup.Files.push_back(name);
     return name;
-}
-
-// MPEG-1 layer II frames, 192 kbit/s at 48 kHz without CRC (FF FD A4), as
-// most encoders write them.
-Bytes MpegAudioFrames()
-{
-    Bytes f(576 * 2, 0x55);
-    for (size_t at : {size_t{0}, size_t{576}}) {
-        f[at] = 0xFF;
-        f[at + 1] = 0xFD;
-        f[at + 2] = 0xA4;
-        f[at + 3] = 0x00;
-    }
-    return f;
 }
 
 // EBU teletext data units (data identifier 0x10, unit 0x02, length 0x2C).

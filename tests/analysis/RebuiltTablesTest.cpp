@@ -16,25 +16,6 @@ using namespace tw::cleantest;
 
 namespace {
 
-bool HasLine(const std::string& line)
-{
-    const std::vector<std::string> lines = LogLines();
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
-// MPEG-1 layer II frames, 192 kbit/s at 48 kHz.
-Bytes MpegAudioFrames()
-{
-    Bytes f(576 * 2, 0x55);
-    for (size_t at : {size_t{0}, size_t{576}}) {
-        f[at] = 0xFF;
-        f[at + 1] = 0xFD;
-        f[at + 2] = 0xA4;
-        f[at + 3] = 0x00;
-    }
-    return f;
-}
-
 Bytes VideoFrame()
 {
     Bytes es = test::Mpeg2SequenceHeader(720, 576, 2, 3);

@@ -1,6 +1,7 @@
 #include "tools/engine/PreviewGraph.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "base/SysUtils.h"
 
@@ -228,14 +229,11 @@ void TFilterGraphBuilder::RemoveAllFilters() {
     // removed filter may list it under a new handle, so the pass also asks no
     // more often than there were filters when it began (none are added).
     std::vector<TFilterRef> asked;
-    size_t first = 0;
-    for (bool listed = false;;) {
+    for (size_t atStart = SIZE_MAX; asked.size() < atStart;) {
         std::vector<TFilterRef> filters;
         std::vector<std::string> names;
         if (!HrSucceeded(graph_.EnumFilters(filters, names))) break;
-        if (!listed) first = filters.size();
-        listed = true;
-        if (asked.size() >= first) break;
+        if (atStart == SIZE_MAX) atStart = filters.size();
         size_t i = 0;
         while (i < filters.size() && std::find(asked.begin(), asked.end(), filters[i]) != asked.end()) ++i;
         if (i == filters.size()) break;
