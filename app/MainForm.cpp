@@ -168,8 +168,6 @@ void TForm1::BuildMenus() {
     Close1 = NewItem(File1, "Close1", "Close", [this](TObject* s) { Close1Click(s); });
 
     Settings1 = NewItem(root, "Settings1", "Settings");
-    // The preferences dialog comes with its own unit; the item stays
-    // disabled until it is there.
     Preferences1 = NewItem(Settings1, "Preferences1", "Preferences", [this](TObject* s) { Preferences1Click(s); });
     Priority1 = NewItem(Settings1, "Priority1", "Priority");
     auto prio = [this](const char* name, const char* caption, unsigned cls) {

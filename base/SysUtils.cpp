@@ -125,6 +125,15 @@ std::string UpperCase(const std::string& s) {
     return r;
 }
 
+void AppendLatin1(std::string& s, uint8_t c) {
+    if (c < 0x80) {
+        s += static_cast<char>(c);
+    } else {
+        s += static_cast<char>(0xC0 | (c >> 6));
+        s += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
 std::string LowerCase(const std::string& s) {
     std::string r = s;
     for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

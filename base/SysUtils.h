@@ -22,6 +22,9 @@ std::string IntToHex(int64_t v, int digits);
 std::string Trim(const std::string& s);
 std::string UpperCase(const std::string& s);
 std::string LowerCase(const std::string& s);
+// Appends a byte of ISO 8859-1 text (receiver titles, table descriptors) as
+// UTF-8, the program's own encoding: bytes from 0x80 on take two bytes.
+void AppendLatin1(std::string& s, uint8_t c);
 bool SameText(const std::string& a, const std::string& b);
 // printf-style formatting into a std::string.
 std::string Format(const char* fmt, ...)

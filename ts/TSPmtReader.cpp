@@ -594,8 +594,15 @@ std::string TTSPmtReader::PmtDumpText() const {
         line("  ES Info Length : " + std::to_string(e.EsInfoLength));
         if (e.EsInfoLength != 0) {
             line("  ES Info        : " + bytesText(e.EsInfo, e.EsInfoLength));
+            // The log is UTF-8: a descriptor's text bytes are ISO 8859-1, as
+            // DVB's default character table has them.
             std::string text;
-            for (int c = 0; c < e.EsInfoLength; ++c) text += e.EsInfo[c] > 31 ? static_cast<char>(e.EsInfo[c]) : '_';
+            for (int c = 0; c < e.EsInfoLength; ++c) {
+                if (e.EsInfo[c] > 31)
+                    AppendLatin1(text, e.EsInfo[c]);
+                else
+                    text += '_';
+            }
             line("  ES Info Text   : " + text);
         }
     }

@@ -589,7 +589,9 @@ TEST(TSPmtReader, EntryTableEditing) {
 TEST(TSPmtReader, DumpTextLines) {
     TTSPmtReader pmt(nullptr);
     pmt.SetPID(0x100);
-    for (const auto& p : SectionPackets(0x100, PmtSection(0x2A, 1, 0x101, {}, {{6, 0x102, Descriptor(0x6A, {0x41})}})))
+    for (const auto& p : SectionPackets(0x100, PmtSection(0x2A, 1, 0x101, {},
+                                                          {{6, 0x102, Descriptor(0x6A, {0x41})},
+                                                           {6, 0x103, Descriptor(0x0A, {'d', 0xE4, 0x7E, 0xFF, 0x80})}})))
         pmt.ProcessPacket(p, 0x10);
     const std::string t = pmt.PmtDumpText();
     EXPECT_EQ(t.substr(0, 38), "Packet                   : $00000010\r\n");
@@ -597,5 +599,7 @@ TEST(TSPmtReader, DumpTextLines) {
     EXPECT_NE(t.find("Program Number           : $002A\r\n"), std::string::npos);
     EXPECT_NE(t.find("PCR PID                  : $0101\r\n\r\nProgram Info Length      : 0\r\n"), std::string::npos);
     EXPECT_NE(t.find("  ES Info        : $6A, $01, $41\r\n  ES Info Text   : j_A\r\n"), std::string::npos);
+    // Descriptor bytes from 0x80 on reach the UTF-8 log as their ISO 8859-1 characters.
+    EXPECT_NE(t.find("  ES Info Text   : __d\xC3\xA4~\xC3\xBF\xC2\x80\r\n"), std::string::npos);
     EXPECT_NE(t.find(" = $"), std::string::npos);
 }

@@ -39,25 +39,27 @@ std::string ReadDvrInfoTitle(const std::string& path)
         const uint8_t c = head[i * 2 + 1];
         if (c == 0)
             break;
-        if (c < 0x80) {
-            title += static_cast<char>(c);
-        } else {
-            title += static_cast<char>(0xC0 | (c >> 6));
-            title += static_cast<char>(0x80 | (c & 0x3F));
-        }
+        AppendLatin1(title, c);
     }
     return title;
 }
 
 namespace {
 
-// The names Windows keeps for devices, with or without an extension.
+// The names Windows keeps for devices, with or without an extension. The
+// ports take a digit or a superscript one, two or three (U+00B9, U+00B2,
+// U+00B3, two bytes each in UTF-8): Windows counts "COM¹" as a device too.
 bool IsReservedDeviceName(const std::string& base)
 {
     const std::string b = UpperCase(base);
     if (b == "CON" || b == "PRN" || b == "AUX" || b == "NUL")
         return true;
-    return b.size() == 4 && (b.compare(0, 3, "COM") == 0 || b.compare(0, 3, "LPT") == 0) && b[3] >= '0' && b[3] <= '9';
+    if (b.size() < 4 || (b.compare(0, 3, "COM") != 0 && b.compare(0, 3, "LPT") != 0))
+        return false;
+    const std::string_view port = std::string_view(b).substr(3);
+    if (port.size() == 1)
+        return port[0] >= '0' && port[0] <= '9';
+    return port == "\xC2\xB9" || port == "\xC2\xB2" || port == "\xC2\xB3";
 }
 
 // The title comes from the receiver's index file, so it is input: it must
