@@ -487,6 +487,96 @@ TEST_F(ToolWindowsTest, PatchRowsLeftAsTheyAreStillRecreateThePmt) {
     EXPECT_EQ(View()->Cleaning().Pass().Options.PidRemapCount, 0);
 }
 
+// A recording muxed at a constant rate, as broadcasts are, carries null
+// packets, and the grid lists them as $1FFF=$1FFF. A new SID alone passes
+// OK and reaches the copy; the null packets moved to another PID, or a
+// stream moved onto theirs, are refused with a message naming the row while
+// the dialog stays open.
+TEST_F(ToolWindowsTest, PatchNewSidOnARecordingWithNullPackets) {
+    const std::string in = Temp("nullpackets_in.ts");
+    WriteAll(in, ReadAll(Fixture("cleaning/h264_ac3_cbr.ts")));
+    const std::string out = Temp("nullpackets_out.ts");
+    files.push_back(ChangeFileExt(out, ".log"));
+    Form1->OpenRecording(in);
+    ASSERT_TRUE(View()->Engine().Analysed()) << Form3->sMemo1->Lines().Text();
+    const size_t analysisMessages = Messages().size();
+
+    std::string grid;
+    std::vector<std::string> refused;
+    bool stayed = true, closedByOk = false;
+    WhenShown([] { return Screen->ActiveForm() && Screen->ActiveForm()->Name() == "PatchForm"; }, [&] {
+        auto* f = dynamic_cast<TPatchForm*>(Screen->ActiveForm());
+        ASSERT_NE(f, nullptr);
+        grid = f->ValueListEditor1->Strings().Text();
+        TValueListEditor* g = f->ValueListEditor1;
+        int nullRow = -1, videoRow = -1;
+        for (int r = 1; r < g->RowCount(); ++r) {
+            if (g->Keys(r) == "$1FFF") nullRow = r;
+            if (g->Keys(r) == "$0200") videoRow = r;
+        }
+        // Typed into the grid, both values are PIDs it lets stand; OK says
+        // what is wrong with them.
+        auto refuse = [&](int row, const char* value) {
+            const std::string before = g->Cells(1, row);
+            g->SetRow(row);
+            g->EditValue();
+            g->InplaceEditor()->SetText(value);
+            g->EndEdit(true);
+            const size_t asked = Messages().size();
+            Press(f->sBitBtn1);
+            if (Messages().size() > asked) refused.push_back(Messages().back());
+            stayed = stayed && f->ModalResult() == mrNone;
+            g->SetCells(1, row, before);
+        };
+        if (nullRow > 0) refuse(nullRow, "$0400");
+        if (videoRow > 0) refuse(videoRow, "$1FFF");
+        f->sEdit2->SetText("$0042");
+        Press(f->sBitBtn1);
+        closedByOk = f->ModalResult() == mrOk;
+        // A refused OK keeps the dialog: leave it so the test goes on.
+        if (!closedByOk) f->SetModalResult(mrCancel);
+    });
+    Press(Form1->sBitBtn3);
+    EXPECT_NE(grid.find("$1FFF=$1FFF"), std::string::npos) << grid;
+    EXPECT_NE(grid.find("$0200=$0200"), std::string::npos) << grid;
+    ASSERT_EQ(refused.size(), 2u) << Joined(Messages());
+    EXPECT_NE(refused[0].find("null packets"), std::string::npos) << refused[0];
+    EXPECT_NE(refused[0].find("$1FFF = $0400"), std::string::npos) << refused[0];
+    EXPECT_NE(refused[1].find("null packets"), std::string::npos) << refused[1];
+    EXPECT_NE(refused[1].find("$0200 = $1FFF"), std::string::npos) << refused[1];
+    EXPECT_TRUE(stayed);
+    EXPECT_TRUE(closedByOk) << Joined(Messages());
+    EXPECT_EQ(Messages().size(), analysisMessages + 2) << Joined(Messages());
+    EXPECT_EQ(View()->Cleaning().Pass().Options.NewServiceId, 0x42);
+
+    g_dialogs.saveAnswer = out;
+    Press(Form1->sBitBtn1);
+    EXPECT_EQ(Messages().back(), "Process successfully completed!") << Joined(Messages());
+    const Bytes b = ReadAll(out);
+    ASSERT_FALSE(b.empty());
+    ASSERT_EQ(b.size() % 188, 0u);
+    // The copy's PAT names program $0042, its PMT the streams as they were;
+    // the null packets, part of no kept stream, are left out as ever.
+    int program = -1, pmtPid = -1;
+    int64_t nullPackets = 0, videoPackets = 0;
+    for (size_t i = 0; i < b.size(); i += 188) {
+        const uint8_t* p = b.data() + i;
+        const int pid = ((p[1] & 0x1F) << 8) | p[2];
+        if (pid == 0x1FFF) ++nullPackets;
+        if (pid == 0x200) ++videoPackets;
+        if (pid != 0 || !(p[1] & 0x40) || program >= 0) continue;
+        const uint8_t* sec = p + 5 + p[4];
+        program = (sec[8] << 8) | sec[9];
+        pmtPid = ((sec[10] & 0x1F) << 8) | sec[11];
+    }
+    EXPECT_EQ(program, 0x42);
+    EXPECT_EQ(pmtPid, 0x100);
+    EXPECT_GT(videoPackets, 0);
+    EXPECT_EQ(nullPackets, 0);
+    // The pass leaves the tools disabled until a recording is opened again.
+    Form1->OpenRecording(in);
+}
+
 TEST_F(ToolWindowsTest, SourcesHeldByAnotherProgramAreProbedAndCopied) {
     const std::string in = Temp("held.ts");
     WriteAll(in, ReadAll(Fixture("h264_ac3.ts")));

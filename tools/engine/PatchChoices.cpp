@@ -4,6 +4,7 @@
 
 #include "analysis/TableSelection.h"
 #include "analysis/AnalysisEngine.h"
+#include "analysis/StreamCodes.h"
 #include "base/SysUtils.h"
 #include "ts/TSPatReader.h"
 #include "ts/TSPmtReader.h"
@@ -11,6 +12,29 @@
 namespace tw {
 
 namespace {
+
+// The messages of the OK check, German and English.
+enum TPatchMessage { pmStreamPidRange, pmPidInUse, pmNullPacketsKeepPid, pmNullPidTaken };
+struct TPatchMessageText {
+    const char* German;
+    const char* English;
+};
+constexpr TPatchMessageText kPatchMessages[] = {
+    {"Eine PID f\xC3\xBCr einen Stream muss zwischen 1 und 8190 ($0001 bis $1FFE) liegen!",
+     "A stream's PID must lie between 1 and 8190 ($0001 to $1FFE)!"},
+    {"Die PID $%s ist schon vergeben!", "PID $%s is already in use!"},
+    {"Die Nullpakete behalten ihre PID $1FFF!", "The null packets keep their PID $1FFF!"},
+    {"Die PID $1FFF geh\xC3\xB6rt den Nullpaketen, kein Stream kann sie bekommen!",
+     "PID $1FFF belongs to the null packets, no stream can take it!"},
+};
+
+std::string PatchMessage(TPatchMessage id, bool german, const std::string& pid = {})
+{
+    std::string s = german ? kPatchMessages[id].German : kPatchMessages[id].English;
+    if (const size_t at = s.find("%s"); at != std::string::npos)
+        s.replace(at, 2, pid);
+    return s;
+}
 
 std::string Hex(int v)
 {
@@ -52,6 +76,15 @@ bool ParseStreamPid(const std::string& text, int& pid)
     return true;
 }
 
+bool PatchPidAllowed(int oldPid, int newPid)
+{
+    // Null packets are stuffing: under another PID they would be a stream no
+    // table declares, and a stream on $1FFF is thrown away by every receiver.
+    if (oldPid == kNullPid || newPid == kNullPid)
+        return oldPid == newPid;
+    return newPid >= kFirstStreamPid && newPid <= kLastStreamPid;
+}
+
 bool GridPidAccepted(const std::string& text)
 {
     int64_t v = 0;
@@ -60,22 +93,31 @@ bool GridPidAccepted(const std::string& text)
 
 std::string StreamPidRangeMessage(bool german)
 {
-    return german ? "Eine PID f\xC3\xBCr einen Stream muss zwischen 1 und 8190 ($0001 bis $1FFE) liegen!"
-                  : "A stream's PID must lie between 1 and 8190 ($0001 to $1FFE)!";
+    return PatchMessage(pmStreamPidRange, german);
 }
 
 std::string CheckPatchRows(const std::vector<std::pair<std::string, std::string>>& rows, int pmtPid, bool german)
 {
     std::set<int> used;
     for (const auto& [key, value] : rows) {
+        const std::string row = "\r" + key + " = " + value;
+        int64_t oldPid = -1, newPid = -1;
+        const bool nullRow = TryStrToInt64(key, oldPid) && oldPid == kNullPid;
+        const bool converts = TryStrToInt64(value, newPid);
+        if (nullRow) {
+            if (!converts || newPid != kNullPid)
+                return PatchMessage(pmNullPacketsKeepPid, german) + row;
+            continue;
+        }
+        if (converts && newPid == kNullPid)
+            return PatchMessage(pmNullPidTaken, german) + row;
         int pid = 0;
         if (!ParseStreamPid(value, pid))
-            return StreamPidRangeMessage(german) + "\r" + key + " = " + value;
+            return StreamPidRangeMessage(german) + row;
         // Two streams on one PID, or a stream on the PMT's PID, would mix
         // their packets in the output beyond repair.
         if (pid == pmtPid || !used.insert(pid).second)
-            return (german ? "Die PID $" : "PID $") + IntToHex(pid, 4) +
-                   (german ? " ist schon vergeben!" : " is already in use!");
+            return PatchMessage(pmPidInUse, german, IntToHex(pid, 4));
     }
     return {};
 }
@@ -95,9 +137,9 @@ TPatchResult ApplyPatchChoices(TAnalysisEngine& engine, const std::string& newSi
     TAnalysisTables& t = engine.Tables();
     for (const auto& [key, value] : rows) {
         int64_t oldPid = -1, newPid = -1;
-        if (!TryStrToInt64(key, oldPid) || !TryStrToInt64(value, newPid))
+        if (!TryStrToInt64(key, oldPid) || !TryStrToInt64(value, newPid) || oldPid < 0 || oldPid > kNullPid)
             oldPid = newPid = -1;
-        if (newPid < kFirstStreamPid || newPid > kLastStreamPid)
+        if (newPid < 0 || newPid > kNullPid || !PatchPidAllowed(static_cast<int>(oldPid), static_cast<int>(newPid)))
             newPid = -1;
         const int i = oldPid >= 0 ? t.FoundStreamIndex(static_cast<int>(oldPid)) : -1;
         if (i < 0)

@@ -30,15 +30,20 @@ TPatchChoices FillPatchChoices(const TAnalysisEngine& engine, int newServiceId);
 
 // A grid value that is a PID a stream may take.
 bool ParseStreamPid(const std::string& text, int& pid);
+// Whether a row may give the found stream on oldPid the PID newPid: a
+// stream any PID it may take, the null packets ($1FFF, which constant-rate
+// recordings are full of and the grid lists like any stream) only their own.
+bool PatchPidAllowed(int oldPid, int newPid);
 // The grid's check of an edited value: a number from 1 to 8191. Anything
 // else is put back to the row's key, without a word to the user.
 bool GridPidAccepted(const std::string& text);
 // The message for a value that is not such a PID.
 std::string StreamPidRangeMessage(bool german);
 
-// Checks the rows before OK takes them: every new PID a stream may take,
-// no two streams on one PID, none on the PMT's PID. Empty when fine,
-// else the message for the user.
+// Checks the rows before OK takes them: the null packets' row left at
+// $1FFF, every other new PID one a stream may take, no two streams on one
+// PID, none on the PMT's PID. Empty when fine, else the message for the
+// user, naming the row at fault.
 std::string CheckPatchRows(const std::vector<std::pair<std::string, std::string>>& rows, int pmtPid, bool german);
 
 struct TPatchResult {
@@ -48,9 +53,10 @@ struct TPatchResult {
 
 // Takes the dialog's values back: the new service identifier (-1 when it
 // does not convert, is not 1..65,535 or equals the current one) and, when it
-// converted, each row's new PID into its found stream's replacement PID.
-// RemapCount counts the rows that gave a found stream a new PID, a row left
-// at its own PID included. When the identifier does not convert, the
+// converted, each row's new PID into its found stream's replacement PID
+// (-1 for a PID the row may not give, see PatchPidAllowed). RemapCount
+// counts the rows that gave a found stream a new PID, a row left at its own
+// PID included. When the identifier does not convert, the
 // replacement PIDs stay as they were and RemapCount is -1 (the count chosen
 // before stays as well).
 TPatchResult ApplyPatchChoices(TAnalysisEngine& engine, const std::string& newSidText,

@@ -155,6 +155,93 @@ TEST(PatchChoices, RowsLeftAtTheirOwnPidStillRecreateThePmt)
     EXPECT_EQ(road.pass->Options.PidRemapCount, 0);
 }
 
+// A recording muxed at a constant rate, as broadcasts are, fills up with
+// null packets, and the dialog offers their PID like any found stream's.
+// OK must take that row as it is shown, so a new SID alone reaches the copy;
+// only moving the null packets, or a stream onto their PID, is refused.
+TEST(PatchChoices, NullPacketsRowLetsANewSidThrough)
+{
+    const std::string in = DataFile("cleaning/h264_ac3_cbr.ts");
+    const int64_t nullPackets = PacketsPerPidOf(in)[0x1FFF];
+    ASSERT_GT(nullPackets, 100) << "the recording fills up with null packets";
+    Cleanup files;
+    Road road;
+    ASSERT_TRUE(road.Analyse(in));
+    const int pmtPid = 0x100;
+    const TPatchChoices c = FillPatchChoices(*road.engine, -1);
+    EXPECT_EQ(c.CurrentSid, "$0077");
+    EXPECT_NE(std::find(c.Rows.begin(), c.Rows.end(), std::make_pair(std::string("$1FFF"), std::string("$1FFF"))),
+              c.Rows.end());
+    EXPECT_EQ(CheckPatchRows(c.Rows, pmtPid, false), "");
+    EXPECT_EQ(CheckPatchRows(c.Rows, pmtPid, true), "");
+    // The grid's own check keeps the row as it is, typed either way.
+    EXPECT_TRUE(GridPidAccepted("$1FFF"));
+    EXPECT_TRUE(GridPidAccepted("8191"));
+    EXPECT_EQ(CheckPatchRows({{"$0200", "$0200"}, {"$1FFF", "8191"}}, pmtPid, false), "");
+
+    // Null packets on another PID would become a stream nobody declared; a
+    // stream on $1FFF would be thrown away by every receiver. Each is named.
+    for (const bool german : {false, true}) {
+        const std::string moved = CheckPatchRows({{"$0200", "$0200"}, {"$1FFF", "$0400"}}, pmtPid, german);
+        EXPECT_NE(moved.find("$1FFF = $0400"), std::string::npos) << moved;
+        EXPECT_NE(moved.find(german ? "Nullpakete" : "null packets"), std::string::npos) << moved;
+        const std::string taken = CheckPatchRows({{"$0200", "$1FFF"}, {"$1FFF", "$1FFF"}}, pmtPid, german);
+        EXPECT_NE(taken.find("$0200 = $1FFF"), std::string::npos) << taken;
+        EXPECT_NE(taken.find(german ? "Nullpakete" : "null packets"), std::string::npos) << taken;
+        EXPECT_NE(moved, taken);
+        EXPECT_FALSE(CheckPatchRows({{"$1FFF", "$2000"}}, pmtPid, german).empty());
+        EXPECT_FALSE(CheckPatchRows({{"$1FFF", "x"}}, pmtPid, german).empty());
+    }
+    // Rows that never passed the check do not move a PID when taken back.
+    TAnalysisTables& t = road.engine->Tables();
+    ApplyPatchChoices(*road.engine, "$0077", {{"$0200", "$1FFF"}, {"$1FFF", "$0400"}});
+    EXPECT_EQ(t.FoundStreams[t.FoundStreamIndex(0x200)].ReplacementPid, -1);
+    EXPECT_EQ(t.FoundStreams[t.FoundStreamIndex(0x1FFF)].ReplacementPid, -1);
+    // A key beyond any PID names no stream, whatever its low bits say.
+    ApplyPatchChoices(*road.engine, "$0077", {{"$100000200", "$0400"}});
+    EXPECT_EQ(t.FoundStreams[t.FoundStreamIndex(0x200)].ReplacementPid, -1);
+
+    // The rows as shown and a new SID. Every row counts, the null
+    // packets' included, as any row left at its own PID does.
+    const TPatchResult r = ApplyPatchChoices(*road.engine, "$0042", c.Rows);
+    EXPECT_EQ(r.NewServiceId, 0x42);
+    EXPECT_EQ(r.RemapCount, static_cast<int>(c.Rows.size()));
+    road.pass->Options.NewServiceId = r.NewServiceId;
+    road.pass->Options.PidRemapCount = r.RemapCount;
+    const std::string out = TempName("null_sid"), kept = TempName("null_sid_kept");
+    files.Files = {out, ChangeFileExt(out, ".log"), kept, ChangeFileExt(kept, ".log")};
+    ASSERT_EQ(road.Clean(out), TCleaningResult::Success) << AllLog();
+    OutputCheck o = CheckOutput(out);
+    EXPECT_EQ(o.ProgramNumber, 0x42);
+    EXPECT_EQ(ReadPrograms(out).ProgramNumber, 0x42);
+    EXPECT_EQ(o.PmtStreamPids, (std::vector<int>{0x200, 0x201}));
+    EXPECT_EQ(o.PmtCrcErrors + o.PatCrcErrors, 0);
+    // Null packets belong to no kept stream: the copy leaves them out.
+    EXPECT_EQ(o.Pids.count(0x1FFF), 0u);
+    EXPECT_NE(AllLog().find("Discarded pakets (not needed): "), std::string::npos);
+
+    // Preserved, they are copied, every one of them and under their own PID.
+    TPreserveList& list = road.pass->PreserveList;
+    FillPreserveList(*road.engine, list);
+    bool offered = false;
+    for (int i = 0; i < list.Count(); ++i) {
+        int pid = 0;
+        if (TPreserveList::ItemPid(list.Item(i).Text, pid) && pid == 0x1FFF)
+            offered = list.Item(i).Checked = true;
+    }
+    ASSERT_TRUE(offered);
+    ASSERT_EQ(road.Clean(kept), TCleaningResult::Success) << AllLog();
+    o = CheckOutput(kept);
+    EXPECT_EQ(o.ProgramNumber, 0x42);
+    EXPECT_EQ(o.PmtStreamPids, (std::vector<int>{0x200, 0x201}));
+    EXPECT_EQ(o.PacketsPerPid[0x1FFF], nullPackets);
+    if (!HaveFfmpeg())
+        GTEST_SKIP() << "the outside decoder cannot run in this build";
+    const std::string probe = Probe(kept, "program=program_num:stream=id");
+    EXPECT_NE(probe.find("program_num=66"), std::string::npos) << probe;
+    EXPECT_NE(probe.find("id=0x200"), std::string::npos) << probe;
+}
+
 TEST(PreserveChoices, TickedStreamReachesTheCopyAndItsPmt)
 {
     // Video, audio and a stream of private sections, whose entry the
