@@ -126,9 +126,9 @@ int main(int argc, char** argv) {
     MakeCrafted(full, crafted);
     const TResult h = Find(reader, half, 1), f = Find(reader, full, 1);
     const double fullRead = ReadSeconds(full);
-    std::printf("crafted  %7u packets: %8.3f s  %8.2f us/packet (%zu repeated packets)\n", crafted / 2, h.Seconds,
+    std::printf("crafted  %7u packets: %8.3f s  %8.2f us/packet (%zu groups)\n", crafted / 2, h.Seconds,
                 h.Seconds * 1e6 / (crafted / 2), h.Groups);
-    std::printf("crafted  %7u packets: %8.3f s  %8.2f us/packet (%zu repeated packets)  %.1f x plain read\n",
+    std::printf("crafted  %7u packets: %8.3f s  %8.2f us/packet (%zu groups)  %.1f x plain read\n",
                 crafted, f.Seconds, f.Seconds * 1e6 / crafted, f.Groups, f.Seconds / fullRead);
     std::printf("crafted time ratio N / (N/2): %.2f (linear: 2, quadratic: 4)\n", f.Seconds / h.Seconds);
     RemoveFile(half);
@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
     const double size = static_cast<double>(FileSizeOf(ordinary)) / 1048576.0;
     const double read = ReadSeconds(ordinary);
     const TResult o = Find(reader, ordinary, 3);
-    std::printf("ordinary %7.0f MB:      %8.3f s  %8.3f s/GB  (%zu repeated packets)  %.2f x plain read (%.3f s)\n",
+    std::printf("ordinary %7.0f MB:      %8.3f s  %8.3f s/GB  (%zu groups)  %.2f x plain read (%.3f s)\n",
                 size, o.Seconds, o.Seconds / size * 1024, o.Groups, o.Seconds / read, read);
     RemoveFile(ordinary);
     return 0;
