@@ -38,7 +38,7 @@ uint32_t DuplicateTag(const THash128& h);
 // Each packet is known by a 128-bit hash under a key drawn for the search
 // (KeyedHash.h), found in a hash table: one look-up per packet and no packet
 // read twice, so the search is linear in the recording whatever it holds, and
-// about 34 bytes are kept per distinct packet. Groups come in the order of
+// 31 to 41 bytes are kept per distinct packet. Groups come in the order of
 // their first packet, repeats in file order (the order of the listing's lines).
 class TDuplicateFinder {
 public:
