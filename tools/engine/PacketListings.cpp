@@ -1,12 +1,13 @@
 #include "tools/engine/PacketListings.h"
 
 #include <algorithm>
-#include <cstring>
+#include <deque>
 #include <memory>
 
 #include "base/Exceptions.h"
 #include "base/Streams.h"
 #include "base/SysUtils.h"
+#include "tools/engine/KeyedHash.h"
 #include "tools/engine/ToolFiles.h"
 #include "ts/TSPacketReader.h"
 
@@ -120,93 +121,78 @@ bool WritePacketProtocol(TTSPacketReader& reader, const std::string& input, cons
     return ok;
 }
 
-uint32_t DuplicateKey(const uint8_t* p) {
-    // Pairs of 32-bit words, each offset by a constant of its position, are
-    // multiplied and the products summed: 23 independent multiplications
-    // instead of a chain of 188 table look-ups. A 64-bit finaliser spreads
-    // the sum over the 32 bits kept.
-    static constexpr uint32_t kOffsets[48] = {
-        0xCA276A15u, 0xB4FBDAAFu, 0xD7A5DAEDu, 0xE2971EB7u, 0x38ACB887u, 0x43FCC28Fu, 0xEA32AB2Du, 0x00F65319u,
-        0x3DCDEC1Bu, 0x12006CB1u, 0xB0B82FD5u, 0x44D51D39u, 0x644F0F51u, 0x4383DAE3u, 0xE71D131Fu, 0x59EAAEEFu,
-        0x4CA29575u, 0x4409A11Fu, 0xFB73B049u, 0x1D61E63Du, 0x1B9393AFu, 0x0688E9C5u, 0xB17982D3u, 0x823D2C39u,
-        0xB7D81581u, 0x7FE1DA95u, 0x7950D283u, 0x58062619u, 0x1C8B9AF7u, 0x3F13B009u, 0x4391594Du, 0xD3A6D5FFu,
-        0xD19A883Du, 0x0A345C31u, 0x50218B83u, 0x66B91EBBu, 0x348A20B3u, 0x8262F391u, 0x79AC40B3u, 0xAB09A999u,
-        0xE333EFB1u, 0xADEBD4BDu, 0x97BBB28Du, 0x12C8CC0Bu, 0x32E568E9u, 0x0C66ACA3u, 0xEE38BC0Fu, 0x2D41511Fu};
-    static_assert(TS_PACKET_SIZE == 47 * 4);
-    auto word = [p](int i) {
-        uint32_t w;
-        std::memcpy(&w, p + 4 * i, 4);
-        return w;
-    };
-    uint64_t sum = 0;
-    for (int i = 0; i < 46; i += 2) sum += uint64_t(word(i) + kOffsets[i]) * (word(i + 1) + kOffsets[i + 1]);
-    sum += uint64_t(word(46) + kOffsets[46]) * kOffsets[47];
-    sum ^= sum >> 33;
-    sum *= 0xFF51AFD7ED558CCDull;
-    sum ^= sum >> 33;
-    sum *= 0xC4CEB9FE1A85EC53ull;
-    sum ^= sum >> 33;
-    return static_cast<uint32_t>(sum);
-}
+uint32_t DuplicateTag(const THash128& h) { return static_cast<uint32_t>(h.High >> 32); }
 
 namespace {
 
-// The distinct packets of the chosen PID seen so far, found by their key.
-// Open addressing with linear probing; a slot holds a key and the number of
-// a distinct packet (+1; 0 is a free slot). Different packets that share a
-// key take a slot each, so a look-up walks all slots of its key. Per
-// distinct packet this costs about 11 bytes of table and 12 of record, so
-// that recordings of many gigabytes stay well inside memory.
-class TKeyTable {
+// The distinct packets of the chosen PID seen so far, found by 32 bits of
+// their keyed hash (the tag). Open addressing with linear probing; a slot
+// holds a tag and the number of a distinct packet (+1; 0 is a free slot).
+// Different packets whose tags meet take a slot each, and a look-up compares
+// the rest of the hash for each slot of its tag; with a key the recording
+// cannot know, such meetings are rare and cannot be made to pile up.
+class TTagTable {
 public:
-    TKeyTable() { slots_.assign(1 << 16, TSlot()); }
-    // Calls seen(distinct) for each distinct packet of this CRC until it
+    TTagTable() { slots_.assign(1 << 16, TSlot()); }
+    // Calls same(distinct) for each distinct packet of this tag until it
     // answers true; returns that distinct number, or -1.
     template <class F>
-    int64_t Find(uint32_t key, F seen) const {
-        for (size_t i = Start(key);; i = (i + 1) & (slots_.size() - 1)) {
+    int64_t Find(uint32_t tag, F same) const {
+        for (size_t i = Start(tag);; i = (i + 1) & (slots_.size() - 1)) {
             const TSlot& s = slots_[i];
             if (s.Distinct == 0) return -1;
-            if (s.Key == key && seen(static_cast<int64_t>(s.Distinct) - 1)) return static_cast<int64_t>(s.Distinct) - 1;
+            if (s.Tag == tag && same(static_cast<int64_t>(s.Distinct) - 1)) return static_cast<int64_t>(s.Distinct) - 1;
         }
     }
-    void Add(uint32_t key, uint32_t distinct) {
+    void Add(uint32_t tag, uint32_t distinct) {
         if ((used_ + 1) * 4 > slots_.size() * 3) Grow();
-        Put(key, distinct + 1);
+        Put(tag, distinct + 1);
         ++used_;
     }
 
 private:
     struct TSlot {
-        uint32_t Key = 0;
+        uint32_t Tag = 0;
         uint32_t Distinct = 0;
     };
-    size_t Start(uint32_t key) const {
-        return static_cast<size_t>((static_cast<uint64_t>(key) * 0x9E3779B97F4A7C15ull) >> 17) & (slots_.size() - 1);
+    size_t Start(uint32_t tag) const {
+        return static_cast<size_t>((static_cast<uint64_t>(tag) * 0x9E3779B97F4A7C15ull) >> 17) & (slots_.size() - 1);
     }
-    void Put(uint32_t key, uint32_t distinctPlusOne) {
-        size_t i = Start(key);
+    void Put(uint32_t tag, uint32_t distinctPlusOne) {
+        size_t i = Start(tag);
         while (slots_[i].Distinct != 0) i = (i + 1) & (slots_.size() - 1);
-        slots_[i] = {key, distinctPlusOne};
+        slots_[i] = {tag, distinctPlusOne};
     }
     void Grow() {
         std::vector<TSlot> old(slots_.size() * 2);
         old.swap(slots_);
         for (const TSlot& s : old)
-            if (s.Distinct != 0) Put(s.Key, s.Distinct);
+            if (s.Distinct != 0) Put(s.Tag, s.Distinct);
     }
     std::vector<TSlot> slots_;
     size_t used_ = 0;
 };
 
-// Where a distinct packet lies: its number and the reader's resync offset
-// then (the rest of its position is the same for every packet).
+// A distinct packet: its number and the 96 bits of its hash the table's tag
+// does not hold. Two packets are taken as equal when all 128 bits are; under
+// a key drawn for the run, different packets meet so with probability 2^-128
+// a pair (about 2^-65 for the 2^32 distinct packets the table can number),
+// far below the chance of a misread byte, so the packets are neither kept
+// nor read again. 20 bytes each, held in a deque (no copy of the whole set
+// as it grows), and 11 to 21 bytes of table.
 #pragma pack(push, 4)
 struct TDistinct {
     int64_t Index;
-    int64_t Resync;
+    uint64_t HashLow;
+    uint32_t HashRest; // the low half of the high word
 };
 #pragma pack(pop)
+static_assert(sizeof(TDistinct) == 20);
+
+uint32_t RestOf(const THash128& h) { return static_cast<uint32_t>(h.High); }
+
+// The slot numbers a distinct packet by 32 bits, 0 meaning free.
+constexpr size_t kMaxDistinct = 0xFFFFFFFEu;
 
 } // namespace
 
@@ -215,39 +201,37 @@ bool TDuplicateFinder::Run(const std::string& input, int pid, std::string& error
     packetCount_ = 0;
     if (!OpenReader(reader_, input, error)) return false;
     packetCount_ = reader_.PacketCount();
-    // A packet's 188 bytes lie at garbage offset + index x packet distance +
-    // resync offset (+ the 4-byte prefix of 192-byte packets).
-    const int64_t base = reader_.GarbageOffset() + (reader_.M2TSMode() ? 4 : 0);
-    const int64_t distance = reader_.WorkingPacketSize();
-    std::vector<TDistinct> distinct;
+    // A new key for every search: nothing a recording holds can be made to
+    // meet under it.
+    const TKeyedHash hash = key_ ? *key_ : TKeyedHash::WithRandomKey();
+    std::deque<TDistinct> distinct;
     // (distinct number, packet number) of each repeat, in file order.
     std::vector<std::pair<uint32_t, int64_t>> repeats;
-    TKeyTable table;
+    TTagTable table;
     bool ok = true;
     try {
-        // The earlier packets are read again by a handle of our own, only
-        // when a key matches.
-        TFileStream again(input, fmOpenRead | fmShareDenyNone);
-        uint8_t earlier[TS_PACKET_SIZE];
         for (; !reader_.Eof(); reader_.Next()) {
             const TTSPacketHeader& h = *reader_.TSPacketHeader();
             const TTSPacketBuffer& raw = reader_.RawPacket();
             if (!h.Synch() || h.PID() != pid || raw.Length != TS_PACKET_SIZE) continue;
-            const uint32_t key = DuplicateKey(raw.Data);
-            const int64_t same = table.Find(key, [&](int64_t d) {
+            const THash128 print = hash(raw.Data, TS_PACKET_SIZE);
+            const int64_t same = table.Find(DuplicateTag(print), [&](int64_t d) {
                 const TDistinct& e = distinct[static_cast<size_t>(d)];
-                again.Seek(base + e.Index * distance + e.Resync, soBeginning);
-                return again.Read(earlier, TS_PACKET_SIZE) == TS_PACKET_SIZE &&
-                       std::memcmp(earlier, raw.Data, TS_PACKET_SIZE) == 0;
+                return e.HashLow == print.Low && e.HashRest == RestOf(print);
             });
             if (same >= 0) {
                 repeats.emplace_back(static_cast<uint32_t>(same), reader_.PacketIndex());
-            } else {
-                table.Add(key, static_cast<uint32_t>(distinct.size()));
-                distinct.push_back({reader_.PacketIndex(), reader_.ResyncOffset()});
+                continue;
             }
+            if (distinct.size() >= kMaxDistinct) {
+                error = "Too many different packets of PID " + DollarHex(pid, 4) + " in " + input;
+                ok = false;
+                break;
+            }
+            table.Add(DuplicateTag(print), static_cast<uint32_t>(distinct.size()));
+            distinct.push_back({reader_.PacketIndex(), print.Low, RestOf(print)});
         }
-        if (!reader_.ReadErrorText().empty()) {
+        if (ok && !reader_.ReadErrorText().empty()) {
             error = "Reading " + input + " failed: " + reader_.ReadErrorText();
             ok = false;
         }

@@ -5,8 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "tools/engine/KeyedHash.h"
 
 namespace tw {
 
@@ -27,18 +30,16 @@ struct TDuplicateGroup {
     std::vector<int64_t> Repeats;
 };
 
-// The key the duplicate finder files a 188-byte packet under: a 32-bit hash
-// of all its bytes, a fraction of the cost of its CRC (which was the larger
-// part of the search). Equal packets have equal keys; different packets may
-// share one.
-uint32_t DuplicateKey(const uint8_t* packet);
+// The 32 bits of a packet's hash its table slot holds; a look-up compares the
+// other 96 only for slots of the same tag.
+uint32_t DuplicateTag(const THash128& h);
 
 // Finds the packets of `pid` whose bytes repeat an earlier packet of that PID.
-// Candidates are found by their DuplicateKey in a hash table (one look-up per
-// packet, so the search is linear in the recording) and confirmed by
-// comparing the bytes, so that two different packets sharing a key are never
-// reported. Groups come in the order of their first packet, repeats in file
-// order (the order of the listing's lines).
+// Each packet is known by a 128-bit hash under a key drawn for the search
+// (KeyedHash.h), found in a hash table: one look-up per packet and no packet
+// read twice, so the search is linear in the recording whatever it holds, and
+// 31 to 41 bytes are kept per distinct packet. Groups come in the order of
+// their first packet, repeats in file order (the order of the listing's lines).
 class TDuplicateFinder {
 public:
     explicit TDuplicateFinder(TTSPacketReader& reader) : reader_(reader) {}
@@ -50,9 +51,13 @@ public:
     std::string Listing(int pid) const;
     // Run, then write the listing to output (replacing it).
     bool WriteListing(const std::string& input, int pid, const std::string& output, std::string& error);
+    // Hashes under this key instead of one drawn for each search: only for
+    // tests, which must know the key to make tags meet.
+    void SetHashKey(const TKeyedHash& key) { key_ = key; }
 
 private:
     TTSPacketReader& reader_;
+    std::optional<TKeyedHash> key_;
     int64_t packetCount_ = 0;
     std::vector<TDuplicateGroup> groups_;
 };

@@ -1,6 +1,7 @@
 // The packet protocol's columns for known packets and the duplicate finder on
-// recordings with duplicated packets made here, including two different
-// packets that share a CRC (they must not be reported).
+// recordings with duplicated packets made here, including different packets
+// that share a CRC, a table tag or the key of an earlier finder (they must
+// not be reported).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,6 +9,7 @@
 
 #include "base/Streams.h"
 #include "base/SysUtils.h"
+#include "tests/support/CollidingPackets.h"
 #include "tests/support/FailingInput.h"
 #include "tests/support/TsBuilder.h"
 #include "tools/engine/PacketListings.h"
@@ -49,12 +51,14 @@ Bytes CrcZeroPacket(int pid, uint8_t fill) {
     return p;
 }
 
-// The duplicate groups of a PID in a recording.
-std::vector<TDuplicateGroup> GroupsOf(const TsStream& ts, int pid) {
+// The duplicate groups of a PID in a recording, hashed under a key of the
+// test's choosing when it gives one.
+std::vector<TDuplicateGroup> GroupsOf(const TsStream& ts, int pid, const TKeyedHash* key = nullptr) {
     TempFile in;
     ts.Save(in.Name());
     TTSPacketReader reader(nullptr);
     TDuplicateFinder finder(reader);
+    if (key) finder.SetHashKey(*key);
     std::string error;
     EXPECT_TRUE(finder.Run(in.Name(), pid, error)) << error;
     return finder.Groups();
@@ -133,31 +137,80 @@ TEST(DuplicateFinder, EqualCrcButDifferentBytesIsNoDuplicate) {
     EXPECT_EQ(groups[1].Repeats, std::vector<int64_t>{2});
 }
 
-// Two different packets filed under one key (found by trying payloads until
-// two keys meet) are told apart by their bytes; equal packets share a key.
-TEST(DuplicateFinder, EqualKeyButDifferentBytesIsNoDuplicate) {
+// Two different packets whose hashes share the table's tag (found by trying
+// payloads under a known key until two tags meet) are told apart by the rest
+// of their hashes.
+TEST(DuplicateFinder, EqualTagButDifferentPacketsIsNoDuplicate) {
+    const TKeyedHash key(0x0123456789ABCDEFull, 0xFEDCBA9876543210ull);
     Bytes x = Filler(0x100, 5, 0x33), y;
-    EXPECT_EQ(DuplicateKey(x.data()), DuplicateKey(Filler(0x100, 5, 0x33).data()));
     std::unordered_map<uint32_t, uint32_t> seen;
     for (uint32_t k = 0; k < 4000000 && y.empty(); ++k) {
         std::memcpy(x.data() + 100, &k, 4);
-        const auto [at, added] = seen.emplace(DuplicateKey(x.data()), k);
+        const auto [at, added] = seen.emplace(DuplicateTag(key(x.data(), 188)), k);
         if (!added) {
             y = x;
             std::memcpy(x.data() + 100, &at->second, 4);
         }
     }
-    ASSERT_FALSE(y.empty()) << "no two payloads share a key";
+    ASSERT_FALSE(y.empty()) << "no two payloads share a tag";
     ASSERT_NE(x, y);
-    ASSERT_EQ(DuplicateKey(x.data()), DuplicateKey(y.data()));
+    ASSERT_EQ(DuplicateTag(key(x.data(), 188)), DuplicateTag(key(y.data(), 188)));
     TsStream ts;
     for (const Bytes* p : {&x, &y, &y, &x, &y}) ts.AddRaw(*p);
-    const auto groups = GroupsOf(ts, 0x100);
+    const auto groups = GroupsOf(ts, 0x100, &key);
     ASSERT_EQ(groups.size(), 2u);
     EXPECT_EQ(groups[0].First, 0);
     EXPECT_EQ(groups[0].Repeats, std::vector<int64_t>{3});
     EXPECT_EQ(groups[1].First, 1);
     EXPECT_EQ(groups[1].Repeats, (std::vector<int64_t>{2, 4}));
+}
+
+// Hundreds of different packets made to share the key an earlier finder
+// filed packets under, among ordinary packets and repeats of both kinds: the
+// groups are those a plain byte-for-byte comparison of every pair gives.
+TEST(DuplicateFinder, PacketsCraftedToShareAKeyGiveTheGroupsOfAByteCompare) {
+    constexpr int kPid = 0x100;
+    constexpr uint32_t kCrafted = 300;
+    const uint64_t former = FormerKeySum(CollidingPacket(kPid, 0).data());
+    TsStream ts;
+    uint32_t seed = 7, crafted = 0;
+    auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    while (crafted < kCrafted) {
+        const uint32_t r = next() >> 24;
+        if (r < 100) {
+            const Bytes p = CollidingPacket(kPid, crafted++);
+            ASSERT_EQ(FormerKeySum(p.data()), former);
+            ts.AddRaw(p);
+        } else if (r < 130 && crafted > 0) {
+            ts.AddRaw(CollidingPacket(kPid, next() % crafted)); // a repeat of a crafted packet
+        } else if (r < 200) {
+            ts.AddRaw(Filler(kPid, static_cast<int>(r & 15), static_cast<uint8_t>(r % 40))); // repeats now and then
+        } else {
+            ts.AddRaw(Filler(0x200, static_cast<int>(r & 15), static_cast<uint8_t>(r)));
+        }
+    }
+    // The expected groups: each packet of the PID not yet reported, with every
+    // later packet of the same bytes.
+    std::vector<TDuplicateGroup> expect;
+    std::vector<bool> reported(ts.PacketCount(), false);
+    for (size_t i = 0; i < ts.PacketCount(); ++i) {
+        const Bytes& p = ts.Packet(i);
+        if (reported[i] || (((p[1] & 0x1F) << 8) | p[2]) != kPid) continue;
+        TDuplicateGroup g{static_cast<int64_t>(i), {}};
+        for (size_t j = i + 1; j < ts.PacketCount(); ++j)
+            if (!reported[j] && ts.Packet(j) == p) {
+                reported[j] = true;
+                g.Repeats.push_back(static_cast<int64_t>(j));
+            }
+        if (!g.Repeats.empty()) expect.push_back(std::move(g));
+    }
+    ASSERT_GT(expect.size(), 50u);
+    const auto groups = GroupsOf(ts, kPid);
+    ASSERT_EQ(groups.size(), expect.size());
+    for (size_t i = 0; i < groups.size(); ++i) {
+        EXPECT_EQ(groups[i].First, expect[i].First) << i;
+        EXPECT_EQ(groups[i].Repeats, expect[i].Repeats) << i;
+    }
 }
 
 TEST(DuplicateFinder, ComparesThePacketsOf192ByteRecordings) {
