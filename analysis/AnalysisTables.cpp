@@ -18,6 +18,9 @@ void TAnalysisTables::ResetAnalysis() {
     KeptPidCount = 0;
     PidRecordCount = 0;
     StreamsLeftOut = 0;
+    identifiedLeftOut_.fill(false);
+    DamagedTables = 0;
+    ListedBy.fill(PID_UNLISTED);
     LanguageDescriptorChanged = false;
     PatchCount = 0;
     Video.Clear();
@@ -206,8 +209,27 @@ int64_t TAnalysisTables::TotalErrors() const {
     return n;
 }
 
+void TAnalysisTables::NoteListedPid(int pid, int32_t programKey) {
+    if (pid < 0 || pid >= 8192) return;
+    int32_t& by = ListedBy[static_cast<size_t>(pid)];
+    if (by == PID_UNLISTED) by = programKey;
+    else if (by != programKey) by = PID_LISTED_BY_SEVERAL;
+}
+
+void TAnalysisTables::NoteStreamLeftOut(int pid, bool identified) {
+    ++StreamsLeftOut;
+    if (identified && pid >= 0 && pid < 8192) identifiedLeftOut_[static_cast<size_t>(pid)] = true;
+}
+
+bool TAnalysisTables::IdentifiedStreamMissing() const {
+    if (StreamsLeftOut == 0) return false;
+    for (int pid = 0; pid < 8192; ++pid)
+        if (identifiedLeftOut_[static_cast<size_t>(pid)] && !IsSelectedPid(pid)) return true;
+    return false;
+}
+
 int64_t TAnalysisTables::TotalWarnings() const {
-    int64_t n = StreamsLeftOut;
+    int64_t n = StreamsLeftOut + DamagedTables;
     for (int i = 0; i < PidRecordCount; ++i) n += PidRecords[static_cast<size_t>(i)].Warnings;
     return n;
 }

@@ -175,6 +175,18 @@ public:
     // Fast path for the PID scan: index by PID without a search.
     int FoundIndexFast(int pid) const { return (pid >= 0 && pid < 8192) ? foundIndex_[pid] : -1; }
 
+    // --- which program's table lists a PID ---
+    // Per PID: the program (ProgramKey) of the PMT sections that list it,
+    // PID_UNLISTED when none does, PID_LISTED_BY_SEVERAL when tables of
+    // several programs do. Filled from every distinct PMT the scan saves.
+    static constexpr int32_t PID_UNLISTED = -1;
+    static constexpr int32_t PID_LISTED_BY_SEVERAL = -2;
+    std::array<int32_t, 8192> ListedBy{};
+    static int32_t ProgramKey(int pmtPid, int programNumber) {
+        return (pmtPid & 0x1FFF) * 65536 + (programNumber & 0xFFFF);
+    }
+    void NoteListedPid(int pid, int32_t programKey);
+
     // --- PMT PIDs from the PATs ---
     std::array<int, MAX_PMT_PIDS> PmtPids{};
     int PmtPidCount = 0;
@@ -201,11 +213,21 @@ public:
     void CountError(int pid);
     void CountWarning(int pid);
     int64_t TotalErrors() const;
-    // Includes the streams left out of the rebuilt program.
+    // Includes the streams left out of the rebuilt program and the damaged
+    // program tables.
     int64_t TotalWarnings() const;
     // Elementary streams of the kept program that the rebuilt PMT leaves out
     // (each logged with its PID and type).
     int StreamsLeftOut = 0;
+    // Counts a stream left out; `identified` when the stream type scan named
+    // what its packets carry (sound, picture, text).
+    void NoteStreamLeftOut(int pid, bool identified);
+    // Whether a stream left out that the stream type scan had identified is
+    // not kept even now (the preserve list may have taken it back): the
+    // copy lacks it.
+    bool IdentifiedStreamMissing() const;
+    // Program tables that had to be cut short to be read (each a warning).
+    int DamagedTables = 0;
     // Reductions of the start/end check.
     int64_t MaxFirstPts(int* pid) const;
     int64_t MaxFirstDts() const;
@@ -254,6 +276,7 @@ public:
 
 private:
     std::array<int16_t, 8192> foundIndex_{};
+    std::array<bool, 8192> identifiedLeftOut_{};
 };
 
 // Status colours of the step panels (stored with blue in the high byte).

@@ -191,7 +191,10 @@ TCleaningResult TCleaningPass::Run(const std::string& outputFileName)
         h.ShowMessage(TMessageKind::Warning, MsgText(mmAborted));
         return TCleaningResult::Aborted;
     }
-    if (TotalErrors() <= 0) {
+    // A copy without a stream whose packets the analysis identified as
+    // sound, picture or text is no plain success, even when nothing was
+    // broken (a data stream the program does not carry is only a warning).
+    if (TotalErrors() <= 0 && !engine_->Tables().IdentifiedStreamMissing()) {
         h.PlaySound("STREAMCLEANINGSUCCESSFULLYCOMPLETED");
         h.ShowMessage(TMessageKind::Information, MsgText(mmSuccess));
         return TCleaningResult::Success;

@@ -154,6 +154,10 @@ void TScanHandlers::TSPmtReader_ScanPmtReceived(TObject* sender) {
     p.PacketCount = pmt->PMTPacketCount();
     p.Used = true;
     p.HasVideo = pmt->VideoEntryCount() > 0;
+    // Which program each stream belongs to, for a table selected later that
+    // turns out to be damaged.
+    const int32_t program = TAnalysisTables::ProgramKey(pmt->PID(), pmt->ProgramNumber());
+    for (int k = 0; k < pmt->PMTEntryCount(); ++k) t.NoteListedPid(pmt->Entry(k).PID, program);
     engine_.LogPmtDump(pmt, t.SavedPmtCount);
     ++t.SavedPmtCount;
 }

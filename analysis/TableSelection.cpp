@@ -48,6 +48,9 @@ void TTableSelection::LogPmtEntries() {
         engine_.Log("  elementary_pid           : $" + IntToHex(e.PID, 4));
         engine_.Log("  ES_info_length           : " + IntToStr(e.EsInfoLength));
         t.AddSelectedPid(e.PID);
+        // The kept list has a fixed size: a stream it has no room for is
+        // not copied, and the user is told.
+        if (!t.IsSelectedPid(e.PID)) WarnStreamLeftOut(e.PID, e.StreamType);
     }
 }
 
@@ -81,6 +84,7 @@ bool TTableSelection::SelectPmt(int pmtPid, int sectionPackets, int64_t packetIn
         return false;
     }
     engine_.Log("CRC OK!");
+    TakeUnlistedStreams(pmtPid);
     const int entriesBefore = pmt_->PMTEntryCount();
 
     if (pmt_->VideoEntryCount() == 0) {
@@ -109,6 +113,45 @@ bool TTableSelection::SelectPmt(int pmtPid, int sectionPackets, int64_t packetIn
     LogPmtEntries();
     engine_.Log("");
     return pmt_->PMTEntryCount() > 0;
+}
+
+void TTableSelection::TakeUnlistedStreams(int pmtPid) {
+    TAnalysisTables& t = engine_.Tables();
+    const bool damaged = pmt_->CutShort();
+    if (damaged) {
+        // A table whose CRC holds but whose entries had to be cut short may
+        // have lost the entries behind the cut with it.
+        const int pid = pmt_->CutShortPid();
+        engine_.Log(pid >= 0 ? "TS  WARNING: PMT damaged: entry for PID $" + IntToHex(pid, 4) + " cut short!"
+                             : std::string("TS  WARNING: PMT damaged: table cut short!"));
+        ++t.DamagedTables;
+    }
+    const int32_t program = TAnalysisTables::ProgramKey(pmtPid, pmt_->ProgramNumber());
+    for (int i = 0; i < t.FoundStreamCount; ++i) {
+        const TFoundStream& f = t.FoundStreams[static_cast<size_t>(i)];
+        if (!IsSniffedStream(f.TypeText) || pmt_->IndexOfPid(f.Pid) >= 0) continue;
+        // A stream another program's table lists is that program's.
+        const int32_t listedBy = f.Pid >= 0 && f.Pid < 8192 ? t.ListedBy[static_cast<size_t>(f.Pid)]
+                                                            : TAnalysisTables::PID_UNLISTED;
+        if (listedBy != TAnalysisTables::PID_UNLISTED && listedBy != program) continue;
+        if (!damaged) {
+            // The intact table is the broadcaster's word on the program; a
+            // sound or picture it does not carry is still named.
+            if (f.TypeText.find("Video") != std::string::npos || f.TypeText.find("Audio") != std::string::npos)
+                WarnOwnPmtLeftOut(f);
+            continue;
+        }
+        // As the own PMT of the creation mode keeps them.
+        const int code = OwnPmtStreamCode(f.TypeText);
+        const int index = code >= 0 ? pmt_->AddStreamEntry(f.Pid, code) : -1;
+        if (index < 0) {
+            WarnOwnPmtLeftOut(f);
+            continue;
+        }
+        engine_.Log("Stream PID $" + IntToHex(f.Pid, 4) + " (" + f.TypeText +
+                    ") is not listed in the damaged PMT: entry added with stream type " +
+                    IntToStr(pmt_->Entry(index).StreamType));
+    }
 }
 
 int TTableSelection::FindVideoStream() {
@@ -176,7 +219,9 @@ void TTableSelection::TakeSniffedAudio() {
 void TTableSelection::WarnStreamLeftOut(int pid, int streamType) {
     engine_.Log("TS  WARNING: Stream PID $" + IntToHex(pid, 4) + " type " + IntToStr(streamType) +
         " is not carried into the cleaned stream!");
-    ++engine_.Tables().StreamsLeftOut;
+    TAnalysisTables& t = engine_.Tables();
+    const int idx = t.FoundStreamIndex(pid);
+    t.NoteStreamLeftOut(pid, idx >= 0 && IsSniffedStream(t.FoundStreams[static_cast<size_t>(idx)].TypeText));
 }
 
 bool TTableSelection::IsSniffedStream(const std::string& typeText) {
@@ -186,7 +231,7 @@ bool TTableSelection::IsSniffedStream(const std::string& typeText) {
 void TTableSelection::WarnOwnPmtLeftOut(const TFoundStream& f) {
     engine_.Log("TS  WARNING: Stream PID $" + IntToHex(f.Pid, 4) + " (" + f.TypeText +
                 ") is not carried into the cleaned stream!");
-    ++engine_.Tables().StreamsLeftOut;
+    engine_.Tables().NoteStreamLeftOut(f.Pid, IsSniffedStream(f.TypeText));
 }
 
 void TTableSelection::DeletePmtEntry() {

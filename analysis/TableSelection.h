@@ -35,6 +35,11 @@ public:
     bool BuildNewPat(int pmtPid, int programNumber);
     bool CheckPcr();
     void DeleteMissingPmtEntries();
+    // Found streams the stream type scan named that the selected PMT does
+    // not list and no other program's table does: a damaged table (cut
+    // short) gets an entry for each, as the own PMT would carry it; an
+    // intact one leaves the video and audio among them out, by name.
+    void TakeUnlistedStreams(int pmtPid);
     // Entries that neither their stream type nor a descriptor class as
     // video, audio, teletext or subtitles (private data without a kind
     // descriptor, user-private types) become audio entries when the stream

@@ -56,6 +56,8 @@ void TTSPmtReader::Clear() {
     crc_ = crcCalculated_ = 0;
     entryCount_ = 0;
     packetCount_ = 0;
+    cutShort_ = false;
+    cutShortPid_ = -1;
     description_->SetDescriptionLength(0);
     outputCount_ = 0;
 }
@@ -127,21 +129,37 @@ TTSPmtReader::TParseResult TTSPmtReader::Parse() {
     // The walk over the entries ends at the section's end, where the CRC
     // begins. A table whose CRC holds is the muxer's own: a last entry or
     // descriptor claiming more bytes than remain loses only what is cut
-    // off, so the streams before it are never lost with it.
+    // off, so the streams before it are never lost with it. What is cut off
+    // may have been further entries, though: the table says it was cut, so
+    // that its reader can look for the streams it no longer lists.
+    cutShort_ = false;
+    cutShortPid_ = -1;
+    auto cut = [this](int pid) {
+        if (!cutShort_) cutShortPid_ = pid;
+        cutShort_ = true;
+    };
     int p = 17 + programInfoLength;
     while (p + 5 <= end) {
         const int streamType = b[p];
         const int pid = ((b[p + 1] & 0x1F) << 8) + b[p + 2];
         int esInfoLength = ((b[p + 3] & 0x0F) << 8) + b[p + 4];
         p += 5;
-        if (p + esInfoLength > end) esInfoLength = end - p;
+        if (p + esInfoLength > end) {
+            esInfoLength = end - p;
+            cut(pid);
+        }
         if (entryCount_ < MAX_PARSED_ENTRIES) {
             ParseEsEntry(streamType, pid, b + p, esInfoLength);
+            const int infoLength = entries_[entryCount_].EsInfoLength;
             ParseEsDescriptors(entries_[entryCount_]);
+            if (entries_[entryCount_].EsInfoLength != infoLength) cut(pid);
             ++entryCount_;
+        } else {
+            cut(-1);
         }
         p += esInfoLength;
     }
+    if (p != end) cut(-1);
     crc_ = (static_cast<uint32_t>(b[end]) << 24) | (static_cast<uint32_t>(b[end + 1]) << 16) |
            (static_cast<uint32_t>(b[end + 2]) << 8) | b[end + 3];
     crcCalculated_ = Crc32Mpeg(b + 5, 0xFFFFFFFFu, end - 5);
@@ -433,6 +451,18 @@ std::string TTSPmtReader::DefaultEsDescriptors(int type) {
     }
 }
 
+int TTSPmtReader::OwnEntryStreamType(int type) {
+    return type == TELETEXT_TYPE || type == SUBTITLE_TYPE || type == DTS_AUDIO_TYPE ? 6 : type;
+}
+
+int TTSPmtReader::AddStreamEntry(int pid, int type) {
+    const std::string d = DefaultEsDescriptors(type);
+    if (d == "UNKNOWN" || IndexOfPid(pid) >= 0 || entryCount_ >= MAX_ENTRIES) return -1;
+    ParseEsEntry(OwnEntryStreamType(type), pid, reinterpret_cast<const uint8_t*>(d.data()), static_cast<int>(d.size()));
+    ParseEsDescriptors(entries_[entryCount_]);
+    return entryCount_++;
+}
+
 bool TTSPmtReader::BuildPmtPackets() {
     for (auto& o : output_) o.Length = 0;
     outputCount_ = 0;
@@ -527,7 +557,7 @@ void TTSPmtReader::BuildPmtFromStreams(const TPmtStreams& st) {
         // bytes: the section may run past the first packet, and
         // BuildPmtPackets splits it, so no stream is left out.
         if (p + 5 + n + 4 > SECTION_CAPACITY) break;
-        section_[p++] = static_cast<uint8_t>(k < 5 && pair.Type != DTS_AUDIO_TYPE ? pair.Type : 6);
+        section_[p++] = static_cast<uint8_t>(k < 5 ? OwnEntryStreamType(pair.Type) : 6);
         section_[p++] = static_cast<uint8_t>(0xE0 + ((pair.PID >> 8) & 0x1F));
         section_[p++] = static_cast<uint8_t>(pair.PID);
         section_[p++] = static_cast<uint8_t>(0xF0 + ((n >> 8) & 0x0F));

@@ -119,6 +119,14 @@ public:
     TPmtDescription* Description() const { return description_; }
     int PMTEntryCount() const { return entryCount_; }
     int PMTPacketCount() const { return packetCount_; }
+    // The last section read had to be cut short to be read: an entry or a
+    // descriptor claimed more bytes than were left, bytes before the CRC
+    // were too few for an entry, or there were more entries than the table
+    // holds. Entries may be missing from it although its CRC holds.
+    bool CutShort() const { return cutShort_; }
+    // The PID of the first entry whose descriptors were cut; -1 when what
+    // was cut was no entry's descriptors.
+    int CutShortPid() const { return cutShortPid_; }
 
     // Fields the PMT rebuild sets before BuildPmtPackets.
     void SetTableID(int v) { tableId_ = v; }
@@ -161,6 +169,13 @@ public:
     static bool IsOtherType(int streamType);
     // Descriptor bytes for a stream of the given type, "UNKNOWN" when none.
     static std::string DefaultEsDescriptors(int type);
+    // The stream_type an entry of the given type is written with: teletext,
+    // subtitles and DTS audio as private data (6).
+    static int OwnEntryStreamType(int type);
+    // Appends an entry for a stream of the given type (as BuildPmtFromStreams
+    // takes them) with its default descriptors; the index, or -1 when the
+    // type has none, the PID is listed or the table is full.
+    int AddStreamEntry(int pid, int type);
     bool BuildPmtPackets();
     void BuildPmtFromStreams(const TPmtStreams& streams);
     std::string PmtDumpText() const;
@@ -195,6 +210,8 @@ private:
     TPmtDescription* description_ = nullptr;
     int entryCount_ = 0;
     int packetCount_ = 0;
+    bool cutShort_ = false;
+    int cutShortPid_ = -1;
 
     uint8_t section_[SECTION_CAPACITY] = {};
     int count_ = 0;

@@ -434,6 +434,18 @@ TEST_F(AnalysisEngineTest, OwnPmtKeepsEveryKnownAudioAndNamesWhatItLeavesOut) {
     EXPECT_EQ(t.StreamsLeftOut - leftBefore, 2);
 }
 
+// The kept list has a fixed size: a stream of the table it has no room for
+// is named as left out, not dropped in silence.
+TEST_F(AnalysisEngineTest, AStreamTheKeptListHasNoRoomForIsNamed) {
+    TTSPmtReader& pmt = engine->Selection().Pmt();
+    for (int k = 0; k <= MAX_KEPT_PIDS; ++k) ASSERT_GE(pmt.AddStreamEntry(0x200 + k, 4), 0);
+    engine->Selection().LogPmtEntries();
+    EXPECT_TRUE(engine->Tables().IsSelectedPid(0x200 + MAX_KEPT_PIDS - 1));
+    EXPECT_FALSE(engine->Tables().IsSelectedPid(0x200 + MAX_KEPT_PIDS));
+    EXPECT_TRUE(host.Has("TS  WARNING: Stream PID $0264 type 4 is not carried into the cleaned stream!")) << host.All();
+    EXPECT_EQ(engine->Tables().StreamsLeftOut, 1);
+}
+
 // A second video stream does not silently replace the first: the one left
 // out is named.
 TEST_F(AnalysisEngineTest, OwnPmtNamesAVideoStreamItReplaces) {

@@ -387,6 +387,24 @@ TEST(TSPmtReader, LengthsRunningPastTheSectionEndTheWalk) {
     EXPECT_EQ(pmt.Entry(1).Language, "");
     EXPECT_EQ(pmt.Entry(1).EsInfoLength, 0);
     EXPECT_EQ(pmt.Entry(1).DescriptorCount, 0);
+    // Whatever had to be cut is damage the table's reader is told of.
+    EXPECT_TRUE(pmt.CutShort());
+    EXPECT_EQ(pmt.CutShortPid(), 0x102);
+
+    // The first entry's ES_info_length swallows the second entry: the
+    // table holds one stream, and says it was cut at that entry.
+    Bytes swallow = PmtSection(1, 0, 0x101, {}, {{2, 0x101, {}}, {3, 0x102, {}}});
+    swallow[16] = 0x20;
+    feed(swallow);
+    ASSERT_EQ(pmt.PMTEntryCount(), 1);
+    EXPECT_EQ(pmt.Entry(0).EsInfoLength, 0);
+    EXPECT_TRUE(pmt.CutShort());
+    EXPECT_EQ(pmt.CutShortPid(), 0x101);
+
+    // The same table whole: nothing cut.
+    feed(PmtSection(1, 0, 0x101, {}, two));
+    EXPECT_FALSE(pmt.CutShort());
+    EXPECT_EQ(pmt.CutShortPid(), -1);
 
     // The last ES_info_length points into the CRC: the walk stops at the
     // section's end and the descriptor cut by it is dropped.
@@ -398,6 +416,8 @@ TEST(TSPmtReader, LengthsRunningPastTheSectionEndTheWalk) {
     EXPECT_EQ(pmt.Entry(0).Language, "deu");
     EXPECT_EQ(pmt.Entry(1).PID, 0x102);
     EXPECT_EQ(pmt.Entry(1).Language, "eng");
+    EXPECT_TRUE(pmt.CutShort());
+    EXPECT_EQ(pmt.CutShortPid(), 0x102);
 
     // An entry header cut by the CRC: the streams before it stay.
     Bytes s3 = PmtSection(1, 0, 0x101, {}, {{2, 0x101, {}}});
@@ -407,7 +427,18 @@ TEST(TSPmtReader, LengthsRunningPastTheSectionEndTheWalk) {
     EXPECT_EQ(ev.errors, 0);
     ASSERT_EQ(pmt.PMTEntryCount(), 1);
     EXPECT_EQ(pmt.Entry(0).PID, 0x101);
-    EXPECT_EQ(ev.received, 3);
+    EXPECT_TRUE(pmt.CutShort());
+    EXPECT_EQ(pmt.CutShortPid(), -1);
+    EXPECT_EQ(ev.received, 5);
+
+    // More entries than the table holds: the 255 first stay.
+    std::vector<PmtStream> many;
+    for (int i = 0; i < 260; ++i) many.push_back({4, 0x200 + i, {}});
+    feed(PmtSection(1, 0, 0x200, {}, many));
+    EXPECT_EQ(pmt.PMTEntryCount(), 255);
+    EXPECT_TRUE(pmt.CutShort());
+    EXPECT_EQ(pmt.CutShortPid(), -1);
+    EXPECT_EQ(ev.received, 6);
 
     // program_info_length beyond the section leaves nothing to read.
     Bytes s4 = PmtSection(1, 0, 0x101, {}, {{2, 0x101, {}}});
@@ -421,7 +452,7 @@ TEST(TSPmtReader, LengthsRunningPastTheSectionEndTheWalk) {
     auto bad = SectionPackets(0x100, PmtSection(1, 0, 0x101, {}, {{2, 0x101, {}}}, true));
     pmt.ProcessPacket(bad[0], 0);
     EXPECT_EQ(ev.errors, 2);
-    EXPECT_EQ(ev.received, 3);
+    EXPECT_EQ(ev.received, 6);
 }
 
 TEST(TSPmtReader, OverlongSectionIsDroppedAndTheNextOneTaken) {
@@ -504,6 +535,28 @@ TEST(TSPmtReader, BuildFromStreamsWithDefaultDescriptors) {
     EXPECT_EQ(pmt.SectionBuffer()[3], 0x12);
     EXPECT_EQ(pmt.ProgramNumber(), 1);
     EXPECT_EQ(TTSPmtReader::DefaultEsDescriptors(3), "UNKNOWN");
+}
+
+TEST(TSPmtReader, StreamEntriesAddedAsTheOwnTableWritesThem) {
+    // A table read from the stream gets entries for streams it lost, each
+    // with the stream type and descriptors an own table gives it.
+    TTSPmtReader pmt(nullptr);
+    for (const auto& p : SectionPackets(0x100, PmtSection(1, 0, 0x101, {}, {{2, 0x101, {}}}))) pmt.ProcessPacket(p, 0);
+    ASSERT_EQ(pmt.PMTEntryCount(), 1);
+    EXPECT_EQ(pmt.AddStreamEntry(0x102, 4), 1);
+    EXPECT_EQ(pmt.AddStreamEntry(0x103, TTSPmtReader::DTS_AUDIO_TYPE), 2);
+    EXPECT_EQ(pmt.AddStreamEntry(0x104, TTSPmtReader::SUBTITLE_TYPE), 3);
+    EXPECT_EQ(pmt.AddStreamEntry(0x105, 3), -1); // no descriptors for it
+    EXPECT_EQ(pmt.AddStreamEntry(0x101, 27), -1); // listed already
+    EXPECT_EQ(pmt.Entry(1).StreamType, 4);
+    EXPECT_TRUE(pmt.Entry(1).IsAudio);
+    EXPECT_EQ(pmt.Entry(1).Language, "deu");
+    EXPECT_EQ(pmt.Entry(2).StreamType, 6);
+    EXPECT_TRUE(pmt.Entry(2).DTS);
+    EXPECT_TRUE(pmt.Entry(2).IsAudio);
+    EXPECT_EQ(pmt.Entry(3).StreamType, 6);
+    EXPECT_TRUE(pmt.Entry(3).Subtitle);
+    EXPECT_FALSE(pmt.Entry(3).IsAudio);
 }
 
 TEST(TSPmtReader, BuildFromNineStreamsKeepsEveryStream) {
