@@ -89,13 +89,7 @@ std::string TCleaningPass::CheckOutputName(const std::string& input, const std::
     if (SameFilePath(input, output))
         return de ? "Die neue Datei darf nicht die ge\xC3\xB6" "ffnete Aufnahme sein!\rBitte anderen Namen w\xC3\xA4hlen."
                   : "The new file must not be the opened recording!\rPlease choose another name.";
-    const std::string log = ChangeFileExt(output, ".log");
-    if (SameFilePath(log, output) || SameFilePath(log, input))
-        return de ? "Das Log neben der neuen Datei (" + ExtractFileName(log) +
-                        ") w\xC3\xBCrde sie oder die Aufnahme ersetzen!\rBitte anderen Namen w\xC3\xA4hlen."
-                  : "The log beside the new file (" + ExtractFileName(log) +
-                        ") would replace it or the recording!\rPlease choose another name.";
-    return {};
+    return LogNameRefusal(input, output, ChangeFileExt(output, ".log"), de);
 }
 
 int TCleaningPass::VideoPid() const { return engine_->Chain().VideoPes().PID(); }

@@ -210,6 +210,14 @@ std::string OutputNoteText(TOutputNote note, bool german) {
     return german ? "Die Ausgabedatei ist unvollständig:" : "The output is incomplete:";
 }
 
+std::string LogNameRefusal(const std::string& input, const std::string& output, const std::string& log, bool german) {
+    if (!SameFilePath(log, output) && !SameFilePath(log, input)) return {};
+    return german ? "Das Log neben der neuen Datei (" + ExtractFileName(log) +
+                        ") w\xC3\xBCrde sie oder die Aufnahme ersetzen!\rBitte anderen Namen w\xC3\xA4hlen."
+                  : "The log beside the new file (" + ExtractFileName(log) +
+                        ") would replace it or the recording!\rPlease choose another name.";
+}
+
 std::string MessageTextIn(int id, bool german) {
     if (id < 1 || id >= mmCount) return {};
     return german ? kMessages[id].german : kMessages[id].english;

@@ -73,6 +73,12 @@ enum TMainMessageId {
 enum class TOutputNote { Removed, Incomplete };
 std::string OutputNoteText(TOutputNote note, bool german);
 
+// The refusal of a new file whose log, saved under `log` once the copy is
+// made, would replace that file or the opened recording; empty when it
+// replaces neither. Every copy that saves a log of its own refuses with
+// these words.
+std::string LogNameRefusal(const std::string& input, const std::string& output, const std::string& log, bool german);
+
 // The fixed German and English text of a message id (empty for ids out of range).
 std::string MessageTextIn(int id, bool german);
 

@@ -75,6 +75,16 @@ bool RefuseSameName(TAnalysisView& v, const std::string& input, const std::strin
     return true;
 }
 
+// The low-level fix saves its log after the copy: an output by the log's
+// name would be overwritten by it, so it is refused as the cleaning pass
+// refuses it.
+bool RefuseLowLevelLogName(TAnalysisView& v, const std::string& input, const std::string& output) {
+    const std::string refusal = CheckLowLevelOutput(input, output, LanguageIsGerman());
+    if (refusal.empty()) return false;
+    v.ShowMessage(TMessageKind::Error, refusal);
+    return true;
+}
+
 } // namespace
 
 void SPacketFilter1Click(TForm1& form) {
@@ -136,11 +146,10 @@ void SLowLevelFormat1Click(TForm1& form) {
     TAnalysisEngine& en = v->Engine();
     form.ResetAll();
     en.LowLevelReader().SetActive(false);
-    const std::string proposal = ToolOutputName(input, "_lowLevelFixed");
-    // The log stays beside the proposed name, whatever name is chosen.
-    const std::string logName = ChangeFileExt(proposal, ".log");
+    const std::string logName = LowLevelLogName(input);
     std::string output;
-    if (ChooseOutput(proposal, output) && !RefuseSameName(*v, input, output)) {
+    if (ChooseOutput(LowLevelOutputName(input), output) && !RefuseSameName(*v, input, output) &&
+        !RefuseLowLevelLogName(*v, input, output)) {
         TToolRun running(form);
         TLowLevelFix fix(en.LowLevelReader());
         fix.OnLog = [v](const std::string& line) { v->LogLine(line); };

@@ -92,6 +92,35 @@ TEST_F(ScanLimits, ThePmtScanCountsItsErrorsOverAllItsPids) {
     EXPECT_EQ(t.SavedPmts[0].Pid, 0x100);
 }
 
+TEST_F(ScanLimits, ThePmtScanEndsAtExactlyItsFiveHundredAndFirstError) {
+    // 250 broken packets before the two PMTs and `after` behind them. The
+    // first pass meets them all and the second counts on from there. With
+    // none behind, the count stops at 500: no end, both PMTs saved. With one
+    // behind, the 501st error is the second pass's last broken packet before
+    // the PMTs: the pass ends there and only the first PMT is saved.
+    for (int after : {0, 1}) {
+        host.Lines.clear();
+        engine->Tables().ResetAnalysis();
+        TsStream s;
+        for (int i = 0; i < 2; ++i) s.Add({.pid = 0x200, .payload = Bytes(184, 0x11)});
+        for (int i = 0; i < 250; ++i) s.Add({.pid = 0x1FF0, .transportError = true, .payload = Bytes(184, 0x22)});
+        s.AddPmt(0x100, 1, 0x101, {{2, 0x101, {}}});
+        s.AddPmt(0x110, 2, 0x111, {{2, 0x111, {}}});
+        for (int i = 0; i < after; ++i) s.Add({.pid = 0x1FF0, .transportError = true, .payload = Bytes(184, 0x22)});
+        for (int i = 0; i < 20; ++i) s.Add({.pid = 0x101, .payload = Bytes(184, 0x33)});
+        Open(s);
+        TAnalysisTables& t = engine->Tables();
+        t.PmtPids[0] = 0x100;
+        t.PmtPids[1] = 0x110;
+        t.PmtPidCount = 2;
+        engine->Scan().ScanPmts(100000);
+        EXPECT_EQ(host.Count("Scan aborted (too many errors) !"), after) << host.All();
+        ASSERT_EQ(t.SavedPmtCount, 2 - after) << after << host.All();
+        EXPECT_EQ(t.SavedPmts[0].Pid, 0x100);
+        engine->Scan().Reader()->SetActive(false);
+    }
+}
+
 TEST_F(ScanLimits, ARepeatedPatIsOneRecordWithItsCount) {
     TsStream s;
     for (int i = 0; i < 500; ++i) s.AddPat({{1, 0x100}});

@@ -290,6 +290,22 @@ TEST_F(PacketToolsTest, LowLevelFixWritesWellFramedPacketsAndItsLogBesideTheProp
     for (size_t p = 0; p < fixed.size(); p += 188) ASSERT_EQ(fixed[p], 0x47) << p;
 }
 
+TEST_F(PacketToolsTest, LowLevelFixRefusesAnOutputItsLogWouldOverwrite) {
+    // The log goes beside the proposed name whatever the user picks: an
+    // output by the log's own name would be replaced by the log after DONE.
+    const std::string in = Recording("logclash_in.ts");
+    const std::string log = ChangeFileExt(in, "_lowLevelFixed.log");
+    made.push_back(log);
+    g_dialogs.openAnswer = in;
+    g_dialogs.saveAnswer = UpperCase(log);
+    Command("SLowLevelFormat1");
+    const std::vector<std::string> messages = Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("The log beside the new file (logclash_in_lowLevelFixed.log) would replace it"),
+              std::string::npos)
+        << messages[0];
+}
+
 TEST_F(PacketToolsTest, ProtocolAndDuplicateListingsBesideTheRecording) {
     const std::string in = Name("listing.ts");
     tw::test::TsStream ts;

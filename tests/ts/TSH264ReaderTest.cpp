@@ -256,6 +256,36 @@ TEST(H264Reader, ReadsExpGolombCodes) {
     }
 }
 
+namespace {
+
+// Where the escaping puts rbsp byte `index`: its index among the escaped
+// bytes, and how many emulation-prevention bytes lie after `index` itself and
+// before that place (the ones a count of only the bytes before the unit-copy
+// place would miss). Worked out from the rule, not from the reader.
+struct EscapedPlace {
+    size_t index = 0;
+    int missed = 0;
+};
+EscapedPlace EscapedPlaceOf(const Bytes& rbsp, size_t index) {
+    EscapedPlace at;
+    std::vector<size_t> inserted;
+    size_t out = 0;
+    int zeros = 0;
+    for (size_t i = 0; i < rbsp.size() && i <= index; ++i) {
+        if (zeros >= 2 && rbsp[i] <= 3) {
+            inserted.push_back(out++);
+            zeros = 0;
+        }
+        if (i == index) at.index = out;
+        ++out;
+        zeros = rbsp[i] == 0 ? zeros + 1 : 0;
+    }
+    for (size_t e : inserted) at.missed += e > index && e < at.index;
+    return at;
+}
+
+} // namespace
+
 TEST(H264Reader, FullRangeFlagPositionSurvivesEmulationPrevention) {
     // Offsets with long zero prefixes force emulation-prevention bytes into
     // the set before video_full_range_flag.
@@ -269,33 +299,49 @@ TEST(H264Reader, FullRangeFlagPositionSurvivesEmulationPrevention) {
     p.video_full_range_flag = true;
     const Bytes rbsp = SpsRbsp(p);
     const Bytes escaped = AddEmulationPrevention(rbsp);
-    const int flagRbspBit = SpsFullRangeBit(p);
     ASSERT_GE(escaped.size() - rbsp.size(), 2u) << "the set must carry emulation-prevention bytes";
+    // A bottom cropping of 2^k - 1 ends in k zero bits right before the VUI,
+    // so one more emulation-prevention byte falls just before the flag: past
+    // the flag's place in the unit copy, short of its place in the PES bytes.
+    // Only a count that moves on with every removed byte it passes gets there.
+    TSpsParams nearFlag = p;
+    nearFlag.frame_cropping = true;
+    nearFlag.crop_bottom = (1u << 23) - 1;
+    ASSERT_GE(EscapedPlaceOf(SpsRbsp(nearFlag), static_cast<size_t>(SpsFullRangeBit(nearFlag) / 8)).missed, 1)
+        << "an emulation-prevention byte must lie between the flag's place in the unit copy and in the PES bytes";
 
-    for (bool fourByte : {true, false}) {
-        H264Rig r;
-        const Bytes pes = r.Pes(Concat({kAud, Sps(p, fourByte), Idr()}));
-        ASSERT_TRUE(r.h->VideoFullRangeFlag());
-        EXPECT_FALSE(r.h->Sps().Bad);
-        const int hdr = fourByte ? 4 : 3;
-        EXPECT_EQ(r.h->H264Slice()->PatchBitInUnit(0), (hdr + 1) * 8 + flagRbspBit);
-        const int pesBit = r.h->VideoFullRangeFlagPesBit();
-        ASSERT_GT(pesBit, 0);
-        // Clearing that bit in the PES bytes must clear the flag and nothing else.
-        Bytes patched = pes;
-        patched[static_cast<size_t>(pesBit / 8)] &= static_cast<uint8_t>(~(0x80 >> (pesBit % 8)));
-        H264Rig check;
-        std::copy(patched.begin(), patched.end(), check.block->Bytes);
-        check.block->Count = static_cast<int32_t>(patched.size());
-        check.h->ProcessPES(check.block.get(), 14, static_cast<int>(patched.size()) - 14, 1);
-        EXPECT_FALSE(check.h->VideoFullRangeFlag()) << fourByte;
-        TSpsParams q = p;
-        q.video_full_range_flag = false;
-        EXPECT_EQ(check.h->SpsDumpText(), [&] {
-            H264Rig ref;
-            ref.Pes(Concat({kAud, Sps(q, fourByte), Idr()}));
-            return ref.h->SpsDumpText();
-        }()) << fourByte;
+    for (const TSpsParams& sp : {p, nearFlag}) {
+        const int flagRbspBit = SpsFullRangeBit(sp);
+        const EscapedPlace flagByte = EscapedPlaceOf(SpsRbsp(sp), static_cast<size_t>(flagRbspBit / 8));
+        for (bool fourByte : {true, false}) {
+            H264Rig r;
+            const Bytes pes = r.Pes(Concat({kAud, Sps(sp, fourByte), Idr()}));
+            ASSERT_TRUE(r.h->VideoFullRangeFlag());
+            EXPECT_FALSE(r.h->Sps().Bad);
+            const int hdr = fourByte ? 4 : 3;
+            EXPECT_EQ(r.h->H264Slice()->PatchBitInUnit(0), (hdr + 1) * 8 + flagRbspBit);
+            const int pesBit = r.h->VideoFullRangeFlagPesBit();
+            ASSERT_GT(pesBit, 0);
+            // 14 bytes of PES header, the delimiter, the start code and the
+            // unit's header byte lie before the escaped set.
+            EXPECT_EQ(pesBit, static_cast<int>((14 + kAud.size() + hdr + 1 + flagByte.index) * 8) + flagRbspBit % 8)
+                << fourByte;
+            // Clearing that bit in the PES bytes must clear the flag and nothing else.
+            Bytes patched = pes;
+            patched[static_cast<size_t>(pesBit / 8)] &= static_cast<uint8_t>(~(0x80 >> (pesBit % 8)));
+            H264Rig check;
+            std::copy(patched.begin(), patched.end(), check.block->Bytes);
+            check.block->Count = static_cast<int32_t>(patched.size());
+            check.h->ProcessPES(check.block.get(), 14, static_cast<int>(patched.size()) - 14, 1);
+            EXPECT_FALSE(check.h->VideoFullRangeFlag()) << fourByte;
+            TSpsParams q = sp;
+            q.video_full_range_flag = false;
+            EXPECT_EQ(check.h->SpsDumpText(), [&] {
+                H264Rig ref;
+                ref.Pes(Concat({kAud, Sps(q, fourByte), Idr()}));
+                return ref.h->SpsDumpText();
+            }()) << fourByte;
+        }
     }
     // No video signal type: no position.
     H264Rig none;

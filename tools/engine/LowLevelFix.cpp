@@ -1,8 +1,18 @@
 #include "tools/engine/LowLevelFix.h"
 
+#include "analysis/MainTexts.h"
+#include "base/SysUtils.h"
 #include "tools/engine/ToolCopy.h"
 
 namespace tw {
+
+std::string LowLevelOutputName(const std::string& input) { return ToolOutputName(input, "_lowLevelFixed"); }
+
+std::string LowLevelLogName(const std::string& input) { return ChangeFileExt(LowLevelOutputName(input), ".log"); }
+
+std::string CheckLowLevelOutput(const std::string& input, const std::string& output, bool german) {
+    return LogNameRefusal(input, output, LowLevelLogName(input), german);
+}
 
 TLowLevelFix::TLowLevelFix(TTSPacketReader& reader)
     : reader_(reader), writer_(std::make_unique<TTSPacketWriter>(nullptr)) {}

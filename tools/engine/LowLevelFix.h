@@ -17,6 +17,14 @@ namespace tw {
 class TTSPacketReader;
 class TTSPacketWriter;
 
+// The name the save dialog proposes ("rec.ts" -> "rec_lowLevelFixed.ts").
+std::string LowLevelOutputName(const std::string& input);
+// The log's name: beside the proposed name, whatever name the user chooses.
+std::string LowLevelLogName(const std::string& input);
+// The refusal (window language) of a chosen output that the log, saved after
+// the copy, would replace; empty when the log replaces nothing of the run.
+std::string CheckLowLevelOutput(const std::string& input, const std::string& output, bool german);
+
 class TLowLevelFix {
 public:
     explicit TLowLevelFix(TTSPacketReader& reader);

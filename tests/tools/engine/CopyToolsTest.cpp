@@ -440,6 +440,26 @@ TEST(LowLevelFix, SoundRecordingIsCopiedWholeAndTheInputIsNeverTheOutput) {
     EXPECT_EQ(ToolOutputName("C:\\rec\\a.b.ts", "_lowLevelFixed"), "C:\\rec\\a.b_lowLevelFixed.ts");
 }
 
+// The log goes under the proposed name with ".log" once the copy is made,
+// whatever name the user chose: an output by that name (in any spelling)
+// would be overwritten by its own log and is refused in the cleaning pass's
+// words. For a recording named "*.log" that is the proposal itself.
+TEST(LowLevelFix, AnOutputTheLogWouldOverwriteIsRefused) {
+    const std::string in = "/rec/film.ts";
+    EXPECT_EQ(LowLevelOutputName(in), "/rec/film_lowLevelFixed.ts");
+    EXPECT_EQ(LowLevelLogName(in), "/rec/film_lowLevelFixed.log");
+    EXPECT_EQ(CheckLowLevelOutput(in, "/rec/film_lowLevelFixed.log", false),
+              "The log beside the new file (film_lowLevelFixed.log) would replace it or the recording!\r"
+              "Please choose another name.");
+    EXPECT_EQ(CheckLowLevelOutput(in, "/rec/sub/../FILM_lowLevelFixed.LOG", true),
+              "Das Log neben der neuen Datei (film_lowLevelFixed.log) w\xC3\xBCrde sie oder die Aufnahme ersetzen!\r"
+              "Bitte anderen Namen w\xC3\xA4hlen.");
+    for (const char* fine : {"/rec/film_lowLevelFixed.ts", "/rec/film.log", "/rec/other/film_lowLevelFixed.log"})
+        EXPECT_EQ(CheckLowLevelOutput(in, fine, false), "") << fine;
+    EXPECT_EQ(LowLevelOutputName("/rec/notes.log"), "/rec/notes_lowLevelFixed.log");
+    EXPECT_NE(CheckLowLevelOutput("/rec/notes.log", LowLevelOutputName("/rec/notes.log"), false), "");
+}
+
 // A recording that cannot be read to its end makes no finished copy: the
 // packet filter and the low-level fix fail with the recording's name and
 // the reason (a failing medium, or a file cut short while it was read),

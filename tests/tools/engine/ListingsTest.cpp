@@ -83,6 +83,29 @@ TEST(PacketProtocol, HeaderLinesAndFixedColumnsPerPacket) {
     b.adaptation = true;
     b.payload.assign(100, 2);
     ts.Add(b, false);
+    // In the two packets above the flag pairs V and PS, E and P agree; these
+    // part them, so a column that shows its neighbour's flag is seen.
+    TsPacketOptions c;
+    c.pid = 0x100;
+    c.cc = 7;
+    c.priority = true;
+    c.payload.assign(184, 3);
+    ts.Add(c, false);
+    TsPacketOptions d;
+    d.pid = 0x200;
+    d.cc = 0xA;
+    d.transportError = true;
+    d.payloadStart = true;
+    d.scrambling = 1;
+    d.adaptation = true;
+    d.afc = 2;
+    ts.Add(d, false);
+    TsPacketOptions e;
+    e.pid = 0x300;
+    e.afc = 0;
+    e.payloadStart = true;
+    e.priority = true;
+    ts.Add(e, false);
     TempFile in, out;
     ts.Save(in.Name());
     TTSPacketReader reader(nullptr);
@@ -93,7 +116,10 @@ TEST(PacketProtocol, HeaderLinesAndFixedColumnsPerPacket) {
         "V=Valid,C=ContinuityCounter,E=Transport Error,P=Transport Priority,S=TransportScramblingControl,"
         "PS=PayloadStart,AFC=AdaptationFieldControl\r\n \r\nPacket   PID  CRC32    V C E P S PS AFC\r\n"
         "00000000 0011 " + IntToHex(crc(0), 8) + " Y 5 N N 0 Y  NO \r\n"
-        "00000001 1FFF " + IntToHex(crc(1), 8) + " N C Y Y 3 N  AFP\r\n";
+        "00000001 1FFF " + IntToHex(crc(1), 8) + " N C Y Y 3 N  AFP\r\n"
+        "00000002 0100 " + IntToHex(crc(2), 8) + " Y 7 N Y 0 N  NO \r\n"
+        "00000003 0200 " + IntToHex(crc(3), 8) + " N A Y N 1 Y  AON\r\n"
+        "00000004 0300 " + IntToHex(crc(4), 8) + " N 0 N Y 0 Y  RES\r\n";
     EXPECT_EQ(ReadText(out.Name()), expect);
     EXPECT_FALSE(reader.Active());
 }

@@ -77,6 +77,40 @@ TEST(PacketEditorModel, FieldTexts) {
     EXPECT_NE(bad.ErrorText.find("transport_error_indicator"), std::string::npos);
 }
 
+TEST(PacketEditorModel, EachFlagComesFromItsOwnBit) {
+    // Each packet sets one header flag and one adaptation-field flag, so
+    // two fields that read each other's bit cannot both come out right.
+    TsStream ts;
+    const struct {
+        bool error, start, priority;
+        int afFlags;
+    } rows[] = {{true, false, false, 0x80}, {false, true, false, 0x40}, {false, false, true, 0x20}};
+    for (const auto& row : rows) {
+        TsPacketOptions o;
+        o.transportError = row.error;
+        o.payloadStart = row.start;
+        o.priority = row.priority;
+        o.adaptation = true;
+        o.afFlags = row.afFlags;
+        o.payload.assign(100, 0x11);
+        ts.Add(o);
+    }
+    TempFile f;
+    ts.Save(f.Name());
+    OpenReader o(f.Name());
+    for (int i = 0; i < 3; ++i) {
+        o.reader.SetPacketIndex(i);
+        const TPacketFields pf = DecodePacket(o.reader, o.reader.RawPacket());
+        ASSERT_TRUE(pf.HasAdaptationField) << i;
+        EXPECT_EQ(pf.TransportError, rows[i].error) << i;
+        EXPECT_EQ(pf.PayloadStart, rows[i].start) << i;
+        EXPECT_EQ(pf.Priority, rows[i].priority) << i;
+        EXPECT_EQ(pf.Discontinuity, rows[i].afFlags == 0x80) << i;
+        EXPECT_EQ(pf.RandomAccess, rows[i].afFlags == 0x40) << i;
+        EXPECT_EQ(pf.EsPriority, rows[i].afFlags == 0x20) << i;
+    }
+}
+
 TEST(PacketEditorModel, SteppingStopsAtBothEnds) {
     EXPECT_FALSE(CanStep(29, 30, 1)); // "->" on the last packet
     EXPECT_TRUE(CanStep(28, 30, 1));

@@ -1,6 +1,9 @@
 // Look-ups of a loaded skin and the whole-skin colour transforms.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "tests/skin/engine/SkinTestSupport.h"
 #include "skin/engine/data/SkinColors.h"
 #include "skin/engine/data/SkinOptions.h"
@@ -42,6 +45,28 @@ TEST(SkinColours, SkinSaturationSparesKeyAndGrey)
     EXPECT_EQ(Px(sm.MasterBitmap->View(), 1, 0), 115 | 150 << 8 | 185 << 16);
     EXPECT_EQ(Px(sm.MasterBitmap->View(), 0, 0), clKeyColor);
     EXPECT_EQ(Px(sm.MasterBitmap->View(), 1, 1), 0x808080);
+    // Saturation and hue leave a grey as it is in any case, so the rule that
+    // spares grey pixels shows only in the pixel walk both transforms use,
+    // given a change that would move every colour: it must not be handed a
+    // key or a grey pixel, in 24 bits (the master bitmap) or in 32 bits (a
+    // mask's own picture, whose alpha stays).
+    for (int bits : {24, 32}) {
+        TPixelImage pic = Picture(4, 1, bits, 0x808080);
+        SetPx(pic.View(), 0, 0, clKeyColor);
+        SetPx(pic.View(), 1, 0, 0x302010, 77);
+        SetPx(pic.View(), 3, 0, 0x000000);
+        std::vector<TColor> handed;
+        ChangePixelColours(pic.View(), [&](TColor c) {
+            handed.push_back(c);
+            return c ^ 0xFFFFFF;
+        });
+        EXPECT_EQ(handed, std::vector<TColor>{0x302010}) << bits;
+        EXPECT_EQ(Px(pic.View(), 0, 0), clKeyColor) << bits;
+        EXPECT_EQ(Px(pic.View(), 1, 0), 0xCFDFEF) << bits;
+        EXPECT_EQ(Px(pic.View(), 2, 0), 0x808080) << bits;
+        EXPECT_EQ(Px(pic.View(), 3, 0), 0x000000) << bits;
+        if (bits == 32) EXPECT_EQ(skintest::Alpha(pic.View(), 1, 0), 77);
+    }
 }
 
 TEST(SkinColours, HueKeepsTheCloseIconWhenAsked)
@@ -56,6 +81,26 @@ TEST(SkinColours, HueKeepsTheCloseIconWhenAsked)
     sm.ChangeSkinHue(120);
     EXPECT_EQ(Px(sm.MasterBitmap->View(), 1, 0), 0x0000FF);   // inside the kept icon
     EXPECT_EQ(Px(sm.MasterBitmap->View(), 2, 0), 0x00FF00);
+}
+
+TEST(SkinColours, HueKeepsTheOtherTitleIconsOnlyForOne)
+{
+    // The close icon in the top row, the maximize icon below it: 0 keeps
+    // neither, 1 keeps both, any other value the close icon alone.
+    for (int keep : {0, 1, 2}) {
+        TsSkinManager sm;
+        skintest::TPackedSkin pack;
+        pack.Files["MASTER.BMP"] = skintest::BmpFile(Picture(4, 2, 24, 0x0000FF).View());
+        pack.Attach(sm);
+        const std::string text = "[GLOBALINFO]\nMASTERBITMAP=MASTER.BMP\nBIKEEPHUE=" + std::to_string(keep) +
+                                 "\nBICONCLOSE=@0000@0000@0002@0001@1@0\nBICONMAX=@0000@0001@0002@0002@1@0\n";
+        LoadSkinTables(sm, &text);
+        sm.MasterBitmap = std::make_unique<TPixelImage>(Picture(4, 2, 24, 0x0000FF));
+        sm.ChangeSkinHue(120);
+        EXPECT_EQ(Px(sm.MasterBitmap->View(), 1, 0), keep != 0 ? 0x0000FF : 0x00FF00) << keep;
+        EXPECT_EQ(Px(sm.MasterBitmap->View(), 1, 1), keep == 1 ? 0x0000FF : 0x00FF00) << keep;
+        EXPECT_EQ(Px(sm.MasterBitmap->View(), 2, 1), 0x00FF00) << keep;
+    }
 }
 
 TEST(SkinLookups, ColoursAndIndexes)
