@@ -168,7 +168,8 @@ bool TacBorderForm::UpdateBorderWindow(bool repaint, uint8_t alpha)
     const TRect m = Margins();
     RECT or_;
     GetWindowRect(owner_, &or_);
-    const bool visible = IsWindowVisible(owner_) && !IsIconic(owner_) && !IsZoomed(owner_);
+    // A maximized owner keeps its title here; a minimized one has none.
+    const bool visible = IsWindowVisible(owner_) && !IsIconic(owner_);
     if (!visible) {
         if (wnd_ && shown_)
             ShowWindow(wnd_, SW_HIDE);
@@ -242,6 +243,10 @@ int TacBorderForm::HitTest(POINT screen) const
         if (const int title = OnTitleHitTest(screen))
             return title;
     }
+    // A maximized owner is not sized: its frame and shadow lie beyond the
+    // screen's edges.
+    if (IsZoomed(owner_))
+        return HTNOWHERE;
     // The margins and the frame drawn here size the owner.
     const TRect m = Margins();
     const TRect& f = extent_;

@@ -86,6 +86,97 @@ TEST_F(ProviderTitleTest, MeasuresFollowTheExtendedBorder)
     EXPECT_FALSE(provider->TitleHeightRaised());
 }
 
+// A maximized form keeps its title on the extended border: the border window
+// stays, draws the title right above the form's region and answers for the
+// title and its buttons; nothing sizes the form there. A skin title lower
+// than the system's caption plus 4 is raised to that, a higher one is kept.
+TEST_F(ProviderTitleTest, AMaximizedFormKeepsItsTitleOnTheExtendedBorder)
+{
+    const int sys = GetSystemMetrics(SM_CXFRAME), cap = GetSystemMetrics(SM_CYCAPTION);
+    manager.SkinData.TitleHeight = manager.SkinData.MaxHeight = 10;
+    BordersOn();
+    TacBorderForm* b = provider->BorderForm();
+    ASSERT_NE(b, nullptr);
+    const HWND wnd = form->Handle();
+    const auto regionBox = [wnd] {
+        RECT box{};
+        HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+        EXPECT_NE(GetWindowRgn(wnd, rgn), ERROR);
+        GetRgnBox(rgn, &box);
+        DeleteObject(rgn);
+        return box;
+    };
+    const auto alpha = [b](int x, int y) {
+        const TRect& at = b->Bounds();
+        return b->Picture().View().Pixel(x - at.Left, y - at.Top)[3];
+    };
+    for (const int title : {10, cap + 12}) {
+        SCOPED_TRACE(title);
+        manager.SkinData.TitleHeight = manager.SkinData.MaxHeight = title;
+        const bool raised = title < cap + 4;
+        const int height = raised ? cap + 4 : title;
+        ShowWindow(wnd, SW_MAXIMIZE);
+        tw::Application->ProcessMessages();
+        ASSERT_TRUE(IsZoomed(wnd));
+        ASSERT_EQ(provider->BorderForm(), b);
+        EXPECT_EQ(provider->TitleHeightRaised(), raised);
+        EXPECT_EQ(provider->TitleBarHeight(true), height);
+        EXPECT_EQ(provider->TitleBarHeight(false), raised ? cap + 4 : cap);
+        EXPECT_TRUE(b->Shown());
+        EXPECT_TRUE(IsWindowVisible(b->Handle()));
+
+        // The region: from (B, T - 4) with T = B + the raised title (below
+        // the system's title either way) to (W - B, H - B).
+        RECT wr;
+        GetWindowRect(wnd, &wr);
+        const RECT box = regionBox();
+        EXPECT_EQ(box.left, sys);
+        EXPECT_EQ(box.top, sys + cap);
+        EXPECT_EQ(box.right, wr.right - wr.left - sys);
+        EXPECT_EQ(box.bottom, wr.bottom - wr.top - sys);
+
+        // The border's picture: the whole title opaque right above the
+        // region, the form's client clear below it.
+        const int x = (wr.left + wr.right) / 2, top = wr.top + box.top;
+        EXPECT_EQ(alpha(x, top - height), 0xFF);
+        EXPECT_EQ(alpha(x, top - 1), 0xFF);
+        EXPECT_EQ(alpha(x, top + 2), 0);
+        // On the screen: the raised title where the work area begins, a
+        // higher one with its top border beyond the screen as the sides.
+        MONITORINFO mi{};
+        mi.cbSize = sizeof(mi);
+        ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(wnd, MONITOR_DEFAULTTONEAREST), &mi));
+        EXPECT_EQ(top - height, raised ? wr.top + sys - 4 : mi.rcWork.top - sys);
+        EXPECT_EQ(wr.left, mi.rcWork.left - sys);
+        if (raised)
+            EXPECT_GE(top - height, mi.rcWork.top);
+
+        // The title and its buttons answer on the border; its sides size
+        // nothing.
+        const TRect m = b->Margins();
+        const TRect inner(b->Bounds().Left + m.Left, b->Bounds().Top + m.Top, 0, 0);
+        EXPECT_EQ(SendMessageW(b->Handle(), WM_NCHITTEST, 0, MAKELPARAM(x - 30, top - height / 2)), HTCAPTION);
+        const POINT restore = Centre(provider->Buttons().Max, inner);
+        ASSERT_LT(restore.y, top);
+        EXPECT_EQ(SendMessageW(b->Handle(), WM_NCHITTEST, 0, MAKELPARAM(restore.x, restore.y)), HTMAXBUTTON);
+        const TRect& at = b->Bounds();
+        EXPECT_EQ(SendMessageW(b->Handle(), WM_NCHITTEST, 0, MAKELPARAM(at.Left + 1, (at.Top + at.Bottom) / 2)),
+                  HTTRANSPARENT);
+        EXPECT_EQ(SendMessageW(b->Handle(), WM_NCHITTEST, 0, MAKELPARAM(x, at.Bottom - 1)), HTTRANSPARENT);
+
+        // Its restore button, clicked on the border, gives the form its
+        // size back, with the border and the skin's own title.
+        SendMessageW(b->Handle(), WM_NCLBUTTONDOWN, HTMAXBUTTON, MAKELPARAM(restore.x, restore.y));
+        SendMessageW(b->Handle(), WM_NCLBUTTONUP, HTMAXBUTTON, MAKELPARAM(restore.x, restore.y));
+        tw::Application->ProcessMessages();
+        ASSERT_FALSE(IsZoomed(wnd));
+        EXPECT_FALSE(provider->TitleHeightRaised());
+        EXPECT_EQ(provider->TitleBarHeight(true), title);
+        EXPECT_TRUE(b->Shown());
+        EXPECT_EQ(regionBox().top, sys + cap);
+    }
+}
+
 TEST_F(ProviderTitleTest, ExtendedBorderDrawsTheTitleAndTheFormKeepsItsClient)
 {
     BordersOn();
@@ -146,12 +237,12 @@ TEST_F(ProviderTitleTest, ExtendedBorderDrawsTheTitleAndTheFormKeepsItsClient)
     EXPECT_EQ(SendMessageW(b->Handle(), WM_NCHITTEST, 0, MAKELPARAM(close.x, close.y)), HTCLOSE);
     SendMessageW(b->Handle(), WM_NCMOUSELEAVE, 0, 0);
     EXPECT_EQ(provider->HotCode(), 0);
-    // A double click on the border's title maximizes the form; restored, the
-    // border draws its title again.
+    // A double click on the border's title maximizes the form, whose title
+    // stays on the border; restored, it is where it was.
     SendMessageW(b->Handle(), WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(onTitle.x, onTitle.y));
     tw::Application->ProcessMessages();
     EXPECT_TRUE(IsZoomed(wnd));
-    EXPECT_FALSE(b->Shown());
+    EXPECT_TRUE(b->Shown());
     ShowWindow(wnd, SW_RESTORE);
     tw::Application->ProcessMessages();
     ASSERT_EQ(provider->BorderForm(), b);

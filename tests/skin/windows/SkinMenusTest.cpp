@@ -474,6 +474,58 @@ TEST_F(SkinMenusTest, TheSystemMenuShowsTheTextsInForceWhenItOpens)
     EXPECT_EQ(shown(), test::TSystemMenuTexts::German());
 }
 
+// The system draws the frame, the skin the menus: a right click on the
+// title or on the icon brings the skin's system menu, not the system's. The
+// system's texts are English; the skin's are set to German, so the menu that
+// opens tells whose it is.
+TEST_F(SkinMenusTest, ARightClickOnTheSystemsTitleOrIconOpensTheSkinnedSystemMenu)
+{
+    test::TSystemMenuTexts keep;
+    test::TSystemMenuTexts::Set(test::TSystemMenuTexts::German());
+    HWND wnd = MakeForm();
+    TsSkinProvider* provider = FindProvider(form);
+    ASSERT_NE(provider->SystemMenu(), nullptr);
+    provider->SetDrawNonClientArea(false);
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(provider->Skinned());
+    ASSERT_TRUE(GetWindowLongPtrW(wnd, GWL_STYLE) & WS_SYSMENU);
+    // Where the system's frame has its title and its icon.
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    POINT title{}, icon{};
+    for (int y = wr.top; y < wr.top + 40 && !(title.x && icon.x); ++y)
+        for (int x = wr.left; x < wr.left + 200 && !(title.x && icon.x); ++x) {
+            const LRESULT code = SendMessageW(wnd, WM_NCHITTEST, 0, MAKELPARAM(x, y));
+            if (code == HTSYSMENU && !icon.x)
+                icon = POINT{x + 2, y + 2};
+            if (code == HTCAPTION && !title.x && x > wr.left + 120)
+                title = POINT{x, y + 2};
+        }
+    ASSERT_NE(title.x, 0) << "no title";
+    ASSERT_NE(icon.x, 0) << "no icon";
+    ASSERT_EQ(SendMessageW(wnd, WM_NCHITTEST, 0, MAKELPARAM(icon.x, icon.y)), HTSYSMENU);
+    for (POINT at : {title, icon}) {
+        std::vector<std::string> items;
+        TMenuProbe probe;
+        probe.Act = [&](HWND popup) {
+            if (HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0)))
+                for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+                    wchar_t text[128] = {};
+                    GetMenuStringW(menu, UINT(i), text, 128, MF_BYPOSITION);
+                    const std::string item = tw::WideToUtf8(text);
+                    if (!item.empty())
+                        items.push_back(item.substr(0, item.find('\t')));
+                }
+            PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+        };
+        WhenMenuOpens(probe);
+        ClickAt(at, true);
+        PumpUntil([&] { return probe.Popup && !OpenPopupMenu(); });
+        EXPECT_NE(probe.Popup, nullptr) << "no system menu at " << at.x << "," << at.y;
+        EXPECT_EQ(items, test::TSystemMenuTexts::German()) << at.x << "," << at.y;
+    }
+}
+
 TEST_F(SkinMenusTest, SystemMenuAnswersFollowTheFormsFrameAndState)
 {
     tw::TForm f(nullptr);
