@@ -191,8 +191,25 @@ bool TacBorderForm::UpdateBorderWindow(bool repaint, uint8_t alpha)
         SetWindowLongPtrW(wnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         repaint = true;
     }
-    if (repaint || picture_.Width() != w || picture_.Height() != h || pictureActive_ != active_)
+    // A maximized owner fills the work area of its monitor: nothing of its
+    // frame or shadow shows beyond it (on a neighbouring monitor, or where
+    // the taskbar lies).
+    TRect shown = b;
+    if (IsZoomed(owner_)) {
+        MONITORINFO mi{};
+        mi.cbSize = sizeof(mi);
+        if (GetMonitorInfoW(MonitorFromWindow(owner_, MONITOR_DEFAULTTONEAREST), &mi))
+            shown = TRect(std::max<int>(b.Left, mi.rcWork.left), std::max<int>(b.Top, mi.rcWork.top),
+                          std::min<int>(b.Right, mi.rcWork.right), std::min<int>(b.Bottom, mi.rcWork.bottom));
+    }
+    const TRect keep(shown.Left - b.Left, shown.Top - b.Top, shown.Right - b.Left, shown.Bottom - b.Top);
+    if (repaint || picture_.Width() != w || picture_.Height() != h || pictureActive_ != active_ ||
+        !(keep == pictureShown_)) {
         BuildPicture(w, h);
+        pictureShown_ = keep;
+        if (!(keep == TRect(0, 0, w, h)))
+            ClearOutside(keep);
+    }
     bounds_ = b;
     // The picture into a DIB section for the layered window.
     BITMAPINFO bi{};
@@ -230,6 +247,17 @@ bool TacBorderForm::UpdateBorderWindow(bool repaint, uint8_t alpha)
     return true;
 }
 
+void TacBorderForm::ClearOutside(const TRect& keep)
+{
+    const TPixelView& v = picture_.View();
+    for (int y = 0; y < v.Height; ++y) {
+        const bool row = y >= keep.Top && y < keep.Bottom;
+        for (int x = 0; x < v.Width; ++x)
+            if (!row || x < keep.Left || x >= keep.Right)
+                std::memset(v.Pixel(x, y), 0, 4);
+    }
+}
+
 int TacBorderForm::HitTest(POINT screen) const
 {
     if (OnHitTest) {
@@ -238,6 +266,9 @@ int TacBorderForm::HitTest(POINT screen) const
     }
     const TRect& b = bounds_;
     if (!shown_ || screen.x < b.Left || screen.y < b.Top || screen.x >= b.Right || screen.y >= b.Bottom)
+        return HTNOWHERE;
+    // What the picture leaves clear beside a maximized owner is not there.
+    if (!pictureShown_.Contains(TPoint(screen.x - b.Left, screen.y - b.Top)))
         return HTNOWHERE;
     if (OnTitleHitTest) {
         if (const int title = OnTitleHitTest(screen))

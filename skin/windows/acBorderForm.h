@@ -70,6 +70,8 @@ public:
 
 private:
     void BuildPicture(int width, int height);
+    // Makes the picture clear outside keep (picture coordinates).
+    void ClearOutside(const TRect& keep);
     HWND owner_;
     TsSkinManager* manager_;
     HWND wnd_ = nullptr;
@@ -81,6 +83,8 @@ private:
     int updates_ = 0;
     tw::TPixelImage picture_;
     bool pictureActive_ = true;
+    // The part of the picture shown (all of it unless the owner is maximized).
+    TRect pictureShown_;
 };
 
 } // namespace skin

@@ -135,21 +135,26 @@ TEST_F(ProviderTitleTest, AMaximizedFormKeepsItsTitleOnTheExtendedBorder)
         EXPECT_EQ(box.right, wr.right - wr.left - sys);
         EXPECT_EQ(box.bottom, wr.bottom - wr.top - sys);
 
-        // The border's picture: the whole title opaque right above the
-        // region, the form's client clear below it.
-        const int x = (wr.left + wr.right) / 2, top = wr.top + box.top;
-        EXPECT_EQ(alpha(x, top - height), 0xFF);
-        EXPECT_EQ(alpha(x, top - 1), 0xFF);
-        EXPECT_EQ(alpha(x, top + 2), 0);
         // On the screen: the raised title where the work area begins, a
         // higher one with its top border beyond the screen as the sides.
+        const int x = (wr.left + wr.right) / 2, top = wr.top + box.top;
         MONITORINFO mi{};
         mi.cbSize = sizeof(mi);
         ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(wnd, MONITOR_DEFAULTTONEAREST), &mi));
         EXPECT_EQ(top - height, raised ? wr.top + sys - 4 : mi.rcWork.top - sys);
+        // The border's picture: the title opaque from the screen's top down
+        // to the region, the form's client clear below it.
+        EXPECT_EQ(alpha(x, std::max<int>(top - height, mi.rcWork.top)), 0xFF);
+        EXPECT_EQ(alpha(x, top - 1), 0xFF);
+        EXPECT_EQ(alpha(x, top + 2), 0);
         EXPECT_EQ(wr.left, mi.rcWork.left - sys);
         if (raised)
             EXPECT_GE(top - height, mi.rcWork.top);
+        // Beyond the work area (a neighbouring monitor, the taskbar) the
+        // border shows nothing of its frame and shadow, and takes no click.
+        EXPECT_EQ(alpha(mi.rcWork.left - 1, top - 2), 0);
+        EXPECT_EQ(alpha(x, mi.rcWork.top - 1), 0);
+        EXPECT_EQ(SendMessageW(b->Handle(), WM_NCHITTEST, 0, MAKELPARAM(mi.rcWork.left - 1, top - 2)), HTTRANSPARENT);
 
         // The title and its buttons answer on the border; its sides size
         // nothing.
