@@ -274,10 +274,6 @@ int TacBorderForm::HitTest(POINT screen) const
         if (const int title = OnTitleHitTest(screen))
             return title;
     }
-    // A maximized owner is not sized: its frame and shadow lie beyond the
-    // screen's edges.
-    if (IsZoomed(owner_))
-        return HTNOWHERE;
     // The margins and the frame drawn here size the owner.
     const TRect m = Margins();
     const TRect& f = extent_;

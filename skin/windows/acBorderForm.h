@@ -45,7 +45,7 @@ public:
     int Updates() const { return updates_; }
     // The hit code for a screen point on the border: the sizing edges of the
     // owner when it can be sized, HTBORDER otherwise, HTNOWHERE outside (and
-    // beside the title of a maximized owner).
+    // beyond the work area of a maximized owner).
     // OnHitTest (the provider's OnExtHitTest) may answer first (non-zero).
     int HitTest(POINT screen) const;
     std::function<int(POINT)> OnHitTest;

@@ -87,29 +87,29 @@ TEST_F(ProviderTitleTest, MeasuresFollowTheExtendedBorder)
 }
 
 // A maximized form keeps its title on the extended border: the border window
-// stays, draws the title right above the form's region and answers for the
-// title and its buttons; nothing sizes the form there. A skin title lower
-// than the system's caption plus 4 is raised to that, a higher one is kept.
+// stays and draws the title right above the form's region, answers for the
+// title and its buttons, and shows nothing beyond the work area. A skin
+// title lower than the system's caption plus 4 is raised to that.
 TEST_F(ProviderTitleTest, AMaximizedFormKeepsItsTitleOnTheExtendedBorder)
 {
     const int sys = GetSystemMetrics(SM_CXFRAME), cap = GetSystemMetrics(SM_CYCAPTION);
-    manager.SkinData.TitleHeight = manager.SkinData.MaxHeight = 10;
     BordersOn();
     TacBorderForm* b = provider->BorderForm();
     ASSERT_NE(b, nullptr);
     const HWND wnd = form->Handle();
-    const auto regionBox = [wnd] {
+    MONITORINFO mi{};
+    mi.cbSize = sizeof(mi);
+    ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(wnd, MONITOR_DEFAULTTONEAREST), &mi));
+    const auto regionTop = [wnd] {
         RECT box{};
         HRGN rgn = CreateRectRgn(0, 0, 0, 0);
-        EXPECT_NE(GetWindowRgn(wnd, rgn), ERROR);
+        GetWindowRgn(wnd, rgn);
         GetRgnBox(rgn, &box);
         DeleteObject(rgn);
-        return box;
+        return box.top;
     };
-    const auto alpha = [b](int x, int y) {
-        const TRect& at = b->Bounds();
-        return b->Picture().View().Pixel(x - at.Left, y - at.Top)[3];
-    };
+    const auto alpha = [b](int x, int y) { return b->Picture().View().Pixel(x - b->Bounds().Left, y - b->Bounds().Top)[3]; };
+    const auto hit = [b](int x, int y) { return SendMessageW(b->Handle(), WM_NCHITTEST, 0, MAKELPARAM(x, y)); };
     for (const int title : {10, cap + 12}) {
         SCOPED_TRACE(title);
         manager.SkinData.TitleHeight = manager.SkinData.MaxHeight = title;
@@ -119,66 +119,48 @@ TEST_F(ProviderTitleTest, AMaximizedFormKeepsItsTitleOnTheExtendedBorder)
         tw::Application->ProcessMessages();
         ASSERT_TRUE(IsZoomed(wnd));
         ASSERT_EQ(provider->BorderForm(), b);
+        EXPECT_TRUE(IsWindowVisible(b->Handle()));
         EXPECT_EQ(provider->TitleHeightRaised(), raised);
         EXPECT_EQ(provider->TitleBarHeight(true), height);
         EXPECT_EQ(provider->TitleBarHeight(false), raised ? cap + 4 : cap);
-        EXPECT_TRUE(b->Shown());
-        EXPECT_TRUE(IsWindowVisible(b->Handle()));
+        // The region from (B, T - 4), T = B + the raised title: below the
+        // system's title either way.
+        EXPECT_EQ(regionTop(), sys + cap);
 
-        // The region: from (B, T - 4) with T = B + the raised title (below
-        // the system's title either way) to (W - B, H - B).
+        // On the screen the raised title begins where the work area does; a
+        // higher one has its top border beyond the screen, as the sides.
         RECT wr;
         GetWindowRect(wnd, &wr);
-        const RECT box = regionBox();
-        EXPECT_EQ(box.left, sys);
-        EXPECT_EQ(box.top, sys + cap);
-        EXPECT_EQ(box.right, wr.right - wr.left - sys);
-        EXPECT_EQ(box.bottom, wr.bottom - wr.top - sys);
-
-        // On the screen: the raised title where the work area begins, a
-        // higher one with its top border beyond the screen as the sides.
-        const int x = (wr.left + wr.right) / 2, top = wr.top + box.top;
-        MONITORINFO mi{};
-        mi.cbSize = sizeof(mi);
-        ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(wnd, MONITOR_DEFAULTTONEAREST), &mi));
-        EXPECT_EQ(top - height, raised ? wr.top + sys - 4 : mi.rcWork.top - sys);
-        // The border's picture: the title opaque from the screen's top down
-        // to the region, the form's client clear below it.
-        EXPECT_EQ(alpha(x, std::max<int>(top - height, mi.rcWork.top)), 0xFF);
-        EXPECT_EQ(alpha(x, top - 1), 0xFF);
-        EXPECT_EQ(alpha(x, top + 2), 0);
+        const int x = (wr.left + wr.right) / 2, top = wr.top + sys + cap;
         EXPECT_EQ(wr.left, mi.rcWork.left - sys);
         if (raised)
             EXPECT_GE(top - height, mi.rcWork.top);
-        // Beyond the work area (a neighbouring monitor, the taskbar) the
-        // border shows nothing of its frame and shadow, and takes no click.
+        else
+            EXPECT_EQ(top - height, mi.rcWork.top - sys);
+        // The border's picture: the title opaque down to the region, the
+        // client clear; nothing of frame or shadow beyond the work area
+        // (a neighbouring monitor, the taskbar), and no click taken there.
+        EXPECT_EQ(alpha(x, mi.rcWork.top), 0xFF);
+        EXPECT_EQ(alpha(x, top - 1), 0xFF);
+        EXPECT_EQ(alpha(x, top + 2), 0);
         EXPECT_EQ(alpha(mi.rcWork.left - 1, top - 2), 0);
         EXPECT_EQ(alpha(x, mi.rcWork.top - 1), 0);
-        EXPECT_EQ(SendMessageW(b->Handle(), WM_NCHITTEST, 0, MAKELPARAM(mi.rcWork.left - 1, top - 2)), HTTRANSPARENT);
+        EXPECT_EQ(hit(mi.rcWork.left - 1, top - 2), HTTRANSPARENT);
 
-        // The title and its buttons answer on the border; its sides size
-        // nothing.
+        // The title and its restore button answer on the border; the button
+        // gives the form its size back, with the skin's own title.
+        EXPECT_EQ(hit(x - 30, top - 5), HTCAPTION);
         const TRect m = b->Margins();
-        const TRect inner(b->Bounds().Left + m.Left, b->Bounds().Top + m.Top, 0, 0);
-        EXPECT_EQ(SendMessageW(b->Handle(), WM_NCHITTEST, 0, MAKELPARAM(x - 30, top - height / 2)), HTCAPTION);
-        const POINT restore = Centre(provider->Buttons().Max, inner);
+        const POINT restore = Centre(provider->Buttons().Max, TRect(b->Bounds().Left + m.Left, b->Bounds().Top + m.Top, 0, 0));
         ASSERT_LT(restore.y, top);
-        EXPECT_EQ(SendMessageW(b->Handle(), WM_NCHITTEST, 0, MAKELPARAM(restore.x, restore.y)), HTMAXBUTTON);
-        const TRect& at = b->Bounds();
-        EXPECT_EQ(SendMessageW(b->Handle(), WM_NCHITTEST, 0, MAKELPARAM(at.Left + 1, (at.Top + at.Bottom) / 2)),
-                  HTTRANSPARENT);
-        EXPECT_EQ(SendMessageW(b->Handle(), WM_NCHITTEST, 0, MAKELPARAM(x, at.Bottom - 1)), HTTRANSPARENT);
-
-        // Its restore button, clicked on the border, gives the form its
-        // size back, with the border and the skin's own title.
+        EXPECT_EQ(hit(restore.x, restore.y), HTMAXBUTTON);
         SendMessageW(b->Handle(), WM_NCLBUTTONDOWN, HTMAXBUTTON, MAKELPARAM(restore.x, restore.y));
         SendMessageW(b->Handle(), WM_NCLBUTTONUP, HTMAXBUTTON, MAKELPARAM(restore.x, restore.y));
         tw::Application->ProcessMessages();
         ASSERT_FALSE(IsZoomed(wnd));
         EXPECT_FALSE(provider->TitleHeightRaised());
         EXPECT_EQ(provider->TitleBarHeight(true), title);
-        EXPECT_TRUE(b->Shown());
-        EXPECT_EQ(regionBox().top, sys + cap);
+        EXPECT_TRUE(IsWindowVisible(b->Handle()));
     }
 }
 

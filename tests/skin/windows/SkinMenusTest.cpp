@@ -96,6 +96,30 @@ void PumpUntil(const std::function<bool()>& done, ULONGLONG deadlineMs = 10000)
     }
 }
 
+// The items (without their shortcuts) of the popup menu that open() brings
+// up; the menu is closed again. Empty when none came.
+std::vector<std::string> MenuItemsShownBy(const std::function<void()>& open)
+{
+    std::vector<std::string> items;
+    TMenuProbe probe;
+    probe.Act = [&](HWND popup) {
+        if (HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0)))
+            for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+                wchar_t text[128] = {};
+                GetMenuStringW(menu, UINT(i), text, 128, MF_BYPOSITION);
+                std::string item = tw::WideToUtf8(text);
+                if (!item.empty())
+                    items.push_back(item.substr(0, item.find('\t')));
+            }
+        PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+    };
+    WhenMenuOpens(probe);
+    open();
+    PumpUntil([&] { return probe.Popup && !OpenPopupMenu(); });
+    EXPECT_NE(probe.Popup, nullptr) << "no menu";
+    return items;
+}
+
 class SkinMenusTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -449,24 +473,7 @@ TEST_F(SkinMenusTest, TheSystemMenuShowsTheTextsInForceWhenItOpens)
     ASSERT_EQ(SendMessageW(wnd, WM_NCHITTEST, 0, MAKELPARAM(wr.left + 120, titleY)), HTCAPTION);
     // The command items as the open menu shows them (without the shortcut).
     auto shown = [&] {
-        std::vector<std::string> items;
-        TMenuProbe probe;
-        probe.Act = [&](HWND popup) {
-            if (HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0)))
-                for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-                    wchar_t text[128] = {};
-                    GetMenuStringW(menu, UINT(i), text, 128, MF_BYPOSITION);
-                    std::string item = tw::WideToUtf8(text);
-                    if (!item.empty())
-                        items.push_back(item.substr(0, item.find('\t')));
-                }
-            PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
-        };
-        WhenMenuOpens(probe);
-        SendMessageW(wnd, WM_NCRBUTTONUP, HTCAPTION, MAKELPARAM(wr.left + 120, titleY));
-        PumpUntil([&] { return probe.Popup && !OpenPopupMenu(); });
-        EXPECT_NE(probe.Popup, nullptr) << "no system menu";
-        return items;
+        return MenuItemsShownBy([&] { SendMessageW(wnd, WM_NCRBUTTONUP, HTCAPTION, MAKELPARAM(wr.left + 120, titleY)); });
     };
     test::TSystemMenuTexts::Set(test::TSystemMenuTexts::English());
     EXPECT_EQ(shown(), test::TSystemMenuTexts::English());
@@ -504,26 +511,8 @@ TEST_F(SkinMenusTest, ARightClickOnTheSystemsTitleOrIconOpensTheSkinnedSystemMen
     ASSERT_NE(title.x, 0) << "no title";
     ASSERT_NE(icon.x, 0) << "no icon";
     ASSERT_EQ(SendMessageW(wnd, WM_NCHITTEST, 0, MAKELPARAM(icon.x, icon.y)), HTSYSMENU);
-    for (POINT at : {title, icon}) {
-        std::vector<std::string> items;
-        TMenuProbe probe;
-        probe.Act = [&](HWND popup) {
-            if (HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0)))
-                for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-                    wchar_t text[128] = {};
-                    GetMenuStringW(menu, UINT(i), text, 128, MF_BYPOSITION);
-                    const std::string item = tw::WideToUtf8(text);
-                    if (!item.empty())
-                        items.push_back(item.substr(0, item.find('\t')));
-                }
-            PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
-        };
-        WhenMenuOpens(probe);
-        ClickAt(at, true);
-        PumpUntil([&] { return probe.Popup && !OpenPopupMenu(); });
-        EXPECT_NE(probe.Popup, nullptr) << "no system menu at " << at.x << "," << at.y;
-        EXPECT_EQ(items, test::TSystemMenuTexts::German()) << at.x << "," << at.y;
-    }
+    for (POINT at : {title, icon})
+        EXPECT_EQ(MenuItemsShownBy([at] { ClickAt(at, true); }), test::TSystemMenuTexts::German()) << at.x << "," << at.y;
 }
 
 TEST_F(SkinMenusTest, SystemMenuAnswersFollowTheFormsFrameAndState)
