@@ -168,8 +168,9 @@ bool TacBorderForm::UpdateBorderWindow(bool repaint, uint8_t alpha)
     const TRect m = Margins();
     RECT or_;
     GetWindowRect(owner_, &or_);
-    // A maximized owner keeps its title here; a minimized one has none.
-    const bool visible = IsWindowVisible(owner_) && !IsIconic(owner_);
+    // A minimized owner is a title of its own; a maximized one keeps its
+    // title here when its owner says so.
+    const bool visible = IsWindowVisible(owner_) && !IsIconic(owner_) && (ShowsZoomedOwner || !IsZoomed(owner_));
     if (!visible) {
         if (wnd_ && shown_)
             ShowWindow(wnd_, SW_HIDE);

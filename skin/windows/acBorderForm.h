@@ -34,6 +34,9 @@ public:
     void SetActive(bool active);
     // The skin link of the form or dialog it borders; set by its owner.
     TsCommonData* SkinData = nullptr;
+    // Shown while the owner is maximized too (a form's provider draws a
+    // maximized form's title here; a dialog draws its zoomed frame itself).
+    bool ShowsZoomedOwner = false;
 
     HWND Handle() const { return wnd_; }
     HWND Owner() const { return owner_; }
