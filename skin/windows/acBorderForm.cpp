@@ -168,7 +168,9 @@ bool TacBorderForm::UpdateBorderWindow(bool repaint, uint8_t alpha)
     const TRect m = Margins();
     RECT or_;
     GetWindowRect(owner_, &or_);
-    const bool visible = IsWindowVisible(owner_) && !IsIconic(owner_) && !IsZoomed(owner_);
+    // A minimized owner is a title of its own; a maximized one keeps its
+    // title here when its owner says so.
+    const bool visible = IsWindowVisible(owner_) && !IsIconic(owner_) && (ShowsZoomedOwner || !IsZoomed(owner_));
     if (!visible) {
         if (wnd_ && shown_)
             ShowWindow(wnd_, SW_HIDE);
@@ -190,8 +192,25 @@ bool TacBorderForm::UpdateBorderWindow(bool repaint, uint8_t alpha)
         SetWindowLongPtrW(wnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         repaint = true;
     }
-    if (repaint || picture_.Width() != w || picture_.Height() != h || pictureActive_ != active_)
+    // A maximized owner fills the work area of its monitor: nothing of its
+    // frame or shadow shows beyond it (on a neighbouring monitor, or where
+    // the taskbar lies).
+    TRect shown = b;
+    if (IsZoomed(owner_)) {
+        MONITORINFO mi{};
+        mi.cbSize = sizeof(mi);
+        if (GetMonitorInfoW(MonitorFromWindow(owner_, MONITOR_DEFAULTTONEAREST), &mi))
+            shown = TRect(std::max<int>(b.Left, mi.rcWork.left), std::max<int>(b.Top, mi.rcWork.top),
+                          std::min<int>(b.Right, mi.rcWork.right), std::min<int>(b.Bottom, mi.rcWork.bottom));
+    }
+    const TRect keep(shown.Left - b.Left, shown.Top - b.Top, shown.Right - b.Left, shown.Bottom - b.Top);
+    if (repaint || picture_.Width() != w || picture_.Height() != h || pictureActive_ != active_ ||
+        !(keep == pictureShown_)) {
         BuildPicture(w, h);
+        pictureShown_ = keep;
+        if (!(keep == TRect(0, 0, w, h)))
+            ClearOutside(keep);
+    }
     bounds_ = b;
     // The picture into a DIB section for the layered window.
     BITMAPINFO bi{};
@@ -229,6 +248,17 @@ bool TacBorderForm::UpdateBorderWindow(bool repaint, uint8_t alpha)
     return true;
 }
 
+void TacBorderForm::ClearOutside(const TRect& keep)
+{
+    const TPixelView& v = picture_.View();
+    for (int y = 0; y < v.Height; ++y) {
+        const bool row = y >= keep.Top && y < keep.Bottom;
+        for (int x = 0; x < v.Width; ++x)
+            if (!row || x < keep.Left || x >= keep.Right)
+                std::memset(v.Pixel(x, y), 0, 4);
+    }
+}
+
 int TacBorderForm::HitTest(POINT screen) const
 {
     if (OnHitTest) {
@@ -237,6 +267,9 @@ int TacBorderForm::HitTest(POINT screen) const
     }
     const TRect& b = bounds_;
     if (!shown_ || screen.x < b.Left || screen.y < b.Top || screen.x >= b.Right || screen.y >= b.Bottom)
+        return HTNOWHERE;
+    // What the picture leaves clear beside a maximized owner is not there.
+    if (!pictureShown_.Contains(TPoint(screen.x - b.Left, screen.y - b.Top)))
         return HTNOWHERE;
     if (OnTitleHitTest) {
         if (const int title = OnTitleHitTest(screen))

@@ -34,6 +34,9 @@ public:
     void SetActive(bool active);
     // The skin link of the form or dialog it borders; set by its owner.
     TsCommonData* SkinData = nullptr;
+    // Shown while the owner is maximized too (a form's provider draws a
+    // maximized form's title here; a dialog draws its zoomed frame itself).
+    bool ShowsZoomedOwner = false;
 
     HWND Handle() const { return wnd_; }
     HWND Owner() const { return owner_; }
@@ -44,7 +47,8 @@ public:
     uint8_t Alpha() const { return alpha_; }
     int Updates() const { return updates_; }
     // The hit code for a screen point on the border: the sizing edges of the
-    // owner when it can be sized, HTBORDER otherwise, HTNOWHERE outside.
+    // owner when it can be sized, HTBORDER otherwise, HTNOWHERE outside (and
+    // beyond the work area of a maximized owner).
     // OnHitTest (the provider's OnExtHitTest) may answer first (non-zero).
     int HitTest(POINT screen) const;
     std::function<int(POINT)> OnHitTest;
@@ -69,6 +73,8 @@ public:
 
 private:
     void BuildPicture(int width, int height);
+    // Makes the picture clear outside keep (picture coordinates).
+    void ClearOutside(const TRect& keep);
     HWND owner_;
     TsSkinManager* manager_;
     HWND wnd_ = nullptr;
@@ -80,6 +86,8 @@ private:
     int updates_ = 0;
     tw::TPixelImage picture_;
     bool pictureActive_ = true;
+    // The part of the picture shown (all of it unless the owner is maximized).
+    TRect pictureShown_;
 };
 
 } // namespace skin

@@ -622,6 +622,12 @@ private:
     void ShowButtonHint(int code);
     void HideButtonHint();
     void UpdateTitleRaised();
+    // How much a zoomed form's title with an extended border is raised
+    // above the system caption height at least.
+    static constexpr int kTitleRaise = 4;
+    // The height of the title the system keeps in the form's window (the
+    // raise taken off again): the form's region begins below it.
+    int SystemTitleHeight() const;
     void ParentClosing(tw::TMessage& m);
     // The frame and title of the extended border into its picture (inner:
     // the part inside the shadow margins), in the picture's coordinates.
@@ -634,7 +640,7 @@ private:
     int ExtendedHitTest(POINT screen);
     TMeasures ExtendedMeasures() const;
     // The frame and title are the extended border's (it is shown: the form
-    // is neither zoomed nor minimized).
+    // is not minimized; a maximized form's title is the border's as well).
     bool ExtActive() const;
     // The help button's picture: the small set falls back to the large one.
     const char* HelpMaskName(bool large) const;

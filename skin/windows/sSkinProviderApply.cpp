@@ -294,6 +294,7 @@ void TsSkinProvider::SetExtBorders(bool on)
     if (!borderForm_) {
         borderForm_ = std::make_unique<TacBorderForm>(form_->Handle(), SkinManager());
         borderForm_->SkinData = skinData_.get();
+        borderForm_->ShowsZoomedOwner = true;
         borderForm_->SetActive(formActive_);
         borderForm_->OnDestroy = [this] { FreeButtonAnimations(); };
         borderForm_->OnHitTest = [this](POINT p) {

@@ -175,7 +175,10 @@ void TsSkinProvider::MaxInfo(tw::TMessage& m)
         GetMonitorInfoW(MonitorFromWindow(wnd, MONITOR_DEFAULTTONEAREST), &mi);
         const RECT& w = mi.rcWork;
         const int s = GetSystemMetrics(tool ? SM_CYSMCAPTION : SM_CYCAPTION);
-        const int title = Measure().Title;
+        // The whole title, its top border included: with an extended border
+        // the skin's, whose top border then lies beyond the screen as the
+        // sides do.
+        const int title = TitleBarHeight(true);
         int c = 0;
         if ((style & WS_CAPTION) == WS_CAPTION)
             c = title > s + b ? title - s - b : b;

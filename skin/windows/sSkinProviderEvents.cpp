@@ -508,15 +508,15 @@ bool TsSkinProvider::ButtonAndCommandMessage(tw::TMessage& m)
         }
         break;
     case WM_NCRBUTTONUP: {
-        if (!drawNonClient_ || !wnd || form_->BorderStyle() == tw::bsNone)
+        if (!wnd || form_->BorderStyle() == tw::bsNone)
             break;
-        // The code the button went up over, as the drawn frame answers it.
+        // The code the button went up over, as the drawn frame answers it;
+        // on the system's frame the system's own answer, which the message
+        // brings (the drawn frame's layout is not what the screen shows).
         const TPoint at = PointOf(m.LParam);
         int code = int(m.WParam);
-        if (code == HTTRANSPARENT && ExtActive())
-            code = ExtendedHitTest(POINT{at.X, at.Y});
-        else
-            code = HitTest(at);
+        if (drawNonClient_)
+            code = code == HTTRANSPARENT && ExtActive() ? ExtendedHitTest(POINT{at.X, at.Y}) : HitTest(at);
         if (code == htCaption || code == htSysMenu) {
             SetHotButton(0);
             PopupSystemMenu(POINT{at.X, at.Y});

@@ -439,11 +439,15 @@ bool TsSkinProvider::UpdateFormRegion(bool redraw)
     HRGN rgn = nullptr;
     if (ExtActive()) {
         // The extended border draws the title and the frame outside the
-        // form's own client (and menu line).
+        // form's own client (and menu line); a maximized form's title too.
         const int b = FormBorderWidth(false);
-        const int t = b + TitleBarHeight(false) - (titleRaised_ ? 4 : 0);
+        const int t = b + SystemTitleHeight();
         rgn = CreateRectRgn(b, t, size.cx - b, size.cy - b);
-        CollectBorderCutouts();
+        // A maximized form has no rounded corners to cut.
+        if (zoomed)
+            cutouts_.clear();
+        else
+            CollectBorderCutouts();
     } else if (zoomed) {
         const int b = Measure().Border;
         const TRect r = MaximizedRegionRect(size.cx, size.cy, b, b);

@@ -494,7 +494,19 @@ bool TsSkinProvider::SecondClickOnIcon()
 
 bool TsSkinProvider::SystemMenuMessage(tw::TMessage& m)
 {
-    if (!drawNonClient_ || !form_->HandleAllocated() || form_->BorderStyle() == tw::bsNone)
+    if (!form_->HandleAllocated() || form_->BorderStyle() == tw::bsNone)
+        return false;
+    // The right button's press on the title or the icon is not passed on,
+    // whoever draws the frame: the system would open its own menu there
+    // (or wait in a loop of its own for the release); the skinned menu
+    // comes with the release.
+    if (m.Msg == WM_NCRBUTTONDOWN) {
+        if (int(m.WParam) != htCaption && int(m.WParam) != htSysMenu)
+            return false;
+        m.Result = 0;
+        return true;
+    }
+    if (!drawNonClient_)
         return false;
     switch (m.Msg) {
     case WM_NCLBUTTONDOWN: {
@@ -510,11 +522,6 @@ bool TsSkinProvider::SystemMenuMessage(tw::TMessage& m)
         if (int(m.WParam) == htSysMenu)
             sysMenuDoubleClick_ = true;
         return false;
-    case WM_NCRBUTTONDOWN:
-        if (int(m.WParam) != htCaption && int(m.WParam) != htSysMenu)
-            return false;
-        m.Result = 0;
-        return true;
     default:
         return false;
     }

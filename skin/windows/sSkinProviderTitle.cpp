@@ -170,11 +170,16 @@ int TsSkinProvider::TitleBarHeight(bool useSkin) const
     return skin::TitleBarHeight(in, useSkin, SystemFrameMetrics());
 }
 
+int TsSkinProvider::SystemTitleHeight() const
+{
+    return TitleBarHeight(false) - (titleRaised_ ? kTitleRaise : 0);
+}
+
 void TsSkinProvider::UpdateTitleRaised()
 {
     const TsSkinManager* sm = SkinManager();
     titleRaised_ = form_ && form_->HandleAllocated() && borderForm_ && sm && IsZoomed(form_->Handle()) &&
-                   sm->SkinData.TitleHeight < GetSystemMetrics(SM_CYCAPTION) + 4;
+                   sm->SkinData.TitleHeight < GetSystemMetrics(SM_CYCAPTION) + kTitleRaise;
 }
 
 void TsSkinProvider::ParentClosing(tw::TMessage& m)
@@ -364,8 +369,10 @@ TRect TsSkinProvider::ExtendedFrame() const
         return TRect();
     const int sys = FormBorderWidth(false), skin = FormBorderWidth(true);
     const int dx = skin - sys;
-    // The skin's title (with its top border) against the system's.
-    const int dt = TitleBarHeight(true) - sys - TitleBarHeight(false);
+    // The skin's title (with its top border) against the system's. The
+    // raised title counts the system's 4 pixels higher than the system
+    // draws it: the picture's title ends where the form's region begins.
+    const int dt = TitleBarHeight(true) - sys - SystemTitleHeight();
     return TRect(dx, dt, dx, dx);
 }
 
@@ -460,8 +467,9 @@ bool TsSkinProvider::ExtActive() const
 {
     if (!borderForm_ || !form_ || !form_->HandleAllocated())
         return false;
-    HWND wnd = form_->Handle();
-    return !IsZoomed(wnd) && !IsIconic(wnd);
+    // A maximized form keeps its title on the border window too; only a
+    // minimized one is a title of its own.
+    return !IsIconic(form_->Handle());
 }
 
 const char* TsSkinProvider::HelpMaskName(bool large) const
@@ -515,7 +523,7 @@ TRect TsSkinProvider::CaptionCoverRect() const
         // The border window's title strip: inside its frame, ending where
         // the form's own (cut away) title ends.
         const int b = FormBorderWidth(false);
-        const int bottom = wr.top + b + TitleBarHeight(false);
+        const int bottom = wr.top + b + SystemTitleHeight();
         return TRect(wr.left + b, bottom - TitleBarHeight(true), wr.right - b, bottom);
     }
     const TMeasures ms = Measure();

@@ -214,6 +214,16 @@ TEST_F(DialogExtendedBordersTest, TheBorderWindowShowsTheDialogsFrameAndTheDialo
     tw::Application->ProcessMessages();
     EXPECT_EQ(g_commands, std::vector<WPARAM>{SC_CLOSE});
 
+    // Zoomed, the dialog draws its frame itself: the border window is out
+    // of sight until the dialog is restored.
+    ShowWindow(d, SW_MAXIMIZE);
+    tw::Application->ProcessMessages();
+    ASSERT_EQ(dialog->BorderForm(), border);
+    EXPECT_FALSE(IsWindowVisible(border->Handle()));
+    ShowWindow(d, SW_RESTORE);
+    tw::Application->ProcessMessages();
+    EXPECT_TRUE(IsWindowVisible(border->Handle()));
+
     // Hidden, the dialog drops the border and takes its whole frame back.
     ShowWindow(d, SW_HIDE);
     EXPECT_EQ(dialog->BorderForm(), nullptr);

@@ -86,6 +86,84 @@ TEST_F(ProviderTitleTest, MeasuresFollowTheExtendedBorder)
     EXPECT_FALSE(provider->TitleHeightRaised());
 }
 
+// A maximized form keeps its title on the extended border: the border window
+// stays and draws the title right above the form's region, answers for the
+// title and its buttons, and shows nothing beyond the work area. A skin
+// title lower than the system's caption plus 4 is raised to that.
+TEST_F(ProviderTitleTest, AMaximizedFormKeepsItsTitleOnTheExtendedBorder)
+{
+    const int sys = GetSystemMetrics(SM_CXFRAME), cap = GetSystemMetrics(SM_CYCAPTION);
+    BordersOn();
+    TacBorderForm* b = provider->BorderForm();
+    ASSERT_NE(b, nullptr);
+    const HWND wnd = form->Handle();
+    MONITORINFO mi{};
+    mi.cbSize = sizeof(mi);
+    ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(wnd, MONITOR_DEFAULTTONEAREST), &mi));
+    const auto regionTop = [wnd] {
+        RECT box{};
+        HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+        GetWindowRgn(wnd, rgn);
+        GetRgnBox(rgn, &box);
+        DeleteObject(rgn);
+        return box.top;
+    };
+    const auto alpha = [b](int x, int y) { return b->Picture().View().Pixel(x - b->Bounds().Left, y - b->Bounds().Top)[3]; };
+    const auto hit = [b](int x, int y) { return SendMessageW(b->Handle(), WM_NCHITTEST, 0, MAKELPARAM(x, y)); };
+    for (const int title : {10, cap + 12}) {
+        SCOPED_TRACE(title);
+        manager.SkinData.TitleHeight = manager.SkinData.MaxHeight = title;
+        const bool raised = title < cap + 4;
+        const int height = raised ? cap + 4 : title;
+        ShowWindow(wnd, SW_MAXIMIZE);
+        tw::Application->ProcessMessages();
+        ASSERT_TRUE(IsZoomed(wnd));
+        ASSERT_EQ(provider->BorderForm(), b);
+        EXPECT_TRUE(IsWindowVisible(b->Handle()));
+        EXPECT_EQ(provider->TitleHeightRaised(), raised);
+        EXPECT_EQ(provider->TitleBarHeight(true), height);
+        EXPECT_EQ(provider->TitleBarHeight(false), raised ? cap + 4 : cap);
+        // The region from (B, T - 4), T = B + the raised title: below the
+        // system's title either way.
+        EXPECT_EQ(regionTop(), sys + cap);
+
+        // On the screen the raised title begins where the work area does; a
+        // higher one has its top border beyond the screen, as the sides.
+        RECT wr;
+        GetWindowRect(wnd, &wr);
+        const int x = (wr.left + wr.right) / 2, top = wr.top + sys + cap;
+        EXPECT_EQ(wr.left, mi.rcWork.left - sys);
+        if (raised)
+            EXPECT_GE(top - height, mi.rcWork.top);
+        else
+            EXPECT_EQ(top - height, mi.rcWork.top - sys);
+        // The border's picture: the title opaque down to the region, the
+        // client clear; nothing of frame or shadow beyond the work area
+        // (a neighbouring monitor, the taskbar), and no click taken there.
+        EXPECT_EQ(alpha(x, mi.rcWork.top), 0xFF);
+        EXPECT_EQ(alpha(x, top - 1), 0xFF);
+        EXPECT_EQ(alpha(x, top + 2), 0);
+        EXPECT_EQ(alpha(mi.rcWork.left - 1, top - 2), 0);
+        EXPECT_EQ(alpha(x, mi.rcWork.top - 1), 0);
+        EXPECT_EQ(hit(mi.rcWork.left - 1, top - 2), HTTRANSPARENT);
+
+        // The title and its restore button answer on the border; the button
+        // gives the form its size back, with the skin's own title.
+        EXPECT_EQ(hit(x - 30, top - 5), HTCAPTION);
+        const TRect m = b->Margins();
+        const POINT restore = Centre(provider->Buttons().Max, TRect(b->Bounds().Left + m.Left, b->Bounds().Top + m.Top, 0, 0));
+        ASSERT_LT(restore.y, top);
+        EXPECT_EQ(hit(restore.x, restore.y), HTMAXBUTTON);
+        SendMessageW(b->Handle(), WM_NCLBUTTONDOWN, HTMAXBUTTON, MAKELPARAM(restore.x, restore.y));
+        SendMessageW(b->Handle(), WM_NCLBUTTONUP, HTMAXBUTTON, MAKELPARAM(restore.x, restore.y));
+        tw::Application->ProcessMessages();
+        ASSERT_FALSE(IsZoomed(wnd));
+        EXPECT_FALSE(provider->TitleHeightRaised());
+        EXPECT_EQ(provider->TitleBarHeight(true), title);
+        EXPECT_TRUE(IsWindowVisible(b->Handle()));
+    }
+}
+
 TEST_F(ProviderTitleTest, ExtendedBorderDrawsTheTitleAndTheFormKeepsItsClient)
 {
     BordersOn();
@@ -146,12 +224,12 @@ TEST_F(ProviderTitleTest, ExtendedBorderDrawsTheTitleAndTheFormKeepsItsClient)
     EXPECT_EQ(SendMessageW(b->Handle(), WM_NCHITTEST, 0, MAKELPARAM(close.x, close.y)), HTCLOSE);
     SendMessageW(b->Handle(), WM_NCMOUSELEAVE, 0, 0);
     EXPECT_EQ(provider->HotCode(), 0);
-    // A double click on the border's title maximizes the form; restored, the
-    // border draws its title again.
+    // A double click on the border's title maximizes the form, whose title
+    // stays on the border; restored, it is where it was.
     SendMessageW(b->Handle(), WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(onTitle.x, onTitle.y));
     tw::Application->ProcessMessages();
     EXPECT_TRUE(IsZoomed(wnd));
-    EXPECT_FALSE(b->Shown());
+    EXPECT_TRUE(b->Shown());
     ShowWindow(wnd, SW_RESTORE);
     tw::Application->ProcessMessages();
     ASSERT_EQ(provider->BorderForm(), b);

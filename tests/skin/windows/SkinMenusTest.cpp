@@ -96,6 +96,30 @@ void PumpUntil(const std::function<bool()>& done, ULONGLONG deadlineMs = 10000)
     }
 }
 
+// The items (without their shortcuts) of the popup menu that open() brings
+// up; the menu is closed again. Empty when none came.
+std::vector<std::string> MenuItemsShownBy(const std::function<void()>& open)
+{
+    std::vector<std::string> items;
+    TMenuProbe probe;
+    probe.Act = [&](HWND popup) {
+        if (HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0)))
+            for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+                wchar_t text[128] = {};
+                GetMenuStringW(menu, UINT(i), text, 128, MF_BYPOSITION);
+                std::string item = tw::WideToUtf8(text);
+                if (!item.empty())
+                    items.push_back(item.substr(0, item.find('\t')));
+            }
+        PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+    };
+    WhenMenuOpens(probe);
+    open();
+    PumpUntil([&] { return probe.Popup && !OpenPopupMenu(); });
+    EXPECT_NE(probe.Popup, nullptr) << "no menu";
+    return items;
+}
+
 class SkinMenusTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -449,29 +473,46 @@ TEST_F(SkinMenusTest, TheSystemMenuShowsTheTextsInForceWhenItOpens)
     ASSERT_EQ(SendMessageW(wnd, WM_NCHITTEST, 0, MAKELPARAM(wr.left + 120, titleY)), HTCAPTION);
     // The command items as the open menu shows them (without the shortcut).
     auto shown = [&] {
-        std::vector<std::string> items;
-        TMenuProbe probe;
-        probe.Act = [&](HWND popup) {
-            if (HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0)))
-                for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-                    wchar_t text[128] = {};
-                    GetMenuStringW(menu, UINT(i), text, 128, MF_BYPOSITION);
-                    std::string item = tw::WideToUtf8(text);
-                    if (!item.empty())
-                        items.push_back(item.substr(0, item.find('\t')));
-                }
-            PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
-        };
-        WhenMenuOpens(probe);
-        SendMessageW(wnd, WM_NCRBUTTONUP, HTCAPTION, MAKELPARAM(wr.left + 120, titleY));
-        PumpUntil([&] { return probe.Popup && !OpenPopupMenu(); });
-        EXPECT_NE(probe.Popup, nullptr) << "no system menu";
-        return items;
+        return MenuItemsShownBy([&] { SendMessageW(wnd, WM_NCRBUTTONUP, HTCAPTION, MAKELPARAM(wr.left + 120, titleY)); });
     };
     test::TSystemMenuTexts::Set(test::TSystemMenuTexts::English());
     EXPECT_EQ(shown(), test::TSystemMenuTexts::English());
     test::TSystemMenuTexts::Set(test::TSystemMenuTexts::German());
     EXPECT_EQ(shown(), test::TSystemMenuTexts::German());
+}
+
+// The system draws the frame, the skin the menus: a right click on the
+// title or on the icon brings the skin's system menu, not the system's. The
+// system's texts are English; the skin's are set to German, so the menu that
+// opens tells whose it is.
+TEST_F(SkinMenusTest, ARightClickOnTheSystemsTitleOrIconOpensTheSkinnedSystemMenu)
+{
+    test::TSystemMenuTexts keep;
+    test::TSystemMenuTexts::Set(test::TSystemMenuTexts::German());
+    HWND wnd = MakeForm();
+    TsSkinProvider* provider = FindProvider(form);
+    ASSERT_NE(provider->SystemMenu(), nullptr);
+    provider->SetDrawNonClientArea(false);
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(provider->Skinned());
+    ASSERT_TRUE(GetWindowLongPtrW(wnd, GWL_STYLE) & WS_SYSMENU);
+    // Where the system's frame has its title and its icon.
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    POINT title{}, icon{};
+    for (int y = wr.top; y < wr.top + 40 && !(title.x && icon.x); ++y)
+        for (int x = wr.left; x < wr.left + 200 && !(title.x && icon.x); ++x) {
+            const LRESULT code = SendMessageW(wnd, WM_NCHITTEST, 0, MAKELPARAM(x, y));
+            if (code == HTSYSMENU && !icon.x)
+                icon = POINT{x + 2, y + 2};
+            if (code == HTCAPTION && !title.x && x > wr.left + 120)
+                title = POINT{x, y + 2};
+        }
+    ASSERT_NE(title.x, 0) << "no title";
+    ASSERT_NE(icon.x, 0) << "no icon";
+    ASSERT_EQ(SendMessageW(wnd, WM_NCHITTEST, 0, MAKELPARAM(icon.x, icon.y)), HTSYSMENU);
+    for (POINT at : {title, icon})
+        EXPECT_EQ(MenuItemsShownBy([at] { ClickAt(at, true); }), test::TSystemMenuTexts::German()) << at.x << "," << at.y;
 }
 
 TEST_F(SkinMenusTest, SystemMenuAnswersFollowTheFormsFrameAndState)
