@@ -809,7 +809,10 @@ void TPNGGraphic::TLoad::ScanProperties()
     ReadChunkData();
     // A header too short for its fields is as broken as a missing one.
     if (Buffer.size() < 13) RaiseInvalidFormat();
-    if (BigEndian32(Buffer.data()) == 0 || BigEndian32(Buffer.data() + 4) == 0) RaiseInvalidFormat();
+    // The image header summary: the chunks read below reuse the buffer.
+    Width = BigEndian32(Buffer.data());
+    Height = BigEndian32(Buffer.data() + 4);
+    if (Width == 0 || Height == 0) RaiseInvalidFormat();
     for (;;) {
         ReadChunkHeader();
         if (IsChunk(kgAMA)) {
@@ -1065,7 +1068,6 @@ void TPNGGraphic::TLoad::Run()
     StreamStart = Stream.Position();
     ScanProperties();
     Stream.SetPosition(StreamStart + 8);
-    Width = BigEndian32(Buffer.data());
     ProgressRect = TRect(0, 0, int(std::min<uint32_t>(Width, INT32_MAX)), 1);
     Progress(psStarting, 0, false, "Preparing...");
 
@@ -1109,10 +1111,14 @@ void TPNGGraphic::TLoad::Run()
             ReadChunkData();
             if (Buffer.size() >= 4) {
                 const float gamma = float(double(BigEndian32(Buffer.data())) / 100000.0);
-                // The table is built for 8-bit samples whatever the picture
-                // before this one left in the manager.
+                // The table maps 8-bit samples and palette levels to 8 bits,
+                // whatever depth the manager holds now. That depth stays: a
+                // palette picture of 1, 2 or 4 bits set it up at its palette,
+                // and its indices must not be rescaled past the palette.
+                const int targetBits = Manager.TargetBitsPerSample();
                 Manager.SetTargetBitsPerSample(8);
                 Manager.SetGamma(gamma, 2.2f);
+                Manager.SetTargetBitsPerSample(targetBits);
                 Manager.SetTargetOptions(Manager.TargetOptions() | coApplyGamma);
             }
             continue;
