@@ -773,7 +773,9 @@ struct TPNGGraphic::TLoad {
         Crc = Crc32Update(0, header + 4, 4);
     }
 
-    void ReadChunkData()
+    // A chunk whose CRC fails in the properties scan makes the picture one
+    // of an unexpected format; later, it is a CRC error.
+    void ReadChunkData(bool scanning = false)
     {
         // A length is only believed as far as the stream has bytes for it:
         // a damaged length must not make us allocate gigabytes.
@@ -784,7 +786,9 @@ struct TPNGGraphic::TLoad {
         uint8_t stored[4];
         Stream.ReadBuffer(stored, 4);
         Crc = Crc32Update(Crc, Buffer.data(), Buffer.size());
-        if (Crc != BigEndian32(stored)) RaiseInvalid("Cannot load image. CRC error found in %s file.");
+        if (Crc == BigEndian32(stored)) return;
+        if (scanning) RaiseInvalidFormat();
+        RaiseInvalid("Cannot load image. CRC error found in %s file.");
     }
 
     void SkipChunk() { Stream.Seek(int64_t(ChunkLength) + 4, tw::soCurrent); }
@@ -806,7 +810,7 @@ void TPNGGraphic::TLoad::ScanProperties()
     if (std::memcmp(signature, kSignature, 8) != 0) RaiseInvalidFormat();
     ReadChunkHeader();
     if (!IsChunk(kIHDR)) RaiseInvalidFormat();
-    ReadChunkData();
+    ReadChunkData(true);
     // A header too short for its fields is as broken as a missing one.
     if (Buffer.size() < 13) RaiseInvalidFormat();
     // The image header summary: the chunks read below reuse the buffer.
@@ -816,7 +820,7 @@ void TPNGGraphic::TLoad::ScanProperties()
     for (;;) {
         ReadChunkHeader();
         if (IsChunk(kgAMA)) {
-            ReadChunkData();
+            ReadChunkData(true);
             break;
         }
         if (IsChunk(kIEND)) break;

@@ -305,6 +305,16 @@ TEST(PngReader, ChunkTypesAndErrors)
     Bytes c = Chunk("gAMA", {0, 0, 0, 1});
     test::Append(noHeader, c);
     EXPECT_EQ(LoadError(noHeader), "Cannot load image. Invalid or unexpected PNG image format.");
+    // A CRC that fails in the properties scan (the header, a gAMA) makes the
+    // picture one of an unexpected format; a later one is a CRC error.
+    Bytes scanCrc = Png(Ihdr(1, 1, 8, 0), {0, 7}, {Chunk("gAMA", {0, 1, 0x86, 0xA0}), Chunk("bKGD", {0, 1})});
+    for (size_t at : {size_t(8 + 8 + 12), size_t(33 + 8 + 4)}) {
+        Bytes b = scanCrc;
+        b[at] ^= 1;
+        EXPECT_EQ(LoadError(b), "Cannot load image. Invalid or unexpected PNG image format.") << at;
+    }
+    scanCrc[49 + 8 + 2] ^= 1;   // bKGD, read after the scan
+    EXPECT_EQ(LoadError(scanCrc), "Cannot load image. CRC error found in PNG file.");
     Bytes badCrc = ok;
     badCrc[33 + 8] ^= 1; // data of the skipped abCD chunk: never tested
     EXPECT_EQ(LoadError(badCrc), "");
