@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -198,28 +199,16 @@ std::vector<uint8_t> RawArchive(const std::vector<TRawEntry>& entries)
     return b;
 }
 
-// A zlib stream of `count` bytes, zeros or noise, made a slice at a time.
-std::vector<uint8_t> ZlibStream(int64_t count, bool noise)
+// A zlib stream of `count` bytes, zeros or noise.
+std::vector<uint8_t> ZlibStream(size_t count, bool noise)
 {
-    z_stream z{};
-    EXPECT_EQ(deflateInit(&z, Z_BEST_SPEED), Z_OK);
-    std::vector<uint8_t> in(1 << 16), out(1 << 16), stream;
+    std::vector<uint8_t> raw(count, 0);
     std::mt19937 random(7);
-    int rc = Z_OK;
-    while (rc != Z_STREAM_END) {
-        if (z.avail_in == 0 && count > 0) {
-            const int64_t n = std::min<int64_t>(count, int64_t(in.size()));
-            for (int64_t i = 0; i < n; ++i) in[size_t(i)] = noise ? uint8_t(random()) : 0;
-            z.next_in = in.data();
-            z.avail_in = uInt(n);
-            count -= n;
-        }
-        z.next_out = out.data();
-        z.avail_out = uInt(out.size());
-        rc = deflate(&z, count == 0 ? Z_FINISH : Z_NO_FLUSH);
-        stream.insert(stream.end(), out.data(), z.next_out);
-    }
-    deflateEnd(&z);
+    if (noise) std::generate(raw.begin(), raw.end(), [&] { return uint8_t(random()); });
+    uLongf size = compressBound(uLong(count));
+    std::vector<uint8_t> stream(size);
+    EXPECT_EQ(compress2(stream.data(), &size, raw.data(), uLong(count), Z_BEST_SPEED), Z_OK);
+    stream.resize(size);
     return stream;
 }
 
