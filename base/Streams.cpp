@@ -122,6 +122,10 @@ void TMemoryStream::SetSize(int64_t newSize) {
     if (pos_ > newSize) pos_ = newSize;
 }
 
+void TMemoryStream::Reserve(int64_t bytes) {
+    if (bytes > static_cast<int64_t>(data_.capacity())) data_.reserve(static_cast<size_t>(bytes));
+}
+
 void TMemoryStream::LoadFromStream(TStream& s) {
     s.SetPosition(0);
     int64_t n = s.Size();

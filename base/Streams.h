@@ -85,6 +85,9 @@ public:
     int64_t Size() override { return static_cast<int64_t>(data_.size()); }
     void SetSize(int64_t newSize) override;
 
+    // Room for that many bytes without moving the data again; the size stays.
+    void Reserve(int64_t bytes);
+
     uint8_t* Memory() { return data_.data(); }
     const uint8_t* Memory() const { return data_.data(); }
     void Clear() { data_.clear(); pos_ = 0; }

@@ -17,6 +17,8 @@ const char* const kOptionsName = "Options.dat";
 constexpr int64_t kMinEntryBytes = 4 + 4 + 8;
 // Deflate never makes more than this many bytes of one input byte.
 constexpr int64_t kMaxInflateRatio = 1032;
+// An entry's first room; it doubles from there as its stream fills it.
+constexpr int64_t kFirstEntryRoom = int64_t(64) << 10;
 
 [[noreturn]] void Damaged(const std::string& why)
 {
@@ -54,12 +56,14 @@ public:
     int32_t Int() { return Le32(Take(4)); }
 
     // Inflates exactly size bytes of the zlib stream at the current position
-    // and moves past the stream's end.
+    // and moves past the stream's end. The entry takes memory as its stream
+    // fills it, doubling up to the stated size: the size is only a claim,
+    // and one a small file cannot back must not cost its full amount.
     void Inflate(tw::TMemoryStream& out, int32_t size)
     {
         if (size < 0) Damaged("negative file size");
         if (int64_t(size) > kMaxInflateRatio * Left()) Damaged("file size beyond the data");
-        out.SetSize(size);
+        int64_t room = 0;
         z_stream z{};
         if (inflateInit(&z) != Z_OK) Damaged("zlib failed to start");
         struct TEnd {
@@ -67,7 +71,6 @@ public:
             ~TEnd() { inflateEnd(Z); }
         } end{&z};
         z.next_in = const_cast<Bytef*>(data_ + pos_);
-        uint8_t* target = out.Memory();
         int64_t written = 0;
         uint8_t spare = 0;
         int rc = Z_OK;
@@ -79,8 +82,13 @@ public:
                 z.avail_in = uInt(std::min<int64_t>(inLeft, 1 << 30));
             }
             if (written < size) {
-                z.next_out = target + written;
-                z.avail_out = uInt(std::min<int64_t>(size - written, 1 << 30));
+                if (written == room) {
+                    room = std::min<int64_t>(size, std::max(kFirstEntryRoom, 2 * room));
+                    out.Reserve(room);
+                    out.SetSize(room);
+                }
+                z.next_out = out.Memory() + written;
+                z.avail_out = uInt(std::min<int64_t>(room - written, 1 << 30));
             } else {
                 // Past the stated size only the stream's end may follow.
                 z.next_out = &spare;
@@ -94,6 +102,7 @@ public:
         }
         if (written != size) Damaged("file smaller than its stated size");
         pos_ = int64_t(z.next_in - data_);
+        out.SetSize(size);
         out.SetPosition(size);
     }
 
@@ -130,13 +139,24 @@ void TacSkinConvertor::Clear()
 void TacSkinConvertor::ExtractPackedData()
 {
     if (PackedData == nullptr) throw ESkinPackError("No packed skin data");
-    // The whole archive is read into memory first.
+    // The whole archive is in memory first: read from a memory stream as it
+    // stands, from any other stream through a copy.
     PackedData->SetPosition(0);
-    std::vector<uint8_t> archive(size_t(std::max<int64_t>(0, PackedData->Size())));
-    PackedData->ReadBuffer(archive.data(), int64_t(archive.size()));
+    std::vector<uint8_t> copy;
+    const uint8_t* bytes = nullptr;
+    size_t byteCount = 0;
+    if (auto* memory = dynamic_cast<tw::TMemoryStream*>(PackedData)) {
+        bytes = memory->Memory();
+        byteCount = size_t(memory->Size());
+    } else {
+        copy.resize(size_t(std::max<int64_t>(0, PackedData->Size())));
+        PackedData->ReadBuffer(copy.data(), int64_t(copy.size()));
+        bytes = copy.data();
+        byteCount = copy.size();
+    }
 
-    TArchiveReader in(archive.data(), archive.size());
-    if (archive.size() < 4 || std::memcmp(archive.data(), kSignature, 4) != 0) {
+    TArchiveReader in(bytes, byteCount);
+    if (byteCount < 4 || std::memcmp(bytes, kSignature, 4) != 0) {
         Clear();
         throw ESkinPackError("Loaded data is not a packed skin file");
     }
@@ -144,15 +164,24 @@ void TacSkinConvertor::ExtractPackedData()
     const int32_t count = in.Int();
     if (count < 0 || int64_t(count) * kMinEntryBytes > in.Left()) Damaged("entry count beyond the data");
     ImageCount = count - 1;
+    // What a skin can use of its archive: an option text and the pictures
+    // its readers take, each at most kMaxPackedSkinBytes. Each entry's size
+    // is checked against what is left before it is inflated.
+    int64_t optionBytes = 0, fileBytes = 0;
     for (int32_t i = 0; i < count; ++i) {
         const int32_t nameLength = in.Int();
         if (nameLength < 0 || nameLength > in.Left()) Damaged("name length beyond the data");
         const uint8_t* name = in.Take(nameLength);
         std::string fileName(reinterpret_cast<const char*>(name), size_t(nameLength));
         const int32_t size = in.Int();
+        const bool options = tw::SameText(fileName, kOptionsName);
+        int64_t& used = options ? optionBytes : fileBytes;
+        if (size > kMaxPackedSkinBytes - used)
+            throw ESkinPackError("Skin archive is too large: its files unpack to more than a skin can use");
+        used += std::max<int32_t>(size, 0);
         auto data = std::make_unique<tw::TMemoryStream>();
         in.Inflate(*data, size);
-        if (tw::SameText(fileName, kOptionsName)) {
+        if (options) {
             Options = std::move(data);
         } else {
             TacPackedFile file;

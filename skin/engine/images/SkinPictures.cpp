@@ -88,52 +88,91 @@ void JpegErrorExit(j_common_ptr info)
 
 void JpegSilence(j_common_ptr, int) {}
 
-} // namespace
-
-std::unique_ptr<TPixelImage> LoadJpegPicture(const uint8_t* data, size_t size)
+// Called before every step of reading the input, so also at the start of
+// every scan: the count is stopped before the scan past the bound is decoded.
+void JpegCountScans(j_common_ptr info)
 {
-    jpeg_decompress_struct info{};
-    TJpegError err{};
-    info.err = jpeg_std_error(&err.Mgr);
-    err.Mgr.error_exit = JpegErrorExit;
-    err.Mgr.emit_message = JpegSilence;
-    std::unique_ptr<TPixelImage> img;
-    std::vector<uint8_t> row;
-    // Everything that owns memory lives outside the setjmp scope.
-    if (setjmp(err.Jump)) {
-        jpeg_destroy_decompress(&info);
-        throw EInvalidPicture(std::string("Invalid JPEG picture: ") + err.Message);
+    const auto* d = reinterpret_cast<j_decompress_ptr>(info);
+    const int64_t scans = d->input_scan_number;
+    const char* refused = nullptr;
+    if (scans > kMaxJpegScans) refused = "too many scans";
+    else if (scans * d->image_width * d->image_height > kMaxJpegScanPixels) refused = "too many scans for its size";
+    if (!refused) return;
+    auto* err = reinterpret_cast<TJpegError*>(info->err);
+    std::snprintf(err->Message, sizeof err->Message, "%s", refused);
+    std::longjmp(err->Jump, 1);
+}
+
+struct TJpegDecoder {
+    jpeg_decompress_struct Info{};
+    TJpegError Err{};
+    jpeg_progress_mgr Progress{};
+    bool Created = false;
+    ~TJpegDecoder()
+    {
+        if (Created) jpeg_destroy_decompress(&Info);
     }
-    jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
-    jpeg_read_header(&info, TRUE);
+};
+
+bool JpegRefuse(TJpegDecoder& d, const char* why)
+{
+    std::snprintf(d.Err.Message, sizeof d.Err.Message, "%s", why);
+    return false;
+}
+
+// Decodes into img; false with the reason in the decoder's message. What it
+// fills belongs to the caller: a local of the function that calls setjmp has
+// no defined value after the jump once it was changed.
+bool DecodeJpeg(TJpegDecoder& d, const uint8_t* data, size_t size, std::unique_ptr<TPixelImage>& img,
+                std::vector<uint8_t>& row)
+{
+    d.Info.err = jpeg_std_error(&d.Err.Mgr);
+    d.Err.Mgr.error_exit = JpegErrorExit;
+    d.Err.Mgr.emit_message = JpegSilence;
+    if (setjmp(d.Err.Jump)) return false;
+    jpeg_create_decompress(&d.Info);
+    d.Created = true;
+    d.Progress.progress_monitor = JpegCountScans;
+    d.Info.progress = &d.Progress;
+    jpeg_mem_src(&d.Info, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
+    jpeg_read_header(&d.Info, TRUE);
     // The declared size is bounded before the decoder allocates anything
-    // for it (a progressive picture holds all its coefficients at once).
-    if (!PictureSizeAllowed(info.image_width, info.image_height)) {
-        jpeg_destroy_decompress(&info);
-        throw EInvalidPicture("Invalid JPEG picture: size");
-    }
-    info.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&info);
-    if (info.output_components != 3 || !PictureSizeAllowed(info.output_width, info.output_height)) {
-        jpeg_destroy_decompress(&info);
-        throw EInvalidPicture("Invalid JPEG picture: size");
-    }
-    img = std::make_unique<TPixelImage>(int(info.output_width), int(info.output_height), 24);
-    row.resize(size_t(info.output_width) * 3);
-    while (info.output_scanline < info.output_height) {
-        const int y = int(info.output_scanline);
+    // for it (a progressive picture holds all its coefficients at once),
+    // and so is what the file's bytes can hold of it.
+    const int64_t pixels = int64_t(d.Info.image_width) * d.Info.image_height;
+    if (!PictureSizeAllowed(d.Info.image_width, d.Info.image_height) ||
+        pixels > kMaxJpegPixelsPerByte * int64_t(size))
+        return JpegRefuse(d, "size");
+    d.Info.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&d.Info);
+    if (d.Info.output_components != 3 || !PictureSizeAllowed(d.Info.output_width, d.Info.output_height))
+        return JpegRefuse(d, "size");
+    img = std::make_unique<TPixelImage>(int(d.Info.output_width), int(d.Info.output_height), 24);
+    row.resize(size_t(d.Info.output_width) * 3);
+    while (d.Info.output_scanline < d.Info.output_height) {
+        const int y = int(d.Info.output_scanline);
         JSAMPROW rows[1] = {row.data()};
-        jpeg_read_scanlines(&info, rows, 1);
+        jpeg_read_scanlines(&d.Info, rows, 1);
         uint8_t* dst = img->View().Row(y);
-        for (size_t x = 0; x < info.output_width; ++x) {
+        for (size_t x = 0; x < d.Info.output_width; ++x) {
             dst[3 * x] = row[3 * x + 2];
             dst[3 * x + 1] = row[3 * x + 1];
             dst[3 * x + 2] = row[3 * x];
         }
     }
-    jpeg_finish_decompress(&info);
-    jpeg_destroy_decompress(&info);
+    jpeg_finish_decompress(&d.Info);
+    return true;
+}
+
+} // namespace
+
+std::unique_ptr<TPixelImage> LoadJpegPicture(const uint8_t* data, size_t size)
+{
+    TJpegDecoder decoder;
+    std::unique_ptr<TPixelImage> img;
+    std::vector<uint8_t> row;
+    if (!DecodeJpeg(decoder, data, size, img, row))
+        throw EInvalidPicture(std::string("Invalid JPEG picture: ") + decoder.Err.Message);
     return img;
 }
 

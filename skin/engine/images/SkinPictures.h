@@ -37,6 +37,19 @@ inline bool PictureSizeAllowed(int64_t width, int64_t height)
 // decoded and kept a thousand times.
 constexpr int64_t kMaxSkinPixels = kMaxPicturePixels;
 
+// The work of decoding a JPEG. A progressive picture is decoded scan by
+// scan, each over the whole picture, and a scan costs its file a dozen
+// bytes: 2,000 empty ones held skin loading for seconds. At most
+// kMaxJpegScans scans (encoders write ten or so), and no more than sixteen
+// over the largest picture a skin may bring would cost.
+constexpr int kMaxJpegScans = 64;
+constexpr int64_t kMaxJpegScanPixels = 16 * kMaxPicturePixels;
+// The most pixels a JPEG may declare per byte of its file. Huffman coding
+// spends at least one bit on every 8 x 8 block (its DC code), so a picture
+// whose data is all there cannot declare more; libjpeg would fill the
+// missing rest and take memory for all of it.
+constexpr int64_t kMaxJpegPixelsPerByte = 512;
+
 // 1-, 4-, 8-bit palette, 24- and 32-bit uncompressed BMP; 32-bit keeps its
 // fourth byte, everything else becomes 24 bits.
 std::unique_ptr<TPixelImage> LoadBmpPicture(const uint8_t* data, size_t size);

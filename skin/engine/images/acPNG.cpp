@@ -773,7 +773,9 @@ struct TPNGGraphic::TLoad {
         Crc = Crc32Update(0, header + 4, 4);
     }
 
-    void ReadChunkData()
+    // A chunk whose CRC fails in the properties scan makes the picture one
+    // of an unexpected format; later, it is a CRC error.
+    void ReadChunkData(bool scanning = false)
     {
         // A length is only believed as far as the stream has bytes for it:
         // a damaged length must not make us allocate gigabytes.
@@ -784,7 +786,9 @@ struct TPNGGraphic::TLoad {
         uint8_t stored[4];
         Stream.ReadBuffer(stored, 4);
         Crc = Crc32Update(Crc, Buffer.data(), Buffer.size());
-        if (Crc != BigEndian32(stored)) RaiseInvalid("Cannot load image. CRC error found in %s file.");
+        if (Crc == BigEndian32(stored)) return;
+        if (scanning) RaiseInvalidFormat();
+        RaiseInvalid("Cannot load image. CRC error found in %s file.");
     }
 
     void SkipChunk() { Stream.Seek(int64_t(ChunkLength) + 4, tw::soCurrent); }
@@ -806,14 +810,17 @@ void TPNGGraphic::TLoad::ScanProperties()
     if (std::memcmp(signature, kSignature, 8) != 0) RaiseInvalidFormat();
     ReadChunkHeader();
     if (!IsChunk(kIHDR)) RaiseInvalidFormat();
-    ReadChunkData();
+    ReadChunkData(true);
     // A header too short for its fields is as broken as a missing one.
     if (Buffer.size() < 13) RaiseInvalidFormat();
-    if (BigEndian32(Buffer.data()) == 0 || BigEndian32(Buffer.data() + 4) == 0) RaiseInvalidFormat();
+    // The image header summary: the chunks read below reuse the buffer.
+    Width = BigEndian32(Buffer.data());
+    Height = BigEndian32(Buffer.data() + 4);
+    if (Width == 0 || Height == 0) RaiseInvalidFormat();
     for (;;) {
         ReadChunkHeader();
         if (IsChunk(kgAMA)) {
-            ReadChunkData();
+            ReadChunkData(true);
             break;
         }
         if (IsChunk(kIEND)) break;
@@ -1065,7 +1072,6 @@ void TPNGGraphic::TLoad::Run()
     StreamStart = Stream.Position();
     ScanProperties();
     Stream.SetPosition(StreamStart + 8);
-    Width = BigEndian32(Buffer.data());
     ProgressRect = TRect(0, 0, int(std::min<uint32_t>(Width, INT32_MAX)), 1);
     Progress(psStarting, 0, false, "Preparing...");
 
@@ -1109,10 +1115,14 @@ void TPNGGraphic::TLoad::Run()
             ReadChunkData();
             if (Buffer.size() >= 4) {
                 const float gamma = float(double(BigEndian32(Buffer.data())) / 100000.0);
-                // The table is built for 8-bit samples whatever the picture
-                // before this one left in the manager.
+                // The table maps 8-bit samples and palette levels to 8 bits,
+                // whatever depth the manager holds now. That depth stays: a
+                // palette picture of 1, 2 or 4 bits set it up at its palette,
+                // and its indices must not be rescaled past the palette.
+                const int targetBits = Manager.TargetBitsPerSample();
                 Manager.SetTargetBitsPerSample(8);
                 Manager.SetGamma(gamma, 2.2f);
+                Manager.SetTargetBitsPerSample(targetBits);
                 Manager.SetTargetOptions(Manager.TargetOptions() | coApplyGamma);
             }
             continue;

@@ -101,6 +101,35 @@ std::string JpegFile(int w, int h, TColor fill)
     return s;
 }
 
+std::string GreyJpegFile(int w, int h, uint8_t level, bool progressive)
+{
+    jpeg_compress_struct info{};
+    jpeg_error_mgr err{};
+    info.err = jpeg_std_error(&err);
+    jpeg_create_compress(&info);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &out, &size);
+    info.image_width = JDIMENSION(w);
+    info.image_height = JDIMENSION(h);
+    info.input_components = 1;
+    info.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&info);
+    info.optimize_coding = TRUE;
+    if (progressive) jpeg_simple_progression(&info);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<unsigned char> line(size_t(w), level);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW rows[1] = {line.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::string s(reinterpret_cast<const char*>(out), size);
+    free(out);
+    return s;
+}
+
 void TPackedSkin::Attach(skin::TsSkinManager& sm) const
 {
     sm.SkinIsPacked = true;

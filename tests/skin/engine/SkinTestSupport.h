@@ -27,6 +27,9 @@ int Alpha(const skin::TPixelView& v, int x, int y);
 // File images of pictures.
 std::string BmpFile(const skin::TPixelView& v);
 std::string JpegFile(int w, int h, TColor fill);
+// One grey level, with optimal Huffman tables: the fewest bytes a picture of
+// that size takes; progressive in libjpeg's simple progression (six scans).
+std::string GreyJpegFile(int w, int h, uint8_t level, bool progressive);
 
 // A manager reading a packed skin held in memory: entry names as stored.
 struct TPackedSkin {

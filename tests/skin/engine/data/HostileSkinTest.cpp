@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 
 #include "tests/skin/engine/SkinTestSupport.h"
 #include "base/Exceptions.h"
@@ -51,6 +52,34 @@ std::string JpegDeclaring(int w, int h)
         }
     ADD_FAILURE() << "no frame header";
     return f;
+}
+
+// The picture with its last scan's header repeated until it has `scans`
+// scans, each without data: the decoder goes over the whole picture for
+// every one of them all the same.
+std::string WithScans(const std::string& jpeg, int scans)
+{
+    std::vector<size_t> starts;
+    for (size_t i = 0; i + 1 < jpeg.size(); ++i)
+        if (uint8_t(jpeg[i]) == 0xFF && uint8_t(jpeg[i + 1]) == 0xDA) starts.push_back(i);
+    const size_t end = jpeg.size() - 2;   // the end-of-image marker
+    EXPECT_FALSE(starts.empty());
+    EXPECT_EQ(uint8_t(jpeg[end + 1]), 0xD9);
+    const size_t at = starts.back();
+    const std::string header = jpeg.substr(at, 2 + size_t(uint8_t(jpeg[at + 2]) << 8 | uint8_t(jpeg[at + 3])));
+    std::string out = jpeg.substr(0, end);
+    for (int i = int(starts.size()); i < scans; ++i) out += header;
+    return out + jpeg.substr(end);
+}
+
+std::string JpegError(const std::string& jpeg)
+{
+    try {
+        LoadJpegPicture(reinterpret_cast<const uint8_t*>(jpeg.data()), jpeg.size());
+    } catch (const EInvalidPicture& e) {
+        return e.what();
+    }
+    return "";
 }
 
 // A PNG whose header declares w x h RGBA pixels over one row of image data,
@@ -200,6 +229,42 @@ TEST(HostileSkin, PicturesLargerThanASkinCanShowAreRefusedBeforeDecoding)
     TLoaded s;
     s.pack.Files["HUGE.JPG"] = jpeg;
     EXPECT_THROW(s.Load("[FORM]\nPATTERN=HUGE.JPG\n"), EInvalidPicture);
+}
+
+TEST(HostileSkin, AJpegOfMoreScansOrPixelsThanItsBytesCouldHoldIsRefused)
+{
+    // Every scan of a progressive picture goes over all of it, and a scan
+    // costs the file a dozen bytes: scans are counted as they come, and a
+    // large picture gets fewer of them.
+    const std::string progressive = skintest::GreyJpegFile(64, 64, 0x60, true);
+    const std::string most = WithScans(progressive, kMaxJpegScans);
+    EXPECT_EQ(JpegError(most), "");
+    EXPECT_EQ(LoadJpegPicture(reinterpret_cast<const uint8_t*>(most.data()), most.size())->Width(), 64);
+    const std::string tooMany = WithScans(progressive, kMaxJpegScans + 1);
+    EXPECT_NE(JpegError(tooMany).find("scans"), std::string::npos);
+    EXPECT_NE(JpegError(WithScans(progressive, 2000)).find("scans"), std::string::npos);
+    const std::string large = skintest::GreyJpegFile(4096, 4096, 0x60, true);
+    const int fit = int(kMaxJpegScanPixels / (4096 * 4096));
+    ASSERT_LT(fit, kMaxJpegScans);
+    EXPECT_EQ(JpegError(WithScans(large, fit)), "");
+    EXPECT_NE(JpegError(WithScans(large, fit + 1)).find("scans"), std::string::npos);
+    TLoaded s;
+    s.pack.Files["MANY.JPG"] = tooMany;
+    EXPECT_THROW(s.Load("[FORM]\nPATTERN=MANY.JPG\n"), EInvalidPicture);
+
+    // Huffman coding spends a bit on every 8 x 8 block at the least: the
+    // flattest grey picture an encoder makes stays within the bound, one
+    // declaring more pixels than its bytes could code is refused before
+    // its decoder takes memory for them.
+    for (bool p : {false, true}) {
+        const std::string flat = skintest::GreyJpegFile(2048, 1024, 0x60, p);
+        EXPECT_GT(int64_t(2048) * 1024, int64_t(flat.size()) * kMaxJpegPixelsPerByte / 4) << flat.size();
+        EXPECT_EQ(JpegError(flat), "") << p;
+    }
+    const std::string small = JpegDeclaring(16, 16);
+    EXPECT_EQ(JpegError(small), "");
+    const int side = int(std::sqrt(double(small.size()) * kMaxJpegPixelsPerByte)) + 8;
+    EXPECT_NE(JpegError(JpegDeclaring(side, side)), "");
 }
 
 TEST(HostileSkin, APngWithoutImageDataLoadsEmptyAndTheSkinKeepsItsOtherPictures)

@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <random>
 
 #include "tests/support/TsBuilder.h"
+#include "tests/ui/RefusedAllocations.h"
 
 namespace skin {
 namespace {
@@ -171,6 +174,104 @@ TEST(SkinPack, DamagedCountsLengthsAndSizesRaise)
     EXPECT_TRUE(raises(z));
     for (size_t n = 0; n < good.size(); ++n)
         EXPECT_TRUE(raises(std::vector<uint8_t>(good.begin(), good.begin() + long(n)))) << n;
+}
+
+// An archive written by hand: each entry's name, its stated size and the
+// zlib stream given.
+struct TRawEntry {
+    std::string Name;
+    int32_t Size;
+    const std::vector<uint8_t>* Stream;
+};
+std::vector<uint8_t> RawArchive(const std::vector<TRawEntry>& entries)
+{
+    std::vector<uint8_t> b = {'A', 'S', 'z', 'f'};
+    auto put = [&](int32_t v) {
+        for (int i = 0; i < 4; ++i) b.push_back(uint8_t(uint32_t(v) >> (8 * i)));
+    };
+    put(int32_t(entries.size()));
+    for (const TRawEntry& e : entries) {
+        put(int32_t(e.Name.size()));
+        b.insert(b.end(), e.Name.begin(), e.Name.end());
+        put(e.Size);
+        b.insert(b.end(), e.Stream->begin(), e.Stream->end());
+    }
+    return b;
+}
+
+// A zlib stream of `count` bytes, zeros or noise.
+std::vector<uint8_t> ZlibStream(size_t count, bool noise)
+{
+    std::vector<uint8_t> raw(count, 0);
+    std::mt19937 random(7);
+    if (noise) std::generate(raw.begin(), raw.end(), [&] { return uint8_t(random()); });
+    uLongf size = compressBound(uLong(count));
+    std::vector<uint8_t> stream(size);
+    EXPECT_EQ(compress2(stream.data(), &size, raw.data(), uLong(count), Z_BEST_SPEED), Z_OK);
+    stream.resize(size);
+    return stream;
+}
+
+std::string ExtractError(const std::vector<uint8_t>& bytes)
+{
+    TacSkinConvertor c;
+    try {
+        Extract(c, bytes);
+    } catch (const ESkinPackError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+TEST(SkinPack, AnArchiveThatUnpacksToMoreThanASkinCanUseIsRefused)
+{
+    // The readers take at most kMaxPackedSkinBytes of pictures and an option
+    // text of that size: both, each spread over eight entries, load.
+    const int32_t eighth = int32_t(kMaxPackedSkinBytes / 8);
+    const std::vector<uint8_t> zeros = ZlibStream(eighth, false), one = ZlibStream(1, false);
+    std::vector<TRawEntry> entries;
+    for (int i = 0; i < 8; ++i) {
+        entries.push_back({"a.bmp", eighth, &zeros});
+        entries.push_back({"Options.dat", eighth, &zeros});
+    }
+    EXPECT_EQ(ExtractError(RawArchive(entries)), "");
+
+    // One byte more of either is past what a skin can use, however small
+    // the archive.
+    for (const char* name : {"b.png", "OPTIONS.DAT"}) {
+        std::vector<TRawEntry> more = entries;
+        more.insert(more.begin() + 3, {name, 1, &one});
+        const std::vector<uint8_t> archive = RawArchive(more);
+        EXPECT_LT(archive.size(), size_t(1) << 20) << name;
+        EXPECT_NE(ExtractError(archive).find("too large"), std::string::npos) << name;
+    }
+}
+
+TEST(SkinPack, AnEntryTakesMemoryAsItsDataInflatesNotAsItsSizeClaims)
+{
+    // 64 KiB of noise that claims 48 MiB: the claim lies within what the
+    // stream's bytes could inflate to, the data does not back it. No
+    // allocation near the claim may happen before the entry is refused.
+    const std::vector<uint8_t> noise = ZlibStream(64 << 10, true);
+    const std::vector<uint8_t> archive = RawArchive({{"big.bmp", 48 << 20, &noise}});
+    std::string error;
+    tw::test::RefuseAllocations(1, size_t(16) << 20);
+    try {
+        error = ExtractError(archive);
+    } catch (const std::bad_alloc&) {
+        error = "out of memory";
+    }
+    const int refused = tw::test::RefusedAllocations();
+    tw::test::RefuseAllocations(0);
+    EXPECT_EQ(refused, 0);
+    EXPECT_NE(error.find("smaller than its stated size"), std::string::npos) << error;
+
+    // The same data under its true size reads whole.
+    const std::vector<uint8_t> exact = RawArchive({{"big.bmp", 64 << 10, &noise}});
+    TacSkinConvertor c;
+    Extract(c, exact);
+    ASSERT_EQ(c.Files.size(), 1u);
+    EXPECT_EQ(c.Files[0].Data->Size(), 64 << 10);
 }
 
 } // namespace

@@ -305,6 +305,16 @@ TEST(PngReader, ChunkTypesAndErrors)
     Bytes c = Chunk("gAMA", {0, 0, 0, 1});
     test::Append(noHeader, c);
     EXPECT_EQ(LoadError(noHeader), "Cannot load image. Invalid or unexpected PNG image format.");
+    // A CRC that fails in the properties scan (the header, a gAMA) makes the
+    // picture one of an unexpected format; a later one is a CRC error.
+    Bytes scanCrc = Png(Ihdr(1, 1, 8, 0), {0, 7}, {Chunk("gAMA", {0, 1, 0x86, 0xA0}), Chunk("bKGD", {0, 1})});
+    for (size_t at : {size_t(8 + 8 + 12), size_t(33 + 8 + 4)}) {
+        Bytes b = scanCrc;
+        b[at] ^= 1;
+        EXPECT_EQ(LoadError(b), "Cannot load image. Invalid or unexpected PNG image format.") << at;
+    }
+    scanCrc[49 + 8 + 2] ^= 1;   // bKGD, read after the scan
+    EXPECT_EQ(LoadError(scanCrc), "Cannot load image. CRC error found in PNG file.");
     Bytes badCrc = ok;
     badCrc[33 + 8] ^= 1; // data of the skipped abCD chunk: never tested
     EXPECT_EQ(LoadError(badCrc), "");
@@ -395,6 +405,41 @@ TEST(PngReader, GammaAppliesToRowsAndPalettesOfItsOwnLoadOnly)
     (void)gama;
 }
 
+TEST(PngReader, AGammaAfterThePaletteLeavesPalettePicturesOfFewBitsAsWritten)
+{
+    const Bytes one = {0, 1, 0x86, 0xA0};   // a file gamma of 1.0
+    // Every index of 1, 2 and 4 bits once: the palette was made before the
+    // gamma, so the colours are the palette's as written, and the bitmap
+    // keeps the depth set up at the palette (2 bits in a 4-bit bitmap).
+    for (int depth : {1, 2, 4}) {
+        const int entries = 1 << depth;
+        Bytes plte, row(1 + size_t((entries * depth + 7) / 8), 0);
+        for (int i = 0; i < entries; ++i) {
+            for (int v : {10 + i, 100 + i, 200 - i}) plte.push_back(uint8_t(v));
+            row[1 + size_t(i * depth / 8)] |= uint8_t(i << (8 - depth - i * depth % 8));
+        }
+        const TPNGGraphic g = Load(Png(Ihdr(uint32_t(entries), 1, uint8_t(depth), 3), row,
+                                       {Chunk("PLTE", plte), Chunk("gAMA", one)}));
+        EXPECT_EQ(g.BitsPerPixel(), depth == 2 ? 4 : depth);
+        const TPixelImage image = g.Image();
+        for (int x = 0; x < entries; ++x) {
+            const uint8_t* p = image.View().Pixel(x, 0);
+            EXPECT_EQ(p[2], 10 + x) << depth << " " << x;
+            EXPECT_EQ(p[1], 100 + x) << depth << " " << x;
+            EXPECT_EQ(p[0], 200 - x) << depth << " " << x;
+        }
+    }
+    // A gamma before the palette goes into its colours, the depth the same.
+    const TPNGGraphic before = Load(Png(Ihdr(2, 1, 1, 3), {0, 0x40}, {Chunk("gAMA", one), Chunk("PLTE", {0, 0, 0, 128, 64, 255})}));
+    EXPECT_EQ(before.BitsPerPixel(), 1);
+    const float e = float(1.0 / (double(1.0f) * double(2.2f)));
+    auto gamma = [&](int v) { return int(std::nearbyint(std::pow(v / 255.0, double(e)) * 255)); };
+    const TPixelImage image = before.Image();
+    EXPECT_EQ(image.View().Pixel(1, 0)[2], gamma(128));
+    EXPECT_EQ(image.View().Pixel(1, 0)[1], gamma(64));
+    EXPECT_EQ(image.View().Pixel(0, 0)[2], 0);
+}
+
 TEST(PngReader, DamagedLengthsAndSizesAreRefused)
 {
     // An IHDR of 5 bytes, with its CRC right.
@@ -466,6 +511,18 @@ TEST(PngReader, ReportsProgressRowByRow)
         if (c.first == psRunning) EXPECT_EQ(c.second, 25 * running++);
     EXPECT_EQ(running, 4);
     EXPECT_EQ(lastTop, 3);
+
+    // The rectangle starts as wide as the header's picture, whatever chunk
+    // the properties scan read last (a gAMA of any length).
+    for (const Bytes& gama : {Bytes{0, 0, 0xB1, 0x8F}, Bytes{7}, Bytes{}}) {
+        TPNGGraphic p;
+        TRect first{-1, -1, -1, -1};
+        p.OnProgress = [&](TPNGGraphic&, TProgressStage, int, bool, const TRect& r, const std::string& msg) {
+            if (msg == "Preparing...") first = r;
+        };
+        LoadInto(p, Png(Ihdr(5, 1, 8, 0), {0, 1, 2, 3, 4, 5}, {Chunk("gAMA", gama)}));
+        EXPECT_EQ(first, (TRect{0, 0, 5, 1})) << gama.size();
+    }
 }
 
 } // namespace
