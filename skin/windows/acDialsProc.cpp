@@ -62,8 +62,11 @@ LRESULT TacDialogWnd::SkinCommand(WPARAM wp, LPARAM lp)
     case AC_SKINLOADED:
         SetExtendedBorders(manager_ && manager_->ExtendedBorders());
         if (reinterpret_cast<TsSkinManager*>(lp) == manager_) {
+            // The children's handling may free the adapter.
+            const TLife life(*this);
             BroadcastToTopChildren(wnd, tw::TMessage{SM_ALPHACMD, wp, lp, 0});
-            Repaint();
+            if (life.Alive())
+                Repaint();
         }
         return 0;
     case AC_SKINREFRESH:
@@ -128,6 +131,11 @@ LRESULT TacDialogWnd::SkinCommand(WPARAM wp, LPARAM lp)
 LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 {
     const HWND wnd = Handle();
+    // A message passed on to the dialog (and what the adapter sends its own
+    // window) may free the adapter: the dialog's procedure may take the skin
+    // away or end the dialog. Nothing of the adapter is touched after that
+    // unless it is still there.
+    const TLife life(*this);
     if (msg == SM_ALPHACMD) {
         KeepOwnLinkCurrent(wp, lp);
         return SkinCommand(wp, lp);
@@ -157,6 +165,8 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
                 regionSize_ = {-1, -1};
                 UpdateDialogRegion();
                 SetFocus(wnd);
+                if (!life.Alive())
+                    return 0;
             }
         }
         PaintNonClient();
@@ -168,6 +178,8 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             break;
         // -1: the system takes the activation but draws no caption.
         CallSaved(msg, wp, -1);
+        if (!life.Alive())
+            return TRUE;
         // The title's look changed: the frame is drawn again, and so are
         // the children, which show the dialog's picture under them.
         if (borderForm_)
@@ -180,17 +192,21 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         const LONG_PTR style = GetWindowLongPtrW(wnd, GWL_STYLE);
         if (!(style & WS_VISIBLE))
             return CallSaved(msg, wp, lp);
-        // Marked invisible, the system draws no caption of its own.
+        // Marked invisible, the system draws no caption of its own. The
+        // style change is heard by the dialog too.
+        const TNextProc next = NextProc();
         SetWindowLongPtrW(wnd, GWL_STYLE, style & ~LONG_PTR(WS_VISIBLE));
-        const LRESULT r = CallSaved(msg, wp, lp);
+        const LRESULT r = next(msg, wp, lp);
         SetWindowLongPtrW(wnd, GWL_STYLE, GetWindowLongPtrW(wnd, GWL_STYLE) | WS_VISIBLE);
+        if (!life.Alive())
+            return r;
         PaintNonClient();
         UpdateBorderWindow();
         return r;
     }
     case WM_ENABLE: {
         const LRESULT r = CallSaved(msg, wp, lp);
-        if (IsWindowVisible(wnd))
+        if (life.Alive() && IsWindowVisible(wnd))
             PaintNonClient();
         return r;
     }
@@ -340,7 +356,7 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             return 0;
         }
         const LRESULT r = CallSaved(msg, wp, lp);
-        if (!IsWindow(wnd) || TacMainWnd::Of(wnd) != this)
+        if (!life.Alive() || !IsWindow(wnd))
             return r;
         if (command == SC_MOVE && (wp & 0xF) == HTCAPTION) {
             UpdateWindow(wnd);
@@ -359,6 +375,8 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
     }
     case WM_SIZE: {
         const LRESULT r = CallSaved(msg, wp, lp);
+        if (!life.Alive())
+            return r;
         UpdateBorderWindow();
         if (IsWindowVisible(wnd))
             RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_FRAME);
@@ -376,11 +394,14 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
     case WM_MOVE:
     case WM_SIZING: {
         const LRESULT r = CallSaved(msg, wp, lp);
-        UpdateBorderWindow();
+        if (life.Alive())
+            UpdateBorderWindow();
         return r;
     }
     case WM_WINDOWPOSCHANGING: {
         const LRESULT r = CallSaved(msg, wp, lp);
+        if (!life.Alive())
+            return r;
         if (borderForm_ && lp && (reinterpret_cast<const WINDOWPOS*>(lp)->flags & SWP_HIDEWINDOW))
             SetExtendedBorders(false);
         else
@@ -389,6 +410,8 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
     }
     case WM_WINDOWPOSCHANGED: {
         const LRESULT r = CallSaved(msg, wp, lp);
+        if (!life.Alive())
+            return r;
         // The halos stay where they were shown; a moved dialog drops them.
         if (lp && !(reinterpret_cast<const WINDOWPOS*>(lp)->flags & SWP_NOMOVE))
             for (TacButtonFx& fx : fx_)
@@ -404,15 +427,17 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         if (!DwmCompositionEnabled())
             break;
         // Shown layered, the compositor does not flash the system's frame.
+        // The style change is heard by the dialog too.
+        const TNextProc next = NextProc();
         const LONG_PTR ex = GetWindowLongPtrW(wnd, GWL_EXSTYLE);
         SetWindowLongPtrW(wnd, GWL_EXSTYLE, ex | WS_EX_LAYERED);
-        const LRESULT r = CallSaved(msg, wp, lp);
+        const LRESULT r = next(msg, wp, lp);
         SetWindowLongPtrW(wnd, GWL_EXSTYLE, GetWindowLongPtrW(wnd, GWL_EXSTYLE) & ~LONG_PTR(WS_EX_LAYERED));
         return r;
     }
     case kVisibleChanged: {
         const LRESULT r = CallSaved(msg, wp, lp);
-        if (!wp)
+        if (life.Alive() && !wp)
             FreeButtonAnimations();
         return r;
     }
@@ -468,21 +493,26 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         BitBlt(dc, 0, 0, cache_->Width(), cache_->Height(), cache_->Canvas().Handle(), windowOrg_.X, windowOrg_.Y,
                SRCCOPY);
         RestoreDC(dc, saved);
+        // The bars tell the dialog they were painted.
+        const TNextProc next = NextProc();
         UpdateScrollState(false);
         PaintBars(dc);
         POINT org{0, 0};
         OffsetViewportOrgEx(dc, client.Left, client.Top, &org);
-        const LRESULT r = CallSaved(msg, wp, lp & ~LPARAM(PRF_NONCLIENT));
+        const LRESULT r = next(msg, wp, lp & ~LPARAM(PRF_NONCLIENT));
         SetViewportOrgEx(dc, org.x, org.y, nullptr);
         return r;
     }
     case DM_SETDEFID: {
         const LRESULT r = CallSaved(msg, wp, lp);
-        AdaptChildren();
+        if (life.Alive())
+            AdaptChildren();
         return r;
     }
     case kChildrenSetUp: {
         const LRESULT r = CallSaved(msg, wp, lp);
+        if (!life.Alive())
+            return r;
         AdaptChildren();
         RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW);
         return r;

@@ -1,0 +1,35 @@
+// Memory touched after it was freed, for the window tests: the test program
+// replaces the global operator new and delete. While a watch is on, every
+// block of the watched size this thread allocates gets pages of its own;
+// when it is freed its pages are kept, closed to every access. A later read
+// or write of such a block is counted, and its page opened again, so the
+// program goes on as it would have with the memory still there.
+#pragma once
+
+#include <cstddef>
+
+namespace tw::test {
+
+class TFreedMemoryWatch {
+public:
+    // Watches the blocks of exactly `size` bytes this thread allocates while
+    // the watch is on (a bounded number of them).
+    explicit TFreedMemoryWatch(std::size_t size);
+    ~TFreedMemoryWatch();
+    TFreedMemoryWatch(const TFreedMemoryWatch&) = delete;
+    TFreedMemoryWatch& operator=(const TFreedMemoryWatch&) = delete;
+
+    // Blocks that got pages of their own since the watch began, and how
+    // many of them were freed.
+    int Watched() const;
+    int Freed() const;
+    // Reads and writes of watched blocks after they were freed, since the
+    // watch began.
+    int Touches() const;
+
+private:
+    int firstBlock_;
+    int touchesBefore_;
+};
+
+} // namespace tw::test
