@@ -59,21 +59,28 @@ LRESULT TacDialogWnd::SkinCommand(WPARAM wp, LPARAM lp)
     switch (SkinCommandOf(wp)) {
     case AC_QUERYSKINNED:
         return 1;
-    case AC_SKINLOADED:
+    case AC_SKINLOADED: {
+        // The border window, the children's handling and the new region
+        // (heard by the dialog's own procedure) may free the adapter.
+        const TLife life(*this);
+        const bool own = reinterpret_cast<TsSkinManager*>(lp) == manager_;
         SetExtendedBorders(manager_ && manager_->ExtendedBorders());
-        if (reinterpret_cast<TsSkinManager*>(lp) == manager_) {
-            // The children's handling may free the adapter.
-            const TLife life(*this);
+        if (own && life.Alive()) {
             BroadcastToTopChildren(wnd, tw::TMessage{SM_ALPHACMD, wp, lp, 0});
             if (life.Alive())
                 Repaint();
         }
         return 0;
-    case AC_SKINREFRESH:
+    }
+    case AC_SKINREFRESH: {
+        const TLife life(*this);
         SetExtendedBorders(manager_ && manager_->ExtendedBorders());
-        Repaint();
-        UpdateBorderWindow();
+        if (life.Alive())
+            Repaint();
+        if (life.Alive())
+            UpdateBorderWindow();
         return 0;
+    }
     case AC_SETACTIVESTATE:
         skinActive_ = LOWORD(wp) == 1;
         if (skinActive_)
@@ -81,9 +88,11 @@ LRESULT TacDialogWnd::SkinCommand(WPARAM wp, LPARAM lp)
         return CallSaved(SM_ALPHACMD, wp, lp);
     case AC_QUERYACTIVE:
         return skinActive_ ? 1 : 0;
-    case AC_RESETCACHE:
+    case AC_RESETCACHE: {
+        const TNextProc next = NextProc();
         UpdateBorderWindow();
-        return CallSaved(SM_ALPHACMD, wp, lp);
+        return next(SM_ALPHACMD, wp, lp);
+    }
     case AC_QUERYUPDATING: {
         // Asked here whether the client is more than one colour.
         if (!hasSection)
@@ -158,12 +167,16 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             return 0;
         if (borderForm_ && !borderForm_->Shown() && ExtendedActive()) {
             UpdateBorderWindow();
+            if (!life.Alive())
+                return 0;
             // Under the compositor the border window is shown over the
             // dialog: the dialog's region goes to its client now, and the
             // dialog takes the focus back from it.
             if (borderForm_ && borderForm_->Shown() && DwmCompositionEnabled()) {
                 regionSize_ = {-1, -1};
                 UpdateDialogRegion();
+                if (!life.Alive())
+                    return 0;
                 SetFocus(wnd);
                 if (!life.Alive())
                     return 0;
@@ -201,7 +214,8 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         if (!life.Alive())
             return r;
         PaintNonClient();
-        UpdateBorderWindow();
+        if (life.Alive())
+            UpdateBorderWindow();
         return r;
     }
     case WM_ENABLE: {
@@ -220,6 +234,8 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         // Leaving the pressed button ends the press.
         if (hot_)
             SetHotButton(0);
+        if (!life.Alive())
+            return code;
         if (IsZoomed(wnd) && code != HTSYSMENU) {
             // The frame of a zoomed dialog lies off the screen's edge: what
             // is left of it is not the dialog's.
@@ -246,6 +262,8 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
     case WM_NCMOUSELEAVE:
         tracking_ = false;
         SetHotButton(0);
+        if (!life.Alive())
+            return 0;
         break;
     case WM_MOUSEMOVE:
         // The pointer is over the dialog, on none of the program's controls.
@@ -254,6 +272,8 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         break;
     case WM_MOUSELEAVE:
         ClearHot();
+        if (!life.Alive())
+            return 0;
         break;
     case WM_NCLBUTTONDOWN:
         if (wp == HTSYSMENU) {
@@ -287,6 +307,8 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             return 0;
         }
         ClearHot();
+        if (!life.Alive())
+            return 0;
         if (IsZoomed(wnd) && wp == HTCAPTION) {
             // A zoomed dialog does not move by its title; it only takes the
             // activation.
@@ -308,8 +330,10 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             bool run = pressed_ && hot_ == int(wp);
             pressed_ = false;
             RepaintTitleButton(int(wp));
-            if (hot_ != int(wp))
+            if (life.Alive() && hot_ != int(wp))
                 RepaintTitleButton(hot_);
+            if (!life.Alive())
+                return 0;
             if (run && wp == htClose && !CloseEnabled())
                 run = false;
             if (run && !(wp == htMaxButton && IsIconic(wnd) && !MaximizeEnabled() && !RestoreEnabled())) {
@@ -324,7 +348,7 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
                 // The click is over: the button looks normal again, even
                 // when the dialog does not run the command.
                 ClearHot();
-                if (wp == htHelp) {
+                if (life.Alive() && wp == htHelp) {
                     // The help mode may follow a change of the dialog's
                     // state: the menu and the whole frame catch up.
                     if (sysMenu_)
@@ -360,7 +384,8 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             return r;
         if (command == SC_MOVE && (wp & 0xF) == HTCAPTION) {
             UpdateWindow(wnd);
-            UpdateBorderWindow();
+            if (life.Alive())
+                UpdateBorderWindow();
         } else if (command == SC_MAXIMIZE || command == SC_RESTORE || command == SC_MINIMIZE) {
             // Maximize shows the other picture now, whatever ran the
             // command (its button, the menu, the keyboard): taken as hot,
@@ -368,7 +393,7 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             if (command != SC_MINIMIZE && (style_ & WS_MAXIMIZEBOX))
                 hot_ = htMaxButton;
             ClearHot();
-            if (sysMenu_)
+            if (life.Alive() && sysMenu_)
                 sysMenu_->UpdateItems();
         }
         return r;
@@ -417,7 +442,8 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             for (TacButtonFx& fx : fx_)
                 HideCaptionGlow(fx);
         UpdateDialogRegion();
-        UpdateBorderWindow();
+        if (life.Alive())
+            UpdateBorderWindow();
         return r;
     }
     case WM_SHOWWINDOW: {

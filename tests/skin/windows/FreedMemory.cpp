@@ -25,7 +25,17 @@ TBlock g_blocks[kMaxBlocks];
 // count: readers on any thread see whole entries.
 std::atomic<int> g_blockCount{0};
 std::atomic<int> g_touches{0};
-thread_local std::size_t g_watchedSize = 0;
+std::atomic<const void*> g_lastTouchAt{nullptr};
+constexpr int kMaxSizes = 4;
+thread_local std::size_t g_watchedSizes[kMaxSizes] = {};
+
+bool IsWatchedSize(std::size_t size)
+{
+    for (std::size_t s : g_watchedSizes)
+        if (s && s == size)
+            return true;
+    return false;
+}
 PVOID g_faultHandler = nullptr;
 
 std::size_t PageBytes()
@@ -60,6 +70,7 @@ LONG CALLBACK OnFault(EXCEPTION_POINTERS* e)
     DWORD old = 0;
     if (!VirtualProtect(reinterpret_cast<void*>(b->At.load()), b->Bytes, PAGE_READWRITE, &old))
         return EXCEPTION_CONTINUE_SEARCH;
+    g_lastTouchAt.store(r->ExceptionAddress);
     g_touches.fetch_add(1);
     return EXCEPTION_CONTINUE_EXECUTION;
 }
@@ -96,15 +107,22 @@ bool FreeWatched(void* p)
 
 } // namespace
 
-TFreedMemoryWatch::TFreedMemoryWatch(std::size_t size)
+TFreedMemoryWatch::TFreedMemoryWatch(std::initializer_list<std::size_t> sizes)
     : firstBlock_(g_blockCount.load()), touchesBefore_(g_touches.load())
 {
     if (!g_faultHandler)
         g_faultHandler = AddVectoredExceptionHandler(1, OnFault);
-    g_watchedSize = size;
+    int i = 0;
+    for (std::size_t s : sizes)
+        if (i < kMaxSizes)
+            g_watchedSizes[i++] = s;
 }
 
-TFreedMemoryWatch::~TFreedMemoryWatch() { g_watchedSize = 0; }
+TFreedMemoryWatch::~TFreedMemoryWatch()
+{
+    for (std::size_t& s : g_watchedSizes)
+        s = 0;
+}
 
 int TFreedMemoryWatch::Watched() const { return g_blockCount.load() - firstBlock_; }
 
@@ -118,6 +136,8 @@ int TFreedMemoryWatch::Freed() const
 
 int TFreedMemoryWatch::Touches() const { return g_touches.load() - touchesBefore_; }
 
+const void* TFreedMemoryWatch::LastTouchAt() { return g_lastTouchAt.load(); }
+
 } // namespace tw::test
 
 // The standard library's array and nothrow forms of new come here; its
@@ -125,7 +145,7 @@ int TFreedMemoryWatch::Touches() const { return g_touches.load() - touchesBefore
 void* operator new(std::size_t size)
 {
     using namespace tw::test;
-    if (g_watchedSize && size == g_watchedSize)
+    if (IsWatchedSize(size))
         if (void* p = WatchedBlock(size))
             return p;
     if (void* p = std::malloc(size ? size : 1))
