@@ -652,6 +652,16 @@ std::vector<TacProvider*> DialogProviders()
     return r;
 }
 
+void ForEachDialogProvider(const std::function<void(TacProvider&)>& step)
+{
+    // By index, read afresh: slots are only appended or emptied while the
+    // hook is there, and freeing them all empties the list.
+    auto& list = ProviderList();
+    for (size_t i = 0; i < list.size(); ++i)
+        if (TacProvider* p = list[i].get())
+            step(*p);
+}
+
 void ForgetFormProvider(const TsSkinProvider* provider)
 {
     // The slot stays (nil) while the hook is installed, as for dialogs.
@@ -929,9 +939,10 @@ void BroadcastToDialogs(tw::TMessage& m)
     default:
         // Each skinned dialog hears the command as a form does: the new or
         // changed skin, a cache to drop, an animation to stop.
-        for (TacProvider* p : DialogProviders())
-            if (p->DialogAdapter && !p->DialogAdapter->Unsubclassed() && IsWindow(p->Handle))
-                SendMessageW(p->Handle, SM_ALPHACMD, m.WParam, m.LParam);
+        ForEachDialogProvider([&](TacProvider& p) {
+            if (p.DialogAdapter && !p.DialogAdapter->Unsubclassed() && IsWindow(p.Handle))
+                SendMessageW(p.Handle, SM_ALPHACMD, m.WParam, m.LParam);
+        });
         break;
     }
 }
@@ -940,10 +951,11 @@ void BroadcastToDialogs(tw::TMessage& m)
 // frame and children, in the new skin.
 void RedrawDialogs()
 {
-    for (TacProvider* p : DialogProviders())
-        if (p->Handle && IsWindowVisible(p->Handle))
-            RedrawWindow(p->Handle, nullptr, nullptr,
+    ForEachDialogProvider([](TacProvider& p) {
+        if (p.Handle && IsWindowVisible(p.Handle))
+            RedrawWindow(p.Handle, nullptr, nullptr,
                          RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    });
 }
 
 // The manager takes its hook away: the menu array is emptied and the

@@ -6,6 +6,7 @@
 // window its own procedure back when the dialog ends or the skin goes.
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -486,6 +487,10 @@ bool AdaptDialogChild(TacProvider& provider, HWND wnd);
 void SweepDestroyedDialogs();
 // The skinned foreign dialogs now (nil slots skipped).
 std::vector<TacProvider*> DialogProviders();
+// Runs step for each skinned foreign dialog. What step sends a dialog may
+// free the others (the skin taken away): each is looked up when its turn
+// comes, and step must not touch its provider after sending.
+void ForEachDialogProvider(const std::function<void(TacProvider&)>& step);
 // The provider that a form's skin provider is named in goes with it.
 void ForgetFormProvider(const TsSkinProvider* provider);
 // The provider of a dialog window, nullptr when it is not skinned. (The
