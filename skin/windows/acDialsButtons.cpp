@@ -280,10 +280,10 @@ void TacDialogWnd::SetPressedButton(int code)
     hot_ = code;
     pressed_ = true;
     const TLife life(*this);
-    if (old != code)
+    if (old != hot_)
         RepaintTitleButton(old);
     if (life.Alive())
-        RepaintTitleButton(code);
+        RepaintTitleButton(hot_);
 }
 
 } // namespace skin

@@ -571,12 +571,14 @@ void TacDialogWnd::PaintTitleButtons()
 void TacDialogWnd::PaintNonClient()
 {
     const HWND wnd = Handle();
-    // The new region reaches the dialog's own procedure, which may free the
-    // adapter.
+    // The children's adapters and the new region reach the children's and
+    // the dialog's own procedures, which may free the adapter.
     const TLife life(*this);
     // Children made since the last paint (pages of a wizard, a file
     // dialog's late fields) are adapted too.
     AdaptChildren();
+    if (!life.Alive())
+        return;
     UpdateDialogRegion();
     if (!life.Alive())
         return;

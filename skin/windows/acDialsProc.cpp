@@ -102,9 +102,11 @@ LRESULT TacDialogWnd::SkinCommand(WPARAM wp, LPARAM lp)
     }
     case AC_QUERYCOLOR:
         return hasSection ? LRESULT(manager_->gd[size_t(section)].Color) : LRESULT(manager_->GetGlobalColor());
-    case kAdaptChildrenAgain:
+    case kAdaptChildrenAgain: {
+        const TNextProc next = NextProc();
         AdaptChildren();
-        return CallSaved(SM_ALPHACMD, wp, lp);
+        return next(SM_ALPHACMD, wp, lp);
+    }
     case AC_QUERYBGINFO: {
         auto* info = reinterpret_cast<TacBGInfo*>(lp);
         if (!info)
@@ -479,6 +481,8 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         if (!childrenAdapted_) {
             childrenAdapted_ = true;
             AdaptChildren();
+            if (!life.Alive())
+                return 1;
         }
         HDC dc = reinterpret_cast<HDC>(wp);
         const bool own = !dc;

@@ -96,9 +96,10 @@ TEST_P(FrameAdapterLifetime, TheScrollAdapterFreedByTheSkinsGoingIsNotTouchedAft
     const HWND wnd = frame->Handle();
     tw::test::TFreedMemoryWatch watch({sizeof(TacScrollWnd)});
     SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_SKINLOADED), reinterpret_cast<LPARAM>(&manager));
-    ASSERT_NE(adapter->ScrollAdapter(), nullptr);
-    ASSERT_EQ(TacMainWnd::Of(wnd), adapter->ScrollAdapter());
-    ASSERT_GE(watch.Watched(), 1);
+    const TacScrollWnd* scroll = adapter->ScrollAdapter();
+    ASSERT_NE(scroll, nullptr);
+    ASSERT_EQ(TacMainWnd::Of(wnd), scroll);
+    ASSERT_TRUE(watch.Watches(scroll));
 
     switch (GetParam()) {
     case TSkinGoes::RemovedMessage:
@@ -115,8 +116,8 @@ TEST_P(FrameAdapterLifetime, TheScrollAdapterFreedByTheSkinsGoingIsNotTouchedAft
     }
     tw::Application->ProcessMessages();
     EXPECT_EQ(adapter->ScrollAdapter(), nullptr);
-    EXPECT_GE(watch.Freed(), 1) << "the scroll adapter was not freed";
-    EXPECT_EQ(watch.Touches(), 0) << "the freed scroll adapter was touched";
+    EXPECT_TRUE(watch.WasFreed(scroll)) << "the scroll adapter was not freed";
+    EXPECT_EQ(watch.Touches(), 0) << "freed memory was touched at " << tw::test::TFreedMemoryWatch::LastTouchAt();
     UseAfterwards(wnd);
     EXPECT_EQ(watch.Touches(), 0);
 }
@@ -154,9 +155,10 @@ TEST_P(FormAdapterLifetime, TheScrollAdapterFreedByTheSkinsGoingIsNotTouchedAfte
     tw::test::TFreedMemoryWatch watch({sizeof(TacScrollWnd)});
     ShowVerticalBar(wnd);
     SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_SKINREFRESH), reinterpret_cast<LPARAM>(&manager));
-    ASSERT_NE(provider->FormAdapter(), nullptr);
-    ASSERT_EQ(TacMainWnd::Of(wnd), provider->FormAdapter());
-    ASSERT_GE(watch.Watched(), 1);
+    const TacScrollWnd* scroll = provider->FormAdapter();
+    ASSERT_NE(scroll, nullptr);
+    ASSERT_EQ(TacMainWnd::Of(wnd), scroll);
+    ASSERT_TRUE(watch.Watches(scroll));
 
     switch (GetParam()) {
     case TSkinGoes::RemovedMessage:
@@ -174,8 +176,8 @@ TEST_P(FormAdapterLifetime, TheScrollAdapterFreedByTheSkinsGoingIsNotTouchedAfte
     tw::Application->ProcessMessages();
     EXPECT_FALSE(provider->Skinned());
     EXPECT_EQ(provider->FormAdapter(), nullptr);
-    EXPECT_GE(watch.Freed(), 1) << "the scroll adapter was not freed";
-    EXPECT_EQ(watch.Touches(), 0) << "the freed scroll adapter was touched";
+    EXPECT_TRUE(watch.WasFreed(scroll)) << "the scroll adapter was not freed";
+    EXPECT_EQ(watch.Touches(), 0) << "freed memory was touched at " << tw::test::TFreedMemoryWatch::LastTouchAt();
     UseAfterwards(wnd);
     EXPECT_EQ(watch.Touches(), 0);
 }
@@ -186,18 +188,32 @@ INSTANTIATE_TEST_SUITE_P(SkinGoes, FormAdapterLifetime,
 
 // A list of skins on a skinned form: a click on one takes the skin away
 // at once, while the key that made it passes the list's scroll adapter.
-TEST(ControlAdapterLifetime, AListWhoseClickTakesTheSkinAwayLeavesItsFreedAdapterUntouched)
-{
+class ControlAdapterLifetime : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(test::StartFormSkinning(manager));
+        form = new tw::TForm(tw::Application);
+        form->SetText("Skins");
+        form->SetBounds(80, 80, 300, 260);
+        list = new tw::TListBox(form);
+        list->SetParent(form);
+        list->SetBounds(10, 10, 200, 120);
+        for (int i = 0; i < 40; ++i)
+            list->Items().Add("skin " + std::to_string(i));
+    }
+    void TearDown() override
+    {
+        delete form;
+        test::EndFormSkinning();
+    }
     TsSkinManager manager;
-    ASSERT_TRUE(test::StartFormSkinning(manager));
-    auto* form = new tw::TForm(tw::Application);
-    form->SetText("Skins");
-    form->SetBounds(80, 80, 300, 260);
-    auto* list = new tw::TListBox(form);
-    list->SetParent(form);
-    list->SetBounds(10, 10, 200, 120);
-    for (int i = 0; i < 40; ++i)
-        list->Items().Add("skin " + std::to_string(i));
+    tw::TForm* form = nullptr;
+    tw::TListBox* list = nullptr;
+};
+
+TEST_F(ControlAdapterLifetime, AListWhoseClickTakesTheSkinAwayLeavesItsFreedAdapterUntouched)
+{
     int clicks = 0;
     list->OnClick = [&](tw::TObject*) {
         ++clicks;
@@ -209,8 +225,9 @@ TEST(ControlAdapterLifetime, AListWhoseClickTakesTheSkinAwayLeavesItsFreedAdapte
     TsSkinProvider* provider = FindProvider(form);
     ASSERT_NE(provider, nullptr);
     ASSERT_NE(provider->CtrlAdapter(), nullptr);
-    ASSERT_NE(provider->CtrlAdapter()->AdapterOf(list->Handle()), nullptr);
-    ASSERT_GE(watch.Watched(), 1);
+    const TacMainWnd* scroll = provider->CtrlAdapter()->AdapterOf(list->Handle());
+    ASSERT_NE(scroll, nullptr);
+    ASSERT_TRUE(watch.Watches(scroll));
 
     SetFocus(list->Handle());
     SendMessageW(list->Handle(), WM_KEYDOWN, VK_DOWN, 0);
@@ -218,18 +235,14 @@ TEST(ControlAdapterLifetime, AListWhoseClickTakesTheSkinAwayLeavesItsFreedAdapte
     EXPECT_EQ(clicks, 1);
     EXPECT_FALSE(provider->Skinned());
     EXPECT_EQ(TacMainWnd::Of(list->Handle()), nullptr);
-    EXPECT_GE(watch.Freed(), 1) << "the list's adapter was not freed";
-    EXPECT_EQ(watch.Touches(), 0) << "the list's freed adapter was touched";
+    EXPECT_TRUE(watch.WasFreed(scroll)) << "the list's adapter was not freed";
+    EXPECT_EQ(watch.Touches(), 0) << "freed memory was touched at " << tw::test::TFreedMemoryWatch::LastTouchAt();
     UseAfterwards(list->Handle());
-    delete form;
-    test::EndFormSkinning();
 }
 
 // A system dialog with a vertical bar skinned by the window hook, whose own
 // procedure takes the skin away while it handles a message its adapter
 // passed on.
-LRESULT CALLBACK SkinTakingDialogProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
-
 struct TSkinTakingDialog {
     static TSkinTakingDialog* Current;
     UINT TakeOn = 0;
@@ -299,7 +312,8 @@ TEST_P(DialogAdapterLifetime, TheDialogsAdapterFreedByItsOwnProcedureIsNotTouche
 {
     tw::test::TFreedMemoryWatch watch({sizeof(TacDialogWnd)});
     MakeDialog();
-    ASSERT_EQ(watch.Watched(), 1);
+    const TacMainWnd* adapter = TacMainWnd::Of(dialog);
+    ASSERT_TRUE(watch.Watches(adapter));
     taking.TakeOn = GetParam();
     switch (GetParam()) {
     case WM_SETTEXT:
@@ -319,8 +333,8 @@ TEST_P(DialogAdapterLifetime, TheDialogsAdapterFreedByItsOwnProcedureIsNotTouche
     tw::Application->ProcessMessages();
     EXPECT_EQ(taking.Taken, 1);
     EXPECT_EQ(FindProvider(dialog), nullptr);
-    EXPECT_EQ(watch.Freed(), 1) << "the dialog's adapter was not freed";
-    EXPECT_EQ(watch.Touches(), 0) << "the dialog's freed adapter was touched at " << tw::test::TFreedMemoryWatch::LastTouchAt();
+    EXPECT_TRUE(watch.WasFreed(adapter)) << "the dialog's adapter was not freed";
+    EXPECT_EQ(watch.Touches(), 0) << "freed memory was touched at " << tw::test::TFreedMemoryWatch::LastTouchAt();
     UseAfterwards(dialog);
     EXPECT_EQ(watch.Touches(), 0);
 }
@@ -338,7 +352,11 @@ TEST_F(DialogAdapterLifetime, TheDialogsSystemMenuFreedWhileItIsOpenIsNotTouched
 {
     tw::test::TFreedMemoryWatch watch({sizeof(TacDialogWnd), sizeof(TacSystemMenu)});
     MakeDialog();
-    ASSERT_EQ(watch.Watched(), 2);
+    const auto* adapter = dynamic_cast<const TacDialogWnd*>(TacMainWnd::Of(dialog));
+    ASSERT_NE(adapter, nullptr);
+    const TacSystemMenu* menu = adapter->SysMenu();
+    ASSERT_TRUE(watch.Watches(adapter));
+    ASSERT_TRUE(watch.Watches(menu));
     SetForegroundWindow(dialog);
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
     bool opened = false;
@@ -358,8 +376,9 @@ TEST_F(DialogAdapterLifetime, TheDialogsSystemMenuFreedWhileItIsOpenIsNotTouched
     EXPECT_TRUE(opened);
     EXPECT_FALSE(probe.TimedOut());
     EXPECT_EQ(FindProvider(dialog), nullptr);
-    EXPECT_EQ(watch.Freed(), 2) << "the dialog's adapter and menu were not freed";
-    EXPECT_EQ(watch.Touches(), 0) << "the freed menu or adapter was touched";
+    EXPECT_TRUE(watch.WasFreed(adapter)) << "the dialog's adapter was not freed";
+    EXPECT_TRUE(watch.WasFreed(menu)) << "the dialog's system menu was not freed";
+    EXPECT_EQ(watch.Touches(), 0) << "freed memory was touched at " << tw::test::TFreedMemoryWatch::LastTouchAt();
     UseAfterwards(dialog);
 }
 

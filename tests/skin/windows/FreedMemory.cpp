@@ -124,14 +124,20 @@ TFreedMemoryWatch::~TFreedMemoryWatch()
         s = 0;
 }
 
-int TFreedMemoryWatch::Watched() const { return g_blockCount.load() - firstBlock_; }
-
-int TFreedMemoryWatch::Freed() const
+bool TFreedMemoryWatch::Watches(const void* p) const
 {
-    int n = 0;
     for (int i = firstBlock_; i < g_blockCount.load(); ++i)
-        n += g_blocks[i].Freed.load() ? 1 : 0;
-    return n;
+        if (g_blocks[i].At.load() == reinterpret_cast<std::uintptr_t>(p))
+            return true;
+    return false;
+}
+
+bool TFreedMemoryWatch::WasFreed(const void* p) const
+{
+    for (int i = firstBlock_; i < g_blockCount.load(); ++i)
+        if (g_blocks[i].At.load() == reinterpret_cast<std::uintptr_t>(p))
+            return g_blocks[i].Freed.load();
+    return false;
 }
 
 int TFreedMemoryWatch::Touches() const { return g_touches.load() - touchesBefore_; }

@@ -20,10 +20,10 @@ public:
     TFreedMemoryWatch(const TFreedMemoryWatch&) = delete;
     TFreedMemoryWatch& operator=(const TFreedMemoryWatch&) = delete;
 
-    // Blocks that got pages of their own since the watch began, and how
-    // many of them were freed.
-    int Watched() const;
-    int Freed() const;
+    // Whether the object at p got pages of its own since the watch began,
+    // and whether it was freed since.
+    bool Watches(const void* p) const;
+    bool WasFreed(const void* p) const;
     // Reads and writes of watched blocks after they were freed, since the
     // watch began.
     int Touches() const;
