@@ -41,10 +41,12 @@ LRESULT CALLBACK BorderProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         case WM_NCMOUSELEAVE:
             // The form's title and frame lie here: its own procedure handles
             // the clicks (buttons, moving and sizing the form).
-            if (self && IsWindow(self->Owner())) {
-                if (msg == WM_NCLBUTTONDOWN && GetForegroundWindow() != self->Owner())
-                    SetForegroundWindow(self->Owner());
-                return SendMessageW(self->Owner(), msg, wp, lp);
+            // The owner's handling of the activation may free the border
+            // window's object: only its owner's window is used.
+            if (const HWND owner = self ? self->Owner() : nullptr; owner && IsWindow(owner)) {
+                if (msg == WM_NCLBUTTONDOWN && GetForegroundWindow() != owner)
+                    SetForegroundWindow(owner);
+                return SendMessageW(owner, msg, wp, lp);
             }
             break;
         default:

@@ -150,13 +150,16 @@ void TacEditWnd::PaintFrame()
 
 LRESULT TacEditWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 {
+    // The field's own handling may free the adapter (its dialog told of a
+    // change takes the skin away).
+    const TLife life(*this);
     const LRESULT r = TacScrollWnd::AdapterWndProc(msg, wp, lp);
     switch (msg) {
     case WM_NCPAINT:
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
     case WM_ENABLE:
-        if (!Unsubclassed())
+        if (life.Alive() && !Unsubclassed())
             PaintFrame();
         break;
     default:
@@ -568,8 +571,10 @@ LRESULT TacCheckBoxWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         break;
     default:
         if (ChangesButtonLook(msg)) {
+            // A click reaches the dialog, which may take the skin away.
+            const TLife life(*this);
             const LRESULT r = CallSaved(msg, wp, lp);
-            if (IsWindow(wnd) && TacMainWnd::Of(wnd) == this && IsWindowVisible(wnd))
+            if (life.Alive() && IsWindow(wnd) && IsWindowVisible(wnd))
                 PaintClientNow(wnd, paint);
             return r;
         }
@@ -779,11 +784,14 @@ LRESULT TacSpinWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
     default:
         break;
     }
+    // The control tells its buddy and its dialog of a change, which may take
+    // the skin away.
+    const TLife life(*this);
     const LRESULT r = TacMainWnd::AdapterWndProc(msg, wp, lp);
     // The system's control draws its buttons on mouse and timer messages.
     if ((msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK || msg == WM_LBUTTONUP || msg == WM_CAPTURECHANGED ||
          msg == WM_TIMER || msg == WM_ENABLE || msg == WM_MOUSEMOVE) &&
-        IsWindow(wnd) && TacMainWnd::Of(wnd) == this && IsWindowVisible(wnd))
+        life.Alive() && IsWindow(wnd) && IsWindowVisible(wnd))
         PaintClientNow(wnd, paint);
     return r;
 }

@@ -177,9 +177,12 @@ struct TacMainWnd::AdapterMethod {
         }
         if (m.Msg == WM_DESTROY || m.Msg == WM_NCDESTROY) {
             // The window ends: the control's own method hears its last
-            // messages; the owner frees the adapter later.
+            // messages; the owner frees the adapter later. What the adapter
+            // does as its window ends may free it already.
+            const TLife life(*self);
             self->WindowEnds();
-            self->Unsubclass(false);
+            if (life.Alive())
+                self->Unsubclass(false);
             keep->Saved(m);
             return;
         }
@@ -187,8 +190,10 @@ struct TacMainWnd::AdapterMethod {
             // The class library destroyed the adapter's window without a
             // word (the control made a new one): the adapter has ended, as
             // it would with a window procedure of its own.
+            const TLife life(*self);
             self->WindowEnds();
-            self->Unsubclass(false);
+            if (life.Alive())
+                self->Unsubclass(false);
             const AdapterMethod* top = keep->Control->WindowProc.target<AdapterMethod>();
             if (top && top->Link == keep)
                 keep->Control->WindowProc = keep->Saved;
@@ -268,6 +273,25 @@ void TacMainWnd::Unsubclass(bool repaint)
         RedrawWindow(wnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
+TacMainWnd::TNextProc TacMainWnd::NextProc() const
+{
+    TNextProc next;
+    next.wnd_ = wnd_;
+    next.saved_ = saved_;
+    next.link_ = methodLink_;
+    return next;
+}
+
+LRESULT TacMainWnd::TNextProc::operator()(UINT msg, WPARAM wp, LPARAM lp) const
+{
+    if (link_) {
+        tw::TMessage m{msg, wp, lp, 0};
+        link_->Saved(m);
+        return m.Result;
+    }
+    return saved_ ? CallWindowProcW(saved_, wnd_, msg, wp, lp) : DefWindowProcW(wnd_, msg, wp, lp);
+}
+
 LRESULT TacMainWnd::CallSaved(UINT msg, WPARAM wp, LPARAM lp)
 {
     if (methodLink_) {
@@ -318,10 +342,13 @@ LRESULT CALLBACK TacMainWnd::Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     }
     if (msg == WM_DESTROY || msg == WM_NCDESTROY) {
         // The window ends: it gets its own procedure back for its last
-        // messages, and the hook frees the adapter later.
-        self->WindowEnds();
+        // messages, and the hook frees the adapter later. What the adapter
+        // does as its window ends may free it already.
+        const TLife life(*self);
         const WNDPROC saved = self->saved_;
-        self->Unsubclass(false);
+        self->WindowEnds();
+        if (life.Alive())
+            self->Unsubclass(false);
         if (msg == WM_NCDESTROY)
             RemovePropW(wnd, kSavedProcProperty);
         return saved ? CallWindowProcW(saved, wnd, msg, wp, lp) : DefWindowProcW(wnd, msg, wp, lp);
@@ -444,8 +471,10 @@ protected:
         case WM_KEYDOWN:
         case WM_KEYUP:
         case WM_CAPTURECHANGED: {
+            // A click reaches the dialog, which may take the skin away.
+            const TLife life(*this);
             const LRESULT r = CallSaved(msg, wp, lp);
-            if (IsWindow(wnd) && TacMainWnd::Of(wnd) == this)
+            if (life.Alive() && IsWindow(wnd))
                 PaintClientNow(wnd, paint);
             return r;
         }
@@ -621,6 +650,16 @@ std::vector<TacProvider*> DialogProviders()
         if (p)
             r.push_back(p.get());
     return r;
+}
+
+void ForEachDialogProvider(const std::function<void(TacProvider&)>& step)
+{
+    // By index, read afresh: slots are only appended or emptied while the
+    // hook is there, and freeing them all empties the list.
+    auto& list = ProviderList();
+    for (size_t i = 0; i < list.size(); ++i)
+        if (TacProvider* p = list[i].get())
+            step(*p);
 }
 
 void ForgetFormProvider(const TsSkinProvider* provider)
@@ -900,9 +939,10 @@ void BroadcastToDialogs(tw::TMessage& m)
     default:
         // Each skinned dialog hears the command as a form does: the new or
         // changed skin, a cache to drop, an animation to stop.
-        for (TacProvider* p : DialogProviders())
-            if (p->DialogAdapter && !p->DialogAdapter->Unsubclassed() && IsWindow(p->Handle))
-                SendMessageW(p->Handle, SM_ALPHACMD, m.WParam, m.LParam);
+        ForEachDialogProvider([&](TacProvider& p) {
+            if (p.DialogAdapter && !p.DialogAdapter->Unsubclassed() && IsWindow(p.Handle))
+                SendMessageW(p.Handle, SM_ALPHACMD, m.WParam, m.LParam);
+        });
         break;
     }
 }
@@ -911,10 +951,11 @@ void BroadcastToDialogs(tw::TMessage& m)
 // frame and children, in the new skin.
 void RedrawDialogs()
 {
-    for (TacProvider* p : DialogProviders())
-        if (p->Handle && IsWindowVisible(p->Handle))
-            RedrawWindow(p->Handle, nullptr, nullptr,
+    ForEachDialogProvider([](TacProvider& p) {
+        if (p.Handle && IsWindowVisible(p.Handle))
+            RedrawWindow(p.Handle, nullptr, nullptr,
                          RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    });
 }
 
 // The manager takes its hook away: the menu array is emptied and the

@@ -6,6 +6,7 @@
 // window its own procedure back when the dialog ends or the skin goes.
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,6 +36,9 @@ class TacSystemMenu;
 // Root of the adapters that skin a window by subclassing it. The adapter
 // sits in the window property "ACSBSC" while it has the window.
 class TacMainWnd {
+    // See SwapWindowProc.
+    struct MethodLink;
+
 public:
     // skinData: the skin link of the window's control, when it has one; the
     // adapter makes and owns a link of its own otherwise. Without a manager
@@ -55,6 +59,35 @@ public:
     bool Unsubclassed() const { return unsubclassed_; }
     void ClearUnsubclassed() { unsubclassed_ = false; }
     bool DialogChild = false;
+
+    // Whether the adapter still exists. A message an adapter passes on (to
+    // the window's own procedure, or sent to a window whose handling reaches
+    // the adapter's owner) may free it: the skin removed or changed, the
+    // window ended. A procedure takes a TLife before it passes a message on
+    // and touches nothing of the adapter afterwards unless it is Alive().
+    class TLife {
+    public:
+        explicit TLife(const TacMainWnd& adapter) : token_(adapter.life_) {}
+        bool Alive() const { return !token_.expired(); }
+
+    private:
+        std::weak_ptr<const char> token_;
+    };
+
+    // The procedure the adapter passes messages on to, apart from the
+    // adapter: a message still goes on when what was done before passing
+    // it freed the adapter.
+    class TNextProc {
+    public:
+        LRESULT operator()(UINT msg, WPARAM wp, LPARAM lp) const;
+
+    private:
+        friend class TacMainWnd;
+        HWND wnd_ = nullptr;
+        WNDPROC saved_ = nullptr;
+        std::shared_ptr<MethodLink> link_;
+    };
+    TNextProc NextProc() const;
 
     // Gives the window its procedure back (once).
     void Unsubclass(bool repaint);
@@ -98,7 +131,6 @@ private:
     void ReleaseMark();
     // A control or form of the class library: its WindowProc is swapped
     // instead (so Perform reaches the adapter too).
-    struct MethodLink;
     struct AdapterMethod;
     void SwapWindowProc(tw::TWinControl* control);
     void RestoreWindowProc();
@@ -113,6 +145,8 @@ private:
     std::unique_ptr<tw::TBitmap> bgPicture_;
     std::unique_ptr<TsCommonData> ownSkinData_;
     TsCommonData* skinData_ = nullptr;
+    // Ends with the adapter (see TLife).
+    std::shared_ptr<const char> life_ = std::make_shared<const char>('\0');
 };
 
 // The skinned scroll bars of a window's non-client area (described with
@@ -174,7 +208,6 @@ private:
     void MouseMove(POINT screen);
     void MouseUp();
     void Repeat();
-    void Notify(int code, int pos = 0);
     void SetLook(bool vertical, TsScrollPart hot, TsScrollPart pressed);
 
     TacScrollBarState vert_, horz_;
@@ -454,6 +487,10 @@ bool AdaptDialogChild(TacProvider& provider, HWND wnd);
 void SweepDestroyedDialogs();
 // The skinned foreign dialogs now (nil slots skipped).
 std::vector<TacProvider*> DialogProviders();
+// Runs step for each skinned foreign dialog. What step sends a dialog may
+// free the others (the skin taken away): each is looked up when its turn
+// comes, and step must not touch its provider after sending.
+void ForEachDialogProvider(const std::function<void(TacProvider&)>& step);
 // The provider that a form's skin provider is named in goes with it.
 void ForgetFormProvider(const TsSkinProvider* provider);
 // The provider of a dialog window, nullptr when it is not skinned. (The

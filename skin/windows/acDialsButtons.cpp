@@ -126,7 +126,7 @@ void TacDialogWnd::PutButton(const TRect& r)
     if (r.Right <= r.Left || r.Bottom <= r.Top || !cache_ || !IsWindowVisible(wnd))
         return;
     if (ExtendedActive()) {
-        // The title lies on the border window.
+        // The title lies on the border window (last: it may free the adapter).
         UpdateBorderWindow();
         return;
     }
@@ -154,6 +154,7 @@ void TacDialogWnd::RepaintTitleButton(int code)
         fx->State = state;
         if (state == 0)
             HideCaptionGlow(*fx);
+        // Last: painting may free the adapter.
         if (IsWindowVisible(wnd))
             PaintNonClient();
         return;
@@ -257,10 +258,13 @@ void TacDialogWnd::SetHotButton(int code, bool repaint)
     const int old = hot_;
     hot_ = code;
     pressed_ = false;
-    // Only the buttons that change are drawn again.
+    // Only the buttons that change are drawn again. Repainting may free
+    // the adapter (a new region reaches the dialog's procedure).
     if (repaint) {
+        const TLife life(*this);
         RepaintTitleButton(old);
-        RepaintTitleButton(code);
+        if (life.Alive())
+            RepaintTitleButton(code);
     }
 }
 
@@ -275,9 +279,11 @@ void TacDialogWnd::SetPressedButton(int code)
     const int old = hot_;
     hot_ = code;
     pressed_ = true;
+    const TLife life(*this);
     if (old != hot_)
         RepaintTitleButton(old);
-    RepaintTitleButton(hot_);
+    if (life.Alive())
+        RepaintTitleButton(hot_);
 }
 
 } // namespace skin

@@ -71,15 +71,16 @@ void TacDialogWnd::SetExtendedBorders(bool on)
 
 void TacDialogWnd::UpdateBorderWindow()
 {
-    if (!borderForm_ || !IsWindowVisible(Handle()))
+    const HWND wnd = Handle();
+    if (!borderForm_ || !IsWindowVisible(wnd))
         return;
     borderForm_->SetActive(active_);
     // Without layered windows there is nothing to show it with: the dialog
-    // takes its frame back.
+    // takes its frame back (the new region may free the adapter).
     if (!borderForm_->UpdateBorderWindow(true)) {
         SetExtendedBorders(false);
         UpdateDialogRegion();
-        RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
+        RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
     }
 }
 
@@ -231,6 +232,7 @@ int TacDialogWnd::BorderTitleHitTest(POINT screen)
         return 0;
     // As on the dialog's own title: the button under the mouse is hot, and
     // leaving the pressed button ends the press.
+    // Repainting may free the adapter: only the code is used after it.
     if (IsTitleButton(code)) {
         if (!pressed_)
             SetHotButton(code);

@@ -176,8 +176,10 @@ void TacDialogWnd::PopupSysMenu(int x, int y)
 {
     if (!sysMenu_)
         return;
+    const TLife life(*this);
     ClearHot();
-    sysMenu_->PopupAt(x, y);
+    if (life.Alive() && sysMenu_)
+        sysMenu_->PopupAt(x, y);
 }
 
 TRect TacDialogWnd::IconRect(const TMeasures& ms) const
@@ -390,8 +392,11 @@ void TacDialogWnd::UpdateDialogRegion(bool redraw)
         regionSize_ = {0, 0};
         return;
     }
-    // A window that sets its own region says so.
-    if (SendMessageW(wnd, 0xBC4D, 0x41A2, 0) == 0x41A2)
+    // A window that sets its own region says so. The question reaches the
+    // dialog's own procedure, which may free the adapter; so does setting
+    // the region (the window hears that its frame changed), which comes last.
+    const TLife life(*this);
+    if (SendMessageW(wnd, 0xBC4D, 0x41A2, 0) == 0x41A2 || !life.Alive())
         return;
     RECT wr;
     GetWindowRect(wnd, &wr);
@@ -566,10 +571,17 @@ void TacDialogWnd::PaintTitleButtons()
 void TacDialogWnd::PaintNonClient()
 {
     const HWND wnd = Handle();
+    // The children's adapters and the new region reach the children's and
+    // the dialog's own procedures, which may free the adapter.
+    const TLife life(*this);
     // Children made since the last paint (pages of a wizard, a file
     // dialog's late fields) are adapted too.
     AdaptChildren();
+    if (!life.Alive())
+        return;
     UpdateDialogRegion();
+    if (!life.Alive())
+        return;
     skinActive_ = false;
     if (!PaintDialogCache())
         return;
@@ -577,7 +589,8 @@ void TacDialogWnd::PaintNonClient()
         // The border window shows the frame; the dialog's own non-client
         // area lies outside its region.
         UpdateBorderWindow();
-        UpdateScrollState(true);
+        if (life.Alive())
+            UpdateScrollState(true);
         return;
     }
     HDC dc = GetWindowDC(wnd);
@@ -685,9 +698,10 @@ void TacDialogWnd::EraseClient(HDC dc)
 
 void TacDialogWnd::Repaint()
 {
+    const HWND wnd = Handle();
     regionSize_ = {-1, -1};
     UpdateDialogRegion();
-    RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 } // namespace skin

@@ -59,18 +59,28 @@ LRESULT TacDialogWnd::SkinCommand(WPARAM wp, LPARAM lp)
     switch (SkinCommandOf(wp)) {
     case AC_QUERYSKINNED:
         return 1;
-    case AC_SKINLOADED:
+    case AC_SKINLOADED: {
+        // The border window, the children's handling and the new region
+        // (heard by the dialog's own procedure) may free the adapter.
+        const TLife life(*this);
+        const bool own = reinterpret_cast<TsSkinManager*>(lp) == manager_;
         SetExtendedBorders(manager_ && manager_->ExtendedBorders());
-        if (reinterpret_cast<TsSkinManager*>(lp) == manager_) {
+        if (own && life.Alive()) {
             BroadcastToTopChildren(wnd, tw::TMessage{SM_ALPHACMD, wp, lp, 0});
-            Repaint();
+            if (life.Alive())
+                Repaint();
         }
         return 0;
-    case AC_SKINREFRESH:
+    }
+    case AC_SKINREFRESH: {
+        const TLife life(*this);
         SetExtendedBorders(manager_ && manager_->ExtendedBorders());
-        Repaint();
-        UpdateBorderWindow();
+        if (life.Alive())
+            Repaint();
+        if (life.Alive())
+            UpdateBorderWindow();
         return 0;
+    }
     case AC_SETACTIVESTATE:
         skinActive_ = LOWORD(wp) == 1;
         if (skinActive_)
@@ -78,9 +88,11 @@ LRESULT TacDialogWnd::SkinCommand(WPARAM wp, LPARAM lp)
         return CallSaved(SM_ALPHACMD, wp, lp);
     case AC_QUERYACTIVE:
         return skinActive_ ? 1 : 0;
-    case AC_RESETCACHE:
+    case AC_RESETCACHE: {
+        const TNextProc next = NextProc();
         UpdateBorderWindow();
-        return CallSaved(SM_ALPHACMD, wp, lp);
+        return next(SM_ALPHACMD, wp, lp);
+    }
     case AC_QUERYUPDATING: {
         // Asked here whether the client is more than one colour.
         if (!hasSection)
@@ -90,9 +102,11 @@ LRESULT TacDialogWnd::SkinCommand(WPARAM wp, LPARAM lp)
     }
     case AC_QUERYCOLOR:
         return hasSection ? LRESULT(manager_->gd[size_t(section)].Color) : LRESULT(manager_->GetGlobalColor());
-    case kAdaptChildrenAgain:
+    case kAdaptChildrenAgain: {
+        const TNextProc next = NextProc();
         AdaptChildren();
-        return CallSaved(SM_ALPHACMD, wp, lp);
+        return next(SM_ALPHACMD, wp, lp);
+    }
     case AC_QUERYBGINFO: {
         auto* info = reinterpret_cast<TacBGInfo*>(lp);
         if (!info)
@@ -128,6 +142,11 @@ LRESULT TacDialogWnd::SkinCommand(WPARAM wp, LPARAM lp)
 LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 {
     const HWND wnd = Handle();
+    // A message passed on to the dialog (and what the adapter sends its own
+    // window) may free the adapter: the dialog's procedure may take the skin
+    // away or end the dialog. Nothing of the adapter is touched after that
+    // unless it is still there.
+    const TLife life(*this);
     if (msg == SM_ALPHACMD) {
         KeepOwnLinkCurrent(wp, lp);
         return SkinCommand(wp, lp);
@@ -150,13 +169,19 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             return 0;
         if (borderForm_ && !borderForm_->Shown() && ExtendedActive()) {
             UpdateBorderWindow();
+            if (!life.Alive())
+                return 0;
             // Under the compositor the border window is shown over the
             // dialog: the dialog's region goes to its client now, and the
             // dialog takes the focus back from it.
             if (borderForm_ && borderForm_->Shown() && DwmCompositionEnabled()) {
                 regionSize_ = {-1, -1};
                 UpdateDialogRegion();
+                if (!life.Alive())
+                    return 0;
                 SetFocus(wnd);
+                if (!life.Alive())
+                    return 0;
             }
         }
         PaintNonClient();
@@ -168,6 +193,8 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             break;
         // -1: the system takes the activation but draws no caption.
         CallSaved(msg, wp, -1);
+        if (!life.Alive())
+            return TRUE;
         // The title's look changed: the frame is drawn again, and so are
         // the children, which show the dialog's picture under them.
         if (borderForm_)
@@ -180,17 +207,22 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         const LONG_PTR style = GetWindowLongPtrW(wnd, GWL_STYLE);
         if (!(style & WS_VISIBLE))
             return CallSaved(msg, wp, lp);
-        // Marked invisible, the system draws no caption of its own.
+        // Marked invisible, the system draws no caption of its own. The
+        // style change is heard by the dialog too.
+        const TNextProc next = NextProc();
         SetWindowLongPtrW(wnd, GWL_STYLE, style & ~LONG_PTR(WS_VISIBLE));
-        const LRESULT r = CallSaved(msg, wp, lp);
+        const LRESULT r = next(msg, wp, lp);
         SetWindowLongPtrW(wnd, GWL_STYLE, GetWindowLongPtrW(wnd, GWL_STYLE) | WS_VISIBLE);
+        if (!life.Alive())
+            return r;
         PaintNonClient();
-        UpdateBorderWindow();
+        if (life.Alive())
+            UpdateBorderWindow();
         return r;
     }
     case WM_ENABLE: {
         const LRESULT r = CallSaved(msg, wp, lp);
-        if (IsWindowVisible(wnd))
+        if (life.Alive() && IsWindowVisible(wnd))
             PaintNonClient();
         return r;
     }
@@ -204,6 +236,8 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         // Leaving the pressed button ends the press.
         if (hot_)
             SetHotButton(0);
+        if (!life.Alive())
+            return code;
         if (IsZoomed(wnd) && code != HTSYSMENU) {
             // The frame of a zoomed dialog lies off the screen's edge: what
             // is left of it is not the dialog's.
@@ -230,6 +264,8 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
     case WM_NCMOUSELEAVE:
         tracking_ = false;
         SetHotButton(0);
+        if (!life.Alive())
+            return 0;
         break;
     case WM_MOUSEMOVE:
         // The pointer is over the dialog, on none of the program's controls.
@@ -238,6 +274,8 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         break;
     case WM_MOUSELEAVE:
         ClearHot();
+        if (!life.Alive())
+            return 0;
         break;
     case WM_NCLBUTTONDOWN:
         if (wp == HTSYSMENU) {
@@ -271,6 +309,8 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             return 0;
         }
         ClearHot();
+        if (!life.Alive())
+            return 0;
         if (IsZoomed(wnd) && wp == HTCAPTION) {
             // A zoomed dialog does not move by its title; it only takes the
             // activation.
@@ -292,8 +332,10 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             bool run = pressed_ && hot_ == int(wp);
             pressed_ = false;
             RepaintTitleButton(int(wp));
-            if (hot_ != int(wp))
+            if (life.Alive() && hot_ != int(wp))
                 RepaintTitleButton(hot_);
+            if (!life.Alive())
+                return 0;
             if (run && wp == htClose && !CloseEnabled())
                 run = false;
             if (run && !(wp == htMaxButton && IsIconic(wnd) && !MaximizeEnabled() && !RestoreEnabled())) {
@@ -308,7 +350,7 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
                 // The click is over: the button looks normal again, even
                 // when the dialog does not run the command.
                 ClearHot();
-                if (wp == htHelp) {
+                if (life.Alive() && wp == htHelp) {
                     // The help mode may follow a change of the dialog's
                     // state: the menu and the whole frame catch up.
                     if (sysMenu_)
@@ -340,11 +382,12 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             return 0;
         }
         const LRESULT r = CallSaved(msg, wp, lp);
-        if (!IsWindow(wnd) || TacMainWnd::Of(wnd) != this)
+        if (!life.Alive() || !IsWindow(wnd))
             return r;
         if (command == SC_MOVE && (wp & 0xF) == HTCAPTION) {
             UpdateWindow(wnd);
-            UpdateBorderWindow();
+            if (life.Alive())
+                UpdateBorderWindow();
         } else if (command == SC_MAXIMIZE || command == SC_RESTORE || command == SC_MINIMIZE) {
             // Maximize shows the other picture now, whatever ran the
             // command (its button, the menu, the keyboard): taken as hot,
@@ -352,13 +395,15 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             if (command != SC_MINIMIZE && (style_ & WS_MAXIMIZEBOX))
                 hot_ = htMaxButton;
             ClearHot();
-            if (sysMenu_)
+            if (life.Alive() && sysMenu_)
                 sysMenu_->UpdateItems();
         }
         return r;
     }
     case WM_SIZE: {
         const LRESULT r = CallSaved(msg, wp, lp);
+        if (!life.Alive())
+            return r;
         UpdateBorderWindow();
         if (IsWindowVisible(wnd))
             RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_FRAME);
@@ -376,11 +421,14 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
     case WM_MOVE:
     case WM_SIZING: {
         const LRESULT r = CallSaved(msg, wp, lp);
-        UpdateBorderWindow();
+        if (life.Alive())
+            UpdateBorderWindow();
         return r;
     }
     case WM_WINDOWPOSCHANGING: {
         const LRESULT r = CallSaved(msg, wp, lp);
+        if (!life.Alive())
+            return r;
         if (borderForm_ && lp && (reinterpret_cast<const WINDOWPOS*>(lp)->flags & SWP_HIDEWINDOW))
             SetExtendedBorders(false);
         else
@@ -389,12 +437,15 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
     }
     case WM_WINDOWPOSCHANGED: {
         const LRESULT r = CallSaved(msg, wp, lp);
+        if (!life.Alive())
+            return r;
         // The halos stay where they were shown; a moved dialog drops them.
         if (lp && !(reinterpret_cast<const WINDOWPOS*>(lp)->flags & SWP_NOMOVE))
             for (TacButtonFx& fx : fx_)
                 HideCaptionGlow(fx);
         UpdateDialogRegion();
-        UpdateBorderWindow();
+        if (life.Alive())
+            UpdateBorderWindow();
         return r;
     }
     case WM_SHOWWINDOW: {
@@ -404,15 +455,17 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         if (!DwmCompositionEnabled())
             break;
         // Shown layered, the compositor does not flash the system's frame.
+        // The style change is heard by the dialog too.
+        const TNextProc next = NextProc();
         const LONG_PTR ex = GetWindowLongPtrW(wnd, GWL_EXSTYLE);
         SetWindowLongPtrW(wnd, GWL_EXSTYLE, ex | WS_EX_LAYERED);
-        const LRESULT r = CallSaved(msg, wp, lp);
+        const LRESULT r = next(msg, wp, lp);
         SetWindowLongPtrW(wnd, GWL_EXSTYLE, GetWindowLongPtrW(wnd, GWL_EXSTYLE) & ~LONG_PTR(WS_EX_LAYERED));
         return r;
     }
     case kVisibleChanged: {
         const LRESULT r = CallSaved(msg, wp, lp);
-        if (!wp)
+        if (life.Alive() && !wp)
             FreeButtonAnimations();
         return r;
     }
@@ -428,6 +481,8 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         if (!childrenAdapted_) {
             childrenAdapted_ = true;
             AdaptChildren();
+            if (!life.Alive())
+                return 1;
         }
         HDC dc = reinterpret_cast<HDC>(wp);
         const bool own = !dc;
@@ -468,21 +523,26 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         BitBlt(dc, 0, 0, cache_->Width(), cache_->Height(), cache_->Canvas().Handle(), windowOrg_.X, windowOrg_.Y,
                SRCCOPY);
         RestoreDC(dc, saved);
+        // The bars tell the dialog they were painted.
+        const TNextProc next = NextProc();
         UpdateScrollState(false);
         PaintBars(dc);
         POINT org{0, 0};
         OffsetViewportOrgEx(dc, client.Left, client.Top, &org);
-        const LRESULT r = CallSaved(msg, wp, lp & ~LPARAM(PRF_NONCLIENT));
+        const LRESULT r = next(msg, wp, lp & ~LPARAM(PRF_NONCLIENT));
         SetViewportOrgEx(dc, org.x, org.y, nullptr);
         return r;
     }
     case DM_SETDEFID: {
         const LRESULT r = CallSaved(msg, wp, lp);
-        AdaptChildren();
+        if (life.Alive())
+            AdaptChildren();
         return r;
     }
     case kChildrenSetUp: {
         const LRESULT r = CallSaved(msg, wp, lp);
+        if (!life.Alive())
+            return r;
         AdaptChildren();
         RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW);
         return r;

@@ -150,12 +150,16 @@ bool TacMainWnd::AnswerSkinCommand(uint16_t command, WPARAM wp, LPARAM lp, LRESU
         if (result == 0)
             result = 1;
         return true;
-    case AC_AFTERSCROLL:
+    case AC_AFTERSCROLL: {
+        // The window's own handling may free the adapter: its window is
+        // taken before.
+        const HWND wnd = wnd_;
         result = CallSaved(SM_ALPHACMD, wp, lp);
         // What scrolled in is painted with the skin's bars.
-        if (IsWindowVisible(wnd_))
-            RedrawWindow(wnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
+        if (IsWindowVisible(wnd))
+            RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
         return true;
+    }
     default:
         return false;
     }

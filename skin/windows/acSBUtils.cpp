@@ -56,6 +56,29 @@ bool MayScroll(UINT msg)
     }
 }
 
+// Tells the window of a scroll by its bar as the system's bar would: the
+// window's skin handling hears of it before and after. Only the window is
+// used: what the window does may free the adapter that called.
+void NotifyScroll(HWND wnd, bool vertical, int code, int pos = 0)
+{
+    if (code == SB_THUMBTRACK || code == SB_THUMBPOSITION) {
+        // Windows that ask for the tracked position (GetScrollInfo with
+        // SIF_TRACKPOS) find it as the bar's position: the system only
+        // tracks positions of drags it runs itself.
+        SCROLLINFO si{};
+        si.cbSize = sizeof(si);
+        si.fMask = SIF_POS;
+        si.nPos = pos;
+        SetScrollInfo(wnd, vertical ? SB_VERT : SB_HORZ, &si, FALSE);
+    }
+    const UINT msg = vertical ? WM_VSCROLL : WM_HSCROLL;
+    const LPARAM what = MAKELPARAM(code, msg);
+    SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_BEFORESCROLL), what);
+    if (!IsWindow(wnd)) return;
+    SendMessageW(wnd, msg, MAKEWPARAM(code, std::clamp(pos, 0, 0xFFFF)), 0);
+    if (IsWindow(wnd)) SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_AFTERSCROLL), what);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -282,28 +305,6 @@ void TacScrollWnd::SetLook(bool vertical, TsScrollPart hot, TsScrollPart pressed
     Repaint();
 }
 
-void TacScrollWnd::Notify(int code, int pos)
-{
-    const HWND wnd = Handle();
-    if (code == SB_THUMBTRACK || code == SB_THUMBPOSITION) {
-        // Windows that ask for the tracked position (GetScrollInfo with
-        // SIF_TRACKPOS) find it as the bar's position: the system only
-        // tracks positions of drags it runs itself.
-        SCROLLINFO si{};
-        si.cbSize = sizeof(si);
-        si.fMask = SIF_POS;
-        si.nPos = pos;
-        SetScrollInfo(wnd, hotVertical_ ? SB_VERT : SB_HORZ, &si, FALSE);
-    }
-    const UINT msg = hotVertical_ ? WM_VSCROLL : WM_HSCROLL;
-    // The window's skin handling hears of the scroll before and after it.
-    const LPARAM what = MAKELPARAM(code, msg);
-    SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_BEFORESCROLL), what);
-    if (!IsWindow(wnd)) return;
-    SendMessageW(wnd, msg, MAKEWPARAM(code, std::clamp(pos, 0, 0xFFFF)), 0);
-    if (IsWindow(wnd)) SendMessageW(wnd, SM_ALPHACMD, SkinWParam(AC_AFTERSCROLL), what);
-}
-
 void TacScrollWnd::MouseDown(bool vertical, POINT screen)
 {
     UpdateScrollState(false);
@@ -314,17 +315,22 @@ void TacScrollWnd::MouseDown(bool vertical, POINT screen)
     const TsScrollPart part = g.PartAt(p);
     if (part == spNone) return;
     const HWND wnd = Handle();
+    const int barPos = s.Pos;
     lastScreen_ = screen;
+    // Taking the mouse and painting tell the window: it may free the adapter.
+    const TLife life(*this);
     SetCapture(wnd);
+    if (!life.Alive()) return;
     SetLook(vertical, part, part);
+    if (!life.Alive()) return;
     if (part == spThumb) {
         grip_ = vertical ? p.Y - g.Thumb.Top : p.X - g.Thumb.Left;
-        trackPos_ = s.Pos;
+        trackPos_ = barPos;
         tracking_ = true;
         return;
     }
     Repeat();
-    if (pressed_ != spNone) SetTimer(wnd, kRepeatTimer, kFirstRepeat, nullptr);
+    if (life.Alive() && pressed_ != spNone) SetTimer(wnd, kRepeatTimer, kFirstRepeat, nullptr);
 }
 
 void TacScrollWnd::Repeat()
@@ -335,9 +341,12 @@ void TacScrollWnd::Repeat()
     // Only while the mouse stays on the part it pressed; a page step stops
     // when the thumb has come under the mouse.
     if (g.PartAt(BarPoint(hotVertical_, lastScreen_)) != pressed_) return;
-    if (const int command = ScrollCommandOf(pressed_); command >= 0) Notify(command);
+    const HWND wnd = Handle();
+    const TLife life(*this);
+    if (const int command = ScrollCommandOf(pressed_); command >= 0) NotifyScroll(wnd, hotVertical_, command);
+    if (!life.Alive()) return;
     UpdateScrollState(true);
-    if (IsWindow(Handle()) && pressed_ != spNone) SetTimer(Handle(), kRepeatTimer, kNextRepeat, nullptr);
+    if (life.Alive() && IsWindow(wnd) && pressed_ != spNone) SetTimer(wnd, kRepeatTimer, kNextRepeat, nullptr);
 }
 
 void TacScrollWnd::MouseMove(POINT screen)
@@ -349,8 +358,9 @@ void TacScrollWnd::MouseMove(POINT screen)
     const int pos = g.PositionAt((hotVertical_ ? p.Y : p.X) - grip_);
     if (pos == trackPos_) return;
     trackPos_ = pos;
-    Notify(SB_THUMBTRACK, pos);
-    UpdateScrollState(true);
+    const TLife life(*this);
+    NotifyScroll(Handle(), hotVertical_, SB_THUMBTRACK, pos);
+    if (life.Alive()) UpdateScrollState(true);
 }
 
 void TacScrollWnd::MouseUp()
@@ -358,29 +368,38 @@ void TacScrollWnd::MouseUp()
     if (pressed_ == spNone) return;
     const HWND wnd = Handle();
     KillTimer(wnd, kRepeatTimer);
-    const bool wasTracking = tracking_;
+    const bool wasTracking = tracking_, vertical = hotVertical_;
+    const int pos = trackPos_;
     tracking_ = false;
     pressed_ = spNone;
-    if (wasTracking) Notify(SB_THUMBPOSITION, trackPos_);
-    Notify(SB_ENDSCROLL);
+    // The window's handling of the scroll may free the adapter; the scroll
+    // ends and the mouse is given back all the same.
+    const TLife life(*this);
+    if (wasTracking) NotifyScroll(wnd, vertical, SB_THUMBPOSITION, pos);
+    if (IsWindow(wnd)) NotifyScroll(wnd, vertical, SB_ENDSCROLL);
     if (GetCapture() == wnd) ReleaseCapture();
+    if (!life.Alive()) return;
     UpdateScrollState(false);
     SetLook(hotVertical_, spNone, spNone);
-    Repaint();
+    if (life.Alive()) Repaint();
 }
 
 LRESULT TacScrollWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
 {
     const HWND wnd = Handle();
+    // What a message passed on to the window does may free the adapter
+    // (the skin removed or changed through the window's own handling):
+    // after it nothing of the adapter is touched unless it is still there.
+    const TLife life(*this);
     switch (msg) {
     case WM_NCPAINT: {
         const LRESULT r = TacMainWnd::AdapterWndProc(msg, wp, lp);
-        UpdateScrollState(true);
+        if (life.Alive()) UpdateScrollState(true);
         return r;
     }
     case WM_PRINT: {
         const LRESULT r = TacMainWnd::AdapterWndProc(msg, wp, lp);
-        if ((lp & PRF_NONCLIENT) && wp) PaintBars(reinterpret_cast<HDC>(wp));
+        if (life.Alive() && (lp & PRF_NONCLIENT) && wp) PaintBars(reinterpret_cast<HDC>(wp));
         return r;
     }
     case WM_NCLBUTTONDOWN:
@@ -388,7 +407,7 @@ LRESULT TacScrollWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         if (IsScrollCode(wp)) {
             // The window gets the focus a click on its bar gives it.
             if (GetFocus() != wnd && (GetWindowLongPtrW(wnd, GWL_STYLE) & WS_TABSTOP)) SetFocus(wnd);
-            MouseDown(wp == HTVSCROLL, POINT{short(LOWORD(lp)), short(HIWORD(lp))});
+            if (life.Alive()) MouseDown(wp == HTVSCROLL, POINT{short(LOWORD(lp)), short(HIWORD(lp))});
             return 0;
         }
         break;
@@ -405,13 +424,16 @@ LRESULT TacScrollWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
                 SetLook(vertical, s.Enabled ? Geometry(vertical).PartAt(BarPoint(vertical, screen)) : spNone, spNone);
                 return 0;
             }
-            SetLook(hotVertical_, spNone, spNone);
         }
-        break;
-    case WM_NCMOUSELEAVE:
-        ncTracking_ = false;
-        if (pressed_ == spNone) SetLook(hotVertical_, spNone, spNone);
-        break;
+        [[fallthrough]];
+    case WM_NCMOUSELEAVE: {
+        // Off the bars: the window has the message first, then the bars
+        // lose their hot look.
+        if (msg == WM_NCMOUSELEAVE) ncTracking_ = false;
+        const LRESULT r = TacMainWnd::AdapterWndProc(msg, wp, lp);
+        if (life.Alive() && pressed_ == spNone) SetLook(hotVertical_, spNone, spNone);
+        return r;
+    }
     case WM_MOUSEMOVE:
         if (pressed_ != spNone) {
             POINT p{short(LOWORD(lp)), short(HIWORD(lp))};
@@ -426,9 +448,13 @@ LRESULT TacScrollWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             return 0;
         }
         break;
-    case WM_CAPTURECHANGED:
-        if (pressed_ != spNone && reinterpret_cast<HWND>(lp) != wnd) MouseUp();
-        break;
+    case WM_CAPTURECHANGED: {
+        // The window hears of the lost mouse before the scroll ends, as
+        // with the system's bars.
+        const LRESULT r = TacMainWnd::AdapterWndProc(msg, wp, lp);
+        if (life.Alive() && pressed_ != spNone && reinterpret_cast<HWND>(lp) != wnd) MouseUp();
+        return r;
+    }
     case WM_TIMER:
         if (wp == kRepeatTimer) {
             Repeat();
@@ -439,7 +465,7 @@ LRESULT TacScrollWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         break;
     }
     const LRESULT r = TacMainWnd::AdapterWndProc(msg, wp, lp);
-    if (MayScroll(msg) && !Unsubclassed() && IsWindow(wnd)) UpdateScrollState(true);
+    if (life.Alive() && MayScroll(msg) && !Unsubclassed() && IsWindow(wnd)) UpdateScrollState(true);
     return r;
 }
 

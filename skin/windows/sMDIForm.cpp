@@ -35,10 +35,11 @@ LRESULT TacMDIWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
     case WM_MDIRESTORE:
     case WM_MDIMAXIMIZE: {
         // The parent's title and menu line show the active child's state.
-        TsMDIForm* helper = MDIForm;
+        // The children's handling may free the adapter (and its helper).
+        const TLife life(*this);
         const LRESULT r = TacScrollWnd::AdapterWndProc(msg, wp, lp);
-        if (helper)
-            helper->RepaintFrame();
+        if (life.Alive() && MDIForm)
+            MDIForm->RepaintFrame();
         return r;
     }
     default:

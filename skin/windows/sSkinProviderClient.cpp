@@ -316,9 +316,10 @@ bool TsSkinProvider::ClientMessage(tw::TMessage& m)
         if (borderForm_) {
             // The moved window may have covered the extended border of a
             // modal window: every skinned window looks at its own again.
-            for (TacProvider* dialog : DialogProviders())
-                if (dialog && IsWindow(dialog->Handle))
-                    SendSkinCommand(dialog->Handle, AC_RESETCACHE);
+            ForEachDialogProvider([](TacProvider& dialog) {
+                if (IsWindow(dialog.Handle))
+                    SendSkinCommand(dialog.Handle, AC_RESETCACHE);
+            });
             for (tw::TCustomForm* f : std::vector<tw::TCustomForm*>(SkinnedForms()))
                 if (f->HandleAllocated() && f != form_)
                     SendSkinCommand(f->Handle(), AC_RESETCACHE);

@@ -252,8 +252,13 @@ void TacSystemMenu::PopupAt(int x, int y)
     UpdateItems();
     if (OnPopup)
         OnPopup(this);
+    // The menu's loop runs the program's messages: the dialog's adapter, and
+    // this menu with it, may be gone when it returns (the skin taken away).
+    const TacMainWnd::TLife life(*dialog_);
     const UINT cmd = UINT(TrackPopupMenu(Handle(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, 0,
                                          dialog_->Handle(), nullptr));
+    if (!life.Alive())
+        return;
     if (OnClose)
         OnClose(this);
     if (cmd)
