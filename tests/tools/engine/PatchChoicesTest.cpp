@@ -71,6 +71,18 @@ TEST(PatchChoices, DialogRowsAndChecks)
     EXPECT_FALSE(CheckPatchRows({{"$0300", "$0400"}, {"$0301", "$0400"}}, 0x100, false).empty());
     EXPECT_FALSE(CheckPatchRows({{"$0300", "$0100"}}, 0x100, true).empty());
 
+    // OK takes only a program number: a typo would close the dialog and
+    // drop the new PIDs chosen with it, a number out of range the new SID,
+    // each without a word. The message names what was typed.
+    for (const bool german : {false, true})
+        for (const char* bad : {"$12G4", "", "0", "-1", "65536", "$10000"}) {
+            const std::string m = CheckPatchSid(bad, german);
+            EXPECT_NE(m.find(german ? "Programmnummer" : "program number"), std::string::npos) << bad;
+            EXPECT_EQ(m.substr(m.find('\r') + 1), bad) << m;
+        }
+    for (const char* good : {"1", "$0001", "$1234", "65535", "$FFFF", " $0077 "})
+        EXPECT_EQ(CheckPatchSid(good, false), "") << good;
+
     // The same SID as now keeps it; a row left unchanged counts as a remap.
     TPatchResult r = ApplyPatchChoices(*road.engine, "$1234", c.Rows);
     EXPECT_EQ(r.NewServiceId, -1);
