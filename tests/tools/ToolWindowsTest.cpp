@@ -759,6 +759,16 @@ TEST_F(ToolWindowsTest, PatchAndPreserveDialogsWearTheSkinInGerman) {
     const BoundCaption current = CaptionOf(patch.sEdit1), fresh = CaptionOf(patch.sEdit2);
     EXPECT_EQ(current.text, "Urspr\xC3\xBCngliche PNR (SID)");
     EXPECT_EQ(fresh.text, "Neue PNR (SID)");
+    // The other German texts, each on its own item; the warning word
+    // stands between blanks on its label only.
+    EXPECT_EQ(patch.sBitBtn2->Caption(), "Abbrechen");
+    EXPECT_EQ(patch.sLabelFX1->Caption(), " Warnung ");
+    EXPECT_EQ(patch.sTabSheet3->Caption(), "Warnung");
+    EXPECT_EQ(patch.sLabelFX2->Caption(), "Experimentelle Experten-Funktion!");
+    EXPECT_EQ(patch.sLabel1->Caption().rfind("Hier bitte nur \xC3\x84nderungen vornehmen", 0), 0u);
+    EXPECT_EQ(patch.sTabSheet2->Caption(), "Prog.Nr (SID)");
+    EXPECT_EQ(patch.ValueListEditor1->Cells(0, 0), "Urspr\xC3\xBCngliche PID");
+    EXPECT_EQ(patch.ValueListEditor1->Cells(1, 0), "Neue PID");
     EXPECT_LE(current.label.Right, current.box.Left);
     // The caption went to the label, not into the box.
     EXPECT_EQ(patch.sEdit1->Text(), "$0001");

@@ -104,6 +104,14 @@ TEST(PatchChoices, CleanedCopyCarriesTheNewSidAndPids)
     const TPatchResult r = ApplyPatchChoices(*road.engine, "$0077", {{"$0300", "$0400"}, {"$0301", "$0401"}});
     EXPECT_EQ(r.NewServiceId, 0x77);
     EXPECT_EQ(r.RemapCount, 2);
+    // Opened again, the dialog shows these choices, not the recording's.
+    const TPatchChoices again = FillPatchChoices(*road.engine, r.NewServiceId);
+    EXPECT_EQ(again.CurrentSid, "$1234");
+    EXPECT_EQ(again.NewSid, "$0077");
+    EXPECT_NE(std::find(again.Rows.begin(), again.Rows.end(), std::make_pair(std::string("$0300"), std::string("$0400"))),
+              again.Rows.end());
+    EXPECT_NE(std::find(again.Rows.begin(), again.Rows.end(), std::make_pair(std::string("$0301"), std::string("$0401"))),
+              again.Rows.end());
     road.pass->Options.NewServiceId = r.NewServiceId;
     road.pass->Options.PidRemapCount = r.RemapCount;
     const std::string out = TempName("patched");
