@@ -71,7 +71,7 @@ TPatchForm::TPatchForm(TComponent* owner) : TForm(owner)
         if (ValueListEditor1->Editing())
             ValueListEditor1->EndEdit(true);
         skin::TsTabSheet* page = sTabSheet2;
-        std::string problem = CheckPatchSid(sEdit2->Text(), German);
+        std::string problem = CheckPatchSid(sEdit2->Text(), sEdit1->Text(), German);
         if (problem.empty()) {
             page = sTabSheet1;
             problem = CheckPatchRows(Rows(), PmtPid, German);

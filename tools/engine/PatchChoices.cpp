@@ -98,13 +98,16 @@ std::string StreamPidRangeMessage(bool german)
     return PatchMessage(pmStreamPidRange, german);
 }
 
-std::string CheckPatchSid(const std::string& newSidText, bool german)
+std::string CheckPatchSid(const std::string& newSidText, const std::string& currentSidText, bool german)
 {
     // Taken back as it stands, a SID that does not convert would drop the
     // new PIDs chosen with it, and one out of range would be ignored: the
-    // dialog would close on OK having taken nothing of what was asked.
-    int64_t sid = 0;
-    if (TryStrToInt64(newSidText, sid) && sid >= kFirstProgramNumber && sid <= kLastProgramNumber)
+    // dialog would close on OK having taken nothing of what was asked. The
+    // number shown as current passes whatever it is: it asks for no change.
+    int64_t sid = 0, current = -1;
+    if (TryStrToInt64(newSidText, sid) &&
+        ((sid >= kFirstProgramNumber && sid <= kLastProgramNumber) ||
+         (TryStrToInt64(currentSidText, current) && sid == current)))
         return {};
     return PatchMessage(pmSidRange, german) + "\r" + newSidText;
 }

@@ -44,9 +44,10 @@ bool GridPidAccepted(const std::string& text);
 std::string StreamPidRangeMessage(bool german);
 
 // Checks the new program number before OK takes the dialog's values: one
-// from 1 to 65,535 ("$" hexadecimal or decimal). Empty when fine, else the
-// message for the user, naming what was typed.
-std::string CheckPatchSid(const std::string& newSidText, bool german);
+// from 1 to 65,535 ("$" hexadecimal or decimal), or the current one (as
+// shown) left as it is. Empty when fine, else the message for the user,
+// naming what was typed.
+std::string CheckPatchSid(const std::string& newSidText, const std::string& currentSidText, bool german);
 
 // Checks the rows before OK takes them: the null packets' row left at
 // $1FFF, every other new PID one a stream may take, no two streams on one
