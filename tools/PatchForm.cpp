@@ -65,13 +65,19 @@ TPatchForm::TPatchForm(TComponent* owner) : TForm(owner)
 
     sBitBtn1 = PlaceButton(this, this, "sBitBtn1", 92, 226, "OK", mrNone);
     sBitBtn2 = PlaceButton(this, this, "sBitBtn2", 198, 226, "Cancel", mrCancel);
-    // OK closes only with rows every stream can take.
+    // OK closes only with a program number and rows every stream can take;
+    // the page with the value at fault comes to the front with the message.
     sBitBtn1->OnClick = [this](TObject*) {
         if (ValueListEditor1->Editing())
             ValueListEditor1->EndEdit(true);
-        const std::string problem = CheckPatchRows(Rows(), PmtPid, German);
+        skin::TsTabSheet* page = sTabSheet2;
+        std::string problem = CheckPatchSid(sEdit2->Text(), sEdit1->Text(), German);
+        if (problem.empty()) {
+            page = sTabSheet1;
+            problem = CheckPatchRows(Rows(), PmtPid, German);
+        }
         if (!problem.empty()) {
-            sPageControl1->SetActivePage(sTabSheet1);
+            sPageControl1->SetActivePage(page);
             MessageDlg(problem, mtWarning, mbOK);
             return;
         }

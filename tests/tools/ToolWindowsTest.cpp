@@ -382,6 +382,7 @@ TEST_F(ToolWindowsTest, PatchAndPreserveButtonsReachTheCleanedCopy) {
     // Patch: PIDs out of range are put back without a word; then a new SID
     // and new PIDs.
     std::string currentSid, grid;
+    bool sidRefused = false;
     WhenShown([] { return Screen->ActiveForm() && Screen->ActiveForm()->Name() == "PatchForm"; }, [&] {
         auto* f = dynamic_cast<TPatchForm*>(Screen->ActiveForm());
         ASSERT_NE(f, nullptr);
@@ -404,6 +405,11 @@ TEST_F(ToolWindowsTest, PatchAndPreserveButtonsReachTheCleanedCopy) {
         }
         g->SetCells(1, videoRow, "$0201");
         g->SetCells(1, audioRow, "$0202");
+        // A typo in the new SID is refused on its own page; the dialog
+        // stays with the new PIDs, which OK takes once the SID is right.
+        f->sEdit2->SetText("$00G7");
+        Press(f->sBitBtn1);
+        sidRefused = f->ModalResult() == mrNone && f->sPageControl1->ActivePage() == f->sTabSheet2;
         f->sEdit2->SetText("$0077");
         Press(f->sBitBtn1);
     });
@@ -411,7 +417,10 @@ TEST_F(ToolWindowsTest, PatchAndPreserveButtonsReachTheCleanedCopy) {
     EXPECT_EQ(currentSid, "$0001");
     EXPECT_EQ(grid.find("$0100="), std::string::npos);
     EXPECT_NE(grid.find("$0104=$0104"), std::string::npos);
-    EXPECT_TRUE(Messages().empty()) << Joined(Messages());
+    EXPECT_TRUE(sidRefused);
+    EXPECT_EQ(Messages(), std::vector<std::string>{"The program number (SID) must lie between 1 and 65535 ($0001 to "
+                                                   "$FFFF)!\r$00G7"})
+        << Joined(Messages());
 
     g_dialogs.saveAnswer = out;
     Press(Form1->sBitBtn1);
@@ -750,6 +759,16 @@ TEST_F(ToolWindowsTest, PatchAndPreserveDialogsWearTheSkinInGerman) {
     const BoundCaption current = CaptionOf(patch.sEdit1), fresh = CaptionOf(patch.sEdit2);
     EXPECT_EQ(current.text, "Urspr\xC3\xBCngliche PNR (SID)");
     EXPECT_EQ(fresh.text, "Neue PNR (SID)");
+    // The other German texts, each on its own item; the warning word
+    // stands between blanks on its label only.
+    EXPECT_EQ(patch.sBitBtn2->Caption(), "Abbrechen");
+    EXPECT_EQ(patch.sLabelFX1->Caption(), " Warnung ");
+    EXPECT_EQ(patch.sTabSheet3->Caption(), "Warnung");
+    EXPECT_EQ(patch.sLabelFX2->Caption(), "Experimentelle Experten-Funktion!");
+    EXPECT_EQ(patch.sLabel1->Caption().rfind("Hier bitte nur \xC3\x84nderungen vornehmen", 0), 0u);
+    EXPECT_EQ(patch.sTabSheet2->Caption(), "Prog.Nr (SID)");
+    EXPECT_EQ(patch.ValueListEditor1->Cells(0, 0), "Urspr\xC3\xBCngliche PID");
+    EXPECT_EQ(patch.ValueListEditor1->Cells(1, 0), "Neue PID");
     EXPECT_LE(current.label.Right, current.box.Left);
     // The caption went to the label, not into the box.
     EXPECT_EQ(patch.sEdit1->Text(), "$0001");

@@ -14,7 +14,7 @@ namespace tw {
 namespace {
 
 // The messages of the OK check, German and English.
-enum TPatchMessage { pmStreamPidRange, pmPidInUse, pmNullPacketsKeepPid, pmNullPidTaken };
+enum TPatchMessage { pmStreamPidRange, pmPidInUse, pmNullPacketsKeepPid, pmNullPidTaken, pmSidRange };
 struct TPatchMessageText {
     const char* German;
     const char* English;
@@ -26,6 +26,8 @@ constexpr TPatchMessageText kPatchMessages[] = {
     {"Die Nullpakete behalten ihre PID $1FFF!", "The null packets keep their PID $1FFF!"},
     {"Die PID $1FFF geh\xC3\xB6rt den Nullpaketen, kein Stream kann sie bekommen!",
      "PID $1FFF belongs to the null packets, no stream can take it!"},
+    {"Die Programmnummer (SID) muss zwischen 1 und 65535 ($0001 bis $FFFF) liegen!",
+     "The program number (SID) must lie between 1 and 65535 ($0001 to $FFFF)!"},
 };
 
 std::string PatchMessage(TPatchMessage id, bool german, const std::string& pid = {})
@@ -96,6 +98,20 @@ std::string StreamPidRangeMessage(bool german)
     return PatchMessage(pmStreamPidRange, german);
 }
 
+std::string CheckPatchSid(const std::string& newSidText, const std::string& currentSidText, bool german)
+{
+    // Taken back as it stands, a SID that does not convert would drop the
+    // new PIDs chosen with it, and one out of range would be ignored: the
+    // dialog would close on OK having taken nothing of what was asked. The
+    // number shown as current passes whatever it is: it asks for no change.
+    int64_t sid = 0, current = -1;
+    if (TryStrToInt64(newSidText, sid) &&
+        ((sid >= kFirstProgramNumber && sid <= kLastProgramNumber) ||
+         (TryStrToInt64(currentSidText, current) && sid == current)))
+        return {};
+    return PatchMessage(pmSidRange, german) + "\r" + newSidText;
+}
+
 std::string CheckPatchRows(const std::vector<std::pair<std::string, std::string>>& rows, int pmtPid, bool german)
 {
     std::set<int> used;
@@ -132,7 +148,7 @@ TPatchResult ApplyPatchChoices(TAnalysisEngine& engine, const std::string& newSi
         return r;
     }
     // Program number 0 names the network PID in a PAT, not a program.
-    if (sid >= 1 && sid <= 65535 && sid != CurrentProgramNumber(engine))
+    if (sid >= kFirstProgramNumber && sid <= kLastProgramNumber && sid != CurrentProgramNumber(engine))
         r.NewServiceId = static_cast<int>(sid);
     TAnalysisTables& t = engine.Tables();
     for (const auto& [key, value] : rows) {

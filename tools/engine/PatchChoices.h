@@ -15,6 +15,9 @@ class TAnalysisEngine;
 // PIDs a stream may take: 0 is the PAT's and $1FFF the null packets'.
 constexpr int kFirstStreamPid = 1;
 constexpr int kLastStreamPid = 0x1FFE;
+// Program numbers a program may take: 0 names the network PID in a PAT.
+constexpr int kFirstProgramNumber = 1;
+constexpr int kLastProgramNumber = 0xFFFF;
 
 struct TPatchChoices {
     std::string CurrentSid; // "$" + 4 hex digits
@@ -39,6 +42,12 @@ bool PatchPidAllowed(int oldPid, int newPid);
 bool GridPidAccepted(const std::string& text);
 // The message for a value that is not such a PID.
 std::string StreamPidRangeMessage(bool german);
+
+// Checks the new program number before OK takes the dialog's values: one
+// from 1 to 65,535 ("$" hexadecimal or decimal), or the current one (as
+// shown) left as it is. Empty when fine, else the message for the user,
+// naming what was typed.
+std::string CheckPatchSid(const std::string& newSidText, const std::string& currentSidText, bool german);
 
 // Checks the rows before OK takes them: the null packets' row left at
 // $1FFF, every other new PID one a stream may take, no two streams on one

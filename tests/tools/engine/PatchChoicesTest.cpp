@@ -71,6 +71,18 @@ TEST(PatchChoices, DialogRowsAndChecks)
     EXPECT_FALSE(CheckPatchRows({{"$0300", "$0400"}, {"$0301", "$0400"}}, 0x100, false).empty());
     EXPECT_FALSE(CheckPatchRows({{"$0300", "$0100"}}, 0x100, true).empty());
 
+    // OK takes only a program number: a typo would close the dialog and
+    // drop the new PIDs chosen with it, a number out of range the new SID,
+    // each without a word. The message names what was typed.
+    for (const bool german : {false, true})
+        for (const char* bad : {"$12G4", "", "0", "-1", "65536", "$10000"}) {
+            const std::string m = CheckPatchSid(bad, c.CurrentSid, german);
+            EXPECT_NE(m.find(german ? "Programmnummer" : "program number"), std::string::npos) << bad;
+            EXPECT_EQ(m.substr(m.find('\r') + 1), bad) << m;
+        }
+    for (const char* good : {"1", "$0001", "$1234", "65535", "$FFFF", " $0077 "})
+        EXPECT_EQ(CheckPatchSid(good, c.CurrentSid, false), "") << good;
+
     // The same SID as now keeps it; a row left unchanged counts as a remap.
     TPatchResult r = ApplyPatchChoices(*road.engine, "$1234", c.Rows);
     EXPECT_EQ(r.NewServiceId, -1);
@@ -84,6 +96,43 @@ TEST(PatchChoices, DialogRowsAndChecks)
     EXPECT_EQ(t.FoundStreams[t.FoundStreamIndex(0x300)].ReplacementPid, 0x300);
 }
 
+// A table of a broken muxer may give the program the number 0. The dialog
+// shows it as it is, and OK takes it back as no change, as any SID left at
+// the current one, so the PIDs can be patched all the same.
+TEST(PatchChoices, ProgramNumberZeroLeftAsItIsPasses)
+{
+    Bytes b = ReadFile(DataFile("h264_ac3.ts"));
+    int pmts = 0;
+    for (size_t i = 0; i + 188 <= b.size(); i += 188) {
+        uint8_t* p = b.data() + i;
+        if (Pid(p) != 0x100 || !(p[1] & 0x40))
+            continue;
+        uint8_t* sec = p + 5 + p[4];
+        const int len = ((sec[1] & 0x0F) << 8) | sec[2];
+        sec[3] = sec[4] = 0;
+        const uint32_t crc = Crc32Mpeg(sec, 0xFFFFFFFFu, 3 + len - 4);
+        for (int k = 0; k < 4; ++k)
+            sec[3 + len - 4 + k] = static_cast<uint8_t>(crc >> (24 - 8 * k));
+        ++pmts;
+    }
+    ASSERT_GT(pmts, 0);
+    Cleanup files;
+    const std::string in = TempName("sid0");
+    files.Files = {in};
+    WriteFile(in, b);
+    Road road;
+    ASSERT_TRUE(road.Analyse(in));
+    const TPatchChoices c = FillPatchChoices(*road.engine, -1);
+    ASSERT_EQ(c.CurrentSid, "$0000");
+    EXPECT_EQ(c.NewSid, "$0000");
+    EXPECT_EQ(CheckPatchSid(c.NewSid, c.CurrentSid, false), "");
+    EXPECT_EQ(CheckPatchSid("0", c.CurrentSid, false), "");
+    EXPECT_NE(CheckPatchSid("65536", c.CurrentSid, false), "");
+    const TPatchResult r = ApplyPatchChoices(*road.engine, c.NewSid, {{"$0300", "$0400"}});
+    EXPECT_EQ(r.NewServiceId, -1);
+    EXPECT_EQ(r.RemapCount, 1);
+}
+
 TEST(PatchChoices, CleanedCopyCarriesTheNewSidAndPids)
 {
     Cleanup files;
@@ -92,6 +141,14 @@ TEST(PatchChoices, CleanedCopyCarriesTheNewSidAndPids)
     const TPatchResult r = ApplyPatchChoices(*road.engine, "$0077", {{"$0300", "$0400"}, {"$0301", "$0401"}});
     EXPECT_EQ(r.NewServiceId, 0x77);
     EXPECT_EQ(r.RemapCount, 2);
+    // Opened again, the dialog shows these choices, not the recording's.
+    const TPatchChoices again = FillPatchChoices(*road.engine, r.NewServiceId);
+    EXPECT_EQ(again.CurrentSid, "$1234");
+    EXPECT_EQ(again.NewSid, "$0077");
+    EXPECT_NE(std::find(again.Rows.begin(), again.Rows.end(), std::make_pair(std::string("$0300"), std::string("$0400"))),
+              again.Rows.end());
+    EXPECT_NE(std::find(again.Rows.begin(), again.Rows.end(), std::make_pair(std::string("$0301"), std::string("$0401"))),
+              again.Rows.end());
     road.pass->Options.NewServiceId = r.NewServiceId;
     road.pass->Options.PidRemapCount = r.RemapCount;
     const std::string out = TempName("patched");
