@@ -624,8 +624,8 @@ std::string TTSPmtReader::PmtDumpText() const {
         line("  ES Info Length : " + std::to_string(e.EsInfoLength));
         if (e.EsInfoLength != 0) {
             line("  ES Info        : " + bytesText(e.EsInfo, e.EsInfoLength));
-            // The log is UTF-8: a descriptor's text bytes are ISO 8859-1, as
-            // DVB's default character table has them.
+            // The log is UTF-8: a descriptor's text bytes are shown as
+            // ISO 8859-1, close enough to DVB's own tables for reading.
             std::string text;
             for (int c = 0; c < e.EsInfoLength; ++c) {
                 if (e.EsInfo[c] > 31)
