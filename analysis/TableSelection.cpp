@@ -84,6 +84,15 @@ bool TTableSelection::SelectPmt(int pmtPid, int sectionPackets, int64_t packetIn
         return false;
     }
     engine_.Log("CRC OK!");
+    // What this table leaves out is told only once the table is kept: a
+    // table that keeps no stream gives way to the own PMT, which carries
+    // the streams named here.
+    std::vector<TLeftOut> leftOut;
+    held_ = &leftOut;
+    struct THold {
+        TTableSelection* Selection;
+        ~THold() { Selection->held_ = nullptr; }
+    } hold{this};
     TakeUnlistedStreams(pmtPid);
     const int entriesBefore = pmt_->PMTEntryCount();
 
@@ -111,8 +120,12 @@ bool TTableSelection::SelectPmt(int pmtPid, int sectionPackets, int64_t packetIn
     const int deleted = entriesBefore - pmt_->PMTEntryCount();
     if (deleted > 0) engine_.Log(IntToStr(deleted) + " entries deleted from stream list (not found in stream)!");
     LogPmtEntries();
+    const bool kept = pmt_->PMTEntryCount() > 0;
+    held_ = nullptr;
+    if (kept)
+        for (const TLeftOut& l : leftOut) Report(l);
     engine_.Log("");
-    return pmt_->PMTEntryCount() > 0;
+    return kept;
 }
 
 void TTableSelection::TakeUnlistedStreams(int pmtPid) {
@@ -217,11 +230,21 @@ void TTableSelection::TakeSniffedAudio() {
 }
 
 void TTableSelection::WarnStreamLeftOut(int pid, int streamType) {
-    engine_.Log("TS  WARNING: Stream PID $" + IntToHex(pid, 4) + " type " + IntToStr(streamType) +
-        " is not carried into the cleaned stream!");
-    TAnalysisTables& t = engine_.Tables();
+    const TAnalysisTables& t = engine_.Tables();
     const int idx = t.FoundStreamIndex(pid);
-    t.NoteStreamLeftOut(pid, idx >= 0 && IsSniffedStream(t.FoundStreams[static_cast<size_t>(idx)].TypeText));
+    NoteLeftOut("TS  WARNING: Stream PID $" + IntToHex(pid, 4) + " type " + IntToStr(streamType) +
+                    " is not carried into the cleaned stream!",
+                pid, idx >= 0 && IsSniffedStream(t.FoundStreams[static_cast<size_t>(idx)].TypeText));
+}
+
+void TTableSelection::NoteLeftOut(const std::string& line, int pid, bool identified) {
+    if (held_) held_->push_back({line, pid, identified});
+    else Report({line, pid, identified});
+}
+
+void TTableSelection::Report(const TLeftOut& l) {
+    engine_.Log(l.Line);
+    engine_.Tables().NoteStreamLeftOut(l.Pid, l.Identified);
 }
 
 bool TTableSelection::IsSniffedStream(const std::string& typeText) {
@@ -229,9 +252,9 @@ bool TTableSelection::IsSniffedStream(const std::string& typeText) {
 }
 
 void TTableSelection::WarnOwnPmtLeftOut(const TFoundStream& f) {
-    engine_.Log("TS  WARNING: Stream PID $" + IntToHex(f.Pid, 4) + " (" + f.TypeText +
-                ") is not carried into the cleaned stream!");
-    engine_.Tables().NoteStreamLeftOut(f.Pid, IsSniffedStream(f.TypeText));
+    NoteLeftOut("TS  WARNING: Stream PID $" + IntToHex(f.Pid, 4) + " (" + f.TypeText +
+                    ") is not carried into the cleaned stream!",
+                f.Pid, IsSniffedStream(f.TypeText));
 }
 
 void TTableSelection::DeletePmtEntry() {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "base/Object.h"
 
@@ -66,6 +67,17 @@ public:
 
 private:
     int LogOwnPmtPcr();
+    // A stream the copy leaves out: its log line, logged and counted at
+    // once, or held while a selected table may still give way to the own
+    // PMT (which then decides anew what it carries).
+    struct TLeftOut {
+        std::string Line;
+        int Pid;
+        bool Identified;
+    };
+    void NoteLeftOut(const std::string& line, int pid, bool identified);
+    void Report(const TLeftOut& l);
+    std::vector<TLeftOut>* held_ = nullptr;
 
     TAnalysisEngine& engine_;
     TTSPatReader* pat_ = nullptr;

@@ -193,3 +193,25 @@ TEST(DamagedPmt, AStreamNoTableListsIsNamedAndTheResultWarnsUnlessPreserved)
         }
     }
 }
+
+TEST(DamagedPmt, ATableThatGivesWayToTheOwnPmtNamesNoStreamAsLeftOut)
+{
+    // An intact table that lists none of the streams the recording carries
+    // (a receiver that moved the PIDs and kept the broadcaster's table): the
+    // table is dropped and the own PMT carries the streams, so neither is
+    // named as left out of the copy, nor counted as a warning.
+    Cleanup cleanup;
+    const Bytes pmt = test::PmtSection(1, 0, 0x601, {}, {{2, 0x601, {}}, {3, 0x602, {}}});
+    const std::string in = Build({{1, 0x100}}, {{0x100, pmt}}, {}, cleanup, "moved");
+    Road road;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    ASSERT_TRUE(road.engine->Tables().CreationMode) << AllLog();
+    EXPECT_EQ(AllLog().find("is not carried"), std::string::npos) << AllLog();
+
+    const std::string out = Output("moved_out", cleanup);
+    EXPECT_EQ(road.Clean(out), TCleaningResult::Success) << AllLog();
+    EXPECT_TRUE(HasLine("WARNINGS : 0")) << AllLog();
+    const OutputCheck c = CheckOutput(out);
+    EXPECT_EQ(PacketsOf(c.PacketsPerPid, 0x101), PacketsOf(PacketsPerPidOf(in), 0x101));
+    EXPECT_EQ(PacketsOf(c.PacketsPerPid, 0x102), PacketsOf(PacketsPerPidOf(in), 0x102));
+}
