@@ -108,11 +108,11 @@ std::string FileExt(const std::string& name)
     return dot == std::string::npos ? std::string() : tw::UpperCase(name.substr(dot));
 }
 
-std::unique_ptr<TPixelImage> DecodePicture(const std::string& name, const uint8_t* data, size_t size)
+std::unique_ptr<TPixelImage> DecodePicture(TsSkinManager& sm, const std::string& name, const uint8_t* data, size_t size)
 {
     const std::string ext = FileExt(name);
     if (ext == ".PNG") return LoadPngPicture(data, size);
-    if (ext == ".JPG" || ext == ".JPEG") return LoadJpegPicture(data, size);
+    if (ext == ".JPG" || ext == ".JPEG") return LoadJpegPicture(data, size, &sm.SkinJpegScanPixels);
     return LoadBmpPicture(data, size);
 }
 
@@ -152,7 +152,7 @@ std::unique_ptr<TPixelImage> FindPicture(TsSkinManager& sm, const std::string& n
             return nullptr;
         }
         sm.SkinFileBytes += int64_t(entry.Size);
-        img = DecodePicture(name, entry.Data, entry.Size);
+        img = DecodePicture(sm, name, entry.Data, entry.Size);
     } else {
         // A skin is anyone's file: its pictures lie in its own folder. A name
         // that leads elsewhere (a drive, a share, a climb out of the folder)
@@ -171,7 +171,7 @@ std::unique_ptr<TPixelImage> FindPicture(TsSkinManager& sm, const std::string& n
         sm.SkinFileBytes += f.Size();
         std::vector<uint8_t> bytes(static_cast<size_t>(f.Size()));
         if (!bytes.empty()) f.ReadBuffer(bytes.data(), bytes.size());
-        img = DecodePicture(name, bytes.data(), bytes.size());
+        img = DecodePicture(sm, name, bytes.data(), bytes.size());
     }
     if (!img || img->Width() < 1) return nullptr;
     const int64_t pixels = int64_t(img->Width()) * img->Height();
@@ -457,6 +457,7 @@ void ReadSkinMasks(TsSkinManager& sm)
     sm.MasterBitmap.reset();
     sm.SkinPicturePixels = 0;
     sm.SkinFileBytes = 0;
+    sm.SkinJpegScanPixels = 0;
     const TsIniText* ini = sm.SkinIni;
     if (!ini) {
         const TsStoredSkin* stored = StoredSkinOf(sm);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/SysUtils.h"
+#include "skin/engine/data/SkinIni.h"
 
 namespace skin {
 
@@ -163,6 +164,11 @@ void TacSkinConvertor::ExtractPackedData()
     in.Take(4);
     const int32_t count = in.Int();
     if (count < 0 || int64_t(count) * kMinEntryBytes > in.Left()) Damaged("entry count beyond the data");
+    // Each entry costs a record and a stream, far more than the sixteen
+    // bytes it may take in the file; an option text names at most
+    // MaxKeys pictures, so more files than that serve nothing.
+    if (int64_t(count) > int64_t(TsIniText::MaxKeys) + 1)
+        throw ESkinPackError("Skin archive holds more files than a skin can use");
     ImageCount = count - 1;
     // What a skin can use of its archive: an option text and the pictures
     // its readers take, each at most kMaxPackedSkinBytes. Each entry's size

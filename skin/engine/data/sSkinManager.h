@@ -183,6 +183,9 @@ public:
     // Bytes of the picture files read from the skin's folder or decoded from
     // its archive in this load; past what a packed skin may hold none is read.
     int64_t SkinFileBytes = 0;
+    // What the scans of its JPEGs cost in this load: one bound for all of
+    // them (kMaxJpegScanPixels), however often a picture is named.
+    int64_t SkinJpegScanPixels = 0;
     std::string SkinPath;
     std::vector<std::string> CommonSections;
     bool Loading() const { return loading_; }

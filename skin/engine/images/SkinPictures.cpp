@@ -76,6 +76,9 @@ struct TJpegError {
     jpeg_error_mgr Mgr;
     std::jmp_buf Jump;
     char Message[JMSG_LENGTH_MAX];
+    // The scan counted last and what its scans may still cost.
+    int Scan;
+    int64_t ScanPixelsLeft;
 };
 
 // libjpeg is C: leave it by longjmp, never by a C++ exception through its frames.
@@ -89,16 +92,23 @@ void JpegErrorExit(j_common_ptr info)
 void JpegSilence(j_common_ptr, int) {}
 
 // Called before every step of reading the input, so also at the start of
-// every scan: the count is stopped before the scan past the bound is decoded.
+// every scan, when the scan's header has been read: a scan past the bound
+// is stopped before it is decoded. It goes through the blocks of its
+// components, in whole MCUs when it holds several.
 void JpegCountScans(j_common_ptr info)
 {
     const auto* d = reinterpret_cast<j_decompress_ptr>(info);
-    const int64_t scans = d->input_scan_number;
-    const char* refused = nullptr;
-    if (scans > kMaxJpegScans) refused = "too many scans";
-    else if (scans * d->image_width * d->image_height > kMaxJpegScanPixels) refused = "too many scans for its size";
-    if (!refused) return;
     auto* err = reinterpret_cast<TJpegError*>(info->err);
+    if (d->input_scan_number == err->Scan) return;
+    err->Scan = d->input_scan_number;
+    const int64_t cost = int64_t(d->MCUs_per_row) * d->MCU_rows_in_scan * d->blocks_in_MCU * DCTSIZE2;
+    const char* refused = nullptr;
+    if (err->Scan > kMaxJpegScans) refused = "too many scans";
+    else if (cost > err->ScanPixelsLeft) refused = "too many scans for its size";
+    if (!refused) {
+        err->ScanPixelsLeft -= cost;
+        return;
+    }
     std::snprintf(err->Message, sizeof err->Message, "%s", refused);
     std::longjmp(err->Jump, 1);
 }
@@ -166,13 +176,16 @@ bool DecodeJpeg(TJpegDecoder& d, const uint8_t* data, size_t size, std::unique_p
 
 } // namespace
 
-std::unique_ptr<TPixelImage> LoadJpegPicture(const uint8_t* data, size_t size)
+std::unique_ptr<TPixelImage> LoadJpegPicture(const uint8_t* data, size_t size, int64_t* scanPixels)
 {
     TJpegDecoder decoder;
+    const int64_t taken = scanPixels ? std::clamp<int64_t>(*scanPixels, 0, kMaxJpegScanPixels) : 0;
+    decoder.Err.ScanPixelsLeft = kMaxJpegScanPixels - taken;
     std::unique_ptr<TPixelImage> img;
     std::vector<uint8_t> row;
-    if (!DecodeJpeg(decoder, data, size, img, row))
-        throw EInvalidPicture(std::string("Invalid JPEG picture: ") + decoder.Err.Message);
+    const bool decoded = DecodeJpeg(decoder, data, size, img, row);
+    if (scanPixels) *scanPixels = kMaxJpegScanPixels - decoder.Err.ScanPixelsLeft;
+    if (!decoded) throw EInvalidPicture(std::string("Invalid JPEG picture: ") + decoder.Err.Message);
     return img;
 }
 

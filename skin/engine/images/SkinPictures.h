@@ -41,7 +41,9 @@ constexpr int64_t kMaxSkinPixels = kMaxPicturePixels;
 // scan, each over the whole picture, and a scan costs its file a dozen
 // bytes: 2,000 empty ones held skin loading for seconds. At most
 // kMaxJpegScans scans (encoders write ten or so), and no more than sixteen
-// over the largest picture a skin may bring would cost.
+// over the largest picture a skin may bring would cost. A scan's cost is
+// the pixels of the 8 x 8 blocks it goes through: a picture one pixel high
+// is decoded in blocks of eight rows.
 constexpr int kMaxJpegScans = 64;
 constexpr int64_t kMaxJpegScanPixels = 16 * kMaxPicturePixels;
 // The most pixels a JPEG may declare per byte of its file. Huffman coding
@@ -53,8 +55,10 @@ constexpr int64_t kMaxJpegPixelsPerByte = 512;
 // 1-, 4-, 8-bit palette, 24- and 32-bit uncompressed BMP; 32-bit keeps its
 // fourth byte, everything else becomes 24 bits.
 std::unique_ptr<TPixelImage> LoadBmpPicture(const uint8_t* data, size_t size);
-// A JPEG as 24 bits (greyscale and colour).
-std::unique_ptr<TPixelImage> LoadJpegPicture(const uint8_t* data, size_t size);
+// A JPEG as 24 bits (greyscale and colour). With scanPixels, the scans of
+// several pictures share the bound of kMaxJpegScanPixels: it holds what
+// earlier pictures took and gets this one's added, also when it fails.
+std::unique_ptr<TPixelImage> LoadJpegPicture(const uint8_t* data, size_t size, int64_t* scanPixels = nullptr);
 // A PNG as 32 bits with alpha.
 std::unique_ptr<TPixelImage> LoadPngPicture(const uint8_t* data, size_t size);
 

@@ -267,6 +267,46 @@ TEST(HostileSkin, AJpegOfMoreScansOrPixelsThanItsBytesCouldHoldIsRefused)
     EXPECT_NE(JpegError(JpegDeclaring(side, side)), "");
 }
 
+TEST(HostileSkin, TheScansOfASkinsJpegsShareOneBoundCountedInTheBlocksTheyCover)
+{
+    // One picture named again and again is decoded each time: its scans
+    // count against the skin, not against each naming alone.
+    auto sections = [](int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i) text += "[S" + std::to_string(i) + "]\nPATTERN=A.JPG\n";
+        return text;
+    };
+    const std::string square = WithScans(skintest::GreyJpegFile(1024, 1024, 0x60, true), kMaxJpegScans);
+    const int squares = int(kMaxJpegScanPixels / (int64_t(kMaxJpegScans) * 1024 * 1024));
+    {
+        TLoaded s;
+        s.pack.Files["A.JPG"] = square;
+        s.Load(sections(squares));
+        EXPECT_EQ(s.sm.pa.size() + s.sm.ma.size(), size_t(squares));
+        // Each load of a skin starts the count afresh.
+        s.Load(sections(squares));
+        EXPECT_EQ(s.sm.pa.size() + s.sm.ma.size(), size_t(squares));
+    }
+    {
+        TLoaded s;
+        s.pack.Files["A.JPG"] = square;
+        EXPECT_THROW(s.Load(sections(squares + 1)), EInvalidPicture);
+    }
+    // A picture one pixel high is decoded in blocks of eight rows: the
+    // bound counts the blocks, not the pixels the header declares.
+    const std::string line = WithScans(skintest::GreyJpegFile(16384, 1, 0x60, true), kMaxJpegScans);
+    const int lines = int(kMaxJpegScanPixels / (int64_t(kMaxJpegScans) * 16384 * 8));
+    {
+        TLoaded s;
+        s.pack.Files["A.JPG"] = line;
+        s.Load(sections(lines));
+        EXPECT_EQ(s.sm.pa.size() + s.sm.ma.size(), size_t(lines));
+    }
+    TLoaded s;
+    s.pack.Files["A.JPG"] = line;
+    EXPECT_THROW(s.Load(sections(lines + 1)), EInvalidPicture);
+}
+
 TEST(HostileSkin, APngWithoutImageDataLoadsEmptyAndTheSkinKeepsItsOtherPictures)
 {
     test::Bytes noData = test::Signature();

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <random>
 
+#include "skin/engine/data/SkinIni.h"
 #include "tests/support/TsBuilder.h"
 #include "tests/ui/RefusedAllocations.h"
 
@@ -245,6 +246,21 @@ TEST(SkinPack, AnArchiveThatUnpacksToMoreThanASkinCanUseIsRefused)
         EXPECT_LT(archive.size(), size_t(1) << 20) << name;
         EXPECT_NE(ExtractError(archive).find("too large"), std::string::npos) << name;
     }
+}
+
+TEST(SkinPack, AnArchiveOfMoreFilesThanAnOptionTextCanNameIsRefused)
+{
+    // Each entry costs its record and stream far more than its sixteen
+    // bytes: millions of empty ones took seconds and hundreds of megabytes.
+    // An option text names at most TsIniText::MaxKeys pictures.
+    const std::vector<uint8_t> empty = ZlibStream(0, false);
+    std::vector<TRawEntry> entries(TsIniText::MaxKeys, {"a.bmp", 0, &empty});
+    entries.push_back({"Options.dat", 0, &empty});
+    TacSkinConvertor c;
+    Extract(c, RawArchive(entries));
+    EXPECT_EQ(c.Files.size(), TsIniText::MaxKeys);
+    entries.push_back({"b.bmp", 0, &empty});
+    EXPECT_NE(ExtractError(RawArchive(entries)).find("more files than a skin can use"), std::string::npos);
 }
 
 TEST(SkinPack, AnEntryTakesMemoryAsItsDataInflatesNotAsItsSizeClaims)
