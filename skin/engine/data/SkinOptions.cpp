@@ -139,7 +139,7 @@ std::unique_ptr<TPixelImage> FindPicture(TsSkinManager& sm, const std::string& n
 {
     // A skin that has used up its room gets no further picture, not even a
     // decoded one dropped afterwards: each would cost its decoding again.
-    if (sm.SkinPicturePixels >= kMaxSkinPixels) return nullptr;
+    if (sm.SkinPicturePixels >= kMaxSkinPixels || sm.SkinPictureRows >= kMaxSkinPictureRows) return nullptr;
     std::unique_ptr<TPixelImage> img;
     if (sm.SkinIsPacked && !folderOnly) {
         TsPackedEntry entry;
@@ -174,6 +174,8 @@ std::unique_ptr<TPixelImage> FindPicture(TsSkinManager& sm, const std::string& n
         img = DecodePicture(sm, name, bytes.data(), bytes.size());
     }
     if (!img || img->Width() < 1) return nullptr;
+    sm.SkinPictureRows += img->Height();
+    if (sm.SkinPictureRows > kMaxSkinPictureRows) return nullptr;
     const int64_t pixels = int64_t(img->Width()) * img->Height();
     if (pixels > kMaxSkinPixels - sm.SkinPicturePixels) {
         sm.SkinPicturePixels = kMaxSkinPixels;
@@ -456,6 +458,7 @@ void ReadSkinMasks(TsSkinManager& sm)
     sm.ForgetNameIndexes();
     sm.MasterBitmap.reset();
     sm.SkinPicturePixels = 0;
+    sm.SkinPictureRows = 0;
     sm.SkinFileBytes = 0;
     sm.SkinJpegScanPixels = 0;
     const TsIniText* ini = sm.SkinIni;

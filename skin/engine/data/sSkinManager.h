@@ -180,6 +180,8 @@ public:
     // Pixels of the pictures the readers took from the skin in this load
     // (from its start with the masks); past kMaxSkinPixels none is read.
     int64_t SkinPicturePixels = 0;
+    // Their rows in this load; past kMaxSkinPictureRows none is read.
+    int64_t SkinPictureRows = 0;
     // Bytes of the picture files read from the skin's folder or decoded from
     // its archive in this load; past what a packed skin may hold none is read.
     int64_t SkinFileBytes = 0;

@@ -36,6 +36,11 @@ inline bool PictureSizeAllowed(int64_t width, int64_t height)
 // can decode to megapixels; named a thousand times it would otherwise be
 // decoded and kept a thousand times.
 constexpr int64_t kMaxSkinPixels = kMaxPicturePixels;
+// Rows cost their decoding too, whatever their width: a picture one pixel
+// wide and 16,384 high, named a thousand times, fits the pixels above but
+// takes seconds row by row. All the pictures of a skin decode no more rows
+// than eight pictures of the largest side; real skins use a few thousand.
+constexpr int64_t kMaxSkinPictureRows = 8 * int64_t(kMaxPictureSide);
 
 // The work of decoding a JPEG. A progressive picture is decoded scan by
 // scan, each over the whole picture, and a scan costs its file a dozen

@@ -72,6 +72,23 @@ TEST(SkinPictureBudget, OnePictureNamedManyTimesStopsAtWhatASkinMayHold)
     EXPECT_GE(sm.GetMaskIndexByName("S", "K"), 0);
 }
 
+TEST(SkinPictureBudget, ATallNarrowPictureNamedManyTimesStopsAtTheRowsASkinMayDecode)
+{
+    // One pixel wide and as high as a picture may be: each copy is nothing
+    // against the pixels a skin may hold, but every row costs its decoding.
+    const int64_t copies = kMaxSkinPictureRows / kMaxPictureSide;
+    skintest::TPackedSkin pack;
+    pack.Files["TALL.PNG"] = GreyPng(1, uint32_t(kMaxPictureSide));
+    std::string text = "[S]\n";
+    for (int64_t i = 0; i < copies + 3; ++i) text += "K" + std::to_string(i) + "=!TALL.PNG!1!0!0\n";
+    TsSkinManager sm;
+    pack.Attach(sm);
+    LoadSkinTables(sm, &text);
+    EXPECT_GE(sm.GetMaskIndexByName("S", "K" + std::to_string(copies - 1)), 0);
+    for (int64_t i = copies; i < copies + 3; ++i)
+        EXPECT_EQ(sm.GetMaskIndexByName("S", "K" + std::to_string(i)), -1) << i;
+}
+
 TEST(SkinPictureBudget, AFolderSkinReadsNoMoreFileBytesThanAPackedSkinMayHold)
 {
     // A small picture at the head of a file of megabytes, named again and
