@@ -82,6 +82,7 @@ TTSPesReader::TTSPesReader(TComponent* owner)
     : TComponent(owner),
       ownHeader_(new TTSPesHeader),
       records_(new TPesPacketRecord[kPesPacketRecordCapacity]),
+      recordStart_(new int32_t[kPesPacketRecordCapacity]),
       collection_(new TPesCollection) {
     header_ = ownHeader_.get();
     collection_->Count = 0;
@@ -161,6 +162,8 @@ void TTSPesReader::ProcessPesPayload(const uint8_t* payload, int length, bool pa
     // its first records, and offsets behind them cannot be mapped.
     if (tsPacketCount_ < kPesPacketRecordCapacity) {
         TPesPacketRecord& r = records_[tsPacketCount_];
+        const int n = tsPacketCount_;
+        recordStart_[n] = n == 0 ? 0 : recordStart_[n - 1] + records_[n - 1].PayloadLength;
         r.PacketIndex = packetIndex;
         r.Duplicate = false;
         r.PayloadCrc = 0;
@@ -378,17 +381,22 @@ bool TTSPesReader::PacketOfPESOffset(int offset, int64_t& packetIndex, uint8_t& 
     packetIndex = 0;
     byteOffset = 0;
     if (offset < 0) return false;
-    int64_t sum = 0;
-    for (int i = 0; i < tsPacketCount_; ++i) {
-        const TPesPacketRecord& r = records_[i];
-        if (offset >= sum && offset < sum + r.PayloadLength) {
-            packetIndex = r.PacketIndex;
-            byteOffset = static_cast<uint8_t>(offset - sum + r.PayloadOffset);
-            return true;
-        }
-        sum += r.PayloadLength;
+    // The last record starting at or before the offset is the only one that
+    // can hold it: every later one starts behind it, and every earlier one
+    // ends where the next begins.
+    int lo = 0, hi = tsPacketCount_;
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (recordStart_[mid] <= offset) lo = mid + 1;
+        else hi = mid;
     }
-    return false;
+    if (lo == 0) return false;
+    const TPesPacketRecord& r = records_[lo - 1];
+    const int start = recordStart_[lo - 1];
+    if (offset >= start + r.PayloadLength) return false;
+    packetIndex = r.PacketIndex;
+    byteOffset = static_cast<uint8_t>(offset - start + r.PayloadOffset);
+    return true;
 }
 
 void TTSPesReader::CalcPacketCrcs() {

@@ -294,6 +294,11 @@ private:
     bool headerPending_ = false;
     bool firstSinceActivation_ = false;
     std::unique_ptr<TPesPacketRecord[]> records_;
+    // Where each record's payload starts among the collected bytes (the sum
+    // of the lengths before it), kept as records are added: the full-range
+    // patch maps a byte to its packet for every parameter set, and a PES
+    // can hold tens of thousands of them.
+    std::unique_ptr<int32_t[]> recordStart_;
     // MarkDuplicatePackets' work space, kept so that a PES of thousands of
     // packets costs no allocation: (CRC, record) pairs to sort, and for
     // each marked record the one it repeats.

@@ -323,6 +323,46 @@ TEST(PesReader, MapsPesOffsetsToTransportPackets) {
     EXPECT_FALSE(r.pes->PacketOfPESOffset(-1, idx, off));
 }
 
+TEST(PesReader, EveryByteMapsToThePacketThatCarriedIt) {
+    // Payloads of all lengths, packets without payload between them (some
+    // in a row, one last), and a shorter PES packet after a longer one:
+    // each offset names the packet whose payload held that byte, and
+    // offsets outside the bytes name none.
+    PesRig r;
+    const std::vector<int> first{100, 0, 184, 7, 0, 0, 1, 184, 30, 0, 183, 2, 0};
+    const std::vector<int> second{50, 0, 60};
+    for (const std::vector<int>* lengths : {&first, &second}) {
+        int total = 0;
+        for (int n : *lengths) total += n;
+        const Bytes p = MakePes(0xE0, Payload(static_cast<size_t>(total - 14)), 1, -1, 0);
+        ASSERT_EQ(p.size(), static_cast<size_t>(total));
+        const int64_t base = r.feed.nextIndex;
+        int pos = 0;
+        for (size_t k = 0; k < lengths->size(); ++k) {
+            const int n = (*lengths)[k];
+            r.feed.Packet(*r.pes, p.data() + pos, n, k == 0);
+            pos += n;
+        }
+        ASSERT_EQ(r.pes->TSPacketCount(), static_cast<int>(lengths->size()));
+        for (int offset = -2; offset <= total + 2; ++offset) {
+            int64_t expected = -1;
+            int begin = 0;
+            for (size_t k = 0; k < lengths->size() && expected < 0; ++k) {
+                if (offset >= begin && offset < begin + (*lengths)[k]) expected = static_cast<int64_t>(k);
+                else begin += (*lengths)[k];
+            }
+            int64_t idx = -5;
+            uint8_t off = 0;
+            const bool found = r.pes->PacketOfPESOffset(offset, idx, off);
+            ASSERT_EQ(found, expected >= 0) << offset;
+            if (!found) continue;
+            ASSERT_EQ(idx, base + expected) << offset;
+            // The feeder puts a payload of n bytes at 188 - n.
+            ASSERT_EQ(off, 188 - (*lengths)[static_cast<size_t>(expected)] + (offset - begin)) << offset;
+        }
+    }
+}
+
 TEST(PesReader, RecordTableIsBoundedForPacketsOfTinyPayloads) {
     PesRig r;
     const Bytes p = MakePes(0xE0, Payload(7000), 1, -1, 0);
