@@ -580,7 +580,7 @@ bool TTSPacketReader::Resync(int startDelta, int64_t basePosition) {
     // Ten blocks are searched, and a sync byte in the last is confirmed one
     // packet further on: all of it comes in one read. A look-up per
     // candidate made a stretch of damage full of 0x47 bytes cost a read for
-    // each of them, about a hundred times the time of a clean copy.
+    // each of them, tens of times the time of a clean copy of its size.
     constexpr int kRounds = 10;
     uint8_t window[(kRounds + 1) * TS_M2TS_PACKET_SIZE];
     const int got = ReadAt(basePosition + delta, window, (kRounds + 1) * step);
