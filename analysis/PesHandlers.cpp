@@ -284,7 +284,8 @@ int TPesHandlers::DeleteRedundantPacket(TTSPesReader* reader)
         return 0;
     TTSPacketWriter* w = pass_.TSPacketWriter1;
     const int n = reader->TSPacketCount();
-    std::vector<int64_t> repeats;
+    std::vector<int64_t>& repeats = repeats_;
+    repeats.clear();
     int sum = 0;
     for (int j = 0; j < n; ++j) {
         const TPesPacketRecord& rj = reader->PacketRecord(j);
@@ -297,20 +298,21 @@ int TPesHandlers::DeleteRedundantPacket(TTSPesReader* reader)
         const uint8_t afc = (w->QueuedPacketByte(slotJ, 3) >> 4) & 3;
         if ((afc == 2 || afc == 3) && w->QueuedPacketByte(slotJ, 4) > 0 && (w->QueuedPacketByte(slotJ, 5) & 0x10))
             continue;
-        bool confirmed = false;
-        for (int i = 0; i < j && !confirmed; ++i) {
-            const TPesPacketRecord& ri = reader->PacketRecord(i);
-            if (ri.Duplicate || ri.PayloadCrc != rj.PayloadCrc || ri.PayloadLength != rj.PayloadLength)
-                continue;
-            const int slotI = w->FindQueuedPacket(ri.PacketIndex);
-            if (slotI < 0)
-                continue;
-            bool same = true;
-            for (int b = 0; b < TS_PACKET_SIZE && same; ++b)
-                same = w->QueuedPacketByte(slotI, b) == w->QueuedPacketByte(slotJ, b);
-            confirmed = same;
-        }
-        if (!confirmed)
+        // The only unmarked record with this CRC is the first one; the copy
+        // must match it byte for byte, or the CRCs merely collided.
+        const int i = reader->DuplicateOf(j);
+        if (i < 0)
+            continue;
+        const TPesPacketRecord& ri = reader->PacketRecord(i);
+        if (ri.PayloadLength != rj.PayloadLength)
+            continue;
+        const int slotI = w->FindQueuedPacket(ri.PacketIndex);
+        if (slotI < 0)
+            continue;
+        bool same = true;
+        for (int b = 0; b < TS_PACKET_SIZE && same; ++b)
+            same = w->QueuedPacketByte(slotI, b) == w->QueuedPacketByte(slotJ, b);
+        if (!same)
             continue;
         repeats.push_back(rj.PacketIndex);
         sum += rj.PayloadLength;

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tw {
 
@@ -108,6 +109,8 @@ public:
 private:
     std::string PesInvalidLine(TTSPesReader* reader, int64_t pts, int pid) const;
     TCleaningPass& pass_;
+    // DeleteRedundantPacket's confirmed repeats, kept between PES packets.
+    std::vector<int64_t> repeats_;
 };
 
 } // namespace tw

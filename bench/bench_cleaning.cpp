@@ -1,7 +1,7 @@
 // Analysis plus cleaning of a 1 GB recording, beside ffmpeg's plain remux of
 // the same file.
 //
-//   build/clean-native/bench/bench_cleaning [size-in-MB] [recording] [runs]
+//   build/clean-native/bench/bench_cleaning [size-in-MB] [recording] [runs] [kind]
 //
 // Without a recording it makes one in /tmp (a program of MPEG-2-typed video
 // at about 8 Mbit/s with PCR, MPEG audio and a teletext stream, with PAT and
@@ -13,6 +13,14 @@
 // 5), with the machine's load.
 // The Windows build of this bench runs under Wine without ffmpeg;
 // bench/compare-windows runs both builds side by side.
+//
+// A kind of "same" or "distinct" makes a hostile recording instead: every
+// audio PES packet claims a few hundred bytes but runs on over 6,000
+// transport packets, whose payloads are all alike or all different. Such a
+// PES is broken and the duplicate-packet fix ("duplicate packets in PES") looks
+// at each; the bench times the pass with that setting on and off, runs
+// alternating, and prints both medians (no ffmpeg). An empty recording
+// argument keeps the default name.
 #include "analysis/AnalysisEngine.h"
 #include "analysis/AppLog.h"
 #include "analysis/CleaningPass.h"
@@ -43,6 +51,11 @@ namespace {
 class BenchHost : public TQuietHost {
 public:
     size_t Lines = 0;
+    bool DuplicateHandling = false;
+    bool SettingBool(const std::string& name, bool defaultValue) override
+    {
+        return name == "PESDuplicatePacketHandling" ? DuplicateHandling : defaultValue;
+    }
     void LogLine(const std::string& line) override
     {
         ++Lines;
@@ -127,6 +140,30 @@ struct Muxer {
         Section(0x100, pmt);
     }
 
+    // An MPEG audio PES packet whose length field claims one frame while it
+    // runs on over `packets` transport packets in all; their payloads are all
+    // alike (distinct false) or each different.
+    void OverlongAudioPes(int pid, int64_t pts, int packets, bool distinct, int64_t& serial)
+    {
+        uint8_t b[184];
+        std::memset(b, 0x5A, sizeof b);
+        const int len = 8 + 576;
+        const uint8_t head[] = {0, 0, 1, 0xC0, uint8_t(len >> 8), uint8_t(len), 0x80, 0x80, 5,
+                                uint8_t(0x21 | (((pts >> 30) & 7) << 1)), uint8_t(pts >> 22),
+                                uint8_t(((pts >> 15) & 0x7F) << 1 | 1), uint8_t(pts >> 7),
+                                uint8_t((pts & 0x7F) << 1 | 1), 0xFF, 0xFD, 0xA4, 0x04};
+        std::memcpy(b, head, sizeof head);
+        Packet(pid, true, b, 184, -1);
+        std::memset(b, 0x5A, sizeof b);
+        for (int k = 1; k < packets; ++k) {
+            if (distinct) {
+                ++serial;
+                std::memcpy(b, &serial, sizeof serial);
+            }
+            Packet(pid, false, b, 184, -1);
+        }
+    }
+
     void Pes(int pid, int streamId, int64_t pts, int esBytes, int64_t pcr27, bool bounded)
     {
         static std::vector<uint8_t> buf;
@@ -179,7 +216,9 @@ struct Muxer {
     }
 };
 
-bool MakeRecording(const std::string& name, int64_t bytes)
+enum class Kind { Plain, Same, Distinct };
+
+bool MakeRecording(const std::string& name, int64_t bytes, Kind kind)
 {
     FILE* f = std::fopen(name.c_str(), "wb");
     if (!f)
@@ -188,13 +227,19 @@ bool MakeRecording(const std::string& name, int64_t bytes)
     int64_t pts = 1800000; // 20 s
     const int64_t targetPackets = bytes / 188;
     int frame = 0;
+    int64_t serial = 0;
     while (m.written < targetPackets) {
         if (frame % 12 == 0)
             m.Tables();
         // 25 frames/s, 8 Mbit/s: 40,000 bytes per frame on average.
         const int size = (frame % 12 == 0) ? 110000 : 33000;
         m.Pes(0x101, 0xE0, pts + 9000, size, (pts - 900) * 300, false);
-        m.Pes(0x102, 0xC0, pts, 576, -1, true);
+        // A hostile audio PES every fifth frame: 1.1 MB of it beside about
+        // 0.2 MB of video.
+        if (kind == Kind::Plain)
+            m.Pes(0x102, 0xC0, pts, 576, -1, true);
+        else if (frame % 5 == 0)
+            m.OverlongAudioPes(0x102, pts, 6000, kind == Kind::Distinct, serial);
         if (frame % 5 == 0)
             m.Pes(0x103, 0xBD, pts, 800, -1, true);
         pts += 3600;
@@ -210,9 +255,10 @@ double Seconds(std::chrono::steady_clock::time_point a, std::chrono::steady_cloc
 }
 
 // One timed analysis plus cleaning on a fresh engine (as a new window would).
-double TimeOurs(const std::string& in, const std::string& out, double& analysis)
+double TimeOurs(const std::string& in, const std::string& out, double& analysis, bool duplicateHandling = false)
 {
     BenchHost host;
+    host.DuplicateHandling = duplicateHandling;
     TAnalysisEngine engine(&host);
     TCleaningPass* pass = new TCleaningPass(&engine, &engine, &host);
     const auto t0 = std::chrono::steady_clock::now();
@@ -221,8 +267,9 @@ double TimeOurs(const std::string& in, const std::string& out, double& analysis)
     const TCleaningResult r = analysed ? pass->Run(out) : TCleaningResult::NotRun;
     const auto t2 = std::chrono::steady_clock::now();
     analysis = Seconds(t0, t1);
-    std::printf("  ours: analysis %.2f s, cleaning %.2f s, together %.2f s; result %d, output %lld bytes\n", analysis,
-                Seconds(t1, t2), Seconds(t0, t2), static_cast<int>(r), static_cast<long long>(FileSizeOf(out)));
+    std::printf("  ours%s: analysis %.2f s, cleaning %.2f s, together %.2f s; result %d, output %lld bytes\n",
+                duplicateHandling ? " (duplicate fix on)" : "", analysis, Seconds(t1, t2), Seconds(t0, t2),
+                static_cast<int>(r), static_cast<long long>(FileSizeOf(out)));
     return Seconds(t0, t2);
 }
 
@@ -276,9 +323,13 @@ int main(int argc, char** argv)
     const int64_t mb = argc > 1 ? std::atoll(argv[1]) : 1024;
     std::string in = argc > 2 && argv[2][0] ? argv[2] : "/tmp/tw_bench_cleaning_" + std::to_string(mb) + "MB.ts";
     const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
+    const std::string kindName = argc > 4 ? argv[4] : "";
+    const Kind kind = kindName == "same" ? Kind::Same : kindName == "distinct" ? Kind::Distinct : Kind::Plain;
+    if (kind != Kind::Plain && !(argc > 2 && argv[2][0]))
+        in = "/tmp/tw_bench_cleaning_" + std::to_string(mb) + "MB_" + kindName + ".ts";
     if (FileSizeOf(in) <= 0) {
         std::printf("making %s (%lld MB)...\n", in.c_str(), static_cast<long long>(mb));
-        if (!MakeRecording(in, mb * 1024 * 1024)) {
+        if (!MakeRecording(in, mb * 1024 * 1024, kind)) {
             std::printf("cannot write %s\n", in.c_str());
             return 1;
         }
@@ -294,6 +345,26 @@ int main(int argc, char** argv)
 #else
     const bool haveFfmpeg = std::system("ffmpeg -version > /dev/null 2>&1") == 0;
 #endif
+
+    if (kind != Kind::Plain) {
+        // The duplicate fix's cost on this recording: the same pass with the
+        // setting on and off, alternating.
+        std::vector<double> on, off;
+        for (int run = 0; run < runs; ++run) {
+            double a = 0;
+            Settle(in);
+            off.push_back(TimeOurs(in, out, a, false));
+            Settle(in);
+            on.push_back(TimeOurs(in, out, a, true));
+            RemoveFile(out);
+            RemoveFile(ChangeFileExt(out, ".log"));
+        }
+        const double tOn = Median(on), tOff = Median(off);
+        std::printf("%s PES packets, %.0f MB: duplicate fix on %.2f s, off %.2f s (on / off %.2f), median of %d "
+                    "(load %s)\n",
+                    kindName.c_str(), sizeMb, tOn, tOff, tOn / tOff, runs, LoadText().c_str());
+        return 0;
+    }
 
     // The medians of several alternating runs of each, so that a busy
     // machine does not decide the ratio.

@@ -65,6 +65,36 @@ void TTSPacketReader::SetPacketIndex(int64_t value) {
 
 // --- opening and closing -----------------------------------------------
 
+namespace {
+
+// The first position p in [from, end) where bytes[p] and bytes[p + step]
+// (which must lie below got) are both sync bytes, or -1. Eight positions are
+// ruled out at once where neither word holds a pair; damage full of sync
+// bytes then costs no more than any other.
+int FindConfirmedSync(const uint8_t* bytes, int from, int end, int got, int step) {
+    constexpr uint64_t kSyncs = 0x0101010101010101ull * TS_SYNC_BYTE;
+    constexpr uint64_t kLow = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+    int p = from;
+    while (p < end) {
+        if (p + 8 <= end && p + 8 + step <= got) {
+            uint64_t a, b;
+            std::memcpy(&a, bytes + p, 8);
+            std::memcpy(&b, bytes + p + step, 8);
+            // A zero byte of x is a position with a sync byte in both.
+            const uint64_t x = (a ^ kSyncs) | (b ^ kSyncs);
+            if (((x - kLow) & ~x & kHigh) == 0) {
+                p += 8;
+                continue;
+            }
+        }
+        for (const int stop = std::min(p + 8, end); p < stop; ++p)
+            if (bytes[p] == TS_SYNC_BYTE && p + step < got && bytes[p + step] == TS_SYNC_BYTE) return p;
+    }
+    return -1;
+}
+
+} // namespace
+
 void TTSPacketReader::Close() {
     delete stream_;
     stream_ = nullptr;
@@ -547,28 +577,24 @@ bool TTSPacketReader::Resync(int startDelta, int64_t basePosition) {
     const int prefix = workSize_ == TS_M2TS_PACKET_SIZE ? 4 : 0;
     int64_t delta = startDelta;
     if (basePosition + delta < 0) delta = -basePosition;
-    uint8_t block[TS_M2TS_PACKET_SIZE];
-    uint8_t c = 0;
-    for (int round = 0; round < 10; ++round) {
-        const int got = ReadAt(basePosition + delta, block, step);
-        if (got < step) return false;
-        for (int j = 0; j < step; ++j) {
-            // Stray bytes are mostly anything but a sync byte: the library
-            // finds the candidates faster than a look at every byte here.
-            const void* hit = std::memchr(block + j, TS_SYNC_BYTE, static_cast<size_t>(step - j));
-            if (hit == nullptr) break;
-            j = static_cast<int>(static_cast<const uint8_t*>(hit) - block);
-            const int64_t sync = basePosition + delta + j;
-            // In 192-byte files the packet grid is that of the prefixes.
-            if (sync - prefix < 0) continue;
-            if (ReadAt(sync + step, &c, 1) == 1 && c == TS_SYNC_BYTE) {
-                resyncOffset_ += delta + j - prefix;
-                return true;
-            }
-        }
-        delta += step;
-    }
-    return false;
+    // Ten blocks are searched, and a sync byte in the last is confirmed one
+    // packet further on: all of it comes in one read. A look-up per
+    // candidate made a stretch of damage full of 0x47 bytes cost a read for
+    // each of them, tens of times the time of a clean copy of its size.
+    constexpr int kRounds = 10;
+    uint8_t window[(kRounds + 1) * TS_M2TS_PACKET_SIZE];
+    const int got = ReadAt(basePosition + delta, window, (kRounds + 1) * step);
+    // The blocks are searched in order, and the first the file cannot fill
+    // ends the search: the candidates are the bytes of the whole blocks.
+    const int end = std::min(kRounds, std::max(got, 0) / step) * step;
+    // In 192-byte files the packet grid is that of the prefixes: a sync byte
+    // before the first prefix has none.
+    const int64_t origin = basePosition + delta;
+    const int from = origin < prefix ? static_cast<int>(prefix - origin) : 0;
+    const int at = FindConfirmedSync(window, from, end, got, step);
+    if (at < 0) return false;
+    resyncOffset_ += delta + at - prefix;
+    return true;
 }
 
 // --- the current packet ---------------------------------------------------

@@ -204,6 +204,8 @@ void TTSPacketWriter::Open() {
         ringNo_.assign(static_cast<size_t>(ringSlots_), -1);
         ringDeleted_.assign(static_cast<size_t>(ringSlots_), 0);
         ringHeader_.assign(static_cast<size_t>(ringSlots_), 0);
+        numbered_.assign(static_cast<size_t>(ringSlots_), 0);
+        numberedHead_ = numberedCount_ = numberFalls_ = 0;
         for (TBlock& b : blocks_) b = TBlock();
         queued_ = 0;
         head_ = 0;
@@ -258,6 +260,9 @@ bool TTSPacketWriter::Close() {
     ringDeleted_.shrink_to_fit();
     ringHeader_.clear();
     ringHeader_.shrink_to_fit();
+    numbered_.clear();
+    numbered_.shrink_to_fit();
+    numberedHead_ = numberedCount_ = numberFalls_ = 0;
     queued_ = 0;
     head_ = 0;
     active_ = false;
@@ -296,6 +301,7 @@ bool TTSPacketWriter::QueuePacket(const TTSPacketBuffer& buffer, int64_t packetN
     ringNo_[static_cast<size_t>(slot)] = packetNo;
     ringDeleted_[static_cast<size_t>(slot)] = 0;
     ringHeader_[static_cast<size_t>(slot)] = HeaderOf(buffer.Data);
+    if (packetNo >= 0) PushNumbered(slot, packetNo);
     if (++queued_ >= packetBufferSize_) HandOverOldest();
     return !HasError();
 }
@@ -373,6 +379,7 @@ bool TTSPacketWriter::FlushRing(int n) {
     int written = 0, deleted = 0;
     int slot = head_, out = head_;
     for (int k = 0; k < n; ++k) {
+        if (ringNo_[static_cast<size_t>(slot)] >= 0) PopNumbered();
         if (ringDeleted_[static_cast<size_t>(slot)]) {
             ++deleted;
         } else {
@@ -460,7 +467,43 @@ void TTSPacketWriter::CorrectContinuityCounter(uint8_t* packet, TCCRecord& r, ui
     r.InCorrection = true;
 }
 
+void TTSPacketWriter::PushNumbered(int slot, int64_t packetNo) {
+    // There are never more numbered packets queued than slots in the ring.
+    if (numberedCount_ > 0 && packetNo < ringNo_[static_cast<size_t>(NumberedSlot(numberedCount_ - 1))])
+        ++numberFalls_;
+    int at = numberedHead_ + numberedCount_;
+    if (at >= ringSlots_) at -= ringSlots_;
+    numbered_[static_cast<size_t>(at)] = slot;
+    ++numberedCount_;
+}
+
+void TTSPacketWriter::PopNumbered() {
+    // The oldest numbered packet is handed over; a fall between it and the
+    // next one goes with it.
+    if (numberedCount_ <= 0) return;
+    if (numberedCount_ > 1 &&
+        ringNo_[static_cast<size_t>(NumberedSlot(1))] < ringNo_[static_cast<size_t>(NumberedSlot(0))])
+        --numberFalls_;
+    if (++numberedHead_ == ringSlots_) numberedHead_ = 0;
+    --numberedCount_;
+}
+
 int TTSPacketWriter::FindQueuedPacket(int64_t packetNo) const {
+    if (packetNo < 0 || numberFalls_ > 0) return ScanQueue(packetNo);
+    // The first numbered packet whose number is not below packetNo: the
+    // oldest of those queued under it, as the walk from the head finds.
+    int lo = 0, hi = numberedCount_;
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (ringNo_[static_cast<size_t>(NumberedSlot(mid))] < packetNo) lo = mid + 1;
+        else hi = mid;
+    }
+    if (lo == numberedCount_) return -1;
+    const int slot = NumberedSlot(lo);
+    return ringNo_[static_cast<size_t>(slot)] == packetNo ? slot : -1;
+}
+
+int TTSPacketWriter::ScanQueue(int64_t packetNo) const {
     int slot = head_;
     for (int k = 0; k < queued_; ++k) {
         if (ringNo_[static_cast<size_t>(slot)] == packetNo) return slot;

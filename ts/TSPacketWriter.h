@@ -124,7 +124,8 @@ public:
         return pid >= 0 && pid < 8192 ? writtenPerPid_[static_cast<size_t>(pid)] : 0;
     }
 
-    // Slot of a queued packet (-1 when not queued, also once handed over).
+    // Slot of a queued packet (-1 when not queued, also once handed over);
+    // of several queued under one number, the oldest.
     int FindQueuedPacket(int64_t packetNo) const;
     // Byte and bit access to a queued slot; 0 / false for a slot that holds
     // no queued packet or an index outside the 188 bytes.
@@ -164,6 +165,14 @@ private:
     [[gnu::noinline]] bool WriteUnqueued(const TTSPacketBuffer& buffer);
     [[gnu::cold, gnu::noinline]] void WaitForFreeSlot();
     [[gnu::noinline]] void HandOverOldest();
+    void PushNumbered(int slot, int64_t packetNo);
+    void PopNumbered();
+    int NumberedSlot(int k) const {
+        int at = numberedHead_ + k;
+        if (at >= ringSlots_) at -= ringSlots_;
+        return numbered_[static_cast<size_t>(at)];
+    }
+    int ScanQueue(int64_t packetNo) const;
     static uint32_t HeaderOf(const uint8_t* packet) {
         return (static_cast<uint32_t>(packet[1]) << 16) | (static_cast<uint32_t>(packet[2]) << 8) | packet[3];
     }
@@ -199,6 +208,18 @@ private:
     int ringSlots_ = 0;
     int queued_ = 0;
     int head_ = 0;
+    // The slots of the queued packets that carry a number (>= 0), oldest
+    // first, in a ring of their own: the duplicate fix and the flag patch
+    // look a packet up for each one they touch, and a walk of a queue of
+    // tens of thousands each time made a PES of thousands of packets cost
+    // seconds. The readers queue their packets in increasing order, so a
+    // bisection over these finds the slot; numberFalls_ counts the places
+    // where a number is below the one queued before it, and while one is
+    // queued the look-up walks the queue as before.
+    std::vector<int32_t> numbered_;
+    int numberedHead_ = 0;
+    int numberedCount_ = 0;
+    int numberFalls_ = 0;
     // A handed-over run of slots: Slots from Start on (wrapping at the
     // ring's end), of which the first Written hold the packets to write
     // (the survivors moved together) and Deleted were dropped.

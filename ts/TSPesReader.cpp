@@ -1,5 +1,6 @@
 #include "ts/TSPesReader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <cstdlib>
 
@@ -81,6 +82,7 @@ TTSPesReader::TTSPesReader(TComponent* owner)
     : TComponent(owner),
       ownHeader_(new TTSPesHeader),
       records_(new TPesPacketRecord[kPesPacketRecordCapacity]),
+      recordStart_(new int32_t[kPesPacketRecordCapacity]),
       collection_(new TPesCollection) {
     header_ = ownHeader_.get();
     collection_->Count = 0;
@@ -160,6 +162,8 @@ void TTSPesReader::ProcessPesPayload(const uint8_t* payload, int length, bool pa
     // its first records, and offsets behind them cannot be mapped.
     if (tsPacketCount_ < kPesPacketRecordCapacity) {
         TPesPacketRecord& r = records_[tsPacketCount_];
+        const int n = tsPacketCount_;
+        recordStart_[n] = n == 0 ? 0 : recordStart_[n - 1] + records_[n - 1].PayloadLength;
         r.PacketIndex = packetIndex;
         r.Duplicate = false;
         r.PayloadCrc = 0;
@@ -377,17 +381,22 @@ bool TTSPesReader::PacketOfPESOffset(int offset, int64_t& packetIndex, uint8_t& 
     packetIndex = 0;
     byteOffset = 0;
     if (offset < 0) return false;
-    int64_t sum = 0;
-    for (int i = 0; i < tsPacketCount_; ++i) {
-        const TPesPacketRecord& r = records_[i];
-        if (offset >= sum && offset < sum + r.PayloadLength) {
-            packetIndex = r.PacketIndex;
-            byteOffset = static_cast<uint8_t>(offset - sum + r.PayloadOffset);
-            return true;
-        }
-        sum += r.PayloadLength;
+    // The last record starting at or before the offset is the only one that
+    // can hold it: every later one starts behind it, and every earlier one
+    // ends where the next begins.
+    int lo = 0, hi = tsPacketCount_;
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (recordStart_[mid] <= offset) lo = mid + 1;
+        else hi = mid;
     }
-    return false;
+    if (lo == 0) return false;
+    const TPesPacketRecord& r = records_[lo - 1];
+    const int start = recordStart_[lo - 1];
+    if (offset >= start + r.PayloadLength) return false;
+    packetIndex = r.PacketIndex;
+    byteOffset = static_cast<uint8_t>(offset - start + r.PayloadOffset);
+    return true;
 }
 
 void TTSPesReader::CalcPacketCrcs() {
@@ -405,15 +414,36 @@ void TTSPesReader::CalcPacketCrcs() {
 }
 
 int TTSPesReader::MarkDuplicatePackets() {
-    for (int i = 0; i < tsPacketCount_; ++i) records_[i].Duplicate = false;
+    // A record is marked when an earlier one has its CRC: the first record
+    // of each CRC stays, every later one is marked. Sorting the records by
+    // (CRC, position) finds them in n log n, whatever the payloads; a
+    // comparison of every pair cost 18 million steps for a PES of 6,000
+    // distinct packets, which a recording can repeat at will.
+    const int n = tsPacketCount_;
+    if (crcOrder_.size() < static_cast<size_t>(kPesPacketRecordCapacity)) {
+        crcOrder_.resize(kPesPacketRecordCapacity);
+        duplicateOf_.resize(kPesPacketRecordCapacity);
+    }
+    for (int i = 0; i < n; ++i) {
+        records_[i].Duplicate = false;
+        crcOrder_[static_cast<size_t>(i)] =
+            (static_cast<uint64_t>(records_[i].PayloadCrc) << 32) | static_cast<uint32_t>(i);
+    }
+    std::sort(crcOrder_.begin(), crcOrder_.begin() + n);
     int marked = 0;
-    for (int i = 0; i < tsPacketCount_; ++i) {
-        if (records_[i].Duplicate) continue;
-        for (int j = i + 1; j < tsPacketCount_; ++j) {
-            if (!records_[j].Duplicate && records_[j].PayloadCrc == records_[i].PayloadCrc) {
-                records_[j].Duplicate = true;
-                ++marked;
-            }
+    uint32_t runCrc = 0;
+    int first = -1;
+    for (int k = 0; k < n; ++k) {
+        const uint64_t key = crcOrder_[static_cast<size_t>(k)];
+        const uint32_t crc = static_cast<uint32_t>(key >> 32);
+        const int i = static_cast<int>(static_cast<uint32_t>(key));
+        if (first >= 0 && crc == runCrc) {
+            records_[i].Duplicate = true;
+            duplicateOf_[static_cast<size_t>(i)] = first;
+            ++marked;
+        } else {
+            runCrc = crc;
+            first = i;
         }
     }
     return marked;

@@ -241,6 +241,11 @@ public:
     bool PacketOfPESOffset(int offset, int64_t& packetIndex, uint8_t& byteOffset) const;
     void CalcPacketCrcs();
     int MarkDuplicatePackets();
+    // After MarkDuplicatePackets: the earlier record whose payload CRC a
+    // marked record repeats (the first with that CRC), -1 for one not marked.
+    int DuplicateOf(int i) const {
+        return i >= 0 && i < tsPacketCount_ && records_[i].Duplicate ? duplicateOf_[static_cast<size_t>(i)] : -1;
+    }
 
     static std::string PesErrorsText(TPESPaketErrors errors);
     static std::string StreamIdName(int streamID);
@@ -289,6 +294,16 @@ private:
     bool headerPending_ = false;
     bool firstSinceActivation_ = false;
     std::unique_ptr<TPesPacketRecord[]> records_;
+    // Where each record's payload starts among the collected bytes (the sum
+    // of the lengths before it), kept as records are added: the full-range
+    // patch maps a byte to its packet for every parameter set, and a PES
+    // can hold tens of thousands of them.
+    std::unique_ptr<int32_t[]> recordStart_;
+    // MarkDuplicatePackets' work space, kept so that a PES of thousands of
+    // packets costs no allocation: (CRC, record) pairs to sort, and for
+    // each marked record the one it repeats.
+    std::vector<uint64_t> crcOrder_;
+    std::vector<int32_t> duplicateOf_;
     std::unique_ptr<TPesCollection> collection_;
 };
 

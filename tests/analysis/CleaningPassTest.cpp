@@ -385,6 +385,47 @@ TEST(CleaningRoad, RepeatedPacketsAreDeletedOnlyWhenConfirmed)
     RemoveFile(in);
 }
 
+TEST(CleaningRoad, ARepeatSomePacketsAfterItsOriginalIsDeleted)
+{
+    // The copy of an audio packet arrives two packets after its original,
+    // inside the same PES packet: the fix must confirm it against its
+    // original wherever that lies, not against its neighbour.
+    const Bytes original = ReadFile(DataFile("mpeg2_mp2.ts"));
+    const std::vector<size_t> plain = PayloadPacketsOf(original, 0x211);
+    std::vector<size_t> audio;
+    for (size_t i = 0; i < original.size() / 188; ++i)
+        if (Pid(original.data() + i * 188) == 0x211)
+            audio.push_back(i);
+    // Three audio packets in a row without a payload start or a PCR.
+    size_t at = 20;
+    auto plainPacket = [&](size_t k) { return std::binary_search(plain.begin(), plain.end(), audio[k]); };
+    while (at + 3 < audio.size() && !(plainPacket(at) && plainPacket(at + 1) && plainPacket(at + 2)))
+        ++at;
+    ASSERT_LT(at + 3, audio.size());
+    Bytes damaged(original.begin(), original.begin() + static_cast<long>((audio[at + 2] + 1) * 188));
+    damaged.insert(damaged.end(), original.begin() + static_cast<long>(audio[at] * 188),
+                   original.begin() + static_cast<long>(audio[at] * 188 + 188));
+    damaged.insert(damaged.end(), original.begin() + static_cast<long>((audio[at + 2] + 1) * 188), original.end());
+    const std::string in = TempName("dup_later_in");
+    const std::string out = TempName("dup_later_out");
+    const std::string ref = TempName("dup_later_ref");
+    Cleanup cleanup{{in, out, ref, ChangeFileExt(out, ".log"), ChangeFileExt(ref, ".log")}};
+    WriteFile(in, damaged);
+
+    Road road;
+    road.host.DuplicateHandling = true;
+    ASSERT_TRUE(road.Analyse(in));
+    EXPECT_EQ(road.Clean(out), TCleaningResult::SuccessWithErrors) << AllLog();
+    const std::string log = AllLog();
+    EXPECT_EQ(CountOccurrences(log, "Deleting redundant paket $"), 1) << log;
+    const int64_t copy = static_cast<int64_t>(audio[at + 2] + 1);
+    EXPECT_EQ(CountOccurrences(log, "Deleting redundant paket $" + IntToHex(copy, 8)), 1) << log;
+    Road refRoad;
+    ASSERT_TRUE(refRoad.Analyse(DataFile("mpeg2_mp2.ts")));
+    ASSERT_EQ(refRoad.Clean(ref), TCleaningResult::Success) << AllLog();
+    EXPECT_EQ(ReadFile(out), ReadFile(ref));
+}
+
 TEST(CleaningRoad, TimerPatchMode2RemovesTheWrap)
 {
     const std::string in = DataFile("pts_wrap.ts");

@@ -217,6 +217,32 @@ TEST(TSPacketReaderOpen, NoStartByteCheckReadsFromOffsetZero) {
     EXPECT_EQ(r.TSPacketHeader()->PID(), 0);
 }
 
+// In a 192-byte file a sync byte before the end of the first prefix has no
+// prefix in front of it: the search passes over it even when a sync byte
+// follows a packet further on, and finds the first real packet.
+TEST(TSPacketReaderOpen, SyncByteInsideTheFirstPrefixIsNoPacket) {
+    TsStream s = CleanStream(192, 40);
+    Bytes garbage(250, 0x00);
+    garbage[1] = 0x47;
+    garbage[193] = 0x47; // a packet after byte 1, but none after byte 193
+    s.SetLeadingGarbage(garbage);
+    TempFile f(".m2ts");
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    Recorder rec;
+    rec.Attach(r);
+    r.SetNoStartByteCheck(true);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ASSERT_TRUE(r.Active());
+    ASSERT_EQ(r.WorkingPacketSize(), 192);
+    EXPECT_EQ(rec.resync, (std::vector<int64_t>{0}));
+    EXPECT_EQ(r.ResyncOffset(), 250);
+    EXPECT_EQ(r.PacketPosition(), 250);
+    EXPECT_TRUE(r.TSPacketHeader()->Valid());
+    EXPECT_EQ(r.TSPacketHeader()->PID(), 0);
+}
+
 TEST(TSPacketReaderOpen, MissingFileStaysInactive) {
     TTSPacketReader r(nullptr);
     r.SetFileName("/nonexistent/dir/none.ts");
@@ -602,6 +628,82 @@ TEST(TSPacketReaderResync, NoWholePacketIsLostOrRepeated) {
         EXPECT_EQ(payloads, expected) << what;
         EXPECT_EQ(rec.resync.size(), c.secondAt > 0 ? 2u : 1u) << what;
         EXPECT_TRUE(r.ReadErrorText().empty()) << what;
+    }
+}
+
+// Stray bytes full of sync bytes that lead nowhere (none has another one a
+// packet further on) in front of a packet, of every length up to beyond the
+// reach of one search: the search passes over all of them wherever they lie,
+// finds the packet behind them and loses none. At the end of the file such
+// bytes find nothing, though the bytes a packet behind them are not there
+// to rule them out. (The recording is long enough for the stray bytes to lie
+// outside the middle part that tells 188 from 192-byte packets.)
+TEST(TSPacketReaderResync, SyncBytesThatLeadNowhereArePassedOver) {
+    constexpr int kVideo = 1100;
+    std::vector<int> lengths;
+    for (int n = 1; n <= 130; ++n) lengths.push_back(n);
+    for (int n : {187, 188, 191, 192, 383, 1001, 1692, 1693, 1724, 1725, 1900, 2500}) lengths.push_back(n);
+    for (int size : {188, 192}) {
+        TsStream s(size);
+        s.AddPat({{1, 0x100}});
+        s.AddPmt(0x100, 1, 0x101, {{2, 0x101, {}}});
+        std::vector<int> expected;
+        for (int i = 0; i < kVideo; ++i) {
+            TsPacketOptions o;
+            o.pid = 0x101;
+            o.payload.assign(184, static_cast<uint8_t>(i % 60)); // never a sync byte
+            s.Add(o);
+            expected.push_back(i % 60);
+        }
+        const Bytes clean = s.Render();
+        // Where a packet read on the grid through the stray bytes would find
+        // its sync byte: none is put there, so that every such read fails.
+        const int gridSync = size - TS_PACKET_SIZE;
+        for (bool atEnd : {false, true}) {
+            for (int length : lengths) {
+                Bytes bytes = clean;
+                const size_t g = atEnd ? bytes.size() : static_cast<size_t>(12 * size);
+                bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(g), static_cast<size_t>(length), 0x00);
+                auto isSync = [&](int64_t at) {
+                    return at >= 0 && at < static_cast<int64_t>(bytes.size()) && bytes[static_cast<size_t>(at)] == 0x47;
+                };
+                // From the back, so that the bytes a packet further on are final.
+                for (int p = length - 1; p >= 0; --p) {
+                    const int64_t at = static_cast<int64_t>(g) + p;
+                    if (p % 5 == 3 || p % size == gridSync || isSync(at + size) || isSync(at - size)) continue;
+                    bytes[static_cast<size_t>(at)] = 0x47;
+                }
+                TempFile f(size == 192 ? ".m2ts" : ".ts");
+                f.Write(bytes);
+                TTSPacketReader r(nullptr);
+                Recorder rec;
+                rec.Attach(r);
+                std::vector<int> payloads;
+                r.OnNewPacket = [&](TObject*) {
+                    if (r.TSPacketHeader()->PID() == 0x101) payloads.push_back(r.RawPacket().Data[4]);
+                };
+                r.SetFileName(f.Name());
+                r.SetActive(true);
+                ReadAll(r);
+                const std::string what =
+                    std::to_string(size) + (atEnd ? " at the end, " : " in front, ") + std::to_string(length);
+                ASSERT_EQ(r.WorkingPacketSize(), size) << what;
+                ASSERT_EQ(payloads, expected) << what;
+                ASSERT_EQ(rec.resync.size(), atEnd ? 0u : 1u) << what;
+                if (!atEnd) {
+                    // One search reaches nine packets' worth of bytes past
+                    // the packet that lost its sync (from the prefix on in
+                    // 192-byte files); each packet read further into longer
+                    // stray bytes fails and searches again.
+                    const int reach = 9 * size - (size - TS_PACKET_SIZE);
+                    int failed = 0;
+                    while (length > reach + failed * size) ++failed;
+                    ASSERT_EQ(rec.invalid.size(), static_cast<size_t>(failed + 1)) << what;
+                    ASSERT_EQ(r.ResyncOffset(), length - failed * size) << what;
+                }
+                ASSERT_TRUE(r.ReadErrorText().empty()) << what;
+            }
+        }
     }
 }
 

@@ -544,3 +544,60 @@ TEST(TSPacketWriter, WaitingForTheThreadLetsPendingMessagesRun) {
     EXPECT_TRUE(onMainThread);
     EXPECT_TRUE(w.Close());
 }
+
+TEST(TSPacketWriter, FindsTheOldestQueuedPacketOfANumberAcrossTheRing) {
+    // A small ring wrapped many times over, with packets built rather than
+    // read (number -1) between the numbered ones, numbers queued twice in a
+    // row, and a stretch of falling numbers in the middle. After every packet
+    // queued, each number around the queued ones must find the oldest queued
+    // packet under it, as a walk of the queue from its head does (the packet
+    // found is told by a serial in its bytes), and nothing once it is handed
+    // over.
+    TempFile f;
+    TTSPacketWriter w(nullptr);
+    w.SetPacketBufferSize(31);
+    w.SetFileName(f.Name());
+    w.SetActive(true);
+    ASSERT_TRUE(w.Active());
+    std::vector<std::pair<int64_t, int>> queue; // (number, serial), oldest first
+    int64_t number = 100;
+    for (int serial = 0; serial < 1500; ++serial) {
+        int64_t no;
+        if (serial % 7 == 3) no = -1;
+        else if (serial % 5 == 1) no = number; // the last number again
+        else if (serial >= 600 && serial < 640) no = number -= 3;
+        else no = number += 1 + serial % 3;
+        if (serial == 640) number += 200; // past everything queued before
+        TTSPacketBuffer p = Packet(0x100, serial & 15);
+        p.Data[4] = static_cast<uint8_t>(serial >> 8);
+        p.Data[5] = static_cast<uint8_t>(serial);
+        ASSERT_TRUE(w.QueuePacket(p, no));
+        queue.emplace_back(no, serial);
+        if (static_cast<int>(queue.size()) == 31) queue.erase(queue.begin(), queue.begin() + 10);
+        ASSERT_EQ(w.QueuedCount(), static_cast<int>(queue.size()));
+        int64_t lo = -1, hi = -1;
+        for (const auto& q : queue) {
+            if (q.first < 0) continue;
+            lo = lo < 0 ? q.first : std::min(lo, q.first);
+            hi = std::max(hi, q.first);
+        }
+        for (int64_t probe = std::max<int64_t>(-1, lo - 40); probe <= hi + 2; ++probe) {
+            int expected = -1;
+            for (const auto& q : queue) {
+                if (q.first == probe) {
+                    expected = q.second;
+                    break;
+                }
+            }
+            const int slot = w.FindQueuedPacket(probe);
+            if (expected < 0) {
+                ASSERT_EQ(slot, -1) << "serial " << serial << ", number " << probe;
+            } else {
+                ASSERT_GE(slot, 0) << "serial " << serial << ", number " << probe;
+                ASSERT_EQ((w.QueuedPacketByte(slot, 4) << 8) | w.QueuedPacketByte(slot, 5), expected)
+                    << "serial " << serial << ", number " << probe;
+            }
+        }
+    }
+    EXPECT_TRUE(w.Close());
+}

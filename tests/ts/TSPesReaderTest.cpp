@@ -323,6 +323,46 @@ TEST(PesReader, MapsPesOffsetsToTransportPackets) {
     EXPECT_FALSE(r.pes->PacketOfPESOffset(-1, idx, off));
 }
 
+TEST(PesReader, EveryByteMapsToThePacketThatCarriedIt) {
+    // Payloads of all lengths, packets without payload between them (some
+    // in a row, one last), and a shorter PES packet after a longer one:
+    // each offset names the packet whose payload held that byte, and
+    // offsets outside the bytes name none.
+    PesRig r;
+    const std::vector<int> first{100, 0, 184, 7, 0, 0, 1, 184, 30, 0, 183, 2, 0};
+    const std::vector<int> second{50, 0, 60};
+    for (const std::vector<int>* lengths : {&first, &second}) {
+        int total = 0;
+        for (int n : *lengths) total += n;
+        const Bytes p = MakePes(0xE0, Payload(static_cast<size_t>(total - 14)), 1, -1, 0);
+        ASSERT_EQ(p.size(), static_cast<size_t>(total));
+        const int64_t base = r.feed.nextIndex;
+        int pos = 0;
+        for (size_t k = 0; k < lengths->size(); ++k) {
+            const int n = (*lengths)[k];
+            r.feed.Packet(*r.pes, p.data() + pos, n, k == 0);
+            pos += n;
+        }
+        ASSERT_EQ(r.pes->TSPacketCount(), static_cast<int>(lengths->size()));
+        for (int offset = -2; offset <= total + 2; ++offset) {
+            int64_t expected = -1;
+            int begin = 0;
+            for (size_t k = 0; k < lengths->size() && expected < 0; ++k) {
+                if (offset >= begin && offset < begin + (*lengths)[k]) expected = static_cast<int64_t>(k);
+                else begin += (*lengths)[k];
+            }
+            int64_t idx = -5;
+            uint8_t off = 0;
+            const bool found = r.pes->PacketOfPESOffset(offset, idx, off);
+            ASSERT_EQ(found, expected >= 0) << offset;
+            if (!found) continue;
+            ASSERT_EQ(idx, base + expected) << offset;
+            // The feeder puts a payload of n bytes at 188 - n.
+            ASSERT_EQ(off, 188 - (*lengths)[static_cast<size_t>(expected)] + (offset - begin)) << offset;
+        }
+    }
+}
+
 TEST(PesReader, RecordTableIsBoundedForPacketsOfTinyPayloads) {
     PesRig r;
     const Bytes p = MakePes(0xE0, Payload(7000), 1, -1, 0);
@@ -365,6 +405,67 @@ TEST(PesReader, FindsDuplicatedTransportPayloads) {
     EXPECT_FALSE(r.pes->PacketRecord(1).Duplicate);
     EXPECT_TRUE(r.pes->PacketRecord(2).Duplicate);
     EXPECT_EQ(r.pes->PacketRecord(2).PacketIndex, 2);
+}
+
+TEST(PesReader, MarksEveryRepeatOfAnEarlierPayloadAndNamesTheFirst) {
+    // Hundreds of packets whose payloads repeat in scrambled order, some of
+    // one content at different lengths: a record is marked exactly when an
+    // earlier record carried the same bytes, and it names the first of them,
+    // however the records lie. The expectation comes from the contents
+    // given, not from the CRCs.
+    PesRig r;
+    const Bytes head = MakePes(0xC0, Payload(170), 1); // 184 bytes, a record of its own
+    r.feed.Packet(*r.pes, head.data(), 184, true);
+    std::vector<int> kinds{-1};
+    uint32_t seed = 12345;
+    for (int i = 0; i < 700; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        kinds.push_back(static_cast<int>((seed >> 16) % 45));
+    }
+    for (size_t i = 1; i < kinds.size(); ++i) {
+        // Kinds 0 to 29 differ in content; 30 and up share one content cut
+        // to different lengths.
+        const int k = kinds[i];
+        const int length = k >= 30 ? 60 + 3 * (k - 30) : 184;
+        const Bytes body = Payload(184, static_cast<uint8_t>(k >= 30 ? 200 : 3 + 7 * k));
+        r.feed.Packet(*r.pes, body.data(), length, false);
+    }
+    ASSERT_EQ(r.pes->TSPacketCount(), static_cast<int>(kinds.size()));
+    // Before the CRCs are taken all are 0: all records but the first are
+    // marked, and the marking with the CRCs must clear that first.
+    EXPECT_EQ(r.pes->MarkDuplicatePackets(), static_cast<int>(kinds.size()) - 1);
+    r.pes->CalcPacketCrcs();
+    std::vector<int> firstOfKind(45, -1);
+    int expectedMarked = 0;
+    for (size_t i = 1; i < kinds.size(); ++i) {
+        int& first = firstOfKind[static_cast<size_t>(kinds[i])];
+        if (first < 0) first = static_cast<int>(i);
+        else ++expectedMarked;
+    }
+    // Twice: the marks are cleared and found again.
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(r.pes->MarkDuplicatePackets(), expectedMarked);
+        EXPECT_FALSE(r.pes->PacketRecord(0).Duplicate);
+        EXPECT_EQ(r.pes->DuplicateOf(0), -1);
+        for (size_t i = 1; i < kinds.size(); ++i) {
+            const int first = firstOfKind[static_cast<size_t>(kinds[i])];
+            const bool repeat = first != static_cast<int>(i);
+            ASSERT_EQ(r.pes->PacketRecord(static_cast<int>(i)).Duplicate, repeat) << i;
+            ASSERT_EQ(r.pes->DuplicateOf(static_cast<int>(i)), repeat ? first : -1) << i;
+        }
+    }
+    // The next PES packet has three records; nothing of the last one's
+    // marks is left beyond them.
+    const Bytes two = MakePes(0xC0, Payload(170), 2);
+    r.feed.Packet(*r.pes, two.data(), 184, true);
+    const Bytes body = Payload(184, 9);
+    r.feed.Packet(*r.pes, body.data(), 184, false);
+    r.feed.Packet(*r.pes, body.data(), 184, false);
+    r.pes->CalcPacketCrcs();
+    EXPECT_EQ(r.pes->MarkDuplicatePackets(), 1);
+    EXPECT_EQ(r.pes->DuplicateOf(2), 1);
+    EXPECT_EQ(r.pes->DuplicateOf(1), -1);
+    EXPECT_EQ(r.pes->DuplicateOf(3), -1);
 }
 
 TEST(PesReader, DeactivationResetsTheCollection) {
