@@ -406,6 +406,23 @@ TEST_F(ProviderCaptionCoverTest, ExtendedBorderCoversItsTitleOnlyForAFormWithAMe
     EXPECT_NE(GetWindowRgn(wnd, rgn), ERROR);
     DeleteObject(rgn);
 
+    // Maximized with a skin title lower than the system caption plus 4: the
+    // raised title is covered, still ending where the form's own title ends.
+    manager.SkinData.TitleHeight = manager.SkinData.MaxHeight = 10;
+    ShowWindow(wnd, SW_MAXIMIZE);
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(p->TitleHeightRaised());
+    GetWindowRect(wnd, &wr);
+    const int cap = GetSystemMetrics(SM_CYCAPTION);
+    const int top = wr.top + GetSystemMetrics(SM_CYFRAME) + cap;
+    const RECT raised{wr.left + b, top - (cap + 4), wr.right - b, top};
+    form->Seen.clear();
+    SendMessageW(wnd, WM_NCACTIVATE, TRUE, 0);
+    ASSERT_EQ(form->Seen.size(), 1u);
+    ExpectCovered(form->Seen[0], wnd, raised);
+    ShowWindow(wnd, SW_RESTORE);
+    tw::Application->ProcessMessages();
+
     // Without a menu line nothing of the system's caption lies inside the
     // form's region: no cover.
     form->SetMenu(nullptr);

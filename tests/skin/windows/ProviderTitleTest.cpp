@@ -84,6 +84,16 @@ TEST_F(ProviderTitleTest, MeasuresFollowTheExtendedBorder)
     ShowWindow(form->Handle(), SW_RESTORE);
     tw::Application->ProcessMessages();
     EXPECT_FALSE(provider->TitleHeightRaised());
+
+    // Raised below the system caption height plus 4, not from there on.
+    for (const int title : {GetSystemMetrics(SM_CYCAPTION) + 3, GetSystemMetrics(SM_CYCAPTION) + 4}) {
+        manager.SkinData.TitleHeight = title;
+        ShowWindow(form->Handle(), SW_MAXIMIZE);
+        tw::Application->ProcessMessages();
+        EXPECT_EQ(provider->TitleHeightRaised(), title < GetSystemMetrics(SM_CYCAPTION) + 4) << title;
+        ShowWindow(form->Handle(), SW_RESTORE);
+        tw::Application->ProcessMessages();
+    }
 }
 
 // A maximized form keeps its title on the extended border: the border window
@@ -108,7 +118,14 @@ TEST_F(ProviderTitleTest, AMaximizedFormKeepsItsTitleOnTheExtendedBorder)
         DeleteObject(rgn);
         return box.top;
     };
-    const auto alpha = [b](int x, int y) { return b->Picture().View().Pixel(x - b->Bounds().Left, y - b->Bounds().Top)[3]; };
+    // -1 off the picture: a rule broken fails the test, it does not read
+    // beyond the picture.
+    const auto alpha = [b](int x, int y) {
+        const tw::TPixelView& v = b->Picture().View();
+        x -= b->Bounds().Left;
+        y -= b->Bounds().Top;
+        return x >= 0 && y >= 0 && x < v.Width && y < v.Height ? int(v.Pixel(x, y)[3]) : -1;
+    };
     const auto hit = [b](int x, int y) { return SendMessageW(b->Handle(), WM_NCHITTEST, 0, MAKELPARAM(x, y)); };
     for (const int title : {10, cap + 12}) {
         SCOPED_TRACE(title);
@@ -125,6 +142,10 @@ TEST_F(ProviderTitleTest, AMaximizedFormKeepsItsTitleOnTheExtendedBorder)
         EXPECT_EQ(provider->TitleBarHeight(false), raised ? cap + 4 : cap);
         // The region from (B, T - 4), T = B + the raised title: below the
         // system's title either way.
+        EXPECT_EQ(regionTop(), sys + cap);
+        // The same when the region is made again with the title raised (an
+        // activation makes it anew).
+        SendMessageW(wnd, WM_NCACTIVATE, TRUE, 0);
         EXPECT_EQ(regionTop(), sys + cap);
 
         // On the screen the raised title begins where the work area does; a

@@ -139,9 +139,13 @@ inline ::testing::AssertionResult StartFormSkinning(TsSkinManager& manager)
     return loaded;
 }
 
-// Undoes StartFormSkinning.
+// Undoes StartFormSkinning. The window hook a new skin installed goes while
+// the manager is still the default one (only the default manager removes
+// it): left behind, it would catch the windows of the tests that follow.
 inline void EndFormSkinning()
 {
+    if (DefaultManager)
+        DefaultManager->UninstallSkinHook();
     UninstallFormSkinning();
     DefaultManager = nullptr;
 }
