@@ -17,18 +17,6 @@ using namespace tw::cleantest;
 
 namespace {
 
-Bytes VideoFrame()
-{
-    Bytes es = test::Mpeg2SequenceHeader(720, 576, 2, 3);
-    const Bytes ext = test::Mpeg2SequenceExtension(0x48, false);
-    es.insert(es.end(), ext.begin(), ext.end());
-    const Bytes pic = test::Mpeg2PictureHeader();
-    es.insert(es.end(), pic.begin(), pic.end());
-    const Bytes slice = test::Mpeg2Slice(1, 1200);
-    es.insert(es.end(), slice.begin(), slice.end());
-    return es;
-}
-
 // The section with a fresh CRC over what precedes its last four bytes.
 Bytes Recrc(Bytes section)
 {
@@ -74,7 +62,7 @@ std::string Build(const std::vector<test::PatProgram>& programs, const std::vect
             for (const TTable& t : tables)
                 s.AddSection(t.Pid, t.Section);
         }
-        s.AddPes(0x101, test::PesPacket(0xE0, VideoFrame(), pts), (pts - 9000) * 300);
+        s.AddPes(0x101, test::PesPacket(0xE0, test::Mpeg2VideoFrame(), pts), (pts - 9000) * 300);
         s.AddPes(0x102, test::PesPacket(0xC0, MpegAudioFrames(), pts));
         for (const TExtra& x : extras)
             s.AddPes(x.Pid, test::PesPacket(x.StreamId, MpegAudioFrames(), pts));

@@ -16,18 +16,6 @@ using namespace tw::cleantest;
 
 namespace {
 
-Bytes VideoFrame()
-{
-    Bytes es = test::Mpeg2SequenceHeader(720, 576, 2, 3);
-    const Bytes ext = test::Mpeg2SequenceExtension(0x48, false);
-    es.insert(es.end(), ext.begin(), ext.end());
-    const Bytes pic = test::Mpeg2PictureHeader();
-    es.insert(es.end(), pic.begin(), pic.end());
-    const Bytes slice = test::Mpeg2Slice(1, 1200);
-    es.insert(es.end(), slice.begin(), slice.end());
-    return es;
-}
-
 // MPEG-2 video on $0101 and MPEG audio on $0102, 40 ms a frame; the PAT
 // (program 1 on $0100) and PMT every 25 frames when `tables`, and a PCR on
 // the audio's packets too when `audioClock`.
@@ -40,7 +28,7 @@ std::string Build(bool tables, int tsid, int version, bool audioClock, Cleanup& 
             s.AddPat({{1, 0x100}}, tsid, version);
             s.AddPmt(0x100, 1, 0x101, {{2, 0x101, {}}, {3, 0x102, {}}});
         }
-        s.AddPes(0x101, test::PesPacket(0xE0, VideoFrame(), pts), (pts - 9000) * 300);
+        s.AddPes(0x101, test::PesPacket(0xE0, test::Mpeg2VideoFrame(), pts), (pts - 9000) * 300);
         s.AddPes(0x102, test::PesPacket(0xC0, MpegAudioFrames(), pts), audioClock ? (pts - 8000) * 300 : -1);
         pts += 3600;
     }

@@ -369,6 +369,11 @@ Bytes Mpeg2Slice(int slice, size_t bodyBytes, uint8_t fill) {
     return Concat({{0, 0, 1, static_cast<uint8_t>(slice)}, Bytes(bodyBytes, fill)});
 }
 
+Bytes Mpeg2VideoFrame() {
+    return Concat({Mpeg2SequenceHeader(720, 576, 2, 3), Mpeg2SequenceExtension(0x48, false), Mpeg2PictureHeader(),
+                   Mpeg2Slice(1, 1200)});
+}
+
 Bytes ReadFileBytes(const std::string& path) {
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) throw std::runtime_error("cannot open " + path);

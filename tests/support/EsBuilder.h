@@ -111,6 +111,8 @@ Bytes Mpeg2SequenceHeader(int width, int height, int aspect, int frameRateCode, 
 Bytes Mpeg2SequenceExtension(int profileAndLevel, bool progressive, int chromaFormat = 1);
 Bytes Mpeg2PictureHeader(int temporalReference = 0, int codingType = 1);
 Bytes Mpeg2Slice(int slice, size_t bodyBytes, uint8_t fill = 0x55);
+// A whole PAL frame: sequence header and extension, picture header, one slice.
+Bytes Mpeg2VideoFrame();
 
 // Reads a whole file (tests/data relative paths are joined by the caller).
 Bytes ReadFileBytes(const std::string& path);

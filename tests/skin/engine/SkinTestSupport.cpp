@@ -68,7 +68,10 @@ std::string BmpFile(const skin::TPixelView& v)
     return s;
 }
 
-std::string JpegFile(int w, int h, TColor fill)
+namespace {
+
+// One line repeated over the whole picture, baseline or progressive.
+std::string EncodeJpeg(int w, int h, int components, const std::vector<unsigned char>& line, bool progressive)
 {
     jpeg_compress_struct info{};
     jpeg_error_mgr err{};
@@ -79,19 +82,18 @@ std::string JpegFile(int w, int h, TColor fill)
     jpeg_mem_dest(&info, &out, &size);
     info.image_width = JDIMENSION(w);
     info.image_height = JDIMENSION(h);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
+    info.input_components = components;
+    info.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 95, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<unsigned char> line(size_t(w) * 3);
-    for (int x = 0; x < w; ++x) {
-        line[3 * x] = uint8_t(fill);
-        line[3 * x + 1] = uint8_t(fill >> 8);
-        line[3 * x + 2] = uint8_t(fill >> 16);
+    if (components == 1) {
+        info.optimize_coding = TRUE;
+    } else {
+        jpeg_set_quality(&info, 95, TRUE);
     }
+    if (progressive) jpeg_simple_progression(&info);
+    jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
-        JSAMPROW rows[1] = {line.data()};
+        JSAMPROW rows[1] = {const_cast<unsigned char*>(line.data())};
         jpeg_write_scanlines(&info, rows, 1);
     }
     jpeg_finish_compress(&info);
@@ -101,33 +103,22 @@ std::string JpegFile(int w, int h, TColor fill)
     return s;
 }
 
+} // namespace
+
+std::string JpegFile(int w, int h, TColor fill)
+{
+    std::vector<unsigned char> line(size_t(w) * 3);
+    for (int x = 0; x < w; ++x) {
+        line[3 * x] = uint8_t(fill);
+        line[3 * x + 1] = uint8_t(fill >> 8);
+        line[3 * x + 2] = uint8_t(fill >> 16);
+    }
+    return EncodeJpeg(w, h, 3, line, false);
+}
+
 std::string GreyJpegFile(int w, int h, uint8_t level, bool progressive)
 {
-    jpeg_compress_struct info{};
-    jpeg_error_mgr err{};
-    info.err = jpeg_std_error(&err);
-    jpeg_create_compress(&info);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &out, &size);
-    info.image_width = JDIMENSION(w);
-    info.image_height = JDIMENSION(h);
-    info.input_components = 1;
-    info.in_color_space = JCS_GRAYSCALE;
-    jpeg_set_defaults(&info);
-    info.optimize_coding = TRUE;
-    if (progressive) jpeg_simple_progression(&info);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<unsigned char> line(size_t(w), level);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW rows[1] = {line.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    std::string s(reinterpret_cast<const char*>(out), size);
-    free(out);
-    return s;
+    return EncodeJpeg(w, h, 1, std::vector<unsigned char>(size_t(w), level), progressive);
 }
 
 void TPackedSkin::Attach(skin::TsSkinManager& sm) const
