@@ -27,6 +27,10 @@ bool IsScrollCode(WPARAM code) { return code == HTVSCROLL || code == HTHSCROLL; 
 // system then draws its own bar at once, over the skinned one).
 bool MayScroll(UINT msg)
 {
+    // The skin's own messages change no scroll state. One of them is the
+    // notice that the bars were painted (PaintBars): counted as a scroll it
+    // would paint them again, and that paint would send the notice again.
+    if (msg == SM_ALPHACMD) return false;
     if (msg >= WM_KEYFIRST && msg <= WM_KEYLAST) return true;
     if (msg >= WM_USER && msg < 0xC000) return true;          // the control's own messages
     if (msg >= EM_GETSEL && msg <= 0x00FF) return true;       // edit messages
