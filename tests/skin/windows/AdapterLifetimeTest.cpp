@@ -468,6 +468,28 @@ TEST_F(DialogAdapterLifetime, APressedDialogBarWhoseScrollTakesTheSkinAwayEndsWi
     PressedBarGoes(true);
 }
 
+// The dialog's erase tells its children to take their background again; a
+// child whose own handling of that takes the skin away frees the dialog's
+// adapter while it erases.
+TEST_F(DialogAdapterLifetime, TheDialogsAdapterFreedByAChildWhileItErasesIsNotTouchedAfterwards)
+{
+    tw::test::TFreedMemoryWatch watch({sizeof(TacDialogWnd)});
+    MakeDialog();
+    const TacMainWnd* adapter = TacMainWnd::Of(dialog);
+    ASSERT_TRUE(watch.Watches(adapter));
+    ASSERT_NE(MakeField(), nullptr);
+    tw::Application->ProcessMessages();
+    field.TakeOn = SM_ALPHACMD;
+    HDC dc = GetDC(dialog);
+    SendMessageW(dialog, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    ReleaseDC(dialog, dc);
+    tw::Application->ProcessMessages();
+    EXPECT_EQ(field.Taken, 1);
+    EXPECT_TRUE(watch.WasFreed(adapter)) << "the dialog's adapter was not freed";
+    EXPECT_EQ(watch.Touches(), 0) << "freed memory was touched at " << tw::test::TFreedMemoryWatch::LastTouchAt();
+    UseAfterwards(dialog);
+}
+
 } // namespace
 } // namespace skin
 
