@@ -488,11 +488,14 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         const bool own = !dc;
         if (own)
             dc = GetDC(wnd);
+        // The children are told to take their background again, and their
+        // handling may free the adapter.
         if (dc)
             EraseClient(dc);
         if (own && dc)
             ReleaseDC(wnd, dc);
-        skinActive_ = false;
+        if (life.Alive())
+            skinActive_ = false;
         return 1;
     }
     case WM_MEASUREITEM:

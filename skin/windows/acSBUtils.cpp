@@ -15,8 +15,6 @@ namespace skin {
 
 namespace {
 
-// An id no control of the library or the system uses for its own timers.
-constexpr UINT_PTR kRepeatTimer = 0xAC5B;
 // The first repeat waits longer, so that a click is one step.
 constexpr UINT kFirstRepeat = 350;
 constexpr UINT kNextRepeat = 50;
@@ -27,6 +25,10 @@ bool IsScrollCode(WPARAM code) { return code == HTVSCROLL || code == HTHSCROLL; 
 // system then draws its own bar at once, over the skinned one).
 bool MayScroll(UINT msg)
 {
+    // The skin's own messages change no scroll state. One of them is the
+    // notice that the bars were painted (PaintBars): counted as a scroll it
+    // would paint them again, and that paint would send the notice again.
+    if (msg == SM_ALPHACMD) return false;
     if (msg >= WM_KEYFIRST && msg <= WM_KEYLAST) return true;
     if (msg >= WM_USER && msg < 0xC000) return true;          // the control's own messages
     if (msg >= EM_GETSEL && msg <= 0x00FF) return true;       // edit messages
@@ -165,13 +167,17 @@ TacScrollWnd::TacScrollWnd(HWND wnd, TsSkinManager* manager, const std::string& 
 
 TacScrollWnd::~TacScrollWnd()
 {
+    // A press on a bar ends with the adapter, also when the adapter of a
+    // field or a dialog gave the window its procedure back first: the
+    // repeat stops and the mouse is given back. The repeat runs only while
+    // a part is pressed, so no other adapter's timer is taken.
     const HWND wnd = Handle();
-    if (!Unsubclassed() && IsWindow(wnd)) {
-        KillTimer(wnd, kRepeatTimer);
-        if (pressed_ != spNone && GetCapture() == wnd) {
-            pressed_ = spNone;
+    if (pressed_ != spNone && IsWindow(wnd)) {
+        pressed_ = spNone;
+        tracking_ = false;
+        KillTimer(wnd, ScrollRepeatTimer);
+        if (GetCapture() == wnd)
             ReleaseCapture();
-        }
     }
     // The base gives the window its procedure back and lets the system draw
     // its own bars again.
@@ -330,7 +336,7 @@ void TacScrollWnd::MouseDown(bool vertical, POINT screen)
         return;
     }
     Repeat();
-    if (life.Alive() && pressed_ != spNone) SetTimer(wnd, kRepeatTimer, kFirstRepeat, nullptr);
+    if (life.Alive() && pressed_ != spNone) SetTimer(wnd, ScrollRepeatTimer, kFirstRepeat, nullptr);
 }
 
 void TacScrollWnd::Repeat()
@@ -346,7 +352,7 @@ void TacScrollWnd::Repeat()
     if (const int command = ScrollCommandOf(pressed_); command >= 0) NotifyScroll(wnd, hotVertical_, command);
     if (!life.Alive()) return;
     UpdateScrollState(true);
-    if (life.Alive() && IsWindow(wnd) && pressed_ != spNone) SetTimer(wnd, kRepeatTimer, kNextRepeat, nullptr);
+    if (life.Alive() && IsWindow(wnd) && pressed_ != spNone) SetTimer(wnd, ScrollRepeatTimer, kNextRepeat, nullptr);
 }
 
 void TacScrollWnd::MouseMove(POINT screen)
@@ -367,7 +373,7 @@ void TacScrollWnd::MouseUp()
 {
     if (pressed_ == spNone) return;
     const HWND wnd = Handle();
-    KillTimer(wnd, kRepeatTimer);
+    KillTimer(wnd, ScrollRepeatTimer);
     const bool wasTracking = tracking_, vertical = hotVertical_;
     const int pos = trackPos_;
     tracking_ = false;
@@ -456,7 +462,7 @@ LRESULT TacScrollWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         return r;
     }
     case WM_TIMER:
-        if (wp == kRepeatTimer) {
+        if (wp == ScrollRepeatTimer) {
             Repeat();
             return 0;
         }

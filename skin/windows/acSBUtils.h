@@ -23,6 +23,10 @@ namespace skin {
 
 class TsCommonData;
 
+// The timer that repeats a press on an arrow or the track, on the window of
+// the bar: an id no control of the library or the system uses for its own.
+inline constexpr UINT_PTR ScrollRepeatTimer = 0xAC5B;
+
 // Where the parts of a bar of the given size lie: arrow buttons as long as
 // the bar is thick (at most half its length each), the thumb on the track
 // by position within min..max (page 0: a square thumb), at least

@@ -18,6 +18,7 @@
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/sSkinManager.h"
+#include "skin/windows/acDialogChildren.h"
 #include "skin/windows/acDials.h"
 #include "skin/windows/acSBUtils.h"
 #include "skin/windows/sFrameAdapter.h"
@@ -245,21 +246,34 @@ TEST_F(ControlAdapterLifetime, AListWhoseClickTakesTheSkinAwayLeavesItsFreedAdap
 // passed on.
 struct TSkinTakingDialog {
     static TSkinTakingDialog* Current;
+    // The same for a field of the dialog.
+    static TSkinTakingDialog* Field;
     UINT TakeOn = 0;
+    // How often the message passes before it takes the skin.
+    int Skip = 0;
     TsSkinManager* Manager = nullptr;
     WNDPROC Own = nullptr;
     int Taken = 0;
+    LRESULT Handle(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+    {
+        if (msg == TakeOn && Manager && Manager->Active() && Skip-- <= 0) {
+            ++Taken;
+            Manager->SetActive(false);
+        }
+        return CallWindowProcW(Own, wnd, msg, wp, lp);
+    }
 };
 TSkinTakingDialog* TSkinTakingDialog::Current = nullptr;
+TSkinTakingDialog* TSkinTakingDialog::Field = nullptr;
 
 LRESULT CALLBACK SkinTakingDialogProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
 {
-    TSkinTakingDialog* d = TSkinTakingDialog::Current;
-    if (d && msg == d->TakeOn && d->Manager && d->Manager->Active()) {
-        ++d->Taken;
-        d->Manager->SetActive(false);
-    }
-    return CallWindowProcW(d->Own, wnd, msg, wp, lp);
+    return TSkinTakingDialog::Current->Handle(wnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK SkinTakingFieldProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    return TSkinTakingDialog::Field->Handle(wnd, msg, wp, lp);
 }
 
 std::string MessageName(const ::testing::TestParamInfo<UINT>& p)
@@ -283,9 +297,9 @@ protected:
     }
     void TearDown() override
     {
-        TSkinTakingDialog::Current = nullptr;
         if (dialog)
             DestroyWindow(dialog);
+        TSkinTakingDialog::Current = TSkinTakingDialog::Field = nullptr;
         test::EndFormSkinning();
     }
     // Made and skinned while the watch is on.
@@ -303,9 +317,44 @@ protected:
         ASSERT_NE(FindProvider(dialog), nullptr);
         ASSERT_NE(dynamic_cast<TacDialogWnd*>(TacMainWnd::Of(dialog)), nullptr);
     }
+    // A list on the dialog that takes the skin away as taking says, with
+    // its adapter.
+    TacScrollWnd* MakeField()
+    {
+        list = CreateWindowExW(0, L"LISTBOX", L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 10, 10,
+                               200, 120, dialog, nullptr, nullptr, nullptr);
+        if (!list)
+            return nullptr;
+        for (int i = 0; i < 40; ++i)
+            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"item"));
+        TSkinTakingDialog::Field = &field;
+        field.Manager = &manager;
+        field.Own = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SkinTakingFieldProc)));
+        if (TacProvider* p = FindProvider(dialog))
+            AdaptDialogChildren(*p, dialog);
+        return dynamic_cast<TacEditWnd*>(TacMainWnd::Of(list));
+    }
+    void PressedBarGoes(bool ownBar);
+    // Presses the bar's lower arrow, and lets its repeat come once.
+    static void PressAndRepeat(HWND wnd, TacScrollWnd& adapter)
+    {
+        adapter.UpdateScrollState(false);
+        const TacScrollBarState bar = adapter.Bar(true);
+        ASSERT_TRUE(bar.Visible && bar.Enabled);
+        RECT wr;
+        GetWindowRect(wnd, &wr);
+        const POINT at{wr.left + (bar.Rect.Left + bar.Rect.Right) / 2, wr.top + bar.Rect.Bottom - 3};
+        SendMessageW(wnd, WM_NCLBUTTONDOWN, HTVSCROLL, MAKELPARAM(at.x, at.y));
+        ASSERT_EQ(adapter.PressedPart(), spLineMax);
+        ASSERT_EQ(GetCapture(), wnd);
+        SendMessageW(wnd, WM_TIMER, ScrollRepeatTimer, 0);
+    }
     TsSkinManager manager;
     TSkinTakingDialog taking;
+    TSkinTakingDialog field;
     HWND dialog = nullptr;
+    HWND list = nullptr;
 };
 
 TEST_P(DialogAdapterLifetime, TheDialogsAdapterFreedByItsOwnProcedureIsNotTouchedAfterwards)
@@ -378,6 +427,65 @@ TEST_F(DialogAdapterLifetime, TheDialogsSystemMenuFreedWhileItIsOpenIsNotTouched
     EXPECT_EQ(FindProvider(dialog), nullptr);
     EXPECT_TRUE(watch.WasFreed(adapter)) << "the dialog's adapter was not freed";
     EXPECT_TRUE(watch.WasFreed(menu)) << "the dialog's system menu was not freed";
+    EXPECT_EQ(watch.Touches(), 0) << "freed memory was touched at " << tw::test::TFreedMemoryWatch::LastTouchAt();
+    UseAfterwards(dialog);
+}
+
+// A press on a scroll bar whose repeated scroll takes the skin away: the
+// adapter goes while its repeat runs. It touches nothing of itself
+// afterwards, and the press ends with it: the mouse is given back and the
+// repeat stops (a capture left behind would take every click of the
+// program).
+void DialogAdapterLifetime::PressedBarGoes(bool ownBar)
+{
+    tw::test::TFreedMemoryWatch watch({ownBar ? sizeof(TacDialogWnd) : sizeof(TacEditWnd)});
+    MakeDialog();
+    TacScrollWnd* adapter = ownBar ? dynamic_cast<TacScrollWnd*>(TacMainWnd::Of(dialog)) : MakeField();
+    ASSERT_NE(adapter, nullptr);
+    ASSERT_TRUE(watch.Watches(adapter));
+    const HWND wnd = ownBar ? dialog : list;
+    TSkinTakingDialog& taker = ownBar ? taking : field;
+    // The press scrolls once, the repeat's scroll takes the skin.
+    taker.TakeOn = WM_VSCROLL;
+    taker.Skip = 1;
+    PressAndRepeat(wnd, *adapter);
+    tw::Application->ProcessMessages();
+    EXPECT_EQ(taker.Taken, 1);
+    EXPECT_TRUE(watch.WasFreed(adapter)) << "the adapter was not freed";
+    EXPECT_EQ(watch.Touches(), 0) << "freed memory was touched at " << tw::test::TFreedMemoryWatch::LastTouchAt();
+    EXPECT_NE(GetCapture(), wnd) << "the mouse is still held for the bar";
+    EXPECT_FALSE(KillTimer(wnd, ScrollRepeatTimer)) << "the press still repeats";
+    ReleaseCapture();
+}
+
+TEST_F(DialogAdapterLifetime, APressedFieldBarWhoseScrollTakesTheSkinAwayEndsWithItsAdapter)
+{
+    PressedBarGoes(false);
+}
+
+TEST_F(DialogAdapterLifetime, APressedDialogBarWhoseScrollTakesTheSkinAwayEndsWithItsAdapter)
+{
+    PressedBarGoes(true);
+}
+
+// The dialog's erase tells its children to take their background again; a
+// child whose own handling of that takes the skin away frees the dialog's
+// adapter while it erases.
+TEST_F(DialogAdapterLifetime, TheDialogsAdapterFreedByAChildWhileItErasesIsNotTouchedAfterwards)
+{
+    tw::test::TFreedMemoryWatch watch({sizeof(TacDialogWnd)});
+    MakeDialog();
+    const TacMainWnd* adapter = TacMainWnd::Of(dialog);
+    ASSERT_TRUE(watch.Watches(adapter));
+    ASSERT_NE(MakeField(), nullptr);
+    tw::Application->ProcessMessages();
+    field.TakeOn = SM_ALPHACMD;
+    HDC dc = GetDC(dialog);
+    SendMessageW(dialog, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    ReleaseDC(dialog, dc);
+    tw::Application->ProcessMessages();
+    EXPECT_EQ(field.Taken, 1);
+    EXPECT_TRUE(watch.WasFreed(adapter)) << "the dialog's adapter was not freed";
     EXPECT_EQ(watch.Touches(), 0) << "freed memory was touched at " << tw::test::TFreedMemoryWatch::LastTouchAt();
     UseAfterwards(dialog);
 }

@@ -10,22 +10,30 @@
 namespace tw::test {
 namespace {
 
-// Pages are never given back: a watched block stays closed after it was
-// freed for as long as the program runs, so the number is bounded.
+// Slots of blocks that have pages of their own. A freed block keeps its
+// closed pages while its watch is on (its address is given to no other
+// block, so a touch is its own); once the watch is over they are given
+// back and the slot is used again, so a long run (a repeated suite) does
+// not run out of slots, and a touch after the watch is a plain fault again.
 constexpr int kMaxBlocks = 256;
 
 struct TBlock {
-    std::atomic<std::uintptr_t> At{0};
-    std::size_t Bytes = 0; // whole pages
+    std::atomic<std::uintptr_t> At{0}; // 0: the slot is free
+    std::size_t Bytes = 0;              // whole pages
     std::atomic<bool> Freed{false};
+    // Which watch made it (the watches are numbered from 1).
+    int Watch = 0;
 };
 
 TBlock g_blocks[kMaxBlocks];
-// Blocks are only ever added (by the watching thread), the entry before the
-// count: readers on any thread see whole entries.
-std::atomic<int> g_blockCount{0};
+// Slots are only taken and given back by the watching thread, the entry
+// before its address: readers on any thread see whole entries.
+std::atomic<int> g_blockCount{0}; // slots ever used
 std::atomic<int> g_touches{0};
 std::atomic<const void*> g_lastTouchAt{nullptr};
+// The watch that is on (0: none) and the number of the last one.
+std::atomic<int> g_watchOn{0};
+int g_lastWatch = 0;
 constexpr int kMaxSizes = 4;
 thread_local std::size_t g_watchedSizes[kMaxSizes] = {};
 
@@ -52,11 +60,20 @@ TBlock* BlockAt(std::uintptr_t address, bool within)
 {
     const int n = g_blockCount.load(std::memory_order_acquire);
     for (int i = 0; i < n; ++i) {
-        const std::uintptr_t at = g_blocks[i].At.load(std::memory_order_relaxed);
-        if (within ? address >= at && address < at + g_blocks[i].Bytes : address == at)
+        const std::uintptr_t at = g_blocks[i].At.load(std::memory_order_acquire);
+        if (at && (within ? address >= at && address < at + g_blocks[i].Bytes : address == at))
             return &g_blocks[i];
     }
     return nullptr;
+}
+
+// Gives a freed block's pages back and its slot free.
+void Release(TBlock& b)
+{
+    const std::uintptr_t at = b.At.load();
+    b.At.store(0, std::memory_order_release);
+    b.Freed.store(false);
+    VirtualFree(reinterpret_cast<void*>(at), 0, MEM_RELEASE);
 }
 
 LONG CALLBACK OnFault(EXCEPTION_POINTERS* e)
@@ -77,21 +94,28 @@ LONG CALLBACK OnFault(EXCEPTION_POINTERS* e)
 
 void* WatchedBlock(std::size_t size)
 {
+    int slot = 0;
     const int n = g_blockCount.load();
-    if (n >= kMaxBlocks)
+    while (slot < n && g_blocks[slot].At.load() != 0)
+        ++slot;
+    if (slot >= kMaxBlocks)
         return nullptr;
     const std::size_t bytes = (size + PageBytes() - 1) / PageBytes() * PageBytes();
     void* p = VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
     if (!p)
         return nullptr;
-    g_blocks[n].Bytes = bytes;
-    g_blocks[n].Freed.store(false);
-    g_blocks[n].At.store(reinterpret_cast<std::uintptr_t>(p), std::memory_order_relaxed);
-    g_blockCount.store(n + 1, std::memory_order_release);
+    TBlock& b = g_blocks[slot];
+    b.Bytes = bytes;
+    b.Freed.store(false);
+    b.Watch = g_watchOn.load();
+    b.At.store(reinterpret_cast<std::uintptr_t>(p), std::memory_order_release);
+    if (slot == n)
+        g_blockCount.store(n + 1, std::memory_order_release);
     return p;
 }
 
-// True when p was a watched block: its pages are closed now.
+// True when p was a watched block: its pages are closed now, or given back
+// when no watch is on.
 bool FreeWatched(void* p)
 {
     if (!p || g_blockCount.load(std::memory_order_acquire) == 0)
@@ -99,6 +123,10 @@ bool FreeWatched(void* p)
     TBlock* b = BlockAt(reinterpret_cast<std::uintptr_t>(p), false);
     if (!b)
         return false;
+    if (g_watchOn.load() == 0) {
+        Release(*b);
+        return true;
+    }
     b->Freed.store(true);
     DWORD old = 0;
     VirtualProtect(p, b->Bytes, PAGE_NOACCESS, &old);
@@ -108,10 +136,11 @@ bool FreeWatched(void* p)
 } // namespace
 
 TFreedMemoryWatch::TFreedMemoryWatch(std::initializer_list<std::size_t> sizes)
-    : firstBlock_(g_blockCount.load()), touchesBefore_(g_touches.load())
+    : watch_(++g_lastWatch), touchesBefore_(g_touches.load())
 {
     if (!g_faultHandler)
         g_faultHandler = AddVectoredExceptionHandler(1, OnFault);
+    g_watchOn.store(watch_);
     int i = 0;
     for (std::size_t s : sizes)
         if (i < kMaxSizes)
@@ -122,22 +151,25 @@ TFreedMemoryWatch::~TFreedMemoryWatch()
 {
     for (std::size_t& s : g_watchedSizes)
         s = 0;
+    g_watchOn.store(0);
+    // What was freed meanwhile goes back; what still lives keeps its pages
+    // until it is freed.
+    const int n = g_blockCount.load();
+    for (int i = 0; i < n; ++i)
+        if (g_blocks[i].At.load() != 0 && g_blocks[i].Freed.load())
+            Release(g_blocks[i]);
 }
 
 bool TFreedMemoryWatch::Watches(const void* p) const
 {
-    for (int i = firstBlock_; i < g_blockCount.load(); ++i)
-        if (g_blocks[i].At.load() == reinterpret_cast<std::uintptr_t>(p))
-            return true;
-    return false;
+    const TBlock* b = BlockAt(reinterpret_cast<std::uintptr_t>(p), false);
+    return b && b->Watch == watch_;
 }
 
 bool TFreedMemoryWatch::WasFreed(const void* p) const
 {
-    for (int i = firstBlock_; i < g_blockCount.load(); ++i)
-        if (g_blocks[i].At.load() == reinterpret_cast<std::uintptr_t>(p))
-            return g_blocks[i].Freed.load();
-    return false;
+    const TBlock* b = BlockAt(reinterpret_cast<std::uintptr_t>(p), false);
+    return b && b->Watch == watch_ && b->Freed.load();
 }
 
 int TFreedMemoryWatch::Touches() const { return g_touches.load() - touchesBefore_; }

@@ -1,9 +1,12 @@
 // Memory touched after it was freed, for the window tests: the test program
 // replaces the global operator new and delete. While a watch is on, every
 // block of a watched size this thread allocates gets pages of its own;
-// when it is freed its pages are kept, closed to every access. A later read
-// or write of such a block is counted, and its page opened again, so the
-// program goes on as it would have with the memory still there.
+// when it is freed while the watch is on its pages are kept, closed to
+// every access. A later read or write of such a block is counted, and its
+// page opened again, so the program goes on as it would have with the
+// memory still there. When the watch ends the freed blocks' pages are given
+// back (a touch then is a plain fault); a block that still lives keeps its
+// pages until it is freed. One watch at a time.
 #pragma once
 
 #include <cstddef>
@@ -31,7 +34,7 @@ public:
     static const void* LastTouchAt();
 
 private:
-    int firstBlock_;
+    int watch_;
     int touchesBefore_;
 };
 

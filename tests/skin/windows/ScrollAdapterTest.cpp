@@ -165,6 +165,11 @@ TEST_F(ScrollAdapterTest, AnAdapterPaintsItsBarsAtOnceOnlyWhenAskedTo)
     {
         TacScrollWnd painted(wnd, &manager, "", "TacScrollWnd", nullptr, true);
         EXPECT_NE(barPixel(), system);
+        // Once each time: the window's notice that its bars were painted
+        // changes no scroll state, and must not paint them again.
+        EXPECT_EQ(painted.PaintCount(), 1);
+        painted.UpdateScrollState(true);
+        EXPECT_EQ(painted.PaintCount(), 2);
         painted.Unsubclass(false);
     }
     DestroyWindow(wnd);
