@@ -156,7 +156,7 @@ void TAnalysisEngine::ResetAll() {
 
     ScrambledMode = TScrambledMode::NotAsked;
     LastResyncOffset = 0;
-    tables_->ProgramNumber = 1;
+    tables_->ProgramNumber = kOwnProgramNumber;
     tables_->TransportStreamId = 6;
     TTimelineTexts timeline;
     timeline.Begin = timeline.End = timeline.Duration = PtsToTimeText(0);
@@ -405,7 +405,7 @@ bool TAnalysisEngine::SettlePrograms() {
                 Log("Creating new PAT for PMT PID $" + IntToHex(pid, 4));
                 t.AddFoundPid(pid, 1, "PMT");
                 // Parsing the built PAT fires OnPatReceived, which records it.
-                scan_->PatScan()->BuildSingleProgramPat(1, pid);
+                scan_->PatScan()->BuildSingleProgramPat(kOwnProgramNumber, pid);
                 Log("");
             }
         }

@@ -29,7 +29,7 @@ void TAnalysisTables::ResetAnalysis() {
     ClearPmtEntryTable();
     VideoEntryCount = AudioEntryCount = TextEntryCount = 0;
     VideoEntryIndex = -1;
-    ProgramNumber = 1;
+    ProgramNumber = kOwnProgramNumber;
     TransportStreamId = 6;
     FillPacketsAtStart = FillPacketsAtEnd = 0;
     CreationMode = false;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "analysis/AnalysisHost.h"
+#include "analysis/StreamCodes.h"
 #include "ts/TSPesReader.h"
 #include "ts/TSPmtReader.h"
 
@@ -257,7 +258,7 @@ public:
     // --- scalars of one analysis ---
     int VideoEntryCount = 0, AudioEntryCount = 0, TextEntryCount = 0;
     int VideoEntryIndex = -1;
-    int ProgramNumber = 1;
+    int ProgramNumber = kOwnProgramNumber;
     int TransportStreamId = 6;
     int64_t FillPacketsAtStart = 0, FillPacketsAtEnd = 0;
     bool CreationMode = false;

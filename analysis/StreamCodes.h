@@ -19,6 +19,13 @@ constexpr int kStreamTypeAacAdts = 0x11;
 constexpr int kStreamTypeH264 = 0x1B;
 constexpr int kStreamTypeAc3 = 0x81;
 
+// Program numbers a program may take: 0 names the network PID in a PAT.
+constexpr int kFirstProgramNumber = 1;
+constexpr int kLastProgramNumber = 0xFFFF;
+// The program number of the tables the program makes itself, also taken
+// when the recording's tables give none a program may carry.
+constexpr int kOwnProgramNumber = 1;
+
 // The PMT PIDs an own PAT may use, in the order they are tried: the first
 // that no stream of the recording occupies.
 constexpr int kOwnPmtPids[] = {0xB1, 0x78, 0x14};

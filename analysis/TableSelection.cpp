@@ -3,6 +3,7 @@
 #include "analysis/AnalysisEngine.h"
 #include "analysis/DetailScans.h"
 #include "analysis/ScanPasses.h"
+#include "analysis/StreamCodes.h"
 
 #include "analysis/MainTexts.h"
 #include "base/SysUtils.h"
@@ -389,20 +390,43 @@ bool TTableSelection::BuildOwnPmt(int pmtPid) {
     return false;
 }
 
+namespace {
+
+bool IsProgramNumber(int n) { return n >= kFirstProgramNumber && n <= kLastProgramNumber; }
+
+} // namespace
+
 bool TTableSelection::BuildNewPat(int pmtPid, int programNumber) {
-    const TAnalysisTables& t = engine_.Tables();
+    TAnalysisTables& t = engine_.Tables();
     pat_->Clear();
     int tsid = 6, version = 11;
     bool fromSaved = false;
-    for (int i = 0; i < t.SavedPatCount && !fromSaved; ++i) {
+    int listed = -1; // the first number a saved PAT gives the PMT PID that a program may carry
+    for (int i = 0; i < t.SavedPatCount; ++i) {
         const TSavedPat& p = t.SavedPats[static_cast<size_t>(i)];
-        for (int k = 0; k < p.EntryCount; ++k)
-            if (p.PmtPids[static_cast<size_t>(k)] == pmtPid) {
+        for (int k = 0; k < p.EntryCount; ++k) {
+            if (p.PmtPids[static_cast<size_t>(k)] != pmtPid) continue;
+            if (!fromSaved) {
                 tsid = p.TransportStreamID;
                 version = p.VersionNumber;
                 fromSaved = true;
-                break;
             }
+            if (listed < 0 && IsProgramNumber(p.ProgramNumbers[static_cast<size_t>(k)]))
+                listed = p.ProgramNumbers[static_cast<size_t>(k)];
+        }
+    }
+    if (!IsProgramNumber(programNumber)) {
+        // Program number 0 names the network PID in a PAT: a copy whose only
+        // entry said so would carry no program any player finds. The PAT's
+        // word for the PMT's PID comes first, else the number our own tables
+        // take; the PMT rebuild takes the tables' number, so PAT and PMT of
+        // the copy agree.
+        const int chosen = listed >= 0 ? listed : kOwnProgramNumber;
+        engine_.Log("Program number $" + IntToHex(programNumber, 4) +
+                    (listed >= 0 ? " in PMT invalid, using $" + IntToHex(chosen, 4) + " from PAT!"
+                                 : " in PMT and PAT invalid, using $" + IntToHex(chosen, 4) + "!"));
+        programNumber = chosen;
+        t.ProgramNumber = chosen;
     }
     // The single-program PAT has table_id 0, the syntax indicator, section
     // numbers 0 and current_next set, and its packet starts 47 40 00 10 00 00;
@@ -411,7 +435,7 @@ bool TTableSelection::BuildNewPat(int pmtPid, int programNumber) {
     pat_->SetTransportStreamID(tsid);
     pat_->SetVersionNumber(version);
     pat_->UpdateSectionLength();
-    engine_.Tables().TransportStreamId = tsid;
+    t.TransportStreamId = tsid;
     return true;
 }
 

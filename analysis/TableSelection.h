@@ -33,6 +33,10 @@ public:
     int FindVideoStream();
     // A PMT of the found streams on the PMT PID of an own PAT.
     bool BuildOwnPmt(int pmtPid);
+    // The one-program PAT of the copy. A program number no program may
+    // carry (0) is replaced, in the tables' program number too, by the one
+    // a saved PAT gives pmtPid, else by that of our own tables; the log
+    // says which.
     bool BuildNewPat(int pmtPid, int programNumber);
     bool CheckPcr();
     void DeleteMissingPmtEntries();

@@ -210,6 +210,8 @@ struct OutputCheck {
     int PmtSections = 0, PmtCrcErrors = 0;
     int PmtPid = -1;
     int ProgramNumber = -1; // of the program the copy's PAT names
+    int PatPrograms = -1;   // entries of the copy's last PAT
+    int PmtProgramNumber = -1; // program_number of the copy's last PMT
     std::set<int> Pids;
     std::map<int, int64_t> PacketsPerPid;
     std::vector<int> PmtStreamPids;
@@ -280,9 +282,12 @@ inline OutputCheck CheckOutput(const std::string& file)
                     c.FirstPatPacket = i;
                 if (!ok)
                     ++c.PatCrcErrors;
-                else if (len >= 13) {
-                    c.ProgramNumber = (a[8] << 8) | a[9];
-                    c.PmtPid = ((a[10] & 0x1F) << 8) | a[11];
+                else {
+                    c.PatPrograms = (len - 9) / 4;
+                    if (len >= 13) {
+                        c.ProgramNumber = (a[8] << 8) | a[9];
+                        c.PmtPid = ((a[10] & 0x1F) << 8) | a[11];
+                    }
                 }
             } else {
                 ++c.PmtSections;
@@ -291,6 +296,7 @@ inline OutputCheck CheckOutput(const std::string& file)
                 if (!ok) {
                     ++c.PmtCrcErrors;
                 } else {
+                    c.PmtProgramNumber = (a[3] << 8) | a[4];
                     c.PmtStreamPids.clear();
                     const int infoLen = ((a[10] & 0x0F) << 8) | a[11];
                     for (int q = 12 + infoLen; q + 5 <= len + 3 - 4;) {

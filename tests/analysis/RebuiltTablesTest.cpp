@@ -1,10 +1,12 @@
 // The tables the cleaned recording starts with: the rebuilt PAT keeps the
-// recording's stream id and version, and a PMT of the program's own takes
-// the last stream with a clock as its PCR PID.
+// recording's stream id and version, a PMT of the program's own takes the
+// last stream with a clock as its PCR PID, and the program never goes out
+// under the number 0.
 #include "CleaningTestSupport.h"
 
 #include "analysis/TableSelection.h"
 #include "tests/support/EsBuilder.h"
+#include "tests/support/ProgramNumbers.h"
 #include "ts/TSPmtReader.h"
 
 #include <gtest/gtest.h>
@@ -76,4 +78,51 @@ TEST(RebuiltTables, AnOwnPmtTakesTheLastStreamWithAClockAsPcrPid)
     EXPECT_EQ(road.engine->Selection().Pmt().Entry(0).StreamType, 2);
     // "MPEG1 Audio" is entered with the MPEG-2 audio code.
     EXPECT_EQ(road.engine->Selection().Pmt().Entry(1).StreamType, 4);
+}
+
+// A broken muxer's tables give the program the number 0, which in a PAT
+// names the network PID: a copy whose PAT said so would carry no program at
+// all. The copy takes the number the recording's PAT gives the PMT's PID,
+// else the number of the program's own tables; its PAT and PMT agree, the
+// log says so, and an outside reader finds the program with its streams.
+TEST(RebuiltTables, AProgramNumberZeroNeverReachesTheCopy)
+{
+    struct Case {
+        const char* Tag;
+        int PatNumber; // -1: the PAT keeps its own ($1234)
+        int Expected;
+        const char* Line;
+    };
+    for (const Case& k : {Case{"sid0_both", 0, 1, "Program number $0000 in PMT and PAT invalid, using $0001!"},
+                          Case{"sid0_pmt", -1, 0x1234, "Program number $0000 in PMT invalid, using $1234 from PAT!"}}) {
+        SCOPED_TRACE(k.Tag);
+        Bytes b = ReadFile(DataFile("h264_ac3.ts"));
+        const test::TProgramNumberEdits edits = test::RewriteProgramNumber(b, 0x100, k.PatNumber, 0);
+        ASSERT_GT(edits.PmtSections, 0);
+        ASSERT_EQ(edits.PatEntries > 0, k.PatNumber >= 0);
+        Cleanup files;
+        const std::string in = TempName(k.Tag), out = TempName(std::string(k.Tag) + "_out");
+        files.Files = {in, out, ChangeFileExt(out, ".log")};
+        WriteFile(in, b);
+
+        Road road;
+        ASSERT_TRUE(road.Analyse(in)) << AllLog();
+        EXPECT_TRUE(HasLine(k.Line)) << AllLog();
+        ASSERT_EQ(road.Clean(out), TCleaningResult::Success) << AllLog();
+        const OutputCheck c = CheckOutput(out);
+        EXPECT_EQ(c.PatCrcErrors + c.PmtCrcErrors, 0);
+        EXPECT_EQ(c.PatPrograms, 1);
+        EXPECT_EQ(c.ProgramNumber, k.Expected);
+        EXPECT_EQ(c.PmtPid, 0x100);
+        EXPECT_EQ(c.PmtProgramNumber, k.Expected);
+        EXPECT_EQ(c.PmtStreamPids, (std::vector<int>{0x300, 0x301}));
+
+        if (!HaveFfmpeg())
+            continue;
+        const std::string probe = Probe(out, "program=program_num,pmt_pid:program_stream=id");
+        EXPECT_NE(probe.find("program_num=" + std::to_string(k.Expected) + "\n"), std::string::npos) << probe;
+        EXPECT_NE(probe.find("pmt_pid=256\n"), std::string::npos) << probe;
+        EXPECT_NE(probe.find("id=0x300"), std::string::npos) << probe;
+        EXPECT_NE(probe.find("id=0x301"), std::string::npos) << probe;
+    }
 }

@@ -15,9 +15,6 @@ class TAnalysisEngine;
 // PIDs a stream may take: 0 is the PAT's and $1FFF the null packets'.
 constexpr int kFirstStreamPid = 1;
 constexpr int kLastStreamPid = 0x1FFE;
-// Program numbers a program may take: 0 names the network PID in a PAT.
-constexpr int kFirstProgramNumber = 1;
-constexpr int kLastProgramNumber = 0xFFFF;
 
 struct TPatchChoices {
     std::string CurrentSid; // "$" + 4 hex digits

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/analysis/CleaningTestSupport.h"
+#include "tests/support/ProgramNumbers.h"
 #include "tools/engine/PatchChoices.h"
 #include "ts/TSPmtReader.h"
 
@@ -96,41 +97,45 @@ TEST(PatchChoices, DialogRowsAndChecks)
     EXPECT_EQ(t.FoundStreams[t.FoundStreamIndex(0x300)].ReplacementPid, 0x300);
 }
 
-// A table of a broken muxer may give the program the number 0. The dialog
-// shows it as it is, and OK takes it back as no change, as any SID left at
-// the current one, so the PIDs can be patched all the same.
+// A table of a broken muxer may give the program the number 0, which a PAT
+// takes for the network PID. The copy carries a number a program may take
+// instead, and the dialog shows that one as the current number: left as it
+// is, OK takes it as no change, so the PIDs can be patched all the same; a
+// new one typed in still goes out in the copy's PAT and PMT.
 TEST(PatchChoices, ProgramNumberZeroLeftAsItIsPasses)
 {
     Bytes b = ReadFile(DataFile("h264_ac3.ts"));
-    int pmts = 0;
-    for (size_t i = 0; i + 188 <= b.size(); i += 188) {
-        uint8_t* p = b.data() + i;
-        if (Pid(p) != 0x100 || !(p[1] & 0x40))
-            continue;
-        uint8_t* sec = p + 5 + p[4];
-        const int len = ((sec[1] & 0x0F) << 8) | sec[2];
-        sec[3] = sec[4] = 0;
-        const uint32_t crc = Crc32Mpeg(sec, 0xFFFFFFFFu, 3 + len - 4);
-        for (int k = 0; k < 4; ++k)
-            sec[3 + len - 4 + k] = static_cast<uint8_t>(crc >> (24 - 8 * k));
-        ++pmts;
-    }
-    ASSERT_GT(pmts, 0);
+    const test::TProgramNumberEdits edits = test::RewriteProgramNumber(b, 0x100, 0, 0);
+    ASSERT_GT(edits.PatEntries, 0);
+    ASSERT_GT(edits.PmtSections, 0);
     Cleanup files;
-    const std::string in = TempName("sid0");
-    files.Files = {in};
+    const std::string in = TempName("sid0"), out = TempName("sid0_patched");
+    files.Files = {in, out, ChangeFileExt(out, ".log")};
     WriteFile(in, b);
     Road road;
     ASSERT_TRUE(road.Analyse(in));
     const TPatchChoices c = FillPatchChoices(*road.engine, -1);
-    ASSERT_EQ(c.CurrentSid, "$0000");
-    EXPECT_EQ(c.NewSid, "$0000");
+    EXPECT_EQ(c.CurrentSid, "$0001");
+    EXPECT_EQ(c.NewSid, "$0001");
     EXPECT_EQ(CheckPatchSid(c.NewSid, c.CurrentSid, false), "");
-    EXPECT_EQ(CheckPatchSid("0", c.CurrentSid, false), "");
-    EXPECT_NE(CheckPatchSid("65536", c.CurrentSid, false), "");
+    EXPECT_NE(CheckPatchSid("0", c.CurrentSid, false), "");
+    // Whatever number is shown as current passes when left as it is.
+    EXPECT_EQ(CheckPatchSid("0", "$0000", false), "");
+    EXPECT_NE(CheckPatchSid("65536", "$0000", false), "");
     const TPatchResult r = ApplyPatchChoices(*road.engine, c.NewSid, {{"$0300", "$0400"}});
     EXPECT_EQ(r.NewServiceId, -1);
     EXPECT_EQ(r.RemapCount, 1);
+
+    const TPatchResult chosen = ApplyPatchChoices(*road.engine, "$0077", {});
+    ASSERT_EQ(chosen.NewServiceId, 0x77);
+    road.pass->Options.NewServiceId = chosen.NewServiceId;
+    ASSERT_EQ(road.Clean(out), TCleaningResult::Success) << AllLog();
+    EXPECT_TRUE(HasLine("Patching ProgramNumber(SID) from $0001 to $0077")) << AllLog();
+    const OutputCheck o = CheckOutput(out);
+    EXPECT_EQ(o.PatPrograms, 1);
+    EXPECT_EQ(o.ProgramNumber, 0x77);
+    EXPECT_EQ(o.PmtProgramNumber, 0x77);
+    EXPECT_EQ(o.PmtPid, 0x100);
 }
 
 TEST(PatchChoices, CleanedCopyCarriesTheNewSidAndPids)
