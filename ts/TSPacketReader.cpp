@@ -592,7 +592,15 @@ bool TTSPacketReader::Resync(int startDelta, int64_t basePosition) {
     const int64_t origin = basePosition + delta;
     const int from = origin < prefix ? static_cast<int>(prefix - origin) : 0;
     const int at = FindConfirmedSync(window, from, end, got, step);
-    if (at < 0) return false;
+    if (at < 0) {
+        // Fewer bytes than the file held at opening: the medium failed, and
+        // the search ended on that, not on the end of the recording. A sync
+        // byte found before that point is the one a whole read would find.
+        const int wanted = (kRounds + 1) * step;
+        const int64_t held = std::clamp<int64_t>(fileSize_ - origin, 0, wanted);
+        if (got < held) ReadFailed(origin, got, held);
+        return false;
+    }
     resyncOffset_ += delta + at - prefix;
     return true;
 }

@@ -631,6 +631,65 @@ TEST(TSPacketReaderResync, NoWholePacketIsLostOrRepeated) {
     }
 }
 
+// A read that fails while the search looks past stray bytes is a failure,
+// not the end of the search: the reading stops with the file's name and the
+// reason, even when the medium answers again for the next packet.
+TEST(TSPacketReaderResync, AReadThatFailsDuringTheSearchIsReported) {
+    // Fails once, the first read after opening that reaches failAt.
+    class FailingOnce : public TBufFileStream {
+    public:
+        FailingOnce(const std::string& name, unsigned mode, int bufferSize, int64_t failAt)
+            : TBufFileStream(name, mode, bufferSize), failAt_(failAt) {}
+        ~FailingOnce() override { FinishReading(); }
+        bool armed = false;
+
+    protected:
+        int64_t ReadFromFile(int64_t position, void* buffer, int64_t count, std::string* error) const override {
+            if (!armed || failed_ || position + count <= failAt_)
+                return TBufFileStream::ReadFromFile(position, buffer, count, error);
+            failed_ = true;
+            const int64_t part = std::max<int64_t>(0, failAt_ - position);
+            const int64_t got = part > 0 ? TBufFileStream::ReadFromFile(position, buffer, part, error) : 0;
+            if (error) *error = "The device is not ready.";
+            return got;
+        }
+
+    private:
+        int64_t failAt_;
+        mutable bool failed_ = false;
+    };
+    for (int size : {188, 192}) {
+        TsStream s = CleanStream(size, 40);
+        s.InsertGarbageBefore(20, Garbage(300, 3));
+        TempFile f(size == 192 ? ".m2ts" : ".ts");
+        f.Write(s.Render());
+        // Inside the stray bytes, behind the packet read there: only the
+        // search reads it.
+        const int64_t failAt = 20 * size + 240;
+        FailingOnce* stream = nullptr;
+        TTSPacketReader r(nullptr);
+        r.SetPacketBufferSize(0);
+        r.CreateInputStream = [&](const std::string& name, unsigned mode, int bufferSize) {
+            auto made = std::make_unique<FailingOnce>(name, mode, bufferSize, failAt);
+            stream = made.get();
+            return std::unique_ptr<TBufFileStream>(std::move(made));
+        };
+        Recorder rec;
+        rec.Attach(r);
+        r.SetFileName(f.Name());
+        r.SetActive(true);
+        ASSERT_TRUE(r.Active());
+        ASSERT_NE(stream, nullptr);
+        stream->armed = true;
+        ReadAll(r);
+        const std::string& text = r.ReadErrorText();
+        EXPECT_NE(text.find(f.Name()), std::string::npos) << size << ": " << text;
+        EXPECT_NE(text.find("The device is not ready."), std::string::npos) << size << ": " << text;
+        EXPECT_TRUE(rec.resync.empty()) << size;
+        EXPECT_EQ(r.PacketIndex(), 20) << size;
+    }
+}
+
 // Stray bytes full of sync bytes that lead nowhere (none has another one a
 // packet further on) in front of a packet, of every length up to beyond the
 // reach of one search: the search passes over all of them wherever they lie,
