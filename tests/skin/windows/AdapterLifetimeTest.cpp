@@ -409,15 +409,23 @@ TEST_F(DialogAdapterLifetime, TheDialogsSystemMenuFreedWhileItIsOpenIsNotTouched
     SetForegroundWindow(dialog);
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
     bool opened = false;
+    // The skin goes once the menu shows; the menu is then closed until it is
+    // gone: on a busy machine the popup can show before its loop takes an
+    // EndMenu, and a probe that stopped after one would leave it open.
     test::TModalProbe probe([&] {
         const HWND popup = test::VisibleThreadWindow(L"#32768");
+        if (!opened) {
+            if (!popup)
+                return false;
+            opened = true;
+            manager.SetActive(false);
+        }
         if (!popup)
-            return false;
-        opened = true;
-        manager.SetActive(false);
+            return true;
         EndMenu();
-        return true;
+        return false;
     });
+    probe.OnTimeout = [] { test::TModalProbe::EndModalLoops(); };
     RECT wr;
     GetWindowRect(dialog, &wr);
     SendMessageW(dialog, WM_NCRBUTTONUP, HTCAPTION, MAKELPARAM(wr.left + 120, wr.top + 10));
