@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -88,5 +89,37 @@ struct TTableScan {
         pmt->SetTSPacketReader(reader);
     }
 };
+
+// A recording of four PIDs with random payloads (no stray sync bytes), most of
+// it on $0101, where every 997th packet repeats the one before it of that PID:
+// what the packet tools and the duplicate finder are timed on.
+inline bool MakeRecordingWithRepeats(const std::string& name, int64_t bytes) {
+    FILE* f = std::fopen(name.c_str(), "wb");
+    if (!f) return false;
+    static const int kPids[] = {0x101, 0x101, 0x101, 0x101, 0x101, 0x102, 0x103, 0x100};
+    int cc[8192] = {};
+    uint8_t pkt[188], last[188] = {};
+    uint32_t seed = 12345;
+    for (int64_t n = 0; n * 188 < bytes; ++n) {
+        const int pid = kPids[n % 8];
+        if (pid == 0x101 && n % 997 == 0 && last[0] == 0x47) {
+            std::fwrite(last, 1, 188, f); // a repeated packet
+            continue;
+        }
+        pkt[0] = 0x47;
+        pkt[1] = static_cast<uint8_t>((n % 64 == 0 ? 0x40 : 0) | (pid >> 8));
+        pkt[2] = static_cast<uint8_t>(pid);
+        pkt[3] = static_cast<uint8_t>(0x10 | (cc[pid]++ & 15));
+        for (int i = 4; i < 188; i += 4) {
+            seed = seed * 1664525u + 1013904223u;
+            std::memcpy(pkt + i, &seed, 4);
+        }
+        for (int i = 4; i < 188; ++i)
+            if (pkt[i] == 0x47) pkt[i] = 0x46;
+        if (pid == 0x101) std::memcpy(last, pkt, 188);
+        std::fwrite(pkt, 1, 188, f);
+    }
+    return std::fclose(f) == 0;
+}
 
 } // namespace tw::bench

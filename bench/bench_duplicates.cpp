@@ -48,38 +48,6 @@ void MakeCrafted(const std::string& name, uint32_t packets) {
     f.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
 }
 
-void MakeOrdinary(const std::string& name, int64_t bytes) {
-    static const int kPids[] = {kPid, kPid, kPid, kPid, kPid, 0x102, 0x103, 0x100};
-    int cc[8192] = {};
-    uint8_t pkt[188], last[188] = {};
-    uint32_t seed = 12345;
-    std::vector<uint8_t> block;
-    block.reserve((1 << 20) + 188);
-    TFileStream f(name, fmCreate);
-    for (int64_t n = 0; n * 188 < bytes; ++n) {
-        const int pid = kPids[n % 8];
-        if (pid == kPid && n % 997 == 0 && last[0] == 0x47) {
-            block.insert(block.end(), last, last + 188); // a repeated packet
-        } else {
-            pkt[0] = 0x47;
-            pkt[1] = static_cast<uint8_t>((n % 64 == 0 ? 0x40 : 0) | (pid >> 8));
-            pkt[2] = static_cast<uint8_t>(pid);
-            pkt[3] = static_cast<uint8_t>(0x10 | (cc[pid]++ & 15));
-            for (int i = 4; i < 188; i += 4) {
-                seed = seed * 1664525u + 1013904223u;
-                std::memcpy(pkt + i, &seed, 4);
-            }
-            if (pid == kPid) std::memcpy(last, pkt, 188);
-            block.insert(block.end(), pkt, pkt + 188);
-        }
-        if (block.size() >= (1 << 20)) {
-            f.WriteBuffer(block.data(), static_cast<int64_t>(block.size()));
-            block.clear();
-        }
-    }
-    if (!block.empty()) f.WriteBuffer(block.data(), static_cast<int64_t>(block.size()));
-}
-
 struct TResult {
     double Seconds = 0;
     size_t Groups = 0;
@@ -139,7 +107,7 @@ int main(int argc, char** argv) {
     RemoveFile(full);
 
     const std::string ordinary = dir + "tw_bench_dups_ordinary.ts";
-    MakeOrdinary(ordinary, mb * 1024 * 1024);
+    if (!bench::MakeRecordingWithRepeats(ordinary, mb * 1024 * 1024)) std::exit(1);
     const double size = static_cast<double>(FileSizeOf(ordinary)) / 1048576.0;
     const double read = ReadSeconds(ordinary);
     const TResult o = Find(reader, ordinary, 3);

@@ -12,6 +12,7 @@
 // video PID repeated) are kept in /tmp for the next run.
 #include "base/Sync.h"
 #include "base/SysUtils.h"
+#include "bench/BenchSupport.h"
 #include "tools/engine/LowLevelFix.h"
 #include "tools/engine/PacketFilter.h"
 #include "tools/engine/PacketListings.h"
@@ -32,35 +33,6 @@ using namespace tw;
 namespace {
 
 double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
-
-bool MakeRecording(const std::string& name, int64_t bytes) {
-    FILE* f = std::fopen(name.c_str(), "wb");
-    if (!f) return false;
-    static const int kPids[] = {0x101, 0x101, 0x101, 0x101, 0x101, 0x102, 0x103, 0x100};
-    int cc[8192] = {};
-    uint8_t pkt[188], last[188] = {};
-    uint32_t seed = 12345;
-    for (int64_t n = 0; n * 188 < bytes; ++n) {
-        const int pid = kPids[n % 8];
-        if (pid == 0x101 && n % 997 == 0 && last[0] == 0x47) {
-            std::fwrite(last, 1, 188, f); // a repeated packet
-            continue;
-        }
-        pkt[0] = 0x47;
-        pkt[1] = static_cast<uint8_t>((n % 64 == 0 ? 0x40 : 0) | (pid >> 8));
-        pkt[2] = static_cast<uint8_t>(pid);
-        pkt[3] = static_cast<uint8_t>(0x10 | (cc[pid]++ & 15));
-        for (int i = 4; i < 188; i += 4) {
-            seed = seed * 1664525u + 1013904223u;
-            std::memcpy(pkt + i, &seed, 4);
-        }
-        for (int i = 4; i < 188; ++i)
-            if (pkt[i] == 0x47) pkt[i] = 0x46;
-        if (pid == 0x101) std::memcpy(last, pkt, 188);
-        std::fwrite(pkt, 1, 188, f);
-    }
-    return std::fclose(f) == 0;
-}
 
 // The anchors: 1 MiB page-aligned blocks read (and written) with the plain
 // system calls.
@@ -107,7 +79,7 @@ std::string Recording(int64_t mb) {
     const std::string name = "/tmp/tw_bench_tools_" + std::to_string(mb) + "MB.ts";
     if (FileSizeOf(name) <= 0) {
         std::printf("making %s...\n", name.c_str());
-        if (!MakeRecording(name, mb * 1024 * 1024)) std::exit(1);
+        if (!bench::MakeRecordingWithRepeats(name, mb * 1024 * 1024)) std::exit(1);
     }
     return name;
 }
