@@ -231,8 +231,12 @@ void TsCommonData::SetSkinSection(const std::string& value)
 
 void TsCommonData::SetSkinManager(TsSkinManager* value)
 {
+    // The stored value is the link's own manager (none for the default):
+    // setting what it holds changes nothing. Forgetting a manager the link
+    // never had, while the default one goes, must not resolve the section
+    // against the going manager and announce the removal again.
     TsSkinManager* own = value == DefaultManager ? nullptr : value;
-    if (own == ownManager_ && value == SkinManager()) return;
+    if (own == ownManager_) return;
     ownManager_ = own;
     tw::TControl* c = ownerControl_;
     if (c && c->IsLoading()) return;

@@ -60,6 +60,12 @@ void TPNGBitmap::LoadFromStream(tw::TStream& s)
     const size_t rowBytes = static_cast<size_t>(src.Width) * static_cast<size_t>(src.BytesPerPixel());
     for (int y = 0; y < src.Height; ++y)
         std::memcpy(dst.Row(y), src.Row(y), rowBytes);
+    // A grey or RGB picture's tRNS colour makes the bitmap transparent in
+    // that colour, as a key-coloured bitmap is drawn.
+    if (png.Transparent() && png.TransparentColor() != clNone) {
+        SetTransparentColor(static_cast<tw::TColor>(png.TransparentColor()));
+        SetTransparent(true);
+    }
 }
 
 void TPNGBitmap::Assign(const tw::TGraphic& source)

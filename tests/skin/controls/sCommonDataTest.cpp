@@ -1,6 +1,8 @@
 // The per-control skin link with real windows: sections by control kind,
 // the protocol's answers, hover and focus through real messages, and what
 // a skin removal leaves behind.
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -28,9 +30,20 @@ public:
     TsCommonData SkinData;
     std::vector<uint16_t> Activations;
     int Paints = 0;
+    int RemovalDepth = 0, DeepestRemoval = 0;
     void WndProc(tw::TMessage& m) override
     {
         if (m.Msg == WM_PAINT) ++Paints;
+        if (m.Msg == SM_ALPHACMD && SkinCommandOf(m.WParam) == AC_SKINREMOVED) {
+            // Counts how deep a removal re-enters; a runaway is cut off here
+            // so that the test reports it instead of overflowing the stack.
+            if (RemovalDepth >= 8) return;
+            ++RemovalDepth;
+            DeepestRemoval = std::max(DeepestRemoval, RemovalDepth);
+            if (!CommonWndProc(m, &SkinData)) Base::WndProc(m);
+            --RemovalDepth;
+            return;
+        }
         if (m.Msg == SM_ALPHACMD && (SkinCommandOf(m.WParam) == AC_ACTIVATED || SkinCommandOf(m.WParam) == AC_DEACTIVATED))
             Activations.push_back(SkinCommandOf(m.WParam));
         if (CommonWndProc(m, &SkinData)) return;
@@ -303,6 +316,23 @@ TEST_F(TsSkinLinkTest, ALinkForgetsASecondManagerThatGoesBeforeIt)
     Ask(edit, AC_SKINREFRESH, reinterpret_cast<LPARAM>(manager.get()));
     EXPECT_EQ(edit->SkinData.SkinIndex, manager->GetSkinIndex("EDIT"));
     EXPECT_EQ(edit->Color(), 0x123456);
+}
+
+TEST_F(TsSkinLinkTest, TheDefaultManagerGoingReachesALinkWithoutASectionOnce)
+{
+    // A panel whose section the skin lacks, on a registered form, linked to
+    // no manager of its own: when the default manager goes, the removal
+    // reaches it once. Forgetting a manager it never had changes nothing and
+    // must not send the removal again.
+    panel->SkinData.SetSkinSection("NOSUCHSECTION");
+    ASSERT_EQ(panel->SkinData.SkinIndex, -1);
+    ASSERT_EQ(panel->SkinData.SkinManager(), manager.get());
+    panel->DeepestRemoval = 0;
+    AddSkinnedForm(form.get());
+    manager.reset();
+    RemoveSkinnedForm(form.get());
+    EXPECT_EQ(panel->DeepestRemoval, 1);
+    EXPECT_EQ(panel->SkinData.SkinIndex, -1);
 }
 
 TEST_F(TsSkinLinkTest, DisabledControlPaintsItselfUnlessItsParentHasAGradient)

@@ -83,6 +83,32 @@ TEST(PngGraphic, RegisteredAsThePictureFormatPng)
     EXPECT_THROW(Load(Bytes{1, 2, 3}), tw::Exception);
 }
 
+TEST(PngGraphic, ATransparentColourOfAGreyOrRgbPictureMakesTheBitmapTransparent)
+{
+    // 2 x 1 RGB, green then red, with red named transparent by tRNS.
+    const Bytes rgbRows{0, 0, 255, 0, 255, 0, 0};
+    auto rgb = Load(test::Png(test::Ihdr(2, 1, 8, 2), rgbRows, {test::Chunk("tRNS", Bytes{0, 255, 0, 0, 0, 0})}));
+    EXPECT_TRUE(rgb->Transparent());
+    EXPECT_EQ(rgb->TransparentMode(), tw::tmFixed);
+    EXPECT_EQ(rgb->TransparentColor(), tw::TColor(0x0000FF));
+    // Drawn over blue, the red pixel lets the canvas through, the green one covers it.
+    auto canvas = RedCanvas(2, 1);
+    const TPixelView v = canvas->PixelView();
+    for (int x = 0; x < 2; ++x) v.Pixel(x, 0)[0] = 255, v.Pixel(x, 0)[2] = 0;
+    rgb->Draw(canvas->Canvas(), tw::Bounds(0, 0, 2, 1));
+    EXPECT_EQ(Rgb(*canvas, 0, 0), 0x00FF00u);
+    EXPECT_EQ(Rgb(*canvas, 1, 0), 0x0000FFu);
+
+    // 8-bit grey: level 0x40 transparent.
+    const Bytes greyRows{0, 0x40, 0x80};
+    auto grey = Load(test::Png(test::Ihdr(2, 1, 8, 0), greyRows, {test::Chunk("tRNS", Bytes{0, 0x40})}));
+    EXPECT_TRUE(grey->Transparent());
+    EXPECT_EQ(grey->TransparentColor(), tw::TColor(0x404040));
+
+    // Without tRNS the picture stays opaque.
+    EXPECT_FALSE(Load(test::Png(test::Ihdr(2, 1, 8, 2), rgbRows))->Transparent());
+}
+
 TEST(PngGraphic, DrawsItsAlphaOverTheCanvas)
 {
     auto png = Load(HalfTransparentBlue(4, 2));
