@@ -270,7 +270,12 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     Log("Found " + IntToStr(t.FoundStreamCount) + " different PIDs");
     const std::string pidStatus = IntToStr(t.FoundStreamCount) + " PIDs found";
     if (t.FoundStreamCount < 2) {
-        FailStep(asPidScan, pidStatus, "No PIDs found!", "No PIDs found!");
+        // A program needs a table and a stream: one PID is too few to go on
+        // with, but it is a PID found, and the log must not deny it.
+        const std::string why = t.FoundStreamCount == 0 ? std::string("No PIDs found!")
+                                                        : "Only " + IntToStr(t.FoundStreamCount) +
+                                                              " PID found! A recording needs at least 2.";
+        FailStep(asPidScan, pidStatus, why, why);
         return false;
     }
     SetStep(asPidScan, TStepState::Done, pidStatus);

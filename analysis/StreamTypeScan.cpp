@@ -99,6 +99,11 @@ void TStreamTypeScan::Run(int64_t limit)
     TAnalysisTables& t = engine_.Tables();
     engine_.Progress().SetProgressStatus("Searching for stream types");
     t.LogSuppressed = false;
+    // The broken packets are counted over all passes, against one limit;
+    // but a pass probes up to 64 PIDs at once, and a broken packet counts
+    // once in each pass, not once for each PID probed. Counted per PID, the
+    // same damage would end the scan sooner the more PIDs a recording
+    // carries, and leave the streams behind it unnamed.
     int errors = 0;
     // The PAT's PID is named without a look at its packets.
     for (int i = 0; i < t.FoundStreamCount; ++i)

@@ -147,12 +147,23 @@ void TTableSelection::TakeUnlistedStreams(int pmtPid) {
         // A stream another program's table lists is that program's.
         const int32_t listedBy = f.Pid >= 0 && f.Pid < 8192 ? t.ListedBy[static_cast<size_t>(f.Pid)]
                                                             : TAnalysisTables::PID_UNLISTED;
-        if (listedBy != TAnalysisTables::PID_UNLISTED && listedBy != program) continue;
+        if (listedBy != TAnalysisTables::PID_UNLISTED && listedBy != program) {
+            // The copy carries one program; the sound and picture of the
+            // others are lost to it, and the user is told which.
+            if (IsPictureOrSound(f.TypeText)) {
+                const std::string owner = listedBy == TAnalysisTables::PID_LISTED_BY_SEVERAL
+                                              ? std::string("other programs")
+                                              : "program " + IntToStr(listedBy & 0xFFFF);
+                NoteLeftOut("TS  WARNING: Stream PID $" + IntToHex(f.Pid, 4) + " (" + f.TypeText + ") of " + owner +
+                                " is not carried into the cleaned stream!",
+                            f.Pid, true);
+            }
+            continue;
+        }
         if (!damaged) {
             // The intact table is the broadcaster's word on the program; a
             // sound or picture it does not carry is still named.
-            if (f.TypeText.find("Video") != std::string::npos || f.TypeText.find("Audio") != std::string::npos)
-                WarnOwnPmtLeftOut(f);
+            if (IsPictureOrSound(f.TypeText)) WarnOwnPmtLeftOut(f);
             continue;
         }
         // As the own PMT of the creation mode keeps them.
@@ -246,6 +257,10 @@ void TTableSelection::NoteLeftOut(const std::string& line, int pid, bool identif
 void TTableSelection::Report(const TLeftOut& l) {
     engine_.Log(l.Line);
     engine_.Tables().NoteStreamLeftOut(l.Pid, l.Identified);
+}
+
+bool TTableSelection::IsPictureOrSound(const std::string& typeText) {
+    return typeText.find("Video") != std::string::npos || typeText.find("Audio") != std::string::npos;
 }
 
 bool TTableSelection::IsSniffedStream(const std::string& typeText) {

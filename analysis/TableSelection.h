@@ -41,9 +41,10 @@ public:
     bool CheckPcr();
     void DeleteMissingPmtEntries();
     // Found streams the stream type scan named that the selected PMT does
-    // not list and no other program's table does: a damaged table (cut
-    // short) gets an entry for each, as the own PMT would carry it; an
-    // intact one leaves the video and audio among them out, by name.
+    // not list: a damaged table (cut short) gets an entry for each that no
+    // other program's table lists, as the own PMT would carry it; an intact
+    // one leaves the video and audio among them out, by name. The video and
+    // audio of other programs are left out by name in either case.
     void TakeUnlistedStreams(int pmtPid);
     // Entries that neither their stream type nor a descriptor class as
     // video, audio, teletext or subtitles (private data without a kind
@@ -62,6 +63,8 @@ public:
     // Whether a found stream's type text is the sniffer's (an elementary
     // stream) rather than a table, a clock or nothing.
     static bool IsSniffedStream(const std::string& typeText);
+    // Whether the stream type scan's name is one of video or audio.
+    static bool IsPictureOrSound(const std::string& typeText);
     void DeletePmtEntry(); // cleaning: drop entries of PIDs not kept
     void PatchPmtEntry();  // cleaning: apply replacement PIDs
     static int OwnPmtStreamCode(const std::string& typeText);

@@ -264,7 +264,13 @@ TEST_F(AnalysisEngineTest, SinglePidStopsAtThePidScan) {
     }
     EXPECT_FALSE(Analyse(s.Render()));
     EXPECT_EQ(host.Texts[asPidScan], "1 PIDs found");
-    EXPECT_TRUE(host.Has("No PIDs found!"));
+    EXPECT_EQ(host.States[asPidScan], TStepState::Failed);
+    // The log and the message say what was found, not that nothing was.
+    EXPECT_TRUE(host.Has("Found 1 different PIDs")) << host.All();
+    EXPECT_EQ(host.Count("No PIDs found!"), 0) << host.All();
+    EXPECT_TRUE(host.Has("Only 1 PID found! A recording needs at least 2.")) << host.All();
+    ASSERT_EQ(host.Messages.size(), 1u);
+    EXPECT_EQ(host.Messages[0], "Only 1 PID found! A recording needs at least 2.");
 }
 
 TEST_F(AnalysisEngineTest, FillPacketsAtBothEndsAreCounted) {

@@ -299,6 +299,10 @@ TEST_F(AnalysisFixtures, LibraryFixtureTwoProgramsPrefersTheProgramWithVideo) {
     EXPECT_TRUE(t.IsSelectedPid(0x500));
     EXPECT_TRUE(t.IsSelectedPid(0x501));
     EXPECT_FALSE(t.IsSelectedPid(0x502)); // the other program's audio
+    EXPECT_TRUE(host.Has("TS  WARNING: Stream PID $0502 (MPEG1 Audio) of program 102 is not carried into the cleaned "
+                         "stream!"))
+        << host.All();
+    EXPECT_TRUE(t.IdentifiedStreamMissing());
     EXPECT_EQ(t.Audio[0].Language, "deu");
     EXPECT_EQ(t.Audio[1].Pid, 0); // no second audio slot
 }

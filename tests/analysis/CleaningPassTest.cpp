@@ -426,6 +426,117 @@ TEST(CleaningRoad, ARepeatSomePacketsAfterItsOriginalIsDeleted)
     EXPECT_EQ(ReadFile(out), ReadFile(ref));
 }
 
+TEST(CleaningRoad, ARepeatThatDoesNotMakeUpTheSurplusStays)
+{
+    // An audio PES packet grows by a copy of one of its packets, two packets
+    // after the original, and by a packet of new data. Deleting the copy
+    // would not mend the PES (it stays too long), so the fix cannot be sure
+    // the copy is the cause: every packet of the PES is written as it came.
+    const Bytes original = ReadFile(DataFile("mpeg2_mp2.ts"));
+    const std::vector<size_t> plain = PayloadPacketsOf(original, 0x211);
+    std::vector<size_t> audio;
+    for (size_t i = 0; i < original.size() / 188; ++i)
+        if (Pid(original.data() + i * 188) == 0x211)
+            audio.push_back(i);
+    size_t at = 20;
+    auto plainPacket = [&](size_t k) { return std::binary_search(plain.begin(), plain.end(), audio[k]); };
+    while (at + 3 < audio.size() && !(plainPacket(at) && plainPacket(at + 1) && plainPacket(at + 2)))
+        ++at;
+    ASSERT_LT(at + 3, audio.size());
+    const auto packet = [&](size_t i) {
+        return Bytes(original.begin() + static_cast<long>(i * 188), original.begin() + static_cast<long>(i * 188 + 188));
+    };
+    Bytes extra = packet(audio[at + 1]);
+    extra[100] ^= 0xFF; // new data: no copy of any packet
+    Bytes damaged(original.begin(), original.begin() + static_cast<long>((audio[at + 2] + 1) * 188));
+    const Bytes copy = packet(audio[at]);
+    damaged.insert(damaged.end(), copy.begin(), copy.end());
+    damaged.insert(damaged.end(), extra.begin(), extra.end());
+    damaged.insert(damaged.end(), original.begin() + static_cast<long>((audio[at + 2] + 1) * 188), original.end());
+    const std::string in = TempName("dup_surplus_in");
+    const std::string out = TempName("dup_surplus_out");
+    Cleanup cleanup{{in, out, ChangeFileExt(out, ".log")}};
+    WriteFile(in, damaged);
+
+    Road road;
+    road.host.DuplicateHandling = true;
+    ASSERT_TRUE(road.Analyse(in));
+    EXPECT_EQ(road.Clean(out), TCleaningResult::SuccessWithErrors) << AllLog();
+    const std::string log = AllLog();
+    EXPECT_NE(log.find("PES ERROR: For PID 0211 "), std::string::npos) << log;
+    EXPECT_EQ(CountOccurrences(log, "redundant paket"), 0) << log;
+    const OutputCheck c = CheckOutput(out);
+    EXPECT_EQ(c.PacketsPerPid.at(0x211), PacketsPerPidOf(in).at(0x211));
+    // The copy and the new packet are both in the output, in their place
+    // (their payloads: the writer may renumber their counters).
+    const Bytes written = ReadFile(out);
+    std::vector<Bytes> audioOut;
+    for (size_t i = 0; i + 188 <= written.size(); i += 188)
+        if (Pid(written.data() + i) == 0x211)
+            audioOut.emplace_back(written.begin() + static_cast<long>(i + 4), written.begin() + static_cast<long>(i + 188));
+    ASSERT_GT(audioOut.size(), at + 4);
+    EXPECT_EQ(audioOut[at + 3], Bytes(copy.begin() + 4, copy.end()));
+    EXPECT_EQ(audioOut[at + 4], Bytes(extra.begin() + 4, extra.end()));
+}
+
+TEST(CleaningRoad, TheProgramsLeftOutAreNamedAndTheResultWarns)
+{
+    // Two programs as a multiplex carries them, each MPEG-2 video with MP2
+    // audio. The copy keeps one program; the other's picture and sound are
+    // named in the log, and the result is no plain success.
+    const std::string in = DataFile("cleaning/two_mpeg2_programs.ts");
+    const test::TRecordingStreams rs = test::ReadRecordingStreams(in);
+    ASSERT_EQ(rs.Programs.size(), 2u);
+    Road road;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    const TAnalysisTables& t = road.engine->Tables();
+    for (const test::TProbeProgram& p : rs.Programs) {
+        ASSERT_EQ(p.Streams.size(), 2u);
+        for (const test::TProbeStream& st : p.Streams) {
+            const int k = t.FoundStreamIndex(st.Pid);
+            ASSERT_GE(k, 0) << st.Pid;
+            EXPECT_TRUE(TTableSelection::IsSniffedStream(t.FoundStreams[k].TypeText)) << st.Pid;
+        }
+    }
+    const std::string out = TempName("two_programs");
+    Cleanup cleanup{{out, ChangeFileExt(out, ".log")}};
+    EXPECT_EQ(road.Clean(out), TCleaningResult::SuccessWithErrors) << AllLog();
+    const std::string log = AllLog();
+    EXPECT_TRUE(HasLine("WARNINGS : 2")) << log; // the two streams left out, nothing else
+
+    // By PID: the copy holds every packet of the kept program's streams and
+    // nothing of the other program, as the probe reads the recording.
+    const OutputCheck c = CheckOutput(out);
+    const test::TProbeProgram* kept = nullptr;
+    for (const test::TProbeProgram& p : rs.Programs)
+        if (p.Number == c.ProgramNumber)
+            kept = &p;
+    ASSERT_NE(kept, nullptr) << c.ProgramNumber;
+    EXPECT_EQ(c.PatPrograms, 1);
+    std::set<int> keptPids;
+    for (const test::TProbeStream& st : kept->Streams) {
+        keptPids.insert(st.Pid);
+        EXPECT_EQ(c.PacketsPerPid.count(st.Pid) ? c.PacketsPerPid.at(st.Pid) : 0, rs.PacketsPerPid.at(st.Pid))
+            << st.Pid;
+    }
+    EXPECT_EQ(std::set<int>(c.PmtStreamPids.begin(), c.PmtStreamPids.end()), keptPids);
+    int leftOut = 0;
+    for (const test::TProbeProgram& p : rs.Programs) {
+        if (&p == kept)
+            continue;
+        for (const test::TProbeStream& st : p.Streams) {
+            EXPECT_EQ(c.PacketsPerPid.count(st.Pid), 0u) << st.Pid;
+            const TFoundStream& f = t.FoundStreams[t.FoundStreamIndex(st.Pid)];
+            EXPECT_TRUE(HasLine("TS  WARNING: Stream PID $" + IntToHex(st.Pid, 4) + " (" + f.TypeText +
+                                ") of program " + IntToStr(p.Number) + " is not carried into the cleaned stream!"))
+                << log;
+            ++leftOut;
+        }
+    }
+    EXPECT_EQ(leftOut, 2);
+    EXPECT_EQ(CountOccurrences(log, "is not carried into the cleaned stream!"), 2) << log;
+}
+
 TEST(CleaningRoad, TimerPatchMode2RemovesTheWrap)
 {
     const std::string in = DataFile("pts_wrap.ts");

@@ -1,6 +1,8 @@
 // The bounds of the scan passes, counted packet by packet: the broken packet
 // that silences the log and the one that ends a pass, the PMT scan's count
-// over all its PIDs, and repeated tables counted as one with their number.
+// over all its PIDs, the stream type scan's count over all its batches of
+// PIDs, and repeated tables counted as one with their number; and what the
+// stream type scan names a PID that carries no stream.
 #include <gtest/gtest.h>
 
 #include "AnalysisTestHost.h"
@@ -119,6 +121,84 @@ TEST_F(ScanLimits, ThePmtScanEndsAtExactlyItsFiveHundredAndFirstError) {
         EXPECT_EQ(t.SavedPmts[0].Pid, 0x100);
         engine->Scan().Reader()->SetActive(false);
     }
+}
+
+// MPEG audio layer II frames (48 kHz, 192 kbit/s) in PES packets.
+void AddMpegAudio(TsStream& s, int pid, int pesCount) {
+    Bytes frames(576 * 2, 0x55);
+    for (size_t at : {size_t{0}, size_t{576}}) {
+        frames[at] = 0xFF;
+        frames[at + 1] = 0xFD;
+        frames[at + 2] = 0xA4;
+        frames[at + 3] = 0x00;
+    }
+    for (int i = 0; i < pesCount; ++i) s.AddPes(pid, PesPacket(0xC0, frames, 90000 + 2160 * i));
+}
+
+TEST_F(ScanLimits, TheStreamTypeScanCountsItsErrorsOverAllItsBatches) {
+    // `pids` PIDs with one plain packet each, 600 broken packets, then MPEG
+    // audio on the last of them. The scan probes up to 64 PIDs per pass over
+    // the file and counts a broken packet once per pass: 64 PIDs take one
+    // pass, which meets 600 errors and names the audio; 70 take two, and the
+    // second pass counts on from the first's 600 and ends at the 1,001st
+    // error, before the audio, which stays unnamed. The PID scan before it
+    // meets only 600.
+    for (int pids : {64, 70}) {
+        host.Lines.clear();
+        engine->Tables().ResetAnalysis();
+        TsStream s;
+        s.Add({.pid = 0x300, .payload = Bytes(184, 0x11)}); // the reader's start
+        for (int k = 0; k < pids; ++k) s.Add({.pid = 0x300 + k, .payload = Bytes(184, 0x11)});
+        for (int i = 0; i < 600; ++i) s.Add({.pid = 0x1FF0, .transportError = true, .payload = Bytes(184, 0x22)});
+        const int audio = 0x300 + pids - 1;
+        AddMpegAudio(s, audio, 5);
+        Open(s);
+        engine->Scan().ScanPids(100000);
+        const TAnalysisTables& t = engine->Tables();
+        ASSERT_EQ(t.FoundStreamCount, pids) << host.All();
+        EXPECT_EQ(host.Count("Scan aborted (too many errors) !"), 0) << pids;
+        engine->Scan().ScanStreamTypes(100000);
+        const std::string& type = t.FoundStreams[static_cast<size_t>(t.FoundStreamIndex(audio))].TypeText;
+        if (pids == 64) {
+            EXPECT_EQ(host.Count("Scan aborted (too many errors) !"), 0) << host.All();
+            EXPECT_EQ(type, "MPEG1 Audio");
+        } else {
+            EXPECT_EQ(host.Count("Scan aborted (too many errors) !"), 1) << host.All();
+            EXPECT_EQ(type, "");
+        }
+        // Once in each pass: the PID scan and the stream type scan.
+        EXPECT_EQ(host.Count("Too many errors skipping log entries!"), 2) << pids;
+        EXPECT_FALSE(t.LogSuppressed);
+        engine->Scan().Reader()->SetActive(false);
+    }
+}
+
+TEST_F(ScanLimits, TheStreamTypeScanNamesAPidThatCarriesOnlyAClock) {
+    // $0300: adaptation fields with a PCR and nothing else. $0301: PES
+    // packets the sniffer cannot name, with a PCR. $0100: a program map.
+    // $0302: MPEG audio. Only the clock on its own PID is "PCR".
+    TsStream s;
+    s.Add({.pid = 0x302, .payload = Bytes(184, 0x11)}); // the reader's start
+    s.AddPmt(0x100, 1, 0x300, {{3, 0x302, {}}});
+    for (int i = 0; i < 30; ++i) {
+        s.Add({.pid = 0x300, .pcr = 27000000LL + 270000LL * i});
+        s.AddPes(0x301, PesPacket(0xFC, Bytes(300, 0x77), 90000 + 3600 * i), 27000000LL + 270000LL * i);
+    }
+    AddMpegAudio(s, 0x302, 5);
+    Open(s);
+    engine->Scan().ScanPids(100000);
+    engine->Scan().ScanStreamTypes(100000);
+    const TAnalysisTables& t = engine->Tables();
+    auto typeOf = [&t](int pid) {
+        const int i = t.FoundStreamIndex(pid);
+        return i < 0 ? std::string("(not found)") : t.FoundStreams[static_cast<size_t>(i)].TypeText;
+    };
+    EXPECT_EQ(typeOf(0x300), "PCR");
+    EXPECT_EQ(typeOf(0x301), "");
+    EXPECT_EQ(typeOf(0x100), "PMT");
+    EXPECT_EQ(typeOf(0x302), "MPEG1 Audio");
+    EXPECT_NE(t.LogPidLine().find("$0300: "), std::string::npos);
+    EXPECT_NE(t.LogPidLine().find("  = PCR\r\n"), std::string::npos) << t.LogPidLine();
 }
 
 TEST_F(ScanLimits, ARepeatedPatIsOneRecordWithItsCount) {
