@@ -58,6 +58,15 @@ public:
 private:
     void BindReader(TTSPacketReader& reader);
     void NoteTimeStamps(const TTSPacketReader& reader, const TTSPacketHeader& header);
+    // The program's first decode time stamp (90 kHz) at or after packetNo of
+    // the recording, read by a reader of its own; -1 when none is near.
+    int64_t StampAhead(const TTSPacketReader& reader, int64_t packetNo);
+    void CountPcrError(int pid);
+
+    // How far the look ahead reads: some seconds of any recording (the
+    // program's PES headers come many times a second).
+    static constexpr int kStampAheadPackets = 20000;
+    static constexpr int kStampAheadBuffer = 64 * 1024;
 
     TCleaningPass& pass_;
     const TObject* filterReader_ = nullptr;
