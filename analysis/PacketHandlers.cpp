@@ -96,6 +96,7 @@ void TPacketHandlers::ResetPass()
     s.CutInReached = false;
     s.CutOutPassed = false;
     filterPcrPid_ = -1;
+    aheadFrom_ = aheadTo_ = aheadStamp_ = -1;
     pass_.Engine().LastResyncOffset = 0;
 }
 
@@ -254,6 +255,13 @@ void TPacketHandlers::CountPcrError(int pid)
 
 int64_t TPacketHandlers::StampAhead(const TTSPacketReader& reader, int64_t packetNo)
 {
+    // What the last look found holds for every packet up to where it found
+    // it (nothing of the program lay between): a run of PCRs reads once.
+    if (aheadFrom_ >= 0 && packetNo >= aheadFrom_ && packetNo <= aheadTo_)
+        return aheadStamp_;
+    aheadFrom_ = packetNo;
+    aheadTo_ = packetNo;
+    aheadStamp_ = -1;
     // A reader of its own, opened for the look and closed after it, so that
     // the pass's reader keeps its place and no file stays open past the pass.
     TTSPacketReader ahead(nullptr);
@@ -270,12 +278,15 @@ int64_t TPacketHandlers::StampAhead(const TTSPacketReader& reader, int64_t packe
             return -1;
         ahead.SetPacketIndex(packetNo);
         for (int i = 0; i < kStampAheadPackets && ahead.Active() && !ahead.Eof(); ++i, ahead.Next()) {
+            aheadTo_ = packetNo + i;
             const TTSPacketHeader* h = ahead.TSPacketHeader();
             if (!h->Valid() || !h->PayloadStart() || !t.IsSelectedPid(h->PID()))
                 continue;
             int64_t escr, dts, pts;
-            if (PacketTimestamps(ahead.RawPacket(), *h, escr, dts, pts) && (dts >= 0 || pts >= 0))
-                return dts >= 0 ? dts : pts;
+            if (PacketTimestamps(ahead.RawPacket(), *h, escr, dts, pts) && (dts >= 0 || pts >= 0)) {
+                aheadStamp_ = dts >= 0 ? dts : pts;
+                return aheadStamp_;
+            }
         }
     } catch (const std::exception&) {
         // A recording that cannot be read ahead offers no stamps; the pass's

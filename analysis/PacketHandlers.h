@@ -71,6 +71,9 @@ private:
     TCleaningPass& pass_;
     const TObject* filterReader_ = nullptr;
     int filterPcrPid_ = -1;
+    // The last look ahead: from packet aheadFrom_ to aheadTo_ the first
+    // stamp of the program was aheadStamp_ (-1: none).
+    int64_t aheadFrom_ = -1, aheadTo_ = -1, aheadStamp_ = -1;
 };
 
 } // namespace tw
