@@ -196,11 +196,10 @@ void TPacketHandlers::PacketWithTimes(TTSPacketReader& reader, bool filter)
     TTSPacketAdaptationField* af = h->AdaptationField();
     int64_t p = af->PCR()->PCR();
     // The program's stamps after this PCR, read ahead in the recording. The
-    // filter knows no program: every stream's stamps would do, those of
-    // another clock as well, so it judges without them.
-    TPcrClock::TStampAhead ahead;
-    if (!filter)
-        ahead = [this, r, n] { return StampAhead(*r, n); };
+    // filter knows no program: it reads those of the PCR's own PID, the
+    // only stream sure to run on this clock (none when the PID carries
+    // nothing but the clock).
+    const TPcrClock::TStampAhead ahead = [this, r, n, filter, pid] { return StampAhead(*r, n, filter ? pid : -1); };
     const TPcrClock::TVerdict v = s.PcrClock.Judge(n, p, af->DiscontinuityIndicator(), ahead);
     if (v.Wrapped)
         en.Log("PCR wrap between paket $" + IntToHex(v.ReferencePacket, 8) + " and paket $" + IntToHex(n, 8) +
@@ -253,7 +252,7 @@ void TPacketHandlers::CountPcrError(int pid)
         ++pass_.State.GlobalErrors;
 }
 
-int64_t TPacketHandlers::StampAhead(const TTSPacketReader& reader, int64_t packetNo)
+int64_t TPacketHandlers::StampAhead(const TTSPacketReader& reader, int64_t packetNo, int onlyPid)
 {
     // What the last look found holds for every packet up to where it found
     // it (nothing of the program lay between): a run of PCRs reads once.
@@ -280,7 +279,7 @@ int64_t TPacketHandlers::StampAhead(const TTSPacketReader& reader, int64_t packe
         for (int i = 0; i < kStampAheadPackets && ahead.Active() && !ahead.Eof(); ++i, ahead.Next()) {
             aheadTo_ = packetNo + i;
             const TTSPacketHeader* h = ahead.TSPacketHeader();
-            if (!h->Valid() || !h->PayloadStart() || !t.IsSelectedPid(h->PID()))
+            if (!h->Valid() || !h->PayloadStart() || (onlyPid >= 0 ? h->PID() != onlyPid : !t.IsSelectedPid(h->PID())))
                 continue;
             int64_t escr, dts, pts;
             if (PacketTimestamps(ahead.RawPacket(), *h, escr, dts, pts) && (dts >= 0 || pts >= 0)) {

@@ -59,8 +59,9 @@ private:
     void BindReader(TTSPacketReader& reader);
     void NoteTimeStamps(const TTSPacketReader& reader, const TTSPacketHeader& header);
     // The program's first decode time stamp (90 kHz) at or after packetNo of
-    // the recording, read by a reader of its own; -1 when none is near.
-    int64_t StampAhead(const TTSPacketReader& reader, int64_t packetNo);
+    // the recording (of PID onlyPid alone, unless -1), read by a reader of
+    // its own; -1 when none is near.
+    int64_t StampAhead(const TTSPacketReader& reader, int64_t packetNo, int onlyPid);
     void CountPcrError(int pid);
 
     // How far the look ahead reads: some seconds of any recording (the
