@@ -151,10 +151,10 @@ TPcrClock::TVerdict TPcrClock::Judge(int64_t packetNo, int64_t pcr27, bool disco
     // a PCR that lies next to it (the extrapolated first one may have
     // overshot a little) is the old clock come back.
     const bool back = putBack_ && (d < 0 ? -d : d) <= kMaxPcrInterval;
-    putBack_ = putBack_ && !back;
     // A forward step the program's time stamps made too is the recording's
     // own pace, however few packets lie between.
     if (back || InRange(d, k) || (d > 0 && StampsWentAsFar(d))) {
+        putBack_ = false;
         // Only a clock that moved forward tells its rate.
         if (d > 0 && k > 0 && k <= kMaxExtrapolationPackets) {
             rateTicks_ = d;
