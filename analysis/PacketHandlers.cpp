@@ -96,6 +96,7 @@ void TPacketHandlers::ResetPass()
     s.CutInReached = false;
     s.CutOutPassed = false;
     filterPcrPid_ = -1;
+    aheadFrom_ = aheadTo_ = aheadStamp_ = -1;
     pass_.Engine().LastResyncOffset = 0;
 }
 
@@ -194,7 +195,12 @@ void TPacketHandlers::PacketWithTimes(TTSPacketReader& reader, bool filter)
     const int64_t n = r->PacketIndex();
     TTSPacketAdaptationField* af = h->AdaptationField();
     int64_t p = af->PCR()->PCR();
-    const TPcrClock::TVerdict v = s.PcrClock.Judge(n, p, af->DiscontinuityIndicator());
+    // The program's stamps after this PCR, read ahead in the recording. The
+    // filter knows no program: it reads those of the PCR's own PID, the
+    // only stream sure to run on this clock (none when the PID carries
+    // nothing but the clock).
+    const TPcrClock::TStampAhead ahead = [this, r, n, filter, pid] { return StampAhead(*r, n, filter ? pid : -1); };
+    const TPcrClock::TVerdict v = s.PcrClock.Judge(n, p, af->DiscontinuityIndicator(), ahead);
     if (v.Wrapped)
         en.Log("PCR wrap between paket $" + IntToHex(v.ReferencePacket, 8) + " and paket $" + IntToHex(n, 8) +
                " on PID $" + IntToHex(pid, 4) + " detected!");
@@ -215,14 +221,77 @@ void TPacketHandlers::PacketWithTimes(TTSPacketReader& reader, bool filter)
             p = af->PCR()->PCR();
             en.Log("Try to correct PCR value to " + PcrToTimeText(p));
             en.CountWarning(pid);
+            // The copy is judged by what the correction was to achieve: a
+            // clock in step with the program's time stamps. Put back where
+            // the stamps are not (they jumped as well, by another amount),
+            // it is still broken, and the pass must not end as a success.
+            if (v.StampAhead >= 0 && !TPcrClock::InStep(p, v.StampAhead)) {
+                en.Log("TS  ERROR: PCR for PID " + IntToHex(pid, 4) + " at paket $" + IntToHex(n, 8) +
+                       " does not agree with the time stamps after it: PCR:" + PcrToTimeText(p) +
+                       " time stamp:" + PtsToTimeText(v.StampAhead));
+                CountPcrError(pid);
+            }
         } else {
-            en.CountError(pid);
+            CountPcrError(pid);
         }
     }
     const int64_t pts = PcrToPts(p);
     if (s.CutInReached)
         s.ElapsedPts = WrapClock(pts - s.PcrStartValue, kPtsModulus);
     s.CurrentPts = pts;
+}
+
+void TPacketHandlers::CountPcrError(int pid)
+{
+    // A clock on a PID of its own has no record to count on; its fault must
+    // still keep the pass from a plain success.
+    TAnalysisTables& t = pass_.Engine().Tables();
+    if (t.PidRecordIndex(pid) >= 0)
+        t.CountError(pid);
+    else
+        ++pass_.State.GlobalErrors;
+}
+
+int64_t TPacketHandlers::StampAhead(const TTSPacketReader& reader, int64_t packetNo, int onlyPid)
+{
+    // What the last look found holds for every packet up to where it found
+    // it (nothing of the program lay between): a run of PCRs reads once.
+    if (aheadFrom_ >= 0 && packetNo >= aheadFrom_ && packetNo <= aheadTo_)
+        return aheadStamp_;
+    aheadFrom_ = packetNo;
+    aheadTo_ = packetNo;
+    aheadStamp_ = -1;
+    // A reader of its own, opened for the look and closed after it, so that
+    // the pass's reader keeps its place and no file stays open past the pass.
+    TTSPacketReader ahead(nullptr);
+    ahead.SetFileName(reader.FileName());
+    ahead.SetReadOnly(true);
+    ahead.SetNoStartByteCheck(reader.NoStartByteCheck());
+    ahead.SetIgnorePacketErrors(reader.IgnorePacketErrors());
+    ahead.SetPacketBufferSize(kStampAheadBuffer);
+    ahead.CreateInputStream = reader.CreateInputStream;
+    const TAnalysisTables& t = pass_.Engine().Tables();
+    try {
+        ahead.SetActive(true);
+        if (!ahead.Active())
+            return -1;
+        ahead.SetPacketIndex(packetNo);
+        for (int i = 0; i < kStampAheadPackets && ahead.Active() && !ahead.Eof(); ++i, ahead.Next()) {
+            aheadTo_ = packetNo + i;
+            const TTSPacketHeader* h = ahead.TSPacketHeader();
+            if (!h->Valid() || !h->PayloadStart() || (onlyPid >= 0 ? h->PID() != onlyPid : !t.IsSelectedPid(h->PID())))
+                continue;
+            int64_t escr, dts, pts;
+            if (PacketTimestamps(ahead.RawPacket(), *h, escr, dts, pts) && (dts >= 0 || pts >= 0)) {
+                aheadStamp_ = dts >= 0 ? dts : pts;
+                return aheadStamp_;
+            }
+        }
+    } catch (const std::exception&) {
+        // A recording that cannot be read ahead offers no stamps; the pass's
+        // own reader meets the fault where it lies.
+    }
+    return -1;
 }
 
 void TPacketHandlers::ContinuityCounterCorrected(int pid, int64_t packetNo, int corrected, int old)

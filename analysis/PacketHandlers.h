@@ -58,10 +58,23 @@ public:
 private:
     void BindReader(TTSPacketReader& reader);
     void NoteTimeStamps(const TTSPacketReader& reader, const TTSPacketHeader& header);
+    // The program's first decode time stamp (90 kHz) at or after packetNo of
+    // the recording (of PID onlyPid alone, unless -1), read by a reader of
+    // its own; -1 when none is near.
+    int64_t StampAhead(const TTSPacketReader& reader, int64_t packetNo, int onlyPid);
+    void CountPcrError(int pid);
+
+    // How far the look ahead reads: some seconds of any recording (the
+    // program's PES headers come many times a second).
+    static constexpr int kStampAheadPackets = 20000;
+    static constexpr int kStampAheadBuffer = 64 * 1024;
 
     TCleaningPass& pass_;
     const TObject* filterReader_ = nullptr;
     int filterPcrPid_ = -1;
+    // The last look ahead: from packet aheadFrom_ to aheadTo_ the first
+    // stamp of the program was aheadStamp_ (-1: none).
+    int64_t aheadFrom_ = -1, aheadTo_ = -1, aheadStamp_ = -1;
 };
 
 } // namespace tw

@@ -25,6 +25,16 @@ constexpr int64_t kStampSlack = 9000;
 constexpr int64_t kMaxStampLead = 10 * 90000;
 // The longest a multiplex may leave between two PCRs (0.1 s, 27 MHz).
 constexpr int64_t kMaxPcrInterval = 2700000;
+// While a jumped clock is put back, how often (27 MHz, 1 s of its own) the
+// stamps ahead are asked again whether they have caught up with it.
+constexpr int64_t kLookAgainTicks = 27000000;
+
+// a - b on the 33-bit clock of the stamps, the shorter way round.
+int64_t StampDistance(int64_t a90, int64_t b90)
+{
+    const int64_t d = WrapClock(a90 - b90, kPtsModulus);
+    return d >= kPtsModulus / 2 ? d - kPtsModulus : d;
+}
 
 // pcr - from across at most one wrap; sets wrapped when it crossed it.
 int64_t ClockStep(int64_t from, int64_t pcr, bool& wrapped)
@@ -47,6 +57,29 @@ void TPcrClock::TakeAsReference(int64_t packetNo, int64_t pcr27)
     goodPacket_ = packetNo;
     runLength_ = 0;
     stampAtReference_ = stampHigh_;
+}
+
+bool TPcrClock::InStep(int64_t pcr27, int64_t stamp90)
+{
+    const int64_t lead = StampDistance(stamp90, pcr27 / kClockRatio);
+    return lead >= -kStampSlack && lead <= kMaxStampLead;
+}
+
+// Whether the stamp after a PCR far out of range belongs to that PCR's clock
+// rather than to where the old clock would be (expected27): then clock and
+// stamps jumped together.
+bool TPcrClock::StampsJumpedWith(int64_t pcr27, int64_t expected27, int64_t stamp90) const
+{
+    if (!InStep(pcr27, stamp90))
+        return false;
+    if (good_ >= 0 && stampHigh_ >= 0 && NearTheClock(stampHigh_)) {
+        // The lead the stamps had before: the clock that keeps it is theirs.
+        const int64_t before = StampDistance(stampHigh_, good_ / kClockRatio);
+        const int64_t leadNew = StampDistance(stamp90, pcr27 / kClockRatio) - before;
+        const int64_t leadOld = StampDistance(stamp90, expected27 / kClockRatio) - before;
+        return (leadNew < 0 ? -leadNew : leadNew) < (leadOld < 0 ? -leadOld : leadOld);
+    }
+    return !InStep(expected27, stamp90);
 }
 
 bool TPcrClock::NearTheClock(int64_t stamp90) const
@@ -97,7 +130,8 @@ int64_t TPcrClock::Extrapolate(int64_t packetNo) const
     return (good_ + (whole * k) % kPcrModulus + part) % kPcrModulus;
 }
 
-TPcrClock::TVerdict TPcrClock::Judge(int64_t packetNo, int64_t pcr27, bool discontinuity)
+TPcrClock::TVerdict TPcrClock::Judge(int64_t packetNo, int64_t pcr27, bool discontinuity,
+                                     const TStampAhead& stampAhead)
 {
     TVerdict v;
     v.Reference = good_;
@@ -107,20 +141,95 @@ TPcrClock::TVerdict TPcrClock::Judge(int64_t packetNo, int64_t pcr27, bool disco
         // the stamps seen belong to the old clock).
         if (good_ >= 0)
             stampHigh_ = -1;
+        putBack_ = false;
         TakeAsReference(packetNo, pcr27);
         return v;
     }
     const int64_t k = packetNo - goodPacket_;
     const int64_t d = ClockStep(good_, pcr27, v.Wrapped);
+    // While a jumped clock is put back, the reference is a put-back value:
+    // a PCR that lies next to it (the extrapolated first one may have
+    // overshot a little) is the old clock come back.
+    const bool back = putBack_ && (d < 0 ? -d : d) <= kMaxPcrInterval;
     // A forward step the program's time stamps made too is the recording's
     // own pace, however few packets lie between.
-    if (InRange(d, k) || (d > 0 && StampsWentAsFar(d))) {
+    if (back || InRange(d, k) || (d > 0 && StampsWentAsFar(d))) {
+        putBack_ = false;
         // Only a clock that moved forward tells its rate.
         if (d > 0 && k > 0 && k <= kMaxExtrapolationPackets) {
             rateTicks_ = d;
             ratePackets_ = k;
         }
         TakeAsReference(packetNo, pcr27);
+        return v;
+    }
+    if (putBack_ && packetNo > runPacket_) {
+        bool wrapped = false;
+        const int64_t step = ClockStep(runPcr_, pcr27, wrapped);
+        if (step > 0 && (InRange(step, packetNo - runPacket_) || step <= kMaxPcrInterval)) {
+            // The jumped clock runs on. Now and then the stamps are asked
+            // whether they have made its jump by now.
+            if (stampAhead && ClockStep(lookedAt_, pcr27, wrapped) >= kLookAgainTicks) {
+                lookedAt_ = pcr27;
+                const int64_t stamp = stampAhead();
+                if (stamp >= 0 && StampsJumpedWith(pcr27, WrapClock(pcr27 - shift_, kPcrModulus), stamp)) {
+                    putBack_ = false;
+                    TakeAsReference(packetNo, pcr27);
+                    stampHigh_ = stampAtReference_ = -1;
+                    return v;
+                }
+            }
+            runPcr_ = pcr27;
+            runPacket_ = packetNo;
+            v.OutOfRange = true;
+            v.Correction = WrapClock(pcr27 - shift_, kPcrModulus);
+            // The put-back clock is the reference from here: against it the
+            // jumped clock stays out of range however long it runs, and the
+            // stamps are noted as near it.
+            good_ = v.Correction;
+            goodPacket_ = packetNo;
+            stampAtReference_ = stampHigh_;
+            return v;
+        }
+        putBack_ = false;
+    }
+    // Judged by the program's own stamps after it, where there are any.
+    const int64_t stamp = stampAhead ? stampAhead() : -1;
+    if (stamp >= 0) {
+        int64_t expected = Extrapolate(packetNo);
+        if (expected >= 0 && good_ >= 0 && stampAtReference_ >= 0 && NearTheClock(stampAtReference_)) {
+            // Packets are a rough measure of time (a picture of many packets
+            // follows one of few): the line may not carry the clock past
+            // where the stamps after it put it, or it would run ahead of
+            // them.
+            const int64_t before = StampDistance(stampAtReference_, good_ / kClockRatio);
+            const int64_t movedBy = StampDistance(stamp, good_ / kClockRatio) - before;
+            bool wrapped = false;
+            if (movedBy >= 0 && ClockStep(good_, expected, wrapped) > movedBy * kClockRatio)
+                expected = WrapClock(good_ + movedBy * kClockRatio, kPcrModulus);
+        }
+        if (StampsJumpedWith(pcr27, expected >= 0 ? expected : good_, stamp)) {
+            // A gap in the recording or a splice: the clock is sound, and
+            // the stamps seen so far belong to it before the jump.
+            TakeAsReference(packetNo, pcr27);
+            stampHigh_ = stampAtReference_ = -1;
+            return v;
+        }
+        v.OutOfRange = true;
+        v.StampAhead = stamp;
+        v.Correction = expected;
+        if (expected >= 0) {
+            // The clock jumped on its own: it is put back by this amount
+            // until it agrees with the stamps again.
+            putBack_ = true;
+            shift_ = WrapClock(pcr27 - expected, kPcrModulus);
+            runPcr_ = pcr27;
+            runPacket_ = packetNo;
+            lookedAt_ = pcr27;
+            good_ = expected;
+            goodPacket_ = packetNo;
+            stampAtReference_ = stampHigh_;
+        }
         return v;
     }
     bool runWrapped = false;

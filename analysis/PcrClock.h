@@ -20,9 +20,18 @@
 // decode times (DTS, else PTS) of its PES headers, fed in as they pass, are
 // the recording's clock as the encoder saw it. A bad PCR moves away from
 // them; a sound one moves with them.
+//
+// A PCR far out of range is judged by the time stamps that follow it (the
+// pass looks ahead in the recording for them): where they made the same
+// jump, the recording has a gap or a splice and the clock is sound; where
+// they did not, the clock jumped on its own, and every PCR of it is put back
+// by the same amount, running on by its own steps, until it agrees with the
+// stamps again. Only where no stamps can be found is a run of PCRs that
+// agree with each other taken for a jump.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace tw {
 
@@ -35,10 +44,22 @@ public:
         int64_t ReferencePacket = -1;
         // Where the PCR belongs (27 MHz); -1 when no sound correction exists.
         int64_t Correction = -1;
+        // The first decode time (90 kHz) of the program after the PCR, where
+        // the judgement looked ahead for it; -1 otherwise.
+        int64_t StampAhead = -1;
     };
 
+    // The program's first decode time stamp (90 kHz) at or after the PCR
+    // being judged, or -1 when none is found; asked only for a PCR out of
+    // range.
+    using TStampAhead = std::function<int64_t()>;
+
     // Judges the PCR found in packet packetNo and learns from it.
-    TVerdict Judge(int64_t packetNo, int64_t pcr27, bool discontinuity);
+    TVerdict Judge(int64_t packetNo, int64_t pcr27, bool discontinuity, const TStampAhead& stampAhead = {});
+    // Whether a decoder meeting the clock at pcr27 and then the decode time
+    // stamp90 finds the two in step (the stamp not before the clock, and not
+    // further ahead than a decoder's buffer holds).
+    static bool InStep(int64_t pcr27, int64_t stamp90);
     // A decode time stamp (90 kHz) of the program, in the order of the packets
     // (a PCR packet's own PES header before its PCR is judged).
     void NoteTimeStamp(int64_t stamp90);
@@ -48,6 +69,7 @@ private:
     int64_t Extrapolate(int64_t packetNo) const;
     bool StampsWentAsFar(int64_t ticks27) const;
     bool NearTheClock(int64_t stamp90) const;
+    bool StampsJumpedWith(int64_t pcr27, int64_t expected27, int64_t stamp90) const;
 
     int64_t good_ = -1, goodPacket_ = -1;
     // The rate as the last good interval: rateTicks_ over ratePackets_.
@@ -55,6 +77,11 @@ private:
     // Out-of-range PCRs in a row that agree with each other.
     int64_t runPcr_ = -1, runPacket_ = -1;
     int runLength_ = 0;
+    // A clock that jumped on its own while the stamps did not: its PCRs are
+    // put back by shift_ (27 MHz) while they run on by their own steps;
+    // lookedAt_ is the raw PCR at which the stamps were last asked.
+    bool putBack_ = false;
+    int64_t shift_ = 0, lookedAt_ = -1;
     // The furthest decode time seen (90 kHz; -1 none), and where it stood
     // when the reference was taken.
     int64_t stampHigh_ = -1, stampAtReference_ = -1;

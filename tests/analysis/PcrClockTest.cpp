@@ -153,5 +153,70 @@ TEST(PcrClock, LowRateStillCatchesPcrsThatLeaveTheTimeStamps)
     EXPECT_TRUE(still.Judge(4, 67000 * 300, false).OutOfRange);
 }
 
+// The clock judged by the stamps after each PCR (0.7 s ahead of it, as a
+// muxer writes them): a PCR every 100 packets, 40 ms apart; pcrShift and
+// stampShift are what the PCRs and the stamps carry beyond the recording's
+// own clock. Returns the verdict; inStep whether the PCR written (the
+// correction where there is one) is in step with the stamps.
+struct StampedFeed {
+    TPcrClock clock;
+    int64_t packet = 0, pcr90 = 900000, pcrShift = 0, stampShift = 0;
+    bool inStep = false;
+    TPcrClock::TVerdict Next()
+    {
+        packet += kGap;
+        pcr90 += kStep / 300;
+        const int64_t stamp = WrapClock(pcr90 + 63000 + stampShift, kPtsModulus);
+        clock.NoteTimeStamp(stamp);
+        const int64_t pcr = WrapClock(pcr90 + pcrShift, kPtsModulus) * 300;
+        const TPcrClock::TVerdict v = clock.Judge(packet, pcr, false, [stamp] { return stamp; });
+        inStep = TPcrClock::InStep(v.OutOfRange ? v.Correction : pcr, stamp);
+        return v;
+    }
+};
+
+TEST(PcrClock, AJumpIsJudgedByTheStampsAfterIt)
+{
+    // The clock alone 100 s on (also across the wrap): every PCR put back,
+    // in step, until the stamps make the jump too (asked again within a
+    // second of the clock); back to the old clock by itself, taken at once.
+    for (const int64_t start : {int64_t(900000), kPtsModulus - 50 * 3600}) {
+        StampedFeed f;
+        f.pcr90 = start;
+        for (int i = 0; i < 10; ++i)
+            ASSERT_FALSE(f.Next().OutOfRange);
+        f.pcrShift = 100 * 90000;
+        for (int i = 0; i < 100; ++i)
+            ASSERT_TRUE(f.Next().OutOfRange && f.inStep) << i;
+        f.stampShift = f.pcrShift;
+        int putBack = 0;
+        for (int i = 0; i < 100; ++i)
+            putBack += f.Next().OutOfRange ? 1 : 0;
+        EXPECT_LT(putBack, 30);
+        f.pcrShift += 20 * 90000;
+        EXPECT_TRUE(f.Next().OutOfRange);
+        f.pcrShift -= 20 * 90000;
+        EXPECT_FALSE(f.Next().OutOfRange);
+    }
+    // Clock and stamps jumped together, forward, back, by half the clock's
+    // range: no fault.
+    for (const int64_t jump : {int64_t(10 * 90000), int64_t(3600 * 90000), int64_t(-20 * 90000), kPtsModulus / 2 + 5}) {
+        StampedFeed f;
+        for (int i = 0; i < 10; ++i)
+            f.Next();
+        f.pcrShift = f.stampShift = jump;
+        for (int i = 0; i < 20; ++i)
+            ASSERT_FALSE(f.Next().OutOfRange) << jump << " " << i;
+    }
+    // Right after the first PCR (no stamps seen yet to compare with) the
+    // stamps after it alone tell.
+    StampedFeed f;
+    f.Next();
+    f.pcrShift = f.stampShift = 30 * 90000;
+    EXPECT_FALSE(f.Next().OutOfRange);
+    f.pcrShift += 30 * 90000;
+    EXPECT_TRUE(f.Next().OutOfRange);
+}
+
 } // namespace
 } // namespace tw

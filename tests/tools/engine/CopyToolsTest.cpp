@@ -182,6 +182,22 @@ TsStream ClockedProgram(int pesCount, int badPcr) {
     return ts;
 }
 
+// The same program whose clock from PES `from` on jumped by pcrJump90
+// while its stamps jumped by stampJump90.
+TsStream JumpingProgram(int pesCount, int from, int64_t pcrJump90, int64_t stampJump90) {
+    TsStream ts;
+    ts.AddPat({{1, 0x1000}});
+    ts.AddPmt(0x1000, 1, 0x100, {{2, 0x100, {}}, {3, 0x101, {}}});
+    int64_t pts = 900000;
+    for (int k = 0; k < pesCount; ++k, pts += 3600) {
+        const int64_t stamp = pts + (k >= from ? stampJump90 : 0);
+        const int64_t pcr = (pts - 9000 + (k >= from ? pcrJump90 : 0)) * 300;
+        ts.AddPes(0x100, PesPacket(0xE0, Bytes(1500, 0x11), stamp), pcr);
+        ts.AddPes(0x101, PesPacket(0xC0, Bytes(300, 0x22), stamp));
+    }
+    return ts;
+}
+
 size_t NthOfPid(TsStream& ts, int pid, int n) {
     for (size_t i = 0; i < ts.PacketCount(); ++i)
         if (PidOf(ts.Packet(i)) == pid && n-- == 0) return i;
@@ -248,6 +264,30 @@ TEST(PacketFilter, CopiesThroughTheCleaningHandlers) {
     ASSERT_EQ(outPackets.size(), ts.PacketCount());
     EXPECT_EQ(outPackets[scrambled][3] & 0xC0, 0);
     EXPECT_EQ(Packets(in.Read())[scrambled][3] & 0xC0, 0x80);
+}
+
+// The filter judges a clock jump by the stamps of the PCR's own PID: a gap
+// in the recording (clock and stamps 10 s on) is left alone; a clock that
+// jumped 100 s without its stamps is put back to the end.
+TEST(PacketFilter, AClockJumpIsJudgedByTheStampsOfItsPid) {
+    for (const bool gap : {true, false}) {
+        TsStream ts = JumpingProgram(80, 40, gap ? 900000 : 9000000, gap ? 900000 : 0);
+        TempFile in, out;
+        ts.Save(in.Name());
+        cleantest::Road road;
+        road.host.PcrCorrectionAnswer = true;
+        TPacketFilter filter(road.engine->FilterReader(), &road.pass->PacketHandlers());
+        ClearLog();
+        const auto res = filter.Run(in.Name(), out.Name(), {});
+        ASSERT_TRUE(res.Ok) << res.Error;
+        const std::string log = WholeLog();
+        EXPECT_EQ(road.host.PcrQuestions, gap ? 0 : 1) << log;
+        EXPECT_EQ(cleantest::CountOccurrences(log, "Try to correct PCR value to "), gap ? 0 : 40) << log;
+        auto check = CheckOutput(out.Name());
+        ASSERT_EQ(check.Pcr90.size(), 80u);
+        for (size_t i = 1; i < check.Pcr90.size(); ++i)
+            EXPECT_NEAR(check.Pcr90[i] - check.Pcr90[i - 1], i == 40 && gap ? 3600 + 900000 : 3600, 900) << i;
+    }
 }
 
 TEST(PacketFilter, RefusesTooManyPidsAndAnOutputThatIsTheInput) {
