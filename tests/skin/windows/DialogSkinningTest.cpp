@@ -363,15 +363,19 @@ TEST_F(DialogHookTest, EveryPopupMenuWindowGetsTheSkinsFrameWhoeverMadeIt)
 
 std::vector<WPARAM> g_commands;
 std::map<HWND, WNDPROC> g_dialogProcs;
+int g_doubleClicks = 0;
 
 // Under the adapter: records the system commands that reach the dialog's
-// own procedure instead of running them.
+// own procedure instead of running them, and counts the double clicks on
+// the frame that reach it.
 LRESULT CALLBACK RecordingDialogProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     if (msg == WM_SYSCOMMAND && (wp & 0xFFF0) != SC_KEYMENU) {
         g_commands.push_back(wp & 0xFFF0);
         return 0;
     }
+    if (msg == WM_NCLBUTTONDBLCLK)
+        ++g_doubleClicks;
     return CallWindowProcW(g_dialogProcs[wnd], wnd, msg, wp, lp);
 }
 
@@ -560,6 +564,64 @@ TEST_F(DialogTitleTest, TheIconShowsOnTheTitleAndDoubleClicksCloseOrMaximize)
     SendMessageW(fixed.Handle(), WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(wr.left + 150, wr.top + title / 2));
     EXPECT_TRUE(Commands().empty());
     EXPECT_EQ(fixed.BorderKind(), 0);
+}
+
+// A double click on a title button runs its command once, as one click
+// does: the system sends press, release, double click and release, and only
+// the first pair counts. Nothing of a double click reaches the dialog's own
+// procedure, wherever it is.
+TEST_F(DialogTitleTest, ADoubleClickOnATitleButtonActsOnce)
+{
+    TacDialogWnd& dialog = Skinned(WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME);
+    const HWND d = dialog.Handle();
+    const TCaptionLayout b = dialog.Buttons();
+    g_doubleClicks = 0;
+    for (auto [r, command] : {std::pair{b.Max, SC_MAXIMIZE}, std::pair{b.Min, SC_MINIMIZE}, std::pair{b.Close, SC_CLOSE}}) {
+        SCOPED_TRACE(command);
+        const LPARAM at = At(Centre(d, r));
+        const WPARAM code = WPARAM(SendMessageW(d, WM_NCHITTEST, 0, at));
+        ASSERT_NE(code, WPARAM(HTCAPTION));
+        for (const UINT msg : {WM_NCLBUTTONDOWN, WM_NCLBUTTONUP, WM_NCLBUTTONDBLCLK, WM_NCLBUTTONUP})
+            SendMessageW(d, msg, code, at);
+        EXPECT_EQ(Commands(), std::vector<WPARAM>{WPARAM(command)});
+        // The double click alone does nothing on a button.
+        SendMessageW(d, WM_NCLBUTTONDBLCLK, code, at);
+        SendMessageW(d, WM_NCLBUTTONUP, code, at);
+        EXPECT_TRUE(Commands().empty());
+    }
+    // Nor on the frame's edge, and the system's frame does not hear of it.
+    RECT wr;
+    GetWindowRect(d, &wr);
+    SendMessageW(d, WM_NCLBUTTONDBLCLK, HTLEFT, MAKELPARAM(wr.left + 1, wr.top + 60));
+    SendMessageW(d, WM_NCLBUTTONDBLCLK, HTBOTTOM, MAKELPARAM(wr.left + 60, wr.bottom - 1));
+    EXPECT_TRUE(Commands().empty());
+    EXPECT_EQ(g_doubleClicks, 0);
+}
+
+// Beside the buttons the title answers what the dialog's own procedure
+// answers: the edge of a fixed frame is its border, and a press there does
+// not move the dialog.
+TEST_F(DialogTitleTest, TheEdgeOfAFixedFrameBesideTheButtonsIsItsBorder)
+{
+    TacDialogWnd& dialog = Skinned(WS_SYSMENU | DS_MODALFRAME, WS_EX_DLGMODALFRAME);
+    const HWND d = dialog.Handle();
+    const TRect close = dialog.Buttons().Close;
+    ASSERT_GT(close.Bottom, close.Top);
+    RECT wr;
+    GetWindowRect(d, &wr);
+    // In the buttons' row, at the left edge and the right one.
+    const int row = wr.top + (close.Top + close.Bottom) / 2;
+    for (const LPARAM edge : {MAKELPARAM(wr.left, row), MAKELPARAM(wr.right - 1, row)}) {
+        ASSERT_EQ(DefWindowProcW(d, WM_NCHITTEST, 0, edge), HTBORDER);
+        EXPECT_EQ(SendMessageW(d, WM_NCHITTEST, 0, edge), HTBORDER);
+    }
+    // Between icon and buttons the title stays the title.
+    EXPECT_EQ(SendMessageW(d, WM_NCHITTEST, 0, MAKELPARAM((wr.left + wr.right) / 2, row)), HTCAPTION);
+    // Pressed there, as the system sends it, nothing starts a move.
+    g_commands.clear();
+    const LPARAM edge = MAKELPARAM(wr.left, row);
+    SendMessageW(d, WM_NCLBUTTONDOWN, WPARAM(SendMessageW(d, WM_NCHITTEST, 0, edge)), edge);
+    EXPECT_TRUE(Commands().empty());
 }
 
 TEST_F(DialogTitleTest, TheSkinnedSystemMenuOpensByIconRightClickAndAltSpace)
