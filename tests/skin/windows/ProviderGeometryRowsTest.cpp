@@ -25,45 +25,6 @@ namespace {
 BOOL WINAPI NoLayered(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*, DWORD) { return TRUE; }
 TUpdateLayeredWindow Entry() { return NoLayered; }
 
-// A plain window of one colour over a whole monitor, behind the form: on the
-// screen it shows wherever the form does not.
-constexpr COLORREF kBackdrop = RGB(0, 255, 0);
-LRESULT CALLBACK BackdropProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
-{
-    if (msg == WM_ERASEBKGND) {
-        RECT r;
-        GetClientRect(wnd, &r);
-        HBRUSH brush = CreateSolidBrush(kBackdrop);
-        FillRect(reinterpret_cast<HDC>(wp), &r, brush);
-        DeleteObject(brush);
-        return 1;
-    }
-    return DefWindowProcW(wnd, msg, wp, lp);
-}
-
-class TBackdrop {
-public:
-    explicit TBackdrop(const RECT& r)
-    {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = BackdropProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"TwTestBackdrop";
-        RegisterClassW(&wc);
-        wnd_ = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"TwTestBackdrop", L"", WS_POPUP, r.left, r.top,
-                               r.right - r.left, r.bottom - r.top, nullptr, nullptr, wc.hInstance, nullptr);
-        SetWindowPos(wnd_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-        UpdateWindow(wnd_);
-    }
-    ~TBackdrop() { DestroyWindow(wnd_); }
-    TBackdrop(const TBackdrop&) = delete;
-    TBackdrop& operator=(const TBackdrop&) = delete;
-    HWND Handle() const { return wnd_; }
-
-private:
-    HWND wnd_;
-};
-
 class ProviderGeometryRowsTest : public test::LayeredFormTest {
 protected:
     ProviderGeometryRowsTest() : LayeredFormTest("Geometry", 320, 220, Entry) {}
@@ -72,42 +33,25 @@ protected:
         provider->SkinData().BGChangedFlag = true;
         return test::PrintFrame(form->Handle(), w);
     }
-    // The window's region in screen coordinates (its bounding box).
-    static RECT RegionOnScreen(HWND wnd)
-    {
-        RECT box{}, wr;
-        HRGN rgn = CreateRectRgn(0, 0, 0, 0);
-        if (GetWindowRgn(wnd, rgn) != ERROR)
-            GetRgnBox(rgn, &box);
-        DeleteObject(rgn);
-        GetWindowRect(wnd, &wr);
-        OffsetRect(&box, wr.left, wr.top);
-        return box;
-    }
-    // The rows (window coordinates, those of the extended border's picture
-    // when it draws the title) where the form answers HTSYSMENU, as [first,
-    // last]; {-1, -1} for none. The icon is found on a coarse grid first.
+    // The rows (window coordinates; the extended border's picture's when
+    // it draws the title) where the form answers HTSYSMENU: [first, last].
+    // The icon's column is found on a coarse grid first.
     std::pair<int, int> SysMenuRows()
     {
-        const HWND wnd = form->Handle();
         RECT wr;
-        GetWindowRect(wnd, &wr);
+        GetWindowRect(form->Handle(), &wr);
         const auto hit = [&](int x, int y) {
-            return SendMessageW(wnd, WM_NCHITTEST, 0, MAKELPARAM(wr.left + x, wr.top + y)) == HTSYSMENU;
+            return SendMessageW(form->Handle(), WM_NCHITTEST, 0, MAKELPARAM(wr.left + x, wr.top + y)) == HTSYSMENU;
         };
-        int column = -1000;
-        for (int y = -40; y < 60 && column == -1000; y += 3)
-            for (int x = -40; x < 80 && column == -1000; x += 3)
-                if (hit(x, y))
-                    column = x;
-        int first = -1, last = -1;
-        for (int y = -40; y < 60 && column != -1000; ++y)
-            if (hit(column, y)) {
-                if (first < 0)
-                    first = y;
-                last = y;
-            }
-        return {first, last};
+        int column = -100;
+        for (int y = -40; y < 60 && column == -100; y += 4)
+            for (int x = -40; x < 80 && column == -100; x += 4)
+                column = hit(x, y) ? x : column;
+        std::pair<int, int> rows{-1, -1};
+        for (int y = -40; y < 60 && column != -100; ++y)
+            if (hit(column, y))
+                rows = {rows.first < 0 ? y : rows.first, y};
+        return rows;
     }
 };
 
@@ -232,11 +176,11 @@ TEST_F(ProviderGeometryRowsTest, SnapAtTheFarEdgesCountsTheWiderFrame)
     EXPECT_EQ(wr.bottom, work.bottom - 4);
 }
 
-// Maximized, the form is all of its work area on the screen: the system's
-// frame beyond it is cut away, and where a maximized title lower than the
-// normal one raises the window, no less than the frame at the top (nor more
-// where the title is not lower: the top rows of the screen are the form's,
-// they show it and take its clicks).
+// Maximized, the form is all of its work area on the screen, with the
+// program's skin (whose maximized title is lower, which raises the window)
+// and with one whose maximized title is not: the region is the work area,
+// and the screen's top rows, edges and last row are the form's (they take
+// its clicks and show it, not the plain window behind it).
 TEST_F(ProviderGeometryRowsTest, AMaximizedFormCoversItsWorkAreaExactly)
 {
     const HWND wnd = form->Handle();
@@ -244,9 +188,22 @@ TEST_F(ProviderGeometryRowsTest, AMaximizedFormCoversItsWorkAreaExactly)
     mi.cbSize = sizeof(mi);
     ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(wnd, MONITOR_DEFAULTTONEAREST), &mi));
     const RECT work = mi.rcWork;
-    const TBackdrop backdrop(mi.rcMonitor);
+    constexpr COLORREF kBehind = RGB(0, 255, 0);
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hbrBackground = CreateSolidBrush(kBehind);
+    wc.lpszClassName = L"TwTestBehind";
+    RegisterClassW(&wc);
+    const HWND behind = CreateWindowExW(WS_EX_NOACTIVATE, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0,
+                                        mi.rcMonitor.right, mi.rcMonitor.bottom, nullptr, nullptr, nullptr, nullptr);
+    SetWindowPos(behind, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    std::vector<POINT> edge;
+    for (int x = work.left; x < work.right; x += 7)
+        for (const int y : {0, 1, 2, 3, int(work.bottom - work.top - 1)})
+            edge.push_back(POINT{x, work.top + y});
+    for (int y = work.top; y < work.bottom; y += 7)
+        edge.insert(edge.end(), {POINT{work.left, y}, POINT{work.right - 1, y}});
     const int title = manager.SkinData.TitleHeight;
-    // The program's skin has a lower maximized title; the other skin none.
     ASSERT_LT(manager.SkinData.MaxHeight, title);
     for (const int maxHeight : {int(manager.SkinData.MaxHeight), title}) {
         SCOPED_TRACE(maxHeight);
@@ -255,110 +212,84 @@ TEST_F(ProviderGeometryRowsTest, AMaximizedFormCoversItsWorkAreaExactly)
         SetForegroundWindow(wnd);
         tw::Application->ProcessMessages();
         ASSERT_TRUE(IsZoomed(wnd));
-        // The region is the work area, no more and no less.
-        const RECT shown = RegionOnScreen(wnd);
+        RECT shown{}, wr;
+        HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+        GetWindowRgn(wnd, rgn);
+        GetRgnBox(rgn, &shown);
+        DeleteObject(rgn);
+        GetWindowRect(wnd, &wr);
+        OffsetRect(&shown, wr.left, wr.top);
         EXPECT_TRUE(EqualRect(&shown, &work)) << shown.left << "," << shown.top << " " << shown.right << ","
                                                << shown.bottom;
-        // The screen's top rows, its edges and its last row take the form's
-        // clicks and show the form, not what lies behind it.
-        const int w = work.right - work.left, h = work.bottom - work.top;
-        std::vector<POINT> edge;
-        for (int x = 0; x < w; x += 7)
-            for (int y = 0; y < 4; ++y)
-                edge.push_back(POINT{work.left + x, work.top + y});
-        for (int y = 0; y < h; y += 7) {
-            edge.push_back(POINT{work.left, work.top + y});
-            edge.push_back(POINT{work.right - 1, work.top + y});
-        }
-        for (int x = 0; x < w; x += 7)
-            edge.push_back(POINT{work.left + x, work.bottom - 1});
         for (const POINT& p : edge)
             ASSERT_EQ(WindowFromPoint(p), wnd) << p.x << "," << p.y;
-        // Read once the form is drawn there (the backdrop goes as it is).
-        const auto behind = [&] {
+        // Read once the form is drawn there.
+        const auto uncovered = [&] {
             HDC screen = GetDC(nullptr);
-            int n = 0;
-            for (const POINT& p : edge)
-                n += GetPixel(screen, p.x, p.y) == kBackdrop;
+            const auto n = std::count_if(edge.begin(), edge.end(),
+                                         [&](POINT p) { return GetPixel(screen, p.x, p.y) == kBehind; });
             ReleaseDC(nullptr, screen);
             return n;
         };
-        const DWORD deadline = GetTickCount() + 5000;
-        while (behind() > 0 && GetTickCount() < deadline) {
-            tw::Application->ProcessMessages();
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        }
-        EXPECT_EQ(behind(), 0);
+        for (const DWORD deadline = GetTickCount() + 5000; uncovered() > 0 && GetTickCount() < deadline;)
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT), tw::Application->ProcessMessages();
+        EXPECT_EQ(uncovered(), 0);
         ShowWindow(wnd, SW_RESTORE);
         tw::Application->ProcessMessages();
     }
+    DestroyWindow(behind);
+    DeleteObject(wc.hbrBackground);
 }
 
-// The title icon and its HTSYSMENU area move with the caption buttons: up
-// or down by half of what the maximized title lacks, less 2, on a maximized
-// form; down by the skin's centre offset under the extended border.
+// The title icon, where it is drawn and where it answers HTSYSMENU, moves
+// with the caption buttons on a maximized form (by half of what its title
+// lacks, less 2), and down by the centre offset under the extended border.
 TEST_F(ProviderGeometryRowsTest, TheTitleIconFollowsTheMaximizedTitleAndTheCentreOffset)
 {
     const HWND wnd = form->Handle();
+    const int title = manager.SkinData.TitleHeight;
+    manager.SkinData.CenterOffset = 0;
+    manager.SkinData.MaxHeight = int16_t(title);
+    ShowWindow(wnd, SW_MAXIMIZE);
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(IsZoomed(wnd));
+    const auto level = SysMenuRows();
+    ASSERT_GE(level.first, 0);
+    const int closeLevel = provider->Buttons().Close.Top;
+    for (const auto& [lower, shift] : {std::pair{2, -1}, std::pair{10, 3}}) {
+        SCOPED_TRACE(lower);
+        manager.SkinData.MaxHeight = int16_t(title - lower);
+        EXPECT_EQ(SysMenuRows(), std::pair(level.first + shift, level.second + shift));
+        EXPECT_EQ(provider->Buttons().Close.Top - closeLevel, shift);
+    }
+    // Drawn where it answers: a glyph of one colour, read from the print.
+    manager.SkinData.MaxHeight = int16_t(title - 2);
+    auto glyph = std::make_shared<tw::TBitmap>(4, 4, tw::pf24bit);
+    glyph->Canvas().Brush().SetColor(tw::TColor(0xF03412));
+    glyph->Canvas().FillRect(tw::TRect(0, 0, 4, 4));
+    provider->TitleIcon().Glyph = glyph;
+    int w = 0;
+    const std::vector<uint32_t> frame = Print(w);
     POINT client{0, 0};
     ClientToScreen(wnd, &client);
     RECT wr;
     GetWindowRect(wnd, &wr);
-    const int column = client.x - wr.left + manager.SkinData.BILeft + 4;
-    const int title = manager.SkinData.TitleHeight;
-    manager.SkinData.CenterOffset = 0;
-    ShowWindow(wnd, SW_MAXIMIZE);
-    tw::Application->ProcessMessages();
-    ASSERT_TRUE(IsZoomed(wnd));
-    manager.SkinData.MaxHeight = int16_t(title);
-    const auto level = SysMenuRows();
-    ASSERT_GE(level.first, 0);
-    const int closeLevel = provider->Buttons().Close.Top;
-    // 2 lower: half of it less 2, one row up, as the buttons go; 10 lower:
-    // three rows down.
-    for (const auto& [lower, shift] : {std::pair{2, -1}, std::pair{10, 3}}) {
-        SCOPED_TRACE(lower);
-        manager.SkinData.MaxHeight = int16_t(title - lower);
-        const auto rows = SysMenuRows();
-        EXPECT_EQ(rows.first, level.first + shift);
-        EXPECT_EQ(rows.second, level.second + shift);
-        EXPECT_EQ(provider->Buttons().Close.Top - closeLevel, shift);
-    }
-    // The icon is drawn where it answers.
-    manager.SkinData.MaxHeight = int16_t(title - 2);
-    auto glyph = std::make_shared<tw::TBitmap>(4, 4, tw::pf24bit);
-    {
-        HBRUSH brush = CreateSolidBrush(RGB(0x12, 0x34, 0xF0));
-        RECT all{0, 0, 4, 4};
-        FillRect(glyph->Canvas().Handle(), &all, brush);
-        DeleteObject(brush);
-    }
-    provider->TitleIcon().Glyph = glyph;
-    int w = 0;
-    const std::vector<uint32_t> frame = Print(w);
-    int top = -1, bottom = -1;
-    for (int y = 0; y < int(frame.size()) / w; ++y)
-        if (frame[size_t(y) * w + size_t(column)] == 0x1234F0) {
-            if (top < 0)
-                top = y;
-            bottom = y;
-        }
-    EXPECT_EQ(top, level.first - 1);
-    EXPECT_EQ(bottom, level.second - 1);
+    const size_t column = size_t(client.x - wr.left + manager.SkinData.BILeft + 4);
+    std::pair<int, int> drawn{-1, -1};
+    for (int y = 0; y < 60; ++y)
+        if (frame[size_t(y) * size_t(w) + column] == 0x1234F0)
+            drawn = {drawn.first < 0 ? y : drawn.first, y};
+    EXPECT_EQ(drawn, std::pair(level.first - 1, level.second - 1));
     provider->TitleIcon().Glyph.reset();
     ShowWindow(wnd, SW_RESTORE);
     tw::Application->ProcessMessages();
 
-    // Under the extended border the icon moves down by the centre offset.
     BordersOn();
     ASSERT_NE(provider->BorderForm(), nullptr);
-    ASSERT_FALSE(IsZoomed(wnd));
     const auto ext = SysMenuRows();
-    ASSERT_NE(ext.first, -1);
+    ASSERT_GE(ext.first, 0);
     manager.SkinData.CenterOffset = 3;
-    const auto offset = SysMenuRows();
-    EXPECT_EQ(offset.first, ext.first + 3);
-    EXPECT_EQ(offset.second, ext.second + 3);
+    EXPECT_EQ(SysMenuRows(), std::pair(ext.first + 3, ext.second + 3));
     manager.SkinData.CenterOffset = 0;
 }
 
