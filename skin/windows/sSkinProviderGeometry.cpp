@@ -274,7 +274,8 @@ TRect TsSkinProvider::IconRect(const TMeasures& ms) const
     const int own = titleIcon_.Width ? titleIcon_.Width : titleIcon_.Height;
     const int size = TitleIconSize(own, SkinManager()->SkinData.TitleHeight, true);
     const int left = ms.Border + SkinManager()->SkinData.BILeft;
-    // Centred in the title strip; the extended title holds its top border.
+    // Centred in the title strip; the extended title holds its top border
+    // and is centred lower by the skin's centre offset.
     const TsSkinData& sd = SkinManager()->SkinData;
     int top = ExtActive() ? (ms.Border + ms.Title - size) / 2 + sd.CenterOffset : ms.Border + (ms.Title - size) / 2;
     // A maximized form stands higher by what its lower maximized title

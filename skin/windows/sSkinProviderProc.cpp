@@ -809,6 +809,7 @@ void TsSkinProvider::BeginUpdateLock()
     if (!form_ || !form_->HandleAllocated())
         return;
     skinData_->NotifyMouseEnter();
+    // The form heard of the mark: its window may have gone meanwhile.
     if (form_->HandleAllocated())
         SendMessageW(form_->Handle(), WM_SETREDRAW, FALSE, 0);
 }
@@ -818,6 +819,7 @@ void TsSkinProvider::EndUpdateLock()
     if (!form_ || !form_->HandleAllocated())
         return;
     skinData_->NotifyMouseLeave();
+    // The form heard of the mark: its window may have gone meanwhile.
     if (form_->HandleAllocated())
         SendMessageW(form_->Handle(), WM_SETREDRAW, TRUE, 0);
 }
