@@ -249,7 +249,7 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         }
         if (code == htClient || code == htCaption) {
             const LRESULT own = CallSaved(msg, wp, lp);
-            return code == htCaption && own != HTCAPTION && own != HTCLIENT ? code : own;
+            return code == htCaption ? CaptionAnswer(int(own), IsZoomed(wnd) != FALSE) : own;
         }
         return code;
     }
@@ -285,24 +285,9 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             PopupSysMenu(wr.left + ms.Border, wr.top + ms.Border + GetSystemMetrics(SM_CYSMICON));
             return 0;
         }
-        [[fallthrough]];
-    case WM_NCLBUTTONDBLCLK:
         if (IsTitleButton(int(wp))) {
             SetPressedButton(int(wp));
             return 0;
-        }
-        if (msg == WM_NCLBUTTONDBLCLK) {
-            if (wp == HTSYSMENU) {
-                // A double click on the icon closes, as on the system's.
-                PostMessageW(wnd, WM_SYSCOMMAND, SC_CLOSE, 0);
-                return 0;
-            }
-            if (wp == HTCAPTION) {
-                if (MaximizeEnabled() || RestoreEnabled())
-                    PostMessageW(wnd, WM_SYSCOMMAND, IsZoomed(wnd) || IsIconic(wnd) ? SC_RESTORE : SC_MAXIMIZE, 0);
-                return 0;
-            }
-            break;
         }
         if (IsIconic(wnd)) {
             SendMessageW(wnd, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, lp);
@@ -319,6 +304,18 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             return 0;
         }
         break;
+    case WM_NCLBUTTONDBLCLK:
+        // Only the title and the icon answer a double click. On a button the
+        // first click's press and release ran its command already; pressed
+        // again, the second release would run it once more (maximize and
+        // restore at once). Nothing goes on to the system's frame either.
+        if (wp == HTSYSMENU) {
+            // A double click on the icon closes, as on the system's.
+            PostMessageW(wnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+        } else if (wp == HTCAPTION && (MaximizeEnabled() || RestoreEnabled())) {
+            PostMessageW(wnd, WM_SYSCOMMAND, IsZoomed(wnd) || IsIconic(wnd) ? SC_RESTORE : SC_MAXIMIZE, 0);
+        }
+        return 0;
     case WM_NCLBUTTONUP:
         if (IsTitleButton(int(wp)) && !pressed_) {
             // Let go over a button that was not pressed: nothing runs, and

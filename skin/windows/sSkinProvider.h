@@ -225,6 +225,13 @@ public:
     void FreeButtonAnimations();
     // WM_SETREDRAW FALSE not yet matched by TRUE.
     int RedrawSuspendCount() const { return redrawCount_; }
+    // Holds the form still for a change made in several steps: its skin link
+    // is marked active (the form hears AC_MOUSEENTER) and the window draws
+    // nothing (WM_SETREDRAW FALSE) until the end, which takes the mark off
+    // (AC_MOUSELEAVE) and lets it draw again (WM_SETREDRAW TRUE). What
+    // changed meanwhile is for the caller to redraw.
+    void BeginUpdateLock();
+    void EndUpdateLock();
     // True while this provider drags an outline.
     bool Dragging() const;
     // The frame has been painted whole once; until then a window that keeps
@@ -593,6 +600,9 @@ private:
     TCaptionLayoutInput layoutIn_;
     TRectList cutouts_;
     SIZE regionSize_{-1, -1};
+    // A maximized form's region depends on where the window stands on its
+    // work area too: the part of it the region last kept.
+    TRect regionOnWork_;
     // The region was set while a form without a title was minimized.
     bool iconRegion_ = false;
     TRect prevClient_;

@@ -400,13 +400,6 @@ bool TsSkinProvider::ButtonAndCommandMessage(tw::TMessage& m)
         const int code = int(m.WParam);
         if (!drawNonClient_)
             break;
-        if (IsButtonCode(code)) {
-            // The second click presses as the first did: a maximize button
-            // the system menu forbids takes no press, a hint goes.
-            SetPressedButton(code);
-            m.Result = 0;
-            return true;
-        }
         if (code == htSysMenu) {
             PostMessageW(wnd, WM_SYSCOMMAND, SC_CLOSE, 0);
             m.Result = 0;
@@ -427,6 +420,9 @@ bool TsSkinProvider::ButtonAndCommandMessage(tw::TMessage& m)
             return true;
         }
         // The drawn frame answers no other double click, nor does the system.
+        // A button's first click pressed it and its release ran the command:
+        // pressed again, the second release would run it once more
+        // (maximize and restore at once, a second close).
         m.Result = 0;
         return true;
     }

@@ -274,8 +274,15 @@ TRect TsSkinProvider::IconRect(const TMeasures& ms) const
     const int own = titleIcon_.Width ? titleIcon_.Width : titleIcon_.Height;
     const int size = TitleIconSize(own, SkinManager()->SkinData.TitleHeight, true);
     const int left = ms.Border + SkinManager()->SkinData.BILeft;
-    // Centred in the title strip; the extended title holds its top border.
-    const int top = ExtActive() ? (ms.Border + ms.Title - size) / 2 : ms.Border + (ms.Title - size) / 2;
+    // Centred in the title strip; the extended title holds its top border
+    // and is centred lower by the skin's centre offset.
+    const TsSkinData& sd = SkinManager()->SkinData;
+    int top = ExtActive() ? (ms.Border + ms.Title - size) / 2 + sd.CenterOffset : ms.Border + (ms.Title - size) / 2;
+    // A maximized form stands higher by what its lower maximized title
+    // leaves out: the icon moves with the caption buttons (integer division
+    // rounds towards zero, as for them).
+    if (sd.TitleHeight != 0 && sd.TitleHeight != sd.MaxHeight && IsZoomed(form_->Handle()))
+        top += (sd.TitleHeight - sd.MaxHeight) / 2 - 2;
     return TRect(left, top, left + size, top + size);
 }
 
@@ -432,9 +439,18 @@ bool TsSkinProvider::UpdateFormRegion(bool redraw)
     GetWindowRect(wnd, &wr);
     const SIZE size{wr.right - wr.left, wr.bottom - wr.top};
     const bool zoomed = IsZoomed(wnd);
-    if (size.cx == regionSize_.cx && size.cy == regionSize_.cy)
+    TRect onWork;
+    if (zoomed && !ExtActive()) {
+        MONITORINFO mi{};
+        mi.cbSize = sizeof(mi);
+        GetMonitorInfoW(MonitorFromWindow(wnd, MONITOR_DEFAULTTONEAREST), &mi);
+        onWork = WorkAreaRegionRect(TRect(wr.left, wr.top, wr.right, wr.bottom),
+                                    TRect(mi.rcWork.left, mi.rcWork.top, mi.rcWork.right, mi.rcWork.bottom));
+    }
+    if (size.cx == regionSize_.cx && size.cy == regionSize_.cy && onWork == regionOnWork_)
         return false;
     regionSize_ = size;
+    regionOnWork_ = onWork;
     regionBusy_ = true;
     HRGN rgn = nullptr;
     if (ExtActive()) {
@@ -449,9 +465,11 @@ bool TsSkinProvider::UpdateFormRegion(bool redraw)
         else
             CollectBorderCutouts();
     } else if (zoomed) {
-        const int b = Measure().Border;
-        const TRect r = MaximizedRegionRect(size.cx, size.cy, b, b);
-        rgn = CreateRectRgn(r.Left, r.Top, r.Right, r.Bottom);
+        // What lies beyond the work area is cut: the system's frame at the
+        // sides and the bottom, and at the top as much of the frame and the
+        // title as the maximized placement raised beyond the screen's edge
+        // (not always the frame: the screen's top rows are the form's).
+        rgn = CreateRectRgn(onWork.Left, onWork.Top, onWork.Right, onWork.Bottom);
         cutouts_.clear();
     } else {
         CollectBorderCutouts();

@@ -41,6 +41,9 @@ inline constexpr uint16_t AC_UPDATEEXTBORDER = 37;
 inline constexpr UINT CM_OWNREGIONQUERY = 0xBC4D;
 // The framework's notice that a control is to be invalidated.
 inline constexpr UINT CM_INVALIDATE = 0xB034;
+// The framework's notice that a control was docked into or out of a host:
+// the window it had may be another now.
+inline constexpr UINT CM_FLOAT = 0xB03A;
 inline constexpr WPARAM kOwnRegionAnswer = 0x41A2;
 
 } // namespace skin::provider_detail

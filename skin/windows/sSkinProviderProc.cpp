@@ -449,12 +449,11 @@ void TsSkinProvider::NcHitTest(tw::TMessage& m)
     if (code == htNowhere || code == htClient || code == htCaption || code == htMenu) {
         SetHotButton(0);
         // The form decides over its own client area (a splitter, a
-        // transparent control); on the title the system's caption
-        // buttons and icon are not there, so its answer is only taken
-        // where it agrees with the drawn title.
+        // transparent control) and over its title as far as it does not
+        // name the system's caption parts, which are not where it thinks.
         CallSaved(m);
-        if (code == htCaption && m.Result != HTCAPTION && m.Result != HTCLIENT)
-            m.Result = code;
+        if (code == htCaption)
+            m.Result = CaptionAnswer(int(m.Result), IsZoomed(form_->Handle()) != FALSE);
         return;
     }
     SetHotButton(IsButtonCode(code) ? code : 0);
@@ -760,6 +759,14 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
     case tw::CM_CONTROLLISTCHANGE:
         ControlListChange(m);
         return;
+    case CM_FLOAT:
+        CallSaved(m);
+        // The adapter held the window the form had before; the refresh
+        // adapts the one it has now.
+        formAdapter_.reset();
+        if (form_->HandleAllocated() && !form_->IsDestroying())
+            SendSkinCommand(form_->Handle(), AC_SKINREFRESH, reinterpret_cast<LPARAM>(SkinManager()));
+        return;
     case tw::CM_ENABLEDCHANGED:
         CallSaved(m);
         if (drawNonClient_) {
@@ -795,6 +802,26 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         break;
     }
     CallSaved(m);
+}
+
+void TsSkinProvider::BeginUpdateLock()
+{
+    if (!form_ || !form_->HandleAllocated())
+        return;
+    skinData_->NotifyMouseEnter();
+    // The form heard of the mark: its window may have gone meanwhile.
+    if (form_->HandleAllocated())
+        SendMessageW(form_->Handle(), WM_SETREDRAW, FALSE, 0);
+}
+
+void TsSkinProvider::EndUpdateLock()
+{
+    if (!form_ || !form_->HandleAllocated())
+        return;
+    skinData_->NotifyMouseLeave();
+    // The form heard of the mark: its window may have gone meanwhile.
+    if (form_->HandleAllocated())
+        SendMessageW(form_->Handle(), WM_SETREDRAW, TRUE, 0);
 }
 
 void TsSkinProvider::NCPaint()

@@ -228,6 +228,29 @@ TRect MaximizedRegionRect(int width, int height, int borderWidth, int sysBorderW
     return TRect(borderWidth, sysBorderWidth, width - borderWidth, height - sysBorderWidth);
 }
 
+int CaptionAnswer(int own, bool zoomed)
+{
+    switch (own) {
+    case htSysMenu:
+    case htMenu:
+    case htMinButton:
+    case htMaxButton:
+    case htClose:
+    case htHelp:
+        return htCaption;
+    default:
+        return zoomed && own >= htLeft && own <= htBottomRight ? htCaption : own;
+    }
+}
+
+TRect WorkAreaRegionRect(const TRect& window, const TRect& workArea)
+{
+    const TRect on = Clip(window, workArea);
+    if (IsEmpty(on))
+        return TRect();
+    return TRect(on.Left - window.Left, on.Top - window.Top, on.Right - window.Left, on.Bottom - window.Top);
+}
+
 TRect SizeOutline(int edge, TPoint cursor, TPoint start, const TRect& form, int minWidth, int minHeight)
 {
     TRect r = form;

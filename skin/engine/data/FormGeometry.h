@@ -166,6 +166,13 @@ struct THitTestInput {
 
 int FormHitTest(const THitTestInput& in, TPoint p);
 
+// Where the drawn frame answers HTCAPTION the window's own procedure has the
+// last word (the edge of a fixed frame is its border, not a place to move the
+// window by), except where it names a part of the system's own title (a
+// button, the icon, the menu line: the drawn title has them elsewhere) or,
+// for a maximized window, a sizing edge of the frame the screen cuts off.
+int CaptionAnswer(int own, bool zoomed);
+
 // Snapping one coordinate to a work-area edge: P + S lands on E when it is
 // closer than the snap buffer.
 int SnapCoordinate(int p, int size, int edge, int buffer);
@@ -173,6 +180,14 @@ int SnapCoordinate(int p, int size, int edge, int buffer);
 // The region a maximized top-level form keeps: the frame the system puts
 // beyond the screen is cut away.
 TRect MaximizedRegionRect(int width, int height, int borderWidth, int sysBorderWidth);
+
+// The part of a maximized form's window (screen coordinates) that lies on its
+// monitor's work area, in window coordinates; empty when none does. The
+// system puts the frame beyond the work area at the sides and the bottom,
+// but a skin whose maximized title is lower than its normal one raises the
+// window by the difference, so the top edge lies beyond it by more or less
+// than the frame: the form covers the work area exactly, whatever it is.
+TRect WorkAreaRegionRect(const TRect& window, const TRect& workArea);
 
 // The outline of a size drag with the drawn frame: the dragged edges follow
 // the cursor's way from the start point, the opposite edge keeps the minimum

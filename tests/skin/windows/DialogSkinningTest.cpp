@@ -363,15 +363,19 @@ TEST_F(DialogHookTest, EveryPopupMenuWindowGetsTheSkinsFrameWhoeverMadeIt)
 
 std::vector<WPARAM> g_commands;
 std::map<HWND, WNDPROC> g_dialogProcs;
+int g_doubleClicks = 0;
 
 // Under the adapter: records the system commands that reach the dialog's
-// own procedure instead of running them.
+// own procedure instead of running them, and counts the double clicks on
+// the frame that reach it.
 LRESULT CALLBACK RecordingDialogProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     if (msg == WM_SYSCOMMAND && (wp & 0xFFF0) != SC_KEYMENU) {
         g_commands.push_back(wp & 0xFFF0);
         return 0;
     }
+    if (msg == WM_NCLBUTTONDBLCLK)
+        ++g_doubleClicks;
     return CallWindowProcW(g_dialogProcs[wnd], wnd, msg, wp, lp);
 }
 
@@ -560,6 +564,42 @@ TEST_F(DialogTitleTest, TheIconShowsOnTheTitleAndDoubleClicksCloseOrMaximize)
     SendMessageW(fixed.Handle(), WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(wr.left + 150, wr.top + title / 2));
     EXPECT_TRUE(Commands().empty());
     EXPECT_EQ(fixed.BorderKind(), 0);
+}
+
+// A double click on a title button runs its command once, as one click
+// does (the system sends press, release, double click and release), and
+// none of it reaches the dialog's own procedure, wherever it is. Beside the
+// buttons the edge of a fixed frame is its border: a press there does not
+// move the dialog.
+TEST_F(DialogTitleTest, DoubleClicksOnButtonsActOnceAndTheFrameEdgeIsTheBorder)
+{
+    TacDialogWnd& sizing = Skinned(WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME);
+    HWND d = sizing.Handle();
+    TCaptionLayout b = sizing.Buttons();
+    g_doubleClicks = 0;
+    for (auto [r, command] : {std::pair{b.Max, SC_MAXIMIZE}, std::pair{b.Min, SC_MINIMIZE}, std::pair{b.Close, SC_CLOSE}}) {
+        const LPARAM at = At(Centre(d, r));
+        const WPARAM code = WPARAM(SendMessageW(d, WM_NCHITTEST, 0, at));
+        for (const UINT msg : {WM_NCLBUTTONDOWN, WM_NCLBUTTONUP, WM_NCLBUTTONDBLCLK, WM_NCLBUTTONUP})
+            SendMessageW(d, msg, code, at);
+        EXPECT_EQ(Commands(), std::vector<WPARAM>{WPARAM(command)});
+    }
+    TacDialogWnd& fixed = Skinned(WS_SYSMENU | DS_MODALFRAME, WS_EX_DLGMODALFRAME);
+    d = fixed.Handle();
+    b = fixed.Buttons();
+    RECT wr;
+    GetWindowRect(d, &wr);
+    const int row = wr.top + (b.Close.Top + b.Close.Bottom) / 2;
+    for (const LPARAM edge : {MAKELPARAM(wr.left, row), MAKELPARAM(wr.right - 1, row)}) {
+        ASSERT_EQ(DefWindowProcW(d, WM_NCHITTEST, 0, edge), HTBORDER);
+        const WPARAM code = WPARAM(SendMessageW(d, WM_NCHITTEST, 0, edge));
+        EXPECT_EQ(code, WPARAM(HTBORDER));
+        SendMessageW(d, WM_NCLBUTTONDOWN, code, edge);
+        SendMessageW(d, WM_NCLBUTTONDBLCLK, code, edge);
+    }
+    EXPECT_TRUE(Commands().empty());
+    EXPECT_EQ(g_doubleClicks, 0);
+    EXPECT_EQ(SendMessageW(d, WM_NCHITTEST, 0, MAKELPARAM((wr.left + wr.right) / 2, row)), HTCAPTION);
 }
 
 TEST_F(DialogTitleTest, TheSkinnedSystemMenuOpensByIconRightClickAndAltSpace)

@@ -1,8 +1,9 @@
 // The provider's title pieces and measures under Wine, read back from the
 // frame picture: the title icon's own glyph in the size it is given, the
 // restore picture taken from the form's section when the skin's global one
-// is missing, and the snap to the work area with the extended border's
-// frame beyond the window.
+// is missing, the snap to the work area with the extended border's frame
+// beyond the window, a maximized form covering its work area exactly (read
+// from the screen), and the title icon following the maximized title.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -31,6 +32,26 @@ protected:
     {
         provider->SkinData().BGChangedFlag = true;
         return test::PrintFrame(form->Handle(), w);
+    }
+    // The rows (window coordinates; the extended border's picture's when
+    // it draws the title) where the form answers HTSYSMENU: [first, last].
+    // The icon's column is found on a coarse grid first.
+    std::pair<int, int> SysMenuRows()
+    {
+        RECT wr;
+        GetWindowRect(form->Handle(), &wr);
+        const auto hit = [&](int x, int y) {
+            return SendMessageW(form->Handle(), WM_NCHITTEST, 0, MAKELPARAM(wr.left + x, wr.top + y)) == HTSYSMENU;
+        };
+        int column = -100;
+        for (int y = -40; y < 60 && column == -100; y += 4)
+            for (int x = -40; x < 80 && column == -100; x += 4)
+                column = hit(x, y) ? x : column;
+        std::pair<int, int> rows{-1, -1};
+        for (int y = -40; y < 60 && column != -100; ++y)
+            if (hit(column, y))
+                rows = {rows.first < 0 ? y : rows.first, y};
+        return rows;
     }
 };
 
@@ -153,6 +174,123 @@ TEST_F(ProviderGeometryRowsTest, SnapAtTheFarEdgesCountsTheWiderFrame)
     GetWindowRect(wnd, &wr);
     EXPECT_EQ(wr.right, work.right - 4);
     EXPECT_EQ(wr.bottom, work.bottom - 4);
+}
+
+// Maximized, the form is all of its work area on the screen, with the
+// program's skin (whose maximized title is lower, which raises the window)
+// and with one whose maximized title is not: the region is the work area,
+// and the screen's top rows, edges and last row are the form's (they take
+// its clicks and show it, not the plain window behind it).
+TEST_F(ProviderGeometryRowsTest, AMaximizedFormCoversItsWorkAreaExactly)
+{
+    const HWND wnd = form->Handle();
+    MONITORINFO mi{};
+    mi.cbSize = sizeof(mi);
+    ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(wnd, MONITOR_DEFAULTTONEAREST), &mi));
+    const RECT work = mi.rcWork;
+    constexpr COLORREF kBehind = RGB(0, 255, 0);
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hbrBackground = CreateSolidBrush(kBehind);
+    wc.lpszClassName = L"TwTestBehind";
+    RegisterClassW(&wc);
+    const HWND behind = CreateWindowExW(WS_EX_NOACTIVATE, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0,
+                                        mi.rcMonitor.right, mi.rcMonitor.bottom, nullptr, nullptr, nullptr, nullptr);
+    SetWindowPos(behind, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    std::vector<POINT> edge;
+    for (int x = work.left; x < work.right; x += 7)
+        for (const int y : {0, 1, 2, 3, int(work.bottom - work.top - 1)})
+            edge.push_back(POINT{x, work.top + y});
+    for (int y = work.top; y < work.bottom; y += 7)
+        edge.insert(edge.end(), {POINT{work.left, y}, POINT{work.right - 1, y}});
+    const int title = manager.SkinData.TitleHeight;
+    ASSERT_LT(manager.SkinData.MaxHeight, title);
+    for (const int maxHeight : {int(manager.SkinData.MaxHeight), title}) {
+        SCOPED_TRACE(maxHeight);
+        manager.SkinData.MaxHeight = int16_t(maxHeight);
+        ShowWindow(wnd, SW_MAXIMIZE);
+        SetForegroundWindow(wnd);
+        tw::Application->ProcessMessages();
+        ASSERT_TRUE(IsZoomed(wnd));
+        RECT shown{}, wr;
+        HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+        GetWindowRgn(wnd, rgn);
+        GetRgnBox(rgn, &shown);
+        DeleteObject(rgn);
+        GetWindowRect(wnd, &wr);
+        OffsetRect(&shown, wr.left, wr.top);
+        EXPECT_TRUE(EqualRect(&shown, &work)) << shown.left << "," << shown.top << " " << shown.right << ","
+                                               << shown.bottom;
+        for (const POINT& p : edge)
+            ASSERT_EQ(WindowFromPoint(p), wnd) << p.x << "," << p.y;
+        // Read once the form is drawn there.
+        const auto uncovered = [&] {
+            HDC screen = GetDC(nullptr);
+            const auto n = std::count_if(edge.begin(), edge.end(),
+                                         [&](POINT p) { return GetPixel(screen, p.x, p.y) == kBehind; });
+            ReleaseDC(nullptr, screen);
+            return n;
+        };
+        for (const DWORD deadline = GetTickCount() + 5000; uncovered() > 0 && GetTickCount() < deadline;)
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT), tw::Application->ProcessMessages();
+        EXPECT_EQ(uncovered(), 0);
+        ShowWindow(wnd, SW_RESTORE);
+        tw::Application->ProcessMessages();
+    }
+    DestroyWindow(behind);
+    DeleteObject(wc.hbrBackground);
+}
+
+// The title icon, where it is drawn and where it answers HTSYSMENU, moves
+// with the caption buttons on a maximized form (by half of what its title
+// lacks, less 2), and down by the centre offset under the extended border.
+TEST_F(ProviderGeometryRowsTest, TheTitleIconFollowsTheMaximizedTitleAndTheCentreOffset)
+{
+    const HWND wnd = form->Handle();
+    const int title = manager.SkinData.TitleHeight;
+    manager.SkinData.CenterOffset = 0;
+    manager.SkinData.MaxHeight = int16_t(title);
+    ShowWindow(wnd, SW_MAXIMIZE);
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(IsZoomed(wnd));
+    const auto level = SysMenuRows();
+    ASSERT_GE(level.first, 0);
+    const int closeLevel = provider->Buttons().Close.Top;
+    for (const auto& [lower, shift] : {std::pair{2, -1}, std::pair{10, 3}}) {
+        SCOPED_TRACE(lower);
+        manager.SkinData.MaxHeight = int16_t(title - lower);
+        EXPECT_EQ(SysMenuRows(), std::pair(level.first + shift, level.second + shift));
+        EXPECT_EQ(provider->Buttons().Close.Top - closeLevel, shift);
+    }
+    // Drawn where it answers: a glyph of one colour, read from the print.
+    manager.SkinData.MaxHeight = int16_t(title - 2);
+    auto glyph = std::make_shared<tw::TBitmap>(4, 4, tw::pf24bit);
+    glyph->Canvas().Brush().SetColor(tw::TColor(0xF03412));
+    glyph->Canvas().FillRect(tw::TRect(0, 0, 4, 4));
+    provider->TitleIcon().Glyph = glyph;
+    int w = 0;
+    const std::vector<uint32_t> frame = Print(w);
+    POINT client{0, 0};
+    ClientToScreen(wnd, &client);
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    const size_t column = size_t(client.x - wr.left + manager.SkinData.BILeft + 4);
+    std::pair<int, int> drawn{-1, -1};
+    for (int y = 0; y < 60; ++y)
+        if (frame[size_t(y) * size_t(w) + column] == 0x1234F0)
+            drawn = {drawn.first < 0 ? y : drawn.first, y};
+    EXPECT_EQ(drawn, std::pair(level.first - 1, level.second - 1));
+    provider->TitleIcon().Glyph.reset();
+    ShowWindow(wnd, SW_RESTORE);
+    tw::Application->ProcessMessages();
+
+    BordersOn();
+    ASSERT_NE(provider->BorderForm(), nullptr);
+    const auto ext = SysMenuRows();
+    ASSERT_GE(ext.first, 0);
+    manager.SkinData.CenterOffset = 3;
+    EXPECT_EQ(SysMenuRows(), std::pair(ext.first + 3, ext.second + 3));
+    manager.SkinData.CenterOffset = 0;
 }
 
 } // namespace

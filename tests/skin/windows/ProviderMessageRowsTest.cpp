@@ -104,6 +104,25 @@ LRESULT CALLBACK CountRemovedProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     return CallWindowProcW(g_removedPrev, wnd, msg, wp, lp);
 }
 
+// Notes, in front of the class library, the skin's sub-commands (with the
+// manager they name) and the redraw switches a window gets.
+struct TLockSeen {
+    UINT Msg;
+    WPARAM Value;   // the sub-command, or WM_SETREDRAW's flag
+    LPARAM LParam;
+    bool operator==(const TLockSeen& o) const { return Msg == o.Msg && Value == o.Value && LParam == o.LParam; }
+};
+WNDPROC g_lockPrev = nullptr;
+std::vector<TLockSeen> g_lockSeen;
+LRESULT CALLBACK LockSpyProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == SM_ALPHACMD)
+        g_lockSeen.push_back({msg, SkinCommandOf(wp), lp});
+    else if (msg == WM_SETREDRAW)
+        g_lockSeen.push_back({msg, wp, 0});
+    return CallWindowProcW(g_lockPrev, wnd, msg, wp, lp);
+}
+
 // The window answers the own-region query as a window with a region of its
 // own does, before the class library sees the message.
 WNDPROC g_ownRegionPrev = nullptr;
@@ -522,6 +541,61 @@ TEST_F(ProviderMessageRowsTest, MaximizedPlacementFollowsTheSkinsMaxHeight)
     EXPECT_EQ(wr.bottom, work.bottom + frame);
     ShowWindow(wnd, SW_RESTORE);
     tw::Application->ProcessMessages();
+}
+
+// The update lock: the form's skin link marked active and the window kept
+// from drawing, each heard by the form, and both undone at the end.
+TEST_F(ProviderMessageRowsTest, UpdateLockMarksTheFormAndHoldsItsDrawing)
+{
+    TNotingForm* f = NewForm();
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    ASSERT_TRUE(IsWindowVisible(wnd));
+    p->SkinData().SetActiveState(false);
+    g_lockSeen.clear();
+    g_lockPrev = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LockSpyProc)));
+    f->Seen.clear();
+    p->BeginUpdateLock();
+    EXPECT_EQ(g_lockSeen, (std::vector<TLockSeen>{{SM_ALPHACMD, AC_MOUSEENTER, 0}, {WM_SETREDRAW, FALSE, 0}}));
+    EXPECT_TRUE(p->SkinData().ActiveState());
+    EXPECT_EQ(p->RedrawSuspendCount(), 1);
+    // The switch reached the window itself: it draws nothing now.
+    EXPECT_TRUE(f->Saw(WM_SETREDRAW));
+    EXPECT_FALSE(GetWindowLongPtrW(wnd, GWL_STYLE) & WS_VISIBLE);
+    g_lockSeen.clear();
+    p->EndUpdateLock();
+    EXPECT_EQ(g_lockSeen, (std::vector<TLockSeen>{{SM_ALPHACMD, AC_MOUSELEAVE, 0}, {WM_SETREDRAW, TRUE, 0}}));
+    EXPECT_FALSE(p->SkinData().ActiveState());
+    EXPECT_EQ(p->RedrawSuspendCount(), 0);
+    EXPECT_TRUE(GetWindowLongPtrW(wnd, GWL_STYLE) & WS_VISIBLE);
+    SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_lockPrev));
+}
+
+// The framework's float notice (a form docked into or out of a host): the
+// form hears it, the adapter of its scroll bars goes with the window it
+// had, and the skin's refresh, sent to the form with its manager, adapts
+// the window it has now.
+TEST_F(ProviderMessageRowsTest, FloatNoticeMakesTheFormsAdapterAgain)
+{
+    constexpr UINT kFloat = 0xB03A;
+    TNotingForm* f = NewForm(300, 220, true);
+    HWND wnd = Shown(f);
+    TsSkinProvider* p = FindProvider(f);
+    ASSERT_NE(p->FormAdapter(), nullptr);
+    const TacMainWnd::TLife before(*p->FormAdapter());
+    g_lockSeen.clear();
+    g_lockPrev = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LockSpyProc)));
+    f->Seen.clear();
+    SendMessageW(wnd, kFloat, 0, 0);
+    SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_lockPrev));
+    EXPECT_TRUE(f->Saw(kFloat));
+    EXPECT_FALSE(before.Alive());
+    const TLockSeen refresh{SM_ALPHACMD, AC_SKINREFRESH, reinterpret_cast<LPARAM>(&manager)};
+    EXPECT_EQ(std::count(g_lockSeen.begin(), g_lockSeen.end(), refresh), 1);
+    ASSERT_NE(p->FormAdapter(), nullptr);
+    EXPECT_EQ(p->FormAdapter()->Handle(), wnd);
+    // The new adapter draws the skin's scroll bars.
+    EXPECT_EQ(TacMainWnd::Of(wnd), p->FormAdapter());
 }
 
 TEST_F(ProviderMessageRowsTest, CornerBetweenBothScrollBarsSizesTheForm)

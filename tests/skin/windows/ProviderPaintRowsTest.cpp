@@ -181,24 +181,40 @@ TEST_F(ProviderPaintRowsTest, PressingAButtonLeavesTheHotOneNormal)
     EXPECT_TRUE(p->ButtonPressed());
 }
 
-TEST_F(ProviderPaintRowsTest, DoubleClicksPressAsSingleClicksDo)
+// A double click on a caption button acts once, as one click does: the
+// system sends press, release, double click and release, and only the
+// first pair counts (maximize does not maximize and restore at once).
+TEST_F(ProviderPaintRowsTest, DoubleClicksOnButtonsActOnce)
 {
     TRowsForm* f = NewForm();
     TsTitleButton& user = FindProvider(f)->TitleButtons().Add();
     user.Hint = "Mark the cut";
+    int downs = 0, ups = 0;
+    user.OnMouseDown = [&](TsTitleButton&, int, TPoint) { ++downs; };
+    user.OnMouseUp = [&](TsTitleButton&, int, TPoint) { ++ups; };
     HWND wnd = Shown(f);
     TsSkinProvider* p = FindProvider(f);
-    // A hot user button shows its hint; the double click on it hides it.
+    const auto doubleClick = [&](int code, LPARAM at) {
+        for (const UINT msg : {WM_NCLBUTTONDOWN, WM_NCLBUTTONUP, WM_NCLBUTTONDBLCLK, WM_NCLBUTTONUP})
+            SendMessageW(wnd, msg, WPARAM(code), at);
+        tw::Application->ProcessMessages();
+    };
     SendMessageW(wnd, WM_NCHITTEST, 0, ScreenPoint(wnd, 200, 150));
     ASSERT_FALSE(p->Buttons().User.empty());
     const TRect userRect = p->Buttons().User[0];
     ASSERT_EQ(SendMessageW(wnd, WM_NCHITTEST, 0, Centre(wnd, userRect)), 1000);
-    ASSERT_NE(p->ButtonHint(), nullptr);
-    const HWND hint = p->ButtonHint()->Handle();
-    ASSERT_TRUE(IsWindowVisible(hint));
-    SendMessageW(wnd, WM_NCLBUTTONDBLCLK, 1000, Centre(wnd, userRect));
-    EXPECT_FALSE(IsWindow(hint));
-    EXPECT_TRUE(p->ButtonPressed());
+    doubleClick(1000, Centre(wnd, userRect));
+    EXPECT_EQ(downs, 1);
+    EXPECT_EQ(ups, 1);
+    EXPECT_FALSE(p->ButtonPressed());
+    // Maximize: maximized, and it stays so.
+    const TRect maxButton = p->Buttons().Max;
+    ASSERT_EQ(SendMessageW(wnd, WM_NCHITTEST, 0, Centre(wnd, maxButton)), HTMAXBUTTON);
+    doubleClick(HTMAXBUTTON, Centre(wnd, maxButton));
+    EXPECT_TRUE(IsZoomed(wnd));
+    EXPECT_FALSE(p->ButtonPressed());
+    ShowWindow(wnd, SW_RESTORE);
+    tw::Application->ProcessMessages();
     SendMessageW(wnd, WM_NCHITTEST, 0, ScreenPoint(wnd, 200, 150));
 
     // A maximize button the system menu forbids (the minimized form shows
@@ -225,6 +241,22 @@ TEST_F(ProviderPaintRowsTest, DoubleClicksPressAsSingleClicksDo)
     EXPECT_FALSE(g->Saw(WM_NCLBUTTONUP));
     ShowWindow(gw, SW_RESTORE);
     tw::Application->ProcessMessages();
+}
+
+// On the drawn title the form's own answer stands where it names its
+// border: the edge of a fixed frame does not move the form.
+TEST_F(ProviderPaintRowsTest, TheEdgeOfAFixedFrameIsItsBorder)
+{
+    TRowsForm* f = NewForm("Fixed");
+    f->SetBorderStyle(tw::bsSingle);
+    HWND wnd = Shown(f);
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    for (const LPARAM edge : {ScreenPoint(wnd, 0, 8), ScreenPoint(wnd, wr.right - wr.left - 1, 8)}) {
+        ASSERT_EQ(DefWindowProcW(wnd, WM_NCHITTEST, 0, edge), HTBORDER);
+        EXPECT_EQ(SendMessageW(wnd, WM_NCHITTEST, 0, edge), HTBORDER);
+    }
+    EXPECT_EQ(SendMessageW(wnd, WM_NCHITTEST, 0, ScreenPoint(wnd, (wr.right - wr.left) / 2, 8)), HTCAPTION);
 }
 
 TEST_F(ProviderPaintRowsTest, MaximizeReleaseChangesTheFormAtOnce)

@@ -248,6 +248,38 @@ TEST(FormGeometry, UserButtonsClippedToTitleBar)
     EXPECT_EQ(FormHitTest(in, {inside.Left + 1, 50}), htClient);
 }
 
+// A maximized window on its work area: the frame beyond it at the sides and
+// the bottom, the top beyond it by the frame and a raised title (more than
+// the frame), or by less than the frame, or not at all; on a second monitor;
+// nowhere on it.
+TEST(FormGeometry, WorkAreaRegionIsThePartOnTheWorkArea)
+{
+    const TRect work(0, 0, 1280, 1024);
+    EXPECT_EQ(WorkAreaRegionRect(TRect(-4, -4, 1284, 1028), work), TRect(4, 4, 1284, 1028));
+    EXPECT_EQ(WorkAreaRegionRect(TRect(-4, -2, 1284, 1028), work), TRect(4, 2, 1284, 1026));
+    EXPECT_EQ(WorkAreaRegionRect(TRect(-4, -10, 1284, 1028), work), TRect(4, 10, 1284, 1034));
+    EXPECT_EQ(WorkAreaRegionRect(TRect(-4, 0, 1284, 1028), work), TRect(4, 0, 1284, 1024));
+    EXPECT_EQ(WorkAreaRegionRect(TRect(1276, 36, 2568, 1060), TRect(1280, 40, 2560, 1056)), TRect(4, 4, 1284, 1020));
+    EXPECT_TRUE(WorkAreaRegionRect(TRect(2000, 0, 2400, 300), work).IsEmpty());
+}
+
+// Where the drawn frame says title the window's own answer stands, unless
+// it names the system's title parts or a sizing edge of a maximized frame.
+TEST(FormGeometry, CaptionAnswerTakesTheWindowsOwnButNotItsTitleParts)
+{
+    constexpr int border = 18, transparent = -1; // HTBORDER, HTTRANSPARENT
+    for (const int own : {border, int(htClient), int(htCaption), int(htNowhere), transparent, int(htLeft), int(htTop),
+                          int(htBottomRight)})
+        EXPECT_EQ(CaptionAnswer(own, false), own) << own;
+    for (const int own : {htSysMenu, htMenu, htMinButton, htMaxButton, htClose, htHelp}) {
+        EXPECT_EQ(CaptionAnswer(own, false), htCaption) << own;
+        EXPECT_EQ(CaptionAnswer(own, true), htCaption) << own;
+    }
+    for (const int own : {htLeft, htTop, htTopLeft, htBottomRight})
+        EXPECT_EQ(CaptionAnswer(own, true), htCaption) << own;
+    EXPECT_EQ(CaptionAnswer(border, true), border);
+}
+
 TEST(FormGeometry, SizeOutlineKeepsTheMinimum)
 {
     const TRect form(100, 100, 400, 300);
