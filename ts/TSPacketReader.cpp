@@ -496,7 +496,9 @@ void TTSPacketReader::CheckContinuity() {
     r.LastRepeated = repeated_;
     if (!repeated_) std::memcpy(last, raw_.Data, TS_PACKET_SIZE);
     if (h.AdaptationFieldControl() == afc_adaptation_field_only || old == -1 || repeated_) return;
-    if (h.ContinuityCounter() != ((old + 1) & 15)) ReportDiscontinuity(old);
+    // A flagged discontinuity may restart the count: no gap.
+    if (h.ContinuityCounter() != ((old + 1) & 15) && !h.AdaptationField()->DiscontinuityIndicator())
+        ReportDiscontinuity(old);
 }
 
 void TTSPacketReader::ReportDiscontinuity(int lastCC) {

@@ -208,6 +208,7 @@ void TTSPacketWriter::Open() {
         ringRepeatOf_.assign(static_cast<size_t>(ringSlots_), -1);
         queueSeq_ = 0;
         repeats_.clear();
+        repeats_.reserve(CONTINUITY_TABLE_SIZE);
         repeatIndex_.assign(8192, -1);
         numbered_.assign(static_cast<size_t>(ringSlots_), 0);
         numberedHead_ = numberedCount_ = numberFalls_ = 0;
@@ -485,6 +486,14 @@ void TTSPacketWriter::RepairContinuityCounter(uint8_t* packet, uint32_t header, 
         return;
     }
     if (r.LastCC == -1) {
+        r.LastCC = cc;
+        r.InCorrection = false;
+        return;
+    }
+    // A packet that flags a discontinuity may start a new count: it keeps
+    // its counter and the count goes on from it (its adaptation field is
+    // read only for packets that have one).
+    if ((afc & 2) && packet[4] > 0 && (packet[5] & 0x80)) {
         r.LastCC = cc;
         r.InCorrection = false;
         return;

@@ -2,7 +2,8 @@
 // in a recording made by ffmpeg: the copy keeps every other packet as it
 // was, counter included, and either keeps the second sending as it is or
 // (with the duplicate setting) drops it; neither is a continuity gap, while
-// a real gap still is.
+// a real gap still is. A count restarted where the adaptation field flags a
+// discontinuity is kept the same way.
 #include "tests/analysis/CleaningTestSupport.h"
 
 using namespace tw;
@@ -172,4 +173,33 @@ TEST(RepeatedPackets, ARealGapAmongRepeatsIsStillReportedAndRepaired)
     EXPECT_EQ(breaks, 0);
     EXPECT_EQ(sameAsBefore, 3);
     EXPECT_TRUE(PacketsOf(c.Out, {kVideo}) == PacketsOf(in.File, {kVideo}));
+}
+
+// A packet whose adaptation field flags a discontinuity may restart the
+// count: the video's counter jumps there (every later video packet moved on
+// by 5), and the copy keeps every packet as it was, with no gap reported.
+TEST(RepeatedPackets, AFlaggedRestartOfTheCountIsKept)
+{
+    const Bytes original = ReadFile(DataFile("analysis/mpeg2_mp2.ts"));
+    ASSERT_FALSE(original.empty());
+    Bytes in = original;
+    size_t flagged = 0, seen = 0;
+    for (size_t i = 0; i < in.size() / 188; ++i) {
+        uint8_t* p = in.data() + i * 188;
+        if (Pid(p) != kVideo)
+            continue;
+        ++seen;
+        if (!flagged && seen > 500 && ((p[3] >> 4) & 3) == 3 && p[4] > 0 && ((p[3] >> 4) & 1)) {
+            p[5] |= 0x80;
+            flagged = i;
+        }
+        if (flagged)
+            p[3] = static_cast<uint8_t>((p[3] & 0xF0) | ((p[3] + 5) & 15));
+    }
+    ASSERT_GT(flagged, 0u);
+    const CleanedCopy c = Clean(in, false, "flagged_restart");
+    EXPECT_EQ(c.Result, TCleaningResult::Success) << c.Log;
+    EXPECT_EQ(CountOccurrences(c.Log, "Paket discontinuity"), 0) << c.Log;
+    EXPECT_EQ(CountOccurrences(c.Log, "Starting correction of TS packet ContinuityCounter"), 0) << c.Log;
+    EXPECT_TRUE(PacketsOf(c.Out, {kVideo, kAudio}) == PacketsOf(in, {kVideo, kAudio}));
 }

@@ -605,6 +605,42 @@ TEST(TSPacketReaderContinuity, ASecondSendingIsNoBreakAndReachesTheReadersOnce) 
     EXPECT_TRUE(r.RepeatedPacket());
 }
 
+// A packet whose adaptation field flags a discontinuity may restart the
+// count: no gap; the same jump unflagged is one. An adaptation-only packet
+// that flags one sets the count the next packet is judged by.
+TEST(TSPacketReaderContinuity, AFlaggedDiscontinuityIsNoBreak) {
+    TsStream s(188);
+    auto packet = [&](int cc, bool flagged, bool withPayload = true) {
+        TsPacketOptions o;
+        o.pid = 0x200;
+        o.cc = cc;
+        if (flagged) {
+            o.adaptation = true;
+            o.afFlags = 0x80;
+        }
+        if (withPayload) o.payload.assign(100, static_cast<uint8_t>(cc));
+        s.Add(o, false);
+    };
+    packet(1, false);
+    packet(2, false);
+    packet(9, true);         // 2: restarts the count
+    packet(10, false);
+    packet(4, false);        // 4: a gap
+    packet(5, false);
+    packet(0, true, false);  // 6: adaptation only, flagged
+    packet(1, false);
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    Recorder rec;
+    rec.Attach(r);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ReadAll(r);
+    ASSERT_EQ(rec.discont.size(), 1u);
+    EXPECT_EQ(rec.discont[0], (std::vector<int>{4, 0x200, 4, 10}));
+}
+
 TEST(TSPacketReaderContinuity, JumpsDoNotReportBreaks) {
     TsStream s = CleanStream(188, 30);
     TempFile f;

@@ -216,6 +216,51 @@ TEST(TSPacketWriter, ContinuityRepairKeepsTheSecondSendingOfAPacket) {
     EXPECT_EQ(events[2], (std::vector<int64_t>{0x200, 11, 8, 7}));
 }
 
+// A packet whose adaptation field flags a discontinuity may restart the
+// count: it and the packets after it keep their counters, also in the middle
+// of a repaired run; without the flag the same jump is repaired.
+TEST(TSPacketWriter, ContinuityRepairLetsAFlaggedDiscontinuityRestartTheCount) {
+    TempFile f;
+    TTSPacketWriter w(nullptr);
+    w.SetPacketBufferSize(30);
+    w.SetAutoContinuityCounter(true);
+    int events = 0;
+    w.OnContinuityCounterCorrected = [&](TObject*, int, int64_t, int, int) { ++events; };
+    w.SetFileName(f.Name());
+    w.SetActive(true);
+    auto flagged = [](int pid, int cc, bool withPayload) {
+        TsPacketOptions o;
+        o.pid = pid;
+        o.cc = cc;
+        o.adaptation = true;
+        o.afFlags = 0x80;
+        if (withPayload) o.payload.assign(100, 0x55);
+        Bytes b = MakePacket(o);
+        TTSPacketBuffer buf;
+        buf.Length = 188;
+        std::memcpy(buf.Data, b.data(), 188);
+        return buf;
+    };
+    int n = 0;
+    for (int cc : {3, 4}) w.QueuePacket(Packet(0x100, cc), n++);
+    w.QueuePacket(flagged(0x100, 12, true), n++);
+    for (int cc : {13, 14}) w.QueuePacket(Packet(0x100, cc), n++);
+    // 0x200: a real gap starts a repaired run, which a flagged packet ends;
+    // an adaptation-only packet may flag it too.
+    for (int cc : {1, 2, 7}) w.QueuePacket(Packet(0x200, cc), n++);
+    w.QueuePacket(flagged(0x200, 0, true), n++);
+    w.QueuePacket(Packet(0x200, 1), n++);
+    w.QueuePacket(flagged(0x200, 9, false), n++);
+    w.QueuePacket(Packet(0x200, 10), n++);
+    w.Close();
+    const Bytes out = f.Read();
+    ASSERT_EQ(out.size(), 12u * 188);
+    std::vector<int> ccs;
+    for (size_t i = 0; i < 12; ++i) ccs.push_back(out[i * 188 + 3] & 15);
+    EXPECT_EQ(ccs, (std::vector<int>{3, 4, 12, 13, 14, 1, 2, 3, 0, 1, 9, 10}));
+    EXPECT_EQ(events, 1);
+}
+
 TEST(TSPacketWriter, RefusesWrongLengthsAndInactiveUse) {
     TempFile f;
     TTSPacketWriter w(nullptr);
