@@ -538,8 +538,26 @@ void TCleaningPass::HandlePacket(int64_t no)
         ++State.CutAtBeginning;
     else if (State.Ended)
         ++State.CutAtEnd;
-    else
+    else if (!DropRepeat(no))
         WritePacket(no, pid);
+}
+
+bool TCleaningPass::DropRepeat(int64_t no)
+{
+    // A packet sent twice in a row with the same counter is allowed, and a
+    // decoder drops the second sending: the copy loses nothing without it,
+    // whether its PES has a length (where the repeat would break it) or not
+    // (video, where nothing else finds it). A repeat with a PCR stays: its
+    // clock may be a new sample. Without the setting it is copied as it is,
+    // counter and all (the writer keeps its counter).
+    const TTSPacketReader& r = engine_->Chain().Reader();
+    if (!engine_->DuplicatePacketHandling || !r.RepeatedPacket())
+        return false;
+    const TTSPacketHeader* hd = r.TSPacketHeader();
+    if (hd->AdaptationFieldControl() == afc_adaptation_field_followed_by_payload && hd->AdaptationField()->PCRFlag())
+        return false;
+    Log("Deleting repeated paket $" + Hex8(no) + " (sent twice with the same continuity counter)");
+    return true;
 }
 
 void TCleaningPass::DiscardBrokenPacket(int pid)

@@ -195,6 +195,9 @@ private:
     void CheckCutOut(int64_t no);
     [[gnu::cold, gnu::noinline]] void EndAtCutOut(int64_t no);
     void WritePacket(int64_t no, int pid);
+    // With the duplicate setting on: drops the second sending of a packet
+    // (the reader's RepeatedPacket) and says so; true when it did.
+    bool DropRepeat(int64_t no);
     [[gnu::noinline]] void ShiftPacketTimers(int64_t no);
     [[gnu::cold, gnu::noinline]] void KeepWindowAlive();
     // The window's messages, unless they were fetched a moment ago.

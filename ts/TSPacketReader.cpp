@@ -295,6 +295,7 @@ bool TTSPacketReader::FindFirstPacket() {
 
 void TTSPacketReader::ReadPacket(int64_t i, bool regained, int64_t regainedPrev) {
     if (i < 0) return;
+    repeated_ = false;
     const int64_t prevIndex = regained ? regainedPrev : packetIndex_;
     if (!regained && !(i == prevIndex + 1 || i == prevIndex - 1)) resyncOffset_ = 0;
     packetPosition_ = resyncOffset_ + garbageOffset_ + i * workSize_;
@@ -340,8 +341,11 @@ void TTSPacketReader::ReadPacket(int64_t i, bool regained, int64_t regainedPrev)
         else if (i != prevIndex + 1) ResetPidContinuity();
         CheckContinuity();
         if (OnNewPacket) OnNewPacket(this);
-        if (h.PayloadStart() && OnPayloadStartEvent) OnPayloadStartEvent(this, i, h.PID());
-        if (!readers_.empty()) DispatchPacket();
+        // A repeat starts nothing and carries nothing new.
+        if (!repeated_) {
+            if (h.PayloadStart() && OnPayloadStartEvent) OnPayloadStartEvent(this, i, h.PID());
+            if (!readers_.empty()) DispatchPacket();
+        }
     } else {
         h.SetValid(false);
         if (OnInvalidPacketEvent) OnInvalidPacketEvent(this, i, errorText_);
@@ -484,8 +488,17 @@ void TTSPacketReader::CheckContinuity() {
     r.LastIndex = packetIndex_;
     const int old = r.LastCC;
     r.LastCC = h.ContinuityCounter();
-    if (h.AdaptationFieldControl() == afc_adaptation_field_only || old == -1) return;
-    if (h.ContinuityCounter() != ((old + 1) & 15)) ReportDiscontinuity(old);
+    // The packet before on this PID is known only while reading on from it
+    // (old is -1 after a jump, and its copy is stale then).
+    uint8_t* last = lastPackets_.data() + static_cast<size_t>(slot) * TS_PACKET_SIZE;
+    repeated_ = old == h.ContinuityCounter() && !r.LastRepeated && raw_.Length == TS_PACKET_SIZE &&
+                RepeatsPacket(last, raw_.Data);
+    r.LastRepeated = repeated_;
+    if (!repeated_) std::memcpy(last, raw_.Data, TS_PACKET_SIZE);
+    if (h.AdaptationFieldControl() == afc_adaptation_field_only || old == -1 || repeated_) return;
+    // A flagged discontinuity may restart the count: no gap.
+    if (h.ContinuityCounter() != ((old + 1) & 15) && !h.AdaptationField()->DiscontinuityIndicator())
+        ReportDiscontinuity(old);
 }
 
 void TTSPacketReader::ReportDiscontinuity(int lastCC) {

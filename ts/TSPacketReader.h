@@ -109,6 +109,9 @@ struct TTSPidRecord {
     int64_t FirstIndex = 0;
     int64_t LastIndex = 0;
     int32_t LastCC = -1;
+    // The last packet was the second sending of the one before it (a third
+    // is never taken for one).
+    bool LastRepeated = false;
 };
 
 class TTSPacketReader : public TComponent {
@@ -156,6 +159,11 @@ public:
     int WorkingPacketSize() const { return workSize_; }
     // The current packet as read (Length = bytes read, 188 for a whole one).
     const TTSPacketBuffer& RawPacket() const { return raw_; }
+    // The current packet is the second sending of the packet before it on
+    // its PID (RepeatsPacket): it is no gap in the count, and its payload is
+    // not handed to the readers again (a decoder drops it too). Its
+    // OnNewPacket fires as for any packet.
+    bool RepeatedPacket() const { return repeated_; }
     // The 4-byte prefix of the current packet in 192-byte mode, else zero.
     const uint8_t* M2TSPrefix() const { return prefix_; }
     // Byte count added to packet positions by resynchronisation. 64-bit:
@@ -278,6 +286,9 @@ private:
     uint8_t prefix_[4] = {0, 0, 0, 0};
     int workSize_ = TS_PACKET_SIZE;
     TTSPidRecord pids_[PID_TABLE_SIZE];
+    // The last packet of each PID slot as read, to know a repeat of it.
+    std::vector<uint8_t> lastPackets_ = std::vector<uint8_t>(PID_TABLE_SIZE * TS_PACKET_SIZE, 0);
+    bool repeated_ = false;
     int pidCount_ = 0;
     // PID -> slot + 1 (0: no slot), so the per-packet lookup is one load.
     uint8_t pidSlotOf_[8192] = {};

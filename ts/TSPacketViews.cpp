@@ -1,5 +1,7 @@
 #include "ts/TSPacketViews.h"
 
+#include <cstring>
+
 #include "ts/TSTimeStamp.h"
 
 namespace tw {
@@ -145,6 +147,20 @@ bool PacketTimestamps(const TTSPacketBuffer& buffer, const TTSPacketHeader& head
         return true;
     }
     return found;
+}
+
+bool RepeatsPacket(const uint8_t* previous, const uint8_t* packet) {
+    // Bytes 0 to 3: sync, PID, flags, adaptation-field control and counter.
+    if (std::memcmp(previous, packet, 4) != 0) return false;
+    const int afc = (packet[3] >> 4) & 3;
+    if (afc != 1 && afc != 3) return false;
+    // An adaptation field long enough for a PCR and flagged to carry one.
+    constexpr int kPcrAt = 6, kPcrEnd = 12;
+    if (afc == 3 && packet[4] >= 7 && packet[4] <= 183 && previous[4] == packet[4] && (packet[5] & 0x10) &&
+        previous[5] == packet[5])
+        return std::memcmp(previous + 4, packet + 4, kPcrAt - 4) == 0 &&
+               std::memcmp(previous + kPcrEnd, packet + kPcrEnd, TS_PACKET_SIZE - kPcrEnd) == 0;
+    return std::memcmp(previous + 4, packet + 4, TS_PACKET_SIZE - 4) == 0;
 }
 
 } // namespace tw

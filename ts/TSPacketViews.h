@@ -196,4 +196,12 @@ void ParsePacketHeader(const TTSPacketBuffer& raw, TTSPacketHeader& header);
 bool PacketTimestamps(const TTSPacketBuffer& buffer, const TTSPacketHeader& header, int64_t& ESCR, int64_t& DTS,
                       int64_t& PTS);
 
+// Whether `packet` is the second sending of `previous`, the packet before it
+// on the same PID, as the standard allows a packet to be sent twice in a row:
+// the same continuity counter, a payload, and every byte the same except a
+// PCR, which the second sending may carry anew. A decoder drops such a
+// repeat, so it is neither a gap in the count nor new data. Both point to
+// 188 bytes.
+bool RepeatsPacket(const uint8_t* previous, const uint8_t* packet);
+
 } // namespace tw

@@ -204,6 +204,12 @@ void TTSPacketWriter::Open() {
         ringNo_.assign(static_cast<size_t>(ringSlots_), -1);
         ringDeleted_.assign(static_cast<size_t>(ringSlots_), 0);
         ringHeader_.assign(static_cast<size_t>(ringSlots_), 0);
+        ringSeq_.assign(static_cast<size_t>(ringSlots_), -1);
+        ringRepeatOf_.assign(static_cast<size_t>(ringSlots_), -1);
+        queueSeq_ = 0;
+        repeats_.clear();
+        repeats_.reserve(CONTINUITY_TABLE_SIZE);
+        repeatIndex_.assign(8192, -1);
         numbered_.assign(static_cast<size_t>(ringSlots_), 0);
         numberedHead_ = numberedCount_ = numberFalls_ = 0;
         for (TBlock& b : blocks_) b = TBlock();
@@ -260,6 +266,14 @@ bool TTSPacketWriter::Close() {
     ringDeleted_.shrink_to_fit();
     ringHeader_.clear();
     ringHeader_.shrink_to_fit();
+    ringSeq_.clear();
+    ringSeq_.shrink_to_fit();
+    ringRepeatOf_.clear();
+    ringRepeatOf_.shrink_to_fit();
+    repeats_.clear();
+    repeats_.shrink_to_fit();
+    repeatIndex_.clear();
+    repeatIndex_.shrink_to_fit();
     numbered_.clear();
     numbered_.shrink_to_fit();
     numberedHead_ = numberedCount_ = numberFalls_ = 0;
@@ -301,6 +315,8 @@ bool TTSPacketWriter::QueuePacket(const TTSPacketBuffer& buffer, int64_t packetN
     ringNo_[static_cast<size_t>(slot)] = packetNo;
     ringDeleted_[static_cast<size_t>(slot)] = 0;
     ringHeader_[static_cast<size_t>(slot)] = HeaderOf(buffer.Data);
+    if (autoCC_) NoteQueuedPacket(slot, buffer.Data);
+    else ringRepeatOf_[static_cast<size_t>(slot)] = -1;
     if (packetNo >= 0) PushNumbered(slot, packetNo);
     if (++queued_ >= packetBufferSize_) HandOverOldest();
     return !HasError();
@@ -385,7 +401,8 @@ bool TTSPacketWriter::FlushRing(int n) {
         } else {
             uint8_t* bytes = SlotBytes(slot);
             if (autoCC_)
-                RepairContinuityCounter(bytes, ringHeader_[static_cast<size_t>(slot)], ringNo_[static_cast<size_t>(slot)]);
+                RepairContinuityCounter(bytes, ringHeader_[static_cast<size_t>(slot)], ringNo_[static_cast<size_t>(slot)],
+                                        ringSeq_[static_cast<size_t>(slot)], ringRepeatOf_[static_cast<size_t>(slot)]);
             // Survivors move together behind a deleted packet so that the
             // thread writes one run.
             if (out != slot) std::memcpy(SlotBytes(out), bytes, TS_PACKET_SIZE);
@@ -420,7 +437,34 @@ bool TTSPacketWriter::Flush() {
     return !HasError();
 }
 
-void TTSPacketWriter::RepairContinuityCounter(uint8_t* packet, uint32_t header, int64_t packetNo) {
+void TTSPacketWriter::NoteQueuedPacket(int slot, const uint8_t* packet) {
+    const int pid = ((packet[1] & 0x1F) << 8) | packet[2];
+    const int64_t seq = queueSeq_++;
+    ringSeq_[static_cast<size_t>(slot)] = seq;
+    ringRepeatOf_[static_cast<size_t>(slot)] = -1;
+    int index = repeatIndex_[static_cast<size_t>(pid)];
+    if (index < 0) {
+        // As many PIDs as the continuity table repairs; further ones pass
+        // unrepaired anyway.
+        if (static_cast<int>(repeats_.size()) >= CONTINUITY_TABLE_SIZE) return;
+        index = static_cast<int>(repeats_.size());
+        repeats_.emplace_back();
+        repeatIndex_[static_cast<size_t>(pid)] = static_cast<int16_t>(index);
+    }
+    TRepeatRecord& r = repeats_[static_cast<size_t>(index)];
+    // A third sending is no longer a repeat the standard allows.
+    if (r.Seq >= 0 && !r.Repeated && RepeatsPacket(r.Bytes, packet)) {
+        ringRepeatOf_[static_cast<size_t>(slot)] = r.Seq;
+        r.Repeated = true;
+    } else {
+        std::memcpy(r.Bytes, packet, TS_PACKET_SIZE);
+        r.Repeated = false;
+    }
+    r.Seq = seq;
+}
+
+void TTSPacketWriter::RepairContinuityCounter(uint8_t* packet, uint32_t header, int64_t packetNo, int64_t seq,
+                                              int64_t repeatOf) {
     const uint32_t pid = (header >> 8) & 0x1FFF;
     const uint8_t byte3 = static_cast<uint8_t>(header);
     const int cc = byte3 & 0x0F;
@@ -431,7 +475,25 @@ void TTSPacketWriter::RepairContinuityCounter(uint8_t* packet, uint32_t header, 
         if (index < 0) return;
     }
     TCCRecord& r = cc_[index];
+    const int64_t lastSeq = r.LastSeq;
+    r.LastSeq = seq;
+    if (repeatOf >= 0 && repeatOf == lastSeq && r.LastCC != -1) {
+        // The second sending of the packet just written: it carries the
+        // counter its original was written with, and the count goes on from
+        // there as if it were not there. Renumbering it would make it new
+        // data, and every later packet of the PID would be renumbered too.
+        packet[3] = static_cast<uint8_t>((byte3 & 0xF0) | r.LastCC);
+        return;
+    }
     if (r.LastCC == -1) {
+        r.LastCC = cc;
+        r.InCorrection = false;
+        return;
+    }
+    // A packet that flags a discontinuity may start a new count: it keeps
+    // its counter and the count goes on from it (its adaptation field is
+    // read only for packets that have one).
+    if ((afc & 2) && packet[4] > 0 && (packet[5] & 0x80)) {
         r.LastCC = cc;
         r.InCorrection = false;
         return;
@@ -455,6 +517,7 @@ int TTSPacketWriter::NewContinuityRecord(uint32_t pid) {
     rec.PID = pid;
     rec.LastCC = -1;
     rec.InCorrection = false;
+    rec.LastSeq = -1;
     return index;
 }
 

@@ -143,6 +143,15 @@ private:
         uint32_t PID = 0xFFFFFFFFu;
         int32_t LastCC = -1;
         bool InCorrection = false;
+        // Queue order of the last packet of the PID that was written.
+        int64_t LastSeq = -1;
+    };
+    // The last packet queued on a PID, to know its second sending when it
+    // is queued (its bytes are at hand then, not a ring later).
+    struct TRepeatRecord {
+        uint8_t Bytes[TS_PACKET_SIZE];
+        int64_t Seq = -1;
+        bool Repeated = false;
     };
 
     void Open();
@@ -156,8 +165,11 @@ private:
     int SlotsInFlight() const;
     bool SlotQueued(int slot) const;
     uint8_t* SlotBytes(int slot) { return ringBytes_.data() + static_cast<size_t>(slot) * TS_PACKET_SIZE; }
-    // header: bytes 1 to 3 of the packet (see ringHeader_).
-    void RepairContinuityCounter(uint8_t* packet, uint32_t header, int64_t packetNo);
+    // header: bytes 1 to 3 of the packet (see ringHeader_); seq its place in
+    // the queue order, repeatOf that of the packet it repeats (-1 none).
+    void RepairContinuityCounter(uint8_t* packet, uint32_t header, int64_t packetNo, int64_t seq = -1,
+                                 int64_t repeatOf = -1);
+    void NoteQueuedPacket(int slot, const uint8_t* packet);
     // The rare ways of RepairContinuityCounter and QueuePacket, out of line.
     [[gnu::noinline]] int NewContinuityRecord(uint32_t pid);
     [[gnu::cold, gnu::noinline]] void CorrectContinuityCounter(uint8_t* packet, TCCRecord& r, uint8_t byte3,
@@ -205,6 +217,15 @@ private:
     // continuity repair at hand-over reads this small table, still in the
     // cache, rather than packets queued a whole ring ago.
     std::vector<uint32_t> ringHeader_;
+    // With the counter repair on: each slot's place in the queue order, and
+    // for the second sending of a packet (RepeatsPacket) the place of the
+    // packet it repeats, else -1. The repeat keeps the counter its original
+    // is written with, as long as that original is the PID's last written.
+    std::vector<int64_t> ringSeq_;
+    std::vector<int64_t> ringRepeatOf_;
+    int64_t queueSeq_ = 0;
+    std::vector<TRepeatRecord> repeats_;
+    std::vector<int16_t> repeatIndex_;
     int ringSlots_ = 0;
     int queued_ = 0;
     int head_ = 0;

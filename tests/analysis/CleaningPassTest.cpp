@@ -344,11 +344,21 @@ TEST(CleaningRoad, RepeatedPacketsAreDeletedOnlyWhenConfirmed)
 {
     const Bytes original = ReadFile(DataFile("mpeg2_mp2.ts"));
     // Repeat two payload packets of the audio in the middle of PES packets
-    // (its PES packets carry their length, so the surplus shows).
+    // (its PES packets carry their length, so the surplus shows), each copy
+    // behind the next packet of the audio: not the second sending the
+    // standard allows (that one is no surplus: the readers never take it).
     const std::vector<size_t> audio = PayloadPacketsOf(original, 0x211);
     ASSERT_GT(audio.size(), 60u);
+    auto nextOfPid = [&](size_t i) {
+        while (++i < original.size() / 188 && Pid(original.data() + i * 188) != 0x211) {
+        }
+        return i;
+    };
     Damage d;
-    d.RepeatedPackets = {audio[20], audio[50]};
+    for (size_t k : {size_t{20}, size_t{50}}) {
+        ASSERT_EQ(audio[k + 1], nextOfPid(audio[k]));
+        d.CopiedBehind.emplace_back(audio[k], audio[k + 1]);
+    }
     const std::string in = TempName("dup_in");
     WriteFile(in, Damaged(original, d));
 

@@ -475,6 +475,8 @@ struct Damage {
     std::vector<size_t> TransportErrorPackets; // set transport_error_indicator
     std::vector<size_t> LostPackets;
     std::vector<size_t> RepeatedPackets;
+    // A copy of the first packet goes behind the second (a later one).
+    std::vector<std::pair<size_t, size_t>> CopiedBehind;
     bool DropPsi = false; // every other PAT and PMT packet lost
     size_t TruncateTail = 0; // bytes cut off the last packet
 };
@@ -513,6 +515,10 @@ inline Bytes Damaged(const Bytes& in188, const Damage& d)
         out.insert(out.end(), p.begin(), p.end());
         if (rep.count(i))
             out.insert(out.end(), p.begin(), p.end());
+        for (const auto& [copied, behind] : d.CopiedBehind)
+            if (behind == i)
+                out.insert(out.end(), in188.begin() + static_cast<long>(copied * 188),
+                           in188.begin() + static_cast<long>(copied * 188 + 188));
     }
     if (d.TruncateTail && out.size() > d.TruncateTail)
         out.resize(out.size() - d.TruncateTail);

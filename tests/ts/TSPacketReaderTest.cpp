@@ -492,11 +492,14 @@ TEST(TSPacketReaderValidate, ScrambledPacketsAndTheirHandler) {
 
 TEST(TSPacketReaderContinuity, RepeatedPacketIsReportedOnce) {
     TsStream s(188);
+    // The counter repeats on other data (a true second sending is no break:
+    // see the next test).
+    int n = 0;
     for (int cc : {5, 6, 6, 7}) {
         TsPacketOptions o;
         o.pid = 0x200;
         o.cc = cc;
-        o.payload.assign(184, 0);
+        o.payload.assign(184, static_cast<uint8_t>(n++));
         s.Add(o, false);
     }
     // An adaptation-only packet keeping an old counter is never reported.
@@ -526,6 +529,116 @@ TEST(TSPacketReaderContinuity, RepeatedPacketIsReportedOnce) {
     EXPECT_EQ(r.PidRecord(0).PacketCount, 6);
     EXPECT_EQ(r.PidRecord(0).FirstIndex, 0);
     EXPECT_EQ(r.PidRecord(0).LastIndex, 5);
+}
+
+// A packet sent twice in a row (the same counter, every byte the same but a
+// PCR) is no break, and its payload reaches the readers once. A third
+// sending, a repeat of an adaptation-only packet and a repeat after a jump
+// are judged like any other packet; a real gap after a repeat is reported.
+TEST(TSPacketReaderContinuity, ASecondSendingIsNoBreakAndReachesTheReadersOnce) {
+    TsStream s(188);
+    auto payload = [](int pid, int cc, uint8_t fill, bool start = false) {
+        TsPacketOptions o;
+        o.pid = pid;
+        o.cc = cc;
+        o.payloadStart = start;
+        o.payload.assign(184, fill);
+        return o;
+    };
+    s.Add(payload(0x200, 5, 1, true), false);      // 0
+    s.Add(payload(0x200, 5, 1, true), false);      // 1: repeat
+    s.Add(payload(0x200, 6, 2), false);            // 2
+    s.Add(payload(0x300, 0, 9), false);            // 3: another PID between
+    s.Add(payload(0x200, 6, 2), false);            // 4: repeat
+    s.Add(payload(0x200, 6, 2), false);            // 5: third sending: a break
+    s.Add(payload(0x200, 9, 3), false);            // 6: a real gap
+    TsPacketOptions pcr = payload(0x200, 10, 4);
+    pcr.adaptation = true;
+    pcr.pcr = 27000000;
+    s.Add(pcr, false);                             // 7
+    pcr.pcr = 27000000 + 2700;
+    s.Add(pcr, false);                             // 8: repeat with a new PCR
+    TsPacketOptions af;
+    af.pid = 0x200;
+    af.cc = 10;
+    af.pcr = 27010000;
+    s.Add(af, false);                              // 9: adaptation only
+    s.Add(af, false);                              // 10: the same again
+    s.Add(payload(0x200, 11, 5), false);           // 11
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    Recorder rec;
+    rec.Attach(r);
+    std::vector<int64_t> repeats, starts;
+    r.OnNewPacket = [&](TObject*) {
+        if (r.RepeatedPacket()) repeats.push_back(r.PacketIndex());
+    };
+    r.OnPayloadStartEvent = [&](TObject*, int64_t no, int) { starts.push_back(no); };
+    struct Collector : TObject, TTSPacketConsumer {
+        std::vector<int64_t> packets;
+        TConsumerKind ConsumerKind() const override { return ckPes; }
+        bool ConsumerActive() const override { return true; }
+        int ConsumerPID() const override { return 0x200; }
+        void ProcessPesPayload(const uint8_t*, int, bool, uint8_t, int64_t packetIndex, int) override {
+            packets.push_back(packetIndex);
+        }
+    } pes;
+    r.AddReader(&pes);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ReadAll(r);
+    EXPECT_EQ(repeats, (std::vector<int64_t>{1, 4, 8}));
+    EXPECT_EQ(starts, (std::vector<int64_t>{0}));
+    ASSERT_EQ(rec.discont.size(), 2u);
+    EXPECT_EQ(rec.discont[0], (std::vector<int>{5, 0x200, 6, 6}));
+    EXPECT_EQ(rec.discont[1], (std::vector<int>{6, 0x200, 9, 6}));
+    // The readers were handed every packet but the three repeats.
+    EXPECT_EQ(pes.packets, (std::vector<int64_t>{0, 2, 5, 6, 7, 9, 10, 11}));
+
+    // Read again from the repeat itself: the packet before is not known, so
+    // it is no repeat; read on from its original, it is.
+    r.SetPacketIndex(1);
+    EXPECT_FALSE(r.RepeatedPacket());
+    r.SetPacketIndex(0);
+    r.Next();
+    EXPECT_TRUE(r.RepeatedPacket());
+}
+
+// A packet whose adaptation field flags a discontinuity may restart the
+// count: no gap; the same jump unflagged is one. An adaptation-only packet
+// that flags one sets the count the next packet is judged by.
+TEST(TSPacketReaderContinuity, AFlaggedDiscontinuityIsNoBreak) {
+    TsStream s(188);
+    auto packet = [&](int cc, bool flagged, bool withPayload = true) {
+        TsPacketOptions o;
+        o.pid = 0x200;
+        o.cc = cc;
+        if (flagged) {
+            o.adaptation = true;
+            o.afFlags = 0x80;
+        }
+        if (withPayload) o.payload.assign(100, static_cast<uint8_t>(cc));
+        s.Add(o, false);
+    };
+    packet(1, false);
+    packet(2, false);
+    packet(9, true);         // 2: restarts the count
+    packet(10, false);
+    packet(4, false);        // 4: a gap
+    packet(5, false);
+    packet(0, true, false);  // 6: adaptation only, flagged
+    packet(1, false);
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    Recorder rec;
+    rec.Attach(r);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ReadAll(r);
+    ASSERT_EQ(rec.discont.size(), 1u);
+    EXPECT_EQ(rec.discont[0], (std::vector<int>{4, 0x200, 4, 10}));
 }
 
 TEST(TSPacketReaderContinuity, JumpsDoNotReportBreaks) {

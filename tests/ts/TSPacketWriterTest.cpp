@@ -171,6 +171,96 @@ TEST(TSPacketWriter, ContinuityRepairSeesQueuedChangesAndSkipsDeletions) {
     EXPECT_EQ(events[0], (std::vector<int64_t>{0x100, 1, 3, 4}));
 }
 
+// A packet may be sent twice in a row with the same counter: the second
+// sending keeps the counter its original is written with, and the packets
+// after it keep theirs. Only the second sending of a packet with payload
+// that repeats every byte counts; a third, a changed one, and one whose
+// original was deleted are counted like any other packet.
+TEST(TSPacketWriter, ContinuityRepairKeepsTheSecondSendingOfAPacket) {
+    TempFile f;
+    TTSPacketWriter w(nullptr);
+    w.SetPacketBufferSize(30);
+    w.SetAutoContinuityCounter(true);
+    std::vector<std::vector<int64_t>> events;
+    w.OnContinuityCounterCorrected = [&](TObject*, int pid, int64_t no, int corrected, int old) {
+        events.push_back({pid, no, corrected, old});
+    };
+    w.SetFileName(f.Name());
+    w.SetActive(true);
+    int n = 0;
+    // 0x100: a repeat, a real gap, and a repeat inside the repaired run.
+    for (int cc : {3, 4, 4, 5, 9, 9, 10}) w.QueuePacket(Packet(0x100, cc, 1, 0x11), n++);
+    // 0x400: a third sending is counted on.
+    for (int k = 0; k < 3; ++k) w.QueuePacket(Packet(0x400, 5, 1, 0x44), n++);
+    // 0x200: the same counter with other bytes is no repeat; nor is an
+    // adaptation-only packet sent twice (it keeps its counter anyway).
+    w.QueuePacket(Packet(0x200, 7, 1, 0x22), n++);
+    w.QueuePacket(Packet(0x200, 7, 1, 0x23), n++);
+    w.QueuePacket(Packet(0x200, 8, 2), n++);
+    w.QueuePacket(Packet(0x200, 8, 2), n++);
+    // 0x300: the original of a repeat deleted before it is written.
+    w.QueuePacket(Packet(0x300, 1, 1, 0x33), n++);
+    w.QueuePacket(Packet(0x300, 2, 1, 0x33), n++);
+    w.QueuePacket(Packet(0x300, 2, 1, 0x33), n++);
+    w.QueuePacket(Packet(0x300, 3, 1, 0x33), n++);
+    EXPECT_TRUE(w.DeleteQueuedPacket(15));
+    w.Close();
+    const Bytes out = f.Read();
+    ASSERT_EQ(out.size(), 17u * 188);
+    std::vector<int> ccs;
+    for (size_t i = 0; i < 17; ++i) ccs.push_back(out[i * 188 + 3] & 15);
+    EXPECT_EQ(ccs, (std::vector<int>{3, 4, 4, 5, 6, 6, 7, 5, 5, 6, 7, 8, 8, 8, 1, 2, 3}));
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[0], (std::vector<int64_t>{0x100, 4, 6, 9}));
+    EXPECT_EQ(events[1], (std::vector<int64_t>{0x400, 9, 6, 5}));
+    EXPECT_EQ(events[2], (std::vector<int64_t>{0x200, 11, 8, 7}));
+}
+
+// A packet whose adaptation field flags a discontinuity may restart the
+// count: it and the packets after it keep their counters, also in the middle
+// of a repaired run; without the flag the same jump is repaired.
+TEST(TSPacketWriter, ContinuityRepairLetsAFlaggedDiscontinuityRestartTheCount) {
+    TempFile f;
+    TTSPacketWriter w(nullptr);
+    w.SetPacketBufferSize(30);
+    w.SetAutoContinuityCounter(true);
+    int events = 0;
+    w.OnContinuityCounterCorrected = [&](TObject*, int, int64_t, int, int) { ++events; };
+    w.SetFileName(f.Name());
+    w.SetActive(true);
+    auto flagged = [](int pid, int cc, bool withPayload) {
+        TsPacketOptions o;
+        o.pid = pid;
+        o.cc = cc;
+        o.adaptation = true;
+        o.afFlags = 0x80;
+        if (withPayload) o.payload.assign(100, 0x55);
+        Bytes b = MakePacket(o);
+        TTSPacketBuffer buf;
+        buf.Length = 188;
+        std::memcpy(buf.Data, b.data(), 188);
+        return buf;
+    };
+    int n = 0;
+    for (int cc : {3, 4}) w.QueuePacket(Packet(0x100, cc), n++);
+    w.QueuePacket(flagged(0x100, 12, true), n++);
+    for (int cc : {13, 14}) w.QueuePacket(Packet(0x100, cc), n++);
+    // 0x200: a real gap starts a repaired run, which a flagged packet ends;
+    // an adaptation-only packet may flag it too.
+    for (int cc : {1, 2, 7}) w.QueuePacket(Packet(0x200, cc), n++);
+    w.QueuePacket(flagged(0x200, 0, true), n++);
+    w.QueuePacket(Packet(0x200, 1), n++);
+    w.QueuePacket(flagged(0x200, 9, false), n++);
+    w.QueuePacket(Packet(0x200, 10), n++);
+    w.Close();
+    const Bytes out = f.Read();
+    ASSERT_EQ(out.size(), 12u * 188);
+    std::vector<int> ccs;
+    for (size_t i = 0; i < 12; ++i) ccs.push_back(out[i * 188 + 3] & 15);
+    EXPECT_EQ(ccs, (std::vector<int>{3, 4, 12, 13, 14, 1, 2, 3, 0, 1, 9, 10}));
+    EXPECT_EQ(events, 1);
+}
+
 TEST(TSPacketWriter, RefusesWrongLengthsAndInactiveUse) {
     TempFile f;
     TTSPacketWriter w(nullptr);

@@ -206,6 +206,41 @@ size_t NthOfPid(TsStream& ts, int pid, int n) {
 
 } // namespace
 
+// An ffmpeg recording with packets sent twice in a row (the copy right
+// behind its original) and one packet lost: through the cleaning handlers
+// the filter reports the one gap and no repeat, and copies every packet,
+// the repeats with their counters, as it was.
+TEST(PacketFilter, ARepeatedPacketIsNoGapAndIsCopiedAsItIs) {
+    const Bytes original = cleantest::ReadFile(cleantest::DataFile("analysis/mpeg2_mp2.ts"));
+    ASSERT_FALSE(original.empty());
+    std::vector<Bytes> packets = Packets(original);
+    std::vector<Bytes> with;
+    int videoSeen = 0, audioSeen = 0, repeats = 0;
+    for (const Bytes& p : packets) {
+        const bool payload = (p[3] >> 4) & 1;
+        if (PidOf(p) == 0x101 && ++audioSeen == 40) continue; // lost
+        with.push_back(p);
+        if (payload && ((PidOf(p) == 0x100 && ++videoSeen % 150 == 0) || (PidOf(p) == 0x101 && audioSeen % 60 == 0))) {
+            with.push_back(p);
+            ++repeats;
+        }
+    }
+    ASSERT_GT(repeats, 15);
+    Bytes file;
+    for (const Bytes& p : with) file.insert(file.end(), p.begin(), p.end());
+    TempFile in, out;
+    in.Write(file);
+    cleantest::Road road;
+    TPacketFilter filter(road.engine->FilterReader(), &road.pass->PacketHandlers());
+    ClearLog();
+    const auto res = filter.Run(in.Name(), out.Name(), {});
+    ASSERT_TRUE(res.Ok) << res.Error;
+    const std::string log = WholeLog();
+    EXPECT_EQ(cleantest::CountOccurrences(log, "Paket discontinuity"), 1) << log;
+    EXPECT_EQ(cleantest::CountOccurrences(log, "TS  WARNING: For PID 0101 $"), 1) << log;
+    EXPECT_EQ(Packets(out.Read()), with);
+}
+
 // The main window's filter reader runs through the cleaning pass's packet
 // handlers: a damaged packet it copies is logged and counted, a continuity
 // gap is logged, a PCR far off the clock is asked about once and rewritten
