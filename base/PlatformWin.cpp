@@ -140,6 +140,15 @@ int64_t FileSize(const std::string& name) {
     if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return -1;
     return (static_cast<int64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
 }
+bool FileStamp(const std::string& name, int64_t& size, int64_t& writeTime) {
+    WIN32_FILE_ATTRIBUTE_DATA d;
+    if (!GetFileAttributesExW(Utf8ToWide(name).c_str(), GetFileExInfoStandard, &d)) return false;
+    if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+    size = (static_cast<int64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
+    writeTime = static_cast<int64_t>((static_cast<uint64_t>(d.ftLastWriteTime.dwHighDateTime) << 32) |
+                                     d.ftLastWriteTime.dwLowDateTime);
+    return true;
+}
 uint64_t TickMs() { return GetTickCount64(); }
 void SetThreadPriority(int p) {
     static const int map[] = {THREAD_PRIORITY_IDLE, THREAD_PRIORITY_LOWEST, THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_NORMAL,
