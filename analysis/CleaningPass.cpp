@@ -378,13 +378,18 @@ bool TCleaningPass::RefuseChangedRecording()
     outputCreated_ = false;
     outputNote_.clear();
     logSaveError_.clear();
+    FailAsChanged();
+    Log("");
+    Log("---------- ABORTED ----------");
+    return true;
+}
+
+void TCleaningPass::FailAsChanged()
+{
     State.Failed = true;
     State.ReadError = RecordingChangedText(engine_->German()) + "\r" + engine_->FileName();
     Log("");
     Log("TS  ERROR: " + TAnalysisEngine::RecordingChangedLogText(engine_->FileName()));
-    Log("");
-    Log("---------- ABORTED ----------");
-    return true;
 }
 
 void TCleaningPass::CleanStream()
@@ -467,10 +472,7 @@ bool TCleaningPass::BeginPass()
 
     // The file may have changed between the look at it and its opening.
     if (r->Active() && r->FileSize() != en.AnalysedStamp().Size) {
-        State.Failed = true;
-        State.ReadError = RecordingChangedText(en.German()) + "\r" + en.FileName();
-        Log("");
-        Log("TS  ERROR: " + TAnalysisEngine::RecordingChangedLogText(en.FileName()));
+        FailAsChanged();
         return false;
     }
     if (!TSPacketWriter1->Active() || !r->Active()) {

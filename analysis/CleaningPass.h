@@ -181,6 +181,7 @@ private:
     // A recording that is no longer the analysed one fails the pass before
     // anything is written (true then).
     bool RefuseChangedRecording();
+    void FailAsChanged();
     // The stages of the pass, in their order; HandlePacket is one packet's
     // way: broken, not kept, before the cut-in, after the cut-out, or written.
     bool BeginPass();
