@@ -65,6 +65,9 @@ TEST(ChangedRecording, StartStopsBeforeWritingAndTheFailureSaysTheAnalysisIsStal
         const std::string log = ChangeFileExt(out, ".log");
         Cleanup files{{in, out, log}};
         WriteFile(in, original);
+        // A file of the output's name stays as it was.
+        const Bytes earlier(188 * 7, 0x47);
+        WriteFile(out, earlier);
         Road road;
         ASSERT_TRUE(road.Analyse(in)) << AllLog();
         // The analysis lets go of the file as the program does before START.
@@ -72,7 +75,7 @@ TEST(ChangedRecording, StartStopsBeforeWritingAndTheFailureSaysTheAnalysisIsStal
         change.apply(in, original);
 
         EXPECT_EQ(road.Clean(out), TCleaningResult::Failed) << AllLog();
-        EXPECT_FALSE(FileExists(out)) << "a copy was written";
+        EXPECT_EQ(ReadFile(out), earlier) << "a copy was written";
         EXPECT_FALSE(FileExists(log)) << "a log of a copy that never began";
         ASSERT_EQ(road.host.Messages.size(), 1u);
         EXPECT_EQ(road.host.Messages[0].first, TMessageKind::Error);
@@ -90,26 +93,8 @@ TEST(ChangedRecording, StartStopsBeforeWritingAndTheFailureSaysTheAnalysisIsStal
         ASSERT_TRUE(road.Analyse(in)) << AllLog();
         const TCleaningResult again = road.Clean(out);
         EXPECT_TRUE(again == TCleaningResult::Success || again == TCleaningResult::SuccessWithErrors) << AllLog();
-        EXPECT_TRUE(FileExists(out));
+        EXPECT_GT(ReadFile(out).size(), earlier.size());
     }
-}
-
-TEST(ChangedRecording, AnOutputOfTheSameNameIsLeftAsItWas)
-{
-    const Bytes original = ReadFile(DataFile("mpeg2_mp2.ts"));
-    const std::string in = TempName("changed_keep_in");
-    const std::string out = TempName("changed_keep_out");
-    Cleanup files{{in, out, ChangeFileExt(out, ".log")}};
-    WriteFile(in, original);
-    const Bytes earlier(188 * 7, 0x47);
-    WriteFile(out, earlier);
-    Road road;
-    ASSERT_TRUE(road.Analyse(in));
-    road.engine->TSPacketReader1->SetActive(false);
-    fs::resize_file(in, original.size() - 188 * 3);
-
-    EXPECT_EQ(road.Clean(out), TCleaningResult::Failed);
-    EXPECT_EQ(ReadFile(out), earlier);
 }
 
 TEST(ChangedRecording, TheToolsOfTheAnalysisRefuseAChangedFileOnceWithTheMessage)
@@ -137,13 +122,4 @@ TEST(ChangedRecording, TheToolsOfTheAnalysisRefuseAChangedFileOnceWithTheMessage
     // A file that is gone no longer is the analysed one either.
     ASSERT_TRUE(RemoveFile(in));
     EXPECT_TRUE(road.engine->RecordingChanged());
-}
-
-TEST(ChangedRecording, TheMessageHasBothLanguages)
-{
-    const std::string german = RecordingChangedText(true);
-    const std::string english = RecordingChangedText(false);
-    EXPECT_NE(german, english);
-    EXPECT_NE(german.find("Analyse"), std::string::npos) << german;
-    EXPECT_NE(english.find("analys"), std::string::npos) << english;
 }

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -187,33 +186,4 @@ TEST(MemoryStream, ReadWriteSeekAndPastEnd) {
     m.SetPosition(9);
     EXPECT_THROW(m.ReadBuffer(buf, 3), EReadError);
     EXPECT_THROW(m.Seek(-1, soBeginning), EStreamError);
-}
-
-// The stamp that tells a recording's analysed state from a later one: a
-// write that keeps the size still moves the time, a name with umlauts is
-// found, and neither a missing file nor a folder has a stamp.
-TEST(FileStamp, SizeAndTimeOfChangeOfAFileByItsName) {
-    const std::string dir = TempDir();
-    const std::string name = dir + "Stempel \xC3\xA4.ts";
-    {
-        TFileStream f(name, fmCreate);
-        f.WriteBuffer("0123456789", 10);
-    }
-    const TFileStamp first = FileStampOf(name);
-    ASSERT_TRUE(first.Valid());
-    EXPECT_EQ(first.Size, 10);
-    EXPECT_EQ(FileStampOf(name), first);
-
-    const std::filesystem::path p(std::u8string(name.begin(), name.end()));
-    std::filesystem::last_write_time(p, std::filesystem::last_write_time(p) - std::chrono::seconds(30));
-    const TFileStamp touched = FileStampOf(name);
-    EXPECT_EQ(touched.Size, 10);
-    EXPECT_LT(touched.WriteTime, first.WriteTime);
-
-    std::filesystem::resize_file(p, 4);
-    EXPECT_EQ(FileStampOf(name).Size, 4);
-
-    EXPECT_FALSE(FileStampOf(dir + "no such file.ts").Valid());
-    EXPECT_FALSE(FileStampOf(dir + "sub").Valid());
-    EXPECT_TRUE(RemoveFile(name));
 }
