@@ -139,6 +139,28 @@ bool TAnalysisEngine::ReadFailedIn(TAnalysisStep step) {
     return true;
 }
 
+bool TAnalysisEngine::RecordingChanged() const {
+    // A stamp that could not be taken proves nothing about the file: that
+    // counts as changed as well.
+    const TFileStamp now = FileStampOf(fileName_);
+    return !analysedStamp_.Valid() || !now.Valid() || !(now == analysedStamp_);
+}
+
+std::string TAnalysisEngine::RecordingChangedLogText(const std::string& fileName) {
+    std::string text = RecordingChangedText(false) + " " + fileName;
+    for (char& c : text)
+        if (c == '\r') c = ' ';
+    return text;
+}
+
+bool TAnalysisEngine::CheckRecordingUnchanged() {
+    if (!RecordingChanged()) return true;
+    Log("");
+    Log("TS  ERROR: " + RecordingChangedLogText(fileName_));
+    host_.Questions->ShowMessage(TMessageKind::Error, RecordingChangedText(German()) + "\r" + fileName_);
+    return false;
+}
+
 // ---------------------------------------------------------------------------
 // Reset
 
@@ -226,7 +248,9 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     Log("Supported audio filter found    : " + host_.Settings->SupportedFilterText(1));
     Log("Supported video filter found    : " + host_.Settings->SupportedFilterText(2));
 
-    // 3. Open.
+    // 3. Open. The stamp is taken first: a file that changes while it is
+    // opened or read then differs from it, and the copy refuses it.
+    analysedStamp_ = FileStampOf(fileName);
     scan_->Reader()->SetActive(true);
     if (!scan_->Reader()->Active()) {
         // A declined question has logged "ABORTED !!!" already; a file that

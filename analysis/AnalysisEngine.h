@@ -31,6 +31,7 @@
 #include "analysis/AnalysisTables.h"
 #include "analysis/StreamCodes.h"
 #include "base/Object.h"
+#include "base/SysUtils.h"
 
 namespace tw {
 
@@ -95,6 +96,20 @@ public:
     bool Busy() const { return busy_; }
     bool Analysed() const { return analysed_; }
     const std::string& FileName() const { return fileName_; }
+    // The recording's size and time of its last write, taken as the analysis
+    // opened it. Everything that works from the analysis (the copy, the cut
+    // range, the patch and preserve choices) holds only for that state.
+    const TFileStamp& AnalysedStamp() const { return analysedStamp_; }
+    // True when the recording is no longer the one analysed: another size,
+    // another time of its last write (a recording still being written, a
+    // file cut or replaced), or gone.
+    bool RecordingChanged() const;
+    // For the tools of the analysed recording: when it changed, says so in
+    // the log and in a message that asks for a new analysis, and answers
+    // false; true when the analysis still holds.
+    bool CheckRecordingUnchanged();
+    // The log's line (one line, English) for a recording that changed.
+    static std::string RecordingChangedLogText(const std::string& fileName);
     // Asks the running pass to stop at its next packet.
     void RequestCancel() { cancelRequested_ = true; }
     bool CancelRequested() const { return cancelRequested_; }
@@ -172,6 +187,7 @@ private:
     bool analysed_ = false;
     bool cancelRequested_ = false;
     std::string fileName_;
+    TFileStamp analysedStamp_;
     TStepState stepState_[ANALYSIS_STEP_COUNT] = {};
     std::string stepText_[ANALYSIS_STEP_COUNT];
     // The PMT PID chosen for an own PAT in creation mode.

@@ -364,9 +364,39 @@ void TCleaningPass::ComputeTimerOffset()
 // ---------------------------------------------------------------------------
 // The pass
 
+bool TCleaningPass::RefuseChangedRecording()
+{
+    // A recording that is gone is left to the opening, which reports it
+    // with the platform's reason.
+    if (!FileExists(engine_->FileName()) || !engine_->RecordingChanged())
+        return false;
+    // The packet count, the cut points, the kept streams and the time stamps
+    // all come from the analysis: a copy of another state of the file would
+    // stop short or run past them under a plain success. Nothing is created,
+    // not even the log beside the copy.
+    ResetRunState();
+    outputCreated_ = false;
+    outputNote_.clear();
+    logSaveError_.clear();
+    FailAsChanged();
+    Log("");
+    Log("---------- ABORTED ----------");
+    return true;
+}
+
+void TCleaningPass::FailAsChanged()
+{
+    State.Failed = true;
+    State.ReadError = RecordingChangedText(engine_->German()) + "\r" + engine_->FileName();
+    Log("");
+    Log("TS  ERROR: " + TAnalysisEngine::RecordingChangedLogText(engine_->FileName()));
+}
+
 void TCleaningPass::CleanStream()
 {
     TTSPacketReader* r = &engine_->Chain().Reader();
+    if (RefuseChangedRecording())
+        return;
     if (!BeginPass()) {
         EndOfPass();
         return;
@@ -440,6 +470,11 @@ bool TCleaningPass::BeginPass()
     if (!PrepareTables())
         return false;
 
+    // The file may have changed between the look at it and its opening.
+    if (r->Active() && r->FileSize() != en.AnalysedStamp().Size) {
+        FailAsChanged();
+        return false;
+    }
     if (!TSPacketWriter1->Active() || !r->Active()) {
         // Nothing can be written or read: the pass fails instead of reporting
         // an empty success.

@@ -149,7 +149,8 @@ public:
         // Deleted duplicates (statistics only).
         int64_t DuplicatesDeleted = 0;
         std::string WriteError;  // the writer failed on the disk
-        std::string ReadError;   // the recording could not be read to its end (file and reason)
+        std::string ReadError;   // the recording could not be read to its end (file and reason), or it is
+                                 // no longer the analysed one
         std::string OutputError; // the output could not be created or the recording not opened (the platform's reason)
     };
     TRunState State;
@@ -177,6 +178,10 @@ private:
     friend class TPacketHandlers;
     friend class TPesHandlers;
     void ResetRunState();
+    // A recording that is no longer the analysed one fails the pass before
+    // anything is written (true then).
+    bool RefuseChangedRecording();
+    void FailAsChanged();
     // The stages of the pass, in their order; HandlePacket is one packet's
     // way: broken, not kept, before the cut-in, after the cut-out, or written.
     bool BeginPass();

@@ -210,6 +210,11 @@ std::string OutputNoteText(TOutputNote note, bool german) {
     return german ? "Die Ausgabedatei ist unvollständig:" : "The output is incomplete:";
 }
 
+std::string RecordingChangedText(bool german) {
+    return german ? "Die Aufnahme wurde seit ihrer Analyse verändert!\rBitte die Aufnahme neu analysieren:"
+                  : "The recording has changed since its analysis!\rPlease analyse the recording again:";
+}
+
 std::string LogNameRefusal(const std::string& input, const std::string& output, const std::string& log, bool german) {
     if (!SameFilePath(log, output) && !SameFilePath(log, input)) return {};
     return german ? "Das Log neben der neuen Datei (" + ExtractFileName(log) +

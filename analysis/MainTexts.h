@@ -73,6 +73,11 @@ enum TMainMessageId {
 enum class TOutputNote { Removed, Incomplete };
 std::string OutputNoteText(TOutputNote note, bool german);
 
+// The refusal of every copy and tool of an analysed recording that changed
+// after its analysis (its size or time of change): the analysis no longer
+// describes it.
+std::string RecordingChangedText(bool german);
+
 // The refusal of a new file whose log, saved under `log` once the copy is
 // made, would replace that file or the opened recording; empty when it
 // replaces neither. Every copy that saves a log of its own refuses with

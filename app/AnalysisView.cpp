@@ -72,11 +72,14 @@ void TAnalysisView::Start() { cleaning_->Start(); }
 
 void TAnalysisView::Preserve() {
     if (Busy() || !engine_->Analysed() || !TrashForm) return;
+    // The list is the analysis's: it says nothing about another state of the file.
+    if (!engine_->CheckRecordingUnchanged()) return;
     TrashForm->Execute(cleaning_->Pass().PreserveList, LanguageIsGerman());
 }
 
 void TAnalysisView::Patch() {
     if (Busy() || !engine_->Analysed()) return;
+    if (!engine_->CheckRecordingUnchanged()) return;
     TCleaningOptions& options = cleaning_->Pass().Options;
     TPatchForm::Execute(*engine_, options.NewServiceId, options.PidRemapCount);
 }

@@ -49,6 +49,10 @@ void TForm1::sBitBtn4Click() {
     auto* view = dynamic_cast<TAnalysisView*>(View());
     if (!view || view->Busy() || !view->Engine().Analysed()) return;
     TAnalysisEngine& engine = view->Engine();
+    // The time line and the cut points are the analysis's: a file that
+    // changed since has another length, and a range chosen on it would cut
+    // the wrong place.
+    if (!engine.CheckRecordingUnchanged()) return;
     TAnalysisTables& t = engine.Tables();
     if (!TimeLineForm) {
         TimeLineForm = new TTimeLineForm(Application);

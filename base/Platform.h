@@ -27,6 +27,10 @@ bool DirectoryExists(const std::string& utf8Name);
 bool RemoveFile(const std::string& utf8Name);
 bool MakeDirectory(const std::string& utf8Name);
 int64_t FileSize(const std::string& utf8Name);
+// Size and last write time of a file (not a folder); false when it cannot be
+// looked at. The time is in the platform's units (nanoseconds on POSIX,
+// 100 ns on Windows), good for comparing only.
+bool FileStamp(const std::string& utf8Name, int64_t& size, int64_t& writeTime);
 uint64_t TickMs();
 void SetThreadPriority(int p);
 

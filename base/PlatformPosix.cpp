@@ -125,6 +125,13 @@ int64_t FileSize(const std::string& name) {
     if (::stat(name.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return -1;
     return static_cast<int64_t>(st.st_size);
 }
+bool FileStamp(const std::string& name, int64_t& size, int64_t& writeTime) {
+    struct stat st {};
+    if (::stat(name.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    size = static_cast<int64_t>(st.st_size);
+    writeTime = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return true;
+}
 uint64_t TickMs() {
     using namespace std::chrono;
     return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());

@@ -140,6 +140,38 @@ int64_t FileSize(const std::string& name) {
     if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return -1;
     return (static_cast<int64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
 }
+bool FileStamp(const std::string& name, int64_t& size, int64_t& writeTime) {
+    const std::wstring wide = Utf8ToWide(name);
+    // Asked through a handle: the folder's entry of a file that another
+    // program is still writing can lag behind its size and time. Reading the
+    // attributes only conflicts with no other program's sharing.
+    const HANDLE h = CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD attributes = 0, sizeHigh = 0, sizeLow = 0;
+    FILETIME written{};
+    if (h != INVALID_HANDLE_VALUE) {
+        BY_HANDLE_FILE_INFORMATION info;
+        const bool ok = GetFileInformationByHandle(h, &info) != 0;
+        CloseHandle(h);
+        if (!ok) return false;
+        attributes = info.dwFileAttributes;
+        sizeHigh = info.nFileSizeHigh;
+        sizeLow = info.nFileSizeLow;
+        written = info.ftLastWriteTime;
+    } else {
+        WIN32_FILE_ATTRIBUTE_DATA d;
+        if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &d)) return false;
+        attributes = d.dwFileAttributes;
+        sizeHigh = d.nFileSizeHigh;
+        sizeLow = d.nFileSizeLow;
+        written = d.ftLastWriteTime;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+    size = (static_cast<int64_t>(sizeHigh) << 32) | sizeLow;
+    writeTime = static_cast<int64_t>((static_cast<uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime);
+    return true;
+}
 uint64_t TickMs() { return GetTickCount64(); }
 void SetThreadPriority(int p) {
     static const int map[] = {THREAD_PRIORITY_IDLE, THREAD_PRIORITY_LOWEST, THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_NORMAL,

@@ -213,6 +213,11 @@ bool FileExists(const std::string& f) { return platform::FileExists(f); }
 bool DirectoryExists(const std::string& d) { return platform::DirectoryExists(d); }
 bool RemoveFile(const std::string& f) { return platform::RemoveFile(f); }
 int64_t FileSizeOf(const std::string& f) { return platform::FileSize(f); }
+TFileStamp FileStampOf(const std::string& f) {
+    TFileStamp s;
+    if (!platform::FileStamp(f, s.Size, s.WriteTime)) s = TFileStamp();
+    return s;
+}
 
 bool ForceDirectories(const std::string& dir) {
     std::string d = dir;

@@ -52,6 +52,16 @@ bool RemoveFile(const std::string& fileName); // delete a file (not named Delete
 bool SameFilePath(const std::string& a, const std::string& b);
 bool ForceDirectories(const std::string& dir);
 int64_t FileSizeOf(const std::string& fileName); // -1 when missing
+// What tells one state of a file from another without reading it: its size
+// and the time of its last write (in the platform's own units, only ever
+// compared). A file that cannot be looked at has size -1.
+struct TFileStamp {
+    int64_t Size = -1;
+    int64_t WriteTime = 0;
+    bool Valid() const { return Size >= 0; }
+    bool operator==(const TFileStamp&) const = default;
+};
+TFileStamp FileStampOf(const std::string& fileName);
 char PathDelim();
 
 // Milliseconds from a monotonic clock.

@@ -20,6 +20,7 @@
 #include "app/Startup.h"
 #include "analysis/AnalysisEngine.h"
 #include "analysis/CleaningChain.h"
+#include "analysis/MainTexts.h"
 #include "analysis/SettingsStore.h"
 #include "base/Streams.h"
 #include "base/SysUtils.h"
@@ -32,6 +33,7 @@
 #include "tests/support/FileBytes.h"
 #include "tests/support/SavedSettings.h"
 #include "tests/support/TsProbe.h"
+#include "tests/tools/ModalAction.h"
 #include "tests/tools/OwnProcess.h"
 #include "tests/tools/SkinnedControls.h"
 #include "tests/support/main/HangWatch.h"
@@ -64,6 +66,7 @@ void CopyRecording(const std::string& from, const std::string& to) {
 }
 
 std::vector<std::string> g_messages;
+std::string g_saveAnswer; // the save dialog's answer; empty: cancel
 
 // What the test does once the editor shows; a second timer gives up after
 // a bound so that a window that never answers fails instead of hanging. Once
@@ -163,6 +166,10 @@ protected:
         RegWriteString(kSettingsKey, "Language", "ENG");
         SetDialogHook([](TDialogRequest& rq) -> std::optional<int> {
             g_messages.push_back(rq.Text);
+            if (rq.Kind == dkSaveFile && !g_saveAnswer.empty() && rq.Value) {
+                *rq.Value = g_saveAnswer;
+                return mrOk;
+            }
             if (rq.Kind == dkSaveFile || rq.Kind == dkOpenFile || rq.Kind == dkInputQuery) return mrCancel;
             return (rq.Buttons & mbYes) ? mrYes : mrOk;
         });
@@ -188,6 +195,7 @@ protected:
 
     void SetUp() override {
         g_messages.clear();
+        g_saveAnswer.clear();
         Form1->OpenRecording(recording);
         ASSERT_TRUE(View()->Engine().Analysed());
     }
@@ -903,4 +911,124 @@ TEST_F(CutEditorTest, TheTimeLineDrawsThePointerAndItsMarkBracketsAndAPlainAreaW
     Form1->sBitBtn4Click();
     EXPECT_FALSE(g_gaveUp);
     EXPECT_EQ(TimeLineForm, nullptr);
+}
+
+namespace {
+
+// Whether the command opened a modal window (a tool's dialog); one that
+// opens is cancelled at once, so a command that should have refused fails
+// the test instead of waiting for a user.
+bool OpensAModalWindow(const std::function<void()>& command) {
+    bool opened = false;
+    test::ModalAction::Arm(
+        [] {
+            for (int i = 0; i < Screen->FormCount(); ++i)
+                if (Screen->Forms(i)->Modal() && Screen->Forms(i)->Visible()) return true;
+            return false;
+        },
+        [&opened] {
+            opened = true;
+            test::ModalAction::CancelModalForms();
+        },
+        "a tool window");
+    command();
+    test::ModalAction::Disarm();
+    return opened;
+}
+
+// Changes the recording as another program would, with the main window's
+// readers still holding it: cut short, or only its time of change moved.
+void CutShort(const std::string& name) {
+    const HANDLE h = CreateFileW(Utf8ToWide(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
+    LARGE_INTEGER size{};
+    ASSERT_TRUE(GetFileSizeEx(h, &size));
+    LARGE_INTEGER half{};
+    half.QuadPart = size.QuadPart / 2 + 100;
+    EXPECT_TRUE(SetFilePointerEx(h, half, nullptr, FILE_BEGIN));
+    EXPECT_TRUE(SetEndOfFile(h));
+    CloseHandle(h);
+}
+
+void MoveWriteTime(const std::string& name) {
+    const HANDLE h = CreateFileW(Utf8ToWide(name).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
+    FILETIME written{};
+    ASSERT_TRUE(GetFileTime(h, nullptr, nullptr, &written));
+    ULARGE_INTEGER t{};
+    t.LowPart = written.dwLowDateTime;
+    t.HighPart = written.dwHighDateTime;
+    t.QuadPart -= 60ull * 10000000ull; // a minute earlier
+    written.dwLowDateTime = t.LowPart;
+    written.dwHighDateTime = t.HighPart;
+    EXPECT_TRUE(SetFileTime(h, nullptr, nullptr, &written));
+    CloseHandle(h);
+}
+
+bool AnyMessageHas(const std::string& text) {
+    for (const std::string& m : g_messages)
+        if (m.find(text) != std::string::npos) return true;
+    return false;
+}
+
+} // namespace
+
+// The recording changes after its analysis (cut short, or only touched):
+// Cut, Patch and Preserve open no window on the stale analysis, and START
+// writes no copy; each says that the recording changed and asks for a new
+// analysis, START as a failure.
+TEST_F(CutEditorTest, ARecordingChangedAfterItsAnalysisIsRefusedByTheToolsAndStart) {
+    RegWriteBool(kSettingsKey, "NoPreview", true);
+    Form1->NoPreview = true;
+    struct TRestore {
+        ~TRestore() {
+            g_saveAnswer.clear();
+            CopyRecording(Fixture("mpeg2_mp2.ts"), recording);
+        }
+    } restore;
+    const std::string out = ChangeFileExt(recording, "_cut.ts");
+    const std::string log = ChangeFileExt(recording, "_cut.log");
+    for (const std::string& f : {out, log})
+        if (FileExists(f)) RemoveFile(f);
+    const std::string changed = RecordingChangedText(false) + "\r" + recording;
+
+    CutShort(recording);
+    struct TButton {
+        const char* name;
+        std::function<void()> click;
+    } buttons[] = {{"Cut", [] { Form1->sBitBtn4Click(); }},
+                   {"Patch", [] { Form1->sBitBtn3Click(); }},
+                   {"Preserve", [] { Form1->sBitBtn2Click(); }}};
+    for (const TButton& b : buttons) {
+        SCOPED_TRACE(b.name);
+        g_messages.clear();
+        EXPECT_FALSE(OpensAModalWindow(b.click)) << "the tool opened on the stale analysis";
+        EXPECT_TRUE(AnyMessageHas(changed)) << (g_messages.empty() ? std::string() : g_messages.back());
+    }
+    EXPECT_EQ(TimeLineForm, nullptr);
+
+    g_messages.clear();
+    g_saveAnswer = out;
+    Form1->sBitBtn1->Click();
+    EXPECT_FALSE(View()->Busy());
+    EXPECT_FALSE(FileExists(out)) << "a copy of the changed recording was written";
+    EXPECT_FALSE(FileExists(log));
+    EXPECT_TRUE(AnyMessageHas(MainMessage(mmAbortedWithErrors) + "\r" + changed))
+        << (g_messages.empty() ? std::string() : g_messages.back());
+    EXPECT_FALSE(AnyMessageHas(MainMessage(mmSuccess)));
+
+    // The same recording again, analysed anew and then only touched.
+    CopyRecording(Fixture("mpeg2_mp2.ts"), recording);
+    Form1->OpenRecording(recording);
+    ASSERT_TRUE(View()->Engine().Analysed());
+    MoveWriteTime(recording);
+    g_messages.clear();
+    Form1->sBitBtn1->Click();
+    EXPECT_FALSE(FileExists(out)) << "a copy of the touched recording was written";
+    EXPECT_TRUE(AnyMessageHas(MainMessage(mmAbortedWithErrors) + "\r" + changed))
+        << (g_messages.empty() ? std::string() : g_messages.back());
+    for (const std::string& f : {out, log})
+        if (FileExists(f)) RemoveFile(f);
 }
