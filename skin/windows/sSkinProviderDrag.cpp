@@ -183,7 +183,14 @@ void TsSkinProvider::MaxInfo(tw::TMessage& m)
         if ((style & WS_CAPTION) == WS_CAPTION)
             c = title > s + b ? title - s - b : b;
         const TsSkinData& sd = SkinManager()->SkinData;
-        const int d = sd.TitleHeight != sd.MaxHeight ? sd.TitleHeight - sd.MaxHeight + sd.CenterOffset : 0;
+        int d = sd.TitleHeight != sd.MaxHeight ? sd.TitleHeight - sd.MaxHeight + sd.CenterOffset : 0;
+        // A skin whose maximized title is the taller one, or whose centre
+        // offset is negative, would lower the window instead of raising it:
+        // the screen's top rows would show what lies behind and take its
+        // clicks. Drawn by the form alone, the window reaches the work
+        // area's top at least (the region cuts what lies beyond it).
+        if (!ExtActive())
+            d = std::max(d, c - b);
         // The frame the system draws lies beyond the work area on each side.
         mmi->ptMaxPosition.x = w.left - mi.rcMonitor.left - b;
         mmi->ptMaxPosition.y = w.top - mi.rcMonitor.top + c - b - d;
