@@ -207,10 +207,17 @@ TEST_F(ProviderGeometryRowsTest, AMaximizedFormCoversItsWorkAreaExactly)
     const int title = manager.SkinData.TitleHeight;
     ASSERT_LT(manager.SkinData.MaxHeight, title);
     // The program's skin, one whose maximized title is as high as its normal
-    // one, and two that would lower the window instead of raising it: a
-    // taller maximized title, a negative centre offset.
+    // one, one whose maximized title is much lower (the window is taller than
+    // the system lets a window grow by default), two that would lower the
+    // window instead of raising it (a taller maximized title, a negative
+    // centre offset) and a hostile one that would raise it out of sight.
     const int offset = manager.SkinData.CenterOffset;
-    const std::pair<int, int> cases[] = {{manager.SkinData.MaxHeight, offset}, {title, 0}, {title + 6, 0}, {title - 2, -5}};
+    const std::pair<int, int> cases[] = {{manager.SkinData.MaxHeight, offset},
+                                         {title, 0},
+                                         {title - 14, 0},
+                                         {title + 6, 0},
+                                         {title - 2, -5},
+                                         {-32768, 32767}};
     for (const auto& [maxHeight, centerOffset] : cases) {
         SCOPED_TRACE(testing::Message() << maxHeight << " " << centerOffset);
         manager.SkinData.MaxHeight = int16_t(maxHeight);
