@@ -183,12 +183,29 @@ void TsSkinProvider::MaxInfo(tw::TMessage& m)
         if ((style & WS_CAPTION) == WS_CAPTION)
             c = title > s + b ? title - s - b : b;
         const TsSkinData& sd = SkinManager()->SkinData;
-        const int d = sd.TitleHeight != sd.MaxHeight ? sd.TitleHeight - sd.MaxHeight + sd.CenterOffset : 0;
+        int d = sd.TitleHeight != sd.MaxHeight ? sd.TitleHeight - sd.MaxHeight + sd.CenterOffset : 0;
+        // A skin whose maximized title is the taller one, or whose centre
+        // offset is negative, would lower the window instead of raising it:
+        // the screen's top rows would show what lies behind and take its
+        // clicks. Drawn by the form alone, the window reaches the work
+        // area's top at least (the region cuts what lies beyond it).
+        if (!ExtActive())
+            d = std::max(d, c - b);
+        // The heights are the skin's, 16-bit each: a hostile skin raises the
+        // window out of sight. It rises at most by its frame and the
+        // system's title, which is all the form itself keeps above its client.
+        d = std::min(d, c + s);
         // The frame the system draws lies beyond the work area on each side.
         mmi->ptMaxPosition.x = w.left - mi.rcMonitor.left - b;
         mmi->ptMaxPosition.y = w.top - mi.rcMonitor.top + c - b - d;
         mmi->ptMaxSize.x = (w.right - w.left) + 2 * b;
         mmi->ptMaxSize.y = 2 * b + (w.bottom - w.top) - c + d;
+        // The system makes no window taller than the largest size a drag may
+        // give (the screen and a little): a maximized title much lower than
+        // the normal one asks for more, and the work area's bottom rows would
+        // stay uncovered.
+        mmi->ptMaxTrackSize.x = std::max(mmi->ptMaxTrackSize.x, mmi->ptMaxSize.x);
+        mmi->ptMaxTrackSize.y = std::max(mmi->ptMaxTrackSize.y, mmi->ptMaxSize.y);
         m.Result = 0;
     }
     CallSaved(m);

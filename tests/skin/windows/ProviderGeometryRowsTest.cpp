@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "SkinTestForms.h"
@@ -205,9 +206,22 @@ TEST_F(ProviderGeometryRowsTest, AMaximizedFormCoversItsWorkAreaExactly)
         edge.insert(edge.end(), {POINT{work.left, y}, POINT{work.right - 1, y}});
     const int title = manager.SkinData.TitleHeight;
     ASSERT_LT(manager.SkinData.MaxHeight, title);
-    for (const int maxHeight : {int(manager.SkinData.MaxHeight), title}) {
-        SCOPED_TRACE(maxHeight);
+    // The program's skin, one whose maximized title is as high as its normal
+    // one, one whose maximized title is much lower (the window is taller than
+    // the system lets a window grow by default), two that would lower the
+    // window instead of raising it (a taller maximized title, a negative
+    // centre offset) and a hostile one that would raise it out of sight.
+    const int offset = manager.SkinData.CenterOffset;
+    const std::pair<int, int> cases[] = {{manager.SkinData.MaxHeight, offset},
+                                         {title, 0},
+                                         {title - 14, 0},
+                                         {title + 6, 0},
+                                         {title - 2, -5},
+                                         {-32768, 32767}};
+    for (const auto& [maxHeight, centerOffset] : cases) {
+        SCOPED_TRACE(testing::Message() << maxHeight << " " << centerOffset);
         manager.SkinData.MaxHeight = int16_t(maxHeight);
+        manager.SkinData.CenterOffset = int16_t(centerOffset);
         ShowWindow(wnd, SW_MAXIMIZE);
         SetForegroundWindow(wnd);
         tw::Application->ProcessMessages();
@@ -237,6 +251,7 @@ TEST_F(ProviderGeometryRowsTest, AMaximizedFormCoversItsWorkAreaExactly)
         ShowWindow(wnd, SW_RESTORE);
         tw::Application->ProcessMessages();
     }
+    manager.SkinData.CenterOffset = int16_t(offset);
     DestroyWindow(behind);
     DeleteObject(wc.hbrBackground);
 }
