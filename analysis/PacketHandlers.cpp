@@ -189,7 +189,7 @@ void TPacketHandlers::PacketWithTimes(TTSPacketReader& reader, bool filter)
     const int pid = h->PID();
     if (filter && filterPcrPid_ < 0)
         filterPcrPid_ = pid;
-    if (pid != (filter ? filterPcrPid_ : en.Selection().Pmt().PcrPid()))
+    if (pid != (filter ? filterPcrPid_ : ReadPcrPid()))
         return;
     TCleaningPass::TRunState& s = pass_.State;
     const int64_t n = r->PacketIndex();
@@ -239,6 +239,24 @@ void TPacketHandlers::PacketWithTimes(TTSPacketReader& reader, bool filter)
     if (s.CutInReached)
         s.ElapsedPts = WrapClock(pts - s.PcrStartValue, kPtsModulus);
     s.CurrentPts = pts;
+}
+
+int TPacketHandlers::ReadPcrPid() const
+{
+    // The rebuilt PMT names the clock's PID as the copy carries it: where the
+    // user gave that PID another number, the packets still come in under the
+    // old one, and the check must follow them (or no PCR would be checked, and
+    // the cut range measured by the clock would never be reached).
+    const TAnalysisTables& t = pass_.Engine().Tables();
+    const int named = pass_.Engine().Selection().Pmt().PcrPid();
+    if (t.PidHasPcr(named))
+        return named;
+    for (int i = 0; i < t.FoundStreamCount; ++i) {
+        const TFoundStream& f = t.FoundStreams[static_cast<size_t>(i)];
+        if (f.ReplacementPid == named && f.Pid != named && f.HasPcr)
+            return f.Pid;
+    }
+    return named;
 }
 
 void TPacketHandlers::CountPcrError(int pid)

@@ -63,6 +63,8 @@ private:
     // its own; -1 when none is near.
     int64_t StampAhead(const TTSPacketReader& reader, int64_t packetNo, int onlyPid);
     void CountPcrError(int pid);
+    // The PID the kept program's PCRs are read under.
+    int ReadPcrPid() const;
 
     // How far the look ahead reads: some seconds of any recording (the
     // program's PES headers come many times a second).

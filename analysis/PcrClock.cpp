@@ -5,9 +5,13 @@
 namespace tw {
 
 namespace {
-// 30 s below the largest PCR: a PCR above this followed by a tiny one wraps.
+// 30 s below the largest PCR: a PCR above this followed by one in the first
+// 30 s of the clock wrapped. (The system layer lets a tenth of a second pass
+// between two PCRs, so the first one after the wrap may lie that far past it;
+// a PCR of the first 30 s that is not the clock run on is judged out of range
+// by its step like any other.)
 constexpr int64_t kPcrNearWrap = 0x257D0000000LL;
-constexpr int64_t kPcrAfterWrap = 0x200000;
+constexpr int64_t kPcrAfterWrap = kPcrModulus - kPcrNearWrap;
 // More than this many 27 MHz ticks per packet between two PCRs is out of range.
 constexpr int64_t kPcrRateLimit = 280000;
 // This many out-of-range PCRs in a row that run on with each other are a

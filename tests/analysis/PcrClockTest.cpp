@@ -89,6 +89,28 @@ TEST(PcrClock, WrapIsReportedAndInRange)
     EXPECT_FALSE(v.OutOfRange);
 }
 
+// The system layer allows a tenth of a second between two PCRs, so the
+// first PCR after the wrap may lie up to that far past it; wherever the wrap
+// falls between two of them, the clock goes on without a fault.
+TEST(PcrClock, PcrsATenthOfASecondApartCrossTheWrapWherever)
+{
+    for (const int64_t step90 : {int64_t(3600), int64_t(8100), int64_t(9000)}) {
+        for (int64_t phase = 0; phase < step90; phase += 450) {
+            TPcrClock clock;
+            int64_t pcr90 = kPtsModulus - 10 * step90 + phase, packet = 0;
+            for (int i = 0; i < 20; ++i) {
+                packet += 60;
+                pcr90 += step90;
+                const int64_t stamp = WrapClock(pcr90 + 63000, kPtsModulus);
+                clock.NoteTimeStamp(stamp);
+                const TPcrClock::TVerdict v =
+                    clock.Judge(packet, WrapClock(pcr90, kPtsModulus) * 300, false, [stamp] { return stamp; });
+                ASSERT_FALSE(v.OutOfRange) << step90 << " " << phase << " " << i;
+            }
+        }
+    }
+}
+
 // A low-rate recording as a muxer writes it: a PCR every 80 ms with only a
 // few packets between (far more ticks per packet than the limit), its PES
 // headers' decode times 0.7 s ahead of the clock and moving with it.

@@ -9,6 +9,8 @@
 
 #include "CleaningTestSupport.h"
 
+#include "analysis/TableSelection.h"
+#include "ts/TSPmtReader.h"
 #include "ts/TSTimeStamp.h"
 
 using namespace tw;
@@ -197,7 +199,9 @@ struct Outcome {
     Bytes Copy;
 };
 
-Outcome CleanAnswering(const Bytes& recording, bool yes, const std::string& tag)
+// remapTo: the PID the clock's PID gets in the copy (the patch dialog's
+// choice); -1 for none.
+Outcome CleanAnswering(const Bytes& recording, bool yes, const std::string& tag, int remapTo = -1)
 {
     Outcome o;
     const std::string in = TempName(tag), out = TempName(tag + "_out");
@@ -208,6 +212,16 @@ Outcome CleanAnswering(const Bytes& recording, bool yes, const std::string& tag)
     if (!road.Analyse(in)) {
         ADD_FAILURE() << tag << AllLog();
         return o;
+    }
+    if (remapTo >= 0) {
+        TAnalysisTables& t = road.engine->Tables();
+        const int i = t.FoundStreamIndex(road.engine->Selection().Pmt().PcrPid());
+        if (i < 0) {
+            ADD_FAILURE() << tag << ": no found stream carries the clock";
+            return o;
+        }
+        t.FoundStreams[static_cast<size_t>(i)].ReplacementPid = remapTo;
+        road.pass->Options.PidRemapCount = 1;
     }
     o.Result = road.Clean(out);
     o.Questions = road.host.PcrQuestions;
@@ -239,6 +253,23 @@ TEST(PcrJump, AClockThatJumpedOnItsOwnIsPutBackToTheEnd)
             EXPECT_EQ(no.Result, TCleaningResult::SuccessWithErrors) << what;
             EXPECT_EQ(no.Log.find("Try to correct PCR value to "), std::string::npos) << what;
         }
+    }
+}
+
+// The clock's PID under another number in the copy: the check follows the
+// clock as it is read, so the jump is still found and put back.
+TEST(PcrJump, AClockWhosePidIsRemappedIsCheckedAsWell)
+{
+    for (const Variant& v : kVariants) {
+        size_t middle = 0;
+        int jumped = 0;
+        Bytes b = Recording(v, middle, &jumped);
+        Shift(b, middle, 100 * kSecond27, 0, false);
+        const Outcome o = CleanAnswering(b, true, "pcr_remapped", 0x0777);
+        EXPECT_EQ(o.Questions, 1) << v.Name;
+        ExpectClockOnTheStamps(o.Leads, v.Name);
+        EXPECT_EQ(CountOccurrences(o.Log, "Try to correct PCR value to "), jumped) << v.Name << o.Log;
+        EXPECT_NE(o.Log.find("Patching PCR PID: $"), std::string::npos) << v.Name;
     }
 }
 
