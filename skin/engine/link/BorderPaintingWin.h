@@ -4,6 +4,8 @@
 // border painted through its cache.
 #include <windows.h>
 
+#include <cstdint>
+
 #include "skin/engine/painting/BorderPainting.h"
 #include "ui/Controls.h"
 #include "ui/Graphics.h"
@@ -12,7 +14,15 @@ namespace skin {
 
 class TsCommonData;
 
-// Runs removed from the region one CombineRgn each.
+// A region of rectangles in bands (as BandsWithout and BandsOf give them),
+// moved by (dx, dy); the caller owns it. Its cost follows the rectangles.
+HRGN CreateBandsRegion(const TRectList& bands, int dx = 0, int dy = 0);
+// The region of whole without the rectangles of cut, moved by (dx, dy).
+HRGN CreateRegionWithout(const TRect& whole, const TRectList& cut, int dx = 0, int dy = 0);
+// How many region calls the system has been asked for by the two above:
+// a region costs a few calls per chunk of rectangles, never one per run.
+uint64_t BandsRegionCalls();
+// The rectangles removed from the region, all with one combination.
 void CutRectsFromRegion(HRGN rgn, const TRectList& rects);
 // A region of the bitmap's size without its key-coloured pixels; the caller owns it.
 void CreateMaskRegion(HRGN& rgn, const TPixelView& bmp, TColor keyColor);
