@@ -43,7 +43,7 @@ TEST(MaskRegion, TheRegionOfAMaskIsExactlyItsPixelsWithoutTheKey)
     for (int round = 0; round < 12; ++round) {
         const int w = 2 + Next(30), h = 2 + Next(20);
         tw::TBitmap b(w, h, tw::pf24bit);
-        std::vector<std::vector<bool>> keep(size_t(h), std::vector<bool>(size_t(w)));
+        std::vector<std::vector<bool>> keep(static_cast<size_t>(h), std::vector<bool>(static_cast<size_t>(w)));
         const int density = 1 + Next(4);   // from sparse key pixels to mostly key
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
@@ -119,7 +119,8 @@ TEST(MaskRegion, ACheckerboardOfTensOfThousandsOfRunsTakesFewRegionCalls)
     CreateMaskRegion(rgn, b.PixelView(), clKeyColor);
     const uint64_t calls = BandsRegionCalls() - before;
     ASSERT_NE(rgn, nullptr);
-    EXPECT_LE(calls, uint64_t(side * side / 2 / 16)) << "one call per few runs at most";
+    EXPECT_GT(calls, 0u) << "built from its runs at once";
+    EXPECT_LE(calls, uint64_t(side * side / 2 / 8)) << "one call per few runs at most";
     EXPECT_EQ(GetRegionData(rgn, 0, nullptr), sizeof(RGNDATAHEADER) + sizeof(RECT) * size_t(side * side / 2));
     for (int y = 0; y < side; y += 7)
         for (int x = 0; x < side; ++x) ASSERT_EQ(PtInRegion(rgn, x, y) != FALSE, (x + y) % 2 == 0) << x << "," << y;
