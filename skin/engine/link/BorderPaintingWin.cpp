@@ -84,7 +84,9 @@ HRGN CreateBandsRegion(const TRectList& bands, int dx, int dy)
 
 HRGN CreateRegionWithout(const TRect& whole, const TRectList& cut, int dx, int dy)
 {
-    return CreateBandsRegion(BandsWithout(whole, cut), dx, dy);
+    TRectList bands = BandsWithout(whole, cut);
+    if (bands.size() > kMaxOutlineRects) bands = {whole};
+    return CreateBandsRegion(bands, dx, dy);
 }
 
 uint64_t BandsRegionCalls() { return regionCalls.load(); }
@@ -92,7 +94,9 @@ uint64_t BandsRegionCalls() { return regionCalls.load(); }
 void CutRectsFromRegion(HRGN rgn, const TRectList& rects)
 {
     if (!rgn || rects.empty()) return;
-    const TGdiObject cut(CreateBandsRegion(BandsOf(rects)));
+    const TRectList bands = BandsOf(rects);
+    if (bands.size() > kMaxOutlineRects) return;
+    const TGdiObject cut(CreateBandsRegion(bands));
     if (cut.Get()) CombineRgn(rgn, rgn, static_cast<HRGN>(cut.Get()), RGN_DIFF);
 }
 
