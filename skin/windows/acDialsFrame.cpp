@@ -23,6 +23,7 @@
 #include "skin/engine/link/SkinnedForms.h"
 #include "skin/engine/data/sMaskData.h"
 #include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/BorderPaintingWin.h"
 #include "skin/engine/link/sSkinManagerWin.h"
 #include "skin/engine/link/sVclUtils.h"
 #include "skin/windows/acBorderForm.h"
@@ -419,12 +420,7 @@ void TacDialogWnd::UpdateDialogRegion(bool redraw)
         return;
     }
     BuildRegionRects(size.cx, size.cy);
-    HRGN rgn = CreateRectRgn(0, 0, size.cx, size.cy);
-    for (const TRect& r : regionRects_) {
-        HRGN piece = CreateRectRgn(r.Left, r.Top, r.Right, r.Bottom);
-        CombineRgn(rgn, rgn, piece, RGN_DIFF);
-        DeleteObject(piece);
-    }
+    HRGN rgn = CreateRegionWithout({0, 0, size.cx, size.cy}, regionRects_);
     SetWindowRgn(wnd, rgn, redraw && IsWindowVisible(wnd));
 }
 

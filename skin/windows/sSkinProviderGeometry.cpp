@@ -16,6 +16,7 @@
 #include "skin/engine/common/SkinUtils.h"
 #include "skin/engine/data/sMaskData.h"
 #include "skin/engine/data/sSkinManager.h"
+#include "skin/engine/link/BorderPaintingWin.h"
 #include "skin/engine/link/ItemPaintingWin.h"
 #include "skin/engine/link/SkinText.h"
 #include "skin/engine/link/sSkinManagerWin.h"
@@ -402,13 +403,8 @@ HRGN TsSkinProvider::MakeFormRegion(int dx, int dy) const
 {
     RECT wr{};
     GetWindowRect(form_->Handle(), &wr);
-    HRGN rgn = CreateRectRgn(dx, dy, dx + wr.right - wr.left, dy + wr.bottom - wr.top);
-    for (const TRect& r : cutouts_) {
-        HRGN piece = CreateRectRgn(dx + r.Left, dy + r.Top, dx + r.Right, dy + r.Bottom);
-        CombineRgn(rgn, rgn, piece, RGN_DIFF);
-        DeleteObject(piece);
-    }
-    return rgn;
+    // Built at once: a skin's corners may hold thousands of runs.
+    return CreateRegionWithout({0, 0, wr.right - wr.left, wr.bottom - wr.top}, cutouts_, dx, dy);
 }
 
 bool TsSkinProvider::UpdateFormRegion(bool redraw)

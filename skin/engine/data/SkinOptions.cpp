@@ -70,6 +70,13 @@ int BoundedPercent(int value) { return std::clamp(value, -kPercentLimit, kPercen
 // picture's side, that never overflows.
 int BoundedMargin(int value) { return std::clamp(value, -kMaxPictureSide, kMaxPictureSide); }
 
+// A fade shows one frame every 10 ms, each a step of a blend weighed in 256
+// parts: beyond 255 steps no frame differs from the one before, and a skin's
+// count of 1,000,000,000 would keep a hovered control painting for months.
+// A negative count fades nothing, as 0 does.
+constexpr int kMaxFadingIterations = 255;
+int BoundedFading(int value) { return std::clamp(value, 0, kMaxFadingIterations); }
+
 // Border piece widths when the value gives none: the border width, else a
 // third of a frame. ImageCount 0 and MaskType -1 count as one frame and no
 // mask half, so a broken value never divides by zero.
@@ -576,7 +583,7 @@ TsGeneralData ReadSection(const TsSkinManager& sm, const std::string& s)
     g.GradientData = sm.ReadInheritedString(s, "GRADIENTDATA", " ");
     g.ShowFocus = flag("SHOWFOCUS");
     g.FadingEnabled = flag("FADINGENABLED");
-    g.FadingIterations = num("FADINGITERATIONS", 5);
+    g.FadingIterations = BoundedFading(num("FADINGITERATIONS", 5));
     g.HotColor = num("HOTCOLOR", 0xFFFFFF);
     g.HotTransparency = BoundedPercent(num("HOTTRANSPARENCY", 0));
     g.HotGradientPercent = BoundedPercent(num("HOTGRADIENTPERCENT", 0));
@@ -630,7 +637,7 @@ TsGeneralData ReadExtraSection(const TsSkinManager& sm, const TIniSections& extr
     g.GradientData = text("GRADIENTDATA", base.GradientData);
     g.ShowFocus = flag("SHOWFOCUS", base.ShowFocus);
     g.FadingEnabled = flag("FADINGENABLED", base.FadingEnabled);
-    g.FadingIterations = num("FADINGITERATIONS", base.FadingIterations);
+    g.FadingIterations = BoundedFading(num("FADINGITERATIONS", base.FadingIterations));
     g.HotColor = num("HOTCOLOR", base.HotColor);
     g.HotTransparency = BoundedPercent(num("HOTTRANSPARENCY", base.HotTransparency));
     g.HotGradientPercent = BoundedPercent(num("HOTGRADIENTPERCENT", base.HotGradientPercent));
@@ -674,7 +681,7 @@ TsGeneralData StoredSection(const TsSkinGeneral& item)
     PrepareGradArray(g.GradientData, g.GradientArray);
     g.ShowFocus = item.ShowFocus;
     g.FadingEnabled = item.FadingEnabled;
-    g.FadingIterations = item.FadingIterations;
+    g.FadingIterations = BoundedFading(item.FadingIterations);
     g.HotColor = item.HotColor;
     g.HotTransparency = BoundedPercent(item.HotTransparency);
     g.HotGradientPercent = BoundedPercent(item.HotGradientPercent);

@@ -1,6 +1,8 @@
 #include "skin/engine/link/BorderPaintingWin.h"
 
 #include <algorithm>
+#include <atomic>
+#include <vector>
 
 #include "skin/engine/common/GdiGuards.h"
 #include "skin/engine/data/sSkinManager.h"
@@ -10,21 +12,99 @@
 
 namespace skin {
 
+namespace {
+
+std::atomic<uint64_t> regionCalls{0};
+
+// Wine builds a region from its data one rectangle at a time, each added
+// at the cost of all before it: chunks of this many stay cheap, and joining
+// the chunks pairwise keeps the whole in proportion to its rectangles.
+constexpr size_t kChunkRects = 32;
+
+HRGN ChunkRegion(const TRect* rects, size_t count, int dx, int dy)
+{
+    std::vector<uint8_t> data(sizeof(RGNDATAHEADER) + count * sizeof(RECT));
+    RGNDATA* rd = reinterpret_cast<RGNDATA*>(data.data());
+    rd->rdh.dwSize = sizeof(RGNDATAHEADER);
+    rd->rdh.iType = RDH_RECTANGLES;
+    rd->rdh.nCount = DWORD(count);
+    rd->rdh.nRgnSize = DWORD(count * sizeof(RECT));
+    RECT bound{rects[0].Left + dx, rects[0].Top + dy, rects[0].Right + dx, rects[0].Bottom + dy};
+    RECT* out = reinterpret_cast<RECT*>(rd->Buffer);
+    for (size_t i = 0; i < count; ++i) {
+        const TRect& r = rects[i];
+        out[i] = {r.Left + dx, r.Top + dy, r.Right + dx, r.Bottom + dy};
+        bound = {std::min(bound.left, out[i].left), std::min(bound.top, out[i].top),
+                 std::max(bound.right, out[i].right), std::max(bound.bottom, out[i].bottom)};
+    }
+    rd->rdh.rcBound = bound;
+    ++regionCalls;
+    return ExtCreateRegion(nullptr, DWORD(data.size()), rd);
+}
+
+} // namespace
+
+HRGN CreateBandsRegion(const TRectList& bands, int dx, int dy)
+{
+    std::vector<HRGN> parts;
+    parts.reserve(bands.size() / kChunkRects + 1);
+    for (size_t i = 0; i < bands.size(); i += kChunkRects) {
+        HRGN part = ChunkRegion(bands.data() + i, std::min(kChunkRects, bands.size() - i), dx, dy);
+        if (!part) {
+            for (HRGN p : parts) DeleteObject(p);
+            return nullptr;
+        }
+        parts.push_back(part);
+    }
+    if (parts.empty()) {
+        ++regionCalls;
+        return CreateRectRgn(0, 0, 0, 0);
+    }
+    while (parts.size() > 1) {
+        size_t kept = 0;
+        for (size_t i = 0; i < parts.size(); i += 2) {
+            if (i + 1 < parts.size()) {
+                ++regionCalls;
+                const int joined = CombineRgn(parts[i], parts[i], parts[i + 1], RGN_OR);
+                DeleteObject(parts[i + 1]);
+                parts[i + 1] = nullptr;
+                if (joined == ERROR) {
+                    // Out of memory for the region: none rather than a part.
+                    for (HRGN p : parts)
+                        if (p) DeleteObject(p);
+                    return nullptr;
+                }
+            }
+            parts[kept++] = parts[i];
+        }
+        parts.resize(kept);
+    }
+    return parts[0];
+}
+
+HRGN CreateRegionWithout(const TRect& whole, const TRectList& cut, int dx, int dy)
+{
+    TRectList bands = BandsWithout(whole, cut);
+    if (bands.size() > kMaxOutlineRects) bands = {whole};
+    return CreateBandsRegion(bands, dx, dy);
+}
+
+uint64_t BandsRegionCalls() { return regionCalls.load(); }
+
 void CutRectsFromRegion(HRGN rgn, const TRectList& rects)
 {
-    if (!rgn) return;
-    for (const TRect& r : rects) {
-        const TGdiObject piece(CreateRectRgn(r.Left, r.Top, r.Right, r.Bottom));
-        CombineRgn(rgn, rgn, static_cast<HRGN>(piece.Get()), RGN_DIFF);
-    }
+    if (!rgn || rects.empty()) return;
+    const TRectList bands = BandsOf(rects);
+    if (bands.size() > kMaxOutlineRects) return;
+    const TGdiObject cut(CreateBandsRegion(bands));
+    if (cut.Get()) CombineRgn(rgn, rgn, static_cast<HRGN>(cut.Get()), RGN_DIFF);
 }
 
 void CreateMaskRegion(HRGN& rgn, const TPixelView& bmp, TColor keyColor)
 {
-    rgn = CreateRectRgn(0, 0, bmp.Width, bmp.Height);
     TRectList rects;
     CollectColorRects(rects, bmp, keyColor);
-    CutRectsFromRegion(rgn, rects);
+    rgn = CreateRegionWithout({0, 0, bmp.Width, bmp.Height}, rects);
 }
 
 void DrawButtonMask(tw::TBitmap& bmp, HRGN rgn, bool filling, const TsMaskData& mask, int state)

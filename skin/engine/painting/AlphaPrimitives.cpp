@@ -1,6 +1,8 @@
 #include "skin/engine/painting/AlphaPrimitives.h"
 
 #include <algorithm>
+#include <atomic>
+#include <utility>
 #include <vector>
 #include <cmath>
 
@@ -365,35 +367,49 @@ void StretchRectPixels(const TPixelView& dst, const TRect& dstRect, const TPixel
 namespace {
 
 // One destination pixel's share of the source along one axis: the source
-// pixels under it and how much of each (in units of 1 / dstLen source
-// pixels), all adding up to srcLen.
+// pixels it reads and how much of each. Under a reduction of a few pixels to
+// one, every source pixel under it, weighed by how much of it lies under (in
+// units of 1 / dstLen source pixels). Beyond that, evenly spread samples of
+// equal weight: a border whose mask is a whole huge picture, painted onto a
+// button, would otherwise read the whole picture on every paint.
 struct TSpan {
-    int First = 0;
-    std::vector<int> Weights;
+    std::vector<std::pair<int, int>> Taps;   // source pixel, weight
 };
+
+constexpr int kMaxTaps = 4;
+
+std::atomic<uint64_t> halftoneReads{0};
 
 // Spans of the destination pixels from..to-1 of dstLen.
 std::vector<TSpan> AreaSpans(int from, int to, int dstLen, int srcStart, int srcLen, int srcLimit)
 {
     std::vector<TSpan> spans(static_cast<size_t>(to - from));
+    auto inside = [&](int sp) { return srcStart + sp >= 0 && srcStart + sp < srcLimit; };
     for (int d = from; d < to; ++d) {
         // [a, b) in source pixels times dstLen.
         const int64_t a = int64_t(d) * srcLen, b = a + srcLen;
         TSpan& span = spans[size_t(d - from)];
-        span.First = int(a / dstLen);
-        for (int sp = span.First; int64_t(sp) * dstLen < b; ++sp) {
-            const int64_t lo = std::max<int64_t>(a, int64_t(sp) * dstLen);
-            const int64_t hi = std::min<int64_t>(b, int64_t(sp + 1) * dstLen);
-            const int at = srcStart + sp;
-            // Source pixels outside the picture weigh nothing.
-            span.Weights.push_back(at >= 0 && at < srcLimit ? int(hi - lo) : 0);
+        const int64_t first = a / dstLen, last = (b - 1) / dstLen;
+        if (last - first < kMaxTaps) {
+            for (int64_t sp = first; sp <= last; ++sp) {
+                const int64_t lo = std::max<int64_t>(a, sp * dstLen);
+                const int64_t hi = std::min<int64_t>(b, (sp + 1) * dstLen);
+                // Source pixels outside the picture weigh nothing.
+                span.Taps.emplace_back(srcStart + int(sp), inside(int(sp)) ? int(hi - lo) : 0);
+            }
+        } else {
+            for (int t = 0; t < kMaxTaps; ++t) {
+                const int sp = int((a + (2 * t + 1) * int64_t(srcLen) / (2 * kMaxTaps)) / dstLen);
+                span.Taps.emplace_back(srcStart + sp, inside(sp) ? 1 : 0);
+            }
         }
-        span.First += srcStart;
     }
     return spans;
 }
 
 } // namespace
+
+uint64_t HalftoneSourceReads() { return halftoneReads.load(); }
 
 void HalftoneStretchPixels(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, const TRect& srcRect)
 {
@@ -410,18 +426,22 @@ void HalftoneStretchPixels(const TPixelView& dst, const TRect& dstRect, const TP
         AreaSpans(left - dstRect.Left, right - dstRect.Left, dstRect.Width(), srcRect.Left, srcRect.Width(), src.Width);
     const std::vector<TSpan> ys =
         AreaSpans(top - dstRect.Top, bottom - dstRect.Top, dstRect.Height(), srcRect.Top, srcRect.Height(), src.Height);
+    uint64_t columnTaps = 0, rowTaps = 0;
+    for (const TSpan& sx : xs) columnTaps += sx.Taps.size();
+    for (const TSpan& sy : ys) rowTaps += sy.Taps.size();
+    halftoneReads += columnTaps * rowTaps;
     for (int y = top; y < bottom; ++y) {
         const TSpan& sy = ys[size_t(y - top)];
         for (int x = left; x < right; ++x) {
             const TSpan& sx = xs[size_t(x - left)];
             int64_t sum[4] = {0, 0, 0, 0}, total = 0;
-            for (size_t j = 0; j < sy.Weights.size(); ++j) {
-                if (sy.Weights[j] == 0) continue;
-                const uint8_t* row = src.Row(sy.First + int(j));
-                for (size_t i = 0; i < sx.Weights.size(); ++i) {
-                    const int64_t w = int64_t(sx.Weights[i]) * sy.Weights[j];
+            for (const auto& [rowAt, wy] : sy.Taps) {
+                if (wy == 0) continue;
+                const uint8_t* row = src.Row(rowAt);
+                for (const auto& [columnAt, wx] : sx.Taps) {
+                    const int64_t w = int64_t(wx) * wy;
                     if (w == 0) continue;
-                    const uint8_t* p = row + (sx.First + int(i)) * sb;
+                    const uint8_t* p = row + columnAt * sb;
                     for (int c = 0; c < channels; ++c) sum[c] += p[c] * w;
                     total += w;
                 }

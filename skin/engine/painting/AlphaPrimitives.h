@@ -134,8 +134,12 @@ void CopyMaskPieceOverBG(const TRect& dstRect, const TRect& srcRect, const TPixe
 void CopyRectPixels(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, TPoint srcAt);
 void StretchRectPixels(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, const TRect& srcRect);
 // The same stretch with the colours averaged over each pixel's area (the
-// platform's half-tone stretching): no pixel of the source is dropped when
-// shrinking, edges between source pixels blend when enlarging.
+// platform's half-tone stretching): edges between source pixels blend when
+// enlarging; shrinking up to 4 pixels to 1 along an axis drops no pixel of
+// the source, a greater shrink averages 4 evenly spread samples along it, so
+// that a paint costs what it paints, not the whole of a huge source.
 void HalftoneStretchPixels(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, const TRect& srcRect);
+// The source pixels the stretch above has weighed, all calls together.
+uint64_t HalftoneSourceReads();
 
 } // namespace skin

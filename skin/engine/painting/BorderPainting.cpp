@@ -1,6 +1,7 @@
 #include "skin/engine/painting/BorderPainting.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "skin/engine/common/SkinUtils.h"
 #include "skin/engine/data/sSkinManager.h"
@@ -32,6 +33,89 @@ void CollectRowRuns(TRectList& rects, const TPixelView& src, int row, int x0, in
 }
 
 } // namespace
+
+namespace {
+
+// A sweep from the top over every edge of the rectangles: between two edges
+// the same rectangles cover the rows, so one band of spans stands for them.
+// With whole, the spans are what whole keeps of each band.
+TRectList Bands(const TRect* whole, const TRectList& rects)
+{
+    std::vector<TRect> cut;
+    cut.reserve(rects.size());
+    for (TRect r : rects) {
+        if (whole) {
+            r = {std::max(r.Left, whole->Left), std::max(r.Top, whole->Top), std::min(r.Right, whole->Right),
+                 std::min(r.Bottom, whole->Bottom)};
+        }
+        if (r.Left < r.Right && r.Top < r.Bottom) cut.push_back(r);
+    }
+    TRectList out;
+    if (whole && (whole->Left >= whole->Right || whole->Top >= whole->Bottom)) return out;
+    std::vector<int> edges;
+    edges.reserve(cut.size() * 2 + 2);
+    if (whole) {
+        edges.push_back(whole->Top);
+        edges.push_back(whole->Bottom);
+    }
+    for (const TRect& r : cut) {
+        edges.push_back(r.Top);
+        edges.push_back(r.Bottom);
+    }
+    std::sort(edges.begin(), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    std::sort(cut.begin(), cut.end(), [](const TRect& a, const TRect& b) { return a.Top < b.Top; });
+
+    using TSpan = std::pair<int, int>;
+    std::vector<const TRect*> active;
+    std::vector<TSpan> covered, spans, previous;
+    size_t next = 0, previousStart = 0;
+    int previousBottom = 0;
+    for (size_t e = 0; e + 1 < edges.size(); ++e) {
+        const int y0 = edges[e], y1 = edges[e + 1];
+        active.erase(std::remove_if(active.begin(), active.end(), [y0](const TRect* r) { return r->Bottom <= y0; }),
+                     active.end());
+        while (next < cut.size() && cut[next].Top <= y0) active.push_back(&cut[next++]);
+        covered.clear();
+        for (const TRect* r : active) covered.emplace_back(r->Left, r->Right);
+        std::sort(covered.begin(), covered.end());
+        spans.clear();
+        if (whole) {
+            int x = whole->Left;
+            for (const TSpan& c : covered) {
+                if (c.first > x) spans.emplace_back(x, c.first);
+                x = std::max(x, c.second);
+            }
+            if (x < whole->Right) spans.emplace_back(x, whole->Right);
+        } else {
+            for (const TSpan& c : covered) {
+                if (!spans.empty() && c.first <= spans.back().second)
+                    spans.back().second = std::max(spans.back().second, c.second);
+                else
+                    spans.push_back(c);
+            }
+        }
+        if (spans.empty()) {
+            previous.clear();
+            continue;
+        }
+        if (!previous.empty() && previousBottom == y0 && spans == previous) {
+            for (size_t i = previousStart; i < out.size(); ++i) out[i].Bottom = y1;
+        } else {
+            previousStart = out.size();
+            for (const TSpan& sp : spans) out.push_back({sp.first, y0, sp.second, y1});
+            previous.swap(spans);
+        }
+        previousBottom = y1;
+    }
+    return out;
+}
+
+} // namespace
+
+TRectList BandsWithout(const TRect& whole, const TRectList& cut) { return Bands(&whole, cut); }
+
+TRectList BandsOf(const TRectList& rects) { return Bands(nullptr, rects); }
 
 TColor PixelColor(const TPixelView& v, int x, int y)
 {

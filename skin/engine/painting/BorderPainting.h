@@ -24,6 +24,14 @@ void CollectColorRects(TRectList& rects, const TPixelView& bmp, TColor color);
 // mask's first frame, placed for a target of the given width at offsetY.
 void GetMaskTransRects(TRectList& rects, int targetWidth, const TsMaskData& mask, int offsetY, bool bottom);
 
+// What a window region is built from at once: the rectangles of whole
+// without any of cut (BandsWithout), or of the union of rects (BandsOf), in
+// bands of rows from the top, each band's rectangles from the left, touching
+// ones joined and neighbouring bands of the same spans made one, as the
+// system keeps a region. The cost follows the rectangles, not their square.
+TRectList BandsWithout(const TRect& whole, const TRectList& cut);
+TRectList BandsOf(const TRectList& rects);
+
 // One piece of the mask's picture into dst (inclusive destination bounds,
 // clipped to dst). With useKey key-coloured source pixels are left out and
 // their runs appended to cutOut (when given).

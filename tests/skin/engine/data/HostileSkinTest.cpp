@@ -180,6 +180,28 @@ TEST(HostileSkin, PercentagesNearTheIntegerLimitAreBounded)
     EXPECT_EQ(Px(item.View(), 1, 1), 0x00FE00);
 }
 
+TEST(HostileSkin, FadeStepsAreBoundedWhereverASectionComesFrom)
+{
+    // One frame every 10 ms: a billion steps would hold a hovered control
+    // for months; beyond 255 no frame differs from the one before.
+    TLoaded s;
+    s.sm.CommonSections = {"[EXTRAHUGE]", "FADINGITERATIONS=2000000000", "[EXTRAHEIR]", "PARENTCLASS=HUGE"};
+    s.Load("[HUGE]\nFADINGITERATIONS=1000000000\n[EDGE]\nFADINGITERATIONS=255\n[NEGATIVE]\nFADINGITERATIONS=-7\n"
+           "[HEIR]\nPARENTCLASS=HUGE\n[SHORT]\nFADINGITERATIONS=12\n");
+    auto steps = [&](const char* name) {
+        const int i = s.sm.GetSkinIndex(name);
+        EXPECT_GE(i, 0) << name;
+        return i < 0 ? -1 : s.sm.gd[size_t(i)].FadingIterations;
+    };
+    EXPECT_EQ(steps("HUGE"), 255);
+    EXPECT_EQ(steps("EDGE"), 255);
+    EXPECT_EQ(steps("NEGATIVE"), 0);   // fades nothing, as a negative count did
+    EXPECT_EQ(steps("HEIR"), 255);
+    EXPECT_EQ(steps("SHORT"), 12);     // within the bound: as written
+    EXPECT_EQ(steps("EXTRAHUGE"), 255);
+    EXPECT_EQ(steps("EXTRAHEIR"), 255);
+}
+
 TEST(HostileSkin, PicturesLargerThanASkinCanShowAreRefusedBeforeDecoding)
 {
     // Sides and areas beyond the limit, whatever the file's size.

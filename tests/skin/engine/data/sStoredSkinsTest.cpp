@@ -191,6 +191,16 @@ TEST_F(StoredLoad, SkinWithoutPackedDataIsReadFromItsCollections)
     EXPECT_EQ(button.FadingIterations, 4);
 }
 
+TEST_F(StoredLoad, StoredFadeStepsAreBoundedAsTheOptionsFileIs)
+{
+    stored->GeneralData.Items(0).FadingIterations = 1000000000;
+    stored->GeneralData.Items(1).FadingIterations = -3;
+    sm->SetSkinName("Stored");
+    ASSERT_TRUE(sm->SkinLoaded());
+    EXPECT_EQ(Section("BUTTON").FadingIterations, 255);
+    EXPECT_EQ(Section("PANEL").FadingIterations, 0);
+}
+
 TEST_F(StoredLoad, ProgramSectionsAreAddedToAStoredSkinToo)
 {
     sm->SetCommonSections({"[EXTRA]", "COLOR=$0000FF", "[PANEL]", "COLOR=$00FF00"});

@@ -2,6 +2,11 @@
 // shrink, and the key-coloured runs that window regions leave out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <utility>
+#include <vector>
+
 #include "tests/skin/engine/SkinTestSupport.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/painting/BorderPainting.h"
@@ -136,4 +141,102 @@ TEST_F(Border, TransparentCornerRunsPlacedForTheTarget)
     GetMaskTransRects(rects, 10, m, 0, true);
     ASSERT_EQ(rects.size(), 1u);
     EXPECT_TRUE(rects[0] == (TRect{9, 0, 10, 1}));
+}
+
+namespace {
+
+// What a region of bands covers, pixel by pixel, within a w x h area.
+std::vector<int> Coverage(const TRectList& bands, int w, int h)
+{
+    std::vector<int> c(size_t(w * h), 0);
+    for (const TRect& r : bands)
+        for (int y = std::max(r.Top, 0); y < std::min(r.Bottom, h); ++y)
+            for (int x = std::max(r.Left, 0); x < std::min(r.Right, w); ++x) ++c[size_t(y * w + x)];
+    return c;
+}
+
+// The form the system keeps a region in: bands top to bottom, a band's
+// rectangles of one height left to right and apart, no two touching bands
+// of the same spans.
+void ExpectBandForm(const TRectList& bands)
+{
+    size_t i = 0;
+    std::vector<std::pair<int, int>> previous;
+    int previousBottom = INT_MIN;
+    while (i < bands.size()) {
+        const int top = bands[i].Top, bottom = bands[i].Bottom;
+        ASSERT_LT(top, bottom);
+        ASSERT_GE(top, previousBottom) << "bands overlap or are out of order at " << i;
+        std::vector<std::pair<int, int>> spans;
+        int right = INT_MIN;
+        for (; i < bands.size() && bands[i].Top == top; ++i) {
+            ASSERT_EQ(bands[i].Bottom, bottom) << "one band, one height, at " << i;
+            ASSERT_LT(bands[i].Left, bands[i].Right);
+            ASSERT_GT(bands[i].Left, right) << "touching or unsorted spans at " << i;
+            right = bands[i].Right;
+            spans.emplace_back(bands[i].Left, bands[i].Right);
+        }
+        EXPECT_FALSE(top == previousBottom && spans == previous) << "bands of the same spans not joined at row " << top;
+        previous = spans;
+        previousBottom = bottom;
+    }
+}
+
+} // namespace
+
+TEST(RegionBands, CoverExactlyWhatTheRectanglesLeaveInTheirFormWhateverTheOrder)
+{
+    // Random rectangles, overlapping, touching, out of order, partly outside
+    // the whole: the bands are compared pixel by pixel with a plain count.
+    uint32_t seed = 12345;
+    auto next = [&](int n) {
+        seed = seed * 1103515245u + 12345u;
+        return int((seed >> 8) % uint32_t(n));
+    };
+    const int W = 23, H = 19;
+    for (int round = 0; round < 200; ++round) {
+        TRectList cut;
+        const int count = next(30);
+        for (int i = 0; i < count; ++i) {
+            const int l = next(W + 6) - 3, t = next(H + 6) - 3;
+            cut.push_back({l, t, l + next(9), t + next(round % 2 ? 2 : 7)});   // some empty, many one row high
+        }
+        const TRect whole{1, 2, W - 1, H - 2};
+        const TRectList without = BandsWithout(whole, cut), of = BandsOf(cut);
+        ExpectBandForm(without);
+        ExpectBandForm(of);
+        const std::vector<int> kept = Coverage(without, W, H), covered = Coverage(of, W, H),
+                               each = Coverage(cut, W, H);
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) {
+                const size_t at = size_t(y * W + x);
+                const bool inWhole = x >= whole.Left && x < whole.Right && y >= whole.Top && y < whole.Bottom;
+                ASSERT_EQ(kept[at], inWhole && each[at] == 0 ? 1 : 0) << "round " << round << " at " << x << "," << y;
+                ASSERT_EQ(covered[at], each[at] > 0 ? 1 : 0) << "round " << round << " at " << x << "," << y;
+            }
+    }
+}
+
+TEST(RegionBands, EdgeCasesAndACheckerboardInBandsOfItsRuns)
+{
+    EXPECT_TRUE(BandsWithout({5, 5, 5, 9}, {}).empty());          // no area
+    EXPECT_TRUE(BandsOf({{3, 3, 3, 8}, {4, 4, 9, 4}}).empty());   // empty rectangles
+    EXPECT_EQ(BandsWithout({0, 0, 8, 6}, {}), (TRectList{{0, 0, 8, 6}}));
+    EXPECT_TRUE(BandsWithout({0, 0, 8, 6}, {{-1, -1, 9, 7}}).empty());
+    // The middle rows cut in the middle: three bands, the two whole ones apart.
+    EXPECT_EQ(BandsWithout({0, 0, 8, 6}, {{3, 2, 5, 3}, {3, 3, 5, 4}}),
+              (TRectList{{0, 0, 8, 2}, {0, 2, 3, 4}, {5, 2, 8, 4}, {0, 4, 8, 6}}));
+    // Two rectangles side by side, touching: one span.
+    EXPECT_EQ(BandsOf({{4, 0, 6, 2}, {0, 0, 4, 2}}), (TRectList{{0, 0, 6, 2}}));
+
+    // A 300 x 300 checkerboard of single key pixels, as CollectColorRects
+    // gives it: each row a band of 150 spans, none joined with the next.
+    TRectList runs;
+    for (int y = 0; y < 300; ++y)
+        for (int x = y % 2; x < 300; x += 2) runs.push_back({x, y, x + 1, y + 1});
+    const TRectList kept = BandsWithout({0, 0, 300, 300}, runs);
+    ASSERT_EQ(kept.size(), runs.size());
+    ExpectBandForm(kept);
+    EXPECT_EQ(kept[0], (TRect{1, 0, 2, 1}));
+    EXPECT_EQ(kept.back(), (TRect{298, 299, 299, 300}));
 }

@@ -205,3 +205,30 @@ TEST(MaskStretch, SidesAreAveragedOverEachPixelsArea)
     EXPECT_EQ(Px(button.View(), 2, 0), 0x000064);
     EXPECT_EQ(Px(button.View(), 3, 0), 0x0000C8);
 }
+
+TEST(MaskStretch, AHugeSourceOntoAFewPixelsReadsWhatThePixelsNeed)
+{
+    // A border whose mask is a whole 8192 x 2048 picture, painted onto a
+    // 31 x 10 button: the reads follow the button, not the picture.
+    TPixelImage huge = Picture(8192, 2048, 24, 0x204060);
+    for (int y = 0; y < 2048; ++y)
+        for (int x = 4096; x < 8192; ++x) SetPx(huge.View(), x, y, 0x6080A0);
+    TPixelImage button = Picture(31, 10, 24, 0);
+    const uint64_t before = HalftoneSourceReads();
+    HalftoneStretchPixels(button.View(), {0, 0, 31, 10}, huge.View(), {0, 0, 8192, 2048});
+    EXPECT_LE(HalftoneSourceReads() - before, uint64_t(31 * 10 * 16));
+    EXPECT_EQ(Px(button.View(), 0, 0), 0x204060);   // a plain area stays its colour
+    EXPECT_EQ(Px(button.View(), 30, 9), 0x6080A0);
+    // The pixel straddling the two halves shows both.
+    const TColor mid = Px(button.View(), 15, 5);
+    EXPECT_GT(mid & 0xFF, 0x60);
+    EXPECT_LT(mid & 0xFF, 0xA0);
+
+    // Up to 4 source pixels to 1 every pixel still counts: 8 to 2.
+    TPixelImage row = Picture(8, 1, 24, 0);
+    for (int x = 0; x < 8; ++x) SetPx(row.View(), x, 0, TColor(x * 20));
+    TPixelImage two = Picture(2, 1, 24, 0);
+    HalftoneStretchPixels(two.View(), {0, 0, 2, 1}, row.View(), {0, 0, 8, 1});
+    EXPECT_EQ(Px(two.View(), 0, 0), 30);
+    EXPECT_EQ(Px(two.View(), 1, 0), 110);
+}
