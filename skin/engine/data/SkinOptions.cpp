@@ -77,6 +77,10 @@ int BoundedMargin(int value) { return std::clamp(value, -kMaxPictureSide, kMaxPi
 constexpr int kMaxFadingIterations = 255;
 int BoundedFading(int value) { return std::clamp(value, 0, kMaxFadingIterations); }
 
+// A form's title and border in a skin: beyond a quarter of a small screen
+// no skin draws them, and the form's placement adds them up.
+constexpr int kMaxFrameMeasure = 256;
+
 // Border piece widths when the value gives none: the border width, else a
 // third of a frame. ImageCount 0 and MaskType -1 count as one frame and no
 // mask half, so a broken value never divides by zero.
@@ -525,12 +529,20 @@ void ReadGlobalInfo(TsSkinManager& sm, const TsIniText& ini)
     d.Version = ReadVersion(ini.ReadString(kGlobal, "VERSION", "0"));
     d.Author = ini.ReadString(kGlobal, "AUTHOR", "");
     d.Description = ini.ReadString(kGlobal, "DESCRIPTION", "");
-    d.BorderWidth = i16("BORDERWIDTH", 4);
-    d.TitleHeight = i16("TITLEHEIGHT", 30);
-    d.MaxHeight = i16("MAXHEIGHT", 0);
+    // The frame's measures place every form: a title or border of tens of
+    // thousands of pixels would put a maximized form off its screen.
+    auto measure = [&](const char* key, int def) {
+        return int16_t(std::clamp(ini.ReadInteger(kGlobal, key, def), 0, kMaxFrameMeasure));
+    };
+    auto offset = [&](const char* key, int def) {
+        return int16_t(std::clamp(ini.ReadInteger(kGlobal, key, def), -kMaxFrameMeasure, kMaxFrameMeasure));
+    };
+    d.BorderWidth = measure("BORDERWIDTH", 4);
+    d.TitleHeight = measure("TITLEHEIGHT", 30);
+    d.MaxHeight = measure("MAXHEIGHT", 0);
     if (d.MaxHeight == 0) d.MaxHeight = d.TitleHeight;
-    d.FormOffset = i16("FORMOFFSET", 8);
-    d.CenterOffset = i16("CENTEROFFSET", 0);
+    d.FormOffset = offset("FORMOFFSET", 8);
+    d.CenterOffset = offset("CENTEROFFSET", 0);
     d.BorderMode = i16("BORDERMODE", 0);
     d.Shadow1Color = ini.ReadInteger(kGlobal, "SHADOW1COLOR", 0);
     d.Shadow1Offset = strict("SHADOW1OFFSET", "0");

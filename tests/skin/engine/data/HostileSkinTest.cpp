@@ -202,6 +202,28 @@ TEST(HostileSkin, FadeStepsAreBoundedWhereverASectionComesFrom)
     EXPECT_EQ(steps("EXTRAHEIR"), 255);
 }
 
+TEST(HostileSkin, TheFramesMeasuresStayWithinWhatAFormCanShow)
+{
+    // 16-bit wrap-arounds and screen-sized titles would place a maximized
+    // form far off its screen.
+    TLoaded hostile;
+    hostile.Load("[GLOBALINFO]\nTITLEHEIGHT=70000\nMAXHEIGHT=-32768\nBORDERWIDTH=40000\nCENTEROFFSET=32767\n"
+                 "FORMOFFSET=-99999\n");
+    const TsSkinData& d = hostile.sm.SkinData;
+    EXPECT_EQ(d.TitleHeight, 256);
+    EXPECT_EQ(d.MaxHeight, 256);   // a negative one is none given: the title's
+    EXPECT_EQ(d.BorderWidth, 256);
+    EXPECT_EQ(d.CenterOffset, 256);
+    EXPECT_EQ(d.FormOffset, -256);
+    // A skin's usual measures are kept as written.
+    TLoaded usual;
+    usual.Load("[GLOBALINFO]\nTITLEHEIGHT=23\nMAXHEIGHT=21\nBORDERWIDTH=3\nCENTEROFFSET=-2\n");
+    EXPECT_EQ(usual.sm.SkinData.TitleHeight, 23);
+    EXPECT_EQ(usual.sm.SkinData.MaxHeight, 21);
+    EXPECT_EQ(usual.sm.SkinData.BorderWidth, 3);
+    EXPECT_EQ(usual.sm.SkinData.CenterOffset, -2);
+}
+
 TEST(HostileSkin, PicturesLargerThanASkinCanShowAreRefusedBeforeDecoding)
 {
     // Sides and areas beyond the limit, whatever the file's size.
