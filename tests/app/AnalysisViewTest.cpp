@@ -34,6 +34,7 @@
 #include "tests/app/ScreenPixels.h"
 #include "tests/skin/windows/ModalProbe.h"
 #include "tests/support/FileBytes.h"
+#include "tests/support/SavedSettings.h"
 #include "tests/support/TsBuilder.h"
 #include "tests/tools/ModalAction.h"
 #include "ts/TSPmtReader.h"
@@ -875,6 +876,11 @@ TEST_F(AnalysisViewTest, EveryNewLayoutIsPaintedWhole) {
         const test::ScreenShot whole = test::RepaintedScreenShot(h);
         EXPECT_TRUE(test::SameScreen(after, whole, "main-" + name));
     };
+    // The preferences' OK stores every setting of the dialog: the window
+    // tests of all executables share one registry.
+    const test::SavedSettings saved({"Language", "UpdateCheck", "ShowLogfileWindow", "NoPreview", "NoTeletext",
+                                     "NoSubtitles", "PlaySound", "PESDuplicatePacketHandling", "TimerPatchMode",
+                                     "MpegSplitter", "MpegVideoFilter", "H264VideoFilter", "MpegAudioFilter"});
     auto preferencesOk = [&](int language) {
         test::ModalAction::Arm([] { return SettingsForm && SettingsForm->Visible(); },
                                [language] {
