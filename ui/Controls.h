@@ -218,10 +218,7 @@ struct TCreateParams {
     std::wstring BaseClassName; // system class superclassed, empty for own
     DWORD Style = 0;
     DWORD ExStyle = 0;
-    // A control's own drawing (frames, edges, pictures laid to its size)
-    // changes all over when its size does: the whole window is painted
-    // again, not only the strip a larger size uncovers.
-    UINT ClassStyle = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
+    UINT ClassStyle = CS_DBLCLKS;
     int X = 0, Y = 0, Width = 0, Height = 0;
     HWND WndParent = nullptr;
 };

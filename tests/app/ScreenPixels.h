@@ -195,6 +195,8 @@ inline void ExpectEveryNewSizePaintedWhole(HWND h, const std::string& name) {
         const ScreenShot after = SettledScreenShot(h);
         const ScreenShot whole = RepaintedScreenShot(h);
         EXPECT_TRUE(SameScreen(after, whole, name + "-" + what));
+        // The picture to compare with is a steady one.
+        EXPECT_TRUE(SameScreen(RepaintedScreenShot(h), whole, name + "-" + what + "-again"));
     };
     check("larger", 0, 60, 40);
     check("smaller", 0, -20, -10);
