@@ -585,6 +585,10 @@ HWND TWinControl::Handle() {
 
 void TWinControl::CreateParams(TCreateParams& p) {
     p.ClassName = Utf8ToWide(ClassName());
+    // A control's own drawing (frames, edges, pictures laid to its size)
+    // changes all over when its size does: the whole window is painted
+    // again, not only the strip a larger size uncovers.
+    p.ClassStyle = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
     p.Style = WS_CHILD | WS_CLIPSIBLINGS;
     if (visible_) p.Style |= WS_VISIBLE;
     if (tabStop_) p.Style |= WS_TABSTOP;
@@ -689,7 +693,10 @@ std::string TWinControl::Text() const {
 void TWinControl::SetBounds(int l, int t, int w, int h) {
     if (l == left_ && t == top_ && w == width_ && h == height_) return;
     if (handle_) {
-        SetWindowPos(handle_, nullptr, l, t, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+        // No copy of the old pixels: what a control shows may depend on its
+        // place (the picture of its parent under it), and a copy would keep
+        // what it showed where it was.
+        SetWindowPos(handle_, nullptr, l, t, w, h, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
         // WM_SIZE / WM_MOVE stored what the system made of it; keep the
         // asked-for values where the system left them alone (hidden, etc.).
         if (!IsIconic(handle_)) StoreBounds(l, t, w, h);

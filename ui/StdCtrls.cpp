@@ -737,6 +737,14 @@ TGroupBox::TGroupBox(TComponent* owner) : TCustomControl(owner) {
     height_ = 105;
 }
 
+void TGroupBox::CreateParams(TCreateParams& p) {
+    TCustomControl::CreateParams(p);
+    // The box paints its whole client: without clipping, each of its paints
+    // would wipe the controls it holds, and only those that happen to be
+    // painted again afterwards would show.
+    p.Style |= WS_CLIPCHILDREN;
+}
+
 TRect TGroupBox::AdjustedClientRect() const {
     TRect r = ClientRect();
     int th = std::abs(font_->Height()) + 4;

@@ -264,6 +264,7 @@ public:
     explicit TGroupBox(TComponent* owner);
 
 protected:
+    void CreateParams(TCreateParams& p) override;
     void Paint() override;
     TRect AdjustedClientRect() const override;
     void TextChanged() override { Invalidate(); }

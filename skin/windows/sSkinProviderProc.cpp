@@ -374,6 +374,23 @@ void TsSkinProvider::Size(tw::TMessage& m)
     // A gradient spans the whole client: every pixel of it changes.
     if (sm && sm->SkinIndexValid(skinData_->SkinIndex) && sm->gd[size_t(skinData_->SkinIndex)].GradientPercent != 0)
         InvalidateRect(wnd, nullptr, TRUE);
+    // The border's picture reaches into the client along the right and
+    // bottom edges: where those edges were, the client's middle is drawn
+    // now, and where they are now the border, though the system counts
+    // those pixels as still valid.
+    if (sm && sm->MaskIndexValid(skinData_->BorderIndex) && ClientHasPicture() &&
+        (cw != prevClient_.Right || ch != prevClient_.Bottom)) {
+        const TsMaskData& mask = sm->ma[size_t(skinData_->BorderIndex)];
+        const int r = std::max<int>(mask.WR, 1), b = std::max<int>(mask.WB, 1);
+        for (const int right : {int(prevClient_.Right), cw}) {
+            RECT strip{right - r, 0, right, std::max<int>(prevClient_.Bottom, ch)};
+            InvalidateRect(wnd, &strip, TRUE);
+        }
+        for (const int bottom : {int(prevClient_.Bottom), ch}) {
+            RECT strip{0, bottom - b, std::max<int>(prevClient_.Right, cw), bottom};
+            InvalidateRect(wnd, &strip, TRUE);
+        }
+    }
     prevClient_ = TRect(0, 0, cw, ch);
     CallSaved(m);
     if (changeLocked_)

@@ -15,6 +15,7 @@
 #include "app/AnalysisView.h"
 #include "app/LogForm.h"
 #include "app/MainForm.h"
+#include "app/SettingsForm.h"
 #include "shared/ProgressForm.h"
 #include "tools/RawCutterForm.h"
 #include "shared/Settings.h"
@@ -30,9 +31,12 @@
 #include "base/Streams.h"
 #include "base/SysUtils.h"
 #include "base/WinText.h"
+#include "tests/app/ScreenPixels.h"
 #include "tests/skin/windows/ModalProbe.h"
 #include "tests/support/FileBytes.h"
+#include "tests/support/SavedSettings.h"
 #include "tests/support/TsBuilder.h"
+#include "tests/tools/ModalAction.h"
 #include "ts/TSPmtReader.h"
 #include "ui/Application.h"
 #include "ui/Consts.h"
@@ -847,6 +851,101 @@ TEST_F(AnalysisViewTest, LanguageSwitchAndResizeReachThePanels) {
         EXPECT_EQ(v.Steps().Status[i]->Width(), v.Steps().Title[0]->Width());
     }
     Form1->SetBounds(Form1->Left(), Form1->Top(), 760, 600);
+}
+
+// After every change of its layout the window shows what a repaint of all it
+// holds shows: the stream panels, their pictures and values, the timeline
+// and START, not the bare background where they were. Each change is
+// checked against the same window painted whole right after it.
+TEST_F(AnalysisViewTest, EveryNewLayoutIsPaintedWhole) {
+    TAnalysisView& v = *View();
+    Open();
+    ASSERT_TRUE(v.Engine().Analysed());
+    ASSERT_TRUE(v.Panels().StreamArea->Visible());
+    const HWND h = Form1->Handle();
+    const TRect bounds = Form1->BoundsRect();
+    // No hint, no hot control: the pointer rests off the window.
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+    SetForegroundWindow(h);
+    test::RepaintedScreenShot(h);
+
+    auto check = [&](const std::string& name, const std::function<void()>& change) {
+        SCOPED_TRACE(name);
+        change();
+        const test::ScreenShot after = test::SettledScreenShot(h);
+        const test::ScreenShot whole = test::RepaintedScreenShot(h);
+        EXPECT_TRUE(test::SameScreen(after, whole, "main-" + name));
+    };
+    // The preferences' OK stores every setting of the dialog: the window
+    // tests of all executables share one registry.
+    const test::SavedSettings saved({"Language", "UpdateCheck", "ShowLogfileWindow", "NoPreview", "NoTeletext",
+                                     "NoSubtitles", "PlaySound", "PESDuplicatePacketHandling", "TimerPatchMode",
+                                     "MpegSplitter", "MpegVideoFilter", "H264VideoFilter", "MpegAudioFilter"});
+    auto preferencesOk = [&](int language) {
+        test::ModalAction::Arm([] { return SettingsForm && SettingsForm->Visible(); },
+                               [language] {
+                                   SettingsForm->sComboBox1->SetItemIndex(language);
+                                   SettingsForm->SetModalResult(mrOk);
+                               },
+                               "the preferences");
+        Form1->Preferences1Click(nullptr);
+        EXPECT_FALSE(test::ModalAction::Disarm()) << "the preferences never opened";
+    };
+    check("preferences-ok", [&] { preferencesOk(1); });
+    check("preferences-german", [&] { preferencesOk(0); });
+    check("preferences-english", [&] { preferencesOk(1); });
+    // A drag of the corner: the system's size loop around the new size.
+    check("corner-drag", [&] {
+        SendMessageW(h, WM_ENTERSIZEMOVE, 0, 0);
+        RECT r{bounds.Left, bounds.Top, bounds.Right + 60, bounds.Bottom + 40};
+        SendMessageW(h, WM_SIZING, WMSZ_BOTTOMRIGHT, reinterpret_cast<LPARAM>(&r));
+        SetWindowPos(h, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageW(h, WM_EXITSIZEMOVE, 0, 0);
+    });
+    check("smaller", [&] { Form1->SetBounds(bounds.Left, bounds.Top, bounds.Width() - 30, bounds.Height() - 20); });
+    check("maximized", [&] { ShowWindow(h, SW_MAXIMIZE); });
+    ShowWindow(h, SW_RESTORE);
+    Form1->SetBounds(bounds.Left, bounds.Top, bounds.Width(), bounds.Height());
+}
+
+// Made much smaller (by a drag, or restored from maximized), the corner where
+// the two upper group boxes meet keeps a few pixels of before: the
+// "Preparation steps" box's top right corner and right edge differ from the
+// box painted again. Left to be found.
+TEST_F(AnalysisViewTest, DISABLED_TheMainWindowIsPaintedWholeAfterAMuchSmallerSize) {
+    Open();
+    ASSERT_TRUE(View()->Engine().Analysed());
+    test::ExpectEveryNewSizePaintedWhole(Form1->Handle(), "main");
+}
+
+// The log window and the preferences lay themselves out again at each new
+// size: each shows whole after it, as after a repaint of all it holds.
+TEST_F(AnalysisViewTest, TheLogWindowAndThePreferencesArePaintedWholeAtEveryNewSize) {
+    Open();
+    ASSERT_TRUE(View()->Engine().Analysed());
+    Form3->Show();
+    test::ExpectEveryNewSizePaintedWhole(Form3->Handle(), "log");
+    // The log window follows the main window's width.
+    const TRect bounds = Form1->BoundsRect();
+    test::RepaintedScreenShot(Form3->Handle());
+    Form1->SetBounds(bounds.Left, bounds.Top, bounds.Width() + 50, bounds.Height());
+    {
+        const test::ScreenShot after = test::SettledScreenShot(Form3->Handle());
+        EXPECT_TRUE(test::SameScreen(after, test::RepaintedScreenShot(Form3->Handle()), "log-follows"));
+    }
+    Form1->SetBounds(bounds.Left, bounds.Top, bounds.Width(), bounds.Height());
+    Form3->Hide();
+
+    bool checked = false;
+    test::ModalAction::Arm([] { return SettingsForm && SettingsForm->Visible(); },
+                           [&] {
+                               test::ExpectEveryNewSizePaintedWhole(SettingsForm->Handle(), "preferences");
+                               checked = true;
+                               SettingsForm->SetModalResult(mrCancel);
+                           },
+                           "the preferences");
+    Form1->Preferences1Click(nullptr);
+    EXPECT_TRUE(checked);
 }
 
 // Closing while the analysis runs asks once, cancels the analysis and keeps

@@ -747,6 +747,14 @@ tw::TPopupMenu* ContextMenuOf(tw::TControl* c, LPARAM pos)
 // Buttons (kinds 92 to 94) show and hide their halo with their own fades.
 bool GlowsFromCommonHandler(int32_t kind) { return !IsNoGlowKind(kind) && (kind < 92 || kind > 94); }
 
+// Whether the control's parent lays a picture (a gradient or a texture)
+// under its children rather than one colour.
+bool ParentHasPicture(tw::TControl* c)
+{
+    tw::TWinControl* p = c ? c->Parent() : nullptr;
+    return p && p->HandleAllocated() && AskWindow(p->HandleIfAllocated(), AC_QUERYUPDATING);
+}
+
 bool CommonWndProcBody(tw::TMessage& m, TsCommonData* d)
 {
     if (m.Msg == SM_ALPHACMD) return CommonMessage(m, d);
@@ -771,7 +779,12 @@ bool CommonWndProcBody(tw::TMessage& m, TsCommonData* d)
         }
         return false;
     case WM_MOVE:
-        if (d->IsUpdating()) {
+        // What the control shows of its parent (a caption strip, the corners
+        // its mask leaves open, a see-through section) is the parent's
+        // picture at its place; moved over a picture that is not one colour
+        // that piece is another, while the system only copies the old pixels
+        // along: the control takes its background again and is painted.
+        if (d->IsUpdating() || (d->Skinned() && ParentHasPicture(c))) {
             d->BGChangedFlag = true;
             if (c) c->Perform(SM_ALPHACMD, SkinWParam(AC_ENDUPDATE, 1), 0);
         }

@@ -30,6 +30,7 @@
 #include "skin/engine/data/acSkinPack.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/link/sCommonData.h"
+#include "tests/app/ScreenPixels.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/SavedSettings.h"
 #include "tests/support/TsProbe.h"
@@ -358,6 +359,23 @@ TEST_F(CutEditorTest, CancelChangesNothingAndTheUnskinnedTimeLineIgnoresTheMouse
     EXPECT_EQ(View()->Engine().Tables().CutIn, 0);
     EXPECT_EQ(View()->Engine().Tables().CutOut, cutOut);
     EXPECT_EQ(TimeLineForm, nullptr);
+}
+
+// The editor lays itself out again at each new size (the preview, the time
+// line and the rows under it): after a drag of its corner, maximized and
+// restored it shows what a repaint of all it holds shows.
+TEST_F(CutEditorTest, TheEditorIsPaintedWholeAtEveryNewSize) {
+    RegWriteBool(kSettingsKey, "NoPreview", true);
+    Form1->NoPreview = true;
+    bool checked = false;
+    WhenModal([&](TTimeLineForm& f) {
+        test::ExpectEveryNewSizePaintedWhole(f.Handle(), "cut-editor");
+        checked = true;
+        f.sBitBtn2->Click();
+    });
+    Form1->sBitBtn4Click();
+    EXPECT_FALSE(g_gaveUp);
+    EXPECT_TRUE(checked);
 }
 
 // The window is built from the skinned controls, its transport and copy
