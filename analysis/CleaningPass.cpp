@@ -114,6 +114,8 @@ void TCleaningPass::ResetRunState()
     pesHandlers_->ResetPass();
     lastTimeTextPts_ = -1;
     timeTextTick_ = 0;
+    for (TStreamIdPatched& p : streamIdPatched_)
+        p = TStreamIdPatched();
     messagesPumped_ = false;
     expectedWritten_ = 0;
     terminateRequested_ = false;
@@ -336,6 +338,7 @@ void TCleaningPass::PatchAudioStreamId(int slot)
     TPatchEntry& e = t.Patches[idx];
     TTSPacketReader* r = &engine_->Chain().Reader();
     const int64_t startNo = pes->PayloadStartIndex();
+    streamIdPatched_[slot] = TStreamIdPatched();
     if (startNo == r->PacketIndex()) {
         const int pos = r->TSPacketHeader()->Payload()->PayloadStartByte() + 3;
         const int value = (pos < r->RawPacket().Length) ? r->RawPacket().Data[pos] : -1;
@@ -344,11 +347,26 @@ void TCleaningPass::PatchAudioStreamId(int slot)
                 ") while patching of StreamID at $" + Hex8(startNo));
         if (r->SetPacketByte(static_cast<uint8_t>(e.NewValue), pos)) {
             ++e.PatchedCount;
+            streamIdPatched_[slot] = {startNo, pos, static_cast<uint8_t>(e.NewValue)};
             return;
         }
     }
     ++e.FailedCount;
     Log("Patching of StreamID failed for packet: $" + Hex8(startNo));
+}
+
+void TCleaningPass::PatchRepeatedStreamId(int pid)
+{
+    // The original is the packet before on this PID and started the PES its
+    // audio reader holds; only when that start was patched is the repeat.
+    for (int slot = 0; slot < AUDIO_SLOTS; ++slot) {
+        const TTSPesReader& pes = engine_->Chain().AudioPes(slot);
+        const TStreamIdPatched& p = streamIdPatched_[slot];
+        if (!pes.Active() || pes.PID() != pid || p.Pos < 0 || p.StartNo != pes.PayloadStartIndex())
+            continue;
+        engine_->Chain().Reader().SetPacketByte(p.Value, p.Pos);
+        return;
+    }
 }
 
 void TCleaningPass::ComputeTimerOffset()
@@ -688,6 +706,8 @@ void TCleaningPass::WritePacket(int64_t no, int pid)
     TTSPacketReader* r = &engine_->Chain().Reader();
     if (State.TimerOffset != 0)
         ShiftPacketTimers(no);
+    if (r->RepeatedPacket() && engine_->Tables().PatchCount > 0 && r->TSPacketHeader()->PayloadStart())
+        PatchRepeatedStreamId(pid);
     if (remaps_) {
         packet_ = r->RawPacket();
         RemapPacketPid(packet_);
