@@ -468,13 +468,22 @@ bool TCleaningPass::BeginPass()
     cutOut_ = Options.CutOut >= 0 ? Options.CutOut : t.Duration;
 
     en.TSPacketReader1->SetActive(false);
-    // The writer creates the output empty, so an existing file is replaced
-    // whole and no old tail survives.
-    TSPacketWriter1->SetPacketBufferSize(Options.WriterBufferPackets > 0 ? Options.WriterBufferPackets
-                                                                       : kCleanWriterRing);
-    TSPacketWriter1->SetActive(true);
-    outputCreated_ = TSPacketWriter1->Active();
+    // The recording is opened first: when it cannot be opened, or it is not
+    // the analysed one any more, no output is created, and a file of the
+    // output's name is left as it was rather than emptied for nothing.
     r->SetActive(true);
+    if (r->Active() && r->FileSize() != en.AnalysedStamp().Size) {
+        FailAsChanged();
+        return false;
+    }
+    if (r->Active()) {
+        // The writer creates the output empty, so an existing file is
+        // replaced whole and no old tail survives.
+        TSPacketWriter1->SetPacketBufferSize(Options.WriterBufferPackets > 0 ? Options.WriterBufferPackets
+                                                                           : kCleanWriterRing);
+        TSPacketWriter1->SetActive(true);
+        outputCreated_ = TSPacketWriter1->Active();
+    }
 
     referencePts_ = t.FirstPcrRecordStart();
 
@@ -488,22 +497,19 @@ bool TCleaningPass::BeginPass()
     if (!PrepareTables())
         return false;
 
-    // The file may have changed between the look at it and its opening.
-    if (r->Active() && r->FileSize() != en.AnalysedStamp().Size) {
-        FailAsChanged();
-        return false;
-    }
     if (!TSPacketWriter1->Active() || !r->Active()) {
         // Nothing can be written or read: the pass fails instead of reporting
         // an empty success.
         State.Failed = true;
         Log("");
         if (!r->Active()) {
-            State.OutputError = r->LastErrorText();
-            Log("TS  ERROR: Could not open the recording " + r->FileName() +
-                (State.OutputError.empty() ? "" : " (" + State.OutputError + ")"));
+            // The message names the recording: the platform may give no
+            // reason (a file that is gone).
+            const std::string why = r->LastErrorText();
+            State.OutputError = "Could not open the recording " + r->FileName() + (why.empty() ? "" : " (" + why + ")");
+            Log("TS  ERROR: " + State.OutputError);
         }
-        if (!TSPacketWriter1->Active()) {
+        if (r->Active() && !TSPacketWriter1->Active()) {
             State.OutputError = TSPacketWriter1->LastErrorText();
             Log("TS  ERROR: Could not create the output file " + outputFileName_ +
                 (State.OutputError.empty() ? "" : " (" + State.OutputError + ")"));
