@@ -114,6 +114,8 @@ void TCleaningPass::ResetRunState()
     pesHandlers_->ResetPass();
     lastTimeTextPts_ = -1;
     timeTextTick_ = 0;
+    for (TStreamIdPatched& p : streamIdPatched_)
+        p = TStreamIdPatched();
     messagesPumped_ = false;
     expectedWritten_ = 0;
     terminateRequested_ = false;
@@ -336,6 +338,7 @@ void TCleaningPass::PatchAudioStreamId(int slot)
     TPatchEntry& e = t.Patches[idx];
     TTSPacketReader* r = &engine_->Chain().Reader();
     const int64_t startNo = pes->PayloadStartIndex();
+    streamIdPatched_[slot] = TStreamIdPatched();
     if (startNo == r->PacketIndex()) {
         const int pos = r->TSPacketHeader()->Payload()->PayloadStartByte() + 3;
         const int value = (pos < r->RawPacket().Length) ? r->RawPacket().Data[pos] : -1;
@@ -344,11 +347,26 @@ void TCleaningPass::PatchAudioStreamId(int slot)
                 ") while patching of StreamID at $" + Hex8(startNo));
         if (r->SetPacketByte(static_cast<uint8_t>(e.NewValue), pos)) {
             ++e.PatchedCount;
+            streamIdPatched_[slot] = {startNo, pos, static_cast<uint8_t>(e.NewValue)};
             return;
         }
     }
     ++e.FailedCount;
     Log("Patching of StreamID failed for packet: $" + Hex8(startNo));
+}
+
+void TCleaningPass::PatchRepeatedStreamId(int pid)
+{
+    // The original is the packet before on this PID and started the PES its
+    // audio reader holds; only when that start was patched is the repeat.
+    for (int slot = 0; slot < AUDIO_SLOTS; ++slot) {
+        const TTSPesReader& pes = engine_->Chain().AudioPes(slot);
+        const TStreamIdPatched& p = streamIdPatched_[slot];
+        if (!pes.Active() || pes.PID() != pid || p.Pos < 0 || p.StartNo != pes.PayloadStartIndex())
+            continue;
+        engine_->Chain().Reader().SetPacketByte(p.Value, p.Pos);
+        return;
+    }
 }
 
 void TCleaningPass::ComputeTimerOffset()
@@ -450,13 +468,22 @@ bool TCleaningPass::BeginPass()
     cutOut_ = Options.CutOut >= 0 ? Options.CutOut : t.Duration;
 
     en.TSPacketReader1->SetActive(false);
-    // The writer creates the output empty, so an existing file is replaced
-    // whole and no old tail survives.
-    TSPacketWriter1->SetPacketBufferSize(Options.WriterBufferPackets > 0 ? Options.WriterBufferPackets
-                                                                       : kCleanWriterRing);
-    TSPacketWriter1->SetActive(true);
-    outputCreated_ = TSPacketWriter1->Active();
+    // The recording is opened first: when it cannot be opened, or it is not
+    // the analysed one any more, no output is created, and a file of the
+    // output's name is left as it was rather than emptied for nothing.
     r->SetActive(true);
+    if (r->Active() && r->FileSize() != en.AnalysedStamp().Size) {
+        FailAsChanged();
+        return false;
+    }
+    if (r->Active()) {
+        // The writer creates the output empty, so an existing file is
+        // replaced whole and no old tail survives.
+        TSPacketWriter1->SetPacketBufferSize(Options.WriterBufferPackets > 0 ? Options.WriterBufferPackets
+                                                                           : kCleanWriterRing);
+        TSPacketWriter1->SetActive(true);
+        outputCreated_ = TSPacketWriter1->Active();
+    }
 
     referencePts_ = t.FirstPcrRecordStart();
 
@@ -470,22 +497,19 @@ bool TCleaningPass::BeginPass()
     if (!PrepareTables())
         return false;
 
-    // The file may have changed between the look at it and its opening.
-    if (r->Active() && r->FileSize() != en.AnalysedStamp().Size) {
-        FailAsChanged();
-        return false;
-    }
     if (!TSPacketWriter1->Active() || !r->Active()) {
         // Nothing can be written or read: the pass fails instead of reporting
         // an empty success.
         State.Failed = true;
         Log("");
         if (!r->Active()) {
-            State.OutputError = r->LastErrorText();
-            Log("TS  ERROR: Could not open the recording " + r->FileName() +
-                (State.OutputError.empty() ? "" : " (" + State.OutputError + ")"));
+            // The message names the recording: the platform may give no
+            // reason (a file that is gone).
+            const std::string why = r->LastErrorText();
+            State.OutputError = "Could not open the recording " + r->FileName() + (why.empty() ? "" : " (" + why + ")");
+            Log("TS  ERROR: " + State.OutputError);
         }
-        if (!TSPacketWriter1->Active()) {
+        if (r->Active() && !TSPacketWriter1->Active()) {
             State.OutputError = TSPacketWriter1->LastErrorText();
             Log("TS  ERROR: Could not create the output file " + outputFileName_ +
                 (State.OutputError.empty() ? "" : " (" + State.OutputError + ")"));
@@ -688,6 +712,8 @@ void TCleaningPass::WritePacket(int64_t no, int pid)
     TTSPacketReader* r = &engine_->Chain().Reader();
     if (State.TimerOffset != 0)
         ShiftPacketTimers(no);
+    if (r->RepeatedPacket() && engine_->Tables().PatchCount > 0 && r->TSPacketHeader()->PayloadStart())
+        PatchRepeatedStreamId(pid);
     if (remaps_) {
         packet_ = r->RawPacket();
         RemapPacketPid(packet_);

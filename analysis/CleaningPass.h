@@ -215,6 +215,9 @@ private:
     bool PatchPacketPcr(int64_t offset27);
     bool PatchPesTimers(int64_t offset90);
     void PatchAudioStreamId(int slot);
+    // A PES start sent twice in a row reaches no PES reader the second time:
+    // it gets the stream_id its original got, so that the two stay alike.
+    [[gnu::cold, gnu::noinline]] void PatchRepeatedStreamId(int pid);
     void ComputeTimerOffset();
     void StartAt(int64_t packetNo);
     void EndOfPass();
@@ -262,6 +265,14 @@ private:
     uint64_t startTick_ = 0;
     int64_t expectedWritten_ = 0;
     TTSPacketBuffer packet_; // the packet on its way to the writer
+    // The stream_id written into each audio stream's latest PES start (Pos
+    // < 0: none was), for its second sending.
+    struct TStreamIdPatched {
+        int64_t StartNo = -1;
+        int Pos = -1;
+        uint8_t Value = 0;
+    };
+    TStreamIdPatched streamIdPatched_[AUDIO_SLOTS];
     // PID -> its record among the analysis tables' PID records, rebuilt when
     // the number of records changed.
     static constexpr int16_t kNoPidRecord = -1;

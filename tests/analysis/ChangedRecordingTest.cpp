@@ -123,3 +123,25 @@ TEST(ChangedRecording, TheToolsOfTheAnalysisRefuseAChangedFileOnceWithTheMessage
     ASSERT_TRUE(RemoveFile(in));
     EXPECT_TRUE(road.engine->RecordingChanged());
 }
+
+// A recording removed after its analysis cannot be copied: the pass fails
+// with the reason, and a file of the output's name is left as it was rather
+// than emptied for a copy that can never begin.
+TEST(ChangedRecording, ARecordingGoneBeforeStartLeavesTheOutputsNameAlone)
+{
+    const std::string in = TempName("gone_in");
+    const std::string out = TempName("gone_out");
+    Cleanup files{{in, out, ChangeFileExt(out, ".log")}};
+    WriteFile(in, ReadFile(DataFile("mpeg2_mp2.ts")));
+    const Bytes earlier(188 * 7, 0x47);
+    WriteFile(out, earlier);
+    Road road;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    road.engine->TSPacketReader1->SetActive(false);
+    ASSERT_TRUE(RemoveFile(in));
+
+    EXPECT_EQ(road.Clean(out), TCleaningResult::Failed) << AllLog();
+    EXPECT_EQ(ReadFile(out), earlier) << "the output's name was emptied";
+    EXPECT_NE(AllLog().find("TS  ERROR: Could not open the recording " + in), std::string::npos) << AllLog();
+    EXPECT_EQ(AllLog().find("Could not create the output file"), std::string::npos) << AllLog();
+}

@@ -344,6 +344,56 @@ TEST(Ac3Details, TheStreamIdQuestionMakesThePatchAndTheCopyCarriesIt)
     }
 }
 
+// A PES start sent twice in a row (as the standard allows) gets the stream_id
+// patch in both sendings: a repeat left with the old value differs from the
+// packet it repeats, is then no repeat to the counter repair, and the repair
+// renumbered it and every later packet of the stream.
+TEST(Ac3Details, ARepeatedPesStartCarriesTheStreamIdPatchAndKeepsItsCounter)
+{
+    Cleanup cleanup;
+    const std::string built = Save(VideoAndAudio(3000, 0x101, kAc3Streams,
+                                                 [](int, int64_t pts) { return test::PesPacket(0xC0, Ac3Frame(2), pts); }),
+                                   "ac3sid_built", cleanup);
+    const Bytes plain = ReadFile(built);
+    Bytes in;
+    int repeats = 0, audioSeen = 0;
+    for (size_t i = 0; i + 188 <= plain.size(); i += 188) {
+        in.insert(in.end(), plain.begin() + static_cast<long>(i), plain.begin() + static_cast<long>(i + 188));
+        if (Pid(plain.data() + i) == 0x102 && ++audioSeen % 20 == 5) {
+            in.insert(in.end(), plain.begin() + static_cast<long>(i), plain.begin() + static_cast<long>(i + 188));
+            ++repeats;
+        }
+    }
+    ASSERT_GT(repeats, 5);
+    const std::string name = TempName("ac3sid_repeats");
+    WriteFile(name, in);
+    cleanup.Files.push_back(name);
+    Road road;
+    road.host.Answers[TAnalysisQuestion::Ac3StreamId] = true;
+    ASSERT_TRUE(road.Analyse(name)) << AllLog();
+    const std::string out = OutputName("ac3sid_repeats_out", cleanup);
+    EXPECT_EQ(road.Clean(out), TCleaningResult::Success) << AllLog();
+    EXPECT_EQ(CountOccurrences(AllLog(), "Starting correction of TS packet ContinuityCounter"), 0) << AllLog();
+    // The copy's audio: the input's packets, counters included, with the
+    // stream_id patched in every one.
+    const Bytes b = ReadFile(out);
+    std::vector<Bytes> want, got;
+    for (size_t i = 0; i + 188 <= in.size(); i += 188)
+        if (Pid(in.data() + i) == 0x102) {
+            Bytes p(in.begin() + static_cast<long>(i), in.begin() + static_cast<long>(i + 188));
+            p[static_cast<size_t>(PacketPayloadStart(p.data()) + 3)] = 0xBD;
+            want.push_back(p);
+        }
+    for (size_t i = 0; i + 188 <= b.size(); i += 188)
+        if (Pid(b.data() + i) == 0x102)
+            got.emplace_back(b.begin() + static_cast<long>(i), b.begin() + static_cast<long>(i + 188));
+    ASSERT_EQ(got.size(), want.size());
+    size_t changed = 0;
+    for (size_t i = 0; i < got.size(); ++i)
+        changed += got[i] != want[i];
+    EXPECT_EQ(changed, 0u);
+}
+
 // ---------------------------------------------------------------------------
 // How a pass ends
 

@@ -48,10 +48,14 @@ TEST(FailedOutput, ARecordingGoneBeforeTheCopyLeavesNoOutputAndTheMessageSaysSo)
     ASSERT_FALSE(road.host.Messages.empty());
     const std::string& message = road.host.Messages.back().second;
     EXPECT_EQ(message.rfind("Process aborted with errors!\r", 0), 0u) << message;
-    EXPECT_NE(message.find("The output that was begun has been deleted again."), std::string::npos) << message;
+    // The message says which file is missing; no output was begun, so none
+    // had to be deleted again.
+    EXPECT_NE(message.find("Could not open the recording " + in), std::string::npos) << message;
+    EXPECT_EQ(message.find("The output that was begun has been deleted again."), std::string::npos) << message;
     // The log beside it is kept: it tells what happened.
     EXPECT_TRUE(FileExists(ChangeFileExt(out, ".log")));
-    EXPECT_NE(AllLog().find("Unfinished output deleted: " + out), std::string::npos) << AllLog();
+    EXPECT_NE(AllLog().find("TS  ERROR: Could not open the recording " + in), std::string::npos) << AllLog();
+    EXPECT_EQ(AllLog().find("Unfinished output deleted: " + out), std::string::npos) << AllLog();
 }
 
 TEST(FailedOutput, APassThatFailsAfterWritingKeepsThePartAndCallsItIncomplete)

@@ -6,6 +6,8 @@
 // discontinuity is kept the same way.
 #include "tests/analysis/CleaningTestSupport.h"
 
+#include <cstring>
+
 using namespace tw;
 using namespace tw::cleantest;
 
@@ -202,4 +204,49 @@ TEST(RepeatedPackets, AFlaggedRestartOfTheCountIsKept)
     EXPECT_EQ(CountOccurrences(c.Log, "Paket discontinuity"), 0) << c.Log;
     EXPECT_EQ(CountOccurrences(c.Log, "Starting correction of TS packet ContinuityCounter"), 0) << c.Log;
     EXPECT_TRUE(PacketsOf(c.Out, {kVideo, kAudio}) == PacketsOf(in, {kVideo, kAudio}));
+}
+
+// A packet with a PCR may be sent twice as well, the second sending with a
+// later clock. Both sendings reach the copy with their counter,
+// with or without the duplicate setting, and the second clock sample is no
+// fault of the clock.
+TEST(RepeatedPackets, ARepeatedPacketWithAClockIsKeptWithItsCounter)
+{
+    const Bytes original = ReadFile(DataFile("analysis/mpeg2_mp2.ts"));
+    ASSERT_FALSE(original.empty());
+    std::set<size_t> withPcr;
+    for (size_t i = 0; i < original.size() / 188; ++i) {
+        const uint8_t* p = original.data() + i * 188;
+        int64_t pcr;
+        if (((p[3] >> 4) & 1) && ReadPacketPcr(p, pcr) && i % 3 == 0)
+            withPcr.insert(i);
+    }
+    ASSERT_GT(withPcr.size(), 5u);
+    Repeated in = WithRepeats(original, withPcr);
+    // Each second sending carries the clock one 27 MHz tick later (the base
+    // one 90 kHz tick later, the extension as it was).
+    for (size_t i = 188; i + 188 <= in.File.size(); i += 188) {
+        uint8_t* p = in.File.data() + i;
+        int64_t pcr;
+        if (!ReadPacketPcr(p, pcr) || std::memcmp(p, p - 188, 6) != 0)
+            continue;
+        const uint64_t base = ((uint64_t(p[6]) << 25) | (uint64_t(p[7]) << 17) | (uint64_t(p[8]) << 9) |
+                               (uint64_t(p[9]) << 1) | (p[10] >> 7)) + 1;
+        p[6] = uint8_t(base >> 25);
+        p[7] = uint8_t(base >> 17);
+        p[8] = uint8_t(base >> 9);
+        p[9] = uint8_t(base >> 1);
+        p[10] = uint8_t((p[10] & 0x7F) | ((base & 1) << 7));
+        i += 188;
+    }
+    for (bool duplicateHandling : {false, true}) {
+        const CleanedCopy c = Clean(in.File, duplicateHandling, duplicateHandling ? "pcr_repeats_on" : "pcr_repeats");
+        EXPECT_EQ(c.Result, TCleaningResult::Success) << c.Log;
+        EXPECT_EQ(CountOccurrences(c.Log, "Deleting repeated paket $"), 0) << c.Log;
+        EXPECT_EQ(CountOccurrences(c.Log, "Paket discontinuity"), 0) << c.Log;
+        EXPECT_EQ(CountOccurrences(c.Log, "Starting correction of TS packet ContinuityCounter"), 0) << c.Log;
+        EXPECT_EQ(CountOccurrences(c.Log, "PCR"), CountOccurrences(Clean(original, duplicateHandling, "pcr_plain").Log, "PCR"))
+            << c.Log;
+        EXPECT_TRUE(PacketsOf(c.Out, {kVideo, kAudio}) == PacketsOf(in.File, {kVideo, kAudio}));
+    }
 }
