@@ -445,6 +445,10 @@ void TCleaningPass::CleanStream()
         State.ReadError = r->ReadErrorText();
         State.Failed = true;
     }
+    // A recording rewritten or grown while it was copied gives a copy of
+    // neither state of it: the pass fails as for a change before START.
+    if (!State.Failed && !State.Aborted && FileExists(engine_->FileName()) && engine_->RecordingChanged())
+        FailAsChanged();
     // The time panel is throttled: its last value is shown now.
     if (lastTimeTextPts_ >= 0)
         host_->SetTimeText(PtsToTimeText(State.ElapsedPts));

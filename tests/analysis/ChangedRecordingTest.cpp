@@ -52,6 +52,15 @@ const Change kChanges[] = {
     {"only touched", [](const std::string& f, const Bytes&) { ShiftWriteTime(f, std::chrono::seconds(5)); }},
 };
 
+// A host whose window, kept alive by the pass, lets a test act meanwhile.
+struct ChangingHost : TestHost {
+    std::function<void()> During;
+    void ProcessMessages() override
+    {
+        if (During) During();
+    }
+};
+
 } // namespace
 
 TEST(ChangedRecording, StartStopsBeforeWritingAndTheFailureSaysTheAnalysisIsStale)
@@ -94,6 +103,35 @@ TEST(ChangedRecording, StartStopsBeforeWritingAndTheFailureSaysTheAnalysisIsStal
         const TCleaningResult again = road.Clean(out);
         EXPECT_TRUE(again == TCleaningResult::Success || again == TCleaningResult::SuccessWithErrors) << AllLog();
         EXPECT_GT(ReadFile(out).size(), earlier.size());
+    }
+}
+
+TEST(ChangedRecording, AChangeWhileTheCopyIsWrittenFailsThePass)
+{
+    // Grown (still being recorded) or rewritten in place at the same size
+    // while the pass runs: the copy is of neither state of the file.
+    const Bytes original = ReadFile(DataFile("mpeg2_mp2.ts"));
+    for (const Change& change : {kChanges[1], kChanges[2], kChanges[3]}) {
+        SCOPED_TRACE(change.what);
+        const std::string in = TempName("changing_in");
+        const std::string out = TempName("changing_out");
+        Cleanup files{{in, out, ChangeFileExt(out, ".log")}};
+        WriteFile(in, original);
+        RoadWith<ChangingHost> road;
+        ASSERT_TRUE(road.Analyse(in)) << AllLog();
+        road.engine->TSPacketReader1->SetActive(false);
+        bool changed = false;
+        // The pass keeps the window alive from its first packet on.
+        road.host.During = [&] {
+            if (changed) return;
+            changed = true;
+            change.apply(in, original);
+        };
+        EXPECT_EQ(road.Clean(out), TCleaningResult::Failed) << AllLog();
+        EXPECT_TRUE(changed);
+        EXPECT_NE(AllLog().find("TS  ERROR: The recording has changed since its analysis!"), std::string::npos)
+            << AllLog();
+        EXPECT_EQ(AllLog().find("Process successfully completed"), std::string::npos);
     }
 }
 
