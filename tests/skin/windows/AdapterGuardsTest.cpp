@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "FreedMemory.h"
 #include "SkinTestForms.h"
@@ -231,6 +232,13 @@ protected:
     // from its bottom): the part there is pressed, the mouse held.
     void Press(int fromTop, TsScrollPart part)
     {
+        Aim(fromTop);
+        SendMessageW(list, WM_NCLBUTTONDOWN, HTVSCROLL, MAKELPARAM(at.x, at.y));
+        ASSERT_EQ(adapter->PressedPart(), part);
+        ASSERT_EQ(GetCapture(), list);
+    }
+    void Aim(int fromTop)
+    {
         adapter->UpdateScrollState(false);
         const TacScrollBarState bar = adapter->Bar(true);
         ASSERT_TRUE(bar.Visible && bar.Enabled);
@@ -238,9 +246,6 @@ protected:
         GetWindowRect(list, &wr);
         at = POINT{wr.left + (bar.Rect.Left + bar.Rect.Right) / 2,
                    wr.top + (fromTop >= 0 ? bar.Rect.Top + fromTop : bar.Rect.Bottom + fromTop)};
-        SendMessageW(list, WM_NCLBUTTONDOWN, HTVSCROLL, MAKELPARAM(at.x, at.y));
-        ASSERT_EQ(adapter->PressedPart(), part);
-        ASSERT_EQ(GetCapture(), list);
     }
     // A point of the list's client, as the mouse messages of a held mouse
     // give it, dy pixels below where the bar was pressed.
@@ -302,6 +307,143 @@ TEST_F(ScrollAdapterGuards, ADraggedThumbWhoseScrollTakesTheSkinAwayLeavesTheFre
     ExpectFreedUntouched(watch, adapter, list);
     ExpectPressEnded();
 }
+
+// Each message the bar's adapter passes on to the list, or sets off while
+// it handles a press, whose handling takes the skin away.
+enum class TPassedOn {
+    FramePaint,
+    Print,
+    FocusByPress,
+    MouseHeldElsewhere,
+    PressedLook,
+    FirstScroll,
+    RepaintAfterScroll,
+    MouseLeft,
+    MouseTaken
+};
+
+std::string PassedOnName(const ::testing::TestParamInfo<TPassedOn>& p)
+{
+    switch (p.param) {
+    case TPassedOn::FramePaint: return "FramePaint";
+    case TPassedOn::Print: return "Print";
+    case TPassedOn::FocusByPress: return "FocusByPress";
+    case TPassedOn::MouseHeldElsewhere: return "MouseHeldElsewhere";
+    case TPassedOn::PressedLook: return "PressedLook";
+    case TPassedOn::FirstScroll: return "FirstScroll";
+    case TPassedOn::RepaintAfterScroll: return "RepaintAfterScroll";
+    case TPassedOn::MouseLeft: return "MouseLeft";
+    default: return "MouseTaken";
+    }
+}
+
+class PassedOnScrollGuards : public ScrollAdapterGuards, public ::testing::WithParamInterface<TPassedOn> {
+protected:
+    void TearDown() override
+    {
+        ReleaseCapture();
+        holder.reset();
+        ScrollAdapterGuards::TearDown();
+    }
+    // A label on the dialog that holds the mouse before the press, and
+    // takes the skin away when it loses it.
+    std::unique_ptr<TSkinTaker> holder;
+};
+
+TEST_P(PassedOnScrollGuards, TheBarsAdapterFreedByTheListsHandlingIsNotTouchedAfterwards)
+{
+    tw::test::TFreedMemoryWatch watch({sizeof(TacEditWnd)});
+    const auto is = [](UINT wanted) { return [wanted](UINT msg, WPARAM, LPARAM) { return msg == wanted; }; };
+    switch (GetParam()) {
+    case TPassedOn::FramePaint: MakeList(is(WM_NCPAINT)); break;
+    case TPassedOn::Print: MakeList(is(WM_PRINT)); break;
+    case TPassedOn::FocusByPress: MakeList(is(WM_SETFOCUS)); break;
+    case TPassedOn::PressedLook:
+        // The first paint of the bar with its arrow held.
+        MakeList([this](UINT msg, WPARAM wp, LPARAM) {
+            return msg == SM_ALPHACMD && SkinCommandOf(wp) == AC_SCROLLPAINT && adapter->PressedPart() != spNone;
+        });
+        break;
+    case TPassedOn::MouseHeldElsewhere: {
+        const HWND label = Child(L"STATIC", 0, 220, 10, 80, 20);
+        ASSERT_NE(label, nullptr);
+        holder = std::make_unique<TSkinTaker>(
+            label, [](UINT msg, WPARAM, LPARAM) { return msg == WM_CAPTURECHANGED; },
+            [this] { manager.SetActive(false); });
+        MakeList([](UINT, WPARAM, LPARAM) { return false; });
+        SetCapture(label);
+        holder->Armed = true;
+        break;
+    }
+    case TPassedOn::FirstScroll: MakeList(ScrollOf(SB_LINEDOWN)); break;
+    case TPassedOn::RepaintAfterScroll:
+        // The bar painted again once the scroll the press made is over.
+        MakeList([scrolled = false](UINT msg, WPARAM wp, LPARAM) mutable {
+            if (msg != SM_ALPHACMD)
+                return false;
+            scrolled = scrolled || SkinCommandOf(wp) == AC_AFTERSCROLL;
+            return scrolled && SkinCommandOf(wp) == AC_SCROLLPAINT;
+        });
+        break;
+    case TPassedOn::MouseLeft: MakeList(is(WM_NCMOUSELEAVE)); break;
+    case TPassedOn::MouseTaken: MakeList(is(WM_CAPTURECHANGED)); break;
+    }
+    ASSERT_TRUE(watch.Watches(adapter));
+    const TacMainWnd* freed = adapter;
+    if (GetParam() == TPassedOn::FocusByPress) {
+        // A press on the bar of a list without the focus gives it the focus.
+        SetWindowLongPtrW(list, GWL_STYLE, GetWindowLongPtrW(list, GWL_STYLE) | WS_TABSTOP);
+        ASSERT_NE(GetFocus(), list);
+    }
+    if (GetParam() == TPassedOn::MouseTaken)
+        Press(-3, spLineMax);
+    else
+        Aim(-3);
+    taker->Armed = true;
+    switch (GetParam()) {
+    case TPassedOn::FramePaint:
+        SendMessageW(list, WM_NCPAINT, 1, 0);
+        break;
+    case TPassedOn::Print: {
+        RECT wr;
+        GetWindowRect(list, &wr);
+        HDC screen = GetDC(nullptr);
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP bmp = CreateCompatibleBitmap(screen, wr.right - wr.left, wr.bottom - wr.top);
+        HGDIOBJ old = SelectObject(dc, bmp);
+        SendMessageW(list, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_NONCLIENT);
+        SelectObject(dc, old);
+        DeleteObject(bmp);
+        DeleteDC(dc);
+        ReleaseDC(nullptr, screen);
+        break;
+    }
+    case TPassedOn::MouseLeft:
+        SendMessageW(list, WM_NCMOUSELEAVE, 0, 0);
+        break;
+    case TPassedOn::MouseTaken:
+        // Another window takes the mouse while the arrow is held.
+        ReleaseCapture();
+        break;
+    default:
+        SendMessageW(list, WM_NCLBUTTONDOWN, HTVSCROLL, MAKELPARAM(at.x, at.y));
+        break;
+    }
+    if (holder) {
+        // The label took the skin, the list's own procedure did not.
+        EXPECT_EQ(holder->Taken, 1);
+        taker->Taken += holder->Taken;
+    }
+    ExpectFreedUntouched(watch, freed, list);
+    ExpectPressEnded();
+}
+
+INSTANTIATE_TEST_SUITE_P(Messages, PassedOnScrollGuards,
+                         ::testing::Values(TPassedOn::FramePaint, TPassedOn::Print, TPassedOn::FocusByPress,
+                                           TPassedOn::MouseHeldElsewhere, TPassedOn::PressedLook,
+                                           TPassedOn::FirstScroll, TPassedOn::RepaintAfterScroll,
+                                           TPassedOn::MouseLeft, TPassedOn::MouseTaken),
+                         PassedOnName);
 
 // An MDI parent's client window whose adapter the form's helper lets go
 // while a child is made: the new child, told that it is active, has the
