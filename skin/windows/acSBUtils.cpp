@@ -326,7 +326,11 @@ void TacScrollWnd::MouseDown(bool vertical, POINT screen)
     // Taking the mouse and painting tell the window: it may free the adapter.
     const TLife life(*this);
     SetCapture(wnd);
-    if (!life.Alive()) return;
+    if (!life.Alive()) {
+        // Gone before the press began: nobody would give the mouse back.
+        if (GetCapture() == wnd) ReleaseCapture();
+        return;
+    }
     SetLook(vertical, part, part);
     if (!life.Alive()) return;
     if (part == spThumb) {
