@@ -81,6 +81,7 @@ TacDialogWnd::~TacDialogWnd()
     }
     if (clientBrush_)
         DeleteObject(clientBrush_);
+    TacSystemMenu::Release(std::move(sysMenu_));
 }
 
 void TacDialogWnd::InitDialogState()

@@ -252,17 +252,52 @@ void TacSystemMenu::PopupAt(int x, int y)
     UpdateItems();
     if (OnPopup)
         OnPopup(this);
-    // The menu's loop runs the program's messages: the dialog's adapter, and
-    // this menu with it, may be gone when it returns (the skin taken away).
+    // The menu's loop runs the program's messages: the dialog's adapter may
+    // be gone when it returns (the skin taken away). This menu then outlived
+    // it for the loop's sake (Release) and goes now.
     const TacMainWnd::TLife life(*dialog_);
+    open_ = true;
     const UINT cmd = UINT(TrackPopupMenu(Handle(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, 0,
                                          dialog_->Handle(), nullptr));
+    open_ = false;
+    if (orphaned_) {
+        delete this;
+        return;
+    }
     if (!life.Alive())
         return;
     if (OnClose)
         OnClose(this);
     if (cmd)
         DispatchCommand(cmd);
+}
+
+void TacSystemMenu::Release(std::unique_ptr<TacSystemMenu> menu)
+{
+    if (!menu || !menu->open_)
+        return;   // a closed menu goes with the pointer
+    TacSystemMenu* open = menu.release();
+    open->orphaned_ = true;
+    open->dialog_ = nullptr;
+    // Its items are no longer drawn by the skin that goes.
+    open->OnMeasureItem = nullptr;
+    open->OnAdvancedDrawItem = nullptr;
+    // Ends the loop. Its window is told directly as well: the loop may not
+    // be the one the system ends (another menu's window may have been taken
+    // as the top one), and the cancel wakes it whatever it waits for.
+    EndMenu();
+    const HMENU handle = open->Handle();
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND wnd, LPARAM p) -> BOOL {
+            wchar_t name[16] = {};
+            GetClassNameW(wnd, name, 16);
+            if (lstrcmpW(name, L"#32768") == 0 &&
+                reinterpret_cast<HMENU>(SendMessageW(wnd, MN_GETHMENU, 0, 0)) == reinterpret_cast<HMENU>(p))
+                PostMessageW(wnd, WM_CANCELMODE, 0, 0);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(handle));
 }
 
 } // namespace skin

@@ -4,6 +4,7 @@
 // which caption buttons the form shows and which of them work, and can list
 // the skins the manager knows so that the user picks one.
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "ui/Forms.h"
@@ -104,10 +105,21 @@ public:
     // dialog hears the items' drawing and the chosen command).
     void PopupAt(int x, int y);
     TacDialogWnd* Dialog() const { return dialog_; }
+    // Whether PopupAt's menu loop runs now.
+    bool Open() const { return open_; }
+
+    // Frees the menu whose dialog adapter goes. An open menu is ended and
+    // freed when its loop has returned: the menu must not be destroyed
+    // under the loop that shows it (the loop reads it once more when it
+    // ends, and a menu window can stay on the screen with no loop to close
+    // it).
+    static void Release(std::unique_ptr<TacSystemMenu> menu);
 
 private:
     void Command(WPARAM sc);
     TacDialogWnd* dialog_;
+    bool open_ = false;
+    bool orphaned_ = false;
 };
 
 } // namespace skin

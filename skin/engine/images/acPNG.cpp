@@ -1186,28 +1186,68 @@ void TPNGGraphic::LoadFromFile(const std::string& fileName)
     LoadFromStream(s);
 }
 
+namespace {
+
+// Expands the rows of a palette picture of Bits bits per pixel to 24-bit
+// BGR through a table of what each source byte becomes (its 8, 2 or 1
+// pixels): one look-up and one fixed-size copy per byte, not a shift, a mask
+// and a palette check per pixel. A picture of a few kilobytes may declare
+// the largest size a skin accepts; its expansion must cost no more than
+// copying the result.
+template <int Bits>
+void ExpandPaletteRows(const TPNGGraphic& g, const TPalette& palette, const TPixelView& v)
+{
+    constexpr int kPerByte = 8 / Bits;
+    constexpr int kEntry = kPerByte * 3;
+    constexpr int kIndexMask = (1 << Bits) - 1;
+    std::vector<uint8_t> table(256 * size_t(kEntry));
+    for (int b = 0; b < 256; ++b) {
+        for (int k = 0; k < kPerByte; ++k) {
+            const int index = (b >> (8 - Bits * (k + 1))) & kIndexMask;
+            // Indices beyond a short palette show black, as in a DIB.
+            const TPaletteEntry e = size_t(index) < palette.size() ? palette[size_t(index)] : TPaletteEntry{};
+            uint8_t* d = &table[size_t(b) * kEntry + size_t(k) * 3];
+            d[0] = e.Blue;
+            d[1] = e.Green;
+            d[2] = e.Red;
+        }
+    }
+    const int width = g.Width();
+    const int wholeBytes = width / kPerByte;
+    const int restPixels = width % kPerByte;
+    for (int y = 0; y < g.Height(); ++y) {
+        const uint8_t* src = g.ScanLine(y);
+        uint8_t* dst = v.Row(y);
+        for (int i = 0; i < wholeBytes; ++i, dst += kEntry) {
+            const uint8_t* t = &table[size_t(src[i]) * kEntry];
+            if constexpr (kEntry == 3) {
+                dst[0] = t[0];
+                dst[1] = t[1];
+                dst[2] = t[2];
+            } else {
+                std::memcpy(dst, t, kEntry);
+            }
+        }
+        if (restPixels > 0) std::memcpy(dst, &table[size_t(src[wholeBytes]) * kEntry], size_t(restPixels) * 3);
+    }
+}
+
+} // namespace
+
 TPixelImage TPNGGraphic::Image() const
 {
     if (Empty()) return TPixelImage();
     if (bitsPerPixel_ == 32) return Image32();
     TPixelImage image(width_, height_, 24);
     const TPixelView& v = image.View();
-    for (int y = 0; y < height_; ++y) {
-        const uint8_t* src = ScanLine(y);
-        uint8_t* dst = v.Row(y);
-        if (bitsPerPixel_ == 24) {
-            std::memcpy(dst, src, size_t(width_) * 3);
-            continue;
-        }
-        for (int x = 0; x < width_; ++x) {
-            const int bit = x * bitsPerPixel_;
-            const int index = (src[bit / 8] >> (8 - bitsPerPixel_ - bit % 8)) & ((1 << bitsPerPixel_) - 1);
-            // Indices beyond a short palette show black, as in a DIB.
-            const TPaletteEntry e = size_t(index) < palette_.size() ? palette_[size_t(index)] : TPaletteEntry{};
-            dst[x * 3] = e.Blue;
-            dst[x * 3 + 1] = e.Green;
-            dst[x * 3 + 2] = e.Red;
-        }
+    switch (bitsPerPixel_) {
+    case 24:
+        for (int y = 0; y < height_; ++y) std::memcpy(v.Row(y), ScanLine(y), size_t(width_) * 3);
+        break;
+    case 1: ExpandPaletteRows<1>(*this, palette_, v); break;
+    case 4: ExpandPaletteRows<4>(*this, palette_, v); break;
+    case 8: ExpandPaletteRows<8>(*this, palette_, v); break;
+    default: break;   // no other depth is ever loaded
     }
     return image;
 }

@@ -439,6 +439,51 @@ TEST_F(DialogAdapterLifetime, TheDialogsSystemMenuFreedWhileItIsOpenIsNotTouched
     UseAfterwards(dialog);
 }
 
+// The same without the test closing the menu: the menu goes with the skin,
+// but not under the loop that shows it. It stays a menu until its loop has
+// returned (the loop reads it once more when it ends), and the loop ends by
+// itself: nobody else would close a menu whose skin is gone.
+TEST_F(DialogAdapterLifetime, TheDialogsSystemMenuOutlivesItsSkinOnlyUntilItsLoopEnds)
+{
+    tw::test::TFreedMemoryWatch watch({sizeof(TacSystemMenu)});
+    MakeDialog();
+    const auto* adapter = dynamic_cast<const TacDialogWnd*>(TacMainWnd::Of(dialog));
+    ASSERT_NE(adapter, nullptr);
+    const TacSystemMenu* menu = adapter->SysMenu();
+    ASSERT_TRUE(watch.Watches(menu));
+    const HMENU handle = const_cast<TacSystemMenu*>(menu)->Handle();
+    SetForegroundWindow(dialog);
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+    bool opened = false, menuWhileOpen = false, stillOpen = false;
+    test::TModalProbe probe([&] {
+        if (!test::VisibleThreadWindow(L"#32768"))
+            return false;
+        opened = true;
+        manager.SetActive(false);
+        menuWhileOpen = IsMenu(handle) != FALSE;
+        stillOpen = test::VisibleThreadWindow(L"#32768") != nullptr;
+        return true;
+    });
+    // Only a menu that will not close is ended, at the deadline: the test
+    // fails instead of hanging.
+    test::TModalProbe guard([] { return false; }, 20000);
+    RECT wr;
+    GetWindowRect(dialog, &wr);
+    SendMessageW(dialog, WM_NCRBUTTONUP, HTCAPTION, MAKELPARAM(wr.left + 120, wr.top + 10));
+    const bool guardEnded = guard.TimedOut();
+    guard.Stop();
+    tw::Application->ProcessMessages();
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(menuWhileOpen) << "the menu was destroyed under its own loop";
+    EXPECT_TRUE(stillOpen);
+    EXPECT_FALSE(guardEnded) << "the menu's loop did not end with its skin";
+    EXPECT_EQ(test::VisibleThreadWindow(L"#32768"), nullptr);
+    EXPECT_FALSE(IsMenu(handle));
+    EXPECT_TRUE(watch.WasFreed(menu)) << "the dialog's system menu was not freed";
+    EXPECT_EQ(watch.Touches(), 0) << "freed memory was touched at " << tw::test::TFreedMemoryWatch::LastTouchAt();
+    UseAfterwards(dialog);
+}
+
 // A press on a scroll bar whose repeated scroll takes the skin away: the
 // adapter goes while its repeat runs. It touches nothing of itself
 // afterwards, and the press ends with it: the mouse is given back and the

@@ -41,6 +41,33 @@ inline bool Settled(HWND wnd)
     return painted && HIWORD(GetQueueStatus(QS_POSTMESSAGE | QS_SENDMESSAGE)) == 0;
 }
 
+// Whether what a window painted has reached the screen: a few of its pixels
+// read from its own device context and from the screen's agree. The system
+// copies a window's painting to the screen when the thread next waits, so a
+// test that reads the screen right after a paint can see the blank window
+// under it (white, on a busy machine); it waits for this instead.
+inline bool OnScreen(HWND wnd)
+{
+    RECT wr{};
+    if (!wnd || !IsWindowVisible(wnd) || !GetWindowRect(wnd, &wr) || wr.right - wr.left < 3 || wr.bottom - wr.top < 3)
+        return false;
+    const int w = wr.right - wr.left, h = wr.bottom - wr.top;
+    const POINT at[] = {{1, h / 2}, {w - 2, h / 2}, {w / 2, 1}, {w / 2, h - 2}, {w / 2, h / 2}, {w / 4, h / 4}};
+    HDC own = GetWindowDC(wnd);
+    HDC screen = GetDC(nullptr);
+    bool same = own && screen;
+    for (const POINT& p : at) {
+        if (!same)
+            break;
+        same = GetPixel(own, p.x, p.y) == GetPixel(screen, wr.left + p.x, wr.top + p.y);
+    }
+    if (own)
+        ReleaseDC(wnd, own);
+    if (screen)
+        ReleaseDC(nullptr, screen);
+    return same;
+}
+
 // The thread's first visible window of a class ("#32770" a dialog, "#32768"
 // a popup menu), or null.
 inline HWND VisibleThreadWindow(const wchar_t* cls)
@@ -94,10 +121,23 @@ public:
         Live().erase(timer_);
         timer_ = 0;
     }
-    // Ends whatever modal loop is open: dialogs cancelled, menus closed.
+    // Ends whatever modal loop is open: dialogs cancelled, menus closed. A
+    // menu's window is told to cancel as well: the system ends only the
+    // menu it took as the top one, and a loop whose cancel went elsewhere
+    // would wait on.
     static void EndModalLoops()
     {
         EndMenu();
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND wnd, LPARAM) -> BOOL {
+                wchar_t name[16] = {};
+                GetClassNameW(wnd, name, 16);
+                if (lstrcmpW(name, L"#32768") == 0 && IsWindowVisible(wnd))
+                    PostMessageW(wnd, WM_CANCELMODE, 0, 0);
+                return TRUE;
+            },
+            0);
         for (int i = 0; i < 16; ++i) {
             const HWND dlg = VisibleThreadWindow(L"#32770");
             if (!dlg)
@@ -125,6 +165,10 @@ private:
     }
     void Run()
     {
+        if (timedOut_ && !inStep_) {
+            RunAfterDeadline();
+            return;
+        }
         if (inStep_ || done_ || timedOut_)
             return;
         inStep_ = true;
@@ -144,7 +188,6 @@ private:
             Stop();
         } else if (GetTickCount64() > deadline_) {
             timedOut_ = true;
-            Stop();
             try {
                 if (OnTimeout)
                     OnTimeout();
@@ -153,6 +196,23 @@ private:
             }
             EndModalLoops();
         }
+    }
+    // After the deadline the probe keeps ticking, ending what is still open
+    // on every tick: a loop waits for a message, and without the ticks a
+    // cancel it missed would leave it waiting for good. It stops when no
+    // menu or dialog of the thread is left on the screen, or ten seconds on.
+    void RunAfterDeadline()
+    {
+        if (!VisibleThreadWindow(L"#32768") && !VisibleThreadWindow(L"#32770")) {
+            Stop();
+            return;
+        }
+        if (GetTickCount64() > deadline_ + 10000) {
+            ADD_FAILURE() << "a modal loop would not end after the probe's deadline";
+            Stop();
+            return;
+        }
+        EndModalLoops();
     }
 
     std::function<bool()> step_;

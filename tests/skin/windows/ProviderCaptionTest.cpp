@@ -59,8 +59,15 @@ void CALLBACK PopupProbe(HWND, UINT, UINT_PTR, DWORD)
         return;
     HWND popup = nullptr;
     EnumThreadWindows(GetCurrentThreadId(), FindMenuWindow, reinterpret_cast<LPARAM>(&popup));
-    if (!popup || g_seen->Opened)
+    if (!popup)
         return;
+    if (g_seen->Opened) {
+        // Closed until it is gone: a busy machine's menu can show before
+        // its loop reads the keys, and one Escape may have gone before it.
+        EndMenu();
+        PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+        return;
+    }
     g_seen->Opened = true;
     GetWindowRect(popup, &g_seen->Rect);
     g_seen->FormHadItFirst = g_seen->Form->KeyMenuSeen;
@@ -94,11 +101,14 @@ protected:
         g_seen = &seen;
         const UINT_PTR timer = SetTimer(nullptr, 0, 30, PopupProbe);
         SendMessageW(form->Handle(), WM_SYSCOMMAND, SC_KEYMENU, ' ');
-        // A menu that did not open has had time enough to be seen.
-        const DWORD until = GetTickCount() + 300;
-        while (!seen.Opened && GetTickCount() < until) {
+        // The menu opens in the command, or from what the command posted:
+        // a menu that did not open when the queue is empty never will. The
+        // deadline only ends a queue that never empties.
+        const ULONGLONG until = GetTickCount64() + 20000;
+        while (!seen.Opened && GetTickCount64() < until) {
             tw::Application->ProcessMessages();
-            Sleep(10);
+            if (HIWORD(GetQueueStatus(QS_POSTMESSAGE | QS_SENDMESSAGE | QS_PAINT)) == 0)
+                break;
         }
         KillTimer(nullptr, timer);
         g_seen = nullptr;

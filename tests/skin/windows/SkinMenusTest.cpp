@@ -39,14 +39,14 @@ struct TMenuProbe {
 
 HWND OpenPopupMenu() { return test::VisibleThreadWindow(L"#32768"); }
 
-// Acts on the popup menu once it is up, painted, and the main-window hook
-// had its turn (the popup is skinned by a posted message after its first
-// paint); Escape when there is nothing to do.
+// Acts on the popup menu once it is up, painted, the main-window hook had
+// its turn (the popup is skinned by a posted message after its first paint)
+// and its painting is on the screen; Escape when there is nothing to do.
 void WhenMenuOpens(TMenuProbe& probe)
 {
     probe.Probe = std::make_unique<test::TModalProbe>([&probe] {
         const HWND popup = OpenPopupMenu();
-        if (!popup || !test::Settled(popup))
+        if (!popup || !test::Settled(popup) || !test::OnScreen(popup))
             return false;
         probe.Popup = popup;
         auto act = std::move(probe.Act);
@@ -212,6 +212,7 @@ TEST_F(SkinMenusTest, TheMenuLineIsPaintedFromTheSkinAndOpensByMouse)
     ASSERT_TRUE(GetMenuBarInfo(wnd, OBJID_MENU, 0, &mbi));
     RedrawWindow(wnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
     tw::Application->ProcessMessages();
+    PumpUntil([&] { return test::OnScreen(wnd); });
     const COLORREF line = ScreenPixel(mbi.rcBar.right - 4, (mbi.rcBar.top + mbi.rcBar.bottom) / 2);
     EXPECT_EQ(line, COLORREF(SectionColor("MENULINE")));
     RECT item{};

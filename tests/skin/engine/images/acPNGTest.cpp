@@ -440,6 +440,48 @@ TEST(PngReader, AGammaAfterThePaletteLeavesPalettePicturesOfFewBitsAsWritten)
     EXPECT_EQ(image.View().Pixel(0, 0)[2], 0);
 }
 
+TEST(PngReader, PalettePicturesExpandEveryIndexAtEveryWidth)
+{
+    // Each depth at widths that end a row inside a byte and on its edge, over
+    // two rows of different indices. The file's palette is one entry short,
+    // so (but for 2 bits, whose palette is spread over a 4-bit one) the last
+    // index shows black. The expected colour comes from the index in the
+    // scan line and the palette the bitmap carries.
+    for (int depth : {1, 2, 4, 8}) {
+        const int entries = (1 << depth) - 1;
+        Bytes plte;
+        for (int i = 0; i < entries; ++i)
+            for (int v : {3 + i, 90 + i, 250 - i}) plte.push_back(uint8_t(v));
+        for (uint32_t width = 1; width <= uint32_t(2 * 8 / depth + 3); ++width) {
+            const size_t rowBytes = (size_t(width) * size_t(depth) + 7) / 8;
+            Bytes rows;
+            for (int y = 0; y < 2; ++y) {
+                rows.push_back(0);
+                for (size_t b = 0; b < rowBytes; ++b) rows.push_back(uint8_t(0x9C + 0x35 * b + 0x61 * size_t(y)));
+            }
+            const TPNGGraphic g = Load(Png(Ihdr(width, 2, uint8_t(depth), 3), rows, {Chunk("PLTE", plte)}));
+            const TPalette& pal = g.Palette();
+            if (depth != 2) ASSERT_EQ(pal.size(), size_t(entries));
+            const TPixelImage image = g.Image();
+            ASSERT_EQ(image.View().Width, int(width));
+            ASSERT_EQ(image.View().BitsPerPixel, 24);
+            int blacks = 0;
+            for (int y = 0; y < 2; ++y) {
+                for (int x = 0; x < int(width); ++x) {
+                    const size_t i = size_t(Index(g, x, y));
+                    const TPaletteEntry e = i < pal.size() ? pal[i] : TPaletteEntry{};
+                    blacks += i >= pal.size();
+                    const uint8_t* p = image.View().Pixel(x, y);
+                    EXPECT_EQ(p[0], e.Blue) << depth << " bits, width " << width << " at " << x << "," << y;
+                    EXPECT_EQ(p[1], e.Green) << depth << " bits, width " << width << " at " << x << "," << y;
+                    EXPECT_EQ(p[2], e.Red) << depth << " bits, width " << width << " at " << x << "," << y;
+                }
+            }
+            if (depth == 1 && width >= 2) EXPECT_GT(blacks, 0) << width;
+        }
+    }
+}
+
 TEST(PngReader, DamagedLengthsAndSizesAreRefused)
 {
     // An IHDR of 5 bytes, with its CRC right.
