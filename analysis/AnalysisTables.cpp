@@ -19,6 +19,7 @@ void TAnalysisTables::ResetAnalysis() {
     PidRecordCount = 0;
     StreamsLeftOut = 0;
     identifiedLeftOut_.fill(false);
+    ForgetListedNotFound();
     DamagedTables = 0;
     ListedBy.fill(PID_UNLISTED);
     LanguageDescriptorChanged = false;
@@ -219,6 +220,14 @@ void TAnalysisTables::NoteListedPid(int pid, int32_t programKey) {
 void TAnalysisTables::NoteStreamLeftOut(int pid, bool identified) {
     ++StreamsLeftOut;
     if (identified && pid >= 0 && pid < 8192) identifiedLeftOut_[static_cast<size_t>(pid)] = true;
+}
+
+void TAnalysisTables::NoteListedNotFound(int pid, int streamType) {
+    if (pid >= 0 && pid < 8192) listedNotFound_[static_cast<size_t>(pid)] = static_cast<int16_t>(streamType & 0xFF);
+}
+
+int TAnalysisTables::ListedNotFoundType(int pid) const {
+    return pid >= 0 && pid < 8192 ? listedNotFound_[static_cast<size_t>(pid)] : -1;
 }
 
 bool TAnalysisTables::IdentifiedStreamMissing() const {

@@ -229,6 +229,13 @@ public:
     bool IdentifiedStreamMissing() const;
     // Program tables that had to be cut short to be read (each a warning).
     int DamagedTables = 0;
+    // Entries of the selected program's table whose PID the PID scan did
+    // not meet: the stream may begin only after the scanned part of the
+    // recording, and then the cleaning pass must say that it leaves it out.
+    void NoteListedNotFound(int pid, int streamType);
+    // The listed stream type of such an entry; -1 for any other PID.
+    int ListedNotFoundType(int pid) const;
+    void ForgetListedNotFound() { listedNotFound_.fill(-1); }
     // Reductions of the start/end check.
     int64_t MaxFirstPts(int* pid) const;
     int64_t MaxFirstDts() const;
@@ -278,6 +285,7 @@ public:
 private:
     std::array<int16_t, 8192> foundIndex_{};
     std::array<bool, 8192> identifiedLeftOut_{};
+    std::array<int16_t, 8192> listedNotFound_{};
 };
 
 // Status colours of the step panels (stored with blue in the high byte).

@@ -104,7 +104,7 @@ int64_t TCleaningPass::TotalErrors() const { return State.GlobalErrors + engine_
 
 int64_t TCleaningPass::TotalWarnings() const
 {
-    return engine_->Tables().TotalWarnings() + State.DiscontinuityCount;
+    return engine_->Tables().TotalWarnings() + State.DiscontinuityCount + State.LateStreamsLeftOut;
 }
 
 void TCleaningPass::ResetRunState()
@@ -190,7 +190,7 @@ TCleaningResult TCleaningPass::Run(const std::string& outputFileName)
     // A copy without a stream whose packets the analysis identified as
     // sound, picture or text is no plain success, even when nothing was
     // broken (a data stream the program does not carry is only a warning).
-    if (TotalErrors() <= 0 && !engine_->Tables().IdentifiedStreamMissing()) {
+    if (TotalErrors() <= 0 && !engine_->Tables().IdentifiedStreamMissing() && State.LateStreamsLeftOut == 0) {
         h.PlaySound("STREAMCLEANINGSUCCESSFULLYCOMPLETED");
         h.ShowMessage(TMessageKind::Information, MsgText(mmSuccess));
         return TCleaningResult::Success;
@@ -591,6 +591,7 @@ void TCleaningPass::HandlePacket(int64_t no)
     }
     if (!t.IsSelectedPid(pid)) {
         ++State.NotNeeded;
+        NoteLateStream(pid);
         return;
     }
     if (!State.Started && CutInReachedAt(no))
@@ -603,6 +604,27 @@ void TCleaningPass::HandlePacket(int64_t no)
         ++State.CutAtEnd;
     else if (!DropRepeat(no))
         WritePacket(no, pid);
+}
+
+void TCleaningPass::NoteLateStream(int pid)
+{
+    // Only what would have been written counts: packets outside the cut
+    // range are left out by the user's choice, and packets without payload
+    // carry nothing of the stream.
+    const TAnalysisTables& t = engine_->Tables();
+    const int streamType = t.ListedNotFoundType(pid);
+    if (streamType < 0 || pid < 0 || pid >= 8192 || State.LateStreamNamed[static_cast<size_t>(pid)])
+        return;
+    if (!State.Started || State.Ended)
+        return;
+    const TAdaptationFieldControl afc = engine_->Chain().Reader().TSPacketHeader()->AdaptationFieldControl();
+    if (afc != afc_no_adaptation_field && afc != afc_adaptation_field_followed_by_payload)
+        return;
+    State.LateStreamNamed[static_cast<size_t>(pid)] = true;
+    ++State.LateStreamsLeftOut;
+    Log("TS  WARNING: Stream PID $" + Hex4(pid) + " type " + IntToStr(streamType) +
+        " is listed in the PMT but begins after the part of the recording the analysis scanned: it is not "
+        "carried into the cleaned stream!");
 }
 
 bool TCleaningPass::DropRepeat(int64_t no)

@@ -11,6 +11,7 @@
 // does the disk writes. The analysis must have run on the same engine.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -148,6 +149,11 @@ public:
         int64_t FullRangeCorrected = 0;
         // Deleted duplicates (statistics only).
         int64_t DuplicatesDeleted = 0;
+        // Streams the program's table lists that began after the part of the
+        // recording the analysis scanned: each named once and counted as a
+        // warning, as the copy goes without them.
+        int64_t LateStreamsLeftOut = 0;
+        std::array<bool, 8192> LateStreamNamed{};
         std::string WriteError;  // the writer failed on the disk
         std::string ReadError;   // the recording could not be read to its end (file and reason), or it is
                                  // no longer the analysed one
@@ -203,6 +209,10 @@ private:
     // With the duplicate setting on: drops the second sending of a packet
     // (the reader's RepeatedPacket) and says so; true when it did.
     bool DropRepeat(int64_t no);
+    // A packet of a PID the copy does not keep: a stream the program's table
+    // lists but the analysis never saw is named the first time its payload
+    // would have gone into the copy.
+    void NoteLateStream(int pid);
     [[gnu::noinline]] void ShiftPacketTimers(int64_t no);
     [[gnu::cold, gnu::noinline]] void KeepWindowAlive();
     // The window's messages, unless they were fetched a moment ago.

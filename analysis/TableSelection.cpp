@@ -57,6 +57,8 @@ void TTableSelection::LogPmtEntries() {
 
 bool TTableSelection::SelectPmt(int pmtPid, int sectionPackets, int64_t packetIndex) {
     engine_.Log("Selecting PMT with PID $" + IntToHex(pmtPid, 4) + " at position $" + IntToHex(packetIndex, 8));
+    // Only the table that is kept speaks for the streams it lists.
+    engine_.Tables().ForgetListedNotFound();
     pmt_->SetPID(pmtPid);
     pmt_->SetActive(true);
     TTSPacketReader* r = engine_.Scan().Reader();
@@ -122,6 +124,7 @@ bool TTableSelection::SelectPmt(int pmtPid, int sectionPackets, int64_t packetIn
     if (deleted > 0) engine_.Log(IntToStr(deleted) + " entries deleted from stream list (not found in stream)!");
     LogPmtEntries();
     const bool kept = pmt_->PMTEntryCount() > 0;
+    if (!kept) engine_.Tables().ForgetListedNotFound();
     held_ = nullptr;
     if (kept)
         for (const TLeftOut& l : leftOut) Report(l);
@@ -198,6 +201,7 @@ void TTableSelection::DeleteMissingPmtEntries() {
         engine_.Log("Deleting PMT entry: PID $" + IntToHex(e.PID, 4) + " type " + IntToStr(e.StreamType) + " = " +
             e.Description);
         if (found) WarnStreamLeftOut(e.PID, e.StreamType);
+        else t.NoteListedNotFound(e.PID, e.StreamType);
         if (found && t.SavedPmtEntryCount < MAX_SAVED_PMT_ENTRIES)
             t.SavedPmtEntries[static_cast<size_t>(t.SavedPmtEntryCount++)] = e;
         pmt_->DeleteEntry(i);

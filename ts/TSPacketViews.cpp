@@ -149,6 +149,24 @@ bool PacketTimestamps(const TTSPacketBuffer& buffer, const TTSPacketHeader& head
     return found;
 }
 
+const TTSPacketBuffer& SectionAtFront(const TTSPacketBuffer& raw, TTSPacketBuffer& scratch) {
+    const int len = raw.Length > TS_PACKET_BUFFER_CAPACITY ? TS_PACKET_BUFFER_CAPACITY : raw.Length;
+    if (len < 6 || (raw.Data[1] & 0x40) == 0 || ((raw.Data[3] >> 4) & 3) != afc_no_adaptation_field ||
+        raw.Data[4] == 0)
+        return raw;
+    const int from = 5 + raw.Data[4];
+    std::memset(scratch.Data, 0xFF, sizeof scratch.Data);
+    std::memcpy(scratch.Data, raw.Data, 4);
+    scratch.Data[4] = 0;
+    if (from >= len) {
+        scratch.Length = 5;
+        return scratch;
+    }
+    std::memcpy(scratch.Data + 5, raw.Data + from, static_cast<size_t>(len - from));
+    scratch.Length = 5 + len - from;
+    return scratch;
+}
+
 bool RepeatsPacket(const uint8_t* previous, const uint8_t* packet) {
     // Bytes 0 to 3: sync, PID, flags, adaptation-field control and counter.
     if (std::memcmp(previous, packet, 4) != 0) return false;

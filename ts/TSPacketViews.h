@@ -185,6 +185,17 @@ private:
 // Name of a reserved PID ("PAT", "CAT", ...); empty for PIDs above 31.
 const std::string& PacketTypeName(int pid);
 
+// A packet that opens a table section (payload unit start, payload without
+// an adaptation field) says in its pointer_field (byte 4) how many bytes of
+// an earlier section come before the new one. The table readers read a new
+// section from byte 5: with a pointer_field of 0 the packet is returned as it
+// is; otherwise `scratch` gets the header, a pointer_field of 0 and the bytes
+// from the section's start to the packet's end (Length counts only those, the
+// rest is 0xFF), and is returned. A pointer_field that leads past the packet
+// gives a packet of header and pointer_field alone, which holds no section.
+// Any other packet is returned as it is.
+const TTSPacketBuffer& SectionAtFront(const TTSPacketBuffer& raw, TTSPacketBuffer& scratch);
+
 // Parses the first 188 bytes of a length-prefixed packet into a header view.
 // Without a sync byte only Synch (false) and Valid (false) are written.
 // Does not fill the payload copy (the reader does that for valid packets).

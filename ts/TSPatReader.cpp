@@ -59,9 +59,11 @@ void TTSPatReader::Clear() {
     ResetSection();
 }
 
-void TTSPatReader::ProcessPacket(const TTSPacketBuffer& raw, int64_t packetIndex) {
+void TTSPatReader::ProcessPacket(const TTSPacketBuffer& packet, int64_t packetIndex) {
     ResetSection();
-    // The section is taken to start right after a pointer_field of 0.
+    // The section is read from byte 5: one that starts further on, after
+    // the tail of an earlier section, is moved there first.
+    const TTSPacketBuffer& raw = SectionAtFront(packet, scratch_);
     if (raw.Length >= 13 && raw.Data[5] == 0x00 && (raw.Data[6] & 0x80) != 0) {
         input_ = raw;
         packetIndex_ = packetIndex;

@@ -109,6 +109,7 @@ private:
     std::string newSignature_;
     TTSPacketBuffer input_;
     TTSPacketBuffer output_;
+    TTSPacketBuffer scratch_; // a packet with its section moved to byte 5
 };
 
 } // namespace tw

@@ -78,14 +78,18 @@ void TTSPmtReader::ProcessPacket(const TTSPacketBuffer& raw, int64_t packetIndex
         ++packetCount_;
     } else {
         Clear();
-        if (len < 17 || raw.Data[5] != 0x02 || (raw.Data[6] & 0xC0) != 0x80) {
+        // A new section is read from byte 5: one that starts further on,
+        // after the tail of an earlier section, is moved there first.
+        const TTSPacketBuffer& first = SectionAtFront(raw, scratch_);
+        const int firstLen = first.Length < len ? first.Length : len;
+        if (firstLen < 17 || first.Data[5] != 0x02 || (first.Data[6] & 0xC0) != 0x80) {
             Clear();
             return;
         }
         indexCount_ = 0;
         indices_[indexCount_++] = packetIndex;
-        std::memcpy(section_, raw.Data, static_cast<size_t>(len));
-        count_ = len;
+        std::memcpy(section_, first.Data, static_cast<size_t>(firstLen));
+        count_ = firstLen;
         packetIndex_ = packetIndex;
         packetCount_ = 1;
     }

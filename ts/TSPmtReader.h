@@ -222,6 +222,7 @@ private:
     bool haveChangeCrc_ = false;
     TPmtEntry* entries_ = nullptr; // MAX_ENTRIES records
     TTSPacketBuffer output_[MAX_OUTPUT_PACKETS];
+    TTSPacketBuffer scratch_; // a packet with its section moved to byte 5
     int outputCount_ = 0;
 };
 

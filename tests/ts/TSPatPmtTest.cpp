@@ -3,6 +3,7 @@
 // decoding, builders and the dump texts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -31,6 +32,27 @@ std::vector<TTSPacketBuffer> SectionPackets(int pid, const Bytes& section) {
     s.AddSection(pid, section);
     std::vector<TTSPacketBuffer> out;
     for (size_t i = 0; i < s.PacketCount(); ++i) out.push_back(ToBuffer(s.Packet(i)));
+    return out;
+}
+
+// The packets of one section on a PID that starts `pointer` bytes into the
+// first payload, after the tail of an earlier section.
+std::vector<TTSPacketBuffer> PacketsAfterPointer(int pid, const Bytes& section, int pointer) {
+    Bytes payload{static_cast<uint8_t>(pointer)};
+    payload.insert(payload.end(), static_cast<size_t>(pointer), 0xA5);
+    payload.insert(payload.end(), section.begin(), section.end());
+    std::vector<TTSPacketBuffer> out;
+    for (size_t at = 0, cc = 0; at < payload.size(); at += 184, ++cc) {
+        TTSPacketBuffer b;
+        b.Length = 188;
+        std::memset(b.Data, 0xFF, 188);
+        b.Data[0] = 0x47;
+        b.Data[1] = static_cast<uint8_t>((at == 0 ? 0x40 : 0) | ((pid >> 8) & 0x1F));
+        b.Data[2] = static_cast<uint8_t>(pid);
+        b.Data[3] = static_cast<uint8_t>(0x10 | (cc & 15));
+        std::memcpy(b.Data + 4, payload.data() + at, std::min<size_t>(184, payload.size() - at));
+        out.push_back(b);
+    }
     return out;
 }
 
@@ -111,12 +133,12 @@ TEST(TSPatReader, BrokenSectionsAreReportedAndLeaveTheFieldsReset) {
     EXPECT_EQ(pat.PATEntryCount(), 0);
     EXPECT_EQ(pat.TransportStreamID(), 0);
 
-    // A pointer_field other than 0 is not followed: the table is misread.
+    // A pointer_field that leads past the packet's end: no section there.
     TsPacketOptions o;
     o.pid = 0;
     o.payloadStart = true;
     o.padWithAdaptation = false;
-    o.payload = Concat({{0x01, 0xFF}, PatSection(1, 0, {{1, 0x100}})});
+    o.payload = Concat({{0xB8}, PatSection(1, 0, {{1, 0x100}})});
     pat.ProcessPacket(ToBuffer(MakePacket(o)), 13);
     ASSERT_EQ(ev.errors.size(), 2u);
     EXPECT_EQ(ev.errors[1], "Section Sync Indicator");
@@ -169,6 +191,41 @@ TEST(TSPatReader, TheLargestSectionsStayInsideThePacket) {
         EXPECT_EQ(pat.PATEntryCount(), 0);
     }
     EXPECT_EQ(ev.received, 1);
+}
+
+TEST(TSPatReader, ASectionAfterAPointerFieldIsReadAndRebuiltAsAtTheFront) {
+    const Bytes section = PatSection(0x77, 5, {{1, 0x100}, {2, 0x200}});
+    TTSPatReader plain(nullptr);
+    plain.ProcessPacket(SectionPackets(0, section)[0], 0);
+    ASSERT_EQ(plain.PATEntryCount(), 2);
+    plain.BuildPatPacket();
+    // From one byte to the most the packet leaves before the section.
+    const int most = 183 - static_cast<int>(section.size());
+    for (int pointer : {1, 7, most}) {
+        SCOPED_TRACE(pointer);
+        TTSPatReader pat(nullptr);
+        PatEvents ev;
+        ev.Attach(pat);
+        pat.ProcessPacket(PacketsAfterPointer(0, section, pointer)[0], 3);
+        EXPECT_TRUE(ev.errors.empty()) << ev.errors.front();
+        EXPECT_EQ(ev.received, 1);
+        EXPECT_EQ(pat.TransportStreamID(), 0x77);
+        EXPECT_EQ(pat.VersionNumber(), 5);
+        ASSERT_EQ(pat.PATEntryCount(), 2);
+        EXPECT_EQ(pat.Entry(1).ProgramNumber, 2);
+        EXPECT_EQ(pat.Entry(1).PID, 0x200);
+        EXPECT_EQ(pat.CRC32(), plain.CRC32());
+        // The copy's table is written as ever: from byte 5, pointer_field 0.
+        pat.BuildPatPacket();
+        EXPECT_EQ(0, std::memcmp(pat.OutputPacket().Data, plain.OutputPacket().Data, 188));
+    }
+    // A section the packet's end cuts off is not read.
+    TTSPatReader cut(nullptr);
+    PatEvents ev;
+    ev.Attach(cut);
+    cut.ProcessPacket(PacketsAfterPointer(0, section, most + 1)[0], 4);
+    EXPECT_EQ(ev.received, 0);
+    EXPECT_EQ(cut.PATEntryCount(), 0);
 }
 
 TEST(TSPatReader, SingleProgramPatBytes) {
@@ -468,6 +525,38 @@ TEST(TSPmtReader, OverlongSectionIsDroppedAndTheNextOneTaken) {
     for (const auto& p : SectionPackets(0x100, PmtSection(1, 0, 0x200, {}, {{2, 0x200, {}}}))) pmt.ProcessPacket(p, 0);
     EXPECT_EQ(ev.received, 1);
     EXPECT_EQ(pmt.PMTEntryCount(), 1);
+}
+
+TEST(TSPmtReader, ASectionAfterAPointerFieldIsReadOverItsPacketsAndRebuiltAsAtTheFront) {
+    std::vector<PmtStream> streams;
+    for (int i = 0; i < 20; ++i) streams.push_back({4, 0x200 + i, LanguageDescriptor("deu")});
+    const Bytes section = PmtSection(7, 2, 0x200, {}, streams);
+    ASSERT_GT(section.size(), 184u);
+    TTSPmtReader plain(nullptr);
+    for (const auto& p : SectionPackets(0x100, section)) plain.ProcessPacket(p, 0);
+    ASSERT_EQ(plain.PMTEntryCount(), 20);
+    ASSERT_TRUE(plain.BuildPmtPackets());
+    for (int pointer : {1, 30, 183 - 17}) {
+        SCOPED_TRACE(pointer);
+        TTSPmtReader pmt(nullptr);
+        PmtEvents ev;
+        ev.Attach(pmt);
+        const auto packets = PacketsAfterPointer(0x100, section, pointer);
+        for (size_t k = 0; k < packets.size(); ++k) pmt.ProcessPacket(packets[k], static_cast<int64_t>(k));
+        EXPECT_EQ(ev.received, 1);
+        EXPECT_EQ(ev.errors, 0);
+        EXPECT_EQ(pmt.ProgramNumber(), 7);
+        ASSERT_EQ(pmt.PMTEntryCount(), 20);
+        EXPECT_EQ(pmt.Entry(19).PID, 0x200 + 19);
+        EXPECT_EQ(pmt.Entry(19).Language, "deu");
+        EXPECT_EQ(pmt.PacketIndex(), 0);
+        EXPECT_EQ(pmt.Size(), plain.Size());
+        EXPECT_EQ(pmt.CRC32(), plain.CRC32());
+        ASSERT_TRUE(pmt.BuildPmtPackets());
+        ASSERT_EQ(pmt.OutputPacketCount(), plain.OutputPacketCount());
+        for (int k = 0; k < pmt.OutputPacketCount(); ++k)
+            EXPECT_EQ(0, std::memcmp(pmt.OutputPacket(k).Data, plain.OutputPacket(k).Data, 188)) << k;
+    }
 }
 
 TEST(TSPmtReader, BuildPacketsRoundTripOverSeveralPackets) {

@@ -1,0 +1,96 @@
+// A stream the program's table lists but whose first packet comes only after
+// the part of a recording the analysis scans for PIDs (its first 100,000
+// packets): a late audio description or subtitle track. The copy goes without
+// it, so the pass must name it and must not end with a plain success.
+#include "CleaningTestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace tw;
+using namespace tw::cleantest;
+
+namespace {
+
+constexpr int kVideoPid = 0x210;
+constexpr int kSoundPid = 0x211;
+constexpr size_t kFill = 101000; // null packets, more than the PID scan reads
+
+// The reference recording (MPEG-2 video, MP2 sound, muxed by ffmpeg) with
+// kFill null packets in front of its first sound packet; with `withoutSound`
+// its sound packets are taken out as well, so that the table lists a stream
+// the recording never carries.
+Bytes SoundAfterTheScannedPart(const Bytes& src, bool withoutSound)
+{
+    Bytes nul(188, 0xFF);
+    nul[0] = 0x47;
+    nul[1] = 0x1F;
+    nul[2] = 0xFF;
+    nul[3] = 0x10;
+    Bytes out;
+    out.reserve(src.size() + kFill * 188);
+    bool filled = false;
+    for (size_t i = 0; i + 188 <= src.size(); i += 188) {
+        const uint8_t* p = src.data() + i;
+        if (Pid(p) == kSoundPid) {
+            if (!filled)
+                for (size_t k = 0; k < kFill; ++k)
+                    out.insert(out.end(), nul.begin(), nul.end());
+            filled = true;
+            if (withoutSound)
+                continue;
+        }
+        out.insert(out.end(), p, p + 188);
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(LateStream, AListedStreamThatBeginsAfterTheScannedPartIsNamedAndNoPlainSuccess)
+{
+    const Bytes src = ReadFile(DataFile("mpeg2_mp2.ts"));
+    ASSERT_EQ(src.size() % 188, 0u);
+    const std::map<int, int64_t> inputPids = [&] {
+        std::map<int, int64_t> n;
+        for (size_t i = 0; i + 188 <= src.size(); i += 188)
+            ++n[Pid(src.data() + i)];
+        return n;
+    }();
+    ASSERT_GT(inputPids.at(kSoundPid), 0);
+
+    for (const bool withoutSound : {false, true}) {
+        SCOPED_TRACE(withoutSound ? "the listed sound never comes" : "the listed sound comes late");
+        Cleanup files;
+        const std::string in = TempName("late_in"), out = TempName("late_out");
+        files.Files = {in, out, ChangeFileExt(out, ".log")};
+        WriteFile(in, SoundAfterTheScannedPart(src, withoutSound));
+
+        Road road;
+        ASSERT_TRUE(road.Analyse(in)) << AllLog();
+        // The scan never met the sound: the rebuilt table goes without it.
+        ASSERT_FALSE(road.engine->Tables().IsSelectedPid(kSoundPid)) << AllLog();
+        const TCleaningResult result = road.Clean(out);
+
+        OutputCheck c = CheckOutput(out);
+        EXPECT_TRUE(c.WholePackets);
+        EXPECT_EQ(c.PacketsPerPid[kVideoPid], inputPids.at(kVideoPid));
+        EXPECT_EQ(c.PacketsPerPid.count(kSoundPid), 0u);
+        const std::string log = AllLog();
+        const int named = CountOccurrences(log, "Stream PID $0211 type ");
+        const int late = CountOccurrences(log, " is listed in the PMT but begins after the part of the recording the "
+                                               "analysis scanned: it is not carried into the cleaned stream!");
+        if (withoutSound) {
+            // Nothing of it is lost: the copy holds what the recording holds.
+            EXPECT_EQ(late, 0) << log;
+            EXPECT_EQ(result, TCleaningResult::Success) << log;
+        } else {
+            // Named once, however many of its packets go.
+            EXPECT_EQ(late, 1) << log;
+            EXPECT_EQ(named, 1) << log;
+            EXPECT_EQ(result, TCleaningResult::SuccessWithErrors) << log;
+            EXPECT_FALSE(HasLine("WARNINGS : 0")) << log;
+            ASSERT_FALSE(road.host.Messages.empty());
+            EXPECT_EQ(road.host.Messages.back().first, TMessageKind::Warning);
+        }
+    }
+}
