@@ -426,7 +426,8 @@ TEST_F(FormsTest, AMovedFormKeepsItsPixelsAMovedControlPaintsAgain) {
     f.SetBounds(40, 40, 300, 160);
     f.Show();
     auto settle = [&] {
-        RedrawWindow(f.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        RedrawWindow(f.Handle(), nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
     };
