@@ -16,6 +16,13 @@ TTabSheet::~TTabSheet() {
     if (pageControl_) pageControl_->RemovePage(this);
 }
 
+void TTabSheet::CreateParams(TCreateParams& p) {
+    TCustomControl::CreateParams(p);
+    // A sheet paints its whole client, as a panel does: the controls on it
+    // are left out of that paint, or a paint of the sheet alone wipes them.
+    p.Style |= WS_CLIPCHILDREN;
+}
+
 void TTabSheet::SetPageControl(TPageControl* pc) {
     if (pc == pageControl_) return;
     if (pageControl_) pageControl_->RemovePage(this);

@@ -416,3 +416,26 @@ TEST_F(FormsTest, ConstraintsKeepAFormAtItsLeastSize) {
     EXPECT_EQ(f.Height(), 400);
     f.Hide();
 }
+
+// A window's picture does not depend on where it stands on the screen: a form
+// that is only moved (the log window follows every step of a drag of the
+// main window) keeps what it shows and is not painted again for it. A
+// control inside a form may show its parent's picture, and is.
+TEST_F(FormsTest, AMovedFormKeepsItsPixelsAMovedControlPaintsAgain) {
+    TSampleForm f(nullptr);
+    f.SetBounds(40, 40, 300, 160);
+    f.Show();
+    auto settle = [&] {
+        RedrawWindow(f.Handle(), nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    };
+    settle();
+    ASSERT_FALSE(GetUpdateRect(f.Handle(), nullptr, FALSE));
+    f.SetBounds(60, 50, 300, 160);
+    EXPECT_FALSE(GetUpdateRect(f.Handle(), nullptr, FALSE)) << "a form only moved is painted again";
+    settle();
+    f.OkButton->SetBounds(20, 60, 75, 25);
+    EXPECT_TRUE(GetUpdateRect(f.OkButton->Handle(), nullptr, FALSE)) << "a moved control keeps its old pixels";
+}

@@ -390,7 +390,9 @@ std::vector<TSpan> AreaSpans(int from, int to, int dstLen, int srcStart, int src
         const int64_t a = int64_t(d) * srcLen, b = a + srcLen;
         TSpan& span = spans[size_t(d - from)];
         const int64_t first = a / dstLen, last = (b - 1) / dstLen;
-        if (last - first < kMaxTaps) {
+        // Up to kMaxTaps source pixels to one (a span that straddles its
+        // ends touches one more), every pixel under it counts.
+        if (int64_t(srcLen) <= int64_t(kMaxTaps) * dstLen) {
             for (int64_t sp = first; sp <= last; ++sp) {
                 const int64_t lo = std::max<int64_t>(a, sp * dstLen);
                 const int64_t hi = std::min<int64_t>(b, (sp + 1) * dstLen);

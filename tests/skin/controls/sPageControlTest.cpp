@@ -106,3 +106,51 @@ TEST_F(TsPageControlTest, SkinOffAndOn)
 
 } // namespace
 } // namespace skin
+
+namespace skin {
+namespace {
+
+// The colour the screen shows at a point of a window's client.
+COLORREF ScreenPixelOf(tw::TWinControl* c, int x, int y)
+{
+    POINT p{x, y};
+    ClientToScreen(c->Handle(), &p);
+    HDC screen = GetDC(nullptr);
+    const COLORREF colour = GetPixel(screen, p.x, p.y);
+    ReleaseDC(nullptr, screen);
+    return colour;
+}
+
+void Settle()
+{
+    MSG msg;
+    for (int i = 0; i < 50; ++i)
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+}
+
+// A sheet paints its whole client: the controls it holds must be left out
+// of that paint, or a paint of the sheet alone wipes them until they happen
+// to paint again. The same after a repaint and a new size of the pages.
+TEST_F(TsPageControlTest, ASheetsOwnPaintLeavesTheControlsOnItShowing)
+{
+    auto* panel = new tw::TPanel(form.get());
+    panel->SetParent(sheets[0]);
+    panel->SetBounds(20, 20, 80, 40);
+    panel->SetBevelOuter(tw::bvNone);
+    panel->SetColor(static_cast<tw::TColor>(0x0000FF));
+    ShowAll();
+    Settle();
+    ASSERT_EQ(ScreenPixelOf(panel, 40, 20), COLORREF(0x0000FF));
+    RedrawWindow(sheets[0]->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_NOCHILDREN);
+    Settle();
+    EXPECT_EQ(ScreenPixelOf(panel, 40, 20), COLORREF(0x0000FF));
+    sheets[0]->Repaint();
+    Settle();
+    EXPECT_EQ(ScreenPixelOf(panel, 40, 20), COLORREF(0x0000FF));
+    pages->SetBounds(10, 10, 320, 220);
+    Settle();
+    EXPECT_EQ(ScreenPixelOf(panel, 40, 20), COLORREF(0x0000FF));
+}
+
+} // namespace
+} // namespace skin

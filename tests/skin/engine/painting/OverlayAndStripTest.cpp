@@ -231,4 +231,11 @@ TEST(MaskStretch, AHugeSourceOntoAFewPixelsReadsWhatThePixelsNeed)
     HalftoneStretchPixels(two.View(), {0, 0, 2, 1}, row.View(), {0, 0, 8, 1});
     EXPECT_EQ(Px(two.View(), 0, 0), 30);
     EXPECT_EQ(Px(two.View(), 1, 0), 110);
+    // 39 to 10, under 4 to 1 but a span over five pixels: the second pixel
+    // weighs 3.9 to 7.8 by area, (15 + 200 + 250 + 300 + 280) / 39.
+    TPixelImage ramp = Picture(39, 1, 24, 0);
+    for (int x = 0; x < 39; ++x) SetPx(ramp.View(), x, 0, TColor(x * 5));
+    TPixelImage ten = Picture(10, 1, 24, 0);
+    HalftoneStretchPixels(ten.View(), {0, 0, 10, 1}, ramp.View(), {0, 0, 39, 1});
+    EXPECT_EQ(Px(ten.View(), 1, 0), 27);
 }
