@@ -695,8 +695,12 @@ void TWinControl::SetBounds(int l, int t, int w, int h) {
     if (handle_) {
         // No copy of the old pixels: what a control shows may depend on its
         // place (the picture of its parent under it), and a copy would keep
-        // what it showed where it was.
-        SetWindowPos(handle_, nullptr, l, t, w, h, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
+        // what it showed where it was. No erase of the parent inside the
+        // move either: it comes before the control hears its new size, and
+        // a parent that has its children paint at once from its erase (as
+        // the skin's does) would have this one paint at the size it knew,
+        // over the window's whole dirty area, which no later paint redoes.
+        SetWindowPos(handle_, nullptr, l, t, w, h, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_DEFERERASE);
         // WM_SIZE / WM_MOVE stored what the system made of it; keep the
         // asked-for values where the system left them alone (hidden, etc.).
         if (!IsIconic(handle_)) StoreBounds(l, t, w, h);

@@ -596,3 +596,64 @@ TEST_F(ControlsTest, GaugePercentAndPageControlPages) {
     b->SetTabVisible(false);
     EXPECT_EQ(SendMessageW(pc->Handle(), TCM_GETITEMCOUNT, 0, 0), 1);
 }
+
+namespace {
+
+// A parent whose erase has its windowed children paint at once, as a skin
+// that lays its picture under them does.
+class TRepaintingForm : public TForm {
+public:
+    using TForm::TForm;
+    void WndProc(TMessage& m) override {
+        TForm::WndProc(m);
+        if (m.Msg != WM_ERASEBKGND) return;
+        for (int i = 0; i < ControlCount(); ++i)
+            if (auto* w = dynamic_cast<TWinControl*>(Controls(i)); w && w->HandleAllocated()) w->Repaint();
+    }
+};
+
+// Records, at each paint, the width it knows against its window's.
+class TWidthPainter : public TCustomControl {
+public:
+    using TCustomControl::TCustomControl;
+    std::vector<std::pair<int, int>> Paints; // known width, window width
+
+protected:
+    void Paint() override {
+        RECT r{};
+        GetClientRect(Handle(), &r);
+        Paints.emplace_back(Width(), int(r.right));
+    }
+};
+
+} // namespace
+
+// A control laid out again paints at the size it has: no paint comes while
+// its window has the new size and the control still knows the old one (which
+// would take the window's dirty area and leave the picture of before), and
+// the last paint is at the new size.
+TEST_F(ControlsTest, AControlLaidOutAgainPaintsOnlyAtTheSizeItKnows) {
+    TRepaintingForm form(nullptr);
+    form.SetBounds(40, 40, 320, 200);
+    auto* box = new TWidthPainter(&form);
+    box->SetParent(&form);
+    box->SetBounds(10, 10, 240, 120);
+    auto* beside = new TWidthPainter(&form);
+    beside->SetParent(&form);
+    beside->SetBounds(260, 10, 40, 120);
+    form.Show();
+    Application->ProcessMessages();
+    for (const int width : {180, 230, 100}) {
+        SCOPED_TRACE(width);
+        box->Paints.clear();
+        box->SetWidth(width); // narrower uncovers the parent, which erases
+        beside->SetLeft(width + 20);
+        for (int i = 0; i < 1000 && (GetUpdateRect(box->Handle(), nullptr, FALSE) ||
+                                     GetUpdateRect(form.Handle(), nullptr, FALSE));
+             ++i)
+            Application->ProcessMessages();
+        ASSERT_FALSE(box->Paints.empty());
+        for (const auto& [known, real] : box->Paints) EXPECT_EQ(known, real);
+        EXPECT_EQ(box->Paints.back().second, width);
+    }
+}
