@@ -16,6 +16,13 @@ TTabSheet::~TTabSheet() {
     if (pageControl_) pageControl_->RemovePage(this);
 }
 
+void TTabSheet::CreateParams(TCreateParams& p) {
+    TCustomControl::CreateParams(p);
+    // A page paints its whole client (a skinned one its picture): without
+    // clipping, a paint of the page alone would wipe the controls on it.
+    p.Style |= WS_CLIPCHILDREN;
+}
+
 void TTabSheet::SetPageControl(TPageControl* pc) {
     if (pc == pageControl_) return;
     if (pageControl_) pageControl_->RemovePage(this);

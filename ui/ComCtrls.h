@@ -28,6 +28,7 @@ public:
 
 protected:
     friend class TPageControl;
+    void CreateParams(TCreateParams& p) override;
     void TextChanged() override;
     TPageControl* pageControl_ = nullptr;
     bool tabVisible_ = true;

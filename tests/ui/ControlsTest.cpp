@@ -657,3 +657,78 @@ TEST_F(ControlsTest, AControlLaidOutAgainPaintsOnlyAtTheSizeItKnows) {
         EXPECT_EQ(box->Paints.back().second, width);
     }
 }
+
+namespace {
+
+// Fills its whole client with one colour, as a skinned page or box lays its
+// picture over all of it.
+template <class Base> class TFilled : public Base {
+public:
+    TFilled(TComponent* owner, COLORREF color) : Base(owner), color_(color) {}
+
+protected:
+    void Paint() override {
+        this->Canvas().Brush().SetColor(TColor(color_));
+        this->Canvas().FillRect(TRect(0, 0, this->Width(), this->Height()));
+    }
+
+private:
+    COLORREF color_;
+};
+
+} // namespace
+
+// A container that fills its whole client leaves the windowed controls it
+// holds in sight when it is painted without them: on its window's own DC, as
+// a skin draws a fade's frame or has a parent's children paint from its
+// erase, with no paint of the children to follow.
+TEST_F(ControlsTest, AContainerPaintedAloneKeepsTheControlsItHolds) {
+    constexpr COLORREF kBack = RGB(200, 30, 40), kChild = RGB(30, 160, 60);
+    TForm form(nullptr);
+    form.SetBounds(60, 60, 360, 260);
+    auto* pages = new TPageControl(&form);
+    pages->SetParent(&form);
+    pages->SetBounds(10, 10, 300, 200);
+    auto* sheet = new TFilled<TTabSheet>(&form, kBack);
+    sheet->SetPageControl(pages);
+    sheet->SetCaption("Page");
+    auto* box = new TFilled<TGroupBox>(&form, kBack);
+    box->SetParent(&form);
+    box->SetBounds(10, 10, 300, 200);
+    auto* panel = new TFilled<TPanel>(&form, kBack);
+    panel->SetParent(&form);
+    panel->SetBounds(10, 10, 300, 200);
+    struct Holder {
+        const char* name;
+        TWinControl* outer; // what shows it
+        TWinControl* container;
+    };
+    const Holder holders[] = {{"tab sheet", pages, sheet}, {"group box", box, box}, {"panel", panel, panel}};
+    form.Show();
+    SetForegroundWindow(form.Handle());
+    for (const Holder& h : holders) {
+        SCOPED_TRACE(h.name);
+        for (const Holder& other : holders) other.outer->SetVisible(other.outer == h.outer);
+        auto* child = new TFilled<TCustomControl>(&form, kChild);
+        child->SetParent(h.container);
+        child->SetBounds(20, 40, 60, 30);
+        for (int i = 0; i < 1000 && (GetUpdateRect(h.container->Handle(), nullptr, FALSE) ||
+                                     GetUpdateRect(child->Handle(), nullptr, FALSE));
+             ++i)
+            Application->ProcessMessages();
+        HDC own = GetDC(h.container->Handle());
+        SendMessageW(h.container->Handle(), WM_PAINT, WPARAM(own), 0);
+        ReleaseDC(h.container->Handle(), own);
+        // An empty queue hands what was drawn to the screen.
+        Application->ProcessMessages();
+        GdiFlush();
+        POINT inChild{30, 15}, beside{5, 5};
+        ClientToScreen(child->Handle(), &inChild);
+        ClientToScreen(h.container->Handle(), &beside);
+        HDC screen = GetDC(nullptr);
+        EXPECT_EQ(GetPixel(screen, inChild.x, inChild.y), kChild);
+        EXPECT_EQ(GetPixel(screen, beside.x, beside.y), kBack); // the container did paint
+        ReleaseDC(nullptr, screen);
+        delete child;
+    }
+}
