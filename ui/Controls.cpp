@@ -697,10 +697,16 @@ void TWinControl::SetBounds(int l, int t, int w, int h) {
         // place (the picture of its parent under it), and a copy would keep
         // what it showed where it was. A window of its own shows the same
         // wherever it stands: only moved (the log window following each step
-        // of a drag of the main window), it keeps its pixels.
+        // of a drag of the main window), it keeps its pixels. No erase of the
+        // parent inside the move either: it comes before the control hears
+        // its new size, and a parent that has its children paint at once
+        // from its erase (as the skin's does) would have this one paint at
+        // the size it knew, over the window's whole dirty area, which no
+        // later paint redoes.
         const bool child = (GetWindowLongPtrW(handle_, GWL_STYLE) & WS_CHILD) != 0;
         const bool copy = !child && w == width_ && h == height_;
-        SetWindowPos(handle_, nullptr, l, t, w, h, SWP_NOZORDER | SWP_NOACTIVATE | (copy ? 0 : SWP_NOCOPYBITS));
+        SetWindowPos(handle_, nullptr, l, t, w, h,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_DEFERERASE | (copy ? 0 : SWP_NOCOPYBITS));
         // WM_SIZE / WM_MOVE stored what the system made of it; keep the
         // asked-for values where the system left them alone (hidden, etc.).
         if (!IsIconic(handle_)) StoreBounds(l, t, w, h);

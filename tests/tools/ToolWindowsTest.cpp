@@ -914,9 +914,9 @@ TEST_F(ToolWindowsTest, EveryToolIsPaintedWholeAtEveryNewSize) {
     EXPECT_EQ(checked, (std::vector<std::string>{"raw-cutter", "preserve", "patch"}));
 }
 
-// Made larger, the merger's destination box keeps a white frame where its
-// right end was, until it is painted again. Left to be found.
-TEST_F(ToolWindowsTest, DISABLED_TheMergerIsPaintedWholeAtEveryNewSize) {
+// Made larger, the merger's destination box shows the skin's frame over its
+// whole new width, not the system's white frame beyond its old right end.
+TEST_F(ToolWindowsTest, TheMergerIsPaintedWholeAtEveryNewSize) {
     bool checked = false;
     WhenShown([] { return FileMergerForm && FileMergerForm->Visible(); }, [&] {
         test::ExpectEveryNewSizePaintedWhole(FileMergerForm->Handle(), "merger");

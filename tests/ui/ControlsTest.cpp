@@ -596,3 +596,139 @@ TEST_F(ControlsTest, GaugePercentAndPageControlPages) {
     b->SetTabVisible(false);
     EXPECT_EQ(SendMessageW(pc->Handle(), TCM_GETITEMCOUNT, 0, 0), 1);
 }
+
+namespace {
+
+// A parent whose erase has its windowed children paint at once, as a skin
+// that lays its picture under them does.
+class TRepaintingForm : public TForm {
+public:
+    using TForm::TForm;
+    void WndProc(TMessage& m) override {
+        TForm::WndProc(m);
+        if (m.Msg != WM_ERASEBKGND) return;
+        for (int i = 0; i < ControlCount(); ++i)
+            if (auto* w = dynamic_cast<TWinControl*>(Controls(i)); w && w->HandleAllocated()) w->Repaint();
+    }
+};
+
+// Records, at each paint, the width it knows against its window's.
+class TWidthPainter : public TCustomControl {
+public:
+    using TCustomControl::TCustomControl;
+    std::vector<std::pair<int, int>> Paints; // known width, window width
+
+protected:
+    void Paint() override {
+        RECT r{};
+        GetClientRect(Handle(), &r);
+        Paints.emplace_back(Width(), int(r.right));
+    }
+};
+
+} // namespace
+
+// A control laid out again paints at the size it has: no paint comes while
+// its window has the new size and the control still knows the old one (which
+// would take the window's dirty area and leave the picture of before), and
+// the last paint is at the new size.
+TEST_F(ControlsTest, AControlLaidOutAgainPaintsOnlyAtTheSizeItKnows) {
+    TRepaintingForm form(nullptr);
+    form.SetBounds(40, 40, 320, 200);
+    auto* box = new TWidthPainter(&form);
+    box->SetParent(&form);
+    box->SetBounds(10, 10, 240, 120);
+    auto* beside = new TWidthPainter(&form);
+    beside->SetParent(&form);
+    beside->SetBounds(260, 10, 40, 120);
+    form.Show();
+    Application->ProcessMessages();
+    for (const int width : {180, 230, 100}) {
+        SCOPED_TRACE(width);
+        box->Paints.clear();
+        box->SetWidth(width); // narrower uncovers the parent, which erases
+        beside->SetLeft(width + 20);
+        for (int i = 0; i < 1000 && (GetUpdateRect(box->Handle(), nullptr, FALSE) ||
+                                     GetUpdateRect(form.Handle(), nullptr, FALSE));
+             ++i)
+            Application->ProcessMessages();
+        ASSERT_FALSE(box->Paints.empty());
+        for (const auto& [known, real] : box->Paints) EXPECT_EQ(known, real);
+        EXPECT_EQ(box->Paints.back().second, width);
+    }
+}
+
+namespace {
+
+// Fills its whole client with one colour, as a skinned page or box lays its
+// picture over all of it.
+template <class Base> class TFilled : public Base {
+public:
+    TFilled(TComponent* owner, COLORREF color) : Base(owner), color_(color) {}
+
+protected:
+    void Paint() override {
+        this->Canvas().Brush().SetColor(TColor(color_));
+        this->Canvas().FillRect(TRect(0, 0, this->Width(), this->Height()));
+    }
+
+private:
+    COLORREF color_;
+};
+
+} // namespace
+
+// A container that fills its whole client leaves the windowed controls it
+// holds in sight when it is painted without them: on its window's own DC, as
+// a skin draws a fade's frame or has a parent's children paint from its
+// erase, with no paint of the children to follow.
+TEST_F(ControlsTest, AContainerPaintedAloneKeepsTheControlsItHolds) {
+    constexpr COLORREF kBack = RGB(200, 30, 40), kChild = RGB(30, 160, 60);
+    TForm form(nullptr);
+    form.SetBounds(60, 60, 360, 260);
+    auto* pages = new TPageControl(&form);
+    pages->SetParent(&form);
+    pages->SetBounds(10, 10, 300, 200);
+    auto* sheet = new TFilled<TTabSheet>(&form, kBack);
+    sheet->SetPageControl(pages);
+    sheet->SetCaption("Page");
+    auto* box = new TFilled<TGroupBox>(&form, kBack);
+    box->SetParent(&form);
+    box->SetBounds(10, 10, 300, 200);
+    auto* panel = new TFilled<TPanel>(&form, kBack);
+    panel->SetParent(&form);
+    panel->SetBounds(10, 10, 300, 200);
+    struct Holder {
+        const char* name;
+        TWinControl* outer; // what shows it
+        TWinControl* container;
+    };
+    const Holder holders[] = {{"tab sheet", pages, sheet}, {"group box", box, box}, {"panel", panel, panel}};
+    form.Show();
+    SetForegroundWindow(form.Handle());
+    for (const Holder& h : holders) {
+        SCOPED_TRACE(h.name);
+        for (const Holder& other : holders) other.outer->SetVisible(other.outer == h.outer);
+        auto* child = new TFilled<TCustomControl>(&form, kChild);
+        child->SetParent(h.container);
+        child->SetBounds(20, 40, 60, 30);
+        for (int i = 0; i < 1000 && (GetUpdateRect(h.container->Handle(), nullptr, FALSE) ||
+                                     GetUpdateRect(child->Handle(), nullptr, FALSE));
+             ++i)
+            Application->ProcessMessages();
+        HDC own = GetDC(h.container->Handle());
+        SendMessageW(h.container->Handle(), WM_PAINT, WPARAM(own), 0);
+        ReleaseDC(h.container->Handle(), own);
+        // An empty queue hands what was drawn to the screen.
+        Application->ProcessMessages();
+        GdiFlush();
+        POINT inChild{30, 15}, beside{5, 5};
+        ClientToScreen(child->Handle(), &inChild);
+        ClientToScreen(h.container->Handle(), &beside);
+        HDC screen = GetDC(nullptr);
+        EXPECT_EQ(GetPixel(screen, inChild.x, inChild.y), kChild);
+        EXPECT_EQ(GetPixel(screen, beside.x, beside.y), kBack); // the container did paint
+        ReleaseDC(nullptr, screen);
+        delete child;
+    }
+}
