@@ -227,6 +227,10 @@ public:
     // not kept even now (the preserve list may have taken it back): the
     // copy lacks it.
     bool IdentifiedStreamMissing() const;
+    // Whether the analysis named this identified stream as left out.
+    bool IdentifiedLeftOut(int pid) const {
+        return pid >= 0 && pid < 8192 && identifiedLeftOut_[static_cast<size_t>(pid)];
+    }
     // Program tables that had to be cut short to be read (each a warning).
     int DamagedTables = 0;
     // Entries of the selected program's table whose PID the PID scan did

@@ -104,7 +104,9 @@ int64_t TCleaningPass::TotalErrors() const { return State.GlobalErrors + engine_
 
 int64_t TCleaningPass::TotalWarnings() const
 {
-    return engine_->Tables().TotalWarnings() + State.DiscontinuityCount + State.LateStreamsLeftOut;
+    // A stream left out that the user preserved is no longer left out.
+    return engine_->Tables().TotalWarnings() - State.PreservedLeftOut + State.DiscontinuityCount +
+           State.LateStreamsLeftOut;
 }
 
 void TCleaningPass::ResetRunState()
@@ -212,12 +214,31 @@ bool TCleaningPass::PmtHasUnkeptEntries() const
     return false;
 }
 
+void TCleaningPass::NotePreservedStreams()
+{
+    // The analysis named these streams as left out; ticked in the preserve
+    // list they are carried after all, and the log must not leave the user
+    // believing otherwise. A stream no kept table lists goes in without an
+    // entry, so a player has to be pointed at it.
+    TAnalysisTables& t = engine_->Tables();
+    State.PreservedLeftOut = 0;
+    for (int pid = 0; pid < 8192; ++pid) {
+        if (!t.IdentifiedLeftOut(pid) || !t.IsSelectedPid(pid))
+            continue;
+        ++State.PreservedLeftOut;
+        const TTSPmtReader& pmt = engine_->Selection().Pmt();
+        Log("Stream PID $" + Hex4(pid) + " is preserved: it is carried into the cleaned stream" +
+            (pmt.IndexOfPid(pid) >= 0 ? std::string(".") : std::string(" without an entry in the program's table.")));
+    }
+}
+
 bool TCleaningPass::PrepareTables()
 {
     TAnalysisTables& t = engine_->Tables();
     TTSPmtReader* pmt = &engine_->Selection().Pmt();
     TTSPatReader* pat = &engine_->Selection().Pat();
     bool pmtChanged = tw::PreserveStreams(*engine_, PreserveList);
+    NotePreservedStreams();
     // A language code the user changed goes out in the PMT; the log shows it.
     if (t.LanguageDescriptorChanged)
         pmtChanged = true;

@@ -153,6 +153,9 @@ public:
         // recording the analysis scanned: each named once and counted as a
         // warning, as the copy goes without them.
         int64_t LateStreamsLeftOut = 0;
+        // Streams the analysis named as left out that the preserve list
+        // carries after all.
+        int64_t PreservedLeftOut = 0;
         std::array<bool, 8192> LateStreamNamed{};
         std::string WriteError;  // the writer failed on the disk
         std::string ReadError;   // the recording could not be read to its end (file and reason), or it is
@@ -220,6 +223,7 @@ private:
     void EndAtFillPackets(int64_t no);
     [[gnu::cold, gnu::noinline]] void EndAtFill(int64_t no);
     bool PrepareTables();
+    void NotePreservedStreams();
     [[gnu::cold, gnu::noinline]] int InsertTablePackets();
     void RemapPacketPid(TTSPacketBuffer& packet);
     bool PatchPacketPcr(int64_t offset27);

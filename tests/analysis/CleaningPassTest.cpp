@@ -3,6 +3,7 @@
 // output bytes (always) and by ffprobe/ffmpeg where installed.
 #include "CleaningTestSupport.h"
 
+#include "analysis/PatchTable.h"
 #include "analysis/TableSelection.h"
 #include "analysis/PesHandlers.h"
 #include "ts/TSPesReader.h"
@@ -545,6 +546,42 @@ TEST(CleaningRoad, TheProgramsLeftOutAreNamedAndTheResultWarns)
     }
     EXPECT_EQ(leftOut, 2);
     EXPECT_EQ(CountOccurrences(log, "is not carried into the cleaned stream!"), 2) << log;
+}
+
+TEST(CleaningRoad, TheOtherProgramsStreamsPreservedAreCarriedAndSaidSo)
+{
+    // The other program's picture and sound ticked in the preserve list:
+    // the copy carries them, the log says so, and neither the count of
+    // warnings nor the result still calls them left out.
+    const std::string in = DataFile("cleaning/two_mpeg2_programs.ts");
+    const test::TRecordingStreams rs = test::ReadRecordingStreams(in);
+    Road road;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    const TAnalysisTables& t = road.engine->Tables();
+    std::vector<int> other;
+    for (int pid = 0; pid < 8192; ++pid)
+        if (t.IdentifiedLeftOut(pid)) other.push_back(pid);
+    ASSERT_EQ(other.size(), 2u) << AllLog();
+    TPreserveList& list = road.pass->PreserveList;
+    FillPreserveList(*road.engine, list);
+    for (int i = 0; i < list.Count(); ++i) {
+        int pid = -1;
+        list.Item(i).Checked = TPreserveList::ItemPid(list.Item(i).Text, pid) &&
+                               std::find(other.begin(), other.end(), pid) != other.end();
+    }
+    const std::string out = TempName("two_programs_preserved");
+    Cleanup cleanup{{out, ChangeFileExt(out, ".log")}};
+    EXPECT_EQ(road.Clean(out), TCleaningResult::Success) << AllLog();
+    const std::string log = AllLog();
+    EXPECT_TRUE(HasLine("WARNINGS : 0")) << log;
+    const OutputCheck c = CheckOutput(out);
+    for (const int pid : other) {
+        EXPECT_EQ(c.PacketsPerPid.count(pid) ? c.PacketsPerPid.at(pid) : 0, rs.PacketsPerPid.at(pid)) << pid;
+        EXPECT_TRUE(HasLine("Stream PID $" + IntToHex(pid, 4) +
+                            " is preserved: it is carried into the cleaned stream without an entry in the "
+                            "program's table."))
+            << log;
+    }
 }
 
 TEST(CleaningRoad, TimerPatchMode2RemovesTheWrap)
