@@ -371,6 +371,7 @@ public:
     ~TCustomControl() override;
     TCanvas& Canvas() { return *canvas_; }
     TNotifyEvent OnPaint;
+    void WndProc(TMessage& m) override;
 
 protected:
     void PaintWindow(HDC dc) override;
