@@ -1342,6 +1342,13 @@ void TCustomControl::WndProc(TMessage& m) {
     TWinControl::WndProc(m);
 }
 
+void TCustomControl::EnabledChanged() {
+    TWinControl::EnabledChanged();
+    // The control draws its own look, which shows its state (a greyed
+    // caption): the system repaints only its own classes on an enable.
+    Invalidate();
+}
+
 void TCustomControl::PaintWindow(HDC dc) {
     TCanvasAttachment attached(*canvas_, dc, *font_, color_);
     Paint();

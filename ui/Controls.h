@@ -374,6 +374,7 @@ public:
     void WndProc(TMessage& m) override;
 
 protected:
+    void EnabledChanged() override;
     void PaintWindow(HDC dc) override;
     virtual void Paint();
     std::unique_ptr<TCanvas> canvas_;
