@@ -1329,6 +1329,26 @@ TCustomControl::TCustomControl(TComponent* owner) : TWinControl(owner), canvas_(
 
 TCustomControl::~TCustomControl() = default;
 
+void TCustomControl::WndProc(TMessage& m) {
+    // A printed copy of the window (the picture a page change or a fade
+    // shows before the window paints itself) is what its paint draws, with
+    // the graphic controls on it; the system's default prints nothing.
+    if (m.Msg == WM_PRINTCLIENT && m.WParam && handle_) {
+        TMessage pm{WM_PAINT, m.WParam, 0, 0};
+        PaintHandler(pm);
+        m.Result = 0;
+        return;
+    }
+    TWinControl::WndProc(m);
+}
+
+void TCustomControl::EnabledChanged() {
+    TWinControl::EnabledChanged();
+    // The control draws its own look, which shows its state (a greyed
+    // caption): the system repaints only its own classes on an enable.
+    Invalidate();
+}
+
 void TCustomControl::PaintWindow(HDC dc) {
     TCanvasAttachment attached(*canvas_, dc, *font_, color_);
     Paint();

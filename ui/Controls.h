@@ -371,8 +371,10 @@ public:
     ~TCustomControl() override;
     TCanvas& Canvas() { return *canvas_; }
     TNotifyEvent OnPaint;
+    void WndProc(TMessage& m) override;
 
 protected:
+    void EnabledChanged() override;
     void PaintWindow(HDC dc) override;
     virtual void Paint();
     std::unique_ptr<TCanvas> canvas_;

@@ -132,6 +132,13 @@ protected:
             m.Result = 1;
             return true;
         }
+        // A printed copy (the picture of a page change or a fade) shows the
+        // skin's picture too, not the system's look of the window class.
+        if (m.Msg == WM_PRINTCLIENT && m.WParam) {
+            PaintSkin(reinterpret_cast<HDC>(m.WParam));
+            m.Result = 0;
+            return true;
+        }
         if (m.Msg != WM_PAINT) return false;
         PAINTSTRUCT ps{};
         HDC dc = m.WParam ? reinterpret_cast<HDC>(m.WParam) : BeginPaint(this->Handle(), &ps);

@@ -46,6 +46,12 @@ void TsSkinProvider::RedrawPendingMenuItem()
     const TacPendingMenuItem p = *pending;
     HMENU bar = GetMenu(p.Wnd);
     const int count = bar ? GetMenuItemCount(bar) : 0;
+    RECT wr{};
+    GetWindowRect(p.Wnd, &wr);
+    // Where the line has the item now: its captions or the window's width
+    // may have changed since it was drawn hot, which moves the items; the
+    // place it had then would draw it over its neighbours.
+    TRect place;
     for (int pos = 0; pos < count; ++pos) {
         MENUITEMINFOW mi{};
         mi.cbSize = sizeof(mi);
@@ -57,18 +63,23 @@ void TsSkinProvider::RedrawPendingMenuItem()
         // when the menu closes.
         if (mi.fState & MFS_HILITE)
             return;
+        RECT r{};
+        if (GetMenuItemRect(p.Wnd, bar, UINT(pos), &r))
+            place = TRect(r.left - wr.left, r.top - wr.top, r.right - wr.left, r.bottom - wr.top);
         break;
     }
     // The item under the mouse keeps the look the system gave it.
-    RECT wr;
     POINT cursor;
-    if (GetWindowRect(p.Wnd, &wr) && GetCursorPos(&cursor) && cursor.x >= wr.left + p.Rect.Left &&
-        cursor.x < wr.left + p.Rect.Right && cursor.y >= wr.top + p.Rect.Top && cursor.y < wr.top + p.Rect.Bottom)
+    if (GetCursorPos(&cursor) && cursor.x >= wr.left + place.Left && cursor.x < wr.left + place.Right &&
+        cursor.y >= wr.top + place.Top && cursor.y < wr.top + place.Bottom)
         return;
     ClearPendingMenuLineItem();
+    // An item no longer on the line has nothing to draw.
+    if (place.Right <= place.Left || place.Bottom <= place.Top)
+        return;
     auto* menu = static_cast<tw::TMainMenu*>(p.Item->ParentItem()->GetParentMenu());
     if (TsSkinProvider* provider = FindProvider(menu->Form()))
-        provider->RedrawMenuItem(p.Item, p.Rect);
+        provider->RedrawMenuItem(p.Item, place);
 }
 
 void TsSkinProvider::RedrawMenuItem(tw::TMenuItem* item, const TRect& windowRect)

@@ -4,6 +4,8 @@
 // reaching the panels, and a close during the analysis.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -946,6 +948,39 @@ TEST_F(AnalysisViewTest, TheLogWindowAndThePreferencesArePaintedWholeAtEveryNewS
                            "the preferences");
     Form1->Preferences1Click(nullptr);
     EXPECT_TRUE(checked);
+}
+
+// A tab of the preferences chosen by a click shows its page whole at once:
+// its labels, check boxes, radio group and button, not only the edits and
+// combo boxes, which paint themselves as windows of the system.
+TEST_F(AnalysisViewTest, EachPageOfThePreferencesIsPaintedWholeWhenItsTabIsClicked) {
+    int checked = 0;
+    test::ModalAction::Arm(
+        [] { return SettingsForm && SettingsForm->Visible(); },
+        [&] {
+            const HWND form = SettingsForm->Handle();
+            const HWND tabs = SettingsForm->sPageControl1->Handle();
+            SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+            test::RepaintedScreenShot(form);
+            for (int tab : {1, 2, 0, 2}) {
+                SCOPED_TRACE("tab " + std::to_string(tab));
+                RECT r{};
+                ASSERT_TRUE(SendMessageW(tabs, TCM_GETITEMRECT, WPARAM(tab), reinterpret_cast<LPARAM>(&r)));
+                const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+                SendMessageW(tabs, WM_LBUTTONDOWN, MK_LBUTTON, at);
+                SendMessageW(tabs, WM_LBUTTONUP, 0, at);
+                ASSERT_EQ(SettingsForm->sPageControl1->ActivePageIndex(), tab);
+                const test::ScreenShot after = test::SettledScreenShot(form);
+                EXPECT_TRUE(test::SameScreen(after, test::RepaintedScreenShot(form),
+                                             "preferences-tab-" + std::to_string(tab)));
+                ++checked;
+            }
+            SettingsForm->SetModalResult(mrCancel);
+        },
+        "the preferences");
+    Form1->Preferences1Click(nullptr);
+    EXPECT_FALSE(test::ModalAction::Disarm()) << "the preferences never opened";
+    EXPECT_EQ(checked, 4);
 }
 
 // Closing while the analysis runs asks once, cancels the analysis and keeps

@@ -5,6 +5,8 @@
 // and file choices are answered through the dialog seam.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -801,6 +803,31 @@ TEST_F(ToolWindowsTest, PatchAndPreserveDialogsWearTheSkinInGerman) {
     unskinned = test::UnskinnedControls(*TrashForm);
     EXPECT_TRUE(unskinned.empty()) << Joined(unskinned);
     TrashForm->Hide();
+}
+
+// A tab of the patch dialog chosen by a click shows its page whole at once,
+// its labels and grid included, as a repaint of the whole dialog shows it.
+TEST_F(ToolWindowsTest, EachPageOfThePatchDialogIsPaintedWholeWhenItsTabIsClicked) {
+    TPatchForm patch(nullptr);
+    patch.SetPatchFormTexts(false);
+    patch.Show();
+    const HWND h = patch.Handle();
+    const HWND tabs = patch.sPageControl1->Handle();
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+    test::RepaintedScreenShot(h);
+    const int count = int(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0));
+    ASSERT_EQ(count, 3);
+    for (int tab : {1, 2, 0, 1}) {
+        SCOPED_TRACE("tab " + std::to_string(tab));
+        RECT r{};
+        ASSERT_TRUE(SendMessageW(tabs, TCM_GETITEMRECT, WPARAM(tab), reinterpret_cast<LPARAM>(&r)));
+        const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        SendMessageW(tabs, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(tabs, WM_LBUTTONUP, 0, at);
+        const test::ScreenShot after = test::SettledScreenShot(h);
+        EXPECT_TRUE(test::SameScreen(after, test::RepaintedScreenShot(h), "patch-tab-" + std::to_string(tab)));
+    }
+    patch.Hide();
 }
 
 TEST_F(ToolWindowsTest, AMergeOfFilesWithoutASinglePacketCopiesThemWholeWhenTheUserAddedThem) {

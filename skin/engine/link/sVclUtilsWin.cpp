@@ -814,16 +814,21 @@ void AnimShowControl(tw::TWinControl* control, uint32_t duration)
     NotifyFadeWindow();
     AnimationRunning = 0;
     SendMessageW(control->Handle(), WM_SETREDRAW, TRUE, 0);
+    const bool layeredForm =
+        !control->Parent() && (GetWindowLongPtrW(control->Handle(), GWL_EXSTYLE) & WS_EX_LAYERED);
+    // The overlay goes first, its last picture left on the screen, and the
+    // control then paints over it: a paint while the overlay still stood
+    // above was clipped away, so whatever the printed picture lacked (a
+    // window class printing its own look, a control that prints nothing)
+    // stayed on the screen until something else had the control repaint.
+    if (!layeredForm)
+        SetWindowPos(overlay, nullptr, 0, 0, 0, 0,
+                     SWP_HIDEWINDOW | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
     // Before version 6 the overlay's last picture stands until the control
     // paints itself.
     if (AnimationMajorVersion() >= 6)
         RedrawWindow(control->Handle(), nullptr, nullptr,
                      RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
-    const bool layeredForm =
-        !control->Parent() && (GetWindowLongPtrW(control->Handle(), GWL_EXSTYLE) & WS_EX_LAYERED);
-    if (!layeredForm)
-        SetWindowPos(overlay, nullptr, 0, 0, 0, 0,
-                     SWP_HIDEWINDOW | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
 }
 
 } // namespace skin

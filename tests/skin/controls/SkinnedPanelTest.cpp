@@ -1,12 +1,15 @@
 // Skinned panel, group box and labels with real windows: sections from the
 // skin, a cache painted again exactly when the background changed, labels
 // in the skin's font colours, and the plain look while the skin is off.
+#include <vector>
+
 #include "SkinnedControls.h"
 #include "skin/controls/sControlCache.h"
 #include "skin/controls/sGroupBox.h"
 #include "skin/controls/sLabel.h"
 #include "skin/controls/sPanel.h"
 #include "skin/engine/data/sSkinManager.h"
+#include "ui/Application.h"
 
 namespace skin {
 namespace {
@@ -152,6 +155,36 @@ TEST_F(SkinnedPanelTest, GroupBoxFrameStartsBelowItsCaption)
     PaintNow();
     EXPECT_FALSE(test::CacheMarked(cache, 60, 80));
     EXPECT_EQ(test::CachePixel(cache, 110, caption + 1), under);
+}
+
+// The box's pixels as its window shows them now.
+std::vector<COLORREF> Shown(tw::TWinControl* c)
+{
+    tw::TBitmap shot(c->Width(), c->Height(), tw::pf32bit);
+    HDC dc = GetDC(c->Handle());
+    BitBlt(shot.Canvas().Handle(), 0, 0, c->Width(), c->Height(), dc, 0, 0, SRCCOPY);
+    ReleaseDC(c->Handle(), dc);
+    std::vector<COLORREF> out;
+    for (int y = 0; y < c->Height(); ++y)
+        for (int x = 0; x < c->Width(); ++x) out.push_back(test::Pixel(shot, x, y));
+    return out;
+}
+
+// A group box drawn enabled or disabled shows the new state once its paint
+// has run, with nothing else asking for a repaint: its caption's colour
+// comes from its own state.
+TEST_F(SkinnedPanelTest, GroupBoxShowsItsNewEnabledStateAtOnce)
+{
+    for (const bool enabled : {false, true, false}) {
+        SCOPED_TRACE(enabled ? "enabled" : "disabled");
+        box->SetEnabled(enabled);
+        // Only what is invalid is painted.
+        RedrawWindow(form->Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        tw::Application->ProcessMessages();
+        const std::vector<COLORREF> after = Shown(box);
+        RedrawWindow(box->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        EXPECT_EQ(after, Shown(box)) << "the box shows its old state until it is painted whole";
+    }
 }
 
 } // namespace

@@ -218,6 +218,36 @@ TEST_F(MenuLinePendingItemTest, APendingItemGoesWithItsItemItsMenuAndItsForm)
     EXPECT_EQ(PendingMenuLineItem(), nullptr);
 }
 
+// The captions change while an item is pending (a new language chosen in a
+// dialog the item's menu opened): the items stand at new places, and the
+// pending item drawn normal later is drawn where the line now has it, not
+// at its old place over its neighbours.
+TEST_F(MenuLinePendingItemTest, APendingItemIsDrawnWhereTheLineHasItAfterItsCaptionsChanged)
+{
+    TsSkinProvider* provider = FindProvider(form);
+    ASSERT_TRUE(provider && provider->MenuLineSkinned());
+    const POINT close = ClosePoint();
+    ASSERT_NE(close.x, -1);
+    HoverClose(POINT{close.x, close.y + 200});
+    Repaint();
+    SystemDrawsItem(1, ODS_SELECTED);
+    ASSERT_NE(PendingMenuLineItem(), nullptr);
+    const RECT oldTools = ItemRect(1);
+    file->SetCaption("&Dateien und Ordner");
+    tw::Application->ProcessMessages();
+    // The line is painted at its new layout before the mouse moves on.
+    Repaint();
+    // The mouse goes on to the close button: the pending item is drawn normal.
+    HoverClose(close);
+    EXPECT_EQ(provider->HotCode(), HTCLOSE);
+    const RECT tools = ItemRect(1);
+    ASSERT_GT(tools.left, oldTools.left) << "the item did not move";
+    const RECT line{ItemRect(0).left, tools.top, tools.right + 40, tools.bottom};
+    const std::vector<uint32_t> shown = WindowPixels(wnd, line);
+    Repaint();
+    EXPECT_EQ(shown, WindowPixels(wnd, line)) << "the menu line differs from the line painted whole";
+}
+
 } // namespace
 } // namespace skin
 
