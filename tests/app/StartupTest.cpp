@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cwchar>
 
 #include "app/AboutForm.h"
 #include "app/ChangesForm.h"
@@ -283,6 +284,117 @@ TEST_F(StartupTest, MovingTheMainWindowTakesTheLogWindowAlongAtItsOwnWidth) {
     EXPECT_EQ(Form3->Left(), 90);
     EXPECT_EQ(Form3->Top(), 70 + Form1->Height());
     EXPECT_EQ(Form3->Width(), 520);
+}
+
+// Shows the log window for the test's span, as the setting would.
+struct ShownLog {
+    bool had = RegValueExists(kSettingsKey, "ShowLogfileWindow");
+    bool was = RegReadBool(kSettingsKey, "ShowLogfileWindow");
+    ShownLog() { RegWriteBool(kSettingsKey, "ShowLogfileWindow", true); }
+    ~ShownLog() {
+        Form3->Hide();
+        if (had) RegWriteBool(kSettingsKey, "ShowLogfileWindow", was);
+        else RegRemoveValue(kSettingsKey, "ShowLogfileWindow");
+    }
+};
+
+RECT WorkArea() {
+    RECT r{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0);
+    return r;
+}
+
+bool LogDirectlyBelowMain() {
+    return Form3->Left() == Form1->Left() && Form3->Top() == Form1->Top() + Form1->Height();
+}
+
+TEST_F(StartupTest, AShownLogWindowStaysBelowTheMainWindowShortenedToTheRoomLeft) {
+    ShownLog shown;
+    const RECT work = WorkArea();
+    Form3->SetHeight(250);
+    // 150 pixels left below the main window: the log fits in them.
+    Form1->SetBounds(40, work.bottom - 500 - 150, 700, 500);
+    Form1->ResetAll();
+    ASSERT_TRUE(Form3->Visible());
+    EXPECT_TRUE(LogDirectlyBelowMain());
+    EXPECT_EQ(Form3->Top() + Form3->Height(), work.bottom);
+
+    // Room again: it follows and takes its own height back.
+    SetWindowPos(Form1->Handle(), nullptr, 40, work.top + 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_TRUE(LogDirectlyBelowMain());
+    EXPECT_EQ(Form3->Height(), 250);
+
+    // Next to no room: a few lines high, it runs off the bottom of the
+    // screen, and showing it again does not pull it up over the main
+    // window's buttons.
+    SetWindowPos(Form1->Handle(), nullptr, 40, work.bottom - 500 - 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Form3->Hide();
+    Form3->Show();
+    EXPECT_TRUE(LogDirectlyBelowMain());
+    EXPECT_GE(Form3->Height(), 100);
+    EXPECT_LT(Form3->Height(), 250);
+}
+
+// What the file dialog showed while it was up; then it is cancelled.
+struct FileDialogSeen {
+    bool found = false;
+    HWND owner = nullptr;
+    bool mainEnabled = true, logEnabled = true;
+    RECT rect{};
+};
+FileDialogSeen g_fileDialog;
+
+HWND ShownFileDialog() {
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND h, LPARAM lp) -> BOOL {
+        wchar_t cls[16] = {};
+        GetClassNameW(h, cls, 16);
+        if (IsWindowVisible(h) && std::wcscmp(cls, L"#32770") == 0) {
+            *reinterpret_cast<HWND*>(lp) = h;
+            return FALSE;
+        }
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+void CALLBACK ReadAndCancelFileDialog(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND dialog = ShownFileDialog();
+    if (!dialog) return;
+    KillTimer(nullptr, id);
+    g_fileDialog.found = true;
+    g_fileDialog.owner = GetWindow(dialog, GW_OWNER);
+    g_fileDialog.mainEnabled = IsWindowEnabled(Form1->Handle()) != FALSE;
+    g_fileDialog.logEnabled = IsWindowEnabled(Form3->Handle()) != FALSE;
+    GetWindowRect(dialog, &g_fileDialog.rect);
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+TEST_F(StartupTest, FileOpenBelongsToTheMainWindowAndHoldsTheLogWindowToo) {
+    ShownLog shown;
+    const RECT work = WorkArea();
+    // Low on the screen: a dialog placed off its owner's corner would run
+    // off the bottom.
+    Form1->SetBounds(work.right - 720, work.bottom - 520, 700, 500);
+    const bool mainShown = Form1->Visible();
+    Form1->Show();
+    g_fileDialog = FileDialogSeen();
+    // File > Open shows the log window (which takes the activation) just
+    // before the dialog opens.
+    SetTimer(nullptr, 0, 20, ReadAndCancelFileDialog);
+    Form1->Open2Click(nullptr);
+    ASSERT_TRUE(g_fileDialog.found);
+    EXPECT_EQ(g_fileDialog.owner, Form1->Handle());
+    EXPECT_FALSE(g_fileDialog.mainEnabled);
+    EXPECT_FALSE(g_fileDialog.logEnabled);
+    EXPECT_GE(g_fileDialog.rect.left, work.left);
+    EXPECT_GE(g_fileDialog.rect.top, work.top);
+    EXPECT_LE(g_fileDialog.rect.right, work.right);
+    EXPECT_LE(g_fileDialog.rect.bottom, work.bottom);
+    // Closed: both windows take input again.
+    EXPECT_TRUE(IsWindowEnabled(Form1->Handle()));
+    EXPECT_TRUE(IsWindowEnabled(Form3->Handle()));
+    if (!mainShown) Form1->Hide();
 }
 
 TEST_F(StartupTest, TheManualOpensOnlyWhenPresent) {
