@@ -394,6 +394,19 @@ TEST_F(StartupTest, FileOpenBelongsToTheMainWindowAndHoldsTheLogWindowToo) {
     // Closed: both windows take input again.
     EXPECT_TRUE(IsWindowEnabled(Form1->Handle()));
     EXPECT_TRUE(IsWindowEnabled(Form3->Handle()));
+
+    // The tools' dialogs, opened from the active main window, hold the
+    // shown log window as well.
+    ASSERT_TRUE(Form3->Visible());
+    SetActiveWindow(Form1->Handle());
+    g_fileDialog = FileDialogSeen();
+    SetTimer(nullptr, 0, 20, ReadAndCancelFileDialog);
+    EXPECT_FALSE(Form1->OpenDialog2->Execute());
+    ASSERT_TRUE(g_fileDialog.found);
+    EXPECT_EQ(g_fileDialog.owner, Form1->Handle());
+    EXPECT_FALSE(g_fileDialog.mainEnabled);
+    EXPECT_FALSE(g_fileDialog.logEnabled);
+    EXPECT_TRUE(IsWindowEnabled(Form3->Handle()));
     if (!mainShown) Form1->Hide();
 }
 
