@@ -320,7 +320,7 @@ TEST_F(StartupTest, AShownLogWindowStaysBelowTheMainWindowShortenedToTheRoomLeft
     EXPECT_EQ(Form3->Top() + Form3->Height(), work.bottom);
 
     // Room again: it follows and takes its own height back.
-    SetWindowPos(Form1->Handle(), nullptr, 40, work.top + 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(Form1->Handle(), nullptr, 40, work.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     EXPECT_TRUE(LogDirectlyBelowMain());
     EXPECT_EQ(Form3->Height(), 250);
 
