@@ -304,37 +304,6 @@ RECT WorkArea() {
     return r;
 }
 
-bool LogDirectlyBelowMain() {
-    return Form3->Left() == Form1->Left() && Form3->Top() == Form1->Top() + Form1->Height();
-}
-
-TEST_F(StartupTest, AShownLogWindowStaysBelowTheMainWindowShortenedToTheRoomLeft) {
-    ShownLog shown;
-    const RECT work = WorkArea();
-    Form3->SetHeight(250);
-    // 150 pixels left below the main window: the log fits in them.
-    Form1->SetBounds(40, work.bottom - 500 - 150, 700, 500);
-    Form1->ResetAll();
-    ASSERT_TRUE(Form3->Visible());
-    EXPECT_TRUE(LogDirectlyBelowMain());
-    EXPECT_EQ(Form3->Top() + Form3->Height(), work.bottom);
-
-    // Room again: it follows and takes its own height back.
-    SetWindowPos(Form1->Handle(), nullptr, 40, work.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    EXPECT_TRUE(LogDirectlyBelowMain());
-    EXPECT_EQ(Form3->Height(), 250);
-
-    // Next to no room: a few lines high, it runs off the bottom of the
-    // screen, and showing it again does not pull it up over the main
-    // window's buttons.
-    SetWindowPos(Form1->Handle(), nullptr, 40, work.bottom - 500 - 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    Form3->Hide();
-    Form3->Show();
-    EXPECT_TRUE(LogDirectlyBelowMain());
-    EXPECT_GE(Form3->Height(), 100);
-    EXPECT_LT(Form3->Height(), 250);
-}
-
 // What the file dialog showed while it was up; then it is cancelled.
 struct FileDialogSeen {
     bool found = false;
