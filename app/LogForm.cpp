@@ -14,6 +14,9 @@ TForm3::TForm3(TComponent* owner) : TForm(owner) {
     SetName("Form3");
     SetCaption("Log");
     SetBounds(0, 0, 800, 250);
+    // The main window keeps it below itself; pulled whole onto the screen
+    // it would cover the main window's buttons.
+    SetKeepOnWorkAreaWhenShown(false);
 
     sMemo1 = new skin::TsMemo(this);
     sMemo1->SetName("sMemo1");

@@ -5,6 +5,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 
@@ -467,10 +468,8 @@ void TForm1::Preferences1Click(TObject*) {
     RegWriteString(kSettingsKey, "Language", english2 ? "ENG" : "GER");
     ApplyTexts(!english2);
     bool showLog = form->sCheckBox1->Checked();
-    if (Form3) {
-        if (showLog) Form3->Show();
-        else Form3->Hide();
-    }
+    if (showLog) ShowLogWindow();
+    else if (Form3) Form3->Hide();
     RegWriteBool(kSettingsKey, "ShowLogfileWindow", showLog);
     NoPreview = form->sCheckBox2->Checked();
     RegWriteBool(kSettingsKey, "NoPreview", NoPreview);
@@ -518,8 +517,28 @@ void TForm1::sPanel3Resize(TObject*) {
 
 void TForm1::PlaceLogWindow(bool withWidth) {
     if (!Form3) return;
-    if (withWidth) Form3->SetBounds(Left(), Top() + Height(), Width(), Form3->Height());
-    else Form3->SetBounds(Left(), Top() + Height(), Form3->Width(), Form3->Height());
+    if (Form3->Height() != logPlacedHeight_) logWantedHeight_ = Form3->Height();
+    const int top = Top() + Height();
+    int height = logWantedHeight_;
+    const RECT mainRect{Left(), Top(), Left() + Width(), top};
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    if (HMONITOR monitor = MonitorFromRect(&mainRect, MONITOR_DEFAULTTONEAREST);
+        monitor && GetMonitorInfoW(monitor, &info)) {
+        // Too little room below: it stays a few lines high and runs off the
+        // bottom of the screen rather than covering this window.
+        constexpr int kLeastHeight = 120;
+        const int room = info.rcWork.bottom - top;
+        if (height > room) height = std::max(room, std::min(height, kLeastHeight));
+    }
+    logPlacedHeight_ = height;
+    Form3->SetBounds(Left(), top, withWidth ? Width() : Form3->Width(), height);
+}
+
+void TForm1::ShowLogWindow() {
+    if (!Form3) return;
+    PlaceLogWindow(false);
+    Form3->Show();
 }
 
 void TForm1::FormCloseQuery(TObject*, bool& canClose) {

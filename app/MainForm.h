@@ -246,7 +246,13 @@ public:
     void CheckPriorityMenu();
 
     // --- log window placement
+    // Puts the log window directly below this window, with this window's
+    // width when withWidth. Where its height does not fit on the work area
+    // below, it is made shorter (not below a few lines); it never moves up
+    // over this window, which would hide the buttons at its bottom.
     void PlaceLogWindow(bool withWidth);
+    // Places the log window, then shows it.
+    void ShowLogWindow();
 
     // WM_DROPFILES: a drop of exactly one file is read and offered to
     // DropFiles; any other drop is finished and ignored.
@@ -259,6 +265,11 @@ public:
 private:
     std::unique_ptr<TMainWindowView> view_;
     int toolRuns_ = 0;
+    // The log window's height as the user (or its creation) left it, and
+    // the height PlaceLogWindow last gave it: a window shortened to fit
+    // grows back when there is room again.
+    int logWantedHeight_ = 0;
+    int logPlacedHeight_ = -1;
     void BuildMenus();
     void BuildLayout();
     TMenuItem* NewItem(TMenuItem* parent, const char* name, const std::string& caption, TNotifyEvent onClick = nullptr);

@@ -276,6 +276,24 @@ bool TOpenDialog::Execute() { return Run(false); }
 
 bool TSaveDialog::Execute() { return Run(true); }
 
+namespace {
+
+// The window a file dialog belongs to: the modal form the user works in,
+// else the main form. Not simply the active window: a window shown just
+// before (the log, say) would own the dialog, open it where it lies and
+// leave the main form usable under it.
+HWND FileDialogOwner() {
+    HWND active = GetActiveWindow();
+    if (TCustomForm* f = Screen ? Screen->ActiveForm() : nullptr; f && f->Modal()) return active;
+    if (TCustomForm* main = Application ? Application->MainForm() : nullptr) {
+        HWND h = main->HandleIfAllocated();
+        if (h && IsWindowVisible(h)) return h;
+    }
+    return active;
+}
+
+} // namespace
+
 bool TOpenDialog::Run(bool save) {
     TDialogRequest rq;
     rq.Kind = save ? dkSaveFile : dkOpenFile;
@@ -301,7 +319,7 @@ bool TOpenDialog::Run(bool save) {
     if (!ext.empty() && ext[0] == L'.') ext.erase(0, 1);
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof(ofn);
-    ofn.hwndOwner = GetActiveWindow();
+    ofn.hwndOwner = FileDialogOwner();
     ofn.lpstrFilter = filter_.empty() ? nullptr : filter.c_str();
     ofn.nFilterIndex = static_cast<DWORD>(filterIndex_);
     ofn.lpstrFile = buf.data();
@@ -320,7 +338,23 @@ bool TOpenDialog::Run(bool save) {
     if (options_ & ofCreatePrompt) ofn.Flags |= OFN_CREATEPROMPT;
     if (options_ & ofNoReadOnlyReturn) ofn.Flags |= OFN_NOREADONLYRETURN;
     if (options_ & ofEnableSizing) ofn.Flags |= OFN_ENABLESIZING;
+    // The dialog disables only its owner; like a modal form it must hold
+    // every other window of the program too, or a click there reaches a
+    // window that acts as if nothing were open.
+    std::vector<HWND> others;
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND h, LPARAM lp) -> BOOL {
+        auto* v = reinterpret_cast<std::vector<HWND>*>(lp);
+        if (IsWindowVisible(h) && IsWindowEnabled(h)) v->push_back(h);
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&others));
+    others.erase(std::remove(others.begin(), others.end(), ofn.hwndOwner), others.end());
+    for (HWND h : others) EnableWindow(h, FALSE);
+    TScopeExit enableOthers([&] {
+        for (HWND h : others)
+            if (IsWindow(h)) EnableWindow(h, TRUE);
+    });
     BOOL ok = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+    enableOthers.Run();
     if (!ok) return false;
     filterIndex_ = static_cast<int>(ofn.nFilterIndex);
     files_.clear();

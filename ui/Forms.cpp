@@ -549,7 +549,7 @@ void TCustomForm::WndProc(TMessage& m) {
                 ApplyPosition();
             DoShow();
             if (!visible_) return; // OnShow hid it again
-            if (windowState_ == wsNormal) KeepOnWorkArea();
+            if (windowState_ == wsNormal && keepOnWorkArea_) KeepOnWorkArea();
             int cmd = windowState_ == wsMinimized ? SW_SHOWMINIMIZED
                       : windowState_ == wsMaximized ? SW_SHOWMAXIMIZED
                                                     : SW_SHOWNORMAL;

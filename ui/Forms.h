@@ -68,6 +68,11 @@ public:
     void SetAlphaBlend(bool a);
     uint8_t AlphaBlendValue() const { return alphaBlendValue_; }
     void SetAlphaBlendValue(uint8_t v);
+    // Whether showing the form moves it whole onto the work area (on by
+    // default). Off for a form another window keeps in place, whose
+    // owner already chose where it may lie.
+    bool KeepOnWorkAreaWhenShown() const { return keepOnWorkArea_; }
+    void SetKeepOnWorkAreaWhenShown(bool keep) { keepOnWorkArea_ = keep; }
 
     void Show();
     void Hide();
@@ -150,6 +155,7 @@ protected:
     bool acceptFiles_ = false;
     bool created_ = false;
     bool shownOnce_ = false;
+    bool keepOnWorkArea_ = true;
     TModalResult modalResult_ = mrNone;
     TMainMenu* menu_ = nullptr;
     TWinControl* activeControl_ = nullptr;

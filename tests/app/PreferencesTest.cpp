@@ -370,6 +370,29 @@ TEST_F(PreferencesTest, CancelChangesNothing) {
     RegWriteBool(kSettingsKey, "ShowLogfileWindow", false);
 }
 
+// Ticked in the settings, the log window opens below the main window even
+// where little room is left there: not pulled up over the main window's
+// buttons.
+TEST_F(PreferencesTest, TheLogWindowTickedOnOpensBelowTheMainWindow) {
+    const TRect wa = Screen->WorkAreaRect();
+    const TRect saved = Form1->BoundsRect();
+    Form3->Hide();
+    Form1->SetBounds(wa.Left + 10, wa.Bottom - 650, 700, 500);
+    WhenModal([&] {
+        SettingsForm->sCheckBox1->SetChecked(true);
+        SettingsForm->SetModalResult(mrOk);
+    });
+    Form1->Preferences1Click(nullptr);
+    EXPECT_TRUE(Form3->Visible());
+    EXPECT_EQ(Form3->Left(), Form1->Left());
+    EXPECT_EQ(Form3->Top(), Form1->Top() + Form1->Height());
+    // Shortened to the 150 pixels left below the main window.
+    EXPECT_EQ(Form3->Top() + Form3->Height(), wa.Bottom);
+    Form3->Hide();
+    RegWriteBool(kSettingsKey, "ShowLogfileWindow", false);
+    Form1->SetBounds(saved.Left, saved.Top, saved.Width(), saved.Height());
+}
+
 TEST_F(PreferencesTest, SplitterChoicesFollowWhatTheProbeFound) {
     // Before the probe ran every outside filter is missing: a stored choice
     // is reported and reset on opening.

@@ -503,19 +503,27 @@ TEST_F(SkinTest, HintsOfTheMainWindowAreDrawnByTheSkin) {
     Application->CancelHint();
 }
 
-// The log window sits below the main window; where that is below the
-// screen, it opens on the work area all the same.
-TEST_F(SkinTest, TheLogWindowOpensOnTheWorkArea) {
+// The log window sits below the main window; where there is little room
+// below, it is shortened, and showing it does not pull it up over the main
+// window (whose buttons it would hide): it keeps a few lines and its title
+// bar on the work area, and runs off the bottom.
+TEST_F(SkinTest, TheLogWindowOpensBelowTheMainWindowEvenWithLittleRoomThere) {
     const TRect wa = Screen->WorkAreaRect();
     const TRect saved = Form1->BoundsRect();
     Form1->SetBounds(wa.Left, wa.Top, std::min(800, wa.Width()), wa.Height() - 100);
     Form1->PlaceLogWindow(true);
-    EXPECT_GT(Form3->Top() + Form3->Height(), wa.Bottom);
+    EXPECT_EQ(Form3->Top(), Form1->Top() + Form1->Height());
+    const int height = Form3->Height();
+    EXPECT_LT(height, 250);
+    EXPECT_GE(height, 100);
     Form3->Show();
-    EXPECT_LE(Form3->Top() + Form3->Height(), wa.Bottom);
-    EXPECT_GE(Form3->Top(), wa.Top);
-    EXPECT_EQ(Form3->Height(), 250);
+    EXPECT_EQ(Form3->Top(), Form1->Top() + Form1->Height());
+    EXPECT_EQ(Form3->Left(), Form1->Left());
+    EXPECT_EQ(Form3->Height(), height);
     Form3->Hide();
+    // Room again: it takes its own height back.
+    Form1->SetBounds(wa.Left, wa.Top, std::min(800, wa.Width()), wa.Height() - 400);
+    EXPECT_EQ(Form3->Height(), 250);
     Form1->SetBounds(saved.Left, saved.Top, saved.Width(), saved.Height());
 }
 

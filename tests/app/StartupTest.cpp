@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cwchar>
 
 #include "app/AboutForm.h"
 #include "app/ChangesForm.h"
@@ -283,6 +284,99 @@ TEST_F(StartupTest, MovingTheMainWindowTakesTheLogWindowAlongAtItsOwnWidth) {
     EXPECT_EQ(Form3->Left(), 90);
     EXPECT_EQ(Form3->Top(), 70 + Form1->Height());
     EXPECT_EQ(Form3->Width(), 520);
+}
+
+// Shows the log window for the test's span, as the setting would.
+struct ShownLog {
+    bool had = RegValueExists(kSettingsKey, "ShowLogfileWindow");
+    bool was = RegReadBool(kSettingsKey, "ShowLogfileWindow");
+    ShownLog() { RegWriteBool(kSettingsKey, "ShowLogfileWindow", true); }
+    ~ShownLog() {
+        Form3->Hide();
+        if (had) RegWriteBool(kSettingsKey, "ShowLogfileWindow", was);
+        else RegRemoveValue(kSettingsKey, "ShowLogfileWindow");
+    }
+};
+
+RECT WorkArea() {
+    RECT r{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0);
+    return r;
+}
+
+// What the file dialog showed while it was up; then it is cancelled.
+struct FileDialogSeen {
+    bool found = false;
+    HWND owner = nullptr;
+    bool mainEnabled = true, logEnabled = true;
+    RECT rect{};
+};
+FileDialogSeen g_fileDialog;
+
+HWND ShownFileDialog() {
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND h, LPARAM lp) -> BOOL {
+        wchar_t cls[16] = {};
+        GetClassNameW(h, cls, 16);
+        if (IsWindowVisible(h) && std::wcscmp(cls, L"#32770") == 0) {
+            *reinterpret_cast<HWND*>(lp) = h;
+            return FALSE;
+        }
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+void CALLBACK ReadAndCancelFileDialog(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND dialog = ShownFileDialog();
+    if (!dialog) return;
+    KillTimer(nullptr, id);
+    g_fileDialog.found = true;
+    g_fileDialog.owner = GetWindow(dialog, GW_OWNER);
+    g_fileDialog.mainEnabled = IsWindowEnabled(Form1->Handle()) != FALSE;
+    g_fileDialog.logEnabled = IsWindowEnabled(Form3->Handle()) != FALSE;
+    GetWindowRect(dialog, &g_fileDialog.rect);
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+TEST_F(StartupTest, FileOpenBelongsToTheMainWindowAndHoldsTheLogWindowToo) {
+    ShownLog shown;
+    const RECT work = WorkArea();
+    // Low on the screen: a dialog placed off its owner's corner would run
+    // off the bottom.
+    Form1->SetBounds(work.right - 720, work.bottom - 520, 700, 500);
+    const bool mainShown = Form1->Visible();
+    Form1->Show();
+    g_fileDialog = FileDialogSeen();
+    // File > Open shows the log window (which takes the activation) just
+    // before the dialog opens.
+    SetTimer(nullptr, 0, 20, ReadAndCancelFileDialog);
+    Form1->Open2Click(nullptr);
+    ASSERT_TRUE(g_fileDialog.found);
+    EXPECT_EQ(g_fileDialog.owner, Form1->Handle());
+    EXPECT_FALSE(g_fileDialog.mainEnabled);
+    EXPECT_FALSE(g_fileDialog.logEnabled);
+    EXPECT_GE(g_fileDialog.rect.left, work.left);
+    EXPECT_GE(g_fileDialog.rect.top, work.top);
+    EXPECT_LE(g_fileDialog.rect.right, work.right);
+    EXPECT_LE(g_fileDialog.rect.bottom, work.bottom);
+    // Closed: both windows take input again.
+    EXPECT_TRUE(IsWindowEnabled(Form1->Handle()));
+    EXPECT_TRUE(IsWindowEnabled(Form3->Handle()));
+
+    // The tools' dialogs, opened from the active main window, hold the
+    // shown log window as well.
+    ASSERT_TRUE(Form3->Visible());
+    SetActiveWindow(Form1->Handle());
+    g_fileDialog = FileDialogSeen();
+    SetTimer(nullptr, 0, 20, ReadAndCancelFileDialog);
+    EXPECT_FALSE(Form1->OpenDialog2->Execute());
+    ASSERT_TRUE(g_fileDialog.found);
+    EXPECT_EQ(g_fileDialog.owner, Form1->Handle());
+    EXPECT_FALSE(g_fileDialog.mainEnabled);
+    EXPECT_FALSE(g_fileDialog.logEnabled);
+    EXPECT_TRUE(IsWindowEnabled(Form3->Handle()));
+    if (!mainShown) Form1->Hide();
 }
 
 TEST_F(StartupTest, TheManualOpensOnlyWhenPresent) {
