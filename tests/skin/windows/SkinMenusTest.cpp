@@ -361,6 +361,82 @@ TEST_F(SkinMenusTest, APopupMenuIsSkinnedAndRunsItsCommand)
     EXPECT_FALSE(popup->OwnerDraw());
 }
 
+// Counts the popup reports the menu's loop takes (every message of the loop
+// passes the thread's message filter). Reports that feed paintings that feed
+// reports keep the loop so busy that a timer never comes, so past a bound
+// the filter ends the menu itself and the test fails instead of hanging.
+struct TPopupReportCount {
+    static inline int Reports = 0;
+    static inline HHOOK Hook = nullptr;
+    static LRESULT CALLBACK Filter(int code, WPARAM wp, LPARAM lp)
+    {
+        if (code == MSGF_MENU && lp && reinterpret_cast<const MSG*>(lp)->message == WM_SKINPOPUPMENU &&
+            ++Reports >= 50)
+            EndMenu();
+        return CallNextHookEx(Hook, code, wp, lp);
+    }
+    TPopupReportCount()
+    {
+        Reports = 0;
+        Hook = SetWindowsHookExW(WH_MSGFILTER, Filter, nullptr, GetCurrentThreadId());
+    }
+    ~TPopupReportCount()
+    {
+        if (Hook)
+            UnhookWindowsHookEx(Hook);
+        Hook = nullptr;
+    }
+    TPopupReportCount(const TPopupReportCount&) = delete;
+    TPopupReportCount& operator=(const TPopupReportCount&) = delete;
+};
+
+// A popup's record can outlive its popup: one whose window ended while the
+// skin was away, or whose first item was freed, stays in the table. A new
+// popup whose first item lies at the old one's address, or whose menu has
+// the old one's handle, is still reported and painted again only once, and
+// its menu closes when asked.
+TEST_F(SkinMenusTest, ARecordLeftByAnEndedPopupDoesNotKeepANewOneRepainting)
+{
+    MakeForm();
+    auto* popup = new tw::TPopupMenu(form);
+    tw::TMenuItem* first = popup->Items()->AddItem("First", [](tw::TObject*) {});
+    popup->Items()->AddItem("Second", [](tw::TObject*) {});
+    FindProvider(form)->ApplySkin();
+    ASSERT_TRUE(TsSkinableMenus::Of(&manager)->Prepared(popup));
+    const HMENU otherMenu = CreatePopupMenu();
+    const std::function<void()> leftBehind[] = {
+        // The record of another menu, made when its first item lay here.
+        [&] {
+            TacMenuInfo* r = TsSkinableMenus::GetMenuInfo(first, true);
+            ASSERT_NE(r, nullptr);
+            r->Menu = otherMenu;
+        },
+        // The record of this menu's handle, its window ended unseen.
+        [&] {
+            const HWND ended = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+            TacMenuInfo* r = TsSkinableMenus::GetMenuInfo(nullptr, true, ended);
+            ASSERT_NE(r, nullptr);
+            r->Menu = popup->Items()->Handle();
+            DestroyWindow(ended);
+        },
+    };
+    for (size_t i = 0; i < std::size(leftBehind); ++i) {
+        SCOPED_TRACE(i == 0 ? "a record of another menu naming the first item" : "a record of this menu, window ended");
+        TsSkinableMenus::ClearMenuInfos();
+        leftBehind[i]();
+        TPopupReportCount count;
+        TMenuProbe probe;
+        WhenMenuOpens(probe);
+        popup->Popup(200, 200);
+        tw::Application->ProcessMessages();
+        EXPECT_NE(probe.Popup, nullptr) << "the menu did not settle before it was ended";
+        EXPECT_LE(TPopupReportCount::Reports, 1) << "the popup was reported on every painting";
+        EXPECT_EQ(OpenPopupMenu(), nullptr);
+    }
+    TsSkinableMenus::ClearMenuInfos();
+    DestroyMenu(otherMenu);
+}
+
 TEST_F(SkinMenusTest, ANewSkinReachesTheMenuPainting)
 {
     MakeForm();
