@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "FreedMemory.h"
 #include "ModalProbe.h"
 #include "SkinTestForms.h"
 #include "base/WinText.h"
@@ -435,6 +436,79 @@ TEST_F(SkinMenusTest, ARecordLeftByAnEndedPopupDoesNotKeepANewOneRepainting)
     }
     TsSkinableMenus::ClearMenuInfos();
     DestroyMenu(otherMenu);
+}
+
+// A popup menu freed by a message its own loop ran: the loop ends by itself
+// (nobody would close a menu whose items are gone), it shows a whole menu
+// until it has returned, and nothing of the freed menu is read afterwards.
+TEST_F(SkinMenusTest, APopupMenuFreedWhileItIsOpenEndsItsLoopAndIsNotTouchedAfterwards)
+{
+    MakeForm();
+    tw::test::TFreedMemoryWatch watch({sizeof(tw::TPopupMenu)});
+    auto* popup = new tw::TPopupMenu(form);
+    ASSERT_TRUE(watch.Watches(popup));
+    int closed = 0;
+    popup->OnClose = [&](tw::TObject*) { ++closed; };
+    popup->Items()->AddItem("First", [](tw::TObject*) {});
+    popup->Items()->AddItem("Second", [](tw::TObject*) {});
+    FindProvider(form)->ApplySkin();
+    const HMENU handle = popup->Handle();
+    bool freed = false, menuWhileOpen = false;
+    test::TModalProbe probe([&] {
+        if (!OpenPopupMenu())
+            return false;
+        delete popup;
+        freed = true;
+        menuWhileOpen = IsMenu(handle) != FALSE;
+        return true;
+    });
+    // Only a menu that will not close is ended, at the deadline.
+    test::TModalProbe guard([] { return false; }, 20000);
+    popup->Popup(200, 200);
+    const bool guardEnded = guard.TimedOut();
+    guard.Stop();
+    tw::Application->ProcessMessages();
+    EXPECT_TRUE(freed);
+    EXPECT_TRUE(menuWhileOpen) << "the menu was destroyed under its own loop";
+    EXPECT_FALSE(guardEnded) << "the menu's loop did not end with the menu";
+    EXPECT_EQ(OpenPopupMenu(), nullptr);
+    EXPECT_FALSE(IsMenu(handle)) << "the freed menu's handle outlived its loop";
+    EXPECT_EQ(closed, 0);
+    EXPECT_TRUE(watch.WasFreed(popup));
+    EXPECT_EQ(watch.Touches(), 0) << "freed memory was touched at " << tw::test::TFreedMemoryWatch::LastTouchAt();
+}
+
+// The same for a form's skinned system menu, freed with its form while it
+// is open.
+TEST_F(SkinMenusTest, TheSystemMenuOfAFormFreedWhileItIsOpenIsNotTouchedAfterwards)
+{
+    tw::test::TFreedMemoryWatch watch({sizeof(TsSystemMenu)});
+    HWND wnd = MakeForm();
+    TsSkinProvider* provider = FindProvider(form);
+    ASSERT_NE(provider, nullptr);
+    const TsSystemMenu* menu = provider->SystemMenu();
+    ASSERT_TRUE(watch.Watches(menu));
+    bool freed = false;
+    test::TModalProbe probe([&] {
+        if (!OpenPopupMenu())
+            return false;
+        delete form;
+        form = nullptr;
+        freed = true;
+        return true;
+    });
+    test::TModalProbe guard([] { return false; }, 20000);
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    SendMessageW(wnd, WM_NCRBUTTONUP, HTCAPTION, MAKELPARAM(wr.left + 120, wr.top + 10));
+    const bool guardEnded = guard.TimedOut();
+    guard.Stop();
+    tw::Application->ProcessMessages();
+    EXPECT_TRUE(freed);
+    EXPECT_FALSE(guardEnded) << "the menu's loop did not end with the menu";
+    EXPECT_EQ(OpenPopupMenu(), nullptr);
+    EXPECT_TRUE(watch.WasFreed(menu));
+    EXPECT_EQ(watch.Touches(), 0) << "freed memory was touched at " << tw::test::TFreedMemoryWatch::LastTouchAt();
 }
 
 TEST_F(SkinMenusTest, ANewSkinReachesTheMenuPainting)
