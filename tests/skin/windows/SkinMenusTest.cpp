@@ -511,6 +511,74 @@ TEST_F(SkinMenusTest, TheSystemMenuOfAFormFreedWhileItIsOpenIsNotTouchedAfterwar
     EXPECT_EQ(watch.Touches(), 0) << "freed memory was touched at " << tw::test::TFreedMemoryWatch::LastTouchAt();
 }
 
+// A window whose message posts itself again, a bounded number of times:
+// while the chain runs the thread is never idle, and no timer comes.
+struct TBusyChain {
+    static constexpr UINT kAgain = WM_APP + 0x2F1;
+    static constexpr int kLinks = 2000000;
+    static inline int Links = 0;
+    static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+    {
+        if (msg == kAgain) {
+            if (++Links < kLinks)
+                PostMessageW(wnd, kAgain, 0, 0);
+            return 0;
+        }
+        return DefWindowProcW(wnd, msg, wp, lp);
+    }
+    HWND Wnd = nullptr;
+    TBusyChain()
+    {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = &Proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"TwTestBusyChain";
+        RegisterClassW(&wc);
+        Wnd = CreateWindowW(L"TwTestBusyChain", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        Links = 0;
+    }
+    ~TBusyChain()
+    {
+        if (Wnd)
+            DestroyWindow(Wnd);
+    }
+    void Start() const { PostMessageW(Wnd, kAgain, 0, 0); }
+};
+
+// A probe's deadline ends a menu whose loop never idles (a message that
+// brings on the next), where its timer cannot come: the test goes on to
+// fail instead of hanging until the harness stops it.
+TEST_F(SkinMenusTest, AProbesDeadlineEndsAMenuWhoseLoopLetsNoTimerCome)
+{
+    MakeForm();
+    auto* popup = new tw::TPopupMenu(form);
+    popup->Items()->AddItem("First", [](tw::TObject*) {});
+    TBusyChain chain;
+    ASSERT_NE(chain.Wnd, nullptr);
+    bool started = false;
+    // Opens the chain once the menu shows; past its short deadline the
+    // probe ends the menu.
+    test::TModalProbe probe(
+        [&] {
+            if (!started && OpenPopupMenu()) {
+                started = true;
+                chain.Start();
+            }
+            return false;
+        },
+        300);
+    popup->Popup(200, 200);
+    const int linksWhenEnded = TBusyChain::Links;
+    probe.Stop();
+    EXPECT_TRUE(started);
+    EXPECT_TRUE(probe.TimedOut());
+    EXPECT_LT(linksWhenEnded, TBusyChain::kLinks) << "the menu ended only when the chain did";
+    EXPECT_EQ(OpenPopupMenu(), nullptr);
+    // The chain ends with its next link (its window goes with the test).
+    TBusyChain::Links = TBusyChain::kLinks;
+    tw::Application->ProcessMessages();
+}
+
 TEST_F(SkinMenusTest, ANewSkinReachesTheMenuPainting)
 {
     MakeForm();
