@@ -374,7 +374,40 @@ void TMainMenu::MenuChanged() {
     }
 }
 
+HMENU TMenu::TakeHandle() {
+    HMENU h = items_->handle_;
+    items_->handle_ = nullptr;
+    return h;
+}
+
 TPopupMenu::TPopupMenu(TComponent* owner) : TMenu(owner, true) {}
+
+namespace {
+// The menu a popup-menu window shows (not in every header).
+constexpr UINT kMnGetHMenu = 0x01E1;
+} // namespace
+
+TPopupMenu::~TPopupMenu() {
+    if (!freedWhileOpen_) return;
+    *freedWhileOpen_ = true;
+    // The loop reads the menu it shows until it returns: the native menu
+    // stays whole (the items no longer change it) and Popup frees it then.
+    const HMENU shown = TakeHandle();
+    // Nobody else would close a menu whose items are gone. Its window is told
+    // as well: the system ends only the menu it took as the top one.
+    EndMenu();
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND wnd, LPARAM p) -> BOOL {
+            wchar_t name[16] = {};
+            GetClassNameW(wnd, name, 16);
+            if (lstrcmpW(name, L"#32768") == 0 &&
+                reinterpret_cast<HMENU>(SendMessageW(wnd, kMnGetHMenu, 0, 0)) == reinterpret_cast<HMENU>(p))
+                PostMessageW(wnd, WM_CANCELMODE, 0, 0);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(shown));
+}
 
 void TPopupMenu::Popup(int x, int y) {
     if (OnPopup) OnPopup(this);
@@ -384,7 +417,18 @@ void TPopupMenu::Popup(int x, int y) {
     if (alignment_ == paRight) flags |= TPM_RIGHTALIGN;
     if (alignment_ == paCenter) flags |= TPM_CENTERALIGN;
     Application->CancelHint();
-    UINT cmd = static_cast<UINT>(TrackPopupMenu(Handle(), flags, x, y, 0, owner, nullptr));
+    // The loop runs the program's messages, and one of them may free this
+    // menu (its form closed, the skin taken away): nothing of it is read
+    // after the loop then but the native menu it left behind.
+    bool freed = false;
+    freedWhileOpen_ = &freed;
+    const HMENU shown = Handle();
+    UINT cmd = static_cast<UINT>(TrackPopupMenu(shown, flags, x, y, 0, owner, nullptr));
+    if (freed) {
+        DestroyMenu(shown);
+        return;
+    }
+    freedWhileOpen_ = nullptr;
     if (OnClose) OnClose(this);
     if (cmd) DispatchCommand(cmd);
 }

@@ -139,6 +139,10 @@ public:
     TMenuMeasureItemEvent OnMeasureItem;
 
 protected:
+    // The native menu given up by its items: they no longer change it or
+    // destroy it with themselves, and whoever took it destroys it.
+    HMENU TakeHandle();
+
     TMenuItem* items_;
     bool ownerDraw_ = false;
 };
@@ -160,6 +164,10 @@ enum TPopupAlignment { paLeft, paRight, paCenter };
 class TPopupMenu : public TMenu {
 public:
     explicit TPopupMenu(TComponent* owner);
+    // A menu freed while Popup shows it (by a message its loop ran) ends
+    // that loop and leaves its native menu to Popup, which frees it once the
+    // loop has returned and touches nothing else of it.
+    ~TPopupMenu() override;
     // Shows the menu at a screen point and runs the chosen item's click.
     void Popup(int x, int y);
     bool AutoPopup() const { return autoPopup_; }
@@ -173,6 +181,8 @@ public:
     TNotifyEvent OnClose;
 
 private:
+    // Set while Popup's loop runs: where it learns that this menu is gone.
+    bool* freedWhileOpen_ = nullptr;
     bool autoPopup_ = true;
     TPopupAlignment alignment_ = paLeft;
     TObject* popupComponent_ = nullptr;

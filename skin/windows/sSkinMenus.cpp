@@ -309,12 +309,30 @@ TacMenuInfo* TsSkinableMenus::GetMenuInfo(tw::TMenuItem* item, bool create, HWND
 {
     auto& list = MenuRecords();
     const HMENU menu = item && item->ParentItem() ? item->ParentItem()->Handle() : nullptr;
-    for (TacMenuInfo& r : list) {
-        if (item ? (r.FirstItem == item || (menu && r.Menu == menu)) : (wnd && r.Wnd == wnd)) {
-            if (item)
+    if (item) {
+        // The popup's own menu first. A record is taken by its first item
+        // only while it names no other menu: an item's address is another
+        // item's once the first is freed, and a record left by a popup whose
+        // window ended unseen (the skin went while it was open) would else
+        // be found for this popup, with no window of it, on every paint.
+        TacMenuInfo* byItem = nullptr;
+        for (TacMenuInfo& r : list) {
+            if (menu && r.Menu == menu) {
                 r.FirstItem = item;
-            return &r;
+                return &r;
+            }
+            if (!byItem && r.FirstItem == item && (!r.Menu || !menu))
+                byItem = &r;
         }
+        if (byItem) {
+            if (!byItem->Menu)
+                byItem->Menu = menu;
+            return byItem;
+        }
+    } else {
+        for (TacMenuInfo& r : list)
+            if (wnd && r.Wnd == wnd)
+                return &r;
     }
     if (!create || (!item && !wnd))
         return nullptr;
@@ -508,23 +526,40 @@ void ForgetMenuWindow(HWND wnd)
     list.remove_if([wnd](const TacMenuInfo& r) { return r.Wnd == wnd; });
 }
 
-void RememberMenuWindow(HWND wnd)
+bool RememberMenuWindow(HWND wnd)
 {
     // The menu is known once the window shows it, not yet while it is made.
     const auto menu = reinterpret_cast<HMENU>(SendMessageW(wnd, MN_GETHMENU_, 0, 0));
     if (!menu)
-        return;
-    if (TacMenuInfo* r = TsSkinableMenus::GetMenuInfo(nullptr, false, wnd)) {
-        r->Menu = menu;
-        return;
+        return false;
+    auto& list = MenuRecords();
+    bool changed = false;
+    TacMenuInfo* own = TsSkinableMenus::GetMenuInfo(nullptr, false, wnd);
+    if (own && own->Menu != menu) {
+        own->Menu = menu;
+        changed = true;
     }
-    // The painter may have met the popup's first item before its window.
-    for (TacMenuInfo& r : MenuRecords())
-        if (r.Menu == menu && !r.Wnd) {
+    // The painter may have met the popup's first item before its window; a
+    // record of this menu whose window has ended is taken over as well.
+    for (TacMenuInfo& r : list) {
+        if (own)
+            break;
+        if (r.Menu == menu && (!r.Wnd || !IsWindow(r.Wnd))) {
             r.Wnd = wnd;
-            return;
+            own = &r;
+            changed = true;
         }
-    MenuRecords().push_back(TacMenuInfo{menu, wnd, nullptr});
+    }
+    if (!own) {
+        list.push_back(TacMenuInfo{menu, wnd, nullptr});
+        own = &list.back();
+        changed = true;
+    }
+    // One record per menu: any other of it, without a window or with an
+    // ended one, would be found before this one and say the popup is not
+    // yet skinned.
+    list.remove_if([&](const TacMenuInfo& r) { return &r != own && r.Menu == menu && (!r.Wnd || !IsWindow(r.Wnd)); });
+    return changed;
 }
 
 bool SkinnedMenuWindow(HMENU menu)
@@ -578,8 +613,12 @@ bool SkinMenuWindowMessage(HWND wnd, UINT msg, WPARAM wp, LPARAM lp,
             result = 1;   // already skinned
             return true;
         case AC_MENUPREPARED:
-            RememberMenuWindow(wnd);
-            InvalidateRect(wnd, nullptr, FALSE);
+            // Painted again only when the window was new to the table: the
+            // painting reports the popup, and a report that changed nothing
+            // must not paint it again, or the two would feed each other for
+            // as long as the menu is open and starve its timers.
+            if (RememberMenuWindow(wnd))
+                InvalidateRect(wnd, nullptr, FALSE);
             result = 0;
             return true;
         default:

@@ -149,8 +149,9 @@ void SetSystemMenuUp(bool up);
 bool SkinMenuWindowMessage(HWND wnd, UINT msg, WPARAM wp, LPARAM lp,
                            const std::function<LRESULT(UINT, WPARAM, LPARAM)>& callOld, LRESULT& result);
 // The popup window of a menu is skinned now (or no more): the painter of
-// its first item stops (or starts again) reporting it.
-void RememberMenuWindow(HWND wnd);
+// its first item stops (or starts again) reporting it. True when the table
+// changed (a window or menu it did not know).
+bool RememberMenuWindow(HWND wnd);
 void ForgetMenuWindow(HWND wnd);
 
 // The frame of a popup-menu window as the system laid it out: how far its

@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -96,15 +97,24 @@ class TModalProbe {
 public:
     // step answers true when it is done; the probe then stops ticking.
     explicit TModalProbe(std::function<bool()> step, DWORD deadlineMs = 20000, UINT periodMs = 30)
-        : step_(std::move(step)), deadline_(GetTickCount64() + deadlineMs)
+        : step_(std::move(step)), deadline_(GetTickCount64() + deadlineMs), periodMs_(periodMs)
     {
         timer_ = SetTimer(nullptr, 0, periodMs, &TModalProbe::Tick);
         if (timer_)
             Live()[timer_] = this;
         else
             ADD_FAILURE() << "no timer for the probe: " << GetLastError();
+        if (!Filter())
+            Filter() = SetWindowsHookExW(WH_MSGFILTER, &TModalProbe::PastDeadline, nullptr, GetCurrentThreadId());
     }
-    ~TModalProbe() { Stop(); }
+    ~TModalProbe()
+    {
+        Stop();
+        if (Live().empty() && Filter()) {
+            UnhookWindowsHookEx(Filter());
+            Filter() = nullptr;
+        }
+    }
     TModalProbe(const TModalProbe&) = delete;
     TModalProbe& operator=(const TModalProbe&) = delete;
 
@@ -154,6 +164,37 @@ private:
         static std::map<UINT_PTR, TModalProbe*> live;
         return live;
     }
+    // The thread's message filter: every message a menu's or a dialog's
+    // loop takes passes it. A loop that is never idle (a message or a
+    // painting that brings on the next) never lets a timer come, so the
+    // deadline is also kept here, and such a test fails instead of hanging.
+    static HHOOK& Filter()
+    {
+        static HHOOK hook = nullptr;
+        return hook;
+    }
+    static LRESULT CALLBACK PastDeadline(int code, WPARAM wp, LPARAM lp)
+    {
+        if (code >= 0) {
+            std::vector<UINT_PTR> due;
+            const ULONGLONG now = GetTickCount64();
+            for (const auto& [id, probe] : Live())
+                if (!probe->inStep_ && now > probe->deadline_ + kStarvedMs && now >= probe->nextFilterRun_)
+                    due.push_back(id);
+            for (UINT_PTR id : due)
+                if (const auto it = Live().find(id); it != Live().end()) {
+                    // As often as the timer would, not on every message (an
+                    // end posts messages of its own).
+                    it->second->nextFilterRun_ = now + it->second->periodMs_;
+                    it->second->Run();
+                }
+        }
+        return CallNextHookEx(Filter(), code, wp, lp);
+    }
+    // How long past its deadline a probe waits for its timer before the
+    // filter takes over (the timer comes first wherever the loop idles).
+    static constexpr ULONGLONG kStarvedMs = 1000;
+
     static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD)
     {
         const auto it = Live().find(id);
@@ -217,6 +258,8 @@ private:
 
     std::function<bool()> step_;
     ULONGLONG deadline_;
+    UINT periodMs_;
+    ULONGLONG nextFilterRun_ = 0;
     UINT_PTR timer_ = 0;
     bool inStep_ = false, done_ = false, timedOut_ = false;
 };

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "FreedMemory.h"
 #include "ModalProbe.h"
 #include "SkinTestForms.h"
 #include "base/WinText.h"
@@ -359,6 +360,223 @@ TEST_F(SkinMenusTest, APopupMenuIsSkinnedAndRunsItsCommand)
     manager.SetSkinnedPopups(false);
     FindProvider(form)->ApplySkin();
     EXPECT_FALSE(popup->OwnerDraw());
+}
+
+// Counts the popup reports the menu's loop takes (every message of the loop
+// passes the thread's message filter). Reports that feed paintings that feed
+// reports keep the loop so busy that a timer never comes, so past a bound
+// the filter ends the menu itself and the test fails instead of hanging.
+struct TPopupReportCount {
+    static inline int Reports = 0;
+    static inline HHOOK Hook = nullptr;
+    static LRESULT CALLBACK Filter(int code, WPARAM wp, LPARAM lp)
+    {
+        if (code == MSGF_MENU && lp && reinterpret_cast<const MSG*>(lp)->message == WM_SKINPOPUPMENU &&
+            ++Reports >= 50)
+            EndMenu();
+        return CallNextHookEx(Hook, code, wp, lp);
+    }
+    TPopupReportCount()
+    {
+        Reports = 0;
+        Hook = SetWindowsHookExW(WH_MSGFILTER, Filter, nullptr, GetCurrentThreadId());
+    }
+    ~TPopupReportCount()
+    {
+        if (Hook)
+            UnhookWindowsHookEx(Hook);
+        Hook = nullptr;
+    }
+    TPopupReportCount(const TPopupReportCount&) = delete;
+    TPopupReportCount& operator=(const TPopupReportCount&) = delete;
+};
+
+// A popup's record can outlive its popup: one whose window ended while the
+// skin was away, or whose first item was freed, stays in the table. A new
+// popup whose first item lies at the old one's address, or whose menu has
+// the old one's handle, is still reported and painted again only once, and
+// its menu closes when asked.
+TEST_F(SkinMenusTest, ARecordLeftByAnEndedPopupDoesNotKeepANewOneRepainting)
+{
+    MakeForm();
+    auto* popup = new tw::TPopupMenu(form);
+    tw::TMenuItem* first = popup->Items()->AddItem("First", [](tw::TObject*) {});
+    popup->Items()->AddItem("Second", [](tw::TObject*) {});
+    FindProvider(form)->ApplySkin();
+    ASSERT_TRUE(TsSkinableMenus::Of(&manager)->Prepared(popup));
+    const HMENU otherMenu = CreatePopupMenu();
+    const std::function<void()> leftBehind[] = {
+        // The record of another menu, made when its first item lay here.
+        [&] {
+            TacMenuInfo* r = TsSkinableMenus::GetMenuInfo(first, true);
+            ASSERT_NE(r, nullptr);
+            r->Menu = otherMenu;
+        },
+        // The record of this menu's handle, its window ended unseen.
+        [&] {
+            const HWND ended = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+            TacMenuInfo* r = TsSkinableMenus::GetMenuInfo(nullptr, true, ended);
+            ASSERT_NE(r, nullptr);
+            r->Menu = popup->Items()->Handle();
+            DestroyWindow(ended);
+        },
+    };
+    for (size_t i = 0; i < std::size(leftBehind); ++i) {
+        SCOPED_TRACE(i == 0 ? "a record of another menu naming the first item" : "a record of this menu, window ended");
+        TsSkinableMenus::ClearMenuInfos();
+        leftBehind[i]();
+        TPopupReportCount count;
+        TMenuProbe probe;
+        WhenMenuOpens(probe);
+        popup->Popup(200, 200);
+        tw::Application->ProcessMessages();
+        EXPECT_NE(probe.Popup, nullptr) << "the menu did not settle before it was ended";
+        EXPECT_LE(TPopupReportCount::Reports, 1) << "the popup was reported on every painting";
+        EXPECT_EQ(OpenPopupMenu(), nullptr);
+    }
+    TsSkinableMenus::ClearMenuInfos();
+    DestroyMenu(otherMenu);
+}
+
+// A popup menu freed by a message its own loop ran: the loop ends by itself
+// (nobody would close a menu whose items are gone), it shows a whole menu
+// until it has returned, and nothing of the freed menu is read afterwards.
+TEST_F(SkinMenusTest, APopupMenuFreedWhileItIsOpenEndsItsLoopAndIsNotTouchedAfterwards)
+{
+    MakeForm();
+    tw::test::TFreedMemoryWatch watch({sizeof(tw::TPopupMenu)});
+    auto* popup = new tw::TPopupMenu(form);
+    ASSERT_TRUE(watch.Watches(popup));
+    int closed = 0;
+    popup->OnClose = [&](tw::TObject*) { ++closed; };
+    popup->Items()->AddItem("First", [](tw::TObject*) {});
+    popup->Items()->AddItem("Second", [](tw::TObject*) {});
+    FindProvider(form)->ApplySkin();
+    const HMENU handle = popup->Handle();
+    bool freed = false, menuWhileOpen = false;
+    test::TModalProbe probe([&] {
+        if (!OpenPopupMenu())
+            return false;
+        delete popup;
+        freed = true;
+        menuWhileOpen = IsMenu(handle) != FALSE;
+        return true;
+    });
+    // Only a menu that will not close is ended, at the deadline.
+    test::TModalProbe guard([] { return false; }, 20000);
+    popup->Popup(200, 200);
+    const bool guardEnded = guard.TimedOut();
+    guard.Stop();
+    tw::Application->ProcessMessages();
+    EXPECT_TRUE(freed);
+    EXPECT_TRUE(menuWhileOpen) << "the menu was destroyed under its own loop";
+    EXPECT_FALSE(guardEnded) << "the menu's loop did not end with the menu";
+    EXPECT_EQ(OpenPopupMenu(), nullptr);
+    EXPECT_FALSE(IsMenu(handle)) << "the freed menu's handle outlived its loop";
+    EXPECT_EQ(closed, 0);
+    EXPECT_TRUE(watch.WasFreed(popup));
+    EXPECT_EQ(watch.Touches(), 0) << "freed memory was touched at " << tw::test::TFreedMemoryWatch::LastTouchAt();
+}
+
+// The same for a form's skinned system menu, freed with its form while it
+// is open.
+TEST_F(SkinMenusTest, TheSystemMenuOfAFormFreedWhileItIsOpenIsNotTouchedAfterwards)
+{
+    tw::test::TFreedMemoryWatch watch({sizeof(TsSystemMenu)});
+    HWND wnd = MakeForm();
+    TsSkinProvider* provider = FindProvider(form);
+    ASSERT_NE(provider, nullptr);
+    const TsSystemMenu* menu = provider->SystemMenu();
+    ASSERT_TRUE(watch.Watches(menu));
+    bool freed = false;
+    test::TModalProbe probe([&] {
+        if (!OpenPopupMenu())
+            return false;
+        delete form;
+        form = nullptr;
+        freed = true;
+        return true;
+    });
+    test::TModalProbe guard([] { return false; }, 20000);
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    SendMessageW(wnd, WM_NCRBUTTONUP, HTCAPTION, MAKELPARAM(wr.left + 120, wr.top + 10));
+    const bool guardEnded = guard.TimedOut();
+    guard.Stop();
+    tw::Application->ProcessMessages();
+    EXPECT_TRUE(freed);
+    EXPECT_FALSE(guardEnded) << "the menu's loop did not end with the menu";
+    EXPECT_EQ(OpenPopupMenu(), nullptr);
+    EXPECT_TRUE(watch.WasFreed(menu));
+    EXPECT_EQ(watch.Touches(), 0) << "freed memory was touched at " << tw::test::TFreedMemoryWatch::LastTouchAt();
+}
+
+// A window whose message posts itself again, a bounded number of times:
+// while the chain runs the thread is never idle, and no timer comes.
+struct TBusyChain {
+    static constexpr UINT kAgain = WM_APP + 0x2F1;
+    static constexpr int kLinks = 2000000;
+    static inline int Links = 0;
+    static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+    {
+        if (msg == kAgain) {
+            if (++Links < kLinks)
+                PostMessageW(wnd, kAgain, 0, 0);
+            return 0;
+        }
+        return DefWindowProcW(wnd, msg, wp, lp);
+    }
+    HWND Wnd = nullptr;
+    TBusyChain()
+    {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = &Proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"TwTestBusyChain";
+        RegisterClassW(&wc);
+        Wnd = CreateWindowW(L"TwTestBusyChain", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        Links = 0;
+    }
+    ~TBusyChain()
+    {
+        if (Wnd)
+            DestroyWindow(Wnd);
+    }
+    void Start() const { PostMessageW(Wnd, kAgain, 0, 0); }
+};
+
+// A probe's deadline ends a menu whose loop never idles (a message that
+// brings on the next), where its timer cannot come: the test goes on to
+// fail instead of hanging until the harness stops it.
+TEST_F(SkinMenusTest, AProbesDeadlineEndsAMenuWhoseLoopLetsNoTimerCome)
+{
+    MakeForm();
+    auto* popup = new tw::TPopupMenu(form);
+    popup->Items()->AddItem("First", [](tw::TObject*) {});
+    TBusyChain chain;
+    ASSERT_NE(chain.Wnd, nullptr);
+    bool started = false;
+    // Opens the chain once the menu shows; past its short deadline the
+    // probe ends the menu.
+    test::TModalProbe probe(
+        [&] {
+            if (!started && OpenPopupMenu()) {
+                started = true;
+                chain.Start();
+            }
+            return false;
+        },
+        300);
+    popup->Popup(200, 200);
+    const int linksWhenEnded = TBusyChain::Links;
+    probe.Stop();
+    EXPECT_TRUE(started);
+    EXPECT_TRUE(probe.TimedOut());
+    EXPECT_LT(linksWhenEnded, TBusyChain::kLinks) << "the menu ended only when the chain did";
+    EXPECT_EQ(OpenPopupMenu(), nullptr);
+    // The chain ends with its next link (its window goes with the test).
+    TBusyChain::Links = TBusyChain::kLinks;
+    tw::Application->ProcessMessages();
 }
 
 TEST_F(SkinMenusTest, ANewSkinReachesTheMenuPainting)
