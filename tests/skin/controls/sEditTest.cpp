@@ -5,6 +5,8 @@
 
 #include <commctrl.h>
 
+#include <vector>
+
 #include "base/Exceptions.h"
 #include "skin/controls/sComboBox.h"
 #include "skin/controls/sEdit.h"
@@ -154,6 +156,23 @@ TEST_F(TsEditTest, SpinButtonsComeFromTheSkin)
     count(arrows, faces);
     EXPECT_GE(arrows, 4);
     EXPECT_EQ(faces, 0);
+    // The up button's arrow points up: its rows widen from the tip down.
+    std::vector<int> rows;
+    {
+        RECT cr{};
+        GetClientRect(buttons, &cr);
+        HDC dc = GetDC(buttons);
+        for (int y = 0; y < cr.bottom / 2; ++y) {
+            int n = 0;
+            for (int x = 0; x < cr.right; ++x)
+                n += GetPixel(dc, x, y) == arrow;
+            if (n)
+                rows.push_back(n);
+        }
+        ReleaseDC(buttons, dc);
+    }
+    ASSERT_FALSE(rows.empty());
+    EXPECT_LT(rows.front(), rows.back());
     // Without the skin they are the system's again.
     SwitchSkin(false);
     count(arrows, faces);
