@@ -457,6 +457,13 @@ bool DrawMenuItem(TMenuItem* item, const DRAWITEMSTRUCT& di) {
         done = false;
     canvas.SetHandle(nullptr);
     RestoreDC(di.hDC, saved);
+    // After the handler the system draws a popup item's submenu arrow in the
+    // DC's default colours, over what the handler drew: a handler draws the
+    // whole item, its arrow too, so the system is kept off the item.
+    const TMenuItem* parent = item->ParentItem();
+    const bool onMenuLine = parent && !parent->ParentItem() && dynamic_cast<TMainMenu*>(menu);
+    if (done && item->Count() > 0 && !onMenuLine)
+        ExcludeClipRect(di.hDC, di.rcItem.left, di.rcItem.top, di.rcItem.right, di.rcItem.bottom);
     return done;
 }
 

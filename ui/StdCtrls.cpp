@@ -943,6 +943,17 @@ void TComboBox::WndProc(TMessage& m) {
         default: return;
         }
     }
+    if (m.Msg == WM_CTLCOLORLISTBOX && handle_) {
+        // The dropped-down list asks the combo box, which would pass the
+        // question on to the parent naming a window no control owns: the list
+        // would stay in the system's colours under a combo box in its own.
+        COMBOBOXINFO info{};
+        info.cbSize = sizeof(info);
+        if (GetComboBoxInfo(handle_, &info) && info.hwndList == reinterpret_cast<HWND>(m.LParam)) {
+            m.Result = CtlColor(reinterpret_cast<HDC>(m.WParam));
+            return;
+        }
+    }
     TWinControl::WndProc(m);
 }
 

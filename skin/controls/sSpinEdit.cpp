@@ -4,7 +4,29 @@
 #include <charconv>
 #include <string>
 
+#include "skin/windows/acDialogChildren.h"
+
 namespace skin {
+
+TsSpinEdit::TsSpinEdit(tw::TComponent* owner) : TsEditFrame(owner, COC_TsSpinEdit) {}
+
+TsSpinEdit::~TsSpinEdit() { buttons_.reset(); }
+
+void TsSpinEdit::HandleCreated()
+{
+    TsEditFrame::HandleCreated();
+    buttons_.reset();
+    // The adapter paints from the skin while it is active and leaves the
+    // system's picture otherwise.
+    if (upDown_ && IsWindow(upDown_))
+        buttons_ = std::make_unique<TacSpinWnd>(upDown_, SkinData.SkinManager(), "SPEEDBUTTON_SMALL");
+}
+
+void TsSpinEdit::HandleDestroying()
+{
+    buttons_.reset();
+    TsEditFrame::HandleDestroying();
+}
 
 int TsSpinEdit::Value() const
 {

@@ -754,11 +754,17 @@ void TacSpinWnd::Paint(HDC dc)
         const COLORREF arrow = enabled && colors.Valid ? colors.Text : GetSysColor(COLOR_GRAYTEXT);
         HDC bdc = bmp.Canvas().Handle();
         TSolidBrush brush;
+        // Outlined as well as filled: a filled triangle leaves out its right
+        // and bottom edges, and on a small button the arrow would shrink to
+        // a dash.
+        HPEN pen = CreatePen(PS_SOLID, 1, arrow);
         HGDIOBJ oldBrush = SelectObject(bdc, brush.Of(arrow));
-        HGDIOBJ oldPen = SelectObject(bdc, GetStockObject(NULL_PEN));
+        HGDIOBJ oldPen = SelectObject(bdc, pen ? static_cast<HGDIOBJ>(pen) : GetStockObject(NULL_PEN));
         Polygon(bdc, pts, 3);
         SelectObject(bdc, oldPen);
         SelectObject(bdc, oldBrush);
+        if (pen)
+            DeleteObject(pen);
         BitBlt(all.Canvas().Handle(), r.left, r.top, bw, bh, bdc, 0, 0, SRCCOPY);
     }
     BitBlt(dc, 0, 0, w, h, all.Canvas().Handle(), 0, 0, SRCCOPY);

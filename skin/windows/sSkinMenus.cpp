@@ -153,6 +153,19 @@ void DrawCheck(tw::TCanvas& canvas, const TRect& box, bool radio, TColor color)
     canvas.Brush().SetStyle(tw::bsClear);
 }
 
+// The submenu arrow, a small triangle centred in the room at the item's
+// right end. The system's own arrow would come in the DC's default colours
+// (black on white), so the item owns this room.
+void DrawSubmenuArrow(tw::TCanvas& canvas, const TRect& item, TColor color)
+{
+    const int cx = item.Right - kMenuArrowRoom / 2, cy = (item.Top + item.Bottom) / 2;
+    canvas.Pen().SetColor(color);
+    canvas.Brush().SetColor(color);
+    canvas.Brush().SetStyle(tw::bsSolid);
+    canvas.Polygon({TPoint(cx - 2, cy - 4), TPoint(cx + 2, cy), TPoint(cx - 2, cy + 4)});
+    canvas.Brush().SetStyle(tw::bsClear);
+}
+
 } // namespace
 
 namespace {
@@ -470,6 +483,10 @@ void TsSkinableMenus::DrawItem(tw::TMenuItem* item, tw::TCanvas& canvas, const T
         const std::string keys = tw::ShortCutToText(item->ShortCut());
         WriteSectionText(&canvas, keys.c_str(), enabled, text, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX,
                          s.Item, hot, &sm);
+    }
+    if (item->Count() > 0) {
+        const TColor c = SectionFontColor(sm, s.Item, hot);
+        DrawSubmenuArrow(canvas, body, enabled ? c : BlendColors(c, itemColor, 0.5));
     }
     PostPopupMessage(item);
 }

@@ -567,6 +567,44 @@ TEST_F(ControlsTest, ListsKeepTheirItemsAcrossWindowRecreation) {
     EXPECT_EQ(SendMessageW(list->Handle(), LB_GETCOUNT, 0, 0), 1);
 }
 
+TEST_F(ControlsTest, ADroppedDownComboListWearsTheCombosColours) {
+    // The list of a drop-down combo box is a window of the system's, not a
+    // control of ours: it still asks for the combo's colours.
+    constexpr COLORREF kBack = RGB(20, 60, 30), kText = RGB(230, 220, 100);
+    TForm form(nullptr);
+    form.SetBounds(100, 100, 300, 200);
+    auto* combo = new TComboBox(&form);
+    combo->SetParent(&form);
+    combo->SetStyle(csDropDownList);
+    combo->SetBounds(10, 10, 150, 24);
+    combo->SetColor(TColor(kBack));
+    combo->Font().SetColor(TColor(kText));
+    for (const char* item : {"one", "two", "three"}) combo->Items().Add(item);
+    form.Show();
+    Application->ProcessMessages();
+    SendMessageW(combo->Handle(), CB_SHOWDROPDOWN, TRUE, 0);
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof(info);
+    ASSERT_TRUE(GetComboBoxInfo(combo->Handle(), &info));
+    ASSERT_TRUE(IsWindowVisible(info.hwndList));
+    UpdateWindow(info.hwndList);
+    Application->ProcessMessages();
+    RECT item{};
+    ASSERT_NE(SendMessageW(info.hwndList, LB_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&item)), LB_ERR);
+    HDC dc = GetDC(info.hwndList);
+    // Right of the text of an item not selected: the list's background.
+    const COLORREF back = GetPixel(dc, item.right - 3, (item.top + item.bottom) / 2);
+    ReleaseDC(info.hwndList, dc);
+    SendMessageW(combo->Handle(), CB_SHOWDROPDOWN, FALSE, 0);
+    EXPECT_EQ(back, kBack);
+    // The list's text colour comes with its background.
+    const HDC probe = CreateCompatibleDC(nullptr);
+    SendMessageW(combo->Handle(), WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(probe),
+                 reinterpret_cast<LPARAM>(info.hwndList));
+    EXPECT_EQ(GetTextColor(probe), kText);
+    DeleteDC(probe);
+}
+
 TEST_F(ControlsTest, GaugePercentAndPageControlPages) {
     TForm form(nullptr);
     auto* gauge = new TGauge(&form);

@@ -3,6 +3,10 @@
 // the skin is off; the file-name edit's check.
 #include "ControlWindows.h"
 
+#include <commctrl.h>
+
+#include <vector>
+
 #include "base/Exceptions.h"
 #include "skin/controls/sComboBox.h"
 #include "skin/controls/sEdit.h"
@@ -117,6 +121,63 @@ TEST_F(TsEditTest, SpinValueIsLimitedAndSurvivesAHalfTypedEntry)
     EXPECT_EQ(spin->Text(), "123456");
     spin->Loaded();
     EXPECT_EQ(spin->Value(), 3);
+}
+
+TEST_F(TsEditTest, SpinButtonsComeFromTheSkin)
+{
+    auto* spin = new TsSpinEdit(form.get());
+    spin->SetParent(form.get());
+    spin->SetBounds(150, 120, 80, 22);
+    ShowAll();
+    HWND buttons = FindWindowExW(spin->Handle(), nullptr, UPDOWN_CLASSW, nullptr);
+    ASSERT_TRUE(buttons);
+    const int section = manager->GetSkinIndex("SPEEDBUTTON_SMALL");
+    ASSERT_GE(section, 0);
+    const COLORREF arrow = COLORREF(manager->gd[size_t(section)].FontColor[0]) & 0xFFFFFF;
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    ASSERT_NE(arrow, face);
+    // The buttons' pixels in the section's font colour (the arrows) and in
+    // the system's face colour (the system's own buttons).
+    auto count = [&](int& arrows, int& faces) {
+        arrows = faces = 0;
+        RedrawWindow(buttons, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        RECT cr{};
+        GetClientRect(buttons, &cr);
+        HDC dc = GetDC(buttons);
+        for (int y = 0; y < cr.bottom; ++y)
+            for (int x = 0; x < cr.right; ++x) {
+                const COLORREF c = GetPixel(dc, x, y);
+                arrows += c == arrow;
+                faces += c == face;
+            }
+        ReleaseDC(buttons, dc);
+    };
+    int arrows = 0, faces = 0;
+    count(arrows, faces);
+    EXPECT_GE(arrows, 4);
+    EXPECT_EQ(faces, 0);
+    // The up button's arrow points up: its rows widen from the tip down.
+    std::vector<int> rows;
+    {
+        RECT cr{};
+        GetClientRect(buttons, &cr);
+        HDC dc = GetDC(buttons);
+        for (int y = 0; y < cr.bottom / 2; ++y) {
+            int n = 0;
+            for (int x = 0; x < cr.right; ++x)
+                n += GetPixel(dc, x, y) == arrow;
+            if (n)
+                rows.push_back(n);
+        }
+        ReleaseDC(buttons, dc);
+    }
+    ASSERT_FALSE(rows.empty());
+    EXPECT_LT(rows.front(), rows.back());
+    // Without the skin they are the system's again.
+    SwitchSkin(false);
+    count(arrows, faces);
+    EXPECT_EQ(arrows, 0);
+    EXPECT_GT(faces, 0);
 }
 
 TEST_F(TsEditTest, FileNameWithForbiddenCharactersIsRefused)

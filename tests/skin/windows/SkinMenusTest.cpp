@@ -579,6 +579,97 @@ TEST_F(SkinMenusTest, AProbesDeadlineEndsAMenuWhoseLoopLetsNoTimerCome)
     tw::Application->ProcessMessages();
 }
 
+// The submenu arrow of a popup's item, read from the screen: the pixels of
+// the arrow's room at the item's right end, counted as the item's own
+// background (its row's colour beside the room: a selected item may be
+// shaded from top to bottom), the arrow's colour or anything else.
+struct TArrowPixels {
+    int Background = 0, Arrow = 0, Other = 0;
+    COLORREF FirstOther = 0;
+};
+
+TArrowPixels ReadArrowRoom(HWND popup, HMENU menu, UINT pos, COLORREF arrow)
+{
+    TArrowPixels seen;
+    RECT r{};
+    if (!GetMenuItemRect(popup, menu, pos, &r))
+        return seen;
+    HDC dc = GetDC(nullptr);
+    // Two pixels in from the item's edges: a selected item's frame may round
+    // its corners there.
+    for (int y = r.top + 2; y < r.bottom - 2; ++y) {
+        const COLORREF background = GetPixel(dc, r.right - kMenuArrowRoom - 2, y);
+        for (int x = r.right - kMenuArrowRoom; x < r.right - 2; ++x) {
+            const COLORREF c = GetPixel(dc, x, y);
+            if (c == background)
+                ++seen.Background;
+            else if (c == arrow)
+                ++seen.Arrow;
+            else if (!seen.Other++)
+                seen.FirstOther = c;
+        }
+    }
+    ReleaseDC(nullptr, dc);
+    return seen;
+}
+
+TEST_F(SkinMenusTest, ASubmenuArrowWearsTheItemsColoursSelectedOrNot)
+{
+    MakeForm();
+    auto* popup = new tw::TPopupMenu(form);
+    popup->Items()->AddItem("First");
+    tw::TMenuItem* more = popup->Items()->AddItem("More");
+    more->AddItem("Inner");
+    popup->Items()->AddItem("Last");
+    FindProvider(form)->ApplySkin();
+    ASSERT_TRUE(TsSkinableMenus::Of(&manager)->Prepared(popup));
+    const TsGeneralData& item = manager.gd[size_t(Section("MENUITEM"))];
+    ASSERT_NE(COLORREF(item.Color), COLORREF(item.FontColor[0]));
+
+    // Seen unselected first, then with the item selected by the keyboard
+    // (which does not open its submenu).
+    TArrowPixels normal, hot;
+    COLORREF normalBackground = 0;
+    int stage = 0;
+    HWND shown = nullptr;
+    SetCursorPos(5, 5);
+    test::TModalProbe probe([&] {
+        const HWND wnd = OpenPopupMenu();
+        if (!wnd || !test::Settled(wnd) || !test::OnScreen(wnd))
+            return false;
+        shown = wnd;
+        HMENU menu = popup->Handle();
+        if (stage == 0) {
+            normal = ReadArrowRoom(wnd, menu, 1, COLORREF(item.FontColor[0]));
+            RECT r{};
+            GetMenuItemRect(wnd, menu, 1, &r);
+            normalBackground = ScreenPixel(r.right - kMenuArrowRoom - 2, (r.top + r.bottom) / 2);
+            PostMessageW(wnd, WM_KEYDOWN, VK_DOWN, 0);
+            PostMessageW(wnd, WM_KEYDOWN, VK_DOWN, 0);
+            stage = 1;
+            return false;
+        }
+        if (!(GetMenuState(menu, 1, MF_BYPOSITION) & MF_HILITE))
+            return false;
+        hot = ReadArrowRoom(wnd, menu, 1, COLORREF(item.HotFontColor[0]));
+        PostMessageW(wnd, WM_KEYDOWN, VK_ESCAPE, 0);
+        return true;
+    });
+    popup->Popup(200, 200);
+    tw::Application->ProcessMessages();
+    ASSERT_NE(shown, nullptr) << "no popup menu";
+    ASSERT_TRUE(probe.Done());
+    // A triangle of a handful of pixels in the font's colour, on nothing but
+    // the item's own background.
+    EXPECT_EQ(normalBackground, COLORREF(item.Color));
+    EXPECT_GE(normal.Arrow, 10);
+    EXPECT_GT(normal.Background, normal.Arrow);
+    EXPECT_EQ(normal.Other, 0) << std::hex << normal.FirstOther;
+    EXPECT_GE(hot.Arrow, 10);
+    EXPECT_GT(hot.Background, hot.Arrow);
+    EXPECT_EQ(hot.Other, 0) << std::hex << hot.FirstOther;
+}
+
 TEST_F(SkinMenusTest, ANewSkinReachesTheMenuPainting)
 {
     MakeForm();
