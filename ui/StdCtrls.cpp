@@ -472,6 +472,10 @@ void TMemo::CopyToClipboard() {
 }
 
 void TMemo::Resize() {
+    // A view that showed the newest lines goes on showing them at its new
+    // size (a restore after maximizing shows fewer lines): only a reader who
+    // scrolled away keeps the line at the top.
+    if (followEnd_) topLine_ = std::max(0, lines_->Count() - VisibleLineCount());
     UpdateScrollBars();
     TCustomControl::Resize();
 }
