@@ -125,4 +125,20 @@ TEST_F(MemoTest, MaximizeAndRestoreKeepTheNewestLinesInViewUnlessScrolledAway) {
     ShowWindow(form->Handle(), SW_RESTORE);
     Application->ProcessMessages();
     EXPECT_EQ(memo->TopLine(), 100);
+
+    // A text filled before its window first shows (the change log) opens at
+    // its beginning, and a new size does not send it to the end.
+    TForm other(nullptr);
+    other.SetBounds(0, 0, 300, 200);
+    auto* text = new TMemo(&other);
+    text->SetParent(&other);
+    text->SetAlign(alClient);
+    for (int i = 0; i < 500; ++i) text->Lines().Add("change " + std::to_string(i));
+    other.Show();
+    Application->ProcessMessages();
+    ShowWindow(other.Handle(), SW_MAXIMIZE);
+    Application->ProcessMessages();
+    ShowWindow(other.Handle(), SW_RESTORE);
+    Application->ProcessMessages();
+    EXPECT_EQ(text->TopLine(), 0);
 }
