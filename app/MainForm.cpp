@@ -56,6 +56,12 @@ std::vector<std::string> g_params;
 // True until the main window is activated the first time (process-wide).
 bool g_firstActivation = true;
 
+// The least outer size of the main window. The width keeps the timeline's
+// Duration value (right edge 492) inside the stream area, which gets 7/10 of
+// the width; the height gives the step panels (39/448 of the preparation
+// box's height) room for their result line (top 20, 16 high) over the bevel.
+constexpr int kMinWidth = 730, kMinHeight = 550;
+
 const char* const kStepPanels[] = {"sPanel12", "sPanel14", "sPanel15", "sPanel16", "sPanel17",
                                    "sPanel18", "sPanel19", "sPanel20", "sPanel21", "sPanel22"};
 const char* const kStepLabels[] = {"GarbageScanLabel", "PIDScanLabel",    "PATScanLabel",       "PMTScanLabel",
@@ -102,6 +108,10 @@ void ShellOpen(const std::string& file, const std::string& params, const std::st
 TForm1::TForm1(TComponent* owner) : TForm(owner) {
     SetName("Form1");
     SetBounds(0, 0, 760, 600);
+    // Smaller, the step results, the timeline's values and the buttons of the
+    // bar below no longer show whole (see FormResize).
+    Constraints().MinWidth = kMinWidth;
+    Constraints().MinHeight = kMinHeight;
     SetPosition(poScreenCenter);
     SetShowHint(true);
     BuildMenus();

@@ -391,6 +391,7 @@ void TMemo::UpdateScrollBars() {
     int count = lines_->Count();
     int vis = VisibleLineCount();
     if (topLine_ > std::max(0, count - vis)) topLine_ = std::max(0, count - vis);
+    shownLines_ = vis;
     SCROLLINFO si{sizeof(si)};
     si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
     if (scrollBars_ == ssVertical || scrollBars_ == ssBoth) {
@@ -472,6 +473,12 @@ void TMemo::CopyToClipboard() {
 }
 
 void TMemo::Resize() {
+    // A view that showed the newest lines goes on showing them at its new
+    // size (a restore after maximizing shows fewer lines). A reader who
+    // scrolled away, and a text filled before it was first shown (it opens
+    // at its beginning), keep the line at the top.
+    if (followEnd_ && shownLines_ > 0 && topLine_ + shownLines_ >= lines_->Count())
+        topLine_ = std::max(0, lines_->Count() - VisibleLineCount());
     UpdateScrollBars();
     TCustomControl::Resize();
 }

@@ -183,6 +183,7 @@ protected:
     size_t measuredLines_ = 0;
     int selA_ = -1, selB_ = -1;
     bool followEnd_ = true;
+    int shownLines_ = 0; // lines the view showed at its last layout (0: none yet)
     bool refreshPosted_ = false;
 };
 

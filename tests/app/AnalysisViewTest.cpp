@@ -855,6 +855,93 @@ TEST_F(AnalysisViewTest, LanguageSwitchAndResizeReachThePanels) {
     Form1->SetBounds(Form1->Left(), Form1->Top(), 760, 600);
 }
 
+// The window cannot be made smaller than the size at which everything it
+// holds shows whole: a drag stops there, and there the step results, the
+// buttons, the timeline values and the start-up picture's texts are neither
+// cut off nor on top of one another, in either language. It fits a screen
+// of 1024x768.
+TEST_F(AnalysisViewTest, AtItsLeastSizeEveryControlShowsWhole) {
+    TAnalysisView& v = *View();
+    Open();
+    ASSERT_TRUE(v.Engine().Analysed());
+    const TRect before = Form1->BoundsRect();
+    auto within = [](TControl* c, const TRect& area) {
+        const TRect r = c->BoundsRect();
+        EXPECT_TRUE(r.Left >= area.Left && r.Top >= area.Top && r.Right <= area.Right && r.Bottom <= area.Bottom)
+            << c->Name() << " (" << r.Left << "," << r.Top << ")-(" << r.Right << "," << r.Bottom << ") in "
+            << c->Parent()->Name() << " " << area.Width() << "x" << area.Height();
+    };
+    auto inside = [&](TControl* c) { within(c, c->Parent()->ClientRect()); };
+    // A bevel or a group box's frame takes the last row and column.
+    auto insideFrame = [&](TControl* c) {
+        const TRect a = c->Parent()->ClientRect();
+        within(c, TRect(a.Left, a.Top, a.Right - 1, a.Bottom - 1));
+    };
+    auto apart = [](TControl* a, TControl* b) {
+        const TRect p = a->BoundsRect(), q = b->BoundsRect();
+        EXPECT_TRUE(p.Right <= q.Left || q.Right <= p.Left || p.Bottom <= q.Top || q.Bottom <= p.Top)
+            << a->Name() << " overlaps " << b->Name();
+    };
+    // The caption is not cut at the label's side either.
+    auto textFits = [](TLabel* l) {
+        HDC dc = GetDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, l->Font().Handle());
+        const std::wstring w = Utf8ToWide(l->Caption());
+        SIZE s{};
+        GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &s);
+        SelectObject(dc, old);
+        ReleaseDC(nullptr, dc);
+        EXPECT_LE(s.cx, l->Width()) << l->Name() << " \"" << l->Caption() << "\"";
+    };
+    for (bool german : {true, false}) {
+        SCOPED_TRACE(german ? "German" : "English");
+        if (german) Form1->SetGermanTexts();
+        else Form1->SetEnglishTexts();
+        Form1->SetBounds(before.Left, before.Top, 300, 200);
+        Application->ProcessMessages();
+        // What the system's size loop asks stops at the same size.
+        MINMAXINFO mmi{};
+        SendMessageW(Form1->Handle(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+        EXPECT_EQ(mmi.ptMinTrackSize.x, Form1->Width());
+        EXPECT_EQ(mmi.ptMinTrackSize.y, Form1->Height());
+        RECT real;
+        GetWindowRect(Form1->Handle(), &real);
+        EXPECT_EQ(real.right - real.left, Form1->Width());
+        EXPECT_EQ(real.bottom - real.top, Form1->Height());
+        EXPECT_LE(Form1->Width(), 1024);
+        EXPECT_LE(Form1->Height(), 768 - 40); // a task bar below
+
+        for (int i = 0; i < ANALYSIS_STEP_COUNT; ++i) {
+            inside(v.Steps().Panel[i]);
+            insideFrame(v.Steps().Title[i]);
+            insideFrame(v.Steps().Status[i]);
+            apart(v.Steps().Title[i], v.Steps().Status[i]);
+            textFits(v.Steps().Title[i]);
+            textFits(v.Steps().Status[i]);
+        }
+        TControl* buttons[] = {Form1->sBitBtn2, Form1->sBitBtn3, Form1->sBitBtn4, Form1->sPanel10};
+        for (TControl* b : buttons) insideFrame(b);
+        inside(Form1->sBitBtn1);
+        for (size_t i = 0; i < std::size(buttons); ++i)
+            for (size_t j = i + 1; j < std::size(buttons); ++j) apart(buttons[i], buttons[j]);
+        const TStreamPanels& p = v.Panels();
+        TLabel* timeline[] = {p.BeginCaption, p.BeginValue, p.EndCaption, p.EndValue, p.DurationCaption, p.DurationValue};
+        inside(p.TimelineBox);
+        for (size_t i = 0; i < std::size(timeline); ++i) {
+            insideFrame(timeline[i]);
+            textFits(timeline[i]);
+            for (size_t j = i + 1; j < std::size(timeline); ++j) apart(timeline[i], timeline[j]);
+        }
+        // The start-up picture and its texts: their panel, hidden while the
+        // stream panels show, takes the same room in the box as they do.
+        for (TControl* c : std::initializer_list<TControl*>{Form1->Image6, Form1->sLabelFX13, Form1->sLabelFX12,
+                                                             Form1->sLabelFX15})
+            EXPECT_LE(c->Top() + c->Height(), p.StreamArea->Height()) << c->Name();
+    }
+    Form1->SetEnglishTexts();
+    Form1->SetBounds(before.Left, before.Top, before.Width(), before.Height());
+}
+
 // After every change of its layout the window shows what a repaint of all it
 // holds shows: the stream panels, their pictures and values, the timeline
 // and START, not the bare background where they were. Each change is

@@ -100,3 +100,45 @@ TEST_F(MemoTest, ScrollingByKeysAndSelectionCopy) {
     EXPECT_EQ(memo->SelStartLine(), 0);
     EXPECT_EQ(memo->SelEndLine(), 200);
 }
+
+TEST_F(MemoTest, MaximizeAndRestoreKeepTheNewestLinesInViewUnlessScrolledAway) {
+    for (int i = 0; i < 500; ++i) memo->Lines().Add("line " + std::to_string(i));
+    Application->ProcessMessages();
+    const int small = memo->VisibleLineCount();
+    ShowWindow(form->Handle(), SW_MAXIMIZE);
+    Application->ProcessMessages();
+    ASSERT_GT(memo->VisibleLineCount(), small);
+    EXPECT_EQ(memo->TopLine(), memo->Lines().Count() - memo->VisibleLineCount());
+    ShowWindow(form->Handle(), SW_RESTORE);
+    Application->ProcessMessages();
+    ASSERT_EQ(memo->VisibleLineCount(), small);
+    // The last line is the last one shown again, as while lines are added.
+    EXPECT_EQ(memo->TopLine(), memo->Lines().Count() - small);
+    SCROLLINFO si{sizeof(si), SIF_POS};
+    GetScrollInfo(memo->Handle(), SB_VERT, &si);
+    EXPECT_EQ(si.nPos, memo->TopLine());
+
+    // A reader who scrolled back keeps his place through the same steps.
+    memo->SetTopLine(100);
+    ShowWindow(form->Handle(), SW_MAXIMIZE);
+    Application->ProcessMessages();
+    ShowWindow(form->Handle(), SW_RESTORE);
+    Application->ProcessMessages();
+    EXPECT_EQ(memo->TopLine(), 100);
+
+    // A text filled before its window first shows (the change log) opens at
+    // its beginning, and a new size does not send it to the end.
+    TForm other(nullptr);
+    other.SetBounds(0, 0, 300, 200);
+    auto* text = new TMemo(&other);
+    text->SetParent(&other);
+    text->SetAlign(alClient);
+    for (int i = 0; i < 500; ++i) text->Lines().Add("change " + std::to_string(i));
+    other.Show();
+    Application->ProcessMessages();
+    ShowWindow(other.Handle(), SW_MAXIMIZE);
+    Application->ProcessMessages();
+    ShowWindow(other.Handle(), SW_RESTORE);
+    Application->ProcessMessages();
+    EXPECT_EQ(text->TopLine(), 0);
+}
