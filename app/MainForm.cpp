@@ -528,18 +528,23 @@ void TForm1::sPanel3Resize(TObject*) {
 void TForm1::PlaceLogWindow(bool withWidth) {
     if (!Form3) return;
     if (Form3->Height() != logPlacedHeight_) logWantedHeight_ = Form3->Height();
-    const int top = Top() + Height();
+    int top = Top() + Height();
     int height = logWantedHeight_;
     const RECT mainRect{Left(), Top(), Left() + Width(), top};
     MONITORINFO info{};
     info.cbSize = sizeof(info);
     if (HMONITOR monitor = MonitorFromRect(&mainRect, MONITOR_DEFAULTTONEAREST);
         monitor && GetMonitorInfoW(monitor, &info)) {
-        // Too little room below: it stays a few lines high and runs off the
-        // bottom of the screen rather than covering this window.
+        // Too little room below: it is shortened to the room, but not below
+        // a few lines; with less room than that (a small screen, this
+        // window maximized) those lines stay on the work area, over this
+        // window's bottom, rather than out of sight.
         constexpr int kLeastHeight = 120;
         const int room = info.rcWork.bottom - top;
-        if (height > room) height = std::max(room, std::min(height, kLeastHeight));
+        if (height > room) {
+            height = std::max(room, std::min(height, kLeastHeight));
+            if (height > room) top = std::max<int>(info.rcWork.top, info.rcWork.bottom - height);
+        }
     }
     logPlacedHeight_ = height;
     Form3->SetBounds(Left(), top, withWidth ? Width() : Form3->Width(), height);

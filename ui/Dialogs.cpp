@@ -285,6 +285,16 @@ namespace {
 HWND FileDialogOwner() {
     HWND active = GetActiveWindow();
     if (TCustomForm* f = Screen ? Screen->ActiveForm() : nullptr; f && f->Modal()) return active;
+    // A modal form in use owns it even while another window of the program
+    // is the active one (a progress window it showed) or none is (the
+    // program in the background): the form its loop left enabled is the
+    // innermost.
+    if (Screen)
+        for (int i = Screen->FormCount() - 1; i >= 0; --i) {
+            TCustomForm* f = Screen->Forms(i);
+            HWND h = f ? f->HandleIfAllocated() : nullptr;
+            if (f && f->Modal() && h && IsWindowVisible(h) && IsWindowEnabled(h)) return h;
+        }
     if (TCustomForm* main = Application ? Application->MainForm() : nullptr) {
         HWND h = main->HandleIfAllocated();
         if (h && IsWindowVisible(h)) return h;

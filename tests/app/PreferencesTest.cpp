@@ -377,7 +377,7 @@ TEST_F(PreferencesTest, TheLogWindowTickedOnOpensBelowTheMainWindow) {
     const TRect wa = Screen->WorkAreaRect();
     const TRect saved = Form1->BoundsRect();
     Form3->Hide();
-    Form1->SetBounds(wa.Left + 10, wa.Bottom - 650, 700, 500);
+    Form1->SetBounds(wa.Left + 10, wa.Bottom - 700, 730, 550);
     WhenModal([&] {
         SettingsForm->sCheckBox1->SetChecked(true);
         SettingsForm->SetModalResult(mrOk);

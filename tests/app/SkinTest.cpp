@@ -505,12 +505,12 @@ TEST_F(SkinTest, HintsOfTheMainWindowAreDrawnByTheSkin) {
 
 // The log window sits below the main window; where there is little room
 // below, it is shortened, and showing it does not pull it up over the main
-// window (whose buttons it would hide): it keeps a few lines and its title
-// bar on the work area, and runs off the bottom.
+// window (whose buttons it would hide). Only where not even a few lines fit
+// below do those lines stay on the work area, over the main window's bottom.
 TEST_F(SkinTest, TheLogWindowOpensBelowTheMainWindowEvenWithLittleRoomThere) {
     const TRect wa = Screen->WorkAreaRect();
     const TRect saved = Form1->BoundsRect();
-    Form1->SetBounds(wa.Left, wa.Top, std::min(800, wa.Width()), wa.Height() - 100);
+    Form1->SetBounds(wa.Left, wa.Top, std::min(800, wa.Width()), wa.Height() - 150);
     Form1->PlaceLogWindow(true);
     EXPECT_EQ(Form3->Top(), Form1->Top() + Form1->Height());
     const int height = Form3->Height();
@@ -521,6 +521,12 @@ TEST_F(SkinTest, TheLogWindowOpensBelowTheMainWindowEvenWithLittleRoomThere) {
     EXPECT_EQ(Form3->Left(), Form1->Left());
     EXPECT_EQ(Form3->Height(), height);
     Form3->Hide();
+    // Less room than a few lines (this window maximized, a small screen):
+    // those lines stay on the work area instead of out of sight.
+    Form1->SetBounds(wa.Left, wa.Top, std::min(800, wa.Width()), wa.Height() - 30);
+    Form1->PlaceLogWindow(true);
+    EXPECT_GE(Form3->Height(), 100);
+    EXPECT_EQ(Form3->Top() + Form3->Height(), wa.Bottom);
     // Room again: it takes its own height back.
     Form1->SetBounds(wa.Left, wa.Top, std::min(800, wa.Width()), wa.Height() - 400);
     EXPECT_EQ(Form3->Height(), 250);
