@@ -49,6 +49,25 @@ constexpr UINT kVisibleChanged = 0xB00B;
 // Sent by the system's dialogs when they have set up late children.
 constexpr UINT kChildrenSetUp = 0x052E;
 
+// True when the second click of a double click on the icon follows within
+// the wait a form's icon grants too. The double click itself is left in the
+// queue (nothing is dispatched meanwhile, so the dialog cannot go away under
+// us); it closes the dialog when it arrives. The manager may have the menu
+// open at once.
+bool SecondClickOnDialogIcon(HWND wnd, const TsSkinManager* manager)
+{
+    if (manager && manager->NoSystemMenuWait)
+        return false;
+    const DWORD start = GetTickCount();
+    MSG next;
+    while (GetTickCount() - start < 200) {
+        if (PeekMessageW(&next, wnd, WM_NCLBUTTONDBLCLK, WM_NCLBUTTONDBLCLK, PM_NOREMOVE))
+            return true;
+        Sleep(10);
+    }
+    return false;
+}
+
 } // namespace
 
 LRESULT TacDialogWnd::SkinCommand(WPARAM wp, LPARAM lp)
@@ -279,6 +298,11 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         break;
     case WM_NCLBUTTONDOWN:
         if (wp == HTSYSMENU) {
+            // The menu waits for the second click of a double click on the
+            // icon, as a form's does: opened at once, its loop would take
+            // that click and the double click that closes would never come.
+            if (SecondClickOnDialogIcon(wnd, manager_))
+                return 0;
             RECT wr;
             GetWindowRect(wnd, &wr);
             const TMeasures ms = Measure();

@@ -566,6 +566,73 @@ TEST_F(DialogTitleTest, TheIconShowsOnTheTitleAndDoubleClicksCloseOrMaximize)
     EXPECT_EQ(fixed.BorderKind(), 0);
 }
 
+// Whether a menu's loop ran, even one that ended before anyone looked.
+bool g_menuLoopRan = false;
+LRESULT CALLBACK MenuLoopSeen(int code, WPARAM wp, LPARAM lp)
+{
+    if (code == MSGF_MENU)
+        g_menuLoopRan = true;
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+// With the real mouse: a double click on the icon closes the dialog (the
+// first press must not open the menu, whose loop would eat the second
+// click), and a single click still opens the menu.
+TEST_F(DialogTitleTest, ARealDoubleClickOnTheIconClosesAndASingleClickOpensTheMenu)
+{
+    TacDialogWnd& dialog = Skinned(WS_SYSMENU | WS_MINIMIZEBOX);
+    const HWND d = dialog.Handle();
+    SetForegroundWindow(d);
+    RECT wr;
+    GetWindowRect(d, &wr);
+    POINT client{0, 0};
+    ClientToScreen(d, &client);
+    const POINT onIcon{client.x + GetSystemMetrics(SM_CXSMICON) / 2, (wr.top + client.y) / 2};
+    ASSERT_EQ(SendMessageW(d, WM_NCHITTEST, 0, At(onIcon)), HTSYSMENU);
+
+    bool menuSeen = false;
+    auto clickTimes = [&](int n) {
+        menuSeen = g_menuLoopRan = false;
+        Commands();
+        HHOOK loop = SetWindowsHookExW(WH_MSGFILTER, MenuLoopSeen, nullptr, GetCurrentThreadId());
+        // Any menu that comes up is seen and closed again.
+        test::TModalProbe probe([&] {
+            const HWND popup = test::VisibleThreadWindow(L"#32768");
+            if (!popup)
+                return false;
+            menuSeen = true;
+            PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+            return true;
+        });
+        SetCursorPos(onIcon.x, onIcon.y);
+        std::vector<INPUT> in(size_t(n * 2));
+        for (size_t i = 0; i < in.size(); ++i) {
+            in[i].type = INPUT_MOUSE;
+            in[i].mi.dwFlags = i % 2 ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
+        }
+        SendInput(UINT(in.size()), in.data(), sizeof(INPUT));
+        // Until the close arrives or a menu came and went.
+        const ULONGLONG end = GetTickCount64() + 20000;
+        while (!menuSeen && g_commands.empty() && GetTickCount64() < end) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+            MSG m;
+            while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&m);
+                DispatchMessageW(&m);
+            }
+        }
+        if (loop)
+            UnhookWindowsHookEx(loop);
+        menuSeen = menuSeen || g_menuLoopRan;
+        return Commands();
+    };
+    EXPECT_EQ(clickTimes(2), std::vector<WPARAM>{WPARAM(SC_CLOSE)});
+    EXPECT_FALSE(menuSeen);
+    EXPECT_TRUE(clickTimes(1).empty());
+    EXPECT_TRUE(menuSeen);
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+}
+
 // A double click on a title button runs its command once, as one click
 // does (the system sends press, release, double click and release), and
 // none of it reaches the dialog's own procedure, wherever it is. Beside the
