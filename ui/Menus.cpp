@@ -393,8 +393,14 @@ TPopupMenu::~TPopupMenu() {
     // The loop reads the menu it shows until it returns: the native menu
     // stays whole (the items no longer change it) and Popup frees it then.
     const HMENU shown = TakeHandle();
-    // Nobody else would close a menu whose items are gone. Its window is told
-    // as well: the system ends only the menu it took as the top one.
+    // Nobody else would close a menu whose items are gone.
+    EndMenuLoop(shown);
+}
+
+void EndMenuLoop(HMENU shown) {
+    // The system ends only the menu it took as the top one: the window that
+    // shows this menu is told as well, and the cancel wakes its loop
+    // whatever it waits for.
     EndMenu();
     EnumThreadWindows(
         GetCurrentThreadId(),

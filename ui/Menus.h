@@ -200,4 +200,9 @@ std::string ShortCutToText(TShortCut sc);
 // result is in m.Result).
 bool DispatchMenuOwnerDraw(TMessage& m);
 
+// Ends the thread's menu loop that shows this menu: the system's end, and a
+// cancel to the menu window showing it (the loop may not be the one the
+// system takes as the top one).
+void EndMenuLoop(HMENU shown);
+
 } // namespace tw

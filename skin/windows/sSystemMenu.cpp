@@ -282,22 +282,7 @@ void TacSystemMenu::Release(std::unique_ptr<TacSystemMenu> menu)
     // Its items are no longer drawn by the skin that goes.
     open->OnMeasureItem = nullptr;
     open->OnAdvancedDrawItem = nullptr;
-    // Ends the loop. Its window is told directly as well: the loop may not
-    // be the one the system ends (another menu's window may have been taken
-    // as the top one), and the cancel wakes it whatever it waits for.
-    EndMenu();
-    const HMENU handle = open->Handle();
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND wnd, LPARAM p) -> BOOL {
-            wchar_t name[16] = {};
-            GetClassNameW(wnd, name, 16);
-            if (lstrcmpW(name, L"#32768") == 0 &&
-                reinterpret_cast<HMENU>(SendMessageW(wnd, MN_GETHMENU, 0, 0)) == reinterpret_cast<HMENU>(p))
-                PostMessageW(wnd, WM_CANCELMODE, 0, 0);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(handle));
+    tw::EndMenuLoop(open->Handle());
 }
 
 } // namespace skin

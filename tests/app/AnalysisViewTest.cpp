@@ -67,20 +67,6 @@ void CopyRecording(const std::string& from, const std::string& to) {
     out.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
 }
 
-// Whether the window or one of its visible children still waits for a repaint.
-bool PaintPending(HWND h) {
-    if (GetUpdateRect(h, nullptr, FALSE)) return true;
-    bool pending = false;
-    EnumChildWindows(
-        h,
-        [](HWND child, LPARAM found) -> BOOL {
-            if (IsWindowVisible(child) && GetUpdateRect(child, nullptr, FALSE)) *reinterpret_cast<bool*>(found) = true;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&pending));
-    return pending;
-}
-
 // What the user would see behind a message box when it opens.
 struct Backdrop {
     bool progressShown = false;
@@ -129,7 +115,7 @@ protected:
             g_dialogs.requests.push_back(rq);
             Backdrop b;
             b.progressShown = Form2 && Form2->HandleAllocated() && IsWindowVisible(Form2->HandleIfAllocated());
-            b.mainPaintPending = Form1 && Form1->HandleAllocated() && PaintPending(Form1->HandleIfAllocated());
+            b.mainPaintPending = Form1 && Form1->HandleAllocated() && tw::test::TreePaintPending(Form1->HandleIfAllocated());
             g_dialogs.backdrops.push_back(b);
             switch (rq.Kind) {
             case dkSaveFile:
@@ -821,7 +807,7 @@ TEST_F(AnalysisViewTest, AMessageAfterThePassFindsTheMainWindowRepainted) {
     Form2->Show();
     ASSERT_TRUE(IsWindowVisible(Form2->Handle()));
     Application->ProcessMessages();
-    ASSERT_FALSE(PaintPending(Form1->Handle()));
+    ASSERT_FALSE(tw::test::TreePaintPending(Form1->Handle()));
     // Windows invalidates what a window covered when it goes; Wine keeps a
     // picture of every window instead, so the test does it by hand.
     RedrawWindow(Form1->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
