@@ -177,7 +177,7 @@ void TPacketHandlers::PacketWithTimes(TTSPacketReader& reader, bool filter)
     // The program's decode times are the clock the PCRs are judged by (the
     // filter knows no program: every stream's, those of another clock are
     // too far from this one to count).
-    if (h->PayloadStart() && h->Valid() && (filter || en.Tables().IsSelectedPid(h->PID())))
+    if (h->PayloadStart() && h->Valid() && (filter || OnProgramClock(h->PID())))
         NoteTimeStamps(*r, *h);
     const TAdaptationFieldControl afc = h->AdaptationFieldControl();
     if ((afc != afc_adaptation_field_only && afc != afc_adaptation_field_followed_by_payload) ||
@@ -259,6 +259,24 @@ int TPacketHandlers::ReadPcrPid() const
     return named;
 }
 
+bool TPacketHandlers::OnProgramClock(int pid) const
+{
+    // The kept program's own streams, as its table lists them (under the
+    // number the copy gives them where the user changed it). A stream of
+    // another program that the user preserved is copied too, but its stamps
+    // run on its own program's clock: judged by them, a sound clock would
+    // be "corrected" and a jumped one left alone.
+    const TAnalysisTables& t = pass_.Engine().Tables();
+    if (!t.IsSelectedPid(pid))
+        return false;
+    const TTSPmtReader& pmt = pass_.Engine().Selection().Pmt();
+    if (pmt.IndexOfPid(pid) >= 0)
+        return true;
+    const int i = t.FoundStreamIndex(pid);
+    const int renamed = i >= 0 ? t.FoundStreams[static_cast<size_t>(i)].ReplacementPid : -1;
+    return renamed >= 0 && renamed != pid && pmt.IndexOfPid(renamed) >= 0;
+}
+
 void TPacketHandlers::CountPcrError(int pid)
 {
     // A clock on a PID of its own has no record to count on; its fault must
@@ -288,7 +306,6 @@ int64_t TPacketHandlers::StampAhead(const TTSPacketReader& reader, int64_t packe
     ahead.SetIgnorePacketErrors(reader.IgnorePacketErrors());
     ahead.SetPacketBufferSize(kStampAheadBuffer);
     ahead.CreateInputStream = reader.CreateInputStream;
-    const TAnalysisTables& t = pass_.Engine().Tables();
     try {
         ahead.SetActive(true);
         if (!ahead.Active())
@@ -297,7 +314,7 @@ int64_t TPacketHandlers::StampAhead(const TTSPacketReader& reader, int64_t packe
         for (int i = 0; i < kStampAheadPackets && ahead.Active() && !ahead.Eof(); ++i, ahead.Next()) {
             aheadTo_ = packetNo + i;
             const TTSPacketHeader* h = ahead.TSPacketHeader();
-            if (!h->Valid() || !h->PayloadStart() || (onlyPid >= 0 ? h->PID() != onlyPid : !t.IsSelectedPid(h->PID())))
+            if (!h->Valid() || !h->PayloadStart() || (onlyPid >= 0 ? h->PID() != onlyPid : !OnProgramClock(h->PID())))
                 continue;
             int64_t escr, dts, pts;
             if (PacketTimestamps(ahead.RawPacket(), *h, escr, dts, pts) && (dts >= 0 || pts >= 0)) {

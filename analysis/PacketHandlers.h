@@ -63,6 +63,8 @@ private:
     // its own; -1 when none is near.
     int64_t StampAhead(const TTSPacketReader& reader, int64_t packetNo, int onlyPid);
     void CountPcrError(int pid);
+    // Whether the PID's time stamps run on the kept program's clock.
+    bool OnProgramClock(int pid) const;
     // The PID the kept program's PCRs are read under.
     int ReadPcrPid() const;
 

@@ -103,13 +103,16 @@ void TStreamTypeScan::Run(int64_t limit)
     // but a pass probes up to 64 PIDs at once, and a broken packet counts
     // once in each pass, not once for each PID probed. Counted per PID, the
     // same damage would end the scan sooner the more PIDs a recording
-    // carries, and leave the streams behind it unnamed.
+    // carries, and leave the streams behind it unnamed. Once over the
+    // limit, each later pass still reads up to its first broken packet (and
+    // ends there with the same line): the streams that lie before the
+    // damage are named all the same.
     int errors = 0;
     // The PAT's PID is named without a look at its packets.
     for (int i = 0; i < t.FoundStreamCount; ++i)
         if (t.FoundStreams[static_cast<size_t>(i)].Pid == kPatPid)
             t.FoundStreams[static_cast<size_t>(i)].TypeText = "PAT";
-    for (int first = 0; first < t.FoundStreamCount && !engine_.CancelRequested() && errors <= SCAN_ERROR_LIMIT;) {
+    for (int first = 0; first < t.FoundStreamCount && !engine_.CancelRequested();) {
         const int end = first + static_cast<int>(kProbesPerPass) < t.FoundStreamCount
                             ? first + static_cast<int>(kProbesPerPass)
                             : t.FoundStreamCount;

@@ -7,8 +7,11 @@
 // program after it, as a decoder meets them.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "CleaningTestSupport.h"
 
+#include "analysis/PatchTable.h"
 #include "analysis/TableSelection.h"
 #include "ts/TSPmtReader.h"
 #include "ts/TSTimeStamp.h"
@@ -49,11 +52,15 @@ bool HasPcr(const uint8_t* p)
 // From packet `from` on: every PCR moved by pcrShift27 (on the discontinuity
 // indicator's word when `announce`, at the first one), every PTS and DTS by
 // stampShift90.
-void Shift(Bytes& b, size_t from, int64_t pcrShift27, int64_t stampShift90, bool announce)
+// Only the packets of `pids`, where given.
+void Shift(Bytes& b, size_t from, int64_t pcrShift27, int64_t stampShift90, bool announce,
+           const std::set<int>* pids = nullptr)
 {
     bool first = true;
     for (size_t i = from; i < b.size() / 188; ++i) {
         uint8_t* p = b.data() + i * 188;
+        if (pids && !pids->count(Pid(p)))
+            continue;
         int64_t pcr;
         if (pcrShift27 != 0 && ReadPacketPcr(p, pcr)) {
             WritePcr(p + 6, pcr + pcrShift27);
@@ -126,16 +133,19 @@ struct ClockLeads {
     int Pcrs = 0;
 };
 
-ClockLeads LeadsOf(const Bytes& b)
+// Of one program, where given: its clock's PID and its streams.
+ClockLeads LeadsOf(const Bytes& b, int pcrPid = -1, const std::set<int>* streams = nullptr)
 {
     ClockLeads l;
     std::vector<int64_t> open; // PCRs (90 kHz) still waiting for a stamp
     for (size_t i = 0; i < b.size() / 188; ++i) {
         const uint8_t* p = b.data() + i * 188;
         int64_t pcr;
-        if (ReadPacketPcr(p, pcr))
+        if ((pcrPid < 0 || Pid(p) == pcrPid) && ReadPacketPcr(p, pcr))
             open.push_back(pcr / kClockRatio);
         int64_t escr, dts, pts;
+        if (streams && !streams->count(Pid(p)))
+            continue;
         if (!open.empty() && ReadPacketTimestamps(p, escr, dts, pts) && pts >= 0) {
             for (int64_t c : open) {
                 const int64_t lead = Signed33((dts >= 0 ? dts : pts) - c);
@@ -200,8 +210,9 @@ struct Outcome {
 };
 
 // remapTo: the PID the clock's PID gets in the copy (the patch dialog's
-// choice); -1 for none.
-Outcome CleanAnswering(const Bytes& recording, bool yes, const std::string& tag, int remapTo = -1)
+// choice); -1 for none. preserve: PIDs ticked in the preserve list.
+Outcome CleanAnswering(const Bytes& recording, bool yes, const std::string& tag, int remapTo = -1,
+                       const std::set<int>& preserve = {})
 {
     Outcome o;
     const std::string in = TempName(tag), out = TempName(tag + "_out");
@@ -222,6 +233,14 @@ Outcome CleanAnswering(const Bytes& recording, bool yes, const std::string& tag,
         }
         t.FoundStreams[static_cast<size_t>(i)].ReplacementPid = remapTo;
         road.pass->Options.PidRemapCount = 1;
+    }
+    if (!preserve.empty()) {
+        TPreserveList& list = road.pass->PreserveList;
+        FillPreserveList(*road.engine, list);
+        for (int i = 0; i < list.Count(); ++i) {
+            int pid = -1;
+            list.Item(i).Checked = TPreserveList::ItemPid(list.Item(i).Text, pid) && preserve.count(pid) > 0;
+        }
     }
     o.Result = road.Clean(out);
     o.Questions = road.host.PcrQuestions;
@@ -312,6 +331,70 @@ TEST(PcrJump, ACopyWhoseClockStillDisagreesIsNoPlainSuccess)
         EXPECT_EQ(o.Result, TCleaningResult::SuccessWithErrors) << v.Name << o.Log;
         EXPECT_NE(o.Log.find("does not agree with the time stamps"), std::string::npos) << v.Name;
     }
+}
+
+} // namespace
+
+namespace {
+
+// A recording of two programs, most PCRs in packets that start no PES, so
+// that what follows a PCR is as often the other program: the kept one's clock jumps 100 s on its own
+// while the other program, whose picture and sound the user preserved, has
+// a gap of 100 s (its clock and stamps jump together). The kept clock is
+// judged by its own program's stamps alone: put back to the end, the copy's
+// clock runs on its stamps; the other program's clock is not touched.
+TEST(PcrJump, APreservedStreamOfAnotherProgramDoesNotJudgeTheKeptClock)
+{
+    const Bytes original = ReadFile(DataFile("cleaning/two_programs_cbr.ts"));
+    // Which program the analysis keeps, and the other's streams.
+    int keptPcr = -1;
+    std::set<int> kept, other;
+    {
+        const std::string in = TempName("two_programs_probe");
+        Cleanup cleanup{{in}};
+        WriteFile(in, original);
+        Road road;
+        ASSERT_TRUE(road.Analyse(in)) << AllLog();
+        const TAnalysisTables& t = road.engine->Tables();
+        const TTSPmtReader& pmt = road.engine->Selection().Pmt();
+        keptPcr = pmt.PcrPid();
+        for (int i = 0; i < pmt.PMTEntryCount(); ++i)
+            kept.insert(pmt.Entry(i).PID);
+        for (int pid = 0; pid < 8192; ++pid)
+            if (t.IdentifiedLeftOut(pid))
+                other.insert(pid);
+    }
+    ASSERT_EQ(kept.size(), 2u);
+    ASSERT_EQ(other.size(), 2u);
+    ASSERT_TRUE(kept.count(keptPcr));
+    const std::set<int> keptClock{keptPcr};
+    std::vector<size_t> pcrs;
+    for (size_t i = 0; i < original.size() / 188; ++i)
+        if (Pid(original.data() + i * 188) == keptPcr && HasPcr(original.data() + i * 188))
+            pcrs.push_back(i);
+    ASSERT_GT(pcrs.size(), 60u);
+    const size_t middle = pcrs[pcrs.size() / 2];
+
+    Bytes b = original;
+    Shift(b, middle, 100 * kSecond27, 0, false, &keptClock);
+    Shift(b, middle, 100 * kSecond27, 100 * kSecond90, false, &other);
+    const Outcome o = CleanAnswering(b, true, "pcr_preserved_other", -1, other);
+    EXPECT_EQ(o.Questions, 1);
+    ExpectClockOnTheStamps(LeadsOf(o.Copy, keptPcr, &kept), "kept program");
+    EXPECT_EQ(CountOccurrences(o.Log, "Try to correct PCR value to "), static_cast<int>(pcrs.size() - pcrs.size() / 2))
+        << o.Log;
+    EXPECT_EQ(o.Result, TCleaningResult::Success) << o.Log;
+    // The preserved program keeps its own clock, gap and all, as it was.
+    auto pcrsOf = [&other](const Bytes& r) {
+        std::vector<int64_t> v;
+        int64_t pcr;
+        for (size_t i = 0; i < r.size() / 188; ++i)
+            if (other.count(Pid(r.data() + i * 188)) && ReadPacketPcr(r.data() + i * 188, pcr))
+                v.push_back(pcr);
+        return v;
+    };
+    EXPECT_GT(pcrsOf(b).size(), 60u);
+    EXPECT_EQ(pcrsOf(o.Copy), pcrsOf(b));
 }
 
 } // namespace

@@ -173,6 +173,33 @@ TEST_F(ScanLimits, TheStreamTypeScanCountsItsErrorsOverAllItsBatches) {
     }
 }
 
+TEST_F(ScanLimits, AfterTheScanIsAbortedEachLaterPassStillReadsUpToItsFirstBrokenPacket) {
+    // 140 PIDs take three passes; 600 broken packets lie in the middle.
+    // The first pass meets all 600, the second ends at the 1,001st error,
+    // and the third, over the limit from the start, still reads the packets
+    // before its first broken one: the audio there is named, the audio
+    // behind the broken packets is not.
+    TsStream s;
+    s.Add({.pid = 0x300, .payload = Bytes(184, 0x11)}); // the reader's start
+    constexpr int kPids = 140;
+    for (int k = 0; k < kPids - 1; ++k) s.Add({.pid = 0x300 + k, .payload = Bytes(184, 0x11)});
+    const int before = 0x300 + kPids - 2, after = 0x300 + kPids - 1;
+    AddMpegAudio(s, before, 5);
+    for (int i = 0; i < 600; ++i) s.Add({.pid = 0x1FF0, .transportError = true, .payload = Bytes(184, 0x22)});
+    AddMpegAudio(s, after, 5);
+    Open(s);
+    engine->Scan().ScanPids(100000);
+    const TAnalysisTables& t = engine->Tables();
+    ASSERT_EQ(t.FoundStreamCount, kPids) << host.All();
+    engine->Scan().ScanStreamTypes(100000);
+    auto typeOf = [&t](int pid) { return t.FoundStreams[static_cast<size_t>(t.FoundStreamIndex(pid))].TypeText; };
+    EXPECT_EQ(typeOf(before), "MPEG1 Audio") << host.All();
+    EXPECT_EQ(typeOf(after), "");
+    // The second pass and the third each end on a broken packet.
+    EXPECT_EQ(host.Count("Scan aborted (too many errors) !"), 2) << host.All();
+    EXPECT_FALSE(t.LogSuppressed);
+}
+
 TEST_F(ScanLimits, TheStreamTypeScanNamesAPidThatCarriesOnlyAClock) {
     // $0300: adaptation fields with a PCR and nothing else. $0301: PES
     // packets the sniffer cannot name, with a PCR. $0100: a program map.

@@ -31,4 +31,13 @@ $FF -f lavfi -i testsrc=size=176x144:rate=25 -f lavfi -i sine=frequency=440:samp
     -program program_num=201:title=One:st=0:st=1 -program program_num=202:title=Two:st=2:st=3 \
     -mpegts_pmt_start_pid 0x0100 -mpegts_start_pid 0x0200 \
     two_mpeg2_programs.ts
+
+# The same two programs at a constant mux rate: most PCRs come in packets
+# that start no PES, so what follows a PCR is as often the other program.
+$FF -f lavfi -i testsrc=size=176x144:rate=25 -f lavfi -i sine=frequency=440:sample_rate=48000 \
+    -f lavfi -i testsrc2=size=176x144:rate=25 -f lavfi -i sine=frequency=660:sample_rate=48000 -t 2 \
+    -map 0:v -map 1:a -map 2:v -map 3:a $EXACT -c:v mpeg2video -b:v 200k -g 12 -c:a mp2 -b:a 96k \
+    -program program_num=201:title=One:st=0:st=1 -program program_num=202:title=Two:st=2:st=3 \
+    -mpegts_pmt_start_pid 0x0100 -mpegts_start_pid 0x0200 -muxrate 1500k -pcr_period 20 \
+    two_programs_cbr.ts
 ls -l *.ts
