@@ -112,18 +112,20 @@ void TStreamTypeScan::Run(int64_t limit)
     for (int i = 0; i < t.FoundStreamCount; ++i)
         if (t.FoundStreams[static_cast<size_t>(i)].Pid == kPatPid)
             t.FoundStreams[static_cast<size_t>(i)].TypeText = "PAT";
-    for (int first = 0; first < t.FoundStreamCount && !engine_.CancelRequested();) {
+    // One gauge over all passes: each pass fills its share of it.
+    const int passes = (t.FoundStreamCount + static_cast<int>(kProbesPerPass) - 1) / static_cast<int>(kProbesPerPass);
+    for (int first = 0, pass = 0; first < t.FoundStreamCount && !engine_.CancelRequested(); ++pass) {
         const int end = first + static_cast<int>(kProbesPerPass) < t.FoundStreamCount
                             ? first + static_cast<int>(kProbesPerPass)
                             : t.FoundStreamCount;
-        ScanBatch(first, end, limit, errors);
+        ScanBatch(first, end, limit, errors, pass, passes);
         first = end;
     }
     engine_.Progress().HideProgress();
     t.LogSuppressed = false;
 }
 
-void TStreamTypeScan::ScanBatch(int firstFound, int endFound, int64_t limit, int& errors)
+void TStreamTypeScan::ScanBatch(int firstFound, int endFound, int64_t limit, int& errors, int pass, int passes)
 {
     TAnalysisTables& t = engine_.Tables();
     EnsureProbes(static_cast<size_t>(endFound - firstFound));
@@ -169,7 +171,7 @@ void TStreamTypeScan::ScanBatch(int firstFound, int endFound, int64_t limit, int
             }
         }
         if (next % step == 0) {
-            engine_.ShowProgress(last, next);
+            engine_.ShowProgress(last * passes, last * pass + next);
             if (engine_.CancelRequested())
                 break;
         }

@@ -47,7 +47,8 @@ private:
     // Probes stay registered with the scanning reader once made (its list
     // has no removal), so they are made once and reused by later analyses.
     void EnsureProbes(size_t count);
-    void ScanBatch(int firstFound, int endFound, int64_t limit, int& errors);
+    // Pass `pass` of `passes` over the recording, for the progress gauge.
+    void ScanBatch(int firstFound, int endFound, int64_t limit, int& errors, int pass, int passes);
 
     TAnalysisEngine& engine_;
     TScanPasses& scan_;

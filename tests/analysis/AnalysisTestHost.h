@@ -26,6 +26,7 @@ public:
     bool StartEnabled = false, PreserveEnabled = false;
     std::map<std::string, int> Settings;
     int ProgressCalls = 0;
+    std::vector<std::pair<int64_t, int64_t>> ProgressShown; // total, position
     int ProcessCalls = 0;
     // Called from ProcessMessages: lets a test act "while the window is
     // responsive" (try to open another file, ask to cancel).
@@ -39,6 +40,7 @@ public:
     }
     void ShowProgress(int64_t total, int64_t position) override {
         ++ProgressCalls;
+        ProgressShown.emplace_back(total, position);
         EXPECT_GE(position, 0);
         if (total > 0) EXPECT_LE(position, total);
     }

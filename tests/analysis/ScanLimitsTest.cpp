@@ -191,7 +191,17 @@ TEST_F(ScanLimits, AfterTheScanIsAbortedEachLaterPassStillReadsUpToItsFirstBroke
     engine->Scan().ScanPids(100000);
     const TAnalysisTables& t = engine->Tables();
     ASSERT_EQ(t.FoundStreamCount, kPids) << host.All();
+    host.ProgressShown.clear();
     engine->Scan().ScanStreamTypes(100000);
+    // One gauge over the three passes: it never goes back, and the third
+    // pass shows in its last third.
+    ASSERT_FALSE(host.ProgressShown.empty());
+    const int64_t total = host.ProgressShown.front().first;
+    for (size_t i = 1; i < host.ProgressShown.size(); ++i) {
+        EXPECT_EQ(host.ProgressShown[i].first, total);
+        EXPECT_GE(host.ProgressShown[i].second, host.ProgressShown[i - 1].second) << i;
+    }
+    EXPECT_GT(host.ProgressShown.back().second * 3, total * 2);
     auto typeOf = [&t](int pid) { return t.FoundStreams[static_cast<size_t>(t.FoundStreamIndex(pid))].TypeText; };
     EXPECT_EQ(typeOf(before), "MPEG1 Audio") << host.All();
     EXPECT_EQ(typeOf(after), "");
