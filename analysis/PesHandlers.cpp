@@ -426,6 +426,22 @@ void TPesHandlers::H264VideoInfoChange(int64_t pts, const TTSH264VideoInfo& oldI
     pass_.Engine().CountWarning(pass_.VideoPid());
 }
 
+void TPesHandlers::PatchSecondSending(int slot, const TTSPacketBuffer& original, int bit)
+{
+    // A packet sent twice in a row keeps its counter in the copy, so both
+    // sendings must carry the same bytes: with the flag cleared in one only,
+    // a decoder keeps whichever it likes and the flag may survive. The
+    // second sending is never handed to the PES reader, so no position
+    // points at it; it is the next queued packet of the PID. A set reaches
+    // the handler only at the start of the PES after it, by which time that
+    // packet is always queued behind its original.
+    TTSPacketWriter* w = pass_.TSPacketWriter1;
+    const int next = w->NextQueuedPacketOfPid(slot);
+    TTSPacketBuffer second;
+    if (next >= 0 && w->CopyQueuedPacket(next, second) && RepeatsPacket(original.Data, second.Data))
+        w->SetQueuedPacketBit(next, bit, kFullRangeTarget != 0);
+}
+
 void TPesHandlers::H264SequenceParameterSet(int64_t)
 {
     TAnalysisEngine& en = pass_.Engine();
@@ -479,8 +495,14 @@ void TPesHandlers::H264SequenceParameterSet(int64_t)
     } else {
         expected = byte;
     }
-    if (w->SetQueuedPacketBit(slot, int(offset) * 8 + int(bitPos % 8), kFullRangeTarget != 0)) {
+    // The packet as it was read: its second sending, if it was sent twice,
+    // is a copy of these bytes.
+    TTSPacketBuffer original;
+    w->CopyQueuedPacket(slot, original);
+    const int bit = int(offset) * 8 + int(bitPos % 8);
+    if (w->SetQueuedPacketBit(slot, bit, kFullRangeTarget != 0)) {
         ++pass_.State.FullRangeCorrected;
+        PatchSecondSending(slot, original, bit);
     } else {
         pass_.Log("ES  ERROR: Changing Sequence Parameter Set (" + IntToStr(k) + ") video_full_range_flag in paket $" +
                   Hex8(packetNo) + " failed!");

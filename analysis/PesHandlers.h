@@ -16,6 +16,7 @@ class TCleaningPass;
 class TObject;
 class TTSPesReader;
 class TTSH264VideoInfo;
+struct TTSPacketBuffer;
 enum TH264NALUnitType : int;
 enum TH264ErrorType : int;
 
@@ -108,6 +109,9 @@ public:
 
 private:
     std::string PesInvalidLine(TTSPesReader* reader, int64_t pts, int pid) const;
+    // Gives the second sending of the queued packet in `slot` (as it was
+    // before its patch: `original`) the same bit.
+    void PatchSecondSending(int slot, const TTSPacketBuffer& original, int bit);
     TCleaningPass& pass_;
     // DeleteRedundantPacket's confirmed repeats, kept between PES packets.
     std::vector<int64_t> repeats_;

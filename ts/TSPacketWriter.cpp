@@ -594,7 +594,41 @@ bool TTSPacketWriter::SetQueuedPacketBit(int slot, int bit, bool value) {
     const uint8_t mask = static_cast<uint8_t>(0x80 >> (bit % 8));
     b = value ? static_cast<uint8_t>(b | mask) : static_cast<uint8_t>(b & ~mask);
     if (bit / 8 >= 1 && bit / 8 <= 3) ringHeader_[static_cast<size_t>(slot)] = HeaderOf(SlotBytes(slot));
+    if (autoCC_) PatchRepeatRecord(slot, bit / 8, b);
     return true;
+}
+
+void TTSPacketWriter::PatchRepeatRecord(int slot, int index, uint8_t value) {
+    // The record of the PID's last queued packet is what its second sending
+    // is compared with when it is queued: patched with the slot, so that
+    // only a sending with the same patch counts as a repeat and keeps the
+    // counter (one with the old bytes is new data to a decoder).
+    const int pid = static_cast<int>((ringHeader_[static_cast<size_t>(slot)] >> 8) & 0x1FFF);
+    const int record = repeatIndex_[static_cast<size_t>(pid)];
+    if (record < 0) return;
+    TRepeatRecord& r = repeats_[static_cast<size_t>(record)];
+    if (r.Seq == ringSeq_[static_cast<size_t>(slot)]) r.Bytes[index] = value;
+}
+
+bool TTSPacketWriter::CopyQueuedPacket(int slot, TTSPacketBuffer& out) const {
+    out.Length = 0;
+    if (!SlotQueued(slot)) return false;
+    std::memcpy(out.Data, ringBytes_.data() + static_cast<size_t>(slot) * TS_PACKET_SIZE, TS_PACKET_SIZE);
+    out.Length = TS_PACKET_SIZE;
+    return true;
+}
+
+int TTSPacketWriter::NextQueuedPacketOfPid(int slot) const {
+    if (!SlotQueued(slot)) return -1;
+    const uint32_t pid = (ringHeader_[static_cast<size_t>(slot)] >> 8) & 0x1FFF;
+    int rel = slot - head_;
+    if (rel < 0) rel += ringSlots_;
+    int at = slot;
+    for (int k = rel + 1; k < queued_; ++k) {
+        if (++at == ringSlots_) at = 0;
+        if (((ringHeader_[static_cast<size_t>(at)] >> 8) & 0x1FFF) == pid) return at;
+    }
+    return -1;
 }
 
 bool TTSPacketWriter::DeleteQueuedPacket(int64_t packetNo) {

@@ -131,6 +131,13 @@ public:
     // no queued packet or an index outside the 188 bytes.
     uint8_t QueuedPacketByte(int slot, int index) const;
     bool SetQueuedPacketBit(int slot, int bit, bool value);
+    // A queued slot's 188 bytes as they stand now; false (and Length 0)
+    // for a slot that holds no queued packet.
+    bool CopyQueuedPacket(int slot, TTSPacketBuffer& out) const;
+    // The next queued slot behind `slot` whose packet has the same PID
+    // (one marked deleted included: it was queued there), -1 when none. A
+    // patch of a packet must reach its second sending too.
+    int NextQueuedPacketOfPid(int slot) const;
     bool DeleteQueuedPacket(int64_t packetNo);
     int QueuedCount() const { return queued_; }
 
@@ -170,6 +177,9 @@ private:
     void RepairContinuityCounter(uint8_t* packet, uint32_t header, int64_t packetNo, int64_t seq = -1,
                                  int64_t repeatOf = -1);
     void NoteQueuedPacket(int slot, const uint8_t* packet);
+    // Keeps the PID's repeat record equal to its last queued packet when
+    // that packet's byte `index` is patched in its slot.
+    void PatchRepeatRecord(int slot, int index, uint8_t value);
     // The rare ways of RepairContinuityCounter and QueuePacket, out of line.
     [[gnu::noinline]] int NewContinuityRecord(uint32_t pid);
     [[gnu::cold, gnu::noinline]] void CorrectContinuityCounter(uint8_t* packet, TCCRecord& r, uint8_t byte3,

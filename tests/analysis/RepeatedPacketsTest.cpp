@@ -250,3 +250,206 @@ TEST(RepeatedPackets, ARepeatedPacketWithAClockIsKeptWithItsCounter)
         EXPECT_TRUE(PacketsOf(c.Out, {kVideo, kAudio}) == PacketsOf(in.File, {kVideo, kAudio}));
     }
 }
+
+namespace {
+
+// Where one video_full_range_flag lies in a recording: the packet's index in
+// the file, the byte in the packet and the bit's mask.
+struct FlagAt {
+    size_t Packet = 0;
+    size_t Byte = 0;
+    uint8_t Mask = 0;
+};
+
+// MSB-first reader of an SPS's bits with exp-Golomb codes; every bit read
+// is mapped back to the byte of the recording that carries it.
+class SpsBits {
+public:
+    SpsBits(const std::vector<uint8_t>& rbsp, const std::vector<size_t>& at) : rbsp_(rbsp), at_(at) {}
+    uint32_t Bits(int n)
+    {
+        uint32_t v = 0;
+        for (int k = 0; k < n; ++k, ++pos_) {
+            if (pos_ / 8 >= rbsp_.size()) {
+                ok_ = false;
+                return 0;
+            }
+            v = (v << 1) | ((rbsp_[pos_ / 8] >> (7 - pos_ % 8)) & 1u);
+        }
+        return v;
+    }
+    uint32_t Ue()
+    {
+        int zeros = 0;
+        while (ok_ && Bits(1) == 0 && zeros < 32)
+            ++zeros;
+        return (1u << zeros) - 1 + Bits(zeros);
+    }
+    bool Ok() const { return ok_; }
+    // The next bit's place in the recording.
+    FlagAt Next() const
+    {
+        const size_t fileByte = at_[pos_ / 8];
+        return {fileByte / 188, fileByte % 188, static_cast<uint8_t>(0x80 >> (pos_ % 8))};
+    }
+
+private:
+    const std::vector<uint8_t>& rbsp_;
+    const std::vector<size_t>& at_;
+    size_t pos_ = 0;
+    bool ok_ = true;
+};
+
+// Reads an SPS from after its NAL header up to video_full_range_flag (the
+// syntax x264 writes: no scaling matrices); false when it carries no flag.
+bool FullRangeFlagOf(SpsBits& b, FlagAt& flag)
+{
+    const uint32_t profile = b.Bits(8);
+    b.Bits(16); // constraint flags, level_idc
+    b.Ue();     // seq_parameter_set_id
+    if (profile == 100 || profile == 110 || profile == 122 || profile == 244 || profile == 44 || profile == 83 ||
+        profile == 86 || profile == 118 || profile == 128) {
+        if (b.Ue() == 3) // chroma_format_idc
+            b.Bits(1);
+        b.Ue();
+        b.Ue();
+        b.Bits(1);
+        EXPECT_EQ(b.Bits(1), 0u) << "scaling matrices are not read here";
+    }
+    b.Ue(); // log2_max_frame_num_minus4
+    const uint32_t pocType = b.Ue();
+    if (pocType == 0)
+        b.Ue();
+    EXPECT_NE(pocType, 1u) << "picture order count type 1 is not read here";
+    b.Ue();     // max_num_ref_frames
+    b.Bits(1);  // gaps_in_frame_num_value_allowed_flag
+    b.Ue();     // pic_width_in_mbs_minus1
+    b.Ue();     // pic_height_in_map_units_minus1
+    if (!b.Bits(1)) // frame_mbs_only_flag
+        b.Bits(1);
+    b.Bits(1); // direct_8x8_inference_flag
+    if (b.Bits(1))
+        for (int k = 0; k < 4; ++k)
+            b.Ue();
+    if (!b.Bits(1)) // vui_parameters_present_flag
+        return false;
+    if (b.Bits(1) && b.Bits(8) == 255) // aspect_ratio_info_present_flag, aspect_ratio_idc
+        b.Bits(32);
+    if (b.Bits(1)) // overscan_info_present_flag
+        b.Bits(1);
+    if (!b.Bits(1)) // video_signal_type_present_flag
+        return false;
+    b.Bits(3); // video_format
+    flag = b.Next();
+    b.Bits(1);
+    return b.Ok();
+}
+
+// Every video_full_range_flag of the SPSs on a PID, read from the bytes with
+// the standard's syntax (not through the program's readers): the payloads
+// joined, each SPS found by its start code, emulation prevention taken out.
+std::vector<FlagAt> FullRangeFlags(const Bytes& file, int pid)
+{
+    std::vector<uint8_t> es;
+    std::vector<size_t> at;
+    for (size_t i = 0; i + 188 <= file.size(); i += 188) {
+        const uint8_t* p = file.data() + i;
+        const int start = PacketPayloadStart(p);
+        if (Pid(p) != pid || start < 0)
+            continue;
+        for (size_t k = static_cast<size_t>(start); k < 188; ++k) {
+            es.push_back(p[k]);
+            at.push_back(i + k);
+        }
+    }
+    std::vector<FlagAt> flags;
+    for (size_t k = 0; k + 4 < es.size(); ++k) {
+        if (es[k] != 0 || es[k + 1] != 0 || es[k + 2] != 1 || (es[k + 3] & 0x9F) != 7)
+            continue;
+        std::vector<uint8_t> rbsp;
+        std::vector<size_t> rbspAt;
+        int zeros = 0;
+        for (size_t q = k + 4; q < es.size() && rbsp.size() < 64; ++q) {
+            if (zeros >= 2 && es[q] == 3) {
+                zeros = 0;
+                continue;
+            }
+            zeros = es[q] == 0 ? zeros + 1 : 0;
+            rbsp.push_back(es[q]);
+            rbspAt.push_back(at[q]);
+        }
+        SpsBits bits(rbsp, rbspAt);
+        FlagAt flag;
+        if (FullRangeFlagOf(bits, flag))
+            flags.push_back(flag);
+    }
+    return flags;
+}
+
+} // namespace
+
+// The packet that holds an SPS's video_full_range_flag sent twice: with the
+// user's Yes to the flag's correction both sendings lose the flag alike, so
+// the second is still a byte-for-byte repeat of the first with its counter,
+// and a decoder that keeps either sees the flag cleared. The packet after a
+// flag's packet sent once is another packet and keeps its bytes; nothing
+// else in the copy changes either, with the duplicate setting or without it
+// (these packets carry the clock, so the setting keeps their repeats).
+TEST(RepeatedPackets, TheFullRangeCorrectionReachesBothSendingsOfTheFlagsPacket)
+{
+    constexpr int kH264 = 0x200, kMp2 = 0x201;
+    const Bytes original = ReadFile(DataFile("cleaning/h264_fullrange.ts"));
+    ASSERT_FALSE(original.empty());
+    const std::vector<FlagAt> flags = FullRangeFlags(original, kH264);
+    ASSERT_EQ(flags.size(), 3u);
+    for (const FlagAt& f : flags)
+        ASSERT_TRUE(original[f.Packet * 188 + f.Byte] & f.Mask) << "the fixture signals full range";
+    // The first and the last flag's packets are sent twice, the middle one once.
+    const std::set<size_t> repeat = {flags[0].Packet, flags[2].Packet};
+    const Repeated in = WithRepeats(original, repeat);
+    ASSERT_EQ(in.Repeats, 2u);
+    // The copy must be the recording with each flag cleared in the packet
+    // that holds it and in its second sending, right behind it.
+    Bytes want = in.File;
+    size_t shift = 0;
+    for (const FlagAt& f : flags) {
+        const size_t sendings = repeat.count(f.Packet) ? 2 : 1;
+        for (size_t k = 0; k < sendings; ++k)
+            want[(f.Packet + shift + k) * 188 + f.Byte] &= static_cast<uint8_t>(~f.Mask);
+        shift += sendings - 1;
+    }
+    // Read again, each repeated flag is found twice: in the packet and in its repeat.
+    ASSERT_EQ(FullRangeFlags(want, kH264).size(), 5u);
+    for (const bool duplicateHandling : {false, true}) {
+        SCOPED_TRACE(duplicateHandling ? "with the duplicate setting" : "without the duplicate setting");
+        const std::string inName = TempName("fullrange_repeat_in");
+        const std::string out = TempName("fullrange_repeat_out");
+        Cleanup cleanup{{inName, out, ChangeFileExt(out, ".log")}};
+        WriteFile(inName, in.File);
+        Road road;
+        road.host.DuplicateHandling = duplicateHandling;
+        road.host.Answers[TAnalysisQuestion::VideoFullRange] = true;
+        ASSERT_TRUE(road.Analyse(inName)) << AllLog();
+        EXPECT_EQ(road.Clean(out), TCleaningResult::Success) << AllLog();
+        const std::string log = AllLog();
+        EXPECT_NE(log.find("Changed Sequence Parameter Sets: 3 of 3"), std::string::npos) << log;
+        EXPECT_EQ(CountOccurrences(log, "Deleting repeated paket $"), 0) << log;
+        const Bytes copy = ReadFile(out);
+        const std::vector<Bytes> got = PacketsOf(copy, {kH264, kMp2});
+        const std::vector<Bytes> expected = PacketsOf(want, {kH264, kMp2});
+        ASSERT_EQ(got.size(), expected.size());
+        for (size_t i = 0; i < got.size(); ++i)
+            EXPECT_TRUE(got[i] == expected[i]) << "stream packet " << i << " of the copy";
+        // Both second sendings follow their originals as exact copies,
+        // counter included.
+        size_t repeatsSeen = 0;
+        for (size_t i = 1; i < got.size(); ++i)
+            if (got[i] == got[i - 1])
+                ++repeatsSeen;
+        EXPECT_EQ(repeatsSeen, 2u);
+        const std::vector<FlagAt> copied = FullRangeFlags(copy, kH264);
+        EXPECT_EQ(copied.size(), 5u);
+        for (const FlagAt& f : copied)
+            EXPECT_FALSE(copy[f.Packet * 188 + f.Byte] & f.Mask) << "flag left set in packet " << f.Packet;
+    }
+}

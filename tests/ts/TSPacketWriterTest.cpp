@@ -216,6 +216,65 @@ TEST(TSPacketWriter, ContinuityRepairKeepsTheSecondSendingOfAPacket) {
     EXPECT_EQ(events[2], (std::vector<int64_t>{0x200, 11, 8, 7}));
 }
 
+// A patch of a queued packet that was sent twice must reach its second
+// sending: the writer finds the next queued packet of the PID, across the
+// ring's end, and hands out a slot's bytes. Patching the PID's last queued
+// packet changes what its second sending is compared with: one patched
+// alike still keeps the counter, one with the old bytes is new data.
+TEST(TSPacketWriter, TheNextQueuedPacketOfAPidAndPatchesBeforeASecondSending) {
+    TempFile f;
+    TTSPacketWriter w(nullptr);
+    w.SetPacketBufferSize(31);
+    w.SetAutoContinuityCounter(true);
+    w.SetFileName(f.Name());
+    w.SetActive(true);
+    // Two PIDs in turn, numbered by their place; the ring wraps more than once.
+    for (int i = 0; i < 100; ++i) {
+        TTSPacketBuffer p = Packet(i % 2 ? 0x200 : 0x100, (i / 2) & 15, 1, static_cast<uint8_t>(i));
+        ASSERT_TRUE(w.QueuePacket(p, i));
+    }
+    ASSERT_GT(w.QueuedCount(), 2);
+    int walked = 0;
+    for (int64_t no = 100 - w.QueuedCount(); no < 100; ++no) {
+        const int slot = w.FindQueuedPacket(no);
+        ASSERT_GE(slot, 0) << no;
+        TTSPacketBuffer b;
+        ASSERT_TRUE(w.CopyQueuedPacket(slot, b));
+        EXPECT_EQ(b.Length, 188);
+        EXPECT_EQ(b.Data[4], no);
+        const int next = w.NextQueuedPacketOfPid(slot);
+        EXPECT_EQ(next, no + 2 < 100 ? w.FindQueuedPacket(no + 2) : -1) << no;
+        ++walked;
+    }
+    EXPECT_EQ(walked, w.QueuedCount());
+    TTSPacketBuffer none;
+    EXPECT_FALSE(w.CopyQueuedPacket(w.FindQueuedPacket(0), none));
+    EXPECT_EQ(none.Length, 0);
+    EXPECT_EQ(w.NextQueuedPacketOfPid(-1), -1);
+    EXPECT_TRUE(w.Flush());
+
+    // 0x300: patched, then sent again patched alike; 0x400: patched, then
+    // sent again as it was read.
+    for (int pid : {0x300, 0x400}) {
+        const TTSPacketBuffer read = Packet(pid, 5, 1, 0x32);
+        w.QueuePacket(read, 200 + pid);
+        ASSERT_TRUE(w.SetQueuedPacketBit(w.FindQueuedPacket(200 + pid), 100 * 8 + 7, true));
+        TTSPacketBuffer again = read;
+        if (pid == 0x300) again.Data[100] |= 1;
+        w.QueuePacket(again, 201 + pid);
+    }
+    EXPECT_TRUE(w.Close());
+    const Bytes out = f.Read();
+    ASSERT_EQ(out.size(), 104u * 188);
+    std::vector<int> ccs, byte100;
+    for (size_t i = 100; i < 104; ++i) {
+        ccs.push_back(out[i * 188 + 3] & 15);
+        byte100.push_back(out[i * 188 + 100]);
+    }
+    EXPECT_EQ(ccs, (std::vector<int>{5, 5, 5, 6}));
+    EXPECT_EQ(byte100, (std::vector<int>{0x33, 0x33, 0x33, 0x32}));
+}
+
 // A packet whose adaptation field flags a discontinuity may restart the
 // count: it and the packets after it keep their counters, also in the middle
 // of a repaired run; without the flag the same jump is repaired.
