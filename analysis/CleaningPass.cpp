@@ -317,6 +317,15 @@ int TCleaningPass::InsertTablePackets()
     return n;
 }
 
+int TCleaningPass::CopyPid(int pid) const
+{
+    if (!remaps_)
+        return pid;
+    const TAnalysisTables& t = engine_->Tables();
+    const int i = t.FoundStreamIndex(pid);
+    return i >= 0 && t.FoundStreams[i].ReplacementPid >= 0 ? t.FoundStreams[i].ReplacementPid : pid;
+}
+
 void TCleaningPass::RemapPacketPid(TTSPacketBuffer& packet)
 {
     const int pid = ((packet.Data[1] & 0x1F) << 8) | packet.Data[2];

@@ -179,6 +179,9 @@ public:
     // The packet-level handlers (the packet filter's copy runs through them).
     TPacketHandlers& PacketHandlers() { return *packetHandlers_; }
     int VideoPid() const;
+    // The number a PID's packets carry in the copy (the patch dialog's
+    // remap, where the pass applies one).
+    int CopyPid(int pid) const;
     int64_t StreamFirstPts() const;
     // Time text of a PTS relative to the stream's first PTS.
     std::string RelTime(int64_t pts) const;

@@ -246,14 +246,14 @@ int TPacketHandlers::ReadPcrPid() const
     // The rebuilt PMT names the clock's PID as the copy carries it: where the
     // user gave that PID another number, the packets still come in under the
     // old one, and the check must follow them (or no PCR would be checked, and
-    // the cut range measured by the clock would never be reached).
+    // the cut range measured by the clock would never be reached). The new
+    // number may be one another stream had in the recording (the user may
+    // swap two): only the stream the copy carries under it is the clock.
     const TAnalysisTables& t = pass_.Engine().Tables();
     const int named = pass_.Engine().Selection().Pmt().PcrPid();
-    if (t.PidHasPcr(named))
-        return named;
     for (int i = 0; i < t.FoundStreamCount; ++i) {
         const TFoundStream& f = t.FoundStreams[static_cast<size_t>(i)];
-        if (f.ReplacementPid == named && f.Pid != named && f.HasPcr)
+        if (f.HasPcr && pass_.CopyPid(f.Pid) == named)
             return f.Pid;
     }
     return named;
@@ -262,19 +262,12 @@ int TPacketHandlers::ReadPcrPid() const
 bool TPacketHandlers::OnProgramClock(int pid) const
 {
     // The kept program's own streams, as its table lists them (under the
-    // number the copy gives them where the user changed it). A stream of
-    // another program that the user preserved is copied too, but its stamps
-    // run on its own program's clock: judged by them, a sound clock would
-    // be "corrected" and a jumped one left alone.
-    const TAnalysisTables& t = pass_.Engine().Tables();
-    if (!t.IsSelectedPid(pid))
-        return false;
-    const TTSPmtReader& pmt = pass_.Engine().Selection().Pmt();
-    if (pmt.IndexOfPid(pid) >= 0)
-        return true;
-    const int i = t.FoundStreamIndex(pid);
-    const int renamed = i >= 0 ? t.FoundStreams[static_cast<size_t>(i)].ReplacementPid : -1;
-    return renamed >= 0 && renamed != pid && pmt.IndexOfPid(renamed) >= 0;
+    // number the copy gives them). A stream of another program that the user
+    // preserved is copied too, but its stamps run on its own program's
+    // clock: judged by them, a sound clock would be "corrected" and a jumped
+    // one left alone.
+    return pass_.Engine().Tables().IsSelectedPid(pid) &&
+           pass_.Engine().Selection().Pmt().IndexOfPid(pass_.CopyPid(pid)) >= 0;
 }
 
 void TPacketHandlers::CountPcrError(int pid)

@@ -398,3 +398,100 @@ TEST(PcrJump, APreservedStreamOfAnotherProgramDoesNotJudgeTheKeptClock)
 }
 
 } // namespace
+
+namespace {
+
+// The patch dialog lists every found stream, so the user may give the kept
+// program's clock stream the number another program's clock stream had (that
+// one moved out of the way, or the two swapped, the new numbers distinct).
+// The kept program's clock jumps 100 s on its own; the other program has a
+// gap of 100 s (clock and stamps). The check must follow the kept program's
+// clock under its old number and judge it by the kept program's own stamps;
+// where the other program is preserved, its clock stays as it was.
+TEST(PcrJump, TheKeptClockIsCheckedWhenItsNewNumberWasAnotherProgramsClock)
+{
+    const Bytes original = ReadFile(DataFile("cleaning/two_programs_cbr.ts"));
+    int keptPcr = -1;
+    std::set<int> kept, other;
+    {
+        const std::string in = TempName("renumber_probe");
+        Cleanup cleanup{{in}};
+        WriteFile(in, original);
+        Road road;
+        ASSERT_TRUE(road.Analyse(in)) << AllLog();
+        const TAnalysisTables& t = road.engine->Tables();
+        const TTSPmtReader& pmt = road.engine->Selection().Pmt();
+        keptPcr = pmt.PcrPid();
+        for (int i = 0; i < pmt.PMTEntryCount(); ++i)
+            kept.insert(pmt.Entry(i).PID);
+        for (int pid = 0; pid < 8192; ++pid)
+            if (t.IdentifiedLeftOut(pid))
+                other.insert(pid);
+    }
+    ASSERT_EQ(kept.size(), 2u);
+    ASSERT_EQ(other.size(), 2u);
+    int otherPcr = -1;
+    for (size_t i = 0; i < original.size() / 188; ++i)
+        if (other.count(Pid(original.data() + i * 188)) && HasPcr(original.data() + i * 188))
+            otherPcr = Pid(original.data() + i * 188);
+    ASSERT_GE(otherPcr, 0);
+    const std::set<int> keptClock{keptPcr};
+    std::vector<size_t> pcrs;
+    for (size_t i = 0; i < original.size() / 188; ++i)
+        if (Pid(original.data() + i * 188) == keptPcr && HasPcr(original.data() + i * 188))
+            pcrs.push_back(i);
+    const size_t middle = pcrs[pcrs.size() / 2];
+    Bytes b = original;
+    Shift(b, middle, 100 * kSecond27, 0, false, &keptClock);
+    Shift(b, middle, 100 * kSecond27, 100 * kSecond90, false, &other);
+
+    for (const bool swapAndPreserve : {false, true}) {
+        const std::string what = swapAndPreserve ? "swapped, other preserved" : "other moved away";
+        const int otherTo = swapAndPreserve ? keptPcr : 0x0300;
+        const std::string in = TempName("renumber"), out = TempName("renumber_out");
+        Cleanup cleanup{{in, out, ChangeFileExt(out, ".log")}};
+        WriteFile(in, b);
+        Road road;
+        road.host.PcrCorrectionAnswer = true;
+        ASSERT_TRUE(road.Analyse(in)) << AllLog();
+        TAnalysisTables& t = road.engine->Tables();
+        t.FoundStreams[static_cast<size_t>(t.FoundStreamIndex(keptPcr))].ReplacementPid = otherPcr;
+        t.FoundStreams[static_cast<size_t>(t.FoundStreamIndex(otherPcr))].ReplacementPid = otherTo;
+        road.pass->Options.PidRemapCount = 2;
+        if (swapAndPreserve) {
+            TPreserveList& list = road.pass->PreserveList;
+            FillPreserveList(*road.engine, list);
+            for (int i = 0; i < list.Count(); ++i) {
+                int pid = -1;
+                list.Item(i).Checked = TPreserveList::ItemPid(list.Item(i).Text, pid) && other.count(pid) > 0;
+            }
+        }
+        const TCleaningResult result = road.Clean(out);
+        const std::string log = AllLog();
+        const Bytes copy = ReadFile(out);
+        // In the copy the kept clock lies under the other's old number.
+        std::set<int> keptInCopy;
+        for (int pid : kept)
+            keptInCopy.insert(pid == keptPcr ? otherPcr : pid);
+        ExpectClockOnTheStamps(LeadsOf(copy, otherPcr, &keptInCopy), what);
+        EXPECT_EQ(CountOccurrences(log, "Try to correct PCR value to "),
+                  static_cast<int>(pcrs.size() - pcrs.size() / 2))
+            << what;
+        if (swapAndPreserve) {
+            // (Left out, the other program's streams make the result a
+            // warning by themselves.)
+            EXPECT_EQ(result, TCleaningResult::Success) << what;
+            auto pcrsOn = [](const Bytes& r, int pid) {
+                std::vector<int64_t> v;
+                int64_t pcr;
+                for (size_t i = 0; i < r.size() / 188; ++i)
+                    if (Pid(r.data() + i * 188) == pid && ReadPacketPcr(r.data() + i * 188, pcr))
+                        v.push_back(pcr);
+                return v;
+            };
+            EXPECT_EQ(pcrsOn(copy, keptPcr), pcrsOn(b, otherPcr)) << what << ": the preserved clock was rewritten";
+        }
+    }
+}
+
+} // namespace
