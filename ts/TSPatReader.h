@@ -86,7 +86,10 @@ public:
 
 private:
     void ResetSection();
-    void Parse();
+    // Reads the section at byte 5 of `raw`, reporting it as received or
+    // invalid; true when it was a good PAT section.
+    bool ReadSection(const TTSPacketBuffer& raw, int64_t packetIndex);
+    bool Parse();
 
     bool active_ = false;
     int pid_ = 0;
