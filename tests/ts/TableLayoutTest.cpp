@@ -212,7 +212,8 @@ TEST(TableLayout, EverySectionOfAPatPacketIsRead) {
     const int room = 183 - static_cast<int>(first.size());
     Bytes cut = PatSection(1, 0, {{4, 0x400}});
     cut[2] = static_cast<uint8_t>(room + 4);
-    auto packet = Packet(0, true, 2, kNoAdaptation, Unit(0, {}, {first, Bytes(cut.begin(), cut.begin() + room)}));
+    cut.resize(static_cast<size_t>(room), 0x5A);
+    auto packet = Packet(0, true, 2, kNoAdaptation, Unit(0, {}, {first, cut}));
     std::memset(packet.Data + 188, 0x00, sizeof packet.Data - 188);
     pat.ProcessPacket(packet, 2);
     EXPECT_EQ(seen.programs, (std::vector<int>{1, 2}));
