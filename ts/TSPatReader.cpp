@@ -61,9 +61,9 @@ void TTSPatReader::Clear() {
 
 void TTSPatReader::ProcessPacket(const TTSPacketBuffer& packet, int64_t packetIndex) {
     ResetSection();
-    const TSectionBytes where = LocateSections(packet);
     // An adaptation field alone carries no table to read or to miss.
-    if (((packet.Data[3] >> 4) & 3) == afc_adaptation_field_only && packet.Length >= 4) return;
+    if (packet.Length >= 5 && ((packet.Data[3] >> 4) & 3) == afc_adaptation_field_only) return;
+    const TSectionBytes where = LocateSections(packet);
     int from = where.SectionStart;
     while (ReadSection(SectionAtFront(packet, from, where.End, scratch_), packetIndex)) {
         // A table may be sent in several sections, back to back in one

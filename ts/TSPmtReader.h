@@ -224,7 +224,7 @@ private:
     uint8_t section_[SECTION_CAPACITY] = {};
     int count_ = 0;
     bool continues_ = false;
-    bool switchedOn_ = false; // Active when the current packet came
+    bool switchedOn_ = false; // Active when the current packet came in
     int64_t indices_[MAX_RECORDED_INDICES] = {};
     int indexCount_ = 0;
     uint32_t changeCrc_ = 0;
