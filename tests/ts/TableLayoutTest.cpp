@@ -6,6 +6,7 @@
 // the packet's end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
