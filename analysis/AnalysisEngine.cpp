@@ -483,7 +483,7 @@ bool TAnalysisEngine::SettlePrograms() {
             if (t.SavedPmtCount == 1) {
                 Log("");
                 const TSavedPmt& p = t.SavedPmts[0];
-                settled = Selection().SelectPmt(p.Pid, p.PacketCount, p.PacketIndex);
+                settled = Selection().SelectPmt(p.Pid, p.PacketCount, p.PacketIndex, p.Crc32);
             } else if (t.SavedPmtCount > 1) {
                 Log("");
                 // The last PMT, as a later version of a program's table
@@ -504,7 +504,7 @@ bool TAnalysisEngine::SettlePrograms() {
                 Log(chosen == t.SavedPmtCount - 1 ? "PES WARNING: More than 1 PMT found, selecting last one"
                                                   : "PES WARNING: More than 1 PMT found, selecting last one with video");
                 const TSavedPmt& p = t.SavedPmts[static_cast<size_t>(chosen)];
-                settled = Selection().SelectPmt(p.Pid, p.PacketCount, p.PacketIndex);
+                settled = Selection().SelectPmt(p.Pid, p.PacketCount, p.PacketIndex, p.Crc32);
             }
         }
         // 6.6

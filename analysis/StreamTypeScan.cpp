@@ -66,6 +66,12 @@ void TStreamTypeScan::EnsureProbes(size_t count)
         p->Sniffer->SetTSPesReader(p->Pes.get());
         p->Pmt = std::make_unique<TTSPmtReader>(nullptr);
         p->Pmt->SetTSPacketReader(scan_.Reader());
+        // Told when read: a section that ends in a packet where the next
+        // one starts is gone from the reader once the packet is read.
+        TProbe* probe = p.get();
+        p->Pmt->OnPmtReceived = [probe](TObject*) {
+            if (probe->Pmt->PMTEntryCount() >= 1) probe->SawPmt = true;
+        };
         p->Pes->OnPayloadStart = [this](TObject* sender, int64_t pts, int64_t dts, int pid, int64_t packetIndex) {
             TSPesReader_ScanPayloadStart(sender, pts, dts, pid, packetIndex);
         };

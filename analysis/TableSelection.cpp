@@ -55,12 +55,22 @@ void TTableSelection::LogPmtEntries() {
     }
 }
 
-bool TTableSelection::SelectPmt(int pmtPid, int sectionPackets, int64_t packetIndex) {
+bool TTableSelection::SelectPmt(int pmtPid, int sectionPackets, int64_t packetIndex, std::optional<uint32_t> crc) {
     engine_.Log("Selecting PMT with PID $" + IntToHex(pmtPid, 4) + " at position $" + IntToHex(packetIndex, 8));
     // Only the table that is kept speaks for the streams it lists.
     engine_.Tables().ForgetListedNotFound();
     pmt_->SetPID(pmtPid);
     pmt_->SetActive(true);
+    // The selected section may end in a packet that starts the next one, or
+    // share its packet with other sections: the reader stops at it, so that
+    // no section after it takes its place.
+    pmt_->OnPmtReceived = [this, packetIndex, crc](TObject*) {
+        if (pmt_->PacketIndex() == packetIndex && (!crc || pmt_->CRC32() == *crc)) pmt_->SetActive(false);
+    };
+    struct TUnhook {
+        TTSPmtReader* Pmt;
+        ~TUnhook() { Pmt->OnPmtReceived = nullptr; }
+    } unhook{pmt_};
     TTSPacketReader* r = engine_.Scan().Reader();
     r->SetPacketIndex(packetIndex);
     if (sectionPackets >= 2) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,9 @@ public:
     TTSPatReader& Pat() const { return *pat_; }
     TTSPmtReader& Pmt() const { return *pmt_; }
 
-    bool SelectPmt(int pmtPid, int sectionPackets, int64_t packetIndex);
+    // Reads the PMT section that starts at packetIndex (the one with that
+    // CRC when crc is given: several sections may start in one packet).
+    bool SelectPmt(int pmtPid, int sectionPackets, int64_t packetIndex, std::optional<uint32_t> crc = std::nullopt);
     int FindVideoStream();
     // A PMT of the found streams on the PMT PID of an own PAT.
     bool BuildOwnPmt(int pmtPid);

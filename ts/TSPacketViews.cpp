@@ -149,21 +149,39 @@ bool PacketTimestamps(const TTSPacketBuffer& buffer, const TTSPacketHeader& head
     return found;
 }
 
-const TTSPacketBuffer& SectionAtFront(const TTSPacketBuffer& raw, TTSPacketBuffer& scratch) {
-    const int len = raw.Length > TS_PACKET_BUFFER_CAPACITY ? TS_PACKET_BUFFER_CAPACITY : raw.Length;
-    if (len < 6 || (raw.Data[1] & 0x40) == 0 || ((raw.Data[3] >> 4) & 3) != afc_no_adaptation_field ||
-        raw.Data[4] == 0)
-        return raw;
-    const int from = 5 + raw.Data[4];
+TSectionBytes LocateSections(const TTSPacketBuffer& raw) {
+    TSectionBytes s;
+    const int n = raw.Length < TS_PACKET_SIZE ? (raw.Length < 0 ? 0 : raw.Length) : TS_PACKET_SIZE;
+    if (n < 5) return s;
+    const uint8_t* b = raw.Data;
+    const int afc = (b[3] >> 4) & 3;
+    if (afc == afc_no_adaptation_field) s.PayloadStart = 4;
+    else if (afc == afc_adaptation_field_followed_by_payload && 5 + b[4] < n) s.PayloadStart = 5 + b[4];
+    else return s;
+    s.End = n;
+    s.UnitStart = (b[1] & 0x40) != 0;
+    if (!s.UnitStart) {
+        if (afc == afc_no_adaptation_field) s.SectionStart = 5;
+        return s;
+    }
+    const int after = s.PayloadStart + 1 + b[s.PayloadStart];
+    if (after <= n) s.TailEnd = after;
+    if (after < n) s.SectionStart = after;
+    return s;
+}
+
+const TTSPacketBuffer& SectionAtFront(const TTSPacketBuffer& raw, int from, int end, TTSPacketBuffer& scratch) {
+    const int n = raw.Length < TS_PACKET_SIZE ? (raw.Length < 0 ? 0 : raw.Length) : TS_PACKET_SIZE;
+    if (end > n) end = n;
+    if (from == 5 && end >= 5 && ((raw.Data[3] >> 4) & 3) == afc_no_adaptation_field) return raw;
     std::memset(scratch.Data, 0xFF, sizeof scratch.Data);
     std::memcpy(scratch.Data, raw.Data, 4);
+    scratch.Data[3] = static_cast<uint8_t>((raw.Data[3] & 0xCF) | 0x10);
     scratch.Data[4] = 0;
-    if (from >= len) {
-        scratch.Length = 5;
-        return scratch;
-    }
-    std::memcpy(scratch.Data + 5, raw.Data + from, static_cast<size_t>(len - from));
-    scratch.Length = 5 + len - from;
+    scratch.Length = 5;
+    if (from < 5 || from >= end) return scratch;
+    std::memcpy(scratch.Data + 5, raw.Data + from, static_cast<size_t>(end - from));
+    scratch.Length = 5 + end - from;
     return scratch;
 }
 

@@ -185,16 +185,39 @@ private:
 // Name of a reserved PID ("PAT", "CAT", ...); empty for PIDs above 31.
 const std::string& PacketTypeName(int pid);
 
-// A packet that opens a table section (payload unit start, payload without
-// an adaptation field) says in its pointer_field (byte 4) how many bytes of
-// an earlier section come before the new one. The table readers read a new
-// section from byte 5: with a pointer_field of 0 the packet is returned as it
-// is; otherwise `scratch` gets the header, a pointer_field of 0 and the bytes
-// from the section's start to the packet's end (Length counts only those, the
-// rest is 0xFF), and is returned. A pointer_field that leads past the packet
-// gives a packet of header and pointer_field alone, which holds no section.
-// Any other packet is returned as it is.
-const TTSPacketBuffer& SectionAtFront(const TTSPacketBuffer& raw, TTSPacketBuffer& scratch);
+// Where the bytes of table sections lie in a packet of a table PID. The
+// payload follows the header, or the adaptation field when the packet has
+// one. In a packet that starts a section (payload_unit_start_indicator) the
+// payload's first byte is the pointer_field: that many bytes of an earlier
+// section's tail come first, then the first new section; further sections
+// may follow it back to back until a 0xFF. Every position lies inside the
+// packet's first 188 bytes and its Length: an adaptation field or a
+// pointer_field that claims more leaves the part it would cover empty.
+struct TSectionBytes {
+    bool UnitStart = false;
+    // The payload, [PayloadStart, End); empty when the packet has none.
+    int PayloadStart = 0;
+    int End = 0;
+    // In a unit start, the earlier section's tail is [PayloadStart + 1,
+    // TailEnd); -1 when the pointer_field leads past the packet.
+    int TailEnd = -1;
+    // The first byte of the first section that starts in the packet; -1 for
+    // none. A packet without the start flag and without an adaptation field
+    // is read from byte 5, as the readers always read such packets.
+    int SectionStart = -1;
+
+    bool HasPayload() const { return End > PayloadStart; }
+};
+TSectionBytes LocateSections(const TTSPacketBuffer& raw);
+
+// The table readers and builders keep a section as it usually lies: header,
+// a pointer_field of 0 and the section from byte 5. With `from` at 5 in a
+// packet without an adaptation field, `raw` is returned as it is; otherwise
+// `scratch` gets raw's header (marked as one without an adaptation field), a
+// pointer_field of 0 and raw's bytes [from, end) (Length counts only those,
+// the rest is 0xFF), and is returned. `from` < 0 gives header and
+// pointer_field alone, which hold no section. `end` is bounded by the packet.
+const TTSPacketBuffer& SectionAtFront(const TTSPacketBuffer& raw, int from, int end, TTSPacketBuffer& scratch);
 
 // Parses the first 188 bytes of a length-prefixed packet into a header view.
 // Without a sync byte only Synch (false) and Valid (false) are written.

@@ -61,21 +61,34 @@ void TTSPatReader::Clear() {
 
 void TTSPatReader::ProcessPacket(const TTSPacketBuffer& packet, int64_t packetIndex) {
     ResetSection();
-    // The section is read from byte 5: one that starts further on, after
-    // the tail of an earlier section, is moved there first.
-    const TTSPacketBuffer& raw = SectionAtFront(packet, scratch_);
-    if (raw.Length >= 13 && raw.Data[5] == 0x00 && (raw.Data[6] & 0x80) != 0) {
-        input_ = raw;
-        packetIndex_ = packetIndex;
-        Parse();
-    } else {
-        const int tid = raw.Length > 5 ? raw.Data[5] : 0;
-        if (OnInvalidPat) OnInvalidPat(this, "Section Sync Indicator", tid, packetIndex);
-        ResetSection();
+    // An adaptation field alone carries no table to read or to miss.
+    if (packet.Length >= 5 && ((packet.Data[3] >> 4) & 3) == afc_adaptation_field_only) return;
+    const TSectionBytes where = LocateSections(packet);
+    int from = where.SectionStart;
+    while (ReadSection(SectionAtFront(packet, from, where.End, scratch_), packetIndex)) {
+        // A table may be sent in several sections, back to back in one
+        // packet: each is read, or the programs of all but the first would
+        // never be found. After the last, the rest is stuffing (0xFF); a
+        // byte that opens no PAT section ends the packet quietly.
+        from += 3 + sectionLength_;
+        if (from + 1 >= where.End || packet.Data[from] != 0x00 || (packet.Data[from + 1] & 0x80) == 0) return;
     }
 }
 
-void TTSPatReader::Parse() {
+bool TTSPatReader::ReadSection(const TTSPacketBuffer& raw, int64_t packetIndex) {
+    ResetSection();
+    if (raw.Length >= 13 && raw.Data[5] == 0x00 && (raw.Data[6] & 0x80) != 0) {
+        input_ = raw;
+        packetIndex_ = packetIndex;
+        return Parse();
+    }
+    const int tid = raw.Length > 5 ? raw.Data[5] : 0;
+    if (OnInvalidPat) OnInvalidPat(this, "Section Sync Indicator", tid, packetIndex);
+    ResetSection();
+    return false;
+}
+
+bool TTSPatReader::Parse() {
     const uint8_t* b = input_.Data;
     tableId_ = b[5];
     syntax_ = (b[6] & 0x80) != 0;
@@ -110,7 +123,7 @@ void TTSPatReader::Parse() {
         if (OnInvalidPat)
             OnInvalidPat(this, "PAT too big (" + std::to_string(sectionLength_) + ")", tableId_, packetIndex_);
         ResetSection();
-        return;
+        return false;
     }
     int i = 13;
     for (; i < crcAt; i += 4) {
@@ -129,12 +142,14 @@ void TTSPatReader::Parse() {
         if (OnPatReceived) OnPatReceived(this);
         if (OnPatChange && newSignature_ != signature_) OnPatChange(this);
         signature_ = newSignature_;
+        return true;
     } else {
         char text[64];
         std::snprintf(text, sizeof text, "PAT CRC error ($%08X <> $%08X)", crc_, crcCalculated_);
         if (OnInvalidPat) OnInvalidPat(this, text, tableId_, packetIndex_);
         ResetSection();
     }
+    return false;
 }
 
 void TTSPatReader::BuildSingleProgramPat(int programNumber, int pmtPid) {

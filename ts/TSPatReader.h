@@ -1,7 +1,8 @@
 // TTSPatReader: takes the PAT packets a packet reader pushes, checks and
-// parses the one-packet section, reports new and changed tables, renders them
-// as text and builds PAT packets (a copy of the current table, or a fixed
-// single-program PAT).
+// parses each one-packet section in them (wherever the packet's adaptation
+// field and pointer_field put the first, the others back to back after it),
+// reports new and changed tables, renders them as text and builds PAT
+// packets (a copy of the current table, or a fixed single-program PAT).
 #pragma once
 
 #include <cstdint>
@@ -86,7 +87,10 @@ public:
 
 private:
     void ResetSection();
-    void Parse();
+    // Reads the section at byte 5 of `raw`, reporting it as received or
+    // invalid; true when it was a good PAT section.
+    bool ReadSection(const TTSPacketBuffer& raw, int64_t packetIndex);
+    bool Parse();
 
     bool active_ = false;
     int pid_ = 0;

@@ -63,38 +63,98 @@ void TTSPmtReader::Clear() {
 }
 
 void TTSPmtReader::ProcessPacket(const TTSPacketBuffer& raw, int64_t packetIndex) {
-    const int len = raw.Length > TS_PACKET_BUFFER_CAPACITY ? TS_PACKET_BUFFER_CAPACITY : raw.Length;
-    if (continues_) {
-        if (count_ + 251 > SECTION_CAPACITY) {
-            continues_ = false;
-            Clear();
-            return;
-        }
-        if (indexCount_ < MAX_RECORDED_INDICES) indices_[indexCount_++] = packetIndex;
-        if (len > 4) {
-            std::memcpy(section_ + count_, raw.Data + 4, static_cast<size_t>(len - 4));
-            count_ += len - 4;
-        }
-        ++packetCount_;
-    } else {
+    const TSectionBytes where = LocateSections(raw);
+    // A handler that switches the reader off has what it wanted: it is
+    // handed no further section of the packet.
+    switchedOn_ = active_;
+    if (!continues_) {
+        // Each packet that continues no section starts afresh, as ever.
         Clear();
-        // A new section is read from byte 5: one that starts further on,
-        // after the tail of an earlier section, is moved there first.
-        const TTSPacketBuffer& first = SectionAtFront(raw, scratch_);
-        const int firstLen = first.Length < len ? first.Length : len;
-        if (firstLen < 17 || first.Data[5] != 0x02 || (first.Data[6] & 0xC0) != 0x80) {
-            Clear();
-            return;
+        ReadNewSections(raw, where.SectionStart, where.End, packetIndex);
+        return;
+    }
+    if (count_ + 251 > SECTION_CAPACITY) {
+        // Too long to hold: dropped; a section that starts after its tail
+        // is still read.
+        continues_ = false;
+        Clear();
+        if (where.UnitStart) ReadNewSections(raw, where.SectionStart, where.End, packetIndex);
+        return;
+    }
+    if (indexCount_ < MAX_RECORDED_INDICES) indices_[indexCount_++] = packetIndex;
+    ++packetCount_;
+    // A packet of the PID with an adaptation field alone adds nothing. In a
+    // packet where a new section starts, only the pointer_field's count of
+    // bytes before it belong to this one.
+    TParseResult r = prIncomplete;
+    if (where.UnitStart && where.TailEnd < 0) {
+        r = prFailed; // the pointer_field leads past the packet
+    } else if (where.HasPayload()) {
+        const int from = where.UnitStart ? where.PayloadStart + 1 : where.PayloadStart;
+        const int end = where.UnitStart ? where.TailEnd : where.End;
+        const int n = end - from < SECTION_CAPACITY - count_ ? end - from : SECTION_CAPACITY - count_;
+        if (n > 0) {
+            std::memcpy(section_ + count_, raw.Data + from, static_cast<size_t>(n));
+            count_ += n;
         }
+        r = Advance();
+    }
+    // A new section that starts before this one is complete cuts it short.
+    if (r == prIncomplete && where.UnitStart) r = prFailed;
+    if (r == prIncomplete) return;
+    Finish(r);
+    if ((switchedOn_ && !active_) || !where.UnitStart) return;
+    ReadNewSections(raw, where.SectionStart, where.End, packetIndex);
+}
+
+void TTSPmtReader::ReadNewSections(const TTSPacketBuffer& raw, int from, int end, int64_t packetIndex) {
+    bool firstInPacket = true;
+    while (from >= 5 && from < end && raw.Data[from] != 0xFF) {
+        // After the first, a section of another table is stepped over, so
+        // that it does not take away the table read before it.
+        if (!firstInPacket && raw.Data[from] != 0x02) {
+            if (from + 3 > end) return;
+            from += 3 + ((raw.Data[from + 1] & 0x0F) << 8) + raw.Data[from + 2];
+            continue;
+        }
+        firstInPacket = false;
+        Clear();
+        const TTSPacketBuffer& first = SectionAtFront(raw, from, end, scratch_);
         indexCount_ = 0;
         indices_[indexCount_++] = packetIndex;
-        std::memcpy(section_, first.Data, static_cast<size_t>(firstLen));
-        count_ = firstLen;
+        // Only the packet's own bytes, whatever its buffer holds after them.
+        count_ = first.Length < TS_PACKET_SIZE ? first.Length : TS_PACKET_SIZE;
+        std::memcpy(section_, first.Data, static_cast<size_t>(count_));
         packetIndex_ = packetIndex;
         packetCount_ = 1;
+        const TParseResult r = Advance();
+        if (r == prIncomplete) {
+            continues_ = true;
+            return;
+        }
+        from += 3 + ((section_[6] & 0x0F) << 8) + section_[7];
+        Finish(r);
+        if (switchedOn_ && !active_) return;
     }
-    const TParseResult r = Parse();
-    if (r == prIncomplete) return;
+}
+
+TTSPmtReader::TParseResult TTSPmtReader::Advance() {
+    // The table_id, the syntax bits and the length must be there to tell
+    // what the section is and where it ends.
+    if (count_ < 8) return prIncomplete;
+    if (section_[5] != 0x02 || (section_[6] & 0xC0) != 0x80) return prOther;
+    // Shorter than the fields before the entries and the CRC.
+    if (((section_[6] & 0x0F) << 8) + section_[7] < 13) return prFailed;
+    return Parse();
+}
+
+void TTSPmtReader::Finish(TParseResult r) {
+    continues_ = false;
+    if (r == prOther) {
+        // Another table's section on the PID, read past quietly.
+        Clear();
+        return;
+    }
     if (r == prFailed) {
         if (OnPmtErrorReceived) OnPmtErrorReceived(this);
         Clear();

@@ -186,7 +186,15 @@ public:
     int ConsumerPID() const override { return pid_; }
 
 private:
-    enum TParseResult { prOk, prIncomplete, prFailed };
+    // prOther: a section of another table (not a PMT), skipped quietly.
+    enum TParseResult { prOk, prIncomplete, prFailed, prOther };
+    // Reads the sections that start at `from` in the packet, one after
+    // another until stuffing, the packet's end or a section that continues.
+    void ReadNewSections(const TTSPacketBuffer& raw, int from, int end, int64_t packetIndex);
+    // What the collected bytes are: too few yet, another table, or Parse's.
+    TParseResult Advance();
+    // Reports a section read to its end; the reader collects none after it.
+    void Finish(TParseResult r);
     TParseResult Parse();
     void ParseEsEntry(int streamType, int pid, const uint8_t* info, int infoLength);
     void ParseEsDescriptors(TPmtEntry& e);
@@ -216,6 +224,7 @@ private:
     uint8_t section_[SECTION_CAPACITY] = {};
     int count_ = 0;
     bool continues_ = false;
+    bool switchedOn_ = false; // Active when the current packet came in
     int64_t indices_[MAX_RECORDED_INDICES] = {};
     int indexCount_ = 0;
     uint32_t changeCrc_ = 0;

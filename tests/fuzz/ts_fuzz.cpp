@@ -1,20 +1,25 @@
-// Feeds arbitrary bytes through the stream machinery twice: as a recording
-// read by the packet reader (which hands valid packets of two PIDs to the PES
-// readers and their analysers), and directly as a run of transport payloads
-// of fuzzed lengths and start flags, which reaches the PES and elementary-
-// stream parsers with far less filtering.
+// Feeds arbitrary bytes through the stream machinery three times: as a
+// recording read by the packet reader (which hands valid packets of two PIDs
+// to the PES readers and their analysers, and of the PAT's PID and a PMT PID
+// to the table readers), directly as a run of transport payloads of fuzzed
+// lengths and start flags, which reaches the PES and elementary-stream
+// parsers with far less filtering, and directly as packets to the table
+// readers, without the packet reader's checks of the header.
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "ts/TSAC3Reader.h"
 #include "ts/TSH264Reader.h"
 #include "ts/TSMPEG2Reader.h"
 #include "ts/TSPacketReader.h"
+#include "ts/TSPatReader.h"
 #include "ts/TSPesReader.h"
+#include "ts/TSPmtReader.h"
 #include "ts/TSStreamType.h"
 
 using namespace tw;
@@ -31,6 +36,8 @@ struct Machinery {
     TTSMPEG2Reader* mpeg2 = new TTSMPEG2Reader(&owner);
     TTSH264Reader* h264 = new TTSH264Reader(&owner);
     TTSAC3Reader* ac3[2] = {new TTSAC3Reader(&owner), new TTSAC3Reader(&owner)};
+    TTSPatReader* pat = new TTSPatReader(&owner);
+    TTSPmtReader* pmt = new TTSPmtReader(&owner);
     std::string file = "/tmp/tw_fuzz_" + std::to_string(getpid()) + ".ts";
     uint64_t sink = 0;
 
@@ -44,7 +51,21 @@ struct Machinery {
         }
         mpeg2->SetTSPesReader(pes[0]);
         h264->SetTSPesReader(pes[0]);
+        pat->SetTSPacketReader(reader);
+        pat->SetPID(0);
+        pmt->SetTSPacketReader(reader);
+        pmt->SetPID(0x100);
         owner.LoadTree();
+        // What the analysis does with a table it read.
+        pat->OnPatReceived = [this](TObject*) {
+            sink += pat->PatDumpText().size();
+            pat->BuildPatPacket();
+            sink += pat->OutputPacket().Data[7];
+        };
+        pmt->OnPmtReceived = [this](TObject*) {
+            sink += pmt->PmtDumpText().size();
+            if (pmt->BuildPmtPackets()) sink += static_cast<uint64_t>(pmt->OutputPacketCount());
+        };
         // Touch what the handlers of the application touch.
         h264->OnSequenceParameterSet = [this](TObject*, int64_t) {
             int64_t packet;
@@ -75,6 +96,10 @@ struct Machinery {
         mpeg2->SetActive(true);
         h264->SetActive(false);
         h264->SetActive(true);
+        pat->SetActive(false);
+        pat->SetActive(true);
+        pmt->SetActive(false);
+        pmt->SetActive(true);
     }
 };
 
@@ -121,11 +146,29 @@ void ThroughPayloads(Machinery& m, const uint8_t* data, size_t size) {
     for (int which = 0; which < 2; ++which) m.pes[which]->ProcessPesTsPacket(payload, true, 4, index++, 0);
 }
 
+// Each 188 bytes a packet for both table readers. The readers do not look
+// at the sync byte's place, so it says how the packet is handed on: with bit
+// 3 set (never in a real packet), in a full buffer whose bytes after the
+// packet hold its start again, which no read may take.
+void ThroughTableReaders(Machinery& m, const uint8_t* data, size_t size) {
+    m.Restart();
+    TTSPacketBuffer packet;
+    int64_t index = 0;
+    for (size_t pos = 0; pos + TS_PACKET_SIZE <= size; pos += TS_PACKET_SIZE) {
+        std::memcpy(packet.Data, data + pos, TS_PACKET_SIZE);
+        std::memcpy(packet.Data + TS_PACKET_SIZE, data + pos, TS_PACKET_BUFFER_CAPACITY - TS_PACKET_SIZE);
+        packet.Length = (data[pos] & 0x08) != 0 ? TS_PACKET_BUFFER_CAPACITY : TS_PACKET_SIZE;
+        m.pat->ProcessPacket(packet, index);
+        m.pmt->ProcessPacket(packet, index++);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Machinery& m = M();
     ThroughPacketReader(m, data, size);
     ThroughPayloads(m, data, size);
+    ThroughTableReaders(m, data, size);
     return 0;
 }
