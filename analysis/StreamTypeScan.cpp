@@ -154,6 +154,7 @@ void TStreamTypeScan::ScanBatch(int firstFound, int endFound, int64_t limit, int
     if (r->PacketCount() < last)
         last = r->PacketCount() - 1;
     const int64_t step = last / 100 > 0 ? last / 100 : 1;
+    bool aborted = false;
     while (open > 0 && r->PacketIndex() < last && r->PacketIndex() < r->PacketCount()) {
         const int64_t next = r->PacketIndex() + 1;
         r->SetPacketIndex(next);
@@ -162,8 +163,10 @@ void TStreamTypeScan::ScanBatch(int firstFound, int endFound, int64_t limit, int
         if (r->PacketIndex() != next)
             break;
         if (scan_.IsBrokenPacket()) {
-            if (scan_.CountBrokenPacket(errors, SCAN_ERROR_LIMIT))
+            if (scan_.CountBrokenPacket(errors, SCAN_ERROR_LIMIT)) {
+                aborted = true;
                 break;
+            }
         } else if (TProbe* probe = byPid_[static_cast<size_t>(h->PID())]) {
             if (!probe->SawPmt && probe->Pmt->PMTEntryCount() >= 1)
                 probe->SawPmt = true;
@@ -183,6 +186,9 @@ void TStreamTypeScan::ScanBatch(int firstFound, int endFound, int64_t limit, int
         }
     }
 
+    if (aborted && !engine_.CancelRequested())
+        FindProgramMaps(used, last, step, pass, passes);
+
     for (size_t k = 0; k < used; ++k) {
         TProbe* probe = probes_[k].get();
         TFoundStream& f = t.FoundStreams[static_cast<size_t>(probe->FoundIndex)];
@@ -200,6 +206,46 @@ void TStreamTypeScan::ScanBatch(int firstFound, int endFound, int64_t limit, int
         }
         probe->Stop();
         byPid_[static_cast<size_t>(pid)] = nullptr;
+    }
+}
+
+void TStreamTypeScan::FindProgramMaps(size_t used, int64_t last, int64_t step, int pass, int passes)
+{
+    // The pass ended at the damage. Whether a PID that showed no PES is a
+    // program map is still read up to the limit: only the table readers of
+    // those PIDs listen, and broken packets no longer count. The streams
+    // keep the votes they had.
+    int wanted = 0;
+    for (size_t k = 0; k < used; ++k) {
+        TProbe* probe = probes_[k].get();
+        if (probe->Settled)
+            continue;
+        probe->Pes->SetActive(false);
+        if (probe->Sniffer->ScannedPackets() == 0 && !probe->SawPmt && probe->Pmt->PMTEntryCount() < 1)
+            ++wanted;
+        else
+            probe->Pmt->SetActive(false);
+    }
+    TTSPacketReader* r = scan_.Reader();
+    const TTSPacketHeader* h = r->TSPacketHeader();
+    while (wanted > 0 && r->PacketIndex() < last && r->PacketIndex() < r->PacketCount()) {
+        const int64_t next = r->PacketIndex() + 1;
+        r->SetPacketIndex(next);
+        if (r->PacketIndex() != next)
+            break;
+        if (!scan_.IsBrokenPacket()) {
+            TProbe* probe = byPid_[static_cast<size_t>(h->PID())];
+            if (probe && probe->Pmt->Active() && (probe->SawPmt || probe->Pmt->PMTEntryCount() >= 1)) {
+                probe->SawPmt = true;
+                probe->Pmt->SetActive(false);
+                --wanted;
+            }
+        }
+        if (next % step == 0) {
+            engine_.ShowProgress(last * passes, last * pass + next);
+            if (engine_.CancelRequested())
+                break;
+        }
     }
 }
 

@@ -49,6 +49,9 @@ private:
     void EnsureProbes(size_t count);
     // Pass `pass` of `passes` over the recording, for the progress gauge.
     void ScanBatch(int firstFound, int endFound, int64_t limit, int& errors, int pass, int passes);
+    // After a pass the error limit ended: reads on for the program maps
+    // among its PIDs that showed no PES.
+    void FindProgramMaps(size_t used, int64_t last, int64_t step, int pass, int passes);
 
     TAnalysisEngine& engine_;
     TScanPasses& scan_;

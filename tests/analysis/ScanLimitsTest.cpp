@@ -259,3 +259,32 @@ TEST_F(ScanLimits, ARepeatedPatIsOneRecordWithItsCount) {
 
 } // namespace
 } // namespace tw::test
+
+namespace tw::test {
+namespace {
+
+// A program map whose first section lies behind broken packets, in the
+// third pass of a recording of 140 PIDs: the second pass reaches the 1,001st
+// broken packet (the 600 are counted once per pass) and the third ends at
+// its first. Whether a PID that carries no PES is a program map is read up
+// to the scan's limit, not up to the damage.
+TEST_F(ScanLimits, AProgramMapBehindTheDamageIsStillNamed) {
+    TsStream s;
+    s.Add({.pid = 0x300, .payload = Bytes(184, 0x11)}); // the reader's start
+    constexpr int kPids = 140;
+    for (int k = 0; k < kPids - 1; ++k) s.Add({.pid = 0x300 + k, .payload = Bytes(184, 0x11)});
+    for (int i = 0; i < 600; ++i) s.Add({.pid = 0x1FF0, .transportError = true, .payload = Bytes(184, 0x22)});
+    s.AddPmt(0x100, 1, 0x300, {{3, 0x300, {}}});
+    s.AddPmt(0x100, 1, 0x300, {{3, 0x300, {}}});
+    Open(s);
+    engine->Scan().ScanPids(100000);
+    const TAnalysisTables& t = engine->Tables();
+    ASSERT_EQ(t.FoundStreamCount, kPids) << host.All();
+    engine->Scan().ScanStreamTypes(100000);
+    const int i = t.FoundStreamIndex(0x100);
+    ASSERT_GE(i, 0);
+    EXPECT_EQ(t.FoundStreams[static_cast<size_t>(i)].TypeText, "PMT") << t.LogPidLine();
+}
+
+} // namespace
+} // namespace tw::test
