@@ -337,18 +337,21 @@ TEST(PcrJump, ACopyWhoseClockStillDisagreesIsNoPlainSuccess)
 
 namespace {
 
-// A recording of two programs, most PCRs in packets that start no PES, so
-// that what follows a PCR is as often the other program: the kept one's clock jumps 100 s on its own
-// while the other program, whose picture and sound the user preserved, has
-// a gap of 100 s (its clock and stamps jump together). The kept clock is
-// judged by its own program's stamps alone: put back to the end, the copy's
-// clock runs on its stamps; the other program's clock is not touched.
-TEST(PcrJump, APreservedStreamOfAnotherProgramDoesNotJudgeTheKeptClock)
+// Two programs, most PCRs in packets that start no PES, so that what follows
+// a PCR is as often the other program. The kept program's clock jumps 100 s
+// on its own from the middle of its PCRs on; the other program has a gap of
+// 100 s there (its clock and stamps jump together).
+struct TwoPrograms {
+    Bytes Changed;
+    int KeptPcr = -1, OtherPcr = -1;
+    std::set<int> Kept, Other;
+    int PcrsPutBack = 0; // the kept clock's PCRs from the jump on
+};
+
+void MakeTwoPrograms(TwoPrograms& r)
 {
     const Bytes original = ReadFile(DataFile("cleaning/two_programs_cbr.ts"));
     // Which program the analysis keeps, and the other's streams.
-    int keptPcr = -1;
-    std::set<int> kept, other;
     {
         const std::string in = TempName("two_programs_probe");
         Cleanup cleanup{{in}};
@@ -357,49 +360,62 @@ TEST(PcrJump, APreservedStreamOfAnotherProgramDoesNotJudgeTheKeptClock)
         ASSERT_TRUE(road.Analyse(in)) << AllLog();
         const TAnalysisTables& t = road.engine->Tables();
         const TTSPmtReader& pmt = road.engine->Selection().Pmt();
-        keptPcr = pmt.PcrPid();
+        r.KeptPcr = pmt.PcrPid();
         for (int i = 0; i < pmt.PMTEntryCount(); ++i)
-            kept.insert(pmt.Entry(i).PID);
+            r.Kept.insert(pmt.Entry(i).PID);
         for (int pid = 0; pid < 8192; ++pid)
             if (t.IdentifiedLeftOut(pid))
-                other.insert(pid);
+                r.Other.insert(pid);
     }
-    ASSERT_EQ(kept.size(), 2u);
-    ASSERT_EQ(other.size(), 2u);
-    ASSERT_TRUE(kept.count(keptPcr));
-    const std::set<int> keptClock{keptPcr};
+    ASSERT_EQ(r.Kept.size(), 2u);
+    ASSERT_EQ(r.Other.size(), 2u);
+    ASSERT_TRUE(r.Kept.count(r.KeptPcr));
     std::vector<size_t> pcrs;
-    for (size_t i = 0; i < original.size() / 188; ++i)
-        if (Pid(original.data() + i * 188) == keptPcr && HasPcr(original.data() + i * 188))
+    for (size_t i = 0; i < original.size() / 188; ++i) {
+        const uint8_t* p = original.data() + i * 188;
+        if (Pid(p) == r.KeptPcr && HasPcr(p))
             pcrs.push_back(i);
+        if (r.Other.count(Pid(p)) && HasPcr(p))
+            r.OtherPcr = Pid(p);
+    }
     ASSERT_GT(pcrs.size(), 60u);
+    ASSERT_GE(r.OtherPcr, 0);
     const size_t middle = pcrs[pcrs.size() / 2];
-
-    Bytes b = original;
-    Shift(b, middle, 100 * kSecond27, 0, false, &keptClock);
-    Shift(b, middle, 100 * kSecond27, 100 * kSecond90, false, &other);
-    const Outcome o = CleanAnswering(b, true, "pcr_preserved_other", -1, other);
-    EXPECT_EQ(o.Questions, 1);
-    ExpectClockOnTheStamps(LeadsOf(o.Copy, keptPcr, &kept), "kept program");
-    EXPECT_EQ(CountOccurrences(o.Log, "Try to correct PCR value to "), static_cast<int>(pcrs.size() - pcrs.size() / 2))
-        << o.Log;
-    EXPECT_EQ(o.Result, TCleaningResult::Success) << o.Log;
-    // The preserved program keeps its own clock, gap and all, as it was.
-    auto pcrsOf = [&other](const Bytes& r) {
-        std::vector<int64_t> v;
-        int64_t pcr;
-        for (size_t i = 0; i < r.size() / 188; ++i)
-            if (other.count(Pid(r.data() + i * 188)) && ReadPacketPcr(r.data() + i * 188, pcr))
-                v.push_back(pcr);
-        return v;
-    };
-    EXPECT_GT(pcrsOf(b).size(), 60u);
-    EXPECT_EQ(pcrsOf(o.Copy), pcrsOf(b));
+    r.PcrsPutBack = static_cast<int>(pcrs.size() - pcrs.size() / 2);
+    r.Changed = original;
+    const std::set<int> keptClock{r.KeptPcr};
+    Shift(r.Changed, middle, 100 * kSecond27, 0, false, &keptClock);
+    Shift(r.Changed, middle, 100 * kSecond27, 100 * kSecond90, false, &r.Other);
 }
 
-} // namespace
+std::vector<int64_t> PcrsOn(const Bytes& b, const std::set<int>& pids)
+{
+    std::vector<int64_t> v;
+    int64_t pcr;
+    for (size_t i = 0; i < b.size() / 188; ++i)
+        if (pids.count(Pid(b.data() + i * 188)) && ReadPacketPcr(b.data() + i * 188, pcr))
+            v.push_back(pcr);
+    return v;
+}
 
-namespace {
+// The other program's picture and sound preserved: the kept clock is judged
+// by its own program's stamps alone. Put back to the end, the copy's clock
+// runs on its stamps; the other program's clock is not touched.
+TEST(PcrJump, APreservedStreamOfAnotherProgramDoesNotJudgeTheKeptClock)
+{
+    TwoPrograms r;
+    ASSERT_NO_FATAL_FAILURE(MakeTwoPrograms(r));
+    const Bytes& b = r.Changed;
+    const std::set<int>& other = r.Other;
+    const Outcome o = CleanAnswering(b, true, "pcr_preserved_other", -1, other);
+    EXPECT_EQ(o.Questions, 1);
+    ExpectClockOnTheStamps(LeadsOf(o.Copy, r.KeptPcr, &r.Kept), "kept program");
+    EXPECT_EQ(CountOccurrences(o.Log, "Try to correct PCR value to "), r.PcrsPutBack) << o.Log;
+    EXPECT_EQ(o.Result, TCleaningResult::Success) << o.Log;
+    // The preserved program keeps its own clock, gap and all, as it was.
+    EXPECT_GT(PcrsOn(b, other).size(), 60u);
+    EXPECT_EQ(PcrsOn(o.Copy, other), PcrsOn(b, other));
+}
 
 // The patch dialog lists every found stream, so the user may give the kept
 // program's clock stream the number another program's clock stream had (that
@@ -410,40 +426,11 @@ namespace {
 // where the other program is preserved, its clock stays as it was.
 TEST(PcrJump, TheKeptClockIsCheckedWhenItsNewNumberWasAnotherProgramsClock)
 {
-    const Bytes original = ReadFile(DataFile("cleaning/two_programs_cbr.ts"));
-    int keptPcr = -1;
-    std::set<int> kept, other;
-    {
-        const std::string in = TempName("renumber_probe");
-        Cleanup cleanup{{in}};
-        WriteFile(in, original);
-        Road road;
-        ASSERT_TRUE(road.Analyse(in)) << AllLog();
-        const TAnalysisTables& t = road.engine->Tables();
-        const TTSPmtReader& pmt = road.engine->Selection().Pmt();
-        keptPcr = pmt.PcrPid();
-        for (int i = 0; i < pmt.PMTEntryCount(); ++i)
-            kept.insert(pmt.Entry(i).PID);
-        for (int pid = 0; pid < 8192; ++pid)
-            if (t.IdentifiedLeftOut(pid))
-                other.insert(pid);
-    }
-    ASSERT_EQ(kept.size(), 2u);
-    ASSERT_EQ(other.size(), 2u);
-    int otherPcr = -1;
-    for (size_t i = 0; i < original.size() / 188; ++i)
-        if (other.count(Pid(original.data() + i * 188)) && HasPcr(original.data() + i * 188))
-            otherPcr = Pid(original.data() + i * 188);
-    ASSERT_GE(otherPcr, 0);
-    const std::set<int> keptClock{keptPcr};
-    std::vector<size_t> pcrs;
-    for (size_t i = 0; i < original.size() / 188; ++i)
-        if (Pid(original.data() + i * 188) == keptPcr && HasPcr(original.data() + i * 188))
-            pcrs.push_back(i);
-    const size_t middle = pcrs[pcrs.size() / 2];
-    Bytes b = original;
-    Shift(b, middle, 100 * kSecond27, 0, false, &keptClock);
-    Shift(b, middle, 100 * kSecond27, 100 * kSecond90, false, &other);
+    TwoPrograms r;
+    ASSERT_NO_FATAL_FAILURE(MakeTwoPrograms(r));
+    const Bytes& b = r.Changed;
+    const std::set<int>& other = r.Other;
+    const int keptPcr = r.KeptPcr, otherPcr = r.OtherPcr;
 
     for (const bool swapAndPreserve : {false, true}) {
         const std::string what = swapAndPreserve ? "swapped, other preserved" : "other moved away";
@@ -471,25 +458,15 @@ TEST(PcrJump, TheKeptClockIsCheckedWhenItsNewNumberWasAnotherProgramsClock)
         const Bytes copy = ReadFile(out);
         // In the copy the kept clock lies under the other's old number.
         std::set<int> keptInCopy;
-        for (int pid : kept)
+        for (int pid : r.Kept)
             keptInCopy.insert(pid == keptPcr ? otherPcr : pid);
         ExpectClockOnTheStamps(LeadsOf(copy, otherPcr, &keptInCopy), what);
-        EXPECT_EQ(CountOccurrences(log, "Try to correct PCR value to "),
-                  static_cast<int>(pcrs.size() - pcrs.size() / 2))
-            << what;
+        EXPECT_EQ(CountOccurrences(log, "Try to correct PCR value to "), r.PcrsPutBack) << what;
         if (swapAndPreserve) {
             // (Left out, the other program's streams make the result a
             // warning by themselves.)
             EXPECT_EQ(result, TCleaningResult::Success) << what;
-            auto pcrsOn = [](const Bytes& r, int pid) {
-                std::vector<int64_t> v;
-                int64_t pcr;
-                for (size_t i = 0; i < r.size() / 188; ++i)
-                    if (Pid(r.data() + i * 188) == pid && ReadPacketPcr(r.data() + i * 188, pcr))
-                        v.push_back(pcr);
-                return v;
-            };
-            EXPECT_EQ(pcrsOn(copy, keptPcr), pcrsOn(b, otherPcr)) << what << ": the preserved clock was rewritten";
+            EXPECT_EQ(PcrsOn(copy, {keptPcr}), PcrsOn(b, {otherPcr})) << what << ": the preserved clock was rewritten";
         }
     }
 }
