@@ -81,7 +81,10 @@ bool TTableSelection::SelectPmt(int pmtPid, int sectionPackets, int64_t packetIn
             r->SetPacketIndex(next);
             if (r->PacketIndex() != next) break;
             ++read;
-            if (r->TSPacketHeader()->Valid() && r->TSPacketHeader()->PID() == pmtPid) ++counted;
+            // A packet sent twice (same bytes, same counter) is one packet
+            // of the section: the scan that counted them never saw the second.
+            if (r->TSPacketHeader()->Valid() && r->TSPacketHeader()->PID() == pmtPid && !r->RepeatedPacket())
+                ++counted;
         }
     }
     // The section is in RebuildPmt now: switch it off before any other pass
@@ -92,7 +95,8 @@ bool TTableSelection::SelectPmt(int pmtPid, int sectionPackets, int64_t packetIn
         engine_.Log("PMT not found!");
         return false;
     }
-    if (pmt_->CRC32() != pmt_->CRC32_Calculated()) {
+    // A section read only in part has no CRC to compare yet (both read 0).
+    if (pmt_->SectionContinues() || pmt_->Size() == 0 || pmt_->CRC32() != pmt_->CRC32_Calculated()) {
         engine_.Log("CRC error!");
         return false;
     }

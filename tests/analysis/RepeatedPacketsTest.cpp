@@ -5,6 +5,9 @@
 // a real gap still is. A count restarted where the adaptation field flags a
 // discontinuity is kept the same way.
 #include "tests/analysis/CleaningTestSupport.h"
+#include "analysis/TableSelection.h"
+#include "tests/support/EsBuilder.h"
+#include "ts/TSPmtReader.h"
 
 #include <cstring>
 
@@ -451,5 +454,43 @@ TEST(RepeatedPackets, TheFullRangeCorrectionReachesBothSendingsOfTheFlagsPacket)
         EXPECT_EQ(copied.size(), 5u);
         for (const FlagAt& f : copied)
             EXPECT_FALSE(copy[f.Packet * 188 + f.Byte] & f.Mask) << "flag left set in packet " << f.Packet;
+    }
+}
+
+// A program's table over three packets, one of them sent twice in every
+// sending: the selection reads the table to its end and keeps it.
+TEST(RepeatedPackets, AProgramsTableOverSeveralPacketsWithOneSentTwiceIsKept)
+{
+    for (int which = 0; which < 3; ++which) {
+        SCOPED_TRACE("repeated packet " + std::to_string(which));
+        std::vector<test::PmtStream> streams{{2, 0x101, {}}, {3, 0x102, {}}};
+        for (int k = 0; k < 35; ++k)
+            streams.push_back({6, 0x300 + k, test::LanguageDescriptor("deu")});
+        Cleanup cleanup;
+        test::TsStream s;
+        int64_t pts = 900000;
+        for (int k = 0; s.PacketCount() < 3000; ++k) {
+            if (k % 25 == 0) {
+                s.AddPat({{1, 0x100}});
+                const size_t before = s.PacketCount();
+                s.AddPmt(0x100, 1, 0x101, streams);
+                ASSERT_EQ(s.PacketCount() - before, 3u);
+                s.Repeat(before + static_cast<size_t>(which));
+            }
+            s.AddPes(0x101, test::PesPacket(0xE0, test::Mpeg2VideoFrame(), pts), (pts - 9000) * 300);
+            s.AddPes(0x102, test::PesPacket(0xC0, MpegAudioFrames(), pts));
+            pts += 3600;
+        }
+        const std::string in = TempName("dup" + std::to_string(which));
+        s.Save(in);
+        cleanup.Files.push_back(in);
+        Road road;
+        ASSERT_TRUE(road.Analyse(in)) << AllLog();
+        EXPECT_TRUE(HasLine("CRC OK!")) << AllLog();
+        EXPECT_FALSE(HasLine("PES Error: Invalid PMT. Ignoring this PMT!")) << AllLog();
+        // The recording's own table is kept, not one made up in its place.
+        EXPECT_FALSE(HasLine("--- PAT/PMT creation mode ---")) << AllLog();
+        EXPECT_EQ(road.engine->Selection().Pmt().PMTEntryCount(), 2) << AllLog();
+        EXPECT_TRUE(road.engine->Tables().IsSelectedPid(0x102));
     }
 }
