@@ -329,10 +329,9 @@ int TCleaningPass::CopyPid(int pid) const
 void TCleaningPass::RemapPacketPid(TTSPacketBuffer& packet)
 {
     const int pid = ((packet.Data[1] & 0x1F) << 8) | packet.Data[2];
-    const TAnalysisTables& t = engine_->Tables();
-    const int i = t.FoundStreamIndex(pid);
-    if (i >= 0 && t.FoundStreams[i].ReplacementPid >= 0)
-        TTSPacketWriter::SetPacketPID(packet, t.FoundStreams[i].ReplacementPid);
+    const int to = CopyPid(pid);
+    if (to != pid)
+        TTSPacketWriter::SetPacketPID(packet, to);
 }
 
 bool TCleaningPass::PatchPacketPcr(int64_t offset27)

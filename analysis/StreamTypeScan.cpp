@@ -150,18 +150,12 @@ void TStreamTypeScan::ScanBatch(int firstFound, int endFound, int64_t limit, int
     TTSPacketReader* r = scan_.Reader();
     const TTSPacketHeader* h = r->TSPacketHeader();
     r->SetPacketIndex(0);
-    int64_t last = limit;
-    if (r->PacketCount() < last)
-        last = r->PacketCount() - 1;
-    const int64_t step = last / 100 > 0 ? last / 100 : 1;
+    TPassGauge g{limit, 1, pass, passes};
+    if (r->PacketCount() < g.Last)
+        g.Last = r->PacketCount() - 1;
+    g.Step = g.Last / 100 > 0 ? g.Last / 100 : 1;
     bool aborted = false;
-    while (open > 0 && r->PacketIndex() < last && r->PacketIndex() < r->PacketCount()) {
-        const int64_t next = r->PacketIndex() + 1;
-        r->SetPacketIndex(next);
-        // A resync can push the last packets past the end of the file: the
-        // reader then stays where it was.
-        if (r->PacketIndex() != next)
-            break;
+    while (open > 0 && ReadNextPacket(g.Last)) {
         if (scan_.IsBrokenPacket()) {
             if (scan_.CountBrokenPacket(errors, SCAN_ERROR_LIMIT)) {
                 aborted = true;
@@ -179,15 +173,12 @@ void TStreamTypeScan::ScanBatch(int firstFound, int endFound, int64_t limit, int
                 --open;
             }
         }
-        if (next % step == 0) {
-            engine_.ShowProgress(last * passes, last * pass + next);
-            if (engine_.CancelRequested())
-                break;
-        }
+        if (!ShowPassProgress(g))
+            break;
     }
 
     if (aborted && !engine_.CancelRequested())
-        FindProgramMaps(used, last, step, pass, passes);
+        FindProgramMaps(used, g);
 
     for (size_t k = 0; k < used; ++k) {
         TProbe* probe = probes_[k].get();
@@ -209,7 +200,28 @@ void TStreamTypeScan::ScanBatch(int firstFound, int endFound, int64_t limit, int
     }
 }
 
-void TStreamTypeScan::FindProgramMaps(size_t used, int64_t last, int64_t step, int pass, int passes)
+bool TStreamTypeScan::ReadNextPacket(int64_t last)
+{
+    TTSPacketReader* r = scan_.Reader();
+    if (r->PacketIndex() >= last || r->PacketIndex() >= r->PacketCount())
+        return false;
+    const int64_t next = r->PacketIndex() + 1;
+    r->SetPacketIndex(next);
+    // A resync can push the last packets past the end of the file: the
+    // reader then stays where it was.
+    return r->PacketIndex() == next;
+}
+
+bool TStreamTypeScan::ShowPassProgress(const TPassGauge& g)
+{
+    const int64_t at = scan_.Reader()->PacketIndex();
+    if (at % g.Step != 0)
+        return true;
+    engine_.ShowProgress(g.Last * g.Passes, g.Last * g.Pass + at);
+    return !engine_.CancelRequested();
+}
+
+void TStreamTypeScan::FindProgramMaps(size_t used, const TPassGauge& g)
 {
     // The pass ended at the damage. Whether a PID that showed no PES is a
     // program map is still read up to the limit: only the table readers of
@@ -226,13 +238,8 @@ void TStreamTypeScan::FindProgramMaps(size_t used, int64_t last, int64_t step, i
         else
             probe->Pmt->SetActive(false);
     }
-    TTSPacketReader* r = scan_.Reader();
-    const TTSPacketHeader* h = r->TSPacketHeader();
-    while (wanted > 0 && r->PacketIndex() < last && r->PacketIndex() < r->PacketCount()) {
-        const int64_t next = r->PacketIndex() + 1;
-        r->SetPacketIndex(next);
-        if (r->PacketIndex() != next)
-            break;
+    const TTSPacketHeader* h = scan_.Reader()->TSPacketHeader();
+    while (wanted > 0 && ReadNextPacket(g.Last)) {
         if (!scan_.IsBrokenPacket()) {
             TProbe* probe = byPid_[static_cast<size_t>(h->PID())];
             if (probe && probe->Pmt->Active() && (probe->SawPmt || probe->Pmt->PMTEntryCount() >= 1)) {
@@ -241,11 +248,8 @@ void TStreamTypeScan::FindProgramMaps(size_t used, int64_t last, int64_t step, i
                 --wanted;
             }
         }
-        if (next % step == 0) {
-            engine_.ShowProgress(last * passes, last * pass + next);
-            if (engine_.CancelRequested())
-                break;
-        }
+        if (!ShowPassProgress(g))
+            break;
     }
 }
 

@@ -49,9 +49,20 @@ private:
     void EnsureProbes(size_t count);
     // Pass `pass` of `passes` over the recording, for the progress gauge.
     void ScanBatch(int firstFound, int endFound, int64_t limit, int& errors, int pass, int passes);
+    // One pass's reach (packets 1 .. Last) and its share of the gauge.
+    struct TPassGauge {
+        int64_t Last;
+        int64_t Step;
+        int Pass;
+        int Passes;
+    };
+    // Reads the next packet up to `last`; false at the end.
+    bool ReadNextPacket(int64_t last);
+    // Shows the gauge every Step packets; false when the user cancelled.
+    bool ShowPassProgress(const TPassGauge& g);
     // After a pass the error limit ended: reads on for the program maps
     // among its PIDs that showed no PES.
-    void FindProgramMaps(size_t used, int64_t last, int64_t step, int pass, int passes);
+    void FindProgramMaps(size_t used, const TPassGauge& g);
 
     TAnalysisEngine& engine_;
     TScanPasses& scan_;
