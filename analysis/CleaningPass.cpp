@@ -552,6 +552,9 @@ bool TCleaningPass::BeginPass()
 
     en.Progress().SetProgressStatus(en.German() ? kCleaningCaptionDe : kCleaningCaptionEn);
     pesHandlers_->ClearNalStatistics();
+    // The tables are final now (preserved streams, new PIDs): the clock the
+    // pass checks and the streams that witness it are known.
+    packetHandlers_->FollowKeptProgram();
     r->SetPacketIndex(0);
     State.Written = InsertTablePackets();
     packetCount_ = r->PacketCount();
@@ -1036,6 +1039,7 @@ void TCleaningPass::Deactivate()
     }
     TSPacketWriter1->SetActive(false);
     en.Chain().Reader().SetActive(false);
+    packetHandlers_->EndRun();
     en.TSPacketReader1->SetActive(false);
     en.Chain().VideoPes().SetActive(false);
     en.Chain().VideoPes().PESHeader()->SetPTS_Fix_Offset(0);

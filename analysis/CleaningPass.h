@@ -140,7 +140,6 @@ public:
         // Packet handlers (reset per pass).
         int64_t ScrambledCount = 0;
         int64_t DiscontinuityCount = 0;
-        TPcrClock PcrClock;
         bool AskPcrCorrection = true, CorrectPcr = false;
         // PES handlers.
         int64_t NalCounters[14] = {};

@@ -18,14 +18,13 @@ namespace tw {
 void TPacketHandlers::RemuxPacketReaderNewPacket(TObject* sender)
 {
     // Bound to the packet readers only: the sender is the reader.
-    NewPacket(*static_cast<TTSPacketReader*>(sender), sender == filterReader_);
+    NewPacket(*static_cast<TTSPacketReader*>(sender));
 }
 
 void TPacketHandlers::Bind()
 {
     using namespace std::placeholders;
     TAnalysisEngine& en = pass_.Engine();
-    filterReader_ = &en.FilterReader();
     BindReader(en.Chain().Reader());
     // The packet filter's copy goes through the same handlers: what it
     // copies is checked, logged, counted and repaired like a cleaned packet.
@@ -77,17 +76,58 @@ void TPacketHandlers::TSPacketWriter1ContinuityCounterCorrected(TObject*, int pi
 
 void TPacketHandlers::TSPacketWriter1AfterBufferWritten(TObject*, int, int) {}
 
-void TPacketHandlers::BeginFilterRun()
+void TPacketHandlers::BeginFilterRun(const std::string& input)
 {
     ResetPass();
     // The filter copies the whole recording: all of it is inside the range.
     pass_.State.CutInReached = true;
+    // It keeps every program, so it checks every program's clock, each by
+    // the stamps of its own program's streams (and the clock's own PID's,
+    // for a table that does not list it).
+    followEveryClock_ = true;
+    programs_ = TProgramClocks::ReadPrograms(pass_.Engine().FilterReader(), input);
+    for (TProgramMap& m : programs_) {
+        m.Streams.set(static_cast<size_t>(m.PcrPid));
+        clocks_.Follow(m.PcrPid, m.Streams);
+    }
+}
+
+void TPacketHandlers::FollowKeptProgram()
+{
+    clocks_.Clear();
+    followEveryClock_ = false;
+    programs_.clear();
+    TPidSet witnesses;
+    for (int pid = 0; pid < 8192; ++pid)
+        if (OnProgramClock(pid))
+            witnesses.set(static_cast<size_t>(pid));
+    clocks_.Follow(ReadPcrPid(), witnesses);
+}
+
+void TPacketHandlers::EndRun() { clocks_.CloseLooks(); }
+
+TProgramClock* TPacketHandlers::ClockOf(int pcrPid)
+{
+    if (TProgramClock* c = clocks_.Find(pcrPid))
+        return c;
+    if (!followEveryClock_)
+        return nullptr;
+    // A PID carrying PCRs that no table names as a clock: judged by the
+    // program that lists it as a stream, else by its own stamps.
+    TPidSet witnesses;
+    witnesses.set(static_cast<size_t>(pcrPid));
+    for (const TProgramMap& m : programs_)
+        if (m.Streams[static_cast<size_t>(pcrPid)])
+            witnesses |= m.Streams;
+    return clocks_.Follow(pcrPid, witnesses);
 }
 
 void TPacketHandlers::ResetPass()
 {
     TCleaningPass::TRunState& s = pass_.State;
-    s.PcrClock = TPcrClock();
+    clocks_.Clear();
+    followEveryClock_ = false;
+    programs_.clear();
     s.AskPcrCorrection = true;
     s.CorrectPcr = false;
     s.ScrambledCount = 0;
@@ -95,8 +135,6 @@ void TPacketHandlers::ResetPass()
     s.ElapsedPts = 0;
     s.CutInReached = false;
     s.CutOutPassed = false;
-    filterPcrPid_ = -1;
-    aheadFrom_ = aheadTo_ = aheadStamp_ = -1;
     pass_.Engine().LastResyncOffset = 0;
 }
 
@@ -155,52 +193,51 @@ void TPacketHandlers::Discontinuity(int64_t packetNo, int pid, int currentCC, in
 void TPacketHandlers::NoteTimeStamps(const TTSPacketReader& reader, const TTSPacketHeader& header)
 {
     int64_t escr, dts, pts;
-    if (PacketTimestamps(reader.RawPacket(), header, escr, dts, pts))
-        pass_.State.PcrClock.NoteTimeStamp(dts >= 0 ? dts : pts);
+    if (!PacketTimestamps(reader.RawPacket(), header, escr, dts, pts))
+        return;
+    const int pid = header.PID();
+    for (int i = 0; i < clocks_.Count(); ++i) {
+        TProgramClock& c = clocks_.At(i);
+        if (c.Witnesses[static_cast<size_t>(pid)])
+            c.Clock.NoteTimeStamp(dts >= 0 ? dts : pts);
+    }
 }
 
-void TPacketHandlers::NewPacket(TTSPacketReader& reader, bool filter)
+void TPacketHandlers::NewPacket(TTSPacketReader& reader)
 {
     const TTSPacketHeader* h = reader.TSPacketHeader();
     const TAdaptationFieldControl afc = h->AdaptationFieldControl();
     if (h->PayloadStart() ||
         ((afc == afc_adaptation_field_only || afc == afc_adaptation_field_followed_by_payload) &&
          h->AdaptationField()->PCRFlag()))
-        PacketWithTimes(reader, filter);
+        PacketWithTimes(reader);
 }
 
-void TPacketHandlers::PacketWithTimes(TTSPacketReader& reader, bool filter)
+void TPacketHandlers::PacketWithTimes(TTSPacketReader& reader)
 {
     TAnalysisEngine& en = pass_.Engine();
     TTSPacketReader* r = &reader;
     TTSPacketHeader* h = r->TSPacketHeader();
-    // The program's decode times are the clock the PCRs are judged by (the
-    // filter knows no program: every stream's, those of another clock are
-    // too far from this one to count).
-    if (h->PayloadStart() && h->Valid() && (filter || OnProgramClock(h->PID())))
+    // A program's decode times are the clock its PCRs are judged by.
+    if (h->PayloadStart() && h->Valid() && clocks_.IsWitness(h->PID()))
         NoteTimeStamps(*r, *h);
     const TAdaptationFieldControl afc = h->AdaptationFieldControl();
     if ((afc != afc_adaptation_field_only && afc != afc_adaptation_field_followed_by_payload) ||
         !h->AdaptationField()->PCRFlag())
         return;
-    // Only the program's own clock: another program's PCR PID runs on a
-    // clock of its own, and comparing the two would "correct" good PCRs.
-    // The filter has no program; it follows the first clock it meets.
+    // Each clock by itself: another program's PCR PID runs on a clock of
+    // its own, and comparing the two would "correct" good PCRs.
     const int pid = h->PID();
-    if (filter && filterPcrPid_ < 0)
-        filterPcrPid_ = pid;
-    if (pid != (filter ? filterPcrPid_ : ReadPcrPid()))
+    TProgramClock* clock = ClockOf(pid);
+    if (!clock)
         return;
     TCleaningPass::TRunState& s = pass_.State;
     const int64_t n = r->PacketIndex();
     TTSPacketAdaptationField* af = h->AdaptationField();
     int64_t p = af->PCR()->PCR();
-    // The program's stamps after this PCR, read ahead in the recording. The
-    // filter knows no program: it reads those of the PCR's own PID, the
-    // only stream sure to run on this clock (none when the PID carries
-    // nothing but the clock).
-    const TPcrClock::TStampAhead ahead = [this, r, n, filter, pid] { return StampAhead(*r, n, filter ? pid : -1); };
-    const TPcrClock::TVerdict v = s.PcrClock.Judge(n, p, af->DiscontinuityIndicator(), ahead);
+    // The program's stamps after this PCR, read ahead in the recording.
+    const TPcrClock::TStampAhead ahead = [clock, r, n] { return TProgramClocks::StampAhead(*clock, *r, n); };
+    const TPcrClock::TVerdict v = clock->Clock.Judge(n, p, af->DiscontinuityIndicator(), ahead);
     if (v.Wrapped)
         en.Log("PCR wrap between paket $" + IntToHex(v.ReferencePacket, 8) + " and paket $" + IntToHex(n, 8) +
                " on PID $" + IntToHex(pid, 4) + " detected!");
@@ -235,6 +272,9 @@ void TPacketHandlers::PacketWithTimes(TTSPacketReader& reader, bool filter)
             CountPcrError(pid);
         }
     }
+    // The pass's time is the kept program's clock; the filter has no time.
+    if (followEveryClock_)
+        return;
     const int64_t pts = PcrToPts(p);
     if (s.CutInReached)
         s.ElapsedPts = WrapClock(pts - s.PcrStartValue, kPtsModulus);
@@ -279,47 +319,6 @@ void TPacketHandlers::CountPcrError(int pid)
         t.CountError(pid);
     else
         ++pass_.State.GlobalErrors;
-}
-
-int64_t TPacketHandlers::StampAhead(const TTSPacketReader& reader, int64_t packetNo, int onlyPid)
-{
-    // What the last look found holds for every packet up to where it found
-    // it (nothing of the program lay between): a run of PCRs reads once.
-    if (aheadFrom_ >= 0 && packetNo >= aheadFrom_ && packetNo <= aheadTo_)
-        return aheadStamp_;
-    aheadFrom_ = packetNo;
-    aheadTo_ = packetNo;
-    aheadStamp_ = -1;
-    // A reader of its own, opened for the look and closed after it, so that
-    // the pass's reader keeps its place and no file stays open past the pass.
-    TTSPacketReader ahead(nullptr);
-    ahead.SetFileName(reader.FileName());
-    ahead.SetReadOnly(true);
-    ahead.SetNoStartByteCheck(reader.NoStartByteCheck());
-    ahead.SetIgnorePacketErrors(reader.IgnorePacketErrors());
-    ahead.SetPacketBufferSize(kStampAheadBuffer);
-    ahead.CreateInputStream = reader.CreateInputStream;
-    try {
-        ahead.SetActive(true);
-        if (!ahead.Active())
-            return -1;
-        ahead.SetPacketIndex(packetNo);
-        for (int i = 0; i < kStampAheadPackets && ahead.Active() && !ahead.Eof(); ++i, ahead.Next()) {
-            aheadTo_ = packetNo + i;
-            const TTSPacketHeader* h = ahead.TSPacketHeader();
-            if (!h->Valid() || !h->PayloadStart() || (onlyPid >= 0 ? h->PID() != onlyPid : !OnProgramClock(h->PID())))
-                continue;
-            int64_t escr, dts, pts;
-            if (PacketTimestamps(ahead.RawPacket(), *h, escr, dts, pts) && (dts >= 0 || pts >= 0)) {
-                aheadStamp_ = dts >= 0 ? dts : pts;
-                return aheadStamp_;
-            }
-        }
-    } catch (const std::exception&) {
-        // A recording that cannot be read ahead offers no stamps; the pass's
-        // own reader meets the fault where it lies.
-    }
-    return -1;
 }
 
 void TPacketHandlers::ContinuityCounterCorrected(int pid, int64_t packetNo, int corrected, int old)

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "analysis/ProgramClocks.h"
+
 namespace tw {
 
 class TCleaningPass;
@@ -22,21 +24,27 @@ public:
     void Bind();
     // Per-pass state back to its start values.
     void ResetPass();
-    // Per-run state for a copy of the packet filter: as for a pass, with the
-    // whole recording inside the cut range.
-    void BeginFilterRun();
+    // Per-run state for a copy of the packet filter of the recording input:
+    // as for a pass, with the whole recording inside the cut range, and
+    // every program's clock followed (the programs as the recording's
+    // tables name them).
+    void BeginFilterRun(const std::string& input);
+    // The clock the cleaning pass checks: the kept program's, judged by the
+    // stamps of its streams. Called once the pass's tables are final.
+    void FollowKeptProgram();
+    // The end of a pass or a filter copy: the looks ahead close their files.
+    void EndRun();
 
     void ScrambledPacket(int64_t packetNo, int pid, int& scramblingControl, bool& ignore);
     void InvalidPacket(TTSPacketReader& reader, int64_t packetNo, const std::string& errors);
     void Resync(int64_t packetNo, int64_t offset);
     void Discontinuity(int64_t packetNo, int pid, int currentCC, int lastCC);
-    // The PCR check of a packet read (by the cleaning reader, or with
-    // `filter` by the packet filter's, which checks the first PCR PID it
-    // meets since it knows no program).
-    void NewPacket(TTSPacketReader& reader, bool filter);
+    // The PCR check of a packet read (by the cleaning reader or the packet
+    // filter's): each followed clock by its own program's stamps.
+    void NewPacket(TTSPacketReader& reader);
     // NewPacket for a packet that starts a PES packet or carries a PCR; out
     // of line, so that the other packets cost no stack frame.
-    [[gnu::noinline]] void PacketWithTimes(TTSPacketReader& reader, bool filter);
+    [[gnu::noinline]] void PacketWithTimes(TTSPacketReader& reader);
     void ContinuityCounterCorrected(int pid, int64_t packetNo, int corrected, int old);
 
     // The handlers as the cleaning and filter readers and writers raise
@@ -58,27 +66,21 @@ public:
 private:
     void BindReader(TTSPacketReader& reader);
     void NoteTimeStamps(const TTSPacketReader& reader, const TTSPacketHeader& header);
-    // The program's first decode time stamp (90 kHz) at or after packetNo of
-    // the recording (of PID onlyPid alone, unless -1), read by a reader of
-    // its own; -1 when none is near.
-    int64_t StampAhead(const TTSPacketReader& reader, int64_t packetNo, int onlyPid);
+    // The clock on the PCR's PID, where one is followed (the filter follows
+    // a PID it meets carrying PCRs that no table named as well).
+    TProgramClock* ClockOf(int pcrPid);
     void CountPcrError(int pid);
     // Whether the PID's time stamps run on the kept program's clock.
     bool OnProgramClock(int pid) const;
     // The PID the kept program's PCRs are read under.
     int ReadPcrPid() const;
 
-    // How far the look ahead reads: some seconds of any recording (the
-    // program's PES headers come many times a second).
-    static constexpr int kStampAheadPackets = 20000;
-    static constexpr int kStampAheadBuffer = 64 * 1024;
-
     TCleaningPass& pass_;
-    const TObject* filterReader_ = nullptr;
-    int filterPcrPid_ = -1;
-    // The last look ahead: from packet aheadFrom_ to aheadTo_ the first
-    // stamp of the program was aheadStamp_ (-1: none).
-    int64_t aheadFrom_ = -1, aheadTo_ = -1, aheadStamp_ = -1;
+    TProgramClocks clocks_;
+    // The filter's copy: every clock met is followed, and the programs its
+    // tables name tell each one's witnesses.
+    bool followEveryClock_ = false;
+    std::vector<TProgramMap> programs_;
 };
 
 } // namespace tw

@@ -29,9 +29,6 @@ constexpr int64_t kStampSlack = 9000;
 constexpr int64_t kMaxStampLead = 10 * 90000;
 // The longest a multiplex may leave between two PCRs (0.1 s, 27 MHz).
 constexpr int64_t kMaxPcrInterval = 2700000;
-// While a jumped clock is put back, how often (27 MHz, 1 s of its own) the
-// stamps ahead are asked again whether they have caught up with it.
-constexpr int64_t kLookAgainTicks = 27000000;
 
 // a - b on the 33-bit clock of the stamps, the shorter way round.
 int64_t StampDistance(int64_t a90, int64_t b90)
@@ -137,20 +134,34 @@ int64_t TPcrClock::Extrapolate(int64_t packetNo) const
 TPcrClock::TVerdict TPcrClock::Judge(int64_t packetNo, int64_t pcr27, bool discontinuity,
                                      const TStampAhead& stampAhead)
 {
+    const int64_t reference = good_;
+    TVerdict v = Decide(packetNo, pcr27, discontinuity, stampAhead);
+    // The wrap is the clock's as it goes on: a PCR put back passes the wrap
+    // where its correction does (the jumped value may have passed it long
+    // before), and a value out of range with nothing in its place passes
+    // none.
+    const int64_t goesOn = v.OutOfRange ? v.Correction : pcr27;
+    v.Wrapped = false;
+    if (reference >= 0 && goesOn >= 0)
+        ClockStep(reference, goesOn, v.Wrapped);
+    return v;
+}
+
+TPcrClock::TVerdict TPcrClock::Decide(int64_t packetNo, int64_t pcr27, bool discontinuity,
+                                      const TStampAhead& stampAhead)
+{
     TVerdict v;
     v.Reference = good_;
     v.ReferencePacket = goodPacket_;
-    if (good_ < 0 || discontinuity) {
-        // The first PCR, or a jump the stream announces itself (after which
-        // the stamps seen belong to the old clock).
-        if (good_ >= 0)
-            stampHigh_ = -1;
+    if (good_ < 0) {
+        // The first PCR.
         putBack_ = false;
         TakeAsReference(packetNo, pcr27);
         return v;
     }
     const int64_t k = packetNo - goodPacket_;
-    const int64_t d = ClockStep(good_, pcr27, v.Wrapped);
+    bool wrapped = false;
+    const int64_t d = ClockStep(good_, pcr27, wrapped);
     // While a jumped clock is put back, the reference is a put-back value:
     // a PCR that lies next to it (the extrapolated first one may have
     // overshot a little) is the old clock come back.
@@ -168,25 +179,24 @@ TPcrClock::TVerdict TPcrClock::Judge(int64_t packetNo, int64_t pcr27, bool disco
         return v;
     }
     if (putBack_ && packetNo > runPacket_) {
-        bool wrapped = false;
         const int64_t step = ClockStep(runPcr_, pcr27, wrapped);
         if (step > 0 && (InRange(step, packetNo - runPacket_) || step <= kMaxPcrInterval)) {
-            // The jumped clock runs on. Now and then the stamps are asked
-            // whether they have made its jump by now.
-            if (stampAhead && ClockStep(lookedAt_, pcr27, wrapped) >= kLookAgainTicks) {
-                lookedAt_ = pcr27;
-                const int64_t stamp = stampAhead();
-                if (stamp >= 0 && StampsJumpedWith(pcr27, WrapClock(pcr27 - shift_, kPcrModulus), stamp)) {
-                    putBack_ = false;
-                    TakeAsReference(packetNo, pcr27);
-                    stampHigh_ = stampAtReference_ = -1;
-                    return v;
-                }
+            // The jumped clock runs on. Each of its PCRs is judged by the
+            // stamps after it, so that the correction ends at the first one
+            // whose stamps made the jump as well.
+            const int64_t correction = WrapClock(pcr27 - shift_, kPcrModulus);
+            const int64_t stamp = stampAhead ? stampAhead() : -1;
+            if (stamp >= 0 && StampsJumpedWith(pcr27, correction, stamp)) {
+                putBack_ = false;
+                TakeAsReference(packetNo, pcr27);
+                stampHigh_ = stampAtReference_ = -1;
+                return v;
             }
             runPcr_ = pcr27;
             runPacket_ = packetNo;
             v.OutOfRange = true;
-            v.Correction = WrapClock(pcr27 - shift_, kPcrModulus);
+            v.Correction = correction;
+            v.StampAhead = stamp;
             // The put-back clock is the reference from here: against it the
             // jumped clock stays out of range however long it runs, and the
             // stamps are noted as near it.
@@ -229,11 +239,17 @@ TPcrClock::TVerdict TPcrClock::Judge(int64_t packetNo, int64_t pcr27, bool disco
             shift_ = WrapClock(pcr27 - expected, kPcrModulus);
             runPcr_ = pcr27;
             runPacket_ = packetNo;
-            lookedAt_ = pcr27;
             good_ = expected;
             goodPacket_ = packetNo;
             stampAtReference_ = stampHigh_;
         }
+        return v;
+    }
+    if (discontinuity) {
+        // A jump the stream announces, with no stamps to say otherwise: the
+        // stamps seen so far belong to the clock before it.
+        TakeAsReference(packetNo, pcr27);
+        stampHigh_ = stampAtReference_ = -1;
         return v;
     }
     bool runWrapped = false;

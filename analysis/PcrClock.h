@@ -8,9 +8,12 @@
 // is inside the PCR range and never earlier than a correction before it.
 // Where no such line exists yet (no rate measured), there is no correction.
 //
-// A real jump of the clock (a PCR with the discontinuity indicator, or a run
-// of out-of-range PCRs that agree with each other) becomes the new reference,
-// so a splice does not make every later PCR a "correction".
+// A real jump of the clock becomes the new reference, so a splice does not
+// make every later PCR a "correction". The discontinuity indicator announces
+// one, but the program's time stamps after the PCR decide: a clock that
+// jumped on its own is put back whether the jump was announced or not. Only
+// where no stamps can be found does the announcement (or a run of
+// out-of-range PCRs that agree with each other) stand for a jump.
 //
 // The per-packet limit alone takes a low-rate recording for a broken one: at
 // well under a megabit a second, a muxer that sends a PCR every 80 ms has
@@ -25,8 +28,8 @@
 // pass looks ahead in the recording for them): where they made the same
 // jump, the recording has a gap or a splice and the clock is sound; where
 // they did not, the clock jumped on its own, and every PCR of it is put back
-// by the same amount, running on by its own steps, until it agrees with the
-// stamps again. Only where no stamps can be found is a run of PCRs that
+// by the same amount, running on by its own steps, each judged by the stamps
+// after it, until they made its jump too. Only where no stamps can be found is a run of PCRs that
 // agree with each other taken for a jump.
 #pragma once
 
@@ -65,6 +68,7 @@ public:
     void NoteTimeStamp(int64_t stamp90);
 
 private:
+    TVerdict Decide(int64_t packetNo, int64_t pcr27, bool discontinuity, const TStampAhead& stampAhead);
     void TakeAsReference(int64_t packetNo, int64_t pcr27);
     int64_t Extrapolate(int64_t packetNo) const;
     bool StampsWentAsFar(int64_t ticks27) const;
@@ -78,10 +82,9 @@ private:
     int64_t runPcr_ = -1, runPacket_ = -1;
     int runLength_ = 0;
     // A clock that jumped on its own while the stamps did not: its PCRs are
-    // put back by shift_ (27 MHz) while they run on by their own steps;
-    // lookedAt_ is the raw PCR at which the stamps were last asked.
+    // put back by shift_ (27 MHz) while they run on by their own steps.
     bool putBack_ = false;
-    int64_t shift_ = 0, lookedAt_ = -1;
+    int64_t shift_ = 0;
     // The furthest decode time seen (90 kHz; -1 none), and where it stood
     // when the reference was taken.
     int64_t stampHigh_ = -1, stampAtReference_ = -1;

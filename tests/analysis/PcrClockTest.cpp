@@ -184,6 +184,8 @@ struct StampedFeed {
     TPcrClock clock;
     int64_t packet = 0, pcr90 = 900000, pcrShift = 0, stampShift = 0;
     bool inStep = false;
+    // The next PCR carries the discontinuity indicator.
+    bool announce = false;
     TPcrClock::TVerdict Next()
     {
         packet += kGap;
@@ -191,7 +193,8 @@ struct StampedFeed {
         const int64_t stamp = WrapClock(pcr90 + 63000 + stampShift, kPtsModulus);
         clock.NoteTimeStamp(stamp);
         const int64_t pcr = WrapClock(pcr90 + pcrShift, kPtsModulus) * 300;
-        const TPcrClock::TVerdict v = clock.Judge(packet, pcr, false, [stamp] { return stamp; });
+        const TPcrClock::TVerdict v = clock.Judge(packet, pcr, announce, [stamp] { return stamp; });
+        announce = false;
         inStep = TPcrClock::InStep(v.OutOfRange ? v.Correction : pcr, stamp);
         return v;
     }
@@ -238,6 +241,82 @@ TEST(PcrClock, AJumpIsJudgedByTheStampsAfterIt)
     EXPECT_FALSE(f.Next().OutOfRange);
     f.pcrShift += 30 * 90000;
     EXPECT_TRUE(f.Next().OutOfRange);
+}
+
+// The discontinuity indicator announces a new time base; whether there is
+// one the stamps after it tell. Set on a clock that jumped alone, the jump is
+// put back like any other; set where clock and stamps jumped together, the
+// new clock is taken; with no stamps to ask, the announcement stands.
+TEST(PcrClock, AnAnnouncedJumpIsJudgedByTheStampsAfterItAsWell)
+{
+    for (const int64_t jump : {int64_t(100 * 90000), int64_t(-100 * 90000), int64_t(5 * 90000)}) {
+        StampedFeed alone;
+        for (int i = 0; i < 10; ++i)
+            ASSERT_FALSE(alone.Next().OutOfRange);
+        alone.pcrShift = jump;
+        alone.announce = true;
+        for (int i = 0; i < 50; ++i) {
+            const TPcrClock::TVerdict v = alone.Next();
+            ASSERT_TRUE(v.OutOfRange && alone.inStep) << jump << " " << i;
+        }
+        StampedFeed both;
+        for (int i = 0; i < 10; ++i)
+            both.Next();
+        both.pcrShift = both.stampShift = jump;
+        both.announce = true;
+        for (int i = 0; i < 50; ++i)
+            ASSERT_FALSE(both.Next().OutOfRange) << jump << " " << i;
+    }
+    TPcrClock blind;
+    int64_t pcr = 1000000;
+    for (int i = 0; i < 5; ++i, pcr += kStep)
+        blind.Judge(i * kGap, pcr, false, [] { return int64_t(-1); });
+    EXPECT_FALSE(blind.Judge(5 * kGap, 500000000000LL, true, [] { return int64_t(-1); }).OutOfRange);
+    EXPECT_FALSE(blind.Judge(6 * kGap, 500000000000LL + kStep, false, [] { return int64_t(-1); }).OutOfRange);
+}
+
+// A clock put back ends its correction at the first PCR whose stamps made the
+// same jump: not one PCR more is rewritten away from them. (In steps of a
+// PCR, so that wherever the stamps catch up, the next PCR sees it.)
+TEST(PcrClock, APutBackClockEndsWhereTheStampsMadeTheJump)
+{
+    for (int putBackFor = 1; putBackFor < 40; putBackFor += 3) {
+        StampedFeed f;
+        for (int i = 0; i < 10; ++i)
+            f.Next();
+        f.pcrShift = 100 * 90000;
+        for (int i = 0; i < putBackFor; ++i)
+            ASSERT_TRUE(f.Next().OutOfRange) << putBackFor;
+        f.stampShift = f.pcrShift;
+        for (int i = 0; i < 30; ++i) {
+            const TPcrClock::TVerdict v = f.Next();
+            ASSERT_FALSE(v.OutOfRange) << putBackFor << " " << i;
+            ASSERT_TRUE(f.inStep) << putBackFor << " " << i;
+        }
+    }
+}
+
+// The wrap is the clock's as written: a clock that jumped alone a little
+// before its wrap passes the wrap at once while its put-back line has not;
+// that is one wrap, where the line passes it, not one per PCR between.
+TEST(PcrClock, AClockPutBackAcrossTheWrapWrapsOnce)
+{
+    for (const int64_t jump : {int64_t(5 * 90000), int64_t(20 * 90000), int64_t(-5 * 90000)}) {
+        StampedFeed f;
+        f.pcr90 = kPtsModulus - 2 * 90000;
+        int wraps = 0, putBack = 0;
+        for (int i = 0; i < 10; ++i)
+            wraps += f.Next().Wrapped ? 1 : 0;
+        f.pcrShift = jump;
+        for (int i = 0; i < 150; ++i) {
+            const TPcrClock::TVerdict v = f.Next();
+            wraps += v.Wrapped ? 1 : 0;
+            putBack += v.OutOfRange ? 1 : 0;
+            ASSERT_TRUE(f.inStep) << jump << " " << i;
+        }
+        EXPECT_EQ(putBack, 150) << jump;
+        EXPECT_EQ(wraps, 1) << jump;
+    }
 }
 
 } // namespace

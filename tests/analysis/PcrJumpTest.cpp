@@ -7,8 +7,10 @@
 // program after it, as a decoder meets them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
+#include "ClockEditing.h"
 #include "CleaningTestSupport.h"
 
 #include "analysis/PatchTable.h"
@@ -20,153 +22,6 @@ using namespace tw;
 using namespace tw::cleantest;
 
 namespace {
-
-constexpr int64_t kSecond90 = 90000;
-constexpr int64_t kSecond27 = kSecond90 * kClockRatio;
-// The own PID the PCR is moved to in the variants that carry it apart.
-constexpr int kOwnPcrPid = 0x1FF0;
-
-int64_t Signed33(int64_t v)
-{
-    v = WrapClock(v, kPtsModulus);
-    return v >= kPtsModulus / 2 ? v - kPtsModulus : v;
-}
-
-// Offset of the PES header's stamps in a packet that starts one; -1 none.
-// flags gets the PTS_DTS_flags.
-int StampOffset(const uint8_t* p, int& flags)
-{
-    const int s = PacketPayloadStart(p);
-    if (s < 0 || !(p[1] & 0x40) || s + 19 > 188 || p[s] != 0 || p[s + 1] != 0 || p[s + 2] != 1)
-        return -1;
-    flags = p[s + 7] >> 6;
-    return (flags & 2) ? s + 9 : -1;
-}
-
-bool HasPcr(const uint8_t* p)
-{
-    int64_t pcr;
-    return ReadPacketPcr(p, pcr);
-}
-
-// From packet `from` on: every PCR moved by pcrShift27 (on the discontinuity
-// indicator's word when `announce`, at the first one), every PTS and DTS by
-// stampShift90.
-// Only the packets of `pids`, where given.
-void Shift(Bytes& b, size_t from, int64_t pcrShift27, int64_t stampShift90, bool announce,
-           const std::set<int>* pids = nullptr)
-{
-    bool first = true;
-    for (size_t i = from; i < b.size() / 188; ++i) {
-        uint8_t* p = b.data() + i * 188;
-        if (pids && !pids->count(Pid(p)))
-            continue;
-        int64_t pcr;
-        if (pcrShift27 != 0 && ReadPacketPcr(p, pcr)) {
-            WritePcr(p + 6, pcr + pcrShift27);
-            if (announce && first)
-                p[5] |= 0x80; // discontinuity_indicator
-            first = false;
-        }
-        int flags = 0;
-        const int at = StampOffset(p, flags);
-        if (stampShift90 != 0 && at >= 0) {
-            WritePts(p + at, ReadPts(p + at) + stampShift90);
-            if (flags == 3)
-                WritePts(p + at + 5, ReadPts(p + at + 5) + stampShift90);
-        }
-    }
-}
-
-// Every PCR of the recording moves to a PID of its own: an adaptation-only
-// packet in front of the packet that carried it, whose PCR becomes stuffing,
-// and the PMT names the new PID.
-Bytes PcrOnItsOwnPid(const Bytes& in)
-{
-    Bytes out;
-    int cc = 0;
-    for (size_t i = 0; i < in.size() / 188; ++i) {
-        Bytes p(in.begin() + i * 188, in.begin() + (i + 1) * 188);
-        // (ffmpeg's adaptation fields carry nothing after the PCR but stuffing.)
-        if (HasPcr(p.data()) && (p[5] & 0x0F) == 0) {
-            Bytes own(188, 0xFF);
-            own[0] = 0x47;
-            own[1] = static_cast<uint8_t>(kOwnPcrPid >> 8);
-            own[2] = static_cast<uint8_t>(kOwnPcrPid & 0xFF);
-            own[3] = static_cast<uint8_t>(0x20 | cc); // adaptation field only: the counter stays
-            own[4] = 183;
-            own[5] = 0x10;
-            std::copy(p.begin() + 6, p.begin() + 12, own.begin() + 6);
-            out.insert(out.end(), own.begin(), own.end());
-            p[5] &= static_cast<uint8_t>(~0x10);
-            std::fill(p.begin() + 6, p.begin() + 12, 0xFF);
-        }
-        // The PMT (ffmpeg's, one packet per section): PCR_PID and CRC.
-        if (Pid(p.data()) == 0x1000 && (p[1] & 0x40)) {
-            uint8_t* s = p.data() + 5 + p[4];
-            const int len = ((s[1] & 0x0F) << 8) | s[2];
-            s[8] = static_cast<uint8_t>(0xE0 | (kOwnPcrPid >> 8));
-            s[9] = static_cast<uint8_t>(kOwnPcrPid & 0xFF);
-            const uint32_t crc = Crc32Mpeg(s, 0xFFFFFFFFu, len - 1);
-            for (int k = 0; k < 4; ++k)
-                s[len - 1 + k] = static_cast<uint8_t>(crc >> (24 - 8 * k));
-        }
-        out.insert(out.end(), p.begin(), p.end());
-    }
-    return out;
-}
-
-// The PCR packets' indices.
-std::vector<size_t> PcrPackets(const Bytes& b)
-{
-    std::vector<size_t> v;
-    for (size_t i = 0; i < b.size() / 188; ++i)
-        if (HasPcr(b.data() + i * 188))
-            v.push_back(i);
-    return v;
-}
-
-// How far the program's next decode time lies ahead of each PCR (90 kHz,
-// the smallest and the largest), as a decoder meets them.
-struct ClockLeads {
-    int64_t Min = INT64_MAX, Max = INT64_MIN;
-    int Pcrs = 0;
-};
-
-// Of one program, where given: its clock's PID and its streams.
-ClockLeads LeadsOf(const Bytes& b, int pcrPid = -1, const std::set<int>* streams = nullptr)
-{
-    ClockLeads l;
-    std::vector<int64_t> open; // PCRs (90 kHz) still waiting for a stamp
-    for (size_t i = 0; i < b.size() / 188; ++i) {
-        const uint8_t* p = b.data() + i * 188;
-        int64_t pcr;
-        if ((pcrPid < 0 || Pid(p) == pcrPid) && ReadPacketPcr(p, pcr))
-            open.push_back(pcr / kClockRatio);
-        int64_t escr, dts, pts;
-        if (streams && !streams->count(Pid(p)))
-            continue;
-        if (!open.empty() && ReadPacketTimestamps(p, escr, dts, pts) && pts >= 0) {
-            for (int64_t c : open) {
-                const int64_t lead = Signed33((dts >= 0 ? dts : pts) - c);
-                l.Min = std::min(l.Min, lead);
-                l.Max = std::max(l.Max, lead);
-                ++l.Pcrs;
-            }
-            open.clear();
-        }
-    }
-    return l;
-}
-
-// Sound: no PCR after its stamps, none further behind them than a decoder's
-// buffer holds.
-void ExpectClockOnTheStamps(const ClockLeads& l, const std::string& what)
-{
-    EXPECT_GT(l.Pcrs, 30) << what;
-    EXPECT_GE(l.Min, -kSecond90 / 10) << what;
-    EXPECT_LE(l.Max, 3 * kSecond90) << what;
-}
 
 struct Variant {
     const char* Name;
@@ -468,6 +323,115 @@ TEST(PcrJump, TheKeptClockIsCheckedWhenItsNewNumberWasAnotherProgramsClock)
             EXPECT_EQ(result, TCleaningResult::Success) << what;
             EXPECT_EQ(PcrsOn(copy, {keptPcr}), PcrsOn(b, {otherPcr})) << what << ": the preserved clock was rewritten";
         }
+    }
+}
+
+} // namespace
+
+namespace {
+
+int WrapLines(const std::string& log) { return CountOccurrences(log, "PCR wrap between paket $"); }
+
+// A jump of the clock alone with the discontinuity indicator set at it is
+// still a clock that left its stamps: put back to the end like an
+// unannounced one, and with "No" no plain success.
+TEST(PcrJump, AnAnnouncedJumpOfTheClockAloneIsPutBackAsWell)
+{
+    for (const Variant& v : kVariants) {
+        for (const int64_t jump : {100 * kSecond27, -100 * kSecond27}) {
+            const std::string what = std::string(v.Name) + (jump > 0 ? " forward" : " back");
+            size_t middle = 0;
+            int jumped = 0;
+            Bytes b = Recording(v, middle, &jumped);
+            Shift(b, middle, jump, 0, true);
+            const Outcome o = CleanAnswering(b, true, "pcr_announced_jump");
+            EXPECT_EQ(o.Questions, 1) << what;
+            ExpectClockOnTheStamps(o.Leads, what);
+            EXPECT_EQ(CountOccurrences(o.Log, "Try to correct PCR value to "), jumped) << what << o.Log;
+            EXPECT_EQ(o.Result, TCleaningResult::Success) << what << o.Log;
+            const Outcome no = CleanAnswering(b, false, "pcr_announced_jump_no");
+            EXPECT_EQ(no.Result, TCleaningResult::SuccessWithErrors) << what;
+        }
+    }
+}
+
+// The clock jumps alone; some PCRs later the stamps make the same jump (the
+// muxer caught up). The correction ends right there: every PCR of the copy
+// in step with the next stamp, the PCRs from the stamps' jump on as they were.
+TEST(PcrJump, APutBackClockEndsWhereTheStampsCatchUp)
+{
+    for (const Variant& v : kVariants) {
+        for (const size_t later : {size_t(3), size_t(8)}) {
+            const std::string what = std::string(v.Name) + " " + std::to_string(later) + " PCRs";
+            size_t middle = 0;
+            Bytes b = Recording(v, middle);
+            const std::vector<size_t> pcrs = PcrPackets(b);
+            const size_t at = std::find(pcrs.begin(), pcrs.end(), middle) - pcrs.begin();
+            ASSERT_LT(at + later + 2, pcrs.size());
+            // The stamps jump a few packets before a PCR, so that the PCR
+            // just before their jump meets the jumped stamps first.
+            const size_t stampsFrom = pcrs[at + later] - 2;
+            Shift(b, middle, 100 * kSecond27, 0, false);
+            Shift(b, stampsFrom, 0, 100 * kSecond90, false);
+            const Outcome o = CleanAnswering(b, true, "pcr_stamps_catch_up");
+            ExpectClockOnTheStamps(o.Leads, what);
+            EXPECT_EQ(o.Result, TCleaningResult::Success) << what << o.Log;
+            EXPECT_LE(CountOccurrences(o.Log, "Try to correct PCR value to "), static_cast<int>(later)) << what << o.Log;
+            // From the stamps' jump on, no PCR is touched (the recording near
+            // the wrap has all its times moved by one offset in the copy).
+            std::set<int> all;
+            for (size_t i = 0; i < b.size() / 188; ++i)
+                all.insert(Pid(b.data() + i * 188));
+            const std::vector<int64_t> tailIn = PcrsOn(Bytes(b.begin() + static_cast<long>(stampsFrom * 188), b.end()), all);
+            const std::vector<int64_t> copied = PcrsOn(o.Copy, all);
+            ASSERT_GE(copied.size(), tailIn.size()) << what;
+            const size_t first = copied.size() - tailIn.size();
+            const int64_t offset = copied[first] - tailIn[0];
+            for (size_t i = 0; i < tailIn.size(); ++i)
+                EXPECT_EQ(copied[first + i] - tailIn[i], offset) << what << " " << i;
+            if (!v.NearTheWrap)
+                EXPECT_EQ(offset, 0) << what;
+        }
+    }
+}
+
+// The clock put back, and then the stamps jump by another amount than the
+// clock did: the copy's clock no longer agrees with its stamps, and the pass
+// says so instead of ending as a plain success.
+TEST(PcrJump, APutBackClockThatLeavesItsStampsIsReported)
+{
+    for (const Variant& v : kVariants) {
+        size_t middle = 0;
+        Bytes b = Recording(v, middle);
+        const std::vector<size_t> pcrs = PcrPackets(b);
+        const size_t at = std::find(pcrs.begin(), pcrs.end(), middle) - pcrs.begin();
+        Shift(b, middle, 100 * kSecond27, 0, false);
+        Shift(b, pcrs[at + 6] - 2, 0, 40 * kSecond90, false);
+        const Outcome o = CleanAnswering(b, true, "pcr_put_back_left");
+        EXPECT_EQ(o.Result, TCleaningResult::SuccessWithErrors) << v.Name << o.Log;
+        EXPECT_NE(o.Log.find("does not agree with the time stamps"), std::string::npos) << v.Name << o.Log;
+    }
+}
+
+// The clock jumps alone a second or so before its wrap: the jumped clock is
+// past the wrap at once, the put-back one a moment later. The copy's clock
+// wraps once, and the log says so once.
+TEST(PcrJump, AClockPutBackAcrossTheWrapIsLoggedAsOneWrap)
+{
+    for (const int64_t jump : {5 * kSecond27, 20 * kSecond27, -5 * kSecond27}) {
+        Bytes b = ReadFile(DataFile("analysis/mpeg2_mp2.ts"));
+        const std::vector<size_t> pcrs = PcrPackets(b);
+        const size_t middle = pcrs[pcrs.size() / 3];
+        int64_t at = 0;
+        ReadPacketPcr(b.data() + middle * 188, at);
+        // The PCR at `middle` 0.8 s before the wrap of 2^33.
+        const int64_t to90 = kPtsModulus - 72000 - at / kClockRatio;
+        Shift(b, 0, to90 * kClockRatio, to90, false);
+        Shift(b, middle, jump, 0, false);
+        const Outcome o = CleanAnswering(b, true, "pcr_put_back_wrap");
+        ExpectClockOnTheStamps(o.Leads, std::to_string(jump));
+        EXPECT_EQ(WrapLines(o.Log), 1) << jump << o.Log;
+        EXPECT_EQ(o.Result, TCleaningResult::Success) << jump << o.Log;
     }
 }
 

@@ -26,7 +26,16 @@ TPacketFilter::TResult TPacketFilter::Run(const std::string& input, const std::s
         if (pid >= 0 && pid < 8192) drop.set(static_cast<size_t>(pid));
 
     if (handlers_)
-        handlers_->BeginFilterRun();
+        handlers_->BeginFilterRun(input);
+    // However the copy ends, the handlers' looks ahead close their files.
+    struct TEndRun {
+        TPacketHandlers* h;
+        ~TEndRun()
+        {
+            if (h)
+                h->EndRun();
+        }
+    } endRun{handlers_};
     const bool deleteInvalid = DeleteInvalid;
     res = RunToolCopy<TResult>(reader_, *writer_, input, output, progress,
                       [&](const TTSPacketHeader& h, TResult& r, TTSPacketWriter&) {
