@@ -147,11 +147,18 @@ std::vector<TProgramMap> TProgramClocks::ReadPrograms(const TTSPacketReader& lik
             pmtOf[e.PID] = static_cast<int>(pmts.size());
             TPmtPid p;
             p.Pid = e.PID;
+            pmts.push_back(std::move(p));
+        }
+    };
+    // A PMT reader holds a table's worth of entries: one is made when its
+    // PID's first packet comes and freed once its table is read.
+    auto pmtReader = [&](size_t slot) -> TTSPmtReader* {
+        TPmtPid& p = pmts[slot];
+        if (!p.Reader) {
             p.Reader = std::make_unique<TTSPmtReader>(nullptr);
-            p.Reader->SetPID(e.PID);
+            p.Reader->SetPID(p.Pid);
             p.Reader->SetActive(true);
             TTSPmtReader* reader = p.Reader.get();
-            const size_t slot = pmts.size();
             reader->OnPmtReceived = [&, reader, slot](TObject*) {
                 if (pmts[slot].Read || !reader->CurrentNextIndicator())
                     return;
@@ -167,8 +174,8 @@ std::vector<TProgramMap> TProgramClocks::ReadPrograms(const TTSPacketReader& lik
                 if (m.PcrPid >= 0 && m.PcrPid < kNoPcrPid)
                     programs.push_back(m);
             };
-            pmts.push_back(std::move(p));
         }
+        return p.Reader.get();
     };
 
     TTSPacketReader r(nullptr);
@@ -182,8 +189,12 @@ std::vector<TProgramMap> TProgramClocks::ReadPrograms(const TTSPacketReader& lik
             const int pid = h->PID();
             if (pid == 0)
                 pat.ProcessPacket(r.RawPacket(), r.PacketIndex());
-            else if (pmtOf[pid] >= 0 && !pmts[static_cast<size_t>(pmtOf[pid])].Read)
-                pmts[static_cast<size_t>(pmtOf[pid])].Reader->ProcessPacket(r.RawPacket(), r.PacketIndex());
+            else if (pmtOf[pid] >= 0 && !pmts[static_cast<size_t>(pmtOf[pid])].Read) {
+                const size_t slot = static_cast<size_t>(pmtOf[pid]);
+                pmtReader(slot)->ProcessPacket(r.RawPacket(), r.PacketIndex());
+                if (pmts[slot].Read)
+                    pmts[slot].Reader.reset();
+            }
             if (patRead && tablesRead == static_cast<int>(pmts.size()))
                 break;
         }
