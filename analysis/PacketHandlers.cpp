@@ -235,8 +235,17 @@ void TPacketHandlers::PacketWithTimes(TTSPacketReader& reader)
     const int64_t n = r->PacketIndex();
     TTSPacketAdaptationField* af = h->AdaptationField();
     int64_t p = af->PCR()->PCR();
-    // The program's stamps after this PCR, read ahead in the recording.
-    const TPcrClock::TStampAhead ahead = [clock, r, n] { return TProgramClocks::StampAhead(*clock, *r, n); };
+    // The program's stamps after this PCR, read ahead in the recording
+    // (what the look needs is passed as one pointer, which the function
+    // object holds without allocating).
+    struct TLook {
+        TProgramClock* Clock;
+        const TTSPacketReader* Reader;
+        int64_t PacketNo;
+    } look{clock, r, n};
+    const TPcrClock::TStampAhead ahead = [&look] {
+        return TProgramClocks::StampAhead(*look.Clock, *look.Reader, look.PacketNo);
+    };
     const TPcrClock::TVerdict v = clock->Clock.Judge(n, p, af->DiscontinuityIndicator(), ahead);
     if (v.Wrapped)
         en.Log("PCR wrap between paket $" + IntToHex(v.ReferencePacket, 8) + " and paket $" + IntToHex(n, 8) +
