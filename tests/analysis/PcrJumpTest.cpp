@@ -110,22 +110,27 @@ Outcome CleanAnswering(const Bytes& recording, bool yes, const std::string& tag,
 TEST(PcrJump, AClockThatJumpedOnItsOwnIsPutBackToTheEnd)
 {
     for (const Variant& v : kVariants) {
-        for (const int64_t jump : {100 * kSecond27, -100 * kSecond27}) {
-            const std::string what = std::string(v.Name) + (jump > 0 ? " forward" : " back");
-            size_t middle = 0;
-            int jumped = 0;
-            Bytes b = Recording(v, middle, &jumped);
-            Shift(b, middle, jump, 0, false);
-            const Outcome o = CleanAnswering(b, true, "pcr_own_jump");
-            EXPECT_EQ(o.Questions, 1) << what;
-            ExpectClockOnTheStamps(o.Leads, what);
-            // Mended: warnings, one per PCR put back, and no error.
-            EXPECT_EQ(o.Result, TCleaningResult::Success) << what << o.Log;
-            EXPECT_EQ(CountOccurrences(o.Log, "Try to correct PCR value to "), jumped) << what << o.Log;
-            // Answered No, the copy keeps the jump and says so.
-            const Outcome no = CleanAnswering(b, false, "pcr_own_jump_no");
-            EXPECT_EQ(no.Result, TCleaningResult::SuccessWithErrors) << what;
-            EXPECT_EQ(no.Log.find("Try to correct PCR value to "), std::string::npos) << what;
+        // (The discontinuity indicator set at the jump announces a new time
+        // base the stamps do not have: the jump is put back all the same.)
+        for (const bool announce : {false, true}) {
+            for (const int64_t jump : {100 * kSecond27, -100 * kSecond27}) {
+                const std::string what =
+                    std::string(v.Name) + (jump > 0 ? " forward" : " back") + (announce ? " announced" : "");
+                size_t middle = 0;
+                int jumped = 0;
+                Bytes b = Recording(v, middle, &jumped);
+                Shift(b, middle, jump, 0, announce);
+                const Outcome o = CleanAnswering(b, true, "pcr_own_jump");
+                EXPECT_EQ(o.Questions, 1) << what;
+                ExpectClockOnTheStamps(o.Leads, what);
+                // Mended: warnings, one per PCR put back, and no error.
+                EXPECT_EQ(o.Result, TCleaningResult::Success) << what << o.Log;
+                EXPECT_EQ(CountOccurrences(o.Log, "Try to correct PCR value to "), jumped) << what << o.Log;
+                // Answered No, the copy keeps the jump and says so.
+                const Outcome no = CleanAnswering(b, false, "pcr_own_jump_no");
+                EXPECT_EQ(no.Result, TCleaningResult::SuccessWithErrors) << what;
+                EXPECT_EQ(no.Log.find("Try to correct PCR value to "), std::string::npos) << what;
+            }
         }
     }
 }
@@ -331,29 +336,6 @@ TEST(PcrJump, TheKeptClockIsCheckedWhenItsNewNumberWasAnotherProgramsClock)
 namespace {
 
 int WrapLines(const std::string& log) { return CountOccurrences(log, "PCR wrap between paket $"); }
-
-// A jump of the clock alone with the discontinuity indicator set at it is
-// still a clock that left its stamps: put back to the end like an
-// unannounced one, and with "No" no plain success.
-TEST(PcrJump, AnAnnouncedJumpOfTheClockAloneIsPutBackAsWell)
-{
-    for (const Variant& v : kVariants) {
-        for (const int64_t jump : {100 * kSecond27, -100 * kSecond27}) {
-            const std::string what = std::string(v.Name) + (jump > 0 ? " forward" : " back");
-            size_t middle = 0;
-            int jumped = 0;
-            Bytes b = Recording(v, middle, &jumped);
-            Shift(b, middle, jump, 0, true);
-            const Outcome o = CleanAnswering(b, true, "pcr_announced_jump");
-            EXPECT_EQ(o.Questions, 1) << what;
-            ExpectClockOnTheStamps(o.Leads, what);
-            EXPECT_EQ(CountOccurrences(o.Log, "Try to correct PCR value to "), jumped) << what << o.Log;
-            EXPECT_EQ(o.Result, TCleaningResult::Success) << what << o.Log;
-            const Outcome no = CleanAnswering(b, false, "pcr_announced_jump_no");
-            EXPECT_EQ(no.Result, TCleaningResult::SuccessWithErrors) << what;
-        }
-    }
-}
 
 // The clock jumps alone; some PCRs later the stamps make the same jump (the
 // muxer caught up). The correction ends right there: every PCR of the copy
