@@ -451,9 +451,13 @@ Recording Make(const Cell& c)
     const size_t catchUp = clock[breakFrom(k + 5)].Packet;
 
     // Where the recording lies: the break 10 hours in (past 2^31, where
-    // broadcast clocks often stand), or 0.3 s before the wrap.
-    const int64_t at = clock[k].Pcr27 / 300;
-    const int64_t target = c.wrap ? iso::kWrap90 - 3 * kSecond90 / 10 : 36000 * kSecond90;
+    // broadcast clocks often stand), or 0.3 s before the wrap; a clock that
+    // jumps 100 s forward then wraps 0.3 s after its jump, ahead of its
+    // stamps. Of two programs this is where the second one (10 s later) lies.
+    const bool forward = c.brk == Break::JumpUp || c.brk == Break::JumpCaughtUp;
+    const int64_t at = clock[k].Pcr27 / 300 + (c.programs == 2 ? 10 * kSecond90 : 0);
+    const int64_t target = !c.wrap ? 36000 * kSecond90
+                                   : iso::kWrap90 - 3 * kSecond90 / 10 - (forward ? 100 * kSecond90 : 0);
     std::set<int> pcrPids, stampPids;
     for (int q = 0; q < c.programs; ++q) {
         pcrPids.insert(ClockPid(Of(q), c.carrier));
@@ -526,6 +530,43 @@ std::vector<std::pair<int64_t, int64_t>> StampsOf(const iso::TsView& v, int pid)
         if (h.Pid == pid)
             s.emplace_back(h.Pts, h.Dts);
     return s;
+}
+
+// PIDs whose stamps or PCRs run over 2^33 back to small values (a step
+// back of less than half the circle is no wrap).
+int WrappingPids(const iso::TsView& v)
+{
+    std::map<int, int64_t> last;
+    std::set<int> wrapping;
+    auto step = [&](int key, int64_t t90) {
+        const auto it = last.find(key);
+        if (it != last.end() && t90 < it->second && iso::Diff90(t90, it->second) > 0)
+            wrapping.insert(key);
+        last[key] = t90;
+    };
+    for (const iso::PcrAt& p : v.Pcrs)
+        step(p.Pid | 0x10000, p.Pcr27 / 300);
+    for (const iso::StampsAt& h : v.Stamps)
+        if (h.Decode() >= 0)
+            step(h.Pid, h.Decode());
+    return static_cast<int>(wrapping.size());
+}
+
+// Log lines that report a wrap found.
+int WrapLines(const std::string& log)
+{
+    int n = 0;
+    size_t at = 0;
+    while (at < log.size()) {
+        size_t eol = log.find('\n', at);
+        if (eol == std::string::npos)
+            eol = log.size();
+        const std::string line = log.substr(at, eol - at);
+        at = eol + 1;
+        if (line.find("wrap") != std::string::npos && line.find("detected") != std::string::npos)
+            ++n;
+    }
+    return n;
 }
 
 std::string Seconds(int64_t t90)
@@ -664,10 +705,12 @@ TEST_P(ClockMatrix, TheCopyKeepsItsClockInStepAndItsStreamsWhole)
     };
     const std::string tail = "\n--- what the log says ---\n" + Gist(run.Log);
 
-    // The user let the timer be patched: every PCR and stamp moves by one
-    // offset, which the first video stamp tells.
+    // The user let the timer be patched to remove a wrap the recording has:
+    // every PCR and stamp moves by one offset, which the first video stamp
+    // tells. A recording without a wrap is not patched.
+    const int wrapping = WrappingPids(in);
     int64_t offset90 = 0;
-    if (run.TimerPatched) {
+    if (run.TimerPatched && wrapping > 0) {
         const int video = Of(std::max(run.KeptProgram, 0)).Video;
         const auto inV = StampsOf(in, video), outV = StampsOf(copy, video);
         if (!inV.empty() && !outV.empty())
@@ -675,6 +718,11 @@ TEST_P(ClockMatrix, TheCopyKeepsItsClockInStepAndItsStreamsWhole)
     }
     auto moved = [offset90](int64_t v90) { return v90 < 0 ? v90 : iso::Wrap(v90 + offset90, iso::kWrap90); };
 
+    // The log tells of no wrap the recording does not have, and of each
+    // once (in the analysis and in the pass).
+    const int wrapLines = WrapLines(run.Log);
+    EXPECT_LE(wrapLines, wrapping == 0 ? 0 : 2 * wrapping + 1)
+        << "the log reports " << wrapLines << " wraps; PIDs whose stamps or PCRs wrap: " << wrapping << tail;
     EXPECT_EQ(copy.CrcErrors, 0) << tail;
     EXPECT_FALSE(copy.TablesDisagree) << "two different tables under one version number" << tail;
 
@@ -869,11 +917,12 @@ TEST(ClockMatrixRecordings, HoldWhatEachCellSaysTheyHold)
                 else
                     EXPECT_EQ(broken.Min, lead.Min);
             }
-            // Across the wrap: the first program's clock wraps in the recording.
+            // Across the wrap: the jumped clock of the second program wraps
+            // after its jump.
             bool wrapped = false;
             int64_t last = -1;
-            for (const iso::PcrAt& p : s.Pcrs)
-                if (p.Pid == ClockPid(Of(0), carrier)) {
+            for (const iso::PcrAt& p : v.Pcrs)
+                if (p.Pid == ClockPid(Of(1), carrier) && p.Packet > rec.BreakPacket + 1) {
                     wrapped = wrapped || (last >= 0 && p.Pcr27 < last);
                     last = p.Pcr27;
                 }
