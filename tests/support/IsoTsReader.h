@@ -234,10 +234,15 @@ inline TsView Read(const Bytes& file)
     TsView v;
     v.Packets = file.size() / kPacket;
     v.Whole = file.size() % kPacket == 0;
-    std::map<int, Bytes> sections;        // PSI being assembled, per PID
-    std::map<int, StampsAt> open;         // PES headers being assembled, per PID
-    std::map<int, size_t> headerNeeds;    // bytes each open header needs
+    std::map<int, Bytes> sections; // PSI being assembled, per PID
+    struct Open {
+        StampsAt Header;
+        size_t Needs = 9; // bytes the header has, as far as known
+    };
+    std::map<int, Open> open; // PES headers being assembled, per PID
     std::map<std::pair<int, int>, Bytes> seenPmts;
+    std::vector<int64_t> perPid(8192, 0);
+    std::vector<bool> pmtPids(8192, false);
 
     auto takeSections = [&](int pid) {
         Bytes& a = sections[pid];
@@ -253,8 +258,11 @@ inline TsView Read(const Bytes& file)
             }
             if (!(s[5] & 1)) // current_next_indicator: not yet in force
                 continue;
-            if (pid == 0 && s[0] == 0x00)
+            if (pid == 0 && s[0] == 0x00) {
                 detail::ParsePat(s, v);
+                for (const auto& [n, pmtPid] : v.PatPrograms)
+                    pmtPids[static_cast<size_t>(pmtPid)] = true;
+            }
             else if (pid != 0 && s[0] == 0x02)
                 detail::ParsePmt(s, pid, v, seenPmts);
         }
@@ -269,7 +277,7 @@ inline TsView Read(const Bytes& file)
             continue;
         }
         const int pid = Pid(p);
-        ++v.PerPid[pid];
+        ++perPid[static_cast<size_t>(pid)];
         if (pid == 0x1FFF || (p[1] & 0x80)) // null packets; a packet marked broken is not read
             continue;
         PcrAt pcr;
@@ -281,10 +289,7 @@ inline TsView Read(const Bytes& file)
         const int s = PayloadAt(p);
         if (s < 0)
             continue;
-        bool psi = pid == 0;
-        for (const auto& [n, pmtPid] : v.PatPrograms)
-            psi = psi || pmtPid == pid;
-        if (psi) {
+        if (pid == 0 || pmtPids[static_cast<size_t>(pid)]) {
             Bytes& a = sections[pid];
             if (UnitStart(p)) {
                 const int pointer = p[s];
@@ -304,35 +309,39 @@ inline TsView Read(const Bytes& file)
             continue;
         }
         if (UnitStart(p)) {
-            open.erase(pid);
-            StampsAt h;
-            h.Packet = i;
-            h.Pid = pid;
-            open[pid] = h;
-            headerNeeds[pid] = 9;
+            Open& o = open[pid];
+            o = Open();
+            o.Header.Packet = i;
+            o.Header.Pid = pid;
+            o.Header.At.reserve(64);
         }
         auto it = open.find(pid);
         if (it == open.end())
             continue;
-        StampsAt& h = it->second;
-        for (int k = s; k < kPacket && h.At.size() < headerNeeds[pid]; ++k) {
+        StampsAt& h = it->second.Header;
+        size_t& needs = it->second.Needs;
+        bool dropped = false;
+        for (int k = s; k < kPacket && h.At.size() < needs; ++k) {
             h.At.push_back(i * kPacket + static_cast<size_t>(k));
             if (h.At.size() == 9) {
                 auto b = [&](size_t n) { return file[h.At[n]]; };
                 if (b(0) != 0 || b(1) != 0 || b(2) != 1 || !detail::HasOptionalHeader(b(3)) || (b(6) & 0xC0) != 0x80) {
                     h.StreamId = b(0) == 0 && b(1) == 0 && b(2) == 1 ? b(3) : 0;
                     if (h.StreamId)
-                        v.Stamps.push_back(h);
-                    open.erase(it);
+                        v.Stamps.push_back(std::move(h));
+                    dropped = true;
                     break;
                 }
-                headerNeeds[pid] = 9 + file[h.At[8]];
+                needs = 9 + file[h.At[8]];
             }
         }
-        it = open.find(pid);
-        if (it == open.end() || it->second.At.size() < 9 || it->second.At.size() < headerNeeds[pid])
+        if (dropped) {
+            open.erase(it);
             continue;
-        StampsAt done = it->second;
+        }
+        if (h.At.size() < 9 || h.At.size() < needs)
+            continue;
+        StampsAt done = std::move(h);
         open.erase(it);
         done.StreamId = file[done.At[3]];
         const int flags = file[done.At[7]] >> 6;
@@ -341,8 +350,11 @@ inline TsView Read(const Bytes& file)
             done.Pts = ReadStamp(file, done.At, 9);
         if (flags == 3 && hdr >= 10)
             done.Dts = ReadStamp(file, done.At, 14);
-        v.Stamps.push_back(done);
+        v.Stamps.push_back(std::move(done));
     }
+    for (size_t pid = 0; pid < perPid.size(); ++pid)
+        if (perPid[pid] > 0)
+            v.PerPid[static_cast<int>(pid)] = perPid[pid];
     return v;
 }
 
