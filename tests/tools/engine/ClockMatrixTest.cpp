@@ -836,7 +836,11 @@ std::vector<Cell> ClockCells()
                 for (bool flag : {false, true})
                     for (bool wrap : {false, true})
                         for (Path path : {Path::Clean, Path::Filter}) {
-                            if (brk == Break::None && flag)
+                            if ((brk == Break::None || brk == Break::JumpCaughtUp) && flag)
+                                continue;
+                            // What two programs add (which clock is followed,
+                            // which program is kept) does not hang on the wrap.
+                            if (programs == 2 && wrap)
                                 continue;
                             Cell c;
                             c.path = path;
@@ -879,6 +883,9 @@ std::vector<Cell> PesCells()
                     for (bool wrap : {false, true})
                         for (Path path : {Path::Clean, Path::Filter}) {
                             if (brk == Break::None && flag)
+                                continue;
+                            // Stamps left out are read alike on every PID.
+                            if (pes == Pes::NoStamps && carrier != Carrier::Video)
                                 continue;
                             Cell c;
                             c.path = path;
