@@ -639,7 +639,10 @@ CellRun RunCell(const Cell& c, const Bytes& input)
                 filter.Pids.push_back(pid);
         const TPacketFilter::TResult res = filter.Run(in, out, {});
         r.Log = cleantest::AllLog();
-        r.PlainSuccess = res.Ok && r.Log.find("ERROR") == std::string::npos;
+        // The filter has no summary: a copy it made is a plain success
+        // unless it failed or counted an error (a PCR it put back counts
+        // as a warning, as in the main job).
+        r.PlainSuccess = res.Ok && road.engine->Tables().TotalErrors() == 0;
         r.Ran = true;
     } else {
         if (!road.Analyse(in)) {
