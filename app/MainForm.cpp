@@ -536,15 +536,13 @@ void TForm1::PlaceLogWindow(bool withWidth) {
     if (HMONITOR monitor = MonitorFromRect(&mainRect, MONITOR_DEFAULTTONEAREST);
         monitor && GetMonitorInfoW(monitor, &info)) {
         // Too little room below: it is shortened to the room, but not below
-        // a few lines; with less room than that (a small screen, this
-        // window maximized) those lines stay on the work area, over this
-        // window's bottom, rather than out of sight.
+        // a few lines. With less room than that (a small screen, this window
+        // maximized) it still stays below this window, partly or wholly past
+        // the work area: moved up, it would cover the status bar and the
+        // START row, and the user can move it where it suits.
         constexpr int kLeastHeight = 120;
         const int room = info.rcWork.bottom - top;
-        if (height > room) {
-            height = std::max(room, std::min(height, kLeastHeight));
-            if (height > room) top = std::max<int>(info.rcWork.top, info.rcWork.bottom - height);
-        }
+        if (height > room) height = std::max(room, std::min(height, kLeastHeight));
     }
     logPlacedHeight_ = height;
     Form3->SetBounds(Left(), top, withWidth ? Width() : Form3->Width(), height);
@@ -570,8 +568,17 @@ void TForm1::FormCloseQuery(TObject*, bool& canClose) {
         if (MessageDlg(MainMessage(mmAbortQuestion), mtConfirmation, mbYesNo) == mrYes) {
             if (Form2) Form2->CancelFlag = true;
             view_->CancelRequested();
+            // The user asked to close: once the pass has ended (it unwinds
+            // at its next packet), the close goes ahead.
+            if (HandleAllocated()) SetTimer(Handle(), kCloseAfterPassTimer, kCloseAfterPassPoll, nullptr);
         }
     }
+}
+
+void TForm1::CloseAfterPass() {
+    if (view_ && view_->Busy()) return;
+    KillTimer(Handle(), kCloseAfterPassTimer);
+    Close();
 }
 
 void TForm1::FormClose(TObject*, TCloseAction& action) {
@@ -612,6 +619,11 @@ void TForm1::WmMove(TMessage&) { PlaceLogWindow(false); }
 void TForm1::WndProc(TMessage& m) {
     if (m.Msg == WM_DROPFILES) {
         WmDropFiles(m);
+        return;
+    }
+    if (m.Msg == WM_TIMER && m.WParam == kCloseAfterPassTimer) {
+        CloseAfterPass();
+        m.Result = 0;
         return;
     }
     TForm::WndProc(m);

@@ -262,6 +262,13 @@ public:
 
     void WndProc(TMessage& m) override;
 
+    // Closing was asked while a pass ran and the user chose to cancel it:
+    // polled by a timer of this window until the pass has ended, then the
+    // window closes.
+    static constexpr UINT_PTR kCloseAfterPassTimer = 0x7457;
+    static constexpr UINT kCloseAfterPassPoll = 100;
+    void CloseAfterPass();
+
 private:
     std::unique_ptr<TMainWindowView> view_;
     int toolRuns_ = 0;

@@ -295,6 +295,29 @@ TEST_F(AnalysisEngineTest, FillPacketsAtBothEndsAreCounted) {
     EXPECT_TRUE(host.Has("Found 12 fill pakets at start"));
 }
 
+// Ten fill packets are a run, nine are not: at either end of the recording.
+TEST_F(AnalysisEngineTest, AFillRunStartsAtTenPackets) {
+    TsStream s;
+    for (int i = 0; i < 10; ++i) {
+        TsPacketOptions o;
+        o.pid = 0;
+        o.payload = Bytes(184, 0xFF);
+        o.padWithAdaptation = false;
+        s.Add(o);
+    }
+    const Bytes ten = s.Render();
+    for (const int head : {9, 10}) {
+        for (const int tail : {9, 10}) {
+            Bytes data(ten.begin(), ten.begin() + head * 188);
+            data.insert(data.end(), base.begin(), base.end());
+            data.insert(data.end(), ten.begin(), ten.begin() + tail * 188);
+            ASSERT_TRUE(Analyse(data)) << host.All();
+            EXPECT_EQ(engine->Tables().FillPacketsAtStart, head == 10 ? 10 : 0) << head << "/" << tail;
+            EXPECT_EQ(engine->Tables().FillPacketsAtEnd, tail == 10 ? 10 : 0) << head << "/" << tail;
+        }
+    }
+}
+
 TEST_F(AnalysisEngineTest, BusyEngineRefusesASecondOpenAndCanBeCancelled) {
     file.Write(base);
     bool refused = false;

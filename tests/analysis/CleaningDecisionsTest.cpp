@@ -246,13 +246,11 @@ TEST(ProgramTable, SelectingAPmtThatIsNotWhereItWasSeenFails)
 // ---------------------------------------------------------------------------
 // The AC-3 scans
 
-TEST(Ac3Details, SevenSamplesVoteForTheMostCommonChannelCount)
+// 37,000 packets: the sample points of the AC-3 scan lie at packet 0 and at
+// (37,000 - 30,000) / 7 * k - 100 = 900, 1,900, ... 5,900; each point samples
+// the frame that the packet number the recording has reached chooses.
+test::TsStream Ac3VoteRecording(const std::function<int(size_t)>& acmodAt)
 {
-    // 37,000 packets: the sample points lie at packet 0 and at
-    // (37,000 - 30,000) / 7 * k - 100 = 900, 1,900, ... 5,900. Stereo frames
-    // up to packet 1,400 (points 0 and 1), 3/2 with LFE after it (points 2 to
-    // 6): five votes for six channels against two for two.
-    std::vector<size_t> frameStart;
     test::TsStream s;
     s.AddPat({{1, 0x100}});
     s.AddPmt(0x100, 1, 0x101, kAc3Streams);
@@ -263,11 +261,19 @@ TEST(Ac3Details, SevenSamplesVoteForTheMostCommonChannelCount)
             s.AddPmt(0x100, 1, 0x101, kAc3Streams);
         }
         AddVideoFrame(s, pts);
-        s.AddPes(0x102, test::PesPacket(0xBD, Ac3Frame(s.PacketCount() < 1400 ? 2 : 7), pts));
+        s.AddPes(0x102, test::PesPacket(0xBD, Ac3Frame(acmodAt(s.PacketCount())), pts));
         pts += 3600;
     }
+    return s;
+}
+
+TEST(Ac3Details, SevenSamplesVoteForTheMostCommonChannelCount)
+{
+    // Stereo frames up to packet 1,400 (points 0 and 1), 3/2 with LFE after
+    // it (points 2 to 6): five votes for six channels against two for two.
     Cleanup cleanup;
-    const std::string in = Save(s, "ac3vote", cleanup);
+    const std::string in =
+        Save(Ac3VoteRecording([](size_t at) { return at < 1400 ? 2 : 7; }), "ac3vote", cleanup);
     Road road;
     ASSERT_TRUE(road.Analyse(in)) << AllLog();
     const TAnalysisTables& t = road.engine->Tables();
@@ -282,6 +288,23 @@ TEST(Ac3Details, SevenSamplesVoteForTheMostCommonChannelCount)
     EXPECT_EQ(std::count_if(road.host.Questions.begin(), road.host.Questions.end(),
                             [](const std::string& q) { return q.find("AC3 StreamID") != std::string::npos; }),
               0);
+}
+
+TEST(Ac3Details, OfEqualVotesTheMoreChannelsWin)
+{
+    // Three stereo points (0 to 1,900), three 3/2 with LFE (2,900 to 4,900)
+    // and one mono (5,900): stereo and six channels tie at three votes, and
+    // the higher channel count is taken, whichever came first.
+    Cleanup cleanup;
+    const std::string in = Save(
+        Ac3VoteRecording([](size_t at) { return at < 2400 ? 2 : at < 5400 ? 7 : 1; }), "ac3tie", cleanup);
+    Road road;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    const TAnalysisTables& t = road.engine->Tables();
+    ASSERT_EQ(t.Audio[0].Pid, 0x102);
+    EXPECT_TRUE(t.Audio[0].MixedTypes);
+    EXPECT_EQ(t.Audio[0].Mode, "5.1") << AllLog();
+    EXPECT_TRUE(HasLine("$0102 3 different AC3 types detected! ")) << AllLog();
 }
 
 TEST(Ac3Details, AnAgreeingStreamLogsNoVote)

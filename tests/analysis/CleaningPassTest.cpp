@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <map>
 
@@ -1249,6 +1250,25 @@ TEST(CleaningRoad, CutRangeNewServiceIdAndRemappedPid)
         EXPECT_GE(pts, firstPts + 1 * 90000 - 90000 / 2) << pts;
         EXPECT_LE(pts, firstPts + 2 * 90000 + 90000 / 2) << pts;
     }
+    // The time the progress window shows is the time written so far, counted
+    // from the cut-in: it ends near the length of the range, and never shows
+    // the clock of the recording or the second before the cut-in.
+    auto ms = [](const std::string& text) {
+        int h = 0, m = 0, sec = 0, z = 0;
+        EXPECT_EQ(std::sscanf(text.c_str(), "%2d:%2d:%2d.%3d", &h, &m, &sec, &z), 4) << text;
+        return ((h * 60 + m) * 60 + sec) * 1000 + z;
+    };
+    const std::string cutLine = "Cutting the end at paket $";
+    const size_t at = log.find(cutLine);
+    ASSERT_NE(at, std::string::npos) << log;
+    const size_t pcr = log.find(" PCR: ", at);
+    ASSERT_NE(pcr, std::string::npos) << log;
+    const int elapsed = ms(log.substr(pcr + 6, 12));
+    EXPECT_GT(elapsed, 850) << log.substr(at, 80);
+    EXPECT_LE(elapsed, 1000) << log.substr(at, 80);
+    ASSERT_FALSE(road.host.TimeTexts.empty());
+    for (const std::string& text : road.host.TimeTexts)
+        EXPECT_LE(ms(text), 1000) << text;
 }
 
 // Stray bytes in the middle of a recording cost the copy nothing: the packet

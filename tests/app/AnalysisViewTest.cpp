@@ -1056,10 +1056,36 @@ TEST_F(AnalysisViewTest, EachPageOfThePreferencesIsPaintedWholeWhenItsTabIsClick
     EXPECT_EQ(checked, 4);
 }
 
-// Closing while the analysis runs asks once, cancels the analysis and keeps
-// the window; the later steps stay idle and START stays off.
+// Closes the main window asks for once no pass runs, recorded and refused,
+// so that the suite's window stays.
+struct CloseAfterPassSeen {
+    TCloseQueryEvent own = Form1->OnCloseQuery;
+    bool asked = false;
+    CloseAfterPassSeen() {
+        Form1->OnCloseQuery = [this](TObject* sender, bool& canClose) {
+            if (View()->Busy()) return own(sender, canClose);
+            asked = true;
+            canClose = false;
+        };
+    }
+    ~CloseAfterPassSeen() { Form1->OnCloseQuery = own; }
+    // Runs the messages until the close comes, for at most two seconds.
+    bool Asked() {
+        const DWORD end = GetTickCount() + 2000;
+        while (!asked && static_cast<int>(end - GetTickCount()) > 0) {
+            Application->ProcessMessages();
+            Sleep(10);
+        }
+        return asked;
+    }
+};
+
+// Closing while the analysis runs asks once and cancels the analysis; the
+// later steps stay idle and START stays off; once the analysis has ended the
+// window closes as the user asked.
 TEST_F(AnalysisViewTest, ClosingDuringTheAnalysisCancelsIt) {
     TAnalysisView& v = *View();
+    CloseAfterPassSeen closing;
     // The close arrives while the first step lets window messages run.
     PostMessageW(Form1->Handle(), WM_CLOSE, 0, 0);
     Open();
@@ -1073,11 +1099,117 @@ TEST_F(AnalysisViewTest, ClosingDuringTheAnalysisCancelsIt) {
     EXPECT_FALSE(Form1->sBitBtn1->Enabled());
     EXPECT_EQ(v.Steps().Status[asAudioDetailsScan]->Font().Color(), StepStateColor(TStepState::Idle));
     EXPECT_NE(Form3->sMemo1->Lines().Text().find(MainMessage(mmAborted)), std::string::npos);
+    EXPECT_TRUE(closing.Asked());
 
     // The next open runs the whole analysis again.
     g_dialogs = DialogLog();
     Open();
     EXPECT_TRUE(v.Engine().Analysed());
+}
+
+// True where `upper` lies above `lower` among the desktop's windows.
+bool Above(HWND upper, HWND lower) {
+    for (HWND h = GetTopWindow(nullptr); h; h = GetWindow(h, GW_HWNDNEXT)) {
+        if (h == upper) return true;
+        if (h == lower) return false;
+    }
+    return false;
+}
+
+// Closing the main window while the cleaned copy is written, with the log
+// window shown: the question opens over the pass, and after "No" the pass
+// runs on with its progress window (gauge and Abort) on top of the main
+// window. "Yes" aborts the pass, and then the window closes as asked.
+TEST_F(AnalysisViewTest, ClosingDuringThePassKeepsTheProgressOnTopAndClosesAfterYes) {
+    TAnalysisView& v = *View();
+    const bool logWas = RegReadBool(kSettingsKey, "ShowLogfileWindow");
+    RegWriteBool(kSettingsKey, "ShowLogfileWindow", true);
+    const TDialogHook suiteHook = SetDialogHook(nullptr);
+    SetDialogHook(suiteHook);
+    struct Restore {
+        bool log;
+        TDialogHook hook;
+        ~Restore() {
+            RegWriteBool(kSettingsKey, "ShowLogfileWindow", log);
+            SetDialogHook(hook);
+        }
+    } restore{logWas, suiteHook};
+    const std::string output = ChangeFileExt(recording, "_fixed.ts");
+    const std::string log = ChangeFileExt(recording, "_fixed.log");
+
+    struct Seen {
+        int questions = 0;
+        bool progressUnderBox = false, progressOnTopAfter = false, progressTopmost = false, progressOnScreen = false;
+    } seen;
+    for (const bool yes : {false, true}) {
+        SCOPED_TRACE(yes ? "yes" : "no");
+        seen = Seen();
+        Open();
+        ASSERT_TRUE(v.Engine().Analysed());
+        ASSERT_TRUE(Form3->Visible());
+        g_dialogs = DialogLog();
+        g_dialogs.saveAnswer = output;
+        // The question is the real box, answered by a click on its button.
+        SetDialogHook([&, suiteHook](TDialogRequest& rq) -> std::optional<int> {
+            if (rq.Text != MainMessage(mmAbortQuestion)) return suiteHook(rq);
+            ++seen.questions;
+            seen.progressUnderBox = Form2->Visible() && Above(Form2->Handle(), Form1->Handle());
+            test::ModalAction::Arm(
+                [] {
+                    for (int i = 0; i < Screen->FormCount(); ++i)
+                        if (Screen->Forms(i)->Name() == "MessageDlg" && Screen->Forms(i)->Visible()) return true;
+                    return false;
+                },
+                [yes] {
+                    for (int i = 0; i < Screen->FormCount(); ++i)
+                        if (Screen->Forms(i)->Name() == "MessageDlg" && Screen->Forms(i)->Visible())
+                            Screen->Forms(i)->SetModalResult(yes ? mrYes : mrNo);
+                },
+                "the question");
+            std::unique_ptr<TForm> box(CreateMessageDialog(rq.Text, rq.DlgType, rq.Buttons));
+            const int answer = box->ShowModal();
+            box.reset();
+            Application->ProcessMessages();
+            seen.progressOnTopAfter = Form2->Visible() && Above(Form2->Handle(), Form1->Handle());
+            // What the screen shows where the progress window lies, against
+            // the same place with the window put on top and painted again:
+            // the pass waits meanwhile (this runs inside its message loop).
+            const test::ScreenShot shown = test::SettledScreenShot(Form2->Handle());
+            SetWindowPos(Form2->Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            seen.progressOnScreen = test::SameScreen(shown, test::RepaintedScreenShot(Form2->Handle()),
+                                                     "progress-after-close-question");
+            seen.progressTopmost = (GetWindowLongPtrW(Form2->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+            return answer;
+        });
+        // The close arrives while the pass lets window messages run.
+        // The close arrives while the pass lets window messages run.
+        const UINT_PTR closer = SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR id, DWORD) {
+            if (!View()->Busy()) return;
+            KillTimer(nullptr, id);
+            PostMessageW(Form1->Handle(), WM_CLOSE, 0, 0);
+        });
+        // After "Yes" the window goes once the pass is over, whenever that
+        // is; the test keeps it by saying no at that last question.
+        CloseAfterPassSeen closing;
+        Form1->sBitBtn1->Click();
+        KillTimer(nullptr, closer);
+        SetDialogHook(suiteHook);
+        EXPECT_FALSE(test::ModalAction::Disarm()) << "the question never opened";
+        EXPECT_FALSE(v.Busy());
+        EXPECT_EQ(seen.questions, 1);
+        EXPECT_TRUE(seen.progressUnderBox);
+        EXPECT_TRUE(seen.progressOnTopAfter);
+        EXPECT_TRUE(seen.progressTopmost);
+        EXPECT_TRUE(seen.progressOnScreen);
+        EXPECT_EQ(closing.Asked(), yes);
+        const std::vector<std::string> messages = MessageTexts();
+        ASSERT_FALSE(messages.empty());
+        EXPECT_EQ(messages.back().rfind(yes ? MainMessage(mmAborted) : MainMessage(mmSuccess), 0), 0u)
+            << messages.back();
+    }
+    Form3->Hide();
+    for (const std::string& f : {output, log})
+        if (FileExists(f)) RemoveFile(f);
 }
 
 } // namespace

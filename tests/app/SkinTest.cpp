@@ -505,8 +505,9 @@ TEST_F(SkinTest, HintsOfTheMainWindowAreDrawnByTheSkin) {
 
 // The log window sits below the main window; where there is little room
 // below, it is shortened, and showing it does not pull it up over the main
-// window (whose buttons it would hide). Only where not even a few lines fit
-// below do those lines stay on the work area, over the main window's bottom.
+// window (whose buttons it would hide). Where not even a few lines fit below
+// (a small screen, the main window maximized) it still stays below: the
+// program never lays it over the status bar or the START row.
 TEST_F(SkinTest, TheLogWindowOpensBelowTheMainWindowEvenWithLittleRoomThere) {
     const TRect wa = Screen->WorkAreaRect();
     const TRect saved = Form1->BoundsRect();
@@ -521,12 +522,30 @@ TEST_F(SkinTest, TheLogWindowOpensBelowTheMainWindowEvenWithLittleRoomThere) {
     EXPECT_EQ(Form3->Left(), Form1->Left());
     EXPECT_EQ(Form3->Height(), height);
     Form3->Hide();
-    // Less room than a few lines (this window maximized, a small screen):
-    // those lines stay on the work area instead of out of sight.
+    // Less room than a few lines: a few lines below, past the work area.
     Form1->SetBounds(wa.Left, wa.Top, std::min(800, wa.Width()), wa.Height() - 30);
     Form1->PlaceLogWindow(true);
     EXPECT_GE(Form3->Height(), 100);
-    EXPECT_EQ(Form3->Top() + Form3->Height(), wa.Bottom);
+    EXPECT_EQ(Form3->Top(), Form1->Top() + Form1->Height());
+    // Maximized, shown, and after a re-layout: never over the main window.
+    Form1->Show();
+    Form3->Show();
+    Form1->SetWindowState(wsMaximized);
+    for (int i = 0; i < 10; ++i) { Pump(); Sleep(10); }
+    EXPECT_EQ(Form1->WindowState(), wsMaximized);
+    auto below = [] {
+        RECT main{}, log{};
+        GetWindowRect(Form1->Handle(), &main);
+        GetWindowRect(Form3->Handle(), &log);
+        return log.top >= main.bottom;
+    };
+    EXPECT_TRUE(below());
+    Form1->PlaceLogWindow(true);
+    Form3->Show();
+    EXPECT_TRUE(below());
+    Form1->SetWindowState(wsNormal);
+    for (int i = 0; i < 10; ++i) { Pump(); Sleep(10); }
+    Form3->Hide();
     // Room again: it takes its own height back.
     Form1->SetBounds(wa.Left, wa.Top, std::min(800, wa.Width()), wa.Height() - 400);
     EXPECT_EQ(Form3->Height(), 250);

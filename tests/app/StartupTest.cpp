@@ -233,11 +233,24 @@ TEST_F(StartupTest, ClosingWhileBusyOffersToCancelAndStaysOpen) {
     bool canClose = true;
     Form1->FormCloseQuery(nullptr, canClose);
     SetDialogHook(nullptr);
-    g_view->busy = false;
     EXPECT_FALSE(canClose);
     EXPECT_EQ(g_view->cancels, 1);
     EXPECT_TRUE(Form2->CancelFlag);
     Form2->CancelFlag = false;
+    // The close the user asked for comes once the pass has ended (refused
+    // here, so the suite's window stays), not while it still runs.
+    int asked = 0;
+    const TCloseQueryEvent own = Form1->OnCloseQuery;
+    Form1->OnCloseQuery = [&](TObject*, bool& c) {
+        ++asked;
+        c = false;
+    };
+    PumpUntil([] { return false; }, 400);
+    EXPECT_EQ(asked, 0);
+    g_view->busy = false;
+    PumpUntil([&] { return asked > 0; }, 2000);
+    Form1->OnCloseQuery = own;
+    EXPECT_EQ(asked, 1);
 }
 
 TEST_F(StartupTest, MenusAndMessagesFollowTheLanguage) {

@@ -292,6 +292,28 @@ TEST(PesReader, PtsWrapDetection) {
     EXPECT_EQ(r.pes->PESHeader()->PTS_Fix_WrapOffset(), 0);
 }
 
+// The cleaning pass sets the offset after the header of the current packet
+// was read and writes PTS_Fixed straight away: the new offset must show at
+// once, not only from the next PES packet on.
+TEST(PesReader, ANewFixOffsetMovesTheCurrentFixedStampAtOnce) {
+    PesRig r;
+    r.feed.Feed(*r.pes, MakePes(0xC0, Payload(5), 90000));
+    r.feed.Feed(*r.pes, MakePes(0xC0, Payload(5), 93600)); // completes the first
+    TTSPesHeader* h = r.pes->PESHeader();
+    ASSERT_EQ(h->PTS(), 93600);
+    h->SetPTS_Fix_Offset(3600);
+    EXPECT_EQ(h->PTS_Fixed(), 90000);
+    h->SetPTS_Fix_Offset(-400);
+    EXPECT_EQ(h->PTS_Fixed(), 94000);
+    h->SetPTS_Fix_Offset(0);
+    EXPECT_EQ(h->PTS_Fixed(), 93600);
+
+    // With no stamp read yet there is nothing to move.
+    PesRig fresh;
+    fresh.pes->PESHeader()->SetPTS_Fix_Offset(3600);
+    EXPECT_EQ(fresh.pes->PESHeader()->PTS_Fixed(), 0);
+}
+
 TEST(PesReader, MapsPesOffsetsToTransportPackets) {
     PesRig r;
     const Bytes p = MakePes(0xE0, Payload(1000), 1, -1, 0);
