@@ -15,7 +15,7 @@ constexpr int kNullPid = 0x1FFF;
 constexpr int kStreamTypeMpeg2Video = 0x02;
 constexpr int kStreamTypeMpeg2Audio = 0x04;
 constexpr int kStreamTypePrivateData = 0x06; // teletext, subtitles, DVB-style AC-3/E-AC-3
-constexpr int kStreamTypeAacAdts = 0x11;
+constexpr int kStreamTypeAacAdts = 0x0F; // AAC with ADTS headers (0x11 is LATM, another framing)
 constexpr int kStreamTypeH264 = 0x1B;
 constexpr int kStreamTypeAc3 = 0x81;
 

@@ -157,7 +157,12 @@ void TScanHandlers::TSPmtReader_ScanPmtReceived(TObject* sender) {
     // Which program each stream belongs to, for a table selected later that
     // turns out to be damaged.
     const int32_t program = TAnalysisTables::ProgramKey(pmt->PID(), pmt->ProgramNumber());
-    for (int k = 0; k < pmt->PMTEntryCount(); ++k) t.NoteListedPid(pmt->Entry(k).PID, program);
+    for (int k = 0; k < pmt->PMTEntryCount(); ++k) {
+        const TPmtEntry& e = pmt->Entry(k);
+        t.NoteListedPid(e.PID, program);
+        t.NoteListedType(e.PID, program,
+                         TAnalysisTables::TypeKey(e.StreamType, e.AC3, e.EAC3, e.AAC, e.DTS, e.Teletext, e.Subtitle));
+    }
     engine_.LogPmtDump(pmt, t.SavedPmtCount);
     ++t.SavedPmtCount;
 }
