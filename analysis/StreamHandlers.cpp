@@ -120,11 +120,14 @@ void TScanHandlers::TSPatReader_ScanPatReceived(TObject* sender) {
     p.Crc32 = pat->CRC32();
     p.Occurrences = 1;
     p.Used = true;
-    // A one-packet PAT holds 42 programs at most, so 64 places never cut.
-    p.EntryCount = pat->PATEntryCount() < MAX_PAT_PROGRAMS ? pat->PATEntryCount() : MAX_PAT_PROGRAMS;
-    for (int k = 0; k < p.EntryCount; ++k) {
-        p.ProgramNumbers[static_cast<size_t>(k)] = static_cast<uint16_t>(pat->Entry(k).ProgramNumber);
-        p.PmtPids[static_cast<size_t>(k)] = static_cast<uint16_t>(pat->Entry(k).PID);
+    // The programs of this section (the reader keeps those of the table's
+    // other sections too, and the PMT PIDs are taken from all of them): a
+    // one-packet section holds 42 programs at most, so 64 places never cut.
+    p.EntryCount = 0;
+    for (int k = 0; k < pat->PATEntryCount() && p.EntryCount < MAX_PAT_PROGRAMS; ++k) {
+        if (pat->EntrySection(k) != pat->SectionNumber()) continue;
+        p.ProgramNumbers[static_cast<size_t>(p.EntryCount)] = static_cast<uint16_t>(pat->Entry(k).ProgramNumber);
+        p.PmtPids[static_cast<size_t>(p.EntryCount++)] = static_cast<uint16_t>(pat->Entry(k).PID);
     }
     scan_.CollectPatPmtPids();
     engine_.LogPatDump(pat, t.SavedPatCount);

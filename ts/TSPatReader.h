@@ -58,6 +58,8 @@ public:
     uint32_t CRC32_Calculated() const { return crcCalculated_; }
     int PATEntryCount() const { return entryCount_; }
     const TPatEntry& Entry(int i) const { return entries_[i]; }
+    // The section_number of the section program i came in.
+    int EntrySection(int i) const { return entrySection_[i]; }
     // Reserved bits 0..4 of the section (see PatDumpText).
     bool ReservedBit(int i) const { return reserved_[i]; }
 

@@ -463,6 +463,8 @@ static const char* DescriptionLiteral(int t) {
     case 26: return "IPMP stream (defined in ISO/IEC 13818-11, MPEG-2 IPMP)";
     case 27: return "AVC video stream as defined in ITU-T Rec. H.264 | ISO/IEC 14496-10 Video";
     case 28: return "ITU-T Rec. H.222.0 | ISO/IEC 13818-1 reserved";
+    // Named so that the log says what the program leaves out.
+    case 36: return "HEVC video stream as defined in ITU-T Rec. H.265 | ISO/IEC 23008-2";
     case 127: return "IPMP stream";
     case 129: return "Private stream type Audio AC3";
     case 130: return "Private stream type Audio HDMV DTS";
