@@ -452,12 +452,16 @@ bool TTableSelection::BuildOwnPmt(int pmtPid) {
             bool read = false;
             own->OnPmtReceived = [&read](TObject*) { read = true; };
             const int64_t last = r->PacketCount() - 1 < PMT_SCAN_LIMIT ? r->PacketCount() - 1 : PMT_SCAN_LIMIT;
+            // The scans have logged the damage on the way already.
+            const bool quiet = engine_.Tables().LogSuppressed;
+            engine_.Tables().LogSuppressed = true;
             for (int64_t n = 0; n <= last && !read; ++n) {
                 r->SetPacketIndex(n);
                 if (r->PacketIndex() != n) break;
                 const TTSPacketHeader* h = r->TSPacketHeader();
                 if (h->Valid() && h->PID() == f.Pid) own->ProcessPacket(r->RawPacket(), n);
             }
+            engine_.Tables().LogSuppressed = quiet;
             own->OnPmtReceived = nullptr;
             if (!read) continue;
             for (int k = 0; k < pmt_->PMTEntryCount(); ++k) {
