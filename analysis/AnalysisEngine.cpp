@@ -8,6 +8,7 @@
 #include "analysis/DetailScans.h"
 #include "analysis/ScanPasses.h"
 #include "analysis/StartEndScan.h"
+#include "analysis/StreamCodes.h"
 #include "analysis/StreamHandlers.h"
 #include "analysis/TableSelection.h"
 #include "analysis/TimeStampCorrection.h"
@@ -377,14 +378,25 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
             t.TimerPatchMode = 1;
     }
 
-    // 14. What the cleaning pass will copy.
-    Log("");
-    Log("The following PIDs will be imported into new stream: " + t.KeptPidText());
+    // 14. What the cleaning pass will copy; a program without video stops
+    // at the next step, and then nothing is promised.
+    if (t.VideoEntryIndex >= 0) {
+        Log("");
+        Log("The following PIDs will be imported into new stream: " + t.KeptPidText());
+    }
 
     // 15. Step 9: video details.
     SetStep(asVideoDetailsScan, TStepState::Running, "scanning");
     host_.Progress->ProcessMessages();
     if (t.VideoEntryIndex < 0) {
+        // The table may list a video the program cannot carry: named, so
+        // that the user knows why there is none.
+        for (int i = 0; i < t.SavedPmtEntryCount; ++i) {
+            const TPmtEntry& e = t.SavedPmtEntries[static_cast<size_t>(i)];
+            if (e.StreamType == kStreamTypeHevc)
+                Log("Video stream PID $" + IntToHex(e.PID, 4) + " type " + IntToStr(e.StreamType) + " = " +
+                    e.Description + " is not supported!");
+        }
         FailStep(asVideoDetailsScan, "No video stream in PMT", "No video stream found in PMT", "");
         return false;
     }

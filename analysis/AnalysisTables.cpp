@@ -22,6 +22,10 @@ void TAnalysisTables::ResetAnalysis() {
     ForgetListedNotFound();
     DamagedTables = 0;
     ListedBy.fill(PID_UNLISTED);
+    ListedTypeProgram.fill(PID_UNLISTED);
+    ListedType.fill(TYPE_UNLISTED);
+    ListedTypeChanged.fill(false);
+    StreamTypeChanges = 0;
     LanguageDescriptorChanged = false;
     PatchCount = 0;
     Video.Clear();
@@ -217,6 +221,17 @@ void TAnalysisTables::NoteListedPid(int pid, int32_t programKey) {
     else if (by != programKey) by = PID_LISTED_BY_SEVERAL;
 }
 
+void TAnalysisTables::NoteListedType(int pid, int32_t programKey, int32_t typeKey) {
+    if (pid < 0 || pid >= 8192) return;
+    const size_t i = static_cast<size_t>(pid);
+    if (ListedType[i] == TYPE_UNLISTED) {
+        ListedTypeProgram[i] = programKey;
+        ListedType[i] = typeKey;
+    } else if (ListedTypeProgram[i] == programKey && ListedType[i] != typeKey) {
+        ListedTypeChanged[i] = true;
+    }
+}
+
 void TAnalysisTables::NoteStreamLeftOut(int pid, bool identified) {
     ++StreamsLeftOut;
     if (identified && pid >= 0 && pid < 8192) identifiedLeftOut_[static_cast<size_t>(pid)] = true;
@@ -238,7 +253,7 @@ bool TAnalysisTables::IdentifiedStreamMissing() const {
 }
 
 int64_t TAnalysisTables::TotalWarnings() const {
-    int64_t n = StreamsLeftOut + DamagedTables;
+    int64_t n = StreamsLeftOut + DamagedTables + StreamTypeChanges;
     for (int i = 0; i < PidRecordCount; ++i) n += PidRecords[static_cast<size_t>(i)].Warnings;
     return n;
 }

@@ -187,6 +187,24 @@ public:
         return (pmtPid & 0x1FFF) * 65536 + (programNumber & 0xFFFF);
     }
     void NoteListedPid(int pid, int32_t programKey);
+    // Per PID: the stream type (with the audio and text kind its
+    // descriptors give, see TypeKey) under which the first scanned table of
+    // a program lists it, and whether a later table of the same program
+    // lists it as something else (a programme change from AC-3 to MPEG
+    // audio on the same PID). One table goes out for the whole copy.
+    static constexpr int32_t TYPE_UNLISTED = -1;
+    std::array<int32_t, 8192> ListedTypeProgram{};
+    std::array<int32_t, 8192> ListedType{};
+    std::array<bool, 8192> ListedTypeChanged{};
+    void NoteListedType(int pid, int32_t programKey, int32_t typeKey);
+    // What a player must decode: the audio kind a descriptor names, whatever
+    // stream type carries it (AC-3 as 6 or 0x81); MPEG-1 and MPEG-2 video or
+    // audio alike; otherwise the stream type with its text kind.
+    static int32_t TypeKey(int streamType, bool ac3, bool eac3, bool aac, bool dts, bool teletext, bool subtitle) {
+        if (ac3 || eac3 || aac || dts) return (ac3 ? 0x100 : 0) | (eac3 ? 0x200 : 0) | (aac ? 0x400 : 0) | (dts ? 0x800 : 0);
+        const int type = streamType == 3 ? 4 : streamType == 1 ? 2 : streamType & 0xFF;
+        return type | (teletext ? 0x1000 : 0) | (subtitle ? 0x2000 : 0);
+    }
 
     // --- PMT PIDs from the PATs ---
     std::array<int, MAX_PMT_PIDS> PmtPids{};
@@ -233,6 +251,10 @@ public:
     }
     // Program tables that had to be cut short to be read (each a warning).
     int DamagedTables = 0;
+    // Kept streams whose type the recording's tables change on the way while
+    // the copy declares one type for all of it (each a warning; the copy is
+    // no plain success).
+    int StreamTypeChanges = 0;
     // Entries of the selected program's table whose PID the PID scan did
     // not meet: the stream may begin only after the scanned part of the
     // recording, and then the cleaning pass must say that it leaves it out.

@@ -191,8 +191,10 @@ TCleaningResult TCleaningPass::Run(const std::string& outputFileName)
     }
     // A copy without a stream whose packets the analysis identified as
     // sound, picture or text is no plain success, even when nothing was
-    // broken (a data stream the program does not carry is only a warning).
-    if (TotalErrors() <= 0 && !engine_->Tables().IdentifiedStreamMissing() && State.LateStreamsLeftOut == 0) {
+    // broken (a data stream the program does not carry is only a warning);
+    // nor is one whose table declares one type for a stream that changed it.
+    if (TotalErrors() <= 0 && !engine_->Tables().IdentifiedStreamMissing() && State.LateStreamsLeftOut == 0 &&
+        engine_->Tables().StreamTypeChanges == 0) {
         h.PlaySound("STREAMCLEANINGSUCCESSFULLYCOMPLETED");
         h.ShowMessage(TMessageKind::Information, MsgText(mmSuccess));
         return TCleaningResult::Success;

@@ -120,11 +120,14 @@ void TScanHandlers::TSPatReader_ScanPatReceived(TObject* sender) {
     p.Crc32 = pat->CRC32();
     p.Occurrences = 1;
     p.Used = true;
-    // A one-packet PAT holds 42 programs at most, so 64 places never cut.
-    p.EntryCount = pat->PATEntryCount() < MAX_PAT_PROGRAMS ? pat->PATEntryCount() : MAX_PAT_PROGRAMS;
-    for (int k = 0; k < p.EntryCount; ++k) {
-        p.ProgramNumbers[static_cast<size_t>(k)] = static_cast<uint16_t>(pat->Entry(k).ProgramNumber);
-        p.PmtPids[static_cast<size_t>(k)] = static_cast<uint16_t>(pat->Entry(k).PID);
+    // The programs of this section (the reader keeps those of the table's
+    // other sections too, and the PMT PIDs are taken from all of them): a
+    // one-packet section holds 42 programs at most, so 64 places never cut.
+    p.EntryCount = 0;
+    for (int k = 0; k < pat->PATEntryCount() && p.EntryCount < MAX_PAT_PROGRAMS; ++k) {
+        if (pat->EntrySection(k) != pat->SectionNumber()) continue;
+        p.ProgramNumbers[static_cast<size_t>(p.EntryCount)] = static_cast<uint16_t>(pat->Entry(k).ProgramNumber);
+        p.PmtPids[static_cast<size_t>(p.EntryCount++)] = static_cast<uint16_t>(pat->Entry(k).PID);
     }
     scan_.CollectPatPmtPids();
     engine_.LogPatDump(pat, t.SavedPatCount);
@@ -157,7 +160,12 @@ void TScanHandlers::TSPmtReader_ScanPmtReceived(TObject* sender) {
     // Which program each stream belongs to, for a table selected later that
     // turns out to be damaged.
     const int32_t program = TAnalysisTables::ProgramKey(pmt->PID(), pmt->ProgramNumber());
-    for (int k = 0; k < pmt->PMTEntryCount(); ++k) t.NoteListedPid(pmt->Entry(k).PID, program);
+    for (int k = 0; k < pmt->PMTEntryCount(); ++k) {
+        const TPmtEntry& e = pmt->Entry(k);
+        t.NoteListedPid(e.PID, program);
+        t.NoteListedType(e.PID, program,
+                         TAnalysisTables::TypeKey(e.StreamType, e.AC3, e.EAC3, e.AAC, e.DTS, e.Teletext, e.Subtitle));
+    }
     engine_.LogPmtDump(pmt, t.SavedPmtCount);
     ++t.SavedPmtCount;
 }

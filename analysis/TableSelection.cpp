@@ -12,6 +12,8 @@
 #include "ts/TSPmtReader.h"
 #include "ts/TSStreamType.h"
 
+#include <memory>
+
 namespace tw {
 
 TTableSelection::TTableSelection(TAnalysisEngine& engine) : TComponent(&engine), engine_(engine) {
@@ -140,10 +142,29 @@ bool TTableSelection::SelectPmt(int pmtPid, int sectionPackets, int64_t packetIn
     const bool kept = pmt_->PMTEntryCount() > 0;
     if (!kept) engine_.Tables().ForgetListedNotFound();
     held_ = nullptr;
-    if (kept)
+    if (kept) {
         for (const TLeftOut& l : leftOut) Report(l);
+        WarnChangedStreamTypes(pmtPid);
+    }
     engine_.Log("");
     return kept;
+}
+
+void TTableSelection::WarnChangedStreamTypes(int pmtPid) {
+    TAnalysisTables& t = engine_.Tables();
+    const int32_t program = TAnalysisTables::ProgramKey(pmtPid, pmt_->ProgramNumber());
+    for (int i = 0; i < pmt_->PMTEntryCount(); ++i) {
+        const TPmtEntry& e = pmt_->Entry(i);
+        if (e.PID < 0 || e.PID >= 8192 || !t.IsSelectedPid(e.PID)) continue;
+        const size_t p = static_cast<size_t>(e.PID);
+        if (!t.ListedTypeChanged[p] || t.ListedTypeProgram[p] != program) continue;
+        // Players decode the whole stream as the one type the copy's table
+        // names: the part sent under another type may not play.
+        engine_.Log("TS  WARNING: The PMT changes the type of stream PID $" + IntToHex(e.PID, 4) +
+                    " during the recording: the cleaned stream declares stream type " + IntToStr(e.StreamType) +
+                    " = " + e.Description + " for all of it!");
+        ++t.StreamTypeChanges;
+    }
 }
 
 void TTableSelection::TakeUnlistedStreams(int pmtPid) {
@@ -415,6 +436,47 @@ bool TTableSelection::BuildOwnPmt(int pmtPid) {
     pmt_->BuildPmtFromStreams(streams);
     if (pmt_->CRC32() == pmt_->CRC32_Calculated()) {
         engine_.Log("New PMT: CRC OK!");
+        // The made table's descriptors carry fixed languages. Where the
+        // recording has a program table of its own (met by the stream type
+        // scan, though no PAT names it), each stream keeps the language that
+        // table gives it.
+        TTSPacketReader* r = engine_.Scan().Reader();
+        std::unique_ptr<TTSPmtReader> own;
+        for (int i = 0; i < t.FoundStreamCount; ++i) {
+            const TFoundStream& f = t.FoundStreams[static_cast<size_t>(i)];
+            if (f.TypeText != "PMT" || f.Pid == pmtPid) continue;
+            if (!own) own = std::make_unique<TTSPmtReader>(nullptr);
+            own->SetActive(false);
+            own->SetPID(f.Pid);
+            own->SetActive(true);
+            bool read = false;
+            own->OnPmtReceived = [&read](TObject*) { read = true; };
+            const int64_t last = r->PacketCount() - 1 < PMT_SCAN_LIMIT ? r->PacketCount() - 1 : PMT_SCAN_LIMIT;
+            // The scans have logged the damage on the way already.
+            const bool quiet = engine_.Tables().LogSuppressed;
+            engine_.Tables().LogSuppressed = true;
+            for (int64_t n = 0; n <= last && !read; ++n) {
+                r->SetPacketIndex(n);
+                if (r->PacketIndex() != n) break;
+                const TTSPacketHeader* h = r->TSPacketHeader();
+                if (h->Valid() && h->PID() == f.Pid) own->ProcessPacket(r->RawPacket(), n);
+            }
+            engine_.Tables().LogSuppressed = quiet;
+            own->OnPmtReceived = nullptr;
+            if (!read) continue;
+            for (int k = 0; k < pmt_->PMTEntryCount(); ++k) {
+                const int pid = pmt_->Entry(k).PID;
+                const int at = own->IndexOfPid(pid);
+                if (at < 0) continue;
+                // A language code has three letters; several codes in one
+                // descriptor run together, the first is the stream's.
+                const std::string lang = own->Entry(at).Language.substr(0, 3);
+                if (lang.size() < 3 || lang == pmt_->Entry(k).Language) continue;
+                if (pmt_->SetEntryLanguage(pid, lang))
+                    engine_.Log("New PMT: language of PID $" + IntToHex(pid, 4) + " taken from the PMT on PID $" +
+                                IntToHex(f.Pid, 4) + ": " + lang);
+            }
+        }
         LogPmtEntries();
         engine_.Log("");
         return true;

@@ -48,6 +48,9 @@ public:
     // other program's table lists, as the own PMT would carry it; an intact
     // one leaves the video and audio among them out, by name. The video and
     // audio of other programs are left out by name in either case.
+    // Warns of each kept stream whose type the recording's tables of the
+    // selected program changed on the way.
+    void WarnChangedStreamTypes(int pmtPid);
     void TakeUnlistedStreams(int pmtPid);
     // Entries that neither their stream type nor a descriptor class as
     // video, audio, teletext or subtitles (private data without a kind

@@ -27,27 +27,27 @@ bool ReadFields(const std::string& s, int64_t& h, int64_t& m, int64_t& sec, int6
 } // namespace
 
 std::string MsToTimeText(int64_t ms) {
-    // Log times are differences and may be negative: the sign goes in front
-    // of the magnitude's text, whose whole days are dropped.
-    const bool negative = ms < 0;
-    const int64_t a = negative ? -(ms % 86400000) : ms % 86400000;
+    // A time of day: whole days are dropped, also below zero (one
+    // millisecond before midnight reads 23:59:59.999), so the text always
+    // has its twelve characters and reads back as a time text.
+    int64_t a = ms % 86400000;
+    if (a < 0) a += 86400000;
     const int64_t h = a / 3600000;
     const int64_t m = a / 60000 % 60;
     const int64_t s = a / 1000 % 60;
     const int64_t z = a % 1000;
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%s%02lld:%02lld:%02lld.%03lld", negative && a != 0 ? "-" : "",
-                  static_cast<long long>(h), static_cast<long long>(m), static_cast<long long>(s),
-                  static_cast<long long>(z));
+    std::snprintf(buf, sizeof buf, "%02lld:%02lld:%02lld.%03lld", static_cast<long long>(h),
+                  static_cast<long long>(m), static_cast<long long>(s), static_cast<long long>(z));
     return buf;
 }
 
 std::string DateTimeToTimeText(double t) {
-    // Time of day only, in whole milliseconds, rounded on the magnitude so
-    // that -t gives the text of t with a "-" in front.
-    const double a = std::fabs(t);
-    const int64_t ms = static_cast<int64_t>(std::llround((a - std::floor(a)) * 86400000.0)) % 86400000;
-    return MsToTimeText(t < 0 ? -ms : ms);
+    // The time-of-day part in whole milliseconds; the days below it are
+    // dropped as those above it.
+    if (!std::isfinite(t)) return MsToTimeText(0);
+    const double frac = t - std::floor(t);
+    return MsToTimeText(static_cast<int64_t>(std::llround(frac * 86400000.0)));
 }
 
 std::string PcrToTimeText(int64_t value) {

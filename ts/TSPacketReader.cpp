@@ -486,6 +486,9 @@ void TTSPacketReader::CheckContinuity() {
     if (r.PacketCount == 0) r.FirstIndex = packetIndex_;
     ++r.PacketCount;
     r.LastIndex = packetIndex_;
+    // Null packets carry no continuity: muxers write any counter on them,
+    // often the same bytes again, which is neither a break nor a repeat.
+    if (h.PID() == kNullPacketPid) return;
     const int old = r.LastCC;
     r.LastCC = h.ContinuityCounter();
     // The packet before on this PID is known only while reading on from it

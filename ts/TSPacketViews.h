@@ -11,6 +11,8 @@
 namespace tw {
 
 constexpr int TS_PACKET_SIZE = 188;
+// The PID of null packets, which fill a stream up to its rate.
+constexpr int kNullPacketPid = 0x1FFF;
 constexpr int TS_M2TS_PACKET_SIZE = 192;
 constexpr int TS_PACKET_BUFFER_CAPACITY = 256;
 // The payload of a packet without an adaptation field.

@@ -442,6 +442,7 @@ void TTSPacketWriter::NoteQueuedPacket(int slot, const uint8_t* packet) {
     const int64_t seq = queueSeq_++;
     ringSeq_[static_cast<size_t>(slot)] = seq;
     ringRepeatOf_[static_cast<size_t>(slot)] = -1;
+    if (pid == kNullPacketPid) return;
     int index = repeatIndex_[static_cast<size_t>(pid)];
     if (index < 0) {
         // As many PIDs as the continuity table repairs; further ones pass
@@ -466,6 +467,8 @@ void TTSPacketWriter::NoteQueuedPacket(int slot, const uint8_t* packet) {
 void TTSPacketWriter::RepairContinuityCounter(uint8_t* packet, uint32_t header, int64_t packetNo, int64_t seq,
                                               int64_t repeatOf) {
     const uint32_t pid = (header >> 8) & 0x1FFF;
+    // Null packets carry no count to keep: written as they came.
+    if (pid == kNullPacketPid) return;
     const uint8_t byte3 = static_cast<uint8_t>(header);
     const int cc = byte3 & 0x0F;
     const int afc = (byte3 >> 4) & 3;

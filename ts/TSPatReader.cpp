@@ -49,6 +49,7 @@ void TTSPatReader::ResetSection() {
     lastSectionNumber_ = 0;
     crc_ = crcCalculated_ = 0;
     entryCount_ = 0;
+    haveTable_ = false;
     reserved_[0] = false;
     reserved_[1] = reserved_[2] = reserved_[3] = reserved_[4] = true;
     for (auto& e : entries_) e = TPatEntry{0, 0, 7};
@@ -60,96 +61,122 @@ void TTSPatReader::Clear() {
 }
 
 void TTSPatReader::ProcessPacket(const TTSPacketBuffer& packet, int64_t packetIndex) {
-    ResetSection();
     // An adaptation field alone carries no table to read or to miss.
     if (packet.Length >= 5 && ((packet.Data[3] >> 4) & 3) == afc_adaptation_field_only) return;
     const TSectionBytes where = LocateSections(packet);
     int from = where.SectionStart;
-    while (ReadSection(SectionAtFront(packet, from, where.End, scratch_), packetIndex)) {
+    int length = 0;
+    while ((length = ReadSection(SectionAtFront(packet, from, where.End, scratch_), packetIndex)) > 0) {
         // A table may be sent in several sections, back to back in one
         // packet: each is read, or the programs of all but the first would
         // never be found. After the last, the rest is stuffing (0xFF); a
         // byte that opens no PAT section ends the packet quietly.
-        from += 3 + sectionLength_;
+        from += 3 + length;
         if (from + 1 >= where.End || packet.Data[from] != 0x00 || (packet.Data[from + 1] & 0x80) == 0) return;
     }
 }
 
-bool TTSPatReader::ReadSection(const TTSPacketBuffer& raw, int64_t packetIndex) {
+int TTSPatReader::ReadSection(const TTSPacketBuffer& raw, int64_t packetIndex) {
+    if (raw.Length >= 13 && raw.Data[5] == 0x00 && (raw.Data[6] & 0x80) != 0) return Parse(raw, packetIndex);
     ResetSection();
-    if (raw.Length >= 13 && raw.Data[5] == 0x00 && (raw.Data[6] & 0x80) != 0) {
-        input_ = raw;
-        packetIndex_ = packetIndex;
-        return Parse();
-    }
     const int tid = raw.Length > 5 ? raw.Data[5] : 0;
     if (OnInvalidPat) OnInvalidPat(this, "Section Sync Indicator", tid, packetIndex);
     ResetSection();
-    return false;
+    return 0;
 }
 
-bool TTSPatReader::Parse() {
-    const uint8_t* b = input_.Data;
-    tableId_ = b[5];
-    syntax_ = (b[6] & 0x80) != 0;
-    reserved_[0] = (b[6] & 0x40) != 0;
-    reserved_[1] = (b[6] & 0x20) != 0;
-    reserved_[2] = (b[6] & 0x10) != 0;
-    sectionLength_ = (b[6] & 0x0F) * 256 + b[7];
-    tsid_ = b[8] * 256 + b[9];
-    reserved_[3] = (b[10] & 0x80) != 0;
-    reserved_[4] = (b[10] & 0x40) != 0;
-    version_ = (b[10] & 0x3E) >> 1;
-    currentNext_ = (b[10] & 1) != 0;
-    sectionNumber_ = b[11];
-    lastSectionNumber_ = b[12];
-
-    newSignature_.clear();
-    AppendHex8(newSignature_, static_cast<uint32_t>(sectionLength_));
-    AppendHex8(newSignature_, static_cast<uint32_t>(tsid_));
-    AppendHex8(newSignature_, static_cast<uint32_t>(version_));
-    AppendHex8(newSignature_, currentNext_ ? 1u : 0u);
-    AppendHex8(newSignature_, static_cast<uint32_t>(sectionNumber_));
-    AppendHex8(newSignature_, static_cast<uint32_t>(lastSectionNumber_));
-
+int TTSPatReader::Parse(const TTSPacketBuffer& raw, int64_t packetIndex) {
+    const uint8_t* b = raw.Data;
+    const int sectionLength = (b[6] & 0x0F) * 256 + b[7];
     // The entries are read in steps of four until the section's length is
     // reached, and the CRC right after the last one (a length that is not
     // 9 + 4n puts it past the section's end). The section, CRC included,
     // must lie inside this one packet; a longer one continues in the next
     // packet, which this reader does not collect.
     int crcAt = 13;
-    while (crcAt < sectionLength_ + 4) crcAt += 4;
-    if (crcAt + 4 > TS_PACKET_SIZE || crcAt + 4 > input_.Length) {
-        if (OnInvalidPat)
-            OnInvalidPat(this, "PAT too big (" + std::to_string(sectionLength_) + ")", tableId_, packetIndex_);
+    while (crcAt < sectionLength + 4) crcAt += 4;
+    if (crcAt + 4 > TS_PACKET_SIZE || crcAt + 4 > raw.Length) {
         ResetSection();
-        return false;
+        if (OnInvalidPat) OnInvalidPat(this, "PAT too big (" + std::to_string(sectionLength) + ")", b[5], packetIndex);
+        ResetSection();
+        return 0;
     }
-    int i = 13;
-    for (; i < crcAt; i += 4) {
+    const uint32_t crc = (static_cast<uint32_t>(b[crcAt]) << 24) | (static_cast<uint32_t>(b[crcAt + 1]) << 16) |
+                         (static_cast<uint32_t>(b[crcAt + 2]) << 8) | b[crcAt + 3];
+    const uint32_t crcCalculated = Crc32Mpeg(b + 5, 0xFFFFFFFFu, crcAt - 5);
+    if (crc != crcCalculated) {
+        ResetSection();
+        char text[64];
+        std::snprintf(text, sizeof text, "PAT CRC error ($%08X <> $%08X)", crc, crcCalculated);
+        if (OnInvalidPat) OnInvalidPat(this, text, b[5], packetIndex);
+        ResetSection();
+        return 0;
+    }
+    // A table announced for later (current_next_indicator 0) is not in
+    // force: the table in force stays, and the next section is read.
+    if ((b[10] & 1) == 0) return sectionLength;
+
+    const int tsid = b[8] * 256 + b[9];
+    const int version = (b[10] & 0x3E) >> 1;
+    const int sectionNumber = b[11];
+    const int lastSectionNumber = b[12];
+    // The sections of one version make one table: their programs are kept
+    // together, a section sent again replacing its own. Any other table
+    // starts afresh.
+    if (!haveTable_ || tsid != tsid_ || version != version_ || lastSectionNumber != lastSectionNumber_) {
+        entryCount_ = 0;
+    } else {
+        int kept = 0;
+        for (int k = 0; k < entryCount_; ++k)
+            if (entrySection_[k] != sectionNumber) {
+                entries_[kept] = entries_[k];
+                entrySection_[kept++] = entrySection_[k];
+            }
+        entryCount_ = kept;
+    }
+    for (int k = entryCount_; k < MAX_ENTRIES; ++k) entries_[k] = TPatEntry{0, 0, 7};
+    haveTable_ = true;
+    input_ = raw;
+    packetIndex_ = packetIndex;
+    tableId_ = b[5];
+    syntax_ = (b[6] & 0x80) != 0;
+    reserved_[0] = (b[6] & 0x40) != 0;
+    reserved_[1] = (b[6] & 0x20) != 0;
+    reserved_[2] = (b[6] & 0x10) != 0;
+    sectionLength_ = sectionLength;
+    tsid_ = tsid;
+    reserved_[3] = (b[10] & 0x80) != 0;
+    reserved_[4] = (b[10] & 0x40) != 0;
+    version_ = version;
+    currentNext_ = true;
+    sectionNumber_ = sectionNumber;
+    lastSectionNumber_ = lastSectionNumber;
+    crc_ = crc;
+    crcCalculated_ = crcCalculated;
+
+    newSignature_.clear();
+    AppendHex8(newSignature_, static_cast<uint32_t>(sectionLength_));
+    AppendHex8(newSignature_, static_cast<uint32_t>(tsid_));
+    AppendHex8(newSignature_, static_cast<uint32_t>(version_));
+    AppendHex8(newSignature_, 1u);
+    AppendHex8(newSignature_, static_cast<uint32_t>(sectionNumber_));
+    AppendHex8(newSignature_, static_cast<uint32_t>(lastSectionNumber_));
+    for (int i = 13; i < crcAt; i += 4) {
         TPatEntry e;
         e.ProgramNumber = b[i] * 256 + b[i + 1];
         e.PID = ((b[i + 2] & 0x1F) << 8) + b[i + 3];
         e.Reserved = b[i + 2] >> 5;
-        if (entryCount_ < MAX_ENTRIES) entries_[entryCount_++] = e;
+        if (entryCount_ < MAX_ENTRIES) {
+            entrySection_[entryCount_] = sectionNumber;
+            entries_[entryCount_++] = e;
+        }
         AppendHex8(newSignature_, static_cast<uint32_t>(e.ProgramNumber));
         AppendHex8(newSignature_, static_cast<uint32_t>(e.PID));
     }
-    crc_ = (static_cast<uint32_t>(b[i]) << 24) | (static_cast<uint32_t>(b[i + 1]) << 16) |
-           (static_cast<uint32_t>(b[i + 2]) << 8) | b[i + 3];
-    crcCalculated_ = Crc32Mpeg(b + 5, 0xFFFFFFFFu, i - 5);
-    if (crc_ == crcCalculated_) {
-        if (OnPatReceived) OnPatReceived(this);
-        if (OnPatChange && newSignature_ != signature_) OnPatChange(this);
-        signature_ = newSignature_;
-        return true;
-    } else {
-        char text[64];
-        std::snprintf(text, sizeof text, "PAT CRC error ($%08X <> $%08X)", crc_, crcCalculated_);
-        if (OnInvalidPat) OnInvalidPat(this, text, tableId_, packetIndex_);
-        ResetSection();
-    }
-    return false;
+    if (OnPatReceived) OnPatReceived(this);
+    if (OnPatChange && newSignature_ != signature_) OnPatChange(this);
+    signature_ = newSignature_;
+    return sectionLength;
 }
 
 void TTSPatReader::BuildSingleProgramPat(int programNumber, int pmtPid) {
@@ -165,8 +192,8 @@ void TTSPatReader::BuildSingleProgramPat(int programNumber, int pmtPid) {
     input_.Data[19] = static_cast<uint8_t>(crc >> 8);
     input_.Data[20] = static_cast<uint8_t>(crc);
     ResetSection();
-    packetIndex_ = 0;
-    Parse();
+    const TTSPacketBuffer built = input_;
+    Parse(built, 0);
 }
 
 void TTSPatReader::BuildPatPacket() {

@@ -1,8 +1,10 @@
 // TTSPatReader: takes the PAT packets a packet reader pushes, checks and
 // parses each one-packet section in them (wherever the packet's adaptation
 // field and pointer_field put the first, the others back to back after it),
-// reports new and changed tables, renders them as text and builds PAT
-// packets (a copy of the current table, or a fixed single-program PAT).
+// keeps the programs of all sections of the table in force (a table
+// announced for later waits until it is sent as current), reports new and
+// changed tables, renders them as text and builds PAT packets (a copy of the
+// current table, or a fixed single-program PAT).
 #pragma once
 
 #include <cstdint>
@@ -56,6 +58,8 @@ public:
     uint32_t CRC32_Calculated() const { return crcCalculated_; }
     int PATEntryCount() const { return entryCount_; }
     const TPatEntry& Entry(int i) const { return entries_[i]; }
+    // The section_number of the section program i came in.
+    int EntrySection(int i) const { return entrySection_[i]; }
     // Reserved bits 0..4 of the section (see PatDumpText).
     bool ReservedBit(int i) const { return reserved_[i]; }
 
@@ -88,9 +92,10 @@ public:
 private:
     void ResetSection();
     // Reads the section at byte 5 of `raw`, reporting it as received or
-    // invalid; true when it was a good PAT section.
-    bool ReadSection(const TTSPacketBuffer& raw, int64_t packetIndex);
-    bool Parse();
+    // invalid; its section_length when it was a good PAT section (taken, or
+    // passed over as announced for later), else 0.
+    int ReadSection(const TTSPacketBuffer& raw, int64_t packetIndex);
+    int Parse(const TTSPacketBuffer& raw, int64_t packetIndex);
 
     bool active_ = false;
     int pid_ = 0;
@@ -109,6 +114,10 @@ private:
     int entryCount_ = 0;
     bool reserved_[5] = {false, false, false, false, false};
     TPatEntry entries_[256];
+    // The section_number each program came in: a table of several sections
+    // keeps the programs of all of them.
+    uint8_t entrySection_[256] = {};
+    bool haveTable_ = false;
     std::string signature_;
     std::string newSignature_;
     TTSPacketBuffer input_;

@@ -150,8 +150,10 @@ TTSPmtReader::TParseResult TTSPmtReader::Advance() {
 
 void TTSPmtReader::Finish(TParseResult r) {
     continues_ = false;
-    if (r == prOther) {
-        // Another table's section on the PID, read past quietly.
+    // Another table's section on the PID, or the next version of this one
+    // announced before it is in force (current_next_indicator 0): read past
+    // quietly, so that it is never taken for the table in force.
+    if (r == prOther || (r == prOk && !currentNext_)) {
         Clear();
         return;
     }
@@ -461,6 +463,8 @@ static const char* DescriptionLiteral(int t) {
     case 26: return "IPMP stream (defined in ISO/IEC 13818-11, MPEG-2 IPMP)";
     case 27: return "AVC video stream as defined in ITU-T Rec. H.264 | ISO/IEC 14496-10 Video";
     case 28: return "ITU-T Rec. H.222.0 | ISO/IEC 13818-1 reserved";
+    // Named so that the log says what the program leaves out.
+    case 36: return "HEVC video stream as defined in ITU-T Rec. H.265 | ISO/IEC 23008-2";
     case 127: return "IPMP stream";
     case 129: return "Private stream type Audio AC3";
     case 130: return "Private stream type Audio HDMV DTS";
@@ -503,6 +507,9 @@ std::string TTSPmtReader::DefaultEsDescriptors(int type) {
     case 2: return std::string();
     case 4: return bytes({0x0A, 0x04, 0x64, 0x65, 0x75, 0x00});
     case 6: return bytes({0x0A, 0x04, 0x67, 0x65, 0x72, 0x00, 0x05, 0x04, 0x41, 0x43, 0x2D, 0x33, 0x7A, 0x01, 0x00});
+    // AAC, declared with ADTS headers (15) as the program writes it; LATM
+    // (17) takes the same descriptors.
+    case 15:
     case 17: return bytes({0x7C, 0x02, 0x58, 0x00, 0x0A, 0x04, 0x65, 0x6E, 0x67, 0x00, 0x52, 0x01, 0x14});
     case 27: return bytes({0x28, 0x04, 0x64, 0x00, 0x29, 0xBF, 0x0A, 0x04, 0x65, 0x6E, 0x67, 0x00});
     case 129: return bytes({0x05, 0x04, 0x41, 0x43, 0x2D, 0x33, 0x0A, 0x04, 0x67, 0x65, 0x72, 0x00});

@@ -273,6 +273,37 @@ TEST_F(AnalysisEngineTest, SinglePidStopsAtThePidScan) {
     EXPECT_EQ(host.Messages[0], "Only 1 PID found! A recording needs at least 2.");
 }
 
+// A program whose video the program cannot carry (HEVC, stream type 36)
+// stops at the video step, and the log tells one story: the video is named
+// as not supported, and no list of PIDs "to be imported" promises a copy
+// that will not be made.
+TEST_F(AnalysisEngineTest, AnUnsupportedVideoIsNamedAndNothingIsPromised) {
+    TsStream s;
+    // HEVC access units: a VPS and an IDR slice (NAL types 32 and 19).
+    Bytes au = {0, 0, 0, 1, 0x40, 0x01, 0x0C, 0x01, 0xFF, 0xFF, 0, 0, 0, 1, 0x26, 0x01, 0xAF};
+    au.resize(3000, 0x5C);
+    Bytes mpa(576, 0x55);
+    mpa[0] = 0xFF;
+    mpa[1] = 0xFD;
+    mpa[2] = 0xA4;
+    int64_t pts = 900000;
+    while (s.PacketCount() < 2000) {
+        s.AddPat({{1, 0x100}});
+        s.AddPmt(0x100, 1, 0x101, {{36, 0x101, {}}, {4, 0x102, {}}});
+        s.AddPes(0x101, PesPacket(0xE0, au, pts), (pts - 9000) * 300);
+        s.AddPes(0x102, PesPacket(0xC0, mpa, pts));
+        pts += 3600;
+    }
+    EXPECT_FALSE(Analyse(s.Render()));
+    EXPECT_EQ(host.States[asVideoDetailsScan], TStepState::Failed);
+    EXPECT_TRUE(host.Has("No video stream found in PMT")) << host.All();
+    EXPECT_TRUE(host.Has("Video stream PID $0101 type 36 = HEVC video stream as defined in ITU-T Rec. H.265 | "
+                         "ISO/IEC 23008-2 is not supported!"))
+        << host.All();
+    EXPECT_EQ(host.All().find("will be imported"), std::string::npos) << host.All();
+    EXPECT_EQ(host.All().find("User private"), std::string::npos) << host.All();
+}
+
 TEST_F(AnalysisEngineTest, FillPacketsAtBothEndsAreCounted) {
     Bytes fill;
     TsStream s;

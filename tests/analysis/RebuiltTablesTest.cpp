@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 using namespace tw;
 using namespace tw::cleantest;
@@ -124,5 +125,143 @@ TEST(RebuiltTables, AProgramNumberZeroNeverReachesTheCopy)
         EXPECT_NE(probe.find("pmt_pid=256\n"), std::string::npos) << probe;
         EXPECT_NE(probe.find("id=0x300"), std::string::npos) << probe;
         EXPECT_NE(probe.find("id=0x301"), std::string::npos) << probe;
+    }
+}
+
+namespace {
+
+struct CopyEntry {
+    int Type = -1;
+    std::string Language; // of the first ISO 639 descriptor (0x0A), if any
+};
+
+// The entries of the last whole PMT in a copy, by PID, read from the bytes
+// as the standard lays them out: the PAT on PID 0 names the PMT's PID, the
+// PMT section may run over several packets.
+std::map<int, CopyEntry> CopyPmtEntries(const std::string& file)
+{
+    const Bytes b = ReadFile(file);
+    std::map<int, CopyEntry> entries;
+    int pmtPid = -1;
+    std::map<int, Bytes> open;
+    for (size_t at = 0; at + 188 <= b.size(); at += 188) {
+        const uint8_t* p = b.data() + at;
+        const int pid = Pid(p);
+        if (p[0] != 0x47 || (pid != 0 && pid != pmtPid) || !((p[3] >> 4) & 1))
+            continue;
+        int s = 4 + (((p[3] >> 4) & 2) ? 1 + p[4] : 0);
+        Bytes& a = open[pid];
+        if (p[1] & 0x40) {
+            s += 1 + p[s];
+            a.clear();
+        }
+        if (s >= 188)
+            continue;
+        a.insert(a.end(), p + s, p + 188);
+        if (a.size() < 3 || a.size() < size_t(3 + (((a[1] & 0x0F) << 8) | a[2])))
+            continue;
+        const int len = ((a[1] & 0x0F) << 8) | a[2];
+        if (Crc32Mpeg(a.data(), 0xFFFFFFFFu, len + 3) != 0)
+            continue;
+        if (pid == 0 && a[0] == 0x00 && len >= 13) {
+            pmtPid = ((a[10] & 0x1F) << 8) | a[11];
+        } else if (pid == pmtPid && a[0] == 0x02) {
+            entries.clear();
+            for (int q = 12 + (((a[10] & 0x0F) << 8) | a[11]); q + 5 <= len + 3 - 4;) {
+                CopyEntry& e = entries[((a[q + 1] & 0x1F) << 8) | a[q + 2]];
+                e.Type = a[q];
+                const int end = q + 5 + (((a[q + 3] & 0x0F) << 8) | a[q + 4]);
+                for (int d = q + 5; d + 2 <= end; d += 2 + a[d + 1])
+                    if (a[d] == 0x0A && a[d + 1] >= 3 && e.Language.empty())
+                        e.Language.assign(a.begin() + d + 2, a.begin() + d + 5);
+                q = end;
+            }
+        }
+        a.clear();
+    }
+    return entries;
+}
+
+// AAC frames with ADTS headers: MPEG-4 AAC LC, 48 kHz, stereo, 200 bytes.
+Bytes AdtsFrames()
+{
+    Bytes f;
+    for (int k = 0; k < 2; ++k) {
+        const Bytes h = {0xFF, 0xF1, 0x4C, 0x80, 0x19, 0x1F, 0xFC};
+        f.insert(f.end(), h.begin(), h.end());
+        f.insert(f.end(), 200 - h.size(), 0x21);
+    }
+    return f;
+}
+
+} // namespace
+
+// Without a PAT the program makes its own tables; the recording's own PMT,
+// where there is one, still knows each stream's language. AAC with ADTS
+// headers is declared as such (15), not as LATM (17), or players cannot
+// decode the copy's sound.
+TEST(RebuiltTables, AnOwnPmtDeclaresAdtsAudioAndKeepsTheRecordingsLanguages)
+{
+    Cleanup cleanup;
+    test::TsStream s;
+    int64_t pts = 900000;
+    for (int k = 0; s.PacketCount() < 3000; ++k) {
+        if (k % 25 == 0)
+            s.AddPmt(0x100, 1, 0x101,
+                     {{2, 0x101, {}}, {4, 0x102, test::LanguageDescriptor("spa")},
+                      {15, 0x103, test::LanguageDescriptor("fra")}});
+        s.AddPes(0x101, test::PesPacket(0xE0, test::Mpeg2VideoFrame(), pts), (pts - 9000) * 300);
+        s.AddPes(0x102, test::PesPacket(0xC0, MpegAudioFrames(), pts));
+        s.AddPes(0x103, test::PesPacket(0xC1, AdtsFrames(), pts));
+        pts += 3600;
+    }
+    const std::string in = TempName("ownlang"), out = TempName("ownlang_out");
+    s.Save(in);
+    cleanup.Files = {in, out, ChangeFileExt(out, ".log")};
+    Road road;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    ASSERT_TRUE(road.engine->Tables().CreationMode);
+    ASSERT_NE(road.Clean(out), TCleaningResult::Failed) << AllLog();
+    const std::map<int, CopyEntry> e = CopyPmtEntries(out);
+    ASSERT_EQ(e.count(0x102), 1u) << AllLog();
+    ASSERT_EQ(e.count(0x103), 1u) << AllLog();
+    EXPECT_EQ(e.at(0x103).Type, 15);
+    EXPECT_EQ(e.at(0x102).Language, "spa");
+    EXPECT_EQ(e.at(0x103).Language, "fra");
+}
+
+// A programme change may send a stream on under another type (AC-3, then
+// MPEG audio on the same PID). The copy goes out with one table for all of
+// it: the user is told, and the result is no plain success. A new version
+// of the table that keeps the types changes nothing.
+TEST(RebuiltTables, AStreamWhoseTypeTheTablesChangeIsNamedAndNoPlainSuccess)
+{
+    for (bool change : {true, false}) {
+        SCOPED_TRACE(change);
+        Cleanup cleanup;
+        test::TsStream s;
+        int64_t pts = 900000;
+        const std::vector<test::PmtStream> before = {
+            {2, 0x101, {}}, change ? test::PmtStream{6, 0x102, test::Descriptor(0x6A, {0x00})} : test::PmtStream{4, 0x102, {}}};
+        const std::vector<test::PmtStream> after = {{2, 0x101, {}}, {4, 0x102, {}}};
+        for (int k = 0; s.PacketCount() < 3000; ++k) {
+            if (k % 25 == 0) {
+                s.AddPat({{1, 0x100}});
+                s.AddPmt(0x100, 1, 0x101, s.PacketCount() < 1500 ? before : after, s.PacketCount() < 1500 ? 0 : 1);
+            }
+            s.AddPes(0x101, test::PesPacket(0xE0, test::Mpeg2VideoFrame(), pts), (pts - 9000) * 300);
+            s.AddPes(0x102, test::PesPacket(0xC0, MpegAudioFrames(), pts));
+            pts += 3600;
+        }
+        const std::string in = TempName("typechange"), out = TempName("typechange_out");
+        s.Save(in);
+        cleanup.Files = {in, out, ChangeFileExt(out, ".log")};
+        Road road;
+        ASSERT_TRUE(road.Analyse(in)) << AllLog();
+        const std::string line = "TS  WARNING: The PMT changes the type of stream PID $0102 during the recording: the "
+                                 "cleaned stream declares stream type 4 = ISO/IEC 13818-3 Audio for all of it!";
+        EXPECT_EQ(HasLine(line), change) << AllLog();
+        EXPECT_EQ(road.Clean(out), change ? TCleaningResult::SuccessWithErrors : TCleaningResult::Success) << AllLog();
+        EXPECT_EQ(CopyPmtEntries(out).at(0x102).Type, 4);
     }
 }

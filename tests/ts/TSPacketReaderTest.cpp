@@ -608,6 +608,45 @@ TEST(TSPacketReaderContinuity, ASecondSendingIsNoBreakAndReachesTheReadersOnce) 
 // A packet whose adaptation field flags a discontinuity may restart the
 // count: no gap; the same jump unflagged is one. An adaptation-only packet
 // that flags one sets the count the next packet is judged by.
+// Null packets carry no continuity of their own: muxers write any counter
+// on them, often the same bytes again and again. They are counted, but
+// neither a break nor a repeat; the stream around them is judged as ever.
+TEST(TSPacketReaderContinuity, NullPacketsAreNeitherBreaksNorRepeats) {
+    TsStream s(188);
+    for (int cc : {0, 0, 0, 7, 3, 3}) {
+        TsPacketOptions o;
+        o.pid = 0x1FFF;
+        o.cc = cc;
+        o.payload.assign(184, 0xFF);
+        s.Add(o, false);
+    }
+    TsPacketOptions a;
+    a.pid = 0x200;
+    a.cc = 4;
+    a.payload.assign(184, 1);
+    s.Add(a, false);
+    a.cc = 6;
+    s.Add(a, false);
+    TempFile f;
+    f.Write(s.Render());
+    TTSPacketReader r(nullptr);
+    Recorder rec;
+    rec.Attach(r);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    int repeats = r.RepeatedPacket() ? 1 : 0;
+    while (!r.Eof()) {
+        r.Next();
+        if (r.RepeatedPacket()) ++repeats;
+    }
+    EXPECT_EQ(repeats, 0);
+    ASSERT_EQ(rec.discont.size(), 1u);
+    EXPECT_EQ(rec.discont[0], (std::vector<int>{7, 0x200, 6, 4}));
+    ASSERT_GE(r.PidTableCount(), 1);
+    EXPECT_EQ(r.PidRecord(0).PID, 0x1FFF);
+    EXPECT_EQ(r.PidRecord(0).PacketCount, 6);
+}
+
 TEST(TSPacketReaderContinuity, AFlaggedDiscontinuityIsNoBreak) {
     TsStream s(188);
     auto packet = [&](int cc, bool flagged, bool withPayload = true) {

@@ -132,6 +132,26 @@ TEST(TSPacketWriter, ContinuityRepairReportsOncePerRun) {
     EXPECT_EQ(events[1], (std::vector<int64_t>{0x200, 6, 7, 8}));
 }
 
+TEST(TSPacketWriter, ContinuityRepairLeavesNullPacketsAsTheyCame) {
+    TempFile f;
+    TTSPacketWriter w(nullptr);
+    w.SetPacketBufferSize(30);
+    w.SetAutoContinuityCounter(true);
+    int events = 0;
+    w.OnContinuityCounterCorrected = [&](TObject*, int, int64_t, int, int) { ++events; };
+    w.SetFileName(f.Name());
+    w.SetActive(true);
+    int n = 0;
+    for (int cc : {0, 0, 0, 9, 2}) w.QueuePacket(Packet(0x1FFF, cc), n++);
+    w.Close();
+    Bytes out = f.Read();
+    ASSERT_EQ(out.size(), 5u * 188);
+    std::vector<int> ccs;
+    for (int i = 0; i < 5; ++i) ccs.push_back(out[static_cast<size_t>(i) * 188 + 3] & 15);
+    EXPECT_EQ(ccs, (std::vector<int>{0, 0, 0, 9, 2}));
+    EXPECT_EQ(events, 0);
+}
+
 TEST(TSPacketWriter, ContinuityRepairSeesQueuedChangesAndSkipsDeletions) {
     TempFile f;
     TTSPacketWriter w(nullptr);

@@ -80,6 +80,18 @@ struct PmtEvents {
     }
 };
 
+// A PSI section made one of several (section_number of last_section_number),
+// or announced for later (current_next_indicator 0), its CRC made anew.
+Bytes Resectioned(Bytes s, int number, int last, bool currentNext = true) {
+    s[5] = static_cast<uint8_t>((s[5] & 0xFE) | (currentNext ? 1 : 0));
+    s[6] = static_cast<uint8_t>(number);
+    s[7] = static_cast<uint8_t>(last);
+    const size_t body = s.size() - 4;
+    const uint32_t crc = Crc32Mpeg(s.data(), 0xFFFFFFFFu, static_cast<int>(body));
+    for (int k = 0; k < 4; ++k) s[body + static_cast<size_t>(k)] = static_cast<uint8_t>(crc >> (24 - 8 * k));
+    return s;
+}
+
 } // namespace
 
 TEST(TSPatReader, WiredThroughThePacketReaderWhenLoaded) {
@@ -226,6 +238,42 @@ TEST(TSPatReader, ASectionAfterAPointerFieldIsReadAndRebuiltAsAtTheFront) {
     cut.ProcessPacket(PacketsAfterPointer(0, section, most + 1)[0], 4);
     EXPECT_EQ(ev.received, 0);
     EXPECT_EQ(cut.PATEntryCount(), 0);
+}
+
+TEST(TSPatReader, ATableOverSeveralSectionsKeepsTheProgramsOfEachAndAnAnnouncedTableWaits) {
+    TTSPatReader pat(nullptr);
+    PatEvents ev;
+    ev.Attach(pat);
+    const auto first = SectionPackets(0, Resectioned(PatSection(0x77, 4, {{1, 0x100}, {2, 0x200}}), 0, 1));
+    const auto second = SectionPackets(0, Resectioned(PatSection(0x77, 4, {{3, 0x300}}), 1, 1));
+    auto programs = [&pat]() {
+        std::vector<int> v;
+        for (int k = 0; k < pat.PATEntryCount(); ++k) v.push_back(pat.Entry(k).ProgramNumber * 0x10000 + pat.Entry(k).PID);
+        std::sort(v.begin(), v.end());
+        return v;
+    };
+    const std::vector<int> all = {0x10100, 0x20200, 0x30300};
+    pat.ProcessPacket(first[0], 1);
+    pat.ProcessPacket(second[0], 2);
+    EXPECT_EQ(programs(), all);
+    // The table comes round again: each program once.
+    pat.ProcessPacket(first[0], 3);
+    pat.ProcessPacket(second[0], 4);
+    EXPECT_EQ(programs(), all);
+    EXPECT_EQ(ev.received, 4);
+
+    // The next version, announced but not yet in force, changes nothing.
+    const Bytes next = PatSection(0x77, 5, {{9, 0x900}});
+    pat.ProcessPacket(SectionPackets(0, Resectioned(next, 0, 0, false))[0], 5);
+    EXPECT_EQ(ev.received, 4);
+    EXPECT_TRUE(ev.errors.empty());
+    EXPECT_EQ(pat.VersionNumber(), 4);
+    EXPECT_EQ(programs(), all);
+    // In force, it replaces the whole table.
+    pat.ProcessPacket(SectionPackets(0, next)[0], 6);
+    EXPECT_EQ(ev.received, 5);
+    EXPECT_EQ(pat.VersionNumber(), 5);
+    EXPECT_EQ(programs(), std::vector<int>{0x90900});
 }
 
 TEST(TSPatReader, SingleProgramPatBytes) {
@@ -510,6 +558,28 @@ TEST(TSPmtReader, LengthsRunningPastTheSectionEndTheWalk) {
     pmt.ProcessPacket(bad[0], 0);
     EXPECT_EQ(ev.errors, 2);
     EXPECT_EQ(ev.received, 6);
+}
+
+TEST(TSPmtReader, AnAnnouncedTableIsNotTakenForTheCurrentOne) {
+    TTSPmtReader pmt(nullptr);
+    pmt.SetPID(0x100);
+    PmtEvents ev;
+    ev.Attach(pmt);
+    const Bytes now = PmtSection(1, 3, 0x101, {}, {{2, 0x101, {}}, {6, 0x102, Descriptor(0x6A, {0})}});
+    const Bytes next = PmtSection(1, 4, 0x101, {}, {{2, 0x101, {}}, {4, 0x102, {}}});
+    pmt.ProcessPacket(SectionPackets(0x100, now)[0], 1);
+    ASSERT_EQ(ev.received, 1);
+    pmt.ProcessPacket(SectionPackets(0x100, Resectioned(next, 0, 0, false))[0], 2);
+    EXPECT_EQ(ev.received, 1);
+    EXPECT_EQ(ev.changed, 1);
+    EXPECT_EQ(ev.errors, 0);
+    // In force, the same table is taken and is a change.
+    pmt.ProcessPacket(SectionPackets(0x100, next)[0], 3);
+    EXPECT_EQ(ev.received, 2);
+    EXPECT_EQ(ev.changed, 2);
+    EXPECT_EQ(pmt.VersionNumber(), 4);
+    ASSERT_EQ(pmt.PMTEntryCount(), 2);
+    EXPECT_EQ(pmt.Entry(1).StreamType, 4);
 }
 
 TEST(TSPmtReader, OverlongSectionIsDroppedAndTheNextOneTaken) {
