@@ -27,11 +27,12 @@ bool ReadFields(const std::string& s, int64_t& h, int64_t& m, int64_t& sec, int6
 } // namespace
 
 std::string MsToTimeText(int64_t ms) {
-    // A time of day: whole days are dropped, also below zero (one
-    // millisecond before midnight reads 23:59:59.999), so the text always
-    // has its twelve characters and reads back as a time text.
-    int64_t a = ms % 86400000;
-    if (a < 0) a += 86400000;
+    // A time of day: whole days are dropped. A time below zero (a frame
+    // before the stream's first stamp) reads as its distance from zero, as
+    // the time part of a date before the calendar's start does, so the text
+    // always has its twelve characters and reads back as a time text.
+    const int64_t r = ms % 86400000;
+    const int64_t a = r < 0 ? -r : r;
     const int64_t h = a / 3600000;
     const int64_t m = a / 60000 % 60;
     const int64_t s = a / 1000 % 60;
@@ -43,11 +44,12 @@ std::string MsToTimeText(int64_t ms) {
 }
 
 std::string DateTimeToTimeText(double t) {
-    // The time-of-day part in whole milliseconds; the days below it are
-    // dropped as those above it.
+    // The time part in whole milliseconds, taken from the magnitude below
+    // zero; the whole days are dropped on either side.
     if (!std::isfinite(t)) return MsToTimeText(0);
-    const double frac = t - std::floor(t);
-    return MsToTimeText(static_cast<int64_t>(std::llround(frac * 86400000.0)));
+    const double a = std::fabs(t);
+    const int64_t ms = static_cast<int64_t>(std::llround((a - std::floor(a)) * 86400000.0)) % 86400000;
+    return MsToTimeText(ms);
 }
 
 std::string PcrToTimeText(int64_t value) {

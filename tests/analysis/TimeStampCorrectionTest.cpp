@@ -89,10 +89,10 @@ TEST(TimeStampTexts, ConversionsAndTexts)
     EXPECT_EQ(PtsToTimeText(0), "00:00:00.000");
     EXPECT_EQ(PtsToTimeText(5445000), "00:01:00.500");
     EXPECT_EQ(PtsToTimeText(90LL * 3600000 * 25), "01:00:00.000"); // days dropped
-    // A time before the stream's start is a time of day like any other:
-    // twelve characters, whole days dropped.
-    EXPECT_EQ(PtsToTimeText(-90), "23:59:59.999");
-    EXPECT_EQ(PtsToTimeText(-5445000), "23:58:59.500");
+    // A time before the stream's start reads as its distance from it, in
+    // twelve characters.
+    EXPECT_EQ(PtsToTimeText(-90), "00:00:00.001");
+    EXPECT_EQ(PtsToTimeText(-5445000), "00:01:00.500");
     EXPECT_EQ(PcrToPts(449), 1);
     EXPECT_EQ(PcrToPts(450), 2); // 1.5 to even
     EXPECT_EQ(PcrToPts(750), 2); // 2.5 to even

@@ -26,23 +26,24 @@ TEST(TSClock, DateTimeToTimeText) {
     EXPECT_EQ(DateTimeToTimeText((10 * 3600 + 11 * 60 + 12.013) / 86400.0), "10:11:12.013");
 }
 
-TEST(TSClock, NegativeTimesAreTheTimeOfDayAndTwelveCharactersLong) {
-    // A time text is a time of day: whole days are dropped, also below zero,
-    // so a value just before midnight reads as the clock does then. Every
-    // text is a valid time text that reads back to the same time of day.
-    EXPECT_EQ(PcrToTimeText(-27000), "23:59:59.999");
-    EXPECT_EQ(PcrToTimeText(-97200000000LL), "23:00:00.000");
-    EXPECT_EQ(DateTimeToTimeText(-0.25), "18:00:00.000");
+TEST(TSClock, NegativeTimesAreTheirDistanceFromZeroInTwelveCharacters) {
+    // A time text is a time of day: whole days are dropped. Below zero the
+    // text is the time part of the magnitude, so a frame 40 ms before the
+    // stream's start reads 00:00:00.040; every text is a valid time text.
+    EXPECT_EQ(PcrToTimeText(-27000), "00:00:00.001");
+    EXPECT_EQ(PcrToTimeText(-97200000000LL), "01:00:00.000");
+    EXPECT_EQ(DateTimeToTimeText(-0.25), "06:00:00.000");
     EXPECT_EQ(DateTimeToTimeText(-1.5), "12:00:00.000");
     EXPECT_EQ(DateTimeToTimeText(-1e-10), "00:00:00.000");
-    EXPECT_EQ(MsToTimeText(-1), "23:59:59.999");
+    EXPECT_EQ(MsToTimeText(-1), "00:00:00.001");
     EXPECT_EQ(MsToTimeText(-86400000), "00:00:00.000");
-    EXPECT_EQ(MsToTimeText(INT64_MIN), "16:47:04.192");
+    EXPECT_EQ(MsToTimeText(INT64_MIN), "07:12:55.808");
     for (int64_t pcr : {-27000LL, -2700000000LL, -97200000000LL * 25 - 1}) {
         const std::string t = PcrToTimeText(pcr);
+        EXPECT_EQ(t.size(), 12u) << t;
         EXPECT_TRUE(IsValidTimeText(t)) << t;
         const int64_t day = 27000000LL * 86400;
-        EXPECT_EQ(TimeTextToPcr(t), ((pcr / 27000 * 27000) % day + day) % day) << t;
+        EXPECT_EQ(TimeTextToPcr(t), (-pcr / 27000 * 27000) % day) << t;
     }
 }
 
