@@ -7,7 +7,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <functional>
+#include <vector>
 
 #include "ModalProbe.h"
 #include "SkinTestForms.h"
@@ -59,14 +61,15 @@ protected:
     }
 
     // The centre of the part of the title that answers code (screen
-    // coordinates); found through the form's own hit test.
+    // coordinates); found through the form's own hit test on a grid fine
+    // enough for the smallest button.
     POINT Find(LRESULT code) const
     {
         RECT wr;
         GetWindowRect(wnd, &wr);
         LONG left = wr.right, top = wr.bottom, right = wr.left - 1, bottom = wr.top - 1;
-        for (LONG y = wr.top; y < wr.top + 60 && y < wr.bottom; ++y)
-            for (LONG x = wr.left; x < wr.right; ++x)
+        for (LONG y = wr.top; y < wr.top + 60 && y < wr.bottom; y += 2)
+            for (LONG x = wr.left; x < wr.right; x += 2)
                 if (SendMessageW(wnd, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == code) {
                     left = std::min(left, x);
                     right = std::max(right, x);
