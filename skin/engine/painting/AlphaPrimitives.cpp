@@ -282,7 +282,11 @@ void CopyKeyColorPiece(const TPixelView& dst, const TPixelView& src, int x, int 
                 const int bx = ci.X + dx, by = ci.Y + dy;
                 if (ci.Bmp.Contains(bx, by)) Put3(d, ci.Bmp.Pixel(bx, by), db);
             }
-            if (!keyPixel) PutPiece(d, s, db, sb);
+            if (keyPixel) return;
+            if (sb == 4 && db == 3)
+                PutOver(d, s, db);
+            else
+                Put3(d, s, db);
             return;
         }
         const bool isKey = sb == 4 ? std::equal(s, s + 4, keyPixel) : SameKey(s, key);
