@@ -9,11 +9,13 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "ModalProbe.h"
 #include "SkinTestForms.h"
 #include "skin/engine/data/sSkinManager.h"
+#include "skin/windows/acDials.h"
 #include "skin/windows/sSkinProvider.h"
 #include "ui/Application.h"
 #include "ui/Forms.h"
@@ -187,6 +189,31 @@ TEST_F(RealInputCaptionTest, ClickOnTheIconOpensTheSystemMenu)
     EXPECT_TRUE(IsWindowVisible(wnd));
     EXPECT_FALSE(IsZoomed(wnd) || IsIconic(wnd));
     EXPECT_TRUE(SameRect(Rect(), start));
+}
+
+// A system dialog skinned from outside answers real clicks on its buttons
+// the same way.
+TEST_F(RealInputCaptionTest, ADialogsMaximizeButtonTakesARealClick)
+{
+    form->Hide();
+    HWND d = CreateWindowW(L"#32770", L"Dialog", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX,
+                           150, 110, 360, 240, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(d, nullptr);
+    ShowWindow(d, SW_SHOW);
+    ASSERT_TRUE(HookActivatedWindow(d));
+    SetForegroundWindow(d);
+    std::swap(wnd, d);
+    ASSERT_TRUE(WaitFor([&] { return test::Settled(wnd); }));
+    const POINT max = Find(HTMAXBUTTON);
+    EXPECT_GE(max.x, 0);
+    if (max.x >= 0) {
+        Click(max);
+        EXPECT_TRUE(WaitFor([&] { return IsZoomed(wnd) != FALSE; }));
+    }
+    Park();
+    DestroyWindow(wnd);
+    wnd = d;
+    UninstallDialogSkinning();
 }
 
 } // namespace
