@@ -64,7 +64,14 @@ void PaintGradTriangles(tw::TBitmap& bmp, TRect r, const TsGradArray& data)
         vert[i].Alpha = 0;
     }
     GRADIENT_TRIANGLE tri[4] = {{0, 1, 2}, {1, 2, 3}, {0, 1, 4}, {4, 1, 3}};
-    Binding().Fill(bmp.Canvas().Handle(), vert, 5, tri, 4, GRADIENT_FILL_TRIANGLE);
+    if (!Binding().Fill(bmp.Canvas().Handle(), vert, 5, tri, 4, GRADIENT_FILL_TRIANGLE)) return;
+    // The platform writes the vertices' alpha into a 32-bit picture; a
+    // gradient is opaque like every other fill of the section.
+    if (bmp.PixelFormat() != tw::pf32bit) return;
+    GdiFlush();
+    const tw::TPixelView v32 = bmp.PixelView();
+    for (int y = r.Top; y < r.Bottom; ++y)
+        for (int x = r.Left; x < r.Right; ++x) v32.Pixel(x, y)[3] = 255;
 }
 
 } // namespace skin

@@ -87,7 +87,11 @@ bool TacGlowEffect::Show(const TRect& r, const TRect& clip, HWND host)
     HWND wnd = form->Handle();
     if (!wnd) return false;
     SetWindowPos(wnd, nullptr, p.Pos.X, p.Pos.Y, p.Width, p.Height, SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowLongPtrW(wnd, GWL_EXSTYLE, GetWindowLongPtrW(wnd, GWL_EXSTYLE) | WS_EX_LAYERED | WS_EX_TOOLWINDOW);
+    // Transparent to the mouse as well: answering HTTRANSPARENT alone is
+    // not enough where the system picks the window under the pointer itself
+    // (under Wine a real click on a glowing close button was lost).
+    SetWindowLongPtrW(wnd, GWL_EXSTYLE,
+                      GetWindowLongPtrW(wnd, GWL_EXSTYLE) | WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT);
     SIZE size{p.Width, p.Height};
     POINT origin{0, 0};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};

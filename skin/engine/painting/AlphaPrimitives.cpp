@@ -27,6 +27,33 @@ void Put3(uint8_t* d, const uint8_t* s, int dstBytes)
     if (dstBytes == 4) d[3] = 255;
 }
 
+// A pixel of a picture that carries its own alpha (a PNG glyph), laid over
+// what is under it: a transparent pixel leaves the destination as it was
+// instead of showing as black, a half-transparent one mixes.
+void PutOver(uint8_t* d, const uint8_t* s, int dstBytes)
+{
+    const int a = s[3];
+    if (a == 255) {
+        Put3(d, s, dstBytes);
+        return;
+    }
+    if (a == 0) return;
+    for (int i = 0; i < 3; ++i) d[i] = uint8_t((s[i] * a + d[i] * (255 - a) + 127) / 255);
+    if (dstBytes == 4) d[3] = uint8_t(a + (d[3] * (255 - a) + 127) / 255);
+}
+
+// A source pixel onto the destination: over it by its alpha when the
+// source has one and the destination does not keep it.
+void PutPiece(uint8_t* d, const uint8_t* s, int dstBytes, int srcBytes)
+{
+    if (srcBytes == 4 && dstBytes == 3)
+        PutOver(d, s, dstBytes);
+    else if (srcBytes == 4)
+        std::copy(s, s + 4, d);
+    else
+        Put3(d, s, dstBytes);
+}
+
 void PutColor(uint8_t* d, TColor c, int dstBytes)
 {
     d[0] = uint8_t(c >> 16);
@@ -216,7 +243,11 @@ void CopyKeyColorRect(const TPixelView& dst, const TPixelView& src, int x, int y
     const int db = dst.BytesPerPixel(), sb = src.BytesPerPixel();
     ForOverlap(dst, x, y, src, r.Left, r.Top, r.Right - r.Left + 1, r.Bottom - r.Top + 1, [&](int dx, int dy, int sx, int sy) {
         const uint8_t* s = src.Row(sy) + sx * sb;
-        if (!SameKey(s, key)) Put3(dst.Row(dy) + dx * db, s, db);
+        if (SameKey(s, key)) return;
+        if (sb == 4)
+            PutOver(dst.Row(dy) + dx * db, s, db);
+        else
+            Put3(dst.Row(dy) + dx * db, s, db);
     });
 }
 
@@ -244,20 +275,23 @@ void CopyKeyColorPiece(const TPixelView& dst, const TPixelView& src, int x, int 
         const uint8_t* s = src.Row(sy) + sx * sb;
         uint8_t* d = dst.Row(dy) + dx * db;
         if (withBG) {
-            if (!SameKey(s, key)) {
-                Put3(d, s, db);
-            } else if (!dstIsCache) {
+            const bool keyPixel = SameKey(s, key);
+            // What lies behind comes first; a piece with its own alpha is
+            // then laid over it.
+            if ((keyPixel || (sb == 4 && db == 3)) && !dstIsCache) {
                 const int bx = ci.X + dx, by = ci.Y + dy;
                 if (ci.Bmp.Contains(bx, by)) Put3(d, ci.Bmp.Pixel(bx, by), db);
             }
+            if (keyPixel) return;
+            if (sb == 4 && db == 3)
+                PutOver(d, s, db);
+            else
+                Put3(d, s, db);
             return;
         }
         const bool isKey = sb == 4 ? std::equal(s, s + 4, keyPixel) : SameKey(s, key);
         if (!isKey) {
-            if (sb == 4 && db == 4)
-                std::copy(s, s + 4, d);
-            else
-                Put3(d, s, db);
+            PutPiece(d, s, db, sb);
         } else if (!ci.Ready) {
             PutColor(d, ci.FillColor, db);
         }
@@ -328,6 +362,12 @@ void CopyMaskPieceOverBG(const TRect& dstRect, const TRect& srcRect, const TPixe
         if (fromCache && ci.Bmp.Contains(ci.X + dx, ci.Y + dy)) bg = ci.Bmp.Pixel(ci.X + dx, ci.Y + dy);
         uint8_t out[3];
         for (int c = 0; c < 3; ++c) out[c] = uint8_t((s[c] * (256 - m[c]) + bg[c] * m[c]) >> 8);
+        if (sb == 4 && db == 3) {
+            const uint8_t over[4] = {out[0], out[1], out[2], s[3]};
+            if (bg != d) Put3(d, bg, db);
+            PutOver(d, over, db);
+            return;
+        }
         Put3(d, out, db);
     });
 }
@@ -346,6 +386,18 @@ void CopyRectPixels(const TPixelView& dst, const TRect& dstRect, const TPixelVie
                        Put3(d, s, db);
                });
 }
+
+namespace {
+
+void CopyRectOver(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, TPoint srcAt)
+{
+    if (dst.Empty() || src.Empty() || src.BitsPerPixel != 32) return;
+    const int db = dst.BytesPerPixel();
+    ForOverlap(dst, dstRect.Left, dstRect.Top, src, srcAt.X, srcAt.Y, dstRect.Width(), dstRect.Height(),
+               [&](int dx, int dy, int sx, int sy) { PutOver(dst.Row(dy) + dx * db, src.Row(sy) + sx * 4, db); });
+}
+
+} // namespace
 
 void StretchRectPixels(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, const TRect& srcRect)
 {
@@ -511,6 +563,10 @@ void DrawMaskRect(const TPixelView& dst, const TRect& r, bool drawCentre, const 
         {{r.Left + wl, r.Top + wt, r.Right - wr, r.Bottom - wb}, {ox + wl, oy + wt, ox + wl + cw, oy + wt + ch}, false},
     };
     const bool centre = drawCentre && (mask.StretchMode & 4);
+    // A picture with its own alpha (a PNG) drawn into a picture without one
+    // is laid over it; a 32-bit destination keeps the alpha as drawn (the
+    // glow halo is composed that way).
+    const bool overByAlpha = img.BitsPerPixel == 32 && dst.BitsPerPixel != 32;
     for (int i = 0; i < 9; ++i) {
         const TPiece& p = pieces[i];
         if (i == 8 && !centre) break;
@@ -520,10 +576,21 @@ void DrawMaskRect(const TPixelView& dst, const TRect& r, bool drawCentre, const 
                 CopyKeyColorPiece(dst, img, p.Dst.Left, p.Dst.Top, {p.Src.Left, p.Src.Top, p.Src.Right - 1, p.Src.Bottom - 1},
                                   clKeyColor, ci, useBG);
             } else if (mask.StretchMode & 1) {
-                HalftoneStretchPixels(dst, p.Dst, img, p.Src);
+                if (overByAlpha && int64_t(p.Dst.Width()) * p.Dst.Height() <= int64_t(dst.Width) * dst.Height) {
+                    // Stretched with its alpha, then laid over what is there.
+                    TPixelImage piece(p.Dst.Width(), p.Dst.Height(), 32);
+                    HalftoneStretchPixels(piece.View(), {0, 0, p.Dst.Width(), p.Dst.Height()}, img, p.Src);
+                    CopyRectOver(dst, p.Dst, piece.View(), {0, 0});
+                } else {
+                    HalftoneStretchPixels(dst, p.Dst, img, p.Src);
+                }
             } else {
-                Tile(p.Dst, p.Src.Width(), p.Src.Height(), dst,
-                     [&](const TRect& t) { CopyRectPixels(dst, t, img, {p.Src.Left, p.Src.Top}); });
+                Tile(p.Dst, p.Src.Width(), p.Src.Height(), dst, [&](const TRect& t) {
+                    if (overByAlpha)
+                        CopyRectOver(dst, t, img, {p.Src.Left, p.Src.Top});
+                    else
+                        CopyRectPixels(dst, t, img, {p.Src.Left, p.Src.Top});
+                });
             }
         } else if (p.Corner) {
             CopyMaskPieceOverBG(p.Dst, p.Src, dst, img, ci, useBG, mask);
@@ -558,6 +625,11 @@ void BlendMaskGlyph(const TRect& dstRect, const TRect& srcRect, const TPixelView
         for (int i = 0; i < 3; ++i) {
             const int k = drawMode == 1 ? m[i] : std::min(m[i] + 100, 255);
             out[i] = uint8_t(ClampByte(((d[i] - c[i]) * k + c[i] * 256) >> 8));
+        }
+        if (sb == 4) {
+            const uint8_t over[4] = {out[0], out[1], out[2], c[3]};
+            PutOver(d, over, db);
+            return;
         }
         Put3(d, out, db);
     });
@@ -610,6 +682,11 @@ void TileMaskPiece(const TRect& dstRect, const TRect& srcRect, const TPixelView&
             const uint8_t* m = src.Row(sy + band) + sx * sb;
             uint8_t out[3];
             for (int i = 0; i < 3; ++i) out[i] = uint8_t(ClampByte(((d[i] - c[i]) * m[i] + c[i] * 256) >> 8));
+            if (sb == 4) {
+                const uint8_t over[4] = {out[0], out[1], out[2], c[3]};
+                PutOver(d, over, db);
+                return;
+            }
             Put3(d, out, db);
             return;
         }

@@ -107,6 +107,15 @@ TEST_F(TsSkinLinkTest, ProtocolAnswers)
     Section("PANEL").Color = 0xFFFFFF;
     Section("PANEL").Transparency = 0;
     EXPECT_EQ(Ask(edit, AC_QUERYCOLOR), 0x313131);
+    // Fully transparent: the parent's answer whole, its own colour nowhere;
+    // a parent that answers the key colour is taken at its Color.
+    s.Transparency = 100;
+    Section("PANEL").Color = 0x123456;
+    EXPECT_EQ(Ask(edit, AC_QUERYCOLOR), 0x123456);
+    Section("PANEL").Color = clKeyColor;
+    panel->SetColor(tw::TColor(0x00ABCD));
+    EXPECT_EQ(Ask(edit, AC_QUERYCOLOR), 0x00ABCD);
+    s.Transparency = 50;
     // No section: SkinIndex -1 answers 0.
     edit->SkinData.SetSkinSection("NOSUCHSECTION");
     EXPECT_EQ(Ask(edit, AC_QUERYSKININDEX), 0);

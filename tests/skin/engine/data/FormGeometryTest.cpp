@@ -48,6 +48,14 @@ TEST(FormGeometry, BorderAndTitleMeasures)
     EXPECT_EQ(SnapCoordinate(1905, 20, 1920, 10), 1900);
     EXPECT_EQ(SnapCoordinate(1880, 20, 1920, 10), 1880);
     EXPECT_EQ(SnapCoordinate(-4, 0, 0, 10), 0);
+    // Snapped only while the distance is below the buffer, on either side
+    // of the edge: 9 away snaps, 10 away stays.
+    EXPECT_EQ(SnapCoordinate(1909, 20, 1920, 10), 1900);
+    EXPECT_EQ(SnapCoordinate(1910, 20, 1920, 10), 1910);
+    EXPECT_EQ(SnapCoordinate(1891, 20, 1920, 10), 1900);
+    EXPECT_EQ(SnapCoordinate(1890, 20, 1920, 10), 1890);
+    EXPECT_EQ(SnapCoordinate(10, 0, 0, 10), 10);
+    EXPECT_EQ(SnapCoordinate(-9, 0, 0, 10), 0);
     EXPECT_EQ(MaximizedRegionRect(800, 600, 4, 4), TRect(4, 4, 796, 596));
 }
 

@@ -160,3 +160,66 @@ TEST(SkinLookups, BuiltInShadowMarginsGrowByOneUnderDesktopComposition)
     EXPECT_EQ(sm.ExtBorderMargins, (TRect{12, 8, 12, 12}));
     EXPECT_EQ(sm.ExtBorderActive->Width(), 30);
 }
+
+// The extended border's margins: BORDERMODE 0 takes each piece width less
+// the form offset (3 - 1, 5 - 1, 2 - 1, 4 - 1), any other mode the offset
+// on all four sides.
+TEST(SkinLookups, ExtendedBorderMarginsFollowTheBorderMode)
+{
+    static skintest::TLayeredAnnouncer layered;   // outlives the managers
+    for (int mode : {0, 1}) {
+        TsSkinManager sm;
+        skintest::TPackedSkin pack;
+        pack.Files["MASTER.BMP"] = skintest::BmpFile(Picture(12, 10, 24, 0x102030).View());
+        pack.Attach(sm);
+        const std::string text = "[GLOBALINFO]\nMASTERBITMAP=MASTER.BMP\nBORDERMODE=" + std::to_string(mode) +
+                                 "\nEXBORDER=^0000^0000^0012^0010^0003^0005^0002^0004^1^0^0^0\n";
+        LoadSkinTables(sm, &text);
+        sm.Announcer = &layered;
+        sm.SetExtendedBorders(true);
+        sm.SkinData.FormOffset = 1;
+        sm.UpdateExtBorderImages();
+        EXPECT_EQ(sm.ExtBorderMargins, mode == 0 ? (TRect{2, 4, 1, 3}) : (TRect{1, 1, 1, 1})) << mode;
+    }
+}
+
+// A kept title icon keeps its glow mask too (the icon's name and "GLOW0"),
+// whether the glow is cut from the master bitmap or has a picture of its
+// own; a glow of an icon that is not kept changes.
+TEST(SkinColours, HueKeepsTheGlowOfAKeptIcon)
+{
+    TsSkinManager sm;
+    skintest::TPackedSkin pack;
+    pack.Files["MASTER.BMP"] = skintest::BmpFile(Picture(4, 3, 24, 0x0000FF).View());
+    pack.Files["GLOW.BMP"] = skintest::BmpFile(Picture(3, 2, 24, 0x0000FF).View());
+    pack.Attach(sm);
+    const std::string text = "[GLOBALINFO]\nMASTERBITMAP=MASTER.BMP\nBIKEEPHUE=2\n"
+                             "BICONCLOSEGLOW0=@0000@0001@0002@0002@1@0\nSICONCLOSEGLOW0=!GLOW.BMP!1!0!3\n"
+                             "BICONMAXGLOW0=@0000@0002@0002@0003@1@0\n";
+    LoadSkinTables(sm, &text);
+    sm.MasterBitmap = std::make_unique<TPixelImage>(Picture(4, 3, 24, 0x0000FF));
+    sm.ChangeSkinHue(120);
+    EXPECT_EQ(Px(sm.MasterBitmap->View(), 1, 1), 0x0000FF);   // BICONCLOSEGLOW0
+    EXPECT_EQ(Px(sm.MasterBitmap->View(), 1, 2), 0x00FF00);   // BICONMAXGLOW0, not kept under 2
+    EXPECT_EQ(Px(sm.MasterBitmap->View(), 3, 1), 0x00FF00);   // outside every mask
+    const int own = sm.GetMaskIndex(sm.GetSkinIndex("GLOBALINFO"), "GLOBALINFO", "SICONCLOSEGLOW0");
+    ASSERT_GE(own, 0);
+    EXPECT_EQ(Px(sm.ma[size_t(own)].Bmp->View(), 1, 1), 0x0000FF);
+}
+
+// The frame of a mask with a picture of its own is a third of the picture's
+// width and half its height, whatever its image count and mask type say; a
+// mask cut from the master bitmap has its frame from those.
+TEST(SkinLookups, FrameSizeOfAMaskWithItsOwnPicture)
+{
+    TsSkinManager sm;
+    skintest::TPackedSkin pack;
+    pack.Files["MASTER.BMP"] = skintest::BmpFile(Picture(12, 8, 24, 0x102030).View());
+    pack.Files["GLYPH.BMP"] = skintest::BmpFile(Picture(12, 8, 24, 0x102030).View());
+    pack.Attach(sm);
+    const std::string text = "[GLOBALINFO]\nMASTERBITMAP=MASTER.BMP\nOWN=!GLYPH.BMP!1!0!2\nCUT=@0000@0000@0012@0008@2@1\n";
+    LoadSkinTables(sm, &text);
+    const int g = sm.GetSkinIndex("GLOBALINFO");
+    EXPECT_EQ(sm.GetMaskFrameSize(sm.GetMaskIndex(g, "GLOBALINFO", "OWN")), (TPoint{4, 4}));
+    EXPECT_EQ(sm.GetMaskFrameSize(sm.GetMaskIndex(g, "GLOBALINFO", "CUT")), (TPoint{6, 4}));
+}

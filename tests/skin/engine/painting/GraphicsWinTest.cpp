@@ -7,6 +7,7 @@
 #include "skin/engine/data/sGradient.h"
 #include "skin/engine/painting/GlyphDrawing.h"
 #include "skin/engine/painting/GraphicsUtils.h"
+#include "skin/engine/painting/ItemPainting.h"
 #include "ui/Graphics.h"
 
 using namespace skin;
@@ -54,6 +55,31 @@ TEST(TriangleGradient, OneStepPaintsOneColour)
     PaintGradTriangles(bmp, {0, 0, 8, 8}, a);
     GdiFlush();
     EXPECT_EQ(Px(bmp.PixelView(), 4, 3), 0x00FF00);
+}
+
+// A triangle gradient is as opaque as the other modes and the solid fills,
+// painted alone or as a section's gradient into part of a 32-bit item; what
+// lies outside its rectangle keeps its alpha.
+TEST(TriangleGradient, OpaqueInA32BitItem)
+{
+    if (!GradientFillAvailable()) GTEST_SKIP() << "no GradientFill";
+    TsGradArray a;
+    PrepareGradArray("$00FF00;0;0;2;0", a);
+    tw::TBitmap bmp(8, 8, tw::pf32bit);
+    PaintGradTriangles(bmp, {0, 0, 8, 8}, a);
+    GdiFlush();
+    for (TPoint p : {TPoint{0, 0}, TPoint{4, 3}, TPoint{7, 7}}) EXPECT_EQ(skintest::Alpha(bmp.PixelView(), p.X, p.Y), 255);
+
+    tw::TBitmap item(10, 10, tw::pf32bit);
+    const TPixelView v = item.PixelView();
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 10; ++x) skintest::SetPx(v, x, y, 0x123456, 7);
+    PaintSectionGradient(v, {2, 2, 8, 8}, a);
+    EXPECT_EQ(Px(v, 4, 4), 0x00FF00);
+    EXPECT_EQ(skintest::Alpha(v, 4, 4), 255);
+    EXPECT_EQ(skintest::Alpha(v, 2, 2), 255);
+    EXPECT_EQ(Px(v, 1, 1), 0x123456);
+    EXPECT_EQ(skintest::Alpha(v, 1, 1), 7);
 }
 // The focus mark: black dots every third pixel on the rectangle's edges, each
 // with a white one a pixel up and left of it; rect (5, 5, 14, 11) has dots at

@@ -158,3 +158,26 @@ TEST_F(ItemBG, ItemWithAGivenMaskTakesOnlyTheGivenTexturesAndNoKeyFill)
     EXPECT_EQ(At(2, 2), 0x0000FF);
     EXPECT_EQ(ci.X, 0);   // the caller's record comes back as it was
 }
+
+// A gradient laid over a texture at ImagePercent 50, the gradient here the
+// section's black colour, the texture 200: the item painter weighs the
+// texture by 50 * 255 div 100 = 127, (200 * 127 + 127) shr 8 = 99; the fast
+// painter of the mask items by min(255, 50 * 256 div 100) = 128,
+// (200 * 128 + 127) shr 8 = 100.
+TEST_F(ItemBG, GradientOverTextureWeighsTheTextureByEachPaintersRule)
+{
+    sm.MasterBitmap = std::make_unique<TPixelImage>(Picture(2, 2, 24, 0xC8C8C8));
+    TsMaskData texture;
+    texture.Manager = &sm;
+    texture.R = {0, 0, 2, 2};
+    texture.ImageCount = 1;
+    texture.ImgType = itisaTexture;
+    sm.ma.push_back(std::move(texture));
+    const int s = Section(0x000000, 0, 50, 50);
+    PaintItemBG(&sm, s, sm.gd[size_t(s)].Name, EmptyCacheInfo(), 0, {1, 1, 3, 3}, {0, 0}, item.View(), 0);
+    EXPECT_EQ(At(1, 1), 0x636363);
+    TCacheInfo ci = EmptyCacheInfo();
+    PaintItemWithMask(&sm, s, -1, 0, -1, ci, true, 0, {1, 1, 3, 3}, {0, 0}, item.View());
+    EXPECT_EQ(At(1, 1), 0x646464);
+    EXPECT_EQ(At(2, 2), 0x646464);
+}

@@ -1,0 +1,222 @@
+// A skinned form's caption buttons, title and system-menu icon driven by the
+// pointer as the system delivers it (SendInput): between a press and its
+// release the system asks the form for its hit code again, and the button
+// must still act. Judged by the window's state and place, never by what was
+// sent to it.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <functional>
+#include <utility>
+#include <vector>
+
+#include "ModalProbe.h"
+#include "SkinTestForms.h"
+#include "skin/engine/data/sSkinManager.h"
+#include "skin/windows/acDials.h"
+#include "skin/windows/sSkinProvider.h"
+#include "ui/Application.h"
+#include "ui/Forms.h"
+
+#ifdef TW_SKIN_ARCHIVE
+
+namespace skin {
+namespace {
+
+class RealInputCaptionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        tw::Application->Initialize();
+        ASSERT_TRUE(test::LoadOwnSkin(manager));
+        form = new tw::TForm(tw::Application);
+        form->SetText("Pointer");
+        form->SetBounds(160, 120, 420, 300);
+        form->SetBorderIcons(tw::TBorderIcons(tw::biSystemMenu | tw::biMinimize | tw::biMaximize));
+        new TsSkinProvider(form);
+        form->Show();
+        wnd = form->Handle();
+        SetForegroundWindow(wnd);
+        ASSERT_TRUE(WaitFor([&] { return test::Settled(wnd); }));
+        GetWindowRect(wnd, &start);
+    }
+    void TearDown() override
+    {
+        Park();
+        delete form;
+        DefaultManager = nullptr;
+    }
+
+    // Pumps messages until done() holds or a generous deadline passes.
+    static bool WaitFor(const std::function<bool()>& done)
+    {
+        const ULONGLONG until = GetTickCount64() + 20000;
+        while (!done()) {
+            if (GetTickCount64() > until)
+                return false;
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+            tw::Application->ProcessMessages();
+        }
+        return true;
+    }
+
+    // The centre of the part of the title that answers code (screen
+    // coordinates); found through the form's own hit test on a grid fine
+    // enough for the smallest button.
+    POINT Find(LRESULT code) const
+    {
+        RECT wr;
+        GetWindowRect(wnd, &wr);
+        LONG left = wr.right, top = wr.bottom, right = wr.left - 1, bottom = wr.top - 1;
+        for (LONG y = wr.top; y < wr.top + 60 && y < wr.bottom; y += 2)
+            for (LONG x = wr.left; x < wr.right; x += 2)
+                if (SendMessageW(wnd, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == code) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+        if (right < left)
+            return {-1, -1};
+        return {(left + right) / 2, (top + bottom) / 2};
+    }
+
+    static INPUT Mouse(DWORD flags, POINT at = {0, 0})
+    {
+        INPUT in{};
+        in.type = INPUT_MOUSE;
+        in.mi.dwFlags = flags;
+        if (flags & MOUSEEVENTF_MOVE) {
+            in.mi.dwFlags |= MOUSEEVENTF_ABSOLUTE;
+            in.mi.dx = LONG((int64_t(at.x) * 65535 + GetSystemMetrics(SM_CXSCREEN) / 2) / (GetSystemMetrics(SM_CXSCREEN) - 1));
+            in.mi.dy = LONG((int64_t(at.y) * 65535 + GetSystemMetrics(SM_CYSCREEN) / 2) / (GetSystemMetrics(SM_CYSCREEN) - 1));
+        }
+        return in;
+    }
+
+    // Moves there, presses, moves along the way given, releases.
+    static void Drag(POINT from, POINT to, int steps)
+    {
+        std::vector<INPUT> in{Mouse(MOUSEEVENTF_MOVE, from), Mouse(MOUSEEVENTF_LEFTDOWN)};
+        for (int i = 1; i <= steps; ++i)
+            in.push_back(Mouse(MOUSEEVENTF_MOVE, {from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps}));
+        in.push_back(Mouse(MOUSEEVENTF_LEFTUP));
+        SendInput(UINT(in.size()), in.data(), sizeof(INPUT));
+    }
+    static void Click(POINT at) { Drag(at, at, 0); }
+    static void Park() { SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1); }
+
+    RECT Rect() const
+    {
+        RECT r;
+        GetWindowRect(wnd, &r);
+        return r;
+    }
+    static bool SameRect(const RECT& a, const RECT& b)
+    {
+        return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+    }
+
+    TsSkinManager manager;
+    tw::TForm* form = nullptr;
+    HWND wnd = nullptr;
+    RECT start{};
+};
+
+TEST_F(RealInputCaptionTest, MaximizeRestoreAndMinimizeByClicks)
+{
+    const POINT max = Find(HTMAXBUTTON);
+    ASSERT_GE(max.x, 0);
+    Click(max);
+    EXPECT_TRUE(WaitFor([&] { return IsZoomed(wnd) != FALSE; })) << "maximize";
+    Park();
+    ASSERT_TRUE(WaitFor([&] { return test::Settled(wnd); }));
+    // The same place of a zoomed form is its restore button.
+    const POINT restore = Find(HTMAXBUTTON);
+    ASSERT_GE(restore.x, 0);
+    Click(restore);
+    EXPECT_TRUE(WaitFor([&] { return !IsZoomed(wnd) && SameRect(Rect(), start); })) << "restore";
+    Park();
+    ASSERT_TRUE(WaitFor([&] { return test::Settled(wnd); }));
+
+    const POINT min = Find(HTMINBUTTON);
+    ASSERT_GE(min.x, 0);
+    Click(min);
+    EXPECT_TRUE(WaitFor([&] { return IsIconic(wnd) != FALSE; })) << "minimize";
+    ShowWindow(wnd, SW_RESTORE);
+}
+
+TEST_F(RealInputCaptionTest, TitleDragMovesTheFormAndCloseClosesIt)
+{
+    const POINT title = Find(HTCAPTION);
+    ASSERT_GE(title.x, 0);
+    Drag(title, {title.x + 60, title.y + 40}, 6);
+    EXPECT_TRUE(WaitFor([&] {
+        const RECT r = Rect();
+        return r.left == start.left + 60 && r.top == start.top + 40 && r.right - r.left == start.right - start.left;
+    })) << "now at " << Rect().left << "," << Rect().top;
+    Park();
+    ASSERT_TRUE(WaitFor([&] { return test::Settled(wnd); }));
+
+    const POINT close = Find(HTCLOSE);
+    ASSERT_GE(close.x, 0);
+    Click(close);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(wnd); })) << "close";
+}
+
+// One click on the title icon opens the system menu (closed again by a key,
+// as a user would); the form stays as it was.
+TEST_F(RealInputCaptionTest, ClickOnTheIconOpensTheSystemMenu)
+{
+    const POINT icon = Find(HTSYSMENU);
+    ASSERT_GE(icon.x, 0);
+    bool opened = false;
+    test::TModalProbe probe([&] {
+        if (!test::VisibleThreadWindow(L"#32768"))
+            return false;
+        opened = true;
+        INPUT keys[2]{};
+        keys[0].type = keys[1].type = INPUT_KEYBOARD;
+        keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
+        keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(2, keys, sizeof(INPUT));
+        return true;
+    });
+    Click(icon);
+    EXPECT_TRUE(WaitFor([&] { return opened && !test::VisibleThreadWindow(L"#32768"); }));
+    EXPECT_TRUE(IsWindowVisible(wnd));
+    EXPECT_FALSE(IsZoomed(wnd) || IsIconic(wnd));
+    EXPECT_TRUE(SameRect(Rect(), start));
+}
+
+// A system dialog skinned from outside answers real clicks on its buttons
+// the same way.
+TEST_F(RealInputCaptionTest, ADialogsMaximizeButtonTakesARealClick)
+{
+    form->Hide();
+    HWND d = CreateWindowW(L"#32770", L"Dialog", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX,
+                           150, 110, 360, 240, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(d, nullptr);
+    ShowWindow(d, SW_SHOW);
+    ASSERT_TRUE(HookActivatedWindow(d));
+    SetForegroundWindow(d);
+    std::swap(wnd, d);
+    ASSERT_TRUE(WaitFor([&] { return test::Settled(wnd); }));
+    const POINT max = Find(HTMAXBUTTON);
+    EXPECT_GE(max.x, 0);
+    if (max.x >= 0) {
+        Click(max);
+        EXPECT_TRUE(WaitFor([&] { return IsZoomed(wnd) != FALSE; }));
+    }
+    Park();
+    DestroyWindow(wnd);
+    wnd = d;
+    UninstallDialogSkinning();
+}
+
+} // namespace
+} // namespace skin
+
+#endif
