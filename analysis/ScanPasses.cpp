@@ -16,6 +16,8 @@
 #include "ts/TSPesReader.h"
 #include "ts/TSPmtReader.h"
 
+#include <limits>
+
 namespace tw {
 
 namespace {
@@ -166,8 +168,11 @@ void TScanPasses::ScanPids(int64_t limit) {
     int errors = 0;
     int64_t effective = reader_->PacketCount() < limit ? reader_->PacketCount() - 1 : limit;
     const TTSPacketHeader* h = reader_->TSPacketHeader();
+    // A dropout ends no PID scan: the packet limit bounds its work, and a
+    // stream whose first packets lie behind the damage must still be found,
+    // or the program's table loses it as absent.
     RunScanLoop(
-        *this, limit, errors, SCAN_ERROR_LIMIT,
+        *this, limit, errors, std::numeric_limits<int>::max(),
         [&]() {
             const int pid = h->PID();
             const bool pcr = (h->AdaptationFieldControl() == afc_adaptation_field_only ||

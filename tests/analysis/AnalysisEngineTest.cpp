@@ -243,7 +243,9 @@ TEST_F(AnalysisEngineTest, NotATransportStreamGivesAClearMessage) {
     EXPECT_FALSE(Analyse(Garbage(200000, 7)));
     ASSERT_EQ(host.Messages.size(), 1u);
     EXPECT_EQ(host.Messages[0], "No PIDs found!");
-    EXPECT_TRUE(host.Has("Scan aborted (too many errors) !"));
+    // The PID scan reads on to its limit (a recording's dropout ends no PID
+    // scan), with its log silenced once.
+    EXPECT_EQ(host.Count("Too many errors skipping log entries!"), 1) << host.All();
     EXPECT_FALSE(host.StartEnabled);
 }
 
