@@ -69,7 +69,8 @@ bool CarriesPcr(const TTSPacketHeader& hd)
 
 // A packet with its adaptation field (and the PCR in it) and no payload: the
 // field is stuffed to the end of the packet, no unit starts, nothing is
-// scrambled. Its continuity counter is the writer's to set.
+// scrambled, and the flags that speak of the payload (random access, stream
+// priority) are cleared. Its continuity counter is the writer's to set.
 void KeepAdaptationFieldOnly(TTSPacketBuffer& packet)
 {
     uint8_t* d = packet.Data;
@@ -80,6 +81,8 @@ void KeepAdaptationFieldOnly(TTSPacketBuffer& packet)
     d[1] = static_cast<uint8_t>(d[1] & ~0x40);
     d[3] = static_cast<uint8_t>(0x20 | (d[3] & 0x0F));
     d[4] = 183;
+    if (length > 0)
+        d[5] = static_cast<uint8_t>(d[5] & ~0x60);
     std::fill(d + 5 + length, d + TS_PACKET_SIZE, uint8_t{0xFF});
 }
 
