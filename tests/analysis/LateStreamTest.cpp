@@ -99,9 +99,9 @@ namespace {
 
 // A program (PAT and PMT, MPEG-2 video with the clock, two MPEG audio
 // streams, the second declared as `secondType`) whose first video frame is
-// large, so that its first 100 packets hold no sound; packets 100 to 1,199
-// carry the transport error indicator.
-std::string DropoutNearTheStart(int secondType, Cleanup& cleanup, std::map<int, int64_t>& soundPackets)
+// large, so that its first 100 packets hold no sound; packets `from` to
+// 1,199 carry the transport error indicator (from 0: the first tables too).
+std::string DropoutNearTheStart(int secondType, size_t from, Cleanup& cleanup, std::map<int, int64_t>& soundPackets)
 {
     const std::vector<test::PmtStream> streams = {{2, 0x101, {}}, {3, 0x102, {}}, {secondType, 0x103, {}}};
     test::TsStream s;
@@ -119,7 +119,7 @@ std::string DropoutNearTheStart(int secondType, Cleanup& cleanup, std::map<int, 
         s.AddPes(0x102, test::PesPacket(0xC0, MpegAudioFrames(), pts));
         s.AddPes(0x103, test::PesPacket(0xC1, MpegAudioFrames(), pts));
     }
-    for (size_t i = 100; i < 1200; ++i)
+    for (size_t i = from; i < 1200; ++i)
         s.SetTransportError(i);
     for (size_t i = 0; i < s.PacketCount(); ++i) {
         const uint8_t* p = s.Packet(i).data();
@@ -138,11 +138,12 @@ TEST(LateStream, AListedStreamBehindADropoutNearTheStartIsCopied)
 {
     // The second sound as MPEG audio, and as private data without a
     // descriptor (as receivers write it): only its packets say it is sound.
-    for (const int secondType : {3, 6}) {
-        SCOPED_TRACE(secondType);
+    // The dropout after the first tables, or over them.
+    for (const auto& [secondType, from] : {std::pair<int, size_t>{3, 100}, {6, 100}, {3, 0}, {6, 0}}) {
+        SCOPED_TRACE(IntToStr(secondType) + " from " + IntToStr(static_cast<int64_t>(from)));
         Cleanup cleanup;
         std::map<int, int64_t> sound;
-        const std::string in = DropoutNearTheStart(secondType, cleanup, sound);
+        const std::string in = DropoutNearTheStart(secondType, from, cleanup, sound);
         for (int pid = 0x101; pid <= 0x103; ++pid)
             ASSERT_GT(sound[pid], 100) << pid;
         const std::string out = TempName("dropout_out");
