@@ -41,11 +41,11 @@ constexpr int VIDEO_PANEL_HEIGHT = 74;
 constexpr int AUDIO_PANEL_HEIGHT = 74;
 constexpr int TEXT_PANEL_HEIGHT = 44;
 
-// Scan error limits: logging stops after 40 broken packets, a scan ends
-// after 1000 (the PMT scan after 500, over all PMT PIDs together).
+// Scan error limits: logging stops after 40 broken packets; the start/end
+// scan ends after 1000 (the PID, stream type, PAT and PMT scans read past a
+// dropout to their packet limits).
 constexpr int SCAN_LOG_ERROR_LIMIT = 40;
 constexpr int SCAN_ERROR_LIMIT = 1000;
-constexpr int PMT_SCAN_ERROR_LIMIT = 500;
 
 struct TSavedPmt {
     int Pid = 0;

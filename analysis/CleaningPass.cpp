@@ -60,6 +60,32 @@ const char* const kCleaningCaptionDe = "S\xC3\xA4" "ubere Transportstream";
 std::string Hex8(int64_t v) { return IntToHex(v, 8); }
 std::string Hex4(int64_t v) { return IntToHex(v, 4); }
 
+bool CarriesPcr(const TTSPacketHeader& hd)
+{
+    const TAdaptationFieldControl afc = hd.AdaptationFieldControl();
+    return (afc == afc_adaptation_field_only || afc == afc_adaptation_field_followed_by_payload) &&
+           hd.AdaptationField()->PCRFlag();
+}
+
+// A packet with its adaptation field (and the PCR in it) and no payload: the
+// field is stuffed to the end of the packet, no unit starts, nothing is
+// scrambled, and the flags that speak of the payload (random access, stream
+// priority) are cleared. Its continuity counter is the writer's to set.
+void KeepAdaptationFieldOnly(TTSPacketBuffer& packet)
+{
+    uint8_t* d = packet.Data;
+    const int afc = (d[3] >> 4) & 3;
+    int length = (afc & 2) ? d[4] : 0;
+    if (length > 183)
+        length = 183;
+    d[1] = static_cast<uint8_t>(d[1] & ~0x40);
+    d[3] = static_cast<uint8_t>(0x20 | (d[3] & 0x0F));
+    d[4] = 183;
+    if (length > 0)
+        d[5] = static_cast<uint8_t>(d[5] & ~0x60);
+    std::fill(d + 5 + length, d + TS_PACKET_SIZE, uint8_t{0xFF});
+}
+
 } // namespace
 
 TCleaningPass::TCleaningPass(TComponent* owner, TAnalysisEngine* engine, ICleaningHost* host)
@@ -122,6 +148,8 @@ void TCleaningPass::ResetRunState()
     expectedWritten_ = 0;
     terminateRequested_ = false;
     indexedPidRecords_ = -1; // a new analysis may have as many records for other PIDs
+    clockPid_ = clockOnlyPid_ = -1;
+    pcrsWritten_ = 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -266,6 +294,13 @@ bool TCleaningPass::PrepareTables()
         engine_->Selection().DeletePmtEntry();
         rebuild = true;
     }
+    // The entry of the clock's stream may be gone with it; the clock is not,
+    // and the table keeps naming its PID.
+    clockPid_ = pcrMode_ && t.PidHasPcr(pmt->PcrPid()) ? pmt->PcrPid() : -1;
+    clockOnlyPid_ = ClockOnlyPid();
+    if (clockOnlyPid_ >= 0)
+        Log("PCR of PID $" + Hex4(clockOnlyPid_) +
+            " is carried into the cleaned stream without the rest of its packets (adaptation fields only)");
     // The packets are always built from the entries as they stand now, so
     // whatever the analysis changed in the table reaches the output.
     {
@@ -297,6 +332,27 @@ bool TCleaningPass::PrepareTables()
         Log("");
     }
     return true;
+}
+
+int TCleaningPass::ClockOnlyPid() const
+{
+    if (clockPid_ < 0)
+        return -1;
+    const TAnalysisTables& t = engine_->Tables();
+    const TTSPmtReader& pmt = engine_->Selection().Pmt();
+    // A table's own packets go out rebuilt; copied beside the rebuilt ones
+    // they would be a second table under the same version.
+    const bool table = clockPid_ == 0 || clockPid_ == pmt.PID() || t.HasPmtPid(clockPid_);
+    return table || !t.IsSelectedPid(clockPid_) ? clockPid_ : -1;
+}
+
+void TCleaningPass::CheckClockCopied()
+{
+    if (clockPid_ < 0 || !State.Started || pcrsWritten_ > 0 || State.Failed || State.Aborted)
+        return;
+    Log("");
+    Log("TS  ERROR: The cleaned stream carries no PCR of PID $" + Hex4(clockPid_) + ", the clock of the recording!");
+    ++State.GlobalErrors;
 }
 
 int TCleaningPass::InsertTablePackets()
@@ -623,7 +679,12 @@ void TCleaningPass::HandlePacket(int64_t no)
         DiscardBrokenPacket(pid);
         return;
     }
-    if (!t.IsSelectedPid(pid)) {
+    if (pid == clockOnlyPid_) {
+        if (!CarriesPcr(*hd)) {
+            ++State.NotNeeded;
+            return;
+        }
+    } else if (!t.IsSelectedPid(pid)) {
         ++State.NotNeeded;
         NoteLateStream(pid);
         return;
@@ -774,9 +835,14 @@ void TCleaningPass::WritePacket(int64_t no, int pid)
         ShiftPacketTimers(no);
     if (r->RepeatedPacket() && engine_->Tables().PatchCount > 0 && r->TSPacketHeader()->PayloadStart())
         PatchRepeatedStreamId(pid);
-    if (remaps_) {
+    if (pid == clockPid_ && CarriesPcr(*r->TSPacketHeader()))
+        ++pcrsWritten_;
+    if (remaps_ || pid == clockOnlyPid_) {
         packet_ = r->RawPacket();
-        RemapPacketPid(packet_);
+        if (pid == clockOnlyPid_)
+            KeepAdaptationFieldOnly(packet_);
+        if (remaps_)
+            RemapPacketPid(packet_);
         TSPacketWriter1->QueuePacket(packet_, no);
     } else {
         TSPacketWriter1->QueuePacket(r->RawPacket(), no);
@@ -960,6 +1026,7 @@ void TCleaningPass::EndOfPass()
         Log("---------- ABORTED ----------");
         Log("");
     }
+    CheckClockCopied();
     if (en.Chain().H264().Active()) {
         Log("");
         std::string statistics;

@@ -255,6 +255,14 @@ private:
     void UncountPidPacket(int pid);
     void IndexPidRecords();
     bool PmtHasUnkeptEntries() const;
+    // The program's clock where the copy carries no stream of its PID (a
+    // dropped teletext or audio stream, the program map's own packets): only
+    // the packets with a PCR go out, as adaptation fields without payload,
+    // so that the copy keeps its clock and the PID nothing else. -1 when the
+    // clock's stream is copied whole (or there is no clock).
+    int ClockOnlyPid() const;
+    // A copy without the clock its recording had is no success.
+    void CheckClockCopied();
     std::string MsgText(int id) const;
 
     TAnalysisEngine* engine_;
@@ -281,6 +289,9 @@ private:
     uint64_t startTick_ = 0;
     int64_t expectedWritten_ = 0;
     TTSPacketBuffer packet_; // the packet on its way to the writer
+    int clockPid_ = -1;        // the clock's PID in the recording (-1: none)
+    int clockOnlyPid_ = -1;    // see ClockOnlyPid
+    int64_t pcrsWritten_ = 0;  // packets of clockPid_ with a PCR in the copy
     // The stream_id written into each audio stream's latest PES start (Pos
     // < 0: none was), for its second sending.
     struct TStreamIdPatched {

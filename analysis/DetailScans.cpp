@@ -17,15 +17,36 @@
 #include "ts/TSPesReader.h"
 #include "ts/TSPmtReader.h"
 
+#include <limits>
+
 namespace tw {
+
+namespace {
+
+// The log of a detail scan is silenced after its 41st broken packet, as that
+// of every other scan: a dropout must not bury the log under a line per
+// packet. The silence ends with the scan.
+struct TDetailLogSilence {
+    TScanPasses& Scan;
+    TAnalysisTables& Tables;
+    int Errors = 0;
+    void Look() {
+        if (Scan.IsBrokenPacket()) Scan.CountBrokenPacket(Errors, std::numeric_limits<int>::max());
+    }
+    ~TDetailLogSilence() { Tables.LogSuppressed = false; }
+};
+
+} // namespace
 
 bool TDetailScans::ScanUntil(int64_t limit, const std::function<bool()>& found) {
     TTSPacketReader* r = scan_.Reader();
+    TDetailLogSilence silence{scan_, engine_.Tables()};
     for (int64_t n = 0; n < limit && !r->Eof() && r->PacketCount() > 0; ++n) {
         if (found()) return true;
         const int64_t before = r->PacketIndex();
         r->Next();
         if (r->PacketIndex() == before) break; // a reader that no longer advances
+        silence.Look();
         if ((n & 0x3FFF) == 0x3FFF) {
             engine_.Progress().ProcessMessages();
             if (engine_.CancelRequested()) break;
@@ -111,6 +132,7 @@ bool TDetailScans::ScanAudioDetails(int slot, int64_t budget) {
     TTSPacketReader* r = scan_.Reader();
     TAudioSample samples[7];
     int64_t counter = 0;
+    TDetailLogSilence silence{scan_, t};
     for (int k = 0; k < 7; ++k) {
         int64_t point = 0;
         if (k > 0) point = ((r->PacketCount() - budget) / 7) * k - 100;
@@ -135,6 +157,7 @@ bool TDetailScans::ScanAudioDetails(int slot, int64_t budget) {
             r->Next();
             ++counter;
             if (r->PacketIndex() == before) break;
+            silence.Look();
         }
         scan_.Ac3Scan()->SetActive(false);
         scan_.PesScan()->SetActive(false);

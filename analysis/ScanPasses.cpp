@@ -16,6 +16,8 @@
 #include "ts/TSPesReader.h"
 #include "ts/TSPmtReader.h"
 
+#include <limits>
+
 namespace tw {
 
 namespace {
@@ -166,8 +168,11 @@ void TScanPasses::ScanPids(int64_t limit) {
     int errors = 0;
     int64_t effective = reader_->PacketCount() < limit ? reader_->PacketCount() - 1 : limit;
     const TTSPacketHeader* h = reader_->TSPacketHeader();
+    // A dropout ends no PID scan: the packet limit bounds its work, and a
+    // stream whose first packets lie behind the damage must still be found,
+    // or the program's table loses it as absent.
     RunScanLoop(
-        *this, limit, errors, SCAN_ERROR_LIMIT,
+        *this, limit, errors, std::numeric_limits<int>::max(),
         [&]() {
             const int pid = h->PID();
             const bool pcr = (h->AdaptationFieldControl() == afc_adaptation_field_only ||
@@ -199,8 +204,9 @@ void TScanPasses::ScanPats(int64_t limit) {
     const int64_t effective = reader_->PacketCount() < limit ? reader_->PacketCount() - 1 : limit;
     patScan_->SetPID(0);
     patScan_->SetActive(true);
+    // As the PID scan: a table behind a dropout is still read.
     RunScanLoop(
-        *this, limit, errors, SCAN_ERROR_LIMIT, []() { return true; },
+        *this, limit, errors, std::numeric_limits<int>::max(), []() { return true; },
         [&](int64_t pos) { engine_.ShowProgress(effective, pos); });
     patScan_->SetActive(false);
     engine_.Progress().HideProgress();
@@ -211,14 +217,16 @@ void TScanPasses::ScanPmts(int64_t limit) {
     TAnalysisTables& t = engine_.Tables();
     engine_.Progress().SetProgressStatus("Searching for program maps");
     t.LogSuppressed = false;
-    int errors = 0; // over all PMT PIDs together
+    // A dropout ends no PMT scan either (the packet limit bounds each PID's
+    // pass); the log is silenced once over all PMT PIDs together.
+    int errors = 0;
     // The total is a 32-bit product, as the progress window was always given.
     const int64_t total = static_cast<int32_t>(static_cast<uint32_t>(t.PmtPidCount) * static_cast<uint32_t>(limit));
     for (int i = 0; i < t.PmtPidCount && !engine_.CancelRequested(); ++i) {
         pmtScan_->SetPID(t.PmtPids[static_cast<size_t>(i)]);
         pmtScan_->SetActive(true);
         RunScanLoop(
-            *this, limit, errors, PMT_SCAN_ERROR_LIMIT, []() { return true; },
+            *this, limit, errors, std::numeric_limits<int>::max(), []() { return true; },
             [&](int64_t pos) { engine_.ShowProgress(total, pos); });
         pmtScan_->SetActive(false);
     }

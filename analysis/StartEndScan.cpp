@@ -6,6 +6,7 @@
 #include "analysis/ScanPasses.h"
 
 #include <cstdlib>
+#include <limits>
 
 #include "analysis/TimeStampCorrection.h"
 #include "base/SysUtils.h"
@@ -32,9 +33,13 @@ int64_t AbsDiff(int64_t a, int64_t b) { return a > b ? a - b : b - a; }
 int64_t TStartEndScan::FindNextPcr(int pid, int64_t limit) {
     TTSPacketReader* r = scan_.Reader();
     int64_t result = -1;
+    // A dropout before the first PCR silences the log after 40 broken
+    // packets, as in every scan.
+    int errors = 0;
     r->SetPacketIndex(0);
     while (r->PacketIndex() < limit && !r->Eof() && r->PacketCount() > 0) {
         const TTSPacketHeader* h = r->TSPacketHeader();
+        if (scan_.IsBrokenPacket()) scan_.CountBrokenPacket(errors, std::numeric_limits<int>::max());
         if (h->PID() == pid && HasPcr(h)) {
             result = h->AdaptationField()->PCR()->PCR();
             break;

@@ -8,6 +8,8 @@
 #include "ts/TSPmtReader.h"
 #include "ts/TSStreamType.h"
 
+#include <limits>
+
 namespace tw {
 
 namespace {
@@ -105,14 +107,11 @@ void TStreamTypeScan::Run(int64_t limit)
     TAnalysisTables& t = engine_.Tables();
     engine_.Progress().SetProgressStatus("Searching for stream types");
     t.LogSuppressed = false;
-    // The broken packets are counted over all passes, against one limit;
-    // but a pass probes up to 64 PIDs at once, and a broken packet counts
-    // once in each pass, not once for each PID probed. Counted per PID, the
-    // same damage would end the scan sooner the more PIDs a recording
-    // carries, and leave the streams behind it unnamed. Once over the
-    // limit, each later pass still reads up to its first broken packet (and
-    // ends there with the same line): the streams that lie before the
-    // damage are named all the same.
+    // Broken packets end no pass: a stream whose packets lie behind a
+    // dropout must still be named (audio written as private data is sound
+    // only by its packets). The packet limit bounds each pass, as it does
+    // for a recording without damage; the log is silenced once over all
+    // passes together.
     int errors = 0;
     // The PAT's PID is named without a look at its packets.
     for (int i = 0; i < t.FoundStreamCount; ++i)
@@ -154,13 +153,9 @@ void TStreamTypeScan::ScanBatch(int firstFound, int endFound, int64_t limit, int
     if (r->PacketCount() < g.Last)
         g.Last = r->PacketCount() - 1;
     g.Step = g.Last / 100 > 0 ? g.Last / 100 : 1;
-    bool aborted = false;
     while (open > 0 && ReadNextPacket(g.Last)) {
         if (scan_.IsBrokenPacket()) {
-            if (scan_.CountBrokenPacket(errors, SCAN_ERROR_LIMIT)) {
-                aborted = true;
-                break;
-            }
+            scan_.CountBrokenPacket(errors, std::numeric_limits<int>::max());
         } else if (TProbe* probe = byPid_[static_cast<size_t>(h->PID())]) {
             if (!probe->SawPmt && probe->Pmt->PMTEntryCount() >= 1)
                 probe->SawPmt = true;
@@ -176,9 +171,6 @@ void TStreamTypeScan::ScanBatch(int firstFound, int endFound, int64_t limit, int
         if (!ShowPassProgress(g))
             break;
     }
-
-    if (aborted && !engine_.CancelRequested())
-        FindProgramMaps(used, g);
 
     for (size_t k = 0; k < used; ++k) {
         TProbe* probe = probes_[k].get();
@@ -219,38 +211,6 @@ bool TStreamTypeScan::ShowPassProgress(const TPassGauge& g)
         return true;
     engine_.ShowProgress(g.Last * g.Passes, g.Last * g.Pass + at);
     return !engine_.CancelRequested();
-}
-
-void TStreamTypeScan::FindProgramMaps(size_t used, const TPassGauge& g)
-{
-    // The pass ended at the damage. Whether a PID that showed no PES is a
-    // program map is still read up to the limit: only the table readers of
-    // those PIDs listen, and broken packets no longer count. The streams
-    // keep the votes they had.
-    int wanted = 0;
-    for (size_t k = 0; k < used; ++k) {
-        TProbe* probe = probes_[k].get();
-        if (probe->Settled)
-            continue;
-        probe->Pes->SetActive(false);
-        if (probe->Sniffer->ScannedPackets() == 0 && !probe->SawPmt && probe->Pmt->PMTEntryCount() < 1)
-            ++wanted;
-        else
-            probe->Pmt->SetActive(false);
-    }
-    const TTSPacketHeader* h = scan_.Reader()->TSPacketHeader();
-    while (wanted > 0 && ReadNextPacket(g.Last)) {
-        if (!scan_.IsBrokenPacket()) {
-            TProbe* probe = byPid_[static_cast<size_t>(h->PID())];
-            if (probe && probe->Pmt->Active() && (probe->SawPmt || probe->Pmt->PMTEntryCount() >= 1)) {
-                probe->SawPmt = true;
-                probe->Pmt->SetActive(false);
-                --wanted;
-            }
-        }
-        if (!ShowPassProgress(g))
-            break;
-    }
 }
 
 } // namespace tw

@@ -60,9 +60,6 @@ private:
     bool ReadNextPacket(int64_t last);
     // Shows the gauge every Step packets; false when the user cancelled.
     bool ShowPassProgress(const TPassGauge& g);
-    // After a pass the error limit ended: reads on for the program maps
-    // among its PIDs that showed no PES.
-    void FindProgramMaps(size_t used, const TPassGauge& g);
 
     TAnalysisEngine& engine_;
     TScanPasses& scan_;

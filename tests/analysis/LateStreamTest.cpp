@@ -94,3 +94,71 @@ TEST(LateStream, AListedStreamThatBeginsAfterTheScannedPartIsNamedAndNoPlainSucc
         }
     }
 }
+
+namespace {
+
+// A program (PAT and PMT, MPEG-2 video with the clock, two MPEG audio
+// streams, the second declared as `secondType`) whose first video frame is
+// large, so that its first 100 packets hold no sound; packets `from` to
+// 1,199 carry the transport error indicator (from 0: the first tables too).
+std::string DropoutNearTheStart(int secondType, size_t from, Cleanup& cleanup, std::map<int, int64_t>& soundPackets)
+{
+    const std::vector<test::PmtStream> streams = {{2, 0x101, {}}, {3, 0x102, {}}, {secondType, 0x103, {}}};
+    test::TsStream s;
+    s.AddPat({{1, 0x100}});
+    s.AddPmt(0x100, 1, 0x101, streams);
+    int64_t pts = 900000;
+    s.AddPes(0x101, test::PesPacket(0xE0, Bytes(20000, 0x11), pts), (pts - 9000) * 300);
+    for (int k = 1; s.PacketCount() < 4000; ++k) {
+        pts += 3600;
+        if (k % 25 == 0) {
+            s.AddPat({{1, 0x100}});
+            s.AddPmt(0x100, 1, 0x101, streams);
+        }
+        s.AddPes(0x101, test::PesPacket(0xE0, Bytes(1500, 0x11), pts), (pts - 9000) * 300);
+        s.AddPes(0x102, test::PesPacket(0xC0, MpegAudioFrames(), pts));
+        s.AddPes(0x103, test::PesPacket(0xC1, MpegAudioFrames(), pts));
+    }
+    for (size_t i = from; i < 1200; ++i)
+        s.SetTransportError(i);
+    for (size_t i = 0; i < s.PacketCount(); ++i) {
+        const uint8_t* p = s.Packet(i).data();
+        if (!(p[1] & 0x80))
+            ++soundPackets[Pid(p)];
+    }
+    const std::string name = TempName("dropout");
+    s.Save(name);
+    cleanup.Files.push_back(name);
+    return name;
+}
+
+} // namespace
+
+TEST(LateStream, AListedStreamBehindADropoutNearTheStartIsCopied)
+{
+    // The second sound as MPEG audio, and as private data without a
+    // descriptor (as receivers write it): only its packets say it is sound.
+    // The dropout after the first tables, or over them.
+    for (const auto& [secondType, from] : {std::pair<int, size_t>{3, 100}, {6, 100}, {3, 0}, {6, 0}}) {
+        SCOPED_TRACE(IntToStr(secondType) + " from " + IntToStr(static_cast<int64_t>(from)));
+        Cleanup cleanup;
+        std::map<int, int64_t> sound;
+        const std::string in = DropoutNearTheStart(secondType, from, cleanup, sound);
+        for (int pid = 0x101; pid <= 0x103; ++pid)
+            ASSERT_GT(sound[pid], 100) << pid;
+        const std::string out = TempName("dropout_out");
+        cleanup.Files.push_back(out);
+        cleanup.Files.push_back(ChangeFileExt(out, ".log"));
+        Road road;
+        ASSERT_TRUE(road.Analyse(in)) << AllLog();
+        EXPECT_TRUE(road.engine->Tables().IsSelectedPid(0x102)) << AllLog();
+        EXPECT_TRUE(road.engine->Tables().IsSelectedPid(0x103)) << AllLog();
+        // The broken packets are errors, and nothing else is lost.
+        EXPECT_EQ(road.Clean(out), TCleaningResult::SuccessWithErrors) << AllLog();
+        EXPECT_EQ(CountOccurrences(AllLog(), "begins after the part of the recording"), 0) << AllLog();
+        const OutputCheck c = CheckOutput(out);
+        for (int pid = 0x101; pid <= 0x103; ++pid)
+            EXPECT_EQ(c.PacketsPerPid.count(pid) ? c.PacketsPerPid.at(pid) : 0, sound[pid]) << pid;
+        EXPECT_EQ(c.PmtStreamPids, (std::vector<int>{0x101, 0x102, 0x103}));
+    }
+}
