@@ -71,25 +71,14 @@ inline TCoverPicture GlyphPicture(const TsSkinManager& sm, const char* name, int
         return TCoverPicture();
     const TsMaskData& mask = sm.ma[size_t(i)];
     const int w = MaskFrameWidth(mask), h = MaskFrameHeight(mask);
-    auto over = [&](COLORREF ground) {
+    return CoverPicture(w, h, [&](HDC dc) {
+        // The painter works on a pixel view: the ground goes there and back.
         tw::TBitmap bmp(w, h, tw::pf24bit);
-        HBRUSH b = CreateSolidBrush(ground);
-        const RECT all{0, 0, w, h};
-        FillRect(bmp.Canvas().Handle(), &all, b);
-        DeleteObject(b);
+        BitBlt(bmp.Canvas().Handle(), 0, 0, w, h, dc, 0, 0, SRCCOPY);
         const TPixelView v = bmp.PixelView();
         DrawMaskGlyph(v, TPoint(0, 0), 0, row, mask, MakeCacheInfo(v, 0, 0));
-        return CapturePixels(w, h, [&](HDC dc) { BitBlt(dc, 0, 0, w, h, bmp.Canvas().Handle(), 0, 0, SRCCOPY); });
-    };
-    const std::vector<uint32_t> black = over(RGB(0, 0, 0)), white = over(RGB(255, 255, 255));
-    TCoverPicture p;
-    p.Width = w;
-    p.Height = h;
-    p.Pixels = black;
-    p.Opaque.resize(black.size());
-    for (size_t k = 0; k < black.size(); ++k)
-        p.Opaque[k] = black[k] == white[k];
-    return p;
+        BitBlt(dc, 0, 0, w, h, bmp.Canvas().Handle(), 0, 0, SRCCOPY);
+    });
 }
 
 inline bool Near(uint32_t a, uint32_t b, int tolerance)
