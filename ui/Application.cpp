@@ -125,6 +125,21 @@ TApplication::TApplication() : TComponent(nullptr) {}
 TApplication::~TApplication() {
     if (initialized_) SetMessagePump(nullptr);
     if (handle_) DestroyWindow(handle_);
+    if (smallIcon_) DestroyIcon(smallIcon_);
+    if (bigIcon_) DestroyIcon(bigIcon_);
+}
+
+HICON TApplication::Icon(bool smallSize) {
+    if (!iconsLoaded_) {
+        iconsLoaded_ = true;
+        // Each size from the resource itself, not one picture scaled.
+        const HINSTANCE inst = GetModuleHandleW(nullptr);
+        smallIcon_ = static_cast<HICON>(LoadImageW(inst, L"MAINICON", IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                   GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+        bigIcon_ = static_cast<HICON>(LoadImageW(inst, L"MAINICON", IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                                 GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
+    }
+    return smallSize ? smallIcon_ : bigIcon_;
 }
 
 void TApplication::Initialize() {
@@ -168,6 +183,11 @@ LRESULT CALLBACK TApplication::AppWndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp
     }
     // Popup menus shown without an active form belong to this window; the
     // main-window hooks hear what is posted to it.
+    // The program's icon for whoever shows the application (a task list,
+    // a title that has no icon of its own).
+    if (msg == WM_GETICON && Application) {
+        if (HICON icon = Application->Icon(wp != ICON_BIG)) return reinterpret_cast<LRESULT>(icon);
+    }
     TMessage m{msg, wp, lp, 0};
     if (DispatchMenuOwnerDraw(m)) return m.Result;
     if (Application && msg >= WM_USER) {

@@ -54,7 +54,11 @@ public:
     std::string ExeName() const;
     HINSTANCE Instance() const;
     // A hidden window of the application (owner of timers and the hint).
+    // It answers WM_GETICON with the program's icon.
     HWND Handle();
+    // The program's own icon (MAINICON of the program file) in the small
+    // (title) or the large size; nullptr when the program file has none.
+    HICON Icon(bool smallSize);
 
     // Creates a form owned by the application; the first becomes MainForm.
     template <class T> void CreateForm(T*& ref) {
@@ -148,6 +152,8 @@ private:
     bool terminated_ = false;
     bool showMainForm_ = true;
     std::string title_;
+    HICON smallIcon_ = nullptr, bigIcon_ = nullptr;
+    bool iconsLoaded_ = false;
     TCustomForm* mainForm_ = nullptr;
     HWND handle_ = nullptr;
     struct Hook { int key; TMessageHandler fn; };

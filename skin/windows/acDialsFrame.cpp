@@ -102,6 +102,11 @@ void TacDialogWnd::InitDialogState()
     iconHandle_ = reinterpret_cast<HICON>(SendMessageW(wnd, WM_GETICON, ICON_SMALL, 0));
     if (!iconHandle_)
         iconHandle_ = reinterpret_cast<HICON>(SendMessageW(wnd, WM_GETICON, ICON_BIG, 0));
+    // A dialog without an icon of its own (the system's file and message
+    // dialogs) is the program's: its title shows the program's icon, not
+    // the system's blank page.
+    if (!iconHandle_ && tw::Application)
+        iconHandle_ = reinterpret_cast<HICON>(SendMessageW(tw::Application->Handle(), WM_GETICON, ICON_SMALL2, 0));
     iconBitmap_.reset();
     if (iconHandle_) {
         const int cx = GetSystemMetrics(SM_CXSMICON), cy = GetSystemMetrics(SM_CYSMICON);
@@ -228,6 +233,23 @@ TacDialogWnd::TMeasures TacDialogWnd::Measure() const
     ms.WindowOrg = TPoint(m.Left + f.Left, m.Top + f.Top);
     ms.CacheWidth = ms.Width + m.Left + m.Right;
     ms.CacheHeight = ms.Height + m.Top + m.Bottom;
+    if (IsIconic(wnd)) {
+        // A minimized window has no client area: the system puts its origin
+        // at the window's corner. Its frame is the style's and its title
+        // the system's caption height (the border window's title when one
+        // draws it); what would be the client lies right below the title.
+        const LONG_PTR live = GetWindowLongPtrW(wnd, GWL_STYLE);
+        const int frame = (live & WS_THICKFRAME)                 ? GetSystemMetrics(SM_CXFRAME)
+                          : (live & (WS_BORDER | WS_DLGFRAME))   ? GetSystemMetrics(SM_CXFIXEDFRAME)
+                                                                 : 0;
+        ms.SysBorder = frame;
+        ms.SysTop = frame + CaptionHeight();
+        ms.Border = frame + f.Left;
+        ms.Title = CaptionHeight();
+        const int cl = ms.WindowOrg.X + frame, ct = ms.WindowOrg.Y + ms.SysTop;
+        ms.Client = TRect(cl, ct, cl, ct);
+        return ms;
+    }
     const int cl = left + ms.WindowOrg.X, ct = top + ms.WindowOrg.Y;
     ms.Client = TRect(cl, ct, cl + cr.right, ct + cr.bottom);
     ms.Border = left + f.Left;
@@ -291,7 +313,8 @@ TCaptionLayoutInput TacDialogWnd::LayoutInput(const TMeasures& ms) const
     in.RightBorder = ms.Border;
     in.SkinBorderWidth = ms.Border;
     in.TitleBarHeight = ms.Title;
-    in.HasTitle = Has(style, WS_CAPTION);
+    // A minimized window shows a title whatever its style.
+    in.HasTitle = Has(style, WS_CAPTION) || IsIconic(wnd);
     in.Zoomed = IsZoomed(wnd);
     in.Iconic = IsIconic(wnd);
     in.Help = (ex & WS_EX_CONTEXTHELP) != 0;
@@ -354,7 +377,15 @@ int TacDialogWnd::DialogHitTest(TPoint p)
         in.IconRect = IconRect(ms);
     // In the frame's coordinates (the skin's frame can reach beyond the window).
     const int dx = ms.WindowOrg.X - ms.FrameOrg.X, dy = ms.WindowOrg.Y - ms.FrameOrg.Y;
-    return FormHitTest(in, TPoint(p.X + dx, p.Y + dy));
+    const TPoint at(p.X + dx, p.Y + dy);
+    const int code = FormHitTest(in, at);
+    // Minimized, the maximize button is the dialog's own even where it is
+    // greyed: it takes the pointer as a button (and its release runs
+    // nothing), not as the title to drag.
+    if (code == htCaption && li.Iconic && (style_ & WS_MAXIMIZEBOX) && buttons_.Max.Right > buttons_.Max.Left &&
+        buttons_.Max.Contains(at))
+        return htMaxButton;
+    return code;
 }
 
 TPoint TacDialogWnd::WindowPoint(LPARAM screenPoint) const

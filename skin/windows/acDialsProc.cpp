@@ -268,7 +268,7 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
         }
         if (code == htClient || code == htCaption) {
             const LRESULT own = CallSaved(msg, wp, lp);
-            return code == htCaption ? CaptionAnswer(int(own), IsZoomed(wnd) != FALSE) : own;
+            return code == htCaption ? CaptionAnswer(int(own), IsZoomed(wnd) || IsIconic(wnd)) : own;
         }
         return code;
     }

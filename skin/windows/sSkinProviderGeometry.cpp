@@ -180,6 +180,13 @@ TsSkinProvider::TMeasures TsSkinProvider::Measure() const
     // The system's title as the style gives it; what lies above the client
     // beyond it and the menu line is frame.
     ms.Title = IsIconic(wnd) ? GetSystemMetrics(SM_CYCAPTION) : std::min(TitleBarHeight(false), std::max(0, top - ms.Border - ms.Menu));
+    if (IsIconic(wnd)) {
+        // A minimized window has no client area; the system puts its origin
+        // at the window's corner. What would be the client starts right
+        // below the title, where a menu opened from the keyboard belongs.
+        const int below = ms.Border + ms.Title;
+        ms.Client = TRect(ms.Border, below, ms.Border, below);
+    }
     return ms;
 }
 

@@ -470,10 +470,13 @@ void TsSkinProvider::NcHitTest(tw::TMessage& m)
         // name the system's caption parts, which are not where it thinks.
         CallSaved(m);
         if (code == htCaption)
-            m.Result = CaptionAnswer(int(m.Result), IsZoomed(form_->Handle()) != FALSE);
+            m.Result = CaptionAnswer(int(m.Result), IsZoomed(form_->Handle()) || IsIconic(form_->Handle()));
         return;
     }
-    SetHotButton(IsButtonCode(code) ? code : 0);
+    // A sizing edge resets the hot button altogether, as a skin change
+    // does: no button is hot until the pointer reaches one again.
+    const bool frame = code >= htLeft && code <= htBottomRight;
+    SetHotButton(IsButtonCode(code) ? code : frame ? -1 : 0);
     m.Result = code;
 }
 
@@ -502,6 +505,18 @@ void TsSkinProvider::SkinnedDispatch(tw::TMessage& m)
         if (borderForm_)
             UpdateBorderWindow(255);
         return;
+    case WM_MEASUREITEM:
+        // An item added to the form's menu since the skin came is measured
+        // and drawn by the skin from its first showing, not only after the
+        // form is activated again.
+        if (auto* mis = reinterpret_cast<MEASUREITEMSTRUCT*>(m.LParam);
+            mis && mis->CtlType == ODT_MENU && form_->Menu() && SkinManager() && SkinManager() == DefaultManager) {
+            tw::TMenuItem* item = tw::TMenuItem::FromOwnerDraw(mis->itemID, mis->itemData);
+            TsSkinableMenus* service = TsSkinableMenus::Of(SkinManager());
+            if (item && item->GetParentMenu() == form_->Menu() && !item->OnMeasureItem && service->Active())
+                service->PrepareMenu(item, true);
+        }
+        break;
     case WM_CONTEXTMENU:
         // A popup menu given to the form after the skin came.
         if (form_->PopupMenu())

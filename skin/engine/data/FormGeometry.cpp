@@ -164,7 +164,8 @@ int FormHitTest(const THitTestInput& in, TPoint p)
         return htHelp;
     // User buttons only answer inside the title bar: many of them run past
     // the icon and the left frame, where the frame and icon must still work.
-    const bool sizingFrame = !in.Zoomed && (in.Style & fsThickFrame) && !in.BorderForm;
+    // A minimized window is a title only: its edges size nothing.
+    const bool sizingFrame = !in.Zoomed && !in.Iconic && (in.Style & fsThickFrame) && !in.BorderForm;
     const int side = in.Zoomed ? 0 : in.BorderWidth;
     const TRect title(side, sizingFrame ? in.SysBorderWidth : 0, in.Width - side, titleBottom);
     for (size_t i = 0; i < in.Buttons.User.size() && i < in.User.size(); ++i) {
@@ -228,7 +229,7 @@ TRect MaximizedRegionRect(int width, int height, int borderWidth, int sysBorderW
     return TRect(borderWidth, sysBorderWidth, width - borderWidth, height - sysBorderWidth);
 }
 
-int CaptionAnswer(int own, bool zoomed)
+int CaptionAnswer(int own, bool frameSizesNothing)
 {
     switch (own) {
     case htSysMenu:
@@ -239,7 +240,7 @@ int CaptionAnswer(int own, bool zoomed)
     case htHelp:
         return htCaption;
     default:
-        return zoomed && own >= htLeft && own <= htBottomRight ? htCaption : own;
+        return frameSizesNothing && own >= htLeft && own <= htBottomRight ? htCaption : own;
     }
 }
 

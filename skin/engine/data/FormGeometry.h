@@ -169,9 +169,10 @@ int FormHitTest(const THitTestInput& in, TPoint p);
 // Where the drawn frame answers HTCAPTION the window's own procedure has the
 // last word (the edge of a fixed frame is its border, not a place to move the
 // window by), except where it names a part of the system's own title (a
-// button, the icon, the menu line: the drawn title has them elsewhere) or,
-// for a maximized window, a sizing edge of the frame the screen cuts off.
-int CaptionAnswer(int own, bool zoomed);
+// button, the icon, the menu line: the drawn title has them elsewhere) or a
+// sizing edge of a frame that sizes nothing (a maximized window's, which the
+// screen cuts off, or a minimized window's, which is a title only).
+int CaptionAnswer(int own, bool frameSizesNothing);
 
 // Snapping one coordinate to a work-area edge: P + S lands on E when it is
 // closer than the snap buffer.

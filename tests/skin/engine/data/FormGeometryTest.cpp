@@ -202,10 +202,15 @@ TEST(FormGeometry, HitTestRegions)
     bare.MenuHeight = 19;
     EXPECT_EQ(FormHitTest(bare, {200, 4}), htMenu);
 
-    // A maximized or fixed form has no sizing frame.
+    // A maximized, minimized or fixed form has no sizing frame.
     in.Zoomed = true;
     EXPECT_EQ(FormHitTest(in, {200, 0}), htCaption);
     in.Zoomed = false;
+    in.Iconic = true;
+    EXPECT_EQ(FormHitTest(in, {200, 0}), htCaption);
+    EXPECT_EQ(FormHitTest(in, {0, 20}), htCaption);
+    EXPECT_EQ(FormHitTest(in, {399, 20}), htCaption);
+    in.Iconic = false;
     in.Style = fsCaption | fsBorder;
     EXPECT_EQ(FormHitTest(in, {0, 100}), htClient);
 }
