@@ -743,7 +743,8 @@ void TCleaningPass::CheckCutOut(int64_t no)
     if (!video->Valid() || State.EndLimit < 0)
         return;
     if (!pcrMode_) {
-        if (video->PTS_Fixed() >= State.EndLimit)
+        // Before the video's first stamp its time is not known, not 0.
+        if (video->StampPTS() >= 0 && video->PTS_Fixed() >= State.EndLimit)
             EndAtCutOut(no);
     } else if (tw::CutOutReached(State.CurrentPts, engine_->Tables().FirstPcr90k, State.EndLimit)) {
         EndAtCutOut(no);
