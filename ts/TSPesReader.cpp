@@ -212,7 +212,8 @@ void TTSPesReader::ClosePesPacket() {
         header_->valid_ = false;
         pesDataStart_ = collection_->Count;
         pesDataLength_ = 0;
-        if (OnPESPacketSizeError) OnPESPacketSizeError(this, header_->StampPTS(), pid_, header_->PacketLength(), inStream);
+        if (OnPESPacketSizeError)
+            OnPESPacketSizeError(this, header_->StampPTS(), pid_, header_->PacketLength(), inStream);
     } else if (header_->PacketLength() > 0 &&
                header_->PacketLength() != pesDataLength_ + header_->HeaderLength() - 6) {
         header_->paketErrors_.Include(pseSizeMismatch);
