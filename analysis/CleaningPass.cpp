@@ -145,6 +145,8 @@ void TCleaningPass::ResetRunState()
     for (TStreamIdPatched& p : streamIdPatched_)
         p = TStreamIdPatched();
     messagesPumped_ = false;
+    splitStamps_.Clear();
+    splitDone_ = TSplitDone();
     expectedWritten_ = 0;
     terminateRequested_ = false;
     indexedPidRecords_ = -1; // a new analysis may have as many records for other PIDs
@@ -402,8 +404,21 @@ bool TCleaningPass::PatchPacketPcr(int64_t offset27)
 bool TCleaningPass::PatchPesTimers(int64_t offset90)
 {
     TTSPacketReader* r = &engine_->Chain().Reader();
+    const TTSPacketHeader* hd = r->TSPacketHeader();
+    const TTSPacketBuffer& raw = r->RawPacket();
+    const int s = hd->Payload()->PayloadStartByte();
+    const int n = raw.Length < TS_PACKET_SIZE ? raw.Length : TS_PACKET_SIZE;
+    if (s < 0 || s >= n)
+        return true;
     int64_t escr = -1, dts = -1, pts = -1;
-    if (!TTSPacketReader::PacketTimestamps(r->RawPacket(), *r->TSPacketHeader(), escr, dts, pts) || pts < 0)
+    int needed = 0;
+    const TPesStamps got = PesHeaderStamps(raw.Data + s, n - s, escr, dts, pts, needed);
+    if (got == TPesStamps::Incomplete) {
+        // The rest of the header comes with the next packet of the PID.
+        splitStamps_.Begin(hd->PID(), r->PacketIndex(), hd->ContinuityCounter(), s, raw.Data + s, n - s, needed);
+        return true;
+    }
+    if (got != TPesStamps::Found || pts < 0)
         return true;
     bool ok = true;
     if (pts >= 0 && !r->SetPacketPTS(ShiftPts(pts, offset90)))
@@ -413,6 +428,79 @@ bool TCleaningPass::PatchPesTimers(int64_t offset90)
     if (escr >= 0 && !r->SetPacketESCR(ShiftEscr(escr, offset90)))
         ok = false;
     return ok;
+}
+
+bool TCleaningPass::ContinueSplitStamps(int64_t no)
+{
+    TTSPacketReader* r = &engine_->Chain().Reader();
+    const TTSPacketHeader* hd = r->TSPacketHeader();
+    const TTSPacketBuffer& raw = r->RawPacket();
+    const int pid = hd->PID();
+    const int s = hd->Payload()->PayloadStartByte();
+    const int n = raw.Length < TS_PACKET_SIZE ? raw.Length : TS_PACKET_SIZE;
+    const int length = s >= 0 && s < n ? std::min(hd->Payload()->PayloadLength(), n - s) : 0;
+    const bool repeat = r->RepeatedPacket();
+    const int64_t startNo = splitStamps_.StartPacket(pid);
+    const TSplitPesStamps::TStep step = splitStamps_.Continue(pid, no, hd->ContinuityCounter(), hd->PayloadStart(),
+                                                              repeat, s, length > 0 ? raw.Data + s : raw.Data, length);
+    if (step == TSplitPesStamps::TStep::Waiting)
+        return repeat;
+    if (step == TSplitPesStamps::TStep::Broken) {
+        splitStamps_.Drop(pid);
+        PatchTimersFailed(startNo, pid);
+        return false;
+    }
+    std::vector<TSplitPesStamps::TByteWrite> writes;
+    bool ok = splitStamps_.Shift(pid, State.TimerOffset, writes);
+    splitDone_ = TSplitDone();
+    splitDone_.Pid = pid;
+    for (const TSplitPesStamps::TByteWrite& w : writes) {
+        if (w.PacketNo == no) {
+            ok = r->SetPacketByte(w.Value, w.Index) && ok;
+            splitDone_.Writes.push_back(w);
+        } else {
+            ok = PatchQueuedByte(w.PacketNo, w.Index, w.Value) && ok;
+        }
+    }
+    if (!ok)
+        PatchTimersFailed(startNo, pid);
+    return false;
+}
+
+bool TCleaningPass::PatchQueuedByte(int64_t packetNo, int index, uint8_t value)
+{
+    // Only a packet still in the queue can be changed; one handed to the
+    // disk already keeps its old bytes, and the patch failed.
+    const int slot = TSPacketWriter1->FindQueuedPacket(packetNo);
+    if (slot < 0)
+        return false;
+    const uint8_t old = TSPacketWriter1->QueuedPacketByte(slot, index);
+    for (int bit = 0; bit < 8; ++bit) {
+        const uint8_t mask = static_cast<uint8_t>(0x80 >> bit);
+        const bool on = (value & mask) != 0;
+        if (((old & mask) != 0) != on && !TSPacketWriter1->SetQueuedPacketBit(slot, index * 8 + bit, on))
+            return false;
+    }
+    return true;
+}
+
+void TCleaningPass::PatchTimersFailed(int64_t startNo, int pid)
+{
+    Log("TS  ERROR: Patching PTS/DTS/ESCR for paket $" + Hex8(startNo) + " failed!");
+    TAnalysisTables& t = engine_->Tables();
+    if (t.IsSelectedPid(pid) && t.PidRecordIndex(pid) >= 0)
+        t.CountError(pid);
+    else
+        ++State.GlobalErrors;
+}
+
+void TCleaningPass::FailPendingSplitStamps()
+{
+    // Headers whose rest never came into the copy (the end of the
+    // recording or the cut-out came first) keep their old stamps.
+    for (const int pid : splitStamps_.PendingPids())
+        PatchTimersFailed(splitStamps_.StartPacket(pid), pid);
+    splitStamps_.Clear();
 }
 
 void TCleaningPass::PatchAudioStreamId(int slot)
@@ -526,6 +614,8 @@ void TCleaningPass::CleanStream()
             State.BytesPassed += r->PacketSize();
         r->Next();
     }
+    if (splitStamps_.AnyPending())
+        FailPendingSplitStamps();
     // A read that failed ended the loop as the end of the file would: the
     // copy misses the rest of the recording, so the pass fails.
     if (!r->ReadErrorText().empty()) {
@@ -676,7 +766,7 @@ void TCleaningPass::HandlePacket(int64_t no)
     const TTSPacketHeader* hd = engine_->Chain().Reader().TSPacketHeader();
     const int pid = hd->PID();
     if (!hd->Valid()) {
-        DiscardBrokenPacket(pid);
+        DiscardBrokenPacket(no, *hd);
         return;
     }
     if (pid == clockOnlyPid_) {
@@ -740,15 +830,20 @@ bool TCleaningPass::DropRepeat(int64_t no)
     return true;
 }
 
-void TCleaningPass::DiscardBrokenPacket(int pid)
+void TCleaningPass::DiscardBrokenPacket(int64_t no, const TTSPacketHeader& header)
 {
-    // Broken packets are never written.
+    // Broken packets are never written. The reader's report of the packet
+    // counted its error already; one that came without a report (a short
+    // read) is counted here, on its PID only when its header was read.
     TAnalysisTables& t = engine_->Tables();
     ++State.InvalidDiscarded;
-    if (t.IsSelectedPid(pid))
-        t.CountError(pid);
-    else
-        ++State.GlobalErrors;
+    if (State.BrokenCountedAt != no) {
+        const int pid = header.PID();
+        if (header.Synch() && t.IsSelectedPid(pid) && t.PidRecordIndex(pid) >= 0)
+            t.CountError(pid);
+        else
+            ++State.GlobalErrors;
+    }
     PumpMessages();
 }
 
@@ -809,7 +904,8 @@ void TCleaningPass::CheckCutOut(int64_t no)
     if (!video->Valid() || State.EndLimit < 0)
         return;
     if (!pcrMode_) {
-        if (video->PTS_Fixed() >= State.EndLimit)
+        // Before the video's first stamp its time is not known, not 0.
+        if (video->StampPTS() >= 0 && video->PTS_Fixed() >= State.EndLimit)
             EndAtCutOut(no);
     } else if (tw::CutOutReached(State.CurrentPts, engine_->Tables().FirstPcr90k, State.EndLimit)) {
         EndAtCutOut(no);
@@ -869,10 +965,26 @@ void TCleaningPass::ShiftPacketTimers(int64_t no)
     const TTSPacketHeader* hd = engine_->Chain().Reader().TSPacketHeader();
     const TAdaptationFieldControl afc = hd->AdaptationFieldControl();
     if ((afc == afc_adaptation_field_only || afc == afc_adaptation_field_followed_by_payload) &&
-        hd->AdaptationField()->PCRFlag() && !PatchPacketPcr(State.TimerOffset * kClockRatio))
+        hd->AdaptationField()->PCRFlag() && !PatchPacketPcr(State.TimerOffset * kClockRatio)) {
         Log("TS  ERROR: Patching PCR for paket $" + Hex8(no) + " failed!");
+        if (engine_->Tables().PidRecordIndex(hd->PID()) >= 0)
+            engine_->Tables().CountError(hd->PID());
+        else
+            ++State.GlobalErrors;
+    }
+    const int pid = hd->PID();
+    if (splitDone_.Pid == pid) {
+        // The packet that completed a header over packets, sent again.
+        if (engine_->Chain().Reader().RepeatedPacket())
+            for (const TSplitPesStamps::TByteWrite& w : splitDone_.Writes)
+                engine_->Chain().Reader().SetPacketByte(w.Value, w.Index);
+        else
+            splitDone_ = TSplitDone();
+    }
+    if (splitStamps_.AnyPending() && splitStamps_.Pending(pid) && ContinueSplitStamps(no))
+        return;
     if (hd->PayloadStart() && !PatchPesTimers(State.TimerOffset))
-        Log("TS  ERROR: Patching PTS/DTS/ESCR for paket $" + Hex8(no) + " failed!");
+        PatchTimersFailed(no, pid);
 }
 
 void TCleaningPass::PumpMessages()

@@ -19,6 +19,7 @@
 #include "analysis/AnalysisEngine.h"
 #include "analysis/PatchTable.h"
 #include "analysis/PcrClock.h"
+#include "analysis/SplitPesStamps.h"
 #include "base/Object.h"
 #include "ts/TSPacketViews.h"
 
@@ -128,6 +129,9 @@ public:
         int64_t TimerOffset = 0; // 90 kHz; 0 = no correction
         int64_t CutAtBeginning = 0, CutAtEnd = 0, NotNeeded = 0, InvalidDiscarded = 0;
         int64_t Written = 0, BytesPassed = 0, GlobalErrors = 0;
+        // The number of the last packet whose invalid report was counted;
+        // the discard of that packet counts no second error.
+        int64_t BrokenCountedAt = -1;
         int PatCC = 0, PmtCC = 0;
         int64_t LastPesPts = -1;
         int64_t CurrentPts = -1;   // latest PCR in 90 kHz
@@ -205,7 +209,7 @@ private:
     bool AbortRequested(int64_t no);
     [[gnu::cold, gnu::noinline]] bool AbortConfirmed(int64_t no);
     void HandlePacket(int64_t no);
-    [[gnu::cold, gnu::noinline]] void DiscardBrokenPacket(int pid);
+    [[gnu::cold, gnu::noinline]] void DiscardBrokenPacket(int64_t no, const TTSPacketHeader& header);
     [[gnu::noinline]] bool CutInReachedAt(int64_t no);
     [[gnu::cold, gnu::noinline]] void StartWriting();
     void CheckCutOut(int64_t no);
@@ -230,6 +234,16 @@ private:
     void RemapPacketPid(TTSPacketBuffer& packet);
     bool PatchPacketPcr(int64_t offset27);
     bool PatchPesTimers(int64_t offset90);
+    // The next written packet of a PID whose PES header's stamps began in an
+    // earlier packet: true when the packet was a second sending of the one
+    // before and is patched alike (it starts nothing of its own then).
+    bool ContinueSplitStamps(int64_t no);
+    // Patches a byte of a packet waiting in the writer's queue.
+    bool PatchQueuedByte(int64_t packetNo, int index, uint8_t value);
+    // A time stamp that could not be shifted: logged and counted as an
+    // error of its stream.
+    void PatchTimersFailed(int64_t startNo, int pid);
+    void FailPendingSplitStamps();
     void PatchAudioStreamId(int slot);
     // A PES start sent twice in a row reaches no PES reader the second time:
     // it gets the stream_id its original got, so that the two stay alike.
@@ -292,6 +306,15 @@ private:
     int clockPid_ = -1;        // the clock's PID in the recording (-1: none)
     int clockOnlyPid_ = -1;    // see ClockOnlyPid
     int64_t pcrsWritten_ = 0;  // packets of clockPid_ with a PCR in the copy
+    // PES headers whose stamps run into the next packet of their PID, and
+    // the bytes written into the packet that completed the last one (its
+    // second sending must carry them too).
+    TSplitPesStamps splitStamps_;
+    struct TSplitDone {
+        int Pid = -1;
+        std::vector<TSplitPesStamps::TByteWrite> Writes;
+    };
+    TSplitDone splitDone_;
     // The stream_id written into each audio stream's latest PES start (Pos
     // < 0: none was), for its second sending.
     struct TStreamIdPatched {

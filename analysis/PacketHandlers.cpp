@@ -154,12 +154,23 @@ void TPacketHandlers::ScrambledPacket(int64_t packetNo, int pid, int& scrambling
 void TPacketHandlers::InvalidPacket(TTSPacketReader& reader, int64_t packetNo, const std::string& errors)
 {
     TAnalysisEngine& en = pass_.Engine();
-    const int pid = reader.TSPacketHeader()->PID();
-    en.CountError(pid);
+    // Without a sync byte nothing of the header was read: the PID the header
+    // view still holds is the packet before's, which this one must not be
+    // charged to. Each broken packet is one error, counted here only (the
+    // pass's discard counts a packet only when no report came before it).
+    const TTSPacketHeader* h = reader.TSPacketHeader();
+    const bool readable = h->Synch();
+    const int pid = h->PID();
+    TAnalysisTables& t = en.Tables();
+    if (readable && t.IsSelectedPid(pid) && t.PidRecordIndex(pid) >= 0)
+        t.CountError(pid);
+    else
+        ++pass_.State.GlobalErrors;
+    pass_.State.BrokenCountedAt = packetNo;
     if (en.ScrambledMode == TScrambledMode::SkipScrambled && errors == "transport_scrambling_control")
         return;
-    en.Log("TS  ERROR: Invalid paket $" + IntToHex(packetNo, 8) + " for PID $" + IntToHex(pid, 4) +
-           ", skipped! Error: " + errors);
+    en.Log("TS  ERROR: Invalid paket $" + IntToHex(packetNo, 8) +
+           (readable ? " for PID $" + IntToHex(pid, 4) : std::string()) + ", skipped! Error: " + errors);
 }
 
 void TPacketHandlers::Resync(int64_t packetNo, int64_t offset)

@@ -343,7 +343,9 @@ void TPesHandlers::PtsWrap(int64_t packetIndex, int64_t oldPts, int64_t newPts, 
 
 void TPesHandlers::PayloadStart(int slot, int64_t pts)
 {
-    pass_.State.LastPesPts = pts;
+    // Before the stream's first stamp there is no time to note.
+    if (pts >= 0)
+        pass_.State.LastPesPts = pts;
     if (slot >= 0 && pass_.Engine().Tables().PatchCount > 0)
         pass_.PatchAudioStreamId(slot);
 }

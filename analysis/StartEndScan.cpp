@@ -118,7 +118,10 @@ void TStartEndScan::ScanStartEnd(int64_t limit) {
             if (scan_.IsBrokenPacket()) {
                 if (scan_.CountBrokenPacket(errors, SCAN_ERROR_LIMIT)) break;
             } else {
-                if ((AbsDiff(scan_.ScanPesPts, prevPts) >= kJump || AbsDiff(scan_.ScanPesDts, prevDts) >= kJump) &&
+                // A jump is between two stamps: the first DTS after PES
+                // packets without one is no jump from anything.
+                if (((prevPts >= 0 && AbsDiff(scan_.ScanPesPts, prevPts) >= kJump) ||
+                     (prevDts >= 0 && AbsDiff(scan_.ScanPesDts, prevDts) >= kJump)) &&
                     rec.FirstPts >= 0)
                     break;
                 if (scan_.ScanPesPts < rec.FirstPts || (rec.FirstPts == -1 && scan_.ScanPesPts >= 0)) rec.FirstPts = scan_.ScanPesPts;

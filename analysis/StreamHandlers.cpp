@@ -175,8 +175,10 @@ void TScanHandlers::TSPmtReader_ScanPmtErrorReceived(TObject*) { engine_.Log("PE
 void TScanHandlers::TSPesReader_ScanPESPacketCompleted(TObject*, int64_t, int, int, int, int, bool isValid) {
     if (!isValid) return;
     const TTSPesHeader* h = scan_.PesScan()->PESHeader();
-    scan_.ScanPesPts = h->PTS();
-    scan_.ScanPesDts = h->DTS();
+    // A stamp the header does not carry leaves the latest one as it was:
+    // absent is not 0.
+    if (h->HasPTS()) scan_.ScanPesPts = h->PTS();
+    if (h->HasDTS()) scan_.ScanPesDts = h->DTS();
 }
 
 void TScanHandlers::TSH264Reader_ScanH264Error(TObject*, int64_t pts, int errorType, int64_t param1, int64_t,

@@ -112,41 +112,59 @@ void ParsePacketHeader(const TTSPacketBuffer& raw, TTSPacketHeader& h) {
     }
 }
 
+TPesStamps PesHeaderStamps(const uint8_t* b, int n, int64_t& ESCR, int64_t& DTS, int64_t& PTS, int& needed) {
+    PTS = DTS = ESCR = -1;
+    needed = 0;
+    if (n < 0) n = 0;
+    // What of the start code is there already decides.
+    static constexpr uint8_t kStartCode[3] = {0, 0, 1};
+    for (int k = 0; k < 3 && k < n; ++k)
+        if (b[k] != kStartCode[k]) return TPesStamps::None;
+    if (n < 9) {
+        needed = 9;
+        return TPesStamps::Incomplete;
+    }
+    if ((b[6] >> 6) != 2 || (b[6] & 0x30) != 0) return TPesStamps::None;
+    const int flags = b[7] >> 6;
+    const bool escr = (b[7] & 0x20) != 0;
+    const int stamps = flags == 2 ? kPtsFieldSize : flags == 3 ? 2 * kPtsFieldSize : 0;
+    const int end = 9 + stamps + (escr ? kEscrFieldSize : 0);
+    // Reads one 33-bit stamp with its prefix nibble; false on a bad marker.
+    auto stamp = [&](int at, int prefix, int64_t& out) -> bool {
+        if (PtsFieldFaults(b + at, prefix) != 0) return false;
+        out = ReadPts(b + at);
+        return true;
+    };
+    // The stamps that lie inside the n bytes are read even when the rest
+    // does not: a reader of one packet gets what the packet holds.
+    if (9 + stamps <= n) {
+        if (flags == 2 && !stamp(9, kPtsOnlyPrefix, PTS)) {
+            PTS = -1;
+            return TPesStamps::None;
+        }
+        if (flags == 3 && (!stamp(9, kPtsBeforeDtsPrefix, PTS) || !stamp(14, kDtsPrefix, DTS))) {
+            PTS = DTS = -1;
+            return TPesStamps::None;
+        }
+    }
+    if (end > n) {
+        needed = end;
+        return TPesStamps::Incomplete;
+    }
+    if (escr) ESCR = ReadEscr(b + 9 + stamps);
+    return (PTS >= 0 || ESCR >= 0) ? TPesStamps::Found : TPesStamps::None;
+}
+
 bool PacketTimestamps(const TTSPacketBuffer& buffer, const TTSPacketHeader& header, int64_t& ESCR, int64_t& DTS,
                       int64_t& PTS) {
     PTS = DTS = ESCR = -1;
     const TTSPacketPayload* pl = header.Payload();
     const int s = pl->PayloadStartByte();
     const int n = buffer.Length < TS_PACKET_SIZE ? buffer.Length : TS_PACKET_SIZE;
-    if (!header.PayloadStart() || pl->PayloadLength() < 9 || s < 0 || s + 9 > n) return false;
-    const uint8_t* b = buffer.Data;
-    if (b[s] != 0 || b[s + 1] != 0 || b[s + 2] != 1) return false;
-    if ((b[s + 6] >> 6) != 2 || (b[s + 6] & 0x30) != 0) return false;
-    const int flags = b[s + 7] >> 6;
-    int p = s + 9;
-    // Reads one 33-bit stamp with its prefix nibble; false on a bad marker.
-    auto stamp = [&](int at, int prefix, int64_t& out) -> bool {
-        if (at + kPtsFieldSize > n || PtsFieldFaults(b + at, prefix) != 0) return false;
-        out = ReadPts(b + at);
-        return true;
-    };
-    bool found = false;
-    if (flags == 2) {
-        if (!stamp(p, 2, PTS)) { PTS = -1; return false; }
-        p += 5;
-        found = true;
-    } else if (flags == 3) {
-        if (!stamp(p, 3, PTS)) { PTS = -1; return false; }
-        if (!stamp(p + 5, 1, DTS)) { DTS = -1; return false; }
-        p += 10;
-        found = true;
-    }
-    if (b[s + 7] & 0x20) {
-        if (p + kEscrFieldSize > n) return found;
-        ESCR = ReadEscr(b + p);
-        return true;
-    }
-    return found;
+    if (!header.PayloadStart() || pl->PayloadLength() < 1 || s < 0 || s >= n) return false;
+    int needed = 0;
+    const TPesStamps got = PesHeaderStamps(buffer.Data + s, n - s, ESCR, DTS, PTS, needed);
+    return got == TPesStamps::Found || (got == TPesStamps::Incomplete && PTS >= 0);
 }
 
 TSectionBytes LocateSections(const TTSPacketBuffer& raw) {

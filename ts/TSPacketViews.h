@@ -226,9 +226,20 @@ const TTSPacketBuffer& SectionAtFront(const TTSPacketBuffer& raw, int from, int 
 // Does not fill the payload copy (the reader does that for valid packets).
 void ParsePacketHeader(const TTSPacketBuffer& raw, TTSPacketHeader& header);
 
+// The time stamps of a PES header from its first n bytes (b[0] is the first
+// byte of the start code). Every value is -1 when absent. None: no PES
+// header, one with broken stamps, or one without PTS and ESCR. Incomplete:
+// the stamps run past the n bytes, as they may where a header continues in
+// the next packet of its PID; `needed` then says how many bytes from the
+// start they take, and the stamps that lie wholly inside the n bytes are
+// read. Found: everything the header carries was read.
+enum class TPesStamps { None, Found, Incomplete };
+TPesStamps PesHeaderStamps(const uint8_t* b, int n, int64_t& ESCR, int64_t& DTS, int64_t& PTS, int& needed);
+
 // Reads PTS, DTS and ESCR of a PES header that starts in a packet described
 // by a parsed header. Every value is -1 when absent; false when no PES header
-// with valid time stamps (or an ESCR) starts there.
+// with valid time stamps (or an ESCR) starts there. A header whose stamps
+// run into the next packet gives the PTS (and DTS) the packet holds, no ESCR.
 bool PacketTimestamps(const TTSPacketBuffer& buffer, const TTSPacketHeader& header, int64_t& ESCR, int64_t& DTS,
                       int64_t& PTS);
 

@@ -41,7 +41,7 @@ std::string Hex2(int v) { return IntToHex(v & 0xFF, 2); }
 
 void TTSPesHeader::SetPTS_Fix_Offset(int64_t v) {
     ptsFixOffset_ = v;
-    if (pts_ > 0) RecalcFixed();
+    if (StampPTS() > 0) RecalcFixed();
 }
 
 void TTSPesHeader::Reset() {
@@ -107,6 +107,7 @@ void TTSPesReader::SetActive(bool value) {
     if (!value) {
         header_->Reset();
         header_->ptsFixWrapOffset_ = 0;
+        header_->lastStampPts_ = -1;
         firstPTS_ = 0;
         pesDataLength_ = 0;
         pesDataStart_ = 0;
@@ -142,7 +143,7 @@ void TTSPesReader::ProcessPesPayload(const uint8_t* payload, int length, bool pa
     }
 
     if (static_cast<int64_t>(collection_->Count) + length > kPesCollectionCapacity) {
-        if (OnBufferOverflow) OnBufferOverflow(this, header_->PTS(), pid_);
+        if (OnBufferOverflow) OnBufferOverflow(this, header_->StampPTS(), pid_);
         return;
     }
 
@@ -190,7 +191,8 @@ void TTSPesReader::ProcessPesPayload(const uint8_t* payload, int length, bool pa
         if (!HeaderParsedAndKept()) return;
         pesDataStart_ = header_->HeaderLength();
         pesDataLength_ = collection_->Count - header_->HeaderLength();
-        if (OnPayloadStart) OnPayloadStart(this, header_->PTS(), header_->DTS(), pid_, payloadStartIndex_);
+        if (OnPayloadStart) OnPayloadStart(this, header_->StampPTS(), header_->HasDTS() ? header_->DTS() : -1, pid_,
+                                          payloadStartIndex_);
         return;
     }
     pesDataStart_ = header_->HeaderLength();
@@ -210,18 +212,19 @@ void TTSPesReader::ClosePesPacket() {
         header_->valid_ = false;
         pesDataStart_ = collection_->Count;
         pesDataLength_ = 0;
-        if (OnPESPacketSizeError) OnPESPacketSizeError(this, header_->PTS(), pid_, header_->PacketLength(), inStream);
+        if (OnPESPacketSizeError)
+            OnPESPacketSizeError(this, header_->StampPTS(), pid_, header_->PacketLength(), inStream);
     } else if (header_->PacketLength() > 0 &&
                header_->PacketLength() != pesDataLength_ + header_->HeaderLength() - 6) {
         header_->paketErrors_.Include(pseSizeMismatch);
         header_->valid_ = false;
         if (OnPESPacketSizeError)
-            OnPESPacketSizeError(this, header_->PTS(), pid_, header_->PacketLength(),
+            OnPESPacketSizeError(this, header_->StampPTS(), pid_, header_->PacketLength(),
                                  pesDataLength_ + header_->HeaderLength() - 6);
     }
 
     if (pesPacketCount_ > 0 && OnPESPacketCompleted)
-        OnPESPacketCompleted(this, header_->PTS(), pid_, header_->HeaderLength(), pesDataLength_, tsPacketCount_,
+        OnPESPacketCompleted(this, header_->StampPTS(), pid_, header_->HeaderLength(), pesDataLength_, tsPacketCount_,
                              header_->Valid());
     if (OnBeforeNewPacket) OnBeforeNewPacket(this);
     if (header_->Valid() && pesPacketCount_ > 0 && !readers_.empty()) Dispatch();
@@ -230,12 +233,13 @@ void TTSPesReader::ClosePesPacket() {
     collection_->Count = 0;
     pesDataLength_ = 0;
     pesDataStart_ = 0;
-    previousPTS_ = header_->PTS();
+    // A packet without a PTS leaves the comparison with the last one that had one.
+    if (header_->HasPTS()) previousPTS_ = header_->PTS();
     payloadStartIndex_ = packetIndex_;
 }
 
 void TTSPesReader::Dispatch() {
-    const int64_t pts = header_->PTS();
+    const int64_t pts = header_->StampPTS();
     for (TTSPesConsumer* c : readers_)
         if (c->PesConsumerActive())
             c->ConsumePesPacket(collection_.get(), pesDataStart_, pesDataLength_, pts, packetIndex_);
@@ -344,19 +348,22 @@ void TTSPesReader::ParseHeader() {
 
 bool TTSPesReader::HeaderParsedAndKept() {
     TTSPesHeader& h = *header_;
-    if (h.Valid()) {
+    // Only stamps take part: a header without a PTS is no jump to 0, and the
+    // first stamp after none (activation, a dropped packet) no jump either.
+    if (h.Valid() && h.HasPTS()) {
         firstPTS_ = h.PTS();
         const int64_t diff = std::llabs(h.PTS() - previousPTS_);
-        if (diff > kWrapThreshold && !firstSinceActivation_) {
+        if (previousPTS_ >= 0 && diff > kWrapThreshold && !firstSinceActivation_) {
             const int bits = diff > kWrap33Threshold ? 33 : 32;
             h.ptsFixWrapOffset_ = previousPTS_ > h.PTS() ? (int64_t(1) << bits) : 0;
             if (OnPTSWrapArround) OnPTSWrapArround(this, payloadStartIndex_, previousPTS_, h.PTS(), pid_, bits);
         }
+        h.lastStampPts_ = h.PTS();
     }
     h.RecalcFixed();
 
     if (h.StreamIDType() == psid_unknown_stream) {
-        if (OnUnknownStreamID) OnUnknownStreamID(this, h.PTS(), pid_);
+        if (OnUnknownStreamID) OnUnknownStreamID(this, h.StampPTS(), pid_);
         DropCollection();
         return false;
     }

@@ -96,8 +96,16 @@ public:
     bool EscrFlag() const { return escrFlag_; }
     int PESHeaderDataLength() const { return pesHeaderDataLength_; }
     int PtsDtsFlags() const { return ptsDtsFlags_; }
+    // 0 when the header carries none: ask HasPTS / HasDTS first.
     int64_t PTS() const { return pts_; }
     int64_t DTS() const { return dts_; }
+    bool HasPTS() const { return (ptsDtsFlags_ & 2) != 0; }
+    bool HasDTS() const { return ptsDtsFlags_ == 3; }
+    // The presentation time the stream stands at: this header's PTS, or for
+    // a header without one (which the standard allows) the last PTS a header
+    // of this reader carried; -1 before the first. An absent stamp is no
+    // time of 0.
+    int64_t StampPTS() const { return HasPTS() ? pts_ : lastStampPts_; }
     int64_t ESCR() const { return escr_; }
     int64_t ElementaryStreamRate() const { return elementaryStreamRate_; }
     int HeaderLength() const { return headerLength_; }
@@ -121,7 +129,10 @@ public:
 private:
     friend class TTSPesReader;
     void Reset();
-    void RecalcFixed() { ptsFixed_ = pts_ - ptsFixOffset_ + ptsFixWrapOffset_; }
+    void RecalcFixed() {
+        const int64_t stamp = StampPTS() >= 0 ? StampPTS() : pts_;
+        ptsFixed_ = stamp - ptsFixOffset_ + ptsFixWrapOffset_;
+    }
 
     int startCodePrefix_ = 0;
     int streamID_ = 0;
@@ -150,6 +161,8 @@ private:
     int64_t ptsFixed_ = 0;
     int64_t ptsFixOffset_ = 0;
     int64_t ptsFixWrapOffset_ = 0;
+    // Kept over Reset: cleared only when the reader is deactivated.
+    int64_t lastStampPts_ = -1;
     bool valid_ = false;
     TPESPaketErrors paketErrors_;
     int ptsPosition_ = 0;

@@ -578,3 +578,48 @@ TEST(PesReader, AddReaderTakesOnlyAnalysers) {
     EXPECT_EQ(other->PESPacketCount(), 0);
     EXPECT_FALSE(other->Active());
 }
+
+TEST(PesReader, HeadersWithoutPtsTakeNoPartInWrapsAndFixedTime) {
+    // Far above 2^31, where broadcast clocks often stand: a PES without a PTS
+    // between stamped ones is legal and must not read as a jump to 0 and
+    // back, nor move the fixed time.
+    const int64_t base = (int64_t(1) << 32) + 12345;
+    PesRig r;
+    int wraps = 0;
+    std::vector<int64_t> completedPts;
+    r.pes->OnPTSWrapArround = [&](TObject*, int64_t, int64_t, int64_t, int, int) { ++wraps; };
+    r.pes->OnPESPacketCompleted = [&](TObject*, int64_t pts, int, int, int, int, bool) { completedPts.push_back(pts); };
+    r.pes->PESHeader()->SetPTS_Fix_Offset(base - 900);
+    r.feed.Feed(*r.pes, MakePes(0xC0, Payload(5), base));
+    EXPECT_EQ(r.pes->PESHeader()->PTS_Fixed(), 900);
+    r.feed.Feed(*r.pes, MakePes(0xC0, Payload(5)));
+    EXPECT_EQ(r.pes->PESHeader()->PTS_Fixed(), 900) << "an absent stamp leaves the time where it was";
+    EXPECT_EQ(r.pes->PESHeader()->PTS_Fix_WrapOffset(), 0);
+    r.feed.Feed(*r.pes, MakePes(0xC0, Payload(5), base + 3600));
+    EXPECT_EQ(r.pes->PESHeader()->PTS_Fixed(), 4500);
+    r.feed.Feed(*r.pes, MakePes(0xC0, Payload(5)));
+    EXPECT_EQ(wraps, 0);
+    EXPECT_EQ(r.pes->FirstPTS(), base + 3600);
+    // The completed packet without a stamp is reported with the stamp the
+    // stream had reached, never with 0.
+    ASSERT_EQ(completedPts.size(), 3u);
+    EXPECT_EQ(completedPts[0], base);
+    EXPECT_EQ(completedPts[1], base);
+    EXPECT_EQ(completedPts[2], base + 3600);
+
+    // A stream whose first packets carry no stamp: the first stamp seen is
+    // no jump from anything.
+    PesRig late;
+    int lateWraps = 0;
+    late.pes->OnPTSWrapArround = [&](TObject*, int64_t, int64_t, int64_t, int, int) { ++lateWraps; };
+    late.feed.Feed(*late.pes, MakePes(0xC0, Payload(5)));
+    late.feed.Feed(*late.pes, MakePes(0xC0, Payload(5)));
+    late.feed.Feed(*late.pes, MakePes(0xC0, Payload(5), base));
+    late.feed.Feed(*late.pes, MakePes(0xC0, Payload(5), base + 3600));
+    EXPECT_EQ(lateWraps, 0);
+    // Setting the offset while the current header has no stamp still moves
+    // the fixed time of the stamp the stream stands at.
+    late.feed.Feed(*late.pes, MakePes(0xC0, Payload(5)));
+    late.pes->PESHeader()->SetPTS_Fix_Offset(base);
+    EXPECT_EQ(late.pes->PESHeader()->PTS_Fixed(), 3600);
+}

@@ -1,0 +1,82 @@
+// Broken packets in the cleaning pass: each is one error, counted on the PID
+// it really has, and on none when its header cannot be read.
+#include "tests/analysis/CleaningTestSupport.h"
+
+namespace tw::cleantest {
+namespace {
+
+constexpr int kVideo = 0x101, kAudio = 0x102;
+
+struct BrokenRecording {
+    test::TsStream Stream;
+    std::vector<size_t> AudioContinuations; // audio packets without a PES start
+    std::vector<size_t> AfterVideo;         // null packets, each right after a video packet
+};
+
+BrokenRecording Recording()
+{
+    BrokenRecording d;
+    test::TsStream& s = d.Stream;
+    int64_t pts = 900000;
+    for (int f = 0; f < 60; ++f) {
+        if (f % 6 == 0) {
+            s.AddPat({{1, 0x100}});
+            s.AddPmt(0x100, 1, kVideo, {{2, kVideo, {}}, {3, kAudio, {}}});
+        }
+        Bytes es(1500, 0x11);
+        es[2] = 1;
+        es[3] = 0xB3;
+        s.AddPes(kVideo, test::PesPacket(0xE0, es, pts), (pts - 9000) * 300);
+        d.AfterVideo.push_back(s.PacketCount());
+        s.AddNull(1);
+        // Audio without a length in its headers: a lost packet leaves no
+        // size error behind, only the broken packet itself.
+        const size_t first = s.PacketCount();
+        s.AddPes(kAudio, test::PesPacket(0xC0, MpegAudioFrames(), pts, -1, 0));
+        for (size_t i = first + 1; i < s.PacketCount(); ++i)
+            d.AudioContinuations.push_back(i);
+        pts += 3600;
+    }
+    return d;
+}
+
+int64_t ErrorsOf(const TAnalysisTables& t, int pid)
+{
+    int64_t n = 0;
+    for (int i = 0; i < t.PidRecordCount; ++i)
+        if (t.PidRecords[static_cast<size_t>(i)].Pid == pid)
+            n += t.PidRecords[static_cast<size_t>(i)].Errors;
+    return n;
+}
+
+} // namespace
+
+TEST(BrokenPacketCounts, EachBrokenPacketIsOneErrorOnItsOwnPid)
+{
+    BrokenRecording d = Recording();
+    // Ten audio packets with the transport error indicator, spread out.
+    for (int k = 0; k < 10; ++k)
+        d.Stream.SetTransportError(d.AudioContinuations[static_cast<size_t>(k * 25 + 3)]);
+    // Five packets whose sync byte is lost, each after a video packet: the
+    // video must not be charged with them.
+    for (int k = 0; k < 5; ++k)
+        d.Stream.BreakSync(d.AfterVideo[static_cast<size_t>(k * 10 + 5)]);
+    const std::string in = TempName("broken_counts");
+    const std::string out = TempName("broken_counts_out");
+    Cleanup cleanup{{in, out, ChangeFileExt(out, ".log")}};
+    d.Stream.Save(in);
+    Road road;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    // Errors of the analysis are not the pass's: count from here.
+    const int64_t audioBefore = ErrorsOf(road.engine->Tables(), kAudio);
+    const int64_t videoBefore = ErrorsOf(road.engine->Tables(), kVideo);
+    EXPECT_EQ(road.Clean(out), TCleaningResult::SuccessWithErrors) << AllLog();
+    const std::string log = AllLog();
+    const TAnalysisTables& t = road.engine->Tables();
+    EXPECT_EQ(ErrorsOf(t, kAudio) - audioBefore, 10) << log;
+    EXPECT_EQ(ErrorsOf(t, kVideo) - videoBefore, 0) << log;
+    EXPECT_TRUE(HasLine("ERRORS : 15")) << log;
+    EXPECT_EQ(log.find("for PID $" + IntToHex(kVideo, 4) + ", skipped!"), std::string::npos) << log;
+}
+
+} // namespace tw::cleantest
