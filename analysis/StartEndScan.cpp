@@ -94,6 +94,13 @@ int64_t TStartEndScan::CheckPcrWrap() {
         }
         engine_.Log("PCR steps back from " + PcrToTimeText(t.FirstPcr) + " to " + PcrToTimeText(t.LastPcr) +
                     " (no wrap)");
+        // The program's time, which the stamps keep, may still pass the
+        // wrap (the clock stepped back just before it): that recording
+        // wraps all the same.
+        if (span > 0 && PassCrossesWrap(t.FirstPcr90k, span)) {
+            engine_.Log("PCR wrap at " + PtsToTimeText(kPtsWrap - t.FirstPcr90k) + " detected!");
+            t.PcrWrap = true;
+        }
         return span;
     }
     const int64_t toWrap = kPtsWrap - t.FirstPcr90k;

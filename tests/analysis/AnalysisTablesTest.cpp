@@ -177,6 +177,9 @@ TEST(AnalysisSelection, AClockSteppingBackIsNoWrap) {
         {10 * hour, 10 * hour - 9000000, 10 * hour + 3600, 10 * hour + 183600, false, 180000},
         // The same step back just below the wrap's half-way point.
         {cycle / 2 - 1000, cycle / 2 - 9001000, 500, 900500, false, 900000},
+        // A clock stepping back 100 s just before the wrap, while its stamps
+        // run on through it: the recording wraps all the same.
+        {cycle - 900000, cycle - 9900000, cycle - 880000, 20000, true, 900000},
         // Stamps that stepped back too give no length to measure.
         {3 * hour, 2 * hour, 3 * hour, 2 * hour, false, 0},
         // Through the wrap the short way: 7 s before it to 3 s after it.
