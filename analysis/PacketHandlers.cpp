@@ -92,6 +92,25 @@ void TPacketHandlers::BeginFilterRun(const std::string& input)
     }
 }
 
+int TPacketHandlers::ClocksLeftOut(const TPidSet& dropped)
+{
+    int n = 0;
+    for (const TProgramMap& m : programs_) {
+        const size_t carrier = static_cast<size_t>(m.PcrPid);
+        // The carrier is one of the program's streams as BeginFilterRun
+        // reads them; a program whose every stream goes loses nothing.
+        if (!dropped[carrier] || (m.Streams & ~dropped).none())
+            continue;
+        pass_.Engine().Log("TS  WARNING: PID $" + IntToHex(m.PcrPid, 4) + " carries the clock (PCR) of program " +
+                           IntToStr(m.Number) + ", whose other streams are kept: the copy has no clock for them");
+        CountPcrError(m.PcrPid);
+        ++n;
+    }
+    return n;
+}
+
+int64_t TPacketHandlers::ErrorsCounted() const { return pass_.TotalErrors(); }
+
 void TPacketHandlers::FollowKeptProgram()
 {
     clocks_.Clear();

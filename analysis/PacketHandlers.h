@@ -29,6 +29,12 @@ public:
     // every program's clock followed (the programs as the recording's
     // tables name them).
     void BeginFilterRun(const std::string& input);
+    // The filter's copy leaves out the PIDs in `dropped`: each program that
+    // keeps a stream but loses the PID its clock rides on is logged and
+    // counted as an error (the copy has no clock for it). Returns how many.
+    int ClocksLeftOut(const TPidSet& dropped);
+    // Errors counted so far in this pass or copy, on the PIDs and globally.
+    int64_t ErrorsCounted() const;
     // The clock the cleaning pass checks: the kept program's, judged by the
     // stamps of its streams. Called once the pass's tables are final.
     void FollowKeptProgram();

@@ -165,6 +165,7 @@ std::vector<TProgramMap> TProgramClocks::ReadPrograms(const TTSPacketReader& lik
                 pmts[slot].Read = true;
                 ++tablesRead;
                 TProgramMap m;
+                m.Number = reader->ProgramNumber();
                 m.PcrPid = reader->PcrPid();
                 for (int k = 0; k < reader->PMTEntryCount(); ++k) {
                     const int pid = reader->Entry(k).PID;

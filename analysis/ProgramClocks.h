@@ -26,6 +26,7 @@ using TPidSet = std::bitset<8192>;
 
 // A program as its table names it: the PID of its clock and its streams.
 struct TProgramMap {
+    int Number = -1; // program_number of its table
     int PcrPid = -1;
     TPidSet Streams;
 };

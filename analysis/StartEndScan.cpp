@@ -83,9 +83,31 @@ int64_t TStartEndScan::FindPreviousPcr(int pid, int64_t limit) {
 
 int64_t TStartEndScan::CheckPcrWrap() {
     TAnalysisTables& t = engine_.Tables();
-    // Only a last PCR below the first is a wrap; one PCR (or one value
-    // throughout) is a recording of no measurable length.
+    // One PCR (or one value throughout) is a recording of no measurable length.
     if (t.FirstPcr <= t.LastPcr) return Round(static_cast<double>(t.LastPcr - t.FirstPcr) / kClockRatio);
+    if (!PassedClockWrap(t.FirstPcr, t.LastPcr, kPcrModulus)) {
+        // The clock stepped back far from its wrap: no wrap, and its ends
+        // give no length. The stamps, which a clock stepping alone leaves
+        // running on, measure it instead; when they stepped back too there
+        // is no length to tell.
+        int64_t span = 0;
+        if (t.FirstPts >= 0 && t.LastPts >= 0) {
+            if (t.LastPts >= t.FirstPts)
+                span = t.LastPts - t.FirstPts;
+            else if (PassedClockWrap(t.FirstPts, t.LastPts, kPtsWrap))
+                span = kPtsWrap - t.FirstPts + t.LastPts;
+        }
+        engine_.Log("PCR steps back from " + PcrToTimeText(t.FirstPcr) + " to " + PcrToTimeText(t.LastPcr) +
+                    " (no wrap)");
+        // The program's time, which the stamps keep, may still pass the
+        // wrap (the clock stepped back just before it): that recording
+        // wraps all the same.
+        if (span > 0 && PassCrossesWrap(t.FirstPcr90k, span)) {
+            engine_.Log("PCR wrap at " + PtsToTimeText(kPtsWrap - t.FirstPcr90k) + " detected!");
+            t.PcrWrap = true;
+        }
+        return span;
+    }
     const int64_t toWrap = kPtsWrap - t.FirstPcr90k;
     engine_.Log("PCR wrap at " + PtsToTimeText(toWrap) + " detected!");
     t.PcrWrap = true;

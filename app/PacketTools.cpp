@@ -34,6 +34,11 @@ constexpr int64_t kFilterScanPackets = 100000;
 const TToolText kToolMessages[] = {
     {"sameName", "Die Ausgabedatei darf nicht die Eingabedatei sein:\r",
      "The output file must not be the input file:\r"},
+    {"clockLeftOut",
+     "Die gel\xC3\xB6schten PIDs tragen die Uhr (PCR) eines Programms, dessen andere Str\xC3\xB6me bleiben: "
+     "die Kopie hat f\xC3\xBCr sie keine Uhr (siehe Log).",
+     "The PIDs left out carry the clock (PCR) of a program whose other streams are kept: the copy has no "
+     "clock for them (see the log)."},
 };
 
 using TToolRun = TForm1::TToolRun;
@@ -132,8 +137,12 @@ void SPacketFilter1Click(TForm1& form) {
         TToolRun running(form);
         v->SetProgressStatus("Filtering PIDs");
         const auto res = filter.Run(input, output, ProgressOf(*v));
-        if (res.Ok) v->PlaySound("DONE");
-        else v->ShowMessage(TMessageKind::Error, res.Error);
+        if (!res.Ok) v->ShowMessage(TMessageKind::Error, res.Error);
+        else if (res.ClocksLeftOut > 0) {
+            // As the main job ends a copy that is no plain success.
+            v->PlaySound("PROBLEMSFOUND");
+            v->ShowMessage(TMessageKind::Warning, ToolText(kToolMessages, "clockLeftOut", LanguageIsGerman()));
+        } else v->PlaySound("DONE");
     }
     v->HideProgress();
     en.Tables().ResetAnalysis();

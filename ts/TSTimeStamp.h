@@ -40,6 +40,16 @@ constexpr int64_t WrapClock(int64_t value, int64_t modulus) {
     return r < 0 ? r + modulus : r;
 }
 
+// Whether a clock that read `before` and later `after` (both in [0, modulus))
+// passed its wrap on the way. Only a step back can be one, and only when the
+// way forward through the wrap is the shorter of the two: a clock near the
+// top of its range that comes back near zero has wrapped, one that jumps back
+// far from the wrap has not (counting that as a wrap would make it a day
+// long and shift its stamps by the rest of the cycle).
+constexpr bool PassedClockWrap(int64_t before, int64_t after, int64_t modulus) {
+    return after < before && modulus - before + after < before - after;
+}
+
 // --- PCR / OPCR: 33-bit base (90 kHz), 6 reserved bits, 9-bit extension ---
 
 struct TPcrFields {

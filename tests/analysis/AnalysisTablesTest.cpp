@@ -160,5 +160,50 @@ TEST(AnalysisSelection, OwnPmtCodesAndPcrWrap) {
     EXPECT_EQ(engine.StartEnd().CheckPcrWrap(), 3000);
 }
 
+// A last PCR below the first is a wrap only when the clock went the short way
+// round through 2^33; a clock that stepped back far from the wrap has not
+// wrapped, and taking it for one would shift every stamp of the copy by the
+// rest of the 26.5 hours.
+TEST(AnalysisSelection, AClockSteppingBackIsNoWrap) {
+    struct Case {
+        int64_t first90, last90, firstPts, lastPts;
+        bool wrap;
+        int64_t duration;
+    };
+    const int64_t hour = 90000LL * 3600;
+    const int64_t cycle = int64_t{1} << 33; // the 90 kHz clock's wrap
+    const Case cases[] = {
+        // 10 h, back 100 s; the stamps ran on for 2 s: their span is the length.
+        {10 * hour, 10 * hour - 9000000, 10 * hour + 3600, 10 * hour + 183600, false, 180000},
+        // The same step back just below the wrap's half-way point.
+        {cycle / 2 - 1000, cycle / 2 - 9001000, 500, 900500, false, 900000},
+        // A clock stepping back 100 s just before the wrap, while its stamps
+        // run on through it: the recording wraps all the same.
+        {cycle - 900000, cycle - 9900000, cycle - 880000, 20000, true, 900000},
+        // Stamps that stepped back too give no length to measure.
+        {3 * hour, 2 * hour, 3 * hour, 2 * hour, false, 0},
+        // Through the wrap the short way: 7 s before it to 3 s after it.
+        {cycle - 630000, 270000, cycle - 620000, 260000, true, 900000},
+        // A wrap that took longer than half the clock's cycle still reads as one
+        // when it is the shorter way round: 20 h to 5 h.
+        {20 * hour, 5 * hour, 20 * hour, 5 * hour, true, cycle - 15 * hour},
+    };
+    for (const Case& c : cases) {
+        TRecordingHost host;
+        TAnalysisEngine engine(&host);
+        TAnalysisTables& t = engine.Tables();
+        t.FirstPcr90k = c.first90;
+        t.LastPcr90k = c.last90;
+        t.FirstPcr = c.first90 * 300;
+        t.LastPcr = c.last90 * 300;
+        t.FirstPts = c.firstPts;
+        t.LastPts = c.lastPts;
+        SCOPED_TRACE(std::to_string(c.first90) + " -> " + std::to_string(c.last90));
+        EXPECT_EQ(engine.StartEnd().CheckPcrWrap(), c.duration);
+        EXPECT_EQ(t.PcrWrap, c.wrap);
+        EXPECT_EQ(host.Has("wrap at"), c.wrap) << host.All();
+    }
+}
+
 } // namespace
 } // namespace tw::test

@@ -230,6 +230,31 @@ TEST_F(PacketToolsTest, FilterDialogListsThePidsAndTheTickedOneIsGone) {
     EXPECT_TRUE(Messages().empty());
 }
 
+// Ticking the PID that carries the program's clock (the video's here) is
+// the user's choice and is kept; the window says the copy has no clock.
+TEST_F(PacketToolsTest, FilterWarnsWhenTheTickedPidCarriesTheClock) {
+    const std::string in = Recording("filter_clock_in.ts");
+    const std::string out = Name("filter_clock_out.ts");
+    g_dialogs.openAnswer = in;
+    g_dialogs.saveAnswer = out;
+    ToolFormShownHook = [&](TForm& form) {
+        auto* f = dynamic_cast<TFilterForm*>(&form);
+        ASSERT_NE(f, nullptr);
+        TCheckListBox* list = f->sCheckListBox1;
+        for (int i = 0; i < list->Items().Count(); ++i)
+            if (list->Items().Strings(i).rfind("$0300", 0) == 0) list->SetChecked(i, true);
+        Click(f->sBitBtn1);
+        PostMessageW(f->Handle(), WM_NULL, 0, 0);
+    };
+    Command("SPacketFilter1");
+    const Bytes dst = ReadAll(out);
+    ASSERT_FALSE(dst.empty());
+    for (size_t p = 0; p + 188 <= dst.size(); p += 188) ASSERT_NE(PidOf(&dst[p]), 0x300);
+    const std::vector<std::string> messages = Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("clock (PCR)"), std::string::npos) << messages[0];
+}
+
 TEST_F(PacketToolsTest, FilterAndFixRefuseToWriteOverTheirInput) {
     const std::string in = Recording("same_in.ts");
     const Bytes before = ReadAll(in);

@@ -25,8 +25,15 @@ TPacketFilter::TResult TPacketFilter::Run(const std::string& input, const std::s
     for (int pid : Pids)
         if (pid >= 0 && pid < 8192) drop.set(static_cast<size_t>(pid));
 
-    if (handlers_)
+    int clocksLeftOut = 0;
+    int64_t errorsBefore = 0;
+    if (handlers_) {
         handlers_->BeginFilterRun(input);
+        errorsBefore = handlers_->ErrorsCounted();
+        // The packets the user chose to leave out stay out, also when one
+        // carries a kept program's clock; but that copy is told as faulty.
+        clocksLeftOut = handlers_->ClocksLeftOut(drop);
+    }
     // However the copy ends, the handlers' looks ahead close their files.
     struct TEndRun {
         TPacketHandlers* h;
@@ -49,6 +56,9 @@ TPacketFilter::TResult TPacketFilter::Run(const std::string& input, const std::s
                           }
                           return true;
                       });
+    res.ClocksLeftOut = clocksLeftOut;
+    if (handlers_)
+        res.Errors = handlers_->ErrorsCounted() - errorsBefore;
     return res;
 }
 

@@ -45,6 +45,11 @@ public:
         int64_t Written = 0;
         int64_t DroppedPid = 0;
         int64_t DroppedInvalid = 0;
+        // Errors the packet checks counted during the copy: a copy with any
+        // is no plain success.
+        int64_t Errors = 0;
+        // Programs that keep streams but whose clock's PID was left out.
+        int ClocksLeftOut = 0;
     };
     TResult Run(const std::string& input, const std::string& output, const TToolProgress& progress);
 

@@ -132,4 +132,49 @@ TEST(FilterClock, EveryProgramsClockIsFollowed)
     }
 }
 
+// The user's choice of PIDs is kept, also when it takes a program's clock:
+// the copy then has no clock for a program that keeps streams, and the
+// filter says so, naming the PID and the program, and the copy is no plain
+// success. Leaving out a whole program, or a stream that carries no clock,
+// is no fault.
+TEST(FilterClock, LeavingOutTheClocksCarrierIsToldAndCounted)
+{
+    const Bytes original = ReadFile(DataFile("cleaning/two_programs_cbr.ts"));
+    struct Case {
+        std::vector<int> drop;
+        bool told;
+    };
+    // Program 201: clock and video on $0200, audio $0201; 202: $0202, $0203.
+    const Case cases[] = {
+        {{0x200}, true},
+        {{0x200, 0x203}, true},
+        {{0x201}, false},
+        {{0x202, 0x203}, false},
+    };
+    for (const Case& c : cases) {
+        std::string what = "drop";
+        for (int pid : c.drop)
+            what += " $" + IntToHex(pid, 4);
+        const std::string in = TempName("filter_drop_clock"), out = TempName("filter_drop_clock_out");
+        Cleanup cleanup{{in, out}};
+        WriteFile(in, original);
+        Road road;
+        TPacketFilter filter(road.engine->FilterReader(), &road.pass->PacketHandlers());
+        filter.Pids = c.drop;
+        ClearLog();
+        const TPacketFilter::TResult res = filter.Run(in, out, {});
+        const std::string log = AllLog();
+        ASSERT_TRUE(res.Ok) << what << res.Error;
+        EXPECT_EQ(res.Errors > 0, c.told) << what << log;
+        EXPECT_EQ(res.ClocksLeftOut, c.told ? 1 : 0) << what;
+        EXPECT_EQ(log.find("$0200") != std::string::npos && log.find("program 201") != std::string::npos, c.told)
+            << what << log;
+        // What the user left out stays out.
+        const Bytes copy = ReadFile(out);
+        for (size_t i = 0; i < copy.size() / 188; ++i)
+            for (int pid : c.drop)
+                ASSERT_NE(Pid(copy.data() + i * 188), pid) << what;
+    }
+}
+
 } // namespace
