@@ -631,7 +631,10 @@ std::string TsSkinManager::GetFullSkinDirectory() const
 
 std::string TsSkinManager::PackedFileName() const
 {
-    return NormalizeSkinDirectory(skinDirectory_, tw::PathDelim()) + skinName_ + "." + kPackedSkinExt;
+    // The same folder the skin list and the folder skins come from: a
+    // relative skin folder lies beside the program, not wherever the
+    // process happens to stand.
+    return GetFullSkinDirectory() + skinName_ + "." + kPackedSkinExt;
 }
 
 void TsSkinManager::SetSkinDirectory(const std::string& value)
@@ -692,6 +695,9 @@ void TsSkinManager::LoadPackedSkin()
     sc->FreePackedData();
     SkinPath = GetFullSkinDirectory();
     LoadPackedSkinTables(*this, *sc);
+    // As for a folder skin: options without a single section would strip
+    // every window of its look.
+    if (gd.empty()) throw EInvalidSkin("The skin options hold no skin sections");
 }
 
 void TsSkinManager::LoadUnpackedSkin()
@@ -975,7 +981,12 @@ std::vector<std::string> TsSkinManager::GetSkinNames(int skinTypes, std::string*
         }
     }
     if (firstName) *firstName = names.empty() ? std::string() : names.front();
-    std::sort(names.begin(), names.end());
+    // In the order a user reads a list, whatever the case of the names;
+    // names that differ only in case keep a fixed order between them.
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        const std::string la = LowerAscii(a), lb = LowerAscii(b);
+        return la != lb ? la < lb : a < b;
+    });
     return names;
 }
 
