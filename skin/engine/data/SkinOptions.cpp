@@ -119,10 +119,11 @@ std::string FileExt(const std::string& name)
     return dot == std::string::npos ? std::string() : tw::UpperCase(name.substr(dot));
 }
 
-std::unique_ptr<TPixelImage> DecodePicture(TsSkinManager& sm, const std::string& name, const uint8_t* data, size_t size)
+std::unique_ptr<TPixelImage> DecodePicture(TsSkinManager& sm, const std::string& name, const uint8_t* data, size_t size,
+                                           int64_t packedSize = -1)
 {
     const std::string ext = FileExt(name);
-    if (ext == ".PNG") return LoadPngPicture(data, size);
+    if (ext == ".PNG") return LoadPngPicture(data, size, packedSize);
     if (ext == ".JPG" || ext == ".JPEG") return LoadJpegPicture(data, size, &sm.SkinJpegScanPixels);
     return LoadBmpPicture(data, size);
 }
@@ -163,7 +164,7 @@ std::unique_ptr<TPixelImage> FindPicture(TsSkinManager& sm, const std::string& n
             return nullptr;
         }
         sm.SkinFileBytes += int64_t(entry.Size);
-        img = DecodePicture(sm, name, entry.Data, entry.Size);
+        img = DecodePicture(sm, name, entry.Data, entry.Size, entry.PackedSize);
     } else {
         // A skin is anyone's file: its pictures lie in its own folder. A name
         // that leads elsewhere (a drive, a share, a climb out of the folder)
@@ -784,6 +785,7 @@ void LoadPackedSkinTables(TsSkinManager& sm, const TacSkinConvertor& sc)
         if (at == byName->end()) return false;
         entry.Data = at->second->Data->Memory();
         entry.Size = static_cast<size_t>(at->second->Data->Size());
+        entry.PackedSize = at->second->PackedSize;
         return true;
     };
     if (!sc.Options) {

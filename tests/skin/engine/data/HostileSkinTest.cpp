@@ -262,11 +262,19 @@ TEST(HostileSkin, PicturesLargerThanASkinCanShowAreRefusedBeforeDecoding)
     const test::Bytes claims = PngDeclaring(4000, 4000, 20000);
     EXPECT_LT(claims.size(), 21000u);
     EXPECT_EQ(pngError(claims), invalid);
+    // Only image data counts: one row of it with 140 KB of padding that an
+    // archive packs away, or with the padding between the IDAT chunks.
+    EXPECT_EQ(pngError(PngDeclaring(8192, 4096, 140000)), invalid);
+    EXPECT_EQ(pngError(PngDeclaring(4000, 4000, 63000)), invalid);
+    test::Bytes split = test::Png(test::Ihdr(4000, 4000, 8, 6), test::Bytes(16001, 0), {},
+                                  {test::Chunk("tEXt", test::Bytes(70000, 'x')), test::Chunk("IDAT", test::Bytes(70000, 0))});
+    EXPECT_EQ(pngError(split), invalid);
+    // With all of its image data there, a picture loads.
     TPNGGraphic g;
-    const test::Bytes enough = PngDeclaring(4000, 4000, 63000);
+    const test::Bytes enough = test::Png(test::Ihdr(1000, 1000, 8, 6), test::Bytes(size_t(4001) * 1000, 0));
     g.LoadFromMemory(enough.data(), enough.size());
-    EXPECT_EQ(g.Width(), 4000);
-    EXPECT_EQ(g.Height(), 4000);
+    EXPECT_EQ(g.Width(), 1000);
+    EXPECT_EQ(g.Height(), 1000);
 
     // Through the options reader: a "!" picture of a refused size ends the
     // load with the picture's error rather than taking the memory.
@@ -349,6 +357,45 @@ TEST(HostileSkin, TheScansOfASkinsJpegsShareOneBoundCountedInTheBlocksTheyCover)
     TLoaded s;
     s.pack.Files["A.JPG"] = line;
     EXPECT_THROW(s.Load(sections(lines + 1)), EInvalidPicture);
+}
+
+TEST(HostileSkin, APackedPngMakesNoMorePixelsThanItsArchiveBytesCouldHold)
+{
+    // Image data of a uniform picture deflates well twice: as IDAT and again
+    // in the archive. Its pixels are bounded by what the archive holds.
+    const test::Bytes png = test::Png(test::Ihdr(4096, 2048, 8, 0), test::Bytes(size_t(4097) * 2048, 0));
+    const std::string options = "[GLOBALINFO]\nVERSION=1\n[BUTTON]\nA=!U.PNG!1!0!0\n";
+    tw::TMemoryStream archive;
+    WritePackedData(archive, {{"Options.dat", options}, {"U.PNG", AsText(png)}});
+    EXPECT_LT(archive.Size(), 1000);
+    TsSkinManager sm;
+    TacSkinConvertor sc;
+    sc.SetPackedData(&archive, false);
+    sc.ExtractPackedData();
+    EXPECT_THROW(LoadPackedSkinTables(sm, sc), EInvalidGraphic);
+    sc.FreePackedData();
+
+    // The same file read as it stands (a folder skin's picture), or a
+    // packed picture whose data the archive could not shrink, loads.
+    TLoaded folder;
+    folder.pack.Files["U.PNG"] = AsText(png);
+    folder.Load(options);
+    EXPECT_EQ(folder.Mask("BUTTON", "A").R, (TRect{0, 0, 4096, 2048}));
+    test::Bytes noisy(size_t(257) * 64);
+    uint32_t x = 99;
+    for (uint8_t& b : noisy) b = uint8_t((x = x * 1103515245u + 12345u) >> 24);
+    for (size_t y = 0; y < 64; ++y) noisy[y * 257] = 0;
+    tw::TMemoryStream fine;
+    WritePackedData(fine, {{"Options.dat", options}, {"U.PNG", AsText(test::Png(test::Ihdr(256, 64, 8, 0), noisy))}});
+    TsSkinManager sm2;
+    TacSkinConvertor sc2;
+    sc2.SetPackedData(&fine, false);
+    sc2.ExtractPackedData();
+    LoadPackedSkinTables(sm2, sc2);
+    sc2.FreePackedData();
+    const int i = sm2.GetMaskIndexByName("BUTTON", "A");
+    ASSERT_GE(i, 0);
+    EXPECT_EQ(sm2.ma[size_t(i)].R, (TRect{0, 0, 256, 64}));
 }
 
 TEST(HostileSkin, APngWithoutImageDataLoadsEmptyAndTheSkinKeepsItsOtherPictures)
