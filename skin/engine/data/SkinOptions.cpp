@@ -124,7 +124,7 @@ std::unique_ptr<TPixelImage> DecodePicture(TsSkinManager& sm, const std::string&
 {
     const std::string ext = FileExt(name);
     if (ext == ".PNG") return LoadPngPicture(data, size, packedSize);
-    if (ext == ".JPG" || ext == ".JPEG") return LoadJpegPicture(data, size, &sm.SkinJpegScanPixels);
+    if (ext == ".JPG" || ext == ".JPEG") return LoadJpegPicture(data, size, &sm.SkinJpegScanPixels, packedSize);
     return LoadBmpPicture(data, size);
 }
 

@@ -359,7 +359,7 @@ TEST(HostileSkin, TheScansOfASkinsJpegsShareOneBoundCountedInTheBlocksTheyCover)
     EXPECT_THROW(s.Load(sections(lines + 1)), EInvalidPicture);
 }
 
-TEST(HostileSkin, APackedPngMakesNoMorePixelsThanItsArchiveBytesCouldHold)
+TEST(HostileSkin, APackedPictureMakesNoMorePixelsThanItsArchiveBytesCouldHold)
 {
     // Image data of a uniform picture deflates well twice: as IDAT and again
     // in the archive. Its pixels are bounded by what the archive holds.
@@ -396,6 +396,22 @@ TEST(HostileSkin, APackedPngMakesNoMorePixelsThanItsArchiveBytesCouldHold)
     const int i = sm2.GetMaskIndexByName("BUTTON", "A");
     ASSERT_GE(i, 0);
     EXPECT_EQ(sm2.ma[size_t(i)].R, (TRect{0, 0, 256, 64}));
+
+    // A JPEG that declares an 8K picture and pads itself with comments to
+    // the bytes such a picture would need: the archive packs them away.
+    std::string jpeg = JpegDeclaring(8192, 4096);
+    const std::string comment = "\xFF\xFE\xFF\xF0" + std::string(0xFFF0 - 2, ' ');
+    jpeg.insert(2, comment + comment + comment);
+    ASSERT_GT(int64_t(jpeg.size()) * kMaxJpegPixelsPerByte, int64_t(8192) * 4096);
+    tw::TMemoryStream padded;
+    WritePackedData(padded, {{"Options.dat", "[FORM]\nPATTERN=HUGE.JPG\n"}, {"HUGE.JPG", jpeg}});
+    EXPECT_LT(padded.Size(), 2000);
+    TsSkinManager sm3;
+    TacSkinConvertor sc3;
+    sc3.SetPackedData(&padded, false);
+    sc3.ExtractPackedData();
+    EXPECT_THROW(LoadPackedSkinTables(sm3, sc3), EInvalidPicture);
+    sc3.FreePackedData();
 }
 
 TEST(HostileSkin, APngWithoutImageDataLoadsEmptyAndTheSkinKeepsItsOtherPictures)
