@@ -565,13 +565,30 @@ void ReadGlobalInfo(TsSkinManager& sm, const TsIniText& ini)
 
 bool IsTrue(const std::string& s) { return tw::UpperCase(s) == "TRUE"; }
 
-void ParseGradients(TsGeneralData& g)
+// Gradients already parsed in this load, by their text: sections inherit
+// their parent's gradient by the thousand, and all of them share one parse.
+using TGradientCache = std::unordered_map<std::string, TsGradArray>;
+
+void ParseGradient(const std::string& text, TsGradArray& steps, TGradientCache& cache)
 {
-    if (g.GradientData != " ") PrepareGradArray(g.GradientData, g.GradientArray);
-    if (g.HotGradientData != " ") PrepareGradArray(g.HotGradientData, g.HotGradientArray);
+    steps.clear();
+    if (text == " ") return;
+    const auto at = cache.find(text);
+    if (at != cache.end()) {
+        steps = at->second;
+        return;
+    }
+    PrepareGradArray(text, steps);
+    cache.emplace(text, steps);
 }
 
-TsGeneralData ReadSection(const TsSkinManager& sm, const std::string& s)
+void ParseGradients(TsGeneralData& g, TGradientCache& cache)
+{
+    ParseGradient(g.GradientData, g.GradientArray, cache);
+    ParseGradient(g.HotGradientData, g.HotGradientArray, cache);
+}
+
+TsGeneralData ReadSection(const TsSkinManager& sm, const std::string& s, TGradientCache& gradients)
 {
     TsGeneralData g;
     const TsIniText& ini = *sm.SkinIni;
@@ -602,13 +619,14 @@ TsGeneralData ReadSection(const TsSkinManager& sm, const std::string& s)
     g.HotGradientPercent = BoundedPercent(num("HOTGRADIENTPERCENT", 0));
     g.HotGradientData = sm.ReadInheritedString(s, "HOTGRADIENTDATA", "");
     g.HotImagePercent = BoundedPercent(num("HOTIMAGEPERCENT", 0));
-    ParseGradients(g);
+    ParseGradients(g, gradients);
     return g;
 }
 
 // A section the program supplies and the skin lacks: missing keys come from
 // its parent record, else the defaults.
-TsGeneralData ReadExtraSection(const TsSkinManager& sm, const TIniSections& extra, const std::string& s)
+TsGeneralData ReadExtraSection(const TsSkinManager& sm, const TIniSections& extra, const std::string& s,
+                               TGradientCache& gradients)
 {
     TsGeneralData g;
     g.Name = s;
@@ -656,9 +674,7 @@ TsGeneralData ReadExtraSection(const TsSkinManager& sm, const TIniSections& extr
     g.HotGradientPercent = BoundedPercent(num("HOTGRADIENTPERCENT", base.HotGradientPercent));
     g.HotGradientData = text("HOTGRADIENTDATA", base.HotGradientData);
     g.HotImagePercent = BoundedPercent(num("HOTIMAGEPERCENT", base.HotImagePercent));
-    g.GradientArray.clear();
-    g.HotGradientArray.clear();
-    ParseGradients(g);
+    ParseGradients(g, gradients);
     return g;
 }
 
@@ -710,13 +726,14 @@ TsGeneralData StoredSection(const TsSkinGeneral& item)
 
 void ReadSkinGeneralData(TsSkinManager& sm)
 {
+    TGradientCache gradients;
     const TsIniText* ini = sm.SkinIni;
     if (ini) {
         ReadGlobalInfo(sm, *ini);
         sm.CheckSkinVersion();
         sm.gd.clear();
         sm.ForgetNameIndexes();
-        for (const std::string& section : ini->SectionNames()) sm.gd.push_back(ReadSection(sm, section));
+        for (const std::string& section : ini->SectionNames()) sm.gd.push_back(ReadSection(sm, section, gradients));
     } else {
         const TsStoredSkin* stored = StoredSkinOf(sm);
         if (!stored) return;
@@ -733,7 +750,7 @@ void ReadSkinGeneralData(TsSkinManager& sm)
         for (const TIniSection& section : extra) {
             const bool known =
                 std::any_of(sm.gd.begin(), sm.gd.end(), [&](const TsGeneralData& g) { return g.Name == section.Name; });
-            if (!known) sm.gd.push_back(ReadExtraSection(sm, extra, section.Name));
+            if (!known) sm.gd.push_back(ReadExtraSection(sm, extra, section.Name, gradients));
         }
     }
     sm.UpdateSectionMaskIndexes();

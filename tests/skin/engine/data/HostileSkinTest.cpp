@@ -10,6 +10,7 @@
 #include "base/Exceptions.h"
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/data/SkinIni.h"
+#include "skin/engine/data/SkinColors.h"
 #include "skin/engine/data/SkinOptions.h"
 #include "skin/engine/data/acSkinPack.h"
 #include "skin/engine/data/sSkinManager.h"
@@ -536,4 +537,37 @@ TEST(SkinIniIndex, PackedPicturesAreFoundByNameTheFirstOfANameCounting)
     EXPECT_EQ(Px(sm.ma[size_t(sm.GetMaskIndexByName("S", "B"))].Bmp->View(), 1, 1), 0xFF0000);
     EXPECT_EQ(sm.GetMaskIndexByName("S", "C"), -1);   // an entry without data is none
     EXPECT_EQ(sm.GetMaskIndexByName("S", "D"), -1);   // names are compared as written, upper case
+}
+
+TEST(HostileSkin, SectionsInheritingAGradientShareItsParsedSteps)
+{
+    // One long gradient (3,900 characters, 150 steps) and 4,000 sections
+    // that inherit it: ten kilobytes packed, and each section must not cost
+    // a parse and a copy of its own.
+    std::string steps;
+    for (int i = 0; i < 150; ++i) steps += "$00102030;$00405060;1;0;0;";
+    std::string text = "[P]\nGRADIENTDATA=" + steps + "\nHOTGRADIENTDATA=" + steps + "\n";
+    for (int i = 0; i < 4000; ++i) text += "[C" + std::to_string(i) + "]\nPARENTCLASS=P\n";
+    TsSkinManager sm;
+    sm.HueOffset = 90;   // colours changed once per parsed gradient, not per section
+    LoadSkinTables(sm, &text);
+    ASSERT_EQ(sm.gd.size(), 4001u);
+    const TsGeneralData& parent = sm.gd[0];
+    ASSERT_EQ(parent.GradientArray.size(), 150u);
+    EXPECT_EQ(parent.GradientArray[0].Color1, ChangeHue(90, 0x00102030));
+    EXPECT_EQ(parent.HotGradientArray[149].Color2, ChangeHue(90, 0x00405060));
+    // Shared: the very same steps, not equal copies.
+    for (const TsGeneralData& g : sm.gd) {
+        ASSERT_EQ(&g.GradientArray[0], &parent.GradientArray[0]) << g.Name;
+        ASSERT_EQ(&g.HotGradientArray[0], &parent.HotGradientArray[0]) << g.Name;
+    }
+
+    // A section of its own gradient keeps it; one written as the parent's
+    // text again shares the parse too.
+    text += "[OWN]\nGRADIENTDATA=1;2;3;0;0\n[SAME]\nGRADIENTDATA=" + steps + "\n";
+    LoadSkinTables(sm, &text);
+    const TsGeneralData& own = sm.gd[size_t(sm.GetSkinIndex("OWN"))];
+    ASSERT_EQ(own.GradientArray.size(), 1u);
+    EXPECT_EQ(own.GradientArray[0].Color1, ChangeHue(90, 1));
+    EXPECT_EQ(&sm.gd[size_t(sm.GetSkinIndex("SAME"))].GradientArray[0], &sm.gd[0].GradientArray[0]);
 }
