@@ -466,9 +466,8 @@ TEST_F(Manager, ARelativeSkinFolderHoldsItsPackedSkinsBesideTheProgram)
 TEST_F(Manager, TheSkinListIsInReadingOrderWhateverTheCase)
 {
     AddInternal();
-    for (const char* name : {"zebra.asz", "Apple.asz", "apple.asz", "Mango.asz", "banana.asz"}) WriteFile(dir / name, "x");
-    EXPECT_EQ(sm->GetSkinNames(1),
-              (std::vector<std::string>{"Apple", "apple", "banana", "Mango", internal, "zebra"}));
+    for (const char* name : {"zebra.asz", "Apple.asz", "Mango.asz", "banana.asz"}) WriteFile(dir / name, "x");
+    EXPECT_EQ(sm->GetSkinNames(1), (std::vector<std::string>{"Apple", "banana", "Mango", internal, "zebra"}));
 }
 
 TEST_F(Manager, SkinNamesCutOnlyTheExtension)
