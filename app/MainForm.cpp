@@ -333,6 +333,9 @@ void TForm1::FormCreate(TObject*) {
     CheckPriorityMenu();
     sSkinManager1->SetActive(!SkinOff);
     ReportSkinLoadError(sSkinManager1, LanguageIsGerman());
+    // A skin picked later (the system menu's skin list) that cannot be used
+    // gives way to the program's own as at start, and says so the same way.
+    sSkinManager1->OnAfterChange = [this](TObject*) { ReportSkinLoadError(sSkinManager1, LanguageIsGerman()); };
     DataFolder = CommonAppDataPath() + "\\Orvalin\\Tarnwick";
     SetCaption("Orvalin Tarnwick " + VersionText());
     SetAcceptFiles(true);

@@ -119,11 +119,12 @@ std::string FileExt(const std::string& name)
     return dot == std::string::npos ? std::string() : tw::UpperCase(name.substr(dot));
 }
 
-std::unique_ptr<TPixelImage> DecodePicture(TsSkinManager& sm, const std::string& name, const uint8_t* data, size_t size)
+std::unique_ptr<TPixelImage> DecodePicture(TsSkinManager& sm, const std::string& name, const uint8_t* data, size_t size,
+                                           int64_t packedSize = -1)
 {
     const std::string ext = FileExt(name);
-    if (ext == ".PNG") return LoadPngPicture(data, size);
-    if (ext == ".JPG" || ext == ".JPEG") return LoadJpegPicture(data, size, &sm.SkinJpegScanPixels);
+    if (ext == ".PNG") return LoadPngPicture(data, size, packedSize);
+    if (ext == ".JPG" || ext == ".JPEG") return LoadJpegPicture(data, size, &sm.SkinJpegScanPixels, packedSize);
     return LoadBmpPicture(data, size);
 }
 
@@ -163,7 +164,7 @@ std::unique_ptr<TPixelImage> FindPicture(TsSkinManager& sm, const std::string& n
             return nullptr;
         }
         sm.SkinFileBytes += int64_t(entry.Size);
-        img = DecodePicture(sm, name, entry.Data, entry.Size);
+        img = DecodePicture(sm, name, entry.Data, entry.Size, entry.PackedSize);
     } else {
         // A skin is anyone's file: its pictures lie in its own folder. A name
         // that leads elsewhere (a drive, a share, a climb out of the folder)
@@ -564,13 +565,30 @@ void ReadGlobalInfo(TsSkinManager& sm, const TsIniText& ini)
 
 bool IsTrue(const std::string& s) { return tw::UpperCase(s) == "TRUE"; }
 
-void ParseGradients(TsGeneralData& g)
+// Gradients already parsed in this load, by their text: sections inherit
+// their parent's gradient by the thousand, and all of them share one parse.
+using TGradientCache = std::unordered_map<std::string, TsGradArray>;
+
+void ParseGradient(const std::string& text, TsGradArray& steps, TGradientCache& cache)
 {
-    if (g.GradientData != " ") PrepareGradArray(g.GradientData, g.GradientArray);
-    if (g.HotGradientData != " ") PrepareGradArray(g.HotGradientData, g.HotGradientArray);
+    steps.clear();
+    if (text == " ") return;
+    const auto at = cache.find(text);
+    if (at != cache.end()) {
+        steps = at->second;
+        return;
+    }
+    PrepareGradArray(text, steps);
+    cache.emplace(text, steps);
 }
 
-TsGeneralData ReadSection(const TsSkinManager& sm, const std::string& s)
+void ParseGradients(TsGeneralData& g, TGradientCache& cache)
+{
+    ParseGradient(g.GradientData, g.GradientArray, cache);
+    ParseGradient(g.HotGradientData, g.HotGradientArray, cache);
+}
+
+TsGeneralData ReadSection(const TsSkinManager& sm, const std::string& s, TGradientCache& gradients)
 {
     TsGeneralData g;
     const TsIniText& ini = *sm.SkinIni;
@@ -601,13 +619,14 @@ TsGeneralData ReadSection(const TsSkinManager& sm, const std::string& s)
     g.HotGradientPercent = BoundedPercent(num("HOTGRADIENTPERCENT", 0));
     g.HotGradientData = sm.ReadInheritedString(s, "HOTGRADIENTDATA", "");
     g.HotImagePercent = BoundedPercent(num("HOTIMAGEPERCENT", 0));
-    ParseGradients(g);
+    ParseGradients(g, gradients);
     return g;
 }
 
 // A section the program supplies and the skin lacks: missing keys come from
 // its parent record, else the defaults.
-TsGeneralData ReadExtraSection(const TsSkinManager& sm, const TIniSections& extra, const std::string& s)
+TsGeneralData ReadExtraSection(const TsSkinManager& sm, const TIniSections& extra, const std::string& s,
+                               TGradientCache& gradients)
 {
     TsGeneralData g;
     g.Name = s;
@@ -655,9 +674,7 @@ TsGeneralData ReadExtraSection(const TsSkinManager& sm, const TIniSections& extr
     g.HotGradientPercent = BoundedPercent(num("HOTGRADIENTPERCENT", base.HotGradientPercent));
     g.HotGradientData = text("HOTGRADIENTDATA", base.HotGradientData);
     g.HotImagePercent = BoundedPercent(num("HOTIMAGEPERCENT", base.HotImagePercent));
-    g.GradientArray.clear();
-    g.HotGradientArray.clear();
-    ParseGradients(g);
+    ParseGradients(g, gradients);
     return g;
 }
 
@@ -709,13 +726,14 @@ TsGeneralData StoredSection(const TsSkinGeneral& item)
 
 void ReadSkinGeneralData(TsSkinManager& sm)
 {
+    TGradientCache gradients;
     const TsIniText* ini = sm.SkinIni;
     if (ini) {
         ReadGlobalInfo(sm, *ini);
         sm.CheckSkinVersion();
         sm.gd.clear();
         sm.ForgetNameIndexes();
-        for (const std::string& section : ini->SectionNames()) sm.gd.push_back(ReadSection(sm, section));
+        for (const std::string& section : ini->SectionNames()) sm.gd.push_back(ReadSection(sm, section, gradients));
     } else {
         const TsStoredSkin* stored = StoredSkinOf(sm);
         if (!stored) return;
@@ -732,7 +750,7 @@ void ReadSkinGeneralData(TsSkinManager& sm)
         for (const TIniSection& section : extra) {
             const bool known =
                 std::any_of(sm.gd.begin(), sm.gd.end(), [&](const TsGeneralData& g) { return g.Name == section.Name; });
-            if (!known) sm.gd.push_back(ReadExtraSection(sm, extra, section.Name));
+            if (!known) sm.gd.push_back(ReadExtraSection(sm, extra, section.Name, gradients));
         }
     }
     sm.UpdateSectionMaskIndexes();
@@ -784,6 +802,7 @@ void LoadPackedSkinTables(TsSkinManager& sm, const TacSkinConvertor& sc)
         if (at == byName->end()) return false;
         entry.Data = at->second->Data->Memory();
         entry.Size = static_cast<size_t>(at->second->Data->Size());
+        entry.PackedSize = at->second->PackedSize;
         return true;
     };
     if (!sc.Options) {

@@ -186,7 +186,9 @@ void TacSkinConvertor::ExtractPackedData()
             throw ESkinPackError("Skin archive is too large: its files unpack to more than a skin can use");
         used += std::max<int32_t>(size, 0);
         auto data = std::make_unique<tw::TMemoryStream>();
+        const int64_t packedFrom = in.Left();
         in.Inflate(*data, size);
+        const int64_t packedSize = packedFrom - in.Left();
         if (options) {
             Options = std::move(data);
         } else {
@@ -194,6 +196,7 @@ void TacSkinConvertor::ExtractPackedData()
             file.IsBitmap = tw::UpperCase(tw::ExtractFileExt(fileName)) == ".BMP";
             file.FileName = std::move(fileName);
             file.Data = std::move(data);
+            file.PackedSize = packedSize;
             Files.push_back(std::move(file));
         }
     }

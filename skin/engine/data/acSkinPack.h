@@ -21,6 +21,7 @@ inline constexpr int64_t kMaxPackedSkinBytes = int64_t(64) << 20;
 struct TacPackedFile {
     std::string FileName;   // as stored
     bool IsBitmap = false;  // the extension is ".BMP"
+    int64_t PackedSize = 0; // the bytes of its zlib stream in the archive
     std::unique_ptr<tw::TMemoryStream> Data;
 };
 

@@ -82,7 +82,7 @@ void PrepareGradArray(const std::string& text, TsGradArray& data)
     if (text.empty()) return;
     const std::vector<std::string> words = SplitWords(text, ';');
     const size_t n = words.size() / 5;
-    TsGradArray result(n);
+    std::vector<TsGradPie> result(n);
     for (size_t i = 0; i < n; ++i) {
         TsGradPie& p = result[i];
         p.Color1 = std::max(0, GradValue(words[5 * i]));
@@ -90,7 +90,7 @@ void PrepareGradArray(const std::string& text, TsGradArray& data)
         p.Percent = static_cast<uint8_t>(std::clamp(GradValue(words[5 * i + 2]), 0, 100));
         p.Mode = GradValue(words[5 * i + 3]);
     }
-    data = std::move(result);
+    data = TsGradArray(std::move(result));
 }
 
 void PaintGrad(const TPixelView& bmp, TRect r, const TsGradArray& data, int offsetX, int offsetY)

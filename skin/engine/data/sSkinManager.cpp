@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <system_error>
 
 #include "base/SysUtils.h"
@@ -500,19 +501,30 @@ void TsSkinManager::TransformSkinColours(const std::function<TColor(TColor)>& ch
     auto one = [&](TColor& c) {
         if (c != -1) c = change(c);
     };
+    // Gradients shared by many sections are changed once and stay shared;
+    // the old steps are kept alive here so that no new ones can take their
+    // place in the look-up while it runs.
+    std::map<const TsGradPie*, std::pair<TsGradArray, TsGradArray>> changed;
+    auto gradient = [&](TsGradArray& a) {
+        if (a.empty()) return;
+        auto at = changed.find(a.begin());
+        if (at == changed.end()) {
+            TsGradArray shifted = a;
+            for (TsGradPie& p : shifted.Steps()) {
+                p.Color1 = change(p.Color1);
+                p.Color2 = change(p.Color2);
+            }
+            at = changed.emplace(a.begin(), std::make_pair(a, shifted)).first;
+        }
+        a = at->second.second;
+    };
     for (TsGeneralData& g : gd) {
         one(g.Color);
         one(g.HotColor);
         for (TColor& c : g.FontColor) one(c);
         for (TColor& c : g.HotFontColor) one(c);
-        for (TsGradPie& p : g.GradientArray) {
-            p.Color1 = change(p.Color1);
-            p.Color2 = change(p.Color2);
-        }
-        for (TsGradPie& p : g.HotGradientArray) {
-            p.Color1 = change(p.Color1);
-            p.Color2 = change(p.Color2);
-        }
+        gradient(g.GradientArray);
+        gradient(g.HotGradientArray);
     }
     SkinData.Shadow1Color = change(SkinData.Shadow1Color);
     SkinData.BorderColor = change(SkinData.BorderColor);
@@ -631,7 +643,10 @@ std::string TsSkinManager::GetFullSkinDirectory() const
 
 std::string TsSkinManager::PackedFileName() const
 {
-    return NormalizeSkinDirectory(skinDirectory_, tw::PathDelim()) + skinName_ + "." + kPackedSkinExt;
+    // The same folder the skin list and the folder skins come from: a
+    // relative skin folder lies beside the program, not wherever the
+    // process happens to stand.
+    return GetFullSkinDirectory() + skinName_ + "." + kPackedSkinExt;
 }
 
 void TsSkinManager::SetSkinDirectory(const std::string& value)
@@ -692,6 +707,9 @@ void TsSkinManager::LoadPackedSkin()
     sc->FreePackedData();
     SkinPath = GetFullSkinDirectory();
     LoadPackedSkinTables(*this, *sc);
+    // As for a folder skin: options without a single section would strip
+    // every window of its look.
+    if (gd.empty()) throw EInvalidSkin("The skin options hold no skin sections");
 }
 
 void TsSkinManager::LoadUnpackedSkin()
@@ -975,7 +993,12 @@ std::vector<std::string> TsSkinManager::GetSkinNames(int skinTypes, std::string*
         }
     }
     if (firstName) *firstName = names.empty() ? std::string() : names.front();
-    std::sort(names.begin(), names.end());
+    // In the order a user reads a list, whatever the case of the names;
+    // names that differ only in case keep a fixed order between them.
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        const std::string la = LowerAscii(a), lb = LowerAscii(b);
+        return la != lb ? la < lb : a < b;
+    });
     return names;
 }
 

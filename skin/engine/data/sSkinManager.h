@@ -151,6 +151,8 @@ struct TsConstData {
 struct TsPackedEntry {
     const uint8_t* Data = nullptr;
     size_t Size = 0;
+    // What the entry took in the archive, packed; -1 when not known.
+    int64_t PackedSize = -1;
 };
 
 class TsSkinManager : public tw::TComponent {

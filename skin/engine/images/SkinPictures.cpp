@@ -133,8 +133,8 @@ bool JpegRefuse(TJpegDecoder& d, const char* why)
 // Decodes into img; false with the reason in the decoder's message. What it
 // fills belongs to the caller: a local of the function that calls setjmp has
 // no defined value after the jump once it was changed.
-bool DecodeJpeg(TJpegDecoder& d, const uint8_t* data, size_t size, std::unique_ptr<TPixelImage>& img,
-                std::vector<uint8_t>& row)
+bool DecodeJpeg(TJpegDecoder& d, const uint8_t* data, size_t size, int64_t packedSize,
+                std::unique_ptr<TPixelImage>& img, std::vector<uint8_t>& row)
 {
     d.Info.err = jpeg_std_error(&d.Err.Mgr);
     d.Err.Mgr.error_exit = JpegErrorExit;
@@ -148,10 +148,11 @@ bool DecodeJpeg(TJpegDecoder& d, const uint8_t* data, size_t size, std::unique_p
     jpeg_read_header(&d.Info, TRUE);
     // The declared size is bounded before the decoder allocates anything
     // for it (a progressive picture holds all its coefficients at once),
-    // and so is what the file's bytes can hold of it.
+    // and so is what the file's bytes can hold of it: those it took in its
+    // archive, when it came from one, for a segment of padding packs away.
     const int64_t pixels = int64_t(d.Info.image_width) * d.Info.image_height;
-    if (!PictureSizeAllowed(d.Info.image_width, d.Info.image_height) ||
-        pixels > kMaxJpegPixelsPerByte * int64_t(size))
+    const int64_t bytes = packedSize >= 0 ? std::min(int64_t(size), packedSize) : int64_t(size);
+    if (!PictureSizeAllowed(d.Info.image_width, d.Info.image_height) || pixels > kMaxJpegPixelsPerByte * bytes)
         return JpegRefuse(d, "size");
     d.Info.out_color_space = JCS_RGB;
     jpeg_start_decompress(&d.Info);
@@ -176,14 +177,14 @@ bool DecodeJpeg(TJpegDecoder& d, const uint8_t* data, size_t size, std::unique_p
 
 } // namespace
 
-std::unique_ptr<TPixelImage> LoadJpegPicture(const uint8_t* data, size_t size, int64_t* scanPixels)
+std::unique_ptr<TPixelImage> LoadJpegPicture(const uint8_t* data, size_t size, int64_t* scanPixels, int64_t packedSize)
 {
     TJpegDecoder decoder;
     const int64_t taken = scanPixels ? std::clamp<int64_t>(*scanPixels, 0, kMaxJpegScanPixels) : 0;
     decoder.Err.ScanPixelsLeft = kMaxJpegScanPixels - taken;
     std::unique_ptr<TPixelImage> img;
     std::vector<uint8_t> row;
-    const bool decoded = DecodeJpeg(decoder, data, size, img, row);
+    const bool decoded = DecodeJpeg(decoder, data, size, packedSize, img, row);
     if (scanPixels) *scanPixels = kMaxJpegScanPixels - decoder.Err.ScanPixelsLeft;
     if (!decoded) throw EInvalidPicture(std::string("Invalid JPEG picture: ") + decoder.Err.Message);
     return img;

@@ -63,9 +63,13 @@ std::unique_ptr<TPixelImage> LoadBmpPicture(const uint8_t* data, size_t size);
 // A JPEG as 24 bits (greyscale and colour). With scanPixels, the scans of
 // several pictures share the bound of kMaxJpegScanPixels: it holds what
 // earlier pictures took and gets this one's added, also when it fails.
-std::unique_ptr<TPixelImage> LoadJpegPicture(const uint8_t* data, size_t size, int64_t* scanPixels = nullptr);
-// A PNG as 32 bits with alpha.
-std::unique_ptr<TPixelImage> LoadPngPicture(const uint8_t* data, size_t size);
+// packedSize as for a PNG below.
+std::unique_ptr<TPixelImage> LoadJpegPicture(const uint8_t* data, size_t size, int64_t* scanPixels = nullptr,
+                                             int64_t packedSize = -1);
+// A PNG as 32 bits with alpha. packedSize: the bytes the file took packed in
+// an archive (-1 when it was not packed); its image data must fit them as it
+// must fit its IDAT chunks.
+std::unique_ptr<TPixelImage> LoadPngPicture(const uint8_t* data, size_t size, int64_t packedSize = -1);
 
 // A copy in the other format: 24 bits drop alpha, 32 bits add alpha 255.
 std::unique_ptr<TPixelImage> ConvertPicture(const TPixelView& src, int bitsPerPixel);

@@ -794,6 +794,7 @@ struct TPNGGraphic::TLoad {
     void SkipChunk() { Stream.Seek(int64_t(ChunkLength) + 4, tw::soCurrent); }
 
     void ScanProperties();
+    int64_t ImageDataBytes();
     void ReadHeader();
     void SetUpColorDepth();
     void ReadBackground();
@@ -841,17 +842,46 @@ void TPNGGraphic::TLoad::ReadHeader()
     if (Compression != 0)
         throw EInvalidGraphic(tw::Format("Cannot load image. %s not supported for %s files.",
                                          "The compression scheme is", kFormatName));
-    // Sizes beyond what a skin can show, or beyond what the rest of the
-    // stream can inflate to, are damage, not pictures. The image data of a
-    // row is every sample of every pixel plus its filter byte; the stream
-    // must hold at least the compressed form of all rows.
+    // Sizes beyond what a skin can show, or beyond what the image data can
+    // inflate to, are damage, not pictures. The image data of a row is
+    // every sample of every pixel plus its filter byte; the picture's IDAT
+    // chunks must hold at least the compressed form of all rows. Other
+    // chunks count for nothing: a padding chunk that an archive packs away
+    // to a few bytes would otherwise buy a picture of hundreds of megabytes.
     if (!PictureSizeAllowed(Width, Height)) RaiseInvalidFormat();
     const int samples = ColorType == 2 ? 3 : ColorType == 4 ? 2 : ColorType == 6 ? 4 : 1;
     const int64_t rawRow = (int64_t(Width) * BitDepth * samples + 7) / 8 + 1;
-    const int64_t left = std::max<int64_t>(Stream.Size() - Stream.Position(), 0);
-    if (rawRow * int64_t(Height) > kMaxInflateRatio * left) RaiseInvalidFormat();
+    // A picture without image data is never made, whatever its size.
+    int64_t packed = ImageDataBytes();
+    if (Graphic.SourceBytesLimit >= 0) packed = std::min(packed, Graphic.SourceBytesLimit);
+    if (packed >= 0 && rawRow * int64_t(Height) > kMaxInflateRatio * packed) RaiseInvalidFormat();
     Decoder = std::make_unique<TLZ77Decoder>(Z_PARTIAL_FLUSH, false);
     Decoder->BeginDecoding();
+}
+
+// The bytes of the image data the decoder will read: the run of IDAT chunks
+// that comes first, each counted as far as the stream really holds it; -1
+// when there is none. Only chunk headers are read; the stream is left where
+// it stood.
+int64_t TPNGGraphic::TLoad::ImageDataBytes()
+{
+    const int64_t start = Stream.Position(), size = Stream.Size();
+    int64_t at = start, total = -1;
+    bool inRun = false;
+    while (size - at >= 8) {
+        uint8_t header[8];
+        Stream.SetPosition(at);
+        Stream.ReadBuffer(header, 8);
+        const int64_t length = BigEndian32(header);
+        const uint32_t type = BigEndian32(header + 4);
+        const bool idat = (type | kCaseBits) == (kIDAT | kCaseBits);
+        if (idat) total = std::max<int64_t>(total, 0) + std::min(length, size - at - 8);
+        else if (inRun || (type | kCaseBits) == (kIEND | kCaseBits)) break;
+        inRun = idat;
+        at += 8 + length + 4;
+    }
+    Stream.SetPosition(start);
+    return total;
 }
 
 void TPNGGraphic::TLoad::SetUpColorDepth()

@@ -183,6 +183,11 @@ public:
 
     TColorManager& ColorManager() { return colorManager_; }
     uint8_t Reflected = 0;
+    // The bytes the picture's data really took where it came from, when
+    // that is less than the stream holds (a picture unpacked from an
+    // archive): its image data is bounded by them as by its IDAT chunks.
+    // -1: the stream's own bytes are all there is.
+    int64_t SourceBytesLimit = -1;
 
     // Progress of a load: stage, percent, redraw flag, the rows reported, message.
     std::function<void(TPNGGraphic& sender, TProgressStage stage, int percent, bool redraw, const TRect& r,

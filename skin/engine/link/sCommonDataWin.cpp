@@ -641,8 +641,10 @@ bool CommonMessage(tw::TMessage& m, TsCommonData* d)
     const bool ownManager = reinterpret_cast<TsSkinManager*>(m.LParam) == d->SkinManager();
     switch (cmd) {
     case AC_SKINLOADED:
-        SendingNewSkin = false;
+        // Another manager's announcement is not for this link, and neither
+        // is the state of its broadcast.
         if (!ownManager) return false;
+        SendingNewSkin = false;
         d->UpdateIndexes();
         return false;
     case AC_SKINREMOVED:

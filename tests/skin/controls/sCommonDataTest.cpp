@@ -179,10 +179,14 @@ TEST_F(TsSkinLinkTest, SkinLoadedOfAnotherManagerIsIgnored)
 {
     TsSkinManager other;
     edit->SkinData.SkinIndex = -1;
+    // Another manager's announcement leaves the broadcast's state alone too.
+    SendingNewSkin = true;
     Ask(edit, AC_SKINLOADED, reinterpret_cast<LPARAM>(&other));
     EXPECT_EQ(edit->SkinData.SkinIndex, -1);
+    EXPECT_TRUE(SendingNewSkin);
     Ask(edit, AC_SKINLOADED, reinterpret_cast<LPARAM>(manager.get()));
     EXPECT_EQ(edit->SkinData.SkinIndex, manager->GetSkinIndex("EDIT"));
+    EXPECT_FALSE(SendingNewSkin);
 }
 
 TEST_F(TsSkinLinkTest, SkinRefreshIsTakenOnlyFromTheLinksOwnManager)

@@ -10,6 +10,7 @@
 #include "base/Exceptions.h"
 #include "skin/engine/common/DefaultManager.h"
 #include "skin/engine/data/SkinIni.h"
+#include "skin/engine/data/SkinColors.h"
 #include "skin/engine/data/SkinOptions.h"
 #include "skin/engine/data/acSkinPack.h"
 #include "skin/engine/data/sSkinManager.h"
@@ -262,11 +263,19 @@ TEST(HostileSkin, PicturesLargerThanASkinCanShowAreRefusedBeforeDecoding)
     const test::Bytes claims = PngDeclaring(4000, 4000, 20000);
     EXPECT_LT(claims.size(), 21000u);
     EXPECT_EQ(pngError(claims), invalid);
+    // Only image data counts: one row of it with 140 KB of padding that an
+    // archive packs away, or with the padding between the IDAT chunks.
+    EXPECT_EQ(pngError(PngDeclaring(8192, 4096, 140000)), invalid);
+    EXPECT_EQ(pngError(PngDeclaring(4000, 4000, 63000)), invalid);
+    test::Bytes split = test::Png(test::Ihdr(4000, 4000, 8, 6), test::Bytes(16001, 0), {},
+                                  {test::Chunk("tEXt", test::Bytes(70000, 'x')), test::Chunk("IDAT", test::Bytes(70000, 0))});
+    EXPECT_EQ(pngError(split), invalid);
+    // With all of its image data there, a picture loads.
     TPNGGraphic g;
-    const test::Bytes enough = PngDeclaring(4000, 4000, 63000);
+    const test::Bytes enough = test::Png(test::Ihdr(1000, 1000, 8, 6), test::Bytes(size_t(4001) * 1000, 0));
     g.LoadFromMemory(enough.data(), enough.size());
-    EXPECT_EQ(g.Width(), 4000);
-    EXPECT_EQ(g.Height(), 4000);
+    EXPECT_EQ(g.Width(), 1000);
+    EXPECT_EQ(g.Height(), 1000);
 
     // Through the options reader: a "!" picture of a refused size ends the
     // load with the picture's error rather than taking the memory.
@@ -349,6 +358,61 @@ TEST(HostileSkin, TheScansOfASkinsJpegsShareOneBoundCountedInTheBlocksTheyCover)
     TLoaded s;
     s.pack.Files["A.JPG"] = line;
     EXPECT_THROW(s.Load(sections(lines + 1)), EInvalidPicture);
+}
+
+TEST(HostileSkin, APackedPictureMakesNoMorePixelsThanItsArchiveBytesCouldHold)
+{
+    // Image data of a uniform picture deflates well twice: as IDAT and again
+    // in the archive. Its pixels are bounded by what the archive holds.
+    const test::Bytes png = test::Png(test::Ihdr(4096, 2048, 8, 0), test::Bytes(size_t(4097) * 2048, 0));
+    const std::string options = "[GLOBALINFO]\nVERSION=1\n[BUTTON]\nA=!U.PNG!1!0!0\n";
+    tw::TMemoryStream archive;
+    WritePackedData(archive, {{"Options.dat", options}, {"U.PNG", AsText(png)}});
+    EXPECT_LT(archive.Size(), 1000);
+    TsSkinManager sm;
+    TacSkinConvertor sc;
+    sc.SetPackedData(&archive, false);
+    sc.ExtractPackedData();
+    EXPECT_THROW(LoadPackedSkinTables(sm, sc), EInvalidGraphic);
+    sc.FreePackedData();
+
+    // The same file read as it stands (a folder skin's picture), or a
+    // packed picture whose data the archive could not shrink, loads.
+    TLoaded folder;
+    folder.pack.Files["U.PNG"] = AsText(png);
+    folder.Load(options);
+    EXPECT_EQ(folder.Mask("BUTTON", "A").R, (TRect{0, 0, 4096, 2048}));
+    test::Bytes noisy(size_t(257) * 64);
+    uint32_t x = 99;
+    for (uint8_t& b : noisy) b = uint8_t((x = x * 1103515245u + 12345u) >> 24);
+    for (size_t y = 0; y < 64; ++y) noisy[y * 257] = 0;
+    tw::TMemoryStream fine;
+    WritePackedData(fine, {{"Options.dat", options}, {"U.PNG", AsText(test::Png(test::Ihdr(256, 64, 8, 0), noisy))}});
+    TsSkinManager sm2;
+    TacSkinConvertor sc2;
+    sc2.SetPackedData(&fine, false);
+    sc2.ExtractPackedData();
+    LoadPackedSkinTables(sm2, sc2);
+    sc2.FreePackedData();
+    const int i = sm2.GetMaskIndexByName("BUTTON", "A");
+    ASSERT_GE(i, 0);
+    EXPECT_EQ(sm2.ma[size_t(i)].R, (TRect{0, 0, 256, 64}));
+
+    // A JPEG that declares an 8K picture and pads itself with comments to
+    // the bytes such a picture would need: the archive packs them away.
+    std::string jpeg = JpegDeclaring(8192, 4096);
+    const std::string comment = "\xFF\xFE\xFF\xF0" + std::string(0xFFF0 - 2, ' ');
+    jpeg.insert(2, comment + comment + comment);
+    ASSERT_GT(int64_t(jpeg.size()) * kMaxJpegPixelsPerByte, int64_t(8192) * 4096);
+    tw::TMemoryStream padded;
+    WritePackedData(padded, {{"Options.dat", "[FORM]\nPATTERN=HUGE.JPG\n"}, {"HUGE.JPG", jpeg}});
+    EXPECT_LT(padded.Size(), 2000);
+    TsSkinManager sm3;
+    TacSkinConvertor sc3;
+    sc3.SetPackedData(&padded, false);
+    sc3.ExtractPackedData();
+    EXPECT_THROW(LoadPackedSkinTables(sm3, sc3), EInvalidPicture);
+    sc3.FreePackedData();
 }
 
 TEST(HostileSkin, APngWithoutImageDataLoadsEmptyAndTheSkinKeepsItsOtherPictures)
@@ -473,4 +537,37 @@ TEST(SkinIniIndex, PackedPicturesAreFoundByNameTheFirstOfANameCounting)
     EXPECT_EQ(Px(sm.ma[size_t(sm.GetMaskIndexByName("S", "B"))].Bmp->View(), 1, 1), 0xFF0000);
     EXPECT_EQ(sm.GetMaskIndexByName("S", "C"), -1);   // an entry without data is none
     EXPECT_EQ(sm.GetMaskIndexByName("S", "D"), -1);   // names are compared as written, upper case
+}
+
+TEST(HostileSkin, SectionsInheritingAGradientShareItsParsedSteps)
+{
+    // One long gradient (3,900 characters, 150 steps) and 4,000 sections
+    // that inherit it: ten kilobytes packed, and each section must not cost
+    // a parse and a copy of its own.
+    std::string steps;
+    for (int i = 0; i < 150; ++i) steps += "$00102030;$00405060;1;0;0;";
+    std::string text = "[P]\nGRADIENTDATA=" + steps + "\nHOTGRADIENTDATA=" + steps + "\n";
+    for (int i = 0; i < 4000; ++i) text += "[C" + std::to_string(i) + "]\nPARENTCLASS=P\n";
+    TsSkinManager sm;
+    sm.HueOffset = 90;   // colours changed once per parsed gradient, not per section
+    LoadSkinTables(sm, &text);
+    ASSERT_EQ(sm.gd.size(), 4001u);
+    const TsGeneralData& parent = sm.gd[0];
+    ASSERT_EQ(parent.GradientArray.size(), 150u);
+    EXPECT_EQ(parent.GradientArray[0].Color1, ChangeHue(90, 0x00102030));
+    EXPECT_EQ(parent.HotGradientArray[149].Color2, ChangeHue(90, 0x00405060));
+    // Shared: the very same steps, not equal copies.
+    for (const TsGeneralData& g : sm.gd) {
+        ASSERT_EQ(&g.GradientArray[0], &parent.GradientArray[0]) << g.Name;
+        ASSERT_EQ(&g.HotGradientArray[0], &parent.HotGradientArray[0]) << g.Name;
+    }
+
+    // A section of its own gradient keeps it; one written as the parent's
+    // text again shares the parse too.
+    text += "[OWN]\nGRADIENTDATA=1;2;3;0;0\n[SAME]\nGRADIENTDATA=" + steps + "\n";
+    LoadSkinTables(sm, &text);
+    const TsGeneralData& own = sm.gd[size_t(sm.GetSkinIndex("OWN"))];
+    ASSERT_EQ(own.GradientArray.size(), 1u);
+    EXPECT_EQ(own.GradientArray[0].Color1, ChangeHue(90, 1));
+    EXPECT_EQ(&sm.gd[size_t(sm.GetSkinIndex("SAME"))].GradientArray[0], &sm.gd[0].GradientArray[0]);
 }

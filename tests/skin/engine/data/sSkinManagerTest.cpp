@@ -424,6 +424,52 @@ TEST_F(Manager, ADamagedSkinOfTheFolderGivesWayToTheStoredOne)
     EXPECT_EQ(sm->LoadErrorFile, "");
 }
 
+TEST_F(Manager, OptionsWithoutASectionAreADamagedSkinPackedOrNot)
+{
+    AddInternal();
+    // Keys before any section header belong to no section.
+    const std::string text = "TITLEHEIGHT=77\r\n; no section\r\n";
+    fs::create_directories(dir / "Bare");
+    WriteFile(dir / "Bare" / "Options.dat", text);
+    {
+        tw::TFileStream packed((dir / "BarePacked.asz").string(), tw::fmCreate);
+        WritePackedData(packed, {{"Options.dat", text}});
+    }
+    for (const std::string name : {"Bare", "BarePacked"}) {
+        SCOPED_TRACE(name);
+        EXPECT_NO_THROW(sm->SetSkinName(name));
+        EXPECT_TRUE(sm->SkinLoaded());
+        EXPECT_EQ(sm->SkinName(), internal);
+        EXPECT_GE(sm->GetSkinIndex("BUTTON"), 0);
+        EXPECT_GE(sm->ConstData.IndexGlobalInfo, 0);
+        EXPECT_NE(sm->LoadError.find("no skin sections"), std::string::npos) << sm->LoadError;
+    }
+    EXPECT_EQ(sm->LoadErrorFile, sm->GetFullSkinDirectory() + "BarePacked.asz");
+}
+
+TEST_F(Manager, ARelativeSkinFolderHoldsItsPackedSkinsBesideTheProgram)
+{
+    // The process stands elsewhere: only the program's folder may count.
+    sm->ProgramFolder = tw::IncludeTrailingPathDelimiter(dir.string());
+    fs::create_directories(dir / "Skins");
+    fs::copy_file(TW_SKIN_ARCHIVE, dir / "Skins" / "Packed.asz");
+    sm->SetSkinDirectory("Skins");
+    EXPECT_EQ(sm->GetSkinNames(1), std::vector<std::string>{"Packed"});
+    sm->SetSkinName("Packed");
+    EXPECT_TRUE(sm->Active());
+    EXPECT_TRUE(sm->SkinLoaded());
+    EXPECT_EQ(sm->SkinName(), "Packed");
+    EXPECT_EQ(sm->SkinPath, sm->GetFullSkinDirectory());
+    EXPECT_GE(sm->GetSkinIndex("BUTTON"), 0);
+}
+
+TEST_F(Manager, TheSkinListIsInReadingOrderWhateverTheCase)
+{
+    AddInternal();
+    for (const char* name : {"zebra.asz", "Apple.asz", "Mango.asz", "banana.asz"}) WriteFile(dir / name, "x");
+    EXPECT_EQ(sm->GetSkinNames(1), (std::vector<std::string>{"Apple", "banana", "Mango", internal, "zebra"}));
+}
+
 TEST_F(Manager, SkinNamesCutOnlyTheExtension)
 {
     AddInternal();

@@ -579,8 +579,9 @@ namespace {
 // number of runs times the picture's size.
 TEST(PngReaderHostile, ImageDataInManyRunsMakesThePictureOnce)
 {
-    const uint32_t w = 4096, h = 2048;
-    Bytes rows(size_t(w) * 4 + 1, 0);
+    const uint32_t w = 1024, h = 1024;
+    // All rows there: a picture is only made for image data that can fill it.
+    Bytes rows((size_t(w) * 4 + 1) * h, 0);
     rows[1] = 10; rows[2] = 20; rows[3] = 30; rows[4] = 40;
     std::vector<Bytes> after;
     for (int i = 0; i < 4000; ++i) {
@@ -597,11 +598,12 @@ TEST(PngReaderHostile, ImageDataInManyRunsMakesThePictureOnce)
     EXPECT_EQ(starts, 1);
     ASSERT_EQ(g.Width(), int(w));
     ASSERT_EQ(g.BitsPerPixel(), 32);
-    // The first row came from the image data, the rest keeps the background.
+    // Every row came from the image data; a later run made nothing again
+    // (the picture would show the background, blue 3, red 1, again).
     EXPECT_EQ(g.ScanLine(0)[0], 30);
     EXPECT_EQ(g.ScanLine(0)[3], 40);
-    EXPECT_EQ(g.ScanLine(int(h) - 1)[0], 3);
-    EXPECT_EQ(g.ScanLine(int(h) - 1)[2], 1);
+    EXPECT_EQ(g.ScanLine(int(h) - 1)[0], 0);
+    EXPECT_EQ(g.ScanLine(int(h) - 1)[2], 0);
 
     // A later run is read with its CRC test like the run's own chunks.
     Bytes bad = Png(Ihdr(1, 1, 8, 0), {0, 1}, {}, {Chunk("tEXt", {'a', 0}), Chunk("IDAT", {1, 2})});
