@@ -579,7 +579,9 @@ void TForm1::FormCloseQuery(TObject*, bool& canClose) {
 }
 
 void TForm1::CloseAfterPass() {
-    if (view_ && view_->Busy()) return;
+    // Not before the pass has ended, nor over its last message: the user
+    // reads what became of the copy first.
+    if ((view_ && view_->Busy()) || Application->ModalLevel() > 0) return;
     KillTimer(Handle(), kCloseAfterPassTimer);
     Close();
 }

@@ -1149,8 +1149,29 @@ TEST_F(AnalysisViewTest, ClosingDuringThePassKeepsTheProgressOnTopAndClosesAfter
         ASSERT_TRUE(Form3->Visible());
         g_dialogs = DialogLog();
         g_dialogs.saveAnswer = output;
-        // The question is the real box, answered by a click on its button.
+        // After "Yes" the window goes once the pass is over and its last
+        // message is read, whenever that is; the test keeps it by saying no
+        // at that last question.
+        CloseAfterPassSeen closing;
+        bool closedOverTheLastMessage = false;
+        // The question is the real box, answered by a click on its button;
+        // so is the message that ends an aborted pass, read for a while.
         SetDialogHook([&, suiteHook](TDialogRequest& rq) -> std::optional<int> {
+            if (rq.Text.rfind(MainMessage(mmAborted), 0) == 0) {
+                suiteHook(rq);
+                const ULONGLONG readFrom = GetTickCount64();
+                test::ModalAction::Arm(
+                    [readFrom] { return GetTickCount64() - readFrom > 400; },
+                    [&] {
+                        closedOverTheLastMessage = closing.asked;
+                        for (int i = 0; i < Screen->FormCount(); ++i)
+                            if (Screen->Forms(i)->Name() == "MessageDlg" && Screen->Forms(i)->Visible())
+                                Screen->Forms(i)->SetModalResult(mrOk);
+                    },
+                    "the last message");
+                std::unique_ptr<TForm> box(CreateMessageDialog(rq.Text, rq.DlgType, rq.Buttons));
+                return box->ShowModal();
+            }
             if (rq.Text != MainMessage(mmAbortQuestion)) return suiteHook(rq);
             ++seen.questions;
             seen.progressUnderBox = Form2->Visible() && Above(Form2->Handle(), Form1->Handle());
@@ -1182,15 +1203,11 @@ TEST_F(AnalysisViewTest, ClosingDuringThePassKeepsTheProgressOnTopAndClosesAfter
             return answer;
         });
         // The close arrives while the pass lets window messages run.
-        // The close arrives while the pass lets window messages run.
         const UINT_PTR closer = SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR id, DWORD) {
             if (!View()->Busy()) return;
             KillTimer(nullptr, id);
             PostMessageW(Form1->Handle(), WM_CLOSE, 0, 0);
         });
-        // After "Yes" the window goes once the pass is over, whenever that
-        // is; the test keeps it by saying no at that last question.
-        CloseAfterPassSeen closing;
         Form1->sBitBtn1->Click();
         KillTimer(nullptr, closer);
         SetDialogHook(suiteHook);
@@ -1202,6 +1219,7 @@ TEST_F(AnalysisViewTest, ClosingDuringThePassKeepsTheProgressOnTopAndClosesAfter
         EXPECT_TRUE(seen.progressTopmost);
         EXPECT_TRUE(seen.progressOnScreen);
         EXPECT_EQ(closing.Asked(), yes);
+        EXPECT_FALSE(closedOverTheLastMessage);
         const std::vector<std::string> messages = MessageTexts();
         ASSERT_FALSE(messages.empty());
         EXPECT_EQ(messages.back().rfind(yes ? MainMessage(mmAborted) : MainMessage(mmSuccess), 0), 0u)
