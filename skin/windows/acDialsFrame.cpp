@@ -145,7 +145,9 @@ bool TacDialogWnd::MaximizeEnabled() const
 
 bool TacDialogWnd::RestoreEnabled() const
 {
-    return (style_ & WS_MAXIMIZEBOX) && (IsIconic(Handle()) || IsZoomed(Handle()));
+    // A minimized dialog is always given back its place, also one that
+    // cannot be maximized: its minimize box put it down there.
+    return IsIconic(Handle()) || ((style_ & WS_MAXIMIZEBOX) && IsZoomed(Handle()));
 }
 
 bool TacDialogWnd::MinimizeEnabled() const { return (style_ & WS_MINIMIZEBOX) && !IsIconic(Handle()); }

@@ -179,6 +179,25 @@ TEST_F(MinimizedTitleTest, AMinimizedDialogShowsItsTitleAndItsRestoreGlyphRestor
     }
 }
 
+// A dialog that may be minimized but not maximized comes back from its
+// minimized title as any other: by a real double click on the title, and
+// its menu offers Restore.
+TEST_F(MinimizedTitleTest, ADialogWithoutAMaximizeBoxIsRestoredFromItsMinimizedTitle)
+{
+    TacDialogWnd& dialog = Dialog(WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME);
+    const HWND d = dialog.Handle();
+    MinimizeAt(d, 300, 200);
+    ASSERT_TRUE(IsIconic(d));
+    EXPECT_TRUE(dialog.RestoreEnabled());
+    SetForegroundWindow(d);
+    tw::Application->ProcessMessages();
+    RECT wr;
+    GetWindowRect(d, &wr);
+    g_commands.clear();
+    test::ClickAt(POINT{wr.left + 60, wr.top + GetSystemMetrics(SM_CYCAPTION) / 2}, 2);
+    EXPECT_TRUE(test::PumpUntil([&] { return !IsIconic(d); })) << "a double click on the title did not restore";
+}
+
 // ---------------------------------------------------------------------------
 // Minimized forms
 
