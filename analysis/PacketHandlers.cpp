@@ -250,7 +250,14 @@ void TPacketHandlers::PacketWithTimes(TTSPacketReader& reader)
     if (v.Wrapped)
         en.Log("PCR wrap between paket $" + IntToHex(v.ReferencePacket, 8) + " and paket $" + IntToHex(n, 8) +
                " on PID $" + IntToHex(pid, 4) + " detected!");
-    if (v.OutOfRange) {
+    if (v.OutOfRange && v.Reference < 0) {
+        // The first PCR far from its stamps: nothing before it draws a line
+        // to put it on, so there is nothing to ask; it stays, and counts.
+        en.Log("TS  ERROR: PCR for PID " + IntToHex(pid, 4) + " at paket $" + IntToHex(n, 8) +
+               " does not agree with the time stamps after it: PCR:" + PcrToTimeText(p) +
+               " time stamp:" + PtsToTimeText(v.StampAhead));
+        CountPcrError(pid);
+    } else if (v.OutOfRange) {
         if (s.AskPcrCorrection) {
             const bool de = en.German();
             s.CorrectPcr = pass_.CleaningHost().AskPcrCorrection(MessageTextIn(mmPcrOutOfRange, de) + "\r" +

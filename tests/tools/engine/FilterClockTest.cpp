@@ -132,4 +132,31 @@ TEST(FilterClock, EveryProgramsClockIsFollowed)
     }
 }
 
+// Constant-rate muxing: a clock that jumps 2.12 s alone stays inside the
+// per-packet limit and is still put back onto its stamps; a real gap of the
+// same size is copied as it is.
+TEST(FilterClock, AJumpInsideThePerPacketLimitIsJudgedByTheStamps)
+{
+    for (const bool ownPid : {false, true}) {
+        const std::string what = ownPid ? "own PID" : "video PID";
+        size_t middle = 0;
+        int jumped = 0;
+        const Bytes sound = NullsAfterPcrs(OneProgram(ownPid, middle, jumped), 200);
+        const std::vector<size_t> pcrs = PcrPackets(sound);
+        Bytes alone = sound;
+        Shift(alone, pcrs[pcrs.size() / 2], 2120 * kSecond27 / 1000, 0, false);
+        const FilterOutcome a = FilterAnswering(alone, true, "filter_small_jump");
+        ASSERT_TRUE(a.Ok) << what;
+        EXPECT_EQ(a.Questions, 1) << what;
+        EXPECT_EQ(CountOccurrences(a.Log, "Try to correct PCR value to "), jumped) << what << a.Log;
+        ExpectClockOnTheStamps(LeadsOf(a.Copy), what);
+
+        Bytes gap = sound;
+        Shift(gap, pcrs[pcrs.size() / 2], 2120 * kSecond27 / 1000, 2120 * kSecond90 / 1000, false);
+        const FilterOutcome g = FilterAnswering(gap, true, "filter_small_gap");
+        EXPECT_EQ(g.Questions, 0) << what << g.Log;
+        EXPECT_TRUE(g.Copy == gap) << what << ": a sound recording was changed";
+    }
+}
+
 } // namespace
