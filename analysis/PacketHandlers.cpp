@@ -86,6 +86,16 @@ void TPacketHandlers::BeginFilterRun(const std::string& input)
     // for a table that does not list it).
     followEveryClock_ = true;
     programs_ = TProgramClocks::ReadPrograms(pass_.Engine().FilterReader(), input);
+    if (programs_.empty()) {
+        // No tables: a recording with one clock is one program, and the
+        // stamps of all its streams witness that clock (a clock on a PID of
+        // its own has none). With several clocks nothing tells which
+        // streams run on which: each clock is then followed as it is met,
+        // judged by its own PID's stamps alone.
+        TProgramMap only = TProgramClocks::ReadOnlyClock(pass_.Engine().FilterReader(), input);
+        if (only.PcrPid >= 0)
+            programs_.push_back(only);
+    }
     for (TProgramMap& m : programs_) {
         m.Streams.set(static_cast<size_t>(m.PcrPid));
         clocks_.Follow(m.PcrPid, m.Streams);

@@ -159,4 +159,37 @@ TEST(FilterClock, AJumpInsideThePerPacketLimitIsJudgedByTheStamps)
     }
 }
 
+// No PAT or PMT and the clock on a PID of its own, the recording's only
+// clock: it is judged by the stamps of the recording's streams. A lone jump
+// is put back to the end; a real gap is copied as it is.
+TEST(FilterClock, WithoutTablesTheOnlyClockIsJudgedByEveryStreamsStamps)
+{
+    size_t middle = 0;
+    int jumped = 0;
+    const Bytes withTables = OneProgram(true, middle, jumped);
+    Bytes sound;
+    for (size_t i = 0; i < withTables.size() / 188; ++i) {
+        const uint8_t* p = withTables.data() + i * 188;
+        if (Pid(p) != 0 && Pid(p) != 0x1000)
+            sound.insert(sound.end(), p, p + 188);
+    }
+    const std::vector<size_t> pcrs = PcrPackets(sound);
+    const size_t from = pcrs[pcrs.size() / 2];
+    for (const bool announce : {false, true}) {
+        Bytes alone = sound;
+        Shift(alone, from, 100 * kSecond27, 0, announce);
+        const FilterOutcome a = FilterAnswering(alone, true, "filter_no_tables_alone");
+        ASSERT_TRUE(a.Ok);
+        EXPECT_EQ(a.Questions, 1) << announce;
+        EXPECT_EQ(CountOccurrences(a.Log, "Try to correct PCR value to "), jumped) << announce << a.Log;
+        ExpectClockOnTheStamps(LeadsOf(a.Copy), "no tables");
+
+        Bytes gap = sound;
+        Shift(gap, from, 100 * kSecond27, 100 * kSecond90, announce);
+        const FilterOutcome g = FilterAnswering(gap, true, "filter_no_tables_gap");
+        EXPECT_EQ(g.Questions, 0) << announce << g.Log;
+        EXPECT_TRUE(g.Copy == gap) << announce << ": a sound recording was changed";
+    }
+}
+
 } // namespace
