@@ -168,10 +168,13 @@ TPcrClock::TVerdict TPcrClock::Decide(int64_t packetNo, int64_t pcr27, bool disc
     v.ReferencePacket = goodPacket_;
     if (good_ < 0) {
         // The first PCR: judged by the stamps after it alone. One far out of
-        // line with them is no reference (the next PCR is judged as the
-        // first), and with no line yet there is nothing to put in its place.
+        // line with them is no reference, and with no line yet there is
+        // nothing to put in its place. The PCR after it is taken as it is: a
+        // clock that lies that far from its stamps all along is reported
+        // once, not at every PCR.
         putBack_ = false;
-        const int64_t stamp = stampAhead ? stampAhead() : -1;
+        const int64_t stamp = stampAhead && !firstJudged_ ? stampAhead() : -1;
+        firstJudged_ = true;
         if (stamp >= 0) {
             const int64_t lead = StampDistance(stamp, pcr27 / kClockRatio);
             if (lead < -kFirstPcrBehind || lead > kMaxStampLead) {
