@@ -325,40 +325,10 @@ TEST(PcrClock, AClockPutBackAcrossTheWrapWrapsOnce)
 namespace tw {
 namespace {
 
-// A step inside the per-packet limit that runs far ahead of the clock's
-// line: the stamps after it decide, as for one beyond the limit.
-TEST(PcrClock, AStepInRangeButFarAheadIsJudgedByTheStamps)
+// The first PCR has no line before it: the stamps after it judge it. A
+// clock off its stamps all along is reported once, not at every PCR.
+TEST(PcrClock, AClockOffItsStampsFromTheStartIsReportedOnce)
 {
-    for (const bool withStamps : {false, true}) {
-        StampedFeed f;
-        for (int i = 0; i < 10; ++i)
-            ASSERT_FALSE(f.Next().OutOfRange);
-        f.pcrShift = 72000; // 0.8 s, under the limit over 100 packets
-        if (withStamps)
-            f.stampShift = f.pcrShift;
-        for (int i = 0; i < 20; ++i) {
-            const TPcrClock::TVerdict v = f.Next();
-            EXPECT_EQ(v.OutOfRange, !withStamps) << i;
-            EXPECT_TRUE(f.inStep) << i;
-        }
-    }
-}
-
-// The first PCR has no line before it: the stamps after it judge it. Off
-// alone, it is out of range with nothing to put in its place, and the PCRs
-// after it are sound; a clock off its stamps all along is reported once.
-TEST(PcrClock, TheFirstPcrIsJudgedByTheStampsAfterIt)
-{
-    StampedFeed f;
-    f.pcrShift = 100 * 90000;
-    const TPcrClock::TVerdict first = f.Next();
-    EXPECT_TRUE(first.OutOfRange);
-    EXPECT_EQ(first.Correction, -1);
-    EXPECT_EQ(first.Reference, -1);
-    f.pcrShift = 0;
-    for (int i = 0; i < 20; ++i)
-        EXPECT_FALSE(f.Next().OutOfRange) << i;
-
     StampedFeed off;
     off.pcrShift = -20 * 90000;
     int reported = 0;
