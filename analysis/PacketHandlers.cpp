@@ -86,6 +86,16 @@ void TPacketHandlers::BeginFilterRun(const std::string& input)
     // for a table that does not list it).
     followEveryClock_ = true;
     programs_ = TProgramClocks::ReadPrograms(pass_.Engine().FilterReader(), input);
+    if (programs_.empty()) {
+        // No tables: a recording with one clock is one program, and the
+        // stamps of all its streams witness that clock (a clock on a PID of
+        // its own has none). With several clocks nothing tells which
+        // streams run on which: each clock is then followed as it is met,
+        // judged by its own PID's stamps alone.
+        TProgramMap only = TProgramClocks::ReadOnlyClock(pass_.Engine().FilterReader(), input);
+        if (only.PcrPid >= 0)
+            programs_.push_back(only);
+    }
     for (TProgramMap& m : programs_) {
         m.Streams.set(static_cast<size_t>(m.PcrPid));
         clocks_.Follow(m.PcrPid, m.Streams);
@@ -280,7 +290,14 @@ void TPacketHandlers::PacketWithTimes(TTSPacketReader& reader)
     if (v.Wrapped)
         en.Log("PCR wrap between paket $" + IntToHex(v.ReferencePacket, 8) + " and paket $" + IntToHex(n, 8) +
                " on PID $" + IntToHex(pid, 4) + " detected!");
-    if (v.OutOfRange) {
+    if (v.OutOfRange && v.Reference < 0) {
+        // The first PCR far from its stamps: nothing before it draws a line
+        // to put it on, so there is nothing to ask; it stays, and counts.
+        en.Log("TS  ERROR: PCR for PID " + IntToHex(pid, 4) + " at paket $" + IntToHex(n, 8) +
+               " does not agree with the time stamps after it: PCR:" + PcrToTimeText(p) +
+               " time stamp:" + PtsToTimeText(v.StampAhead));
+        CountPcrError(pid);
+    } else if (v.OutOfRange) {
         if (s.AskPcrCorrection) {
             const bool de = en.German();
             s.CorrectPcr = pass_.CleaningHost().AskPcrCorrection(MessageTextIn(mmPcrOutOfRange, de) + "\r" +

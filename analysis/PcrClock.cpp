@@ -29,6 +29,19 @@ constexpr int64_t kStampSlack = 9000;
 constexpr int64_t kMaxStampLead = 10 * 90000;
 // The longest a multiplex may leave between two PCRs (0.1 s, 27 MHz).
 constexpr int64_t kMaxPcrInterval = 2700000;
+// How far a step in range may run ahead of the clock's line through the
+// last good PCR before the stamps after it are asked (0.3 s, 27 MHz). The
+// line counts packets, and a variable-rate multiplex sends few in one PCR
+// interval and many in the next, so a sound clock may lag its line by far;
+// but it cannot run ahead of it by more than its own step, and a sound step
+// is at most the 0.1 s a multiplex may leave between two PCRs. Three times
+// that, seven or eight frames, is no jitter: a step that far ahead is a gap
+// in the recording or a clock that jumped, and only the stamps tell which.
+// (A clock that jumps alone by less is a fault the decoder rides out.)
+constexpr int64_t kMaxDeparture = 3 * kMaxPcrInterval;
+// The first PCR has no line to be judged by, only its stamps: further from
+// them than a decoder's buffer (or a second behind them) it is out of line.
+constexpr int64_t kFirstPcrBehind = 90000;
 
 // a - b on the 33-bit clock of the stamps, the shorter way round.
 int64_t StampDistance(int64_t a90, int64_t b90)
@@ -154,8 +167,22 @@ TPcrClock::TVerdict TPcrClock::Decide(int64_t packetNo, int64_t pcr27, bool disc
     v.Reference = good_;
     v.ReferencePacket = goodPacket_;
     if (good_ < 0) {
-        // The first PCR.
+        // The first PCR: judged by the stamps after it alone. One far out of
+        // line with them is no reference, and with no line yet there is
+        // nothing to put in its place. The PCR after it is taken as it is: a
+        // clock that lies that far from its stamps all along is reported
+        // once, not at every PCR.
         putBack_ = false;
+        const int64_t stamp = stampAhead && !firstJudged_ ? stampAhead() : -1;
+        firstJudged_ = true;
+        if (stamp >= 0) {
+            const int64_t lead = StampDistance(stamp, pcr27 / kClockRatio);
+            if (lead < -kFirstPcrBehind || lead > kMaxStampLead) {
+                v.OutOfRange = true;
+                v.StampAhead = stamp;
+                return v;
+            }
+        }
         TakeAsReference(packetNo, pcr27);
         return v;
     }
@@ -168,7 +195,18 @@ TPcrClock::TVerdict TPcrClock::Decide(int64_t packetNo, int64_t pcr27, bool disc
     const bool back = putBack_ && (d < 0 ? -d : d) <= kMaxPcrInterval;
     // A forward step the program's time stamps made too is the recording's
     // own pace, however few packets lie between.
-    if (back || InRange(d, k) || (d > 0 && StampsWentAsFar(d))) {
+    const bool stampsWent = d > 0 && StampsWentAsFar(d);
+    bool inRange = back || InRange(d, k) || stampsWent;
+    if (inRange && !back && !stampsWent && d > kMaxDeparture) {
+        // In range, yet far ahead of the line the measured rate draws: a
+        // jump inside the per-packet limit, judged by the stamps after it
+        // like one beyond it (where there are none, the step stands).
+        const int64_t expected = Extrapolate(packetNo);
+        bool w = false;
+        if (expected >= 0 && d - ClockStep(good_, expected, w) > kMaxDeparture && stampAhead && stampAhead() >= 0)
+            inRange = false;
+    }
+    if (inRange) {
         putBack_ = false;
         // Only a clock that moved forward tells its rate.
         if (d > 0 && k > 0 && k <= kMaxExtrapolationPackets) {

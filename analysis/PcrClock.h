@@ -31,6 +31,14 @@
 // by the same amount, running on by its own steps, each judged by the stamps
 // after it, until they made its jump too. Only where no stamps can be found is a run of PCRs that
 // agree with each other taken for a jump.
+//
+// A step inside the per-packet limit is not sound by that alone: where the
+// recording is muxed at a constant rate, many packets lie between two PCRs,
+// and the limit lets a clock that jumped a second or two on its own pass.
+// A step that runs far ahead of the line the measured rate draws is judged
+// by the stamps after it like one beyond the limit. The first PCR has no
+// line before it: it is judged by the stamps after it alone, and one far
+// from them is no reference.
 #pragma once
 
 #include <cstdint>
@@ -76,6 +84,8 @@ private:
     bool StampsJumpedWith(int64_t pcr27, int64_t expected27, int64_t stamp90) const;
 
     int64_t good_ = -1, goodPacket_ = -1;
+    // The first PCR was judged by the stamps after it.
+    bool firstJudged_ = false;
     // The rate as the last good interval: rateTicks_ over ratePackets_.
     int64_t rateTicks_ = 0, ratePackets_ = 0;
     // Out-of-range PCRs in a row that agree with each other.

@@ -294,9 +294,10 @@ int TPesHandlers::DeleteRedundantPacket(TTSPesReader* reader)
         const int slotJ = w->FindQueuedPacket(rj.PacketIndex);
         if (slotJ < 0)
             continue;
-        // Adaptation field with a PCR: never deleted.
+        // Adaptation field with a PCR (flagged, with room for it): never
+        // deleted.
         const uint8_t afc = (w->QueuedPacketByte(slotJ, 3) >> 4) & 3;
-        if ((afc == 2 || afc == 3) && w->QueuedPacketByte(slotJ, 4) > 0 && (w->QueuedPacketByte(slotJ, 5) & 0x10))
+        if ((afc == 2 || afc == 3) && w->QueuedPacketByte(slotJ, 4) >= 7 && (w->QueuedPacketByte(slotJ, 5) & 0x10))
             continue;
         // The only unmarked record with this CRC is the first one; the copy
         // must match it byte for byte, or the CRCs merely collided.

@@ -205,4 +205,40 @@ std::vector<TProgramMap> TProgramClocks::ReadPrograms(const TTSPacketReader& lik
     return programs;
 }
 
+TProgramMap TProgramClocks::ReadOnlyClock(const TTSPacketReader& like, const std::string& fileName)
+{
+    TProgramMap m;
+    TPidSet clocks;
+    TTSPacketReader r(nullptr);
+    SetUpLike(r, like, fileName);
+    try {
+        r.SetActive(true);
+        for (int i = 0; i < kTableScanPackets && r.Active() && !r.Eof(); ++i, r.Next()) {
+            const TTSPacketHeader* h = r.TSPacketHeader();
+            if (!h->Valid() || h->PID() == 0 || h->PID() >= kNoPcrPid)
+                continue;
+            const size_t pid = static_cast<size_t>(h->PID());
+            const TAdaptationFieldControl afc = h->AdaptationFieldControl();
+            if ((afc == afc_adaptation_field_only || afc == afc_adaptation_field_followed_by_payload) &&
+                h->AdaptationField()->PCRFlag())
+                clocks.set(pid);
+            if (h->PayloadStart() && !m.Streams[pid]) {
+                const int s = h->Payload()->PayloadStartByte();
+                const uint8_t* b = r.RawPacket().Data;
+                if (s + 3 <= r.RawPacket().Length && b[s] == 0 && b[s + 1] == 0 && b[s + 2] == 1)
+                    m.Streams.set(pid);
+            }
+        }
+    } catch (const std::exception&) {
+        // What could be read counts; the copy's reader meets the fault.
+    }
+    if (clocks.count() != 1)
+        return TProgramMap{};
+    for (int pid = 0; pid < kNoPcrPid; ++pid)
+        if (clocks[static_cast<size_t>(pid)])
+            m.PcrPid = pid;
+    m.Streams.set(static_cast<size_t>(m.PcrPid));
+    return m;
+}
+
 } // namespace tw

@@ -91,6 +91,11 @@ public:
     // set up like `like`. Empty when the recording has no readable tables
     // there.
     static std::vector<TProgramMap> ReadPrograms(const TTSPacketReader& like, const std::string& fileName);
+    // A recording without readable tables there, carrying PCRs on one PID
+    // alone: that clock with every PID that starts PES packets as its
+    // witnesses (the recording is one program). PcrPid -1 where the start
+    // of the recording carries no clock or several.
+    static TProgramMap ReadOnlyClock(const TTSPacketReader& like, const std::string& fileName);
 
 private:
     std::vector<std::unique_ptr<TProgramClock>> clocks_;

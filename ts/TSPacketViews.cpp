@@ -70,19 +70,28 @@ void ParsePacketHeader(const TTSPacketBuffer& raw, TTSPacketHeader& h) {
             af.flags_ = b[5];
             // The optional fields follow at byte 6; PCR, OPCR and the splice
             // countdown together end at byte 18 at most, inside any packet.
+            // A flag whose field does not fit in the adaptation field (in
+            // the order the fields come) announces nothing: the bytes there
+            // are payload, and whoever reads or rewrites a PCR must not
+            // take them for one. The flag is dropped from the view, so that
+            // every reader and writer goes by the same rule.
+            const int end = 5 + (af.fieldLength_ < 183 ? af.fieldLength_ : 183);
             int p = 6;
-            if (af.PCRFlag()) {
+            if (af.PCRFlag() && p + 6 <= end) {
                 af.pcr_.Parse(b + p);
-                p += 6;
             } else {
+                af.flags_ &= ~0x10;
                 af.pcr_.Zero();
             }
-            if (af.OPCRFlag()) {
+            p += (b[5] & 0x10) ? 6 : 0;
+            if (af.OPCRFlag() && p + 6 <= end) {
                 af.opcr_.Parse(b + p);
-                p += 6;
             } else {
+                af.flags_ &= ~0x08;
                 af.opcr_.Zero();
             }
+            p += (b[5] & 0x08) ? 6 : 0;
+            if (!(af.SplicingPointFlag() && p + 1 <= end)) af.flags_ &= ~0x04;
             af.spliceCountdown_ = af.SplicingPointFlag() ? b[p] : 0;
         } else {
             af.flags_ = 0;

@@ -101,7 +101,8 @@ public:
     bool SplicingPointFlag() const { return (flags_ & 0x04) != 0; }
     bool PrivateDataFlag() const { return (flags_ & 0x02) != 0; }
     bool FieldExtensionFlag() const { return (flags_ & 0x01) != 0; }
-    // The raw flag byte (byte 5), 0 when the field has no flags.
+    // The flag byte (byte 5), 0 when the field has no flags; the PCR, OPCR
+    // and splicing point flags only where their fields fit in the field.
     int Flags() const { return flags_; }
     int SpliceCountdown() const { return spliceCountdown_; }
     TTSPacketPCR* PCR() { return &pcr_; }

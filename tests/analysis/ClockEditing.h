@@ -161,3 +161,26 @@ inline void ExpectClockOnTheStamps(const ClockLeads& l, const std::string& what)
 }
 
 } // namespace tw::cleantest
+
+namespace tw::cleantest {
+
+// Constant-rate muxing: `nulls` null packets after each PCR packet, so that
+// the per-packet limit alone lets the clock step far.
+inline Bytes NullsAfterPcrs(const Bytes& in, int nulls)
+{
+    Bytes out;
+    Bytes null(188, 0xFF);
+    null[0] = 0x47;
+    null[1] = 0x1F;
+    null[2] = 0xFF;
+    null[3] = 0x10;
+    for (size_t i = 0; i < in.size() / 188; ++i) {
+        out.insert(out.end(), in.begin() + static_cast<long>(i * 188), in.begin() + static_cast<long>((i + 1) * 188));
+        if (HasPcr(in.data() + i * 188))
+            for (int k = 0; k < nulls; ++k)
+                out.insert(out.end(), null.begin(), null.end());
+    }
+    return out;
+}
+
+} // namespace tw::cleantest

@@ -321,3 +321,25 @@ TEST(PcrClock, AClockPutBackAcrossTheWrapWrapsOnce)
 
 } // namespace
 } // namespace tw
+
+namespace tw {
+namespace {
+
+// The first PCR has no line before it: the stamps after it judge it. A
+// clock off its stamps all along is reported once, not at every PCR.
+TEST(PcrClock, AClockOffItsStampsFromTheStartIsReportedOnce)
+{
+    StampedFeed off;
+    off.pcrShift = -20 * 90000;
+    int reported = 0;
+    for (int i = 0; i < 50; ++i)
+        reported += off.Next().OutOfRange ? 1 : 0;
+    EXPECT_EQ(reported, 1);
+
+    StampedFeed sound;
+    for (int i = 0; i < 50; ++i)
+        EXPECT_FALSE(sound.Next().OutOfRange) << i;
+}
+
+} // namespace
+} // namespace tw

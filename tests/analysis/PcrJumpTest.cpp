@@ -418,3 +418,61 @@ TEST(PcrJump, AClockPutBackAcrossTheWrapIsLoggedAsOneWrap)
 }
 
 } // namespace
+
+namespace {
+
+// Constant-rate muxing leaves room between two PCRs: a clock that jumps
+// 2.12 s on its own stays inside the per-packet limit. The stamps after the
+// step still tell it from a sound one.
+TEST(PcrJump, AJumpInsideThePerPacketLimitIsJudgedByTheStamps)
+{
+    for (const bool ownPid : {false, true}) {
+        const std::string what = ownPid ? "own PID" : "video PID";
+        const Variant v{"constant rate", ownPid, false};
+        size_t middle = 0;
+        int jumped = 0;
+        Bytes b = NullsAfterPcrs(Recording(v, middle, &jumped), 200);
+        const std::vector<size_t> pcrs = PcrPackets(b);
+        const size_t from = pcrs[pcrs.size() / 2];
+        Shift(b, from, 2120 * kSecond27 / 1000, 0, false);
+        const Outcome o = CleanAnswering(b, true, "pcr_small_jump");
+        EXPECT_EQ(o.Questions, 1) << what;
+        ExpectClockOnTheStamps(o.Leads, what);
+        EXPECT_EQ(o.Result, TCleaningResult::Success) << what << o.Log;
+        EXPECT_EQ(CountOccurrences(o.Log, "Try to correct PCR value to "), jumped) << what << o.Log;
+
+        // The same recording sound, and with a real gap of 2.12 s: copied as
+        // it is.
+        for (const bool gap : {false, true}) {
+            Bytes s = NullsAfterPcrs(Recording(v, middle), 200);
+            if (gap)
+                Shift(s, from, 2120 * kSecond27 / 1000, 2120 * kSecond90 / 1000, false);
+            const Outcome g = CleanAnswering(s, true, "pcr_small_gap");
+            EXPECT_EQ(g.Questions, 0) << what << gap << g.Log;
+            EXPECT_EQ(g.Result, TCleaningResult::Success) << what << gap;
+            EXPECT_EQ(PcrsOn(g.Copy, {0x100, kOwnPcrPid}), PcrsOn(s, {0x100, kOwnPcrPid})) << what << gap;
+        }
+    }
+}
+
+// The first PCR alone 100 s ahead of its stamps: nothing before it to judge
+// it by but the stamps after it. The copy must not go out as a plain
+// success with a clock 100 s off.
+TEST(PcrJump, AFirstPcrOutOfLineWithItsStampsIsCaught)
+{
+    for (const Variant& v : kVariants) {
+        size_t middle = 0;
+        Bytes b = Recording(v, middle);
+        const std::vector<size_t> pcrs = PcrPackets(b);
+        Shift(b, pcrs.front(), 100 * kSecond27, 0, false);
+        Shift(b, pcrs[1], -100 * kSecond27, 0, false);
+        const Outcome o = CleanAnswering(b, true, "pcr_first_off");
+        EXPECT_NE(o.Result, TCleaningResult::Success) << v.Name << o.Log;
+        EXPECT_NE(o.Log.find("does not agree with the time stamps"), std::string::npos) << v.Name << o.Log;
+        // Only that one: the PCRs after it are sound and none is rewritten.
+        EXPECT_EQ(o.Log.find("Try to correct PCR value to "), std::string::npos) << v.Name << o.Log;
+        EXPECT_EQ(CountOccurrences(o.Log, "TS  ERROR: PCR"), 1) << v.Name << o.Log;
+    }
+}
+
+} // namespace

@@ -1140,6 +1140,44 @@ TEST(TSPacketViews, OpcrAndSpliceCountdownFollowThePcr) {
     EXPECT_EQ(h.Payload()->PayloadLength(), 100);
 }
 
+// A flag whose field does not fit in the adaptation field announces
+// nothing: the bytes after a short field are payload, never a PCR (or OPCR,
+// or splice countdown), each field's room checked in its order.
+TEST(TSPacketViews, AFlagWithoutRoomForItsFieldIsNoField) {
+    struct Case {
+        uint8_t Length, Flags;
+        bool Pcr, Opcr, Splice;
+    };
+    const Case cases[] = {
+        {1, 0x10, false, false, false}, {6, 0x10, false, false, false}, {7, 0x10, true, false, false},
+        {7, 0x18, true, false, false},  {12, 0x18, true, false, false}, {13, 0x18, true, true, false},
+        {1, 0x04, false, false, false}, {2, 0x04, false, false, true},  {13, 0x1C, true, true, false},
+        {14, 0x1C, true, true, true},   {6, 0x08, false, false, false}, {7, 0x0C, false, true, false},
+    };
+    for (const Case& c : cases) {
+        TTSPacketBuffer raw;
+        raw.Length = 188;
+        for (int i = 0; i < 188; ++i) raw.Data[i] = static_cast<uint8_t>(0x21 + i);
+        raw.Data[0] = 0x47;
+        raw.Data[1] = 0x01;
+        raw.Data[2] = 0x00;
+        raw.Data[3] = 0x30;
+        raw.Data[4] = c.Length;
+        raw.Data[5] = c.Flags;
+        TTSPacketHeader h;
+        ParsePacketHeader(raw, h);
+        const TTSPacketAdaptationField& af = *h.AdaptationField();
+        const std::string what = std::to_string(c.Length) + "/" + std::to_string(c.Flags);
+        EXPECT_EQ(af.PCRFlag(), c.Pcr) << what;
+        EXPECT_EQ(af.OPCRFlag(), c.Opcr) << what;
+        EXPECT_EQ(af.SplicingPointFlag(), c.Splice) << what;
+        if (!c.Pcr) EXPECT_EQ(af.PCR()->PCR(), 0) << what;
+        if (!c.Opcr) EXPECT_EQ(af.OPCR()->PCR(), 0) << what;
+        if (!c.Splice) EXPECT_EQ(af.SpliceCountdown(), 0) << what;
+        EXPECT_EQ(h.Payload()->PayloadStartByte(), 5 + c.Length) << what;
+    }
+}
+
 class CurrentPacketTest : public ::testing::Test {
 protected:
     void Open(const TsStream& s) {
@@ -1175,6 +1213,23 @@ TEST_F(CurrentPacketTest, PcrPatchKeepsReservedBitsAndNeedsTheFlag) {
     r_.Next();
     const TTSPacketBuffer before = r_.RawPacket();
     EXPECT_FALSE(r_.SetPacketPCR(5));
+    EXPECT_EQ(0, std::memcmp(before.Data, r_.RawPacket().Data, 188));
+}
+
+// The PCR patch writes only where a PCR is: a flag in a field of one byte
+// leaves the payload after it as it was.
+TEST_F(CurrentPacketTest, APcrFlagWithoutRoomIsNotPatched) {
+    TsStream s(188);
+    Bytes p(188, 0);
+    for (int i = 0; i < 188; ++i) p[static_cast<size_t>(i)] = static_cast<uint8_t>(0x30 + i);
+    const uint8_t head[] = {0x47, 0x01, 0x01, 0x30, 1, 0x10};
+    std::copy(std::begin(head), std::end(head), p.begin());
+    s.AddRaw(p);
+    s.AddNull(2);
+    Open(s);
+    const TTSPacketBuffer before = r_.RawPacket();
+    EXPECT_FALSE(r_.TSPacketHeader()->AdaptationField()->PCRFlag());
+    EXPECT_FALSE(r_.SetPacketPCR(27000000));
     EXPECT_EQ(0, std::memcmp(before.Data, r_.RawPacket().Data, 188));
 }
 

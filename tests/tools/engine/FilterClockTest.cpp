@@ -174,6 +174,64 @@ TEST(FilterClock, LeavingOutTheClocksCarrierIsToldAndCounted)
         for (size_t i = 0; i < copy.size() / 188; ++i)
             for (int pid : c.drop)
                 ASSERT_NE(Pid(copy.data() + i * 188), pid) << what;
+
+// Constant-rate muxing: a clock that jumps 2.12 s alone stays inside the
+// per-packet limit and is still put back onto its stamps; a real gap of the
+// same size is copied as it is.
+TEST(FilterClock, AJumpInsideThePerPacketLimitIsJudgedByTheStamps)
+{
+    for (const bool ownPid : {false, true}) {
+        const std::string what = ownPid ? "own PID" : "video PID";
+        size_t middle = 0;
+        int jumped = 0;
+        const Bytes sound = NullsAfterPcrs(OneProgram(ownPid, middle, jumped), 200);
+        const std::vector<size_t> pcrs = PcrPackets(sound);
+        Bytes alone = sound;
+        Shift(alone, pcrs[pcrs.size() / 2], 2120 * kSecond27 / 1000, 0, false);
+        const FilterOutcome a = FilterAnswering(alone, true, "filter_small_jump");
+        ASSERT_TRUE(a.Ok) << what;
+        EXPECT_EQ(a.Questions, 1) << what;
+        EXPECT_EQ(CountOccurrences(a.Log, "Try to correct PCR value to "), jumped) << what << a.Log;
+        ExpectClockOnTheStamps(LeadsOf(a.Copy), what);
+
+        Bytes gap = sound;
+        Shift(gap, pcrs[pcrs.size() / 2], 2120 * kSecond27 / 1000, 2120 * kSecond90 / 1000, false);
+        const FilterOutcome g = FilterAnswering(gap, true, "filter_small_gap");
+        EXPECT_EQ(g.Questions, 0) << what << g.Log;
+        EXPECT_TRUE(g.Copy == gap) << what << ": a sound recording was changed";
+    }
+}
+
+// No PAT or PMT and the clock on a PID of its own, the recording's only
+// clock: it is judged by the stamps of the recording's streams. A lone jump
+// is put back to the end; a real gap is copied as it is.
+TEST(FilterClock, WithoutTablesTheOnlyClockIsJudgedByEveryStreamsStamps)
+{
+    size_t middle = 0;
+    int jumped = 0;
+    const Bytes withTables = OneProgram(true, middle, jumped);
+    Bytes sound;
+    for (size_t i = 0; i < withTables.size() / 188; ++i) {
+        const uint8_t* p = withTables.data() + i * 188;
+        if (Pid(p) != 0 && Pid(p) != 0x1000)
+            sound.insert(sound.end(), p, p + 188);
+    }
+    const std::vector<size_t> pcrs = PcrPackets(sound);
+    const size_t from = pcrs[pcrs.size() / 2];
+    for (const bool announce : {false, true}) {
+        Bytes alone = sound;
+        Shift(alone, from, 100 * kSecond27, 0, announce);
+        const FilterOutcome a = FilterAnswering(alone, true, "filter_no_tables_alone");
+        ASSERT_TRUE(a.Ok);
+        EXPECT_EQ(a.Questions, 1) << announce;
+        EXPECT_EQ(CountOccurrences(a.Log, "Try to correct PCR value to "), jumped) << announce << a.Log;
+        ExpectClockOnTheStamps(LeadsOf(a.Copy), "no tables");
+
+        Bytes gap = sound;
+        Shift(gap, from, 100 * kSecond27, 100 * kSecond90, announce);
+        const FilterOutcome g = FilterAnswering(gap, true, "filter_no_tables_gap");
+        EXPECT_EQ(g.Questions, 0) << announce << g.Log;
+        EXPECT_TRUE(g.Copy == gap) << announce << ": a sound recording was changed";
     }
 }
 
