@@ -174,6 +174,8 @@ TEST(FilterClock, LeavingOutTheClocksCarrierIsToldAndCounted)
         for (size_t i = 0; i < copy.size() / 188; ++i)
             for (int pid : c.drop)
                 ASSERT_NE(Pid(copy.data() + i * 188), pid) << what;
+    }
+}
 
 // Constant-rate muxing: a clock that jumps 2.12 s alone stays inside the
 // per-packet limit and is still put back onto its stamps; a real gap of the
