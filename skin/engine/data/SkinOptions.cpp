@@ -269,6 +269,7 @@ void ReadFileForm(TsSkinManager& sm, const std::string& section, const std::stri
         if (m.ImgType != itisaTexture) SetPictureFormat(img, 24);
     } else if (img->BitsPerPixel() == 32) {
         ClearTransparentWhite(img->View());
+        m.AlphaChannel = true;
     }
     m.R = {0, 0, img->Width(), img->Height()};
     m.Bmp = std::move(img);

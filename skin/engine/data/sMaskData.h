@@ -59,6 +59,9 @@ struct TsMaskData {
     TacImgType ImgType = itisaBorder;
     TsSkinManager* Manager = nullptr;
     int16_t WL = 0, WT = 0, WR = 0, WB = 0;
+    // The fourth byte of a 32-bit own picture is its opacity (a PNG's); that
+    // of a 32-bit BMP kept as a texture means nothing.
+    bool AlphaChannel = false;
 };
 using TsMaskArray = std::vector<TsMaskData>;
 

@@ -198,11 +198,14 @@ uint32_t ColorToPixel32(TColor c)
 
 void FillRect32(const TPixelView& bmp, const TRect& r, TColor c)
 {
-    TacFast32 f;
-    if (!f.Attach(bmp)) return;
+    if (bmp.Empty() || bmp.BitsPerPixel != 32) return;
+    // Rows of the picture directly: the row accessor takes no picture
+    // thinner than 2 x 2, and an item one pixel high or wide is filled too.
     // Stored as bytes blue, green, red, alpha: the value little-endian.
     const uint32_t px = ColorToPixel32(c);
-    f.FillRect(r, px);
+    const int left = std::max(r.Left, 0), right = std::min(r.Right, bmp.Width);
+    for (int y = std::max(r.Top, 0); y < std::min(r.Bottom, bmp.Height); ++y)
+        if (left < right) FillLongword(reinterpret_cast<uint32_t*>(bmp.Row(y)) + left, right - left, px);
 }
 
 void BlendColorRect(const TPixelView& bmp, TRect r, int percent, TColor c)
@@ -277,13 +280,13 @@ void CopyKeyColorPiece(const TPixelView& dst, const TPixelView& src, int x, int 
         if (withBG) {
             const bool keyPixel = SameKey(s, key);
             // What lies behind comes first; a piece with its own alpha is
-            // then laid over it.
-            if ((keyPixel || (sb == 4 && db == 3)) && !dstIsCache) {
+            // then laid over it, into either depth.
+            if ((keyPixel || sb == 4) && !dstIsCache) {
                 const int bx = ci.X + dx, by = ci.Y + dy;
                 if (ci.Bmp.Contains(bx, by)) Put3(d, ci.Bmp.Pixel(bx, by), db);
             }
             if (keyPixel) return;
-            if (sb == 4 && db == 3)
+            if (sb == 4)
                 PutOver(d, s, db);
             else
                 Put3(d, s, db);
@@ -362,7 +365,7 @@ void CopyMaskPieceOverBG(const TRect& dstRect, const TRect& srcRect, const TPixe
         if (fromCache && ci.Bmp.Contains(ci.X + dx, ci.Y + dy)) bg = ci.Bmp.Pixel(ci.X + dx, ci.Y + dy);
         uint8_t out[3];
         for (int c = 0; c < 3; ++c) out[c] = uint8_t((s[c] * (256 - m[c]) + bg[c] * m[c]) >> 8);
-        if (sb == 4 && db == 3) {
+        if (sb == 4) {
             const uint8_t over[4] = {out[0], out[1], out[2], s[3]};
             if (bg != d) Put3(d, bg, db);
             PutOver(d, over, db);
@@ -372,34 +375,44 @@ void CopyMaskPieceOverBG(const TRect& dstRect, const TRect& srcRect, const TPixe
     });
 }
 
-void CopyRectPixels(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, TPoint srcAt)
-{
-    if (dst.Empty() || src.Empty()) return;
-    const int db = dst.BytesPerPixel(), sb = src.BytesPerPixel();
-    ForOverlap(dst, dstRect.Left, dstRect.Top, src, srcAt.X, srcAt.Y, dstRect.Width(), dstRect.Height(),
-               [&](int dx, int dy, int sx, int sy) {
-                   const uint8_t* s = src.Row(sy) + sx * sb;
-                   uint8_t* d = dst.Row(dy) + dx * db;
-                   if (db == 4 && sb == 4)
-                       std::copy(s, s + 4, d);
-                   else
-                       Put3(d, s, db);
-               });
-}
-
 namespace {
 
-void CopyRectOver(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, TPoint srcAt)
+// One source pixel onto the destination as the copies are told to.
+void PutAs(uint8_t* d, const uint8_t* s, int db, int sb, TSourceAlpha alpha)
 {
-    if (dst.Empty() || src.Empty() || src.BitsPerPixel != 32) return;
-    const int db = dst.BytesPerPixel();
-    ForOverlap(dst, dstRect.Left, dstRect.Top, src, srcAt.X, srcAt.Y, dstRect.Width(), dstRect.Height(),
-               [&](int dx, int dy, int sx, int sy) { PutOver(dst.Row(dy) + dx * db, src.Row(sy) + sx * 4, db); });
+    if (sb == 4 && alpha == TSourceAlpha::Over)
+        PutOver(d, s, db);
+    else if (db == 4 && sb == 4 && alpha == TSourceAlpha::Keep)
+        std::copy(s, s + 4, d);
+    else
+        Put3(d, s, db);
 }
 
 } // namespace
 
-void StretchRectPixels(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, const TRect& srcRect)
+void CopyRectPixels(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, TPoint srcAt, TSourceAlpha alpha)
+{
+    if (dst.Empty() || src.Empty()) return;
+    const int db = dst.BytesPerPixel(), sb = src.BytesPerPixel();
+    ForOverlap(dst, dstRect.Left, dstRect.Top, src, srcAt.X, srcAt.Y, dstRect.Width(), dstRect.Height(),
+               [&](int dx, int dy, int sx, int sy) { PutAs(dst.Row(dy) + dx * db, src.Row(sy) + sx * sb, db, sb, alpha); });
+}
+
+void BlendRectOver(const TPixelView& dst, int x, int y, const TPixelView& src, const TRect& srcRect, int opacity)
+{
+    if (dst.Empty() || src.Empty() || src.BitsPerPixel != 32 || opacity <= 0) return;
+    opacity = std::min(opacity, 100);
+    const int db = dst.BytesPerPixel();
+    ForOverlap(dst, x, y, src, srcRect.Left, srcRect.Top, srcRect.Width(), srcRect.Height(),
+               [&](int dx, int dy, int sx, int sy) {
+                   const uint8_t* s = src.Row(sy) + sx * 4;
+                   const uint8_t scaled[4] = {s[0], s[1], s[2], uint8_t((s[3] * opacity + 50) / 100)};
+                   PutOver(dst.Row(dy) + dx * db, opacity == 100 ? s : scaled, db);
+               });
+}
+
+void StretchRectPixels(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, const TRect& srcRect,
+                       TSourceAlpha alpha)
 {
     if (dst.Empty() || src.Empty() || dstRect.Width() <= 0 || dstRect.Height() <= 0 || srcRect.Width() <= 0 ||
         srcRect.Height() <= 0)
@@ -410,8 +423,7 @@ void StretchRectPixels(const TPixelView& dst, const TRect& dstRect, const TPixel
         for (int x = std::max(dstRect.Left, 0); x < std::min(dstRect.Right, dst.Width); ++x) {
             const int sx = srcRect.Left + int(int64_t(x - dstRect.Left) * srcRect.Width() / dstRect.Width());
             if (!src.Contains(sx, sy)) continue;
-            Put3(dst.Pixel(x, y), src.Pixel(sx, sy), db);
-            if (db == 4 && sb == 4) dst.Pixel(x, y)[3] = src.Pixel(sx, sy)[3];
+            PutAs(dst.Pixel(x, y), src.Pixel(sx, sy), db, sb, alpha);
         }
     }
 }
@@ -508,6 +520,21 @@ void HalftoneStretchPixels(const TPixelView& dst, const TRect& dstRect, const TP
     }
 }
 
+void HalftoneStretchOver(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, const TRect& srcRect)
+{
+    if (dst.Empty() || src.Empty() || src.BitsPerPixel != 32) return;
+    // Only the part inside dst is stretched into the piece: a huge rect
+    // overhanging a small picture costs what it covers.
+    const TRect inside{std::max(dstRect.Left, 0), std::max(dstRect.Top, 0), std::min(dstRect.Right, dst.Width),
+                       std::min(dstRect.Bottom, dst.Height)};
+    if (inside.Width() <= 0 || inside.Height() <= 0) return;
+    TPixelImage piece(inside.Width(), inside.Height(), 32);
+    const TRect at{dstRect.Left - inside.Left, dstRect.Top - inside.Top, dstRect.Right - inside.Left,
+                   dstRect.Bottom - inside.Top};
+    HalftoneStretchPixels(piece.View(), at, src, srcRect);
+    BlendRectOver(dst, inside.Left, inside.Top, piece.View(), {0, 0, inside.Width(), inside.Height()});
+}
+
 namespace {
 
 // Tiles a tw x th piece over the area from its top-left; the last row and
@@ -563,10 +590,12 @@ void DrawMaskRect(const TPixelView& dst, const TRect& r, bool drawCentre, const 
         {{r.Left + wl, r.Top + wt, r.Right - wr, r.Bottom - wb}, {ox + wl, oy + wt, ox + wl + cw, oy + wt + ch}, false},
     };
     const bool centre = drawCentre && (mask.StretchMode & 4);
-    // A picture with its own alpha (a PNG) drawn into a picture without one
-    // is laid over it; a 32-bit destination keeps the alpha as drawn (the
-    // glow halo is composed that way).
-    const bool overByAlpha = img.BitsPerPixel == 32 && dst.BitsPerPixel != 32;
+    // A picture with its own alpha (a PNG) drawn into a picture without one,
+    // or into an item over its parent, is laid over what is there; a 32-bit
+    // picture drawn for itself keeps the alpha as drawn (the glow halo is
+    // composed that way).
+    const bool overParent = useBG && ci.Ready && !ci.Bmp.Empty() && ci.Bmp.Bits != dst.Bits;
+    const bool overByAlpha = img.BitsPerPixel == 32 && (dst.BitsPerPixel != 32 || overParent);
     for (int i = 0; i < 9; ++i) {
         const TPiece& p = pieces[i];
         if (i == 8 && !centre) break;
@@ -576,20 +605,15 @@ void DrawMaskRect(const TPixelView& dst, const TRect& r, bool drawCentre, const 
                 CopyKeyColorPiece(dst, img, p.Dst.Left, p.Dst.Top, {p.Src.Left, p.Src.Top, p.Src.Right - 1, p.Src.Bottom - 1},
                                   clKeyColor, ci, useBG);
             } else if (mask.StretchMode & 1) {
-                if (overByAlpha && int64_t(p.Dst.Width()) * p.Dst.Height() <= int64_t(dst.Width) * dst.Height) {
-                    // Stretched with its alpha, then laid over what is there.
-                    TPixelImage piece(p.Dst.Width(), p.Dst.Height(), 32);
-                    HalftoneStretchPixels(piece.View(), {0, 0, p.Dst.Width(), p.Dst.Height()}, img, p.Src);
-                    CopyRectOver(dst, p.Dst, piece.View(), {0, 0});
+                if (overByAlpha) {
+                    HalftoneStretchOver(dst, p.Dst, img, p.Src);
                 } else {
                     HalftoneStretchPixels(dst, p.Dst, img, p.Src);
                 }
             } else {
                 Tile(p.Dst, p.Src.Width(), p.Src.Height(), dst, [&](const TRect& t) {
-                    if (overByAlpha)
-                        CopyRectOver(dst, t, img, {p.Src.Left, p.Src.Top});
-                    else
-                        CopyRectPixels(dst, t, img, {p.Src.Left, p.Src.Top});
+                    CopyRectPixels(dst, t, img, {p.Src.Left, p.Src.Top},
+                                   overByAlpha ? TSourceAlpha::Over : TSourceAlpha::Keep);
                 });
             }
         } else if (p.Corner) {

@@ -129,16 +129,30 @@ void PaintDisabledState(const TPixelView& bmp, unsigned disabledKind, TColor par
 void CopyMaskPieceOverBG(const TRect& dstRect, const TRect& srcRect, const TPixelView& dst, const TPixelView& src,
                          const TCacheInfo& ci, bool updateCorners, const TsMaskData& mask);
 
+// What the fourth byte of a 32-bit source means to the copies below: kept
+// as it is into a 32-bit destination, nothing (the copy is opaque), or the
+// pixel's opacity (laid over what the destination holds, a transparent
+// pixel leaving it as it was). A source without a fourth byte is opaque.
+enum class TSourceAlpha { Keep, Opaque, Over };
+
 // Plain block copy and a stretch (nearest pixel) of src rect into dst rect,
 // both clipped to their pictures.
-void CopyRectPixels(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, TPoint srcAt);
-void StretchRectPixels(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, const TRect& srcRect);
+void CopyRectPixels(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, TPoint srcAt,
+                    TSourceAlpha alpha = TSourceAlpha::Keep);
+void StretchRectPixels(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, const TRect& srcRect,
+                       TSourceAlpha alpha = TSourceAlpha::Keep);
+// srcRect of a 32-bit picture laid over dst at (x, y) by its alpha, that
+// alpha first scaled by opacity percent (100: as it is).
+void BlendRectOver(const TPixelView& dst, int x, int y, const TPixelView& src, const TRect& srcRect, int opacity = 100);
 // The same stretch with the colours averaged over each pixel's area (the
 // platform's half-tone stretching): edges between source pixels blend when
 // enlarging; shrinking up to 4 pixels to 1 along an axis drops no pixel of
 // the source, a greater shrink averages 4 evenly spread samples along it, so
 // that a paint costs what it paints, not the whole of a huge source.
 void HalftoneStretchPixels(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, const TRect& srcRect);
+// The same of a 32-bit picture, stretched with its alpha and then laid over
+// what dst holds.
+void HalftoneStretchOver(const TPixelView& dst, const TRect& dstRect, const TPixelView& src, const TRect& srcRect);
 // The source pixels the stretch above has weighed, all calls together.
 uint64_t HalftoneSourceReads();
 

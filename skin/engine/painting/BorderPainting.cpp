@@ -155,8 +155,8 @@ void CopyMaskPiece(int dstX1, int dstY1, int dstX2, int dstY2, int srcX, int src
     if (dstX1 < 0 || dstY1 < 0 || dstX2 < 0 || dstY2 < 0 || dst.Width < 2 || dst.Height < 2 || !mask.Manager) return;
     if (dst.BitsPerPixel != 24) return;
     const TPixelImage* img = MaskPicture(mask);
-    // PNG masks keep their 32 bits: their colour channels are read like
-    // those of a 24-bit picture.
+    // PNG masks keep their 32 bits: their pixels are laid over the button by
+    // their alpha, a transparent one leaving it as it was.
     if (!img || (img->BitsPerPixel() != 24 && img->BitsPerPixel() != 32)) return;
     const TPixelView& src = img->View();
     const int sb = src.BytesPerPixel();
@@ -186,13 +186,14 @@ void CopyMaskPiece(int dstX1, int dstY1, int dstX2, int dstY2, int srcX, int src
             }
             if (!inRow || key) continue;
             uint8_t* dp = d + (dstX1 + c) * 3;
-            if (!m) {
-                dp[0] = sp[0], dp[1] = sp[1], dp[2] = sp[2];
-            } else {
+            uint8_t out[4] = {sp[0], sp[1], sp[2], uint8_t(sb == 4 ? sp[3] : 255)};
+            if (m) {
                 const uint8_t* mp = m + (srcX + c) * sb;
                 for (int ch = 0; ch < 3; ++ch)
-                    dp[ch] = uint8_t(ClampByte(((dp[ch] - sp[ch]) * mp[ch] + sp[ch] * 256) >> 8));
+                    out[ch] = uint8_t(ClampByte(((dp[ch] - sp[ch]) * mp[ch] + sp[ch] * 256) >> 8));
             }
+            const int a = out[3];
+            for (int ch = 0; ch < 3; ++ch) dp[ch] = uint8_t((out[ch] * a + dp[ch] * (255 - a) + 127) / 255);
         }
     }
 }
@@ -235,7 +236,12 @@ void DrawButtonMask(const TPixelView& bmp, TRectList* cutOut, bool filling, cons
         if (dx2 < dx1 || dy2 < dy1 || sw <= 0 || sh <= 0) return;
         if (stretch) {
             const TPixelImage* img = MaskPicture(mask);
-            if (img) HalftoneStretchPixels(bmp, {dx1, dy1, dx2 + 1, dy2 + 1}, img->View(), {sx, sy, sx + sw, sy + sh});
+            if (!img) return;
+            const TRect to{dx1, dy1, dx2 + 1, dy2 + 1}, from{sx, sy, sx + sw, sy + sh};
+            if (img->BitsPerPixel() == 32)
+                HalftoneStretchOver(bmp, to, img->View(), from);
+            else
+                HalftoneStretchPixels(bmp, to, img->View(), from);
             return;
         }
         ForEachTile({dx1, dy1, dx2 + 1, dy2 + 1}, sw, sh, PictureRect(bmp), [&](const TRect& t) {

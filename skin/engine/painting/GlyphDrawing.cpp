@@ -5,6 +5,7 @@
 
 #include "base/Rounding.h"
 #include "skin/engine/images/SkinPictures.h"
+#include "skin/engine/painting/AlphaPrimitives.h"
 
 namespace skin {
 
@@ -117,7 +118,10 @@ void MixBitmapsRect(const TPixelView& dst, const TPixelView& src, TColor blend, 
     static TacFastSum24 sum24;
     TacFastSum32 sum32;
     TacFastSum24& sum = src.BitsPerPixel == 32 ? sum32 : sum24;
-    if (!sum.Attach(src, dst)) return;
+    // Not through Attach, which takes no picture thinner than 2 x 2: an
+    // item one pixel high or wide is mixed like any other.
+    sum.Src = src;
+    sum.Dst = dst;
     sum.Alpha = uint8_t(blend & 0xFF);
     sum.SourceRect = srcRect;
     sum.DestRect = {dstPoint.X, dstPoint.Y, dstPoint.X + srcRect.Width(), dstPoint.Y + srcRect.Height()};
@@ -212,21 +216,58 @@ void CopyChannel(const TPixelView& bmp32, uint8_t* plane, ptrdiff_t planeStride,
         }
 }
 
+namespace {
+
+// The frame of the glyph's states to show.
+int GlyphFrame(int numGlyphs, bool enabled, int state, int down, bool monochrome)
+{
+    if (numGlyphs == 1 || !enabled || state == 0) return 0;
+    if (state == 1) return monochrome ? 0 : 1;
+    if (state == 2) return numGlyphs > down + 2 ? down + 2 : monochrome ? 0 : std::min(1, numGlyphs - 1);
+    return 0;
+}
+
+// A glyph with alpha goes by its alpha: no colour of it stands for
+// transparency, and a blend value fades that alpha.
+void DrawAlphaGlyphFrame(const TPixelView& glyph, const TPixelView& dst, const TRect& r, int numGlyphs, bool enabled,
+                         unsigned disabledKind, int state, int blend, int down, bool monochrome)
+{
+    const int w = glyph.Width / numGlyphs;
+    if (w <= 0) return;
+    const int frame = GlyphFrame(numGlyphs, enabled, state, down, monochrome);
+    const TRect src{frame * w, 0, (frame + 1) * w, glyph.Height};
+    int opacity = 100;
+    if (numGlyphs != 1) {
+        if (!enabled && state == 0 && blend >= 1) opacity = 100 - blend;
+        BlendRectOver(dst, r.Left, r.Top, glyph, src, opacity);
+        return;
+    }
+    if (enabled) {
+        if (state == 0 && blend >= 1) opacity = 100 - blend;
+        BlendRectOver(dst, r.Left, r.Top, glyph, src, opacity);
+        return;
+    }
+    std::unique_ptr<TPixelImage> g = ConvertPicture(glyph, 32);
+    if (disabledKind & dkGrayed) GrayScale(g->View());
+    if (disabledKind & dkBlended) opacity = 50;
+    BlendRectOver(dst, r.Left, r.Top, g->View(), src, opacity);
+}
+
+} // namespace
+
 void DrawGlyphBitmap(const TPixelView& glyph, const TPixelView& dst, const TRect& r, int numGlyphs, bool enabled,
                      unsigned disabledKind, int state, int blend, int down, bool monochrome)
 {
     if (glyph.Empty() || dst.Empty() || numGlyphs < 1) return;
+    if (glyph.BitsPerPixel == 32) {
+        DrawAlphaGlyphFrame(glyph, dst, r, numGlyphs, enabled, disabledKind, state, blend, down, monochrome);
+        return;
+    }
     std::unique_ptr<TPixelImage> g = ConvertPicture(glyph, 24);
     const TPixelView& gv = g->View();
     const TColor firstKey = PixelColor(gv.Pixel(0, gv.Height - 1));
     if (numGlyphs != 1) {
-        int frame = 0;
-        if (enabled && state != 0) {
-            if (state == 1)
-                frame = monochrome ? 0 : 1;
-            else if (state == 2)
-                frame = numGlyphs > down + 2 ? down + 2 : monochrome ? 0 : std::min(1, numGlyphs - 1);
-        }
+        const int frame = GlyphFrame(numGlyphs, enabled, state, down, monochrome);
         const int w = gv.Width / numGlyphs;
         if (w <= 0) return;
         const TRect src{frame * w, 0, (frame + 1) * w - 1, gv.Height - 1};

@@ -193,18 +193,21 @@ void PaintTexture(const TPixelView& dst, TRect& r, const TPixelView* pattern, in
     const TRect tile = mask->R;
     const int tw = tile.Width(), th = tile.Height();
     if (tw <= 0 || th <= 0) return;   // a tile of no size would never fill the rect
-    auto copy = [&](const TRect& d, TPoint from) { CopyRectPixels(dst, d, img, from); };
+    // A picture with its alpha is laid over what the rect holds; any other
+    // texture is opaque, whatever the fourth byte of a 32-bit BMP says.
+    const TSourceAlpha alpha = mask->AlphaChannel ? TSourceAlpha::Over : TSourceAlpha::Opaque;
+    auto copy = [&](const TRect& d, TPoint from) { CopyRectPixels(dst, d, img, from, alpha); };
     auto tiles = [&](const TRect& area) {
         ForEachTile(area, tw, th, PictureRect(dst), [&](const TRect& t) { copy(t, {tile.Left, tile.Top}); });
     };
     switch (drawMode) {
     case 0: tiles(r); r = none; break;
-    case 1: StretchRectPixels(dst, r, img, tile); r = none; break;
+    case 1: StretchRectPixels(dst, r, img, tile, alpha); r = none; break;
     // One band of repeated tiles: along the top, or down the left side.
     case 2: tiles({r.Left, r.Top, r.Right, std::min(r.Top + th, r.Bottom)}); r.Top += th; break;
     case 3: tiles({r.Left, r.Top, std::min(r.Left + tw, r.Right), r.Bottom}); r.Left += tw; break;
-    case 4: StretchRectPixels(dst, {r.Left, r.Top, r.Right, r.Top + th}, img, tile); r.Top += th; break;
-    case 5: StretchRectPixels(dst, {r.Left, r.Top, r.Left + tw, r.Bottom}, img, tile); r.Left += tw; break;
+    case 4: StretchRectPixels(dst, {r.Left, r.Top, r.Right, r.Top + th}, img, tile, alpha); r.Top += th; break;
+    case 5: StretchRectPixels(dst, {r.Left, r.Top, r.Left + tw, r.Bottom}, img, tile, alpha); r.Left += tw; break;
     case 6: tiles({r.Left, r.Bottom - th, r.Right, r.Bottom}); r.Bottom -= th; break;
     case 10: {
         // Whole tiles, then the strip right of them cut to the rect, then the

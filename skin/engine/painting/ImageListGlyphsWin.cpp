@@ -48,7 +48,8 @@ void DrawOwnGlyph(TsGlyphButton& b, tw::TBitmap& glyph, tw::TCanvas& target, tw:
             png.Reflected = b.Reflected() ? 1 : 0;
             dst.Canvas().Draw(r.Left, r.Top, &png);
         } else {
-            // The pixels are 24-bit now; the frame rule asks what the glyph was.
+            // The pixels are 24 or 32 bits now (a 32-bit glyph goes by its
+            // alpha); the frame rule asks what the glyph was.
             DrawGlyphBitmap(g->PixelView(), dst.PixelView(), r, b.NumGlyphs(), b.GlyphEnabled(), b.DisabledGlyphKind(),
                             b.CurrentState(), b.Blend(), b.Down() ? 1 : 0, glyph.PixelFormat() == tw::pf1bit);
         }

@@ -105,6 +105,9 @@ void SectionFill(const TsSkinManager& sm, const TItemValues& v, const TPixelView
             texturePainted = true;
         } else if (!v.TextureIsPattern && sm.MaskIndexValid(v.Texture)) {
             const TsMaskData& m = sm.ma[size_t(v.Texture)];
+            // A texture with its own alpha shows the section's colour where
+            // it is transparent, not what the item held before.
+            if ((m.MaskType & 0xFF) == 0 && m.AlphaChannel) FillRectPixels(dst, aR, v.Color);
             if ((m.MaskType & 0xFF) == 0) PaintTexture(dst, left, nullptr, m.StretchMode, &m);
             else PaintTextureBmp(dst, left, ci, m.StretchMode, m);
             texturePainted = true;
