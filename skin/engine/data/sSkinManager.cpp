@@ -707,9 +707,18 @@ void TsSkinManager::LoadPackedSkin()
     sc->FreePackedData();
     SkinPath = GetFullSkinDirectory();
     LoadPackedSkinTables(*this, *sc);
-    // As for a folder skin: options without a single section would strip
-    // every window of its look.
+    RefuseStrippedSkin();
+}
+
+void TsSkinManager::RefuseStrippedSkin() const
+{
+    // Options without a single section, or masks that live in a master
+    // picture the skin does not have, would strip every window of its look
+    // (no frame, no caption buttons): such a skin is damaged, packed or not.
     if (gd.empty()) throw EInvalidSkin("The skin options hold no skin sections");
+    if (MasterBitmap && MasterBitmap->Width() > 0 && MasterBitmap->Height() > 0) return;
+    for (const TsMaskData& m : ma)
+        if (!m.Bmp) throw EInvalidSkin("The skin's master picture is missing");
 }
 
 void TsSkinManager::LoadUnpackedSkin()
@@ -727,8 +736,7 @@ void TsSkinManager::LoadUnpackedSkin()
         }
         const std::string text(reinterpret_cast<const char*>(file.Memory()), static_cast<size_t>(file.Size()));
         LoadSkinTables(*this, &text);
-        // Options without a single section paint every control blank.
-        if (gd.empty()) throw EInvalidSkin("The skin options hold no skin sections");
+        RefuseStrippedSkin();
         return;
     }
     // Not in the skin folder: one of the skins kept inside the program.

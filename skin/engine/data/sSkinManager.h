@@ -340,6 +340,9 @@ private:
     void LoadSkin();
     void LoadPackedSkin();
     void LoadUnpackedSkin();
+    // Throws EInvalidSkin for a loaded skin that would leave the windows
+    // without their look.
+    void RefuseStrippedSkin() const;
     void LoadStoredSkin();
     void Reload();
     void FreeTables();

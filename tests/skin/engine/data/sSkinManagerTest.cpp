@@ -447,6 +447,21 @@ TEST_F(Manager, OptionsWithoutASectionAreADamagedSkinPackedOrNot)
     EXPECT_EQ(sm->LoadErrorFile, sm->GetFullSkinDirectory() + "BarePacked.asz");
 }
 
+// A skin whose masks lie in a master picture it does not carry would leave
+// every window without its caption buttons and frames: damaged, like one
+// without sections.
+TEST_F(Manager, ASkinWithoutItsMasterPictureIsADamagedSkin)
+{
+    AddInternal();
+    UnpackInto(dir / "NoMaster");
+    ASSERT_TRUE(fs::remove(dir / "NoMaster" / "MASTER.BMP"));
+    sm->SetSkinName("NoMaster");
+    EXPECT_TRUE(sm->SkinLoaded());
+    EXPECT_EQ(sm->SkinName(), internal);
+    EXPECT_NE(sm->MasterBitmap, nullptr);
+    EXPECT_NE(sm->LoadError.find("master picture"), std::string::npos) << sm->LoadError;
+}
+
 TEST_F(Manager, ARelativeSkinFolderHoldsItsPackedSkinsBesideTheProgram)
 {
     // The process stands elsewhere: only the program's folder may count.
