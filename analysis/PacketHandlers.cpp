@@ -14,6 +14,22 @@
 
 namespace tw {
 
+namespace {
+
+// Decode times run ahead of the clock by a decoder's buffer delay, a second
+// or two; further ahead than this (90 kHz, the bound the PCR check takes for
+// a sound lead) they are damage, not a buffer.
+constexpr int64_t kFarStampLead = 10 * 90000;
+
+// a - b on the 33-bit clock of the stamps, the shorter way round.
+int64_t SignedStampDistance(int64_t a90, int64_t b90)
+{
+    const int64_t d = WrapClock(a90 - b90, kPtsModulus);
+    return d >= kPtsModulus / 2 ? d - kPtsModulus : d;
+}
+
+} // namespace
+
 // Defined ahead of its binding, so that the per-packet call can be inlined.
 void TPacketHandlers::RemuxPacketReaderNewPacket(TObject* sender)
 {
@@ -238,8 +254,14 @@ void TPacketHandlers::NoteTimeStamps(const TTSPacketReader& reader, const TTSPac
     const int pid = header.PID();
     for (int i = 0; i < clocks_.Count(); ++i) {
         TProgramClock& c = clocks_.At(i);
-        if (c.Witnesses[static_cast<size_t>(pid)])
-            c.Clock.NoteTimeStamp(dts >= 0 ? dts : pts);
+        if (!c.Witnesses[static_cast<size_t>(pid)])
+            continue;
+        const int64_t stamp = dts >= 0 ? dts : pts;
+        c.Clock.NoteTimeStamp(stamp);
+        if (stamp >= 0 && (c.StampSincePcr < 0 || SignedStampDistance(stamp, c.StampSincePcr) < 0)) {
+            c.StampSincePcr = stamp;
+            c.StampSincePcrPid = pid;
+        }
     }
 }
 
@@ -328,6 +350,10 @@ void TPacketHandlers::PacketWithTimes(TTSPacketReader& reader)
             CountPcrError(pid);
         }
     }
+    if (!v.OutOfRange)
+        CheckStampLead(*clock, p, n);
+    clock->StampSincePcr = -1;
+    clock->LastPcr = p;
     // The pass's time is the kept program's clock; the filter has no time.
     if (followEveryClock_)
         return;
@@ -335,6 +361,36 @@ void TPacketHandlers::PacketWithTimes(TTSPacketReader& reader)
     if (s.CutInReached)
         s.ElapsedPts = WrapClock(pts - s.PcrStartValue, kPtsModulus);
     s.CurrentPts = pts;
+}
+
+void TPacketHandlers::CheckStampLead(TProgramClock& clock, int64_t pcr27, int64_t packetNo)
+{
+    // A clock in step with itself whose program's stamps lie far ahead of it:
+    // the stamps jumped on their own, and a decoder holds a still picture
+    // until the clock gets there. Nothing is rewritten (which of the two is
+    // right cannot be told here), but the copy is not sound. The earliest
+    // stamp since the last PCR is taken, so that one stream's odd stamp does
+    // not speak for the program. They must lie far ahead of the PCRs on
+    // both sides of them: a splice of clock and stamps together falls
+    // between two PCRs, and stamps from before it are far ahead of a clock
+    // that went back (as stamps after a gap are of the PCR before it).
+    if (clock.StampSincePcr < 0 || clock.LastPcr < 0)
+        return;
+    const int64_t lead = SignedStampDistance(clock.StampSincePcr, pcr27 / kClockRatio);
+    const int64_t leadBefore = SignedStampDistance(clock.StampSincePcr, clock.LastPcr / kClockRatio);
+    if (lead <= kFarStampLead || leadBefore <= kFarStampLead) {
+        clock.StampsAhead = false;
+        return;
+    }
+    if (clock.StampsAhead)
+        return;
+    clock.StampsAhead = true;
+    const int pid = clock.StampSincePcrPid;
+    pass_.Engine().Log("TS  ERROR: Time stamps of PID $" + IntToHex(pid, 4) + " jump " +
+                       PtsToTimeText(lead) + " ahead of the clock on PID $" + IntToHex(clock.PcrPid, 4) +
+                       " at paket $" + IntToHex(packetNo, 8) + ": PCR:" + PcrToTimeText(pcr27) +
+                       " time stamp:" + PtsToTimeText(clock.StampSincePcr));
+    CountPcrError(pid);
 }
 
 int TPacketHandlers::ReadPcrPid() const

@@ -76,6 +76,9 @@ private:
     // a PID it meets carrying PCRs that no table named as well).
     TProgramClock* ClockOf(int pcrPid);
     void CountPcrError(int pid);
+    // At a PCR judged in range: whether the program's stamps since the PCR
+    // before lie further ahead of it than a decoder's buffer holds.
+    void CheckStampLead(TProgramClock& clock, int64_t pcr27, int64_t packetNo);
     // Whether the PID's time stamps run on the kept program's clock.
     bool OnProgramClock(int pid) const;
     // The PID the kept program's PCRs are read under.

@@ -45,6 +45,14 @@ struct TProgramClock {
     // read on instead of opening and filling a buffer each time.
     int64_t AheadFrom = -1, AheadTo = -1, AheadStamp = -1;
     std::unique_ptr<TTSPacketReader> Ahead;
+    // The earliest decode time (90 kHz; -1 none) of the program since the
+    // clock's last PCR (LastPcr, 27 MHz, as copied), and the PID it came on;
+    // and whether the stamps were
+    // found far ahead of the clock at the last PCR judged in range (so that
+    // one jump of the stamps is reported once, not at every PCR after it).
+    int64_t StampSincePcr = -1, LastPcr = -1;
+    int StampSincePcrPid = -1;
+    bool StampsAhead = false;
 };
 
 class TProgramClocks {

@@ -13,6 +13,7 @@
 #include "ts/TSStreamType.h"
 
 #include <memory>
+#include <vector>
 
 namespace tw {
 
@@ -211,6 +212,9 @@ void TTableSelection::TakeUnlistedStreams(int pmtPid) {
             WarnOwnPmtLeftOut(f);
             continue;
         }
+        // The made entry's descriptors carry a fixed language; the table
+        // gives the stream none, so the copy declares none.
+        pmt_->RemoveEntryLanguage(f.Pid);
         engine_.Log("Stream PID $" + IntToHex(f.Pid, 4) + " (" + f.TypeText +
                     ") is not listed in the damaged PMT: entry added with stream type " +
                     IntToStr(pmt_->Entry(index).StreamType));
@@ -248,7 +252,8 @@ int TTableSelection::SniffedAudioKind(const std::string& typeText) {
         TEsStreamType Type;
         int Kind;
     } kAudio[] = {{estMPEG1Audio, akMpeg}, {estMPEG2Audio, akMpeg}, {estMP3, akMpeg}, {estAC3, akAC3},
-                  {estEAC3, akEAC3},       {estAAC, akAAC},         {estDTS, akDTS}};
+                  {estEAC3, akEAC3},       {estAAC, akAAC},         {estDTS, akDTS},
+                  {estAACLatm, akAAC}};
     for (const auto& a : kAudio)
         if (!typeText.empty() && typeText == StreamTypeName(a.Type)) return a.Kind;
     return akNone;
@@ -374,6 +379,7 @@ int TTableSelection::OwnPmtStreamCode(const std::string& typeText) {
     if (u == "MP3 AUDIO") return kStreamTypeMpeg2Audio;
     if (u == "DTS AUDIO") return TTSPmtReader::DTS_AUDIO_TYPE;
     if (u == "AAC AUDIO") return kStreamTypeAacAdts;
+    if (u == "AAC LATM AUDIO") return kStreamTypeAacLatm;
     if (u == "TELETEXT") return TTSPmtReader::TELETEXT_TYPE;
     if (u == "SUBTITLES") return TTSPmtReader::SUBTITLE_TYPE;
     return -1;
@@ -442,6 +448,10 @@ bool TTableSelection::BuildOwnPmt(int pmtPid) {
         // table gives it.
         TTSPacketReader* r = engine_.Scan().Reader();
         std::unique_ptr<TTSPmtReader> own;
+        // Per entry of the made table: whether a table of the recording
+        // lists its PID (the first one that does gives its language).
+        std::vector<bool> listed(static_cast<size_t>(pmt_->PMTEntryCount()), false);
+        bool anyRead = false;
         for (int i = 0; i < t.FoundStreamCount; ++i) {
             const TFoundStream& f = t.FoundStreams[static_cast<size_t>(i)];
             if (f.TypeText != "PMT" || f.Pid == pmtPid) continue;
@@ -464,19 +474,32 @@ bool TTableSelection::BuildOwnPmt(int pmtPid) {
             engine_.Tables().LogSuppressed = quiet;
             own->OnPmtReceived = nullptr;
             if (!read) continue;
-            for (int k = 0; k < pmt_->PMTEntryCount(); ++k) {
+            anyRead = true;
+            for (int k = 0; k < pmt_->PMTEntryCount() && k < static_cast<int>(listed.size()); ++k) {
                 const int pid = pmt_->Entry(k).PID;
                 const int at = own->IndexOfPid(pid);
-                if (at < 0) continue;
+                if (at < 0 || listed[static_cast<size_t>(k)]) continue;
+                listed[static_cast<size_t>(k)] = true;
                 // A language code has three letters; several codes in one
                 // descriptor run together, the first is the stream's.
                 const std::string lang = own->Entry(at).Language.substr(0, 3);
-                if (lang.size() < 3 || lang == pmt_->Entry(k).Language) continue;
+                if (lang.size() < 3) {
+                    // The recording's table gives the stream no language:
+                    // the copy's must not make one up.
+                    if (pmt_->RemoveEntryLanguage(pid))
+                        engine_.Log("New PMT: PID $" + IntToHex(pid, 4) + " has no language in the PMT on PID $" +
+                                    IntToHex(f.Pid, 4) + ": none declared");
+                    continue;
+                }
+                if (lang == pmt_->Entry(k).Language) continue;
                 if (pmt_->SetEntryLanguage(pid, lang))
                     engine_.Log("New PMT: language of PID $" + IntToHex(pid, 4) + " taken from the PMT on PID $" +
                                 IntToHex(f.Pid, 4) + ": " + lang);
             }
         }
+        // A stream no table of the recording lists has no language of its own.
+        for (int k = 0; anyRead && k < pmt_->PMTEntryCount() && k < static_cast<int>(listed.size()); ++k)
+            if (!listed[static_cast<size_t>(k)]) pmt_->RemoveEntryLanguage(pmt_->Entry(k).PID);
         LogPmtEntries();
         engine_.Log("");
         return true;

@@ -9,7 +9,8 @@
 namespace tw {
 
 // Elementary-stream type as the stream-type sniffer reports it. The values
-// are stored and compared as integers 0..13, so the order is fixed.
+// are stored and compared as integers, so the order is fixed; AAC in LATM
+// framing came last, so it is last (a table declares it apart from ADTS).
 enum TEsStreamType : int {
     estUnknown,
     estMPEG2Video,
@@ -25,8 +26,9 @@ enum TEsStreamType : int {
     estTeletext,
     estSubTitles,
     estEAC3,
+    estAACLatm,
 };
-constexpr int kEsStreamTypeCount = 14;
+constexpr int kEsStreamTypeCount = 15;
 
 // Display name of a stream type ("H264 Video"); empty for estUnknown.
 std::string StreamTypeName(TEsStreamType value);

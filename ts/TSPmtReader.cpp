@@ -429,6 +429,29 @@ bool TTSPmtReader::SetEntryLanguage(int pid, const std::string& text) {
     return result;
 }
 
+bool TTSPmtReader::RemoveEntryLanguage(int pid) {
+    const int k = IndexOfPid(pid);
+    if (k < 0) return false;
+    TPmtEntry& e = entries_[k];
+    bool removed = false, otherLanguage = false;
+    int j = 0;
+    while (j < e.EsInfoLength - 1) {
+        const int tag = e.EsInfo[j];
+        const int len = e.EsInfo[j + 1];
+        if (j + 2 + len > e.EsInfoLength) break;
+        if (tag != 0x0A) {
+            otherLanguage = otherLanguage || tag == 0x56 || tag == 0x59 || tag == 0x50;
+            j += len + 2;
+            continue;
+        }
+        std::memmove(e.EsInfo + j, e.EsInfo + j + 2 + len, static_cast<size_t>(e.EsInfoLength - j - 2 - len));
+        e.EsInfoLength -= len + 2;
+        removed = true;
+    }
+    if (removed && !otherLanguage) e.Language.clear();
+    return removed;
+}
+
 // The texts are built once, so entries copy them into storage they keep.
 static const char* DescriptionLiteral(int t) {
     switch (t) {

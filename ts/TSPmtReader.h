@@ -163,6 +163,8 @@ public:
     int VideoEntryCount() const;
     bool SetEntryStreamType(int pid, int streamType);
     bool SetEntryLanguage(int pid, const std::string& text);
+    // Drops the ISO 639 language descriptors of the entry; whether it had one.
+    bool RemoveEntryLanguage(int pid);
     static const std::string& StreamTypeDescription(int streamType);
     static bool IsVideoType(int streamType);
     static bool IsAudioType(int streamType);

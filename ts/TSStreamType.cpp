@@ -20,6 +20,7 @@ std::string StreamTypeName(TEsStreamType value) {
     case estTeletext: return "Teletext";
     case estSubTitles: return "Subtitles";
     case estEAC3: return "E-AC3 Audio";
+    case estAACLatm: return "AAC LATM Audio";
     case estUnknown: break;
     }
     return "";
@@ -40,6 +41,17 @@ bool IsMpegAudioHeader(const uint8_t* h) {
 // An ADTS header of AAC: sync, layer 00 and a defined sampling-frequency index.
 bool IsAdtsHeader(const uint8_t* h) {
     return h[0] == 0xFF && (h[1] & 0xF6) == 0xF0 && ((h[2] >> 2) & 0x0F) <= 12;
+}
+
+// A LOAS frame of AAC in LATM at p: the 11-bit sync 0x2B7 and a 13-bit
+// length of the frame behind its three header bytes. Two bytes alone match
+// too easily inside other audio, so the frame must end where the payload
+// does or where the next frame's sync stands.
+bool IsLoasFrame(const uint8_t* b, int64_t p, int64_t end) {
+    if (p + 3 > end || b[p] != 0x56 || (b[p + 1] & 0xE0) != 0xE0) return false;
+    const int64_t next = p + 3 + (((b[p + 1] & 0x1F) << 8) | b[p + 2]);
+    if (next == end) return true;
+    return next + 2 <= end && b[next] == 0x56 && (b[next + 1] & 0xE0) == 0xE0;
 }
 
 } // namespace
@@ -114,9 +126,8 @@ void TTSStreamTypeReader::SniffStreamType(const TPesCollection* Buffer, int Data
             t = estMPEG1Audio;
         else if (m3(p, 0x10, 0x02, 0x2C) && has(p, 5) && b[p + 4] == 0xE4) t = estTeletext;
         else if (m3(p, 0x20, 0x00, 0x0F)) t = estSubTitles;
-        else if (aacGate && ((has(p, 4) && b[p] == 0x56 && b[p + 1] == 0xE1 && b[p + 3] == 0xFF) ||
-                             (has(p, 3) && IsAdtsHeader(b + p))))
-            t = estAAC;
+        else if (aacGate && IsLoasFrame(b, p, end)) t = estAACLatm;
+        else if (aacGate && has(p, 3) && IsAdtsHeader(b + p)) t = estAAC;
         else if (ac3Gate) {
             if (m3(p, 0x7F, 0xFE, 0x80)) t = estDTS;
             else if (has(p, 6) && b[p] == 0x0B && b[p + 1] == 0x77) t = ((b[p + 5] >> 3) <= 10) ? estAC3 : estEAC3;

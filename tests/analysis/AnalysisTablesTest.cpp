@@ -142,6 +142,8 @@ TEST(AnalysisSteps, CaptionsAndColours) {
 TEST(AnalysisSelection, OwnPmtCodesAndPcrWrap) {
     EXPECT_EQ(TTableSelection::OwnPmtStreamCode("MPEG1 Audio"), 4);
     EXPECT_EQ(TTableSelection::OwnPmtStreamCode("E-AC3 Audio"), 6);
+    EXPECT_EQ(TTableSelection::OwnPmtStreamCode("AAC Audio"), 15);
+    EXPECT_EQ(TTableSelection::OwnPmtStreamCode("AAC LATM Audio"), 17);
     EXPECT_EQ(TTableSelection::OwnPmtStreamCode("Subtitles"), 70001);
     EXPECT_EQ(TTableSelection::OwnPmtStreamCode("PCR"), -1);
 

@@ -103,6 +103,10 @@ TEST(DamagedPmt, TheStreamItSwallowedIsKeptAndTheDamageLogged)
     const TAnalysisTables& t = road.engine->Tables();
     EXPECT_EQ(t.Audio[0].Pid, 0x102);
     EXPECT_TRUE(t.IsSelectedPid(0x102));
+    // The table gives the added stream no language, so none is made up.
+    const TTSPmtReader& pmt = road.engine->Selection().Pmt();
+    ASSERT_GE(pmt.IndexOfPid(0x102), 0);
+    EXPECT_EQ(pmt.Entry(pmt.IndexOfPid(0x102)).Language, "");
 
     const std::string out = Output("swallow_out", cleanup);
     // Nothing is lost: the table's damage is a warning of the log.

@@ -455,6 +455,29 @@ TEST(PcrJump, AJumpInsideThePerPacketLimitIsJudgedByTheStamps)
     }
 }
 
+// The stamps alone jumped while the clock ran on in step: a decoder waits
+// out the jump with a still picture. Nothing of the clock is out of range,
+// so nothing is asked; the copy is no plain success and the jump is named
+// once, however many PCRs follow it. A lead a decoder's buffer holds stays
+// a plain success.
+TEST(PcrJump, StampsThatJumpAheadOfASoundClockAreReportedOnce)
+{
+    for (const Variant& v : kVariants) {
+        for (const int64_t jump90 : {100 * kSecond90, 4 * kSecond90}) {
+            const std::string what = std::string(v.Name) + " " + std::to_string(jump90 / kSecond90) + " s";
+            size_t middle = 0;
+            Bytes b = Recording(v, middle);
+            Shift(b, middle, 0, jump90, false);
+            const Outcome o = CleanAnswering(b, true, "stamps_alone");
+            EXPECT_EQ(o.Questions, 0) << what;
+            EXPECT_EQ(o.Log.find("Try to correct PCR value to "), std::string::npos) << what;
+            const bool far = jump90 > 10 * kSecond90;
+            EXPECT_EQ(CountOccurrences(o.Log, "ahead of the clock"), far ? 1 : 0) << what << o.Log;
+            EXPECT_EQ(o.Result, far ? TCleaningResult::SuccessWithErrors : TCleaningResult::Success) << what << o.Log;
+        }
+    }
+}
+
 // The first PCR alone 100 s ahead of its stamps: nothing before it to judge
 // it by but the stamps after it. The copy must not go out as a plain
 // success with a clock 100 s off.

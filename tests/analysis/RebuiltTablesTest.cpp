@@ -194,12 +194,24 @@ Bytes AdtsFrames()
     return f;
 }
 
+// AAC in LOAS frames (LATM): the 11-bit sync, a 13-bit length, 180 bytes.
+Bytes LatmFrames()
+{
+    Bytes f;
+    for (int k = 0; k < 2; ++k) {
+        const Bytes h = {0x56, 0xE0, 180};
+        f.insert(f.end(), h.begin(), h.end());
+        f.insert(f.end(), 180, 0x21);
+    }
+    return f;
+}
+
 } // namespace
 
 // Without a PAT the program makes its own tables; the recording's own PMT,
-// where there is one, still knows each stream's language. AAC with ADTS
-// headers is declared as such (15), not as LATM (17), or players cannot
-// decode the copy's sound.
+// where there is one, still knows each stream's language, and a stream it
+// gives none gets none made up. AAC with ADTS headers is declared as such
+// (15), AAC in LATM as LATM (17), or players cannot decode the copy's sound.
 TEST(RebuiltTables, AnOwnPmtDeclaresAdtsAudioAndKeepsTheRecordingsLanguages)
 {
     Cleanup cleanup;
@@ -209,10 +221,11 @@ TEST(RebuiltTables, AnOwnPmtDeclaresAdtsAudioAndKeepsTheRecordingsLanguages)
         if (k % 25 == 0)
             s.AddPmt(0x100, 1, 0x101,
                      {{2, 0x101, {}}, {4, 0x102, test::LanguageDescriptor("spa")},
-                      {15, 0x103, test::LanguageDescriptor("fra")}});
+                      {15, 0x103, test::LanguageDescriptor("fra")}, {17, 0x104, {}}});
         s.AddPes(0x101, test::PesPacket(0xE0, test::Mpeg2VideoFrame(), pts), (pts - 9000) * 300);
         s.AddPes(0x102, test::PesPacket(0xC0, MpegAudioFrames(), pts));
         s.AddPes(0x103, test::PesPacket(0xC1, AdtsFrames(), pts));
+        s.AddPes(0x104, test::PesPacket(0xC2, LatmFrames(), pts));
         pts += 3600;
     }
     const std::string in = TempName("ownlang"), out = TempName("ownlang_out");
@@ -228,6 +241,11 @@ TEST(RebuiltTables, AnOwnPmtDeclaresAdtsAudioAndKeepsTheRecordingsLanguages)
     EXPECT_EQ(e.at(0x103).Type, 15);
     EXPECT_EQ(e.at(0x102).Language, "spa");
     EXPECT_EQ(e.at(0x103).Language, "fra");
+    ASSERT_EQ(e.count(0x104), 1u) << AllLog();
+    EXPECT_EQ(e.at(0x104).Type, 17);
+    EXPECT_EQ(e.at(0x104).Language, "");
+    ASSERT_EQ(e.count(0x101), 1u) << AllLog();
+    EXPECT_EQ(e.at(0x101).Language, "");
 }
 
 // A programme change may send a stream on under another type (AC-3, then

@@ -68,7 +68,7 @@ TEST(StreamTypeSniffer, ClassifiesBySignatureBehindTheStreamIdGate) {
         {0xE0, {0x10, 0x02, 0x2C, 0x55, 0xE4, 0x00}, estTeletext}, // teletext passes every gate
         {0xBD, {0x20, 0x00, 0x0F, 0x10}, estSubTitles},
         {0xC0, {0xFF, 0xF1, 0x4C, 0x80}, estAAC},
-        {0xFA, {0x56, 0xE1, 0x00, 0xFF, 0x00}, estAAC},
+        {0xFA, {0x56, 0xE0, 0x02, 0x20, 0x00}, estAACLatm},
     };
     for (const Case& c : cases) {
         SniffRig r;
@@ -106,6 +106,36 @@ TEST(StreamTypeSniffer, EveryValidMpegAudioAndAdtsHeader) {
     SniffRig r;
     EXPECT_EQ(r.Sniff(0xBD, {0xFF, 0xFD, 0xA4, 0x00}), estUnknown);
     EXPECT_EQ(r.Sniff(0xE0, {0xFF, 0xFD, 0xA4, 0x00}), estUnknown);
+}
+
+// LOAS framing of AAC: an 11-bit sync and a 13-bit frame length. A sync is
+// believed where the frame it declares ends at the payload's end or at the
+// next sync, so that the two bytes in passing do not make audio AAC.
+TEST(StreamTypeSniffer, LatmFramesAreTheirOwnKindAndFoundByTheirLength) {
+    auto frames = [](int first, int count, int length) {
+        Bytes b;
+        for (int k = 0; k < count; ++k) {
+            b.push_back(0x56);
+            b.push_back(static_cast<uint8_t>(first | (length >> 8)));
+            b.push_back(static_cast<uint8_t>(length & 0xFF));
+            b.insert(b.end(), static_cast<size_t>(length), 0x20);
+        }
+        return b;
+    };
+    SniffRig r;
+    EXPECT_EQ(r.Sniff(0xC0, frames(0xE0, 3, 300)), estAACLatm);  // a length over 8 bits
+    EXPECT_EQ(r.Sniff(0xC0, frames(0xE0, 1, 40)), estAACLatm);   // one frame fills the payload
+    EXPECT_EQ(r.Sniff(0xC0, frames(0xFF, 2, 0)), estAACLatm);    // the sync's low bits set
+    EXPECT_EQ(StreamTypeName(estAACLatm), "AAC LATM Audio");
+    SniffRig misses;
+    Bytes tooLong = frames(0xE0, 1, 40);
+    tooLong.pop_back();                                            // the frame runs past the payload
+    EXPECT_EQ(misses.Sniff(0xC0, tooLong), estUnknown);
+    Bytes noNext = frames(0xE0, 2, 40);
+    noNext[43] = 0x57;                                             // no sync where the next frame begins
+    EXPECT_EQ(misses.Sniff(0xC0, noNext), estUnknown);
+    EXPECT_EQ(misses.Sniff(0xC0, frames(0xC0, 2, 40)), estUnknown); // 0x2B6: not the sync
+    EXPECT_EQ(misses.Sniff(0xE0, frames(0xE0, 2, 40)), estUnknown); // not looked for in video
 }
 
 TEST(StreamTypeSniffer, GatesKeepSignaturesOfOtherStreamKinds) {

@@ -46,8 +46,9 @@ constexpr int64_t kSecond27 = kSecond90 * 300;
 enum class Path { Clean, Filter };
 enum class Carrier { Video, Audio, Teletext, OwnPid, Pmt };
 // JumpCaughtUp: the clock jumps 100 s alone, the stamps follow it 0.4 s
-// later (a clock that ran ahead of a splice).
-enum class Break { None, JumpUp, JumpDown, Gap, JumpCaughtUp };
+// later (a clock that ran ahead of a splice). StampsUp: the stamps alone
+// jump 100 s ahead while the clock runs on in step.
+enum class Break { None, JumpUp, JumpDown, Gap, JumpCaughtUp, StampsUp };
 enum class Pes { Whole, Split, NoStamps };
 // Default: the settings as installed ("No Teletext" on), nothing chosen in
 // the filter. Off: nothing dropped. On: teletext and the second audio
@@ -68,7 +69,7 @@ struct Cell {
     std::string Name() const
     {
         static const char* carriers[] = {"Video", "Audio", "Teletext", "OwnPid", "Pmt"};
-        static const char* breaks[] = {"Sound", "JumpUp", "JumpDown", "Gap", "JumpCaughtUp"};
+        static const char* breaks[] = {"Sound", "JumpUp", "JumpDown", "Gap", "JumpCaughtUp", "StampsUp"};
         static const char* headers[] = {"", "_SplitHeaders", "_NoStamps"};
         static const char* drops[] = {"", "_DropOff", "_DropOn"};
         return std::string(path == Path::Clean ? "Clean_" : "Filter_") + carriers[int(carrier)] + "_P" +
@@ -472,7 +473,9 @@ Recording Make(const Cell& c)
     const Layout broken = Of(c.programs - 1);
     const std::set<int> brokenPcr = {ClockPid(broken, c.carrier)}, brokenStamps = StreamPids(broken);
     const int64_t jump = c.brk == Break::JumpDown ? -100 * kSecond90 : 100 * kSecond90;
-    if (c.brk != Break::None)
+    if (c.brk == Break::StampsUp)
+        ShiftTimes(f, r.BreakPacket, {}, brokenStamps, 0, jump);
+    else if (c.brk != Break::None)
         ShiftTimes(f, r.BreakPacket, brokenPcr, brokenStamps, jump * 300, c.brk == Break::Gap ? jump : 0, c.flag);
     if (c.brk == Break::JumpCaughtUp)
         ShiftTimes(f, catchUp, {}, brokenStamps, 0, jump);
@@ -839,11 +842,12 @@ std::vector<Cell> ClockCells()
     std::vector<Cell> v;
     for (Carrier carrier : {Carrier::Video, Carrier::Audio, Carrier::Teletext, Carrier::OwnPid, Carrier::Pmt})
         for (int programs : {1, 2})
-            for (Break brk : {Break::None, Break::JumpUp, Break::JumpDown, Break::Gap, Break::JumpCaughtUp})
+            for (Break brk : {Break::None, Break::JumpUp, Break::JumpDown, Break::Gap, Break::JumpCaughtUp,
+                              Break::StampsUp})
                 for (bool flag : {false, true})
                     for (bool wrap : {false, true})
                         for (Path path : {Path::Clean, Path::Filter}) {
-                            if ((brk == Break::None || brk == Break::JumpCaughtUp) && flag)
+                            if ((brk == Break::None || brk == Break::JumpCaughtUp || brk == Break::StampsUp) && flag)
                                 continue;
                             // What two programs add (which clock is followed,
                             // which program is kept) does not hang on the wrap.
