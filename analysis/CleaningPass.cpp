@@ -160,6 +160,8 @@ void TCleaningPass::ResetRunState()
     passPmtVersions_ = 0;
     passPmtCrcSeen_ = false;
     typeWarned_.reset();
+    namedClocks_.reset();
+    namedClockCount_ = 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -430,15 +432,31 @@ void TCleaningPass::NotePassPmt()
     const int pcrPid = r.PcrPid();
     if (!pcrMode_ || pcrPid < 0 || pcrPid >= 0x1FFF)
         return;
-    if (!clocks_[static_cast<size_t>(pcrPid)]) {
-        AddClock(pcrPid);
-        packetHandlers_->FollowClock(pcrPid);
-        Log("TS  WARNING: The clock (PCR) of the program moves from PID $" + Hex4(lastClockPid_) + " to PID $" +
-            Hex4(pcrPid) + " during the recording: the cleaned stream's PMT names PID $" +
-            Hex4(engine_->Selection().Pmt().PcrPid()) + " for all of it!");
-        ++State.ClockMoves;
+    const size_t p = static_cast<size_t>(pcrPid);
+    // A PID the analysed tables named already was judged by the analysis
+    // (one that carries no PCR is no clock).
+    bool listed = false;
+    for (const TAnalysisTables::TListedClock& c : t.ListedClocks)
+        listed = listed || (c.Program == program && c.Pid == pcrPid);
+    if (!clocks_[p] && !listed && !namedClocks_[p]) {
+        namedClocks_.set(p);
+        ++namedClockCount_;
+        movedFrom_[p] = static_cast<int16_t>(lastClockPid_);
     }
     lastClockPid_ = pcrPid;
+}
+
+void TCleaningPass::ClockMovedTo(int pid)
+{
+    const size_t p = static_cast<size_t>(pid);
+    namedClocks_.reset(p);
+    --namedClockCount_;
+    AddClock(pid);
+    packetHandlers_->FollowClock(pid);
+    Log("TS  WARNING: The clock (PCR) of the program moves from PID $" + Hex4(movedFrom_[p]) + " to PID $" + Hex4(pid) +
+        " during the recording: the cleaned stream's PMT names PID $" + Hex4(engine_->Selection().Pmt().PcrPid()) +
+        " for all of it!");
+    ++State.ClockMoves;
 }
 
 void TCleaningPass::CheckClockCopied()
@@ -864,6 +882,8 @@ void TCleaningPass::HandlePacket(int64_t no)
     }
     if (pid == passPmtPid_)
         ReadPassPmt();
+    if (namedClockCount_ > 0 && namedClocks_[static_cast<size_t>(pid)] && CarriesPcr(*hd))
+        ClockMovedTo(pid);
     if (clockOnly_[static_cast<size_t>(pid)]) {
         if (!CarriesPcr(*hd)) {
             ++State.NotNeeded;

@@ -295,6 +295,8 @@ private:
     // stream's type or move the clock.
     [[gnu::cold, gnu::noinline]] void ReadPassPmt();
     void NotePassPmt();
+    // The first PCR on a PID a table met in the pass named as the clock's.
+    [[gnu::cold, gnu::noinline]] void ClockMovedTo(int pid);
     std::string MsgText(int id) const;
 
     TAnalysisEngine* engine_;
@@ -336,6 +338,11 @@ private:
     bool passPmtCrcSeen_ = false;
     uint32_t passPmtCrc_ = 0;
     TPidSet typeWarned_;
+    // PIDs a table met in the pass names as the clock's that carried no PCR
+    // yet: the clock moves there with its first one.
+    TPidSet namedClocks_;
+    int namedClockCount_ = 0;
+    int16_t movedFrom_[8192] = {}; // the clock's PID before, per PID of namedClocks_
     // PES headers whose stamps run into the next packet of their PID, and
     // the bytes written into the packet that completed the last one (its
     // second sending must carry them too).
