@@ -32,7 +32,7 @@ struct Part {
 // version) begins after `switchAt` packets, and the recording ends after
 // `total`. Every frame gets bulk so that long recordings are quick to make.
 std::string Build(Part first, Part second, size_t switchAt, size_t total, Cleanup& cleanup,
-                  const std::string& tag)
+                  const std::string& tag, int jumpAtFrame = -1)
 {
     test::TsStream s;
     int64_t pts = 900000;
@@ -49,7 +49,8 @@ std::string Build(Part first, Part second, size_t switchAt, size_t total, Cleanu
             s.AddPmt(kPmtPid, 1, p.ClockPid, {{2, kVideo, {}}, audio}, p.Version);
         }
         switched = now;
-        const int64_t pcr = (pts - 9000) * 300;
+        // One PCR 10 s ahead of its stamps: a clock that jumps alone.
+        const int64_t pcr = (pts - 9000 + (k == jumpAtFrame ? 900000 : 0)) * 300;
         if (p.ClockPid == kOwnClock)
             s.Add({.pid = kOwnClock, .pcr = pcr});
         s.AddPes(kVideo, test::PesPacket(0xE0, video, pts), p.ClockPid == kVideo ? pcr : -1);
@@ -125,4 +126,19 @@ TEST(MovingClock, ChangesAfterTheScannedStartAreMetByThePass)
     const std::map<int, int64_t> before = PcrsPerPid(in), after = PcrsPerPid(out);
     ASSERT_EQ(before.size(), 2u);
     EXPECT_EQ(after, before);
+}
+
+TEST(MovingClock, TheCheckFollowsTheClockOnEveryPid)
+{
+    // The clock jumps alone while it rides on the PID the copy's table does
+    // not name: the check must judge it there.
+    Cleanup cleanup;
+    const std::string in = Build({kOwnClock, false, 0}, {kVideo, false, 1}, 2000, 4000, cleanup, "clockjump", 50);
+    const std::string out = TempName("clockjump_out");
+    cleanup.Files.push_back(out);
+    cleanup.Files.push_back(ChangeFileExt(out, ".log"));
+    Road road;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    EXPECT_NE(road.Clean(out), TCleaningResult::Success) << AllLog();
+    EXPECT_TRUE(LogHas("PCR timing for PID " + IntToHex(kOwnClock, 4))) << AllLog();
 }
