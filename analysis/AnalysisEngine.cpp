@@ -548,10 +548,13 @@ void TAnalysisEngine::RunStartEndStep() {
     t.FirstPtsPid = firstPid;
     t.LastPtsPid = lastPid;
     t.FirstDts = t.MaxFirstDts();
+    // The clock may move to another PID on the way: the recording begins on
+    // the first PID its tables name, and ends on the last.
     const int pcrPid = Selection().Pmt().PcrPid();
-    int64_t firstPcr = startEnd_->FindNextPcr(pcrPid, START_END_LIMIT);
+    const std::vector<int>& clocks = Selection().KeptClocks();
+    int64_t firstPcr = startEnd_->FindNextPcr(clocks.empty() ? pcrPid : clocks.front(), START_END_LIMIT);
     firstPcr = (firstPcr / kClockRatio) * kClockRatio;
-    int64_t lastPcr = startEnd_->FindPreviousPcr(pcrPid, START_END_LIMIT);
+    int64_t lastPcr = startEnd_->FindPreviousPcr(clocks.empty() ? pcrPid : clocks.back(), START_END_LIMIT);
     if (lastPcr == -1) {
         Log("Last PCR not found! Using last PTS instead!");
         lastPcr = t.LastPts * kClockRatio;

@@ -26,6 +26,8 @@ void TAnalysisTables::ResetAnalysis() {
     ListedType.fill(TYPE_UNLISTED);
     ListedTypeChanged.fill(false);
     StreamTypeChanges = 0;
+    ListedClocks.clear();
+    ClockMoves = 0;
     LanguageDescriptorChanged = false;
     PatchCount = 0;
     Video.Clear();
@@ -232,6 +234,20 @@ void TAnalysisTables::NoteListedType(int pid, int32_t programKey, int32_t typeKe
     }
 }
 
+void TAnalysisTables::NoteListedClock(int32_t programKey, int pcrPid) {
+    if (pcrPid < 0 || pcrPid >= 0x1FFF || ListedClocks.size() >= kMaxListedClocks) return;
+    for (const TListedClock& c : ListedClocks)
+        if (c.Program == programKey && c.Pid == pcrPid) return;
+    ListedClocks.push_back({programKey, pcrPid});
+}
+
+std::vector<int> TAnalysisTables::ClocksOf(int32_t programKey) const {
+    std::vector<int> pids;
+    for (const TListedClock& c : ListedClocks)
+        if (c.Program == programKey && PidHasPcr(c.Pid)) pids.push_back(c.Pid);
+    return pids;
+}
+
 void TAnalysisTables::NoteStreamLeftOut(int pid, bool identified) {
     ++StreamsLeftOut;
     if (identified && pid >= 0 && pid < 8192) identifiedLeftOut_[static_cast<size_t>(pid)] = true;
@@ -253,7 +269,7 @@ bool TAnalysisTables::IdentifiedStreamMissing() const {
 }
 
 int64_t TAnalysisTables::TotalWarnings() const {
-    int64_t n = StreamsLeftOut + DamagedTables + StreamTypeChanges;
+    int64_t n = StreamsLeftOut + DamagedTables + StreamTypeChanges + ClockMoves;
     for (int i = 0; i < PidRecordCount; ++i) n += PidRecords[static_cast<size_t>(i)].Warnings;
     return n;
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "analysis/AnalysisHost.h"
 #include "analysis/StreamCodes.h"
@@ -197,6 +198,18 @@ public:
     std::array<int32_t, 8192> ListedType{};
     std::array<bool, 8192> ListedTypeChanged{};
     void NoteListedType(int pid, int32_t programKey, int32_t typeKey);
+    // The PCR PIDs the scanned tables of each program name, each once, in
+    // the order they were first met: a new table version may move the clock
+    // to another PID, and the clock of every part must reach the copy.
+    static constexpr size_t kMaxListedClocks = 64;
+    struct TListedClock {
+        int32_t Program;
+        int Pid;
+    };
+    std::vector<TListedClock> ListedClocks;
+    void NoteListedClock(int32_t programKey, int pcrPid);
+    // The program's PCR PIDs in that order that carry PCRs.
+    std::vector<int> ClocksOf(int32_t programKey) const;
     // What a player must decode: the audio kind a descriptor names, whatever
     // stream type carries it (AC-3 as 6 or 0x81); MPEG-1 and MPEG-2 video or
     // audio alike; otherwise the stream type with its text kind.
@@ -255,6 +268,9 @@ public:
     // the copy declares one type for all of it (each a warning; the copy is
     // no plain success).
     int StreamTypeChanges = 0;
+    // Moves of the kept program's clock to another PID that its one table in
+    // the copy cannot follow (each a warning; the copy is no plain success).
+    int ClockMoves = 0;
     // Entries of the selected program's table whose PID the PID scan did
     // not meet: the stream may begin only after the scanned part of the
     // recording, and then the cleaning pass must say that it leaves it out.

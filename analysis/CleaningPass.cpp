@@ -132,7 +132,7 @@ int64_t TCleaningPass::TotalWarnings() const
 {
     // A stream left out that the user preserved is no longer left out.
     return engine_->Tables().TotalWarnings() - State.PreservedLeftOut + State.DiscontinuityCount +
-           State.LateStreamsLeftOut;
+           State.LateStreamsLeftOut + State.StreamTypeChanges + State.ClockMoves;
 }
 
 void TCleaningPass::ResetRunState()
@@ -150,8 +150,18 @@ void TCleaningPass::ResetRunState()
     expectedWritten_ = 0;
     terminateRequested_ = false;
     indexedPidRecords_ = -1; // a new analysis may have as many records for other PIDs
-    clockPid_ = clockOnlyPid_ = -1;
+    clockPid_ = clockOnlyPid_ = lastClockPid_ = -1;
     pcrsWritten_ = 0;
+    clocks_.reset();
+    clockOnly_.reset();
+    clockPids_.clear();
+    passPmt_.reset();
+    passPmtPid_ = passProgram_ = -1;
+    passPmtVersions_ = 0;
+    passPmtCrcSeen_ = false;
+    typeWarned_.reset();
+    namedClocks_.reset();
+    namedClockCount_ = 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -224,7 +234,8 @@ TCleaningResult TCleaningPass::Run(const std::string& outputFileName)
     // broken (a data stream the program does not carry is only a warning);
     // nor is one whose table declares one type for a stream that changed it.
     if (TotalErrors() <= 0 && !engine_->Tables().IdentifiedStreamMissing() && State.LateStreamsLeftOut == 0 &&
-        engine_->Tables().StreamTypeChanges == 0) {
+        engine_->Tables().StreamTypeChanges == 0 && engine_->Tables().ClockMoves == 0 &&
+        State.StreamTypeChanges == 0 && State.ClockMoves == 0) {
         h.PlaySound("STREAMCLEANINGSUCCESSFULLYCOMPLETED");
         h.ShowMessage(TMessageKind::Information, MsgText(mmSuccess));
         return TCleaningResult::Success;
@@ -269,6 +280,18 @@ bool TCleaningPass::PrepareTables()
     TAnalysisTables& t = engine_->Tables();
     TTSPmtReader* pmt = &engine_->Selection().Pmt();
     TTSPatReader* pat = &engine_->Selection().Pat();
+    // The program's tables are read on as the pass meets them, by the
+    // number the recording gives the program (the user may give it another).
+    passPmtPid_ = pmt->PID();
+    passProgram_ = engine_->Selection().KeptProgramNumber();
+    if (passPmtPid_ > 0 && passPmtPid_ < 0x1FFF && passProgram_ >= 0) {
+        passPmt_ = std::make_unique<TTSPmtReader>(nullptr);
+        passPmt_->SetPID(passPmtPid_);
+        passPmt_->SetActive(true);
+        passPmt_->OnPmtReceived = [this](TObject*) { NotePassPmt(); };
+    } else {
+        passPmtPid_ = -1;
+    }
     bool pmtChanged = tw::PreserveStreams(*engine_, PreserveList);
     NotePreservedStreams();
     // A language code the user changed goes out in the PMT; the log shows it.
@@ -300,9 +323,12 @@ bool TCleaningPass::PrepareTables()
     // and the table keeps naming its PID.
     clockPid_ = pcrMode_ && t.PidHasPcr(pmt->PcrPid()) ? pmt->PcrPid() : -1;
     clockOnlyPid_ = ClockOnlyPid();
-    if (clockOnlyPid_ >= 0)
-        Log("PCR of PID $" + Hex4(clockOnlyPid_) +
-            " is carried into the cleaned stream without the rest of its packets (adaptation fields only)");
+    AddClock(clockPid_);
+    // The PIDs the clock rides on under the program's other table versions.
+    if (pcrMode_)
+        for (int pid : engine_->Selection().KeptClocks())
+            AddClock(pid);
+    lastClockPid_ = pmt->PcrPid();
     // The packets are always built from the entries as they stand now, so
     // whatever the analysis changed in the table reaches the output.
     {
@@ -340,12 +366,97 @@ int TCleaningPass::ClockOnlyPid() const
 {
     if (clockPid_ < 0)
         return -1;
-    const TAnalysisTables& t = engine_->Tables();
-    const TTSPmtReader& pmt = engine_->Selection().Pmt();
+    return IsTablePid(clockPid_) || !engine_->Tables().IsSelectedPid(clockPid_) ? clockPid_ : -1;
+}
+
+bool TCleaningPass::IsTablePid(int pid) const
+{
     // A table's own packets go out rebuilt; copied beside the rebuilt ones
     // they would be a second table under the same version.
-    const bool table = clockPid_ == 0 || clockPid_ == pmt.PID() || t.HasPmtPid(clockPid_);
-    return table || !t.IsSelectedPid(clockPid_) ? clockPid_ : -1;
+    return pid == 0 || pid == engine_->Selection().Pmt().PID() || engine_->Tables().HasPmtPid(pid);
+}
+
+void TCleaningPass::AddClock(int pid)
+{
+    if (pid < 0 || pid >= 0x1FFF || clocks_[static_cast<size_t>(pid)])
+        return;
+    clocks_.set(static_cast<size_t>(pid));
+    clockPids_.push_back(pid);
+    if (!IsTablePid(pid) && engine_->Tables().IsSelectedPid(pid))
+        return;
+    clockOnly_.set(static_cast<size_t>(pid));
+    Log("PCR of PID $" + Hex4(pid) +
+        " is carried into the cleaned stream without the rest of its packets (adaptation fields only)");
+}
+
+void TCleaningPass::ReadPassPmt()
+{
+    const TTSPacketReader& r = engine_->Chain().Reader();
+    passPmt_->ProcessPacket(r.RawPacket(), r.PacketIndex());
+}
+
+void TCleaningPass::NotePassPmt()
+{
+    const TTSPmtReader& r = *passPmt_;
+    if (!r.CurrentNextIndicator() || r.ProgramNumber() != passProgram_)
+        return;
+    if (passPmtCrcSeen_ && r.CRC32() == passPmtCrc_)
+        return;
+    passPmtCrcSeen_ = true;
+    passPmtCrc_ = r.CRC32();
+    // A table that changes all the time is read no longer than it tells
+    // something new.
+    if (++passPmtVersions_ > kMaxPassPmtVersions) {
+        passPmtPid_ = -1;
+        return;
+    }
+    const TAnalysisTables& t = engine_->Tables();
+    const int32_t program = TAnalysisTables::ProgramKey(passPmtPid_, passProgram_);
+    for (int i = 0; i < r.PMTEntryCount(); ++i) {
+        const TPmtEntry& e = r.Entry(i);
+        if (e.PID < 0 || e.PID >= 8192 || !t.IsSelectedPid(e.PID))
+            continue;
+        const size_t p = static_cast<size_t>(e.PID);
+        // The analysis warned of a change it saw already.
+        if (typeWarned_[p] || t.ListedTypeChanged[p] || t.ListedTypeProgram[p] != program ||
+            t.ListedType[p] == TAnalysisTables::TYPE_UNLISTED)
+            continue;
+        if (TAnalysisTables::TypeKey(e.StreamType, e.AC3, e.EAC3, e.AAC, e.DTS, e.Teletext, e.Subtitle) ==
+            t.ListedType[p])
+            continue;
+        typeWarned_.set(p);
+        Log("TS  WARNING: The PMT changes the type of stream PID $" + Hex4(e.PID) + " during the recording (to stream type " +
+            IntToStr(e.StreamType) + " = " + e.Description + "): the cleaned stream declares one type for all of it!");
+        ++State.StreamTypeChanges;
+    }
+    const int pcrPid = r.PcrPid();
+    if (!pcrMode_ || pcrPid < 0 || pcrPid >= 0x1FFF)
+        return;
+    const size_t p = static_cast<size_t>(pcrPid);
+    // A PID the analysed tables named already was judged by the analysis
+    // (one that carries no PCR is no clock).
+    bool listed = false;
+    for (const TAnalysisTables::TListedClock& c : t.ListedClocks)
+        listed = listed || (c.Program == program && c.Pid == pcrPid);
+    if (!clocks_[p] && !listed && !namedClocks_[p]) {
+        namedClocks_.set(p);
+        ++namedClockCount_;
+        movedFrom_[p] = static_cast<int16_t>(lastClockPid_);
+    }
+    lastClockPid_ = pcrPid;
+}
+
+void TCleaningPass::ClockMovedTo(int pid)
+{
+    const size_t p = static_cast<size_t>(pid);
+    namedClocks_.reset(p);
+    --namedClockCount_;
+    AddClock(pid);
+    packetHandlers_->FollowClock(pid);
+    Log("TS  WARNING: The clock (PCR) of the program moves from PID $" + Hex4(movedFrom_[p]) + " to PID $" + Hex4(pid) +
+        " during the recording: the cleaned stream's PMT names PID $" + Hex4(engine_->Selection().Pmt().PcrPid()) +
+        " for all of it!");
+    ++State.ClockMoves;
 }
 
 void TCleaningPass::CheckClockCopied()
@@ -769,7 +880,11 @@ void TCleaningPass::HandlePacket(int64_t no)
         DiscardBrokenPacket(no, *hd);
         return;
     }
-    if (pid == clockOnlyPid_) {
+    if (pid == passPmtPid_)
+        ReadPassPmt();
+    if (namedClockCount_ > 0 && namedClocks_[static_cast<size_t>(pid)] && CarriesPcr(*hd))
+        ClockMovedTo(pid);
+    if (clockOnly_[static_cast<size_t>(pid)]) {
         if (!CarriesPcr(*hd)) {
             ++State.NotNeeded;
             return;
@@ -931,11 +1046,12 @@ void TCleaningPass::WritePacket(int64_t no, int pid)
         ShiftPacketTimers(no);
     if (r->RepeatedPacket() && engine_->Tables().PatchCount > 0 && r->TSPacketHeader()->PayloadStart())
         PatchRepeatedStreamId(pid);
-    if (pid == clockPid_ && CarriesPcr(*r->TSPacketHeader()))
+    const bool clockOnly = clockOnly_[static_cast<size_t>(pid)];
+    if (clocks_[static_cast<size_t>(pid)] && CarriesPcr(*r->TSPacketHeader()))
         ++pcrsWritten_;
-    if (remaps_ || pid == clockOnlyPid_) {
+    if (remaps_ || clockOnly) {
         packet_ = r->RawPacket();
-        if (pid == clockOnlyPid_)
+        if (clockOnly)
             KeepAdaptationFieldOnly(packet_);
         if (remaps_)
             RemapPacketPid(packet_);

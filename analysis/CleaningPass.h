@@ -19,6 +19,7 @@
 #include "analysis/AnalysisEngine.h"
 #include "analysis/PatchTable.h"
 #include "analysis/PcrClock.h"
+#include "analysis/ProgramClocks.h"
 #include "analysis/SplitPesStamps.h"
 #include "base/Object.h"
 #include "ts/TSPacketViews.h"
@@ -26,6 +27,7 @@
 namespace tw {
 
 class TTSPacketWriter;
+class TTSPmtReader;
 class TPacketHandlers;
 class TPesHandlers;
 
@@ -160,6 +162,10 @@ public:
         // carries after all.
         int64_t PreservedLeftOut = 0;
         std::array<bool, 8192> LateStreamNamed{};
+        // Changes the pass met in the program's tables that the copy's one
+        // table cannot follow: a kept stream's type, the clock's PID (each a
+        // warning; the copy is no plain success).
+        int64_t StreamTypeChanges = 0, ClockMoves = 0;
         std::string WriteError;  // the writer failed on the disk
         std::string ReadError;   // the recording could not be read to its end (file and reason), or it is
                                  // no longer the analysed one
@@ -182,6 +188,9 @@ public:
     // The packet-level handlers (the packet filter's copy runs through them).
     TPacketHandlers& PacketHandlers() { return *packetHandlers_; }
     int VideoPid() const;
+    // Every PID the kept program's clock rides on in the recording, as far
+    // as the pass knows them now (a table version met on the way may add one).
+    const std::vector<int>& ClockPids() const { return clockPids_; }
     // The number a PID's packets carry in the copy (the patch dialog's
     // remap, where the pass applies one).
     int CopyPid(int pid) const;
@@ -277,6 +286,17 @@ private:
     int ClockOnlyPid() const;
     // A copy without the clock its recording had is no success.
     void CheckClockCopied();
+    // A PID the program's clock rides on (at some time): its PCRs go into
+    // the copy, as adaptation fields alone where the rest of it does not.
+    void AddClock(int pid);
+    bool IsTablePid(int pid) const;
+    // The program's tables as the pass meets them: a version the analysis
+    // did not read (it reads the recording's start only) may change a kept
+    // stream's type or move the clock.
+    [[gnu::cold, gnu::noinline]] void ReadPassPmt();
+    void NotePassPmt();
+    // The first PCR on a PID a table met in the pass named as the clock's.
+    [[gnu::cold, gnu::noinline]] void ClockMovedTo(int pid);
     std::string MsgText(int id) const;
 
     TAnalysisEngine* engine_;
@@ -305,7 +325,24 @@ private:
     TTSPacketBuffer packet_; // the packet on its way to the writer
     int clockPid_ = -1;        // the clock's PID in the recording (-1: none)
     int clockOnlyPid_ = -1;    // see ClockOnlyPid
-    int64_t pcrsWritten_ = 0;  // packets of clockPid_ with a PCR in the copy
+    int64_t pcrsWritten_ = 0;  // packets of the clock's PIDs with a PCR in the copy
+    TPidSet clocks_;           // every PID of clockPids_
+    TPidSet clockOnly_;        // the clock's PIDs whose PCRs go out alone
+    std::vector<int> clockPids_;
+    int lastClockPid_ = -1;    // the clock's PID as the last table met names it
+    // The reader of the program's tables during the pass (on passPmtPid_;
+    // -1 when there is none or it read enough versions).
+    static constexpr int kMaxPassPmtVersions = 256;
+    std::unique_ptr<TTSPmtReader> passPmt_;
+    int passPmtPid_ = -1, passProgram_ = -1, passPmtVersions_ = 0;
+    bool passPmtCrcSeen_ = false;
+    uint32_t passPmtCrc_ = 0;
+    TPidSet typeWarned_;
+    // PIDs a table met in the pass names as the clock's that carried no PCR
+    // yet: the clock moves there with its first one.
+    TPidSet namedClocks_;
+    int namedClockCount_ = 0;
+    int16_t movedFrom_[8192] = {}; // the clock's PID before, per PID of namedClocks_
     // PES headers whose stamps run into the next packet of their PID, and
     // the bytes written into the packet that completed the last one (its
     // second sending must carry them too).

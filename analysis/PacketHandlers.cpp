@@ -146,7 +146,18 @@ void TPacketHandlers::FollowKeptProgram()
     for (int pid = 0; pid < 8192; ++pid)
         if (OnProgramClock(pid))
             witnesses.set(static_cast<size_t>(pid));
+    keptWitnesses_ = witnesses;
+    // The clock may ride on other PIDs in parts of the recording (a new
+    // table version moved it): each is the same program's clock.
     clocks_.Follow(ReadPcrPid(), witnesses);
+    for (int pid : pass_.ClockPids())
+        clocks_.Follow(pid, witnesses);
+}
+
+void TPacketHandlers::FollowClock(int pcrPid)
+{
+    if (!followEveryClock_)
+        clocks_.Follow(pcrPid, keptWitnesses_);
 }
 
 void TPacketHandlers::EndRun() { clocks_.CloseLooks(); }

@@ -38,6 +38,9 @@ public:
     // The clock the cleaning pass checks: the kept program's, judged by the
     // stamps of its streams. Called once the pass's tables are final.
     void FollowKeptProgram();
+    // A PID the kept program's clock moved to, met by the pass in a table
+    // version the analysis did not read: judged by the same stamps.
+    void FollowClock(int pcrPid);
     // The end of a pass or a filter copy: the looks ahead close their files.
     void EndRun();
 
@@ -90,6 +93,7 @@ private:
     // tables name tell each one's witnesses.
     bool followEveryClock_ = false;
     std::vector<TProgramMap> programs_;
+    TPidSet keptWitnesses_; // the kept program's streams (the pass)
 };
 
 } // namespace tw

@@ -160,6 +160,7 @@ void TScanHandlers::TSPmtReader_ScanPmtReceived(TObject* sender) {
     // Which program each stream belongs to, for a table selected later that
     // turns out to be damaged.
     const int32_t program = TAnalysisTables::ProgramKey(pmt->PID(), pmt->ProgramNumber());
+    t.NoteListedClock(program, pmt->PcrPid());
     for (int k = 0; k < pmt->PMTEntryCount(); ++k) {
         const TPmtEntry& e = pmt->Entry(k);
         t.NoteListedPid(e.PID, program);

@@ -1,5 +1,7 @@
 #include "analysis/TableSelection.h"
 
+#include <algorithm>
+
 #include "analysis/AnalysisEngine.h"
 #include "analysis/DetailScans.h"
 #include "analysis/ScanPasses.h"
@@ -12,6 +14,7 @@
 #include "ts/TSPmtReader.h"
 #include "ts/TSStreamType.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -577,6 +580,18 @@ bool TTableSelection::CheckPcr() {
         pcrPid = newPid;
         engine_.Log("Change PCR entry in PMT to PID $" + IntToHex(newPid, 4) + "!");
         engine_.Log("");
+    }
+    // A new table version may move the clock to another PID: the copy's one
+    // table names one of them, the PCRs of every one go into the copy.
+    keptProgramNumber_ = pmt_->ProgramNumber();
+    keptClocks_ = t.ClocksOf(TAnalysisTables::ProgramKey(pmt_->PID(), keptProgramNumber_));
+    if (std::find(keptClocks_.begin(), keptClocks_.end(), pcrPid) == keptClocks_.end())
+        keptClocks_.push_back(pcrPid);
+    for (size_t i = 1; i < keptClocks_.size(); ++i) {
+        engine_.Log("TS  WARNING: The clock (PCR) of the program moves from PID $" + IntToHex(keptClocks_[i - 1], 4) +
+                    " to PID $" + IntToHex(keptClocks_[i], 4) + " during the recording: the cleaned stream's PMT names PID $" +
+                    IntToHex(pcrPid, 4) + " for all of it!");
+        ++t.ClockMoves;
     }
     if (t.IsFoundPid(pcrPid)) {
         t.AddSelectedPid(pcrPid);

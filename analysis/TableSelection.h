@@ -42,6 +42,12 @@ public:
     // says which.
     bool BuildNewPat(int pmtPid, int programNumber);
     bool CheckPcr();
+    // The PIDs the kept program's clock rides on during the recording, in
+    // the order its tables name them (the copy's table's PCR PID among
+    // them), as CheckPcr settled them; and the program's number and PMT PID
+    // in the recording.
+    const std::vector<int>& KeptClocks() const { return keptClocks_; }
+    int KeptProgramNumber() const { return keptProgramNumber_; }
     void DeleteMissingPmtEntries();
     // Found streams the stream type scan named that the selected PMT does
     // not list: a damaged table (cut short) gets an entry for each that no
@@ -91,6 +97,8 @@ private:
     void NoteLeftOut(const std::string& line, int pid, bool identified);
     void Report(const TLeftOut& l);
     std::vector<TLeftOut>* held_ = nullptr;
+    std::vector<int> keptClocks_;
+    int keptProgramNumber_ = -1;
 
     TAnalysisEngine& engine_;
     TTSPatReader* pat_ = nullptr;
