@@ -252,6 +252,10 @@ private:
     [[gnu::cold, gnu::noinline]] void ReadFailed(int64_t position, int64_t got, int64_t wanted);
     void CopyPayload();
     bool PlainlyValid(TTSPacketHeader& h);
+    // The current packet is cut short when the next one's sync byte is not
+    // where it belongs and the search for it finds it inside this packet.
+    [[gnu::cold, gnu::noinline]] bool ProvenShort();
+    bool NextSyncMissing();
     void ResetPidTable();
     void ResetPidContinuity();
     void CheckContinuity();
@@ -289,6 +293,10 @@ private:
     // The last packet of each PID slot as read, to know a repeat of it.
     std::vector<uint8_t> lastPackets_ = std::vector<uint8_t>(PID_TABLE_SIZE * TS_PACKET_SIZE, 0);
     bool repeated_ = false;
+    // The grid shift that a packet proven short found for the next index,
+    // applied when that index is read next (-1: none).
+    int64_t shortShiftAt_ = -1;
+    int64_t shortShift_ = 0;
     int pidCount_ = 0;
     // PID -> slot + 1 (0: no slot), so the per-packet lookup is one load.
     uint8_t pidSlotOf_[8192] = {};
