@@ -1154,6 +1154,8 @@ void TCleaningPass::EndOfPass()
         Log("Discarded pakets (not needed): " + IntToStr(State.NotNeeded));
     if (State.InvalidDiscarded > 0)
         Log("Discarded invalid pakets : " + IntToStr(State.InvalidDiscarded));
+    if (const int64_t rest = engine_->Chain().Reader().TrailingBytes(); rest > 0)
+        Log("The recording ends in an incomplete paket of " + IntToStr(rest) + " bytes, which is left out");
     if (State.ScrambledCount > 0)
         Log("Scrambled pakets : " + IntToStr(State.ScrambledCount));
     if (State.FullRangeCorrected > 0)

@@ -166,6 +166,12 @@ public:
     bool RepeatedPacket() const { return repeated_; }
     // The 4-byte prefix of the current packet in 192-byte mode, else zero.
     const uint8_t* M2TSPrefix() const { return prefix_; }
+    // Bytes after the last whole packet (a recording cut inside its last
+    // packet): no packet index reaches them.
+    int64_t TrailingBytes() const {
+        const int64_t rest = fileSize_ - garbageOffset_ - packetCount_ * workSize_;
+        return rest > 0 ? rest : 0;
+    }
     // Byte count added to packet positions by resynchronisation. 64-bit:
     // the stray bytes skipped in a large damaged recording add up past 2 GB.
     int64_t ResyncOffset() const { return resyncOffset_; }

@@ -119,4 +119,26 @@ TEST(BrokenPacketCounts, APacketCutShortIsLeftOutAndNamedOnce)
     EXPECT_EQ(c.PacketsPerPid.at(kAudio), inputPids[kAudio]);
 }
 
+// A recording cut inside its last packet: the fragment cannot be copied, and
+// the analysis and the pass each say so once.
+TEST(BrokenPacketCounts, AnIncompleteLastPacketIsNamed)
+{
+    BrokenRecording d = Recording();
+    const std::string in = TempName("cut_tail");
+    const std::string out = TempName("cut_tail_out");
+    Cleanup cleanup{{in, out, ChangeFileExt(out, ".log")}};
+    d.Stream.Save(in);
+    Bytes bytes = ReadFile(in);
+    bytes.resize(bytes.size() - 188 + 77);
+    WriteFile(in, bytes);
+    Road road;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    const std::string line = "The recording ends in an incomplete paket of 77 bytes, which is left out";
+    EXPECT_EQ(CountOccurrences(AllLog(), line), 1) << AllLog();
+    ClearLog();
+    road.Clean(out);
+    EXPECT_EQ(CountOccurrences(AllLog(), line), 1) << AllLog();
+    EXPECT_EQ(ReadFile(out).size() % 188, 0u);
+}
+
 } // namespace tw::cleantest
