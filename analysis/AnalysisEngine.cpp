@@ -276,6 +276,8 @@ bool TAnalysisEngine::RunSteps(const std::string& fileName) {
     if (ReadFailedIn(asGarbageScan)) return false;
     if (t.FillPacketsAtStart > 0) Log("Found " + IntToStr(t.FillPacketsAtStart) + " fill pakets at start");
     if (t.FillPacketsAtEnd > 0) Log("Found " + IntToStr(t.FillPacketsAtEnd) + " fill pakets at end");
+    if (const int64_t rest = scan_->Reader()->TrailingBytes(); rest > 0)
+        Log("The recording ends in an incomplete paket of " + IntToStr(rest) + " bytes, which is left out");
     if (t.FillPacketsAtStart == 0 && t.FillPacketsAtEnd == 0) {
         host_.Progress->Pause(200);
         SetStep(asGarbageScan, TStepState::Done, "Clean");

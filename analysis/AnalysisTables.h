@@ -278,6 +278,9 @@ public:
     // The listed stream type of such an entry; -1 for any other PID.
     int ListedNotFoundType(int pid) const;
     void ForgetListedNotFound() { listedNotFound_.fill(-1); }
+    // The PID scan read as many packets as it may before it met its good
+    // packets: damage, not the end of the scanned part, hid what it missed.
+    bool PidScanEndedInDamage = false;
     // Reductions of the start/end check.
     int64_t MaxFirstPts(int* pid) const;
     int64_t MaxFirstDts() const;

@@ -922,9 +922,11 @@ void TCleaningPass::NoteLateStream(int pid)
         return;
     State.LateStreamNamed[static_cast<size_t>(pid)] = true;
     ++State.LateStreamsLeftOut;
-    Log("TS  WARNING: Stream PID $" + Hex4(pid) + " type " + IntToStr(streamType) +
-        " is listed in the PMT but begins after the part of the recording the analysis scanned: it is not "
-        "carried into the cleaned stream!");
+    const char* why = t.PidScanEndedInDamage
+                          ? " is listed in the PMT but the analysis did not see it: its scan ended in damaged packets"
+                          : " is listed in the PMT but begins after the part of the recording the analysis scanned";
+    Log("TS  WARNING: Stream PID $" + Hex4(pid) + " type " + IntToStr(streamType) + why +
+        ": it is not carried into the cleaned stream!");
 }
 
 bool TCleaningPass::DropRepeat(int64_t no)
@@ -1268,6 +1270,8 @@ void TCleaningPass::EndOfPass()
         Log("Discarded pakets (not needed): " + IntToStr(State.NotNeeded));
     if (State.InvalidDiscarded > 0)
         Log("Discarded invalid pakets : " + IntToStr(State.InvalidDiscarded));
+    if (const int64_t rest = engine_->Chain().Reader().TrailingBytes(); rest > 0)
+        Log("The recording ends in an incomplete paket of " + IntToStr(rest) + " bytes, which is left out");
     if (State.ScrambledCount > 0)
         Log("Scrambled pakets : " + IntToStr(State.ScrambledCount));
     if (State.FullRangeCorrected > 0)

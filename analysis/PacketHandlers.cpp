@@ -141,6 +141,7 @@ void TPacketHandlers::FollowKeptProgram()
 {
     clocks_.Clear();
     followEveryClock_ = false;
+    keepsInvalid_ = false;
     programs_.clear();
     TPidSet witnesses;
     for (int pid = 0; pid < 8192; ++pid)
@@ -226,7 +227,8 @@ void TPacketHandlers::InvalidPacket(TTSPacketReader& reader, int64_t packetNo, c
     if (en.ScrambledMode == TScrambledMode::SkipScrambled && errors == "transport_scrambling_control")
         return;
     en.Log("TS  ERROR: Invalid paket $" + IntToHex(packetNo, 8) +
-           (readable ? " for PID $" + IntToHex(pid, 4) : std::string()) + ", skipped! Error: " + errors);
+           (readable ? " for PID $" + IntToHex(pid, 4) : std::string()) +
+           (keepsInvalid_ ? ", copied! Error: " : ", skipped! Error: ") + errors);
 }
 
 void TPacketHandlers::Resync(int64_t packetNo, int64_t offset)

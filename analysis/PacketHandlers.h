@@ -29,6 +29,9 @@ public:
     // every program's clock followed (the programs as the recording's
     // tables name them).
     void BeginFilterRun(const std::string& input);
+    // The filter's copy keeps damaged packets (its "Delete invalid packets"
+    // is off): the log says they are copied, not skipped.
+    void KeepInvalidPackets(bool keep) { keepsInvalid_ = keep; }
     // The filter's copy leaves out the PIDs in `dropped`: each program that
     // keeps a stream but loses the PID its clock rides on is logged and
     // counted as an error (the copy has no clock for it). Returns how many.
@@ -92,6 +95,7 @@ private:
     // The filter's copy: every clock met is followed, and the programs its
     // tables name tell each one's witnesses.
     bool followEveryClock_ = false;
+    bool keepsInvalid_ = false;
     std::vector<TProgramMap> programs_;
     TPidSet keptWitnesses_; // the kept program's streams (the pass)
 };

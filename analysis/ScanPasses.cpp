@@ -16,6 +16,7 @@
 #include "ts/TSPesReader.h"
 #include "ts/TSPmtReader.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace tw {
@@ -132,33 +133,49 @@ int64_t TScanPasses::CountFillPacketsAtEnd() {
 // ---------------------------------------------------------------------------
 // The common loop
 
-// Runs the packet loop over packets 1..limit: `onPacket` sees each good
-// packet and may end the pass by returning false; `progress` maps the
-// packet index to the progress window. Returns when the limit, the end of the
-// file, the error limit or a cancel ends the pass.
+int64_t TScanPasses::ReadBound(int64_t limit, int64_t packetCount) {
+    // Broken packets do not count towards a pass's limit, or a long dropout
+    // would use it up and hide what lies behind it; they still cost work, so
+    // the packets read are bounded too.
+    const int64_t most = limit > std::numeric_limits<int64_t>::max() / kReadBoundFactor
+                             ? std::numeric_limits<int64_t>::max()
+                             : limit * kReadBoundFactor;
+    return std::min(most, packetCount - 1);
+}
+
+// Runs the packet loop from packet 1 on until `limit` good packets were
+// seen: `onPacket` sees each good packet and may end the pass by returning
+// false; `progress` maps the packet index to the progress window. Returns
+// when the limit, the read bound, the end of the file, the error limit or a
+// cancel ends the pass; true when the read bound ended it, before the good
+// packets were all seen and before the end of the file.
 template <class OnPacket, class Progress>
-static void RunScanLoop(TScanPasses& e, int64_t limit, int& errors, int errorLimit, OnPacket onPacket,
+static bool RunScanLoop(TScanPasses& e, int64_t limit, int& errors, int errorLimit, OnPacket onPacket,
                         Progress progress) {
     TTSPacketReader* r = e.Reader();
     r->SetPacketIndex(0);
     if (r->PacketCount() < limit) limit = r->PacketCount() - 1;
+    const int64_t bound = TScanPasses::ReadBound(limit, r->PacketCount());
     const int64_t step = ProgressStep(limit);
-    while (r->PacketIndex() < limit && r->PacketIndex() < r->PacketCount()) {
+    int64_t good = 0;
+    while (good < limit && r->PacketIndex() < bound && r->PacketIndex() < r->PacketCount()) {
         const int64_t next = r->PacketIndex() + 1;
         r->SetPacketIndex(next);
         // A resync can push the last packets past the end of the file: the
         // reader then stays where it was.
-        if (r->PacketIndex() != next) break;
+        if (r->PacketIndex() != next) return false;
         if (e.IsBrokenPacket()) {
-            if (e.CountBrokenPacket(errors, errorLimit)) break;
-        } else if (!onPacket()) {
-            break;
+            if (e.CountBrokenPacket(errors, errorLimit)) return false;
+        } else {
+            ++good;
+            if (!onPacket()) return false;
         }
         if (next % step == 0) {
-            progress(next);
-            if (e.CancelRequested()) break;
+            progress(std::min(next, limit));
+            if (e.CancelRequested()) return false;
         }
     }
+    return good < limit && r->PacketIndex() >= bound && bound < r->PacketCount() - 1;
 }
 
 void TScanPasses::ScanPids(int64_t limit) {
@@ -168,10 +185,11 @@ void TScanPasses::ScanPids(int64_t limit) {
     int errors = 0;
     int64_t effective = reader_->PacketCount() < limit ? reader_->PacketCount() - 1 : limit;
     const TTSPacketHeader* h = reader_->TSPacketHeader();
-    // A dropout ends no PID scan: the packet limit bounds its work, and a
-    // stream whose first packets lie behind the damage must still be found,
-    // or the program's table loses it as absent.
-    RunScanLoop(
+    // A dropout ends no PID scan: a stream whose first packets lie behind
+    // the damage must still be found, or the program's table loses it as
+    // absent. When the damage outlasts what the scan may read, the streams
+    // it did not meet are left out for that reason, and it is said.
+    t.PidScanEndedInDamage = RunScanLoop(
         *this, limit, errors, std::numeric_limits<int>::max(),
         [&]() {
             const int pid = h->PID();

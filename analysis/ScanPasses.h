@@ -59,6 +59,9 @@ public:
     // Counts a broken packet against `errors` (logging the notice after 40);
     // true when the pass must end.
     bool CountBrokenPacket(int& errors, int limit);
+    // The last packet index a pass with this good-packet limit may read.
+    static constexpr int64_t kReadBoundFactor = 4;
+    static int64_t ReadBound(int64_t limit, int64_t packetCount);
 
     // A question at opening was answered No (the handler logged it).
     bool OpenDeclined = false;

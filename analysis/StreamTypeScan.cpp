@@ -8,6 +8,7 @@
 #include "ts/TSPmtReader.h"
 #include "ts/TSStreamType.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace tw {
@@ -153,13 +154,18 @@ void TStreamTypeScan::ScanBatch(int firstFound, int endFound, int64_t limit, int
     if (r->PacketCount() < g.Last)
         g.Last = r->PacketCount() - 1;
     g.Step = g.Last / 100 > 0 ? g.Last / 100 : 1;
-    while (open > 0 && ReadNextPacket(g.Last)) {
+    // As in the other scans, only good packets count towards the limit.
+    const int64_t bound = TScanPasses::ReadBound(g.Last, r->PacketCount());
+    int64_t good = 0;
+    while (open > 0 && good < g.Last && ReadNextPacket(bound)) {
         if (scan_.IsBrokenPacket()) {
             scan_.CountBrokenPacket(errors, std::numeric_limits<int>::max());
-        } else if (TProbe* probe = byPid_[static_cast<size_t>(h->PID())]) {
-            if (!probe->SawPmt && probe->Pmt->PMTEntryCount() >= 1)
+        } else {
+            ++good;
+            TProbe* probe = byPid_[static_cast<size_t>(h->PID())];
+            if (probe && !probe->SawPmt && probe->Pmt->PMTEntryCount() >= 1)
                 probe->SawPmt = true;
-            if (!probe->Settled && probe->Sniffer->ScannedPackets() >= kSniffedPackets) {
+            if (probe && !probe->Settled && probe->Sniffer->ScannedPackets() >= kSniffedPackets) {
                 // Settled: this PID's readers stop here, so its vote and
                 // stream_id are those of its first 20 PES packets.
                 probe->Settled = true;
@@ -209,7 +215,7 @@ bool TStreamTypeScan::ShowPassProgress(const TPassGauge& g)
     const int64_t at = scan_.Reader()->PacketIndex();
     if (at % g.Step != 0)
         return true;
-    engine_.ShowProgress(g.Last * g.Passes, g.Last * g.Pass + at);
+    engine_.ShowProgress(g.Last * g.Passes, g.Last * g.Pass + std::min(at, g.Last));
     return !engine_.CancelRequested();
 }
 

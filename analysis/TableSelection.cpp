@@ -244,6 +244,11 @@ void TTableSelection::DeleteMissingPmtEntries() {
             e.Description);
         if (found) WarnStreamLeftOut(e.PID, e.StreamType);
         else t.NoteListedNotFound(e.PID, e.StreamType);
+        // Unseen because damage filled what the PID scan could read: the
+        // stream may well be in the recording, which the user must know.
+        if (!found && t.PidScanEndedInDamage)
+            engine_.Log("TS  WARNING: PID $" + IntToHex(e.PID, 4) +
+                        " was not found: the PID scan ended in damaged packets before it met it");
         if (found && t.SavedPmtEntryCount < MAX_SAVED_PMT_ENTRIES)
             t.SavedPmtEntries[static_cast<size_t>(t.SavedPmtEntryCount++)] = e;
         pmt_->DeleteEntry(i);

@@ -54,6 +54,13 @@ public:
         return true;
     }
 
+    // The byte at `position` when the buffer holds it, without moving.
+    bool PeekBuffered(int64_t position, uint8_t& byte) const {
+        if (position < bufStart_ || position >= bufEnd_) return false;
+        byte = window_[position - bufStart_];
+        return true;
+    }
+
     int BufferSize() const { return bufferSize_; }
     int64_t BufferStart() const { return bufStart_; }
     int64_t BufferEnd() const { return bufEnd_; }

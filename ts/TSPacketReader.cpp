@@ -138,6 +138,7 @@ void TTSPacketReader::Open() {
     // reader and reaches the caller: half-open it could only mislead.
     try {
         resyncOffset_ = 0;
+        shortShiftAt_ = -1;
         std::memset(prefix_, 0, sizeof prefix_);
         m2tsMode_ = false;
         workSize_ = TS_PACKET_SIZE;
@@ -285,6 +286,7 @@ bool TTSPacketReader::FindFirstPacket() {
     SetM2TSMode(size == TS_M2TS_PACKET_SIZE);
     // A new packet grid: whatever resynchronisation found before is void.
     resyncOffset_ = 0;
+    shortShiftAt_ = -1;
     garbageOffset_ = static_cast<int>(pos % size);
     packetCount_ = (fileSize_ - garbageOffset_) / size;
     SetPacketIndex(pos / size);
@@ -298,6 +300,14 @@ void TTSPacketReader::ReadPacket(int64_t i, bool regained, int64_t regainedPrev)
     repeated_ = false;
     const int64_t prevIndex = regained ? regainedPrev : packetIndex_;
     if (!regained && !(i == prevIndex + 1 || i == prevIndex - 1)) resyncOffset_ = 0;
+    // The packet before was proven short: its successor starts where the
+    // search found it, not one packet further (where its read would fail).
+    const bool shifted = !regained && shortShiftAt_ == i && i == prevIndex + 1;
+    shortShiftAt_ = -1;
+    if (shifted) {
+        resyncOffset_ += shortShift_;
+        if (OnPacketResynchEvent) OnPacketResynchEvent(this, i, resyncOffset_);
+    }
     packetPosition_ = resyncOffset_ + garbageOffset_ + i * workSize_;
     if (packetPosition_ >= fileSize_ || packetPosition_ < 0) {
         endFlag_ = true;
@@ -336,6 +346,19 @@ void TTSPacketReader::ReadPacket(int64_t i, bool regained, int64_t regainedPrev)
     ParsePacketHeader(raw_, h);
     if (PlainlyValid(h) || ValidatePacket(errorText_, h)) {
         h.SetValid(true);
+        // A packet cut short still reaches OnNewPacket (nothing whole is
+        // lost), but as invalid: its tail is another packet's, which no
+        // reader takes and no copy keeps as this packet.
+        if (autoResync_ && NextSyncMissing() && ProvenShort()) {
+            h.SetValid(false);
+            h.PaketErrors().Include(peShortPacket);
+            errorText_ = "packet_cut_short";
+            if (OnInvalidPacketEvent) OnInvalidPacketEvent(this, i, errorText_);
+            if (i == 0) ResetPidTable();
+            else if (i != prevIndex + 1) ResetPidContinuity();
+            if (OnNewPacket) OnNewPacket(this);
+            return;
+        }
         CopyPayload();
         if (i == 0) ResetPidTable();
         else if (i != prevIndex + 1) ResetPidContinuity();
@@ -586,6 +609,34 @@ void TTSPacketReader::DispatchPacket() {
     }
     for (size_t k = kIndexedConsumers; k < readers_.size(); ++k)
         if (readers_[k]->WantsPacket(pid)) deliver(readers_[k]);
+}
+
+bool TTSPacketReader::NextSyncMissing() {
+    // Where the next packet's sync byte belongs; nothing to say at the end.
+    const int64_t at = packetPosition_ + 2 * workSize_ - TS_PACKET_SIZE;
+    if (at >= fileSize_) return false;
+    uint8_t c = 0;
+    if (stream_->PeekBuffered(at, c)) return c != TS_SYNC_BYTE;
+    return ReadAt(at, &c, 1) == 1 && c != TS_SYNC_BYTE;
+}
+
+bool TTSPacketReader::ProvenShort() {
+    // The search the next index's read would make (from one byte into this
+    // packet on), but only over the candidates inside this packet: the first
+    // of them is the one it would find, and nothing further is read, so a
+    // medium that fails beyond is met where the reading gets to it.
+    const int step = workSize_;
+    const int prefix = workSize_ == TS_M2TS_PACKET_SIZE ? 4 : 0;
+    const int64_t origin = packetPosition_ + 1;
+    const int end = step - 1 + prefix;
+    uint8_t window[2 * TS_M2TS_PACKET_SIZE + 4];
+    const int got = ReadAt(origin, window, end + step);
+    const int from = origin < prefix ? static_cast<int>(prefix - origin) : 0;
+    const int at = FindConfirmedSync(window, from, end, std::max(got, 0), step);
+    if (at < 0) return false;
+    shortShiftAt_ = packetIndex_ + 1;
+    shortShift_ = 1 - step + at - prefix;
+    return true;
 }
 
 bool TTSPacketReader::Resync(int startDelta, int64_t basePosition) {

@@ -166,6 +166,12 @@ public:
     bool RepeatedPacket() const { return repeated_; }
     // The 4-byte prefix of the current packet in 192-byte mode, else zero.
     const uint8_t* M2TSPrefix() const { return prefix_; }
+    // Bytes after the last whole packet (a recording cut inside its last
+    // packet): no packet index reaches them.
+    int64_t TrailingBytes() const {
+        const int64_t rest = fileSize_ - garbageOffset_ - packetCount_ * workSize_;
+        return rest > 0 ? rest : 0;
+    }
     // Byte count added to packet positions by resynchronisation. 64-bit:
     // the stray bytes skipped in a large damaged recording add up past 2 GB.
     int64_t ResyncOffset() const { return resyncOffset_; }
@@ -252,6 +258,10 @@ private:
     [[gnu::cold, gnu::noinline]] void ReadFailed(int64_t position, int64_t got, int64_t wanted);
     void CopyPayload();
     bool PlainlyValid(TTSPacketHeader& h);
+    // The current packet is cut short when the next one's sync byte is not
+    // where it belongs and the search for it finds it inside this packet.
+    [[gnu::cold, gnu::noinline]] bool ProvenShort();
+    bool NextSyncMissing();
     void ResetPidTable();
     void ResetPidContinuity();
     void CheckContinuity();
@@ -289,6 +299,10 @@ private:
     // The last packet of each PID slot as read, to know a repeat of it.
     std::vector<uint8_t> lastPackets_ = std::vector<uint8_t>(PID_TABLE_SIZE * TS_PACKET_SIZE, 0);
     bool repeated_ = false;
+    // The grid shift that a packet proven short found for the next index,
+    // applied when that index is read next (-1: none).
+    int64_t shortShiftAt_ = -1;
+    int64_t shortShift_ = 0;
     int pidCount_ = 0;
     // PID -> slot + 1 (0: no slot), so the per-packet lookup is one load.
     uint8_t pidSlotOf_[8192] = {};

@@ -44,6 +44,9 @@ enum TTSPaketError {
     peInvalidAFT,
     peScrambled,
     peInvalidAFLength,
+    // The next packet's sync byte lies inside this one: bytes of it are
+    // missing, and its tail is the start of the next packet.
+    peShortPacket,
 };
 
 // A set of TTSPaketError, bit n = value n.

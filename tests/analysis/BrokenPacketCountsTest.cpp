@@ -79,4 +79,66 @@ TEST(BrokenPacketCounts, EachBrokenPacketIsOneErrorOnItsOwnPid)
     EXPECT_EQ(log.find("for PID $" + IntToHex(kVideo, 4) + ", skipped!"), std::string::npos) << log;
 }
 
+// A video packet that lost 50 bytes inside it: the reader finds the next
+// packet's sync inside it. The pass leaves that packet out (it ends in
+// another packet's bytes), counts it once on the video and names it by its
+// own number; the packets around it are copied whole.
+TEST(BrokenPacketCounts, APacketCutShortIsLeftOutAndNamedOnce)
+{
+    BrokenRecording d = Recording();
+    const size_t cut = d.AfterVideo[20] - 1;
+    const std::string in = TempName("short_packet");
+    const std::string out = TempName("short_packet_out");
+    Cleanup cleanup{{in, out, ChangeFileExt(out, ".log")}};
+    d.Stream.Save(in);
+    Bytes bytes = ReadFile(in);
+    std::map<int, int64_t> inputPids;
+    for (size_t i = 0; i + 188 <= bytes.size(); i += 188)
+        ++inputPids[Pid(bytes.data() + i)];
+    ASSERT_EQ(Pid(bytes.data() + cut * 188), kVideo);
+    bytes.erase(bytes.begin() + static_cast<std::ptrdiff_t>(cut * 188 + 60),
+                bytes.begin() + static_cast<std::ptrdiff_t>(cut * 188 + 110));
+    WriteFile(in, bytes);
+    Road road;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    ClearLog();
+    const int64_t videoBefore = ErrorsOf(road.engine->Tables(), kVideo);
+    EXPECT_EQ(road.Clean(out), TCleaningResult::SuccessWithErrors) << AllLog();
+    const std::string log = AllLog();
+    // Its PES is short by it now, which is an error of its own.
+    EXPECT_EQ(ErrorsOf(road.engine->Tables(), kVideo) - videoBefore, 2) << log;
+    EXPECT_TRUE(HasLine("Discarded invalid pakets : 1")) << log;
+    EXPECT_EQ(CountOccurrences(log, "Invalid paket"), 1) << log;
+    EXPECT_EQ(CountOccurrences(log, "TS  ERROR: Invalid paket $" + IntToHex(static_cast<int64_t>(cut), 8) +
+                                        " for PID $" + IntToHex(kVideo, 4) + ", skipped!"),
+              1)
+        << log;
+    const OutputCheck c = CheckOutput(out);
+    EXPECT_TRUE(c.WholePackets);
+    EXPECT_EQ(c.PacketsPerPid.at(kVideo), inputPids[kVideo] - 1);
+    EXPECT_EQ(c.PacketsPerPid.at(kAudio), inputPids[kAudio]);
+}
+
+// A recording cut inside its last packet: the fragment cannot be copied, and
+// the analysis and the pass each say so once.
+TEST(BrokenPacketCounts, AnIncompleteLastPacketIsNamed)
+{
+    BrokenRecording d = Recording();
+    const std::string in = TempName("cut_tail");
+    const std::string out = TempName("cut_tail_out");
+    Cleanup cleanup{{in, out, ChangeFileExt(out, ".log")}};
+    d.Stream.Save(in);
+    Bytes bytes = ReadFile(in);
+    bytes.resize(bytes.size() - 188 + 77);
+    WriteFile(in, bytes);
+    Road road;
+    ASSERT_TRUE(road.Analyse(in)) << AllLog();
+    const std::string line = "The recording ends in an incomplete paket of 77 bytes, which is left out";
+    EXPECT_EQ(CountOccurrences(AllLog(), line), 1) << AllLog();
+    ClearLog();
+    road.Clean(out);
+    EXPECT_EQ(CountOccurrences(AllLog(), line), 1) << AllLog();
+    EXPECT_EQ(ReadFile(out).size() % 188, 0u);
+}
+
 } // namespace tw::cleantest

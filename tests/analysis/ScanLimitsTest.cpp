@@ -143,6 +143,51 @@ TEST_F(ScanLimits, TheStreamTypeScanNamesAStreamBehindADropoutInEveryBatch) {
     }
 }
 
+// A dropout longer than a scan's packet limit: broken packets do not use up
+// the limit, so every scan still meets what lies behind the damage, and only
+// damage that outlasts the bound on the packets read hides it; the PID scan
+// then says that damage, not the end of its part, ended it.
+TEST_F(ScanLimits, ADropoutLongerThanTheLimitHidesNothingWithinTheReadBound) {
+    constexpr int kLimit = 1000;
+    for (int broken : {1500, 2990, 4100}) {
+        SCOPED_TRACE(broken);
+        host.Lines.clear();
+        engine->Tables().ResetAnalysis();
+        TsStream s;
+        for (int i = 0; i < 2; ++i) s.Add({.pid = 0x200, .payload = Bytes(184, 0x11)});
+        for (int i = 0; i < broken; ++i) s.Add({.pid = 0x1FF0, .transportError = true, .payload = Bytes(184, 0x22)});
+        s.AddPat({{1, 0x100}});
+        s.AddPmt(0x100, 1, 0x300, {{3, 0x300, {}}});
+        AddMpegAudio(s, 0x300, 5);
+        for (int i = 0; i < 2000; ++i) s.Add({.pid = 0x200, .payload = Bytes(184, 0x11)});
+        Open(s);
+        // A scan reads at most four times its limit.
+        const bool within = broken < 3500;
+        TAnalysisTables& t = engine->Tables();
+        engine->Scan().ScanPids(kLimit);
+        EXPECT_EQ(PacketsOf(0x300) > 0, within) << host.All();
+        EXPECT_EQ(t.PidScanEndedInDamage, !within);
+        if (within) {
+            engine->Scan().ScanStreamTypes(kLimit);
+            EXPECT_EQ(t.FoundStreams[static_cast<size_t>(t.FoundStreamIndex(0x300))].TypeText, "MPEG1 Audio");
+            engine->Scan().ScanPats(kLimit);
+            engine->Scan().CollectPatPmtPids();
+            ASSERT_EQ(t.PmtPidCount, 1) << host.All();
+            engine->Scan().ScanPmts(kLimit);
+            EXPECT_EQ(t.SavedPmtCount, 1) << host.All();
+        }
+        engine->Scan().Reader()->SetActive(false);
+    }
+    // A clean recording longer than the limit: the scan ends at its limit,
+    // which is no damage.
+    host.Lines.clear();
+    engine->Tables().ResetAnalysis();
+    OpenWithBroken(0);
+    engine->Scan().ScanPids(20);
+    EXPECT_EQ(PacketsOf(0x300), 19);
+    EXPECT_FALSE(engine->Tables().PidScanEndedInDamage);
+}
+
 TEST_F(ScanLimits, EveryPassOfTheStreamTypeScanReadsPastTheDamage) {
     // 140 PIDs take three passes; 600 broken packets lie in the middle, met
     // again by each pass (1,800 in all): the audio before the damage and the

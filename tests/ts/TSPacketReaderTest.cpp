@@ -783,6 +783,49 @@ TEST(TSPacketReaderResync, NoWholePacketIsLostOrRepeated) {
     }
 }
 
+// A packet that lost bytes inside it is read whole up to the next packet's
+// start: the search proves it short, so it comes as invalid (once, under its
+// own index) while the packet behind it is read where it lies, valid and
+// whole, with no report of its own.
+TEST(TSPacketReaderResync, APacketProvenShortIsInvalidAndItsSuccessorWhole) {
+    for (const int size : {188, 192}) {
+        SCOPED_TRACE(size);
+        TsStream s = CleanStream(size, 30);
+        Bytes bytes = s.Render();
+        const size_t cut = 12;
+        bytes.erase(bytes.begin() + static_cast<std::ptrdiff_t>(cut * size + 100),
+                    bytes.begin() + static_cast<std::ptrdiff_t>(cut * size + 150));
+        TempFile f(size == 192 ? ".m2ts" : ".ts");
+        f.Write(bytes);
+        TTSPacketReader r(nullptr);
+        Recorder rec;
+        rec.Attach(r);
+        std::vector<int64_t> invalidSeen;
+        std::vector<int> payloads;
+        r.OnNewPacket = [&](TObject*) {
+            const TTSPacketHeader* h = r.TSPacketHeader();
+            if (!h->Valid()) {
+                invalidSeen.push_back(r.PacketIndex());
+                EXPECT_TRUE(h->PaketErrors().Contains(peShortPacket));
+            }
+            if (h->PID() == 0x101) payloads.push_back(r.RawPacket().Data[4]);
+            if (r.PacketIndex() == static_cast<int64_t>(cut) + 1) {
+                EXPECT_TRUE(h->Valid());
+                EXPECT_EQ(r.RawPacket().Data[5], r.RawPacket().Data[187]); // its own bytes to the end
+            }
+        };
+        r.SetFileName(f.Name());
+        r.SetActive(true);
+        ReadAll(r);
+        EXPECT_EQ(invalidSeen, std::vector<int64_t>{static_cast<int64_t>(cut)});
+        EXPECT_EQ(rec.invalidNo, std::vector<int64_t>{static_cast<int64_t>(cut)});
+        EXPECT_EQ(rec.resync, std::vector<int64_t>{static_cast<int64_t>(cut) + 1});
+        std::vector<int> expected;
+        for (int i = 0; i < 30; ++i) expected.push_back(i);
+        EXPECT_EQ(payloads, expected);
+    }
+}
+
 // A read that fails while the search looks past stray bytes is a failure,
 // not the end of the search: the reading stops with the file's name and the
 // reason, even when the medium answers again for the next packet.

@@ -33,6 +33,7 @@ TPacketFilter::TResult TPacketFilter::Run(const std::string& input, const std::s
         // The packets the user chose to leave out stay out, also when one
         // carries a kept program's clock; but that copy is told as faulty.
         clocksLeftOut = handlers_->ClocksLeftOut(drop);
+        handlers_->KeepInvalidPackets(!DeleteInvalid);
     }
     // However the copy ends, the handlers' looks ahead close their files.
     struct TEndRun {

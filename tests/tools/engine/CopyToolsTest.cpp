@@ -241,6 +241,52 @@ TEST(PacketFilter, ARepeatedPacketIsNoGapAndIsCopiedAsItIs) {
     EXPECT_EQ(Packets(out.Read()), with);
 }
 
+// A video packet that lost 50 bytes inside it, followed by a sound packet:
+// the reader finds the sound packet's sync inside the video packet. That
+// packet is the damaged one: "Delete invalid packets" drops it alone (the
+// sound packet behind it is copied whole), it is logged once under its own
+// number and PID, and without the box it is copied and said to be.
+TEST(PacketFilter, APacketCutShortIsTheInvalidOneAndNamedOnce) {
+    TsStream ts = TwoStreams(30);
+    TempFile clean, in, out;
+    ts.Save(clean.Name());
+    const Bytes whole = clean.Read();
+    const size_t cut = 12; // video, followed by sound
+    ASSERT_EQ(PidOf(Packets(whole)[cut]), 0x100);
+    ASSERT_EQ(PidOf(Packets(whole)[cut + 1]), 0x101);
+    Bytes damaged = whole;
+    damaged.erase(damaged.begin() + static_cast<std::ptrdiff_t>(cut * 188 + 100),
+                  damaged.begin() + static_cast<std::ptrdiff_t>(cut * 188 + 150));
+    in.Write(damaged);
+    for (const bool deleteInvalid : {true, false}) {
+        SCOPED_TRACE(deleteInvalid);
+        cleantest::Road road;
+        TPacketFilter filter(road.engine->FilterReader(), &road.pass->PacketHandlers());
+        filter.DeleteInvalid = deleteInvalid;
+        ClearLog();
+        const auto res = filter.Run(in.Name(), out.Name(), {});
+        ASSERT_TRUE(res.Ok) << res.Error;
+        const std::string log = WholeLog();
+        std::vector<Bytes> expect = Packets(whole);
+        if (deleteInvalid) {
+            expect.erase(expect.begin() + static_cast<std::ptrdiff_t>(cut));
+            EXPECT_EQ(res.DroppedInvalid, 1);
+        } else {
+            // As read: its own first 138 bytes, then the sound packet's start.
+            Bytes asRead(damaged.begin() + static_cast<std::ptrdiff_t>(cut * 188),
+                         damaged.begin() + static_cast<std::ptrdiff_t>(cut * 188 + 188));
+            expect[cut] = asRead;
+        }
+        EXPECT_EQ(Packets(out.Read()), expect);
+        EXPECT_EQ(cleantest::CountOccurrences(log, "Invalid paket"), 1) << log;
+        EXPECT_EQ(cleantest::CountOccurrences(log, "TS  ERROR: Invalid paket $0000000C for PID $0100, " +
+                                                       std::string(deleteInvalid ? "skipped!" : "copied!")),
+                  1)
+            << log;
+        EXPECT_EQ(res.Errors, 1) << log;
+    }
+}
+
 // The main window's filter reader runs through the cleaning pass's packet
 // handlers: a damaged packet it copies is logged and counted, a continuity
 // gap is logged, a PCR far off the clock is asked about once and rewritten
@@ -262,7 +308,7 @@ TEST(PacketFilter, CopiesThroughTheCleaningHandlers) {
     ASSERT_TRUE(res.Ok) << res.Error;
     std::string log = WholeLog();
     EXPECT_NE(log.find("TS  ERROR: Invalid paket $" + IntToHex(static_cast<int64_t>(broken), 8) +
-                       " for PID $0101, skipped! Error: "),
+                       " for PID $0101, copied! Error: "),
               std::string::npos)
         << log;
     EXPECT_NE(log.find("TS  WARNING: For PID 0100 $"), std::string::npos) << log;
