@@ -27,6 +27,24 @@ void SetUpLike(TTSPacketReader& r, const TTSPacketReader& like, const std::strin
     r.CreateInputStream = like.CreateInputStream;
 }
 
+// Runs `onPacket` over the valid packets at the recording's start (at most
+// kTableScanPackets), read by a reader of its own set up like `like`, until
+// it returns false. A fault of the file ends the scan: what could be read
+// counts, and the copy's own reader meets the fault.
+template <class F>
+void ScanStart(const TTSPacketReader& like, const std::string& fileName, F&& onPacket)
+{
+    TTSPacketReader r(nullptr);
+    SetUpLike(r, like, fileName);
+    try {
+        r.SetActive(true);
+        for (int i = 0; i < TProgramClocks::kTableScanPackets && r.Active() && !r.Eof(); ++i, r.Next())
+            if (r.TSPacketHeader()->Valid() && !onPacket(r, *r.TSPacketHeader()))
+                break;
+    } catch (const std::exception&) {
+    }
+}
+
 } // namespace
 
 TProgramClock::TProgramClock() = default;
@@ -179,29 +197,18 @@ std::vector<TProgramMap> TProgramClocks::ReadPrograms(const TTSPacketReader& lik
         return p.Reader.get();
     };
 
-    TTSPacketReader r(nullptr);
-    SetUpLike(r, like, fileName);
-    try {
-        r.SetActive(true);
-        for (int i = 0; i < kTableScanPackets && r.Active() && !r.Eof(); ++i, r.Next()) {
-            const TTSPacketHeader* h = r.TSPacketHeader();
-            if (!h->Valid())
-                continue;
-            const int pid = h->PID();
-            if (pid == 0)
-                pat.ProcessPacket(r.RawPacket(), r.PacketIndex());
-            else if (pmtOf[pid] >= 0 && !pmts[static_cast<size_t>(pmtOf[pid])].Read) {
-                const size_t slot = static_cast<size_t>(pmtOf[pid]);
-                pmtReader(slot)->ProcessPacket(r.RawPacket(), r.PacketIndex());
-                if (pmts[slot].Read)
-                    pmts[slot].Reader.reset();
-            }
-            if (patRead && tablesRead == static_cast<int>(pmts.size()))
-                break;
+    ScanStart(like, fileName, [&](const TTSPacketReader& r, const TTSPacketHeader& h) {
+        const int pid = h.PID();
+        if (pid == 0)
+            pat.ProcessPacket(r.RawPacket(), r.PacketIndex());
+        else if (pmtOf[pid] >= 0 && !pmts[static_cast<size_t>(pmtOf[pid])].Read) {
+            const size_t slot = static_cast<size_t>(pmtOf[pid]);
+            pmtReader(slot)->ProcessPacket(r.RawPacket(), r.PacketIndex());
+            if (pmts[slot].Read)
+                pmts[slot].Reader.reset();
         }
-    } catch (const std::exception&) {
-        // What could be read counts; the copy's reader meets the fault.
-    }
+        return !(patRead && tablesRead == static_cast<int>(pmts.size()));
+    });
     return programs;
 }
 
@@ -209,29 +216,22 @@ TProgramMap TProgramClocks::ReadOnlyClock(const TTSPacketReader& like, const std
 {
     TProgramMap m;
     TPidSet clocks;
-    TTSPacketReader r(nullptr);
-    SetUpLike(r, like, fileName);
-    try {
-        r.SetActive(true);
-        for (int i = 0; i < kTableScanPackets && r.Active() && !r.Eof(); ++i, r.Next()) {
-            const TTSPacketHeader* h = r.TSPacketHeader();
-            if (!h->Valid() || h->PID() == 0 || h->PID() >= kNoPcrPid)
-                continue;
-            const size_t pid = static_cast<size_t>(h->PID());
-            const TAdaptationFieldControl afc = h->AdaptationFieldControl();
-            if ((afc == afc_adaptation_field_only || afc == afc_adaptation_field_followed_by_payload) &&
-                h->AdaptationField()->PCRFlag())
-                clocks.set(pid);
-            if (h->PayloadStart() && !m.Streams[pid]) {
-                const int s = h->Payload()->PayloadStartByte();
-                const uint8_t* b = r.RawPacket().Data;
-                if (s + 3 <= r.RawPacket().Length && b[s] == 0 && b[s + 1] == 0 && b[s + 2] == 1)
-                    m.Streams.set(pid);
-            }
+    ScanStart(like, fileName, [&](const TTSPacketReader& r, const TTSPacketHeader& h) {
+        if (h.PID() == 0 || h.PID() >= kNoPcrPid)
+            return true;
+        const size_t pid = static_cast<size_t>(h.PID());
+        const TAdaptationFieldControl afc = h.AdaptationFieldControl();
+        if ((afc == afc_adaptation_field_only || afc == afc_adaptation_field_followed_by_payload) &&
+            h.AdaptationField()->PCRFlag())
+            clocks.set(pid);
+        if (h.PayloadStart() && !m.Streams[pid]) {
+            const int s = h.Payload()->PayloadStartByte();
+            const uint8_t* b = r.RawPacket().Data;
+            if (s + 3 <= r.RawPacket().Length && b[s] == 0 && b[s + 1] == 0 && b[s + 2] == 1)
+                m.Streams.set(pid);
         }
-    } catch (const std::exception&) {
-        // What could be read counts; the copy's reader meets the fault.
-    }
+        return true;
+    });
     if (clocks.count() != 1)
         return TProgramMap{};
     for (int pid = 0; pid < kNoPcrPid; ++pid)
