@@ -4,6 +4,7 @@
 // menu of the title with its skin list.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -291,6 +292,59 @@ TEST_F(SkinMenusTest, UnderTheSystemsFrameTheMainMenusDropdownsAreSkinned)
     GetMenuStringW(file->Handle(), 2, text, 32, MF_BYPOSITION);
     EXPECT_STREQ(text, L"E&xit");
     ASSERT_FALSE(SendMessageW(wnd, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&mis)));
+}
+
+TEST_F(SkinMenusTest, AnItemOfTheMainMenuMeasuredBeforeTheSkinPreparedItTakesTheSkinsMeasure)
+{
+    HWND wnd = MakeForm();
+    TsSkinProvider* provider = FindProvider(form);
+    // Under the system's frame the main menu has no measure of its own for
+    // its items: each item is handed its own when the form is prepared, so
+    // one added since has none.
+    provider->SetDrawNonClientArea(false);
+    tw::Application->ProcessMessages();
+    ASSERT_TRUE(provider->Skinned());
+    tw::TMenuItem* later = file->AddItem("A recording opened later");
+    ASSERT_FALSE(later->OnMeasureItem);
+    ASSERT_FALSE(form->Menu()->OnMeasureItem);
+
+    // The skin's popup item: icon column 24, 8 on both sides of the text,
+    // 16 for a submenu arrow; at least 20 high, 4 above and below the text.
+    NONCLIENTMETRICSW ncm{};
+    ncm.cbSize = sizeof(ncm);
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0));
+    HDC dc = CreateCompatibleDC(nullptr);
+    HFONT font = CreateFontIndirectW(&ncm.lfMenuFont);
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE text{};
+    GetTextExtentPoint32W(dc, L"A recording opened later", 24, &text);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    DeleteDC(dc);
+
+    auto measure = [wnd](tw::TMenuItem* item) {
+        MEASUREITEMSTRUCT mis{};
+        mis.CtlType = ODT_MENU;
+        mis.itemID = item->Command();
+        mis.itemData = reinterpret_cast<ULONG_PTR>(item);
+        SendMessageW(wnd, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&mis));
+        return SIZE{LONG(mis.itemWidth), LONG(mis.itemHeight)};
+    };
+    const SIZE got = measure(later);
+    EXPECT_EQ(got.cx, 24 + 8 + text.cx + 8 + 16);
+    EXPECT_EQ(got.cy, std::max<LONG>(20, text.cy + 8));
+    // And drawn by the skin from now on.
+    EXPECT_TRUE(later->OnAdvancedDrawItem);
+
+    // An item of a menu the form does not show is not the form's to skin.
+    tw::TMainMenu other(nullptr);
+    auto* stranger = new tw::TMenuItem(&other);
+    stranger->SetCaption("Elsewhere");
+    other.Items()->Add(stranger);
+    const SIZE none = measure(stranger);
+    EXPECT_EQ(none.cx, 0);
+    EXPECT_FALSE(stranger->OnMeasureItem);
+    EXPECT_FALSE(stranger->OnAdvancedDrawItem);
 }
 
 TEST_F(SkinMenusTest, TheKeyboardOpensTheMenuLineByAccessKey)

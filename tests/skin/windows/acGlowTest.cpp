@@ -190,3 +190,94 @@ TEST_F(GlowTest, PlatformLayeredUpdateTakesTheHalo)
 }
 
 } // namespace skin
+
+#ifdef TW_SKIN_ARCHIVE
+#include <cmath>
+
+#include "SkinTestControls.h"
+#include "skin/engine/data/FormGeometry.h"
+#include "skin/windows/acSBAnimation.h"
+
+namespace skin {
+namespace {
+
+// A layered window with per-pixel alpha adds each colour as given over what
+// lies below: a colour above its alpha brightens the screen, a transparent
+// pixel that keeps a colour shows as a box around the halo. The own skin's
+// halos are soft PNG pictures whose outer corners keep their colour at alpha
+// 0, the case a missed multiplication shows at once.
+class OwnSkinGlowTest : public ::testing::Test {
+protected:
+    TsSkinManager manager;
+    void SetUp() override
+    {
+        tw::Application->Initialize();
+        Calls.clear();
+        ASSERT_TRUE(test::LoadOwnSkin(manager));
+        GlowLayeredEntry = Recorder;
+    }
+    void TearDown() override
+    {
+        ClearGlows(true);
+        GlowLayeredEntry = UpdateLayeredWindowEntry;
+        DefaultManager = nullptr;
+    }
+
+    // Every pixel premultiplied; alpha 0 is black.
+    static void ExpectPremultiplied(const TLayeredCall& c)
+    {
+        int faults = 0;
+        for (uint32_t p : c.Pixels) {
+            const uint32_t a = p >> 24, r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+            if (r > a || g > a || b > a) ++faults;
+        }
+        EXPECT_EQ(faults, 0) << "pixels with a colour above their alpha";
+    }
+
+    // The corner of a halo picture as the skin draws it: transparent
+    // inside, fading out over m pixels as (1 - d/m)^2 * 150, in one colour.
+    static void ExpectCorner(const TLayeredCall& c, int m, int red, int green, int blue)
+    {
+        for (int y = 0; y < m; ++y)
+            for (int x = 0; x < m; ++x) {
+                const double d = std::hypot(double(m - x), double(m - y));
+                const double f = std::max(0.0, 1 - d / m);
+                const int a = int(std::lround(f * f * 150));
+                const uint32_t p = c.Pixels[size_t(y) * size_t(c.Size.cx) + size_t(x)];
+                const int pa = int(p >> 24), pr = int((p >> 16) & 0xFF), pg = int((p >> 8) & 0xFF), pb = int(p & 0xFF);
+                EXPECT_NEAR(pa, a, 1) << x << "," << y;
+                EXPECT_NEAR(pr, red * a / 255.0, 1.5) << x << "," << y;
+                EXPECT_NEAR(pg, green * a / 255.0, 1.5) << x << "," << y;
+                EXPECT_NEAR(pb, blue * a / 255.0, 1.5) << x << "," << y;
+            }
+    }
+};
+
+} // namespace
+
+TEST_F(OwnSkinGlowTest, ControlAndCaptionHalosReachTheWindowPremultiplied)
+{
+    // A button's halo (BTNGLOW: 12-pixel borders, the accent colour).
+    const int id = ShowGlow(TRect(200, 150, 280, 175), TRect(0, 0, 80, 25), "BUTTON", &manager, nullptr, 3, "GLOW");
+    ASSERT_GE(id, 0);
+    ASSERT_EQ(Calls.size(), 1u);
+    EXPECT_EQ(Calls[0].Size.cx, 80 + 24 - 6);
+    ExpectPremultiplied(Calls[0]);
+    ExpectCorner(Calls[0], 12, 74, 144, 217);
+    EXPECT_EQ(Calls[0].Pixels[0], 0u);
+    // The middle, where the button itself shows, is clear.
+    EXPECT_EQ(Calls[0].Pixels[size_t(Calls[0].Size.cy / 2) * size_t(Calls[0].Size.cx) + size_t(Calls[0].Size.cx / 2)], 0u);
+
+    // The close button's halo, as a hot caption button shows it.
+    ASSERT_TRUE(manager.AllowGlowing());
+    TacButtonFx fx;
+    ShowCaptionGlow(fx, &manager, TCaptionGlyph{htClose, true, false, false}, tw::TRect(300, 100, 330, 122), nullptr);
+    ASSERT_GE(fx.GlowId, 0);
+    ASSERT_EQ(Calls.size(), 2u);
+    ExpectPremultiplied(Calls[1]);
+    ExpectCorner(Calls[1], 8, 230, 90, 90);
+    HideCaptionGlow(fx);
+}
+
+} // namespace skin
+#endif
