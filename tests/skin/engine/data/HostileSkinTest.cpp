@@ -578,4 +578,12 @@ TEST(HostileSkin, SectionsInheritingAGradientShareItsParsedSteps)
     EXPECT_EQ(textOf(sm.gd[size_t(sm.GetSkinIndex("SAME"))].GradientData), textOf(sm.gd[0].GradientData));
     // Sections without a gradient of their own share the one blank default.
     EXPECT_EQ(textOf(own.HotGradientData), textOf(sm.gd[size_t(sm.GetSkinIndex("SAME"))].HotGradientData));
+
+    // Sections the program adds inherit the same way.
+    sm.CommonSections = {"[EXTRA]", "PARENTCLASS=P", "HOTGRADIENTDATA=1;2;3;0;0"};
+    LoadSkinTables(sm, &text);
+    const TsGeneralData& extra = sm.gd[size_t(sm.GetSkinIndex("EXTRA"))];
+    EXPECT_EQ(textOf(extra.GradientData), textOf(sm.gd[0].GradientData));
+    EXPECT_EQ(&extra.GradientArray[0], &sm.gd[0].GradientArray[0]);
+    EXPECT_EQ(textOf(extra.HotGradientData), textOf(sm.gd[size_t(sm.GetSkinIndex("OWN"))].GradientData));
 }
