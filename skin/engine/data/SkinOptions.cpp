@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
@@ -370,12 +371,14 @@ TsIniText CommonIni(const TsSkinManager& sm)
 }
 
 // VERSION is written with "." whatever the system's decimal separator.
+// Infinity and "not a number" are no version: "inf" would claim a skin
+// newer than any program.
 double ReadVersion(const std::string& text)
 {
     const std::string t = tw::Trim(text);
     double v = 0.0;
     const auto res = std::from_chars(t.data(), t.data() + t.size(), v);
-    return res.ec == std::errc() && res.ptr == t.data() + t.size() ? v : 0.0;
+    return res.ec == std::errc() && res.ptr == t.data() + t.size() && std::isfinite(v) ? v : 0.0;
 }
 
 // The stored skin the manager's SkinName names, nullptr when there is none.
@@ -566,27 +569,27 @@ void ReadGlobalInfo(TsSkinManager& sm, const TsIniText& ini)
 
 bool IsTrue(const std::string& s) { return tw::UpperCase(s) == "TRUE"; }
 
-// Gradients already parsed in this load, by their text: sections inherit
-// their parent's gradient by the thousand, and all of them share one parse.
-using TGradientCache = std::unordered_map<std::string, TsGradArray>;
+// Gradients already met in this load, by their text: sections inherit their
+// parent's gradient by the thousand, and all of them share one copy of its
+// text and one parse of it.
+struct TGradient {
+    TsSharedText Text;
+    TsGradArray Steps;
+};
+using TGradientCache = std::unordered_map<std::string_view, TGradient>;
 
-void ParseGradient(const std::string& text, TsGradArray& steps, TGradientCache& cache)
+void SetGradient(const std::string& text, TsSharedText& shared, TsGradArray& steps, TGradientCache& cache)
 {
-    steps.clear();
-    if (text == " ") return;
-    const auto at = cache.find(text);
-    if (at != cache.end()) {
-        steps = at->second;
-        return;
+    auto at = cache.find(text);
+    if (at == cache.end()) {
+        TGradient g{TsSharedText(text), {}};
+        if (text != " ") PrepareGradArray(text, g.Steps);
+        // The key views the shared text itself, which stays where it is.
+        const std::string_view key = g.Text.str();
+        at = cache.emplace(key, std::move(g)).first;
     }
-    PrepareGradArray(text, steps);
-    cache.emplace(text, steps);
-}
-
-void ParseGradients(TsGeneralData& g, TGradientCache& cache)
-{
-    ParseGradient(g.GradientData, g.GradientArray, cache);
-    ParseGradient(g.HotGradientData, g.HotGradientArray, cache);
+    shared = at->second.Text;
+    steps = at->second.Steps;
 }
 
 TsGeneralData ReadSection(const TsSkinManager& sm, const std::string& s, TGradientCache& gradients)
@@ -611,16 +614,15 @@ TsGeneralData ReadSection(const TsSkinManager& sm, const std::string& s, TGradie
     g.Transparency = BoundedPercent(num("TRANSPARENCY", 0));
     g.GradientPercent = BoundedPercent(num("GRADIENTPERCENT", 0));
     g.ImagePercent = BoundedPercent(num("IMAGEPERCENT", 0));
-    g.GradientData = sm.ReadInheritedString(s, "GRADIENTDATA", " ");
+    SetGradient(sm.ReadInheritedString(s, "GRADIENTDATA", " "), g.GradientData, g.GradientArray, gradients);
     g.ShowFocus = flag("SHOWFOCUS");
     g.FadingEnabled = flag("FADINGENABLED");
     g.FadingIterations = BoundedFading(num("FADINGITERATIONS", 5));
     g.HotColor = num("HOTCOLOR", 0xFFFFFF);
     g.HotTransparency = BoundedPercent(num("HOTTRANSPARENCY", 0));
     g.HotGradientPercent = BoundedPercent(num("HOTGRADIENTPERCENT", 0));
-    g.HotGradientData = sm.ReadInheritedString(s, "HOTGRADIENTDATA", "");
+    SetGradient(sm.ReadInheritedString(s, "HOTGRADIENTDATA", ""), g.HotGradientData, g.HotGradientArray, gradients);
     g.HotImagePercent = BoundedPercent(num("HOTIMAGEPERCENT", 0));
-    ParseGradients(g, gradients);
     return g;
 }
 
@@ -666,16 +668,15 @@ TsGeneralData ReadExtraSection(const TsSkinManager& sm, const TIniSections& extr
     g.Transparency = BoundedPercent(num("TRANSPARENCY", base.Transparency));
     g.GradientPercent = BoundedPercent(num("GRADIENTPERCENT", base.GradientPercent));
     g.ImagePercent = BoundedPercent(num("IMAGEPERCENT", base.ImagePercent));
-    g.GradientData = text("GRADIENTDATA", base.GradientData);
+    SetGradient(text("GRADIENTDATA", base.GradientData), g.GradientData, g.GradientArray, gradients);
     g.ShowFocus = flag("SHOWFOCUS", base.ShowFocus);
     g.FadingEnabled = flag("FADINGENABLED", base.FadingEnabled);
     g.FadingIterations = BoundedFading(num("FADINGITERATIONS", base.FadingIterations));
     g.HotColor = num("HOTCOLOR", base.HotColor);
     g.HotTransparency = BoundedPercent(num("HOTTRANSPARENCY", base.HotTransparency));
     g.HotGradientPercent = BoundedPercent(num("HOTGRADIENTPERCENT", base.HotGradientPercent));
-    g.HotGradientData = text("HOTGRADIENTDATA", base.HotGradientData);
+    SetGradient(text("HOTGRADIENTDATA", base.HotGradientData), g.HotGradientData, g.HotGradientArray, gradients);
     g.HotImagePercent = BoundedPercent(num("HOTIMAGEPERCENT", base.HotImagePercent));
-    ParseGradients(g, gradients);
     return g;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/PixelView.h"
@@ -15,6 +16,28 @@
 namespace skin {
 
 class TsSkinManager;
+
+// A text that every section inheriting it shares: a parent's long gradient
+// serves thousands of child sections from one copy. Never changed once made;
+// reads as the string it holds.
+class TsSharedText {
+public:
+    TsSharedText() = default;
+    TsSharedText(std::string text) : text_(std::make_shared<const std::string>(std::move(text))) {}
+    TsSharedText(const char* text) : TsSharedText(std::string(text)) {}
+
+    const std::string& str() const { return text_ ? *text_ : Blank(); }
+    operator const std::string&() const { return str(); }
+    friend bool operator==(const TsSharedText& a, std::string_view b) { return a.str() == b; }
+
+private:
+    static const std::string& Blank()
+    {
+        static const std::string blank;
+        return blank;
+    }
+    std::shared_ptr<const std::string> text_;
+};
 
 enum TacImgType : uint8_t { itisaBorder, itisaTexture, itisaGlyph, itisaGlow, itisaPngGlyph };
 
@@ -30,7 +53,7 @@ struct TsGeneralData {
     bool ReservedBoolean = false;
     int32_t Transparency = 0;
     int32_t GradientPercent = 0;
-    std::string GradientData = " ";
+    TsSharedText GradientData = " ";
     TsGradArray GradientArray;
     int32_t ImagePercent = 0;
     bool ShowFocus = false;
@@ -39,7 +62,7 @@ struct TsGeneralData {
     TColor HotColor = 0xFFFFFF;
     int32_t HotTransparency = 0;
     int32_t HotGradientPercent = 0;
-    std::string HotGradientData;
+    TsSharedText HotGradientData;
     TsGradArray HotGradientArray;
     int32_t HotImagePercent = 0;
     int32_t BorderIndex = -1;

@@ -837,9 +837,20 @@ void TsSkinManager::SetActive(bool value)
 void TsSkinManager::Reload()
 {
     if (!skinLoaded_) return;
+    // Where the tables come from: a skin that cannot be read again gives way
+    // to the stored one, under another name or from another place.
+    const std::string name = skinName_, path = SkinPath;
+    const bool packed = packed_;
     {
         TFlagScope loading(SkinLoading);
         LoadSkin();
+    }
+    if (skinName_ != name || SkinPath != path || packed_ != packed) {
+        // Another skin than the windows know: their section and mask indexes
+        // belong to the old tables, and the owner has a warning to show.
+        SendNewSkin(true);
+        if (OnAfterChange) OnAfterChange(this);
+        return;
     }
     if (!IsLoading()) RepaintForms();
 }

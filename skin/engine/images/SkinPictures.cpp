@@ -239,7 +239,8 @@ void CopyPixels(const TPixelView& dst, int x, int y, const TPixelView& src, TRec
 
 void ClearTransparentWhite(const TPixelView& v)
 {
-    if (v.Empty() || v.BitsPerPixel != 32 || v.Width < 2 || v.Height < 2) return;
+    // Every size: a one-pixel-wide PNG glyph has its transparent white too.
+    if (v.Empty() || v.BitsPerPixel != 32) return;
     for (int y = 0; y < v.Height; ++y) {
         uint8_t* p = v.Row(y);
         for (int x = 0; x < v.Width; ++x, p += 4)

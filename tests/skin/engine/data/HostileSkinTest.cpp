@@ -556,11 +556,15 @@ TEST(HostileSkin, SectionsInheritingAGradientShareItsParsedSteps)
     ASSERT_EQ(parent.GradientArray.size(), 150u);
     EXPECT_EQ(parent.GradientArray[0].Color1, ChangeHue(90, 0x00102030));
     EXPECT_EQ(parent.HotGradientArray[149].Color2, ChangeHue(90, 0x00405060));
-    // Shared: the very same steps, not equal copies.
+    // Shared: the very same steps and the very same text, not equal copies.
+    auto textOf = [](const std::string& text) { return text.data(); };
     for (const TsGeneralData& g : sm.gd) {
         ASSERT_EQ(&g.GradientArray[0], &parent.GradientArray[0]) << g.Name;
         ASSERT_EQ(&g.HotGradientArray[0], &parent.HotGradientArray[0]) << g.Name;
+        ASSERT_EQ(textOf(g.GradientData), textOf(parent.GradientData)) << g.Name;
+        ASSERT_EQ(textOf(g.HotGradientData), textOf(parent.HotGradientData)) << g.Name;
     }
+    EXPECT_EQ(static_cast<const std::string&>(parent.GradientData), steps);
 
     // A section of its own gradient keeps it; one written as the parent's
     // text again shares the parse too.
@@ -570,4 +574,16 @@ TEST(HostileSkin, SectionsInheritingAGradientShareItsParsedSteps)
     ASSERT_EQ(own.GradientArray.size(), 1u);
     EXPECT_EQ(own.GradientArray[0].Color1, ChangeHue(90, 1));
     EXPECT_EQ(&sm.gd[size_t(sm.GetSkinIndex("SAME"))].GradientArray[0], &sm.gd[0].GradientArray[0]);
+    EXPECT_EQ(static_cast<const std::string&>(own.GradientData), "1;2;3;0;0");
+    EXPECT_EQ(textOf(sm.gd[size_t(sm.GetSkinIndex("SAME"))].GradientData), textOf(sm.gd[0].GradientData));
+    // Sections without a gradient of their own share the one blank default.
+    EXPECT_EQ(textOf(own.HotGradientData), textOf(sm.gd[size_t(sm.GetSkinIndex("SAME"))].HotGradientData));
+
+    // Sections the program adds inherit the same way.
+    sm.CommonSections = {"[EXTRA]", "PARENTCLASS=P", "HOTGRADIENTDATA=1;2;3;0;0"};
+    LoadSkinTables(sm, &text);
+    const TsGeneralData& extra = sm.gd[size_t(sm.GetSkinIndex("EXTRA"))];
+    EXPECT_EQ(textOf(extra.GradientData), textOf(sm.gd[0].GradientData));
+    EXPECT_EQ(&extra.GradientArray[0], &sm.gd[0].GradientArray[0]);
+    EXPECT_EQ(textOf(extra.HotGradientData), textOf(sm.gd[size_t(sm.GetSkinIndex("OWN"))].GradientData));
 }

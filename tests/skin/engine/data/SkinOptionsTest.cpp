@@ -93,6 +93,13 @@ TEST(SkinOptions, GlobalInfoDefaultsAndVersionWithADot)
     EXPECT_EQ(d.sm.SkinData.TitleHeight, 30);
     EXPECT_EQ(d.sm.SkinData.MaxHeight, 30);
     EXPECT_EQ(d.sm.SkinData.Shadow1Blur, -1);
+    // Infinity or "not a number" is no version either: "inf" would claim a
+    // skin newer than every program.
+    for (const char* v : {"inf", "INF", "-inf", "nan", "infinity", "1e999", "-1e999"}) {
+        TLoaded n;
+        n.Load(std::string("[GLOBALINFO]\nVERSION=") + v + "\n");
+        EXPECT_EQ(n.sm.SkinData.Version, 0.0) << v;
+    }
 }
 
 TEST(SkinOptions, FixedMaskFormsByPosition)

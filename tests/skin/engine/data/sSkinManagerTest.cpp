@@ -318,6 +318,41 @@ TEST_F(Manager, HueChangeReloadsWithoutAnnouncingANewSkin)
     EXPECT_EQ(rec.Log, (std::vector<std::string>{"cmd16", "begin", "cmd3", "end", "redraw"}));
 }
 
+// A reload that cannot read the skin any more ends in the stored skin: the
+// windows hold indexes of the old tables and the owner must show the warning,
+// so it is announced as a change of skin. A reload that ends where it began
+// stays a repaint, also when the folder skin is still damaged.
+TEST_F(Manager, AReloadThatFallsBackToTheStoredSkinIsAnnouncedAsANewSkin)
+{
+    AddInternal();
+    UnpackInto(dir / "F");
+    sm->SetSkinName("F");
+    ASSERT_EQ(sm->SkinPath, sm->GetFullSkinDirectory() + "F" + tw::PathDelim());
+    int after = 0;
+    std::string warned;
+    sm->OnAfterChange = [&](tw::TObject*) {
+        ++after;
+        warned = sm->LoadError;
+    };
+    WriteFile(dir / "F" / "Options.dat", "");
+    rec.Log.clear();
+    sm->SetHueOffset(40);
+    EXPECT_EQ(sm->SkinName(), internal);
+    EXPECT_EQ(sm->SkinPath, "");
+    EXPECT_TRUE(sm->SkinLoaded());
+    EXPECT_FALSE(SkinLoading);
+    EXPECT_EQ(after, 1);
+    EXPECT_FALSE(warned.empty());
+    EXPECT_EQ(std::count(rec.Log.begin(), rec.Log.end(), "cmd1"), 1);
+    EXPECT_EQ(std::count(rec.Log.begin(), rec.Log.end(), "cmd3"), 1);
+
+    // Same stored skin again: a repaint, no new announcement.
+    rec.Log.clear();
+    sm->SetSaturation(10);
+    EXPECT_EQ(after, 1);
+    EXPECT_EQ(rec.Log, (std::vector<std::string>{"cmd16", "begin", "cmd3", "end", "redraw"}));
+}
+
 TEST_F(Manager, FolderSkinAndPackedFileOfTheSameNameThePackedWins)
 {
     AddInternal();

@@ -163,6 +163,15 @@ TEST(SkinPictureCleanUp, OnlyFullyTransparentWhiteBecomesZero)
     TPixelImage q = Picture(2, 2, 24, 0xFFFFFF);
     ClearTransparentWhite(q.View());
     EXPECT_EQ(Px(q.View(), 0, 0), 0xFFFFFF);
+    // A picture one pixel wide or high is cleared all the same.
+    for (const auto& [w, h] : {std::pair{1, 3}, std::pair{3, 1}, std::pair{1, 1}}) {
+        TPixelImage t = Picture(w, h, 32, 0xFFFFFF);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) SetPx(t.View(), x, y, 0xFFFFFF, 0);
+        ClearTransparentWhite(t.View());
+        EXPECT_EQ(Px(t.View(), w - 1, h - 1), 0x000000) << w << "x" << h;
+        EXPECT_EQ(Px(t.View(), 0, 0), 0x000000) << w << "x" << h;
+    }
 }
 
 TEST(MaskStretch, SidesAreAveragedOverEachPixelsArea)
