@@ -1,5 +1,6 @@
 #include "analysis/SettingsStore.h"
 
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -93,7 +94,11 @@ int32_t RegReadInteger(const std::string& key, const std::string& name) {
 }
 
 double RegReadFloat(const std::string& key, const std::string& name) {
-    return ReadAs(key, name, skFloat).number;
+    // The stored bytes are anybody's: a value that is no number reads as
+    // missing, so a date of infinity cannot silence the update notice for
+    // good.
+    const double v = ReadAs(key, name, skFloat).number;
+    return std::isfinite(v) ? v : 0.0;
 }
 
 bool RegWriteBool(const std::string& key, const std::string& name, bool value) {

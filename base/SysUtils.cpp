@@ -90,7 +90,7 @@ bool TryStrToFloat(const std::string& str, double& value) {
         if (c == ',') c = '.';
     char* end = nullptr;
     double v = std::strtod(s.c_str(), &end);
-    if (!end || *end != '\0') return false;
+    if (!end || *end != '\0' || !std::isfinite(v)) return false;
     value = v;
     return true;
 }

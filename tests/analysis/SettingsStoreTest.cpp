@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,15 @@ TEST_F(SettingsStoreTest, AValueOfTheWrongTypeReadsAsMissing) {
     EXPECT_EQ(ReadIntSetting("Priority", 3), 3);
     RegWriteInteger(kSettingsKey, "Priority", 0);
     EXPECT_EQ(ReadIntSetting("Priority", 3), 0) << "a stored 0 is a value";
+}
+
+TEST_F(SettingsStoreTest, AStoredFloatThatIsNoNumberReadsAsMissing) {
+    // An infinite date would keep the update notice away for good.
+    for (double bad : {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                       std::numeric_limits<double>::quiet_NaN()}) {
+        RegWriteFloat(kSettingsKey, "LastUpdateMessage_Date", bad);
+        EXPECT_EQ(RegReadFloat(kSettingsKey, "LastUpdateMessage_Date"), 0.0);
+    }
 }
 
 TEST_F(SettingsStoreTest, DefaultsAreWrittenOnlyWhereMissingOrUnreadable) {
