@@ -830,6 +830,57 @@ TEST_F(ToolWindowsTest, EachPageOfThePatchDialogIsPaintedWholeWhenItsTabIsClicke
     patch.Hide();
 }
 
+// The PID grid of the skinned patch dialog on the screen: the skin's edit
+// field and text, a title row apart from the field, the selection in the
+// skin's highlight; the system's colours while the skin is off.
+TEST_F(ToolWindowsTest, ThePidGridOfThePatchDialogWearsTheSkinsFieldColours) {
+    skin::TsSkinManager* sm = skin::DefaultManager;
+    ASSERT_NE(sm, nullptr);
+    const int edit = sm->GetSkinIndex("EDIT");
+    ASSERT_TRUE(sm->SkinIndexValid(edit));
+    const COLORREF field = COLORREF(ColorToRGB(sm->gd[size_t(edit)].Color));
+    const COLORREF text = COLORREF(ColorToRGB(sm->gd[size_t(edit)].FontColor[0]));
+    TPatchForm patch(nullptr);
+    patch.SetPatchFormTexts(false);
+    patch.Show();
+    patch.sPageControl1->SetActivePage(patch.sTabSheet1);
+    TValueListEditor* grid = patch.ValueListEditor1;
+    for (int pid = 0x100; pid < 0x103; ++pid) grid->Strings().Add(DollarHex(pid, 4) + "=" + DollarHex(pid, 4));
+    ::SetFocus(grid->Handle());
+    Settle();
+    const int rh = grid->DefaultRowHeight();
+    struct Seen {
+        COLORREF field, title, selected;
+    };
+    auto look = [&] {
+        RedrawWindow(grid->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        HDC dc = GetDC(grid->Handle());
+        const Seen s{GetPixel(dc, 200, grid->ClientRect().Height() - 4), GetPixel(dc, 140, rh / 2),
+                     GetPixel(dc, grid->ClientRect().Width() - 4, rh + rh / 2)};
+        ReleaseDC(grid->Handle(), dc);
+        return s;
+    };
+    ASSERT_EQ(GetFocus(), grid->Handle());
+    const Seen skinned = look();
+    EXPECT_EQ(skinned.field, field);
+    EXPECT_NE(skinned.title, field);
+    EXPECT_NE(skinned.title, text);
+    EXPECT_NE(skinned.title, COLORREF(GetSysColor(COLOR_BTNFACE)));
+    EXPECT_EQ(skinned.selected, COLORREF(ColorToRGB(sm->GetHighlightColor())));
+    sm->SetActive(false);
+    Settle();
+    ::SetFocus(grid->Handle());
+    const Seen plain = look();
+    sm->SetActive(true);
+    Settle();
+    EXPECT_EQ(plain.field, COLORREF(GetSysColor(COLOR_WINDOW)));
+    EXPECT_EQ(plain.title, COLORREF(GetSysColor(COLOR_BTNFACE)));
+    EXPECT_EQ(plain.selected, COLORREF(GetSysColor(COLOR_HIGHLIGHT)));
+    ::SetFocus(grid->Handle());
+    EXPECT_EQ(look().field, field);
+    patch.Hide();
+}
+
 TEST_F(ToolWindowsTest, AMergeOfFilesWithoutASinglePacketCopiesThemWholeWhenTheUserAddedThem) {
     const std::string a = Temp("nopackets_a.ts");
     WriteAll(a, Bytes());
