@@ -8,8 +8,6 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -577,104 +575,6 @@ TEST_F(ControlAdapterThirdParty, GridsGetTheSkinnedBarsButKeepTheirColours)
         for (int x = 0; x < 150; x += 3)
             differ += mine.Canvas().Pixels(x, y) != theirs.Canvas().Pixels(x, y);
     EXPECT_EQ(differ, 0);
-}
-
-// Each channel of `c` lies strictly between those of `a` and `b`, and the
-// colour as a whole stands apart from both.
-bool StandsBetween(COLORREF c, COLORREF a, COLORREF b)
-{
-    int apartA = 0, apartB = 0;
-    for (int shift : {0, 8, 16}) {
-        const int x = int(c >> shift) & 0xFF, l = int(a >> shift) & 0xFF, h = int(b >> shift) & 0xFF;
-        if (x < std::min(l, h) || x > std::max(l, h))
-            return false;
-        apartA += std::abs(x - l);
-        apartB += std::abs(x - h);
-    }
-    return apartA >= 24 && apartB >= 24;
-}
-
-int CountPixels(tw::TBitmap& b, const RECT& r, COLORREF color)
-{
-    int n = 0;
-    for (int y = r.top; y < r.bottom; ++y)
-        for (int x = r.left; x < r.right; ++x)
-            n += COLORREF(b.Canvas().Pixels(x, y)) == color;
-    return n;
-}
-
-// The value list editor on a skinned form paints its field, title row, lines
-// and selection from the skin's field colours instead of a white system grid
-// in a dark dialog; when the skin goes, the system's colours come back.
-TEST_F(ControlAdapterThirdParty, TheValueListEditorWearsTheFieldColoursWhileSkinned)
-{
-    manager.ThirdParty.SetString(ThirdPartyList::ThirdGrids, "TValueListEditor");
-    manager.UpdateThirdLists();
-    form->Show();
-    auto* grid = new tw::TValueListEditor(form);
-    grid->SetParent(form);
-    grid->SetBounds(10, 10, 220, 130);
-    grid->SetColWidths(0, 100);
-    for (int i = 0; i < 3; ++i)
-        grid->SetValues("$010" + std::to_string(i), "$020" + std::to_string(i));
-    grid->HandleNeeded();
-    tw::Application->ProcessMessages();
-    // The skin's data: the edit section's field and text, the highlight of
-    // its menu items.
-    const int edit = manager.GetSkinIndex("EDIT"), item = manager.GetSkinIndex("MENUITEM");
-    ASSERT_TRUE(manager.SkinIndexValid(edit) && manager.SkinIndexValid(item));
-    const COLORREF field = COLORREF(tw::ColorToRGB(manager.gd[size_t(edit)].Color));
-    const COLORREF text = COLORREF(tw::ColorToRGB(manager.gd[size_t(edit)].FontColor[0]));
-    const COLORREF highlight = COLORREF(tw::ColorToRGB(manager.gd[size_t(item)].HotColor));
-    const COLORREF highlightText = COLORREF(tw::ColorToRGB(manager.gd[size_t(item)].HotFontColor[0]));
-    ASSERT_NE(field, text);
-    const int rh = grid->DefaultRowHeight();
-    // Cells: title row 0, data rows from 1; key column 0..99, value from 100.
-    const RECT titleKey{1, 1, 98, rh - 2}, key2{1, 2 * rh + 1, 98, 3 * rh - 2}, value1{101, rh + 1, 200, 2 * rh - 2};
-    auto print = [grid](tw::TBitmap& b) {
-        SendMessageW(grid->Handle(), WM_PRINT, WPARAM(b.Canvas().Handle()), PRF_CLIENT | PRF_ERASEBKGND);
-    };
-    {
-        TacCtrlAdapter adapter(form, &manager);
-        adapter.AdaptControls();
-        ::SetFocus(grid->Handle());
-        ASSERT_EQ(GetFocus(), grid->Handle());
-        tw::TBitmap b(210, 120, tw::pf24bit);
-        print(b);
-        auto at = [&b](int x, int y) { return COLORREF(b.Canvas().Pixels(x, y)); };
-        // The field under the rows, and beside the text of a data row.
-        EXPECT_EQ(at(150, 110), field);
-        EXPECT_EQ(at(90, 2 * rh + rh / 2), field);
-        // The text of the rows and of the title in the field's text colour.
-        EXPECT_GT(CountPixels(b, key2, text), 0);
-        EXPECT_GT(CountPixels(b, titleKey, text), 0);
-        // The title row and the lines stand apart from the field, the text
-        // still reads on them.
-        const COLORREF title = at(90, rh / 2), line = at(50, 2 * rh - 1);
-        EXPECT_TRUE(StandsBetween(title, field, text)) << std::hex << title;
-        EXPECT_TRUE(StandsBetween(line, field, text)) << std::hex << line;
-        EXPECT_NE(title, COLORREF(GetSysColor(COLOR_BTNFACE)));
-        // The selected row (the first) of the focused grid in the skin's
-        // highlight and highlight text.
-        EXPECT_EQ(at(195, rh + rh / 2), highlight);
-        EXPECT_GT(CountPixels(b, value1, highlightText), 0);
-        // Without the focus the selection keeps the field's text, on a mark
-        // that is neither the field nor the system's grey.
-        ::SetFocus(form->Handle());
-        print(b);
-        if (highlightText != text)
-            EXPECT_EQ(CountPixels(b, value1, highlightText), 0);
-        EXPECT_GT(CountPixels(b, value1, text), 0);
-        EXPECT_NE(at(195, rh + rh / 2), field);
-        EXPECT_NE(at(195, rh + rh / 2), COLORREF(GetSysColor(COLOR_BTNFACE)));
-    }
-    // The skin gone: the system's field, title row and highlight again.
-    ::SetFocus(grid->Handle());
-    tw::TBitmap b(210, 120, tw::pf24bit);
-    print(b);
-    EXPECT_EQ(COLORREF(b.Canvas().Pixels(150, 110)), COLORREF(GetSysColor(COLOR_WINDOW)));
-    EXPECT_EQ(COLORREF(b.Canvas().Pixels(90, rh / 2)), COLORREF(GetSysColor(COLOR_BTNFACE)));
-    EXPECT_EQ(COLORREF(b.Canvas().Pixels(195, rh + rh / 2)), COLORREF(GetSysColor(COLOR_HIGHLIGHT)));
 }
 
 TEST(AdapterLookUp, OnlyALivingAdapterOfTheWindowItHasIsFound)
