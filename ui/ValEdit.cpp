@@ -118,41 +118,73 @@ void TValueListEditor::SetRow(int r) {
     ScrollTo(top);
 }
 
+void TValueListEditor::SetSkinColors(const TValueListColors* colors) {
+    if (colors ? skinColors_ == *colors : !skinColors_) return;
+    if (colors)
+        skinColors_ = *colors;
+    else
+        skinColors_.reset();
+    Invalidate();
+}
+
 void TValueListEditor::Paint() {
     TCanvas& c = Canvas();
     TRect cr = ClientRect();
-    c.Brush().SetColor(color_);
+    const TValueListColors* skin = SkinColors();
+    c.Brush().SetColor(skin ? skin->Field : color_);
     c.FillRect(cr);
     HDC dc = c.Handle();
+    auto fill = [dc](const RECT& r, TColor color) {
+        TGdiObject<HBRUSH> brush(CreateSolidBrush(ColorToRGB(color)));
+        FillRect(dc, &r, brush);
+    };
+    auto line = [dc](int x0, int y0, int x1, int y1, COLORREF color) {
+        TGdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, color));
+        TSelection selected(dc, pen);
+        MoveToEx(dc, x0, y0, nullptr);
+        LineTo(dc, x1, y1);
+    };
     int rows = RowCount();
     for (int r = 0; r < rows; ++r) {
         if (r != 0 && r < topRow_) continue;
         TRect kr = CellRect(0, r), vr = CellRect(1, r);
         if (kr.Top > cr.Bottom) break;
         bool fixed = r == 0;
+        const bool marked = !fixed && r == row_ && focused_;
         RECT k = kr.ToRECT(), v = vr.ToRECT();
-        if (fixed) {
+        if (fixed && skin) {
+            // The title row stands apart from the field; a line of the field
+            // between its cells and under it in place of the raised edge.
+            fill(k, skin->Fixed);
+            fill(v, skin->Fixed);
+            const COLORREF groove = ColorToRGB(skin->Field);
+            line(k.right - 1, k.top, k.right - 1, k.bottom, groove);
+            line(k.left, k.bottom - 1, v.right, k.bottom - 1, groove);
+        } else if (fixed) {
             FillRect(dc, &k, GetSysColorBrush(COLOR_BTNFACE));
             FillRect(dc, &v, GetSysColorBrush(COLOR_BTNFACE));
             DrawEdge(dc, &k, BDR_RAISEDINNER, BF_RECT);
             DrawEdge(dc, &v, BDR_RAISEDINNER, BF_RECT);
         } else {
-            if (r == row_) FillRect(dc, &v, GetSysColorBrush(focused_ ? COLOR_HIGHLIGHT : COLOR_BTNFACE));
-            TGdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNFACE)));
-            TSelection selected(dc, pen);
-            MoveToEx(dc, k.left, k.bottom - 1, nullptr);
-            LineTo(dc, v.right, v.bottom - 1);
-            MoveToEx(dc, k.right - 1, k.top, nullptr);
-            LineTo(dc, k.right - 1, k.bottom);
+            if (r == row_) {
+                if (skin)
+                    fill(v, focused_ ? skin->Selected : skin->Fixed);
+                else
+                    FillRect(dc, &v, GetSysColorBrush(focused_ ? COLOR_HIGHLIGHT : COLOR_BTNFACE));
+            }
+            const COLORREF lines = skin ? ColorToRGB(skin->Lines) : GetSysColor(COLOR_BTNFACE);
+            line(k.left, k.bottom - 1, v.right, v.bottom - 1, lines);
+            line(k.right - 1, k.top, k.right - 1, k.bottom, lines);
         }
         c.Brush().SetStyle(bsClear);
-        c.Font().SetColor(!fixed && r == row_ && focused_ ? clHighlightText : font_->Color());
+        const TColor text = !skin ? font_->Color() : fixed ? skin->FixedText : skin->Text;
+        const TColor markedText = skin ? skin->SelectedText : clHighlightText;
         TRect kt = kr, vt = vr;
         kt.Inflate(-3, 0);
         vt.Inflate(-3, 0);
-        c.Font().SetColor(font_->Color());
+        c.Font().SetColor(text);
         c.DrawText(Cells(0, r), kt, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
-        c.Font().SetColor(!fixed && r == row_ && focused_ ? clHighlightText : font_->Color());
+        c.Font().SetColor(marked ? markedText : text);
         c.DrawText(Cells(1, r), vt, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
     }
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,20 @@ namespace tw {
 
 using TOnValidateEvent =
     std::function<void(TObject* sender, int col, int row, const std::string& keyName, const std::string& keyValue)>;
+
+// The colours the grid paints in while a skin lends it some: its field and
+// text, the fixed (title) row and its text, the lines between the cells, and
+// the selected row with its text.
+struct TValueListColors {
+    TColor Field = 0;
+    TColor Text = 0;
+    TColor Fixed = 0;
+    TColor FixedText = 0;
+    TColor Lines = 0;
+    TColor Selected = 0;
+    TColor SelectedText = 0;
+    bool operator==(const TValueListColors&) const = default;
+};
 
 class TValueListEditor : public TCustomControl {
 public:
@@ -45,6 +60,10 @@ public:
     TOnValidateEvent OnValidate;
     TNotifyEvent OnStringsChange;
     void WndProc(TMessage& m) override;
+    // Colours lent by a skin; nullptr gives the grid its own (the
+    // system's) back.
+    void SetSkinColors(const TValueListColors* colors);
+    const TValueListColors* SkinColors() const { return skinColors_ ? &*skinColors_ : nullptr; }
 
     // The first data row shown (1 when the grid is scrolled to its top).
     int TopRow() const { return topRow_; }
@@ -70,6 +89,7 @@ protected:
     TEdit* editor_ = nullptr;
     int editRow_ = -1;
     bool focused_ = false;
+    std::optional<TValueListColors> skinColors_;
 };
 
 } // namespace tw

@@ -135,12 +135,67 @@ bool FieldColorsOf(const TsSkinManager& manager, TacFieldColors& colors)
     return true;
 }
 
+namespace {
+
+// The share of the text colour in a colour mixed from the field's: enough
+// to stand apart from the field, little enough for the text to read on it.
+constexpr int kFixedRowShare = 25;
+constexpr int kGridLineShare = 15;
+
+TColor Blend(TColor field, TColor text, int percent)
+{
+    auto channel = [&](int shift) {
+        const int a = (int(field) >> shift) & 0xFF, b = (int(text) >> shift) & 0xFF;
+        return (a + (b - a) * percent / 100) << shift;
+    };
+    return TColor(channel(0) | channel(8) | channel(16));
+}
+
+// The value list editor's colours from the field's: its title row and lines
+// mixed from the field and its text (the skin has no section of its own for
+// a grid's title), its selection in the skin's highlight.
+tw::TValueListColors GridColorsOf(const TacFieldColors& f)
+{
+    tw::TValueListColors g;
+    g.Field = f.Color;
+    g.Text = f.FontColor;
+    g.Fixed = Blend(f.Color, f.FontColor, kFixedRowShare);
+    g.FixedText = f.FontColor;
+    g.Lines = Blend(f.Color, f.FontColor, kGridLineShare);
+    g.Selected = f.Highlight;
+    g.SelectedText = f.HighlightText;
+    return g;
+}
+
+bool TakesFieldColors(const tw::TControl* control)
+{
+    return dynamic_cast<const IacFieldColors*>(control) || dynamic_cast<const tw::TValueListEditor*>(control);
+}
+
+// Hands the field colours (nullptr: none) to a control that paints its
+// field itself.
+void HandFieldColors(tw::TControl* control, const TacFieldColors* colors)
+{
+    if (auto* field = dynamic_cast<IacFieldColors*>(control)) {
+        field->SkinFieldColors(colors);
+    } else if (auto* grid = dynamic_cast<tw::TValueListEditor*>(control)) {
+        if (colors) {
+            const tw::TValueListColors g = GridColorsOf(*colors);
+            grid->SetSkinColors(&g);
+        } else {
+            grid->SetSkinColors(nullptr);
+        }
+    }
+}
+
+} // namespace
+
 TacCtrlAdapter::~TacCtrlAdapter()
 {
     // Self-painting fields show their own colours again.
     for (const TField& f : fields_)
         if (IsWindow(f.Wnd) && f.Owner->HandleIfAllocated() == f.Wnd)
-            f.Control->SkinFieldColors(nullptr);
+            HandFieldColors(f.Owner, nullptr);
     fields_.clear();
     // Children before the windows they lie on, the latest first; the
     // adapters give the colours back.
@@ -175,23 +230,22 @@ void TacCtrlAdapter::Sweep()
 
 void TacCtrlAdapter::GiveFieldColors(tw::TControl* control)
 {
-    auto* field = dynamic_cast<IacFieldColors*>(control);
     auto* wc = dynamic_cast<tw::TWinControl*>(control);
-    if (!field || !wc || !manager_ || !manager_->Active() || wc->Tag() == acNoSkinTag)
+    if (!TakesFieldColors(control) || !wc || !manager_ || !manager_->Active() || wc->Tag() == acNoSkinTag)
         return;
     const HWND wnd = wc->HandleIfAllocated();
     if (!wnd)
         return;
     TacFieldColors colors;
-    const bool known = std::any_of(fields_.begin(), fields_.end(), [&](const TField& f) { return f.Control == field; });
+    const bool known = std::any_of(fields_.begin(), fields_.end(), [&](const TField& f) { return f.Owner == wc; });
     if (!FieldColorsOf(*manager_, colors)) {
         if (known)
-            field->SkinFieldColors(nullptr);
+            HandFieldColors(wc, nullptr);
         return;
     }
-    field->SkinFieldColors(&colors);
+    HandFieldColors(wc, &colors);
     if (!known)
-        fields_.push_back({field, wc, wnd});
+        fields_.push_back({wc, wnd});
 }
 
 int TacCtrlAdapter::ThirdPartyKind(const tw::TControl* control) const
@@ -225,7 +279,8 @@ void TacCtrlAdapter::GiveSkinLink(tw::TWinControl* control, int kind)
     // The field colours while skinned; the adapter gives the control's own
     // back when it goes. Grids keep theirs: they paint their fixed cells and
     // the selection in the system's colours, which the skin's text colour
-    // would not stand out on.
+    // would not stand out on. (The value list editor takes the field colours
+    // for all its parts through GiveFieldColors instead.)
     const bool grid = kind == ThirdPartyList::ThirdGrids || kind == ThirdPartyList::ThirdGridEh;
     if (IsFieldKind(kind) && !grid && data->Skinned() && manager_->SkinIndexValid(data->SkinIndex)) {
         const TsGeneralData& s = manager_->gd[size_t(data->SkinIndex)];

@@ -42,7 +42,8 @@ struct TacFieldColors {
 bool FieldColorsOf(const TsSkinManager& manager, TacFieldColors& colors);
 
 // A control that paints its field itself in colours of its own (the hex
-// grid): the control adapter hands it the skin's field colours while the
+// grid; the value list editor of the class library is handed its colours the
+// same way, mixed for its parts): the control adapter hands it the skin's field colours while the
 // form is skinned and after every skin change, and nullptr when the skin
 // goes, so that it shows its own colours again.
 class IacFieldColors {
@@ -109,7 +110,6 @@ private:
     };
     std::vector<TLink> links_;
     struct TField {
-        IacFieldColors* Control;
         tw::TWinControl* Owner;
         HWND Wnd;
     };

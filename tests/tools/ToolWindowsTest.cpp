@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -827,6 +828,65 @@ TEST_F(ToolWindowsTest, EachPageOfThePatchDialogIsPaintedWholeWhenItsTabIsClicke
         const test::ScreenShot after = test::SettledScreenShot(h);
         EXPECT_TRUE(test::SameScreen(after, test::RepaintedScreenShot(h), "patch-tab-" + std::to_string(tab)));
     }
+    patch.Hide();
+}
+
+// The PID grid of the skinned patch dialog on the screen: the skin's edit
+// field and text, a title row apart from both, the selection in the skin's
+// highlight; the system's colours while the skin is off.
+TEST_F(ToolWindowsTest, ThePidGridOfThePatchDialogWearsTheSkinsFieldColours) {
+    skin::TsSkinManager* sm = skin::DefaultManager;
+    ASSERT_NE(sm, nullptr);
+    const int edit = sm->GetSkinIndex("EDIT"), item = sm->GetSkinIndex("MENUITEM");
+    ASSERT_TRUE(sm->SkinIndexValid(edit) && sm->SkinIndexValid(item));
+    const COLORREF field = COLORREF(ColorToRGB(sm->gd[size_t(edit)].Color));
+    const COLORREF text = COLORREF(ColorToRGB(sm->gd[size_t(edit)].FontColor[0]));
+    const COLORREF highlight = COLORREF(ColorToRGB(sm->gd[size_t(item)].HotColor));
+    TPatchForm patch(nullptr);
+    patch.SetPatchFormTexts(false);
+    patch.Show();
+    patch.sPageControl1->SetActivePage(patch.sTabSheet1);
+    TValueListEditor* grid = patch.ValueListEditor1;
+    for (int pid = 0x100; pid < 0x103; ++pid) grid->Strings().Add(DollarHex(pid, 4) + "=" + DollarHex(pid, 4));
+    const int rh = grid->DefaultRowHeight(), w = grid->ClientRect().Width(), h = grid->ClientRect().Height();
+    struct Seen {
+        COLORREF field, title, selected;
+        int textPixels; // of the first key
+    };
+    auto look = [&] {
+        ::SetFocus(grid->Handle());
+        Settle();
+        EXPECT_EQ(GetFocus(), grid->Handle());
+        RedrawWindow(grid->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        HDC dc = GetDC(grid->Handle());
+        Seen s{GetPixel(dc, 200, h - 4), GetPixel(dc, 140, rh / 2), GetPixel(dc, w - 4, rh + rh / 2), 0};
+        for (int y = rh + 1; y < 2 * rh - 1; ++y)
+            for (int x = 1; x < 140; ++x) s.textPixels += GetPixel(dc, x, y) == text;
+        ReleaseDC(grid->Handle(), dc);
+        return s;
+    };
+    const Seen skinned = look();
+    EXPECT_EQ(skinned.field, field);
+    EXPECT_GT(skinned.textPixels, 5);
+    EXPECT_EQ(skinned.selected, highlight);
+    // The title row lies between the field and its text in each channel,
+    // well apart from both.
+    int apartField = 0, apartText = 0;
+    for (int shift : {0, 8, 16}) {
+        const int t = int(skinned.title >> shift) & 0xFF, f = int(field >> shift) & 0xFF, x = int(text >> shift) & 0xFF;
+        EXPECT_TRUE(t >= std::min(f, x) && t <= std::max(f, x)) << std::hex << skinned.title;
+        apartField += std::abs(t - f);
+        apartText += std::abs(t - x);
+    }
+    EXPECT_GE(apartField, 24);
+    EXPECT_GE(apartText, 24);
+    sm->SetActive(false);
+    const Seen plain = look();
+    sm->SetActive(true);
+    EXPECT_EQ(plain.field, COLORREF(GetSysColor(COLOR_WINDOW)));
+    EXPECT_EQ(plain.title, COLORREF(GetSysColor(COLOR_BTNFACE)));
+    EXPECT_EQ(plain.selected, COLORREF(GetSysColor(COLOR_HIGHLIGHT)));
+    EXPECT_EQ(look().field, field);
     patch.Hide();
 }
 

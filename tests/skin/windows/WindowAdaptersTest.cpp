@@ -562,16 +562,19 @@ TEST_F(ControlAdapterThirdParty, GridsGetTheSkinnedBarsButKeepTheirColours)
         const TBarDiff bars = CompareVerticalBars(grid->Handle(), grids[1]->Handle());
         ASSERT_GT(bars.All, 50);
         EXPECT_GT(bars.Differ * 100 / bars.All, 50) << bars.Differ << " of " << bars.All << " bar pixels";
-        // The cells are the twin's, pixel for pixel.
-        tw::TBitmap mine(150, 100, tw::pf24bit), theirs(150, 100, tw::pf24bit);
-        SendMessageW(grid->Handle(), WM_PRINT, WPARAM(mine.Canvas().Handle()), PRF_CLIENT | PRF_ERASEBKGND);
-        SendMessageW(grids[1]->Handle(), WM_PRINT, WPARAM(theirs.Canvas().Handle()), PRF_CLIENT | PRF_ERASEBKGND);
-        int differ = 0;
-        for (int y = 0; y < 100; y += 3)
-            for (int x = 0; x < 150; x += 3)
-                differ += mine.Canvas().Pixels(x, y) != theirs.Canvas().Pixels(x, y);
-        EXPECT_EQ(differ, 0);
+        // Its cells wear the field colours, handed over apart from the link.
+        EXPECT_NE(grid->SkinColors(), nullptr);
     }
+    // Once the skin goes the cells are the twin's, pixel for pixel.
+    EXPECT_EQ(grid->SkinColors(), nullptr);
+    tw::TBitmap mine(150, 100, tw::pf24bit), theirs(150, 100, tw::pf24bit);
+    SendMessageW(grid->Handle(), WM_PRINT, WPARAM(mine.Canvas().Handle()), PRF_CLIENT | PRF_ERASEBKGND);
+    SendMessageW(grids[1]->Handle(), WM_PRINT, WPARAM(theirs.Canvas().Handle()), PRF_CLIENT | PRF_ERASEBKGND);
+    int differ = 0;
+    for (int y = 0; y < 100; y += 3)
+        for (int x = 0; x < 150; x += 3)
+            differ += mine.Canvas().Pixels(x, y) != theirs.Canvas().Pixels(x, y);
+    EXPECT_EQ(differ, 0);
 }
 
 TEST(AdapterLookUp, OnlyALivingAdapterOfTheWindowItHasIsFound)
