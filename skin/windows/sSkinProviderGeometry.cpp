@@ -234,6 +234,7 @@ TCaptionLayoutInput TsSkinProvider::CaptionInput(const TMeasures& ms) const
         in.Large = true;
     HWND wnd = form_->Handle();
     in.WindowWidth = ms.Width;
+    in.WindowHeight = ms.Height;
     in.RightBorder = ms.Border;
     in.SkinBorderWidth = ms.Border;
     in.TitleBarHeight = ms.Title;
