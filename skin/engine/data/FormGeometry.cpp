@@ -245,6 +245,13 @@ int FormHitTest(const THitTestInput& in, TPoint p)
     return htClient;
 }
 
+TRect GripCorner(const TRect& client, int w, int h)
+{
+    w = std::clamp(std::min(w, (client.Right - client.Left) / 2), 0, kMaxGripSide);
+    h = std::clamp(std::min(h, (client.Bottom - client.Top) / 2), 0, kMaxGripSide);
+    return TRect(client.Right - w, client.Bottom - h, client.Right, client.Bottom);
+}
+
 int SnapCoordinate(int p, int size, int edge, int buffer)
 {
     const int d = p + size - edge;

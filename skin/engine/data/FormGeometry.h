@@ -154,6 +154,12 @@ TCaptionLayout LayoutCaptionButtons(const TCaptionLayoutInput& in);
 // window is cut to it. A height of 0 keeps them where they are.
 void KeepButtonsInWindow(TCaptionLayout& layout, int windowHeight);
 
+// The size grip in the client's bottom-right corner for a grip picture of
+// w x h: at most kMaxGripSide a side and half the client's, so that a huge
+// picture never turns the whole form into a sizing corner.
+constexpr int kMaxGripSide = 32;
+TRect GripCorner(const TRect& client, int w, int h);
+
 // The hit-test question for one point in window coordinates.
 struct THitTestInput {
     int Width = 0, Height = 0;

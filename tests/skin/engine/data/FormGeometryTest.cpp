@@ -177,6 +177,19 @@ TEST(FormGeometry, CaptionButtonsStayOnASmallWindowWhateverTheSkinsSizes)
     in.ButtonHeight = 20;
     in.CloseWidth = in.MaxWidth = 21;
     EXPECT_EQ(LayoutCaptionButtons(in).Close, TRect(373, 42, 394, 62));
+
+    // The size grip: a grip picture of the form's size would make every
+    // click on the client a sizing one.
+    const TRect client(4, 30, 396, 296);
+    EXPECT_EQ(GripCorner(client, 12, 14), TRect(384, 282, 396, 296));
+    EXPECT_EQ(GripCorner(client, 4000, 16384), TRect(396 - 32, 296 - 32, 396, 296));
+    EXPECT_EQ(GripCorner(TRect(0, 0, 20, 10), 12, 12), TRect(10, 5, 20, 10));
+    h.Buttons = TCaptionLayout();
+    h.Height = 300;
+    h.TitleHeight = 26;
+    h.GripRect = GripCorner(client, 4000, 16384);
+    EXPECT_EQ(FormHitTest(h, TPoint(200, 150)), htClient);
+    EXPECT_EQ(FormHitTest(h, TPoint(390, 290)), htBottomRight);
 }
 
 TEST(FormGeometry, HitTestRegions)
