@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <functional>
 #include <memory>
 #include <regex>
 #include <string>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "ModalProbe.h"
+#include "RealInput.h"
 #include "SkinTestForms.h"
 #include "base/Streams.h"
 #include "skin/engine/data/SkinOptions.h"
@@ -28,6 +28,10 @@
 
 namespace skin {
 namespace {
+
+using test::Click;
+using test::Park;
+using test::WaitFor;
 
 // The program's own skin with some GLOBALINFO values written over, packed
 // again and loaded into manager (the default manager now).
@@ -57,39 +61,6 @@ namespace {
     DefaultManager = &manager;
     return ::testing::AssertionSuccess();
 }
-
-bool WaitFor(const std::function<bool()>& done)
-{
-    const ULONGLONG until = GetTickCount64() + 20000;
-    while (!done()) {
-        if (GetTickCount64() > until)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        tw::Application->ProcessMessages();
-    }
-    return true;
-}
-
-INPUT Mouse(DWORD flags, POINT at = {0, 0})
-{
-    INPUT in{};
-    in.type = INPUT_MOUSE;
-    in.mi.dwFlags = flags;
-    if (flags & MOUSEEVENTF_MOVE) {
-        in.mi.dwFlags |= MOUSEEVENTF_ABSOLUTE;
-        in.mi.dx = LONG((int64_t(at.x) * 65535 + GetSystemMetrics(SM_CXSCREEN) / 2) / (GetSystemMetrics(SM_CXSCREEN) - 1));
-        in.mi.dy = LONG((int64_t(at.y) * 65535 + GetSystemMetrics(SM_CYSCREEN) / 2) / (GetSystemMetrics(SM_CYSCREEN) - 1));
-    }
-    return in;
-}
-
-void Click(POINT at)
-{
-    INPUT in[3] = {Mouse(MOUSEEVENTF_MOVE, at), Mouse(MOUSEEVENTF_LEFTDOWN), Mouse(MOUSEEVENTF_LEFTUP)};
-    SendInput(3, in, sizeof(INPUT));
-}
-
-void Park() { SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1); }
 
 // The centre of what answers code anywhere on the window (screen
 // coordinates), {-1, -1} when nothing does.
