@@ -439,10 +439,6 @@ std::unique_ptr<TPixelImage> CopyFrame32(const TPixelImage& src, int x0, int y0,
     return img;
 }
 
-} // namespace
-
-namespace {
-
 // How far an extended border lies outside its form on each side at most.
 constexpr int kMaxExtBorderMargin = 64;
 
