@@ -312,6 +312,7 @@ TCaptionLayoutInput TacDialogWnd::LayoutInput(const TMeasures& ms) const
     // The button set LoadTitleButtonMasks chose.
     in.Large = titleMasks_[0].BigIcon;
     in.WindowWidth = ms.Width;
+    in.WindowHeight = ms.Height;
     in.RightBorder = ms.Border;
     in.SkinBorderWidth = ms.Border;
     in.TitleBarHeight = ms.Title;
@@ -352,6 +353,7 @@ TCaptionLayout TacDialogWnd::LayoutButtons(const TCaptionLayoutInput& li) const
                 r->Top += manager_->SkinData.CenterOffset;
                 r->Bottom += manager_->SkinData.CenterOffset;
             }
+    KeepButtonsInWindow(b, li.WindowHeight);
     return b;
 }
 

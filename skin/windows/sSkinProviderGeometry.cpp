@@ -234,6 +234,7 @@ TCaptionLayoutInput TsSkinProvider::CaptionInput(const TMeasures& ms) const
         in.Large = true;
     HWND wnd = form_->Handle();
     in.WindowWidth = ms.Width;
+    in.WindowHeight = ms.Height;
     in.RightBorder = ms.Border;
     in.SkinBorderWidth = ms.Border;
     in.TitleBarHeight = ms.Title;
@@ -308,8 +309,7 @@ TRect TsSkinProvider::GripRect(const TMeasures& ms) const
     if (!GripShown())
         return TRect();
     const TsMaskData& mask = SkinManager()->ma[size_t(MaskIndex("GRIPIMAGE"))];
-    const int w = MaskFrameWidth(mask), h = MaskFrameHeight(mask);
-    return TRect(ms.Client.Right - w, ms.Client.Bottom - h, ms.Client.Right, ms.Client.Bottom);
+    return GripCorner(ms.Client, MaskFrameWidth(mask), MaskFrameHeight(mask));
 }
 
 void TsSkinProvider::PaintGrip(HDC dc)
@@ -351,8 +351,7 @@ THitTestInput TsSkinProvider::HitInput(const TMeasures& ms) const
         const int grip = MaskIndex("GRIPIMAGE");
         if (SkinManager()->MaskIndexValid(grip)) {
             const TsMaskData& mask = SkinManager()->ma[size_t(grip)];
-            const int w = MaskFrameWidth(mask), h = MaskFrameHeight(mask);
-            in.GripRect = TRect(ms.Client.Right - w, ms.Client.Bottom - h, ms.Client.Right, ms.Client.Bottom);
+            in.GripRect = GripCorner(ms.Client, MaskFrameWidth(mask), MaskFrameHeight(mask));
         }
     }
     in.Help = (form_->BorderIcons() & tw::biHelp) != 0;

@@ -55,11 +55,15 @@ int ButtonTop(const TCaptionLayoutInput& in, int height)
     return top;
 }
 
+int ButtonSide(int side) { return std::clamp(side, 0, kMaxCaptionButtonSide); }
+
 // Places one button with its right edge at x and moves x past it.
 TRect PlaceButton(const TCaptionLayoutInput& in, int& x, int width)
 {
-    const int top = ButtonTop(in, in.ButtonHeight);
-    TRect r(x - width, top, x, top + in.ButtonHeight);
+    const int height = ButtonSide(in.ButtonHeight);
+    width = ButtonSide(width);
+    const int top = ButtonTop(in, height);
+    TRect r(x - width, top, x, top + height);
     x = r.Left - (in.Large ? in.BISpace : 0);
     return r;
 }
@@ -106,20 +110,42 @@ int TitleButtonsWidth(const TCaptionLayoutInput& in)
     const int space = in.Large ? in.BISpace : 0;
     int w = in.BIRight;
     if (in.Menu.VisibleClose) {
-        w += in.CloseWidth;
+        w += ButtonSide(in.CloseWidth);
         if (in.Menu.VisibleMax)
-            w += in.MaxWidth + space;
+            w += ButtonSide(in.MaxWidth) + space;
         if (in.Menu.VisibleMin)
-            w += in.MinWidth + space;
+            w += ButtonSide(in.MinWidth) + space;
         if (in.Help)
-            w += in.HelpWidth + space;
+            w += ButtonSide(in.HelpWidth) + space;
     }
     if (!in.User.empty())
         w += 8;
     // Hidden user buttons keep their place in the reserved width.
     for (const TUserButtonInput& b : in.User)
-        w += b.Width + space;
+        w += ButtonSide(b.Width) + space;
     return w;
+}
+
+void KeepButtonsInWindow(TCaptionLayout& layout, int windowHeight)
+{
+    if (windowHeight <= 0)
+        return;
+    auto keep = [&](TRect& r) {
+        if (IsEmpty(r))
+            return;
+        if (r.Bottom > windowHeight) {
+            r.Top -= r.Bottom - windowHeight;
+            r.Bottom = windowHeight;
+        }
+        if (r.Top < 0) {
+            r.Bottom = std::min(r.Bottom - r.Top, windowHeight);
+            r.Top = 0;
+        }
+    };
+    for (TRect* r : {&layout.Close, &layout.Max, &layout.Min, &layout.Help})
+        keep(*r);
+    for (TRect& r : layout.User)
+        keep(r);
 }
 
 TCaptionLayout LayoutCaptionButtons(const TCaptionLayoutInput& in)
@@ -145,6 +171,7 @@ TCaptionLayout LayoutCaptionButtons(const TCaptionLayoutInput& in)
             if (in.User[i].Visible)
                 out.User[i] = PlaceButton(in, x, in.User[i].Width);
     }
+    KeepButtonsInWindow(out, in.WindowHeight);
     return out;
 }
 
@@ -216,6 +243,13 @@ int FormHitTest(const THitTestInput& in, TPoint p)
     if (!IsEmpty(in.GripRect) && Contains(in.GripRect, p))
         return htBottomRight;
     return htClient;
+}
+
+TRect GripCorner(const TRect& client, int w, int h)
+{
+    w = std::clamp(std::min(w, (client.Right - client.Left) / 2), 0, kMaxGripSide);
+    h = std::clamp(std::min(h, (client.Bottom - client.Top) / 2), 0, kMaxGripSide);
+    return TRect(client.Right - w, client.Bottom - h, client.Right, client.Bottom);
 }
 
 int SnapCoordinate(int p, int size, int edge, int buffer)

@@ -111,6 +111,7 @@ struct TUserButtonInput {
 // Everything the caption-button layout needs.
 struct TCaptionLayoutInput {
     int WindowWidth = 0;
+    int WindowHeight = 0;     // 0: not known, the buttons are not kept within it
     int RightBorder = 0;      // the border width at the right
     int SkinBorderWidth = 0;  // the top border the title is centred below
     int TitleBarHeight = 0;
@@ -141,8 +142,23 @@ struct TCaptionLayout {
     std::vector<TRect> User;
 };
 
+// A caption button's side at most: the buttons' sizes come from the skin's
+// pictures, which may be thousands of pixels wide.
+constexpr int kMaxCaptionButtonSide = 128;
+
 int TitleButtonsWidth(const TCaptionLayoutInput& in);
 TCaptionLayout LayoutCaptionButtons(const TCaptionLayoutInput& in);
+
+// Moves the placed buttons up or down into a window of the given height (a
+// skin's title can be higher than a small window); a button higher than the
+// window is cut to it. A height of 0 keeps them where they are.
+void KeepButtonsInWindow(TCaptionLayout& layout, int windowHeight);
+
+// The size grip in the client's bottom-right corner for a grip picture of
+// w x h: at most kMaxGripSide a side and half the client's, so that a huge
+// picture never turns the whole form into a sizing corner.
+constexpr int kMaxGripSide = 32;
+TRect GripCorner(const TRect& client, int w, int h);
 
 // The hit-test question for one point in window coordinates.
 struct THitTestInput {

@@ -78,9 +78,20 @@ int BoundedMargin(int value) { return std::clamp(value, -kMaxPictureSide, kMaxPi
 constexpr int kMaxFadingIterations = 255;
 int BoundedFading(int value) { return std::clamp(value, 0, kMaxFadingIterations); }
 
-// A form's title and border in a skin: beyond a quarter of a small screen
-// no skin draws them, and the form's placement adds them up.
-constexpr int kMaxFrameMeasure = 256;
+// A form's frame as a skin gives it. Skins draw borders of a few pixels and
+// titles of a few tens; a window's placement, its maximized size and its
+// caption buttons are worked out from these, so a border of -20 or a title
+// of 5000 would put the buttons off the window or the window off its
+// screen. Each is clamped to what a frame can be where it is read.
+constexpr int kMaxBorderWidth = 32;
+constexpr int kMaxTitleHeight = 100;
+// Moves of the title's contents up or down: within a title.
+constexpr int kMaxCenterOffset = 32;
+// The extended border's picture lies this far outside the form at most.
+constexpr int kMaxFormOffset = 64;
+// Gaps beside and between the caption buttons and before the title icon:
+// a negative one moves them onto the frame or off the window.
+constexpr int kMaxButtonGap = 64;
 
 // Border piece widths when the value gives none: the border width, else a
 // third of a frame. ImageCount 0 and MaskType -1 count as one frame and no
@@ -534,37 +545,35 @@ void ReadGlobalInfo(TsSkinManager& sm, const TsIniText& ini)
     d.Version = ReadVersion(ini.ReadString(kGlobal, "VERSION", "0"));
     d.Author = ini.ReadString(kGlobal, "AUTHOR", "");
     d.Description = ini.ReadString(kGlobal, "DESCRIPTION", "");
-    // The frame's measures place every form: a title or border of tens of
-    // thousands of pixels would put a maximized form off its screen.
-    auto measure = [&](const char* key, int def) {
-        return int16_t(std::clamp(ini.ReadInteger(kGlobal, key, def), 0, kMaxFrameMeasure));
+    auto bounded = [&](const char* key, int def, int low, int high) {
+        return int16_t(std::clamp(ini.ReadInteger(kGlobal, key, def), low, high));
     };
-    auto offset = [&](const char* key, int def) {
-        return int16_t(std::clamp(ini.ReadInteger(kGlobal, key, def), -kMaxFrameMeasure, kMaxFrameMeasure));
-    };
-    d.BorderWidth = measure("BORDERWIDTH", 4);
-    d.TitleHeight = measure("TITLEHEIGHT", 30);
-    d.MaxHeight = measure("MAXHEIGHT", 0);
+    // 0 leaves the system's border and title; a negative one is none given.
+    d.BorderWidth = bounded("BORDERWIDTH", 4, 0, kMaxBorderWidth);
+    d.TitleHeight = bounded("TITLEHEIGHT", 30, 0, kMaxTitleHeight);
+    d.MaxHeight = bounded("MAXHEIGHT", 0, 0, kMaxTitleHeight);
     if (d.MaxHeight == 0) d.MaxHeight = d.TitleHeight;
-    d.FormOffset = offset("FORMOFFSET", 8);
-    d.CenterOffset = offset("CENTEROFFSET", 0);
+    d.FormOffset = bounded("FORMOFFSET", 8, 0, kMaxFormOffset);
+    d.CenterOffset = bounded("CENTEROFFSET", 0, -kMaxCenterOffset, kMaxCenterOffset);
     d.BorderMode = i16("BORDERMODE", 0);
     d.Shadow1Color = ini.ReadInteger(kGlobal, "SHADOW1COLOR", 0);
     d.Shadow1Offset = strict("SHADOW1OFFSET", "0");
     d.Shadow1Blur = strict("SHADOW1BLUR", "-1");
     d.Shadow1Transparency = strict("SHADOW1TRANSPARENCY", "0");
-    d.BISpace = i16("BISPACE", 0);
+    d.BISpace = bounded("BISPACE", 0, 0, kMaxButtonGap);
     d.BIVAlign = i16("BIVALIGN", 0);
-    d.BIRight = i16("BIRIGHT", 0);
-    d.BILeft = i16("BILEFT", 0);
+    d.BIRight = bounded("BIRIGHT", 0, 0, kMaxButtonGap);
+    d.BILeft = bounded("BILEFT", 0, 0, kMaxButtonGap);
     d.BorderColor = ini.ReadInteger(kGlobal, "BORDERCOLOR", 0);
     d.BIKeepHue = i16("BIKEEPHUE", 0);
     d.BICloseGlow = strict("BICONCLOSEGLOW", "0");
-    d.BICloseGlowMargin = strict("BICONCLOSEGLOWMARGIN", "0");
+    // Taken from the halo picture's size like a section's GLOWMARGIN.
+    auto margin = [&](const char* key) { return int16_t(BoundedMargin(StrictInt(ini.ReadString(kGlobal, key, "0")))); };
+    d.BICloseGlowMargin = margin("BICONCLOSEGLOWMARGIN");
     d.BIMaxGlow = strict("BICONMAXGLOW", "0");
-    d.BIMaxGlowMargin = strict("BICONMAXGLOWMARGIN", "0");
+    d.BIMaxGlowMargin = margin("BICONMAXGLOWMARGIN");
     d.BIMinGlow = strict("BICONMINGLOW", "0");
-    d.BIMinGlowMargin = strict("BICONMINGLOWMARGIN", "0");
+    d.BIMinGlowMargin = margin("BICONMINGLOWMARGIN");
 }
 
 bool IsTrue(const std::string& s) { return tw::UpperCase(s) == "TRUE"; }

@@ -48,7 +48,9 @@ public:
 
     const uint8_t* Take(int64_t n)
     {
-        if (n < 0 || n > Left()) throw tw::EReadError("Stream read error");
+        // An archive that ends before its counts and names is damaged, and
+        // the user is told so, not that a stream could not be read.
+        if (n < 0 || n > Left()) Damaged("the file ends before its contents");
         const uint8_t* p = data_ + pos_;
         pos_ += n;
         return p;

@@ -439,6 +439,9 @@ std::unique_ptr<TPixelImage> CopyFrame32(const TPixelImage& src, int x0, int y0,
     return img;
 }
 
+// How far an extended border lies outside its form on each side at most.
+constexpr int kMaxExtBorderMargin = 64;
+
 } // namespace
 
 void TsSkinManager::UpdateExtBorderImages()
@@ -451,10 +454,14 @@ void TsSkinManager::UpdateExtBorderImages()
     if (MaskIndexValid(ex)) {
         const TsMaskData& m = ma[size_t(ex)];
         const int off = SkinData.FormOffset;
+        // The border's pieces come from the skin: a piece narrower than the
+        // offset would put the border inside the form, one thousands of
+        // pixels wide a layered window of that size around it.
+        auto margin = [](int v) { return std::clamp(v, 0, kMaxExtBorderMargin); };
         if (SkinData.BorderMode != 0)
-            ExtBorderMargins = {off, off, off, off};
+            ExtBorderMargins = {margin(off), margin(off), margin(off), margin(off)};
         else
-            ExtBorderMargins = {m.WL - off, m.WT - off, m.WR - off, m.WB - off};
+            ExtBorderMargins = {margin(m.WL - off), margin(m.WT - off), margin(m.WR - off), margin(m.WB - off)};
         if (const TPixelImage* img = MaskImage(ex)) {
             const int fw = MaskFrameWidth(m), fh = MaskFrameHeight(m);
             ExtBorderInactive = CopyFrame32(*img, m.R.Left, m.R.Top, fw, fh);

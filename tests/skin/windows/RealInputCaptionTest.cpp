@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ModalProbe.h"
+#include "RealInput.h"
 #include "SkinTestForms.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/windows/acDials.h"
@@ -24,6 +25,11 @@
 
 namespace skin {
 namespace {
+
+using test::Click;
+using test::Drag;
+using test::Park;
+using test::WaitFor;
 
 class RealInputCaptionTest : public ::testing::Test {
 protected:
@@ -49,19 +55,6 @@ protected:
         DefaultManager = nullptr;
     }
 
-    // Pumps messages until done() holds or a generous deadline passes.
-    static bool WaitFor(const std::function<bool()>& done)
-    {
-        const ULONGLONG until = GetTickCount64() + 20000;
-        while (!done()) {
-            if (GetTickCount64() > until)
-                return false;
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-            tw::Application->ProcessMessages();
-        }
-        return true;
-    }
-
     // The centre of the part of the title that answers code (screen
     // coordinates); found through the form's own hit test on a grid fine
     // enough for the smallest button.
@@ -82,31 +75,6 @@ protected:
             return {-1, -1};
         return {(left + right) / 2, (top + bottom) / 2};
     }
-
-    static INPUT Mouse(DWORD flags, POINT at = {0, 0})
-    {
-        INPUT in{};
-        in.type = INPUT_MOUSE;
-        in.mi.dwFlags = flags;
-        if (flags & MOUSEEVENTF_MOVE) {
-            in.mi.dwFlags |= MOUSEEVENTF_ABSOLUTE;
-            in.mi.dx = LONG((int64_t(at.x) * 65535 + GetSystemMetrics(SM_CXSCREEN) / 2) / (GetSystemMetrics(SM_CXSCREEN) - 1));
-            in.mi.dy = LONG((int64_t(at.y) * 65535 + GetSystemMetrics(SM_CYSCREEN) / 2) / (GetSystemMetrics(SM_CYSCREEN) - 1));
-        }
-        return in;
-    }
-
-    // Moves there, presses, moves along the way given, releases.
-    static void Drag(POINT from, POINT to, int steps)
-    {
-        std::vector<INPUT> in{Mouse(MOUSEEVENTF_MOVE, from), Mouse(MOUSEEVENTF_LEFTDOWN)};
-        for (int i = 1; i <= steps; ++i)
-            in.push_back(Mouse(MOUSEEVENTF_MOVE, {from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps}));
-        in.push_back(Mouse(MOUSEEVENTF_LEFTUP));
-        SendInput(UINT(in.size()), in.data(), sizeof(INPUT));
-    }
-    static void Click(POINT at) { Drag(at, at, 0); }
-    static void Park() { SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1); }
 
     RECT Rect() const
     {

@@ -138,6 +138,60 @@ THitTestInput HitForm()
     return in;
 }
 
+// A skin's title may be higher than a small window, and its button pictures
+// wider than any title: the buttons stay on the window and keep answering.
+TEST(FormGeometry, CaptionButtonsStayOnASmallWindowWhateverTheSkinsSizes)
+{
+    TCaptionLayoutInput in = Sizeable();
+    in.WindowHeight = 60;
+    in.TitleBarHeight = 100;   // centred, the buttons would start at row 42
+    TCaptionLayout l = LayoutCaptionButtons(in);
+    EXPECT_EQ(l.Close, TRect(373, 40, 394, 60));
+    EXPECT_EQ(l.Min, TRect(329, 40, 350, 60));
+
+    // Pictures thousands of pixels wide and high: a button of the largest
+    // side, cut to the window's height, the next one beside it.
+    in.CloseWidth = in.MaxWidth = 5000;
+    in.ButtonHeight = 16000;
+    l = LayoutCaptionButtons(in);
+    EXPECT_EQ(l.Close, TRect(394 - 128, 0, 394, 60));
+    EXPECT_EQ(l.Max, TRect(394 - 128 - 1 - 128, 0, 394 - 128 - 1, 60));
+    EXPECT_EQ(TitleButtonsWidth(in), 2 + 128 + 129 + 22);
+
+    THitTestInput h;
+    h.Width = 400;
+    h.Height = 60;
+    h.Style = fsThickFrame | fsCaption;
+    h.BorderWidth = h.SysBorderWidth = 4;
+    h.TitleHeight = 100;
+    h.Buttons = l;
+    EXPECT_EQ(FormHitTest(h, TPoint(390, 58)), htClose);
+
+    // A button above the window (a dialog's negative centre offset) comes
+    // down onto it; a window of unknown height keeps the layout as it is.
+    TCaptionLayout up;
+    up.Close = TRect(10, -15, 30, 5);
+    KeepButtonsInWindow(up, 60);
+    EXPECT_EQ(up.Close, TRect(10, 0, 30, 20));
+    in.WindowHeight = 0;
+    in.ButtonHeight = 20;
+    in.CloseWidth = in.MaxWidth = 21;
+    EXPECT_EQ(LayoutCaptionButtons(in).Close, TRect(373, 42, 394, 62));
+
+    // The size grip: a grip picture of the form's size would make every
+    // click on the client a sizing one.
+    const TRect client(4, 30, 396, 296);
+    EXPECT_EQ(GripCorner(client, 12, 14), TRect(384, 282, 396, 296));
+    EXPECT_EQ(GripCorner(client, 4000, 16384), TRect(396 - 32, 296 - 32, 396, 296));
+    EXPECT_EQ(GripCorner(TRect(0, 0, 20, 10), 12, 12), TRect(10, 5, 20, 10));
+    h.Buttons = TCaptionLayout();
+    h.Height = 300;
+    h.TitleHeight = 26;
+    h.GripRect = GripCorner(client, 4000, 16384);
+    EXPECT_EQ(FormHitTest(h, TPoint(200, 150)), htClient);
+    EXPECT_EQ(FormHitTest(h, TPoint(390, 290)), htBottomRight);
+}
+
 TEST(FormGeometry, HitTestRegions)
 {
     THitTestInput in = HitForm();

@@ -205,25 +205,80 @@ TEST(HostileSkin, FadeStepsAreBoundedWhereverASectionComesFrom)
 
 TEST(HostileSkin, TheFramesMeasuresStayWithinWhatAFormCanShow)
 {
-    // 16-bit wrap-arounds and screen-sized titles would place a maximized
-    // form far off its screen.
-    TLoaded hostile;
-    hostile.Load("[GLOBALINFO]\nTITLEHEIGHT=70000\nMAXHEIGHT=-32768\nBORDERWIDTH=40000\nCENTEROFFSET=32767\n"
-                 "FORMOFFSET=-99999\n");
-    const TsSkinData& d = hostile.sm.SkinData;
-    EXPECT_EQ(d.TitleHeight, 256);
-    EXPECT_EQ(d.MaxHeight, 256);   // a negative one is none given: the title's
-    EXPECT_EQ(d.BorderWidth, 256);
-    EXPECT_EQ(d.CenterOffset, 256);
-    EXPECT_EQ(d.FormOffset, -256);
-    // A skin's usual measures are kept as written.
+    // Each measure beyond both ends, also past the 16-bit wrap-around: a
+    // negative gap moves the caption buttons off the window, a title of
+    // thousands of pixels puts them below a small one.
+    struct TCase {
+        const char* Key;
+        int Low, High;             // what the file says
+        int16_t TsSkinData::*Field;
+        int LowIs, HighIs;         // what the form may take
+    };
+    const TCase cases[] = {
+        {"BORDERWIDTH", -20, 40000, &TsSkinData::BorderWidth, 0, 32},
+        {"TITLEHEIGHT", -5, 5000, &TsSkinData::TitleHeight, 0, 100},
+        {"CENTEROFFSET", -32767, 32767, &TsSkinData::CenterOffset, -32, 32},
+        {"FORMOFFSET", -99999, 99999, &TsSkinData::FormOffset, 0, 64},
+        {"BISPACE", -7, 70000, &TsSkinData::BISpace, 0, 64},
+        {"BIRIGHT", -30000, 65535, &TsSkinData::BIRight, 0, 64},
+        {"BILEFT", -1, 32767, &TsSkinData::BILeft, 0, 64},
+        {"BICONCLOSEGLOWMARGIN", -99999, 99999, &TsSkinData::BICloseGlowMargin, -16384, 16384},
+        {"BICONMAXGLOWMARGIN", -99999, 99999, &TsSkinData::BIMaxGlowMargin, -16384, 16384},
+        {"BICONMINGLOWMARGIN", -99999, 99999, &TsSkinData::BIMinGlowMargin, -16384, 16384},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Key);
+        TLoaded low, high;
+        low.Load(std::string("[GLOBALINFO]\n") + c.Key + "=" + std::to_string(c.Low) + "\n");
+        high.Load(std::string("[GLOBALINFO]\n") + c.Key + "=" + std::to_string(c.High) + "\n");
+        EXPECT_EQ(low.sm.SkinData.*c.Field, c.LowIs);
+        EXPECT_EQ(high.sm.SkinData.*c.Field, c.HighIs);
+    }
+    // The maximized title: 0 or less is none given and takes the title's
+    // height, beyond the bound it stops there whatever the title.
+    TLoaded maxLow, maxHigh;
+    maxLow.Load("[GLOBALINFO]\nTITLEHEIGHT=22\nMAXHEIGHT=-32768\n");
+    maxHigh.Load("[GLOBALINFO]\nTITLEHEIGHT=22\nMAXHEIGHT=99999\n");
+    EXPECT_EQ(maxLow.sm.SkinData.MaxHeight, 22);
+    EXPECT_EQ(maxHigh.sm.SkinData.MaxHeight, 100);
+
+    // A skin's usual measures are kept as written, a negative centre offset
+    // too; missing ones take their defaults.
     TLoaded usual;
-    usual.Load("[GLOBALINFO]\nTITLEHEIGHT=23\nMAXHEIGHT=21\nBORDERWIDTH=3\nCENTEROFFSET=-2\n");
-    EXPECT_EQ(usual.sm.SkinData.TitleHeight, 23);
-    EXPECT_EQ(usual.sm.SkinData.MaxHeight, 21);
-    EXPECT_EQ(usual.sm.SkinData.BorderWidth, 3);
-    EXPECT_EQ(usual.sm.SkinData.CenterOffset, -2);
+    usual.Load("[GLOBALINFO]\nTITLEHEIGHT=23\nMAXHEIGHT=21\nBORDERWIDTH=3\nCENTEROFFSET=-2\nBISPACE=1\nBILEFT=5\n");
+    const TsSkinData& d = usual.sm.SkinData;
+    EXPECT_EQ(d.TitleHeight, 23);
+    EXPECT_EQ(d.MaxHeight, 21);
+    EXPECT_EQ(d.BorderWidth, 3);
+    EXPECT_EQ(d.CenterOffset, -2);
+    EXPECT_EQ(d.BISpace, 1);
+    EXPECT_EQ(d.BILeft, 5);
+    EXPECT_EQ(d.FormOffset, 8);
+    EXPECT_EQ(d.BIRight, 0);
 }
+
+#ifdef TW_SKIN_ARCHIVE
+TEST(HostileSkin, TheProgramsOwnSkinKeepsEveryMeasureItGives)
+{
+    std::unique_ptr<TacSkinConvertor> sc;
+    LoadPackedFile(TW_SKIN_ARCHIVE, sc, false);
+    ASSERT_TRUE(sc && sc->Options);
+    const std::string text(reinterpret_cast<const char*>(sc->Options->Memory()), size_t(sc->Options->Size()));
+    const TsIniText options(text);
+    TsSkinManager sm;
+    LoadPackedSkinTables(sm, *sc);
+    const TsSkinData& d = sm.SkinData;
+    const std::pair<const char*, int> read[] = {
+        {"BORDERWIDTH", d.BorderWidth}, {"TITLEHEIGHT", d.TitleHeight}, {"MAXHEIGHT", d.MaxHeight},
+        {"FORMOFFSET", d.FormOffset},   {"CENTEROFFSET", d.CenterOffset}, {"BISPACE", d.BISpace},
+        {"BIRIGHT", d.BIRight},         {"BILEFT", d.BILeft},             {"BICONCLOSEGLOWMARGIN", d.BICloseGlowMargin},
+    };
+    for (const auto& [key, value] : read) {
+        ASSERT_NE(options.ReadString("GLOBALINFO", key, "?"), "?") << key;
+        EXPECT_EQ(value, options.ReadInteger("GLOBALINFO", key, 0)) << key;
+    }
+}
+#endif
 
 TEST(HostileSkin, PicturesLargerThanASkinCanShowAreRefusedBeforeDecoding)
 {

@@ -180,6 +180,14 @@ TEST(SkinLookups, ExtendedBorderMarginsFollowTheBorderMode)
         sm.SkinData.FormOffset = 1;
         sm.UpdateExtBorderImages();
         EXPECT_EQ(sm.ExtBorderMargins, mode == 0 ? (TRect{2, 4, 1, 3}) : (TRect{1, 1, 1, 1})) << mode;
+        // An offset beyond the pieces would put the border inside the form,
+        // a huge one make a layered window of that size around it.
+        sm.SkinData.FormOffset = 20;
+        sm.UpdateExtBorderImages();
+        EXPECT_EQ(sm.ExtBorderMargins, mode == 0 ? (TRect{0, 0, 0, 0}) : (TRect{20, 20, 20, 20})) << mode;
+        sm.SkinData.FormOffset = 30000;
+        sm.UpdateExtBorderImages();
+        EXPECT_EQ(sm.ExtBorderMargins, mode == 0 ? (TRect{0, 0, 0, 0}) : (TRect{64, 64, 64, 64})) << mode;
     }
 }
 

@@ -175,6 +175,19 @@ TEST(SkinPack, DamagedCountsLengthsAndSizesRaise)
     EXPECT_TRUE(raises(z));
     for (size_t n = 0; n < good.size(); ++n)
         EXPECT_TRUE(raises(std::vector<uint8_t>(good.begin(), good.begin() + long(n)))) << n;
+    // Cut after its signature, the archive is told to be damaged, as every
+    // other damage is, not as a failed read of a stream.
+    for (size_t n = 5; n < good.size(); ++n) {
+        TacSkinConvertor c;
+        try {
+            Extract(c, std::vector<uint8_t>(good.begin(), good.begin() + long(n)));
+            ADD_FAILURE() << n;
+        } catch (const ESkinPackError& e) {
+            EXPECT_NE(std::string(e.what()).find("damaged"), std::string::npos) << n << ": " << e.what();
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << n << ": " << e.what();
+        }
+    }
 }
 
 // An archive written by hand: each entry's name, its stated size and the

@@ -451,6 +451,13 @@ TEST_F(Manager, ADamagedSkinOfTheFolderGivesWayToTheStoredOne)
         EXPECT_EQ(rec.Log.front(), "glows");
     }
     EXPECT_EQ(sm->LoadErrorFile, sm->GetFullSkinDirectory() + "Blank" + tw::PathDelim() + "Options.dat");
+    // Five bytes: the signature and a cut count. The user reads that the
+    // skin is damaged.
+    WriteFile(dir / "Short.asz", std::string("ASzf\x01", 5));
+    sm->SetSkinName("Short");
+    EXPECT_EQ(sm->SkinName(), internal);
+    EXPECT_EQ(sm->LoadErrorFile, sm->GetFullSkinDirectory() + "Short.asz");
+    EXPECT_NE(sm->LoadError.find("damaged"), std::string::npos) << sm->LoadError;
     sm->SetSkinName("Broken");   // no such skin anywhere: no error either
     EXPECT_EQ(sm->LoadError, "");
     fs::remove(dir / (internal + ".asz"));
