@@ -5,6 +5,7 @@
 #include "skin/engine/common/SkinMessages.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/engine/link/sVclUtils.h"
+#include "skin/engine/painting/GraphicsUtils.h"
 #include "skin/windows/sSkinProvider.h"
 #include "ui/Application.h"
 #include "ui/CheckLst.h"
@@ -139,17 +140,8 @@ namespace {
 
 // The share of the text colour in a colour mixed from the field's: enough
 // to stand apart from the field, little enough for the text to read on it.
-constexpr int kFixedRowShare = 25;
-constexpr int kGridLineShare = 15;
-
-TColor Blend(TColor field, TColor text, int percent)
-{
-    auto channel = [&](int shift) {
-        const int a = (int(field) >> shift) & 0xFF, b = (int(text) >> shift) & 0xFF;
-        return (a + (b - a) * percent / 100) << shift;
-    };
-    return TColor(channel(0) | channel(8) | channel(16));
-}
+constexpr double kFixedRowShare = 0.25;
+constexpr double kGridLineShare = 0.15;
 
 // The value list editor's colours from the field's: its title row and lines
 // mixed from the field and its text (the skin has no section of its own for
@@ -159,9 +151,9 @@ tw::TValueListColors GridColorsOf(const TacFieldColors& f)
     tw::TValueListColors g;
     g.Field = f.Color;
     g.Text = f.FontColor;
-    g.Fixed = Blend(f.Color, f.FontColor, kFixedRowShare);
+    g.Fixed = BlendColors(f.FontColor, f.Color, kFixedRowShare);
     g.FixedText = f.FontColor;
-    g.Lines = Blend(f.Color, f.FontColor, kGridLineShare);
+    g.Lines = BlendColors(f.FontColor, f.Color, kGridLineShare);
     g.Selected = f.Highlight;
     g.SelectedText = f.HighlightText;
     return g;
