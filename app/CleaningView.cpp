@@ -32,6 +32,10 @@ bool TCleaningView::RunSaveDialog(std::string& fileName)
     sSaveDialog1.SetFilter("TransportStream(*.ts)|*.ts");
     sSaveDialog1.SetTitle("Select filename for new stream");
     sSaveDialog1.SetFileName(fileName);
+    // An existing file is replaced only after the system's question: the
+    // name proposed is that of the last copy, and a slip of the hand could
+    // name another recording.
+    sSaveDialog1.SetOptions(ofOverwritePrompt | ofHideReadOnly | ofEnableSizing);
     if (!sSaveDialog1.Execute())
         return false;
     fileName = sSaveDialog1.FileName();

@@ -203,7 +203,8 @@ void TRawCutterForm::Run(const std::string& fileName)
     save.SetTitle("Select filename for new stream");
     save.SetFilter("TransportStream(*.ts)|*.ts");
     save.SetFileName(RawCutterOutputName(fileName));
-    save.SetOptions(ofHideReadOnly | ofEnableSizing);
+    // An existing file is replaced only after the system's question.
+    save.SetOptions(ofOverwritePrompt | ofHideReadOnly | ofEnableSizing);
     if (!save.Execute())
         return;
     int64_t from = 0, to = 0;

@@ -302,6 +302,21 @@ HWND FileDialogOwner() {
     return active;
 }
 
+DWORD FileDialogFlags(TOpenOptions options) {
+    DWORD flags = OFN_EXPLORER;
+    if (options & ofReadOnly) flags |= OFN_READONLY;
+    if (options & ofOverwritePrompt) flags |= OFN_OVERWRITEPROMPT;
+    if (options & ofHideReadOnly) flags |= OFN_HIDEREADONLY;
+    if (options & ofNoChangeDir) flags |= OFN_NOCHANGEDIR;
+    if (options & ofAllowMultiSelect) flags |= OFN_ALLOWMULTISELECT;
+    if (options & ofPathMustExist) flags |= OFN_PATHMUSTEXIST;
+    if (options & ofFileMustExist) flags |= OFN_FILEMUSTEXIST;
+    if (options & ofCreatePrompt) flags |= OFN_CREATEPROMPT;
+    if (options & ofNoReadOnlyReturn) flags |= OFN_NOREADONLYRETURN;
+    if (options & ofEnableSizing) flags |= OFN_ENABLESIZING;
+    return flags;
+}
+
 } // namespace
 
 bool TOpenDialog::Run(bool save) {
@@ -309,6 +324,7 @@ bool TOpenDialog::Run(bool save) {
     rq.Kind = save ? dkSaveFile : dkOpenFile;
     rq.Text = filter_;
     rq.Caption = title_;
+    rq.Flags = FileDialogFlags(options_);
     std::string answer = fileName_;
     rq.Value = &answer;
     if (auto r = CallDialogHook(rq)) {
@@ -337,17 +353,7 @@ bool TOpenDialog::Run(bool save) {
     ofn.lpstrInitialDir = dir.empty() ? nullptr : dir.c_str();
     ofn.lpstrTitle = title.empty() ? nullptr : title.c_str();
     ofn.lpstrDefExt = ext.empty() ? nullptr : ext.c_str();
-    ofn.Flags = OFN_EXPLORER;
-    if (options_ & ofReadOnly) ofn.Flags |= OFN_READONLY;
-    if (options_ & ofOverwritePrompt) ofn.Flags |= OFN_OVERWRITEPROMPT;
-    if (options_ & ofHideReadOnly) ofn.Flags |= OFN_HIDEREADONLY;
-    if (options_ & ofNoChangeDir) ofn.Flags |= OFN_NOCHANGEDIR;
-    if (options_ & ofAllowMultiSelect) ofn.Flags |= OFN_ALLOWMULTISELECT;
-    if (options_ & ofPathMustExist) ofn.Flags |= OFN_PATHMUSTEXIST;
-    if (options_ & ofFileMustExist) ofn.Flags |= OFN_FILEMUSTEXIST;
-    if (options_ & ofCreatePrompt) ofn.Flags |= OFN_CREATEPROMPT;
-    if (options_ & ofNoReadOnlyReturn) ofn.Flags |= OFN_NOREADONLYRETURN;
-    if (options_ & ofEnableSizing) ofn.Flags |= OFN_ENABLESIZING;
+    ofn.Flags = rq.Flags;
     // The dialog disables only its owner; like a modal form it must hold
     // every other window of the program too, or a click there reaches a
     // window that acts as if nothing were open.

@@ -35,7 +35,7 @@ struct TDialogRequest {
     std::string Caption; // window title
     TMsgDlgType DlgType = mtCustom;
     TMsgDlgButtons Buttons = 0;
-    UINT Flags = 0; // MessageBox flags
+    UINT Flags = 0; // MessageBox flags; a file dialog's OPENFILENAME flags
     std::string* Value = nullptr;
 };
 using TDialogHook = std::function<std::optional<int>(TDialogRequest& request)>;

@@ -3,6 +3,7 @@
 // START through the save dialog to a written copy, the language switch
 // reaching the panels, and a close during the analysis.
 #include <windows.h>
+#include <commdlg.h>
 
 #include <commctrl.h>
 
@@ -79,6 +80,7 @@ struct DialogLog {
     std::vector<Backdrop> backdrops; // one per request
     std::string saveDefault; // the name the save dialog offered
     std::string saveAnswer;  // empty: cancel
+    UINT saveFlags = 0;
     std::string inputAnswer; // empty: cancel
     std::string openAnswer;  // empty: cancel
     std::function<void()> onSaveFile; // runs when the save dialog opens
@@ -120,6 +122,7 @@ protected:
             switch (rq.Kind) {
             case dkSaveFile:
                 g_dialogs.saveDefault = rq.Value ? *rq.Value : std::string();
+                g_dialogs.saveFlags = rq.Flags;
                 if (g_dialogs.onSaveFile) g_dialogs.onSaveFile();
                 if (g_dialogs.saveAnswer.empty()) return mrCancel;
                 *rq.Value = g_dialogs.saveAnswer;
@@ -649,6 +652,8 @@ TEST_F(AnalysisViewTest, StartWritesTheCleanedCopyAndItsLog) {
         if (FileExists(f)) RemoveFile(f);
     Form1->sBitBtn1->Click();
     EXPECT_EQ(g_dialogs.saveDefault, output);
+    // The system asks before an existing file is replaced.
+    EXPECT_TRUE(g_dialogs.saveFlags & OFN_OVERWRITEPROMPT);
     EXPECT_FALSE(FileExists(output));
     EXPECT_TRUE(Form1->sBitBtn1->Enabled());
 
