@@ -453,6 +453,10 @@ UINT TrackMenuKeepingClear(HMENU menu, UINT flags, int x, int y, HWND owner, con
     MONITORINFO mon{};
     mon.cbSize = sizeof(mon);
     GetMonitorInfoW(MonitorFromPoint(POINT{x, y}, MONITOR_DEFAULTTONEAREST), &mon);
+    // Opened from a point on the rectangle itself (a title icon's middle),
+    // the menu starts below it.
+    if (x >= keepClear->left && x < keepClear->right && y >= keepClear->top && y < keepClear->bottom)
+        y = keepClear->bottom;
     const int h = MenuPopupHeight(menu, owner);
     if (!(flags & (TPM_BOTTOMALIGN | TPM_VCENTERALIGN)) && y + h > mon.rcWork.bottom &&
         keepClear->top - h >= mon.rcWork.top) {
