@@ -415,7 +415,60 @@ void EndMenuLoop(HMENU shown) {
         reinterpret_cast<LPARAM>(shown));
 }
 
-void TPopupMenu::Popup(int x, int y) {
+namespace {
+
+// The height the menu will show with: owner-drawn items as the owner
+// measures them, separators and text items by the system's sizes, with the
+// popup's frame and margins generously counted (a menu taken as higher than
+// it is opens above its title a little early, never over it).
+int MenuPopupHeight(HMENU menu, HWND owner) {
+    const int count = GetMenuItemCount(menu);
+    int h = 2 * (GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYEDGE)) + 8;
+    for (int i = 0; i < count && i < 1000; ++i) {
+        MENUITEMINFOW mi{};
+        mi.cbSize = sizeof(mi);
+        mi.fMask = MIIM_FTYPE | MIIM_ID | MIIM_DATA | MIIM_STATE;
+        if (!GetMenuItemInfoW(menu, UINT(i), TRUE, &mi)) continue;
+        if (mi.fType & MFT_OWNERDRAW) {
+            MEASUREITEMSTRUCT ms{};
+            ms.CtlType = ODT_MENU;
+            ms.itemID = mi.wID;
+            ms.itemData = mi.dwItemData;
+            ms.itemHeight = UINT(GetSystemMetrics(SM_CYMENU));
+            if (owner) SendMessageW(owner, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&ms));
+            h += int(std::min<UINT>(ms.itemHeight, 1000));
+        } else if (mi.fType & MFT_SEPARATOR) {
+            h += GetSystemMetrics(SM_CYMENUSIZE) / 2;
+        } else {
+            h += std::max(GetSystemMetrics(SM_CYMENU), GetSystemMetrics(SM_CYMENUSIZE));
+        }
+    }
+    return h;
+}
+
+} // namespace
+
+UINT TrackMenuKeepingClear(HMENU menu, UINT flags, int x, int y, HWND owner, const RECT* keepClear) {
+    if (!keepClear) return UINT(TrackPopupMenuEx(menu, flags, x, y, owner, nullptr));
+    MONITORINFO mon{};
+    mon.cbSize = sizeof(mon);
+    GetMonitorInfoW(MonitorFromPoint(POINT{x, y}, MONITOR_DEFAULTTONEAREST), &mon);
+    // Opened from a point on the rectangle itself (a title icon's middle),
+    // the menu starts below it.
+    if (x >= keepClear->left && x < keepClear->right && y >= keepClear->top && y < keepClear->bottom)
+        y = keepClear->bottom;
+    const int h = MenuPopupHeight(menu, owner);
+    if (!(flags & (TPM_BOTTOMALIGN | TPM_VCENTERALIGN)) && y + h > mon.rcWork.bottom &&
+        keepClear->top - h >= mon.rcWork.top) {
+        // No room below: the menu's bottom on the title's top.
+        flags |= TPM_BOTTOMALIGN;
+        y = keepClear->top;
+    }
+    TPMPARAMS clear{sizeof(TPMPARAMS), *keepClear};
+    return UINT(TrackPopupMenuEx(menu, flags | TPM_VERTICAL, x, y, owner, &clear));
+}
+
+void TPopupMenu::Popup(int x, int y, const RECT* keepClear) {
     if (OnPopup) OnPopup(this);
     HWND owner = GetActiveWindow();
     if (!owner) owner = Application->Handle();
@@ -429,7 +482,7 @@ void TPopupMenu::Popup(int x, int y) {
     bool freed = false;
     freedWhileOpen_ = &freed;
     const HMENU shown = Handle();
-    UINT cmd = static_cast<UINT>(TrackPopupMenu(shown, flags, x, y, 0, owner, nullptr));
+    UINT cmd = TrackMenuKeepingClear(shown, flags, x, y, owner, keepClear);
     if (freed) {
         DestroyMenu(shown);
         return;

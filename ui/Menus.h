@@ -169,7 +169,10 @@ public:
     // loop has returned and touches nothing else of it.
     ~TPopupMenu() override;
     // Shows the menu at a screen point and runs the chosen item's click.
-    void Popup(int x, int y);
+    void Popup(int x, int y) { Popup(x, y, nullptr); }
+    // The same, kept off a screen rectangle (a title the menu was opened
+    // from): where there is no room below it, the menu opens above it.
+    void Popup(int x, int y, const RECT* keepClear);
     bool AutoPopup() const { return autoPopup_; }
     void SetAutoPopup(bool a) { autoPopup_ = a; }
     TPopupAlignment Alignment() const { return alignment_; }
@@ -204,5 +207,13 @@ bool DispatchMenuOwnerDraw(TMessage& m);
 // cancel to the menu window showing it (the loop may not be the one the
 // system takes as the top one).
 void EndMenuLoop(HMENU shown);
+
+// TrackPopupMenuEx with a screen rectangle to keep clear (may be null): the
+// title a menu was opened from. Where the menu has no room below the point,
+// it opens above the rectangle, as the system's own title menu does; the
+// rectangle is also handed to the system, but not every system honours it,
+// so the menu's height is measured the way the menu loop will (owner-drawn
+// items ask the owner) and the menu placed by it.
+UINT TrackMenuKeepingClear(HMENU menu, UINT flags, int x, int y, HWND owner, const RECT* keepClear);
 
 } // namespace tw

@@ -377,7 +377,8 @@ private:
     COLORREF TextColor() const;
     // The children made since are adapted too.
     void AdaptChildren();
-    void PopupSysMenu(int x, int y);
+    // The title given (screen coordinates, may be null) stays clear of the menu.
+    void PopupSysMenu(int x, int y, const RECT* title = nullptr);
     void UpdateBorderWindow();
     TRect IconRect(const TMeasures& ms) const;
     void DrawTitleIcon(HDC dc, const TRect& r);

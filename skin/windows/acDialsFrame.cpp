@@ -181,14 +181,14 @@ void TacDialogWnd::ClearHot()
     SetHotButton(0);
 }
 
-void TacDialogWnd::PopupSysMenu(int x, int y)
+void TacDialogWnd::PopupSysMenu(int x, int y, const RECT* title)
 {
     if (!sysMenu_)
         return;
     const TLife life(*this);
     ClearHot();
     if (life.Alive() && sysMenu_)
-        sysMenu_->PopupAt(x, y);
+        sysMenu_->PopupAt(x, y, title);
 }
 
 TRect TacDialogWnd::IconRect(const TMeasures& ms) const
@@ -338,6 +338,14 @@ TCaptionLayoutInput TacDialogWnd::LayoutInput(const TMeasures& ms) const
     in.MaxWidth = width(titleMasks_[1].Mask);
     in.MinWidth = width(titleMasks_[2].Mask);
     in.HelpWidth = width(titleMasks_[3].Mask);
+    // The restore picture (always of the large set) takes maximize's place
+    // on a zoomed dialog and minimize's on a minimized one: the place is as
+    // wide as the picture, or it would run over the button beside it.
+    if (in.Zoomed || in.Iconic) {
+        const int restore = NormMask();
+        if (manager_->MaskIndexValid(restore))
+            (in.Zoomed ? in.MaxWidth : in.MinWidth) = MaskFrameWidth(manager_->ma[size_t(restore)]);
+    }
     const int close = titleMasks_[0].Mask;
     in.ButtonHeight = manager_->MaskIndexValid(close) ? MaskFrameHeight(manager_->ma[size_t(close)]) : 21;
     return in;

@@ -306,7 +306,10 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             RECT wr;
             GetWindowRect(wnd, &wr);
             const TMeasures ms = Measure();
-            PopupSysMenu(wr.left + ms.Border, wr.top + ms.Border + GetSystemMetrics(SM_CYSMICON));
+            // Opened from the title, it keeps the title clear (above it at
+            // the screen's bottom).
+            const RECT title{wr.left, wr.top, wr.right, wr.top + ms.Border + ms.Title};
+            PopupSysMenu(wr.left + ms.Border, wr.top + ms.Border + GetSystemMetrics(SM_CYSMICON), &title);
             return 0;
         }
         if (IsTitleButton(int(wp))) {
@@ -399,7 +402,8 @@ LRESULT TacDialogWnd::AdapterWndProc(UINT msg, WPARAM wp, LPARAM lp)
             RECT wr;
             GetWindowRect(wnd, &wr);
             const TMeasures ms = Measure();
-            PopupSysMenu(wr.left + ms.Border, wr.top + ms.Border + ms.Title);
+            const RECT title{wr.left, wr.top, wr.right, wr.top + ms.Border + ms.Title};
+            PopupSysMenu(wr.left + ms.Border, wr.top + ms.Border + ms.Title, &title);
             return 0;
         }
         const LRESULT r = CallSaved(msg, wp, lp);

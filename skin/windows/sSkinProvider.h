@@ -354,7 +354,9 @@ public:
     // Pops the system menu up at a screen point: the skinned one while the
     // manager skins popups, else the system's with the commands the drawn
     // frame allows.
-    void ShowSystemMenu(int x, int y);
+    // A title given (screen coordinates) is kept clear: with no room below
+    // it the menu opens above it.
+    void ShowSystemMenu(int x, int y, const RECT* title = nullptr);
     // Below the title icon, as a click on it or Alt+Space opens it.
     void ShowSystemMenuUnderIcon();
     // True while the menu line is painted from the skin (its items owner-drawn).

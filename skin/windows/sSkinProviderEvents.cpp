@@ -372,7 +372,9 @@ bool TsSkinProvider::ButtonAndCommandMessage(tw::TMessage& m)
             const TRect icon = IconRect(ms);
             RECT wr;
             GetWindowRect(wnd, &wr);
-            PopupSystemMenu(POINT{wr.left + icon.Left, wr.top + ms.Border + ms.Title});
+            // Kept off the title (above it at the screen's bottom).
+            const RECT title{wr.left, wr.top, wr.right, wr.top + ms.Border + ms.Title};
+            ShowSystemMenu(wr.left + icon.Left, wr.top + ms.Border + ms.Title, &title);
             m.Result = 0;
             return true;
         }
@@ -490,7 +492,11 @@ bool TsSkinProvider::ButtonAndCommandMessage(tw::TMessage& m)
                 GetWindowRect(wnd, &wr);
                 const TRect f = ExtActive() ? ExtendedFrame() : TRect();
                 const TPoint at = PointOf(m.LParam);
-                if (!ButtonRect(code).Contains(TPoint(at.X - wr.left + f.Left, at.Y - wr.top + f.Top)))
+                // (Maximized, the strip above it at the screen's edge is
+                // the button's too, as the hit test answers.)
+                const bool on = ButtonRect(code).Contains(TPoint(at.X - wr.left + f.Left, at.Y - wr.top + f.Top)) ||
+                                (IsZoomed(wnd) && !ExtActive() && HitTest(at) == code);
+                if (!on)
                     break;
             }
             ButtonUp(code, m.LParam);
@@ -542,7 +548,10 @@ bool TsSkinProvider::ButtonAndCommandMessage(tw::TMessage& m)
                 const TMeasures ms = Measure();
                 RECT wr;
                 GetWindowRect(wnd, &wr);
-                PopupSystemMenu(POINT{wr.left + ms.Client.Left, wr.top + ms.Client.Top});
+                // Title and menu line stay in view: at the screen's bottom
+                // the menu opens above them.
+                const RECT title{wr.left, wr.top, wr.right, wr.top + ms.Client.Top};
+                ShowSystemMenu(wr.left + ms.Client.Left, wr.top + ms.Client.Top, &title);
             }
             m.Result = 0;
             return true;

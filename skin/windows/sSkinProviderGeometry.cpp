@@ -162,7 +162,9 @@ TsSkinProvider::TMeasures TsSkinProvider::Measure() const
     ms.Client = TRect(left, top, left + cr.right, top + cr.bottom);
     // The system keeps the non-client sizes; the provider draws over them, so
     // the frame is what lies around the client area.
-    ms.Border = IsIconic(wnd) ? GetSystemMetrics(SM_CXFRAME) : left;
+    // Minimized, the client tells nothing: the frame is the one the style
+    // gives (a fixed frame is narrower than a sizing one).
+    ms.Border = IsIconic(wnd) ? FormBorderWidth(false) : left;
     MENUBARINFO mbi{};
     mbi.cbSize = sizeof(mbi);
     if (GetMenu(wnd) && GetMenuBarInfo(wnd, OBJID_MENU, 0, &mbi))
@@ -260,6 +262,17 @@ TCaptionLayoutInput TsSkinProvider::CaptionInput(const TMeasures& ms) const
     in.MaxWidth = width("BICONMAX", "SICONMAX");
     in.MinWidth = width("BICONMIN", "SICONMIN");
     in.HelpWidth = width("BICONHELP", HelpMaskName(in.Large));
+    // The restore picture stands in for maximize on a zoomed form and for
+    // minimize on an iconic one, in the large set whatever set the others
+    // come from: its place is as wide as it is, or it would run over its
+    // neighbour.
+    if (in.Zoomed || in.Iconic) {
+        int restore = MaskIndex("BICONNORM");
+        if (!sm->MaskIndexValid(restore))
+            restore = sm->GetMaskIndex(skinData_->SkinIndex, skinData_->SkinSection(), "BICONNORM");
+        if (sm->MaskIndexValid(restore))
+            (in.Zoomed ? in.MaxWidth : in.MinWidth) = MaskFrameWidth(sm->ma[size_t(restore)]);
+    }
     const int close = MaskIndex(in.Large ? "BICONCLOSE" : "SICONCLOSE");
     in.ButtonHeight = sm->MaskIndexValid(close) ? MaskFrameHeight(sm->ma[size_t(close)]) : 21;
     const int title = MaskIndex("TITLEBUTTON");
@@ -278,7 +291,12 @@ TCaptionLayoutInput TsSkinProvider::CaptionInput(const TMeasures& ms) const
 TRect TsSkinProvider::IconRect(const TMeasures& ms) const
 {
     const tw::TBorderStyle bs = form_->BorderStyle();
-    if (!showAppIcon_ || (bs != tw::bsSingle && bs != tw::bsSizeable) || !(form_->BorderIcons() & tw::biSystemMenu))
+    // A minimized form is its title alone, and every minimized title shows
+    // the program's icon (the skinned dialogs' do too), whatever frame or
+    // system menu the restored form has.
+    const bool iconic = form_->HandleAllocated() && IsIconic(form_->Handle());
+    if (!showAppIcon_ || (!iconic && ((bs != tw::bsSingle && bs != tw::bsSizeable) ||
+                                      !(form_->BorderIcons() & tw::biSystemMenu))))
         return TRect();
     const int own = titleIcon_.Width ? titleIcon_.Width : titleIcon_.Height;
     const int size = TitleIconSize(own, SkinManager()->SkinData.TitleHeight, true);
@@ -342,7 +360,10 @@ THitTestInput TsSkinProvider::HitInput(const TMeasures& ms) const
     in.SysBorderWidth = ms.Border;
     in.TitleHeight = ms.Title;
     in.MenuHeight = ms.Menu;
-    in.IconRect = IconRect(ms);
+    // The icon opens the system menu only where the form has one (a
+    // minimized form shows it whatever).
+    if (form_->BorderIcons() & tw::biSystemMenu)
+        in.IconRect = IconRect(ms);
     in.GripRect = GripRect(ms);
     if (in.GripRect.Right <= in.GripRect.Left && formAdapter_ && formAdapter_->ShowsVertical() &&
         formAdapter_->ShowsHorizontal() && !IsZoomed(wnd)) {

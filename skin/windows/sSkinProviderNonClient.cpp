@@ -431,10 +431,13 @@ void TsSkinProvider::ShowSystemMenuUnderIcon()
     const TMeasures ms = Measure();
     RECT wr;
     GetWindowRect(form_->Handle(), &wr);
-    ShowSystemMenu(wr.left + ms.Border, wr.top + ms.Border + ms.Title);
+    // The menu belongs to the title: where the screen ends below it (a
+    // minimized form at the bottom), it opens above the title, not over it.
+    const RECT title{wr.left, wr.top, wr.right, wr.top + ms.Border + ms.Title};
+    ShowSystemMenu(wr.left + ms.Border, wr.top + ms.Border + ms.Title, &title);
 }
 
-void TsSkinProvider::ShowSystemMenu(int x, int y)
+void TsSkinProvider::ShowSystemMenu(int x, int y, const RECT* title)
 {
     if (!form_ || !form_->HandleAllocated())
         return;
@@ -447,7 +450,7 @@ void TsSkinProvider::ShowSystemMenu(int x, int y)
         if (sm == DefaultManager)
             TsSkinableMenus::Of(sm)->PrepareMenu(systemMenu_, TsSkinableMenus::Of(sm)->Active());
         SetSystemMenuUp(true);
-        systemMenu_->Popup(x, y);
+        systemMenu_->Popup(x, y, title);
         return;
     }
     // The system's own menu, its commands set by what the drawn frame
@@ -474,7 +477,7 @@ void TsSkinProvider::ShowSystemMenu(int x, int y)
     for (const auto& [command, on] : commands)
         EnableMenuItem(menu, command, MF_BYCOMMAND | (on ? MF_ENABLED : (MF_GRAYED | MF_DISABLED)));
     SetWindowLongPtrW(wnd, GWL_STYLE, GetWindowLongPtrW(wnd, GWL_STYLE) | (style & WS_VISIBLE));
-    const UINT cmd = UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, wnd, nullptr));
+    const UINT cmd = tw::TrackMenuKeepingClear(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, wnd, title);
     if (cmd)
         PostMessageW(wnd, WM_SYSCOMMAND, cmd, 0);
 }

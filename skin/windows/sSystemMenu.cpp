@@ -245,7 +245,7 @@ void TacSystemMenu::UpdateItems()
     ItemClose->SetEnabled(true);
 }
 
-void TacSystemMenu::PopupAt(int x, int y)
+void TacSystemMenu::PopupAt(int x, int y, const RECT* title)
 {
     if (!dialog_ || !IsWindow(dialog_->Handle()))
         return;
@@ -257,8 +257,8 @@ void TacSystemMenu::PopupAt(int x, int y)
     // it for the loop's sake (Release) and goes now.
     const TacMainWnd::TLife life(*dialog_);
     open_ = true;
-    const UINT cmd = UINT(TrackPopupMenu(Handle(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, 0,
-                                         dialog_->Handle(), nullptr));
+    const UINT cmd = tw::TrackMenuKeepingClear(Handle(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y,
+                                               dialog_->Handle(), title);
     open_ = false;
     if (orphaned_) {
         delete this;

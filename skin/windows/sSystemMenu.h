@@ -103,7 +103,9 @@ public:
     void UpdateItems();
     // Shows the menu at a screen point with the dialog as its window (the
     // dialog hears the items' drawing and the chosen command).
-    void PopupAt(int x, int y);
+    // The title given (screen coordinates, may be null) is kept clear: a
+    // dialog at the screen's bottom gets its menu above its title.
+    void PopupAt(int x, int y, const RECT* title = nullptr);
     TacDialogWnd* Dialog() const { return dialog_; }
     // Whether PopupAt's menu loop runs now.
     bool Open() const { return open_; }

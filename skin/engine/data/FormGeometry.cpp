@@ -180,15 +180,37 @@ int FormHitTest(const THitTestInput& in, TPoint p)
     const int titleBottom = in.SysBorderWidth + in.TitleHeight;
 
     // 1. Caption buttons, counted from the right.
-    if (!IsEmpty(in.Buttons.Close) && Contains(in.Buttons.Close, p))
-        return htClose;
-    if (!IsEmpty(in.Buttons.Max) && Contains(in.Buttons.Max, p))
-        return in.Menu.EnabledMax || (in.Menu.EnabledRestore && !in.Iconic) ? htMaxButton : htCaption;
-    if (!IsEmpty(in.Buttons.Min) && Contains(in.Buttons.Min, p))
-        // Minimized, the button shows the restore glyph and restores.
-        return in.Menu.EnabledMin || in.Iconic ? htMinButton : htCaption;
-    if (!IsEmpty(in.Buttons.Help) && Contains(in.Buttons.Help, p))
-        return htHelp;
+    const auto button = [&in](TPoint at) {
+        if (!IsEmpty(in.Buttons.Close) && Contains(in.Buttons.Close, at))
+            return htClose;
+        if (!IsEmpty(in.Buttons.Max) && Contains(in.Buttons.Max, at))
+            return in.Menu.EnabledMax || (in.Menu.EnabledRestore && !in.Iconic) ? htMaxButton : htCaption;
+        if (!IsEmpty(in.Buttons.Min) && Contains(in.Buttons.Min, at))
+            // Minimized, the button shows the restore glyph and restores.
+            return in.Menu.EnabledMin || in.Iconic ? htMinButton : htCaption;
+        if (!IsEmpty(in.Buttons.Help) && Contains(in.Buttons.Help, at))
+            return htHelp;
+        return htNowhere;
+    };
+    int code = button(p);
+    if (code == htNowhere && in.Zoomed && !in.Iconic) {
+        // A maximized window's frame lies off the screen and the skin's
+        // margins leave a strip at the screen's edge above and right of the
+        // buttons: a pointer thrown into the top edge or the top-right
+        // corner must still hit them. So the rows above each button answer
+        // as that button, and the strip right of close, down to close's
+        // bottom, as close.
+        TPoint q = p;
+        const TRect& close = in.Buttons.Close;
+        if (!IsEmpty(close) && q.X >= close.Right && q.X < in.Width && q.Y >= 0 && q.Y < close.Bottom)
+            q.X = close.Right - 1;
+        for (const TRect* b : {&in.Buttons.Close, &in.Buttons.Max, &in.Buttons.Min, &in.Buttons.Help})
+            if (!IsEmpty(*b) && q.X >= b->Left && q.X < b->Right && q.Y >= 0 && q.Y < b->Top)
+                q.Y = b->Top;
+        code = button(q);
+    }
+    if (code != htNowhere)
+        return code;
     // User buttons only answer inside the title bar: many of them run past
     // the icon and the left frame, where the frame and icon must still work.
     // A minimized window is a title only: its edges size nothing.

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <vector>
@@ -53,6 +54,88 @@ int FrameOf(HWND wnd)
 {
     const LONG_PTR style = GetWindowLongPtrW(wnd, GWL_STYLE);
     return (style & WS_THICKFRAME) ? GetSystemMetrics(SM_CXFRAME) : GetSystemMetrics(SM_CXFIXEDFRAME);
+}
+
+// What a timer saw of the popup menu open (closed again at once).
+struct TMenuSeen {
+    bool Opened = false;
+    RECT Rect{};
+};
+TMenuSeen* g_menu = nullptr;
+
+void CALLBACK MenuProbe(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (!g_menu)
+        return;
+    const HWND popup = test::VisibleThreadWindow(L"#32768");
+    if (!popup)
+        return;
+    if (!g_menu->Opened) {
+        g_menu->Opened = true;
+        GetWindowRect(popup, &g_menu->Rect);
+    }
+    EndMenu();
+    PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+}
+
+// Opens the menu by the input given and notes where it showed (closed again
+// at once by the probe).
+TMenuSeen MenuOpenedBy(void (*input)(POINT), POINT at = {})
+{
+    TMenuSeen seen;
+    g_menu = &seen;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 30, MenuProbe);
+    input(at);
+    test::PumpUntil([&] { return seen.Opened; });
+    test::PumpUntil([&] { return !test::VisibleThreadWindow(L"#32768"); }, 5000);
+    KillTimer(nullptr, timer);
+    g_menu = nullptr;
+    return seen;
+}
+void AltSpace(POINT) { test::PressAltSpace(); }
+
+// The centre of where the window answers code on its title (screen
+// coordinates), found by its own hit test; (-1, -1) when nowhere.
+POINT FindOnTitle(HWND wnd, LRESULT code)
+{
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    LONG left = wr.right, top = wr.bottom, right = wr.left - 1, bottom = wr.top - 1;
+    for (LONG y = wr.top; y < wr.top + 40 && y < wr.bottom; ++y)
+        for (LONG x = wr.left; x < wr.right; ++x)
+            if (SendMessageW(wnd, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == code) {
+                left = std::min(left, x), right = std::max(right, x);
+                top = std::min(top, y), bottom = std::max(bottom, y);
+            }
+    return right < left ? POINT{-1, -1} : POINT{(left + right) / 2, (top + bottom) / 2};
+}
+void ClickIcon(POINT at) { test::ClickAt(at); }
+
+// The title of a window: its top rows down to the end of the caption.
+RECT TitleOf(HWND wnd)
+{
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    return RECT{wr.left, wr.top, wr.right, wr.top + FrameOf(wnd) + GetSystemMetrics(SM_CYCAPTION)};
+}
+
+// Moves a window so that its bottom lies on the work area's bottom (where
+// the system puts minimized windows): no menu fits below its title.
+void ToTheBottom(HWND wnd)
+{
+    RECT work, wr;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    GetWindowRect(wnd, &wr);
+    SetWindowPos(wnd, nullptr, 300, work.bottom - (wr.bottom - wr.top), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    tw::Application->ProcessMessages();
+}
+
+// The menu opened from a title at the screen's bottom opens above it and
+// leaves every row of the title in view.
+void ExpectAboveTheTitle(const TMenuSeen& seen, const RECT& title)
+{
+    ASSERT_TRUE(seen.Opened) << "no menu opened";
+    EXPECT_LE(seen.Rect.bottom, title.top) << "menu from " << seen.Rect.top << " over the title at " << title.top;
 }
 
 class MinimizedTitleTest : public ::testing::Test {
@@ -140,6 +223,11 @@ TEST_F(MinimizedTitleTest, AMinimizedDialogShowsItsTitleAndItsRestoreGlyphRestor
         const RECT right{0, 0, shot.Width(), shot.Height()};
         const POINT at = test::FindPicture(shot, restore1, right);
         ASSERT_GE(at.x, 0) << "no restore glyph on the minimized title";
+        // Whole, left of the maximize box (the restore picture is a large
+        // one, whatever set the dialog's other buttons come from).
+        const TRect box = dialog.Buttons().Max;
+        ASSERT_GT(box.Right, box.Left);
+        EXPECT_LE(at.x + restore1.Width, box.Left) << "the restore glyph runs over the maximize box";
         // A sizeable dialog shows its maximize glyph enabled; a fixed one may
         // not maximize, and takes its buttons from the skin's small set
         // where the skin has one.
@@ -201,28 +289,6 @@ TEST_F(MinimizedTitleTest, ADialogWithoutAMaximizeBoxIsRestoredFromItsMinimizedT
 // ---------------------------------------------------------------------------
 // Minimized forms
 
-// What a timer saw of the popup menu open (closed again at once).
-struct TMenuSeen {
-    bool Opened = false;
-    RECT Rect{};
-};
-TMenuSeen* g_menu = nullptr;
-
-void CALLBACK MenuProbe(HWND, UINT, UINT_PTR, DWORD)
-{
-    if (!g_menu)
-        return;
-    const HWND popup = test::VisibleThreadWindow(L"#32768");
-    if (!popup)
-        return;
-    if (!g_menu->Opened) {
-        g_menu->Opened = true;
-        GetWindowRect(popup, &g_menu->Rect);
-    }
-    EndMenu();
-    PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
-}
-
 class MinimizedFormTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -236,10 +302,11 @@ protected:
         DefaultManager = nullptr;
         SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
     }
-    HWND MinimizedForm()
+    HWND MinimizedForm(tw::TBorderStyle style = tw::bsSizeable)
     {
         form = new tw::TForm(tw::Application);
         form->SetText("Minimized");
+        form->SetBorderStyle(style);
         form->SetBounds(120, 100, 400, 260);
         new TsSkinProvider(form);
         form->Show();
@@ -276,26 +343,88 @@ TEST_F(MinimizedFormTest, TheEdgesOfAMinimizedTitleAreTitleAndADoubleClickThereR
 // opens for a restored form, not over the title at the window's corner.
 TEST_F(MinimizedFormTest, AltSpaceOpensTheMenuBelowAMinimizedTitle)
 {
+    for (const tw::TBorderStyle style : {tw::bsSizeable, tw::bsSingle}) {
+        SCOPED_TRACE(style == tw::bsSingle ? "fixed frame" : "sizing frame");
+        delete form;
+        const HWND wnd = MinimizedForm(style);
+        ASSERT_TRUE(IsIconic(wnd));
+        SetForegroundWindow(wnd);
+        SetActiveWindow(wnd);
+        tw::Application->ProcessMessages();
+        const TMenuSeen seen = MenuOpenedBy(AltSpace);
+        ASSERT_TRUE(seen.Opened) << "Alt+Space opened no menu";
+        RECT wr;
+        GetWindowRect(wnd, &wr);
+        // The frame its style gives it (a fixed one is narrower).
+        const int border = FrameOf(wnd);
+        EXPECT_EQ(seen.Rect.left, wr.left + border);
+        EXPECT_EQ(seen.Rect.top, wr.top + border + GetSystemMetrics(SM_CYCAPTION));
+    }
+}
+
+// At the screen's bottom the menu of a minimized form, opened by Alt+Space
+// or by a click on the title icon, opens above the title; so does the menu
+// of a restored form whose title lies at the screen's bottom.
+TEST_F(MinimizedFormTest, AtTheScreensBottomTheMenuOpensAboveTheTitle)
+{
     const HWND wnd = MinimizedForm();
     ASSERT_TRUE(IsIconic(wnd));
+    ToTheBottom(wnd);
     SetForegroundWindow(wnd);
     SetActiveWindow(wnd);
     tw::Application->ProcessMessages();
-    TMenuSeen seen;
-    g_menu = &seen;
-    const UINT_PTR timer = SetTimer(nullptr, 0, 30, MenuProbe);
-    test::PressAltSpace();
-    test::PumpUntil([&] { return seen.Opened; });
-    // The menu closed again before the test goes on.
-    test::PumpUntil([&] { return !test::VisibleThreadWindow(L"#32768"); }, 5000);
-    KillTimer(nullptr, timer);
-    g_menu = nullptr;
-    ASSERT_TRUE(seen.Opened) << "Alt+Space opened no menu";
-    RECT wr;
-    GetWindowRect(wnd, &wr);
-    const int border = GetSystemMetrics(SM_CXFRAME);
-    EXPECT_EQ(seen.Rect.left, wr.left + border);
-    EXPECT_EQ(seen.Rect.top, wr.top + border + GetSystemMetrics(SM_CYCAPTION));
+    {
+        SCOPED_TRACE("Alt+Space, minimized");
+        ExpectAboveTheTitle(MenuOpenedBy(AltSpace), TitleOf(wnd));
+    }
+    {
+        SCOPED_TRACE("a click on the icon, minimized");
+        const POINT icon = FindOnTitle(wnd, HTSYSMENU);
+        ASSERT_GE(icon.x, 0);
+        ExpectAboveTheTitle(MenuOpenedBy(ClickIcon, icon), TitleOf(wnd));
+        EXPECT_TRUE(IsIconic(wnd));
+    }
+    ShowWindow(wnd, SW_RESTORE);
+    tw::Application->ProcessMessages();
+    ASSERT_FALSE(IsIconic(wnd));
+    // Restored, its title on the screen's last rows, the rest below them.
+    RECT work;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    SetWindowPos(wnd, nullptr, 200, work.bottom - FrameOf(wnd) - GetSystemMetrics(SM_CYCAPTION) - 4, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER);
+    SetForegroundWindow(wnd);
+    tw::Application->ProcessMessages();
+    SCOPED_TRACE("Alt+Space, title at the bottom");
+    ExpectAboveTheTitle(MenuOpenedBy(AltSpace), TitleOf(wnd));
+}
+
+// The same for a skinned system dialog, minimized at the screen's bottom.
+TEST_F(MinimizedTitleTest, AtTheScreensBottomADialogsMenuOpensAboveItsMinimizedTitle)
+{
+    TacDialogWnd& dialog = Dialog(WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME);
+    const HWND d = dialog.Handle();
+    MinimizeAt(d, 300, 200);
+    ASSERT_TRUE(IsIconic(d));
+    SetForegroundWindow(d);
+    SetActiveWindow(d);
+    tw::Application->ProcessMessages();
+    {
+        SCOPED_TRACE("a click on the icon, room below");
+        const TMenuSeen seen = MenuOpenedBy(ClickIcon, FindOnTitle(d, HTSYSMENU));
+        ASSERT_TRUE(seen.Opened);
+        EXPECT_GE(seen.Rect.top, TitleOf(d).bottom) << "the menu covers the title's lower rows";
+    }
+    ToTheBottom(d);
+    const RECT title = TitleOf(d);
+    {
+        SCOPED_TRACE("Alt+Space");
+        ExpectAboveTheTitle(MenuOpenedBy(AltSpace), title);
+    }
+    SCOPED_TRACE("a click on the icon");
+    const POINT at = FindOnTitle(d, HTSYSMENU);
+    ASSERT_GE(at.x, 0);
+    ExpectAboveTheTitle(MenuOpenedBy(ClickIcon, at), title);
+    EXPECT_TRUE(IsIconic(d));
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include "ModalProbe.h"
 #include "RealInput.h"
 #include "SkinTestForms.h"
+#include "TitlePictures.h"
 #include "skin/engine/data/sSkinManager.h"
 #include "skin/windows/acDials.h"
 #include "skin/windows/sSkinProvider.h"
@@ -159,6 +160,58 @@ TEST_F(RealInputCaptionTest, ClickOnTheIconOpensTheSystemMenu)
     EXPECT_TRUE(SameRect(Rect(), start));
 }
 
+// A maximized form's frame lies off the screen: a pointer thrown into the
+// screen's top-right corner presses close (and it shows pressed), and the
+// top row above the restore button is that button's.
+TEST_F(RealInputCaptionTest, AMaximizedFormsButtonsTakeClicksAtTheScreensEdge)
+{
+    const int last = GetSystemMetrics(SM_CXSCREEN) - 1;
+    ShowWindow(wnd, SW_MAXIMIZE);
+    ASSERT_TRUE(WaitFor([&] { return IsZoomed(wnd) && test::Settled(wnd); }));
+    const POINT restore = Find(HTMAXBUTTON);
+    ASSERT_GE(restore.x, 0);
+    Click({restore.x, 0});
+    EXPECT_TRUE(WaitFor([&] { return !IsZoomed(wnd); })) << "the top row above restore did not restore";
+    Park();
+    ShowWindow(wnd, SW_MAXIMIZE);
+    ASSERT_TRUE(WaitFor([&] { return IsZoomed(wnd) && test::Settled(wnd); }));
+
+    // What close looks like pressed: pressed on the button itself, off
+    // which it is let go (nothing closes).
+    const POINT close = Find(HTCLOSE);
+    ASSERT_GE(close.x, 0);
+    const auto look = [&] {
+        RECT wr;
+        GetWindowRect(wnd, &wr);
+        const tw::test::ScreenShot shot = tw::test::TakeScreenShot(wnd);
+        std::vector<uint32_t> part;
+        for (int y = std::max(0, int(close.y - 6 - shot.Rect.top)); y < close.y + 6 - shot.Rect.top; ++y)
+            for (int x = close.x - 6 - shot.Rect.left; x < close.x + 6 - shot.Rect.left; ++x)
+                part.push_back(shot.Pixels[size_t(y * shot.Width() + x)]);
+        return part;
+    };
+    const std::vector<uint32_t> normal = look();
+    const auto press = [&](POINT at) {
+        std::vector<INPUT> down{Mouse(MOUSEEVENTF_MOVE, at), Mouse(MOUSEEVENTF_LEFTDOWN)};
+        SendInput(UINT(down.size()), down.data(), sizeof(INPUT));
+    };
+    press(close);
+    ASSERT_TRUE(WaitFor([&] { return look() != normal; })) << "close never showed pressed";
+    ASSERT_TRUE(WaitFor([&] { return test::Settled(wnd); }));
+    const std::vector<uint32_t> pressed = look();
+    std::vector<INPUT> off{Mouse(MOUSEEVENTF_MOVE, {last / 2, 300}), Mouse(MOUSEEVENTF_LEFTUP)};
+    SendInput(UINT(off.size()), off.data(), sizeof(INPUT));
+    ASSERT_TRUE(WaitFor([&] { return look() == normal; }));
+    ASSERT_TRUE(IsWindowVisible(wnd));
+
+    // The same press in the screen's top-right corner.
+    press({last, 0});
+    EXPECT_TRUE(WaitFor([&] { return look() == pressed; })) << "close does not show pressed from the corner";
+    std::vector<INPUT> up{Mouse(MOUSEEVENTF_LEFTUP)};
+    SendInput(1, up.data(), sizeof(INPUT));
+    EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(wnd); })) << "the corner did not close the form";
+}
+
 // A system dialog skinned from outside answers real clicks on its buttons
 // the same way.
 TEST_F(RealInputCaptionTest, ADialogsMaximizeButtonTakesARealClick)
@@ -177,6 +230,14 @@ TEST_F(RealInputCaptionTest, ADialogsMaximizeButtonTakesARealClick)
     if (max.x >= 0) {
         Click(max);
         EXPECT_TRUE(WaitFor([&] { return IsZoomed(wnd) != FALSE; }));
+        // Maximized, the screen's top row above its restore button is the
+        // button's too.
+        Park();
+        EXPECT_TRUE(WaitFor([&] { return test::Settled(wnd); }));
+        const POINT restore = Find(HTMAXBUTTON);
+        EXPECT_GE(restore.x, 0);
+        Click({restore.x, 0});
+        EXPECT_TRUE(WaitFor([&] { return !IsZoomed(wnd); })) << "the top row above restore did not restore";
     }
     Park();
     DestroyWindow(wnd);

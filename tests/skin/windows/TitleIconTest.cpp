@@ -104,6 +104,32 @@ TEST_F(TitleIconTest, AFormAndADialogWithoutIconsOfTheirOwnShowTheProgramsIcon)
     DestroyWindow(d);
 }
 
+// Forms with a dialog frame (the log window), with or without a system menu
+// (the file merger has none), show no icon while restored; minimized, their
+// title is all that shows of them and carries the program's icon as every
+// minimized title does.
+TEST_F(TitleIconTest, MinimizedDialogFramedFormsShowTheProgramsIcon)
+{
+    for (const tw::TBorderIcons icons : {tw::TBorderIcons(tw::biSystemMenu), tw::TBorderIcons(0)}) {
+        SCOPED_TRACE(icons ? "with a system menu" : "without a system menu");
+        auto* form = new tw::TForm(tw::Application);
+        form->SetText("Dialog frame");
+        form->SetBorderStyle(tw::bsDialog);
+        form->SetBorderIcons(icons);
+        form->SetBounds(100, 100, 380, 220);
+        new TsSkinProvider(form);
+        form->Show();
+        tw::Application->ProcessMessages();
+        EXPECT_FALSE(ShowsOwnIcon(form->Handle())) << "restored";
+        ShowWindow(form->Handle(), SW_MINIMIZE);
+        SetWindowPos(form->Handle(), nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        tw::Application->ProcessMessages();
+        ASSERT_TRUE(IsIconic(form->Handle()));
+        EXPECT_TRUE(ShowsOwnIcon(form->Handle())) << "minimized";
+        delete form;
+    }
+}
+
 } // namespace
 } // namespace skin
 

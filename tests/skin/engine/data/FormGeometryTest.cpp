@@ -192,6 +192,33 @@ TEST(FormGeometry, CaptionButtonsStayOnASmallWindowWhateverTheSkinsSizes)
     EXPECT_EQ(FormHitTest(h, TPoint(390, 290)), htBottomRight);
 }
 
+// A maximized form's frame lies off the screen: the rows above its caption
+// buttons and the strip right of close, down to close's bottom, are the
+// buttons' own (a pointer thrown into the corner closes it). Not so for a
+// restored form, whose edges size it, nor below close.
+TEST(FormGeometry, AMaximizedFormsButtonsReachTheScreensEdge)
+{
+    THitTestInput in = HitForm();
+    in.Zoomed = true;
+    in.Menu.EnabledRestore = true;
+    const TRect close = in.Buttons.Close, max = in.Buttons.Max, min = in.Buttons.Min;
+    ASSERT_GT(close.Top, 0);
+    ASSERT_LT(close.Right, in.Width - 1);
+    EXPECT_EQ(FormHitTest(in, {in.Width - 1, 0}), htClose);
+    EXPECT_EQ(FormHitTest(in, {in.Width - 1, close.Top}), htClose);
+    EXPECT_EQ(FormHitTest(in, {in.Width - 1, close.Bottom - 1}), htClose);
+    EXPECT_EQ(FormHitTest(in, {close.Left, 0}), htClose);
+    EXPECT_EQ(FormHitTest(in, {max.Left + 1, 0}), htMaxButton);
+    EXPECT_EQ(FormHitTest(in, {min.Right - 1, close.Top - 1}), htMinButton);
+    EXPECT_EQ(FormHitTest(in, {in.Width - 1, close.Bottom}), htCaption);
+    EXPECT_EQ(FormHitTest(in, {200, 0}), htCaption);
+
+    in.Zoomed = false;
+    in.Menu.EnabledRestore = false;
+    EXPECT_EQ(FormHitTest(in, {in.Width - 1, close.Top}), htRight);
+    EXPECT_EQ(FormHitTest(in, {close.Left, 0}), htTop);
+}
+
 TEST(FormGeometry, HitTestRegions)
 {
     THitTestInput in = HitForm();
