@@ -29,6 +29,7 @@ namespace {
 
 using test::Click;
 using test::Drag;
+using test::Mouse;
 using test::Park;
 using test::WaitFor;
 
