@@ -135,9 +135,13 @@ std::unique_ptr<TPixelImage> DecodePicture(TsSkinManager& sm, const std::string&
                                            int64_t packedSize = -1)
 {
     const std::string ext = FileExt(name);
-    if (ext == ".PNG") return LoadPngPicture(data, size, packedSize);
-    if (ext == ".JPG" || ext == ".JPEG") return LoadJpegPicture(data, size, &sm.SkinJpegScanPixels, packedSize);
-    return LoadBmpPicture(data, size);
+    sm.PictureInReading = name;
+    std::unique_ptr<TPixelImage> img;
+    if (ext == ".PNG") img = LoadPngPicture(data, size, packedSize);
+    else if (ext == ".JPG" || ext == ".JPEG") img = LoadJpegPicture(data, size, &sm.SkinJpegScanPixels, packedSize);
+    else img = LoadBmpPicture(data, size);
+    sm.PictureInReading.clear();
+    return img;
 }
 
 // A picture of the skin by name: the packed entry (name compared as given

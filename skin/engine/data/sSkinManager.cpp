@@ -684,6 +684,7 @@ void TsSkinManager::LoadSkin()
 {
     LoadErrorFile.clear();
     LoadError.clear();
+    PictureInReading.clear();
     // A packed file of the name wins over a folder of the same name.
     packed_ = tw::FileExists(PackedFileName());
     const std::string file = packed_ ? PackedFileName()
@@ -699,7 +700,11 @@ void TsSkinManager::LoadSkin()
         // on, and the failure goes to the caller.
         if (!fromFolder || InternalSkins.Count() == 0) throw;
         LoadErrorFile = file;
-        LoadError = e.what();
+        // Which picture, where one could not be read: the reader's own text
+        // ("Stream read error") does not say.
+        LoadError = PictureInReading.empty() ? std::string(e.what())
+                                             : "\"" + PictureInReading + "\": " + e.what();
+        PictureInReading.clear();
         FreeTables();
         LoadStoredSkin();
     }

@@ -190,6 +190,9 @@ public:
     // What the scans of its JPEGs cost in this load: one bound for all of
     // them (kMaxJpegScanPixels), however often a picture is named.
     int64_t SkinJpegScanPixels = 0;
+    // The picture being decoded; empty between pictures. A load that fails
+    // inside one names it in LoadError.
+    std::string PictureInReading;
     std::string SkinPath;
     std::vector<std::string> CommonSections;
     bool Loading() const { return loading_; }

@@ -504,6 +504,18 @@ TEST_F(Manager, ASkinWithoutItsMasterPictureIsADamagedSkin)
     EXPECT_NE(sm->LoadError.find("master picture"), std::string::npos) << sm->LoadError;
 }
 
+// A picture that cannot be read is named in the warning: the user learns
+// which file of the skin is damaged, not only that a stream ended.
+TEST_F(Manager, ADamagedPictureOfASkinIsNamedInTheWarning)
+{
+    AddInternal();
+    UnpackInto(dir / "BadPicture");
+    WriteFile(dir / "BadPicture" / "MASTER.BMP", std::string("BM\x10\x00", 4));
+    sm->SetSkinName("BadPicture");
+    EXPECT_EQ(sm->SkinName(), internal);
+    EXPECT_NE(sm->LoadError.find("MASTER.BMP"), std::string::npos) << sm->LoadError;
+}
+
 TEST_F(Manager, ARelativeSkinFolderHoldsItsPackedSkinsBesideTheProgram)
 {
     // The process stands elsewhere: only the program's folder may count.
