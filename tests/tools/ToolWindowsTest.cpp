@@ -1604,3 +1604,55 @@ TEST_F(ToolWindowsTest, AReceiverIndexThatCannotBeReadLeavesTheMergerUsable) {
     CloseHandle(holder);
     RemoveDirectoryW(Utf8ToWide(dir).c_str());
 }
+
+namespace {
+
+// A key struck on the keyboard, as the system delivers it.
+void Strike(WORD vk) {
+    INPUT in[2]{};
+    for (INPUT& i : in) {
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = vk;
+        i.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+    }
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, in, sizeof(INPUT));
+}
+
+bool PumpUntil(const std::function<bool()>& done) {
+    const ULONGLONG until = GetTickCount64() + 10000;
+    while (!done()) {
+        if (GetTickCount64() > until) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        Application->ProcessMessages();
+    }
+    return true;
+}
+
+} // namespace
+
+// The patch dialog has no close button: Escape is its way out, as its
+// Cancel button. While a PID is being typed into the grid, Escape drops
+// only that typing and the dialog stays.
+TEST_F(ToolWindowsTest, EscapeLeavesThePatchDialogButFirstATypedPid) {
+    TPatchForm patch(nullptr);
+    patch.SetPatchFormTexts(false);
+    patch.ValueListEditor1->Strings().Add("$0100=$0100");
+    patch.sPageControl1->SetActivePage(patch.sTabSheet1);
+    bool editEnded = false, stayed = false;
+    WhenShown([&] { return IsWindowVisible(patch.Handle()) && GetForegroundWindow() == patch.Handle(); }, [&] {
+        TValueListEditor* grid = patch.ValueListEditor1;
+        grid->SetFocus();
+        grid->EditValue();
+        if (!PumpUntil([&] { return grid->Editing() && GetFocus() == grid->InplaceEditor()->Handle(); })) return;
+        Strike(VK_ESCAPE);
+        editEnded = PumpUntil([&] { return !grid->Editing(); });
+        stayed = patch.ModalResult() == mrNone;
+        Strike(VK_ESCAPE);
+    });
+    test::ModalDeadline deadline("The patch dialog", 30000);
+    EXPECT_EQ(patch.ShowModal(), mrCancel);
+    EXPECT_TRUE(editEnded);
+    EXPECT_TRUE(stayed);
+    EXPECT_EQ(patch.ValueListEditor1->Cells(1, 1), "$0100");
+}
