@@ -439,21 +439,12 @@ TWinControl* ControlOfWindow(HWND h, HWND stop) {
     return nullptr;
 }
 
-// Whether caption marks ch as its accelerator: "&x", where "&&" stands for
-// an ampersand of its own.
+// Whether caption marks ch as its accelerator ("&x"), as a menu's caption
+// marks its access key.
 bool IsAccel(wchar_t ch, const std::string& caption) {
-    const std::wstring text = Utf8ToWide(caption);
-    for (size_t i = 0; i + 1 < text.size(); ++i) {
-        if (text[i] != L'&') continue;
-        if (text[i + 1] == L'&') {
-            ++i;
-            continue;
-        }
-        wchar_t pair[2] = {text[i + 1], ch};
-        CharUpperBuffW(pair, 2);
-        return pair[0] == pair[1];
-    }
-    return false;
+    const wchar_t key = HotkeyOf(caption);
+    CharUpperBuffW(&ch, 1);
+    return key != 0 && key == ch;
 }
 
 bool Usable(const TControl* c) {
