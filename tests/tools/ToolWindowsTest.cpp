@@ -1607,16 +1607,23 @@ TEST_F(ToolWindowsTest, AReceiverIndexThatCannotBeReadLeavesTheMergerUsable) {
 
 namespace {
 
-// A key struck on the keyboard, as the system delivers it.
-void Strike(WORD vk) {
-    INPUT in[2]{};
-    for (INPUT& i : in) {
+// A key struck on the keyboard (with a modifier held, if any), as the
+// system delivers it.
+void Strike(WORD vk, WORD modifier = 0) {
+    std::vector<INPUT> in;
+    auto key = [&](WORD k, bool up) {
+        INPUT i{};
         i.type = INPUT_KEYBOARD;
-        i.ki.wVk = vk;
-        i.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
-    }
-    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, in, sizeof(INPUT));
+        i.ki.wVk = k;
+        i.ki.wScan = static_cast<WORD>(MapVirtualKeyW(k, MAPVK_VK_TO_VSC));
+        i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        in.push_back(i);
+    };
+    if (modifier) key(modifier, false);
+    key(vk, false);
+    key(vk, true);
+    if (modifier) key(modifier, true);
+    SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
 }
 
 bool PumpUntil(const std::function<bool()>& done) {
@@ -1655,4 +1662,20 @@ TEST_F(ToolWindowsTest, EscapeLeavesThePatchDialogButFirstATypedPid) {
     EXPECT_TRUE(editEnded);
     EXPECT_TRUE(stayed);
     EXPECT_EQ(patch.ValueListEditor1->Cells(1, 1), "$0100");
+}
+
+// Alt and a letter of the main window's menu bar open that menu.
+TEST_F(ToolWindowsTest, AltAndALetterOpenTheMainWindowsMenu) {
+    SetForegroundWindow(Form1->Handle());
+    ASSERT_TRUE(PumpUntil([] { return GetForegroundWindow() == Form1->Handle(); }));
+    int opened = 0;
+    const TNotifyEvent old = Form1->File1->OnClick;
+    Form1->File1->OnClick = [&](TObject*) {
+        ++opened;
+        EndMenu();
+    };
+    Strike('F', VK_MENU);
+    EXPECT_TRUE(PumpUntil([&] { return opened == 1; }));
+    EndMenu();
+    Form1->File1->OnClick = old;
 }

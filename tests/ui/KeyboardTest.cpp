@@ -203,24 +203,37 @@ TEST_F(KeyboardTest, AltLetterActsOnTheControlThatOwnsIt) {
 
 TEST_F(KeyboardTest, AltLetterOpensTheMenuWhenNoControlOwnsIt) {
     auto* menu = new TMainMenu(form.get());
-    auto* file = new TMenuItem(form.get());
-    file->SetCaption("&File");
-    menu->Items()->Add(file);
-    file->AddItem("&Quit");
-    int opened = 0;
-    // The item's click runs as its submenu opens; the menu is then closed.
-    file->OnClick = [&](TObject*) {
-        ++opened;
-        PostMessageW(form->Handle(), WM_CANCELMODE, 0, 0);
-        EndMenu();
+    std::string opened;
+    // An item's click runs as its submenu opens; the menu is then closed.
+    auto item = [&](const std::string& caption) {
+        auto* i = new TMenuItem(form.get());
+        i->SetCaption(caption);
+        menu->Items()->Add(i);
+        i->AddItem("Quit");
+        i->OnClick = [&opened, caption](TObject*) {
+            opened = caption;
+            EndMenu();
+        };
     };
+    // "Tools" has no marked letter: its first one opens it, unless another
+    // item marks that letter ("&Text" takes T from it).
+    item("Tools");
+    item("&File");
+    item("Help");
+    item("&Text");
     form->SetMenu(menu);
     ShowWithFocus(form->Apply);
     Press('F', {VK_MENU});
-    EXPECT_TRUE(WaitFor([&] { return opened == 1; }));
+    EXPECT_TRUE(WaitFor([&] { return opened == "&File"; }));
+    Press('H', {VK_MENU});
+    EXPECT_TRUE(WaitFor([&] { return opened == "Help"; }));
+    Press('T', {VK_MENU});
+    EXPECT_TRUE(WaitFor([&] { return opened == "&Text"; }));
     EndMenu();
+    // A control's letter comes before the menu's.
     Press('G', {VK_MENU});
     EXPECT_TRUE(WaitFor([&] { return form->goClicks == 1; }));
+    EXPECT_EQ(opened, "&Text");
 }
 
 // Runs act once the modal form f shows; a form still up after the deadline
