@@ -18,6 +18,7 @@
 #include "app/AnalysisView.h"
 #include "app/LogForm.h"
 #include "app/MainForm.h"
+#include "app/SettingsForm.h"
 #include "shared/ProgressForm.h"
 #include "shared/Settings.h"
 #include "app/Startup.h"
@@ -1626,8 +1627,8 @@ void Strike(WORD vk, WORD modifier = 0) {
     SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
 }
 
-bool PumpUntil(const std::function<bool()>& done) {
-    const ULONGLONG until = GetTickCount64() + 10000;
+bool PumpUntil(const std::function<bool()>& done, ULONGLONG ms = 10000) {
+    const ULONGLONG until = GetTickCount64() + ms;
     while (!done()) {
         if (GetTickCount64() > until) return false;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
@@ -1678,4 +1679,41 @@ TEST_F(ToolWindowsTest, AltAndALetterOpenTheMainWindowsMenu) {
     EXPECT_TRUE(PumpUntil([&] { return opened == 1; }));
     EndMenu();
     Form1->File1->OnClick = old;
+}
+
+// Preferences by keyboard alone: Tab reaches the language list, the check
+// boxes and the page tabs, Ctrl+Tab turns the pages, Escape cancels.
+TEST_F(ToolWindowsTest, PreferencesAreReachedByTabAndLeftByEscape) {
+    std::vector<TWinControl*> reached;
+    int pagesSeen = 0;
+    bool closedByEscape = false;
+    WhenShown([] { return SettingsForm && IsWindowVisible(SettingsForm->Handle()) &&
+                          GetForegroundWindow() == SettingsForm->Handle() && GetFocus(); },
+              [&] {
+                  TSettingsForm* f = SettingsForm;
+                  f->sPageControl1->SetActivePage(f->sTabSheet1);
+                  for (int i = 0; i < 12; ++i) {
+                      const HWND before = GetFocus();
+                      Strike(VK_TAB);
+                      PumpUntil([&] { return GetFocus() != before; }, 2000);
+                      reached.push_back(TWinControl::FromHandle(GetFocus()));
+                  }
+                  TTabSheet* const first = f->sPageControl1->ActivePage();
+                  f->sPageControl1->SetFocus();
+                  Strike(VK_TAB, VK_CONTROL);
+                  if (PumpUntil([&] { return f->sPageControl1->ActivePage() != first; })) ++pagesSeen;
+                  Strike(VK_ESCAPE);
+                  closedByEscape = PumpUntil([&] { return !f->Modal() || f->ModalResult() == mrCancel; });
+              });
+    test::ModalDeadline deadline("Preferences", 30000);
+    Form1->Preferences1->Click();
+    EXPECT_TRUE(closedByEscape);
+    EXPECT_EQ(pagesSeen, 1);
+    auto seen = [&](const char* name) {
+        for (TWinControl* c : reached)
+            if (c && c->Name() == name) return true;
+        return false;
+    };
+    for (const char* name : {"sPageControl1", "sComboBox1", "sCheckBox1", "sCheckBox5", "sBitBtn1", "sBitBtn2"})
+        EXPECT_TRUE(seen(name)) << name;
 }
