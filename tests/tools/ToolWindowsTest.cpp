@@ -1717,3 +1717,27 @@ TEST_F(ToolWindowsTest, PreferencesAreReachedByTabAndLeftByEscape) {
     for (const char* name : {"sPageControl1", "sComboBox1", "sCheckBox1", "sCheckBox5", "sBitBtn1", "sBitBtn2"})
         EXPECT_TRUE(seen(name)) << name;
 }
+
+// The main window's step buttons sit in group boxes and panels; once they
+// are enabled, Tab reaches each of them.
+TEST_F(ToolWindowsTest, TabReachesTheMainWindowsStepButtons) {
+    std::vector<TBitBtn*> buttons{Form1->sBitBtn1, Form1->sBitBtn2, Form1->sBitBtn3, Form1->sBitBtn4};
+    std::vector<bool> enabled;
+    for (TBitBtn* b : buttons) {
+        enabled.push_back(b->Enabled());
+        b->SetEnabled(true);
+    }
+    SetForegroundWindow(Form1->Handle());
+    ASSERT_TRUE(PumpUntil([] { return GetForegroundWindow() == Form1->Handle(); }));
+    std::vector<TWinControl*> reached;
+    for (int i = 0; i < 40 && reached.size() < 40; ++i) {
+        const HWND before = GetFocus();
+        Strike(VK_TAB);
+        PumpUntil([&] { return GetFocus() != before; }, 2000);
+        reached.push_back(TWinControl::FromHandle(GetFocus()));
+    }
+    for (size_t i = 0; i < buttons.size(); ++i) {
+        EXPECT_NE(std::find(reached.begin(), reached.end(), buttons[i]), reached.end()) << buttons[i]->Caption();
+        buttons[i]->SetEnabled(enabled[i]);
+    }
+}
