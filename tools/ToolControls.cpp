@@ -38,6 +38,9 @@ skin::TsBitBtn* PlaceButton(TComponent* owner, TWinControl* parent, const char* 
 {
     auto* b = Place<skin::TsBitBtn>(owner, parent, name, left, top, 90, 26, caption);
     b->SetModalResult(result);
+    // The dialogs' Cancel buttons answer Escape: some of these dialogs have
+    // no close button, and Escape is the keyboard's way out of them.
+    b->SetCancel(result == mrCancel);
     return b;
 }
 

@@ -91,7 +91,7 @@ T* PlaceBound(TComponent* owner, TWinControl* parent, const char* name, int left
 }
 
 // A skinned button that ends its modal form with `result` (mrNone: only its
-// click).
+// click); with mrCancel it is the form's cancel button, pressed by Escape.
 skin::TsBitBtn* PlaceButton(TComponent* owner, TWinControl* parent, const char* name, int left, int top,
                             const std::string& caption, TModalResult result);
 

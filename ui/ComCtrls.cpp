@@ -21,6 +21,7 @@ void TTabSheet::CreateParams(TCreateParams& p) {
     // A sheet paints its whole client, as a panel does: the controls on it
     // are left out of that paint, or a paint of the sheet alone wipes them.
     p.Style |= WS_CLIPCHILDREN;
+    p.ExStyle |= WS_EX_CONTROLPARENT;
 }
 
 void TTabSheet::SetPageControl(TPageControl* pc) {
@@ -152,6 +153,28 @@ void TPageControl::SetActivePage(TTabSheet* p) {
     active_ = p;
     if (handle_) SendMessageW(handle_, TCM_SETCURSEL, static_cast<WPARAM>(TabIndexOf(p)), 0);
     ShowActive();
+}
+
+bool TPageControl::SelectNextPage(bool forward) {
+    std::vector<TTabSheet*> tabs;
+    for (TTabSheet* s : pages_)
+        if (s->tabVisible_) tabs.push_back(s);
+    if (tabs.size() < 2) return false;
+    const auto at = std::find(tabs.begin(), tabs.end(), active_);
+    const size_t n = tabs.size();
+    const size_t i = at == tabs.end() ? (forward ? n - 1 : 0) : static_cast<size_t>(at - tabs.begin());
+    TTabSheet* next = tabs[forward ? (i + 1) % n : (i + n - 1) % n];
+    bool allow = true;
+    if (OnChanging) OnChanging(this, allow);
+    if (!allow) return false;
+    // The focus must not stay on a control of the page that goes away.
+    const HWND focus = GetFocus();
+    const bool focusOnOldPage = active_ && active_->HandleAllocated() && focus &&
+                                (focus == active_->HandleIfAllocated() || IsChild(active_->HandleIfAllocated(), focus));
+    SetActivePage(next);
+    if (focusOnOldPage && CanFocus()) SetFocus();
+    if (OnChange) OnChange(this);
+    return true;
 }
 
 int TPageControl::ActivePageIndex() const {

@@ -46,6 +46,9 @@ public:
     void SetActivePage(TTabSheet* p);
     int ActivePageIndex() const;
     void SetActivePageIndex(int i);
+    // The next (or previous) page with a visible tab, round the end, as the
+    // user picks it: OnChanging may refuse, OnChange follows.
+    bool SelectNextPage(bool forward);
     TNotifyEvent OnChange;
     TTabChangingEvent OnChanging;
     void WndProc(TMessage& m) override;

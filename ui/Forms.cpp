@@ -6,6 +6,7 @@
 
 #include "base/WinText.h"
 #include "ui/Application.h"
+#include "ui/ComCtrls.h"
 #include "ui/Consts.h"
 #include "ui/Guards.h"
 #include "ui/Menus.h"
@@ -414,11 +415,124 @@ void TCustomForm::Release() {
         delete this;
 }
 
+namespace {
+
+// The form's windowed controls in tab order: each container's children in
+// their TabOrder, each child followed by its own. A hidden or disabled
+// container (a page that is not shown) is left out with all it holds.
+void CollectTabOrder(const TWinControl* parent, std::vector<TWinControl*>& out) {
+    for (int i = 0; i < parent->ControlCount(); ++i) {
+        auto* w = dynamic_cast<TWinControl*>(parent->Controls(i));
+        if (!w || !w->Visible() || !w->Enabled()) continue;
+        out.push_back(w);
+        CollectTabOrder(w, out);
+    }
+}
+
+bool TakesTab(const TWinControl* w) { return w->TabStop() && w->CanFocus() && w->HandleAllocated(); }
+
+// The library control a window belongs to (an inner window such as a
+// combo box's edit answers for its control).
+TWinControl* ControlOfWindow(HWND h, HWND stop) {
+    for (; h && h != stop; h = GetParent(h))
+        if (TWinControl* c = TWinControl::FromHandle(h)) return c;
+    return nullptr;
+}
+
+// Whether caption marks ch as its accelerator ("&x"), as a menu's caption
+// marks its access key.
+bool IsAccel(wchar_t ch, const std::string& caption) {
+    const wchar_t key = HotkeyOf(caption);
+    CharUpperBuffW(&ch, 1);
+    return key != 0 && key == ch;
+}
+
+bool Usable(const TControl* c) {
+    for (; c; c = c->Parent())
+        if (!c->Visible() || !c->Enabled()) return false;
+    return true;
+}
+
+} // namespace
+
 void TCustomForm::SelectNext(bool forward) {
     if (!handle_) return;
-    HWND focus = GetFocus();
-    HWND next = GetNextDlgTabItem(handle_, focus && IsChild(handle_, focus) ? focus : nullptr, forward ? FALSE : TRUE);
-    if (next) ::SetFocus(next);
+    std::vector<TWinControl*> order;
+    CollectTabOrder(this, order);
+    if (order.empty()) return;
+    TWinControl* current = ControlOfWindow(GetFocus(), handle_);
+    const auto at = std::find(order.begin(), order.end(), current);
+    const size_t n = order.size();
+    // Without a focused control the walk starts before the first (after
+    // the last) control.
+    size_t i = at == order.end() ? (forward ? n - 1 : 0) : static_cast<size_t>(at - order.begin());
+    for (size_t step = 0; step < n; ++step) {
+        i = forward ? (i + 1) % n : (i + n - 1) % n;
+        if (order[i] != current && TakesTab(order[i])) {
+            order[i]->SetFocus();
+            return;
+        }
+    }
+}
+
+bool TCustomForm::DialogChar(wchar_t ch) {
+    if (!handle_ || ch < L' ') return false;
+    std::vector<TControl*> stack{this};
+    std::vector<TControl*> all;
+    // Depth first in the order of the controls, as Tab visits them.
+    while (!stack.empty()) {
+        TControl* c = stack.back();
+        stack.pop_back();
+        if (c != this) all.push_back(c);
+        if (!c->IsWindowed() || !c->Visible() || !c->Enabled()) continue;
+        auto* w = static_cast<TWinControl*>(c);
+        for (int i = w->ControlCount() - 1; i >= 0; --i) stack.push_back(w->Controls(i));
+    }
+    for (TControl* c : all) {
+        if (!Usable(c)) continue;
+        if (auto* label = dynamic_cast<TLabel*>(c)) {
+            TWinControl* target = label->FocusControl();
+            if (!label->ShowAccelChar() || !target || !IsAccel(ch, label->Caption())) continue;
+            if (!target->CanFocus()) continue;
+            target->SetFocus();
+            return true;
+        }
+        if (!IsAccel(ch, c->Caption())) continue;
+        if (auto* b = dynamic_cast<TButton*>(c)) {
+            b->Click();
+            return true;
+        }
+        if (auto* box = dynamic_cast<TCheckBox*>(c)) {
+            box->SetFocus();
+            box->Toggle();
+            return true;
+        }
+        if (auto* radio = dynamic_cast<TRadioButton*>(c)) {
+            radio->SetFocus();
+            radio->SetChecked(true);
+            return true;
+        }
+        if (auto* group = dynamic_cast<TGroupBox*>(c)) {
+            // The checked button of a radio group, else the first control
+            // the box holds that takes the focus.
+            std::vector<TWinControl*> inside;
+            CollectTabOrder(group, inside);
+            TWinControl* first = nullptr;
+            for (TWinControl* w : inside) {
+                if (!TakesTab(w)) continue;
+                if (!first) first = w;
+                if (auto* r = dynamic_cast<TRadioButton*>(w); r && r->Checked()) {
+                    first = w;
+                    break;
+                }
+            }
+            if (first) {
+                first->SetFocus();
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 bool TCustomForm::IsShortCut(TShortCut sc) {
@@ -469,10 +583,38 @@ bool TCustomForm::PreviewKey(MSG& msg) {
             msg.wParam = key;
         }
     }
+    if (msg.message == WM_SYSCHAR) {
+        // Alt+letter: a control that owns the letter comes before the menu
+        // bar, which opens when none does.
+        return DialogChar(static_cast<wchar_t>(msg.wParam));
+    }
+    if (msg.message == WM_CHAR) {
+        // The letter alone acts where the focused control takes no
+        // characters (a button, a check box), as in a message box.
+        if (KeyboardShiftState() & (ssCtrl | ssAlt)) return false;
+        const LRESULT code = SendMessageW(msg.hwnd, WM_GETDLGCODE, 0, reinterpret_cast<LPARAM>(&msg));
+        if (code & (DLGC_WANTCHARS | DLGC_WANTALLKEYS)) return false;
+        return DialogChar(static_cast<wchar_t>(msg.wParam));
+    }
     if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
     WORD vk = static_cast<WORD>(msg.wParam);
     TShiftState shift = KeyboardShiftState();
     if (IsShortCut(ShortCut(vk, shift))) return true;
+    if (msg.message == WM_KEYDOWN && (shift & ssCtrl) && !(shift & ssAlt) &&
+        (vk == VK_TAB || vk == VK_NEXT || vk == VK_PRIOR)) {
+        // Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PgDn and Ctrl+PgUp turn the pages
+        // of the page control that has the focus or holds it, unless the
+        // focused control takes these keys itself.
+        const LRESULT code = SendMessageW(msg.hwnd, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg));
+        if (code & (DLGC_WANTALLKEYS | (vk == VK_TAB ? DLGC_WANTTAB : 0))) return false;
+        for (TWinControl* c = ControlOfWindow(msg.hwnd, handle_); c && c != this; c = c->Parent())
+            if (auto* pages = dynamic_cast<TPageControl*>(c)) {
+                const bool forward = vk == VK_TAB ? !(shift & ssShift) : vk == VK_NEXT;
+                pages->SelectNextPage(forward);
+                return true;
+            }
+        return false;
+    }
     if (msg.message != WM_KEYDOWN || (shift & (ssCtrl | ssAlt))) return false;
     LRESULT code = SendMessageW(msg.hwnd, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg));
     if (vk == VK_TAB && !(code & (DLGC_WANTTAB | DLGC_WANTALLKEYS))) {

@@ -124,6 +124,11 @@ public:
 
     // Used by the message loop for KeyPreview and dialog keys.
     bool PreviewKey(MSG& msg);
+    // The control whose caption marks ch as its accelerator ("&x") acts:
+    // a button is clicked, a check box toggled, a radio button checked, a
+    // label focuses its FocusControl, a group box its first control.
+    // False when no visible, enabled control owns the letter.
+    bool DialogChar(wchar_t ch);
 
 protected:
     friend class TControl;

@@ -581,17 +581,31 @@ bool DispatchMenuOwnerDraw(TMessage& m) {
             if (!parent) return false;
             const auto key = static_cast<wchar_t>(reinterpret_cast<uintptr_t>(
                 CharUpperW(reinterpret_cast<LPWSTR>(uintptr_t(LOWORD(m.WParam))))));
-            int pos = 0;
+            // An item without a marked key answers the first letter of its
+            // caption (the menu bar's "File" to Alt+F), unless an item marks
+            // that letter as its own.
+            int pos = 0, byFirstLetter = -1;
             for (int i = 0; i < parent->Count(); ++i) {
                 TMenuItem* c = parent->Items(i);
                 if (!c->Visible()) continue;
-                if (!c->IsLine() && c->Enabled() && HotkeyOf(c->Caption()) == key) {
-                    m.Result = MAKELRESULT(pos, MNC_EXECUTE);
-                    return true;
+                if (!c->IsLine() && c->Enabled()) {
+                    const wchar_t hotkey = HotkeyOf(c->Caption());
+                    if (hotkey == key) {
+                        m.Result = MAKELRESULT(pos, MNC_EXECUTE);
+                        return true;
+                    }
+                    if (hotkey == 0 && byFirstLetter < 0) {
+                        const std::wstring text = Utf8ToWide(c->Caption());
+                        wchar_t first = text.empty() ? 0 : text[0];
+                        CharUpperBuffW(&first, 1);
+                        if (first == key) byFirstLetter = pos;
+                    }
                 }
                 ++pos;
             }
-            return false;
+            if (byFirstLetter < 0) return false;
+            m.Result = MAKELRESULT(byFirstLetter, MNC_EXECUTE);
+            return true;
         }
         default:
             return false;

@@ -692,14 +692,17 @@ void TCheckBox::SetState(TCheckBoxState s) {
 
 void TCheckBox::WndProc(TMessage& m) {
     if (m.Msg == CN_COMMAND && HIWORD(m.WParam) == BN_CLICKED) {
-        // The user toggled it: unchecked -> checked (-> grayed) -> unchecked.
-        TCheckBoxState next = state_ == cbUnchecked ? cbChecked
-                              : state_ == cbChecked ? (allowGrayed_ ? cbGrayed : cbUnchecked)
-                                                    : cbUnchecked;
-        SetState(next);
+        Toggle();
         return;
     }
     TButtonControl::WndProc(m);
+}
+
+void TCheckBox::Toggle() {
+    // As a click of the user: unchecked -> checked (-> grayed) -> unchecked.
+    SetState(state_ == cbUnchecked ? cbChecked
+             : state_ == cbChecked ? (allowGrayed_ ? cbGrayed : cbUnchecked)
+                                   : cbUnchecked);
 }
 
 TRadioButton::TRadioButton(TComponent* owner) : TButtonControl(owner) {
@@ -748,8 +751,10 @@ void TGroupBox::CreateParams(TCreateParams& p) {
     TCustomControl::CreateParams(p);
     // The box paints its whole client: without clipping, each of its paints
     // would wipe the controls it holds, and only those that happen to be
-    // painted again afterwards would show.
+    // painted again afterwards would show. The controls it holds belong to
+    // the form's keyboard navigation, not to a dialog of their own.
     p.Style |= WS_CLIPCHILDREN;
+    p.ExStyle |= WS_EX_CONTROLPARENT;
 }
 
 TRect TGroupBox::AdjustedClientRect() const {

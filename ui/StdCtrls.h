@@ -235,6 +235,8 @@ public:
     void SetAllowGrayed(bool a) { allowGrayed_ = a; }
     TAlignment Alignment() const { return alignment_; }
     void SetAlignment(TAlignment a) { alignment_ = a; if (HandleAllocated()) RecreateWnd(); }
+    // The next state, as a click gives it.
+    void Toggle();
     void WndProc(TMessage& m) override;
 
 protected:

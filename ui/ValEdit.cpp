@@ -7,6 +7,22 @@
 
 namespace tw {
 
+namespace {
+
+// The cell editor keeps Enter and Escape: they take or drop the value being
+// typed, and must not press the default or cancel button of the form the
+// grid sits on.
+class TCellEditor : public TEdit {
+public:
+    using TEdit::TEdit;
+    void WndProc(TMessage& m) override {
+        TEdit::WndProc(m);
+        if (m.Msg == WM_GETDLGCODE && (m.WParam == VK_RETURN || m.WParam == VK_ESCAPE)) m.Result |= DLGC_WANTALLKEYS;
+    }
+};
+
+} // namespace
+
 TValueListEditor::TValueListEditor(TComponent* owner)
     : TCustomControl(owner), strings_(std::make_unique<TStringsList>()) {
     width_ = 306;
@@ -192,7 +208,7 @@ void TValueListEditor::Paint() {
 void TValueListEditor::EditValue() {
     if (row_ < 1 || row_ >= RowCount()) return;
     if (!editor_) {
-        editor_ = new TEdit(nullptr);
+        editor_ = new TCellEditor(nullptr);
         editor_->SetBorderStyle(bsNone);
         editor_->SetParent(this);
         editor_->OnExit = [this](TObject*) {

@@ -19,6 +19,7 @@
 #include "app/AnalysisView.h"
 #include "app/LogForm.h"
 #include "app/MainForm.h"
+#include "app/SettingsForm.h"
 #include "shared/ProgressForm.h"
 #include "shared/Settings.h"
 #include "app/Startup.h"
@@ -1605,4 +1606,140 @@ TEST_F(ToolWindowsTest, AReceiverIndexThatCannotBeReadLeavesTheMergerUsable) {
     EXPECT_TRUE(AnyMessageHas("info.dvr")) << Joined(Messages());
     CloseHandle(holder);
     RemoveDirectoryW(Utf8ToWide(dir).c_str());
+}
+
+namespace {
+
+// A key struck on the keyboard (with a modifier held, if any), as the
+// system delivers it.
+void Strike(WORD vk, WORD modifier = 0) {
+    std::vector<INPUT> in;
+    auto key = [&](WORD k, bool up) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = k;
+        i.ki.wScan = static_cast<WORD>(MapVirtualKeyW(k, MAPVK_VK_TO_VSC));
+        i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        in.push_back(i);
+    };
+    if (modifier) key(modifier, false);
+    key(vk, false);
+    key(vk, true);
+    if (modifier) key(modifier, true);
+    SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+}
+
+bool PumpUntil(const std::function<bool()>& done, ULONGLONG ms = 10000) {
+    const ULONGLONG until = GetTickCount64() + ms;
+    while (!done()) {
+        if (GetTickCount64() > until) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        Application->ProcessMessages();
+    }
+    return true;
+}
+
+} // namespace
+
+// The patch dialog has no close button: Escape is its way out, as its
+// Cancel button. While a PID is being typed into the grid, Escape drops
+// only that typing and the dialog stays.
+TEST_F(ToolWindowsTest, EscapeLeavesThePatchDialogButFirstATypedPid) {
+    TPatchForm patch(nullptr);
+    patch.SetPatchFormTexts(false);
+    patch.ValueListEditor1->Strings().Add("$0100=$0100");
+    patch.sPageControl1->SetActivePage(patch.sTabSheet1);
+    bool editEnded = false, stayed = false;
+    WhenShown([&] { return IsWindowVisible(patch.Handle()) && GetForegroundWindow() == patch.Handle(); }, [&] {
+        TValueListEditor* grid = patch.ValueListEditor1;
+        grid->SetFocus();
+        grid->EditValue();
+        if (!PumpUntil([&] { return grid->Editing() && GetFocus() == grid->InplaceEditor()->Handle(); })) return;
+        Strike(VK_ESCAPE);
+        editEnded = PumpUntil([&] { return !grid->Editing(); });
+        stayed = patch.ModalResult() == mrNone;
+        Strike(VK_ESCAPE);
+    });
+    test::ModalDeadline deadline("The patch dialog", 30000);
+    EXPECT_EQ(patch.ShowModal(), mrCancel);
+    EXPECT_TRUE(editEnded);
+    EXPECT_TRUE(stayed);
+    EXPECT_EQ(patch.ValueListEditor1->Cells(1, 1), "$0100");
+}
+
+// Alt and a letter of the main window's menu bar open that menu.
+TEST_F(ToolWindowsTest, AltAndALetterOpenTheMainWindowsMenu) {
+    SetForegroundWindow(Form1->Handle());
+    ASSERT_TRUE(PumpUntil([] { return GetForegroundWindow() == Form1->Handle(); }));
+    int opened = 0;
+    const TNotifyEvent old = Form1->File1->OnClick;
+    Form1->File1->OnClick = [&](TObject*) {
+        ++opened;
+        EndMenu();
+    };
+    Strike('F', VK_MENU);
+    EXPECT_TRUE(PumpUntil([&] { return opened == 1; }));
+    EndMenu();
+    Form1->File1->OnClick = old;
+}
+
+// Preferences by keyboard alone: Tab reaches the language list, the check
+// boxes and the page tabs, Ctrl+Tab turns the pages, Escape cancels.
+TEST_F(ToolWindowsTest, PreferencesAreReachedByTabAndLeftByEscape) {
+    std::vector<TWinControl*> reached;
+    int pagesSeen = 0;
+    bool closedByEscape = false;
+    WhenShown([] { return SettingsForm && IsWindowVisible(SettingsForm->Handle()) &&
+                          GetForegroundWindow() == SettingsForm->Handle() && GetFocus(); },
+              [&] {
+                  TSettingsForm* f = SettingsForm;
+                  f->sPageControl1->SetActivePage(f->sTabSheet1);
+                  for (int i = 0; i < 12; ++i) {
+                      const HWND before = GetFocus();
+                      Strike(VK_TAB);
+                      PumpUntil([&] { return GetFocus() != before; }, 2000);
+                      reached.push_back(TWinControl::FromHandle(GetFocus()));
+                  }
+                  TTabSheet* const first = f->sPageControl1->ActivePage();
+                  f->sPageControl1->SetFocus();
+                  Strike(VK_TAB, VK_CONTROL);
+                  if (PumpUntil([&] { return f->sPageControl1->ActivePage() != first; })) ++pagesSeen;
+                  Strike(VK_ESCAPE);
+                  closedByEscape = PumpUntil([&] { return !f->Modal() || f->ModalResult() == mrCancel; });
+              });
+    test::ModalDeadline deadline("Preferences", 30000);
+    Form1->Preferences1->Click();
+    EXPECT_TRUE(closedByEscape);
+    EXPECT_EQ(pagesSeen, 1);
+    auto seen = [&](const char* name) {
+        for (TWinControl* c : reached)
+            if (c && c->Name() == name) return true;
+        return false;
+    };
+    for (const char* name : {"sPageControl1", "sComboBox1", "sCheckBox1", "sCheckBox5", "sBitBtn1", "sBitBtn2"})
+        EXPECT_TRUE(seen(name)) << name;
+}
+
+// The main window's step buttons sit in group boxes and panels; once they
+// are enabled, Tab reaches each of them.
+TEST_F(ToolWindowsTest, TabReachesTheMainWindowsStepButtons) {
+    std::vector<TBitBtn*> buttons{Form1->sBitBtn1, Form1->sBitBtn2, Form1->sBitBtn3, Form1->sBitBtn4};
+    std::vector<bool> enabled;
+    for (TBitBtn* b : buttons) {
+        enabled.push_back(b->Enabled());
+        b->SetEnabled(true);
+    }
+    SetForegroundWindow(Form1->Handle());
+    ASSERT_TRUE(PumpUntil([] { return GetForegroundWindow() == Form1->Handle(); }));
+    std::vector<TWinControl*> reached;
+    for (int i = 0; i < 40 && reached.size() < 40; ++i) {
+        const HWND before = GetFocus();
+        Strike(VK_TAB);
+        PumpUntil([&] { return GetFocus() != before; }, 2000);
+        reached.push_back(TWinControl::FromHandle(GetFocus()));
+    }
+    for (size_t i = 0; i < buttons.size(); ++i) {
+        EXPECT_NE(std::find(reached.begin(), reached.end(), buttons[i]), reached.end()) << buttons[i]->Caption();
+        buttons[i]->SetEnabled(enabled[i]);
+    }
 }
