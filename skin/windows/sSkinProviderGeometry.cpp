@@ -295,11 +295,15 @@ TRect TsSkinProvider::IconRect(const TMeasures& ms) const
     // the program's icon (the skinned dialogs' do too), whatever frame or
     // system menu the restored form has.
     const bool iconic = form_->HandleAllocated() && IsIconic(form_->Handle());
-    if (!showAppIcon_ || (!iconic && ((bs != tw::bsSingle && bs != tw::bsSizeable) ||
-                                      !(form_->BorderIcons() & tw::biSystemMenu))))
+    if (!iconic && (!showAppIcon_ || (bs != tw::bsSingle && bs != tw::bsSizeable) ||
+                    !(form_->BorderIcons() & tw::biSystemMenu)))
         return TRect();
     const int own = titleIcon_.Width ? titleIcon_.Width : titleIcon_.Height;
-    const int size = TitleIconSize(own, SkinManager()->SkinData.TitleHeight, true);
+    // Sized by the skin's title height; where the skin gives none that could
+    // hold an icon (0: the system's title), by the title really drawn, so
+    // the icon is not a single pixel on a full title.
+    const int skinTitle = SkinManager()->SkinData.TitleHeight;
+    const int size = TitleIconSize(own, skinTitle > 8 ? skinTitle : ms.Title, true);
     const int left = ms.Border + SkinManager()->SkinData.BILeft;
     // Centred in the title strip; the extended title holds its top border
     // and is centred lower by the skin's centre offset.

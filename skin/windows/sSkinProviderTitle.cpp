@@ -222,10 +222,10 @@ void TsSkinProvider::PaintAppIcon(tw::TBitmap& bmp, const TRect& icon, int title
         if (g.PixelFormat() == tw::pf32bit && HasAlpha(g.PixelView())) {
             DrawGlyphOver(bmp, g, icon.Left, icon.Top, g.Width(), g.Height(), false);
         } else {
-            // Each side as the title icon gives it, or by the skin's title.
-            const int bySkin = TitleIconSize(0, SkinManager()->SkinData.TitleHeight, true);
-            const int w = titleIcon_.Width ? titleIcon_.Width : bySkin;
-            const int h = titleIcon_.Height ? titleIcon_.Height : bySkin;
+            // Each side as the title icon gives it, or as its place was
+            // measured by the title.
+            const int w = titleIcon_.Width ? titleIcon_.Width : iw;
+            const int h = titleIcon_.Height ? titleIcon_.Height : ih;
             TransparentBlt(dc, icon.Left, icon.Top, w, h, g.Canvas().Handle(), 0, 0, g.Width(), g.Height(),
                            RGB(255, 0, 255));
         }

@@ -90,8 +90,11 @@ constexpr int kMaxCenterOffset = 32;
 // The extended border's picture lies this far outside the form at most.
 constexpr int kMaxFormOffset = 64;
 // Gaps beside and between the caption buttons and before the title icon:
-// a negative one moves them onto the frame or off the window.
-constexpr int kMaxButtonGap = 64;
+// a negative one moves them onto the frame or off the window, and a
+// minimized title (160 pixels) must still hold the icon and three buttons
+// with every gap at its largest.
+constexpr int kMaxButtonGap = 8;
+constexpr int kMaxButtonInset = 16;
 
 // Border piece widths when the value gives none: the border width, else a
 // third of a frame. ImageCount 0 and MaskType -1 count as one frame and no
@@ -566,8 +569,8 @@ void ReadGlobalInfo(TsSkinManager& sm, const TsIniText& ini)
     d.Shadow1Transparency = strict("SHADOW1TRANSPARENCY", "0");
     d.BISpace = bounded("BISPACE", 0, 0, kMaxButtonGap);
     d.BIVAlign = i16("BIVALIGN", 0);
-    d.BIRight = bounded("BIRIGHT", 0, 0, kMaxButtonGap);
-    d.BILeft = bounded("BILEFT", 0, 0, kMaxButtonGap);
+    d.BIRight = bounded("BIRIGHT", 0, 0, kMaxButtonInset);
+    d.BILeft = bounded("BILEFT", 0, 0, kMaxButtonInset);
     d.BorderColor = ini.ReadInteger(kGlobal, "BORDERCOLOR", 0);
     d.BIKeepHue = i16("BIKEEPHUE", 0);
     d.BICloseGlow = strict("BICONCLOSEGLOW", "0");

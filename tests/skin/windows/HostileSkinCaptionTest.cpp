@@ -125,6 +125,44 @@ TEST(HostileSkinCaptionTest, CaptionButtonsStayOnTheWindowAndTakeRealClicks)
     }
 }
 
+// Every gap at the largest the skin may give: a minimized title (the
+// system's 160 pixels) still holds the icon, and restore, maximize and close
+// beside it, each answering on its own. The form shows no icon on its
+// restored title (as the program's windows other than the main one); its
+// minimized title shows it all the same.
+TEST(HostileSkinCaptionTest, AMinimizedTitleHoldsItsIconAndButtonsWithTheWidestGaps)
+{
+    tw::Application->Initialize();
+    TsSkinManager manager;
+    ASSERT_TRUE(LoadOwnSkinWith(manager, {{"BISPACE", "10000"}, {"BIRIGHT", "10000"}, {"BILEFT", "10000"}}));
+    auto* form = new tw::TForm(tw::Application);
+    form->SetText("Hostile");
+    form->SetBounds(160, 120, 420, 120);
+    form->SetBorderIcons(tw::TBorderIcons(tw::biSystemMenu | tw::biMinimize | tw::biMaximize));
+    (new TsSkinProvider(form))->SetShowAppIcon(false);
+    form->Show();
+    const HWND wnd = form->Handle();
+    ASSERT_TRUE(WaitFor([&] { return test::Settled(wnd); }));
+    ShowWindow(wnd, SW_MINIMIZE);
+    ASSERT_TRUE(WaitFor([&] { return IsIconic(wnd) && test::Settled(wnd); }));
+    const POINT icon = Find(wnd, HTSYSMENU), restore = Find(wnd, HTMINBUTTON), max = Find(wnd, HTMAXBUTTON),
+                close = Find(wnd, HTCLOSE);
+    EXPECT_GE(icon.x, 0) << "no icon";
+    EXPECT_GE(restore.x, 0) << "no restore button";
+    EXPECT_GE(max.x, 0) << "no maximize button";
+    EXPECT_GE(close.x, 0) << "no close button";
+    EXPECT_LT(icon.x, restore.x);
+    EXPECT_LT(restore.x, max.x);
+    EXPECT_LT(max.x, close.x);
+    if (restore.x >= 0) {
+        Click(restore);
+        EXPECT_TRUE(WaitFor([&] { return !IsIconic(wnd); })) << "restore";
+    }
+    Park();
+    delete form;
+    DefaultManager = nullptr;
+}
+
 } // namespace
 } // namespace skin
 
