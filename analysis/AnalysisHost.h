@@ -35,6 +35,7 @@ enum class TAnalysisQuestion {
     PcrWrap,           // patch the timer to remove the wrap?
     VideoFullRange,    // correct video_full_range_flag?
     Ac3StreamId,       // correct the AC-3 PES stream_id?
+    OverwriteFile,     // replace the existing file the copy was named?
 };
 
 enum class TMessageKind { Information, Warning, Error };

@@ -5,7 +5,9 @@
 #include "shared/ProgressForm.h"
 #include "analysis/CleaningChain.h"
 #include "analysis/AnalysisEngine.h"
+#include "analysis/SettingsStore.h"
 #include "base/SysUtils.h"
+#include "tools/engine/ToolFiles.h"
 #include "ts/TSPacketReader.h"
 #include "ui/Application.h"
 #include "skin/controls/sDialogs.h"
@@ -32,10 +34,6 @@ bool TCleaningView::RunSaveDialog(std::string& fileName)
     sSaveDialog1.SetFilter("TransportStream(*.ts)|*.ts");
     sSaveDialog1.SetTitle("Select filename for new stream");
     sSaveDialog1.SetFileName(fileName);
-    // An existing file is replaced only after the system's question: the
-    // name proposed is that of the last copy, and a slip of the hand could
-    // name another recording.
-    sSaveDialog1.SetOptions(ofOverwritePrompt | ofHideReadOnly | ofEnableSizing);
     if (!sSaveDialog1.Execute())
         return false;
     fileName = sSaveDialog1.FileName();
@@ -61,6 +59,13 @@ void TCleaningView::Start()
         return;
     std::string name = TCleaningPass::DefaultOutputName(form_.OpenDialog1->FileName());
     if (!RunSaveDialog(name))
+        return;
+    // An existing file is replaced only after a question: the name proposed
+    // is that of the last copy, and a slip of the hand could name another
+    // recording. A name the pass refuses (the recording itself) is told as
+    // such, not asked about.
+    if (pass_->CheckOutputName(engine_.FileName(), name).empty() && FileExists(name) &&
+        !engine_.Questions().Ask(TAnalysisQuestion::OverwriteFile, ReplaceFileQuestion(name, LanguageIsGerman())))
         return;
     CleanTo(name);
 }

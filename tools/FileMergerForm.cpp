@@ -14,6 +14,7 @@
 #include "tools/ToolControls.h"
 #include "tools/ToolForms.h"
 #include "tools/engine/DvrParts.h"
+#include "tools/engine/ToolFiles.h"
 #include "ui/Application.h"
 
 namespace tw {
@@ -24,7 +25,7 @@ namespace {
 
 enum {
     mtSourceLabel, mtDestLabel, mtAdd, mtRemove, mtCancel, mtInvalid1, mtInvalid2, mtInvalid3, mtCut1, mtCut2,
-    mtExists1, mtExists2, mtNoSpace, mtProgress, mtAbort, mtNoSources, mtNoDestination
+    mtNoSpace, mtProgress, mtAbort, mtNoSources, mtNoDestination
 };
 // German, English.
 const char* const kTexts[][2] = {
@@ -38,8 +39,6 @@ const char* const kTexts[][2] = {
     {"Datei trotzdem hinzuf\xC3\xBCgen?", "Add the file nevertheless?"},
     {"Datei beginnt nicht mir g\xC3\xBCltigen TS-Daten!", "File is not starting with valid TS data!"},
     {"Datei auf TS-Packetgr\xC3\xB6\xC3\x9F" "e zurechtschneiden?", "Cutting file to valid TS packet size?"},
-    {" existiert bereits!", " already exists!"},
-    {"Datei \xC3\xBC" "berschreiben?", "Overwrite file?"},
     {"Nicht genug Speicherplatz frei!", "Not enought disk space!"},
     {"Fortschritt", "Progress"},
     {"Abbrechen", "Abort"},
@@ -491,8 +490,7 @@ void TFileMergerForm::sBitBtn1Click(TObject*)
         return;
     }
     if (FileExists(dest) &&
-        MessageDlg((German ? "Datei " : "File ") + dest + MergerText(mtExists1) + "\r" + MergerText(mtExists2),
-                   mtConfirmation, mbYesNo) != mrYes)
+        MessageDlg(ReplaceFileQuestion(dest, German), mtConfirmation, mbYesNo) != mrYes)
         return;
     if (FreeSpace(dest) <= table_.TotalMergeSize()) {
         ToolMessage("WARNING", MergerText(mtNoSpace), mtWarning);

@@ -8,6 +8,7 @@
 #include "skin/controls/sDialogs.h"
 #include "tools/ToolControls.h"
 #include "tools/engine/RawCutter.h"
+#include "tools/engine/ToolFiles.h"
 #include "tools/engine/StreamProbe.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
@@ -203,9 +204,13 @@ void TRawCutterForm::Run(const std::string& fileName)
     save.SetTitle("Select filename for new stream");
     save.SetFilter("TransportStream(*.ts)|*.ts");
     save.SetFileName(RawCutterOutputName(fileName));
-    // An existing file is replaced only after the system's question.
-    save.SetOptions(ofOverwritePrompt | ofHideReadOnly | ofEnableSizing);
+    save.SetOptions(ofHideReadOnly | ofEnableSizing);
     if (!save.Execute())
+        return;
+    // An existing file is replaced only after a question; the recording
+    // itself is refused by the copy, not asked about.
+    if (!SameFilePath(fileName, save.FileName()) && FileExists(save.FileName()) &&
+        MessageDlg(ReplaceFileQuestion(save.FileName(), LanguageIsGerman()), mtConfirmation, mbYesNo) != mrYes)
         return;
     int64_t from = 0, to = 0;
     try {

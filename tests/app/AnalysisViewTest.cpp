@@ -3,7 +3,6 @@
 // START through the save dialog to a written copy, the language switch
 // reaching the panels, and a close during the analysis.
 #include <windows.h>
-#include <commdlg.h>
 
 #include <commctrl.h>
 
@@ -50,6 +49,7 @@ using namespace tw;
 namespace {
 
 using test::ReadAll;
+using test::WriteAll;
 
 // A Unix path of the build is reachable from Wine through drive Z:.
 std::string Fixture(const std::string& name) { return std::string("Z:") + TW_TEST_DATA_DIR + "/" + name; }
@@ -80,7 +80,6 @@ struct DialogLog {
     std::vector<Backdrop> backdrops; // one per request
     std::string saveDefault; // the name the save dialog offered
     std::string saveAnswer;  // empty: cancel
-    UINT saveFlags = 0;
     std::string inputAnswer; // empty: cancel
     std::string openAnswer;  // empty: cancel
     std::function<void()> onSaveFile; // runs when the save dialog opens
@@ -122,7 +121,6 @@ protected:
             switch (rq.Kind) {
             case dkSaveFile:
                 g_dialogs.saveDefault = rq.Value ? *rq.Value : std::string();
-                g_dialogs.saveFlags = rq.Flags;
                 if (g_dialogs.onSaveFile) g_dialogs.onSaveFile();
                 if (g_dialogs.saveAnswer.empty()) return mrCancel;
                 *rq.Value = g_dialogs.saveAnswer;
@@ -638,6 +636,38 @@ TEST_F(AnalysisViewTest, TheSystemMenuOfTheTitleSpeaksTheProgramsLanguage) {
     EXPECT_EQ(shown.back(), "&Close\tAlt+F4");
 }
 
+TEST_F(AnalysisViewTest, StartAsksBeforeAnExistingFileIsReplaced) {
+    Open();
+    ASSERT_TRUE(View()->Engine().Analysed());
+    const std::string output = ChangeFileExt(recording, "_fixed.ts");
+    const std::vector<uint8_t> kept{'k', 'e', 'e', 'p'};
+    WriteAll(output, kept);
+    const std::string question = "File " + output + " already exists!\rOverwrite file?";
+    // No: the file stays as it was, and START waits for another name.
+    g_dialogs = DialogLog();
+    g_dialogs.saveAnswer = output;
+    g_dialogs.yes = false;
+    Form1->sBitBtn1->Click();
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{question});
+    EXPECT_EQ(ReadAll(output), kept);
+    EXPECT_TRUE(Form1->sBitBtn1->Enabled());
+    // The recording itself is refused, not asked about.
+    g_dialogs = DialogLog();
+    g_dialogs.saveAnswer = recording;
+    Form1->sBitBtn1->Click();
+    const std::vector<std::string> refused = MessageTexts();
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_NE(refused[0], question);
+    EXPECT_EQ(refused[0].find("already exists"), std::string::npos) << refused[0];
+    // Yes: the copy takes its place.
+    g_dialogs = DialogLog();
+    g_dialogs.saveAnswer = output;
+    Form1->sBitBtn1->Click();
+    ASSERT_FALSE(MessageTexts().empty());
+    EXPECT_EQ(MessageTexts().front(), question);
+    EXPECT_GT(ReadAll(output).size(), 188u * 100);
+}
+
 TEST_F(AnalysisViewTest, StartWritesTheCleanedCopyAndItsLog) {
     TAnalysisView& v = *View();
     Open();
@@ -652,8 +682,6 @@ TEST_F(AnalysisViewTest, StartWritesTheCleanedCopyAndItsLog) {
         if (FileExists(f)) RemoveFile(f);
     Form1->sBitBtn1->Click();
     EXPECT_EQ(g_dialogs.saveDefault, output);
-    // The system asks before an existing file is replaced.
-    EXPECT_TRUE(g_dialogs.saveFlags & OFN_OVERWRITEPROMPT);
     EXPECT_FALSE(FileExists(output));
     EXPECT_TRUE(Form1->sBitBtn1->Enabled());
 

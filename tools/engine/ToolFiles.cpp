@@ -8,6 +8,11 @@ std::string ToolOutputName(const std::string& input, const std::string& suffix) 
     return ChangeFileExt(input, suffix + ExtractFileExt(input));
 }
 
+std::string ReplaceFileQuestion(const std::string& fileName, bool german) {
+    return german ? "Datei " + fileName + " existiert bereits!\rDatei \xC3\xBC" "berschreiben?"
+                  : "File " + fileName + " already exists!\rOverwrite file?";
+}
+
 std::string DollarHex(int64_t v, int digits) {
     std::string s(1, '$');
     s += IntToHex(v, digits);

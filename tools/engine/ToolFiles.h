@@ -14,6 +14,11 @@ namespace tw {
 // extension ("a.ts", "_filtered" -> "a_filtered.ts").
 std::string ToolOutputName(const std::string& input, const std::string& suffix);
 
+// The question before an existing file is replaced by a new recording:
+// "File <name> already exists!", a line break, "Overwrite file?" (German
+// "Datei <name> existiert bereits!" / "Datei überschreiben?").
+std::string ReplaceFileQuestion(const std::string& fileName, bool german);
+
 // "$" + v in upper-case hexadecimal digits ("$0011"): PIDs and packet
 // numbers in the tools' texts.
 std::string DollarHex(int64_t v, int digits);
