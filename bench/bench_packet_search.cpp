@@ -1,11 +1,10 @@
 // The packet editor's searches over a large recording in which none of them
 // finds anything, so each runs from one end of the file to the other (the
 // worst case a user meets): the error, PCR and payload-start searches
-// forward from the first packet and backward from the last, and the sync
-// search forward over a file of zeros, in a 188-byte and a 192-byte
-// recording, beside a plain
-// 128 KiB read loop over the same file. The reader is set up as the editor's
-// own: unbuffered and on a fixed packet grid.
+// forward from the first packet and backward from the last, in a 188-byte
+// and a 192-byte recording, and the sync search over a file of zeros, each
+// beside a plain 128 KiB read loop over the same file. The reader is set up
+// as the editor's own: unbuffered and on a fixed packet grid.
 //
 //   bench_packet_search [size-in-MB (default 768)] [work folder (default /tmp)]
 //
@@ -108,6 +107,7 @@ int main(int argc, char** argv) {
             f.WriteBuffer(block.data(), static_cast<int64_t>(block.size()));
     }
     int64_t total = 0;
+    bench::PlainRead(zeros, 128 * 1024, total);
     bench::PlainRead(zeros, 128 * 1024, total);
     TTSPacketReader r(nullptr);
     r.SetPacketBufferSize(0);

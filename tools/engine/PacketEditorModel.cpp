@@ -113,8 +113,12 @@ namespace {
 // inside the file that could not be read whole (`failed` set).
 bool StepOne(TTSPacketReader& r, bool forward, bool* failed) {
     if (forward) {
-        if (r.PacketIndex() + 1 >= r.PacketCount()) return false;
+        const int64_t before = r.PacketIndex();
+        if (before + 1 >= r.PacketCount()) return false;
         r.Next();
+        // A reader whose grid moved over lost sync bytes runs out of file
+        // before its last index and stays where it was: that is the end.
+        if (r.PacketIndex() == before) return false;
         if (!r.Eof() || r.RawPacket().Length == TS_PACKET_SIZE) return true;
         if (failed && !r.ReadErrorText().empty()) *failed = true;
         return false;
@@ -142,7 +146,7 @@ bool BlocksMatchSteps(const TTSPacketReader& r) {
            !r.OnPacketResynchEvent;
 }
 
-enum TScanEnd { seFound, seNothing, seUnread };
+enum TScanEnd { seFound, seNothing, seUnread, seStopped };
 struct TScan {
     TScanEnd End = seNothing;
     // seFound: the packet found; seUnread: the last packet looked at (-1:
@@ -156,9 +160,9 @@ struct TScan {
 // packet's prefix). A block the file cannot give whole ends the scan before
 // its first packet missing, so that stepping meets the failure as it would
 // have without the blocks (backwards that is the block's end, looked at
-// first).
+// first). goOn is asked before each block.
 template <class Test>
-TScan ScanBlocks(TTSPacketReader& r, int64_t from, bool forward, Test&& test) {
+TScan ScanBlocks(TTSPacketReader& r, int64_t from, bool forward, const TSearchGoOn& goOn, Test&& test) {
     const int ws = r.WorkingPacketSize();
     const int prefix = ws - TS_PACKET_SIZE;
     const int64_t count = r.PacketCount();
@@ -166,6 +170,7 @@ TScan ScanBlocks(TTSPacketReader& r, int64_t from, bool forward, Test&& test) {
     TScan scan;
     int64_t i = from;
     while (forward ? i < count : i >= 0) {
+        if (goOn && !goOn()) return {seStopped, -1};
         const int64_t lo = forward ? i : std::max<int64_t>(0, i - kSearchBlockPackets + 1);
         const int64_t n = forward ? std::min(kSearchBlockPackets, count - i) : i - lo + 1;
         const int64_t whole = r.ReadBytes(r.GarbageOffset() + lo * ws, block.data(), n * ws) / ws;
@@ -199,7 +204,8 @@ bool SearchHit(TPacketSearch kind, const TTSPacketHeader& h, int pid) {
 
 } // namespace
 
-bool SearchPacket(TTSPacketReader& reader, TPacketSearch kind, bool forward, bool* readFailed) {
+bool SearchPacket(TTSPacketReader& reader, TPacketSearch kind, bool forward, bool* readFailed,
+                  const TSearchGoOn& goOn) {
     if (!reader.Active()) return false;
     const int64_t start = reader.PacketIndex();
     const int pid = reader.TSPacketHeader()->PID();
@@ -208,7 +214,7 @@ bool SearchPacket(TTSPacketReader& reader, TPacketSearch kind, bool forward, boo
         raw.Length = TS_PACKET_SIZE;
         TTSPacketHeader h;
         std::string errors;
-        const TScan scan = ScanBlocks(reader, forward ? start + 1 : start - 1, forward, [&](const uint8_t* bytes) {
+        const TScan scan = ScanBlocks(reader, forward ? start + 1 : start - 1, forward, goOn, [&](const uint8_t* bytes) {
             // Most packets are ruled out by their first bytes.
             if (kind == psPayloadStart &&
                 (bytes[0] != TS_SYNC_BYTE || (bytes[1] & 0x40) == 0 || (((bytes[1] & 0x1F) << 8) | bytes[2]) != pid))
@@ -223,19 +229,21 @@ bool SearchPacket(TTSPacketReader& reader, TPacketSearch kind, bool forward, boo
             reader.SetPacketIndex(scan.Index);
             return true;
         }
-        if (scan.End == seNothing) {
+        if (scan.End == seNothing || scan.End == seStopped) {
             reader.SetPacketIndex(start);
             return false;
         }
         if (scan.Index >= 0) reader.SetPacketIndex(scan.Index);
     }
-    while (StepOne(reader, forward, readFailed))
+    for (int64_t steps = 1; StepOne(reader, forward, readFailed); ++steps) {
         if (SearchHit(kind, *reader.TSPacketHeader(), pid)) return true;
+        if (steps % kSearchBlockPackets == 0 && goOn && !goOn()) break;
+    }
     reader.SetPacketIndex(start);
     return false;
 }
 
-bool SearchSyncByte(TTSPacketReader& reader, int from, int& byte, bool* readFailed) {
+bool SearchSyncByte(TTSPacketReader& reader, int from, int& byte, bool* readFailed, const TSearchGoOn& goOn) {
     if (!reader.Active()) return false;
     const int64_t start = reader.PacketIndex();
     auto find = [](const uint8_t* bytes, int b, int length) {
@@ -250,7 +258,7 @@ bool SearchSyncByte(TTSPacketReader& reader, int from, int& byte, bool* readFail
     }
     if (BlocksMatchSteps(reader)) {
         int at = -1;
-        const TScan scan = ScanBlocks(reader, start + 1, true, [&](const uint8_t* bytes) {
+        const TScan scan = ScanBlocks(reader, start + 1, true, goOn, [&](const uint8_t* bytes) {
             at = find(bytes, 0, TS_PACKET_SIZE);
             return at >= 0;
         });
@@ -259,18 +267,19 @@ bool SearchSyncByte(TTSPacketReader& reader, int from, int& byte, bool* readFail
             byte = at;
             return true;
         }
-        if (scan.End == seNothing) {
+        if (scan.End == seNothing || scan.End == seStopped) {
             reader.SetPacketIndex(start);
             return false;
         }
         if (scan.Index >= 0) reader.SetPacketIndex(scan.Index);
     }
-    while (StepOne(reader, true, readFailed)) {
+    for (int64_t steps = 1; StepOne(reader, true, readFailed); ++steps) {
         b = find(reader.RawPacket().Data, 0, reader.RawPacket().Length);
         if (b >= 0) {
             byte = b;
             return true;
         }
+        if (steps % kSearchBlockPackets == 0 && goOn && !goOn()) break;
     }
     reader.SetPacketIndex(start);
     return false;

@@ -283,3 +283,84 @@ TEST(PacketSearch, AFailingMediumEndsTheSearchWhereItFails) {
     EXPECT_FALSE(failed);
     EXPECT_EQ(r.PacketIndex(), 19);
 }
+
+// A search asked to stop ends as one that found nothing: back on its start
+// packet, with no read failure to tell; one let go on finds its packet.
+TEST(PacketSearch, AStoppedSearchReturnsToItsStart) {
+    TsStream ts(188);
+    for (int i = 0; i < 20000; ++i) {
+        TsPacketOptions o;
+        o.payload.assign(20, 0x11);
+        o.transportError = i == 15000;
+        ts.Add(o);
+    }
+    for (const bool editorReader : {true, false}) {
+        SCOPED_TRACE(editorReader ? "read in blocks" : "stepped");
+        TempFile f;
+        ts.Save(f.Name());
+        EditorReader e(f.Name());
+        TTSPacketReader& r = e.reader;
+        // A reader that moves its grid by itself is stepped through.
+        if (!editorReader) {
+            r.SetActive(false);
+            r.SetAutoResync(true);
+            r.SetActive(true);
+        }
+        r.SetPacketIndex(100);
+        int asked = 0;
+        const TSearchGoOn stop = [&] {
+            ++asked;
+            return false;
+        };
+        bool failed = false;
+        EXPECT_FALSE(SearchPacket(r, psError, true, &failed, stop));
+        EXPECT_FALSE(failed);
+        EXPECT_EQ(r.PacketIndex(), 100);
+        EXPECT_EQ(asked, 1);
+        if (editorReader) {
+            int byte = -1;
+            r.SetPacketIndex(14999);
+            EXPECT_FALSE(SearchSyncByte(r, 1, byte, &failed, stop));
+            EXPECT_EQ(r.PacketIndex(), 14999);
+            EXPECT_FALSE(failed);
+        }
+        r.SetPacketIndex(100);
+        asked = 0;
+        ASSERT_TRUE(SearchPacket(r, psError, true, &failed, [&] { return ++asked > 0; }));
+        EXPECT_EQ(r.PacketIndex(), 15000);
+        EXPECT_GE(asked, 1);
+    }
+}
+
+// A reader that moves its grid over a lost sync byte runs out of file before
+// its last index: a search forward ends there instead of waiting for an
+// index the reader cannot reach.
+TEST(PacketSearch, ASearchEndsWhereAMovedGridRunsOutOfFile) {
+    TsStream ts(188);
+    for (int i = 0; i < 40; ++i) {
+        TsPacketOptions o;
+        o.payload.assign(100, 0x11);
+        ts.Add(o);
+    }
+    ts.BreakSync(35);
+    TempFile f;
+    ts.Save(f.Name());
+    TTSPacketReader r(nullptr);
+    r.SetPacketBufferSize(0);
+    r.SetFileName(f.Name());
+    r.SetActive(true);
+    ASSERT_TRUE(r.AutoResync());
+    r.SetPacketIndex(30);
+    bool failed = false;
+    EXPECT_FALSE(SearchPacket(r, psPcr, true, &failed));
+    EXPECT_FALSE(failed);
+    EXPECT_EQ(r.PacketIndex(), 30);
+    // On the last packet the moved grid reaches (stepped to, so that the
+    // grid stays moved), nothing follows.
+    for (int i = 0; i < 8; ++i) r.Next();
+    ASSERT_EQ(r.PacketIndex(), 38);
+    int byte = -1;
+    EXPECT_FALSE(SearchSyncByte(r, 1, byte, &failed));
+    EXPECT_FALSE(failed);
+    EXPECT_EQ(r.PacketIndex(), 38);
+}
