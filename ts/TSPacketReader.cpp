@@ -192,6 +192,12 @@ int TTSPacketReader::ReadAt(int64_t position, void* buf, int count) {
     return static_cast<int>(stream_->Read(buf, count));
 }
 
+int64_t TTSPacketReader::ReadBytes(int64_t position, void* buffer, int64_t count) {
+    if (!active_ || stream_ == nullptr || position < 0 || count <= 0) return 0;
+    stream_->Seek(position, soBeginning);
+    return std::max<int64_t>(0, stream_->Read(buffer, count));
+}
+
 bool TTSPacketReader::DetectM2TS() {
     if (!stream_) return false;
     const int64_t saved = stream_->Position();

@@ -209,6 +209,12 @@ public:
     void First();
     void Last();
     void Close();
+    // Reads count bytes of the file from position on through the reader's
+    // own stream, without moving the current packet: for a pass over many
+    // packets at once, one read per block of them instead of one per packet.
+    // The count read: short at the end of the file or on a failing medium,
+    // 0 when the reader is not active.
+    int64_t ReadBytes(int64_t position, void* buffer, int64_t count);
     // Searches the file from its start for the first packet; on success sets
     // the working packet size, GarbageOffset and reads that packet.
     bool FindFirstPacket();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "ts/TSPacketViews.h"
@@ -52,17 +53,23 @@ bool CanStep(int64_t index, int64_t count, int delta);
 
 enum TPacketSearch { psPayloadStart, psPcr, psError };
 
+// Asked now and then while a search runs (before each block of packets it
+// reads); false stops the search as one that found nothing.
+using TSearchGoOn = std::function<bool()>;
+
 // Moves the reader packet by packet from one beyond the current one until the
 // condition holds (true, the reader stays there) or the first or last packet
 // was examined (false, the reader is back on its start packet). A packet the
 // file cannot give ends the search too: `readFailed` then says so.
-bool SearchPacket(TTSPacketReader& reader, TPacketSearch kind, bool forward, bool* readFailed = nullptr);
+bool SearchPacket(TTSPacketReader& reader, TPacketSearch kind, bool forward, bool* readFailed = nullptr,
+                  const TSearchGoOn& goOn = {});
 
 // The next 0x47 from byte `from` of the current packet, then from byte 0 of
 // each following packet up to the last; true with the reader on that packet
 // and `byte` its position, else the reader back on its start packet (with
 // `readFailed` set when a packet could not be read).
-bool SearchSyncByte(TTSPacketReader& reader, int from, int& byte, bool* readFailed = nullptr);
+bool SearchSyncByte(TTSPacketReader& reader, int from, int& byte, bool* readFailed = nullptr,
+                    const TSearchGoOn& goOn = {});
 
 // Writes exactly the 188 bytes at the reader's current packet into the
 // reader's file, through a handle of its own, and nothing else. False with
