@@ -1183,6 +1183,8 @@ TEST_F(ToolWindowsTest, RawCutterKeepsOkOffWhileABoxIsNoNumberAndNamesItsSaveDia
     const std::string in = Temp("raw_dollar.ts");
     WriteAll(in, ReadAll(Fixture("cleaning/h264_ac3_cbr.ts")));
     const std::string out = Temp("raw_dollar_cutted.ts");
+    // A file of the name is there already: it is replaced after the question.
+    WriteAll(out, Bytes{'o', 'l', 'd'});
     g_dialogs.openAnswer = in;
     g_dialogs.saveAnswer = out;
     bool okWithDollar = true, okWithFromDollar = true, okAgain = false;
@@ -1222,6 +1224,7 @@ TEST_F(ToolWindowsTest, RawCutterKeepsOkOffWhileABoxIsNoNumberAndNamesItsSaveDia
     ASSERT_NE(save, nullptr);
     EXPECT_EQ(save->Caption, "Select filename for new stream");
     EXPECT_EQ(save->Text, "TransportStream(*.ts)|*.ts");
+    EXPECT_TRUE(AnyMessageHas("File " + out + " already exists!\rOverwrite file?"));
     EXPECT_EQ(ReadAll(out), Slice(ReadAll(in), 0, 1000 * 188));
 }
 
