@@ -293,7 +293,7 @@ UINT_PTR g_passQuestionWatch = 0;
 // the pass runs.
 void ShootProgress(const std::string& recording) {
     const std::string longer = ChangeFileExt(recording, "_long.ts");
-    WriteAll(longer, Repeated(ReadAll(recording), 100));
+    WriteAll(longer, Repeated(ReadAll(recording), 400));
     Form1->OpenRecording(longer);
     g_answers.save = ChangeFileExt(longer, "_fixed.ts");
     WhileShown(
