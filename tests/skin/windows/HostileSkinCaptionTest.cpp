@@ -62,25 +62,8 @@ using test::WaitFor;
     return ::testing::AssertionSuccess();
 }
 
-// The centre of what answers code anywhere on the window (screen
-// coordinates), {-1, -1} when nothing does.
-POINT Find(HWND wnd, LRESULT code)
-{
-    RECT wr;
-    GetWindowRect(wnd, &wr);
-    LONG left = wr.right, top = wr.bottom, right = wr.left - 1, bottom = wr.top - 1;
-    for (LONG y = wr.top; y < wr.bottom; y += 2)
-        for (LONG x = wr.left; x < wr.right; x += 2)
-            if (SendMessageW(wnd, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == code) {
-                left = std::min(left, x);
-                right = std::max(right, x);
-                top = std::min(top, y);
-                bottom = std::max(bottom, y);
-            }
-    if (right < left)
-        return {-1, -1};
-    return {(left + right) / 2, (top + bottom) / 2};
-}
+// The centre of what answers code anywhere on the window.
+POINT Find(HWND wnd, LRESULT code) { return test::FindHitCode(wnd, code); }
 
 TEST(HostileSkinCaptionTest, CaptionButtonsStayOnTheWindowAndTakeRealClicks)
 {

@@ -3,6 +3,8 @@
 // drive caption buttons, title drags and menus the way a user does.
 #include <windows.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -51,5 +53,27 @@ inline void Click(POINT at) { Drag(at, at, 0); }
 
 // The pointer out of the way, in the screen's last corner.
 inline void Park() { SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1); }
+
+// The centre of what answers code to the window's own hit test within its
+// first `rows` rows (screen coordinates), {-1, -1} when nothing does; a grid
+// fine enough for the smallest button.
+inline POINT FindHitCode(HWND wnd, LRESULT code, LONG rows = LONG_MAX)
+{
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    const LONG last = rows < wr.bottom - wr.top ? wr.top + rows : wr.bottom;
+    LONG left = wr.right, top = wr.bottom, right = wr.left - 1, bottom = wr.top - 1;
+    for (LONG y = wr.top; y < last; y += 2)
+        for (LONG x = wr.left; x < wr.right; x += 2)
+            if (SendMessageW(wnd, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == code) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    if (right < left)
+        return {-1, -1};
+    return {(left + right) / 2, (top + bottom) / 2};
+}
 
 } // namespace skin::test

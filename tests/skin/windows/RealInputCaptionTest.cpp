@@ -58,25 +58,8 @@ protected:
     }
 
     // The centre of the part of the title that answers code (screen
-    // coordinates); found through the form's own hit test on a grid fine
-    // enough for the smallest button.
-    POINT Find(LRESULT code) const
-    {
-        RECT wr;
-        GetWindowRect(wnd, &wr);
-        LONG left = wr.right, top = wr.bottom, right = wr.left - 1, bottom = wr.top - 1;
-        for (LONG y = wr.top; y < wr.top + 60 && y < wr.bottom; y += 2)
-            for (LONG x = wr.left; x < wr.right; x += 2)
-                if (SendMessageW(wnd, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == code) {
-                    left = std::min(left, x);
-                    right = std::max(right, x);
-                    top = std::min(top, y);
-                    bottom = std::max(bottom, y);
-                }
-        if (right < left)
-            return {-1, -1};
-        return {(left + right) / 2, (top + bottom) / 2};
-    }
+    // coordinates).
+    POINT Find(LRESULT code) const { return test::FindHitCode(wnd, code, 60); }
 
     RECT Rect() const
     {
