@@ -1537,6 +1537,9 @@ TEST_F(ToolWindowsTest, RawCutterAsksInGermanAboutGarbageAndCutsFromWhereTheUser
     RegWriteString(kSettingsKey, "Language", "GER");
     for (bool yes : {true, false}) {
         SCOPED_TRACE(yes);
+        // Each cut a new file: the answer below is for the garbage question
+        // alone, not for replacing the last cut.
+        if (FileExists(out)) RemoveFile(out);
         g_dialogs = Dialogs();
         g_dialogs.yes = yes;
         g_dialogs.openAnswer = in;
