@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "base/Exceptions.h"
@@ -202,6 +203,23 @@ bool SearchHit(TPacketSearch kind, const TTSPacketHeader& h, int pid) {
     return false;
 }
 
+// Where a block scan leaves the search: on the packet found (true), back on
+// the start packet when nothing was found or the search was stopped
+// (false), or, where the blocks ran short, on the last packet they covered
+// for stepping to go on from there (nothing).
+std::optional<bool> SettleScan(TTSPacketReader& reader, const TScan& scan, int64_t start) {
+    if (scan.End == seFound) {
+        reader.SetPacketIndex(scan.Index);
+        return true;
+    }
+    if (scan.End == seNothing || scan.End == seStopped) {
+        reader.SetPacketIndex(start);
+        return false;
+    }
+    if (scan.Index >= 0) reader.SetPacketIndex(scan.Index);
+    return std::nullopt;
+}
+
 } // namespace
 
 bool SearchPacket(TTSPacketReader& reader, TPacketSearch kind, bool forward, bool* readFailed,
@@ -225,15 +243,7 @@ bool SearchPacket(TTSPacketReader& reader, TPacketSearch kind, bool forward, boo
             if (kind == psError) h.SetValid(reader.ValidatePacket(errors, h) || reader.IgnorePacketErrors());
             return SearchHit(kind, h, pid);
         });
-        if (scan.End == seFound) {
-            reader.SetPacketIndex(scan.Index);
-            return true;
-        }
-        if (scan.End == seNothing || scan.End == seStopped) {
-            reader.SetPacketIndex(start);
-            return false;
-        }
-        if (scan.Index >= 0) reader.SetPacketIndex(scan.Index);
+        if (const std::optional<bool> ended = SettleScan(reader, scan, start)) return *ended;
     }
     for (int64_t steps = 1; StepOne(reader, forward, readFailed); ++steps) {
         if (SearchHit(kind, *reader.TSPacketHeader(), pid)) return true;
@@ -262,16 +272,9 @@ bool SearchSyncByte(TTSPacketReader& reader, int from, int& byte, bool* readFail
             at = find(bytes, 0, TS_PACKET_SIZE);
             return at >= 0;
         });
-        if (scan.End == seFound) {
-            reader.SetPacketIndex(scan.Index);
-            byte = at;
-            return true;
-        }
-        if (scan.End == seNothing || scan.End == seStopped) {
-            reader.SetPacketIndex(start);
-            return false;
-        }
-        if (scan.Index >= 0) reader.SetPacketIndex(scan.Index);
+        const std::optional<bool> ended = SettleScan(reader, scan, start);
+        if (ended && *ended) byte = at;
+        if (ended) return *ended;
     }
     for (int64_t steps = 1; StepOne(reader, true, readFailed); ++steps) {
         b = find(reader.RawPacket().Data, 0, reader.RawPacket().Length);
